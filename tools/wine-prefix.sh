@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Creates the build tree's Wine prefix once (safe to call concurrently).
+#   wine-prefix.sh <build-dir>
+set -u
+build_dir=$(cd "$1" && pwd)
+source "$(dirname "$0")/wine-env.sh" "$build_dir"
+[ -f "$WINEPREFIX/.zembrio-ready" ] && exit 0
+mkdir -p "$build_dir"
+exec 9>"$build_dir/.wineprefix.lock"
+flock 9
+[ -f "$WINEPREFIX/.zembrio-ready" ] && exit 0
+
+"$WINELOADER" wineboot -i >/dev/null 2>&1 </dev/null
+# Wine's own fonts, so Tahoma, Marlett and "MS Shell Dlg" are real.
+fonts="$WINEPREFIX/drive_c/windows/Fonts"
+mkdir -p "$fonts"
+for f in /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon; do
+  [ -e "$f" ] && cp -f "$f" "$fonts/"
+done
+# Classic look (no visual theme) so pictures and measurements are stable;
+# no window manager decorations from X: Wine draws its own frames.
+cat >"$build_dir/prefix-settings.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\ThemeManager]
+"ThemeActive"="0"
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Decorated"="N"
+"Managed"="N"
+"UseTakeFocus"="N"
+REG
+reg_win="Z:$(echo "$build_dir/prefix-settings.reg" | sed 's|/|\\|g')"
+"$WINELOADER" regedit /s "$reg_win" >/dev/null 2>&1 </dev/null
+# Settings take effect only after the server restarts.
+"$WINESERVER" -w >/dev/null 2>&1
+"$WINESERVER" -k >/dev/null 2>&1
+touch "$WINEPREFIX/.zembrio-ready"

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs a Windows executable under Wine with the build tree's own prefix.
+#   wine-run.sh <build-dir> <program.exe> [args...]
+# The prefix is created on first use. Output goes through temporary files:
+# Wine's background processes inherit the first process's stdout/stderr, and
+# a pipe held open by them would keep ctest waiting.
+set -u
+build_dir=$(cd "$1" && pwd); shift
+exe=$1; shift
+
+source "$(dirname "$0")/wine-env.sh" "$build_dir"
+"$(dirname "$0")/wine-prefix.sh" "$build_dir" || exit 1
+
+out=$(mktemp "$build_dir/wine-out.XXXXXX")
+err=$(mktemp "$build_dir/wine-err.XXXXXX")
+"$WINELOADER" "$exe" "$@" >"$out" 2>"$err" </dev/null
+rc=$?
+cat "$out"
+cat "$err" >&2
+rm -f "$out" "$err"
+exit $rc
