@@ -1,0 +1,342 @@
+// Forms, the application object and the screen. Windows only.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "classlib/Controls.h"
+
+class TForm;
+class TCustomForm;
+
+// Results of a modal form or a message dialog.
+using TModalResult = int;
+constexpr TModalResult mrNone = 0;
+constexpr TModalResult mrOk = IDOK;          // 1
+constexpr TModalResult mrCancel = IDCANCEL;  // 2
+constexpr TModalResult mrAbort = IDABORT;    // 3
+constexpr TModalResult mrRetry = IDRETRY;    // 4
+constexpr TModalResult mrIgnore = IDIGNORE;  // 5
+constexpr TModalResult mrYes = IDYES;        // 6
+constexpr TModalResult mrNo = IDNO;          // 7
+constexpr TModalResult mrAll = mrNo + 1;     // 8
+constexpr TModalResult mrNoToAll = mrAll + 1;
+constexpr TModalResult mrYesToAll = mrNoToAll + 1;
+
+enum TBorderIcon { biSystemMenu, biMinimize, biMaximize, biHelp };
+using TBorderIcons = TSet<TBorderIcon>;
+
+using TFormBorderStyle = TBorderStyle;
+enum TPosition {
+  poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter,
+  poDesktopCenter, poMainFormCenter, poOwnerFormCenter
+};
+enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+
+using TCloseEvent = TEvent<void(TObject* Sender, TCloseAction& Action)>;
+using TCloseQueryEvent = TEvent<void(TObject* Sender, bool& CanClose)>;
+using TExceptionEvent = TEvent<void(TObject* Sender, const Exception& E)>;
+using TIdleEvent = TEvent<void(TObject* Sender, bool& Done)>;
+using TMessageEvent = TEvent<void(MSG& Msg, bool& Handled)>;
+using TShowHintEvent = TEvent<void(String& HintStr, bool& CanShow, THintInfo& HintInfo)>;
+
+// A top-level window.
+class TCustomForm : public TWinControl {
+ public:
+  explicit TCustomForm(TComponent* AOwner);
+  ~TCustomForm() override;
+
+  TFormBorderStyle GetBorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TFormBorderStyle s);
+  TBorderIcons GetBorderIcons() const { return borderIcons_; }
+  void SetBorderIcons(TBorderIcons b);
+  TPosition GetPosition() const { return position_; }
+  void SetPosition(TPosition p) { position_ = p; }
+  TWindowState GetWindowState();
+  void SetWindowState(TWindowState s);
+  TFormStyle GetFormStyle() const { return formStyle_; }
+  void SetFormStyle(TFormStyle s);
+
+  void Show();
+  void Hide();
+  // Asks OnCloseQuery, then runs OnClose; hides (or ends the modal loop).
+  void Close();
+  bool CloseQuery();
+  // Runs a modal loop until ModalResult is set; returns it.
+  virtual TModalResult ShowModal();
+  TModalResult GetModalResult() const { return modalResult_; }
+  void SetModalResult(TModalResult r) { modalResult_ = r; }
+  bool IsModal() const { return modal_; }
+  // Posts a message that frees the form later (safe inside its own events).
+  void Release();
+
+  TWinControl* GetActiveControl() const { return activeControl_; }
+  void SetActiveControl(TWinControl* c);
+  // Moves the focus to a control of the form (also while the form is hidden).
+  void FocusControl(TWinControl* c);
+  bool GetKeyPreview() const { return keyPreview_; }
+  void SetKeyPreview(bool v) { keyPreview_ = v; }
+  bool GetActive() const { return active_; }
+  void SetFocus() override;
+  bool CanFocus() override { return Showing() && GetEnabled(); }
+
+  TIcon* Icon() const { return icon_.get(); }
+  // Runs the form's dialog key handling (Enter/Esc to default/cancel,
+  // Tab to the next control). True when it consumed the key.
+  bool DialogKey(WORD key, TShiftState shift);
+  void SetDefaultButton(TWinControl* c) { defaultButton_ = c; }
+  void SetCancelButton(TWinControl* c) { cancelButton_ = c; }
+  TWinControl* GetDefaultButton() const { return defaultButton_; }
+  TWinControl* GetCancelButton() const { return cancelButton_; }
+
+  TNotifyEvent OnCreate;
+  TNotifyEvent OnDestroy;
+  TNotifyEvent OnShow;
+  TNotifyEvent OnHide;
+  TNotifyEvent OnActivate;
+  TNotifyEvent OnDeactivate;
+  TCloseEvent OnClose;
+  TCloseQueryEvent OnCloseQuery;
+  TEvent<void(TObject* Sender, bool& Resize)> OnPaint;
+
+  void WndProc(TMessage& m) override;
+  // Called by controls when they receive and lose the focus.
+  void ActiveControlChanged(TWinControl* c);
+  // Runs OnCreate once (call after the form's controls are set up).
+  void DoCreate();
+
+ protected:
+  void CreateParams(TCreateParams& params) override;
+  void CreateWnd() override;
+  void DestroyWindowHandle() override;
+  virtual void DoShow();
+  virtual void DoHide();
+  virtual void DoClose(TCloseAction& action);
+  virtual void Activate();
+  virtual void Deactivate();
+  void SetVisibleImpl(bool v);
+  void ApplyPosition();
+  bool KeyPreviewDown(WORD& key, TShiftState shift);
+
+  TFormBorderStyle borderStyle_ = bsSizeable;
+  TBorderIcons borderIcons_{biSystemMenu, biMinimize, biMaximize};
+  TPosition position_ = poDefaultPosOnly;
+  TWindowState windowState_ = wsNormal;
+  TFormStyle formStyle_ = fsNormal;
+  TModalResult modalResult_ = mrNone;
+  bool modal_ = false;
+  bool keyPreview_ = false;
+  bool active_ = false;
+  bool created_ = false;
+  bool positioned_ = false;
+  TWinControl* activeControl_ = nullptr;
+  TWinControl* defaultButton_ = nullptr;
+  TWinControl* cancelButton_ = nullptr;
+  TWinControl* focusedControl_ = nullptr;
+  std::unique_ptr<TIcon> icon_;
+};
+
+class TForm : public TCustomForm {
+ public:
+  explicit TForm(TComponent* AOwner);
+};
+
+// ---------------------------------------------------------------------------
+// Hint window: a small pop-up showing a control's Hint.
+class THintWindow : public TCustomControl {
+ public:
+  explicit THintWindow(TComponent* AOwner);
+  void ActivateHint(TRect r, const String& hint);
+  void ReleaseHandleHidden();
+  TRect CalcHintRect(int maxWidth, const String& hint);
+
+ protected:
+  void CreateParams(TCreateParams& params) override;
+  void Paint() override;
+};
+
+// A hook that sees each message before it is dispatched; returning true
+// consumes the message.
+using TApplicationHook = std::function<bool(MSG& msg)>;
+
+class TApplication : public TComponent {
+ public:
+  explicit TApplication(TComponent* AOwner);
+  ~TApplication() override;
+
+  void Initialize();
+  // Creates a form of the given class owned by the application (the first
+  // one becomes the main form). Same as new T(Application) + registration.
+  template <class T>
+  T* CreateForm() {
+    T* f = new T(this);
+    FormCreated(f);
+    return f;
+  }
+  void FormCreated(TCustomForm* f);
+  void Run();
+  void Terminate();
+  bool Terminated() const { return terminated_; }
+  void ProcessMessages();
+  void HandleMessage();
+  // One message from the queue; false when there was none.
+  bool ProcessMessage(MSG& msg);
+  // Dispatches a message like the loop does (hooks, dialog keys...).
+  void DispatchOne(MSG& msg);
+
+  // Call from a catch block: hands the current exception to OnException or
+  // ShowException. EAbort is silent.
+  void HandleException(TObject* sender);
+  // Shows an exception's message; through ShowExceptionHook when set.
+  void ShowException(const Exception& e);
+  // Replaces the message box of ShowException (tests observe it here).
+  std::function<void(const String& message, const String& title)> ShowExceptionHook;
+
+  TCustomForm* MainForm() const { return mainForm_; }
+  TCustomForm* GetMainForm() const { return mainForm_; }
+  HWND Handle();
+  HWND GetHandle() { return Handle(); }
+  const String& GetTitle() const { return title_; }
+  void SetTitle(const String& t);
+  // Message box owned by the active form.
+  int MessageBox(const String& text, const String& caption, UINT flags);
+  bool GetShowMainForm() const { return showMainForm_; }
+  void SetShowMainForm(bool v) { showMainForm_ = v; }
+  String ExeName() const;
+
+  // Hooks that see each message first.
+  void HookMainWindow(const TWndMethod& hook);     // messages of the app window
+  void UnhookMainWindow(const TWndMethod& hook);
+  int AddMessageHook(TApplicationHook hook);       // returns an id
+  void RemoveMessageHook(int id);
+
+  // Hints.
+  const String& GetHint() const { return hint_; }
+  void SetHint(const String& h);
+  bool GetShowHint() const { return showHint_; }
+  void SetShowHint(bool v);
+  int HintPause = 500;
+  int HintShortPause = 50;
+  int HintHidePause = 2500;
+  TColor HintColor = clInfoBk;
+  void CancelHint();
+  void ActivateHint(TPoint cursorPos);
+  THintWindow* GetHintWindow() const { return hintWindow_; }
+
+  TExceptionEvent OnException;
+  TIdleEvent OnIdle;
+  TMessageEvent OnMessage;
+  TNotifyEvent OnHint;
+  TShowHintEvent OnShowHint;
+  TNotifyEvent OnActivate;
+  TNotifyEvent OnDeactivate;
+
+  // Modal stack bookkeeping (used by ShowModal).
+  void ModalStarted() { ++modalLevel_; }
+  void ModalFinished() { --modalLevel_; }
+  int ModalLevel() const { return modalLevel_; }
+
+  // Runs OnIdle when the queue is empty (internal).
+  void Idle(const MSG& msg);
+  // Called by forms as they die.
+  void FormDestroyed(TCustomForm* f);
+
+ private:
+  bool IsKeyMsg(MSG& msg);
+  bool IsHintMsg(MSG& msg);
+  bool IsDlgMsg(MSG& msg);
+  void DoMouseIdle();
+  void AppWndProc(TMessage& m);
+  static LRESULT CALLBACK AppWindowProc(HWND, UINT, WPARAM, LPARAM);
+  void HintTimerExpired();
+  void StartHintTimer(int delay, int kind);
+  void StopHintTimer();
+
+  HWND handle_ = nullptr;
+  TCustomForm* mainForm_ = nullptr;
+  bool terminated_ = false;
+  bool running_ = false;
+  bool showMainForm_ = true;
+  String title_ = L"Zembrio";
+  String hint_;
+  bool showHint_ = true;
+  int modalLevel_ = 0;
+  std::vector<TWndMethod> windowHooks_;
+  std::vector<std::pair<int, TApplicationHook>> messageHooks_;
+  int nextHookId_ = 1;
+  THintWindow* hintWindow_ = nullptr;
+  TControl* hintControl_ = nullptr;
+  TControl* mouseControl_ = nullptr;
+  bool hintActive_ = false;
+  UINT_PTR hintTimer_ = 0;
+  int hintTimerKind_ = 0;
+  bool inException_ = false;
+};
+
+// A monitor's geometry.
+struct TMonitorInfo {
+  HMONITOR Handle;
+  TRect BoundsRect;
+  TRect WorkareaRect;
+  bool Primary;
+};
+
+class TScreen : public TComponent {
+ public:
+  explicit TScreen(TComponent* AOwner);
+  ~TScreen() override;
+
+  // The cursor shown over the whole application (crDefault: each control's).
+  TCursor GetCursor() const { return cursor_; }
+  void SetCursor(TCursor c);
+  HCURSOR Cursors(TCursor c);
+  void SetCursors(TCursor c, HCURSOR h);
+
+  TCustomForm* GetActiveForm() const { return activeForm_; }
+  TWinControl* GetActiveControl() const { return activeControl_; }
+  int FormCount() const { return int(forms_.size()); }
+  TCustomForm* Forms(int i) const { return forms_[size_t(i)]; }
+
+  TFont* IconFont();       // the icon-title font
+  TFont* HintFont();
+  TFont* MenuFont();
+  int GetWidth() const;
+  int GetHeight() const;
+  int PixelsPerInch() const;
+  int MonitorCount();
+  TMonitorInfo Monitors(int i);
+  TRect GetWorkAreaRect() const;  // of the primary monitor
+  TRect GetDesktopRect() const;
+  // The work area of the monitor nearest a rectangle.
+  TRect WorkAreaOf(const TRect& r) const;
+
+  // Internal bookkeeping.
+  void AddForm(TCustomForm* f);
+  void RemoveForm(TCustomForm* f);
+  void SetActiveForm(TCustomForm* f);
+  void SetActiveControl(TWinControl* c) { activeControl_ = c; }
+  TNotifyEvent OnActiveFormChange;
+  TNotifyEvent OnActiveControlChange;
+
+ private:
+  TCursor cursor_ = crDefault;
+  std::vector<std::pair<TCursor, HCURSOR>> cursors_;
+  std::vector<TCustomForm*> forms_;
+  TCustomForm* activeForm_ = nullptr;
+  TWinControl* activeControl_ = nullptr;
+  std::unique_ptr<TFont> iconFont_, hintFont_, menuFont_;
+  std::vector<TMonitorInfo> monitors_;
+};
+
+extern TApplication* Application;
+extern TScreen* Screen;
+
+// Creates the Application and Screen objects (idempotent; the module
+// start-up calls it, tests may call it directly).
+void InitForms();
+void DoneForms();
+
+// The form that holds a control.
+TCustomForm* GetParentForm(TControl* c);
