@@ -1,6 +1,9 @@
 // Window message record handed to message handlers (Windows only).
 #pragma once
 
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 
 struct TMessage {
