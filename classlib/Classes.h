@@ -364,14 +364,12 @@ class TStrings : public TPersistent {
   // Element access. Index out of range raises EStringListError.
   virtual String Get(int Index) const = 0;
   virtual void Put(int Index, const String& S);
-  virtual TObject* GetObject(int Index) const;
-  virtual void PutObject(int Index, TObject* AObject);
+  virtual TObject* GetObjects(int Index) const;
+  virtual void SetObjects(int Index, TObject* AObject);
   virtual int GetCount() const = 0;
   String operator[](int Index) const { return Get(Index); }
   String GetStrings(int Index) const { return Get(Index); }
   void SetStrings(int Index, const String& S) { Put(Index, S); }
-  TObject* GetObjects(int Index) const { return GetObject(Index); }
-  void SetObjects(int Index, TObject* O) { PutObject(Index, O); }
 
   virtual int Add(const String& S);
   virtual int AddObject(const String& S, TObject* AObject);
@@ -446,8 +444,8 @@ class TStringList : public TStrings {
 
   String Get(int Index) const override;
   void Put(int Index, const String& S) override;
-  TObject* GetObject(int Index) const override;
-  void PutObject(int Index, TObject* AObject) override;
+  TObject* GetObjects(int Index) const override;
+  void SetObjects(int Index, TObject* AObject) override;
   int GetCount() const override { return static_cast<int>(items_.size()); }
 
   // In a sorted list Add places the string in order and applies

@@ -7,6 +7,16 @@
 #include <string>
 #include <string_view>
 
+#ifdef _WIN32
+// Included here once so that the macros it defines for names this library
+// also uses (DeleteFile) can be removed for every file that includes us.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#undef DeleteFile
+#endif
+
 // Text of the Windows side: UTF-16 on Windows (wchar_t is 16 bits there).
 using String = std::wstring;
 // 8-bit text in the ANSI code page (1252 in the host build).

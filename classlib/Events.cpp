@@ -1,0 +1,4 @@
+// Root object class.
+#include "classlib/Events.h"
+
+TObject::~TObject() = default;
