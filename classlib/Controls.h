@@ -301,6 +301,8 @@ class TControl : public TComponent {
 
  protected:
   friend class TWinControl;
+  friend class TCustomForm;
+  friend class TApplication;
   virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
   virtual void MouseMove(TShiftState shift, int x, int y);
   virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
@@ -445,6 +447,7 @@ class TWinControl : public TControl {
  protected:
   friend class TControl;
   friend class TApplication;
+  friend class TCustomForm;
   virtual void CreateParams(TCreateParams& params);
   // Sets up superclassing of a system window class for CreateParams.
   void CreateSubClass(TCreateParams& params, const wchar_t* className);
@@ -513,6 +516,7 @@ class TCustomControl : public TWinControl {
   void WndProc(TMessage& m) override;
 
  protected:
+  friend class TWinControl;
   virtual void Paint();
   void PaintWindow(HDC dc);
   std::unique_ptr<TCanvas> canvas_;
@@ -546,6 +550,7 @@ class TGraphicControl : public TControl {
   void WndProc(TMessage& m) override;
 
  protected:
+  friend class TWinControl;
   virtual void Paint() {}
   std::unique_ptr<TCanvas> canvas_;
 };

@@ -81,6 +81,8 @@ class TCustomForm : public TWinControl {
   bool GetActive() const { return active_; }
   void SetFocus() override;
   bool CanFocus() override { return Showing() && GetEnabled(); }
+  bool Showing() const override { return visible_; }
+  TRect GetClientRect() override;
 
   TIcon* Icon() const { return icon_.get(); }
   // Runs the form's dialog key handling (Enter/Esc to default/cancel,
@@ -106,6 +108,13 @@ class TCustomForm : public TWinControl {
   void ActiveControlChanged(TWinControl* c);
   // Runs OnCreate once (call after the form's controls are set up).
   void DoCreate();
+  // Forgets a control that is going away.
+  void ControlDestroyed(TWinControl* c);
+  // Key preview: the form's key events see a key before the control does.
+  bool KeyPreviewDown(WORD& key, TShiftState shift);
+  void KeyPress(wchar_t& key) override { TWinControl::KeyPress(key); }
+  void KeyUp(WORD& key, TShiftState shift) override { TWinControl::KeyUp(key, shift); }
+  void KeyDown(WORD& key, TShiftState shift) override { TWinControl::KeyDown(key, shift); }
 
  protected:
   void CreateParams(TCreateParams& params) override;
@@ -118,11 +127,10 @@ class TCustomForm : public TWinControl {
   virtual void Deactivate();
   void SetVisibleImpl(bool v);
   void ApplyPosition();
-  bool KeyPreviewDown(WORD& key, TShiftState shift);
 
   TFormBorderStyle borderStyle_ = bsSizeable;
   TBorderIcons borderIcons_{biSystemMenu, biMinimize, biMaximize};
-  TPosition position_ = poDefaultPosOnly;
+  TPosition position_ = poDesigned;
   TWindowState windowState_ = wsNormal;
   TFormStyle formStyle_ = fsNormal;
   TModalResult modalResult_ = mrNone;
@@ -130,7 +138,9 @@ class TCustomForm : public TWinControl {
   bool keyPreview_ = false;
   bool active_ = false;
   bool created_ = false;
+  bool destroyed_ = false;
   bool positioned_ = false;
+  bool defaultPlaced_ = false;
   TWinControl* activeControl_ = nullptr;
   TWinControl* defaultButton_ = nullptr;
   TWinControl* cancelButton_ = nullptr;
@@ -160,6 +170,9 @@ class THintWindow : public TCustomControl {
 // A hook that sees each message before it is dispatched; returning true
 // consumes the message.
 using TApplicationHook = std::function<bool(MSG& msg)>;
+// A hook on the application window's messages (CM_APPKEYDOWN,
+// CM_APPSYSCOMMAND...); returning true means handled.
+using TWindowHook = TEvent<bool(TMessage& Message)>;
 
 class TApplication : public TComponent {
  public:
@@ -207,8 +220,14 @@ class TApplication : public TComponent {
   String ExeName() const;
 
   // Hooks that see each message first.
-  void HookMainWindow(const TWndMethod& hook);     // messages of the app window
-  void UnhookMainWindow(const TWndMethod& hook);
+  void HookMainWindow(const TWindowHook& hook);    // messages of the app window
+  void UnhookMainWindow(const TWindowHook& hook);
+  // Sends a message to the application window's handling (hooks first);
+  // true when the answer is non-zero.
+  bool HandleNeededAndSend(TMessage& m);
+  // Offers a key message to the shortcut hooks (CM_APPKEYDOWN); true when
+  // one of them took it.
+  bool IsShortCut(TMessage& keyMsg);
   int AddMessageHook(TApplicationHook hook);       // returns an id
   void RemoveMessageHook(int id);
 
@@ -222,6 +241,8 @@ class TApplication : public TComponent {
   int HintHidePause = 2500;
   TColor HintColor = clInfoBk;
   void CancelHint();
+  // Forgets a control that is going away.
+  void CancelHintFor(TControl* c);
   void ActivateHint(TPoint cursorPos);
   THintWindow* GetHintWindow() const { return hintWindow_; }
 
@@ -263,7 +284,7 @@ class TApplication : public TComponent {
   String hint_;
   bool showHint_ = true;
   int modalLevel_ = 0;
-  std::vector<TWndMethod> windowHooks_;
+  std::vector<TWindowHook> windowHooks_;
   std::vector<std::pair<int, TApplicationHook>> messageHooks_;
   int nextHookId_ = 1;
   THintWindow* hintWindow_ = nullptr;

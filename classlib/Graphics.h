@@ -109,10 +109,17 @@ inline COLORREF ColorToRef(TColor c) { return static_cast<COLORREF>(ColorToRGB(c
 // released whenever an attribute changes.
 class TGraphicsObject : public TObject {
  public:
+  ~TGraphicsObject() override;
   TNotifyEvent OnChange;
 
  protected:
+  // Tells the listeners, then deletes a handle retired by the change (the
+  // listeners deselect it from their contexts first).
   virtual void Changed();
+  void Retire(HGDIOBJ h);
+
+ private:
+  HGDIOBJ stale_ = nullptr;
 };
 
 enum TFontStyle { fsBold, fsItalic, fsUnderline, fsStrikeOut };

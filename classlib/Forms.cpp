@@ -1,0 +1,1103 @@
+#include "classlib/Forms.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+
+TApplication* Application = nullptr;
+TScreen* Screen = nullptr;
+
+namespace {
+
+const UINT CM_RELEASEFORM = CM_RELEASE;
+constexpr UINT_PTR kHintTimerId = 0x5A01;
+constexpr UINT_PTR kHintHideTimerId = 0x5A02;
+
+BOOL CALLBACK DisableThreadWindow(HWND w, LPARAM l) {
+  auto* ctx = reinterpret_cast<std::pair<HWND, std::vector<HWND>*>*>(l);
+  if (w != ctx->first && IsWindowVisible(w) && IsWindowEnabled(w)) {
+    ctx->second->push_back(w);
+    EnableWindow(w, FALSE);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+// ===========================================================================
+// TCustomForm
+
+TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner), icon_(std::make_unique<TIcon>()) {
+  visible_ = false;
+  ControlStyle = TControlStyle{csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
+  parentFont_ = false;
+  parentShowHint_ = false;
+  parentColor_ = false;
+  left_ = 0;
+  top_ = 0;
+  width_ = 320;
+  height_ = 240;
+  if (Screen) Screen->AddForm(this);
+}
+
+TCustomForm::~TCustomForm() {
+  if (!destroyed_) {
+    destroyed_ = true;
+    if (OnDestroy) {
+      try {
+        OnDestroy(this);
+      } catch (...) {
+        HandleCallbackException(this);
+      }
+    }
+  }
+  if (Screen) Screen->RemoveForm(this);
+  if (Application) Application->FormDestroyed(this);
+}
+
+void TCustomForm::DoCreate() {
+  if (created_) return;
+  created_ = true;
+  if (OnCreate) OnCreate(this);
+}
+
+void TCustomForm::CreateParams(TCreateParams& p) {
+  TWinControl::CreateParams(p);
+  p.Style = WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+  p.ExStyle = 0;
+  switch (borderStyle_) {
+    case bsNone: p.Style |= WS_POPUP; break;
+    case bsSingle: p.Style |= WS_CAPTION | WS_BORDER; break;
+    case bsSizeable: p.Style |= WS_CAPTION | WS_THICKFRAME; break;
+    case bsDialog:
+      p.Style |= WS_POPUP | WS_CAPTION;
+      p.ExStyle |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+      break;
+    case bsToolWindow:
+      p.Style |= WS_CAPTION;
+      p.ExStyle |= WS_EX_TOOLWINDOW;
+      break;
+    case bsSizeToolWin:
+      p.Style |= WS_CAPTION | WS_THICKFRAME;
+      p.ExStyle |= WS_EX_TOOLWINDOW;
+      break;
+  }
+  if (borderStyle_ != bsNone) {
+    if (borderIcons_.Contains(biSystemMenu)) p.Style |= WS_SYSMENU;
+    if (borderStyle_ != bsDialog && borderStyle_ != bsToolWindow && borderStyle_ != bsSizeToolWin) {
+      if (borderIcons_.Contains(biMinimize)) p.Style |= WS_MINIMIZEBOX;
+      if (borderIcons_.Contains(biMaximize)) p.Style |= WS_MAXIMIZEBOX;
+    }
+    if (borderIcons_.Contains(biHelp) &&
+        (borderStyle_ == bsDialog || !borderIcons_.Contains(biMinimize) || !borderIcons_.Contains(biMaximize)))
+      p.ExStyle |= WS_EX_CONTEXTHELP;
+  }
+  if (formStyle_ == fsStayOnTop) p.ExStyle |= WS_EX_TOPMOST;
+  if (!enabled_) p.Style |= WS_DISABLED;
+  p.WndParent = nullptr;
+  if (parentWindow_) {
+    p.Style = (p.Style & ~DWORD(WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_SYSMENU)) | WS_CHILD;
+    p.WndParent = parentWindow_;
+  } else if (Application && Application->MainForm() && Application->MainForm() != this &&
+             Application->MainForm()->HandleAllocated()) {
+    p.WndParent = Application->MainForm()->handle_;
+  }
+  if (!defaultPlaced_ && !parentWindow_ && !(p.Style & WS_POPUP) &&
+      (position_ == poDefault || position_ == poDefaultPosOnly)) {
+    p.X = CW_USEDEFAULT;
+    p.Y = CW_USEDEFAULT;
+    if (position_ == poDefault) p.Width = p.Height = CW_USEDEFAULT;
+  }
+  p.WindowClass.style = CS_DBLCLKS;
+  p.WindowClass.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+}
+
+void TCustomForm::CreateWnd() {
+  TWinControl::CreateWnd();
+  defaultPlaced_ = true;
+  if (!icon_->Empty()) SendMessageW(handle_, WM_SETICON, ICON_BIG, LPARAM(icon_->GetHandle()));
+}
+
+void TCustomForm::DestroyWindowHandle() {
+  TWinControl::DestroyWindowHandle();
+}
+
+// Without a window, the client area is what the border would leave.
+TRect TCustomForm::GetClientRect() {
+  if (handle_) return TWinControl::GetClientRect();
+  TCreateParams p;
+  CreateParams(p);
+  RECT r{0, 0, 0, 0};
+  AdjustWindowRectEx(&r, p.Style, FALSE, p.ExStyle);
+  return Rect(0, 0, std::max(0, width_ - RectWidth(r)), std::max(0, height_ - RectHeight(r)));
+}
+
+void TCustomForm::SetBorderStyle(TFormBorderStyle s) {
+  if (s == borderStyle_) return;
+  borderStyle_ = s;
+  RecreateWnd();
+}
+
+void TCustomForm::SetBorderIcons(TBorderIcons b) {
+  if (b == borderIcons_) return;
+  borderIcons_ = b;
+  RecreateWnd();
+}
+
+void TCustomForm::SetFormStyle(TFormStyle s) {
+  if (s == formStyle_) return;
+  formStyle_ = s;
+  if (handle_)
+    SetWindowPos(handle_, s == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+TWindowState TCustomForm::GetWindowState() {
+  if (handle_) {
+    if (IsIconic(handle_)) return wsMinimized;
+    if (IsZoomed(handle_)) return wsMaximized;
+    return wsNormal;
+  }
+  return windowState_;
+}
+
+void TCustomForm::SetWindowState(TWindowState s) {
+  windowState_ = s;
+  if (handle_ && visible_) {
+    static const int cmds[] = {SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED};
+    ShowWindow(handle_, cmds[s]);
+  }
+}
+
+void TCustomForm::ApplyPosition() {
+  if (positioned_) return;
+  positioned_ = true;
+  TRect work = Screen ? Screen->GetWorkAreaRect() : Rect(0, 0, 1024, 768);
+  int l = left_, t = top_;
+  switch (position_) {
+    case poScreenCenter:
+    case poDesktopCenter:
+      l = work.left + (RectWidth(work) - width_) / 2;
+      t = work.top + (RectHeight(work) - height_) / 2;
+      break;
+    case poMainFormCenter:
+    case poOwnerFormCenter: {
+      TCustomForm* m = Application ? Application->MainForm() : nullptr;
+      if (position_ == poOwnerFormCenter) {
+        if (auto* o = dynamic_cast<TCustomForm*>(GetOwner())) m = o;
+      }
+      if (m && m != this && m->GetVisible()) {
+        l = m->left_ + (m->width_ - width_) / 2;
+        t = m->top_ + (m->height_ - height_) / 2;
+      } else {
+        l = work.left + (RectWidth(work) - width_) / 2;
+        t = work.top + (RectHeight(work) - height_) / 2;
+      }
+      break;
+    }
+    default: return;
+  }
+  // Keep the window on the work area.
+  l = std::max<int>(work.left, std::min<int>(l, work.right - width_));
+  t = std::max<int>(work.top, std::min<int>(t, work.bottom - height_));
+  SetBounds(l, t, width_, height_);
+}
+
+void TCustomForm::Show() {
+  SetVisible(true);
+  if (handle_) {
+    SetForegroundWindow(handle_);
+    SetActiveWindow(handle_);
+  }
+}
+
+void TCustomForm::Hide() { SetVisible(false); }
+
+void TCustomForm::SetVisibleImpl(bool v) {
+  if (v) {
+    ApplyPosition();
+    HandleNeeded();
+    DoShow();
+    static const int cmds[] = {SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED};
+    ShowWindow(handle_, cmds[windowState_]);
+    if (!activeControl_) {
+      if (TWinControl* c = FindNextControl(nullptr, true, true, false)) activeControl_ = c;
+    }
+    if (activeControl_ && GetForegroundWindow() == handle_) FocusControl(activeControl_);
+  } else {
+    if (handle_) {
+      windowState_ = GetWindowState();
+      ShowWindow(handle_, SW_HIDE);
+    }
+    DoHide();
+  }
+}
+
+void TCustomForm::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case CM_VISIBLECHANGED:
+      SetVisibleImpl(visible_);
+      return;
+    case WM_CLOSE:
+      Close();
+      m.Result = 0;
+      return;
+    case WM_ACTIVATE: {
+      bool act = LOWORD(m.WParam) != WA_INACTIVE;
+      DefaultHandler(m);
+      if (act) {
+        active_ = true;
+        if (Screen) Screen->SetActiveForm(this);
+        if (focusedControl_ && focusedControl_->HandleAllocated() && focusedControl_->CanFocus())
+          ::SetFocus(focusedControl_->handle_);
+        else if (activeControl_ && activeControl_->HandleAllocated() && activeControl_->CanFocus())
+          ::SetFocus(activeControl_->handle_);
+        Activate();
+      } else {
+        active_ = false;
+        Deactivate();
+      }
+      return;
+    }
+    case WM_SETFOCUS:
+      // The form itself got the focus: hand it to the active control.
+      if (activeControl_ && activeControl_ != static_cast<TWinControl*>(this) && activeControl_->HandleAllocated() &&
+          activeControl_->CanFocus()) {
+        ::SetFocus(activeControl_->handle_);
+        return;
+      }
+      DefaultHandler(m);
+      return;
+    case WM_GETMINMAXINFO: {
+      DefaultHandler(m);
+      auto* mm = reinterpret_cast<MINMAXINFO*>(m.LParam);
+      if (constraints_->MinWidth > 0) mm->ptMinTrackSize.x = constraints_->MinWidth;
+      if (constraints_->MinHeight > 0) mm->ptMinTrackSize.y = constraints_->MinHeight;
+      if (constraints_->MaxWidth > 0) mm->ptMaxTrackSize.x = constraints_->MaxWidth;
+      if (constraints_->MaxHeight > 0) mm->ptMaxTrackSize.y = constraints_->MaxHeight;
+      return;
+    }
+    case WM_SYSCOMMAND:
+      if ((m.WParam & 0xFFF0) == SC_KEYMENU && Application) {
+        MSG msg{handle_, m.Msg, m.WParam, m.LParam, 0, {0, 0}};
+        TMessage am{CM_APPSYSCOMMAND, 0, LPARAM(&msg), 0};
+        if (Application->HandleNeededAndSend(am)) {
+          m.Result = 0;
+          return;
+        }
+      }
+      break;
+    case CM_RELEASE:
+      delete this;
+      return;
+    case CM_DIALOGKEY:
+      if (DialogKey(WORD(m.WParam), KeyDataToShiftState(m.LParam))) {
+        m.Result = 1;
+        return;
+      }
+      break;
+    default: break;
+  }
+  TWinControl::WndProc(m);
+}
+
+bool TCustomForm::DialogKey(WORD key, TShiftState shift) {
+  if (GetKeyState(VK_MENU) >= 0) {
+    switch (key) {
+      case VK_TAB:
+        if (GetKeyState(VK_CONTROL) >= 0) {
+          SelectNext(activeControl_, GetKeyState(VK_SHIFT) >= 0, true);
+          return true;
+        }
+        break;
+      case VK_LEFT:
+      case VK_RIGHT:
+      case VK_UP:
+      case VK_DOWN:
+        if (activeControl_ && activeControl_->GetParent()) {
+          activeControl_->GetParent()->SelectNext(activeControl_, key == VK_RIGHT || key == VK_DOWN, false);
+          return true;
+        }
+        return false;
+      default: break;
+    }
+  }
+  // Offer the key to the controls (default and cancel buttons take
+  // Enter and Esc).
+  TMessage dm{CM_DIALOGKEY, key, 0, 0};
+  if (shift.Contains(ssAlt)) dm.LParam = 1 << 29;
+  for (TControl* c : std::vector<TControl*>(controls_)) {
+    if (!c->GetVisible() || !c->GetEnabled()) continue;
+    dm.Result = 0;
+    c->WindowProc(dm);
+    if (dm.Result) return true;
+  }
+  return false;
+}
+
+bool TCustomForm::KeyPreviewDown(WORD& key, TShiftState shift) {
+  KeyDown(key, shift);
+  return key == 0;
+}
+
+void TCustomForm::Close() {
+  if (modal_) {
+    modalResult_ = mrCancel;
+    return;
+  }
+  if (!CloseQuery()) return;
+  TCloseAction action = caHide;
+  if (Application && Application->MainForm() == this) action = caFree;
+  DoClose(action);
+  if (action == caNone) return;
+  if (Application && Application->MainForm() == this) {
+    Application->Terminate();
+    return;
+  }
+  switch (action) {
+    case caHide: Hide(); break;
+    case caMinimize: SetWindowState(wsMinimized); break;
+    case caFree: Release(); break;
+    default: break;
+  }
+}
+
+bool TCustomForm::CloseQuery() {
+  bool can = true;
+  if (OnCloseQuery) OnCloseQuery(this, can);
+  return can;
+}
+
+void TCustomForm::DoClose(TCloseAction& action) {
+  if (OnClose) OnClose(this, action);
+}
+
+void TCustomForm::DoShow() {
+  if (OnShow) OnShow(this);
+}
+
+void TCustomForm::DoHide() {
+  if (OnHide) OnHide(this);
+}
+
+void TCustomForm::Activate() {
+  if (OnActivate) OnActivate(this);
+}
+
+void TCustomForm::Deactivate() {
+  if (OnDeactivate) OnDeactivate(this);
+}
+
+TModalResult TCustomForm::ShowModal() {
+  if (visible_ || !enabled_ || modal_) throw EInvalidOperation(L"Cannot make a visible window modal");
+  if (GetCapture()) ReleaseCapture();
+  if (Application) Application->CancelHint();
+  HWND prevActive = GetActiveWindow();
+  HandleNeeded();
+  std::vector<HWND> disabled;
+  std::pair<HWND, std::vector<HWND>*> ctx{handle_, &disabled};
+  EnumThreadWindows(GetCurrentThreadId(), DisableThreadWindow, LPARAM(&ctx));
+  modal_ = true;
+  modalResult_ = mrNone;
+  if (Application) Application->ModalStarted();
+  auto finish = [&]() {
+    for (HWND w : disabled)
+      if (IsWindow(w)) EnableWindow(w, TRUE);
+    if (Application) Application->ModalFinished();
+  };
+  try {
+    Show();
+    for (;;) {
+      Application->HandleMessage();
+      if (Application->Terminated()) modalResult_ = mrCancel;
+      if (modalResult_ != mrNone) {
+        // Closing a modal form runs the close events; caNone keeps it open.
+        TCloseAction action = caHide;
+        if (CloseQuery()) {
+          DoClose(action);
+        } else {
+          action = caNone;
+        }
+        if (action == caNone && !Application->Terminated()) {
+          modalResult_ = mrNone;
+          continue;
+        }
+        break;
+      }
+    }
+  } catch (...) {
+    modal_ = false;
+    finish();
+    Hide();
+    throw;
+  }
+  TModalResult r = modalResult_;
+  finish();
+  modal_ = false;
+  Hide();
+  if (prevActive && IsWindow(prevActive)) SetActiveWindow(prevActive);
+  return r;
+}
+
+void TCustomForm::Release() {
+  if (handle_) PostMessageW(handle_, CM_RELEASEFORM, 0, 0);
+  else delete this;
+}
+
+void TCustomForm::SetActiveControl(TWinControl* c) {
+  if (c == activeControl_) return;
+  if (c && (!ContainsControl(c) || (visible_ && !c->CanFocus())))
+    throw EInvalidOperation(L"Cannot focus a disabled or invisible window");
+  activeControl_ = c;
+  if (c && visible_ && active_) FocusControl(c);
+}
+
+void TCustomForm::FocusControl(TWinControl* c) {
+  if (!c) return;
+  activeControl_ = c;
+  if (handle_ && IsWindowVisible(handle_) && c->CanFocus()) {
+    ::SetFocus(c->GetHandle());
+    // Some window managers deliver WM_SETFOCUS late; keep our books now.
+    if (GetFocus() == c->handle_) ActiveControlChanged(c);
+  }
+}
+
+void TCustomForm::SetFocus() {
+  if (!handle_ || !visible_ || !enabled_) throw EInvalidOperation(L"Cannot focus a disabled or invisible window");
+  SetActiveWindow(handle_);
+  SetForegroundWindow(handle_);
+}
+
+void TCustomForm::ActiveControlChanged(TWinControl* c) {
+  if (c == focusedControl_) return;
+  TWinControl* old = focusedControl_;
+  focusedControl_ = c;
+  activeControl_ = c;
+  if (Screen) {
+    Screen->SetActiveControl(c);
+    if (Screen->OnActiveControlChange) Screen->OnActiveControlChange(Screen);
+  }
+  if (old) old->DoExit();
+  if (focusedControl_ == c && c) c->DoEnter();
+}
+
+void TCustomForm::ControlDestroyed(TWinControl* c) {
+  if (activeControl_ == c) activeControl_ = nullptr;
+  if (focusedControl_ == c) focusedControl_ = nullptr;
+  if (defaultButton_ == c) defaultButton_ = nullptr;
+  if (cancelButton_ == c) cancelButton_ = nullptr;
+  if (activeControl_ && c->ContainsControl(activeControl_)) activeControl_ = nullptr;
+  if (focusedControl_ && c->ContainsControl(focusedControl_)) focusedControl_ = nullptr;
+}
+
+TForm::TForm(TComponent* AOwner) : TCustomForm(AOwner) {}
+
+// ===========================================================================
+// THintWindow
+
+THintWindow::THintWindow(TComponent* AOwner) : TCustomControl(AOwner) {
+  visible_ = false;
+  color_ = clInfoBk;
+  brush_->SetColor(clInfoBk);
+  parentFont_ = false;
+  if (Screen) font_->Assign(*Screen->HintFont());
+  font_->SetColor(clInfoText);
+}
+
+void THintWindow::CreateParams(TCreateParams& p) {
+  TCustomControl::CreateParams(p);
+  p.Style = WS_POPUP | WS_BORDER;
+  p.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+  p.WndParent = nullptr;
+  p.WindowClass.style |= CS_SAVEBITS;
+}
+
+TRect THintWindow::CalcHintRect(int maxWidth, const String& hint) {
+  TRect r = Rect(0, 0, maxWidth, 0);
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font_->GetHandle());
+  DrawTextW(dc, hint.c_str(), int(hint.size()), &r, DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  r.right += 6;
+  r.bottom += 2;
+  return r;
+}
+
+void THintWindow::ActivateHint(TRect r, const String& hint) {
+  text_ = hint;
+  HandleNeeded();
+  SetWindowTextW(handle_, hint.c_str());
+  SetBounds(r.left, r.top, RectWidth(r), RectHeight(r));
+  SetWindowPos(handle_, HWND_TOPMOST, r.left, r.top, RectWidth(r), RectHeight(r), SWP_SHOWWINDOW | SWP_NOACTIVATE);
+  visible_ = true;
+  InvalidateRect(handle_, nullptr, TRUE);
+}
+
+void THintWindow::ReleaseHandleHidden() {
+  visible_ = false;
+  if (handle_) ShowWindow(handle_, SW_HIDE);
+}
+
+void THintWindow::Paint() {
+  TRect r = GetClientRect();
+  Canvas()->Brush()->SetColor(color_);
+  Canvas()->FillRect(r);
+  r.left += 2;
+  r.top += 1;
+  Canvas()->Font()->Assign(*font_);
+  Canvas()->Brush()->SetStyle(bsClear);
+  Canvas()->TextRect(r, text_, tfLeft | tfWordBreak | tfNoPrefix);
+}
+
+// ===========================================================================
+// TApplication
+
+TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
+
+TApplication::~TApplication() {
+  StopHintTimer();
+  delete hintWindow_;
+  hintWindow_ = nullptr;
+  // Forms first (they refer to the application while they die).
+  DestroyComponents();
+  if (handle_) DestroyWindow(handle_);
+  handle_ = nullptr;
+}
+
+LRESULT CALLBACK TApplication::AppWindowProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
+  TApplication* app = Application;
+  if (!app || app->handle_ != h) return DefWindowProcW(h, msg, w, l);
+  TMessage m{msg, w, l, 0};
+  try {
+    app->AppWndProc(m);
+  } catch (...) {
+    HandleCallbackException(app);
+  }
+  return m.Result;
+}
+
+void TApplication::AppWndProc(TMessage& m) {
+  for (size_t i = 0; i < windowHooks_.size(); ++i) {
+    TWindowHook hook = windowHooks_[i];
+    if (hook(m)) return;
+  }
+  switch (m.Msg) {
+    case WM_TIMER:
+      if (m.WParam == kHintTimerId || m.WParam == kHintHideTimerId) {
+        HintTimerExpired();
+        return;
+      }
+      break;
+    case WM_CLOSE:
+      if (mainForm_) mainForm_->Close();
+      return;
+    case WM_ACTIVATEAPP:
+      if (m.WParam) {
+        if (OnActivate) OnActivate(this);
+      } else {
+        CancelHint();
+        if (OnDeactivate) OnDeactivate(this);
+      }
+      break;
+    case CM_APPKEYDOWN:
+    case CM_APPSYSCOMMAND:
+      m.Result = 0;
+      return;
+    default: break;
+  }
+  m.Result = DefWindowProcW(handle_, m.Msg, m.WParam, m.LParam);
+}
+
+HWND TApplication::Handle() {
+  if (!handle_) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = AppWindowProc;
+    wc.hInstance = MainInstance();
+    wc.lpszClassName = L"Zembrio.TApplication";
+    wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    WNDCLASSW existing{};
+    if (!GetClassInfoW(MainInstance(), wc.lpszClassName, &existing)) RegisterClassW(&wc);
+    handle_ = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, title_.c_str(),
+                              WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0,
+                              nullptr, nullptr, MainInstance(), nullptr);
+  }
+  return handle_;
+}
+
+bool TApplication::HandleNeededAndSend(TMessage& m) {
+  Handle();
+  m.Result = 0;
+  AppWndProc(m);
+  return m.Result != 0;
+}
+
+void TApplication::Initialize() {
+  InitCommonControl(ICC_WIN95_CLASSES);
+  Handle();
+}
+
+void TApplication::FormCreated(TCustomForm* f) {
+  if (!mainForm_) mainForm_ = f;
+  f->DoCreate();
+}
+
+void TApplication::FormDestroyed(TCustomForm* f) {
+  if (mainForm_ == f) mainForm_ = nullptr;
+}
+
+void TApplication::SetTitle(const String& t) {
+  title_ = t;
+  if (handle_) SetWindowTextW(handle_, t.c_str());
+}
+
+String TApplication::ExeName() const {
+  wchar_t buf[MAX_PATH * 2];
+  DWORD n = GetModuleFileNameW(nullptr, buf, DWORD(std::size(buf)));
+  return String(buf, n);
+}
+
+void TApplication::Run() {
+  running_ = true;
+  if (mainForm_ && showMainForm_) {
+    mainForm_->Show();
+  }
+  while (!terminated_) {
+    try {
+      HandleMessage();
+    } catch (...) {
+      HandleException(this);
+    }
+  }
+  running_ = false;
+}
+
+void TApplication::Terminate() {
+  if (!terminated_) PostQuitMessage(0);
+  terminated_ = true;
+}
+
+bool TApplication::ProcessMessage(MSG& msg) {
+  if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+  if (msg.message == WM_QUIT) {
+    terminated_ = true;
+    return true;
+  }
+  DispatchOne(msg);
+  return true;
+}
+
+void TApplication::DispatchOne(MSG& msg) {
+  for (size_t i = 0; i < messageHooks_.size(); ++i) {
+    auto hook = messageHooks_[i].second;
+    if (hook(msg)) return;
+  }
+  bool handled = false;
+  if (OnMessage) OnMessage(msg, handled);
+  if (handled) return;
+  if (IsHintMsg(msg)) {
+    // fall through: hint tracking never consumes a message
+  }
+  if (IsKeyMsg(msg)) return;
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+}
+
+void TApplication::ProcessMessages() {
+  MSG msg;
+  while (ProcessMessage(msg)) {
+    if (terminated_) break;
+  }
+}
+
+void TApplication::HandleMessage() {
+  MSG msg;
+  if (!ProcessMessage(msg)) Idle(msg);
+}
+
+void TApplication::Idle(const MSG&) {
+  DoMouseIdle();
+  bool done = true;
+  if (OnIdle) {
+    try {
+      OnIdle(this, done);
+    } catch (...) {
+      HandleException(this);
+    }
+  }
+  if (done && !terminated_) WaitMessage();
+}
+
+bool TApplication::IsKeyMsg(MSG& msg) {
+  if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
+  if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN && msg.message != WM_CHAR &&
+      msg.message != WM_SYSCHAR)
+    return false;
+  HWND w = GetCapture();
+  if (!w) {
+    w = msg.hwnd;
+    while (w && !TWinControl::FindControl(w)) w = GetParent(w);
+    if (!w) w = msg.hwnd;
+  }
+  TWinControl* c = TWinControl::FindControl(w);
+  if (!c) return false;
+  return c->Perform(CN_BASE + msg.message, msg.wParam, msg.lParam) != 0;
+}
+
+bool TApplication::IsShortCut(TMessage& keyMsg) {
+  TMessage m{CM_APPKEYDOWN, keyMsg.WParam, keyMsg.LParam, 0};
+  return HandleNeededAndSend(m);
+}
+
+bool TApplication::IsHintMsg(MSG& msg) {
+  if (hintActive_ && ((msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
+                      msg.message == WM_LBUTTONDOWN || msg.message == WM_RBUTTONDOWN ||
+                      msg.message == WM_MBUTTONDOWN || msg.message == WM_NCLBUTTONDOWN))
+    CancelHint();
+  if (msg.message == WM_MOUSEMOVE) DoMouseIdle();
+  return false;
+}
+
+bool TApplication::IsDlgMsg(MSG&) { return false; }
+
+void TApplication::DoMouseIdle() {
+  POINT p;
+  if (!GetCursorPos(&p)) return;
+  HWND w = WindowFromPoint(p);
+  TControl* c = nullptr;
+  if (TWinControl* wc = TWinControl::FindControl(w)) {
+    c = wc;
+    if (wc->HandleAllocated()) {
+      POINT q = p;
+      ScreenToClient(wc->GetHandle(), &q);
+      if (TControl* g = wc->ControlAtPos(q, false)) c = g;
+    }
+  }
+  if (c == mouseControl_) return;
+  TControl* old = mouseControl_;
+  mouseControl_ = c;
+  if (old) old->Perform(CM_MOUSELEAVE, 0, 0);
+  if (c) c->Perform(CM_MOUSEENTER, 0, 0);
+  // Hints follow the control under the mouse.
+  hintControl_ = c;
+  if (hintActive_) CancelHint();
+  StopHintTimer();
+  String h = c ? c->GetHint() : String();
+  SetHint(h);
+  if (c && showHint_ && c->GetShowHint() && !h.empty()) StartHintTimer(HintPause, 0);
+}
+
+void TApplication::SetHint(const String& h) {
+  if (h == hint_) return;
+  hint_ = h;
+  if (OnHint) OnHint(this);
+}
+
+void TApplication::SetShowHint(bool v) {
+  showHint_ = v;
+  if (!v) CancelHint();
+}
+
+void TApplication::StartHintTimer(int delay, int kind) {
+  StopHintTimer();
+  hintTimerKind_ = kind;
+  hintTimer_ = SetTimer(Handle(), kind == 0 ? kHintTimerId : kHintHideTimerId, UINT(std::max(1, delay)), nullptr);
+}
+
+void TApplication::StopHintTimer() {
+  if (hintTimer_ && handle_) KillTimer(handle_, hintTimer_);
+  hintTimer_ = 0;
+}
+
+void TApplication::HintTimerExpired() {
+  int kind = hintTimerKind_;
+  StopHintTimer();
+  if (kind == 0) {
+    POINT p;
+    GetCursorPos(&p);
+    ActivateHint(p);
+  } else {
+    CancelHint();
+  }
+}
+
+void TApplication::ActivateHint(TPoint cursorPos) {
+  TControl* c = hintControl_;
+  if (!c || !showHint_) return;
+  THintInfo info;
+  info.HintControl = c;
+  info.CursorPos = cursorPos;
+  info.HintStr = c->GetHint();
+  info.HideTimeout = HintHidePause;
+  if (c->Perform(CM_HINTSHOW, 0, LPARAM(&info)) != 0) return;
+  bool canShow = true;
+  if (OnShowHint) OnShowHint(info.HintStr, canShow, info);
+  if (!canShow || info.HintStr.empty()) return;
+  if (!hintWindow_) hintWindow_ = new THintWindow(nullptr);
+  TRect r = hintWindow_->CalcHintRect(Screen ? Screen->GetWidth() / 2 : 400, info.HintStr);
+  int x = cursorPos.x, y = cursorPos.y + 20;
+  hintWindow_->ActivateHint(Bounds(x, y, RectWidth(r), RectHeight(r)), info.HintStr);
+  hintActive_ = true;
+  if (info.HideTimeout > 0) StartHintTimer(info.HideTimeout, 1);
+}
+
+void TApplication::CancelHint() {
+  StopHintTimer();
+  if (hintWindow_) hintWindow_->ReleaseHandleHidden();
+  hintActive_ = false;
+}
+
+void TApplication::CancelHintFor(TControl* c) {
+  if (hintControl_ == c) {
+    CancelHint();
+    hintControl_ = nullptr;
+  }
+  if (mouseControl_ == c) mouseControl_ = nullptr;
+}
+
+void TApplication::HandleException(TObject* sender) {
+  if (!std::current_exception()) return;
+  if (inException_) return;  // a failing handler must not loop
+  inException_ = true;
+  struct Reset {
+    bool& b;
+    ~Reset() { b = false; }
+  } reset{inException_};
+  try {
+    try {
+      throw;
+    } catch (const EAbort&) {
+      return;
+    } catch (const Exception& e) {
+      if (OnException) OnException(sender, e);
+      else ShowException(e);
+    } catch (const std::exception& e) {
+      Exception ex(Utf8ToWide(e.what()));
+      if (OnException) OnException(sender, ex);
+      else ShowException(ex);
+    } catch (...) {
+      Exception ex(String(L"Unknown exception"));
+      if (OnException) OnException(sender, ex);
+      else ShowException(ex);
+    }
+  } catch (...) {
+    // The handler itself failed: show the plain text without hooks.
+    try {
+      ShowException(Exception(String(L"Exception in the exception handler")));
+    } catch (...) {
+    }
+  }
+}
+
+void TApplication::ShowException(const Exception& e) {
+  String msg = e.Message();
+  if (!msg.empty() && msg.back() > L'.') msg += L'.';
+  if (ShowExceptionHook) {
+    ShowExceptionHook(msg, title_);
+    return;
+  }
+  ::MessageBoxW(GetActiveWindow(), msg.c_str(), title_.c_str(), MB_OK | MB_ICONSTOP);
+}
+
+int TApplication::MessageBox(const String& text, const String& caption, UINT flags) {
+  HWND owner = GetActiveWindow();
+  if (!owner && mainForm_ && mainForm_->HandleAllocated()) owner = mainForm_->GetHandle();
+  return ::MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
+}
+
+void TApplication::HookMainWindow(const TWindowHook& hook) { windowHooks_.push_back(hook); }
+
+void TApplication::UnhookMainWindow(const TWindowHook& hook) {
+  auto it = std::find(windowHooks_.begin(), windowHooks_.end(), hook);
+  if (it != windowHooks_.end()) windowHooks_.erase(it);
+}
+
+int TApplication::AddMessageHook(TApplicationHook hook) {
+  int id = nextHookId_++;
+  messageHooks_.emplace_back(id, std::move(hook));
+  return id;
+}
+
+void TApplication::RemoveMessageHook(int id) {
+  messageHooks_.erase(std::remove_if(messageHooks_.begin(), messageHooks_.end(),
+                                     [id](const auto& p) { return p.first == id; }),
+                      messageHooks_.end());
+}
+
+// ===========================================================================
+// TScreen
+
+TScreen::TScreen(TComponent* AOwner) : TComponent(AOwner) {}
+
+TScreen::~TScreen() {
+  for (auto& c : cursors_)
+    if (c.first > 0 && c.second) DestroyCursor(c.second);
+}
+
+void TScreen::SetCursor(TCursor c) {
+  if (c == cursor_) return;
+  cursor_ = c;
+  if (c == crDefault) {
+    POINT p;
+    GetCursorPos(&p);
+    HWND w = WindowFromPoint(p);
+    if (w && TWinControl::FindControl(w))
+      SendMessageW(w, WM_SETCURSOR, WPARAM(w), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    else
+      ::SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
+  } else {
+    ::SetCursor(Cursors(c));
+  }
+}
+
+HCURSOR TScreen::Cursors(TCursor c) {
+  for (auto& e : cursors_)
+    if (e.first == c) return e.second;
+  LPCWSTR id = IDC_ARROW;
+  switch (c) {
+    case crNone: return nullptr;
+    case crCross: id = IDC_CROSS; break;
+    case crIBeam: id = IDC_IBEAM; break;
+    case crSizeNESW: id = IDC_SIZENESW; break;
+    case crSizeNS: id = IDC_SIZENS; break;
+    case crSizeNWSE: id = IDC_SIZENWSE; break;
+    case crSizeWE: id = IDC_SIZEWE; break;
+    case crUpArrow: id = IDC_UPARROW; break;
+    case crHourGlass: id = IDC_WAIT; break;
+    case crNoDrop:
+    case crNo: id = IDC_NO; break;
+    case crHSplit: id = IDC_SIZEWE; break;
+    case crVSplit: id = IDC_SIZENS; break;
+    case crSQLWait: id = IDC_WAIT; break;
+    case crAppStart: id = IDC_APPSTARTING; break;
+    case crHelp: id = IDC_HELP; break;
+    case crHandPoint: id = IDC_HAND; break;
+    case crSizeAll: id = IDC_SIZEALL; break;
+    default: id = IDC_ARROW; break;
+  }
+  return LoadCursorW(nullptr, id);
+}
+
+void TScreen::SetCursors(TCursor c, HCURSOR h) {
+  for (auto& e : cursors_)
+    if (e.first == c) {
+      e.second = h;
+      return;
+    }
+  cursors_.emplace_back(c, h);
+}
+
+static void FontFromLogFont(TFont* f, const LOGFONTW& lf) {
+  HFONT h = CreateFontIndirectW(&lf);
+  f->SetHandle(h);
+  DeleteObject(h);
+}
+
+TFont* TScreen::IconFont() {
+  if (!iconFont_) {
+    iconFont_ = std::make_unique<TFont>();
+    LOGFONTW lf{};
+    if (SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof lf, &lf, 0)) FontFromLogFont(iconFont_.get(), lf);
+  }
+  return iconFont_.get();
+}
+
+TFont* TScreen::HintFont() {
+  if (!hintFont_) {
+    hintFont_ = std::make_unique<TFont>();
+    NONCLIENTMETRICSW nm{};
+    nm.cbSize = sizeof nm;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof nm, &nm, 0)) FontFromLogFont(hintFont_.get(), nm.lfStatusFont);
+  }
+  return hintFont_.get();
+}
+
+TFont* TScreen::MenuFont() {
+  if (!menuFont_) {
+    menuFont_ = std::make_unique<TFont>();
+    NONCLIENTMETRICSW nm{};
+    nm.cbSize = sizeof nm;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof nm, &nm, 0)) FontFromLogFont(menuFont_.get(), nm.lfMenuFont);
+  }
+  return menuFont_.get();
+}
+
+int TScreen::GetWidth() const { return GetSystemMetrics(SM_CXSCREEN); }
+int TScreen::GetHeight() const { return GetSystemMetrics(SM_CYSCREEN); }
+int TScreen::PixelsPerInch() const { return ScreenPixelsPerInch(); }
+
+static BOOL CALLBACK CollectMonitor(HMONITOR m, HDC, LPRECT, LPARAM l) {
+  auto* v = reinterpret_cast<std::vector<TMonitorInfo>*>(l);
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  if (GetMonitorInfoW(m, &mi)) v->push_back(TMonitorInfo{m, mi.rcMonitor, mi.rcWork, (mi.dwFlags & MONITORINFOF_PRIMARY) != 0});
+  return TRUE;
+}
+
+int TScreen::MonitorCount() {
+  monitors_.clear();
+  EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, LPARAM(&monitors_));
+  return int(monitors_.size());
+}
+
+TMonitorInfo TScreen::Monitors(int i) {
+  if (monitors_.empty()) MonitorCount();
+  if (i < 0 || i >= int(monitors_.size())) throw EListError(L"List index out of bounds (" + std::to_wstring(i) + L")");
+  return monitors_[size_t(i)];
+}
+
+TRect TScreen::GetWorkAreaRect() const {
+  RECT r{};
+  if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0)) r = Rect(0, 0, GetWidth(), GetHeight());
+  return r;
+}
+
+TRect TScreen::GetDesktopRect() const {
+  int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  return Bounds(x, y, GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
+}
+
+TRect TScreen::WorkAreaOf(const TRect& r) const {
+  HMONITOR m = MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST);
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  if (m && GetMonitorInfoW(m, &mi)) return mi.rcWork;
+  return GetWorkAreaRect();
+}
+
+void TScreen::AddForm(TCustomForm* f) { forms_.push_back(f); }
+
+void TScreen::RemoveForm(TCustomForm* f) {
+  forms_.erase(std::remove(forms_.begin(), forms_.end(), f), forms_.end());
+  if (activeForm_ == f) activeForm_ = nullptr;
+  if (activeControl_ && activeControl_->GetParentForm() == f) activeControl_ = nullptr;
+}
+
+void TScreen::SetActiveForm(TCustomForm* f) {
+  if (f == activeForm_) return;
+  activeForm_ = f;
+  // The active form moves to the front of the list.
+  auto it = std::find(forms_.begin(), forms_.end(), f);
+  if (it != forms_.end()) {
+    forms_.erase(it);
+    forms_.insert(forms_.begin(), f);
+  }
+  if (OnActiveFormChange) OnActiveFormChange(this);
+}
+
+// ===========================================================================
+
+void InitForms() {
+  if (!Application) {
+    Application = new TApplication(nullptr);
+    Screen = new TScreen(nullptr);
+  }
+}
+
+void DoneForms() {
+  delete Application;
+  Application = nullptr;
+  delete Screen;
+  Screen = nullptr;
+}

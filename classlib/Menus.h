@@ -1,0 +1,27 @@
+// The pop-up menu hook of controls. The real menus come from the toolbar
+// framework, whose pop-up menus derive from TPopupMenu and override Popup.
+#pragma once
+
+#include "classlib/Classes.h"
+
+class TPopupMenu : public TComponent {
+ public:
+  explicit TPopupMenu(TComponent* AOwner) : TComponent(AOwner) {}
+  const char* ClassName() const override { return "TPopupMenu"; }
+
+  // Shows the menu at a screen position. The base only runs OnPopup.
+  virtual void Popup(int X, int Y) {
+    if (OnPopup) OnPopup(this);
+  }
+  bool GetAutoPopup() const { return autoPopup_; }
+  void SetAutoPopup(bool v) { autoPopup_ = v; }
+  // The control whose context menu request opened the menu.
+  TComponent* GetPopupComponent() const { return popupComponent_; }
+  void SetPopupComponent(TComponent* c) { popupComponent_ = c; }
+
+  TNotifyEvent OnPopup;
+
+ private:
+  bool autoPopup_ = true;
+  TComponent* popupComponent_ = nullptr;
+};
