@@ -1,0 +1,648 @@
+#include "toolbars/BarItems.h"
+
+#include <mmsystem.h>
+
+#include <algorithm>
+
+#include "toolbars/BarUtilsWin.h"
+#include "toolbars/BarViews.h"
+
+const wchar_t* const SBarItemIndexOutOfRange = L"Toolbar item index out of range";
+const wchar_t* const SBarItemAlreadyInserted = L"Toolbar item already inserted";
+const wchar_t* const SBarViewerNotFound =
+    L"An item viewer associated the specified item could not be found";
+const wchar_t* const SBarChevronItemMoreButtonsHint = L"More Buttons|";
+const wchar_t* const SBarDockParentNotAllowed =
+    L"A TBarDock control cannot be placed inside a tool window or another TBarDock";
+const wchar_t* const SBarDockCannotChangePosition =
+    L"Cannot change Position of a TBarDock if it already contains controls";
+const wchar_t* const SBarToolwinNameNotSet =
+    L"Cannot save dockable window's position because Name property is not set";
+const wchar_t* const SBarToolwinDockedToNameNotSet =
+    L"Cannot save dockable window's position because DockedTo's Name property not set";
+
+void BarHandleException(TObject* Sender) { HandleCallbackException(Sender); }
+
+// ---- shortcuts ----------------------------------------------------------------
+TShortCut BarShortCut(WORD Key, TShortCut Modifiers) {
+  if (Key & 0xFF00) return 0;
+  return static_cast<TShortCut>(Key | (Modifiers & (scShift | scCtrl | scAlt)));
+}
+
+TShortCut BarKeyDataToModifiers(LPARAM KeyData) {
+  TShortCut m = 0;
+  if (GetKeyState(VK_SHIFT) < 0) m |= scShift;
+  if (GetKeyState(VK_CONTROL) < 0) m |= scCtrl;
+  if (KeyData & 0x20000000) m |= scAlt;
+  return m;
+}
+
+String BarShortCutToText(TShortCut ShortCut) {
+  WORD key = ShortCut & 0xFF;
+  String name;
+  if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) {
+    name = String(1, static_cast<wchar_t>(key));
+  } else if (key >= VK_F1 && key <= VK_F24) {
+    name = L"F" + std::to_wstring(key - VK_F1 + 1);
+  } else if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) {
+    name = L"Num " + std::to_wstring(key - VK_NUMPAD0);
+  } else {
+    switch (key) {
+      case VK_BACK: name = L"BkSp"; break;
+      case VK_TAB: name = L"Tab"; break;
+      case VK_RETURN: name = L"Enter"; break;
+      case VK_ESCAPE: name = L"Esc"; break;
+      case VK_SPACE: name = L"Space"; break;
+      case VK_PRIOR: name = L"PgUp"; break;
+      case VK_NEXT: name = L"PgDn"; break;
+      case VK_END: name = L"End"; break;
+      case VK_HOME: name = L"Home"; break;
+      case VK_LEFT: name = L"Left"; break;
+      case VK_UP: name = L"Up"; break;
+      case VK_RIGHT: name = L"Right"; break;
+      case VK_DOWN: name = L"Down"; break;
+      case VK_INSERT: name = L"Ins"; break;
+      case VK_DELETE: name = L"Del"; break;
+      default: {
+        UINT ch = MapVirtualKeyW(key, MAPVK_VK_TO_CHAR) & 0xFFFF;
+        if (ch) name = String(1, static_cast<wchar_t>(ch));
+      }
+    }
+  }
+  if (name.empty()) return String();
+  String r;
+  if (ShortCut & scShift) r += L"Shift+";
+  if (ShortCut & scCtrl) r += L"Ctrl+";
+  if (ShortCut & scAlt) r += L"Alt+";
+  return r + name;
+}
+
+// ---- click queue ------------------------------------------------------------------
+namespace {
+constexpr UINT WM_BAR_CLICK = WM_USER + 0x100;
+void* const kPlaceholder = reinterpret_cast<void*>(1);
+
+struct ClickEntry {
+  void* Object = nullptr;
+  bool IsViewer = false;
+};
+
+struct ThreadClickState {
+  int RefCount = 0;
+  HWND Wnd = nullptr;
+  std::vector<ClickEntry>* List = nullptr;
+};
+thread_local ThreadClickState t_click;
+
+LRESULT CALLBACK ClickWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  if (Msg != WM_BAR_CLICK) return DefWindowProcW(Wnd, Msg, WParam, LParam);
+  ClickEntry e;
+  auto* list = t_click.List;
+  if (list && LParam >= 0 && LParam < static_cast<LPARAM>(list->size())) {
+    e = (*list)[static_cast<size_t>(LParam)];
+    (*list)[static_cast<size_t>(LParam)] = ClickEntry{};
+    while (!list->empty() && list->back().Object == nullptr) list->pop_back();
+  }
+  if (e.Object && e.Object != kPlaceholder) {
+    try {
+      if (e.IsViewer)
+        static_cast<TBarItemViewer*>(e.Object)->AccSelect(WParam != 0);
+      else
+        static_cast<TBarCustomItem*>(e.Object)->Click();
+    } catch (...) {
+      BarHandleException(nullptr);
+    }
+  }
+  return 0;
+}
+
+HWND EnsureClickWindow() {
+  if (t_click.Wnd) return t_click.Wnd;
+  static ATOM atom = 0;
+  if (!atom) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = ClickWndProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ZembrioBarClickWindow";
+    atom = RegisterClassW(&wc);
+  }
+  t_click.Wnd = CreateWindowExW(0, L"ZembrioBarClickWindow", L"", WS_POPUP, 0, 0, 0, 0,
+                                HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
+  return t_click.Wnd;
+}
+}  // namespace
+
+namespace BarClickQueue {
+void AddRef() { ++t_click.RefCount; }
+
+void Release() {
+  if (--t_click.RefCount > 0) return;
+  t_click.RefCount = 0;
+  if (t_click.Wnd) DestroyWindow(t_click.Wnd);
+  t_click.Wnd = nullptr;
+  delete t_click.List;
+  t_click.List = nullptr;
+}
+
+void Queue(void* Object, bool IsViewer, WPARAM WParam) {
+  HWND w = EnsureClickWindow();
+  if (!t_click.List) t_click.List = new std::vector<ClickEntry>();
+  auto& l = *t_click.List;
+  size_t slot = l.size();
+  for (size_t i = 0; i < l.size(); ++i)
+    if (l[i].Object == nullptr) {
+      slot = i;
+      break;
+    }
+  if (slot == l.size()) l.push_back(ClickEntry{});
+  l[slot] = ClickEntry{Object, IsViewer};
+  PostMessageW(w, WM_BAR_CLICK, WParam, static_cast<LPARAM>(slot));
+}
+
+void Forget(void* Object) {
+  if (!t_click.List) return;
+  for (auto& e : *t_click.List)
+    if (e.Object == Object) e.Object = kPlaceholder;
+}
+
+int SlotCount() { return t_click.List ? static_cast<int>(t_click.List->size()) : 0; }
+HWND Window() { return t_click.Wnd; }
+}  // namespace BarClickQueue
+
+// ---- done actions -------------------------------------------------------------
+void (*BarHelpContextHandler)(int ContextID) = nullptr;
+
+void ProcessDoneAction(const TBarDoneActionData& Data) {
+  switch (Data.DoneAction) {
+    case tbdaClickItem:
+      if (Data.Sound && NeedToPlaySound(L"MenuCommand"))
+        PlaySoundW(L"MenuCommand", nullptr, SND_ALIAS | SND_ASYNC | SND_NODEFAULT | SND_NOSTOP);
+      if (Data.ClickItem) Data.ClickItem->PostClick();
+      break;
+    case tbdaOpenSystemMenu:
+      SendMessageW(Data.Wnd, WM_SYSCOMMAND, SC_KEYMENU, Data.Key);
+      break;
+    case tbdaHelpContext:
+      if (BarHelpContextHandler) BarHelpContextHandler(Data.ContextID);
+      break;
+    default:
+      break;
+  }
+}
+
+// ---- the item -----------------------------------------------------------------
+TBarCustomItem::TBarCustomItem(TComponent* AOwner) : TComponent(AOwner) {
+  itemStyle_ = TBarItemStyle{tbisSelectable, tbisRedrawOnSelChange, tbisRedrawOnMouseOverChange};
+  BarClickQueue::AddRef();
+}
+
+TBarCustomItem::~TBarCustomItem() {
+  Destroying();
+  BarClickQueue::Forget(this);
+  while (!items_.empty()) delete items_.back();
+  if (parent_) parent_->Remove(this);
+  if (linkSubitems_) {
+    RemoveFromList(linkSubitems_->linkParents_, this);
+    linkSubitems_ = nullptr;
+  }
+  if (linkParents_) {
+    // Items that show our subitems forget the link.
+    auto copy = *linkParents_;
+    for (TBarCustomItem* p : copy) p->SetLinkSubitems(nullptr);
+  }
+  DestroyComponents();
+  delete notifyList_;
+  notifyList_ = nullptr;
+  delete linkParents_;
+  linkParents_ = nullptr;
+  BarClickQueue::Release();
+}
+
+TBarCustomItem* TBarCustomItem::GetItem(int Index) const {
+  if (Index < 0 || Index >= Count()) throw EBarItemError(String(SBarItemIndexOutOfRange));
+  return items_[static_cast<size_t>(Index)];
+}
+
+int TBarCustomItem::IndexOf(const TBarCustomItem* Item) const {
+  auto it = std::find(items_.begin(), items_.end(), Item);
+  return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
+}
+
+void TBarCustomItem::Insert(int NewIndex, TBarCustomItem* Item) {
+  if (Item->parent_) throw EBarItemError(String(SBarItemAlreadyInserted));
+  if (NewIndex < 0 || NewIndex > Count()) throw EBarItemError(String(SBarItemIndexOutOfRange));
+  items_.insert(items_.begin() + NewIndex, Item);
+  Item->parent_ = this;
+  ViewBeginUpdate();
+  Notify(tbicInserted, NewIndex, Item);
+  Item->RefreshOptions();
+  ViewEndUpdate();
+}
+
+void TBarCustomItem::Delete(int Index) {
+  TBarCustomItem* item = GetItem(Index);
+  Notify(tbicDeleting, Index, item);
+  item->parent_ = nullptr;
+  items_.erase(items_.begin() + Index);
+}
+
+void TBarCustomItem::Remove(TBarCustomItem* Item) {
+  int i = IndexOf(Item);
+  if (i >= 0) Delete(i);
+}
+
+void TBarCustomItem::Clear() {
+  while (!items_.empty()) delete items_.back();
+}
+
+void TBarCustomItem::Move(int CurIndex, int NewIndex) {
+  if (CurIndex == NewIndex) return;
+  if (NewIndex < 0 || NewIndex >= Count()) throw EBarItemError(String(SBarItemIndexOutOfRange));
+  TBarCustomItem* item = GetItem(CurIndex);
+  ViewBeginUpdate();
+  Delete(CurIndex);
+  Insert(NewIndex, item);
+  ViewEndUpdate();
+}
+
+bool TBarCustomItem::ContainsItem(const TBarCustomItem* Item) const {
+  for (const TBarCustomItem* p = Item; p; p = p->parent_)
+    if (p == this) return true;
+  return false;
+}
+
+void TBarCustomItem::ViewBeginUpdate() { Notify(tbicSubitemsBeginUpdate, -1, nullptr); }
+void TBarCustomItem::ViewEndUpdate() { Notify(tbicSubitemsEndUpdate, -1, nullptr); }
+
+TComponent* TBarCustomItem::GetParentComponent() const {
+  if (parentComponent_) return parentComponent_;
+  if (parent_ && parent_->parentComponent_) return parent_->parentComponent_;
+  return parent_;
+}
+
+void TBarCustomItem::SetParentComponent(TComponent* Value) {
+  if (parent_) parent_->Remove(this);
+  if (auto* item = dynamic_cast<TBarCustomItem*>(Value))
+    item->Add(this);
+  else if (auto* intf = dynamic_cast<IBarItems*>(Value))
+    intf->GetItems()->Add(this);
+}
+
+void TBarCustomItem::RegisterNotification(const TBarItemChangedProc& Proc) {
+  if (!notifyList_) notifyList_ = new std::vector<NotifyRec>();
+  for (auto& r : *notifyList_)
+    if (r.Proc == Proc) {
+      ++r.RefCount;
+      return;
+    }
+  notifyList_->push_back(NotifyRec{Proc, 1});
+}
+
+void TBarCustomItem::UnregisterNotification(const TBarItemChangedProc& Proc) {
+  if (!notifyList_) return;
+  for (size_t i = 0; i < notifyList_->size(); ++i) {
+    if ((*notifyList_)[i].Proc == Proc) {
+      if (--(*notifyList_)[i].RefCount == 0) notifyList_->erase(notifyList_->begin() + i);
+      break;
+    }
+  }
+  if (notifyList_->empty()) {
+    delete notifyList_;
+    notifyList_ = nullptr;
+  }
+}
+
+void TBarCustomItem::Notify(TBarItemChangedAction Action, int Index, TBarCustomItem* Item) {
+  InternalNotify(this, 0, Action, Index, Item);
+}
+
+void TBarCustomItem::InternalNotify(TBarCustomItem* Ancestor, int NestingLevel,
+                                    TBarItemChangedAction Action, int Index,
+                                    TBarCustomItem* Item) {
+  // Relayed at most ten levels up.
+  if (NestingLevel < 10) {
+    if (itemStyle_.Contains(tbisEmbeddedGroup) && parent_)
+      parent_->InternalNotify(Ancestor == this ? this : Ancestor, NestingLevel + 1, Action, Index,
+                              Item);
+    if (linkParents_) {
+      auto copy = *linkParents_;
+      for (TBarCustomItem* lp : copy)
+        if (lp != parent_ && lp->itemStyle_.Contains(tbisEmbeddedGroup) && lp->parent_)
+          lp->parent_->InternalNotify(Ancestor == this ? lp : Ancestor, NestingLevel + 1, Action,
+                                      Index, Item);
+    }
+  }
+  size_t i = 0;
+  while (notifyList_ && i < notifyList_->size()) {
+    TBarItemChangedProc proc = (*notifyList_)[i].Proc;
+    proc(Ancestor, Ancestor != this, Action, Index, Item);
+    // A subscriber that unregistered itself leaves the next one at index i.
+    if (notifyList_ && i < notifyList_->size() && (*notifyList_)[i].Proc == proc) ++i;
+  }
+}
+
+void TBarCustomItem::RecreateItemViewers() {
+  if (parent_) parent_->Notify(tbicRecreateItemViewers, -1, this);
+}
+
+void TBarCustomItem::Change(bool NeedResize) {
+  if (parent_) parent_->Notify(NeedResize ? tbicInvalidateAndResize : tbicInvalidate, -1, this);
+}
+
+void TBarCustomItem::SetCaption(const String& Value) {
+  if (caption_ == Value) return;
+  caption_ = Value;
+  Change(true);
+}
+
+void TBarCustomItem::SetChecked(bool Value) {
+  if (checked_ == Value) return;
+  checked_ = Value;
+  Change(false);
+  if (Value) TurnSiblingsOff();
+}
+
+void TBarCustomItem::TurnSiblingsOff() {
+  if (groupIndex_ == 0 || !parent_) return;
+  auto siblings = parent_->items_;
+  for (TBarCustomItem* s : siblings)
+    if (s != this && s->groupIndex_ == groupIndex_) s->SetChecked(false);
+}
+
+void TBarCustomItem::SetDisplayMode(TBarItemDisplayMode Value) {
+  if (displayMode_ == Value) return;
+  displayMode_ = Value;
+  Change(true);
+}
+
+void TBarCustomItem::SetEnabled(bool Value) {
+  if (enabled_ == Value) return;
+  enabled_ = Value;
+  EnabledChanged();
+}
+
+void TBarCustomItem::SetGroupIndex(int Value) {
+  if (groupIndex_ == Value) return;
+  groupIndex_ = Value;
+  if (checked_) TurnSiblingsOff();
+}
+
+void TBarCustomItem::SetImageIndex(int Value) {
+  if (imageIndex_ == Value) return;
+  bool resize = (imageIndex_ == -1) != (Value == -1);
+  imageIndex_ = Value;
+  Change(resize);
+}
+
+void TBarCustomItem::SetVisible(bool Value) {
+  if (visible_ == Value) return;
+  visible_ = Value;
+  Change(true);
+}
+
+TBarItemOptions TBarCustomItem::FixOptions(TBarItemOptions Value) {
+  if (!Value.Contains(tboToolbarStyle)) Value -= tboToolbarSize;
+  return Value;
+}
+
+void TBarCustomItem::SetOptions(TBarItemOptions Value) {
+  Value = FixOptions(Value);
+  if (options_ == Value) return;
+  options_ = Value;
+  RefreshOptions();
+}
+
+void TBarCustomItem::SetMaskOptions(TBarItemOptions Value) {
+  if (maskOptions_ == Value) return;
+  maskOptions_ = Value;
+  RefreshOptions();
+}
+
+void TBarCustomItem::SetInheritOptions(bool Value) {
+  if (inheritOptions_ == Value) return;
+  inheritOptions_ = Value;
+  RefreshOptions();
+}
+
+void TBarCustomItem::RefreshOptions() {
+  TBarItemOptions inherited;
+  if (inheritOptions_ && parent_) inherited = parent_->effectiveOptions_ - tboDefault;
+  TBarItemOptions n = FixOptions((inherited - maskOptions_) + options_);
+  if (n == effectiveOptions_) return;
+  TBarItemOptions old = effectiveOptions_;
+  effectiveOptions_ = n;
+  const TBarItemOptions visual{tboDefault,    tboDropdownArrow, tboImageAboveCaption, tboNoRotation,
+                               tboSameWidth,  tboToolbarStyle,  tboToolbarSize};
+  TBarItemOptions diff = (old - n) + (n - old);
+  if (!(diff * visual).Empty()) Change(true);
+  for (TBarCustomItem* s : items_)
+    if (s->inheritOptions_) s->RefreshOptions();
+}
+
+void TBarCustomItem::SetLinkSubitems(TBarCustomItem* Value) {
+  if (Value == this) Value = nullptr;
+  if (linkSubitems_ == Value) return;
+  if (linkSubitems_) {
+    RemoveFromList(linkSubitems_->linkParents_, this);
+    linkSubitems_->RemoveFreeNotification(this);
+  }
+  linkSubitems_ = Value;
+  if (Value) {
+    AddToList(Value->linkParents_, this);
+    Value->FreeNotification(this);
+  }
+  Notify(tbicSubitemsChanged, -1, nullptr);
+}
+
+void TBarCustomItem::SetName(const String& NewName) {
+  if (GetName() == NewName) return;
+  TComponent::SetName(NewName);
+  if (parent_) parent_->Notify(tbicNameChanged, -1, this);
+}
+
+void TBarCustomItem::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation != opRemove) return;
+  if (linkParents_) RemoveFromList(linkParents_, static_cast<TBarCustomItem*>(AComponent));
+  if (AComponent == reinterpret_cast<TComponent*>(images_)) SetImages(nullptr);
+  if (AComponent == reinterpret_cast<TComponent*>(subMenuImages_)) SetSubMenuImages(nullptr);
+  if (AComponent == linkSubitems_) SetLinkSubitems(nullptr);
+}
+
+void TBarCustomItem::Loaded() { TComponent::Loaded(); }
+
+String TBarCustomItem::GetShortCutText() const {
+  size_t tab = caption_.find(L'\t');
+  if (tab != String::npos) return caption_.substr(tab + 1);
+  if (shortCut_ != 0) return BarShortCutToText(shortCut_);
+  return String();
+}
+
+void TBarCustomItem::Click() {
+  if (!enabled_) return;
+  if (autoCheck_) SetChecked(!checked_);
+  if (OnClick) OnClick(this);
+}
+
+void TBarCustomItem::PostClick() { BarClickQueue::Queue(this, false, 0); }
+
+void TBarCustomItem::DoPopup(TBarCustomItem* Sender, bool FromLink) {
+  if (OnPopup) OnPopup(Sender, FromLink);
+  if (!itemStyle_.Contains(tbisCombo)) Click();
+}
+
+TBarItemViewerClass TBarCustomItem::GetItemViewerClass(TBarView*) {
+  return &TBarItemViewer::CreateViewer;
+}
+
+TBarCustomItem* TBarCustomItem::SearchShortCut(TBarCustomItem* I, TShortCut SC, int Depth,
+                                              TBarCustomItem*& Topmost) {
+  TBarCustomItem* container = I;
+  if (I->linkSubitems_) {
+    ++Depth;
+    if (Depth > 25) return nullptr;
+    container = I->linkSubitems_;
+  }
+  for (TBarCustomItem* s : container->items_) {
+    if (s->shortCut_ == SC) return s;
+    TBarCustomItem* dummy = nullptr;
+    if (TBarCustomItem* f = SearchShortCut(s, SC, Depth, dummy)) {
+      Topmost = s;
+      return f;
+    }
+  }
+  return nullptr;
+}
+
+TBarCustomItem* TBarCustomItem::FindItemWithShortCut(TShortCut AShortCut,
+                                                    TBarCustomItem*& TopmostParent) {
+  TopmostParent = nullptr;
+  if (AShortCut == 0) return nullptr;
+  return SearchShortCut(this, AShortCut, 0, TopmostParent);
+}
+
+bool TBarCustomItem::IsShortCut(TBarKeyMessage& Message) {
+  TShortCut sc = BarShortCut(Message.CharCode, BarKeyDataToModifiers(Message.KeyData));
+  if (sc == 0) return false;
+  TBarCustomItem* topmost = nullptr;
+  TBarCustomItem* found = nullptr;
+  int restarts = 0;
+restart:
+  found = FindItemWithShortCut(sc, topmost);
+  if (!found) return false;
+  {
+    TBarCustomItem* P = this;
+    while (P) {
+      if (!P->enabled_) return false;
+      TBarCustomItem* C = P->linkSubitems_ ? P->linkSubitems_ : P;
+      for (TBarCustomItem* s : std::vector<TBarCustomItem*>(C->items_)) s->InitiateAction();
+      if (!P->itemStyle_.Contains(tbisEmbeddedGroup)) {
+        try {
+          if (C != P) C->DoPopup(P, true);
+          P->DoPopup(P, false);
+        } catch (...) {
+          BarHandleException(this);
+        }
+      }
+      found = P->FindItemWithShortCut(sc, topmost);
+      if (!found) {
+        // A pop-up handler took the item away: look again from the top,
+        // but not forever.
+        if (++restarts > 8) return false;
+        goto restart;
+      }
+      P = topmost;
+    }
+  }
+  if (!found->enabled_) return false;
+  try {
+    found->Click();
+  } catch (...) {
+    BarHandleException(this);
+  }
+  return true;
+}
+
+void TBarCustomItem::SetImages(TCustomImageList* Value) {
+  if (images_ == Value) return;
+  bool wasNull = images_ == nullptr;
+  images_ = Value;
+  Change(wasNull != (Value == nullptr) || Value != nullptr);
+}
+
+void TBarCustomItem::SetSubMenuImages(TCustomImageList* Value) {
+  if (subMenuImages_ == Value) return;
+  subMenuImages_ = Value;
+  SubMenuImagesChanged();
+}
+
+void TBarCustomItem::ImageListChanged(TCustomImageList* List) {
+  if (List == subMenuImages_) SubMenuImagesChanged();
+  if (List == images_) Change(true);
+}
+
+// ---- plain item classes ---------------------------------------------------------
+TBarGroupItem::TBarGroupItem(TComponent* AOwner) : TBarCustomItem(AOwner) {
+  SetItemStyle(GetItemStyle() + TBarItemStyle{tbisEmbeddedGroup, tbisSubitemsEditable});
+}
+
+TBarSubmenuItem::TBarSubmenuItem(TComponent* AOwner) : TBarCustomItem(AOwner) {
+  SetItemStyle(GetItemStyle() + TBarItemStyle{tbisSubmenu, tbisSubitemsEditable});
+}
+
+void TBarSubmenuItem::SetDropdownCombo(bool Value) {
+  if (GetDropdownCombo() == Value) return;
+  TBarItemStyle s = GetItemStyle();
+  if (Value)
+    s += tbisCombo;
+  else
+    s -= tbisCombo;
+  SetItemStyle(s);
+  Change(true);
+}
+
+TBarSeparatorItem::TBarSeparatorItem(TComponent* AOwner) : TBarCustomItem(AOwner) {
+  SetItemStyle(GetItemStyle() -
+               TBarItemStyle{tbisSelectable, tbisRedrawOnSelChange, tbisRedrawOnMouseOverChange} +
+               TBarItemStyle{tbisSeparator, tbisClicksTransparent});
+}
+
+TBarItemViewerClass TBarSeparatorItem::GetItemViewerClass(TBarView*) {
+  return &TBarSeparatorItemViewer::CreateViewer;
+}
+
+void TBarSeparatorItem::SetBlank(bool Value) {
+  if (blank_ == Value) return;
+  blank_ = Value;
+  Change(false);
+}
+
+TBarControlItem::TBarControlItem(TComponent* AOwner) : TBarCustomItem(AOwner) {
+  SetItemStyle(GetItemStyle() - tbisSelectable + tbisClicksTransparent);
+}
+
+TBarControlItem::TBarControlItem(TComponent* AOwner, TControl* AControl)
+    : TBarControlItem(AOwner) {
+  control_ = AControl;
+  if (AControl) AControl->FreeNotification(this);
+}
+
+TBarControlItem::~TBarControlItem() {
+  TControl* c = control_;
+  control_ = nullptr;
+  if (c) c->RemoveFreeNotification(this);
+  if (c && !DontFreeControl && !c->GetComponentState().Contains(csAncestor)) delete c;
+}
+
+void TBarControlItem::SetControl(TControl* Value) {
+  if (control_ == Value) return;
+  if (control_) control_->RemoveFreeNotification(this);
+  control_ = Value;
+  if (Value) Value->FreeNotification(this);
+  Change(true);
+}
+
+void TBarControlItem::Notification(TComponent* AComponent, TOperation Operation) {
+  TBarCustomItem::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == control_) control_ = nullptr;
+}

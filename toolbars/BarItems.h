@@ -1,0 +1,356 @@
+// The item tree of menus and toolbars: every menu entry and toolbar button
+// is a TBarCustomItem; views subscribe to the items' change notifications.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "classlib/Classes.h"
+#include "classlib/Controls.h"
+#include "toolbars/BarUtils.h"
+
+class TBarCustomItem;
+class TBarItemViewer;
+class TBarView;
+class TBarPopupWindow;
+class TCustomImageList;
+
+ZEMBRIO_DECLARE_EXCEPTION(EBarItemError, Exception)
+
+// Resource strings of the toolbar framework.
+extern const wchar_t* const SBarItemIndexOutOfRange;
+extern const wchar_t* const SBarItemAlreadyInserted;
+extern const wchar_t* const SBarViewerNotFound;
+extern const wchar_t* const SBarChevronItemMoreButtonsHint;
+extern const wchar_t* const SBarDockParentNotAllowed;
+extern const wchar_t* const SBarDockCannotChangePosition;
+extern const wchar_t* const SBarToolwinNameNotSet;
+extern const wchar_t* const SBarToolwinDockedToNameNotSet;
+
+// ---- shortcuts -----------------------------------------------------------
+using TShortCut = uint16_t;
+constexpr TShortCut scShift = 0x2000;
+constexpr TShortCut scCtrl = 0x4000;
+constexpr TShortCut scAlt = 0x8000;
+// Modifiers is a combination of scShift, scCtrl and scAlt.
+TShortCut BarShortCut(WORD Key, TShortCut Modifiers);
+// Modifiers of a key message: Alt from its key data, Shift and Ctrl from the keyboard.
+TShortCut BarKeyDataToModifiers(LPARAM KeyData);
+String BarShortCutToText(TShortCut ShortCut);
+
+// A key message as handed to shortcut processing.
+struct TBarKeyMessage {
+  UINT Msg = WM_KEYDOWN;
+  WORD CharCode = 0;
+  LPARAM KeyData = 0;
+  LRESULT Result = 0;
+};
+
+// ---- options, styles, notifications -------------------------------------
+enum TBarItemOption {
+  tboDefault,
+  tboDropdownArrow,
+  tboImageAboveCaption,
+  tboLongHintInMenuOnly,
+  tboNoRotation,
+  tboSameWidth,
+  tboShowHint,
+  tboToolbarStyle,
+  tboToolbarSize
+};
+using TBarItemOptions = TSet<TBarItemOption>;
+
+enum TBarItemDisplayMode { nbdmDefault, nbdmTextOnly, nbdmTextOnlyInMenus, nbdmImageAndText };
+
+enum TBarItemStyleFlag {
+  tbisSubmenu,
+  tbisSelectable,
+  tbisSeparator,
+  tbisEmbeddedGroup,
+  tbisClicksTransparent,
+  tbisCombo,
+  tbisNoAutoOpen,
+  tbisSubitemsEditable,
+  tbisNoLineBreak,
+  tbisRightAlign,
+  tbisDontSelectFirst,
+  tbisRedrawOnSelChange,
+  tbisRedrawOnMouseOverChange,
+  tbisStretch
+};
+using TBarItemStyle = TSet<TBarItemStyleFlag>;
+
+enum TBarItemChangedAction {
+  tbicInserted,
+  tbicDeleting,
+  tbicSubitemsChanged,
+  tbicSubitemsBeginUpdate,
+  tbicSubitemsEndUpdate,
+  tbicInvalidate,
+  tbicInvalidateAndResize,
+  tbicRecreateItemViewers,
+  tbicNameChanged,
+  tbicSubMenuImagesChanged
+};
+
+using TBarItemChangedProc = TEvent<void(TBarCustomItem* Sender, bool Relayed,
+                                        TBarItemChangedAction Action, int Index,
+                                        TBarCustomItem* Item)>;
+using TBarPopupEvent = TEvent<void(TBarCustomItem* Sender, bool FromLink)>;
+using TBarSelectEvent =
+    TEvent<void(TBarCustomItem* Sender, TBarItemViewer* Viewer, bool Selecting)>;
+
+// Creates a viewer of one class; comparing two of these compares classes.
+using TBarItemViewerClass = TBarItemViewer* (*)(TBarView* AView, TBarCustomItem* AItem,
+                                                int AGroupLevel);
+
+enum TBarPopupAlignment { tbpaLeft, tbpaRight, tbpaCenter };
+
+// ---- done actions of a menu loop ------------------------------------------
+enum TBarDoneAction { tbdaNone, tbdaCancel, tbdaClickItem, tbdaOpenSystemMenu, tbdaHelpContext };
+struct TBarDoneActionData {
+  TBarDoneAction DoneAction = tbdaNone;
+  TBarCustomItem* ClickItem = nullptr;  // tbdaClickItem
+  HWND Wnd = nullptr;                   // tbdaOpenSystemMenu
+  int ContextID = 0;                    // tbdaHelpContext
+  bool Sound = false;                   // tbdaClickItem
+  WORD Key = 0;                         // tbdaOpenSystemMenu
+};
+void ProcessDoneAction(const TBarDoneActionData& Data);
+
+// Reports an exception caught where it must not propagate (message
+// handlers, hooks, queued clicks). Call only inside a catch block.
+void BarHandleException(TObject* Sender);
+
+// Items that present a root item to streaming answer this.
+class IBarItems {
+ public:
+  virtual ~IBarItems() = default;
+  virtual TBarCustomItem* GetItems() = 0;
+};
+
+// ---- the item --------------------------------------------------------------
+class TBarCustomItem : public TComponent {
+ public:
+  explicit TBarCustomItem(TComponent* AOwner);
+  ~TBarCustomItem() override;
+  const char* ClassName() const override { return "TBarCustomItem"; }
+
+  // Tree.
+  TBarCustomItem* GetItem(int Index) const;
+  TBarCustomItem* Items(int Index) const { return GetItem(Index); }
+  int Count() const { return static_cast<int>(items_.size()); }
+  int IndexOf(const TBarCustomItem* Item) const;
+  void Add(TBarCustomItem* Item) { Insert(Count(), Item); }
+  void Insert(int NewIndex, TBarCustomItem* Item);
+  void Delete(int Index);
+  void Remove(TBarCustomItem* Item);
+  void Clear();
+  void Move(int CurIndex, int NewIndex);
+  bool ContainsItem(const TBarCustomItem* Item) const;
+  void ViewBeginUpdate();
+  void ViewEndUpdate();
+  TBarCustomItem* GetParent() const { return parent_; }
+  TComponent* GetParentComponent() const;
+  void SetParentComponent(TComponent* Value);
+  void SetRootParentComponent(TComponent* Value) { parentComponent_ = Value; }
+
+  // Notifications.
+  void RegisterNotification(const TBarItemChangedProc& Proc);
+  void UnregisterNotification(const TBarItemChangedProc& Proc);
+  void Notify(TBarItemChangedAction Action, int Index, TBarCustomItem* Item);
+  void RecreateItemViewers();
+
+  // Clicks and shortcuts.
+  virtual void Click();
+  void PostClick();
+  bool IsShortCut(TBarKeyMessage& Message);
+  TBarCustomItem* FindItemWithShortCut(TShortCut AShortCut, TBarCustomItem*& TopmostParent);
+  String GetShortCutText() const;
+  virtual void InitiateAction() {}
+
+  // Pop-ups (see BarPopup.cpp).
+  virtual TBarPopupWindow* CreatePopup(TBarView* ParentView, TBarItemViewer* ParentViewer,
+                                       bool PositionAsSubmenu, bool SelectFirstItem,
+                                       bool Customizing, POINT APopupPoint,
+                                       TBarPopupAlignment Alignment);
+  virtual void GetPopupPosition(TBarView* ParentView, TBarPopupWindow* PopupWindow,
+                                struct TBarPopupPositionRec& Rec);
+  virtual TBarPopupWindow* CreatePopupWindow(TBarView* AParentView, TBarCustomItem* AItem,
+                                             bool ACustomizing);
+  bool OpenPopup(bool SelectFirstItem, bool TrackRightButton, POINT PopupPoint,
+                 TBarPopupAlignment Alignment);
+  void Popup(int X, int Y, bool TrackRightButton,
+             TBarPopupAlignment Alignment = tbpaLeft);
+
+  virtual void DoPopup(TBarCustomItem* Sender, bool FromLink);
+  virtual TBarView* GetChevronParentView() { return nullptr; }
+  virtual TBarItemViewerClass GetItemViewerClass(TBarView* AView);
+  virtual bool NeedToRecreateViewer(TBarItemViewer* AViewer) { return false; }
+
+  // Properties.
+  const String& GetCaption() const { return caption_; }
+  void SetCaption(const String& Value);
+  bool GetChecked() const { return checked_; }
+  void SetChecked(bool Value);
+  bool GetAutoCheck() const { return autoCheck_; }
+  void SetAutoCheck(bool Value) { autoCheck_ = Value; }
+  TBarItemDisplayMode GetDisplayMode() const { return displayMode_; }
+  void SetDisplayMode(TBarItemDisplayMode Value);
+  bool GetEnabled() const { return enabled_; }
+  void SetEnabled(bool Value);
+  int GetGroupIndex() const { return groupIndex_; }
+  void SetGroupIndex(int Value);
+  int GetHelpContext() const { return helpContext_; }
+  void SetHelpContext(int Value) { helpContext_ = Value; }
+  const String& GetHint() const { return hint_; }
+  void SetHint(const String& Value) { hint_ = Value; }
+  int GetImageIndex() const { return imageIndex_; }
+  void SetImageIndex(int Value);
+  TCustomImageList* GetImages() const { return images_; }
+  void SetImages(TCustomImageList* Value);
+  TCustomImageList* GetSubMenuImages() const { return subMenuImages_; }
+  void SetSubMenuImages(TCustomImageList* Value);
+  TBarItemStyle GetItemStyle() const { return itemStyle_; }
+  void SetItemStyle(TBarItemStyle Value) { itemStyle_ = Value; }
+  TBarItemOptions GetEffectiveOptions() const { return effectiveOptions_; }
+  TBarItemOptions GetOptions() const { return options_; }
+  void SetOptions(TBarItemOptions Value);
+  TBarItemOptions GetMaskOptions() const { return maskOptions_; }
+  void SetMaskOptions(TBarItemOptions Value);
+  bool GetInheritOptions() const { return inheritOptions_; }
+  void SetInheritOptions(bool Value);
+  TShortCut GetShortCut() const { return shortCut_; }
+  void SetShortCut(TShortCut Value) { shortCut_ = Value; }
+  TBarCustomItem* GetLinkSubitems() const { return linkSubitems_; }
+  void SetLinkSubitems(TBarCustomItem* Value);
+  bool GetVisible() const { return visible_; }
+  void SetVisible(bool Value);
+  void SetName(const String& NewName) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void Loaded() override;
+
+  // Fired when a submenu of the item is about to open.
+  TBarPopupEvent OnPopup;
+  TNotifyEvent OnClick;
+  TBarSelectEvent OnSelect;
+
+  // Tells the views of the parent that this item changed.
+  void Change(bool NeedResize);
+  void RefreshOptions();
+  static TBarItemOptions FixOptions(TBarItemOptions Value);
+  // Called by views when the image lists change size (internal).
+  void ImageListChanged(TCustomImageList* List);
+
+ protected:
+  virtual void EnabledChanged() { Change(false); }
+  void TurnSiblingsOff();
+  void SubMenuImagesChanged() { Notify(tbicSubMenuImagesChanged, -1, nullptr); }
+
+ private:
+  void InternalNotify(TBarCustomItem* Ancestor, int NestingLevel, TBarItemChangedAction Action,
+                      int Index, TBarCustomItem* Item);
+  TBarCustomItem* SearchShortCut(TBarCustomItem* I, TShortCut SC, int Depth,
+                                 TBarCustomItem*& Topmost);
+
+  struct NotifyRec {
+    TBarItemChangedProc Proc;
+    int RefCount;
+  };
+
+  bool autoCheck_ = false;
+  String caption_;
+  bool checked_ = false;
+  TBarItemDisplayMode displayMode_ = nbdmDefault;
+  bool enabled_ = true;
+  TBarItemOptions effectiveOptions_;
+  int groupIndex_ = 0;
+  int helpContext_ = 0;
+  String hint_;
+  int imageIndex_ = -1;
+  TCustomImageList* images_ = nullptr;
+  TCustomImageList* subMenuImages_ = nullptr;
+  SIZE imagesSize_{-1, -1};
+  SIZE subMenuImagesSize_{-1, -1};
+  std::vector<TBarCustomItem*> items_;
+  TBarItemStyle itemStyle_;
+  std::vector<TBarCustomItem*>* linkParents_ = nullptr;
+  TBarItemOptions maskOptions_;
+  TBarItemOptions options_;
+  bool inheritOptions_ = true;
+  std::vector<NotifyRec>* notifyList_ = nullptr;
+  TBarCustomItem* parent_ = nullptr;
+  TComponent* parentComponent_ = nullptr;
+  TShortCut shortCut_ = 0;
+  TBarCustomItem* linkSubitems_ = nullptr;
+  bool visible_ = true;
+};
+
+class TBarItem : public TBarCustomItem {
+ public:
+  using TBarCustomItem::TBarCustomItem;
+  const char* ClassName() const override { return "TBarItem"; }
+};
+
+class TBarRootItem : public TBarCustomItem {
+ public:
+  using TBarCustomItem::TBarCustomItem;
+  const char* ClassName() const override { return "TBarRootItem"; }
+};
+
+class TBarGroupItem : public TBarCustomItem {
+ public:
+  explicit TBarGroupItem(TComponent* AOwner);
+  const char* ClassName() const override { return "TBarGroupItem"; }
+};
+
+class TBarSubmenuItem : public TBarCustomItem {
+ public:
+  explicit TBarSubmenuItem(TComponent* AOwner);
+  const char* ClassName() const override { return "TBarSubmenuItem"; }
+  bool GetDropdownCombo() const { return GetItemStyle().Contains(tbisCombo); }
+  void SetDropdownCombo(bool Value);
+};
+
+class TBarSeparatorItem : public TBarCustomItem {
+ public:
+  explicit TBarSeparatorItem(TComponent* AOwner);
+  const char* ClassName() const override { return "TBarSeparatorItem"; }
+  TBarItemViewerClass GetItemViewerClass(TBarView* AView) override;
+  bool GetBlank() const { return blank_; }
+  void SetBlank(bool Value);
+
+ private:
+  bool blank_ = false;
+};
+
+class TBarControlItem : public TBarCustomItem {
+ public:
+  explicit TBarControlItem(TComponent* AOwner);
+  TBarControlItem(TComponent* AOwner, TControl* AControl);
+  ~TBarControlItem() override;
+  const char* ClassName() const override { return "TBarControlItem"; }
+  TControl* GetControl() const { return control_; }
+  void SetControl(TControl* Value);
+  bool DontFreeControl = false;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+ private:
+  TControl* control_ = nullptr;
+};
+
+// ---- the per-thread click queue --------------------------------------------
+// Clicks chosen in a menu run after the menu has closed: they are posted to
+// a hidden window of the thread and run when the message loop dispatches.
+namespace BarClickQueue {
+void AddRef();
+void Release();
+void Queue(void* Object, bool IsViewer, WPARAM WParam);
+// Replaces the pending entries of Object by a placeholder.
+void Forget(void* Object);
+// Number of queue slots in use (placeholders included); for tests.
+int SlotCount();
+HWND Window();
+}  // namespace BarClickQueue

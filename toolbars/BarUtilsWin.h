@@ -1,0 +1,58 @@
+// Window-system helpers of the toolbar library: text measuring, WM_PRINT
+// support, drag outlines, monitors, mouse-leave tracking and system settings.
+#pragma once
+
+#include <windows.h>
+
+#include "toolbars/BarUtils.h"
+
+int GetTextHeight(HDC DC);
+int GetTextWidth(HDC DC, const String& S, bool Prefix);
+// A copy of the DC's font turned to run downwards (270 degrees); 0 on failure.
+HFONT CreateRotatedFont(HDC DC);
+void DrawRotatedText(HDC DC, const String& AText, const RECT& ARect, UINT AFormat);
+
+// Dispatches pending WM_PAINT messages of the thread. A WM_QUIT met on the
+// way is posted again and ends the pumping.
+void ProcessPaintMessages();
+// Removes queued messages in [AMin, AMax]; a removed WM_QUIT is re-posted.
+void RemoveMessages(UINT AMin, UINT AMax);
+
+using TBarNCPaintProc = void (*)(HWND Wnd, HDC DC, LPARAM AppData);
+// Answers WM_PRINT for a window that paints its own frame. Always returns 1.
+LRESULT HandleWMPrint(HWND Wnd, WPARAM WParam, LPARAM LParam, TBarNCPaintProc NCPaintFunc,
+                      LPARAM AppData);
+void SelectNCUpdateRgn(HWND Wnd, HDC DC, HRGN Rgn);
+HRGN CreateNullRegion();
+HBRUSH CreateHalftoneBrush();
+void DrawInvertRect(HDC DC, const RECT* NewRect, const RECT* OldRect, SIZE NewSize, SIZE OldSize,
+                    HBRUSH Brush, HBRUSH BrushLast);
+void DrawHalftoneInvertRect(HDC DC, const RECT* NewRect, const RECT* OldRect, SIZE NewSize,
+                            SIZE OldSize);
+
+RECT GetRectOfPrimaryMonitor(bool WorkArea);
+bool UsingMultipleMonitors();
+RECT GetRectOfMonitorContainingRect(const RECT& R, bool WorkArea);
+RECT GetRectOfMonitorContainingPoint(POINT P, bool WorkArea);
+RECT GetRectOfMonitorContainingWindow(HWND Wnd, bool WorkArea);
+
+void InitTrackMouseEvent();
+bool CallTrackMouseEvent(HWND Wnd, DWORD Flags);
+
+int GetMenuShowDelay();
+// The registry fallback of GetMenuShowDelay, reading the given key:
+// missing key or value 400, unusable data 0, negative numbers 0.
+int BarReadMenuShowDelay(HKEY Root, const wchar_t* SubKey);
+bool AreFlatMenusEnabled();
+bool AreKeyboardCuesEnabled();
+bool IsWindowsXP();
+UINT GetInputLocaleCodePage();
+bool NeedToPlaySound(const String& Alias);
+// NeedToPlaySound's registry test against an explicit scheme root.
+bool BarSoundAliasHasFile(HKEY Root, const String& SchemeKey);
+
+bool ApplicationIsActive();
+
+// Shared font of menus and toolbars, filled from the system's menu font.
+// A failure to read the metrics falls back to the default GUI font.
+LOGFONTW BarGetMenuLogFont();

@@ -1,0 +1,385 @@
+// Helpers and the item tree: captions, lists, notifications, radio groups,
+// options, shortcuts and the queued click.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "toolbars/BarItems.h"
+#include "toolbars/BarUtilsWin.h"
+
+namespace {
+
+TEST(BarCaptions, AmpersandsAndAccelerators) {
+  EXPECT_EQ(EscapeAmpersands(L"Save & Exit"), L"Save && Exit");
+  EXPECT_EQ(StripAccelChars(L"A&&B"), L"A&B");
+  EXPECT_EQ(StripAccelChars(L"&File"), L"File");
+  EXPECT_EQ(FindAccelChar(L"&File &Edit"), L'E');
+  EXPECT_EQ(FindAccelChar(L"Fish && Chips"), 0);
+  EXPECT_EQ(FindAccelChar(L"Trailing&"), 0);
+}
+
+TEST(BarCaptions, TrailingPunctuation) {
+  EXPECT_EQ(StripTrailingPunctuation(L"Open..."), L"Open");
+  EXPECT_EQ(StripTrailingPunctuation(L"Name:"), L"Name");
+  EXPECT_EQ(StripTrailingPunctuation(L":"), L":");
+  EXPECT_EQ(StripTrailingPunctuation(L"..."), L"...");
+  EXPECT_EQ(BarGetShortHint(L"Short|Long"), L"Short");
+  EXPECT_EQ(BarGetLongHint(L"Short|Long"), L"Long");
+  EXPECT_EQ(BarGetLongHint(L"Both"), L"Both");
+}
+
+TEST(BarHelpers, DivRoundUpAndLists) {
+  EXPECT_EQ(DivRoundUp(7, 4), 2);
+  EXPECT_EQ(DivRoundUp(8, 4), 2);
+  EXPECT_EQ(DivRoundUp(0, 4), 0);
+
+  std::vector<int*>* list = nullptr;
+  int a = 1, b = 2;
+  EXPECT_TRUE(AddToList(list, &a));
+  EXPECT_FALSE(AddToList(list, &a));
+  EXPECT_TRUE(AddToFrontOfList(list, &b));
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ((*list)[0], &b);
+  RemoveFromList(list, &a);
+  RemoveFromList(list, &b);
+  EXPECT_EQ(list, nullptr);
+
+  std::vector<int> v{5, 3, 9, 1, 7, 3};
+  ListSortEx(v, [](int x, int y) { return x - y; });
+  EXPECT_EQ(v, (std::vector<int>{1, 3, 3, 5, 7, 9}));
+}
+
+TEST(BarHelpers, MenuShowDelayFromRegistry) {
+  const wchar_t* key = L"Software\\ZembrioTest\\toolbars\\Desktop";
+  RegDeleteKeyW(HKEY_CURRENT_USER, key);
+  EXPECT_EQ(BarReadMenuShowDelay(HKEY_CURRENT_USER, key), 400);  // no key
+  HKEY k;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(BarReadMenuShowDelay(HKEY_CURRENT_USER, key), 400);  // no value
+  auto set = [&](const wchar_t* s) {
+    RegSetValueExW(k, L"MenuShowDelay", 0, REG_SZ, reinterpret_cast<const BYTE*>(s),
+                   static_cast<DWORD>((wcslen(s) + 1) * 2));
+  };
+  set(L"abc");
+  EXPECT_EQ(BarReadMenuShowDelay(HKEY_CURRENT_USER, key), 0);
+  set(L"250");
+  EXPECT_EQ(BarReadMenuShowDelay(HKEY_CURRENT_USER, key), 250);
+  set(L"-5");
+  EXPECT_EQ(BarReadMenuShowDelay(HKEY_CURRENT_USER, key), 0);
+  DWORD dw = 100;
+  RegSetValueExW(k, L"MenuShowDelay", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dw), 4);
+  EXPECT_EQ(BarReadMenuShowDelay(HKEY_CURRENT_USER, key), 0);
+  RegCloseKey(k);
+  RegDeleteKeyW(HKEY_CURRENT_USER, key);
+  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\ZembrioTest\\toolbars");
+}
+
+TEST(BarHelpers, MenuFontFallsBackSensibly) {
+  LOGFONTW lf = BarGetMenuLogFont();
+  EXPECT_NE(lf.lfFaceName[0], 0);
+  EXPECT_NE(lf.lfHeight, 0);
+}
+
+// Records every notification an item sends.
+struct Recorder {
+  struct Entry {
+    TBarCustomItem* Sender;
+    bool Relayed;
+    TBarItemChangedAction Action;
+    int Index;
+    TBarCustomItem* Item;
+  };
+  std::vector<Entry> Log;
+  void Proc(TBarCustomItem* S, bool R, TBarItemChangedAction A, int I, TBarCustomItem* It) {
+    Log.push_back({S, R, A, I, It});
+  }
+  TBarItemChangedProc Handler() { return TBarItemChangedProc(this, &Recorder::Proc); }
+  int Count(TBarItemChangedAction A) const {
+    int n = 0;
+    for (auto& e : Log) n += e.Action == A;
+    return n;
+  }
+};
+
+TEST(BarItemTree, InsertDeleteAndRangeChecks) {
+  TBarRootItem root(nullptr);
+  auto* a = new TBarItem(nullptr);
+  auto* b = new TBarItem(nullptr);
+  Recorder rec;
+  root.RegisterNotification(rec.Handler());
+  root.Add(a);
+  root.Insert(root.Count(), b);
+  EXPECT_EQ(root.Count(), 2);
+  EXPECT_EQ(root.GetItem(1), b);
+  EXPECT_EQ(a->GetParent(), &root);
+  ASSERT_EQ(rec.Count(tbicInserted), 2);
+  EXPECT_EQ(rec.Log[1].Action, tbicInserted);  // bracketed by begin/end update
+  EXPECT_EQ(rec.Log[1].Index, 0);
+  auto* c = new TBarItem(nullptr);
+  try {
+    root.Insert(root.Count() + 1, c);
+    FAIL() << "no range error";
+  } catch (const EBarItemError& e) {
+    EXPECT_EQ(e.Message(), L"Toolbar item index out of range");
+  }
+  try {
+    root.Insert(0, a);
+    FAIL() << "inserted twice";
+  } catch (const EBarItemError& e) {
+    EXPECT_EQ(e.Message(), L"Toolbar item already inserted");
+  }
+  EXPECT_THROW(root.GetItem(2), EBarItemError);
+  EXPECT_THROW(root.GetItem(-1), EBarItemError);
+  root.Move(0, 1);
+  EXPECT_EQ(root.GetItem(0), b);
+  EXPECT_THROW(root.Move(0, 2), EBarItemError);
+  root.Remove(a);
+  EXPECT_EQ(a->GetParent(), nullptr);
+  EXPECT_EQ(root.Count(), 1);
+  delete a;
+  delete c;
+  // Freeing an item takes it out of its parent.
+  delete b;
+  EXPECT_EQ(root.Count(), 0);
+  root.UnregisterNotification(rec.Handler());
+}
+
+TEST(BarItemTree, RadioGroupsAndChangeKinds) {
+  TBarRootItem root(nullptr);
+  TBarItem* it[4];
+  for (auto*& p : it) {
+    p = new TBarItem(&root);
+    root.Add(p);
+  }
+  it[0]->SetGroupIndex(3);
+  it[1]->SetGroupIndex(3);
+  it[2]->SetGroupIndex(4);
+  it[1]->SetChecked(true);
+  it[2]->SetChecked(true);
+  it[3]->SetChecked(true);
+  Recorder rec;
+  root.RegisterNotification(rec.Handler());
+  it[0]->SetChecked(true);
+  EXPECT_TRUE(it[0]->GetChecked());
+  EXPECT_FALSE(it[1]->GetChecked());  // same group: unchecked
+  EXPECT_TRUE(it[2]->GetChecked());   // other group
+  EXPECT_TRUE(it[3]->GetChecked());   // no group
+  EXPECT_EQ(rec.Count(tbicInvalidate), 2);  // each item its own notification
+  rec.Log.clear();
+  it[0]->SetChecked(false);
+  EXPECT_FALSE(it[1]->GetChecked());
+  EXPECT_EQ(rec.Count(tbicInvalidate), 1);
+  rec.Log.clear();
+  it[3]->SetGroupIndex(0);
+  it[3]->SetChecked(false);
+  it[3]->SetChecked(true);  // group 0 touches no sibling
+  EXPECT_TRUE(it[2]->GetChecked());
+
+  rec.Log.clear();
+  it[0]->SetImageIndex(2);  // -1 -> 2
+  it[0]->SetImageIndex(5);  // 2 -> 5
+  it[0]->SetImageIndex(-1);
+  ASSERT_EQ(rec.Log.size(), 3u);
+  EXPECT_EQ(rec.Log[0].Action, tbicInvalidateAndResize);
+  EXPECT_EQ(rec.Log[1].Action, tbicInvalidate);
+  EXPECT_EQ(rec.Log[2].Action, tbicInvalidateAndResize);
+  rec.Log.clear();
+  it[0]->SetImageIndex(-1);  // unchanged: nothing
+  it[0]->SetEnabled(true);
+  EXPECT_TRUE(rec.Log.empty());
+  root.UnregisterNotification(rec.Handler());
+}
+
+// A subscriber that removes itself while being notified.
+struct SelfRemover {
+  TBarCustomItem* Item;
+  int Calls = 0;
+  void Proc(TBarCustomItem*, bool, TBarItemChangedAction, int, TBarCustomItem*) {
+    ++Calls;
+    Item->UnregisterNotification(TBarItemChangedProc(this, &SelfRemover::Proc));
+  }
+};
+
+TEST(BarItemTree, SubscriberRemovingItselfDoesNotHideTheNext) {
+  TBarRootItem root(nullptr);
+  SelfRemover first{&root};
+  Recorder second;
+  root.RegisterNotification(TBarItemChangedProc(&first, &SelfRemover::Proc));
+  root.RegisterNotification(second.Handler());
+  root.Notify(tbicNameChanged, -1, nullptr);
+  EXPECT_EQ(first.Calls, 1);
+  EXPECT_EQ(second.Log.size(), 1u);
+  root.Notify(tbicNameChanged, -1, nullptr);
+  EXPECT_EQ(first.Calls, 1);
+  EXPECT_EQ(second.Log.size(), 2u);
+  // Registered twice: needs two unregistrations.
+  root.RegisterNotification(second.Handler());
+  root.UnregisterNotification(second.Handler());
+  root.Notify(tbicNameChanged, -1, nullptr);
+  EXPECT_EQ(second.Log.size(), 3u);
+  root.UnregisterNotification(second.Handler());
+  root.Notify(tbicNameChanged, -1, nullptr);
+  EXPECT_EQ(second.Log.size(), 3u);
+}
+
+TEST(BarItemTree, GroupRelayStopsAfterTenLevels) {
+  TBarRootItem root(nullptr);
+  Recorder rec;
+  root.RegisterNotification(rec.Handler());
+  TBarCustomItem* parent = &root;
+  std::vector<TBarGroupItem*> groups;
+  for (int i = 0; i < 11; ++i) {
+    auto* g = new TBarGroupItem(&root);
+    parent->Add(g);
+    groups.push_back(g);
+    parent = g;
+  }
+  // Ten levels below the root: relayed up.
+  rec.Log.clear();
+  groups[9]->Notify(tbicNameChanged, -1, nullptr);
+  ASSERT_EQ(rec.Log.size(), 1u);
+  EXPECT_TRUE(rec.Log[0].Relayed);
+  EXPECT_EQ(rec.Log[0].Sender, groups[9]);  // the group whose contents changed
+  // Eleven levels: no further than ten.
+  rec.Log.clear();
+  groups[10]->Notify(tbicNameChanged, -1, nullptr);
+  EXPECT_TRUE(rec.Log.empty());
+  root.UnregisterNotification(rec.Handler());
+}
+
+TEST(BarItemTree, OptionsInheritAndLinkSubitems) {
+  TBarRootItem root(nullptr);
+  auto* sub = new TBarSubmenuItem(&root);
+  auto* leaf = new TBarItem(&root);
+  root.Add(sub);
+  sub->Add(leaf);
+  root.SetOptions(TBarItemOptions{tboDefault, tboShowHint, tboToolbarSize});
+  // tboToolbarSize needs tboToolbarStyle; tboDefault is never inherited.
+  EXPECT_TRUE(root.GetOptions() == (TBarItemOptions{tboDefault, tboShowHint}));
+  EXPECT_TRUE(leaf->GetEffectiveOptions() == (TBarItemOptions{tboShowHint}));
+  leaf->SetMaskOptions(TBarItemOptions{tboShowHint});
+  EXPECT_TRUE(leaf->GetEffectiveOptions().Empty());
+
+  TBarItem other(nullptr);
+  other.SetLinkSubitems(&other);
+  EXPECT_EQ(other.GetLinkSubitems(), nullptr);
+  other.SetLinkSubitems(sub);
+  EXPECT_EQ(other.GetLinkSubitems(), sub);
+  TBarCustomItem* top = nullptr;
+  leaf->SetShortCut(BarShortCut('S', scCtrl));
+  EXPECT_EQ(other.FindItemWithShortCut(BarShortCut('S', scCtrl), top), leaf);
+  EXPECT_EQ(top, nullptr);  // a direct subitem of the linked item
+  EXPECT_EQ(root.FindItemWithShortCut(BarShortCut('S', scCtrl), top), leaf);
+  EXPECT_EQ(top, sub);
+  other.SetLinkSubitems(nullptr);
+}
+
+TEST(BarItemTree, ShortcutBeyondTwentyFiveLinksIsNotFound) {
+  // chain[i] holds one item that shows chain[i + 1]'s subitems.
+  std::vector<std::unique_ptr<TBarItem>> chain;
+  for (int i = 0; i < 28; ++i) chain.push_back(std::make_unique<TBarItem>(nullptr));
+  std::vector<TBarItem*> links;
+  for (int i = 0; i + 1 < 28; ++i) {
+    auto* l = new TBarItem(nullptr);
+    chain[i]->Add(l);
+    l->SetLinkSubitems(chain[i + 1].get());
+    links.push_back(l);
+  }
+  auto* target = new TBarItem(nullptr);
+  target->SetShortCut(BarShortCut(VK_F5, 0));
+  chain.back()->Add(target);
+  TBarCustomItem* top = nullptr;
+  EXPECT_EQ(chain[0]->FindItemWithShortCut(BarShortCut(VK_F5, 0), top), nullptr);  // 27 links
+  EXPECT_EQ(chain[5]->FindItemWithShortCut(BarShortCut(VK_F5, 0), top), target);   // 22 links
+  EXPECT_EQ(top, links[5]);
+  for (auto* l : links) l->SetLinkSubitems(nullptr);
+}
+
+TEST(BarItemTree, ShortcutTextAndClick) {
+  TBarItem it(nullptr);
+  it.SetShortCut(BarShortCut('O', scCtrl));
+  EXPECT_EQ(it.GetShortCutText(), L"Ctrl+O");
+  it.SetCaption(L"&Open\tCtrl+Alt+O");
+  EXPECT_EQ(it.GetShortCutText(), L"Ctrl+Alt+O");
+  EXPECT_EQ(BarShortCutToText(BarShortCut(VK_DELETE, scShift)), L"Shift+Del");
+  EXPECT_EQ(BarShortCutToText(BarShortCut(VK_F3, 0)), L"F3");
+
+  int clicks = 0;
+  it.OnClick = [&](TObject*) { ++clicks; };
+  it.SetAutoCheck(true);
+  it.SetEnabled(false);
+  it.Click();
+  EXPECT_EQ(clicks, 0);
+  EXPECT_FALSE(it.GetChecked());  // not even the toggle
+  it.SetEnabled(true);
+  it.Click();
+  EXPECT_EQ(clicks, 1);
+  EXPECT_TRUE(it.GetChecked());
+}
+
+void PumpPending() {
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+}
+
+TEST(BarClickQueue, QueuedClickRunsLaterAndFreedItemIsSkipped) {
+  TBarRootItem keep(nullptr);  // keeps the thread's queue alive
+  int clicks = 0;
+  auto* a = new TBarItem(nullptr);
+  a->OnClick = [&](TObject*) { ++clicks; };
+  a->PostClick();
+  EXPECT_EQ(clicks, 0);
+  PumpPending();
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(BarClickQueue::SlotCount(), 0);
+
+  a->PostClick();
+  delete a;  // freed before the message arrives
+  auto* b = new TBarItem(nullptr);
+  b->OnClick = [&](TObject*) { clicks += 10; };
+  b->PostClick();
+  // The freed item's slot is not reused while its message is on its way.
+  EXPECT_EQ(BarClickQueue::SlotCount(), 2);
+  PumpPending();
+  EXPECT_EQ(clicks, 11);
+  EXPECT_EQ(BarClickQueue::SlotCount(), 0);
+  delete b;
+}
+
+TEST(BarClickQueue, ExceptionInQueuedClickDoesNotEscape) {
+  TBarItem it(nullptr);
+  it.OnClick = [](TObject*) { throw Exception(String(L"boom")); };
+  it.PostClick();
+  EXPECT_NO_THROW(PumpPending());
+}
+
+TEST(BarItemTree, ShortcutRunsPopupHandlersFirst) {
+  TBarRootItem root(nullptr);
+  auto* file = new TBarSubmenuItem(&root);
+  auto* save = new TBarItem(&root);
+  root.Add(file);
+  file->Add(save);
+  save->SetShortCut(BarShortCut('S', 0));
+  save->SetEnabled(false);
+  std::vector<int> order;
+  file->OnPopup = [&](TBarCustomItem*, bool) {
+    order.push_back(1);
+    save->SetEnabled(true);  // the handler updates the state before the click
+  };
+  save->OnClick = [&](TObject*) { order.push_back(2); };
+  TBarKeyMessage msg;
+  msg.CharCode = 'S';
+  EXPECT_TRUE(root.IsShortCut(msg));
+  EXPECT_EQ(order, (std::vector<int>{1, 2}));
+  msg.CharCode = 'Q';
+  EXPECT_FALSE(root.IsShortCut(msg));
+  file->SetEnabled(false);
+  msg.CharCode = 'S';
+  EXPECT_FALSE(root.IsShortCut(msg));
+}
+
+}  // namespace
