@@ -1,0 +1,96 @@
+#include "app/Bookmarks.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/RegFile.h"
+
+namespace {
+
+// A line break inside a description would split the record: it becomes a
+// blank.
+String OneLine(const String& s) {
+  String r = s;
+  for (auto& c : r)
+    if (c == L'\r' || c == L'\n') c = L' ';
+  return r;
+}
+
+std::filesystem::path FsPath(const String& name) { return std::filesystem::path(name); }
+
+}  // namespace
+
+std::string EncodeBookmarks(const std::vector<TBookmark>& Bookmarks) {
+  String text;
+  for (const auto& b : Bookmarks) {
+    text += OneLine(b.Description) + L"\r\n";
+    text += RootKeyName(b.RootKey, rnmFull, false) + L"\r\n";
+    text += OneLine(b.KeyPath) + L"\r\n";
+  }
+  if (FitsAnsi(text)) return WideToAnsi(text);
+  const std::u16string u = ToUtf16(text);
+  std::string out = "\xFF\xFE";
+  out.reserve(2 + u.size() * 2);
+  for (char16_t c : u) {
+    out.push_back(static_cast<char>(c & 0xFF));
+    out.push_back(static_cast<char>(c >> 8));
+  }
+  return out;
+}
+
+void DecodeBookmarks(const std::string& Bytes, std::vector<TBookmark>& Out) {
+  const std::vector<String> lines = DecodeTextLines(Bytes);
+  size_t i = 0;
+  for (; i + 3 <= lines.size(); i += 3) {
+    TBookmark b;
+    b.Description = lines[i];
+    b.RootKey = RootKeyFromName(lines[i + 1]);
+    b.KeyPath = lines[i + 2];
+    Out.push_back(std::move(b));
+  }
+  if (i < lines.size()) throw EBookmarkFileError(String(L"The bookmark file ends in an incomplete bookmark."));
+}
+
+std::string ReadFileBytes(const String& FileName) {
+  std::ifstream in(FsPath(FileName), std::ios::binary);
+  if (!in) throw EFOpenError(L"Cannot open file \"" + FileName + L"\".");
+  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw EReadError(L"Error reading file \"" + FileName + L"\".");
+  return data;
+}
+
+void WriteFileBytes(const String& FileName, const std::string& Bytes) {
+  const std::filesystem::path target = FsPath(FileName);
+  std::filesystem::path temp = target;
+  temp += L".tmp~";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) throw EFCreateError(L"Cannot create file \"" + FileName + L"\".");
+    out.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
+    out.flush();
+    if (!out) {
+      out.close();
+      std::error_code ec;
+      std::filesystem::remove(temp, ec);
+      throw EWriteError(L"Error writing file \"" + FileName + L"\".");
+    }
+  }
+  std::error_code ec;
+  std::filesystem::rename(temp, target, ec);
+  if (ec) {
+    std::filesystem::remove(temp, ec);
+    throw EFCreateError(L"Cannot create file \"" + FileName + L"\".");
+  }
+}
+
+void SaveBookmarkFile(const String& FileName, const std::vector<TBookmark>& Bookmarks) {
+  WriteFileBytes(FileName, EncodeBookmarks(Bookmarks));
+}
+
+bool LoadBookmarkFile(const String& FileName, std::vector<TBookmark>& Out) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(FsPath(FileName), ec)) return false;
+  DecodeBookmarks(ReadFileBytes(FileName), Out);
+  return true;
+}

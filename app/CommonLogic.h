@@ -1,0 +1,130 @@
+// The data module's services that need no window: root-key naming by the
+// settings, free names, option access, the status relay, the search flow,
+// value saving, export, import and the bookmark file, with the texts the
+// editor shows. The data module binds the events to its windows and
+// dialogs. Windows only.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "app/Bookmarks.h"
+#include "app/Cvalue.h"
+#include "app/IORegistry.h"
+#include "app/RegStore.h"
+#include "app/SearchThread.h"
+#include "classlib/Events.h"
+
+class TRegKey;
+
+namespace AppText {
+extern const wchar_t* const SearchStarted;     // "Search started."
+extern const wchar_t* const SearchAborted;     // "Search aborted."
+extern const wchar_t* const SearchFinished;    // "Search finished."
+extern const wchar_t* const SearchStartFailed; // "An exception occurred while attempting to start a search thead."
+extern const wchar_t* const RegexErrorIntro;
+extern const wchar_t* const SaveFailed;
+extern const wchar_t* const ExportFailed;
+extern const wchar_t* const ImportFailed;
+extern const wchar_t* const BookmarksSaveFailed;
+extern const wchar_t* const BookmarksLoadFailed;
+}  // namespace AppText
+
+class TCommonLogic {
+ public:
+  TCommonLogic();
+  ~TCommonLogic();
+
+  TRegStore rsOptions;
+  TIORegistry iorPort;
+
+  // --- Events bound by the data module and the main window.
+  TEvent<void(const String&)> OnStatusText;
+  TEvent<void(const String&)> OnShowMessage;  // the plain message box
+  TEvent<void(const String&)> OnShowErrorText;  // the error dialog, text alone
+  TEvent<void(const String&)> OnSearchProgress;  // the main window's SearchProgress
+  TEvent<void()> OnSearchStarted;
+  TEvent<void()> OnSearchFinished;
+  // Receives a new hit; the receiver owns it.
+  TEvent<void(TSearchHit*)> OnAddFindResult;
+  // The error dialog with the text and the exception's details.
+  TEvent<void(const Exception&, const String&)> OnShowException;
+  // The selected tree key for the subtree scope: false when no key node
+  // (the top node "My Registry" or nothing) is selected.
+  TEvent<bool(TRegRoot&, String&)> OnGetSelectedKey;
+  // Shows the value editor for the type (1, 2, 3 or 4) with the Edit*
+  // fields and returns its modal result (1 for OK).
+  TEvent<int(unsigned char)> OnEditValue;
+
+  // --- Root keys and names.
+  String GetRootKeyName(TRegRoot Root, TRootNameMode Mode);
+  static TRegRoot GetRootKeyFromName(const String& Name) { return RootKeyFromName(Name); }
+  static String SplitRegistryPath(String& Text) { return ::SplitRegistryPath(Text); }
+  static String GetKeyNameFromPath(const String& Path) { return ::GetKeyNameFromPath(Path); }
+  // A free value name in the open key ("New String Value", "... #2").
+  static String NewValueName(const TRegKey& Key, const String& TypeWord);
+  // A free subkey name below ParentPath ("New Key", "New Key #2").
+  static String NewKeyName(TRegRoot Root, const String& ParentPath);
+
+  // --- Settings.
+  TSettingValue GetOption(const String& Name) { return rsOptions.Get(Name); }
+  void SetOption(const String& Name, const TSettingValue& V) { rsOptions.Set(Name, V); }
+  void ReadAllOptions() { rsOptions.ReadValues(); }
+  void WriteAllOptions() { rsOptions.WriteValues(); }
+
+  void SetStatusText(const String& Text);
+  // The error text of an exception: Text, "\n\nMessage: ", the message,
+  // "\nAddress: " and an address in full 64-bit width.
+  static String ExceptionText(const Exception& E, const String& Text);
+  void ShowException(const Exception& E, const String& Text);
+
+  // --- Search.
+  void StartSearch(bool Repeat, TSearchInput Input);
+  void StopSearch();
+  // Stops a running search and waits for its end (closing the window).
+  void StopSearchAndWait();
+  bool IsSearching() const { return running_ != nullptr; }
+  const TSearchInput& LastSearch() const { return last_; }
+
+  // --- Value editing (the edited-value fields and the save flow).
+  TRegRoot EditRootKey = RegRoot::None;
+  String EditKeyPath;
+  String EditValueName;
+  unsigned char EditValueType = 0;
+  String EditString;
+  int32_t EditInteger = 0;
+  std::string EditBinary;
+  // Edits the value in the editor of its type and saves it when accepted.
+  // Returns true when it was saved. A failed save shows the error and puts
+  // the registry's data back into the value object.
+  bool SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue& Value);
+
+  // --- Export and import, with their status texts and failure reports.
+  // Return false (after the error dialog) on failure.
+  bool ExportKey(TRegRoot Root, const String& KeyPath, const String& FileName, bool IncludeSubKeys = true);
+  // Imports the file; AfterImport (the tree's refresh) runs after a
+  // successful import, before the status text.
+  bool ImportFile(const String& FileName, const std::function<void()>& AfterImport = {});
+  const TRegImportResult& LastImport() const { return lastImport_; }
+
+  // --- Bookmark file.
+  // The file name by the BookmarkFile setting: empty means ProgramFolder +
+  // "Bookmarks.ZembrioBM" (stored back into the setting); surrounding
+  // double quotes are removed.
+  String GetBookmarkFileName(const String& ProgramFolder);
+  bool SaveBookmarks(const String& FileName, const std::vector<TBookmark>& Bookmarks);
+  // Appends the file's bookmarks; false when it failed (the bookmarks read
+  // before the failure are appended all the same). A missing file is no
+  // failure and adds nothing.
+  bool LoadBookmarks(const String& FileName, std::vector<TBookmark>& Out);
+
+ private:
+  void SearchFinishedReport();
+  void SearchResult(const TSearchHit& Hit);
+  void RegexError(const String& Message);
+
+  TSearchInput last_;
+  std::unique_ptr<TthrdRegSearch> running_;
+  std::unique_ptr<TthrdRegSearch> ended_;
+  TRegImportResult lastImport_;
+};

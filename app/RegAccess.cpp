@@ -1,0 +1,248 @@
+#include "app/RegAccess.h"
+
+namespace {
+
+const wchar_t* W(const String& s) { return s.c_str(); }
+
+[[noreturn]] void RaiseReg(const String& text) { throw ERegistryException(text); }
+
+}  // namespace
+
+bool TRegKey::Open(TRegRoot Root, const String& Path, REGSAM Access) {
+  Close();
+  const String p = ApiKeyPath(Path);
+  HKEY k = nullptr;
+  lastError_ = RegOpenKeyExW(ToHKEY(Root), W(p), 0, Access, &k);
+  if (lastError_ != ERROR_SUCCESS) return false;
+  key_ = k;
+  root_ = Root;
+  path_ = p;
+  return true;
+}
+
+bool TRegKey::Create(TRegRoot Root, const String& Path) {
+  Close();
+  const String p = ApiKeyPath(Path);
+  HKEY k = nullptr;
+  if (p.empty()) return Open(Root, p);
+  lastError_ = RegCreateKeyExW(ToHKEY(Root), W(p), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                               KEY_READ | KEY_WRITE, nullptr, &k, nullptr);
+  if (lastError_ != ERROR_SUCCESS) return false;
+  key_ = k;
+  root_ = Root;
+  path_ = p;
+  return true;
+}
+
+bool TRegKey::OpenSub(const TRegKey& Parent, const String& Name, REGSAM Access) {
+  Close();
+  HKEY k = nullptr;
+  lastError_ = RegOpenKeyExW(Parent.key_, W(Name), 0, Access, &k);
+  if (lastError_ != ERROR_SUCCESS) return false;
+  key_ = k;
+  root_ = Parent.root_;
+  path_ = JoinKeyPath(Parent.path_, Name);
+  return true;
+}
+
+void TRegKey::Close() {
+  if (key_) RegCloseKey(key_);
+  key_ = nullptr;
+}
+
+std::vector<String> TRegKey::KeyNames() const {
+  std::vector<String> names;
+  DWORD count = 0, maxLen = 0;
+  LONG rc = RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, &count, &maxLen, nullptr, nullptr,
+                             nullptr, nullptr, nullptr, nullptr);
+  if (rc != ERROR_SUCCESS) RaiseReg(L"Unable to list the subkeys of the key " + path_);
+  names.reserve(count);
+  std::wstring buf(maxLen + 2, L'\0');
+  for (DWORD i = 0;; ++i) {
+    DWORD len = static_cast<DWORD>(buf.size());
+    rc = RegEnumKeyExW(key_, i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    if (rc == ERROR_MORE_DATA) {
+      buf.resize(buf.size() * 2 + 256);
+      --i;
+      continue;
+    }
+    if (rc != ERROR_SUCCESS) RaiseReg(L"Unable to list the subkeys of the key " + path_);
+    names.emplace_back(buf.data(), len);
+  }
+  return names;
+}
+
+std::vector<String> TRegKey::ValueNames() const {
+  std::vector<String> names;
+  DWORD count = 0, maxLen = 0;
+  LONG rc = RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                             &maxLen, nullptr, nullptr, nullptr);
+  if (rc != ERROR_SUCCESS) RaiseReg(L"Unable to list the values of the key " + path_);
+  names.reserve(count);
+  std::wstring buf(maxLen + 2, L'\0');
+  for (DWORD i = 0;; ++i) {
+    DWORD len = static_cast<DWORD>(buf.size());
+    rc = RegEnumValueW(key_, i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    if (rc == ERROR_MORE_DATA) {
+      buf.resize(buf.size() * 2 + 256);
+      --i;
+      continue;
+    }
+    if (rc != ERROR_SUCCESS) RaiseReg(L"Unable to list the values of the key " + path_);
+    names.emplace_back(buf.data(), len);
+  }
+  return names;
+}
+
+bool TRegKey::HasSubKeys() const {
+  DWORD count = 0;
+  if (RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
+                       nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    return false;
+  return count > 0;
+}
+
+bool TRegKey::ValueExists(const String& Name) const {
+  return RegQueryValueExW(key_, W(Name), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool TRegKey::KeyExists(const String& SubPath) const {
+  HKEY k = nullptr;
+  if (RegOpenKeyExW(key_, W(ApiKeyPath(SubPath)), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+  RegCloseKey(k);
+  return true;
+}
+
+bool TRegKey::ReadValue(const String& Name, DWORD& Type, std::string& Data) const {
+  DWORD size = static_cast<DWORD>(Data.capacity() > 256 ? Data.capacity() : 256);
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    Data.resize(size);
+    DWORD got = size;
+    LONG rc = RegQueryValueExW(key_, W(Name), nullptr, &Type, reinterpret_cast<BYTE*>(Data.data()), &got);
+    if (rc == ERROR_SUCCESS) {
+      Data.resize(got);
+      return true;
+    }
+    if (rc != ERROR_MORE_DATA) {
+      Data.clear();
+      return false;
+    }
+    size = got > size ? got : size * 2;
+  }
+  Data.clear();
+  return false;
+}
+
+void TRegKey::WriteValue(const String& Name, DWORD Type, const std::string& Data) {
+  LONG rc = RegSetValueExW(key_, W(Name), 0, Type, reinterpret_cast<const BYTE*>(Data.data()),
+                           static_cast<DWORD>(Data.size()));
+  if (rc != ERROR_SUCCESS) RaiseReg(L"Failed to set data for '" + Name + L"'");
+}
+
+void TRegKey::WriteString(const String& Name, const String& Text, DWORD Type) {
+  WriteValue(Name, Type, std::string(reinterpret_cast<const char*>(Text.c_str()), (Text.size() + 1) * sizeof(wchar_t)));
+}
+
+void TRegKey::WriteDword(const String& Name, uint32_t Value) {
+  WriteValue(Name, REG_DWORD, std::string(reinterpret_cast<const char*>(&Value), 4));
+}
+
+bool TRegKey::DeleteValue(const String& Name) {
+  lastError_ = RegDeleteValueW(key_, W(Name));
+  return lastError_ == ERROR_SUCCESS;
+}
+
+bool RegKeyExists(TRegRoot Root, const String& Path) {
+  TRegKey k;
+  return k.OpenReadOnly(Root, Path);
+}
+
+namespace {
+
+// Deletes everything below the open key, then nothing else.
+void DeleteChildren(HKEY key, const String& path) {
+  for (;;) {
+    wchar_t name[512];
+    DWORD len = 512;
+    LONG rc = RegEnumKeyExW(key, 0, name, &len, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) return;
+    if (rc != ERROR_SUCCESS) RaiseReg(L"Unable to delete the key " + path);
+    HKEY sub = nullptr;
+    const String subName(name, len);
+    if (RegOpenKeyExW(key, name, 0, KEY_READ | KEY_WRITE, &sub) != ERROR_SUCCESS)
+      RaiseReg(L"Unable to delete the key " + JoinKeyPath(path, subName));
+    try {
+      DeleteChildren(sub, JoinKeyPath(path, subName));
+    } catch (...) {
+      RegCloseKey(sub);
+      throw;
+    }
+    RegCloseKey(sub);
+    if (RegDeleteKeyW(key, name) != ERROR_SUCCESS)
+      RaiseReg(L"Unable to delete the key " + JoinKeyPath(path, subName));
+  }
+}
+
+void CopyBranch(const TRegKey& src, TRegKey& dst) {
+  DWORD type = 0;
+  std::string data;
+  for (const String& v : src.ValueNames()) {
+    if (!src.ReadValue(v, type, data))
+      RaiseReg(L"Unable to read the value " + v + L" of the key " + src.Path());
+    dst.WriteValue(v, type, data);
+  }
+  for (const String& k : src.KeyNames()) {
+    TRegKey s, d;
+    if (!s.OpenSub(src, k, KEY_READ)) RaiseReg(L"Unable to open the key " + JoinKeyPath(src.Path(), k));
+    HKEY h = nullptr;
+    if (RegCreateKeyExW(dst.Handle(), k.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_READ | KEY_WRITE, nullptr, &h, nullptr) != ERROR_SUCCESS)
+      RaiseReg(L"Unable to create the key " + JoinKeyPath(dst.Path(), k));
+    RegCloseKey(h);
+    if (!d.OpenSub(dst, k, KEY_READ | KEY_WRITE))
+      RaiseReg(L"Unable to create the key " + JoinKeyPath(dst.Path(), k));
+    CopyBranch(s, d);
+  }
+}
+
+}  // namespace
+
+void RegDeleteBranch(TRegRoot Root, const String& Path) {
+  const String p = ApiKeyPath(Path);
+  if (p.empty()) RaiseReg(L"A root key can't be deleted.");
+  TRegKey k;
+  if (!k.Open(Root, p)) {
+    if (k.LastError() == ERROR_FILE_NOT_FOUND) return;
+    RaiseReg(L"Unable to delete the key " + p);
+  }
+  DeleteChildren(k.Handle(), p);
+  k.Close();
+  if (RegDeleteKeyW(ToHKEY(Root), p.c_str()) != ERROR_SUCCESS) RaiseReg(L"Unable to delete the key " + p);
+}
+
+void RegCopyBranch(TRegRoot Root, const String& From, const String& To) {
+  TRegKey src, dst;
+  if (!src.OpenReadOnly(Root, From)) RaiseReg(L"Unable to open the key " + ApiKeyPath(From));
+  if (!dst.Create(Root, To)) RaiseReg(L"Unable to create the key " + ApiKeyPath(To));
+  CopyBranch(src, dst);
+}
+
+void RegMoveKey(TRegRoot Root, const String& From, const String& To) {
+  const String f = ApiKeyPath(From), t = ApiKeyPath(To);
+  if (f.empty() || t.empty()) RaiseReg(L"A root key can't be moved.");
+  const String fu = AnsiUpperCase(f) + L"\\", tu = AnsiUpperCase(t) + L"\\";
+  if (tu.compare(0, fu.size(), fu) == 0) RaiseReg(L"A key can't be moved into itself.");
+  if (RegKeyExists(Root, t)) RaiseReg(L"The key " + t + L" already exists.");
+  try {
+    RegCopyBranch(Root, f, t);
+  } catch (...) {
+    try {
+      RegDeleteBranch(Root, t);
+    } catch (...) {
+    }
+    throw;
+  }
+  RegDeleteBranch(Root, f);
+}

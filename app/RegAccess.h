@@ -1,0 +1,79 @@
+// Thin registry access for the editor's logic: one handle per object,
+// opened without creation unless asked, raw types and bytes, and the
+// branch operations (copy, delete, move) with sound failure handling.
+// Windows only.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/RegRoots.h"
+#include "classlib/SysUtils.h"
+
+#if __has_include("classlib/Registry.h") && __has_include("classlib/IniFiles.h")
+#include "classlib/Registry.h"
+#else
+ZEMBRIO_DECLARE_EXCEPTION(ERegistryException, Exception)
+#endif
+
+inline HKEY ToHKEY(TRegRoot r) { return reinterpret_cast<HKEY>(r); }
+
+class TRegKey {
+ public:
+  TRegKey() = default;
+  TRegKey(const TRegKey&) = delete;
+  TRegKey& operator=(const TRegKey&) = delete;
+  ~TRegKey() { Close(); }
+
+  // Opens the key Path (with or without backslashes at its ends; empty for
+  // the root key itself) below Root. Returns false and keeps the system's
+  // error code when it can't.
+  bool Open(TRegRoot Root, const String& Path, REGSAM Access = KEY_READ | KEY_WRITE);
+  bool OpenReadOnly(TRegRoot Root, const String& Path) { return Open(Root, Path, KEY_READ); }
+  // Opens the key, creating it and the missing keys on the way.
+  bool Create(TRegRoot Root, const String& Path);
+  // Opens a subkey of this key (read-only unless Access says otherwise).
+  bool OpenSub(const TRegKey& Parent, const String& Name, REGSAM Access = KEY_READ);
+  void Close();
+  bool IsOpen() const { return key_ != nullptr; }
+  HKEY Handle() const { return key_; }
+  LONG LastError() const { return lastError_; }
+  TRegRoot Root() const { return root_; }
+  const String& Path() const { return path_; }  // without leading backslash
+
+  // Enumerations in the registry's order; raise ERegistryException when the
+  // key can't be enumerated.
+  std::vector<String> KeyNames() const;
+  std::vector<String> ValueNames() const;
+  bool HasSubKeys() const;
+  bool ValueExists(const String& Name) const;
+  bool KeyExists(const String& SubPath) const;
+  // Reads a value's type and bytes; false when there is no such value.
+  bool ReadValue(const String& Name, DWORD& Type, std::string& Data) const;
+  // Writes a value; raises ERegistryException "Failed to set data for '%s'".
+  void WriteValue(const String& Name, DWORD Type, const std::string& Data);
+  void WriteString(const String& Name, const String& Text, DWORD Type = REG_SZ);
+  void WriteDword(const String& Name, uint32_t Value);
+  bool DeleteValue(const String& Name);
+
+ private:
+  HKEY key_ = nullptr;
+  TRegRoot root_ = 0;
+  String path_;
+  LONG lastError_ = 0;
+};
+
+// True when the key exists (opens it read-only).
+bool RegKeyExists(TRegRoot Root, const String& Path);
+// Deletes a key with everything below it. Raises ERegistryException when
+// any part can't be deleted. A root key (empty path) is refused.
+void RegDeleteBranch(TRegRoot Root, const String& Path);
+// Copies the key From with all its values and subkeys to To (created).
+// Raises ERegistryException on the first failure.
+void RegCopyBranch(TRegRoot Root, const String& From, const String& To);
+// Moves a key: a complete copy first, then the source is deleted. When the
+// copy fails, the partial copy is removed and the source stays untouched.
+// Refuses a target that exists or lies inside the source.
+void RegMoveKey(TRegRoot Root, const String& From, const String& To);

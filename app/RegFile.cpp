@@ -1,0 +1,452 @@
+#include "app/RegFile.h"
+
+#include "app/Cvalue.h"
+
+const wchar_t* const RegHeader4 = L"REGEDIT4";
+const wchar_t* const RegHeader5 = L"Windows Registry Editor Version 5.00";
+
+namespace {
+
+const wchar_t kHex[] = L"0123456789ABCDEF";
+
+std::u16string BytesToUnits(const std::string& d) {
+  std::u16string u;
+  u.reserve(d.size() / 2);
+  for (size_t i = 0; i + 1 < d.size(); i += 2)
+    u.push_back(static_cast<char16_t>(static_cast<unsigned char>(d[i]) |
+                                      (static_cast<unsigned char>(d[i + 1]) << 8)));
+  return u;
+}
+
+std::string UnitsToBytes(const std::u16string& u) {
+  std::string r(u.size() * 2, '\0');
+  for (size_t i = 0; i < u.size(); ++i) {
+    r[2 * i] = static_cast<char>(u[i] & 0xFF);
+    r[2 * i + 1] = static_cast<char>(u[i] >> 8);
+  }
+  return r;
+}
+
+bool IsTextType(uint32_t t) { return t == RegType::Sz || t == RegType::ExpandSz || t == RegType::MultiSz; }
+
+// A REG_SZ that can be written as a quoted string: one terminating NUL,
+// no other NUL, no line breaks.
+bool QuotableString(const std::string& data, String* text) {
+  if (data.size() < 2 || data.size() % 2 != 0) return false;
+  const std::u16string u = BytesToUnits(data);
+  if (u.back() != 0) return false;
+  for (size_t i = 0; i + 1 < u.size(); ++i)
+    if (u[i] == 0 || u[i] == u'\r' || u[i] == u'\n') return false;
+  if (text) *text = FromUtf16(std::u16string_view(u).substr(0, u.size() - 1));
+  return true;
+}
+
+void AppendHexBytes(String& line, const std::string& bytes) {
+  line.reserve(line.size() + bytes.size() * 3);
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (i) line.push_back(L',');
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    line.push_back(kHex[b >> 4]);
+    line.push_back(kHex[b & 15]);
+  }
+}
+
+String LowerHex(uint32_t v) {
+  const wchar_t lower[] = L"0123456789abcdef";
+  String r;
+  do {
+    r.insert(r.begin(), lower[v & 15]);
+    v >>= 4;
+  } while (v);
+  return r;
+}
+
+}  // namespace
+
+String RegQuote(const String& s) {
+  String r;
+  r.reserve(s.size() + 2);
+  r.push_back(L'"');
+  for (wchar_t c : s) {
+    if (c == L'\\' || c == L'"') r.push_back(L'\\');
+    r.push_back(c);
+  }
+  r.push_back(L'"');
+  return r;
+}
+
+void TRegFileWriter::AddKey(const String& RootName, const String& Path) {
+  values_.push_back({true, RootName + L"\\" + Path, 0, {}});
+  ++keyCount_;
+}
+
+void TRegFileWriter::AddValue(const String& Name, uint32_t Type, const std::string& Data) {
+  values_.push_back({false, Name, Type, Data});
+}
+
+bool TRegFileWriter::ValueNeedsUnicode(const Entry& e) const {
+  if (!FitsAnsi(e.name)) return true;
+  if (e.isKey || !IsTextType(e.type)) return false;
+  if (e.data.size() % 2 != 0) return true;  // no ANSI form for half a character
+  return !FitsAnsi(FromUtf16(BytesToUnits(e.data)));
+}
+
+bool TRegFileWriter::NeedsUnicode() const {
+  for (const auto& e : values_)
+    if (ValueNeedsUnicode(e)) return true;
+  return false;
+}
+
+String TRegFileWriter::ValueLine(const Entry& e, bool unicode) const {
+  String line = e.name.empty() ? String(L"\"\"") : RegQuote(e.name);
+  line.push_back(L'=');
+  String text;
+  switch (e.type) {
+    case RegType::Sz:
+      if (QuotableString(e.data, &text)) {
+        line += RegQuote(text);
+        return line;
+      }
+      break;
+    case RegType::Dword:
+      if (e.data.size() == 4) {
+        uint32_t v = 0;
+        for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(e.data[i]);
+        line += L"dword:" + IntToHex(v, 8);
+        return line;
+      }
+      break;
+    case RegType::Binary:
+      line += L"hex:";
+      AppendHexBytes(line, e.data);
+      return line;
+    default:
+      break;
+  }
+  line += L"hex(" + LowerHex(e.type) + L"):";
+  if (IsTextType(e.type) && !unicode) {
+    // REGEDIT4 keeps text types as ANSI bytes, the terminators included.
+    AppendHexBytes(line, WideToAnsi(FromUtf16(BytesToUnits(e.data))));
+  } else {
+    AppendHexBytes(line, e.data);
+  }
+  return line;
+}
+
+std::vector<String> TRegFileWriter::RenderLines() const {
+  const bool unicode = NeedsUnicode();
+  std::vector<String> lines;
+  lines.reserve(values_.size() + keyCount_ + 1);
+  lines.push_back(unicode ? RegHeader5 : RegHeader4);
+  for (const auto& e : values_) {
+    if (e.isKey) {
+      lines.emplace_back();
+      lines.push_back(L"[" + e.name + L"]");
+    } else {
+      lines.push_back(ValueLine(e, unicode));
+    }
+  }
+  return lines;
+}
+
+std::string TRegFileWriter::Render() const {
+  const bool unicode = NeedsUnicode();
+  String text;
+  for (const auto& l : RenderLines()) {
+    text += l;
+    text += L"\r\n";
+  }
+  if (!unicode) return WideToAnsi(text);
+  std::string out = "\xFF\xFE";
+  out += UnitsToBytes(ToUtf16(text));
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Reading.
+
+std::vector<String> DecodeTextLines(const std::string& Bytes, bool* Unicode) {
+  String text;
+  const auto b0 = Bytes.size() > 0 ? static_cast<unsigned char>(Bytes[0]) : 0;
+  const auto b1 = Bytes.size() > 1 ? static_cast<unsigned char>(Bytes[1]) : 0;
+  const bool le = b0 == 0xFF && b1 == 0xFE, be = b0 == 0xFE && b1 == 0xFF;
+  if (Unicode) *Unicode = le || be;
+  if (le || be) {
+    std::u16string u;
+    u.reserve(Bytes.size() / 2);
+    for (size_t i = 2; i + 1 < Bytes.size(); i += 2) {
+      const auto lo = static_cast<unsigned char>(Bytes[le ? i : i + 1]);
+      const auto hi = static_cast<unsigned char>(Bytes[le ? i + 1 : i]);
+      u.push_back(static_cast<char16_t>(lo | (hi << 8)));
+    }
+    text = FromUtf16(u);
+  } else {
+    text = AnsiToWide(Bytes);
+  }
+  std::vector<String> lines;
+  size_t start = 0;
+  const size_t n = text.size();
+  for (size_t i = 0; i < n; ++i) {
+    const wchar_t c = text[i];
+    if (c == L'\r' || c == L'\n') {
+      lines.emplace_back(text, start, i - start);
+      if (c == L'\r' && i + 1 < n && text[i + 1] == L'\n') ++i;
+      start = i + 1;
+    }
+  }
+  if (start < n) lines.emplace_back(text, start, n - start);
+  return lines;
+}
+
+namespace {
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+String TrimBlanks(const String& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && IsBlank(s[b])) ++b;
+  while (e > b && IsBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+bool StartsNoCase(const String& s, size_t at, const wchar_t* prefix) {
+  for (size_t k = 0; prefix[k]; ++k) {
+    if (at + k >= s.size()) return false;
+    wchar_t c = s[at + k];
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    if (c != prefix[k]) return false;
+  }
+  return true;
+}
+
+int HexDigit(wchar_t c) {
+  if (c >= L'0' && c <= L'9') return c - L'0';
+  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+  return -1;
+}
+
+// Reads a quoted text at s[i] == '"' with the escapes \\ and \"; on success
+// i is past the closing quote.
+bool ParseQuoted(const String& s, size_t& i, String& out) {
+  out.clear();
+  ++i;
+  while (i < s.size()) {
+    const wchar_t c = s[i];
+    if (c == L'\\' && i + 1 < s.size() && (s[i + 1] == L'\\' || s[i + 1] == L'"')) {
+      out.push_back(s[i + 1]);
+      i += 2;
+    } else if (c == L'"') {
+      ++i;
+      return true;
+    } else {
+      out.push_back(c);
+      ++i;
+    }
+  }
+  return false;
+}
+
+bool OnlyBlanksFrom(const String& s, size_t i) {
+  for (; i < s.size(); ++i)
+    if (!IsBlank(s[i])) return false;
+  return true;
+}
+
+// Comma-separated hex bytes; a trailing comma is allowed.
+bool ParseHexList(const String& s, std::string& out) {
+  out.clear();
+  size_t i = 0;
+  const size_t n = s.size();
+  while (i < n && IsBlank(s[i])) ++i;
+  if (i == n) return true;
+  for (;;) {
+    while (i < n && IsBlank(s[i])) ++i;
+    if (i == n) return true;  // after a trailing comma
+    int v = 0, digits = 0;
+    while (i < n && HexDigit(s[i]) >= 0 && digits < 3) {
+      v = v * 16 + HexDigit(s[i]);
+      ++i;
+      ++digits;
+    }
+    if (digits == 0 || digits > 2) return false;
+    out.push_back(static_cast<char>(v));
+    while (i < n && IsBlank(s[i])) ++i;
+    if (i == n) return true;
+    if (s[i] != L',') return false;
+    ++i;
+  }
+}
+
+class TImporter {
+ public:
+  TImporter(const std::vector<String>& lines, IRegFileSink& sink, bool unicode)
+      : lines_(lines), sink_(sink), unicode_(unicode) {}
+
+  TRegImportResult Run() {
+    for (idx_ = 0; idx_ < lines_.size(); ++idx_) {
+      const size_t first = idx_;
+      if (!Line(TrimBlanks(lines_[idx_]))) Skip(first, idx_ - first + 1);
+    }
+    return r_;
+  }
+
+ private:
+  void Skip(size_t first, size_t count) {
+    if (r_.SkippedLines == 0) r_.FirstSkippedLine = static_cast<int>(first + 1);
+    r_.SkippedLines += static_cast<int>(count);
+  }
+
+  // Returns false when the line (and any continuation lines consumed) is
+  // to be skipped and counted.
+  bool Line(const String& t) {
+    if (t.empty() || t[0] == L';') return true;
+    if (t == RegHeader4) {
+      unicode_ = false;
+      return true;
+    }
+    if (t == RegHeader5) {
+      unicode_ = true;
+      return true;
+    }
+    if (t[0] == L'[') return KeyLine(t);
+    if (t[0] == L'"' || t[0] == L'@') return DataLine(t);
+    return false;
+  }
+
+  bool KeyLine(const String& t) {
+    keyOpen_ = false;
+    if (t.back() != L']' || t.size() < 2) return false;
+    String inner = t.substr(1, t.size() - 2);
+    bool del = false;
+    if (!inner.empty() && inner[0] == L'-') {
+      del = true;
+      inner.erase(0, 1);
+    }
+    const size_t p = inner.find(L'\\');
+    const String rootName = inner.substr(0, p);
+    const String path = p == String::npos ? String() : ApiKeyPath(inner.substr(p));
+    TRegRoot root = RegRoot::None;
+    const String up = AnsiUpperCase(rootName);
+    for (const auto& e : RootKeyTable)
+      if (up == e.FullName) root = e.Root;
+    if (root == RegRoot::None) return false;  // refused, never mapped elsewhere
+    if (del) {
+      if (path.empty()) return false;  // a root key is never deleted
+      sink_.DeleteKey(root, path);
+      ++r_.DeletedKeys;
+      return true;
+    }
+    if (!sink_.OpenKey(root, path)) return false;
+    keyOpen_ = true;
+    ++r_.Keys;
+    return true;
+  }
+
+  bool DataLine(const String& t) {
+    size_t i = 0;
+    String name;
+    if (t[0] == L'@') {
+      i = 1;
+    } else if (!ParseQuoted(t, i, name)) {
+      return false;
+    }
+    while (i < t.size() && IsBlank(t[i])) ++i;
+    if (i >= t.size() || t[i] != L'=') return false;
+    ++i;
+    while (i < t.size() && IsBlank(t[i])) ++i;
+    // Read the data (continuation lines included) before deciding, so that
+    // a skipped hex value skips its continuation lines as well.
+    uint32_t type = 0;
+    std::string data;
+    bool remove = false;
+    if (!ParseData(t, i, type, data, remove)) return false;
+    if (!keyOpen_) return false;
+    if (remove) {
+      sink_.DeleteValue(name);
+    } else {
+      sink_.SetValue(name, type, data);
+    }
+    ++r_.Values;
+    return true;
+  }
+
+  bool ParseData(const String& t, size_t i, uint32_t& type, std::string& data, bool& remove) {
+    if (i < t.size() && t[i] == L'-' && OnlyBlanksFrom(t, i + 1)) {
+      remove = true;
+      return true;
+    }
+    if (i < t.size() && t[i] == L'"') {
+      String text;
+      if (!ParseQuoted(t, i, text) || !OnlyBlanksFrom(t, i)) return false;
+      type = RegType::Sz;
+      data = StringToRegBytes(text);
+      return true;
+    }
+    if (StartsNoCase(t, i, L"dword:")) {
+      i += 6;
+      uint32_t v = 0;
+      int digits = 0;
+      while (i < t.size() && HexDigit(t[i]) >= 0) {
+        if (++digits > 8) return false;  // above FFFFFFFF
+        v = v * 16 + static_cast<uint32_t>(HexDigit(t[i]));
+        ++i;
+      }
+      if (digits == 0 || !OnlyBlanksFrom(t, i)) return false;
+      type = RegType::Dword;
+      data.assign(4, '\0');
+      for (int k = 0; k < 4; ++k) data[k] = static_cast<char>((v >> (8 * k)) & 0xFF);
+      return true;
+    }
+    if (StartsNoCase(t, i, L"hex")) {
+      i += 3;
+      type = RegType::Binary;
+      if (i < t.size() && t[i] == L'(') {
+        ++i;
+        uint32_t v = 0;
+        int digits = 0;
+        while (i < t.size() && HexDigit(t[i]) >= 0) {
+          if (++digits > 8) return false;
+          v = v * 16 + static_cast<uint32_t>(HexDigit(t[i]));
+          ++i;
+        }
+        if (digits == 0 || i >= t.size() || t[i] != L')') return false;
+        ++i;
+        type = v;
+      }
+      if (i >= t.size() || t[i] != L':') return false;
+      ++i;
+      // Gather continuation lines: a trailing backslash joins the next line.
+      String list = TrimBlanks(t.substr(i));
+      while (!list.empty() && list.back() == L'\\') {
+        list.pop_back();
+        if (idx_ + 1 >= lines_.size()) break;
+        ++idx_;
+        list += TrimBlanks(lines_[idx_]);
+      }
+      std::string bytes;
+      if (!ParseHexList(list, bytes)) return false;
+      if (!unicode_ && IsTextType(type)) {
+        // ANSI bytes in a "REGEDIT4" file: stored as UTF-16.
+        data = UnitsToBytes(ToUtf16(AnsiToWide(bytes)));
+      } else {
+        data = std::move(bytes);
+      }
+      return true;
+    }
+    return false;
+  }
+
+  const std::vector<String>& lines_;
+  IRegFileSink& sink_;
+  bool unicode_;
+  bool keyOpen_ = false;
+  size_t idx_ = 0;
+  TRegImportResult r_;
+};
+
+}  // namespace
+
+TRegImportResult ImportRegLines(const std::vector<String>& Lines, IRegFileSink& Sink, bool Unicode) {
+  return TImporter(Lines, Sink, Unicode).Run();
+}

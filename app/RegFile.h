@@ -1,0 +1,90 @@
+// Registry-file text: writing a branch as "REGEDIT4" (ANSI) or, when a
+// name or text doesn't fit the ANSI code page, as "Windows Registry Editor
+// Version 5.00" (UTF-16LE); reading both forms as regedit writes them.
+// Portable: no registry access here, the caller supplies and applies the
+// keys and values.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/RegRoots.h"
+#include "classlib/SysUtils.h"
+
+extern const wchar_t* const RegHeader4;  // "REGEDIT4"
+extern const wchar_t* const RegHeader5;  // "Windows Registry Editor Version 5.00"
+
+// Collects a branch and renders it as file bytes.
+class TRegFileWriter {
+ public:
+  // A key line: RootName and the key path below it (no leading backslash;
+  // empty for the root key itself, written as "[ROOT\]").
+  void AddKey(const String& RootName, const String& Path);
+  // A value of the last key: its name (empty for the default value), its
+  // registry type and its bytes as the registry holds them.
+  void AddValue(const String& Name, uint32_t Type, const std::string& Data);
+
+  // True when the file must be written in the Unicode form.
+  bool NeedsUnicode() const;
+  // The whole file: ANSI text for "REGEDIT4", or a byte-order mark and
+  // UTF-16LE text for version 5. Lines end in CR LF.
+  std::string Render() const;
+  // The same as lines (without line ends), for the chosen form.
+  std::vector<String> RenderLines() const;
+
+  size_t KeyCount() const { return keyCount_; }
+  size_t ValueCount() const { return values_.size(); }
+
+ private:
+  struct Entry {
+    bool isKey;
+    String name;  // key: "ROOT\path" text between the brackets; value: its name
+    uint32_t type;
+    std::string data;
+  };
+  std::vector<Entry> values_;
+  size_t keyCount_ = 0;
+  bool ValueNeedsUnicode(const Entry& e) const;
+  String ValueLine(const Entry& e, bool unicode) const;
+};
+
+// Escapes backslashes and double quotes and encloses the text in quotes.
+String RegQuote(const String& s);
+
+// What import does with the lines it reads.
+class IRegFileSink {
+ public:
+  virtual ~IRegFileSink() = default;
+  // Opens (creating) the key Path below Root; Path has no leading
+  // backslash and is empty for the root key itself. Returns false when the
+  // key can't be opened or created: its data lines are then skipped.
+  virtual bool OpenKey(TRegRoot Root, const String& Path) = 0;
+  // Deletes a key with everything below it ("[-ROOT\path]").
+  virtual void DeleteKey(TRegRoot Root, const String& Path) = 0;
+  // Writes a value into the key opened last.
+  virtual void SetValue(const String& Name, uint32_t Type, const std::string& Data) = 0;
+  // Deletes a value of the key opened last ("name"=-).
+  virtual void DeleteValue(const String& Name) = 0;
+};
+
+struct TRegImportResult {
+  int Keys = 0;           // key lines applied
+  int Values = 0;         // values written or deleted
+  int DeletedKeys = 0;    // key deletions applied
+  int SkippedLines = 0;   // lines that could not be read or applied
+  int FirstSkippedLine = 0;  // 1-based number of the first of them, 0 if none
+};
+
+// Reads the lines of a registry file and applies them to the sink. A
+// header is optional and may stand anywhere; it decides whether hex(1),
+// hex(2) and hex(7) data are ANSI bytes ("REGEDIT4") or UTF-16LE (version
+// 5); before any header, Unicode tells. A line that can't be read, a root
+// that is not one of the six and data lines without an open key are
+// skipped and counted. Exceptions of the sink pass to the caller.
+TRegImportResult ImportRegLines(const std::vector<String>& Lines, IRegFileSink& Sink, bool Unicode);
+
+// Decodes file bytes: UTF-16 by byte-order mark (either order), else the
+// ANSI code page; splits lines only at CR, LF and CR LF. `Unicode` tells
+// whether the file was UTF-16.
+std::vector<String> DecodeTextLines(const std::string& Bytes, bool* Unicode = nullptr);

@@ -1,0 +1,174 @@
+#include "app/RegStore.h"
+
+#include "app/RegRoots.h"
+
+namespace {
+
+[[noreturn]] void CastError() { throw EVariantTypeCastError(String(L"Invalid variant type conversion")); }
+
+}  // namespace
+
+bool TSettingValue::AsBoolean() const {
+  if (auto p = std::get_if<bool>(&v_)) return *p;
+  if (auto p = std::get_if<int32_t>(&v_)) return *p != 0;
+  if (auto p = std::get_if<double>(&v_)) return *p != 0;
+  if (auto p = std::get_if<String>(&v_)) {
+    const String t = Trim(*p);
+    if (SameText(t, L"true")) return true;
+    if (SameText(t, L"false")) return false;
+    int64_t n = 0;
+    if (TryStrToInt64(t, n)) return n != 0;
+    CastError();
+  }
+  return false;  // empty
+}
+
+int32_t TSettingValue::AsInteger() const {
+  if (auto p = std::get_if<bool>(&v_)) return *p ? -1 : 0;
+  if (auto p = std::get_if<int32_t>(&v_)) return *p;
+  if (auto p = std::get_if<double>(&v_)) {
+    if (!(*p >= -2147483648.0 && *p <= 2147483647.0)) CastError();
+    return static_cast<int32_t>(*p);
+  }
+  if (auto p = std::get_if<String>(&v_)) {
+    int v = 0;
+    if (!TryStrToInt(*p, v)) CastError();
+    return v;
+  }
+  return 0;
+}
+
+double TSettingValue::AsDouble() const {
+  if (auto p = std::get_if<bool>(&v_)) return *p ? -1 : 0;
+  if (auto p = std::get_if<int32_t>(&v_)) return *p;
+  if (auto p = std::get_if<double>(&v_)) return *p;
+  if (auto p = std::get_if<String>(&v_)) {
+    double d = 0;
+    if (!TryStrToFloat(*p, d)) CastError();
+    return d;
+  }
+  return 0;
+}
+
+String TSettingValue::AsString() const {
+  if (auto p = std::get_if<bool>(&v_)) return *p ? L"True" : L"False";
+  if (auto p = std::get_if<int32_t>(&v_)) return IntToStr(*p);
+  if (auto p = std::get_if<double>(&v_)) return FloatToStr(*p);
+  if (auto p = std::get_if<String>(&v_)) return *p;
+  return String();
+}
+
+TSettingValue TSettingValue::ConvertTo(TValueTypes Type) const {
+  if (IsEmpty()) return {};
+  switch (Type) {
+    case vtBoolean: return TSettingValue(AsBoolean());
+    case vtDate:
+    case vtDouble: return TSettingValue(AsDouble());
+    case vtInteger: return TSettingValue(static_cast<int>(AsInteger()));
+    case vtString: return TSettingValue(AsString());
+  }
+  return {};
+}
+
+TRegStoreValue::TRegStoreValue(TRegStore* Store, const String& Name, const String& SubKey,
+                               TValueTypes Type, const String& Default)
+    : store_(Store), name_(Name), subKey_(SubKey), type_(Type) {
+  SetDefaultValue(Default);
+}
+
+String TRegStoreValue::GetDefaultValue() const {
+  if (default_.IsEmpty()) return String();
+  if (type_ == vtBoolean) return default_.AsBoolean() ? L"true" : L"false";
+  return default_.AsString();
+}
+
+void TRegStoreValue::SetDefaultValue(const String& Text) {
+  if (Text.empty() && type_ != vtString) {
+    default_ = TSettingValue();
+    return;
+  }
+  default_ = TSettingValue(Text).ConvertTo(type_);
+}
+
+String TRegStoreValue::KeyPath() const {
+  if (subKey_.empty()) return store_->BaseKey;
+  return store_->BaseKey + L"\\" + subKey_;
+}
+
+uintptr_t TRegStore::GetRootHKEY() const {
+  static const TRegRoot roots[] = {RegRoot::ClassesRoot, RegRoot::CurrentUser, RegRoot::LocalMachine,
+                                   RegRoot::Users, RegRoot::PerformanceData, RegRoot::CurrentConfig,
+                                   RegRoot::DynData};
+  return roots[RootKey];
+}
+
+TRegStoreValue& TRegStore::Add(const String& Name, const String& SubKey, TValueTypes Type,
+                               const String& Default) {
+  values_.push_back(std::make_unique<TRegStoreValue>(this, Name, SubKey, Type, Default));
+  return *values_.back();
+}
+
+TRegStoreValue& TRegStore::GetValueByName(const String& Name) {
+  const String up = AnsiUpperCase(Name);
+  for (auto& v : values_)
+    if (AnsiUpperCase(v->GetName()) == up) return *v;
+  throw EListError(String(L"Invalid value name."));
+}
+
+void TRegStore::ResetValues() {
+  for (auto& v : values_) v->ResetToDefault();
+}
+
+const wchar_t* const EditorSettingsKey = L"Software\\Quorvel\\Zembrio";
+
+void DeclareEditorSettings(TRegStore& S) {
+  S.RootKey = TRegStore::rkHKEY_CURRENT_USER;
+  S.BaseKey = EditorSettingsKey;
+  S.Add(L"PreloadHasChildren", L"General", vtBoolean, L"true");
+  S.Add(L"DragHandleStyle", L"Appearance", vtInteger, L"1");
+  S.Add(L"CloseButtonDocked", L"Appearance", vtBoolean, L"false");
+  S.Add(L"FullSizeMenu", L"Appearance", vtBoolean, L"true");
+  S.Add(L"ShowSearchProgress", L"General", vtBoolean, L"false");
+  S.Add(L"ShowHints", L"Appearance", vtBoolean, L"true");
+  S.Add(L"AbbrBaseKeyNames", L"General", vtBoolean, L"false");
+  S.Add(L"ReopenPrevious", L"General", vtBoolean, L"true");
+  S.Add(L"WindowState", L"MainForm", vtInteger, L"0");
+  S.Add(L"Top", L"MainForm", vtInteger, L"0");
+  S.Add(L"Left", L"MainForm", vtInteger, L"0");
+  S.Add(L"Height", L"MainForm", vtInteger, L"400");
+  S.Add(L"Width", L"MainForm", vtInteger, L"500");
+  S.Add(L"LPWidth", L"MainForm", vtInteger, L"150");
+  S.Add(L"TPHeight", L"MainForm", vtInteger, L"150");
+  S.Add(L"BookmarkFile", L"General", vtString);
+  S.Add(L"FindTop", L"FindForm", vtInteger, L"0");
+  S.Add(L"FindLeft", L"FindForm", vtInteger, L"0");
+  S.Add(L"FindType", L"FindForm", vtInteger, L"1");
+  S.Add(L"FindScope", L"FindForm", vtInteger, L"0");
+  S.Add(L"FindKeyName", L"FindForm", vtBoolean, L"true");
+  S.Add(L"FindValueName", L"FindForm", vtBoolean, L"true");
+  S.Add(L"FindStringData", L"FindForm", vtBoolean, L"true");
+  S.Add(L"FindCaseSensitive", L"FindForm", vtBoolean, L"false");
+  S.Add(L"EditTop", L"EditForm", vtInteger, L"0");
+  S.Add(L"EditLeft", L"EditForm", vtInteger, L"0");
+  S.Add(L"EditBinTop", L"EditBinForm", vtInteger, L"0");
+  S.Add(L"EditBinLeft", L"EditBinForm", vtInteger, L"0");
+  S.Add(L"EditBinHeight", L"EditBinForm", vtInteger, L"359");
+  S.Add(L"EditBinWidth", L"EditBinForm", vtInteger, L"417");
+  S.Add(L"OptTop", L"OptionsForm", vtInteger, L"0");
+  S.Add(L"OptLeft", L"OptionsForm", vtInteger, L"0");
+  S.Add(L"PreviousHKEY", L"General", vtString);
+  S.Add(L"PreviousPath", L"General", vtString);
+  S.Add(L"FontName", L"Appearance", vtString, L"Tahoma");
+  S.Add(L"FontSize", L"Appearance", vtInteger, L"8");
+  S.Add(L"FontBold", L"Appearance", vtBoolean, L"false");
+  S.Add(L"FontItalic", L"Appearance", vtBoolean, L"false");
+  S.Add(L"FontUnderline", L"Appearance", vtBoolean, L"false");
+  S.Add(L"FontStrikeout", L"Appearance", vtBoolean, L"false");
+  S.Add(L"UseSystemFont", L"Appearance", vtBoolean, L"true");
+  S.Add(L"ToolbarXPThemes", L"Appearance", vtBoolean, L"true");
+  for (int i = 0; i < 15; ++i) {
+    String n = IntToStr(i);
+    if (n.size() < 2) n = L"0" + n;
+    S.Add(L"FindMRU_" + n, L"FindForm\\MRU", vtString);
+  }
+}

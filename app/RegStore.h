@@ -1,0 +1,137 @@
+// The settings store: a declared list of named settings, each with a
+// registry subkey, a type and a default, held in memory between a read of
+// all and a write of all under one base key of the registry.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <variant>
+#include <vector>
+
+#include "classlib/SysUtils.h"
+
+ZEMBRIO_DECLARE_EXCEPTION(EVariantTypeCastError, Exception)
+
+enum TValueTypes : unsigned char { vtBoolean, vtDate, vtDouble, vtInteger, vtString };
+
+// The value of a setting: empty, a boolean, a 32-bit integer, a double
+// (also a date-time) or a text.
+class TSettingValue {
+ public:
+  TSettingValue() = default;
+  TSettingValue(bool b) : v_(b) {}
+  TSettingValue(int i) : v_(static_cast<int32_t>(i)) {}
+  TSettingValue(double d) : v_(d) {}
+  TSettingValue(const String& s) : v_(s) {}
+  TSettingValue(const wchar_t* s) : v_(String(s)) {}
+
+  bool IsEmpty() const { return std::holds_alternative<std::monostate>(v_); }
+  // Conversions; a value that can't be converted raises
+  // EVariantTypeCastError "Invalid variant type conversion".
+  bool AsBoolean() const;
+  int32_t AsInteger() const;
+  double AsDouble() const;
+  String AsString() const;
+  // The value converted to a setting type (empty stays empty).
+  TSettingValue ConvertTo(TValueTypes Type) const;
+
+  bool operator==(const TSettingValue& o) const { return v_ == o.v_; }
+
+ private:
+  std::variant<std::monostate, bool, int32_t, double, String> v_;
+};
+
+class TRegStore;
+
+// One declared setting.
+class TRegStoreValue {
+ public:
+  TRegStoreValue(TRegStore* Store, const String& Name, const String& SubKey, TValueTypes Type,
+                 const String& Default);
+
+  const String& GetName() const { return name_; }
+  const String& GetSubKey() const { return subKey_; }
+  TValueTypes GetType() const { return type_; }
+  // "true"/"false" for booleans, the default as text otherwise.
+  String GetDefaultValue() const;
+  // Converts the text to the setting's type ("true"/"false" in any case or
+  // a number for booleans, a decimal number for integers).
+  void SetDefaultValue(const String& Text);
+
+  TSettingValue GetValue() const { return value_; }
+  void SetValue(const TSettingValue& V) { value_ = V.ConvertTo(type_); }
+  void ResetToDefault() { value_ = default_; }
+
+  // Key path of the setting below the store's root: BaseKey + "\" + SubKey.
+  String KeyPath() const;
+
+#ifdef _WIN32
+  // Reads the setting: what the registry holds, or the default when the
+  // key or the value is missing or holds a value of the wrong type or size.
+  // Never writes.
+  TSettingValue Read();
+  // Writes the current value (creating the key). An empty value (never
+  // read or set) is not written, so it can't replace the stored one.
+  void WriteToRegistry();
+  void DeleteFromRegistry();
+#endif
+
+ private:
+  TRegStore* store_;
+  String name_;
+  String subKey_;
+  TValueTypes type_;
+  TSettingValue default_;
+  TSettingValue value_;
+};
+
+class TRegStore {
+ public:
+  // The store's own root-key enumeration.
+  enum TRootKeys : unsigned char {
+    rkHKEY_CLASSES_ROOT,
+    rkHKEY_CURRENT_USER,
+    rkHKEY_LOCAL_MACHINE,
+    rkHKEY_USERS,
+    rkHKEY_PERFORMANCE_DATA,
+    rkHKEY_CURRENT_CONFIG,
+    rkHKEY_DYN_DATA
+  };
+
+  TRegStore() = default;
+  TRegStore(const TRegStore&) = delete;
+  TRegStore& operator=(const TRegStore&) = delete;
+
+  TRootKeys RootKey = rkHKEY_CURRENT_USER;
+  String BaseKey;
+
+  // The root's handle value (as TRegRoot of RegRoots.h).
+  uintptr_t GetRootHKEY() const;
+
+  TRegStoreValue& Add(const String& Name, const String& SubKey, TValueTypes Type,
+                      const String& Default = String());
+  int Count() const { return static_cast<int>(values_.size()); }
+  TRegStoreValue& Item(int Index) { return *values_.at(static_cast<size_t>(Index)); }
+  // The first setting of that name, ignoring letter case; EListError
+  // "Invalid value name." when there is none.
+  TRegStoreValue& GetValueByName(const String& Name);
+
+  // Shorthands of the editor: GetOption / SetOption by name.
+  TSettingValue Get(const String& Name) { return GetValueByName(Name).GetValue(); }
+  void Set(const String& Name, const TSettingValue& V) { GetValueByName(Name).SetValue(V); }
+
+  void ResetValues();
+#ifdef _WIN32
+  void ReadValues();
+  void WriteValues();
+  void DeleteValues();
+#endif
+
+ private:
+  std::vector<std::unique_ptr<TRegStoreValue>> values_;
+};
+
+// Declares the editor's settings (57 items) on a store and sets its root
+// and base key ("Software\Quorvel\Zembrio" below HKEY_CURRENT_USER).
+void DeclareEditorSettings(TRegStore& Store);
+extern const wchar_t* const EditorSettingsKey;

@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include "app/Cvalue.h"
+#include "app/RegFile.h"
+
+namespace {
+
+struct Op {
+  String what;  // "key", "del", "set", "rm"
+  TRegRoot root = 0;
+  String name;
+  uint32_t type = 0;
+  std::string data;
+};
+
+class Recorder : public IRegFileSink {
+ public:
+  std::vector<Op> ops;
+  bool refuse = false;
+  bool OpenKey(TRegRoot Root, const String& Path) override {
+    if (refuse) return false;
+    ops.push_back({L"key", Root, Path});
+    return true;
+  }
+  void DeleteKey(TRegRoot Root, const String& Path) override { ops.push_back({L"del", Root, Path}); }
+  void SetValue(const String& Name, uint32_t Type, const std::string& Data) override {
+    ops.push_back({L"set", 0, Name, Type, Data});
+  }
+  void DeleteValue(const String& Name) override { ops.push_back({L"rm", 0, Name}); }
+};
+
+std::string Dw(uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
+
+TRegImportResult Import(const std::vector<String>& lines, Recorder& r, bool unicode = false) {
+  return ImportRegLines(lines, r, unicode);
+}
+
+}  // namespace
+
+TEST(RegFileWrite, AnsiFormWithEscapesAndTypes) {
+  TRegFileWriter w;
+  w.AddKey(L"HKEY_CURRENT_USER", L"Software\\T");
+  w.AddValue(L"", RegType::Sz, StringToRegBytes(L"def"));
+  w.AddValue(L"q\"b\\=x", RegType::Sz, StringToRegBytes(L"a\"b\\c"));
+  w.AddValue(L"n", RegType::Dword, Dw(31));
+  w.AddValue(L"b", RegType::Binary, std::string("\x01\xAB", 2));
+  w.AddValue(L"e", RegType::ExpandSz, StringToRegBytes(L"%A"));
+  w.AddValue(L"z", RegType::Binary, std::string());
+  w.AddValue(L"m", RegType::MultiSz, StringToRegBytes(L"a") + std::string(2, '\0'));
+  w.AddValue(L"q", RegType::Qword, std::string("\x01\0\0\0\0\0\0\x02", 8));
+  w.AddKey(L"HKEY_CURRENT_USER", L"");
+  EXPECT_FALSE(w.NeedsUnicode());
+  const std::vector<String> lines = w.RenderLines();
+  const std::vector<String> expected = {
+      L"REGEDIT4",
+      L"",
+      L"[HKEY_CURRENT_USER\\Software\\T]",
+      L"\"\"=\"def\"",
+      L"\"q\\\"b\\\\=x\"=\"a\\\"b\\\\c\"",
+      L"\"n\"=dword:0000001F",
+      L"\"b\"=hex:01,AB",
+      L"\"e\"=hex(2):25,41,00",
+      L"\"z\"=hex:",
+      L"\"m\"=hex(7):61,00,00",
+      L"\"q\"=hex(b):01,00,00,00,00,00,00,02",
+      L"",
+      L"[HKEY_CURRENT_USER\\]",
+  };
+  EXPECT_EQ(lines, expected);
+  const std::string bytes = w.Render();
+  EXPECT_EQ(bytes.substr(0, 10), "REGEDIT4\r\n");
+  EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+}
+
+TEST(RegFileWrite, UnicodeFormWhenTextDoesNotFitAnsi) {
+  TRegFileWriter w;
+  w.AddKey(L"HKEY_CURRENT_USER", L"Software\\T");
+  w.AddValue(L"\u4e2d", RegType::Sz, StringToRegBytes(L"x"));
+  w.AddValue(L"e", RegType::ExpandSz, StringToRegBytes(L"%A"));
+  EXPECT_TRUE(w.NeedsUnicode());
+  const auto lines = w.RenderLines();
+  EXPECT_EQ(lines[0], L"Windows Registry Editor Version 5.00");
+  EXPECT_EQ(lines[4], L"\"e\"=hex(2):25,00,41,00,00,00");  // UTF-16 bytes in version 5
+  const std::string bytes = w.Render();
+  ASSERT_GE(bytes.size(), 4u);
+  EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFEW\0", 4));
+  // Non-ANSI string data alone also switches the form.
+  TRegFileWriter w2;
+  w2.AddKey(L"HKEY_CURRENT_USER", L"A");
+  w2.AddValue(L"s", RegType::Sz, StringToRegBytes(L"\u0101"));
+  EXPECT_TRUE(w2.NeedsUnicode());
+}
+
+TEST(RegFileWrite, StringsThatCantBeQuotedUseHex) {
+  TRegFileWriter w;
+  w.AddKey(L"HKEY_CURRENT_USER", L"A");
+  w.AddValue(L"nl", RegType::Sz, StringToRegBytes(L"a\nb"));
+  w.AddValue(L"noterm", RegType::Sz, std::string("a\0", 2));
+  w.AddValue(L"empty", RegType::Sz, std::string());
+  w.AddValue(L"short", RegType::Dword, std::string("\x01\x02", 2));
+  const auto lines = w.RenderLines();
+  EXPECT_EQ(lines[3], L"\"nl\"=hex(1):61,0A,62,00");
+  EXPECT_EQ(lines[4], L"\"noterm\"=hex(1):61");
+  EXPECT_EQ(lines[5], L"\"empty\"=hex(1):");
+  EXPECT_EQ(lines[6], L"\"short\"=hex(4):01,02");
+}
+
+TEST(RegFileRoundTrip, EveryValueComesBackIdentical) {
+  struct V {
+    String name;
+    uint32_t type;
+    std::string data;
+  };
+  for (bool unicodeName : {false, true}) {
+    std::vector<V> vals = {
+        {L"", RegType::Sz, StringToRegBytes(L"default")},
+        {L"s", RegType::Sz, StringToRegBytes(L"quote\" back\\slash = eq")},
+        {L"a=b", RegType::Sz, StringToRegBytes(L"")},
+        {L"\"quoted\"", RegType::ExpandSz, StringToRegBytes(L"%PATH%;x")},
+        {L"d", RegType::Dword, Dw(0xFFFFFFFF)},
+        {L"b", RegType::Binary, std::string("\0\x01\xFE\xFF", 4)},
+        {L"z", RegType::Binary, std::string()},
+        {L"m", RegType::MultiSz, StringToRegBytes(L"one") + StringToRegBytes(L"two") + std::string(2, '\0')},
+        {L"q", RegType::Qword, std::string("12345678", 8)},
+        {L"none", RegType::None, std::string()},
+        {L"nul", RegType::Sz, std::string("a\0\0\0b\0\0\0", 8)},
+        {L"nl", RegType::Sz, StringToRegBytes(L"line1\r\nline2")},
+        {L"big", 0x20000, std::string("\x7F", 1)},
+    };
+    if (unicodeName) {
+      vals.push_back({L"\u4e2d\u6587", RegType::Sz, StringToRegBytes(L"\u65e5\u672c")});
+      vals.push_back({L"odd", RegType::Sz, std::string("abc", 3)});  // half a character: raw bytes
+    }
+    TRegFileWriter w;
+    w.AddKey(L"HKEY_CURRENT_USER", L"Software\\Zembrio ]Test");
+    for (const auto& v : vals) w.AddValue(v.name, v.type, v.data);
+    w.AddKey(L"HKEY_LOCAL_MACHINE", L"Software\\Other");
+    EXPECT_EQ(w.NeedsUnicode(), unicodeName);
+    bool unicode = false;
+    const auto lines = DecodeTextLines(w.Render(), &unicode);
+    EXPECT_EQ(unicode, unicodeName);
+    Recorder r;
+    const auto res = Import(lines, r, unicode);
+    EXPECT_EQ(res.SkippedLines, 0);
+    ASSERT_EQ(r.ops.size(), vals.size() + 2);
+    EXPECT_EQ(r.ops[0].what, L"key");
+    EXPECT_EQ(r.ops[0].root, RegRoot::CurrentUser);
+    EXPECT_EQ(r.ops[0].name, L"Software\\Zembrio ]Test");
+    for (size_t i = 0; i < vals.size(); ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(r.ops[i + 1].name, vals[i].name);
+      EXPECT_EQ(r.ops[i + 1].type, vals[i].type);
+      EXPECT_EQ(r.ops[i + 1].data, vals[i].data);
+    }
+    EXPECT_EQ(r.ops.back().root, RegRoot::LocalMachine);
+  }
+}
+
+TEST(RegFileImport, RegeditForms) {
+  Recorder r;
+  const auto res = Import({L"Windows Registry Editor Version 5.00", L"", L"; a comment",
+                           L"[HKEY_CURRENT_USER\\Software\\X]", L"@=\"dflt\"", L"\"max\"=dword:ffffffff",
+                           L"\"small\"=dword:1", L"\"h\"=hex:01,02,\\", L"  03,04,\\", L"  05",
+                           L"\"e\"=hex(2):41,00,00,00", L"\"gone\"=-", L"[-HKEY_CURRENT_USER\\Software\\Y]",
+                           L"  \"indented\" = \"v\"  "},
+                          r);
+  EXPECT_EQ(res.SkippedLines, 1);  // the value after the deletion has no open key
+  ASSERT_EQ(r.ops.size(), 8u);
+  EXPECT_EQ(r.ops[1].name, L"");
+  EXPECT_EQ(r.ops[1].data, StringToRegBytes(L"dflt"));
+  EXPECT_EQ(r.ops[2].data, Dw(0xFFFFFFFF));
+  EXPECT_EQ(r.ops[3].data, Dw(1));
+  EXPECT_EQ(r.ops[4].data, std::string("\x01\x02\x03\x04\x05", 5));
+  EXPECT_EQ(r.ops[5].type, RegType::ExpandSz);
+  EXPECT_EQ(r.ops[5].data, std::string("A\0\0\0", 4));
+  EXPECT_EQ(r.ops[6].what, L"rm");
+  EXPECT_EQ(r.ops[7].what, L"del");
+  EXPECT_EQ(r.ops[7].name, L"Software\\Y");
+}
+
+TEST(RegFileImport, Regedit4HexTextIsAnsi) {
+  Recorder r;
+  Import({L"REGEDIT4", L"[HKEY_CURRENT_USER\\A]", L"\"e\"=hex(2):25,41,00"}, r, true);
+  ASSERT_EQ(r.ops.size(), 2u);
+  EXPECT_EQ(r.ops[1].data, StringToRegBytes(L"%A"));
+}
+
+TEST(RegFileImport, BadLinesAreSkippedAndCounted) {
+  Recorder r;
+  const auto res = Import({L"\"early\"=\"no key yet\"",          // 1: no key open
+                           L"[HKEY_CURRENT_USER\\Good]",         // 2
+                           L"\"ok\"=\"1\"",                      // 3
+                           L"[HKEY_NOWHERE\\Bad]",               // 4: unknown root, refused
+                           L"\"lost\"=\"must not reach Good\"",  // 5
+                           L"[HKEY_CURRENT_USER\\Good2]",        // 6
+                           L"\"big\"=dword:100000000",           // 7: above FFFFFFFF
+                           L"\"bad\"=hex:0g",                    // 8
+                           L"\"unterminated=\"x",                // 9
+                           L"junk line",                         // 10
+                           L"\"str\"=\"a\" trailing",            // 11
+                           L"[-HKEY_CURRENT_USER]",              // 12: root never deleted
+                           L"[HKEY_CURRENT_USER\\Good2",         // 13: no closing bracket
+                           L"\"fine\"=hex(0):"},
+                          r);
+  EXPECT_EQ(res.SkippedLines, 11);
+  EXPECT_EQ(res.FirstSkippedLine, 1);
+  ASSERT_EQ(r.ops.size(), 3u);
+  EXPECT_EQ(r.ops[0].name, L"Good");
+  EXPECT_EQ(r.ops[1].name, L"ok");
+  EXPECT_EQ(r.ops[2].name, L"Good2");
+  for (const auto& op : r.ops) EXPECT_NE(op.name, L"lost");
+}
+
+TEST(RegFileImport, SkippedHexValueTakesItsContinuationLines) {
+  Recorder r;
+  const auto res = Import({L"[HKEY_CURRENT_USER\\A]", L"\"h\"=hex:01,zz,\\", L"  03", L"\"n\"=dword:2"}, r);
+  EXPECT_EQ(res.SkippedLines, 2);
+  ASSERT_EQ(r.ops.size(), 2u);
+  EXPECT_EQ(r.ops[1].name, L"n");
+}
+
+TEST(RegFileImport, KeyThatCantBeOpenedSkipsItsValues) {
+  Recorder r;
+  r.refuse = true;
+  const auto res = Import({L"[HKEY_CURRENT_USER\\A]", L"\"v\"=\"x\""}, r);
+  EXPECT_EQ(res.SkippedLines, 2);
+  EXPECT_TRUE(r.ops.empty());
+}
+
+TEST(RegFileDecode, EncodingsAndLineBreaks) {
+  bool u = true;
+  auto lines = DecodeTextLines("a\r\nb\rc\nd\r\n\r\ne", &u);
+  EXPECT_FALSE(u);
+  EXPECT_EQ(lines, (std::vector<String>{L"a", L"b", L"c", L"d", L"", L"e"}));
+  // UTF-16LE and UTF-16BE by their marks; U+2028 and U+0085 are no breaks.
+  const std::string le("\xFF\xFE" "a\0\x28\x20" "b\0\r\0\n\0\x85\0", 14);
+  lines = DecodeTextLines(le, &u);
+  EXPECT_TRUE(u);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], String(L"a\u2028b"));
+  EXPECT_EQ(lines[1], String(L"\u0085"));
+  const std::string be("\xFE\xFF\0a\0\n\x4e\x2d", 8);
+  lines = DecodeTextLines(be, &u);
+  EXPECT_TRUE(u);
+  EXPECT_EQ(lines, (std::vector<String>{L"a", L"\u4e2d"}));
+  EXPECT_TRUE(DecodeTextLines("").empty());
+  lines = DecodeTextLines("\xE9t\xE9");
+  EXPECT_EQ(lines[0], L"\u00e9t\u00e9");
+}

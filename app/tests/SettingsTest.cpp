@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include "app/RegStore.h"
+
+TEST(Settings, DeclaredTable) {
+  TRegStore s;
+  DeclareEditorSettings(s);
+  ASSERT_EQ(s.Count(), 57);
+  EXPECT_EQ(s.BaseKey, L"Software\\Quorvel\\Zembrio");
+  EXPECT_EQ(s.RootKey, TRegStore::rkHKEY_CURRENT_USER);
+  EXPECT_EQ(s.Item(0).GetName(), L"PreloadHasChildren");
+  EXPECT_EQ(s.Item(56).GetName(), L"FindMRU_14");
+  EXPECT_EQ(s.Item(42).GetName(), L"FindMRU_00");
+  EXPECT_EQ(s.Item(42).GetSubKey(), L"FindForm\\MRU");
+  EXPECT_EQ(s.Item(42).KeyPath(), L"Software\\Quorvel\\Zembrio\\FindForm\\MRU");
+  EXPECT_EQ(s.GetValueByName(L"Width").GetDefaultValue(), L"500");
+  EXPECT_EQ(s.GetValueByName(L"PreloadHasChildren").GetDefaultValue(), L"true");
+  EXPECT_EQ(s.GetValueByName(L"BookmarkFile").GetDefaultValue(), L"");
+  EXPECT_EQ(s.GetValueByName(L"FontName").GetDefaultValue(), L"Tahoma");
+  EXPECT_EQ(s.GetValueByName(L"EditBinWidth").GetType(), vtInteger);
+}
+
+TEST(Settings, LookupIgnoresCaseAndRefusesUnknownNames) {
+  TRegStore s;
+  DeclareEditorSettings(s);
+  EXPECT_EQ(&s.GetValueByName(L"showhints"), &s.GetValueByName(L"ShowHints"));
+  try {
+    s.GetValueByName(L"NoSuchSetting");
+    FAIL();
+  } catch (const EListError& e) {
+    EXPECT_EQ(e.Message(), L"Invalid value name.");
+  }
+}
+
+TEST(Settings, ValuesConvertToTheSettingType) {
+  TRegStore s;
+  DeclareEditorSettings(s);
+  EXPECT_TRUE(s.Get(L"Width").IsEmpty());  // nothing read yet
+  s.ResetValues();
+  EXPECT_EQ(s.Get(L"Width").AsInteger(), 500);
+  EXPECT_EQ(s.Get(L"BookmarkFile").AsString(), L"");
+  s.Set(L"FontBold", 5);
+  EXPECT_TRUE(s.Get(L"FontBold").AsBoolean());
+  s.Set(L"Width", L"12");
+  EXPECT_EQ(s.Get(L"Width").AsInteger(), 12);
+  EXPECT_THROW(s.Set(L"Width", L"twelve"), EVariantTypeCastError);
+  s.Set(L"FontName", 8);
+  EXPECT_EQ(s.Get(L"FontName").AsString(), L"8");
+  s.Set(L"ShowHints", L"FALSE");
+  EXPECT_FALSE(s.Get(L"ShowHints").AsBoolean());
+  auto& item = s.Add(L"Extra", L"", vtBoolean, L"0");
+  EXPECT_EQ(item.GetDefaultValue(), L"false");
+  item.SetDefaultValue(L"TRUE");
+  EXPECT_EQ(item.GetDefaultValue(), L"true");
+  EXPECT_THROW(item.SetDefaultValue(L"maybe"), EVariantTypeCastError);
+  EXPECT_EQ(item.KeyPath(), L"Software\\Quorvel\\Zembrio");
+}
