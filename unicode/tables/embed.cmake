@@ -1,0 +1,21 @@
+# Writes OUTPUT, a C++ source holding the five table files of this folder as
+# byte arrays (the host build's copy of the "UNICODE" resources).
+# cmake -DTABLES=<folder> -DOUTPUT=<file> -P embed.cmake
+set(names TYPE CASE DECOMPOSE COMBINE NUMBERS)
+set(text "// Generated from the character tables; do not edit.\n#include \"unicode/UnicodeTableData.h\"\n\nnamespace {\n")
+foreach(name ${names})
+  string(TOLOWER ${name} file)
+  file(READ ${TABLES}/${file}.bin hex HEX)
+  string(LENGTH "${hex}" len)
+  math(EXPR size "${len} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(REGEX REPLACE "((0x..,){24})" "\\1\n" bytes "${bytes}")
+  string(APPEND text "const std::uint8_t k${name}[${size}] = {\n${bytes}};\n")
+endforeach()
+string(APPEND text "}  // namespace\n\nconst TUnicodeEmbeddedTable kUnicodeEmbeddedTables[5] = {\n")
+foreach(name ${names})
+  string(APPEND text "    {\"${name}\", k${name}, sizeof(k${name})},\n")
+endforeach()
+string(APPEND text "};\n")
+file(WRITE ${OUTPUT}.tmp "${text}")
+file(RENAME ${OUTPUT}.tmp ${OUTPUT})
