@@ -1,0 +1,395 @@
+// TRegistry and the registry-backed settings files against the real
+// registry, under HKEY_CURRENT_USER\Software\ZembrioTest\classlib.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "classlib/Registry.h"
+
+namespace {
+
+const wchar_t kBase[] = L"\\Software\\ZembrioTest\\classlib";
+
+class RegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegistryClearFaults();
+    TRegistry r;
+    r.DeleteKey(kBase);
+    ASSERT_TRUE(r.OpenKey(kBase, true));
+  }
+  void TearDown() override {
+    RegistryClearFaults();
+    TRegistry r;
+    r.DeleteKey(kBase);
+  }
+  // A registry object with the test key open.
+  static void Open(TRegistry& r, const String& sub = String()) {
+    ASSERT_TRUE(r.OpenKey(String(kBase) + (sub.empty() ? L"" : L"\\" + sub), true));
+  }
+};
+
+}  // namespace
+
+TEST_F(RegistryTest, RoundTripOfEveryValueType) {
+  TRegistry r;
+  Open(r);
+  r.WriteString(L"s", L"text \u00E9\u4E2D");
+  r.WriteString(L"", L"default value");
+  r.WriteString(L"empty", L"");
+  r.WriteExpandString(L"x", L"%TEMP%\\a");
+  r.WriteInteger(L"i", -5);
+  r.WriteBool(L"b", true);
+  r.WriteFloat(L"f", 2.75);
+  r.WriteDateTime(L"d", EncodeDate(2020, 5, 17));
+  const unsigned char bytes[] = {0, 1, 2, 0xFF, 0x80};
+  r.WriteBinaryData(L"bin", bytes, sizeof bytes);
+  r.WriteBinaryData(L"bin0", nullptr, 0);
+
+  EXPECT_EQ(r.ReadString(L"s"), L"text \u00E9\u4E2D");
+  EXPECT_EQ(r.ReadString(L""), L"default value");
+  EXPECT_EQ(r.ReadString(L"empty"), L"");
+  EXPECT_EQ(r.ReadString(L"missing"), L"");
+  EXPECT_EQ(r.ReadExpandString(L"x"), L"%TEMP%\\a");  // not expanded
+  EXPECT_EQ(r.ReadInteger(L"i"), -5);
+  EXPECT_TRUE(r.ReadBool(L"b"));
+  EXPECT_EQ(r.ReadFloat(L"f"), 2.75);
+  EXPECT_EQ(r.ReadDateTime(L"d"), EncodeDate(2020, 5, 17));
+  unsigned char back[8] = {};
+  EXPECT_EQ(r.ReadBinaryData(L"bin", back, sizeof back), 5);
+  EXPECT_EQ(std::memcmp(back, bytes, 5), 0);
+  EXPECT_EQ(r.ReadBinaryData(L"bin0", back, sizeof back), 0);
+  EXPECT_EQ(r.ReadBinaryData(L"missing", back, sizeof back), 0);
+
+  EXPECT_EQ(r.GetDataType(L"s"), rdString);
+  EXPECT_EQ(r.GetDataType(L"x"), rdExpandString);
+  EXPECT_EQ(r.GetDataType(L"i"), rdInteger);
+  EXPECT_EQ(r.GetDataType(L"bin"), rdBinary);
+  EXPECT_EQ(r.GetDataType(L"missing"), rdUnknown);
+  EXPECT_EQ(r.GetDataSize(L"bin"), 5);
+  EXPECT_EQ(r.GetDataSize(L"bin0"), 0);
+  EXPECT_EQ(r.GetDataSize(L"missing"), -1);
+  EXPECT_EQ(r.GetDataSize(L"s"), static_cast<int>((String(L"text \u00E9\u4E2D").size() + 1) * sizeof(wchar_t)));
+  TRegDataInfo info;
+  EXPECT_TRUE(r.GetDataInfo(L"i", info));
+  EXPECT_EQ(info.RegData, rdInteger);
+  EXPECT_EQ(info.DataSize, 4);
+  EXPECT_TRUE(r.ValueExists(L"EMPTY"));  // names ignore case
+  EXPECT_FALSE(r.ValueExists(L"missing"));
+
+  TStringList names;
+  r.GetValueNames(&names);
+  EXPECT_EQ(names.GetCount(), 10);
+}
+
+TEST_F(RegistryTest, WrongTypesAndSmallBuffersRaise) {
+  TRegistry r;
+  Open(r);
+  r.WriteString(L"s", L"12");
+  r.WriteInteger(L"i", 1);
+  const unsigned char bytes[16] = {1, 2, 3};
+  r.WriteBinaryData(L"bin", bytes, sizeof bytes);
+  try {
+    r.ReadInteger(L"s");
+    FAIL();
+  } catch (const ERegistryException& e) {
+    EXPECT_EQ(e.Message(), L"Invalid data type for 's'");
+  }
+  EXPECT_THROW(r.ReadString(L"i"), ERegistryException);
+  EXPECT_THROW(r.ReadFloat(L"bin"), ERegistryException);  // not 8 bytes
+  EXPECT_THROW(r.ReadInteger(L"missing"), ERegistryException);
+  unsigned char small[4];
+  EXPECT_THROW(r.ReadBinaryData(L"bin", small, sizeof small), ERegistryException);
+  EXPECT_THROW(r.ReadBinaryData(L"s", small, sizeof small), ERegistryException);
+}
+
+TEST_F(RegistryTest, RawValuesOfOtherTypesCopyExactly) {
+  TRegistry r;
+  Open(r);
+  TRegRawValue multi;
+  multi.Type = REG_MULTI_SZ;
+  const wchar_t text[] = L"a\0bc\0";
+  multi.Data.assign(reinterpret_cast<const unsigned char*>(text),
+                    reinterpret_cast<const unsigned char*>(text) + sizeof text);
+  r.WriteRaw(L"multi", multi);
+  TRegRawValue qw;
+  qw.Type = REG_QWORD;
+  qw.Data = {1, 2, 3, 4, 5, 6, 7, 8};
+  r.WriteRaw(L"qword", qw);
+  TRegRawValue none;
+  none.Type = REG_NONE;
+  r.WriteRaw(L"none", none);
+
+  TRegRawValue back;
+  ASSERT_TRUE(r.ReadRaw(L"multi", back));
+  EXPECT_EQ(back.Type, static_cast<DWORD>(REG_MULTI_SZ));
+  EXPECT_EQ(back.Data, multi.Data);
+  ASSERT_TRUE(r.ReadRaw(L"qword", back));
+  EXPECT_EQ(back.Type, static_cast<DWORD>(REG_QWORD));
+  EXPECT_EQ(back.Data, qw.Data);
+  ASSERT_TRUE(r.ReadRaw(L"none", back));
+  EXPECT_EQ(back.Type, static_cast<DWORD>(REG_NONE));
+  EXPECT_TRUE(back.Data.empty());
+  EXPECT_FALSE(r.ReadRaw(L"missing", back));
+  EXPECT_EQ(r.GetDataType(L"multi"), rdUnknown);
+}
+
+TEST_F(RegistryTest, OpenRelativeAbsoluteAndPaths) {
+  TRegistry r;
+  EXPECT_EQ(r.GetRootKey(), HKEY_CURRENT_USER);
+  EXPECT_FALSE(r.OpenKey(String(kBase) + L"\\a", false));  // no creation
+  EXPECT_EQ(r.GetCurrentKey(), nullptr);
+  ASSERT_TRUE(r.OpenKey(kBase, false));
+  EXPECT_EQ(r.GetCurrentPath(), L"Software\\ZembrioTest\\classlib");
+  ASSERT_TRUE(r.OpenKey(L"a\\b", true));  // relative to the open key
+  EXPECT_EQ(r.GetCurrentPath(), L"Software\\ZembrioTest\\classlib\\a\\b");
+  r.WriteInteger(L"v", 7);
+  ASSERT_TRUE(r.OpenKey(kBase, false));
+  EXPECT_TRUE(r.KeyExists(L"a\\b"));
+  EXPECT_TRUE(r.KeyExists(L"A\\B"));
+  EXPECT_TRUE(r.KeyExists(String(kBase) + L"\\a"));
+  EXPECT_FALSE(r.KeyExists(L"a\\c"));
+  EXPECT_TRUE(r.HasSubKeys());
+  r.CloseKey();
+  EXPECT_EQ(r.GetCurrentPath(), L"");
+  EXPECT_FALSE(r.HasSubKeys());
+  // Without an open key, relative paths start at the root.
+  EXPECT_TRUE(r.KeyExists(L"Software\\ZembrioTest\\classlib\\a"));
+
+  ASSERT_TRUE(r.OpenKeyReadOnly(String(kBase) + L"\\a\\b"));
+  EXPECT_EQ(r.ReadInteger(L"v"), 7);
+  EXPECT_EQ(r.GetAccess(), static_cast<REGSAM>(KEY_READ));
+
+  TRegistry w;
+  Open(w);
+  EXPECT_TRUE(w.CreateKey(L"c\\d"));
+  EXPECT_EQ(w.GetCurrentPath(), L"Software\\ZembrioTest\\classlib");  // not opened
+  TStringList keys;
+  w.GetKeyNames(&keys);
+  keys.SetSorted(true);
+  EXPECT_EQ(keys.GetCommaText(), L"a,c");
+  w.SetRootKey(HKEY_LOCAL_MACHINE);
+  EXPECT_EQ(w.GetCurrentKey(), nullptr);  // changing the root closes the key
+}
+
+TEST_F(RegistryTest, DeleteKeyIsRecursive) {
+  TRegistry r;
+  Open(r, L"del\\x\\y\\z");
+  r.WriteString(L"v", L"deep");
+  r.CloseKey();
+  Open(r);
+  EXPECT_TRUE(r.DeleteKey(L"del"));
+  EXPECT_FALSE(r.KeyExists(L"del"));
+  EXPECT_FALSE(r.DeleteKey(L"del"));
+  EXPECT_FALSE(r.DeleteKey(L""));
+}
+
+TEST_F(RegistryTest, RenameValueKeepsTypeAndDataAlsoWhenEmpty) {
+  TRegistry r;
+  Open(r);
+  r.WriteBinaryData(L"empty", nullptr, 0);
+  r.RenameValue(L"empty", L"renamed");
+  EXPECT_FALSE(r.ValueExists(L"empty"));
+  EXPECT_EQ(r.GetDataType(L"renamed"), rdBinary);
+  EXPECT_EQ(r.GetDataSize(L"renamed"), 0);
+
+  r.WriteExpandString(L"e", L"%PATH%");
+  r.RenameValue(L"e", L"e2");
+  EXPECT_EQ(r.GetDataType(L"e2"), rdExpandString);
+  EXPECT_EQ(r.ReadExpandString(L"e2"), L"%PATH%");
+
+  // Taken name: nothing happens to either value.
+  r.WriteInteger(L"p", 1);
+  r.WriteInteger(L"q", 2);
+  r.RenameValue(L"p", L"Q");
+  EXPECT_EQ(r.ReadInteger(L"p"), 1);
+  EXPECT_EQ(r.ReadInteger(L"q"), 2);
+  r.RenameValue(L"missing", L"z");
+  EXPECT_FALSE(r.ValueExists(L"z"));
+}
+
+TEST_F(RegistryTest, RenameValueLosesNothingWhenTheWriteFails) {
+  TRegistry r;
+  Open(r);
+  r.WriteString(L"keep", L"data");
+  RegistryFailNext(L"RegSetValueEx", 1, ERROR_ACCESS_DENIED);
+  EXPECT_THROW(r.RenameValue(L"keep", L"new"), ERegistryException);
+  EXPECT_EQ(r.ReadString(L"keep"), L"data");
+  EXPECT_FALSE(r.ValueExists(L"new"));
+  // The delete of the old name fails: still exactly one copy.
+  RegistryFailNext(L"RegDeleteValue", 1, ERROR_ACCESS_DENIED);
+  EXPECT_THROW(r.RenameValue(L"keep", L"new"), ERegistryException);
+  EXPECT_EQ(r.ReadString(L"keep"), L"data");
+  EXPECT_FALSE(r.ValueExists(L"new"));
+}
+
+TEST_F(RegistryTest, MoveKeyCopiesTheBranch) {
+  TRegistry r;
+  Open(r, L"src\\sub");
+  r.WriteInteger(L"n", 3);
+  TRegRawValue m;
+  m.Type = REG_MULTI_SZ;
+  m.Data = {'x', 0, 0, 0, 0, 0};
+  r.WriteRaw(L"m", m);
+  r.CloseKey();
+  Open(r, L"src");
+  r.WriteString(L"", L"top");
+  r.CloseKey();
+  Open(r);
+  r.MoveKey(L"src", L"dst", true);
+  EXPECT_FALSE(r.KeyExists(L"src"));
+  ASSERT_TRUE(r.OpenKey(L"dst", false));
+  EXPECT_EQ(r.ReadString(L""), L"top");
+  ASSERT_TRUE(r.OpenKey(L"sub", false));
+  EXPECT_EQ(r.ReadInteger(L"n"), 3);
+  TRegRawValue back;
+  ASSERT_TRUE(r.ReadRaw(L"m", back));
+  EXPECT_EQ(back.Type, static_cast<DWORD>(REG_MULTI_SZ));
+  EXPECT_EQ(back.Data, m.Data);
+
+  // Copy without delete, and a taken target is left alone.
+  Open(r);
+  r.MoveKey(L"dst", L"copy", false);
+  EXPECT_TRUE(r.KeyExists(L"dst"));
+  EXPECT_TRUE(r.KeyExists(L"copy\\sub"));
+  r.MoveKey(L"dst", L"copy", true);
+  EXPECT_TRUE(r.KeyExists(L"dst"));
+}
+
+TEST_F(RegistryTest, MoveKeyIntoItselfIsRefused) {
+  TRegistry r;
+  Open(r, L"loop\\inner");
+  r.CloseKey();
+  Open(r);
+  EXPECT_THROW(r.MoveKey(L"loop", L"LOOP\\inner\\again", true), ERegistryException);
+  EXPECT_TRUE(r.KeyExists(L"loop\\inner"));
+  EXPECT_FALSE(r.KeyExists(L"loop\\inner\\again"));
+  // A sibling whose name merely starts the same is fine.
+  r.MoveKey(L"loop", L"loop2", true);
+  EXPECT_TRUE(r.KeyExists(L"loop2\\inner"));
+}
+
+TEST_F(RegistryTest, MoveKeyFailureKeepsTheSource) {
+  TRegistry r;
+  Open(r, L"m\\a");
+  r.WriteString(L"v1", L"1");
+  r.WriteString(L"v2", L"2");
+  r.CloseKey();
+  Open(r);
+  // The second value write fails midway through the copy.
+  RegistryFailNext(L"RegSetValueEx", 2, ERROR_ACCESS_DENIED);
+  EXPECT_THROW(r.MoveKey(L"m", L"n", true), ERegistryException);
+  RegistryClearFaults();
+  EXPECT_TRUE(r.KeyExists(L"m\\a"));
+  EXPECT_FALSE(r.KeyExists(L"n"));
+}
+
+TEST_F(RegistryTest, FailureSeamForcesErrors) {
+  TRegistry r;
+  Open(r);
+  RegistryFailNext(L"RegSetValueEx", 1, ERROR_ACCESS_DENIED);
+  try {
+    r.WriteString(L"w", L"x");
+    FAIL();
+  } catch (const ERegistryException& e) {
+    EXPECT_EQ(e.Message(), L"Failed to set data for 'w'");
+  }
+  r.WriteString(L"w", L"x");  // only the next call failed
+  EXPECT_EQ(r.ReadString(L"w"), L"x");
+
+  r.CloseKey();
+  RegistryFailNext(L"RegOpenKeyEx", -1, ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(r.OpenKey(kBase, false));
+  EXPECT_FALSE(r.OpenKeyReadOnly(kBase));
+  EXPECT_FALSE(r.KeyExists(kBase));
+  RegistryClearFaults();
+  EXPECT_TRUE(r.KeyExists(kBase));
+
+  RegistryFailNext(L"RegCreateKeyEx", 1, ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(r.CreateKey(String(kBase) + L"\\new"));
+  RegistryFailNext(L"RegDeleteKey", 1, ERROR_ACCESS_DENIED);
+  Open(r, L"gone");
+  r.CloseKey();
+  Open(r);
+  EXPECT_FALSE(r.DeleteKey(L"gone"));
+  EXPECT_TRUE(r.KeyExists(L"gone"));
+  RegistryFailNext(L"RegDeleteValue", 1, ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(r.DeleteValue(L"w"));
+  EXPECT_TRUE(r.DeleteValue(L"w"));
+  EXPECT_FALSE(r.DeleteValue(L"w"));
+}
+
+TEST_F(RegistryTest, LazyWriteOffFlushesOnClose) {
+  TRegistry r;
+  r.SetLazyWrite(false);
+  Open(r);
+  r.WriteInteger(L"flushed", 1);
+  RegistryFailNext(L"RegFlushKey", 1, ERROR_ACCESS_DENIED);
+  r.CloseKey();  // a failed flush is not an error of the close
+  Open(r);
+  EXPECT_EQ(r.ReadInteger(L"flushed"), 1);
+}
+
+// ---------------------------------------------------------------------------
+
+TEST_F(RegistryTest, RegIniFileSectionsAreSubkeys) {
+  TRegIniFile ini(String(kBase).substr(1) + L"\\ini");
+  ini.WriteString(L"Bar1", L"Dock", L"Top");
+  ini.WriteInteger(L"Bar1", L"Left", -12);
+  ini.WriteBool(L"Bar2", L"Visible", false);
+  EXPECT_EQ(ini.ReadString(L"Bar1", L"Dock", L"x"), L"Top");
+  EXPECT_EQ(ini.ReadInteger(L"Bar1", L"Left", 0), -12);
+  EXPECT_EQ(ini.ReadString(L"Bar1", L"Left", L""), L"-12");  // an integer reads as text
+  EXPECT_FALSE(ini.ReadBool(L"Bar2", L"Visible", true));
+  EXPECT_EQ(ini.ReadInteger(L"Nope", L"Left", 5), 5);
+  EXPECT_EQ(ini.ReadInteger(L"Bar1", L"Dock", 9), 9);  // text that is no number
+  TStringList l;
+  ini.ReadSections(&l);
+  l.Sort();
+  EXPECT_EQ(l.GetCommaText(), L"Bar1,Bar2");
+  ini.ReadSection(L"Bar1", &l);
+  l.Sort();
+  EXPECT_EQ(l.GetCommaText(), L"Dock,Left");
+  ini.ReadSectionValues(L"Bar1", &l);
+  EXPECT_EQ(l.GetValue(L"Dock"), L"Top");
+  ini.DeleteKey(L"Bar1", L"Dock");
+  EXPECT_EQ(ini.ReadString(L"Bar1", L"Dock", L"gone"), L"gone");
+  ini.EraseSection(L"Bar2");
+  ini.ReadSections(&l);
+  EXPECT_EQ(l.GetCommaText(), L"Bar1");
+  EXPECT_EQ(ini.GetCurrentPath(), L"Software\\ZembrioTest\\classlib\\ini");
+}
+
+TEST_F(RegistryTest, RegistryIniFileTypesFollowStoredValues) {
+  String key = String(kBase).substr(1) + L"\\layout";
+  {
+    TRegistryIniFile ini(key);
+    ini.WriteString(L"", L"ColumnSizes", L"150,310");
+    ini.WriteInteger(L"", L"SortColumn", -1);
+    ini.WriteBool(L"", L"SortAscending", false);
+  }
+  TRegistry r;
+  ASSERT_TRUE(r.OpenKey(L"\\" + key, false));
+  EXPECT_EQ(r.GetDataType(L"SortColumn"), rdInteger);
+  EXPECT_EQ(r.GetDataType(L"SortAscending"), rdString);  // booleans are "1"/"0"
+  EXPECT_EQ(r.ReadString(L"SortAscending"), L"0");
+  // An existing string value keeps being written as text.
+  r.WriteString(L"ViewStyle", L"1");
+  {
+    TRegistryIniFile ini(key);
+    ini.WriteInteger(L"", L"ViewStyle", 3);
+    EXPECT_EQ(ini.ReadInteger(L"", L"ViewStyle", 0), 3);
+    EXPECT_EQ(ini.ReadInteger(L"", L"SortColumn", 0), -1);
+    EXPECT_FALSE(ini.ReadBool(L"", L"SortAscending", true));
+    EXPECT_TRUE(ini.ReadBool(L"", L"Missing", true));
+    EXPECT_EQ(ini.ReadString(L"", L"ColumnSizes", L""), L"150,310");
+    EXPECT_EQ(ini.ReadString(L"", L"SortColumn", L""), L"-1");
+    EXPECT_TRUE(ini.ValueExists(L"", L"viewstyle"));
+    ini.WriteString(L"", L"Bad", L"abc");
+    EXPECT_THROW(ini.ReadInteger(L"", L"Bad", 0), EConvertError);
+    ini.WriteString(L"Sub", L"k", L"v");
+    EXPECT_EQ(ini.ReadString(L"Sub", L"k", L""), L"v");
+  }
+  EXPECT_EQ(r.GetDataType(L"ViewStyle"), rdString);
+  EXPECT_EQ(r.ReadString(L"ViewStyle"), L"3");
+}
