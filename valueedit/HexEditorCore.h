@@ -1,0 +1,434 @@
+// The hex editor's behaviour without a window: the byte store, selection,
+// insert and overwrite modes, change marks, editing primitives, keyboard
+// handling, offsets, translations, undo, files, search and bookmarks.
+//
+// The editor is laid out as a grid (see THexEditorCore::GetPosAtCursor):
+// column 0 offsets, 1 spacer, 2..2B+1 hex digits (two per byte), 2B+2 the
+// separator, 2B+3..3B+2 characters; row 0 ruler, 1 spacer, data from row 2.
+// The grid itself is reached through the protected Grid* seam: the window
+// control (THexEditor) forwards it to its TCustomGrid, while the core alone
+// keeps a plain grid state of its own, so everything here runs headless.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "classlib/Classes.h"
+#include "classlib/Events.h"
+#include "classlib/SysUtils.h"
+#include "valueedit/HexOffsetFormat.h"
+#include "valueedit/HexTranslation.h"
+
+enum THexCaretKind { ckFull, ckLeft, ckBottom, ckAuto };
+enum THexProgressKind { pkLoad, pkSave };
+using THexProgressEvent = TEvent<void(TObject* Sender, THexProgressKind ProgressType,
+                                      const String& aName, uint8_t Percent, bool& Cancel)>;
+
+struct THexBookmark {
+  int32_t mPosition = -1;  // -1 = not set
+  bool mInCharField = false;
+  bool operator==(const THexBookmark& o) const {
+    return mPosition == o.mPosition && mInCharField == o.mInCharField;
+  }
+};
+using THexBookmarks = std::array<THexBookmark, 10>;
+
+// Bit positions of an undo record's 16-bit flag set.
+enum THexUndoFlag : uint8_t {
+  ufKindByteChanged,
+  ufKindByteRemoved,
+  ufKindInsertBuffer,
+  ufKindReplaceSelection,
+  ufKindAppendBuffer,
+  ufKindNibbleInsert,
+  ufKindNibbleDelete,
+  ufKindConvert,
+  ufKindCombined,
+  ufFlagByteChanged,
+  ufFlagModified,
+  ufFlag2ndByteCol,
+  ufFlagInCharField,
+  ufFlagHasSelection,
+  ufFlagInsertMode
+};
+using THexUndoFlags = uint16_t;
+constexpr THexUndoFlags HexUndoBit(THexUndoFlag f) { return static_cast<THexUndoFlags>(1u << f); }
+
+// Virtual key codes the editor handles (the platform's values).
+namespace hexkeys {
+constexpr int Back = 0x08, Tab = 0x09, Shift = 0x10, Control = 0x11, Menu = 0x12, Prior = 0x21,
+              Next = 0x22, End = 0x23, Home = 0x24, Left = 0x25, Up = 0x26, Right = 0x27,
+              Down = 0x28, Insert = 0x2D, Delete = 0x2E, LButton = 0x01;
+}
+
+// The byte store and the base of the undo storage.
+class THexMemoryStream : public TMemoryStream {};
+
+class THexEditorCore;
+
+// Undo history: variable-length records appended to one stream, read back
+// from the end and trimmed from the front past MaxUndo bytes; one step of
+// redo. Record layout (little-endian, packed): length L (4), flags (2),
+// caret position (4), position (4), count (4), replaced count (4),
+// translation (1), n >= 1 data bytes, [selection lowest/highest/anchor
+// (12) when ufFlagHasSelection], L again (4).
+class THexUndoStorage {
+ public:
+  explicit THexUndoStorage(THexEditorCore* editor);
+
+  void CreateUndo(THexUndoFlag kind, int32_t pos, int32_t count, int32_t replaceCount,
+                  const String& description);
+  bool Undo();
+  bool Redo();
+  bool CanUndo() const;
+  bool CanRedo() const { return !fRedo.empty(); }
+  void BeginUpdate() { ++fUpdateCount; }
+  void EndUpdate() {
+    if (fUpdateCount > 0) --fUpdateCount;
+  }
+  int32_t UpdateCount() const { return fUpdateCount; }
+  void Reset(bool alsoRedo = true);
+  void ResetRedo();
+  int32_t Count() const { return fCount; }
+  void SetCount(int32_t n);
+  const String& Description() const { return fDescription; }
+  // Logical stream size and contents (oldest record first).
+  int64_t Size() const { return static_cast<int64_t>(fBuf.size() - fHead); }
+  const uint8_t* Data() const { return fBuf.data() + fHead; }
+  void SetSize(int64_t n);
+  // Length of the newest record, 0 when there is none.
+  uint32_t NewestRecordLength() const;
+  THexUndoFlag NewestKind() const;
+
+  static const String& DefaultDescription(THexUndoFlag kind);
+  static THexUndoFlag KindOf(THexUndoFlags flags);
+
+  static constexpr int kHeaderSize = 24;  // up to and including data byte 0
+
+ private:
+  struct Header {
+    uint32_t Length;
+    THexUndoFlags Flags;
+    int32_t CurPos, Pos, Count, ReplCount;
+    uint8_t Translation;
+  };
+  Header ReadHeader(const uint8_t* p) const;
+  bool NewestHeader(Header& h, const uint8_t** rec) const;
+  void Append(const uint8_t* p, size_t n);
+  void Trim();
+  void PopNewest();
+  void RestoreState(THexUndoFlags flags, int32_t caretPos, uint8_t translation,
+                    const int32_t* selection);
+  void CreateRedo(const Header& h);
+
+  THexEditorCore* fEditor;
+  std::vector<uint8_t> fBuf;  // the stream; bytes before fHead are dropped
+  size_t fHead = 0;
+  int32_t fCount = 0;
+  int32_t fUpdateCount = 0;
+  String fDescription;
+  std::vector<uint8_t> fRedo;        // redo record
+  std::vector<uint8_t> fLastUndone;  // the undone record, for redo
+  String fLastUndoneDescription;
+};
+
+class THexEditorCore {
+  friend class THexUndoStorage;
+
+ public:
+  THexEditorCore();
+  virtual ~THexEditorCore();
+  THexEditorCore(const THexEditorCore&) = delete;
+  THexEditorCore& operator=(const THexEditorCore&) = delete;
+
+  // ---- data ----
+  int32_t GetDataSize() const { return static_cast<int32_t>(fData.GetSize()); }
+  uint8_t GetMemory(int32_t pos) const;
+  void SetMemory(int32_t pos, uint8_t value);
+  uint8_t* GetDataPointer();
+  int GetCurrentValue();
+  int32_t GetCursorPos();
+  AnsiString GetAsText() const;
+  void SetAsText(const AnsiString& text);
+  AnsiString GetAsHex() const;
+  void SetAsHex(const AnsiString& hex);
+  AnsiString GetSelectionAsText() const;
+  void SetSelectionAsText(const AnsiString& text);
+  AnsiString GetSelectionAsHex() const;
+  void SetSelectionAsHex(const AnsiString& hex);
+  // Pairs the hexadecimal digits of text into bytes (other characters are
+  // skipped, an unpaired last digit is dropped); at most outLen bytes.
+  static void ConvertHexToBin(const char* text, size_t textLen, uint8_t* out, size_t outLen,
+                              bool swap, size_t& count);
+  // Two upper-case digits per byte plus a terminating zero.
+  static void ConvertBinToHex(const uint8_t* bytes, char* out, size_t count, bool swap);
+
+  // ---- selection ----
+  int32_t GetSelStart();
+  int32_t GetSelEnd();
+  int32_t GetSelCount() const { return fSelAnchor < 0 ? 0 : fSelHigh - fSelLow + 1; }
+  bool IsSelected(int32_t pos) const {
+    return fSelAnchor >= 0 && pos >= fSelLow && pos <= fSelHigh;
+  }
+  void SetSelStart(int32_t pos);
+  void SetSelEnd(int32_t pos);
+  void SetSelection(int32_t anchor, int32_t low, int32_t high);
+  void NewSelection(int32_t a, int32_t b);
+  void Select(int fromCol, int fromRow, int toRow, int toCol);
+  void ResetSelection(bool redraw);
+  void SelectAll();
+  void InternalGetCurSel(int32_t& start, int32_t& end, int& col, int& row);
+  void SetInCharField(bool value);
+  bool GetInCharField();
+  int32_t GetTopLeftPosition(bool& inCharField);
+  void SetTopLeftPosition(int32_t pos, bool inCharField);
+  int32_t SelLow() const { return fSelLow; }
+  int32_t SelHigh() const { return fSelHigh; }
+  int32_t SelAnchor() const { return fSelAnchor; }
+  bool Selecting() const { return fSelecting; }
+
+  // ---- modes ----
+  bool GetInsertMode() const {
+    return fInsertMode && fAllowInsertMode && !fNoSizeChange && !fReadOnlyView;
+  }
+  void SetInsertMode(bool value);
+  bool GetAllowInsertMode() const { return fAllowInsertMode; }
+  void SetAllowInsertMode(bool value);
+  bool GetNoSizeChange() const { return fNoSizeChange; }
+  void SetNoSizeChange(bool value);
+  bool GetReadOnlyView() const { return fReadOnlyView; }
+  void SetReadOnlyView(bool value) { fReadOnlyView = value; }
+  bool GetWantTabs() const { return fWantTabs; }
+  void SetWantTabs(bool value) { fWantTabs = value; }
+  bool GetSwapNibbles() const { return fSwapNibbles; }
+  void SetSwapNibbles(bool value);
+  uint8_t GetMaskChar() const { return fMaskChar; }
+  void SetMaskChar(uint8_t c);
+  THexTranslationKind GetTranslation() const { return fTranslation; }
+  void SetTranslation(THexTranslationKind kind);
+  bool GetHexLowerCase() const { return fHexLowerCase; }
+  void SetHexLowerCase(bool value);
+  wchar_t Digit(int nibble) const { return fDigits[nibble & 15]; }
+
+  // ---- change tracking ----
+  bool GetModified() const;
+  void SetModified(bool value);
+  bool HasChanged(int32_t pos) const {
+    return pos >= 0 && static_cast<size_t>(pos) < fChanges.size() && fChanges[pos];
+  }
+  void SetChanged(int32_t pos, bool value);
+  size_t ChangeMarkCount() const { return fChanges.size(); }
+
+  // ---- editing ----
+  bool CreateUndo(THexUndoFlag kind, int32_t pos, int32_t count, int32_t replaceCount,
+                  const String& description);
+  void IntChangeByte(uint8_t oldByte, uint8_t newByte, int32_t pos, int col, int row,
+                     const String& description = String());
+  void InsertBuffer(const uint8_t* buffer, int32_t count, int32_t pos,
+                    const String& description = String());
+  void AppendBuffer(const uint8_t* buffer, int32_t count, const String& description = String());
+  void ReplaceSelection(const uint8_t* buffer, int32_t count, const String& description = String());
+  void DeleteSelection(const String& description = String());
+  void InternalErase(bool backspace, const String& description = String());
+  bool InsertNibble(int32_t pos, bool highNibble, const String& description = String());
+  bool DeleteNibble(int32_t pos, bool highNibble, const String& description = String());
+  void ConvertRange(int32_t from, int32_t to, THexTranslationKind fromKind,
+                    THexTranslationKind toKind, const String& description = String());
+  void CombineUndo(int32_t count, const String& description = String());
+  bool Undo();
+  bool Redo();
+  bool GetCanUndo() const { return fUndo.CanUndo(); }
+  bool GetCanRedo() const { return fUndo.CanRedo(); }
+  String GetUndoDescription() const;
+  void UndoBeginUpdate() { fUndo.BeginUpdate(); }
+  void UndoEndUpdate() { fUndo.EndUpdate(); }
+  void ResetUndo() { fUndo.Reset(true); }
+  THexUndoStorage& UndoStorage() { return fUndo; }
+  int32_t GetMaxUndo() const { return fMaxUndo; }
+  void SetMaxUndo(int32_t v) { fMaxUndo = v; }
+
+  // ---- geometry ----
+  int GetBytesPerRow() const { return fBytesPerRow; }
+  void SetBytesPerRow(int n);
+  int GetBytesPerColumn() const { return fBytesPerColumn; }
+  void SetBytesPerColumn(int n);
+  int CalcColCount() const { return 3 * fBytesPerRow + 3; }
+  int GetLastCharCol() const { return CalcColCount() - 1; }
+  int FirstCharCol() const { return 2 * fBytesPerRow + 3; }
+  int SeparatorCol() const { return 2 * fBytesPerRow + 2; }
+  int32_t GetPosAtCursor(int col, int row);
+  void GetCursorAtPos(int32_t pos, bool inCharField, int& col, int& row) const;
+  int GetOtherFieldCol(int col) const;
+  int GetRow(int32_t pos) const { return pos / fBytesPerRow + 2; }
+  // The row count that the data needs (3 with no data).
+  int CalcRowCount() const;
+  void CalcSizes();
+  int32_t TruncMaxPosition(int32_t pos) const;
+  bool IsSecondDigitCol(int col) const { return col >= 2 && col < SeparatorCol() && (col - 2) % 2 == 1; }
+  bool IsCharCol(int col) const { return col > SeparatorCol(); }
+
+  // ---- offsets and ruler ----
+  const String& GetOffsetFormat() const { return fOffsetFormat.Format; }
+  void SetOffsetFormat(const String& text);
+  const THexOffsetFormat& OffsetFormat() const { return fOffsetFormat; }
+  virtual String GetOffsetString(uint32_t pos) const;
+  virtual String GetAnyOffsetString(int32_t pos) const;
+  void SetOffsetDisplayWidth();
+  int OffsetDisplayWidth() const { return fOffsetDisplayWidth; }
+  int GetGutterWidth() const { return fGutterWidth; }
+  void SetGutterWidth(int w);
+  String RulerText(int col) const;
+
+  // ---- keyboard ----
+  // The key handlers of the control; `key` becomes 0 when consumed.
+  void HexKeyDown(int& key, TShiftState shift);
+  void HexKeyUp(int& key, TShiftState shift);
+  virtual bool ParseKeyDown(TShiftState shift, int key);
+  // A typed character (after the control's own key-press event).
+  void HexChar(uint8_t c);
+  // Whether the caret may move to the cell (the grid's SelectCell).
+  bool SelectCellCore(int col, int row);
+
+  // ---- translations ----
+  uint8_t TranslateFromAnsiChar(uint8_t c) const { return HexTranslateFromAnsiChar(fTranslation, c); }
+  uint8_t TranslateToAnsiChar(uint8_t b) const { return HexTranslateToAnsiChar(fTranslation, b, fMaskChar); }
+
+  // ---- files, streams, search ----
+  void CreateEmptyFile(const String& name);
+  void LoadFromFile(const String& name);
+  void LoadFromStream(TStream* stream);
+  void SaveToFile(const String& name, bool markSaved = true);
+  void SaveToStream(TStream* stream);
+  void CopyToStream(TStream* stream, THexProgressKind kind, const String& name);
+  virtual void PrepareOverwriteDiskFile();
+  std::vector<uint8_t> BufferFromFile(int32_t pos, int32_t& count);
+  int32_t Find(const uint8_t* buffer, int32_t count, int32_t start, int32_t end, bool ignoreCase,
+               bool searchText);
+  int32_t Seek(int32_t offset, int origin);
+  const String& GetFileName() const { return fFileName; }
+  bool GetReadOnlyFile() const { return fReadOnlyFile; }
+  void SetReadOnlyFile(bool value) {
+    if (value) fReadOnlyFile = true;
+  }
+  bool HasFile() const { return fHasFile; }
+
+  // ---- bookmarks ----
+  THexBookmark GetBookmark(int i) const;
+  void SetBookmark(int i, const THexBookmark& bm);
+  void SetBookmarkVals(int i, int32_t pos, bool inCharField);
+  void AdjustBookmarks(int32_t from, int32_t delta);
+  const THexBookmarks& Bookmarks() const { return fBookmarks; }
+
+  // ---- events ----
+  TNotifyEvent OnChange;
+  TNotifyEvent OnInvalidKey;
+  TNotifyEvent OnTopLeftChanged;
+  THexProgressEvent OnLoadSaveProgress;
+
+  // ---- the grid state (through the seam) ----
+  int Col() const { return GridCol(); }
+  int Row() const { return GridRow(); }
+  int RowCountNow() const { return GridRowCount(); }
+  int TopRowNow() const { return GridTopRow(); }
+  // Moves the caret through the SelectCell rules.
+  void MoveCaret(int col, int row) { GridMoveCurrent(col, row); }
+  // Caret to a byte in a field (on its first digit in the hex field).
+  void MoveCaretToPos(int32_t pos, bool inCharField, bool secondDigit = false);
+
+  // Headless grid settings: keys held, focus, visible rows.
+  void SetHeadlessKeys(bool shiftDown, bool leftButtonDown) {
+    fHShiftDown = shiftDown;
+    fHLButtonDown = leftButtonDown;
+  }
+  void SetHeadlessVisibleRows(int n) { fHVisibleRows = n < 1 ? 1 : n; }
+
+  // Bookkeeping shared with the control.
+  bool fShowRuler = false;
+
+ protected:
+  // ---- the grid seam; the defaults keep a grid state of their own ----
+  virtual int GridCol() const { return fHCol; }
+  virtual int GridRow() const { return fHRow; }
+  virtual int GridRowCount() const { return fHRowCount; }
+  virtual int GridColCount() const { return fHColCount; }
+  virtual void GridSetCounts(int colCount, int rowCount);
+  virtual int GridTopRow() const { return fHTopRow; }
+  virtual void GridSetTopRow(int row);
+  virtual int GridLeftCol() const { return fHLeftCol; }
+  virtual void GridSetTopLeft(int col, int row);
+  virtual int GridVisibleRowCount() const { return fHVisibleRows; }
+  virtual void GridMoveCurrent(int col, int row);
+  virtual void InvalidateAll() {}
+  virtual void InvalidatePositions(int32_t /*from*/, int32_t /*to*/) { InvalidateAll(); }
+  virtual void InvalidateCaretRows(int /*oldRow*/, int /*newRow*/) {}
+  virtual void MetricsChanged() {}
+  virtual void CaretShapeChanged() {}
+  virtual bool IsKeyDown(int vk) const;
+  virtual bool IsControlEnabled() const { return true; }
+  virtual void WaitCursor() {}
+  virtual void OldCursor() {}
+  virtual TObject* EventSender() { return nullptr; }
+  virtual void Changed();
+  void WrongKey();
+
+  // Internal primitives.
+  void InternalInsertBuffer(const uint8_t* buffer, int32_t count, int32_t pos);
+  void InternalAppendBuffer(const uint8_t* buffer, int32_t count);
+  void InternalDelete(int32_t start, int32_t end, int col, int row);
+  void InternalInsertNibble(int32_t pos, bool highNibble);
+  void InternalDeleteNibble(int32_t pos, bool highNibble);
+  void InternalConvertRange(int32_t from, int32_t to, THexTranslationKind fromKind,
+                            THexTranslationKind toKind);
+  void CutChangeMarks(size_t n) {
+    if (fChanges.size() > n) fChanges.resize(n);
+  }
+  void TruncateData(int32_t n);
+  void ClearBookmarksPastEnd();
+  void StreamIn(TStream* source, int64_t count);
+  void StreamOut(TStream* dest, THexProgressKind kind);
+  void ReportProgress(THexProgressKind kind, int64_t done, int64_t total, int& last);
+
+  mutable THexMemoryStream fData;
+  std::vector<bool> fChanges;
+  THexUndoStorage fUndo;
+  THexBookmarks fBookmarks;
+
+  int fBytesPerRow = 16;
+  int fBytesPerColumn = 2;
+  bool fInCharField = false;
+  int32_t fSelLow = -1, fSelHigh = -1, fSelAnchor = -1;
+  int32_t fInsAnchor = -1;
+  bool fSelecting = false;
+  bool fInsertMode = false;
+  bool fAllowInsertMode = true;
+  bool fNoSizeChange = false;
+  bool fReadOnlyView = false;
+  bool fWantTabs = true;
+  bool fSwapNibbles = false;
+  bool fHexLowerCase = false;
+  wchar_t fDigits[17];
+  uint8_t fMaskChar = '.';
+  THexTranslationKind fTranslation = tkAsIs;
+  bool fModified = false;
+  bool fAltReleased = false;
+  bool fInSelectCheck = false;
+  int32_t fMaxUndo = 1048576;
+
+  String fFileName = L"---";
+  bool fReadOnlyFile = true;
+  bool fHasFile = false;
+  String fLoadSaveName;
+
+  THexOffsetFormat fOffsetFormat;
+  int fOffsetDisplayWidth = 0;
+  int fGutterWidth = -1;
+
+ private:
+  int fHCol = 2, fHRow = 2, fHRowCount = 3, fHColCount = 51, fHTopRow = 2, fHLeftCol = 2;
+  int fHVisibleRows = 16;
+  bool fHShiftDown = false, fHLButtonDown = false;
+};
+
+// The ANSI (code page 1252) lower case of one byte.
+uint8_t HexAnsiLower(uint8_t c);
