@@ -926,7 +926,7 @@ void TWinControl::AnchorChildren() {
   int pw = RectWidth(cr), ph = RectHeight(cr);
   for (TControl* c : controls_) {
     if (c->align_ != alNone || !c->anchorValid_) continue;
-    if (c->anchorParentSize_.cx == pw && c->anchorParentSize_.cy == ph) continue;
+    if (c->anchors_ == TAnchors{akLeft, akTop}) continue;
     const TRect& ar = c->anchorRules_;
     int l = c->left_, t = c->top_, w = c->width_, h = c->height_;
     bool L = c->anchors_.Contains(akLeft), R = c->anchors_.Contains(akRight);

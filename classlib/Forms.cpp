@@ -554,12 +554,19 @@ void THintWindow::Paint() {
 // ===========================================================================
 // TApplication
 
-TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
+static void ApplicationExceptionHook(const Exception& e) {
+  if (Application) Application->HandleExceptionObject(nullptr, e);
+}
+
+TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {
+  ApplicationHandleExceptionHook = &ApplicationExceptionHook;
+}
 
 TApplication::~TApplication() {
   StopHintTimer();
   delete hintWindow_;
   hintWindow_ = nullptr;
+  if (ApplicationHandleExceptionHook == &ApplicationExceptionHook) ApplicationHandleExceptionHook = nullptr;
   // Forms first (they refer to the application while they die).
   DestroyComponents();
   if (handle_) DestroyWindow(handle_);
@@ -870,16 +877,11 @@ void TApplication::HandleException(TObject* sender) {
     } catch (const EAbort&) {
       return;
     } catch (const Exception& e) {
-      if (OnException) OnException(sender, e);
-      else ShowException(e);
+      DoHandle(sender, e);
     } catch (const std::exception& e) {
-      Exception ex(Utf8ToWide(e.what()));
-      if (OnException) OnException(sender, ex);
-      else ShowException(ex);
+      DoHandle(sender, Exception(Utf8ToWide(e.what())));
     } catch (...) {
-      Exception ex(String(L"Unknown exception"));
-      if (OnException) OnException(sender, ex);
-      else ShowException(ex);
+      DoHandle(sender, Exception(String(L"Unknown exception")));
     }
   } catch (...) {
     // The handler itself failed: show the plain text without hooks.
@@ -888,6 +890,22 @@ void TApplication::HandleException(TObject* sender) {
     } catch (...) {
     }
   }
+}
+
+void TApplication::DoHandle(TObject* sender, const Exception& e) {
+  if (dynamic_cast<const EAbort*>(&e)) return;
+  if (OnException) OnException(sender, e);
+  else ShowException(e);
+}
+
+void TApplication::HandleExceptionObject(TObject* sender, const Exception& e) {
+  if (inException_) return;
+  inException_ = true;
+  try {
+    DoHandle(sender, e);
+  } catch (...) {
+  }
+  inException_ = false;
 }
 
 void TApplication::ShowException(const Exception& e) {

@@ -202,6 +202,8 @@ class TApplication : public TComponent {
   // Call from a catch block: hands the current exception to OnException or
   // ShowException. EAbort is silent.
   void HandleException(TObject* sender);
+  // The same for an exception object (the core's callback hook uses it).
+  void HandleExceptionObject(TObject* sender, const Exception& e);
   // Shows an exception's message; through ShowExceptionHook when set.
   void ShowException(const Exception& e);
   // Replaces the message box of ShowException (tests observe it here).
@@ -265,6 +267,7 @@ class TApplication : public TComponent {
   void FormDestroyed(TCustomForm* f);
 
  private:
+  void DoHandle(TObject* sender, const Exception& e);
   bool IsKeyMsg(MSG& msg);
   bool IsHintMsg(MSG& msg);
   bool IsDlgMsg(MSG& msg);
