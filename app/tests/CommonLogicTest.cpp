@@ -1,1 +1,290 @@
-#include <gtest/gtest.h>
+#include <filesystem>
+
+#include "app/CommonLogic.h"
+#include "app/tests/RegTestKey.h"
+
+class CommonLogicT : public RegTest {
+ protected:
+  void SetUp() override {
+    RegTest::SetUp();
+    logic = std::make_unique<TCommonLogic>();
+    logic->rsOptions.BaseKey = Path(L"Settings");
+    logic->ReadAllOptions();
+    logic->OnStatusText = [this](const String& s) { status.push_back(s); };
+    logic->OnShowMessage = [this](const String& s) { messages.push_back(s); };
+    logic->OnShowException = [this](const Exception& e, const String& t) {
+      errors.push_back(TCommonLogic::ExceptionText(e, t));
+    };
+    logic->OnSearchStarted = [this] { ++started; };
+    logic->OnSearchFinished = [this] { ++ended; };
+    logic->OnAddFindResult = [this](TSearchHit* h) {
+      hits.push_back(*h);
+      delete h;
+    };
+    logic->OnGetSelectedKey = [this](TRegRoot& r, String& p) {
+      if (!selected) return false;
+      r = RegRoot::CurrentUser;
+      p = L"\\" + Path(selectedSub);
+      return true;
+    };
+    dir = std::filesystem::temp_directory_path() / "zembrio_app_logic";
+    std::filesystem::create_directories(dir);
+  }
+  void TearDown() override {
+    logic.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    RegTest::TearDown();
+  }
+  void WaitSearch() {
+    while (logic->IsSearching()) TAppSync::CheckSynchronize(10);
+  }
+  String File(const wchar_t* n) { return (dir / n).wstring(); }
+
+  std::unique_ptr<TCommonLogic> logic;
+  std::vector<String> status, messages, errors;
+  std::vector<TSearchHit> hits;
+  int started = 0, ended = 0;
+  bool selected = false;
+  String selectedSub;
+  std::filesystem::path dir;
+};
+
+TEST_F(CommonLogicT, RootNamesFollowTheOption) {
+  EXPECT_EQ(logic->GetRootKeyName(RegRoot::LocalMachine, rnmByOption), L"HKEY_LOCAL_MACHINE");
+  logic->SetOption(L"AbbrBaseKeyNames", true);
+  EXPECT_EQ(logic->GetRootKeyName(RegRoot::LocalMachine, rnmByOption), L"Local Machine");
+  EXPECT_EQ(logic->GetRootKeyName(RegRoot::LocalMachine, rnmFull), L"HKEY_LOCAL_MACHINE");
+  EXPECT_THROW(logic->GetOption(L"Nope"), EListError);
+}
+
+TEST_F(CommonLogicT, FreeNamesInTheRegistry) {
+  EXPECT_EQ(TCommonLogic::NewKeyName(RegRoot::CurrentUser, Path()), L"New Key");
+  MakeKey(L"New Key");
+  MakeKey(L"new key #2");
+  EXPECT_EQ(TCommonLogic::NewKeyName(RegRoot::CurrentUser, L"\\" + Path()), L"New Key #3");
+  Put(L"", L"New String Value", REG_SZ, StringToRegBytes(L""));
+  TRegKey k;
+  ASSERT_TRUE(k.OpenReadOnly(RegRoot::CurrentUser, Path()));
+  EXPECT_EQ(TCommonLogic::NewValueName(k, L"String"), L"New String Value #2");
+  EXPECT_EQ(TCommonLogic::NewValueName(k, L"Integer"), L"New Integer Value");
+}
+
+TEST_F(CommonLogicT, SearchReportsStartHitsAndEnd) {
+  MakeKey(L"S\\needle");
+  MakeKey(L"Other\\needle");
+  selected = true;
+  selectedSub = L"S";
+  TSearchInput in;
+  in.Text = L"NEEDLE";
+  in.SearchType = stExact;
+  in.Subtree = true;
+  in.KeyNames = true;
+  logic->StartSearch(false, in);
+  EXPECT_TRUE(logic->IsSearching());
+  WaitSearch();
+  EXPECT_EQ(started, 1);
+  EXPECT_EQ(ended, 1);
+  EXPECT_EQ(status, (std::vector<String>{L"Search started.", L"Search finished."}));
+  ASSERT_EQ(hits.size(), 1u);
+  EXPECT_EQ(hits[0].Path, L"\\" + Path(L"S\\needle") + L"\\");
+  EXPECT_EQ(logic->LastSearch().StartPath, L"\\" + Path(L"S") + L"\\");
+  EXPECT_FALSE(logic->LastSearch().ShowProgress);
+  // Repeat uses the scope of the search it repeats, whatever is selected now.
+  selectedSub = L"Other";
+  logic->StartSearch(true, TSearchInput());
+  WaitSearch();
+  ASSERT_EQ(hits.size(), 2u);
+  EXPECT_EQ(hits[1].Path, hits[0].Path);
+  // Nothing selected: the subtree scope becomes the whole registry.
+  selected = false;
+  in.Text = L"no such key name anywhere 8d1f";
+  logic->StartSearch(false, in);
+  EXPECT_FALSE(logic->LastSearch().Subtree);
+  logic->StopSearchAndWait();
+  EXPECT_FALSE(logic->IsSearching());
+}
+
+TEST_F(CommonLogicT, StopWritesAbortedThenFinished) {
+  status.clear();
+  logic->StopSearch();  // nothing running: nothing happens
+  EXPECT_TRUE(status.empty());
+  for (int i = 0; i < 30; ++i) MakeKey(L"S\\k" + IntToStr(i));
+  selected = true;
+  selectedSub = L"S";
+  TSearchInput in;
+  in.Text = L"k";
+  in.SearchType = stSubstring;
+  in.Subtree = true;
+  in.KeyNames = true;
+  logic->OnAddFindResult = [this](TSearchHit* h) {
+    hits.push_back(*h);
+    delete h;
+    logic->StopSearch();
+  };
+  logic->StartSearch(false, in);
+  WaitSearch();
+  EXPECT_EQ(status, (std::vector<String>{L"Search started.", L"Search aborted.", L"Search finished."}));
+  EXPECT_EQ(hits.size(), 1u);
+  status.clear();
+  logic->StopSearch();  // after the end: nothing
+  EXPECT_TRUE(status.empty());
+}
+
+TEST_F(CommonLogicT, BadExpressionShowsTheEngineMessageAndFinishes) {
+  selected = true;
+  TSearchInput in;
+  in.Text = L"[unclosed";
+  in.SearchType = stRegex;
+  in.Subtree = true;
+  in.KeyNames = true;
+  logic->StartSearch(false, in);
+  WaitSearch();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].substr(0, wcslen(AppText::RegexErrorIntro)), AppText::RegexErrorIntro);
+  EXPECT_GT(messages[0].size(), wcslen(AppText::RegexErrorIntro));
+  EXPECT_EQ(status.back(), L"Search finished.");
+  EXPECT_EQ(ended, 1);
+}
+
+TEST_F(CommonLogicT, SearchThatFailsToStartStillFinishes) {
+  logic->OnGetSelectedKey = [](TRegRoot&, String&) -> bool { throw Exception(String(L"no selection")); };
+  TSearchInput in;
+  in.Subtree = true;
+  logic->StartSearch(false, in);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].substr(0, wcslen(AppText::SearchStartFailed)), AppText::SearchStartFailed);
+  EXPECT_NE(errors[0].find(L"\n\nMessage: no selection\nAddress: "), String::npos);
+  EXPECT_EQ(errors[0].size() - errors[0].find(L"Address: ") - 9, 16u);  // a full 64-bit address
+  EXPECT_EQ(started, 1);
+  EXPECT_EQ(ended, 1);
+  EXPECT_EQ(status, (std::vector<String>{L"Search finished."}));
+  EXPECT_FALSE(logic->IsSearching());
+}
+
+TEST_F(CommonLogicT, SaveEditedValue) {
+  Put(L"", L"s", REG_SZ, StringToRegBytes(L"old"));
+  Put(L"", L"n", REG_DWORD, Dw(1));
+  Put(L"", L"m", REG_MULTI_SZ, StringToRegBytes(L"a") + std::string(2, '\0'));
+  int result = 1;
+  int shown = 0;
+  logic->OnEditValue = [&](unsigned char type) {
+    ++shown;
+    EXPECT_EQ(type, logic->EditValueType);
+    logic->EditString = L"new";
+    logic->EditInteger = 77;
+    return result;
+  };
+  cValue s;
+  s.SetName(L"s");
+  ASSERT_TRUE(s.Reload(RegRoot::CurrentUser, Path()));
+  EXPECT_TRUE(logic->SaveEditedValue(RegRoot::CurrentUser, Path(), s));
+  EXPECT_EQ(status.back(), L"String value saved.");
+  EXPECT_EQ(logic->EditValueName, L"s");
+  DWORD t;
+  std::string d;
+  ASSERT_TRUE(Get(L"", L"s", t, d));
+  EXPECT_EQ(RegBytesToString(d), L"new");
+
+  cValue n;
+  n.SetName(L"n");
+  ASSERT_TRUE(n.Reload(RegRoot::CurrentUser, Path()));
+  result = 2;  // cancelled: nothing written, no status
+  status.clear();
+  EXPECT_FALSE(logic->SaveEditedValue(RegRoot::CurrentUser, Path(), n));
+  EXPECT_TRUE(status.empty());
+  ASSERT_TRUE(Get(L"", L"n", t, d));
+  EXPECT_EQ(d, Dw(1));
+  result = 1;
+  EXPECT_TRUE(logic->SaveEditedValue(RegRoot::CurrentUser, Path(), n));
+  EXPECT_EQ(status.back(), L"Integer value saved.");
+  ASSERT_TRUE(Get(L"", L"n", t, d));
+  EXPECT_EQ(d, Dw(77));
+
+  // A type the editor doesn't handle is never opened in an editor.
+  cValue m;
+  m.SetName(L"m");
+  ASSERT_TRUE(m.Reload(RegRoot::CurrentUser, Path()));
+  shown = 0;
+  EXPECT_FALSE(logic->SaveEditedValue(RegRoot::CurrentUser, Path(), m));
+  EXPECT_EQ(shown, 0);
+  ASSERT_TRUE(Get(L"", L"m", t, d));
+  EXPECT_EQ(t, DWORD(REG_MULTI_SZ));
+
+  // A key deleted meanwhile: reported, not re-created.
+  MakeKey(L"gone");
+  Put(L"gone", L"v", REG_SZ, StringToRegBytes(L"x"));
+  cValue g;
+  g.SetName(L"v");
+  ASSERT_TRUE(g.Reload(RegRoot::CurrentUser, Path(L"gone")));
+  RegDeleteBranch(RegRoot::CurrentUser, Path(L"gone"));
+  status.clear();
+  EXPECT_FALSE(logic->SaveEditedValue(RegRoot::CurrentUser, Path(L"gone"), g));
+  EXPECT_TRUE(status.empty());
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].substr(0, wcslen(AppText::SaveFailed)), AppText::SaveFailed);
+  EXPECT_NE(errors[0].find(Path(L"gone") + L"\nValue name: v\n\nMessage: "), String::npos);
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"gone")));
+}
+
+TEST_F(CommonLogicT, ExportAndImportReportTheirOutcome) {
+  Put(L"E", L"v", REG_SZ, StringToRegBytes(L"1"));
+  EXPECT_TRUE(logic->ExportKey(RegRoot::CurrentUser, L"\\" + Path(L"E"), File(L"e.reg")));
+  EXPECT_EQ(status.back(), L"Registry file exported.");
+  status.clear();
+  EXPECT_FALSE(logic->ExportKey(RegRoot::CurrentUser, Path(L"missing"), File(L"m.reg")));
+  EXPECT_TRUE(status.empty());
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].substr(0, wcslen(AppText::ExportFailed)), AppText::ExportFailed);
+  EXPECT_NE(errors[0].find(File(L"m.reg")), String::npos);
+
+  RegDeleteBranch(RegRoot::CurrentUser, Path(L"E"));
+  int refreshed = 0;
+  EXPECT_TRUE(logic->ImportFile(File(L"e.reg"), [&] { ++refreshed; }));
+  EXPECT_EQ(refreshed, 1);
+  EXPECT_EQ(status.back(), L"Registry file imported.");
+  EXPECT_TRUE(Has(L"E", L"v"));
+
+  errors.clear();
+  EXPECT_FALSE(logic->ImportFile(File(L"none.reg"), [&] { ++refreshed; }));
+  EXPECT_EQ(refreshed, 1);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].substr(0, wcslen(AppText::ImportFailed)), AppText::ImportFailed);
+
+  WriteFileBytes(File(L"bad.reg"), WideToAnsi(L"REGEDIT4\r\n[HKEY_CURRENT_USER\\" + Path(L"E") +
+                                              L"]\r\n\"w\"=\"1\"\r\ngarbage\r\n"));
+  EXPECT_FALSE(logic->ImportFile(File(L"bad.reg"), [&] { ++refreshed; }));
+  EXPECT_EQ(refreshed, 2);
+  EXPECT_EQ(status.back(), L"Registry file imported with 1 line skipped (first at line 4).");
+  EXPECT_TRUE(Has(L"E", L"w"));
+}
+
+TEST_F(CommonLogicT, BookmarkFileNameAndFile) {
+  const String folder = dir.wstring();
+  const String name = logic->GetBookmarkFileName(folder);
+  EXPECT_EQ(name, IncludeTrailingPathDelimiter(folder) + L"Bookmarks.ZembrioBM");
+  EXPECT_EQ(logic->GetOption(L"BookmarkFile").AsString(), name);
+  logic->SetOption(L"BookmarkFile", L"\"" + File(L"q.bm") + L"\"");
+  EXPECT_EQ(logic->GetBookmarkFileName(folder), File(L"q.bm"));
+
+  std::vector<TBookmark> out;
+  status.clear();
+  EXPECT_TRUE(logic->LoadBookmarks(name, out));  // no file yet: no failure
+  EXPECT_EQ(status, (std::vector<String>{L"Loading bookmarks..."}));
+  EXPECT_TRUE(out.empty());
+  std::vector<TBookmark> bm = {{L"one", RegRoot::Users, L"\\A"}, {L"two", RegRoot::ClassesRoot, L""}};
+  EXPECT_TRUE(logic->SaveBookmarks(name, bm));
+  EXPECT_EQ(status.back(), L"Bookmarks saved.");
+  EXPECT_TRUE(logic->LoadBookmarks(name, out));
+  EXPECT_EQ(status.back(), L"Bookmarks loaded.");
+  EXPECT_EQ(out.size(), 2u);
+
+  WriteFileBytes(name, "a\r\nHKEY_USERS\r\n\\1\r\nb\r\nUsers\r\n\\2\r\nc\r\n");
+  out.clear();
+  EXPECT_FALSE(logic->LoadBookmarks(name, out));
+  EXPECT_EQ(out.size(), 2u);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].substr(0, wcslen(AppText::BookmarksLoadFailed)), AppText::BookmarksLoadFailed);
+  EXPECT_FALSE(logic->SaveBookmarks(File(L"nodir\\x.bm"), bm));
+  EXPECT_EQ(errors.size(), 2u);
+}

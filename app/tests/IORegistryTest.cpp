@@ -1,1 +1,148 @@
-#include <gtest/gtest.h>
+#include <filesystem>
+
+#include "app/Bookmarks.h"
+#include "app/Cvalue.h"
+#include "app/IORegistry.h"
+#include "app/tests/RegTestKey.h"
+
+class IORegistryT : public RegTest {
+ protected:
+  void SetUp() override {
+    RegTest::SetUp();
+    dir = std::filesystem::temp_directory_path() / "zembrio_app_io";
+    std::filesystem::create_directories(dir);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    RegTest::TearDown();
+  }
+  String File(const wchar_t* name) { return (dir / name).wstring(); }
+  // Every value of every key below sub, as "path|name|type|bytes".
+  std::vector<std::string> Snapshot(const String& sub) {
+    std::vector<std::string> out;
+    Walk(Path(sub), L"", out);
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+  void Walk(const String& full, const String& rel, std::vector<std::string>& out) {
+    TRegKey k;
+    if (!k.OpenReadOnly(RegRoot::CurrentUser, full)) return;
+    out.push_back("key " + WideToUtf8(rel));
+    for (const auto& v : k.ValueNames()) {
+      DWORD t;
+      std::string d;
+      k.ReadValue(v, t, d);
+      out.push_back(WideToUtf8(rel) + "|" + WideToUtf8(v) + "|" + std::to_string(t) + "|" + d);
+    }
+    for (const auto& s : k.KeyNames()) Walk(full + L"\\" + s, rel + L"\\" + s, out);
+  }
+  void Fill(const String& sub, bool nonAnsi) {
+    Put(sub, L"", REG_SZ, StringToRegBytes(L"default"));
+    Put(sub, L"str", REG_SZ, StringToRegBytes(L"say \"hi\" C:\\dir\\"));
+    Put(sub, L"a=b\\\"c\"", REG_EXPAND_SZ, StringToRegBytes(L"%SystemRoot%\\x"));
+    Put(sub, L"int", REG_DWORD, Dw(0xDEADBEEF));
+    Put(sub, L"bin", REG_BINARY, std::string("\0\x01\x80\xFF", 4));
+    Put(sub, L"empty", REG_BINARY, std::string());
+    Put(sub, L"multi", REG_MULTI_SZ, StringToRegBytes(L"one") + StringToRegBytes(L"two") + std::string(2, '\0'));
+    Put(sub, L"qword", REG_QWORD, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8));
+    Put(sub + L"\\child\\grandchild", L"deep", REG_SZ, StringToRegBytes(L"x"));
+    MakeKey(sub + L"\\emptychild");
+    if (nonAnsi) Put(sub + L"\\child", L"\u4e2d\u6587", REG_SZ, StringToRegBytes(L"\u65e5\u672c\u0101"));
+  }
+  std::filesystem::path dir;
+  TIORegistry io;
+};
+
+TEST_F(IORegistryT, RoundTripAnsi) {
+  Fill(L"src", false);
+  const auto before = Snapshot(L"src");
+  auto r = io.ExportRegistry(L"HKEY_CURRENT_USER", Path(L"src"), File(L"a.reg"), true);
+  EXPECT_FALSE(r.Unicode);
+  EXPECT_EQ(r.Keys, 4u);
+  EXPECT_EQ(ReadFileBytes(File(L"a.reg")).substr(0, 10), "REGEDIT4\r\n");
+  RegDeleteBranch(RegRoot::CurrentUser, Path(L"src"));
+  auto res = io.ImportRegistry(File(L"a.reg"));
+  EXPECT_EQ(res.SkippedLines, 0);
+  EXPECT_EQ(Snapshot(L"src"), before);
+}
+
+TEST_F(IORegistryT, RoundTripUnicode) {
+  Fill(L"src", true);
+  const auto before = Snapshot(L"src");
+  auto r = io.ExportRegistry(L"HKEY_CURRENT_USER", L"\\" + Path(L"src"), File(L"u.reg"), true);
+  EXPECT_TRUE(r.Unicode);
+  const std::string bytes = ReadFileBytes(File(L"u.reg"));
+  EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFEW\0", 4));
+  RegDeleteBranch(RegRoot::CurrentUser, Path(L"src"));
+  EXPECT_EQ(io.ImportRegistry(File(L"u.reg")).SkippedLines, 0);
+  EXPECT_EQ(Snapshot(L"src"), before);
+}
+
+TEST_F(IORegistryT, WithoutSubkeysExportsOneLevel) {
+  Fill(L"src", false);
+  auto r = io.ExportRegistry(L"HKEY_CURRENT_USER", Path(L"src"), File(L"s.reg"), false);
+  EXPECT_EQ(r.Keys, 3u);  // the key and its two children, not the grandchild
+}
+
+TEST_F(IORegistryT, ExportOfMissingKeyFailsAndCreatesNothing) {
+  EXPECT_THROW(io.ExportRegistry(L"HKEY_CURRENT_USER", Path(L"missing"), File(L"m.reg"), true), ERegistryException);
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"missing")));
+  EXPECT_FALSE(FileExists(File(L"m.reg")));
+  EXPECT_THROW(io.ExportRegistry(L"HKEY_NOWHERE", Path(), File(L"m.reg"), true), ERegistryException);
+  Fill(L"src", false);
+  EXPECT_THROW(io.ExportRegistry(L"HKEY_CURRENT_USER", Path(L"src"), File(L"nodir\\x.reg"), true), Exception);
+}
+
+TEST_F(IORegistryT, ImportsAllThreeEncodings) {
+  const String p = Path(L"imp");
+  const String text = L"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" + p +
+                      L"]\r\n\"name\"=\"\u00e9t\u00e9\"\r\n@=dword:0000002a\r\n";
+  const std::u16string u = ToUtf16(text);
+  std::string le = "\xFF\xFE", be = "\xFE\xFF";
+  for (char16_t c : u) {
+    le.push_back(static_cast<char>(c & 0xFF));
+    le.push_back(static_cast<char>(c >> 8));
+    be.push_back(static_cast<char>(c >> 8));
+    be.push_back(static_cast<char>(c & 0xFF));
+  }
+  const std::string ansi = WideToAnsi(text);
+  for (const auto& [file, bytes] : {std::pair<const wchar_t*, std::string>{L"le.reg", le}, {L"be.reg", be},
+                                    {L"ansi.reg", ansi}}) {
+    SCOPED_TRACE(WideToUtf8(file));
+    RegDeleteBranch(RegRoot::CurrentUser, p);
+    WriteFileBytes(File(file), bytes);
+    EXPECT_EQ(io.ImportRegistry(File(file)).SkippedLines, 0);
+    DWORD t;
+    std::string d;
+    ASSERT_TRUE(Get(L"imp", L"name", t, d));
+    EXPECT_EQ(RegBytesToString(d), L"\u00e9t\u00e9");
+    ASSERT_TRUE(Get(L"imp", L"", t, d));
+    EXPECT_EQ(d, Dw(42));
+  }
+}
+
+TEST_F(IORegistryT, ImportRefusesUnknownRootsAndDeletesAsRegeditDoes) {
+  Put(L"del\\sub", L"v", REG_SZ, StringToRegBytes(L"1"));
+  Put(L"keep", L"gone", REG_SZ, StringToRegBytes(L"1"));
+  const String p = Path();
+  const String text = L"REGEDIT4\r\n[HKEY_BOGUS\\" + p + L"\\bogus]\r\n\"x\"=\"1\"\r\n[-HKEY_CURRENT_USER\\" + p +
+                      L"\\del]\r\n[HKEY_CURRENT_USER\\" + p + L"\\keep]\r\n\"gone\"=-\r\n";
+  WriteFileBytes(File(L"d.reg"), WideToAnsi(text));
+  auto res = io.ImportRegistry(File(L"d.reg"));
+  EXPECT_EQ(res.SkippedLines, 2);
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"bogus")));
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, L"HKEY_BOGUS"));
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"del")));
+  EXPECT_TRUE(RegKeyExists(RegRoot::CurrentUser, Path(L"keep")));
+  EXPECT_FALSE(Has(L"keep", L"gone"));
+}
+
+TEST_F(IORegistryT, MissingFileIsAFailure) {
+  try {
+    io.ImportRegistry(File(L"none.reg"));
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), L"File \"" + File(L"none.reg") + L"\" not found.");
+  }
+}

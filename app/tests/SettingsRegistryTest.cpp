@@ -1,1 +1,105 @@
-#include <gtest/gtest.h>
+#include "app/Cvalue.h"
+#include "app/RegStore.h"
+#include "app/tests/RegTestKey.h"
+
+class SettingsRegistry : public RegTest {
+ protected:
+  void SetUp() override {
+    RegTest::SetUp();
+    DeclareEditorSettings(store);
+    store.BaseKey = Path(L"Zembrio");
+  }
+  TRegStore store;
+};
+
+TEST_F(SettingsRegistry, FirstStartReadsDefaultsAndCreatesNothing) {
+  store.ReadValues();
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"Zembrio")));
+  EXPECT_EQ(store.Get(L"Width").AsInteger(), 500);
+  EXPECT_EQ(store.Get(L"Height").AsInteger(), 400);
+  EXPECT_EQ(store.Get(L"FontName").AsString(), L"Tahoma");
+  EXPECT_EQ(store.Get(L"BookmarkFile").AsString(), L"");
+  EXPECT_EQ(store.Get(L"PreviousHKEY").AsString(), L"");
+  EXPECT_TRUE(store.Get(L"PreloadHasChildren").AsBoolean());
+}
+
+TEST_F(SettingsRegistry, WriteAllStoresEveryItemWithItsType) {
+  store.ReadValues();
+  store.Set(L"Width", 640);
+  store.WriteValues();
+  TRegKey base;
+  ASSERT_TRUE(base.OpenReadOnly(RegRoot::CurrentUser, Path(L"Zembrio")));
+  auto subs = base.KeyNames();
+  EXPECT_EQ(subs.size(), 7u);  // General ... OptionsForm; FindForm holds MRU
+  int values = 0;
+  for (int i = 0; i < store.Count(); ++i) {
+    auto& item = store.Item(i);
+    DWORD t;
+    std::string d;
+    ASSERT_TRUE(Get(L"Zembrio\\" + item.GetSubKey(), item.GetName(), t, d)) << WideToUtf8(item.GetName());
+    ++values;
+    if (item.GetType() == vtString) {
+      EXPECT_EQ(t, DWORD(REG_SZ));
+    } else {
+      EXPECT_EQ(t, DWORD(REG_DWORD));
+      EXPECT_EQ(d.size(), 4u);
+    }
+  }
+  EXPECT_EQ(values, 57);
+  DWORD t;
+  std::string d;
+  ASSERT_TRUE(Get(L"Zembrio\\MainForm", L"Width", t, d));
+  EXPECT_EQ(d, Dw(640));
+  ASSERT_TRUE(Get(L"Zembrio\\General", L"BookmarkFile", t, d));
+  EXPECT_EQ(d, std::string(2, '\0'));  // an empty REG_SZ, not omitted
+}
+
+TEST_F(SettingsRegistry, ForeignDataReadsSoundly) {
+  Put(L"Zembrio\\Appearance", L"FontBold", REG_DWORD, Dw(2));
+  Put(L"Zembrio\\Appearance", L"FontName", REG_EXPAND_SZ, StringToRegBytes(L"%FONT%"));
+  // Wrong types and sizes read as the default instead of stopping the read.
+  Put(L"Zembrio\\MainForm", L"Width", REG_SZ, StringToRegBytes(L"800"));
+  Put(L"Zembrio\\MainForm", L"Height", REG_BINARY, "\x01\x02");
+  Put(L"Zembrio\\General", L"PreviousPath", REG_DWORD, Dw(1));
+  Put(L"Zembrio\\MainForm", L"LPWidth", REG_DWORD, Dw(222));
+  store.ReadValues();
+  EXPECT_TRUE(store.Get(L"FontBold").AsBoolean());
+  EXPECT_EQ(store.Get(L"FontName").AsString(), L"%FONT%");
+  EXPECT_EQ(store.Get(L"Width").AsInteger(), 500);
+  EXPECT_EQ(store.Get(L"Height").AsInteger(), 400);
+  EXPECT_EQ(store.Get(L"PreviousPath").AsString(), L"");
+  EXPECT_EQ(store.Get(L"LPWidth").AsInteger(), 222);  // read after the bad ones
+  store.WriteValues();
+  DWORD t;
+  std::string d;
+  ASSERT_TRUE(Get(L"Zembrio\\Appearance", L"FontBold", t, d));
+  EXPECT_EQ(d, Dw(1));
+  ASSERT_TRUE(Get(L"Zembrio\\Appearance", L"FontName", t, d));
+  EXPECT_EQ(t, DWORD(REG_SZ));
+}
+
+TEST_F(SettingsRegistry, UnreadItemsNeverOverwriteStoredOnes) {
+  Put(L"Zembrio\\MainForm", L"Width", REG_DWORD, Dw(1234));
+  Put(L"Zembrio\\General", L"BookmarkFile", REG_SZ, StringToRegBytes(L"C:\\bm.ZembrioBM"));
+  store.WriteValues();  // nothing was read or set
+  DWORD t;
+  std::string d;
+  ASSERT_TRUE(Get(L"Zembrio\\MainForm", L"Width", t, d));
+  EXPECT_EQ(d, Dw(1234));
+  ASSERT_TRUE(Get(L"Zembrio\\General", L"BookmarkFile", t, d));
+  EXPECT_EQ(RegBytesToString(d), L"C:\\bm.ZembrioBM");
+}
+
+TEST_F(SettingsRegistry, SetChangesMemoryOnlyAndDeleteRemovesValues) {
+  store.ReadValues();
+  store.Set(L"Top", 77);
+  EXPECT_FALSE(Has(L"Zembrio\\MainForm", L"Top"));
+  store.WriteValues();
+  EXPECT_TRUE(Has(L"Zembrio\\MainForm", L"Top"));
+  store.Set(L"Top", 1);
+  store.ReadValues();  // discards the unsaved change
+  EXPECT_EQ(store.Get(L"Top").AsInteger(), 77);
+  store.DeleteValues();
+  EXPECT_FALSE(Has(L"Zembrio\\MainForm", L"Top"));
+  EXPECT_TRUE(RegKeyExists(RegRoot::CurrentUser, Path(L"Zembrio\\MainForm")));  // keys stay
+}

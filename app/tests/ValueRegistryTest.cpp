@@ -1,1 +1,154 @@
-#include <gtest/gtest.h>
+#include "app/Cvalue.h"
+#include "app/tests/RegTestKey.h"
+
+using ValueRegistry = RegTest;
+
+TEST_F(ValueRegistry, UpdateWritesByType) {
+  cValue v;
+  v.SetName(L"s");
+  v.SetString(L"text");
+  v.Update(RegRoot::CurrentUser, Path());
+  v.SetName(L"n");
+  v.SetInteger(-2);
+  v.Update(RegRoot::CurrentUser, L"\\" + Path());  // a leading backslash is fine
+  v.SetName(L"b");
+  v.SetBinary(std::string());
+  v.Update(RegRoot::CurrentUser, Path());
+  DWORD t;
+  std::string d;
+  ASSERT_TRUE(Get(L"", L"s", t, d));
+  EXPECT_EQ(t, DWORD(REG_SZ));
+  EXPECT_EQ(d, StringToRegBytes(L"text"));
+  ASSERT_TRUE(Get(L"", L"n", t, d));
+  EXPECT_EQ(t, DWORD(REG_DWORD));
+  EXPECT_EQ(d, Dw(0xFFFFFFFE));
+  ASSERT_TRUE(Get(L"", L"b", t, d));
+  EXPECT_EQ(t, DWORD(REG_BINARY));
+  EXPECT_TRUE(d.empty());
+}
+
+TEST_F(ValueRegistry, DeletedKeyIsReportedNotRecreated) {
+  MakeKey(L"gone");
+  cValue v;
+  v.SetName(L"x");
+  v.SetString(L"y");
+  RegDeleteBranch(RegRoot::CurrentUser, Path(L"gone"));
+  try {
+    v.Update(RegRoot::CurrentUser, Path(L"gone"));
+    FAIL();
+  } catch (const ERegistryException& e) {
+    EXPECT_EQ(e.Message(), String(cValueText::OpenUpdate) + Path(L"gone") + L"\nValue: x");
+  }
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"gone")));
+  EXPECT_THROW(v.Rename(RegRoot::CurrentUser, Path(L"gone"), L"z"), ERegistryException);
+  EXPECT_THROW(v.Delete(RegRoot::CurrentUser, Path(L"gone")), ERegistryException);
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"gone")));
+}
+
+TEST_F(ValueRegistry, RenameCopiesTypeAndBytesExactly) {
+  const std::string multi = StringToRegBytes(L"a") + StringToRegBytes(L"b") + std::string(2, '\0');
+  Put(L"", L"multi", REG_MULTI_SZ, multi);
+  Put(L"", L"none", REG_NONE, std::string());
+  Put(L"", L"emptybin", REG_BINARY, std::string());
+  Put(L"", L"big", REG_BINARY, std::string(100000, '\x5A'));
+  for (auto [from, to] : {std::pair<String, String>{L"multi", L"multi2"}, {L"none", L"none2"},
+                          {L"emptybin", L"emptybin2"}, {L"big", L"big2"}}) {
+    SCOPED_TRACE(WideToUtf8(from));
+    DWORD t0, t1;
+    std::string d0, d1;
+    ASSERT_TRUE(Get(L"", from, t0, d0));
+    cValue v;
+    v.SetName(from);
+    v.SetRaw(t0, d0);
+    v.Rename(RegRoot::CurrentUser, Path(), to);
+    EXPECT_EQ(v.GetName(), to);
+    EXPECT_FALSE(Has(L"", from));
+    ASSERT_TRUE(Get(L"", to, t1, d1));
+    EXPECT_EQ(t1, t0);
+    EXPECT_EQ(d1, d0);
+  }
+}
+
+TEST_F(ValueRegistry, RenameRefusals) {
+  Put(L"", L"a", REG_SZ, StringToRegBytes(L"1"));
+  Put(L"", L"b", REG_SZ, StringToRegBytes(L"2"));
+  cValue v;
+  v.SetName(L"a");
+  v.SetString(L"1");
+  try {
+    v.Rename(RegRoot::CurrentUser, Path(), L"b");
+    FAIL();
+  } catch (const EValueExists& e) {
+    EXPECT_EQ(e.Message(), L"New value name already exists.");
+  }
+  EXPECT_EQ(v.GetName(), L"a");
+  DWORD t;
+  std::string d;
+  ASSERT_TRUE(Get(L"", L"b", t, d));
+  EXPECT_EQ(d, StringToRegBytes(L"2"));
+  cValue missing;
+  missing.SetName(L"nothere");
+  try {
+    missing.Rename(RegRoot::CurrentUser, Path(), L"c");
+    FAIL();
+  } catch (const ERegistryException& e) {
+    EXPECT_EQ(e.Message(), String(cValueText::LocateRename) + Path() + L"\nValue: nothere");
+  }
+  EXPECT_FALSE(Has(L"", L"c"));
+  // A change of letter case only is a rename too.
+  v.Rename(RegRoot::CurrentUser, Path(), L"A");
+  TRegKey k;
+  ASSERT_TRUE(k.OpenReadOnly(RegRoot::CurrentUser, Path()));
+  const auto names = k.ValueNames();
+  EXPECT_NE(std::find(names.begin(), names.end(), String(L"A")), names.end());
+}
+
+TEST_F(ValueRegistry, DeleteAndReload) {
+  Put(L"", L"v", REG_DWORD, Dw(7));
+  cValue v;
+  v.SetName(L"v");
+  v.SetInteger(99);  // stale data in the object
+  ASSERT_TRUE(v.Reload(RegRoot::CurrentUser, Path()));
+  EXPECT_EQ(v.GetInteger(), 7);
+  v.Delete(RegRoot::CurrentUser, Path());
+  EXPECT_FALSE(Has(L"", L"v"));
+  try {
+    v.Delete(RegRoot::CurrentUser, Path());
+    FAIL();
+  } catch (const ERegistryException& e) {
+    EXPECT_EQ(e.Message(), String(cValueText::DeleteFailed) + Path() + L"\nValue: v");
+  }
+  EXPECT_FALSE(v.Reload(RegRoot::CurrentUser, Path()));
+}
+
+TEST_F(ValueRegistry, UnsupportedTypesAreNeverRewritten) {
+  const std::string q("\x01\x02\x03\x04\x05\x06\x07\x08", 8);
+  Put(L"", L"q", REG_QWORD, q);
+  cValue v;
+  v.SetName(L"q");
+  ASSERT_TRUE(v.Reload(RegRoot::CurrentUser, Path()));
+  EXPECT_EQ(v.GetType(), cValue::cvtOther);
+  EXPECT_THROW(v.Update(RegRoot::CurrentUser, Path()), Exception);
+  DWORD t;
+  std::string d;
+  ASSERT_TRUE(Get(L"", L"q", t, d));
+  EXPECT_EQ(t, DWORD(REG_QWORD));
+  EXPECT_EQ(d, q);
+}
+
+TEST_F(ValueRegistry, MoveKeyCopiesCompletelyThenDeletes) {
+  Put(L"src", L"v", REG_SZ, StringToRegBytes(L"1"));
+  Put(L"src\\sub\\deep", L"w", REG_BINARY, "xyz");
+  RegMoveKey(RegRoot::CurrentUser, Path(L"src"), Path(L"dst"));
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"src")));
+  EXPECT_TRUE(Has(L"dst", L"v"));
+  EXPECT_TRUE(Has(L"dst\\sub\\deep", L"w"));
+  // Refusals leave both keys as they were.
+  MakeKey(L"other");
+  EXPECT_THROW(RegMoveKey(RegRoot::CurrentUser, Path(L"dst"), Path(L"other")), ERegistryException);
+  EXPECT_THROW(RegMoveKey(RegRoot::CurrentUser, Path(L"dst"), Path(L"dst\\sub\\inner")), ERegistryException);
+  EXPECT_THROW(RegMoveKey(RegRoot::CurrentUser, Path(L"nothere"), Path(L"x")), ERegistryException);
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"x")));
+  EXPECT_TRUE(Has(L"dst\\sub\\deep", L"w"));
+  EXPECT_THROW(RegDeleteBranch(RegRoot::CurrentUser, L""), ERegistryException);
+}
