@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "classlib/ImgList.h"
 #include "toolbars/BarUtilsWin.h"
 #include "toolbars/BarViews.h"
 
@@ -464,8 +465,8 @@ void TBarCustomItem::Notification(TComponent* AComponent, TOperation Operation) 
   TComponent::Notification(AComponent, Operation);
   if (Operation != opRemove) return;
   if (linkParents_) RemoveFromList(linkParents_, static_cast<TBarCustomItem*>(AComponent));
-  if (AComponent == reinterpret_cast<TComponent*>(images_)) SetImages(nullptr);
-  if (AComponent == reinterpret_cast<TComponent*>(subMenuImages_)) SetSubMenuImages(nullptr);
+  if (images_ && AComponent == static_cast<TComponent*>(images_)) SetImages(nullptr);
+  if (subMenuImages_ && AComponent == static_cast<TComponent*>(subMenuImages_)) SetSubMenuImages(nullptr);
   if (AComponent == linkSubitems_) SetLinkSubitems(nullptr);
 }
 
@@ -565,14 +566,20 @@ restart:
 
 void TBarCustomItem::SetImages(TCustomImageList* Value) {
   if (images_ == Value) return;
-  bool wasNull = images_ == nullptr;
+  SIZE old = imagesSize_;
+  if (images_) images_->RemoveFreeNotification(this);
   images_ = Value;
-  Change(wasNull != (Value == nullptr) || Value != nullptr);
+  imagesSize_ = Value ? SIZE{Value->GetWidth(), Value->GetHeight()} : SIZE{-1, -1};
+  if (Value) Value->FreeNotification(this);
+  Change(old.cx != imagesSize_.cx || old.cy != imagesSize_.cy);
 }
 
 void TBarCustomItem::SetSubMenuImages(TCustomImageList* Value) {
   if (subMenuImages_ == Value) return;
+  if (subMenuImages_) subMenuImages_->RemoveFreeNotification(this);
   subMenuImages_ = Value;
+  subMenuImagesSize_ = Value ? SIZE{Value->GetWidth(), Value->GetHeight()} : SIZE{-1, -1};
+  if (Value) Value->FreeNotification(this);
   SubMenuImagesChanged();
 }
 

@@ -1,0 +1,988 @@
+#include "toolbars/BarDock.h"
+
+#include <algorithm>
+#include <map>
+
+#include "toolbars/BarHooks.h"
+#include "toolbars/BarUtilsWin.h"
+
+namespace {
+void DockHookProc(THookProcCode, HWND, WPARAM, LPARAM) {
+  // Floating windows follow application activation and their parent forms
+  // through this hook; docked windows need nothing from it.
+}
+
+const BYTE kCloseGlyph[8] = {0x00, 0xCC, 0x78, 0x30, 0x78, 0xCC, 0x00, 0x00};
+
+void DrawGlyph8(HDC dc, const BYTE* rows, int x, int y, COLORREF color) {
+  for (int r = 0; r < 8; ++r)
+    for (int c = 0; c < 8; ++c)
+      if (rows[r] & (0x80 >> c)) SetPixel(dc, x + c, y + r, color);
+}
+}  // namespace
+
+TBarDockType BarGetDockTypeOf(TBarDock* Dock, bool Floating) {
+  if (Floating) return dtFloating;
+  if (!Dock) return dtNotDocked;
+  return Dock->IsVertical() ? dtLeftRight : dtTopBottom;
+}
+
+TCustomForm* BarGetToolWindowParentForm(TControl* ToolWindow) {
+  TCustomForm* result = nullptr;
+  for (TControl* c = ToolWindow; c; c = c->GetParent())
+    if (auto* f = dynamic_cast<TCustomForm*>(c)) result = f;
+  return result;
+}
+
+TCustomForm* BarValidToolWindowParentForm(TControl* ToolWindow) {
+  TCustomForm* f = BarGetToolWindowParentForm(ToolWindow);
+  if (!f) throw EInvalidOperation(L"Control '" + ToolWindow->GetName() + L"' has no parent window");
+  return f;
+}
+
+// ---- dockable window ------------------------------------------------------------
+TBarCustomDockableWindow::TBarCustomDockableWindow(TComponent* AOwner) : TCustomControl(AOwner) {
+  SetColor(clBtnFace);
+  ControlStyle += TControlStyle{csAcceptsControls, csClickEvents, csDoubleClicks, csSetCaption};
+  ControlStyle -= TControlStyle{csCaptureMouse, csOpaque};
+  InstallHookProc(DockHookProc, THookProcCodes{hpSendActivateApp, hpSendWindowPosChanged, hpPreDestroy},
+                  false);
+  InitTrackMouseEvent();
+}
+
+TBarCustomDockableWindow::~TBarCustomDockableWindow() {
+  SetComponentStateFlag(csDestroying, true);
+  if (lastDock_) lastDock_->ChangeDockList(false, this);
+  if (currentDock_) currentDock_->ChangeDockList(false, this);
+  lastDock_ = nullptr;
+  currentDock_ = nullptr;
+  UninstallHookProc(DockHookProc);
+}
+
+int TBarCustomDockableWindow::DragHandleWidth() {
+  if (!currentDock_ || !currentDock_->GetAllowDrag()) return 0;
+  if (closeButtonWhenDocked_) return 14;
+  switch (dragHandleStyle_) {
+    case dhDouble: return 9;
+    case dhNone: return 0;
+    default: return 6;
+  }
+}
+
+POINT TBarCustomDockableWindow::CalcNCSizes() {
+  if (!currentDock_) return POINT{0, 0};
+  POINT p{4, 4};
+  if (currentDock_->IsVertical())
+    p.y += DragHandleWidth();
+  else
+    p.x += DragHandleWidth();
+  return p;
+}
+
+bool TBarCustomDockableWindow::CanDockTo(TBarDock* ADock) {
+  return ADock && DockableTo.Contains(ADock->GetPosition());
+}
+
+void TBarCustomDockableWindow::ControlExistsAtPos(POINT P, bool& ControlExists) {
+  for (int i = 0; i < ControlCount(); ++i) {
+    TControl* c = GetControl(i);
+    if (!c->GetVisible() || ChildControlTransparent(c)) continue;
+    if (PtInRectangle(c->GetBoundsRect(), P)) {
+      ControlExists = true;
+      return;
+    }
+  }
+}
+
+RECT TBarCustomDockableWindow::GetDockedCloseButtonRect(bool LeftRight) {
+  int side = DragHandleWidth() - 3;
+  if (!LeftRight) return Bounds(3, 2, side, side);
+  return Bounds(GetClientWidth() + 2 - side, 3, side, side);
+}
+
+POINT TBarCustomDockableWindow::GetFloatingBorderSize() {
+  if (Resizable) return POINT{GetSystemMetrics(SM_CXSIZEFRAME), GetSystemMetrics(SM_CYSIZEFRAME)};
+  return POINT{GetSystemMetrics(SM_CXFIXEDFRAME), GetSystemMetrics(SM_CYFIXEDFRAME)};
+}
+
+bool TBarCustomDockableWindow::IsMovable() {
+  return (currentDock_ && currentDock_->GetAllowDrag()) || floating_;
+}
+
+void TBarCustomDockableWindow::DrawNCArea(HDC DC, HRGN) {
+  if (!currentDock_) return;
+  RECT wr;
+  GetWindowRect(GetHandle(), &wr);
+  OffsetRect(&wr, -wr.left, -wr.top);
+  RECT cr;
+  ::GetClientRect(GetHandle(), &cr);
+  int saved = SaveDC(DC);
+  POINT nc = CalcNCSizes();
+  bool vertical = currentDock_->IsVertical();
+  // Everything outside the client area.
+  RECT client = cr;
+  OffsetRect(&client, vertical ? 2 : nc.x - 2, vertical ? nc.y - 2 : 2);
+  ExcludeClipRect(DC, client.left, client.top, client.right, client.bottom);
+  HBRUSH face = CreateSolidBrush(ColorToRef(GetColor()));
+  FillRect(DC, &wr, face);
+  DeleteObject(face);
+  if (borderStyle_ == bsSingle) {
+    RECT e = wr;
+    DrawEdge(DC, &e, BDR_RAISEDINNER, BF_RECT);
+  }
+  if (currentDock_->GetAllowDrag()) {
+    int hw = DragHandleWidth();
+    bool cb = closeButtonWhenDocked_;
+    if (dragHandleStyle_ != dhNone) {
+      int start = cb ? (dragHandleStyle_ == dhDouble ? 5 : 7) : (dragHandleStyle_ == dhDouble ? 4 : 3);
+      int bars = dragHandleStyle_ == dhDouble ? 2 : 1;
+      int extent = vertical ? cr.right : cr.bottom;
+      int from = 2, to = extent + 2 - (dragHandleStyle_ == dhSingle ? 1 : 0);
+      // Leave the close button room.
+      if (cb) {
+        if (vertical)
+          to -= hw - 2;
+        else
+          from += hw - 2;
+      }
+      for (int b = 0; b < bars; ++b) {
+        int p = start + b * 3;
+        RECT bar = vertical ? RECT{from, p, to, p + 3} : RECT{p, from, p + 3, to};
+        DrawEdge(DC, &bar, BDR_RAISEDINNER, BF_RECT);
+      }
+    }
+    if (cb) {
+      RECT b = GetDockedCloseButtonRect(vertical);
+      if (closePushed_)
+        DrawEdge(DC, &b, BDR_SUNKENOUTER, BF_RECT);
+      else if (closeHot_)
+        DrawEdge(DC, &b, BDR_RAISEDINNER, BF_RECT);
+      int off = closePushed_ ? 1 : 0;
+      DrawGlyph8(DC, kCloseGlyph, b.left + (b.right - b.left - 8) / 2 + off,
+                 b.top + (b.bottom - b.top - 8) / 2 + off, ColorToRef(clBtnText));
+    }
+  }
+  RestoreDC(DC, saved);
+}
+
+void TBarCustomDockableWindow::RedrawNCArea() {
+  if (HandleAllocated())
+    SetWindowPos(GetHandle(), nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TBarCustomDockableWindow::SetParent(TWinControl* AParent) {
+  if (AParent == GetParent()) {
+    currentDock_ = dynamic_cast<TBarDock*>(AParent);
+    return;
+  }
+  if (dynamic_cast<TBarCustomDockableWindow*>(AParent))
+    throw EInvalidOperation(String(SBarDockParentNotAllowed));
+  TBarDock* newDock = dynamic_cast<TBarDock*>(AParent);
+  bool destroying = IsDestroying();
+  if (!destroying && AParent) {
+    if (OnDockChanging) OnDockChanging(this, false, newDock);
+    if (OnRecreating) OnRecreating(this);
+  }
+  TBarDock* oldDock = currentDock_;
+  inSetParent_ = true;
+  if (oldDock) oldDock->BeginUpdate();
+  if (newDock) newDock->BeginUpdate();
+  BeginUpdate();
+  if (OnDockChangingHidden && !destroying) OnDockChangingHidden(this, false, newDock);
+  currentDock_ = newDock;
+  if (oldDock) {
+    if (useLastDock_ && oldDock == lastDock_)
+      oldDock->ToolbarVisibilityChanged(this, true);
+    else
+      oldDock->ChangeDockList(false, this);
+  }
+  TCustomControl::SetParent(AParent);
+  if (newDock) {
+    if (useLastDock_)
+      SetLastDock(newDock);
+    else
+      newDock->ChangeDockList(true, this);
+    newDock->ToolbarVisibilityChanged(this, false);
+  }
+  RedrawNCArea();
+  Arrange();
+  EndUpdate();
+  inSetParent_ = false;
+  if (newDock) newDock->EndUpdate();
+  if (oldDock) oldDock->EndUpdate();
+  if (AParent) {
+    if (OnMove) OnMove(this);
+    if (!destroying) {
+      if (OnRecreated) OnRecreated(this);
+      if (OnDockChanged) OnDockChanged(this);
+    }
+  }
+}
+
+void TBarCustomDockableWindow::SetCurrentDock(TBarDock* Value) {
+  if (Value)
+    SetParent(Value);
+  else if (currentDock_)
+    SetParent(BarValidToolWindowParentForm(this));
+}
+
+void TBarCustomDockableWindow::SetFloating(bool Value) {
+  // Floating forms come with the floating-window layer; until then a window
+  // asked to float stays where it is.
+  (void)Value;
+}
+
+void TBarCustomDockableWindow::SetLastDock(TBarDock* Value) {
+  if (!useLastDock_) {
+    lastDock_ = Value;
+    return;
+  }
+  if (lastDock_ == Value) {
+    if (Value) Value->ChangeDockList(true, this);
+    return;
+  }
+  if (lastDock_) {
+    TBarDock* old = lastDock_;
+    lastDock_ = nullptr;
+    if (old != currentDock_) old->ChangeDockList(false, this);
+  }
+  lastDock_ = Value;
+  if (Value) {
+    Value->FreeNotification(this);
+    Value->ChangeDockList(true, this);
+  }
+}
+
+void TBarCustomDockableWindow::SetUseLastDock(bool Value) {
+  if (useLastDock_ == Value) return;
+  useLastDock_ = Value;
+}
+
+void TBarCustomDockableWindow::SetDockRow(int Value) {
+  if (dockRow_ == Value) return;
+  dockRow_ = Value;
+  if (currentDock_) currentDock_->ArrangeToolbars();
+}
+
+void TBarCustomDockableWindow::SetDockPos(int Value) {
+  if (dockPos_ == Value) return;
+  dockPos_ = Value;
+  if (currentDock_) currentDock_->ArrangeToolbars();
+}
+
+void TBarCustomDockableWindow::SetCloseButtonWhenDocked(bool Value) {
+  if (closeButtonWhenDocked_ == Value) return;
+  closeButtonWhenDocked_ = Value;
+  if (currentDock_) {
+    RedrawNCArea();
+    currentDock_->ArrangeToolbars();
+  }
+}
+
+void TBarCustomDockableWindow::SetDragHandleStyle(TBarDragHandleStyle Value) {
+  if (dragHandleStyle_ == Value) return;
+  dragHandleStyle_ = Value;
+  if (currentDock_) {
+    RedrawNCArea();
+    currentDock_->ArrangeToolbars();
+  }
+}
+
+void TBarCustomDockableWindow::SetBorderStyle(TBorderStyle Value) {
+  if (borderStyle_ == Value) return;
+  borderStyle_ = Value;
+  if (currentDock_) RedrawNCArea();
+}
+
+void TBarCustomDockableWindow::SetFullSize(bool Value) {
+  if (fullSize_ == Value) return;
+  fullSize_ = Value;
+  if (currentDock_) currentDock_->ArrangeToolbars();
+}
+
+void TBarCustomDockableWindow::SetStretch(bool Value) {
+  if (stretch_ == Value) return;
+  stretch_ = Value;
+  if (currentDock_) currentDock_->ArrangeToolbars();
+}
+
+void TBarCustomDockableWindow::SetAutoResize(bool Value) {
+  if (autoResize_ == Value) return;
+  autoResize_ = Value;
+  if (Value) Arrange();
+}
+
+void TBarCustomDockableWindow::Arrange() {
+  if (updateCount_ > 0 || IsLoading() || !GetParent()) {
+    arrangeNeeded_ = true;
+    return;
+  }
+  arrangeNeeded_ = false;
+  POINT size = DoArrange(true, BarGetDockTypeOf(currentDock_, floating_), floating_, currentDock_);
+  if (IsAutoResized()) ChangeSize(size.x, size.y);
+}
+
+void TBarCustomDockableWindow::EndUpdate() {
+  if (updateCount_ > 0 && --updateCount_ == 0 && arrangeNeeded_) Arrange();
+}
+
+void TBarCustomDockableWindow::ChangeSize(int AWidth, int AHeight) {
+  if (currentDock_) {
+    currentDock_->ArrangeToolbars();
+    return;
+  }
+  POINT nc = CalcNCSizes();
+  AWidth += nc.x;
+  AHeight += nc.y;
+  if (!floating_) {
+    TAnchors a = GetAnchors();
+    if (a.Contains(akLeft) && a.Contains(akRight)) AWidth = GetWidth();
+    if (a.Contains(akTop) && a.Contains(akBottom)) AHeight = GetHeight();
+  }
+  ++disableSizeReactions_;
+  SetBounds(GetLeft(), GetTop(), AWidth, AHeight);
+  --disableSizeReactions_;
+}
+
+void TBarCustomDockableWindow::SetBounds(int l, int t, int w, int h) {
+  TCustomControl::SetBounds(l, t, w, h);
+}
+
+void TBarCustomDockableWindow::Close() {
+  bool canClose = true;
+  if (OnCloseQuery) OnCloseQuery(this, canClose);
+  if (!canClose) return;
+  SetVisible(false);
+  if (OnClose) OnClose(this);
+}
+
+void TBarCustomDockableWindow::MoveOnScreen(bool OnlyIfFullyOffscreen) {
+  if (!floating_) return;
+  RECT r = GetBoundsRect();
+  RECT mon = GetRectOfMonitorContainingRect(r, true);
+  RECT tmp;
+  if (OnlyIfFullyOffscreen && IntersectRect(&tmp, &r, &mon)) return;
+  if (r.right > mon.right) OffsetRect(&r, mon.right - r.right, 0);
+  if (r.bottom > mon.bottom) OffsetRect(&r, 0, mon.bottom - r.bottom);
+  if (r.left < mon.left) OffsetRect(&r, mon.left - r.left, 0);
+  if (r.top < mon.top) OffsetRect(&r, 0, mon.top - r.top);
+  SetBoundsRect(r);
+}
+
+void TBarCustomDockableWindow::Notification(TComponent* AComponent, TOperation Operation) {
+  TCustomControl::Notification(AComponent, Operation);
+  if (Operation != opRemove) return;
+  if (AComponent == DefaultDock) DefaultDock = nullptr;
+  if (AComponent == lastDock_) lastDock_ = nullptr;
+  if (AComponent == currentDock_) currentDock_ = nullptr;
+}
+
+void TBarCustomDockableWindow::Loaded() {
+  TCustomControl::Loaded();
+  Arrange();
+}
+
+void TBarCustomDockableWindow::UpdateCloseHover(bool Hot) {
+  if (closeHot_ == Hot) return;
+  closeHot_ = Hot;
+  RedrawNCArea();
+}
+
+void TBarCustomDockableWindow::TrackCloseButton() {
+  HWND h = GetHandle();
+  bool vertical = currentDock_ && currentDock_->IsVertical();
+  RECT b = GetDockedCloseButtonRect(vertical);
+  auto inside = [&] {
+    POINT p;
+    GetCursorPos(&p);
+    RECT wr;
+    GetWindowRect(h, &wr);
+    p.x -= wr.left;
+    p.y -= wr.top;
+    return PtInRect(&b, p) != FALSE;
+  };
+  closePushed_ = true;
+  RedrawNCArea();
+  ::SetCapture(h);
+  bool close = false;
+  MSG msg;
+  for (;;) {
+    if (GetCapture() != h) break;
+    if (!GetMessageW(&msg, nullptr, 0, 0)) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (msg.message == WM_LBUTTONUP) {
+      close = inside();
+      break;
+    }
+    if (msg.message == WM_LBUTTONDOWN || msg.message == WM_LBUTTONDBLCLK) break;
+    if (msg.message == WM_MOUSEMOVE) {
+      bool in = inside();
+      if (in != closePushed_) {
+        closePushed_ = in;
+        RedrawNCArea();
+      }
+      continue;
+    }
+    if ((msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
+        (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST))
+      continue;
+    DispatchMessageW(&msg);
+  }
+  if (GetCapture() == h) ReleaseCapture();
+  closePushed_ = false;
+  RedrawNCArea();
+  if (close) Close();
+}
+
+void TBarCustomDockableWindow::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case WM_NCCALCSIZE:
+      if (currentDock_) {
+        auto* r = reinterpret_cast<RECT*>(m.LParam);
+        POINT nc = CalcNCSizes();
+        bool vertical = currentDock_->IsVertical();
+        r->left += vertical ? 2 : nc.x - 2;
+        r->top += vertical ? nc.y - 2 : 2;
+        r->right -= 2;
+        r->bottom -= 2;
+        if (r->right < r->left) r->right = r->left;
+        if (r->bottom < r->top) r->bottom = r->top;
+        m.Result = 0;
+        return;
+      }
+      break;
+    case WM_NCPAINT:
+      if (currentDock_) {
+        HDC dc = GetWindowDC(GetHandle());
+        DrawNCArea(dc, reinterpret_cast<HRGN>(m.WParam));
+        ReleaseDC(GetHandle(), dc);
+        m.Result = 0;
+        return;
+      }
+      break;
+    case WM_PRINT:
+      m.Result = HandleWMPrint(
+          GetHandle(), m.WParam, m.LParam,
+          [](HWND, HDC DC, LPARAM App) { reinterpret_cast<TBarCustomDockableWindow*>(App)->DrawNCArea(DC, nullptr); },
+          reinterpret_cast<LPARAM>(this));
+      return;
+    case WM_PRINTCLIENT: {
+      TMessage paint{WM_PAINT, m.WParam, 0, 0};
+      TCustomControl::WndProc(paint);
+      m.Result = 0;
+      return;
+    }
+    case WM_NCHITTEST:
+      if (currentDock_) {
+        POINT p{static_cast<short>(LOWORD(m.LParam)), static_cast<short>(HIWORD(m.LParam))};
+        POINT cp = p;
+        ::ScreenToClient(GetHandle(), &cp);
+        RECT cr;
+        ::GetClientRect(GetHandle(), &cr);
+        if (PtInRect(&cr, cp)) {
+          m.Result = HTCLIENT;
+          return;
+        }
+        RECT wr;
+        GetWindowRect(GetHandle(), &wr);
+        POINT wp{p.x - wr.left, p.y - wr.top};
+        RECT b = GetDockedCloseButtonRect(currentDock_->IsVertical());
+        m.Result = (closeButtonWhenDocked_ && currentDock_->GetAllowDrag() && PtInRect(&b, wp))
+                       ? HTBARCLOSE
+                       : HTBARDRAG;
+        return;
+      }
+      break;
+    case WM_SETCURSOR:
+      if (LOWORD(m.LParam) == HTBARDRAG && currentDock_ && currentDock_->GetAllowDrag() &&
+          dragHandleStyle_ != dhNone) {
+        POINT p;
+        GetCursorPos(&p);
+        RECT wr;
+        GetWindowRect(GetHandle(), &wr);
+        int d = currentDock_->IsVertical() ? p.y - wr.top : p.x - wr.left;
+        if (d < DragHandleWidth() + 2) {
+          ::SetCursor(LoadCursorW(nullptr, IDC_SIZEALL));
+          m.Result = 1;
+          return;
+        }
+      }
+      break;
+    case WM_NCLBUTTONDOWN:
+      if (m.WParam == HTBARCLOSE) {
+        TrackCloseButton();
+        m.Result = 0;
+        return;
+      }
+      if (m.WParam == HTBARDRAG) {
+        m.Result = 0;
+        return;
+      }
+      break;
+    case WM_NCLBUTTONDBLCLK:
+      if (m.WParam == HTBARDRAG) {
+        m.Result = 0;
+        return;
+      }
+      break;
+    case WM_NCMOUSEMOVE: {
+      if (currentDock_ && closeButtonWhenDocked_) {
+        UpdateCloseHover(m.WParam == HTBARCLOSE);
+        CallTrackMouseEvent(GetHandle(), TME_LEAVE | TME_NONCLIENT);
+      }
+      break;
+    }
+    case WM_NCMOUSELEAVE:
+    case WM_MOUSEMOVE:
+      UpdateCloseHover(false);
+      break;
+    case CM_VISIBLECHANGED:
+      TCustomControl::WndProc(m);
+      if (currentDock_) currentDock_->ToolbarVisibilityChanged(this, false);
+      if (OnVisibleChanged) OnVisibleChanged(this);
+      return;
+    default:
+      break;
+  }
+  TCustomControl::WndProc(m);
+}
+
+// ---- dock ------------------------------------------------------------------------------
+TBarDock::TBarDock(TComponent* AOwner) : TCustomControl(AOwner) {
+  ControlStyle -= TControlStyle{csCaptureMouse, csClickEvents, csOpaque};
+  ControlStyle += csAcceptsControls;
+  SetColor(clBtnFace);
+  SetAlign(alTop);
+  SetHeight(0);
+}
+
+TBarDock::~TBarDock() {
+  SetComponentStateFlag(csDestroying, true);
+  for (TBarCustomDockableWindow* w : std::vector<TBarCustomDockableWindow*>(dockList_)) {
+    if (w->lastDock_ == this) w->lastDock_ = nullptr;
+    if (w->currentDock_ == this) w->currentDock_ = nullptr;
+  }
+  dockList_.clear();
+  visibleList_.clear();
+}
+
+void TBarDock::SetParent(TWinControl* AParent) {
+  if (dynamic_cast<TBarCustomDockableWindow*>(AParent) || dynamic_cast<TBarDock*>(AParent))
+    throw EInvalidOperation(String(SBarDockParentNotAllowed));
+  TCustomControl::SetParent(AParent);
+}
+
+void TBarDock::SetPosition(TBarDockPosition Value) {
+  if (position_ == Value) return;
+  if (ControlCount() > 0) throw EInvalidOperation(String(SBarDockCannotChangePosition));
+  position_ = Value;
+  static const TAlign aligns[4] = {alTop, alBottom, alLeft, alRight};
+  SetAlign(aligns[Value]);
+  ArrangeToolbars();
+}
+
+void TBarDock::SetAllowDrag(bool Value) {
+  if (allowDrag_ == Value) return;
+  allowDrag_ = Value;
+  for (TBarCustomDockableWindow* w : visibleList_) w->RedrawNCArea();
+  ArrangeToolbars();
+}
+
+void TBarDock::SetBoundLines(TBarDockBoundLines Value) {
+  if (boundLines_ == Value) return;
+  boundLines_ = Value;
+  if (HandleAllocated())
+    SetWindowPos(GetHandle(), nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ArrangeToolbars();
+}
+
+void TBarDock::SetFixAlign(bool Value) {
+  if (fixAlign_ == Value) return;
+  fixAlign_ = Value;
+  ArrangeToolbars();
+}
+
+void TBarDock::SetLimitToOneRow(bool Value) {
+  if (limitToOneRow_ == Value) return;
+  limitToOneRow_ = Value;
+  ArrangeToolbars();
+}
+
+int TBarDock::NonClientWidth() const {
+  return (boundLines_.Contains(blLeft) ? 1 : 0) + (boundLines_.Contains(blRight) ? 1 : 0);
+}
+int TBarDock::NonClientHeight() const {
+  return (boundLines_.Contains(blTop) ? 1 : 0) + (boundLines_.Contains(blBottom) ? 1 : 0);
+}
+
+void TBarDock::EndUpdate() {
+  if (updateCount_ > 0 && --updateCount_ == 0 && arrangeNeeded_) ArrangeToolbars();
+}
+
+void TBarDock::Loaded() {
+  TCustomControl::Loaded();
+  ArrangeToolbars();
+}
+
+void TBarDock::Notification(TComponent* AComponent, TOperation Operation) {
+  TCustomControl::Notification(AComponent, Operation);
+  if (Operation != opRemove) return;
+  auto* w = dynamic_cast<TBarCustomDockableWindow*>(AComponent);
+  if (!w) return;
+  dockList_.erase(std::remove(dockList_.begin(), dockList_.end(), w), dockList_.end());
+  visibleList_.erase(std::remove(visibleList_.begin(), visibleList_.end(), w), visibleList_.end());
+}
+
+void TBarDock::ChangeDockList(bool Insert, TBarCustomDockableWindow* Bar) {
+  auto it = std::find(dockList_.begin(), dockList_.end(), Bar);
+  if (Insert) {
+    if (it == dockList_.end()) {
+      dockList_.push_back(Bar);
+      Bar->FreeNotification(this);
+    }
+  } else if (it != dockList_.end()) {
+    dockList_.erase(it);
+  }
+  ToolbarVisibilityChanged(Bar, false);
+}
+
+bool TBarDock::ToolbarVisibleOnDock(TBarCustomDockableWindow* AToolbar) {
+  return AToolbar->GetParent() == this && AToolbar->GetVisible();
+}
+
+void TBarDock::ToolbarVisibilityChanged(TBarCustomDockableWindow* Bar, bool ForceRemove) {
+  bool want = !ForceRemove && ToolbarVisibleOnDock(Bar) && !Bar->IsDestroying();
+  auto it = std::find(visibleList_.begin(), visibleList_.end(), Bar);
+  bool has = it != visibleList_.end();
+  if (want == has) return;
+  if (want)
+    visibleList_.push_back(Bar);
+  else
+    visibleList_.erase(it);
+  ArrangeToolbars();
+  if (OnInsertRemoveBar) OnInsertRemoveBar(this, want, Bar);
+}
+
+int TBarDock::GetCurrentRowSize(int Row, bool& AFullSize) {
+  int size = 0;
+  AFullSize = false;
+  for (TBarCustomDockableWindow* w : visibleList_) {
+    if (w->EffectiveDockRow != Row) continue;
+    int s = IsVertical() ? w->GetWidth() : w->GetHeight();
+    size = std::max(size, s);
+    AFullSize = w->GetFullSize();
+  }
+  return size;
+}
+
+int TBarDock::GetMinRowSize(int Row, TBarCustomDockableWindow* ExcludeControl) {
+  int size = 0;
+  for (TBarCustomDockableWindow* w : visibleList_) {
+    if (w == ExcludeControl || w->EffectiveDockRow != Row) continue;
+    size = std::max(size, (IsVertical() ? w->GetWidth() : w->GetHeight()) - 4);
+  }
+  return size;
+}
+
+int TBarDock::GetHighestRow(bool HighestEffective) {
+  int r = -1;
+  for (TBarCustomDockableWindow* w : dockList_)
+    r = std::max(r, HighestEffective ? w->EffectiveDockRow : w->GetDockRow());
+  return r;
+}
+
+void TBarDock::CommitPositions() {
+  for (TBarCustomDockableWindow* w : visibleList_) {
+    w->dockRow_ = w->EffectiveDockRow;
+    w->dockPos_ = w->EffectiveDockPos;
+  }
+}
+
+void TBarDock::ChangeWidthHeight(int NewWidth, int NewHeight) {
+  int l = GetLeft(), t = GetTop();
+  if (position_ == dpBottom) t = GetTop() + GetHeight() - NewHeight;
+  if (position_ == dpRight) l = GetLeft() + GetWidth() - NewWidth;
+  SetBounds(l, t, NewWidth, NewHeight);
+}
+
+void TBarDock::AlignControls(TControl*, TRect&) { ArrangeToolbars(); }
+
+void TBarDock::ArrangeToolbars() {
+  if (updateCount_ > 0 || IsLoading() || arranging_) {
+    arrangeNeeded_ = true;
+    return;
+  }
+  arranging_ = true;
+  for (int pass = 0; pass < 3; ++pass) {
+    arrangeNeeded_ = false;
+    const bool vertical = IsVertical();
+    auto setThickness = [&](int t) {
+      if (vertical)
+        ChangeWidthHeight(t, GetHeight());
+      else
+        ChangeWidthHeight(GetWidth(), t);
+    };
+    if (visibleList_.empty()) {
+      setThickness(fixAlign_ ? 1 : 0);
+      break;
+    }
+    int avail = std::max(0, (vertical ? GetHeight() - NonClientHeight() : GetWidth() - NonClientWidth()));
+    if (limitToOneRow_)
+      for (TBarCustomDockableWindow* w : dockList_) w->dockRow_ = 0;
+    // Sorted copy of the dock list.
+    std::vector<TBarCustomDockableWindow*> list = dockList_;
+    std::stable_sort(list.begin(), list.end(), [](auto* a, auto* b) {
+      if (a->dockRow_ != b->dockRow_) return a->dockRow_ < b->dockRow_;
+      return a->dockPos_ < b->dockPos_;
+    });
+    std::stable_sort(visibleList_.begin(), visibleList_.end(), [](auto* a, auto* b) {
+      if (a->dockRow_ != b->dockRow_) return a->dockRow_ < b->dockRow_;
+      return a->dockPos_ < b->dockPos_;
+    });
+    struct Rec {
+      TBarCustomDockableWindow* W;
+      bool Visible;
+      int Row;
+      int FullLen = 0, MinLen = 0, Len = 0, Gap = 0, Pos = 0;
+      TBarShrinkMode Mode = tbsmNone;
+    };
+    std::vector<Rec> recs;
+    for (auto* w : list) recs.push_back(Rec{w, ToolbarVisibleOnDock(w), w->dockRow_});
+    // Full-size windows get a row of their own.
+    if (!limitToOneRow_) {
+      for (size_t i = 0; i < recs.size(); ++i) {
+        if (!recs[i].W->GetFullSize() || !recs[i].Visible) continue;
+        int row = recs[i].Row;
+        bool shared = false;
+        for (size_t k = 0; k < recs.size(); ++k)
+          if (k != i && recs[k].Row == row && recs[k].Visible) shared = true;
+        if (!shared) continue;
+        // Windows after it in the row, and later rows, move one row down.
+        for (size_t k = 0; k < recs.size(); ++k)
+          if (recs[k].Row > row || (recs[k].Row == row && k > i)) ++recs[k].Row;
+      }
+    }
+    // Close up empty rows.
+    {
+      std::vector<int> rows;
+      for (auto& r : recs) rows.push_back(r.Row);
+      std::sort(rows.begin(), rows.end());
+      rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+      std::map<int, int> remap;
+      for (size_t i = 0; i < rows.size(); ++i) remap[rows[i]] = static_cast<int>(i);
+      for (auto& r : recs) r.Row = remap[r.Row];
+    }
+    // Lengths and wrapping.
+    for (auto& r : recs) {
+      if (!r.Visible) continue;
+      POINT base{0, 0};
+      r.W->GetBaseSize(base);
+      POINT nc = r.W->CalcNCSizes();
+      r.FullLen = vertical ? base.y + nc.y : base.x + nc.x;
+      r.Mode = r.W->GetShrinkMode();
+      int minLen = r.FullLen;
+      if (r.Mode != tbsmNone) {
+        minLen = 0;
+        r.W->GetMinShrinkSize(minLen);
+        minLen = std::min(minLen, r.FullLen);
+      }
+      r.MinLen = minLen;
+      r.Len = r.FullLen;
+    }
+    std::stable_sort(recs.begin(), recs.end(), [](const Rec& a, const Rec& b) { return a.Row < b.Row; });
+    {
+      int curRow = -1, total = 0, shift = 0;
+      bool first = true;
+      for (size_t i = 0; i < recs.size(); ++i) {
+        Rec& r = recs[i];
+        r.Row += shift;
+        if (r.Row != curRow) {
+          curRow = r.Row;
+          total = 0;
+          first = true;
+        }
+        if (!r.Visible) continue;
+        total += r.Mode == tbsmChevron ? r.MinLen : r.FullLen;
+        if (first || total <= avail || limitToOneRow_) {
+          first = false;
+          continue;
+        }
+        // Wrap: this window and every later one move one row down.
+        ++shift;
+        ++r.Row;
+        curRow = r.Row;
+        total = r.Mode == tbsmChevron ? r.MinLen : r.FullLen;
+        first = false;
+      }
+    }
+    int rowCount = 0;
+    for (auto& r : recs) rowCount = std::max(rowCount, r.Row + 1);
+    // Positions, gaps and shrinking per row.
+    for (int row = 0; row < rowCount; ++row) {
+      std::vector<Rec*> rr;
+      for (auto& r : recs)
+        if (r.Row == row && r.Visible) rr.push_back(&r);
+      if (rr.empty()) continue;
+      int cursor = 0, minSum = 0;
+      for (size_t k = 0; k < rr.size(); ++k) {
+        Rec& r = *rr[k];
+        int want;
+        if (k == 0 && (r.W->GetFullSize() || r.W->GetStretch()))
+          want = 0;
+        else
+          want = r.W->dockPos_ < 0 ? cursor : r.W->dockPos_;
+        want = std::max(want, minSum);
+        r.Gap = want > cursor ? want - cursor : 0;
+        cursor += r.Gap + r.Len;
+        minSum += r.MinLen;
+      }
+      // Take gaps away from the end until the row fits.
+      int used = 0;
+      for (Rec* r : rr) used += r->Gap + r->Len;
+      for (int k = static_cast<int>(rr.size()) - 1; k >= 0 && used > avail; --k) {
+        int take = std::min(rr[k]->Gap, used - avail);
+        rr[k]->Gap -= take;
+        used -= take;
+      }
+      // Still too long: shrink windows from the end.
+      for (int k = static_cast<int>(rr.size()) - 1; k >= 0 && used > avail; --k) {
+        Rec& r = *rr[k];
+        if (r.Mode == tbsmChevron || (r.Mode == tbsmWrap && rr.size() == 1)) {
+          int take = std::min(r.Len - r.MinLen, used - avail);
+          if (take > 0) {
+            r.Len -= take;
+            used -= take;
+          }
+        }
+      }
+      // Final placement.
+      cursor = 0;
+      for (size_t k = 0; k < rr.size(); ++k) {
+        Rec& r = *rr[k];
+        cursor += r.Gap;
+        if (r.W->GetFullSize()) {
+          r.Len = std::max(r.Len + r.Gap, avail);
+          cursor -= r.Gap;
+        } else if (r.W->GetStretch()) {
+          if (k + 1 < rr.size()) {
+            r.Len += rr[k + 1]->Gap;
+            rr[k + 1]->Gap = 0;
+          } else {
+            r.Len = std::max(r.Len, avail - cursor);
+          }
+        }
+        r.Pos = cursor;
+        cursor += r.Len;
+      }
+    }
+    for (auto& r : recs) {
+      r.W->EffectiveDockRow = r.Row;
+      r.W->EffectiveDockPos = r.Pos;
+      if (commitPositions_) {
+        r.W->dockRow_ = r.Row;
+        r.W->dockPos_ = r.Pos;
+      }
+    }
+    // Stack the rows.
+    int offset = 0;
+    std::vector<TBarCustomDockableWindow*> toArrange;
+    for (int row = 0; row < rowCount; ++row) {
+      int thick = 0;
+      std::vector<std::pair<Rec*, int>> items;
+      for (auto& r : recs) {
+        if (r.Row != row || !r.Visible) continue;
+        int shrunk = r.Len < r.FullLen ? r.Len : 0;
+        int across;
+        if (r.Mode != tbsmNone && shrunk != r.W->ShrunkLength) {
+          r.W->ShrunkLength = shrunk;
+          toArrange.push_back(r.W);
+        } else {
+          r.W->ShrunkLength = shrunk;
+        }
+        POINT size{0, 0};
+        if (r.Mode != tbsmNone && shrunk) {
+          size = r.W->DoArrange(false, BarGetDockTypeOf(this, false), false, this);
+        } else {
+          r.W->GetBaseSize(size);
+        }
+        across = vertical ? size.x : size.y;
+        items.push_back({&r, across});
+        thick = std::max(thick, across);
+      }
+      if (items.empty()) continue;
+      thick += 4;
+      for (auto& [r, a] : items) {
+        ++r->W->disableSizeReactions_;
+        if (vertical)
+          r->W->SetBounds(offset, r->Pos, thick, r->Len);
+        else
+          r->W->SetBounds(r->Pos, offset, r->Len, thick);
+        --r->W->disableSizeReactions_;
+      }
+      offset += thick;
+    }
+    setThickness(offset + (vertical ? NonClientWidth() : NonClientHeight()));
+    commitPositions_ = false;
+    for (auto* w : toArrange) w->Arrange();
+    if (!arrangeNeeded_) break;
+  }
+  arrangeNeeded_ = false;
+  arranging_ = false;
+}
+
+void TBarDock::Paint() {}
+
+void TBarDock::PaintNCArea(HDC DC) {
+  RECT r;
+  GetWindowRect(GetHandle(), &r);
+  OffsetRect(&r, -r.left, -r.top);
+  auto line = [&](int x1, int y1, int x2, int y2, TColor c) {
+    HPEN p = CreatePen(PS_SOLID, 1, ColorToRef(c));
+    HGDIOBJ o = SelectObject(DC, p);
+    MoveToEx(DC, x1, y1, nullptr);
+    LineTo(DC, x2, y2);
+    SelectObject(DC, o);
+    DeleteObject(p);
+  };
+  if (boundLines_.Contains(blTop)) line(0, 0, r.right, 0, clBtnShadow);
+  if (boundLines_.Contains(blLeft)) line(0, 0, 0, r.bottom, clBtnShadow);
+  if (boundLines_.Contains(blBottom)) line(0, r.bottom - 1, r.right, r.bottom - 1, clBtnHighlight);
+  if (boundLines_.Contains(blRight)) line(r.right - 1, 0, r.right - 1, r.bottom, clBtnHighlight);
+}
+
+void TBarDock::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case WM_NCCALCSIZE: {
+      auto* r = reinterpret_cast<RECT*>(m.LParam);
+      if (boundLines_.Contains(blTop)) r->top += 1;
+      if (boundLines_.Contains(blBottom)) r->bottom -= 1;
+      if (boundLines_.Contains(blLeft)) r->left += 1;
+      if (boundLines_.Contains(blRight)) r->right -= 1;
+      m.Result = 0;
+      return;
+    }
+    case WM_NCPAINT: {
+      HDC dc = GetWindowDC(GetHandle());
+      PaintNCArea(dc);
+      ReleaseDC(GetHandle(), dc);
+      m.Result = 0;
+      return;
+    }
+    case WM_SIZE: {
+      TCustomControl::WndProc(m);
+      int len = IsVertical() ? HIWORD(m.LParam) : LOWORD(m.LParam);
+      if (len != lastClientLength_) {
+        lastClientLength_ = len;
+        ArrangeToolbars();
+      }
+      return;
+    }
+    default:
+      break;
+  }
+  TCustomControl::WndProc(m);
+}

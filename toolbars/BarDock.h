@@ -1,0 +1,269 @@
+// Dockable windows (toolbars and tool windows) and the docks that hold them
+// in rows along the edges of a form; saving and loading their positions.
+#pragma once
+
+#include <vector>
+
+#include "classlib/Controls.h"
+#include "classlib/Forms.h"
+#include "toolbars/BarItems.h"
+
+class TBarDock;
+class TBarCustomDockableWindow;
+class TCustomIniFile;
+
+enum TBarDockPosition { dpTop, dpBottom, dpLeft, dpRight };
+using TBarDockableTo = TSet<TBarDockPosition>;
+enum TBarDockMode { dmCanFloat, dmCannotFloat, dmCannotFloatOrChangeDocks };
+enum TBarDragHandleStyle { dhDouble, dhNone, dhSingle };
+enum TBarFloatingMode { fmOnTopOfParentForm, fmOnTopOfAllForms };
+enum TBarDockType { dtNotDocked, dtFloating, dtTopBottom, dtLeftRight };
+enum TBarShrinkMode { tbsmNone, tbsmWrap, tbsmChevron };
+enum TBarDockBoundLine { blTop, blBottom, blLeft, blRight };
+using TBarDockBoundLines = TSet<TBarDockBoundLine>;
+
+// Non-client hit codes of docked windows.
+constexpr LRESULT HTBARDRAG = 2000;
+constexpr LRESULT HTBARCLOSE = 2001;
+
+using TBarDockChangingEvent = TEvent<void(TObject* Sender, bool Floating, TBarDock* DockingTo)>;
+using TBarCloseQueryEvent = TEvent<void(TObject* Sender, bool& CanClose)>;
+using TBarInsertRemoveEvent = TEvent<void(TObject* Sender, bool Inserting, TBarCustomDockableWindow* Bar)>;
+
+// ---- position storage -------------------------------------------------------
+using TBarPositionReadIntProc = int (*)(const String& ToolbarName, const String& Value, int Default,
+                                        void* ExtraData);
+using TBarPositionReadStringProc = String (*)(const String& ToolbarName, const String& Value,
+                                              const String& Default, void* ExtraData);
+using TBarPositionWriteIntProc = void (*)(const String& ToolbarName, const String& Value, int Data,
+                                          void* ExtraData);
+using TBarPositionWriteStringProc = void (*)(const String& ToolbarName, const String& Value,
+                                             const String& Data, void* ExtraData);
+
+struct TBarReadPositionData {
+  TBarPositionReadIntProc ReadIntProc;
+  TBarPositionReadStringProc ReadStringProc;
+  void* ExtraData;
+  const String* Name;
+};
+
+struct TBarWritePositionData {
+  TBarPositionWriteIntProc WriteIntProc;
+  TBarPositionWriteStringProc WriteStringProc;
+  void* ExtraData;
+  const String* Name;
+};
+
+void BarCustomSavePositions(TComponent* OwnerComponent, TBarPositionWriteIntProc WriteIntProc,
+                            TBarPositionWriteStringProc WriteStringProc, void* ExtraData);
+void BarCustomLoadPositions(TComponent* OwnerComponent, TBarPositionReadIntProc ReadIntProc,
+                            TBarPositionReadStringProc ReadStringProc, void* ExtraData);
+void BarIniSavePositions(TComponent* OwnerComponent, const String& FileName,
+                         const String& SectionNamePrefix);
+void BarIniLoadPositions(TComponent* OwnerComponent, const String& FileName,
+                         const String& SectionNamePrefix);
+// Any ini object (a TMemIniFile, a TRegistryIniFile...).
+void BarIniSavePositions(TComponent* OwnerComponent, TCustomIniFile* Ini,
+                         const String& SectionNamePrefix);
+void BarIniLoadPositions(TComponent* OwnerComponent, TCustomIniFile* Ini,
+                         const String& SectionNamePrefix);
+void BarRegSavePositions(TComponent* OwnerComponent, HKEY RootKey, const String& BaseRegistryKey);
+void BarRegLoadPositions(TComponent* OwnerComponent, HKEY RootKey, const String& BaseRegistryKey);
+
+// ---- the dockable window ------------------------------------------------------
+class TBarCustomDockableWindow : public TCustomControl {
+ public:
+  explicit TBarCustomDockableWindow(TComponent* AOwner);
+  ~TBarCustomDockableWindow() override;
+  const char* ClassName() const override { return "TBarCustomDockableWindow"; }
+
+  // Layout hooks of descendants.
+  virtual POINT CalcNCSizes();
+  virtual bool CanDockTo(TBarDock* ADock);
+  virtual void ControlExistsAtPos(POINT P, bool& ControlExists);
+  virtual POINT DoArrange(bool CanMoveControls, TBarDockType PreviousDockType, bool NewFloating,
+                          TBarDock* NewDock) = 0;
+  virtual void DrawNCArea(HDC DC, HRGN Clip);
+  virtual void GetBaseSize(POINT& ASize) = 0;
+  virtual RECT GetDockedCloseButtonRect(bool LeftRight);
+  virtual void GetMinShrinkSize(int& AMinimumSize) {}
+  virtual void GetMinMaxSize(int& AMinClientWidth, int& AMinClientHeight, int& AMaxClientWidth,
+                             int& AMaxClientHeight) {}
+  virtual TBarShrinkMode GetShrinkMode() { return tbsmNone; }
+  virtual void SizeChanging(int AWidth, int AHeight) {}
+  virtual POINT GetFloatingBorderSize();
+  virtual bool ChildControlTransparent(TControl* Ctl) { return false; }
+  virtual void ReadPositionData(const TBarReadPositionData& Data) {}
+  virtual void WritePositionData(const TBarWritePositionData& Data) {}
+  virtual void DoneReadingPositionData(const TBarReadPositionData& Data) {}
+
+  void SetParent(TWinControl* AParent) override;
+  void SetBounds(int l, int t, int w, int h) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void Loaded() override;
+  void WndProc(TMessage& m) override;
+
+  void Arrange();
+  void BeginUpdate() { ++updateCount_; }
+  void EndUpdate();
+  void ChangeSize(int AWidth, int AHeight);
+  void Close();
+  void MoveOnScreen(bool OnlyIfFullyOffscreen);
+  bool IsMovable();
+  int DragHandleWidth();
+  void RedrawNCArea();
+  bool IsAutoResized() { return autoResize_ || GetDocked() || floating_; }
+
+  // Properties.
+  bool GetDocked() const { return currentDock_ != nullptr; }
+  TBarDock* GetCurrentDock() const { return currentDock_; }
+  void SetCurrentDock(TBarDock* Value);
+  bool GetFloating() const { return floating_; }
+  void SetFloating(bool Value);
+  TBarDock* GetLastDock() const { return lastDock_; }
+  void SetLastDock(TBarDock* Value);
+  TBarDock* DefaultDock = nullptr;
+  int GetDockRow() const { return dockRow_; }
+  void SetDockRow(int Value);
+  int GetDockPos() const { return dockPos_; }
+  void SetDockPos(int Value);
+  bool GetCloseButtonWhenDocked() const { return closeButtonWhenDocked_; }
+  void SetCloseButtonWhenDocked(bool Value);
+  TBarDragHandleStyle GetDragHandleStyle() const { return dragHandleStyle_; }
+  void SetDragHandleStyle(TBarDragHandleStyle Value);
+  bool GetFullSize() const { return fullSize_; }
+  void SetFullSize(bool Value);
+  bool GetStretch() const { return stretch_; }
+  void SetStretch(bool Value);
+  TBorderStyle GetBorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle Value);
+  bool GetAutoResize() const { return autoResize_; }
+  void SetAutoResize(bool Value);
+  bool GetUseLastDock() const { return useLastDock_; }
+  void SetUseLastDock(bool Value);
+  POINT FloatingPosition{0, 0};
+  int NonClientWidth() { return CalcNCSizes().x; }
+  int NonClientHeight() { return CalcNCSizes().y; }
+
+  bool ActivateParent = true;
+  bool CloseButton = true;
+  bool DblClickUndock = true;
+  bool HideWhenInactive = true;
+  bool Resizable = true;
+  bool ShowCaption = true;
+  bool SmoothDrag = true;
+  TBarDockMode DockMode = dmCanFloat;
+  TBarDockableTo DockableTo{dpTop, dpBottom, dpLeft, dpRight};
+  TBarFloatingMode FloatingMode = fmOnTopOfParentForm;
+
+  TNotifyEvent OnClose;
+  TBarCloseQueryEvent OnCloseQuery;
+  TNotifyEvent OnDockChanged;
+  TBarDockChangingEvent OnDockChanging;
+  TBarDockChangingEvent OnDockChangingHidden;
+  TNotifyEvent OnMove;
+  TNotifyEvent OnRecreated;
+  TNotifyEvent OnRecreating;
+  TNotifyEvent OnVisibleChanged;
+
+  // Set by the dock's arrangement.
+  int EffectiveDockRow = 0;
+  int EffectiveDockPos = 0;
+  // The length the dock shrank the window to (0: full length).
+  int ShrunkLength = 0;
+
+ protected:
+  void TrackCloseButton();
+  void UpdateCloseHover(bool Hot);
+  bool closePushed_ = false;
+  bool closeHot_ = false;
+  int updateCount_ = 0;
+  bool arrangeNeeded_ = false;
+  int disableSizeReactions_ = 0;
+
+ private:
+  friend class TBarDock;
+  TBarDock* currentDock_ = nullptr;
+  TBarDock* lastDock_ = nullptr;
+  bool floating_ = false;
+  int dockRow_ = 0;
+  int dockPos_ = -1;
+  bool closeButtonWhenDocked_ = false;
+  TBarDragHandleStyle dragHandleStyle_ = dhSingle;
+  bool fullSize_ = false;
+  bool stretch_ = false;
+  TBorderStyle borderStyle_ = bsSingle;
+  bool autoResize_ = true;
+  bool useLastDock_ = true;
+  bool inSetParent_ = false;
+};
+
+TBarDockType BarGetDockTypeOf(TBarDock* Dock, bool Floating);
+// The outermost form above a window; raises EInvalidOperation when there is none.
+TCustomForm* BarValidToolWindowParentForm(TControl* ToolWindow);
+TCustomForm* BarGetToolWindowParentForm(TControl* ToolWindow);
+
+// ---- the dock ------------------------------------------------------------------------
+class TBarDock : public TCustomControl {
+ public:
+  explicit TBarDock(TComponent* AOwner);
+  ~TBarDock() override;
+  const char* ClassName() const override { return "TBarDock"; }
+
+  virtual bool Accepts(TBarCustomDockableWindow* AWindow) { return allowDrag_; }
+  virtual void ArrangeToolbars();
+  void SetParent(TWinControl* AParent) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void Loaded() override;
+  void WndProc(TMessage& m) override;
+
+  void BeginUpdate() { ++updateCount_; }
+  void EndUpdate();
+  void CommitPositions();
+  void ChangeDockList(bool Insert, TBarCustomDockableWindow* Bar);
+  void ToolbarVisibilityChanged(TBarCustomDockableWindow* Bar, bool ForceRemove);
+  int GetCurrentRowSize(int Row, bool& AFullSize);
+  int GetMinRowSize(int Row, TBarCustomDockableWindow* ExcludeControl);
+  int GetHighestRow(bool HighestEffective);
+  bool HasVisibleToolbars() { return !visibleList_.empty(); }
+  bool ToolbarVisibleOnDock(TBarCustomDockableWindow* AToolbar);
+  void ChangeWidthHeight(int NewWidth, int NewHeight);
+  int ToolbarCount() const { return static_cast<int>(visibleList_.size()); }
+  TBarCustomDockableWindow* Toolbars(int Index) const { return visibleList_[static_cast<size_t>(Index)]; }
+  int NonClientWidth() const;
+  int NonClientHeight() const;
+
+  bool GetAllowDrag() const { return allowDrag_; }
+  void SetAllowDrag(bool Value);
+  TBarDockBoundLines GetBoundLines() const { return boundLines_; }
+  void SetBoundLines(TBarDockBoundLines Value);
+  bool GetFixAlign() const { return fixAlign_; }
+  void SetFixAlign(bool Value);
+  bool GetLimitToOneRow() const { return limitToOneRow_; }
+  void SetLimitToOneRow(bool Value);
+  TBarDockPosition GetPosition() const { return position_; }
+  void SetPosition(TBarDockPosition Value);
+  bool IsVertical() const { return position_ == dpLeft || position_ == dpRight; }
+
+  TBarInsertRemoveEvent OnInsertRemoveBar;
+
+ protected:
+  void AlignControls(TControl* AControl, TRect& R) override;
+  void Paint() override;
+  void PaintNCArea(HDC DC);
+
+ private:
+  friend class TBarCustomDockableWindow;
+  std::vector<TBarCustomDockableWindow*> dockList_;
+  std::vector<TBarCustomDockableWindow*> visibleList_;
+  int updateCount_ = 0;
+  bool arrangeNeeded_ = false;
+  bool commitPositions_ = false;
+  bool allowDrag_ = true;
+  TBarDockBoundLines boundLines_;
+  bool fixAlign_ = false;
+  bool limitToOneRow_ = false;
+  TBarDockPosition position_ = dpTop;
+  int lastClientLength_ = -1;
+  bool arranging_ = false;
+};

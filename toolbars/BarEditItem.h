@@ -1,0 +1,109 @@
+// An item that shows a one-line text box in a toolbar or menu. The viewer
+// paints the text itself and creates a real edit control only while the
+// user edits, running an edit loop of its own until the text is accepted
+// or dropped.
+#pragma once
+
+#include "classlib/StdCtrls.h"
+#include "toolbars/BarViews.h"
+
+class TBarEditItemViewer;
+
+enum TBarEditItemOption { tboUseEditWhenVertical };
+using TBarEditItemOptions = TSet<TBarEditItemOption>;
+
+using TBarAcceptTextEvent = TEvent<void(TObject* Sender, String& NewText, bool& Accept)>;
+using TBarBeginEditEvent =
+    TEvent<void(class TBarEditItem* Sender, TBarEditItemViewer* Viewer, TEdit* EditControl)>;
+
+class TBarEditItem : public TBarCustomItem {
+ public:
+  explicit TBarEditItem(TComponent* AOwner);
+  const char* ClassName() const override { return "TBarEditItem"; }
+
+  TBarItemViewerClass GetItemViewerClass(TBarView* AView) override;
+  bool NeedToRecreateViewer(TBarItemViewer* AViewer) override;
+  virtual void DoBeginEdit(TBarEditItemViewer* Viewer);
+
+  const String& GetText() const { return text_; }
+  void SetText(const String& Value);
+  void Clear() { SetText(String()); }
+  TEditCharCase GetCharCase() const { return charCase_; }
+  void SetCharCase(TEditCharCase Value);
+  const String& GetEditCaption() const { return editCaption_; }
+  void SetEditCaption(const String& Value);
+  TBarEditItemOptions GetEditOptions() const { return editOptions_; }
+  void SetEditOptions(TBarEditItemOptions Value);
+  int GetEditWidth() const { return editWidth_; }
+  void SetEditWidth(int Value);
+  int GetMaxLength() const { return maxLength_; }
+  void SetMaxLength(int Value);
+
+  // An edit that ends by losing the focus or by a click elsewhere accepts
+  // its text too.
+  bool ExtendedAccept = false;
+  TBarAcceptTextEvent OnAcceptText;
+  TBarBeginEditEvent OnBeginEdit;
+
+ private:
+  TEditCharCase charCase_ = ecNormal;
+  String editCaption_;
+  TBarEditItemOptions editOptions_;
+  int editWidth_ = 64;
+  int maxLength_ = 0;
+  String text_;
+};
+
+enum TBarEditControlStatusFlag { ecsContinueLoop, ecsAccept, ecsClose };
+using TBarEditControlStatus = TSet<TBarEditControlStatusFlag>;
+
+class TBarEditItemViewer : public TBarItemViewer {
+ public:
+  using TBarItemViewer::TBarItemViewer;
+  static TBarItemViewer* CreateViewer(TBarView* AView, TBarCustomItem* AItem, int AGroupLevel);
+  TBarItemViewerClass GetClass() const override { return &CreateViewer; }
+
+  void CalcSize(TCanvas* Canvas, int& AWidth, int& AHeight) override;
+  bool DoExecute() override;
+  int GetAccRole() override { return 42; }
+  bool GetAccValue(String& Value) override;
+  String GetCaptionText() override;
+  void GetCursor(POINT Pt, HCURSOR& ACursor) override;
+  void MouseDown(TBarShift Shift, int X, int Y, bool& MouseDownOnMenu) override;
+  void MouseUp(int X, int Y, bool MouseWasDownOnMenu) override;
+  void Paint(TCanvas* Canvas, RECT ClientAreaRect, bool IsSelected, bool IsPushed,
+             bool UseDisabledShadow) override;
+  bool UsesSameWidth() override { return false; }
+  bool CaptionShown() override;
+  virtual TEdit* CreateEditControl();
+  virtual void GetEditRect(RECT& R);
+
+  bool EditLoop(HWND CapHandle);
+  TEdit* EditControl = nullptr;
+  TBarEditControlStatus EditControlStatus;
+
+ protected:
+  void EditWndProc(TMessage& Message);
+  void MouseBeginEdit();
+  void AcceptText();
+  TBarEditItem* EditItem() const { return static_cast<TBarEditItem*>(Item); }
+
+ private:
+  TWndMethod oldWndProc_;
+};
+
+// An item that shows and hides a control.
+class TBarVisibilityToggleItem : public TBarCustomItem {
+ public:
+  explicit TBarVisibilityToggleItem(TComponent* AOwner) : TBarCustomItem(AOwner) {}
+  const char* ClassName() const override { return "TBarVisibilityToggleItem"; }
+  TControl* GetControl() const { return control_; }
+  void SetControl(TControl* Value);
+  void Click() override;
+  void InitiateAction() override { UpdateProps(); }
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void UpdateProps();
+
+ private:
+  TControl* control_ = nullptr;
+};

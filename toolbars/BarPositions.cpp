@@ -1,0 +1,220 @@
+// Saving and loading where the dockable windows of a form stand.
+#include <memory>
+#include <vector>
+
+#include "classlib/IniFiles.h"
+#include "classlib/Registry.h"
+#include "toolbars/BarDock.h"
+#include "toolbars/BarUtilsWin.h"
+
+namespace {
+constexpr int kRev = 2000;
+
+TBarDock* FindDock(TComponent* Owner, const String& Name) {
+  for (int i = 0; i < Owner->GetComponentCount(); ++i) {
+    auto* d = dynamic_cast<TBarDock*>(Owner->GetComponent(i));
+    if (d && _wcsicmp(d->GetName().c_str(), Name.c_str()) == 0) return d;
+  }
+  return nullptr;
+}
+
+// A window that would stand on no monitor at all comes back on screen.
+void BringOnScreen(TBarCustomDockableWindow* W) {
+  if (!W->GetParent()) return;
+  RECT r = W->GetBoundsRect();
+  if (W->GetParent()->HandleAllocated())
+    MapWindowPoints(W->GetParent()->GetHandle(), nullptr, reinterpret_cast<POINT*>(&r), 2);
+  if (MonitorFromRect(&r, MONITOR_DEFAULTTONULL)) return;
+  W->MoveOnScreen(false);
+}
+}  // namespace
+
+void BarCustomSavePositions(TComponent* OwnerComponent, TBarPositionWriteIntProc WriteIntProc,
+                            TBarPositionWriteStringProc WriteStringProc, void* ExtraData) {
+  for (int i = 0; i < OwnerComponent->GetComponentCount(); ++i) {
+    auto* w = dynamic_cast<TBarCustomDockableWindow*>(OwnerComponent->GetComponent(i));
+    if (!w) continue;
+    const String& name = w->GetName();
+    if (name.empty()) throw Exception(String(SBarToolwinNameNotSet));
+    String dockedTo;
+    if (w->GetFloating()) {
+      dockedTo = L"+";
+    } else if (TBarDock* d = w->GetCurrentDock()) {
+      if (d->GetAllowDrag()) {
+        if (d->GetName().empty()) throw Exception(String(SBarToolwinDockedToNameNotSet));
+        dockedTo = d->GetName();
+      }
+    } else {
+      continue;  // neither docked nor floating: nothing to store
+    }
+    String lastDock = w->GetLastDock() ? w->GetLastDock()->GetName() : String();
+    WriteIntProc(name, L"Rev", kRev, ExtraData);
+    WriteIntProc(name, L"Visible", w->GetVisible() ? 1 : 0, ExtraData);
+    WriteStringProc(name, L"DockedTo", dockedTo, ExtraData);
+    WriteStringProc(name, L"LastDock", lastDock, ExtraData);
+    WriteIntProc(name, L"DockRow", w->GetDockRow(), ExtraData);
+    WriteIntProc(name, L"DockPos", w->GetDockPos(), ExtraData);
+    WriteIntProc(name, L"FloatLeft", w->FloatingPosition.x, ExtraData);
+    WriteIntProc(name, L"FloatTop", w->FloatingPosition.y, ExtraData);
+    TBarWritePositionData data{WriteIntProc, WriteStringProc, ExtraData, &name};
+    w->WritePositionData(data);
+  }
+}
+
+void BarCustomLoadPositions(TComponent* OwnerComponent, TBarPositionReadIntProc ReadIntProc,
+                            TBarPositionReadStringProc ReadStringProc, void* ExtraData) {
+  std::vector<TBarDock*> docks;
+  for (int i = 0; i < OwnerComponent->GetComponentCount(); ++i)
+    if (auto* d = dynamic_cast<TBarDock*>(OwnerComponent->GetComponent(i))) {
+      d->BeginUpdate();
+      docks.push_back(d);
+    }
+  auto endUpdates = [&] {
+    for (auto it = docks.rbegin(); it != docks.rend(); ++it) (*it)->EndUpdate();
+  };
+  try {
+    for (int i = 0; i < OwnerComponent->GetComponentCount(); ++i) {
+      auto* w = dynamic_cast<TBarCustomDockableWindow*>(OwnerComponent->GetComponent(i));
+      if (!w) continue;
+      const String& name = w->GetName();
+      if (name.empty()) throw Exception(String(SBarToolwinNameNotSet));
+      if (ReadIntProc(name, L"Rev", 0, ExtraData) != kRev) continue;
+      w->SetVisible(ReadIntProc(name, L"Visible", w->GetVisible() ? 1 : 0, ExtraData) != 0);
+      String dockedTo = ReadStringProc(name, L"DockedTo", String(), ExtraData);
+      if (dockedTo.empty()) continue;
+      TBarDock* dock = nullptr;
+      if (dockedTo == L"+") {
+        // Floating forms are not available: the window keeps its designed place.
+        continue;
+      }
+      dock = FindDock(OwnerComponent, dockedTo);
+      if (!dock || !dock->GetAllowDrag()) continue;
+      w->SetDockRow(ReadIntProc(name, L"DockRow", w->GetDockRow(), ExtraData));
+      w->SetDockPos(ReadIntProc(name, L"DockPos", w->GetDockPos(), ExtraData));
+      int fl = ReadIntProc(name, L"FloatLeft", 0, ExtraData);
+      int ft = ReadIntProc(name, L"FloatTop", 0, ExtraData);
+      TBarReadPositionData data{ReadIntProc, ReadStringProc, ExtraData, &name};
+      w->ReadPositionData(data);
+      w->FloatingPosition = POINT{fl, ft};
+      w->SetParent(dock);
+      w->Arrange();
+      w->DoneReadingPositionData(data);
+    }
+  } catch (...) {
+    endUpdates();
+    throw;
+  }
+  endUpdates();
+  // After the docks have arranged: nothing may stay out of reach.
+  for (int i = 0; i < OwnerComponent->GetComponentCount(); ++i)
+    if (auto* w = dynamic_cast<TBarCustomDockableWindow*>(OwnerComponent->GetComponent(i)))
+      BringOnScreen(w);
+}
+
+// ---- ini files -------------------------------------------------------------------------
+namespace {
+struct IniData {
+  TCustomIniFile* Ini;
+  String Prefix;
+};
+
+int IniReadInt(const String& N, const String& V, int D, void* X) {
+  auto* d = static_cast<IniData*>(X);
+  return d->Ini->ReadInteger(d->Prefix + N, V, D);
+}
+String IniReadString(const String& N, const String& V, const String& D, void* X) {
+  auto* d = static_cast<IniData*>(X);
+  return d->Ini->ReadString(d->Prefix + N, V, D);
+}
+void IniWriteInt(const String& N, const String& V, int Data, void* X) {
+  auto* d = static_cast<IniData*>(X);
+  d->Ini->WriteInteger(d->Prefix + N, V, Data);
+}
+void IniWriteString(const String& N, const String& V, const String& Data, void* X) {
+  auto* d = static_cast<IniData*>(X);
+  d->Ini->WriteString(d->Prefix + N, V, Data);
+}
+}  // namespace
+
+void BarIniSavePositions(TComponent* OwnerComponent, TCustomIniFile* Ini,
+                         const String& SectionNamePrefix) {
+  IniData d{Ini, SectionNamePrefix};
+  BarCustomSavePositions(OwnerComponent, IniWriteInt, IniWriteString, &d);
+}
+
+void BarIniLoadPositions(TComponent* OwnerComponent, TCustomIniFile* Ini,
+                         const String& SectionNamePrefix) {
+  IniData d{Ini, SectionNamePrefix};
+  BarCustomLoadPositions(OwnerComponent, IniReadInt, IniReadString, &d);
+}
+
+void BarIniSavePositions(TComponent* OwnerComponent, const String& FileName,
+                         const String& SectionNamePrefix) {
+  auto ini = std::make_unique<TIniFile>(FileName);
+  BarIniSavePositions(OwnerComponent, ini.get(), SectionNamePrefix);
+}
+
+void BarIniLoadPositions(TComponent* OwnerComponent, const String& FileName,
+                         const String& SectionNamePrefix) {
+  auto ini = std::make_unique<TIniFile>(FileName);
+  BarIniLoadPositions(OwnerComponent, ini.get(), SectionNamePrefix);
+}
+
+// ---- registry ----------------------------------------------------------------------------
+namespace {
+struct RegData {
+  TRegIniFile* Reg;
+  bool Failed = false;
+};
+
+// A registry failure while saving one value must not stop the caller's
+// other saving: it is noted and the remaining values are still tried.
+int RegReadInt(const String& N, const String& V, int D, void* X) {
+  return static_cast<RegData*>(X)->Reg->ReadInteger(N, V, D);
+}
+String RegReadString(const String& N, const String& V, const String& D, void* X) {
+  return static_cast<RegData*>(X)->Reg->ReadString(N, V, D);
+}
+void RegWriteInt(const String& N, const String& V, int Data, void* X) {
+  auto* d = static_cast<RegData*>(X);
+  try {
+    d->Reg->WriteInteger(N, V, Data);
+  } catch (const Exception&) {
+    d->Failed = true;
+  }
+}
+void RegWriteString(const String& N, const String& V, const String& Data, void* X) {
+  auto* d = static_cast<RegData*>(X);
+  try {
+    d->Reg->WriteString(N, V, Data);
+  } catch (const Exception&) {
+    d->Failed = true;
+  }
+}
+}  // namespace
+
+bool (*BarRegistryFailureSeam)(const String& KeyPath) = nullptr;
+
+void BarRegSavePositions(TComponent* OwnerComponent, HKEY RootKey, const String& BaseRegistryKey) {
+  std::unique_ptr<TRegIniFile> reg;
+  try {
+    if (BarRegistryFailureSeam && BarRegistryFailureSeam(BaseRegistryKey))
+      throw ERegistryException(L"Failed to open the key " + BaseRegistryKey);
+    reg = std::make_unique<TRegIniFile>(String());
+    reg->SetRootKey(RootKey);
+    if (!reg->OpenKey(BaseRegistryKey, true)) return;
+  } catch (const Exception&) {
+    // The positions are lost for this session; the caller's other saving goes on.
+    return;
+  }
+  RegData d{reg.get()};
+  BarCustomSavePositions(OwnerComponent, RegWriteInt, RegWriteString, &d);
+}
+
+void BarRegLoadPositions(TComponent* OwnerComponent, HKEY RootKey, const String& BaseRegistryKey) {
+  auto reg = std::make_unique<TRegIniFile>(String());
+  reg->SetRootKey(RootKey);
+  if (!reg->OpenKey(BaseRegistryKey, true)) return;
+  RegData d{reg.get()};
+  BarCustomLoadPositions(OwnerComponent, RegReadInt, RegReadString, &d);
+}

@@ -1,0 +1,674 @@
+#include "toolbars/BarToolbar.h"
+
+#include <algorithm>
+
+#include "classlib/Forms.h"
+#include "toolbars/BarHooks.h"
+#include "toolbars/BarUtilsWin.h"
+
+namespace {
+TBarViewOrientation OrientationOf(TBarDockType T) {
+  switch (T) {
+    case dtFloating: return tbvoFloating;
+    case dtLeftRight: return tbvoVertical;
+    default: return tbvoHorizontal;
+  }
+}
+
+thread_local bool t_inDoArrange = false;
+
+// Toolbars whose shortcuts the application's main-window hook serves.
+std::vector<TBarCustomToolbar*>* g_hookedToolbars = nullptr;
+int g_mainHookCount = 0;
+bool g_mainHookInstalled = false;
+
+void ToolbarGetMessageHook(THookProcCode Code, HWND, WPARAM WParam, LPARAM LParam) {
+  if (Code != hpGetMessage || WParam != PM_REMOVE) return;
+  auto* msg = reinterpret_cast<MSG*>(LParam);
+  if (msg->message != WM_SYSCHAR || !msg->hwnd || !Application) return;
+  TCustomForm* main = Application->MainForm();
+  if (!main || !main->HandleAllocated() || GetCapture()) return;
+  HWND client = FindWindowExW(main->GetHandle(), nullptr, L"MDICLIENT", nullptr);
+  if (!client) return;
+  if (msg->hwnd == client || (msg->wParam == L'-' && IsChild(client, msg->hwnd))) {
+    SendMessageW(main->GetHandle(), WM_SYSCOMMAND, SC_KEYMENU, msg->wParam);
+    msg->message = WM_NULL;
+  }
+}
+
+struct MainHookHolder : TObject {
+  bool Hook(TMessage& m) {
+    try {
+      return TBarCustomToolbar::MainWindowHookEntry(m);
+    } catch (...) {
+      BarHandleException(nullptr);
+      return false;
+    }
+  }
+};
+MainHookHolder g_mainHookHolder;
+}  // namespace
+
+// ---- toolbar view ----------------------------------------------------------------
+TBarToolbarView::TBarToolbarView(TBarCustomToolbar* AToolbar, TBarCustomItem* AParentItem,
+                                 bool AUsePriorityList)
+    : TBarView(AToolbar, nullptr, AParentItem, AToolbar, true, false, AUsePriorityList),
+      toolbar_(AToolbar) {
+  // The chevron viewer can only be made now that the view is complete.
+  RecreateAllViewers();
+}
+
+void TBarToolbarView::AutoSize(int AWidth, int AHeight) {
+  toolbar_->BaseSize = BaseSize;
+  toolbar_->WrappedLines = WrappedLines;
+  toolbar_->LastArrangeSize = POINT{AWidth, AHeight};
+  if (toolbar_->IsAutoResized() && !t_inDoArrange) toolbar_->ChangeSize(AWidth, AHeight);
+}
+
+void TBarToolbarView::DoUpdatePositions(POINT& ASize) {
+  toolbar_->GetMinBarSize(ASize);
+  if (toolbar_->GetFullSize()) {
+    if (Orientation != tbvoVertical)
+      ASize.x = std::max<LONG>(ASize.x, WrapOffset);
+    else
+      ASize.y = std::max<LONG>(ASize.y, WrapOffset);
+  }
+  ++toolbar_->DisableArrange;
+  try {
+    TBarView::DoUpdatePositions(ASize);
+  } catch (...) {
+    --toolbar_->DisableArrange;
+    throw;
+  }
+  --toolbar_->DisableArrange;
+}
+
+void TBarToolbarView::InvalidatePositions() { TBarView::InvalidatePositions(); }
+TBarCustomItem* TBarToolbarView::GetChevronItem() { return toolbar_ ? toolbar_->ChevronItem() : nullptr; }
+TBarCustomItem* TBarToolbarView::GetMDIButtonsItem() { return nullptr; }
+TBarCustomItem* TBarToolbarView::GetMDISystemMenuItem() { return nullptr; }
+
+TFont* TBarToolbarView::GetFont() {
+  return toolbar_->GetSystemFont() ? TBarView::GetFont() : toolbar_->Font();
+}
+
+// ---- chevron ---------------------------------------------------------------------
+TBarChevronItem::TBarChevronItem(TBarCustomToolbar* AToolbar) : TBarCustomItem(AToolbar), toolbar_(AToolbar) {
+  SetItemStyle(GetItemStyle() + TBarItemStyle{tbisSubmenu, tbisNoAutoOpen});
+  SetHint(GetDefaultHint());
+  SetCaption(EscapeAmpersands(BarGetShortHint(GetHint())));
+}
+
+TBarView* TBarChevronItem::GetChevronParentView() { return toolbar_->View(); }
+
+TBarItemViewerClass TBarChevronItem::GetItemViewerClass(TBarView*) {
+  return &TBarChevronItemViewer::CreateViewer;
+}
+
+TBarItemViewer* TBarChevronItemViewer::CreateViewer(TBarView* AView, TBarCustomItem* AItem,
+                                                    int AGroupLevel) {
+  return new TBarChevronItemViewer(AView, AItem, AGroupLevel);
+}
+
+void TBarChevronItemViewer::Paint(TCanvas* Canvas, RECT R, bool IsSelected, bool IsPushed,
+                                  bool UseDisabledShadow) {
+  HDC dc = Canvas->GetHandle();
+  bool enabled = Item->GetEnabled();
+  if (enabled) {
+    RECT e = R;
+    if (IsSelected && IsPushed)
+      DrawEdge(dc, &e, BDR_SUNKENOUTER, BF_RECT);
+    else if (IsSelected)
+      DrawEdge(dc, &e, BDR_RAISEDINNER, BF_RECT);
+  }
+  RECT g = R;
+  bool vertical = View->Orientation == tbvoVertical;
+  if (vertical) {
+    g.left = g.right - 9;
+    g.right = g.left + 5;
+    g.top += 2;
+    g.bottom = g.top + 8;
+  } else {
+    g.top = 4;
+    g.bottom = 9;
+    g.left += 2;
+    g.right = g.left + 8;
+  }
+  if (IsPushed) OffsetRect(&g, 1, 1);
+  static const WORD horiz[8] = {0xCC, 0x66, 0x33, 0x66, 0xCC, 0, 0, 0};
+  static const WORD vert[8] = {0x88, 0xD8, 0x70, 0x20, 0x88, 0xD8, 0x70, 0x20};
+  WORD bits[8];
+  for (int i = 0; i < 8; ++i) bits[i] = static_cast<WORD>(((vertical ? vert : horiz)[i] ^ 0xFF) << 8);
+  HBITMAP bmp = CreateBitmap(8, 8, 1, 1, bits);
+  HDC mem = CreateCompatibleDC(dc);
+  HGDIOBJ ob = SelectObject(mem, bmp);
+  auto blit = [&](int dx, int dy, int sysColor) {
+    HBRUSH b = GetSysColorBrush(sysColor);
+    HGDIOBJ old = SelectObject(dc, b);
+    COLORREF t = SetTextColor(dc, RGB(0, 0, 0)), k = SetBkColor(dc, RGB(255, 255, 255));
+    BitBlt(dc, g.left + dx, g.top + dy, 8, 8, mem, 0, 0, 0x00E20746);
+    SetTextColor(dc, t);
+    SetBkColor(dc, k);
+    SelectObject(dc, old);
+  };
+  if (enabled) {
+    blit(0, 0, COLOR_BTNTEXT);
+  } else {
+    blit(0, 1, COLOR_BTNHIGHLIGHT);
+    blit(0, 0, COLOR_BTNSHADOW);
+  }
+  SelectObject(mem, ob);
+  DeleteDC(mem);
+  DeleteObject(bmp);
+  (void)UseDisabledShadow;
+}
+
+// ---- toolbar ------------------------------------------------------------------------
+TBarCustomToolbar::TBarCustomToolbar(TComponent* AOwner) : TBarCustomDockableWindow(AOwner) {
+  ControlStyle += TControlStyle{csAcceptsControls, csActionClient};
+  ControlStyle -= csCaptureMouse;
+  items_ = new TBarRootItem(this);
+  items_->SetRootParentComponent(this);
+  chevronItem_ = new TBarChevronItem(this);
+  chevronItem_->SetLinkSubitems(items_);
+  view_ = new TBarToolbarView(this, items_, true);
+  view_->BackgroundColor = clBtnFace;
+  SetColor(clBtnFace);
+  SetBounds(GetLeft(), GetTop(), 23, 22);
+}
+
+TBarCustomToolbar::~TBarCustomToolbar() {
+  SetComponentStateFlag(csDestroying, true);
+  if (getMessageHookInstalled_) {
+    getMessageHookInstalled_ = false;
+    UninstallHookProc(ToolbarGetMessageHook);
+  }
+  UninstallMainWindowHook();
+  delete view_;
+  view_ = nullptr;
+  delete chevronItem_;
+  chevronItem_ = nullptr;
+  delete items_;
+  items_ = nullptr;
+}
+
+void TBarCustomToolbar::SetChevronHint(const String& Value) {
+  chevronItem_->SetHint(Value);
+  chevronItem_->SetCaption(EscapeAmpersands(BarGetShortHint(Value)));
+}
+
+void TBarCustomToolbar::SetChevronMoveItems(bool Value) {
+  if (chevronMoveItems_ == Value) return;
+  chevronMoveItems_ = Value;
+  view_->SetUsePriorityList(Value);
+}
+
+void TBarCustomToolbar::SetFloatingWidth(int Value) {
+  if (floatingWidth_ == Value) return;
+  floatingWidth_ = Value;
+  if (GetFloating()) {
+    UpdateViewProperties();
+    Arrange();
+  }
+}
+
+void TBarCustomToolbar::SetShrinkMode(TBarShrinkMode Value) {
+  if (shrinkMode_ == Value) return;
+  shrinkMode_ = Value;
+  if (GetDocked())
+    GetCurrentDock()->ArrangeToolbars();
+  else if (!GetFloating())
+    Arrange();
+}
+
+void TBarCustomToolbar::SetSystemFont(bool Value) {
+  if (systemFont_ == Value) return;
+  systemFont_ = Value;
+  Arrange();
+}
+
+int TBarCustomToolbar::CalcWrapOffset(TBarDock* Dock) {
+  if (!Dock) return floatingWidth_;
+  if (shrinkMode_ != tbsmWrap) return 0;
+  POINT nc{4, 4};
+  // The window's frame on that dock (handle on the long axis).
+  int handle = DragHandleWidth();
+  if (Dock != GetCurrentDock()) handle = 0;
+  if (Dock->IsVertical()) return Dock->GetHeight() - Dock->NonClientHeight() - (nc.y + handle);
+  return Dock->GetWidth() - Dock->NonClientWidth() - (nc.x + handle);
+}
+
+int TBarCustomToolbar::CalcChevronOffset(TBarDock* Dock, TBarViewOrientation Orientation) {
+  if (shrinkMode_ != tbsmChevron || !GetDocked() || Dock != GetCurrentDock()) return 0;
+  POINT nc = CalcNCSizes();
+  int r = ShrunkLength - (Orientation == tbvoVertical ? nc.y : nc.x);
+  return r < 0 ? 0 : r;
+}
+
+void TBarCustomToolbar::UpdateViewProperties() {
+  view_->Orientation = OrientationOf(BarGetDockTypeOf(GetCurrentDock(), GetFloating()));
+  view_->ChevronSize = 12;
+  if (!GetDocked() && !GetFloating()) {
+    view_->ChevronOffset = 0;
+    view_->WrapOffset = 0;
+    TAnchors a = GetAnchors();
+    if (!(GetAutoResize() && !(a.Contains(akLeft) && a.Contains(akRight)))) {
+      int w = GetWidth() - CalcNCSizes().x;
+      if (shrinkMode_ == tbsmChevron) view_->ChevronOffset = w;
+      if (shrinkMode_ == tbsmWrap) view_->WrapOffset = w;
+    }
+  } else {
+    view_->ChevronOffset = CalcChevronOffset(GetCurrentDock(), view_->Orientation);
+    view_->WrapOffset = CalcWrapOffset(GetCurrentDock());
+  }
+}
+
+void TBarCustomToolbar::GetMinBarSize(POINT& Size) {
+  Size = POINT{0, 0};
+  if (!GetDocked()) return;
+  int m = GetCurrentDock()->GetMinRowSize(EffectiveDockRow, this);
+  if (GetCurrentDock()->IsVertical())
+    Size.x = m;
+  else
+    Size.y = m;
+}
+
+POINT TBarCustomToolbar::DoArrange(bool CanMoveControls, TBarDockType PreviousDockType,
+                                   bool NewFloating, TBarDock* NewDock) {
+  POINT size{0, 0};
+  if (CanMoveControls) {
+    UpdateViewProperties();
+    bool saved = t_inDoArrange;
+    t_inDoArrange = true;
+    try {
+      view_->UpdatePositions();
+    } catch (...) {
+      t_inDoArrange = saved;
+      throw;
+    }
+    t_inDoArrange = saved;
+    return LastArrangeSize;
+  }
+  TBarViewOrientation o = OrientationOf(BarGetDockTypeOf(NewDock, NewFloating));
+  POINT base{0, 0};
+  int lines = 1;
+  view_->CalculatePositions(false, o, CalcWrapOffset(NewDock), CalcChevronOffset(NewDock, o), 12, base,
+                            size, lines);
+  WrappedLines = lines;
+  (void)PreviousDockType;
+  return size;
+}
+
+void TBarCustomToolbar::GetBaseSize(POINT& ASize) {
+  view_->ValidatePositions();
+  ASize = BaseSize;
+}
+
+void TBarCustomToolbar::GetMinShrinkSize(int& AMinimumSize) {
+  bool vertical = GetDocked() && GetCurrentDock()->IsVertical();
+  if (TBarItemViewer* v = view_->HighestPriorityViewer())
+    AMinimumSize = vertical ? v->BoundsRect.bottom - v->BoundsRect.top : v->BoundsRect.right - v->BoundsRect.left;
+  POINT nc = CalcNCSizes();
+  AMinimumSize += (vertical ? nc.y : nc.x) + 12;
+}
+
+void TBarCustomToolbar::ControlExistsAtPos(POINT P, bool& ControlExists) {
+  TBarCustomDockableWindow::ControlExistsAtPos(P, ControlExists);
+  if (ControlExists || !HandleAllocated()) return;
+  POINT sp = P;
+  ::ClientToScreen(GetHandle(), &sp);
+  view_->UpdateSelection(&sp, true);
+  TBarItemViewer* sel = view_->GetSelected();
+  ControlExists = sel && !sel->Item->GetItemStyle().Contains(tbisClicksTransparent);
+}
+
+void TBarCustomToolbar::ReadPositionData(const TBarReadPositionData& Data) {
+  SetFloatingWidth(Data.ReadIntProc(*Data.Name, L"FloatRightX", 0, Data.ExtraData));
+}
+
+void TBarCustomToolbar::WritePositionData(const TBarWritePositionData& Data) {
+  Data.WriteIntProc(*Data.Name, L"FloatRightX", floatingWidth_, Data.ExtraData);
+}
+
+void TBarCustomToolbar::Loaded() {
+  CreateWrappersForAllControls();
+  TBarCustomDockableWindow::Loaded();
+}
+
+void TBarCustomToolbar::InitiateAction() {
+  if (UpdateActions) view_->InitiateActions();
+}
+
+void TBarCustomToolbar::Paint() { view_->DrawSubitems(Canvas()); }
+
+void TBarCustomToolbar::AlignControls(TControl*, TRect&) {
+  if (DisableArrange == 0) Arrange();
+}
+
+void TBarCustomToolbar::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  TWinControl* parent = GetParent();
+  TBarCustomDockableWindow::MouseDown(Button, Shift, X, Y);
+  if (GetParent() != parent || Button != mbLeft || !HandleAllocated()) return;
+  POINT sp{X, Y};
+  ::ClientToScreen(GetHandle(), &sp);
+  view_->UpdateSelection(&sp, true);
+  TBarItemViewer* sel = view_->GetSelected();
+  if (sel && !sel->Item->GetItemStyle().Contains(tbisClicksTransparent)) {
+    ignoreMouseLeave_ = true;
+    try {
+      view_->EnterToolbarLoop(TBarEnterToolbarLoopOptions{tbetMouseDown});
+    } catch (...) {
+      ignoreMouseLeave_ = false;
+      throw;
+    }
+    ignoreMouseLeave_ = false;
+  }
+}
+
+void TBarCustomToolbar::MouseMove(TShiftState Shift, int X, int Y) {
+  if (HandleAllocated()) {
+    POINT sp{X, Y};
+    ::ClientToScreen(GetHandle(), &sp);
+    view_->UpdateSelection(&sp, true);
+    if (TBarItemViewer* sel = view_->GetSelected()) {
+      String h = sel->Item->GetEffectiveOptions().Contains(tboLongHintInMenuOnly) ? String()
+                                                                                  : sel->Item->GetHint();
+      SetHint(h);
+      sel->MouseMove(X - sel->BoundsRect.left, Y - sel->BoundsRect.top);
+    } else {
+      SetHint(String());
+    }
+    CallTrackMouseEvent(GetHandle(), TME_LEAVE);
+  }
+  TBarCustomDockableWindow::MouseMove(Shift, X, Y);
+}
+
+void TBarCustomToolbar::CancelHover() {
+  if (HandleAllocated() && GetCapture() == GetHandle()) return;
+  view_->UpdateSelection(nullptr, true);
+}
+
+TBarControlItem* TBarCustomToolbar::CreateWrapper(int Index, TControl* Ctl) {
+  auto* w = new TBarControlItem(GetOwner(), Ctl);
+  items_->Insert(Index, w);
+  return w;
+}
+
+TBarControlItem* TBarCustomToolbar::FindWrapper(TControl* Ctl) {
+  for (int i = 0; i < items_->Count(); ++i)
+    if (auto* c = dynamic_cast<TBarControlItem*>(items_->GetItem(i)))
+      if (c->GetControl() == Ctl) return c;
+  return nullptr;
+}
+
+void TBarCustomToolbar::CreateWrappersForAllControls() {
+  for (int i = 0; i < ControlCount(); ++i) {
+    TControl* c = GetControl(i);
+    if (!FindWrapper(c)) CreateWrapper(items_->Count(), c);
+  }
+}
+
+// ---- keyboard access and menu-bar mode ------------------------------------------------
+
+void TBarCustomToolbar::SetMenuBar(bool Value) {
+  if (menuBar_ == Value) return;
+  menuBar_ = Value;
+  if (Value) {
+    ControlStyle += csMenuEvents;
+    view_->Style += TBarViewStyle{vsMenuBar, vsUseHiddenAccels};
+  } else {
+    ControlStyle -= csMenuEvents;
+    view_->Style -= TBarViewStyle{vsMenuBar, vsUseHiddenAccels};
+  }
+  if (!IsLoading()) {
+    SetFullSize(Value);
+    SetShrinkMode(Value ? tbsmWrap : tbsmChevron);
+    CloseButton = !Value;
+    SetProcessShortCuts(Value);
+  }
+  if (Value != getMessageHookInstalled_) {
+    if (Value)
+      InstallHookProc(ToolbarGetMessageHook, THookProcCodes{hpGetMessage}, IsDesigning());
+    else
+      UninstallHookProc(ToolbarGetMessageHook);
+    getMessageHookInstalled_ = Value;
+  }
+  SetMainWindowHook();
+}
+
+void TBarCustomToolbar::SetProcessShortCuts(bool Value) {
+  if (processShortCuts_ == Value) return;
+  processShortCuts_ = Value;
+  SetMainWindowHook();
+}
+
+void TBarCustomToolbar::SetMainWindowHook() {
+  if ((processShortCuts_ || menuBar_) && !IsDesigning() && !IsDestroying())
+    InstallMainWindowHook();
+  else
+    UninstallMainWindowHook();
+}
+
+void TBarCustomToolbar::InstallMainWindowHook() {
+  if (mainWindowHookInstalled_) return;
+  if (!g_mainHookInstalled && Application) {
+    Application->HookMainWindow(TWindowHook(&g_mainHookHolder, &MainHookHolder::Hook));
+    g_mainHookInstalled = true;
+  }
+  ++g_mainHookCount;
+  AddToList(g_hookedToolbars, this);
+  mainWindowHookInstalled_ = true;
+}
+
+void TBarCustomToolbar::UninstallMainWindowHook() {
+  if (!mainWindowHookInstalled_) return;
+  mainWindowHookInstalled_ = false;
+  RemoveFromList(g_hookedToolbars, this);
+  if (--g_mainHookCount <= 0) {
+    g_mainHookCount = 0;
+    if (g_mainHookInstalled && Application) Application->UnhookMainWindow(TWindowHook(&g_mainHookHolder, &MainHookHolder::Hook));
+    g_mainHookInstalled = false;
+  }
+}
+
+bool TBarCustomToolbar::IsShortCut(TBarKeyMessage& Message) {
+  bool handled = false;
+  if (OnShortCut) OnShortCut(Message, handled);
+  return handled || items_->IsShortCut(Message);
+}
+
+bool TBarCustomToolbar::MainWindowHook(TMessage& Message) {
+  if (Message.Msg == CM_APPKEYDOWN) {
+    if (!g_hookedToolbars) return false;
+    auto tryForm = [&](TCustomForm* f) {
+      if (!f) return false;
+      TBarKeyMessage km;
+      km.Msg = WM_KEYDOWN;
+      km.CharCode = static_cast<WORD>(Message.WParam);
+      km.KeyData = Message.LParam;
+      for (TBarCustomToolbar* t : std::vector<TBarCustomToolbar*>(*g_hookedToolbars)) {
+        if (!t->processShortCuts_) continue;
+        if (BarGetToolWindowParentForm(t) != f) continue;
+        if (!f->HandleAllocated() || !IsWindowEnabled(f->GetHandle())) continue;
+        if (t->IsShortCut(km)) return true;
+      }
+      return false;
+    };
+    TCustomForm* active = Screen ? Screen->GetActiveForm() : nullptr;
+    bool done = tryForm(active);
+    if (!done && Application && Application->MainForm() && Application->MainForm() != active)
+      done = tryForm(Application->MainForm());
+    if (done) Message.Result = 1;
+    return done;
+  }
+  if (Message.Msg == CM_APPSYSCOMMAND) {
+    TCustomForm* active = Screen ? Screen->GetActiveForm() : nullptr;
+    if (!active || !active->Showing()) return false;
+    auto* msg = reinterpret_cast<MSG*>(Message.LParam);
+    if (!msg) return false;
+    std::function<bool(TWinControl*)> search = [&](TWinControl* parent) {
+      for (int i = 0; i < parent->ControlCount(); ++i) {
+        auto* c = dynamic_cast<TWinControl*>(parent->GetControl(i));
+        if (!c || !c->GetVisible() || !c->GetEnabled()) continue;
+        if ((dynamic_cast<TBarDock*>(c) || dynamic_cast<TBarCustomToolbar*>(c)) &&
+            c->ControlStyle.Contains(csMenuEvents)) {
+          if (c->Perform(WM_SYSCOMMAND, msg->wParam, msg->lParam) != 0) return true;
+        }
+        if (search(c)) return true;
+      }
+      return false;
+    };
+    if (search(active)) {
+      Message.Result = 1;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool TBarCustomToolbar::KeyboardOpen(wchar_t Key, bool RequirePrimaryAccel) {
+  view_->SetAccelsVisibility(true);
+  TBarItemViewer* v = nullptr;
+  bool result = false;
+  if (Key != 0) {
+    bool only = false;
+    v = view_->NextSelectableWithAccel(nullptr, Key, RequirePrimaryAccel, only);
+    if (!v || !v->Item->GetEnabled()) {
+      v = nullptr;
+    } else if (only) {
+      view_->SetSelected(v);
+      view_->EnterToolbarLoop(TBarEnterToolbarLoopOptions{tbetExecuteSelected});
+      result = true;
+    } else if (menuBar_) {
+      view_->SetSelected(v);
+      view_->EnterToolbarLoop(TBarEnterToolbarLoopOptions{});
+      result = true;
+    } else {
+      v = nullptr;
+    }
+  } else {
+    v = view_->FirstSelectable();
+    if (v) {
+      view_->SetSelected(v);
+      view_->EnterToolbarLoop(TBarEnterToolbarLoopOptions{});
+      result = true;
+    }
+  }
+  if (v || !result) view_->SetAccelsVisibility(false);
+  return result;
+}
+
+bool TBarCustomToolbar::HandleSysCommand(TMessage& m) {
+  if (!menuBar_ || !GetEnabled() || !Showing()) return false;
+  if ((m.WParam & 0xFFF0) != SC_KEYMENU) return false;
+  wchar_t key = static_cast<wchar_t>(LOWORD(m.LParam));
+  if (key == L' ' || GetCapture()) return false;
+  if (KeyboardOpen(key, false)) {
+    m.Result = 1;
+    return true;
+  }
+  if (key == L'-') return false;  // the MDI child's system menu
+  MessageBeep(0);
+  m.Result = 1;
+  return true;
+}
+
+void TBarCustomToolbar::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case WM_SYSCOMMAND:
+      if (HandleSysCommand(m)) return;
+      break;
+    case CM_DIALOGKEY:
+      if (m.WParam == VK_MENU && menuBar_) view_->SetAccelsVisibility(true);
+      break;
+    case CM_DIALOGCHAR:
+      if (!menuBar_ && GetEnabled() && Showing() && m.WParam != 0 &&
+          KeyboardOpen(static_cast<wchar_t>(m.WParam), true)) {
+        m.Result = 1;
+        return;
+      }
+      break;
+    case WM_SETCURSOR:
+      if (reinterpret_cast<HWND>(m.WParam) == GetHandle() && LOWORD(m.LParam) == HTCLIENT) {
+        POINT p;
+        GetCursorPos(&p);
+        view_->UpdateSelection(&p, true);
+        if (TBarItemViewer* sel = view_->GetSelected()) {
+          HCURSOR c = nullptr;
+          sel->GetCursor(sel->ScreenToClient(p), c);
+          if (c) {
+            ::SetCursor(c);
+            m.Result = 1;
+            return;
+          }
+        }
+      }
+      break;
+    case WM_MOUSELEAVE:
+      if (!ignoreMouseLeave_) CancelHover();
+      break;
+    case WM_NCMOUSEMOVE:
+      CancelHover();
+      SetHint(String());
+      break;
+    case WM_RBUTTONUP:
+    case CM_MOUSELEAVE:
+      CancelHover();
+      break;
+    case CM_HINTSHOW: {
+      auto* info = reinterpret_cast<THintInfo*>(m.LParam);
+      if (info) {
+        info->HintStr.clear();
+        if (TBarItemViewer* v = view_->ViewerFromPoint(info->CursorPos)) {
+          if (!IsRectEmpty(&v->BoundsRect)) {
+            info->CursorRect = v->BoundsRect;
+            info->HintStr = v->GetHintText();
+          }
+        }
+      }
+      m.Result = 0;
+      return;
+    }
+    case CM_SHOWHINTCHANGED:
+      TBarCustomDockableWindow::WndProc(m);
+      if (GetShowHint())
+        view_->Style += vsAlwaysShowHints;
+      else
+        view_->Style -= vsAlwaysShowHints;
+      return;
+    case CM_COLORCHANGED:
+      view_->BackgroundColor = GetColor();
+      break;
+    case CM_FONTCHANGED:
+      TBarCustomDockableWindow::WndProc(m);
+      if (!systemFont_) Arrange();
+      return;
+    case CM_WININICHANGE:
+      TBarCustomDockableWindow::WndProc(m);
+      if (m.WParam == SPI_SETNONCLIENTMETRICS) {
+        BarInitToolbarSystemFont();
+        Arrange();
+      }
+      return;
+    case CM_CONTROLCHANGE:
+      TBarCustomDockableWindow::WndProc(m);
+      if (m.LParam && !IsLoading()) {
+        auto* c = reinterpret_cast<TControl*>(m.WParam);
+        if (!FindWrapper(c)) CreateWrapper(items_->Count(), c);
+      }
+      return;
+    case CM_CONTROLLISTCHANGE:
+      TBarCustomDockableWindow::WndProc(m);
+      if (!m.LParam) {
+        auto* c = reinterpret_cast<TControl*>(m.WParam);
+        while (TBarControlItem* w = FindWrapper(c)) {
+          w->DontFreeControl = true;
+          delete w;
+        }
+      }
+      return;
+    default:
+      break;
+  }
+  TBarCustomDockableWindow::WndProc(m);
+}

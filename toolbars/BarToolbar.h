@@ -1,0 +1,149 @@
+// The toolbar: a dockable window that shows an item tree through a toolbar
+// view, with a chevron for the items that do not fit, wrappers for plain
+// controls, keyboard access and the menu-bar mode.
+#pragma once
+
+#include "toolbars/BarDock.h"
+#include "toolbars/BarViews.h"
+
+class TBarCustomToolbar;
+
+using TBarShortCutEvent = TEvent<void(TBarKeyMessage& Message, bool& Handled)>;
+
+class TBarToolbarView : public TBarView {
+ public:
+  TBarToolbarView(TBarCustomToolbar* AToolbar, TBarCustomItem* AParentItem, bool AUsePriorityList);
+  const char* ClassName() const override { return "TBarToolbarView"; }
+  void AutoSize(int AWidth, int AHeight) override;
+  void DoUpdatePositions(POINT& ASize) override;
+  TBarCustomItem* GetChevronItem() override;
+  TBarCustomItem* GetMDIButtonsItem() override;
+  TBarCustomItem* GetMDISystemMenuItem() override;
+  TFont* GetFont() override;
+  void InvalidatePositions() override;
+  TBarCustomToolbar* Toolbar() const { return toolbar_; }
+
+ private:
+  TBarCustomToolbar* toolbar_;
+};
+
+class TBarChevronItem : public TBarCustomItem {
+ public:
+  explicit TBarChevronItem(TBarCustomToolbar* AToolbar);
+  const char* ClassName() const override { return "TBarChevronItem"; }
+  TBarView* GetChevronParentView() override;
+  TBarItemViewerClass GetItemViewerClass(TBarView* AView) override;
+  static String GetDefaultHint() { return String(SBarChevronItemMoreButtonsHint); }
+
+ private:
+  TBarCustomToolbar* toolbar_;
+};
+
+class TBarChevronItemViewer : public TBarItemViewer {
+ public:
+  using TBarItemViewer::TBarItemViewer;
+  static TBarItemViewer* CreateViewer(TBarView* AView, TBarCustomItem* AItem, int AGroupLevel);
+  TBarItemViewerClass GetClass() const override { return &CreateViewer; }
+  void Paint(TCanvas* Canvas, RECT ClientAreaRect, bool IsSelected, bool IsPushed,
+             bool UseDisabledShadow) override;
+};
+
+class TBarCustomToolbar : public TBarCustomDockableWindow {
+ public:
+  explicit TBarCustomToolbar(TComponent* AOwner);
+  ~TBarCustomToolbar() override;
+  const char* ClassName() const override { return "TBarCustomToolbar"; }
+
+  TBarRootItem* Items() const { return items_; }
+  TBarToolbarView* View() const { return view_; }
+  TBarCustomItem* ChevronItem() const { return chevronItem_; }
+
+  TCustomImageList* GetImages() const { return items_->GetSubMenuImages(); }
+  void SetImages(TCustomImageList* Value) { items_->SetSubMenuImages(Value); }
+  TBarCustomItem* GetLinkSubitems() const { return items_->GetLinkSubitems(); }
+  void SetLinkSubitems(TBarCustomItem* Value) { items_->SetLinkSubitems(Value); }
+  TBarItemOptions GetOptions() const { return items_->GetOptions(); }
+  void SetOptions(TBarItemOptions Value) { items_->SetOptions(Value); }
+  void BeginUpdate() { view_->BeginUpdate(); }
+  void EndUpdate() { view_->EndUpdate(); }
+
+  String GetChevronHint() const { return chevronItem_->GetHint(); }
+  void SetChevronHint(const String& Value);
+  bool GetChevronMoveItems() const { return chevronMoveItems_; }
+  void SetChevronMoveItems(bool Value);
+  int GetFloatingWidth() const { return floatingWidth_; }
+  void SetFloatingWidth(int Value);
+  bool GetMenuBar() const { return menuBar_; }
+  void SetMenuBar(bool Value);
+  bool GetProcessShortCuts() const { return processShortCuts_; }
+  void SetProcessShortCuts(bool Value);
+  TBarShrinkMode GetShrinkModeProp() const { return shrinkMode_; }
+  void SetShrinkMode(TBarShrinkMode Value);
+  bool GetSystemFont() const { return systemFont_; }
+  void SetSystemFont(bool Value);
+  bool UpdateActions = true;
+  TBarShortCutEvent OnShortCut;
+
+  // Dockable-window hooks.
+  POINT DoArrange(bool CanMoveControls, TBarDockType PreviousDockType, bool NewFloating,
+                  TBarDock* NewDock) override;
+  void GetBaseSize(POINT& ASize) override;
+  void GetMinShrinkSize(int& AMinimumSize) override;
+  TBarShrinkMode GetShrinkMode() override { return shrinkMode_; }
+  void ControlExistsAtPos(POINT P, bool& ControlExists) override;
+  void ReadPositionData(const TBarReadPositionData& Data) override;
+  void WritePositionData(const TBarWritePositionData& Data) override;
+  void Loaded() override;
+  void WndProc(TMessage& m) override;
+
+  int CalcWrapOffset(TBarDock* Dock);
+  int CalcChevronOffset(TBarDock* Dock, TBarViewOrientation Orientation);
+  void UpdateViewProperties();
+  void GetMinBarSize(POINT& Size);
+  TBarControlItem* CreateWrapper(int Index, TControl* Ctl);
+  TBarControlItem* FindWrapper(TControl* Ctl);
+  void CreateWrappersForAllControls();
+
+  // Keyboard access.
+  bool IsShortCut(TBarKeyMessage& Message);
+  bool KeyboardOpen(wchar_t Key, bool RequirePrimaryAccel);
+  void InitiateAction();
+
+  POINT BaseSize{0, 0};
+  POINT LastArrangeSize{0, 0};
+  static bool MainWindowHookEntry(TMessage& Message) { return MainWindowHook(Message); }
+  int WrappedLines = 1;
+  int DisableArrange = 0;
+
+ protected:
+  void Paint() override;
+  void AlignControls(TControl* AControl, TRect& R) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  void CancelHover();
+  void SetMainWindowHook();
+  void InstallMainWindowHook();
+  void UninstallMainWindowHook();
+  static bool MainWindowHook(TMessage& Message);
+  bool HandleSysCommand(TMessage& m);
+
+ private:
+  TBarRootItem* items_ = nullptr;
+  TBarToolbarView* view_ = nullptr;
+  TBarChevronItem* chevronItem_ = nullptr;
+  bool chevronMoveItems_ = true;
+  int floatingWidth_ = 0;
+  bool menuBar_ = false;
+  bool processShortCuts_ = false;
+  TBarShrinkMode shrinkMode_ = tbsmChevron;
+  bool systemFont_ = true;
+  bool getMessageHookInstalled_ = false;
+  bool mainWindowHookInstalled_ = false;
+  bool ignoreMouseLeave_ = false;
+};
+
+class TBarToolbar : public TBarCustomToolbar {
+ public:
+  using TBarCustomToolbar::TBarCustomToolbar;
+  const char* ClassName() const override { return "TBarToolbar"; }
+};
