@@ -1,0 +1,473 @@
+// Common controls: list view, page control with tab sheets, status bar and
+// progress bar. Windows only.
+#pragma once
+
+#include "classlib/Controls.h"
+#include "classlib/ImgList.h"
+
+class TCustomListView;
+class TListItems;
+
+// ---------------------------------------------------------------------------
+// List view
+
+enum TViewStyle { vsIcon, vsSmallIcon, vsList, vsReport };
+enum TItemStateItem { isNone, isCut, isDropHilited, isFocused, isSelected, isActivating };
+using TItemStates = TSet<TItemStateItem>;
+enum TSearchDirection { sdLeft, sdRight, sdAbove, sdBelow, sdAll };
+enum TItemChange { ctText, ctImage, ctState };
+enum TDisplayCode { drBounds, drIcon, drLabel, drSelectBounds };
+enum TSortType { stNone, stData, stText, stBoth };
+
+class TListItem : public TObject {
+ public:
+  explicit TListItem(TListItems* owner);
+  ~TListItem() override;
+
+  TListItems* GetOwner() const { return owner_; }
+  TCustomListView* GetListView() const;
+  int GetIndex() const;
+
+  const String& GetCaption() const { return caption_; }
+  void SetCaption(const String& s);
+  // Sub-items are the texts of the second and later columns.
+  TStrings* SubItems() const { return subItems_.get(); }
+  int GetImageIndex() const { return imageIndex_; }
+  void SetImageIndex(int i);
+  void* GetData() const { return data_; }
+  void SetData(void* d) { data_ = d; }
+  bool GetSelected() const;
+  void SetSelected(bool v);
+  bool GetFocused() const;
+  void SetFocused(bool v);
+
+  // Removes the item from its list (OnDeletion runs) and frees it.
+  void Delete();
+  void MakeVisible(bool partialOK);
+  // Starts in-place editing of the caption; false when it did not start.
+  bool EditCaption();
+  void CancelEdit();
+  TRect DisplayRect(TDisplayCode code) const;
+  // Redraws the item.
+  void Update();
+
+ private:
+  friend class TListItems;
+  friend class TCustomListView;
+  void SubItemsChanged(TObject*);
+  TListItems* owner_;
+  String caption_;
+  std::unique_ptr<TStringList> subItems_;
+  int imageIndex_ = -1;
+  void* data_ = nullptr;
+  // Kept while the list view has no window.
+  bool selected_ = false;
+  bool focused_ = false;
+  int sortKey_ = 0;
+};
+
+class TListItems : public TObject {
+ public:
+  explicit TListItems(TCustomListView* owner) : owner_(owner) {}
+  ~TListItems() override;
+  TCustomListView* GetOwner() const { return owner_; }
+  TListItem* Add();
+  TListItem* Insert(int index);
+  void Delete(int index);
+  void Clear();
+  int GetCount() const { return int(items_.size()); }
+  TListItem* GetItem(int index) const;
+  TListItem* operator[](int index) const { return GetItem(index); }
+  int IndexOf(const TListItem* item) const;
+  void BeginUpdate();
+  void EndUpdate();
+
+ private:
+  friend class TCustomListView;
+  friend class TListItem;
+  TCustomListView* owner_;
+  std::vector<TListItem*> items_;
+  int updateCount_ = 0;
+};
+
+class TListColumns;
+
+class TListColumn : public TObject {
+ public:
+  explicit TListColumn(TListColumns* owner) : owner_(owner) {}
+  const String& GetCaption() const { return caption_; }
+  void SetCaption(const String& s);
+  int GetWidth() const;
+  void SetWidth(int w);
+  TAlignment GetAlignment() const { return alignment_; }
+  void SetAlignment(TAlignment a);
+  // Sized to fill the list's remaining width.
+  bool GetAutoSize() const { return autoSize_; }
+  void SetAutoSize(bool v);
+  int GetIndex() const;
+
+ private:
+  friend class TCustomListView;
+  friend class TListColumns;
+  TListColumns* owner_;
+  String caption_;
+  int width_ = 50;
+  TAlignment alignment_ = taLeftJustify;
+  bool autoSize_ = false;
+};
+
+class TListColumns : public TObject {
+ public:
+  explicit TListColumns(TCustomListView* owner) : owner_(owner) {}
+  ~TListColumns() override;
+  TListColumn* Add();
+  void Delete(int index);
+  void Clear();
+  int GetCount() const { return int(columns_.size()); }
+  TListColumn* GetItem(int index) const;
+  TListColumn* operator[](int index) const { return GetItem(index); }
+  TCustomListView* GetOwner() const { return owner_; }
+
+ private:
+  friend class TCustomListView;
+  friend class TListColumn;
+  TCustomListView* owner_;
+  std::vector<TListColumn*> columns_;
+};
+
+// Comparison callback of CustomSort: the two items (as LPARAMs holding
+// TListItem pointers) and the caller's parameter.
+using TLVCompare = int(CALLBACK*)(LPARAM item1, LPARAM item2, LPARAM data);
+
+using TLVDeletedEvent = TEvent<void(TObject* Sender, TListItem* Item)>;
+using TLVEditingEvent = TEvent<void(TObject* Sender, TListItem* Item, bool& AllowEdit)>;
+using TLVEditedEvent = TEvent<void(TObject* Sender, TListItem* Item, String& S)>;
+using TLVColumnClickEvent = TEvent<void(TObject* Sender, TListColumn* Column)>;
+using TLVCompareEvent = TEvent<void(TObject* Sender, TListItem* Item1, TListItem* Item2, int Data, int& Compare)>;
+using TLVSelectItemEvent = TEvent<void(TObject* Sender, TListItem* Item, bool Selected)>;
+using TLVChangeEvent = TEvent<void(TObject* Sender, TListItem* Item, TItemChange Change)>;
+
+class TCustomListView : public TWinControl {
+ public:
+  explicit TCustomListView(TComponent* AOwner);
+  ~TCustomListView() override;
+
+  TListItems* Items() const { return items_.get(); }
+  TListColumns* Columns() const { return columns_.get(); }
+  TViewStyle GetViewStyle() const { return viewStyle_; }
+  void SetViewStyle(TViewStyle v);
+  bool GetMultiSelect() const { return multiSelect_; }
+  void SetMultiSelect(bool v);
+  bool GetReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool v);
+  bool GetRowSelect() const { return rowSelect_; }
+  void SetRowSelect(bool v);
+  bool GetHideSelection() const { return hideSelection_; }
+  void SetHideSelection(bool v);
+  bool GetGridLines() const { return gridLines_; }
+  void SetGridLines(bool v);
+  bool GetColumnClick() const { return columnClick_; }
+  void SetColumnClick(bool v);
+  bool GetShowColumnHeaders() const { return showColumnHeaders_; }
+  void SetShowColumnHeaders(bool v);
+  TSortType GetSortType() const { return sortType_; }
+  void SetSortType(TSortType s);
+  TCustomImageList* GetSmallImages() const { return smallImages_; }
+  void SetSmallImages(TCustomImageList* il);
+  TCustomImageList* GetLargeImages() const { return largeImages_; }
+  void SetLargeImages(TCustomImageList* il);
+
+  // The first selected item (nullptr if none); setting selects an item, or
+  // with nullptr clears the selection.
+  TListItem* GetSelected() const;
+  void SetSelected(TListItem* item);
+  int GetSelCount() const;
+  TListItem* GetItemFocused() const;
+  void SetItemFocused(TListItem* item);
+  TListItem* GetNextItem(TListItem* start, TSearchDirection dir, TItemStates states) const;
+  TListItem* GetItemAt(int x, int y) const;
+  TListItem* GetTopItem() const;
+  TListItem* FindCaption(int startIndex, const String& value, bool partial, bool inclusive, bool wrap) const;
+  TListItem* FindData(int startIndex, void* value, bool inclusive, bool wrap) const;
+  void ClearSelection();
+  void SelectAll();
+  bool IsEditing() const;
+  void Scroll(int dx, int dy);
+
+  // Sorts by caption (or through OnCompare when set).
+  bool AlphaSort();
+  // Sorts through a comparison callback; without one, like AlphaSort.
+  bool CustomSort(TLVCompare compare, LPARAM data);
+
+  TLVDeletedEvent OnDeletion;
+  TLVDeletedEvent OnInsert;
+  TLVEditingEvent OnEditing;
+  TLVEditedEvent OnEdited;
+  TLVColumnClickEvent OnColumnClick;
+  TLVCompareEvent OnCompare;
+  TLVSelectItemEvent OnSelectItem;
+  TLVChangeEvent OnChange;
+
+  void WndProc(TMessage& m) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+  // Internal: keeps the window in step with the items and columns.
+  void ItemInserted(TListItem* item, int index);
+  void ItemChanged(TListItem* item);
+  void UpdateColumn(int index);
+  void UpdateColumns();
+
+ protected:
+  void CreateParams(TCreateParams& p) override;
+  void CreateWnd() override;
+  void SaveWindowState() override;
+  virtual void ColClick(TListColumn* column);
+  // Called for each item added to the list.
+  virtual void InsertItem(TListItem* item);
+  // An accepted in-place caption edit (the native item record).
+  virtual void Edit(const LVITEMW& item);
+  virtual void Delete(TListItem* item);
+  virtual bool CanEdit(TListItem* item);
+  void DoSelectItem(TListItem* item, bool selected);
+  void CNNotify(TMessage& m);
+  void ApplyExStyle();
+  void ApplyImageLists();
+  void SortModelFromWindow();
+  int AutoSizeWidth(int column);
+
+ private:
+  friend class TListItems;
+  friend class TListItem;
+  friend class TListColumns;
+  friend class TListColumn;
+  void ImageListChanged(TObject*);
+  static int CALLBACK ModelOrderCompare(LPARAM a, LPARAM b, LPARAM);
+  static int CALLBACK DefaultCompare(LPARAM a, LPARAM b, LPARAM data);
+
+  std::unique_ptr<TListItems> items_;
+  std::unique_ptr<TListColumns> columns_;
+  TViewStyle viewStyle_ = vsIcon;
+  bool multiSelect_ = false;
+  bool readOnly_ = false;
+  bool rowSelect_ = false;
+  bool hideSelection_ = true;
+  bool gridLines_ = false;
+  bool columnClick_ = true;
+  bool showColumnHeaders_ = true;
+  TSortType sortType_ = stNone;
+  TCustomImageList* smallImages_ = nullptr;
+  TCustomImageList* largeImages_ = nullptr;
+  bool clearing_ = false;
+  std::exception_ptr sortError_;
+};
+
+class TListView : public TCustomListView {
+ public:
+  explicit TListView(TComponent* AOwner) : TCustomListView(AOwner) {}
+};
+
+// ---------------------------------------------------------------------------
+// Page control
+
+class TPageControl;
+
+class TTabSheet : public TWinControl {
+ public:
+  explicit TTabSheet(TComponent* AOwner);
+  ~TTabSheet() override;
+  TPageControl* GetPageControl() const { return pageControl_; }
+  void SetPageControl(TPageControl* pc);
+  int GetPageIndex() const;
+  void SetPageIndex(int i);
+  // Index among the visible tabs, -1 when the tab is hidden.
+  int GetTabIndex() const;
+  bool GetTabVisible() const { return tabVisible_; }
+  void SetTabVisible(bool v);
+  int GetImageIndex() const { return imageIndex_; }
+  void SetImageIndex(int i);
+  void WndProc(TMessage& m) override;
+
+  TNotifyEvent OnShow;
+  TNotifyEvent OnHide;
+
+ protected:
+  void CreateParams(TCreateParams& p) override;
+
+ private:
+  friend class TPageControl;
+  TPageControl* pageControl_ = nullptr;
+  bool tabVisible_ = true;
+  int imageIndex_ = -1;
+};
+
+using TTabChangingEvent = TEvent<void(TObject* Sender, bool& AllowChange)>;
+
+class TPageControl : public TWinControl {
+ public:
+  explicit TPageControl(TComponent* AOwner);
+  ~TPageControl() override;
+  int PageCount() const { return int(pages_.size()); }
+  TTabSheet* Pages(int i) const { return pages_[size_t(i)]; }
+  TTabSheet* GetActivePage() const { return activePage_; }
+  void SetActivePage(TTabSheet* page);
+  int GetActivePageIndex() const;
+  void SetActivePageIndex(int i);
+  TCustomImageList* GetImages() const { return images_; }
+  void SetImages(TCustomImageList* il);
+  // The area the pages fill, in client coordinates.
+  TRect GetDisplayRect();
+  TTabSheet* FindNextPage(TTabSheet* cur, bool goForward, bool checkTabVisible) const;
+  void SelectNextPage(bool goForward);
+  int TabCount() const;
+
+  TNotifyEvent OnChange;
+  TTabChangingEvent OnChanging;
+
+  void WndProc(TMessage& m) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  // Internal: called by the sheets.
+  void InsertPage(TTabSheet* page);
+  void RemovePage(TTabSheet* page);
+  void UpdateTabs();
+  void MovePage(TTabSheet* page, int newIndex);
+
+ protected:
+  void CreateParams(TCreateParams& p) override;
+  void CreateWnd() override;
+  void AdjustClientRect(TRect& r) override;
+  void AlignControls(TControl* aControl, TRect& r) override;
+  virtual bool CanChange();
+  virtual void Change();
+  void ShowActive();
+
+ private:
+  void ImageListChanged(TObject*);
+  std::vector<TTabSheet*> pages_;
+  TTabSheet* activePage_ = nullptr;
+  TCustomImageList* images_ = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// Status bar
+
+class TStatusBar;
+class TStatusPanels;
+enum TStatusPanelStyle { psText, psOwnerDraw };
+enum TStatusPanelBevel { pbNone, pbLowered, pbRaised };
+
+class TStatusPanel : public TObject {
+ public:
+  explicit TStatusPanel(TStatusPanels* owner) : owner_(owner) {}
+  const String& GetText() const { return text_; }
+  void SetText(const String& s);
+  int GetWidth() const { return width_; }
+  void SetWidth(int w);
+  TAlignment GetAlignment() const { return alignment_; }
+  void SetAlignment(TAlignment a);
+  TStatusPanelStyle GetStyle() const { return style_; }
+  void SetStyle(TStatusPanelStyle s);
+  TStatusPanelBevel GetBevel() const { return bevel_; }
+  void SetBevel(TStatusPanelBevel b);
+  int GetIndex() const;
+
+ private:
+  friend class TStatusBar;
+  TStatusPanels* owner_;
+  String text_;
+  int width_ = 50;
+  TAlignment alignment_ = taLeftJustify;
+  TStatusPanelStyle style_ = psText;
+  TStatusPanelBevel bevel_ = pbLowered;
+};
+
+class TStatusPanels : public TObject {
+ public:
+  explicit TStatusPanels(TStatusBar* owner) : owner_(owner) {}
+  ~TStatusPanels() override;
+  TStatusPanel* Add();
+  void Delete(int index);
+  void Clear();
+  int GetCount() const { return int(panels_.size()); }
+  TStatusPanel* GetItem(int index) const;
+  TStatusPanel* operator[](int index) const { return GetItem(index); }
+  void BeginUpdate() { ++updateCount_; }
+  void EndUpdate();
+  TStatusBar* GetOwner() const { return owner_; }
+
+ private:
+  friend class TStatusBar;
+  friend class TStatusPanel;
+  TStatusBar* owner_;
+  std::vector<TStatusPanel*> panels_;
+  int updateCount_ = 0;
+};
+
+using TDrawPanelEvent = TEvent<void(TStatusBar* StatusBar, TStatusPanel* Panel, const TRect& Rect)>;
+
+class TStatusBar : public TWinControl {
+ public:
+  explicit TStatusBar(TComponent* AOwner);
+  ~TStatusBar() override;
+  TStatusPanels* Panels() const { return panels_.get(); }
+  bool GetSimplePanel() const { return simplePanel_; }
+  void SetSimplePanel(bool v);
+  const String& GetSimpleText() const { return simpleText_; }
+  void SetSimpleText(const String& s);
+  bool GetSizeGrip() const { return sizeGrip_; }
+  void SetSizeGrip(bool v);
+  TCanvas* Canvas() const { return canvas_.get(); }
+  // The text the window shows in a panel (read back from the control).
+  String GetPanelWindowText(int index);
+  TRect GetPanelRect(int index);
+
+  TDrawPanelEvent OnDrawPanel;
+  void WndProc(TMessage& m) override;
+  // Internal.
+  void UpdatePanels(bool updateRects, bool updateText);
+  void UpdatePanel(int index);
+
+ protected:
+  void CreateParams(TCreateParams& p) override;
+  void CreateWnd() override;
+  virtual void DrawPanel(TStatusPanel* panel, const TRect& r);
+  void AdjustSize();
+
+ private:
+  std::unique_ptr<TStatusPanels> panels_;
+  std::unique_ptr<TCanvas> canvas_;
+  bool simplePanel_ = false;
+  String simpleText_;
+  bool sizeGrip_ = true;
+};
+
+// ---------------------------------------------------------------------------
+enum TProgressBarOrientation { pbHorizontal, pbVertical };
+
+class TProgressBar : public TWinControl {
+ public:
+  explicit TProgressBar(TComponent* AOwner);
+  int GetMin() const { return min_; }
+  void SetMin(int v);
+  int GetMax() const { return max_; }
+  void SetMax(int v);
+  int GetPosition();
+  void SetPosition(int v);
+  int GetStep() const { return step_; }
+  void SetStep(int v);
+  void StepIt();
+  void StepBy(int delta);
+  bool GetSmooth() const { return smooth_; }
+  void SetSmooth(bool v);
+  TProgressBarOrientation GetOrientation() const { return orientation_; }
+  void SetOrientation(TProgressBarOrientation o);
+
+ protected:
+  void CreateParams(TCreateParams& p) override;
+  void CreateWnd() override;
+  void SaveWindowState() override;
+
+ private:
+  int min_ = 0, max_ = 100, position_ = 0, step_ = 10;
+  bool smooth_ = false;
+  TProgressBarOrientation orientation_ = pbHorizontal;
+};

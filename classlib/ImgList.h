@@ -1,0 +1,93 @@
+// Image lists over the common controls' HIMAGELIST. Windows only.
+#pragma once
+
+#include "classlib/Classes.h"
+#include "classlib/Graphics.h"
+
+#include <commctrl.h>
+
+enum TDrawingStyle { dsFocus, dsSelected, dsNormal, dsTransparent };
+enum TImageType { itImage, itMask };
+enum TResType { rtBitmap, rtCursor, rtIcon };
+enum TLoadResource { lrDefaultColor, lrDefaultSize, lrFromFile, lrMap3DColors, lrTransparent, lrMonoChrome };
+using TLoadResources = TSet<TLoadResource>;
+
+class TCustomImageList : public TComponent {
+ public:
+  explicit TCustomImageList(TComponent* AOwner);
+  TCustomImageList(TComponent* AOwner, int width, int height);
+  ~TCustomImageList() override;
+  const char* ClassName() const override { return "TCustomImageList"; }
+
+  int GetWidth() const { return width_; }
+  int GetHeight() const { return height_; }
+  // Changing the size empties the list.
+  void SetWidth(int w);
+  void SetHeight(int h);
+  void SetSize(int w, int h);
+  bool GetMasked() const { return masked_; }
+  void SetMasked(bool m);
+  TColor GetBkColor() const { return bkColor_; }
+  void SetBkColor(TColor c);
+  TDrawingStyle GetDrawingStyle() const { return drawingStyle_; }
+  void SetDrawingStyle(TDrawingStyle s) { drawingStyle_ = s; }
+  TImageType GetImageType() const { return imageType_; }
+  void SetImageType(TImageType t) { imageType_ = t; }
+
+  HIMAGELIST GetHandle();
+  bool HandleAllocated() const { return handle_ != nullptr; }
+  // Takes ownership of an image list handle.
+  void SetHandle(HIMAGELIST h);
+  int GetCount();
+
+  // Add returns the index of the (first) added image, -1 on failure.
+  int Add(TBitmap* image, TBitmap* mask);
+  int AddMasked(TBitmap* image, TColor maskColor);
+  int AddIcon(TIcon* icon);
+  void Replace(int index, TBitmap* image, TBitmap* mask);
+  void Delete(int index);
+  void Clear();
+  void Move(int cur, int dest);
+
+  void Draw(TCanvas* canvas, int x, int y, int index, bool enabled = true);
+  void DrawEx(TCanvas* canvas, int x, int y, int index, TDrawingStyle ds, TImageType it, bool enabled);
+  // Copies one image (over clBtnFace-free white) into a bitmap.
+  void GetBitmap(int index, TBitmap* image);
+  void GetIcon(int index, TIcon* icon);
+  // Loads a bitmap resource of the program's module (or `inst`) split into
+  // images of the list's width; true on success.
+  bool ResourceLoad(TResType type, const String& name, TColor maskColor, HINSTANCE inst = nullptr);
+  bool GetInstRes(HINSTANCE inst, TResType type, const String& name, int width, TLoadResources options,
+                  TColor maskColor);
+
+  void BeginUpdate() { ++updateCount_; }
+  void EndUpdate() {
+    if (--updateCount_ == 0 && pendingChange_) Change();
+  }
+
+  TNotifyEvent OnChange;
+
+ protected:
+  virtual void Change();
+  void HandleNeeded();
+  void CheckIndex(int index, const wchar_t* op) const;
+
+ private:
+  void CreateImageList();
+  void FreeHandle();
+  int width_ = 16, height_ = 16;
+  bool masked_ = true;
+  TColor bkColor_ = clNone;
+  TDrawingStyle drawingStyle_ = dsNormal;
+  TImageType imageType_ = itImage;
+  HIMAGELIST handle_ = nullptr;
+  int updateCount_ = 0;
+  bool pendingChange_ = false;
+};
+
+class TImageList : public TCustomImageList {
+ public:
+  explicit TImageList(TComponent* AOwner) : TCustomImageList(AOwner) {}
+  TImageList(TComponent* AOwner, int w, int h) : TCustomImageList(AOwner, w, h) {}
+  const char* ClassName() const override { return "TImageList"; }
+};
