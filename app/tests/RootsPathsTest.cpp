@@ -74,7 +74,9 @@ TEST(TextUnits, Utf16RoundTripAndAnsiFit) {
   String s = L"A\u00e9\u4e2d";
   s.push_back(static_cast<wchar_t>(0x1F600 <= WCHAR_MAX ? 0x1F600 : 0xFFFD));
   EXPECT_EQ(FromUtf16(ToUtf16(s)), s);
-  if (sizeof(wchar_t) == 4) EXPECT_EQ(ToUtf16(s).size(), 5u);
+  if (sizeof(wchar_t) == 4) {
+    EXPECT_EQ(ToUtf16(s).size(), 5u);
+  }
   EXPECT_TRUE(FitsAnsi(L"plain \u00e9 text"));
   EXPECT_FALSE(FitsAnsi(L"\u4e2d"));
   EXPECT_FALSE(FitsAnsi(L"\u0101"));  // best-fit would turn it into 'a'
