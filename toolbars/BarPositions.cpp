@@ -178,7 +178,8 @@ String RegReadString(const String& N, const String& V, const String& D, void* X)
 void RegWriteInt(const String& N, const String& V, int Data, void* X) {
   auto* d = static_cast<RegData*>(X);
   try {
-    d->Reg->WriteInteger(N, V, Data);
+    // Stored as decimal text, the format of the positions key.
+    d->Reg->WriteString(N, V, std::to_wstring(Data));
   } catch (const Exception&) {
     d->Failed = true;
   }

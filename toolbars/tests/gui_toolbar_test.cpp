@@ -9,6 +9,8 @@
 #include "toolbars/BarEditItem.h"
 #include "toolbars/BarPopup.h"
 #include "toolbars/BarToolbar.h"
+#include "toolbars/BarUtilsWin.h"
+#include "classlib/StdCtrls.h"
 
 using namespace guitest;
 
@@ -337,6 +339,511 @@ TEST(BarMenuLoop, QuitMessageEndsTheLoopAndIsKeptForTheApplication) {
   MSG m;
   ASSERT_TRUE(PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(m.wParam, 7u);
+}
+
+}  // namespace
+
+// ---- shortcuts ---------------------------------------------------------------------------
+namespace {
+
+struct KeyState {
+  BYTE Saved[256];
+  explicit KeyState(std::initializer_list<BYTE> Down) {
+    GetKeyboardState(Saved);
+    BYTE s[256];
+    memcpy(s, Saved, sizeof(s));
+    for (BYTE k : Down) s[k] = 0x80;
+    SetKeyboardState(s);
+  }
+  ~KeyState() { SetKeyboardState(Saved); }
+};
+
+TEST(BarShortCuts, RunOnceWithTheFocusElsewhereButNotWhileTheFormIsDisabled) {
+  MenuHost h;
+  auto* edit = new TEdit(h.Form.get());
+  edit->SetBounds(10, 100, 100, 20);
+  edit->SetParent(h.Form.get());
+  h.Open->SetShortCut(BarShortCut('O', scCtrl));
+  Pump(20);
+  edit->SetFocus();
+  Pump(20);
+  ASSERT_EQ(GetFocus(), edit->GetHandle());
+  {
+    KeyState ctrl({VK_CONTROL});
+    PostMessageW(edit->GetHandle(), WM_KEYDOWN, 'O', 0x00180001);
+    Pump(50);
+  }
+  EXPECT_EQ(h.OpenClicks, 1);
+  EXPECT_EQ(edit->GetText(), L"");  // the key did not reach the edit box
+  // A modal dialog disables the form: the shortcut waits.
+  EnableWindow(h.Form->GetHandle(), FALSE);
+  {
+    KeyState ctrl({VK_CONTROL});
+    TMessage km{WM_KEYDOWN, 'O', 0x00180001, 0};
+    Application->IsShortCut(km);
+    Pump(30);
+  }
+  EnableWindow(h.Form->GetHandle(), TRUE);
+  EXPECT_EQ(h.OpenClicks, 1);
+  // A toolbar that does not process shortcuts is not asked.
+  h.Bar->SetMenuBar(false);
+  h.Bar->SetProcessShortCuts(false);
+  {
+    KeyState ctrl({VK_CONTROL});
+    TMessage km{WM_KEYDOWN, 'O', 0x00180001, 0};
+    EXPECT_FALSE(Application->IsShortCut(km));
+  }
+  EXPECT_EQ(h.OpenClicks, 1);
+}
+
+// ---- chevron and wrapping --------------------------------------------------------------
+TEST(BarChevron, HidesItemsByPriorityAndListsThem) {
+  Host h(260);
+  auto* t = h.AddToolbar(L"tbrWide", 0, 0);
+  std::vector<TBarItem*> items;
+  for (int i = 0; i < 8; ++i) items.push_back(AddItem(t->Items(), L"Item " + std::to_wstring(i)));
+  h.Show();
+  TBarView* v = t->View();
+  v->ValidatePositions();
+  int shown = 0, off = 0;
+  for (auto* it : items) {
+    TBarItemViewer* iv = v->Find(it);
+    shown += iv->Show;
+    off += iv->OffEdge;
+  }
+  ASSERT_GT(off, 0);
+  ASSERT_GT(shown, 0);
+  EXPECT_EQ(shown + off, 8);
+  // Items added at run time go to the front of the priority list, so the
+  // earliest have the lowest priority and leave first.
+  EXPECT_TRUE(v->Find(items.front())->OffEdge);
+  EXPECT_TRUE(v->Find(items.back())->Show);
+  TBarItemViewer* chevron = v->Viewers(v->ViewerCount() - 1);
+  EXPECT_EQ(chevron->Item, t->ChevronItem());
+  EXPECT_TRUE(chevron->Show);
+  EXPECT_TRUE(t->ChevronItem()->GetEnabled());
+  EXPECT_LE(chevron->BoundsRect.right, t->GetClientWidth());
+  // Priority: an item that was used moves onto the bar.
+  v->GivePriority(v->Find(items.front()));
+  EXPECT_TRUE(v->Find(items.front())->Show);
+  EXPECT_TRUE(v->Find(items.back())->Show);
+  EXPECT_TRUE(v->Find(items[1])->OffEdge);
+  // The chevron's pop-up lists exactly the hidden items.
+  std::vector<TBarCustomItem*> listed;
+  {
+    LoopScript s({[&] {
+      if (TBarView* pv = v->OpenViewerView)
+        for (int i = 0; i < pv->ViewerCount(); ++i)
+          if (pv->Viewers(i)->Show) listed.push_back(pv->Viewers(i)->Item);
+      PostKey(VK_ESCAPE);
+      PostKey(VK_ESCAPE);
+    }});
+    v->SetSelected(chevron);
+    v->EnterToolbarLoop(TBarEnterToolbarLoopOptions{tbetExecuteSelected});
+  }
+  std::vector<TBarCustomItem*> hidden;
+  for (auto* it : items)
+    if (v->Find(it)->OffEdge) hidden.push_back(it);
+  EXPECT_EQ(listed, hidden);
+  EXPECT_FALSE(hidden.empty());
+}
+
+TEST(BarChevron, MenuBarWrapsInsteadOfShowingAChevron) {
+  MenuHost h(500);
+  for (int i = 0; i < 10; ++i) {
+    auto* s = new TBarSubmenuItem(h.Form.get());
+    s->SetCaption(L"Menu &" + std::to_wstring(i));
+    h.Bar->Items()->Add(s);
+  }
+  h.Form->SetWidth(220);
+  Pump(50);
+  TBarView* v = h.Bar->View();
+  v->ValidatePositions();
+  EXPECT_GT(v->WrappedLines, 1);
+  TBarItemViewer* chevron = v->Viewers(v->ViewerCount() - 1);
+  EXPECT_EQ(chevron->Item, h.Bar->ChevronItem());
+  EXPECT_FALSE(chevron->Show);
+  for (int i = 0; i < v->ViewerCount() - 1; ++i) EXPECT_FALSE(v->Viewers(i)->OffEdge);
+  // Every item is inside the bar, and the bar is as tall as its lines.
+  int bottom = 0;
+  for (int i = 0; i < v->ViewerCount() - 1; ++i) {
+    EXPECT_LE(v->Viewers(i)->BoundsRect.right, h.Bar->GetClientWidth());
+    bottom = std::max<int>(bottom, v->Viewers(i)->BoundsRect.bottom);
+  }
+  EXPECT_GE(h.Bar->GetClientHeight(), bottom);
+  EXPECT_EQ(h.Bar->GetWidth(), h.Dock->GetClientWidth());  // full row
+}
+
+// ---- pop-up menus ----------------------------------------------------------------------
+struct PopupProbe {
+  RECT Rect{};
+  bool Up = false, Down = false;
+  int Clipped = 0, MaxHeight = 0;
+  void Capture(TBarView* Root) {
+    (void)Root;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM p) -> BOOL {
+          auto* self = reinterpret_cast<PopupProbe*>(p);
+          if (auto* pw = dynamic_cast<TBarPopupWindow*>(TWinControl::FindControl(w))) {
+            if (!IsWindowVisible(w)) return TRUE;
+            GetWindowRect(w, &self->Rect);
+            self->Up = pw->View->ShowUpArrow;
+            self->Down = pw->View->ShowDownArrow;
+            self->MaxHeight = pw->View->MaxHeight;
+            for (int i = 0; i < pw->View->ViewerCount(); ++i) self->Clipped += pw->View->Viewers(i)->Clipped;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(this));
+  }
+};
+
+TEST(BarPopupMenu, PlacedInsideTheWorkAreaAtItsEdges) {
+  TBarPopupMenu menu(nullptr);
+  for (int i = 0; i < 5; ++i) AddItem(menu.Items(), L"Command " + std::to_wstring(i));
+  RECT wa = GetRectOfPrimaryMonitor(true);
+  PopupProbe p1, p2, p3;
+  {
+    LoopScript s({[&] {
+      p1.Capture(nullptr);
+      PostKey(VK_ESCAPE);
+    }});
+    menu.Popup(wa.right - 5, 100);
+  }
+  int w = p1.Rect.right - p1.Rect.left;
+  ASSERT_GT(w, 20);
+  EXPECT_LE(p1.Rect.right, wa.right);
+  EXPECT_EQ(p1.Rect.right, wa.right - 5);  // flipped to the left of the point
+  EXPECT_EQ(p1.Rect.top, 100);
+  {
+    LoopScript s({[&] {
+      p2.Capture(nullptr);
+      PostKey(VK_ESCAPE);
+    }});
+    menu.Popup(50, wa.bottom - 3);
+  }
+  EXPECT_EQ(p2.Rect.bottom, wa.bottom - 3);  // opens upwards from the point
+  EXPECT_EQ(p2.Rect.left, 50);
+  {
+    LoopScript s({[&] {
+      p3.Capture(nullptr);
+      PostKey(VK_ESCAPE);
+    }});
+    menu.Popup(wa.left - 40, wa.top - 40);
+  }
+  EXPECT_EQ(p3.Rect.left, wa.left);
+  EXPECT_EQ(p3.Rect.top, wa.top);
+}
+
+TEST(BarPopupMenu, TallerThanTheWorkAreaScrolls) {
+  TBarPopupMenu menu(nullptr);
+  for (int i = 0; i < 120; ++i) AddItem(menu.Items(), L"Entry " + std::to_wstring(i));
+  RECT wa = GetRectOfPrimaryMonitor(true);
+  PopupProbe before, after;
+  int offset = -1;
+  {
+    LoopScript s({[&] { before.Capture(nullptr); },
+                  [&] {
+                    // Scroll one step down.
+                    EnumThreadWindows(
+                        GetCurrentThreadId(),
+                        [](HWND w, LPARAM p) -> BOOL {
+                          if (auto* pw = dynamic_cast<TBarPopupWindow*>(TWinControl::FindControl(w))) {
+                            if (IsWindowVisible(w)) {
+                              pw->View->Scroll(true);
+                              *reinterpret_cast<int*>(p) = pw->View->ScrollOffset;
+                            }
+                          }
+                          return TRUE;
+                        },
+                        reinterpret_cast<LPARAM>(&offset));
+                  },
+                  [&] {
+                    after.Capture(nullptr);
+                    PostKey(VK_ESCAPE);
+                  }});
+    menu.Popup(10, 10);
+  }
+  EXPECT_EQ(before.Rect.bottom - before.Rect.top, (wa.bottom - wa.top));
+  EXPECT_EQ(before.MaxHeight, (wa.bottom - wa.top) - 6);
+  EXPECT_FALSE(before.Up);
+  EXPECT_TRUE(before.Down);
+  EXPECT_GT(before.Clipped, 0);
+  EXPECT_GT(offset, 0);
+  EXPECT_TRUE(after.Up);
+}
+
+TEST(BarPopupMenu, ChosenItemRunsAfterThePopupIsGone) {
+  TBarPopupMenu menu(nullptr);
+  int clicks = 0, popups = 0;
+  menu.OnPopup = [&](TObject* s) {
+    ++popups;
+    EXPECT_EQ(s, &menu);
+  };
+  AddItem(menu.Items(), L"&First");
+  AddItem(menu.Items(), L"&Second", &clicks);
+  {
+    LoopScript s({[&] { PostKey(VK_DOWN); }, [&] { PostKey(VK_DOWN); }, [&] { PostKey(VK_RETURN); }});
+    menu.Popup(100, 100);
+  }
+  EXPECT_EQ(popups, 1);
+  EXPECT_EQ(clicks, 0);
+  EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }, 2000));
+}
+
+}  // namespace
+
+// ---- the address box -------------------------------------------------------------------
+namespace {
+
+struct EditHost : Host {
+  TBarToolbar* Bar;
+  TBarEditItem* Path;
+  int Accepts = 0;
+  bool Refuse = false;
+  EditHost() {
+    Bar = AddToolbar(L"tbrNavigation", 0, 0);
+    AddItem(Bar->Items(), L"Bookmark");
+    Path = new TBarEditItem(Form.get());
+    Path->SetEditCaption(L"Path");
+    Path->SetEditWidth(200);
+    Path->OnAcceptText = [this](TObject*, String& NewText, bool& Accept) {
+      ++Accepts;
+      if (Refuse) Accept = false;
+    };
+    Bar->Items()->Add(Path);
+    Show();
+    SetForegroundWindow(Form->GetHandle());
+    Pump(20);
+  }
+  TBarEditItemViewer* Viewer() { return static_cast<TBarEditItemViewer*>(Bar->View()->Find(Path)); }
+  // Starts editing and types through the edit control from inside the edit loop.
+  bool Edit(const std::vector<std::function<void(HWND)>>& Steps) {
+    std::vector<std::function<void()>> s;
+    for (auto& step : Steps)
+      s.push_back([this, step] {
+        if (TEdit* e = Viewer()->EditControl) step(e->GetHandle());
+      });
+    LoopScript script(s);
+    return Viewer()->DoExecute();
+  }
+};
+
+void TypeText(HWND Edit, const wchar_t* Text) {
+  SendMessageW(Edit, EM_SETSEL, 0, -1);
+  SendMessageW(Edit, WM_CLEAR, 0, 0);
+  for (const wchar_t* p = Text; *p; ++p) SendMessageW(Edit, WM_CHAR, *p, 0);
+}
+
+TEST(BarEditItem, EnterAcceptsEscapeDropsAndTheHandlerMayRefuse) {
+  EditHost h;
+  h.Path->SetText(L"HKEY_CURRENT_USER");
+  EXPECT_TRUE(h.Viewer()->CaptionShown() == false);  // a toolbar shows no caption
+  // Enter: accepted once, the item counts as executed.
+  bool executed = h.Edit({[](HWND e) {
+    TypeText(e, L"HKEY_USERS");
+    PostMessageW(e, WM_CHAR, 13, 0);
+  }});
+  EXPECT_TRUE(executed);
+  EXPECT_EQ(h.Path->GetText(), L"HKEY_USERS");
+  EXPECT_EQ(h.Accepts, 1);
+  // Escape: the text stays and nobody is asked.
+  executed = h.Edit({[](HWND e) {
+    TypeText(e, L"dropped");
+    PostMessageW(e, WM_CHAR, 27, 0);
+  }});
+  EXPECT_FALSE(executed);
+  EXPECT_EQ(h.Path->GetText(), L"HKEY_USERS");
+  EXPECT_EQ(h.Accepts, 1);
+  // Refused by the handler: the old text stays.
+  h.Refuse = true;
+  h.Edit({[](HWND e) {
+    TypeText(e, L"refused");
+    PostMessageW(e, WM_CHAR, 13, 0);
+  }});
+  EXPECT_EQ(h.Path->GetText(), L"HKEY_USERS");
+  EXPECT_EQ(h.Accepts, 2);
+  EXPECT_EQ(h.Viewer()->EditControl, nullptr);
+}
+
+TEST(BarEditItem, ClickElsewhereEndsWithoutAcceptingAndTheClickArrives) {
+  EditHost h;
+  h.Path->SetText(L"old");
+  auto* other = new TEdit(h.Form.get());
+  other->SetBounds(10, 150, 100, 20);
+  other->SetParent(h.Form.get());
+  Pump(20);
+  h.Edit({[&](HWND e) {
+    TypeText(e, L"new");
+    RECT r;
+    GetWindowRect(other->GetHandle(), &r);
+    PostMessageW(other->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  }});
+  EXPECT_EQ(h.Path->GetText(), L"old");
+  EXPECT_EQ(h.Accepts, 0);
+  // The press is still queued for its window.
+  MSG m;
+  EXPECT_TRUE(PeekMessageW(&m, other->GetHandle(), WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_NOREMOVE));
+  Pump(20);
+  // With extended acceptance the text is taken.
+  h.Path->ExtendedAccept = true;
+  h.Edit({[&](HWND e) {
+    TypeText(e, L"taken");
+    PostMessageW(other->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  }});
+  EXPECT_EQ(h.Path->GetText(), L"taken");
+  Pump(20);
+}
+
+TEST(BarEditItem, CharCaseAndVerticalViews) {
+  TBarEditItem it(nullptr);
+  it.SetCharCase(ecUpperCase);
+  it.SetText(L"hkey");
+  EXPECT_EQ(it.GetText(), L"HKEY");
+  it.SetCharCase(ecLowerCase);
+  EXPECT_EQ(it.GetText(), L"hkey");
+  Host h;
+  auto* t = h.AddToolbar(L"tbrSide", 0, 0);
+  auto* e = new TBarEditItem(h.Form.get());
+  t->Items()->Add(e);
+  h.Show();
+  TBarView* v = t->View();
+  v->Orientation = tbvoVertical;
+  EXPECT_NE(e->GetItemViewerClass(v), &TBarEditItemViewer::CreateViewer);
+  e->SetEditOptions(TBarEditItemOptions{tboUseEditWhenVertical});
+  EXPECT_EQ(e->GetItemViewerClass(v), &TBarEditItemViewer::CreateViewer);
+}
+
+TEST(BarEditItem, QuitMessageEndsTheEditAndStaysQueued) {
+  EditHost h;
+  h.Path->SetText(L"kept");
+  h.Edit({[](HWND e) {
+    TypeText(e, L"lost");
+    PostQuitMessage(3);
+  }});
+  EXPECT_EQ(h.Path->GetText(), L"kept");
+  MSG m;
+  ASSERT_TRUE(PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(m.wParam, 3u);
+}
+
+// ---- positions ------------------------------------------------------------------------
+const wchar_t* kPosKey = L"Software\\ZembrioTest\\toolbars\\Toolbars";
+
+String RegText(const String& Sub, const wchar_t* Value) {
+  String path = String(kPosKey) + L"\\" + Sub;
+  HKEY k;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return L"<no key>";
+  wchar_t buf[256] = {};
+  DWORD size = sizeof(buf) - 2, type = 0;
+  LONG r = RegQueryValueExW(k, Value, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
+  RegCloseKey(k);
+  if (r != ERROR_SUCCESS) return L"<none>";
+  return type == REG_SZ ? String(buf) : L"<type>";
+}
+
+void DeletePosKey() {
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\ZembrioTest\\toolbars");
+}
+
+TEST(BarPositions, WrittenToAndReadFromTheRegistry) {
+  DeletePosKey();
+  Host h;
+  auto* a = h.AddToolbar(L"tbrFile", 1, 0);
+  auto* b = h.AddToolbar(L"tbrEdit", 1, 104);
+  AddItem(a->Items(), L"New");
+  AddItem(b->Items(), L"Copy");
+  h.Show();
+  BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
+  EXPECT_EQ(RegText(L"tbrFile", L"Rev"), L"2000");
+  EXPECT_EQ(RegText(L"tbrFile", L"Visible"), L"1");
+  EXPECT_EQ(RegText(L"tbrFile", L"DockedTo"), L"tbdTop");
+  EXPECT_EQ(RegText(L"tbrFile", L"LastDock"), L"tbdTop");
+  EXPECT_EQ(RegText(L"tbrEdit", L"DockRow"), L"1");
+  EXPECT_EQ(RegText(L"tbrEdit", L"DockPos"), L"104");
+  EXPECT_EQ(RegText(L"tbrFile", L"FloatLeft"), L"0");
+  EXPECT_EQ(RegText(L"tbrFile", L"FloatTop"), L"0");
+  EXPECT_EQ(RegText(L"tbrFile", L"FloatRightX"), L"0");
+
+  // A second form of the same design picks the stored layout up.
+  b->SetVisible(false);
+  b->SetDockRow(3);
+  b->SetDockPos(40);
+  BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
+  EXPECT_EQ(RegText(L"tbrEdit", L"Visible"), L"0");
+  Host h2;
+  auto* a2 = h2.AddToolbar(L"tbrFile", 0, 0);
+  auto* b2 = h2.AddToolbar(L"tbrEdit", 0, 0);
+  h2.Show();
+  BarRegLoadPositions(h2.Form.get(), HKEY_CURRENT_USER, kPosKey);
+  EXPECT_FALSE(b2->GetVisible());
+  EXPECT_EQ(b2->GetDockRow(), 3);
+  EXPECT_EQ(b2->GetDockPos(), 40);
+  EXPECT_TRUE(a2->GetVisible());
+  EXPECT_EQ(a2->GetDockRow(), 1);
+  DeletePosKey();
+}
+
+TEST(BarPositions, RevisionAndDockNamesDecide) {
+  DeletePosKey();
+  Host h;
+  auto* t = h.AddToolbar(L"tbrView", 2, 10);
+  h.Show();
+  HKEY k;
+  String path = String(kPosKey) + L"\\tbrView";
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+            ERROR_SUCCESS);
+  auto set = [&](const wchar_t* n, const wchar_t* v) {
+    RegSetValueExW(k, n, 0, REG_SZ, reinterpret_cast<const BYTE*>(v), static_cast<DWORD>((wcslen(v) + 1) * 2));
+  };
+  set(L"Rev", L"1999");
+  set(L"Visible", L"0");
+  set(L"DockedTo", L"tbdtop");
+  set(L"DockRow", L"5");
+  set(L"DockPos", L"7");
+  BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
+  EXPECT_TRUE(t->GetVisible());  // another revision is ignored whole
+  EXPECT_EQ(t->GetDockRow(), 2);
+  set(L"Rev", L"2000");
+  BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
+  EXPECT_FALSE(t->GetVisible());
+  EXPECT_EQ(t->GetDockRow(), 5);  // "tbdtop" finds tbdTop
+  EXPECT_EQ(t->GetDockPos(), 7);
+  // A floating position keeps the designed place; "Visible" still counts.
+  set(L"DockedTo", L"+");
+  set(L"Visible", L"1");
+  set(L"DockRow", L"9");
+  BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
+  EXPECT_TRUE(t->GetVisible());
+  EXPECT_EQ(t->GetDockRow(), 5);
+  EXPECT_EQ(t->GetParent(), h.Dock);
+  // An unknown dock leaves the window where it is.
+  set(L"DockedTo", L"tbdNowhere");
+  BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
+  EXPECT_EQ(t->GetDockRow(), 5);
+  RegCloseKey(k);
+  DeletePosKey();
+}
+
+TEST(BarPositions, NameErrorsAndForbiddenDocks) {
+  Host h;
+  auto* t = h.AddToolbar(L"tbrNoDrag", 0, 0);
+  h.Show();
+  h.Dock->SetAllowDrag(false);
+  DeletePosKey();
+  BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
+  EXPECT_EQ(RegText(L"tbrNoDrag", L"DockedTo"), L"");
+  h.Dock->SetAllowDrag(true);
+  h.Dock->SetName(L"");
+  try {
+    BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), L"Cannot save dockable window's position because DockedTo's Name property not set");
+  }
+  (void)t;
+  DeletePosKey();
 }
 
 }  // namespace
