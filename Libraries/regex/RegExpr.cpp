@@ -80,16 +80,14 @@ void TRegex::SetModifier(int index, bool set) {
 }
 
 AnsiString TRegex::GetModifierStr() const {
-  AnsiString result = "-";
-  for (int i = 0; i < 6; ++i) {
-    char letter = kModifierLetters[i];
-    if (modifiers_ & (1 << i))
-      result.insert(result.begin(), letter);
-    else
-      result += letter;
-  }
-  if (!result.empty() && result.back() == '-') result.pop_back();
-  return result;
+  // Modifiers that are on stand before the hyphen, each put in front of the
+  // ones before it; those that are off follow it in order.
+  AnsiString on, off;
+  for (int i = 5; i >= 0; --i)
+    if (modifiers_ & (1 << i)) on += kModifierLetters[i];
+  for (int i = 0; i < 6; ++i)
+    if (!(modifiers_ & (1 << i))) off += kModifierLetters[i];
+  return off.empty() ? on : on + "-" + off;
 }
 
 void TRegex::SetModifierStr(const AnsiString& s) {
@@ -185,7 +183,7 @@ void TRegex::SetInputString(std::string_view input) {
   ClearRegisters();
 }
 
-void TRegex::ClearRegisters() { std::fill(std::begin(regs_), std::end(regs_), nullptr); }
+void TRegex::ClearRegisters() { std::memset(regs_, 0, sizeof regs_); }
 
 int TRegex::GetSubExprMatchCount() const {
   if (!hasInput_) return -1;
@@ -984,6 +982,12 @@ void TRegex::Analyse(int topFlags) {
   backPos_.assign(size_t(slots), nullptr);
 
   FirstChars(1);
+  firstCharCount_ = 0;
+  for (int c = 0; c < 256; ++c)
+    if (InSet(firstCharSet_, (unsigned char)c)) {
+      if (firstCharCount_ < 2) firstChars_[firstCharCount_] = (unsigned char)c;
+      ++firstCharCount_;
+    }
 
   int32_t first = 1;
   int32_t next = NextNode(first);

@@ -213,6 +213,8 @@ class TRegex : public TObject {
   // Program analysis.
   uint8_t firstCharSet_[32] = {};
   bool canMatchEmpty_ = false;
+  int firstCharCount_ = 0;              // members of the first-character set
+  unsigned char firstChars_[2] = {};    // the members, when there are at most 2
   unsigned char regStart_ = 0;
   bool anchored_ = false;
   int32_t regMust_ = 0;  // offset of the required literal's text, 0 = none

@@ -52,7 +52,9 @@ bool TRegex::IsProgrammOk() {
 }
 
 bool TRegex::Exec(std::string_view input) {
-  SetInputString(input);
+  // Same as SetInputString; ExecPrim clears the registers.
+  input_.assign(input.data(), input.size());
+  hasInput_ = true;
   return ExecPrim(1);
 }
 
@@ -69,7 +71,12 @@ bool TRegex::ExecPrim(int offset) {
   if (!IsProgrammOk()) return false;
   if (!hasInput_) Fail(1005);
   if (offset < 1) Fail(1006);
+  // Every failed attempt undoes all it changed, so the registers, the loop
+  // state and the BACK positions need resetting once per search only.
   ClearRegisters();
+  loopIdx_ = 0;
+  std::fill(backPos_.begin(), backPos_.end(), nullptr);
+  stack_.clear();
   if (size_t(offset) > input_.size() + 1) return false;
 
   inputStart_ = reinterpret_cast<const unsigned char*>(input_.data());
@@ -114,20 +121,24 @@ bool TRegex::ExecPrim(int offset) {
     }
   }
 
-  // Count the set's members: one or two characters are searched with memchr.
-  int members = 0;
-  unsigned char m[2] = {0, 0};
-  for (int c = 0; c < 256 && members <= 2; ++c)
-    if (InSet(firstCharSet_, (unsigned char)c)) {
-      if (members < 2) m[members] = (unsigned char)c;
-      ++members;
-    }
-  if (members == 1) {
+  // One or two possible first characters are searched with memchr.
+  if (firstCharCount_ == 1) {
     for (;;) {
-      s = FindByte(s, end, m[0]);
+      s = FindByte(s, end, firstChars_[0]);
       if (!s) return false;
       if (RegMatch(s)) return true;
       ++s;
+    }
+  }
+  if (firstCharCount_ == 2) {
+    const unsigned char* p1 = FindByte(s, end, firstChars_[0]);
+    const unsigned char* p2 = FindByte(s, end, firstChars_[1]);
+    for (;;) {
+      if (!p1 && !p2) return false;
+      s = !p1 ? p2 : !p2 ? p1 : std::min(p1, p2);
+      if (RegMatch(s)) return true;
+      if (s == p1) p1 = FindByte(s + 1, end, firstChars_[0]);
+      if (s == p2) p2 = FindByte(s + 1, end, firstChars_[1]);
     }
   }
   for (; s < end; ++s) {
@@ -186,11 +197,6 @@ bool TRegex::RegMatch(const unsigned char* at) {
   const int32_t progSize = int32_t(program_.size());
   const unsigned char* const start = inputStart_;
   const unsigned char* const end = inputEnd_;
-  const int groups = std::min(npar_, NSUBEXP);
-  std::fill(regs_, regs_ + 2 * groups, nullptr);
-  std::fill(backPos_.begin(), backPos_.end(), nullptr);
-  stack_.clear();
-  loopIdx_ = 0;
 
   const unsigned char* pos = at;
   int32_t node = 1;
@@ -490,6 +496,7 @@ bool TRegex::RegMatch(const unsigned char* at) {
     // ---- backtrack to the latest choice point ----
     for (;;) {
       if (stack_.empty()) {
+        // Everything is undone: the registers are clear again.
         steps_ = steps;
         return false;
       }
