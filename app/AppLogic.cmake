@@ -34,9 +34,9 @@ if(WIN32)
     ${_app_dir}/IORegistry.cpp
     ${_app_dir}/SearchThread.cpp
     ${_app_dir}/CommonLogic.cpp)
-  target_link_libraries(zembrio_app PUBLIC zembrio_app_core advapi32)
+  target_link_libraries(zembrio_app PUBLIC zembrio_app_core classlib_system advapi32)
 
-  zembrio_add_tests(app logic
+  zembrio_add_tests(app logic GUI
     SOURCES
       ${_app_dir}/tests/RegTestKey.cpp
       ${_app_dir}/tests/ValueRegistryTest.cpp

@@ -5,71 +5,12 @@
 
 const wchar_t* const SearchExceptionText = L"An exception occurred in the search thread.";
 
-// ---------------------------------------------------------------------------
-
-namespace {
-
-struct TSyncCall {
-  const std::function<void()>* fn;
-  bool done = false;
-};
-
-std::mutex gSyncMutex;
-std::condition_variable gSyncArrived;
-std::condition_variable gSyncDone;
-std::deque<TSyncCall*> gSyncQueue;
-std::atomic<DWORD> gMainThreadId{0};
-
-}  // namespace
-
-TEvent<void()> TAppSync::WakeMainThread;
-
-void TAppSync::SetMainThread() { gMainThreadId = GetCurrentThreadId(); }
-
-bool TAppSync::InMainThread() { return gMainThreadId == GetCurrentThreadId(); }
-
-void TAppSync::Synchronize(const std::function<void()>& f) {
-  if (InMainThread()) {
-    CallProtected(f);
-    return;
-  }
-  TSyncCall call{&f};
-  std::unique_lock<std::mutex> lock(gSyncMutex);
-  gSyncQueue.push_back(&call);
-  gSyncArrived.notify_all();
-  lock.unlock();
-  if (WakeMainThread) CallProtected([] { WakeMainThread(); });
-  lock.lock();
-  gSyncDone.wait(lock, [&] { return call.done; });
-}
-
-bool TAppSync::CheckSynchronize(unsigned TimeoutMs) {
-  if (gMainThreadId == 0) SetMainThread();
-  std::unique_lock<std::mutex> lock(gSyncMutex);
-  if (gSyncQueue.empty() && TimeoutMs > 0)
-    gSyncArrived.wait_for(lock, std::chrono::milliseconds(TimeoutMs), [] { return !gSyncQueue.empty(); });
-  bool ran = false;
-  while (!gSyncQueue.empty()) {
-    TSyncCall* call = gSyncQueue.front();
-    gSyncQueue.pop_front();
-    lock.unlock();
-    CallProtected(*call->fn);
-    lock.lock();
-    call->done = true;
-    gSyncDone.notify_all();
-    ran = true;
-  }
-  return ran;
-}
-
-// ---------------------------------------------------------------------------
-
 std::atomic<int> TthrdRegSearch::ProgressCounter{0};
 
 TthrdRegSearch::TthrdRegSearch(const TSearchInput& Input, const TSearchEvents& Events)
-    : input_(Input), events_(Events) {
-  if (gMainThreadId == 0) TAppSync::SetMainThread();
-  thread_ = std::thread([this] { Execute(); });
+    : TThread(true), input_(Input), events_(Events) {
+  SetPriority(tpLower);
+  Start();
 }
 
 TthrdRegSearch::~TthrdRegSearch() {
@@ -77,51 +18,44 @@ TthrdRegSearch::~TthrdRegSearch() {
   WaitFor();
 }
 
-void TthrdRegSearch::WaitFor() {
-  if (!thread_.joinable()) return;
-  if (TAppSync::InMainThread()) {
-    while (!finished_) TAppSync::CheckSynchronize(10);
-  }
-  thread_.join();
-}
-
 void TthrdRegSearch::Execute() {
-  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+  std::unique_ptr<Exception> failure;
   try {
     Search();
   } catch (const Exception& e) {
-    TAppSync::Synchronize([&] {
-      if (events_.OnException) events_.OnException(e, SearchExceptionText);
-    });
+    failure.reset(e.Clone());
   } catch (const std::exception& e) {
-    const Exception ex(String(Utf8ToWide(e.what())));
-    TAppSync::Synchronize([&] {
-      if (events_.OnException) events_.OnException(ex, SearchExceptionText);
-    });
+    failure = std::make_unique<Exception>(Utf8ToWide(e.what()));
   } catch (...) {
-    const Exception ex(String(L"Unknown exception"));
-    TAppSync::Synchronize([&] {
-      if (events_.OnException) events_.OnException(ex, SearchExceptionText);
-    });
+    failure = std::make_unique<Exception>(String(L"Unknown exception"));
   }
-  TAppSync::Synchronize([&] {
+  if (failure) {
+    try {
+      Sync([&] {
+        if (events_.OnException) events_.OnException(*failure, SearchExceptionText);
+      });
+    } catch (...) {
+      // The report failed on the window thread; the search still ends below.
+    }
+  }
+  // Every search ends with this report, however it ended.
+  Sync([&] {
     if (events_.OnFinished) events_.OnFinished();
   });
-  finished_ = true;
 }
 
 void TthrdRegSearch::Search() {
   matcher_ = std::make_unique<TSearchMatcher>(input_);
   String error;
   if (!matcher_->Prepare(error)) {
-    TAppSync::Synchronize([&] {
+    Sync([&] {
       if (events_.OnRegexError) events_.OnRegexError(error);
     });
     return;  // nothing to search with
   }
   if (!input_.Subtree) {
     for (const auto& e : RootKeyTable) {
-      if (terminated_) break;
+      if (Terminated()) break;
       TRegKey key;
       root_ = e.Root;
       // A root key that this system doesn't have is left out.
@@ -131,7 +65,7 @@ void TthrdRegSearch::Search() {
     TRegKey key;
     root_ = input_.RootKey;
     const String start = ApiKeyPath(input_.StartPath);
-    if (!terminated_ && key.OpenReadOnly(root_, start)) SearchKey(key, start);
+    if (!Terminated() && key.OpenReadOnly(root_, start)) SearchKey(key, start);
   }
 }
 
@@ -142,7 +76,7 @@ void TthrdRegSearch::Report(uint8_t Kind, const String& Path, const String& Valu
   hit.Path = Path;
   hit.ValueName = ValueName;
   hit.Data = Data;
-  TAppSync::Synchronize([&] {
+  Sync([&] {
     if (events_.OnResult) events_.OnResult(hit);
   });
 }
@@ -154,7 +88,7 @@ void TthrdRegSearch::SearchKey(TRegKey& Key, const String& Path) {
     if (ProgressCounter.fetch_add(1) > 100) {
       ProgressCounter = 0;
       const String text = Path.empty() ? String() : Path + L"\\";
-      TAppSync::Synchronize([&] {
+      Sync([&] {
         if (events_.OnProgress) events_.OnProgress(text);
       });
     }
@@ -195,7 +129,7 @@ void TthrdRegSearch::SearchKey(TRegKey& Key, const String& Path) {
       }
     }
     for (const auto& v : vals) {
-      if (terminated_) return;
+      if (Terminated()) return;
       if (input_.ValueNames && matcher_->Matches(v.name)) Report(hkValueName, hitPath, v.name, String());
       if (input_.StringData && (v.type == REG_SZ || v.type == REG_EXPAND_SZ)) {
         const String text = RegBytesToString(v.data);
@@ -211,7 +145,7 @@ void TthrdRegSearch::SearchKey(TRegKey& Key, const String& Path) {
     return;  // can't be listed: left out like a key that can't be opened
   }
   for (const auto& s : subs) {
-    if (terminated_) return;
+    if (Terminated()) return;
     if (s.empty()) continue;
     TRegKey sub;
     if (sub.OpenSub(Key, s, KEY_READ)) SearchKey(sub, JoinKeyPath(Path, s));

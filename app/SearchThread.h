@@ -5,37 +5,13 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <functional>
-#include <mutex>
-#include <thread>
+#include <memory>
 
 #include "app/SearchMatch.h"
 #include "classlib/Events.h"
+#include "classlib/Thread.h"
 
 class TRegKey;
-
-// Calls made by worker threads that run on the window thread. The window
-// thread runs them in CheckSynchronize (its message loop calls it when
-// WakeMainThread tells it that a call waits).
-class TAppSync {
- public:
-  // From a worker: runs f on the window thread and returns when it has
-  // run. Exceptions of f are caught there and handed to the application's
-  // exception handler.
-  static void Synchronize(const std::function<void()>& f);
-  // On the window thread: runs the waiting calls; waits up to TimeoutMs for
-  // one to arrive when none waits. Returns true when any ran.
-  static bool CheckSynchronize(unsigned TimeoutMs = 0);
-  // Called (on the worker) each time a call is queued; the application
-  // binds it to wake its message loop.
-  static TEvent<void()> WakeMainThread;
-  // The window thread's id (the thread that runs the calls); set by the
-  // first CheckSynchronize or explicitly.
-  static void SetMainThread();
-  static bool InMainThread();
-};
 
 struct TSearchEvents {
   TEvent<void(const TSearchHit&)> OnResult;
@@ -45,41 +21,41 @@ struct TSearchEvents {
   TEvent<void()> OnFinished;
 };
 
-class TthrdRegSearch {
+class TthrdRegSearch : public TThread {
  public:
   // Copies the find options and starts the run at a priority one step
-  // below normal.
+  // below normal. The events run on the window thread, each while the
+  // search waits for it.
   TthrdRegSearch(const TSearchInput& Input, const TSearchEvents& Events);
-  // Stops the run if needed and waits for it.
-  ~TthrdRegSearch();
-  TthrdRegSearch(const TthrdRegSearch&) = delete;
-  TthrdRegSearch& operator=(const TthrdRegSearch&) = delete;
+  // Stops the run if needed and waits for it (running its waiting reports
+  // meanwhile when called on the window thread).
+  ~TthrdRegSearch() override;
 
-  void Terminate() { terminated_ = true; }
-  bool Terminated() const { return terminated_; }
-  // True once the run has made its finish report.
-  bool Finished() const { return finished_; }
-  // Waits for the end of the run. On the window thread it keeps running
-  // the thread's synchronised calls meanwhile, so it can't deadlock.
-  void WaitFor();
+  bool Terminated() const { return GetTerminated(); }
+  // True once the run has made its finish report and ended.
+  bool Finished() const { return GetFinished(); }
 
   // Keys visited, shared by all searches: progress is reported on every
   // 102nd key.
   static std::atomic<int> ProgressCounter;
 
+ protected:
+  void Execute() override;
+
  private:
-  void Execute();
   void Search();
   void SearchKey(TRegKey& Key, const String& Path);
   void Report(uint8_t Kind, const String& Path, const String& ValueName, const String& Data);
+  // Runs f on the window thread and waits for it.
+  template <class F>
+  void Sync(F f) {
+    Synchronize(TThreadMethod(std::function<void()>(std::move(f))));
+  }
 
   TSearchInput input_;
   TSearchEvents events_;
   TRegRoot root_ = RegRoot::None;
   std::unique_ptr<TSearchMatcher> matcher_;
-  std::atomic<bool> terminated_{false};
-  std::atomic<bool> finished_{false};
-  std::thread thread_;
 };
 
 extern const wchar_t* const SearchExceptionText;  // "An exception occurred in the search thread."

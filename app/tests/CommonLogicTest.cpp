@@ -37,7 +37,9 @@ class CommonLogicT : public RegTest {
     RegTest::TearDown();
   }
   void WaitSearch() {
-    while (logic->IsSearching()) TAppSync::CheckSynchronize(10);
+    while (logic->IsSearching()) {
+      if (!CheckSynchronize()) Sleep(1);
+    }
   }
   String File(const wchar_t* n) { return (dir / n).wstring(); }
 

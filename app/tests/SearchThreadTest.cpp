@@ -35,7 +35,7 @@ class SearchThreadT : public RegTest {
     TSearchEvents ev;
     TthrdRegSearch* self = nullptr;
     ev.OnResult = [&](const TSearchHit& h) {
-      EXPECT_TRUE(TAppSync::InMainThread());
+      EXPECT_EQ(GetCurrentThreadId(), MainThreadID);
       hits.push_back(h);
       if (onHit) onHit(*self);
     };
