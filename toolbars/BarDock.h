@@ -69,6 +69,9 @@ void BarIniLoadPositions(TComponent* OwnerComponent, TCustomIniFile* Ini,
                          const String& SectionNamePrefix);
 void BarRegSavePositions(TComponent* OwnerComponent, HKEY RootKey, const String& BaseRegistryKey);
 void BarRegLoadPositions(TComponent* OwnerComponent, HKEY RootKey, const String& BaseRegistryKey);
+// Test seam: when set and answering true for a key path, opening that key
+// for saving fails as a registry without write access would.
+extern bool (*BarRegistryFailureSeam)(const String& KeyPath);
 
 // ---- the dockable window ------------------------------------------------------
 class TBarCustomDockableWindow : public TCustomControl {

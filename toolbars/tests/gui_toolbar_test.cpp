@@ -847,3 +847,201 @@ TEST(BarPositions, NameErrorsAndForbiddenDocks) {
 }
 
 }  // namespace
+
+// ---- hooks, animation, painting, input ----------------------------------------------------
+#include "toolbars/BarAnimation.h"
+#include "toolbars/BarHooks.h"
+
+namespace {
+
+int g_hookA = 0, g_hookB = 0;
+void HookA(THookProcCode, HWND, WPARAM, LPARAM) { ++g_hookA; }
+void HookB(THookProcCode, HWND, WPARAM, LPARAM) { ++g_hookB; }
+void HookRemovesAll(THookProcCode, HWND, WPARAM, LPARAM) {
+  ++g_hookA;
+  UninstallHookProc(HookRemovesAll);
+  UninstallHookProc(HookB);
+}
+void HookThrows(THookProcCode, HWND, WPARAM, LPARAM) { throw Exception(String(L"client failure")); }
+
+TEST(BarThreadHooks, SharedSystemHooksFollowTheirRegistrations) {
+  InstallHookProc(HookA, THookProcCodes{hpGetMessage}, false);
+  InstallHookProc(HookB, THookProcCodes{hpPreDestroy}, false);
+  bool cwp = BarHookInstalled(0);  // the dockable windows of earlier tests may hold it
+  EXPECT_TRUE(BarHookInstalled(1));
+  EXPECT_TRUE(BarHookInstalled(2));
+  UninstallHookProc(HookA);
+  EXPECT_FALSE(BarHookInstalled(2));
+  EXPECT_TRUE(BarHookInstalled(1));
+  EXPECT_EQ(BarHookInstalled(0), cwp);
+  // Registered twice: two removals.
+  InstallHookProc(HookA, THookProcCodes{hpGetMessage}, false);
+  InstallHookProc(HookA, THookProcCodes{hpGetMessage}, false);
+  UninstallHookProc(HookA);
+  g_hookA = 0;
+  PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+  MSG m;
+  GetMessageW(&m, nullptr, 0, 0);
+  EXPECT_GT(g_hookA, 0);
+  UninstallHookProc(HookA);
+  g_hookA = 0;
+  PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+  GetMessageW(&m, nullptr, 0, 0);
+  EXPECT_EQ(g_hookA, 0);
+  EXPECT_FALSE(BarHookInstalled(2));
+  // Destroying a window reaches the pre-destroy client.
+  g_hookB = 0;
+  HWND w = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  DestroyWindow(w);
+  EXPECT_EQ(g_hookB, 1);
+  UninstallHookProc(HookB);
+}
+
+TEST(BarThreadHooks, ClientsRemovingThemselvesOrFailingDuringDispatch) {
+  g_hookA = g_hookB = 0;
+  InstallHookProc(HookThrows, THookProcCodes{hpGetMessage}, false);
+  InstallHookProc(HookRemovesAll, THookProcCodes{hpGetMessage}, false);
+  InstallHookProc(HookB, THookProcCodes{hpGetMessage}, false);
+  PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+  MSG m;
+  EXPECT_NO_THROW(GetMessageW(&m, nullptr, 0, 0));
+  EXPECT_EQ(g_hookA, 1);
+  EXPECT_EQ(g_hookB, 0);  // removed before its turn came
+  UninstallHookProc(HookThrows);
+  EXPECT_FALSE(BarHookInstalled(2));
+}
+
+struct AnimWindow {
+  HWND Wnd;
+  static int& Ended() {
+    static int n = 0;
+    return n;
+  }
+  static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WMVmoxStepAnimation) {
+      BarStepAnimation(wp, lp);
+      return 0;
+    }
+    if (m == WMVmoxAnimationEnded) {
+      ++Ended();
+      return 0;
+    }
+    return DefWindowProcW(w, m, wp, lp);
+  }
+  AnimWindow() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"BarAnimTest";
+    RegisterClassW(&wc);
+    Wnd = CreateWindowExW(WS_EX_TOOLWINDOW, L"BarAnimTest", L"", WS_POPUP | WS_BORDER, 600, 300, 120, 160,
+                          nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  }
+  ~AnimWindow() { DestroyWindow(Wnd); }
+};
+
+TEST(BarAnimation, SlideEndsWithTheWholeWindowShown) {
+  AnimWindow w;
+  AnimWindow::Ended() = 0;
+  BarStartAnimation(w.Wnd, 150, false, tbadDown);
+  EXPECT_TRUE(IsWindowVisible(w.Wnd));
+  EXPECT_TRUE(PumpUntil([] { return !BarAnimationRunning(); }, 3000));
+  EXPECT_TRUE(PumpUntil([] { return AnimWindow::Ended() == 1; }, 1000));
+  HRGN r = CreateRectRgn(0, 0, 0, 0);
+  EXPECT_EQ(GetWindowRgn(w.Wnd, r), ERROR);  // the region is gone again
+  DeleteObject(r);
+}
+
+TEST(BarAnimation, StartingAnotherEndsTheFirstAndFadeWithoutLayeringSlides) {
+  AnimWindow a, b;
+  AnimWindow::Ended() = 0;
+  BarAnimationDisableLayered(true);
+  BarStartAnimation(a.Wnd, 2000, true, tbadRight);
+  EXPECT_EQ(GetWindowLongPtrW(a.Wnd, GWL_EXSTYLE) & WS_EX_LAYERED, 0);  // a slide instead
+  BarStartAnimation(b.Wnd, 2000, false, tbadLeft);
+  // The first one ended at once and shows whole.
+  EXPECT_TRUE(PumpUntil([] { return AnimWindow::Ended() >= 1; }, 1000));
+  HRGN r = CreateRectRgn(0, 0, 0, 0);
+  EXPECT_EQ(GetWindowRgn(a.Wnd, r), ERROR);
+  DeleteObject(r);
+  BarEndAnimation(0);
+  EXPECT_FALSE(BarAnimationRunning());
+  // Late step messages of an ended animation are ignored.
+  SendMessageW(b.Wnd, WMVmoxStepAnimation, 0, 12345);
+  BarAnimationDisableLayered(false);
+  Pump(30);
+}
+
+COLORREF PrintedPixel(TWinControl* C, int X, int Y, LPARAM Flags = PRF_NONCLIENT | PRF_CLIENT | PRF_ERASEBKGND) {
+  RECT wr;
+  GetWindowRect(C->GetHandle(), &wr);
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, wr.right - wr.left, wr.bottom - wr.top);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  PatBlt(mem, 0, 0, wr.right - wr.left, wr.bottom - wr.top, WHITENESS);
+  SendMessageW(C->GetHandle(), WM_PRINT, reinterpret_cast<WPARAM>(mem), Flags);
+  COLORREF c = GetPixel(mem, X, Y);
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return c;
+}
+
+TEST(BarPainting, FrameHandleAndCheckedButtonPixels) {
+  Host h;
+  auto* t = h.AddToolbar(L"tbrPaint", 0, 0);
+  auto* b = AddItem(t->Items(), L"Bold");
+  h.Show();
+  COLORREF hi = GetSysColor(COLOR_BTNHIGHLIGHT), sh = GetSysColor(COLOR_BTNSHADOW);
+  // Raised inner border: light top-left, dark bottom-right.
+  EXPECT_EQ(PrintedPixel(t, 0, 0), hi);
+  EXPECT_EQ(PrintedPixel(t, t->GetWidth() - 1, t->GetHeight() - 1), sh);
+  // The single drag-handle bar starts at x = 3 and runs from y = 2.
+  EXPECT_EQ(PrintedPixel(t, 3, 5), hi);
+  EXPECT_EQ(PrintedPixel(t, 5, 5), sh);
+  // A checked button is sunk: dark top-left corner of its rectangle.
+  b->SetChecked(true);
+  Pump(20);
+  TBarItemViewer* v = t->View()->Find(b);
+  int x = t->CalcNCSizes().x - 2 + v->BoundsRect.left;
+  int y = 2 + v->BoundsRect.top;
+  EXPECT_EQ(PrintedPixel(t, x, y), sh);
+  EXPECT_EQ(PrintedPixel(t, x + (v->BoundsRect.right - v->BoundsRect.left) - 1, y + 5), hi);
+}
+
+TEST(BarInput, RealMouseClickOnAButtonRunsIt) {
+  Host h;
+  auto* t = h.AddToolbar(L"tbrClick", 0, 0);
+  int clicks = 0;
+  auto* b = AddItem(t->Items(), L"Press", &clicks);
+  h.Show();
+  SetForegroundWindow(h.Form->GetHandle());
+  Pump(30);
+  TBarItemViewer* v = t->View()->Find(b);
+  POINT p{(v->BoundsRect.left + v->BoundsRect.right) / 2, (v->BoundsRect.top + v->BoundsRect.bottom) / 2};
+  ClientToScreen(t->GetHandle(), &p);
+  SetCursorPos(p.x, p.y);
+  Pump(30);
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  ASSERT_EQ(SendInput(2, in, sizeof(INPUT)), 2u);
+  EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }, 3000));
+  Pump(30);
+  EXPECT_EQ(clicks, 1);
+}
+
+TEST(BarPositions, RegistryFailureWhileSavingDoesNotStopTheCaller) {
+  Host h;
+  h.AddToolbar(L"tbrSaved", 0, 0);
+  h.Show();
+  BarRegistryFailureSeam = [](const String&) { return true; };
+  EXPECT_NO_THROW(BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey));
+  BarRegistryFailureSeam = nullptr;
+  DeletePosKey();
+}
+
+}  // namespace
