@@ -529,29 +529,17 @@ void TCustomEdit::SetSelText(const String& s) {
   SendMessageW(handle_, EM_REPLACESEL, 0, LPARAM(s.c_str()));
 }
 
-void TCustomEdit::SelectAll() {
-  if (handle_) SendMessageW(handle_, EM_SETSEL, 0, -1);
-}
+void TCustomEdit::SelectAll() { SendMessageW(GetHandle(), EM_SETSEL, 0, -1); }
 
-void TCustomEdit::ClearSelection() {
-  if (handle_) SendMessageW(handle_, WM_CLEAR, 0, 0);
-}
+void TCustomEdit::ClearSelection() { SendMessageW(GetHandle(), WM_CLEAR, 0, 0); }
 
-void TCustomEdit::CopyToClipboard() {
-  if (handle_) SendMessageW(handle_, WM_COPY, 0, 0);
-}
+void TCustomEdit::CopyToClipboard() { SendMessageW(GetHandle(), WM_COPY, 0, 0); }
 
-void TCustomEdit::CutToClipboard() {
-  if (handle_) SendMessageW(handle_, WM_CUT, 0, 0);
-}
+void TCustomEdit::CutToClipboard() { SendMessageW(GetHandle(), WM_CUT, 0, 0); }
 
-void TCustomEdit::PasteFromClipboard() {
-  if (handle_) SendMessageW(handle_, WM_PASTE, 0, 0);
-}
+void TCustomEdit::PasteFromClipboard() { SendMessageW(GetHandle(), WM_PASTE, 0, 0); }
 
-void TCustomEdit::Undo() {
-  if (handle_) SendMessageW(handle_, WM_UNDO, 0, 0);
-}
+void TCustomEdit::Undo() { SendMessageW(GetHandle(), WM_UNDO, 0, 0); }
 
 bool TCustomEdit::CanUndo() { return handle_ && SendMessageW(handle_, EM_CANUNDO, 0, 0) != 0; }
 

@@ -1,0 +1,803 @@
+// Common controls, drawing, image lists, clipboard, dialogs and timers on
+// real windows.
+#include "classlib/Clipbrd.h"
+#include "classlib/ComCtrls.h"
+#include "classlib/Dialogs.h"
+#include "classlib/ExtCtrls.h"
+#include "classlib/Thread.h"
+#include "classlib/tests/gui_support.h"
+
+using namespace guitest;
+
+namespace {
+
+std::unique_ptr<TForm> HostForm(int w = 500, int h = 400) {
+  std::unique_ptr<TForm> f(new TForm(Application));
+  f->SetBorderStyle(bsNone);
+  f->SetBounds(20, 20, w, h);
+  return f;
+}
+
+struct Record : TObject {
+  explicit Record(int v, int* freed) : value(v), freed(freed) {}
+  ~Record() override { ++*freed; }
+  int value;
+  int* freed;
+};
+
+TListView* ReportList(TForm* f) {
+  auto* lv = new TListView(f);
+  lv->SetParent(f);
+  lv->SetAlign(alClient);
+  lv->SetViewStyle(vsReport);
+  lv->SetMultiSelect(true);
+  lv->SetHideSelection(false);
+  auto* c1 = lv->Columns()->Add();
+  c1->SetCaption(L"Name");
+  c1->SetWidth(150);
+  auto* c2 = lv->Columns()->Add();
+  c2->SetCaption(L"Value");
+  c2->SetWidth(200);
+  c2->SetAlignment(taRightJustify);
+  return lv;
+}
+
+// Reads a cell as the control shows it.
+String CellText(TListView* lv, int item, int sub) {
+  wchar_t buf[256] = {};
+  LVITEMW it{};
+  it.iSubItem = sub;
+  it.pszText = buf;
+  it.cchTextMax = 256;
+  SendMessageW(lv->GetHandle(), LVM_GETITEMTEXTW, WPARAM(item), LPARAM(&it));
+  return buf;
+}
+
+}  // namespace
+
+// --- list view --------------------------------------------------------------
+
+TEST(GuiListView, ItemsSubItemsAndDataRoundTrip) {
+  auto f = HostForm();
+  TListView* lv = ReportList(f.get());
+  int freed = 0;
+  for (int i = 0; i < 5; ++i) {
+    TListItem* it = lv->Items()->Add();
+    it->SetCaption(L"item" + std::to_wstring(i));
+    it->SubItems()->Add(L"v\u00e4lue " + std::to_wstring(i * 10));
+    it->SetData(new Record(i, &freed));
+  }
+  lv->OnDeletion = [](TObject*, TListItem* item) { delete static_cast<Record*>(item->GetData()); };
+  f->Show();
+  ASSERT_EQ(5, int(SendMessageW(lv->GetHandle(), LVM_GETITEMCOUNT, 0, 0)));
+  EXPECT_EQ(L"item3", CellText(lv, 3, 0));
+  EXPECT_EQ(L"v\u00e4lue 30", CellText(lv, 3, 1));
+  EXPECT_EQ(3, static_cast<Record*>(lv->Items()->GetItem(3)->GetData())->value);
+  // Changing a sub-item shows at once.
+  lv->Items()->GetItem(1)->SubItems()->Put(0, L"changed");
+  EXPECT_EQ(L"changed", CellText(lv, 1, 1));
+  // A missing sub-item is an empty cell.
+  lv->Items()->GetItem(2)->SubItems()->Clear();
+  EXPECT_EQ(L"", CellText(lv, 2, 1));
+
+  lv->Items()->Delete(0);
+  EXPECT_EQ(1, freed);
+  EXPECT_EQ(L"item1", CellText(lv, 0, 0));
+  lv->Items()->GetItem(0)->Delete();
+  EXPECT_EQ(2, freed);
+  lv->Items()->Clear();
+  EXPECT_EQ(5, freed);
+  EXPECT_EQ(0, int(SendMessageW(lv->GetHandle(), LVM_GETITEMCOUNT, 0, 0)));
+
+  // Items still in the list when the control goes are passed to OnDeletion too.
+  lv->Items()->Add()->SetData(new Record(9, &freed));
+  f.reset();
+  EXPECT_EQ(6, freed);
+}
+
+TEST(GuiListView, SelectionFocusAndMultiSelect) {
+  auto f = HostForm();
+  TListView* lv = ReportList(f.get());
+  for (auto s : {L"a", L"b", L"c", L"d"}) lv->Items()->Add()->SetCaption(s);
+  // Selection made before the window exists carries over.
+  lv->Items()->GetItem(1)->SetSelected(true);
+  lv->Items()->GetItem(3)->SetSelected(true);
+  lv->Items()->GetItem(3)->SetFocused(true);
+  std::vector<std::pair<String, bool>> events;
+  lv->OnSelectItem = [&](TObject*, TListItem* it, bool sel) { events.push_back({it->GetCaption(), sel}); };
+  f->Show();
+  EXPECT_EQ(2, lv->GetSelCount());
+  EXPECT_EQ(lv->Items()->GetItem(1), lv->GetSelected());
+  EXPECT_EQ(lv->Items()->GetItem(3), lv->GetItemFocused());
+  EXPECT_EQ(lv->Items()->GetItem(3), lv->GetNextItem(lv->GetSelected(), sdAll, TItemStates{isSelected}));
+  EXPECT_EQ(nullptr, lv->GetNextItem(lv->Items()->GetItem(3), sdAll, TItemStates{isSelected}));
+
+  lv->Items()->GetItem(0)->SetSelected(true);
+  EXPECT_EQ(3, lv->GetSelCount());
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(L"a", events.back().first);
+  EXPECT_TRUE(events.back().second);
+  lv->SetSelected(nullptr);
+  EXPECT_EQ(0, lv->GetSelCount());
+
+  // Re-created (multi-select off and on again), items and states survive.
+  lv->Items()->GetItem(2)->SetSelected(true);
+  lv->SetMultiSelect(false);
+  EXPECT_EQ(4, lv->Items()->GetCount());
+  EXPECT_EQ(lv->Items()->GetItem(2), lv->GetSelected());
+  lv->Items()->GetItem(0)->SetSelected(true);
+  EXPECT_EQ(1, lv->GetSelCount());  // single selection now
+  EXPECT_EQ(L"d", CellText(lv, 3, 0));
+}
+
+TEST(GuiListView, InPlaceEditRespectsReadOnlyAndHandlers) {
+  auto f = HostForm();
+  TListView* lv = ReportList(f.get());
+  lv->Items()->Add()->SetCaption(L"old");
+  lv->Items()->Add()->SetCaption(L"locked");
+  std::vector<String> editing;
+  lv->OnEditing = [&](TObject*, TListItem* it, bool& allow) {
+    editing.push_back(it->GetCaption());
+    if (it->GetCaption() == L"locked") allow = false;
+  };
+  lv->OnEdited = [&](TObject*, TListItem*, String& s) { s = L"[" + s + L"]"; };
+  f->Show();
+  lv->SetFocus();
+  Pump(50);
+  TListItem* it = lv->Items()->GetItem(0);
+  ASSERT_TRUE(it->EditCaption());
+  HWND edit = HWND(SendMessageW(lv->GetHandle(), LVM_GETEDITCONTROL, 0, 0));
+  ASSERT_TRUE(edit);
+  SetWindowTextW(edit, L"n\u00eaw");
+  // Enter ends the edit and accepts it.
+  SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+  Pump(50);
+  EXPECT_EQ(L"[n\u00eaw]", it->GetCaption());
+  EXPECT_EQ(L"[n\u00eaw]", CellText(lv, 0, 0));
+
+  EXPECT_FALSE(lv->Items()->GetItem(1)->EditCaption());
+  lv->SetReadOnly(true);
+  EXPECT_FALSE(lv->Items()->GetItem(0)->EditCaption());
+  std::vector<String> want{L"old", L"locked"};
+  EXPECT_EQ(want, editing);
+}
+
+TEST(GuiListView, SortingThroughCompareHooks) {
+  auto f = HostForm();
+  TListView* lv = ReportList(f.get());
+  for (auto s : {L"item9", L"item10", L"Beta", L"alpha"}) {
+    TListItem* it = lv->Items()->Add();
+    it->SetCaption(s);
+    it->SubItems()->Add(String(L"#") + s);
+  }
+  f->Show();
+  lv->AlphaSort();
+  // Locale order: case folds together, digits compare as text.
+  std::vector<String> got;
+  for (int i = 0; i < 4; ++i) got.push_back(CellText(lv, i, 0));
+  std::vector<String> want{L"alpha", L"Beta", L"item10", L"item9"};
+  EXPECT_EQ(want, got);
+  EXPECT_EQ(L"#alpha", CellText(lv, 0, 1));
+  EXPECT_EQ(L"item10", lv->Items()->GetItem(2)->GetCaption());
+
+  // OnCompare replaces the order (here: reverse).
+  lv->OnCompare = [](TObject*, TListItem* a, TListItem* b, int, int& r) {
+    r = -lstrcmpW(a->GetCaption().c_str(), b->GetCaption().c_str());
+  };
+  lv->AlphaSort();
+  EXPECT_EQ(L"item9", CellText(lv, 0, 0));
+  EXPECT_EQ(L"item9", lv->Items()->GetItem(0)->GetCaption());
+
+  // CustomSort hands the items and the caller's parameter to the callback.
+  static LPARAM seenParam;
+  auto bySub = [](LPARAM a, LPARAM b, LPARAM p) CALLBACK -> int {
+    seenParam = p;
+    return lstrcmpW(reinterpret_cast<TListItem*>(a)->SubItems()->Get(0).c_str(),
+                    reinterpret_cast<TListItem*>(b)->SubItems()->Get(0).c_str());
+  };
+  EXPECT_TRUE(lv->CustomSort(bySub, 42));
+  EXPECT_EQ(42, seenParam);
+  EXPECT_EQ(L"alpha", CellText(lv, 0, 0));
+
+  // A failing comparison leaves the list whole and reports the error.
+  lv->OnCompare = [](TObject*, TListItem*, TListItem*, int, int&) { throw EConvertError(L"bad compare"); };
+  EXPECT_THROW(lv->AlphaSort(), EConvertError);
+  EXPECT_EQ(4, lv->Items()->GetCount());
+  EXPECT_EQ(4, int(SendMessageW(lv->GetHandle(), LVM_GETITEMCOUNT, 0, 0)));
+}
+
+TEST(GuiListView, ColumnClickAndColumnWidths) {
+  auto f = HostForm();
+  TListView* lv = ReportList(f.get());
+  std::vector<int> clicked;
+  lv->OnColumnClick = [&](TObject*, TListColumn* c) { clicked.push_back(c->GetIndex()); };
+  f->Show();
+  NMLISTVIEW nm{};
+  nm.hdr.hwndFrom = lv->GetHandle();
+  nm.hdr.code = LVN_COLUMNCLICK;
+  nm.iItem = -1;
+  nm.iSubItem = 1;
+  SendMessageW(f->GetHandle(), WM_NOTIFY, 0, LPARAM(&nm));
+  ASSERT_EQ(1u, clicked.size());
+  EXPECT_EQ(1, clicked[0]);
+  EXPECT_EQ(150, lv->Columns()->GetItem(0)->GetWidth());
+  lv->Columns()->GetItem(0)->SetWidth(90);
+  EXPECT_EQ(90, int(SendMessageW(lv->GetHandle(), LVM_GETCOLUMNWIDTH, 0, 0)));
+  lv->Columns()->GetItem(1)->SetCaption(L"Data");
+  wchar_t buf[64] = {};
+  LVCOLUMNW col{};
+  col.mask = LVCF_TEXT;
+  col.pszText = buf;
+  col.cchTextMax = 64;
+  SendMessageW(lv->GetHandle(), LVM_GETCOLUMNW, 1, LPARAM(&col));
+  EXPECT_EQ(String(L"Data"), buf);
+  // Widths survive a new window.
+  lv->SetColumnClick(false);
+  EXPECT_EQ(90, lv->Columns()->GetItem(0)->GetWidth());
+}
+
+// --- page control -----------------------------------------------------------
+
+TEST(GuiPageControl, SwitchingPagesAndTheChangingVeto) {
+  auto f = HostForm();
+  auto* pc = new TPageControl(f.get());
+  pc->SetParent(f.get());
+  pc->SetAlign(alClient);
+  TTabSheet* pages[3];
+  for (int i = 0; i < 3; ++i) {
+    pages[i] = new TTabSheet(f.get());
+    pages[i]->SetPageControl(pc);
+    pages[i]->SetCaption(L"Page " + std::to_wstring(i));
+  }
+  f->Show();
+  EXPECT_EQ(pages[0], pc->GetActivePage());
+  EXPECT_EQ(3, int(SendMessageW(pc->GetHandle(), TCM_GETITEMCOUNT, 0, 0)));
+  EXPECT_TRUE(pages[0]->GetVisible());
+  EXPECT_FALSE(pages[1]->GetVisible());
+  // Pages fill the display area.
+  TRect d = pc->GetDisplayRect();
+  EXPECT_EQ(d, pages[0]->GetBoundsRect());
+
+  pc->SetActivePageIndex(2);
+  EXPECT_EQ(pages[2], pc->GetActivePage());
+  EXPECT_TRUE(pages[2]->GetVisible());
+  EXPECT_FALSE(pages[0]->GetVisible());
+  EXPECT_EQ(2, int(SendMessageW(pc->GetHandle(), TCM_GETCURSEL, 0, 0)));
+
+  // The user's tab change asks OnChanging first, then reports OnChange.
+  bool allow = false;
+  int changes = 0;
+  pc->OnChanging = [&](TObject*, bool& a) { a = allow; };
+  pc->OnChange = [&](TObject*) { ++changes; };
+  NMHDR nm{pc->GetHandle(), 0, UINT(TCN_SELCHANGING)};
+  EXPECT_EQ(TRUE, SendMessageW(f->GetHandle(), WM_NOTIFY, 0, LPARAM(&nm)));
+  allow = true;
+  EXPECT_EQ(FALSE, SendMessageW(f->GetHandle(), WM_NOTIFY, 0, LPARAM(&nm)));
+  SendMessageW(pc->GetHandle(), TCM_SETCURSEL, 1, 0);
+  nm.code = UINT(TCN_SELCHANGE);
+  SendMessageW(f->GetHandle(), WM_NOTIFY, 0, LPARAM(&nm));
+  EXPECT_EQ(pages[1], pc->GetActivePage());
+  EXPECT_EQ(1, changes);
+
+  // A hidden tab leaves the strip; the tab indexes close up.
+  pages[0]->SetTabVisible(false);
+  EXPECT_EQ(2, int(SendMessageW(pc->GetHandle(), TCM_GETITEMCOUNT, 0, 0)));
+  EXPECT_EQ(-1, pages[0]->GetTabIndex());
+  EXPECT_EQ(0, pages[1]->GetTabIndex());
+  EXPECT_EQ(pages[1], pc->GetActivePage());
+  // Hiding the active tab moves to the next visible one.
+  pages[1]->SetTabVisible(false);
+  EXPECT_EQ(pages[2], pc->GetActivePage());
+
+  // Tab images and captions reach the control.
+  TImageList il(f.get(), 16, 16);
+  pc->SetImages(&il);
+  pages[2]->SetImageIndex(3);
+  pages[2]->SetCaption(L"R\u00e9sultats");
+  wchar_t buf[64] = {};
+  TCITEMW ti{};
+  ti.mask = TCIF_TEXT | TCIF_IMAGE;
+  ti.pszText = buf;
+  ti.cchTextMax = 64;
+  SendMessageW(pc->GetHandle(), TCM_GETITEMW, 0, LPARAM(&ti));
+  EXPECT_EQ(String(L"R\u00e9sultats"), buf);
+  EXPECT_EQ(3, ti.iImage);
+  pc->SetImages(nullptr);
+
+  // Freeing the active page activates another one.
+  pages[0]->SetTabVisible(true);
+  delete pages[2];
+  EXPECT_EQ(2, pc->PageCount());
+  EXPECT_EQ(pages[0], pc->GetActivePage());
+}
+
+// --- status bar -------------------------------------------------------------
+
+TEST(GuiStatusBar, PanelsAndSimpleText) {
+  auto f = HostForm(400, 300);
+  auto* sb = new TStatusBar(f.get());
+  sb->SetParent(f.get());
+  TStatusPanel* p0 = sb->Panels()->Add();
+  p0->SetWidth(120);
+  p0->SetText(L"Messages.");
+  TStatusPanel* p1 = sb->Panels()->Add();
+  p1->SetText(L"\u00dcbersicht");
+  f->Show();
+  EXPECT_EQ(300 - sb->GetHeight(), sb->GetTop());  // aligned to the bottom
+  EXPECT_EQ(400, sb->GetWidth());
+  EXPECT_EQ(2, int(SendMessageW(sb->GetHandle(), SB_GETPARTS, 0, 0)));
+  EXPECT_EQ(L"Messages.", sb->GetPanelWindowText(0));
+  EXPECT_EQ(L"\u00dcbersicht", sb->GetPanelWindowText(1));
+  int edges[2] = {};
+  SendMessageW(sb->GetHandle(), SB_GETPARTS, 2, LPARAM(edges));
+  EXPECT_EQ(120, edges[0]);
+  EXPECT_EQ(-1, edges[1]);  // the last panel takes the rest
+  p0->SetText(L"Options loaded.");
+  EXPECT_EQ(L"Options loaded.", sb->GetPanelWindowText(0));
+
+  sb->SetSimplePanel(true);
+  sb->SetSimpleText(L"simple");
+  EXPECT_TRUE(SendMessageW(sb->GetHandle(), SB_ISSIMPLE, 0, 0));
+  EXPECT_EQ(L"simple", sb->GetPanelWindowText(0));  // the simple part reads as part 0
+  sb->SetSimplePanel(false);
+  EXPECT_EQ(L"Options loaded.", sb->GetPanelWindowText(0));
+
+  // Owner-drawn panels come back through OnDrawPanel.
+  int drawn = 0;
+  sb->OnDrawPanel = [&](TStatusBar*, TStatusPanel* p, const TRect&) {
+    if (p == p1) ++drawn;
+  };
+  p1->SetStyle(psOwnerDraw);
+  RedrawWindow(sb->GetHandle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_GE(drawn, 1);
+}
+
+// --- splitter ---------------------------------------------------------------
+
+TEST(GuiSplitter, DraggingResizesTheNeighbourWithinLimits) {
+  auto f = HostForm(400, 300);
+  auto* left = new TPanel(f.get());
+  left->SetParent(f.get());
+  left->SetAlign(alLeft);
+  left->SetWidth(100);
+  auto* split = new TSplitter(f.get());
+  split->SetParent(f.get());
+  split->SetLeft(150);  // placed right of the panel by the layout
+  split->SetAlign(alLeft);
+  split->SetMinSize(30);
+  split->SetResizeStyle(rsUpdate);
+  auto* client = new TPanel(f.get());
+  client->SetParent(f.get());
+  client->SetAlign(alClient);
+  int moved = 0;
+  split->OnMoved = [&](TObject*) { ++moved; };
+  f->Show();
+  EXPECT_EQ(100, split->GetLeft());
+  EXPECT_EQ(left, split->FindControl());
+
+  HWND h = f->GetHandle();
+  auto drag = [&](int fromX, int toX) {
+    int y = 50;
+    SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(fromX, y));
+    SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(toX, y));
+    SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(toX, y));
+  };
+  drag(101, 161);
+  EXPECT_EQ(160, left->GetWidth());
+  EXPECT_EQ(160, split->GetLeft());
+  EXPECT_EQ(163, client->GetLeft());
+  EXPECT_GE(moved, 1);
+  // Not below MinSize.
+  drag(161, 5);
+  EXPECT_EQ(30, left->GetWidth());
+  // Not so far that the client area would shrink below MinSize.
+  drag(31, 399);
+  EXPECT_EQ(400 - 3 - 30, left->GetWidth());
+  EXPECT_EQ(30, client->GetWidth());
+
+  // OnCanResize may veto.
+  split->OnCanResize = [](TObject*, int&, bool& accept) { accept = false; };
+  int before = left->GetWidth();
+  drag(before + 1, 100);
+  EXPECT_EQ(before, left->GetWidth());
+}
+
+TEST(GuiSplitter, BottomSplitterMovesTheLowerPane) {
+  auto f = HostForm(400, 300);
+  auto* bottom = new TPanel(f.get());
+  bottom->SetParent(f.get());
+  bottom->SetAlign(alBottom);
+  bottom->SetHeight(100);
+  auto* split = new TSplitter(f.get());
+  split->SetParent(f.get());
+  split->SetTop(0);
+  split->SetAlign(alBottom);
+  split->SetHeight(4);
+  split->SetResizeStyle(rsLine);
+  split->SetMinSize(50);
+  auto* top = new TPanel(f.get());
+  top->SetParent(f.get());
+  top->SetAlign(alClient);
+  f->Show();
+  EXPECT_EQ(196, split->GetTop());
+  HWND h = f->GetHandle();
+  SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 197));
+  SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10, 147));
+  EXPECT_EQ(100, bottom->GetHeight());  // a line style waits for the release
+  SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(10, 147));
+  EXPECT_EQ(150, bottom->GetHeight());
+  EXPECT_EQ(150, bottom->GetTop());
+  EXPECT_EQ(146, top->GetHeight());
+}
+
+// --- drawing ----------------------------------------------------------------
+
+TEST(GuiGraphics, CanvasDrawingReadsBackPixelExact) {
+  TBitmap bmp(40, 30, pf32bit);
+  TCanvas* c = bmp.Canvas();
+  c->Brush()->SetColor(clWhite);
+  c->FillRect(Rect(0, 0, 40, 30));
+  c->Brush()->SetColor(clRed);
+  c->FillRect(Rect(2, 3, 6, 5));
+  c->Pen()->SetColor(clBlue);
+  c->MoveTo(0, 10);
+  c->LineTo(10, 10);
+  c->Brush()->SetColor(clLime);
+  c->Pen()->SetColor(clBlack);
+  c->Rectangle(20, 0, 30, 10);
+  c->Brush()->SetColor(clNavy);
+  c->FrameRect(Rect(32, 20, 38, 26));
+  c->SetPixel(39, 29, TColor(0x123456));
+
+  EXPECT_EQ(clRed, c->GetPixel(2, 3));
+  EXPECT_EQ(clRed, c->GetPixel(5, 4));
+  EXPECT_EQ(clWhite, c->GetPixel(6, 4));  // right and bottom edges excluded
+  EXPECT_EQ(clWhite, c->GetPixel(5, 5));
+  EXPECT_EQ(clBlue, c->GetPixel(0, 10));
+  EXPECT_EQ(clBlue, c->GetPixel(9, 10));
+  EXPECT_EQ(clWhite, c->GetPixel(10, 10));  // LineTo stops before the end
+  EXPECT_EQ(clBlack, c->GetPixel(20, 0));   // outline
+  EXPECT_EQ(clBlack, c->GetPixel(29, 9));
+  EXPECT_EQ(clLime, c->GetPixel(25, 5));  // fill
+  EXPECT_EQ(clNavy, c->GetPixel(32, 20));
+  EXPECT_EQ(clWhite, c->GetPixel(34, 22));
+  EXPECT_EQ(TColor(0x123456), c->GetPixel(39, 29));
+
+  // ScanLine sees the same pixels (BGRA rows, top row first).
+  auto* row = static_cast<uint8_t*>(bmp.ScanLine(4));
+  EXPECT_EQ(0, row[5 * 4 + 0]);
+  EXPECT_EQ(0, row[5 * 4 + 1]);
+  EXPECT_EQ(255, row[5 * 4 + 2]);
+  static_cast<uint32_t*>(bmp.ScanLine(0))[0] = 0x00ABCDEF;
+  EXPECT_EQ(TColor(0xEFCDAB), c->GetPixel(0, 0));
+  EXPECT_THROW(bmp.ScanLine(30), EInvalidGraphicOperation);
+
+  // Text lands inside its rectangle and changes pixels there only.
+  TBitmap t(60, 20, pf24bit);
+  t.Canvas()->Brush()->SetColor(clWhite);
+  t.Canvas()->FillRect(Rect(0, 0, 60, 20));
+  t.Canvas()->Font()->SetColor(clBlack);
+  t.Canvas()->TextRect(Rect(0, 0, 30, 20), 2, 2, L"WWWWWWWWWW");
+  int dark = 0, outside = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 60; ++x)
+      if (t.Canvas()->GetPixel(x, y) != clWhite) (x < 30 ? dark : outside)++;
+  EXPECT_GT(dark, 0);
+  EXPECT_EQ(0, outside);
+  EXPECT_GT(t.Canvas()->TextWidth(L"WW"), t.Canvas()->TextWidth(L"W"));
+}
+
+TEST(GuiGraphics, BitmapCopiesDrawsAndSaves) {
+  TBitmap a(8, 8, pf24bit);
+  a.Canvas()->Brush()->SetColor(clYellow);
+  a.Canvas()->FillRect(Rect(0, 0, 8, 8));
+  a.Canvas()->SetPixel(0, 7, clFuchsia);
+  TBitmap b;
+  b.Assign(a);
+  EXPECT_EQ(clYellow, b.Canvas()->GetPixel(3, 3));
+  // Transparent drawing skips the colour of the bottom-left pixel.
+  b.Canvas()->SetPixel(4, 4, clFuchsia);
+  b.SetTransparent(true);
+  TBitmap dest(8, 8, pf32bit);
+  dest.Canvas()->Brush()->SetColor(clGreen);
+  dest.Canvas()->FillRect(Rect(0, 0, 8, 8));
+  dest.Canvas()->Draw(0, 0, &b);
+  EXPECT_EQ(clGreen, dest.Canvas()->GetPixel(4, 4));
+  EXPECT_EQ(clYellow, dest.Canvas()->GetPixel(3, 3));
+  // Round trip through a .bmp image.
+  std::vector<uint8_t> bytes = a.SaveToBytes();
+  TBitmap c;
+  c.LoadFromBytes(bytes.data(), bytes.size());
+  EXPECT_EQ(8, c.GetWidth());
+  EXPECT_EQ(clFuchsia, c.Canvas()->GetPixel(0, 7));
+  EXPECT_EQ(clYellow, c.Canvas()->GetPixel(7, 0));
+  bytes.resize(bytes.size() - 10);
+  EXPECT_THROW(c.LoadFromBytes(bytes.data(), bytes.size()), EInvalidGraphic);
+  // Resizing keeps the picture's top-left part.
+  a.SetSize(16, 4);
+  EXPECT_EQ(clYellow, a.Canvas()->GetPixel(7, 3));
+  EXPECT_EQ(16, a.GetWidth());
+}
+
+TEST(GuiGraphics, SystemColoursResolve) {
+  EXPECT_EQ(TColor(GetSysColor(COLOR_BTNFACE)), ColorToRGB(clBtnFace));
+  EXPECT_EQ(TColor(GetSysColor(COLOR_HIGHLIGHT)), ColorToRGB(clHighlight));
+  EXPECT_EQ(clRed, ColorToRGB(clRed));
+  TFont f;
+  f.SetSize(10);
+  EXPECT_EQ(10, f.GetSize());
+  EXPECT_EQ(-MulDiv(10, f.GetPixelsPerInch(), 72), f.GetHeight());
+  int changes = 0;
+  f.OnChange = [&](TObject*) { ++changes; };
+  f.SetStyle(TFontStyles{fsBold, fsItalic});
+  f.SetStyle(TFontStyles{fsBold, fsItalic});
+  EXPECT_EQ(1, changes);
+  LOGFONTW lf;
+  GetObjectW(f.GetHandle(), sizeof lf, &lf);
+  EXPECT_EQ(FW_BOLD, lf.lfWeight);
+  EXPECT_TRUE(lf.lfItalic);
+}
+
+TEST(GuiImageList, DisabledDrawingIsGrayedOnlyWhereTheImageIs) {
+  TImageList il(nullptr, 8, 8);
+  TBitmap img(8, 8, pf24bit);
+  img.Canvas()->Brush()->SetColor(clFuchsia);  // mask colour
+  img.Canvas()->FillRect(Rect(0, 0, 8, 8));
+  img.Canvas()->Brush()->SetColor(clRed);
+  img.Canvas()->FillRect(Rect(2, 2, 5, 5));
+  EXPECT_EQ(0, il.AddMasked(&img, clFuchsia));
+  EXPECT_EQ(1, il.GetCount());
+  // The image given stays as it was.
+  EXPECT_EQ(clFuchsia, img.Canvas()->GetPixel(0, 0));
+
+  TBitmap dest(12, 12, pf32bit);
+  auto clear = [&] {
+    dest.Canvas()->Brush()->SetColor(clWhite);
+    dest.Canvas()->FillRect(Rect(0, 0, 12, 12));
+  };
+  clear();
+  il.Draw(dest.Canvas(), 2, 2, 0, true);
+  EXPECT_EQ(clRed, dest.Canvas()->GetPixel(4, 4));
+  EXPECT_EQ(clWhite, dest.Canvas()->GetPixel(2, 2));  // masked out
+
+  clear();
+  il.Draw(dest.Canvas(), 2, 2, 0, false);
+  TColor shadow = ColorToRGB(clBtnShadow), hilite = ColorToRGB(clBtnHighlight);
+  for (int y = 0; y < 12; ++y) {
+    for (int x = 0; x < 12; ++x) {
+      TColor p = dest.Canvas()->GetPixel(x, y);
+      bool inImage = x >= 4 && x < 7 && y >= 4 && y < 7;
+      bool inShifted = x >= 5 && x < 8 && y >= 5 && y < 8;
+      if (inImage) EXPECT_EQ(shadow, p) << x << "," << y;
+      else if (inShifted) EXPECT_EQ(hilite, p) << x << "," << y;
+      else EXPECT_EQ(clWhite, p) << x << "," << y;
+    }
+  }
+
+  TBitmap back;
+  il.GetBitmap(0, &back);
+  EXPECT_EQ(8, back.GetWidth());
+  EXPECT_EQ(clRed, back.Canvas()->GetPixel(3, 3));
+  EXPECT_THROW(il.GetBitmap(5, &back), Exception);
+  il.Delete(0);
+  EXPECT_EQ(0, il.GetCount());
+}
+
+// --- clipboard ----------------------------------------------------------------
+
+TEST(GuiClipboard, UnicodeTextRoundTrip) {
+  const String text = L"HKEY_CURRENT_USER\\Software\\\u00c4\u00f6\u00fc \u4e2d\u6587 \u0416 \U0001F600";
+  Clipboard()->SetAsText(text);
+  EXPECT_TRUE(Clipboard()->HasFormat(CF_UNICODETEXT));
+  EXPECT_EQ(text, Clipboard()->GetAsText());
+  // Nested opens put several formats in one go.
+  Clipboard()->Open();
+  Clipboard()->SetAsText(L"one");
+  const char raw[] = "raw";
+  UINT fmt = RegisterClipboardFormatW(L"Zembrio.Test");
+  Clipboard()->SetBuffer(fmt, raw, sizeof raw);
+  Clipboard()->Close();
+  EXPECT_EQ(L"one", Clipboard()->GetAsText());
+  EXPECT_TRUE(Clipboard()->HasFormat(fmt));
+  Clipboard()->Clear();
+  EXPECT_EQ(L"", Clipboard()->GetAsText());
+  // An edit control pastes what we put there.
+  auto f = HostForm();
+  auto* e = new TEdit(f.get());
+  e->SetParent(f.get());
+  Clipboard()->SetAsText(L"\u00e9t\u00e9");
+  e->PasteFromClipboard();
+  EXPECT_EQ(L"\u00e9t\u00e9", e->GetText());
+}
+
+// --- dialogs ------------------------------------------------------------------
+
+namespace {
+
+// An open dialog whose system call is replaced by a scripted answer.
+class ScriptedOpenDialog : public TOpenDialog {
+ public:
+  using TOpenDialog::TOpenDialog;
+  std::vector<wchar_t> answer;
+  DWORD answerFilter = 1;
+  WORD answerExt = 0;
+  OPENFILENAMEW seen{};
+  String seenFilter;
+  String seenFile, seenTitle;
+
+ protected:
+  BOOL CallDialog(OPENFILENAMEW& ofn) override {
+    seen = ofn;
+    seenFile = ofn.lpstrFile;
+    seenTitle = ofn.lpstrTitle ? ofn.lpstrTitle : L"";
+    if (ofn.lpstrFilter) {
+      const wchar_t* p = ofn.lpstrFilter;
+      while (*p) {
+        seenFilter += String(p) + L"|";
+        p += wcslen(p) + 1;
+      }
+    }
+    if (answer.empty()) return FALSE;
+    std::copy(answer.begin(), answer.end(), ofn.lpstrFile);
+    ofn.nFilterIndex = answerFilter;
+    ofn.nFileExtension = answerExt;
+    return TRUE;
+  }
+};
+
+}  // namespace
+
+TEST(GuiDialogs, OpenDialogParametersAndResults) {
+  ScriptedOpenDialog d(nullptr);
+  d.SetFilter(L"Registry files (*.reg)|*.reg|All files|*.*");
+  d.SetFilterIndex(2);
+  d.SetDefaultExt(L"reg");
+  d.SetTitle(L"Import");
+  d.SetFileName(L"start.reg");
+  d.SetOptionsEx(TOpenOptionsEx{ofExNoPlacesBar});
+  EXPECT_FALSE(d.Execute());  // cancelled
+  EXPECT_EQ(sizeof(OPENFILENAMEW), d.seen.lStructSize);
+  EXPECT_EQ(String(L"Registry files (*.reg)|*.reg|All files|*.*|"), d.seenFilter);
+  EXPECT_EQ(2u, d.seen.nFilterIndex);
+  EXPECT_EQ(L"start.reg", d.seenFile);
+  EXPECT_EQ(L"Import", d.seenTitle);
+  EXPECT_TRUE(d.seen.Flags & OFN_EXPLORER);
+  EXPECT_TRUE(d.seen.Flags & OFN_HIDEREADONLY);
+  EXPECT_EQ(DWORD(OFN_EX_NOPLACESBAR), d.seen.FlagsEx);
+
+  String one = L"C:\\data\\export.txt";
+  d.answer.assign(one.begin(), one.end());
+  d.answer.push_back(0);
+  d.answerExt = WORD(one.size() - 3);
+  EXPECT_TRUE(d.Execute());
+  EXPECT_EQ(one, d.GetFileName());
+  EXPECT_EQ(1, d.Files()->GetCount());
+  EXPECT_EQ(1, d.GetFilterIndex());
+  EXPECT_TRUE(d.GetOptions().Contains(ofExtensionDifferent));
+
+  // Several files: the folder, then the names.
+  d.SetOptions(d.GetOptions() + ofAllowMultiSelect);
+  String multi = String(L"C:\\dir") + L'\0' + L"a.reg" + L'\0' + L"b.reg" + L'\0';
+  d.answer.assign(multi.begin(), multi.end());
+  d.answer.push_back(0);
+  EXPECT_TRUE(d.Execute());
+  ASSERT_EQ(2, d.Files()->GetCount());
+  EXPECT_EQ(L"C:\\dir\\a.reg", d.Files()->Get(0));
+  EXPECT_EQ(L"C:\\dir\\b.reg", d.Files()->Get(1));
+  EXPECT_EQ(L"C:\\dir\\a.reg", d.GetFileName());
+}
+
+TEST(GuiDialogs, MessageDialogsMapTypesButtonsAndAnswers) {
+  std::vector<std::pair<String, UINT>> shown;
+  MessageBoxHook = [&](const String& text, const String& caption, UINT flags) {
+    shown.push_back({caption + L": " + text, flags});
+    return (flags & 0xF) == MB_YESNOCANCEL ? IDCANCEL : IDYES;
+  };
+  EXPECT_EQ(mrYes, MessageDlg(L"Delete it?", mtConfirmation, TMsgDlgButtons{mbYes, mbNo}));
+  EXPECT_EQ(mrCancel, MessageDlg(L"Save?", mtWarning, mbYesNoCancel));
+  ShowMessage(L"Done");
+  MessageBoxHook = nullptr;
+  ASSERT_EQ(3u, shown.size());
+  EXPECT_EQ(L"Confirm: Delete it?", shown[0].first);
+  EXPECT_EQ(UINT(MB_YESNO | MB_ICONQUESTION), shown[0].second & 0xFF);
+  EXPECT_EQ(UINT(MB_YESNOCANCEL | MB_ICONWARNING), shown[1].second & 0xFF);
+  EXPECT_EQ(UINT(MB_OK), shown[2].second & 0xFF);
+  EXPECT_EQ(UINT(MB_OKCANCEL | MB_ICONERROR), MessageDlgFlags(mtError, mbOKCancel) & 0xFF);
+  EXPECT_EQ(L"Information", MessageDlgCaption(mtInformation));
+}
+
+TEST(GuiDialogs, InputQueryReturnsTheTypedTextOrNothing) {
+  InputQueryShowHook = [](TForm* f) {
+    auto* e = static_cast<TEdit*>(f->FindComponent(L"Edit"));
+    HWND h = e->GetHandle();
+    PostMessageW(h, WM_CHAR, L'!', 0);
+    PostMessageW(h, WM_KEYDOWN, VK_RETURN, 0);
+  };
+  String v = L"abc";
+  EXPECT_TRUE(InputQuery(L"Rename", L"New name:", v));
+  EXPECT_EQ(L"!", v);  // the default text was selected and typed over
+  InputQueryShowHook = [](TForm* f) {
+    auto* e = static_cast<TEdit*>(f->FindComponent(L"Edit"));
+    PostMessageW(e->GetHandle(), WM_CHAR, L'x', 0);
+    PostMessageW(e->GetHandle(), WM_KEYDOWN, VK_ESCAPE, 0);
+  };
+  EXPECT_EQ(L"keep", InputBox(L"Rename", L"New name:", L"keep"));
+  InputQueryShowHook = nullptr;
+}
+
+TEST(GuiDialogs, BeepsGoThroughTheHook) {
+  std::vector<UINT> beeps;
+  BeepHook = [&](UINT t) { beeps.push_back(t); };
+  Beep();
+  PlayMessageBeep(MB_ICONHAND);
+  BeepHook = nullptr;
+  std::vector<UINT> want{0xFFFFFFFF, UINT(MB_ICONHAND)};
+  EXPECT_EQ(want, beeps);
+}
+
+// --- timers and threads ---------------------------------------------------------
+
+TEST(GuiTimer, FiresWhileEnabledAndStops) {
+  TTimer t(nullptr);
+  t.SetInterval(10);
+  int ticks = 0;
+  t.OnTimer = [&](TObject*) {
+    if (++ticks == 3) t.SetEnabled(false);
+  };
+  EXPECT_TRUE(PumpUntil([&] { return ticks >= 3; }, 3000));
+  Pump(100);
+  EXPECT_EQ(3, ticks);
+  // An exception in OnTimer is shown and the timer keeps running.
+  ShownExceptions().clear();
+  t.OnTimer = [&](TObject*) {
+    ++ticks;
+    throw Exception(String(L"tick failed"));
+  };
+  t.SetEnabled(true);
+  EXPECT_TRUE(PumpUntil([&] { return ticks >= 5; }, 3000));
+  t.SetEnabled(false);
+  EXPECT_GE(ShownExceptions().size(), 2u);
+  EXPECT_EQ(L"tick failed.", ShownExceptions()[0]);
+}
+
+namespace {
+
+class SyncWorker : public TThread {
+ public:
+  explicit SyncWorker(TForm* form) : TThread(true), form_(form) {}
+  ~SyncWorker() override {
+    Terminate();
+    WaitFor();
+  }
+  std::vector<String> seen;
+  std::atomic<int> calls{0};
+
+ protected:
+  void Execute() override {
+    for (int i = 0; i < 3; ++i) {
+      Synchronize([this, i] {
+        // Runs on the window thread while the modal loop is up.
+        seen.push_back(L"step " + std::to_wstring(i) + (form_->IsModal() ? L" modal" : L""));
+        ++calls;
+      });
+    }
+    Synchronize([this] { form_->SetModalResult(mrOk); });
+  }
+
+ private:
+  TForm* form_;
+};
+
+}  // namespace
+
+TEST(GuiThread, SynchronizeRunsWhileAModalFormIsOpen) {
+  std::unique_ptr<TForm> f(new TForm(Application));
+  f->SetBounds(100, 100, 200, 100);
+  SyncWorker w(f.get());
+  f->OnShow = [&](TObject*) { w.Start(); };
+  Watchdog wd(f.get(), 10000);
+  EXPECT_EQ(mrOk, f->ShowModal());
+  EXPECT_FALSE(wd.Fired());
+  std::vector<String> want{L"step 0 modal", L"step 1 modal", L"step 2 modal"};
+  EXPECT_EQ(want, w.seen);
+}
