@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/RegAccess.h"
+#include "classlib/Registry.h"
 
 namespace AppText {
 const wchar_t* const SearchStarted = L"Search started.";
@@ -44,14 +45,13 @@ String TCommonLogic::GetRootKeyName(TRegRoot Root, TRootNameMode Mode) {
   return RootKeyName(Root, Mode, abbr);
 }
 
-String TCommonLogic::NewValueName(const TRegKey& Key, const String& TypeWord) {
-  return ::NewValueName([&](const String& n) { return Key.ValueExists(n); }, TypeWord);
+String TCommonLogic::NewValueName(TRegistry& Reg, const String& TypeWord) {
+  return ::NewValueName([&](const String& n) { return Reg.ValueExists(n); }, TypeWord);
 }
 
-String TCommonLogic::NewKeyName(TRegRoot Root, const String& ParentPath) {
-  TRegKey parent;
-  const bool open = parent.OpenReadOnly(Root, ParentPath);
-  return ::NewKeyName([&](const String& n) { return open && parent.KeyExists(n); });
+String TCommonLogic::NewKeyName(TRegistry& Reg, const String& ParentPath) {
+  const String parent = ApiKeyPath(ParentPath);
+  return ::NewKeyName([&](const String& n) { return Reg.KeyExists(L"\\" + JoinKeyPath(parent, n)); });
 }
 
 void TCommonLogic::SetStatusText(const String& Text) {

@@ -16,6 +16,7 @@
 #include "classlib/Events.h"
 
 class TRegKey;
+class TRegistry;
 
 namespace AppText {
 extern const wchar_t* const SearchStarted;     // "Search started."
@@ -61,10 +62,12 @@ class TCommonLogic {
   static TRegRoot GetRootKeyFromName(const String& Name) { return RootKeyFromName(Name); }
   static String SplitRegistryPath(String& Text) { return ::SplitRegistryPath(Text); }
   static String GetKeyNameFromPath(const String& Path) { return ::GetKeyNameFromPath(Path); }
-  // A free value name in the open key ("New String Value", "... #2").
-  static String NewValueName(const TRegKey& Key, const String& TypeWord);
-  // A free subkey name below ParentPath ("New Key", "New Key #2").
-  static String NewKeyName(TRegRoot Root, const String& ParentPath);
+  // A free value name in the key the registry object has open ("New String
+  // Value", "New String Value #2", ...).
+  static String NewValueName(TRegistry& Reg, const String& TypeWord);
+  // A free subkey name below ParentPath (from the registry object's root),
+  // "New Key", "New Key #2", ...
+  static String NewKeyName(TRegistry& Reg, const String& ParentPath);
 
   // --- Settings.
   TSettingValue GetOption(const String& Name) { return rsOptions.Get(Name); }

@@ -1,79 +1,93 @@
-// The registry side of the value object (Windows only).
+// The registry side of the value object (Windows only). Each operation
+// works on a registry object of its own, freed when it ends.
 #include "app/Cvalue.h"
 #include "app/RegAccess.h"
+#include "classlib/Registry.h"
 
 namespace {
 
 String Where(const String& path, const String& name) { return path + L"\nValue: " + name; }
 
-void OpenOrRaise(TRegKey& key, TRegRoot root, const String& keyPath, const wchar_t* text,
-                 const String& name) {
-  // Never created: a key that another program deleted is reported, not
-  // silently brought back empty.
-  if (!key.Open(root, keyPath)) throw ERegistryException(String(text) + Where(keyPath, name));
+// Opens the key without ever creating it: a key that another program
+// deleted is reported, not silently brought back empty.
+void OpenOrRaise(TRegistry& reg, TRegRoot root, const String& keyPath, const wchar_t* text, const String& name) {
+  reg.SetRootKey(ToHKEY(root));
+  if (!reg.OpenKey(L"\\" + ApiKeyPath(keyPath), false))
+    throw ERegistryException(String(text) + Where(keyPath, name));
+}
+
+TRegRawValue Raw(DWORD type, const std::string& bytes) {
+  TRegRawValue v;
+  v.Type = type;
+  v.Data.assign(bytes.begin(), bytes.end());
+  return v;
 }
 
 }  // namespace
 
 void cValue::Update(TRegRoot root, const String& keyPath) {
   if (!IsEditable()) throw Exception(String(cValueText::Unrecognised));
-  TRegKey key;
-  OpenOrRaise(key, root, keyPath, cValueText::OpenUpdate, name_);
-  key.WriteValue(name_, GetRegType(), GetRawData());
+  TRegistry reg(KEY_READ | KEY_WRITE);
+  OpenOrRaise(reg, root, keyPath, cValueText::OpenUpdate, name_);
+  switch (type_) {
+    case cvtString: reg.WriteString(name_, string_); break;
+    case cvtExpandString: reg.WriteExpandString(name_, string_); break;
+    case cvtInteger: reg.WriteInteger(name_, integer_); break;
+    default: reg.WriteBinaryData(name_, binary_.data(), static_cast<int>(binary_.size())); break;
+  }
 }
 
 void cValue::Rename(TRegRoot root, const String& keyPath, const String& newName) {
-  TRegKey key;
-  OpenOrRaise(key, root, keyPath, cValueText::OpenRename, name_);
+  TRegistry reg(KEY_READ | KEY_WRITE);
+  OpenOrRaise(reg, root, keyPath, cValueText::OpenRename, name_);
   const String oldName = name_;
   if (newName == oldName) return;
   // A name that differs only in letter case is the same value to the
-  // registry; anything else that exists is a clash.
+  // registry; any other existing name is a clash.
   const bool caseOnly = AnsiUpperCase(newName) == AnsiUpperCase(oldName);
-  if (!caseOnly && key.ValueExists(newName)) throw EValueExists(String(cValueText::ValueExists));
-  DWORD type = 0;
-  std::string data;
-  if (!key.ReadValue(oldName, type, data))
-    throw ERegistryException(String(cValueText::LocateRename) + Where(key.Path(), oldName));
+  if (!caseOnly && reg.ValueExists(newName)) throw EValueExists(String(cValueText::ValueExists));
+  TRegRawValue raw;
+  if (!reg.ReadRaw(oldName, raw))
+    throw ERegistryException(String(cValueText::LocateRename) + Where(reg.GetCurrentPath(), oldName));
   if (caseOnly) {
     // Delete first, then write under the new spelling; on failure put the
     // old value back as it was.
-    if (!key.DeleteValue(oldName))
-      throw ERegistryException(String(cValueText::RenameFailed) + Where(key.Path(), oldName));
+    if (!reg.DeleteValue(oldName))
+      throw ERegistryException(String(cValueText::RenameFailed) + Where(reg.GetCurrentPath(), oldName));
     try {
-      key.WriteValue(newName, type, data);
+      reg.WriteRaw(newName, raw);
     } catch (...) {
       try {
-        key.WriteValue(oldName, type, data);
+        reg.WriteRaw(oldName, raw);
       } catch (...) {
       }
       throw;
     }
   } else {
-    // Exact copy of type and bytes (any size, zero included), the old value
-    // deleted last.
-    key.WriteValue(newName, type, data);
-    if (!key.DeleteValue(oldName)) {
-      key.DeleteValue(newName);
-      throw ERegistryException(String(cValueText::RenameFailed) + Where(key.Path(), oldName));
+    // An exact copy of type and bytes (any size, zero included); the old
+    // value goes last.
+    reg.WriteRaw(newName, raw);
+    if (!reg.DeleteValue(oldName)) {
+      reg.DeleteValue(newName);
+      throw ERegistryException(String(cValueText::RenameFailed) + Where(reg.GetCurrentPath(), oldName));
     }
   }
   name_ = newName;
 }
 
 void cValue::Delete(TRegRoot root, const String& keyPath) {
-  TRegKey key;
-  OpenOrRaise(key, root, keyPath, cValueText::OpenDelete, name_);
-  if (!key.DeleteValue(name_))
-    throw ERegistryException(String(cValueText::DeleteFailed) + Where(key.Path(), name_));
+  TRegistry reg(KEY_READ | KEY_WRITE);
+  OpenOrRaise(reg, root, keyPath, cValueText::OpenDelete, name_);
+  if (!reg.DeleteValue(name_))
+    throw ERegistryException(String(cValueText::DeleteFailed) + Where(reg.GetCurrentPath(), name_));
 }
 
 bool cValue::Reload(TRegRoot root, const String& keyPath) {
-  TRegKey key;
-  if (!key.OpenReadOnly(root, keyPath)) return false;
-  DWORD type = 0;
-  std::string data;
-  if (!key.ReadValue(name_, type, data)) return false;
-  SetRaw(type, data);
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(ToHKEY(root));
+  if (!reg.OpenKeyReadOnly(L"\\" + ApiKeyPath(keyPath))) return false;
+  TRegRawValue raw;
+  if (!reg.ReadRaw(name_, raw)) return false;
+  SetRaw(raw.Type, std::string(raw.Data.begin(), raw.Data.end()));
   return true;
 }

@@ -185,28 +185,6 @@ void DeleteChildren(HKEY key, const String& path) {
   }
 }
 
-void CopyBranch(const TRegKey& src, TRegKey& dst) {
-  DWORD type = 0;
-  std::string data;
-  for (const String& v : src.ValueNames()) {
-    if (!src.ReadValue(v, type, data))
-      RaiseReg(L"Unable to read the value " + v + L" of the key " + src.Path());
-    dst.WriteValue(v, type, data);
-  }
-  for (const String& k : src.KeyNames()) {
-    TRegKey s, d;
-    if (!s.OpenSub(src, k, KEY_READ)) RaiseReg(L"Unable to open the key " + JoinKeyPath(src.Path(), k));
-    HKEY h = nullptr;
-    if (RegCreateKeyExW(dst.Handle(), k.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_READ | KEY_WRITE, nullptr, &h, nullptr) != ERROR_SUCCESS)
-      RaiseReg(L"Unable to create the key " + JoinKeyPath(dst.Path(), k));
-    RegCloseKey(h);
-    if (!d.OpenSub(dst, k, KEY_READ | KEY_WRITE))
-      RaiseReg(L"Unable to create the key " + JoinKeyPath(dst.Path(), k));
-    CopyBranch(s, d);
-  }
-}
-
 }  // namespace
 
 void RegDeleteBranch(TRegRoot Root, const String& Path) {
@@ -222,27 +200,3 @@ void RegDeleteBranch(TRegRoot Root, const String& Path) {
   if (RegDeleteKeyW(ToHKEY(Root), p.c_str()) != ERROR_SUCCESS) RaiseReg(L"Unable to delete the key " + p);
 }
 
-void RegCopyBranch(TRegRoot Root, const String& From, const String& To) {
-  TRegKey src, dst;
-  if (!src.OpenReadOnly(Root, From)) RaiseReg(L"Unable to open the key " + ApiKeyPath(From));
-  if (!dst.Create(Root, To)) RaiseReg(L"Unable to create the key " + ApiKeyPath(To));
-  CopyBranch(src, dst);
-}
-
-void RegMoveKey(TRegRoot Root, const String& From, const String& To) {
-  const String f = ApiKeyPath(From), t = ApiKeyPath(To);
-  if (f.empty() || t.empty()) RaiseReg(L"A root key can't be moved.");
-  const String fu = AnsiUpperCase(f) + L"\\", tu = AnsiUpperCase(t) + L"\\";
-  if (tu.compare(0, fu.size(), fu) == 0) RaiseReg(L"A key can't be moved into itself.");
-  if (RegKeyExists(Root, t)) RaiseReg(L"The key " + t + L" already exists.");
-  try {
-    RegCopyBranch(Root, f, t);
-  } catch (...) {
-    try {
-      RegDeleteBranch(Root, t);
-    } catch (...) {
-    }
-    throw;
-  }
-  RegDeleteBranch(Root, f);
-}

@@ -1,7 +1,8 @@
-// Thin registry access for the editor's logic: one handle per object,
-// opened without creation unless asked, raw types and bytes, and the
-// branch operations (copy, delete, move) with sound failure handling.
-// Windows only.
+// Thin, fast registry access for the walks of the search and the export
+// and for applying imports: one handle per object, opened without creation
+// unless asked, raw types and bytes, relative opens below an open key.
+// Windows only. (Single-value work goes through the class library's
+// TRegistry.)
 #pragma once
 
 #include <windows.h>
@@ -70,10 +71,3 @@ bool RegKeyExists(TRegRoot Root, const String& Path);
 // Deletes a key with everything below it. Raises ERegistryException when
 // any part can't be deleted. A root key (empty path) is refused.
 void RegDeleteBranch(TRegRoot Root, const String& Path);
-// Copies the key From with all its values and subkeys to To (created).
-// Raises ERegistryException on the first failure.
-void RegCopyBranch(TRegRoot Root, const String& From, const String& To);
-// Moves a key: a complete copy first, then the source is deleted. When the
-// copy fails, the partial copy is removed and the source stays untouched.
-// Refuses a target that exists or lies inside the source.
-void RegMoveKey(TRegRoot Root, const String& From, const String& To);

@@ -4,13 +4,16 @@
 #include "app/Cvalue.h"
 #include "app/RegAccess.h"
 #include "app/RegStore.h"
+#include "classlib/Registry.h"
 
 TSettingValue TRegStoreValue::Read() {
-  TRegKey key;
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(ToHKEY(store_->GetRootHKEY()));
   TSettingValue got;
-  DWORD type = 0;
-  std::string data;
-  if (key.OpenReadOnly(store_->GetRootHKEY(), KeyPath()) && key.ReadValue(name_, type, data)) {
+  TRegRawValue raw;
+  if (reg.OpenKeyReadOnly(L"\\" + KeyPath()) && reg.ReadRaw(name_, raw)) {
+    const DWORD type = raw.Type;
+    const std::string data(raw.Data.begin(), raw.Data.end());
     // A value of the wrong type or size (written by another tool) counts
     // as absent: the setting takes its default instead of failing.
     switch (type_) {
@@ -40,32 +43,34 @@ TSettingValue TRegStoreValue::Read() {
 }
 
 void TRegStoreValue::WriteToRegistry() {
-  if (value_.IsEmpty() && type_ != vtString) return;
-  TRegKey key;
-  if (!key.Create(store_->GetRootHKEY(), KeyPath())) return;
+  if (value_.IsEmpty()) return;  // never read: keep what is stored
+  TRegistry reg(KEY_READ | KEY_WRITE);
+  reg.SetRootKey(ToHKEY(store_->GetRootHKEY()));
+  // A key that can't be opened or created is skipped silently.
+  if (!reg.OpenKey(L"\\" + KeyPath(), true)) return;
   switch (type_) {
     case vtBoolean:
-      key.WriteDword(name_, value_.AsBoolean() ? 1u : 0u);
+      reg.WriteInteger(name_, value_.AsBoolean() ? 1 : 0);
       break;
     case vtInteger:
-      key.WriteDword(name_, static_cast<uint32_t>(value_.AsInteger()));
+      reg.WriteInteger(name_, value_.AsInteger());
       break;
     case vtDate:
     case vtDouble: {
       const double d = value_.AsDouble();
-      key.WriteValue(name_, REG_BINARY, std::string(reinterpret_cast<const char*>(&d), 8));
+      reg.WriteBinaryData(name_, &d, 8);
       break;
     }
     case vtString:
-      if (value_.IsEmpty()) return;  // never read: keep what is stored
-      key.WriteString(name_, value_.AsString());
+      reg.WriteString(name_, value_.AsString());
       break;
   }
 }
 
 void TRegStoreValue::DeleteFromRegistry() {
-  TRegKey key;
-  if (key.Open(store_->GetRootHKEY(), KeyPath())) key.DeleteValue(name_);
+  TRegistry reg(KEY_READ | KEY_WRITE);
+  reg.SetRootKey(ToHKEY(store_->GetRootHKEY()));
+  if (reg.OpenKey(L"\\" + KeyPath(), false)) reg.DeleteValue(name_);
 }
 
 void TRegStore::ReadValues() {

@@ -1,6 +1,7 @@
 #include <filesystem>
 
 #include "app/CommonLogic.h"
+#include "classlib/Registry.h"
 #include "app/tests/RegTestKey.h"
 
 class CommonLogicT : public RegTest {
@@ -61,15 +62,15 @@ TEST_F(CommonLogicT, RootNamesFollowTheOption) {
 }
 
 TEST_F(CommonLogicT, FreeNamesInTheRegistry) {
-  EXPECT_EQ(TCommonLogic::NewKeyName(RegRoot::CurrentUser, Path()), L"New Key");
+  TRegistry reg(KEY_READ);
+  EXPECT_EQ(TCommonLogic::NewKeyName(reg, Path()), L"New Key");
   MakeKey(L"New Key");
   MakeKey(L"new key #2");
-  EXPECT_EQ(TCommonLogic::NewKeyName(RegRoot::CurrentUser, L"\\" + Path()), L"New Key #3");
+  EXPECT_EQ(TCommonLogic::NewKeyName(reg, L"\\" + Path()), L"New Key #3");
   Put(L"", L"New String Value", REG_SZ, StringToRegBytes(L""));
-  TRegKey k;
-  ASSERT_TRUE(k.OpenReadOnly(RegRoot::CurrentUser, Path()));
-  EXPECT_EQ(TCommonLogic::NewValueName(k, L"String"), L"New String Value #2");
-  EXPECT_EQ(TCommonLogic::NewValueName(k, L"Integer"), L"New Integer Value");
+  ASSERT_TRUE(reg.OpenKeyReadOnly(L"\\" + Path()));
+  EXPECT_EQ(TCommonLogic::NewValueName(reg, L"String"), L"New String Value #2");
+  EXPECT_EQ(TCommonLogic::NewValueName(reg, L"Integer"), L"New Integer Value");
 }
 
 TEST_F(CommonLogicT, SearchReportsStartHitsAndEnd) {
