@@ -253,7 +253,7 @@ class TBarDock : public TCustomControl {
  protected:
   void AlignControls(TControl* AControl, TRect& R) override;
   void Paint() override;
-  void PaintNCArea(HDC DC);
+  virtual void PaintNCArea(HDC DC);
 
  private:
   friend class TBarCustomDockableWindow;

@@ -1,9 +1,52 @@
-// The few image-list operations the viewers need, in one place.
+// Image lists with state images, and the few image-list operations the
+// viewers need, in one place.
 #pragma once
 
-#include "classlib/Graphics.h"
+#include <memory>
 
-class TCustomImageList;
+#include "classlib/Graphics.h"
+#include "classlib/ImgList.h"
+
+// An image list that can hand its drawing to other lists for disabled,
+// checked and hot (selected) items, and that can take all its images from
+// one bitmap strip.
+class TBarCustomImageList : public TCustomImageList {
+ public:
+  using TCustomImageList::TCustomImageList;
+  ~TBarCustomImageList() override;
+  const char* ClassName() const override { return "TBarCustomImageList"; }
+
+  TCustomImageList* GetCheckedImages() const { return checked_; }
+  void SetCheckedImages(TCustomImageList* Value) { SetList(checked_, Value); }
+  TCustomImageList* GetDisabledImages() const { return disabled_; }
+  void SetDisabledImages(TCustomImageList* Value) { SetList(disabled_, Value); }
+  TCustomImageList* GetHotImages() const { return hot_; }
+  void SetHotImages(TCustomImageList* Value) { SetList(hot_, Value); }
+  TBitmap* GetImagesBitmap() const { return imagesBitmap_.get(); }
+  // Copies the bitmap; a non-empty one replaces all images (masked images
+  // of the list's size).
+  void SetImagesBitmap(TBitmap* Value);
+  TColor GetImagesBitmapMaskColor() const { return maskColor_; }
+  void SetImagesBitmapMaskColor(TColor Value);
+
+  void DrawState(TCanvas* Canvas, int X, int Y, int Index, bool Enabled, bool Selected, bool Checked);
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+ private:
+  void SetList(TCustomImageList*& Field, TCustomImageList* Value);
+  void ImagesBitmapChanged();
+  TCustomImageList* checked_ = nullptr;
+  TCustomImageList* disabled_ = nullptr;
+  TCustomImageList* hot_ = nullptr;
+  std::unique_ptr<TBitmap> imagesBitmap_;
+  TColor maskColor_ = clFuchsia;
+};
+
+class TBarImageList : public TBarCustomImageList {
+ public:
+  using TBarCustomImageList::TBarCustomImageList;
+  const char* ClassName() const override { return "TBarImageList"; }
+};
 
 int BarImageWidth(TCustomImageList* IL);
 int BarImageHeight(TCustomImageList* IL);

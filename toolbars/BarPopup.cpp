@@ -468,7 +468,7 @@ void TBarCustomItem::Popup(int X, int Y, bool TrackRightButton, TBarPopupAlignme
 }
 
 // ---- pop-up menu and item container ---------------------------------------------------
-TBarPopupMenu::TBarPopupMenu(TComponent* AOwner) : TComponent(AOwner) {
+TBarPopupMenu::TBarPopupMenu(TComponent* AOwner) : TPopupMenu(AOwner) {
   items_ = new TBarRootItem(this);
   items_->SetRootParentComponent(this);
   items_->OnClick = TNotifyEvent(this, &TBarPopupMenu::RootItemClick);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "classlib/Controls.h"
+#include "classlib/Menus.h"
 #include "toolbars/BarAnimation.h"
 #include "toolbars/BarViews.h"
 
@@ -60,8 +61,8 @@ class TBarPopupWindow : public TCustomControl {
   bool shown_ = false;
 };
 
-// A context menu of framework items.
-class TBarPopupMenu : public TComponent, public IBarItems {
+// A context menu of framework items; a control's PopupMenu can hold it.
+class TBarPopupMenu : public TPopupMenu, public IBarItems {
  public:
   explicit TBarPopupMenu(TComponent* AOwner);
   ~TBarPopupMenu() override;
@@ -73,12 +74,11 @@ class TBarPopupMenu : public TComponent, public IBarItems {
   TBarItemOptions GetOptions() const { return items_->GetOptions(); }
   void SetOptions(TBarItemOptions Value) { items_->SetOptions(Value); }
   void SetLinkSubitems(TBarCustomItem* Value) { items_->SetLinkSubitems(Value); }
-  virtual void Popup(int X, int Y);
+  void Popup(int X, int Y) override;
   bool IsShortCut(TBarKeyMessage& Message) { return items_->IsShortCut(Message); }
 
   TBarPopupAlignment Alignment = tbpaLeft;
   bool TrackRightButton = true;
-  TNotifyEvent OnPopup;
 
  protected:
   void RootItemClick(TObject* Sender);

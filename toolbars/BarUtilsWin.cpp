@@ -444,6 +444,8 @@ bool NeedToPlaySound(const String& Alias) {
 
 bool ApplicationIsActive() { return GetActiveWindow() != 0; }
 
+BOOL(WINAPI* BarSystemParametersInfo)(UINT, UINT, PVOID, UINT) = SystemParametersInfoW;
+
 LOGFONTW BarGetMenuLogFont() {
   // The structure grew a field on later systems; ask with the full size and,
   // when the system refuses it, with the size that older systems expect.
@@ -453,7 +455,7 @@ LOGFONTW BarGetMenuLogFont() {
   for (UINT sz : sizes) {
     m = NONCLIENTMETRICSW{};
     m.cbSize = sz;
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sz, &m, 0)) return m.lfMenuFont;
+    if (BarSystemParametersInfo(SPI_GETNONCLIENTMETRICS, sz, &m, 0)) return m.lfMenuFont;
   }
   LOGFONTW lf{};
   GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf);

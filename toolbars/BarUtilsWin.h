@@ -56,3 +56,5 @@ bool ApplicationIsActive();
 // Shared font of menus and toolbars, filled from the system's menu font.
 // A failure to read the metrics falls back to the default GUI font.
 LOGFONTW BarGetMenuLogFont();
+// The system call it uses (replaceable by tests).
+extern BOOL(WINAPI* BarSystemParametersInfo)(UINT Action, UINT Param, PVOID Data, UINT WinIni);

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -78,10 +80,35 @@ TEST(BarHelpers, MenuShowDelayFromRegistry) {
   RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\ZembrioTest\\toolbars");
 }
 
-TEST(BarHelpers, MenuFontFallsBackSensibly) {
+UINT g_spiSizes[4];
+int g_spiCalls = 0;
+BOOL WINAPI OldSystemsOnly(UINT, UINT Param, PVOID Data, UINT) {
+  g_spiSizes[g_spiCalls++ & 3] = Param;
+  if (Param != offsetof(NONCLIENTMETRICSW, iPaddedBorderWidth)) return FALSE;
+  auto* m = static_cast<NONCLIENTMETRICSW*>(Data);
+  wcscpy(m->lfMenuFont.lfFaceName, L"Old Menu Face");
+  return TRUE;
+}
+BOOL WINAPI AlwaysFails(UINT, UINT, PVOID, UINT) { return FALSE; }
+
+TEST(BarHelpers, MenuFontWorksWithEitherStructureSizeAndFallsBack) {
   LOGFONTW lf = BarGetMenuLogFont();
   EXPECT_NE(lf.lfFaceName[0], 0);
-  EXPECT_NE(lf.lfHeight, 0);
+  auto saved = BarSystemParametersInfo;
+  // A system that only knows the shorter structure still gives its menu font.
+  BarSystemParametersInfo = OldSystemsOnly;
+  g_spiCalls = 0;
+  lf = BarGetMenuLogFont();
+  EXPECT_STREQ(lf.lfFaceName, L"Old Menu Face");
+  EXPECT_EQ(g_spiSizes[0], sizeof(NONCLIENTMETRICSW));
+  // Nothing works: the default GUI font.
+  BarSystemParametersInfo = AlwaysFails;
+  lf = BarGetMenuLogFont();
+  LOGFONTW gui{};
+  GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(gui), &gui);
+  EXPECT_STREQ(lf.lfFaceName, gui.lfFaceName);
+  EXPECT_EQ(lf.lfHeight, gui.lfHeight);
+  BarSystemParametersInfo = saved;
 }
 
 // Records every notification an item sends.
