@@ -640,6 +640,10 @@ UINT TCustomGrid::DialogCode() {
 void TCustomGrid::KeyDown(WORD& key, TShiftState shift) {
   TCustomControl::KeyDown(key, shift);
   if (key == 0) return;
+  NavigateKey(key, shift);
+}
+
+void TCustomGrid::NavigateKey(WORD& key, TShiftState shift) {
   const bool ctrl = shift.Contains(ssCtrl);
   int c = current_.X, r = current_.Y;
   const int vis = VisibleRowCount();

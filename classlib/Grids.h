@@ -151,6 +151,8 @@ class TCustomGrid : public TCustomControl {
   virtual void TimerScroll();
   void Paint() override;
   void KeyDown(WORD& key, TShiftState shift) override;
+  // The grid's own cell navigation (KeyDown after the key event).
+  void NavigateKey(WORD& key, TShiftState shift);
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseMove(TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;

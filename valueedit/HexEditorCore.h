@@ -323,7 +323,6 @@ class THexEditorCore {
   // ---- events ----
   TNotifyEvent OnChange;
   TNotifyEvent OnInvalidKey;
-  TNotifyEvent OnTopLeftChanged;
   THexProgressEvent OnLoadSaveProgress;
 
   // ---- the grid state (through the seam) ----

@@ -1,0 +1,53 @@
+// The integer edit box: an edit control holding one signed 64-bit integer
+// in decimal, binary or "$" hexadecimal. The filtering and conversions are
+// TBinHexEditCore's; this layer puts them on the system edit control.
+#pragma once
+
+#include "classlib/StdCtrls.h"
+#include "valueedit/BinHexEditCore.h"
+
+class TBinHexEdit : public TCustomEdit, public TBinHexEditCore {
+ public:
+  explicit TBinHexEdit(TComponent* AOwner);
+
+  TAlignment GetAlignment() const { return alignment_; }
+  void SetAlignment(TAlignment a);
+  TColor GetEnabledColor() const { return enabledColor_; }
+  void SetColor(TColor c);
+  TColor GetDisabledColor() const { return disabledColor_; }
+  void SetDisabledColor(TColor c);
+  void SetEnabled(bool v) override;
+  void SetParentColor(bool v);
+  void SetReadOnly(bool v);
+  bool GetReadOnly() const { return TCustomEdit::GetReadOnly(); }
+
+  void TypeChar(wchar_t c) override;
+  void WndProc(TMessage& m) override;
+  void Loaded() override;
+
+ protected:
+  String EditText() const override;
+  void SetEditText(const String& s) override { SetText(s); }
+  int EditSelStart() const override;
+  int EditSelLength() const override;
+  void EditSetSel(int start, int length) override;
+  void Beep() override;
+  void TakeFocusBack() override;
+  TObject* EventSender() override { return this; }
+  void FireKeyPress(wchar_t& key) override { TCustomEdit::KeyPress(key); }
+
+  void KeyPress(wchar_t& key) override { FilterKeyPress(key); }
+  void KeyDown(WORD& key, TShiftState shift) override;
+  void KeyUp(WORD& key, TShiftState shift) override;
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void DoEnter() override;
+  void DoExit() override;
+  void CreateParams(TCreateParams& p) override;
+
+ private:
+  void ApplyColor();
+  TAlignment alignment_ = taCenter;
+  TColor enabledColor_ = clWindow;
+  TColor disabledColor_ = clBtnFace;
+  bool enteredByMouse_ = false;
+};

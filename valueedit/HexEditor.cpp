@@ -1,0 +1,772 @@
+#include "valueedit/HexEditor.h"
+
+#include <algorithm>
+
+#include "classlib/Forms.h"
+
+namespace {
+constexpr UINT WM_INTUPDATECARET = WM_USER + 3;
+constexpr int kHidden = -50;
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Colours
+
+TColor FadeToGray(TColor c) {
+  COLORREF rgb = ColorToRef(c);
+  int g = (74 * GetRValue(rgb) + 146 * GetGValue(rgb) + 36 * GetBValue(rgb)) / 256;
+  return static_cast<TColor>(RGB(g, g, g));
+}
+
+TColor InvertColor(TColor c) { return static_cast<TColor>(~ColorToRef(c) & 0xFFFFFF); }
+
+THexColors::THexColors(TCustomHexEditor* control) : control_(control) {}
+
+void THexColors::Set(TColor& field, TColor c) {
+  if (field == c) return;
+  field = c;
+  if (control_) control_->Invalidate();
+}
+
+void THexColors::SetBackground(TColor c) {
+  Set(background_, c);
+  if (control_) control_->SetColor(c);
+}
+void THexColors::SetChangedBackground(TColor c) { Set(changedBackground_, c); }
+void THexColors::SetChangedText(TColor c) { Set(changedText_, c); }
+void THexColors::SetCursorFrame(TColor c) { Set(cursorFrame_, c); }
+void THexColors::SetOffset(TColor c) { Set(offset_, c); }
+void THexColors::SetOddColumn(TColor c) { Set(oddColumn_, c); }
+void THexColors::SetEvenColumn(TColor c) { Set(evenColumn_, c); }
+void THexColors::SetCurrentOffsetBackground(TColor c) { Set(currentOffsetBackground_, c); }
+void THexColors::SetOffsetBackGround(TColor c) { Set(offsetBackground_, c); }
+void THexColors::SetCurrentOffset(TColor c) { Set(currentOffset_, c); }
+void THexColors::SetGrid(TColor c) { Set(grid_, c); }
+
+void THexColors::Assign(TPersistent* Source) {
+  auto* s = dynamic_cast<THexColors*>(Source);
+  if (!s) return;
+  SetBackground(s->background_);
+  SetChangedText(s->changedText_);
+  SetCursorFrame(s->cursorFrame_);
+  SetOffset(s->offset_);
+  SetOddColumn(s->oddColumn_);
+  SetEvenColumn(s->evenColumn_);
+  SetChangedBackground(s->changedBackground_);
+  SetCurrentOffsetBackground(s->currentOffsetBackground_);
+  SetCurrentOffset(s->currentOffset_);
+  SetOffsetBackGround(s->offsetBackground_);
+  SetGrid(s->grid_);
+}
+
+void THexColors::SetParent(TCustomHexEditor* control) {
+  control_ = control;
+  if (control_) control_->SetColor(background_);
+}
+
+// ---------------------------------------------------------------------------
+// Construction
+
+TCustomHexEditor::TCustomHexEditor(TComponent* AOwner)
+    : TCustomGrid(AOwner),
+      colors_(std::make_unique<THexColors>(this)),
+      bookmarkBitmap_(std::make_unique<TBitmap>()),
+      bookmarkImages_(std::make_unique<TImageList>(nullptr, 10, 10)) {
+  SetBorderStyle(bsSingle);
+  SetCtl3D(false);
+  SetCursor(crIBeam);
+  parentFont_ = false;
+  Font()->SetName(L"Courier New");
+  Font()->SetSize(11);
+  SetParentColor(false);
+  SetColor(colors_->GetBackground());
+  SetOptions(TGridOptions{goThumbTracking});
+  SetDefaultColWidth(0);
+  SetDefaultRowHeight(0);
+  SetColCount(CalcColCount());
+  SetRowCount(3);
+  SetFixedCols(2);
+  SetFixedRows(2);
+  SetRowHeights(0, 0);
+  SetRowHeights(1, 0);
+  fSelLow = fSelHigh = fSelAnchor = -1;
+  fModified = false;
+  fReadOnlyFile = true;
+  SetBookmarkBitmap(nullptr);
+  AdjustMetrics();
+}
+
+TCustomHexEditor::~TCustomHexEditor() {
+  if (caretCreated_ && HandleAllocated() && GetFocus() == handle_) DestroyCaret();
+}
+
+void TCustomHexEditor::CreateWnd() {
+  TCustomGrid::CreateWnd();
+  if (fFileName == L"---") CreateEmptyFile(L"Untitled");
+  AdjustMetrics();
+}
+
+// ---------------------------------------------------------------------------
+// Grid seam
+
+void TCustomHexEditor::GridSetCounts(int colCount, int rowCount) {
+  if (GetColCount() != colCount) SetColCount(colCount);
+  if (GetRowCount() != rowCount) SetRowCount(rowCount);
+  if (GetFixedCols() != 2 && colCount > 2) SetFixedCols(2);
+  if (GetFixedRows() != 2 && rowCount > 2) SetFixedRows(2);
+}
+
+int TCustomHexEditor::GridVisibleRowCount() const {
+  return const_cast<TCustomHexEditor*>(this)->VisibleRowCount();
+}
+
+void TCustomHexEditor::GridMoveCurrent(int col, int row) {
+  if (col < 0 || row < 0 || col >= GetColCount() || row >= GetRowCount()) return;
+  MoveCurrent(col, row, true, true);
+}
+
+void TCustomHexEditor::InvalidatePositions(int32_t from, int32_t to) {
+  if (!HandleAllocated()) return;
+  int r1 = THexEditorCore::GetRow(std::max(0, from)), r2 = THexEditorCore::GetRow(std::max(0, to));
+  int top = GetTopRow(), last = top + VisibleRowCount() + 1;
+  r1 = std::max(r1, top);
+  r2 = std::min(r2, last);
+  for (int r = r1; r <= r2; ++r) InvalidateRow(r);
+}
+
+void TCustomHexEditor::InvalidateCaretRows(int oldRow, int newRow) {
+  if (!HandleAllocated()) return;
+  InvalidateRow(oldRow);
+  InvalidateRow(newRow);
+  if (fShowRuler) InvalidateRow(0);
+}
+
+bool TCustomHexEditor::IsKeyDown(int vk) const {
+  // While the grid selects with the mouse the left button is down, whatever
+  // the key state says of messages that were sent rather than input.
+  if (vk == hexkeys::LButton && gridState_ == gsSelecting) return true;
+  return GetKeyState(vk) < 0;
+}
+
+void TCustomHexEditor::WaitCursor() {
+  cursorStack_.push_back(GetCursor());
+  SetCursor(crHourGlass);
+}
+
+void TCustomHexEditor::OldCursor() {
+  if (cursorStack_.empty()) return;
+  SetCursor(cursorStack_.back());
+  cursorStack_.pop_back();
+}
+
+void TCustomHexEditor::Changed() { THexEditorCore::Changed(); }
+
+void TCustomHexEditor::CaretShapeChanged() {
+  if (caretKind_ == ckAuto && HandleAllocated() && GetFocus() == handle_) {
+    CreateColoredCaret();
+    UpdateCaretPos();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Metrics
+
+void TCustomHexEditor::AdjustMetrics() {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, Font()->GetHandle());
+  SIZE w{}, y{};
+  GetTextExtentPoint32W(dc, L"w", 1, &w);
+  GetTextExtentPoint32W(dc, L"yY", 2, &y);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  charWidth_ = std::max<int>(1, w.cx);
+  rowHeight_ = y.cy + 2;
+
+  const int B = fBytesPerRow, P = fBytesPerColumn;
+  SetOffsetDisplayWidth();
+  SetColWidths(0, fGutterWidth != -1 ? fGutterWidth : fOffsetDisplayWidth * charWidth_ + 20);
+  SetColWidths(1, 6);
+  for (int c = 2; c <= 2 * B + 2; ++c) SetColWidths(c, (c % (2 * P)) == 1 ? 2 * charWidth_ : charWidth_);
+  for (int c = 2 * B + 3; c <= 3 * B + 1; ++c) SetColWidths(c, charWidth_);
+  SetColWidths(3 * B + 2, 2 * charWidth_);
+  if (GetDefaultRowHeight() != rowHeight_) {
+    SetDefaultRowHeight(rowHeight_);
+  }
+  SetRowHeights(1, 0);
+  SetRowHeights(0, fShowRuler ? rowHeight_ + 3 : 0);
+  Invalidate();
+}
+
+void TCustomHexEditor::FontChanged(TObject* sender) {
+  TCustomGrid::FontChanged(sender);
+  if (HandleAllocated()) {
+    AdjustMetrics();
+    if (GetFocus() == handle_) {
+      CreateColoredCaret();
+      UpdateCaretPos();
+    }
+  }
+}
+
+void TCustomHexEditor::SetShowRuler(bool v) {
+  if (v == fShowRuler) return;
+  fShowRuler = v;
+  AdjustMetrics();
+}
+
+void TCustomHexEditor::SetFocusFrame(bool v) {
+  if (v == focusFrame_) return;
+  focusFrame_ = v;
+  Invalidate();
+}
+
+void TCustomHexEditor::SetDrawGridLines(bool v) {
+  if (v == drawGridLines_) return;
+  drawGridLines_ = v;
+  Invalidate();
+}
+
+void TCustomHexEditor::SetDrawGutter3D(bool v) {
+  if (v == drawGutter3D_) return;
+  drawGutter3D_ = v;
+  Invalidate();
+}
+
+void TCustomHexEditor::SetHideSelection(bool v) {
+  if (v == hideSelection_) return;
+  hideSelection_ = v;
+  if (!Focused() && GetSelCount() > 0) Invalidate();
+}
+
+void TCustomHexEditor::SetGraySelectionIfNotFocused(bool v) {
+  if (v == graySelection_) return;
+  graySelection_ = v;
+  if (!Focused() && GetSelCount() > 0 && !hideSelection_) Invalidate();
+}
+
+// ---------------------------------------------------------------------------
+// Bookmark icons
+
+void TCustomHexEditor::SetBookmarkBitmap(TBitmap* bmp) {
+  if (bmp) {
+    if (bmp->GetWidth() != 200 || bmp->GetHeight() != 10)
+      throw EHexException(L"Invalid bookmark bitmap (must be 10 x 200 px)");
+    bookmarkBitmap_->Assign(*bmp);
+    customBookmarks_ = true;
+  } else {
+    customBookmarks_ = false;
+    try {
+      bookmarkBitmap_->LoadFromResourceName(MainInstance(), L"BOOKMARKICONS");
+    } catch (const Exception&) {
+      // a program built without the icons shows bookmarks without them
+      bookmarkBitmap_ = std::make_unique<TBitmap>();
+    }
+  }
+  BookmarkBitmapChanged();
+}
+
+void TCustomHexEditor::BookmarkBitmapChanged() {
+  bookmarkImages_->Clear();
+  if (!bookmarkBitmap_->Empty()) {
+    TColor transparent = bookmarkBitmap_->Canvas()->Pixels(0, 0);
+    bookmarkImages_->AddMasked(bookmarkBitmap_.get(), transparent);
+  }
+  if (HandleAllocated()) InvalidateCol(0);
+}
+
+// ---------------------------------------------------------------------------
+// Caret
+
+void TCustomHexEditor::CreateColoredCaret() {
+  if (!HandleAllocated()) return;
+  if (caretCreated_) DestroyCaret();
+  const int w = charWidth_, h = std::max(1, rowHeight_ - 2);
+  caretBitmap_ = std::make_unique<TBitmap>(w, h, pfDevice);
+  TCanvas* cv = caretBitmap_->Canvas();
+  cv->Brush()->SetColor(clBlack);
+  cv->FillRect(Rect(0, 0, w, h));
+  cv->Brush()->SetColor(clWhite);
+  THexCaretKind kind = caretKind_;
+  if (kind == ckAuto) kind = GetInsertMode() ? ckLeft : ckFull;
+  switch (kind) {
+    case ckFull: cv->FillRect(Rect(0, 0, w, h)); break;
+    case ckLeft: cv->FillRect(Rect(0, 0, std::min(2, w), h)); break;
+    case ckBottom: cv->FillRect(Rect(0, std::max(0, rowHeight_ - 4), w, h)); break;
+    default: break;
+  }
+  CreateCaret(handle_, caretBitmap_->GetHandle(), 0, 0);
+  caretCreated_ = true;
+  ShowCaret(handle_);
+}
+
+void TCustomHexEditor::IntSetCaretPos(int x, int y) {
+  if (HandleAllocated() && GetFocus() == handle_) SetCaretPos(x, y);
+}
+
+void TCustomHexEditor::UpdateCaretPos() {
+  TRect r = CellRect(GetCol(), TCustomGrid::GetRow());
+  if (RectWidth(r) <= 0 || RectHeight(r) <= 0)
+    IntSetCaretPos(kHidden, kHidden);
+  else
+    IntSetCaretPos(r.left, r.top);
+}
+
+void TCustomHexEditor::SetCaretKind(THexCaretKind k) {
+  if (k == caretKind_) return;
+  caretKind_ = k;
+  if (HandleAllocated() && GetFocus() == handle_) {
+    CreateColoredCaret();
+    IntSetCaretPos(kHidden, kHidden);
+    Invalidate();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Cells, keys and mouse
+
+bool TCustomHexEditor::SelectCell(int col, int row) {
+  if (!TCustomGrid::SelectCell(col, row)) return false;
+  if (!SelectCellCore(col, row)) return false;
+  if (HandleAllocated()) PostMessageW(handle_, WM_INTUPDATECARET, 7, 7);
+  return true;
+}
+
+void TCustomHexEditor::TopLeftChanged() {
+  TCustomGrid::TopLeftChanged();
+  if (HandleAllocated()) PostMessageW(handle_, WM_INTUPDATECARET, 7, 7);
+}
+
+void TCustomHexEditor::Resize() {
+  TCustomGrid::Resize();
+  if (HandleAllocated()) PostMessageW(handle_, WM_INTUPDATECARET, 7, 7);
+}
+
+UINT TCustomHexEditor::DialogCode() {
+  UINT code = DLGC_WANTARROWS | DLGC_WANTCHARS | DLGC_WANTALLKEYS;
+  if (fWantTabs)
+    code |= DLGC_WANTTAB;
+  else
+    code &= ~DLGC_WANTTAB;
+  return code;
+}
+
+void TCustomHexEditor::KeyDown(WORD& key, TShiftState shift) {
+  if (OnKeyDown) OnKeyDown(this, key, shift);
+  if (key == 0) return;
+  int k = key;
+  HexKeyDown(k, shift);
+  key = static_cast<WORD>(k);
+  if (key != 0) NavigateKey(key, shift);
+}
+
+void TCustomHexEditor::KeyUp(WORD& key, TShiftState shift) {
+  int k = key;
+  HexKeyUp(k, shift);
+  TCustomGrid::KeyUp(key, shift);
+}
+
+void TCustomHexEditor::KeyPress(wchar_t& key) {
+  TCustomGrid::KeyPress(key);  // the key-press event may change the key
+  if (key == 0) return;
+  wchar_t w = key;
+  key = 0;
+  if (w < 32) {
+    HexChar(static_cast<uint8_t>(w));
+    return;
+  }
+  char a = 0;
+  BOOL lossy = FALSE;
+  int n = WideCharToMultiByte(CP_ACP, 0, &w, 1, &a, 1, nullptr, &lossy);
+  if (n != 1 || lossy) {
+    WrongKey();
+    return;
+  }
+  HexChar(static_cast<uint8_t>(a));
+}
+
+void TCustomHexEditor::CheckMouseCoord(int& x, int& y) {
+  if (!GetInsertMode()) return;
+  TGridCoord c = MouseCoord(x, y);
+  if (c.X != GetLastCharCol() || c.Y < 2) return;
+  TRect r = CellRect(c.X, c.Y);
+  if (x > r.left + charWidth_) {
+    y += rowHeight_;
+    x -= fBytesPerRow * charWidth_;
+  }
+}
+
+bool TCustomHexEditor::CursorOverSelection(int x, int y) {
+  if (GetSelCount() == 0 || GetDataSize() == 0) return false;
+  TGridCoord c = MouseCoord(x, y);
+  if (c.X < 2 || c.Y < 2) return false;
+  bool saved = fInCharField;
+  int32_t p = GetPosAtCursor(c.X, c.Y);
+  fInCharField = saved;
+  if (p >= GetDataSize()) return false;
+  return IsSelected(p);
+}
+
+bool TCustomHexEditor::GetMouseOverSelection() {
+  POINT p;
+  ::GetCursorPos(&p);
+  p = ScreenToClient(p);
+  return CursorOverSelection(p.x, p.y);
+}
+
+void TCustomHexEditor::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  fSelecting = false;
+  pendingClick_ = false;
+  if (button == mbLeft) CheckMouseCoord(x, y);
+  bool over = button == mbLeft && CursorOverSelection(x, y);
+  if (!over) {
+    TCustomGrid::MouseDown(button, shift, x, y);
+  } else {
+    if (CanFocus() && !Focused()) SetFocus();
+    TCustomControl::MouseDown(button, shift, x, y);
+  }
+  if (button != mbLeft) return;
+  TGridCoord c = MouseCoord(x, y);
+  if (!over) {
+    if (c.X >= 2 && c.Y >= 2) {
+      ResetSelection(true);
+      if (!shift.Contains(ssDouble)) fSelecting = true;
+    }
+  } else {
+    pendingClick_ = true;
+  }
+}
+
+void TCustomHexEditor::MouseMove(TShiftState shift, int x, int y) {
+  TShiftState buttons = shift * TShiftState{ssLeft, ssRight, ssMiddle};
+  if (buttons == TShiftState{ssLeft}) CheckMouseCoord(x, y);
+  TCustomGrid::MouseMove(shift, x, y);
+  pendingClick_ = false;
+  TGridCoord c = MouseCoord(x, y);
+  bool arrow = buttons.Empty() && (CursorOverSelection(x, y) || c.X == 0 || c.Y == 0);
+  TCursor want = arrow ? crArrow : crIBeam;
+  if (cursorStack_.empty() && GetCursor() != want) SetCursor(want);
+}
+
+void TCustomHexEditor::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  if (button == mbLeft) CheckMouseCoord(x, y);
+  TCustomGrid::MouseUp(button, shift, x, y);
+  if (pendingClick_) {
+    pendingClick_ = false;
+    ResetSelection(true);
+    TGridCoord c = MouseCoord(x, y);
+    if (c.X >= 2 && c.Y >= 2 && c.X < GetColCount() && c.Y < GetRowCount()) GridMoveCurrent(c.X, c.Y);
+  }
+  if (showDrag_) HideDragCell();
+}
+
+int32_t TCustomHexEditor::ShowDragCell(int x, int y) {
+  TGridCoord c = MouseCoord(x, y);
+  c.X = std::max(2, c.X);
+  c.Y = std::clamp(c.Y, 2, GetRowCount() - 1);
+  bool saved = fInCharField;
+  int32_t pos = std::clamp(GetPosAtCursor(c.X, c.Y), 0, GetDataSize());
+  fInCharField = saved;
+  if (IsSelected(pos)) pos = fSelLow;
+  showDrag_ = true;
+  if (c.Y == GetTopRow() && c.Y > 2)
+    SetTopRow(GetTopRow() - 1);
+  else if (c.Y >= GetTopRow() + VisibleRowCount() - 1 && c.Y < GetRowCount() - 1)
+    SetTopRow(GetTopRow() + 1);
+  if (c.X == GetLeftCol() && c.X > 2)
+    SetLeftCol(GetLeftCol() - 1);
+  else if (c.X >= GetLeftCol() + VisibleColCount() - 1 && c.X < GetColCount() - 1)
+    SetLeftCol(GetLeftCol() + 1);
+  int nc, nr;
+  GetCursorAtPos(pos, GetInCharField(), nc, nr);
+  if (nc != dragCol_ || nr != dragRow_) {
+    InvalidateCell(dragCol_, dragRow_);
+    dragCol_ = nc;
+    dragRow_ = nr;
+    InvalidateCell(nc, nr);
+  }
+  return pos;
+}
+
+void TCustomHexEditor::HideDragCell() {
+  showDrag_ = false;
+  Invalidate();
+}
+
+int32_t TCustomHexEditor::DropPosition() {
+  if (!showDrag_) return -1;
+  bool saved = fInCharField;
+  int32_t p = GetPosAtCursor(dragCol_, dragRow_);
+  fInCharField = saved;
+  return p;
+}
+
+// ---------------------------------------------------------------------------
+// Messages
+
+void TCustomHexEditor::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case WM_SETFOCUS:
+      TCustomGrid::WndProc(m);
+      CreateColoredCaret();
+      UpdateCaretPos();
+      Invalidate();
+      return;
+    case WM_KILLFOCUS:
+      TCustomGrid::WndProc(m);
+      if (caretCreated_) {
+        HideCaret(handle_);
+        DestroyCaret();
+        caretCreated_ = false;
+      }
+      fSelecting = false;
+      Invalidate();
+      return;
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+      TCustomGrid::WndProc(m);
+      UpdateCaretPos();
+      return;
+    case WM_INTUPDATECARET:
+      if (m.WParam == 7) UpdateCaretPos();
+      m.Result = 0;
+      return;
+    case WM_PAINT:
+      // Painting and the other callbacks must not let an exception unwind
+      // into the system.
+      CallProtected([&] { TCustomGrid::WndProc(m); });
+      return;
+    default:
+      break;
+  }
+  TCustomGrid::WndProc(m);
+}
+
+// ---------------------------------------------------------------------------
+// Painting
+
+String TCustomHexEditor::CharCellText(uint8_t b) {
+  uint8_t a = TranslateToAnsiChar(b);
+  if (a == 0) return String();
+  char c = static_cast<char>(a);
+  wchar_t w = 0;
+  if (MultiByteToWideChar(CP_ACP, 0, &c, 1, &w, 1) != 1) w = L'?';
+  return String(1, w);
+}
+
+void TCustomHexEditor::DrawCellText(const TRect& cell, const String& text, TColor fill, TColor textColor,
+                                    TColor textBg, bool rightAligned) {
+  TCanvas* cv = Canvas();
+  cv->Brush()->SetStyle(bsSolid);
+  cv->Brush()->SetColor(fill);
+  cv->FillRect(cell);
+  if (!text.empty()) {
+    cv->Font()->SetColor(textColor);
+    cv->Brush()->SetColor(textBg);
+    if (rightAligned) {
+      int w = cv->TextWidth(text);
+      TRect r = cell;
+      r.right -= 4;
+      cv->TextRect(r, r.right - w, cell.top, text);
+    } else {
+      TRect r{cell.left, cell.top, std::min<LONG>(cell.right, cell.left + charWidth_), cell.bottom};
+      cv->TextRect(r, cell.left, cell.top, text);
+    }
+  }
+}
+
+void TCustomHexEditor::DrawDataCell(int col, int row, const TRect& rc, bool focused) {
+  TCanvas* cv = Canvas();
+  const int B = fBytesPerRow;
+  const int lastCharCol = GetLastCharCol();
+  if (col == GetCol() && row == TCustomGrid::GetRow() && focused) IntSetCaretPos(rc.left, rc.top);
+  const bool inChar = col > SeparatorCol();
+  const int32_t P = (row - 2) * B + (inChar ? col - FirstCharCol() : (col - 2) / 2);
+  const bool isSep = col == SeparatorCol();
+  TColor fill = colors_->GetBackground();
+  if (!isSep && P < GetDataSize()) {
+    const uint8_t b = static_cast<const uint8_t*>(fData.Memory())[P];
+    String text;
+    if (inChar)
+      text = CharCellText(b);
+    else
+      text = String(1, ((col - 2) % 2 == (fSwapNibbles ? 1 : 0)) ? Digit(b >> 4) : Digit(b & 15));
+    TColor textColor, textBg = colors_->GetBackground();
+    if (HasChanged(P)) {
+      textColor = colors_->GetChangedText();
+      textBg = colors_->GetChangedBackground();
+    } else if (inChar) {
+      textColor = Font()->GetColor();
+    } else {
+      int group = (col - 2) / (2 * fBytesPerColumn);
+      textColor = group % 2 == 0 ? colors_->GetOddColumn() : colors_->GetEvenColumn();
+    }
+    if (IsSelected(P) && !(hideSelection_ && !focused)) {
+      if (col != 2 * B + 1 && col != lastCharCol && P != fSelHigh) fill = InvertColor(fill);
+      textColor = InvertColor(textColor);
+      textBg = InvertColor(textBg);
+      if (!focused && graySelection_) {
+        textColor = FadeToGray(textColor);
+        textBg = FadeToGray(textBg);
+      }
+    }
+    DrawCellText(rc, text, fill, textColor, textBg, false);
+  } else {
+    cv->Brush()->SetStyle(bsSolid);
+    cv->Brush()->SetColor(fill);
+    cv->FillRect(rc);
+  }
+  if (showDrag_ && col == dragCol_ && row == dragRow_) {
+    cv->Brush()->SetColor(Font()->GetColor());
+    cv->FillRect(Rect(rc.left + 1, rc.top + 1, rc.left + 3, rc.bottom - 1));
+  }
+  // the partner of the caret cell in the other field
+  if (focused && row == TCustomGrid::GetRow() && !isSep && col == GetOtherFieldCol(GetCol())) {
+    TRect fr{rc.left, rc.top, rc.left + charWidth_, rc.bottom - 1};
+    if (focusFrame_) {
+      cv->Brush()->SetColor(colors_->GetBackground());
+      cv->Font()->SetColor(Font()->GetColor());
+      cv->DrawFocusRect(fr);
+    } else {
+      cv->Brush()->SetColor(colors_->GetCursorFrame());
+      cv->FrameRect(fr);
+    }
+  }
+  if (drawGridLines_) {
+    cv->Pen()->SetColor(colors_->GetGrid());
+    cv->MoveTo(rc.left, rc.bottom - 1);
+    cv->LineTo(rc.right, rc.bottom - 1);
+    if (isSep) {
+      cv->MoveTo(rc.left, rc.top);
+      cv->LineTo(rc.left, rc.bottom);
+    }
+    if (col == lastCharCol) {
+      cv->MoveTo(rc.right - 1, rc.top);
+      cv->LineTo(rc.right - 1, rc.bottom);
+    }
+  }
+}
+
+void TCustomHexEditor::Paint() {
+  TCanvas* cv = Canvas();
+  cv->Font()->Assign(*Font());
+  const TRect cr = GetClientRect();
+  const TRect clip = cv->GetClipRect();
+  const bool focused = Focused();
+  const int lastCharCol = GetLastCharCol();
+  const int caretRow = TCustomGrid::GetRow(), caretCol = GetCol();
+  auto meets = [&](const TRect& r) {
+    return r.left < clip.right && r.right > clip.left && r.top < clip.bottom && r.bottom > clip.top;
+  };
+
+  // x positions of the visible columns: 0, 1 and from the left column on
+  std::vector<std::pair<int, int>> cols;  // column, x
+  int x = 0;
+  for (int c = 0; c < 2; ++c) {
+    cols.push_back({c, x});
+    x += GetColWidths(c);
+  }
+  for (int c = GetLeftCol(); c <= lastCharCol && x < cr.right; ++c) {
+    cols.push_back({c, x});
+    x += GetColWidths(c);
+  }
+  const int gridRight = x;
+  const int rulerH = GetRowHeights(0);
+  const int headH = rulerH + GetRowHeights(1);
+
+  // ruler
+  if (fShowRuler && rulerH > 0) {
+    for (auto [c, cx] : cols) {
+      TRect rc{cx, 0, cx + GetColWidths(c), rulerH};
+      if (!meets(rc)) continue;
+      if (c < 2) {
+        cv->Brush()->SetColor(colors_->GetOffsetBackGround());
+        cv->FillRect(rc);
+        continue;
+      }
+      bool cur = c == caretCol;
+      DrawCellText(rc, RulerText(c), colors_->GetOffsetBackGround(),
+                   cur ? colors_->GetCurrentOffset() : colors_->GetOffset(),
+                   cur ? colors_->GetCurrentOffsetBackground() : colors_->GetOffsetBackGround(), false);
+    }
+  }
+
+  // rows
+  int y = headH;
+  for (int r = GetTopRow(); r < GetRowCount() && y < cr.bottom; ++r) {
+    const int h = GetRowHeights(r);
+    for (auto [c, cx] : cols) {
+      TRect rc{cx, y, cx + GetColWidths(c), y + h};
+      if (RectWidth(rc) <= 0 || !meets(rc)) continue;
+      if (c == 0) {
+        bool cur = r == caretRow;
+        DrawCellText(rc, GetOffsetString(static_cast<uint32_t>((r - 2) * fBytesPerRow)),
+                     cur ? colors_->GetCurrentOffsetBackground() : colors_->GetOffsetBackGround(),
+                     cur ? colors_->GetCurrentOffset() : colors_->GetOffset(),
+                     cur ? colors_->GetCurrentOffsetBackground() : colors_->GetOffsetBackGround(), true);
+        for (int i = 0; i < 10; ++i) {
+          const THexBookmark& bm = fBookmarks[static_cast<size_t>(i)];
+          if (bm.mPosition >= 0 && bm.mPosition / fBytesPerRow == r - 2)
+            bookmarkImages_->Draw(cv, rc.left + 3, rc.top + (h - 10) / 2, bm.mInCharField ? 10 + i : i);
+        }
+      } else if (c == 1) {
+        cv->Brush()->SetColor(colors_->GetBackground());
+        cv->FillRect(rc);
+        if (drawGridLines_) {
+          cv->Pen()->SetColor(colors_->GetGrid());
+          cv->MoveTo(rc.left, rc.bottom - 1);
+          cv->LineTo(rc.right, rc.bottom - 1);
+        }
+      } else {
+        DrawDataCell(c, r, rc, focused);
+      }
+    }
+    y += h;
+  }
+  const int gridBottom = y;
+
+  // right of and below the grid
+  if (gridRight < cr.right) {
+    cv->Brush()->SetColor(colors_->GetOffsetBackGround());
+    cv->FillRect(TRect{gridRight, 0, cr.right, headH});
+    cv->Brush()->SetColor(GetColor());
+    cv->FillRect(TRect{gridRight, headH, cr.right, cr.bottom});
+  }
+  if (gridBottom < cr.bottom) {
+    const int w0 = GetColWidths(0);
+    cv->Brush()->SetColor(colors_->GetOffsetBackGround());
+    cv->FillRect(TRect{0, gridBottom, w0, cr.bottom});
+    cv->Brush()->SetColor(GetColor());
+    cv->FillRect(TRect{w0, gridBottom, std::max<int>(w0, gridRight), cr.bottom});
+  }
+
+  // edge of the offset column
+  const int w0 = GetColWidths(0);
+  if (w0 > 0) {
+    if (drawGutter3D_) {
+      cv->Pen()->SetColor(clBtnShadow);
+      cv->MoveTo(w0, headH);
+      cv->LineTo(w0, cr.bottom);
+      cv->Pen()->SetColor(clBtnHighlight);
+      cv->MoveTo(w0 - 1, headH);
+      cv->LineTo(w0 - 1, cr.bottom);
+    } else if (drawGridLines_) {
+      cv->Pen()->SetColor(colors_->GetGrid());
+      cv->MoveTo(w0 - 1, headH);
+      cv->LineTo(w0 - 1, cr.bottom);
+    }
+  }
+  if (fShowRuler && rulerH > 0) {
+    if (drawGutter3D_) {
+      cv->Pen()->SetColor(clBtnShadow);
+      cv->MoveTo(w0, rulerH - 1);
+      cv->LineTo(cr.right, rulerH - 1);
+      cv->Pen()->SetColor(clBtnHighlight);
+      cv->MoveTo(w0, rulerH - 2);
+      cv->LineTo(cr.right, rulerH - 2);
+    } else if (drawGridLines_) {
+      cv->Pen()->SetColor(colors_->GetGrid());
+      cv->MoveTo(w0, rulerH - 1);
+      cv->LineTo(cr.right, rulerH - 1);
+    }
+  }
+}

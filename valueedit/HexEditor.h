@@ -1,0 +1,193 @@
+// The hex editor control: a grid that shows a block of bytes as rows of
+// hexadecimal digit pairs beside the same bytes as characters, with an
+// offset column, an optional ruler, a caret, selection, insert and
+// overwrite modes, undo, files and bookmarks. The behaviour lives in
+// THexEditorCore; this layer puts it on a window.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "classlib/Grids.h"
+#include "classlib/ImgList.h"
+#include "valueedit/HexEditorCore.h"
+
+class TCustomHexEditor;
+
+// The colour set of a hex editor.
+class THexColors : public TPersistent {
+ public:
+  explicit THexColors(TCustomHexEditor* control);
+  void Assign(TPersistent* Source) override;
+  const char* ClassName() const override { return "THexColors"; }
+  // Takes a control and gives it the Background colour.
+  void SetParent(TCustomHexEditor* control);
+
+  TColor GetBackground() const { return background_; }
+  void SetBackground(TColor c);
+  TColor GetChangedBackground() const { return changedBackground_; }
+  void SetChangedBackground(TColor c);
+  TColor GetChangedText() const { return changedText_; }
+  void SetChangedText(TColor c);
+  TColor GetCursorFrame() const { return cursorFrame_; }
+  void SetCursorFrame(TColor c);
+  TColor GetOffset() const { return offset_; }
+  void SetOffset(TColor c);
+  TColor GetOddColumn() const { return oddColumn_; }
+  void SetOddColumn(TColor c);
+  TColor GetEvenColumn() const { return evenColumn_; }
+  void SetEvenColumn(TColor c);
+  TColor GetCurrentOffsetBackground() const { return currentOffsetBackground_; }
+  void SetCurrentOffsetBackground(TColor c);
+  TColor GetOffsetBackGround() const { return offsetBackground_; }
+  void SetOffsetBackGround(TColor c);
+  TColor GetCurrentOffset() const { return currentOffset_; }
+  void SetCurrentOffset(TColor c);
+  TColor GetGrid() const { return grid_; }
+  void SetGrid(TColor c);
+
+ private:
+  void Set(TColor& field, TColor c);
+  TCustomHexEditor* control_;
+  TColor background_ = clWindow;
+  TColor changedBackground_ = 11075583;  // A8FFFF
+  TColor changedText_ = clMaroon;
+  TColor cursorFrame_ = clNavy;
+  TColor offset_ = clBlack;
+  TColor oddColumn_ = clBlue;
+  TColor evenColumn_ = clNavy;
+  TColor currentOffsetBackground_ = clBtnShadow;
+  TColor offsetBackground_ = clBtnFace;
+  TColor currentOffset_ = clBtnHighlight;
+  TColor grid_ = clBtnFace;
+};
+
+// RGB(g, g, g) with g = (74 red + 146 green + 36 blue) / 256.
+TColor FadeToGray(TColor c);
+// Every bit of the 24 colour bits flipped.
+TColor InvertColor(TColor c);
+
+class TCustomHexEditor : public TCustomGrid, public THexEditorCore {
+ public:
+  explicit TCustomHexEditor(TComponent* AOwner);
+  ~TCustomHexEditor() override;
+
+  using TCustomGrid::GetRow;
+  using THexEditorCore::GetRow;
+  using TCustomGrid::SetSelection;
+  using THexEditorCore::SetSelection;
+
+  THexColors* Colors() const { return colors_.get(); }
+  void SetColors(THexColors* c) { colors_->Assign(c); }
+  THexCaretKind GetCaretKind() const { return caretKind_; }
+  void SetCaretKind(THexCaretKind k);
+  bool GetFocusFrame() const { return focusFrame_; }
+  void SetFocusFrame(bool v);
+  bool GetDrawGridLines() const { return drawGridLines_; }
+  void SetDrawGridLines(bool v);
+  bool GetDrawGutter3D() const { return drawGutter3D_; }
+  void SetDrawGutter3D(bool v);
+  bool GetShowRuler() const { return fShowRuler; }
+  void SetShowRuler(bool v);
+  bool GetHideSelection() const { return hideSelection_; }
+  void SetHideSelection(bool v);
+  bool GetGraySelectionIfNotFocused() const { return graySelection_; }
+  void SetGraySelectionIfNotFocused(bool v);
+  String GetVersion() const { return L"October 25, 2002"; }
+  void SetVersion(const String&) {}
+
+  TBitmap* GetBookmarkBitmap() const { return bookmarkBitmap_.get(); }
+  // A 200 x 10 bitmap, or nullptr for the built-in one.
+  void SetBookmarkBitmap(TBitmap* bmp);
+  bool HasCustomBookmarkBitmap() const { return customBookmarks_; }
+  int BookmarkImageCount() { return bookmarkImages_->GetCount(); }
+
+  int CharWidth() const { return charWidth_; }
+  int RowHeightPx() const { return rowHeight_; }
+
+  // Drop marker for hosts that drag data onto the control.
+  int32_t ShowDragCell(int x, int y);
+  void HideDragCell();
+  int32_t DropPosition();
+  bool CursorOverSelection(int x, int y);
+  bool GetMouseOverSelection();
+
+  void WndProc(TMessage& m) override;
+
+ protected:
+  // THexEditorCore's grid seam.
+  int GridCol() const override { return TCustomGrid::GetCol(); }
+  int GridRow() const override { return TCustomGrid::GetRow(); }
+  int GridRowCount() const override { return GetRowCount(); }
+  int GridColCount() const override { return GetColCount(); }
+  void GridSetCounts(int colCount, int rowCount) override;
+  int GridTopRow() const override { return GetTopRow(); }
+  void GridSetTopRow(int row) override { SetTopRow(row); }
+  int GridLeftCol() const override { return GetLeftCol(); }
+  void GridSetTopLeft(int col, int row) override { SetTopLeft(col, row); }
+  int GridVisibleRowCount() const override;
+  void GridMoveCurrent(int col, int row) override;
+  void InvalidateAll() override { Invalidate(); }
+  void InvalidatePositions(int32_t from, int32_t to) override;
+  void InvalidateCaretRows(int oldRow, int newRow) override;
+  void MetricsChanged() override { AdjustMetrics(); }
+  void CaretShapeChanged() override;
+  bool IsKeyDown(int vk) const override;
+  bool IsControlEnabled() const override { return enabled_; }
+  void WaitCursor() override;
+  void OldCursor() override;
+  TObject* EventSender() override { return this; }
+  void Changed() override;
+
+  bool SelectCell(int col, int row) override;
+  void TopLeftChanged() override;
+  void Paint() override;
+  void KeyDown(WORD& key, TShiftState shift) override;
+  void KeyUp(WORD& key, TShiftState shift) override;
+  void KeyPress(wchar_t& key) override;
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  void Resize() override;
+  void CreateWnd() override;
+  void FontChanged(TObject* sender) override;
+  UINT DialogCode() override;
+
+  void AdjustMetrics();
+  void CheckMouseCoord(int& x, int& y);
+  void CreateColoredCaret();
+  void IntSetCaretPos(int x, int y);
+  void UpdateCaretPos();
+  void BookmarkBitmapChanged();
+
+ private:
+  void DrawCellText(const TRect& cell, const String& text, TColor fill, TColor textColor, TColor textBg,
+                    bool rightAligned);
+  void DrawDataCell(int col, int row, const TRect& rc, bool focused);
+  String CharCellText(uint8_t b);
+
+  std::unique_ptr<THexColors> colors_;
+  std::unique_ptr<TBitmap> bookmarkBitmap_;
+  std::unique_ptr<TImageList> bookmarkImages_;
+  std::unique_ptr<TBitmap> caretBitmap_;
+  bool customBookmarks_ = false;
+  THexCaretKind caretKind_ = ckAuto;
+  bool focusFrame_ = true;
+  bool drawGridLines_ = false;
+  bool drawGutter3D_ = true;
+  bool hideSelection_ = false;
+  bool graySelection_ = false;
+  int charWidth_ = 8;
+  int rowHeight_ = 16;
+  std::vector<TCursor> cursorStack_;
+  bool pendingClick_ = false;
+  bool showDrag_ = false;
+  int dragCol_ = -1, dragRow_ = -1;
+  bool caretCreated_ = false;
+};
+
+// The published face of the hex editor.
+class THexEditor : public TCustomHexEditor {
+ public:
+  explicit THexEditor(TComponent* AOwner) : TCustomHexEditor(AOwner) {}
+};

@@ -1,0 +1,111 @@
+// The integer edit box on a real edit control: typed characters, paste
+// through the clipboard, read-only boxes and the range check on leaving.
+#include "valueedit/BinHexEdit.h"
+
+#include "classlib/tests/gui_support.h"
+
+using namespace guitest;
+
+namespace {
+
+struct BoxHost {
+  std::unique_ptr<TForm> form;
+  TBinHexEdit* box = nullptr;
+  TBinHexEdit* other = nullptr;
+  BoxHost() {
+    form.reset(new TForm(Application));
+    form->SetBounds(60, 60, 300, 120);
+    box = new TBinHexEdit(form.get());
+    box->SetBounds(10, 10, 200, 24);
+    box->SetParent(form.get());
+    other = new TBinHexEdit(form.get());
+    other->SetBounds(10, 50, 200, 24);
+    other->SetParent(form.get());
+    form->Show();
+    box->SetFocus();
+    Pump(20);
+  }
+  void Type(const String& s) {
+    for (wchar_t c : s) SendMessageW(box->GetHandle(), WM_CHAR, c, 0);
+  }
+  void Set(const String& text, int selStart, int selLen) {
+    box->SetText(text);
+    box->SetSelStart(selStart);
+    box->SetSelLength(selLen);
+  }
+  static void Clipboard(const String& s) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, (s.size() + 1) * sizeof(wchar_t));
+    memcpy(GlobalLock(g), s.c_str(), (s.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(g);
+    SetClipboardData(CF_UNICODETEXT, g);
+    CloseClipboard();
+  }
+};
+
+}  // namespace
+
+TEST(BinHexEditControl, NewBoxAndTypedFiltering) {
+  BoxHost h;
+  EXPECT_EQ(h.box->GetText(), L"$00000000");
+  EXPECT_EQ(h.box->GetWidth(), 200);
+  EXPECT_EQ(h.box->GetVersion(), L"8.00.00.00");
+  h.Set(L"$0", 1, 1);
+  h.Type(L"ab");
+  EXPECT_EQ(h.box->GetText(), L"$AB");
+  h.Type(L"xy\r");
+  EXPECT_EQ(h.box->BeepCount, 3);
+  EXPECT_EQ(h.box->GetAsInteger(), 0xAB);
+  h.box->SetBaseFormat(Binary);
+  EXPECT_EQ(h.box->GetText(), L"10101011");
+  h.Type(L"2");
+  EXPECT_EQ(h.box->BeepCount, 4);
+  h.box->SetBaseFormat(Number);
+  EXPECT_EQ(h.box->GetText(), L"171");
+  h.box->SetSelStart(0);
+  h.box->SetSelLength(0);
+  h.Type(L"-");
+  EXPECT_EQ(h.box->GetText(), L"-171");
+  EXPECT_EQ(h.box->GetAsInteger(), -171);
+  EXPECT_EQ(SendMessageW(h.box->GetHandle(), WM_GETDLGCODE, 0, 0), DLGC_WANTARROWS | DLGC_WANTCHARS);
+}
+
+TEST(BinHexEditControl, PasteReplaysCharactersAndReadOnlyRefuses) {
+  BoxHost h;
+  h.box->SetBaseFormat(Binary);
+  h.Set(L"11", 1, 0);
+  BoxHost::Clipboard(L"0a1b");
+  int before = h.box->BeepCount;
+  SendMessageW(h.box->GetHandle(), WM_PASTE, 0, 0);
+  EXPECT_EQ(h.box->GetText(), L"1011");
+  EXPECT_EQ(h.box->BeepCount - before, 2);
+  h.box->SetReadOnly(true);
+  h.Set(L"1011", 0, 4);
+  SendMessageW(h.box->GetHandle(), WM_PASTE, 0, 0);
+  EXPECT_EQ(h.box->GetText(), L"1011");
+  EXPECT_EQ(h.box->GetSelLength(), 4);
+}
+
+TEST(BinHexEditControl, RangeCheckOnLeavingClampsBeepsAndKeepsFocus) {
+  BoxHost h;
+  h.box->SetBaseFormat(Number);
+  h.box->SetMaxValue(100);
+  h.box->SetMinValue(1);
+  h.box->SetText(L"500");
+  int before = h.box->BeepCount;
+  h.other->SetFocus();
+  Pump(30);
+  EXPECT_EQ(h.box->GetText(), L"100");
+  EXPECT_EQ(h.box->BeepCount - before, 1);
+  EXPECT_TRUE(h.box->Focused());
+}
+
+TEST(BinHexEditControl, DisabledColour) {
+  BoxHost h;
+  h.box->SetDisabledColor(clRed);
+  h.box->SetEnabled(false);
+  EXPECT_EQ(h.box->GetColor(), clRed);
+  h.box->SetEnabled(true);
+  EXPECT_EQ(h.box->GetColor(), clWindow);
+}

@@ -1,0 +1,241 @@
+// The hex editor on a real window: typing through window messages,
+// mouse, scrolling through large data, painting colours, bookmarks icons.
+#include "valueedit/HexEditor.h"
+
+#include "classlib/tests/gui_support.h"
+
+using namespace guitest;
+
+static ::testing::Environment* const kGuiEnv = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+
+namespace {
+
+struct EditorHost {
+  std::unique_ptr<TForm> form;
+  THexEditor* ed = nullptr;
+  explicit EditorHost(int w = 520, int h = 300) {
+    form.reset(new TForm(Application));
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(30, 30, w, h);
+    ed = new THexEditor(form.get());
+    ed->SetBounds(0, 0, w, h);
+    ed->SetParent(form.get());
+    form->Show();
+    ed->HandleNeeded();
+    ed->SetFocus();
+    Pump(30);
+  }
+  void SetData(const std::string& s) {
+    ed->SetAsText(s);
+    ed->ResetUndo();
+    ed->SetSelStart(0);
+  }
+  void Char(wchar_t c) { SendMessageW(ed->GetHandle(), WM_CHAR, c, 0); }
+  void Key(WORD vk) { SendMessageW(ed->GetHandle(), WM_KEYDOWN, vk, 0); }
+  void Click(int x, int y) {
+    SendMessageW(ed->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageW(ed->GetHandle(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  }
+  // Colours found inside a cell after painting.
+  std::vector<COLORREF> CellColors(int col, int row) {
+    ed->Invalidate();
+    ed->Update();
+    TRect r = ed->CellRect(col, row);
+    std::vector<COLORREF> out;
+    HDC dc = GetDC(ed->GetHandle());
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x) out.push_back(GetPixel(dc, x, y));
+    ReleaseDC(ed->GetHandle(), dc);
+    return out;
+  }
+  static bool Has(const std::vector<COLORREF>& v, TColor c) {
+    COLORREF want = ColorToRef(c);
+    return std::find(v.begin(), v.end(), want) != v.end();
+  }
+};
+
+}  // namespace
+
+TEST(HexEditorControl, ConstructionDefaults) {
+  EditorHost h;
+  THexEditor* ed = h.ed;
+  EXPECT_EQ(ed->GetBytesPerRow(), 16);
+  EXPECT_EQ(ed->GetBytesPerColumn(), 2);
+  EXPECT_EQ(ed->GetOffsetFormat(), L"-!10:0x|");
+  EXPECT_EQ(ed->GetCaretKind(), ckAuto);
+  EXPECT_EQ(ed->GetMaxUndo(), 1048576);
+  EXPECT_EQ(ed->GetVersion(), L"October 25, 2002");
+  ed->SetVersion(L"x");
+  EXPECT_EQ(ed->GetVersion(), L"October 25, 2002");
+  EXPECT_EQ(ed->GetFileName(), L"Untitled");
+  EXPECT_EQ(ed->GetRowCount(), 3);
+  EXPECT_EQ(ed->GetColCount(), 51);
+  EXPECT_EQ(ed->GetFixedCols(), 2);
+  EXPECT_EQ(ed->GetFixedRows(), 2);
+  EXPECT_EQ(ed->GetColor(), ed->Colors()->GetBackground());
+  EXPECT_EQ(ed->Colors()->GetChangedBackground(), 11075583);
+  EXPECT_FALSE(ed->GetModified());
+  UINT code = static_cast<UINT>(SendMessageW(ed->GetHandle(), WM_GETDLGCODE, 0, 0));
+  EXPECT_TRUE(code & DLGC_WANTTAB);
+  ed->SetWantTabs(false);
+  code = static_cast<UINT>(SendMessageW(ed->GetHandle(), WM_GETDLGCODE, 0, 0));
+  EXPECT_FALSE(code & DLGC_WANTTAB);
+  EXPECT_TRUE(code & DLGC_WANTARROWS);
+}
+
+TEST(HexEditorControl, BookmarkIconsAreTwentyImagesOfTheBuiltInBitmap) {
+  EditorHost h;
+  EXPECT_EQ(h.ed->GetBookmarkBitmap()->GetWidth(), 200);
+  EXPECT_EQ(h.ed->GetBookmarkBitmap()->GetHeight(), 10);
+  EXPECT_EQ(h.ed->BookmarkImageCount(), 20);
+  EXPECT_FALSE(h.ed->HasCustomBookmarkBitmap());
+  TBitmap wrong(100, 10);
+  try {
+    h.ed->SetBookmarkBitmap(&wrong);
+    FAIL();
+  } catch (const EHexException& e) {
+    EXPECT_EQ(e.Message(), L"Invalid bookmark bitmap (must be 10 x 200 px)");
+  }
+  TBitmap mine(200, 10);
+  h.ed->SetBookmarkBitmap(&mine);
+  EXPECT_TRUE(h.ed->HasCustomBookmarkBitmap());
+  h.ed->SetBookmarkBitmap(nullptr);
+  EXPECT_FALSE(h.ed->HasCustomBookmarkBitmap());
+  EXPECT_EQ(h.ed->BookmarkImageCount(), 20);
+}
+
+TEST(HexEditorControl, TypingThroughWindowMessagesInBothFields) {
+  EditorHost h;
+  h.SetData(std::string(8, '\0'));
+  h.Char(L'a');
+  h.Char(L'B');
+  EXPECT_EQ(h.ed->GetMemory(0), 0xAB);
+  h.Char(L'x');  // not a hex digit
+  EXPECT_EQ(h.ed->GetMemory(1), 0);
+  h.Key(VK_TAB);
+  EXPECT_TRUE(h.ed->GetInCharField());
+  h.Char(L'Z');
+  EXPECT_EQ(h.ed->GetMemory(1), 'Z');
+  h.Char(L'\u00e9');  // é: an ANSI character
+  EXPECT_EQ(h.ed->GetMemory(2), 0xE9);
+  h.Key(VK_INSERT);
+  EXPECT_TRUE(h.ed->GetInsertMode());
+  h.Char(L'Q');
+  EXPECT_EQ(h.ed->GetDataSize(), 9);
+  EXPECT_EQ(h.ed->GetMemory(3), 'Q');
+  h.Key(VK_BACK);
+  EXPECT_EQ(h.ed->GetDataSize(), 8);
+  EXPECT_TRUE(h.ed->GetCanUndo());
+  // the key-press event can swallow a character
+  h.ed->OnKeyPress = [](TObject*, wchar_t& k) { k = 0; };
+  h.Char(L'W');
+  EXPECT_EQ(h.ed->GetDataSize(), 8);
+}
+
+TEST(HexEditorControl, MouseMovesTheCaretAndDragSelects) {
+  EditorHost h;
+  h.SetData(std::string(40, 'x'));
+  TRect r = h.ed->CellRect(2 + 2 * 5, 3);  // byte 21
+  h.Click(r.left + 1, r.top + 1);
+  EXPECT_EQ(h.ed->GetCursorPos(), 21);
+  TRect past = h.ed->CellRect(2 + 2 * 12, 4);  // byte 44: past the data
+  h.Click(past.left + 1, past.top + 1);
+  EXPECT_EQ(h.ed->GetCursorPos(), 39);
+  TRect a = h.ed->CellRect(2, 2), b = h.ed->CellRect(2 + 2 * 3, 2);
+  SendMessageW(h.ed->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(a.left + 1, a.top + 1));
+  SendMessageW(h.ed->GetHandle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(b.left + 1, b.top + 1));
+  SendMessageW(h.ed->GetHandle(), WM_LBUTTONUP, 0, MAKELPARAM(b.left + 1, b.top + 1));
+  EXPECT_EQ(h.ed->GetSelCount(), 4);
+}
+
+TEST(HexEditorControl, LargeDataScrollsPastSixtyFiveThousandRows) {
+  EditorHost h(900, 300);
+  h.SetData(std::string(16 * 200000, 'z'));  // 200,000 rows
+  EXPECT_EQ(h.ed->GetRowCount(), 200002);
+  h.Key(VK_END);
+  SendMessageW(h.ed->GetHandle(), WM_KEYDOWN, VK_CONTROL, 0);
+  h.ed->Seek(0, 2);
+  EXPECT_EQ(h.ed->GetCursorPos(), 16 * 200000 - 1);
+  EXPECT_GT(h.ed->GetTopRow(), 65535);
+  SCROLLINFO si{};
+  si.cbSize = sizeof(si);
+  si.fMask = SIF_ALL;
+  ASSERT_TRUE(GetScrollInfo(h.ed->GetHandle(), SB_VERT, &si));
+  EXPECT_EQ(si.nPos, h.ed->GetTopRow() - 2);
+  SendMessageW(h.ed->GetHandle(), WM_VSCROLL, SB_TOP, 0);
+  EXPECT_EQ(h.ed->GetTopRow(), 2);
+  bool inChar;
+  EXPECT_EQ(h.ed->GetTopLeftPosition(inChar), 0);
+  h.ed->SetTopLeftPosition(16 * 100000, false);
+  EXPECT_EQ(h.ed->GetTopRow(), 100002);
+}
+
+TEST(HexEditorControl, PaintsColumnGroupsChangesAndSelection) {
+  EditorHost h;
+  h.SetData(std::string("\x11\x22\x33\x44\x55", 5));
+  // (the caret sits on the first digit of byte 0: look at second digits)
+  auto g1 = h.CellColors(3, 2);  // byte 0, first group
+  auto g2 = h.CellColors(7, 2);  // byte 2, second group
+  EXPECT_TRUE(EditorHost::Has(g1, clBlue));
+  EXPECT_TRUE(EditorHost::Has(g2, clNavy));
+  EXPECT_FALSE(EditorHost::Has(g2, clBlue));
+  // a changed byte: maroon on A8FFFF
+  h.ed->SetSelStart(4);
+  h.Char(L'9');
+  auto ch = h.CellColors(10, 2);  // the caret went on to the second digit
+  EXPECT_TRUE(EditorHost::Has(ch, h.ed->Colors()->GetChangedBackground()));
+  EXPECT_TRUE(EditorHost::Has(ch, clMaroon));
+  // a selected byte is inverted: the window colour turns into its inverse
+  h.ed->SetSelStart(0);
+  h.ed->SetSelEnd(1);
+  auto sel = h.CellColors(3, 2);
+  EXPECT_TRUE(EditorHost::Has(sel, InvertColor(clWindow)));
+  EXPECT_TRUE(EditorHost::Has(sel, InvertColor(clBlue)));
+  // hidden while unfocused, still selected
+  h.ed->SetHideSelection(true);
+  SetFocus(nullptr);
+  Pump(20);
+  auto hidden = h.CellColors(3, 2);
+  EXPECT_FALSE(EditorHost::Has(hidden, InvertColor(clWindow)));
+  EXPECT_EQ(h.ed->GetSelCount(), 2);
+}
+
+TEST(HexEditorControl, ColoursAndHelpers) {
+  EditorHost h;
+  EXPECT_EQ(FadeToGray(clWhite), static_cast<TColor>(RGB(255, 255, 255)));
+  EXPECT_EQ(FadeToGray(clRed), static_cast<TColor>(RGB(73, 73, 73)));
+  EXPECT_EQ(InvertColor(clBlack), static_cast<TColor>(0xFFFFFF));
+  std::unique_ptr<THexEditor> other(new THexEditor(nullptr));
+  other->Colors()->SetBackground(clYellow);
+  other->Colors()->SetOddColumn(clRed);
+  h.ed->SetColors(other->Colors());
+  EXPECT_EQ(h.ed->GetColor(), clYellow);
+  EXPECT_EQ(h.ed->Colors()->GetOddColumn(), clRed);
+}
+
+TEST(HexEditorControl, Screenshot) {
+  EditorHost h(560, 200);
+  h.ed->SetShowRuler(true);
+  h.ed->SetDrawGridLines(true);
+  std::string data;
+  for (int i = 0; i < 100; ++i) data += static_cast<char>(i * 7);
+  h.SetData(data);
+  h.ed->SetBookmarkVals(1, 17, false);
+  h.ed->SetBookmarkVals(2, 40, true);
+  h.ed->SetSelStart(33);
+  h.ed->SetSelEnd(37);
+  h.ed->Invalidate();
+  h.ed->Update();
+  Pump(50);
+  // Writes the picture for a person to look at when asked for.
+  if (const char* out = getenv("ZEMBRIO_SHOT")) {
+    RECT r;
+    GetWindowRect(h.form->GetHandle(), &r);
+    TBitmap bmp(r.right - r.left, r.bottom - r.top, pf24bit);
+    HDC src = GetDC(h.form->GetHandle());
+    BitBlt(bmp.Canvas()->GetHandle(), 0, 0, r.right - r.left, r.bottom - r.top, src, 0, 0, SRCCOPY);
+    ReleaseDC(h.form->GetHandle(), src);
+    bmp.SaveToFile(Utf8ToWide(out));
+  }
+  SUCCEED();
+}
