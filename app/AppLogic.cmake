@@ -34,7 +34,7 @@ if(WIN32)
     ${_app_dir}/IORegistry.cpp
     ${_app_dir}/SearchThread.cpp
     ${_app_dir}/CommonLogic.cpp)
-  target_link_libraries(zembrio_app PUBLIC zembrio_app_core classlib_system advapi32)
+  target_link_libraries(zembrio_app PUBLIC zembrio_app_core classlib_system advapi32 version)
 
   zembrio_add_tests(app logic GUI
     SOURCES
@@ -44,5 +44,6 @@ if(WIN32)
       ${_app_dir}/tests/IORegistryTest.cpp
       ${_app_dir}/tests/SearchThreadTest.cpp
       ${_app_dir}/tests/CommonLogicTest.cpp
+      ${_app_dir}/tests/AppLogicTests.rc
     LIBS zembrio_app)
 endif()

@@ -27,6 +27,15 @@ const wchar_t* const BookmarksSaveFailed =
 const wchar_t* const BookmarksLoadFailed =
     L"An exception occurred attempting to load user bookmarks.  Check the bookmark file location setting in "
     L"the Zembrio preferences.  The bookmark file may also be corrupt.";
+const wchar_t* const InvalidKeyName = L"Invalid key name.";
+const wchar_t* const InvalidBookmarkName = L"Invalid bookmark name.";
+const wchar_t* const ExportAborted = L"Export aborted.";
+const wchar_t* const RegistryFileExported = L"Registry file exported.";
+const wchar_t* const RegistryFileImported = L"Registry file imported.";
+const wchar_t* const ConfirmImportCaption = L"Please confirm import";
+const wchar_t* const ConfirmImportPrompt =
+    L"Please confirm.  Zembrio is about to import the following registry file:";
+const wchar_t* const ConfirmImportQuestion = L"This operation can be destructive.  Do you wish to continue?";
 }  // namespace AppText
 
 TCommonLogic::TCommonLogic() { DeclareEditorSettings(rsOptions); }
@@ -52,6 +61,40 @@ String TCommonLogic::NewValueName(TRegistry& Reg, const String& TypeWord) {
 String TCommonLogic::NewKeyName(TRegistry& Reg, const String& ParentPath) {
   const String parent = ApiKeyPath(ParentPath);
   return ::NewKeyName([&](const String& n) { return Reg.KeyExists(L"\\" + JoinKeyPath(parent, n)); });
+}
+
+String TCommonLogic::GetVersionString(const String& Key) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return String();
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+  if (size == 0) return String();
+  std::vector<unsigned char> buf(size + 1);
+  if (!GetFileVersionInfoW(path.c_str(), 0, size, buf.data())) return String();
+  struct Translation {
+    WORD language;
+    WORD codePage;
+  };
+  Translation* tr = nullptr;
+  UINT len = 0;
+  if (!VerQueryValueW(buf.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&tr), &len) ||
+      len < sizeof(Translation))
+    return String();
+  const String query = L"\\StringFileInfo\\" + IntToHex(static_cast<unsigned>(tr->language), 4) +
+                       IntToHex(static_cast<unsigned>(tr->codePage), 4) + L"\\" + Key;
+  wchar_t* text = nullptr;
+  if (!VerQueryValueW(buf.data(), query.c_str(), reinterpret_cast<void**>(&text), &len) || !text) return String();
+  String r(text, len);
+  while (!r.empty() && r.back() == L'\0') r.pop_back();
+  return r;
 }
 
 void TCommonLogic::SetStatusText(const String& Text) {
@@ -218,7 +261,7 @@ bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue&
 bool TCommonLogic::ExportKey(TRegRoot Root, const String& KeyPath, const String& FileName, bool IncludeSubKeys) {
   try {
     iorPort.ExportRegistry(RootKeyName(Root, rnmFull, false), ApiKeyPath(KeyPath), FileName, IncludeSubKeys);
-    SetStatusText(L"Registry file exported.");
+    SetStatusText(AppText::RegistryFileExported);
     return true;
   } catch (const Exception& E) {
     ShowException(E, String(AppText::ExportFailed) + FileName);
@@ -236,7 +279,7 @@ bool TCommonLogic::ImportFile(const String& FileName, const std::function<void()
   }
   if (AfterImport) AfterImport();
   if (lastImport_.SkippedLines == 0) {
-    SetStatusText(L"Registry file imported.");
+    SetStatusText(AppText::RegistryFileImported);
     return true;
   }
   // Lines that could not be read were left out: say so, never "imported".

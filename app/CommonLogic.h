@@ -29,6 +29,15 @@ extern const wchar_t* const ExportFailed;
 extern const wchar_t* const ImportFailed;
 extern const wchar_t* const BookmarksSaveFailed;
 extern const wchar_t* const BookmarksLoadFailed;
+// Status and warning texts of the main window's commands.
+extern const wchar_t* const InvalidKeyName;       // "Invalid key name."
+extern const wchar_t* const InvalidBookmarkName;  // "Invalid bookmark name."
+extern const wchar_t* const ExportAborted;        // "Export aborted."
+extern const wchar_t* const RegistryFileExported; // "Registry file exported."
+extern const wchar_t* const RegistryFileImported; // "Registry file imported."
+extern const wchar_t* const ConfirmImportCaption;  // "Please confirm import"
+extern const wchar_t* const ConfirmImportPrompt;
+extern const wchar_t* const ConfirmImportQuestion;
 }  // namespace AppText
 
 class TCommonLogic {
@@ -76,6 +85,9 @@ class TCommonLogic {
   void WriteAllOptions() { rsOptions.WriteValues(); }
 
   void SetStatusText(const String& Text);
+  // One string of the program file's own version resource ("FileVersion"
+  // for the about box); empty when the file has none.
+  static String GetVersionString(const String& Key);
   // The error text of an exception: Text, "\n\nMessage: ", the message,
   // "\nAddress: " and an address in full 64-bit width.
   static String ExceptionText(const Exception& E, const String& Text);

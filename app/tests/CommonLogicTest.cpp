@@ -291,3 +291,9 @@ TEST_F(CommonLogicT, BookmarkFileNameAndFile) {
   EXPECT_FALSE(logic->SaveBookmarks(File(L"nodir\\x.bm"), bm));
   EXPECT_EQ(errors.size(), 2u);
 }
+
+TEST(CommonLogicVersion, ReadsTheProgramsOwnVersionResource) {
+  EXPECT_EQ(TCommonLogic::GetVersionString(L"FileVersion"), L"7.8.9.10");
+  EXPECT_EQ(TCommonLogic::GetVersionString(L"ProductName"), L"Zembrio logic tests");
+  EXPECT_EQ(TCommonLogic::GetVersionString(L"NoSuchKey"), L"");
+}
