@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "classlib/Menus.h"
 #include "toolbars/BarHooks.h"
 #include "toolbars/BarUtilsWin.h"
 
@@ -539,6 +540,22 @@ void TBarCustomDockableWindow::WndProc(TMessage& m) {
     case WM_MOUSEMOVE:
       UpdateCloseHover(false);
       break;
+    case WM_NCRBUTTONUP: {
+      // The context menu of the window or of its nearest parent that has one.
+      for (TControl* c = this; c; c = c->GetParent()) {
+        TPopupMenu* pm = c->GetPopupMenu();
+        if (pm && pm->GetAutoPopup()) {
+          SendMessageW(GetHandle(), WM_CANCELMODE, 0, 0);
+          pm->SetPopupComponent(this);
+          POINT p;
+          GetCursorPos(&p);
+          pm->Popup(p.x, p.y);
+          m.Result = 0;
+          return;
+        }
+      }
+      break;
+    }
     case CM_VISIBLECHANGED:
       TCustomControl::WndProc(m);
       if (currentDock_) currentDock_->ToolbarVisibilityChanged(this, false);
@@ -761,9 +778,9 @@ void TBarDock::ArrangeToolbars() {
         for (size_t k = 0; k < recs.size(); ++k)
           if (k != i && recs[k].Row == row && recs[k].Visible) shared = true;
         if (!shared) continue;
-        // Windows after it in the row, and later rows, move one row down.
+        // It keeps the row; every other window of that row or later moves down.
         for (size_t k = 0; k < recs.size(); ++k)
-          if (recs[k].Row > row || (recs[k].Row == row && k > i)) ++recs[k].Row;
+          if (k != i && recs[k].Row >= row) ++recs[k].Row;
       }
     }
     // Close up empty rows.

@@ -1045,3 +1045,276 @@ TEST(BarPositions, RegistryFailureWhileSavingDoesNotStopTheCaller) {
 }
 
 }  // namespace
+
+// ---- menus by mouse ---------------------------------------------------------------------
+namespace {
+
+POINT ScreenCentre(TBarView* V, TBarCustomItem* Item) {
+  TBarItemViewer* v = V->Find(Item);
+  POINT p{(v->BoundsRect.left + v->BoundsRect.right) / 2, (v->BoundsRect.top + v->BoundsRect.bottom) / 2};
+  ClientToScreen(V->Window->GetHandle(), &p);
+  return p;
+}
+
+void MouseTo(POINT P) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.dx = MulDiv(P.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
+  in.mi.dy = MulDiv(P.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
+  in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, &in, sizeof(INPUT));
+}
+
+void Button(bool Down) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.dwFlags = Down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+  SendInput(1, &in, sizeof(INPUT));
+}
+
+TEST(BarMenuMouse, ClickOpensMovingOverTheBarSwitchesMenusAndAClickRunsTheItem) {
+  MenuHost h;
+  TBarCustomItem* first = nullptr;
+  TBarCustomItem* second = nullptr;
+  MouseTo(ScreenCentre(h.Bar->View(), h.File));
+  Pump(50);
+  {
+    LoopScript s({[&] { Button(false); },
+                  [&] {
+                    if (h.OpenView()) first = h.OpenView()->GetParentItem();
+                    MouseTo(ScreenCentre(h.Bar->View(), h.Edit));
+                  },
+                  [&] {},
+                  [&] {
+                    if (h.OpenView()) {
+                      second = h.OpenView()->GetParentItem();
+                      MouseTo(ScreenCentre(h.OpenView(), h.Copy));
+                    }
+                  },
+                  [&] {},
+                  [&] { Button(true); },
+                  [&] { Button(false); }});
+    Button(true);
+    // The press reaches the toolbar, which runs the menu loop until done.
+    PumpUntil([&] { return h.CopyClicks > 0 || LoopScript::Current()->Next >= 7; }, 4000);
+  }
+  EXPECT_EQ(first, h.File);
+  EXPECT_EQ(second, h.Edit);
+  EXPECT_TRUE(PumpUntil([&] { return h.CopyClicks == 1; }, 2000));
+  EXPECT_FALSE(MenuHost::AnyPopupVisible());
+}
+
+}  // namespace
+
+// ---- layout rules ----------------------------------------------------------------------
+namespace {
+
+TEST(BarViewLayout, SeparatorsAtTheEdgesOrInARowShowAsNoneAndEmptyViewsAreDefaultSized) {
+  Host h;
+  auto* t = h.AddToolbar(L"tbrSeps", 0, 0);
+  auto sep = [&] {
+    auto* s = new TBarSeparatorItem(h.Form.get());
+    t->Items()->Add(s);
+    return s;
+  };
+  auto* s0 = sep();
+  auto* a = AddItem(t->Items(), L"A");
+  auto* s1 = sep();
+  auto* s2 = sep();
+  auto* s3 = sep();
+  auto* b = AddItem(t->Items(), L"B");
+  auto* s4 = sep();
+  h.Show();
+  TBarView* v = t->View();
+  v->ValidatePositions();
+  EXPECT_FALSE(v->Find(s0)->Show);
+  EXPECT_TRUE(v->Find(s1)->Show);
+  EXPECT_FALSE(v->Find(s2)->Show);
+  EXPECT_FALSE(v->Find(s3)->Show);
+  EXPECT_FALSE(v->Find(s4)->Show);
+  EXPECT_EQ(v->Find(s1)->BoundsRect.right - v->Find(s1)->BoundsRect.left, 6);
+  a->SetVisible(false);
+  b->SetVisible(false);
+  v->ValidatePositions();
+  EXPECT_EQ(v->BaseSize.x, 23);
+  EXPECT_EQ(v->BaseSize.y, 22);
+  EXPECT_FALSE(v->Find(s1)->Show);
+  EXPECT_THROW(v->Find(nullptr), EBarItemError);
+}
+
+TEST(BarViewLayout, WrappedToolbarTurnsTheSeparatorIntoALine) {
+  Host h;
+  auto* t = h.AddToolbar(L"tbrWrap", 0, 0);
+  for (int i = 0; i < 3; ++i) AddItem(t->Items(), L"Left " + std::to_wstring(i));
+  auto* sep = new TBarSeparatorItem(h.Form.get());
+  t->Items()->Add(sep);
+  for (int i = 0; i < 3; ++i) AddItem(t->Items(), L"Right " + std::to_wstring(i));
+  h.Show();
+  TBarView* v = t->View();
+  v->ValidatePositions();
+  int full = v->BaseSize.x;
+  POINT base{0, 0}, total{0, 0};
+  int lines = 0;
+  int wrap = full / 2 + 10;
+  v->CalculatePositions(true, tbvoHorizontal, wrap, 0, 0, base, total, lines);
+  EXPECT_EQ(lines, 2);
+  EXPECT_GE(total.x, wrap);
+  TBarItemViewer* sv = v->Find(sep);
+  EXPECT_TRUE(sv->State.Contains(tbisLineSep));
+  EXPECT_EQ(sv->BoundsRect.bottom - sv->BoundsRect.top, 6);
+  EXPECT_EQ(sv->BoundsRect.left, 0);
+  EXPECT_EQ(sv->BoundsRect.right, total.x);
+  v->InvalidatePositions();
+}
+
+TEST(BarViewLayout, KeyboardStepsSkipHiddenAndUnselectableItems) {
+  Host h;
+  auto* t = h.AddToolbar(L"tbrKeys", 0, 0);
+  auto* a = AddItem(t->Items(), L"&Alpha");
+  t->Items()->Add(new TBarSeparatorItem(h.Form.get()));
+  auto* b = AddItem(t->Items(), L"&Beta");
+  auto* c = AddItem(t->Items(), L"Gamma");
+  auto* d = AddItem(t->Items(), L"&Delta");
+  b->SetVisible(false);
+  h.Show();
+  TBarView* v = t->View();
+  EXPECT_EQ(v->NextSelectable(nullptr, true)->Item, a);
+  EXPECT_EQ(v->NextSelectable(v->Find(a), true)->Item, c);
+  EXPECT_EQ(v->NextSelectable(v->Find(a), false)->Item, t->ChevronItem() == v->Viewers(v->ViewerCount() - 1)->Item && v->Viewers(v->ViewerCount() - 1)->Show ? t->ChevronItem() : d);
+  bool only = false;
+  EXPECT_EQ(v->NextSelectableWithAccel(nullptr, L'g', false, only)->Item, c);  // first letter
+  EXPECT_TRUE(only);
+  EXPECT_EQ(v->NextSelectableWithAccel(nullptr, L'g', true, only), nullptr);  // primary only
+  EXPECT_EQ(v->NextSelectableWithAccel(nullptr, L'D', true, only)->Item, d);
+  EXPECT_EQ(v->NextSelectableWithAccel(nullptr, L'b', false, only), nullptr);  // hidden
+}
+
+TEST(BarDockRows, RowsCloseUpWrapAndPlaceAfterEachOther) {
+  Host h(600);
+  auto* a = h.AddToolbar(L"tbrA", 0, 0);
+  auto* b = h.AddToolbar(L"tbrB", 5, 0);
+  auto* c = h.AddToolbar(L"tbrC", 7, 0);
+  for (auto* t : {a, b, c}) AddItem(t->Items(), L"Button");
+  h.Show();
+  EXPECT_EQ(a->EffectiveDockRow, 0);
+  EXPECT_EQ(b->EffectiveDockRow, 1);
+  EXPECT_EQ(c->EffectiveDockRow, 2);
+  EXPECT_EQ(b->GetTop(), a->GetHeight());
+  EXPECT_EQ(h.Dock->GetHeight(), a->GetHeight() + b->GetHeight() + c->GetHeight());
+  // Same row, positions 0 and 10: the second follows the first.
+  c->SetDockRow(0);
+  c->SetDockPos(10);
+  EXPECT_EQ(c->EffectiveDockRow, 0);
+  EXPECT_EQ(c->GetLeft(), a->GetWidth());
+  EXPECT_EQ(c->GetTop(), 0);
+  // A full-size window sharing a row gets one of its own across the dock.
+  c->SetFullSize(true);
+  EXPECT_NE(c->EffectiveDockRow, a->EffectiveDockRow);
+  EXPECT_EQ(c->GetWidth(), h.Dock->GetClientWidth());
+  c->SetFullSize(false);
+  // Hidden windows leave no room.
+  a->SetVisible(false);
+  b->SetVisible(false);
+  c->SetVisible(false);
+  EXPECT_EQ(h.Dock->GetHeight(), 0);
+  h.Dock->SetFixAlign(true);
+  EXPECT_EQ(h.Dock->GetHeight(), 1);
+}
+
+TEST(BarDockRows, TooLongForTheRowWrapsOrShrinksWhenLimitedToOneRow) {
+  Host h(300);
+  auto* a = h.AddToolbar(L"tbrA", 0, 0);
+  auto* b = h.AddToolbar(L"tbrB", 0, 200);
+  b->SetShrinkMode(tbsmNone);  // cannot shrink: it wraps when the row is full
+  for (int i = 0; i < 4; ++i) {
+    AddItem(a->Items(), L"First " + std::to_wstring(i));
+    AddItem(b->Items(), L"Second " + std::to_wstring(i));
+  }
+  h.Show();
+  int aMin = 0;
+  a->GetMinShrinkSize(aMin);
+  // Even the chevron toolbar's shortest form and the other do not fit.
+  ASSERT_GT(aMin + b->GetWidth(), h.Dock->GetClientWidth());
+  EXPECT_EQ(a->EffectiveDockRow, 0);
+  EXPECT_EQ(b->EffectiveDockRow, 1);  // wrapped below
+  h.Dock->SetLimitToOneRow(true);
+  EXPECT_EQ(a->EffectiveDockRow, 0);
+  EXPECT_EQ(b->EffectiveDockRow, 0);
+  EXPECT_GT(a->ShrunkLength, 0);
+  EXPECT_EQ(b->ShrunkLength, 0);
+  int off = 0;
+  for (int i = 0; i < a->View()->ViewerCount(); ++i) off += a->View()->Viewers(i)->OffEdge;
+  EXPECT_GT(off, 0);  // the chevron took the rest
+  EXPECT_TRUE(a->View()->Viewers(a->View()->ViewerCount() - 1)->Show);
+}
+
+TEST(BarDockRows, DockRulesAndErrors) {
+  Host h;
+  auto* t = h.AddToolbar(L"tbrOnly", 0, 0);
+  EXPECT_THROW(h.Dock->SetPosition(dpLeft), EInvalidOperation);
+  auto* inner = new TBarDock(h.Form.get());
+  try {
+    inner->SetParent(h.Dock);
+    FAIL();
+  } catch (const EInvalidOperation& e) {
+    EXPECT_EQ(e.Message(), L"A TBarDock control cannot be placed inside a tool window or another TBarDock");
+  }
+  EXPECT_THROW(inner->SetParent(t), EInvalidOperation);
+  auto* side = new TBarDock(h.Form.get());
+  side->SetPosition(dpLeft);
+  side->SetParent(h.Form.get());
+  t->SetParent(side);
+  h.Show();
+  EXPECT_EQ(t->GetCurrentDock(), side);
+  EXPECT_EQ(t->View()->Orientation, tbvoVertical);
+  EXPECT_EQ(t->CalcNCSizes().y, 4 + 6);
+  EXPECT_EQ(t->GetDockedCloseButtonRect(true).left, t->GetClientWidth() + 2 - 3);
+}
+
+TEST(BarPopupPosition, SubmenusKeepOpeningOnTheOppositeSide) {
+  TBarItem item(nullptr);
+  TBarPopupWindow w(nullptr, nullptr, &item, false);
+  TBarPopupPositionRec r;
+  r.PositionAsSubmenu = true;
+  r.MonitorRect = RECT{0, 0, 800, 600};
+  r.ParentItemRect = RECT{600, 100, 780, 120};
+  r.NCSizeX = r.NCSizeY = 3;
+  r.X = 777;
+  r.Y = 97;
+  r.W = 150;
+  r.H = 200;
+  item.GetPopupPosition(nullptr, &w, r);
+  EXPECT_EQ(r.X, 777 - 150);  // opens to the left
+  EXPECT_TRUE(w.View->State.Contains(vsOppositePopup));
+  // A deeper level that would fit on the right still opens on the left...
+  TBarPopupPositionRec r2 = r;
+  r2.Opposite = true;
+  r2.ParentItemRect = RECT{400, 100, 600, 120};
+  r2.X = 597;
+  r2.Y = 97;
+  item.GetPopupPosition(nullptr, &w, r2);
+  EXPECT_EQ(r2.X, 597 - 150);
+  // ...until it no longer fits there.
+  TBarPopupPositionRec r3 = r;
+  r3.Opposite = true;
+  r3.ParentItemRect = RECT{10, 100, 100, 120};
+  r3.X = 97;
+  r3.Y = 97;
+  item.GetPopupPosition(nullptr, &w, r3);
+  EXPECT_EQ(r3.X, 97);
+  EXPECT_EQ(r3.AnimDir, tbadRight);
+  // A submenu near the bottom moves up to fit.
+  TBarPopupPositionRec r4;
+  r4.PositionAsSubmenu = true;
+  r4.MonitorRect = RECT{0, 0, 800, 600};
+  r4.ParentItemRect = RECT{100, 550, 200, 570};
+  r4.NCSizeY = 3;
+  r4.X = 197;
+  r4.Y = 547;
+  r4.W = 100;
+  r4.H = 200;
+  item.GetPopupPosition(nullptr, &w, r4);
+  EXPECT_EQ(r4.Y, 570 + 3 - 200);
+}
+
+}  // namespace
