@@ -393,3 +393,19 @@ TEST_F(RegistryTest, RegistryIniFileTypesFollowStoredValues) {
   EXPECT_EQ(r.GetDataType(L"ViewStyle"), rdString);
   EXPECT_EQ(r.ReadString(L"ViewStyle"), L"3");
 }
+
+// ---------------------------------------------------------------------------
+
+TEST(ResourceStream, ReadsTheModulesResource) {
+  TResourceStream s(GetModuleHandleW(nullptr), L"ZTESTDATA", MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+  ASSERT_GE(s.GetSize(), 5);
+  char buf[5];
+  s.ReadBuffer(buf, 5);
+  EXPECT_EQ(std::string(buf, 5), "hello");
+  EXPECT_THROW(s.WriteBuffer("x", 1), EStreamError);
+  s.SetPosition(1);
+  TMemoryStream m;
+  m.CopyFrom(&s, 4);
+  EXPECT_EQ(std::string(static_cast<const char*>(m.Memory()), 4), "ello");
+  EXPECT_THROW(TResourceStream(GetModuleHandleW(nullptr), L"NOSUCHRES", MAKEINTRESOURCEW(10)), EResNotFound);
+}
