@@ -46,6 +46,8 @@ TCommonLogic::~TCommonLogic() {
   OnAddFindResult = nullptr;
   OnSearchProgress = nullptr;
   OnStatusText = nullptr;
+  OnShowException = nullptr;
+  OnShowMessage = nullptr;
   StopSearchAndWait();
 }
 
@@ -115,6 +117,9 @@ void TCommonLogic::ShowException(const Exception& E, const String& Text) {
 // Search.
 
 void TCommonLogic::StartSearch(bool Repeat, TSearchInput Input) {
+  // One search at a time: a search still running ends first (its finish
+  // report included), so its reports can't be taken for the new one's.
+  if (running_) StopSearchAndWait();
   if (OnSearchStarted) OnSearchStarted();
   try {
     if (Repeat) {

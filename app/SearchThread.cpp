@@ -38,10 +38,14 @@ void TthrdRegSearch::Execute() {
       // The report failed on the window thread; the search still ends below.
     }
   }
+}
+
+void TthrdRegSearch::DoTerminate() {
   // Every search ends with this report, however it ended.
   Sync([&] {
     if (events_.OnFinished) events_.OnFinished();
   });
+  TThread::DoTerminate();
 }
 
 void TthrdRegSearch::Search() {

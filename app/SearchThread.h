@@ -41,6 +41,9 @@ class TthrdRegSearch : public TThread {
 
  protected:
   void Execute() override;
+  // Makes the finish report: after the run, and also when the search was
+  // stopped before its run began (Execute is then skipped).
+  void DoTerminate() override;
 
  private:
   void Search();

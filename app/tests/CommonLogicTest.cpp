@@ -104,7 +104,14 @@ TEST_F(CommonLogicT, SearchReportsStartHitsAndEnd) {
   in.Text = L"no such key name anywhere 8d1f";
   logic->StartSearch(false, in);
   EXPECT_FALSE(logic->LastSearch().Subtree);
+  // A second start while one runs ends the first one properly first, even
+  // when it was stopped before its run began.
+  ended = 0;
+  logic->StartSearch(false, in);
+  EXPECT_EQ(ended, 1);
+  EXPECT_TRUE(logic->IsSearching());
   logic->StopSearchAndWait();
+  EXPECT_EQ(ended, 2);
   EXPECT_FALSE(logic->IsSearching());
 }
 

@@ -156,3 +156,24 @@ TEST_F(SearchThreadT, DestroyingARunningSearchWaitsWithoutDeadlock) {
   }
   EXPECT_LE(reported, 50);
 }
+
+TEST_F(SearchThreadT, FailureInTheWalkIsReportedThenFinished) {
+  auto in = Input(L"Run", stSubstring);
+  in.KeyNames = true;
+  int exceptions = 0, ended = 0;
+  String text, message;
+  TSearchEvents ev;
+  ev.OnResult = [](const TSearchHit&) { throw Exception(String(L"list refused the hit")); };
+  ev.OnException = [&](const Exception& e, const String& t) {
+    ++exceptions;
+    text = t;
+    message = e.Message();
+  };
+  ev.OnFinished = [&] { ++ended; };
+  TthrdRegSearch search(in, ev);
+  search.WaitFor();
+  EXPECT_EQ(exceptions, 1);
+  EXPECT_EQ(text, L"An exception occurred in the search thread.");
+  EXPECT_EQ(message, L"list refused the hit");
+  EXPECT_EQ(ended, 1);
+}
