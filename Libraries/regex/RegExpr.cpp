@@ -122,7 +122,13 @@ char TRegex::InvertCaseFunction(char ch) {
   return RegexSystemLowerCase(ch);
 }
 
-void TRegex::SetInvertCase(TRegexInvertCaseFunction f) { invertCase_ = f; }
+void TRegex::SetInvertCase(TRegexInvertCaseFunction f) {
+  if (f == invertCase_) return;
+  // Case-insensitive nodes are compiled against the mapping.
+  invertCase_ = f;
+  compiled_ = false;
+  program_.clear();
+}
 
 void TRegex::SetWordChars(const AnsiString& s) {
   wordChars_ = s;
@@ -972,10 +978,24 @@ void TRegex::Analyse(int topFlags) {
   regMustLen_ = 0;
 
   // Slots for the empty-iteration check of the BACK loops.
+  // A BACK node closes x* (looping to the BRANCH before x) or x+ (looping
+  // to x, itself the operand of the BRANCH after x); the loop's way out is
+  // the operand of the BRANCH that follows that BRANCH.
   backSlot_.assign(program_.size(), -1);
+  backExit_.clear();
+  backGroup_.clear();
   int slots = 0;
   for (int32_t p = 1; p < int32_t(program_.size());) {
-    if (program_[size_t(p)] == BACK) backSlot_[size_t(p)] = slots++;
+    if (program_[size_t(p)] == BACK) {
+      backSlot_[size_t(p)] = slots++;
+      int32_t target = NextNode(p);
+      int32_t branch = program_[size_t(target)] == BRANCH ? target : p - NODE_HEADER;
+      int32_t other = NextNode(branch);
+      backExit_.push_back(other != 0 ? other + NODE_HEADER : 0);
+      int32_t body = program_[size_t(target)] == BRANCH ? target + NODE_HEADER : target;
+      uint8_t bodyOp = program_[size_t(body)];
+      backGroup_.push_back(bodyOp > OPEN && bodyOp < CLOSE ? bodyOp - OPEN : 0);
+    }
     if (program_[size_t(p)] == END) break;
     p += NodeSize(&program_[size_t(p)]);
   }

@@ -188,6 +188,8 @@ class TRegex : public TObject {
 
   // Match registers: [2n] start, [2n+1] end of sub-expression n.
   const unsigned char* regs_[2 * NSUBEXP] = {};
+  // Where each group's current, not yet closed, match began.
+  const unsigned char* openStart_[NSUBEXP] = {};
 
   // Compiler state.
   const unsigned char* parse_ = nullptr;
@@ -207,6 +209,8 @@ class TRegex : public TObject {
   const unsigned char* loopIterStart_[LoopStackMax + 1] = {};
   std::vector<const unsigned char*> backPos_;  // last position at each BACK node
   std::vector<int32_t> backSlot_;              // program offset -> BACK slot
+  std::vector<int32_t> backExit_;              // per slot: where the loop ends
+  std::vector<int32_t> backGroup_;             // per slot: the body's group, or 0
   std::vector<Frame> stack_;
   uint64_t steps_ = 0;
 

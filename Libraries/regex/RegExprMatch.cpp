@@ -27,6 +27,7 @@ enum FrameKind : uint8_t {
   kUndoLoopIndex,  // a = old loop-stack index
   kUndoLoopLevel,  // a = level, b = old counter, pos = old iteration start
   kUndoBack,       // a = slot, pos = old position
+  kUndoOpen,       // a = group, pos = old start of its open match
   kTryBranch,      // node = alternative's BRANCH, pos
   kTryStar,        // node = STAR/PLUS/BRACES node, pos = start, a = next count, b = bound
   kTryLoopExit,    // node = LOOP node, pos
@@ -74,6 +75,7 @@ bool TRegex::ExecPrim(int offset) {
   // Every failed attempt undoes all it changed, so the registers, the loop
   // state and the BACK positions need resetting once per search only.
   ClearRegisters();
+  std::memset(openStart_, 0, sizeof openStart_);
   loopIdx_ = 0;
   std::fill(backPos_.begin(), backPos_.end(), nullptr);
   stack_.clear();
@@ -347,7 +349,15 @@ bool TRegex::RegMatch(const unsigned char* at) {
           // An iteration that consumed nothing ends the loop.
           int32_t slot = backSlot_[size_t(node)];
           if (slot < 0) Fail(1001);
-          if (backPos_[size_t(slot)] == pos) goto fail;
+          // A group body tells by its own match, the first iteration
+          // included; other bodies by the position at the last pass here.
+          int group = backGroup_[size_t(slot)];
+          if (group != 0 ? (regs_[2 * group] == pos && regs_[2 * group + 1] == pos)
+                         : backPos_[size_t(slot)] == pos) {
+            node = backExit_[size_t(slot)];
+            if (node == 0) Fail(1002);
+            continue;
+          }
           push(kUndoBack, 0, backPos_[size_t(slot)], slot, 0);
           backPos_[size_t(slot)] = pos;
           break;
@@ -429,7 +439,8 @@ bool TRegex::RegMatch(const unsigned char* at) {
           int32_t body = node - ReadInt(p + 13);
           if (body <= 0 || body >= progSize) Fail(1002);
           int32_t c = loopCount_[loopIdx_];
-          bool emptyIteration = c > 0 && pos == loopIterStart_[loopIdx_];
+          // An iteration beyond the minimum that consumed nothing ends the loop.
+          bool emptyIteration = c > 0 && c >= min && pos == loopIterStart_[loopIdx_];
           if (!emptyIteration) {
             if (c < min) {
               setLevel(c + 1, pos);
@@ -454,15 +465,19 @@ bool TRegex::RegMatch(const unsigned char* at) {
         }
         default:
           if (op >= OPEN + 1 && op <= OPEN + 14) {
-            int r = 2 * (op - OPEN);
-            push(kUndoRegister, 0, regs_[r], r, 0);
-            regs_[r] = pos;
+            // The group's registers change when it closes, so that a
+            // back-reference inside it still sees the last complete match.
+            int n = op - OPEN;
+            push(kUndoOpen, 0, openStart_[n], n, 0);
+            openStart_[n] = pos;
             break;
           }
           if (op >= CLOSE + 1 && op <= CLOSE + 14) {
-            int r = 2 * (op - CLOSE) + 1;
-            push(kUndoRegister, 0, regs_[r], r, 0);
-            regs_[r] = pos;
+            int n = op - CLOSE;
+            push(kUndoRegister, 0, regs_[2 * n], 2 * n, 0);
+            push(kUndoRegister, 0, regs_[2 * n + 1], 2 * n + 1, 0);
+            regs_[2 * n] = openStart_[n] ? openStart_[n] : pos;
+            regs_[2 * n + 1] = pos;
             break;
           }
           Fail(1001);
@@ -519,6 +534,9 @@ bool TRegex::RegMatch(const unsigned char* at) {
           continue;
         case kUndoBack:
           backPos_[size_t(f.a)] = f.pos;
+          continue;
+        case kUndoOpen:
+          openStart_[f.a] = f.pos;
           continue;
         case kTryBranch: {
           pos = f.pos;

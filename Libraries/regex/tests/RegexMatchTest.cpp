@@ -89,6 +89,13 @@ TEST(RegexMatch, BackReferences) {
   EXPECT_FALSE(ExecRegex("(a)|b\\1", "b"));
   // An empty group's reference matches empty.
   EXPECT_EQ(Find("(x*)y\\1z", "yz"), (Found{1, 2}));
+  // Inside its own group a reference sees the last complete match.
+  TRegex r;
+  r.SetExpression("(a\\1?)+");
+  ASSERT_TRUE(r.Exec("aaa"));
+  EXPECT_EQ(r.GetMatchLen(0), 3);
+  EXPECT_EQ(r.GetMatch(1), "aa");
+  EXPECT_EQ(Find("(b\\1|c)+", "cbc"), (Found{1, 3}));
 }
 
 TEST(RegexMatch, CaseInsensitive) {
@@ -255,6 +262,21 @@ TEST(RegexMatch, LoopBodiesThatMatchEmptyEnd) {
   EXPECT_EQ(Find("(a{0,2}){3}z", "z"), (Found{1, 1}));
   EXPECT_EQ(Find("(a{0,2}){3,}?z", "aaaz"), (Found{1, 4}));
   EXPECT_EQ(Find("(\\1{0,1}){2}x", "x"), (Found{1, 1}));
+  // The loop stops after the empty iteration, keeping what it matched.
+  TRegex r;
+  r.SetExpression("(a|c{0,1})+b");
+  ASSERT_TRUE(r.Exec("aab"));
+  EXPECT_EQ(r.GetMatchLen(0), 3);
+  r.SetExpression("(a|c{0,1})*");
+  ASSERT_TRUE(r.Exec("aad"));
+  EXPECT_EQ(r.GetMatchLen(0), 2);
+  EXPECT_EQ(r.GetMatchPos(1), 3);
+  EXPECT_EQ(r.GetMatchLen(1), 0);
+  // Mandatory iterations may be empty.
+  r.SetExpression("(a|c{0,1}){3}(b)");
+  ASSERT_TRUE(r.Exec("ab"));
+  EXPECT_EQ(r.GetMatch(0), "ab");
+  EXPECT_EQ(r.GetMatchPos(1), 2);
 }
 
 TEST(RegexMatch, LongInputsDoNotExhaustTheStack) {
