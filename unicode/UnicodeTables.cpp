@@ -103,7 +103,7 @@ TUnicodeTables& UnicodeTables() {
 // --- loading -------------------------------------------------------------
 
 const TUnicodeTables::TypeTable& TUnicodeTables::Type() {
-  std::call_once(typeOnce_, [this] {
+  LoadOnce(typeDone_, [this] {
     TableReader r("TYPE", source_("TYPE"));
     std::size_t count = r.U16(2);
     std::size_t end = r.BodyEnd();
@@ -137,7 +137,7 @@ const TUnicodeTables::TypeTable& TUnicodeTables::Type() {
 }
 
 const TUnicodeTables::CaseTable& TUnicodeTables::Case() {
-  std::call_once(caseOnce_, [this] {
+  LoadOnce(caseDone_, [this] {
     TableReader r("CASE", source_("CASE"));
     CaseTable t;
     t.total = r.U16(2);
@@ -151,7 +151,7 @@ const TUnicodeTables::CaseTable& TUnicodeTables::Case() {
 }
 
 const TUnicodeTables::DecomposeTable& TUnicodeTables::Decompose() {
-  std::call_once(decomposeOnce_, [this] {
+  LoadOnce(decomposeDone_, [this] {
     TableReader r("DECOMPOSE", source_("DECOMPOSE"));
     std::size_t count = r.U16(2);
     std::size_t end = r.BodyEnd();
@@ -173,7 +173,7 @@ const TUnicodeTables::DecomposeTable& TUnicodeTables::Decompose() {
 }
 
 const TUnicodeTables::CombineTable& TUnicodeTables::Combine() {
-  std::call_once(combineOnce_, [this] {
+  LoadOnce(combineDone_, [this] {
     TableReader r("COMBINE", source_("COMBINE"));
     CombineTable t;
     r.ReadU32s(8, std::size_t(r.U16(2)) * 3, t.recs);
@@ -183,7 +183,7 @@ const TUnicodeTables::CombineTable& TUnicodeTables::Combine() {
 }
 
 const TUnicodeTables::NumberTable& TUnicodeTables::Numbers() {
-  std::call_once(numbersOnce_, [this] {
+  LoadOnce(numbersDone_, [this] {
     TableReader r("NUMBERS", source_("NUMBERS"));
     std::size_t count = r.U16(2);
     std::size_t end = r.BodyEnd();

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -104,7 +105,17 @@ class TUnicodeTables {
   DecomposeTable decompose_;
   CombineTable combine_;
   NumberTable numbers_;
-  std::once_flag typeOnce_, caseOnce_, decomposeOnce_, combineOnce_, numbersOnce_;
+  // Runs load once under the lock; a load that throws is tried again later.
+  template <class F>
+  void LoadOnce(std::atomic<bool>& done, F&& load) {
+    if (done.load(std::memory_order_acquire)) return;
+    std::lock_guard<std::mutex> guard(lock_);
+    if (done.load(std::memory_order_relaxed)) return;
+    load();
+    done.store(true, std::memory_order_release);
+  }
+  std::atomic<bool> typeDone_{false}, caseDone_{false}, decomposeDone_{false},
+      combineDone_{false}, numbersDone_{false};
 };
 
 // The process-wide tables of the program.
