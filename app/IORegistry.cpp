@@ -115,6 +115,9 @@ TRegExportResult TIORegistry::ExportRegistry(const String& RootName, const Strin
     failure = e.Message();  // write what was read, then report
   }
   WriteFileBytes(FileName, writer.Render());
+  if (failure.empty() && writer.Unwritable())
+    failure = UIntToStr(writer.Unwritable()) +
+              L" keys or values have a line break in their name and were left out of the file.";
   if (!failure.empty()) throw ERegistryException(failure);
   return {writer.KeyCount(), writer.ValueCount(), writer.NeedsUnicode()};
 }

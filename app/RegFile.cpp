@@ -75,12 +75,25 @@ String RegQuote(const String& s) {
   return r;
 }
 
+namespace {
+bool HasLineBreak(const String& s) { return s.find_first_of(L"\r\n") != String::npos; }
+}  // namespace
+
 void TRegFileWriter::AddKey(const String& RootName, const String& Path) {
+  skipping_ = HasLineBreak(RootName) || HasLineBreak(Path);
+  if (skipping_) {
+    ++unwritable_;
+    return;
+  }
   values_.push_back({true, RootName + L"\\" + Path, 0, {}});
   ++keyCount_;
 }
 
 void TRegFileWriter::AddValue(const String& Name, uint32_t Type, const std::string& Data) {
+  if (skipping_ || HasLineBreak(Name)) {
+    ++unwritable_;
+    return;
+  }
   values_.push_back({false, Name, Type, Data});
 }
 

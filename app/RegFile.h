@@ -34,7 +34,10 @@ class TRegFileWriter {
   std::vector<String> RenderLines() const;
 
   size_t KeyCount() const { return keyCount_; }
-  size_t ValueCount() const { return values_.size(); }
+  size_t ValueCount() const { return values_.size() - keyCount_; }
+  // Keys and values left out because a line break in their name or path
+  // has no form in a registry file (a left-out key takes its values along).
+  size_t Unwritable() const { return unwritable_; }
 
  private:
   struct Entry {
@@ -45,6 +48,8 @@ class TRegFileWriter {
   };
   std::vector<Entry> values_;
   size_t keyCount_ = 0;
+  size_t unwritable_ = 0;
+  bool skipping_ = false;
   bool ValueNeedsUnicode(const Entry& e) const;
   String ValueLine(const Entry& e, bool unicode) const;
 };

@@ -94,6 +94,16 @@ TEST_F(IORegistryT, ExportOfMissingKeyFailsAndCreatesNothing) {
   EXPECT_THROW(io.ExportRegistry(L"HKEY_CURRENT_USER", Path(L"src"), File(L"nodir\\x.reg"), true), Exception);
 }
 
+TEST_F(IORegistryT, NamesWithLineBreaksAreReportedNotLostSilently) {
+  Put(L"src", L"ok", REG_SZ, StringToRegBytes(L"1"));
+  Put(L"src", L"two\nlines", REG_SZ, StringToRegBytes(L"2"));
+  EXPECT_THROW(io.ExportRegistry(L"HKEY_CURRENT_USER", Path(L"src"), File(L"n.reg"), true), ERegistryException);
+  // The rest is in the file.
+  RegDeleteBranch(RegRoot::CurrentUser, Path(L"src"));
+  EXPECT_EQ(io.ImportRegistry(File(L"n.reg")).SkippedLines, 0);
+  EXPECT_TRUE(Has(L"src", L"ok"));
+}
+
 TEST_F(IORegistryT, ImportsAllThreeEncodings) {
   const String p = Path(L"imp");
   const String text = L"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" + p +

@@ -91,6 +91,23 @@ TEST(RegFileWrite, UnicodeFormWhenTextDoesNotFitAnsi) {
   EXPECT_TRUE(w2.NeedsUnicode());
 }
 
+TEST(RegFileWrite, NamesWithLineBreaksAreLeftOutAndCounted) {
+  TRegFileWriter w;
+  w.AddKey(L"HKEY_CURRENT_USER", L"A");
+  w.AddValue(L"bad\nname", RegType::Sz, StringToRegBytes(L"x"));
+  w.AddValue(L"good", RegType::Sz, StringToRegBytes(L"y"));
+  w.AddKey(L"HKEY_CURRENT_USER", L"A\\bro\rken");
+  w.AddValue(L"inside", RegType::Sz, StringToRegBytes(L"z"));
+  w.AddKey(L"HKEY_CURRENT_USER", L"B");
+  w.AddValue(L"after", RegType::Sz, StringToRegBytes(L"w"));
+  EXPECT_EQ(w.Unwritable(), 3u);
+  EXPECT_EQ(w.KeyCount(), 2u);
+  EXPECT_EQ(w.ValueCount(), 2u);
+  const std::vector<String> expected = {L"REGEDIT4", L"", L"[HKEY_CURRENT_USER\\A]", L"\"good\"=\"y\"", L"",
+                                        L"[HKEY_CURRENT_USER\\B]", L"\"after\"=\"w\""};
+  EXPECT_EQ(w.RenderLines(), expected);
+}
+
 TEST(RegFileWrite, StringsThatCantBeQuotedUseHex) {
   TRegFileWriter w;
   w.AddKey(L"HKEY_CURRENT_USER", L"A");
