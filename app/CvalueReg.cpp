@@ -16,13 +16,6 @@ void OpenOrRaise(TRegistry& reg, TRegRoot root, const String& keyPath, const wch
     throw ERegistryException(String(text) + Where(keyPath, name));
 }
 
-TRegRawValue Raw(DWORD type, const std::string& bytes) {
-  TRegRawValue v;
-  v.Type = type;
-  v.Data.assign(bytes.begin(), bytes.end());
-  return v;
-}
-
 }  // namespace
 
 void cValue::Update(TRegRoot root, const String& keyPath) {

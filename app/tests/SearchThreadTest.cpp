@@ -99,8 +99,11 @@ TEST_F(SearchThreadT, StringDataOnlyOfStringTypes) {
   Run(in);
   const String a = L"\\" + Path() + L"\\A\\";
   EXPECT_EQ(Paths(hkStringData), (std::vector<String>{a + L"|greeting", a + L"|path"}));
-  for (const auto& h : hits)
-    if (h.ValueName == L"greeting") EXPECT_EQ(h.Data, L"hello world");
+  for (const auto& h : hits) {
+    if (h.ValueName == L"greeting") {
+      EXPECT_EQ(h.Data, L"hello world");
+    }
+  }
   in.StringData = false;
   in.ValueNames = true;
   in.Text = L"";
