@@ -138,7 +138,7 @@ void TBarChevronItemViewer::Paint(TCanvas* Canvas, RECT R, bool IsSelected, bool
   static const WORD horiz[8] = {0xCC, 0x66, 0x33, 0x66, 0xCC, 0, 0, 0};
   static const WORD vert[8] = {0x88, 0xD8, 0x70, 0x20, 0x88, 0xD8, 0x70, 0x20};
   WORD bits[8];
-  for (int i = 0; i < 8; ++i) bits[i] = static_cast<WORD>(((vertical ? vert : horiz)[i] ^ 0xFF) << 8);
+  for (int i = 0; i < 8; ++i) bits[i] = static_cast<WORD>((vertical ? vert : horiz)[i]);  // first byte of each row
   HBITMAP bmp = CreateBitmap(8, 8, 1, 1, bits);
   HDC mem = CreateCompatibleDC(dc);
   HGDIOBJ ob = SelectObject(mem, bmp);

@@ -447,6 +447,8 @@ void TBarItemViewer::Paint(TCanvas* Canvas, RECT RC, bool IsSelected, bool IsPus
       RECT gr{0, 0, CheckW, CheckH};
       PatBlt(mem, 0, 0, CheckW, CheckH, WHITENESS);
       DrawFrameControl(mem, &gr, DFC_MENU, DFCS_MENUARROW);
+      // The arrow comes out black on white; the glyph blit paints set bits.
+      PatBlt(mem, 0, 0, CheckW, CheckH, DSTINVERT);
       SelectObject(mem, ob);
       DeleteDC(mem);
       int gx = RC.right - CheckW, gy = RC.top + ((RC.bottom - RC.top) - CheckH) / 2;

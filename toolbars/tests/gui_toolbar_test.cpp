@@ -1011,6 +1011,24 @@ TEST(BarPainting, FrameHandleAndCheckedButtonPixels) {
   EXPECT_EQ(PrintedPixel(t, x + (v->BoundsRect.right - v->BoundsRect.left) - 1, y + 5), hi);
 }
 
+TEST(BarPainting, ChevronGlyphPixels) {
+  Host h(200);
+  auto* t = h.AddToolbar(L"tbrChevronPaint", 0, 0);
+  for (int i = 0; i < 8; ++i) AddItem(t->Items(), L"Item " + std::to_wstring(i));
+  h.Show();
+  TBarView* v = t->View();
+  TBarItemViewer* ch = v->Viewers(v->ViewerCount() - 1);
+  ASSERT_TRUE(ch->Show);
+  // The double arrow's first row is 11001100, starting 2 in and 4 down.
+  int x = t->CalcNCSizes().x - 2 + ch->BoundsRect.left + 2;
+  int y = 2 + 4;
+  COLORREF text = GetSysColor(COLOR_BTNTEXT), face = GetSysColor(COLOR_BTNFACE);
+  EXPECT_EQ(PrintedPixel(t, x, y), text);
+  EXPECT_EQ(PrintedPixel(t, x + 1, y), text);
+  EXPECT_EQ(PrintedPixel(t, x + 2, y), face);
+  EXPECT_EQ(PrintedPixel(t, x + 4, y), text);
+}
+
 TEST(BarInput, RealMouseClickOnAButtonRunsIt) {
   Host h;
   auto* t = h.AddToolbar(L"tbrClick", 0, 0);
@@ -1315,6 +1333,60 @@ TEST(BarPopupPosition, SubmenusKeepOpeningOnTheOppositeSide) {
   r4.H = 200;
   item.GetPopupPosition(nullptr, &w, r4);
   EXPECT_EQ(r4.Y, 570 + 3 - 200);
+}
+
+}  // namespace
+
+// ---- a picture for a person to look at (run with --gtest_also_run_disabled_tests) -------
+namespace {
+
+void SaveScreen(const RECT& R, const wchar_t* File) {
+  TBitmap bmp(R.right - R.left, R.bottom - R.top, pf24bit);
+  HDC screen = GetDC(nullptr);
+  BitBlt(bmp.Canvas()->GetHandle(), 0, 0, R.right - R.left, R.bottom - R.top, screen, R.left, R.top, SRCCOPY);
+  ReleaseDC(nullptr, screen);
+  bmp.SaveToFile(File);
+}
+
+TEST(BarPicture, DISABLED_MainWindowLikeLayoutWithAnOpenMenu) {
+  MenuHost h(420);
+  h.Form->SetHeight(320);
+  h.Open->SetShortCut(BarShortCut('O', scCtrl));
+  h.Exit->SetChecked(true);
+  auto* sep = new TBarSeparatorItem(h.Form.get());
+  h.File->Insert(1, sep);
+  auto* recent = new TBarSubmenuItem(h.Form.get());
+  recent->SetCaption(L"&Recent");
+  h.File->Insert(1, recent);
+  AddItem(recent, L"One");
+  auto* disabled = AddItem(h.File, L"&Disabled");
+  disabled->SetEnabled(false);
+  auto* file = h.AddToolbar(L"tbrFile", 1, 0);
+  file->SetLinkSubitems(h.File);
+  auto* nav = h.AddToolbar(L"tbrNavigation", 2, 0);
+  nav->SetCloseButtonWhenDocked(true);
+  AddItem(nav->Items(), L"Bookmark");
+  nav->Items()->Add(new TBarSeparatorItem(h.Form.get()));
+  auto* path = new TBarEditItem(h.Form.get());
+  path->SetEditWidth(180);
+  path->SetText(L"HKEY_CURRENT_USER\\Software");
+  nav->Items()->Add(path);
+  AddItem(nav->Items(), L"Go");
+  auto* many = h.AddToolbar(L"tbrMany", 1, 200);
+  for (int i = 0; i < 6; ++i) AddItem(many->Items(), L"Extra " + std::to_wstring(i));
+  Pump(100);
+  {
+    LoopScript s({[&] {}, [&] {}, [&] {
+                    RECT r;
+                    GetWindowRect(h.Form->GetHandle(), &r);
+                    r.bottom += 60;
+                    r.right += 60;
+                    SaveScreen(r, L"toolbars_shot.bmp");
+                    PostKey(VK_ESCAPE);
+                    PostKey(VK_ESCAPE);
+                  }});
+    SendMessageW(h.Form->GetHandle(), WM_SYSCOMMAND, SC_KEYMENU, L'f');
+  }
 }
 
 }  // namespace
