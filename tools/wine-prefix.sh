@@ -18,12 +18,16 @@ for f in /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon; do
   [ -e "$f" ] && cp -f "$f" "$fonts/"
 done
 # Classic look (no visual theme) so pictures and measurements are stable;
+# a crash ends the program with a trace instead of a dialog that waits;
 # no window manager decorations from X: Wine draws its own frames.
 cat >"$build_dir/prefix-settings.reg" <<'REG'
 REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\ThemeManager]
 "ThemeActive"="0"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Decorated"="N"
