@@ -564,3 +564,15 @@ class TCollection : public TPersistent {
   int nextId_ = 0;
   int updateCount_ = 0;
 };
+
+// A collection that knows the object it belongs to (for name paths and
+// editors); the owner is not freed with it.
+class TOwnedCollection : public TCollection {
+ public:
+  TOwnedCollection(TPersistent* AOwner, ItemFactory Factory) : TCollection(std::move(Factory)), owner_(AOwner) {}
+  const char* ClassName() const override { return "TOwnedCollection"; }
+  TPersistent* GetOwner() const { return owner_; }
+
+ private:
+  TPersistent* owner_;
+};

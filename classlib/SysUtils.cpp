@@ -46,6 +46,8 @@ const char* Exception::what() const noexcept {
 
 void Abort() { throw EAbort(String(L"Operation aborted")); }
 
+void AbstractError() { throw EAbstractError(String(L"Abstract Error")); }
+
 // ---------------------------------------------------------------------------
 // Exception routing
 
@@ -61,6 +63,9 @@ static void DefaultExceptionOutput(const Exception& E) {
 }
 
 void HandleCurrentException() noexcept {
+  // Outside a handler there is nothing to rethrow (and `throw;` would end
+  // the program).
+  if (!std::current_exception()) return;
   try {
     try {
       throw;
@@ -468,7 +473,6 @@ String FormatArgs(const String& Fmt, const TFormatArg* Args, size_t Count) {
         else if (a.kind == TFormatArg::kInt) v = static_cast<long double>(a.i);
         else if (a.kind == TFormatArg::kUInt) v = static_cast<long double>(a.u);
         else FormatError(Fmt);
-        char buf[512];
         if (std::isnan(static_cast<double>(v))) {
           piece = L"NAN";
           break;
@@ -479,27 +483,11 @@ String FormatArgs(const String& Fmt, const TFormatArg* Args, size_t Count) {
         }
         if (type == L'f' || type == L'n') {
           int p = prec < 0 ? 2 : std::min(prec, 18);
-          std::snprintf(buf, sizeof buf, "%.*Lf", p, v);
-          piece = Widen(buf);
-          if (type == L'n') piece = InsertThousands(piece);
+          piece = FloatToStrF(static_cast<double>(v), type == L'n' ? ffNumber : ffFixed, 18, p);
         } else if (type == L'e') {
-          int p = prec < 0 ? 15 : std::clamp(prec, 1, 18);
-          std::snprintf(buf, sizeof buf, "%.*LE", p - 1, v);
-          // Exponent with at least three digits: 1.5E+003.
-          std::string s = buf;
-          size_t e = s.find('E');
-          if (e != std::string::npos && e + 2 <= s.size()) {
-            std::string mant = s.substr(0, e);
-            char sign = s[e + 1];
-            std::string ex = s.substr(e + 2);
-            while (ex.size() < 3) ex.insert(0, "0");
-            s = mant + "E" + sign + ex;
-          }
-          piece = Widen(s);
+          piece = FloatToStrF(static_cast<double>(v), ffExponent, prec < 0 ? 15 : prec, 3);
         } else {
-          int p = prec < 0 ? 15 : std::clamp(prec, 1, 18);
-          std::snprintf(buf, sizeof buf, "%.*LG", p, v);
-          piece = Widen(buf);
+          piece = FloatToStrF(static_cast<double>(v), ffGeneral, prec < 0 ? 15 : prec, 3);
         }
         break;
       }
@@ -645,13 +633,126 @@ double StrToFloatDef(const String& S, double Default) {
   double v;
   return TryStrToFloat(S, v) ? v : Default;
 }
-String FloatToStr(double Value) {
+// Decimal digits of |v|: v = 0.d1d2d3... * 10^exp10, digits without
+// trailing zeros ("" for zero), rounded half away from zero to `keep`
+// digits (keep <= 0: to zero or one unit of the first place).
+static void RoundDigits(std::string& digits, int& exp10, int keep) {
+  if (digits.empty()) return;
+  if (keep < 0) {
+    digits.clear();
+    exp10 = 0;
+    return;
+  }
+  if (static_cast<int>(digits.size()) > keep) {
+    bool up = digits[static_cast<size_t>(keep)] >= '5';
+    digits.resize(static_cast<size_t>(keep));
+    if (up) {
+      int i = keep - 1;
+      while (i >= 0 && digits[static_cast<size_t>(i)] == '9') digits[static_cast<size_t>(i--)] = '0';
+      if (i < 0) {
+        digits.insert(0, "1");
+        ++exp10;
+      } else {
+        ++digits[static_cast<size_t>(i)];
+      }
+    }
+  }
+  while (!digits.empty() && digits.back() == '0') digits.pop_back();
+  if (digits.empty()) exp10 = 0;
+}
+
+static void ExactDigits(long double v, std::string& digits, int& exp10) {
+  char buf[128];
+  std::snprintf(buf, sizeof buf, "%.30Le", v < 0 ? -v : v);
+  digits.clear();
+  const char* p = buf;
+  for (; *p && *p != 'e'; ++p)
+    if (*p >= '0' && *p <= '9') digits.push_back(*p);
+  int e = *p == 'e' ? std::atoi(p + 1) : 0;
+  while (!digits.empty() && digits.back() == '0') digits.pop_back();
+  exp10 = digits.empty() ? 0 : e + 1;
+}
+
+static void DecimalDigits(long double v, int prec, std::string& digits, int& exp10) {
+  ExactDigits(v, digits, exp10);
+  RoundDigits(digits, exp10, prec);
+}
+
+// Fixed notation of digits/exp10 with `decimals` places.
+static std::string FixedText(bool neg, std::string digits, int exp10, int decimals) {
+  RoundDigits(digits, exp10, exp10 + decimals);
+  std::string intPart, frac;
+  for (int i = 0; i < exp10; ++i) intPart.push_back(i < static_cast<int>(digits.size()) ? digits[static_cast<size_t>(i)] : '0');
+  if (intPart.empty()) intPart = "0";
+  for (int i = 0; i < decimals; ++i) {
+    int k = exp10 + i;
+    frac.push_back(k >= 0 && k < static_cast<int>(digits.size()) ? digits[static_cast<size_t>(k)] : '0');
+  }
+  std::string r = (neg && !digits.empty()) ? "-" : "";
+  r += intPart;
+  if (decimals > 0) r += "." + frac;
+  return r;
+}
+
+static std::string ExponentText(int e, int minDigits, bool plusSign) {
+  std::string num = std::to_string(e < 0 ? -e : e);
+  while (static_cast<int>(num.size()) < minDigits) num.insert(0, "0");
+  return std::string("E") + (e < 0 ? "-" : (plusSign ? "+" : "")) + num;
+}
+
+static std::string ScientificText(bool neg, const std::string& digits, int exp10, int prec, bool padZeros,
+                                  int minExpDigits, bool plusSign) {
+  std::string d = digits.empty() ? "0" : digits;
+  if (padZeros)
+    while (static_cast<int>(d.size()) < prec) d.push_back('0');
+  std::string r = neg ? "-" : "";
+  r.push_back(d[0]);
+  if (d.size() > 1) r += "." + d.substr(1);
+  return r + ExponentText(digits.empty() ? 0 : exp10 - 1, minExpDigits, plusSign);
+}
+
+String FloatToStrF(double Value, TFloatFormat Format, int Precision, int Digits) {
   if (std::isnan(Value)) return L"NAN";
   if (std::isinf(Value)) return Value < 0 ? L"-INF" : L"INF";
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.15G", Value);
-  return Widen(buf);
+  Precision = std::clamp(Precision, 1, 18);
+  Digits = std::clamp(Digits, 0, 18);
+  const bool neg = std::signbit(Value) && Value != 0;
+  std::string digits;
+  int exp10;
+  DecimalDigits(Value, Precision, digits, exp10);
+  switch (Format) {
+    case ffGeneral: {
+      if (digits.empty()) return L"0";
+      if (exp10 > Precision || std::fabs(Value) < 0.00001)
+        return Widen(ScientificText(neg, digits, exp10, Precision, false, std::min(Digits, 4), false));
+      std::string r = neg ? "-" : "";
+      if (exp10 <= 0) {
+        r += "0." + std::string(static_cast<size_t>(-exp10), '0') + digits;
+      } else if (static_cast<int>(digits.size()) <= exp10) {
+        r += digits + std::string(static_cast<size_t>(exp10) - digits.size(), '0');
+      } else {
+        r += digits.substr(0, static_cast<size_t>(exp10)) + "." + digits.substr(static_cast<size_t>(exp10));
+      }
+      return Widen(r);
+    }
+    case ffExponent:
+      return Widen(ScientificText(neg, digits, exp10, Precision, true, std::min(Digits, 4), true));
+    case ffFixed:
+    case ffNumber:
+    case ffCurrency: {
+      if (exp10 > Precision) return Widen(ScientificText(neg, digits, exp10, Precision, false, 0, false));
+      std::string exact;
+      int e;
+      ExactDigits(Value, exact, e);
+      RoundDigits(exact, e, Precision);
+      String r = Widen(FixedText(neg, exact, e, Digits));
+      return Format == ffFixed ? r : InsertThousands(r);
+    }
+  }
+  return String();
 }
+
+String FloatToStr(double Value) { return FloatToStrF(Value, ffGeneral, 15, 0); }
 
 bool StrToBoolDef(const String& S, bool Default) {
   if (SameText(S, L"True")) return true;

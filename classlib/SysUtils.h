@@ -73,6 +73,11 @@ ZEMBRIO_DECLARE_EXCEPTION(EReadError, EStreamError)
 ZEMBRIO_DECLARE_EXCEPTION(EWriteError, EStreamError)
 ZEMBRIO_DECLARE_EXCEPTION(EResNotFound, Exception)
 ZEMBRIO_DECLARE_EXCEPTION(EOSError, Exception)
+ZEMBRIO_DECLARE_EXCEPTION(EAbstractError, Exception)
+
+// Raises EAbstractError "Abstract Error": the body of a virtual operation
+// that a derived class must supply.
+[[noreturn]] void AbstractError();
 
 // Raises EAbort (the silent exception).
 [[noreturn]] void Abort();
@@ -209,7 +214,16 @@ bool TryStrToInt64(const String& S, int64_t& Value);
 double StrToFloat(const String& S);
 double StrToFloatDef(const String& S, double Default);
 bool TryStrToFloat(const String& S, double& Value);
-String FloatToStr(double Value);  // up to 15 significant digits
+// Float formats: ffGeneral (shortest of fixed and scientific, Precision
+// significant digits, trailing zeros dropped; scientific when the integer
+// part has more than Precision digits or the value is below 0.00001, with
+// at least Digits exponent digits), ffExponent ("d.dddE+xxx": Precision
+// digits, at least Digits exponent digits), ffFixed and ffNumber (Digits
+// decimals; ffNumber with thousands separators; scientific when the integer
+// part has more than Precision digits).
+enum TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency };
+String FloatToStrF(double Value, TFloatFormat Format, int Precision, int Digits);
+String FloatToStr(double Value);  // ffGeneral, 15 digits
 bool StrToBool(const String& S);  // "0"/"1"/numbers, "True"/"False"
 bool StrToBoolDef(const String& S, bool Default);
 String BoolToStr(bool B, bool UseBoolStrs = false);  // "-1"/"0" or "True"/"False"

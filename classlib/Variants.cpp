@@ -5,8 +5,8 @@
 #include <limits>
 
 namespace {
-[[noreturn]] void CastError(const wchar_t* from, const wchar_t* to) {
-  throw EVariantError(Format(L"Could not convert variant of type (%s) into type (%s)", from, to));
+[[noreturn]] void CastError(const wchar_t*, const wchar_t*) {
+  throw EVariantError(String(L"Invalid variant type conversion"));
 }
 const wchar_t* TypeName(TVarType t) {
   static const wchar_t* const kNames[] = {L"Empty", L"Boolean", L"Integer", L"Int64", L"Double", L"Date", L"String"};

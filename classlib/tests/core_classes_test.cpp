@@ -586,3 +586,11 @@ TEST(Collection, ItemsIdsIndexesAndAssign) {
   TStringList notACollection;
   EXPECT_THROW(d.Assign(&notACollection), EConvertError);
 }
+
+TEST(Collection, OwnedCollectionKnowsItsOwner) {
+  TStringList owner;
+  TOwnedCollection c(&owner, [](TCollection* col) { return new TNamedItem(col); });
+  EXPECT_EQ(c.GetOwner(), &owner);
+  c.Add();
+  EXPECT_EQ(c.GetItem(0)->GetDisplayName(), L"TCollectionItem");  // default caption
+}

@@ -87,6 +87,11 @@ TEST(Variant, ConversionsBetweenKinds) {
   EXPECT_THROW(Variant(int64_t(1) << 40).AsInteger(), EVariantError);
   EXPECT_THROW(Variant(String(L"abc")).AsInteger(), EVariantError);
   EXPECT_THROW(Variant(String(L"abc")).AsBoolean(), EVariantError);
+  try {
+    Variant(String(L"x")).AsDouble();
+  } catch (const EVariantError& e) {
+    EXPECT_EQ(e.Message(), L"Invalid variant type conversion");
+  }
   Variant d = Variant::FromDate(EncodeDate(2000, 1, 2));
   EXPECT_EQ(d.VarType(), varDate);
   EXPECT_EQ(d.AsString(), L"2000-01-02 00:00:00");

@@ -67,6 +67,9 @@ TEST(Exceptions, CallProtectedRoutesEveryKindToTheHook) {
   EXPECT_EQ(g_handled, L"Exception:Unknown exception");
   EXPECT_EQ(CallProtectedResult(-1, []() -> int { throw EAbort(String(L"x")); }), -1);
   EXPECT_EQ(CallProtectedResult(-1, [] { return 7; }), 7);
+  g_handled.clear();
+  HandleCurrentException();  // outside a handler: nothing happens
+  EXPECT_EQ(g_handled, L"");
   ApplicationHandleExceptionHook = old;
 }
 
@@ -137,6 +140,30 @@ TEST(Numbers, IntToHexAndStr) {
   EXPECT_EQ(StrToFloat(L"1.5"), 1.5);
   EXPECT_THROW(StrToFloat(L"1,5"), EConvertError);
   EXPECT_EQ(FloatToStr(0.1), L"0.1");
+}
+
+TEST(Numbers, FloatToStrFFormats) {
+  EXPECT_EQ(FloatToStrF(1.5, ffGeneral, 15, 0), L"1.5");
+  EXPECT_EQ(FloatToStrF(100.0, ffGeneral, 15, 0), L"100");
+  EXPECT_EQ(FloatToStrF(0.0, ffGeneral, 15, 0), L"0");
+  EXPECT_EQ(FloatToStrF(-0.00025, ffGeneral, 15, 0), L"-0.00025");
+  EXPECT_EQ(FloatToStrF(1e20, ffGeneral, 15, 0), L"1E20");
+  EXPECT_EQ(FloatToStrF(1.25e-7, ffGeneral, 15, 2), L"1.25E-07");
+  EXPECT_EQ(FloatToStrF(2.0 / 3.0, ffGeneral, 7, 0), L"0.6666667");
+  EXPECT_EQ(FloatToStrF(123456789.0, ffGeneral, 7, 0), L"1.234568E8");
+  EXPECT_EQ(FloatToStrF(1234.5, ffExponent, 4, 3), L"1.235E+003");
+  EXPECT_EQ(FloatToStrF(-2.5, ffFixed, 15, 3), L"-2.500");
+  EXPECT_EQ(FloatToStrF(-0.0001, ffFixed, 15, 2), L"0.00");
+  EXPECT_EQ(FloatToStrF(0.125, ffFixed, 15, 2), L"0.13");  // ties away from zero
+  EXPECT_EQ(FloatToStrF(-0.005, ffFixed, 15, 2), L"-0.01");
+  EXPECT_EQ(FloatToStrF(9.999, ffFixed, 15, 2), L"10.00");
+  EXPECT_EQ(FloatToStrF(0.5, ffFixed, 15, 0), L"1");
+  EXPECT_EQ(Format(L"%.1f|%.0n", 0.25, 999999.5), L"0.3|1,000,000");
+  EXPECT_EQ(FloatToStrF(1234567.891, ffNumber, 15, 2), L"1,234,567.89");
+  EXPECT_EQ(FloatToStrF(1e20, ffFixed, 15, 2), L"1E20");
+  EXPECT_EQ(FloatToStr(1e300 * 1e300), L"INF");
+  EXPECT_EQ(Format(L"%e", 1500.0), L"1.50000000000000E+003");
+  EXPECT_THROW(AbstractError(), EAbstractError);
 }
 
 TEST(Text, CompareCaseTrimQuote) {
