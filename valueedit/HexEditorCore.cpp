@@ -1248,6 +1248,7 @@ void THexEditorCore::CreateEmptyFile(const String& name) {
   fSelecting = false;
   fChanges.clear();
   CalcSizes();
+  ClearBookmarksPastEnd();
   fModified = false;
   fReadOnlyFile = true;
   fHasFile = false;
@@ -1320,6 +1321,7 @@ void THexEditorCore::LoadFromStream(TStream* stream) {
   fSelLow = fSelHigh = fSelAnchor = -1;
   fInsAnchor = -1;
   CalcSizes();
+  ClearBookmarksPastEnd();
   fModified = false;
   fSelecting = false;
   MoveCaretToPos(0, false);

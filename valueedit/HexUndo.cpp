@@ -444,6 +444,7 @@ bool THexUndoStorage::Undo() {
       ed.SetChanged(P, (h.Flags & HexUndoBit(ufFlagByteChanged)) != 0);
       ed.TruncateData(ds - 1);
       ed.CalcSizes();
+      ed.ClearBookmarksPastEnd();
       RestoreState(h.Flags, h.CurPos, h.Translation, selp);
       cutMarks(static_cast<size_t>(P));
       ed.InvalidateAll();

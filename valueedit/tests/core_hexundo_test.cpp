@@ -266,3 +266,27 @@ TEST(HexBookmarksUndo, ShiftsByTheRightAmounts) {
   EXPECT_EQ(ed.GetBookmark(2).mPosition, -1);
   EXPECT_EQ(ed.GetBookmark(0).mPosition, 10);
 }
+
+TEST(HexBookmarksUndo, UndoingANibbleInsertClearsABookmarkOnTheDroppedByte) {
+  TestHexEditor ed;
+  ed.Load(Bytes(4));
+  ed.InsertNibble(0, true);  // 5 bytes now
+  ed.SetBookmarkVals(4, 4, false);
+  ed.Undo();
+  EXPECT_EQ(ed.GetDataSize(), 4);
+  EXPECT_EQ(ed.GetBookmark(4).mPosition, 4);  // the append position stays
+  ed.InsertNibble(0, true);
+  ed.SetBookmarkVals(5, 5, false);
+  ed.Undo();
+  EXPECT_EQ(ed.GetBookmark(5).mPosition, -1);
+}
+
+TEST(HexBookmarksUndo, LoadingDropsBookmarksPastTheNewData) {
+  TestHexEditor ed;
+  ed.Load(Bytes(40));
+  ed.SetBookmarkVals(0, 30, false);
+  ed.SetBookmarkVals(1, 3, true);
+  ed.Load(Bytes(10));
+  EXPECT_EQ(ed.GetBookmark(0).mPosition, -1);
+  EXPECT_EQ(ed.GetBookmark(1).mPosition, 3);
+}
