@@ -2,70 +2,14 @@
 
 #include "app/RegRoots.h"
 
-namespace {
-
-[[noreturn]] void CastError() { throw EVariantTypeCastError(String(L"Invalid variant type conversion")); }
-
-}  // namespace
-
-bool TSettingValue::AsBoolean() const {
-  if (auto p = std::get_if<bool>(&v_)) return *p;
-  if (auto p = std::get_if<int32_t>(&v_)) return *p != 0;
-  if (auto p = std::get_if<double>(&v_)) return *p != 0;
-  if (auto p = std::get_if<String>(&v_)) {
-    const String t = Trim(*p);
-    if (SameText(t, L"true")) return true;
-    if (SameText(t, L"false")) return false;
-    int64_t n = 0;
-    if (TryStrToInt64(t, n)) return n != 0;
-    CastError();
-  }
-  return false;  // empty
-}
-
-int32_t TSettingValue::AsInteger() const {
-  if (auto p = std::get_if<bool>(&v_)) return *p ? -1 : 0;
-  if (auto p = std::get_if<int32_t>(&v_)) return *p;
-  if (auto p = std::get_if<double>(&v_)) {
-    if (!(*p >= -2147483648.0 && *p <= 2147483647.0)) CastError();
-    return static_cast<int32_t>(*p);
-  }
-  if (auto p = std::get_if<String>(&v_)) {
-    int v = 0;
-    if (!TryStrToInt(*p, v)) CastError();
-    return v;
-  }
-  return 0;
-}
-
-double TSettingValue::AsDouble() const {
-  if (auto p = std::get_if<bool>(&v_)) return *p ? -1 : 0;
-  if (auto p = std::get_if<int32_t>(&v_)) return *p;
-  if (auto p = std::get_if<double>(&v_)) return *p;
-  if (auto p = std::get_if<String>(&v_)) {
-    double d = 0;
-    if (!TryStrToFloat(*p, d)) CastError();
-    return d;
-  }
-  return 0;
-}
-
-String TSettingValue::AsString() const {
-  if (auto p = std::get_if<bool>(&v_)) return *p ? L"True" : L"False";
-  if (auto p = std::get_if<int32_t>(&v_)) return IntToStr(*p);
-  if (auto p = std::get_if<double>(&v_)) return FloatToStr(*p);
-  if (auto p = std::get_if<String>(&v_)) return *p;
-  return String();
-}
-
-TSettingValue TSettingValue::ConvertTo(TValueTypes Type) const {
-  if (IsEmpty()) return {};
+TSettingValue ConvertSettingValue(const TSettingValue& V, TValueTypes Type) {
+  if (V.IsEmpty()) return {};
   switch (Type) {
-    case vtBoolean: return TSettingValue(AsBoolean());
-    case vtDate:
-    case vtDouble: return TSettingValue(AsDouble());
-    case vtInteger: return TSettingValue(static_cast<int>(AsInteger()));
-    case vtString: return TSettingValue(AsString());
+    case vtBoolean: return TSettingValue(V.AsBoolean());
+    case vtDate: return TSettingValue::FromDate(V.AsDateTime());
+    case vtDouble: return TSettingValue(V.AsDouble());
+    case vtInteger: return TSettingValue(V.AsInteger());
+    case vtString: return TSettingValue(V.AsString());
   }
   return {};
 }
@@ -87,7 +31,7 @@ void TRegStoreValue::SetDefaultValue(const String& Text) {
     default_ = TSettingValue();
     return;
   }
-  default_ = TSettingValue(Text).ConvertTo(type_);
+  default_ = ConvertSettingValue(TSettingValue(Text), type_);
 }
 
 String TRegStoreValue::KeyPath() const {

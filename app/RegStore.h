@@ -5,41 +5,20 @@
 
 #include <cstdint>
 #include <memory>
-#include <variant>
 #include <vector>
 
 #include "classlib/SysUtils.h"
-
-ZEMBRIO_DECLARE_EXCEPTION(EVariantTypeCastError, Exception)
+#include "classlib/Variants.h"
 
 enum TValueTypes : unsigned char { vtBoolean, vtDate, vtDouble, vtInteger, vtString };
 
-// The value of a setting: empty, a boolean, a 32-bit integer, a double
-// (also a date-time) or a text.
-class TSettingValue {
- public:
-  TSettingValue() = default;
-  TSettingValue(bool b) : v_(b) {}
-  TSettingValue(int i) : v_(static_cast<int32_t>(i)) {}
-  TSettingValue(double d) : v_(d) {}
-  TSettingValue(const String& s) : v_(s) {}
-  TSettingValue(const wchar_t* s) : v_(String(s)) {}
+// The value of a setting: the class library's variant (empty, boolean,
+// integer, double, date-time or text).
+using TSettingValue = Variant;
 
-  bool IsEmpty() const { return std::holds_alternative<std::monostate>(v_); }
-  // Conversions; a value that can't be converted raises
-  // EVariantTypeCastError "Invalid variant type conversion".
-  bool AsBoolean() const;
-  int32_t AsInteger() const;
-  double AsDouble() const;
-  String AsString() const;
-  // The value converted to a setting type (empty stays empty).
-  TSettingValue ConvertTo(TValueTypes Type) const;
-
-  bool operator==(const TSettingValue& o) const { return v_ == o.v_; }
-
- private:
-  std::variant<std::monostate, bool, int32_t, double, String> v_;
-};
+// The value converted to a setting type (empty stays empty); a value with
+// no such form raises EVariantError.
+TSettingValue ConvertSettingValue(const TSettingValue& V, TValueTypes Type);
 
 class TRegStore;
 
@@ -59,7 +38,7 @@ class TRegStoreValue {
   void SetDefaultValue(const String& Text);
 
   TSettingValue GetValue() const { return value_; }
-  void SetValue(const TSettingValue& V) { value_ = V.ConvertTo(type_); }
+  void SetValue(const TSettingValue& V) { value_ = ConvertSettingValue(V, type_); }
   void ResetToDefault() { value_ = default_; }
 
   // Key path of the setting below the store's root: BaseKey + "\" + SubKey.

@@ -30,7 +30,7 @@ TSettingValue TRegStoreValue::Read() {
         if (type == REG_BINARY && data.size() == 8) {
           double d = 0;
           std::memcpy(&d, data.data(), 8);
-          if (d == d) got = TSettingValue(d);  // a NaN is no date or number
+          if (d == d) got = type_ == vtDate ? TSettingValue::FromDate(d) : TSettingValue(d);  // a NaN is neither
         }
         break;
       case vtString:
@@ -57,7 +57,7 @@ void TRegStoreValue::WriteToRegistry() {
       break;
     case vtDate:
     case vtDouble: {
-      const double d = value_.AsDouble();
+      const double d = type_ == vtDate ? value_.AsDateTime() : value_.AsDouble();
       reg.WriteBinaryData(name_, &d, 8);
       break;
     }

@@ -103,3 +103,24 @@ TEST_F(SettingsRegistry, SetChangesMemoryOnlyAndDeleteRemovesValues) {
   EXPECT_FALSE(Has(L"Zembrio\\MainForm", L"Top"));
   EXPECT_TRUE(RegKeyExists(RegRoot::CurrentUser, Path(L"Zembrio\\MainForm")));  // keys stay
 }
+
+TEST_F(SettingsRegistry, DatesAndDoublesAsEightBinaryBytes) {
+  auto& when = store.Add(L"When", L"", vtDate);
+  auto& ratio = store.Add(L"Ratio", L"Extra", vtDouble, L"0.5");
+  when.SetValue(TSettingValue::FromDate(45000.25));
+  ratio.Read();
+  EXPECT_DOUBLE_EQ(ratio.GetValue().AsDouble(), 0.5);
+  ratio.SetValue(2.75);
+  when.WriteToRegistry();
+  ratio.WriteToRegistry();
+  DWORD t;
+  std::string d;
+  ASSERT_TRUE(Get(L"Zembrio", L"When", t, d));
+  EXPECT_EQ(t, DWORD(REG_BINARY));
+  EXPECT_EQ(d.size(), 8u);
+  ratio.SetValue(0.0);
+  EXPECT_DOUBLE_EQ(ratio.Read().AsDouble(), 2.75);
+  EXPECT_DOUBLE_EQ(when.Read().AsDateTime(), 45000.25);
+  Put(L"Zembrio\\Extra", L"Ratio", REG_BINARY, std::string(7, '\x01'));  // not 8 bytes
+  EXPECT_DOUBLE_EQ(ratio.Read().AsDouble(), 0.5);
+}

@@ -43,7 +43,7 @@ TEST(Settings, ValuesConvertToTheSettingType) {
   EXPECT_TRUE(s.Get(L"FontBold").AsBoolean());
   s.Set(L"Width", L"12");
   EXPECT_EQ(s.Get(L"Width").AsInteger(), 12);
-  EXPECT_THROW(s.Set(L"Width", L"twelve"), EVariantTypeCastError);
+  EXPECT_THROW(s.Set(L"Width", L"twelve"), EVariantError);
   s.Set(L"FontName", 8);
   EXPECT_EQ(s.Get(L"FontName").AsString(), L"8");
   s.Set(L"ShowHints", L"FALSE");
@@ -52,6 +52,6 @@ TEST(Settings, ValuesConvertToTheSettingType) {
   EXPECT_EQ(item.GetDefaultValue(), L"false");
   item.SetDefaultValue(L"TRUE");
   EXPECT_EQ(item.GetDefaultValue(), L"true");
-  EXPECT_THROW(item.SetDefaultValue(L"maybe"), EVariantTypeCastError);
+  EXPECT_THROW(item.SetDefaultValue(L"maybe"), EVariantError);
   EXPECT_EQ(item.KeyPath(), L"Software\\Quorvel\\Zembrio");
 }
