@@ -127,9 +127,14 @@ void TUTBMSearch::FindPrepare(const WideChar* Pattern, int PatternLength, TSearc
       if (it == skip_.end() || it->second > distance) skip_[form] = distance;
     }
   }
+  for (UCS4 c = 0; c < 256; ++c) {
+    auto it = skip_.find(c);
+    lowSkip_[c] = it == skip_.end() ? units : it->second;
+  }
 }
 
 int TUTBMSearch::Shift(UCS4 c) const {
+  if (c < 256) return lowSkip_[c];
   auto it = skip_.find(c);
   return it == skip_.end() ? patternLength_ : it->second;
 }
@@ -184,10 +189,14 @@ bool TUTBMSearch::Find(const WideChar* Text, int TextLen, int From, int& Start, 
   while (end < TextLen) {
     // A candidate ends on the last unit of a character.
     if (IsHighSurrogate(Text[end]) && end + 1 < TextLen && IsLowSurrogate(Text[end + 1])) ++end;
-    if (Match(Text, TextLen, From, end, Start, Stop)) return true;
+    int first;
+    UCS4 c = CharEndingAt(Text, end, From, first);
+    const PatternChar& last = pattern_.back();
+    bool candidate = !fixedLength_ || c == last.LowerCase || c == last.UpperCase ||
+                     c == last.TitleCase;
+    if (candidate && Match(Text, TextLen, From, end, Start, Stop)) return true;
     if (fixedLength_) {
-      int first;
-      end += Shift(CharEndingAt(Text, end, From, first));
+      end += Shift(c);
     } else {
       ++end;
     }
@@ -448,7 +457,7 @@ class TURESearch::Compiler {
   UCS4 JoinLowSurrogate(UCS4 c) {
     if (!IsHighSurrogate(c)) return c;
     if (pos_ < n_ && IsLowSurrogate(p_[pos_])) return JoinSurrogates(c, p_[pos_++]);
-    if (pos_ + 5 < n_ + 0 + 0 && p_[pos_] == u'\\' &&
+    if (pos_ + 5 < n_ && p_[pos_] == u'\\' &&
         (p_[pos_ + 1] == u'u' || p_[pos_ + 1] == u'U' || p_[pos_ + 1] == u'x' ||
          p_[pos_ + 1] == u'X')) {
       UCS4 v = 0;

@@ -71,6 +71,7 @@ class TUTBMSearch : public TSearchEngine {
   // Distance to the pattern's end for every form of the pattern's
   // characters but the last (the smallest where forms are shared).
   std::unordered_map<UCS4, int> skip_;
+  int lowSkip_[256] = {};  // the same for codes below 256
   bool fixedLength_ = true;  // text matches are as long as the pattern
 };
 
