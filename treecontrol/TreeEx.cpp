@@ -1,0 +1,581 @@
+// The tree control: window creation over "SysTreeView32", options,
+// properties, re-creation that keeps the nodes, sorting and the change
+// delay.
+#include <algorithm>
+
+#include "treecontrol/TreeEx.h"
+
+namespace {
+constexpr UINT_PTR kChangeTimer = 0x5A71;
+constexpr UINT_PTR kDragExpandTimer = 0x5A72;
+constexpr UINT_PTR kScrollTimer = 0x5A73;
+
+UINT_PTR TimerId(UINT_PTR Which) {
+  switch (Which) {
+    case 1: return kChangeTimer;
+    case 2: return kDragExpandTimer;
+    default: return kScrollTimer;
+  }
+}
+
+const TTreeOptions kDefaultOptions{toAutoExpand, toAutoScroll,       toEvenHeight,  toHideSelection,
+                                   toRightClickSelect, toShowButtons, toShowLines, toShowRoot};
+}  // namespace
+
+TCustomTreeEx::TCustomTreeEx(TComponent* AOwner) : TWinControl(AOwner) {
+  ControlStyle += csCaptureMouse;
+  ControlStyle += csDisplayDragImage;
+  ControlStyle += csReflector;
+  width_ = 121;
+  height_ = 97;
+  tabStop_ = true;
+  parentColor_ = false;
+  color_ = clWindow;
+  brush_->SetColor(clWindow);
+  FItems = std::make_unique<TTreeExNodes>(this);
+  FOptions = kDefaultOptions;
+  FCanvas = std::make_unique<TControlCanvas>(this);
+}
+
+TCustomTreeEx::~TCustomTreeEx() {
+  FDestroying = true;
+  // The nodes go first, so their owners can free what they attached.
+  try {
+    FItems->Clear();
+  } catch (...) {
+    HandleCallbackException(this);
+  }
+  DestroyHandle();
+  FCanvas.reset();
+  if (FDragImages) ImageList_Destroy(FDragImages);
+  FItems.reset();
+}
+
+LRESULT TCustomTreeEx::SendTV(UINT Msg, WPARAM W, LPARAM L) const {
+  return handle_ ? SendMessageW(handle_, Msg, W, L) : 0;
+}
+
+bool TCustomTreeEx::CanInsertNative() {
+  if (FWindowGoing || FRecreating || FDestroying) return false;
+  if (!handle_ && (parent_ || parentWindow_)) HandleNeeded();
+  return handle_ != nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Window
+
+void TCustomTreeEx::CreateParams(TCreateParams& P) {
+  InitCommonControl(ICC_TREEVIEW_CLASSES);
+  TWinControl::CreateParams(P);
+  CreateSubClass(P, WC_TREEVIEWW);
+  const TTreeOptions& O = FOptions;
+  if (O.Contains(toShowLines)) P.Style |= TVS_HASLINES;
+  if (O.Contains(toShowRoot)) P.Style |= TVS_LINESATROOT;
+  if (O.Contains(toShowButtons)) P.Style |= TVS_HASBUTTONS;
+  if (!O.Contains(toReadOnly)) P.Style |= TVS_EDITLABELS;
+  if (!O.Contains(toHideSelection)) P.Style |= TVS_SHOWSELALWAYS;
+  P.Style |= TVS_DISABLEDRAGDROP;  // drags are started by the control itself
+  if (O.Contains(toHotTrack)) P.Style |= TVS_TRACKSELECT;
+  if (!O.Contains(toToolTips)) P.Style |= TVS_NOTOOLTIPS;
+  if (O.Contains(toSingleExpand)) P.Style |= TVS_SINGLEEXPAND;
+  if (O.Contains(toInfoTip)) P.Style |= TVS_INFOTIP;
+  if (O.Contains(toNoScroll)) P.Style |= TVS_NOSCROLL;
+  if (O.Contains(toFullRowSelect)) P.Style |= TVS_FULLROWSELECT;
+  if (!O.Contains(toEvenHeight)) P.Style |= TVS_NONEVENHEIGHT;
+  P.Style |= WS_CLIPCHILDREN;
+  if (FBorderStyle == bsSingle) P.ExStyle |= WS_EX_CLIENTEDGE;
+  P.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
+}
+
+void TCustomTreeEx::CreateWnd() {
+  FRecreating = false;
+  FWindowGoing = false;
+  TWinControl::CreateWnd();
+  SendTV(CCM_SETUNICODEFORMAT, TRUE);
+  if (FSavedIndent != -1) SendTV(TVM_SETINDENT, static_cast<WPARAM>(FSavedIndent));
+  if (FSavedItemHeight != -1) SendTV(TVM_SETITEMHEIGHT, static_cast<WPARAM>(FSavedItemHeight));
+  FSavedIndent = FSavedItemHeight = -1;
+  ApplyImageLists();
+  SendTV(TVM_SETSCROLLTIME, static_cast<WPARAM>(FScrollTime));
+  FScrollTime = static_cast<int>(SendTV(TVM_GETSCROLLTIME));
+  SendTV(TVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(ColorToRef(font_->GetColor())));
+  if (color_ != clWindow) SendTV(TVM_SETBKCOLOR, 0, static_cast<LPARAM>(ColorToRef(color_)));
+  ReinsertNodes();
+}
+
+void TCustomTreeEx::ReinsertNodes() {
+  TTreeExNodes* N = FItems.get();
+  N->FillCache();
+  if (N->FItemCache.GetCount() == 0) return;
+  std::vector<TTreeExNode*> All(N->FItemCache.List(), N->FItemCache.List() + N->FItemCache.GetCount());
+  ++FRestoring;
+  ++FManualNotify;
+  try {
+    SendTV(WM_SETREDRAW, FALSE);
+    for (TTreeExNode* X : All) N->InsertNative(X, TVI_LAST);
+    for (TTreeExNode* X : All)
+      if (X->FExpanded && X->HasChildren()) SendTV(TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(X->FItemId));
+    if (FOptions.Contains(toMultiSelect)) {
+      for (int I = 0; I < N->FSelection.GetCount(); ++I) N->FSelection.Get(I)->SetStateBits(TVIS_SELECTED, TVIS_SELECTED);
+    } else if (TTreeExNode* S = N->GetFirstSelectedNode()) {
+      SendTV(TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(S->FItemId));
+    }
+    if (!N->IsUpdating()) SendTV(WM_SETREDRAW, TRUE);
+    if (FSavedTopItem && FSavedTopItem->FItemId)
+      SendTV(TVM_SELECTITEM, TVGN_FIRSTVISIBLE, reinterpret_cast<LPARAM>(FSavedTopItem->FItemId));
+    FSavedTopItem = nullptr;
+  } catch (...) {
+    --FManualNotify;
+    --FRestoring;
+    throw;
+  }
+  --FManualNotify;
+  --FRestoring;
+  InvalidateRect(handle_, nullptr, TRUE);
+}
+
+void TCustomTreeEx::DestroyWnd() {
+  if (!handle_) return;
+  FRecreating = ControlState.Contains(csRecreating);
+  if (IsEditing()) SendTV(TVM_ENDEDITLABELNOW, TRUE);
+  FSavedTopItem = GetTopItem();
+  FSavedIndent = static_cast<int>(SendTV(TVM_GETINDENT));
+  FSavedItemHeight = static_cast<int>(SendTV(TVM_GETITEMHEIGHT));
+  StopTimer(1);
+  StopTimer(2);
+  StopTimer(3);
+  FWindowGoing = true;
+  TWinControl::DestroyWnd();
+}
+
+void TCustomTreeEx::ApplyImageLists() {
+  if (!handle_) return;
+  SendTV(TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(FImages));
+  SendTV(TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(FStateImages ? FStateImages : CheckImages()));
+}
+
+void TCustomTreeEx::SetImages(HIMAGELIST Value) {
+  FImages = Value;
+  ApplyImageLists();
+}
+
+void TCustomTreeEx::SetStateImages(HIMAGELIST Value) {
+  FStateImages = Value;
+  ApplyImageLists();
+}
+
+void TCustomTreeEx::SetBorderStyle(TBorderStyle Value) {
+  if (Value == FBorderStyle) return;
+  FBorderStyle = Value;
+  RecreateWnd();
+}
+
+void TCustomTreeEx::ApplyStyle(DWORD Bit, bool On) {
+  if (!handle_) return;
+  LONG_PTR S = GetWindowLongPtrW(handle_, GWL_STYLE);
+  LONG_PTR N = On ? (S | Bit) : (S & ~static_cast<LONG_PTR>(Bit));
+  if (N != S) SetWindowLongPtrW(handle_, GWL_STYLE, N);
+}
+
+void TCustomTreeEx::SetOptions(TTreeOptions Value) {
+  if (Value.Contains(toFullRowSelect)) Value -= toShowLines;
+  TTreeOptions Old = FOptions;
+  TTreeOptions On = Value - Old, Off = Old - Value;
+  if (On.Contains(toEvenHeight)) ApplyStyle(TVS_NONEVENHEIGHT, false);
+  if (On.Contains(toHideSelection)) ApplyStyle(TVS_SHOWSELALWAYS, false);
+  if (On.Contains(toInfoTip)) ApplyStyle(TVS_INFOTIP, true);
+  if (On.Contains(toShowLines)) ApplyStyle(TVS_HASLINES, true);
+  if (On.Contains(toShowRoot)) ApplyStyle(TVS_LINESATROOT, true);
+  if (On.Contains(toShowButtons)) ApplyStyle(TVS_HASBUTTONS, true);
+  if (On.Contains(toSingleExpand)) ApplyStyle(TVS_SINGLEEXPAND, true);
+  if (Off.Contains(toEvenHeight)) ApplyStyle(TVS_NONEVENHEIGHT, true);
+  if (Off.Contains(toHideSelection)) ApplyStyle(TVS_SHOWSELALWAYS, true);
+  if (Off.Contains(toInfoTip)) ApplyStyle(TVS_INFOTIP, false);
+  if (Off.Contains(toShowLines)) ApplyStyle(TVS_HASLINES, false);
+  if (Off.Contains(toShowRoot)) ApplyStyle(TVS_LINESATROOT, false);
+  if (Off.Contains(toShowButtons)) ApplyStyle(TVS_HASBUTTONS, false);
+  if (Off.Contains(toSingleExpand)) ApplyStyle(TVS_SINGLEEXPAND, false);
+  if (Off.Contains(toMultiSelect)) ClearSelection();
+  FOptions = Value;
+  const TTreeOptions NeedsWindow{toFullRowSelect, toHotTrack, toNoScroll, toReadOnly, toToolTips};
+  if (!((On + Off) * NeedsWindow).Empty()) RecreateWnd();
+  if (handle_ && !((On + Off) * TTreeOptions{toShowLines, toShowRoot, toShowButtons}).Empty())
+    InvalidateRect(handle_, nullptr, TRUE);
+}
+
+// ---------------------------------------------------------------------------
+// Properties
+
+TTreeExNode* TCustomTreeEx::GetSelection() {
+  if (FRClickActive && FOptions.Contains(toRightClickSelect) && FRClickNode) return FRClickNode;
+  if (!handle_) return FItems->GetFirstSelectedNode();
+  return FItems->GetNode(reinterpret_cast<HTREEITEM>(SendTV(TVM_GETNEXTITEM, TVGN_CARET, 0)));
+}
+
+void TCustomTreeEx::SetSelection(TTreeExNode* Node) {
+  if (!handle_) {
+    if (!Node) return;
+    FItems->FSelection.SetCount(0);
+    FItems->AddToSelection(Node);
+    return;
+  }
+  SendTV(TVM_SELECTITEM, TVGN_CARET, Node ? reinterpret_cast<LPARAM>(Node->FItemId) : 0);
+}
+
+TTreeExNode* TCustomTreeEx::GetNodeAt(int X, int Y) {
+  TVHITTESTINFO H{};
+  H.pt = Point(X, Y);
+  if (!handle_) return nullptr;
+  HTREEITEM I = reinterpret_cast<HTREEITEM>(SendTV(TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&H)));
+  return I ? FItems->GetNode(I) : nullptr;
+}
+
+THitTests TCustomTreeEx::GetHitTestInfoAt(int X, int Y) {
+  THitTests R;
+  if (!handle_) return R;
+  TVHITTESTINFO H{};
+  H.pt = Point(X, Y);
+  SendTV(TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&H));
+  UINT F = H.flags;
+  if (F & TVHT_ABOVE) R += htAbove;
+  if (F & TVHT_BELOW) R += htBelow;
+  if (F & TVHT_NOWHERE) R += htNowhere;
+  if (F & (TVHT_ONITEMICON | TVHT_ONITEMLABEL | TVHT_ONITEMSTATEICON)) R += htOnItem;
+  if (F & TVHT_ONITEMBUTTON) R += htOnButton;
+  if (F & TVHT_ONITEMICON) R += htOnIcon;
+  if (F & TVHT_ONITEMINDENT) R += htOnIndent;
+  if (F & TVHT_ONITEMLABEL) R += htOnLabel;
+  if (F & TVHT_ONITEMRIGHT) R += htOnRight;
+  if (F & TVHT_ONITEMSTATEICON) R += htOnStateIcon;
+  if (F & TVHT_TOLEFT) R += htToLeft;
+  if (F & TVHT_TORIGHT) R += htToRight;
+  return R;
+}
+
+TTreeExNode* TCustomTreeEx::GetNodeFromItem(const TVITEMW& Item) const {
+  if (Item.mask & TVIF_PARAM) return reinterpret_cast<TTreeExNode*>(Item.lParam);
+  return FItems->GetNode(Item.hItem);
+}
+
+bool TCustomTreeEx::IsEditing() {
+  HWND E = reinterpret_cast<HWND>(SendTV(TVM_GETEDITCONTROL));
+  return E && IsWindowVisible(E);
+}
+
+TTreeExNode* TCustomTreeEx::GetTopItem() {
+  if (!handle_) return nullptr;
+  return FItems->GetNode(reinterpret_cast<HTREEITEM>(SendTV(TVM_GETNEXTITEM, TVGN_FIRSTVISIBLE, 0)));
+}
+
+void TCustomTreeEx::SetTopItem(TTreeExNode* Node) {
+  if (handle_ && Node && Node->FItemId)
+    SendTV(TVM_SELECTITEM, TVGN_FIRSTVISIBLE, reinterpret_cast<LPARAM>(Node->FItemId));
+}
+
+TTreeExNode* TCustomTreeEx::GetLastVisibleNode() {
+  return FItems->GetNode(reinterpret_cast<HTREEITEM>(SendTV(TVM_GETNEXTITEM, TVGN_LASTVISIBLE, 0)));
+}
+
+TTreeExNode* TCustomTreeEx::GetDropTarget() {
+  if (!handle_) return nullptr;
+  return FItems->GetNode(reinterpret_cast<HTREEITEM>(SendTV(TVM_GETNEXTITEM, TVGN_DROPHILITE, 0)));
+}
+
+void TCustomTreeEx::SetDropTarget(TTreeExNode* Node) {
+  if (Node)
+    Node->SetDropTarget(true);
+  else
+    SendTV(TVM_SELECTITEM, TVGN_DROPHILITE, 0);
+}
+
+String TCustomTreeEx::GetSearchString() {
+  int N = static_cast<int>(SendTV(TVM_GETISEARCHSTRINGW, 0, 0));
+  if (N <= 0) return String();
+  String S(static_cast<size_t>(N) + 1, L'\0');
+  SendTV(TVM_GETISEARCHSTRINGW, 0, reinterpret_cast<LPARAM>(S.data()));
+  S.resize(wcsnlen(S.c_str(), S.size()));
+  return S;
+}
+
+HWND TCustomTreeEx::GetToolTips() { return reinterpret_cast<HWND>(SendTV(TVM_GETTOOLTIPS)); }
+void TCustomTreeEx::SetToolTips(HWND Value) { SendTV(TVM_SETTOOLTIPS, reinterpret_cast<WPARAM>(Value)); }
+
+void TCustomTreeEx::ShowInsertMark(TTreeExNode* Node, bool After) {
+  SendTV(TVM_SETINSERTMARK, After ? TRUE : FALSE, Node ? reinterpret_cast<LPARAM>(Node->FItemId) : 0);
+}
+
+int TCustomTreeEx::GetItemHeight() {
+  if (!handle_) return FSavedItemHeight;
+  int H = static_cast<int>(SendTV(TVM_GETITEMHEIGHT));
+  if (H == 0)
+    if (TTreeExNode* F = FItems->GetFirstNode()) H = RectHeight(F->DisplayRect(false));
+  return H;
+}
+
+void TCustomTreeEx::SetItemHeight(int Value) {
+  if (!handle_) {
+    FSavedItemHeight = Value < 1 ? -1 : Value;
+    return;
+  }
+  SendTV(TVM_SETITEMHEIGHT, static_cast<WPARAM>(Value < 1 ? -1 : Value));
+}
+
+int TCustomTreeEx::GetIndent() { return handle_ ? static_cast<int>(SendTV(TVM_GETINDENT)) : FSavedIndent; }
+
+void TCustomTreeEx::SetIndent(int Value) {
+  if (!handle_) {
+    FSavedIndent = Value;
+    return;
+  }
+  if (Value != GetIndent()) SendTV(TVM_SETINDENT, static_cast<WPARAM>(Value));
+}
+
+int TCustomTreeEx::GetScrollTime() {
+  if (handle_) FScrollTime = static_cast<int>(SendTV(TVM_GETSCROLLTIME));
+  return FScrollTime;
+}
+
+void TCustomTreeEx::SetScrollTime(int Value) {
+  if (Value == FScrollTime) return;
+  FScrollTime = std::max(Value, 100);
+  SendTV(TVM_SETSCROLLTIME, static_cast<WPARAM>(FScrollTime));
+}
+
+TColor TCustomTreeEx::GetInsertMarkColor() { return static_cast<TColor>(SendTV(TVM_GETINSERTMARKCOLOR)); }
+void TCustomTreeEx::SetInsertMarkColor(TColor Value) {
+  SendTV(TVM_SETINSERTMARKCOLOR, 0, static_cast<LPARAM>(ColorToRef(Value)));
+}
+
+void TCustomTreeEx::FullExpand() {
+  std::vector<TTreeExNode*> Tops(FItems->FRoot->FChildren.List(),
+                                 FItems->FRoot->FChildren.List() + FItems->FRoot->FChildren.GetCount());
+  for (TTreeExNode* N : Tops)
+    if (!N->FDeleting) N->Expand(true);
+}
+
+void TCustomTreeEx::FullCollapse() {
+  std::vector<TTreeExNode*> Tops(FItems->FRoot->FChildren.List(),
+                                 FItems->FRoot->FChildren.List() + FItems->FRoot->FChildren.GetCount());
+  for (TTreeExNode* N : Tops)
+    if (!N->FDeleting) N->Collapse(true);
+}
+
+// ---------------------------------------------------------------------------
+// Sorting
+
+int CALLBACK TCustomTreeEx::DefaultNativeCompare(LPARAM A, LPARAM B, LPARAM Data) {
+  auto* N1 = reinterpret_cast<TTreeExNode*>(A);
+  auto* N2 = reinterpret_cast<TTreeExNode*>(B);
+  TCustomTreeEx* T = N1->GetTreeEx();
+  if (T->OnCompare) {
+    int R = 0;
+    T->OnCompare(T, N1, N2, Data, R);
+    return R;
+  }
+  return lstrcmpW(N1->FText.c_str(), N2->FText.c_str());
+}
+
+int TCustomTreeEx::DefaultListCompare(intptr_t A, intptr_t B, intptr_t Data) {
+  auto* N1 = reinterpret_cast<TTreeExNode*>(A);
+  auto* N2 = reinterpret_cast<TTreeExNode*>(B);
+  TCustomTreeEx* T = N1->GetTreeEx();
+  if (T->OnCompare) {
+    int R = 0;
+    T->OnCompare(T, N1, N2, Data, R);
+    return R;
+  }
+  auto ByData = [&] {
+    auto X = reinterpret_cast<uintptr_t>(N1->FData), Y = reinterpret_cast<uintptr_t>(N2->FData);
+    return X < Y ? -1 : (X > Y ? 1 : 0);
+  };
+  switch (T->FSortType) {
+    case stData: return ByData();
+    case stBoth: {
+      int R = CompareText(N1->FText, N2->FText);
+      return R ? R : ByData();
+    }
+    default: return CompareText(N1->FText, N2->FText);
+  }
+}
+
+namespace {
+// The native sort calls back through the system: nothing may unwind there.
+struct TSortCall {
+  TTVCompare Proc;
+  intptr_t Data;
+  std::exception_ptr Error;
+};
+int CALLBACK ProtectedCompare(LPARAM A, LPARAM B, LPARAM Call) {
+  auto* C = reinterpret_cast<TSortCall*>(Call);
+  if (C->Error) return 0;
+  try {
+    return C->Proc ? C->Proc(A, B, C->Data) : TCustomTreeEx::DefaultNativeCompare(A, B, C->Data);
+  } catch (...) {
+    C->Error = std::current_exception();
+    return 0;
+  }
+}
+
+bool SortNative(HWND H, HTREEITEM Parent, TTVCompare Proc, intptr_t Data) {
+  TSortCall Call{Proc, Data, nullptr};
+  TVSORTCB S{};
+  S.hParent = Parent;
+  S.lpfnCompare = ProtectedCompare;
+  S.lParam = reinterpret_cast<LPARAM>(&Call);
+  bool Ok = SendMessageW(H, TVM_SORTCHILDRENCB, 0, reinterpret_cast<LPARAM>(&S)) != 0;
+  if (Call.Error) std::rethrow_exception(Call.Error);
+  return Ok;
+}
+}  // namespace
+
+bool TTreeExNode::CustomSort(TTVCompare SortProc, intptr_t Data) {
+  bool Ok = false;
+  if (HWND H = GetHandle(); H && FItemId) Ok = SortNative(H, FItemId, SortProc, Data);
+  FChildren.Sort(SortProc ? SortProc : &TCustomTreeEx::DefaultListCompare, Data);
+  FOwner->InvalidateItemCache();
+  return Ok;
+}
+
+bool TTreeExNode::AlphaSort() { return CustomSort(nullptr, 0); }
+
+bool TCustomTreeEx::CustomSort(TTVCompare SortProc, intptr_t Data) {
+  if (!handle_) {
+    FItems->InvalidateItemCache();
+    return false;
+  }
+  bool Ok = SortNative(handle_, TVI_ROOT, SortProc, Data);
+  FItems->FRoot->FChildren.Sort(SortProc ? SortProc : &TCustomTreeEx::DefaultListCompare, Data);
+  FItems->InvalidateItemCache();
+  FItems->FillCache();
+  std::vector<TTreeExNode*> All(FItems->FItemCache.List(), FItems->FItemCache.List() + FItems->FItemCache.GetCount());
+  for (TTreeExNode* N : All)
+    if (N->HasChildren()) N->CustomSort(SortProc, Data);
+  FItems->InvalidateItemCache();
+  return Ok;
+}
+
+bool TCustomTreeEx::AlphaSort() { return handle_ ? CustomSort(nullptr, 0) : false; }
+
+void TCustomTreeEx::SetSortType(TSortType Value) {
+  if (Value == FSortType) return;
+  FSortType = Value;
+  if (Value != stNone) AlphaSort();
+}
+
+// ---------------------------------------------------------------------------
+// Nodes, changes and events
+
+TTreeExNode* TCustomTreeEx::CreateNode() {
+  TTreeExNodeClass Class = &CreateNodeOf<TTreeExNode>;
+  if (OnCreateNode) OnCreateNode(this, Class);
+  TTreeExNode* N = Class ? Class(FItems.get()) : new TTreeExNode(FItems.get());
+  return N;
+}
+
+void TCustomTreeEx::DoChange(TTreeExNode* Node) {
+  if (FChangeDelay <= 0 || !handle_) {
+    Change(Node);
+    return;
+  }
+  StopTimer(1);
+  FChangeNode = Node;
+  FChangePending = true;
+  StartTimer(1, static_cast<UINT>(FChangeDelay));
+}
+
+void TCustomTreeEx::DeliverChange() {
+  StopTimer(1);
+  if (!FChangePending) return;
+  FChangePending = false;
+  TTreeExNode* N = FChangeNode;
+  FChangeNode = nullptr;
+  Change(N);
+}
+
+void TCustomTreeEx::StartTimer(UINT_PTR Which, UINT Ms) {
+  if (handle_) SetTimer(handle_, TimerId(Which), Ms, nullptr);
+}
+
+void TCustomTreeEx::StopTimer(UINT_PTR Which) {
+  if (handle_) KillTimer(handle_, TimerId(Which));
+}
+
+void TCustomTreeEx::WMTimer(TMessage& M) {
+  switch (M.WParam) {
+    case kChangeTimer: DeliverChange(); return;
+    case kDragExpandTimer: DoDragExpand(); return;
+    case kScrollTimer: DoScroll(); return;
+    default: DefaultHandler(M);
+  }
+}
+
+bool TCustomTreeEx::CanChange(TTreeExNode* Node) {
+  bool Allow = true;
+  if (OnChanging) OnChanging(this, Node, Allow);
+  return Allow;
+}
+
+void TCustomTreeEx::Change(TTreeExNode* Node) {
+  if (OnChange) OnChange(this, Node);
+}
+
+bool TCustomTreeEx::CanExpand(TTreeExNode* Node) {
+  bool Allow = true;
+  if (OnExpanding) OnExpanding(this, Node, Allow);
+  return Allow;
+}
+
+void TCustomTreeEx::Expand(TTreeExNode* Node) {
+  if (OnExpanded) OnExpanded(this, Node);
+}
+
+bool TCustomTreeEx::CanCollapse(TTreeExNode* Node) {
+  bool Allow = true;
+  if (OnCollapsing) OnCollapsing(this, Node, Allow);
+  return Allow;
+}
+
+void TCustomTreeEx::Collapse(TTreeExNode* Node) {
+  if (OnCollapsed) OnCollapsed(this, Node);
+}
+
+bool TCustomTreeEx::CanCheck(TTreeExNode* Node) {
+  bool Allow = true;
+  if (OnChecking) OnChecking(this, Node, Allow);
+  return Allow;
+}
+
+void TCustomTreeEx::Check(TTreeExNode* Node) {
+  if (OnChecked) OnChecked(this, Node);
+}
+
+bool TCustomTreeEx::CanEdit(TTreeExNode* Node) {
+  bool Allow = true;
+  if (OnEditing) OnEditing(this, Node, Allow);
+  return Allow;
+}
+
+void TCustomTreeEx::Edit(TTreeExNode* Node, const wchar_t* NewText) {
+  if (!Node || !NewText) return;  // cancelled
+  String S = NewText;
+  if (OnEdited) OnEdited(this, Node, S);
+  if (!Node->FDeleting) Node->SetText(S);
+}
+
+// The control's selection follows the native caret: the platform moves it
+// silently when a collapse hides it or a delete removes it.
+void TCustomTreeEx::SyncSelectionWithCaret(bool NotifyAlways) {
+  if (!handle_ || FOptions.Contains(toMultiSelect) || FRestoring) return;
+  TTreeNodeList& Sel = FItems->FSelection;
+  TTreeExNode* Caret = FItems->GetNode(reinterpret_cast<HTREEITEM>(SendTV(TVM_GETNEXTITEM, TVGN_CARET, 0)));
+  if (Caret && Caret->FDeleting) Caret = nullptr;
+  if ((Sel.GetCount() == 1 && Sel.Get(0) == Caret) || (Sel.GetCount() == 0 && !Caret)) return;
+  TTreeExNode* Old = Sel.GetCount() ? Sel.Get(0) : nullptr;
+  for (int I = 0; I < Sel.GetCount(); ++I) Sel.Get(I)->FSelectedMark = false;
+  Sel.SetCount(0);
+  if (Caret) {
+    FItems->AddToSelection(Caret);
+    Caret->SetStateBits(TVIS_SELECTED, TVIS_SELECTED);
+  }
+  if (Old != Caret && (Old || (NotifyAlways && Caret))) DoChange(Caret);
+}

@@ -1,0 +1,421 @@
+// Dragging, automatic scrolling, painting the whole tree to a canvas,
+// printing, tree files and the built-in check pictures.
+#include <cmath>
+#include <cstring>
+
+#include "classlib/Forms.h"
+#include "treecontrol/TreeEx.h"
+
+#include <winspool.h>
+
+namespace {
+const unsigned char kSignature[5] = {0x0D, 'T', 'N', 'T', 0x0D};
+
+HIMAGELIST gCheckImages = nullptr;
+
+struct TCheckImagesCleanup {
+  ~TCheckImagesCleanup() {
+    if (gCheckImages) ImageList_Destroy(gCheckImages);
+  }
+} gCheckImagesCleanup;
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Check pictures
+
+HIMAGELIST TCustomTreeEx::CheckImages() {
+  if (!gCheckImages) RebuildCheckImages();
+  return gCheckImages;
+}
+
+void TCustomTreeEx::RebuildCheckImages() {
+  HBITMAP Bmp = static_cast<HBITMAP>(
+      LoadImageW(MainInstance(), L"CHECK_LIGHT", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  if (!Bmp) return;  // the program was linked without the tree's resources
+  BITMAP Info{};
+  GetObjectW(Bmp, sizeof Info, &Info);
+  HDC DC = CreateCompatibleDC(nullptr);
+  HGDIOBJ Old = SelectObject(DC, Bmp);
+  // Entries 7 and 8 are the button shadow and face of the current scheme.
+  RGBQUAD Colors[2];
+  COLORREF Shadow = GetSysColor(COLOR_BTNSHADOW), Face = GetSysColor(COLOR_BTNFACE);
+  Colors[0] = RGBQUAD{GetBValue(Shadow), GetGValue(Shadow), GetRValue(Shadow), 0};
+  Colors[1] = RGBQUAD{GetBValue(Face), GetGValue(Face), GetRValue(Face), 0};
+  SetDIBColorTable(DC, 7, 2, Colors);
+  COLORREF Transparent = GetPixel(DC, 0, 0);
+  int Size = Info.bmHeight;
+  HIMAGELIST L = ImageList_Create(Size, Size, ILC_COLOR24 | ILC_MASK, 9, 0);
+  HDC Cell = CreateCompatibleDC(nullptr);
+  for (int X = 0; X + Size <= Info.bmWidth; X += Size) {
+    HDC Screen = GetDC(nullptr);
+    HBITMAP Pic = CreateCompatibleBitmap(Screen, Size, Size);
+    ReleaseDC(nullptr, Screen);
+    HGDIOBJ OldCell = SelectObject(Cell, Pic);
+    BitBlt(Cell, 0, 0, Size, Size, DC, X, 0, SRCCOPY);
+    SelectObject(Cell, OldCell);
+    ImageList_AddMasked(L, Pic, Transparent);
+    DeleteObject(Pic);
+  }
+  DeleteDC(Cell);
+  SelectObject(DC, Old);
+  DeleteDC(DC);
+  DeleteObject(Bmp);
+  if (gCheckImages) ImageList_Destroy(gCheckImages);
+  gCheckImages = L;
+}
+
+// ---------------------------------------------------------------------------
+// Dragging and scrolling
+
+void TCustomTreeEx::BeginNodeDrag() {
+  TTreeExNode* N = FDragNode;
+  FDragNode = nullptr;
+  if (!N) {
+    TPoint P;
+    GetCursorPos(&P);
+    P = ScreenToClient(P);
+    N = GetNodeAt(P.x, P.y);
+  }
+  FDragging = true;
+  if (N && N->FItemId) {
+    HIMAGELIST Pic = reinterpret_cast<HIMAGELIST>(SendTV(TVM_CREATEDRAGIMAGE, 0, reinterpret_cast<LPARAM>(N->FItemId)));
+    if (Pic) {
+      if (FDragImages) ImageList_Destroy(FDragImages);
+      FDragImages = Pic;
+      ImageList_SetDragCursorImage(FDragImages, 0, 2, 2);
+    }
+  }
+  StartTimer(2, 1000);
+}
+
+HIMAGELIST TCustomTreeEx::GetDragImages() const {
+  return FDragImages && ImageList_GetImageCount(FDragImages) > 0 ? FDragImages : nullptr;
+}
+
+void TCustomTreeEx::DoDragOver(int X, int Y) {
+  if (FOptions.Contains(toAutoScroll)) DoAutoScroll(X, Y);
+  TTreeExNode* N = GetNodeAt(X, Y);
+  if (N && N != GetDropTarget()) {
+    StopTimer(2);
+    SetDropTarget(N);
+    StartTimer(2, 1000);
+  }
+}
+
+void TCustomTreeEx::DragLeave() {
+  if (TTreeExNode* D = GetDropTarget()) D->SetDropTarget(false);
+  SetDropTarget(nullptr);
+}
+
+void TCustomTreeEx::DoEndDrag() {
+  StopTimer(2);
+  StopTimer(3);
+  FDragging = false;
+  FDragged = false;
+  TTreeExNode* D = GetDropTarget();
+  SetDropTarget(nullptr);
+  FItems->Repaint(D);
+  FItems->Repaint(GetSelection());
+}
+
+void TCustomTreeEx::DoDragExpand() {
+  StopTimer(2);
+  if (!FOptions.Contains(toAutoExpand)) return;
+  TTreeExNode* D = GetDropTarget();
+  if (D && D->FChildrenFlag && !D->FExpanded) {
+    D->Expand(false);
+    if (handle_) UpdateWindow(handle_);
+  }
+}
+
+int TCustomTreeEx::EffectiveItemHeight() {
+  int H = GetItemHeight();
+  if (H == 0) {
+    if (TTreeExNode* F = FItems->GetFirstNode()) H = RectHeight(F->DisplayRect(false));
+  } else if (TTreeExNode* F = FItems->GetFirstNode()) {
+    int I = F->GetIntegralHeight();
+    if (I > 0) H /= I;
+  }
+  return H;
+}
+
+void TCustomTreeEx::DoAutoScroll(int X, int Y) {
+  if (!handle_) return;
+  int ItemH = GetItemHeight();
+  int Margin = ItemH >= 1 ? ItemH / 2 : std::abs(font_->GetHeight());
+  FScrollDirections = TScrollDirection{};
+  SCROLLINFO HI{sizeof HI, SIF_ALL}, VI{sizeof VI, SIF_ALL};
+  if (!GetScrollInfo(handle_, SB_HORZ, &HI)) HI = SCROLLINFO{sizeof HI};
+  if (!GetScrollInfo(handle_, SB_VERT, &VI)) VI = SCROLLINFO{sizeof VI};
+  TRect C = GetClientRect();
+  if (X < Margin && HI.nPos > HI.nMin) FScrollDirections += sdLeft;
+  if (HI.nPage != 0 && HI.nPos + static_cast<int>(HI.nPage) - 1 < HI.nMax && X > RectWidth(C) - Margin)
+    FScrollDirections += sdRight;
+  if (Y < Margin && VI.nPos > VI.nMin) FScrollDirections += sdUp;
+  if (VI.nPage != 0 && Y > RectHeight(C) - Margin && VI.nPos + static_cast<int>(VI.nPage) - 1 < VI.nMax)
+    FScrollDirections += sdDown;
+  FScrollInterval = 300;
+  if (FScrollDirections.Empty())
+    StopTimer(3);
+  else
+    StartTimer(3, FScrollInterval);
+}
+
+void TCustomTreeEx::DoScroll() {
+  StopTimer(3);
+  if (!handle_) return;
+  if (FScrollInterval == 300) FScrollInterval = 50;
+  UINT I = FScrollInterval;
+  if (I >= 2) FScrollInterval = I * 3 / 4;
+  bool Band = FRubberBand && !IsRectEmpty(&FBandRect);
+  if (Band) DrawFocusRect(FBandRect);
+  SCROLLINFO VI{sizeof VI, SIF_ALL}, HI{sizeof HI, SIF_ALL};
+  GetScrollInfo(handle_, SB_VERT, &VI);
+  GetScrollInfo(handle_, SB_HORZ, &HI);
+  int ItemH = std::max(1, EffectiveItemHeight());
+  if (FScrollDirections.Contains(sdUp)) {
+    if (VI.nPos > VI.nMin) {
+      SendTV(WM_VSCROLL, I == 1 ? SB_PAGEUP : SB_LINEUP);
+      SCROLLINFO After{sizeof After, SIF_POS};
+      GetScrollInfo(handle_, SB_VERT, &After);
+      int D = (VI.nPos - After.nPos) * ItemH;
+      FBandStart.y += D;
+      FBandRect.bottom += D;
+    } else {
+      FScrollDirections -= sdUp;
+    }
+  }
+  if (FScrollDirections.Contains(sdDown)) {
+    if (VI.nPos + static_cast<int>(VI.nPage) - 1 < VI.nMax) {
+      SendTV(WM_VSCROLL, I == 1 ? SB_PAGEDOWN : SB_LINEDOWN);
+      SCROLLINFO After{sizeof After, SIF_POS};
+      GetScrollInfo(handle_, SB_VERT, &After);
+      int D = (After.nPos - VI.nPos) * ItemH;
+      FBandStart.y -= D;
+      FBandRect.top -= D;
+    } else {
+      FScrollDirections -= sdDown;
+    }
+  }
+  if (FScrollDirections.Contains(sdLeft)) {
+    if (HI.nPos > HI.nMin) {
+      SendTV(WM_HSCROLL, SB_LINELEFT);
+      FBandStart.x += 5;
+      FBandRect.right += 5;
+    } else {
+      FScrollDirections -= sdLeft;
+    }
+  }
+  if (FScrollDirections.Contains(sdRight)) {
+    if (HI.nPos + static_cast<int>(HI.nPage) - 1 < HI.nMax) {
+      SendTV(WM_HSCROLL, SB_LINERIGHT);
+      FBandStart.x -= 5;
+      FBandRect.left -= 5;
+    } else {
+      FScrollDirections -= sdRight;
+    }
+  }
+  if (Band) DrawFocusRect(FBandRect);
+  if (!FScrollDirections.Empty()) StartTimer(3, FScrollInterval);
+}
+
+// ---------------------------------------------------------------------------
+// Painting the whole tree
+
+int TCustomTreeEx::GetTreeWidth() {
+  SCROLLINFO HI{sizeof HI, SIF_ALL};
+  if (handle_ && GetScrollInfo(handle_, SB_HORZ, &HI) && HI.nPage != 0) return HI.nMax + 1;
+  return GetClientWidth();
+}
+
+int TCustomTreeEx::GetTreeHeight() {
+  SCROLLINFO VI{sizeof VI, SIF_ALL};
+  if (handle_ && GetScrollInfo(handle_, SB_VERT, &VI) && VI.nPage != 0)
+    return (VI.nMax + 1) * EffectiveItemHeight();
+  return GetClientHeight();
+}
+
+void TCustomTreeEx::DrawTo(TCanvas* Canvas) {
+  if (Canvas) DrawTo(Canvas->GetHandle());
+}
+
+// Page by page: each client-sized view is rendered by the control itself
+// into a memory context (never copied from the screen, where other windows
+// may cover it) and placed at its position in the target.
+void TCustomTreeEx::DrawTo(HDC Target) {
+  if (!Target || !handle_ || !FItems->GetFirstNode()) return;
+  TRect C = GetClientRect();
+  int CW = RectWidth(C), CH = RectHeight(C);
+  if (CW <= 0 || CH <= 0) return;
+  int ItemH = EffectiveItemHeight();
+  int TreeW = GetTreeWidth(), TreeH = GetTreeHeight();
+  if (TreeW <= 0 || TreeH <= 0 || ItemH <= 0) return;
+  SCROLLINFO VI{sizeof VI, SIF_ALL}, HI{sizeof HI, SIF_ALL};
+  bool HasV = GetScrollInfo(handle_, SB_VERT, &VI) && VI.nPage != 0;
+  bool HasH = GetScrollInfo(handle_, SB_HORZ, &HI) && HI.nPage != 0;
+  int SavedV = HasV ? VI.nPos : 0, SavedH = HasH ? HI.nPos : 0;
+  HDC Mem = CreateCompatibleDC(Target);
+  HBITMAP Page = CreateCompatibleBitmap(Target, CW, CH);
+  HGDIOBJ Old = SelectObject(Mem, Page);
+  SendTV(WM_VSCROLL, SB_TOP);
+  int VSteps = (TreeH + CH - 1) / CH, HSteps = (TreeW + CW - 1) / CW;
+  for (int V = 0; V <= VSteps; ++V) {
+    SCROLLINFO Now{sizeof Now, SIF_POS};
+    int Y = HasV && GetScrollInfo(handle_, SB_VERT, &Now) ? Now.nPos * ItemH : 0;
+    SendTV(WM_HSCROLL, SB_LEFT);
+    for (int H = 0; H <= HSteps; ++H) {
+      SCROLLINFO HNow{sizeof HNow, SIF_POS};
+      int X = HasH && GetScrollInfo(handle_, SB_HORZ, &HNow) ? HNow.nPos : 0;
+      SendTV(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(Mem), PRF_CLIENT | PRF_ERASEBKGND);
+      BitBlt(Target, X, Y, CW, CH, Mem, 0, 0, SRCCOPY);
+      SendTV(WM_HSCROLL, SB_PAGERIGHT);
+    }
+    SendTV(WM_VSCROLL, SB_PAGEDOWN);
+  }
+  SelectObject(Mem, Old);
+  DeleteObject(Page);
+  DeleteDC(Mem);
+  SendTV(WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, SavedV));
+  SendTV(WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, SavedH));
+}
+
+// ---------------------------------------------------------------------------
+// Printing
+
+TRect TreePrintRect(double LeftMM, double TopMM, double WidthMM, int BitmapWidth, int BitmapHeight, int DpiX,
+                    int DpiY) {
+  if (BitmapWidth <= 0 || BitmapHeight <= 0 || DpiX <= 0 || DpiY <= 0 || WidthMM <= 0) return TRect{};
+  double PX = DpiX / 25.4, PY = DpiY / 25.4;
+  long X = std::lround(LeftMM * PX), Y = std::lround(TopMM * PY), W = std::lround(WidthMM * PX);
+  long H = std::lround(BitmapHeight * PY * W / BitmapWidth / PX);
+  return TRect{X, Y, X + W, Y + H};
+}
+
+namespace {
+class TDefaultPrinter : public TTreePrintTarget {
+ public:
+  HDC BeginDoc(const String& Title) override {
+    DWORD Size = 0;
+    GetDefaultPrinterW(nullptr, &Size);
+    if (Size == 0) throw EPrinterError(L"There is no default printer");
+    String Name(Size, L'\0');
+    if (!GetDefaultPrinterW(Name.data(), &Size)) throw EPrinterError(L"There is no default printer");
+    Name.resize(wcsnlen(Name.c_str(), Name.size()));
+    DC_ = CreateDCW(L"WINSPOOL", Name.c_str(), nullptr, nullptr);
+    if (!DC_) throw EPrinterError(L"Printer selected is not valid");
+    DOCINFOW DI{sizeof DI};
+    DI.lpszDocName = Title.c_str();
+    if (StartDocW(DC_, &DI) <= 0 || StartPage(DC_) <= 0) {
+      DeleteDC(DC_);
+      DC_ = nullptr;
+      throw EPrinterError(L"Printing could not be started");
+    }
+    return DC_;
+  }
+  void EndDoc() override {
+    EndPage(DC_);
+    ::EndDoc(DC_);
+    DeleteDC(DC_);
+    DC_ = nullptr;
+  }
+  void Abort() override {
+    if (!DC_) return;
+    AbortDoc(DC_);
+    DeleteDC(DC_);
+    DC_ = nullptr;
+  }
+
+ private:
+  HDC DC_ = nullptr;
+};
+}  // namespace
+
+void TCustomTreeEx::Print(double Left, double Top, double Width, TTreePrintTarget* Target) {
+  TDefaultPrinter Default;
+  if (!Target) Target = &Default;
+  String Title = Format(L"tree printing of %s", Application ? Application->GetTitle() : String());
+  HDC DC = Target->BeginDoc(Title);
+  HDC Screen = nullptr;
+  HDC Mem = nullptr;
+  HBITMAP Bmp = nullptr;
+  try {
+    int BW = GetTreeWidth(), BH = GetTreeHeight();
+    TRect R = TreePrintRect(Left, Top, Width, BW, BH, GetDeviceCaps(DC, LOGPIXELSX), GetDeviceCaps(DC, LOGPIXELSY));
+    if (RectWidth(R) > 0 && RectHeight(R) > 0) {
+      // A 24-bit picture of the whole tree, stretched onto the page.
+      BITMAPINFO BI{};
+      BI.bmiHeader.biSize = sizeof BI.bmiHeader;
+      BI.bmiHeader.biWidth = BW;
+      BI.bmiHeader.biHeight = BH;
+      BI.bmiHeader.biPlanes = 1;
+      BI.bmiHeader.biBitCount = 24;
+      BI.bmiHeader.biCompression = BI_RGB;
+      void* Bits = nullptr;
+      Screen = GetDC(nullptr);
+      Bmp = CreateDIBSection(Screen, &BI, DIB_RGB_COLORS, &Bits, nullptr, 0);
+      if (!Bmp || !Bits) throw EPrinterError(L"Not enough memory for the tree picture");
+      Mem = CreateCompatibleDC(Screen);
+      HGDIOBJ Old = SelectObject(Mem, Bmp);
+      RECT All{0, 0, BW, BH};
+      FillRect(Mem, &All, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+      DrawTo(Mem);
+      SelectObject(Mem, Old);
+      GdiFlush();
+      if (StretchDIBits(DC, R.left, R.top, RectWidth(R), RectHeight(R), 0, 0, BW, BH, Bits, &BI, DIB_RGB_COLORS,
+                        SRCCOPY) == 0)
+        throw EPrinterError(L"The tree could not be printed");
+    }
+    Target->EndDoc();
+  } catch (...) {
+    Target->Abort();
+    if (Mem) DeleteDC(Mem);
+    if (Bmp) DeleteObject(Bmp);
+    if (Screen) ReleaseDC(nullptr, Screen);
+    throw;
+  }
+  if (Mem) DeleteDC(Mem);
+  if (Bmp) DeleteObject(Bmp);
+  if (Screen) ReleaseDC(nullptr, Screen);
+}
+
+// ---------------------------------------------------------------------------
+// Tree files
+
+void TCustomTreeEx::SaveToStream(TStream* Stream, bool Binary) {
+  if (Binary) {
+    Stream->WriteBuffer(kSignature, 5);
+    FItems->WriteData(Stream);
+  } else {
+    FItems->WriteStrings(Stream);
+  }
+}
+
+void TCustomTreeEx::SaveToFile(const String& FileName, bool Binary) {
+  TFileStream F(FileName, fmCreate);
+  SaveToStream(&F, Binary);
+}
+
+void TCustomTreeEx::LoadFromStream(TStream* Stream) {
+  int64_t Start = Stream->GetPosition();
+  unsigned char Head[5] = {};
+  int64_t Got = Stream->Read(Head, 5);
+  FItems->BeginUpdate();
+  try {
+    FItems->Clear();
+    if (Got == 5 && std::memcmp(Head, kSignature, 5) == 0) {
+      FItems->ReadData(Stream);
+    } else {
+      Stream->SetPosition(Start);
+      FItems->ReadStrings(Stream);
+    }
+  } catch (...) {
+    FItems->EndUpdate();
+    throw;
+  }
+  FItems->EndUpdate();
+}
+
+void TCustomTreeEx::LoadFromFile(const String& FileName) {
+  TFileStream F(FileName, fmOpenRead | fmShareDenyWrite);
+  LoadFromStream(&F);
+}

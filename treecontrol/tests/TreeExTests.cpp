@@ -1,0 +1,763 @@
+// The tree control on a real window: event orders, deletion, re-creation,
+// streams, check marks, selection, sorting, printing arithmetic.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "classlib/Forms.h"
+#include "treecontrol/TreeEx.h"
+
+namespace {
+
+void Pump(int Ms) {
+  DWORD End = GetTickCount() + static_cast<DWORD>(Ms);
+  do {
+    MSG M;
+    while (PeekMessageW(&M, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&M);
+      DispatchMessageW(&M);
+    }
+    Sleep(1);
+  } while (static_cast<int>(End - GetTickCount()) > 0);
+}
+
+String Name(TTreeExNode* N) { return N ? N->GetText() : String(L"nil"); }
+
+// Records events as text lines.
+class Recorder {
+ public:
+  std::vector<String> Log;
+  void Hook(TCustomTreeEx* T) {
+    T->OnChanging = [this](TObject*, TTreeExNode* N, bool& Allow) {
+      Log.push_back(L"changing " + Name(N));
+      if (N && N->GetText() == Veto) Allow = false;
+    };
+    T->OnChange = [this](TObject*, TTreeExNode* N) { Log.push_back(L"change " + Name(N)); };
+    T->OnExpanding = [this](TObject*, TTreeExNode* N, bool&) { Log.push_back(L"expanding " + Name(N)); };
+    T->OnExpanded = [this](TObject*, TTreeExNode* N) { Log.push_back(L"expanded " + Name(N)); };
+    T->OnCollapsing = [this](TObject*, TTreeExNode* N, bool&) { Log.push_back(L"collapsing " + Name(N)); };
+    T->OnCollapsed = [this](TObject*, TTreeExNode* N) { Log.push_back(L"collapsed " + Name(N)); };
+  }
+  String Veto;
+};
+
+class TreeTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    Form = new TForm(nullptr);
+    Form->SetBounds(40, 40, 400, 300);
+    Form->Show();
+  }
+  static void TearDownTestSuite() {
+    delete Form;
+    Form = nullptr;
+  }
+  void SetUp() override {
+    Tree = new TTreeEx(Form);
+    Tree->SetBounds(0, 0, 300, 250);
+    Tree->SetParent(Form);
+    Tree->HandleNeeded();
+  }
+  void TearDown() override {
+    // Handlers capture the test's locals, which are gone by now.
+    Tree->OnChanging = nullptr;
+    Tree->OnChange = nullptr;
+    Tree->OnExpanding = nullptr;
+    Tree->OnExpanded = nullptr;
+    Tree->OnCollapsing = nullptr;
+    Tree->OnCollapsed = nullptr;
+    Tree->OnDeletion = nullptr;
+    Tree->OnChecked = nullptr;
+    Tree->OnChecking = nullptr;
+    Tree->OnCompare = nullptr;
+    Tree->OnLevelError = nullptr;
+    delete Tree;
+    Pump(1);
+  }
+  // Clicks a node's label: the release is queued first, so the native
+  // tracking loop ends at once.
+  void Click(TTreeExNode* N, UINT Down = WM_LBUTTONDOWN, UINT Up = WM_LBUTTONUP) {
+    TRect R = N->DisplayRect(true);
+    LPARAM P = MAKELPARAM((R.left + R.right) / 2, (R.top + R.bottom) / 2);
+    PostMessageW(Tree->GetHandle(), Up, 0, P);
+    SendMessageW(Tree->GetHandle(), Down, Down == WM_LBUTTONDOWN ? MK_LBUTTON : MK_RBUTTON, P);
+    Pump(5);
+  }
+  static TForm* Form;
+  TTreeEx* Tree = nullptr;
+};
+TForm* TreeTest::Form = nullptr;
+
+// ---------------------------------------------------------------------------
+// Nodes and the collection
+
+TEST_F(TreeTest, NavigationAndQueries) {
+  TTreeExNodes* I = Tree->Items();
+  TTreeExNode* A = I->AddChild(nullptr, L"A");
+  TTreeExNode* A1 = I->AddChild(A, L"A1");
+  TTreeExNode* A2 = I->AddChild(A, L"A2");
+  TTreeExNode* A21 = I->AddChild(A2, L"A21");
+  TTreeExNode* B = I->Add(A, L"B");
+  TTreeExNode* A0 = I->AddChildFirst(A, L"A0");
+  TTreeExNode* A15 = I->Insert(A2, L"A15");
+  EXPECT_EQ(A->GetParent(), nullptr);
+  EXPECT_EQ(A->GetLevel(), 0);
+  EXPECT_EQ(A21->GetLevel(), 2);
+  std::vector<String> Order;
+  for (TTreeExNode* N = I->GetFirstNode(); N; N = N->GetNext()) Order.push_back(N->GetText());
+  EXPECT_EQ(Order, (std::vector<String>{L"A", L"A0", L"A1", L"A15", L"A2", L"A21", L"B"}));
+  EXPECT_EQ(B->GetPrev(), A21);
+  EXPECT_EQ(A0->GetPrev(), A);
+  EXPECT_EQ(A->GetPrev(), nullptr);
+  EXPECT_EQ(A15->GetIndex(), 2);
+  EXPECT_EQ(A->GetAbsoluteCount(), 5);
+  EXPECT_EQ(A21->GetAbsoluteIndex(), 5);
+  EXPECT_EQ(I->GetNodeFromIndex(6), B);
+  EXPECT_THROW(I->GetNodeFromIndex(7), EListError);
+  EXPECT_EQ(A->GetNextChild(A1), A15);
+  EXPECT_EQ(B->GetNextChild(A1), nullptr);
+  EXPECT_TRUE(A21->HasAsParent(A));
+  EXPECT_FALSE(A->HasAsParent(A21));
+  EXPECT_THROW(A->GetItem(4), ETreeExError);
+  EXPECT_THROW(A->GetItem(-1), EListError);
+  EXPECT_EQ(I->FindNode(TFindFlags{ffText}, L"a15", nullptr), A15);
+  EXPECT_EQ(I->FindNode(TFindFlags{}, L"A15", nullptr), nullptr);
+  EXPECT_EQ(I->GetCount(), 7);
+  EXPECT_FALSE(A21->IsNodeVisible());
+  A->Expand(false);
+  EXPECT_EQ(A1->GetNextVisible(), A15);
+  EXPECT_EQ(A2->GetNextVisible(), B);
+}
+
+TEST_F(TreeTest, UnicodeTextReachesTheNativeItem) {
+  const String Text = L"Schl\u00fcssel \u041a\u043b\u044e\u0447 \u4e2d";
+  TTreeExNode* N = Tree->Items()->AddChild(nullptr, Text);
+  wchar_t Buf[64] = {};
+  TVITEMW I{};
+  I.mask = TVIF_TEXT;
+  I.hItem = N->GetItemId();
+  I.pszText = Buf;
+  I.cchTextMax = 64;
+  SendMessageW(Tree->GetHandle(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&I));
+  EXPECT_EQ(String(I.pszText), Text);
+}
+
+TEST_F(TreeTest, DisplayInfoBufferSizesAreRespected) {
+  TTreeExNode* N = Tree->Items()->AddChild(nullptr, L"Hello");
+  NMTVDISPINFOW DI{};
+  DI.hdr.code = TVN_GETDISPINFOW;
+  DI.hdr.hwndFrom = Tree->GetHandle();
+  wchar_t Buf[4] = {L'x', L'x', L'x', L'x'};
+  DI.item.mask = TVIF_TEXT;
+  DI.item.lParam = reinterpret_cast<LPARAM>(N);
+  DI.item.pszText = Buf;
+  DI.item.cchTextMax = 0;
+  Tree->Perform(CN_NOTIFY, 0, reinterpret_cast<LPARAM>(&DI));
+  EXPECT_EQ(Buf[0], L'x');  // no room at all: nothing written
+  DI.item.cchTextMax = 1;
+  Tree->Perform(CN_NOTIFY, 0, reinterpret_cast<LPARAM>(&DI));
+  EXPECT_EQ(Buf[0], L'\0');
+  EXPECT_EQ(Buf[1], L'x');
+  DI.item.cchTextMax = 3;
+  Tree->Perform(CN_NOTIFY, 0, reinterpret_cast<LPARAM>(&DI));
+  EXPECT_EQ(String(Buf), L"He");
+}
+
+TEST_F(TreeTest, DeleteChildrenClearsTheButtonAndMoveToRefusesDescendants) {
+  TTreeExNodes* I = Tree->Items();
+  TTreeExNode* A = I->AddChild(nullptr, L"A");
+  A->SetChildren(true);
+  EXPECT_TRUE(A->GetChildren());
+  A->DeleteChildren();
+  EXPECT_FALSE(A->GetChildren());
+  TTreeExNode* A1 = I->AddChild(A, L"A1");
+  TTreeExNode* B = I->AddChild(nullptr, L"B");
+  Tree->SetSelection(B);
+  A->MoveTo(A1, naAddChild);
+  EXPECT_EQ(A->GetParent(), nullptr);
+  EXPECT_EQ(Tree->GetSelection(), B);
+  A1->MoveTo(B, naAddChild);
+  EXPECT_EQ(A1->GetParent(), B);
+  EXPECT_FALSE(A->GetChildren());
+  EXPECT_TRUE(B->GetExpanded());
+  EXPECT_EQ(I->GetNode(A1->GetItemId()), A1);
+  EXPECT_EQ(Tree->GetSelection(), B);
+}
+
+// ---------------------------------------------------------------------------
+// Event orders
+
+TEST_F(TreeTest, InsertingReportsEachNodeAndDelayedChangesCoalesce) {
+  Recorder R;
+  R.Hook(Tree);
+  Tree->Items()->AddChild(nullptr, L"a");
+  Tree->Items()->AddChild(nullptr, L"b");
+  Tree->Items()->AddChild(nullptr, L"c");
+  EXPECT_EQ(R.Log, (std::vector<String>{L"change a", L"change b", L"change c"}));
+  R.Log.clear();
+  Tree->SetChangeDelay(50);
+  Tree->Items()->AddChild(nullptr, L"d");
+  Tree->Items()->AddChild(nullptr, L"e");
+  EXPECT_TRUE(R.Log.empty());
+  Pump(200);
+  EXPECT_EQ(R.Log, (std::vector<String>{L"change e"}));
+}
+
+TEST_F(TreeTest, PlainClickClearsThenSelects) {
+  TTreeExNode* A = Tree->Items()->AddChild(nullptr, L"A");
+  TTreeExNode* B = Tree->Items()->AddChild(nullptr, L"B");
+  Tree->SetSelection(A);
+  Recorder R;
+  R.Hook(Tree);
+  Click(B);
+  EXPECT_EQ(R.Log, (std::vector<String>{L"changing A", L"change nil", L"changing B", L"change B"}));
+  EXPECT_EQ(Tree->GetSelection(), B);
+  EXPECT_EQ(Tree->Items()->GetFirstSelectedNode(), B);
+  EXPECT_EQ(Tree->Items()->GetSelectedCount(), 1);
+}
+
+TEST_F(TreeTest, ChangingVetoKeepsTheOldSelection) {
+  TTreeExNode* A = Tree->Items()->AddChild(nullptr, L"A");
+  TTreeExNode* B = Tree->Items()->AddChild(nullptr, L"B");
+  Tree->SetSelection(A);
+  Recorder R;
+  R.Hook(Tree);
+  R.Veto = L"B";
+  Tree->SetSelection(B);
+  EXPECT_EQ(R.Log, (std::vector<String>{L"changing B"}));
+  EXPECT_EQ(Tree->GetSelection(), A);
+  R.Log.clear();
+  Click(B);
+  EXPECT_EQ(Tree->GetSelection(), A);
+  EXPECT_EQ(Tree->Items()->GetFirstSelectedNode(), A);
+  for (const String& L : R.Log) EXPECT_NE(L, L"change B");
+}
+
+TEST_F(TreeTest, ExpandingFromCodeReportsOnce) {
+  TTreeExNode* A = Tree->Items()->AddChild(nullptr, L"A");
+  Tree->Items()->AddChild(A, L"A1");
+  Recorder R;
+  R.Hook(Tree);
+  A->Expand(false);
+  EXPECT_EQ(R.Log, (std::vector<String>{L"expanding A", L"expanded A"}));
+  EXPECT_TRUE(A->GetExpanded());
+  EXPECT_TRUE(A->GetState(nsExpanded));
+  R.Log.clear();
+  TTreeExNode* L = Tree->Items()->AddChild(nullptr, L"Leaf");
+  L->Collapse(false);
+  EXPECT_TRUE(R.Log.size() == 1 && R.Log[0] == L"change Leaf");
+}
+
+TEST_F(TreeTest, CollapseThatDeletesChildrenFreesEachRecordOnce) {
+  struct Rec {
+    int Id;
+  };
+  std::set<Rec*> Live;
+  std::vector<String> Deleted;
+  int Frees = 0;
+  TTreeExNodes* I = Tree->Items();
+  Tree->OnDeletion = [&](TObject* Sender, TTreeExNode* N) {
+    EXPECT_EQ(Sender, I);
+    Deleted.push_back(N->GetText());
+    auto* R = static_cast<Rec*>(N->GetData());
+    if (R) {
+      EXPECT_EQ(Live.count(R), 1u);
+      Live.erase(R);
+      delete R;
+      ++Frees;
+    }
+  };
+  Tree->OnCollapsed = [&](TObject*, TTreeExNode* N) {
+    N->DeleteChildren();
+    N->SetChildren(true);
+  };
+  auto Add = [&](TTreeExNode* P, const wchar_t* T) {
+    Rec* R = new Rec{0};
+    Live.insert(R);
+    return I->AddChildObject(P, T, R);
+  };
+  TTreeExNode* Top = Add(nullptr, L"Top");
+  TTreeExNode* K1 = Add(Top, L"K1");
+  Add(K1, L"K11");
+  Add(K1, L"K12");
+  Add(Top, L"K2");
+  Top->Expand(false);
+  K1->Expand(false);
+  Tree->SetSelection(K1);
+  Top->Collapse(false);
+  EXPECT_EQ(Deleted, (std::vector<String>{L"K11", L"K12", L"K1", L"K2"}));
+  EXPECT_EQ(Frees, 4);
+  EXPECT_EQ(Top->GetCount(), 0);
+  EXPECT_TRUE(Top->GetChildren());
+  EXPECT_EQ(Tree->GetSelection(), Top);
+  EXPECT_EQ(I->GetFirstSelectedNode(), Top);
+  delete Tree;
+  Tree = nullptr;
+  EXPECT_TRUE(Live.empty());
+  EXPECT_EQ(Deleted.back(), L"Top");
+  Tree = new TTreeEx(Form);  // for TearDown
+}
+
+TEST_F(TreeTest, CollapsingAnAncestorMovesTheSelectionWithTheCaret) {
+  TTreeExNode* A = Tree->Items()->AddChild(nullptr, L"A");
+  TTreeExNode* A1 = Tree->Items()->AddChild(A, L"A1");
+  A->Expand(false);
+  Tree->SetSelection(A1);
+  Recorder R;
+  R.Hook(Tree);
+  // Through the window, as a user's collapse arrives.
+  SendMessageW(Tree->GetHandle(), TVM_EXPAND, TVE_COLLAPSE, reinterpret_cast<LPARAM>(A->GetItemId()));
+  EXPECT_EQ(Tree->GetSelection(), A);
+  EXPECT_EQ(Tree->Items()->GetFirstSelectedNode(), A);
+  EXPECT_EQ(Tree->Items()->GetSelectedCount(), 1);
+  ASSERT_FALSE(R.Log.empty());
+  EXPECT_EQ(R.Log.back(), L"change A");
+  EXPECT_FALSE(A->GetExpanded());
+}
+
+// ---------------------------------------------------------------------------
+// Re-creation
+
+TEST_F(TreeTest, RecreationKeepsNodesDataExpansionSelectionAndTopItem) {
+  int Deletions = 0;
+  Tree->OnDeletion = [&](TObject*, TTreeExNode*) { ++Deletions; };
+  TTreeExNodes* I = Tree->Items();
+  void* Big = reinterpret_cast<void*>(static_cast<uintptr_t>(0x123456789ABCDEF0ull));
+  TTreeExNode* A = I->AddChildObject(nullptr, L"A", Big);
+  std::vector<TTreeExNode*> Kids;
+  for (int K = 0; K < 40; ++K) Kids.push_back(I->AddChild(A, L"Kid " + std::to_wstring(K)));
+  A->Expand(false);
+  Tree->SetSelection(Kids[30]);
+  Tree->SetTopItem(Kids[20]);
+  HWND Before = Tree->GetHandle();
+  Tree->SetOptions(Tree->GetOptions() + toReadOnly);
+  EXPECT_NE(Tree->GetHandle(), Before);
+  EXPECT_EQ(Deletions, 0);
+  EXPECT_EQ(I->GetFirstNode(), A);
+  EXPECT_EQ(A->GetData(), Big);
+  EXPECT_TRUE(A->GetExpanded());
+  EXPECT_TRUE(A->GetState(nsExpanded));
+  EXPECT_EQ(Tree->GetSelection(), Kids[30]);
+  EXPECT_EQ(Tree->GetTopItem(), Kids[20]);
+  EXPECT_EQ(I->GetCount(), 41);
+  EXPECT_EQ(I->GetNode(Kids[5]->GetItemId()), Kids[5]);
+  EXPECT_FALSE(GetWindowLongPtrW(Tree->GetHandle(), GWL_STYLE) & TVS_EDITLABELS);
+}
+
+TEST_F(TreeTest, AssignCopiesWholePointers) {
+  void* Big = reinterpret_cast<void*>(static_cast<uintptr_t>(0xFEDCBA9876543210ull));
+  TTreeExNode* A = Tree->Items()->AddChildObject(nullptr, L"A", Big);
+  Tree->Items()->AddChild(A, L"A1");
+  A->Expand(false);
+  TTreeEx* Other = new TTreeEx(Form);
+  Other->SetParent(Form);
+  Other->SetItems(Tree->Items());
+  TTreeExNode* C = Other->Items()->GetFirstNode();
+  ASSERT_NE(C, nullptr);
+  EXPECT_EQ(C->GetData(), Big);
+  EXPECT_EQ(C->GetCount(), 1);
+  EXPECT_TRUE(C->GetExpanded());
+  delete Other;
+}
+
+TEST_F(TreeTest, OptionsDropLinesWithFullRowSelect) {
+  Tree->SetOptions(TTreeOptions{toFullRowSelect, toShowLines, toShowRoot});
+  EXPECT_FALSE(Tree->GetOptions().Contains(toShowLines));
+  EXPECT_TRUE(Tree->GetOptions().Contains(toFullRowSelect));
+}
+
+// ---------------------------------------------------------------------------
+// Streams and files
+
+const unsigned char kMainWindowTree[108] = {
+    0x00, 0x01, 0x00, 0x00, 0x00, 0x63, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x01,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x0B, 0x4D, 0x79, 0x20, 0x52, 0x65, 0x67, 0x69, 0x73, 0x74, 0x72, 0x79,
+};
+
+TEST_F(TreeTest, ReadsAndWritesTheStoredMainWindowTree) {
+  TMemoryStream In;
+  In.WriteBuffer(kMainWindowTree, sizeof kMainWindowTree);
+  In.SetPosition(0);
+  Tree->Items()->ReadData(&In);
+  TTreeExNode* N = Tree->Items()->GetFirstNode();
+  ASSERT_NE(N, nullptr);
+  EXPECT_EQ(N->GetText(), L"My Registry");
+  EXPECT_EQ(N->GetImageIndex(), 0);
+  EXPECT_EQ(N->GetCount(), 0);
+  EXPECT_EQ(N->GetNextSibling(), nullptr);
+  TMemoryStream Out;
+  Tree->Items()->WriteData(&Out);
+  ASSERT_EQ(Out.GetSize(), 108);
+  const auto* B = static_cast<const unsigned char*>(Out.Memory());
+  for (int K = 0; K < 48; ++K) EXPECT_EQ(B[K], kMainWindowTree[K]) << "byte " << K;
+  EXPECT_EQ(std::memcmp(B + 96, kMainWindowTree + 96, 12), 0);
+}
+
+TEST_F(TreeTest, MalformedStreamsRaiseReadErrors) {
+  auto Load = [&](std::vector<unsigned char> Bytes) {
+    TMemoryStream S;
+    S.WriteBuffer(Bytes.data(), static_cast<int64_t>(Bytes.size()));
+    S.SetPosition(0);
+    Tree->Items()->ReadData(&S);
+  };
+  std::vector<unsigned char> Good(kMainWindowTree, kMainWindowTree + 108);
+  auto Size87 = Good;
+  Size87[5] = 87;
+  EXPECT_THROW(Load(Size87), EReadError);
+  auto Size344 = Good;
+  Size344[5] = 0x58;
+  Size344[6] = 0x01;
+  EXPECT_THROW(Load(Size344), EReadError);
+  auto BadLen = Good;
+  BadLen[5 + 4 + 87] = 12;  // text length disagrees with the size
+  EXPECT_THROW(Load(BadLen), EReadError);
+  auto Truncated = Good;
+  Truncated.resize(60);
+  EXPECT_THROW(Load(Truncated), EReadError);
+  auto TwoTops = Good;
+  TwoTops[1] = 2;  // the second record is missing
+  EXPECT_THROW(Load(TwoTops), EReadError);
+  EXPECT_EQ(Tree->Items()->GetNodeCount(), 1);  // what was read stays
+}
+
+TEST_F(TreeTest, StreamDataIsAnOpaqueNumber) {
+  std::vector<unsigned char> Bytes(kMainWindowTree, kMainWindowTree + 108);
+  Bytes[5 + 4 + 25] = 0x78;
+  Bytes[5 + 4 + 26] = 0x56;
+  TMemoryStream S;
+  S.WriteBuffer(Bytes.data(), 108);
+  S.SetPosition(0);
+  Tree->Items()->ReadData(&S);
+  TTreeExNode* N = Tree->Items()->GetFirstNode();
+  EXPECT_EQ(N->GetData(), nullptr);
+  EXPECT_EQ(N->GetStreamData(), 0x5678u);
+}
+
+TEST_F(TreeTest, TextFormatLevelsAndLevelErrors) {
+  auto Load = [&](const std::string& Text) {
+    TStringStream S(Text);
+    Tree->Items()->Clear();
+    Tree->Items()->ReadStrings(&S);
+  };
+  Load("A\r\n\tA1\r\n\r\n\tA2\r\n\t\tA21\r\nB\r\n");
+  TTreeExNode* A = Tree->Items()->GetFirstNode();
+  ASSERT_EQ(A->GetCount(), 2);
+  EXPECT_EQ(A->GetItem(1)->GetItem(0)->GetText(), L"A21");
+  EXPECT_EQ(A->GetNextSibling()->GetText(), L"B");
+  int Line = 0;
+  try {
+    Load("one\r\n\ttwo\r\n\t\t\tthree\r\n");
+    FAIL() << "no level error";
+  } catch (const ETreeExError& E) {
+    EXPECT_EQ(E.Message(), L"Invalid item level assignment");
+  }
+  Tree->OnLevelError = [&](int L, bool& Raise) {
+    Line = L;
+    Raise = false;
+  };
+  Load("one\r\n\ttwo\r\n\t\t\tthree\r\n");
+  EXPECT_EQ(Line, 3);
+  EXPECT_EQ(Tree->Items()->GetNodeFromIndex(2)->GetText(), L"three");
+  EXPECT_EQ(Tree->Items()->GetNodeFromIndex(2)->GetLevel(), 2);
+  Tree->OnLevelError = nullptr;
+  TStringStream Out;
+  Tree->Items()->WriteStrings(&Out);
+  EXPECT_EQ(Out.GetDataString(), "one\r\n\ttwo\r\n\t\tthree\r\n");
+}
+
+TEST_F(TreeTest, FilesChooseTheFormatBySignature) {
+  TTreeExNode* A = Tree->Items()->AddChild(nullptr, L"TNT first");
+  Tree->Items()->AddChild(A, L"child");
+  TMemoryStream Bin;
+  Tree->SaveToStream(&Bin, true);
+  const auto* B = static_cast<const unsigned char*>(Bin.Memory());
+  EXPECT_EQ(std::memcmp(B, "\rTNT\r", 5), 0);
+  Bin.SetPosition(0);
+  Tree->LoadFromStream(&Bin);
+  EXPECT_EQ(Tree->Items()->GetNodeCount(), 2);
+  TStringStream Text("TNT is text\r\n\tbelow\r\n");
+  Tree->LoadFromStream(&Text);
+  EXPECT_EQ(Tree->Items()->GetFirstNode()->GetText(), L"TNT is text");
+  EXPECT_EQ(Tree->Items()->GetNodeCount(), 2);
+}
+
+// ---------------------------------------------------------------------------
+// Check marks
+
+TEST_F(TreeTest, RadioButtonsAndThreeStateBoxes) {
+  Tree->SetOptions(Tree->GetOptions() + toCheckSupport);
+  TTreeExNodes* I = Tree->Items();
+  TTreeExNode* Radio = I->AddChild(nullptr, L"radio");
+  TTreeExNode* R1 = I->AddChild(Radio, L"r1");
+  TTreeExNode* R2 = I->AddChild(Radio, L"r2");
+  TTreeExNode* R3 = I->AddChild(Radio, L"r3");
+  Radio->SetCheckType(ctRadioButton);
+  EXPECT_EQ(R1->GetCheckState(), csChecked);
+  EXPECT_EQ(R1->GetStateIndex(), 6);
+  R3->SetCheckState(csChecked);
+  EXPECT_EQ(R1->GetCheckState(), csUnchecked);
+  EXPECT_EQ(R1->GetStateIndex(), 5);
+  EXPECT_EQ(R3->GetStateIndex(), 6);
+  R3->SetCheckState(csUnchecked);
+  EXPECT_EQ(R3->GetCheckState(), csChecked);
+  EXPECT_EQ(R2->GetCheckState(), csUnchecked);
+
+  I->SetCheckType(ctCheckBoxGrayed);
+  TTreeExNode* P = I->AddChild(nullptr, L"parent");
+  P->SetCheckType(ctCheckBoxGrayed);
+  TTreeExNode* C1 = I->AddChild(P, L"c1");
+  TTreeExNode* C2 = I->AddChild(P, L"c2");
+  TTreeExNode* C3 = I->AddChild(P, L"c3");
+  EXPECT_EQ(C1->GetStateIndex(), 1);
+  C1->SetCheckState(csChecked);
+  EXPECT_EQ(P->GetCheckState(), csCheckedGrayed);
+  EXPECT_EQ(P->GetStateIndex(), 4);
+  C2->SetCheckState(csChecked);
+  C3->SetCheckState(csChecked);
+  EXPECT_EQ(P->GetCheckState(), csChecked);
+  EXPECT_EQ(P->GetStateIndex(), 2);
+  P->SetCheckState(csUnchecked);
+  EXPECT_EQ(C2->GetCheckState(), csUnchecked);
+  C2->SetEnabled(false);
+  EXPECT_EQ(C2->GetStateIndex(), 3);
+  C2->SetCheckState(csChecked);
+  EXPECT_EQ(C2->GetCheckState(), csUnchecked);
+  // The native item shows the picture in its state-image bits.
+  TVITEMW It{};
+  It.mask = TVIF_STATE;
+  It.stateMask = TVIS_STATEIMAGEMASK;
+  It.hItem = C2->GetItemId();
+  SendMessageW(Tree->GetHandle(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&It));
+  EXPECT_EQ(It.state >> 12, 3u);
+}
+
+TEST_F(TreeTest, WithoutCheckSupportStatesChangeButPicturesStay) {
+  TTreeExNode* P = Tree->Items()->AddChild(nullptr, L"p");
+  TTreeExNode* C = Tree->Items()->AddChild(P, L"c");
+  P->SetCheckType(ctCheckBox);
+  int Checked = 0;
+  Tree->OnChecked = [&](TObject*, TTreeExNode*) { ++Checked; };
+  C->SetCheckState(csChecked);
+  EXPECT_EQ(C->GetCheckState(), csChecked);
+  EXPECT_EQ(C->GetStateIndex(), -1);
+  EXPECT_EQ(Checked, 1);
+  Tree->OnChecking = [&](TObject*, TTreeExNode*, bool& Allow) { Allow = false; };
+  C->SetCheckState(csUnchecked);
+  EXPECT_EQ(C->GetCheckState(), csChecked);
+  EXPECT_EQ(Checked, 1);
+}
+
+TEST_F(TreeTest, OverlayAndStateIndexesStayInTheirBits) {
+  TTreeExNode* N = Tree->Items()->AddChild(nullptr, L"n");
+  N->SetOverlayIndex(40);
+  N->SetStateIndex(300);
+  TVITEMW It{};
+  It.mask = TVIF_STATE;
+  It.stateMask = 0xFFFF;
+  It.hItem = N->GetItemId();
+  SendMessageW(Tree->GetHandle(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&It));
+  EXPECT_EQ(It.state & (TVIS_OVERLAYMASK | TVIS_STATEIMAGEMASK), 0u);
+  N->SetOverlayIndex(2);
+  SendMessageW(Tree->GetHandle(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&It));
+  EXPECT_EQ((It.state & TVIS_OVERLAYMASK) >> 8, 3u);
+}
+
+// ---------------------------------------------------------------------------
+// Multiple selection
+
+TEST_F(TreeTest, MultipleSelectionRules) {
+  Tree->SetOptions(Tree->GetOptions() + toMultiSelect + toLevelSelectConstraint);
+  TTreeExNodes* I = Tree->Items();
+  TTreeExNode* A = I->AddChild(nullptr, L"A");
+  TTreeExNode* A1 = I->AddChild(A, L"A1");
+  TTreeExNode* B = I->AddChild(nullptr, L"B");
+  TTreeExNode* C = I->AddChild(nullptr, L"C");
+  A->Expand(false);
+  Recorder R;
+  R.Hook(Tree);
+  Tree->ClearSelection();
+  EXPECT_TRUE(R.Log.empty());
+  Click(B);
+  EXPECT_EQ(I->GetSelectedCount(), 1);
+  EXPECT_EQ(I->GetLevelAnchor(), 0);
+  I->SelectNode(A1, stSet);  // another level: refused
+  EXPECT_FALSE(A1->GetSelected());
+  I->SelectNode(C, stSet);
+  EXPECT_EQ(I->GetSelectedCount(), 2);
+  I->SelectNodes(A, C, false);
+  EXPECT_TRUE(A->GetSelected());
+  EXPECT_FALSE(A1->GetSelected());  // other level
+  EXPECT_TRUE(B->GetSelected());
+  EXPECT_TRUE(C->GetSelected());
+  R.Log.clear();
+  Tree->ClearSelection();
+  EXPECT_EQ(I->GetSelectedCount(), 0);
+  EXPECT_EQ(R.Log.back(), L"change nil");
+  I->SelectNode(B, stSet);
+  I->SelectNode(C, stSet);
+  I->DeleteSelectedNodes();
+  EXPECT_EQ(I->GetNodeCount(), 2);
+  // At most the node the platform moved its caret to.
+  ASSERT_LE(I->GetSelectedCount(), 1);
+  if (I->GetSelectedCount()) EXPECT_EQ(I->GetFirstSelectedNode(), Tree->GetSelection());
+}
+
+// ---------------------------------------------------------------------------
+// Sorting
+
+TEST_F(TreeTest, SortingByDataUsesWholePointers) {
+  TTreeExNodes* I = Tree->Items();
+  auto P = [](uint64_t V) { return reinterpret_cast<void*>(static_cast<uintptr_t>(V)); };
+  // Equal in the low 32 bits: only the high halves order them.
+  I->AddChildObject(nullptr, L"x", P(0x300000001ull));
+  I->AddChildObject(nullptr, L"y", P(0x100000001ull));
+  I->AddChildObject(nullptr, L"z", P(0x200000001ull));
+  Tree->SetSortType(stData);
+  std::vector<String> Order;
+  for (TTreeExNode* N = I->GetFirstNode(); N; N = N->GetNextSibling()) Order.push_back(N->GetText());
+  EXPECT_EQ(Order, (std::vector<String>{L"y", L"z", L"x"}));
+}
+
+TEST_F(TreeTest, SortingKeepsNativeAndListOrdersTogetherWithOnCompare) {
+  TTreeExNodes* I = Tree->Items();
+  TTreeExNode* P = I->AddChild(nullptr, L"p");
+  for (const wchar_t* T : {L"b", L"D", L"a", L"c"}) I->AddChild(P, T);
+  Tree->OnCompare = [](TObject*, TTreeExNode* A, TTreeExNode* B, intptr_t, int& R) {
+    R = -CompareText(A->GetText(), B->GetText());
+  };
+  EXPECT_TRUE(P->AlphaSort());
+  std::vector<String> List, Native;
+  for (TTreeExNode* N = P->GetFirstChild(); N; N = N->GetNextSibling()) List.push_back(N->GetText());
+  for (HTREEITEM H = TreeView_GetChild(Tree->GetHandle(), P->GetItemId()); H;
+       H = TreeView_GetNextSibling(Tree->GetHandle(), H))
+    Native.push_back(I->GetNode(H)->GetText());
+  EXPECT_EQ(List, (std::vector<String>{L"D", L"c", L"b", L"a"}));
+  EXPECT_EQ(Native, List);
+  EXPECT_EQ(P->GetFirstChild()->GetNext()->GetText(), L"c");
+}
+
+// ---------------------------------------------------------------------------
+// Right click and pop-up menu
+
+class CountingMenu : public TPopupMenu {
+ public:
+  using TPopupMenu::TPopupMenu;
+  void Popup(int, int) override {
+    ++Count;
+    if (Probe) Seen = Probe->GetSelection();
+  }
+  int Count = 0;
+  TCustomTreeEx* Probe = nullptr;
+  TTreeExNode* Seen = nullptr;
+};
+
+TEST_F(TreeTest, RightClickSelectsForTheMenuAndOpensItOnce) {
+  TTreeExNode* A = Tree->Items()->AddChild(nullptr, L"A");
+  TTreeExNode* B = Tree->Items()->AddChild(nullptr, L"B");
+  Tree->SetSelection(A);
+  CountingMenu Menu(nullptr);
+  Menu.Probe = Tree;
+  Tree->SetPopupMenu(&Menu);
+  Recorder R;
+  R.Hook(Tree);
+  Click(B, WM_RBUTTONDOWN, WM_RBUTTONUP);
+  Pump(20);
+  EXPECT_EQ(Menu.Count, 1);
+  EXPECT_EQ(Menu.Seen, B);
+  EXPECT_EQ(Tree->GetSelection(), A);  // the caret did not move
+  EXPECT_EQ(R.Log, (std::vector<String>{L"changing A", L"change nil"}));
+  Tree->SetPopupMenu(nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Painting and printing
+
+TEST(TreePrint, RectKeepsProportionsAndGuardsZeroSizes) {
+  TRect R = TreePrintRect(10, 20, 100, 300, 150, 600, 600);
+  EXPECT_EQ(R.left, 236);
+  EXPECT_EQ(R.top, 472);
+  EXPECT_EQ(RectWidth(R), 2362);
+  EXPECT_EQ(RectHeight(R), 1181);
+  TRect Q = TreePrintRect(0, 0, 100, 200, 100, 600, 300);
+  EXPECT_EQ(RectHeight(Q), 591);  // half the device's vertical resolution
+  EXPECT_EQ(RectWidth(TreePrintRect(0, 0, 100, 0, 100, 600, 600)), 0);
+  EXPECT_EQ(RectWidth(TreePrintRect(0, 0, 100, 100, 100, 0, 600)), 0);
+}
+
+class MemoryPrinter : public TTreePrintTarget {
+ public:
+  MemoryPrinter() {
+    HDC Screen = GetDC(nullptr);
+    DC = CreateCompatibleDC(Screen);
+    Bmp = CreateCompatibleBitmap(Screen, 2000, 2000);
+    ReleaseDC(nullptr, Screen);
+    Old = SelectObject(DC, Bmp);
+    RECT R{0, 0, 2000, 2000};
+    FillRect(DC, &R, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  }
+  ~MemoryPrinter() override {
+    SelectObject(DC, Old);
+    DeleteObject(Bmp);
+    DeleteDC(DC);
+  }
+  HDC BeginDoc(const String& T) override {
+    Title = T;
+    ++Begun;
+    return DC;
+  }
+  void EndDoc() override { ++Ended; }
+  void Abort() override { ++Aborted; }
+  HDC DC;
+  HBITMAP Bmp;
+  HGDIOBJ Old;
+  String Title;
+  int Begun = 0, Ended = 0, Aborted = 0;
+};
+
+TEST_F(TreeTest, PrintsThroughAnInjectedDevice) {
+  for (int K = 0; K < 30; ++K) Tree->Items()->AddChild(nullptr, L"Line " + std::to_wstring(K));
+  MemoryPrinter P;
+  Tree->Print(0, 0, 50, &P);
+  EXPECT_EQ(P.Begun, 1);
+  EXPECT_EQ(P.Ended, 1);
+  EXPECT_EQ(P.Aborted, 0);
+  EXPECT_EQ(P.Title.rfind(L"tree printing of ", 0), 0u);
+  // Something was drawn at the top left (the white background at least).
+  EXPECT_NE(GetPixel(P.DC, 2, 2), RGB(0, 0, 0));
+  // The page height follows the tree's proportions.
+  int W = Tree->GetTreeWidth(), H = Tree->GetTreeHeight();
+  EXPECT_GT(H, Tree->GetClientHeight());
+  TRect R = TreePrintRect(0, 0, 50, W, H, 96, 96);
+  EXPECT_NE(GetPixel(P.DC, 2, RectHeight(R) - 2), RGB(0, 0, 0));
+  EXPECT_EQ(GetPixel(P.DC, 2, RectHeight(R) + 3), RGB(0, 0, 0));
+}
+
+TEST_F(TreeTest, DrawToAnEmptyTreeOrZeroSizeDoesNothing) {
+  TBitmap B(50, 50, pf24bit);
+  Tree->DrawTo(B.GetCanvas());  // empty tree
+  Tree->Items()->AddChild(nullptr, L"x");
+  Tree->SetBounds(0, 0, 0, 0);
+  Tree->DrawTo(B.GetCanvas());
+  SUCCEED();
+}
+
+TEST_F(TreeTest, CheckImagesHaveNinePictures) {
+  HIMAGELIST L = TCustomTreeEx::CheckImages();
+  ASSERT_NE(L, nullptr);
+  EXPECT_EQ(ImageList_GetImageCount(L), 9);
+  int W = 0, H = 0;
+  ImageList_GetIconSize(L, &W, &H);
+  EXPECT_EQ(W, 16);
+  EXPECT_EQ(H, 16);
+}
+
+}  // namespace
