@@ -4,6 +4,7 @@
 
 #include "app/RegFile.h"
 #include "app/RegRoots.h"
+#include "classlib/Classes.h"
 #include "classlib/SysUtils.h"
 
 struct TRegExportResult {
@@ -12,8 +13,11 @@ struct TRegExportResult {
   bool Unicode = false;  // written as "Windows Registry Editor Version 5.00"
 };
 
-class TIORegistry {
+class TIORegistry : public TComponent {
  public:
+  explicit TIORegistry(TComponent* AOwner = nullptr) : TComponent(AOwner) {}
+  const char* ClassName() const override { return "TIORegistry"; }
+
   // The component's own root-key enumeration.
   enum TRootKeys : unsigned char {
     rkHKEY_CLASSES_ROOT,

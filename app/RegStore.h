@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "classlib/Classes.h"
 #include "classlib/SysUtils.h"
 #include "classlib/Variants.h"
 
@@ -64,7 +65,7 @@ class TRegStoreValue {
   TSettingValue value_;
 };
 
-class TRegStore {
+class TRegStore : public TComponent {
  public:
   // The store's own root-key enumeration.
   enum TRootKeys : unsigned char {
@@ -77,9 +78,8 @@ class TRegStore {
     rkHKEY_DYN_DATA
   };
 
-  TRegStore() = default;
-  TRegStore(const TRegStore&) = delete;
-  TRegStore& operator=(const TRegStore&) = delete;
+  explicit TRegStore(TComponent* AOwner = nullptr) : TComponent(AOwner) {}
+  const char* ClassName() const override { return "TRegStore"; }
 
   TRootKeys RootKey = rkHKEY_CURRENT_USER;
   String BaseKey;
