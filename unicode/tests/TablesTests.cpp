@@ -2,7 +2,10 @@
 // numbers, and the reader's handling of byte-swapped and damaged tables.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -277,4 +280,26 @@ TEST(UnicodeTables, DamagedOrMissingTablesFailCleanly) {
   EXPECT_THROW(shortCase.ToUpper('a'), EUnicodeTableError);
 
   EXPECT_THROW(LoadUnicodeResource("NOSUCHTABLE"), EResNotFound);
+}
+
+TEST(UnicodeTables, FirstUseFromManyThreadsLoadsOnce) {
+  int loads = 0;
+  std::mutex m;
+  TUnicodeTables tables([&](const char* name) {
+    {
+      std::lock_guard<std::mutex> g(m);
+      ++loads;
+    }
+    return LoadUnicodeResource(name);
+  });
+  std::vector<std::thread> threads;
+  std::atomic<int> wrong{0};
+  for (int t = 0; t < 8; ++t)
+    threads.emplace_back([&] {
+      for (UCS4 c = 'a'; c <= 'z'; ++c)
+        if (tables.ToUpper(c) != c - 32) ++wrong;
+    });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(wrong.load(), 0);
+  EXPECT_EQ(loads, 2);  // TYPE and CASE, once each
 }

@@ -405,3 +405,11 @@ TEST(WideStringListBasics, AssignWithPlatformLists) {
   copy.AddStrings(&copy);
   EXPECT_EQ(copy.GetCount(), 6);
 }
+
+TEST(WideStringListBasics, AssignFromAnUnrelatedObjectRaises) {
+  TWideStringList list;
+  list.Add(u"kept");
+  TPersistent other;
+  EXPECT_THROW(list.Assign(&other), EConvertError);
+  EXPECT_EQ(list.GetCount(), 1);
+}
