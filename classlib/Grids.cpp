@@ -116,6 +116,7 @@ int TCustomGrid::GetRowHeights(int row) const {
 void TCustomGrid::SetRowHeights(int row, int h) {
   if (row < 0 || row >= rowCount_) throw EInvalidGridOperation(L"Grid index out of range");
   if (h < 0) h = 0;
+  if (GetRowHeights(row) == h) return;
   if (h == defaultRowHeight_)
     rowHeights_.erase(row);
   else

@@ -121,7 +121,6 @@ void TBinHexEdit::SetReadOnly(bool v) {
 }
 
 void TBinHexEdit::Loaded() {
-  Loading = false;
   TCustomEdit::Loaded();
   ApplyColor();
 }

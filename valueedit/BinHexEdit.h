@@ -34,6 +34,7 @@ class TBinHexEdit : public TCustomEdit, public TBinHexEditCore {
   void Beep() override;
   void TakeFocusBack() override;
   TObject* EventSender() override { return this; }
+  bool IsLoadingNow() const override { return IsLoading(); }
   void FireKeyPress(wchar_t& key) override { TCustomEdit::KeyPress(key); }
 
   void KeyPress(wchar_t& key) override { FilterKeyPress(key); }

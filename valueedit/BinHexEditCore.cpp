@@ -121,7 +121,7 @@ void TBinHexEditCore::SetMinValue(int64_t v) {
 }
 
 void TBinHexEditCore::InvalidEntry() {
-  if (Loading) return;
+  if (IsLoadingNow()) return;
   if (OnInvalidEntry) {
     OnInvalidEntry(EventSender());
     return;

@@ -62,7 +62,6 @@ class TBinHexEditCore {
 
   TNotifyEvent OnInvalidEntry;
   int BeepCount = 0;
-  bool Loading = false;
 
  protected:
   virtual String EditText() const { return fText; }
@@ -73,6 +72,8 @@ class TBinHexEditCore {
   virtual void Beep() { ++BeepCount; }
   virtual void TakeFocusBack() {}
   virtual TObject* EventSender() { return nullptr; }
+  // While a form description is read no range is enforced.
+  virtual bool IsLoadingNow() const { return false; }
   // The control's own key-press event (runs after Enter/Escape are dropped).
   virtual void FireKeyPress(wchar_t& /*key*/) {}
   void ReplaceSelectionText(const String& s);

@@ -100,6 +100,11 @@ TCustomHexEditor::~TCustomHexEditor() {
   if (caretCreated_ && HandleAllocated() && GetFocus() == handle_) DestroyCaret();
 }
 
+void TCustomHexEditor::Loaded() {
+  TCustomGrid::Loaded();
+  CreateEmptyFile(L"Untitled");
+}
+
 void TCustomHexEditor::CreateWnd() {
   TCustomGrid::CreateWnd();
   if (fFileName == L"---") CreateEmptyFile(L"Untitled");

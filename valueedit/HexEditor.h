@@ -113,6 +113,7 @@ class TCustomHexEditor : public TCustomGrid, public THexEditorCore {
   bool GetMouseOverSelection();
 
   void WndProc(TMessage& m) override;
+  void Loaded() override;
 
  protected:
   // THexEditorCore's grid seam.
