@@ -239,3 +239,36 @@ TEST(HexEditorControl, Screenshot) {
   }
   SUCCEED();
 }
+
+TEST(HexEditorControl, LayoutChangesRepaintWithoutTrouble) {
+  EditorHost h(700, 260);
+  h.SetData(std::string(3000, 'q'));
+  for (int bpr : {1, 7, 256, 16}) {
+    h.ed->SetBytesPerRow(bpr);
+    h.ed->SetBytesPerColumn(bpr == 256 ? 256 : 4);
+    h.ed->SetShowRuler(bpr == 7);
+    h.ed->SetHexLowerCase(bpr == 256);
+    h.ed->SetOffsetFormat(bpr == 1 ? L"R%4!A:|h" : L"-!10:0x|");
+    for (THexCaretKind k : {ckFull, ckLeft, ckBottom, ckAuto}) h.ed->SetCaretKind(k);
+    h.ed->SetSelStart(2999);
+    h.ed->Invalidate();
+    h.ed->Update();
+    EXPECT_EQ(h.ed->GetCursorPos(), 2999) << bpr;
+    EXPECT_EQ(h.ed->GetColWidths(1), 6);
+    EXPECT_EQ(h.ed->GetRowHeights(0), bpr == 7 ? h.ed->RowHeightPx() + 3 : 0);
+  }
+  // the offset column grows with the digits of the largest offset
+  int w16 = h.ed->GetColWidths(0);
+  h.ed->SetGutterWidth(33);
+  EXPECT_EQ(h.ed->GetColWidths(0), 33);
+  h.ed->SetGutterWidth(-1);
+  EXPECT_EQ(h.ed->GetColWidths(0), w16);
+  // insert mode: a click right of the last character of a full row lands on
+  // the append position of the next row
+  h.SetData(std::string(32, 'q'));
+  h.ed->SetInsertMode(true);
+  TRect last = h.ed->CellRect(h.ed->GetLastCharCol(), 3);
+  ASSERT_GT(RectWidth(last), 0);
+  h.Click(last.right - 1, last.top + 2);
+  EXPECT_EQ(h.ed->GetPosAtCursor(h.ed->GetCol(), h.ed->TCustomGrid::GetRow()), 32);
+}
