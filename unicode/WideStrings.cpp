@@ -124,10 +124,12 @@ void TWideStrings::SetCapacity(int) {}
 void TWideStrings::SetUpdateState(bool) {}
 void TWideStrings::SetLanguage(std::uint32_t Value) { language_ = Value; }
 
+// Inserts before it deletes, so a refused insertion loses nothing.
 void TWideStrings::Put(int Index, const WideString& S) {
   TObject* object = GetObjects(Index);
-  Delete(Index);
+  UpdateScope scope(this);
   InsertObject(Index, S, object);
+  Delete(Index + 1);
 }
 
 int TWideStrings::Add(const WideString& S) {
@@ -175,8 +177,15 @@ void TWideStrings::Move(int CurIndex, int NewIndex) {
   UpdateScope scope(this);
   WideString s = Get(CurIndex);
   TObject* o = GetObjects(CurIndex);
-  Delete(CurIndex);
-  InsertObject(NewIndex, s, o);
+  // The same as deleting and inserting at NewIndex, but a refused insertion
+  // (a sorted list, an index out of range) leaves the list as it was.
+  if (CurIndex < NewIndex) {
+    InsertObject(NewIndex + 1, s, o);
+    Delete(CurIndex);
+  } else {
+    InsertObject(NewIndex, s, o);
+    Delete(CurIndex + 1);
+  }
 }
 
 int TWideStrings::IndexOf(const WideString& S) const {

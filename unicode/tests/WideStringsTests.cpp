@@ -413,3 +413,19 @@ TEST(WideStringListBasics, AssignFromAnUnrelatedObjectRaises) {
   EXPECT_THROW(list.Assign(&other), EConvertError);
   EXPECT_EQ(list.GetCount(), 1);
 }
+
+TEST(WideStringListBasics, RefusedMovesLoseNothing) {
+  TWideStringList list;
+  list.Add(u"a");
+  list.Add(u"b");
+  list.Add(u"c");
+  list.Move(2, 0);
+  EXPECT_EQ(Lines(list), (L{u"c", u"a", u"b"}));
+  list.Move(0, 2);
+  EXPECT_EQ(Lines(list), (L{u"a", u"b", u"c"}));
+  EXPECT_THROW(list.Move(0, 3), EStringListError);
+  EXPECT_EQ(Lines(list), (L{u"a", u"b", u"c"}));
+  list.SetSorted(true);
+  EXPECT_THROW(list.Move(0, 1), EStringListError);
+  EXPECT_EQ(Lines(list), (L{u"a", u"b", u"c"}));
+}
