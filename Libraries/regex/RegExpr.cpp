@@ -1001,6 +1001,31 @@ void TRegex::Analyse(int topFlags) {
   }
   backPos_.assign(size_t(slots), nullptr);
 
+  fastRepeat_.assign(program_.size(), 0);
+  for (int32_t p = 1; p < int32_t(program_.size());) {
+    uint8_t op = program_[size_t(p)];
+    int32_t body = p + NODE_HEADER;
+    if (op == BRANCH && IsOneCharNode(body)) {
+      // x* as BRANCH x BACK BRANCH NOTHING.
+      int32_t back = NextNode(body);
+      int32_t other = NextNode(p);
+      if (back != 0 && program_[size_t(back)] == BACK && NextNode(back) == p && other != 0 &&
+          program_[size_t(other)] == BRANCH && program_[size_t(other) + NODE_HEADER] == NOTHING) {
+        int32_t exit = NextNode(other + NODE_HEADER);
+        if (exit != 0) fastRepeat_[size_t(p)] = exit;
+      }
+    } else if (op == LOOPENTRY && IsOneCharNode(body)) {
+      int32_t loop = NextNode(p);
+      if (loop != 0 && NextNode(body) == loop &&
+          (program_[size_t(loop)] == LOOP || program_[size_t(loop)] == LOOPNG) &&
+          NextNode(loop) != 0) {
+        fastRepeat_[size_t(p)] = loop;
+      }
+    }
+    if (op == END) break;
+    p += NodeSize(&program_[size_t(p)]);
+  }
+
   FirstChars(1);
   firstCharCount_ = 0;
   for (int c = 0; c < 256; ++c)
@@ -1034,6 +1059,20 @@ void TRegex::Analyse(int topFlags) {
       regMust_ = longest;
       regMustLen_ = len;
     }
+  }
+}
+
+// A node that always matches exactly one character (RegRepeat counts it).
+bool TRegex::IsOneCharNode(int32_t node) const {
+  const uint8_t* p = &program_[size_t(node)];
+  switch (p[0]) {
+    case ANY: case ANYML: case ANYDIGIT: case NOTDIGIT: case ANYOFTINYSET: case ANYBUTTINYSET:
+    case ANYOFFULLSET:
+      return true;
+    case EXACTLY: case EXACTLYCI:
+      return p[5] != 0 && p[6] == 0;
+    default:
+      return false;
   }
 }
 

@@ -140,6 +140,11 @@ class TRegex : public TObject {
   AnsiString Replace(std::string_view input, std::string_view replacement,
                      bool useSubstitution = false);
 
+  // Bound on the work of one search (nodes run plus backtracking steps);
+  // beyond it the search raises error 1016.
+  uint64_t GetStepLimit() const { return stepLimit_; }
+  void SetStepLimit(uint64_t limit) { stepLimit_ = limit; }
+
   // Readable listing of the compiled program.
   AnsiString Dump();
   AnsiString DumpOp(int op);
@@ -184,6 +189,7 @@ class TRegex : public TObject {
   void Analyse(int topFlags);
   void FirstChars(int32_t start);
   bool LoopBodyCanBeEmpty(int32_t body, int32_t loop, int depth) const;
+  bool IsOneCharNode(int32_t node) const;
   void BuildCaseTable();
 
   // Match registers: [2n] start, [2n+1] end of sub-expression n.
@@ -211,8 +217,12 @@ class TRegex : public TObject {
   std::vector<int32_t> backSlot_;              // program offset -> BACK slot
   std::vector<int32_t> backExit_;              // per slot: where the loop ends
   std::vector<int32_t> backGroup_;             // per slot: the body's group, or 0
+  // Loops over one single-character node, run like STAR: for the BRANCH of
+  // such an x*, where the loop ends; for such a LOOPENTRY, its LOOP node.
+  std::vector<int32_t> fastRepeat_;
   std::vector<Frame> stack_;
   uint64_t steps_ = 0;
+  uint64_t stepLimit_ = 20'000'000;
 
   // Program analysis.
   uint8_t firstCharSet_[32] = {};

@@ -18,8 +18,7 @@ using namespace regexprog;
 
 namespace {
 
-// Work limits of one search (ExecPrim call).
-constexpr uint64_t kStepLimit = 20'000'000;
+// Entries of the backtracking stack one search may hold.
 constexpr size_t kStackLimit = 4'000'000;
 
 enum FrameKind : uint8_t {
@@ -158,6 +157,12 @@ int TRegex::RegRepeat(int32_t node, const unsigned char* scan, int max) {
     case ANY:
       n = max;
       break;
+    case ANYML:
+      while (n < max && !InSet(lineSepSet_, scan[n]) &&
+             !(linePairedSeparatorAssigned_ && scan[n] == linePairedSeparatorHead_ &&
+               scan + n + 1 < inputEnd_ && scan[n + 1] == linePairedSeparatorTail_))
+        ++n;
+      break;
     case EXACTLY: {
       unsigned char c = p[5];
       while (n < max && scan[n] == c) ++n;
@@ -203,6 +208,7 @@ bool TRegex::RegMatch(const unsigned char* at) {
   const unsigned char* pos = at;
   int32_t node = 1;
   uint64_t steps = steps_;
+  const uint64_t stepLimit = stepLimit_;
 
   auto push = [&](uint8_t kind, int32_t n, const unsigned char* p, int32_t a, int32_t b) {
     if (stack_.size() >= kStackLimit) {
@@ -221,15 +227,17 @@ bool TRegex::RegMatch(const unsigned char* at) {
     return off == 0 ? 0 : n + off;
   };
 
-  // Repetition state shared by the STAR family.
+  // Repetition state shared by the STAR family and the one-character loops.
+  const int32_t* const fastRepeat = fastRepeat_.data();
   int32_t repNode = 0, repNext = 0, repK = 0, repBound = 0;
+  int32_t repMin = 0, repMax = 0, repOpnd = 0;
   const unsigned char* repStart = nullptr;
   bool repGreedy = true;
 
   for (;;) {
     // ---- run forward from `node` until failure or END ----
     for (;;) {
-      if (++steps > kStepLimit) {
+      if (++steps > stepLimit) {
         steps_ = steps;
         Fail(1016);
       }
@@ -342,6 +350,14 @@ bool TRegex::RegMatch(const unsigned char* at) {
         }
         case BRANCH:
           if (next == 0) Fail(1002);
+          if (int32_t exit = fastRepeat[node]) {
+            repMin = 0;
+            repMax = MAX_REPEAT;
+            repOpnd = node + NODE_HEADER;
+            repNext = exit;
+            repGreedy = true;
+            goto startRepeat;
+          }
           if (prog[next] == BRANCH) push(kTryBranch, next, pos, 0, 0);
           node = node + NODE_HEADER;
           continue;
@@ -389,38 +405,39 @@ bool TRegex::RegMatch(const unsigned char* at) {
         case PLUSNG:
         case BRACES:
         case BRACESNG: {
-          int32_t min, max, opnd;
           if (op == STAR || op == STARNG) {
-            min = 0;
-            max = MAX_REPEAT;
-            opnd = node + NODE_HEADER;
+            repMin = 0;
+            repMax = MAX_REPEAT;
+            repOpnd = node + NODE_HEADER;
           } else if (op == PLUS || op == PLUSNG) {
-            min = 1;
-            max = MAX_REPEAT;
-            opnd = node + NODE_HEADER;
+            repMin = 1;
+            repMax = MAX_REPEAT;
+            repOpnd = node + NODE_HEADER;
           } else {
-            min = ReadInt(p + 5);
-            max = ReadInt(p + 9);
-            opnd = node + NODE_HEADER + 8;
+            repMin = ReadInt(p + 5);
+            repMax = ReadInt(p + 9);
+            repOpnd = node + NODE_HEADER + 8;
           }
           if (next == 0) Fail(1002);
-          int32_t n = RegRepeat(opnd, pos, max);
-          if (n < min) goto fail;
-          repNode = node;
           repNext = next;
-          repStart = pos;
           repGreedy = !(op == STARNG || op == PLUSNG || op == BRACESNG);
-          if (repGreedy) {
-            repK = n;
-            repBound = min;
-          } else {
-            repK = min;
-            repBound = n;
-          }
-          goto tryRepeat;
+          goto startRepeat;
         }
         case LOOPENTRY:
           if (next == 0) Fail(1002);
+          if (fastRepeat[node] != 0) {
+            // A loop over one character: counted like STAR.
+            if (loopIdx_ + 1 > LoopStackMax) {
+              steps_ = steps;
+              Fail(1014);
+            }
+            repMin = ReadInt(prog + next + 5);
+            repMax = ReadInt(prog + next + 9);
+            repOpnd = node + NODE_HEADER;
+            repNext = linkOf(next);
+            repGreedy = prog[next] == LOOP;
+            goto startRepeat;
+          }
           push(kUndoLoopIndex, 0, nullptr, loopIdx_, 0);
           ++loopIdx_;
           if (loopIdx_ > LoopStackMax) {
@@ -486,10 +503,28 @@ bool TRegex::RegMatch(const unsigned char* at) {
       node = next;
       continue;
 
+    startRepeat : {
+      // Count the repetitions possible here, then try them.
+      int32_t n = RegRepeat(repOpnd, pos, repMax);
+      steps += uint64_t(n);  // the scan is work too
+      if (n < repMin) goto fail;
+      repNode = node;
+      repStart = pos;
+      if (repGreedy) {
+        repK = n;
+        repBound = repMin;
+      } else {
+        repK = repMin;
+        repBound = n;
+      }
+      goto tryRepeat;
+    }
+
     tryRepeat : {
       // Try repetition counts from repK towards repBound; the character
       // after the repetition must equal a following literal's first.
       int la = prog[repNext] == EXACTLY ? prog[repNext + 5] : -1;
+      const int32_t k0 = repK;
       if (repGreedy) {
         for (; repK >= repBound; --repK)
           if (la < 0 || repStart[repK] == la) break;
@@ -501,6 +536,7 @@ bool TRegex::RegMatch(const unsigned char* at) {
         if (repK > repBound) goto fail;
         if (repK < repBound) push(kTryStar, repNode, repStart, repK + 1, repBound);
       }
+      steps += uint64_t(repK > k0 ? repK - k0 : k0 - repK);
       pos = repStart + repK;
       node = repNext;
       continue;
@@ -515,7 +551,7 @@ bool TRegex::RegMatch(const unsigned char* at) {
         steps_ = steps;
         return false;
       }
-      if (++steps > kStepLimit) {
+      if (++steps > stepLimit) {
         steps_ = steps;
         Fail(1016);
       }
@@ -548,13 +584,23 @@ bool TRegex::RegMatch(const unsigned char* at) {
         case kTryStar: {
           uint8_t op = prog[f.node];
           repNode = f.node;
-          repNext = linkOf(f.node);
           repStart = f.pos;
           repK = f.a;
           repBound = f.b;
-          repGreedy = !(op == STARNG || op == PLUSNG || op == BRACESNG);
+          if (op == BRANCH) {
+            repNext = fastRepeat[f.node];
+            repGreedy = true;
+          } else if (op == LOOPENTRY) {
+            int32_t loop = linkOf(f.node);
+            repNext = linkOf(loop);
+            repGreedy = prog[loop] == LOOP;
+          } else {
+            repNext = linkOf(f.node);
+            repGreedy = !(op == STARNG || op == PLUSNG || op == BRACESNG);
+          }
           // Re-enter the repetition search.
           int la = prog[repNext] == EXACTLY ? prog[repNext + 5] : -1;
+          const int32_t k0 = repK;
           bool found = false;
           if (repGreedy) {
             for (; repK >= repBound; --repK)
@@ -573,6 +619,7 @@ bool TRegex::RegMatch(const unsigned char* at) {
             if (found && repK < repBound)
               push(kTryStar, repNode, repStart, repK + 1, repBound);
           }
+          steps += uint64_t(repK > k0 ? repK - k0 : k0 - repK);
           if (!found) continue;
           pos = repStart + repK;
           node = repNext;

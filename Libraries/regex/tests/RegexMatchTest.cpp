@@ -315,6 +315,16 @@ TEST(RegexMatch, PathologicalPatternsEndInBoundedTime) {
   }
   // The object stays usable.
   EXPECT_TRUE(r.Exec("aab"));
+  // The bound is per search and can be lowered.
+  r.SetStepLimit(1000);
+  EXPECT_EQ(r.GetStepLimit(), 1000u);
+  try {
+    r.Exec("b" + as);
+    ADD_FAILURE() << "no error";
+  } catch (const ERegex& e) {
+    EXPECT_EQ(e.ErrorCode, 1016);
+  }
+  EXPECT_TRUE(r.Exec("ab"));
 }
 
 TEST(RegexMatch, ExecReusesItsBuffers) {
