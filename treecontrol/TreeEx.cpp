@@ -52,7 +52,13 @@ TCustomTreeEx::~TCustomTreeEx() {
 }
 
 LRESULT TCustomTreeEx::SendTV(UINT Msg, WPARAM W, LPARAM L) const {
-  return handle_ ? SendMessageW(handle_, Msg, W, L) : 0;
+  if (!handle_) return 0;
+  // Our own tree-view requests go straight to the system's procedure:
+  // nothing of ours needs to see them, and the trip through the control's
+  // message dispatch would cost more than many of them take.
+  if (Msg >= TV_FIRST && Msg < TV_FIRST + 0x100 && defWndProc_)
+    return CallWindowProcW(defWndProc_, handle_, Msg, W, L);
+  return SendMessageW(handle_, Msg, W, L);
 }
 
 bool TCustomTreeEx::CanInsertNative() {
@@ -416,13 +422,13 @@ int CALLBACK ProtectedCompare(LPARAM A, LPARAM B, LPARAM Call) {
   }
 }
 
-bool SortNative(HWND H, HTREEITEM Parent, TTVCompare Proc, intptr_t Data) {
+bool SortNative(const TCustomTreeEx* T, HTREEITEM Parent, TTVCompare Proc, intptr_t Data) {
   TSortCall Call{Proc, Data, nullptr};
   TVSORTCB S{};
   S.hParent = Parent;
   S.lpfnCompare = ProtectedCompare;
   S.lParam = reinterpret_cast<LPARAM>(&Call);
-  bool Ok = SendMessageW(H, TVM_SORTCHILDRENCB, 0, reinterpret_cast<LPARAM>(&S)) != 0;
+  bool Ok = T->SendTV(TVM_SORTCHILDRENCB, 0, reinterpret_cast<LPARAM>(&S)) != 0;
   if (Call.Error) std::rethrow_exception(Call.Error);
   return Ok;
 }
@@ -430,7 +436,7 @@ bool SortNative(HWND H, HTREEITEM Parent, TTVCompare Proc, intptr_t Data) {
 
 bool TTreeExNode::CustomSort(TTVCompare SortProc, intptr_t Data) {
   bool Ok = false;
-  if (HWND H = GetHandle(); H && FItemId) Ok = SortNative(H, FItemId, SortProc, Data);
+  if (GetHandle() && FItemId) Ok = SortNative(GetTreeEx(), FItemId, SortProc, Data);
   FChildren.Sort(SortProc ? SortProc : &TCustomTreeEx::DefaultListCompare, Data);
   FOwner->InvalidateItemCache();
   return Ok;
@@ -443,7 +449,7 @@ bool TCustomTreeEx::CustomSort(TTVCompare SortProc, intptr_t Data) {
     FItems->InvalidateItemCache();
     return false;
   }
-  bool Ok = SortNative(handle_, TVI_ROOT, SortProc, Data);
+  bool Ok = SortNative(this, TVI_ROOT, SortProc, Data);
   FItems->FRoot->FChildren.Sort(SortProc ? SortProc : &TCustomTreeEx::DefaultListCompare, Data);
   FItems->InvalidateItemCache();
   FItems->FillCache();

@@ -346,8 +346,10 @@ class TTreeExNodes : public TPersistent {
   void AddedNode(TTreeExNode* Parent);
   // Deletes the subtrees below the given nodes: OnDeletion once per node,
   // deepest first, then one native delete per subtree, then the objects
-  // are freed. Linear in the number of nodes.
-  void DeleteSubtrees(const std::vector<TTreeExNode*>& Roots);
+  // are freed. Linear in the number of nodes. WholeParent: the roots are
+  // all children of that node (the hidden root: all nodes), whose native
+  // children then go in one request.
+  void DeleteSubtrees(const std::vector<TTreeExNode*>& Roots, TTreeExNode* WholeParent = nullptr);
   void BeginBulk() { ++FBulkSelection; }
   void EndBulk() {
     if (FBulkSelection > 0) --FBulkSelection;
@@ -511,6 +513,9 @@ class TCustomTreeEx : public TWinControl {
   TLevelErrorEvent OnLevelError;
 
   void WndProc(TMessage& Message) override;
+  // Sends a message to the window (tree-view requests go straight to the
+  // system's procedure). 0 without a window.
+  LRESULT SendTV(UINT Msg, WPARAM W = 0, LPARAM L = 0) const;
 
   // Shows a pop-up menu at a screen point. Overridable (tests count calls).
   virtual void DoPopup(TPopupMenu* Menu, TPoint ScreenPoint);
@@ -558,7 +563,6 @@ class TCustomTreeEx : public TWinControl {
   void SubclassEdit(TTreeExNode* Node);
   void UnsubclassEdit();
   static LRESULT CALLBACK EditProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L);
-  LRESULT SendTV(UINT Msg, WPARAM W = 0, LPARAM L = 0) const;
   int EffectiveItemHeight();
   void DeliverChange();
   bool CanInsertNative();

@@ -176,14 +176,14 @@ bool TTreeExNode::GetItemField(TVITEMEXW& Item) const {
   HWND H = GetHandle();
   if (!H || !FItemId) return false;
   Item.hItem = FItemId;
-  return SendMessageW(H, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&Item)) != 0;
+  return GetTreeEx()->SendTV(TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&Item)) != 0;
 }
 
 void TTreeExNode::SetItemField(TVITEMEXW& Item) const {
   HWND H = GetHandle();
   if (!H || !FItemId) return;
   Item.hItem = FItemId;
-  SendMessageW(H, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&Item));
+  GetTreeEx()->SendTV(TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&Item));
 }
 
 UINT TTreeExNode::GetStateBits(UINT Mask) const {
@@ -229,9 +229,9 @@ void TTreeExNode::SetDropTarget(bool Value) {
   HWND H = GetHandle();
   if (!H) return;
   if (Value)
-    SendMessageW(H, TVM_SELECTITEM, TVGN_DROPHILITE, reinterpret_cast<LPARAM>(FItemId));
+    GetTreeEx()->SendTV(TVM_SELECTITEM, TVGN_DROPHILITE, reinterpret_cast<LPARAM>(FItemId));
   else if (GetDropTarget())
-    SendMessageW(H, TVM_SELECTITEM, TVGN_DROPHILITE, 0);
+    GetTreeEx()->SendTV(TVM_SELECTITEM, TVGN_DROPHILITE, 0);
 }
 
 bool TTreeExNode::GetFocused() const { return GetStateBits(TVIS_FOCUSED) != 0; }
@@ -424,8 +424,8 @@ void TTreeExNode::ExpandItem(bool DoExpand, bool Recurse) {
     // The handlers may have deleted this node's children or the node's
     // whole branch; only a node still in the tree talks to its item.
     if (!FDeleting && FItemId) {
-      if (HWND H = GetHandle())
-        SendMessageW(H, TVM_EXPAND, Action, reinterpret_cast<LPARAM>(FItemId));
+      if (GetHandle())
+        GetTreeEx()->SendTV(TVM_EXPAND, Action, reinterpret_cast<LPARAM>(FItemId));
     }
   } catch (...) {
     --T->FManualNotify;
@@ -441,18 +441,18 @@ void TTreeExNode::ExpandItem(bool DoExpand, bool Recurse) {
 }
 
 void TTreeExNode::MakeVisible() {
-  if (HWND H = GetHandle()) SendMessageW(H, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(FItemId));
+  if (GetHandle()) GetTreeEx()->SendTV(TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(FItemId));
 }
 
 bool TTreeExNode::EditText() {
   HWND H = GetHandle();
   if (!H || !FItemId) return false;
   if (GetFocus() != H) ::SetFocus(H);
-  return SendMessageW(H, TVM_EDITLABELW, 0, reinterpret_cast<LPARAM>(FItemId)) != 0;
+  return GetTreeEx()->SendTV(TVM_EDITLABELW, 0, reinterpret_cast<LPARAM>(FItemId)) != 0;
 }
 
 void TTreeExNode::EndEdit(bool Cancel) {
-  if (HWND H = GetHandle()) SendMessageW(H, TVM_ENDEDITLABELNOW, Cancel ? 1 : 0, 0);
+  if (GetHandle()) GetTreeEx()->SendTV(TVM_ENDEDITLABELNOW, Cancel ? 1 : 0, 0);
 }
 
 TRect TTreeExNode::DisplayRect(bool TextOnly) const {
@@ -460,7 +460,7 @@ TRect TTreeExNode::DisplayRect(bool TextOnly) const {
   HWND H = GetHandle();
   if (!H || !FItemId) return R;
   std::memcpy(&R, &FItemId, sizeof FItemId);
-  if (!SendMessageW(H, TVM_GETITEMRECT, TextOnly ? 1 : 0, reinterpret_cast<LPARAM>(&R))) R = TRect{};
+  if (!GetTreeEx()->SendTV(TVM_GETITEMRECT, TextOnly ? 1 : 0, reinterpret_cast<LPARAM>(&R))) R = TRect{};
   return R;
 }
 
@@ -471,13 +471,13 @@ void TTreeExNode::Delete() {
 void TTreeExNode::DeleteChildren() {
   if (HasChildren()) {
     std::vector<TTreeExNode*> Kids(FChildren.List(), FChildren.List() + FChildren.GetCount());
-    FOwner->DeleteSubtrees(Kids);
+    FOwner->DeleteSubtrees(Kids, this);
   }
   // The native item keeps no child and shows no button any more.
   if (HWND H = GetHandle(); H && FItemId) {
     TCustomTreeEx* T = GetTreeEx();
     ++T->FManualNotify;
-    SendMessageW(H, TVM_EXPAND, TVE_COLLAPSE | TVE_COLLAPSERESET, reinterpret_cast<LPARAM>(FItemId));
+    GetTreeEx()->SendTV(TVM_EXPAND, TVE_COLLAPSE | TVE_COLLAPSERESET, reinterpret_cast<LPARAM>(FItemId));
     --T->FManualNotify;
   }
   FExpanded = false;
@@ -554,7 +554,7 @@ void TTreeExNode::MoveTo(TTreeExNode* Destination, TNodeAttachMode Mode) {
       if (FItemId && T->HandleAllocated()) {
         ++T->FRestoring;
         HTREEITEM Old = FItemId;
-        SendMessageW(T->GetHandle(), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(Old));
+        T->SendTV(TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(Old));
         --T->FRestoring;
       }
       FParent = NewParent;

@@ -81,7 +81,7 @@ void TTreeExNodes::InsertNative(TTreeExNode* Node, HTREEITEM InsertAfter) {
   Node->FInTree = true;
   InvalidateItemCache();
   HTREEITEM Item = reinterpret_cast<HTREEITEM>(
-      SendMessageW(FOwner->GetHandle(), TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&IS)));
+      FOwner->SendTV(TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&IS)));
   if (!Item) throw EOutOfResources(L"Unable to insert an item");
   Node->FItemId = Item;
 }
@@ -127,7 +127,7 @@ TTreeExNode* TTreeExNodes::InternalAddObject(TTreeExNode* Parent, const String& 
 // ---------------------------------------------------------------------------
 // Deletion
 
-void TTreeExNodes::DeleteSubtrees(const std::vector<TTreeExNode*>& Roots) {
+void TTreeExNodes::DeleteSubtrees(const std::vector<TTreeExNode*>& Roots, TTreeExNode* WholeParent) {
   if (Roots.empty()) return;
   TCustomTreeEx* T = FOwner;
   // Every node of the branches, deepest first (post-order).
@@ -197,11 +197,15 @@ void TTreeExNodes::DeleteSubtrees(const std::vector<TTreeExNode*>& Roots) {
   // Native items: the notifications that follow find the nodes marked
   // as deleting and only drop their item handles.
   if (T->HandleAllocated()) {
-    HWND H = T->GetHandle();
     ++T->FManualNotify;
-    for (TTreeExNode* R : Roots)
-      if (R->FItemId && !(R->FParent && R->FParent->FDeleting))
-        SendMessageW(H, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(R->FItemId));
+    if (WholeParent == FRoot)
+      T->SendTV(TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+    else if (WholeParent && WholeParent->FItemId)
+      T->SendTV(TVM_EXPAND, TVE_COLLAPSE | TVE_COLLAPSERESET, reinterpret_cast<LPARAM>(WholeParent->FItemId));
+    else
+      for (TTreeExNode* R : Roots)
+        if (R->FItemId && !(R->FParent && R->FParent->FDeleting))
+          T->SendTV(TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(R->FItemId));
     --T->FManualNotify;
   }
 
@@ -244,7 +248,7 @@ void TTreeExNodes::Clear() {
   FDeleting = true;
   std::vector<TTreeExNode*> Tops(FRoot->FChildren.List(), FRoot->FChildren.List() + FRoot->FChildren.GetCount());
   try {
-    DeleteSubtrees(Tops);
+    DeleteSubtrees(Tops, FRoot);
   } catch (...) {
     FDeleting = false;
     throw;

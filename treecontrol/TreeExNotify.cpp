@@ -547,7 +547,9 @@ void TCustomTreeEx::UpdateBandSelection(TShiftState Shift) {
       TRect R = N->DisplayRect(true), X;
       return N->IsNodeVisible() && IntersectRect(&X, &R, &FBandRect);
     };
-    std::vector<TTreeExNode*> All(FItems->FItemCache.List(), FItems->FItemCache.List() + FItems->FItemCache.GetCount());
+    std::vector<TTreeExNode*> All;
+    All.reserve(static_cast<size_t>(FItems->FItemCache.GetCount()));
+    for (int I = 0; I < FItems->FItemCache.GetCount(); ++I) All.push_back(FItems->FItemCache.List()[I]);
     if (Shift.Contains(ssCtrl)) {
       for (TTreeExNode* N : All)
         if (Meets(N) && std::find(FBandNodes.begin(), FBandNodes.end(), N) == FBandNodes.end()) {

@@ -608,7 +608,9 @@ TEST_F(TreeTest, MultipleSelectionRules) {
   EXPECT_EQ(I->GetNodeCount(), 2);
   // At most the node the platform moved its caret to.
   ASSERT_LE(I->GetSelectedCount(), 1);
-  if (I->GetSelectedCount()) EXPECT_EQ(I->GetFirstSelectedNode(), Tree->GetSelection());
+  if (I->GetSelectedCount()) {
+    EXPECT_EQ(I->GetFirstSelectedNode(), Tree->GetSelection());
+  }
 }
 
 // ---------------------------------------------------------------------------
