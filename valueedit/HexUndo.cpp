@@ -17,9 +17,6 @@ uint32_t Get32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
          static_cast<uint32_t>(p[3]) << 24;
 }
-void Set32(uint8_t* p, uint32_t x) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(x >> (8 * i));
-}
 
 constexpr size_t kDataOffset = 23;
 constexpr size_t kRedoBookmarkBytes = 80;
@@ -472,6 +469,8 @@ bool THexUndoStorage::Undo() {
         if (!Undo()) break;
       ResetRedo();
       return true;
+    default:  // flags are never a record's kind
+      break;
   }
   PopNewest();
   return true;
