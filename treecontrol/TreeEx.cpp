@@ -284,14 +284,23 @@ TTreeExNode* TCustomTreeEx::GetLastVisibleNode() {
 
 TTreeExNode* TCustomTreeEx::GetDropTarget() {
   if (!handle_) return nullptr;
-  return FItems->GetNode(reinterpret_cast<HTREEITEM>(SendTV(TVM_GETNEXTITEM, TVGN_DROPHILITE, 0)));
+  TTreeExNode* N = FItems->GetNode(reinterpret_cast<HTREEITEM>(SendTV(TVM_GETNEXTITEM, TVGN_DROPHILITE, 0)));
+  // The highlight is what counts: some platforms keep the item after the
+  // highlight was taken off.
+  return N && N->GetStateBits(TVIS_DROPHILITED) ? N : nullptr;
 }
 
 void TCustomTreeEx::SetDropTarget(TTreeExNode* Node) {
-  if (Node)
+  if (Node) {
     Node->SetDropTarget(true);
-  else
-    SendTV(TVM_SELECTITEM, TVGN_DROPHILITE, 0);
+    return;
+  }
+  TTreeExNode* Old = GetDropTarget();
+  SendTV(TVM_SELECTITEM, TVGN_DROPHILITE, 0);
+  if (Old && Old->GetStateBits(TVIS_DROPHILITED)) {
+    Old->SetStateBits(TVIS_DROPHILITED, 0);
+    FItems->Repaint(Old);
+  }
 }
 
 String TCustomTreeEx::GetSearchString() {

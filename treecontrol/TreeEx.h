@@ -580,6 +580,7 @@ class TCustomTreeEx : public TWinControl {
   TTreeExNode* FSavedTopItem = nullptr;
   int FScrollTime = 0;
   HWND FEditWnd = nullptr;
+  TTreeExNode* FEditNode = nullptr;  // the node whose label is being edited
   WNDPROC FDefEditProc = nullptr;
   bool FDragged = false;
   TTreeOptions FOptions;

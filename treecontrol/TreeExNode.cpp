@@ -231,7 +231,7 @@ void TTreeExNode::SetDropTarget(bool Value) {
   if (Value)
     GetTreeEx()->SendTV(TVM_SELECTITEM, TVGN_DROPHILITE, reinterpret_cast<LPARAM>(FItemId));
   else if (GetDropTarget())
-    GetTreeEx()->SendTV(TVM_SELECTITEM, TVGN_DROPHILITE, 0);
+    GetTreeEx()->SetDropTarget(nullptr);
 }
 
 bool TTreeExNode::GetFocused() const { return GetStateBits(TVIS_FOCUSED) != 0; }

@@ -158,6 +158,7 @@ void TTreeExNodes::DeleteSubtrees(const std::vector<TTreeExNode*>& Roots, TTreeE
   if (Gone(T->FDragNode)) T->FDragNode = nullptr;
   if (Gone(T->FRClickNode)) T->FRClickNode = nullptr;
   if (Gone(T->FCheckNode)) T->FCheckNode = nullptr;
+  if (Gone(T->FEditNode)) T->FEditNode = nullptr;
   if (Gone(T->FSavedTopItem)) T->FSavedTopItem = nullptr;
   if (Gone(T->FChangeNode)) {
     T->FChangeNode = nullptr;

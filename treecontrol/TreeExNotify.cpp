@@ -207,14 +207,19 @@ void TCustomTreeEx::CNNotify(TMessage& M) {
         M.Result = 1;
         return;
       }
+      FEditNode = N;
       SubclassEdit(N);
       return;
     }
     case TVN_ENDLABELEDITW: {
       auto* DI = reinterpret_cast<NMTVDISPINFOW*>(H);
       UnsubclassEdit();
-      TTreeExNode* N = FItems->GetNode(DI->item.hItem);
-      if (Alive(N)) Edit(N, DI->item.pszText);
+      // One end per edit: the platform may report the end again while
+      // the edit box goes away (it loses the focus), which must not commit
+      // a cancelled text.
+      TTreeExNode* N = FEditNode;
+      FEditNode = nullptr;
+      if (Alive(N) && N == FItems->GetNode(DI->item.hItem)) Edit(N, DI->item.pszText);
       return;
     }
     case TVN_GETINFOTIPW: {

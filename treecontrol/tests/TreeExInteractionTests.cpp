@@ -1,0 +1,248 @@
+// The tree control's editing, tooltips, scrolling, dragging, nodes made
+// before the window exists, node classes and re-sorting.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "classlib/Forms.h"
+#include "treecontrol/TreeEx.h"
+
+namespace {
+
+void Pump(int Ms) {
+  DWORD End = GetTickCount() + static_cast<DWORD>(Ms);
+  do {
+    MSG M;
+    while (PeekMessageW(&M, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&M);
+      DispatchMessageW(&M);
+    }
+    Sleep(1);
+  } while (static_cast<int>(End - GetTickCount()) > 0);
+}
+
+class TreeUse : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Form = new TForm(nullptr);
+    Form->SetBounds(60, 60, 360, 260);
+    Form->Show();
+    Tree = new TTreeEx(Form);
+    Tree->SetBounds(0, 0, 200, 160);
+    Tree->SetParent(Form);
+  }
+  void TearDown() override {
+    delete Form;  // frees the tree with it
+    Pump(1);
+  }
+  void Fill(int N) {
+    for (int I = 0; I < N; ++I) Tree->Items()->AddChild(nullptr, L"Row " + std::to_wstring(I));
+  }
+  TForm* Form = nullptr;
+  TTreeEx* Tree = nullptr;
+};
+
+TEST_F(TreeUse, NodesMadeBeforeTheWindowAppearWithIt) {
+  auto* Loose = new TTreeEx(Form);  // no parent yet: no window
+  TTreeExNode* A = Loose->Items()->AddChild(nullptr, L"A");
+  TTreeExNode* A1 = Loose->Items()->AddChild(A, L"A1");
+  A->Expand(false);
+  EXPECT_FALSE(Loose->HandleAllocated());
+  EXPECT_EQ(Loose->Items()->GetCount(), 0);
+  EXPECT_EQ(Loose->Items()->GetNodeCount(), 2);
+  EXPECT_FALSE(Loose->AlphaSort());
+  Loose->SetParent(Form);
+  Loose->HandleNeeded();
+  EXPECT_EQ(Loose->Items()->GetCount(), 2);
+  EXPECT_NE(A1->GetItemId(), nullptr);
+  EXPECT_TRUE(A->GetState(nsExpanded));
+  EXPECT_EQ(Loose->Items()->GetNode(A1->GetItemId()), A1);
+}
+
+TEST_F(TreeUse, DeletingTheLastChildClosesTheParent) {
+  TTreeExNode* P = Tree->Items()->AddChild(nullptr, L"P");
+  TTreeExNode* C = Tree->Items()->AddChild(P, L"C");
+  P->Expand(false);
+  std::vector<String> Log;
+  Tree->OnCollapsed = [&](TObject*, TTreeExNode* N) { Log.push_back(L"collapsed " + N->GetText()); };
+  Tree->OnDeletion = [&](TObject*, TTreeExNode* N) { Log.push_back(L"deleted " + N->GetText()); };
+  C->Delete();
+  EXPECT_EQ(Log, (std::vector<String>{L"deleted C", L"collapsed P"}));
+  EXPECT_FALSE(P->GetChildren());
+  EXPECT_FALSE(P->GetExpanded());
+  Tree->OnCollapsed = nullptr;
+  Tree->OnDeletion = nullptr;
+}
+
+class TaggedNode : public TTreeExNode {
+ public:
+  using TTreeExNode::TTreeExNode;
+  int Tag = 42;
+};
+
+TEST_F(TreeUse, OnCreateNodeChoosesTheNodeClass) {
+  Tree->OnCreateNode = [](TObject*, TTreeExNodeClass& C) { C = &CreateNodeOf<TaggedNode>; };
+  auto* N = dynamic_cast<TaggedNode*>(Tree->Items()->AddChild(nullptr, L"x"));
+  ASSERT_NE(N, nullptr);
+  EXPECT_EQ(N->Tag, 42);
+}
+
+TEST_F(TreeUse, TextAndDataResortOnlyForTheirSortTypes) {
+  TTreeExNodes* I = Tree->Items();
+  TTreeExNode* B = I->AddChildObject(nullptr, L"b", reinterpret_cast<void*>(2));
+  TTreeExNode* C = I->AddChildObject(nullptr, L"c", reinterpret_cast<void*>(3));
+  Tree->SetSortType(stText);
+  C->SetData(reinterpret_cast<void*>(1));
+  EXPECT_EQ(I->GetFirstNode(), B);  // data changes don't re-sort by text
+  C->SetText(L"a");
+  EXPECT_EQ(I->GetFirstNode(), C);
+  Tree->SetSortType(stData);  // sorts by data at once
+  EXPECT_EQ(I->GetFirstNode(), C);
+  B->SetText(L"0");  // text changes don't re-sort by data
+  EXPECT_EQ(I->GetFirstNode(), C);
+}
+
+TEST_F(TreeUse, LabelEditingReportsTheNewTextAndCancelKeepsTheOld) {
+  TTreeExNode* N = Tree->Items()->AddChild(nullptr, L"old");
+  std::vector<String> Log;
+  Tree->OnEditing = [&](TObject*, TTreeExNode* X, bool& Allow) {
+    Log.push_back(L"editing " + X->GetText());
+    Allow = X->GetText() != L"locked";
+  };
+  Tree->OnEdited = [&](TObject*, TTreeExNode*, String& S) {
+    Log.push_back(L"edited " + S);
+    S += L"!";
+  };
+  ASSERT_TRUE(N->EditText());
+  EXPECT_TRUE(Tree->IsEditing());
+  HWND E = reinterpret_cast<HWND>(SendMessageW(Tree->GetHandle(), TVM_GETEDITCONTROL, 0, 0));
+  SetWindowTextW(E, L"new");
+  N->EndEdit(false);
+  EXPECT_EQ(N->GetText(), L"new!");
+  ASSERT_TRUE(N->EditText());
+  E = reinterpret_cast<HWND>(SendMessageW(Tree->GetHandle(), TVM_GETEDITCONTROL, 0, 0));
+  SetWindowTextW(E, L"discarded");
+  N->EndEdit(true);
+  EXPECT_EQ(N->GetText(), L"new!");
+  N->SetText(L"locked");
+  EXPECT_FALSE(N->EditText());
+  EXPECT_EQ(Log, (std::vector<String>{L"editing old", L"edited new", L"editing new!", L"editing locked"}));
+  Tree->OnEditing = nullptr;
+  Tree->OnEdited = nullptr;
+}
+
+TEST_F(TreeUse, EditBoxKeysGoThroughTheTreesKeyEvents) {
+  TTreeExNode* N = Tree->Items()->AddChild(nullptr, L"name");
+  std::vector<WORD> Keys;
+  Tree->OnKeyDown = [&](TObject*, WORD& Key, TShiftState) {
+    Keys.push_back(Key);
+    if (Key == VK_F5) Key = 0;
+  };
+  ASSERT_TRUE(N->EditText());
+  HWND E = reinterpret_cast<HWND>(SendMessageW(Tree->GetHandle(), TVM_GETEDITCONTROL, 0, 0));
+  SendMessageW(E, WM_KEYDOWN, VK_F5, 0);
+  SendMessageW(E, WM_KEYDOWN, VK_END, 0);
+  EXPECT_EQ(Keys, (std::vector<WORD>{VK_F5, VK_END}));
+  N->EndEdit(true);
+  Tree->OnKeyDown = nullptr;
+}
+
+TEST_F(TreeUse, LongItemsGetACutTooltip) {
+  String Long(100, L'x');
+  TTreeExNode* N = Tree->Items()->AddChild(nullptr, Long);
+  Tree->Items()->AddChild(nullptr, L"short");
+  Tree->HandleNeeded();
+  TRect R = N->DisplayRect(true);
+  TPoint P = Tree->ClientToScreen(Point(R.left + 2, (R.top + R.bottom) / 2));
+  SetCursorPos(P.x, P.y);
+  NMTTDISPINFOW DI{};
+  DI.hdr.code = TTN_NEEDTEXTW;
+  DI.hdr.hwndFrom = Tree->GetHandle();
+  DI.uFlags = TTF_IDISHWND;
+  LRESULT Res = Tree->Perform(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&DI));
+  POINT Now;
+  GetCursorPos(&Now);
+  if (Now.x != P.x || Now.y != P.y) GTEST_SKIP() << "the pointer can't be placed here";
+  EXPECT_EQ(Res, 1);
+  EXPECT_EQ(String(DI.szText), String(76, L'x') + L"...");
+  Tree->SetOptions(Tree->GetOptions() + toInfoTip);
+  NMTTDISPINFOW D2{};
+  D2.hdr = DI.hdr;
+  D2.uFlags = TTF_IDISHWND;
+  Tree->Perform(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&D2));
+  EXPECT_EQ(D2.szText[0], L'\0');
+}
+
+TEST_F(TreeUse, ScrollTimeAndItemMetrics) {
+  Tree->HandleNeeded();
+  Tree->SetScrollTime(40);
+  EXPECT_EQ(Tree->GetScrollTime(), 100);
+  Tree->SetItemHeight(20);
+  EXPECT_EQ(Tree->GetItemHeight(), 20);
+  Tree->SetIndent(25);
+  EXPECT_GE(Tree->GetIndent(), 19);
+  Fill(3);
+  Tree->RecreateWnd();
+  EXPECT_EQ(Tree->GetItemHeight(), 20);
+  EXPECT_EQ(Tree->GetScrollTime(), 100);
+}
+
+TEST_F(TreeUse, AutoScrollNearTheEdgesAndSpeedsUp) {
+  Fill(60);
+  Tree->SetItemHeight(16);
+  int H = Tree->GetClientHeight();
+  Tree->DoAutoScroll(50, 1);  // at the top, already scrolled to the top
+  EXPECT_FALSE(Tree->GetScrollDirections().Contains(sdUp));
+  Tree->DoAutoScroll(50, H - 2);
+  EXPECT_TRUE(Tree->GetScrollDirections().Contains(sdDown));
+  EXPECT_EQ(Tree->GetScrollInterval(), 300u);
+  TTreeExNode* Top = Tree->GetTopItem();
+  Tree->DoScroll();
+  EXPECT_EQ(Tree->GetScrollInterval(), 37u);  // 300 becomes 50, then 3/4 of it
+  EXPECT_NE(Tree->GetTopItem(), Top);
+  Tree->DoAutoScroll(50, H / 2);
+  EXPECT_TRUE(Tree->GetScrollDirections().Empty());
+}
+
+TEST_F(TreeUse, DragOverHighlightsAndOpensTheTarget) {
+  Tree->SetOptions(Tree->GetOptions() + toAutoExpand);
+  TTreeExNode* A = Tree->Items()->AddChild(nullptr, L"A");
+  Tree->Items()->AddChild(A, L"A1");
+  TTreeExNode* B = Tree->Items()->AddChild(nullptr, L"B");
+  Tree->BeginNodeDrag();
+  TRect R = A->DisplayRect(true);
+  Tree->DoDragOver(R.left + 2, (R.top + R.bottom) / 2);
+  EXPECT_EQ(Tree->GetDropTarget(), A);
+  Tree->DoDragExpand();
+  EXPECT_TRUE(A->GetExpanded());
+  TRect RB = B->DisplayRect(true);
+  Tree->DoDragOver(RB.left + 2, (RB.top + RB.bottom) / 2);
+  EXPECT_EQ(Tree->GetDropTarget(), B);
+  Tree->DoEndDrag();
+  EXPECT_EQ(Tree->GetDropTarget(), nullptr);
+}
+
+TEST_F(TreeUse, CheckPictureClickTogglesWithoutMovingTheSelection) {
+  Tree->SetOptions(Tree->GetOptions() + toCheckSupport);
+  Tree->Items()->SetCheckType(ctCheckBox);
+  TTreeExNode* A = Tree->Items()->AddChild(nullptr, L"A");
+  TTreeExNode* B = Tree->Items()->AddChild(nullptr, L"B");
+  Tree->SetSelection(A);
+  TRect R = B->DisplayRect(true);
+  int Y = (R.top + R.bottom) / 2, X = -1;
+  for (int K = 0; K < R.left; ++K)
+    if (Tree->GetHitTestInfoAt(K, Y).Contains(htOnStateIcon)) {
+      X = K;
+      break;
+    }
+  ASSERT_GE(X, 0);
+  SendMessageW(Tree->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(X, Y));
+  EXPECT_EQ(B->GetStateIndex(), 3);  // pressed look
+  SendMessageW(Tree->GetHandle(), WM_LBUTTONUP, 0, MAKELPARAM(X, Y));
+  EXPECT_EQ(B->GetCheckState(), csChecked);
+  EXPECT_EQ(B->GetStateIndex(), 2);
+  EXPECT_EQ(Tree->GetSelection(), A);
+}
+
+}  // namespace
