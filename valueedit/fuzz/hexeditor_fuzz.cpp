@@ -15,6 +15,10 @@ void Check(Ed& e) {
   if (e.SelAnchor() >= 0 && (e.SelLow() < 0 || e.SelHigh() >= ds || e.SelLow() > e.SelHigh())) __builtin_trap();
   if (e.Col() < 2 || e.Col() >= e.CalcColCount() || e.Row() < 2 || e.Row() >= e.RowCountNow()) __builtin_trap();
   if (e.RowCountNow() != e.CalcRowCount()) __builtin_trap();
+  // the caret never rests past the data (the append position in insert mode)
+  int32_t p = e.GetPosAtCursor(e.Col(), e.Row());
+  if (ds > 0 && p > (e.GetInsertMode() ? ds : ds - 1)) __builtin_trap();
+  if (e.Col() == e.SeparatorCol()) __builtin_trap();
   for (const auto& b : e.Bookmarks())
     if (b.mPosition > ds) __builtin_trap();
 }
