@@ -252,7 +252,28 @@ void TCustomHexEditor::SetGraySelectionIfNotFocused(bool v) {
 // ---------------------------------------------------------------------------
 // Bookmark icons
 
+void TCustomHexEditor::HookBookmarkBitmap() {
+  // Drawing on the bitmap later refills the icons.
+  bookmarkBitmap_->OnChange = [this](TObject*) {
+    if (!inBookmarkChange_) BookmarkBitmapChanged();
+  };
+}
+
 void TCustomHexEditor::SetBookmarkBitmap(TBitmap* bmp) {
+  struct Guard {
+    bool& f;
+    explicit Guard(bool& x) : f(x) { f = true; }
+    ~Guard() { f = false; }
+  };
+  {
+    Guard g(inBookmarkChange_);
+    LoadBookmarkBitmap(bmp);
+  }
+  HookBookmarkBitmap();
+  BookmarkBitmapChanged();
+}
+
+void TCustomHexEditor::LoadBookmarkBitmap(TBitmap* bmp) {
   if (bmp) {
     if (bmp->GetWidth() != 200 || bmp->GetHeight() != 10)
       throw EHexException(L"Invalid bookmark bitmap (must be 10 x 200 px)");
@@ -267,10 +288,15 @@ void TCustomHexEditor::SetBookmarkBitmap(TBitmap* bmp) {
       bookmarkBitmap_ = std::make_unique<TBitmap>();
     }
   }
-  BookmarkBitmapChanged();
 }
 
 void TCustomHexEditor::BookmarkBitmapChanged() {
+  if (inBookmarkChange_) return;
+  inBookmarkChange_ = true;
+  struct Reset {
+    bool& f;
+    ~Reset() { f = false; }
+  } reset{inBookmarkChange_};
   bookmarkImages_->Clear();
   if (!bookmarkBitmap_->Empty()) {
     TColor transparent = bookmarkBitmap_->Canvas()->Pixels(0, 0);

@@ -172,6 +172,9 @@ class TCustomHexEditor : public TCustomGrid, public THexEditorCore {
   std::unique_ptr<TImageList> bookmarkImages_;
   std::unique_ptr<TBitmap> caretBitmap_;
   bool customBookmarks_ = false;
+  bool inBookmarkChange_ = false;
+  void HookBookmarkBitmap();
+  void LoadBookmarkBitmap(TBitmap* bmp);
   THexCaretKind caretKind_ = ckAuto;
   bool focusFrame_ = true;
   bool drawGridLines_ = false;

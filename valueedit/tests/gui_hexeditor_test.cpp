@@ -102,6 +102,11 @@ TEST(HexEditorControl, BookmarkIconsAreTwentyImagesOfTheBuiltInBitmap) {
   h.ed->SetBookmarkBitmap(nullptr);
   EXPECT_FALSE(h.ed->HasCustomBookmarkBitmap());
   EXPECT_EQ(h.ed->BookmarkImageCount(), 20);
+  // a change of the bitmap itself refills the icons
+  h.ed->GetBookmarkBitmap()->SetWidth(100);
+  EXPECT_EQ(h.ed->BookmarkImageCount(), 10);
+  h.ed->SetBookmarkBitmap(nullptr);
+  EXPECT_EQ(h.ed->BookmarkImageCount(), 20);
 }
 
 TEST(HexEditorControl, TypingThroughWindowMessagesInBothFields) {
