@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "classlib/Controls.h"
+#include "classlib/StdCtrls.h"  // TScrollStyle
 
 ZEMBRIO_DECLARE_EXCEPTION(EInvalidGridOperation, Exception)
 
@@ -51,8 +52,6 @@ using TGridOptions = TSet<TGridOption>;
 
 enum TGridDrawStateItem { gdSelected, gdFocused, gdFixed };
 using TGridDrawState = TSet<TGridDrawStateItem>;
-
-enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
 enum TGridState { gsNormal, gsSelecting };
 
