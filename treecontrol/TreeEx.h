@@ -343,6 +343,9 @@ class TTreeExNodes : public TPersistent {
                                  TTreeExNode* Before = nullptr);
   // Inserts the native item of Node (parent's item must exist).
   void InsertNative(TTreeExNode* Node, HTREEITEM InsertAfter);
+  // Inserts the native items of Node and all its descendants and opens
+  // the expanded ones, silently.
+  void InsertNativeBranch(TTreeExNode* Node, HTREEITEM InsertAfter);
   void AddedNode(TTreeExNode* Parent);
   // Deletes the subtrees below the given nodes: OnDeletion once per node,
   // deepest first, then one native delete per subtree, then the objects

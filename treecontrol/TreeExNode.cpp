@@ -567,16 +567,8 @@ void TTreeExNode::MoveTo(TTreeExNode* Destination, TNodeAttachMode Mode) {
         Index = NewParent->FChildren.GetCount();
       NewParent->FChildren.Insert(Index, this);
       FIndexHint = Index;
-      if (T->CanInsertNative() && (NewParent == FOwner->FRoot || NewParent->FItemId)) {
-        ++T->FRestoring;
-        try {
-          FOwner->InsertNative(this, After);
-        } catch (...) {
-          --T->FRestoring;
-          throw;
-        }
-        --T->FRestoring;
-      }
+      if (T->CanInsertNative() && (NewParent == FOwner->FRoot || NewParent->FItemId))
+        FOwner->InsertNativeBranch(this, After);
       ApplyNewParentCheckType();
       if (NewParent != FOwner->FRoot) {
         NewParent->SetChildren(true);

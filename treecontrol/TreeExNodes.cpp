@@ -86,6 +86,32 @@ void TTreeExNodes::InsertNative(TTreeExNode* Node, HTREEITEM InsertAfter) {
   Node->FItemId = Item;
 }
 
+void TTreeExNodes::InsertNativeBranch(TTreeExNode* Node, HTREEITEM InsertAfter) {
+  TCustomTreeEx* T = FOwner;
+  ++T->FRestoring;
+  ++T->FManualNotify;
+  try {
+    InsertNative(Node, InsertAfter);
+    std::vector<TTreeExNode*> Order{Node};  // breadth first: parents before children
+    for (size_t I = 0; I < Order.size(); ++I) {
+      TTreeExNode* P = Order[I];
+      for (int K = 0; K < P->FChildren.GetCount(); ++K) {
+        TTreeExNode* C = P->FChildren.List()[K];
+        InsertNative(C, TVI_LAST);
+        Order.push_back(C);
+      }
+    }
+    for (TTreeExNode* P : Order)
+      if (P->FExpanded && P->HasChildren()) T->SendTV(TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(P->FItemId));
+  } catch (...) {
+    --T->FManualNotify;
+    --T->FRestoring;
+    throw;
+  }
+  --T->FManualNotify;
+  --T->FRestoring;
+}
+
 void TTreeExNodes::AddedNode(TTreeExNode* Parent) {
   if (Parent == FRoot || Parent->FChildrenFlag) return;
   Parent->SetChildren(true);

@@ -246,3 +246,102 @@ TEST_F(TreeUse, CheckPictureClickTogglesWithoutMovingTheSelection) {
 }
 
 }  // namespace
+
+namespace {
+
+int DarkPixels(HDC DC, int X0, int Y0, int X1, int Y1) {
+  int N = 0;
+  for (int Y = Y0; Y < Y1; ++Y)
+    for (int X = X0; X < X1; ++X) {
+      COLORREF C = GetPixel(DC, X, Y);
+      if (C != CLR_INVALID && GetRValue(C) + GetGValue(C) + GetBValue(C) < 200) ++N;
+    }
+  return N;
+}
+
+TEST_F(TreeUse, DrawToCopiesTheWholeTreeBeyondTheVisiblePart) {
+  Fill(40);
+  Tree->HandleNeeded();
+  int W = Tree->GetTreeWidth(), H = Tree->GetTreeHeight(), CH = Tree->GetClientHeight();
+  ASSERT_GT(H, 2 * CH);
+  // Cover the tree with another window: nothing of it may end up in the copy.
+  HWND Cover = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE | SS_BLACKRECT, 0, 0, 2000, 2000,
+                               nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  Pump(20);
+  TBitmap B(W, H, pf24bit);
+  B.GetCanvas()->GetBrush()->SetColor(clWhite);
+  B.GetCanvas()->FillRect(Rect(0, 0, W, H));
+  Tree->DrawTo(B.GetCanvas());
+  HDC DC = B.GetCanvas()->GetHandle();
+  int Top = DarkPixels(DC, 0, 0, W, CH / 2);
+  int Below = DarkPixels(DC, 0, H - CH / 2, W, H);
+  DestroyWindow(Cover);
+  EXPECT_GT(Top, 20);            // text of the first rows
+  EXPECT_GT(Below, 20);          // and of the last ones, never on screen
+  EXPECT_LT(Top, W * CH / 4);    // not a black copy of the covering window
+  EXPECT_EQ(Tree->GetTopItem(), Tree->Items()->GetFirstNode());  // scrolled back
+}
+
+class CountingMenu2 : public TPopupMenu {
+ public:
+  using TPopupMenu::TPopupMenu;
+  void Popup(int, int) override { ++Count; }
+  int Count = 0;
+};
+
+TEST_F(TreeUse, PopupMenuComesFromTheNodesParentChain) {
+  TTreeExNode* A = Tree->Items()->AddChild(nullptr, L"A");
+  TTreeExNode* A1 = Tree->Items()->AddChild(A, L"A1");
+  A->Expand(false);
+  Tree->SetSelection(A1);
+  CountingMenu2 ForA(nullptr), Plain(nullptr);
+  Tree->SetPopupMenu(&Plain);
+  std::vector<String> Asked;
+  Tree->OnGetPopupMenu = [&](TObject*, TTreeExNode* N, bool&, TPopupMenu*& M) {
+    Asked.push_back(N->GetText());
+    if (N == A) M = &ForA;
+  };
+  Tree->Perform(WM_RBUTTONUP, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(Asked, (std::vector<String>{L"A1", L"A"}));
+  EXPECT_EQ(ForA.Count, 1);
+  EXPECT_EQ(Plain.Count, 0);
+  EXPECT_EQ(ForA.GetPopupComponent(), Tree);
+  Tree->OnGetPopupMenu = nullptr;
+  Tree->Perform(WM_RBUTTONUP, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(Plain.Count, 1);
+  Tree->SetPopupMenu(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TreeUse, MovingABranchKeepsItsChildrenAndTheirState) {
+  TTreeExNodes* I = Tree->Items();
+  TTreeExNode* A = I->AddChild(nullptr, L"A");
+  TTreeExNode* A1 = I->AddChild(A, L"A1");
+  TTreeExNode* A11 = I->AddChild(A1, L"A11");
+  TTreeExNode* B = I->AddChild(nullptr, L"B");
+  TTreeExNode* C = I->AddChild(nullptr, L"C");
+  A->Expand(false);
+  A1->Expand(false);
+  Tree->SetSelection(A11);
+  int Deleted = 0;
+  Tree->OnDeletion = [&](TObject*, TTreeExNode*) { ++Deleted; };
+  A1->MoveTo(B, naAddChild);
+  EXPECT_EQ(Deleted, 0);
+  EXPECT_EQ(A1->GetParent(), B);
+  EXPECT_EQ(I->GetCount(), 5);
+  EXPECT_EQ(I->GetNode(A11->GetItemId()), A11);
+  EXPECT_EQ(TreeView_GetParent(Tree->GetHandle(), A11->GetItemId()), A1->GetItemId());
+  EXPECT_TRUE(A1->GetState(nsExpanded));
+  EXPECT_EQ(Tree->GetSelection(), A11);
+  EXPECT_FALSE(A->GetChildren());
+  C->MoveTo(A1, naInsert);  // right after A1, under B
+  EXPECT_EQ(C->GetParent(), B);
+  EXPECT_EQ(A1->GetNextSibling(), C);
+  EXPECT_EQ(TreeView_GetNextSibling(Tree->GetHandle(), A1->GetItemId()), C->GetItemId());
+  Tree->OnDeletion = nullptr;
+}
+
+}  // namespace
