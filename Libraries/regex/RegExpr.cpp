@@ -298,6 +298,7 @@ void TRegex::Fail(int code) {
 int32_t TRegex::EmitNode(uint8_t op) {
   int32_t ret = emitPos_;
   if (!pass1_) {
+    if (size_t(emitPos_) + NODE_HEADER > program_.size()) Fail(114);
     program_[size_t(ret)] = op;
     WriteInt(&program_[size_t(ret) + 1], 0);
   }
@@ -306,18 +307,25 @@ int32_t TRegex::EmitNode(uint8_t op) {
 }
 
 void TRegex::EmitByte(uint8_t b) {
-  if (!pass1_) program_[size_t(emitPos_)] = b;
+  if (!pass1_) {
+    if (size_t(emitPos_) + 1 > program_.size()) Fail(114);
+    program_[size_t(emitPos_)] = b;
+  }
   emitPos_ += 1;
 }
 
 void TRegex::EmitInt(int32_t v) {
-  if (!pass1_) WriteInt(&program_[size_t(emitPos_)], v);
+  if (!pass1_) {
+    if (size_t(emitPos_) + 4 > program_.size()) Fail(114);
+    WriteInt(&program_[size_t(emitPos_)], v);
+  }
   emitPos_ += 4;
 }
 
 // Inserts a node of `size` bytes (operands zeroed) in front of `opnd`.
 void TRegex::InsertOperator(uint8_t op, int32_t opnd, int size) {
   if (!pass1_) {
+    if (size_t(emitPos_) + size_t(size) > program_.size()) Fail(114);
     uint8_t* base = program_.data();
     std::memmove(base + opnd + size, base + opnd, size_t(emitPos_ - opnd));
     std::memset(base + opnd, 0, size_t(size));
@@ -389,6 +397,7 @@ void TRegex::CompileRegex() {
       ParseReg(false, flags);
       if (pass1_) program_.assign(size_t(emitPos_), 0);
     }
+    if (size_t(emitPos_) != program_.size()) Fail(114);
   } catch (...) {
     program_.clear();
     throw;
@@ -416,10 +425,12 @@ int32_t TRegex::ParseReg(bool paren, int& flagp) {
     ret = br;
   if (!(flags & FLAG_HASWIDTH)) flagp &= ~FLAG_HASWIDTH;
   flagp |= flags & FLAG_SPSTART;
+  int32_t lastBranch = br;
   while (!AtEnd() && *parse_ == '|') {
     ++parse_;
     br = ParseBranch(flags);
-    Tail(ret, br);
+    Tail(lastBranch, br);  // the newest BRANCH ends the chain: no walk
+    lastBranch = br;
     if (!(flags & FLAG_HASWIDTH)) flagp &= ~FLAG_HASWIDTH;
     flagp |= flags & FLAG_SPSTART;
   }
@@ -1077,17 +1088,23 @@ bool TRegex::IsOneCharNode(int32_t node) const {
 }
 
 // Can the body of a counted loop reach its LOOP node without consuming?
-bool TRegex::LoopBodyCanBeEmpty(int32_t body, int32_t loop, int depth) const {
+bool TRegex::LoopBodyCanBeEmpty(int32_t body, int32_t loop, int depth) {
   if (depth > 64) return true;
-  std::vector<bool> visited(program_.size(), false);
+  // Each walk marks its nodes with its own number: no clearing per walk.
+  if (visitMark_.size() != program_.size()) visitMark_.assign(program_.size(), 0);
+  if (++visitWalk_ == 0) {
+    std::fill(visitMark_.begin(), visitMark_.end(), 0);
+    visitWalk_ = 1;
+  }
+  const uint32_t walk = visitWalk_;
   std::vector<int32_t> work{body};
   while (!work.empty()) {
     int32_t node = work.back();
     work.pop_back();
     while (node != 0 && node < int32_t(program_.size())) {
       if (node == loop) return true;
-      if (visited[size_t(node)]) break;
-      visited[size_t(node)] = true;
+      if (visitMark_[size_t(node)] == walk) break;
+      visitMark_[size_t(node)] = walk;
       const uint8_t* p = &program_[size_t(node)];
       uint8_t op = p[0];
       int32_t next = NextNode(node);

@@ -188,7 +188,7 @@ class TRegex : public TObject {
   void AddClassChar(ClassSet& set, unsigned char ch) const;
   void Analyse(int topFlags);
   void FirstChars(int32_t start);
-  bool LoopBodyCanBeEmpty(int32_t body, int32_t loop, int depth) const;
+  bool LoopBodyCanBeEmpty(int32_t body, int32_t loop, int depth);
   bool IsOneCharNode(int32_t node) const;
   void BuildCaseTable();
 
@@ -220,6 +220,8 @@ class TRegex : public TObject {
   // Loops over one single-character node, run like STAR: for the BRANCH of
   // such an x*, where the loop ends; for such a LOOPENTRY, its LOOP node.
   std::vector<int32_t> fastRepeat_;
+  std::vector<uint32_t> visitMark_;  // analysis: node visited in walk number n
+  uint32_t visitWalk_ = 0;
   std::vector<Frame> stack_;
   uint64_t steps_ = 0;
   uint64_t stepLimit_ = 20'000'000;

@@ -1,6 +1,8 @@
 // The compiler: syntax errors with their positions, and the program it emits.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "Libraries/regex/RegExpr.h"
 #include "Libraries/regex/tests/RegexTestUtil.h"
 
@@ -241,6 +243,20 @@ TEST(RegexCompile, ExtendedSyntax) {
   EXPECT_EQ(Find("a  *", "aaa", "x"), (Found{1, 3}));
   EXPECT_FALSE(ExecRegex("a b", "ab"));
   EXPECT_EQ(Find("(?x) 1 2 # tail", "x12"), (Found{2, 2}));
+}
+
+TEST(RegexCompile, LargeExpressions) {
+  auto started = std::chrono::steady_clock::now();
+  AnsiString alts;
+  for (int i = 0; i < 50000; ++i) alts += "ab|";
+  alts += "zz";
+  EXPECT_EQ(Find(alts, "xxzz"), (Found{3, 2}));
+  AnsiString refs = "(a)";
+  for (int i = 0; i < 5000; ++i) refs += "\\1{2}";
+  EXPECT_TRUE(ExecRegex(refs, AnsiString(10001, 'a')));
+  double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  EXPECT_LT(seconds, 20.0);
 }
 
 }  // namespace
