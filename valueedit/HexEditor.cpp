@@ -94,6 +94,9 @@ TCustomHexEditor::TCustomHexEditor(TComponent* AOwner)
   fReadOnlyFile = true;
   SetBookmarkBitmap(nullptr);
   AdjustMetrics();
+  // Controls are not read from form descriptions here: the empty document
+  // that loading would make exists from the start.
+  CreateEmptyFile(L"Untitled");
 }
 
 TCustomHexEditor::~TCustomHexEditor() {
@@ -107,7 +110,8 @@ void TCustomHexEditor::Loaded() {
 
 void TCustomHexEditor::CreateWnd() {
   TCustomGrid::CreateWnd();
-  if (fFileName == L"---") CreateEmptyFile(L"Untitled");
+  // Never at the cost of data the host put in before the window existed.
+  if (fFileName == L"---" && GetDataSize() == 0) CreateEmptyFile(L"Untitled");
   AdjustMetrics();
 }
 

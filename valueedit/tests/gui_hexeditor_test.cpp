@@ -277,3 +277,19 @@ TEST(HexEditorControl, LayoutChangesRepaintWithoutTrouble) {
   h.Click(last.right - 1, last.top + 2);
   EXPECT_EQ(h.ed->GetPosAtCursor(h.ed->GetCol(), h.ed->TCustomGrid::GetRow()), 32);
 }
+
+TEST(HexEditorControl, DataSetBeforeTheWindowExistsSurvivesItsCreation) {
+  std::unique_ptr<TForm> form(new TForm(Application));
+  form->SetBounds(30, 30, 400, 200);
+  auto* ed = new THexEditor(form.get());
+  ed->SetBounds(0, 0, 400, 200);
+  ed->SetParent(form.get());
+  ed->SetAsText("data first");
+  ed->SetSelStart(0);
+  ASSERT_FALSE(ed->HandleAllocated());
+  form->Show();
+  ed->HandleNeeded();
+  Pump(20);
+  EXPECT_EQ(ed->GetAsText(), "data first");
+  EXPECT_EQ(ed->GetCursorPos(), 0);
+}
