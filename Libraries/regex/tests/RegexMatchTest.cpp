@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <new>
 
 #include "Libraries/regex/RegExpr.h"
 #include "Libraries/regex/RegexCase.h"
@@ -13,6 +15,18 @@
 #endif
 
 using namespace regextest;
+
+// Counts allocations, to show that searching allocates nothing once the
+// object's buffers are large enough.
+static size_t g_allocations = 0;
+
+void* operator new(size_t size) {
+  ++g_allocations;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -335,6 +349,16 @@ TEST(RegexMatch, ExecReusesItsBuffers) {
   const char* buffer = r.GetInputString().data();
   for (int i = 0; i < 100; ++i) r.Exec("xxyz");
   EXPECT_EQ(r.GetInputString().data(), buffer);
+
+  // Nothing is allocated per search once the buffers have grown.
+  const std::string inputs[] = {"xxyz", "no match here", AnsiString(500, 'x') + "z", "yz"};
+  for (const std::string& in : inputs) r.Exec(in);
+  size_t before = g_allocations;
+  int hits = 0;
+  for (int i = 0; i < 1000; ++i)
+    for (const std::string& in : inputs) hits += r.Exec(in);
+  EXPECT_EQ(g_allocations, before);
+  EXPECT_EQ(hits, 3000);
 }
 
 TEST(RegexMatch, CaseInversionFunction) {
