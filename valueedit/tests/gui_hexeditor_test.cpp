@@ -293,3 +293,27 @@ TEST(HexEditorControl, DataSetBeforeTheWindowExistsSurvivesItsCreation) {
   EXPECT_EQ(ed->GetAsText(), "data first");
   EXPECT_EQ(ed->GetCursorPos(), 0);
 }
+
+TEST(HexEditorControl, CaretFollowsTheCurrentCellAndHidesWhenScrolledAway) {
+  EditorHost h(700, 200);
+  h.SetData(std::string(4000, 'c'));
+  h.ed->SetSelStart(37);
+  Pump(30);
+  POINT p{};
+  ASSERT_TRUE(GetCaretPos(&p));
+  TRect r = h.ed->CellRect(h.ed->GetCol(), h.ed->TCustomGrid::GetRow());
+  EXPECT_EQ(p.x, r.left);
+  EXPECT_EQ(p.y, r.top);
+  SendMessageW(h.ed->GetHandle(), WM_VSCROLL, SB_BOTTOM, 0);
+  Pump(30);
+  ASSERT_TRUE(GetCaretPos(&p));
+  EXPECT_EQ(p.x, -50);
+  EXPECT_EQ(p.y, -50);
+  // page down brings it back into view
+  h.Key(VK_NEXT);
+  Pump(30);
+  ASSERT_TRUE(GetCaretPos(&p));
+  r = h.ed->CellRect(h.ed->GetCol(), h.ed->TCustomGrid::GetRow());
+  EXPECT_EQ(p.y, r.top);
+  EXPECT_GT(h.ed->GetCursorPos(), 37);
+}
