@@ -515,6 +515,20 @@ bool ParseBraces(const unsigned char*& p, const unsigned char* end, int32_t& min
 int32_t TRegex::ParsePiece(int& flagp) {
   int flags = 0;
   int32_t ret = ParseAtom(flags);
+  if ((compileModifiers_ & MaskModX) && !AtEnd() && (IsSpace(*parse_) || *parse_ == '#')) {
+    // Extended syntax: white space and comments may stand before a
+    // quantifier; anything else after them starts the next atom.
+    const unsigned char* p = parse_;
+    while (p < exprEnd_ && (IsSpace(*p) || *p == '#')) {
+      if (*p == '#') {
+        while (p < exprEnd_ && *p != '\r' && *p != '\n') ++p;
+        while (p < exprEnd_ && (*p == '\r' || *p == '\n')) ++p;
+      } else {
+        ++p;
+      }
+    }
+    if (p < exprEnd_ && IsQuantifier(*p)) parse_ = p;
+  }
   if (AtEnd() || !IsQuantifier(*parse_)) {
     flagp = flags;
     return ret;

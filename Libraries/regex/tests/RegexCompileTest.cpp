@@ -241,6 +241,8 @@ TEST(RegexCompile, ModifiersInsideTheExpression) {
 TEST(RegexCompile, ExtendedSyntax) {
   EXPECT_EQ(Find("a b  c # a comment\n d", "abcd", "x"), (Found{1, 4}));
   EXPECT_EQ(Find("a  *", "aaa", "x"), (Found{1, 3}));
+  EXPECT_EQ(Find("(ab) + c", "ababc", "x"), (Found{1, 5}));
+  EXPECT_EQ(Find("b # one or more\n + c", "abbc", "x"), (Found{2, 3}));
   EXPECT_FALSE(ExecRegex("a b", "ab"));
   EXPECT_EQ(Find("(?x) 1 2 # tail", "x12"), (Found{2, 2}));
 }
