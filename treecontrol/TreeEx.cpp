@@ -378,24 +378,15 @@ void TCustomTreeEx::FullCollapse() {
 // ---------------------------------------------------------------------------
 // Sorting
 
-int CALLBACK TCustomTreeEx::DefaultNativeCompare(LPARAM A, LPARAM B, LPARAM Data) {
+// One comparison orders the children lists, and the native items follow
+// the lists, so what is shown and what is walked never disagree. Without
+// OnCompare, texts equal but for case are ordered by their exact text.
+int TCustomTreeEx::DefaultCompare(intptr_t A, intptr_t B, intptr_t Data) {
   auto* N1 = reinterpret_cast<TTreeExNode*>(A);
   auto* N2 = reinterpret_cast<TTreeExNode*>(B);
   TCustomTreeEx* T = N1->GetTreeEx();
+  int R = 0;
   if (T->OnCompare) {
-    int R = 0;
-    T->OnCompare(T, N1, N2, Data, R);
-    return R;
-  }
-  return lstrcmpW(N1->FText.c_str(), N2->FText.c_str());
-}
-
-int TCustomTreeEx::DefaultListCompare(intptr_t A, intptr_t B, intptr_t Data) {
-  auto* N1 = reinterpret_cast<TTreeExNode*>(A);
-  auto* N2 = reinterpret_cast<TTreeExNode*>(B);
-  TCustomTreeEx* T = N1->GetTreeEx();
-  if (T->OnCompare) {
-    int R = 0;
     T->OnCompare(T, N1, N2, Data, R);
     return R;
   }
@@ -404,51 +395,36 @@ int TCustomTreeEx::DefaultListCompare(intptr_t A, intptr_t B, intptr_t Data) {
     return X < Y ? -1 : (X > Y ? 1 : 0);
   };
   switch (T->FSortType) {
-    case stData: return ByData();
-    case stBoth: {
-      int R = CompareText(N1->FText, N2->FText);
-      return R ? R : ByData();
-    }
-    default: return CompareText(N1->FText, N2->FText);
+    case stData: R = ByData(); break;
+    case stBoth:
+      R = CompareText(N1->FText, N2->FText);
+      if (!R) R = ByData();
+      break;
+    default: R = CompareText(N1->FText, N2->FText); break;
   }
+  if (!R) R = CompareStr(N1->FText, N2->FText);
+  return R;
 }
 
 namespace {
-// The native sort calls back through the system: nothing may unwind there.
-struct TSortCall {
-  TTVCompare Proc;
-  intptr_t Data;
-  std::exception_ptr Error;
-};
-int CALLBACK ProtectedCompare(LPARAM A, LPARAM B, LPARAM Call) {
-  auto* C = reinterpret_cast<TSortCall*>(Call);
-  if (C->Error) return 0;
-  try {
-    return C->Proc ? C->Proc(A, B, C->Data) : TCustomTreeEx::DefaultNativeCompare(A, B, C->Data);
-  } catch (...) {
-    C->Error = std::current_exception();
-    return 0;
-  }
-}
-
-bool SortNative(const TCustomTreeEx* T, HTREEITEM Parent, TTVCompare Proc, intptr_t Data) {
-  TSortCall Call{Proc, Data, nullptr};
-  TVSORTCB S{};
-  S.hParent = Parent;
-  S.lpfnCompare = ProtectedCompare;
-  S.lParam = reinterpret_cast<LPARAM>(&Call);
-  bool Ok = T->SendTV(TVM_SORTCHILDRENCB, 0, reinterpret_cast<LPARAM>(&S)) != 0;
-  if (Call.Error) std::rethrow_exception(Call.Error);
-  return Ok;
+// The native items follow the freshly sorted list: each node's index hint
+// holds its new position.
+int CALLBACK ByListPosition(LPARAM A, LPARAM B, LPARAM) {
+  int X = reinterpret_cast<TTreeExNode*>(A)->GetIndex(), Y = reinterpret_cast<TTreeExNode*>(B)->GetIndex();
+  return X < Y ? -1 : (X > Y ? 1 : 0);
 }
 }  // namespace
 
 bool TTreeExNode::CustomSort(TTVCompare SortProc, intptr_t Data) {
-  bool Ok = false;
-  if (GetHandle() && FItemId) Ok = SortNative(GetTreeEx(), FItemId, SortProc, Data);
-  FChildren.Sort(SortProc ? SortProc : &TCustomTreeEx::DefaultListCompare, Data);
+  FChildren.Sort(SortProc ? SortProc : &TCustomTreeEx::DefaultCompare, Data);
+  for (int I = 0; I < FChildren.GetCount(); ++I) FChildren.List()[I]->FIndexHint = I;
   FOwner->InvalidateItemCache();
-  return Ok;
+  TCustomTreeEx* T = GetTreeEx();
+  if (!T->HandleAllocated() || (this != FOwner->FRoot && !FItemId)) return false;
+  TVSORTCB S{};
+  S.hParent = this == FOwner->FRoot ? TVI_ROOT : FItemId;
+  S.lpfnCompare = ByListPosition;
+  return T->SendTV(TVM_SORTCHILDRENCB, 0, reinterpret_cast<LPARAM>(&S)) != 0;
 }
 
 bool TTreeExNode::AlphaSort() { return CustomSort(nullptr, 0); }
@@ -458,9 +434,7 @@ bool TCustomTreeEx::CustomSort(TTVCompare SortProc, intptr_t Data) {
     FItems->InvalidateItemCache();
     return false;
   }
-  bool Ok = SortNative(this, TVI_ROOT, SortProc, Data);
-  FItems->FRoot->FChildren.Sort(SortProc ? SortProc : &TCustomTreeEx::DefaultListCompare, Data);
-  FItems->InvalidateItemCache();
+  bool Ok = FItems->FRoot->CustomSort(SortProc, Data);
   FItems->FillCache();
   std::vector<TTreeExNode*> All(FItems->FItemCache.List(), FItems->FItemCache.List() + FItems->FItemCache.GetCount());
   for (TTreeExNode* N : All)

@@ -527,11 +527,9 @@ class TCustomTreeEx : public TWinControl {
   static HIMAGELIST CheckImages();
   static void RebuildCheckImages();
 
-  // Comparison routines used when none is given: the native one (OnCompare
-  // or the locale's case-sensitive order) and the children lists' one
-  // (OnCompare or by SortType). The Data value is the tree.
-  static int CALLBACK DefaultNativeCompare(LPARAM Node1, LPARAM Node2, LPARAM Tree);
-  static int DefaultListCompare(intptr_t Node1, intptr_t Node2, intptr_t Tree);
+  // The comparison used when none is given: OnCompare, else by SortType
+  // (texts ignoring the case of A to Z, data as whole pointers).
+  static int DefaultCompare(intptr_t Node1, intptr_t Node2, intptr_t Data);
 
  protected:
   void CreateParams(TCreateParams& Params) override;

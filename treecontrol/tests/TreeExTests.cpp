@@ -629,6 +629,27 @@ TEST_F(TreeTest, SortingByDataUsesWholePointers) {
   EXPECT_EQ(Order, (std::vector<String>{L"y", L"z", L"x"}));
 }
 
+std::vector<String> NativeChildren(TCustomTreeEx* T, HTREEITEM Parent) {
+  std::vector<String> R;
+  for (HTREEITEM H = Parent ? TreeView_GetChild(T->GetHandle(), Parent) : TreeView_GetRoot(T->GetHandle()); H;
+       H = TreeView_GetNextSibling(T->GetHandle(), H))
+    R.push_back(T->Items()->GetNode(H)->GetText());
+  return R;
+}
+
+TEST_F(TreeTest, SortingWithoutOnCompareShowsTheListOrder) {
+  TTreeExNodes* I = Tree->Items();
+  TTreeExNode* P = I->AddChild(nullptr, L"p");
+  for (const wchar_t* T : {L"b", L"_x", L"B", L"a", L"A", L"Zed"}) I->AddChild(P, T);
+  P->AlphaSort();
+  std::vector<String> List;
+  for (TTreeExNode* N = P->GetFirstChild(); N; N = N->GetNextSibling()) List.push_back(N->GetText());
+  EXPECT_EQ(List, (std::vector<String>{L"A", L"a", L"B", L"b", L"Zed", L"_x"}));
+  EXPECT_EQ(NativeChildren(Tree, P->GetItemId()), List);
+  Tree->SetSortType(stData);
+  EXPECT_EQ(NativeChildren(Tree, nullptr), (std::vector<String>{L"p"}));
+}
+
 TEST_F(TreeTest, SortingKeepsNativeAndListOrdersTogetherWithOnCompare) {
   TTreeExNodes* I = Tree->Items();
   TTreeExNode* P = I->AddChild(nullptr, L"p");
