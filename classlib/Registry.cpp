@@ -658,7 +658,12 @@ void TRegIniFile::WriteString(const String& Section, const String& Ident, const 
 }
 
 void TRegIniFile::WriteInteger(const String& Section, const String& Ident, int Value) {
-  if (!WithSection(Section, true, [&] { TRegistry::WriteInteger(Ident, Value); }))
+  // Like a line of an ini file: the number as decimal text.
+  WriteString(Section, Ident, IntToStr(Value));
+}
+
+void TRegIniFile::WriteRawIn(const String& Section, const String& Ident, const TRegRawValue& Value) {
+  if (!WithSection(Section, true, [&] { WriteRaw(Ident, Value); }))
     throw ERegistryException(Format(L"Failed to create key %s", Section));
 }
 
@@ -724,10 +729,16 @@ int TRegistryIniFile::ReadInteger(const String& Section, const String& Ident, in
 
 void TRegistryIniFile::WriteInteger(const String& Section, const String& Ident, int Value) {
   TRegRawValue v;
-  if (reg_->ReadRawIn(Section, Ident, v) && (v.Type == REG_SZ || v.Type == REG_EXPAND_SZ))
+  if (reg_->ReadRawIn(Section, Ident, v) && (v.Type == REG_SZ || v.Type == REG_EXPAND_SZ)) {
     reg_->WriteString(Section, Ident, IntToStr(Value));
-  else
-    reg_->WriteInteger(Section, Ident, Value);
+  } else {
+    TRegRawValue d;
+    d.Type = REG_DWORD;
+    DWORD u = static_cast<DWORD>(Value);
+    d.Data.resize(sizeof u);
+    std::memcpy(d.Data.data(), &u, sizeof u);
+    reg_->WriteRawIn(Section, Ident, d);
+  }
 }
 
 void TRegistryIniFile::ReadSection(const String& Section, TStrings* Strings) { reg_->ReadSection(Section, Strings); }

@@ -159,9 +159,11 @@ void RegistryFailNext(const String& Operation, int Count, LONG ErrorCode);
 void RegistryClearFaults();
 
 // ---------------------------------------------------------------------------
-// TRegIniFile: sections are subkeys of the key opened at creation; the
-// settings are values in them. Integers are stored as DWORD values, strings
-// as string values.
+// TRegIniFile: sections are subkeys of the open key (the one opened at
+// creation, or any opened later); the settings are values in them, all
+// written as string values like the lines of an ini file (integers and
+// booleans as decimal text). Reading an integer accepts a DWORD value or
+// decimal text and gives the default for anything else.
 class TRegIniFile : public TRegistry {
  public:
   // FileName is a key path below HKEY_CURRENT_USER (created when missing).
@@ -185,6 +187,7 @@ class TRegIniFile : public TRegistry {
   void DeleteKey(const String& Section, const String& Ident);
   // The raw value Ident of a section; false when missing.
   bool ReadRawIn(const String& Section, const String& Ident, TRegRawValue& Value);
+  void WriteRawIn(const String& Section, const String& Ident, const TRegRawValue& Value);
 
   using TRegistry::ReadString;
   using TRegistry::ReadInteger;

@@ -358,6 +358,18 @@ TEST_F(RegistryTest, RegIniFileSectionsAreSubkeys) {
   ini.ReadSections(&l);
   EXPECT_EQ(l.GetCommaText(), L"Bar1");
   EXPECT_EQ(ini.GetCurrentPath(), L"Software\\ZembrioTest\\classlib\\ini");
+  // Numbers are stored as text, like ini-file lines; a DWORD reads too.
+  TRegistry r;
+  ASSERT_TRUE(r.OpenKey(String(kBase) + L"\\ini\\Bar1", false));
+  EXPECT_EQ(r.GetDataType(L"Left"), rdString);
+  EXPECT_EQ(r.ReadString(L"Left"), L"-12");
+  r.WriteInteger(L"Dword", 77);
+  EXPECT_EQ(ini.ReadInteger(L"Bar1", L"Dword", 0), 77);
+  // Another root key and a key opened later, as the toolbar positions do.
+  TRegIniFile other(L"");
+  other.SetRootKey(HKEY_CURRENT_USER);
+  ASSERT_TRUE(other.OpenKey(String(kBase).substr(1) + L"\\ini", true));
+  EXPECT_EQ(other.ReadInteger(L"Bar1", L"Left", 0), -12);
 }
 
 TEST_F(RegistryTest, RegistryIniFileTypesFollowStoredValues) {
