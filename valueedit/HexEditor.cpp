@@ -441,6 +441,11 @@ bool TCustomHexEditor::CursorOverSelection(int x, int y) {
   return IsSelected(p);
 }
 
+bool TCustomHexEditor::MouseOverFixed(int x, int y) {
+  TGridCoord c = MouseCoord(x, y);
+  return (c.X >= 0 && c.X < 2) || (c.Y >= 0 && c.Y < 2);
+}
+
 bool TCustomHexEditor::GetMouseOverSelection() {
   POINT p;
   ::GetCursorPos(&p);

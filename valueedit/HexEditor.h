@@ -110,6 +110,8 @@ class TCustomHexEditor : public TCustomGrid, public THexEditorCore {
   void HideDragCell();
   int32_t DropPosition();
   bool CursorOverSelection(int x, int y);
+  // Whether the point lies on a fixed cell (offsets, spacer, ruler).
+  bool MouseOverFixed(int x, int y);
   bool GetMouseOverSelection();
 
   void WndProc(TMessage& m) override;

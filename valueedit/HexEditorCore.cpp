@@ -104,6 +104,38 @@ uint8_t* THexEditorCore::GetDataPointer() {
   return GetDataSize() == 0 ? nullptr : static_cast<uint8_t*>(fData.Memory());
 }
 
+namespace {
+bool RangeInside(int32_t pos, int32_t count, int32_t size) {
+  return pos >= 0 && count >= 0 && static_cast<int64_t>(pos) + count <= size;
+}
+}  // namespace
+
+void THexEditorCore::GetMemAtPos(uint8_t* buffer, int32_t pos, int32_t count) const {
+  if (!RangeInside(pos, count, GetDataSize())) throw EHexException(kInvalidMemoryIndex);
+  if (count > 0) std::memcpy(buffer, static_cast<const uint8_t*>(fData.Memory()) + pos, static_cast<size_t>(count));
+}
+
+void THexEditorCore::SetMemAtPos(const uint8_t* buffer, int32_t pos, int32_t count) {
+  if (!RangeInside(pos, count, GetDataSize())) throw EHexException(kInvalidMemoryIndex);
+  if (count > 0) std::memmove(static_cast<uint8_t*>(fData.Memory()) + pos, buffer, static_cast<size_t>(count));
+}
+
+void THexEditorCore::MoveFileMem(int32_t from, int32_t to, int32_t count) {
+  int32_t ds = GetDataSize();
+  if (!RangeInside(from, count, ds) || !RangeInside(to, count, ds)) throw EHexException(kInvalidMemoryIndex);
+  uint8_t* m = static_cast<uint8_t*>(fData.Memory());
+  if (count > 0) std::memmove(m + to, m + from, static_cast<size_t>(count));
+}
+
+void THexEditorCore::FreeStorage(bool undo) {
+  if (undo) {
+    fUndo.Reset(true);
+  } else {
+    fData.SetSize(0);
+    fData.SetPosition(0);
+  }
+}
+
 int THexEditorCore::GetCurrentValue() {
   int32_t p = GetPosAtCursor(GridCol(), GridRow());
   return p < GetDataSize() ? GetMemory(p) : -1;
@@ -1239,8 +1271,7 @@ std::vector<uint8_t> THexEditorCore::BufferFromFile(int32_t pos, int32_t& count)
 // Files and streams
 
 void THexEditorCore::CreateEmptyFile(const String& name) {
-  fData.SetSize(0);
-  fData.SetPosition(0);
+  FreeStorage(false);
   fFileName = name.empty() ? String(L"Untitled") : name;
   fUndo.Reset(true);
   fSelLow = fSelHigh = fSelAnchor = -1;

@@ -147,6 +147,16 @@ class THexEditorCore {
   uint8_t GetMemory(int32_t pos) const;
   void SetMemory(int32_t pos, uint8_t value);
   uint8_t* GetDataPointer();
+  // Block copies out of and into the store; a range outside the data raises
+  // "Invalid memory index".
+  void GetMemAtPos(uint8_t* buffer, int32_t pos, int32_t count) const;
+  void SetMemAtPos(const uint8_t* buffer, int32_t pos, int32_t count);
+  // Moves count bytes inside the store (the ranges may overlap).
+  void MoveFileMem(int32_t from, int32_t to, int32_t count);
+  // Repaints the rows that hold the positions from..to.
+  void RedrawPos(int32_t from, int32_t to) { InvalidatePositions(from, to); }
+  // Empties the undo history (undo) or the data.
+  void FreeStorage(bool undo);
   int GetCurrentValue();
   int32_t GetCursorPos();
   AnsiString GetAsText() const;

@@ -222,6 +222,23 @@ TEST(HexData, MemoryAccessRefusesOutOfRange) {
   EXPECT_FALSE(ed.GetCanUndo());
 }
 
+TEST(HexData, BlockCopiesStayInsideTheData) {
+  TestHexEditor ed;
+  ed.Load(Bytes(10));
+  uint8_t buf[4] = {};
+  ed.GetMemAtPos(buf, 6, 4);
+  EXPECT_EQ(buf[3], 9);
+  EXPECT_THROW(ed.GetMemAtPos(buf, 7, 4), EHexException);
+  EXPECT_THROW(ed.SetMemAtPos(buf, -1, 2), EHexException);
+  ed.MoveFileMem(0, 2, 5);  // overlapping
+  EXPECT_EQ(ed.GetAsText(), AsText({0, 1, 0, 1, 2, 3, 4, 7, 8, 9}));
+  EXPECT_THROW(ed.MoveFileMem(0, 8, 5), EHexException);
+  const uint8_t two[2] = {0xEE, 0xFF};
+  ed.SetMemAtPos(two, 8, 2);
+  EXPECT_EQ(ed.GetMemory(9), 0xFF);
+  EXPECT_FALSE(ed.GetCanUndo());
+}
+
 TEST(HexSelection, StartEndAndCount) {
   TestHexEditor ed;
   ed.Load(Bytes(32));
