@@ -370,6 +370,7 @@ void TRegex::BuildCaseTable() {
 void TRegex::CompileRegex() {
   compiled_ = false;
   program_.clear();
+  ClearRegisters();  // searches clear only the new program's groups
   if (expression_.empty()) Fail(100);
 
   if (caseTableFor_ != invertCase_ || !caseTableFor_) BuildCaseTable();

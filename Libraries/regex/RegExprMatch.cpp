@@ -73,8 +73,11 @@ bool TRegex::ExecPrim(int offset) {
   if (offset < 1) Fail(1006);
   // Every failed attempt undoes all it changed, so the registers, the loop
   // state and the BACK positions need resetting once per search only.
-  ClearRegisters();
-  std::memset(openStart_, 0, sizeof openStart_);
+  // Only the program's own groups can have been set since the last full
+  // clear (compiling and storing an input clear all).
+  const int groups = std::min(npar_, NSUBEXP);
+  std::memset(regs_, 0, sizeof(regs_[0]) * 2 * size_t(groups));
+  std::memset(openStart_, 0, sizeof(openStart_[0]) * size_t(groups));
   loopIdx_ = 0;
   std::fill(backPos_.begin(), backPos_.end(), nullptr);
   stack_.clear();

@@ -204,6 +204,17 @@ TEST(RegexObject, MatchRegisters) {
   EXPECT_FALSE(r.Exec("zzz"));
   EXPECT_EQ(r.GetSubExprMatchCount(), 0);
   EXPECT_EQ(r.GetMatchPos(0), -1);
+  // A new expression with fewer groups leaves nothing of the old ones.
+  ASSERT_TRUE(r.Exec("zac"));
+  r.SetExpression("(c)");
+  r.SetInputString("zac");
+  ASSERT_TRUE(r.ExecPos(1));
+  EXPECT_EQ(r.GetSubExprMatchCount(), 1);
+  EXPECT_EQ(r.GetMatchPos(3), -1);
+  // A search that makes no attempt leaves no old match behind.
+  r.SetExpression(".*q");
+  EXPECT_FALSE(r.ExecPos(1));
+  EXPECT_EQ(r.GetMatchPos(0), -1);
 }
 
 TEST(RegexObject, UnitFunctions) {
