@@ -72,8 +72,8 @@ bool TRegex::ExecPrim(int offset) {
   if (!hasInput_) Fail(1005);
   if (offset < 1) Fail(1006);
   // Every failed attempt undoes all it changed, so the registers, the loop
-  // state and the BACK positions need resetting once per search only.
-  // Only the program's own groups can have been set since the last full
+  // state and the BACK positions need resetting once per search only, and
+  // only the program's own groups can have been set since the last full
   // clear (compiling and storing an input clear all).
   const int groups = std::min(npar_, NSUBEXP);
   std::memset(regs_, 0, sizeof(regs_[0]) * 2 * size_t(groups));
@@ -104,7 +104,6 @@ bool TRegex::ExecPrim(int offset) {
     }
     if (!found) return false;
   }
-  loopIdx_ = 0;
 
   if (anchored_) return RegMatch(s);
 
