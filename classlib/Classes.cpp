@@ -1143,6 +1143,13 @@ int TStringList::IndexOf(const String& S) const {
 }
 
 bool TStringList::Find(const String& S, int& Index) const {
+  if (!sorted_) {
+    // A binary search of an unsorted list would answer at random.
+    Index = TStrings::IndexOf(S);
+    if (Index >= 0) return true;
+    Index = GetCount();
+    return false;
+  }
   int lo = 0, hi = GetCount() - 1;
   bool found = false;
   while (lo <= hi) {

@@ -460,7 +460,8 @@ class TStringList : public TStrings {
   int IndexOf(const String& S) const override;
 
   // Binary search of a sorted list: true and the (first) matching index,
-  // or false and the index where S would go.
+  // or false and the index where S would go. An unsorted list is searched
+  // from the start (false gives the count).
   virtual bool Find(const String& S, int& Index) const;
   virtual void Sort();
   virtual void CustomSort(TStringListSortCompare Compare);

@@ -258,6 +258,11 @@ TEST(StringList, UnsortedBasicsAndErrors) {
   } catch (const EStringListError& e) {
     EXPECT_EQ(e.Message(), L"List index out of bounds (7)");
   }
+  int at = -1;
+  EXPECT_TRUE(l.Find(L"one", at));  // unsorted: still the right answer
+  EXPECT_EQ(at, 2);
+  EXPECT_FALSE(l.Find(L"none", at));
+  EXPECT_EQ(at, 3);
   l.SetSorted(true);
   EXPECT_EQ(l.GetCommaText(), L"one,two,zero");
 }
