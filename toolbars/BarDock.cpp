@@ -347,7 +347,14 @@ void TBarCustomDockableWindow::ChangeSize(int AWidth, int AHeight) {
 }
 
 void TBarCustomDockableWindow::SetBounds(int l, int t, int w, int h) {
+  bool moved = l != GetLeft() || t != GetTop();
   TCustomControl::SetBounds(l, t, w, h);
+  if (moved && !inSetParent_ && OnMove) OnMove(this);
+}
+
+void TBarCustomDockableWindow::CreateParams(TCreateParams& Params) {
+  TCustomControl::CreateParams(Params);
+  Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
 }
 
 void TBarCustomDockableWindow::Close() {
@@ -952,6 +959,11 @@ void TBarDock::ArrangeToolbars() {
 }
 
 void TBarDock::Paint() {}
+
+void TBarDock::CreateParams(TCreateParams& Params) {
+  TCustomControl::CreateParams(Params);
+  Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
+}
 
 void TBarDock::PaintNCArea(HDC DC) {
   RECT r;

@@ -176,6 +176,7 @@ class TBarCustomDockableWindow : public TCustomControl {
   int ShrunkLength = 0;
 
  protected:
+  void CreateParams(TCreateParams& Params) override;
   void TrackCloseButton();
   void UpdateCloseHover(bool Hot);
   bool closePushed_ = false;
@@ -252,6 +253,7 @@ class TBarDock : public TCustomControl {
 
  protected:
   void AlignControls(TControl* AControl, TRect& R) override;
+  void CreateParams(TCreateParams& Params) override;
   void Paint() override;
   virtual void PaintNCArea(HDC DC);
 

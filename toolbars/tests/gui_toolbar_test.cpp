@@ -1390,3 +1390,193 @@ TEST(BarPicture, DISABLED_MainWindowLikeLayoutWithAnOpenMenu) {
 }
 
 }  // namespace
+
+namespace {
+TEST(BarPicture, DISABLED_ImagesStatesAndASideDock) {
+  Host h(420);
+  h.Form->SetHeight(300);
+  TCustomImageList il(nullptr, 16, 16);
+  for (TColor c : {clRed, clGreen, clBlue}) {
+    TBitmap b(16, 16, pf24bit);
+    b.Canvas()->Brush()->SetColor(clFuchsia);
+    b.Canvas()->FillRect(Rect(0, 0, 16, 16));
+    b.Canvas()->Brush()->SetColor(c);
+    b.Canvas()->Ellipse(2, 2, 14, 14);
+    il.AddMasked(&b, clFuchsia);
+  }
+  auto* t = h.AddToolbar(L"tbrImages", 0, 0);
+  t->SetImages(&il);
+  auto* a = AddItem(t->Items(), L"");
+  a->SetImageIndex(0);
+  auto* b = AddItem(t->Items(), L"");
+  b->SetImageIndex(1);
+  b->SetChecked(true);
+  auto* c = AddItem(t->Items(), L"Text");
+  c->SetImageIndex(2);
+  c->SetDisplayMode(nbdmImageAndText);
+  auto* d = AddItem(t->Items(), L"Off");
+  d->SetEnabled(false);
+  auto* dd = new TBarSubmenuItem(h.Form.get());
+  dd->SetCaption(L"Drop");
+  dd->SetOptions(TBarItemOptions{tboDropdownArrow});
+  t->Items()->Add(dd);
+  auto* combo = new TBarSubmenuItem(h.Form.get());
+  combo->SetImageIndex(0);
+  combo->SetDropdownCombo(true);
+  t->Items()->Add(combo);
+  auto* side = new TBarDock(h.Form.get());
+  side->SetName(L"tbdLeft");
+  side->SetPosition(dpLeft);
+  side->SetParent(h.Form.get());
+  auto* v = new TBarToolbar(h.Form.get());
+  v->SetName(L"tbrSide");
+  v->SetParent(side);
+  AddItem(v->Items(), L"Vertical");
+  AddItem(v->Items(), L"&Rotated");
+  h.Show();
+  Pump(100);
+  RECT r;
+  GetWindowRect(h.Form->GetHandle(), &r);
+  SaveScreen(r, L"toolbars_shot2.bmp");
+}
+}  // namespace
+
+// ---- more of the toolbar -----------------------------------------------------------------
+namespace {
+
+TEST(BarToolbarControls, PlainControlsGetWrappersAndLeaveWithThem) {
+  Host h;
+  auto* t = h.AddToolbar(L"tbrControls", 0, 0);
+  AddItem(t->Items(), L"Before");
+  auto* e = new TEdit(h.Form.get());
+  e->SetBounds(0, 0, 80, 21);
+  e->SetParent(t);
+  h.Show();
+  TBarControlItem* w = t->FindWrapper(e);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(t->Items()->IndexOf(w), 1);
+  TBarItemViewer* before = t->View()->Viewers(0);
+  EXPECT_EQ(e->GetLeft(), before->BoundsRect.right);  // laid out after the button
+  // Removing the control frees its wrapper but not the control.
+  e->SetParent(h.Form.get());
+  EXPECT_EQ(t->FindWrapper(e), nullptr);
+  EXPECT_EQ(t->Items()->Count(), 1);
+  EXPECT_EQ(e->GetParent(), h.Form.get());
+}
+
+struct ExposedBar : TBarToolbar {
+  using TBarToolbar::TBarToolbar;
+  using TBarCustomToolbar::HandleSysCommand;
+};
+
+TEST(BarToolbarKeys, MenuBarKeyRulesAndLoadTimeSetting) {
+  MenuHost h;
+  auto* bar = new ExposedBar(h.Form.get());
+  bar->SetName(L"tbrExposed");
+  bar->SetParent(h.Dock);
+  bar->SetMenuBar(true);
+  AddItem(bar->Items(), L"&Only");
+  Pump(20);
+  // (The unhandled keys would go on to the system's own menu handling.)
+  TMessage dash{WM_SYSCOMMAND, SC_KEYMENU, L'-', 0};
+  EXPECT_FALSE(bar->HandleSysCommand(dash));  // no '-' item: default processing
+  TMessage q{WM_SYSCOMMAND, SC_KEYMENU, L'q', 0};
+  EXPECT_TRUE(bar->HandleSysCommand(q));  // nothing with 'q': a beep, handled
+  EXPECT_EQ(q.Result, 1);
+  TMessage space{WM_SYSCOMMAND, SC_KEYMENU, L' ', 0};
+  EXPECT_FALSE(bar->HandleSysCommand(space));  // the system menu's key
+  // Switching the mode on while loading changes only styles and hooks.
+  auto* t = h.AddToolbar(L"tbrLoading", 1, 0);
+  t->BeginLoading();
+  t->SetMenuBar(true);
+  EXPECT_TRUE(t->View()->Style.Contains(vsMenuBar));
+  EXPECT_FALSE(t->GetFullSize());
+  EXPECT_EQ(t->GetShrinkModeProp(), tbsmChevron);
+  EXPECT_FALSE(t->GetProcessShortCuts());
+  t->EndLoading();
+  t->SetMenuBar(false);
+  t->SetMenuBar(true);  // at run time the whole mode follows
+  EXPECT_TRUE(t->GetFullSize());
+  EXPECT_EQ(t->GetShrinkModeProp(), tbsmWrap);
+  EXPECT_TRUE(t->GetProcessShortCuts());
+  EXPECT_FALSE(t->CloseButton);
+}
+
+TEST(BarToolbarKeys, OrdinaryToolbarAcceleratorsNeedAUniqueMatch) {
+  Host h;
+  auto* t = h.AddToolbar(L"tbrAccel", 0, 0);
+  int refresh = 0;
+  AddItem(t->Items(), L"&Refresh", &refresh);
+  AddItem(t->Items(), L"&Go");
+  AddItem(t->Items(), L"&Goto");
+  h.Show();
+  EXPECT_FALSE(t->KeyboardOpen(L'g', true));  // shared on an ordinary toolbar
+  EXPECT_TRUE(t->KeyboardOpen(L'r', true));
+  EXPECT_TRUE(PumpUntil([&] { return refresh == 1; }, 2000));
+  EXPECT_FALSE(t->View()->State.Contains(vsModal));
+}
+
+TEST(BarEditItem, AltWithKeypadDigitsKeepsEditing) {
+  EditHost h;
+  h.Path->SetText(L"x");
+  bool stillEditing = false;
+  h.Edit({[](HWND e) {
+            UINT scan = MapVirtualKeyW(VK_NUMPAD6, MAPVK_VK_TO_VSC);
+            PostMessageW(e, WM_SYSKEYDOWN, VK_NUMPAD6, (scan << 16) | 0x20000001);
+          },
+          [&](HWND e) {
+            stillEditing = true;
+            UINT scan = MapVirtualKeyW('K', MAPVK_VK_TO_VSC);
+            PostMessageW(e, WM_SYSKEYDOWN, 'K', (scan << 16) | 0x20000001);  // Alt+K closes
+          },
+          [&](HWND) { stillEditing = false; }});
+  EXPECT_TRUE(stillEditing);
+  EXPECT_EQ(h.Viewer()->EditControlStatus, TBarEditControlStatus{ecsClose});
+  EXPECT_EQ(h.Path->GetText(), L"x");
+}
+
+TEST(BarItems, VisibilityToggleFollowsItsControl) {
+  Host h;
+  auto* t = h.AddToolbar(L"tbrToggled", 0, 0);
+  TBarVisibilityToggleItem toggle(nullptr);
+  t->SetCaption(L"Toolbar caption");
+  toggle.SetControl(t);
+  EXPECT_EQ(toggle.GetCaption(), L"Toolbar caption");
+  EXPECT_TRUE(toggle.GetChecked());
+  toggle.Click();
+  EXPECT_FALSE(t->GetVisible());
+  toggle.InitiateAction();
+  EXPECT_FALSE(toggle.GetChecked());
+  toggle.Click();
+  EXPECT_TRUE(t->GetVisible());
+}
+
+TEST(BarPositions, IniFileVariantUsesThePrefixedSections) {
+  wchar_t dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  String file = String(dir) + L"zembrio_toolbars_test.ini";
+  DeleteFileW(file.c_str());
+  {
+    Host h;
+    auto* a = h.AddToolbar(L"tbrFile", 1, 30);
+    a->SetFloatingWidth(0);
+    h.Show();
+    BarIniSavePositions(h.Form.get(), file, L"Bar_");
+  }
+  wchar_t buf[64];
+  GetPrivateProfileStringW(L"Bar_tbrFile", L"Rev", L"", buf, 64, file.c_str());
+  EXPECT_STREQ(buf, L"2000");
+  GetPrivateProfileStringW(L"Bar_tbrFile", L"DockPos", L"", buf, 64, file.c_str());
+  EXPECT_STREQ(buf, L"30");
+  GetPrivateProfileStringW(L"Bar_tbrFile", L"DockedTo", L"?", buf, 64, file.c_str());
+  EXPECT_STREQ(buf, L"tbdTop");
+  Host h2;
+  auto* a2 = h2.AddToolbar(L"tbrFile", 0, 0);
+  h2.Show();
+  BarIniLoadPositions(h2.Form.get(), file, L"Bar_");
+  EXPECT_EQ(a2->GetDockRow(), 1);
+  EXPECT_EQ(a2->GetDockPos(), 30);
+  DeleteFileW(file.c_str());
+}
+
+}  // namespace
