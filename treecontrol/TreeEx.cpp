@@ -364,15 +364,17 @@ void TCustomTreeEx::SetInsertMarkColor(TColor Value) {
 void TCustomTreeEx::FullExpand() {
   std::vector<TTreeExNode*> Tops(FItems->FRoot->FChildren.List(),
                                  FItems->FRoot->FChildren.List() + FItems->FRoot->FChildren.GetCount());
+  unsigned Gen = FItems->FDeleteGeneration;
   for (TTreeExNode* N : Tops)
-    if (!N->FDeleting) N->Expand(true);
+    if (FItems->StillChild(FItems->FRoot, N, Gen)) N->Expand(true);
 }
 
 void TCustomTreeEx::FullCollapse() {
   std::vector<TTreeExNode*> Tops(FItems->FRoot->FChildren.List(),
                                  FItems->FRoot->FChildren.List() + FItems->FRoot->FChildren.GetCount());
+  unsigned Gen = FItems->FDeleteGeneration;
   for (TTreeExNode* N : Tops)
-    if (!N->FDeleting) N->Collapse(true);
+    if (FItems->StillChild(FItems->FRoot, N, Gen)) N->Collapse(true);
 }
 
 // ---------------------------------------------------------------------------
@@ -547,8 +549,9 @@ bool TCustomTreeEx::CanEdit(TTreeExNode* Node) {
 void TCustomTreeEx::Edit(TTreeExNode* Node, const wchar_t* NewText) {
   if (!Node || !NewText) return;  // cancelled
   String S = NewText;
+  TNodeWatch Watch(FItems.get(), Node);
   if (OnEdited) OnEdited(this, Node, S);
-  if (!Node->FDeleting) Node->SetText(S);
+  if (Watch.Get()) Node->SetText(S);
 }
 
 // The control's selection follows the native caret: the platform moves it

@@ -92,7 +92,6 @@ ZEMBRIO_DECLARE_EXCEPTION(EPrinterError, Exception)
 class TTreeExNode : public TPersistent {
  public:
   explicit TTreeExNode(TTreeExNodes* AOwner);
-  ~TTreeExNode() override;
   const char* ClassName() const override { return "TTreeExNode"; }
 
   void Assign(TPersistent* Source) override;
@@ -211,6 +210,9 @@ class TTreeExNode : public TPersistent {
   void DoCheckClick();
 
  protected:
+  // Nodes are freed by their collection only (Delete, DeleteChildren,
+  // Clear), which unlinks them first.
+  ~TTreeExNode() override;
   void FontChanged(TObject* Sender);
 
  private:
@@ -262,6 +264,22 @@ class TTreeExNode : public TPersistent {
   int FAbsIndex = -1;          // position in the flat cache
   mutable int FIndexHint = 0;  // probable position among the siblings
   uint32_t FStreamData = 0;
+};
+
+// Watches a node across calls that run event handlers: Get() answers
+// nullptr once the node has been deleted meanwhile.
+class TNodeWatch {
+ public:
+  TNodeWatch(TTreeExNodes* Owner, TTreeExNode* Node);
+  ~TNodeWatch();
+  TNodeWatch(const TNodeWatch&) = delete;
+  TNodeWatch& operator=(const TNodeWatch&) = delete;
+  TTreeExNode* Get() const { return Node_; }
+
+ private:
+  friend class TTreeExNodes;
+  TTreeExNodes* Owner_;
+  TTreeExNode* Node_;
 };
 
 // ---------------------------------------------------------------------------
@@ -338,6 +356,7 @@ class TTreeExNodes : public TPersistent {
  private:
   friend class TTreeExNode;
   friend class TCustomTreeEx;
+  friend class TNodeWatch;
 
   TTreeExNode* InternalAddObject(TTreeExNode* Parent, const String& S, void* Ptr, TAddMode Mode,
                                  TTreeExNode* Before = nullptr);
@@ -370,6 +389,13 @@ class TTreeExNodes : public TPersistent {
   int FSelectionLock = 0;
   TCheckType FCheckType = ctNone;
   int FLevelAnchor = -1;
+  std::vector<TNodeWatch*> FWatches;
+  // Counts deletions, so loops over copied node lists know when a handler
+  // may have freed some of them.
+  unsigned FDeleteGeneration = 0;
+  bool StillChild(const TTreeExNode* Parent, TTreeExNode* Node, unsigned Generation) const {
+    return Generation == FDeleteGeneration || Parent->FChildren.IndexOf(Node) >= 0;
+  }
 };
 
 // Where Print sends its page. The default goes to the system's default

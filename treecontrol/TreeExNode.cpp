@@ -405,6 +405,7 @@ void TTreeExNode::Collapse(bool Recurse) { ExpandItem(false, Recurse); }
 
 void TTreeExNode::ExpandItem(bool DoExpand, bool Recurse) {
   TCustomTreeEx* T = GetTreeEx();
+  TNodeWatch Self(FOwner, this);
   ++T->FManualNotify;
   try {
     UINT Action = 0;
@@ -423,7 +424,7 @@ void TTreeExNode::ExpandItem(bool DoExpand, bool Recurse) {
     }
     // The handlers may have deleted this node's children or the node's
     // whole branch; only a node still in the tree talks to its item.
-    if (!FDeleting && FItemId) {
+    if (Self.Get() && FItemId) {
       if (GetHandle())
         GetTreeEx()->SendTV(TVM_EXPAND, Action, reinterpret_cast<LPARAM>(FItemId));
     }
@@ -433,10 +434,12 @@ void TTreeExNode::ExpandItem(bool DoExpand, bool Recurse) {
   }
   --T->FManualNotify;
   if (!DoExpand) T->SyncSelectionWithCaret();
-  if (Recurse && !FDeleting) {
+  if (Recurse && Self.Get()) {
     // Copy first: handlers may change the children.
     std::vector<TTreeExNode*> Kids(FChildren.List(), FChildren.List() + FChildren.GetCount());
-    for (TTreeExNode* K : Kids) K->ExpandItem(DoExpand, true);
+    unsigned Gen = FOwner->FDeleteGeneration;
+    for (TTreeExNode* K : Kids)
+      if (FOwner->StillChild(this, K, Gen)) K->ExpandItem(DoExpand, true);
   }
 }
 

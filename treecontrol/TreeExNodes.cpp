@@ -22,6 +22,12 @@ TTreeExNodes::~TTreeExNodes() {
   delete FRoot;
 }
 
+TNodeWatch::TNodeWatch(TTreeExNodes* Owner, TTreeExNode* Node) : Owner_(Owner), Node_(Node) {
+  Owner_->FWatches.push_back(this);
+}
+
+TNodeWatch::~TNodeWatch() { std::erase(Owner_->FWatches, this); }
+
 // ---------------------------------------------------------------------------
 // Insertion
 
@@ -122,8 +128,7 @@ TTreeExNode* TTreeExNodes::InternalAddObject(TTreeExNode* Parent, const String& 
                                               TTreeExNode* Before) {
   if (!Parent) Parent = FRoot;
   if (Parent->FDeleting && Parent != FRoot) throw ETreeExError(L"Cannot add to a node that is being deleted");
-  std::unique_ptr<TTreeExNode> Owned(FOwner->CreateNode());
-  TTreeExNode* Node = Owned.get();
+  TTreeExNode* Node = FOwner->CreateNode();
   Node->FData = Ptr;
   Node->FText = S;
   Node->FParent = Parent;
@@ -135,9 +140,13 @@ TTreeExNode* TTreeExNodes::InternalAddObject(TTreeExNode* Parent, const String& 
       TTreeExNode* Prev = Before->GetPrevSibling();
       After = Prev && Prev->FItemId ? Prev->FItemId : TVI_FIRST;
     }
-    InsertNative(Node, After);  // raises; the node object goes with Owned
+    try {
+      InsertNative(Node, After);
+    } catch (...) {
+      delete Node;  // never linked anywhere
+      throw;
+    }
   }
-  Owned.release();
   AddedNode(Parent);
   int Index = Parent->FChildren.GetCount();
   if (Mode == taAddFirst) Index = 0;
@@ -177,6 +186,7 @@ void TTreeExNodes::DeleteSubtrees(const std::vector<TTreeExNode*>& Roots, TTreeE
     }
   }
   if (Order.empty()) return;
+  ++FDeleteGeneration;
 
   // Forget references the control holds to the nodes that go.
   auto Gone = [](TTreeExNode* N) { return N && N->FDeleting; };
@@ -192,6 +202,8 @@ void TTreeExNodes::DeleteSubtrees(const std::vector<TTreeExNode*>& Roots, TTreeE
     T->StopTimer(1);
   }
   std::erase_if(T->FBandNodes, Gone);
+  for (TNodeWatch* W : FWatches)
+    if (Gone(W->Node_)) W->Node_ = nullptr;
   bool SelectionChanged = false;
   {
     int J = 0;

@@ -345,3 +345,40 @@ TEST_F(TreeUse, MovingABranchKeepsItsChildrenAndTheirState) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TreeUse, FullCollapseSurvivesHandlersThatDeleteBranches) {
+  TTreeExNodes* I = Tree->Items();
+  std::vector<TTreeExNode*> Tops;
+  for (int K = 0; K < 3; ++K) {
+    TTreeExNode* T = I->AddChild(nullptr, L"T" + std::to_wstring(K));
+    TTreeExNode* C = I->AddChild(T, L"C");
+    I->AddChild(C, L"G");
+    Tops.push_back(T);
+  }
+  Tree->FullExpand();
+  EXPECT_TRUE(Tops[2]->GetFirstChild()->GetExpanded());
+  int Deleted = 0;
+  Tree->OnDeletion = [&](TObject*, TTreeExNode*) { ++Deleted; };
+  Tree->OnCollapsed = [&](TObject*, TTreeExNode* N) {
+    N->DeleteChildren();
+    if (N == Tops[0]) Tops[1]->Delete();  // and a whole other branch
+  };
+  Tree->FullCollapse();
+  EXPECT_EQ(Deleted, 2 + 3 + 2);
+  EXPECT_EQ(I->GetNodeCount(), 2);
+  Tree->OnCollapsed = nullptr;
+  Tree->OnDeletion = nullptr;
+}
+
+TEST_F(TreeUse, EditedHandlerMayDeleteTheNode) {
+  TTreeExNode* N = Tree->Items()->AddChild(nullptr, L"gone soon");
+  Tree->OnEdited = [&](TObject*, TTreeExNode* X, String&) { X->Delete(); };
+  ASSERT_TRUE(N->EditText());
+  N->EndEdit(false);
+  EXPECT_EQ(Tree->Items()->GetFirstNode(), nullptr);
+  Tree->OnEdited = nullptr;
+}
+
+}  // namespace
