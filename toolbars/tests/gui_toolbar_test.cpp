@@ -1617,3 +1617,55 @@ TEST(BarPositions, IniFileVariantUsesThePrefixedSections) {
 }
 
 }  // namespace
+
+namespace {
+TEST(BarGroups, EmbeddedGroupItemsShowInlineAndFollowChanges) {
+  Host h;
+  auto* t = h.AddToolbar(L"tbrGroups", 0, 0);
+  auto* first = AddItem(t->Items(), L"First");
+  auto* group = new TBarGroupItem(h.Form.get());
+  t->Items()->Add(group);
+  auto* last = AddItem(t->Items(), L"Last");
+  auto* g1 = AddItem(group, L"G1");
+  auto* g2 = AddItem(group, L"G2");
+  h.Show();
+  TBarView* v = t->View();
+  auto order = [&] {
+    std::vector<TBarCustomItem*> r;
+    for (int i = 0; i < v->ViewerCount(); ++i)
+      if (v->Viewers(i)->Item != t->ChevronItem()) r.push_back(v->Viewers(i)->Item);
+    return r;
+  };
+  EXPECT_EQ(order(), (std::vector<TBarCustomItem*>{first, group, g1, g2, last}));
+  EXPECT_EQ(v->Find(g1)->GroupLevel, 1);
+  EXPECT_FALSE(v->Find(group)->Show);  // the group itself takes no room
+  EXPECT_TRUE(v->Find(g2)->Show);
+  // Inserted into the group: its viewer lands inside the group's run.
+  auto* gm = new TBarItem(h.Form.get());
+  gm->SetCaption(L"Gm");
+  group->Insert(1, gm);
+  EXPECT_EQ(order(), (std::vector<TBarCustomItem*>{first, group, g1, gm, g2, last}));
+  // Deleting the group takes its contents' viewers too.
+  t->Items()->Remove(group);
+  EXPECT_EQ(order(), (std::vector<TBarCustomItem*>{first, last}));
+  t->Items()->Insert(1, group);
+  EXPECT_EQ(order(), (std::vector<TBarCustomItem*>{first, group, g1, gm, g2, last}));
+  // A group that links another item shows that item's subitems.
+  TBarItem source(nullptr);
+  auto* s1 = AddItem(&source, L"S1");
+  auto* linked = new TBarGroupItem(h.Form.get());
+  linked->SetLinkSubitems(&source);
+  t->Items()->Add(linked);
+  auto o = order();
+  ASSERT_EQ(o.size(), 8u);
+  EXPECT_EQ(o[6], linked);
+  EXPECT_EQ(o[7], s1);
+  auto* s2 = AddItem(&source, L"S2");  // relayed through the link
+  o = order();
+  ASSERT_EQ(o.size(), 9u);
+  EXPECT_EQ(o[8], s2);
+  linked->SetLinkSubitems(nullptr);
+  delete s1;
+  delete s2;
+}
+}  // namespace
