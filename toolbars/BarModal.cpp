@@ -346,8 +346,10 @@ void TBarModalHandler::Loop(TBarView* RootView, bool AssumeButtonDown, bool AExe
       String hint;
       for (TBarView* v = RootView; v; v = v->OpenViewerView)
         if (v->GetSelected()) hint = BarGetLongHint(v->GetSelected()->Item->GetHint());
-      BarCurrentMenuHint = hint;
-      if (Application) Application->SetHint(hint);
+      if (hint != BarCurrentMenuHint) {
+        BarCurrentMenuHint = hint;
+        if (Application) Application->SetHint(hint);
+      }
     }
   }
 }

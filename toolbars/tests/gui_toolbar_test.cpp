@@ -1669,3 +1669,44 @@ TEST(BarGroups, EmbeddedGroupItemsShowInlineAndFollowChanges) {
   delete s2;
 }
 }  // namespace
+
+namespace {
+TEST(BarDockedCloseButton, ClickHidesTheToolbarAndTellsItsOwner) {
+  Host h;
+  auto* a = h.AddToolbar(L"tbrClosable", 0, 0);
+  auto* b = h.AddToolbar(L"tbrBelow", 1, 0);
+  AddItem(a->Items(), L"One");
+  AddItem(b->Items(), L"Two");
+  a->SetCloseButtonWhenDocked(true);
+  int visibleChanges = 0, closes = 0;
+  a->OnVisibleChanged = [&](TObject*) { ++visibleChanges; };
+  a->OnClose = [&](TObject*) { ++closes; };
+  h.Show();
+  SetForegroundWindow(h.Form->GetHandle());
+  Pump(30);
+  int rowHeight = a->GetHeight();
+  EXPECT_EQ(b->GetTop(), rowHeight);
+  RECT btn = a->GetDockedCloseButtonRect(false);
+  RECT wr;
+  GetWindowRect(a->GetHandle(), &wr);
+  POINT p{wr.left + (btn.left + btn.right) / 2, wr.top + (btn.top + btn.bottom) / 2};
+  EXPECT_EQ(SendMessageW(a->GetHandle(), WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y)), HTBARCLOSE);
+  EXPECT_EQ(SendMessageW(a->GetHandle(), WM_NCHITTEST, 0, MAKELPARAM(wr.left + 3, wr.bottom - 3)), HTBARDRAG);
+  SetCursorPos(p.x, p.y);
+  Pump(30);
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(2, in, sizeof(INPUT));
+  EXPECT_TRUE(PumpUntil([&] { return closes == 1; }, 3000));
+  EXPECT_FALSE(a->GetVisible());
+  EXPECT_EQ(visibleChanges, 1);
+  EXPECT_EQ(b->GetTop(), 0);  // the row closed up
+  // A veto keeps it.
+  a->SetVisible(true);
+  a->OnCloseQuery = [](TObject*, bool& CanClose) { CanClose = false; };
+  a->Close();
+  EXPECT_TRUE(a->GetVisible());
+}
+}  // namespace
