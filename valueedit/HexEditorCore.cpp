@@ -108,6 +108,10 @@ namespace {
 bool RangeInside(int32_t pos, int32_t count, int32_t size) {
   return pos >= 0 && count >= 0 && static_cast<int64_t>(pos) + count <= size;
 }
+// Positions are 32-bit: the data never grows past 2 GB - 1.
+void CheckGrowth(int32_t size, int64_t growth) {
+  if (growth > 0 && static_cast<int64_t>(size) + growth > 0x7FFFFFFF) throw EHexException(L"Data too large");
+}
 }  // namespace
 
 void THexEditorCore::GetMemAtPos(uint8_t* buffer, int32_t pos, int32_t count) const {
@@ -637,6 +641,7 @@ void THexEditorCore::InternalAppendBuffer(const uint8_t* buffer, int32_t count) 
 void THexEditorCore::InsertBuffer(const uint8_t* buffer, int32_t count, int32_t pos, const String& description) {
   if (!buffer || count <= 0) return;
   if (pos < 0 || pos > GetDataSize()) throw EHexException(kInvalidMemoryIndex);
+  CheckGrowth(GetDataSize(), count);
   if (!CreateUndo(ufKindInsertBuffer, pos, count, 0, description)) return;
   bool inChar = GetInCharField();
   InternalInsertBuffer(buffer, count, pos);
@@ -654,6 +659,7 @@ void THexEditorCore::InsertBuffer(const uint8_t* buffer, int32_t count, int32_t 
 void THexEditorCore::AppendBuffer(const uint8_t* buffer, int32_t count, const String& description) {
   if (!buffer || count <= 0) return;
   int32_t ds = GetDataSize();
+  CheckGrowth(ds, count);
   if (!CreateUndo(ufKindAppendBuffer, ds, count, 0, description)) return;
   bool inChar = GetInCharField();
   CutChangeMarks(static_cast<size_t>(ds));
@@ -681,6 +687,7 @@ void THexEditorCore::ReplaceSelection(const uint8_t* buffer, int32_t count, cons
       len = count;
     }
   }
+  CheckGrowth(GetDataSize(), static_cast<int64_t>(count) - len);
   if (!CreateUndo(ufKindReplaceSelection, lo, count, len, description)) return;
   bool inChar = GetInCharField();
   std::vector<uint8_t> copy(buffer ? buffer : nullptr, buffer ? buffer + count : nullptr);
@@ -808,6 +815,7 @@ bool THexEditorCore::InsertNibble(int32_t pos, bool highNibble, const String& de
     return true;
   }
   if (pos < 0 || pos >= GetDataSize()) return false;
+  CheckGrowth(GetDataSize(), 1);
   if (!CreateUndo(ufKindNibbleInsert, pos, 0, 0, description)) return false;
   ResetSelection(false);
   WaitCursor();
