@@ -382,3 +382,69 @@ TEST_F(TreeUse, EditedHandlerMayDeleteTheNode) {
 }
 
 }  // namespace
+
+namespace {
+
+// The registry tree's way: children are read when a node opens and thrown
+// away when it closes; the button is kept.
+TEST_F(TreeUse, LazyChildrenThroughTheExpandButton) {
+  Tree->SetOptions(Tree->GetOptions() + toShowButtons + toShowRoot);
+  TTreeExNode* Key = Tree->Items()->AddChild(nullptr, L"Key");
+  Key->SetChildren(true);
+  std::vector<String> Log;
+  Tree->OnExpanding = [&](TObject*, TTreeExNode* N, bool& Allow) {
+    Log.push_back(L"expanding");
+    Allow = false;
+    N->SetChildren(false);
+    if (N->GetExpanded()) {
+      N->SetChildren(true);
+      return;
+    }
+    for (int K = 0; K < 3; ++K) Tree->Items()->AddChild(N, L"Sub" + std::to_wstring(K));
+    N->SetChildren(true);
+    Allow = true;
+  };
+  Tree->OnExpanded = [&](TObject*, TTreeExNode*) { Log.push_back(L"expanded"); };
+  Tree->OnCollapsed = [&](TObject*, TTreeExNode* N) {
+    Log.push_back(L"collapsed");
+    N->DeleteChildren();
+    N->SetChildren(true);
+  };
+  Tree->OnDeletion = [&](TObject*, TTreeExNode*) { Log.push_back(L"deleted"); };
+  TRect R = Key->DisplayRect(true);
+  int Y = (R.top + R.bottom) / 2, X = -1;
+  for (int K = 0; K < R.left; ++K)
+    if (Tree->GetHitTestInfoAt(K, Y).Contains(htOnButton)) {
+      X = K;
+      break;
+    }
+  ASSERT_GE(X, 0);
+  auto Press = [&] {
+    PostMessageW(Tree->GetHandle(), WM_LBUTTONUP, 0, MAKELPARAM(X, Y));
+    SendMessageW(Tree->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(X, Y));
+    Pump(5);
+  };
+  Press();
+  EXPECT_EQ(Log, (std::vector<String>{L"expanding", L"expanded"}));
+  EXPECT_EQ(Key->GetCount(), 3);
+  EXPECT_TRUE(Key->GetExpanded());
+  EXPECT_TRUE(Key->GetState(nsExpanded));
+  EXPECT_EQ(Tree->Items()->GetCount(), 4);
+  Log.clear();
+  Press();
+  EXPECT_EQ(Log, (std::vector<String>{L"collapsed", L"deleted", L"deleted", L"deleted"}));
+  EXPECT_EQ(Key->GetCount(), 0);
+  EXPECT_TRUE(Key->GetChildren());
+  EXPECT_FALSE(Key->GetExpanded());
+  EXPECT_EQ(Tree->Items()->GetCount(), 1);
+  Log.clear();
+  Press();  // read afresh
+  EXPECT_EQ(Log, (std::vector<String>{L"expanding", L"expanded"}));
+  EXPECT_EQ(Key->GetCount(), 3);
+  Tree->OnExpanding = nullptr;
+  Tree->OnExpanded = nullptr;
+  Tree->OnCollapsed = nullptr;
+  Tree->OnDeletion = nullptr;
+}
+
+}  // namespace
