@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <cwctype>
 #include <ctime>
 #include <limits>
@@ -313,19 +314,25 @@ static String Widen(const std::string& a) { return String(a.begin(), a.end()); }
   throw EConvertError(L"Format '" + fmt + L"' invalid or incompatible with argument");
 }
 
-static String InsertThousands(const String& digits) {
-  // digits: an optional '-' and digits, then optionally '.' and more.
+// Gives a number written with '.' the locale's decimal separator, and
+// thousands separators when asked.
+static String LocalizeNumber(const String& digits, bool thousands) {
   size_t start = (!digits.empty() && digits[0] == L'-') ? 1 : 0;
   size_t dot = digits.find(L'.');
   size_t intEnd = dot == String::npos ? digits.size() : dot;
+  // Scientific text ("1E20") is left without thousands separators.
+  if (digits.find(L'E') != String::npos) thousands = false;
   String out = digits.substr(0, start);
   size_t n = intEnd - start;
   for (size_t i = 0; i < n; ++i) {
     out.push_back(digits[start + i]);
     size_t left = n - i - 1;
-    if (left > 0 && left % 3 == 0) out.push_back(L',');
+    if (thousands && left > 0 && left % 3 == 0) out.push_back(ThousandSeparator);
   }
-  out += digits.substr(intEnd);
+  if (dot != String::npos) {
+    out.push_back(DecimalSeparator);
+    out += digits.substr(dot + 1);
+  }
   return out;
 }
 
@@ -612,9 +619,12 @@ bool TryStrToFloat(const String& S, double& Value) {
   if (t.empty()) return false;
   std::string a;
   for (wchar_t c : t) {
-    if (!((c >= L'0' && c <= L'9') || c == L'.' || c == L'-' || c == L'+' || c == L'e' ||
-          c == L'E'))
-      return false;
+    // The locale's decimal separator only.
+    if (c == DecimalSeparator) {
+      a.push_back('.');
+      continue;
+    }
+    if (!((c >= L'0' && c <= L'9') || c == L'-' || c == L'+' || c == L'e' || c == L'E')) return false;
     a.push_back(static_cast<char>(c));
   }
   char* end = nullptr;
@@ -724,7 +734,7 @@ String FloatToStrF(double Value, TFloatFormat Format, int Precision, int Digits)
     case ffGeneral: {
       if (digits.empty()) return L"0";
       if (exp10 > Precision || std::fabs(Value) < 0.00001)
-        return Widen(ScientificText(neg, digits, exp10, Precision, false, std::min(Digits, 4), false));
+        return LocalizeNumber(Widen(ScientificText(neg, digits, exp10, Precision, false, std::min(Digits, 4), false)), false);
       std::string r = neg ? "-" : "";
       if (exp10 <= 0) {
         r += "0." + std::string(static_cast<size_t>(-exp10), '0') + digits;
@@ -733,20 +743,20 @@ String FloatToStrF(double Value, TFloatFormat Format, int Precision, int Digits)
       } else {
         r += digits.substr(0, static_cast<size_t>(exp10)) + "." + digits.substr(static_cast<size_t>(exp10));
       }
-      return Widen(r);
+      return LocalizeNumber(Widen(r), false);
     }
     case ffExponent:
-      return Widen(ScientificText(neg, digits, exp10, Precision, true, std::min(Digits, 4), true));
+      return LocalizeNumber(Widen(ScientificText(neg, digits, exp10, Precision, true, std::min(Digits, 4), true)), false);
     case ffFixed:
     case ffNumber:
     case ffCurrency: {
-      if (exp10 > Precision) return Widen(ScientificText(neg, digits, exp10, Precision, false, 0, false));
+      if (exp10 > Precision)
+        return LocalizeNumber(Widen(ScientificText(neg, digits, exp10, Precision, false, 0, false)), false);
       std::string exact;
       int e;
       ExactDigits(Value, exact, e);
       RoundDigits(exact, e, Precision);
-      String r = Widen(FixedText(neg, exact, e, Digits));
-      return Format == ffFixed ? r : InsertThousands(r);
+      return LocalizeNumber(Widen(FixedText(neg, exact, e, Digits)), Format != ffFixed);
     }
   }
   return String();
@@ -1192,9 +1202,244 @@ TDateTime Now() {
 #endif
 }
 TDateTime Date() { return std::floor(Now()); }
-String DateTimeToStr(TDateTime DateTime) {
-  int y, m, d, h, n, s, ms;
-  DecodeDate(DateTime, y, m, d);
-  DecodeTime(DateTime, h, n, s, ms);
-  return Format(L"%.4d-%.2d-%.2d %.2d:%.2d:%.2d", y, m, d, h, n, s);
+TDateTime Time() {
+  TDateTime n = Now();
+  return n - std::floor(n);
 }
+int DayOfWeek(TDateTime Date) {
+  int64_t days = static_cast<int64_t>(std::floor(Date));
+  // 1899-12-30 was a Saturday.
+  int64_t r = ((days + 6) % 7 + 7) % 7;
+  return static_cast<int>(r) + 1;
+}
+
+// ---------------------------------------------------------------------------
+// Locale settings
+
+wchar_t DecimalSeparator = L'.';
+wchar_t ThousandSeparator = L',';
+wchar_t DateSeparator = L'/';
+wchar_t TimeSeparator = L':';
+String ShortDateFormat = L"M/d/yyyy";
+String LongDateFormat = L"dddd, MMMM d, yyyy";
+String ShortTimeFormat = L"h:mm AMPM";
+String LongTimeFormat = L"h:mm:ss AMPM";
+String TimeAMString = L"AM";
+String TimePMString = L"PM";
+String ShortMonthNames[12] = {L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun",
+                              L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec"};
+String LongMonthNames[12] = {L"January", L"February", L"March",     L"April",   L"May",      L"June",
+                             L"July",    L"August",   L"September", L"October", L"November", L"December"};
+String ShortDayNames[7] = {L"Sun", L"Mon", L"Tue", L"Wed", L"Thu", L"Fri", L"Sat"};
+String LongDayNames[7] = {L"Sunday", L"Monday", L"Tuesday", L"Wednesday", L"Thursday", L"Friday", L"Saturday"};
+
+#ifdef _WIN32
+static String LocaleText(LCTYPE type, const String& fallback) {
+  wchar_t buf[256];
+  int n = GetLocaleInfoW(LOCALE_USER_DEFAULT, type, buf, 256);
+  return n > 1 ? String(buf, static_cast<size_t>(n - 1)) : fallback;
+}
+// The locale's time picture uses "tt" for the AM/PM text.
+static String TimePicture(const String& s) {
+  String r = StringReplace(s, L"tt", L"AMPM", rfReplaceAll);
+  return StringReplace(r, L"t", L"", rfReplaceAll);
+}
+#endif
+
+void GetFormatSettings() {
+#ifdef _WIN32
+  auto ch = [](LCTYPE t, wchar_t def) {
+    String s = LocaleText(t, String(1, def));
+    return s.empty() ? def : s[0];
+  };
+  DecimalSeparator = ch(LOCALE_SDECIMAL, L'.');
+  ThousandSeparator = ch(LOCALE_STHOUSAND, L',');
+  DateSeparator = ch(LOCALE_SDATE, L'/');
+  TimeSeparator = ch(LOCALE_STIME, L':');
+  ShortDateFormat = LocaleText(LOCALE_SSHORTDATE, ShortDateFormat);
+  LongDateFormat = LocaleText(LOCALE_SLONGDATE, LongDateFormat);
+  String t = LocaleText(LOCALE_STIMEFORMAT, L"");
+  if (!t.empty()) {
+    LongTimeFormat = TimePicture(t);
+    // The short form drops the seconds.
+    String shortT = StringReplace(t, L":ss", L"", rfReplaceAll);
+    shortT = StringReplace(shortT, L".ss", L"", rfReplaceAll);
+    ShortTimeFormat = TimePicture(shortT);
+  }
+  TimeAMString = LocaleText(LOCALE_S1159, TimeAMString);
+  TimePMString = LocaleText(LOCALE_S2359, TimePMString);
+  for (int i = 0; i < 12; ++i) {
+    ShortMonthNames[i] = LocaleText(LOCALE_SABBREVMONTHNAME1 + i, ShortMonthNames[i]);
+    LongMonthNames[i] = LocaleText(LOCALE_SMONTHNAME1 + i, LongMonthNames[i]);
+  }
+  for (int i = 0; i < 7; ++i) {
+    // The locale counts from Monday; our tables from Sunday.
+    int li = (i + 6) % 7;
+    ShortDayNames[i] = LocaleText(LOCALE_SABBREVDAYNAME1 + li, ShortDayNames[i]);
+    LongDayNames[i] = LocaleText(LOCALE_SDAYNAME1 + li, LongDayNames[i]);
+  }
+#endif
+}
+
+namespace {
+struct TFormatSettingsInit {
+  TFormatSettingsInit() { GetFormatSettings(); }
+} g_formatSettingsInit;
+}  // namespace
+
+static void AppendDateTime(String& out, const String& fmt, TDateTime dt, int depth) {
+  if (depth > 2) return;  // c, ddddd and t formats can't nest further
+  int y, mo, d, h, n, sec, ms;
+  DecodeDate(dt, y, mo, d);
+  DecodeTime(dt, h, n, sec, ms);
+  auto two = [](int v) { return Format(L"%.2d", v); };
+  // Whether the format shows AM/PM: then hours run 1..12.
+  bool twelve = false;
+  {
+    String u = UpperCase(fmt);
+    twelve = u.find(L"AM/PM") != String::npos || u.find(L"A/P") != String::npos ||
+             u.find(L"AMPM") != String::npos;
+  }
+  bool lastWasHour = false;
+  size_t i = 0;
+  const size_t len = fmt.size();
+  auto count = [&](wchar_t c) {
+    size_t k = i;
+    while (k < len && AsciiUpper(fmt[k]) == c) ++k;
+    return static_cast<int>(k - i);
+  };
+  auto startsWith = [&](const wchar_t* w) {
+    size_t wl = std::wcslen(w);
+    return i + wl <= len && SameText(fmt.substr(i, wl), w);
+  };
+  while (i < len) {
+    wchar_t c = AsciiUpper(fmt[i]);
+    if (c == L'\'' || c == L'"') {
+      size_t close = fmt.find(fmt[i], i + 1);
+      size_t end = close == String::npos ? len : close;
+      out.append(fmt, i + 1, end - i - 1);
+      i = close == String::npos ? len : close + 1;
+      continue;
+    }
+    if (startsWith(L"AM/PM")) {
+      out += h < 12 ? (std::iswlower(fmt[i]) ? L"am" : L"AM") : (std::iswlower(fmt[i]) ? L"pm" : L"PM");
+      i += 5;
+      continue;
+    }
+    if (startsWith(L"A/P")) {
+      out += h < 12 ? (std::iswlower(fmt[i]) ? L"a" : L"A") : (std::iswlower(fmt[i]) ? L"p" : L"P");
+      i += 3;
+      continue;
+    }
+    if (startsWith(L"AMPM")) {
+      out += h < 12 ? TimeAMString : TimePMString;
+      i += 4;
+      continue;
+    }
+    int k;
+    switch (c) {
+      case L'Y':
+        k = count(L'Y');
+        out += k <= 2 ? two(y % 100) : Format(L"%.4d", y);
+        i += static_cast<size_t>(k);
+        lastWasHour = false;
+        continue;
+      case L'M':
+        k = count(L'M');
+        if (lastWasHour && k <= 2) {
+          out += k == 1 ? IntToStr(n) : two(n);
+        } else if (k == 1) {
+          out += IntToStr(mo);
+        } else if (k == 2) {
+          out += two(mo);
+        } else if (k == 3) {
+          out += ShortMonthNames[mo - 1];
+        } else {
+          out += LongMonthNames[mo - 1];
+        }
+        i += static_cast<size_t>(k);
+        lastWasHour = false;
+        continue;
+      case L'D':
+        k = count(L'D');
+        if (k == 1) out += IntToStr(d);
+        else if (k == 2) out += two(d);
+        else if (k == 3) out += ShortDayNames[DayOfWeek(dt) - 1];
+        else if (k == 4) out += LongDayNames[DayOfWeek(dt) - 1];
+        else if (k == 5) AppendDateTime(out, ShortDateFormat, dt, depth + 1);
+        else AppendDateTime(out, LongDateFormat, dt, depth + 1);
+        i += static_cast<size_t>(k);
+        lastWasHour = false;
+        continue;
+      case L'H': {
+        k = count(L'H');
+        int hh = h;
+        if (twelve) {
+          hh = h % 12;
+          if (hh == 0) hh = 12;
+        }
+        out += k == 1 ? IntToStr(hh) : two(hh);
+        i += static_cast<size_t>(k);
+        lastWasHour = true;
+        continue;
+      }
+      case L'N':
+        k = count(L'N');
+        out += k == 1 ? IntToStr(n) : two(n);
+        i += static_cast<size_t>(k);
+        lastWasHour = false;
+        continue;
+      case L'S':
+        k = count(L'S');
+        out += k == 1 ? IntToStr(sec) : two(sec);
+        i += static_cast<size_t>(k);
+        lastWasHour = false;
+        continue;
+      case L'Z':
+        k = count(L'Z');
+        out += k == 1 ? IntToStr(ms) : Format(L"%.3d", ms);
+        i += static_cast<size_t>(k);
+        lastWasHour = false;
+        continue;
+      case L'T':
+        k = count(L'T');
+        AppendDateTime(out, k == 1 ? ShortTimeFormat : LongTimeFormat, dt, depth + 1);
+        i += static_cast<size_t>(k);
+        lastWasHour = false;
+        continue;
+      case L'C':
+        AppendDateTime(out, ShortDateFormat, dt, depth + 1);
+        if (dt != std::floor(dt)) {
+          out.push_back(L' ');
+          AppendDateTime(out, LongTimeFormat, dt, depth + 1);
+        }
+        ++i;
+        lastWasHour = false;
+        continue;
+      case L'/':
+        out.push_back(DateSeparator);
+        ++i;
+        continue;
+      case L':':
+        out.push_back(TimeSeparator);
+        ++i;
+        continue;
+      default:
+        out.push_back(fmt[i]);
+        ++i;
+        // Blanks and separators keep "h:m" meaning minutes.
+        if (c != L' ' && c != L'.' && c != L'-') lastWasHour = false;
+        continue;
+    }
+  }
+}
+
+String FormatDateTime(const String& Format, TDateTime DateTime) {
+  String out;
+  AppendDateTime(out, Format.empty() ? String(L"c") : Format, DateTime, 0);
+  return out;
+}
+
+String DateToStr(TDateTime Date) { return FormatDateTime(ShortDateFormat, Date); }
+String TimeToStr(TDateTime Time) { return FormatDateTime(LongTimeFormat, Time); }
+String DateTimeToStr(TDateTime DateTime) { return FormatDateTime(L"c", DateTime); }

@@ -305,5 +305,35 @@ bool IsLeapYear(int Year);
 int DaysInMonth(int Year, int Month);
 TDateTime Now();
 TDateTime Date();
-// Sortable text "yyyy-mm-dd hh:nn:ss".
-String DateTimeToStr(TDateTime DateTime);
+TDateTime Time();
+int DayOfWeek(TDateTime Date);  // 1 = Sunday .. 7 = Saturday
+
+// ---------------------------------------------------------------------------
+// Locale settings: read from the user's locale on Windows at start-up
+// (United States defaults on the host); may be changed by the program.
+
+extern wchar_t DecimalSeparator;   // of FloatToStrF, Format and StrToFloat
+extern wchar_t ThousandSeparator;  // of ffNumber and %n
+extern wchar_t DateSeparator;      // what '/' of a date format stands for
+extern wchar_t TimeSeparator;      // what ':' of a time format stands for
+extern String ShortDateFormat;
+extern String LongDateFormat;
+extern String ShortTimeFormat;
+extern String LongTimeFormat;
+extern String TimeAMString;
+extern String TimePMString;
+extern String ShortMonthNames[12];
+extern String LongMonthNames[12];
+extern String ShortDayNames[7];  // [0] is Sunday
+extern String LongDayNames[7];
+// Reads the settings above from the user's locale again (Windows).
+void GetFormatSettings();
+
+// Formats a date-time: d dd ddd dddd ddddd dddddd, m mm mmm mmmm (minutes
+// right after h/hh), yy yyyy, h hh, n nn, s ss, z zzz, t tt, c, am/pm a/p
+// ampm, '/' and ':' separators, 'quoted' and "quoted" text; letters are
+// matched without regard to case.
+String FormatDateTime(const String& Format, TDateTime DateTime);
+String DateToStr(TDateTime Date);          // ShortDateFormat
+String TimeToStr(TDateTime Time);          // LongTimeFormat
+String DateTimeToStr(TDateTime DateTime);  // both; the time only when not 0

@@ -257,5 +257,67 @@ TEST(Dates, EncodeDecodeRoundTrip) {
   DecodeTime(EncodeTime(13, 45, 30, 250), h, n, s, ms);
   EXPECT_EQ(h * 1000000 + n * 10000 + s * 100, 13453000);
   EXPECT_EQ(ms, 250);
-  EXPECT_EQ(DateTimeToStr(EncodeDate(2001, 2, 3) + EncodeTime(4, 5, 6, 0)), L"2001-02-03 04:05:06");
+  EXPECT_EQ(FormatDateTime(L"yyyy-mm-dd hh:nn:ss", EncodeDate(2001, 2, 3) + EncodeTime(4, 5, 6, 0)),
+            L"2001-02-03 04:05:06");
+  EXPECT_EQ(DayOfWeek(EncodeDate(2024, 6, 2)), 1);  // a Sunday
+  EXPECT_EQ(DayOfWeek(EncodeDate(1899, 12, 30)), 7);
+  EXPECT_EQ(DayOfWeek(EncodeDate(1850, 1, 1)), 3);  // a Tuesday, before the epoch
+}
+
+namespace {
+// Fixes the locale settings for a test and puts them back afterwards.
+struct TFixedLocale {
+  wchar_t dec = DecimalSeparator, thou = ThousandSeparator, ds = DateSeparator, ts = TimeSeparator;
+  String sdf = ShortDateFormat, ltf = LongTimeFormat, am = TimeAMString, pm = TimePMString;
+  TFixedLocale() {
+    DecimalSeparator = L'.';
+    ThousandSeparator = L',';
+    DateSeparator = L'/';
+    TimeSeparator = L':';
+    ShortDateFormat = L"M/d/yyyy";
+    LongTimeFormat = L"h:mm:ss AMPM";
+    TimeAMString = L"AM";
+    TimePMString = L"PM";
+  }
+  ~TFixedLocale() {
+    DecimalSeparator = dec;
+    ThousandSeparator = thou;
+    DateSeparator = ds;
+    TimeSeparator = ts;
+    ShortDateFormat = sdf;
+    LongTimeFormat = ltf;
+    TimeAMString = am;
+    TimePMString = pm;
+  }
+};
+}  // namespace
+
+TEST(Dates, FormatDateTimeSpecifiers) {
+  TFixedLocale fixed;
+  TDateTime t = EncodeDate(2007, 3, 9) + EncodeTime(14, 5, 7, 42);
+  EXPECT_EQ(FormatDateTime(L"d/m/yy", t), L"9/3/07");
+  EXPECT_EQ(FormatDateTime(L"dd.mm.yyyy", t), L"09.03.2007");
+  EXPECT_EQ(FormatDateTime(L"ddd dddd mmm mmmm", t), L"Fri Friday Mar March");
+  EXPECT_EQ(FormatDateTime(L"hh:mm", t), L"14:05");  // m after h: minutes
+  EXPECT_EQ(FormatDateTime(L"h:nn:ss.zzz", t), L"14:05:07.042");
+  EXPECT_EQ(FormatDateTime(L"h:nn am/pm", t), L"2:05 pm");
+  EXPECT_EQ(FormatDateTime(L"h A/P", EncodeTime(0, 30, 0, 0)), L"12 A");
+  EXPECT_EQ(FormatDateTime(L"'at' h \"o'clock\"", t), L"at 14 o'clock");
+  EXPECT_EQ(FormatDateTime(L"c", t), L"3/9/2007 2:05:07 PM");
+  EXPECT_EQ(DateTimeToStr(EncodeDate(2007, 3, 9)), L"3/9/2007");  // no time at midnight
+  EXPECT_EQ(DateToStr(t), L"3/9/2007");
+  EXPECT_EQ(TimeToStr(t), L"2:05:07 PM");
+  DateSeparator = L'-';
+  EXPECT_EQ(FormatDateTime(L"yyyy/mm/dd", t), L"2007-03-09");
+}
+
+TEST(Numbers, LocaleSeparators) {
+  TFixedLocale fixed;
+  DecimalSeparator = L',';
+  ThousandSeparator = L'.';
+  EXPECT_EQ(FloatToStr(1.5), L"1,5");
+  EXPECT_EQ(FloatToStrF(1234567.25, ffNumber, 15, 2), L"1.234.567,25");
+  EXPECT_EQ(Format(L"%.1f", 2.25), L"2,3");
+  EXPECT_EQ(StrToFloat(L"2,5"), 2.5);
+  EXPECT_THROW(StrToFloat(L"2.5"), EConvertError);
 }
