@@ -166,8 +166,8 @@ void TBarPopupWindow::ShowPopup(bool Show) {
     bool anim = !(View->ParentView && View->ParentView->State.Contains(vsNoAnimation));
     BOOL menuAnim = FALSE, fade = FALSE;
     if (anim && !View->GetSelected() && !IsWindowVisible(h) &&
-        SystemParametersInfoW(SPI_GETMENUANIMATION, 0, &menuAnim, 0) && menuAnim) {
-      SystemParametersInfoW(SPI_GETMENUFADE, 0, &fade, 0);
+        BarSystemParametersInfo(SPI_GETMENUANIMATION, 0, &menuAnim, 0) && menuAnim) {
+      BarSystemParametersInfo(SPI_GETMENUFADE, 0, &fade, 0);
       if ((fade || AnimationDirection != 0) && SendMessageW(h, BarMPopupShowing, 1, 0) == 0) {
         shown_ = true;
         BarStartAnimation(h, 150, fade != FALSE, AnimationDirection);

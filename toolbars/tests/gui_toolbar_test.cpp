@@ -1710,3 +1710,65 @@ TEST(BarDockedCloseButton, ClickHidesTheToolbarAndTellsItsOwner) {
   EXPECT_TRUE(a->GetVisible());
 }
 }  // namespace
+
+namespace {
+BOOL WINAPI MenuAnimationOn(UINT Action, UINT Param, PVOID Data, UINT WinIni) {
+  if (Action == SPI_GETMENUANIMATION) {
+    *static_cast<BOOL*>(Data) = TRUE;
+    return TRUE;
+  }
+  if (Action == SPI_GETMENUFADE) {
+    *static_cast<BOOL*>(Data) = FALSE;
+    return TRUE;
+  }
+  return SystemParametersInfoW(Action, Param, Data, WinIni);
+}
+
+std::vector<WPARAM>& ShowingNotes() {
+  static std::vector<WPARAM> v;
+  return v;
+}
+LRESULT CALLBACK ShowingHook(int Code, WPARAM WParam, LPARAM LParam) {
+  auto* cwp = reinterpret_cast<CWPSTRUCT*>(LParam);
+  if (Code == HC_ACTION && cwp->message == BarMPopupShowing) ShowingNotes().push_back(cwp->wParam);
+  return CallNextHookEx(nullptr, Code, WParam, LParam);
+}
+
+TEST(BarPopupAnimation, MouseOpenedMenusSlideKeyboardOpenedOnesDoNot) {
+  auto saved = BarSystemParametersInfo;
+  BarSystemParametersInfo = MenuAnimationOn;
+  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, ShowingHook, nullptr, GetCurrentThreadId());
+  TBarPopupMenu menu(nullptr);
+  for (int i = 0; i < 4; ++i) AddItem(menu.Items(), L"Animated " + std::to_wstring(i));
+  ShowingNotes().clear();
+  bool runningLater = true, visibleLater = false;
+  {
+    LoopScript s({[&] {
+      PumpUntil([] { return !BarAnimationRunning(); }, 2000);
+      Pump(20);
+      runningLater = BarAnimationRunning();
+      visibleLater = MenuHost::AnyPopupVisible();
+      PostKey(VK_ESCAPE);
+    }});
+    menu.Popup(200, 200);
+  }
+  Pump(20);
+  // Asked whether to skip the animation, then told that it ended.
+  ASSERT_GE(ShowingNotes().size(), 2u);
+  EXPECT_EQ(ShowingNotes()[0], 1u);
+  EXPECT_EQ(ShowingNotes()[1], 2u);
+  EXPECT_FALSE(runningLater);
+  EXPECT_TRUE(visibleLater);
+  // From the keyboard (first item selected): shown at once.
+  ShowingNotes().clear();
+  {
+    LoopScript s({[&] { PostKey(VK_ESCAPE); }});
+    menu.Items()->OpenPopup(true, false, POINT{200, 200}, tbpaLeft);
+  }
+  Pump(20);
+  ASSERT_GE(ShowingNotes().size(), 1u);
+  EXPECT_EQ(ShowingNotes()[0], 3u);
+  UnhookWindowsHookEx(hook);
+  BarSystemParametersInfo = saved;
+}
+}  // namespace
