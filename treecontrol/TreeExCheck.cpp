@@ -1,6 +1,7 @@
 // Check marks (check boxes, three-state boxes, radio buttons) and the
 // selection list with its multi-node operations.
 #include <algorithm>
+#include <unordered_set>
 
 #include "treecontrol/TreeEx.h"
 
@@ -222,13 +223,33 @@ void TTreeExNodes::SelectNodes(TTreeExNode* NodeFrom, TTreeExNode* NodeTo, bool 
       Range.push_back(N);
       if (N == B) break;
     }
+    std::unordered_set<TTreeExNode*> InRange(Range.begin(), Range.end());
     std::vector<TTreeExNode*> Outside;
     if (!AddOnly)
       for (int I = 0; I < FSelection.GetCount(); ++I)
-        if (std::find(Range.begin(), Range.end(), FSelection.Get(I)) == Range.end())
-          Outside.push_back(FSelection.Get(I));
+        if (!InRange.count(FSelection.Get(I))) Outside.push_back(FSelection.Get(I));
     std::erase_if(Range, [](TTreeExNode* N) { return N->FSelectedMark; });
-    for (TTreeExNode* N : Outside) SelectNode(N, stReset);
+    if (!Outside.empty()) {
+      // Deselected while the list is locked, then taken out in one pass.
+      LockSelection();
+      try {
+        for (TTreeExNode* N : Outside) SelectNode(N, stReset);
+      } catch (...) {
+        UnlockSelection();
+        throw;
+      }
+      UnlockSelection();
+      std::unordered_set<TTreeExNode*> Gone(Outside.begin(), Outside.end());
+      int J = 0;
+      for (int I = 0; I < FSelection.GetCount(); ++I) {
+        TTreeExNode* N = FSelection.Get(I);
+        if (Gone.count(N))
+          N->FSelectedMark = false;
+        else
+          FSelection.Put(J++, N);
+      }
+      FSelection.SetCount(J);
+    }
     for (TTreeExNode* N : Range) SelectNode(N, stSet);
   } catch (...) {
     EndBulk();

@@ -552,9 +552,17 @@ void TCustomTreeEx::UpdateBandSelection(TShiftState Shift) {
       TRect R = N->DisplayRect(true), X;
       return N->IsNodeVisible() && IntersectRect(&X, &R, &FBandRect);
     };
+    // Candidates: the visible rows from the band's top edge to one past
+    // its bottom edge.
     std::vector<TTreeExNode*> All;
-    All.reserve(static_cast<size_t>(FItems->FItemCache.GetCount()));
-    for (int I = 0; I < FItems->FItemCache.GetCount(); ++I) All.push_back(FItems->FItemCache.List()[I]);
+    TTreeExNode* First = GetNodeAt(FBandRect.left, FBandRect.top);
+    if (!First) First = GetTopItem();
+    TTreeExNode* Last = GetNodeAt(GetClientWidth() - 1, FBandRect.bottom);
+    if (Last) Last = Last->GetNextVisible();
+    for (TTreeExNode* N = First; N; N = N->GetNextVisible()) {
+      All.push_back(N);
+      if (N == Last) break;
+    }
     if (Shift.Contains(ssCtrl)) {
       for (TTreeExNode* N : All)
         if (Meets(N) && std::find(FBandNodes.begin(), FBandNodes.end(), N) == FBandNodes.end()) {

@@ -448,3 +448,32 @@ TEST_F(TreeUse, LazyChildrenThroughTheExpandButton) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TreeUse, RubberBandSelectsTheRowsItMeets) {
+  Tree->SetOptions(Tree->GetOptions() + toMultiSelect);
+  Fill(8);
+  TTreeExNodes* I = Tree->Items();
+  TRect R1 = I->GetNodeFromIndex(1)->DisplayRect(true);
+  TRect R3 = I->GetNodeFromIndex(3)->DisplayRect(true);
+  int X0 = R1.right + 20;  // right of the text: empty row space
+  ASSERT_TRUE(Tree->GetHitTestInfoAt(X0, R1.top + 2).Contains(htOnRight));
+  HWND H = Tree->GetHandle();
+  SendMessageW(H, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(X0, R1.top + 2));
+  EXPECT_TRUE(Tree->IsMouseSelecting());
+  SendMessageW(H, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(R1.left + 2, R3.top + 2));
+  SendMessageW(H, WM_LBUTTONUP, 0, MAKELPARAM(R1.left + 2, R3.top + 2));
+  EXPECT_FALSE(Tree->IsMouseSelecting());
+  EXPECT_EQ(I->GetSelectedCount(), 3);
+  EXPECT_TRUE(I->GetNodeFromIndex(1)->GetSelected());
+  EXPECT_TRUE(I->GetNodeFromIndex(3)->GetSelected());
+  EXPECT_FALSE(I->GetNodeFromIndex(4)->GetSelected());
+  I->SelectAll();
+  EXPECT_EQ(I->GetSelectedCount(), 8);
+  I->SelectNodes(I->GetNodeFromIndex(2), I->GetNodeFromIndex(5), false);
+  EXPECT_EQ(I->GetSelectedCount(), 4);
+  EXPECT_FALSE(I->GetNodeFromIndex(0)->GetSelected());
+}
+
+}  // namespace
