@@ -1772,3 +1772,36 @@ TEST(BarPopupAnimation, MouseOpenedMenusSlideKeyboardOpenedOnesDoNot) {
   BarSystemParametersInfo = saved;
 }
 }  // namespace
+
+namespace {
+TEST(BarPositions, StoredPlacesOutOfReachComeBackIntoTheDock) {
+  DeletePosKey();
+  Host h;
+  auto* a = h.AddToolbar(L"tbrFar", 0, 0);
+  auto* b = h.AddToolbar(L"tbrNear", 0, 60);
+  AddItem(a->Items(), L"Far");
+  AddItem(b->Items(), L"Near");
+  h.Show();
+  HKEY k;
+  String path = String(kPosKey) + L"\\tbrFar";
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+            ERROR_SUCCESS);
+  auto set = [&](const wchar_t* n, const wchar_t* v) {
+    RegSetValueExW(k, n, 0, REG_SZ, reinterpret_cast<const BYTE*>(v), static_cast<DWORD>((wcslen(v) + 1) * 2));
+  };
+  set(L"Rev", L"2000");
+  set(L"Visible", L"1");
+  set(L"DockedTo", L"tbdTop");
+  set(L"DockRow", L"1000");
+  set(L"DockPos", L"99999");
+  RegCloseKey(k);
+  BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
+  Pump(20);
+  // The row closes up to the next one after the others and the window stays inside the dock.
+  EXPECT_EQ(a->EffectiveDockRow, 1);
+  EXPECT_LE(a->GetLeft() + a->GetWidth(), h.Dock->GetClientWidth());
+  EXPECT_GE(a->GetLeft(), 0);
+  EXPECT_LE(a->GetTop() + a->GetHeight(), h.Dock->GetClientHeight());
+  DeletePosKey();
+}
+}  // namespace
