@@ -1476,17 +1476,15 @@ void TWinControl::DefaultHandler(TMessage& m) {
     TControl::DefaultHandler(m);
     return;
   }
-  if (m.Msg >= CM_BASE && m.Msg < CM_BASE + 0x1000) return;  // ours, never for the system
   if (m.Msg >= CN_BASE && m.Msg < CN_BASE + 0x400) {
-    // A reflected notification nobody handled: the original default answer.
+    // A reflected notification nobody handled: colours come from the brush,
+    // anything else gets the answer of a parent that ignores it (0). The
+    // child's own procedure never sees its parent's messages.
     UINT orig = m.Msg - CN_BASE;
-    if (orig >= WM_CTLCOLORMSGBOX && orig <= WM_CTLCOLORSTATIC) {
-      m.Result = DoCtlColor(HDC(m.WParam));
-      return;
-    }
-    m.Result = CallWindowProcW(defWndProc_ ? defWndProc_ : DefWindowProcW, handle_, orig, m.WParam, m.LParam);
+    m.Result = (orig >= WM_CTLCOLORMSGBOX && orig <= WM_CTLCOLORSTATIC) ? DoCtlColor(HDC(m.WParam)) : 0;
     return;
   }
+  if (m.Msg >= CM_BASE && m.Msg < CM_BASE + 0x1000) return;  // ours, never for the system
   m.Result = CallWindowProcW(defWndProc_ ? defWndProc_ : DefWindowProcW, handle_, m.Msg, m.WParam, m.LParam);
 }
 

@@ -41,17 +41,20 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner), icon_(std::m
   if (Screen) Screen->AddForm(this);
 }
 
-TCustomForm::~TCustomForm() {
-  if (!destroyed_) {
-    destroyed_ = true;
-    if (OnDestroy) {
-      try {
-        OnDestroy(this);
-      } catch (...) {
-        HandleCallbackException(this);
-      }
+void TCustomForm::DoDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  if (OnDestroy) {
+    try {
+      OnDestroy(this);
+    } catch (...) {
+      HandleCallbackException(this);
     }
   }
+}
+
+TCustomForm::~TCustomForm() {
+  DoDestroy();
   if (Screen) Screen->RemoveForm(this);
   if (Application) Application->FormDestroyed(this);
 }

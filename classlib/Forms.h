@@ -108,6 +108,11 @@ class TCustomForm : public TWinControl {
   void ActiveControlChanged(TWinControl* c);
   // Runs OnCreate once (call after the form's controls are set up).
   void DoCreate();
+  // Runs OnDestroy once. The base destructor calls it, but by then the
+  // derived form's members are gone: a derived form whose OnDestroy handler
+  // needs them calls DoDestroy (and DestroyComponents, when its controls'
+  // handlers need them too) at the start of its own destructor.
+  void DoDestroy();
   // Forgets a control that is going away.
   void ControlDestroyed(TWinControl* c);
   // Key preview: the form's key events see a key before the control does.

@@ -583,6 +583,21 @@ TEST(GuiImageList, DisabledDrawingIsGrayedOnlyWhereTheImageIs) {
   EXPECT_EQ(0, il.GetCount());
 }
 
+TEST(GuiImageList, LoadsAStripOfImagesFromAModulesBitmap) {
+  // The common controls carry the standard toolbar images as a bitmap strip.
+  InitCommonControl(ICC_BAR_CLASSES);
+  HINSTANCE cc = GetModuleHandleW(L"comctl32.dll");
+  ASSERT_TRUE(cc);
+  TBitmap strip;
+  strip.LoadFromResourceID(cc, 120);  // IDB_STD_SMALL_COLOR
+  ASSERT_GT(strip.GetWidth(), 16);
+  TImageList il(nullptr, 16, 16);
+  EXPECT_TRUE(il.GetInstRes(cc, rtBitmap, L"#120", 16, TLoadResources{}, clDefault));
+  EXPECT_EQ(strip.GetWidth() / 16, il.GetCount());
+  EXPECT_FALSE(il.GetInstRes(cc, rtBitmap, L"NO_SUCH_BITMAP", 16, TLoadResources{}, clDefault));
+  EXPECT_THROW(strip.LoadFromResourceName(cc, L"NO_SUCH_BITMAP"), EResNotFound);
+}
+
 // --- clipboard ----------------------------------------------------------------
 
 TEST(GuiClipboard, UnicodeTextRoundTrip) {
