@@ -1,5 +1,7 @@
 #include "classlib/Forms.h"
 
+#include "classlib/Thread.h"
+
 #include <commctrl.h>
 #include <windowsx.h>
 
@@ -645,6 +647,8 @@ bool TApplication::HandleNeededAndSend(TMessage& m) {
 
 void TApplication::Initialize() {
   InitCommonControl(ICC_WIN95_CLASSES);
+  // Worker threads wake this (the window) thread for their synchronised calls.
+  InitThreadSynchronization();
   Handle();
 }
 
@@ -681,6 +685,9 @@ void TApplication::Run() {
     }
   }
   running_ = false;
+  // Workers still waiting for the window thread are let go before the
+  // forms (which their calls may touch) are freed.
+  ShutdownSynchronize();
 }
 
 void TApplication::Terminate() {
@@ -728,6 +735,7 @@ void TApplication::HandleMessage() {
 
 void TApplication::Idle(const MSG&) {
   DoMouseIdle();
+  CheckSynchronize();
   bool done = true;
   if (OnIdle) {
     try {
@@ -1117,6 +1125,7 @@ void InitForms() {
 }
 
 void DoneForms() {
+  if (Application) ShutdownSynchronize();
   delete Application;
   Application = nullptr;
   delete Screen;
