@@ -156,18 +156,32 @@ void TCustomTreeEx::DestroyWnd() {
 
 void TCustomTreeEx::ApplyImageLists() {
   if (!handle_) return;
-  SendTV(TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(FImages));
-  SendTV(TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(FStateImages ? FStateImages : CheckImages()));
+  SendTV(TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(FImages ? FImages->GetHandle() : nullptr));
+  HIMAGELIST State = FStateImages ? FStateImages->GetHandle() : nullptr;
+  SendTV(TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(State ? State : CheckImages()));
 }
 
-void TCustomTreeEx::SetImages(HIMAGELIST Value) {
+void TCustomTreeEx::SetImages(TCustomImageList* Value) {
+  if (Value == FImages) return;
+  if (FImages && FImages != FStateImages) FImages->RemoveFreeNotification(this);
   FImages = Value;
+  if (Value) Value->FreeNotification(this);
   ApplyImageLists();
 }
 
-void TCustomTreeEx::SetStateImages(HIMAGELIST Value) {
+void TCustomTreeEx::SetStateImages(TCustomImageList* Value) {
+  if (Value == FStateImages) return;
+  if (FStateImages && FStateImages != FImages) FStateImages->RemoveFreeNotification(this);
   FStateImages = Value;
+  if (Value) Value->FreeNotification(this);
   ApplyImageLists();
+}
+
+void TCustomTreeEx::Notification(TComponent* AComponent, TOperation Operation) {
+  TWinControl::Notification(AComponent, Operation);
+  if (Operation != opRemove) return;
+  if (AComponent == FImages) SetImages(nullptr);
+  if (AComponent == FStateImages) SetStateImages(nullptr);
 }
 
 void TCustomTreeEx::SetBorderStyle(TBorderStyle Value) {

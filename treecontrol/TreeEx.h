@@ -16,6 +16,7 @@
 #include "classlib/Classes.h"
 #include "classlib/Controls.h"
 #include "classlib/Graphics.h"
+#include "classlib/ImgList.h"
 #include "classlib/Menus.h"
 
 #include <commctrl.h>
@@ -456,10 +457,14 @@ class TCustomTreeEx : public TWinControl {
   void SetOptions(TTreeOptions Value);
   TSortType GetSortType() const { return FSortType; }
   void SetSortType(TSortType Value);
-  HIMAGELIST GetImages() const { return FImages; }
-  void SetImages(HIMAGELIST Value);
-  HIMAGELIST GetStateImages() const { return FStateImages; }
-  void SetStateImages(HIMAGELIST Value);
+  // Image lists for the node pictures and the state pictures (without
+  // state images the built-in check pictures are used). The control lets
+  // go of a list that is freed.
+  TCustomImageList* GetImages() const { return FImages; }
+  void SetImages(TCustomImageList* Value);
+  TCustomImageList* GetStateImages() const { return FStateImages; }
+  void SetStateImages(TCustomImageList* Value);
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   TBorderStyle GetBorderStyle() const { return FBorderStyle; }
   void SetBorderStyle(TBorderStyle Value);
   TColor ColorSelected = clHighlight;
@@ -596,8 +601,8 @@ class TCustomTreeEx : public TWinControl {
 
   std::unique_ptr<TTreeExNodes> FItems;
   TBorderStyle FBorderStyle = bsSingle;
-  HIMAGELIST FImages = nullptr;
-  HIMAGELIST FStateImages = nullptr;
+  TCustomImageList* FImages = nullptr;
+  TCustomImageList* FStateImages = nullptr;
   TScrollDirection FScrollDirections;
   UINT FScrollInterval = 0;
   HIMAGELIST FDragImages = nullptr;

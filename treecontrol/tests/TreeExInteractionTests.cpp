@@ -477,3 +477,37 @@ TEST_F(TreeUse, RubberBandSelectsTheRowsItMeets) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TreeUse, ImageListsAreHandedOverAndLetGoWhenFreed) {
+  Tree->HandleNeeded();
+  HWND H = Tree->GetHandle();
+  EXPECT_EQ(reinterpret_cast<HIMAGELIST>(SendMessageW(H, TVM_GETIMAGELIST, TVSIL_STATE, 0)),
+            TCustomTreeEx::CheckImages());
+  auto* Pics = new TImageList(nullptr, 16, 16);
+  auto* States = new TImageList(nullptr, 16, 16);
+  Tree->SetImages(Pics);
+  Tree->SetStateImages(States);
+  EXPECT_EQ(reinterpret_cast<HIMAGELIST>(SendMessageW(H, TVM_GETIMAGELIST, TVSIL_NORMAL, 0)), Pics->GetHandle());
+  EXPECT_EQ(reinterpret_cast<HIMAGELIST>(SendMessageW(H, TVM_GETIMAGELIST, TVSIL_STATE, 0)), States->GetHandle());
+  TTreeExNode* N = Tree->Items()->AddChild(nullptr, L"n");
+  N->SetImageIndex(3);
+  int Asked = 0;
+  Tree->OnGetImageIndex = [&](TObject*, TTreeExNode*) { ++Asked; };
+  TVITEMW It{};
+  It.mask = TVIF_IMAGE;
+  It.hItem = N->GetItemId();
+  SendMessageW(H, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&It));
+  EXPECT_EQ(It.iImage, 3);  // answered through the display-info request
+  EXPECT_EQ(Asked, 1);
+  Tree->OnGetImageIndex = nullptr;
+  delete States;
+  EXPECT_EQ(Tree->GetStateImages(), nullptr);
+  EXPECT_EQ(reinterpret_cast<HIMAGELIST>(SendMessageW(H, TVM_GETIMAGELIST, TVSIL_STATE, 0)),
+            TCustomTreeEx::CheckImages());
+  delete Pics;
+  EXPECT_EQ(Tree->GetImages(), nullptr);
+}
+
+}  // namespace
