@@ -461,3 +461,37 @@ TEST(GuiApplication, ScreenKnowsFormsCursorAndFonts) {
   TRect work = Screen->GetWorkAreaRect();
   EXPECT_GT(RectWidth(work), 0);
 }
+
+TEST(GuiApplication, HintShowsForTheControlUnderTheMouse) {
+  std::unique_ptr<TForm> f(NewForm(300, 200));
+  auto* b = new TButton(f.get());
+  b->SetParent(f.get());
+  b->SetBounds(20, 20, 100, 30);
+  b->SetHint(L"Stop the search");
+  b->SetShowHint(true);
+  std::vector<String> hints;
+  Application->OnHint = [&](TObject*) { hints.push_back(Application->GetHint()); };
+  int savedPause = Application->HintPause;
+  Application->HintPause = 10;
+  f->Show();
+  Pump(50);
+  TPoint p = b->ClientToScreen(Point(10, 10));
+  SetCursorPos(p.x, p.y);
+  bool shown = PumpUntil(
+      [&] {
+        THintWindow* w = Application->GetHintWindow();
+        return w && w->HandleAllocated() && IsWindowVisible(w->GetHandle());
+      },
+      3000);
+  Application->HintPause = savedPause;
+  Application->OnHint = nullptr;
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(L"Stop the search", Application->GetHintWindow()->GetText());
+  ASSERT_FALSE(hints.empty());
+  EXPECT_EQ(L"Stop the search", hints.back());
+  // A key press puts the hint away.
+  PostMessageW(b->GetHandle(), WM_KEYDOWN, VK_SHIFT, 0);
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(Application->GetHintWindow()->GetHandle()); }, 2000));
+  SetCursorPos(0, 0);
+  Pump(20);
+}

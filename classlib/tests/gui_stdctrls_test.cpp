@@ -29,6 +29,14 @@ TEST(GuiStdControls, ComboBoxItemsIndexTextAndStyleChange) {
   f->Show();
   EXPECT_EQ(3, int(SendMessageW(cb->GetHandle(), CB_GETCOUNT, 0, 0)));
   EXPECT_EQ(1, cb->GetItemIndex());
+  // The height is the closed box's, however long the drop-down list is.
+  int closed = cb->GetHeight();
+  EXPECT_LT(closed, 40);
+  cb->SetWidth(200);
+  EXPECT_EQ(closed, cb->GetHeight());
+  RECT dropped{};
+  SendMessageW(cb->GetHandle(), CB_GETDROPPEDCONTROLRECT, 0, LPARAM(&dropped));
+  EXPECT_GT(RectHeight(dropped), closed + 40);
   EXPECT_EQ(L"Substring", cb->GetText());
   int changes = 0, selects = 0;
   cb->OnChange = [&](TObject*) { ++changes; };
