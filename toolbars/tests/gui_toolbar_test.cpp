@@ -1805,3 +1805,78 @@ TEST(BarPositions, StoredPlacesOutOfReachComeBackIntoTheDock) {
   DeletePosKey();
 }
 }  // namespace
+
+namespace {
+TEST(BarMenuLoop, RightArrowMovesToTheNextMenu) {
+  MenuHost h;
+  TBarCustomItem* openFrom = nullptr;
+  TBarCustomItem* sel = nullptr;
+  {
+    LoopScript s({[&] { PostKey(VK_RIGHT); },
+                  [&] {
+                    if (TBarView* v = h.OpenView()) {
+                      openFrom = v->GetParentItem();
+                      sel = v->GetSelected() ? v->GetSelected()->Item : nullptr;
+                    }
+                    PostKey(VK_ESCAPE);
+                    PostKey(VK_ESCAPE);
+                  }});
+    SendMessageW(h.Form->GetHandle(), WM_SYSCOMMAND, SC_KEYMENU, L'f');
+  }
+  EXPECT_EQ(openFrom, h.Edit);
+  EXPECT_EQ(sel, h.Copy);
+}
+
+TEST(BarMenuLoop, FirstReleaseOutsideIsIgnoredAndRightReleasesNeedTracking) {
+  TBarPopupMenu menu(nullptr);
+  int clicks = 0;
+  AddItem(menu.Items(), L"Target", &clicks);
+  bool openAfterFirst = false, openAfterSecond = true;
+  SetCursorPos(5, 5);
+  Pump(20);
+  {
+    LoopScript s({[&] { PostThreadMessageW(GetCurrentThreadId(), WM_LBUTTONUP, 0, 0); },
+                  [&] {
+                    openAfterFirst = MenuHost::AnyPopupVisible();
+                    PostThreadMessageW(GetCurrentThreadId(), WM_LBUTTONUP, 0, 0);
+                  },
+                  [&] { openAfterSecond = MenuHost::AnyPopupVisible(); }});
+    menu.Items()->Popup(300, 300, false);
+  }
+  EXPECT_TRUE(openAfterFirst);
+  EXPECT_FALSE(MenuHost::AnyPopupVisible());
+  // A right release over the item does nothing without right-button tracking.
+  auto overItem = [] {
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM) -> BOOL {
+          if (dynamic_cast<TBarPopupWindow*>(TWinControl::FindControl(w)) && IsWindowVisible(w)) {
+            RECT r;
+            GetWindowRect(w, &r);
+            MouseTo(POINT{r.left + 20, r.top + 8});
+          }
+          return TRUE;
+        },
+        0);
+  };
+  auto rightClick = [] {
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+    in[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    SendInput(2, in, sizeof(INPUT));
+  };
+  {
+    LoopScript s({overItem, [] {}, rightClick, [] {}, [] {}});
+    menu.Items()->Popup(300, 300, false);
+  }
+  Pump(50);
+  EXPECT_EQ(clicks, 0);
+  // With tracking, the same release runs the item.
+  {
+    LoopScript s({overItem, [] {}, rightClick});
+    menu.Items()->Popup(300, 300, true);
+  }
+  EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }, 2000));
+}
+}  // namespace
