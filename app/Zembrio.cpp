@@ -1,18 +1,33 @@
-// Program entry: sets up the application, creates the main window (the
-// first form, hence the main form) and runs the message loop.
+// Program entry: sets up the application, creates the data module, the
+// main window (the first form, hence the main form) and the dialogs, and
+// runs the message loop.
+#include "app/DataModule.h"
+#include "app/Dialogs.h"
+#include "app/Main.h"
 #include "classlib/Forms.h"
+
+#if __has_include("app/AppDialogsStartup.h")
+#include "app/AppDialogsStartup.h"
+#define ZEMBRIO_HAVE_DIALOGS 1
+#endif
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   InitForms();
   try {
     Application->Initialize();
     Application->SetTitle(L"Zembrio");
-    TForm* mainForm = Application->CreateForm<TForm>();
-    mainForm->SetName(L"frmMain");
-    mainForm->SetCaption(L"Zembrio");
-    mainForm->SetPosition(poDefaultPosOnly);
-    mainForm->SetBounds(0, 0, 694, 469);
-    mainForm->Constraints()->Set(200, 150, 0, 0);
+    dmodCommon = new TdmodCommon(Application);
+    Application->CreateForm<TfrmMain>();
+#ifdef ZEMBRIO_HAVE_DIALOGS
+    // TfrmEditValue, TfrmEditValueBin, TfrmFind and TfrmOptions.
+    CreateEditorDialogsBeforeConfirm();
+#endif
+    frmConfirm = Application->CreateForm<TfrmConfirm>();
+#ifdef ZEMBRIO_HAVE_DIALOGS
+    // TfrmAbout.
+    CreateEditorDialogsBeforeError();
+#endif
+    frmError = Application->CreateForm<TfrmError>();
     Application->Run();
   } catch (const Exception& e) {
     Application->ShowException(e);

@@ -1,0 +1,103 @@
+// The bookmarks list and its file.
+#include "app/Main.h"
+
+String TfrmMain::GetBookmarkFileName(bool UseDefault) {
+  if (!UseDefault) {
+    String name = dmodCommon->OptionString(L"BookmarkFile");
+    if (!name.empty() && name[0] == L'"') name = name.size() >= 2 ? name.substr(1, name.size() - 2) : String();
+    return name;
+  }
+  return dmodCommon->Logic.GetBookmarkFileName(ExtractFilePath(Application->ExeName()));
+}
+
+TListItem* TfrmMain::AddBookmarkItem(const String& Description, TRegRoot Root, const String& Path) {
+  auto* b = new TBookmark{Description, Root, Path};
+  TListItem* item = lvBookmarks->Items()->Add();
+  item->SetData(b);
+  item->SetCaption(Description);
+  item->SubItems()->Add(dmodCommon->GetRootKeyName(Root, rnmByOption));
+  item->SubItems()->Add(Path);
+  item->SetImageIndex(3);
+  return item;
+}
+
+void TfrmMain::AddBookmark(TTreeExNode* Node) {
+  pagExtras->SetActivePage(tbsBookmarks);
+  TListItem* item =
+      AddBookmarkItem(Node->GetText(), dmodCommon->GetNodeRootKey(Node), dmodCommon->GetNodeKeyPath(Node));
+  lvBookmarks->SetSelected(item);
+  if (lvBookmarks->CanFocus()) lvBookmarks->SetFocus();
+  item->EditCaption();
+  dmodCommon->SetStatusText(L"New bookmark added: " + Node->GetText());
+}
+
+void TfrmMain::pmnuFind_BookmarkClick(TObject*) {
+  TListItem* sel = lvFindResults->GetSelected();
+  auto* hit = sel ? static_cast<TSearchHit*>(sel->GetData()) : nullptr;
+  if (!hit) return;
+  pagExtras->SetActivePage(tbsBookmarks);
+  // The tree's form of the path: no trailing backslash.
+  String path = hit->Path;
+  while (!path.empty() && path.back() == L'\\') path.pop_back();
+  TListItem* item = AddBookmarkItem(dmodCommon->GetKeyNameFromPath(hit->Path), hit->RootKey, path);
+  lvBookmarks->SetSelected(item);
+  if (lvBookmarks->CanFocus()) lvBookmarks->SetFocus();
+  item->EditCaption();
+}
+
+void TfrmMain::lvBookmarksEdited(TObject*, TListItem* Item, String& S) {
+  auto* b = static_cast<TBookmark*>(Item->GetData());
+  if (S.empty()) {
+    dmodCommon->ShowMessageText(AppText::InvalidBookmarkName);
+    S = Item->GetCaption();
+    return;
+  }
+  if (b) b->Description = S;
+  dmodCommon->SetStatusText(L"Bookmark renamed.");
+}
+
+void TfrmMain::lvBookmarksDeletion(TObject*, TListItem* Item) {
+  delete static_cast<TBookmark*>(Item->GetData());
+  Item->SetData(nullptr);
+}
+
+void TfrmMain::OpenBookmark() {
+  TListItem* sel = lvBookmarks->GetSelected();
+  auto* b = sel ? static_cast<TBookmark*>(sel->GetData()) : nullptr;
+  if (b) ExpandToBranch(b->RootKey, b->KeyPath, true);
+}
+
+void TfrmMain::lvBookmarksDblClick(TObject*) { OpenBookmark(); }
+
+void TfrmMain::lvBookmarksKeyDown(TObject*, WORD& Key, TShiftState) {
+  if (lvBookmarks->IsEditing()) return;
+  if (Key == VK_DELETE)
+    DeleteSelected(lvBookmarks);
+  else if (Key == VK_RETURN)
+    OpenBookmark();
+}
+
+void TfrmMain::SaveBookmarks(const String& FileName) {
+  std::vector<TBookmark> list;
+  for (int i = 0; i < lvBookmarks->Items()->GetCount(); ++i)
+    if (auto* b = static_cast<TBookmark*>(lvBookmarks->Items()->GetItem(i)->GetData())) list.push_back(*b);
+  if (dmodCommon->Logic.SaveBookmarks(FileName, list)) SetStatusText(L"Bookmarks saved.");
+}
+
+void TfrmMain::LoadBookmarks(const String& FileName, bool ClearFirst) {
+  // A missing file is no failure: the list stays as it is.
+  bool exists = FileExists(FileName);
+  std::vector<TBookmark> list;
+  dmodCommon->Logic.LoadBookmarks(FileName, list);
+  if (!exists) return;
+  lvBookmarks->Items()->BeginUpdate();
+  if (ClearFirst) lvBookmarks->Items()->Clear();
+  for (const TBookmark& b : list) AddBookmarkItem(b.Description, b.RootKey, b.KeyPath);
+  lvBookmarks->Items()->EndUpdate();
+}
+
+void TfrmMain::ClearBookmarks() {
+  lvBookmarks->Items()->BeginUpdate();
+  lvBookmarks->Items()->Clear();
+  lvBookmarks->Items()->EndUpdate();
+}

@@ -1,0 +1,329 @@
+// The registry key tree: "My Registry" over the six root keys, keys read
+// when their node expands and dropped when it collapses, new keys, rename
+// in place, refresh, the address box and opening the tree along a path.
+#include "app/Main.h"
+
+#include <memory>
+
+#include "classlib/Registry.h"
+
+namespace {
+
+// Shows the hourglass until the scope ends.
+class TWaitCursor {
+ public:
+  TWaitCursor() : old_(Screen->GetCursor()) { Screen->SetCursor(crHourGlass); }
+  ~TWaitCursor() { Screen->SetCursor(old_); }
+
+ private:
+  TCursor old_;
+};
+
+HKEY RootHandle(TRegRoot Root) { return reinterpret_cast<HKEY>(Root); }
+
+const wchar_t* const FindChildFailed =
+    L"FindChild failed in ExpandToBranch.  This is a symptom that Zembrio has lost synchronization with the "
+    L"Registry.  Please restart the program.";
+
+// Takes the next component of a path (a leading backslash dropped, then
+// everything up to the next backslash) and leaves the rest in Path.
+String NextComponent(String& Path) {
+  if (!Path.empty() && Path[0] == L'\\') Path.erase(0, 1);
+  size_t p = Path.find(L'\\');
+  String part = Path.substr(0, p);
+  Path = p == String::npos ? String() : Path.substr(p);
+  return part;
+}
+
+bool SameText(const String& A, const String& B) {
+  return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, A.c_str(), int(A.size()), B.c_str(), int(B.size())) ==
+         CSTR_EQUAL;
+}
+
+}  // namespace
+
+TTreeExNode* TfrmMain::GetSelectedNode() { return treeRegTree->GetSelection(); }
+
+void TfrmMain::InitRegTree() {
+  treeRegTree->Items()->Clear();
+  TTreeExNode* top = treeRegTree->Items()->AddChild(nullptr, L"My Registry");
+  top->SetImageIndex(0);
+  top->SetSelectedIndex(0);
+  top->SetChildren(true);
+  top->Expand(false);
+}
+
+void TfrmMain::AddRootKeys(TTreeExNode* Top) {
+  for (const TRootKeyEntry& e : RootKeyTable)
+    AddKeyNode(Top, dmodCommon->GetRootKeyName(e.Root, rnmByOption), true, String(), e.Root);
+}
+
+TTreeExNode* TfrmMain::AddKeyNode(TTreeExNode* Parent, const String& Text, bool HasChildren, const String& Path,
+                                  TRegRoot Root) {
+  auto* data = new TNodeData{Root, Path};
+  TTreeExNode* node = treeRegTree->Items()->AddChildObject(Parent, Text, data);
+  node->SetImageIndex(1);
+  node->SetSelectedIndex(2);
+  node->SetChildren(HasChildren);
+  return node;
+}
+
+void TfrmMain::AddSubKeys(TTreeExNode* Node, TRegistry& Reg) {
+  TWaitCursor wait;
+  bool preload = dmodCommon->OptionBool(L"PreloadHasChildren");
+  std::unique_ptr<TRegistry> probe;
+  if (preload) {
+    probe = std::make_unique<TRegistry>(KEY_READ);
+    probe->SetRootKey(Reg.GetRootKey());
+  }
+  TStringList names;
+  Reg.GetKeyNames(&names);
+  TRegRoot root = dmodCommon->GetNodeRootKey(Node);
+  String base = dmodCommon->GetNodeKeyPath(Node);
+  treeRegTree->Items()->BeginUpdate();
+  for (int i = 0; i < names.GetCount(); ++i) {
+    String name = names.Get(i);
+    String path = base + L"\\" + name;
+    bool button = true;
+    if (probe && probe->OpenKeyReadOnly(path)) {
+      button = probe->HasSubKeys();
+      probe->CloseKey();
+    }
+    AddKeyNode(Node, name, button, path, root);
+  }
+  Node->AlphaSort();
+  treeRegTree->Items()->EndUpdate();
+}
+
+void TfrmMain::treeRegTreeExpanding(TObject*, TTreeExNode* Node, bool& AllowExpansion) {
+  try {
+    TWaitCursor wait;
+    AllowExpansion = false;
+    Node->SetChildren(false);
+    if (ExpansionGuard) {
+      AllowExpansion = true;
+      Node->SetChildren(true);
+      return;
+    }
+    if (dmodCommon->IsRootNode(Node)) {
+      Node->SetChildren(true);
+      AllowExpansion = true;
+      if (Node->GetCount() == 0) AddRootKeys(Node);
+      return;
+    }
+    if (Node->GetExpanded()) {
+      Node->SetChildren(true);
+      return;
+    }
+    if (!dmodCommon->NodeHasData(Node)) return;
+    TRegistry reg(KEY_READ);
+    reg.SetRootKey(RootHandle(dmodCommon->GetNodeRootKey(Node)));
+    if (reg.OpenKeyReadOnly(dmodCommon->GetNodeKeyPath(Node)) && reg.HasSubKeys()) {
+      AllowExpansion = true;
+      if (Node->GetCount() == 0) AddSubKeys(Node, reg);
+      Node->SetChildren(true);
+    }
+    reg.CloseKey();
+  } catch (...) {
+    HandleCallbackException(this);
+  }
+}
+
+void TfrmMain::treeRegTreeCollapsed(TObject*, TTreeExNode* Node) {
+  TWaitCursor wait;
+  Node->DeleteChildren();
+  Node->SetChildren(true);
+}
+
+void TfrmMain::treeRegTreeChange(TObject*, TTreeExNode* Node) {
+  if (!Node || Node != treeRegTree->GetSelection()) return;
+  LoadValues(Node);
+  UpdatePathText(Node);
+}
+
+void TfrmMain::treeRegTreeDeletion(TObject*, TTreeExNode* Node) {
+  delete static_cast<TNodeData*>(Node->GetData());
+  Node->SetData(nullptr);
+}
+
+void TfrmMain::UpdatePathText(TTreeExNode* Node) {
+  if (!dmodCommon->NodeHasData(Node)) return;
+  txtPath->SetText(dmodCommon->GetNodeRootKeyName(Node, rnmFull) + dmodCommon->GetNodeKeyPath(Node));
+}
+
+TTreeExNode* TfrmMain::FindChild(TTreeExNode* Parent, const String& Text) {
+  for (TTreeExNode* c = Parent->GetFirstChild(); c; c = c->GetNextSibling())
+    if (c->GetText() == Text) return c;
+  return nullptr;
+}
+
+namespace {
+// A child whose name equals the text without regard to case (the
+// registry's own rule for key names).
+TTreeExNode* FindChildNoCase(TTreeExNode* Parent, const String& Text) {
+  for (TTreeExNode* c = Parent->GetFirstChild(); c; c = c->GetNextSibling())
+    if (SameText(c->GetText(), Text)) return c;
+  return nullptr;
+}
+}  // namespace
+
+TTreeExNode* TfrmMain::ExpandToBranch(TRegRoot Root, const String& Path, bool Report) {
+  TRegistry reg(KEY_READ);
+  if (Root != RegRoot::None) reg.SetRootKey(RootHandle(Root));
+  TTreeExNode* top = treeRegTree->Items()->GetFirstNode();
+  if (!top) return nullptr;
+  if (!top->GetExpanded()) top->Expand(false);
+  TTreeExNode* current = FindChild(top, dmodCommon->GetRootKeyName(Root, rnmByOption));
+  if (!current || Root == RegRoot::None) {
+    dmodCommon->ShowErrorText(FindChildFailed);
+    return nullptr;
+  }
+  String rest = Path;
+  String part = NextComponent(rest);
+  while (!part.empty()) {
+    if (!current->GetExpanded()) current->Expand(false);
+    // Key names compare without regard to case, as the registry does.
+    TTreeExNode* child = FindChildNoCase(current, part);
+    if (!child && reg.KeyExists(Path)) {
+      current->Collapse(true);
+      current->Expand(false);
+      child = FindChildNoCase(current, part);
+      if (!child) {
+        dmodCommon->ShowErrorText(String(FindChildFailed) + L"\n\nKey: " + part);
+        break;
+      }
+    }
+    if (!child) {
+      if (Report)
+        dmodCommon->ShowMessageText(L"The requested key does not exist:\n\n" +
+                                    dmodCommon->GetRootKeyName(Root, rnmByOption) + Path);
+      break;
+    }
+    current = child;
+    part = NextComponent(rest);
+  }
+  treeRegTree->SetSelection(current);
+  current->SetSelected(true);
+  current->MakeVisible();
+  if (treeRegTree->CanFocus()) treeRegTree->SetFocus();
+  UpdatePathText(current);
+  return current;
+}
+
+void TfrmMain::NewKey() {
+  try {
+    TTreeExNode* node = GetSelectedNode();
+    if (!dmodCommon->NodeHasData(node)) return;
+    TRegRoot root = dmodCommon->GetNodeRootKey(node);
+    String path = dmodCommon->GetNodeKeyPath(node);
+    if (!node->GetExpanded()) node->Expand(false);
+    TRegistry reg;
+    reg.SetRootKey(RootHandle(root));
+    String name = TCommonLogic::NewKeyName(reg, path);
+    String newPath = path + L"\\" + name;
+    if (!reg.CreateKey(newPath)) {
+      dmodCommon->ShowErrorText(
+          L"Unable to successfully create the registry key.  The key name may have been invalid.\n\nKey: " + newPath);
+      return;
+    }
+    reg.CloseKey();
+    bool hadButton = node->GetChildren();
+    TTreeExNode* child = AddKeyNode(node, name, false, newPath, root);
+    if (!hadButton || !node->GetExpanded()) {
+      ExpansionGuard = true;
+      node->Expand(false);
+      ExpansionGuard = false;
+    }
+    treeRegTree->SetSelection(child);
+    child->MakeVisible();
+    child->EditText();
+    dmodCommon->SetStatusText(L"New key successfully added: " + name);
+  } catch (const Exception& E) {
+    ExpansionGuard = false;
+    dmodCommon->ShowException(E, L"An exception occurred attempting to create a new registry key.");
+  }
+}
+
+void TfrmMain::treeRegTreeEditing(TObject*, TTreeExNode* Node, bool& AllowEdit) {
+  AllowEdit = Node && Node->GetLevel() > 1;
+}
+
+void TfrmMain::treeRegTreeEdited(TObject*, TTreeExNode* Node, String& S) {
+  // A key name can't be empty or hold a backslash (it would name a path).
+  if (!IsValidKeyName(S)) {
+    dmodCommon->ShowMessageText(AppText::InvalidKeyName);
+    S = Node->GetText();
+    return;
+  }
+  if (S == Node->GetText()) return;
+  TTreeExNode* parent = Node->GetParent();
+  String newPath = dmodCommon->GetNodeKeyPath(parent) + L"\\" + S;
+  if (RenameKey(Node, newPath))
+    dmodCommon->SetStatusText(L"Key successfully renamed.");
+  else
+    S = Node->GetText();
+}
+
+bool TfrmMain::RenameKey(TTreeExNode* Node, const String& NewPath) {
+  try {
+    TRegistry reg;
+    reg.SetRootKey(RootHandle(dmodCommon->GetNodeRootKey(Node)));
+    String oldPath = dmodCommon->GetNodeKeyPath(Node);
+    if (reg.KeyExists(NewPath)) {
+      dmodCommon->ShowMessageText(L"Key name already exists: " + Node->GetText() + L"\n\nRename aborted.");
+      return false;
+    }
+    if (!reg.KeyExists(oldPath)) {
+      dmodCommon->ShowErrorText(
+          L"Unable to local old key to rename.  The key may have been renamed or deleted by another process or "
+          L"application.\n\nKey: " +
+          oldPath);
+      return false;
+    }
+    // The copy is complete before the source goes; a failed copy is
+    // removed again and raises.
+    reg.MoveKey(ApiKeyPath(oldPath), ApiKeyPath(NewPath), true);
+    if (!reg.KeyExists(NewPath)) {
+      dmodCommon->ShowErrorText(L"Unable to successfully rename the registry key.\n\nKey: " + oldPath);
+      return false;
+    }
+    static_cast<TNodeData*>(Node->GetData())->Path = NewPath;
+    {
+      TWaitCursor wait;
+      Node->DeleteChildren();
+      Node->Collapse(false);
+      Node->SetChildren(true);
+    }
+    dmodCommon->SetStatusText(L"Key successfully renamed.");
+    return true;
+  } catch (const Exception& E) {
+    dmodCommon->ShowException(E, L"An exception occurred attemping to rename the registry key.");
+    // The registry was not changed as asked: the node keeps its name.
+    return false;
+  }
+}
+
+void TfrmMain::RefreshTree() {
+  SetStatusText(L"Refreshing...");
+  TTreeExNode* node = GetSelectedNode();
+  if (dmodCommon->NodeHasData(node)) {
+    TRegRoot root = dmodCommon->GetNodeRootKey(node);
+    String path = dmodCommon->GetNodeKeyPath(node);
+    bool expanded = node->GetExpanded();
+    InitRegTree();
+    TTreeExNode* reached = ExpandToBranch(root, path, false);
+    if (reached && expanded) reached->Expand(false);
+  } else {
+    InitRegTree();
+  }
+  SetStatusText(L"Refresh complete.");
+}
+
+void TfrmMain::treeRegTreeMouseUp(TObject*, TMouseButton Button, TShiftState, int X, int Y) {
+  if (Button != mbRight) return;
+  treeRegTree->SetSelection(treeRegTree->GetNodeAt(X, Y));
+}
+
+void TfrmMain::treeRegTreeKeyDown(TObject*, WORD& Key, TShiftState) {
+  if (Key == VK_DELETE && !treeRegTree->IsEditing()) DeleteSelected(treeRegTree);
+}

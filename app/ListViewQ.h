@@ -1,0 +1,39 @@
+// A list view that sorts by a clicked column (with a " +" / " -" mark on
+// the sorted column's caption) and keeps its layout (column widths, sort
+// column and direction, view style) in a registry key below
+// HKEY_CURRENT_USER.
+#pragma once
+
+#include "classlib/ComCtrls.h"
+
+class TListViewQ : public TCustomListView {
+ public:
+  explicit TListViewQ(TComponent* AOwner);
+  const char* ClassName() const override { return "TListViewQ"; }
+
+  int SortColumn = -1;
+  bool SortAscending = true;
+  bool AutoColumnSort = false;
+  String RegistryKey = L"Software";
+  bool ShowSortIndicator = true;
+
+  bool ColumnSort(int Column, bool Ascending) { return DoColumnSort(Column, Ascending); }
+  bool DoColumnSort(int Column, bool Ascending);
+  void InitSort();
+  String GetColumnSizeString();
+  // Widths from "w0,w1,..."; raises EConvertError for a part that is no number.
+  void SetColumnSizes(const String& Text);
+  void SaveOptions();
+  // Restores the stored layout. A stored layout that can't be read (a
+  // width that is no number, a value of the wrong type, a view style out
+  // of range) leaves the rest as it is instead of raising.
+  void LoadOptions();
+
+ protected:
+  void ColClick(TListColumn* Column) override;
+  void InsertItem(TListItem* Item) override;
+  void Edit(const LVITEMW& Item) override;
+
+ private:
+  static int CALLBACK Compare(LPARAM A, LPARAM B, LPARAM Param);
+};

@@ -1,0 +1,864 @@
+// The main window: its controls, menus and toolbars, start-up and shutdown,
+// options, the status bar, the search reports and the commands.
+#include "app/Main.h"
+
+#include "classlib/Clipbrd.h"
+#include "classlib/Dialogs.h"
+#include "classlib/Registry.h"
+
+TfrmMain* frmMain = nullptr;
+
+namespace {
+
+constexpr TShortCut Key(WORD K, TShortCut Mods = 0) { return static_cast<TShortCut>(K | Mods); }
+
+using THandler = void (TfrmMain::*)(TObject*);
+
+template <class T = TBarItem>
+T* NewItem(TfrmMain* F, TBarCustomItem* Parent, const wchar_t* Name, const wchar_t* Caption, int Image = -1,
+           THandler Handler = nullptr, TShortCut ShortCut = 0, const wchar_t* Hint = nullptr) {
+  T* it = new T(F);
+  it->SetName(Name);
+  it->SetCaption(Caption);
+  it->SetImageIndex(Image);
+  if (ShortCut) it->SetShortCut(ShortCut);
+  if (Hint) it->SetHint(Hint);
+  if (Handler) it->OnClick = TNotifyEvent(F, Handler);
+  if (Parent) Parent->Add(it);
+  return it;
+}
+
+void Separator(TfrmMain* F, TBarCustomItem* Parent) { Parent->Add(new TBarSeparatorItem(F)); }
+
+TBarToolbar* NewToolbar(TfrmMain* F, TBarDock* Dock, const wchar_t* Name, const wchar_t* Caption, int Row,
+                        int Pos) {
+  auto* t = new TBarToolbar(F);
+  t->SetName(Name);
+  t->SetCaption(Caption);
+  t->SetDockRow(Row);
+  t->SetDockPos(Pos);
+  t->SetImages(dmodCommon->imlMenuToolbar);
+  t->SetParent(Dock);
+  return t;
+}
+
+TListViewQ* NewList(TfrmMain* F, TWinControl* Parent, const wchar_t* Name) {
+  auto* lv = new TListViewQ(F);
+  lv->SetName(Name);
+  lv->SetParent(Parent);
+  lv->SetAlign(alClient);
+  return lv;
+}
+
+// The tree takes its images as an image list object or as a handle,
+// depending on the control's version.
+template <class Tree>
+auto SetTreeImages(Tree* T, TCustomImageList* IL, int) -> decltype(T->SetImages(IL), void()) {
+  T->SetImages(IL);
+}
+template <class Tree>
+void SetTreeImages(Tree* T, TCustomImageList* IL, long) {
+  T->SetImages(IL->GetHandle());
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
+  SetName(L"frmMain");
+  SetCaption(L"Zembrio");
+  SetPosition(poDefaultPosOnly);
+  SetBounds(0, 0, 694, 469);
+  Constraints()->Set(200, 150, 0, 0);
+  Font()->SetName(L"MS Sans Serif");
+  Font()->SetSize(8);
+  SettingsKey = dmodCommon->rsOptions().BaseKey;
+  if (SettingsKey.empty()) SettingsKey = EditorSettingsKey;
+  CreateControls();
+  CreateMenus();
+  CreatePopups();
+  OnShow = TNotifyEvent(this, &TfrmMain::FormShow);
+  OnClose = TCloseEvent(this, &TfrmMain::FormClose);
+  if (!frmMain) frmMain = this;
+  dmodCommon->SetMainForm(this);
+}
+
+TfrmMain::~TfrmMain() {
+  if (dmodCommon && dmodCommon->MainForm() == this) {
+    dmodCommon->Logic.StopSearchAndWait();
+    dmodCommon->SetMainForm(nullptr);
+  }
+  // The lists and the tree free their records through their deletion
+  // handlers while the controls still exist.
+  lvKeyValues->Items()->Clear();
+  lvBookmarks->Items()->Clear();
+  lvFindResults->Items()->Clear();
+  treeRegTree->Items()->Clear();
+  if (frmMain == this) frmMain = nullptr;
+}
+
+void TfrmMain::CreateControls() {
+  tbdTop = new TBarDock(this);
+  tbdTop->SetName(L"tbdTop");
+  tbdTop->SetParent(this);
+
+  sbStatus = new TStatusBar(this);
+  sbStatus->SetName(L"sbStatus");
+  sbStatus->SetParent(this);
+  sbStatus->SetAlign(alBottom);
+  TStatusPanel* p = sbStatus->Panels()->Add();
+  p->SetText(L"Messages.");
+  p->SetWidth(50);
+
+  pagExtras = new TPageControl(this);
+  pagExtras->SetName(L"pagExtras");
+  pagExtras->SetParent(this);
+  pagExtras->SetAlign(alBottom);
+  pagExtras->SetHeight(200);
+  pagExtras->SetImages(dmodCommon->imlTabSheets);
+  tbsBookmarks = new TTabSheet(this);
+  tbsBookmarks->SetName(L"tbsBookmarks");
+  tbsBookmarks->SetPageControl(pagExtras);
+  tbsBookmarks->SetCaption(L"Bookmarks");
+  tbsBookmarks->SetImageIndex(2);
+  tbsFindResults = new TTabSheet(this);
+  tbsFindResults->SetName(L"tbsFindResults");
+  tbsFindResults->SetPageControl(pagExtras);
+  tbsFindResults->SetCaption(L"Find Results");
+  tbsFindResults->SetImageIndex(3);
+  lvBookmarks = NewList(this, tbsBookmarks, L"lvBookmarks");
+  panelSearching = new TPanel(this);
+  panelSearching->SetName(L"panelSearching");
+  panelSearching->SetParent(tbsFindResults);
+  panelSearching->SetAlign(alBottom);
+  panelSearching->SetHeight(32);
+  panelSearching->SetCaption(L"");
+  panelSearching->SetVisible(false);
+  lblFindStats = new TLabel(this);
+  lblFindStats->SetName(L"lblFindStats");
+  lblFindStats->SetParent(panelSearching);
+  lblFindStats->SetBounds(8, 9, 400, 13);
+  lblFindStats->SetCaption(L"No search in progress.");
+  btnFindStop = new TButton(this);
+  btnFindStop->SetName(L"btnFindStop");
+  btnFindStop->SetParent(panelSearching);
+  btnFindStop->SetBounds(420, 4, 75, 25);
+  btnFindStop->SetCaption(L"Stop");
+  btnFindStop->SetEnabled(false);
+  btnFindStop->OnClick = TNotifyEvent(this, &TfrmMain::btnFindStopClick);
+  lvFindResults = NewList(this, tbsFindResults, L"lvFindResults");
+  pagExtras->SetActivePage(tbsBookmarks);
+
+  spltHorizontal = new TSplitter(this);
+  spltHorizontal->SetName(L"spltHorizontal");
+  spltHorizontal->SetParent(this);
+  spltHorizontal->SetAlign(alBottom);
+  spltHorizontal->SetHeight(3);
+  spltHorizontal->SetMinSize(50);
+  spltHorizontal->SetResizeStyle(rsUpdate);
+
+  panelTop = new TPanel(this);
+  panelTop->SetName(L"panelTop");
+  panelTop->SetParent(this);
+  panelTop->SetAlign(alClient);
+  panelTop->SetBevelOuter(bvNone);
+  panelTop->SetCaption(L"");
+  panelTop->Constraints()->Set(0, 30, 0, 0);
+
+  treeRegTree = new TTreeEx(this);
+  treeRegTree->SetName(L"treeRegTree");
+  treeRegTree->SetParent(panelTop);
+  treeRegTree->SetAlign(alLeft);
+  treeRegTree->SetWidth(200);
+  treeRegTree->SetOptions(TTreeOptions{toAutoExpand, toEvenHeight, toRightClickSelect, toShowButtons, toShowLines,
+                                       toShowRoot});
+  SetTreeImages(treeRegTree, dmodCommon->imlTreeImages, 0);
+  treeRegTree->SetItemHeight(16);
+  treeRegTree->SetIndent(19);
+  treeRegTree->OnExpanding = TTVExpandingEvent(this, &TfrmMain::treeRegTreeExpanding);
+  treeRegTree->OnCollapsed = TTVExpandedEvent(this, &TfrmMain::treeRegTreeCollapsed);
+  treeRegTree->OnChange = TTVChangedEvent(this, &TfrmMain::treeRegTreeChange);
+  treeRegTree->OnDeletion = TTVExpandedEvent(this, &TfrmMain::treeRegTreeDeletion);
+  treeRegTree->OnEditing = TTVEditingEvent(this, &TfrmMain::treeRegTreeEditing);
+  treeRegTree->OnEdited = TTVEditedEvent(this, &TfrmMain::treeRegTreeEdited);
+  treeRegTree->OnMouseUp = TMouseEvent(this, &TfrmMain::treeRegTreeMouseUp);
+  treeRegTree->OnKeyDown = TKeyEvent(this, &TfrmMain::treeRegTreeKeyDown);
+
+  spltVertical = new TSplitter(this);
+  spltVertical->SetName(L"spltVertical");
+  spltVertical->SetParent(panelTop);
+  spltVertical->SetAlign(alLeft);
+  spltVertical->SetWidth(3);
+  spltVertical->SetLeft(200);
+
+  lvKeyValues = NewList(this, panelTop, L"lvKeyValues");
+}
+
+void TfrmMain::CreateMenus() {
+  tbrMainMenu = NewToolbar(this, tbdTop, L"tbrMainMenu", L"Main Menu", 0, 0);
+  tbrMainMenu->SetMenuBar(true);
+  tbrMainMenu->SetFullSize(true);
+  tbrMainMenu->CloseButton = false;
+  tbrMainMenu->SetProcessShortCuts(true);
+  tbrMainMenu->SetShrinkMode(tbsmWrap);
+  TBarCustomItem* bar = tbrMainMenu->Items();
+
+  mnuFile = NewItem<TBarSubmenuItem>(this, bar, L"mnuFile", L"&File");
+  mnuFile_Import = NewItem(this, mnuFile, L"mnuFile_Import", L"&Import registry file...", 18,
+                           &TfrmMain::mnuFile_ImportClick, 0, L"Import registry file...");
+  mnuFile_Export = NewItem(this, mnuFile, L"mnuFile_Export", L"&Export registry file...", 19,
+                           &TfrmMain::mnuFile_ExportClick, 0, L"Export registry file...");
+  Separator(this, mnuFile);
+  mnuFile_Preferences = NewItem(this, mnuFile, L"mnuFile_Preferences", L"&Preferences...", 20,
+                                &TfrmMain::mnuFile_PreferencesClick, 0, L"Preferences...");
+  Separator(this, mnuFile);
+  mnuFile_Exit = NewItem(this, mnuFile, L"mnuFile_Exit", L"E&xit", 0, &TfrmMain::mnuFile_ExitClick, 0, L"Exit");
+
+  mnuEdit = NewItem<TBarSubmenuItem>(this, bar, L"mnuEdit", L"&Edit");
+  mnuEdit_New = NewItem<TBarSubmenuItem>(this, mnuEdit, L"mnuEdit_New", L"&New", 11, nullptr, 0,
+                                         L"New registry item");
+  mnuEdit_New->SetOptions(TBarItemOptions{tboDropdownArrow});
+  mnuEdit_New_Key = NewItem(this, mnuEdit_New, L"mnuEdit_New_Key", L"&Key", 10, &TfrmMain::mnuEdit_New_KeyClick);
+  Separator(this, mnuEdit_New);
+  mnuEdit_New_String =
+      NewItem(this, mnuEdit_New, L"mnuEdit_New_String", L"&String Value", 14, &TfrmMain::mnuEdit_New_StringClick);
+  mnuEdit_New_Binary =
+      NewItem(this, mnuEdit_New, L"mnuEdit_New_Binary", L"&Binary Value", 15, &TfrmMain::mnuEdit_New_BinaryClick);
+  mnuEdit_New_Dword =
+      NewItem(this, mnuEdit_New, L"mnuEdit_New_Dword", L"&DWORD Value", 16, &TfrmMain::mnuEdit_New_DwordClick);
+  mnuEdit_New_ExpString = NewItem(this, mnuEdit_New, L"mnuEdit_New_ExpString", L"&Expandable String Value", 29,
+                                  &TfrmMain::mnuEdit_New_ExpStringClick);
+  mnuEdit_Rename = NewItem(this, mnuEdit, L"mnuEdit_Rename", L"Re&name", 12, &TfrmMain::mnuEdit_RenameClick,
+                           Key(VK_F2), L"Rename selected item");
+  mnuEdit_Delete = NewItem(this, mnuEdit, L"mnuEdit_Delete", L"&Delete", 13, &TfrmMain::mnuEdit_DeleteClick,
+                           Key('D', scCtrl), L"Delete selected item(s)");
+  Separator(this, mnuEdit);
+  mnuEdit_CopyKey = NewItem(this, mnuEdit, L"mnuEdit_CopyKey", L"Copy &key path", 22, &TfrmMain::mnuEdit_CopyKeyClick,
+                            Key('C', scCtrl | scAlt), L"Copy full key path to clipboard");
+  mnuEdit_CopyValue = NewItem(this, mnuEdit, L"mnuEdit_CopyValue", L"Copy &value", 26,
+                              &TfrmMain::mnuEdit_CopyValueClick, Key('C', scShift | scCtrl), L"Copy value to clipboard");
+  Separator(this, mnuEdit);
+  mnuEdit_Find = NewItem(this, mnuEdit, L"mnuEdit_Find", L"&Find...", 21, &TfrmMain::mnuEdit_FindClick,
+                         Key('F', scCtrl), L"Find...");
+  mnuEdit_RepeatFind = NewItem(this, mnuEdit, L"mnuEdit_RepeatFind", L"&Repeat find", 28,
+                               &TfrmMain::mnuEdit_RepeatFindClick, 0, L"Repeat find");
+  mnuEdit_RepeatFind->SetEnabled(false);
+
+  mnuView = NewItem<TBarSubmenuItem>(this, bar, L"mnuView", L"&View");
+  mnuView_ListViewStyle = NewItem<TBarGroupItem>(this, mnuView, L"mnuView_ListViewStyle", L"");
+  mnuView_LVS_LargeIcons = NewItem(this, mnuView_ListViewStyle, L"mnuView_LVS_LargeIcons", L"Lar&ge Icons", 1,
+                                   &TfrmMain::mnuView_LVS_LargeIconsClick);
+  mnuView_LVS_SmallIcons = NewItem(this, mnuView_ListViewStyle, L"mnuView_LVS_SmallIcons", L"&Small Icons", 2,
+                                   &TfrmMain::mnuView_LVS_SmallIconsClick);
+  mnuView_LVS_List =
+      NewItem(this, mnuView_ListViewStyle, L"mnuView_LVS_List", L"&List", 3, &TfrmMain::mnuView_LVS_ListClick);
+  mnuView_LVS_Details = NewItem(this, mnuView_ListViewStyle, L"mnuView_LVS_Details", L"&Details", 4,
+                                &TfrmMain::mnuView_LVS_DetailsClick);
+  for (TBarItem* it : {mnuView_LVS_LargeIcons, mnuView_LVS_SmallIcons, mnuView_LVS_List, mnuView_LVS_Details}) {
+    it->SetGroupIndex(1);
+    it->SetEnabled(false);
+  }
+  Separator(this, mnuView);
+  mnuView_Toolbars =
+      NewItem<TBarSubmenuItem>(this, mnuView, L"mnuView_Toolbars", L"&Toolbars", 23, nullptr, 0, L"Toolbars");
+  mnuView_TB_Menu =
+      NewItem(this, mnuView_Toolbars, L"mnuView_TB_Menu", L"Menu toolbar", -1, &TfrmMain::mnuView_TB_MenuClick);
+  mnuView_TB_File =
+      NewItem(this, mnuView_Toolbars, L"mnuView_TB_File", L"File toolbar", -1, &TfrmMain::mnuView_TB_FileClick);
+  mnuView_TB_Edit =
+      NewItem(this, mnuView_Toolbars, L"mnuView_TB_Edit", L"Edit toolbar", -1, &TfrmMain::mnuView_TB_EditClick);
+  mnuView_TB_View =
+      NewItem(this, mnuView_Toolbars, L"mnuView_TB_View", L"View toolbar", -1, &TfrmMain::mnuView_TB_ViewClick);
+  mnuView_TB_Navigation = NewItem(this, mnuView_Toolbars, L"mnuView_TB_Navigation", L"Navigation toolbar", -1,
+                                  &TfrmMain::mnuView_TB_NavigationClick);
+  for (TBarItem* it : {mnuView_TB_Menu, mnuView_TB_File, mnuView_TB_Edit, mnuView_TB_View, mnuView_TB_Navigation})
+    it->SetChecked(true);
+  mnuView_Refresh = NewItem(this, mnuView, L"mnuView_Refresh", L"&Refresh", 17, &TfrmMain::mnuView_RefreshClick,
+                            Key(VK_F5), L"Refresh");
+
+  mnuNavigation = NewItem<TBarSubmenuItem>(this, bar, L"mnuNavigation", L"&Navigation");
+  mnuNavigation_Bookmark = NewItem(this, mnuNavigation, L"mnuNavigation_Bookmark", L"&Bookmark", 7,
+                                   &TfrmMain::mnuNavigation_BookmarkClick, Key('B', scCtrl), L"Bookmark key");
+  mnuNavigation_Expand = NewItem(this, mnuNavigation, L"mnuNavigation_Expand", L"E&xpand", 5,
+                                 &TfrmMain::mnuNavigation_ExpandClick, 0, L"Expand node");
+  mnuNavigation_Collapse = NewItem(this, mnuNavigation, L"mnuNavigation_Collapse", L"&Collapse", 6,
+                                   &TfrmMain::mnuNavigation_CollapseClick, 0, L"Collapse node");
+  mnuNavigation_Goto = NewItem(this, mnuNavigation, L"mnuNavigation_Goto", L"&Go to path...", 25,
+                               &TfrmMain::mnuNavigation_GotoClick, Key('G', scCtrl), L"Open a registry path...");
+
+  mnuHelp = NewItem<TBarSubmenuItem>(this, bar, L"mnuHelp", L"&Help");
+  mnuHelp_Contents = NewItem(this, mnuHelp, L"mnuHelp_Contents", L"&Help contents...", 8,
+                             &TfrmMain::mnuHelp_ContentsClick);
+  mnuHelp_Contact = NewItem(this, mnuHelp, L"mnuHelp_Contact", L"&Contact information...", 24,
+                            &TfrmMain::mnuHelp_ContactClick, 0, L"This is a hint!");
+  mnuHelp_About = NewItem(this, mnuHelp, L"mnuHelp_About", L"&About Zembrio...", 9, &TfrmMain::mnuHelp_AboutClick);
+
+  tbrFile = NewToolbar(this, tbdTop, L"tbrFile", L"File Toolbar", 1, 0);
+  tbrFile->SetLinkSubitems(mnuFile);
+  tbrEdit = NewToolbar(this, tbdTop, L"tbrEdit", L"Edit Toolbar", 1, 104);
+  tbrEdit->SetLinkSubitems(mnuEdit);
+  tbrView = NewToolbar(this, tbdTop, L"tbrView", L"View Toolbar", 1, 256);
+  tbtnView_ListStyle = NewItem<TBarSubmenuItem>(this, tbrView->Items(), L"tbtnView_ListStyle", L"", 4, nullptr, 0,
+                                                L"List style");
+  tbtnView_ListStyle->SetLinkSubitems(mnuView_ListViewStyle);
+  tbtnView_ListStyle->SetOptions(TBarItemOptions{tboDropdownArrow});
+  tbtnView_ListStyle->SetEnabled(false);
+  tbtnView_Toolbars = NewItem<TBarSubmenuItem>(this, tbrView->Items(), L"tbtnView_Toolbars", L"", 23, nullptr, 0,
+                                               L"Show / hide toolbars");
+  tbtnView_Toolbars->SetLinkSubitems(mnuView_Toolbars);
+  tbtnView_Toolbars->SetOptions(TBarItemOptions{tboDropdownArrow});
+  tbtnRefresh = NewItem(this, tbrView->Items(), L"tbtnRefresh", L"Refresh", 17, &TfrmMain::mnuView_RefreshClick, 0,
+                        L"Refresh");
+  tbrNavigation = NewToolbar(this, tbdTop, L"tbrNavigation", L"Navigation", 2, 0);
+  tbtnNavigation_Bookmark = NewItem(this, tbrNavigation->Items(), L"tbtnNavigation_Bookmark", L"Bookmark", 7,
+                                    &TfrmMain::mnuNavigation_BookmarkClick, 0, L"Bookmark key");
+  tbtnNavigation_Bookmark->SetDisplayMode(nbdmImageAndText);
+  Separator(this, tbrNavigation->Items());
+  txtPath = new TBarEditItem(this);
+  txtPath->SetName(L"txtPath");
+  txtPath->SetEditCaption(L"Path");
+  txtPath->SetEditWidth(200);
+  tbrNavigation->Items()->Add(txtPath);
+  tbtnNavigation_Go = NewItem(this, tbrNavigation->Items(), L"tbtnNavigation_Go", L"Go", 25,
+                              &TfrmMain::tbtnNavigation_GoClick, 0, L"Open selected path");
+  tbtnNavigation_Go->SetDisplayMode(nbdmImageAndText);
+
+  for (TBarToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation})
+    t->OnVisibleChanged = TNotifyEvent(this, &TfrmMain::ToolbarVisibleChanged);
+}
+
+void TfrmMain::CreatePopups() {
+  auto newPopup = [this](const wchar_t* Name) {
+    auto* p = new TBarPopupMenu(this);
+    p->SetName(Name);
+    p->SetImages(dmodCommon->imlMenuToolbar);
+    return p;
+  };
+  auto listStyle = [this](TBarCustomItem* Parent, const wchar_t* Name) {
+    auto* s = NewItem<TBarSubmenuItem>(this, Parent, Name, L"&View", 4);
+    s->SetLinkSubitems(mnuView_ListViewStyle);
+    return s;
+  };
+  auto newSubmenu = [this](TBarCustomItem* Parent, const wchar_t* Name) {
+    auto* s = NewItem<TBarSubmenuItem>(this, Parent, Name, L"&New", 11);
+    s->SetLinkSubitems(mnuEdit_New);
+    return s;
+  };
+
+  pmnuTree = newPopup(L"pmnuTree");
+  TBarCustomItem* r = pmnuTree->Items();
+  pmnuTree_Bookmark = NewItem(this, r, L"pmnuTree_Bookmark", L"&Bookmark", 7, &TfrmMain::mnuNavigation_BookmarkClick);
+  pmnuTree_CopyKey = NewItem(this, r, L"pmnuTree_CopyKey", L"Copy &key path", 22, &TfrmMain::mnuEdit_CopyKeyClick);
+  Separator(this, r);
+  pmnuTree_New = newSubmenu(r, L"pmnuTree_New");
+  pmnuTree_Rename = NewItem(this, r, L"pmnuTree_Rename", L"Re&name", 12, &TfrmMain::mnuEdit_RenameClick);
+  pmnuTree_Delete = NewItem(this, r, L"pmnuTree_Delete", L"&Delete", 13, &TfrmMain::pmnuTree_DeleteClick);
+  Separator(this, r);
+  pmnuTree_Find = NewItem(this, r, L"pmnuTree_Find", L"&Find...", 21, &TfrmMain::mnuEdit_FindClick);
+  pmnuTree_Export =
+      NewItem(this, r, L"pmnuTree_Export", L"&Export registry file...", 19, &TfrmMain::mnuFile_ExportClick);
+  Separator(this, r);
+  pmnuTree_Expand = NewItem(this, r, L"pmnuTree_Expand", L"E&xpand", 5, &TfrmMain::mnuNavigation_ExpandClick);
+  pmnuTree_Collapse = NewItem(this, r, L"pmnuTree_Collapse", L"&Collapse", 6, &TfrmMain::mnuNavigation_CollapseClick);
+  Separator(this, r);
+  pmnuTree_Refresh = NewItem(this, r, L"pmnuTree_Refresh", L"&Refresh", 17, &TfrmMain::mnuView_RefreshClick);
+
+  pmnuValues = newPopup(L"pmnuValues");
+  r = pmnuValues->Items();
+  pmnuValues_EditValue =
+      NewItem(this, r, L"pmnuValues_EditValue", L"&Edit value", 27, &TfrmMain::pmnuValues_EditValueClick);
+  pmnuValues_CopyValue =
+      NewItem(this, r, L"pmnuValues_CopyValue", L"Copy &value", 26, &TfrmMain::mnuEdit_CopyValueClick);
+  Separator(this, r);
+  pmnuValues_New = newSubmenu(r, L"pmnuValues_New");
+  pmnuValues_Rename = NewItem(this, r, L"pmnuValues_Rename", L"Re&name", 12, &TfrmMain::mnuEdit_RenameClick);
+  pmnuValues_Delete = NewItem(this, r, L"pmnuValues_Delete", L"&Delete", 13, &TfrmMain::mnuEdit_DeleteClick);
+  Separator(this, r);
+  pmnuValues_ListStyle = listStyle(r, L"pmnuValues_ListStyle");
+  Separator(this, r);
+  pmnuValues_Find = NewItem(this, r, L"pmnuValues_Find", L"&Find...", 21, &TfrmMain::mnuEdit_FindClick);
+  Separator(this, r);
+  pmnuValues_Refresh = NewItem(this, r, L"pmnuValues_Refresh", L"&Refresh", 17, &TfrmMain::mnuView_RefreshClick);
+
+  pmnuBookmarks = newPopup(L"pmnuBookmarks");
+  r = pmnuBookmarks->Items();
+  pmnuBookmarks_Open =
+      NewItem(this, r, L"pmnuBookmarks_Open", L"&Open bookmark", 25, &TfrmMain::pmnuBookmarks_OpenClick);
+  pmnuBookmarks_CopyKey =
+      NewItem(this, r, L"pmnuBookmarks_CopyKey", L"Copy &key path", 22, &TfrmMain::mnuEdit_CopyKeyClick);
+  Separator(this, r);
+  pmnuBookmarks_Rename = NewItem(this, r, L"pmnuBookmarks_Rename", L"Re&name", 12, &TfrmMain::mnuEdit_RenameClick);
+  pmnuBookmarks_Delete = NewItem(this, r, L"pmnuBookmarks_Delete", L"&Delete", 13, &TfrmMain::mnuEdit_DeleteClick);
+  Separator(this, r);
+  pmnuBookmarks_ListStyle = listStyle(r, L"pmnuBookmarks_ListStyle");
+  Separator(this, r);
+  pmnuBookmarks_Refresh =
+      NewItem(this, r, L"pmnuBookmarks_Refresh", L"&Refresh", 17, &TfrmMain::mnuView_RefreshClick);
+
+  pmnuFind = newPopup(L"pmnuFind");
+  r = pmnuFind->Items();
+  pmnuFind_Open = NewItem(this, r, L"pmnuFind_Open", L"&Open find result", 25, &TfrmMain::pmnuFind_OpenClick);
+  pmnuFind_Bookmark = NewItem(this, r, L"pmnuFind_Bookmark", L"&Bookmark", 7, &TfrmMain::pmnuFind_BookmarkClick);
+  pmnuFind_CopyKey = NewItem(this, r, L"pmnuFind_CopyKey", L"Copy &key path", 22, &TfrmMain::mnuEdit_CopyKeyClick);
+  Separator(this, r);
+  pmnuFind_Delete = NewItem(this, r, L"pmnuFind_Delete", L"&Delete", 13, &TfrmMain::mnuEdit_DeleteClick);
+  Separator(this, r);
+  pmnuFind_ListStyle = listStyle(r, L"pmnuFind_ListStyle");
+  Separator(this, r);
+  pmnuFind_Find = NewItem(this, r, L"pmnuFind_Find", L"&Find...", 21, &TfrmMain::mnuEdit_FindClick);
+  pmnuFind_RepeatFind =
+      NewItem(this, r, L"pmnuFind_RepeatFind", L"&Repeat find", 28, &TfrmMain::mnuEdit_RepeatFindClick);
+  pmnuFind_RepeatFind->SetEnabled(false);
+
+  // The first item of each pop-up is its default item.
+  for (TBarItem* it : {pmnuTree_Bookmark, pmnuValues_EditValue, pmnuBookmarks_Open, pmnuFind_Open})
+    it->SetOptions(TBarItemOptions{tboDefault});
+  treeRegTree->SetPopupMenu(pmnuTree);
+}
+
+String TfrmMain::LayoutKey(const wchar_t* Name) const { return SettingsKey + L"\\ListViews\\" + Name; }
+
+// ---------------------------------------------------------------------------
+// Start-up and shutdown.
+
+void TfrmMain::FormShow(TObject*) {
+  if (shown_) return;
+  shown_ = true;
+  try {
+    BarRegLoadPositions(this, HKEY_CURRENT_USER, ToolbarsKey());
+  } catch (const Exception&) {
+    // Damaged stored positions: the toolbars keep their designed places.
+  }
+  for (TBarToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation}) ToolbarVisibleChanged(t);
+  InitListViews();
+  LoadOptions(true);
+  InitRegTree();
+  LoadBookmarks(GetBookmarkFileName(true), true);
+  if (dmodCommon->OptionBool(L"ReopenPrevious")) {
+    TRegRoot root = dmodCommon->GetRootKeyFromName(dmodCommon->OptionString(L"PreviousHKEY"));
+    // A first start (or a damaged setting) names no root key: nothing to reopen.
+    if (root != RegRoot::None) ExpandToBranch(root, dmodCommon->OptionString(L"PreviousPath"), false);
+  }
+  SetStatusText(L"Y..yes, Captain?!?");
+}
+
+void TfrmMain::FormClose(TObject*, TCloseAction&) {
+  dmodCommon->Logic.StopSearchAndWait();
+  SaveBookmarks(GetBookmarkFileName(true));
+  try {
+    BarRegSavePositions(this, HKEY_CURRENT_USER, ToolbarsKey());
+  } catch (const Exception& E) {
+    dmodCommon->ShowException(E, L"An exception occurred attempting to save the toolbar positions.");
+  }
+  SaveOptions();
+}
+
+void TfrmMain::SetStatusText(const String& Text) {
+  sbStatus->Panels()->GetItem(0)->SetText(Text);
+}
+
+String TfrmMain::GetStatusText() { return sbStatus->Panels()->GetItem(0)->GetText(); }
+
+void TfrmMain::InitListViews() {
+  struct TCol {
+    const wchar_t* Caption;
+    int Width;
+  };
+  auto setup = [this](TListViewQ* lv, std::initializer_list<TCol> cols, bool sort, bool rowSelect, bool readOnly,
+                      TBarPopupMenu* popup, const wchar_t* key) {
+    lv->SetViewStyle(vsReport);
+    lv->SetLargeImages(dmodCommon->imlLVImages32);
+    lv->SetSmallImages(dmodCommon->imlLVImages16);
+    lv->SetHideSelection(false);
+    lv->SetMultiSelect(true);
+    lv->Columns()->Clear();
+    for (const TCol& c : cols) {
+      TListColumn* col = lv->Columns()->Add();
+      col->SetCaption(c.Caption);
+      if (c.Width > 0)
+        col->SetWidth(c.Width);
+      else
+        col->SetAutoSize(true);
+    }
+    lv->AutoColumnSort = sort;
+    lv->SetColumnClick(sort);
+    lv->SetRowSelect(rowSelect);
+    lv->SetReadOnly(readOnly);
+    lv->ShowSortIndicator = true;
+    lv->SetPopupMenu(popup);
+    lv->RegistryKey = LayoutKey(key);
+    lv->OnEnter = TNotifyEvent(this, &TfrmMain::ListEnter);
+    lv->OnExit = TNotifyEvent(this, &TfrmMain::ListExit);
+  };
+  setup(lvKeyValues, {{L"Name", 150}, {L"Value", 310}}, false, false, false, pmnuValues, L"Values");
+  setup(lvBookmarks, {{L"Description", 175}, {L"Base Key", 150}, {L"Branch", 330}}, true, false, false, pmnuBookmarks,
+        L"Bookmarks");
+  setup(lvFindResults, {{L"Base Key", 150}, {L"Branch", 180}, {L"Value", 178}, {L"Data", 0}}, true, true, true,
+        pmnuFind, L"FindResults");
+  lvKeyValues->OnDblClick = TNotifyEvent(this, &TfrmMain::lvKeyValuesDblClick);
+  lvKeyValues->OnDeletion = TLVDeletedEvent(this, &TfrmMain::lvKeyValuesDeletion);
+  lvKeyValues->OnEditing = TLVEditingEvent(this, &TfrmMain::lvKeyValuesEditing);
+  lvKeyValues->OnEdited = TLVEditedEvent(this, &TfrmMain::lvKeyValuesEdited);
+  lvKeyValues->OnKeyDown = TKeyEvent(this, &TfrmMain::lvKeyValuesKeyDown);
+  lvBookmarks->OnDblClick = TNotifyEvent(this, &TfrmMain::lvBookmarksDblClick);
+  lvBookmarks->OnDeletion = TLVDeletedEvent(this, &TfrmMain::lvBookmarksDeletion);
+  lvBookmarks->OnEdited = TLVEditedEvent(this, &TfrmMain::lvBookmarksEdited);
+  lvBookmarks->OnKeyDown = TKeyEvent(this, &TfrmMain::lvBookmarksKeyDown);
+  lvFindResults->OnDblClick = TNotifyEvent(this, &TfrmMain::lvFindResultsDblClick);
+  lvFindResults->OnDeletion = TLVDeletedEvent(this, &TfrmMain::lvFindResultsDeletion);
+  lvFindResults->OnKeyDown = TKeyEvent(this, &TfrmMain::lvFindResultsKeyDown);
+}
+
+void TfrmMain::LoadOptions(bool ApplyGeometry) {
+  SetStatusText(L"Loading options...");
+  dmodCommon->ReadAllOptions();
+  TBarToolbar* bars[] = {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation};
+  int dh = dmodCommon->OptionInt(L"DragHandleStyle");
+  if (dh >= 0 && dh <= 2) {
+    TBarDragHandleStyle style = dh == 0 ? dhNone : dh == 1 ? dhSingle : dhDouble;
+    for (TBarToolbar* t : bars) t->SetDragHandleStyle(style);
+  }
+  bool closeDocked = dmodCommon->OptionBool(L"CloseButtonDocked");
+  for (TBarToolbar* t : bars) t->SetCloseButtonWhenDocked(closeDocked);
+  tbrMainMenu->SetFullSize(dmodCommon->OptionBool(L"FullSizeMenu"));
+  SetShowHint(dmodCommon->OptionBool(L"ShowHints"));
+  if (ApplyGeometry) {
+    SetBounds(GetLeft(), dmodCommon->OptionInt(L"Top"), GetWidth(), GetHeight());
+    SetBounds(dmodCommon->OptionInt(L"Left"), GetTop(), GetWidth(), GetHeight());
+    SetWidth(dmodCommon->OptionInt(L"Width"));
+    SetHeight(dmodCommon->OptionInt(L"Height"));
+    treeRegTree->SetWidth(dmodCommon->OptionInt(L"LPWidth"));
+    // panelTop fills what the lower pane leaves: the stored height is
+    // restored by giving the lower pane the rest (each keeping its minimum).
+    int total = panelTop->GetHeight() + pagExtras->GetHeight();
+    int tp = dmodCommon->OptionInt(L"TPHeight");
+    if (tp >= 30 && total - tp >= 50) pagExtras->SetHeight(total - tp);
+    switch (dmodCommon->OptionInt(L"WindowState")) {
+      case 0: SetWindowState(wsNormal); break;
+      case 1: SetWindowState(wsMinimized); break;
+      case 2: SetWindowState(wsMaximized); break;
+      default: break;
+    }
+  }
+  if (dmodCommon->OptionBool(L"UseSystemFont")) {
+    Font()->Assign(*Screen->IconFont());
+  } else {
+    String name = dmodCommon->OptionString(L"FontName");
+    if (!name.empty()) Font()->SetName(name);
+    int size = dmodCommon->OptionInt(L"FontSize");
+    if (size > 0) Font()->SetSize(size);
+    TFontStyles style;
+    if (dmodCommon->OptionBool(L"FontBold")) style.Include(fsBold);
+    if (dmodCommon->OptionBool(L"FontItalic")) style.Include(fsItalic);
+    if (dmodCommon->OptionBool(L"FontUnderline")) style.Include(fsUnderline);
+    if (dmodCommon->OptionBool(L"FontStrikeout")) style.Include(fsStrikeOut);
+    Font()->SetStyle(style);
+  }
+  // ToolbarXPThemes is read with the rest; the core toolbars draw in one
+  // style only, so there is no theme switcher to hand it to.
+  for (TListViewQ* lv : {lvKeyValues, lvBookmarks, lvFindResults}) lv->LoadOptions();
+  SetStatusText(L"Options loaded.");
+}
+
+void TfrmMain::SaveOptions() {
+  SetStatusText(L"Saving options...");
+  TWindowState state = GetWindowState();
+  if (state == wsNormal) {
+    dmodCommon->SetOption(L"Top", GetTop());
+    dmodCommon->SetOption(L"Left", GetLeft());
+    dmodCommon->SetOption(L"Width", GetWidth());
+    dmodCommon->SetOption(L"Height", GetHeight());
+  }
+  dmodCommon->SetOption(L"LPWidth", treeRegTree->GetWidth());
+  dmodCommon->SetOption(L"TPHeight", panelTop->GetHeight());
+  TTreeExNode* node = GetSelectedNode();
+  if (dmodCommon->NodeHasData(node)) {
+    dmodCommon->SetOption(L"PreviousHKEY", dmodCommon->GetRootKeyName(dmodCommon->GetNodeRootKey(node), rnmFull));
+    dmodCommon->SetOption(L"PreviousPath", dmodCommon->GetNodeKeyPath(node));
+  }
+  dmodCommon->SetOption(L"WindowState", state == wsMinimized ? 1 : state == wsMaximized ? 2 : 0);
+  try {
+    dmodCommon->WriteAllOptions();
+    for (TListViewQ* lv : {lvKeyValues, lvBookmarks, lvFindResults}) lv->SaveOptions();
+  } catch (const Exception& E) {
+    dmodCommon->ShowException(E, L"An exception occurred attempting to save the options.");
+    return;
+  }
+  SetStatusText(L"Options saved.");
+}
+
+// ---------------------------------------------------------------------------
+// Search reports.
+
+void TfrmMain::SetFindItemsEnabled(bool Enabled) {
+  for (TBarItem* it : {mnuEdit_Find, mnuEdit_RepeatFind, pmnuTree_Find, pmnuValues_Find, pmnuFind_Find,
+                       pmnuFind_RepeatFind})
+    it->SetEnabled(Enabled);
+}
+
+void TfrmMain::SearchStarted() {
+  pagExtras->SetActivePage(tbsFindResults);
+  lblFindStats->SetCaption(L"Search in progress...");
+  lvFindResults->SetCursor(crHourGlass);
+  lvFindResults->Items()->BeginUpdate();
+  lvFindResults->Items()->Clear();
+  lvFindResults->Items()->EndUpdate();
+  SetFindItemsEnabled(false);
+  btnFindStop->SetEnabled(true);
+  panelSearching->SetVisible(true);
+  tbsFindResults->SetImageIndex(0);
+  Repaint();
+}
+
+void TfrmMain::AddFindResult(TSearchHit* Hit) {
+  TListItem* item = lvFindResults->Items()->Add();
+  item->SetData(Hit);
+  item->SetCaption(dmodCommon->GetRootKeyName(Hit->RootKey, rnmByOption));
+  item->SubItems()->Add(Hit->Path);
+  if (Hit->Kind == hkKeyName)
+    item->SubItems()->Add(Hit->ValueName);
+  else
+    item->SubItems()->Add(Hit->ValueName.empty() ? String(L"(Default)") : Hit->ValueName);
+  item->SubItems()->Add(Hit->Data);
+}
+
+void TfrmMain::SearchProgress(const String& KeyPath) { lblFindStats->SetCaption(L"Search in progress... " + KeyPath); }
+
+void TfrmMain::SearchFinished() {
+  panelSearching->SetVisible(false);
+  btnFindStop->SetEnabled(false);
+  lvFindResults->AlphaSort();
+  lvFindResults->SetCursor(crDefault);
+  lblFindStats->SetCaption(L"Search complete.");
+  tbsFindResults->SetImageIndex(1);
+  SetFindItemsEnabled(true);
+}
+
+void TfrmMain::lvFindResultsDeletion(TObject*, TListItem* Item) {
+  delete static_cast<TSearchHit*>(Item->GetData());
+  Item->SetData(nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Commands.
+
+String TfrmMain::ActiveControlName() {
+  TWinControl* c = GetActiveControl();
+  return c ? c->GetName() : String();
+}
+
+void TfrmMain::mnuFile_ImportClick(TObject*) {
+  if (!dmodCommon->odlgImport->Execute()) return;
+  String file = dmodCommon->odlgImport->GetFileName();
+  if (!dmodCommon->ConfirmImport(file)) return;
+  dmodCommon->Logic.ImportFile(file, [this] { RefreshTree(); });
+}
+
+void TfrmMain::mnuFile_ExportClick(TObject*) {
+  TTreeExNode* node = GetSelectedNode();
+  if (!dmodCommon->NodeHasData(node) || !dmodCommon->sdlgExport->Execute()) {
+    SetStatusText(AppText::ExportAborted);
+    return;
+  }
+  dmodCommon->Logic.ExportKey(dmodCommon->GetNodeRootKey(node), dmodCommon->GetNodeKeyPath(node),
+                              dmodCommon->sdlgExport->GetFileName(), true);
+}
+
+void TfrmMain::mnuFile_PreferencesClick(TObject*) {
+  int r = dmodCommon->ShowOptionsHook ? dmodCommon->ShowOptionsHook() : mrAbort;
+  if (r != mrAbort) LoadOptions(false);
+}
+
+void TfrmMain::mnuFile_ExitClick(TObject*) { Close(); }
+
+void TfrmMain::mnuEdit_New_KeyClick(TObject*) {
+  if (dmodCommon->NodeHasData(GetSelectedNode())) NewKey();
+}
+
+void TfrmMain::mnuEdit_New_StringClick(TObject*) {
+  TTreeExNode* n = GetSelectedNode();
+  if (dmodCommon->NodeHasData(n)) NewStringValue(dmodCommon->GetNodeRootKey(n), dmodCommon->GetNodeKeyPath(n));
+}
+void TfrmMain::mnuEdit_New_BinaryClick(TObject*) {
+  TTreeExNode* n = GetSelectedNode();
+  if (dmodCommon->NodeHasData(n)) NewBinaryValue(dmodCommon->GetNodeRootKey(n), dmodCommon->GetNodeKeyPath(n));
+}
+void TfrmMain::mnuEdit_New_DwordClick(TObject*) {
+  TTreeExNode* n = GetSelectedNode();
+  if (dmodCommon->NodeHasData(n)) NewIntegerValue(dmodCommon->GetNodeRootKey(n), dmodCommon->GetNodeKeyPath(n));
+}
+void TfrmMain::mnuEdit_New_ExpStringClick(TObject*) {
+  TTreeExNode* n = GetSelectedNode();
+  if (dmodCommon->NodeHasData(n))
+    NewExpandStringValue(dmodCommon->GetNodeRootKey(n), dmodCommon->GetNodeKeyPath(n));
+}
+
+void TfrmMain::mnuEdit_RenameClick(TObject*) {
+  String name = ActiveControlName();
+  if (name == L"treeRegTree") {
+    if (TTreeExNode* n = GetSelectedNode()) n->EditText();
+  } else if (name == L"lvKeyValues") {
+    if (TListItem* it = lvKeyValues->GetSelected()) it->EditCaption();
+  } else if (name == L"lvBookmarks") {
+    if (TListItem* it = lvBookmarks->GetSelected()) it->EditCaption();
+  }
+}
+
+void TfrmMain::mnuEdit_DeleteClick(TObject*) { DeleteSelected(GetActiveControl()); }
+
+void TfrmMain::pmnuTree_DeleteClick(TObject*) { DeleteSelected(treeRegTree); }
+
+void TfrmMain::mnuEdit_CopyKeyClick(TObject*) {
+  String name = ActiveControlName();
+  if (name == L"lvBookmarks") {
+    TListItem* it = lvBookmarks->GetSelected();
+    auto* b = it ? static_cast<TBookmark*>(it->GetData()) : nullptr;
+    if (!b) return;
+    Clipboard()->SetAsText(dmodCommon->GetRootKeyName(b->RootKey, rnmFull) + b->KeyPath);
+    SetStatusText(L"Copied path of the selected bookmark to the clipboard.");
+  } else if (name == L"lvFindResults") {
+    TListItem* it = lvFindResults->GetSelected();
+    auto* h = it ? static_cast<TSearchHit*>(it->GetData()) : nullptr;
+    if (!h) return;
+    Clipboard()->SetAsText(dmodCommon->GetRootKeyName(h->RootKey, rnmFull) + h->Path);
+    SetStatusText(L"Copied path of the selected find result to the clipboard.");
+  } else {
+    TTreeExNode* n = GetSelectedNode();
+    if (!dmodCommon->NodeHasData(n)) return;
+    Clipboard()->SetAsText(dmodCommon->GetRootKeyName(dmodCommon->GetNodeRootKey(n), rnmFull) +
+                           dmodCommon->GetNodeKeyPath(n));
+    SetStatusText(L"Copied path of the selected key to the clipboard.");
+  }
+}
+
+void TfrmMain::mnuEdit_CopyValueClick(TObject*) {
+  TListItem* it = lvKeyValues->GetSelected();
+  auto* v = it ? static_cast<cValue*>(it->GetData()) : nullptr;
+  if (!v) return;
+  Clipboard()->SetAsText(v->GetDisplayText());
+  SetStatusText(L"Copied selected value to the clipboard.");
+}
+
+void TfrmMain::mnuEdit_FindClick(TObject*) { dmodCommon->ShowFindDialog(); }
+
+void TfrmMain::mnuEdit_RepeatFindClick(TObject*) { dmodCommon->StartSearch(true, TSearchInput()); }
+
+void TfrmMain::mnuView_LVS_LargeIconsClick(TObject*) {
+  if (auto* lv = dynamic_cast<TListViewQ*>(GetActiveControl())) SetListViewStyle(lv, vsIcon);
+}
+void TfrmMain::mnuView_LVS_SmallIconsClick(TObject*) {
+  if (auto* lv = dynamic_cast<TListViewQ*>(GetActiveControl())) SetListViewStyle(lv, vsSmallIcon);
+}
+void TfrmMain::mnuView_LVS_ListClick(TObject*) {
+  if (auto* lv = dynamic_cast<TListViewQ*>(GetActiveControl())) SetListViewStyle(lv, vsList);
+}
+void TfrmMain::mnuView_LVS_DetailsClick(TObject*) {
+  if (auto* lv = dynamic_cast<TListViewQ*>(GetActiveControl())) SetListViewStyle(lv, vsReport);
+}
+
+void TfrmMain::tbtnListViewStyleClick(TObject*) {
+  if (auto* lv = dynamic_cast<TListViewQ*>(GetActiveControl()))
+    SetListViewStyle(lv, static_cast<TViewStyle>((static_cast<int>(lv->GetViewStyle()) + 1) % 4));
+}
+
+namespace {
+void ToggleToolbar(TBarToolbar* Bar, TBarItem* Item) {
+  Bar->SetVisible(!Bar->GetVisible());
+  Item->SetChecked(Bar->GetVisible());
+}
+}  // namespace
+
+void TfrmMain::mnuView_TB_MenuClick(TObject*) { ToggleToolbar(tbrMainMenu, mnuView_TB_Menu); }
+void TfrmMain::mnuView_TB_FileClick(TObject*) { ToggleToolbar(tbrFile, mnuView_TB_File); }
+void TfrmMain::mnuView_TB_EditClick(TObject*) { ToggleToolbar(tbrEdit, mnuView_TB_Edit); }
+void TfrmMain::mnuView_TB_ViewClick(TObject*) { ToggleToolbar(tbrView, mnuView_TB_View); }
+void TfrmMain::mnuView_TB_NavigationClick(TObject*) { ToggleToolbar(tbrNavigation, mnuView_TB_Navigation); }
+
+void TfrmMain::ToolbarVisibleChanged(TObject* Sender) {
+  TBarItem* item = Sender == tbrMainMenu ? mnuView_TB_Menu
+                   : Sender == tbrFile   ? mnuView_TB_File
+                   : Sender == tbrEdit   ? mnuView_TB_Edit
+                   : Sender == tbrView   ? mnuView_TB_View
+                   : Sender == tbrNavigation ? mnuView_TB_Navigation
+                                             : nullptr;
+  if (item) item->SetChecked(static_cast<TControl*>(Sender)->GetVisible());
+}
+
+void TfrmMain::mnuView_RefreshClick(TObject*) { RefreshTree(); }
+
+void TfrmMain::mnuNavigation_BookmarkClick(TObject*) {
+  TTreeExNode* n = GetSelectedNode();
+  if (dmodCommon->NodeHasData(n)) AddBookmark(n);
+}
+
+void TfrmMain::mnuNavigation_ExpandClick(TObject*) {
+  TTreeExNode* n = GetSelectedNode();
+  if (n && !n->GetExpanded()) n->Expand(false);
+}
+
+void TfrmMain::mnuNavigation_CollapseClick(TObject*) {
+  TTreeExNode* n = GetSelectedNode();
+  if (n && n->GetExpanded()) n->Collapse(true);
+}
+
+void TfrmMain::GoToPath(const String& Text) {
+  if (Text.empty()) return;
+  String path = Text;
+  String rootName = dmodCommon->SplitRegistryPath(path);
+  ExpandToBranch(dmodCommon->GetRootKeyFromName(rootName), path, true);
+}
+
+void TfrmMain::mnuNavigation_GotoClick(TObject*) {
+  GoToPath(InputBox(L"Open registry path", L"Enter a registry path (do not include value name):", L""));
+}
+
+void TfrmMain::tbtnNavigation_GoClick(TObject*) { GoToPath(txtPath->GetText()); }
+
+void TfrmMain::mnuHelp_ContentsClick(TObject*) { dmodCommon->ShowHelpContents(); }
+void TfrmMain::mnuHelp_ContactClick(TObject*) { dmodCommon->ShowHelpTopic(L"int_contact.htm"); }
+void TfrmMain::mnuHelp_AboutClick(TObject*) {
+  if (dmodCommon->ShowAboutHook) dmodCommon->ShowAboutHook();
+}
+
+void TfrmMain::pmnuValues_EditValueClick(TObject*) { EditSelectedValue(); }
+void TfrmMain::pmnuBookmarks_OpenClick(TObject*) { OpenBookmark(); }
+void TfrmMain::pmnuFind_OpenClick(TObject*) {
+  if (OpenFindResultHook) OpenFindResultHook();
+}
+void TfrmMain::lvFindResultsDblClick(TObject*) { pmnuFind_OpenClick(nullptr); }
+
+void TfrmMain::lvFindResultsKeyDown(TObject*, WORD& Key, TShiftState) {
+  if (lvFindResults->IsEditing()) return;
+  if (Key == VK_DELETE)
+    DeleteSelected(lvFindResults);
+  else if (Key == VK_RETURN)
+    pmnuFind_OpenClick(nullptr);
+}
+
+void TfrmMain::btnFindStopClick(TObject*) { dmodCommon->StopSearch(); }
+
+void TfrmMain::ListEnter(TObject* Sender) {
+  for (TBarItem* it : {mnuView_LVS_LargeIcons, mnuView_LVS_SmallIcons, mnuView_LVS_List, mnuView_LVS_Details})
+    it->SetEnabled(true);
+  tbtnView_ListStyle->SetEnabled(true);
+  auto* lv = static_cast<TListViewQ*>(Sender);
+  SetListViewStyle(lv, lv->GetViewStyle());
+}
+
+void TfrmMain::ListExit(TObject*) {
+  for (TBarItem* it : {mnuView_LVS_LargeIcons, mnuView_LVS_SmallIcons, mnuView_LVS_List, mnuView_LVS_Details})
+    it->SetEnabled(false);
+  tbtnView_ListStyle->SetEnabled(false);
+}
+
+void TfrmMain::SetListViewStyle(TListViewQ* List, TViewStyle Style) {
+  List->SetViewStyle(Style);
+  tbtnView_ListStyle->SetImageIndex(mnuView_LVS_Details->GetImageIndex());
+  TBarItem* item = Style == vsIcon        ? mnuView_LVS_LargeIcons
+                   : Style == vsSmallIcon ? mnuView_LVS_SmallIcons
+                   : Style == vsList      ? mnuView_LVS_List
+                                          : mnuView_LVS_Details;
+  item->SetChecked(true);
+  for (TBarCustomItem* it : std::initializer_list<TBarCustomItem*>{tbtnView_ListStyle, pmnuValues_ListStyle,
+                                                                   pmnuBookmarks_ListStyle, pmnuFind_ListStyle})
+    it->SetImageIndex(item->GetImageIndex());
+}

@@ -1,0 +1,233 @@
+// The main window: the registry tree beside the values list, the bookmarks
+// and find-results pages below, five toolbars on the top dock, four pop-up
+// menus and the status bar through which every operation reports.
+#pragma once
+
+#include <functional>
+
+#include "app/DataModule.h"
+#include "app/ListViewQ.h"
+#include "classlib/ComCtrls.h"
+#include "classlib/ExtCtrls.h"
+#include "classlib/Forms.h"
+#include "classlib/StdCtrls.h"
+#include "toolbars/BarEditItem.h"
+#include "toolbars/BarPopup.h"
+#include "toolbars/BarToolbar.h"
+#include "app/TreeExCompat.h"
+
+class TRegistry;
+
+class TfrmMain : public TForm {
+ public:
+  explicit TfrmMain(TComponent* AOwner);
+  ~TfrmMain() override;
+  const char* ClassName() const override { return "TfrmMain"; }
+
+  // Where the window keeps its toolbar positions and list layouts (the
+  // settings store's base key; tests point both at a key of their own).
+  String SettingsKey;
+
+  // --- Controls.
+  TBarDock* tbdTop;
+  TBarToolbar* tbrMainMenu;
+  TBarToolbar* tbrFile;
+  TBarToolbar* tbrEdit;
+  TBarToolbar* tbrView;
+  TBarToolbar* tbrNavigation;
+  TPanel* panelTop;
+  TTreeEx* treeRegTree;
+  TSplitter* spltVertical;
+  TListViewQ* lvKeyValues;
+  TSplitter* spltHorizontal;
+  TPageControl* pagExtras;
+  TTabSheet* tbsBookmarks;
+  TTabSheet* tbsFindResults;
+  TListViewQ* lvBookmarks;
+  TListViewQ* lvFindResults;
+  TPanel* panelSearching;
+  TLabel* lblFindStats;
+  TButton* btnFindStop;
+  TStatusBar* sbStatus;
+  TBarPopupMenu* pmnuTree;
+  TBarPopupMenu* pmnuValues;
+  TBarPopupMenu* pmnuBookmarks;
+  TBarPopupMenu* pmnuFind;
+
+  // --- Menu and toolbar items.
+  TBarSubmenuItem* mnuFile;
+  TBarItem *mnuFile_Import, *mnuFile_Export, *mnuFile_Preferences, *mnuFile_Exit;
+  TBarSubmenuItem* mnuEdit;
+  TBarSubmenuItem* mnuEdit_New;
+  TBarItem *mnuEdit_New_Key, *mnuEdit_New_String, *mnuEdit_New_Binary, *mnuEdit_New_Dword, *mnuEdit_New_ExpString;
+  TBarItem *mnuEdit_Rename, *mnuEdit_Delete, *mnuEdit_CopyKey, *mnuEdit_CopyValue, *mnuEdit_Find, *mnuEdit_RepeatFind;
+  TBarSubmenuItem* mnuView;
+  TBarGroupItem* mnuView_ListViewStyle;
+  TBarItem *mnuView_LVS_LargeIcons, *mnuView_LVS_SmallIcons, *mnuView_LVS_List, *mnuView_LVS_Details;
+  TBarSubmenuItem* mnuView_Toolbars;
+  TBarItem *mnuView_TB_Menu, *mnuView_TB_File, *mnuView_TB_Edit, *mnuView_TB_View, *mnuView_TB_Navigation;
+  TBarItem* mnuView_Refresh;
+  TBarSubmenuItem* mnuNavigation;
+  TBarItem *mnuNavigation_Bookmark, *mnuNavigation_Expand, *mnuNavigation_Collapse, *mnuNavigation_Goto;
+  TBarSubmenuItem* mnuHelp;
+  TBarItem *mnuHelp_Contents, *mnuHelp_Contact, *mnuHelp_About;
+  TBarSubmenuItem* tbtnView_ListStyle;
+  TBarSubmenuItem* tbtnView_Toolbars;
+  TBarItem* tbtnRefresh;
+  TBarItem* tbtnNavigation_Bookmark;
+  TBarEditItem* txtPath;
+  TBarItem* tbtnNavigation_Go;
+  TBarItem *pmnuTree_Bookmark, *pmnuTree_CopyKey, *pmnuTree_Rename, *pmnuTree_Delete, *pmnuTree_Find,
+      *pmnuTree_Export, *pmnuTree_Expand, *pmnuTree_Collapse, *pmnuTree_Refresh;
+  TBarSubmenuItem* pmnuTree_New;
+  TBarItem *pmnuValues_EditValue, *pmnuValues_CopyValue, *pmnuValues_Rename, *pmnuValues_Delete, *pmnuValues_Find,
+      *pmnuValues_Refresh;
+  TBarSubmenuItem *pmnuValues_New, *pmnuValues_ListStyle;
+  TBarItem *pmnuBookmarks_Open, *pmnuBookmarks_CopyKey, *pmnuBookmarks_Rename, *pmnuBookmarks_Delete,
+      *pmnuBookmarks_Refresh;
+  TBarSubmenuItem* pmnuBookmarks_ListStyle;
+  TBarItem *pmnuFind_Open, *pmnuFind_Bookmark, *pmnuFind_CopyKey, *pmnuFind_Delete, *pmnuFind_Find,
+      *pmnuFind_RepeatFind;
+  TBarSubmenuItem* pmnuFind_ListStyle;
+
+  // --- Window life cycle and options.
+  void FormShow(TObject* Sender);
+  void FormClose(TObject* Sender, TCloseAction& Action);
+  void SetStatusText(const String& Text);
+  String GetStatusText();
+  void InitListViews();
+  void LoadOptions(bool ApplyGeometry);
+  void SaveOptions();
+
+  // --- Search callbacks.
+  void SearchStarted();
+  void AddFindResult(TSearchHit* Hit);
+  void SearchProgress(const String& KeyPath);
+  void SearchFinished();
+
+  // --- Key tree.
+  void InitRegTree();
+  void AddRootKeys(TTreeExNode* Top);
+  TTreeExNode* AddKeyNode(TTreeExNode* Parent, const String& Text, bool HasChildren, const String& Path,
+                          TRegRoot Root);
+  void AddSubKeys(TTreeExNode* Node, TRegistry& Reg);
+  TTreeExNode* GetSelectedNode();
+  TTreeExNode* ExpandToBranch(TRegRoot Root, const String& Path, bool Report);
+  TTreeExNode* FindChild(TTreeExNode* Parent, const String& Text);
+  void NewKey();
+  bool RenameKey(TTreeExNode* Node, const String& NewPath);
+  void RefreshTree();
+  void UpdatePathText(TTreeExNode* Node);
+  bool ExpansionGuard = false;
+
+  // --- Values list.
+  void LoadValues(TTreeExNode* Node);
+  void ListValues(TRegistry& Reg);
+  void FillValueItem(TRegistry& Reg, TListItem* Item, const String& ValueName);
+  void NewStringValue(TRegRoot Root, const String& KeyPath);
+  void NewExpandStringValue(TRegRoot Root, const String& KeyPath);
+  void NewBinaryValue(TRegRoot Root, const String& KeyPath);
+  void NewIntegerValue(TRegRoot Root, const String& KeyPath);
+  void SetListViewStyle(TListViewQ* List, TViewStyle Style);
+  void EditSelectedValue();
+
+  // --- Bookmarks.
+  String GetBookmarkFileName(bool UseDefault = true);
+  TListItem* AddBookmarkItem(const String& Description, TRegRoot Root, const String& Path);
+  void AddBookmark(TTreeExNode* Node);
+  void OpenBookmark();
+  void SaveBookmarks(const String& FileName);
+  void LoadBookmarks(const String& FileName, bool ClearFirst);
+  void ClearBookmarks();
+
+  // Deleting keys, values, bookmarks and find results, and opening a find
+  // result: hooks for the unit that implements them; unbound, nothing.
+  std::function<void(TWinControl* Control)> DeleteSelectedHook;
+  std::function<void()> OpenFindResultHook;
+  void DeleteSelected(TWinControl* Control) {
+    if (DeleteSelectedHook) DeleteSelectedHook(Control);
+  }
+
+  // --- Commands.
+  void mnuFile_ImportClick(TObject*);
+  void mnuFile_ExportClick(TObject*);
+  void mnuFile_PreferencesClick(TObject*);
+  void mnuFile_ExitClick(TObject*);
+  void mnuEdit_New_KeyClick(TObject*);
+  void mnuEdit_New_StringClick(TObject*);
+  void mnuEdit_New_BinaryClick(TObject*);
+  void mnuEdit_New_DwordClick(TObject*);
+  void mnuEdit_New_ExpStringClick(TObject*);
+  void mnuEdit_RenameClick(TObject*);
+  void mnuEdit_DeleteClick(TObject*);
+  void mnuEdit_CopyKeyClick(TObject*);
+  void mnuEdit_CopyValueClick(TObject*);
+  void mnuEdit_FindClick(TObject*);
+  void mnuEdit_RepeatFindClick(TObject*);
+  void mnuView_LVS_LargeIconsClick(TObject*);
+  void mnuView_LVS_SmallIconsClick(TObject*);
+  void mnuView_LVS_ListClick(TObject*);
+  void mnuView_LVS_DetailsClick(TObject*);
+  void mnuView_TB_MenuClick(TObject*);
+  void mnuView_TB_FileClick(TObject*);
+  void mnuView_TB_EditClick(TObject*);
+  void mnuView_TB_ViewClick(TObject*);
+  void mnuView_TB_NavigationClick(TObject*);
+  void mnuView_RefreshClick(TObject*);
+  void mnuNavigation_BookmarkClick(TObject*);
+  void mnuNavigation_ExpandClick(TObject*);
+  void mnuNavigation_CollapseClick(TObject*);
+  void mnuNavigation_GotoClick(TObject*);
+  void tbtnNavigation_GoClick(TObject*);
+  void mnuHelp_ContentsClick(TObject*);
+  void mnuHelp_ContactClick(TObject*);
+  void mnuHelp_AboutClick(TObject*);
+  void pmnuValues_EditValueClick(TObject*);
+  void pmnuBookmarks_OpenClick(TObject*);
+  void pmnuFind_BookmarkClick(TObject*);
+  void pmnuFind_OpenClick(TObject*);
+  void pmnuTree_DeleteClick(TObject*);
+  void tbtnListViewStyleClick(TObject*);
+  void btnFindStopClick(TObject*);
+  // Opens a typed "ROOT\path" (full or short root name) in the tree.
+  void GoToPath(const String& Text);
+  // The name of the active control ("treeRegTree", "lvKeyValues", ...).
+  String ActiveControlName();
+
+  // --- Events of the tree and the lists.
+  void treeRegTreeExpanding(TObject*, TTreeExNode* Node, bool& AllowExpansion);
+  void treeRegTreeCollapsed(TObject*, TTreeExNode* Node);
+  void treeRegTreeChange(TObject*, TTreeExNode* Node);
+  void treeRegTreeDeletion(TObject*, TTreeExNode* Node);
+  void treeRegTreeEditing(TObject*, TTreeExNode* Node, bool& AllowEdit);
+  void treeRegTreeEdited(TObject*, TTreeExNode* Node, String& S);
+  void treeRegTreeMouseUp(TObject*, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void treeRegTreeKeyDown(TObject*, WORD& Key, TShiftState Shift);
+  void lvKeyValuesEditing(TObject*, TListItem* Item, bool& AllowEdit);
+  void lvKeyValuesEdited(TObject*, TListItem* Item, String& S);
+  void lvKeyValuesDeletion(TObject*, TListItem* Item);
+  void lvKeyValuesKeyDown(TObject*, WORD& Key, TShiftState Shift);
+  void lvKeyValuesDblClick(TObject*);
+  void lvBookmarksDblClick(TObject*);
+  void lvBookmarksDeletion(TObject*, TListItem* Item);
+  void lvBookmarksEdited(TObject*, TListItem* Item, String& S);
+  void lvBookmarksKeyDown(TObject*, WORD& Key, TShiftState Shift);
+  void lvFindResultsDblClick(TObject*);
+  void lvFindResultsDeletion(TObject*, TListItem* Item);
+  void lvFindResultsKeyDown(TObject*, WORD& Key, TShiftState Shift);
+  void ListEnter(TObject* Sender);
+  void ListExit(TObject* Sender);
+  void ToolbarVisibleChanged(TObject* Sender);
+
+ private:
+  void CreateControls();
+  void CreateMenus();
+  void CreatePopups();
+  void SetFindItemsEnabled(bool Enabled);
+  void NewValue(int Kind, TRegRoot Root, const String& KeyPath);
+  String LayoutKey(const wchar_t* Name) const;
+  String ToolbarsKey() const { return SettingsKey + L"\\Toolbars"; }
+  bool shown_ = false;
+};
+
+extern TfrmMain* frmMain;

@@ -1,0 +1,229 @@
+// The values list: the values of the selected key with their display
+// texts and images, rename in place, the four kinds of new value, and the
+// view-style commands that follow the focused list.
+#include "app/Main.h"
+
+#include <memory>
+
+#include "classlib/Registry.h"
+
+namespace {
+
+HKEY RootHandle(TRegRoot Root) { return reinterpret_cast<HKEY>(Root); }
+
+int ImageOf(const cValue& V) {
+  switch (V.GetType()) {
+    case cValue::cvtInteger: return 1;
+    case cValue::cvtBinary: return 2;
+    case cValue::cvtExpandString: return 4;
+    default: return 0;
+  }
+}
+
+// Shows the item's value as the value object holds it.
+void ShowValue(TListItem* Item, const cValue& V) {
+  String text;
+  try {
+    text = V.GetDisplayText();
+  } catch (const Exception&) {
+    text.clear();
+  }
+  if (Item->SubItems()->GetCount() == 0)
+    Item->SubItems()->Add(text);
+  else
+    Item->SubItems()->Put(0, text);
+  Item->SetImageIndex(ImageOf(V));
+}
+
+}  // namespace
+
+void TfrmMain::LoadValues(TTreeExNode* Node) {
+  if (dmodCommon->IsRootNode(Node)) {
+    lvKeyValues->Items()->BeginUpdate();
+    lvKeyValues->Items()->Clear();
+    lvKeyValues->Items()->EndUpdate();
+    return;
+  }
+  if (!dmodCommon->NodeHasData(Node)) return;
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(RootHandle(dmodCommon->GetNodeRootKey(Node)));
+  if (reg.OpenKeyReadOnly(dmodCommon->GetNodeKeyPath(Node))) {
+    ListValues(reg);
+  } else {
+    // The key can't be read (deleted elsewhere, or no rights): show no
+    // values rather than another key's, which the commands would act on.
+    lvKeyValues->Items()->BeginUpdate();
+    lvKeyValues->Items()->Clear();
+    lvKeyValues->Items()->EndUpdate();
+    dmodCommon->SetStatusText(L"Unable to read the values of the key " +
+                              dmodCommon->GetNodeRootKeyName(Node, rnmFull) + dmodCommon->GetNodeKeyPath(Node) + L".");
+  }
+  reg.CloseKey();
+}
+
+void TfrmMain::ListValues(TRegistry& Reg) {
+  TCursor oldCursor = Screen->GetCursor();
+  Screen->SetCursor(crHourGlass);
+  TListItems* items = lvKeyValues->Items();
+  items->BeginUpdate();
+  try {
+    items->Clear();
+    TStringList names;
+    Reg.GetValueNames(&names);
+    TListItem* defaultItem = nullptr;
+    for (int i = 0; i < names.GetCount(); ++i) {
+      String name = names.Get(i);
+      TListItem* item = items->Add();
+      if (name.empty())
+        defaultItem = item;
+      else
+        item->SetCaption(name);
+      FillValueItem(Reg, item, name);
+    }
+    if (!defaultItem) {
+      defaultItem = items->Add();
+      FillValueItem(Reg, defaultItem, String());
+    }
+    lvKeyValues->AlphaSort();
+    defaultItem->SetCaption(L"(Default)");
+  } catch (const Exception& E) {
+    items->EndUpdate();
+    Screen->SetCursor(oldCursor);
+    dmodCommon->ShowException(E, L"An exception occurred attempting to load registry values.");
+    return;
+  }
+  items->EndUpdate();
+  lvKeyValues->Invalidate();
+  Screen->SetCursor(oldCursor);
+}
+
+void TfrmMain::FillValueItem(TRegistry& Reg, TListItem* Item, const String& ValueName) {
+  auto value = std::make_unique<cValue>();
+  value->SetName(ValueName);
+  value->SetDefaultFlag(ValueName.empty());
+  TRegRawValue raw;
+  if (Reg.ReadRaw(ValueName, raw)) {
+    // Any type is kept with its exact bytes; the four editable types
+    // become the editor's own.
+    value->SetRaw(raw.Type, std::string(raw.Data.begin(), raw.Data.end()));
+  } else {
+    value->SetString(L"(value not set)");
+  }
+  ShowValue(Item, *value);
+  Item->SetData(value.release());
+}
+
+void TfrmMain::lvKeyValuesDeletion(TObject*, TListItem* Item) {
+  delete static_cast<cValue*>(Item->GetData());
+  Item->SetData(nullptr);
+}
+
+void TfrmMain::lvKeyValuesEditing(TObject*, TListItem* Item, bool& AllowEdit) {
+  auto* v = Item ? static_cast<cValue*>(Item->GetData()) : nullptr;
+  AllowEdit = v && !v->GetName().empty();
+}
+
+void TfrmMain::lvKeyValuesEdited(TObject*, TListItem* Item, String& S) {
+  if (S.empty()) {
+    dmodCommon->ShowMessageText(L"Invalid value name.");
+    S = Item->GetCaption();
+    return;
+  }
+  auto* v = static_cast<cValue*>(Item->GetData());
+  TTreeExNode* node = GetSelectedNode();
+  if (!v || !dmodCommon->NodeHasData(node)) {
+    S = Item->GetCaption();
+    return;
+  }
+  if (S == v->GetName()) return;
+  TRegRoot root = dmodCommon->GetNodeRootKey(node);
+  String path = dmodCommon->GetNodeKeyPath(node);
+  try {
+    v->Rename(root, path, S);
+    dmodCommon->SetStatusText(L"Value successfully renamed to " + S + L".");
+    return;
+  } catch (const EValueExists&) {
+    dmodCommon->ShowMessageText(L"Value already exists: " + S + L"\n\nRename aborted.");
+  } catch (const ERegistryException& E) {
+    dmodCommon->ShowErrorText(L"An exception occurred attempting to rename the registry value.\n\n" + E.Message());
+  } catch (const Exception& E) {
+    dmodCommon->ShowException(E, L"An unknown exception occurred attempting to rename the registry value.\n\n");
+  }
+  // Show what the registry holds, never the refused name.
+  S = Item->GetCaption();
+  if (v->Reload(root, path)) ShowValue(Item, *v);
+}
+
+void TfrmMain::NewStringValue(TRegRoot Root, const String& KeyPath) { NewValue(0, Root, KeyPath); }
+void TfrmMain::NewExpandStringValue(TRegRoot Root, const String& KeyPath) { NewValue(1, Root, KeyPath); }
+void TfrmMain::NewBinaryValue(TRegRoot Root, const String& KeyPath) { NewValue(2, Root, KeyPath); }
+void TfrmMain::NewIntegerValue(TRegRoot Root, const String& KeyPath) { NewValue(3, Root, KeyPath); }
+
+void TfrmMain::NewValue(int Kind, TRegRoot Root, const String& KeyPath) {
+  struct TKind {
+    const wchar_t* Word;
+    const wchar_t* Status;
+    const wchar_t* Error;
+    const wchar_t* ExceptionText;
+  };
+  static const TKind kinds[4] = {
+      {L"String", L"New string value added: ",
+       L"Unable to successfully create a new string value.  The value name may be invalid.\n\nKey: ",
+       L"An exception occurred attempting to create a new string value."},
+      {L"String", L"New expandable string value added: ",
+       L"Unable to successfully create a new expandable string value.  The value name may be invalid.\n\nKey: ",
+       L"An exception occurred attempting to create a new expandable string value."},
+      {L"Binary", L"New binary value added: ",
+       L"Unable to successfully create a new binary value.  The value name may be invalid.\n\nKey: ",
+       L"An exception occurred attempting to create a new binary value."},
+      {L"Integer", L"New integer value added: ",
+       L"Unable to successfully create a new integer value.  The value name may be invalid.\n\nKey: ",
+       L"An exception occurred attempting to create a new integer value."}};
+  const TKind& k = kinds[Kind];
+  try {
+    TRegistry reg;
+    reg.SetRootKey(reinterpret_cast<HKEY>(Root));
+    if (!reg.OpenKey(KeyPath, false)) {
+      dmodCommon->ShowErrorText(String(k.Error) + KeyPath + L"\nValue name: ");
+      return;
+    }
+    String name = TCommonLogic::NewValueName(reg, k.Word);
+    // The value is written first: a failed write leaves no item behind.
+    switch (Kind) {
+      case 0: reg.WriteString(name, L""); break;
+      case 1: reg.WriteExpandString(name, L""); break;
+      case 2: reg.WriteBinaryData(name, nullptr, 0); break;
+      default: reg.WriteInteger(name, 0); break;
+    }
+    TListItem* item = lvKeyValues->Items()->Add();
+    item->SetCaption(name);
+    FillValueItem(reg, item, name);
+    reg.CloseKey();
+    lvKeyValues->SetSelected(item);
+    item->MakeVisible(false);
+    if (lvKeyValues->CanFocus()) lvKeyValues->SetFocus();
+    item->EditCaption();
+    dmodCommon->SetStatusText(String(k.Status) + name);
+  } catch (const Exception& E) {
+    dmodCommon->ShowException(E, k.ExceptionText);
+  }
+}
+
+void TfrmMain::EditSelectedValue() {
+  TTreeExNode* node = GetSelectedNode();
+  TListItem* item = lvKeyValues->GetSelected();
+  auto* v = item ? static_cast<cValue*>(item->GetData()) : nullptr;
+  if (!dmodCommon->NodeHasData(node) || !v) return;
+  dmodCommon->SaveEditedValue(dmodCommon->GetNodeRootKey(node), dmodCommon->GetNodeKeyPath(node), *v);
+  ShowValue(item, *v);
+}
+
+void TfrmMain::lvKeyValuesDblClick(TObject*) { EditSelectedValue(); }
+
+void TfrmMain::lvKeyValuesKeyDown(TObject*, WORD& Key, TShiftState) {
+  if (lvKeyValues->IsEditing()) return;
+  if (Key == VK_DELETE)
+    DeleteSelected(lvKeyValues);
+  else if (Key == VK_RETURN)
+    EditSelectedValue();
+}

@@ -1,0 +1,133 @@
+// The list view with sortable columns and a stored layout.
+#include <gtest/gtest.h>
+
+#include "app/ListViewQ.h"
+#include "classlib/Registry.h"
+#include "classlib/tests/gui_support.h"
+
+using namespace guitest;
+
+namespace {
+
+const wchar_t* const kKey = L"Software\\ZembrioTest\\app\\ListViewQ";
+
+class ListViewQTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<TForm> Form;
+  TListViewQ* List = nullptr;
+
+  void SetUp() override {
+    Clean();
+    Form.reset(new TForm(Application));
+    Form->SetBounds(10, 10, 400, 300);
+    List = new TListViewQ(Form.get());
+    List->SetParent(Form.get());
+    List->SetAlign(alClient);
+    List->SetViewStyle(vsReport);
+    List->RegistryKey = kKey;
+    for (const wchar_t* c : {L"Name", L"Value"}) {
+      TListColumn* col = List->Columns()->Add();
+      col->SetCaption(c);
+      col->SetWidth(100);
+    }
+    for (const wchar_t* n : {L"item9", L"item10", L"Beta", L"alpha"}) {
+      TListItem* it = List->Items()->Add();
+      it->SetCaption(n);
+      it->SubItems()->Add(String(L"v_") + n);
+    }
+    Form->Show();
+    Pump(10);
+  }
+  void TearDown() override {
+    Form.reset();
+    Clean();
+  }
+  static void Clean() {
+    TRegistry r;
+    r.SetRootKey(HKEY_CURRENT_USER);
+    r.DeleteKey(kKey);
+  }
+  std::vector<String> Captions() {
+    std::vector<String> v;
+    for (int i = 0; i < List->Items()->GetCount(); ++i) v.push_back(List->Items()->GetItem(i)->GetCaption());
+    return v;
+  }
+};
+
+TEST_F(ListViewQTest, ColumnSortMarksAndReverses) {
+  EXPECT_TRUE(List->DoColumnSort(0, true));
+  EXPECT_EQ(List->Columns()->GetItem(0)->GetCaption(), L"Name +");
+  std::vector<String> up = Captions();
+  // Text order, not numbers: item10 before item9.
+  auto pos = [&up](const wchar_t* s) { return std::find(up.begin(), up.end(), s) - up.begin(); };
+  EXPECT_LT(pos(L"item10"), pos(L"item9"));
+  EXPECT_TRUE(List->DoColumnSort(0, false));
+  EXPECT_EQ(List->Columns()->GetItem(0)->GetCaption(), L"Name -");
+  std::vector<String> down = Captions();
+  std::reverse(down.begin(), down.end());
+  EXPECT_EQ(down, up);
+  EXPECT_TRUE(List->DoColumnSort(1, true));
+  EXPECT_EQ(List->Columns()->GetItem(0)->GetCaption(), L"Name");
+  EXPECT_EQ(List->Columns()->GetItem(1)->GetCaption(), L"Value +");
+  // Out of range: nothing changes.
+  EXPECT_FALSE(List->DoColumnSort(2, true));
+  EXPECT_EQ(List->SortColumn, 1);
+  // An insertion forgets the sort and its mark.
+  List->Items()->Add()->SetCaption(L"zz");
+  EXPECT_EQ(List->SortColumn, -1);
+  EXPECT_EQ(List->Columns()->GetItem(1)->GetCaption(), L"Value");
+}
+
+TEST_F(ListViewQTest, ColumnSizesText) {
+  EXPECT_EQ(List->GetColumnSizeString(), L"100,100");
+  List->SetColumnSizes(L"120,130,140");
+  EXPECT_EQ(List->GetColumnSizeString(), L"120,130");
+  List->SetColumnSizes(L"90");
+  EXPECT_EQ(List->GetColumnSizeString(), L"90,130");
+  List->SetColumnSizes(L"");
+  EXPECT_EQ(List->GetColumnSizeString(), L"90,130");
+  EXPECT_THROW(List->SetColumnSizes(L"5,x"), EConvertError);
+}
+
+TEST_F(ListViewQTest, LayoutRoundTripAndDamagedValues) {
+  // A first load creates the key and sorts by the first column.
+  List->LoadOptions();
+  EXPECT_EQ(List->SortColumn, 0);
+  EXPECT_EQ(List->Columns()->GetItem(0)->GetCaption(), L"Name +");
+  List->Columns()->GetItem(1)->SetWidth(77);
+  List->DoColumnSort(1, false);
+  List->SetViewStyle(vsList);
+  List->SaveOptions();
+  {
+    TRegistry r(KEY_READ);
+    r.SetRootKey(HKEY_CURRENT_USER);
+    ASSERT_TRUE(r.OpenKeyReadOnly(kKey));
+    EXPECT_EQ(r.ReadString(L"ColumnSizes"), L"100,77");
+    EXPECT_EQ(r.ReadInteger(L"SortColumn"), 1);
+    EXPECT_EQ(r.ReadString(L"SortAscending"), L"0");
+    EXPECT_EQ(r.ReadInteger(L"ViewStyle"), 2);
+  }
+  List->Columns()->GetItem(1)->SetWidth(50);
+  List->SetViewStyle(vsReport);
+  List->InitSort();
+  List->LoadOptions();
+  EXPECT_EQ(List->Columns()->GetItem(1)->GetWidth(), 77);
+  EXPECT_EQ(List->SortColumn, 1);
+  EXPECT_FALSE(List->SortAscending);
+  EXPECT_EQ(List->GetViewStyle(), vsList);
+  // Damaged values: the list keeps what it has and loads the rest.
+  {
+    TRegistry r;
+    r.SetRootKey(HKEY_CURRENT_USER);
+    ASSERT_TRUE(r.OpenKey(kKey, false));
+    r.WriteString(L"ColumnSizes", L"zz,1");
+    r.WriteString(L"SortColumn", L"nope");
+    r.WriteInteger(L"ViewStyle", 42);
+  }
+  List->LoadOptions();
+  EXPECT_EQ(List->Columns()->GetItem(1)->GetWidth(), 77);
+  EXPECT_EQ(List->GetViewStyle(), vsList);
+  EXPECT_EQ(List->SortColumn, 0);
+}
+
+}  // namespace

@@ -1,0 +1,599 @@
+// The main window driven under Wine: start-up and restart, the key tree,
+// the values list, bookmarks, navigation and the dialogs' texts. Registry
+// data lives below HKCU\Software\ZembrioTest\app\Data, the settings below
+// HKCU\Software\ZembrioTest\app\Settings.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "app/DataModule.h"
+#include "app/Dialogs.h"
+#include "app/Main.h"
+#include "classlib/Clipbrd.h"
+#include "classlib/Dialogs.h"
+#include "classlib/Registry.h"
+#include "classlib/tests/gui_support.h"
+
+using namespace guitest;
+
+static ::testing::Environment* const kGuiEnv = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+
+namespace {
+
+const wchar_t* const kTestRoot = L"Software\\ZembrioTest\\app";
+const wchar_t* const kSettings = L"Software\\ZembrioTest\\app\\Settings";
+const wchar_t* const kData = L"Software\\ZembrioTest\\app\\Data";
+
+void DeleteTree(const String& Path) {
+  TRegistry r;
+  r.SetRootKey(HKEY_CURRENT_USER);
+  r.DeleteKey(Path);
+}
+
+void WriteValue(const String& Key, const String& Name, DWORD Type, const std::string& Bytes) {
+  TRegistry r;
+  r.SetRootKey(HKEY_CURRENT_USER);
+  ASSERT_TRUE(r.OpenKey(Key, true));
+  TRegRawValue v;
+  v.Type = Type;
+  v.Data.assign(Bytes.begin(), Bytes.end());
+  r.WriteRaw(Name, v);
+}
+
+void CreateKey(const String& Key) {
+  TRegistry r;
+  r.SetRootKey(HKEY_CURRENT_USER);
+  ASSERT_TRUE(r.CreateKey(Key));
+}
+
+bool KeyExists(const String& Key) {
+  TRegistry r(KEY_READ);
+  r.SetRootKey(HKEY_CURRENT_USER);
+  return r.KeyExists(Key);
+}
+
+bool ReadValue(const String& Key, const String& Name, TRegRawValue& V) {
+  TRegistry r(KEY_READ);
+  r.SetRootKey(HKEY_CURRENT_USER);
+  return r.OpenKeyReadOnly(Key) && r.ReadRaw(Name, V);
+}
+
+std::string Dw(uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
+std::string Sz(const String& s) {
+  std::string b;
+  for (wchar_t c : s) b += char(c & 0xFF), b += char((c >> 8) & 0xFF);
+  b += std::string(2, '\0');
+  return b;
+}
+
+class MainWindow : public ::testing::Test {
+ protected:
+  std::vector<String> Warnings, Errors;
+  String BookmarkFile;
+
+  void SetUp() override {
+    DeleteTree(kTestRoot);
+    CreateKey(kData);
+    wchar_t tmp[MAX_PATH];
+    GetTempPathW(MAX_PATH, tmp);
+    BookmarkFile = String(tmp) + L"ZembrioTest_app.ZembrioBM";
+    DeleteFileW(BookmarkFile.c_str());
+    MessageBoxHook = [this](const String& Text, const String&, UINT) {
+      Warnings.push_back(Text);
+      return IDOK;
+    };
+    TfrmError::ShowHook = [this](const String& Text) { Errors.push_back(Text); };
+    TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrNo); };
+    NewDataModule();
+  }
+
+  void TearDown() override {
+    DestroyWindow();
+    delete dmodCommon;
+    dmodCommon = nullptr;
+    delete frmConfirm;
+    frmConfirm = nullptr;
+    delete frmError;
+    frmError = nullptr;
+    MessageBoxHook = nullptr;
+    TfrmError::ShowHook = nullptr;
+    TfrmConfirm::ExecuteHook = nullptr;
+    DeleteTree(kTestRoot);
+    DeleteFileW(BookmarkFile.c_str());
+  }
+
+  void NewDataModule() {
+    new TdmodCommon(nullptr);
+    dmodCommon->rsOptions().BaseKey = kSettings;
+    if (!frmConfirm) frmConfirm = new TfrmConfirm(Application);
+    if (!frmError) frmError = new TfrmError(Application);
+  }
+
+  // Stores one setting in the test settings key (before the window starts).
+  void StoreOption(const String& Name, const TSettingValue& V) {
+    TRegStoreValue& s = dmodCommon->rsOptions().GetValueByName(Name);
+    s.SetValue(V);
+    s.WriteToRegistry();
+  }
+
+  TfrmMain* Window = nullptr;
+
+  TfrmMain* StartWindow() {
+    StoreOption(L"BookmarkFile", BookmarkFile);
+    Window = new TfrmMain(Application);
+    Window->Show();
+    Pump(30);
+    return Window;
+  }
+
+  void CloseWindow() {
+    Window->Close();
+    Pump(10);
+  }
+
+  void DestroyWindow() {
+    delete Window;
+    Window = nullptr;
+    frmMain = nullptr;
+  }
+
+  // Opens the data key (or a key below it) in the tree.
+  TTreeExNode* Open(const String& Sub = String()) {
+    String path = String(L"\\") + kData + (Sub.empty() ? String() : L"\\" + Sub);
+    return Window->ExpandToBranch(RegRoot::CurrentUser, path, true);
+  }
+
+  TListItem* ValueItem(const String& Caption) {
+    TListItems* items = Window->lvKeyValues->Items();
+    for (int i = 0; i < items->GetCount(); ++i)
+      if (items->GetItem(i)->GetCaption() == Caption) return items->GetItem(i);
+    return nullptr;
+  }
+
+  static String ValueText(TListItem* Item) {
+    return Item && Item->SubItems()->GetCount() ? Item->SubItems()->Get(0) : String(L"<none>");
+  }
+
+  std::vector<String> ChildTexts(TTreeExNode* Node) {
+    std::vector<String> v;
+    for (TTreeExNode* c = Node->GetFirstChild(); c; c = c->GetNextSibling()) v.push_back(c->GetText());
+    return v;
+  }
+};
+
+// ---------------------------------------------------------------------------
+TEST_F(MainWindow, FirstStartUsesDefaultsAndShowsTheRootKeys) {
+  StartWindow();
+  EXPECT_EQ(Window->GetCaption(), L"Zembrio");
+  EXPECT_EQ(Window->GetLeft(), 0);
+  EXPECT_EQ(Window->GetTop(), 0);
+  EXPECT_EQ(Window->GetWidth(), 500);
+  EXPECT_EQ(Window->GetHeight(), 400);
+  EXPECT_EQ(Window->treeRegTree->GetWidth(), 150);
+  TTreeExNode* top = Window->treeRegTree->Items()->GetFirstNode();
+  ASSERT_NE(top, nullptr);
+  EXPECT_EQ(top->GetText(), L"My Registry");
+  EXPECT_EQ(ChildTexts(top), (std::vector<String>{L"HKEY_CLASSES_ROOT", L"HKEY_CURRENT_USER", L"HKEY_LOCAL_MACHINE",
+                                                  L"HKEY_USERS", L"HKEY_CURRENT_CONFIG", L"HKEY_DYN_DATA"}));
+  EXPECT_EQ(Window->GetStatusText(), L"Y..yes, Captain?!?");
+  // A first start has no previous key: nothing is reported.
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_TRUE(Warnings.empty());
+  // The commands are there with their captions, shortcuts and images.
+  EXPECT_EQ(Window->mnuEdit_Rename->GetCaption(), L"Re&name");
+  EXPECT_EQ(Window->mnuEdit_Rename->GetShortCut(), TShortCut(VK_F2));
+  EXPECT_EQ(Window->mnuEdit_CopyKey->GetShortCut(), TShortCut('C' | scCtrl | scAlt));
+  EXPECT_EQ(Window->mnuEdit_New_ExpString->GetImageIndex(), 29);
+  EXPECT_FALSE(Window->mnuEdit_RepeatFind->GetEnabled());
+  EXPECT_FALSE(Window->mnuView_LVS_Details->GetEnabled());
+  EXPECT_TRUE(Window->mnuView_TB_File->GetChecked());
+  EXPECT_EQ(Window->lvKeyValues->Columns()->GetItem(0)->GetCaption(), L"Name +");
+  EXPECT_EQ(Window->lvFindResults->Columns()->GetCount(), 4);
+}
+
+TEST_F(MainWindow, DamagedSettingsReadAsDefaults) {
+  // Wrong types and bad texts where numbers and layouts belong.
+  WriteValue(String(kSettings) + L"\\MainForm", L"Width", REG_SZ, Sz(L"wide"));
+  WriteValue(String(kSettings) + L"\\ListViews\\Values", L"ColumnSizes", REG_SZ, Sz(L"abc,,7"));
+  WriteValue(String(kSettings) + L"\\ListViews\\Values", L"ViewStyle", REG_DWORD, Dw(99));
+  StartWindow();
+  EXPECT_EQ(Window->GetStatusText(), L"Y..yes, Captain?!?");
+  EXPECT_EQ(Window->lvKeyValues->GetViewStyle(), vsReport);
+  EXPECT_EQ(Window->lvKeyValues->Columns()->GetItem(1)->GetWidth(), 310);
+  EXPECT_TRUE(Errors.empty());
+}
+
+TEST_F(MainWindow, RestartRestoresGeometryLayoutsAndPreviousKey) {
+  CreateKey(String(kData) + L"\\Sub");
+  StartWindow();
+  Window->SetBounds(30, 40, 620, 450);
+  Window->treeRegTree->SetWidth(180);
+  Window->lvKeyValues->Columns()->GetItem(1)->SetWidth(222);
+  Window->tbrView->SetVisible(false);
+  Window->pagExtras->SetHeight(120);
+  int topHeight = Window->panelTop->GetHeight();
+  ASSERT_NE(Open(L"Sub"), nullptr);
+  CloseWindow();
+  EXPECT_EQ(Window->GetStatusText(), L"Options saved.");
+  EXPECT_EQ(dmodCommon->OptionString(L"PreviousHKEY"), L"HKEY_CURRENT_USER");
+  EXPECT_EQ(dmodCommon->OptionString(L"PreviousPath"), String(L"\\") + kData + L"\\Sub");
+  DestroyWindow();
+  delete dmodCommon;
+  NewDataModule();
+
+  StartWindow();
+  EXPECT_EQ(Window->GetLeft(), 30);
+  EXPECT_EQ(Window->GetTop(), 40);
+  EXPECT_EQ(Window->GetWidth(), 620);
+  EXPECT_EQ(Window->GetHeight(), 450);
+  EXPECT_EQ(Window->treeRegTree->GetWidth(), 180);
+  EXPECT_EQ(Window->panelTop->GetHeight(), topHeight);
+  EXPECT_EQ(Window->lvKeyValues->Columns()->GetItem(1)->GetWidth(), 222);
+  EXPECT_FALSE(Window->tbrView->GetVisible());
+  EXPECT_FALSE(Window->mnuView_TB_View->GetChecked());
+  TTreeExNode* sel = Window->GetSelectedNode();
+  ASSERT_NE(sel, nullptr);
+  EXPECT_EQ(sel->GetText(), L"Sub");
+  EXPECT_EQ(Window->txtPath->GetText(), String(L"HKEY_CURRENT_USER\\") + kData + L"\\Sub");
+  EXPECT_EQ(Window->GetStatusText(), L"Y..yes, Captain?!?");
+}
+
+TEST_F(MainWindow, ExpansionIsLazyAndRefreshReadsAgain) {
+  CreateKey(String(kData) + L"\\Leaf");
+  CreateKey(String(kData) + L"\\Branch\\Child");
+  CreateKey(String(kData) + L"\\alpha");
+  StartWindow();
+  TTreeExNode* data = Open();
+  ASSERT_NE(data, nullptr);
+  data->Expand(false);
+  EXPECT_EQ(ChildTexts(data), (std::vector<String>{L"alpha", L"Branch", L"Leaf"}));
+  TTreeExNode* leaf = Window->FindChild(data, L"Leaf");
+  TTreeExNode* branch = Window->FindChild(data, L"Branch");
+  EXPECT_FALSE(leaf->GetChildren());  // the probe found no subkeys
+  EXPECT_TRUE(branch->GetChildren());
+  // Created elsewhere: seen after a collapse and a new expansion.
+  CreateKey(String(kData) + L"\\Later");
+  data->Collapse(true);
+  EXPECT_EQ(data->GetCount(), 0);
+  data->Expand(false);
+  EXPECT_NE(Window->FindChild(data, L"Later"), nullptr);
+  // Refresh keeps the selection and its expansion.
+  CreateKey(String(kData) + L"\\Newer");
+  Window->RefreshTree();
+  EXPECT_EQ(Window->GetStatusText(), L"Refresh complete.");
+  TTreeExNode* again = Window->GetSelectedNode();
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->GetText(), L"Data");
+  EXPECT_NE(Window->FindChild(again, L"Newer"), nullptr);
+}
+
+TEST_F(MainWindow, NewKeysGetFreeNames) {
+  StartWindow();
+  TTreeExNode* data = Open();
+  ASSERT_NE(data, nullptr);
+  Window->NewKey();
+  TTreeExNode* first = Window->GetSelectedNode();
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->GetText(), L"New Key");
+  first->EndEdit(true);
+  EXPECT_EQ(Window->GetStatusText(), L"New key successfully added: New Key");
+  EXPECT_TRUE(KeyExists(String(kData) + L"\\New Key"));
+  Window->treeRegTree->SetSelection(data);
+  Window->NewKey();
+  TTreeExNode* second = Window->GetSelectedNode();
+  second->EndEdit(true);
+  EXPECT_EQ(second->GetText(), L"New Key #2");
+  EXPECT_TRUE(KeyExists(String(kData) + L"\\New Key #2"));
+  EXPECT_EQ(data->GetCount(), 2);
+}
+
+TEST_F(MainWindow, RenameKeyInPlace) {
+  CreateKey(String(kData) + L"\\Old\\Inner");
+  WriteValue(String(kData) + L"\\Old", L"v", REG_DWORD, Dw(7));
+  CreateKey(String(kData) + L"\\Other");
+  StartWindow();
+  TTreeExNode* old = Open(L"Old");
+  ASSERT_NE(old, nullptr);
+  bool allow = true;
+  Window->treeRegTreeEditing(nullptr, Window->treeRegTree->Items()->GetFirstNode(), allow);
+  EXPECT_FALSE(allow);  // "My Registry"
+  allow = true;
+  Window->treeRegTreeEditing(nullptr, old->GetParent()->GetParent()->GetParent()->GetParent()->GetParent(), allow);
+  EXPECT_FALSE(allow);  // a root key
+
+  String text = L"";
+  Window->treeRegTreeEdited(nullptr, old, text);
+  EXPECT_EQ(text, L"Old");
+  text = L"A\\B";
+  Window->treeRegTreeEdited(nullptr, old, text);
+  EXPECT_EQ(text, L"Old");
+  ASSERT_EQ(Warnings.size(), 2u);
+  EXPECT_EQ(Warnings[0], L"Invalid key name.");
+  EXPECT_EQ(Warnings[1], L"Invalid key name.");
+  EXPECT_FALSE(KeyExists(String(kData) + L"\\Old\\A"));
+
+  text = L"Other";
+  Window->treeRegTreeEdited(nullptr, old, text);
+  EXPECT_EQ(text, L"Old");
+  ASSERT_EQ(Warnings.size(), 3u);
+  EXPECT_EQ(Warnings[2], L"Key name already exists: Old\n\nRename aborted.");
+
+  text = L"Renamed";
+  Window->treeRegTreeEdited(nullptr, old, text);
+  EXPECT_EQ(text, L"Renamed");
+  EXPECT_EQ(Window->GetStatusText(), L"Key successfully renamed.");
+  EXPECT_FALSE(KeyExists(String(kData) + L"\\Old"));
+  EXPECT_TRUE(KeyExists(String(kData) + L"\\Renamed\\Inner"));
+  TRegRawValue v;
+  ASSERT_TRUE(ReadValue(String(kData) + L"\\Renamed", L"v", v));
+  EXPECT_EQ(v.Type, DWORD(REG_DWORD));
+  EXPECT_EQ(dmodCommon->GetNodeKeyPath(old), String(L"\\") + kData + L"\\Renamed");
+  EXPECT_TRUE(Errors.empty());
+}
+
+TEST_F(MainWindow, ValuesListShowsEveryType) {
+  WriteValue(kData, L"Number", REG_DWORD, Dw(255));
+  WriteValue(kData, L"Bytes", REG_BINARY, std::string("\x01\xAB\xFF", 3));
+  WriteValue(kData, L"Empty", REG_BINARY, std::string());
+  WriteValue(kData, L"Text", REG_SZ, Sz(L"hello"));
+  WriteValue(kData, L"Multi", REG_MULTI_SZ, Sz(L"a") + std::string(2, '\0'));
+  StartWindow();
+  ASSERT_NE(Open(), nullptr);
+  TListItems* items = Window->lvKeyValues->Items();
+  ASSERT_EQ(items->GetCount(), 6);
+  EXPECT_EQ(items->GetItem(0)->GetCaption(), L"(Default)");
+  EXPECT_EQ(ValueText(items->GetItem(0)), L"(value not set)");
+  EXPECT_EQ(items->GetItem(0)->GetImageIndex(), 0);
+  EXPECT_EQ(ValueText(ValueItem(L"Number")), L"0x000000FF  (255)");
+  EXPECT_EQ(ValueItem(L"Number")->GetImageIndex(), 1);
+  EXPECT_EQ(ValueItem(L"Bytes")->GetImageIndex(), 2);
+  EXPECT_NE(ValueText(ValueItem(L"Bytes")).find(L"AB"), String::npos);
+  EXPECT_EQ(ValueText(ValueItem(L"Empty")), L"(zero-length binary value)");
+  EXPECT_EQ(ValueText(ValueItem(L"Text")), L"hello");
+  // A multi-string is shown as unsupported, never as "(value not set)",
+  // and it can't be opened in an editor.
+  TListItem* multi = ValueItem(L"Multi");
+  ASSERT_NE(multi, nullptr);
+  EXPECT_EQ(multi->GetImageIndex(), 0);
+  EXPECT_NE(ValueText(multi).find(L"unsupported"), String::npos);
+  EXPECT_FALSE(static_cast<cValue*>(multi->GetData())->IsEditable());
+  // The default value set: listed first with its text.
+  WriteValue(kData, L"", REG_SZ, Sz(L"dflt"));
+  Window->RefreshTree();
+  EXPECT_EQ(items->GetItem(0)->GetCaption(), L"(Default)");
+  EXPECT_EQ(ValueText(items->GetItem(0)), L"dflt");
+}
+
+TEST_F(MainWindow, NewValuesOfTheFourTypes) {
+  WriteValue(kData, L"New String Value", REG_SZ, Sz(L"taken"));
+  StartWindow();
+  ASSERT_NE(Open(), nullptr);
+  TRegRoot root = RegRoot::CurrentUser;
+  String path = String(L"\\") + kData;
+  struct {
+    void (TfrmMain::*Make)(TRegRoot, const String&);
+    const wchar_t* Name;
+    const wchar_t* Status;
+    DWORD Type;
+  } cases[] = {
+      {&TfrmMain::NewStringValue, L"New String Value #2", L"New string value added: New String Value #2", REG_SZ},
+      {&TfrmMain::NewExpandStringValue, L"New String Value #3",
+       L"New expandable string value added: New String Value #3", REG_EXPAND_SZ},
+      {&TfrmMain::NewBinaryValue, L"New Binary Value", L"New binary value added: New Binary Value", REG_BINARY},
+      {&TfrmMain::NewIntegerValue, L"New Integer Value", L"New integer value added: New Integer Value", REG_DWORD},
+  };
+  for (auto& c : cases) {
+    (Window->*c.Make)(root, path);
+    TListItem* item = ValueItem(c.Name);
+    ASSERT_NE(item, nullptr) << c.Name;
+    item->CancelEdit();
+    EXPECT_EQ(Window->GetStatusText(), c.Status);
+    TRegRawValue v;
+    ASSERT_TRUE(ReadValue(kData, c.Name, v)) << c.Name;
+    EXPECT_EQ(v.Type, c.Type);
+  }
+  TRegRawValue v;
+  ReadValue(kData, L"New Binary Value", v);
+  EXPECT_TRUE(v.Data.empty());
+  ReadValue(kData, L"New Integer Value", v);
+  EXPECT_EQ(v.Data, std::vector<unsigned char>(4, 0));
+  // A key that is gone: an error, and no item is added.
+  int before = Window->lvKeyValues->Items()->GetCount();
+  Window->NewStringValue(root, path + L"\\Missing");
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(Errors[0].rfind(L"Unable to successfully create a new string value.", 0), 0u);
+  EXPECT_EQ(Window->lvKeyValues->Items()->GetCount(), before);
+  EXPECT_FALSE(KeyExists(String(kData) + L"\\Missing"));
+}
+
+TEST_F(MainWindow, RenameValueInPlace) {
+  WriteValue(kData, L"One", REG_SZ, Sz(L"1"));
+  WriteValue(kData, L"Two", REG_DWORD, Dw(2));
+  WriteValue(kData, L"Multi", REG_MULTI_SZ, Sz(L"x") + std::string(2, '\0'));
+  StartWindow();
+  ASSERT_NE(Open(), nullptr);
+  bool allow = true;
+  Window->lvKeyValuesEditing(nullptr, Window->lvKeyValues->Items()->GetItem(0), allow);
+  EXPECT_FALSE(allow);  // "(Default)"
+  TListItem* one = ValueItem(L"One");
+  String text = L"";
+  Window->lvKeyValuesEdited(nullptr, one, text);
+  EXPECT_EQ(text, L"One");
+  text = L"Two";
+  Window->lvKeyValuesEdited(nullptr, one, text);
+  EXPECT_EQ(text, L"One");
+  ASSERT_EQ(Warnings.size(), 2u);
+  EXPECT_EQ(Warnings[0], L"Invalid value name.");
+  EXPECT_EQ(Warnings[1], L"Value already exists: Two\n\nRename aborted.");
+  TRegRawValue v;
+  ASSERT_TRUE(ReadValue(kData, L"One", v));
+  ASSERT_TRUE(ReadValue(kData, L"Two", v));
+  EXPECT_EQ(v.Type, DWORD(REG_DWORD));
+
+  text = L"Three";
+  Window->lvKeyValuesEdited(nullptr, one, text);
+  EXPECT_EQ(text, L"Three");
+  EXPECT_EQ(Window->GetStatusText(), L"Value successfully renamed to Three.");
+  EXPECT_FALSE(ReadValue(kData, L"One", v));
+  ASSERT_TRUE(ReadValue(kData, L"Three", v));
+  EXPECT_EQ(v.Type, DWORD(REG_SZ));
+  // An unsupported type keeps its type and bytes exactly.
+  text = L"Multi2";
+  Window->lvKeyValuesEdited(nullptr, ValueItem(L"Multi"), text);
+  ASSERT_TRUE(ReadValue(kData, L"Multi2", v));
+  EXPECT_EQ(v.Type, DWORD(REG_MULTI_SZ));
+  std::string bytes = Sz(L"x") + std::string(2, '\0');
+  EXPECT_EQ(std::string(v.Data.begin(), v.Data.end()), bytes);
+}
+
+TEST_F(MainWindow, KeyDeletedElsewhereEmptiesTheList) {
+  CreateKey(String(kData) + L"\\Gone");
+  WriteValue(kData, L"Here", REG_SZ, Sz(L"x"));
+  StartWindow();
+  TTreeExNode* data = Open();
+  ASSERT_NE(data, nullptr);
+  EXPECT_NE(ValueItem(L"Here"), nullptr);
+  data->Expand(false);
+  TTreeExNode* gone = Window->FindChild(data, L"Gone");
+  ASSERT_NE(gone, nullptr);
+  DeleteTree(String(kData) + L"\\Gone");
+  Window->treeRegTree->SetSelection(gone);
+  Pump(10);
+  EXPECT_EQ(Window->lvKeyValues->Items()->GetCount(), 0);
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_EQ(Window->GetStatusText().rfind(L"Unable to read the values of the key", 0), 0u);
+  // The list does not re-create the key either.
+  EXPECT_FALSE(KeyExists(String(kData) + L"\\Gone"));
+}
+
+TEST_F(MainWindow, ExpandToBranchIgnoresCaseAndReportsMissingKeys) {
+  CreateKey(String(kData) + L"\\MixedCase\\Deep");
+  StartWindow();
+  TTreeExNode* n = Window->ExpandToBranch(RegRoot::CurrentUser,
+                                          String(L"\\") + L"software\\zembriotest\\APP\\data\\mixedcase\\DEEP", true);
+  ASSERT_NE(n, nullptr);
+  EXPECT_EQ(n->GetText(), L"Deep");
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_TRUE(Warnings.empty());
+  // A missing last part stops at the deepest key and names the whole path.
+  String missing = String(L"\\") + kData + L"\\MixedCase\\Nope";
+  n = Window->ExpandToBranch(RegRoot::CurrentUser, missing, true);
+  ASSERT_NE(n, nullptr);
+  EXPECT_EQ(n->GetText(), L"MixedCase");
+  ASSERT_EQ(Warnings.size(), 1u);
+  EXPECT_EQ(Warnings[0], L"The requested key does not exist:\n\nHKEY_CURRENT_USER" + missing);
+  // Go with a short root name in any case opens the same key.
+  Window->txtPath->SetText(String(L"current user\\") + kData + L"\\MixedCase");
+  Window->tbtnNavigation_GoClick(nullptr);
+  EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"MixedCase");
+  EXPECT_EQ(Window->txtPath->GetText(), String(L"HKEY_CURRENT_USER\\") + kData + L"\\MixedCase");
+}
+
+TEST_F(MainWindow, CopyKeyPathAndValue) {
+  WriteValue(kData, L"Number", REG_DWORD, Dw(16));
+  StartWindow();
+  ASSERT_NE(Open(), nullptr);
+  Window->mnuEdit_CopyKeyClick(nullptr);
+  EXPECT_EQ(Clipboard()->GetAsText(), String(L"HKEY_CURRENT_USER\\") + kData);
+  EXPECT_EQ(Window->GetStatusText(), L"Copied path of the selected key to the clipboard.");
+  Window->lvKeyValues->SetSelected(ValueItem(L"Number"));
+  Window->mnuEdit_CopyValueClick(nullptr);
+  EXPECT_EQ(Clipboard()->GetAsText(), L"0x00000010  (16)");
+  EXPECT_EQ(Window->GetStatusText(), L"Copied selected value to the clipboard.");
+}
+
+TEST_F(MainWindow, BookmarksAreAddedRenamedSavedAndRestored) {
+  CreateKey(String(kData) + L"\\Marked");
+  StartWindow();
+  TTreeExNode* marked = Open(L"Marked");
+  ASSERT_NE(marked, nullptr);
+  Window->AddBookmark(marked);
+  EXPECT_EQ(Window->GetStatusText(), L"New bookmark added: Marked");
+  EXPECT_EQ(Window->pagExtras->GetActivePage(), Window->tbsBookmarks);
+  ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 1);
+  TListItem* item = Window->lvBookmarks->Items()->GetItem(0);
+  item->CancelEdit();
+  EXPECT_EQ(item->SubItems()->Get(0), L"HKEY_CURRENT_USER");
+  EXPECT_EQ(item->SubItems()->Get(1), String(L"\\") + kData + L"\\Marked");
+  String text = L"";
+  Window->lvBookmarksEdited(nullptr, item, text);
+  EXPECT_EQ(text, L"Marked");
+  ASSERT_EQ(Warnings.size(), 1u);
+  EXPECT_EQ(Warnings[0], L"Invalid bookmark name.");
+  text = L"My place";
+  Window->lvBookmarksEdited(nullptr, item, text);
+  EXPECT_EQ(Window->GetStatusText(), L"Bookmark renamed.");
+  CloseWindow();
+  // The file: three lines, the full root-key name.
+  FILE* f = _wfopen(BookmarkFile.c_str(), L"rb");
+  ASSERT_NE(f, nullptr);
+  char buf[512] = {};
+  size_t n = fread(buf, 1, sizeof buf - 1, f);
+  fclose(f);
+  std::string content(buf, n);
+  EXPECT_EQ(content, "My place\r\nHKEY_CURRENT_USER\r\n\\Software\\ZembrioTest\\app\\Data\\Marked\r\n");
+  DestroyWindow();
+  delete dmodCommon;
+  NewDataModule();
+  StartWindow();
+  ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 1);
+  Window->lvBookmarks->SetSelected(Window->lvBookmarks->Items()->GetItem(0));
+  EXPECT_EQ(Window->lvBookmarks->Items()->GetItem(0)->GetCaption(), L"My place");
+  Window->OpenBookmark();
+  EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Marked");
+}
+
+TEST_F(MainWindow, ListStyleCommandsFollowTheFocusedList) {
+  StartWindow();
+  Window->ListEnter(Window->lvBookmarks);
+  EXPECT_TRUE(Window->mnuView_LVS_List->GetEnabled());
+  EXPECT_TRUE(Window->mnuView_LVS_Details->GetChecked());
+  Window->SetListViewStyle(Window->lvBookmarks, vsSmallIcon);
+  EXPECT_TRUE(Window->mnuView_LVS_SmallIcons->GetChecked());
+  EXPECT_FALSE(Window->mnuView_LVS_Details->GetChecked());
+  EXPECT_EQ(Window->tbtnView_ListStyle->GetImageIndex(), 2);
+  EXPECT_EQ(Window->pmnuFind_ListStyle->GetImageIndex(), 2);
+  Window->ListExit(Window->lvBookmarks);
+  EXPECT_FALSE(Window->mnuView_LVS_List->GetEnabled());
+  EXPECT_FALSE(Window->tbtnView_ListStyle->GetEnabled());
+  Window->mnuView_TB_FileClick(nullptr);
+  EXPECT_FALSE(Window->tbrFile->GetVisible());
+  EXPECT_FALSE(Window->mnuView_TB_File->GetChecked());
+}
+
+// ---------------------------------------------------------------------------
+TEST_F(MainWindow, ConfirmDialogLayoutsAndAnswers) {
+  int answered = 0;
+  TfrmConfirm::ExecuteHook = [&answered](TfrmConfirm* f) {
+    answered = f->panelButtons->GetLeft() * 1000 + f->panelButtons->GetWidth();
+    return int(mrYes);
+  };
+  EXPECT_TRUE(dmodCommon->ConfirmDelete(L"key", L"HKEY_CURRENT_USER\\X"));
+  EXPECT_EQ(answered, 136 * 1000 + 153);
+  EXPECT_EQ(frmConfirm->GetCaption(), L"Please confirm delete");
+  EXPECT_EQ(frmConfirm->lblPrompt1->GetCaption(), L"Please confirm.  Zembrio is about to delte the following key:");
+  EXPECT_FALSE(frmConfirm->btnCancel->GetVisible());
+  EXPECT_EQ(dmodCommon->ConfirmDeleteEach(L"value", L"v"), mrYes);
+  EXPECT_EQ(answered, 56 * 1000 + 313);
+  EXPECT_TRUE(frmConfirm->btnYesToAll->GetVisible());
+  EXPECT_EQ(frmConfirm->panelButtons->GetTop() + 33, frmConfirm->GetClientHeight());
+  // A long item makes the dialog taller.
+  int shortHeight = frmConfirm->GetClientHeight();
+  dmodCommon->ConfirmDeleteEach(L"value", String(400, L'x') + L" " + String(300, L'y'));
+  EXPECT_GT(frmConfirm->GetClientHeight(), shortHeight);
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrCancel); };
+  EXPECT_FALSE(dmodCommon->ConfirmImport(L"C:\\a.reg"));
+  EXPECT_EQ(frmConfirm->GetCaption(), L"Please confirm import");
+}
+
+TEST_F(MainWindow, ErrorDialogShowsTheExceptionDetails) {
+  dmodCommon->ShowException(Exception(L"boom"), L"");
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(Errors[0].rfind(L"\n\nMessage: boom\nAddress: ", 0), 0u);
+  // Two empty lines, then the message line.
+  EXPECT_EQ(frmError->txtDescription->GetText().rfind(L"\r\n\r\nMessage: boom\r\nAddress: ", 0), 0u);
+  EXPECT_EQ(frmError->GetCaption(), L"Zembrio Error");
+  EXPECT_EQ(frmError->lblHead->GetCaption(), L"Zembrio encountered the following error:");
+}
+
+}  // namespace
