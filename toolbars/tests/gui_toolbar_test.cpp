@@ -1880,3 +1880,29 @@ TEST(BarMenuLoop, FirstReleaseOutsideIsIgnoredAndRightReleasesNeedTracking) {
   EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }, 2000));
 }
 }  // namespace
+
+namespace {
+TEST(BarToolbarLayout, OnAFormTheToolbarSizesItselfAndHintsDefaultToCaptions) {
+  std::unique_ptr<TForm> f(new TForm(Application));
+  f->SetBounds(40, 40, 400, 200);
+  auto* t = new TBarToolbar(f.get());
+  t->SetName(L"tbrLoose");
+  t->SetParent(f.get());
+  auto* a = AddItem(t->Items(), L"&Open...");
+  auto* b = AddItem(t->Items(), L"Save");
+  b->SetHint(L"Save it|Saves the document");
+  b->SetShortCut(BarShortCut('S', scCtrl));
+  f->Show();
+  Pump(30);
+  TBarView* v = t->View();
+  int sum = 0;
+  for (auto* it : {a, b}) sum += v->Find(it)->BoundsRect.right - v->Find(it)->BoundsRect.left;
+  EXPECT_EQ(t->GetWidth(), sum);  // no frame off a dock
+  EXPECT_EQ(t->GetHeight(), v->Find(a)->BoundsRect.bottom - v->Find(a)->BoundsRect.top);
+  EXPECT_EQ(v->Find(a)->GetHintText(), L"Open");
+  EXPECT_EQ(v->Find(b)->GetHintText(), L"Save it (Ctrl+S)");
+  AddItem(t->Items(), L"More");
+  Pump(20);
+  EXPECT_GT(t->GetWidth(), sum);  // grows with its items
+}
+}  // namespace

@@ -1,0 +1,221 @@
+#include "toolbars/BarMRU.h"
+
+#include <windows.h>
+#include <commdlg.h>
+
+const wchar_t* const SBarMRUListItemDefCaption = L"(MRU List)";
+
+// ---- the names --------------------------------------------------------------
+TBarMRUListStrings::~TBarMRUListStrings() = default;
+
+String TBarMRUListStrings::Get(int Index) const { return names_.Get(Index); }
+int TBarMRUListStrings::GetCount() const { return names_.GetCount(); }
+
+void TBarMRUListStrings::Changed() {
+  list_->SetItemCaptions();
+  if (list_->trimming_ || list_->loading_) return;
+  if (list_->OnChange) list_->OnChange(list_);
+}
+
+void TBarMRUListStrings::Put(int Index, const String& S) {
+  names_.Put(Index, S);
+  Changed();
+}
+
+void TBarMRUListStrings::Insert(int Index, const String& S) {
+  if (Index < 0 || Index > GetCount()) throw EStringListError(String(L"List index out of bounds"));
+  TBarCustomItem* item = list_->GetItemClass()(list_->container_);
+  item->OnClick = TNotifyEvent(list_, &TBarMRUList::ClickHandler);
+  try {
+    list_->container_->Insert(Index, item);
+  } catch (...) {
+    delete item;
+    throw;
+  }
+  names_.Insert(Index, S);
+  Changed();
+}
+
+void TBarMRUListStrings::Delete(int Index) {
+  if (Index < 0 || Index >= GetCount()) throw EStringListError(String(L"List index out of bounds"));
+  delete list_->container_->Items(Index);
+  names_.Delete(Index);
+  Changed();
+}
+
+void TBarMRUListStrings::Clear() {
+  for (int i = GetCount() - 1; i >= 0; --i) Delete(i);
+}
+
+void TBarMRUListStrings::Move(int CurIndex, int NewIndex) {
+  if (CurIndex == NewIndex) return;
+  names_.Move(CurIndex, NewIndex);
+  list_->container_->Move(CurIndex, NewIndex);
+  Changed();
+}
+
+int TBarMRUListStrings::IndexOf(const String& S) const {
+  String key = AnsiLowerCase(S);
+  for (int i = 0; i < GetCount(); ++i)
+    if (AnsiLowerCase(names_.Get(i)) == key) return i;
+  return -1;
+}
+
+// ---- the list -----------------------------------------------------------------
+TBarMRUList::TBarMRUList(TComponent* AOwner) : TComponent(AOwner) {
+  list_ = new TBarMRUListStrings(this);
+  container_ = new TBarCustomItem(nullptr);
+}
+
+TBarMRUList::~TBarMRUList() {
+  delete container_;
+  container_ = nullptr;
+  delete list_;
+}
+
+namespace {
+TBarCustomItem* NewPlainItem(TComponent* AOwner) { return new TBarCustomItem(AOwner); }
+}  // namespace
+
+TBarMRUItemClass TBarMRUList::GetItemClass() { return NewPlainItem; }
+
+void TBarMRUList::Add(const String& Filename) {
+  String s = AddFullPath ? ExpandFileName(Filename) : Filename;
+  int i = list_->IndexOf(s);
+  if (i < 0) {
+    list_->Insert(0, s);
+    return;
+  }
+  if (i > 0) list_->Move(i, 0);
+  list_->Put(0, s);  // takes the new letter case
+}
+
+void TBarMRUList::Remove(const String& Filename) {
+  int i = list_->IndexOf(Filename);
+  if (i >= 0) list_->Delete(i);
+}
+
+void TBarMRUList::SetMaxItems(int Value) {
+  if (Value < 0) Value = 0;
+  if (maxItems_ == Value) return;
+  maxItems_ = Value;
+  SetItemCaptions();
+}
+
+void TBarMRUList::SetHidePathExtension(bool Value) {
+  if (hidePathExtension_ == Value) return;
+  hidePathExtension_ = Value;
+  SetItemCaptions();
+}
+
+String BarMRUCaption(int Key, const String& Name) {
+  wchar_t accel = 0;
+  if (Key >= 0 && Key <= 8)
+    accel = static_cast<wchar_t>(L'1' + Key);
+  else if (Key >= 9 && Key <= 34)
+    accel = static_cast<wchar_t>(L'A' + (Key - 9));
+  String s = EscapeAmpersands(Name);
+  if (!accel) return s;
+  return String(L"&") + accel + L" " + s;
+}
+
+void TBarMRUList::SetItemCaptions() {
+  // Drop the oldest names past the limit; their changes are part of this one.
+  if (!trimming_) {
+    trimming_ = true;
+    try {
+      while (list_->GetCount() > maxItems_) list_->Delete(list_->GetCount() - 1);
+    } catch (...) {
+      trimming_ = false;
+      throw;
+    }
+    trimming_ = false;
+  } else {
+    return;
+  }
+  int key = GetFirstKey();
+  for (int i = 0; i < container_->Count(); ++i, ++key) {
+    String s = list_->Get(i);
+    if (hidePathExtension_ && !s.empty()) {
+      wchar_t buf[260];
+      if (GetFileTitleW(s.c_str(), buf, 260) == 0) s = buf;
+    }
+    container_->Items(i)->SetCaption(BarMRUCaption(key, s));
+  }
+}
+
+void TBarMRUList::ClickHandler(TObject* Sender) {
+  int i = container_->IndexOf(dynamic_cast<TBarCustomItem*>(Sender));
+  if (i < 0) return;
+  if (i > 0) list_->Move(i, 0);
+  if (OnClick) OnClick(this, list_->Get(0));
+}
+
+template <class Reader>
+void TBarMRUList::LoadWith(Reader&& Read) {
+  loading_ = true;
+  try {
+    list_->Clear();
+    for (int n = 1; n <= maxItems_; ++n) {
+      String s = Read(Prefix + IntToStr(n));
+      if (!s.empty()) list_->Insert(list_->GetCount(), s);
+    }
+  } catch (...) {
+    loading_ = false;
+    throw;
+  }
+  loading_ = false;
+}
+
+template <class Writer, class Deleter>
+void TBarMRUList::SaveWith(Writer&& Write, Deleter&& Del) {
+  for (int n = 1; n <= maxItems_; ++n) {
+    String key = Prefix + IntToStr(n);
+    if (n <= list_->GetCount())
+      Write(key, list_->Get(n - 1));
+    else
+      Del(key);
+  }
+}
+
+void TBarMRUList::LoadFromIni(TCustomIniFile* Ini, const String& Section) {
+  LoadWith([&](const String& Key) { return Ini->ReadString(Section, Key, String()); });
+}
+
+void TBarMRUList::LoadFromRegIni(TRegIniFile* Ini, const String& Section) {
+  LoadWith([&](const String& Key) { return Ini->ReadString(Section, Key, String()); });
+}
+
+void TBarMRUList::SaveToIni(TCustomIniFile* Ini, const String& Section) {
+  SaveWith([&](const String& Key, const String& V) { Ini->WriteString(Section, Key, V); },
+           [&](const String& Key) { Ini->DeleteKey(Section, Key); });
+}
+
+void TBarMRUList::SaveToRegIni(TRegIniFile* Ini, const String& Section) {
+  SaveWith([&](const String& Key, const String& V) { Ini->WriteString(Section, Key, V); },
+           [&](const String& Key) { Ini->DeleteKey(Section, Key); });
+}
+
+// ---- the menu item --------------------------------------------------------------
+TBarMRUListItem::TBarMRUListItem(TComponent* AOwner) : TBarCustomItem(AOwner) {
+  TBarItemStyle st = GetItemStyle();
+  st.Include(tbisEmbeddedGroup);
+  SetItemStyle(st);
+  SetCaption(SBarMRUListItemDefCaption);
+}
+
+void TBarMRUListItem::SetMRUList(TBarMRUList* Value) {
+  if (mruList_ == Value) return;
+  mruList_ = Value;
+  if (Value) {
+    Value->FreeNotification(this);
+    SetLinkSubitems(Value->GetItemContainer());
+  } else {
+    SetLinkSubitems(nullptr);
+  }
+}
+
+void TBarMRUListItem::Notification(TComponent* AComponent, TOperation Operation) {
+  TBarCustomItem::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent && AComponent == mruList_) SetMRUList(nullptr);
+}

@@ -1,0 +1,214 @@
+// The most-recently-used list: order, limits, captions, clicks and storage.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "classlib/IniFiles.h"
+#include "classlib/Registry.h"
+#include "toolbars/BarMRU.h"
+
+namespace {
+
+std::vector<String> Names(TBarMRUList& L) {
+  std::vector<String> v;
+  for (int i = 0; i < L.GetItems()->GetCount(); ++i) v.push_back(L.GetItems()->Get(i));
+  return v;
+}
+
+std::vector<String> Captions(TBarMRUList& L) {
+  std::vector<String> v;
+  for (int i = 0; i < L.GetItemContainer()->Count(); ++i)
+    v.push_back(L.GetItemContainer()->Items(i)->GetCaption());
+  return v;
+}
+
+struct Counter {
+  int changes = 0;
+  String clicked;
+  void Changed(TObject*) { ++changes; }
+  void Clicked(TObject*, const String& Name) { clicked = Name; }
+};
+
+std::unique_ptr<TBarMRUList> PlainList() {
+  auto l = std::make_unique<TBarMRUList>(nullptr);
+  l->AddFullPath = false;
+  return l;
+}
+
+TEST(BarMRUList, MostRecentFirstWithTheOldestDroppedAndItsItemGone) {
+  auto l = PlainList();
+  EXPECT_EQ(l->GetMaxItems(), 4);
+  EXPECT_TRUE(l->GetHidePathExtension());
+  EXPECT_EQ(l->Prefix, L"MRU");
+  for (const wchar_t* n : {L"C:\\a.reg", L"C:\\b.reg", L"C:\\c.reg", L"C:\\d.reg", L"C:\\e.reg"})
+    l->Add(n);
+  EXPECT_EQ(Names(*l), (std::vector<String>{L"C:\\e.reg", L"C:\\d.reg", L"C:\\c.reg", L"C:\\b.reg"}));
+  EXPECT_EQ(l->GetItemContainer()->Count(), 4);
+  // An existing name in another letter case moves up and takes that case.
+  l->Add(L"c:\\C.REG");
+  EXPECT_EQ(Names(*l), (std::vector<String>{L"c:\\C.REG", L"C:\\e.reg", L"C:\\d.reg", L"C:\\b.reg"}));
+  EXPECT_EQ(l->GetItemContainer()->Count(), 4);
+  l->Remove(L"C:\\D.reg");
+  EXPECT_EQ(Names(*l), (std::vector<String>{L"c:\\C.REG", L"C:\\e.reg", L"C:\\b.reg"}));
+  l->Remove(L"C:\\nothing.reg");
+  EXPECT_EQ(l->GetItemContainer()->Count(), 3);
+  // Fewer items: the list is cut from the end; a negative count empties it.
+  l->SetMaxItems(1);
+  EXPECT_EQ(Names(*l), (std::vector<String>{L"c:\\C.REG"}));
+  l->SetMaxItems(-3);
+  EXPECT_EQ(l->GetMaxItems(), 0);
+  EXPECT_EQ(l->GetItems()->GetCount(), 0);
+  EXPECT_EQ(l->GetItemContainer()->Count(), 0);
+  l->Add(L"C:\\x.reg");
+  EXPECT_EQ(l->GetItems()->GetCount(), 0);
+}
+
+TEST(BarMRUList, AddExpandsRelativeNamesOnlyWhenAsked) {
+  TBarMRUList l(nullptr);
+  l.Add(L"rel.reg");
+  EXPECT_EQ(l.GetItems()->Get(0), ExpandFileName(L"rel.reg"));
+  EXPECT_NE(l.GetItems()->Get(0), L"rel.reg");
+  l.AddFullPath = false;
+  l.Add(L"rel.reg");
+  EXPECT_EQ(l.GetItems()->Get(0), L"rel.reg");
+}
+
+TEST(BarMRUList, CaptionsAreNumberedThenLetteredAndEscaped) {
+  EXPECT_EQ(BarMRUCaption(0, L"a"), L"&1 a");
+  EXPECT_EQ(BarMRUCaption(8, L"a"), L"&9 a");
+  EXPECT_EQ(BarMRUCaption(9, L"a"), L"&A a");
+  EXPECT_EQ(BarMRUCaption(34, L"a"), L"&Z a");
+  EXPECT_EQ(BarMRUCaption(35, L"a"), L"a");
+  EXPECT_EQ(BarMRUCaption(0, L"Tom & Jerry"), L"&1 Tom && Jerry");
+
+  auto l = PlainList();
+  l->SetMaxItems(40);
+  l->SetHidePathExtension(false);
+  for (int i = 40; i >= 1; --i) l->Add(L"f" + IntToStr(i));
+  auto c = Captions(*l);
+  ASSERT_EQ(c.size(), 40u);
+  EXPECT_EQ(c[0], L"&1 f1");
+  EXPECT_EQ(c[8], L"&9 f9");
+  EXPECT_EQ(c[9], L"&A f10");
+  EXPECT_EQ(c[34], L"&Z f35");
+  EXPECT_EQ(c[35], L"f36");
+  EXPECT_EQ(c[39], L"f40");
+
+  // With the path hidden the caption shows the file title; the stored name stays whole.
+  auto m = PlainList();
+  m->Add(L"C:\\Data\\Fish & Chips.reg");
+  EXPECT_EQ(m->GetItems()->Get(0), L"C:\\Data\\Fish & Chips.reg");
+  String cap = Captions(*m)[0];
+  EXPECT_EQ(cap.find(L"C:\\Data"), String::npos);
+  EXPECT_EQ(cap.rfind(L"&1 Fish && Chips", 0), 0u) << cap;
+  m->SetHidePathExtension(false);
+  EXPECT_EQ(Captions(*m)[0], L"&1 C:\\Data\\Fish && Chips.reg");
+}
+
+TEST(BarMRUList, ClickMovesTheNameUpBeforeTheHandlerRuns) {
+  auto l = PlainList();
+  Counter c;
+  l->OnClick = TBarMRUListClickEvent(&c, &Counter::Clicked);
+  l->Add(L"a");
+  l->Add(L"b");
+  l->Add(L"c");  // c b a
+  TBarCustomItem* third = l->GetItemContainer()->Items(2);
+  third->Click();
+  EXPECT_EQ(c.clicked, L"a");
+  EXPECT_EQ(Names(*l), (std::vector<String>{L"a", L"c", L"b"}));
+  EXPECT_EQ(l->GetItemContainer()->Items(0), third);
+  EXPECT_EQ(Captions(*l), (std::vector<String>{L"&1 a", L"&2 c", L"&3 b"}));
+  l->GetItemContainer()->Items(0)->Click();
+  EXPECT_EQ(c.clicked, L"a");
+}
+
+TEST(BarMRUList, ChangeNoticesButNoneWhileLoading) {
+  auto l = PlainList();
+  Counter c;
+  l->OnChange = TNotifyEvent(&c, &Counter::Changed);
+  l->Add(L"a");
+  EXPECT_EQ(c.changes, 1);
+  l->Add(L"b");
+  l->Add(L"c");
+  l->Add(L"d");
+  int before = c.changes;
+  l->Add(L"e");  // insert and the trim it causes
+  EXPECT_EQ(c.changes, before + 1);
+  TMemIniFile ini(L"");
+  ini.WriteString(L"Recent", L"MRU1", L"x");
+  c.changes = 0;
+  l->LoadFromIni(&ini, L"Recent");
+  EXPECT_EQ(c.changes, 0);
+  EXPECT_EQ(Names(*l), (std::vector<String>{L"x"}));
+  // Assigning copies the names and builds their items.
+  TStringList src;
+  src.Add(L"p");
+  src.Add(L"q");
+  l->SetItems(&src);
+  EXPECT_EQ(Captions(*l), (std::vector<String>{L"&1 p", L"&2 q"}));
+}
+
+TEST(BarMRUList, IniStorageWritesPresentKeysAndDeletesTheRest) {
+  TMemIniFile ini(L"");
+  for (int n = 1; n <= 4; ++n) ini.WriteString(L"Files", L"MRU" + IntToStr(n), L"old" + IntToStr(n));
+  auto l = PlainList();
+  l->Add(L"one");
+  l->Add(L"two");
+  l->SaveToIni(&ini, L"Files");
+  EXPECT_EQ(ini.ReadString(L"Files", L"MRU1", L"-"), L"two");
+  EXPECT_EQ(ini.ReadString(L"Files", L"MRU2", L"-"), L"one");
+  EXPECT_FALSE(ini.ValueExists(L"Files", L"MRU3"));
+  EXPECT_FALSE(ini.ValueExists(L"Files", L"MRU4"));
+
+  // Loading closes gaps and reads no further than the limit.
+  TMemIniFile in(L"");
+  in.WriteString(L"S", L"Doc1", L"first");
+  in.WriteString(L"S", L"Doc3", L"third");
+  in.WriteString(L"S", L"Doc5", L"fifth");
+  auto m = PlainList();
+  m->Prefix = L"Doc";
+  m->Add(L"dropped");
+  m->LoadFromIni(&in, L"S");
+  EXPECT_EQ(Names(*m), (std::vector<String>{L"first", L"third"}));
+  EXPECT_EQ(Captions(*m), (std::vector<String>{L"&1 first", L"&2 third"}));
+}
+
+TEST(BarMRUList, RegistryStorageRoundTrip) {
+  const wchar_t* base = L"Software\\ZembrioTest\\toolbars\\MRU";
+  {
+    auto l = PlainList();
+    l->Add(L"C:\\b.reg");
+    l->Add(L"C:\\a.reg");
+    TRegIniFile reg(base);
+    reg.WriteString(L"Recent", L"MRU3", L"stale");
+    l->SaveToRegIni(&reg, L"Recent");
+    EXPECT_EQ(reg.ReadString(L"Recent", L"MRU3", L"-"), L"-");
+    auto m = PlainList();
+    m->LoadFromRegIni(&reg, L"Recent");
+    EXPECT_EQ(Names(*m), (std::vector<String>{L"C:\\a.reg", L"C:\\b.reg"}));
+    // The generic ini interface over the registry reads the same section.
+    TRegistryIniFile ri(base);
+    auto k = PlainList();
+    k->LoadFromIni(&ri, L"Recent");
+    EXPECT_EQ(Names(*k), Names(*m));
+  }
+  RegDeleteTreeW(HKEY_CURRENT_USER, base);
+  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\ZembrioTest\\toolbars");
+}
+
+TEST(BarMRUList, MenuItemShowsTheListAndForgetsItWhenFreed) {
+  TBarMRUListItem item(nullptr);
+  EXPECT_EQ(item.GetCaption(), L"(MRU List)");
+  EXPECT_TRUE(item.GetItemStyle().Contains(tbisEmbeddedGroup));
+  auto* l = new TBarMRUList(nullptr);
+  item.SetMRUList(l);
+  EXPECT_EQ(item.GetLinkSubitems(), l->GetItemContainer());
+  delete l;
+  EXPECT_EQ(item.GetMRUList(), nullptr);
+  EXPECT_EQ(item.GetLinkSubitems(), nullptr);
+}
+
+}  // namespace
