@@ -388,7 +388,8 @@ void TControl::HandleMouse(TMessage& m) {
     case WM_MBUTTONDBLCLK:
       if (dbl) s += ssDouble;
       if (b == mbLeft && !ControlStyle.Contains(csNoStdEvents)) {
-        if (ControlStyle.Contains(csClickEvents)) ControlState += csClicked;
+        // A double click is reported as such, not as one more click.
+        if (ControlStyle.Contains(csClickEvents) && !dbl) ControlState += csClicked;
         ControlState += csLButtonDown;
       }
       if (dbl && b == mbLeft && ControlStyle.Contains(csDoubleClicks)) DblClick();
