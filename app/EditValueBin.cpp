@@ -1,0 +1,106 @@
+#include "app/EditValueBin.h"
+
+#include "app/CommonLogic.h"
+
+namespace {
+
+template <class T>
+T* Place(TWinControl* parent, const wchar_t* name, int l, int t, int w, int h, TAnchors anchors) {
+  T* c = new T(parent);
+  c->SetName(name);
+  c->SetParent(parent);
+  static_cast<TControl*>(c)->SetBounds(l, t, w, h);
+  c->SetAnchors(anchors);
+  return c;
+}
+
+}  // namespace
+
+TfrmEditValueBin::TfrmEditValueBin(TComponent* AOwner, TCommonLogic* Logic) : TForm(AOwner), logic_(Logic) {
+  SetName(L"frmEditValueBin");
+  SetCaption(L"Edit Binary String");
+  SetBorderStyle(bsSizeable);
+  SetPosition(poDefaultPosOnly);
+  Font()->SetName(L"MS Sans Serif");
+  Font()->SetSize(8);
+  SetBounds(0, 0, 417, 359);
+  const int cw = GetClientWidth();
+  const int ch = GetClientHeight();
+  const TAnchors ltr{akLeft, akTop, akRight};
+  const TAnchors lt{akLeft, akTop};
+  const TAnchors rb{akRight, akBottom};
+
+  lblPath = Place<TLabel>(this, L"lblPath", 8, 4, 40, 13, lt);
+  lblPath->SetCaption(L"Path:");
+  edtPath = Place<TEdit>(this, L"edtPath", 8, 18, cw - 16, 21, ltr);
+  edtPath->SetReadOnly(true);
+  lblValueName = Place<TLabel>(this, L"lblValueName", 8, 42, 80, 13, lt);
+  lblValueName->SetCaption(L"Value Name:");
+  edtValueName = Place<TEdit>(this, L"edtValueName", 8, 56, cw - 16, 21, ltr);
+  edtValueName->SetReadOnly(true);
+  lblValue = Place<TLabel>(this, L"lblValue", 8, 82, 40, 13, lt);
+  lblValue->SetCaption(L"Value:");
+
+  heValue = Place<THexEditor>(this, L"heValue", 8, 96, cw - 16, ch - 96 - 40,
+                              TAnchors{akLeft, akTop, akRight, akBottom});
+  heValue->Font()->SetName(L"Courier New");
+  heValue->Font()->SetSize(10);
+  heValue->SetCursor(crIBeam);
+  heValue->SetBytesPerRow(8);
+  heValue->SetBytesPerColumn(1);
+  heValue->SetTranslation(tkAsIs);
+  heValue->SetOffsetFormat(L"-!10:0x|");
+  heValue->SetFocusFrame(true);
+  heValue->SetDrawGridLines(true);
+  THexColors* col = heValue->Colors();
+  col->SetBackground(clWindow);
+  col->SetChangedBackground(TColor(11075583));  // A8FFFF
+  col->SetChangedText(clMaroon);
+  col->SetCursorFrame(clNavy);
+  col->SetOffset(clBlack);
+  col->SetOddColumn(clBlue);
+  col->SetEvenColumn(clNavy);
+  col->SetCurrentOffsetBackground(clBtnShadow);
+  col->SetOffsetBackGround(clBtnFace);
+  col->SetCurrentOffset(clBtnHighlight);
+  col->SetGrid(clBtnFace);
+
+  btnOk = Place<TButton>(this, L"btnOk", cw - 164, ch - 33, 75, 25, rb);
+  btnOk->SetCaption(L"OK");
+  btnOk->SetDefault(true);
+  btnOk->SetModalResult(mrOk);
+  btnCancel = Place<TButton>(this, L"btnCancel", cw - 83, ch - 33, 75, 25, rb);
+  btnCancel->SetCaption(L"Cancel");
+  btnCancel->SetCancel(true);
+  btnCancel->SetModalResult(mrCancel);
+  SetDefaultButton(btnOk);
+  SetCancelButton(btnCancel);
+
+  OnShow = TNotifyEvent(this, &TfrmEditValueBin::FormShow);
+  OnClose = TCloseEvent(this, &TfrmEditValueBin::FormClose);
+}
+
+void TfrmEditValueBin::FormShow(TObject*) {
+  if (!logic_) return;
+  TCommonLogic& dm = *logic_;
+  edtPath->SetText(dm.GetRootKeyName(dm.EditRootKey, rnmFull) + dm.EditKeyPath);
+  edtValueName->SetText(dm.EditValueName);
+  SetShowHint(dm.GetOption(L"ShowHints").AsBoolean());
+  SetBounds(dm.GetOption(L"EditBinLeft").AsInteger(), dm.GetOption(L"EditBinTop").AsInteger(),
+            dm.GetOption(L"EditBinWidth").AsInteger(), dm.GetOption(L"EditBinHeight").AsInteger());
+  heValue->SetAsText(dm.EditBinary);
+  if (heValue->GetDataSize() > 0) heValue->SetSelStart(0);
+  FocusControl(heValue);
+  heValue->SetInsertMode(false);
+}
+
+void TfrmEditValueBin::FormClose(TObject*, TCloseAction&) {
+  if (!logic_) return;
+  TCommonLogic& dm = *logic_;
+  dm.EditBinary = heValue->GetAsText();
+  dm.SetOption(L"EditBinTop", GetTop());
+  dm.SetOption(L"EditBinLeft", GetLeft());
+  dm.SetOption(L"EditBinHeight", GetHeight());
+  dm.SetOption(L"EditBinWidth", GetWidth());
+  dm.WriteAllOptions();
+}

@@ -1,0 +1,33 @@
+// The binary value editor: the value's bytes in a hex editor, exchanged
+// with the data module through the edited-value fields (EditBinary); keeps
+// its position and size in the settings. Windows only.
+#pragma once
+
+#include "classlib/Forms.h"
+#include "classlib/StdCtrls.h"
+#include "valueedit/HexEditor.h"
+
+class TCommonLogic;
+
+class TfrmEditValueBin : public TForm {
+ public:
+  explicit TfrmEditValueBin(TComponent* AOwner, TCommonLogic* Logic = nullptr);
+  const char* ClassName() const override { return "TfrmEditValueBin"; }
+  void SetLogic(TCommonLogic* Logic) { logic_ = Logic; }
+  TCommonLogic* GetLogic() const { return logic_; }
+
+  TLabel* lblPath;
+  TEdit* edtPath;
+  TLabel* lblValueName;
+  TEdit* edtValueName;
+  TLabel* lblValue;
+  THexEditor* heValue;
+  TButton* btnOk;
+  TButton* btnCancel;
+
+  void FormShow(TObject* Sender);
+  void FormClose(TObject* Sender, TCloseAction& Action);
+
+ private:
+  TCommonLogic* logic_;
+};

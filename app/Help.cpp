@@ -1,0 +1,95 @@
+#include "app/Help.h"
+
+#include "classlib/Registry.h"
+
+namespace Hh {
+
+HMODULE HHCtrlHandle = nullptr;
+THtmlHelpA HtmlHelpA = nullptr;
+THtmlHelpW HtmlHelpW = nullptr;
+THtmlHelpA HtmlHelp = nullptr;
+bool AutoLoadAPI = true;
+
+String GetPathToHHCtrlOCX() {
+  String result;
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(HKEY_CLASSES_ROOT);
+  try {
+    if (reg.OpenKeyReadOnly(L"CLSID\\{adb880a6-d8ff-11cf-9377-00aa003b7a11}\\InprocServer32")) {
+      // Unexpanded on purpose: a path with "%SystemRoot%" fails the file
+      // test below and help stays unavailable rather than loading from an
+      // unexpected place.
+      TRegDataType t = reg.GetDataType(L"");
+      if (t == rdString) result = reg.ReadString(L"");
+      else if (t == rdExpandString) result = reg.ReadExpandString(L"");
+      reg.CloseKey();
+    }
+  } catch (const Exception&) {
+    result.clear();
+  }
+  if (!result.empty() && !FileExists(result)) result.clear();
+  return result;
+}
+
+void LoadHtmlHelp() {
+  if (HHCtrlHandle) return;
+  const String path = GetPathToHHCtrlOCX();
+  if (path.empty() || !FileExists(path)) return;
+  HHCtrlHandle = LoadLibraryW(path.c_str());
+  if (!HHCtrlHandle) return;
+  HtmlHelpA = reinterpret_cast<THtmlHelpA>(reinterpret_cast<void*>(GetProcAddress(HHCtrlHandle, "HtmlHelpA")));
+  HtmlHelpW = reinterpret_cast<THtmlHelpW>(reinterpret_cast<void*>(GetProcAddress(HHCtrlHandle, "HtmlHelpW")));
+  HtmlHelp = HtmlHelpA;
+}
+
+void UnloadHtmlHelp() {
+  if (!HHCtrlHandle) return;
+  FreeLibrary(HHCtrlHandle);
+  HtmlHelpA = nullptr;
+  HtmlHelpW = nullptr;
+  HtmlHelp = nullptr;
+  HHCtrlHandle = nullptr;
+}
+
+void InitializeModule() {
+  if (AutoLoadAPI) LoadHtmlHelp();
+}
+
+void FinalizeModule() { UnloadHtmlHelp(); }
+
+}  // namespace Hh
+
+std::function<void(const String& FileAndTopic)> HelpDisplayHook;
+
+String HelpFileName() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return L"Zembrio.chm";
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return ExpandFileName(ExtractFilePath(path) + L"Zembrio.chm");
+}
+
+void ShowHelpTopic(const String& Topic) {
+  const String target = HelpFileName() + L"::/" + Topic;
+  if (HelpDisplayHook) {
+    HelpDisplayHook(target);
+    return;
+  }
+  constexpr UINT HH_DISPLAY_TOPIC_ = 0;
+  // The wide entry keeps a program folder with characters outside the ANSI
+  // code page working; the ANSI one is the fallback.
+  if (Hh::HtmlHelpW) {
+    Hh::HtmlHelpW(nullptr, target.c_str(), HH_DISPLAY_TOPIC_, 0);
+  } else if (Hh::HtmlHelp) {
+    const AnsiString a = WideToAnsi(target);
+    Hh::HtmlHelp(nullptr, a.c_str(), HH_DISPLAY_TOPIC_, 0);
+  }
+}
+
+void ShowHelpContents() { ShowHelpTopic(L"int_welcome.htm"); }

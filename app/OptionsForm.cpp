@@ -1,0 +1,268 @@
+#include "app/OptionsForm.h"
+
+#include "app/CommonLogic.h"
+
+const wchar_t* const TfrmOptions::RestartText =
+    L"The application must be restarted after changing the option to\nuse abbreviated key names.  Zembrio will "
+    L"now exit.";
+const wchar_t* const TfrmOptions::ClearBookmarksQuestion =
+    L"Bookmark path has changed.  Do you wish to clear the\nexisting bookmarks from the Bookmarks list?";
+const wchar_t* const TfrmOptions::MergeBookmarksQuestion =
+    L"Bookmark path has been changed to an existing file.\nDo you wish to merge in bookmarks from this "
+    L"file?\nBookmarks in this file will otherwise be lost.";
+
+namespace {
+
+template <class T>
+T* Place(TComponent* owner, TWinControl* parent, const wchar_t* name, int l, int t, int w, int h) {
+  T* c = new T(owner);
+  c->SetName(name);
+  c->SetParent(parent);
+  static_cast<TControl*>(c)->SetBounds(l, t, w, h);
+  return c;
+}
+
+}  // namespace
+
+TfrmOptions::TfrmOptions(TComponent* AOwner, TCommonLogic* Logic)
+    : TForm(AOwner), logic_(Logic), workingFont_(std::make_unique<TFont>()) {
+  SetName(L"frmOptions");
+  SetCaption(L"Zembrio Preferences");
+  SetBorderStyle(bsDialog);
+  SetPosition(poDefault);
+  SetClientWidth(427);
+  SetClientHeight(300);
+
+  pnlButtons = Place<TPanel>(this, this, L"pnlButtons", 0, 266, 427, 34);
+  pnlButtons->SetAlign(alBottom);
+  pnlButtons->SetBevelOuter(bvNone);
+  pnlPages = Place<TPanel>(this, this, L"pnlPages", 0, 0, 427, 266);
+  pnlPages->SetAlign(alClient);
+  pnlPages->SetBevelOuter(bvNone);
+  pnlPages->SetBorderWidth(5);
+  pagesOptions = Place<TPageControl>(this, pnlPages, L"pagesOptions", 5, 5, 417, 256);
+  pagesOptions->SetAlign(alClient);
+
+  auto page = [this](const wchar_t* name, const wchar_t* caption) {
+    TTabSheet* p = new TTabSheet(this);
+    p->SetName(name);
+    p->SetPageControl(pagesOptions);
+    p->SetCaption(caption);
+    return p;
+  };
+  auto heading = [this](TWinControl* parent, const wchar_t* name, const wchar_t* caption, int l, int t) {
+    TLabel* l1 = Place<TLabel>(this, parent, name, l, t, 200, 13);
+    l1->SetCaption(caption);
+    l1->Font()->SetStyle(TFontStyles{fsBold});
+    return l1;
+  };
+  auto check = [this](TWinControl* parent, const wchar_t* name, const wchar_t* caption, const wchar_t* hint, int l,
+                      int t, int w) {
+    TCheckBox* c = Place<TCheckBox>(this, parent, name, l, t, w, 17);
+    c->SetCaption(caption);
+    if (hint) c->SetHint(hint);
+    return c;
+  };
+
+  pageGeneral = page(L"pageGeneral", L"General");
+  lblGeneral = heading(pageGeneral, L"lblGeneral", L"General", 8, 8);
+  chkPreloadHasChildren =
+      check(pageGeneral, L"chkPreloadHasChildren", L"Preload child status of registry keys",
+            L"Uncheck to bypass checks to see if a registry has children.\r\nEnhances performance, but keys always "
+            L"show [+] until expanded.",
+            16, 28, 380);
+  chkShowSearchProgress = check(
+      pageGeneral, L"chkShowSearchProgress", L"Show ongoing search progress",
+      L"Show updates of search status on the search results panel.\r\nImpacts search performance.", 16, 50, 380);
+  chkAbbrBaseKey = check(pageGeneral, L"chkAbbrBaseKey", L"Use abbreviated, user-friendly base key names",
+                         L"Use shorter, more readable base key names.\r\nImport, Export, Copy key name, and similar "
+                         L"functions are not affected.\r\nZembrio must be restarted to update all displays.",
+                         16, 72, 380);
+  chkReopenPrevious =
+      check(pageGeneral, L"chkReopenPrevious", L"Re-open previous key at startup",
+            L"When Zembrio is started, open the registry to the key that was last accessed.", 16, 94, 380);
+  Label3 = heading(pageGeneral, L"Label3", L"Bookmarks", 8, 124);
+  edtBookmarkFile = Place<TEdit>(this, pageGeneral, L"edtBookmarkFile", 16, 144, 361, 21);
+  btnSelectBookmarkFile = Place<TButton>(this, pageGeneral, L"btnSelectBookmarkFile", 381, 144, 21, 21);
+  btnSelectBookmarkFile->SetCaption(L"...");
+  btnSelectBookmarkFile->SetHint(L"Click to set bookmark file location.");
+
+  pagAppearance = page(L"pagAppearance", L"Appearance");
+  lblToolbars = heading(pagAppearance, L"lblToolbars", L"Toolbars", 8, 8);
+  rgrpDragHandleStyle = Place<TRadioGroup>(this, pagAppearance, L"rgrpDragHandleStyle", 16, 26, 140, 82);
+  rgrpDragHandleStyle->SetCaption(L"Toolbar Grip Style");
+  rgrpDragHandleStyle->SetHint(L"Style of toolbar grips (i.e., handles)");
+  rgrpDragHandleStyle->Items()->Add(L"No Grip");
+  rgrpDragHandleStyle->Items()->Add(L"Single Bar");
+  rgrpDragHandleStyle->Items()->Add(L"Double Bar");
+  chkTbrCloseButton =
+      check(pagAppearance, L"chkTbrCloseButton", L"Close button visible when docked",
+            L"A toolbar close (or hide) button is visible on the toolbar grip while it is docked.", 168, 32, 235);
+  chkTbrFullSizeMenu = check(pagAppearance, L"chkTbrFullSizeMenu", L"Full-sized menu toolbar",
+                             L"The menu toolbar is always the width of the form.\r\nDisable this option to dock "
+                             L"other toolbars next to the menus.",
+                             168, 54, 235);
+  chkTbrXPThemes = check(pagAppearance, L"chkTbrXPThemes", L"XP-themed toolbars",
+                         L"Toolbars are drawn according to the active XP visual style.\r\nApplies to Windows XP only.",
+                         168, 76, 235);
+  lblMisc = heading(pagAppearance, L"lblMisc", L"Misc", 8, 116);
+  chkShowHints = check(pagAppearance, L"chkShowHints", L"Show hints (tool tips)", nullptr, 16, 134, 300);
+  lblFont = heading(pagAppearance, L"lblFont", L"Tree and List Font", 8, 160);
+  chkSystemFont = check(pagAppearance, L"chkSystemFont", L"Use system font",
+                        L"Use the system icon font from Display Properties.", 16, 178, 300);
+  edtFont = Place<TEdit>(this, pagAppearance, L"edtFont", 16, 198, 361, 21);
+  edtFont->SetReadOnly(true);
+  btnFont = Place<TButton>(this, pagAppearance, L"btnFont", 381, 198, 21, 21);
+  btnFont->SetCaption(L"...");
+  btnFont->SetHint(L"Click to set tree and list font.");
+  pagesOptions->SetActivePage(pageGeneral);
+
+  btnOk = Place<TButton>(this, pnlButtons, L"btnOk", 182, 4, 75, 25);
+  btnOk->SetCaption(L"OK");
+  btnOk->SetDefault(true);
+  btnOk->SetModalResult(mrOk);
+  btnCancel = Place<TButton>(this, pnlButtons, L"btnCancel", 262, 4, 75, 25);
+  btnCancel->SetCaption(L"Cancel");
+  btnCancel->SetCancel(true);
+  btnCancel->SetModalResult(mrCancel);
+  btnHelp = Place<TButton>(this, pnlButtons, L"btnHelp", 342, 4, 75, 25);
+  btnHelp->SetCaption(L"&Help");
+  SetDefaultButton(btnOk);
+  SetCancelButton(btnCancel);
+
+  chkShowHints->OnClick = TNotifyEvent(this, &TfrmOptions::chkShowHintsClick);
+  chkSystemFont->OnClick = TNotifyEvent(this, &TfrmOptions::chkSystemFontClick);
+  edtBookmarkFile->OnChange = TNotifyEvent(this, &TfrmOptions::edtBookmarkFileChange);
+  btnSelectBookmarkFile->OnClick = TNotifyEvent(this, &TfrmOptions::btnSelectBookmarkFileClick);
+  btnFont->OnClick = TNotifyEvent(this, &TfrmOptions::btnFontClick);
+  OnShow = TNotifyEvent(this, &TfrmOptions::FormShow);
+  OnClose = TCloseEvent(this, &TfrmOptions::FormClose);
+}
+
+TfrmOptions::~TfrmOptions() = default;
+
+String TfrmOptions::FontDescription(TFont* Font) {
+  String s = Font->GetName() + L", " + IntToStr(Font->GetSize()) + L" pt";
+  const TFontStyles st = Font->GetStyle();
+  if (st.Contains(fsBold)) s += L", Bold";
+  if (st.Contains(fsItalic)) s += L", Italic";
+  if (st.Contains(fsUnderline)) s += L", Underline";
+  if (st.Contains(fsStrikeOut)) s += L", Strikeout";
+  return s;
+}
+
+void TfrmOptions::UpdateFontControls() {
+  const bool own = !chkSystemFont->GetChecked();
+  edtFont->SetEnabled(own);
+  btnFont->SetEnabled(own);
+}
+
+void TfrmOptions::LoadControls() {
+  TCommonLogic& dm = *logic_;
+  SetTop(dm.GetOption(L"OptTop").AsInteger());
+  SetLeft(dm.GetOption(L"OptLeft").AsInteger());
+  SetShowHint(dm.GetOption(L"ShowHints").AsBoolean());
+  chkPreloadHasChildren->SetChecked(dm.GetOption(L"PreloadHasChildren").AsBoolean());
+  rgrpDragHandleStyle->SetItemIndex(dm.GetOption(L"DragHandleStyle").AsInteger());
+  chkTbrCloseButton->SetChecked(dm.GetOption(L"CloseButtonDocked").AsBoolean());
+  chkTbrFullSizeMenu->SetChecked(dm.GetOption(L"FullSizeMenu").AsBoolean());
+  chkTbrXPThemes->SetChecked(dm.GetOption(L"ToolbarXPThemes").AsBoolean());
+  chkShowSearchProgress->SetChecked(dm.GetOption(L"ShowSearchProgress").AsBoolean());
+  chkShowHints->SetChecked(dm.GetOption(L"ShowHints").AsBoolean());
+  chkAbbrBaseKey->SetChecked(dm.GetOption(L"AbbrBaseKeyNames").AsBoolean());
+  edtBookmarkFile->SetText(dm.GetOption(L"BookmarkFile").AsString());
+  chkReopenPrevious->SetChecked(dm.GetOption(L"ReopenPrevious").AsBoolean());
+
+  workingFont_ = std::make_unique<TFont>();
+  workingFont_->SetName(dm.GetOption(L"FontName").AsString());
+  workingFont_->SetSize(dm.GetOption(L"FontSize").AsInteger());
+  TFontStyles st;
+  if (dm.GetOption(L"FontBold").AsBoolean()) st.Include(fsBold);
+  if (dm.GetOption(L"FontItalic").AsBoolean()) st.Include(fsItalic);
+  if (dm.GetOption(L"FontUnderline").AsBoolean()) st.Include(fsUnderline);
+  if (dm.GetOption(L"FontStrikeout").AsBoolean()) st.Include(fsStrikeOut);
+  workingFont_->SetStyle(st);
+  edtFont->SetText(FontDescription(workingFont_.get()));
+  chkSystemFont->SetChecked(dm.GetOption(L"UseSystemFont").AsBoolean());
+  UpdateFontControls();
+}
+
+void TfrmOptions::FormShow(TObject*) {
+  if (logic_) LoadControls();
+  // Loading the edit box counts as a change; only the user's edits count.
+  bookmarkPathChanged_ = false;
+}
+
+bool TfrmOptions::Ask(const String& Question) {
+  if (OnAskYesNo) return OnAskYesNo(Question);
+  return MessageDlg(Question, mtConfirmation, TMsgDlgButtons{mbYes, mbNo}) == mrYes;
+}
+
+void TfrmOptions::FormClose(TObject*, TCloseAction&) {
+  if (!logic_) return;
+  logic_->SetOption(L"OptTop", GetTop());
+  logic_->SetOption(L"OptLeft", GetLeft());
+  // Only "OK" (or Enter) accepts; Cancel, Escape and the close box store
+  // nothing but the position.
+  if (GetModalResult() == mrOk) SaveOptions();
+}
+
+void TfrmOptions::SaveOptions() {
+  TCommonLogic& dm = *logic_;
+  if (chkAbbrBaseKey->GetChecked() != dm.GetOption(L"AbbrBaseKeyNames").AsBoolean()) {
+    ShowMessage(RestartText);
+    if (OnCloseMainWindow) {
+      OnCloseMainWindow(this);
+    } else if (Application && Application->MainForm() && Application->MainForm() != this) {
+      Application->MainForm()->Close();
+    }
+  }
+  dm.SetOption(L"PreloadHasChildren", chkPreloadHasChildren->GetChecked());
+  dm.SetOption(L"DragHandleStyle", rgrpDragHandleStyle->GetItemIndex());
+  dm.SetOption(L"CloseButtonDocked", chkTbrCloseButton->GetChecked());
+  dm.SetOption(L"FullSizeMenu", chkTbrFullSizeMenu->GetChecked());
+  dm.SetOption(L"ToolbarXPThemes", chkTbrXPThemes->GetChecked());
+  dm.SetOption(L"ShowSearchProgress", chkShowSearchProgress->GetChecked());
+  dm.SetOption(L"ShowHints", chkShowHints->GetChecked());
+  dm.SetOption(L"AbbrBaseKeyNames", chkAbbrBaseKey->GetChecked());
+  dm.SetOption(L"BookmarkFile", edtBookmarkFile->GetText());
+  dm.SetOption(L"ReopenPrevious", chkReopenPrevious->GetChecked());
+  dm.SetOption(L"FontName", workingFont_->GetName());
+  dm.SetOption(L"FontSize", workingFont_->GetSize());
+  const TFontStyles st = workingFont_->GetStyle();
+  dm.SetOption(L"FontBold", st.Contains(fsBold));
+  dm.SetOption(L"FontItalic", st.Contains(fsItalic));
+  dm.SetOption(L"FontUnderline", st.Contains(fsUnderline));
+  dm.SetOption(L"FontStrikeout", st.Contains(fsStrikeOut));
+  dm.SetOption(L"UseSystemFont", chkSystemFont->GetChecked());
+  dm.WriteAllOptions();
+
+  if (bookmarkPathChanged_) {
+    if (Ask(ClearBookmarksQuestion) && OnClearBookmarks) OnClearBookmarks(this);
+    const String file = edtBookmarkFile->GetText();
+    if (!file.empty() && FileExists(file) && Ask(MergeBookmarksQuestion) && OnLoadBookmarks) OnLoadBookmarks(file);
+  }
+}
+
+void TfrmOptions::chkShowHintsClick(TObject*) { SetShowHint(chkShowHints->GetChecked()); }
+
+void TfrmOptions::chkSystemFontClick(TObject*) { UpdateFontControls(); }
+
+void TfrmOptions::edtBookmarkFileChange(TObject*) { bookmarkPathChanged_ = true; }
+
+void TfrmOptions::btnSelectBookmarkFileClick(TObject*) {
+  if (!BookmarkDialog) return;
+  if (BookmarkDialog->Execute()) {
+    edtBookmarkFile->SetText(BookmarkDialog->GetFileName());
+    bookmarkPathChanged_ = true;
+  }
+}
+
+void TfrmOptions::btnFontClick(TObject*) {
+  if (!FontDialog) return;
+  FontDialog->Font()->Assign(*workingFont_);
+  if (FontDialog->Execute()) {
+    workingFont_->Assign(*FontDialog->Font());
+    edtFont->SetText(FontDescription(workingFont_.get()));
+  }
+}

@@ -1,0 +1,172 @@
+// The about box's title from the version resource, the help loader and
+// the help routine, and the file dialogs with the places bar.
+#include "app/AboutForm.h"
+#include "app/Help.h"
+#include "app/PlacesDialogs.h"
+#include "app/tests/dialogs_support.h"
+
+using namespace dlgtest;
+
+namespace {
+
+TEST(AboutTitle, VersionAndBuildSplitAtTheLastDot) {
+  EXPECT_EQ(L"Zembrio v1.0.0 Build 2", AboutTitleText(L"1.0.0.2"));
+  EXPECT_EQ(L"Zembrio v Build 7", AboutTitleText(L"7"));
+  EXPECT_EQ(L"Zembrio v Build ", AboutTitleText(L""));
+  EXPECT_EQ(L"Zembrio v1 Build ", AboutTitleText(L"1."));
+}
+
+class AboutTest : public DialogTest {};
+
+TEST_F(AboutTest, TitleComesFromTheProgramsVersionResourceAndManualOpensHelp) {
+  std::vector<String> help;
+  HelpDisplayHook = [&](const String& t) { help.push_back(t); };
+  TfrmAbout* form = new TfrmAbout(Application);
+  TModalResult r = RunModal(form, [&] {
+    EXPECT_EQ(L"About Zembrio", form->GetCaption());
+    EXPECT_EQ(L"Zembrio v3.4.5 Build 678", form->lblTitle->GetCaption());
+    form->btnManual->Click();
+    form->btnClose->Click();
+  });
+  HelpDisplayHook = nullptr;
+  EXPECT_EQ(mrOk, r);
+  ASSERT_EQ(1u, help.size());
+  EXPECT_EQ(HelpFileName() + L"::/int_welcome.htm", help[0]);
+  delete form;
+}
+
+TEST(HelpLoader, LoadsOnceAndUnloadsOnce) {
+  Hh::UnloadHtmlHelp();
+  Hh::UnloadHtmlHelp();  // not loaded: nothing happens
+  EXPECT_EQ(nullptr, Hh::HHCtrlHandle);
+  EXPECT_EQ(nullptr, Hh::HtmlHelp);
+  const String path = Hh::GetPathToHHCtrlOCX();
+  Hh::LoadHtmlHelp();
+  if (path.empty()) {
+    // No control registered on this system: help stays unavailable and
+    // showing a topic does nothing.
+    EXPECT_EQ(nullptr, Hh::HHCtrlHandle);
+    ShowHelpTopic(L"int_welcome.htm");
+    return;
+  }
+  ASSERT_NE(nullptr, Hh::HHCtrlHandle);
+  EXPECT_NE(nullptr, Hh::HtmlHelpA);
+  EXPECT_NE(nullptr, Hh::HtmlHelpW);
+  EXPECT_EQ(Hh::HtmlHelpA, Hh::HtmlHelp);
+  HMODULE first = Hh::HHCtrlHandle;
+  Hh::LoadHtmlHelp();
+  EXPECT_EQ(first, Hh::HHCtrlHandle);
+  Hh::UnloadHtmlHelp();
+  EXPECT_EQ(nullptr, Hh::HHCtrlHandle);
+  EXPECT_EQ(nullptr, Hh::HtmlHelpA);
+  EXPECT_EQ(nullptr, Hh::HtmlHelpW);
+  EXPECT_EQ(nullptr, Hh::HtmlHelp);
+}
+
+TEST(HelpLoader, TheHelpFileLiesBesideTheProgram) {
+  wchar_t exe[MAX_PATH];
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  EXPECT_EQ(ExtractFilePath(exe) + L"Zembrio.chm", HelpFileName());
+}
+
+TEST(PlacesDialogs, PlacesBarOnWindows2000MeAndLater) {
+  EXPECT_TRUE(TPlacesOpenDialog::PlacesBarSupported(VER_PLATFORM_WIN32_NT, 5, 0));   // 2000
+  EXPECT_TRUE(TPlacesOpenDialog::PlacesBarSupported(VER_PLATFORM_WIN32_NT, 5, 1));   // XP
+  EXPECT_TRUE(TPlacesOpenDialog::PlacesBarSupported(VER_PLATFORM_WIN32_NT, 10, 0));
+  EXPECT_TRUE(TPlacesOpenDialog::PlacesBarSupported(VER_PLATFORM_WIN32_WINDOWS, 4, 90));  // ME
+  EXPECT_FALSE(TPlacesOpenDialog::PlacesBarSupported(VER_PLATFORM_WIN32_WINDOWS, 4, 10));  // 98
+  EXPECT_FALSE(TPlacesOpenDialog::PlacesBarSupported(VER_PLATFORM_WIN32_NT, 4, 0));        // NT 4
+  EXPECT_FALSE(TPlacesOpenDialog::PlacesBarSupported(VER_PLATFORM_WIN32s, 3, 95));
+}
+
+struct Seen {
+  DWORD size = 0;
+  DWORD flagsEx = 99;
+  bool save = false;
+  String title;
+  int calls = 0;
+};
+
+class PlacesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TPlacesOpenDialog::DialogHook = [this](OPENFILENAMEW& ofn, bool save) {
+      ++seen.calls;
+      seen.size = ofn.lStructSize;
+      seen.flagsEx = ofn.FlagsEx;
+      seen.save = save;
+      seen.title = ofn.lpstrTitle ? ofn.lpstrTitle : L"";
+      wcscpy(ofn.lpstrFile, L"C:\\chosen\\file.reg");
+      return TRUE;
+    };
+  }
+  void TearDown() override {
+    TPlacesOpenDialog::DialogHook = nullptr;
+    TPlacesOpenDialog::VersionHook = nullptr;
+  }
+  static void Version(DWORD platform, DWORD major, DWORD minor) {
+    TPlacesOpenDialog::VersionHook = [=](DWORD& p, DWORD& ma, DWORD& mi) {
+      p = platform;
+      ma = major;
+      mi = minor;
+      return true;
+    };
+  }
+  Seen seen;
+};
+
+TEST_F(PlacesTest, TheWholeRecordOfThisPlatformWithThePlacesBar) {
+  Version(VER_PLATFORM_WIN32_NT, 5, 1);
+  TPlacesOpenDialog open(nullptr);
+  EXPECT_TRUE(open.GetShowPlacesBar());
+  open.SetTitle(L"Import Registry File");
+  open.SetFilter(L"Registry Files (*.reg)|*.reg|All Files (*.*)|*.*");
+  ASSERT_TRUE(open.Execute());
+  EXPECT_EQ(sizeof(OPENFILENAMEW), seen.size);
+#ifdef _WIN64
+  EXPECT_EQ(152u, seen.size);
+#endif
+  EXPECT_EQ(0u, seen.flagsEx);
+  EXPECT_FALSE(seen.save);
+  EXPECT_EQ(L"Import Registry File", seen.title);
+  EXPECT_EQ(L"C:\\chosen\\file.reg", open.GetFileName());
+
+  open.SetShowPlacesBar(false);
+  ASSERT_TRUE(open.Execute());
+  EXPECT_EQ(sizeof(OPENFILENAMEW), seen.size);
+  EXPECT_EQ(DWORD(OFN_EX_NOPLACESBAR), seen.flagsEx);
+
+  TPlacesSaveDialog save(nullptr);
+  ASSERT_TRUE(save.Execute());
+  EXPECT_TRUE(seen.save);
+  EXPECT_EQ(sizeof(OPENFILENAMEW), seen.size);
+}
+
+TEST_F(PlacesTest, OlderSystemsGetTheOlderRecord) {
+  Version(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+  TPlacesSaveDialog save(nullptr);
+  ASSERT_TRUE(save.Execute());
+  EXPECT_TRUE(seen.save);
+  EXPECT_EQ(DWORD(OPENFILENAME_SIZE_VERSION_400W), seen.size);
+  EXPECT_EQ(0u, seen.flagsEx);
+  // A version that can't be had counts as an older system.
+  TPlacesOpenDialog::VersionHook = [](DWORD&, DWORD&, DWORD&) { return false; };
+  TPlacesOpenDialog open(nullptr);
+  ASSERT_TRUE(open.Execute());
+  EXPECT_EQ(DWORD(OPENFILENAME_SIZE_VERSION_400W), seen.size);
+}
+
+TEST_F(PlacesTest, ACancelledDialogKeepsTheFileName) {
+  TPlacesOpenDialog::DialogHook = [](OPENFILENAMEW&, bool) { return FALSE; };
+  TPlacesOpenDialog open(nullptr);
+  open.SetFileName(L"RegExport.reg");
+  EXPECT_FALSE(open.Execute());
+  EXPECT_EQ(L"RegExport.reg", open.GetFileName());
+}
+
+TEST(PlacesDialogsReal, ThisSystemShowsThePlacesBar) {
+  // The real version question (Wine reports an NT system of 5.x or later).
+  EXPECT_TRUE(TPlacesOpenDialog::IsWin2000());
+}
+
+}  // namespace

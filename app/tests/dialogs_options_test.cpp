@@ -1,0 +1,233 @@
+// The preferences dialog: loading and storing the settings, which answers
+// count as accepting, the restart on a change of the root-key naming, the
+// bookmark file questions and the font.
+#include <cstdio>
+
+#include "app/OptionsForm.h"
+#include "app/PlacesDialogs.h"
+#include "app/tests/dialogs_support.h"
+
+using namespace dlgtest;
+
+namespace {
+
+class FakeFontDialog : public TFontDialog {
+ public:
+  explicit FakeFontDialog(TComponent* o) : TFontDialog(o) {}
+  bool Answer = true;
+  String SeenName;
+
+ protected:
+  BOOL CallDialog(CHOOSEFONTW& cf) override {
+    SeenName = cf.lpLogFont->lfFaceName;
+    if (!Answer) return FALSE;
+    wcscpy(cf.lpLogFont->lfFaceName, L"Courier New");
+    cf.lpLogFont->lfWeight = FW_BOLD;
+    cf.lpLogFont->lfItalic = TRUE;
+    return TRUE;
+  }
+};
+
+class OptionsTest : public DialogTest {
+ protected:
+  void SetUp() override {
+    DialogTest::SetUp();
+    form = new TfrmOptions(Application, dm.get());
+    form->OnClearBookmarks = [this](TObject*) { ++clears; };
+    form->OnLoadBookmarks = [this](const String& f) { loads.push_back(f); };
+    form->OnCloseMainWindow = [this](TObject*) { ++mainCloses; };
+  }
+  void TearDown() override {
+    delete form;
+    TPlacesOpenDialog::DialogHook = nullptr;
+    DialogTest::TearDown();
+  }
+  bool StoredBool(const String& sub, const String& name) {
+    DWORD type = 0, n = 0;
+    std::wstring text;
+    if (!ReadSetting(sub, name, type, text, n)) return false;
+    return n != 0 || text == L"True" || text == L"true" || text == L"1";
+  }
+  TfrmOptions* form = nullptr;
+  int clears = 0;
+  int mainCloses = 0;
+  std::vector<String> loads;
+};
+
+TEST_F(OptionsTest, ShowsTheStoredSettingsAndTheDefaultFont) {
+  RunModal(form, [&] {
+    EXPECT_EQ(0, form->GetLeft());
+    EXPECT_EQ(0, form->GetTop());
+    EXPECT_EQ(L"Tahoma, 8 pt", form->edtFont->GetText());
+    EXPECT_EQ(dm->GetOption(L"PreloadHasChildren").AsBoolean(), form->chkPreloadHasChildren->GetChecked());
+    EXPECT_EQ(dm->GetOption(L"DragHandleStyle").AsInteger(), form->rgrpDragHandleStyle->GetItemIndex());
+    EXPECT_EQ(dm->GetOption(L"ShowHints").AsBoolean(), form->chkShowHints->GetChecked());
+    EXPECT_FALSE(form->BookmarkPathChanged());
+    form->btnCancel->Click();
+  });
+  EXPECT_TRUE(Messages().Texts.empty());
+}
+
+TEST_F(OptionsTest, OkStoresEverySettingAndWritesThem) {
+  const bool preload = dm->GetOption(L"PreloadHasChildren").AsBoolean();
+  TModalResult r = RunModal(form, [&] {
+    form->chkPreloadHasChildren->SetChecked(!preload);
+    form->rgrpDragHandleStyle->SetItemIndex(2);
+    form->chkReopenPrevious->SetChecked(true);
+    form->chkShowSearchProgress->SetChecked(true);
+    form->SetLeft(12);
+    form->btnOk->Click();
+  });
+  EXPECT_EQ(mrOk, r);
+  EXPECT_EQ(!preload, dm->GetOption(L"PreloadHasChildren").AsBoolean());
+  EXPECT_EQ(2, dm->GetOption(L"DragHandleStyle").AsInteger());
+  EXPECT_EQ(!preload, StoredBool(L"General", L"PreloadHasChildren"));
+  EXPECT_TRUE(StoredBool(L"General", L"ReopenPrevious"));
+  DWORD type = 0, n = 0;
+  std::wstring text;
+  ASSERT_TRUE(ReadSetting(L"OptionsForm", L"OptLeft", type, text, n));
+  EXPECT_EQ(12u, n);
+  EXPECT_TRUE(Messages().Texts.empty());
+  EXPECT_EQ(0, mainCloses);
+}
+
+TEST_F(OptionsTest, CancelEscapeAndTheCloseBoxStoreOnlyThePosition) {
+  const bool preload = dm->GetOption(L"PreloadHasChildren").AsBoolean();
+  auto changeThen = [&](const std::function<void()>& end) {
+    return RunModal(form, [&] {
+      form->chkPreloadHasChildren->SetChecked(!preload);
+      form->chkAbbrBaseKey->SetChecked(!form->chkAbbrBaseKey->GetChecked());
+      form->edtBookmarkFile->SetText(L"C:\\elsewhere.ZembrioBM");
+      form->SetTop(77);
+      end();
+    });
+  };
+  EXPECT_EQ(mrCancel, changeThen([&] { form->btnCancel->Click(); }));
+  EXPECT_EQ(mrCancel, changeThen([&] { PostMessageW(form->GetHandle(), WM_CLOSE, 0, 0); }));
+  EXPECT_EQ(mrCancel, changeThen([&] { PostMessageW(form->chkReopenPrevious->GetHandle(), WM_KEYDOWN, VK_ESCAPE, 0); }));
+  EXPECT_EQ(preload, dm->GetOption(L"PreloadHasChildren").AsBoolean());
+  EXPECT_EQ(String(), dm->GetOption(L"BookmarkFile").AsString());
+  EXPECT_EQ(77, dm->GetOption(L"OptTop").AsInteger());
+  EXPECT_TRUE(Messages().Texts.empty());
+  EXPECT_EQ(0, mainCloses);
+  EXPECT_EQ(0, clears);
+}
+
+TEST_F(OptionsTest, ChangingTheRootKeyNamingAsksForARestart) {
+  RunModal(form, [&] {
+    form->chkAbbrBaseKey->SetChecked(!form->chkAbbrBaseKey->GetChecked());
+    form->btnOk->Click();
+  });
+  ASSERT_EQ(1u, Messages().Texts.size());
+  EXPECT_EQ(TfrmOptions::RestartText, Messages().Texts[0]);
+  EXPECT_EQ(1, mainCloses);
+  EXPECT_TRUE(dm->GetOption(L"AbbrBaseKeyNames").AsBoolean());
+  EXPECT_TRUE(StoredBool(L"Appearance", L"AbbrBaseKeyNames") || StoredBool(L"General", L"AbbrBaseKeyNames"));
+  // Toggled twice: back to the stored value, nothing to say.
+  Messages().Texts.clear();
+  RunModal(form, [&] {
+    form->chkAbbrBaseKey->SetChecked(false);
+    form->chkAbbrBaseKey->SetChecked(true);
+    form->btnOk->Click();
+  });
+  EXPECT_TRUE(Messages().Texts.empty());
+  EXPECT_EQ(1, mainCloses);
+}
+
+TEST_F(OptionsTest, ABookmarkPathTypedBackStillCountsAsAChange) {
+  const String existing = String(_wgetenv(L"TEMP") ? _wgetenv(L"TEMP") : L".") + L"\\zembrio_dlg_test.ZembrioBM";
+  {
+    FILE* f = _wfopen(existing.c_str(), L"wb");
+    ASSERT_NE(nullptr, f);
+    fputs("desc\r\nHKEY_CURRENT_USER\r\n\\Software\r\n", f);
+    fclose(f);
+  }
+  dm->SetOption(L"BookmarkFile", existing);
+  RunModal(form, [&] {
+    form->edtBookmarkFile->SetText(L"something else");
+    form->edtBookmarkFile->SetText(existing);
+    EXPECT_TRUE(form->BookmarkPathChanged());
+    form->btnOk->Click();
+  });
+  ASSERT_EQ(2u, Messages().Texts.size());
+  EXPECT_EQ(TfrmOptions::ClearBookmarksQuestion, Messages().Texts[0]);
+  EXPECT_EQ(TfrmOptions::MergeBookmarksQuestion, Messages().Texts[1]);
+  EXPECT_EQ(1, clears);
+  EXPECT_EQ(std::vector<String>{existing}, loads);
+
+  // No to both: the list stays; a file that does not exist asks once.
+  Messages().Texts.clear();
+  Messages().Answer = IDNO;
+  RunModal(form, [&] {
+    form->edtBookmarkFile->SetText(existing + L".missing");
+    form->btnOk->Click();
+  });
+  EXPECT_EQ(1u, Messages().Texts.size());
+  EXPECT_EQ(1, clears);
+  EXPECT_EQ(1u, loads.size());
+  EXPECT_EQ(existing + L".missing", dm->GetOption(L"BookmarkFile").AsString());
+  _wremove(existing.c_str());
+}
+
+TEST_F(OptionsTest, TheBookmarkFileButtonTakesTheSaveDialogsChoice) {
+  TPlacesSaveDialog dlg(nullptr);
+  dlg.SetFileName(L"Bookmarks.ZembrioBM");
+  form->BookmarkDialog = &dlg;
+  TPlacesOpenDialog::DialogHook = [](OPENFILENAMEW& ofn, bool save) {
+    EXPECT_TRUE(save);
+    wcscpy(ofn.lpstrFile, L"C:\\picked.ZembrioBM");
+    return TRUE;
+  };
+  RunModal(form, [&] {
+    form->btnSelectBookmarkFile->Click();
+    EXPECT_EQ(L"C:\\picked.ZembrioBM", form->edtBookmarkFile->GetText());
+    EXPECT_TRUE(form->BookmarkPathChanged());
+    // Cancelled afterwards: nothing but the position is stored.
+    form->btnCancel->Click();
+  });
+  EXPECT_EQ(String(), dm->GetOption(L"BookmarkFile").AsString());
+  EXPECT_TRUE(Messages().Texts.empty());
+}
+
+TEST_F(OptionsTest, FontButtonAndSystemFont) {
+  FakeFontDialog fd(nullptr);
+  form->FontDialog = &fd;
+  dm->SetOption(L"UseSystemFont", false);
+  RunModal(form, [&] {
+    EXPECT_FALSE(form->chkSystemFont->GetChecked());
+    EXPECT_TRUE(form->btnFont->GetEnabled());
+    EXPECT_TRUE(form->edtFont->GetEnabled());
+    form->btnFont->Click();
+    EXPECT_EQ(L"Tahoma", fd.SeenName);
+    EXPECT_EQ(L"Courier New, 8 pt, Bold, Italic", form->edtFont->GetText());
+    form->chkSystemFont->SetChecked(true);
+    form->chkSystemFontClick(form->chkSystemFont);
+    EXPECT_FALSE(form->edtFont->GetEnabled());
+    EXPECT_FALSE(form->btnFont->GetEnabled());
+    form->btnOk->Click();
+  });
+  // The font is stored from the working font even with the system font on.
+  EXPECT_EQ(L"Courier New", dm->GetOption(L"FontName").AsString());
+  EXPECT_TRUE(dm->GetOption(L"FontBold").AsBoolean());
+  EXPECT_TRUE(dm->GetOption(L"FontItalic").AsBoolean());
+  EXPECT_FALSE(dm->GetOption(L"FontUnderline").AsBoolean());
+  EXPECT_TRUE(dm->GetOption(L"UseSystemFont").AsBoolean());
+  // A cancelled font dialog changes nothing.
+  fd.Answer = false;
+  RunModal(form, [&] {
+    EXPECT_FALSE(form->btnFont->GetEnabled());
+    form->btnFont->Click();
+    EXPECT_EQ(L"Courier New, 8 pt, Bold, Italic", form->edtFont->GetText());
+    form->btnCancel->Click();
+  });
+}
+
+TEST(OptionsFontText, AllStylesInOrder) {
+  TFont f;
+  f.SetName(L"Arial");
+  f.SetSize(12);
+  f.SetStyle(TFontStyles{fsStrikeOut, fsUnderline, fsItalic, fsBold});
+  EXPECT_EQ(L"Arial, 12 pt, Bold, Italic, Underline, Strikeout", TfrmOptions::FontDescription(&f));
+}
+
+}  // namespace

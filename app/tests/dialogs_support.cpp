@@ -1,0 +1,167 @@
+#include "app/tests/dialogs_support.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace dlgtest {
+
+MessageLog& Messages() {
+  static MessageLog log;
+  return log;
+}
+
+std::vector<String>& ShownExceptions() {
+  static std::vector<String> v;
+  return v;
+}
+
+namespace {
+
+const String BackupKey = String(ScratchKey) + L"\\SavedSettings";
+
+bool KeyExists(const String& path) {
+  HKEY k = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+  RegCloseKey(k);
+  return true;
+}
+
+void CopyTree(const String& from, const String& to) {
+  HKEY src = nullptr, dst = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, from.c_str(), 0, KEY_READ, &src) != ERROR_SUCCESS) return;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &dst, nullptr) ==
+      ERROR_SUCCESS) {
+    RegCopyTreeW(src, nullptr, dst);
+    RegCloseKey(dst);
+  }
+  RegCloseKey(src);
+}
+
+// The real settings are set aside for the run and put back at its end.
+class DialogEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    InitForms();
+    Application->Initialize();
+    Application->ShowExceptionHook = [](const String& msg, const String&) { ShownExceptions().push_back(msg); };
+    MessageBoxHook = [](const String& text, const String&, UINT) {
+      Messages().Texts.push_back(text);
+      return Messages().Answer;
+    };
+    host_ = Application->CreateForm<TForm>();
+    host_->SetCaption(L"Dialog test host");
+    RegDeleteTreeW(HKEY_CURRENT_USER, BackupKey.c_str());
+    hadSettings_ = KeyExists(SettingsKey);
+    if (hadSettings_) CopyTree(SettingsKey, BackupKey);
+  }
+  void TearDown() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKey);
+    if (hadSettings_) CopyTree(BackupKey, SettingsKey);
+    RegDeleteTreeW(HKEY_CURRENT_USER, ScratchKey);
+    MessageBoxHook = nullptr;
+    DoneForms();
+  }
+
+ private:
+  TForm* host_ = nullptr;
+  bool hadSettings_ = false;
+};
+
+const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new DialogEnvironment);
+
+}  // namespace
+
+void ClearSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKey); }
+
+bool ReadSetting(const String& SubKey, const String& Name, DWORD& Type, std::wstring& Text, DWORD& Number) {
+  const String path = String(SettingsKey) + L"\\" + SubKey;
+  HKEY k = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+  BYTE buf[4096];
+  DWORD size = sizeof buf;
+  const LONG r = RegQueryValueExW(k, Name.c_str(), nullptr, &Type, buf, &size);
+  RegCloseKey(k);
+  if (r != ERROR_SUCCESS) return false;
+  Text.clear();
+  Number = 0;
+  if (Type == REG_SZ || Type == REG_EXPAND_SZ) {
+    Text.assign(reinterpret_cast<const wchar_t*>(buf), size / sizeof(wchar_t));
+    while (!Text.empty() && Text.back() == L'\0') Text.pop_back();
+  } else if (Type == REG_DWORD && size == 4) {
+    std::memcpy(&Number, buf, 4);
+  }
+  return true;
+}
+
+void Pump(int ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < end) {
+    MSG msg;
+    if (!Application->ProcessMessage(msg)) Sleep(1);
+  }
+}
+
+namespace {
+std::vector<std::function<void()>> g_steps;
+
+void CALLBACK ScriptTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  if (g_steps.empty()) return;
+  std::function<void()> s = std::move(g_steps.front());
+  g_steps.erase(g_steps.begin());
+  if (!g_steps.empty()) SetTimer(nullptr, 0, 50, &ScriptTimer);
+  try {
+    s();
+  } catch (const Exception& e) {
+    ADD_FAILURE() << "exception in the dialog script: " << WideToAnsi(e.Message());
+  } catch (...) {
+    ADD_FAILURE() << "exception in the dialog script";
+  }
+}
+}  // namespace
+
+TModalResult RunModal(TCustomForm* Form, const std::function<void()>& Script, int TimeoutMs) {
+  return RunModalSteps(Form, {Script}, TimeoutMs);
+}
+
+TModalResult RunModalSteps(TCustomForm* Form, std::vector<std::function<void()>> Steps, int TimeoutMs) {
+  g_steps = std::move(Steps);
+  SetTimer(nullptr, 0, 50, &ScriptTimer);
+  std::atomic<bool> stop{false};
+  std::atomic<bool> fired{false};
+  Form->HandleNeeded();
+  HWND h = Form->GetHandle();
+  const DWORD tid = GetCurrentThreadId();
+  std::thread watchdog([&] {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
+    while (!stop && std::chrono::steady_clock::now() < end) Sleep(10);
+    if (!stop) {
+      fired = true;
+      PostMessageW(h, WM_CLOSE, 0, 0);
+      PostThreadMessageW(tid, WM_NULL, 0, 0);
+    }
+  });
+  const TModalResult r = Form->ShowModal();
+  stop = true;
+  watchdog.join();
+  g_steps.clear();
+  EXPECT_FALSE(fired) << "the dialog did not end by itself";
+  return r;
+}
+
+void DialogTest::SetUp() {
+  Messages().Texts.clear();
+  Messages().Answer = IDYES;
+  ShownExceptions().clear();
+  ClearSettings();
+  dm = std::make_unique<TCommonLogic>();
+  dm->ReadAllOptions();
+}
+
+void DialogTest::TearDown() {
+  EXPECT_TRUE(ShownExceptions().empty()) << (ShownExceptions().empty() ? "" : WideToAnsi(ShownExceptions()[0]));
+  dm.reset();
+}
+
+}  // namespace dlgtest
