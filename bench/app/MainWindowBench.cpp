@@ -1,0 +1,183 @@
+// Expanding a key with 5,000 subkeys in the tree and listing a key with
+// 2,000 values, each against a raw enumeration of the same key through the
+// registry API, in the same run.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "app/DataModule.h"
+#include "app/Dialogs.h"
+#include "app/Main.h"
+#include "classlib/Registry.h"
+
+namespace {
+
+const wchar_t* const kBase = L"Software\\ZembrioTest\\bench";
+const wchar_t* const kSettings = L"Software\\ZembrioTest\\bench\\Settings";
+const wchar_t* const kExpand = L"Software\\ZembrioTest\\bench\\Expand";
+const wchar_t* const kList = L"Software\\ZembrioTest\\bench\\List";
+constexpr int kKeys = 5000;
+constexpr int kValues = 2000;
+constexpr int kRounds = 5;
+
+double Ms(const std::function<void()>& f) {
+  auto t = std::chrono::steady_clock::now();
+  f();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count();
+}
+
+// The best of several rounds (the least disturbed by the rest of the machine).
+double Best(const std::function<void()>& f) {
+  double best = 1e30;
+  for (int i = 0; i < kRounds; ++i) best = std::min(best, Ms(f));
+  return best;
+}
+
+void Prepare() {
+  RegDeleteTreeW(HKEY_CURRENT_USER, kBase);
+  HKEY k;
+  RegCreateKeyExW(HKEY_CURRENT_USER, kExpand, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+  for (int i = 0; i < kKeys; ++i) {
+    wchar_t name[32];
+    swprintf(name, 32, L"Key%05d", i);
+    HKEY c;
+    RegCreateKeyExW(k, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &c, nullptr);
+    if (i % 10 == 0) {
+      HKEY g;
+      RegCreateKeyExW(c, L"Child", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &g, nullptr);
+      RegCloseKey(g);
+    }
+    RegCloseKey(c);
+  }
+  RegCloseKey(k);
+  RegCreateKeyExW(HKEY_CURRENT_USER, kList, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+  for (int i = 0; i < kValues; ++i) {
+    wchar_t name[32];
+    swprintf(name, 32, L"Value%05d", i);
+    switch (i % 4) {
+      case 0: {
+        const wchar_t text[] = L"some text of a string value";
+        RegSetValueExW(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+        break;
+      }
+      case 1: {
+        DWORD v = DWORD(i);
+        RegSetValueExW(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+        break;
+      }
+      case 2: {
+        BYTE b[24];
+        for (int j = 0; j < 24; ++j) b[j] = BYTE(i + j);
+        RegSetValueExW(k, name, 0, REG_BINARY, b, sizeof b);
+        break;
+      }
+      default: {
+        const wchar_t text[] = L"%SystemRoot%\\system32";
+        RegSetValueExW(k, name, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+        break;
+      }
+    }
+  }
+  RegCloseKey(k);
+}
+
+// Raw: the subkey names of the key.
+void RawKeys() {
+  HKEY k;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kExpand, 0, KEY_READ, &k) != ERROR_SUCCESS) return;
+  wchar_t name[256];
+  int n = 0;
+  for (DWORD i = 0;; ++i) {
+    DWORD len = 256;
+    if (RegEnumKeyExW(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    ++n;
+  }
+  RegCloseKey(k);
+  if (n != kKeys) std::fprintf(stderr, "raw keys: %d\n", n);
+}
+
+// Raw: the names, types and data of the values.
+void RawValues() {
+  HKEY k;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kList, 0, KEY_READ, &k) != ERROR_SUCCESS) return;
+  wchar_t name[256];
+  BYTE data[1024];
+  int n = 0;
+  for (DWORD i = 0;; ++i) {
+    DWORD len = 256, size = sizeof data, type = 0;
+    if (RegEnumValueW(k, i, name, &len, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+    ++n;
+  }
+  RegCloseKey(k);
+  if (n != kValues) std::fprintf(stderr, "raw values: %d\n", n);
+}
+
+}  // namespace
+
+int main() {
+  InitForms();
+  Application->Initialize();
+  MessageBoxHook = [](const String&, const String&, UINT) { return IDOK; };
+  TfrmError::ShowHook = [](const String& t) { std::fwprintf(stderr, L"error: %ls\n", t.c_str()); };
+  Prepare();
+  new TdmodCommon(Application);
+  dmodCommon->rsOptions().BaseKey = kSettings;
+  frmConfirm = new TfrmConfirm(Application);
+  frmError = new TfrmError(Application);
+  auto* w = new TfrmMain(Application);
+  w->Show();
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+
+  TTreeExNode* expandNode = w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kExpand, false);
+  double rawKeys = Best(RawKeys);
+  double ourExpand = 1e30;
+  for (int i = 0; i < kRounds; ++i) {
+    expandNode->Collapse(true);
+    ourExpand = std::min(ourExpand, Ms([&] { expandNode->Expand(false); }));
+  }
+  if (expandNode->GetCount() != kKeys) std::fprintf(stderr, "expanded: %d\n", expandNode->GetCount());
+
+  TTreeExNode* listNode = w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kList, false);
+  double rawValues = Best(RawValues);
+  double ourList = Best([&] { w->LoadValues(listNode); });
+  if (w->lvKeyValues->Items()->GetCount() != kValues + 1)
+    std::fprintf(stderr, "listed: %d\n", w->lvKeyValues->Items()->GetCount());
+
+  if (getenv("ZEMBRIO_BENCH_DETAIL")) {
+    TListItems* items = w->lvKeyValues->Items();
+    double clear = Ms([&] { items->Clear(); });
+    std::vector<TListItem*> added;
+    double add = Ms([&] { for (int i = 0; i < kValues; ++i) added.push_back(items->Add()); });
+    double cap = Ms([&] { for (TListItem* it : added) it->SetCaption(L"x"); });
+    double sub = Ms([&] { for (TListItem* it : added) it->SubItems()->Add(L"y"); });
+    double img = Ms([&] { for (TListItem* it : added) it->SetImageIndex(1); });
+    double sort = Ms([&] { w->lvKeyValues->AlphaSort(); });
+    TRegistry reg(KEY_READ);
+    reg.SetRootKey(HKEY_CURRENT_USER);
+    reg.OpenKeyReadOnly(kList);
+    double read = Ms([&] {
+      TStringList names;
+      reg.GetValueNames(&names);
+      for (int i = 0; i < names.GetCount(); ++i) {
+        TRegRawValue v;
+        reg.ReadRaw(names.Get(i), v);
+      }
+    });
+    std::printf("detail: clear %.1f add %.1f caption %.1f sub %.1f image %.1f sort %.1f read %.1f\n", clear, add, cap,
+                sub, img, sort, read);
+  }
+  std::printf("raw: keys %.1f ms, values %.1f ms; ours: expand %.1f ms, list %.1f ms\n", rawKeys, rawValues,
+              ourExpand, ourList);
+  std::printf("BENCH app.expand_5k_ratio %.3f ratio\n", ourExpand / rawKeys);
+  std::printf("BENCH app.list_2k_ratio %.3f ratio\n", ourList / rawValues);
+  std::fflush(stdout);
+  delete w;
+  RegDeleteTreeW(HKEY_CURRENT_USER, kBase);
+  return 0;
+}
