@@ -599,3 +599,33 @@ TEST(Collection, OwnedCollectionKnowsItsOwner) {
   c.Add();
   EXPECT_EQ(c.GetItem(0)->GetDisplayName(), L"TCollectionItem");  // default caption
 }
+
+// ---------------------------------------------------------------------------
+
+namespace {
+struct THandlerHost : TObject {
+  int hits = 0;
+  void OnA(TObject*) { ++hits; }
+  void OnB(TObject*) { hits += 10; }
+};
+}  // namespace
+
+TEST(Events, MethodDelegatesCompareByObjectAndMethod) {
+  THandlerHost x, y;
+  TNotifyEvent a1(&x, &THandlerHost::OnA), a2(&x, &THandlerHost::OnA);
+  TNotifyEvent b(&x, &THandlerHost::OnB), ay(&y, &THandlerHost::OnA);
+  EXPECT_TRUE(a1 == a2);
+  EXPECT_FALSE(a1 == b);
+  EXPECT_FALSE(a1 == ay);
+  EXPECT_EQ(a1.Object(), &x);
+  TNotifyEvent empty, empty2(nullptr);
+  EXPECT_TRUE(empty == empty2);
+  EXPECT_FALSE(empty == a1);
+  EXPECT_FALSE(empty.Assigned());
+  // Plain callables are only ever equal to nothing else.
+  TNotifyEvent l1([](TObject*) {}), l2 = l1;
+  EXPECT_FALSE(l1 == l2);
+  a1(nullptr);
+  b(nullptr);
+  EXPECT_EQ(x.hits, 11);
+}
