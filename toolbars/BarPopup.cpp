@@ -42,14 +42,15 @@ TFont* TBarPopupView::GetFont() { return Window ? Window->Font() : TBarView::Get
 
 // ---- pop-up window -------------------------------------------------------------
 TBarPopupWindow::TBarPopupWindow(TComponent* AOwner, TBarView* AParentView, TBarCustomItem* AItem,
-                                 bool ACustomizing)
+                                 bool ACustomizing, const TViewFactory& ViewClass)
     : TCustomControl(AOwner) {
   SetVisible(false);
   ControlStyle -= csCaptureMouse;
   SetShowHint(true);
   SetColor(clMenu);
   Font()->Assign(AParentView ? *AParentView->GetFont() : *BarToolbarFont());
-  View = CreateView(AParentView, AItem, ACustomizing);
+  View = ViewClass ? ViewClass(this, AParentView, AItem, ACustomizing)
+                   : new TBarPopupView(this, AParentView, AItem, this, false, ACustomizing, false);
   View->State += vsModal;
   if (!AParentView) {
     View->Style += vsUseHiddenAccels;
@@ -59,11 +60,6 @@ TBarPopupWindow::TBarPopupWindow(TComponent* AOwner, TBarView* AParentView, TBar
   }
   HWND owner = Application && Application->Handle() ? Application->Handle() : GetDesktopWindow();
   SetParentWindow(owner);
-}
-
-TBarView* TBarPopupWindow::CreateView(TBarView* AParentView, TBarCustomItem* AItem,
-                                      bool ACustomizing) {
-  return new TBarPopupView(this, AParentView, AItem, this, false, ACustomizing, false);
 }
 
 TBarPopupWindow::~TBarPopupWindow() {

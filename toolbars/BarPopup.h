@@ -2,6 +2,8 @@
 // component and the item container.
 #pragma once
 
+#include <functional>
+
 #include "classlib/Controls.h"
 #include "classlib/Menus.h"
 #include "toolbars/BarAnimation.h"
@@ -34,8 +36,11 @@ class TBarPopupView : public TBarView {
 
 class TBarPopupWindow : public TCustomControl {
  public:
+  // Makes the window's view; a themed window passes its own.
+  using TViewFactory = std::function<TBarView*(TBarPopupWindow* Window, TBarView* AParentView,
+                                               TBarCustomItem* AItem, bool ACustomizing)>;
   TBarPopupWindow(TComponent* AOwner, TBarView* AParentView, TBarCustomItem* AItem,
-                  bool ACustomizing);
+                  bool ACustomizing, const TViewFactory& ViewClass = nullptr);
   ~TBarPopupWindow() override;
   const char* ClassName() const override { return "TBarPopupWindow"; }
 
@@ -50,7 +55,6 @@ class TBarPopupWindow : public TCustomControl {
   void ShowPopup(bool Show);
 
  protected:
-  virtual TBarView* CreateView(TBarView* AParentView, TBarCustomItem* AItem, bool ACustomizing);
   void CreateParams(TCreateParams& Params) override;
   void CreateWnd() override;
   void DestroyWindowHandle() override;

@@ -164,14 +164,17 @@ void TBarChevronItemViewer::Paint(TCanvas* Canvas, RECT R, bool IsSelected, bool
 }
 
 // ---- toolbar ------------------------------------------------------------------------
-TBarCustomToolbar::TBarCustomToolbar(TComponent* AOwner) : TBarCustomDockableWindow(AOwner) {
+TBarCustomToolbar::TBarCustomToolbar(TComponent* AOwner) : TBarCustomToolbar(AOwner, TBarToolbarClasses{}) {}
+
+TBarCustomToolbar::TBarCustomToolbar(TComponent* AOwner, const TBarToolbarClasses& Classes)
+    : TBarCustomDockableWindow(AOwner) {
   ControlStyle += TControlStyle{csAcceptsControls, csActionClient};
   ControlStyle -= csCaptureMouse;
-  items_ = new TBarRootItem(this);
+  items_ = Classes.ItemClass ? Classes.ItemClass(this) : new TBarRootItem(this);
   items_->SetRootParentComponent(this);
-  chevronItem_ = new TBarChevronItem(this);
+  chevronItem_ = Classes.ChevronItemClass ? Classes.ChevronItemClass(this) : new TBarChevronItem(this);
   chevronItem_->SetLinkSubitems(items_);
-  view_ = new TBarToolbarView(this, items_, true);
+  view_ = Classes.ViewClass ? Classes.ViewClass(this, items_, true) : new TBarToolbarView(this, items_, true);
   view_->BackgroundColor = clBtnFace;
   SetColor(clBtnFace);
   SetBounds(GetLeft(), GetTop(), 23, 22);

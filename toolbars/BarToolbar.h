@@ -3,6 +3,8 @@
 // controls, keyboard access and the menu-bar mode.
 #pragma once
 
+#include <functional>
+
 #include "toolbars/BarDock.h"
 #include "toolbars/BarViews.h"
 
@@ -48,9 +50,19 @@ class TBarChevronItemViewer : public TBarItemViewer {
              bool UseDisabledShadow) override;
 };
 
+// The classes a toolbar makes its parts from; a themed toolbar passes its
+// own (C++ constructors cannot ask a derived class through virtual calls).
+struct TBarToolbarClasses {
+  std::function<TBarRootItem*(TBarCustomToolbar* Toolbar)> ItemClass;
+  std::function<TBarChevronItem*(TBarCustomToolbar* Toolbar)> ChevronItemClass;
+  std::function<TBarToolbarView*(TBarCustomToolbar* Toolbar, TBarCustomItem* Items, bool UsePriorityList)>
+      ViewClass;
+};
+
 class TBarCustomToolbar : public TBarCustomDockableWindow {
  public:
   explicit TBarCustomToolbar(TComponent* AOwner);
+  TBarCustomToolbar(TComponent* AOwner, const TBarToolbarClasses& Classes);
   ~TBarCustomToolbar() override;
   const char* ClassName() const override { return "TBarCustomToolbar"; }
 

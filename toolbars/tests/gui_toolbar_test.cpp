@@ -1909,3 +1909,61 @@ TEST(BarToolbarLayout, OnAFormTheToolbarSizesItselfAndHintsDefaultToCaptions) {
   EXPECT_GT(t->GetWidth(), sum);  // grows with its items
 }
 }  // namespace
+
+// ---- override points for a themed layer ---------------------------------------------------
+namespace {
+struct CountingView : TBarToolbarView {
+  using TBarToolbarView::TBarToolbarView;
+  int Draws = 0;
+  void DrawItem(TBarItemViewer* V, TCanvas* C, bool Off) override {
+    ++Draws;
+    TBarToolbarView::DrawItem(V, C, Off);
+  }
+};
+
+struct BigViewer : TBarItemViewer {
+  using TBarItemViewer::TBarItemViewer;
+  static TBarItemViewer* Create(TBarView* V, TBarCustomItem* I, int G) { return new BigViewer(V, I, G); }
+  TBarItemViewerClass GetClass() const override { return &Create; }
+  void CalcSize(TCanvas*, int& W, int& H) override {
+    W = 50;
+    H = 30;
+  }
+};
+
+struct BigItem : TBarItem {
+  using TBarItem::TBarItem;
+  TBarItemViewerClass GetItemViewerClass(TBarView*) override { return &BigViewer::Create; }
+};
+
+TEST(BarThemingHooks, ViewsViewersAndPopupViewsCanBeReplaced) {
+  Host h;
+  TBarToolbarClasses classes;
+  CountingView* view = nullptr;
+  classes.ViewClass = [&](TBarCustomToolbar* T, TBarCustomItem* I, bool P) {
+    view = new CountingView(T, I, P);
+    return view;
+  };
+  auto* t = new TBarToolbar(h.Form.get(), classes);
+  t->SetName(L"tbrThemed");
+  t->SetParent(h.Dock);
+  auto* big = new BigItem(h.Form.get());
+  t->Items()->Add(big);
+  h.Show();
+  ASSERT_EQ(t->View(), view);
+  TBarItemViewer* v = t->View()->Find(big);
+  EXPECT_NE(dynamic_cast<BigViewer*>(v), nullptr);
+  EXPECT_EQ(v->BoundsRect.right - v->BoundsRect.left, 50);
+  EXPECT_EQ(t->GetClientHeight(), 30);
+  InvalidateRect(t->GetHandle(), nullptr, TRUE);
+  UpdateWindow(t->GetHandle());
+  EXPECT_GT(view->Draws, 0);
+
+  TBarItem item(nullptr);
+  TBarPopupWindow w(nullptr, nullptr, &item, false,
+                    [](TBarPopupWindow* W, TBarView* PV, TBarCustomItem* I, bool C) -> TBarView* {
+                      return new TBarPopupView(W, PV, I, W, false, C, false);
+                    });
+  EXPECT_NE(dynamic_cast<TBarPopupView*>(w.View), nullptr);
+}
+}  // namespace

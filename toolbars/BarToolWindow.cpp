@@ -1,0 +1,95 @@
+#include "toolbars/BarToolWindow.h"
+
+TBarToolWindow::TBarToolWindow(TComponent* AOwner) : TBarCustomDockableWindow(AOwner) {
+  SetBounds(GetLeft(), GetTop(), 32, 32);
+}
+
+namespace {
+// The frame a window has on a dock: 2 pixels on every side plus the drag
+// handle on the dock's long axis.
+POINT FrameOn(TBarCustomDockableWindow* W, TBarDock* Dock) {
+  if (Dock == W->GetCurrentDock()) return W->CalcNCSizes();
+  POINT p{4, 4};
+  int hw = 0;
+  if (Dock->GetAllowDrag()) {
+    if (W->GetCloseButtonWhenDocked())
+      hw = 14;
+    else
+      hw = W->GetDragHandleStyle() == dhDouble ? 9 : W->GetDragHandleStyle() == dhNone ? 0 : 6;
+  }
+  (Dock->IsVertical() ? p.y : p.x) += hw;
+  return p;
+}
+}  // namespace
+
+POINT TBarToolWindow::SizeFor(TBarDock* Dock) {
+  POINT s{barWidth_, barHeight_};
+  if (!Dock) return s;
+  POINT frame = FrameOn(this, Dock);
+  bool leftRight = Dock->IsVertical();
+  if (GetFullSize()) {
+    TRect cr = Dock->GetClientRect();
+    if (leftRight)
+      s.y = (cr.bottom - cr.top) - frame.y;
+    else
+      s.x = (cr.right - cr.left) - frame.x;
+  } else if (GetStretch()) {
+    if (leftRight)
+      s.y = MinClientHeight;
+    else
+      s.x = MinClientWidth;
+  }
+  return s;
+}
+
+POINT TBarToolWindow::DoArrange(bool, TBarDockType, bool, TBarDock* NewDock) { return SizeFor(NewDock); }
+
+void TBarToolWindow::GetBaseSize(POINT& ASize) { ASize = SizeFor(GetCurrentDock()); }
+
+void TBarToolWindow::GetMinMaxSize(int& AMinClientWidth, int& AMinClientHeight, int& AMaxClientWidth,
+                                   int& AMaxClientHeight) {
+  AMinClientWidth = MinClientWidth;
+  AMinClientHeight = MinClientHeight;
+  AMaxClientWidth = MaxClientWidth;
+  AMaxClientHeight = MaxClientHeight;
+}
+
+void TBarToolWindow::SizeChanging(int AWidth, int AHeight) {
+  int fx = 0, fy = 0;
+  if (GetParent()) {
+    fx = GetWidth() - GetClientWidth();
+    fy = GetHeight() - GetClientHeight();
+  }
+  barWidth_ = AWidth - fx;
+  barHeight_ = AHeight - fy;
+}
+
+int TBarToolWindow::GetClientAreaWidth() { return GetParent() ? GetClientWidth() : GetWidth(); }
+int TBarToolWindow::GetClientAreaHeight() { return GetParent() ? GetClientHeight() : GetHeight(); }
+
+void TBarToolWindow::SetClientAreaSize(int AWidth, int AHeight) {
+  barWidth_ = AWidth;
+  barHeight_ = AHeight;
+  if (GetDocked() || GetFloating()) {
+    Arrange();
+    return;
+  }
+  int fx = 0, fy = 0;
+  if (GetParent()) {
+    fx = GetWidth() - GetClientWidth();
+    fy = GetHeight() - GetClientHeight();
+  }
+  SetBounds(GetLeft(), GetTop(), AWidth + fx, AHeight + fy);
+}
+
+void TBarToolWindow::ReadPositionData(const TBarReadPositionData& Data) {
+  if (!Resizable) return;
+  int h = Data.ReadIntProc(*Data.Name, L"ClientHeight", barHeight_, Data.ExtraData);
+  int w = Data.ReadIntProc(*Data.Name, L"ClientWidth", barWidth_, Data.ExtraData);
+  SetClientAreaSize(w, h);
+}
+
+void TBarToolWindow::WritePositionData(const TBarWritePositionData& Data) {
+  Data.WriteIntProc(*Data.Name, L"ClientWidth", barWidth_, Data.ExtraData);
+  Data.WriteIntProc(*Data.Name, L"ClientHeight", barHeight_, Data.ExtraData);
+}
