@@ -114,6 +114,11 @@ TBarModalHandler::TBarModalHandler(HWND AExistingWnd) {
 }
 
 TBarModalHandler::~TBarModalHandler() {
+  // The menu's hint does not outlive the menu.
+  if (!BarCurrentMenuHint.empty()) {
+    BarCurrentMenuHint.clear();
+    if (Application) Application->SetHint(String());
+  }
   if (!wnd_) return;
   if (GetCapture() == wnd_) ReleaseCapture();
   if (inited_) NotifyWinEvent(EVENT_SYSTEM_MENUEND, wnd_, OBJID_CLIENT, CHILDID_SELF);

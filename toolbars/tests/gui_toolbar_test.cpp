@@ -1967,3 +1967,21 @@ TEST(BarThemingHooks, ViewsViewersAndPopupViewsCanBeReplaced) {
   EXPECT_NE(dynamic_cast<TBarPopupView*>(w.View), nullptr);
 }
 }  // namespace
+
+namespace {
+TEST(BarMenuLoop, TheSelectedItemsLongHintShowsWhileTheMenuIsOpen) {
+  MenuHost h;
+  h.Open->SetHint(L"Open|Opens a registry file");
+  String during;
+  {
+    LoopScript s({[&] {
+      during = Application->GetHint();
+      PostKey(VK_ESCAPE);
+      PostKey(VK_ESCAPE);
+    }});
+    SendMessageW(h.Form->GetHandle(), WM_SYSCOMMAND, SC_KEYMENU, L'f');
+  }
+  EXPECT_EQ(during, L"Opens a registry file");
+  EXPECT_EQ(Application->GetHint(), L"");
+}
+}  // namespace
