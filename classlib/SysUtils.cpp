@@ -568,8 +568,13 @@ static bool ParseInteger(const String& S, int bits, int64_t& out) {
     if (bits == 64) sv = static_cast<int64_t>(v);
     else if (v > (umax >> 1)) sv = static_cast<int64_t>(v) - static_cast<int64_t>(umax) - 1;
     else sv = static_cast<int64_t>(v);
-    out = neg ? -sv : sv;
-    if (neg && bits < 64 && out < -(int64_t(1) << (bits - 1))) return false;
+    if (neg) {
+      if (sv == std::numeric_limits<int64_t>::min()) return false;  // no positive form
+      sv = -sv;
+      if (bits < 64 && (sv > static_cast<int64_t>(umax >> 1) || sv < -static_cast<int64_t>(umax >> 1) - 1))
+        return false;
+    }
+    out = sv;
     return true;
   }
   const uint64_t smax = umax >> 1;

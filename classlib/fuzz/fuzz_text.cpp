@@ -27,6 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const EConvertError&) {
   }
   try {
+    (void)StrToInt(w);
+  } catch (const EConvertError&) {
+  }
+  (void)StrToFloatDef(w, 0);
+  try {
     (void)Format(w, 1, String(L"s"), 2.5);
   } catch (const EConvertError&) {
   }

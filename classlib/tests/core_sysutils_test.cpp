@@ -129,6 +129,10 @@ TEST(Numbers, StrToIntForms) {
   EXPECT_EQ(StrToInt64(L"-9223372036854775808"), INT64_MIN);
   EXPECT_EQ(StrToInt64(L"$FFFFFFFFFFFFFFFF"), -1);
   EXPECT_THROW(StrToInt64(L"9223372036854775808"), EConvertError);
+  EXPECT_EQ(StrToInt(L"-$10"), -16);
+  EXPECT_EQ(StrToInt(L"-$FFFFFFFF"), 1);
+  EXPECT_THROW(StrToInt(L"-$80000000"), EConvertError);  // would be +2^31
+  EXPECT_THROW(StrToInt64(L"-$8000000000000000"), EConvertError);
 }
 
 TEST(Numbers, IntToHexAndStr) {
