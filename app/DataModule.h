@@ -34,10 +34,10 @@ class TdmodCommon : public TComponent {
   TImageList* imlTabSheets;
   TImageList* imlMenuToolbar;
   TOpenDialog* odlgImport;
-  TSaveDialog* sdlgExport;
+  TOpenDialog* sdlgExport;  // a save dialog
   TOpenDialog* odlgBookmarks;
   TFontDialog* fdlgFont;
-  TSaveDialog* sdlgBookmarks;
+  TOpenDialog* sdlgBookmarks;  // a save dialog
   TRegStore& rsOptions() { return Logic.rsOptions; }
 
   // The window that shows the status text and receives the search reports.

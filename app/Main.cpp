@@ -664,8 +664,10 @@ void TfrmMain::mnuFile_ExportClick(TObject*) {
 }
 
 void TfrmMain::mnuFile_PreferencesClick(TObject*) {
-  int r = dmodCommon->ShowOptionsHook ? dmodCommon->ShowOptionsHook() : mrAbort;
-  if (r != mrAbort) LoadOptions(false);
+  // "Cancel" (and the window's close box, which counts as Cancel) leaves
+  // the options as they were.
+  int r = dmodCommon->ShowOptionsHook ? dmodCommon->ShowOptionsHook() : mrCancel;
+  if (r != mrCancel && r != mrAbort) LoadOptions(false);
 }
 
 void TfrmMain::mnuFile_ExitClick(TObject*) { Close(); }
