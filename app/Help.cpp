@@ -75,8 +75,10 @@ String HelpFileName() {
   return ExpandFileName(ExtractFilePath(path) + L"Zembrio.chm");
 }
 
-void ShowHelpTopic(const String& Topic) {
-  const String target = HelpFileName() + L"::/" + Topic;
+void ShowHelpTopic(const String& Topic) { ShowHelpTopicIn(HelpFileName(), Topic); }
+
+void ShowHelpTopicIn(const String& HelpFile, const String& Topic) {
+  const String target = HelpFile + L"::/" + Topic;
   if (HelpDisplayHook) {
     HelpDisplayHook(target);
     return;

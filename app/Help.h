@@ -45,6 +45,8 @@ String HelpFileName();
 // with the display-topic command. Nothing happens when the control is not
 // loaded.
 void ShowHelpTopic(const String& Topic);
+// The same with the help file given.
+void ShowHelpTopicIn(const String& HelpFile, const String& Topic);
 // The welcome topic.
 void ShowHelpContents();
 // Replaces the call into the control (tests observe the help requests

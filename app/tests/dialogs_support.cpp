@@ -125,9 +125,13 @@ TModalResult RunModal(TCustomForm* Form, const std::function<void()>& Script, in
   return RunModalSteps(Form, {Script}, TimeoutMs);
 }
 
-TModalResult RunModalSteps(TCustomForm* Form, std::vector<std::function<void()>> Steps, int TimeoutMs) {
+void ScheduleSteps(std::vector<std::function<void()>> Steps) {
   g_steps = std::move(Steps);
   SetTimer(nullptr, 0, 50, &ScriptTimer);
+}
+
+TModalResult RunModalSteps(TCustomForm* Form, std::vector<std::function<void()>> Steps, int TimeoutMs) {
+  ScheduleSteps(std::move(Steps));
   std::atomic<bool> stop{false};
   std::atomic<bool> fired{false};
   Form->HandleNeeded();

@@ -42,6 +42,9 @@ TModalResult RunModal(TCustomForm* Form, const std::function<void()>& Script, in
 // The same with steps, each run on its own turn of the modal loop (so a
 // button click of one step has been handled before the next one runs).
 TModalResult RunModalSteps(TCustomForm* Form, std::vector<std::function<void()>> Steps, int TimeoutMs = 10000);
+// Runs the steps one after the other on the coming turns of whatever
+// message loop runs next (a modal dialog that some other code shows).
+void ScheduleSteps(std::vector<std::function<void()>> Steps);
 // Lets pending messages run.
 void Pump(int ms = 30);
 

@@ -1,0 +1,163 @@
+// The dialogs bound into the data module as the program starts them: the
+// value-editing road from the data module to the registry, the options
+// and about commands' hooks and help.
+#include "app/AboutForm.h"
+#include "app/AppDialogsStartup.h"
+#include "app/DataModule.h"
+#include "app/EditValue.h"
+#include "app/EditValueBin.h"
+#include "app/Help.h"
+#include "app/OptionsForm.h"
+#include "app/tests/dialogs_support.h"
+
+using namespace dlgtest;
+
+namespace {
+
+const String kSub = L"Software\\ZembrioTest\\app\\dialogs\\wiring";
+
+class WiringTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ClearSettings();
+    dmodCommon = new TdmodCommon(Application);
+    dmodCommon->ReadAllOptions();
+    CreateEditorDialogsBeforeConfirm();
+    CreateEditorDialogsBeforeError();
+  }
+  // The application frees the forms and the data module at the end, as
+  // it does in the program.
+  void SetUp() override {
+    Messages().Texts.clear();
+    ShownExceptions().clear();
+    RegDeleteTreeW(HKEY_CURRENT_USER, kSub.c_str());
+    HKEY k = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kSub.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &k, nullptr));
+    RegCloseKey(k);
+    dmodCommon->Logic.OnStatusText = [this](const String& t) { status.push_back(t); };
+  }
+  void TearDown() override {
+    dmodCommon->Logic.OnStatusText = nullptr;
+    RegDeleteTreeW(HKEY_CURRENT_USER, kSub.c_str());
+    EXPECT_TRUE(ShownExceptions().empty());
+  }
+  static std::string Raw(const String& name, DWORD& type) {
+    BYTE buf[256];
+    DWORD size = sizeof buf;
+    if (RegGetValueW(HKEY_CURRENT_USER, kSub.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, buf,
+                     &size) != ERROR_SUCCESS)
+      return "<missing>";
+    return std::string(reinterpret_cast<char*>(buf), size);
+  }
+  std::vector<String> status;
+};
+
+TEST_F(WiringTest, EditingAStringRunsTheEditorAndSavesThroughTheDataModule) {
+  cValue v;
+  v.SetName(L"Greeting");
+  v.SetString(L"hello");
+  v.Update(RegRoot::CurrentUser, L"\\" + kSub);
+  ScheduleSteps({[&] {
+    ASSERT_TRUE(frmEditValue->GetVisible());
+    EXPECT_EQ(L"HKEY_CURRENT_USER\\" + kSub, frmEditValue->edtPath->GetText());
+    frmEditValue->edtValueStr->SetText(L"hello again");
+    frmEditValue->btnOk->Click();
+  }});
+  EXPECT_TRUE(dmodCommon->SaveEditedValue(RegRoot::CurrentUser, L"\\" + kSub, v));
+  DWORD type = 0;
+  const std::string raw = Raw(L"Greeting", type);
+  EXPECT_EQ(DWORD(REG_SZ), type);
+  EXPECT_EQ(String(L"hello again") + L'\0', String(reinterpret_cast<const wchar_t*>(raw.data()), raw.size() / 2));
+  ASSERT_FALSE(status.empty());
+  EXPECT_EQ(L"String value saved.", status.back());
+}
+
+TEST_F(WiringTest, EditingAnIntegerOnTheDecimalPageStoresIt) {
+  cValue v;
+  v.SetName(L"Count");
+  v.SetInteger(7);
+  v.Update(RegRoot::CurrentUser, L"\\" + kSub);
+  ScheduleSteps({[&] {
+    frmEditValue->pagEditFormat->SelectNextPage(false);  // Decimal
+    TBinHexEdit* dec = frmEditValue->edtValueDec;
+    dec->SelectAll();
+    dec->TypeChar(L'\b');
+    for (wchar_t c : String(L"4294967295")) dec->TypeChar(c);
+    frmEditValue->pagEditFormat->SelectNextPage(true);  // Hexadecimal
+    frmEditValue->btnOk->Click();
+  }});
+  EXPECT_TRUE(dmodCommon->SaveEditedValue(RegRoot::CurrentUser, L"\\" + kSub, v));
+  DWORD type = 0;
+  const std::string raw = Raw(L"Count", type);
+  EXPECT_EQ(DWORD(REG_DWORD), type);
+  EXPECT_EQ(std::string("\xFF\xFF\xFF\xFF", 4), raw);
+  EXPECT_EQ(L"Integer value saved.", status.back());
+}
+
+TEST_F(WiringTest, CancelledEditorsWriteNothing) {
+  cValue v;
+  v.SetName(L"Blob");
+  v.SetBinary(std::string("\x01\x02", 2));
+  v.Update(RegRoot::CurrentUser, L"\\" + kSub);
+  ScheduleSteps({[&] {
+    ASSERT_TRUE(frmEditValueBin->GetVisible());
+    SendMessageW(frmEditValueBin->heValue->GetHandle(), WM_CHAR, L'F', 0);
+    frmEditValueBin->btnCancel->Click();
+  }});
+  EXPECT_FALSE(dmodCommon->SaveEditedValue(RegRoot::CurrentUser, L"\\" + kSub, v));
+  DWORD type = 0;
+  EXPECT_EQ(std::string("\x01\x02", 2), Raw(L"Blob", type));
+  EXPECT_TRUE(status.empty());
+}
+
+TEST_F(WiringTest, EditingBinaryDataSavesTheHexEditorsBytes) {
+  cValue v;
+  v.SetName(L"Blob");
+  v.SetBinary(std::string("\x01\x02", 2));
+  v.Update(RegRoot::CurrentUser, L"\\" + kSub);
+  ScheduleSteps({[&] {
+    HWND h = frmEditValueBin->heValue->GetHandle();
+    SendMessageW(h, WM_CHAR, L'F', 0);
+    SendMessageW(h, WM_CHAR, L'E', 0);
+    frmEditValueBin->btnOk->Click();
+  }});
+  EXPECT_TRUE(dmodCommon->SaveEditedValue(RegRoot::CurrentUser, L"\\" + kSub, v));
+  DWORD type = 0;
+  EXPECT_EQ(std::string("\xFE\x02", 2), Raw(L"Blob", type));
+  EXPECT_EQ(DWORD(REG_BINARY), type);
+  EXPECT_EQ(L"Binary value saved.", status.back());
+}
+
+TEST_F(WiringTest, PreferencesReportOnlyOkAsAccepted) {
+  ScheduleSteps({[] { frmOptions->btnOk->Click(); }});
+  EXPECT_EQ(mrOk, dmodCommon->ShowOptionsHook());
+  ScheduleSteps({[] { frmOptions->btnCancel->Click(); }});
+  EXPECT_EQ(mrAbort, dmodCommon->ShowOptionsHook());
+  ScheduleSteps({[] { PostMessageW(frmOptions->GetHandle(), WM_CLOSE, 0, 0); }});
+  EXPECT_EQ(mrAbort, dmodCommon->ShowOptionsHook());
+  EXPECT_EQ(dmodCommon->sdlgBookmarks, frmOptions->BookmarkDialog);
+  EXPECT_EQ(dmodCommon->fdlgFont, frmOptions->FontDialog);
+}
+
+TEST_F(WiringTest, AboutCommandAndHelpTopics) {
+  String title;
+  ScheduleSteps({[&] {
+    title = frmAbout->lblTitle->GetCaption();
+    frmAbout->btnClose->Click();
+  }});
+  ASSERT_TRUE(bool(dmodCommon->ShowAboutHook));
+  dmodCommon->ShowAboutHook();
+  EXPECT_EQ(L"Zembrio v3.4.5 Build 678", title);
+
+  std::vector<String> help;
+  HelpDisplayHook = [&](const String& t) { help.push_back(t); };
+  dmodCommon->ShowHelpTopic(L"int_contact.htm");
+  dmodCommon->ShowHelpContents();
+  HelpDisplayHook = nullptr;
+  ASSERT_EQ(2u, help.size());
+  EXPECT_EQ(HelpFileName() + L"::/int_contact.htm", help[0]);
+  EXPECT_EQ(HelpFileName() + L"::/int_welcome.htm", help[1]);
+}
+
+}  // namespace
