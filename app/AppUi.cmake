@@ -11,7 +11,8 @@ add_library(zembrio_ui STATIC
   ${_ui_dir}/Main.cpp
   ${_ui_dir}/KeyTree.cpp
   ${_ui_dir}/ValuesList.cpp
-  ${_ui_dir}/BookmarksList.cpp)
+  ${_ui_dir}/BookmarksList.cpp
+  ${_ui_dir}/MainDelete.cpp)
 target_link_libraries(zembrio_ui PUBLIC zembrio_app treecontrol toolbars classlib comctl32)
 
 zembrio_add_tests(app mainwindow GUI

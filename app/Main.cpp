@@ -823,9 +823,7 @@ void TfrmMain::mnuHelp_AboutClick(TObject*) {
 
 void TfrmMain::pmnuValues_EditValueClick(TObject*) { EditSelectedValue(); }
 void TfrmMain::pmnuBookmarks_OpenClick(TObject*) { OpenBookmark(); }
-void TfrmMain::pmnuFind_OpenClick(TObject*) {
-  if (OpenFindResultHook) OpenFindResultHook();
-}
+void TfrmMain::pmnuFind_OpenClick(TObject*) { OpenListItem(); }
 void TfrmMain::lvFindResultsDblClick(TObject*) { pmnuFind_OpenClick(nullptr); }
 
 void TfrmMain::lvFindResultsKeyDown(TObject*, WORD& Key, TShiftState) {

@@ -140,13 +140,18 @@ class TfrmMain : public TForm {
   void LoadBookmarks(const String& FileName, bool ClearFirst);
   void ClearBookmarks();
 
-  // Deleting keys, values, bookmarks and find results, and opening a find
-  // result: hooks for the unit that implements them; unbound, nothing.
-  std::function<void(TWinControl* Control)> DeleteSelectedHook;
-  std::function<void()> OpenFindResultHook;
-  void DeleteSelected(TWinControl* Control) {
-    if (DeleteSelectedHook) DeleteSelectedHook(Control);
-  }
+  // --- Deleting and find results.
+  // Deletes what is selected in the control (the tree, or one of the three
+  // lists), after confirmation.
+  void DeleteSelected(TWinControl* Control);
+  void DeleteKey(TTreeExNode* Node);
+  // Each returns true when the item was deleted (and removed).
+  bool DeleteValue(TListItem* Item);
+  bool DeleteBookmark(TListItem* Item);
+  bool DeleteFindResult(TListItem* Item);
+  String GetFindResultText(TListItem* Item);
+  void OpenListItem();
+  void SelectValue(const String& ValueName);
 
   // --- Commands.
   void mnuFile_ImportClick(TObject*);
@@ -225,6 +230,9 @@ class TfrmMain : public TForm {
   void CreatePopups();
   void SetFindItemsEnabled(bool Enabled);
   void NewValue(int Kind, TRegRoot Root, const String& KeyPath);
+  void DeleteListItems(TListViewQ* List, const String& Kind, const String& Status, bool (TfrmMain::*Delete)(TListItem*),
+                       String (TfrmMain::*Text)(TListItem*));
+  String ItemCaption(TListItem* Item) { return Item->GetCaption(); }
   String LayoutKey(const wchar_t* Name) const;
   String ToolbarsKey() const { return SettingsKey + L"\\Toolbars"; }
   bool shown_ = false;

@@ -4,6 +4,7 @@
 // HKCU\Software\ZembrioTest\app\Settings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/DataModule.h"
@@ -594,6 +595,147 @@ TEST_F(MainWindow, ErrorDialogShowsTheExceptionDetails) {
   EXPECT_EQ(frmError->txtDescription->GetText().rfind(L"\r\n\r\nMessage: boom\r\nAddress: ", 0), 0u);
   EXPECT_EQ(frmError->GetCaption(), L"Zembrio Error");
   EXPECT_EQ(frmError->lblHead->GetCaption(), L"Zembrio encountered the following error:");
+}
+
+// ---------------------------------------------------------------------------
+// Deleting.
+
+struct Answers {
+  std::vector<int> Queue;
+  std::vector<String> Items;
+  void Install() {
+    TfrmConfirm::ExecuteHook = [this](TfrmConfirm* f) {
+      Items.push_back(f->lblPrompt2->GetCaption());
+      int a = Queue.empty() ? int(mrCancel) : Queue.front();
+      if (!Queue.empty()) Queue.erase(Queue.begin());
+      return a;
+    };
+  }
+};
+
+TEST_F(MainWindow, MultipleValueDeleteAsksPerItem) {
+  for (const wchar_t* n : {L"A", L"B", L"C", L"D"}) WriteValue(kData, n, REG_SZ, Sz(n));
+  StartWindow();
+  ASSERT_NE(Open(), nullptr);
+  Answers ans;
+  ans.Queue = {mrNo, mrYes};
+  ans.Install();
+  ValueItem(L"A")->SetSelected(true);
+  ValueItem(L"B")->SetSelected(true);
+  Window->DeleteSelected(Window->lvKeyValues);
+  EXPECT_EQ(ans.Items, (std::vector<String>{L"A", L"B"}));
+  EXPECT_EQ(Window->GetStatusText(), L"Values deleted: 1");
+  TRegRawValue v;
+  EXPECT_TRUE(ReadValue(kData, L"A", v));
+  EXPECT_FALSE(ReadValue(kData, L"B", v));
+  EXPECT_EQ(ValueItem(L"B"), nullptr);
+  // Cancel at the first question deletes nothing.
+  Window->lvKeyValues->ClearSelection();
+  ValueItem(L"C")->SetSelected(true);
+  ValueItem(L"D")->SetSelected(true);
+  ans.Queue = {mrCancel};
+  Window->DeleteSelected(Window->lvKeyValues);
+  EXPECT_EQ(Window->GetStatusText(), L"Values deleted: 0");
+  EXPECT_TRUE(ReadValue(kData, L"C", v));
+  // Yes to All: one question for all.
+  ans.Items.clear();
+  ans.Queue = {mrYesToAll};
+  Window->DeleteSelected(Window->lvKeyValues);
+  EXPECT_EQ(ans.Items.size(), 1u);
+  EXPECT_EQ(Window->GetStatusText(), L"Values deleted: 2");
+  EXPECT_FALSE(ReadValue(kData, L"C", v));
+  EXPECT_FALSE(ReadValue(kData, L"D", v));
+  // No selection: nothing at all.
+  ans.Items.clear();
+  Window->lvKeyValues->ClearSelection();
+  Window->DeleteSelected(Window->lvKeyValues);
+  EXPECT_TRUE(ans.Items.empty());
+}
+
+TEST_F(MainWindow, DeleteKeyAndRefuseRootKeys) {
+  CreateKey(String(kData) + L"\\Doomed\\Inner");
+  StartWindow();
+  TTreeExNode* doomed = Open(L"Doomed");
+  ASSERT_NE(doomed, nullptr);
+  Answers ans;
+  ans.Queue = {mrNo, mrYes};
+  ans.Install();
+  Window->DeleteSelected(Window->treeRegTree);
+  EXPECT_EQ(Window->GetStatusText(), L"Key delete aborted.");
+  EXPECT_TRUE(KeyExists(String(kData) + L"\\Doomed"));
+  ASSERT_EQ(ans.Items.size(), 1u);
+  EXPECT_EQ(ans.Items[0],
+            L"HKEY_CURRENT_USER \\ Software \\ ZembrioTest \\ app \\ Data \\ Doomed");
+  TTreeExNode* data = doomed->GetParent();
+  Window->DeleteSelected(Window->treeRegTree);
+  EXPECT_EQ(Window->GetStatusText(), L"Key deleted.");
+  EXPECT_FALSE(KeyExists(String(kData) + L"\\Doomed"));
+  EXPECT_EQ(Window->FindChild(data, L"Doomed"), nullptr);
+  // A root key is refused before any question.
+  ans.Items.clear();
+  TTreeExNode* hkcu = Window->FindChild(Window->treeRegTree->Items()->GetFirstNode(), L"HKEY_CURRENT_USER");
+  Window->treeRegTree->SetSelection(hkcu);
+  Window->DeleteSelected(Window->treeRegTree);
+  EXPECT_TRUE(ans.Items.empty());
+  ASSERT_FALSE(Warnings.empty());
+  EXPECT_EQ(Warnings.back(), L"A root key can't be deleted.");
+  EXPECT_TRUE(KeyExists(L"Software"));
+}
+
+TEST_F(MainWindow, FindResultsAreListedDeletedAndOpened) {
+  CreateKey(String(kData) + L"\\Hit");
+  WriteValue(String(kData) + L"\\Hit", L"val", REG_SZ, Sz(L"x"));
+  WriteValue(kData, L"keep", REG_SZ, Sz(L"y"));
+  StartWindow();
+  Window->SearchStarted();
+  EXPECT_EQ(Window->pagExtras->GetActivePage(), Window->tbsFindResults);
+  EXPECT_FALSE(Window->mnuEdit_Find->GetEnabled());
+  EXPECT_TRUE(Window->btnFindStop->GetEnabled());
+  EXPECT_TRUE(Window->panelSearching->GetVisible());
+  String hitPath = String(L"\\") + kData + L"\\Hit\\";
+  Window->AddFindResult(new TSearchHit{hkValueName, RegRoot::CurrentUser, hitPath, L"val", L"x"});
+  Window->AddFindResult(new TSearchHit{hkKeyName, RegRoot::CurrentUser, hitPath, L"", L""});
+  Window->AddFindResult(new TSearchHit{hkValueName, RegRoot::CurrentUser, String(L"\\") + kData + L"\\", L"keep", L""});
+  Window->AddFindResult(new TSearchHit{hkKeyName, RegRoot::CurrentUser, L"\\", L"", L""});
+  Window->SearchFinished();
+  EXPECT_TRUE(Window->mnuEdit_Find->GetEnabled());
+  EXPECT_TRUE(Window->mnuEdit_RepeatFind->GetEnabled());
+  EXPECT_FALSE(Window->btnFindStop->GetEnabled());
+  EXPECT_FALSE(Window->panelSearching->GetVisible());
+  TListItems* items = Window->lvFindResults->Items();
+  ASSERT_EQ(items->GetCount(), 4);
+  EXPECT_EQ(items->GetItem(0)->SubItems()->Get(1), L"val");
+
+  // Open a value hit: the key and the value are selected.
+  Window->lvFindResults->SetSelected(items->GetItem(2));
+  auto* opened = static_cast<TSearchHit*>(items->GetItem(2)->GetData());
+  Window->OpenListItem();
+  ASSERT_NE(Window->GetSelectedNode(), nullptr);
+  if (opened->ValueName == L"keep") {
+    EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Data");
+    ASSERT_NE(Window->lvKeyValues->GetSelected(), nullptr);
+    EXPECT_EQ(Window->lvKeyValues->GetSelected()->GetCaption(), L"keep");
+  }
+
+  // The root-key result is refused; the key and its value go in order.
+  Window->lvFindResults->ClearSelection();
+  for (int i = 0; i < items->GetCount(); ++i) {
+    auto* h = static_cast<TSearchHit*>(items->GetItem(i)->GetData());
+    if (h->Path == hitPath || h->Path == L"\\") items->GetItem(i)->SetSelected(true);
+  }
+  Answers ans;
+  ans.Queue = {mrYesToAll};
+  ans.Install();
+  Window->DeleteSelected(Window->lvFindResults);
+  EXPECT_FALSE(KeyExists(String(kData) + L"\\Hit"));
+  EXPECT_TRUE(KeyExists(L"Software"));
+  EXPECT_EQ(std::count(Warnings.begin(), Warnings.end(), String(L"A root key can't be deleted.")), 1);
+  // Whatever the order, never more than the key and one value result count.
+  String status = Window->GetStatusText();
+  EXPECT_EQ(status.rfind(L"Find results deleted: ", 0), 0u);
+  EXPECT_NE(status, L"Find results deleted: 3");
+  TRegRawValue v;
+  EXPECT_TRUE(ReadValue(kData, L"keep", v));
 }
 
 }  // namespace

@@ -1,0 +1,207 @@
+// Deleting keys, values, bookmarks and find results (with the key or value
+// each names), and opening a find result in the tree.
+#include "app/Main.h"
+
+#include "classlib/Registry.h"
+
+namespace {
+
+HKEY RootHandle(TRegRoot Root) { return reinterpret_cast<HKEY>(Root); }
+
+const wchar_t* const RootKeyRefused = L"A root key can't be deleted.";
+
+// The key text of the confirmation: each backslash written as " \ ".
+String SpacedPath(const String& Path) {
+  String out;
+  for (wchar_t c : Path) {
+    if (c == L'\\')
+      out += L" \\ ";
+    else
+      out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+void TfrmMain::DeleteSelected(TWinControl* Control) {
+  String name = Control ? Control->GetName() : String();
+  if (name == L"treeRegTree") {
+    TTreeExNode* node = GetSelectedNode();
+    if (dmodCommon->NodeHasData(node)) DeleteKey(node);
+  } else if (name == L"lvKeyValues") {
+    DeleteListItems(lvKeyValues, L"value", L"Values deleted: ", &TfrmMain::DeleteValue, &TfrmMain::ItemCaption);
+  } else if (name == L"lvBookmarks") {
+    DeleteListItems(lvBookmarks, L"bookmark", L"Bookmarks deleted: ", &TfrmMain::DeleteBookmark,
+                    &TfrmMain::ItemCaption);
+  } else if (name == L"lvFindResults") {
+    if (!lvFindResults->GetSelected()) return;
+    DeleteListItems(lvFindResults, L"find result (key or value)", L"Find results deleted: ",
+                    &TfrmMain::DeleteFindResult, &TfrmMain::GetFindResultText);
+    // Keys and values removed through find results leave the view too.
+    TTreeExNode* node = GetSelectedNode();
+    if (dmodCommon->NodeHasData(node)) {
+      TRegRoot root = dmodCommon->GetNodeRootKey(node);
+      String path = dmodCommon->GetNodeKeyPath(node);
+      LoadValues(node);
+      ExpandToBranch(root, path, false);
+    }
+  }
+}
+
+void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const String& Status,
+                               bool (TfrmMain::*Delete)(TListItem*), String (TfrmMain::*Text)(TListItem*)) {
+  TListItem* current = List->GetSelected();
+  if (!current) return;
+  if (List->GetSelCount() == 1) {
+    if (dmodCommon->ConfirmDelete(Kind, (this->*Text)(current))) (this->*Delete)(current);
+    return;
+  }
+  int answer = mrNo;
+  int count = 0;
+  while (current && answer != mrCancel) {
+    if (answer != mrYesToAll) answer = dmodCommon->ConfirmDeleteEach(Kind, (this->*Text)(current));
+    if (answer == mrCancel) break;
+    TListItem* next = List->GetNextItem(current, sdAll, TItemStates{isSelected});
+    if ((answer == mrYes || answer == mrYesToAll) && (this->*Delete)(current)) ++count;
+    current = next;
+  }
+  dmodCommon->SetStatusText(Status + IntToStr(count));
+}
+
+void TfrmMain::DeleteKey(TTreeExNode* Node) {
+  TRegRoot root = dmodCommon->GetNodeRootKey(Node);
+  String path = dmodCommon->GetNodeKeyPath(Node);
+  // A root key (or anything that names no key below one) is never deleted.
+  if (Node->GetLevel() <= 1 || ApiKeyPath(path).empty()) {
+    dmodCommon->ShowMessageText(RootKeyRefused);
+    return;
+  }
+  if (!dmodCommon->ConfirmDelete(L"key", SpacedPath(dmodCommon->GetRootKeyName(root, rnmByOption) + path))) {
+    dmodCommon->SetStatusText(L"Key delete aborted.");
+    return;
+  }
+  TCursor old = Screen->GetCursor();
+  Screen->SetCursor(crHourGlass);
+  try {
+    TRegistry reg;
+    reg.SetRootKey(RootHandle(root));
+    if (reg.DeleteKey(path)) {
+      Node->Delete();
+      dmodCommon->SetStatusText(L"Key deleted.");
+    } else {
+      dmodCommon->ShowErrorText(
+          L"Unable to successfully delete the registry key.  The key may have been deleted or renamed.\n\nKey: " +
+          path);
+    }
+  } catch (const Exception& E) {
+    dmodCommon->ShowException(E, L"An exception occurred attempting to delete a registry key.");
+  }
+  Screen->SetCursor(old);
+}
+
+bool TfrmMain::DeleteValue(TListItem* Item) {
+  auto* v = static_cast<cValue*>(Item->GetData());
+  TTreeExNode* node = GetSelectedNode();
+  if (!v || !dmodCommon->NodeHasData(node)) return false;
+  try {
+    v->Delete(dmodCommon->GetNodeRootKey(node), dmodCommon->GetNodeKeyPath(node));
+  } catch (const ERegistryException& E) {
+    dmodCommon->ShowErrorText(L"An exception occurred attempting to delete the registry value.\n\n" + E.Message());
+    return false;
+  } catch (const Exception& E) {
+    dmodCommon->ShowException(E, L"An unknown exception occurred attempting to delete the registry value.\n\n");
+    return false;
+  }
+  Item->Delete();
+  dmodCommon->SetStatusText(L"Value deleted.");
+  return true;
+}
+
+bool TfrmMain::DeleteBookmark(TListItem* Item) {
+  Item->Delete();
+  dmodCommon->SetStatusText(L"Bookmark deleted.");
+  return true;
+}
+
+String TfrmMain::GetFindResultText(TListItem* Item) {
+  auto* hit = static_cast<TSearchHit*>(Item->GetData());
+  if (!hit) return Item->GetCaption();
+  String text = dmodCommon->GetRootKeyName(hit->RootKey, rnmByOption) + hit->Path;
+  if (hit->Kind != hkKeyName) text += L" : " + hit->ValueName;
+  return text;
+}
+
+bool TfrmMain::DeleteFindResult(TListItem* Item) {
+  auto* hit = static_cast<TSearchHit*>(Item->GetData());
+  if (!hit) return false;
+  String keyPath = ApiKeyPath(hit->Path);
+  try {
+    TRegistry reg;
+    reg.SetRootKey(RootHandle(hit->RootKey));
+    if (hit->Kind == hkKeyName) {
+      if (keyPath.empty()) {
+        dmodCommon->ShowMessageText(RootKeyRefused);
+        return false;
+      }
+      if (!reg.DeleteKey(keyPath) && reg.KeyExists(keyPath)) {
+        dmodCommon->ShowErrorText(
+            L"Unable to successfully delete the registry key.  The key may have been deleted or renamed.\n\nKey: " +
+            hit->Path);
+        return false;
+      }
+    } else {
+      if (!reg.OpenKey(keyPath, false)) {
+        dmodCommon->ShowErrorText(
+            L"Unable to find key for the value to delete.  The key value may have been deleted or renamed by another "
+            L"process or application.\n\nKey: " +
+            hit->Path);
+        // The result names nothing any more: it leaves the list, but it
+        // does not count as deleted.
+        Item->Delete();
+        treeRegTree->Invalidate();
+        return false;
+      }
+      if (!reg.DeleteValue(hit->ValueName) && reg.ValueExists(hit->ValueName)) {
+        dmodCommon->ShowErrorText(L"Unable to successfully delete the registry value.\n\nKey: " + hit->Path +
+                                  L"\nValue: " + hit->ValueName);
+        return false;
+      }
+      reg.CloseKey();
+    }
+  } catch (const Exception& E) {
+    dmodCommon->ShowException(E,
+                              L"An exception occurred attempting to delete find result, and the associated key or "
+                              L"value.  Due to aliases in the Windows registry, the key or value may have already "
+                              L"been deleted when another find result was deleted.");
+    return false;
+  }
+  Item->Delete();
+  treeRegTree->Invalidate();
+  return true;
+}
+
+void TfrmMain::OpenListItem() {
+  TListItem* item = lvFindResults->GetSelected();
+  auto* hit = item ? static_cast<TSearchHit*>(item->GetData()) : nullptr;
+  if (!hit) return;
+  String path = hit->Path;
+  while (path.size() > 1 && path.back() == L'\\') path.pop_back();
+  if (path == L"\\") path.clear();
+  TTreeExNode* node = ExpandToBranch(hit->RootKey, path, true);
+  if (node && !hit->ValueName.empty()) SelectValue(hit->ValueName);
+}
+
+void TfrmMain::SelectValue(const String& ValueName) {
+  TListItems* items = lvKeyValues->Items();
+  for (int i = 0; i < items->GetCount(); ++i) {
+    TListItem* it = items->GetItem(i);
+    if (it->GetCaption() == ValueName) {
+      lvKeyValues->ClearSelection();
+      lvKeyValues->SetSelected(it);
+      it->MakeVisible(false);
+      if (lvKeyValues->CanFocus()) lvKeyValues->SetFocus();
+      return;
+    }
+  }
+}
