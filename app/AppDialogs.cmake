@@ -41,24 +41,19 @@ if(WIN32 AND ZEMBRIO_CHMCMD)
   add_custom_target(zembrio_help ALL DEPENDS ${CMAKE_BINARY_DIR}/Zembrio.chm)
 endif()
 
-# The start-up glue needs the data module and the main window
-# (zembrio_ui), which this folder defines after this file; it is set up
-# once the folder is read, and linked into the program.
-function(_zembrio_dialogs_startup)
+# The test of the dialogs bound to the data module needs the editor's
+# windows (zembrio_ui), which this folder defines after this file: it is
+# set up once the folder is read.
+function(_zembrio_dialogs_wiring_tests)
   if(TARGET zembrio_dialogs AND TARGET zembrio_ui)
-    add_library(zembrio_dialogs_startup STATIC ${_dlg_dir}/AppDialogsStartup.cpp)
-    target_link_libraries(zembrio_dialogs_startup PUBLIC zembrio_dialogs zembrio_ui)
-    if(TARGET Zembrio)
-      target_link_libraries(Zembrio PRIVATE zembrio_dialogs_startup)
-    endif()
     file(GLOB _wiring_tests CONFIGURE_DEPENDS ${_dlg_dir}/tests/dialogswiring_*.cpp)
     if(_wiring_tests)
       zembrio_add_tests(app dialogs_wiring GUI
         SOURCES ${_wiring_tests} ${_dlg_dir}/tests/dialogs_support.cpp ${_dlg_dir}/tests/dialogs_tests.rc
-        LIBS zembrio_dialogs_startup)
+        LIBS zembrio_dialogs zembrio_ui)
     endif()
   endif()
 endfunction()
 if(WIN32)
-  cmake_language(DEFER CALL _zembrio_dialogs_startup)
+  cmake_language(DEFER CALL _zembrio_dialogs_wiring_tests)
 endif()

