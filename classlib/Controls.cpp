@@ -526,6 +526,8 @@ TWinControl::~TWinControl() {
   }
   if (TCustomForm* f = GetParentForm(); f && f != static_cast<TControl*>(this)) f->ControlDestroyed(this);
   if (Screen && Screen->GetActiveControl() == this) Screen->SetActiveControl(nullptr);
+  // Leave the parent while this is still a windowed control.
+  if (parent_) parent_->RemoveControl(this);
   DestroyHandle();
 }
 
@@ -713,8 +715,11 @@ void TWinControl::RemoveControl(TControl* c) {
   Perform(CM_CONTROLCHANGE, WPARAM(c), 0);
   c->Invalidate();
   controls_.erase(it);
+  // By address: a control on its way out may no longer know it is windowed.
+  tabList_.erase(std::remove_if(tabList_.begin(), tabList_.end(),
+                                [c](TWinControl* w) { return static_cast<TControl*>(w) == c; }),
+                 tabList_.end());
   if (auto* w = dynamic_cast<TWinControl*>(c)) {
-    tabList_.erase(std::remove(tabList_.begin(), tabList_.end(), w), tabList_.end());
     if (TCustomForm* f = GetParentForm()) f->ControlDestroyed(w);
     if (w->handle_ && !IsDestroying()) {
       // The window goes with the control tree it belonged to.

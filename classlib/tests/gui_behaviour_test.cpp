@@ -191,9 +191,16 @@ TEST(GuiFocus, ExitAndEnterFollowTheFocus) {
   EXPECT_EQ(b, Screen->GetActiveControl());
   std::vector<String> want{L"enter a", L"exit a", L"enter b"};
   EXPECT_EQ(want, log);
-  // Freeing the focused control leaves no dangling active control.
+  // Freeing the focused control leaves no dangling active control, and it
+  // leaves the tab order.
   delete b;
   EXPECT_EQ(nullptr, f->GetActiveControl());
+  std::vector<TWinControl*> order;
+  f->GetTabOrderList(order);
+  ASSERT_EQ(1u, order.size());
+  EXPECT_EQ(a, order[0]);
+  EXPECT_EQ(1, f->ControlCount());
+  EXPECT_EQ(a, f->FindNextControl(nullptr, true, true, false));
 }
 
 // --- pop-up menu hook -----------------------------------------------------------
