@@ -39,6 +39,11 @@ if(WIN32 AND ZEMBRIO_CHMCMD)
     COMMENT "Building the help file Zembrio.chm"
     VERBATIM)
   add_custom_target(zembrio_help ALL DEPENDS ${CMAKE_BINARY_DIR}/Zembrio.chm)
+  if(BUILD_TESTING)
+    add_test(NAME app.helpfile
+             COMMAND ${CMAKE_COMMAND} -DCHM=${CMAKE_BINARY_DIR}/Zembrio.chm -P ${_dlg_dir}/help/CheckHelpFile.cmake)
+    set_tests_properties(app.helpfile PROPERTIES LABELS app TIMEOUT 60)
+  endif()
 endif()
 
 # The test of the dialogs bound to the data module needs the editor's

@@ -1,0 +1,18 @@
+# Checks that the compiled help file holds the topics the program opens.
+# cmake -DCHM=<file> -P CheckHelpFile.cmake
+if(NOT EXISTS "${CHM}")
+  message(FATAL_ERROR "help file missing: ${CHM}")
+endif()
+file(READ "${CHM}" head LIMIT 4 HEX)
+if(NOT head STREQUAL "49545346")
+  message(FATAL_ERROR "not a compiled help file: ${CHM}")
+endif()
+file(STRINGS "${CHM}" names REGEX "\\.htm")
+string(JOIN " " all ${names})
+foreach(topic int_welcome.htm int_contact.htm reg_syntax.htm guide_values.htm)
+  string(FIND "${all}" "/${topic}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "topic ${topic} missing from ${CHM}")
+  endif()
+endforeach()
+message(STATUS "1 passed, 0 failed")
