@@ -417,6 +417,12 @@ void TCustomListView::InsertItem(TListItem* item) {
 }
 
 void TCustomListView::ItemChanged(TListItem* item) {
+  // A list that keeps itself sorted puts a renamed item in its place.
+  if (sortType_ != stNone) {
+    AlphaSort();
+    if (handle_) InvalidateRect(handle_, nullptr, FALSE);
+    return;
+  }
   if (handle_) SendMessageW(handle_, LVM_UPDATE, WPARAM(items_->IndexOf(item)), 0);
 }
 

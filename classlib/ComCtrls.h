@@ -194,6 +194,10 @@ class TCustomListView : public TWinControl {
   bool IsEditing() const;
   void Scroll(int dx, int dy);
 
+  // Brackets many item changes: the window redraws once at the end.
+  void BeginUpdate() { items_->BeginUpdate(); }
+  void EndUpdate() { items_->EndUpdate(); }
+
   // Sorts by caption (or through OnCompare when set).
   bool AlphaSort();
   // Sorts through a comparison callback; without one, like AlphaSort.

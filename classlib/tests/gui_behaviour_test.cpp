@@ -595,6 +595,14 @@ TEST(GuiListView, FindInsertAndQueriesWithAndWithoutAWindow) {
   EXPECT_EQ(4, int(SendMessageW(lv->GetHandle(), LVM_GETITEMCOUNT, 0, 0)));
   EXPECT_EQ(LVS_LIST, GetWindowLongW(lv->GetHandle(), GWL_STYLE) & LVS_TYPEMASK);
   lv->SetViewStyle(vsReport);
+  // A self-sorting list puts renamed items in place.
+  lv->SetSortType(stText);
+  EXPECT_EQ(L"Alpha", lv->Items()->GetItem(0)->GetCaption());
+  EXPECT_EQ(L"Between", lv->Items()->GetItem(2)->GetCaption());
+  lv->BeginUpdate();
+  lv->Items()->GetItem(0)->SetCaption(L"Zeta");
+  lv->EndUpdate();
+  EXPECT_EQ(L"Zeta", lv->Items()->GetItem(3)->GetCaption());
   lv->Columns()->Delete(0);
   EXPECT_EQ(0, lv->Columns()->GetCount());
 }
