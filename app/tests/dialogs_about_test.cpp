@@ -63,12 +63,6 @@ TEST(HelpLoader, LoadsOnceAndUnloadsOnce) {
   EXPECT_EQ(nullptr, Hh::HtmlHelp);
 }
 
-TEST(HelpLoader, TheHelpFileLiesBesideTheProgram) {
-  wchar_t exe[MAX_PATH];
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  EXPECT_EQ(ExtractFilePath(exe) + L"Zembrio.chm", HelpFileName());
-}
-
 TEST(PlacesDialogs, PlacesBarOnWindows2000MeAndLater) {
   EXPECT_TRUE(TPlacesOpenDialog::PlacesBarSupported(VER_PLATFORM_WIN32_NT, 5, 0));   // 2000
   EXPECT_TRUE(TPlacesOpenDialog::PlacesBarSupported(VER_PLATFORM_WIN32_NT, 5, 1));   // XP

@@ -139,20 +139,6 @@ TEST_F(FindTest, HistoryKeepsTheLast15) {
   EXPECT_FALSE(ReadSetting(L"FindForm\\MRU", L"FindMRU_15", type, text, n));
 }
 
-TEST_F(FindTest, HistoryNamesAndPushRules) {
-  EXPECT_EQ(L"FindMRU_00", TfrmFind::HistoryName(0));
-  EXPECT_EQ(L"FindMRU_14", TfrmFind::HistoryName(14));
-  TStringList l;
-  l.Add(L"a");
-  l.Add(L"b");
-  l.Add(L"a");  // a stored duplicate: only the first older one goes
-  TfrmFind::PushHistory(&l, L"a");
-  ASSERT_EQ(3, l.GetCount());
-  EXPECT_EQ(L"a", l.Get(0));
-  EXPECT_EQ(L"b", l.Get(1));
-  EXPECT_EQ(L"a", l.Get(2));
-}
-
 TEST_F(FindTest, AStoredTypeOutsideTheItemsFallsBackToSubstring) {
   dm->SetOption(L"FindType", -1);
   dm->SetOption(L"FindScope", 7);
