@@ -185,7 +185,7 @@ void TCustomLabel::WndProc(TMessage& m) {
       Invalidate();
       return;
     case CM_DIALOGCHAR:
-      if (focusControl_ && enabled_ && showAccelChar_ && GetKeyState(VK_MENU) < 0) {
+      if (focusControl_ && enabled_ && showAccelChar_) {
         wchar_t a = AccelOf(text_);
         if (a && CharUpperW(reinterpret_cast<LPWSTR>(uintptr_t(a))) ==
                      CharUpperW(reinterpret_cast<LPWSTR>(uintptr_t(m.WParam)))) {
