@@ -70,12 +70,10 @@ TTreeExNode* TfrmMain::AddKeyNode(TTreeExNode* Parent, const String& Text, bool 
 
 void TfrmMain::AddSubKeys(TTreeExNode* Node, TRegistry& Reg) {
   TWaitCursor wait;
+  // With PreloadHasChildren each subkey is opened read-only (relative to
+  // the open key) and asked for its subkey count, so that its button is exact.
   bool preload = dmodCommon->OptionBool(L"PreloadHasChildren");
-  std::unique_ptr<TRegistry> probe;
-  if (preload) {
-    probe = std::make_unique<TRegistry>(KEY_READ);
-    probe->SetRootKey(Reg.GetRootKey());
-  }
+  HKEY parent = Reg.GetCurrentKey();
   TStringList names;
   Reg.GetKeyNames(&names);
   TRegRoot root = dmodCommon->GetNodeRootKey(Node);
@@ -83,13 +81,16 @@ void TfrmMain::AddSubKeys(TTreeExNode* Node, TRegistry& Reg) {
   treeRegTree->Items()->BeginUpdate();
   for (int i = 0; i < names.GetCount(); ++i) {
     String name = names.Get(i);
-    String path = base + L"\\" + name;
     bool button = true;
-    if (probe && probe->OpenKeyReadOnly(path)) {
-      button = probe->HasSubKeys();
-      probe->CloseKey();
+    HKEY child = nullptr;
+    if (preload && parent && RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ, &child) == ERROR_SUCCESS) {
+      DWORD subkeys = 0;
+      if (RegQueryInfoKeyW(child, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+                           nullptr, nullptr) == ERROR_SUCCESS)
+        button = subkeys > 0;
+      RegCloseKey(child);
     }
-    AddKeyNode(Node, name, button, path, root);
+    AddKeyNode(Node, name, button, base + L"\\" + name, root);
   }
   Node->AlphaSort();
   treeRegTree->Items()->EndUpdate();
