@@ -646,3 +646,73 @@ TEST(GuiDialogs, FontDialogStartsFromAndReturnsTheFont) {
   EXPECT_EQ(12, d.Font()->GetSize());
   EXPECT_EQ(clNavy, d.Font()->GetColor());
 }
+
+// --- foreign parents and own painting --------------------------------------------
+
+namespace {
+
+class Swatch : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  int paints = 0;
+
+ protected:
+  void Paint() override {
+    ++paints;
+    Canvas()->Brush()->SetColor(clBlue);
+    Canvas()->FillRect(GetClientRect());
+    Canvas()->Brush()->SetColor(clYellow);
+    Canvas()->FillRect(Rect(2, 2, 4, 4));
+  }
+};
+
+}  // namespace
+
+TEST(GuiControls, ParentWindowHostsAControlInAForeignWindow) {
+  auto host = Plain(200, 100);
+  host->Show();
+  HWND foreign = host->GetHandle();
+  std::unique_ptr<TEdit> e(new TEdit(nullptr));
+  e->SetBounds(5, 5, 100, 20);
+  e->SetParentWindow(foreign);
+  EXPECT_EQ(foreign, GetParent(e->GetHandle()));
+  EXPECT_TRUE(GetWindowLongW(e->GetHandle(), GWL_STYLE) & WS_CHILD);
+  EXPECT_EQ(nullptr, e->GetParentForm());
+  EXPECT_TRUE(e->Showing());
+  e->SetText(L"hosted");
+  EXPECT_EQ(L"hosted", e->GetText());
+  // Keys still reach it (no form, no dialog keys to steal them).
+  e->SetSelStart(6);
+  PostMessageW(e->GetHandle(), WM_CHAR, L'!', 0);
+  EXPECT_TRUE(PumpUntil([&] { return e->GetText() == L"hosted!"; }, 2000));
+  e->SetParentWindow(nullptr);
+  EXPECT_FALSE(e->HandleAllocated());
+  EXPECT_EQ(L"hosted!", e->GetText());
+}
+
+TEST(GuiPaint, CustomControlsPaintThroughTheirCanvas) {
+  auto f = Plain(100, 100);
+  auto* s = new Swatch(f.get());
+  s->SetParent(f.get());
+  s->SetBounds(10, 10, 20, 20);
+  f->Show();
+  SetForegroundWindow(f->GetHandle());
+  RedrawWindow(f->GetHandle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  EXPECT_GE(s->paints, 1);
+  TBitmap shot(100, 100, pf32bit);
+  HDC dc = GetDC(f->GetHandle());
+  BitBlt(shot.CanvasDC(), 0, 0, 100, 100, dc, 0, 0, SRCCOPY);
+  ReleaseDC(f->GetHandle(), dc);
+  EXPECT_EQ(clBlue, shot.Canvas()->GetPixel(10, 10));
+  EXPECT_EQ(clYellow, shot.Canvas()->GetPixel(12, 12));
+  EXPECT_EQ(clBlue, shot.Canvas()->GetPixel(29, 29));
+  EXPECT_NE(clBlue, shot.Canvas()->GetPixel(30, 30));
+  // Outside painting, the canvas draws on the window directly.
+  s->Canvas()->Brush()->SetColor(clRed);
+  s->Canvas()->FillRect(Rect(0, 0, 1, 1));
+  s->Canvas()->Refresh();
+  static_cast<TControlCanvas*>(s->Canvas())->FreeHandle();
+  dc = GetDC(f->GetHandle());
+  EXPECT_EQ(COLORREF(clRed), GetPixel(dc, 10, 10));
+  ReleaseDC(f->GetHandle(), dc);
+}
