@@ -4,13 +4,56 @@
 #include <map>
 
 #include "classlib/Menus.h"
+#include "toolbars/BarFloat.h"
 #include "toolbars/BarHooks.h"
 #include "toolbars/BarUtilsWin.h"
 
+#include <cstdint>
+#include <cwchar>
+
 namespace {
-void DockHookProc(THookProcCode, HWND, WPARAM, LPARAM) {
-  // Floating windows follow application activation and their parent forms
-  // through this hook; docked windows need nothing from it.
+// Every window that floats now.
+std::vector<TBarCustomDockableWindow*> g_floatingWindows;
+// The application's activation as last reported to its windows.
+bool g_appActive = true;
+
+// Floating windows follow application activation and their parent forms
+// through this hook; docked windows need nothing from it.
+void DockHookProc(THookProcCode Code, HWND Wnd, WPARAM WParam, LPARAM) {
+  std::vector<TBarCustomDockableWindow*> list = g_floatingWindows;
+  switch (Code) {
+    case hpSendActivateApp:
+      g_appActive = WParam != 0;
+      for (TBarCustomDockableWindow* w : list) w->UpdateVisibility();
+      break;
+    case hpSendWindowPosChanged:
+      for (TBarCustomDockableWindow* w : list) {
+        if (w->FloatingMode == fmOnTopOfAllForms) continue;
+        TCustomForm* f = BarGetToolWindowParentForm(w);
+        if (!f || !f->HandleAllocated()) continue;
+        HWND fh = f->GetHandle();
+        if (fh == Wnd || IsChild(Wnd, fh)) w->UpdateVisibility();
+      }
+      break;
+    case hpPreDestroy:
+      // Floating forms outlive the window that owns them.
+      for (TBarCustomDockableWindow* w : list) {
+        TBarFloatingWindowParent* fp = w->GetFloatingParent();
+        if (!fp || !fp->HandleAllocated() || fp->GetHandle() == Wnd) continue;
+        if (reinterpret_cast<HWND>(GetWindowLongPtrW(fp->GetHandle(), GWLP_HWNDPARENT)) == Wnd)
+          SetWindowLongPtrW(fp->GetHandle(), GWLP_HWNDPARENT,
+                            reinterpret_cast<LONG_PTR>(Application ? Application->GetHandle() : nullptr));
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void SetFloatingListed(TBarCustomDockableWindow* W, bool Listed) {
+  auto it = std::find(g_floatingWindows.begin(), g_floatingWindows.end(), W);
+  if (Listed && it == g_floatingWindows.end()) g_floatingWindows.push_back(W);
+  if (!Listed && it != g_floatingWindows.end()) g_floatingWindows.erase(it);
 }
 
 const BYTE kCloseGlyph[8] = {0x00, 0xCC, 0x78, 0x30, 0x78, 0xCC, 0x00, 0x00};
@@ -30,8 +73,12 @@ TBarDockType BarGetDockTypeOf(TBarDock* Dock, bool Floating) {
 
 TCustomForm* BarGetToolWindowParentForm(TControl* ToolWindow) {
   TCustomForm* result = nullptr;
-  for (TControl* c = ToolWindow; c; c = c->GetParent())
+  for (TControl* c = ToolWindow; c; c = c->GetParent()) {
+    // A floating window belongs to the form its floating form stands for.
+    if (auto* fp = dynamic_cast<TBarFloatingWindowParent*>(c))
+      return fp->GetParentForm() ? BarGetToolWindowParentForm(fp->GetParentForm()) : nullptr;
     if (auto* f = dynamic_cast<TCustomForm*>(c)) result = f;
+  }
   return result;
 }
 
@@ -53,6 +100,16 @@ TBarCustomDockableWindow::TBarCustomDockableWindow(TComponent* AOwner) : TCustom
 
 TBarCustomDockableWindow::~TBarCustomDockableWindow() {
   SetComponentStateFlag(csDestroying, true);
+  SetFloatingListed(this, false);
+  if (TBarFloatingWindowParent* fp = floatParent_) {
+    floatParent_ = nullptr;
+    fp->dockableWindow_ = nullptr;
+    if (GetParent() == fp) fp->RemoveControl(this);
+    delete fp;
+  }
+  floating_ = false;
+  for (TCustomForm* f : dockForms_) f->RemoveFreeNotification(this);
+  dockForms_.clear();
   if (lastDock_) lastDock_->ChangeDockList(false, this);
   if (currentDock_) currentDock_->ChangeDockList(false, this);
   lastDock_ = nullptr;
@@ -175,23 +232,29 @@ void TBarCustomDockableWindow::RedrawNCArea() {
 void TBarCustomDockableWindow::SetParent(TWinControl* AParent) {
   if (AParent == GetParent()) {
     currentDock_ = dynamic_cast<TBarDock*>(AParent);
+    floating_ = dynamic_cast<TBarFloatingWindowParent*>(AParent) != nullptr;
+    SetFloatingListed(this, floating_);
     return;
   }
   if (dynamic_cast<TBarCustomDockableWindow*>(AParent))
     throw EInvalidOperation(String(SBarDockParentNotAllowed));
   TBarDock* newDock = dynamic_cast<TBarDock*>(AParent);
+  auto* newFloat = dynamic_cast<TBarFloatingWindowParent*>(AParent);
   bool destroying = IsDestroying();
   if (!destroying && AParent) {
-    if (OnDockChanging) OnDockChanging(this, false, newDock);
+    if (OnDockChanging) OnDockChanging(this, newFloat != nullptr, newDock);
     if (OnRecreating) OnRecreating(this);
   }
+  const bool leavingFloat = floating_ && floatParent_ && AParent != floatParent_;
   TBarDock* oldDock = currentDock_;
   inSetParent_ = true;
   if (oldDock) oldDock->BeginUpdate();
   if (newDock) newDock->BeginUpdate();
   BeginUpdate();
-  if (OnDockChangingHidden && !destroying) OnDockChangingHidden(this, false, newDock);
+  if (OnDockChangingHidden && !destroying) OnDockChangingHidden(this, newFloat != nullptr, newDock);
   currentDock_ = newDock;
+  floating_ = newFloat != nullptr;
+  if (newFloat) floatParent_ = newFloat;
   if (oldDock) {
     if (useLastDock_ && oldDock == lastDock_)
       oldDock->ToolbarVisibilityChanged(this, true);
@@ -199,6 +262,8 @@ void TBarCustomDockableWindow::SetParent(TWinControl* AParent) {
       oldDock->ChangeDockList(false, this);
   }
   TCustomControl::SetParent(AParent);
+  SetFloatingListed(this, floating_);
+  if (leavingFloat && !smoothDragging_) ReleaseFloatingParent();
   if (newDock) {
     if (useLastDock_)
       SetLastDock(newDock);
@@ -212,8 +277,10 @@ void TBarCustomDockableWindow::SetParent(TWinControl* AParent) {
   inSetParent_ = false;
   if (newDock) newDock->EndUpdate();
   if (oldDock) oldDock->EndUpdate();
+  if (floating_ && floatParent_) floatParent_->FitToWindow();
+  UpdateVisibility();
   if (AParent) {
-    if (OnMove) OnMove(this);
+    Moved();
     if (!destroying) {
       if (OnRecreated) OnRecreated(this);
       if (OnDockChanged) OnDockChanged(this);
@@ -228,10 +295,155 @@ void TBarCustomDockableWindow::SetCurrentDock(TBarDock* Value) {
     SetParent(BarValidToolWindowParentForm(this));
 }
 
+TBarFloatingWindowParent* TBarCustomDockableWindow::CreateFloatingWindowParent() {
+  return new TBarFloatingWindowParent(nullptr);
+}
+
 void TBarCustomDockableWindow::SetFloating(bool Value) {
-  // Floating forms come with the floating-window layer; until then a window
-  // asked to float stays where it is.
-  (void)Value;
+  if (Value == floating_) return;
+  if (!Value) {
+    SetParent(BarValidToolWindowParentForm(this));
+    return;
+  }
+  TCustomForm* pf = BarValidToolWindowParentForm(this);
+  if (!floatParent_) {
+    TBarFloatingWindowParent* fp = CreateFloatingWindowParent();
+    // The form's own address names it: no two floating forms share a name.
+    wchar_t name[64];
+    swprintf(name, 64, L"NBFloatingWindowParent_%016llx",
+             static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(fp)));
+    fp->SetName(name);
+    fp->dockableWindow_ = this;
+    fp->SetParentForm(pf);
+    fp->SetText(GetText());
+    POINT nc{GetWidth(), GetHeight()};
+    AddFloatingNCAreaToSize(nc);
+    fp->SetBounds(FloatingPosition.x, FloatingPosition.y, nc.x, nc.y);
+    floatParent_ = fp;
+  }
+  SetParent(floatParent_);
+  ++disableMove_;
+  SetBounds(0, 0, GetWidth(), GetHeight());
+  --disableMove_;
+  floatParent_->FitToWindow();
+  floatParent_->SetVisible(true);
+  UpdateVisibility();
+}
+
+void TBarCustomDockableWindow::ReleaseFloatingParent() {
+  TBarFloatingWindowParent* fp = floatParent_;
+  if (!fp || GetParent() == fp) return;
+  floatParent_ = nullptr;
+  fp->dockableWindow_ = nullptr;
+  // It may be in the middle of handling a message of its own: let it go
+  // once the message loop comes back.
+  if (fp->HandleAllocated()) {
+    ShowWindow(fp->GetHandle(), SW_HIDE);
+    fp->Release();
+  } else {
+    delete fp;
+  }
+}
+
+void TBarCustomDockableWindow::DoubleClick() {
+  if (currentDock_) {
+    if (DblClickUndock && DockMode == dmCanFloat) {
+      SetFloating(true);
+      MoveOnScreen(true);
+    }
+    return;
+  }
+  if (!floating_) return;
+  if (lastDock_) {
+    SetParent(lastDock_);
+  } else if (DefaultDock) {
+    // Before every window of row 0: the arrangement never places a window
+    // ahead of the row's start.
+    dockRow_ = 0;
+    dockPos_ = -8;
+    SetParent(DefaultDock);
+  }
+}
+
+void TBarCustomDockableWindow::Moved() {
+  if (disableMove_ == 0 && OnMove) OnMove(this);
+}
+
+void TBarCustomDockableWindow::AddDockForm(TCustomForm* Form) {
+  if (!Form || std::find(dockForms_.begin(), dockForms_.end(), Form) != dockForms_.end()) return;
+  dockForms_.push_back(Form);
+  Form->FreeNotification(this);
+}
+
+void TBarCustomDockableWindow::RemoveDockForm(TCustomForm* Form) {
+  auto it = std::find(dockForms_.begin(), dockForms_.end(), Form);
+  if (it == dockForms_.end()) return;
+  dockForms_.erase(it);
+  Form->RemoveFreeNotification(this);
+}
+
+bool TBarCustomDockableWindow::GetShowingState() {
+  if (!GetVisible() || inSetParent_) return false;
+  if (!floating_) return true;
+  if (FloatingMode == fmOnTopOfParentForm) {
+    TCustomForm* f = BarGetToolWindowParentForm(this);
+    if (!f || !f->HandleAllocated()) return false;
+    HWND fh = f->GetHandle();
+    if (!IsWindowVisible(fh) || IsIconic(fh)) return false;
+    if (f->GetFormStyle() == fsMDIChild) {
+      HWND top = GetAncestor(fh, GA_ROOT);
+      if (!IsWindowVisible(top) || IsIconic(top)) return false;
+    }
+    if (Application && IsIconic(Application->GetHandle())) return false;
+  }
+  return !HideWhenInactive || g_appActive;
+}
+
+void TBarCustomDockableWindow::UpdateVisibility() {
+  if (!floating_ || !floatParent_) return;
+  bool inactive = !HideWhenInactive && !g_appActive;
+  if (inactive != shownInactive_) {
+    shownInactive_ = inactive;
+    floatParent_->RedrawNCArea(TBarToolWindowNCRedrawWhat{twrdCaption, twrdCloseButton});
+  }
+  UpdateTopmostFlag();
+  floatParent_->ShouldShow = GetShowingState();
+  floatParent_->UpdateShowing();
+}
+
+void TBarCustomDockableWindow::UpdateTopmostFlag() {
+  if (!floating_ || !floatParent_ || !floatParent_->HandleAllocated()) return;
+  if (FloatingMode == fmOnTopOfAllForms && GetEnabled())
+    SetWindowPos(floatParent_->GetHandle(), HWND_TOPMOST, 0, 0, 0, 0,
+                 SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOOWNERZORDER);
+}
+
+void TBarCustomDockableWindow::ShowNCContextMenu() {
+  for (TControl* c = this; c; c = c->GetParent()) {
+    TPopupMenu* pm = c->GetPopupMenu();
+    if (pm && pm->GetAutoPopup()) {
+      SendMessageW(GetHandle(), WM_CANCELMODE, 0, 0);
+      pm->SetPopupComponent(this);
+      POINT p;
+      GetCursorPos(&p);
+      pm->Popup(p.x, p.y);
+      return;
+    }
+  }
+}
+
+void TBarCustomDockableWindow::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  TCustomControl::MouseDown(Button, Shift, X, Y);
+  if (Button != mbLeft || !IsMovable()) return;
+  bool exists = false;
+  ControlExistsAtPos(POINT{X, Y}, exists);
+  if (exists) return;
+  if (Shift.Contains(ssDouble)) {
+    DoubleClick();
+    return;
+  }
+  BeginMoving(X, Y);
+  MouseUp(mbLeft, TShiftState{}, -1, -1);
 }
 
 void TBarCustomDockableWindow::SetLastDock(TBarDock* Value) {
@@ -349,7 +561,9 @@ void TBarCustomDockableWindow::ChangeSize(int AWidth, int AHeight) {
 void TBarCustomDockableWindow::SetBounds(int l, int t, int w, int h) {
   bool moved = l != GetLeft() || t != GetTop();
   TCustomControl::SetBounds(l, t, w, h);
-  if (moved && !inSetParent_ && OnMove) OnMove(this);
+  // A floating window's form follows its size.
+  if (floating_ && floatParent_ && !inSetParent_) floatParent_->FitToWindow();
+  if (moved && !inSetParent_) Moved();
 }
 
 void TBarCustomDockableWindow::CreateParams(TCreateParams& Params) {
@@ -366,8 +580,8 @@ void TBarCustomDockableWindow::Close() {
 }
 
 void TBarCustomDockableWindow::MoveOnScreen(bool OnlyIfFullyOffscreen) {
-  if (!floating_) return;
-  RECT r = GetBoundsRect();
+  if (!floating_ || !floatParent_) return;
+  RECT r = floatParent_->GetBoundsRect();
   RECT mon = GetRectOfMonitorContainingRect(r, true);
   RECT tmp;
   if (OnlyIfFullyOffscreen && IntersectRect(&tmp, &r, &mon)) return;
@@ -375,7 +589,8 @@ void TBarCustomDockableWindow::MoveOnScreen(bool OnlyIfFullyOffscreen) {
   if (r.bottom > mon.bottom) OffsetRect(&r, 0, mon.bottom - r.bottom);
   if (r.left < mon.left) OffsetRect(&r, mon.left - r.left, 0);
   if (r.top < mon.top) OffsetRect(&r, 0, mon.top - r.top);
-  SetBoundsRect(r);
+  floatParent_->SetBoundsRect(r);
+  FloatingPosition = POINT{r.left, r.top};
 }
 
 void TBarCustomDockableWindow::Notification(TComponent* AComponent, TOperation Operation) {
@@ -384,6 +599,8 @@ void TBarCustomDockableWindow::Notification(TComponent* AComponent, TOperation O
   if (AComponent == DefaultDock) DefaultDock = nullptr;
   if (AComponent == lastDock_) lastDock_ = nullptr;
   if (AComponent == currentDock_) currentDock_ = nullptr;
+  auto it = std::find(dockForms_.begin(), dockForms_.end(), AComponent);
+  if (it != dockForms_.end()) dockForms_.erase(it);
 }
 
 void TBarCustomDockableWindow::Loaded() {
@@ -526,12 +743,19 @@ void TBarCustomDockableWindow::WndProc(TMessage& m) {
         return;
       }
       if (m.WParam == HTBARDRAG) {
+        if (IsMovable()) {
+          // Where the press happened, not where the mouse is by now.
+          POINT p{static_cast<short>(LOWORD(m.LParam)), static_cast<short>(HIWORD(m.LParam))};
+          ::ScreenToClient(GetHandle(), &p);
+          BeginMoving(p.x, p.y);
+        }
         m.Result = 0;
         return;
       }
       break;
     case WM_NCLBUTTONDBLCLK:
       if (m.WParam == HTBARDRAG) {
+        if (IsMovable()) DoubleClick();
         m.Result = 0;
         return;
       }
@@ -547,24 +771,14 @@ void TBarCustomDockableWindow::WndProc(TMessage& m) {
     case WM_MOUSEMOVE:
       UpdateCloseHover(false);
       break;
-    case WM_NCRBUTTONUP: {
+    case WM_NCRBUTTONUP:
       // The context menu of the window or of its nearest parent that has one.
-      for (TControl* c = this; c; c = c->GetParent()) {
-        TPopupMenu* pm = c->GetPopupMenu();
-        if (pm && pm->GetAutoPopup()) {
-          SendMessageW(GetHandle(), WM_CANCELMODE, 0, 0);
-          pm->SetPopupComponent(this);
-          POINT p;
-          GetCursorPos(&p);
-          pm->Popup(p.x, p.y);
-          m.Result = 0;
-          return;
-        }
-      }
-      break;
-    }
+      ShowNCContextMenu();
+      m.Result = 0;
+      return;
     case CM_VISIBLECHANGED:
       TCustomControl::WndProc(m);
+      UpdateVisibility();
       if (currentDock_) currentDock_->ToolbarVisibilityChanged(this, false);
       if (OnVisibleChanged) OnVisibleChanged(this);
       return;
@@ -776,6 +990,19 @@ void TBarDock::ArrangeToolbars() {
     };
     std::vector<Rec> recs;
     for (auto* w : list) recs.push_back(Rec{w, ToolbarVisibleOnDock(w), w->dockRow_});
+    // A window dropped between rows starts a row of its own.
+    if (!limitToOneRow_) {
+      for (size_t i = 0; i < recs.size(); ++i) {
+        if (!recs[i].W->insertRowBefore_ || !recs[i].Visible) continue;
+        int row = recs[i].Row;
+        bool shared = false;
+        for (size_t k = 0; k < recs.size(); ++k)
+          if (k != i && recs[k].Row == row) shared = true;
+        if (!shared) continue;
+        for (size_t k = 0; k < recs.size(); ++k)
+          if (k != i && recs[k].Row >= row) ++recs[k].Row;
+      }
+    }
     // Full-size windows get a row of their own.
     if (!limitToOneRow_) {
       for (size_t i = 0; i < recs.size(); ++i) {

@@ -10,6 +10,7 @@
 
 class TBarDock;
 class TBarCustomDockableWindow;
+class TBarFloatingWindowParent;
 class TCustomIniFile;
 
 enum TBarDockPosition { dpTop, dpBottom, dpLeft, dpRight };
@@ -22,13 +23,23 @@ enum TBarShrinkMode { tbsmNone, tbsmWrap, tbsmChevron };
 enum TBarDockBoundLine { blTop, blBottom, blLeft, blRight };
 using TBarDockBoundLines = TSet<TBarDockBoundLine>;
 
-// Non-client hit codes of docked windows.
+// Non-client hit codes of docked windows and floating forms.
 constexpr LRESULT HTBARDRAG = 2000;
 constexpr LRESULT HTBARCLOSE = 2001;
+constexpr LRESULT HTBARCAPTION = 2002;
+
+// The edge or corner a floating window is sized by (in the order of the
+// system's hit codes HTLEFT to HTBOTTOMRIGHT).
+enum TBarSizeHandle {
+  twshLeft, twshRight, twshTop, twshTopLeft, twshTopRight, twshBottom, twshBottomLeft, twshBottomRight
+};
+enum TBarDockableWindowStyle { tbdsResizeEightCorner, tbdsResizeClipCursor };
+using TBarDockableWindowStyles = TSet<TBarDockableWindowStyle>;
 
 using TBarDockChangingEvent = TEvent<void(TObject* Sender, bool Floating, TBarDock* DockingTo)>;
 using TBarCloseQueryEvent = TEvent<void(TObject* Sender, bool& CanClose)>;
 using TBarInsertRemoveEvent = TEvent<void(TObject* Sender, bool Inserting, TBarCustomDockableWindow* Bar)>;
+using TBarRequestDockEvent = TEvent<void(TObject* Sender, TBarCustomDockableWindow* Bar, bool& Accept)>;
 
 // ---- position storage -------------------------------------------------------
 using TBarPositionReadIntProc = int (*)(const String& ToolbarName, const String& Value, int Default,
@@ -99,12 +110,47 @@ class TBarCustomDockableWindow : public TCustomControl {
   virtual void ReadPositionData(const TBarReadPositionData& Data) {}
   virtual void WritePositionData(const TBarWritePositionData& Data) {}
   virtual void DoneReadingPositionData(const TBarReadPositionData& Data) {}
+  // Floating sizing hooks, called by BeginSizing in this order.
+  virtual void ResizeBegin(TBarSizeHandle SizeHandle) {}
+  virtual void ResizeTrack(RECT& Rect, const RECT& OrigRect) {}
+  virtual void ResizeTrackAccept() {}
+  virtual void ResizeEnd() {}
+  // Makes the form a floating window lives in (not yet shown).
+  virtual TBarFloatingWindowParent* CreateFloatingWindowParent();
 
   void SetParent(TWinControl* AParent) override;
   void SetBounds(int l, int t, int w, int h) override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
   void Loaded() override;
   void WndProc(TMessage& m) override;
+
+  // The modal mouse loops: moving between docks and floating (from a point
+  // in client coordinates) and sizing a floating window by its border.
+  void BeginMoving(int InitX, int InitY);
+  void BeginSizing(TBarSizeHandle SizeHandle);
+  void DrawDraggingOutline(HDC DC, const RECT* NewRect, const RECT* OldRect, bool NewDocking,
+                           bool OldDocking);
+  // Docked: floats it; floating: docks it at its last (or default) dock.
+  void DoubleClick();
+  void ShowNCContextMenu();
+  void Moved();
+  // Non-client areas: of a docked window on a dock (the current one when
+  // none is given) and of the floating form.
+  void GetDockedNCArea(POINT& TopLeft, POINT& BottomRight, bool LeftRight, TBarDock* Dock = nullptr);
+  void AddDockedNCAreaToSize(POINT& S, bool LeftRight, TBarDock* Dock = nullptr);
+  void GetFloatingNCArea(POINT& TopLeft, POINT& BottomRight);
+  void AddFloatingNCAreaToSize(POINT& S);
+  void SetFloatingPosition(POINT P);
+  // Other forms whose docks a drag may use.
+  void AddDockForm(TCustomForm* Form);
+  void RemoveDockForm(TCustomForm* Form);
+  TBarFloatingWindowParent* GetFloatingParent() const { return floatParent_; }
+  // Whether the window should show now (floating: with its form and the application).
+  bool GetShowingState();
+  void UpdateVisibility();
+  void UpdateTopmostFlag();
+  bool GetShownInactive() const { return shownInactive_; }
+  TBarDockableWindowStyles DockableWindowStyles{tbdsResizeEightCorner, tbdsResizeClipCursor};
 
   void Arrange();
   void BeginUpdate() { ++updateCount_; }
@@ -177,6 +223,7 @@ class TBarCustomDockableWindow : public TCustomControl {
 
  protected:
   void CreateParams(TCreateParams& Params) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void TrackCloseButton();
   void UpdateCloseHover(bool Hot);
   bool closePushed_ = false;
@@ -187,6 +234,17 @@ class TBarCustomDockableWindow : public TCustomControl {
 
  private:
   friend class TBarDock;
+  friend class TBarFloatingWindowParent;
+  int DragHandleWidthOn(TBarDock* Dock) const;
+  void ApplyFloatingSize(const RECT& R);
+  // Frees the floating form once the window has left it.
+  void ReleaseFloatingParent();
+  TBarFloatingWindowParent* floatParent_ = nullptr;
+  std::vector<TCustomForm*> dockForms_;
+  bool smoothDragging_ = false;
+  bool insertRowBefore_ = false;
+  bool shownInactive_ = false;
+  int disableMove_ = 0;
   TBarDock* currentDock_ = nullptr;
   TBarDock* lastDock_ = nullptr;
   bool floating_ = false;
@@ -250,6 +308,7 @@ class TBarDock : public TCustomControl {
   bool IsVertical() const { return position_ == dpLeft || position_ == dpRight; }
 
   TBarInsertRemoveEvent OnInsertRemoveBar;
+  TBarRequestDockEvent OnRequestDock;
 
  protected:
   void AlignControls(TControl* AControl, TRect& R) override;

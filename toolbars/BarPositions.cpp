@@ -83,20 +83,27 @@ void BarCustomLoadPositions(TComponent* OwnerComponent, TBarPositionReadIntProc 
       String dockedTo = ReadStringProc(name, L"DockedTo", String(), ExtraData);
       if (dockedTo.empty()) continue;
       TBarDock* dock = nullptr;
-      if (dockedTo == L"+") {
-        // Floating forms are not available: the window keeps its designed place.
-        continue;
+      if (dockedTo != L"+") {
+        dock = FindDock(OwnerComponent, dockedTo);
+        if (!dock || !dock->GetAllowDrag()) continue;
       }
-      dock = FindDock(OwnerComponent, dockedTo);
-      if (!dock || !dock->GetAllowDrag()) continue;
       w->SetDockRow(ReadIntProc(name, L"DockRow", w->GetDockRow(), ExtraData));
       w->SetDockPos(ReadIntProc(name, L"DockPos", w->GetDockPos(), ExtraData));
       int fl = ReadIntProc(name, L"FloatLeft", 0, ExtraData);
       int ft = ReadIntProc(name, L"FloatTop", 0, ExtraData);
       TBarReadPositionData data{ReadIntProc, ReadStringProc, ExtraData, &name};
       w->ReadPositionData(data);
-      w->FloatingPosition = POINT{fl, ft};
-      w->SetParent(dock);
+      w->SetFloatingPosition(POINT{fl, ft});
+      if (dock) {
+        w->SetParent(dock);
+      } else {
+        w->SetFloating(true);
+        w->MoveOnScreen(true);
+        if (w->GetUseLastDock()) {
+          String last = ReadStringProc(name, L"LastDock", String(), ExtraData);
+          if (TBarDock* d = last.empty() ? nullptr : FindDock(OwnerComponent, last)) w->SetLastDock(d);
+        }
+      }
       w->Arrange();
       w->DoneReadingPositionData(data);
     }

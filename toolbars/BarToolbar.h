@@ -106,6 +106,13 @@ class TBarCustomToolbar : public TBarCustomDockableWindow {
   void ReadPositionData(const TBarReadPositionData& Data) override;
   void WritePositionData(const TBarWritePositionData& Data) override;
   void Loaded() override;
+  // Floating sizing in steps of whole rows.
+  void ResizeBegin(TBarSizeHandle SizeHandle) override;
+  void ResizeTrack(RECT& Rect, const RECT& OrigRect) override;
+  void ResizeTrackAccept() override;
+  void ResizeEnd() override;
+  // One size per number of wrapped rows, each the narrowest for that count.
+  virtual void BuildPotentialSizesList(std::vector<POINT>& List);
   void WndProc(TMessage& m) override;
 
   int CalcWrapOffset(TBarDock* Dock);
@@ -140,6 +147,8 @@ class TBarCustomToolbar : public TBarCustomDockableWindow {
   bool HandleSysCommand(TMessage& m);
 
  private:
+  struct ResizeRecord;
+  ResizeRecord* resize_ = nullptr;  // only while sizing
   TBarRootItem* items_ = nullptr;
   TBarToolbarView* view_ = nullptr;
   TBarChevronItem* chevronItem_ = nullptr;

@@ -850,18 +850,21 @@ TEST(BarPositions, RevisionAndDockNamesDecide) {
   EXPECT_FALSE(t->GetVisible());
   EXPECT_EQ(t->GetDockRow(), 5);  // "tbdtop" finds tbdTop
   EXPECT_EQ(t->GetDockPos(), 7);
-  // A floating position keeps the designed place; "Visible" still counts.
+  // "+" floats it; the row is kept for docking again and the last dock stays.
   set(L"DockedTo", L"+");
   set(L"Visible", L"1");
   set(L"DockRow", L"9");
   BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
   EXPECT_TRUE(t->GetVisible());
-  EXPECT_EQ(t->GetDockRow(), 5);
-  EXPECT_EQ(t->GetParent(), h.Dock);
+  EXPECT_TRUE(t->GetFloating());
+  EXPECT_EQ(t->GetDockRow(), 9);
+  EXPECT_EQ(t->GetLastDock(), h.Dock);
   // An unknown dock leaves the window where it is.
   set(L"DockedTo", L"tbdNowhere");
+  set(L"DockRow", L"5");
   BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
-  EXPECT_EQ(t->GetDockRow(), 5);
+  EXPECT_TRUE(t->GetFloating());
+  EXPECT_EQ(t->GetDockRow(), 9);
   RegCloseKey(k);
   DeletePosKey();
 }

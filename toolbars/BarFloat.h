@@ -1,0 +1,51 @@
+// The small tool form that hosts one floating dockable window: its own
+// border, small caption and close button, and activation that stays with
+// the form the window belongs to.
+#pragma once
+
+#include "classlib/Forms.h"
+#include "toolbars/BarDock.h"
+
+enum TBarToolWindowNCRedrawWhatElement { twrdBorder, twrdCaption, twrdCloseButton };
+using TBarToolWindowNCRedrawWhat = TSet<TBarToolWindowNCRedrawWhatElement>;
+
+class TBarFloatingWindowParent : public TCustomForm {
+ public:
+  explicit TBarFloatingWindowParent(TComponent* AOwner);
+  ~TBarFloatingWindowParent() override;
+  const char* ClassName() const override { return "TBarFloatingWindowParent"; }
+
+  TBarCustomDockableWindow* GetDockableWindow() const { return dockableWindow_; }
+  TCustomForm* GetParentForm() const { return parentForm_; }
+  void SetParentForm(TCustomForm* Value);
+
+  virtual void DrawNCArea(HDC DC, HRGN Clip, TBarToolWindowNCRedrawWhat RedrawWhat);
+  void RedrawNCArea(TBarToolWindowNCRedrawWhat RedrawWhat);
+  void SetCloseButtonState(bool Pushed);
+  bool GetCloseButtonPushed() const { return closePushed_; }
+  // Whether the hosted window's logic wants the form shown.
+  bool ShouldShow = false;
+  void UpdateShowing();
+
+  // Layout in window coordinates.
+  bool HasCaption() const;
+  RECT GetCaptionRect();
+  RECT GetCloseButtonRect();
+  // Sizes the form around its hosted window's present size.
+  void FitToWindow();
+
+  void WndProc(TMessage& m) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void AlignControls(TControl* AControl, TRect& R) override {}
+  LRESULT HitTest(POINT Screen);
+  void TrackCloseButton();
+
+ private:
+  friend class TBarCustomDockableWindow;
+  TBarCustomDockableWindow* dockableWindow_ = nullptr;
+  TCustomForm* parentForm_ = nullptr;
+  bool closePushed_ = false;
+};

@@ -1,0 +1,481 @@
+// Floating toolbars: dragging on and off docks with real mouse input, the
+// floating form's caption and close button, sizing by whole rows, tool
+// windows, and floating places kept through the registry.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "classlib/Registry.h"
+#include "classlib/tests/gui_support.h"
+#include "toolbars/BarDock.h"
+#include "toolbars/BarFloat.h"
+#include "toolbars/BarToolWindow.h"
+#include "toolbars/BarToolbar.h"
+#include "toolbars/BarUtilsWin.h"
+
+using namespace guitest;
+
+namespace {
+
+const wchar_t* const kFloatPosKey = L"Software\\ZembrioTest\\toolbars\\FloatPositions";
+
+void MoveMouse(POINT P) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.dx = MulDiv(P.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
+  in.mi.dy = MulDiv(P.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
+  in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, &in, sizeof(INPUT));
+}
+
+void Press(bool Down) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.dwFlags = Down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+  SendInput(1, &in, sizeof(INPUT));
+}
+
+void Key(WORD Vk, bool Down) {
+  INPUT in{};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = Vk;
+  in.ki.dwFlags = Down ? 0 : KEYEVENTF_KEYUP;
+  SendInput(1, &in, sizeof(INPUT));
+}
+
+// Runs an input script on a thread of its own while this thread pumps
+// messages, so that the modal loops see each step as it happens.
+void RunInput(const std::function<void()>& Script) {
+  std::atomic<bool> done{false};
+  std::thread t([&] {
+    Script();
+    done = true;
+  });
+  PumpUntil([&] { return done.load(); }, 10000);
+  t.join();
+  Pump(150);
+}
+
+// Presses at From, moves there in steps, releases at To. Waits out the
+// double-click time first, so that the press is never taken for the second
+// half of a double click.
+void Drag(POINT From, POINT To, int Steps = 8, bool Ctrl = false) {
+  Pump(static_cast<int>(GetDoubleClickTime()) + 30);
+  RunInput([&] {
+    MoveMouse(From);
+    Sleep(30);
+    if (Ctrl) {
+      Key(VK_CONTROL, true);
+      Sleep(30);
+    }
+    Press(true);
+    Sleep(30);
+    for (int i = 1; i <= Steps; ++i) {
+      MoveMouse(POINT{From.x + (To.x - From.x) * i / Steps, From.y + (To.y - From.y) * i / Steps});
+      Sleep(15);
+    }
+    Press(false);
+    Sleep(30);
+    if (Ctrl) Key(VK_CONTROL, false);
+  });
+}
+
+void DoubleClickAt(POINT P) {
+  MoveMouse(P);
+  Pump(20);
+  Press(true);
+  Press(false);
+  Press(true);
+  Press(false);
+  Pump(150);
+}
+
+void ClickAt(POINT P) {
+  MoveMouse(P);
+  Pump(20);
+  Press(true);
+  Press(false);
+  Pump(150);
+}
+
+RECT WindowRectOf(TWinControl* C) {
+  RECT r;
+  GetWindowRect(C->GetHandle(), &r);
+  return r;
+}
+
+struct FloatHost {
+  std::unique_ptr<TForm> Form;
+  TBarDock* Dock = nullptr;
+  explicit FloatHost(int w = 520, int h = 360) {
+    Form.reset(new TForm(Application));
+    Form->SetBounds(40, 40, w, h);
+    Dock = new TBarDock(Form.get());
+    Dock->SetName(L"tbdTop");
+    Dock->SetParent(Form.get());
+  }
+  TBarToolbar* AddToolbar(const String& Name, int Row, int Pos, int Items = 3) {
+    auto* t = new TBarToolbar(Form.get());
+    t->SetName(Name);
+    t->HideWhenInactive = false;
+    t->SetDockRow(Row);
+    t->SetDockPos(Pos);
+    for (int i = 0; i < Items; ++i) {
+      auto* it = new TBarItem(Form.get());
+      it->SetCaption(L"Item" + IntToStr(i));
+      t->Items()->Add(it);
+    }
+    t->SetParent(Dock);
+    return t;
+  }
+  void Show() {
+    Form->Show();
+    SetForegroundWindow(Form->GetHandle());
+    Pump(50);
+  }
+};
+
+// A point on the drag handle of a docked toolbar.
+POINT HandlePoint(TBarCustomDockableWindow* W) {
+  RECT r = WindowRectOf(W);
+  return POINT{r.left + 4, (r.top + r.bottom) / 2};
+}
+
+// A point on the floating form's caption, clear of the close button.
+POINT CaptionPoint(TBarCustomDockableWindow* W) {
+  TBarFloatingWindowParent* f = W->GetFloatingParent();
+  RECT r = WindowRectOf(f);
+  RECT cap = f->GetCaptionRect();
+  return POINT{r.left + cap.left + 6, r.top + (cap.top + cap.bottom) / 2};
+}
+
+POINT CloseButtonPoint(TBarCustomDockableWindow* W) {
+  TBarFloatingWindowParent* f = W->GetFloatingParent();
+  RECT r = WindowRectOf(f);
+  RECT b = f->GetCloseButtonRect();
+  return POINT{r.left + (b.left + b.right) / 2, r.top + (b.top + b.bottom) / 2};
+}
+
+TEST(BarFloating, DraggingOffTheDockFloatsAndDraggingBackDocks) {
+  FloatHost h;
+  auto* t = h.AddToolbar(L"tbrDrag", 0, 0);
+  h.Show();
+  ASSERT_TRUE(t->GetDocked());
+  POINT from = HandlePoint(t);
+  Drag(from, POINT{from.x + 120, from.y + 160});
+  ASSERT_TRUE(t->GetFloating());
+  EXPECT_FALSE(t->GetDocked());
+  EXPECT_EQ(t->GetLastDock(), h.Dock);
+  TBarFloatingWindowParent* f = t->GetFloatingParent();
+  ASSERT_NE(f, nullptr);
+  EXPECT_TRUE(IsWindowVisible(f->GetHandle()));
+  EXPECT_EQ(h.Dock->ToolbarCount(), 0);
+  // The form fits the toolbar and shows where the mouse left it.
+  RECT fr = WindowRectOf(f);
+  RECT tr = WindowRectOf(t);
+  EXPECT_TRUE(fr.left < tr.left && fr.top < tr.top && fr.right > tr.right && fr.bottom > tr.bottom);
+  EXPECT_GT(fr.top, WindowRectOf(h.Dock).bottom);
+  EXPECT_EQ(t->FloatingPosition.x, fr.left);
+  EXPECT_EQ(t->FloatingPosition.y, fr.top);
+
+  // A click on the caption leaves the main form active.
+  ClickAt(CaptionPoint(t));
+  EXPECT_EQ(GetActiveWindow(), h.Form->GetHandle());
+  EXPECT_TRUE(t->GetFloating());
+
+  // Back onto the dock.
+  RECT dr = WindowRectOf(h.Dock);
+  POINT c = CaptionPoint(t);
+  Drag(c, POINT{dr.left + 40, dr.top + 2});
+  ASSERT_TRUE(t->GetDocked());
+  EXPECT_FALSE(t->GetFloating());
+  EXPECT_EQ(t->GetFloatingParent(), nullptr);
+  EXPECT_EQ(h.Dock->ToolbarCount(), 1);
+  EXPECT_GT(h.Dock->GetHeight(), 0);
+}
+
+TEST(BarFloating, CtrlKeepsItFloatingOverTheDock) {
+  FloatHost h;
+  auto* t = h.AddToolbar(L"tbrCtrl", 0, 0);
+  h.Show();
+  POINT from = HandlePoint(t);
+  RECT dr = WindowRectOf(h.Dock);
+  // Ctrl pressed during the drag: dropped over the dock, it floats there.
+  Pump(static_cast<int>(GetDoubleClickTime()) + 30);
+  RunInput([&] {
+    MoveMouse(from);
+    Sleep(30);
+    Press(true);
+    Sleep(30);
+    MoveMouse(POINT{from.x + 60, from.y + 150});
+    Sleep(30);
+    Key(VK_CONTROL, true);
+    Sleep(30);
+    MoveMouse(POINT{from.x + 60, dr.top + 2});
+    Sleep(30);
+    Press(false);
+    Sleep(30);
+    Key(VK_CONTROL, false);
+  });
+  ASSERT_TRUE(t->GetFloating());
+  RECT fr = WindowRectOf(t->GetFloatingParent());
+  EXPECT_LT(fr.top, dr.bottom);
+  // Ctrl held from the start: the drag never docks.
+  POINT c0 = CaptionPoint(t);
+  Drag(c0, POINT{c0.x + 10, dr.top + 4}, 8, true);
+  EXPECT_TRUE(t->GetFloating());
+  // Without Ctrl the same place docks it again.
+  POINT c = CaptionPoint(t);
+  Drag(c, POINT{dr.left + 30, dr.top + 2});
+  EXPECT_TRUE(t->GetDocked());
+
+  // A window that may not float stays on its dock.
+  t->DockMode = dmCannotFloat;
+  from = HandlePoint(t);
+  Drag(from, POINT{from.x + 40, from.y + 180});
+  EXPECT_TRUE(t->GetDocked());
+  EXPECT_FALSE(t->GetFloating());
+}
+
+TEST(BarFloating, DoubleClicksUndockAndRedockToTheFormerRow) {
+  FloatHost h;
+  auto* a = h.AddToolbar(L"tbrA", 0, 0);
+  auto* b = h.AddToolbar(L"tbrB", 1, 0);
+  auto* c = h.AddToolbar(L"tbrC", 2, 0);
+  h.Show();
+  ASSERT_EQ(b->EffectiveDockRow, 1);
+  DoubleClickAt(HandlePoint(b));
+  ASSERT_TRUE(b->GetFloating());
+  // Its row stays reserved while it floats.
+  EXPECT_EQ(a->EffectiveDockRow, 0);
+  EXPECT_EQ(c->EffectiveDockRow, 2);
+  DoubleClickAt(CaptionPoint(b));
+  ASSERT_TRUE(b->GetDocked());
+  EXPECT_EQ(b->EffectiveDockRow, 1);
+  EXPECT_EQ(a->EffectiveDockRow, 0);
+  EXPECT_EQ(c->EffectiveDockRow, 2);
+  // Without a last dock the default dock takes it first in row 0.
+  b->SetFloating(true);
+  Pump(30);
+  b->SetLastDock(nullptr);
+  b->DefaultDock = h.Dock;
+  DoubleClickAt(CaptionPoint(b));
+  ASSERT_TRUE(b->GetDocked());
+  EXPECT_EQ(b->EffectiveDockRow, 0);
+  EXPECT_EQ(b->EffectiveDockPos, 0);
+}
+
+TEST(BarFloating, CloseButtonHidesTheWindowAndReportsIt) {
+  FloatHost h;
+  auto* t = h.AddToolbar(L"tbrClose", 0, 0);
+  h.Show();
+  t->SetFloating(true);
+  Pump(50);
+  int changes = 0;
+  t->OnVisibleChanged = [&](TObject*) { ++changes; };
+  TBarFloatingWindowParent* f = t->GetFloatingParent();
+  ASSERT_NE(f, nullptr);
+  ASSERT_TRUE(IsWindowVisible(f->GetHandle()));
+  EXPECT_EQ(SendMessageW(f->GetHandle(), WM_NCHITTEST, 0,
+                         MAKELPARAM(CloseButtonPoint(t).x, CloseButtonPoint(t).y)),
+            HTBARCLOSE);
+  ClickAt(CloseButtonPoint(t));
+  EXPECT_FALSE(t->GetVisible());
+  EXPECT_EQ(changes, 1);
+  EXPECT_FALSE(IsWindowVisible(f->GetHandle()));
+  EXPECT_TRUE(IsWindow(h.Form->GetHandle()));
+  t->SetVisible(true);
+  Pump(30);
+  EXPECT_TRUE(IsWindowVisible(f->GetHandle()));
+  EXPECT_EQ(changes, 2);
+}
+
+TEST(BarFloating, FloatingFormKeysAndNames) {
+  FloatHost h;
+  auto* a = h.AddToolbar(L"tbrN1", 0, 0);
+  auto* b = h.AddToolbar(L"tbrN2", 1, 0);
+  h.Show();
+  a->SetFloating(true);
+  b->SetFloating(true);
+  Pump(30);
+  ASSERT_TRUE(a->GetFloatingParent() && b->GetFloatingParent());
+  EXPECT_NE(a->GetFloatingParent()->GetName(), b->GetFloatingParent()->GetName());
+  EXPECT_EQ(a->GetFloatingParent()->GetName().rfind(L"NBFloatingWindowParent_", 0), 0u);
+  EXPECT_EQ(a->GetFloatingParent()->GetParentForm(), h.Form.get());
+  EXPECT_EQ(BarGetToolWindowParentForm(a), h.Form.get());
+  // Closing the floating form (Alt+F4) goes to the main form.
+  bool asked = false;
+  h.Form->OnCloseQuery = [&](TObject*, bool& CanClose) {
+    asked = true;
+    CanClose = false;
+  };
+  SendMessageW(a->GetFloatingParent()->GetHandle(), WM_CLOSE, 0, 0);
+  Pump(50);
+  EXPECT_TRUE(asked);
+  EXPECT_TRUE(a->GetFloating());
+  EXPECT_TRUE(a->GetVisible());
+  // A non-resizable floating window has no sizing borders.
+  TBarFloatingWindowParent* f = a->GetFloatingParent();
+  RECT r = WindowRectOf(f);
+  auto hit = [&](int x, int y) { return SendMessageW(f->GetHandle(), WM_NCHITTEST, 0, MAKELPARAM(x, y)); };
+  EXPECT_EQ(hit(r.left + 1, (r.top + r.bottom) / 2), HTLEFT);
+  EXPECT_EQ(hit(r.right - 1, r.bottom - 1), HTBOTTOMRIGHT);
+  a->Resizable = false;
+  EXPECT_EQ(hit(r.left, (r.top + r.bottom) / 2), HTBORDER);
+  EXPECT_EQ(hit(r.right - 1, r.bottom - 1), HTBORDER);
+}
+
+TEST(BarFloating, SizingAFloatingToolbarStepsByWholeRows) {
+  FloatHost h(640, 400);
+  auto* t = h.AddToolbar(L"tbrRows", 0, 0, 8);
+  h.Show();
+  t->SetFloating(true);
+  Pump(50);
+  TBarFloatingWindowParent* f = t->GetFloatingParent();
+  ASSERT_NE(f, nullptr);
+  RECT before = WindowRectOf(f);
+  int oneRowHeight = t->GetHeight();
+  // A small pull stays within the snap distance: nothing changes.
+  POINT edge{before.right - 1, (before.top + before.bottom) / 2};
+  ASSERT_EQ(SendMessageW(f->GetHandle(), WM_NCHITTEST, 0, MAKELPARAM(edge.x, edge.y)), HTRIGHT);
+  Drag(edge, POINT{edge.x - 8, edge.y}, 2);
+  RECT same = WindowRectOf(f);
+  EXPECT_EQ(same.right - same.left, before.right - before.left);
+  EXPECT_EQ(t->GetFloatingWidth(), 0);
+  // Half the width: the items wrap into whole rows.
+  int half = (before.right - before.left) / 2;
+  Drag(edge, POINT{edge.x - half, edge.y});
+  RECT after = WindowRectOf(f);
+  EXPECT_LT(after.right - after.left, before.right - before.left);
+  EXPECT_LE(after.right - after.left, before.right - before.left - half + 1);
+  EXPECT_GT(t->GetFloatingWidth(), 0);
+  EXPECT_GE(t->GetHeight(), 2 * oneRowHeight - 4);
+  EXPECT_EQ(after.left, before.left);
+  // No partial row: the toolbar's own layout for that width is exactly its size.
+  POINT s = t->DoArrange(false, dtFloating, true, nullptr);
+  EXPECT_EQ(s.x, t->GetWidth());
+  EXPECT_EQ(s.y, t->GetHeight());
+  POINT tl, br;
+  t->GetFloatingNCArea(tl, br);
+  EXPECT_EQ(after.right - after.left, t->GetWidth() + tl.x + br.x);
+  EXPECT_EQ(after.bottom - after.top, t->GetHeight() + tl.y + br.y);
+  // Pulling it wide again gives back the single row.
+  edge = POINT{after.right - 1, (after.top + after.bottom) / 2};
+  Drag(edge, POINT{edge.x + 2 * half, edge.y});
+  EXPECT_EQ(t->GetFloatingWidth(), 0);
+  EXPECT_EQ(t->GetHeight(), oneRowHeight);
+}
+
+TEST(BarFloating, HiddenAndFloatingPlacesSurviveTheRegistry) {
+  RegDeleteTreeW(HKEY_CURRENT_USER, kFloatPosKey);
+  FloatHost h;
+  auto* a = h.AddToolbar(L"tbrFloat", 0, 0, 6);
+  auto* b = h.AddToolbar(L"tbrHidden", 1, 0);
+  h.Show();
+  a->SetFloating(true);
+  Pump(30);
+  a->SetFloatingPosition(POINT{260, 230});
+  a->SetFloatingWidth(70);
+  b->SetVisible(false);
+  Pump(30);
+  RECT saved = WindowRectOf(a->GetFloatingParent());
+  BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, kFloatPosKey);
+  {
+    TRegIniFile reg(kFloatPosKey);
+    EXPECT_EQ(reg.ReadString(L"tbrFloat", L"DockedTo", L"?"), L"+");
+    EXPECT_EQ(reg.ReadString(L"tbrFloat", L"LastDock", L"?"), L"tbdTop");
+    EXPECT_EQ(reg.ReadString(L"tbrFloat", L"FloatLeft", L"?"), L"260");
+    EXPECT_EQ(reg.ReadString(L"tbrFloat", L"FloatTop", L"?"), L"230");
+    EXPECT_EQ(reg.ReadString(L"tbrFloat", L"FloatRightX", L"?"), L"70");
+    EXPECT_EQ(reg.ReadString(L"tbrHidden", L"Visible", L"?"), L"0");
+  }
+  // Another form with the same names starts docked and shown.
+  FloatHost h2;
+  auto* a2 = h2.AddToolbar(L"tbrFloat", 0, 0, 6);
+  auto* b2 = h2.AddToolbar(L"tbrHidden", 1, 0);
+  h2.Show();
+  BarRegLoadPositions(h2.Form.get(), HKEY_CURRENT_USER, kFloatPosKey);
+  Pump(50);
+  ASSERT_TRUE(a2->GetFloating());
+  EXPECT_EQ(a2->GetLastDock(), h2.Dock);
+  EXPECT_EQ(a2->GetFloatingWidth(), 70);
+  RECT loaded = WindowRectOf(a2->GetFloatingParent());
+  EXPECT_EQ(loaded.left, 260);
+  EXPECT_EQ(loaded.top, 230);
+  EXPECT_EQ(loaded.right - loaded.left, saved.right - saved.left);
+  EXPECT_FALSE(b2->GetVisible());
+  EXPECT_TRUE(b2->GetDocked());
+  // Docking it again returns to its dock.
+  a2->DoubleClick();
+  Pump(30);
+  EXPECT_TRUE(a2->GetDocked());
+
+  // A floating place on no monitor is brought back on screen.
+  {
+    TRegIniFile reg(kFloatPosKey);
+    reg.WriteInteger(L"tbrFloat", L"FloatLeft", 30000);
+    reg.WriteInteger(L"tbrFloat", L"FloatTop", -30000);
+  }
+  BarRegLoadPositions(h2.Form.get(), HKEY_CURRENT_USER, kFloatPosKey);
+  Pump(30);
+  ASSERT_TRUE(a2->GetFloating());
+  RECT on = WindowRectOf(a2->GetFloatingParent());
+  RECT wa = GetRectOfMonitorContainingRect(on, true);
+  RECT tmp;
+  EXPECT_TRUE(IntersectRect(&tmp, &on, &wa));
+  RegDeleteTreeW(HKEY_CURRENT_USER, kFloatPosKey);
+}
+
+TEST(BarToolWindow, DockedSizesLimitsAndStoredClientSize) {
+  std::unique_ptr<TForm> form(new TForm(Application));
+  form->SetBounds(60, 60, 400, 300);
+  auto* left = new TBarDock(form.get());
+  left->SetName(L"tbdLeft");
+  left->SetPosition(dpLeft);
+  left->SetParent(form.get());
+  auto* w = new TBarToolWindow(form.get());
+  w->SetName(L"tbwTools");
+  w->HideWhenInactive = false;
+  w->SetClientAreaSize(50, 40);
+  w->SetFullSize(true);
+  w->SetParent(left);
+  form->Show();
+  Pump(50);
+  EXPECT_EQ(w->GetClientAreaWidth(), 50);
+  EXPECT_EQ(w->GetHeight(), left->GetClientHeight());
+  // Floating: sizing stops at the minimum client width; no maximum is set.
+  w->SetFullSize(false);
+  w->SetFloating(true);
+  Pump(50);
+  TBarFloatingWindowParent* f = w->GetFloatingParent();
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(w->GetClientAreaWidth(), 50);
+  RECT r = WindowRectOf(f);
+  POINT edge{r.right - 1, (r.top + r.bottom) / 2};
+  Drag(edge, POINT{edge.x - 45, edge.y});
+  EXPECT_EQ(w->GetClientAreaWidth(), 32);
+  r = WindowRectOf(f);
+  edge = POINT{r.right - 1, (r.top + r.bottom) / 2};
+  Drag(edge, POINT{edge.x + 100, edge.y});
+  EXPECT_EQ(w->GetClientAreaWidth(), 132);
+  // Its client size goes with its position; a fixed-size window keeps its own.
+  RegDeleteTreeW(HKEY_CURRENT_USER, kFloatPosKey);
+  BarRegSavePositions(form.get(), HKEY_CURRENT_USER, kFloatPosKey);
+  w->SetClientAreaSize(70, 70);
+  Pump(20);
+  BarRegLoadPositions(form.get(), HKEY_CURRENT_USER, kFloatPosKey);
+  Pump(20);
+  EXPECT_EQ(w->GetClientAreaWidth(), 132);
+  EXPECT_EQ(w->GetClientAreaHeight(), 40);
+  w->Resizable = false;
+  w->SetClientAreaSize(70, 70);
+  BarRegLoadPositions(form.get(), HKEY_CURRENT_USER, kFloatPosKey);
+  Pump(20);
+  EXPECT_EQ(w->GetClientAreaWidth(), 70);
+  RegDeleteTreeW(HKEY_CURRENT_USER, kFloatPosKey);
+}
+
+}  // namespace
