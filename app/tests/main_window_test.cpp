@@ -738,4 +738,29 @@ TEST_F(MainWindow, FindResultsAreListedDeletedAndOpened) {
   EXPECT_TRUE(ReadValue(kData, L"keep", v));
 }
 
+TEST_F(MainWindow, PreferencesReapplyOptionsWithoutGeometryUnlessCancelled) {
+  StartWindow();
+  Window->SetBounds(10, 20, 510, 410);
+  StoreOption(L"Top", 300);
+  StoreOption(L"UseSystemFont", false);
+  StoreOption(L"FontName", String(L"Courier New"));
+  StoreOption(L"FontBold", true);
+  int shown = 0;
+  dmodCommon->ShowOptionsHook = [&shown] {
+    ++shown;
+    return int(mrCancel);
+  };
+  Window->SetStatusText(L"before");
+  Window->mnuFile_PreferencesClick(nullptr);
+  EXPECT_EQ(shown, 1);
+  EXPECT_EQ(Window->GetStatusText(), L"before");
+  dmodCommon->ShowOptionsHook = [] { return int(mrOk); };
+  Window->mnuFile_PreferencesClick(nullptr);
+  EXPECT_EQ(Window->GetStatusText(), L"Options loaded.");
+  EXPECT_EQ(Window->GetTop(), 20);
+  EXPECT_EQ(Window->GetLeft(), 10);
+  EXPECT_EQ(Window->Font()->GetName(), L"Courier New");
+  EXPECT_TRUE(Window->Font()->GetStyle().Contains(fsBold));
+}
+
 }  // namespace
