@@ -478,4 +478,127 @@ TEST(BarToolWindow, DockedSizesLimitsAndStoredClientSize) {
   RegDeleteTreeW(HKEY_CURRENT_USER, kFloatPosKey);
 }
 
+
+TEST(BarFloating, EscapeCancelsAndOutlineModeMovesOnRelease) {
+  FloatHost h;
+  auto* t = h.AddToolbar(L"tbrEsc", 0, 0);
+  h.Show();
+  POINT from = HandlePoint(t);
+  // Escape ends the drag; a smooth drag stays where its last step put it.
+  Pump(static_cast<int>(GetDoubleClickTime()) + 30);
+  RunInput([&] {
+    MoveMouse(from);
+    Sleep(30);
+    Press(true);
+    Sleep(30);
+    MoveMouse(POINT{from.x + 30, from.y + 150});
+    Sleep(30);
+    Key(VK_ESCAPE, true);
+    Key(VK_ESCAPE, false);
+    Sleep(30);
+    MoveMouse(POINT{from.x + 30, from.y + 250});
+    Sleep(30);
+    Press(false);
+  });
+  ASSERT_TRUE(t->GetFloating());
+  RECT fr = WindowRectOf(t->GetFloatingParent());
+  EXPECT_LT(fr.top, from.y + 200);
+  t->DoubleClick();
+  Pump(30);
+  ASSERT_TRUE(t->GetDocked());
+
+  // Without smooth dragging only an outline follows the mouse; the window
+  // moves on release, and not at all when the drag is cancelled.
+  t->SmoothDrag = false;
+  from = HandlePoint(t);
+  Pump(static_cast<int>(GetDoubleClickTime()) + 30);
+  RunInput([&] {
+    MoveMouse(from);
+    Sleep(30);
+    Press(true);
+    Sleep(30);
+    MoveMouse(POINT{from.x + 30, from.y + 150});
+    Sleep(30);
+    Key(VK_ESCAPE, true);
+    Key(VK_ESCAPE, false);
+    Sleep(30);
+    Press(false);
+  });
+  EXPECT_TRUE(t->GetDocked());
+  Drag(from, POINT{from.x + 40, from.y + 170});
+  ASSERT_TRUE(t->GetFloating());
+  fr = WindowRectOf(t->GetFloatingParent());
+  EXPECT_GT(fr.top, from.y + 100);
+  EXPECT_FALSE(t->SmoothDrag);
+}
+
+TEST(BarFloating, FollowsTheApplicationAndItsFormAndEscapeReturnsFocus) {
+  FloatHost h;
+  auto* t = h.AddToolbar(L"tbrAct", 0, 0);
+  h.Show();
+  t->HideWhenInactive = true;
+  t->SetFloating(true);
+  Pump(30);
+  TBarFloatingWindowParent* f = t->GetFloatingParent();
+  ASSERT_NE(f, nullptr);
+  ASSERT_TRUE(IsWindowVisible(f->GetHandle()));
+  // The application losing activation hides it; coming back shows it.
+  SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, FALSE, 0);
+  EXPECT_FALSE(IsWindowVisible(f->GetHandle()));
+  SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, TRUE, 0);
+  EXPECT_TRUE(IsWindowVisible(f->GetHandle()));
+  // Kept visible but shown inactive when it need not hide.
+  t->HideWhenInactive = false;
+  SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, FALSE, 0);
+  EXPECT_TRUE(IsWindowVisible(f->GetHandle()));
+  EXPECT_TRUE(t->GetShownInactive());
+  SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, TRUE, 0);
+  EXPECT_FALSE(t->GetShownInactive());
+  // It hides and shows with its form.
+  h.Form->Hide();
+  Pump(30);
+  EXPECT_FALSE(IsWindowVisible(f->GetHandle()));
+  h.Form->Show();
+  Pump(30);
+  EXPECT_TRUE(IsWindowVisible(f->GetHandle()));
+  // Escape in the floating window gives the focus back to the form.
+  SetActiveWindow(f->GetHandle());
+  Pump(30);
+  EXPECT_EQ(f->Perform(CM_DIALOGKEY, VK_ESCAPE, 0), 1);
+  Pump(30);
+  EXPECT_EQ(GetActiveWindow(), h.Form->GetHandle());
+}
+
+TEST(BarFloating, DocksAskedFirstAndDocksThatRefuse) {
+  FloatHost h;
+  auto* t = h.AddToolbar(L"tbrAsk", 0, 0);
+  auto* bottom = new TBarDock(h.Form.get());
+  bottom->SetName(L"tbdBottom");
+  bottom->SetPosition(dpBottom);
+  bottom->SetParent(h.Form.get());
+  h.Show();
+  int asked = 0;
+  bottom->OnRequestDock = [&](TObject*, TBarCustomDockableWindow* Bar, bool& Accept) {
+    ++asked;
+    EXPECT_EQ(Bar, t);
+    Accept = false;
+  };
+  RECT br = WindowRectOf(bottom);
+  POINT from = HandlePoint(t);
+  Drag(from, POINT{br.left + 40, br.top - 1});
+  EXPECT_GT(asked, 0);
+  EXPECT_TRUE(t->GetFloating());
+  bottom->OnRequestDock = nullptr;
+  Drag(CaptionPoint(t), POINT{br.left + 40, br.top - 1});
+  ASSERT_TRUE(t->GetDocked());
+  EXPECT_EQ(t->GetCurrentDock(), bottom);
+  EXPECT_EQ(t->GetLastDock(), bottom);
+  // A dock its window may not use is passed over.
+  t->DockableTo = TBarDockableTo{dpBottom};
+  RECT tr = WindowRectOf(h.Dock);
+  from = HandlePoint(t);
+  Drag(from, POINT{tr.left + 40, tr.top + 2});
+  EXPECT_NE(t->GetCurrentDock(), h.Dock);
+}
+
 }  // namespace
