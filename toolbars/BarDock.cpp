@@ -981,6 +981,15 @@ void TBarDock::ArrangeToolbars() {
       if (a->dockRow_ != b->dockRow_) return a->dockRow_ < b->dockRow_;
       return a->dockPos_ < b->dockPos_;
     });
+    // A window dragged along its locked row keeps its place among the others.
+    if (rowLocked_ && draggingWindow_) {
+      auto from = std::find(dockList_.begin(), dockList_.end(), draggingWindow_);
+      auto cur = std::find(list.begin(), list.end(), draggingWindow_);
+      if (from != dockList_.end() && cur != list.end()) {
+        list.erase(cur);
+        list.insert(list.begin() + (from - dockList_.begin()), draggingWindow_);
+      }
+    }
     struct Rec {
       TBarCustomDockableWindow* W;
       bool Visible;
@@ -1099,6 +1108,9 @@ void TBarDock::ArrangeToolbars() {
         rr[k]->Gap -= take;
         used -= take;
       }
+      if (used > avail && rr.size() > 1 && draggingWindow_ &&
+          std::any_of(rr.begin(), rr.end(), [&](Rec* x) { return x->W == draggingWindow_; }))
+        draggedOnOverfullRow_ = true;
       // Still too long: shrink windows from the end.
       for (int k = static_cast<int>(rr.size()) - 1; k >= 0 && used > avail; --k) {
         Rec& r = *rr[k];

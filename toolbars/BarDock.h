@@ -330,4 +330,9 @@ class TBarDock : public TCustomControl {
   TBarDockPosition position_ = dpTop;
   int lastClientLength_ = -1;
   bool arranging_ = false;
+  // While a window is dragged: the window, whether its row is locked, and
+  // whether it shares a row that is too long for the dock.
+  TBarCustomDockableWindow* draggingWindow_ = nullptr;
+  bool rowLocked_ = false;
+  bool draggedOnOverfullRow_ = false;
 };

@@ -1,6 +1,7 @@
 // The modal mouse loops of dockable windows: moving between docks and
 // floating, and sizing a floating window by its border.
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "toolbars/BarDock.h"
@@ -125,11 +126,25 @@ void TBarCustomDockableWindow::BeginMoving(int InitX, int InitY) {
   const bool startedFloating = floating_;
   const bool vertical = startDock && startDock->IsVertical();
   (void)vertical;
+  bool rowLockChance = false;
   if (startDock) {
+    startDock->draggingWindow_ = this;
+    startDock->rowLocked_ = false;
+    startDock->draggedOnOverfullRow_ = false;
     startDock->CommitPositions();
     startDock->commitPositions_ = true;
     startDock->ArrangeToolbars();
+    // Sharing a row that is too long, the window may be held to that row.
+    rowLockChance = startDock->draggedOnOverfullRow_;
   }
+  const int startEffectiveRow = dockRow_;
+  auto endDrag = [&] {
+    smoothDragging_ = false;
+    if (startDock) {
+      startDock->draggingWindow_ = nullptr;
+      startDock->rowLocked_ = false;
+    }
+  };
   const bool smooth = SmoothDrag;
   smoothDragging_ = smooth;
 
@@ -223,7 +238,11 @@ void TBarCustomDockableWindow::BeginMoving(int InitX, int InitY) {
 
   auto recompute = [&](POINT pt) {
     const DragCandidate* hit = nullptr;
-    if (!noDocking && !(first && startedFloating)) {
+    const bool locked = startDock && startDock->rowLocked_;
+    if (locked) {
+      for (const DragCandidate& c : cands)
+        if (c.Dock == startDock) hit = &c;
+    } else if (!noDocking && !(first && startedFloating)) {
       for (const DragCandidate& c : cands) {
         if (!c.Dock) continue;
         RECT g = c.ScreenRect;
@@ -275,11 +294,19 @@ void TBarCustomDockableWindow::BeginMoving(int InitX, int InitY) {
     if (!hit && cantFloat) {
       SetRectEmpty(&r);
       ::SetCursor(LoadCursorW(nullptr, IDC_NO));
+    } else if (locked) {
+      ::SetCursor(LoadCursorW(nullptr, startDock->IsVertical() ? IDC_SIZENS : IDC_SIZEWE));
     } else {
       ::SetCursor(startCursor);
     }
     target = hit ? hit->Dock : nullptr;
-    if (hit) {
+    if (hit && locked) {
+      POINT o{0, 0};
+      ::ClientToScreen(hit->Dock->GetHandle(), &o);
+      OffsetRect(&r, -o.x, -o.y);
+      newRow = dockRow_;
+      insertBefore = false;
+    } else if (hit) {
       // The row: by the rectangle's centre across the dock.
       RECT dr = hit->ScreenRect;
       bool v = hit->Dock->IsVertical();
@@ -303,6 +330,13 @@ void TBarCustomDockableWindow::BeginMoving(int InitX, int InitY) {
           break;
         }
         start += row.Size;
+      }
+      if (insertBefore || newRow >= static_cast<int>(hit->Rows.size())) rowLockChance = false;
+      if (rowLockChance && hit->Dock == startDock && newRow == startEffectiveRow &&
+          std::abs(v ? pt.y - press.y : pt.x - press.x) > 9) {
+        // Moved along its own row far enough: the row holds it from now on.
+        startDock->rowLocked_ = true;
+        ::SetCursor(LoadCursorW(nullptr, v ? IDC_SIZENS : IDC_SIZEWE));
       }
       POINT o{dr.left, dr.top};
       if (hit->Dock->HandleAllocated()) {
@@ -392,7 +426,7 @@ void TBarCustomDockableWindow::BeginMoving(int InitX, int InitY) {
       ReleaseDC(desktop, screenDC);
       LockWindowUpdate(nullptr);
     }
-    smoothDragging_ = false;
+    endDrag();
     throw;
   }
   if (GetCapture() == GetHandle()) ReleaseCapture();
@@ -410,7 +444,7 @@ void TBarCustomDockableWindow::BeginMoving(int InitX, int InitY) {
       apply(target, r);
     }
   }
-  smoothDragging_ = false;
+  endDrag();
   if (useLastDock_ && currentDock_) SetLastDock(currentDock_);
   if (!floating_) ReleaseFloatingParent();
   if (floating_ && !startedFloating) {

@@ -601,4 +601,44 @@ TEST(BarFloating, DocksAskedFirstAndDocksThatRefuse) {
   EXPECT_NE(t->GetCurrentDock(), h.Dock);
 }
 
+
+TEST(BarFloating, ARowTooLongHoldsAWindowDraggedAlongIt) {
+  FloatHost h(300, 360);
+  auto* a = h.AddToolbar(L"tbrLongA", 0, 0, 10);
+  auto* b = h.AddToolbar(L"tbrLongB", 0, 400, 10);
+  h.Show();
+  ASSERT_EQ(a->EffectiveDockRow, 0);
+  ASSERT_EQ(b->EffectiveDockRow, 0);
+  ASSERT_GT(b->ShrunkLength, 0);  // the row is too long: b is shrunk
+  auto alongThenAcross = [&](int Along) {
+    POINT from = HandlePoint(b);
+    Pump(static_cast<int>(GetDoubleClickTime()) + 30);
+    RunInput([&] {
+      MoveMouse(from);
+      Sleep(30);
+      Press(true);
+      Sleep(30);
+      MoveMouse(POINT{from.x - Along, from.y});
+      Sleep(30);
+      for (int i = 1; i <= 4; ++i) {
+        MoveMouse(POINT{from.x - Along, from.y + 40 * i});
+        Sleep(20);
+      }
+      Press(false);
+    });
+  };
+  // Nine pixels along the row: it can still leave it.
+  alongThenAcross(9);
+  EXPECT_TRUE(b->GetFloating());
+  b->DoubleClick();
+  Pump(30);
+  ASSERT_TRUE(b->GetDocked());
+  ASSERT_EQ(b->EffectiveDockRow, 0);
+  // Ten: the row holds it however far the mouse goes.
+  alongThenAcross(10);
+  EXPECT_TRUE(b->GetDocked());
+  EXPECT_EQ(b->EffectiveDockRow, 0);
+  EXPECT_EQ(a->EffectiveDockRow, 0);
+}
+
 }  // namespace
