@@ -2,6 +2,24 @@
 // main window (the first form, hence the main form) and the dialogs in
 // their order, binds the dialogs to the data module and the main window,
 // and runs the message loop.
+#ifdef ZEMBRIO_SKELETON
+#include "classlib/Forms.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  InitForms();
+  try {
+    Application->Initialize();
+    Application->SetTitle(L"Zembrio");
+    TForm* mainForm = Application->CreateForm<TForm>();
+    mainForm->SetCaption(L"Zembrio");
+    Application->Run();
+  } catch (const Exception& e) {
+    Application->ShowException(e);
+  }
+  DoneForms();
+  return 0;
+}
+#else
 #include "app/AboutForm.h"
 #include "app/DataModule.h"
 #include "app/Dialogs.h"
@@ -83,3 +101,4 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   DoneForms();
   return 0;
 }
+#endif
