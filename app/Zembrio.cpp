@@ -84,7 +84,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     find->OnStartSearch = [](bool Repeat, const TSearchInput& Input) { dmodCommon->StartSearch(Repeat, Input); };
     dmodCommon->ShowFindDialogHook = [find] { find->ShowModal(); };
     options->OnClearBookmarks = [main](TObject*) { main->ClearBookmarks(); };
-    options->OnLoadBookmarks = [main](const String& FileName) { main->LoadBookmarks(FileName, true); };
+    options->OnLoadBookmarks = [main](const String& FileName) { main->LoadBookmarks(FileName, false); };
     options->OnCloseMainWindow = [main](TObject*) { main->Close(); };
     options->OnAskYesNo = [](const String& Question) { return dmodCommon->AskYesNo(Question); };
     dmodCommon->ShowOptionsHook = [options] { return options->ShowModal(); };
