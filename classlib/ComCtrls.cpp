@@ -113,10 +113,7 @@ TRect TListItem::DisplayRect(TDisplayCode code) const {
   return r;
 }
 
-void TListItem::Update() {
-  TCustomListView* lv = GetListView();
-  if (lv->HandleAllocated()) SendMessageW(lv->GetHandle(), LVM_UPDATE, WPARAM(GetIndex()), 0);
-}
+void TListItem::Update() { GetListView()->ItemChanged(this); }
 
 // ===========================================================================
 // TListItems
@@ -185,7 +182,12 @@ void TListItems::BeginUpdate() {
 }
 
 void TListItems::EndUpdate() {
-  if (updateCount_ > 0 && --updateCount_ == 0 && owner_->HandleAllocated()) {
+  if (updateCount_ <= 0 || --updateCount_ > 0) return;
+  if (sortPending_) {
+    sortPending_ = false;
+    owner_->AlphaSort();
+  }
+  if (owner_->HandleAllocated()) {
     SendMessageW(owner_->GetHandle(), WM_SETREDRAW, TRUE, 0);
     InvalidateRect(owner_->GetHandle(), nullptr, TRUE);
   }
@@ -260,7 +262,13 @@ TListColumn* TListColumns::GetItem(int index) const {
 // TCustomListView
 
 TCustomListView::TCustomListView(TComponent* AOwner)
-    : TWinControl(AOwner), items_(std::make_unique<TListItems>(this)), columns_(std::make_unique<TListColumns>(this)) {
+    : TWinControl(AOwner),
+      items_(std::make_unique<TListItems>(this)),
+      columns_(std::make_unique<TListColumns>(this)),
+      smallLink_(std::make_unique<TChangeLink>()),
+      largeLink_(std::make_unique<TChangeLink>()) {
+  smallLink_->OnChange = TNotifyEvent(this, &TCustomListView::ImageListChanged);
+  largeLink_->OnChange = TNotifyEvent(this, &TCustomListView::ImageListChanged);
   ControlStyle = TControlStyle{csCaptureMouse, csSetCaption};
   width_ = 250;
   height_ = 150;
@@ -417,6 +425,11 @@ void TCustomListView::InsertItem(TListItem* item) {
 }
 
 void TCustomListView::ItemChanged(TListItem* item) {
+  // Inside an update bracket the window redraws once at its end.
+  if (items_->updateCount_ > 0) {
+    if (sortType_ != stNone) items_->sortPending_ = true;
+    return;
+  }
   // A list that keeps itself sorted puts a renamed item in its place.
   if (sortType_ != stNone) {
     AlphaSort();
@@ -505,16 +518,24 @@ void TCustomListView::SetSortType(TSortType s) {
 void TCustomListView::SetSmallImages(TCustomImageList* il) {
   if (il == smallImages_) return;
   if (smallImages_ && smallImages_ != largeImages_) smallImages_->RemoveFreeNotification(this);
+  if (smallImages_) smallImages_->UnRegisterChanges(smallLink_.get());
   smallImages_ = il;
-  if (il) il->FreeNotification(this);
+  if (il) {
+    il->FreeNotification(this);
+    il->RegisterChanges(smallLink_.get());
+  }
   ApplyImageLists();
 }
 
 void TCustomListView::SetLargeImages(TCustomImageList* il) {
   if (il == largeImages_) return;
   if (largeImages_ && smallImages_ != largeImages_) largeImages_->RemoveFreeNotification(this);
+  if (largeImages_) largeImages_->UnRegisterChanges(largeLink_.get());
   largeImages_ = il;
-  if (il) il->FreeNotification(this);
+  if (il) {
+    il->FreeNotification(this);
+    il->RegisterChanges(largeLink_.get());
+  }
   ApplyImageLists();
 }
 
@@ -918,7 +939,8 @@ void TTabSheet::WndProc(TMessage& m) {
 // ===========================================================================
 // TPageControl
 
-TPageControl::TPageControl(TComponent* AOwner) : TWinControl(AOwner) {
+TPageControl::TPageControl(TComponent* AOwner) : TWinControl(AOwner), imagesLink_(std::make_unique<TChangeLink>()) {
+  imagesLink_->OnChange = TNotifyEvent(this, &TPageControl::ImageListChanged);
   ControlStyle = TControlStyle{csAcceptsControls, csDoubleClicks};
   width_ = 289;
   height_ = 193;
@@ -1105,9 +1127,15 @@ void TPageControl::Change() {
 
 void TPageControl::SetImages(TCustomImageList* il) {
   if (il == images_) return;
-  if (images_) images_->RemoveFreeNotification(this);
+  if (images_) {
+    images_->RemoveFreeNotification(this);
+    images_->UnRegisterChanges(imagesLink_.get());
+  }
   images_ = il;
-  if (il) il->FreeNotification(this);
+  if (il) {
+    il->FreeNotification(this);
+    il->RegisterChanges(imagesLink_.get());
+  }
   if (handle_) SendMessageW(handle_, TCM_SETIMAGELIST, 0, LPARAM(il ? il->GetHandle() : nullptr));
 }
 

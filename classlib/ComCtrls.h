@@ -14,10 +14,16 @@ class TListItems;
 enum TViewStyle { vsIcon, vsSmallIcon, vsList, vsReport };
 enum TItemStateItem { isNone, isCut, isDropHilited, isFocused, isSelected, isActivating };
 using TItemStates = TSet<TItemStateItem>;
-enum TSearchDirection { sdLeft, sdRight, sdAbove, sdBelow, sdAll };
+// Directions of GetNextItem (sdToLeft/sdToRight: the tree control has its
+// own sdLeft/sdRight for scrolling).
+enum TSearchDirection { sdToLeft, sdToRight, sdAbove, sdBelow, sdAll };
 enum TItemChange { ctText, ctImage, ctState };
 enum TDisplayCode { drBounds, drIcon, drLabel, drSelectBounds };
+// Shared with the tree control: whichever header comes first declares it.
+#ifndef ZEMBRIO_TSORTTYPE_DECLARED
+#define ZEMBRIO_TSORTTYPE_DECLARED
 enum TSortType { stNone, stData, stText, stBoth };
+#endif
 
 class TListItem : public TObject {
  public:
@@ -88,6 +94,7 @@ class TListItems : public TObject {
   TCustomListView* owner_;
   std::vector<TListItem*> items_;
   int updateCount_ = 0;
+  bool sortPending_ = false;
 };
 
 class TListColumns;
@@ -261,6 +268,7 @@ class TCustomListView : public TWinControl {
   TSortType sortType_ = stNone;
   TCustomImageList* smallImages_ = nullptr;
   TCustomImageList* largeImages_ = nullptr;
+  std::unique_ptr<TChangeLink> smallLink_, largeLink_;
   bool clearing_ = false;
   std::exception_ptr sortError_;
 };
@@ -349,6 +357,7 @@ class TPageControl : public TWinControl {
   std::vector<TTabSheet*> pages_;
   TTabSheet* activePage_ = nullptr;
   TCustomImageList* images_ = nullptr;
+  std::unique_ptr<TChangeLink> imagesLink_;
 };
 
 // ---------------------------------------------------------------------------

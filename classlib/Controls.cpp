@@ -4,7 +4,9 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
+#include <unordered_map>
 #include <typeinfo>
 
 #include "classlib/Forms.h"
@@ -12,7 +14,57 @@
 
 namespace {
 
-const wchar_t kControlProp[] = L"ZembrioControl";
+// Window -> control. A map of our own: window properties cost a round trip
+// to the window server per lookup under Wine, and every message needs one.
+struct ControlMap {
+  SRWLOCK lock = SRWLOCK_INIT;
+  std::unordered_map<HWND, TWinControl*> map;
+};
+ControlMap& Controls() {
+  static ControlMap* m = new ControlMap();
+  return *m;
+}
+// A one-entry cache per thread, valid while no window left the map.
+std::atomic<unsigned> mapGeneration{0};
+thread_local HWND lastWnd = nullptr;
+thread_local TWinControl* lastControl = nullptr;
+thread_local unsigned lastGeneration = 0;
+
+void MapControl(HWND h, TWinControl* c) {
+  ControlMap& m = Controls();
+  AcquireSRWLockExclusive(&m.lock);
+  m.map[h] = c;
+  ReleaseSRWLockExclusive(&m.lock);
+  lastWnd = nullptr;
+}
+
+void UnmapControl(HWND h) {
+  ControlMap& m = Controls();
+  AcquireSRWLockExclusive(&m.lock);
+  m.map.erase(h);
+  ++mapGeneration;
+  ReleaseSRWLockExclusive(&m.lock);
+  lastWnd = nullptr;
+}
+
+TWinControl* LookupControl(HWND h) {
+  if (!h) return nullptr;
+  unsigned gen = mapGeneration.load(std::memory_order_acquire);
+  if (h == lastWnd && gen == lastGeneration) return lastControl;
+  ControlMap& m = Controls();
+  AcquireSRWLockShared(&m.lock);
+  auto it = m.map.find(h);
+  TWinControl* c = it == m.map.end() ? nullptr : it->second;
+  gen = mapGeneration.load(std::memory_order_relaxed);
+  ReleaseSRWLockShared(&m.lock);
+  if (c) {
+    lastWnd = h;
+    lastControl = c;
+    lastGeneration = gen;
+  }
+  return c;
+}
+
 thread_local TWinControl* creationControl = nullptr;
 // The windowless control that holds the mouse capture of its parent window.
 TControl* captureControl = nullptr;
@@ -475,7 +527,7 @@ void TControl::DefaultHandler(TMessage& m) {
 // TWinControl
 
 LRESULT CALLBACK ZembrioStdWndProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
-  auto* c = static_cast<TWinControl*>(GetPropW(h, kControlProp));
+  TWinControl* c = LookupControl(h);
   if (!c) return DefWindowProcW(h, msg, w, l);
   TMessage m{msg, w, l, 0};
   try {
@@ -484,7 +536,7 @@ LRESULT CALLBACK ZembrioStdWndProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
     HandleCallbackException(c);
   }
   if (msg == WM_NCDESTROY) {
-    RemovePropW(h, kControlProp);
+    UnmapControl(h);
     if (c->handle_ == h) {
       c->handle_ = nullptr;
       c->defWndProc_ = nullptr;
@@ -498,18 +550,12 @@ LRESULT CALLBACK ZembrioInitWndProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
   if (!c) return DefWindowProcW(h, msg, w, l);
   creationControl = nullptr;
   c->handle_ = h;
-  SetPropW(h, kControlProp, c);
+  MapControl(h, c);
   SetWindowLongPtrW(h, GWLP_WNDPROC, LONG_PTR(&ZembrioStdWndProc));
   return ZembrioStdWndProc(h, msg, w, l);
 }
 
-TWinControl* TWinControl::FindControl(HWND wnd) {
-  if (!wnd) return nullptr;
-  DWORD pid = 0;
-  GetWindowThreadProcessId(wnd, &pid);
-  if (pid != GetCurrentProcessId()) return nullptr;
-  return static_cast<TWinControl*>(GetPropW(wnd, kControlProp));
-}
+TWinControl* TWinControl::FindControl(HWND wnd) { return LookupControl(wnd); }
 
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner), brush_(std::make_unique<TBrush>()) {
   color_ = clBtnFace;
@@ -623,7 +669,7 @@ void TWinControl::CreateWindowHandle(const TCreateParams& p) {
   if (h && handle_ != h) {
     // Created, but not through our class procedure (a foreign class).
     handle_ = h;
-    SetPropW(h, kControlProp, this);
+    MapControl(h, this);
     defWndProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(h, GWLP_WNDPROC, LONG_PTR(&ZembrioStdWndProc)));
   }
 }
@@ -672,7 +718,7 @@ void TWinControl::DestroyWindowHandle() {
   HWND h = handle_;
   if (h) DestroyWindow(h);
   if (handle_ == h) {  // the window was not ours to watch
-    RemovePropW(h, kControlProp);
+    UnmapControl(h);
     handle_ = nullptr;
   }
   ControlState -= csDestroyingHandle;

@@ -1,5 +1,7 @@
 #include "classlib/ImgList.h"
 
+#include <algorithm>
+
 #include "classlib/Controls.h"
 
 ZEMBRIO_DECLARE_EXCEPTION(EImageListError, Exception)
@@ -9,7 +11,33 @@ TCustomImageList::TCustomImageList(TComponent* AOwner) : TComponent(AOwner) {}
 TCustomImageList::TCustomImageList(TComponent* AOwner, int width, int height)
     : TComponent(AOwner), width_(width), height_(height) {}
 
-TCustomImageList::~TCustomImageList() { FreeHandle(); }
+void TChangeLink::Change() {
+  if (OnChange) OnChange(sender_);
+}
+
+TChangeLink::~TChangeLink() {
+  if (sender_) sender_->UnRegisterChanges(this);
+}
+
+TCustomImageList::~TCustomImageList() {
+  for (TChangeLink* l : links_) l->sender_ = nullptr;
+  links_.clear();
+  FreeHandle();
+}
+
+void TCustomImageList::RegisterChanges(TChangeLink* link) {
+  if (!link || link->sender_ == this) return;
+  if (link->sender_) link->sender_->UnRegisterChanges(link);
+  link->sender_ = this;
+  links_.push_back(link);
+}
+
+void TCustomImageList::UnRegisterChanges(TChangeLink* link) {
+  auto it = std::find(links_.begin(), links_.end(), link);
+  if (it == links_.end()) return;
+  links_.erase(it);
+  link->sender_ = nullptr;
+}
 
 void TCustomImageList::FreeHandle() {
   if (handle_) ImageList_Destroy(handle_);
@@ -90,6 +118,9 @@ void TCustomImageList::Change() {
   }
   pendingChange_ = false;
   if (OnChange) OnChange(this);
+  // A watcher may unregister while told: walk a copy.
+  for (TChangeLink* l : std::vector<TChangeLink*>(links_))
+    if (std::find(links_.begin(), links_.end(), l) != links_.end()) l->Change();
 }
 
 int TCustomImageList::Add(TBitmap* image, TBitmap* mask) {

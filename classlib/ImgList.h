@@ -1,10 +1,29 @@
 // Image lists over the common controls' HIMAGELIST. Windows only.
 #pragma once
 
+#include <vector>
+
 #include "classlib/Classes.h"
 #include "classlib/Graphics.h"
 
 #include <commctrl.h>
+
+class TCustomImageList;
+
+// Tells one watcher that an image list changed (images added or removed,
+// or its handle rebuilt). Several controls may watch the same list.
+class TChangeLink : public TObject {
+ public:
+  ~TChangeLink() override;
+  TCustomImageList* GetSender() const { return sender_; }
+  TNotifyEvent OnChange;
+  // Runs OnChange with the image list as the sender.
+  void Change();
+
+ private:
+  friend class TCustomImageList;
+  TCustomImageList* sender_ = nullptr;
+};
 
 enum TDrawingStyle { dsFocus, dsSelected, dsNormal, dsTransparent };
 enum TImageType { itImage, itMask };
@@ -60,6 +79,9 @@ class TCustomImageList : public TComponent {
   bool GetInstRes(HINSTANCE inst, TResType type, const String& name, int width, TLoadResources options,
                   TColor maskColor);
 
+  void RegisterChanges(TChangeLink* link);
+  void UnRegisterChanges(TChangeLink* link);
+
   void BeginUpdate() { ++updateCount_; }
   void EndUpdate() {
     if (--updateCount_ == 0 && pendingChange_) Change();
@@ -81,6 +103,7 @@ class TCustomImageList : public TComponent {
   TDrawingStyle drawingStyle_ = dsNormal;
   TImageType imageType_ = itImage;
   HIMAGELIST handle_ = nullptr;
+  std::vector<TChangeLink*> links_;
   int updateCount_ = 0;
   bool pendingChange_ = false;
 };

@@ -543,6 +543,14 @@ void TCustomEdit::Undo() { SendMessageW(GetHandle(), WM_UNDO, 0, 0); }
 
 bool TCustomEdit::CanUndo() { return handle_ && SendMessageW(handle_, EM_CANUNDO, 0, 0) != 0; }
 
+void TCustomEdit::SetTextImpl(const String& s) {
+  unsigned before = changeCount_;
+  TWinControl::SetTextImpl(s);
+  // Some edit controls (Wine's) send no EN_CHANGE for WM_SETTEXT: report
+  // the change ourselves, once.
+  if (handle_ && changeCount_ == before && !creating_) Change();
+}
+
 void TCustomEdit::Change() {
   if (OnChange) OnChange(this);
 }
@@ -556,6 +564,7 @@ void TCustomEdit::WndProc(TMessage& m) {
   switch (m.Msg) {
     case CN_COMMAND:
       if (HIWORD(m.WParam) == EN_CHANGE && !creating_) {
+        ++changeCount_;
         Change();
         m.Result = 0;
         return;

@@ -169,9 +169,12 @@ class TCustomEdit : public TWinControl {
   void CreateParams(TCreateParams& p) override;
   void CreateWnd() override;
   void SaveWindowState() override;
+  void SetTextImpl(const String& s) override;
   void DoEnter() override;
   virtual void Change();
   void AdjustHeight();
+
+  unsigned changeCount_ = 0;  // EN_CHANGE notifications seen
 
   int maxLength_ = 0;
   bool readOnly_ = false;

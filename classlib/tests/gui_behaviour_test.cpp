@@ -716,3 +716,91 @@ TEST(GuiPaint, CustomControlsPaintThroughTheirCanvas) {
   EXPECT_EQ(COLORREF(clRed), GetPixel(dc, 10, 10));
   ReleaseDC(f->GetHandle(), dc);
 }
+
+// --- lookups, edit changes and image-list watchers ----------------------------
+
+TEST(GuiControls, WindowsMapToTheirControlsWhileTheyLive) {
+  auto f = Plain();
+  auto* e = new TEdit(f.get());
+  e->SetParent(f.get());
+  HWND h = e->GetHandle();
+  EXPECT_EQ(e, TWinControl::FindControl(h));
+  EXPECT_EQ(f.get(), TWinControl::FindControl(f->GetHandle()));
+  EXPECT_EQ(nullptr, TWinControl::FindControl(GetDesktopWindow()));
+  EXPECT_EQ(nullptr, TWinControl::FindControl(nullptr));
+  e->RecreateWnd();
+  EXPECT_EQ(nullptr, TWinControl::FindControl(h));
+  EXPECT_EQ(e, TWinControl::FindControl(e->GetHandle()));
+  h = e->GetHandle();
+  delete e;
+  EXPECT_EQ(nullptr, TWinControl::FindControl(h));
+}
+
+TEST(GuiStdControls, TextSetByCodeReportsOneChange) {
+  auto f = Plain();
+  auto* e = new TEdit(f.get());
+  e->SetParent(f.get());
+  auto* m = new TMemo(f.get());
+  m->SetParent(f.get());
+  m->SetTop(40);
+  int edits = 0, memos = 0;
+  e->OnChange = [&](TObject*) { ++edits; };
+  m->OnChange = [&](TObject*) { ++memos; };
+  f->Show();
+  e->SetText(L"one");
+  EXPECT_EQ(1, edits);
+  e->SetText(L"one");  // the same text: no change
+  EXPECT_EQ(1, edits);
+  SendMessageW(e->GetHandle(), WM_CHAR, L'x', 0);
+  EXPECT_EQ(2, edits);
+  m->Lines()->Add(L"line");
+  EXPECT_EQ(1, memos);
+  m->SetText(L"a\r\nb");
+  EXPECT_EQ(2, memos);
+}
+
+TEST(GuiImageList, EveryWatcherHearsOfChanges) {
+  TImageList il(nullptr, 16, 16);
+  TChangeLink a, b;
+  int na = 0, nb = 0;
+  a.OnChange = [&](TObject* s) {
+    EXPECT_EQ(static_cast<TObject*>(&il), s);
+    ++na;
+  };
+  b.OnChange = [&](TObject*) { ++nb; };
+  il.RegisterChanges(&a);
+  il.RegisterChanges(&b);
+  TBitmap img(16, 16, pf24bit);
+  il.Add(&img, nullptr);
+  EXPECT_EQ(1, na);
+  EXPECT_EQ(1, nb);
+  il.UnRegisterChanges(&b);
+  il.Clear();
+  EXPECT_EQ(2, na);
+  EXPECT_EQ(1, nb);
+  {
+    TImageList other(nullptr, 8, 8);
+    other.RegisterChanges(&a);  // moves the watcher
+    EXPECT_EQ(&other, a.GetSender());
+  }
+  EXPECT_EQ(nullptr, a.GetSender());  // the list went away
+  il.Clear();
+  EXPECT_EQ(2, na);
+}
+
+TEST(GuiImageList, ControlsFollowARebuiltList) {
+  auto f = Plain();
+  TImageList il(f.get(), 16, 16);
+  auto* lv = new TListView(f.get());
+  lv->SetParent(f.get());
+  lv->SetViewStyle(vsReport);
+  lv->SetSmallImages(&il);
+  auto* pc = new TPageControl(f.get());
+  pc->SetParent(f.get());
+  pc->SetImages(&il);
+  f->Show();
+  EXPECT_EQ(il.GetHandle(), HIMAGELIST(SendMessageW(lv->GetHandle(), LVM_GETIMAGELIST, LVSIL_SMALL, 0)));
+  il.SetSize(24, 24);  // a new handle
+  EXPECT_EQ(il.GetHandle(), HIMAGELIST(SendMessageW(lv->GetHandle(), LVM_GETIMAGELIST, LVSIL_SMALL, 0)));
+  EXPECT_EQ(il.GetHandle(), HIMAGELIST(SendMessageW(pc->GetHandle(), TCM_GETIMAGELIST, 0, 0)));
+}
