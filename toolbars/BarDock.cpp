@@ -776,6 +776,26 @@ void TBarCustomDockableWindow::WndProc(TMessage& m) {
       ShowNCContextMenu();
       m.Result = 0;
       return;
+    case WM_ERASEBKGND:
+      // On a dock with a background the window shows the dock's tiles,
+      // lined up with those of the dock.
+      if (currentDock_ && currentDock_->UsingBackground() && currentDock_->GetBackgroundOnToolbars() &&
+          currentDock_->HandleAllocated()) {
+        HDC dc = reinterpret_cast<HDC>(m.WParam);
+        POINT o{0, 0};
+        MapWindowPoints(GetHandle(), currentDock_->GetHandle(), &o, 1);
+        RECT dcr;
+        ::GetClientRect(currentDock_->GetHandle(), &dcr);
+        RECT cr;
+        ::GetClientRect(GetHandle(), &cr);
+        int saved = SaveDC(dc);
+        IntersectClipRect(dc, cr.left, cr.top, cr.right, cr.bottom);
+        currentDock_->DrawBackground(dc, RECT{-o.x, -o.y, -o.x + dcr.right, -o.y + dcr.bottom});
+        RestoreDC(dc, saved);
+        m.Result = 1;
+        return;
+      }
+      break;
     case CM_VISIBLECHANGED:
       TCustomControl::WndProc(m);
       UpdateVisibility();
@@ -799,12 +819,47 @@ TBarDock::TBarDock(TComponent* AOwner) : TCustomControl(AOwner) {
 
 TBarDock::~TBarDock() {
   SetComponentStateFlag(csDestroying, true);
+  if (background_) background_->UnregisterChanges(TNotifyEvent(this, &TBarDock::BackgroundChanged));
+  background_ = nullptr;
   for (TBarCustomDockableWindow* w : std::vector<TBarCustomDockableWindow*>(dockList_)) {
     if (w->lastDock_ == this) w->lastDock_ = nullptr;
     if (w->currentDock_ == this) w->currentDock_ = nullptr;
   }
   dockList_.clear();
   visibleList_.clear();
+}
+
+void TBarDock::SetBackground(TBarBasicBackground* Value) {
+  if (background_ == Value) return;
+  if (background_) background_->UnregisterChanges(TNotifyEvent(this, &TBarDock::BackgroundChanged));
+  background_ = Value;
+  if (Value) {
+    Value->FreeNotification(this);
+    Value->RegisterChanges(TNotifyEvent(this, &TBarDock::BackgroundChanged));
+  }
+  InvalidateBackgrounds();
+}
+
+void TBarDock::SetBackgroundOnToolbars(bool Value) {
+  if (backgroundOnToolbars_ == Value) return;
+  backgroundOnToolbars_ = Value;
+  InvalidateBackgrounds();
+}
+
+bool TBarDock::UsingBackground() { return background_ && background_->UsingBackground(); }
+
+void TBarDock::DrawBackground(HDC DC, const RECT& DrawRect) {
+  if (background_) background_->Draw(DC, DrawRect);
+}
+
+void TBarDock::BackgroundChanged(TObject*) { InvalidateBackgrounds(); }
+
+void TBarDock::InvalidateBackgrounds() {
+  if (!HandleAllocated()) return;
+  RedrawWindow(GetHandle(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME);
+  for (TBarCustomDockableWindow* w : visibleList_)
+    if (w->HandleAllocated())
+      RedrawWindow(w->GetHandle(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void TBarDock::SetParent(TWinControl* AParent) {
@@ -869,6 +924,7 @@ void TBarDock::Loaded() {
 void TBarDock::Notification(TComponent* AComponent, TOperation Operation) {
   TCustomControl::Notification(AComponent, Operation);
   if (Operation != opRemove) return;
+  if (AComponent && AComponent == background_) background_ = nullptr;
   auto* w = dynamic_cast<TBarCustomDockableWindow*>(AComponent);
   if (!w) return;
   dockList_.erase(std::remove(dockList_.begin(), dockList_.end(), w), dockList_.end());
@@ -1233,6 +1289,18 @@ void TBarDock::WndProc(TMessage& m) {
       m.Result = 0;
       return;
     }
+    case WM_ERASEBKGND:
+      if (UsingBackground()) {
+        RECT cr;
+        ::GetClientRect(GetHandle(), &cr);
+        DrawBackground(reinterpret_cast<HDC>(m.WParam), cr);
+        m.Result = 1;
+        return;
+      }
+      break;
+    case WM_SYSCOLORCHANGE:
+      if (background_) background_->SysColorChanged();
+      break;
     case WM_NCPAINT: {
       HDC dc = GetWindowDC(GetHandle());
       PaintNCArea(dc);

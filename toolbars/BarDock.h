@@ -6,6 +6,7 @@
 
 #include "classlib/Controls.h"
 #include "classlib/Forms.h"
+#include "toolbars/BarBackground.h"
 #include "toolbars/BarItems.h"
 
 class TBarDock;
@@ -310,6 +311,17 @@ class TBarDock : public TCustomControl {
   TBarInsertRemoveEvent OnInsertRemoveBar;
   TBarRequestDockEvent OnRequestDock;
 
+  // The shared background painted under the dock and, with
+  // BackgroundOnToolbars, under its docked windows.
+  TBarBasicBackground* GetBackground() const { return background_; }
+  void SetBackground(TBarBasicBackground* Value);
+  bool GetBackgroundOnToolbars() const { return backgroundOnToolbars_; }
+  void SetBackgroundOnToolbars(bool Value);
+  virtual void DrawBackground(HDC DC, const RECT& DrawRect);
+  virtual bool UsingBackground();
+  // Redraws the dock and every window on it.
+  void InvalidateBackgrounds();
+
  protected:
   void AlignControls(TControl* AControl, TRect& R) override;
   void CreateParams(TCreateParams& Params) override;
@@ -332,6 +344,9 @@ class TBarDock : public TCustomControl {
   bool arranging_ = false;
   // While a window is dragged: the window, whether its row is locked, and
   // whether it shares a row that is too long for the dock.
+  void BackgroundChanged(TObject* Sender);
+  TBarBasicBackground* background_ = nullptr;
+  bool backgroundOnToolbars_ = true;
   TBarCustomDockableWindow* draggingWindow_ = nullptr;
   bool rowLocked_ = false;
   bool draggedOnOverfullRow_ = false;

@@ -642,3 +642,119 @@ TEST(BarFloating, ARowTooLongHoldsAWindowDraggedAlongIt) {
 }
 
 }  // namespace
+
+// ---- dock backgrounds ------------------------------------------------------------------
+namespace {
+
+// A bitmap whose pixel (x, y) has a colour that tells x and y apart.
+std::unique_ptr<TBitmap> Pattern(int W, int H) {
+  auto b = std::make_unique<TBitmap>();
+  b->SetSize(W, H);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, b->GetHandle());
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) SetPixel(dc, x, y, RGB(x * 20, y * 20, 100));
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  return b;
+}
+
+struct Surface {
+  HDC DC;
+  HBITMAP Bmp;
+  HGDIOBJ Old;
+  Surface(int W, int H) {
+    HDC screen = GetDC(nullptr);
+    DC = CreateCompatibleDC(screen);
+    Bmp = CreateCompatibleBitmap(screen, W, H);
+    ReleaseDC(nullptr, screen);
+    Old = SelectObject(DC, Bmp);
+    RECT r{0, 0, W, H};
+    FillRect(DC, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  }
+  ~Surface() {
+    SelectObject(DC, Old);
+    DeleteObject(Bmp);
+    DeleteDC(DC);
+  }
+};
+
+struct ChangeCounter {
+  int N = 0;
+  void Changed(TObject*) { ++N; }
+};
+
+TEST(BarBackground, TilesFromTheRectangleCornerThroughEitherPath) {
+  TBarBackground bg(nullptr);
+  EXPECT_FALSE(bg.UsingBackground());
+  for (int size : {8, 5}) {
+    auto pic = Pattern(size, size == 8 ? 8 : 3);
+    const int h = size == 8 ? 8 : 3;
+    bg.SetBitmap(pic.get());
+    ASSERT_TRUE(bg.UsingBackground());
+    Surface s(60, 40);
+    RECT r{7, 4, 50, 33};
+    bg.Draw(s.DC, r);
+    for (POINT p : {POINT{7, 4}, POINT{8, 5}, POINT{20, 9}, POINT{49, 32}, POINT{31, 17}}) {
+      int bx = (p.x - r.left) % size, by = (p.y - r.top) % h;
+      EXPECT_EQ(GetPixel(s.DC, p.x, p.y), RGB(bx * 20, by * 20, 100)) << size << " at " << p.x << "," << p.y;
+    }
+    // Nothing outside the rectangle.
+    EXPECT_EQ(GetPixel(s.DC, 6, 4), RGB(0, 0, 0));
+    EXPECT_EQ(GetPixel(s.DC, 50, 20), RGB(0, 0, 0));
+    EXPECT_EQ(GetPixel(s.DC, 20, 33), RGB(0, 0, 0));
+  }
+  // Transparent: the bottom-left pixel's colour shows the background colour.
+  bg.SetBkColor(clRed);
+  bg.SetTransparent(true);
+  Surface s(20, 20);
+  bg.Draw(s.DC, RECT{0, 0, 20, 20});
+  EXPECT_EQ(GetPixel(s.DC, 0, 2), RGB(255, 0, 0));  // (0, 2) is the bottom-left colour
+  EXPECT_EQ(GetPixel(s.DC, 1, 2), RGB(20, 40, 100));
+}
+
+TEST(BarBackground, ChangeHandlersAreKeptOnceAndDocksPaintIt) {
+  TBarBackground bg(nullptr);
+  ChangeCounter c;
+  TNotifyEvent h(&c, &ChangeCounter::Changed);
+  bg.RegisterChanges(h);
+  bg.RegisterChanges(h);
+  EXPECT_EQ(bg.HandlerCount(), 1);
+  ChangeCounter other;
+  bg.UnregisterChanges(TNotifyEvent(&other, &ChangeCounter::Changed));  // never registered
+  EXPECT_EQ(bg.HandlerCount(), 1);
+  auto pic = Pattern(5, 3);
+  bg.SetBitmap(pic.get());
+  EXPECT_EQ(c.N, 1);
+  bg.SetBkColor(clRed);  // not transparent: no change to the picture
+  EXPECT_EQ(c.N, 1);
+  bg.SetTransparent(true);
+  EXPECT_EQ(c.N, 2);
+  bg.SetBkColor(clBtnFace);
+  bg.SysColorChanged();
+  EXPECT_EQ(c.N, 4);
+  bg.UnregisterChanges(h);
+  bg.SetTransparent(false);
+  EXPECT_EQ(c.N, 4);
+
+  // A dock and the windows on it draw the tiles from the dock's client origin.
+  FloatHost host;
+  auto* t = host.AddToolbar(L"tbrBack", 0, 0);
+  auto* dockBg = new TBarBackground(host.Form.get());
+  dockBg->SetBitmap(pic.get());
+  host.Dock->SetBackground(dockBg);
+  host.Show();
+  Surface s(400, 60);
+  SendMessageW(host.Dock->GetHandle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(s.DC), 0);
+  EXPECT_EQ(GetPixel(s.DC, 11, 4), RGB(1 * 20, 1 * 20, 100));
+  Surface w(200, 60);
+  SendMessageW(t->GetHandle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(w.DC), 0);
+  POINT o{0, 0};
+  MapWindowPoints(t->GetHandle(), host.Dock->GetHandle(), &o, 1);
+  EXPECT_EQ(GetPixel(w.DC, 2, 1), RGB(((o.x + 2) % 5) * 20, ((o.y + 1) % 3) * 20, 100));
+  delete dockBg;
+  EXPECT_EQ(host.Dock->GetBackground(), nullptr);
+  EXPECT_FALSE(host.Dock->UsingBackground());
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+#include "toolbars/BarBackground.h"
+
+#include <algorithm>
+
+TBarBackground::TBarBackground(TComponent* AOwner) : TBarBasicBackground(AOwner), bitmap_(new TBitmap) {
+  bitmap_->OnChange = TNotifyEvent(this, &TBarBackground::BitmapChanged);
+}
+
+TBarBackground::~TBarBackground() {
+  DropCache();
+  bitmap_->OnChange = TNotifyEvent();
+}
+
+void TBarBackground::DropCache() {
+  if (cache_) DeleteObject(cache_);
+  cache_ = nullptr;
+  cacheWidth_ = cacheHeight_ = 0;
+}
+
+void TBarBackground::Changed() {
+  DropCache();
+  std::vector<TNotifyEvent> list = handlers_;
+  for (const TNotifyEvent& h : list)
+    if (h) h(this);
+}
+
+void TBarBackground::BitmapChanged(TObject*) {
+  if (!assigning_) Changed();
+}
+
+void TBarBackground::SetBitmap(TBitmap* Value) {
+  // One change notice for the whole copy.
+  assigning_ = true;
+  try {
+    if (Value)
+      bitmap_->Assign(*Value);
+    else
+      bitmap_->SetSize(0, 0);
+  } catch (...) {
+    assigning_ = false;
+    throw;
+  }
+  assigning_ = false;
+  Changed();
+}
+
+void TBarBackground::SetBkColor(TColor Value) {
+  if (bkColor_ == Value) return;
+  bkColor_ = Value;
+  if (transparent_) Changed();
+}
+
+void TBarBackground::SetTransparent(bool Value) {
+  if (transparent_ == Value) return;
+  transparent_ = Value;
+  Changed();
+}
+
+void TBarBackground::SysColorChanged() {
+  if (transparent_ && bkColor_ < 0) Changed();
+}
+
+void TBarBackground::RegisterChanges(const TNotifyEvent& Proc) {
+  if (std::find(handlers_.begin(), handlers_.end(), Proc) == handlers_.end()) handlers_.push_back(Proc);
+}
+
+void TBarBackground::UnregisterChanges(const TNotifyEvent& Proc) {
+  auto it = std::find(handlers_.begin(), handlers_.end(), Proc);
+  if (it != handlers_.end()) handlers_.erase(it);
+}
+
+bool TBarBackground::UsingBackground() { return bitmap_->GetWidth() > 0 && bitmap_->GetHeight() > 0; }
+
+void TBarBackground::BuildCache(HDC DC) {
+  int w = bitmap_->GetWidth(), h = bitmap_->GetHeight();
+  cache_ = CreateCompatibleBitmap(DC, w, h);
+  if (!cache_) return;
+  cacheWidth_ = w;
+  cacheHeight_ = h;
+  HDC src = CreateCompatibleDC(DC);
+  HDC dst = CreateCompatibleDC(DC);
+  HGDIOBJ oldSrc = SelectObject(src, bitmap_->GetHandle());
+  HGDIOBJ oldDst = SelectObject(dst, cache_);
+  if (!transparent_) {
+    BitBlt(dst, 0, 0, w, h, src, 0, 0, SRCCOPY);
+  } else {
+    RECT r{0, 0, w, h};
+    HBRUSH b = CreateSolidBrush(ColorToRef(bkColor_));
+    FillRect(dst, &r, b);
+    DeleteObject(b);
+    // The bottom-left pixel's colour shows the background colour through.
+    COLORREF key = GetPixel(src, 0, h - 1);
+    TransparentBlt(dst, 0, 0, w, h, src, 0, 0, w, h, key);
+  }
+  SelectObject(src, oldSrc);
+  SelectObject(dst, oldDst);
+  DeleteDC(src);
+  DeleteDC(dst);
+}
+
+void TBarBackground::Draw(HDC DC, const RECT& R) {
+  if (!UsingBackground()) return;
+  if (!cache_) BuildCache(DC);
+  if (!cache_) return;
+  int saved = SaveDC(DC);
+  if (cacheWidth_ == 8 && cacheHeight_ == 8) {
+    HBRUSH brush = CreatePatternBrush(cache_);
+    POINT org{0, 0};
+    GetWindowOrgEx(DC, &org);
+    SetBrushOrgEx(DC, R.left - org.x, R.top - org.y, nullptr);
+    FillRect(DC, &R, brush);
+    DeleteObject(brush);
+  } else {
+    IntersectClipRect(DC, R.left, R.top, R.right, R.bottom);
+    HDC mem = CreateCompatibleDC(DC);
+    HGDIOBJ old = SelectObject(mem, cache_);
+    for (int y = R.top; y < R.bottom; y += cacheHeight_)
+      for (int x = R.left; x < R.right; x += cacheWidth_)
+        BitBlt(DC, x, y, cacheWidth_, cacheHeight_, mem, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+  }
+  RestoreDC(DC, saved);
+}
