@@ -181,9 +181,25 @@ void TBarCustomDockableWindow::DrawNCArea(HDC DC, HRGN) {
   RECT client = cr;
   OffsetRect(&client, vertical ? 2 : nc.x - 2, vertical ? nc.y - 2 : 2);
   ExcludeClipRect(DC, client.left, client.top, client.right, client.bottom);
-  HBRUSH face = CreateSolidBrush(ColorToRef(GetColor()));
-  FillRect(DC, &wr, face);
-  DeleteObject(face);
+  if (currentDock_->UsingBackground() && currentDock_->GetBackgroundOnToolbars() &&
+      currentDock_->HandleAllocated()) {
+    // The frame shows the dock's tiles, lined up with the dock.
+    POINT o{0, 0};
+    MapWindowPoints(GetHandle(), currentDock_->GetHandle(), &o, 1);
+    POINT nco{0, 0};
+    ::ClientToScreen(GetHandle(), &nco);
+    RECT wsr;
+    GetWindowRect(GetHandle(), &wsr);
+    o.x -= nco.x - wsr.left;
+    o.y -= nco.y - wsr.top;
+    RECT dcr;
+    ::GetClientRect(currentDock_->GetHandle(), &dcr);
+    currentDock_->DrawBackground(DC, RECT{-o.x, -o.y, -o.x + dcr.right, -o.y + dcr.bottom});
+  } else {
+    HBRUSH face = CreateSolidBrush(ColorToRef(GetColor()));
+    FillRect(DC, &wr, face);
+    DeleteObject(face);
+  }
   if (borderStyle_ == bsSingle) {
     RECT e = wr;
     DrawEdge(DC, &e, BDR_RAISEDINNER, BF_RECT);

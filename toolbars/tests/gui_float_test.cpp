@@ -752,6 +752,14 @@ TEST(BarBackground, ChangeHandlersAreKeptOnceAndDocksPaintIt) {
   POINT o{0, 0};
   MapWindowPoints(t->GetHandle(), host.Dock->GetHandle(), &o, 1);
   EXPECT_EQ(GetPixel(w.DC, 2, 1), RGB(((o.x + 2) % 5) * 20, ((o.y + 1) % 3) * 20, 100));
+  // The frame ring too (a bsNone border leaves it all to the background).
+  t->SetBorderStyle(bsNone);
+  Surface nc(200, 60);
+  t->DrawNCArea(nc.DC, nullptr);
+  RECT twr = WindowRectOf(t);
+  POINT wo{twr.left, twr.top};
+  ScreenToClient(host.Dock->GetHandle(), &wo);
+  EXPECT_EQ(GetPixel(nc.DC, 1, 1), RGB(((wo.x + 1) % 5) * 20, ((wo.y + 1) % 3) * 20, 100));
   delete dockBg;
   EXPECT_EQ(host.Dock->GetBackground(), nullptr);
   EXPECT_FALSE(host.Dock->UsingBackground());
