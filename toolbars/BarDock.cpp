@@ -1317,6 +1317,22 @@ void TBarDock::WndProc(TMessage& m) {
     case WM_SYSCOLORCHANGE:
       if (background_) background_->SysColorChanged();
       break;
+    case WM_SYSCOMMAND:
+    case CM_DIALOGKEY:
+    case CM_DIALOGCHAR:
+      // Windows of this dock that float now (a floating menu bar) hear the
+      // form's keyboard menu keys first.
+      for (TBarCustomDockableWindow* w : std::vector<TBarCustomDockableWindow*>(dockList_)) {
+        if (!w->GetFloating() || !w->HandleAllocated() || !IsWindowVisible(w->GetHandle()) ||
+            !w->GetEnabled() || !w->ControlStyle.Contains(csMenuEvents))
+          continue;
+        LRESULT r = w->Perform(m.Msg, m.WParam, m.LParam);
+        if (r != 0) {
+          m.Result = r;
+          return;
+        }
+      }
+      break;
     case WM_NCPAINT: {
       HDC dc = GetWindowDC(GetHandle());
       PaintNCArea(dc);

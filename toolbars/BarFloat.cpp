@@ -75,14 +75,20 @@ void TBarFloatingWindowParent::FitToWindow() {
   if (w != GetWidth() || h != GetHeight()) SetBounds(GetLeft(), GetTop(), w, h);
 }
 
+void BarActivateFirstThreadWindow(HWND Except);
+
 void TBarFloatingWindowParent::UpdateShowing() {
   if (!HandleAllocated()) {
     if (!(GetVisible() && ShouldShow)) return;
     HandleNeeded();
   }
   bool show = GetVisible() && ShouldShow;
-  if ((IsWindowVisible(GetHandle()) != FALSE) == show) return;
-  ShowWindow(GetHandle(), show ? SW_SHOWNA : SW_HIDE);
+  HWND h = GetHandle();
+  if ((IsWindowVisible(h) != FALSE) == show) return;
+  bool wasActive = GetActiveWindow() == h;
+  ShowWindow(h, show ? SW_SHOWNA : SW_HIDE);
+  // Hiding the active window: activation goes to a window of ours.
+  if (!show && wasActive) BarActivateFirstThreadWindow(h);
 }
 
 void TBarFloatingWindowParent::RedrawNCArea(TBarToolWindowNCRedrawWhat RedrawWhat) {

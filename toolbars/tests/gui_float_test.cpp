@@ -641,6 +641,52 @@ TEST(BarFloating, ARowTooLongHoldsAWindowDraggedAlongIt) {
   EXPECT_EQ(a->EffectiveDockRow, 0);
 }
 
+
+struct MenuKeyProbe : TBarToolbar {
+  using TBarToolbar::TBarToolbar;
+  int SysCommands = 0;
+  void WndProc(TMessage& m) override {
+    if (m.Msg == WM_SYSCOMMAND) {
+      ++SysCommands;
+      m.Result = 1;
+      return;
+    }
+    TBarToolbar::WndProc(m);
+  }
+};
+
+TEST(BarFloating, TheDockOffersMenuKeysToItsFloatingMenuWindows) {
+  FloatHost h;
+  auto* t = new MenuKeyProbe(h.Form.get());
+  t->SetName(L"tbrMenuKeys");
+  t->HideWhenInactive = false;
+  t->ControlStyle += csMenuEvents;
+  t->SetParent(h.Dock);
+  h.Show();
+  // Docked it is not asked through the dock.
+  EXPECT_EQ(h.Dock->Perform(WM_SYSCOMMAND, SC_KEYMENU, 'f'), 0);
+  EXPECT_EQ(t->SysCommands, 0);
+  t->SetFloating(true);
+  Pump(30);
+  EXPECT_EQ(h.Dock->Perform(WM_SYSCOMMAND, SC_KEYMENU, 'f'), 1);
+  EXPECT_EQ(t->SysCommands, 1);
+  // Hidden, or without menu events, it is passed over.
+  t->SetVisible(false);
+  Pump(30);
+  EXPECT_EQ(h.Dock->Perform(WM_SYSCOMMAND, SC_KEYMENU, 'f'), 0);
+  t->SetVisible(true);
+  t->ControlStyle -= csMenuEvents;
+  EXPECT_EQ(h.Dock->Perform(WM_SYSCOMMAND, SC_KEYMENU, 'f'), 0);
+  EXPECT_EQ(t->SysCommands, 1);
+  // An active floating form that hides hands activation to the main form.
+  TBarFloatingWindowParent* f = t->GetFloatingParent();
+  SetActiveWindow(f->GetHandle());
+  Pump(30);
+  t->SetVisible(false);
+  Pump(30);
+  EXPECT_EQ(GetActiveWindow(), h.Form->GetHandle());
+}
+
 }  // namespace
 
 // ---- dock backgrounds ------------------------------------------------------------------
