@@ -687,6 +687,37 @@ TEST(BarFloating, TheDockOffersMenuKeysToItsFloatingMenuWindows) {
   EXPECT_EQ(GetActiveWindow(), h.Form->GetHandle());
 }
 
+
+TEST(BarFloating, OnTopOfAllFormsStaysWhenItsFormHides) {
+  FloatHost h;
+  auto* t = h.AddToolbar(L"tbrTop", 0, 0);
+  t->FloatingMode = fmOnTopOfAllForms;
+  h.Show();
+  t->SetFloating(true);
+  Pump(30);
+  TBarFloatingWindowParent* f = t->GetFloatingParent();
+  ASSERT_NE(f, nullptr);
+  EXPECT_TRUE(GetWindowLongPtrW(f->GetHandle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+  EXPECT_NE(reinterpret_cast<HWND>(GetWindowLongPtrW(f->GetHandle(), GWLP_HWNDPARENT)), h.Form->GetHandle());
+  h.Form->Hide();
+  Pump(30);
+  EXPECT_TRUE(IsWindowVisible(f->GetHandle()));
+  h.Form->Show();
+  Pump(30);
+  // The ordinary mode goes with its form.
+  t->DoubleClick();
+  Pump(30);
+  t->FloatingMode = fmOnTopOfParentForm;
+  t->SetFloating(true);
+  Pump(30);
+  f = t->GetFloatingParent();
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(reinterpret_cast<HWND>(GetWindowLongPtrW(f->GetHandle(), GWLP_HWNDPARENT)), h.Form->GetHandle());
+  h.Form->Hide();
+  Pump(30);
+  EXPECT_FALSE(IsWindowVisible(f->GetHandle()));
+}
+
 }  // namespace
 
 // ---- dock backgrounds ------------------------------------------------------------------
