@@ -36,7 +36,11 @@ enum TNodeState {
 using TNodeStates = TSet<TNodeState>;
 enum TNodeAttachMode { naAdd, naAddFirst, naAddChild, naAddChildFirst, naInsert };
 enum TAddMode { taAddFirst, taAdd, taInsert };
+// Shared with the class library's list view (same names, same meaning).
+#ifndef ZEMBRIO_TSORTTYPE_DECLARED
+#define ZEMBRIO_TSORTTYPE_DECLARED
 enum TSortType { stNone, stData, stText, stBoth };
+#endif
 enum TSelectType { stSet, stReset, stToggle };
 enum TFindFlag { ffText, ffData };
 using TFindFlags = TSet<TFindFlag>;
