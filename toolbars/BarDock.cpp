@@ -1172,6 +1172,31 @@ void TBarDock::ArrangeToolbars() {
         cursor += r.Gap + r.Len;
         minSum += r.MinLen;
       }
+      // A dragged window pushes the windows before it (their gaps shrink,
+      // nearest first) while the windows after it keep their places.
+      if (draggingWindow_) {
+        int total = 0;
+        for (Rec* r : rr) total += r->Gap + r->Len;
+        for (size_t d = 0; d < rr.size() && total < avail; ++d) {
+          if (rr[d]->W != draggingWindow_) continue;
+          int start = 0, minBefore = 0;
+          for (size_t k = 0; k < d; ++k) {
+            start += rr[k]->Gap + rr[k]->Len;
+            minBefore += rr[k]->MinLen;
+          }
+          int want = std::max(rr[d]->W->dockPos_, minBefore);
+          int need = start + rr[d]->Gap - want;
+          int removed = 0;
+          for (int k = static_cast<int>(d) - 1; k >= 0 && need > 0; --k) {
+            int take = std::min(rr[static_cast<size_t>(k)]->Gap, need);
+            rr[static_cast<size_t>(k)]->Gap -= take;
+            need -= take;
+            removed += take;
+          }
+          if (removed > 0 && d + 1 < rr.size()) rr[d + 1]->Gap += removed;
+          break;
+        }
+      }
       // Take gaps away from the end until the row fits.
       int used = 0;
       for (Rec* r : rr) used += r->Gap + r->Len;

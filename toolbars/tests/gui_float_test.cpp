@@ -718,6 +718,28 @@ TEST(BarFloating, OnTopOfAllFormsStaysWhenItsFormHides) {
   EXPECT_FALSE(IsWindowVisible(f->GetHandle()));
 }
 
+
+TEST(BarFloating, ADraggedWindowPushesTheWindowsBeforeIt) {
+  FloatHost h(700, 300);
+  auto* a = h.AddToolbar(L"tbrPushA", 0, 100, 2);
+  auto* b = h.AddToolbar(L"tbrPushB", 0, 300, 2);
+  auto* c = h.AddToolbar(L"tbrPushC", 0, 500, 2);
+  h.Show();
+  ASSERT_LT(a->GetWidth(), 150);
+  ASSERT_EQ(a->GetLeft(), 100);
+  ASSERT_EQ(b->GetLeft(), 300);
+  ASSERT_EQ(c->GetLeft(), 500);
+  int want = 100 + a->GetWidth() - 30;  // 30 pixels into a
+  POINT from = HandlePoint(b);
+  Drag(from, POINT{from.x - (300 - want), from.y});
+  ASSERT_TRUE(b->GetDocked());
+  EXPECT_EQ(b->EffectiveDockRow, 0);
+  EXPECT_EQ(b->GetLeft(), want);
+  EXPECT_EQ(a->GetLeft(), 70);  // gave way by 30
+  EXPECT_EQ(a->EffectiveDockRow, 0);
+  EXPECT_EQ(c->GetLeft(), 500);  // stays
+}
+
 }  // namespace
 
 // ---- dock backgrounds ------------------------------------------------------------------
