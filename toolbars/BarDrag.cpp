@@ -1,6 +1,7 @@
 // The modal mouse loops of dockable windows: moving between docks and
 // floating, and sizing a floating window by its border.
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <vector>
 
@@ -29,7 +30,8 @@ RECT ScreenRectOf(TWinControl* C) {
   return r;
 }
 
-// Integer multiply-divide that never divides by zero.
+// Integer multiply-divide; a zero divisor (a window one pixel wide or high)
+// gives 0 instead of MulDiv's -1.
 int MulDivSafe(int A, int B, int C) { return C == 0 ? 0 : MulDiv(A, B, C); }
 
 }  // namespace
@@ -124,8 +126,6 @@ void TBarCustomDockableWindow::BeginMoving(int InitX, int InitY) {
   TBarDock* startDock = currentDock_;
   const int startRow = dockRow_, startPos = dockPos_;
   const bool startedFloating = floating_;
-  const bool vertical = startDock && startDock->IsVertical();
-  (void)vertical;
   bool rowLockChance = false;
   if (startDock) {
     startDock->draggingWindow_ = this;
