@@ -1,0 +1,803 @@
+#include "ThemeManager/ThemeMgr.h"
+
+#include <algorithm>
+#include <commctrl.h>
+#include <mutex>
+
+#include "classlib/ComCtrls.h"
+#include "classlib/ExtCtrls.h"
+#include "classlib/Grids.h"
+#include "classlib/StdCtrls.h"
+
+namespace {
+
+std::recursive_mutex& Lock() {
+  static std::recursive_mutex m;
+  return m;
+}
+TThemeManager* mainManager_ = nullptr;
+int subclassCount_ = 0;
+
+bool ThemesEnabled() { return ThemeServices()->ThemesEnabled(); }
+
+TThemeOption OptionFor(TSubclassKind k) {
+  switch (k) {
+    case skPanel: return toSubclassPanel;
+    case skListView: return toSubclassListView;
+    case skTabSheet: return toSubclassTabSheet;
+    case skWinControl: return toSubclassWinControl;
+    case skGroupBox: return toSubclassGroupBox;
+    case skButton: return toSubclassButtons;
+    case skStatusBar: return toSubclassStatusBar;
+    case skForm: break;
+  }
+  return toAllowControls;  // forms need no option
+}
+
+void Frame3D(HDC dc, TRect& r, TColor topLeft, TColor bottomRight, int width) {
+  HBRUSH tl = ::CreateSolidBrush(ColorToRef(topLeft));
+  HBRUSH br = ::CreateSolidBrush(ColorToRef(bottomRight));
+  for (int i = 0; i < width; ++i) {
+    RECT top{r.left, r.top, r.right - 1, r.top + 1}, left{r.left, r.top, r.left + 1, r.bottom - 1};
+    RECT bottom{r.left, r.bottom - 1, r.right, r.bottom}, right{r.right - 1, r.top, r.right, r.bottom};
+    ::FillRect(dc, &top, tl);
+    ::FillRect(dc, &left, tl);
+    ::FillRect(dc, &bottom, br);
+    ::FillRect(dc, &right, br);
+    r = TRect(r.left + 1, r.top + 1, r.right - 1, r.bottom - 1);
+  }
+  ::DeleteObject(tl);
+  ::DeleteObject(br);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// TWindowProcList
+
+TWindowProcList::TWindowProcList(TThemeManager* Manager, TSubclassKind Kind, TProc Proc)
+    : manager_(Manager), kind_(Kind), proc_(Proc) {}
+
+TWindowProcList::~TWindowProcList() { Clear(); }
+
+bool TWindowProcList::Accepts(TControl* Control) const {
+  switch (kind_) {
+    case skPanel: return dynamic_cast<TCustomPanel*>(Control) != nullptr;
+    case skListView: return dynamic_cast<TCustomListView*>(Control) != nullptr;
+    case skTabSheet: return dynamic_cast<TTabSheet*>(Control) != nullptr;
+    case skWinControl: return dynamic_cast<TWinControl*>(Control) != nullptr;
+    case skGroupBox: return dynamic_cast<TCustomGroupBox*>(Control) != nullptr;
+    case skButton: return dynamic_cast<TButtonControl*>(Control) != nullptr;
+    case skStatusBar: return dynamic_cast<TStatusBar*>(Control) != nullptr;
+    case skForm: return dynamic_cast<TCustomForm*>(Control) != nullptr;
+  }
+  return false;
+}
+
+int TWindowProcList::Add(TControl* Control) {
+  int index;
+  if (!Control || !Accepts(Control) || Find(Control, index)) return -1;
+  {
+    std::lock_guard<std::recursive_mutex> g(Lock());
+    ++subclassCount_;
+  }
+  entries_.push_back({Control, Control->WindowProc});
+  TThemeManager* m = manager_;
+  TProc p = proc_;
+  // The procedure stays with the manager that holds the entry, so a control
+  // never reaches a manager that doesn't know it.
+  Control->WindowProc = TWndMethod([m, p, Control](TMessage& msg) { (m->*p)(Control, msg); });
+  // Freeing the control tells the manager, wherever the control lives.
+  Control->FreeNotification(manager_);
+  sorted_ = entries_.size() < 2;
+  cacheControl_ = nullptr;
+  return int(entries_.size()) - 1;
+}
+
+void TWindowProcList::Sort() {
+  std::sort(entries_.begin(), entries_.end(),
+            [](const Entry& a, const Entry& b) { return std::less<TControl*>()(a.Control, b.Control); });
+  sorted_ = true;
+  cacheControl_ = nullptr;
+}
+
+bool TWindowProcList::Find(TControl* Control, int& Index) {
+  if (Control && Control == cacheControl_) {
+    Index = cacheIndex_;
+    return true;
+  }
+  if (!sorted_) Sort();
+  auto it = std::lower_bound(entries_.begin(), entries_.end(), Control, [](const Entry& e, TControl* c) {
+    return std::less<TControl*>()(e.Control, c);
+  });
+  Index = int(it - entries_.begin());
+  if (it != entries_.end() && it->Control == Control) {
+    cacheControl_ = Control;
+    cacheIndex_ = Index;
+    return true;
+  }
+  return false;
+}
+
+void TWindowProcList::Remove(TControl* Control) {
+  int index;
+  if (Find(Control, index)) {
+    TWndMethod old = entries_[size_t(index)].OldProc;
+    entries_.erase(entries_.begin() + index);
+    cacheControl_ = nullptr;
+    Control->WindowProc = old;
+    if (auto* w = dynamic_cast<TWinControl*>(Control)) manager_->RemoveChildSubclassing(w);
+    std::lock_guard<std::recursive_mutex> g(Lock());
+    --subclassCount_;
+  }
+  if (TThemeManager* m = TThemeManager::CurrentThemeManager()) m->RemoveRecreationCandidate(Control);
+  manager_->RemoveRecreationCandidate(Control);
+}
+
+void TWindowProcList::Forget(TControl* Control) {
+  int index;
+  if (Find(Control, index)) {
+    entries_.erase(entries_.begin() + index);
+    cacheControl_ = nullptr;
+    std::lock_guard<std::recursive_mutex> g(Lock());
+    --subclassCount_;
+  }
+}
+
+void TWindowProcList::Clear() {
+  while (!entries_.empty()) {
+    TControl* c = entries_.front().Control;
+    if (c->IsDestroying()) Forget(c);  // no longer whole: leave it alone
+    else Remove(c);
+  }
+}
+
+void TWindowProcList::DispatchMessage(TControl* Control, TMessage& Message) {
+  int index;
+  if (!Find(Control, index)) throw EThemeManagerError(L"Control reference not found.");
+  TWndMethod old = entries_[size_t(index)].OldProc;  // a copy: the entry may go while it runs
+  old(Message);
+  if (Message.Msg == WM_DESTROY && Control->IsDestroying()) Remove(Control);
+  else if (Message.Msg == CM_RECREATEWND) {
+    if (TThemeManager* m = TThemeManager::CurrentThemeManager()) m->AddRecreationCandidate(Control);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// TThemeManager: life and hand-over
+
+TThemeManager::TThemeManager(TComponent* AOwner) : TComponent(AOwner) {
+  lists_[skPanel].reset(new TWindowProcList(this, skPanel, &TThemeManager::PanelWindowProc));
+  lists_[skListView].reset(new TWindowProcList(this, skListView, &TThemeManager::ListviewWindowProc));
+  lists_[skTabSheet].reset(new TWindowProcList(this, skTabSheet, &TThemeManager::TabSheetWindowProc));
+  lists_[skWinControl].reset(new TWindowProcList(this, skWinControl, &TThemeManager::WinControlWindowProc));
+  lists_[skGroupBox].reset(new TWindowProcList(this, skGroupBox, &TThemeManager::GroupBoxWindowProc));
+  lists_[skButton].reset(new TWindowProcList(this, skButton, &TThemeManager::ButtonControlWindowProc));
+  lists_[skStatusBar].reset(new TWindowProcList(this, skStatusBar, &TThemeManager::StatusBarWindowProc));
+  lists_[skForm].reset(new TWindowProcList(this, skForm, &TThemeManager::FormWindowProc));
+  if (Application) {
+    Application->HookMainWindow(TWindowHook(this, &TThemeManager::MainWindowHook));
+    hooked_ = true;
+  }
+  std::lock_guard<std::recursive_mutex> g(Lock());
+  if (mainManager_) {
+    subManager_ = true;
+    options_ = mainManager_->options_;
+  } else {
+    mainManager_ = this;
+  }
+}
+
+TThemeManager::~TThemeManager() {
+  formsWaiting_.clear();
+  recreation_.clear();
+  // Unsubclass everything while every list is still there (removing a
+  // windowed control looks up its children's lists).
+  ClearLists();
+  for (auto& l : lists_) l.reset();
+  if (hooked_ && Application) Application->UnhookMainWindow(TWindowHook(this, &TThemeManager::MainWindowHook));
+  bool wasMain = false;
+  {
+    std::lock_guard<std::recursive_mutex> g(Lock());
+    if (mainManager_ == this) {
+      mainManager_ = nullptr;
+      wasMain = true;
+    }
+  }
+  if (wasMain && Application) {
+    HWND h = Application->Handle();
+    if (h && ::IsWindow(h)) ::SendMessageW(h, WM_MAINMANAGERRELEASED, 0, 0);
+  }
+}
+
+TThemeManager* TThemeManager::CurrentThemeManager() {
+  std::lock_guard<std::recursive_mutex> g(Lock());
+  return mainManager_;
+}
+
+int TThemeManager::SubclassedCount() {
+  std::lock_guard<std::recursive_mutex> g(Lock());
+  return subclassCount_;
+}
+
+bool TThemeManager::GetIsMainManager() const {
+  std::lock_guard<std::recursive_mutex> g(Lock());
+  return mainManager_ == this;
+}
+
+void TThemeManager::MakeMain() {
+  mainManager_ = this;
+  subManager_ = false;
+}
+
+void TThemeManager::ForceAsMainManager() {
+  if (GetIsMainManager()) return;
+  {
+    std::lock_guard<std::recursive_mutex> g(Lock());
+    if (TThemeManager* old = mainManager_) {
+      old->subManager_ = true;
+      old->ClearLists();
+    }
+    MakeMain();
+  }
+  CollectForms(nullptr);
+}
+
+void TThemeManager::Loaded() {
+  TComponent::Loaded();
+  if (GetIsMainManager()) CollectForms(nullptr);
+}
+
+bool TThemeManager::MainWindowHook(TMessage& Message) {
+  try {
+    if (Message.Msg == WM_MAINMANAGERRELEASED) {
+      bool becameMain = false;
+      {
+        std::lock_guard<std::recursive_mutex> g(Lock());
+        if (!mainManager_) {
+          MakeMain();
+          becameMain = true;
+        }
+      }
+      if (becameMain) CollectForms(nullptr);
+    }
+    while (!formsWaiting_.empty()) {
+      TCustomForm* f = formsWaiting_.front();
+      formsWaiting_.erase(formsWaiting_.begin());
+      if (GetIsMainManager()) CollectForms(f);
+      if (f->HandleAllocated())
+        ::RedrawWindow(f->GetHandle(), nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_VALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    }
+    while (!recreation_.empty()) {
+      TControl* c = recreation_.front();
+      recreation_.erase(recreation_.begin());
+      if (auto* w = dynamic_cast<TWinControl*>(c)) w->HandleNeeded();
+    }
+    if (Message.Msg == WM_THEMECHANGED) {
+      UpdateThemes();
+      DoOnThemeChange();
+    }
+  } catch (...) {
+    if (Application) Application->HandleException(this);
+  }
+  return false;
+}
+
+void TThemeManager::Notification(TComponent* AComponent, TOperation Operation) {
+  if (Operation == opInsert) {
+    if (auto* f = dynamic_cast<TCustomForm*>(AComponent);
+        f && std::find(formsWaiting_.begin(), formsWaiting_.end(), f) == formsWaiting_.end()) {
+      TThemeManager* main = CurrentThemeManager();
+      if (main && main != this) {
+        main->Notification(AComponent, Operation);
+      } else if (main == this) {
+        formsWaiting_.push_back(f);
+        if (Application && Application->Handle()) ::PostMessageW(Application->Handle(), WM_NULL, 0, 0);
+      }
+    }
+  } else if (AComponent) {
+    // The component may be half gone (this comes from its destructor): drop
+    // it by address only, without asking it anything.
+    formsWaiting_.erase(std::remove_if(formsWaiting_.begin(), formsWaiting_.end(),
+                                       [&](TCustomForm* f) { return static_cast<void*>(f) == static_cast<void*>(AComponent); }),
+                        formsWaiting_.end());
+    auto* c = reinterpret_cast<TControl*>(AComponent);
+    for (auto& l : lists_)
+      if (l) l->Forget(c);
+    RemoveRecreationCandidate(c);
+  }
+  TComponent::Notification(AComponent, Operation);
+}
+
+void TThemeManager::SetOptions(TThemeOptions Value) {
+  std::lock_guard<std::recursive_mutex> g(Lock());
+  if (subManager_ && mainManager_ && mainManager_ != this) {
+    mainManager_->SetOptions(Value);
+    options_ = mainManager_->options_;
+    return;
+  }
+  if (Value == options_) return;
+  options_ = Value;
+  if (!GetIsMainManager()) return;
+  if (ThemeServices()->LibraryAvailable() && uxtheme::SetThemeAppProperties) {
+    DWORD flags = 0;
+    if (Value.Contains(toAllowNonClientArea)) flags |= STAP_ALLOW_NONCLIENT;
+    if (Value.Contains(toAllowControls)) flags |= STAP_ALLOW_CONTROLS;
+    if (Value.Contains(toAllowWebContent)) flags |= STAP_ALLOW_WEBCONTENT;
+    uxtheme::SetThemeAppProperties(flags);
+  }
+  if (IsLoading()) return;
+  UpdateThemes();
+  BroadcastThemeChange();
+  if (Application && Application->Handle()) ::SendMessageW(Application->Handle(), WM_THEMECHANGED, 0, 0);
+  if (Screen)
+    for (int i = 0; i < Screen->FormCount(); ++i)
+      if (Screen->Forms(i)->HandleAllocated())
+        ::RedrawWindow(Screen->Forms(i)->GetHandle(), nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_INTERNALPAINT | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW |
+                           RDW_ERASENOW | RDW_FRAME);
+}
+
+void TThemeManager::UpdateThemes() {
+  TThemeServices* s = ThemeServices();
+  s->UpdateThemes();
+  if (s->LibraryAvailable() && uxtheme::GetThemeAppProperties) {
+    DWORD p = uxtheme::GetThemeAppProperties();
+    auto set = [&](TThemeOption o, bool on) { on ? options_.Include(o) : options_.Exclude(o); };
+    set(toAllowNonClientArea, (p & STAP_ALLOW_NONCLIENT) != 0);
+    set(toAllowControls, (p & STAP_ALLOW_CONTROLS) != 0);
+    set(toAllowWebContent, (p & STAP_ALLOW_WEBCONTENT) != 0);
+  }
+}
+
+namespace {
+void BroadcastTo(TWinControl* w) {
+  for (int i = 0; i < w->ControlCount(); ++i) {
+    auto* c = dynamic_cast<TWinControl*>(w->Controls(i));
+    if (!c || !c->HandleAllocated()) continue;
+    c->Perform(WM_THEMECHANGED, 0, 0);
+    if (dynamic_cast<TCustomListView*>(c)) c->RecreateWnd();
+    else BroadcastTo(c);
+  }
+}
+}  // namespace
+
+void TThemeManager::BroadcastThemeChange() {
+  if (!Screen) return;
+  for (int i = 0; i < Screen->FormCount(); ++i) {
+    TCustomForm* f = Screen->Forms(i);
+    f->Perform(WM_THEMECHANGED, 0, 0);
+    BroadcastTo(f);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Collecting controls
+
+void TThemeManager::CollectForms(TCustomForm* Form) {
+  if (!GetIsMainManager()) return;
+  if (Form) {
+    lists_[skForm]->Add(Form);
+    Form->FreeNotification(this);
+    CollectControls(Form);
+  } else {
+    ClearLists();
+    if (Screen)
+      for (int i = 0; i < Screen->FormCount(); ++i) {
+        TCustomForm* f = Screen->Forms(i);
+        lists_[skForm]->Add(f);
+        f->FreeNotification(this);
+        CollectControls(f);
+      }
+  }
+  if (options_.Contains(toResetMouseCapture) || options_.Contains(toSetTransparency)) FixControls(Form);
+}
+
+void TThemeManager::CollectControls(TWinControl* Parent) {
+  if (!Parent) throw EThemeManagerError(L"Parent of controls to be collected must be valid.");
+  if (!GetIsMainManager()) return;
+  for (int i = 0; i < Parent->ControlCount(); ++i) {
+    TControl* c = Parent->Controls(i);
+    HandleControlChange(c, true);
+    if (auto* w = dynamic_cast<TWinControl*>(c); w && w->ControlCount() > 0) CollectControls(w);
+  }
+}
+
+void TThemeManager::FixControls(TCustomForm* Form) {
+  std::vector<TWinControl*> roots;
+  if (Form) roots.push_back(Form);
+  else if (Screen)
+    for (int i = 0; i < Screen->FormCount(); ++i) roots.push_back(Screen->Forms(i));
+  std::function<void(TWinControl*)> visit = [&](TWinControl* p) {
+    for (int i = 0; i < p->ControlCount(); ++i) {
+      TControl* c = p->Controls(i);
+      if (auto* w = dynamic_cast<TWinControl*>(c)) {
+        if (ThemesEnabled() && w->HandleAllocated() && uxtheme::EnableThemeDialogTexture)
+          uxtheme::EnableThemeDialogTexture(w->GetHandle(), ETDT_ENABLETAB);
+        if (w->ControlCount() > 0) visit(w);
+      } else if (auto* l = dynamic_cast<TCustomLabel*>(c)) {
+        if (options_.Contains(toSetTransparency)) l->SetTransparent(true);
+      }
+    }
+  };
+  for (TWinControl* r : roots) visit(r);
+}
+
+void TThemeManager::RemoveChildSubclassing(TWinControl* Parent) {
+  for (int i = 0; i < Parent->ControlCount(); ++i)
+    if (auto* w = dynamic_cast<TWinControl*>(Parent->Controls(i))) {
+      RemoveChildSubclassing(w);
+      HandleControlChange(w, false);
+    }
+}
+
+void TThemeManager::ClearLists() {
+  // Every list, themed or not: a list left filled would keep controls bound
+  // to a manager that is no longer the one in charge.
+  for (auto& l : lists_)
+    if (l) l->Clear();
+}
+
+TWindowProcList* TThemeManager::ListFor(TControl* Control, bool Inserting) {
+  static const TSubclassKind order[] = {skButton, skGroupBox, skTabSheet, skPanel, skListView,
+                                        skStatusBar, skForm, skWinControl};
+  bool library = ThemeServices()->LibraryAvailable();
+  for (TSubclassKind k : order) {
+    if (!library && k != skListView) continue;
+    if (!lists_[k] || !lists_[k]->Accepts(Control)) continue;
+    if (Inserting && k != skForm && !options_.Contains(OptionFor(k))) return nullptr;
+    return lists_[k].get();
+  }
+  return nullptr;
+}
+
+void TThemeManager::HandleControlChange(TControl* Control, bool Inserting) {
+  if (!Control) return;
+  TWindowProcList* list = ListFor(Control, Inserting);
+  if (!list) return;
+  if (Inserting) {
+    if (list->Kind() == skListView && !list->Contains(Control)) {
+      auto* w = static_cast<TWinControl*>(Control);
+      if (w->HandleAllocated()) ::PostMessageW(w->GetHandle(), CM_RECREATEWND, 0, 0);
+    }
+    if (list->Kind() == skForm) {
+      auto* f = static_cast<TCustomForm*>(Control);
+      f->FreeNotification(this);
+      formsWaiting_.erase(std::remove(formsWaiting_.begin(), formsWaiting_.end(), f), formsWaiting_.end());
+    }
+  }
+  if (Inserting && DoAllowSubclassing(Control) && Control->Perform(CM_DENYSUBCLASSING, 0, 0) == 0) {
+    bool added = list->Add(Control) >= 0;
+    if (added && list->Kind() == skForm) CollectControls(static_cast<TCustomForm*>(Control));
+  } else {
+    list->Remove(Control);
+  }
+}
+
+void TThemeManager::AddRecreationCandidate(TControl* Control) {
+  if (std::find(recreation_.begin(), recreation_.end(), Control) == recreation_.end())
+    recreation_.push_back(Control);
+}
+
+void TThemeManager::RemoveRecreationCandidate(TControl* Control) {
+  recreation_.erase(std::remove(recreation_.begin(), recreation_.end(), Control), recreation_.end());
+}
+
+void TThemeManager::RegisterListener(const TControlMessageEvent& Method) {
+  if (!Method) return;
+  if (std::find(listeners_.begin(), listeners_.end(), Method) == listeners_.end()) listeners_.push_back(Method);
+}
+
+void TThemeManager::UnregisterListener(const TControlMessageEvent& Method) {
+  listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), Method), listeners_.end());
+}
+
+bool TThemeManager::DoAllowSubclassing(TControl* Control) {
+  bool allow = true;
+  if (OnAllowSubclassing) OnAllowSubclassing(this, Control, allow);
+  return allow;
+}
+
+bool TThemeManager::DoControlMessage(TControl* Control, TMessage& Message) {
+  bool handled = false;
+  if (OnControlMessage) OnControlMessage(this, Control, Message, handled);
+  for (size_t i = 0; !handled && i < listeners_.size(); ++i) {
+    TControlMessageEvent l = listeners_[i];
+    l(this, Control, Message, handled);
+  }
+  return handled;
+}
+
+void TThemeManager::DoOnThemeChange() {
+  if (OnThemeChange) OnThemeChange(this);
+}
+
+bool TThemeManager::NeedsBorderPaint(TControl* Control) { return dynamic_cast<TCustomGrid*>(Control) != nullptr; }
+
+// ---------------------------------------------------------------------------
+// Helpers of the window procedures
+
+void TThemeManager::UpdateUIState(TControl* Control, WORD Key) {
+  TCustomForm* f = Control->GetParentForm();
+  if (!f || !f->HandleAllocated()) return;
+  switch (Key) {
+    case VK_TAB: case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN:
+      ::SendMessageW(f->GetHandle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+      break;
+    case VK_MENU:
+      ::SendMessageW(f->GetHandle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL), 0);
+      break;
+    default: break;
+  }
+}
+
+void TThemeManager::PerformEraseBackground(TControl* Control, HDC DC) {
+  TWinControl* parent = Control->GetParent();
+  if (!parent) return;
+  POINT old;
+  ::GetWindowOrgEx(DC, &old);
+  ::SetWindowOrgEx(DC, old.x + Control->GetLeft(), old.y + Control->GetTop(), nullptr);
+  parent->Perform(WM_ERASEBKGND, WPARAM(DC), LPARAM(DC));
+  ::SetWindowOrgEx(DC, old.x, old.y, nullptr);
+}
+
+void TThemeManager::DrawParentBackground(TControl* Control, HDC DC, const TThemedElementDetails* Details,
+                                         bool OnlyIfTransparent, const TRect* Bounds) {
+  auto* w = dynamic_cast<TWinControl*>(Control);
+  if (!w || !w->HandleAllocated()) return;
+  ThemeServices()->DrawParentBackground(w->GetHandle(), DC, Details, OnlyIfTransparent, Bounds);
+}
+
+void TThemeManager::DrawButton(TControl* Control, TThemedButton Button, bool Focused, const TRect& R, HDC DC) {
+  TThemeServices* s = ThemeServices();
+  TThemedElementDetails d = TThemeServices::GetElementDetails(Button);
+  s->DrawElement(DC, d, R);
+  TRect content = s->ContentRect(DC, d, R);
+  String caption = Control->GetCaption();
+  if (!caption.empty()) {
+    HGDIOBJ oldFont = ::SelectObject(DC, Control->Font()->GetHandle());
+    int oldMode = ::SetBkMode(DC, TRANSPARENT);
+    COLORREF oldColor = ::SetTextColor(
+        DC, ColorToRef(Button == tbPushButtonDisabled ? clGrayText : Control->Font()->GetColor()));
+    s->DrawText(DC, d, caption, content, DT_CENTER | DT_VCENTER | DT_SINGLELINE, 0);
+    ::SetTextColor(DC, oldColor);
+    ::SetBkMode(DC, oldMode);
+    ::SelectObject(DC, oldFont);
+  }
+  if (Focused) {
+    COLORREF oldColor = ::SetTextColor(DC, RGB(0, 0, 0));
+    RECT f = content;
+    ::DrawFocusRect(DC, &f);
+    ::SetTextColor(DC, oldColor);
+  }
+}
+
+void TThemeManager::Pass(TControl* Control, TMessage& Message) {
+  for (auto& l : lists_) {
+    int i;
+    if (l->Find(Control, i)) {
+      l->DispatchMessage(Control, Message);
+      return;
+    }
+  }
+  throw EThemeManagerError(L"Control reference not found.");
+}
+
+// ---------------------------------------------------------------------------
+// The window procedures
+
+void TThemeManager::FormWindowProc(TControl* Control, TMessage& Message) {
+  if (Message.Msg == CM_CONTROLLISTCHANGE) {
+    auto* child = reinterpret_cast<TControl*>(Message.WParam);
+    if (Message.LParam != 0) {
+      HandleControlChange(child, true);
+      if (auto* w = dynamic_cast<TWinControl*>(child); w && w->ControlCount() > 0 && lists_[skForm]->Contains(Control))
+        CollectControls(w);
+    } else if (child) {
+      HandleControlChange(child, false);
+    }
+  }
+  DoControlMessage(Control, Message);
+  Pass(Control, Message);
+}
+
+void TThemeManager::ListviewWindowProc(TControl* Control, TMessage& Message) {
+  if (DoControlMessage(Control, Message)) return;
+  if ((Message.Msg == LVM_SETCOLUMNA || Message.Msg == LVM_INSERTCOLUMNA || Message.Msg == LVM_SETCOLUMNW ||
+       Message.Msg == LVM_INSERTCOLUMNW) &&
+      Message.LParam) {
+    // Both column records start alike up to iImage.
+    auto* col = reinterpret_cast<LVCOLUMNW*>(Message.LParam);
+    if ((col->mask & LVCF_IMAGE) && col->iImage == -1) col->mask &= ~LVCF_IMAGE;
+  }
+  Pass(Control, Message);
+}
+
+void TThemeManager::StatusBarWindowProc(TControl* Control, TMessage& Message) {
+  if (DoControlMessage(Control, Message)) return;
+  if (ThemesEnabled()) {
+    if (Message.Msg == WM_ERASEBKGND) {
+      ThemeServices()->DrawElement(HDC(Message.WParam), TThemeServices::GetElementDetails(tsStatusRoot),
+                                   Control->GetClientRect());
+      Message.Result = 1;
+      return;
+    }
+    if (Message.Msg == WM_NCCALCSIZE) {
+      Pass(Control, Message);
+      if (Message.WParam) Message.Result |= WVR_HREDRAW | WVR_VREDRAW;
+      return;
+    }
+  }
+  Pass(Control, Message);
+}
+
+void TThemeManager::WinControlWindowProc(TControl* Control, TMessage& Message) {
+  if (DoControlMessage(Control, Message)) return;
+  if (ThemesEnabled()) switch (Message.Msg) {
+      case WM_NCPAINT:
+        Pass(Control, Message);
+        if (NeedsBorderPaint(Control))
+          ThemeServices()->PaintBorder(static_cast<TWinControl*>(Control), dynamic_cast<TCustomGrid*>(Control) != nullptr);
+        return;
+      case WM_KEYDOWN: case WM_SYSKEYDOWN: case CN_KEYDOWN:
+        UpdateUIState(Control, WORD(Message.WParam));
+        break;
+      default: break;
+    }
+  Pass(Control, Message);
+}
+
+void TThemeManager::ButtonControlWindowProc(TControl* Control, TMessage& Message) {
+  if (DoControlMessage(Control, Message)) return;
+  if (ThemesEnabled()) switch (Message.Msg) {
+      case WM_ERASEBKGND:
+        Message.Result = 1;
+        return;
+      case WM_KEYDOWN: case WM_SYSKEYDOWN: case CN_KEYDOWN:
+        UpdateUIState(Control, WORD(Message.WParam));
+        break;
+      case CN_CTLCOLORBTN: case CN_CTLCOLORSTATIC:
+        DrawParentBackground(Control, HDC(Message.WParam), nullptr, false);
+        Message.Result = LRESULT(::GetStockObject(NULL_BRUSH));
+        return;
+      default: break;
+    }
+  Pass(Control, Message);
+}
+
+void TThemeManager::PaintGroupBox(TWinControl* Box, HDC DC) {
+  TThemeServices* s = ThemeServices();
+  HGDIOBJ oldFont = ::SelectObject(DC, Box->Font()->GetHandle());
+  ::SetTextColor(DC, ColorToRef(Box->Font()->GetColor()));
+  String caption = Box->GetCaption();
+  TRect client = Box->GetClientRect();
+  TRect cap(0, 0, 0, 0);
+  int capHeight = 0;
+  if (!caption.empty()) {
+    SIZE sz{};
+    ::GetTextExtentPoint32W(DC, caption.c_str(), int(caption.size()), &sz);
+    capHeight = sz.cy;
+    cap = TRect(8, 0, 8 + sz.cx, sz.cy);
+  }
+  TRect frame(client.left, client.top + capHeight / 2, client.right, client.bottom);
+  TThemedElementDetails d = TThemeServices::GetElementDetails(Box->GetEnabled() ? tbGroupBoxNormal : tbGroupBoxDisabled);
+  int saved = ::SaveDC(DC);
+  if (!caption.empty()) ::ExcludeClipRect(DC, cap.left, cap.top, cap.right, cap.bottom);
+  s->DrawElement(DC, d, frame);
+  ::RestoreDC(DC, saved);
+  if (!caption.empty()) s->DrawText(DC, d, caption, cap, DT_LEFT | DT_SINGLELINE, 0);
+  ::SelectObject(DC, oldFont);
+}
+
+void TThemeManager::GroupBoxWindowProc(TControl* Control, TMessage& Message) {
+  if (DoControlMessage(Control, Message)) return;
+  auto* box = static_cast<TWinControl*>(Control);
+  if (ThemesEnabled()) switch (Message.Msg) {
+      case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = Message.WParam ? HDC(Message.WParam) : ::BeginPaint(box->GetHandle(), &ps);
+        PaintGroupBox(box, dc);
+        box->PaintControls(dc, nullptr);
+        if (!Message.WParam) ::EndPaint(box->GetHandle(), &ps);
+        Message.Result = 0;
+        return;
+      }
+      case WM_ERASEBKGND: {
+        TThemedElementDetails d = TThemeServices::GetElementDetails(tbGroupBoxNormal);
+        DrawParentBackground(Control, HDC(Message.WParam), &d, true);
+        Message.Result = 1;
+        return;
+      }
+      case WM_KEYDOWN: case WM_SYSKEYDOWN: case CN_KEYDOWN:
+        UpdateUIState(Control, WORD(Message.WParam));
+        break;
+      default: break;
+    }
+  Pass(Control, Message);
+}
+
+void TThemeManager::PaintPanel(TWinControl* Panel, HDC DC) {
+  auto* p = static_cast<TCustomPanel*>(Panel);
+  TRect r = Panel->GetClientRect();
+  if (p->GetBevelOuter() != bvNone)
+    Frame3D(DC, r, p->GetBevelOuter() == bvLowered ? clBtnShadow : clBtnHighlight,
+            p->GetBevelOuter() == bvLowered ? clBtnHighlight : clBtnShadow, p->GetBevelWidth());
+  int bw = p->GetBorderWidth();
+  r = TRect(r.left + bw, r.top + bw, r.right - bw, r.bottom - bw);
+  if (p->GetBevelInner() != bvNone)
+    Frame3D(DC, r, p->GetBevelInner() == bvLowered ? clBtnShadow : clBtnHighlight,
+            p->GetBevelInner() == bvLowered ? clBtnHighlight : clBtnShadow, p->GetBevelWidth());
+  TWinControl* parent = Panel->GetParent();
+  if (!Panel->GetParentColor() && (!parent || parent->GetColor() != Panel->GetColor())) {
+    HBRUSH b = ::CreateSolidBrush(ColorToRef(Panel->GetColor()));
+    RECT rr = r;
+    ::FillRect(DC, &rr, b);
+    ::DeleteObject(b);
+  } else {
+    DrawParentBackground(Panel, DC, nullptr, false, &r);
+  }
+  String caption = Panel->GetCaption();
+  if (!caption.empty()) {
+    HGDIOBJ oldFont = ::SelectObject(DC, Panel->Font()->GetHandle());
+    int oldMode = ::SetBkMode(DC, TRANSPARENT);
+    ::SetTextColor(DC, ColorToRef(Panel->Font()->GetColor()));
+    UINT align = p->GetAlignment() == taLeftJustify ? DT_LEFT : p->GetAlignment() == taRightJustify ? DT_RIGHT : DT_CENTER;
+    RECT rr = r;
+    ::DrawTextW(DC, caption.c_str(), int(caption.size()), &rr, align | DT_EXPANDTABS | DT_VCENTER | DT_SINGLELINE);
+    ::SetBkMode(DC, oldMode);
+    ::SelectObject(DC, oldFont);
+  }
+}
+
+void TThemeManager::PanelWindowProc(TControl* Control, TMessage& Message) {
+  if (DoControlMessage(Control, Message)) return;
+  auto* panel = static_cast<TWinControl*>(Control);
+  TWinControl* parent = panel->GetParent();
+  bool sameColour = panel->GetParentColor() || (parent && parent->GetColor() == panel->GetColor());
+  if (ThemesEnabled() && sameColour) switch (Message.Msg) {
+      case WM_PAINT: case WM_PRINTCLIENT: {
+        PAINTSTRUCT ps;
+        bool own = Message.WParam == 0;
+        HDC dc = own ? ::BeginPaint(panel->GetHandle(), &ps) : HDC(Message.WParam);
+        PaintPanel(panel, dc);
+        panel->PaintControls(dc, nullptr);
+        if (own) ::EndPaint(panel->GetHandle(), &ps);
+        Message.Result = 0;
+        return;
+      }
+      case WM_ERASEBKGND:
+        DrawParentBackground(Control, HDC(Message.WParam), nullptr, false);
+        Message.Result = 1;
+        return;
+      case WM_NCPAINT:
+        Pass(Control, Message);
+        if (static_cast<TCustomPanel*>(Control)->GetBorderStyle() == bsSingle && panel->HandleAllocated()) {
+          HDC dc = ::GetWindowDC(panel->GetHandle());
+          RECT wr;
+          ::GetWindowRect(panel->GetHandle(), &wr);
+          TRect r(0, 0, wr.right - wr.left, wr.bottom - wr.top);
+          ThemeServices()->DrawEdge(dc, TThemeServices::GetElementDetails(trBandNormal), r, EDGE_ETCHED, BF_RECT);
+          ::ReleaseDC(panel->GetHandle(), dc);
+        }
+        return;
+      default: break;
+    }
+  Pass(Control, Message);
+}
+
+void TThemeManager::TabSheetWindowProc(TControl* Control, TMessage& Message) {
+  if (DoControlMessage(Control, Message)) return;
+  if (ThemesEnabled()) switch (Message.Msg) {
+      case WM_ERASEBKGND: case WM_PRINTCLIENT:
+        if (options_.Contains(toAlternateTabSheetDraw))
+          ThemeServices()->DrawElement(HDC(Message.WParam), TThemeServices::GetElementDetails(ttBody),
+                                       Control->GetClientRect());
+        else
+          DrawParentBackground(Control, HDC(Message.WParam), nullptr, false);
+        Message.Result = 1;
+        return;
+      default: break;
+    }
+  Pass(Control, Message);
+}

@@ -1,0 +1,174 @@
+// TThemeManager: gives the standard controls of the class library the
+// system's visual styles by replacing their window procedures (WindowProc)
+// with its own, which paint themed backgrounds, borders, buttons and group
+// frames and pass everything else on to the control's own procedure.
+//
+// The first manager made in the process is the main manager and does all the
+// subclassing; later ones are sub-managers that share its options. When the
+// main manager goes, the next one takes over (message 0xBCB2 to the
+// application window).
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "ThemeManager/ThemeSrv.h"
+#include "classlib/Forms.h"
+
+enum TThemeOption {
+  toAllowNonClientArea,
+  toAllowControls,
+  toAllowWebContent,
+  toSubclassAnimate,
+  toSubclassButtons,
+  toSubclassCheckListbox,
+  toSubclassDBLookup,
+  toSubclassFrame,
+  toSubclassGroupBox,
+  toSubclassListView,
+  toSubclassPanel,
+  toSubclassTabSheet,
+  toSubclassSpeedButtons,
+  toSubclassStatusBar,
+  toSubclassTrackBar,
+  toSubclassWinControl,
+  toResetMouseCapture,
+  toSetTransparency,
+  toAlternateTabSheetDraw
+};
+using TThemeOptions = TSet<TThemeOption>;
+constexpr uint64_t DefaultThemeOptionBits = 0x3FFF7;
+inline TThemeOptions DefaultThemeOptions() { return TThemeOptions::FromBits(DefaultThemeOptionBits); }
+
+// Messages of the manager: the hand-over of the main role, and the question
+// a control answers with non-zero to refuse being subclassed.
+constexpr UINT WM_MAINMANAGERRELEASED = 0xBCB2;
+constexpr UINT CM_DENYSUBCLASSING = 0xB7D0;
+
+class TThemeManager;
+using TAllowSubclassingEvent = TEvent<void(TThemeManager* Sender, TControl* Control, bool& Allow)>;
+using TControlMessageEvent =
+    TEvent<void(TThemeManager* Sender, TControl* Control, TMessage& Message, bool& Handled)>;
+
+ZEMBRIO_DECLARE_EXCEPTION(EThemeManagerError, Exception)
+
+// The kinds of control the manager subclasses, one list each.
+enum TSubclassKind { skPanel, skListView, skTabSheet, skWinControl, skGroupBox, skButton, skStatusBar, skForm };
+constexpr int SubclassKindCount = 8;
+
+class TThemeManager;
+
+// The controls of one kind that are subclassed, with their previous window
+// procedures.
+class TWindowProcList {
+ public:
+  using TProc = void (TThemeManager::*)(TControl* Control, TMessage& Message);
+  TWindowProcList(TThemeManager* Manager, TSubclassKind Kind, TProc Proc);
+  ~TWindowProcList();
+
+  // -1 when the control is not of this kind or is already in; else the index.
+  int Add(TControl* Control);
+  bool Find(TControl* Control, int& Index);
+  bool Contains(TControl* Control) { int i; return Find(Control, i); }
+  void Remove(TControl* Control);
+  // Drops the entry of a control that is being freed, without touching it.
+  void Forget(TControl* Control);
+  void Clear();
+  int Count() const { return int(entries_.size()); }
+  // Calls the control's previous window procedure.
+  void DispatchMessage(TControl* Control, TMessage& Message);
+  bool Accepts(TControl* Control) const;
+  TSubclassKind Kind() const { return kind_; }
+
+ private:
+  struct Entry {
+    TControl* Control;
+    TWndMethod OldProc;
+  };
+  void Sort();
+
+  TThemeManager* manager_;
+  TSubclassKind kind_;
+  TProc proc_;
+  std::vector<Entry> entries_;
+  bool sorted_ = true;
+  TControl* cacheControl_ = nullptr;
+  int cacheIndex_ = -1;
+};
+
+class TThemeManager : public TComponent {
+ public:
+  explicit TThemeManager(TComponent* AOwner);
+  ~TThemeManager() override;
+
+  TThemeOptions GetOptions() const { return options_; }
+  void SetOptions(TThemeOptions Value);
+  TAllowSubclassingEvent OnAllowSubclassing;
+  TControlMessageEvent OnControlMessage;
+  TNotifyEvent OnThemeChange;
+
+  bool GetIsMainManager() const;
+  bool IsMainManager() const { return GetIsMainManager(); }
+  static TThemeManager* CurrentThemeManager();
+  static int SubclassedCount();
+
+  void UpdateThemes();
+  static void BroadcastThemeChange();
+  void CollectForms(TCustomForm* Form = nullptr);
+  void CollectControls(TWinControl* Parent);
+  void FixControls(TCustomForm* Form = nullptr);
+  void RemoveChildSubclassing(TWinControl* Parent);
+  void ClearLists();
+  void RegisterListener(const TControlMessageEvent& Method);
+  void UnregisterListener(const TControlMessageEvent& Method);
+
+  virtual void AddRecreationCandidate(TControl* Control);
+  void RemoveRecreationCandidate(TControl* Control);
+  virtual bool DoAllowSubclassing(TControl* Control);
+  virtual bool DoControlMessage(TControl* Control, TMessage& Message);
+  virtual void DoOnThemeChange();
+  virtual void ForceAsMainManager();
+  virtual void HandleControlChange(TControl* Control, bool Inserting);
+  virtual bool NeedsBorderPaint(TControl* Control);
+
+  // Inspection (tests, diagnostics): is the control in the list of that kind.
+  bool IsSubclassed(TControl* Control, TSubclassKind Kind) const { return lists_[Kind]->Contains(Control); }
+  int ListCount(TSubclassKind Kind) const { return lists_[Kind]->Count(); }
+
+  // Themed drawing of a push button (state, focus) over R in DC.
+  void DrawButton(TControl* Control, TThemedButton Button, bool Focused, const TRect& R, HDC DC);
+  void PerformEraseBackground(TControl* Control, HDC DC);
+  void UpdateUIState(TControl* Control, WORD Key);
+
+  void Loaded() override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+ private:
+  friend class TWindowProcList;
+  bool MainWindowHook(TMessage& Message);
+  TWindowProcList* ListFor(TControl* Control, bool Inserting);
+  void MakeMain();  // under the lock
+
+  // Replacement window procedures.
+  void FormWindowProc(TControl* Control, TMessage& Message);
+  void ListviewWindowProc(TControl* Control, TMessage& Message);
+  void StatusBarWindowProc(TControl* Control, TMessage& Message);
+  void WinControlWindowProc(TControl* Control, TMessage& Message);
+  void ButtonControlWindowProc(TControl* Control, TMessage& Message);
+  void GroupBoxWindowProc(TControl* Control, TMessage& Message);
+  void PanelWindowProc(TControl* Control, TMessage& Message);
+  void TabSheetWindowProc(TControl* Control, TMessage& Message);
+  void Pass(TControl* Control, TMessage& Message);
+  void PaintGroupBox(TWinControl* Box, HDC DC);
+  void PaintPanel(TWinControl* Panel, HDC DC);
+  void DrawParentBackground(TControl* Control, HDC DC, const TThemedElementDetails* Details,
+                            bool OnlyIfTransparent, const TRect* Bounds = nullptr);
+
+  TThemeOptions options_ = DefaultThemeOptions();
+  std::unique_ptr<TWindowProcList> lists_[SubclassKindCount];
+  std::vector<TControlMessageEvent> listeners_;
+  std::vector<TCustomForm*> formsWaiting_;
+  std::vector<TControl*> recreation_;
+  bool subManager_ = false;
+  bool hooked_ = false;
+};

@@ -1,0 +1,568 @@
+// Theme manager tests. Under the test prefix the visual styles are off, so
+// the real library gives the inactive path; a fake library (through the
+// loader seam) stands in for a system with visual styles on.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ThemeManager/ThemeMgr.h"
+#include "classlib/ComCtrls.h"
+#include "classlib/ExtCtrls.h"
+#include "classlib/StdCtrls.h"
+#include "classlib/tests/gui_support.h"
+
+using namespace guitest;
+
+static ::testing::Environment* const kGuiEnv = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+
+namespace {
+
+// ---- The fake visual-styles library ---------------------------------------
+
+struct DrawCall {
+  HTHEME Theme;
+  int Part, State;
+};
+struct FakeState {
+  DWORD AppProperties = STAP_ALLOW_NONCLIENT | STAP_ALLOW_CONTROLS;
+  DWORD SetProperties = 0xFFFFFFFF;
+  int Opened = 0, Closed = 0;
+  std::map<HTHEME, std::wstring> ClassOf;
+  std::vector<DrawCall> Backgrounds;
+  std::vector<HWND> ParentBackgrounds;
+  std::vector<std::wstring> Texts;
+  bool Transparent = true;
+  std::vector<std::string> Missing;  // exports the fake lacks
+} fake;
+
+HTHEME WINAPI FakeOpen(HWND, LPCWSTR cls) {
+  HTHEME h = reinterpret_cast<HTHEME>(intptr_t(0x1000 + ++fake.Opened));
+  fake.ClassOf[h] = cls;
+  return h;
+}
+HRESULT WINAPI FakeClose(HTHEME) { ++fake.Closed; return S_OK; }
+HRESULT WINAPI FakeDrawBackground(HTHEME t, HDC, int p, int s, const RECT*, const RECT*) {
+  fake.Backgrounds.push_back({t, p, s});
+  return S_OK;
+}
+HRESULT WINAPI FakeDrawText(HTHEME, HDC, int, int, LPCWSTR text, int n, DWORD, DWORD, const RECT*) {
+  fake.Texts.emplace_back(text, size_t(n));
+  return S_OK;
+}
+HRESULT WINAPI FakeContentRect(HTHEME, HDC, int, int, const RECT* in, RECT* out) {
+  *out = *in;
+  return S_OK;
+}
+HRESULT WINAPI FakeParentBackground(HWND h, HDC, RECT*) {
+  fake.ParentBackgrounds.push_back(h);
+  return S_OK;
+}
+BOOL WINAPI FakeTransparent(HTHEME, int, int) { return fake.Transparent; }
+BOOL WINAPI FakeTrue() { return TRUE; }
+DWORD WINAPI FakeGetProps() { return fake.AppProperties; }
+void WINAPI FakeSetProps(DWORD p) { fake.SetProperties = p; fake.AppProperties = p; }
+HRESULT WINAPI FakeEnableTexture(HWND, DWORD) { return S_OK; }
+
+HMODULE const kFakeModule = reinterpret_cast<HMODULE>(intptr_t(0x7700));
+HMODULE FakeLoad() { return kFakeModule; }
+HMODULE NoLoad() { return nullptr; }
+FARPROC FakeGetProc(HMODULE, const char* name) {
+  for (auto& m : fake.Missing)
+    if (m == name) return nullptr;
+  static const std::map<std::string, void*> procs = {
+      {"OpenThemeData", reinterpret_cast<void*>(&FakeOpen)},
+      {"CloseThemeData", reinterpret_cast<void*>(&FakeClose)},
+      {"DrawThemeBackground", reinterpret_cast<void*>(&FakeDrawBackground)},
+      {"DrawThemeText", reinterpret_cast<void*>(&FakeDrawText)},
+      {"GetThemeBackgroundContentRect", reinterpret_cast<void*>(&FakeContentRect)},
+      {"DrawThemeParentBackground", reinterpret_cast<void*>(&FakeParentBackground)},
+      {"IsThemeBackgroundPartiallyTransparent", reinterpret_cast<void*>(&FakeTransparent)},
+      {"IsThemeActive", reinterpret_cast<void*>(&FakeTrue)},
+      {"IsAppThemed", reinterpret_cast<void*>(&FakeTrue)},
+      {"GetThemeAppProperties", reinterpret_cast<void*>(&FakeGetProps)},
+      {"SetThemeAppProperties", reinterpret_cast<void*>(&FakeSetProps)},
+      {"EnableThemeDialogTexture", reinterpret_cast<void*>(&FakeEnableTexture)},
+  };
+  auto it = procs.find(name);
+  return it == procs.end() ? nullptr : reinterpret_cast<FARPROC>(it->second);
+}
+void FakeFree(HMODULE) {}
+DWORD ComCtl6() { return 0x60000; }
+DWORD ComCtl5() { return 0x50082; }
+
+enum class Lib { Real, Missing, Fake };
+
+// Puts the process-wide binding and services into a known state and back.
+class ThemeFixture : public ::testing::Test {
+ protected:
+  void Use(Lib lib, TComCtlVersionProvider version = &ComCtl6) {
+    FreeThemeServices();
+    while (ThemeLibraryRefCount() > 0) FreeThemeLibrary();
+    fake = FakeState();
+    TThemeLibraryLoader l;
+    if (lib == Lib::Missing) l.Load = &NoLoad;
+    if (lib == Lib::Fake) {
+      l.Load = &FakeLoad;
+      l.GetProc = &FakeGetProc;
+      l.Free = &FakeFree;
+    }
+    SetThemeLibraryLoader(l);
+    SetComCtlVersionProvider(lib == Lib::Real ? nullptr : version);
+  }
+  void SetUp() override { Use(Lib::Real); }
+  void TearDown() override {
+    FreeThemeServices();
+    while (ThemeLibraryRefCount() > 0) FreeThemeLibrary();
+    SetThemeLibraryLoader(TThemeLibraryLoader());
+    SetComCtlVersionProvider(nullptr);
+  }
+};
+
+int CountDraws(const wchar_t* cls, int part, int state) {
+  int n = 0;
+  for (auto& d : fake.Backgrounds)
+    if (fake.ClassOf[d.Theme] == cls && d.Part == part && d.State == state) ++n;
+  return n;
+}
+
+// A panel that refuses to be subclassed.
+class TStubbornPanel : public TPanel {
+ public:
+  using TPanel::TPanel;
+  void WndProc(TMessage& m) override {
+    if (m.Msg == CM_DENYSUBCLASSING) m.Result = 1;
+    else TPanel::WndProc(m);
+  }
+};
+
+// A form with one control of each subclassed kind.
+struct TestForm {
+  TForm* Form;
+  TButton* Button;
+  TPanel* Panel;
+  TGroupBox* Group;
+  TListView* List;
+  TStatusBar* Status;
+  TEdit* Edit;
+  TButton* InPanel;
+  TestForm() {
+    Form = new TForm(Application);
+    Form->SetBounds(10, 10, 400, 300);
+    Button = new TButton(Form);
+    Button->SetParent(Form);
+    Panel = new TPanel(Form);
+    Panel->SetParent(Form);
+    Panel->SetBounds(0, 40, 200, 100);
+    InPanel = new TButton(Form);
+    InPanel->SetParent(Panel);
+    Group = new TGroupBox(Form);
+    Group->SetParent(Form);
+    Group->SetCaption(L"Group");
+    Group->SetBounds(200, 40, 150, 100);
+    List = new TListView(Form);
+    List->SetParent(Form);
+    Status = new TStatusBar(Form);
+    Status->SetParent(Form);
+    Edit = new TEdit(Form);
+    Edit->SetParent(Form);
+    Form->HandleNeeded();
+  }
+  ~TestForm() { delete Form; }
+};
+
+}  // namespace
+
+// ---- Library binding --------------------------------------------------------
+
+TEST_F(ThemeFixture, BindingWithoutTheLibraryStaysNullAndBalanced) {
+  Use(Lib::Missing);
+  EXPECT_FALSE(InitThemeLibrary());
+  EXPECT_EQ(ThemeLibraryRefCount(), 1);
+  EXPECT_EQ(uxtheme::OpenThemeData, nullptr);
+  EXPECT_EQ(uxtheme::IsAppThemed, nullptr);
+  EXPECT_FALSE(UseThemes());
+  FreeThemeLibrary();
+  EXPECT_EQ(ThemeLibraryRefCount(), 0);
+  FreeThemeLibrary();  // never below zero
+  EXPECT_EQ(ThemeLibraryRefCount(), 0);
+}
+
+TEST_F(ThemeFixture, BindingIsReferenceCounted) {
+  Use(Lib::Fake);
+  EXPECT_TRUE(InitThemeLibrary());
+  EXPECT_TRUE(InitThemeLibrary());
+  FreeThemeLibrary();
+  EXPECT_TRUE(ThemeLibraryLoaded());
+  EXPECT_NE(uxtheme::OpenThemeData, nullptr);
+  EXPECT_EQ(uxtheme::GetThemeFont, nullptr);  // the fake lacks it
+  EXPECT_TRUE(UseThemes());
+  FreeThemeLibrary();
+  EXPECT_FALSE(ThemeLibraryLoaded());
+  EXPECT_EQ(uxtheme::OpenThemeData, nullptr);
+}
+
+TEST_F(ThemeFixture, MissingQueryExportsMeanNoThemesRatherThanACrash) {
+  Use(Lib::Fake);
+  fake.Missing = {"IsAppThemed"};
+  ASSERT_TRUE(InitThemeLibrary());
+  EXPECT_FALSE(UseThemes());
+  EXPECT_FALSE(ThemeServices()->ThemesEnabled());
+  FreeThemeLibrary();
+}
+
+TEST_F(ThemeFixture, RealLibraryBindsUnderTheTestSystem) {
+  ASSERT_TRUE(InitThemeLibrary());
+  EXPECT_NE(uxtheme::OpenThemeData, nullptr);
+  EXPECT_NE(uxtheme::DrawThemeBackground, nullptr);
+  FreeThemeLibrary();
+}
+
+// ---- Element details ----------------------------------------------------------
+
+TEST(ThemeDetails, PartsAndStatesCountFromTheEnumerations) {
+  auto d = TThemeServices::GetElementDetails(tbCheckBoxCheckedHot);
+  EXPECT_EQ(d.Element, teButton);
+  EXPECT_EQ(d.Part, 3);
+  EXPECT_EQ(d.State, 6);
+  d = TThemeServices::GetElementDetails(tbButtonDontCare);
+  EXPECT_EQ(d.Part, 0);
+  EXPECT_EQ(d.State, 1);
+  d = TThemeServices::GetElementDetails(tsStatusRoot);
+  EXPECT_EQ(d.Element, teStatus);
+  EXPECT_EQ(d.Part, 0);
+  EXPECT_EQ(d.State, 2);
+  d = TThemeServices::GetElementDetails(tbGroupBoxDisabled);
+  EXPECT_EQ(d.Part, 4);
+  EXPECT_EQ(d.State, 2);
+  d = TThemeServices::GetElementDetails(ttBody);
+  EXPECT_EQ(d.Element, teTab);
+  EXPECT_EQ(d.Part, 10);
+  EXPECT_EQ(d.State, 1);
+  d = TThemeServices::GetElementDetails(twSmallFrameBottomSizingTemplate);
+  EXPECT_EQ(d.Element, teWindow);
+  EXPECT_EQ(d.Part, 37);
+  d = TThemeServices::GetElementDetails(tsSizeBoxLeftAlign);
+  EXPECT_EQ(d.Element, teScrollBar);
+  EXPECT_EQ(d.Part, 10);
+  EXPECT_EQ(d.State, 2);
+}
+
+// ---- Theme services -----------------------------------------------------------
+
+TEST_F(ThemeFixture, ServicesAreOffWithoutVisualStyles) {
+  TThemeServices* s = ThemeServices();
+  EXPECT_TRUE(s->LibraryAvailable());  // the test system has the library...
+  EXPECT_FALSE(s->ThemesEnabled());    // ...but the classic look
+  EXPECT_EQ(s->GetTheme(teButton), nullptr);
+
+  Use(Lib::Missing);
+  EXPECT_FALSE(ThemeServices()->LibraryAvailable());
+  EXPECT_FALSE(ThemeServices()->ThemesEnabled());
+  EXPECT_EQ(ThemeServices()->GetTheme(teEdit), nullptr);
+
+  Use(Lib::Fake, &ComCtl5);  // old common controls
+  EXPECT_FALSE(ThemeServices()->ThemesEnabled());
+
+  Use(Lib::Fake);
+  fake.AppProperties = STAP_ALLOW_NONCLIENT;  // controls not themed
+  ThemeServices()->UpdateThemes();
+  EXPECT_TRUE(ThemeServices()->ThemesAvailable());
+  EXPECT_FALSE(ThemeServices()->ThemesEnabled());
+}
+
+TEST_F(ThemeFixture, ThemeDataIsCachedAndReopenedAfterAThemeChange) {
+  Use(Lib::Fake);
+  TThemeServices* s = ThemeServices();
+  ASSERT_TRUE(s->ThemesEnabled());
+  int changes = 0;
+  s->OnThemeChange = TNotifyEvent([&](TObject*) { ++changes; });
+  HTHEME a = s->GetTheme(teButton);
+  EXPECT_NE(a, nullptr);
+  EXPECT_EQ(fake.ClassOf[a], L"button");
+  EXPECT_EQ(s->GetTheme(teButton), a);
+  EXPECT_EQ(fake.Opened, 1);
+  ::SendMessageW(Application->Handle(), WM_THEMECHANGED, 0, 0);
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(fake.Closed, 1);
+  HTHEME b = s->GetTheme(teButton);
+  EXPECT_NE(b, a);
+  EXPECT_EQ(fake.ClassOf[b], L"button");
+  s->OnThemeChange = TNotifyEvent();
+}
+
+TEST_F(ThemeFixture, ParentBackgroundOnlyWhereTheElementIsTransparent) {
+  Use(Lib::Fake);
+  TThemeServices* s = ThemeServices();
+  auto d = TThemeServices::GetElementDetails(tbPushButtonNormal);
+  HDC dc = ::GetDC(nullptr);
+  fake.Transparent = false;
+  s->DrawParentBackground(HWND(1), dc, &d, true);
+  EXPECT_TRUE(fake.ParentBackgrounds.empty());
+  s->DrawParentBackground(HWND(1), dc, &d, false);
+  s->DrawParentBackground(HWND(1), dc, nullptr, true);
+  EXPECT_EQ(fake.ParentBackgrounds.size(), 2u);
+  ::ReleaseDC(nullptr, dc);
+}
+
+// ---- Theme manager: inactive ---------------------------------------------------
+
+TEST_F(ThemeFixture, WithoutTheLibraryOnlyListViewsAreSubclassed) {
+  Use(Lib::Missing);
+  TestForm t;
+  {
+    TThemeManager m(t.Form);
+    m.CollectForms();
+    EXPECT_TRUE(m.IsMainManager());
+    EXPECT_TRUE(m.IsSubclassed(t.List, skListView));
+    EXPECT_FALSE(m.IsSubclassed(t.Button, skButton));
+    EXPECT_FALSE(m.IsSubclassed(t.Panel, skPanel));
+    // Forms are watched regardless, for list views added later.
+    EXPECT_EQ(m.ListCount(skForm), 2);
+    EXPECT_EQ(TThemeManager::SubclassedCount(), 3);
+  }
+  EXPECT_EQ(TThemeManager::SubclassedCount(), 0);
+  EXPECT_EQ(TThemeManager::CurrentThemeManager(), nullptr);
+}
+
+TEST_F(ThemeFixture, ClassicLookSubclassesButChangesNoPainting) {
+  TestForm t;
+  TThemeManager m(t.Form);
+  m.CollectForms();
+  ASSERT_FALSE(ThemeServices()->ThemesEnabled());
+  EXPECT_TRUE(m.IsSubclassed(t.Form, skForm));
+  EXPECT_TRUE(m.IsSubclassed(t.Button, skButton));
+  EXPECT_TRUE(m.IsSubclassed(t.InPanel, skButton));
+  EXPECT_TRUE(m.IsSubclassed(t.Group, skGroupBox));
+  EXPECT_TRUE(m.IsSubclassed(t.Status, skStatusBar));
+  EXPECT_TRUE(m.IsSubclassed(t.Edit, skWinControl));
+  // Off the themed path everything reaches the control: the button keeps its
+  // own erasing (result 0 from the class library, not the themed 1).
+  HDC dc = ::GetDC(t.Button->GetHandle());
+  EXPECT_EQ(t.Button->Perform(WM_ERASEBKGND, WPARAM(dc), 0), t.Button->Perform(WM_ERASEBKGND, WPARAM(dc), 0));
+  ::ReleaseDC(t.Button->GetHandle(), dc);
+  t.Edit->SetText(L"still an edit");
+  EXPECT_EQ(t.Edit->GetText(), L"still an edit");
+  t.Form->Show();
+  Pump(50);
+  t.Form->Hide();
+}
+
+// ---- Theme manager: active (fake library) --------------------------------------
+
+TEST_F(ThemeFixture, ThemedPaintingOfPanelsGroupsStatusAndButtons) {
+  Use(Lib::Fake);
+  TestForm t;
+  TThemeManager m(t.Form);
+  m.CollectForms();
+  ASSERT_TRUE(ThemeServices()->ThemesEnabled());
+  HDC dc = ::GetDC(t.Form->GetHandle());
+
+  EXPECT_EQ(t.Panel->Perform(WM_ERASEBKGND, WPARAM(dc), 0), 1);
+  ASSERT_FALSE(fake.ParentBackgrounds.empty());
+  EXPECT_EQ(fake.ParentBackgrounds.back(), t.Panel->GetHandle());
+
+  EXPECT_EQ(t.Button->Perform(WM_ERASEBKGND, WPARAM(dc), 0), 1);
+  EXPECT_EQ(t.Button->Perform(CN_CTLCOLORBTN, WPARAM(dc), 0), LRESULT(::GetStockObject(NULL_BRUSH)));
+
+  EXPECT_EQ(t.Status->Perform(WM_ERASEBKGND, WPARAM(dc), 0), 1);
+  EXPECT_EQ(CountDraws(L"status", 0, 2), 1);
+
+  t.Group->Perform(WM_PAINT, WPARAM(dc), 0);
+  EXPECT_EQ(CountDraws(L"button", 4, 1), 1);  // tbGroupBoxNormal
+  ASSERT_FALSE(fake.Texts.empty());
+  EXPECT_EQ(fake.Texts.back(), L"Group");
+  t.Group->SetEnabled(false);
+  t.Group->Perform(WM_PAINT, WPARAM(dc), 0);
+  EXPECT_EQ(CountDraws(L"button", 4, 2), 1);  // tbGroupBoxDisabled
+
+  ::ReleaseDC(t.Form->GetHandle(), dc);
+  t.Form->Show();
+  Pump(50);
+  t.Form->Hide();
+}
+
+TEST_F(ThemeFixture, ListViewColumnsWithoutImageLoseTheImageFlag) {
+  Use(Lib::Fake);
+  TestForm t;
+  TThemeManager m(t.Form);
+  m.CollectForms();
+  ASSERT_TRUE(m.IsSubclassed(t.List, skListView));
+  LVCOLUMNW col{};
+  col.mask = LVCF_TEXT | LVCF_IMAGE | LVCF_WIDTH;
+  col.iImage = -1;
+  col.cx = 50;
+  col.pszText = const_cast<wchar_t*>(L"Name");
+  t.List->Perform(LVM_INSERTCOLUMNW, 0, LPARAM(&col));
+  EXPECT_EQ(col.mask & LVCF_IMAGE, 0u);
+  EXPECT_EQ(col.mask & LVCF_TEXT, UINT(LVCF_TEXT));
+  col.mask |= LVCF_IMAGE;
+  col.iImage = 0;
+  t.List->Perform(LVM_SETCOLUMNW, 0, LPARAM(&col));
+  EXPECT_NE(col.mask & LVCF_IMAGE, 0u);
+}
+
+TEST_F(ThemeFixture, RemovalRestoresTheControlsOwnProcedure) {
+  Use(Lib::Fake);
+  TestForm t;
+  TThemeManager m(t.Form);
+  m.CollectForms();
+  ASSERT_TRUE(m.IsSubclassed(t.Panel, skPanel));
+  ASSERT_TRUE(m.IsSubclassed(t.InPanel, skButton));
+  int before = TThemeManager::SubclassedCount();
+  // Taking the panel off the form unsubclasses it and its children.
+  t.Panel->SetParent(nullptr);
+  EXPECT_FALSE(m.IsSubclassed(t.Panel, skPanel));
+  EXPECT_FALSE(m.IsSubclassed(t.InPanel, skButton));
+  EXPECT_EQ(TThemeManager::SubclassedCount(), before - 2);
+  HDC dc = ::GetDC(nullptr);
+  size_t parents = fake.ParentBackgrounds.size();
+  t.Panel->Perform(WM_ERASEBKGND, WPARAM(dc), 0);
+  EXPECT_EQ(fake.ParentBackgrounds.size(), parents);  // its own procedure again
+  ::ReleaseDC(nullptr, dc);
+  // Putting it back subclasses it again.
+  t.Panel->SetParent(t.Form);
+  EXPECT_TRUE(m.IsSubclassed(t.Panel, skPanel));
+}
+
+TEST_F(ThemeFixture, FreedControlsLeaveTheListsWhereverTheyLive) {
+  Use(Lib::Fake);
+  TestForm t;
+  TThemeManager m(nullptr);  // owned by nobody: hears of frees only by request
+  m.CollectForms(t.Form);
+  int before = TThemeManager::SubclassedCount();
+  delete t.InPanel;  // a child of a panel: the form never sees it go
+  EXPECT_EQ(TThemeManager::SubclassedCount(), before - 1);
+  delete t.Edit;
+  EXPECT_EQ(TThemeManager::SubclassedCount(), before - 2);
+  EXPECT_FALSE(m.IsSubclassed(t.Edit, skWinControl));
+  delete t.Form;  // the whole form, manager still alive
+  t.Form = nullptr;
+  EXPECT_EQ(TThemeManager::SubclassedCount(), 0);
+  t.Form = new TForm(Application);  // for the fixture's delete
+}
+
+TEST_F(ThemeFixture, OptionsGovernOnlyNewInsertions) {
+  Use(Lib::Fake);
+  TestForm t;
+  TThemeManager m(t.Form);
+  m.CollectForms();
+  ASSERT_TRUE(m.IsSubclassed(t.Panel, skPanel));
+  m.SetOptions(m.GetOptions() - toSubclassPanel);
+  EXPECT_TRUE(m.IsSubclassed(t.Panel, skPanel));  // existing ones stay
+  auto* p2 = new TPanel(t.Form);
+  p2->SetParent(t.Form);
+  EXPECT_FALSE(m.IsSubclassed(p2, skPanel));
+  EXPECT_FALSE(m.IsSubclassed(p2, skWinControl));
+  m.SetOptions(m.GetOptions() + toSubclassPanel);
+  auto* p3 = new TPanel(t.Form);
+  p3->SetParent(t.Form);
+  EXPECT_TRUE(m.IsSubclassed(p3, skPanel));
+  // The first three options go to the library.
+  m.SetOptions(m.GetOptions() - toAllowWebContent + toAllowNonClientArea + toAllowControls);
+  EXPECT_EQ(fake.SetProperties, DWORD(STAP_ALLOW_NONCLIENT | STAP_ALLOW_CONTROLS));
+}
+
+TEST_F(ThemeFixture, ControlsCanRefuseSubclassing) {
+  Use(Lib::Fake);
+  TestForm t;
+  TThemeManager m(t.Form);
+  m.OnAllowSubclassing = TAllowSubclassingEvent([&](TThemeManager*, TControl* c, bool& allow) {
+    if (c == t.Button) allow = false;
+  });
+  auto* stubborn = new TStubbornPanel(t.Form);
+  stubborn->SetParent(t.Form);
+  m.CollectForms();
+  EXPECT_FALSE(m.IsSubclassed(stubborn, skPanel));
+  EXPECT_FALSE(m.IsSubclassed(t.Button, skButton));
+  EXPECT_TRUE(m.IsSubclassed(t.Panel, skPanel));
+}
+
+TEST_F(ThemeFixture, HandledMessagesStopAtTheManager) {
+  Use(Lib::Fake);
+  TestForm t;
+  TThemeManager m(t.Form);
+  m.CollectForms();
+  const UINT probe = WM_APP + 17;
+  int eventSeen = 0, listenerSeen = 0;
+  m.OnControlMessage = TControlMessageEvent([&](TThemeManager*, TControl* c, TMessage& msg, bool& handled) {
+    if (msg.Msg == probe && c == t.Edit) {
+      ++eventSeen;
+      handled = msg.WParam == 1;
+      if (handled) msg.Result = 42;
+    }
+  });
+  struct Listener {
+    int* Seen;
+    UINT Probe;
+    void OnMessage(TThemeManager*, TControl*, TMessage& msg, bool& handled) {
+      if (msg.Msg == Probe) {
+        ++*Seen;
+        handled = true;
+        msg.Result = 7;
+      }
+    }
+  } l{&listenerSeen, probe};
+  TControlMessageEvent listener(&l, &Listener::OnMessage);
+  m.RegisterListener(listener);
+  m.RegisterListener(TControlMessageEvent(&l, &Listener::OnMessage));  // kept once
+  EXPECT_EQ(t.Edit->Perform(probe, 1, 0), 42);
+  EXPECT_EQ(listenerSeen, 0);
+  EXPECT_EQ(t.Edit->Perform(probe, 0, 0), 7);
+  EXPECT_EQ(eventSeen, 2);
+  EXPECT_EQ(listenerSeen, 1);
+  m.UnregisterListener(listener);
+  t.Edit->Perform(probe, 0, 0);
+  EXPECT_EQ(listenerSeen, 1);
+}
+
+TEST_F(ThemeFixture, TheNextManagerTakesOverWhenTheMainOneGoes) {
+  Use(Lib::Fake);
+  TestForm t;
+  auto* first = new TThemeManager(nullptr);
+  first->CollectForms();
+  TThemeManager second(nullptr);
+  EXPECT_TRUE(first->IsMainManager());
+  EXPECT_FALSE(second.IsMainManager());
+  EXPECT_EQ(second.GetOptions(), first->GetOptions());
+  EXPECT_TRUE(first->IsSubclassed(t.Button, skButton));
+  // A sub-manager's option change goes to the main manager.
+  second.SetOptions(second.GetOptions() - toSubclassStatusBar);
+  EXPECT_FALSE(first->GetOptions().Contains(toSubclassStatusBar));
+  delete first;
+  EXPECT_TRUE(second.IsMainManager());
+  EXPECT_TRUE(second.IsSubclassed(t.Button, skButton));
+  EXPECT_TRUE(second.IsSubclassed(t.Form, skForm));
+  HDC dc = ::GetDC(nullptr);
+  EXPECT_EQ(t.Button->Perform(WM_ERASEBKGND, WPARAM(dc), 0), 1);
+  ::ReleaseDC(nullptr, dc);
+}
+
+TEST_F(ThemeFixture, ForcingTheMainRoleMovesTheControls) {
+  Use(Lib::Fake);
+  TestForm t;
+  TThemeManager first(nullptr);
+  first.CollectForms();
+  TThemeManager second(nullptr);
+  second.ForceAsMainManager();
+  EXPECT_TRUE(second.IsMainManager());
+  EXPECT_FALSE(first.IsMainManager());
+  EXPECT_EQ(first.ListCount(skButton), 0);
+  EXPECT_TRUE(second.IsSubclassed(t.Button, skButton));
+  // Messages reach the new main manager's lists without complaint.
+  t.Button->SetCaption(L"moved");
+  EXPECT_EQ(t.Button->GetCaption(), L"moved");
+}
+
+TEST_F(ThemeFixture, ControlsAddedToASubclassedFormAreSubclassed) {
+  Use(Lib::Fake);
+  TestForm t;
+  TThemeManager m(t.Form);
+  m.CollectForms();
+  auto* b = new TButton(t.Form);
+  b->SetParent(t.Form);
+  EXPECT_TRUE(m.IsSubclassed(b, skButton));
+  delete b;
+  EXPECT_EQ(m.ListCount(skButton), 2);  // the form's button and the panel's
+}
