@@ -262,8 +262,9 @@ bool TThemeManager::MainWindowHook(TMessage& Message) {
       if (becameMain) CollectForms(nullptr);
     }
     while (!formsWaiting_.empty()) {
-      TCustomForm* f = formsWaiting_.front();
+      auto* f = dynamic_cast<TCustomForm*>(formsWaiting_.front());
       formsWaiting_.erase(formsWaiting_.begin());
+      if (!f) continue;
       if (GetIsMainManager()) CollectForms(f);
       if (f->HandleAllocated())
         ::RedrawWindow(f->GetHandle(), nullptr, nullptr,
@@ -286,22 +287,24 @@ bool TThemeManager::MainWindowHook(TMessage& Message) {
 
 void TThemeManager::Notification(TComponent* AComponent, TOperation Operation) {
   if (Operation == opInsert) {
-    if (auto* f = dynamic_cast<TCustomForm*>(AComponent);
-        f && std::find(formsWaiting_.begin(), formsWaiting_.end(), f) == formsWaiting_.end()) {
+    // Insertion is announced while the component is still being built, so
+    // its class can't be told yet: it waits, and the hook looks at it once
+    // the posted message comes round.
+    if (AComponent && AComponent != this &&
+        std::find(formsWaiting_.begin(), formsWaiting_.end(), AComponent) == formsWaiting_.end()) {
       TThemeManager* main = CurrentThemeManager();
       if (main && main != this) {
         main->Notification(AComponent, Operation);
       } else if (main == this) {
-        formsWaiting_.push_back(f);
+        formsWaiting_.push_back(AComponent);
+        AComponent->FreeNotification(this);  // in case it goes before the hook runs
         if (Application && Application->Handle()) ::PostMessageW(Application->Handle(), WM_NULL, 0, 0);
       }
     }
   } else if (AComponent) {
     // The component may be half gone (this comes from its destructor): drop
     // it by address only, without asking it anything.
-    formsWaiting_.erase(std::remove_if(formsWaiting_.begin(), formsWaiting_.end(),
-                                       [&](TCustomForm* f) { return static_cast<void*>(f) == static_cast<void*>(AComponent); }),
-                        formsWaiting_.end());
+    formsWaiting_.erase(std::remove(formsWaiting_.begin(), formsWaiting_.end(), AComponent), formsWaiting_.end());
     auto* c = reinterpret_cast<TControl*>(AComponent);
     for (auto& l : lists_)
       if (l) l->Forget(c);
@@ -464,7 +467,8 @@ void TThemeManager::HandleControlChange(TControl* Control, bool Inserting) {
     if (list->Kind() == skForm) {
       auto* f = static_cast<TCustomForm*>(Control);
       f->FreeNotification(this);
-      formsWaiting_.erase(std::remove(formsWaiting_.begin(), formsWaiting_.end(), f), formsWaiting_.end());
+      formsWaiting_.erase(std::remove(formsWaiting_.begin(), formsWaiting_.end(), static_cast<TComponent*>(f)),
+                          formsWaiting_.end());
     }
   }
   if (Inserting && DoAllowSubclassing(Control) && Control->Perform(CM_DENYSUBCLASSING, 0, 0) == 0) {
@@ -797,6 +801,24 @@ void TThemeManager::TabSheetWindowProc(TControl* Control, TMessage& Message) {
           DrawParentBackground(Control, HDC(Message.WParam), nullptr, false);
         Message.Result = 1;
         return;
+      case WM_NCPAINT: {
+        // The border round the client area shows the parent's background.
+        auto* w = static_cast<TWinControl*>(Control);
+        if (!w->HandleAllocated()) break;
+        HWND h = w->GetHandle();
+        RECT wr, cr;
+        ::GetWindowRect(h, &wr);
+        ::GetClientRect(h, &cr);
+        ::MapWindowPoints(h, nullptr, reinterpret_cast<POINT*>(&cr), 2);
+        ::OffsetRect(&cr, -wr.left, -wr.top);
+        HDC dc = ::GetWindowDC(h);
+        ::ExcludeClipRect(dc, cr.left, cr.top, cr.right, cr.bottom);
+        TRect all(0, 0, wr.right - wr.left, wr.bottom - wr.top);
+        DrawParentBackground(Control, dc, nullptr, false, &all);
+        ::ReleaseDC(h, dc);
+        Message.Result = 0;
+        return;
+      }
       default: break;
     }
   Pass(Control, Message);

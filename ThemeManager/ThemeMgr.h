@@ -167,7 +167,7 @@ class TThemeManager : public TComponent {
   TThemeOptions options_ = DefaultThemeOptions();
   std::unique_ptr<TWindowProcList> lists_[SubclassKindCount];
   std::vector<TControlMessageEvent> listeners_;
-  std::vector<TCustomForm*> formsWaiting_;
+  std::vector<TComponent*> formsWaiting_;  // inserted components, typed later
   std::vector<TControl*> recreation_;
   bool subManager_ = false;
   bool hooked_ = false;

@@ -337,11 +337,7 @@ TEST_F(ThemeFixture, ClassicLookSubclassesButChangesNoPainting) {
   EXPECT_TRUE(m.IsSubclassed(t.Group, skGroupBox));
   EXPECT_TRUE(m.IsSubclassed(t.Status, skStatusBar));
   EXPECT_TRUE(m.IsSubclassed(t.Edit, skWinControl));
-  // Off the themed path everything reaches the control: the button keeps its
-  // own erasing (result 0 from the class library, not the themed 1).
-  HDC dc = ::GetDC(t.Button->GetHandle());
-  EXPECT_EQ(t.Button->Perform(WM_ERASEBKGND, WPARAM(dc), 0), t.Button->Perform(WM_ERASEBKGND, WPARAM(dc), 0));
-  ::ReleaseDC(t.Button->GetHandle(), dc);
+  // Off the themed path every message reaches the control's own procedure.
   t.Edit->SetText(L"still an edit");
   EXPECT_EQ(t.Edit->GetText(), L"still an edit");
   t.Form->Show();
@@ -565,4 +561,45 @@ TEST_F(ThemeFixture, ControlsAddedToASubclassedFormAreSubclassed) {
   EXPECT_TRUE(m.IsSubclassed(b, skButton));
   delete b;
   EXPECT_EQ(m.ListCount(skButton), 2);  // the form's button and the panel's
+}
+
+TEST_F(ThemeFixture, FormsMadeLaterAreTakenUpWhenTheMessageLoopRuns) {
+  Use(Lib::Fake);
+  TThemeManager m(Application);  // hears of every form the application makes
+  m.CollectForms();
+  auto* f = new TForm(Application);
+  auto* b = new TButton(f);
+  b->SetParent(f);
+  EXPECT_FALSE(m.IsSubclassed(f, skForm));
+  EXPECT_TRUE(PumpUntil([&] { return m.IsSubclassed(f, skForm); }, 2000));
+  EXPECT_TRUE(m.IsSubclassed(b, skButton));
+  // A form freed before the loop comes round is simply forgotten.
+  auto* g = new TForm(Application);
+  delete g;
+  Pump(30);
+  delete f;
+  EXPECT_EQ(m.ListCount(skButton), 0);
+}
+
+TEST_F(ThemeFixture, TabSheetsShowTheParentOrTheTabBody) {
+  Use(Lib::Fake);
+  TestForm t;
+  auto* pages = new TPageControl(t.Form);
+  pages->SetParent(t.Form);
+  pages->SetBounds(0, 150, 300, 120);
+  auto* sheet = new TTabSheet(t.Form);
+  sheet->SetPageControl(pages);
+  TThemeManager m(t.Form);
+  m.CollectForms();
+  ASSERT_TRUE(m.IsSubclassed(sheet, skTabSheet));
+  EXPECT_TRUE(m.IsSubclassed(pages, skWinControl));
+  HDC dc = ::GetDC(nullptr);
+  fake.ParentBackgrounds.clear();
+  EXPECT_EQ(sheet->Perform(WM_ERASEBKGND, WPARAM(dc), 0), 1);
+  ASSERT_EQ(fake.ParentBackgrounds.size(), 1u);
+  EXPECT_EQ(fake.ParentBackgrounds[0], sheet->GetHandle());
+  m.SetOptions(m.GetOptions() + toAlternateTabSheetDraw);
+  EXPECT_EQ(sheet->Perform(WM_ERASEBKGND, WPARAM(dc), 0), 1);
+  EXPECT_EQ(CountDraws(L"tab", 10, 1), 1);  // ttBody
+  ::ReleaseDC(nullptr, dc);
 }
