@@ -1,0 +1,305 @@
+// The status bar's panels on a real window: registrations with the shared
+// timer and the keyboard hook, clock panels, hints, auto-fitting widths.
+#include <cmath>
+
+#include "statusbar/tests/sb_support.h"
+
+using namespace guitest;
+using namespace sbtest;
+
+namespace {
+
+class StatusBarEnvironment : public GuiEnvironment {
+ public:
+  void SetUp() override {
+    GuiEnvironment::SetUp();
+    KbMonInitialize();
+    OdStatusBarInitialize();
+  }
+  void TearDown() override {
+    OdStatusBarFinalize();
+    KbMonFinalize();
+    GuiEnvironment::TearDown();
+  }
+};
+
+::testing::Environment* const kEnv = ::testing::AddGlobalTestEnvironment(new StatusBarEnvironment);
+
+TDateTime gClock = 0;
+TDateTime TestClock() { return gClock; }
+
+struct ClockSeam {
+  ClockSeam() {
+    gClock = EncodeDate(2026, 3, 14) + EncodeTime(23, 59, 58, 0);
+    OdStatusNow = &TestClock;
+  }
+  ~ClockSeam() { OdStatusNow = &Now; }
+};
+
+}  // namespace
+
+TEST(OdStatusBarTimer, IntervalFollowsTheFastestClient) {
+  ClockSeam clock;
+  BarHost h;
+  TOdStatusPanels* ps = h.bar->Panels();
+  h.Add(sptDate);
+  ASSERT_NE(ps->Timer(), nullptr);
+  EXPECT_EQ(ps->Timer()->GetInterval(), 60000u);
+  h.Add(sptTime);
+  EXPECT_EQ(ps->Timer()->GetInterval(), 1000u);
+  TOdStatusPanel* g = ps->Add();
+  g->GaugeAttrs()->SetStyle(gsIndeterminate);
+  g->SetPanelType(sptGauge);
+  EXPECT_EQ(ps->Timer()->GetInterval(), 1000u) << "a stopped gauge takes no timer";
+  g->SetEnabled(true);
+  EXPECT_EQ(ps->Timer()->GetInterval(), 50u);
+  EXPECT_EQ(ps->TimerClientCount(), 3);
+  ps->Delete(g->GetIndex());
+  EXPECT_EQ(ps->Timer()->GetInterval(), 1000u);
+  ps->Clear();
+  EXPECT_EQ(ps->Timer(), nullptr);
+  EXPECT_EQ(OdStatusTimerRegistrations(), 0);
+}
+
+TEST(OdStatusBarTimer, IndeterminateGaugeStartsStoppedAndStyleSwitchesRegistration) {
+  BarHost h;
+  TOdStatusPanel* g = h.bar->Panels()->Add();
+  g->GaugeAttrs()->SetStyle(gsIndeterminate2);
+  g->SetPanelType(sptGauge);
+  EXPECT_FALSE(g->GetEnabled());
+  EXPECT_EQ(g->GaugeOffset(), 0);
+  EXPECT_EQ(g->GaugeStep(), 4);
+  EXPECT_EQ(g->GetAlignment(), taCenter);
+  EXPECT_EQ(h.bar->Panels()->TimerClientCount(), 0);
+  g->SetEnabled(true);
+  EXPECT_EQ(h.bar->Panels()->TimerClientCount(), 1);
+  // Turning it into a percent gauge while running gives the timer back.
+  g->GaugeAttrs()->SetStyle(gsPercent);
+  EXPECT_EQ(h.bar->Panels()->TimerClientCount(), 0);
+  g->GaugeAttrs()->SetStyle(gsIndeterminate);
+  EXPECT_EQ(h.bar->Panels()->TimerClientCount(), 1);
+  // Disabling the bar stops every panel; enabling it starts them again.
+  h.bar->SetEnabled(false);
+  EXPECT_EQ(h.bar->Panels()->TimerClientCount(), 0);
+  h.bar->SetEnabled(true);
+  EXPECT_EQ(h.bar->Panels()->TimerClientCount(), 1);
+  // The speed keeps the direction of travel; nonsense speeds are refused.
+  g->GaugeAttrs()->SetSpeed(7);
+  EXPECT_EQ(g->GaugeStep(), 7);
+  g->GaugeAttrs()->SetSpeed(0);
+  EXPECT_EQ(g->GaugeAttrs()->GetSpeed(), 7);
+  g->GaugeAttrs()->SetPosition(250);
+  EXPECT_EQ(g->GaugeAttrs()->GetPosition(), 100);
+}
+
+TEST(OdStatusBarClock, TimePanelsFollowTheClockAndDatePanelsOnlyTheDate) {
+  ClockSeam clock;
+  BarHost h;
+  TOdStatusPanel* t = h.Add(sptTime);
+  t->SetTimeFormat(L"hh:nn:ss");
+  EXPECT_EQ(t->GetText(), L"23:59:58");
+  TOdStatusPanel* d = h.Add(sptDate);
+  d->SetDateFormat(L"yyyy-mm-dd");
+  EXPECT_EQ(d->GetText(), L"2026-03-14");
+  TOdStatusPanel* td = h.Add(sptTimeDate);
+  td->SetDateFormat(L"dd.mm.");
+  td->SetTimeFormat(L"hh:nn");
+  EXPECT_EQ(td->GetText(), L"23:59 14.03.");
+
+  gClock += EncodeTime(0, 0, 1, 0);
+  d->SetText(L"stale");  // shows whether the date panel is refreshed
+  h.bar->Panels()->TimerEvent(nullptr);
+  EXPECT_EQ(t->GetText(), L"23:59:59");
+  EXPECT_EQ(d->GetText(), L"stale") << "same day: the date panel is left alone";
+
+  gClock += EncodeTime(0, 0, 2, 0);
+  h.bar->Panels()->TimerEvent(nullptr);
+  EXPECT_EQ(t->GetText(), L"00:00:01");
+  EXPECT_EQ(d->GetText(), L"2026-03-15");
+
+  // The real timer drives the same refresh.
+  gClock += EncodeTime(0, 0, 5, 0);
+  EXPECT_TRUE(PumpUntil([&] { return t->GetText() == L"00:00:06"; }, 4000));
+}
+
+TEST(OdStatusBarClock, FormatsLeaveOtherPanelsAlone) {
+  BarHost h;
+  TOdStatusPanel* p = h.Add(sptNormal);
+  p->SetText(L"Ready");
+  p->SetDateFormat(L"yyyy");
+  p->SetTimeFormat(L"hh");
+  EXPECT_EQ(p->GetText(), L"Ready");
+  EXPECT_EQ(h.bar->Panels()->TimerClientCount(), 0);
+}
+
+TEST(OdStatusBarLocks, LockPanelsShareOneHookAndGiveItBack) {
+  ASSERT_EQ(OdStatusKeyboardHook(), nullptr);
+  {
+    BarHost a, b;
+    TOdStatusPanel* caps = a.Add(sptCapsLock);
+    EXPECT_EQ(caps->GetText(), L" CAPS ");
+    EXPECT_TRUE(caps->GetAutoFit());
+    EXPECT_EQ(caps->GetWidth(), a.bar->TextExtent(L" CAPS ").cx + 6);
+    caps->SetWidth(300);
+    EXPECT_NE(caps->GetWidth(), 300) << "an auto-fitted width is not set by hand";
+    EXPECT_NE(OdStatusKeyboardHook(), nullptr);
+    EXPECT_EQ(a.bar->MainWinHookClients(), 1);
+    TOdStatusPanel* num = b.Add(sptNumLock);
+    b.Add(sptScrollLock);
+    EXPECT_EQ(OdStatusHookClients(), 3);
+    EXPECT_EQ(num->GetDisplayName(), L"sptNumLock");
+    // A disabled lock panel leaves the hook; enabling it comes back.
+    caps->SetEnabled(false);
+    EXPECT_EQ(OdStatusHookClients(), 2);
+    EXPECT_EQ(a.bar->MainWinHookClients(), 0);
+    caps->SetEnabled(true);
+    EXPECT_EQ(OdStatusHookClients(), 3);
+    // Retyping a lock panel gives its place up.
+    num->SetPanelType(sptNormal);
+    EXPECT_EQ(OdStatusHookClients(), 2);
+    // Deactivating the application asks every lock panel to repaint.
+    TMessage m{WM_ACTIVATEAPP, 0, 0, 0};
+    EXPECT_FALSE(a.bar->AppWinHook(m));
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, a.bar->GetHandle(), WM_REFRESHLOCKINDICATORS, WM_REFRESHLOCKINDICATORS,
+                             PM_NOREMOVE));
+    Pump(20);
+  }
+  EXPECT_EQ(OdStatusKeyboardHook(), nullptr) << "the last lock panel removes the hook";
+  EXPECT_EQ(OdStatusHookClients(), 0);
+  // The unit's own check passes now.
+  EXPECT_NO_THROW(OdStatusBarFinalize());
+  OdStatusBarInitialize();
+}
+
+TEST(OdStatusBarLocks, FinalisationReportsALeftoverHook) {
+  auto* a = new BarHost;
+  a->Add(sptCapsLock);
+  EXPECT_THROW(OdStatusBarFinalize(), EOdAssertion);
+  EXPECT_EQ(OdStatusKeyboardHook(), nullptr);
+  OdStatusBarInitialize();
+  // The bar still thinks it is hooked; freeing it must not fail.
+  delete a;
+  EXPECT_EQ(OdStatusHookClients(), 0);
+}
+
+TEST(OdStatusBarLocks, MonitorLibraryAbsentFallsBackToTheOwnHook) {
+  BarHost h;
+  TOdStatusPanel* caps = h.Add(sptCapsLock);
+  String saved = KbMonDLLName;
+  KbMonDLLName = L"ZembrioNoSuchKbMon.dll";
+  h.bar->SetUseMonitorDLL(true);
+  EXPECT_FALSE(h.bar->GetUseMonitorDLL());
+  EXPECT_FALSE(KbMonDLL_Loaded);
+  EXPECT_EQ(h.bar->MonitorRegistrations(), 0);
+  EXPECT_EQ(OdStatusHookClients(), 1) << "the lock panel is tracked by the hook again";
+  EXPECT_NE(OdStatusKeyboardHook(), nullptr);
+  // Without any lock panel the answer is the same.
+  h.bar->Panels()->Clear();
+  h.bar->SetUseMonitorDLL(true);
+  EXPECT_FALSE(h.bar->GetUseMonitorDLL());
+  KbMonDLLName = saved;
+  (void)caps;
+}
+
+TEST(OdStatusBarLocks, MonitorLibraryNotificationsSetTheKeyState) {
+  BarHost h;
+  String saved = KbMonDLLName;
+  KbMonDLLName = L"KbMonFake.dll";
+  TOdStatusPanel* caps = h.Add(sptCapsLock);
+  TOdStatusPanel* num = h.Add(sptNumLock);
+  h.bar->SetUseMonitorDLL(true);
+  ASSERT_TRUE(h.bar->GetUseMonitorDLL());
+  EXPECT_TRUE(KbMonDLL_Loaded);
+  EXPECT_EQ(h.bar->MonitorRegistrations(), 2);
+  EXPECT_EQ(OdStatusHookClients(), 0);
+  EXPECT_EQ(KbMonRegisteredCount(), 1);
+  UINT msg = h.bar->MonitorMessage();
+  ASSERT_EQ(msg, UINT(WM_APP + 0x321));
+  SendMessageW(h.bar->GetHandle(), msg, VK_NUMLOCK, 1);
+  EXPECT_TRUE(num->KeyOn());
+  EXPECT_FALSE(caps->KeyOn());
+  SendMessageW(h.bar->GetHandle(), msg, VK_CAPITAL, 3);
+  EXPECT_TRUE(caps->KeyOn());
+  SendMessageW(h.bar->GetHandle(), msg, VK_NUMLOCK, 0);
+  EXPECT_FALSE(num->KeyOn());
+  h.bar->SetUseMonitorDLL(false);
+  EXPECT_EQ(h.bar->MonitorRegistrations(), 0);
+  EXPECT_FALSE(KbMonDLL_Loaded) << "the last registration unloads the library";
+  EXPECT_EQ(OdStatusHookClients(), 2);
+  KbMonDLLName = saved;
+}
+
+TEST(OdStatusBarPanels, HintsIndexesAndAutoFit) {
+  BarHost h;
+  TOdStatusPanel* p = h.Add(sptEllipsisPath, 60);
+  p->SetText(L"C:\\Program Files\\Quorvel\\Zembrio\\Bookmarks.ZembrioBM");
+  EXPECT_EQ(p->GetHint(), p->GetText());
+  p->OnHintText = TOdPanelHintTextEvent([](TOdStatusBar*, TOdStatusPanel*, String& hint) { hint += L"!"; });
+  EXPECT_EQ(p->GetHint(), p->GetText() + L"!");
+  p->SetHint(L"Own hint");
+  p->OnHintText = TOdPanelHintTextEvent();
+  EXPECT_EQ(p->GetHint(), L"Own hint");
+  EXPECT_EQ(p->GetDisplayName(), p->GetText());
+
+  EXPECT_THROW(h.bar->InvalidatePanel(1), EListError);
+  EXPECT_THROW(h.bar->InvalidatePanel(-1), EListError);
+  EXPECT_NO_THROW(h.bar->InvalidatePanel(0));
+
+  TOdStatusPanel* n = h.Add(sptNormal);
+  n->SetText(L"Width");
+  n->SetBorderWidth(3);
+  n->SetAutoFit(true);
+  EXPECT_EQ(n->GetWidth(), h.bar->TextExtent(L"Width").cx + 6 + 3);
+  n->SetText(L"A longer width");
+  EXPECT_EQ(n->GetWidth(), h.bar->TextExtent(L"A longer width").cx + 6 + 3);
+
+  TOdStatusPanel* g = h.Add(sptGlyph);
+  g->Glyph()->Bitmap()->SetSize(16, 16);
+  g->Glyph()->OnChange(g->Glyph());
+  EXPECT_EQ(g->GetWidth(), 16 + 4);
+  g->SetText(L"Hi");
+  EXPECT_EQ(g->GetWidth(), h.bar->TextExtent(L"Hi").cx + 2 + 16 + 4);
+
+  // The linked panels keep step with the panels.
+  EXPECT_EQ(h.bar->TStatusBar::Panels()->GetCount(), 3);
+  EXPECT_EQ(h.bar->FindLinkedPanel(h.bar->TStatusBar::Panels()->GetItem(1)), n);
+  h.bar->Panels()->Delete(0);
+  EXPECT_EQ(h.bar->TStatusBar::Panels()->GetCount(), 2);
+  EXPECT_EQ(h.bar->FindLinkedPanel(h.bar->TStatusBar::Panels()->GetItem(0)), n);
+  EXPECT_EQ(n->GetLinkedPanel()->GetStyle(), psOwnerDraw);
+}
+
+TEST(OdStatusBarPanels, AssignCopiesTheDescription) {
+  ClockSeam clock;
+  BarHost h;
+  TOdStatusPanel* a = h.Add(sptTime);
+  a->SetTimeFormat(L"hh:nn");
+  a->SetAlignment(taRightJustify);
+  a->SetHint(L"Clock");
+  TOdStatusPanel* b = h.Add(sptNormal);
+  h.bar->Panels()->SetItem(1, a);
+  EXPECT_EQ(b->GetPanelType(), sptTime);
+  EXPECT_EQ(b->GetText(), L"23:59");
+  EXPECT_EQ(b->GetAlignment(), taRightJustify);
+  EXPECT_EQ(b->GetHint(), L"Clock");
+  EXPECT_EQ(h.bar->Panels()->TimerClientCount(), 2);
+}
+
+TEST(OdStatusBarPanels, ClickReachesThePanelUnderTheCursor) {
+  BarHost h;
+  h.Add(sptNormal, 100);
+  TOdStatusPanel* second = h.Add(sptNormal, 100);
+  int clicks = 0;
+  struct Counter {
+    int* n;
+    void Clicked(TObject*) { ++*n; }
+  } counter{&clicks};
+  second->OnClick = TNotifyEvent(&counter, &Counter::Clicked);
+  TRect r = h.bar->GetPanelRect(1);
+  POINT pt{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  ClientToScreen(h.bar->GetHandle(), &pt);
+  SetCursorPos(pt.x, pt.y);
+  h.bar->Click();
+  EXPECT_EQ(clicks, 1);
+}

@@ -1,0 +1,36 @@
+// Shared set-up of the status-bar tests: the application, the units'
+// start-up, and a form holding one status bar.
+#pragma once
+
+#include "classlib/tests/gui_support.h"
+#include "statusbar/KbMon.h"
+#include "statusbar/OdStatusBar.h"
+
+namespace sbtest {
+
+struct BarHost {
+  std::unique_ptr<TForm> form;
+  TOdStatusBar* bar = nullptr;
+  explicit BarHost(int w = 400) {
+    form.reset(new TForm(Application));
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(20, 20, w, 60);
+    bar = new TOdStatusBar(form.get());
+    bar->SetSizeGrip(false);
+    bar->SetParent(form.get());
+    bar->SetBounds(0, 30, w, 24);
+    bar->SetColor(clYellow);
+    bar->Font()->SetColor(clBlack);
+    form->Show();
+    bar->HandleNeeded();
+    guitest::Pump(20);
+  }
+  TOdStatusPanel* Add(TOdStatusPanelType t, int width = 100) {
+    TOdStatusPanel* p = bar->Panels()->Add();
+    p->SetWidth(width);
+    p->SetPanelType(t);
+    return p;
+  }
+};
+
+}  // namespace sbtest
