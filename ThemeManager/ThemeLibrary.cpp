@@ -10,9 +10,10 @@ ZEMBRIO_UXTHEME_FUNCTIONS(ZEMBRIO_UXTHEME_DEFINE)
 
 namespace {
 
+// Never destroyed: the finalizers at program end still take it.
 std::recursive_mutex& Lock() {
-  static std::recursive_mutex m;
-  return m;
+  static auto* m = new std::recursive_mutex;
+  return *m;
 }
 
 HMODULE module_ = nullptr;

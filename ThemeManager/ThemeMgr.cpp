@@ -11,9 +11,10 @@
 
 namespace {
 
+// Never destroyed: the finalizers at program end still take it.
 std::recursive_mutex& Lock() {
-  static std::recursive_mutex m;
-  return m;
+  static auto* m = new std::recursive_mutex;
+  return *m;
 }
 TThemeManager* mainManager_ = nullptr;
 int subclassCount_ = 0;
@@ -640,9 +641,9 @@ void TThemeManager::WinControlWindowProc(TControl* Control, TMessage& Message) {
   if (DoControlMessage(Control, Message)) return;
   if (ThemesEnabled()) switch (Message.Msg) {
       case WM_NCPAINT:
+        // Any control with a client edge gets the themed edit border.
         Pass(Control, Message);
-        if (NeedsBorderPaint(Control))
-          ThemeServices()->PaintBorder(static_cast<TWinControl*>(Control), dynamic_cast<TCustomGrid*>(Control) != nullptr);
+        ThemeServices()->PaintBorder(static_cast<TWinControl*>(Control), dynamic_cast<TCustomGrid*>(Control) != nullptr);
         return;
       case WM_KEYDOWN: case WM_SYSKEYDOWN: case CN_KEYDOWN:
         UpdateUIState(Control, WORD(Message.WParam));

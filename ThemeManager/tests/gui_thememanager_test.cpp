@@ -603,3 +603,34 @@ TEST_F(ThemeFixture, TabSheetsShowTheParentOrTheTabBody) {
   EXPECT_EQ(CountDraws(L"tab", 10, 1), 1);  // ttBody
   ::ReleaseDC(nullptr, dc);
 }
+
+TEST_F(ThemeFixture, BordersKeysAndStatusBarSizing) {
+  Use(Lib::Fake);
+  TestForm t;
+  TThemeManager m(t.Form);
+  m.CollectForms();
+  // A client-edged control gets the themed edit border after its own frame.
+  ASSERT_TRUE(::GetWindowLongPtrW(t.Edit->GetHandle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+  t.Edit->Perform(WM_NCPAINT, 1, 0);
+  EXPECT_EQ(CountDraws(L"edit", 1, 1), 1);  // teEditTextNormal
+  // Keyboard use clears the hidden focus cues of the form.
+  std::vector<WPARAM> uiStates;
+  m.OnControlMessage = TControlMessageEvent([&](TThemeManager*, TControl* c, TMessage& msg, bool&) {
+    if (c == t.Form && msg.Msg == WM_CHANGEUISTATE) uiStates.push_back(msg.WParam);
+  });
+  t.Button->Perform(WM_KEYDOWN, VK_TAB, 0);
+  t.Edit->Perform(WM_SYSKEYDOWN, VK_MENU, 0);
+  t.Edit->Perform(WM_KEYDOWN, 'A', 0);
+  ASSERT_EQ(uiStates.size(), 2u);
+  EXPECT_EQ(uiStates[0], WPARAM(MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS)));
+  EXPECT_EQ(uiStates[1], WPARAM(MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL)));
+  m.OnControlMessage = TControlMessageEvent();
+  // The status bar redraws whole when resized.
+  RECT rs[3] = {{0, 0, 100, 20}, {0, 0, 100, 20}, {0, 0, 100, 20}};
+  NCCALCSIZE_PARAMS params{};
+  std::copy(std::begin(rs), std::end(rs), std::begin(params.rgrc));
+  WINDOWPOS pos{};
+  params.lppos = &pos;
+  LRESULT r = t.Status->Perform(WM_NCCALCSIZE, TRUE, LPARAM(&params));
+  EXPECT_EQ(r & (WVR_HREDRAW | WVR_VREDRAW), LRESULT(WVR_HREDRAW | WVR_VREDRAW));
+}
