@@ -458,6 +458,14 @@ TWindowProcList* TThemeManager::ListFor(TControl* Control, bool Inserting) {
 
 void TThemeManager::HandleControlChange(TControl* Control, bool Inserting) {
   if (!Control) return;
+  if (!Inserting) {
+    // Wherever it was put when it came: the library or the options may have
+    // changed since.
+    for (auto& l : lists_)
+      if (l && l->Contains(Control)) l->Remove(Control);
+    RemoveRecreationCandidate(Control);
+    return;
+  }
   TWindowProcList* list = ListFor(Control, Inserting);
   if (!list) return;
   if (Inserting) {

@@ -451,6 +451,9 @@ TEST_F(ThemeFixture, OptionsGovernOnlyNewInsertions) {
   p2->SetParent(t.Form);
   EXPECT_FALSE(m.IsSubclassed(p2, skPanel));
   EXPECT_FALSE(m.IsSubclassed(p2, skWinControl));
+  t.Panel->SetParent(nullptr);  // a removal unsubclasses whatever the options
+  EXPECT_FALSE(m.IsSubclassed(t.Panel, skPanel));
+  t.Panel->SetParent(t.Form);
   m.SetOptions(m.GetOptions() + toSubclassPanel);
   auto* p3 = new TPanel(t.Form);
   p3->SetParent(t.Form);
