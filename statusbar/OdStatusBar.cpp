@@ -407,6 +407,41 @@ void TOdStatusPanel::Assign(TOdStatusPanel* Source) {
   SetPanelType(Source->panelType_);
 }
 
+void TOdStatusPanel::SetIndex(int Value) {
+  auto& items = collection_->items_;
+  int cur = GetIndex();
+  int n = int(items.size());
+  if (Value < 0) Value = 0;
+  if (Value >= n) Value = n - 1;
+  if (cur < 0 || Value == cur) return;
+  // The linked panels cannot move themselves: their settings move instead,
+  // and every panel is paired again with the linked panel at its index.
+  struct TLinked {
+    int Width;
+    TAlignment Alignment;
+    TStatusPanelBevel Bevel;
+  };
+  std::vector<TLinked> saved;
+  for (TOdStatusPanel* p : items) saved.push_back({p->linked_->GetWidth(), p->linked_->GetAlignment(), p->linked_->GetBevel()});
+  TLinked mine = saved[size_t(cur)];
+  saved.erase(saved.begin() + cur);
+  saved.insert(saved.begin() + Value, mine);
+  items.erase(items.begin() + cur);
+  items.insert(items.begin() + Value, this);
+  TStatusPanels* linked = collection_->linked_;
+  linked->BeginUpdate();
+  for (int i = 0; i < n; ++i) {
+    TStatusPanel* l = linked->GetItem(i);
+    l->SetWidth(saved[size_t(i)].Width);
+    l->SetAlignment(saved[size_t(i)].Alignment);
+    l->SetBevel(saved[size_t(i)].Bevel);
+    l->SetStyle(psOwnerDraw);
+    items[size_t(i)]->linked_ = l;
+  }
+  linked->EndUpdate();
+  GetStatusBar()->Invalidate();
+}
+
 void TOdStatusPanel::Invalidate() {
   TOdStatusBar* bar = GetStatusBar();
   if (!bar || bar->IsDestroying()) return;
@@ -894,6 +929,43 @@ void TOdStatusBar::PaintSizeGrip() {
   ReleaseDC(GetHandle(), dc);
 }
 
+void TOdStatusBar::ShowPanelHint(THintInfo& Info) {
+  POINT pt = Info.CursorPos;
+  if (HandleAllocated()) ::ScreenToClient(GetHandle(), &pt);
+  int n = panels_->GetCount();
+  std::vector<TRect> rects(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) rects[size_t(i)] = GetPanelRect(i);
+  for (int i = 0; i < n; ++i) {
+    if (!PtInRect(&rects[size_t(i)], pt)) continue;
+    String hint = (*panels_)[i]->GetHint();
+    if (hint.empty()) break;
+    Info.HintStr = hint;
+    Info.CursorRect = rects[size_t(i)];
+    return;
+  }
+  // The bar's own hint: only between the nearest panels with hints of
+  // their own.
+  int left = -1;
+  for (int i = 0; i < n; ++i)
+    if (rects[size_t(i)].left < pt.x) left = i;
+  for (int i = left; i >= 0; --i)
+    if (!(*panels_)[i]->GetHint().empty()) {
+      Info.CursorRect.left = rects[size_t(i)].right;
+      break;
+    }
+  int right = n;
+  for (int i = 0; i < n; ++i)
+    if (rects[size_t(i)].right > pt.x) {
+      right = i;
+      break;
+    }
+  for (int i = right; i < n; ++i)
+    if (!(*panels_)[i]->GetHint().empty()) {
+      Info.CursorRect.right = rects[size_t(i)].left;
+      break;
+    }
+}
+
 void TOdStatusBar::WndProc(TMessage& m) {
   if (monitorMessage_ != 0 && m.Msg == monitorMessage_) {
     TOdStatusPanelType t = m.WParam == VK_NUMLOCK ? sptNumLock : m.WParam == VK_SCROLL ? sptScrollLock : sptCapsLock;
@@ -935,6 +1007,10 @@ void TOdStatusBar::WndProc(TMessage& m) {
       TStatusBar::WndProc(m);
       Invalidate();
       for (int i = 0; i < panels_->GetCount(); ++i) (*panels_)[i]->EnabledChanged();
+      return;
+    case CM_HINTSHOW:
+      TStatusBar::WndProc(m);
+      if (m.Result == 0 && m.LParam) ShowPanelHint(*reinterpret_cast<THintInfo*>(m.LParam));
       return;
     case WM_PAINT:
       TStatusBar::WndProc(m);

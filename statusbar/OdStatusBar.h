@@ -101,6 +101,8 @@ class TOdStatusPanel : public TObject {
   int GetWidth() const;
   void SetWidth(int Value);
   int GetIndex() const;
+  // Moves the panel (with its linked panel's settings) to another index.
+  virtual void SetIndex(int Value);
   String GetDisplayName() const;
   virtual void Assign(TOdStatusPanel* Source);
 
@@ -243,6 +245,7 @@ class TOdStatusBar : public TStatusBar {
   friend class TOdStatusPanel;
   friend class TOdStatusPanels;
   void PaintSizeGrip();
+  void ShowPanelHint(THintInfo& Info);
   TCanvas* PaintCanvas();
   std::unique_ptr<TOdStatusPanels> panels_;
   std::vector<TOdStatusPanel*> mainWinClients_;

@@ -303,3 +303,52 @@ TEST(OdStatusBarPanels, ClickReachesThePanelUnderTheCursor) {
   h.bar->Click();
   EXPECT_EQ(clicks, 1);
 }
+
+TEST(OdStatusBarPanels, MovingAPanelTakesItsLinkedSettingsAlong) {
+  BarHost h;
+  TOdStatusPanel* a = h.Add(sptNormal, 50);
+  TOdStatusPanel* b = h.Add(sptNormal, 120);
+  TOdStatusPanel* c = h.Add(sptNormal, 70);
+  c->SetAlignment(taRightJustify);
+  c->SetIndex(0);
+  EXPECT_EQ(c->GetIndex(), 0);
+  EXPECT_EQ(a->GetIndex(), 1);
+  EXPECT_EQ(b->GetIndex(), 2);
+  EXPECT_EQ(c->GetWidth(), 70);
+  EXPECT_EQ(c->GetAlignment(), taRightJustify);
+  EXPECT_EQ(a->GetWidth(), 50);
+  EXPECT_EQ(b->GetWidth(), 120);
+  EXPECT_EQ(b->GetAlignment(), taLeftJustify);
+  TStatusPanels* linked = h.bar->TStatusBar::Panels();
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(h.bar->FindLinkedPanel(linked->GetItem(i)), (*h.bar->Panels())[i]);
+  // The window shows the new order.
+  TRect r = h.bar->GetPanelRect(0);
+  EXPECT_NEAR(r.right - r.left, 70, 3);
+}
+
+TEST(OdStatusBarPanels, HintOfThePanelUnderTheCursor) {
+  BarHost h;
+  h.Add(sptNormal, 100)->SetHint(L"First");
+  h.Add(sptNormal, 100);
+  h.Add(sptNormal, 100)->SetHint(L"Third");
+  h.bar->SetHint(L"Bar");
+  auto ask = [&](int panel) {
+    TRect r = h.bar->GetPanelRect(panel);
+    POINT pt{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ClientToScreen(h.bar->GetHandle(), &pt);
+    THintInfo info;
+    info.HintControl = h.bar;
+    info.CursorPos = pt;
+    info.HintStr = h.bar->GetHint();
+    h.bar->Perform(CM_HINTSHOW, 0, LPARAM(&info));
+    return info;
+  };
+  THintInfo first = ask(0);
+  EXPECT_EQ(first.HintStr, L"First");
+  EXPECT_EQ(first.CursorRect.right, h.bar->GetPanelRect(0).right);
+  // Between the hinted panels the bar's own hint shows, over that stretch.
+  THintInfo middle = ask(1);
+  EXPECT_EQ(middle.HintStr, L"Bar");
+  EXPECT_EQ(middle.CursorRect.left, h.bar->GetPanelRect(0).right);
+  EXPECT_EQ(middle.CursorRect.right, h.bar->GetPanelRect(2).left);
+}
