@@ -42,7 +42,9 @@ void DrawTextIn(TCanvas* c, TRect r, const String& s, UINT flags, TColor color) 
   SelectObject(dc, old);
 }
 
-LRESULT CALLBACK KeyboardHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
+}  // namespace
+
+LRESULT CALLBACK OdStatusKeyboardHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
   if (nCode >= 0) {
     try {
       std::vector<TOdStatusPanel*> clients = gHookClients;
@@ -60,8 +62,6 @@ LRESULT CALLBACK KeyboardHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
   }
   return CallNextHookEx(gHook, nCode, wParam, lParam);
 }
-
-}  // namespace
 
 HHOOK OdStatusKeyboardHook() { return gHook; }
 int OdStatusTimerRegistrations() { return gTimerRegs; }
@@ -155,7 +155,7 @@ bool TOdStatusPanel::KeyOn() const {
 }
 
 void TOdStatusPanel::EnterHook() {
-  if (!gHook) gHook = SetWindowsHookExW(WH_KEYBOARD, &KeyboardHookProc, nullptr, GetCurrentThreadId());
+  if (!gHook) gHook = SetWindowsHookExW(WH_KEYBOARD, &OdStatusKeyboardHookProc, nullptr, GetCurrentThreadId());
   if (std::find(gHookClients.begin(), gHookClients.end(), this) == gHookClients.end())
     gHookClients.push_back(this);
   GetStatusBar()->RegisterMainWinHook(this);

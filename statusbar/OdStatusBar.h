@@ -286,6 +286,8 @@ template <class F> void TOdStatusBar::WithCanvas(F&& Fn) {
 HHOOK OdStatusKeyboardHook();
 int OdStatusTimerRegistrations();
 int OdStatusHookClients();
+// The thread keyboard hook shared by the lock panels of every bar.
+LRESULT CALLBACK OdStatusKeyboardHookProc(int nCode, WPARAM wParam, LPARAM lParam);
 
 // One-time set-up and tear-down of this unit (start-up table). The
 // finalisation raises EOdAssertion when a keyboard hook or a timer

@@ -352,3 +352,51 @@ TEST(OdStatusBarPanels, HintOfThePanelUnderTheCursor) {
   EXPECT_EQ(middle.CursorRect.left, h.bar->GetPanelRect(0).right);
   EXPECT_EQ(middle.CursorRect.right, h.bar->GetPanelRect(2).left);
 }
+
+TEST(OdStatusBarLocks, KeyHookRepaintsOnFirstPressOnly) {
+  BarHost h;
+  h.Add(sptCapsLock);
+  h.Add(sptNumLock);
+  h.bar->Update();
+  Pump(20);
+  HWND wnd = h.bar->GetHandle();
+  // A marker painted over both panels shows which of them get repainted.
+  auto mark = [&] {
+    HDC dc = GetDC(wnd);
+    HBRUSH br = CreateSolidBrush(RGB(0, 255, 0));
+    for (int i = 0; i < 2; ++i) {
+      TRect r = h.bar->GetPanelRect(i);
+      FillRect(dc, &r, br);
+    }
+    DeleteObject(br);
+    ReleaseDC(wnd, dc);
+  };
+  auto marked = [&](int i) {
+    TRect r = h.bar->GetPanelRect(i);
+    HDC dc = GetDC(wnd);
+    COLORREF c = GetPixel(dc, r.left + 3, r.top + 3);
+    ReleaseDC(wnd, dc);
+    return c == RGB(0, 255, 0);
+  };
+  const LPARAM kRepeat = LPARAM(1) << 30, kRelease = LPARAM(1) << 31;
+  mark();
+  OdStatusKeyboardHookProc(HC_ACTION, VK_CAPITAL, kRepeat | 1);
+  OdStatusKeyboardHookProc(HC_ACTION, VK_CAPITAL, kRelease | kRepeat | 1);
+  EXPECT_TRUE(marked(0)) << "auto-repeat and release leave the panel alone";
+  OdStatusKeyboardHookProc(HC_ACTION, VK_CAPITAL, 1);
+  EXPECT_FALSE(marked(0));
+  EXPECT_TRUE(marked(1)) << "only the panel of the pressed key";
+  OdStatusKeyboardHookProc(HC_ACTION, 'A', 1);
+  EXPECT_TRUE(marked(1));
+  // After the application was deactivated the next key repaints them all.
+  mark();
+  TMessage m{WM_ACTIVATEAPP, 0, 0, 0};
+  h.bar->AppWinHook(m);
+  OdStatusKeyboardHookProc(HC_ACTION, 'A', 1);
+  EXPECT_FALSE(marked(0));
+  EXPECT_FALSE(marked(1));
+  // The message posted on (de)activation repaints the lock panels too.
+  mark();
+  Pump(30);
+  EXPECT_FALSE(marked(0));
+}
