@@ -224,3 +224,27 @@ TEST(PanelPainting, BarPrintsItsPanels) {
   for (int x = r.left + 2; x < r.right - 2; ++x) gauge += (GetPixel(dc, x, (r.top + r.bottom) / 2) & 0xFFFFFF) == Ref(kGauge);
   EXPECT_GT(gauge, (r.right - r.left) / 2);
 }
+
+TEST(PanelPainting, SizeGripTakesTheBarsColour) {
+  BarHost h;
+  h.bar->SetSizeGrip(true);
+  h.Add(sptNormal, 100);
+  h.bar->Invalidate();
+  h.bar->Update();
+  Pump(30);
+  TRect cr = h.bar->GetClientRect();
+  TRect g{cr.right - 16, cr.top + 2, cr.right - 1, cr.bottom - 2};
+  HDC dc = GetDC(h.bar->GetHandle());
+  int yellow = 0, shadow = 0, face = 0;
+  for (int y = g.top + 1; y < g.bottom; ++y)
+    for (int x = g.left; x < g.right; ++x) {
+      COLORREF c = GetPixel(dc, x, y) & 0xFFFFFF;
+      yellow += c == Ref(clYellow);
+      shadow += c == Ref(clBtnShadow);
+      face += c == Ref(clBtnFace);
+    }
+  ReleaseDC(h.bar->GetHandle(), dc);
+  EXPECT_GT(yellow, 50);
+  EXPECT_GT(shadow, 5);
+  EXPECT_EQ(face, 0) << "no system-coloured grip left over";
+}
