@@ -15,6 +15,20 @@ add_library(zembrio_ui STATIC
   ${_ui_dir}/MainDelete.cpp)
 target_link_libraries(zembrio_ui PUBLIC zembrio_app treecontrol toolbars classlib comctl32)
 
+# Start-up: the forms created and bound as the program does it, shared by
+# WinMain and the end-to-end tests.
+if(TARGET zembrio_dialogs)
+  target_sources(zembrio_ui PRIVATE ${_ui_dir}/Startup.cpp)
+  target_link_libraries(zembrio_ui PUBLIC zembrio_dialogs)
+  file(GLOB _e2e_tests CONFIGURE_DEPENDS ${_ui_dir}/tests/e2e_*.cpp)
+  if(_e2e_tests)
+    zembrio_add_tests(app e2e GUI
+      SOURCES ${_e2e_tests} ${_ui_dir}/tests/e2e_support.cpp ${_ui_dir}/tests/dialogs_support.cpp
+              ${_ui_dir}/Zembrio.rc
+      LIBS zembrio_ui)
+  endif()
+endif()
+
 zembrio_add_tests(app mainwindow GUI
   SOURCES
     ${_ui_dir}/tests/main_window_test.cpp

@@ -1,0 +1,596 @@
+// The editor driven end to end under Wine, started through the program's
+// own start-up: value editing, search, registry files, deleting with the
+// confirm dialog, Go, options, the about box and a restart.
+#include <cstdio>
+#include <fstream>
+
+#include "app/AboutForm.h"
+#include "app/Dialogs.h"
+#include "app/EditValue.h"
+#include "app/EditValueBin.h"
+#include "app/FindForm.h"
+#include "app/OptionsForm.h"
+#include "app/PlacesDialogs.h"
+#include "app/tests/e2e_support.h"
+#include "classlib/Clipbrd.h"
+#include "toolbars/BarDock.h"
+
+using namespace e2e;
+
+namespace {
+
+// Types into a window as the keyboard does: key down, character, key up.
+void TypeKeys(HWND H, const String& Text) {
+  for (wchar_t c : Text) {
+    const WPARAM vk = (c >= L'a' && c <= L'z') ? WPARAM(c - 32) : WPARAM(c);
+    SendMessageW(H, WM_KEYDOWN, vk, 1);
+    SendMessageW(H, WM_CHAR, c, 1);
+    SendMessageW(H, WM_KEYUP, vk, 0xC0000001);
+  }
+}
+
+// Empties an edit box as the user does: select all, Delete.
+void ClearBox(TCustomEdit* Box) {
+  Box->SelectAll();
+  SendMessageW(Box->GetHandle(), WM_KEYDOWN, VK_DELETE, 1);
+  SendMessageW(Box->GetHandle(), WM_KEYUP, VK_DELETE, 0xC0000001);
+}
+
+class Editor : public EditorTest {
+ protected:
+  std::vector<String> Statuses;
+
+  // Every status text the window shows, in order.
+  void RecordStatus() {
+    auto prev = dmodCommon->Logic.OnStatusText;
+    dmodCommon->Logic.OnStatusText = [this, prev](const String& t) {
+      Statuses.push_back(t);
+      if (prev) prev(t);
+    };
+  }
+
+  // The file dialogs answer with this file (and check the record's size).
+  void AnswerFileDialogs(const String& File) {
+    TPlacesOpenDialog::DialogHook = [File](OPENFILENAMEW& Ofn, bool) -> BOOL {
+      EXPECT_EQ(sizeof(OPENFILENAMEW), size_t(Ofn.lStructSize));
+      if (File.size() + 1 > Ofn.nMaxFile) return FALSE;
+      wcscpy(Ofn.lpstrFile, File.c_str());
+      return TRUE;
+    };
+  }
+
+  // Runs a search through the find dialog and waits for its end.
+  void Search(const String& Text, int Type, int Scope, bool KeyNames = true, bool ValueNames = true,
+              bool StringData = true) {
+    TfrmFind* find = F.Find;
+    ASSERT_TRUE(WithModal([&] { Window->mnuEdit_FindClick(nullptr); },
+                          {[=] {
+                            ASSERT_TRUE(find->GetVisible());
+                            find->cboText->SetText(Text);
+                            find->rgrpType->SetItemIndex(Type);
+                            find->rgrpScope->SetItemIndex(Scope);
+                            find->chkCaseSensitive->SetChecked(false);
+                            find->chkSearchKeyNames->SetChecked(KeyNames);
+                            find->chkSearchValueNames->SetChecked(ValueNames);
+                            find->chkSearchStringData->SetChecked(StringData);
+                            find->btnFind->Click();
+                          }}));
+    ASSERT_TRUE(PumpUntil([] { return !dmodCommon->Logic.IsSearching(); }, 30000));
+    dlgtest::Pump(50);
+  }
+
+  std::vector<String> FindHits() {
+    std::vector<String> v;
+    TListItems* items = Window->lvFindResults->Items();
+    for (int i = 0; i < items->GetCount(); ++i) {
+      TListItem* it = items->GetItem(i);
+      String s = it->SubItems()->Get(0) + L"|" + it->SubItems()->Get(1);
+      v.push_back(s.substr(s.find(L"\\Data") == String::npos ? 0 : s.find(L"\\Data") + 5));
+    }
+    std::sort(v.begin(), v.end());
+    return v;
+  }
+};
+
+// ---------------------------------------------------------------------------
+// Start-up and restart through the program's start-up function.
+
+TEST_F(Editor, StartUpCreatesTheFormsInOrderAndFirstStartShowsDefaults) {
+  Start();
+  // The application owns the forms in the order of their creation.
+  std::vector<TComponent*> owned;
+  for (int i = 0; i < Application->GetComponentCount(); ++i) owned.push_back(Application->GetComponent(i));
+  const std::vector<TComponent*> expected = {F.DataModule, F.Main,    F.EditValue, F.EditValueBin, F.Find,
+                                             F.Options,    F.Confirm, F.About,     F.Error};
+  auto first = std::find(owned.begin(), owned.end(), static_cast<TComponent*>(F.DataModule));
+  ASSERT_NE(first, owned.end());
+  EXPECT_EQ(std::vector<TComponent*>(first, first + std::min<ptrdiff_t>(owned.end() - first, 9)), expected);
+  EXPECT_EQ(Window->GetLeft(), 0);
+  EXPECT_EQ(Window->GetTop(), 0);
+  EXPECT_EQ(Window->GetWidth(), 500);
+  EXPECT_EQ(Window->GetHeight(), 400);
+  EXPECT_EQ(Window->treeRegTree->GetWidth(), 150);
+  EXPECT_EQ(Window->GetStatusText(), L"Y..yes, Captain?!?");
+  EXPECT_EQ(dmodCommon->MainForm(), Window);
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(Editor, RestartRestoresToolbarPositionsLayoutsAndTheSelectedKey) {
+  CreateKey(String(Data) + L"\\Kept");
+  Start();
+  Window->SetBounds(20, 30, 640, 480);
+  Window->lvFindResults->Columns()->GetItem(2)->SetWidth(133);
+  Window->lvKeyValues->SetViewStyle(vsList);
+  Window->tbrEdit->SetDockRow(2);
+  Window->tbrEdit->SetDockPos(37);
+  ASSERT_NE(Open(L"Kept"), nullptr);
+  dlgtest::Pump(50);
+  const int row = Window->tbrEdit->GetDockRow(), pos = Window->tbrEdit->GetDockPos();
+  Stop();
+
+  Start();
+  EXPECT_EQ(Window->GetLeft(), 20);
+  EXPECT_EQ(Window->GetTop(), 30);
+  EXPECT_EQ(Window->GetWidth(), 640);
+  EXPECT_EQ(Window->GetHeight(), 480);
+  EXPECT_EQ(Window->lvFindResults->Columns()->GetItem(2)->GetWidth(), 133);
+  EXPECT_EQ(Window->lvKeyValues->GetViewStyle(), vsList);
+  EXPECT_EQ(Window->tbrEdit->GetDockRow(), row);
+  EXPECT_EQ(Window->tbrEdit->GetDockPos(), pos);
+  ASSERT_NE(Window->GetSelectedNode(), nullptr);
+  EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Kept");
+  EXPECT_EQ(Window->GetStatusText(), L"Y..yes, Captain?!?");
+}
+
+// ---------------------------------------------------------------------------
+// Value editors.
+
+TEST_F(Editor, EditAStringValue) {
+  Write(Data, L"Greeting", REG_SZ, Sz(L"hello"));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  SelectOnly(Window->lvKeyValues, {L"Greeting"});
+  TfrmEditValue* ed = F.EditValue;
+  ASSERT_TRUE(WithModal([&] { Window->pmnuValues_EditValueClick(nullptr); },
+                        {[=] {
+                          ASSERT_TRUE(ed->GetVisible());
+                          EXPECT_EQ(ed->edtValueName->GetText(), L"Greeting");
+                          EXPECT_EQ(ed->edtValueStr->GetText(), L"hello");
+                          ed->edtValueStr->SetText(L"good \"day\" C:\\x");
+                          ed->btnOk->Click();
+                        }}));
+  DWORD type = 0;
+  std::string raw;
+  ASSERT_TRUE(Read(Data, L"Greeting", type, raw));
+  EXPECT_EQ(type, DWORD(REG_SZ));
+  EXPECT_EQ(raw, Sz(L"good \"day\" C:\\x"));
+  EXPECT_EQ(Window->GetStatusText(), L"String value saved.");
+  EXPECT_EQ(ValueText(ValueItem(L"Greeting")), L"good \"day\" C:\\x");
+
+  // Cancel writes nothing.
+  ASSERT_TRUE(WithModal([&] { Window->pmnuValues_EditValueClick(nullptr); },
+                        {[=] {
+                          ed->edtValueStr->SetText(L"discarded");
+                          ed->btnCancel->Click();
+                        }}));
+  ASSERT_TRUE(Read(Data, L"Greeting", type, raw));
+  EXPECT_EQ(raw, Sz(L"good \"day\" C:\\x"));
+}
+
+TEST_F(Editor, EditAnIntegerTypedInHexAndCheckedOnTheOtherPages) {
+  Write(Data, L"Count", REG_DWORD, Dw(7));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  SelectOnly(Window->lvKeyValues, {L"Count"});
+  TfrmEditValue* ed = F.EditValue;
+  ASSERT_TRUE(WithModal([&] { Window->pmnuValues_EditValueClick(nullptr); },
+                        {[=] {
+                           ASSERT_EQ(ed->pagEditFormat->GetActivePage(), ed->tbsHex);
+                           ClearBox(ed->edtValueHex);
+                           TypeKeys(ed->edtValueHex->GetHandle(), L"1f4");
+                           EXPECT_EQ(ed->edtValueHex->GetAsInteger(), 500);
+                         },
+                         [=] {
+                           ed->pagEditFormat->SelectNextPage(true);  // Binary
+                           ASSERT_EQ(ed->pagEditFormat->GetActivePage(), ed->tbsBinary);
+                           String bin = ed->edtValueBin->GetText();
+                           while (bin.size() > 1 && bin[0] == L'0') bin.erase(0, 1);
+                           EXPECT_EQ(bin, L"111110100");
+                         },
+                         [=] {
+                           ed->pagEditFormat->SelectNextPage(true);  // Decimal
+                           ASSERT_EQ(ed->pagEditFormat->GetActivePage(), ed->tbsDecimal);
+                           EXPECT_EQ(ed->edtValueDec->GetText(), L"500");
+                           ed->btnOk->Click();
+                         }}));
+  DWORD type = 0;
+  std::string raw;
+  ASSERT_TRUE(Read(Data, L"Count", type, raw));
+  EXPECT_EQ(type, DWORD(REG_DWORD));
+  EXPECT_EQ(raw, Dw(500));
+  EXPECT_EQ(Window->GetStatusText(), L"Integer value saved.");
+  EXPECT_EQ(ValueText(ValueItem(L"Count")), L"0x000001F4  (500)");
+
+  // A decimal beyond 32 bits is refused, not stored as its low bits.
+  ASSERT_TRUE(WithModal([&] { Window->pmnuValues_EditValueClick(nullptr); },
+                        {[=] {
+                           ed->pagEditFormat->SelectNextPage(true);
+                           ed->pagEditFormat->SelectNextPage(true);
+                           ASSERT_EQ(ed->pagEditFormat->GetActivePage(), ed->tbsDecimal);
+                           ClearBox(ed->edtValueDec);
+                           TypeKeys(ed->edtValueDec->GetHandle(), L"4294967296");
+                           ed->btnOk->Click();
+                         },
+                         [=] {
+                           if (ed->GetVisible()) ed->btnCancel->Click();
+                         }}));
+  ASSERT_TRUE(Read(Data, L"Count", type, raw));
+  EXPECT_EQ(raw, Dw(500));
+}
+
+TEST_F(Editor, EditABinaryValue) {
+  Write(Data, L"Blob", REG_BINARY, std::string("\x01\x02\x03", 3));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  SelectOnly(Window->lvKeyValues, {L"Blob"});
+  TfrmEditValueBin* ed = F.EditValueBin;
+  ASSERT_TRUE(WithModal([&] { Window->pmnuValues_EditValueClick(nullptr); },
+                        {[=] {
+                          ASSERT_TRUE(ed->GetVisible());
+                          EXPECT_EQ(ed->heValue->GetDataSize(), 3);
+                          HWND h = ed->heValue->GetHandle();
+                          SendMessageW(h, WM_CHAR, L'F', 0);
+                          SendMessageW(h, WM_CHAR, L'e', 0);
+                          ed->btnOk->Click();
+                        }}));
+  DWORD type = 0;
+  std::string raw;
+  ASSERT_TRUE(Read(Data, L"Blob", type, raw));
+  EXPECT_EQ(type, DWORD(REG_BINARY));
+  EXPECT_EQ(raw, std::string("\xFE\x02\x03", 3));
+  EXPECT_EQ(Window->GetStatusText(), L"Binary value saved.");
+  EXPECT_EQ(ValueText(ValueItem(L"Blob")), L"FE 02 03 ");
+}
+
+// ---------------------------------------------------------------------------
+// Search.
+
+class SearchTest : public Editor {
+ protected:
+  void SetUp() override {
+    Editor::SetUp();
+    Write(String(Data) + L"\\Alpha", L"Colour", REG_SZ, Sz(L"dark blue"));
+    Write(String(Data) + L"\\Alpha\\Blueprint", L"Size", REG_DWORD, Dw(3));
+    Write(String(Data) + L"\\Beta", L"blue", REG_SZ, Sz(L"sky"));
+    Write(String(Data) + L"\\Beta", L"Other", REG_EXPAND_SZ, Sz(L"%BLUE%"));
+    Write(String(Data) + L"\\Gamma", L"Pattern", REG_SZ, Sz(L"item-42"));
+    Start();
+    ASSERT_NE(Open(), nullptr);
+    RecordStatus();
+  }
+};
+
+TEST_F(SearchTest, SubstringExactAndRegularExpressionHits) {
+  Search(L"blue", 1, 1);
+  EXPECT_EQ(FindHits(), (std::vector<String>{L"\\Alpha\\Blueprint\\|", L"\\Alpha\\|Colour", L"\\Beta\\|Other",
+                                             L"\\Beta\\|blue"}));
+  ASSERT_GE(Statuses.size(), 2u);
+  EXPECT_EQ(Statuses.front(), L"Search started.");
+  EXPECT_EQ(Statuses.back(), L"Search finished.");
+  EXPECT_FALSE(Window->panelSearching->GetVisible());
+  EXPECT_TRUE(Window->mnuEdit_Find->GetEnabled());
+  EXPECT_TRUE(Window->mnuEdit_RepeatFind->GetEnabled());
+
+  Search(L"BLUE", 0, 1);  // exact, case-insensitive: the value name "blue"
+  EXPECT_EQ(FindHits(), (std::vector<String>{L"\\Beta\\|blue"}));
+
+  Search(L"^item-[0-9]+$", 2, 1);
+  EXPECT_EQ(FindHits(), (std::vector<String>{L"\\Gamma\\|Pattern"}));
+  EXPECT_EQ(Window->GetStatusText(), L"Search finished.");
+}
+
+TEST_F(SearchTest, ABadExpressionIsReportedAndTheSearchEnds) {
+  Search(L"item-(", 2, 1);
+  ASSERT_FALSE(Messages().empty());
+  EXPECT_EQ(Messages().back().rfind(L"An error occurred attempting to parse the regular expression.", 0), 0u)
+      << WideToAnsi(Messages().back());
+  EXPECT_TRUE(FindHits().empty());
+  EXPECT_EQ(Window->GetStatusText(), L"Search finished.");
+  EXPECT_TRUE(Window->mnuEdit_Find->GetEnabled());
+}
+
+TEST_F(SearchTest, ProgressAndStop) {
+  // The whole registry with progress shown, stopped at the first report.
+  dmodCommon->SetOption(L"ShowSearchProgress", true);
+  TfrmFind* find = F.Find;
+  ASSERT_TRUE(WithModal([&] { Window->mnuEdit_FindClick(nullptr); },
+                        {[=] {
+                          find->cboText->SetText(L"no such text anywhere 7f3a");
+                          find->rgrpType->SetItemIndex(1);
+                          find->rgrpScope->SetItemIndex(0);
+                          find->btnFind->Click();
+                        }}));
+  ASSERT_TRUE(dmodCommon->Logic.IsSearching());
+  EXPECT_TRUE(Window->panelSearching->GetVisible());
+  EXPECT_TRUE(Window->btnFindStop->GetEnabled());
+  EXPECT_FALSE(Window->mnuEdit_Find->GetEnabled());
+  PumpUntil([&] { return Window->lblFindStats->GetCaption().size() > 22; }, 5000);
+  EXPECT_EQ(Window->lblFindStats->GetCaption().rfind(L"Search in progress...", 0), 0u);
+  Window->btnFindStop->Click();
+  ASSERT_TRUE(PumpUntil([] { return !dmodCommon->Logic.IsSearching(); }, 20000));
+  dlgtest::Pump(50);
+  EXPECT_NE(std::find(Statuses.begin(), Statuses.end(), String(L"Search aborted.")), Statuses.end());
+  EXPECT_FALSE(Window->panelSearching->GetVisible());
+  EXPECT_TRUE(Window->mnuEdit_Find->GetEnabled());
+}
+
+TEST_F(SearchTest, ClosingTheWindowWhileSearchingStopsTheSearch) {
+  TfrmFind* find = F.Find;
+  ASSERT_TRUE(WithModal([&] { Window->mnuEdit_FindClick(nullptr); },
+                        {[=] {
+                          find->cboText->SetText(L"no such text anywhere 7f3a");
+                          find->rgrpScope->SetItemIndex(0);
+                          find->btnFind->Click();
+                        }}));
+  ASSERT_TRUE(dmodCommon->Logic.IsSearching());
+  Stop();  // closes and frees the window while the thread runs
+  SUCCEED();
+}
+
+// ---------------------------------------------------------------------------
+// Registry files.
+
+TEST_F(Editor, ExportAndImportRoundTripABranch) {
+  const String branch = String(Data) + L"\\Files";
+  const String sub = branch + L"\\Sub key";
+  const std::string multi = Sz(L"one") + Sz(L"two").substr(0) + std::string(2, '\0');
+  struct V {
+    String Key, Name;
+    DWORD Type;
+    std::string Bytes;
+  };
+  std::vector<V> values = {
+      {branch, L"", REG_SZ, Sz(L"the default")},
+      {branch, L"Quote \"q\"", REG_SZ, Sz(L"say \"hi\"")},
+      {branch, L"Back\\slash", REG_SZ, Sz(L"C:\\dir\\file")},
+      {branch, L"a=b", REG_SZ, Sz(L"x=y")},
+      {branch, L"Number", REG_DWORD, Dw(0xFFFFFFFF)},
+      {branch, L"Bytes", REG_BINARY, std::string("\x00\x10\xFF", 3)},
+      {branch, L"Empty", REG_BINARY, std::string()},
+      {branch, L"Expand", REG_EXPAND_SZ, Sz(L"%TEMP%\\x")},
+      {branch, L"Multi", REG_MULTI_SZ, Sz(L"one") + Sz(L"two") + std::string(2, '\0')},
+      {sub, L"\u0416\u4E2D", REG_SZ, Sz(L"\u00E9t\u00E9 \u2603")},
+  };
+  (void)multi;
+  for (const V& v : values) Write(v.Key, v.Name, v.Type, v.Bytes);
+  Start();
+  ASSERT_NE(Open(L"Files"), nullptr);
+  const String file = TempFile(L"export.reg");
+  AnswerFileDialogs(file);
+  Window->mnuFile_ExportClick(nullptr);
+  EXPECT_EQ(Window->GetStatusText(), L"Registry file exported.");
+  // A non-ANSI name makes it a UTF-16LE file.
+  std::ifstream in(WideToAnsi(file), std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();
+  ASSERT_GE(bytes.size(), 4u);
+  EXPECT_EQ(bytes.substr(0, 2), std::string("\xFF\xFE"));
+
+  DeleteTree(branch);
+  Window->mnuView_RefreshClick(nullptr);
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm* f) {
+    EXPECT_EQ(f->GetCaption(), L"Please confirm import");
+    return int(mrYes);
+  };
+  Window->mnuFile_ImportClick(nullptr);
+  EXPECT_EQ(Window->GetStatusText(), L"Registry file imported.");
+  for (const V& v : values) {
+    DWORD type = 0;
+    std::string raw;
+    ASSERT_TRUE(Read(v.Key, v.Name, type, raw)) << WideToAnsi(v.Name);
+    EXPECT_EQ(type, v.Type) << WideToAnsi(v.Name);
+    EXPECT_EQ(raw, v.Bytes) << WideToAnsi(v.Name);
+  }
+  EXPECT_EQ(ValueNames(branch).size(), 9u);
+  EXPECT_EQ(ValueNames(sub).size(), 1u);
+  // The imported branch shows in the tree.
+  EXPECT_NE(Open(L"Files\\Sub key"), nullptr);
+}
+
+TEST_F(Editor, ImportReadsUtf16LeUtf16BeAndAnsiFiles) {
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  const String keyLine = String(L"[HKEY_CURRENT_USER\\") + Data;
+  auto utf16 = [](const String& s, bool be) {
+    std::string b = be ? std::string("\xFE\xFF") : std::string("\xFF\xFE");
+    for (wchar_t c : s) {
+      char lo = char(c & 0xFF), hi = char((c >> 8) & 0xFF);
+      if (be) b += hi, b += lo; else b += lo, b += hi;
+    }
+    return b;
+  };
+  struct Case {
+    const wchar_t* Name;
+    std::string Bytes;
+  };
+  const String le = L"Windows Registry Editor Version 5.00\r\n\r\n" + keyLine +
+                    L"\\Le]\r\n\"\u0416name\"=\"\u4E2D \\\"q\\\"\"\r\n\"N\"=dword:0000002a\r\n";
+  const String be = L"Windows Registry Editor Version 5.00\r\n\r\n" + keyLine +
+                    L"\\Be]\r\n@=\"def\"\r\n\"Bin\"=hex:01,02,\\\r\n  03\r\n";
+  std::string ansi = "REGEDIT4\r\n\r\n" + WideToAnsi(keyLine) + "\\Ansi]\r\n\"Caf\xE9\"=\"na\xEFve\"\r\n";
+  std::vector<Case> cases = {{L"le.reg", utf16(le, false)}, {L"be.reg", utf16(be, true)}, {L"ansi.reg", ansi}};
+  for (const Case& c : cases) {
+    const String file = TempFile(c.Name);
+    std::ofstream(WideToAnsi(file), std::ios::binary) << c.Bytes;
+    AnswerFileDialogs(file);
+    Window->mnuFile_ImportClick(nullptr);
+    EXPECT_EQ(Window->GetStatusText(), L"Registry file imported.") << WideToAnsi(c.Name);
+  }
+  DWORD type = 0;
+  std::string raw;
+  ASSERT_TRUE(Read(String(Data) + L"\\Le", L"\u0416name", type, raw));
+  EXPECT_EQ(raw, Sz(L"\u4E2D \"q\""));
+  ASSERT_TRUE(Read(String(Data) + L"\\Le", L"N", type, raw));
+  EXPECT_EQ(raw, Dw(42));
+  ASSERT_TRUE(Read(String(Data) + L"\\Be", L"", type, raw));
+  EXPECT_EQ(raw, Sz(L"def"));
+  ASSERT_TRUE(Read(String(Data) + L"\\Be", L"Bin", type, raw));
+  EXPECT_EQ(type, DWORD(REG_BINARY));
+  EXPECT_EQ(raw, std::string("\x01\x02\x03", 3));
+  ASSERT_TRUE(Read(String(Data) + L"\\Ansi", L"Caf\u00E9", type, raw));
+  EXPECT_EQ(raw, Sz(L"na\u00EFve"));
+}
+
+TEST_F(Editor, ExportWithoutAKeyOrCancelledIsAborted) {
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  TPlacesOpenDialog::DialogHook = [](OPENFILENAMEW&, bool) -> BOOL { return FALSE; };
+  Window->mnuFile_ExportClick(nullptr);
+  EXPECT_EQ(Window->GetStatusText(), L"Export aborted.");
+  // A file that can't be written is reported, not announced as exported.
+  AnswerFileDialogs(L"Z:\\no\\such\\folder\\x.reg");
+  Window->mnuFile_ExportClick(nullptr);
+  EXPECT_NE(Window->GetStatusText(), L"Registry file exported.");
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(Errors[0].rfind(L"An exception occurred attempting to export a registry file.", 0), 0u)
+      << WideToAnsi(Errors[0]);
+}
+
+// ---------------------------------------------------------------------------
+// Deleting through the real confirm dialog.
+
+TEST_F(Editor, MultiDeleteAnswersThroughTheConfirmDialog) {
+  for (const wchar_t* n : {L"A", L"B", L"C", L"D", L"E"}) Write(Data, n, REG_SZ, Sz(n));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  TfrmConfirm* c = F.Confirm;
+  auto answer = [c](TButton* TfrmConfirm::*Button) {
+    return [c, Button] {
+      ASSERT_TRUE(c->GetVisible());
+      EXPECT_EQ(c->GetCaption(), L"Please confirm delete");
+      (c->*Button)->Click();
+    };
+  };
+  // No to the first, Yes to the second.
+  SelectOnly(Window->lvKeyValues, {L"A", L"B"});
+  ASSERT_TRUE(WithModal([&] { Window->DeleteSelected(Window->lvKeyValues); },
+                        {answer(&TfrmConfirm::btnNo), answer(&TfrmConfirm::btnYes)}));
+  EXPECT_EQ(Window->GetStatusText(), L"Values deleted: 1");
+  EXPECT_EQ(ValueNames(Data), (std::vector<String>{L"A", L"C", L"D", L"E"}));
+  // Cancel stops at once.
+  SelectOnly(Window->lvKeyValues, {L"C", L"D"});
+  ASSERT_TRUE(WithModal([&] { Window->DeleteSelected(Window->lvKeyValues); }, {answer(&TfrmConfirm::btnCancel)}));
+  EXPECT_EQ(Window->GetStatusText(), L"Values deleted: 0");
+  EXPECT_EQ(ValueNames(Data).size(), 4u);
+  // Yes to All: one question for three.
+  SelectOnly(Window->lvKeyValues, {L"C", L"D", L"E"});
+  ASSERT_TRUE(WithModal([&] { Window->DeleteSelected(Window->lvKeyValues); }, {answer(&TfrmConfirm::btnYesToAll)}));
+  EXPECT_EQ(Window->GetStatusText(), L"Values deleted: 3");
+  EXPECT_EQ(ValueNames(Data), (std::vector<String>{L"A"}));
+  EXPECT_EQ(ValueItem(L"C"), nullptr);
+  EXPECT_NE(ValueItem(L"A"), nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Clipboard, Go.
+
+TEST_F(Editor, CopyCommandsAndGoToATypedPath) {
+  Write(String(Data) + L"\\Deep\\Er", L"Name", REG_SZ, Sz(L"copied text"));
+  Start();
+  ASSERT_NE(Open(L"Deep\\Er"), nullptr);
+  Window->mnuEdit_CopyKeyClick(nullptr);
+  EXPECT_EQ(Clipboard()->GetAsText(), String(L"HKEY_CURRENT_USER\\") + Data + L"\\Deep\\Er");
+  SelectOnly(Window->lvKeyValues, {L"Name"});
+  Window->mnuEdit_CopyValueClick(nullptr);
+  EXPECT_EQ(Clipboard()->GetAsText(), L"copied text");
+
+  // Go through the input box, typed in another case.
+  Window->treeRegTree->Items()->GetFirstNode()->SetSelected(true);
+  InputQueryShowHook = [](TForm* f) {
+    auto* e = static_cast<TEdit*>(f->FindComponent(L"Edit"));
+    e->SetText(String(L"hkey_current_user\\") + Data + L"\\DEEP");
+    PostMessageW(e->GetHandle(), WM_KEYDOWN, VK_RETURN, 0);
+  };
+  ASSERT_TRUE(WithModal([&] { Window->mnuNavigation_GotoClick(nullptr); }, {}));
+  ASSERT_NE(Window->GetSelectedNode(), nullptr);
+  EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Deep");
+  // Go from the address box.
+  Window->txtPath->SetText(String(L"HKEY_CURRENT_USER\\") + Data + L"\\Deep\\Er");
+  Window->tbtnNavigation_GoClick(nullptr);
+  ASSERT_NE(Window->GetSelectedNode(), nullptr);
+  EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Er");
+  EXPECT_NE(ValueItem(L"Name"), nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Options, about.
+
+TEST_F(Editor, OptionsChangedAppliedAndPersisted) {
+  Start();
+  ASSERT_TRUE(Window->GetShowHint());
+  TfrmOptions* o = F.Options;
+  ASSERT_TRUE(WithModal([&] { Window->mnuFile_PreferencesClick(nullptr); },
+                        {[=] {
+                          ASSERT_TRUE(o->GetVisible());
+                          o->chkShowHints->SetChecked(false);
+                          o->rgrpDragHandleStyle->SetItemIndex(0);
+                          o->chkTbrCloseButton->SetChecked(true);
+                          o->btnOk->Click();
+                        }}));
+  EXPECT_FALSE(Window->GetShowHint());
+  EXPECT_TRUE(Window->tbrFile->GetCloseButtonWhenDocked());
+  EXPECT_EQ(Window->tbrFile->GetDragHandleStyle(), dhNone);
+  // Stored right away in the settings key.
+  DWORD type = 0;
+  std::string raw;
+  ASSERT_TRUE(Read(String(Settings) + L"\\Appearance", L"ShowHints", type, raw));
+  EXPECT_EQ(type, DWORD(REG_DWORD));
+  EXPECT_EQ(raw, Dw(0));
+
+  // Cancel changes nothing.
+  ASSERT_TRUE(WithModal([&] { Window->mnuFile_PreferencesClick(nullptr); },
+                        {[=] {
+                          o->chkShowHints->SetChecked(true);
+                          o->btnCancel->Click();
+                        }}));
+  EXPECT_FALSE(Window->GetShowHint());
+
+  // The bookmark file is browsed for through the data module's save dialog
+  // (with the places bar), and the font through its font dialog.
+  EXPECT_EQ(o->FontDialog, dmodCommon->fdlgFont);
+  const String bm = TempFile(L"picked.ZembrioBM");
+  bool asked = false;
+  TPlacesOpenDialog::DialogHook = [&](OPENFILENAMEW& Ofn, bool Save) -> BOOL {
+    asked = true;
+    EXPECT_TRUE(Save);
+    wcscpy(Ofn.lpstrFile, bm.c_str());
+    return TRUE;
+  };
+  ASSERT_TRUE(WithModal([&] { Window->mnuFile_PreferencesClick(nullptr); },
+                        {[=] {
+                          o->btnSelectBookmarkFile->Click();
+                          EXPECT_EQ(o->edtBookmarkFile->GetText(), bm);
+                          o->btnCancel->Click();
+                        }}));
+  EXPECT_TRUE(asked);
+  // And a restart reads them back.
+  Stop();
+  Start();
+  EXPECT_FALSE(Window->GetShowHint());
+  EXPECT_TRUE(Window->tbrFile->GetCloseButtonWhenDocked());
+  EXPECT_EQ(Window->tbrFile->GetDragHandleStyle(), dhNone);
+}
+
+TEST_F(Editor, AboutBoxTitleComesFromTheVersionResource) {
+  Start();
+  TfrmAbout* a = F.About;
+  ASSERT_TRUE(WithModal([&] { Window->mnuHelp_AboutClick(nullptr); },
+                        {[=] {
+                          ASSERT_TRUE(a->GetVisible());
+                          EXPECT_EQ(a->lblTitle->GetCaption(), L"Zembrio v1.0.0 Build 1");
+                          a->btnClose->Click();
+                        }}));
+}
+
+}  // namespace
