@@ -112,6 +112,7 @@ void EditorTest::SetUp() {
   DeleteTree(Root);
   CreateKey(Data);
   TfrmError::ShowHook = [this](const String& Text) { Errors.push_back(Text); };
+  BookmarkFile = TempFile(L"bookmarks.ZembrioBM");
 }
 
 void EditorTest::TearDown() {
@@ -127,7 +128,15 @@ void EditorTest::TearDown() {
 }
 
 TfrmMain* EditorTest::Start() {
-  F = CreateZembrioForms([](TdmodCommon* dm) { dm->rsOptions().BaseKey = Settings; });
+  const String bookmarks = BookmarkFile;
+  F = CreateZembrioForms([bookmarks](TdmodCommon* dm) {
+    dm->rsOptions().BaseKey = Settings;
+    if (!KeyExists(String(Settings))) {
+      TRegStoreValue& v = dm->rsOptions().GetValueByName(L"BookmarkFile");
+      v.SetValue(bookmarks);
+      v.WriteToRegistry();
+    }
+  });
   Window = F.Main;
   Window->Show();
   dlgtest::Pump(100);

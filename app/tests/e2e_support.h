@@ -57,6 +57,7 @@ class EditorTest : public ::testing::Test {
   void SelectOnly(TListViewQ* List, const std::vector<String>& Captions);
 
   TZembrioForms F;
+  String BookmarkFile;  // the bookmark file of the test settings
   TfrmMain* Window = nullptr;
   std::vector<String> Errors;  // texts of the error dialog
   std::vector<String>& Messages() { return dlgtest::Messages().Texts; }

@@ -1,0 +1,201 @@
+// The main window's commands end to end: what the focused control decides,
+// toolbar toggles, Expand and Collapse, shortcuts typed on the keyboard,
+// Go with short root names, import failures.
+#include <fstream>
+
+#include "app/Dialogs.h"
+#include "app/PlacesDialogs.h"
+#include "app/tests/e2e_support.h"
+#include "classlib/Clipbrd.h"
+
+using namespace e2e;
+
+namespace {
+
+class Commands : public EditorTest {
+ protected:
+  void Focus(TWinControl* C) {
+    Window->SetActiveControl(C);
+    dlgtest::Pump(30);
+  }
+  // Presses a key with the modifiers held, through the system's input.
+  void Press(WORD Vk, std::vector<WORD> Mods) {
+    SetForegroundWindow(Window->GetHandle());
+    dlgtest::Pump(30);
+    std::vector<INPUT> in;
+    auto key = [&](WORD k, bool up) {
+      INPUT i{};
+      i.type = INPUT_KEYBOARD;
+      i.ki.wVk = k;
+      i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+      in.push_back(i);
+    };
+    for (WORD m : Mods) key(m, false);
+    key(Vk, false);
+    key(Vk, true);
+    for (auto it = Mods.rbegin(); it != Mods.rend(); ++it) key(*it, true);
+    SendInput(UINT(in.size()), in.data(), sizeof(INPUT));
+    dlgtest::Pump(150);
+  }
+};
+
+TEST_F(Commands, CopyKeyPathFollowsTheFocusedList) {
+  CreateKey(String(Data) + L"\\Marked");
+  Start();
+  ASSERT_NE(Open(L"Marked"), nullptr);
+  Window->mnuNavigation_BookmarkClick(nullptr);
+  ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 1);
+  Window->pagExtras->SetActivePage(Window->tbsBookmarks);
+  Open();  // the tree now shows another key
+
+  // The bookmarks list focused with nothing selected: nothing at all.
+  Clipboard()->SetAsText(L"untouched");
+  Window->SetStatusText(L"before");
+  Window->lvBookmarks->ClearSelection();
+  Focus(Window->lvBookmarks);
+  Window->mnuEdit_CopyKeyClick(nullptr);
+  EXPECT_EQ(Clipboard()->GetAsText(), L"untouched");
+  EXPECT_EQ(Window->GetStatusText(), L"before");
+
+  Window->lvBookmarks->Items()->GetItem(0)->SetSelected(true);
+  Window->mnuEdit_CopyKeyClick(nullptr);
+  EXPECT_EQ(Clipboard()->GetAsText(), String(L"HKEY_CURRENT_USER\\") + Data + L"\\Marked");
+  EXPECT_EQ(Window->GetStatusText(), L"Copied path of the selected bookmark to the clipboard.");
+
+  // The tree focused: the selected key.
+  Focus(Window->treeRegTree);
+  Window->mnuEdit_CopyKeyClick(nullptr);
+  EXPECT_EQ(Clipboard()->GetAsText(), String(L"HKEY_CURRENT_USER\\") + Data);
+  EXPECT_EQ(Window->GetStatusText(), L"Copied path of the selected key to the clipboard.");
+}
+
+TEST_F(Commands, GoAcceptsShortRootNamesAndReportsMissingKeys) {
+  CreateKey(String(Data) + L"\\Short");
+  Start();
+  Window->txtPath->SetText(String(L"Current User\\") + Data + L"\\Short");
+  Window->tbtnNavigation_GoClick(nullptr);
+  ASSERT_NE(Window->GetSelectedNode(), nullptr);
+  EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Short");
+  // A key that isn't there is reported (Go has its reports on).
+  Messages().clear();
+  Window->txtPath->SetText(String(L"HKEY_CURRENT_USER\\") + Data + L"\\Missing");
+  Window->tbtnNavigation_GoClick(nullptr);
+  EXPECT_FALSE(Messages().empty() && Errors.empty());
+  // An empty answer does nothing.
+  InputQueryShowHook = [](TForm* f) {
+    auto* e = static_cast<TEdit*>(f->FindComponent(L"Edit"));
+    PostMessageW(e->GetHandle(), WM_KEYDOWN, VK_RETURN, 0);
+  };
+  TTreeExNode* before = Window->GetSelectedNode();
+  Messages().clear();
+  Errors.clear();
+  ASSERT_TRUE(WithModal([&] { Window->mnuNavigation_GotoClick(nullptr); }, {}));
+  EXPECT_EQ(Window->GetSelectedNode(), before);
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_TRUE(Errors.empty());
+}
+
+TEST_F(Commands, ToolbarTogglesAndExpandCollapse) {
+  CreateKey(String(Data) + L"\\P\\Q\\R");
+  Start();
+  ASSERT_TRUE(Window->mnuView_TB_File->GetChecked());
+  Window->mnuView_TB_FileClick(nullptr);
+  EXPECT_FALSE(Window->tbrFile->GetVisible());
+  EXPECT_FALSE(Window->mnuView_TB_File->GetChecked());
+  Window->mnuView_TB_FileClick(nullptr);
+  EXPECT_TRUE(Window->tbrFile->GetVisible());
+  EXPECT_TRUE(Window->mnuView_TB_File->GetChecked());
+  // The toolbar hidden by itself (as its close button does) clears the mark.
+  Window->tbrNavigation->SetVisible(false);
+  EXPECT_FALSE(Window->mnuView_TB_Navigation->GetChecked());
+
+  TTreeExNode* p = Open(L"P");
+  ASSERT_NE(p, nullptr);
+  p->Collapse(true);
+  Window->mnuNavigation_ExpandClick(nullptr);
+  EXPECT_TRUE(p->GetExpanded());
+  TTreeExNode* q = p->GetFirstChild();
+  ASSERT_NE(q, nullptr);
+  EXPECT_FALSE(q->GetExpanded());  // one level only
+  q->Expand(false);
+  Window->mnuNavigation_CollapseClick(nullptr);
+  EXPECT_FALSE(p->GetExpanded());
+  // The collapsed branch is read again on the next expansion, all closed.
+  Window->mnuNavigation_ExpandClick(nullptr);
+  ASSERT_TRUE(p->GetExpanded());
+  ASSERT_NE(p->GetFirstChild(), nullptr);
+  EXPECT_EQ(p->GetFirstChild()->GetText(), L"Q");
+  EXPECT_FALSE(p->GetFirstChild()->GetExpanded());
+}
+
+TEST_F(Commands, ShortcutsTypedOnTheKeyboard) {
+  CreateKey(String(Data) + L"\\Doomed");
+  Write(Data, L"V1", REG_SZ, Sz(L"x"));
+  Start();
+  ASSERT_NE(Open(L"Doomed"), nullptr);
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  // Ctrl+D with the tree focused deletes the selected key.
+  Focus(Window->treeRegTree);
+  Press('D', {VK_CONTROL});
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\Doomed"));
+  // With the values list focused, its selection.
+  ASSERT_NE(Open(), nullptr);
+  ASSERT_NE(ValueItem(L"V1"), nullptr);
+  SelectOnly(Window->lvKeyValues, {L"V1"});
+  Focus(Window->lvKeyValues);
+  Press('D', {VK_CONTROL});
+  EXPECT_TRUE(ValueNames(Data).empty());
+  EXPECT_TRUE(KeyExists(Data));
+  // Ctrl+Alt+C copies the key path.
+  Focus(Window->treeRegTree);
+  Clipboard()->SetAsText(L"");
+  Press('C', {VK_CONTROL, VK_MENU});
+  EXPECT_EQ(Clipboard()->GetAsText(), String(L"HKEY_CURRENT_USER\\") + Data);
+}
+
+TEST_F(Commands, ImportFailuresAreReportedNotAnnouncedAsSuccess) {
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  // A refused confirmation does nothing further.
+  const String file = TempFile(L"bad.reg");
+  {
+    std::ofstream out(WideToAnsi(file), std::ios::binary);
+    out << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_NOPE\\Software\\X]\r\n\"A\"=\"1\"\r\n"
+        << "[HKEY_CURRENT_USER\\" << WideToAnsi(Data) << "\\Ok]\r\n\"B\"=dword:zz\r\n\"C\"=\"fine\"\r\n";
+  }
+  TPlacesOpenDialog::DialogHook = [file](OPENFILENAMEW& Ofn, bool) -> BOOL {
+    wcscpy(Ofn.lpstrFile, file.c_str());
+    return TRUE;
+  };
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrNo); };
+  Window->SetStatusText(L"before");
+  Window->mnuFile_ImportClick(nullptr);
+  EXPECT_EQ(Window->GetStatusText(), L"before");
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\Ok"));
+
+  // The unreadable lines are skipped: the readable one is written, the
+  // unknown root isn't mapped anywhere, the bad number isn't written.
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  Window->mnuFile_ImportClick(nullptr);
+  DWORD type = 0;
+  std::string raw;
+  EXPECT_TRUE(Read(String(Data) + L"\\Ok", L"C", type, raw));
+  EXPECT_FALSE(Read(String(Data) + L"\\Ok", L"B", type, raw));
+  EXPECT_FALSE(KeyExists(L"Software\\X"));
+  EXPECT_EQ(Window->GetStatusText().rfind(L"Registry file imported with ", 0), 0u)
+      << WideToAnsi(Window->GetStatusText());
+  EXPECT_NE(Window->GetStatusText().find(L"skipped (first at line 3)"), String::npos)
+      << WideToAnsi(Window->GetStatusText());
+
+  // A file that can't be read is reported, not announced as imported.
+  DeleteFileW(file.c_str());
+  Errors.clear();
+  Messages().clear();
+  Window->SetStatusText(L"before");
+  Window->mnuFile_ImportClick(nullptr);
+  EXPECT_NE(Window->GetStatusText(), L"Registry file imported.");
+  EXPECT_FALSE(Errors.empty() && Messages().empty());
+}
+
+}  // namespace
