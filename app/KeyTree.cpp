@@ -68,27 +68,89 @@ TTreeExNode* TfrmMain::AddKeyNode(TTreeExNode* Parent, const String& Text, bool 
   return node;
 }
 
+namespace {
+
+// The fixed part of what the native enumeration returns for a subkey in
+// its "full information" class (the class name would follow it).
+struct TSubKeyFullInfo {
+  LARGE_INTEGER LastWriteTime;
+  ULONG TitleIndex;
+  ULONG ClassOffset;
+  ULONG ClassLength;
+  ULONG SubKeys;
+  ULONG MaxNameLen;
+  ULONG MaxClassLen;
+  ULONG Values;
+  ULONG MaxValueNameLen;
+  ULONG MaxValueDataLen;
+};
+
+using TNtEnumerateKey = LONG(WINAPI*)(HANDLE, ULONG, int, void*, ULONG, ULONG*);
+
+TNtEnumerateKey NtEnumerateKeyProc() {
+  static const TNtEnumerateKey Proc = [] {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll ? reinterpret_cast<TNtEnumerateKey>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtEnumerateKey")))
+                 : nullptr;
+  }();
+  return Proc;
+}
+
+// The subkey count of the parent's Index-th subkey, asked of the parent
+// itself: one registry call, no handle on the child. False when the system
+// can't answer that way (a predefined root handle, say).
+bool SubKeyCountAt(HKEY Parent, DWORD Index, DWORD& Count) {
+  TNtEnumerateKey Enum = NtEnumerateKeyProc();
+  if (!Enum) return false;
+  alignas(8) unsigned char buf[sizeof(TSubKeyFullInfo) + 256];
+  ULONG got = 0;
+  const int KeyFullInformation = 2;
+  const LONG BufferOverflow = static_cast<LONG>(0x80000005);  // only the class name did not fit
+  LONG status = Enum(Parent, Index, KeyFullInformation, buf, sizeof buf, &got);
+  if (status < 0 && status != BufferOverflow) return false;
+  if (got < sizeof(TSubKeyFullInfo)) return false;
+  Count = reinterpret_cast<const TSubKeyFullInfo*>(buf)->SubKeys;
+  return true;
+}
+
+// The same answer through the child itself, opened read-only relative to
+// the parent; false when it can't be opened.
+bool SubKeyCountOf(HKEY Parent, const String& Name, DWORD& Count) {
+  HKEY child = nullptr;
+  if (RegOpenKeyExW(Parent, Name.c_str(), 0, KEY_READ, &child) != ERROR_SUCCESS) return false;
+  bool ok = RegQueryInfoKeyW(child, nullptr, nullptr, nullptr, &Count, nullptr, nullptr, nullptr, nullptr, nullptr,
+                             nullptr, nullptr) == ERROR_SUCCESS;
+  RegCloseKey(child);
+  return ok;
+}
+
+}  // namespace
+
 void TfrmMain::AddSubKeys(TTreeExNode* Node, TRegistry& Reg) {
   TWaitCursor wait;
-  // With PreloadHasChildren each subkey is opened read-only (relative to
-  // the open key) and asked for its subkey count, so that its button is exact.
+  // With PreloadHasChildren each subkey's button is exact: its subkey count
+  // comes from the parent's enumeration at the same index (a key changed
+  // meanwhile costs at most a wrong button, as any later change does), or
+  // else from the subkey opened relative to the parent.
   bool preload = dmodCommon->OptionBool(L"PreloadHasChildren");
   HKEY parent = Reg.GetCurrentKey();
   TStringList names;
   Reg.GetKeyNames(&names);
   TRegRoot root = dmodCommon->GetNodeRootKey(Node);
   String base = dmodCommon->GetNodeKeyPath(Node);
+  bool byIndex = true;
   treeRegTree->Items()->BeginUpdate();
   for (int i = 0; i < names.GetCount(); ++i) {
     String name = names.Get(i);
     bool button = true;
-    HKEY child = nullptr;
-    if (preload && parent && RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ, &child) == ERROR_SUCCESS) {
+    if (preload && parent) {
       DWORD subkeys = 0;
-      if (RegQueryInfoKeyW(child, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
-                           nullptr, nullptr) == ERROR_SUCCESS)
+      if (byIndex && SubKeyCountAt(parent, DWORD(i), subkeys))
         button = subkeys > 0;
-      RegCloseKey(child);
+      else {
+        byIndex = false;
+        if (SubKeyCountOf(parent, name, subkeys)) button = subkeys > 0;
+      }
     }
     AddKeyNode(Node, name, button, base + L"\\" + name, root);
   }

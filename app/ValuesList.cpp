@@ -3,7 +3,9 @@
 // view-style commands that follow the focused list.
 #include "app/Main.h"
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "classlib/Registry.h"
 
@@ -33,6 +35,22 @@ void ShowValue(TListItem* Item, const cValue& V) {
   else
     Item->SubItems()->Put(0, text);
   Item->SetImageIndex(ImageOf(V));
+}
+
+// Gives the item its value object, display text and image: the value's
+// exact bytes when there are some, "(value not set)" otherwise.
+void FillItem(TListItem* Item, const String& ValueName, const TRegRawValue* Raw) {
+  auto value = std::make_unique<cValue>();
+  value->SetName(ValueName);
+  value->SetDefaultFlag(ValueName.empty());
+  if (Raw)
+    // Any type is kept with its exact bytes; the four editable types
+    // become the editor's own.
+    value->SetRaw(Raw->Type, std::string(Raw->Data.begin(), Raw->Data.end()));
+  else
+    value->SetString(L"(value not set)");
+  ShowValue(Item, *value);
+  Item->SetData(value.release());
 }
 
 }  // namespace
@@ -68,21 +86,26 @@ void TfrmMain::ListValues(TRegistry& Reg) {
   items->BeginUpdate();
   try {
     items->Clear();
-    TStringList names;
-    Reg.GetValueNames(&names);
+    // One pass over the key gives every name, type and data; a key that
+    // can't be enumerated lists only its default value.
+    std::vector<TRegNamedValue> values;
+    Reg.GetValues(values);
+    bool hasDefault = std::any_of(values.begin(), values.end(), [](const TRegNamedValue& v) { return v.Name.empty(); });
+    if (!hasDefault) values.emplace_back();  // shown as "(value not set)"
+    // The items go in already in the list's order (the default value's
+    // empty caption first), so the window needs no sorting afterwards.
+    std::stable_sort(values.begin(), values.end(), [](const TRegNamedValue& A, const TRegNamedValue& B) {
+      return lstrcmpW(A.Name.c_str(), B.Name.c_str()) < 0;
+    });
     TListItem* defaultItem = nullptr;
-    for (int i = 0; i < names.GetCount(); ++i) {
-      String name = names.Get(i);
+    for (const TRegNamedValue& v : values) {
       TListItem* item = items->Add();
-      if (name.empty())
+      bool isDefault = v.Name.empty();
+      if (isDefault)
         defaultItem = item;
       else
-        item->SetCaption(name);
-      FillValueItem(Reg, item, name);
-    }
-    if (!defaultItem) {
-      defaultItem = items->Add();
-      FillValueItem(Reg, defaultItem, String());
+        item->SetCaption(v.Name);
+      FillItem(item, v.Name, isDefault && !hasDefault ? nullptr : &v.Value);
     }
     lvKeyValues->AlphaSort();
     defaultItem->SetCaption(L"(Default)");
@@ -98,19 +121,9 @@ void TfrmMain::ListValues(TRegistry& Reg) {
 }
 
 void TfrmMain::FillValueItem(TRegistry& Reg, TListItem* Item, const String& ValueName) {
-  auto value = std::make_unique<cValue>();
-  value->SetName(ValueName);
-  value->SetDefaultFlag(ValueName.empty());
   TRegRawValue raw;
-  if (Reg.ReadRaw(ValueName, raw)) {
-    // Any type is kept with its exact bytes; the four editable types
-    // become the editor's own.
-    value->SetRaw(raw.Type, std::string(raw.Data.begin(), raw.Data.end()));
-  } else {
-    value->SetString(L"(value not set)");
-  }
-  ShowValue(Item, *value);
-  Item->SetData(value.release());
+  bool found = Reg.ReadRaw(ValueName, raw);
+  FillItem(Item, ValueName, found ? &raw : nullptr);
 }
 
 void TfrmMain::lvKeyValuesDeletion(TObject*, TListItem* Item) {

@@ -720,8 +720,11 @@ bool TCustomListView::CustomSort(TLVCompare compare, LPARAM data) {
   // unwind through the control), then the window takes the same order.
   auto& v = items_->items_;
   TLVCompare cmp = compare ? compare : &TCustomListView::DefaultCompare;
-  std::stable_sort(v.begin(), v.end(),
-                   [&](TListItem* a, TListItem* b) { return cmp(LPARAM(a), LPARAM(b), data) < 0; });
+  auto less = [&](TListItem* a, TListItem* b) { return cmp(LPARAM(a), LPARAM(b), data) < 0; };
+  // Items already in order stay as they are (a stable sort would not move
+  // them): the window keeps its order and needs no round of messages.
+  if (std::is_sorted(v.begin(), v.end(), less)) return true;
+  std::stable_sort(v.begin(), v.end(), less);
   if (handle_) {
     for (size_t i = 0; i < v.size(); ++i) v[i]->sortKey_ = int(i);
     SendMessageW(handle_, LVM_SORTITEMS, 0, LPARAM(&TCustomListView::ModelOrderCompare));

@@ -2,6 +2,7 @@
 // settings files.
 #include "classlib/Registry.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <map>
@@ -70,6 +71,10 @@ LONG EnumKeyEx(HKEY key, DWORD index, wchar_t* name, DWORD* len) {
 LONG EnumValue(HKEY key, DWORD index, wchar_t* name, DWORD* len) {
   if (LONG f = Forced(L"RegEnumValue")) return f;
   return RegEnumValueW(key, index, name, len, nullptr, nullptr, nullptr, nullptr);
+}
+LONG EnumValueData(HKEY key, DWORD index, wchar_t* name, DWORD* len, DWORD* type, BYTE* data, DWORD* size) {
+  if (LONG f = Forced(L"RegEnumValue")) return f;
+  return RegEnumValueW(key, index, name, len, nullptr, type, data, size);
 }
 LONG QueryInfoKey(HKEY key, TRegKeyInfo& info) {
   if (LONG f = Forced(L"RegQueryInfoKey")) return f;
@@ -153,6 +158,45 @@ bool EnumValueNames(HKEY key, std::vector<String>& names) {
     }
     if (r != ERROR_SUCCESS) return false;
     names.emplace_back(buf.data(), len);
+  }
+  return true;
+}
+
+// Names, types and data of every value in one pass. The buffers start at
+// the sizes the key reports; a value that grew meanwhile is read again at
+// the same index with bigger buffers.
+bool EnumValues(HKEY key, std::vector<TRegNamedValue>& values) {
+  values.clear();
+  TRegKeyInfo info;
+  if (QueryInfoKey(key, info) != ERROR_SUCCESS) return false;
+  values.reserve(static_cast<size_t>(info.NumValues));
+  std::vector<wchar_t> name(static_cast<size_t>(info.MaxValueLen) + 2);
+  std::vector<BYTE> data(static_cast<size_t>(info.MaxDataLen) + 2);
+  int retries = 0;
+  for (DWORD i = 0;;) {
+    DWORD len = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size()), type = REG_NONE;
+    LONG r = EnumValueData(key, i, name.data(), &len, &type, data.data(), &size);
+    if (r == ERROR_NO_MORE_ITEMS) break;
+    if (r == ERROR_MORE_DATA) {
+      TRegKeyInfo now;
+      if (++retries > 8 || name.size() > 70000 || QueryInfoKey(key, now) != ERROR_SUCCESS) {
+        values.clear();
+        return false;
+      }
+      name.resize(std::max(name.size() * 2, static_cast<size_t>(now.MaxValueLen) + 2));
+      data.resize(std::max(data.size() * 2, static_cast<size_t>(now.MaxDataLen) + 2));
+      continue;
+    }
+    if (r != ERROR_SUCCESS) {
+      values.clear();
+      return false;
+    }
+    retries = 0;
+    TRegNamedValue& v = values.emplace_back();
+    v.Name.assign(name.data(), len);
+    v.Value.Type = type;
+    v.Value.Data.assign(data.begin(), data.begin() + size);
+    ++i;
   }
   return true;
 }
@@ -387,6 +431,11 @@ void TRegistry::GetValueNames(TStrings* Strings) {
     throw;
   }
   Strings->EndUpdate();
+}
+
+bool TRegistry::GetValues(std::vector<TRegNamedValue>& Values) {
+  Values.clear();
+  return currentKey_ && EnumValues(currentKey_, Values);
 }
 
 bool TRegistry::QueryInfo(const String& Name, DWORD& Type, DWORD& Size) {

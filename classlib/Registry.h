@@ -38,6 +38,12 @@ struct TRegRawValue {
   std::vector<unsigned char> Data;
 };
 
+// A value with its name, as one enumeration pass returns it.
+struct TRegNamedValue {
+  String Name;
+  TRegRawValue Value;
+};
+
 class TRegistry : public TObject {
  public:
   // Root HKEY_CURRENT_USER, access KEY_ALL_ACCESS, lazy write on.
@@ -75,6 +81,9 @@ class TRegistry : public TObject {
   // Fill Strings with the open key's subkey / value names (cleared first).
   void GetKeyNames(TStrings* Strings);
   void GetValueNames(TStrings* Strings);
+  // Every value of the open key with its type and bytes, in the registry's
+  // order, read in one pass (false when the key can't be enumerated).
+  bool GetValues(std::vector<TRegNamedValue>& Values);
 
   // Values of the open key. An empty name is the key's default value.
   bool ValueExists(const String& Name);

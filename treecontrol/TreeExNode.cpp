@@ -304,6 +304,9 @@ void TTreeExNode::SetData(void* Value) {
 
 void TTreeExNode::SetImageIndex(int Value) {
   FImageIndex = Value;
+  // The native item asks for its images by callback: inside an update
+  // bracket the redraw at its end shows the new one.
+  if (FOwner->IsUpdating()) return;
   TVITEMEXW I{};
   I.mask = TVIF_IMAGE;
   I.iImage = I_IMAGECALLBACK;
@@ -312,6 +315,7 @@ void TTreeExNode::SetImageIndex(int Value) {
 
 void TTreeExNode::SetSelectedIndex(int Value) {
   FSelectedIndex = Value;
+  if (FOwner->IsUpdating()) return;
   TVITEMEXW I{};
   I.mask = TVIF_SELECTEDIMAGE;
   I.iSelectedImage = I_IMAGECALLBACK;

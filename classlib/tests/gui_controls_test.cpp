@@ -206,6 +206,29 @@ TEST(GuiListView, SortingThroughCompareHooks) {
   EXPECT_EQ(4, int(SendMessageW(lv->GetHandle(), LVM_GETITEMCOUNT, 0, 0)));
 }
 
+TEST(GuiListView, SortingSkipsTheWindowOnlyWhenNothingMoves) {
+  auto f = HostForm();
+  TListView* lv = ReportList(f.get());
+  for (auto s : {L"a", L"b", L"c"}) lv->Items()->Add()->SetCaption(s);
+  f->Show();
+  TListItem* c = lv->Items()->GetItem(2);
+  lv->AlphaSort();  // already in order
+  EXPECT_EQ(L"a", CellText(lv, 0, 0));
+  EXPECT_EQ(c, lv->Items()->GetItem(2));
+  // One item out of place: model and window both follow.
+  lv->Items()->Add()->SetCaption(L"0");
+  lv->Items()->GetItem(1)->SetCaption(L"z");
+  lv->AlphaSort();
+  std::vector<String> got, model;
+  for (int i = 0; i < 4; ++i) {
+    got.push_back(CellText(lv, i, 0));
+    model.push_back(lv->Items()->GetItem(i)->GetCaption());
+  }
+  std::vector<String> want{L"0", L"a", L"c", L"z"};
+  EXPECT_EQ(want, got);
+  EXPECT_EQ(want, model);
+}
+
 TEST(GuiListView, ColumnClickAndColumnWidths) {
   auto f = HostForm();
   TListView* lv = ReportList(f.get());

@@ -421,3 +421,51 @@ TEST(ResourceStream, ReadsTheModulesResource) {
   EXPECT_EQ(std::string(static_cast<const char*>(m.Memory()), 4), "ello");
   EXPECT_THROW(TResourceStream(GetModuleHandleW(nullptr), L"NOSUCHRES", MAKEINTRESOURCEW(10)), EResNotFound);
 }
+
+TEST_F(RegistryTest, GetValuesReadsNamesTypesAndBytesInOnePass) {
+  TRegistry r;
+  Open(r);
+  r.WriteString(L"", L"default value");
+  r.WriteExpandString(L"x", L"%TEMP%\\a");
+  r.WriteInteger(L"i", -5);
+  r.WriteBinaryData(L"empty", nullptr, 0);
+  const unsigned char odd[3] = {7, 0, 9};
+  r.WriteBinaryData(L"odd", odd, sizeof odd);
+  std::vector<unsigned char> big(70000);
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<unsigned char>(i * 31);
+  r.WriteBinaryData(L"big", big.data(), static_cast<int>(big.size()));
+  TRegRawValue none;
+  none.Type = REG_NONE;
+  none.Data = {1, 2};
+  r.WriteRaw(L"none", none);
+
+  std::vector<TRegNamedValue> values;
+  ASSERT_TRUE(r.GetValues(values));
+  TStringList names;
+  r.GetValueNames(&names);
+  ASSERT_EQ(static_cast<int>(values.size()), names.GetCount());
+  for (size_t i = 0; i < values.size(); ++i) {
+    // The same order as the names, and the bytes ReadRaw sees.
+    EXPECT_EQ(values[i].Name, names.Get(static_cast<int>(i)));
+    TRegRawValue one;
+    ASSERT_TRUE(r.ReadRaw(values[i].Name, one));
+    EXPECT_EQ(values[i].Value.Type, one.Type) << values[i].Name;
+    EXPECT_EQ(values[i].Value.Data, one.Data) << values[i].Name;
+  }
+
+  // A value that outgrew the buffers between the size query and the read
+  // is read again at the same index: nothing is skipped or doubled.
+  RegistryFailNext(L"RegEnumValue", 1, ERROR_MORE_DATA);
+  std::vector<TRegNamedValue> again;
+  ASSERT_TRUE(r.GetValues(again));
+  ASSERT_EQ(again.size(), values.size());
+  for (size_t i = 0; i < again.size(); ++i) EXPECT_EQ(again[i].Value.Data, values[i].Value.Data);
+
+  // A key that can't be enumerated reports it (and leaves nothing behind).
+  RegistryFailNext(L"RegEnumValue", 1, ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(r.GetValues(again));
+  RegistryClearFaults();
+  r.CloseKey();
+  EXPECT_FALSE(r.GetValues(again));
+  EXPECT_TRUE(again.empty());
+}
