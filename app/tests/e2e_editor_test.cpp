@@ -226,6 +226,21 @@ TEST_F(Editor, EditAnIntegerTypedInHexAndCheckedOnTheOtherPages) {
                          }}));
   ASSERT_TRUE(Read(Data, L"Count", type, raw));
   EXPECT_EQ(raw, Dw(500));
+
+  // A lone minus sign is no number but no failure either.
+  ASSERT_TRUE(WithModal([&] { Window->pmnuValues_EditValueClick(nullptr); },
+                        {[=] {
+                           ed->pagEditFormat->SelectNextPage(true);
+                           ed->pagEditFormat->SelectNextPage(true);
+                           ClearBox(ed->edtValueDec);
+                           TypeKeys(ed->edtValueDec->GetHandle(), L"-");
+                           ed->pagEditFormat->SelectNextPage(false);
+                         },
+                         [=] {
+                           if (ed->GetVisible()) ed->btnCancel->Click();
+                         }}));
+  ASSERT_TRUE(Read(Data, L"Count", type, raw));
+  EXPECT_EQ(raw, Dw(500));
 }
 
 TEST_F(Editor, EditABinaryValue) {
@@ -280,6 +295,17 @@ TEST_F(SearchTest, SubstringExactAndRegularExpressionHits) {
   EXPECT_FALSE(Window->panelSearching->GetVisible());
   EXPECT_TRUE(Window->mnuEdit_Find->GetEnabled());
   EXPECT_TRUE(Window->mnuEdit_RepeatFind->GetEnabled());
+
+  // Repeat find runs the same search again on what the registry now holds.
+  DeleteTree(String(Data) + L"\\Beta");
+  Statuses.clear();
+  Window->mnuEdit_RepeatFindClick(nullptr);
+  ASSERT_TRUE(PumpUntil([] { return !dmodCommon->Logic.IsSearching(); }, 30000));
+  dlgtest::Pump(50);
+  EXPECT_EQ(FindHits(), (std::vector<String>{L"\\Alpha\\Blueprint\\|", L"\\Alpha\\|Colour"}));
+  ASSERT_FALSE(Statuses.empty());
+  EXPECT_EQ(Statuses.back(), L"Search finished.");
+  Write(String(Data) + L"\\Beta", L"blue", REG_SZ, Sz(L"sky"));
 
   Search(L"BLUE", 0, 1);  // exact, case-insensitive: the value name "blue"
   EXPECT_EQ(FindHits(), (std::vector<String>{L"\\Beta\\|blue"}));
@@ -580,6 +606,20 @@ TEST_F(Editor, OptionsChangedAppliedAndPersisted) {
   EXPECT_FALSE(Window->GetShowHint());
   EXPECT_TRUE(Window->tbrFile->GetCloseButtonWhenDocked());
   EXPECT_EQ(Window->tbrFile->GetDragHandleStyle(), dhNone);
+}
+
+TEST_F(Editor, OptionsCloseBoxCountsAsCancel) {
+  Start();
+  TfrmOptions* o = F.Options;
+  ASSERT_TRUE(WithModal([&] { Window->mnuFile_PreferencesClick(nullptr); },
+                        {[=] {
+                          o->chkShowHints->SetChecked(false);
+                          PostMessageW(o->GetHandle(), WM_CLOSE, 0, 0);
+                        }}));
+  EXPECT_TRUE(Window->GetShowHint());
+  DWORD type = 0;
+  std::string raw;
+  EXPECT_FALSE(Read(String(Settings) + L"\\Appearance", L"ShowHints", type, raw));
 }
 
 TEST_F(Editor, AboutBoxTitleComesFromTheVersionResource) {
