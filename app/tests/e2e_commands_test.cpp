@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "app/Dialogs.h"
+#include "app/EditValue.h"
 #include "app/PlacesDialogs.h"
 #include "app/tests/e2e_support.h"
 #include "classlib/Clipbrd.h"
@@ -151,6 +152,37 @@ TEST_F(Commands, ShortcutsTypedOnTheKeyboard) {
   Clipboard()->SetAsText(L"");
   Press('C', {VK_CONTROL, VK_MENU});
   EXPECT_EQ(Clipboard()->GetAsText(), String(L"HKEY_CURRENT_USER\\") + Data);
+}
+
+TEST_F(Commands, EnterEditsTheValueAndUnsupportedTypesOpenNoEditor) {
+  Write(Data, L"Text", REG_SZ, Sz(L"abc"));
+  const std::string multi = Sz(L"one") + Sz(L"two") + std::string(2, '\0');
+  Write(Data, L"Multi", REG_MULTI_SZ, multi);
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  SelectOnly(Window->lvKeyValues, {L"Text"});
+  Focus(Window->lvKeyValues);
+  TfrmEditValue* ed = F.EditValue;
+  bool shown = false;
+  ASSERT_TRUE(WithModal([&] { Press(VK_RETURN, {}); },
+                        {[&, ed] {
+                          shown = ed->GetVisible();
+                          ed->edtValueStr->SetText(L"typed");
+                          ed->btnOk->Click();
+                        }}));
+  EXPECT_TRUE(shown);
+  DWORD type = 0;
+  std::string raw;
+  ASSERT_TRUE(Read(Data, L"Text", type, raw));
+  EXPECT_EQ(raw, Sz(L"typed"));
+
+  // A multi-string is shown as unsupported and never opened as a string.
+  SelectOnly(Window->lvKeyValues, {L"Multi"});
+  EXPECT_TRUE(WithModal([&] { Window->pmnuValues_EditValueClick(nullptr); }, {}, 3000));
+  EXPECT_FALSE(ed->GetVisible());
+  ASSERT_TRUE(Read(Data, L"Multi", type, raw));
+  EXPECT_EQ(type, DWORD(REG_MULTI_SZ));
+  EXPECT_EQ(raw, multi);
 }
 
 TEST_F(Commands, ImportFailuresAreReportedNotAnnouncedAsSuccess) {
