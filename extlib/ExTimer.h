@@ -1,0 +1,86 @@
+// A non-visual timer that fires OnTimer either from a thread of its own
+// (so it keeps ticking while the window thread sits in a modal loop; with
+// SyncEvent the handler still runs on the window thread) or from WM_TIMER
+// of a hidden utility window.
+#pragma once
+
+#include <atomic>
+
+#include "classlib/Classes.h"
+#include "classlib/Thread.h"
+
+class TExtTimer;
+
+// The worker of a threaded TExtTimer. It waits on an event instead of being
+// suspended, so it never stops while holding a lock, and the timer waits
+// for its end before it goes.
+class TTimerThread : public TThread {
+ public:
+  explicit TTimerThread(TExtTimer* AOwner);
+  ~TTimerThread() override;
+
+  // Sets what the thread does next and wakes it: Active false parks it.
+  void Configure(bool AActive, DWORD AInterval);
+  void Stop();
+  bool IsActive() const { return active_.load(); }
+  DWORD GetInterval() const { return interval_.load(); }
+
+ protected:
+  void Execute() override;
+
+ private:
+  bool Closed() const;
+  void HandleThreadException(const Exception& E);
+
+  TExtTimer* owner_;
+  HANDLE wake_;
+  std::atomic<bool> active_{false};
+  std::atomic<DWORD> interval_{1000};
+};
+
+class TExtTimer : public TComponent {
+ public:
+  explicit TExtTimer(TComponent* AOwner);
+  ~TExtTimer() override;
+
+  bool GetEnabled() const { return enabled_; }
+  void SetEnabled(bool Value);
+  unsigned GetInterval() const { return interval_; }
+  void SetInterval(unsigned Value);
+  bool GetThreaded() const { return threaded_; }
+  void SetThreaded(bool Value);
+  TThreadPriority GetThreadPriority() const { return priority_; }
+  void SetThreadPriority(TThreadPriority Value);
+  const TNotifyEvent& GetOnTimer() const { return onTimer_; }
+  void SetOnTimer(const TNotifyEvent& Value);
+  // Run the handler on the window thread (thread mode only).
+  std::atomic<bool> SyncEvent{true};
+
+  // Runs Method on the window thread through the timer thread when that is
+  // running, else directly on the calling thread.
+  void Synchronize(TThreadMethod Method);
+
+  // The hidden window of the window mode (nullptr in thread mode).
+  HWND GetWindowHandle() const { return wnd_; }
+  TTimerThread* GetTimerThread() const { return thread_; }
+
+  // Calls OnTimer unless disabled or being destroyed.
+  virtual void Timer();
+
+ private:
+  friend class TTimerThread;
+  void UpdateTimer();
+  void WndProc(TMessage& Message);
+  bool Running() const;
+
+  std::atomic<bool> enabled_{true};
+  unsigned interval_ = 1000;
+  TNotifyEvent onTimer_;
+  HWND wnd_ = nullptr;
+  bool threaded_ = true;
+  TTimerThread* thread_ = nullptr;
+  TThreadPriority priority_ = tpNormal;
+};
+
+void ExTimerInitialize();
+void ExTimerFinalize();

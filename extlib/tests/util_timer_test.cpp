@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+
+#include "classlib/Forms.h"
+#include "extlib/ExTimer.h"
+
+namespace {
+
+struct TickCounter {
+  std::atomic<int> Ticks{0};
+  std::atomic<int> OffThread{0};
+  bool Raise = false;
+  void OnTick(TObject*) {
+    ++Ticks;
+    if (GetCurrentThreadId() != MainThreadID) ++OffThread;
+    if (Raise) throw Exception(L"tick failed");
+  }
+  TNotifyEvent Event() { return TNotifyEvent([this](TObject* S) { OnTick(S); }); }
+};
+
+// Pumps the window thread's messages (and synchronised calls) for Ms.
+void Pump(DWORD Ms) {
+  DWORD Start = GetTickCount();
+  while (GetTickCount() - Start < Ms) {
+    MSG M;
+    while (PeekMessageW(&M, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&M);
+      DispatchMessageW(&M);
+    }
+    CheckSynchronize();
+    Sleep(5);
+  }
+}
+
+}  // namespace
+
+TEST(ExtTimer, DefaultsAndIdleUntilHandlerIsSet) {
+  InitForms();
+  InitThreadSynchronization();
+  TExtTimer T(nullptr);
+  EXPECT_TRUE(T.GetEnabled());
+  EXPECT_EQ(T.GetInterval(), 1000u);
+  EXPECT_TRUE(T.GetThreaded());
+  EXPECT_TRUE(T.SyncEvent);
+  EXPECT_EQ(T.GetThreadPriority(), tpNormal);
+  EXPECT_EQ(T.GetWindowHandle(), nullptr);
+  EXPECT_FALSE(T.GetTimerThread()->IsActive());
+}
+
+TEST(ExtTimer, ThreadModeRunsHandlerOnWindowThread) {
+  InitForms();
+  InitThreadSynchronization();
+  TickCounter C;
+  TExtTimer T(nullptr);
+  T.SetInterval(20);
+  T.SetOnTimer(C.Event());
+  EXPECT_TRUE(T.GetTimerThread()->IsActive());
+  Pump(400);
+  EXPECT_GT(C.Ticks.load(), 2);
+  EXPECT_EQ(C.OffThread.load(), 0);
+
+  // Another assigned handler keeps it running; unassigned stops it.
+  TickCounter C2;
+  T.SetOnTimer(C2.Event());
+  EXPECT_TRUE(T.GetTimerThread()->IsActive());
+  T.SetOnTimer(TNotifyEvent());
+  EXPECT_FALSE(T.GetTimerThread()->IsActive());
+  Pump(50);
+  int Before = C2.Ticks.load();
+  Pump(150);
+  EXPECT_EQ(C2.Ticks.load(), Before);
+}
+
+TEST(ExtTimer, ZeroIntervalAndDisablingStop) {
+  InitForms();
+  InitThreadSynchronization();
+  TickCounter C;
+  TExtTimer T(nullptr);
+  T.SetInterval(20);
+  T.SetOnTimer(C.Event());
+  T.SetInterval(0);
+  EXPECT_FALSE(T.GetTimerThread()->IsActive());
+  EXPECT_NE(T.GetTimerThread(), nullptr);
+  Pump(50);
+  int Before = C.Ticks.load();
+  Pump(150);
+  EXPECT_EQ(C.Ticks.load(), Before);
+  T.SetInterval(20);
+  T.SetEnabled(false);
+  Pump(150);
+  EXPECT_EQ(C.Ticks.load(), Before);
+}
+
+TEST(ExtTimer, UnsynchronisedHandlerRunsOnTimerThreadAndErrorsGoToTheApplication) {
+  InitForms();
+  InitThreadSynchronization();
+  std::atomic<int> Errors{0};
+  TExceptionEvent OldHandler = Application->OnException;
+  Application->OnException = TExceptionEvent([&](TObject*, const Exception&) { ++Errors; });
+  {
+    TickCounter C;
+    C.Raise = true;
+    TExtTimer T(nullptr);
+    T.SyncEvent = false;
+    T.SetInterval(15);
+    T.SetOnTimer(C.Event());
+    Sleep(300);
+    EXPECT_GT(C.Ticks.load(), 2);
+    EXPECT_EQ(C.OffThread.load(), C.Ticks.load());
+    EXPECT_GE(Errors.load(), 2);  // the thread keeps going after an error
+  }
+  Application->OnException = OldHandler;
+}
+
+TEST(ExtTimer, WindowModeAndSwitchingModes) {
+  InitForms();
+  InitThreadSynchronization();
+  TickCounter C;
+  TExtTimer T(nullptr);
+  T.SetThreaded(false);
+  ASSERT_NE(T.GetWindowHandle(), nullptr);
+  T.SetInterval(20);
+  T.SetOnTimer(C.Event());
+  EXPECT_FALSE(T.GetTimerThread()->IsActive());
+  Pump(300);
+  EXPECT_GT(C.Ticks.load(), 2);
+  EXPECT_EQ(C.OffThread.load(), 0);
+
+  HWND W = T.GetWindowHandle();
+  T.SetInterval(0);  // stops but keeps the window
+  EXPECT_EQ(T.GetWindowHandle(), W);
+  Pump(50);
+  int Before = C.Ticks.load();
+  Pump(100);
+  EXPECT_EQ(C.Ticks.load(), Before);
+
+  T.SetThreadPriority(tpLower);  // stored, applied when threaded again
+  T.SetInterval(20);
+  T.SetThreaded(true);
+  EXPECT_EQ(T.GetWindowHandle(), nullptr);
+  EXPECT_FALSE(IsWindow(W));
+  EXPECT_TRUE(T.GetTimerThread()->IsActive());
+  EXPECT_EQ(T.GetTimerThread()->GetPriority(), tpLower);
+}
+
+TEST(ExtTimer, WindowModeErrorGoesToApplicationAndKeepsTicking) {
+  InitForms();
+  InitThreadSynchronization();
+  int Errors = 0;
+  TExceptionEvent OldHandler = Application->OnException;
+  Application->OnException = TExceptionEvent([&](TObject*, const Exception&) { ++Errors; });
+  {
+    TickCounter C;
+    C.Raise = true;
+    TExtTimer T(nullptr);
+    T.SetThreaded(false);
+    T.SetInterval(15);
+    T.SetOnTimer(C.Event());
+    Pump(300);
+    EXPECT_GE(Errors, 2);
+  }
+  Application->OnException = OldHandler;
+}
+
+TEST(ExtTimer, DestroyingARunningTimerIsPromptAndSafe) {
+  InitForms();
+  InitThreadSynchronization();
+  TickCounter C;
+  auto T = std::make_unique<TExtTimer>(nullptr);
+  T->SetInterval(5000);
+  T->SetOnTimer(C.Event());
+  DWORD Start = GetTickCount();
+  T.reset();
+  EXPECT_LT(GetTickCount() - Start, 1000u);
+
+  // A synchronised tick in flight when the timer goes does not run.
+  T = std::make_unique<TExtTimer>(nullptr);
+  T->SetInterval(1);
+  T->SetOnTimer(C.Event());
+  Sleep(50);
+  int Before = C.Ticks.load();
+  T.reset();
+  Pump(20);
+  EXPECT_EQ(C.Ticks.load(), Before);
+}
+
+TEST(ExtTimer, SynchronizeFallsBackToDirectCall) {
+  InitForms();
+  InitThreadSynchronization();
+  TExtTimer T(nullptr);
+  int Calls = 0;
+  T.Synchronize(TThreadMethod([&] { ++Calls; }));
+  EXPECT_EQ(Calls, 1);
+}
