@@ -1,0 +1,366 @@
+#include "extlib/ExCtlButtonGlyph.h"
+
+#include <algorithm>
+
+namespace {
+
+TGlyphCache* glyphCache = nullptr;
+int glyphObjects = 0;
+
+COLORREF Ref(TColor c) { return ColorToRef(c); }
+
+// A monochrome mask of `image`: set where the image has `color`. The mask is
+// a device-dependent bitmap: only that kind takes the background-colour rule
+// when colour is copied to monochrome (a monochrome DIB takes the nearest of
+// its two colours instead).
+std::unique_ptr<TBitmap> MaskOf(TBitmap* image, TColor color) {
+  int w = image->GetWidth(), h = image->GetHeight();
+  HBITMAP mono = CreateBitmap(w, h, 1, 1, nullptr);
+  HDC src = image->Canvas()->GetHandle();
+  HDC dc = CreateCompatibleDC(src);
+  HGDIOBJ old = SelectObject(dc, mono);
+  COLORREF oldBk = SetBkColor(src, Ref(color));
+  BitBlt(dc, 0, 0, w, h, src, 0, 0, SRCCOPY);
+  SetBkColor(src, oldBk);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  auto mask = std::make_unique<TBitmap>();
+  mask->SetHandle(mono);
+  return mask;
+}
+
+// A bitmap of one cell of the strip on a button-face background.
+std::unique_ptr<TBitmap> Cell(TBitmap* strip, int cell, int w, int h) {
+  auto b = std::make_unique<TBitmap>(w, h);
+  b->Canvas()->Brush()->SetColor(clBtnFace);
+  b->Canvas()->FillRect(TRect{0, 0, w, h});
+  BitBlt(b->Canvas()->GetHandle(), 0, 0, w, h, strip->Canvas()->GetHandle(), cell * w, 0, SRCCOPY);
+  return b;
+}
+
+// The grayed look of a glyph: its dark pixels (the outline, black and the
+// like) become an embossed shadow line with a highlight one pixel down
+// right; everything else is button face.
+std::unique_ptr<TBitmap> DisabledOf(TBitmap* src, TColor transparent) {
+  int w = src->GetWidth(), h = src->GetHeight();
+  auto b = std::make_unique<TBitmap>(w, h);
+  HDC s = src->Canvas()->GetHandle();
+  HDC d = b->Canvas()->GetHandle();
+  b->Canvas()->Brush()->SetColor(clBtnFace);
+  b->Canvas()->FillRect(TRect{0, 0, w, h});
+  std::vector<bool> dark(size_t(w) * h);
+  COLORREF tr = Ref(transparent);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      COLORREF c = GetPixel(s, x, y) & 0xFFFFFF;
+      int gray = (77 * GetRValue(c) + 150 * GetGValue(c) + 29 * GetBValue(c)) >> 8;
+      dark[size_t(y) * w + x] = c != tr && gray < 128;
+    }
+  COLORREF hi = Ref(clBtnHighlight), sh = Ref(clBtnShadow);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (dark[size_t(y) * w + x] && x + 1 < w && y + 1 < h) SetPixel(d, x + 1, y + 1, hi);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (dark[size_t(y) * w + x]) SetPixel(d, x, y, sh);
+  return b;
+}
+
+// Shortens one line with an ellipsis until it fits `width` pixels.
+String FitLine(HDC dc, const String& line, int width) {
+  auto extent = [dc](const String& s) {
+    SIZE sz{};
+    GetTextExtentPoint32W(dc, s.c_str(), int(s.size()), &sz);
+    return int(sz.cx);
+  };
+  if (extent(line) <= width) return line;
+  String s = line;
+  while (!s.empty()) {
+    s.pop_back();
+    if (extent(s + L"...") <= width) return s + L"...";
+  }
+  return String();
+}
+
+}  // namespace
+
+// ===========================================================================
+// TGlyphList
+
+TGlyphList::TGlyphList(int width, int height) : TImageList(nullptr, width, height) {}
+
+int TGlyphList::AllocateSlot() {
+  auto it = std::find(used_.begin(), used_.end(), false);
+  int index = int(it - used_.begin());
+  if (index >= int(used_.size())) used_.resize(index + 1, false);
+  used_[index] = true;
+  return index;
+}
+
+int TGlyphList::Add(TBitmap* image, TBitmap* mask) {
+  int index = AllocateSlot();
+  int result = index;
+  if (index >= GetCount()) result = TImageList::Add(image, mask);
+  else Replace(index, image, mask);
+  if (result < 0) {
+    used_[index] = false;
+    return -1;
+  }
+  ++count_;
+  return index;
+}
+
+int TGlyphList::AddMasked(TBitmap* image, TColor maskColor) {
+  auto mask = MaskOf(image, maskColor);
+  return Add(image, mask.get());
+}
+
+void TGlyphList::Delete(int index) {
+  if (index < 0 || index >= int(used_.size()) || !used_[index]) return;
+  used_[index] = false;
+  --count_;
+}
+
+// ===========================================================================
+// TGlyphCache
+
+TGlyphCache::~TGlyphCache() {
+  for (TGlyphList* l : lists_) delete l;
+}
+
+TGlyphList* TGlyphCache::GetList(int width, int height) {
+  for (auto it = lists_.rbegin(); it != lists_.rend(); ++it)
+    if ((*it)->GetWidth() == width && (*it)->GetHeight() == height) return *it;
+  lists_.push_back(new TGlyphList(width, height));
+  return lists_.back();
+}
+
+void TGlyphCache::ReturnList(TGlyphList* list) {
+  if (!list || list->UsedCount() != 0) return;
+  auto it = std::find(lists_.begin(), lists_.end(), list);
+  if (it == lists_.end()) return;
+  lists_.erase(it);
+  delete list;
+}
+
+TGlyphCache* GlyphCache() { return glyphCache; }
+
+// ===========================================================================
+// TExtButtonGlyph
+
+TExtButtonGlyph::TExtButtonGlyph() : original_(std::make_unique<TBitmap>()) {
+  original_->OnChange = TNotifyEvent(this, &TExtButtonGlyph::GlyphChanged);
+  if (!glyphCache) glyphCache = new TGlyphCache;
+  ++glyphObjects;
+}
+
+TExtButtonGlyph::~TExtButtonGlyph() {
+  original_->OnChange = TNotifyEvent();
+  Invalidate();
+  --glyphObjects;
+  if (glyphCache && glyphCache->Empty()) {
+    delete glyphCache;
+    glyphCache = nullptr;
+  }
+}
+
+void TExtButtonGlyph::Invalidate() {
+  for (int& i : indexes_) {
+    if (i != -1 && list_) list_->Delete(i);
+    i = -1;
+  }
+  if (list_ && glyphCache) glyphCache->ReturnList(list_);
+  list_ = nullptr;
+}
+
+void TExtButtonGlyph::SetGlyph(TBitmap* b) {
+  // The bitmap reports changes while it is still being copied into; reading
+  // it then would hold its context and spoil the copy, so take the change
+  // once the copy is complete.
+  original_->OnChange = TNotifyEvent();
+  if (b) original_->Assign(*b);
+  else original_->Assign(TBitmap());
+  original_->OnChange = TNotifyEvent(this, &TExtButtonGlyph::GlyphChanged);
+  GlyphChanged(original_.get());
+}
+
+void TExtButtonGlyph::GlyphChanged(TObject*) {
+  Invalidate();
+  if (!original_->Empty() && original_->GetWidth() > 0 && original_->GetHeight() > 0) {
+    transparentColor_ = TColor(original_->GetTransparentColor() & 0xFFFFFF);
+    int w = original_->GetWidth(), h = original_->GetHeight();
+    if (w % h == 0) {
+      int n = w / h;
+      if (n > 5) n = 1;
+      numGlyphs_ = n;
+    }
+  }
+  if (OnChange) OnChange(this);
+}
+
+void TExtButtonGlyph::SetNumGlyphs(int n) {
+  if (n > 5) n = 5;
+  if (n <= 0 || n == numGlyphs_) return;
+  Invalidate();
+  numGlyphs_ = n;
+  if (OnChange) OnChange(this);
+}
+
+TColor TExtButtonGlyph::MapColor(TColor c) const {
+  COLORREF r = Ref(c);
+  if (r == Ref(transparentColor_) || r == Ref(clBtnFace)) return c;
+  int gray = (77 * GetRValue(r) + 150 * GetGValue(r) + 29 * GetBValue(r)) >> 8;
+  return TColor(RGB(gray, gray, gray));
+}
+
+int TExtButtonGlyph::CreateButtonGlyph(TExtButtonState state) {
+  if (state == rbsDown && numGlyphs_ < 3) state = rbsUp;
+  if (indexes_[state] != -1) return indexes_[state];
+  if (original_->Empty() || original_->GetWidth() <= 0 || original_->GetHeight() <= 0) return -1;
+  int w = original_->GetWidth() / numGlyphs_, h = original_->GetHeight();
+  if (w <= 0) return -1;
+  if (!glyphCache) glyphCache = new TGlyphCache;
+  if (!list_) list_ = glyphCache->GetList(w, h);
+  int cell = int(state) < numGlyphs_ ? int(state) : 0;
+  int index = -1;
+  switch (state) {
+    case rbsUp:
+    case rbsDown:
+    case rbsExclusive: {
+      auto b = Cell(original_.get(), cell, w, h);
+      index = list_->AddMasked(b.get(), transparentColor_);
+      break;
+    }
+    case rbsDisabled:
+      if (numGlyphs_ >= 2) {
+        auto b = Cell(original_.get(), 1, w, h);
+        index = list_->AddMasked(b.get(), transparentColor_);
+      } else {
+        auto b = DisabledOf(original_.get(), transparentColor_);
+        index = list_->AddMasked(b.get(), clBtnFace);
+      }
+      break;
+    case rbsInactive: {
+      auto b = Cell(original_.get(), numGlyphs_ >= 5 ? 4 : 0, w, h);
+      if (numGlyphs_ < 5) {
+        HDC d = b->Canvas()->GetHandle();
+        for (int y = 0; y < h; ++y)
+          for (int x = 0; x < w; ++x) SetPixel(d, x, y, Ref(MapColor(TColor(GetPixel(d, x, y) & 0xFFFFFF))));
+      }
+      index = list_->AddMasked(b.get(), transparentColor_);
+      break;
+    }
+  }
+  indexes_[state] = index;
+  return index;
+}
+
+TPoint TExtButtonGlyph::DrawButtonGlyph(TCanvas* canvas, int x, int y, TExtButtonState state) {
+  int index = CreateButtonGlyph(state);
+  if (index < 0 || !list_) return TPoint{0, 0};
+  ImageList_Draw(list_->GetHandle(), index, canvas->GetHandle(), x, y, ILD_TRANSPARENT);
+  return TPoint{list_->GetWidth(), list_->GetHeight()};
+}
+
+void TExtButtonGlyph::CalcButtonLayout(TCanvas* canvas, const TRect& client, const String& caption,
+                                       TButtonLayout layout, int margin, int spacing, bool popupMark,
+                                       TPoint& glyphPos, TRect& textBounds, UINT flags) {
+  const int W = client.right - client.left, H = client.bottom - client.top;
+  TPoint glyph{0, 0};
+  if (!original_->Empty() && original_->GetWidth() > 0 && numGlyphs_ > 0)
+    glyph = TPoint{original_->GetWidth() / numGlyphs_, original_->GetHeight()};
+  const bool vertical = layout == blGlyphTop || layout == blGlyphBottom;
+  int roomW = vertical ? W : W - glyph.x;
+  int roomH = vertical ? H - glyph.y : H;
+  int& along = vertical ? roomH : roomW;
+  if (margin != -1) along -= margin;
+  if (spacing != -1) along -= spacing;
+  if (!vertical && popupMark) roomW -= 9;
+  roomW = std::max(roomW, 0);
+  roomH = std::max(roomH, 0);
+
+  HDC dc = canvas->GetHandle();
+  HGDIOBJ oldFont = SelectObject(dc, canvas->Font()->GetHandle());
+  String text = caption;
+  if (!wordWrap_ && !text.empty()) {
+    String out, line;
+    auto flush = [&](bool last) {
+      String l = FitLine(dc, line, roomW);
+      while (!l.empty() && l.back() == L' ') l.pop_back();
+      out += l;
+      if (!last) out += L"\r\n";
+      line.clear();
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == L'\r' || text[i] == L'\n') {
+        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') ++i;
+        flush(false);
+      } else {
+        line += text[i];
+      }
+    }
+    flush(true);
+    text = out;
+  }
+  TRect tr{0, 0, 0, 0};
+  if (!text.empty()) {
+    tr = TRect{0, 0, roomW, 0};
+    DrawTextW(dc, text.c_str(), int(text.size()), &tr,
+              DT_CALCRECT | DT_CENTER | DT_VCENTER | (wordWrap_ ? DT_WORDBREAK : 0) | flags);
+    tr.right = std::min<LONG>(tr.right, roomW);
+    tr.bottom = std::min<LONG>(tr.bottom, roomH);
+  }
+  SelectObject(dc, oldFont);
+  int textW = tr.right - tr.left, textH = tr.bottom - tr.top;
+
+  if (popupMark) {
+    if (glyph.x > 0 && glyph.y > 0 && layout != blGlyphLeft) glyph.x += 6;
+    else textW += 9;
+  }
+  TPoint textPos{0, 0};
+  if (vertical) {
+    glyphPos.x = W / 2 - glyph.x / 2;
+    textPos.x = W / 2 - textW / 2;
+  } else {
+    glyphPos.y = H / 2 - glyph.y / 2;
+    textPos.y = H / 2 - textH / 2;
+  }
+  const int extent = vertical ? H : W;
+  const int g = vertical ? glyph.y : glyph.x;
+  const int t = vertical ? textH : textW;
+  if (t == 0 || g == 0) spacing = 0;
+  if (margin == -1) {
+    if (spacing != -1) {
+      margin = extent / 2 - (g + spacing + t) / 2;
+    } else {
+      margin = (extent - g - t) / 3;
+      spacing = margin;
+    }
+  } else if (spacing == -1) {
+    spacing = (extent - margin - g) / 2 - t / 2;
+  }
+  int gAlong = 0, tAlong = 0;
+  switch (layout) {
+    case blGlyphLeft:
+    case blGlyphTop:
+      gAlong = margin;
+      tAlong = margin + g + spacing;
+      break;
+    case blGlyphRight:
+    case blGlyphBottom:
+      gAlong = extent - margin - g;
+      tAlong = gAlong - spacing - t;
+      break;
+  }
+  if (vertical) {
+    glyphPos.y = gAlong;
+    textPos.y = tAlong;
+  } else {
+    glyphPos.x = gAlong;
+    textPos.x = tAlong;
+  }
+  glyphPos.x += client.left;
+  glyphPos.y += client.top;
+  textBounds = TRect{textPos.x + client.left, textPos.y + client.top, textPos.x + client.left + textW,
+                     textPos.y + client.top + textH};
+}

@@ -1,0 +1,97 @@
+// Button glyphs: one bitmap strip turned into per-state images held in image
+// lists shared by every button whose glyphs have the same size, and the
+// layout of glyph, caption and drop-down mark inside a button face.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "classlib/Graphics.h"
+#include "classlib/ImgList.h"
+
+enum TExtButtonState { rbsUp, rbsDisabled, rbsDown, rbsExclusive, rbsInactive };
+enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
+
+// An image list whose slots are handed out and given back; slots are reused
+// and the list never shrinks.
+class TGlyphList : public TImageList {
+ public:
+  TGlyphList(int width, int height);
+  // Each adds into a fresh slot and returns its index (-1 on failure).
+  int AddMasked(TBitmap* image, TColor maskColor);
+  int Add(TBitmap* image, TBitmap* mask);
+  // Gives a slot back (ignored when it is not in use).
+  void Delete(int index);
+  int UsedCount() const { return count_; }
+
+ private:
+  int AllocateSlot();
+  std::vector<bool> used_;
+  int count_ = 0;
+};
+
+// The glyph lists of all sizes in use.
+class TGlyphCache : public TObject {
+ public:
+  ~TGlyphCache() override;
+  // The list for glyphs of this size, made when there is none.
+  TGlyphList* GetList(int width, int height);
+  // Frees the list when no slot of it is in use any more.
+  void ReturnList(TGlyphList* list);
+  bool Empty() const { return lists_.empty(); }
+  int ListCount() const { return int(lists_.size()); }
+
+ private:
+  std::vector<TGlyphList*> lists_;
+};
+
+// The process-wide cache; nullptr while no button glyph exists.
+TGlyphCache* GlyphCache();
+
+class TExtButtonGlyph : public TObject {
+ public:
+  TExtButtonGlyph();
+  ~TExtButtonGlyph() override;
+
+  TBitmap* GetGlyph() const { return original_.get(); }
+  void SetGlyph(TBitmap* b);
+  int GetNumGlyphs() const { return numGlyphs_; }
+  // 0 and the current value do nothing; values above 5 are taken as 5.
+  void SetNumGlyphs(int n);
+  bool GetWordWrap() const { return wordWrap_; }
+  void SetWordWrap(bool v) { wordWrap_ = v; }
+  TAlignment GetAlignment() const { return alignment_; }
+  void SetAlignment(TAlignment a) { alignment_ = a; }
+  TColor GetTransparentColor() const { return transparentColor_; }
+
+  // The slot of the image for a state, made on first use; -1 when the strip
+  // is empty.
+  int CreateButtonGlyph(TExtButtonState state);
+  // Draws the state's image with its top-left corner at (x, y); returns the
+  // size drawn ((0, 0) when there is none).
+  TPoint DrawButtonGlyph(TCanvas* canvas, int x, int y, TExtButtonState state);
+  // Lays out glyph and caption inside `client`: the glyph's top-left corner
+  // and the caption's rectangle, both in the coordinates of `client`.
+  void CalcButtonLayout(TCanvas* canvas, const TRect& client, const String& caption, TButtonLayout layout,
+                        int margin, int spacing, bool popupMark, TPoint& glyphPos, TRect& textBounds,
+                        UINT flags);
+  // Gray for every colour except the transparent one and the button face.
+  TColor MapColor(TColor c) const;
+  // Gives back every made image.
+  void Invalidate();
+  // The list holding the made images (nullptr before any is made).
+  TGlyphList* GlyphList() const { return list_; }
+
+  TNotifyEvent OnChange;
+
+ private:
+  void GlyphChanged(TObject*);
+
+  std::unique_ptr<TBitmap> original_;
+  TGlyphList* list_ = nullptr;
+  int indexes_[5] = {-1, -1, -1, -1, -1};
+  TColor transparentColor_ = clFuchsia;
+  int numGlyphs_ = 1;
+  bool wordWrap_ = false;
+  TAlignment alignment_ = taCenter;
+};

@@ -1,0 +1,210 @@
+// Button glyphs: cells of a strip per state, the gray inactive look, slot
+// reuse in the shared lists, the cache's lifetime and the layout of glyph
+// and caption.
+#include <gtest/gtest.h>
+
+#include "extlib/ExCtlButtonGlyph.h"
+
+namespace {
+
+// A strip of `n` square cells of size `s`, cell i filled with colours[i]
+// and a fuchsia (transparent) bottom-left pixel.
+std::unique_ptr<TBitmap> Strip(int n, int s, const std::vector<TColor>& colours) {
+  auto b = std::make_unique<TBitmap>(n * s, s);
+  for (int i = 0; i < n; ++i) {
+    b->Canvas()->Brush()->SetColor(colours[i]);
+    b->Canvas()->FillRect(TRect{i * s, 0, (i + 1) * s, s});
+  }
+  b->Canvas()->SetPixel(0, s - 1, clFuchsia);
+  return b;
+}
+
+// The colour at the middle of the state's image drawn on white.
+COLORREF Centre(TExtButtonGlyph& g, TExtButtonState st) {
+  TBitmap out(32, 32);
+  out.Canvas()->Brush()->SetColor(clWhite);
+  out.Canvas()->FillRect(TRect{0, 0, 32, 32});
+  TPoint sz = g.DrawButtonGlyph(out.Canvas(), 0, 0, st);
+  if (sz.x == 0) return 0xFFFFFFFF;
+  return GetPixel(out.Canvas()->GetHandle(), sz.x / 2, sz.y / 2) & 0xFFFFFF;
+}
+
+TEST(ButtonGlyph, StripWidthSetsTheNumberOfGlyphs) {
+  TExtButtonGlyph g;
+  int changes = 0;
+  struct C : TObject {
+    int* n;
+    void On(TObject*) { ++*n; }
+  } c;
+  c.n = &changes;
+  g.OnChange = TNotifyEvent(&c, &C::On);
+  auto four = Strip(4, 8, {clRed, clLime, clBlue, clYellow});
+  g.SetGlyph(four.get());
+  EXPECT_EQ(g.GetNumGlyphs(), 4);
+  EXPECT_EQ(g.GetTransparentColor(), clFuchsia);
+  EXPECT_GE(changes, 1);
+  auto six = Strip(6, 8, {clRed, clRed, clRed, clRed, clRed, clRed});
+  g.SetGlyph(six.get());
+  EXPECT_EQ(g.GetNumGlyphs(), 1);
+  // 0 and the current value change nothing; more than 5 is 5.
+  int before = changes;
+  g.SetNumGlyphs(0);
+  g.SetNumGlyphs(1);
+  EXPECT_EQ(changes, before);
+  g.SetNumGlyphs(9);
+  EXPECT_EQ(g.GetNumGlyphs(), 5);
+  g.OnChange = TNotifyEvent();
+}
+
+TEST(ButtonGlyph, StatesPickTheirCells) {
+  TExtButtonGlyph g;
+  auto two = Strip(2, 8, {clRed, clBlue});
+  g.SetGlyph(two.get());
+  ASSERT_EQ(g.GetNumGlyphs(), 2);
+  EXPECT_EQ(Centre(g, rbsUp), RGB(255, 0, 0));
+  EXPECT_EQ(Centre(g, rbsDown), RGB(255, 0, 0));  // fewer than 3 cells: the up cell
+  EXPECT_EQ(Centre(g, rbsDisabled), RGB(0, 0, 255));
+  EXPECT_EQ(Centre(g, rbsExclusive), RGB(255, 0, 0));  // no cell 3: cell 0
+  // Inactive without a fifth cell: cell 0 in gray.
+  int gray = (77 * 255) >> 8;
+  EXPECT_EQ(Centre(g, rbsInactive), RGB(gray, gray, gray));
+  // Down and up share one image.
+  EXPECT_EQ(g.CreateButtonGlyph(rbsDown), g.CreateButtonGlyph(rbsUp));
+
+  auto five = Strip(5, 8, {clRed, clLime, clBlue, clYellow, clAqua});
+  g.SetGlyph(five.get());
+  ASSERT_EQ(g.GetNumGlyphs(), 5);
+  EXPECT_EQ(Centre(g, rbsDown), RGB(0, 0, 255));
+  EXPECT_EQ(Centre(g, rbsExclusive), RGB(255, 255, 0));
+  EXPECT_EQ(Centre(g, rbsInactive), RGB(0, 255, 255));
+  // The transparent corner shows the background.
+  TBitmap out(16, 16);
+  out.Canvas()->Brush()->SetColor(clWhite);
+  out.Canvas()->FillRect(TRect{0, 0, 16, 16});
+  g.DrawButtonGlyph(out.Canvas(), 0, 0, rbsUp);
+  EXPECT_EQ(GetPixel(out.Canvas()->GetHandle(), 0, 7) & 0xFFFFFF, RGB(255, 255, 255));
+}
+
+TEST(ButtonGlyph, SingleGlyphIsEmbossedWhenDisabled) {
+  TExtButtonGlyph g;
+  auto one = Strip(1, 12, {clBlack});
+  g.SetGlyph(one.get());
+  ASSERT_EQ(g.GetNumGlyphs(), 1);
+  TBitmap out(16, 16);
+  out.Canvas()->Brush()->SetColor(clWhite);
+  out.Canvas()->FillRect(TRect{0, 0, 16, 16});
+  g.DrawButtonGlyph(out.Canvas(), 0, 0, rbsDisabled);
+  HDC dc = out.Canvas()->GetHandle();
+  // Dark pixels in button shadow; the highlight shows past their bottom-right edge.
+  EXPECT_EQ(GetPixel(dc, 6, 6) & 0xFFFFFF, ColorToRef(clBtnShadow));
+  EXPECT_EQ(GetPixel(dc, 12, 6) & 0xFFFFFF, ColorToRef(clBtnHighlight));
+  // The transparent corner stays transparent.
+  EXPECT_EQ(GetPixel(dc, 0, 11) & 0xFFFFFF, RGB(255, 255, 255));
+}
+
+TEST(ButtonGlyph, EmptyStripMakesNothingAndMapColorKeepsFaceAndTransparent) {
+  TExtButtonGlyph g;
+  EXPECT_EQ(g.CreateButtonGlyph(rbsUp), -1);
+  TBitmap out(8, 8);
+  TPoint sz = g.DrawButtonGlyph(out.Canvas(), 0, 0, rbsUp);
+  EXPECT_EQ(sz.x, 0);
+  EXPECT_EQ(sz.y, 0);
+  EXPECT_EQ(g.MapColor(clFuchsia), clFuchsia);
+  EXPECT_EQ(g.MapColor(clBtnFace), clBtnFace);
+  EXPECT_EQ(g.MapColor(TColor(RGB(0, 0, 255))), TColor(RGB(29 * 255 >> 8, 29 * 255 >> 8, 29 * 255 >> 8)));
+}
+
+TEST(ButtonGlyph, SameSizedGlyphsShareOneListAndTheLastFreesTheCache) {
+  ASSERT_EQ(GlyphCache(), nullptr);
+  auto a = std::make_unique<TExtButtonGlyph>();
+  auto b = std::make_unique<TExtButtonGlyph>();
+  auto s1 = Strip(1, 8, {clRed});
+  auto s2 = Strip(1, 8, {clBlue});
+  auto s3 = Strip(1, 10, {clBlue});
+  a->SetGlyph(s1.get());
+  b->SetGlyph(s2.get());
+  int ia = a->CreateButtonGlyph(rbsUp);
+  int ib = b->CreateButtonGlyph(rbsUp);
+  ASSERT_NE(GlyphCache(), nullptr);
+  EXPECT_EQ(a->GlyphList(), b->GlyphList());
+  EXPECT_NE(ia, ib);
+  EXPECT_EQ(GlyphCache()->ListCount(), 1);
+  // A freed slot is reused by the next image.
+  TGlyphList* list = a->GlyphList();
+  int count = list->GetCount();
+  a->Invalidate();
+  EXPECT_EQ(list->UsedCount(), 1);
+  EXPECT_EQ(a->CreateButtonGlyph(rbsUp), ia);
+  EXPECT_EQ(list->GetCount(), count);
+  // Another size: another list.
+  auto c = std::make_unique<TExtButtonGlyph>();
+  c->SetGlyph(s3.get());
+  c->CreateButtonGlyph(rbsUp);
+  EXPECT_EQ(GlyphCache()->ListCount(), 2);
+  c.reset();
+  EXPECT_EQ(GlyphCache()->ListCount(), 1);
+  a.reset();
+  ASSERT_NE(GlyphCache(), nullptr);
+  b.reset();
+  EXPECT_EQ(GlyphCache(), nullptr);
+}
+
+struct Layout {
+  TExtButtonGlyph g;
+  TBitmap canvasHost{10, 10};
+  std::unique_ptr<TBitmap> strip = Strip(1, 16, {clRed});
+  Layout() { g.SetGlyph(strip.get()); }
+  void Calc(const TRect& r, const String& cap, TButtonLayout l, int margin, int spacing, bool mark, TPoint& gp,
+            TRect& tb) {
+    g.CalcButtonLayout(canvasHost.Canvas(), r, cap, l, margin, spacing, mark, gp, tb, 0);
+  }
+};
+
+TEST(ButtonLayout, EqualThirdsAndPlacementsAlongEachLayout) {
+  Layout L;
+  TPoint gp;
+  TRect tb;
+  const TRect r{10, 20, 210, 60};
+  // Margin and spacing -1: equal thirds of the free width.
+  L.Calc(r, L"Caption", blGlyphLeft, -1, -1, false, gp, tb);
+  int tw = tb.right - tb.left;
+  ASSERT_GT(tw, 0);
+  int third = (200 - 16 - tw) / 3;
+  EXPECT_EQ(gp.x, 10 + third);
+  EXPECT_EQ(tb.left, 10 + third + 16 + third);
+  EXPECT_EQ(gp.y, 20 + 40 / 2 - 16 / 2);
+  // Glyph right: mirrored.
+  L.Calc(r, L"Caption", blGlyphRight, 4, 2, false, gp, tb);
+  EXPECT_EQ(gp.x, 10 + 200 - 4 - 16);
+  EXPECT_EQ(tb.right, gp.x - 2);
+  // Glyph on top, text centred across.
+  L.Calc(TRect{0, 0, 100, 80}, L"Cap", blGlyphTop, 3, 5, false, gp, tb);
+  EXPECT_EQ(gp.y, 3);
+  EXPECT_EQ(tb.top, 3 + 16 + 5);
+  EXPECT_EQ(gp.x, 50 - 8);
+  // Given margin and free spacing: spacing = (extent - margin - glyph) div 2 - text div 2.
+  L.Calc(TRect{0, 0, 200, 40}, L"Caption", blGlyphLeft, 6, -1, false, gp, tb);
+  tw = tb.right - tb.left;
+  EXPECT_EQ(tb.left, 6 + 16 + ((200 - 6 - 16) / 2 - tw / 2));
+  // Without a caption, spacing is 0 and the glyph is centred.
+  L.Calc(TRect{0, 0, 100, 40}, L"", blGlyphLeft, -1, 4, false, gp, tb);
+  EXPECT_EQ(gp.x, 50 - 8);
+  EXPECT_EQ(tb.right - tb.left, 0);
+  // A popup mark widens the glyph for layouts other than glyph-left.
+  L.Calc(TRect{0, 0, 100, 40}, L"", blGlyphRight, 0, 0, true, gp, tb);
+  EXPECT_EQ(gp.x, 100 - 22);
+}
+
+TEST(ButtonLayout, LongCaptionIsShortenedToTheRoom) {
+  Layout L;
+  TPoint gp;
+  TRect tb;
+  L.Calc(TRect{0, 0, 60, 30}, L"A very long caption that cannot fit", blGlyphLeft, 2, 2, false, gp, tb);
+  EXPECT_LE(tb.right - tb.left, 60 - 16 - 4);
+  EXPECT_GT(tb.right - tb.left, 0);
+  // No room at all: an empty text.
+  L.Calc(TRect{0, 0, 16, 30}, L"Caption", blGlyphLeft, 0, 0, false, gp, tb);
+  EXPECT_EQ(tb.right - tb.left, 0);
+}
+
+}  // namespace
