@@ -1,0 +1,107 @@
+// Window-hook chain: any number of TExtWindowHook components watch and
+// intercept one control's messages. All hooks of a control share one
+// TControlHook, which subclasses the control's window; one process-wide
+// THookList owns the control hooks and a hidden window for deferred
+// requests (re-subclass after the window was re-created, free an unused
+// control hook).
+#pragma once
+
+#include <vector>
+
+#include "classlib/Controls.h"
+#include "classlib/Thread.h"
+
+class TControlHook;
+class THookList;
+
+using THookMessageEvent = TEvent<void(TObject* Sender, TMessage& Msg, bool& Handled)>;
+
+// Posted to the hook list's window with the control hook as LParam.
+constexpr UINT CM_RECREATEWINDOW = 0xB052;
+constexpr UINT CM_DESTROYHOOK = 0xB053;
+
+class TExtWindowHook : public TComponent {
+ public:
+  explicit TExtWindowHook(TComponent* AOwner);
+  ~TExtWindowHook() override;
+
+  bool GetActive() const { return active_; }
+  void SetActive(bool Value);
+  TWinControl* GetWinControl() const;
+  void SetWinControl(TWinControl* Value);
+  THookMessageEvent BeforeMessage;
+  THookMessageEvent AfterMessage;
+
+  void HookControl();
+  void UnhookControl();
+  // The hidden window of the hook list, or -1 before any hook was attached.
+  static HWND GetHookHandle();
+  // True when the hooked control is this hook's owner form (stored as a
+  // flag instead of a reference).
+  bool IsForm() const;
+  // Reattaches to the owner form (the reading side of IsForm).
+  void ReadForm(bool Value);
+
+ protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  virtual void DoBeforeMessage(TMessage& Msg, bool& Handled);
+  virtual void DoAfterMessage(TMessage& Msg, bool& Handled);
+
+ private:
+  friend class TControlHook;
+  TControlHook* DoUnhookControl();
+
+  bool active_ = true;
+  TWinControl* winControl_ = nullptr;
+  TControlHook* controlHook_ = nullptr;
+};
+
+class TControlHook : public TObject {
+ public:
+  TControlHook();
+  ~TControlHook() override;
+
+  TWinControl* GetControl() const { return control_; }
+  void SetControl(TWinControl* Value);
+  void AddHook(TExtWindowHook* Hook);
+  void RemoveHook(TExtWindowHook* Hook);
+  size_t HookCount() const { return hooks_.size(); }
+  void HookControl();
+  void UnhookControl();
+  bool IsSubclassed() const { return prevWndProc_ != nullptr; }
+
+ private:
+  static LRESULT CALLBACK HookWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
+  void WndProc(TMessage& Msg);
+  bool PhaseAllowed() const;
+  void RunPhase(TMessage& Msg, bool& Handled, bool Before);
+
+  TWinControl* control_ = nullptr;
+  HWND hookedWnd_ = nullptr;
+  WNDPROC prevWndProc_ = nullptr;
+  std::vector<TExtWindowHook*> hooks_;
+  bool destroying_ = false;
+};
+
+class THookList : public TObject {
+ public:
+  THookList();
+  ~THookList() override;
+  TControlHook* FindControlHook(TWinControl* Control) const;
+  TControlHook* GetControlHook(TWinControl* Control);
+  bool Contains(TControlHook* Hook) const;
+  void Remove(TControlHook* Hook);
+  HWND GetHandle() const { return handle_; }
+  size_t Count() const { return items_.size(); }
+
+ private:
+  void WndProc(TMessage& Msg);
+  std::vector<TControlHook*> items_;
+  HWND handle_ = nullptr;
+};
+
+// The global hook list (nullptr until first use).
+THookList* HookList();
+
+void ExHookInitialize();
+void ExHookFinalize();
