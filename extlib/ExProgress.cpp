@@ -1,0 +1,101 @@
+#include "extlib/ExProgress.h"
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct TProgressEntry {
+  TControlClassRef Class;
+  String MaxName, MinName, PosName;
+};
+
+struct TIntProperty {
+  TControlClassRef Class;
+  String Name;
+  TIntPropertySetter Setter;
+};
+
+std::unique_ptr<std::vector<TProgressEntry>> GProgressList;
+std::unique_ptr<std::vector<TIntProperty>> GIntProps;
+
+String Cut(const String& S) { return S.substr(0, 63); }
+
+std::vector<TIntProperty>& IntProps() {
+  if (!GIntProps) {
+    GIntProps = std::make_unique<std::vector<TIntProperty>>();
+    GIntProps->push_back({TControlClassRef::Of<TProgressBar>(), L"Max",
+                          [](TControl* C, int V) { static_cast<TProgressBar*>(C)->SetMax(V); }});
+    GIntProps->push_back({TControlClassRef::Of<TProgressBar>(), L"Min",
+                          [](TControl* C, int V) { static_cast<TProgressBar*>(C)->SetMin(V); }});
+    GIntProps->push_back({TControlClassRef::Of<TProgressBar>(), L"Position",
+                          [](TControl* C, int V) { static_cast<TProgressBar*>(C)->SetPosition(V); }});
+  }
+  return *GIntProps;
+}
+
+std::vector<TProgressEntry>& ProgressList() {
+  if (!GProgressList) {
+    GProgressList = std::make_unique<std::vector<TProgressEntry>>();
+    GProgressList->push_back({TControlClassRef::Of<TProgressBar>(), L"Max", L"Min", L"Position"});
+  }
+  return *GProgressList;
+}
+
+const TProgressEntry* FindEntry(TControl* Control) {
+  if (!Control) return nullptr;
+  auto& L = ProgressList();
+  for (auto It = L.rbegin(); It != L.rend(); ++It)
+    if (It->Class.IsInstance(Control)) return &*It;
+  return nullptr;
+}
+
+bool SetIntProp(TControl* Control, const String& Name, int Value) {
+  // The newest matching publication wins, like a derived class's property.
+  auto& P = IntProps();
+  for (auto It = P.rbegin(); It != P.rend(); ++It) {
+    if (It->Class.IsInstance(Control) && SameText(It->Name, Name)) {
+      It->Setter(Control, Value);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool SetProgress(TControl* Control, int Value, String TProgressEntry::*Field) {
+  const TProgressEntry* E = FindEntry(Control);
+  if (!E) return false;
+  return SetIntProp(Control, E->*Field, Value);
+}
+
+}  // namespace
+
+void RegisterIntProperty(const TControlClassRef& AClass, const String& Name, TIntPropertySetter Setter) {
+  IntProps().push_back({AClass, Name, std::move(Setter)});
+}
+
+void RegisterProgressControl(const TControlClassRef& AClass, const String& MaxPropName,
+                             const String& MinPropName, const String& ProgressPropName) {
+  ProgressList().push_back({AClass, Cut(MaxPropName), Cut(MinPropName), Cut(ProgressPropName)});
+}
+
+void UnRegisterProgressControl(const TControlClassRef& AClass) {
+  if (!GProgressList) return;
+  auto& L = *GProgressList;
+  for (size_t I = L.size(); I-- > 0;)
+    if (AClass.IsAncestorOf(L[I].Class)) L.erase(L.begin() + static_cast<std::ptrdiff_t>(I));
+}
+
+bool SupportsProgressControl(TControl* Control) { return FindEntry(Control) != nullptr; }
+bool SetProgressMax(TControl* Control, int Value) { return SetProgress(Control, Value, &TProgressEntry::MaxName); }
+bool SetProgressMin(TControl* Control, int Value) { return SetProgress(Control, Value, &TProgressEntry::MinName); }
+bool SetProgressValue(TControl* Control, int Value) {
+  return SetProgress(Control, Value, &TProgressEntry::PosName);
+}
+
+void ExProgressInitialize() {}
+
+void ExProgressFinalize() {
+  GProgressList.reset();
+  GIntProps.reset();
+}
