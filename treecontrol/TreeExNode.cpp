@@ -289,7 +289,7 @@ void TTreeExNode::SetText(const String& Value) {
   FText = Value;
   TVITEMEXW I{};
   I.mask = TVIF_TEXT;
-  I.pszText = LPSTR_TEXTCALLBACKW;
+  I.pszText = const_cast<LPWSTR>(FText.c_str());
   SetItemField(I);
   TSortType S = GetTreeEx()->GetSortType();
   if (FInTree && !FDeleting && (S == stText || S == stBoth)) Resort();

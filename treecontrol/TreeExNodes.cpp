@@ -67,7 +67,10 @@ void TTreeExNodes::InsertNative(TTreeExNode* Node, HTREEITEM InsertAfter) {
   IS.hInsertAfter = InsertAfter;
   TVITEMEXW& I = IS.itemex;
   I.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_PARAM | TVIF_SELECTEDIMAGE | TVIF_CHILDREN;
-  I.pszText = LPSTR_TEXTCALLBACKW;
+  // The control keeps its own copy of the text (SetText renews it): asking
+  // for it by callback would cost a notification each time the control
+  // measures or paints the item. Images stay callbacks.
+  I.pszText = const_cast<LPWSTR>(Node->FText.c_str());
   I.iImage = I_IMAGECALLBACK;
   I.iSelectedImage = I_IMAGECALLBACK;
   I.cChildren = Node->FChildrenFlag ? 1 : 0;

@@ -120,7 +120,8 @@ void RawValues() {
 }
 
 // The platform's own controls: the same item counts through the bare
-// messages our windows send (redrawing off, texts and images by callback),
+// messages our windows send (redrawing off; list texts and all images by
+// callback, tree texts given),
 // in a list view and a tree view of the main window. What the editor adds
 // on top of these and of the raw registry calls is its own cost.
 double NativeListInsert(HWND parentWnd) {
@@ -168,7 +169,9 @@ double NativeTreeExpand(HWND parentWnd) {
         c.hParent = parent;
         c.hInsertAfter = TVI_LAST;
         c.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_CHILDREN;
-        c.item.pszText = LPSTR_TEXTCALLBACKW;
+        wchar_t name[32];
+        swprintf(name, 32, L"Key%05d", i);
+        c.item.pszText = name;
         c.item.iImage = c.item.iSelectedImage = I_IMAGECALLBACK;
         c.item.cChildren = i % 10 == 0;
         SendMessageW(tv, TVM_INSERTITEMW, 0, LPARAM(&c));

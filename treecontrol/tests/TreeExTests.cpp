@@ -144,6 +144,27 @@ TEST_F(TreeTest, UnicodeTextReachesTheNativeItem) {
   I.cchTextMax = 64;
   SendMessageW(Tree->GetHandle(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&I));
   EXPECT_EQ(String(I.pszText), Text);
+  // The control holds its own copy of the text: a rename renews it, inside
+  // an update bracket too.
+  auto Native = [&](TTreeExNode* Node) {
+    wchar_t B[64] = {};
+    TVITEMW It{};
+    It.mask = TVIF_TEXT;
+    It.hItem = Node->GetItemId();
+    It.pszText = B;
+    It.cchTextMax = 64;
+    SendMessageW(Tree->GetHandle(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&It));
+    return String(It.pszText);
+  };
+  N->SetText(L"renamed");
+  EXPECT_EQ(Native(N), L"renamed");
+  Tree->Items()->BeginUpdate();
+  TTreeExNode* C = Tree->Items()->AddChild(N, L"child");
+  C->SetText(L"child2");
+  C->SetImageIndex(4);
+  Tree->Items()->EndUpdate();
+  EXPECT_EQ(Native(C), L"child2");
+  EXPECT_EQ(C->GetImageIndex(), 4);
 }
 
 TEST_F(TreeTest, DisplayInfoBufferSizesAreRespected) {
