@@ -5,6 +5,7 @@
 #include "classlib/Clipbrd.h"
 #include "classlib/Dialogs.h"
 #include "classlib/Registry.h"
+#include "ThemeManager/ThemeMgr.h"
 
 TfrmMain* frmMain = nullptr;
 
@@ -76,6 +77,10 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
   CreateControls();
   CreateMenus();
   CreatePopups();
+  // Standard controls follow the system's visual styles where present.
+  tmThemes = new TThemeManager(this);
+  tmThemes->SetName(L"tmThemes");
+  tmThemes->CollectForms();
   OnShow = TNotifyEvent(this, &TfrmMain::FormShow);
   OnClose = TCloseEvent(this, &TfrmMain::FormClose);
   if (!frmMain) frmMain = this;

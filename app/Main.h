@@ -16,6 +16,8 @@
 #include "toolbars/BarToolbar.h"
 #include "app/TreeExCompat.h"
 
+class TThemeManager;
+
 class TRegistry;
 
 class TfrmMain : public TForm {
@@ -30,6 +32,7 @@ class TfrmMain : public TForm {
 
   // --- Controls.
   TBarDock* tbdTop;
+  TThemeManager* tmThemes = nullptr;
   TBarToolbar* tbrMainMenu;
   TBarToolbar* tbrFile;
   TBarToolbar* tbrEdit;

@@ -177,6 +177,8 @@ TEST_F(MainWindow, FirstStartUsesDefaultsAndShowsTheRootKeys) {
   EXPECT_EQ(ChildTexts(top), (std::vector<String>{L"HKEY_CLASSES_ROOT", L"HKEY_CURRENT_USER", L"HKEY_LOCAL_MACHINE",
                                                   L"HKEY_USERS", L"HKEY_CURRENT_CONFIG", L"HKEY_DYN_DATA"}));
   EXPECT_EQ(Window->GetStatusText(), L"Y..yes, Captain?!?");
+  // The theme manager sits on the main window.
+  EXPECT_EQ(Window->FindComponent(L"tmThemes"), Window->tmThemes);
   // A first start has no previous key: nothing is reported.
   EXPECT_TRUE(Errors.empty());
   EXPECT_TRUE(Warnings.empty());
