@@ -364,3 +364,32 @@ void TExtButtonGlyph::CalcButtonLayout(TCanvas* canvas, const TRect& client, con
   textBounds = TRect{textPos.x + client.left, textPos.y + client.top, textPos.x + client.left + textW,
                      textPos.y + client.top + textH};
 }
+
+TRect TExtButtonGlyph::Draw(TCanvas* canvas, const TRect& client, const String& caption, TButtonLayout layout,
+                            int margin, int spacing, bool popupMark, TExtButtonState state, UINT flags) {
+  TPoint gp{0, 0};
+  TRect tb{0, 0, 0, 0};
+  CalcButtonLayout(canvas, client, caption, layout, margin, spacing, popupMark, gp, tb, flags);
+  DrawButtonGlyph(canvas, gp.x, gp.y, state);
+  if (!caption.empty()) {
+    HDC dc = canvas->GetHandle();
+    HGDIOBJ oldFont = SelectObject(dc, canvas->Font()->GetHandle());
+    int oldMode = SetBkMode(dc, TRANSPARENT);
+    String text = caption.substr(0, 255);
+    UINT f = flags | DT_VCENTER | (wordWrap_ ? DT_WORDBREAK : 0);
+    if (state == rbsDisabled) {
+      TRect r = tb;
+      OffsetRect(&r, 1, 1);
+      SetTextColor(dc, Ref(clBtnHighlight));
+      DrawTextW(dc, text.c_str(), int(text.size()), &r, f);
+      SetTextColor(dc, Ref(clBtnShadow));
+    } else {
+      SetTextColor(dc, Ref(canvas->Font()->GetColor()));
+    }
+    TRect r = tb;
+    DrawTextW(dc, text.c_str(), int(text.size()), &r, f);
+    SetBkMode(dc, oldMode);
+    SelectObject(dc, oldFont);
+  }
+  return tb;
+}

@@ -75,6 +75,10 @@ class TExtButtonGlyph : public TObject {
   void CalcButtonLayout(TCanvas* canvas, const TRect& client, const String& caption, TButtonLayout layout,
                         int margin, int spacing, bool popupMark, TPoint& glyphPos, TRect& textBounds,
                         UINT flags);
+  // Lays out and draws glyph and caption in `client` for a state; returns
+  // the caption's rectangle.
+  TRect Draw(TCanvas* canvas, const TRect& client, const String& caption, TButtonLayout layout, int margin,
+             int spacing, bool popupMark, TExtButtonState state, UINT flags);
   // Gray for every colour except the transparent one and the button face.
   TColor MapColor(TColor c) const;
   // Gives back every made image.

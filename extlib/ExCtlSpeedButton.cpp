@@ -1,0 +1,409 @@
+#include "extlib/ExCtlSpeedButton.h"
+
+#include "extlib/ExCtlTrack.h"
+
+namespace {
+
+COLORREF Ref(TColor c) { return ColorToRef(c); }
+
+// One-pixel frame, top-left in one colour and bottom-right in another; the
+// rectangle shrinks by the frame.
+void Frame(HDC dc, TRect& r, TColor topLeft, TColor bottomRight) {
+  HBRUSH tl = CreateSolidBrush(Ref(topLeft));
+  HBRUSH br = CreateSolidBrush(Ref(bottomRight));
+  RECT t{r.left, r.top, r.right - 1, r.top + 1};
+  FillRect(dc, &t, tl);
+  RECT l{r.left, r.top, r.left + 1, r.bottom - 1};
+  FillRect(dc, &l, tl);
+  RECT b{r.left, r.bottom - 1, r.right, r.bottom};
+  FillRect(dc, &b, br);
+  RECT rt{r.right - 1, r.top, r.right, r.bottom};
+  FillRect(dc, &rt, br);
+  DeleteObject(tl);
+  DeleteObject(br);
+  InflateRect(&r, -1, -1);
+}
+
+// Fills with the checkered pattern of button face and button highlight.
+void FillDither(HDC dc, const TRect& r) {
+  TBitmap pattern(8, 8);
+  HDC p = pattern.Canvas()->GetHandle();
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) SetPixel(p, x, y, Ref(((x + y) & 1) ? clBtnHighlight : clBtnFace));
+  HBRUSH brush = CreatePatternBrush(pattern.GetHandle());
+  FillRect(dc, &r, brush);
+  DeleteObject(brush);
+}
+
+}  // namespace
+
+TExtSpeedButton::TExtSpeedButton(TComponent* AOwner)
+    : TGraphicControl(AOwner), glyph_(std::make_unique<TExtButtonGlyph>()), drawBitmap_(std::make_unique<TBitmap>()) {
+  width_ = 25;
+  height_ = 25;
+  ControlStyle = TControlStyle{csCaptureMouse, csOpaque, csDoubleClicks, csReplicatable};
+  glyph_->OnChange = TNotifyEvent(this, &TExtSpeedButton::GlyphChanged);
+  parentFont_ = true;
+  parentShowHint_ = false;
+  showHint_ = true;
+}
+
+TExtSpeedButton::~TExtSpeedButton() {
+  glyph_->OnChange = TNotifyEvent();
+  // The repeat timer is owned (and freed) as a component.
+}
+
+void TExtSpeedButton::GlyphChanged(TObject*) { Invalidate(); }
+
+bool TExtSpeedButton::InClient(int x, int y) { return x >= 0 && x < width_ && y >= 0 && y < height_; }
+
+void TExtSpeedButton::Paint() {
+  if (!enabled_) {
+    state_ = rbsDisabled;
+    dragging_ = false;
+  } else if (state_ == rbsDisabled) {
+    state_ = down_ && groupIndex_ ? rbsExclusive : rbsUp;
+  }
+  TExtButtonState painted = flat_ && !mouseInside_ ? rbsInactive : state_;
+  if (drawBitmap_->GetWidth() != width_ || drawBitmap_->GetHeight() != height_) {
+    drawBitmap_ = std::make_unique<TBitmap>(std::max(width_, 1), std::max(height_, 1));
+  }
+  TCanvas* c = drawBitmap_->Canvas();
+  HDC dc = c->GetHandle();
+  TRect r{0, 0, width_, height_};
+  c->Brush()->SetColor(clBtnFace);
+  c->Brush()->SetStyle(bsSolid);
+  c->FillRect(r);
+  const bool pressed = state_ == rbsDown || state_ == rbsExclusive;
+  if (painted == rbsInactive && state_ != rbsExclusive) {
+    if (flat_) InflateRect(&r, -2, -2);
+  } else {
+    const bool newLook = style_ != bsWin31;
+    if (newLook) {
+      if (!pressed) {
+        if (flat_) {
+          Frame(dc, r, clBtnHighlight, clBtnShadow);
+        } else {
+          Frame(dc, r, clBtnHighlight, clWindowFrame);
+          Frame(dc, r, clBtnFace, clBtnShadow);
+        }
+      } else {
+        if (flat_) {
+          Frame(dc, r, clWindowFrame, clBtnHighlight);
+        } else {
+          Frame(dc, r, clWindowFrame, clBtnHighlight);
+          Frame(dc, r, clBtnShadow, clBtnFace);
+        }
+      }
+    } else {
+      if (!pressed) {
+        if (flat_) {
+          Frame(dc, r, clBtnHighlight, clWindowFrame);
+        } else {
+          Frame(dc, r, clWindowFrame, clWindowFrame);
+          Frame(dc, r, clBtnHighlight, clBtnShadow);
+        }
+      } else {
+        if (flat_) {
+          Frame(dc, r, clWindowFrame, clBtnHighlight);
+        } else {
+          Frame(dc, r, clWindowFrame, clWindowFrame);
+          // A shadow line along the left and top edges.
+          HBRUSH sh = CreateSolidBrush(Ref(clBtnShadow));
+          RECT t{r.left, r.top, r.right, r.top + 1};
+          RECT l{r.left, r.top, r.left + 1, r.bottom};
+          FillRect(dc, &t, sh);
+          FillRect(dc, &l, sh);
+          DeleteObject(sh);
+          InflateRect(&r, -1, -1);
+        }
+      }
+    }
+    InflateRect(&r, -1, -1);
+  }
+  if (state_ == rbsExclusive && (!flat_ || painted == rbsInactive)) FillDither(dc, r);
+  if (pressed) OffsetRect(&r, 1, 1);
+  c->Font()->Assign(*font_);
+  TExtButtonState glyphState = grayedInactive_ ? painted : state_;
+  PaintGlyph(c, r, glyphState, false);
+  BitBlt(Canvas()->GetHandle(), 0, 0, width_, height_, dc, 0, 0, SRCCOPY);
+}
+
+void TExtSpeedButton::PaintGlyph(TCanvas* canvas, const TRect& r, TExtButtonState state, bool drawMark) {
+  UINT align = glyph_->GetAlignment() == taLeftJustify    ? DT_LEFT
+               : glyph_->GetAlignment() == taRightJustify ? DT_RIGHT
+                                                          : DT_CENTER;
+  glyph_->Draw(canvas, r, GetText(), layout_, margin_, spacing_, drawMark, state, align);
+}
+
+void TExtSpeedButton::Click() {
+  if (TCustomForm* f = GetParentForm()) f->SetModalResult(modalResult_);
+  TGraphicControl::Click();
+}
+
+void TExtSpeedButton::ButtonClick() {
+  if (!enabled_) return;
+  if (!down_) {
+    state_ = rbsDown;
+    Repaint();
+  }
+  // Let the pressed look show for a moment.
+  Sleep(20);
+  if (groupIndex_ == 0) Click();
+  state_ = rbsUp;
+  if (groupIndex_ == 0) {
+    Repaint();
+  } else {
+    SetDown(!down_);
+    Click();
+  }
+}
+
+void TExtSpeedButton::MouseEnter() {
+  if (OnMouseEnter) OnMouseEnter(this);
+}
+
+void TExtSpeedButton::MouseLeave() {
+  if (OnMouseLeave) OnMouseLeave(this);
+}
+
+void TExtSpeedButton::UpdateTracking() {
+  bool inside = enabled_ && exctl::ControlUnderCursor() == this && exctl::IsForegroundTask();
+  if (inside == mouseInside_) return;
+  mouseInside_ = inside;
+  if (inside) MouseEnter();
+  else MouseLeave();
+  if (flat_) {
+    if (inside) Repaint();
+    else Invalidate();
+  }
+}
+
+void TExtSpeedButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  TGraphicControl::MouseDown(button, shift, x, y);
+  if (!mouseInside_ && enabled_) {
+    mouseInside_ = true;
+    MouseEnter();
+    Repaint();
+  }
+  if (button != mbLeft || !enabled_) return;
+  if (!down_) {
+    state_ = rbsDown;
+    Repaint();
+  }
+  dragging_ = true;
+  if (allowTimer_) {
+    if (!repeatTimer_) {
+      repeatTimer_ = new TTimer(this);
+      repeatTimer_->SetEnabled(false);
+      repeatTimer_->OnTimer = TNotifyEvent(this, &TExtSpeedButton::TimerExpired);
+    }
+    repeatTimer_->SetInterval(initPause_);
+    repeatTimer_->SetEnabled(true);
+  }
+}
+
+void TExtSpeedButton::MouseMove(TShiftState shift, int x, int y) {
+  TGraphicControl::MouseMove(shift, x, y);
+  if (!dragging_) return;
+  TExtButtonState s = InClient(x, y) ? (down_ ? rbsExclusive : rbsDown) : (down_ ? rbsExclusive : rbsUp);
+  if (s != state_) {
+    state_ = s;
+    Repaint();
+  }
+}
+
+void TExtSpeedButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  TGraphicControl::MouseUp(button, shift, x, y);
+  if (!dragging_ || button != mbLeft) return;
+  dragging_ = false;
+  bool click = InClient(x, y);
+  if (groupIndex_ == 0) {
+    state_ = rbsUp;
+    mouseInside_ = false;
+    if (click) Repaint();
+    else Invalidate();
+  } else if (click) {
+    SetDown(!down_);
+    if (down_) Repaint();
+  } else if (down_) {
+    state_ = rbsExclusive;
+    Repaint();
+  }
+  if (click) Click();
+  UpdateTracking();
+  StopRepeat();
+}
+
+void TExtSpeedButton::StopRepeat() {
+  if (repeatTimer_) repeatTimer_->SetEnabled(false);
+}
+
+void TExtSpeedButton::TimerExpired(TObject*) {
+  repeatTimer_->SetInterval(repeatInterval_);
+  bool captured = dragging_ && parent_ && parent_->HandleAllocated() && GetCapture() == parent_->GetHandle();
+  if (state_ == rbsDown && captured) {
+    try {
+      Click();
+    } catch (...) {
+      StopRepeat();
+      throw;
+    }
+  }
+}
+
+void TExtSpeedButton::SetDown(bool v) {
+  if (groupIndex_ == 0) v = false;
+  if (v == down_) return;
+  if (down_ && !allowAllUp_) return;  // the last down button of a group stays down
+  down_ = v;
+  if (v) {
+    if (state_ == rbsUp) Invalidate();
+    state_ = rbsExclusive;
+  } else {
+    state_ = rbsUp;
+  }
+  Repaint();
+  if (v) UpdateExclusive();
+}
+
+void TExtSpeedButton::UpdateExclusive() {
+  if (groupIndex_ == 0 || !parent_) return;
+  for (int i = 0; i < parent_->ControlCount(); ++i) {
+    TControl* c = parent_->GetControl(i);
+    if (c != this) c->Perform(CM_BUTTONPRESSED, WPARAM(groupIndex_), LPARAM(this));
+  }
+}
+
+void TExtSpeedButton::SetGroupIndex(int v) {
+  if (v == groupIndex_) return;
+  groupIndex_ = v;
+  UpdateExclusive();
+}
+
+void TExtSpeedButton::SetAllowAllUp(bool v) {
+  if (v == allowAllUp_) return;
+  allowAllUp_ = v;
+  UpdateExclusive();
+}
+
+void TExtSpeedButton::SetFlat(bool v) {
+  if (v == flat_) return;
+  flat_ = v;
+  Invalidate();
+}
+
+void TExtSpeedButton::SetStyle(TButtonStyle s) {
+  if (s == style_) return;
+  style_ = s;
+  Invalidate();
+}
+
+void TExtSpeedButton::SetLayout(TButtonLayout l) {
+  if (l == layout_) return;
+  layout_ = l;
+  Invalidate();
+}
+
+void TExtSpeedButton::SetSpacing(int v) {
+  if (v == spacing_) return;
+  spacing_ = v;
+  Invalidate();
+}
+
+void TExtSpeedButton::SetMargin(int v) {
+  if (v < -1) v = -1;
+  if (v == margin_) return;
+  margin_ = v;
+  Invalidate();
+}
+
+void TExtSpeedButton::SetGrayedInactive(bool v) {
+  if (v == grayedInactive_) return;
+  grayedInactive_ = v;
+  Invalidate();
+}
+
+void TExtSpeedButton::SetGlyph(TBitmap* b) {
+  glyph_->SetGlyph(b);
+  Invalidate();
+}
+
+void TExtSpeedButton::SetNumGlyphs(int n) {
+  if (n > 5) n = 5;
+  glyph_->SetNumGlyphs(n);
+  Invalidate();
+}
+
+void TExtSpeedButton::SetAllowTimer(bool v) {
+  if (v == allowTimer_) return;
+  allowTimer_ = v;
+  if (!v && repeatTimer_) {
+    delete repeatTimer_;
+    repeatTimer_ = nullptr;
+  }
+}
+
+void TExtSpeedButton::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case CM_BUTTONPRESSED: {
+      if (int(m.WParam) != groupIndex_ || groupIndex_ == 0 || !parent_ || !parent_->HandleAllocated()) return;
+      auto* sender = dynamic_cast<TExtSpeedButton*>(reinterpret_cast<TObject*>(m.LParam));
+      if (!sender || sender == this) return;
+      if (sender->down_ && down_) {
+        down_ = false;
+        state_ = rbsUp;
+        Repaint();
+      }
+      allowAllUp_ = sender->allowAllUp_;
+      return;
+    }
+    case CM_DIALOGCHAR: {
+      wchar_t a = exctl::AccelOf(GetText());
+      if (enabled_ && visible_ && a && exctl::UpperChar(a) == exctl::UpperChar(wchar_t(m.WParam))) {
+        Click();
+        m.Result = 1;
+        return;
+      }
+      m.Result = 0;
+      return;
+    }
+    case CM_MOUSEENTER:
+      TGraphicControl::WndProc(m);
+      if (!mouseInside_ && enabled_ && exctl::IsForegroundTask()) {
+        mouseInside_ = true;
+        MouseEnter();
+        if (flat_) Repaint();
+      }
+      return;
+    case CM_MOUSELEAVE:
+      TGraphicControl::WndProc(m);
+      if (mouseInside_ && !dragging_) {
+        mouseInside_ = false;
+        MouseLeave();
+        if (flat_) Invalidate();
+      }
+      return;
+    case CM_ENABLEDCHANGED:
+      // Make the image for the coming look before it is needed.
+      glyph_->CreateButtonGlyph(!enabled_ ? rbsDisabled : flat_ ? rbsInactive : rbsUp);
+      UpdateTracking();
+      Repaint();
+      return;
+    case CM_VISIBLECHANGED:
+      TGraphicControl::WndProc(m);
+      if (visible_) UpdateTracking();
+      return;
+    case CM_SYSCOLORCHANGE:
+      glyph_->Invalidate();
+      Invalidate();
+      return;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+      TGraphicControl::WndProc(m);
+      UpdateTracking();
+      return;
+    default: break;
+  }
+  TGraphicControl::WndProc(m);
+}

@@ -1,0 +1,101 @@
+// The extended speed button: a window-less button with a glyph strip, flat
+// and framed looks, groups with one button down, and a repeat timer that
+// clicks while the button is held.
+#pragma once
+
+#include <memory>
+
+#include "classlib/ExtCtrls.h"
+#include "classlib/Forms.h"
+#include "extlib/ExCtlButtonGlyph.h"
+
+enum TButtonStyle { bsAutoDetect, bsWin31, bsNew };
+
+class TExtSpeedButton : public TGraphicControl {
+ public:
+  explicit TExtSpeedButton(TComponent* AOwner);
+  ~TExtSpeedButton() override;
+
+  int GetGroupIndex() const { return groupIndex_; }
+  void SetGroupIndex(int v);
+  bool GetDown() const { return down_; }
+  void SetDown(bool v);
+  bool GetAllowAllUp() const { return allowAllUp_; }
+  void SetAllowAllUp(bool v);
+  bool GetFlat() const { return flat_; }
+  void SetFlat(bool v);
+  TButtonStyle GetStyle() const { return style_; }
+  void SetStyle(TButtonStyle s);
+  TButtonLayout GetLayout() const { return layout_; }
+  void SetLayout(TButtonLayout l);
+  int GetSpacing() const { return spacing_; }
+  void SetSpacing(int v);
+  int GetMargin() const { return margin_; }
+  void SetMargin(int v);  // never below -1
+  TModalResult GetModalResult() const { return modalResult_; }
+  void SetModalResult(TModalResult r) { modalResult_ = r; }
+  bool GetGrayedInactive() const { return grayedInactive_; }
+  void SetGrayedInactive(bool v);
+  TBitmap* GetGlyph() const { return glyph_->GetGlyph(); }
+  void SetGlyph(TBitmap* b);
+  int GetNumGlyphs() const { return glyph_->GetNumGlyphs(); }
+  void SetNumGlyphs(int n);
+  bool GetAllowTimer() const { return allowTimer_; }
+  void SetAllowTimer(bool v);
+  unsigned GetInitPause() const { return initPause_; }
+  void SetInitPause(unsigned ms) { initPause_ = ms; }
+  unsigned GetRepeatInterval() const { return repeatInterval_; }
+  void SetRepeatInterval(unsigned ms) { repeatInterval_ = ms; }
+
+  TExtButtonState GetState() const { return state_; }
+  bool MouseInside() const { return mouseInside_; }
+  TExtButtonGlyph* ButtonGlyph() const { return glyph_.get(); }
+  // The repeat timer (nullptr until first needed).
+  TTimer* RepeatTimer() const { return repeatTimer_; }
+
+  TNotifyEvent OnMouseEnter;
+  TNotifyEvent OnMouseLeave;
+
+  // Sets the parent form's modal result, then clicks.
+  void Click() override;
+  // A programmatic press and release.
+  void ButtonClick();
+  void WndProc(TMessage& m) override;
+
+ protected:
+  void Paint() override;
+  virtual void PaintGlyph(TCanvas* canvas, const TRect& r, TExtButtonState state, bool drawMark);
+  virtual void MouseEnter();
+  virtual void MouseLeave();
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+
+ private:
+  void UpdateTracking();
+  void UpdateExclusive();
+  void TimerExpired(TObject*);
+  void StopRepeat();
+  bool InClient(int x, int y);
+  void GlyphChanged(TObject*);
+
+  int groupIndex_ = 0;
+  TButtonStyle style_ = bsAutoDetect;
+  std::unique_ptr<TExtButtonGlyph> glyph_;
+  std::unique_ptr<TBitmap> drawBitmap_;
+  bool down_ = false;
+  bool dragging_ = false;
+  bool flat_ = false;
+  bool mouseInside_ = false;
+  bool allowAllUp_ = false;
+  TButtonLayout layout_ = blGlyphTop;
+  int spacing_ = 1;
+  int margin_ = -1;
+  TModalResult modalResult_ = mrNone;
+  bool grayedInactive_ = true;
+  TTimer* repeatTimer_ = nullptr;
+  bool allowTimer_ = false;
+  unsigned initPause_ = 500;
+  unsigned repeatInterval_ = 100;
+  TExtButtonState state_ = rbsUp;
+};

@@ -1,0 +1,215 @@
+// The extended speed button on a real form: press and release through the
+// mouse messages, groups with one button down, the modal result, the repeat
+// timer, accelerators and the painted frames.
+#include "classlib/tests/gui_support.h"
+#include "extlib/ExCtlSpeedButton.h"
+
+using namespace guitest;
+
+namespace {
+
+struct Clicks : TObject {
+  int n = 0;
+  void On(TObject*) { ++n; }
+};
+
+struct ButtonHost {
+  std::unique_ptr<TForm> form;
+  ButtonHost() {
+    form.reset(new TForm(Application));
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(40, 40, 300, 100);
+    form->Show();
+    Pump(20);
+  }
+  TExtSpeedButton* Add(int x, int group = 0) {
+    auto* b = new TExtSpeedButton(form.get());
+    b->SetParent(form.get());
+    b->SetBounds(x, 10, 30, 30);
+    b->SetGroupIndex(group);
+    return b;
+  }
+};
+
+void Press(TExtSpeedButton* b, int x = 5, int y = 5) { b->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y)); }
+void Release(TExtSpeedButton* b, int x = 5, int y = 5) {
+  b->Perform(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  if (GetCapture()) ReleaseCapture();
+}
+
+TEST(SpeedButton, DefaultsAndPressReleaseClicksOnlyInside) {
+  ButtonHost h;
+  TExtSpeedButton* b = h.Add(10);
+  EXPECT_EQ(b->GetLayout(), blGlyphTop);
+  EXPECT_EQ(b->GetSpacing(), 1);
+  EXPECT_EQ(b->GetMargin(), -1);
+  EXPECT_TRUE(b->GetShowHint());
+  b->SetMargin(-7);
+  EXPECT_EQ(b->GetMargin(), -1);
+  Clicks c;
+  b->OnClick = TNotifyEvent(&c, &Clicks::On);
+  Press(b);
+  EXPECT_EQ(b->GetState(), rbsDown);
+  // Moving out and back in follows the pointer.
+  b->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(100, 5));
+  EXPECT_EQ(b->GetState(), rbsUp);
+  b->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(6, 6));
+  EXPECT_EQ(b->GetState(), rbsDown);
+  Release(b);
+  EXPECT_EQ(b->GetState(), rbsUp);
+  EXPECT_EQ(c.n, 1);
+  // Released outside: no click.
+  Press(b);
+  Release(b, 200, 5);
+  EXPECT_EQ(c.n, 1);
+  // Disabled: no press.
+  b->SetEnabled(false);
+  Press(b);
+  Release(b);
+  EXPECT_EQ(c.n, 1);
+  b->SetEnabled(true);
+  // A programmatic click.
+  b->ButtonClick();
+  EXPECT_EQ(c.n, 2);
+  EXPECT_EQ(b->GetState(), rbsUp);
+  b->OnClick = TNotifyEvent();
+}
+
+TEST(SpeedButton, GroupKeepsOneDownAndRefusesReleasingTheLast) {
+  ButtonHost h;
+  TExtSpeedButton* a = h.Add(10, 1);
+  TExtSpeedButton* b = h.Add(50, 1);
+  TExtSpeedButton* other = h.Add(90, 2);
+  TExtSpeedButton* plain = h.Add(130);
+  plain->SetDown(true);  // no group: never down
+  EXPECT_FALSE(plain->GetDown());
+  a->SetDown(true);
+  other->SetDown(true);
+  EXPECT_EQ(a->GetState(), rbsExclusive);
+  Press(b);
+  Release(b);
+  EXPECT_TRUE(b->GetDown());
+  EXPECT_FALSE(a->GetDown());
+  EXPECT_EQ(a->GetState(), rbsUp);
+  EXPECT_TRUE(other->GetDown());  // another group
+  // Clicking the down button again does not release it.
+  Press(b);
+  Release(b);
+  EXPECT_TRUE(b->GetDown());
+  EXPECT_EQ(b->GetState(), rbsExclusive);
+  // AllowAllUp spreads through the group and allows it.
+  a->SetAllowAllUp(true);
+  EXPECT_TRUE(b->GetAllowAllUp());
+  Press(b);
+  Release(b);
+  EXPECT_FALSE(b->GetDown());
+  EXPECT_FALSE(a->GetDown());
+}
+
+TEST(SpeedButton, ClickSetsTheFormsModalResultAndAcceleratorClicks) {
+  ButtonHost h;
+  TExtSpeedButton* b = h.Add(10);
+  b->SetCaption(L"&Go");
+  b->SetModalResult(mrOk);
+  Clicks c;
+  b->OnClick = TNotifyEvent(&c, &Clicks::On);
+  EXPECT_EQ(b->Perform(CM_DIALOGCHAR, L'x', 0), 0);
+  EXPECT_EQ(b->Perform(CM_DIALOGCHAR, L'g', 0), 1);
+  EXPECT_EQ(c.n, 1);
+  EXPECT_EQ(h.form->GetModalResult(), mrOk);
+  h.form->SetModalResult(mrNone);
+  b->SetEnabled(false);
+  EXPECT_EQ(b->Perform(CM_DIALOGCHAR, L'g', 0), 0);
+  b->OnClick = TNotifyEvent();
+}
+
+TEST(SpeedButton, RepeatTimerClicksWhileHeldAndStopsOnRelease) {
+  ButtonHost h;
+  TExtSpeedButton* b = h.Add(10);
+  b->SetAllowTimer(true);
+  b->SetInitPause(30);
+  b->SetRepeatInterval(20);
+  Clicks c;
+  b->OnClick = TNotifyEvent(&c, &Clicks::On);
+  Press(b);
+  ASSERT_NE(b->RepeatTimer(), nullptr);
+  EXPECT_TRUE(PumpUntil([&] { return c.n >= 3; }, 3000));
+  EXPECT_EQ(b->RepeatTimer()->GetInterval(), 20u);
+  Release(b);
+  EXPECT_FALSE(b->RepeatTimer()->GetEnabled());
+  int after = c.n;
+  Pump(100);
+  EXPECT_EQ(c.n, after);
+  b->SetAllowTimer(false);
+  EXPECT_EQ(b->RepeatTimer(), nullptr);
+  b->OnClick = TNotifyEvent();
+}
+
+// The button painted into a bitmap.
+COLORREF PixelOf(TExtSpeedButton* b, int x, int y) {
+  TBitmap out(b->GetWidth(), b->GetHeight());
+  HDC dc = out.Canvas()->GetHandle();
+  b->Canvas()->SetHandle(dc);
+  b->Perform(WM_PAINT, WPARAM(dc), 0);
+  b->Canvas()->SetHandle(nullptr);
+  return GetPixel(dc, x, y) & 0xFFFFFF;
+}
+
+TEST(SpeedButton, FramesFollowStateAndFlatLook) {
+  ButtonHost h;
+  TExtSpeedButton* b = h.Add(10, 1);
+  // Raised: highlight on the top-left, window frame on the bottom-right.
+  EXPECT_EQ(PixelOf(b, 0, 0), ColorToRef(clBtnHighlight));
+  EXPECT_EQ(PixelOf(b, 29, 29), ColorToRef(clWindowFrame));
+  // Down: sunken, the other way round.
+  b->SetDown(true);
+  EXPECT_EQ(PixelOf(b, 0, 0), ColorToRef(clWindowFrame));
+  EXPECT_EQ(PixelOf(b, 29, 29), ColorToRef(clBtnHighlight));
+  b->SetAllowAllUp(true);
+  b->SetDown(false);
+  // Flat and the mouse away: no frame at all.
+  b->SetFlat(true);
+  EXPECT_EQ(PixelOf(b, 0, 0), ColorToRef(clBtnFace));
+  EXPECT_EQ(PixelOf(b, 29, 29), ColorToRef(clBtnFace));
+  // Older look, raised: a window-frame border all round.
+  b->SetFlat(false);
+  b->SetStyle(bsWin31);
+  EXPECT_EQ(PixelOf(b, 0, 0), ColorToRef(clWindowFrame));
+  EXPECT_EQ(PixelOf(b, 1, 1), ColorToRef(clBtnHighlight));
+}
+
+TEST(SpeedButton, FlatButtonShowsItsFrameWhileTheMouseIsInside) {
+  ButtonHost h;
+  TExtSpeedButton* b = h.Add(10);
+  b->SetFlat(true);
+  SetForegroundWindow(h.form->GetHandle());
+  Pump(20);
+  int enter = 0, leave = 0;
+  struct Counter : TObject {
+    int* e;
+    int* l;
+    void Enter(TObject*) { ++*e; }
+    void Leave(TObject*) { ++*l; }
+  } counter;
+  counter.e = &enter;
+  counter.l = &leave;
+  b->OnMouseEnter = TNotifyEvent(&counter, &Counter::Enter);
+  b->OnMouseLeave = TNotifyEvent(&counter, &Counter::Leave);
+  b->Perform(CM_MOUSEENTER, 0, 0);
+  if (!b->MouseInside()) GTEST_SKIP() << "the program is not in the foreground";
+  EXPECT_EQ(enter, 1);
+  EXPECT_EQ(PixelOf(b, 0, 0), ColorToRef(clBtnHighlight));
+  EXPECT_EQ(PixelOf(b, 29, 29), ColorToRef(clBtnShadow));
+  // Leaving is ignored while the button is held.
+  Press(b);
+  b->Perform(CM_MOUSELEAVE, 0, 0);
+  EXPECT_TRUE(b->MouseInside());
+  SetCursorPos(1, 1);
+  Release(b, 200, 200);
+  EXPECT_FALSE(b->MouseInside());
+  EXPECT_EQ(PixelOf(b, 0, 0), ColorToRef(clBtnFace));
+  b->OnMouseEnter = TNotifyEvent();
+  b->OnMouseLeave = TNotifyEvent();
+}
+
+}  // namespace
