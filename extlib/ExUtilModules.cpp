@@ -1,0 +1,18 @@
+#include "extlib/ExUtilModules.h"
+
+#include "extlib/ExDateUtil.h"
+#include "extlib/ExHook.h"
+#include "extlib/ExPlacement.h"
+#include "extlib/ExProgress.h"
+#include "extlib/ExStrUtil.h"
+#include "extlib/ExTimer.h"
+
+const TModuleEntry ExtLibUtilModules[] = {
+    {"extlib.StrUtil", &ExStrUtilInitialize, &ExStrUtilFinalize},
+    {"extlib.DateUtil", &ExDateUtilInitialize, &ExDateUtilFinalize},
+    {"extlib.Timer", &ExTimerInitialize, &ExTimerFinalize},
+    {"extlib.Hook", &ExHookInitialize, &ExHookFinalize},
+    {"extlib.Progress", &ExProgressInitialize, &ExProgressFinalize},
+    {"extlib.Placement", &ExPlacementInitialize, &ExPlacementFinalize},
+};
+const size_t ExtLibUtilModuleCount = sizeof(ExtLibUtilModules) / sizeof(ExtLibUtilModules[0]);
