@@ -393,3 +393,38 @@ TRect TExtButtonGlyph::Draw(TCanvas* canvas, const TRect& client, const String& 
   }
   return tb;
 }
+
+// ===========================================================================
+// TButtonImage
+
+TButtonImage::TButtonImage() : glyph_(std::make_unique<TExtButtonGlyph>()) {}
+
+void TButtonImage::Draw(TCanvas* canvas, int x, int y, int margin, int spacing, TButtonLayout layout, TFont* font,
+                        UINT flags) {
+  TFont keepFont;
+  keepFont.Assign(*canvas->Font());
+  TColor keepBrush = canvas->Brush()->GetColor();
+  TRect r{x, y, x + buttonSize_.x, y + buttonSize_.y};
+  canvas->Brush()->SetColor(clBtnFace);
+  canvas->FillRect(r);
+  HDC dc = canvas->GetHandle();
+  auto frame = [dc](TRect& rc, TColor tl, TColor br) {
+    HBRUSH a = CreateSolidBrush(Ref(tl));
+    HBRUSH b = CreateSolidBrush(Ref(br));
+    RECT t{rc.left, rc.top, rc.right - 1, rc.top + 1}, l{rc.left, rc.top, rc.left + 1, rc.bottom - 1};
+    RECT bt{rc.left, rc.bottom - 1, rc.right, rc.bottom}, rt{rc.right - 1, rc.top, rc.right, rc.bottom};
+    FillRect(dc, &t, a);
+    FillRect(dc, &l, a);
+    FillRect(dc, &bt, b);
+    FillRect(dc, &rt, b);
+    DeleteObject(a);
+    DeleteObject(b);
+    InflateRect(&rc, -1, -1);
+  };
+  frame(r, clBtnShadow, clWindowFrame);
+  frame(r, clBtnHighlight, clBtnShadow);
+  if (font) canvas->Font()->Assign(*font);
+  glyph_->Draw(canvas, r, caption_, layout, margin, spacing, false, rbsUp, flags);
+  canvas->Font()->Assign(keepFont);
+  canvas->Brush()->SetColor(keepBrush);
+}

@@ -99,3 +99,31 @@ class TExtButtonGlyph : public TObject {
   bool wordWrap_ = false;
   TAlignment alignment_ = taCenter;
 };
+
+// Draws a whole raised button face with glyph and caption, without a control.
+class TButtonImage : public TObject {
+ public:
+  TButtonImage();
+  TBitmap* GetGlyph() const { return glyph_->GetGlyph(); }
+  void SetGlyph(TBitmap* b) { glyph_->SetGlyph(b); }
+  int GetNumGlyphs() const { return glyph_->GetNumGlyphs(); }
+  void SetNumGlyphs(int n) { glyph_->SetNumGlyphs(n); }
+  bool GetWordWrap() const { return glyph_->GetWordWrap(); }
+  void SetWordWrap(bool v) { glyph_->SetWordWrap(v); }
+  TAlignment GetAlignment() const { return glyph_->GetAlignment(); }
+  void SetAlignment(TAlignment a) { glyph_->SetAlignment(a); }
+  TPoint GetButtonSize() const { return buttonSize_; }
+  void SetButtonSize(TPoint p) { buttonSize_ = p; }
+  const String& GetCaption() const { return caption_; }
+  void SetCaption(const String& s) { caption_ = s; }
+  // Paints the button with its top-left corner at (x, y), in `font` when one
+  // is given; the canvas keeps its own font and brush colour.
+  void Draw(TCanvas* canvas, int x, int y, int margin, int spacing, TButtonLayout layout, TFont* font,
+            UINT flags);
+  void Invalidate() { glyph_->Invalidate(); }
+
+ private:
+  std::unique_ptr<TExtButtonGlyph> glyph_;
+  TPoint buttonSize_{24, 23};
+  String caption_;
+};

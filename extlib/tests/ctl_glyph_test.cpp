@@ -207,4 +207,28 @@ TEST(ButtonLayout, LongCaptionIsShortenedToTheRoom) {
   EXPECT_EQ(tb.right - tb.left, 0);
 }
 
+TEST(ButtonImage, PaintsAFramedFaceWithItsGlyphAndKeepsTheCanvasState) {
+  TButtonImage img;
+  auto strip = Strip(1, 8, {clRed});
+  img.SetGlyph(strip.get());
+  img.SetButtonSize(TPoint{30, 24});
+  TBitmap out(40, 30);
+  out.Canvas()->Brush()->SetColor(clWhite);
+  out.Canvas()->FillRect(TRect{0, 0, 40, 30});
+  out.Canvas()->Brush()->SetColor(clLime);
+  TFont big;
+  big.SetSize(20);
+  int keepSize = out.Canvas()->Font()->GetSize();
+  img.Draw(out.Canvas(), 2, 3, -1, -1, blGlyphLeft, &big, DT_CENTER);
+  HDC dc = out.Canvas()->GetHandle();
+  EXPECT_EQ(GetPixel(dc, 2, 3) & 0xFFFFFF, ColorToRef(clBtnShadow));
+  EXPECT_EQ(GetPixel(dc, 31, 26) & 0xFFFFFF, ColorToRef(clWindowFrame));
+  EXPECT_EQ(GetPixel(dc, 3, 4) & 0xFFFFFF, ColorToRef(clBtnHighlight));
+  EXPECT_EQ(GetPixel(dc, 32, 27) & 0xFFFFFF, RGB(255, 255, 255));  // nothing outside
+  // The glyph sits in the middle of the face.
+  EXPECT_EQ(GetPixel(dc, 2 + 15, 3 + 12) & 0xFFFFFF, RGB(255, 0, 0));
+  EXPECT_EQ(out.Canvas()->Brush()->GetColor(), clLime);
+  EXPECT_EQ(out.Canvas()->Font()->GetSize(), keepSize);
+}
+
 }  // namespace
