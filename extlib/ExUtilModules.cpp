@@ -1,6 +1,7 @@
 #include "extlib/ExUtilModules.h"
 
 #include "extlib/ExDateUtil.h"
+#include "extlib/ExFileUtil.h"
 #include "extlib/ExHook.h"
 #include "extlib/ExPlacement.h"
 #include "extlib/ExProgress.h"
@@ -12,6 +13,7 @@ const TModuleEntry ExtLibUtilModules[] = {
     {"extlib.DateUtil", &ExDateUtilInitialize, &ExDateUtilFinalize},
     {"extlib.Timer", &ExTimerInitialize, &ExTimerFinalize},
     {"extlib.Hook", &ExHookInitialize, &ExHookFinalize},
+    {"extlib.FileUtil", &ExFileUtilInitialize, &ExFileUtilFinalize},
     {"extlib.Progress", &ExProgressInitialize, &ExProgressFinalize},
     {"extlib.Placement", &ExPlacementInitialize, &ExPlacementFinalize},
 };
