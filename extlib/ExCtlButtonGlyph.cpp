@@ -370,7 +370,19 @@ TRect TExtButtonGlyph::Draw(TCanvas* canvas, const TRect& client, const String& 
   TPoint gp{0, 0};
   TRect tb{0, 0, 0, 0};
   CalcButtonLayout(canvas, client, caption, layout, margin, spacing, popupMark, gp, tb, flags);
-  DrawButtonGlyph(canvas, gp.x, gp.y, state);
+  TPoint drawn = DrawButtonGlyph(canvas, gp.x, gp.y, state);
+  if (popupMark) {
+    int x, y;
+    if (layout != blGlyphLeft && drawn.x > 0 && drawn.y > 0) {
+      x = gp.x + drawn.x + 1;
+      y = gp.y + drawn.y / 2;
+    } else {
+      // The layout kept 9 pixels after the text for the mark.
+      x = caption.empty() ? (client.left + client.right - 7) / 2 : tb.right - 9 + 2;
+      y = tb.top + (tb.bottom - tb.top) / 2;
+    }
+    DrawPopupMark(canvas, x, y, state);
+  }
   if (!caption.empty()) {
     HDC dc = canvas->GetHandle();
     HGDIOBJ oldFont = SelectObject(dc, canvas->Font()->GetHandle());
@@ -427,4 +439,18 @@ void TButtonImage::Draw(TCanvas* canvas, int x, int y, int margin, int spacing, 
   glyph_->Draw(canvas, r, caption_, layout, margin, spacing, false, rbsUp, flags);
   canvas->Font()->Assign(keepFont);
   canvas->Brush()->SetColor(keepBrush);
+}
+
+void TExtButtonGlyph::DrawPopupMark(TCanvas* canvas, int x, int y, TExtButtonState state) {
+  HDC dc = canvas->GetHandle();
+  auto triangle = [dc](int x0, int y0, COLORREF c) {
+    for (int row = 0; row < 4; ++row)
+      for (int i = row; i < 7 - row; ++i) SetPixel(dc, x0 + i, y0 - 1 + row, c);
+  };
+  if (state == rbsDisabled) {
+    triangle(x + 1, y + 1, Ref(clBtnHighlight));
+    triangle(x, y, Ref(clBtnShadow));
+  } else {
+    triangle(x, y, Ref(clBtnText));
+  }
 }

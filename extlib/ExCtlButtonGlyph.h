@@ -79,6 +79,9 @@ class TExtButtonGlyph : public TObject {
   // the caption's rectangle.
   TRect Draw(TCanvas* canvas, const TRect& client, const String& caption, TButtonLayout layout, int margin,
              int spacing, bool popupMark, TExtButtonState state, UINT flags);
+  // The drop-down mark: a small downward triangle whose top row starts at
+  // (x, y - 1).
+  void DrawPopupMark(TCanvas* canvas, int x, int y, TExtButtonState state);
   // Gray for every colour except the transparent one and the button face.
   TColor MapColor(TColor c) const;
   // Gives back every made image.

@@ -2,6 +2,8 @@
 
 #include "extlib/ExCtlTrack.h"
 
+#include <windowsx.h>
+
 namespace {
 
 COLORREF Ref(TColor c) { return ColorToRef(c); }
@@ -125,7 +127,7 @@ void TExtSpeedButton::Paint() {
   if (pressed) OffsetRect(&r, 1, 1);
   c->Font()->Assign(*font_);
   TExtButtonState glyphState = grayedInactive_ ? painted : state_;
-  PaintGlyph(c, r, glyphState, false);
+  PaintGlyph(c, r, glyphState, markDropDown_ && dropDownMenu_);
   BitBlt(Canvas()->GetHandle(), 0, 0, width_, height_, dc, 0, 0, SRCCOPY);
 }
 
@@ -142,7 +144,7 @@ void TExtSpeedButton::Click() {
 }
 
 void TExtSpeedButton::ButtonClick() {
-  if (!enabled_) return;
+  if (menuTracking_ || !enabled_ || (dropDownMenu_ && dropDownMenu_->GetAutoPopup())) return;
   if (!down_) {
     state_ = rbsDown;
     Repaint();
@@ -181,6 +183,7 @@ void TExtSpeedButton::UpdateTracking() {
 
 void TExtSpeedButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   TGraphicControl::MouseDown(button, shift, x, y);
+  if (menuTracking_) return;
   if (!mouseInside_ && enabled_) {
     mouseInside_ = true;
     MouseEnter();
@@ -192,6 +195,25 @@ void TExtSpeedButton::MouseDown(TMouseButton button, TShiftState shift, int x, i
     Repaint();
   }
   dragging_ = true;
+  menuTracking_ = true;
+  if (CheckMenuDropDown(GetDropDownMenuPos(), false)) {
+    // The menu has had the mouse: finish the press now, and drop a press
+    // on the button that closed the menu so that it does not reopen it.
+    MouseUp(button, shift, x, y);
+    if (parent_ && parent_->HandleAllocated()) {
+      MSG msg;
+      while (PeekMessageW(&msg, parent_->GetHandle(), WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, PM_NOREMOVE)) {
+        if (msg.message == WM_LBUTTONUP) break;
+        POINT pt{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
+        pt.x -= left_;
+        pt.y -= top_;
+        if (pt.x < 0 || pt.x >= width_ || pt.y < 0 || pt.y > height_) break;
+        PeekMessageW(&msg, parent_->GetHandle(), msg.message, msg.message, PM_REMOVE);
+      }
+    }
+  }
+  menuTracking_ = false;
+  if (!dragging_) return;
   if (allowTimer_) {
     if (!repeatTimer_) {
       repeatTimer_ = new TTimer(this);
@@ -230,7 +252,7 @@ void TExtSpeedButton::MouseUp(TMouseButton button, TShiftState shift, int x, int
     state_ = rbsExclusive;
     Repaint();
   }
-  if (click) Click();
+  if (click && !menuTracking_) Click();
   UpdateTracking();
   StopRepeat();
 }
@@ -249,6 +271,47 @@ void TExtSpeedButton::TimerExpired(TObject*) {
       StopRepeat();
       throw;
     }
+  }
+}
+
+TPoint TExtSpeedButton::GetDropDownMenuPos() {
+  if (!dropDownMenu_) return TPoint{0, 0};
+  // Menus open left-aligned to the point.
+  return menuPosition_ == dmpBottom ? TPoint{-1, height_} : TPoint{width_, -1};
+}
+
+bool TExtSpeedButton::CheckMenuDropDown(TPoint p, bool manual) {
+  if (!dropDownMenu_ || !(manual || dropDownMenu_->GetAutoPopup())) return false;
+  if (TCustomForm* f = GetParentForm()) {
+    if (f->HandleAllocated()) SendMessageW(f->GetHandle(), WM_CANCELMODE, 0, 0);
+  }
+  dropDownMenu_->SetPopupComponent(this);
+  TPoint s = ClientToScreen(p);
+  dropDownMenu_->Popup(s.x, s.y);
+  return true;
+}
+
+bool TExtSpeedButton::CheckBtnMenuDropDown() { return CheckMenuDropDown(GetDropDownMenuPos(), true); }
+
+void TExtSpeedButton::SetDropDownMenu(TPopupMenu* m) {
+  if (m == dropDownMenu_) return;
+  if (dropDownMenu_) dropDownMenu_->RemoveFreeNotification(this);
+  dropDownMenu_ = m;
+  if (m) m->FreeNotification(this);
+  if (markDropDown_) Invalidate();
+}
+
+void TExtSpeedButton::SetMarkDropDown(bool v) {
+  if (v == markDropDown_) return;
+  markDropDown_ = v;
+  Invalidate();
+}
+
+void TExtSpeedButton::Notification(TComponent* AComponent, TOperation Operation) {
+  TGraphicControl::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == dropDownMenu_) {
+    dropDownMenu_ = nullptr;
+    Invalidate();
   }
 }
 

@@ -7,9 +7,11 @@
 
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
+#include "classlib/Menus.h"
 #include "extlib/ExCtlButtonGlyph.h"
 
 enum TButtonStyle { bsAutoDetect, bsWin31, bsNew };
+enum TExtDropDownMenuPos { dmpBottom, dmpRight };
 
 class TExtSpeedButton : public TGraphicControl {
  public:
@@ -46,6 +48,22 @@ class TExtSpeedButton : public TGraphicControl {
   void SetInitPause(unsigned ms) { initPause_ = ms; }
   unsigned GetRepeatInterval() const { return repeatInterval_; }
   void SetRepeatInterval(unsigned ms) { repeatInterval_ = ms; }
+
+  TPopupMenu* GetDropDownMenu() const { return dropDownMenu_; }
+  void SetDropDownMenu(TPopupMenu* m);
+  bool GetMarkDropDown() const { return markDropDown_; }
+  void SetMarkDropDown(bool v);
+  TExtDropDownMenuPos GetMenuPosition() const { return menuPosition_; }
+  void SetMenuPosition(TExtDropDownMenuPos p) { menuPosition_ = p; }
+  // Pops the drop-down menu up at a client point when there is one and it
+  // may open (always when `manual`, else only a menu that pops up by
+  // itself); true when it did.
+  bool CheckMenuDropDown(TPoint p, bool manual);
+  // Pops the drop-down menu up beside the button.
+  bool CheckBtnMenuDropDown();
+  // Where the drop-down menu opens, in client coordinates.
+  TPoint GetDropDownMenuPos();
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
   TExtButtonState GetState() const { return state_; }
   bool MouseInside() const { return mouseInside_; }
@@ -98,4 +116,8 @@ class TExtSpeedButton : public TGraphicControl {
   unsigned initPause_ = 500;
   unsigned repeatInterval_ = 100;
   TExtButtonState state_ = rbsUp;
+  TPopupMenu* dropDownMenu_ = nullptr;
+  bool markDropDown_ = true;
+  TExtDropDownMenuPos menuPosition_ = dmpBottom;
+  bool menuTracking_ = false;
 };

@@ -178,6 +178,72 @@ TEST(SpeedButton, FramesFollowStateAndFlatLook) {
   EXPECT_EQ(PixelOf(b, 1, 1), ColorToRef(clBtnHighlight));
 }
 
+struct MenuSpy : TObject {
+  int popups = 0;
+  void On(TObject*) { ++popups; }
+};
+
+TEST(SpeedButton, DropDownMenuOpensOnPressOnlyWhenItPopsUpByItself) {
+  ButtonHost h;
+  TExtSpeedButton* b = h.Add(10);
+  auto* menu = new TPopupMenu(h.form.get());
+  MenuSpy spy;
+  menu->OnPopup = TNotifyEvent(&spy, &MenuSpy::On);
+  b->SetDropDownMenu(menu);
+  Clicks c;
+  b->OnClick = TNotifyEvent(&c, &Clicks::On);
+  // An automatic menu opens on the press; the press ends there, unclicked.
+  Press(b);
+  EXPECT_EQ(spy.popups, 1);
+  EXPECT_EQ(menu->GetPopupComponent(), b);
+  EXPECT_EQ(b->GetState(), rbsUp);
+  Release(b);
+  EXPECT_EQ(c.n, 0);
+  b->ButtonClick();  // ignored while the menu pops up by itself
+  EXPECT_EQ(c.n, 0);
+  // A manual menu: the press clicks, the menu opens only when asked, below
+  // the button's left edge.
+  menu->SetAutoPopup(false);
+  Press(b);
+  Release(b);
+  EXPECT_EQ(c.n, 1);
+  EXPECT_EQ(spy.popups, 1);
+  EXPECT_EQ(b->GetDropDownMenuPos().x, -1);
+  EXPECT_EQ(b->GetDropDownMenuPos().y, 30);
+  b->SetMenuPosition(dmpRight);
+  EXPECT_EQ(b->GetDropDownMenuPos().x, 30);
+  EXPECT_EQ(b->GetDropDownMenuPos().y, -1);
+  EXPECT_TRUE(b->CheckBtnMenuDropDown());
+  EXPECT_EQ(spy.popups, 2);
+  // Freeing the menu clears the reference.
+  delete menu;
+  EXPECT_EQ(b->GetDropDownMenu(), nullptr);
+  EXPECT_FALSE(b->CheckBtnMenuDropDown());
+  b->OnClick = TNotifyEvent();
+}
+
+TEST(SpeedButton, DropDownMarkIsDrawnInButtonTextColour) {
+  ButtonHost h;
+  TExtSpeedButton* b = h.Add(10);
+  auto* menu = new TPopupMenu(h.form.get());
+  auto count = [&] {
+    TBitmap out(b->GetWidth(), b->GetHeight());
+    HDC dc = out.Canvas()->GetHandle();
+    b->Canvas()->SetHandle(dc);
+    b->Perform(WM_PAINT, WPARAM(dc), 0);
+    b->Canvas()->SetHandle(nullptr);
+    int n = 0;
+    for (int y = 3; y < 27; ++y)
+      for (int x = 3; x < 27; ++x) n += (GetPixel(dc, x, y) & 0xFFFFFF) == ColorToRef(clBtnText);
+    return n;
+  };
+  EXPECT_EQ(count(), 0);
+  b->SetDropDownMenu(menu);
+  EXPECT_EQ(count(), 7 + 5 + 3 + 1);
+  b->SetMarkDropDown(false);
+  EXPECT_EQ(count(), 0);
+}
+
 TEST(SpeedButton, FlatButtonShowsItsFrameWhileTheMouseIsInside) {
   ButtonHost h;
   TExtSpeedButton* b = h.Add(10);
