@@ -145,6 +145,30 @@ TEST(SpeedButton, RepeatTimerClicksWhileHeldAndStopsOnRelease) {
   b->OnClick = TNotifyEvent();
 }
 
+TEST(SpeedButton, AFailingRepeatedClickStopsTheRepeat) {
+  ButtonHost h;
+  TExtSpeedButton* b = h.Add(10);
+  b->SetAllowTimer(true);
+  b->SetInitPause(20);
+  struct Thrower : TObject {
+    int n = 0;
+    void On(TObject*) {
+      ++n;
+      throw Exception(L"repeat failed");
+    }
+  } t;
+  b->OnClick = TNotifyEvent(&t, &Thrower::On);
+  size_t shown = ShownExceptions().size();
+  Press(b);
+  EXPECT_TRUE(PumpUntil([&] { return t.n >= 1; }, 3000));
+  Pump(100);
+  EXPECT_EQ(t.n, 1);
+  EXPECT_FALSE(b->RepeatTimer()->GetEnabled());
+  EXPECT_GT(ShownExceptions().size(), shown);
+  b->OnClick = TNotifyEvent();
+  Release(b, 200, 200);
+}
+
 // The button painted into a bitmap.
 COLORREF PixelOf(TExtSpeedButton* b, int x, int y) {
   TBitmap out(b->GetWidth(), b->GetHeight());
