@@ -1,0 +1,218 @@
+#include "extlib/ExPlacementForm.h"
+
+#include "extlib/ExStrUtil.h"
+
+TFormPlacement::TFormPlacement(TComponent* AOwner) : TComponent(AOwner) {
+  if (dynamic_cast<TForm*>(AOwner)) Options = TPlacementOptions{fpState, fpPosition};
+}
+
+TFormPlacement::~TFormPlacement() {
+  IniFree();
+  RestoreEvents();
+}
+
+TCustomForm* TFormPlacement::Form() const { return dynamic_cast<TCustomForm*>(GetOwner()); }
+
+String TFormPlacement::GetIniFileName() const {
+  if (!iniFileName_.empty()) return iniFileName_;
+  return UseRegistry ? GetDefaultIniRegKey() : GetDefaultIniName();
+}
+
+String TFormPlacement::GetIniSection() const {
+  if (!iniSection_.empty()) return iniSection_;
+  TComponent* O = GetOwner();
+  return O ? String(O->ClassName(), O->ClassName() + strlen(O->ClassName())) : String();
+}
+
+void TFormPlacement::Loaded() {
+  TComponent::Loaded();
+  TCustomForm* F = Form();
+  if (!F || hooked_) return;
+  saveShow_ = F->OnShow;
+  saveCloseQuery_ = F->OnCloseQuery;
+  saveDestroy_ = F->OnDestroy;
+  F->OnShow = TNotifyEvent(this, &TFormPlacement::FormShow);
+  F->OnCloseQuery = TCloseQueryEvent(this, &TFormPlacement::FormCloseQuery);
+  F->OnDestroy = TNotifyEvent(this, &TFormPlacement::FormDestroy);
+  hooked_ = true;
+}
+
+void TFormPlacement::RestoreEvents() {
+  TCustomForm* F = Form();
+  if (!F || !hooked_) return;
+  F->OnShow = saveShow_;
+  F->OnCloseQuery = saveCloseQuery_;
+  F->OnDestroy = saveDestroy_;
+  hooked_ = false;
+}
+
+void TFormPlacement::FormShow(TObject* Sender) {
+  if (Active) {
+    try {
+      RestoreFormPlacement();
+    } catch (...) {
+      if (Application) Application->HandleException(this);
+    }
+  }
+  if (saveShow_) saveShow_(Sender);
+}
+
+void TFormPlacement::FormCloseQuery(TObject* Sender, bool& CanClose) {
+  if (saveCloseQuery_) saveCloseQuery_(Sender, CanClose);
+  TCustomForm* F = Form();
+  if (CanClose && Active && F && F->HandleAllocated()) {
+    try {
+      SaveFormPlacement();
+    } catch (...) {
+      if (Application) Application->HandleException(this);
+    }
+  }
+}
+
+void TFormPlacement::FormDestroy(TObject* Sender) {
+  TCustomForm* F = Form();
+  if (Active && !saved_ && F && F->HandleAllocated()) {
+    destroying_ = true;
+    try {
+      SaveFormPlacement();
+    } catch (...) {
+      if (Application) Application->HandleException(this);
+    }
+    destroying_ = false;
+  }
+  TNotifyEvent Previous = saveDestroy_;
+  RestoreEvents();  // the form's events go back before it is gone
+  if (Previous) Previous(Sender);
+}
+
+void TFormPlacement::IniNeeded() {
+  if (ini_ || reg_) return;
+  if (UseRegistry)
+    reg_ = std::make_unique<TRegIniFile>(GetIniFileName());
+  else
+    ini_ = std::make_unique<TMemIniFile>(GetIniFileName());
+}
+
+void TFormPlacement::IniFree() {
+  if (ini_) ini_->UpdateFile();
+  ini_.reset();
+  reg_.reset();
+}
+
+TObject* TFormPlacement::GetIniFile() const {
+  if (reg_) return reg_.get();
+  return ini_.get();
+}
+
+String TFormPlacement::ReadString(const String& Ident, const String& Default) {
+  bool Open = GetIniFile() == nullptr;
+  IniNeeded();
+  String R = IniReadString(GetIniFile(), GetIniSection(), Ident, Default);
+  if (Open) IniFree();
+  return R;
+}
+
+void TFormPlacement::WriteString(const String& Ident, const String& Value) {
+  bool Open = GetIniFile() == nullptr;
+  IniNeeded();
+  IniWriteString(GetIniFile(), GetIniSection(), Ident, Value);
+  if (Open) IniFree();
+}
+
+int TFormPlacement::ReadInteger(const String& Ident, int Default) {
+  bool Open = GetIniFile() == nullptr;
+  IniNeeded();
+  int R = IniReadInteger(GetIniFile(), GetIniSection(), Ident, Default);
+  if (Open) IniFree();
+  return R;
+}
+
+void TFormPlacement::WriteInteger(const String& Ident, int Value) {
+  bool Open = GetIniFile() == nullptr;
+  IniNeeded();
+  IniWriteInteger(GetIniFile(), GetIniSection(), Ident, Value);
+  if (Open) IniFree();
+}
+
+void TFormPlacement::EraseSections() {
+  if (GetIniFile()) return;
+  IniNeeded();
+  TStringList Sections;
+  IniReadSections(GetIniFile(), &Sections);
+  String Section = GetIniSection();
+  auto Narrow = [](const String& S) {
+    AnsiString A;
+    for (wchar_t C : S) A += C < 256 ? static_cast<char>(C) : '?';
+    return A;
+  };
+  AnsiString S = Narrow(Section);
+  for (int I = 0; I < Sections.GetCount(); ++I) {
+    String Name = Sections.Get(I);
+    AnsiString N = Narrow(Name);
+    if (Name == Section || IsWild(N, S + ".*", false) || IsWild(N, S + "\\*", false))
+      IniEraseSection(GetIniFile(), Name);
+  }
+  IniFree();
+}
+
+void TFormPlacement::SaveFormPlacement() {
+  if (Active && !restored_) return;  // never loaded: keep what is stored
+  IniNeeded();
+  try {
+    IniWriteInteger(GetIniFile(), GetIniSection(), L"FormVersion", Version);
+    SavePlacement();
+    Save();
+    saved_ = true;
+  } catch (...) {
+    IniFree();
+    throw;
+  }
+  IniFree();
+}
+
+void TFormPlacement::SavePlacement() {
+  TCustomForm* F = Form();
+  if (!F) return;
+  if (Options.Contains(fpState) || Options.Contains(fpPosition)) {
+    WriteFormPlacement(F, GetIniFile(), GetIniSection());
+    IniWriteBool(GetIniFile(), GetIniSection(), L"Visible", destroying_);
+  }
+  if (Options.Contains(fpActiveControl) && F->GetActiveControl())
+    IniWriteString(GetIniFile(), GetIniSection(), L"ActiveControl", F->GetActiveControl()->GetName());
+}
+
+void TFormPlacement::RestoreFormPlacement() {
+  saved_ = false;
+  IniNeeded();
+  try {
+    if (IniReadInteger(GetIniFile(), GetIniSection(), L"FormVersion", 0) >= Version) {
+      RestorePlacement();
+      restored_ = true;
+      Restore();
+      TCustomForm* F = Form();
+      if (Options.Contains(fpActiveControl) && F) {
+        String Name = IniReadString(GetIniFile(), GetIniSection(), L"ActiveControl", L"");
+        auto* C = dynamic_cast<TWinControl*>(Name.empty() ? nullptr : F->FindComponent(Name));
+        if (C && C->CanFocus()) F->SetActiveControl(C);
+      }
+    }
+    restored_ = true;
+  } catch (...) {
+    IniFree();
+    throw;
+  }
+  IniFree();
+}
+
+void TFormPlacement::RestorePlacement() {
+  if (TCustomForm* F = Form())
+    ReadFormPlacement(F, GetIniFile(), GetIniSection(), Options.Contains(fpState), Options.Contains(fpPosition));
+}
+
+void TFormPlacement::Save() {
+  if (OnSavePlacement) OnSavePlacement(this);
+}
+
+void TFormPlacement::Restore() {
+  if (OnRestorePlacement) OnRestorePlacement(this);
+}

@@ -1,0 +1,66 @@
+// TFormPlacement: remembers its form's size, position, window state and
+// focused control in an ini file or a registry key below the current user
+// and restores them the next time the form is shown.
+#pragma once
+
+#include "classlib/Forms.h"
+#include "extlib/ExPlacement.h"
+
+enum TPlacementOption { fpState, fpPosition, fpActiveControl };
+using TPlacementOptions = TSet<TPlacementOption>;
+
+class TFormPlacement : public TComponent {
+ public:
+  explicit TFormPlacement(TComponent* AOwner);
+  ~TFormPlacement() override;
+
+  bool Active = true;
+  bool UseRegistry = false;
+  TPlacementOptions Options;
+  int Version = 0;
+  TNotifyEvent OnSavePlacement;
+  TNotifyEvent OnRestorePlacement;
+
+  String GetIniFileName() const;
+  void SetIniFileName(const String& Value) { iniFileName_ = Value; }
+  String GetIniSection() const;
+  void SetIniSection(const String& Value) { iniSection_ = Value; }
+
+  // Chains the form's OnShow, OnCloseQuery and OnDestroy (call once the
+  // form is built).
+  void Loaded() override;
+
+  void SaveFormPlacement();
+  void RestoreFormPlacement();
+  String ReadString(const String& Ident, const String& Default);
+  void WriteString(const String& Ident, const String& Value);
+  int ReadInteger(const String& Ident, int Default);
+  void WriteInteger(const String& Ident, int Value);
+  // Erases the section and every section below it ("S.x", "S\x").
+  void EraseSections();
+  // The open ini or registry object, or nullptr.
+  TObject* GetIniFile() const;
+  bool IsRestored() const { return restored_; }
+
+ protected:
+  virtual void SavePlacement();
+  virtual void RestorePlacement();
+  virtual void Save();
+  virtual void Restore();
+
+ private:
+  TCustomForm* Form() const;
+  void IniNeeded();
+  void IniFree();
+  void FormShow(TObject* Sender);
+  void FormCloseQuery(TObject* Sender, bool& CanClose);
+  void FormDestroy(TObject* Sender);
+  void RestoreEvents();
+
+  String iniFileName_, iniSection_;
+  std::unique_ptr<TMemIniFile> ini_;
+  std::unique_ptr<TRegIniFile> reg_;
+  bool saved_ = false, restored_ = false, destroying_ = false, hooked_ = false;
+  TNotifyEvent saveShow_, saveDestroy_;
+  TCloseQueryEvent saveCloseQuery_;
+};

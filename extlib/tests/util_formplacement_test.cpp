@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "classlib/Forms.h"
+#include "extlib/ExFileUtil.h"
+#include "extlib/ExPlacementForm.h"
+
+namespace {
+
+class PlacementForm : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InitForms();
+    IniName = NormalDir(GetTempDir()) + L"zembrio-extlib-placement.ini";
+    DeleteFileW(IniName.c_str());
+  }
+  void TearDown() override { DeleteFileW(IniName.c_str()); }
+
+  // A form with a placement on it, built as a form file would build it.
+  std::unique_ptr<TForm> MakeForm(int Version = 0, TCloseQueryEvent CloseQuery = TCloseQueryEvent()) {
+    std::unique_ptr<TForm> F(new TForm(Application));
+    F->SetBounds(40, 50, 320, 240);
+    F->OnCloseQuery = CloseQuery;
+    Placement = new TFormPlacement(F.get());
+    Placement->SetIniFileName(IniName);
+    Placement->SetIniSection(L"Main");
+    Placement->Version = Version;
+    Placement->Loaded();
+    return F;
+  }
+
+  String IniName;
+  TFormPlacement* Placement = nullptr;
+};
+
+}  // namespace
+
+TEST_F(PlacementForm, ClosingSavesOnceAndShowingRestores) {
+  int Saves = 0;
+  {
+    auto F = MakeForm();
+    Placement->OnSavePlacement = TNotifyEvent([&](TObject*) { ++Saves; });
+    F->Show();
+    EXPECT_TRUE(Placement->IsRestored());
+    F->SetBounds(100, 110, 400, 300);
+    F->Close();
+    EXPECT_EQ(Saves, 1);
+  }
+  EXPECT_EQ(Saves, 1);  // the destroy handler does not save again
+
+  auto F = MakeForm();
+  F->Show();
+  EXPECT_EQ(F->GetLeft(), 100);
+  EXPECT_EQ(F->GetTop(), 110);
+  EXPECT_EQ(F->GetWidth(), 400);
+  EXPECT_EQ(Placement->ReadInteger(L"FormVersion", -1), 0);
+}
+
+TEST_F(PlacementForm, RefusedCloseSavesNothing) {
+  int Asked = 0, Saves = 0;
+  auto F = MakeForm(0, TCloseQueryEvent([&](TObject*, bool& CanClose) {
+                      ++Asked;
+                      CanClose = false;
+                    }));
+  Placement->OnSavePlacement = TNotifyEvent([&](TObject*) { ++Saves; });
+  F->Show();
+  F->Close();
+  EXPECT_EQ(Asked, 1);  // the form's own handler still runs, first
+  EXPECT_EQ(Saves, 0);
+  F->OnCloseQuery = TCloseQueryEvent();  // let the form go without asking
+  Placement->Active = false;
+}
+
+TEST_F(PlacementForm, NeverRestoredPlacementIsNotOverwritten) {
+  auto F = MakeForm();
+  Placement->WriteInteger(L"FormVersion", 0);
+  Placement->WriteString(L"NormPos", L"1,2,3,4");
+  Placement->SaveFormPlacement();
+  EXPECT_EQ(Placement->ReadString(L"NormPos", L""), L"1,2,3,4");
+}
+
+TEST_F(PlacementForm, NewerVersionDiscardsOldPlacement) {
+  {
+    auto F = MakeForm(1);
+    F->Show();
+    F->SetBounds(200, 210, 300, 220);
+    F->Close();
+  }
+  auto F = MakeForm(2);
+  F->Show();
+  EXPECT_EQ(F->GetLeft(), 40);  // designed position
+  F->Close();
+  EXPECT_EQ(Placement->ReadInteger(L"FormVersion", 0), 2);
+}
+
+TEST_F(PlacementForm, EraseSectionsTakesSubsectionsOnly) {
+  auto F = MakeForm();
+  TMemIniFile Ini(IniName);
+  for (const wchar_t* S : {L"Main", L"Main.Grid", L"Main\\Tool", L"MainOther", L"Else"})
+    Ini.WriteString(S, L"v", L"1");
+  Ini.UpdateFile();
+  Placement->EraseSections();
+  TMemIniFile After(IniName);
+  EXPECT_FALSE(After.SectionExists(L"Main"));
+  EXPECT_FALSE(After.SectionExists(L"Main.Grid"));
+  EXPECT_FALSE(After.SectionExists(L"Main\\Tool"));
+  EXPECT_TRUE(After.SectionExists(L"MainOther"));
+  EXPECT_TRUE(After.SectionExists(L"Else"));
+}
