@@ -64,7 +64,8 @@ TTreeExNode* TfrmMain::AddKeyNode(TTreeExNode* Parent, const String& Text, bool 
   TTreeExNode* node = treeRegTree->Items()->AddChildObject(Parent, Text, data);
   node->SetImageIndex(1);
   node->SetSelectedIndex(2);
-  node->SetChildren(HasChildren);
+  // A new node starts without a button, natively too.
+  if (HasChildren) node->SetChildren(true);
   return node;
 }
 
@@ -139,22 +140,36 @@ void TfrmMain::AddSubKeys(TTreeExNode* Node, TRegistry& Reg) {
   TRegRoot root = dmodCommon->GetNodeRootKey(Node);
   String base = dmodCommon->GetNodeKeyPath(Node);
   bool byIndex = true;
+  // A node being added is never the selected one: its change notice would
+  // only ask the control for the selection, once per subkey.
+  struct TChangeMute {
+    TCustomTreeEx* Tree;
+    TTVChangedEvent Saved;
+    explicit TChangeMute(TCustomTreeEx* T) : Tree(T), Saved(T->OnChange) { T->OnChange = nullptr; }
+    ~TChangeMute() { Tree->OnChange = Saved; }
+  } mute(treeRegTree);
   treeRegTree->Items()->BeginUpdate();
-  for (int i = 0; i < names.GetCount(); ++i) {
-    String name = names.Get(i);
-    bool button = true;
-    if (preload && parent) {
-      DWORD subkeys = 0;
-      if (byIndex && SubKeyCountAt(parent, DWORD(i), subkeys))
-        button = subkeys > 0;
-      else {
-        byIndex = false;
-        if (SubKeyCountOf(parent, name, subkeys)) button = subkeys > 0;
+  try {
+    for (int i = 0; i < names.GetCount(); ++i) {
+      String name = names.Get(i);
+      bool button = true;
+      if (preload && parent) {
+        DWORD subkeys = 0;
+        if (byIndex && SubKeyCountAt(parent, DWORD(i), subkeys))
+          button = subkeys > 0;
+        else {
+          byIndex = false;
+          if (SubKeyCountOf(parent, name, subkeys)) button = subkeys > 0;
+        }
       }
+      AddKeyNode(Node, name, button, base + L"\\" + name, root);
     }
-    AddKeyNode(Node, name, button, base + L"\\" + name, root);
+    Node->AlphaSort();
+  } catch (...) {
+    // The tree redraws again whatever failed.
+    treeRegTree->Items()->EndUpdate();
+    throw;
   }
-  Node->AlphaSort();
   treeRegTree->Items()->EndUpdate();
 }
 
