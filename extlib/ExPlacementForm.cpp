@@ -4,10 +4,13 @@
 
 TFormPlacement::TFormPlacement(TComponent* AOwner) : TComponent(AOwner) {
   if (dynamic_cast<TForm*>(AOwner)) Options = TPlacementOptions{fpState, fpPosition};
+  hook_ = std::make_unique<TExtWindowHook>(nullptr);
+  hook_->AfterMessage = THookMessageEvent(this, &TFormPlacement::WndMessage);
 }
 
 TFormPlacement::~TFormPlacement() {
   IniFree();
+  hook_.reset();
   RestoreEvents();
 }
 
@@ -35,6 +38,89 @@ void TFormPlacement::Loaded() {
   F->OnCloseQuery = TCloseQueryEvent(this, &TFormPlacement::FormCloseQuery);
   F->OnDestroy = TNotifyEvent(this, &TFormPlacement::FormDestroy);
   hooked_ = true;
+  if (!preventResize_) defMaximize_ = F->GetBorderIcons().Contains(biMaximize);
+  if (preventResize_) UpdatePreventResize();
+  CheckToggleHook();
+}
+
+void TFormPlacement::SetPreventResize(bool Value) {
+  if (!Form() || Value == preventResize_) return;
+  preventResize_ = Value;
+  UpdatePreventResize();
+}
+
+void TFormPlacement::SetMinMaxInfo(const TWinMinMaxInfo& Value) {
+  minMaxInfo_ = Value;
+  if (hooked_) CheckToggleHook();
+}
+
+void TFormPlacement::UpdatePreventResize() {
+  TCustomForm* F = Form();
+  if (!F) return;
+  bool WasActive = Active;
+  Active = false;
+  if (preventResize_) {
+    // Remember the button only while it is there, so applying the setting
+    // twice does not forget it.
+    if (F->GetBorderIcons().Contains(biMaximize)) defMaximize_ = true;
+    F->SetBorderIcons(F->GetBorderIcons() - biMaximize);
+  } else if (defMaximize_ && F->GetBorderStyle() != bsDialog) {
+    F->SetBorderIcons(F->GetBorderIcons() + biMaximize);
+  }
+  Active = WasActive;
+  if (hooked_) CheckToggleHook();
+}
+
+void TFormPlacement::CheckToggleHook() {
+  TCustomForm* F = Form();
+  bool Need = F && (preventResize_ || !minMaxInfo_.DefaultMinMaxInfo());
+  hook_->SetWinControl(Need ? F : nullptr);
+}
+
+void TFormPlacement::WndMessage(TObject*, TMessage& Msg, bool&) {
+  TCustomForm* F = Form();
+  if (!F) return;
+  if (preventResize_) {
+    switch (Msg.Msg) {
+      case WM_GETMINMAXINFO:
+        if (F->HandleAllocated() && IsWindowVisible(F->Handle())) {
+          auto* Info = reinterpret_cast<MINMAXINFO*>(Msg.LParam);
+          Info->ptMinTrackSize = POINT{F->GetWidth(), F->GetHeight()};
+          Info->ptMaxTrackSize = Info->ptMinTrackSize;
+          Msg.Result = 1;
+        }
+        break;
+      case WM_NCHITTEST:
+        if (Msg.Result >= HTLEFT && Msg.Result <= HTBOTTOMRIGHT) Msg.Result = HTNOWHERE;
+        break;
+      case WM_INITMENUPOPUP:
+        if (HIWORD(Msg.LParam) != 0) {
+          HMENU Menu = reinterpret_cast<HMENU>(Msg.WParam);
+          EnableMenuItem(Menu, SC_SIZE, MF_BYCOMMAND | MF_GRAYED);
+          EnableMenuItem(Menu, SC_MAXIMIZE, MF_BYCOMMAND | MF_GRAYED);
+          Msg.Result = 1;
+        }
+        break;
+      default:
+        break;
+    }
+  } else if (Msg.Msg == WM_GETMINMAXINFO) {
+    auto* Info = reinterpret_cast<MINMAXINFO*>(Msg.LParam);
+    const TWinMinMaxInfo& M = minMaxInfo_;
+    if (M.DefaultMinMaxInfo()) {
+      Info->ptMaxPosition = POINT{0, 0};
+    } else {
+      if (M.MaxPosLeft) Info->ptMaxPosition.x = M.MaxPosLeft;
+      if (M.MaxPosTop) Info->ptMaxPosition.y = M.MaxPosTop;
+      if (M.MaxSizeWidth) Info->ptMaxSize.x = M.MaxSizeWidth;
+      if (M.MaxSizeHeight) Info->ptMaxSize.y = M.MaxSizeHeight;
+      if (M.MaxTrackWidth) Info->ptMaxTrackSize.x = M.MaxTrackWidth;
+      if (M.MaxTrackHeight) Info->ptMaxTrackSize.y = M.MaxTrackHeight;
+      if (M.MinTrackWidth) Info->ptMinTrackSize.x = M.MinTrackWidth;
+      if (M.MinTrackHeight) Info->ptMinTrackSize.y = M.MinTrackHeight;
+    }
+    Msg.Result = 1;
+  }
 }
 
 void TFormPlacement::RestoreEvents() {

@@ -4,10 +4,22 @@
 #pragma once
 
 #include "classlib/Forms.h"
+#include "extlib/ExHook.h"
 #include "extlib/ExPlacement.h"
 
 enum TPlacementOption { fpState, fpPosition, fpActiveControl };
 using TPlacementOptions = TSet<TPlacementOption>;
+
+// Minimum and maximum tracking sizes and the maximised position and size
+// of the form; 0 leaves a value to the system.
+struct TWinMinMaxInfo {
+  int MaxPosLeft = 0, MaxPosTop = 0, MaxSizeWidth = 0, MaxSizeHeight = 0;
+  int MaxTrackWidth = 0, MaxTrackHeight = 0, MinTrackWidth = 0, MinTrackHeight = 0;
+  bool DefaultMinMaxInfo() const {
+    return !(MaxPosLeft || MaxPosTop || MaxSizeWidth || MaxSizeHeight || MaxTrackWidth || MaxTrackHeight ||
+             MinTrackWidth || MinTrackHeight);
+  }
+};
 
 class TFormPlacement : public TComponent {
  public:
@@ -42,6 +54,13 @@ class TFormPlacement : public TComponent {
   TObject* GetIniFile() const;
   bool IsRestored() const { return restored_; }
 
+  // Pins the form's size: no sizing borders, no Size or Maximize command
+  // and no maximise button.
+  bool GetPreventResize() const { return preventResize_; }
+  void SetPreventResize(bool Value);
+  const TWinMinMaxInfo& GetMinMaxInfo() const { return minMaxInfo_; }
+  void SetMinMaxInfo(const TWinMinMaxInfo& Value);
+
  protected:
   virtual void SavePlacement();
   virtual void RestorePlacement();
@@ -56,6 +75,9 @@ class TFormPlacement : public TComponent {
   void FormCloseQuery(TObject* Sender, bool& CanClose);
   void FormDestroy(TObject* Sender);
   void RestoreEvents();
+  void UpdatePreventResize();
+  void CheckToggleHook();
+  void WndMessage(TObject* Sender, TMessage& Msg, bool& Handled);
 
   String iniFileName_, iniSection_;
   std::unique_ptr<TMemIniFile> ini_;
@@ -63,4 +85,8 @@ class TFormPlacement : public TComponent {
   bool saved_ = false, restored_ = false, destroying_ = false, hooked_ = false;
   TNotifyEvent saveShow_, saveDestroy_;
   TCloseQueryEvent saveCloseQuery_;
+  bool preventResize_ = false;
+  bool defMaximize_ = false;
+  TWinMinMaxInfo minMaxInfo_;
+  std::unique_ptr<TExtWindowHook> hook_;
 };

@@ -108,3 +108,55 @@ TEST_F(PlacementForm, EraseSectionsTakesSubsectionsOnly) {
   EXPECT_TRUE(After.SectionExists(L"MainOther"));
   EXPECT_TRUE(After.SectionExists(L"Else"));
 }
+
+TEST_F(PlacementForm, PreventResizePinsTheSize) {
+  std::unique_ptr<TForm> F(new TForm(Application));
+  F->SetBounds(40, 50, 320, 240);
+  Placement = new TFormPlacement(F.get());
+  Placement->SetIniFileName(IniName);
+  Placement->SetPreventResize(true);
+  Placement->Loaded();
+  EXPECT_FALSE(F->GetBorderIcons().Contains(biMaximize));
+  F->Show();
+  MINMAXINFO Info = {};
+  SendMessageW(F->Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&Info));
+  EXPECT_EQ(Info.ptMinTrackSize.x, F->GetWidth());
+  EXPECT_EQ(Info.ptMaxTrackSize.y, F->GetHeight());
+  RECT R;
+  GetWindowRect(F->Handle(), &R);
+  // The bottom-right corner of the frame is no sizing border any more.
+  LRESULT Hit = SendMessageW(F->Handle(), WM_NCHITTEST, 0, MAKELPARAM(R.right - 2, R.bottom - 2));
+  EXPECT_FALSE(Hit >= HTLEFT && Hit <= HTBOTTOMRIGHT) << Hit;
+
+  Placement->SetPreventResize(false);
+  EXPECT_TRUE(F->GetBorderIcons().Contains(biMaximize));
+  MSG Pending;  // the re-created window is hooked again by a posted request
+  while (PeekMessageW(&Pending, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&Pending);
+  EXPECT_EQ(HookList()->FindControlHook(F.get()), nullptr);  // no longer needed
+}
+
+TEST_F(PlacementForm, DialogsGetNoMaximiseButtonBack) {
+  std::unique_ptr<TForm> F(new TForm(Application));
+  F->SetBorderStyle(bsDialog);
+  Placement = new TFormPlacement(F.get());
+  Placement->SetIniFileName(IniName);
+  Placement->Loaded();
+  Placement->SetPreventResize(true);
+  Placement->SetPreventResize(false);
+  EXPECT_FALSE(F->GetBorderIcons().Contains(biMaximize));
+}
+
+TEST_F(PlacementForm, MinMaxInfoLimitsTracking) {
+  auto F = MakeForm();
+  F->Show();
+  TWinMinMaxInfo M;
+  M.MinTrackWidth = 222;
+  M.MaxTrackHeight = 555;
+  Placement->SetMinMaxInfo(M);
+  MINMAXINFO Info = {};
+  Info.ptMaxTrackSize = POINT{9999, 9999};
+  SendMessageW(F->Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&Info));
+  EXPECT_EQ(Info.ptMinTrackSize.x, 222);
+  EXPECT_EQ(Info.ptMaxTrackSize.y, 555);
+  EXPECT_EQ(Info.ptMaxTrackSize.x, 9999);
+}
