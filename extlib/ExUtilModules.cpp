@@ -7,10 +7,12 @@
 #include "extlib/ExProgress.h"
 #include "extlib/ExStrUtil.h"
 #include "extlib/ExTimer.h"
+#include "extlib/ExWinUtil.h"
 
 const TModuleEntry ExtLibUtilModules[] = {
     {"extlib.StrUtil", &ExStrUtilInitialize, &ExStrUtilFinalize},
     {"extlib.DateUtil", &ExDateUtilInitialize, &ExDateUtilFinalize},
+    {"extlib.WinUtil", &ExWinUtilInitialize, &ExWinUtilFinalize},
     {"extlib.Timer", &ExTimerInitialize, &ExTimerFinalize},
     {"extlib.Hook", &ExHookInitialize, &ExHookFinalize},
     {"extlib.FileUtil", &ExFileUtilInitialize, &ExFileUtilFinalize},
