@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "ThemeManager/ThemeMgr.h"
 #include "app/DataModule.h"
 #include "app/Dialogs.h"
 #include "app/Main.h"
@@ -178,7 +179,8 @@ TEST_F(MainWindow, FirstStartUsesDefaultsAndShowsTheRootKeys) {
                                                   L"HKEY_USERS", L"HKEY_CURRENT_CONFIG", L"HKEY_DYN_DATA"}));
   EXPECT_EQ(Window->GetStatusText(), L"Y..yes, Captain?!?");
   // The theme manager sits on the main window.
-  EXPECT_EQ(Window->FindComponent(L"tmThemes"), Window->tmThemes);
+  ASSERT_NE(Window->tmThemes, nullptr);
+  EXPECT_EQ(Window->FindComponent(L"tmThemes"), static_cast<TComponent*>(Window->tmThemes));
   // A first start has no previous key: nothing is reported.
   EXPECT_TRUE(Errors.empty());
   EXPECT_TRUE(Warnings.empty());
