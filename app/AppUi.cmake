@@ -18,8 +18,8 @@ target_link_libraries(zembrio_ui PUBLIC zembrio_app treecontrol toolbars themema
 # Start-up: the forms created and bound as the program does it, shared by
 # WinMain and the end-to-end tests.
 if(TARGET zembrio_dialogs)
-  target_sources(zembrio_ui PRIVATE ${_ui_dir}/Startup.cpp)
-  target_link_libraries(zembrio_ui PUBLIC zembrio_dialogs)
+  target_sources(zembrio_ui PRIVATE ${_ui_dir}/Startup.cpp ${_ui_dir}/ModuleTable.cpp)
+  target_link_libraries(zembrio_ui PUBLIC zembrio_dialogs statusbar extlib)
   file(GLOB _e2e_tests CONFIGURE_DEPENDS ${_ui_dir}/tests/e2e_*.cpp)
   if(_e2e_tests)
     zembrio_add_tests(app e2e GUI

@@ -20,16 +20,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   return 0;
 }
 #else
-#include "app/Help.h"
+#include "app/ModuleTable.h"
 #include "app/Startup.h"
 #include "classlib/Forms.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   InitForms();
   try {
+    InitializeModules(ZembrioModuleTable());
     Application->Initialize();
     Application->SetTitle(L"Zembrio");
-    Hh::InitializeModule();
     CreateZembrioForms();
     Application->Run();
   } catch (const Exception& e) {
@@ -37,7 +37,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   } catch (const std::exception& e) {
     Application->ShowException(Exception(Utf8ToWide(e.what())));
   }
-  Hh::FinalizeModule();
+  FinalizeModules();
   DoneForms();
   return 0;
 }

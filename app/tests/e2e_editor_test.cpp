@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "app/ModuleTable.h"
 #include "app/AboutForm.h"
 #include "app/Dialogs.h"
 #include "app/EditValue.h"
@@ -94,6 +95,20 @@ class Editor : public EditorTest {
 
 // ---------------------------------------------------------------------------
 // Start-up and restart through the program's start-up function.
+
+// The start-up table initialises every listed module once, in order, and
+// finalises them all at exit; running it twice only counts.
+TEST(StartupTable, ModulesInitialiseOnceAndFinaliseInReverse) {
+  const auto& table = ZembrioModuleTable();
+  ASSERT_FALSE(table.empty());
+  EXPECT_STREQ(table.front().Name, "Kbmon");
+  InitializeModules(table);
+  InitializeModules(table);
+  for (const auto& m : table) EXPECT_EQ(ModuleInitCount(m.Name), 2) << m.Name;
+  FinalizeModules();
+  FinalizeModules();
+  for (const auto& m : table) EXPECT_EQ(ModuleInitCount(m.Name), 0) << m.Name;
+}
 
 TEST_F(Editor, StartUpCreatesTheFormsInOrderAndFirstStartShowsDefaults) {
   Start();

@@ -1,0 +1,23 @@
+#include "app/ModuleTable.h"
+
+#include "app/Help.h"
+#include "extlib/ExUtilModules.h"
+#include "statusbar/KbMon.h"
+#include "statusbar/OdStatusBar.h"
+#include "statusbar/VersionInfo.h"
+
+const std::vector<TModuleEntry>& ZembrioModuleTable() {
+  static const std::vector<TModuleEntry> table = [] {
+    std::vector<TModuleEntry> t = {
+        // The keyboard monitor before the status bar: the bar's
+        // finalisation may unload the monitor library through it.
+        {"Kbmon", KbMonInitialize, KbMonFinalize},
+        {"OdStatusBar", OdStatusBarInitialize, OdStatusBarFinalize},
+        {"OdVersionInfo", VersionInfoInitialize, VersionInfoFinalize},
+        {"HtmlHelp", Hh::InitializeModule, Hh::FinalizeModule},
+    };
+    t.insert(t.end(), ExtLibUtilModules, ExtLibUtilModules + ExtLibUtilModuleCount);
+    return t;
+  }();
+  return table;
+}
