@@ -1,4 +1,5 @@
 #include "app/AboutForm.h"
+#include "app/FormBuild.h"
 
 #include "app/CommonLogic.h"
 #include "app/Help.h"
@@ -14,19 +15,6 @@ String AboutTitleText(const String& FileVersion) {
   }
   return L"Zembrio v" + version + L" Build " + build;
 }
-
-namespace {
-
-template <class T>
-T* Place(TWinControl* parent, const wchar_t* name, int l, int t, int w, int h) {
-  T* c = new T(parent);
-  c->SetName(name);
-  c->SetParent(parent);
-  static_cast<TControl*>(c)->SetBounds(l, t, w, h);
-  return c;
-}
-
-}  // namespace
 
 TfrmAbout::TfrmAbout(TComponent* AOwner) : TForm(AOwner) {
   SetName(L"frmAbout");

@@ -1,4 +1,5 @@
 #include "app/EditValue.h"
+#include "app/FormBuild.h"
 
 #include "app/CommonLogic.h"
 #include "classlib/Dialogs.h"
@@ -9,14 +10,6 @@ const wchar_t* const TfrmEditValue::OutOfRangeText =
 
 namespace {
 
-template <class T>
-T* Place(TComponent* owner, TWinControl* parent, const wchar_t* name, int l, int t, int w, int h) {
-  T* c = new T(owner);
-  c->SetName(name);
-  c->SetParent(parent);
-  static_cast<TControl*>(c)->SetBounds(l, t, w, h);
-  return c;
-}
 
 // The integer box as the editor uses it: a text that the box sets itself
 // (the sign key, a new number) reports its change like a typed one, also

@@ -1,4 +1,5 @@
 #include "app/EditValueBin.h"
+#include "app/FormBuild.h"
 
 #include "app/CommonLogic.h"
 
@@ -6,10 +7,7 @@ namespace {
 
 template <class T>
 T* Place(TWinControl* parent, const wchar_t* name, int l, int t, int w, int h, TAnchors anchors) {
-  T* c = new T(parent);
-  c->SetName(name);
-  c->SetParent(parent);
-  static_cast<TControl*>(c)->SetBounds(l, t, w, h);
+  T* c = Place<T>(parent, name, l, t, w, h);
   c->SetAnchors(anchors);
   return c;
 }

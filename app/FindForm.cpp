@@ -1,22 +1,10 @@
 #include "app/FindForm.h"
+#include "app/FormBuild.h"
 
 #include <cstdio>
 
 #include "app/CommonLogic.h"
 #include "app/Help.h"
-
-namespace {
-
-template <class T>
-T* Place(TComponent* owner, TWinControl* parent, const wchar_t* name, int l, int t, int w, int h) {
-  T* c = new T(owner);
-  c->SetName(name);
-  c->SetParent(parent);
-  static_cast<TControl*>(c)->SetBounds(l, t, w, h);
-  return c;
-}
-
-}  // namespace
 
 TfrmFind::TfrmFind(TComponent* AOwner, TCommonLogic* Logic) : TForm(AOwner), logic_(Logic) {
   SetName(L"frmFind");

@@ -1,4 +1,5 @@
 #include "app/OptionsForm.h"
+#include "app/FormBuild.h"
 
 #include "app/CommonLogic.h"
 
@@ -10,19 +11,6 @@ const wchar_t* const TfrmOptions::ClearBookmarksQuestion =
 const wchar_t* const TfrmOptions::MergeBookmarksQuestion =
     L"Bookmark path has been changed to an existing file.\nDo you wish to merge in bookmarks from this "
     L"file?\nBookmarks in this file will otherwise be lost.";
-
-namespace {
-
-template <class T>
-T* Place(TComponent* owner, TWinControl* parent, const wchar_t* name, int l, int t, int w, int h) {
-  T* c = new T(owner);
-  c->SetName(name);
-  c->SetParent(parent);
-  static_cast<TControl*>(c)->SetBounds(l, t, w, h);
-  return c;
-}
-
-}  // namespace
 
 TfrmOptions::TfrmOptions(TComponent* AOwner, TCommonLogic* Logic)
     : TForm(AOwner), logic_(Logic), workingFont_(std::make_unique<TFont>()) {
