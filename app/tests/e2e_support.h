@@ -1,6 +1,6 @@
 // Helpers of the end-to-end tests: the editor started through the
-// program's own start-up, registry data below HKCU\Software\ZembrioTest\
-// app\e2e, modal dialogs answered by scripted steps under a watchdog.
+// program's own start-up, registry data below the key
+// HKCU\Software\ZembrioTest\app\e2e, modal dialogs answered by scripted steps under a watchdog.
 #pragma once
 
 #include <gtest/gtest.h>
