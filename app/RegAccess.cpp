@@ -50,25 +50,36 @@ void TRegKey::Close() {
   key_ = nullptr;
 }
 
+bool TRegKey::QueryInfo(TKeyCounts& Info) const {
+  Info = TKeyCounts();
+  return RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, &Info.SubKeys, &Info.MaxSubKeyLen, nullptr, &Info.Values,
+                          &Info.MaxValueNameLen, &Info.MaxValueLen, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
 std::vector<String> TRegKey::KeyNames() const {
+  TKeyCounts info;
+  if (!QueryInfo(info)) RaiseReg(L"Unable to list the subkeys of the key " + path_);
+  return KeyNames(info);
+}
+
+std::vector<String> TRegKey::KeyNames(const TKeyCounts& Info) const {
   std::vector<String> names;
-  DWORD count = 0, maxLen = 0;
-  LONG rc = RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, &count, &maxLen, nullptr, nullptr,
-                             nullptr, nullptr, nullptr, nullptr);
-  if (rc != ERROR_SUCCESS) RaiseReg(L"Unable to list the subkeys of the key " + path_);
-  names.reserve(count);
-  std::wstring buf(maxLen + 2, L'\0');
-  for (DWORD i = 0;; ++i) {
+  names.reserve(Info.SubKeys);
+  std::wstring buf(Info.MaxSubKeyLen + 2, L'\0');
+  // Counted by the info query; a key that loses subkeys meanwhile ends the
+  // list early, a name that grew meanwhile gets a bigger buffer and is read
+  // again.
+  for (DWORD i = 0; i < Info.SubKeys;) {
     DWORD len = static_cast<DWORD>(buf.size());
-    rc = RegEnumKeyExW(key_, i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
+    const LONG rc = RegEnumKeyExW(key_, i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
     if (rc == ERROR_NO_MORE_ITEMS) break;
     if (rc == ERROR_MORE_DATA) {
       buf.resize(buf.size() * 2 + 256);
-      --i;
       continue;
     }
     if (rc != ERROR_SUCCESS) RaiseReg(L"Unable to list the subkeys of the key " + path_);
     names.emplace_back(buf.data(), len);
+    ++i;
   }
   return names;
 }

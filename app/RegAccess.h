@@ -21,6 +21,16 @@ ZEMBRIO_DECLARE_EXCEPTION(ERegistryException, Exception)
 
 inline HKEY ToHKEY(TRegRoot r) { return reinterpret_cast<HKEY>(r); }
 
+// What one RegQueryInfoKeyW call tells about a key: enough to size the name
+// and data buffers of both enumerations once.
+struct TKeyCounts {
+  DWORD SubKeys = 0;
+  DWORD MaxSubKeyLen = 0;     // characters, without the terminator
+  DWORD Values = 0;
+  DWORD MaxValueNameLen = 0;  // characters, without the terminator
+  DWORD MaxValueLen = 0;      // bytes
+};
+
 class TRegKey {
  public:
   TRegKey() = default;
@@ -47,6 +57,10 @@ class TRegKey {
   // Enumerations in the registry's order; raise ERegistryException when the
   // key can't be enumerated.
   std::vector<String> KeyNames() const;
+  // The same with the counts already queried (no second info query).
+  std::vector<String> KeyNames(const TKeyCounts& Info) const;
+  // One combined info query; false when the key can't be queried.
+  bool QueryInfo(TKeyCounts& Info) const;
   std::vector<String> ValueNames() const;
   bool HasSubKeys() const;
   bool ValueExists(const String& Name) const;

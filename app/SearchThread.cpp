@@ -99,7 +99,11 @@ void TthrdRegSearch::SearchKey(TRegKey& Key, const String& Path) {
   }
   if (input_.KeyNames && matcher_->Matches(GetKeyNameFromPath(Path))) Report(hkKeyName, hitPath, String(), String());
 
-  if (input_.ValueNames || input_.StringData) {
+  // One info query sizes both enumerations below.
+  TKeyCounts info;
+  if (!Key.QueryInfo(info)) return;  // can't be read: left out like a key that can't be opened
+
+  if ((input_.ValueNames || input_.StringData) && info.Values > 0) {
     // Read the key's values first, then test them.
     struct Val {
       String name;
@@ -107,30 +111,27 @@ void TthrdRegSearch::SearchKey(TRegKey& Key, const String& Path) {
       std::string data;
     };
     std::vector<Val> vals;
-    DWORD count = 0, maxName = 0, maxData = 0;
-    if (RegQueryInfoKeyW(Key.Handle(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
-                         &maxName, &maxData, nullptr, nullptr) == ERROR_SUCCESS && count > 0) {
-      std::wstring name(maxName + 2, L'\0');
-      std::string data(input_.StringData ? maxData + 2 : 0, '\0');
-      vals.reserve(count);
-      for (DWORD i = 0;; ++i) {
-        DWORD nlen = static_cast<DWORD>(name.size()), dlen = static_cast<DWORD>(data.size()), type = 0;
-        LONG rc = RegEnumValueW(Key.Handle(), i, name.data(), &nlen, nullptr, &type,
-                                input_.StringData ? reinterpret_cast<BYTE*>(data.data()) : nullptr,
-                                input_.StringData ? &dlen : nullptr);
-        if (rc == ERROR_NO_MORE_ITEMS) break;
-        if (rc == ERROR_MORE_DATA) {
-          // Grown meanwhile: make room and read this one again.
-          name.resize(name.size() * 2 + 256);
-          if (input_.StringData) data.resize(data.size() * 2 + 1024);
-          --i;
-          continue;
-        }
-        if (rc != ERROR_SUCCESS) break;
-        Val v{String(name.data(), nlen), type, {}};
-        if (input_.StringData && (type == REG_SZ || type == REG_EXPAND_SZ)) v.data.assign(data.data(), dlen);
-        vals.push_back(std::move(v));
+    std::wstring name(info.MaxValueNameLen + 2, L'\0');
+    std::string data(input_.StringData ? info.MaxValueLen + 2 : 0, '\0');
+    vals.reserve(info.Values);
+    // Counted by the info query; values removed meanwhile end the list early,
+    // a name or data that grew meanwhile gets bigger buffers and is read again.
+    for (DWORD i = 0; i < info.Values;) {
+      DWORD nlen = static_cast<DWORD>(name.size()), dlen = static_cast<DWORD>(data.size()), type = 0;
+      const LONG rc = RegEnumValueW(Key.Handle(), i, name.data(), &nlen, nullptr, &type,
+                                    input_.StringData ? reinterpret_cast<BYTE*>(data.data()) : nullptr,
+                                    input_.StringData ? &dlen : nullptr);
+      if (rc == ERROR_NO_MORE_ITEMS) break;
+      if (rc == ERROR_MORE_DATA) {
+        name.resize(name.size() * 2 + 256);
+        if (input_.StringData) data.resize(data.size() * 2 + 1024);
+        continue;
       }
+      if (rc != ERROR_SUCCESS) break;
+      Val v{String(name.data(), nlen), type, {}};
+      if (input_.StringData && (type == REG_SZ || type == REG_EXPAND_SZ)) v.data.assign(data.data(), dlen);
+      vals.push_back(std::move(v));
+      ++i;
     }
     for (const auto& v : vals) {
       if (Terminated()) return;
@@ -142,9 +143,10 @@ void TthrdRegSearch::SearchKey(TRegKey& Key, const String& Path) {
     }
   }
 
+  if (info.SubKeys == 0) return;
   std::vector<String> subs;
   try {
-    subs = Key.KeyNames();
+    subs = Key.KeyNames(info);
   } catch (const ERegistryException&) {
     return;  // can't be listed: left out like a key that can't be opened
   }
