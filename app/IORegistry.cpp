@@ -20,24 +20,20 @@ struct TWalk {
   std::wstring name;
   std::string data;
 
-  void Values(const TRegKey& key) {
-    DWORD count = 0, maxName = 0, maxData = 0;
-    if (RegQueryInfoKeyW(key.Handle(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &maxName,
-                         &maxData, nullptr, nullptr) != ERROR_SUCCESS) {
-      ++unreadable;
-      return;
-    }
-    if (name.size() < maxName + 2) name.resize(maxName + 2);
-    if (data.size() < maxData + 2) data.resize(maxData + 2);
-    for (DWORD i = 0;; ++i) {
+  void Values(const TRegKey& key, const TKeyCounts& info) {
+    if (info.Values == 0) return;
+    if (name.size() < info.MaxValueNameLen + 2) name.resize(info.MaxValueNameLen + 2);
+    if (data.size() < info.MaxValueLen + 2) data.resize(info.MaxValueLen + 2);
+    // Counted by the info query; values removed meanwhile end the list early,
+    // a name or data that grew meanwhile gets bigger buffers and is read again.
+    for (DWORD i = 0; i < info.Values;) {
       DWORD nlen = static_cast<DWORD>(name.size()), dlen = static_cast<DWORD>(data.size()), type = 0;
-      LONG rc = RegEnumValueW(key.Handle(), i, name.data(), &nlen, nullptr, &type,
-                              reinterpret_cast<BYTE*>(data.data()), &dlen);
+      const LONG rc = RegEnumValueW(key.Handle(), i, name.data(), &nlen, nullptr, &type,
+                                    reinterpret_cast<BYTE*>(data.data()), &dlen);
       if (rc == ERROR_NO_MORE_ITEMS) break;
       if (rc == ERROR_MORE_DATA) {
         name.resize(name.size() * 2 + 256);
         data.resize(data.size() * 2 + 1024);
-        --i;
         continue;
       }
       if (rc != ERROR_SUCCESS) {
@@ -45,16 +41,23 @@ struct TWalk {
         break;
       }
       writer.AddValue(String(name.data(), nlen), type, std::string(data.data(), dlen));
+      ++i;
     }
   }
 
   void Key(const TRegKey& key, int depth, bool deep) {
     writer.AddKey(rootName, key.Path());
-    Values(key);
-    if (depth > 0 && !deep) return;
+    // One info query sizes both enumerations.
+    TKeyCounts info;
+    if (!key.QueryInfo(info)) {
+      ++unreadable;
+      return;
+    }
+    Values(key, info);
+    if ((depth > 0 && !deep) || info.SubKeys == 0) return;
     std::vector<String> subs;
     try {
-      subs = key.KeyNames();
+      subs = key.KeyNames(info);
     } catch (const ERegistryException&) {
       ++unreadable;
       return;

@@ -2,6 +2,8 @@
 
 #include "app/Cvalue.h"
 
+#include <algorithm>
+
 const wchar_t* const RegHeader4 = L"REGEDIT4";
 const wchar_t* const RegHeader5 = L"Windows Registry Editor Version 5.00";
 
@@ -42,7 +44,8 @@ bool QuotableString(const std::string& data, String* text) {
 }
 
 void AppendHexBytes(String& line, const std::string& bytes) {
-  line.reserve(line.size() + bytes.size() * 3);
+  const size_t need = line.size() + bytes.size() * 3;
+  if (line.capacity() < need) line.reserve(std::max(need, line.capacity() * 2));
   for (size_t i = 0; i < bytes.size(); ++i) {
     if (i) line.push_back(L',');
     const auto b = static_cast<unsigned char>(bytes[i]);
@@ -89,12 +92,12 @@ void TRegFileWriter::AddKey(const String& RootName, const String& Path) {
   ++keyCount_;
 }
 
-void TRegFileWriter::AddValue(const String& Name, uint32_t Type, const std::string& Data) {
+void TRegFileWriter::AddValue(String Name, uint32_t Type, std::string Data) {
   if (skipping_ || HasLineBreak(Name)) {
     ++unwritable_;
     return;
   }
-  values_.push_back({false, Name, Type, Data});
+  values_.push_back({false, std::move(Name), Type, std::move(Data)});
 }
 
 bool TRegFileWriter::ValueNeedsUnicode(const Entry& e) const {
@@ -110,40 +113,45 @@ bool TRegFileWriter::NeedsUnicode() const {
   return false;
 }
 
-String TRegFileWriter::ValueLine(const Entry& e, bool unicode) const {
-  String line = e.name.empty() ? String(L"\"\"") : RegQuote(e.name);
+void TRegFileWriter::AppendValueLine(String& line, const Entry& e, bool unicode) const {
+  if (e.name.empty())
+    line += L"\"\"";
+  else
+    line += RegQuote(e.name);
   line.push_back(L'=');
   String text;
   switch (e.type) {
     case RegType::Sz:
       if (QuotableString(e.data, &text)) {
         line += RegQuote(text);
-        return line;
+        return;
       }
       break;
     case RegType::Dword:
       if (e.data.size() == 4) {
         uint32_t v = 0;
         for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(e.data[i]);
-        line += L"dword:" + IntToHex(v, 8);
-        return line;
+        line += L"dword:";
+        line += IntToHex(v, 8);
+        return;
       }
       break;
     case RegType::Binary:
       line += L"hex:";
       AppendHexBytes(line, e.data);
-      return line;
+      return;
     default:
       break;
   }
-  line += L"hex(" + LowerHex(e.type) + L"):";
+  line += L"hex(";
+  line += LowerHex(e.type);
+  line += L"):";
   if (IsTextType(e.type) && !unicode) {
     // REGEDIT4 keeps text types as ANSI bytes, the terminators included.
     AppendHexBytes(line, WideToAnsi(FromUtf16(BytesToUnits(e.data))));
   } else {
     AppendHexBytes(line, e.data);
   }
-  return line;
 }
 
 std::vector<String> TRegFileWriter::RenderLines() const {
@@ -156,7 +164,8 @@ std::vector<String> TRegFileWriter::RenderLines() const {
       lines.emplace_back();
       lines.push_back(L"[" + e.name + L"]");
     } else {
-      lines.push_back(ValueLine(e, unicode));
+      lines.emplace_back();
+      AppendValueLine(lines.back(), e, unicode);
     }
   }
   return lines;
@@ -164,13 +173,28 @@ std::vector<String> TRegFileWriter::RenderLines() const {
 
 std::string TRegFileWriter::Render() const {
   const bool unicode = NeedsUnicode();
+  // The whole text goes into one buffer sized for the longest forms (hex
+  // bytes take three characters each), then is converted once.
+  size_t size = 64;
+  for (const auto& e : values_) size += e.name.size() * 2 + e.data.size() * 3 + 32;
   String text;
-  for (const auto& l : RenderLines()) {
-    text += l;
-    text += L"\r\n";
+  text.reserve(size);
+  text += unicode ? RegHeader5 : RegHeader4;
+  text += L"\r\n";
+  for (const auto& e : values_) {
+    if (e.isKey) {
+      text += L"\r\n[";
+      text += e.name;
+      text += L"]\r\n";
+    } else {
+      AppendValueLine(text, e, unicode);
+      text += L"\r\n";
+    }
   }
   if (!unicode) return WideToAnsi(text);
-  std::string out = "\xFF\xFE";
+  std::string out;
+  out.reserve(2 + text.size() * 2);
+  out += "\xFF\xFE";
   out += UnitsToBytes(ToUtf16(text));
   return out;
 }

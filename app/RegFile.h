@@ -23,7 +23,7 @@ class TRegFileWriter {
   void AddKey(const String& RootName, const String& Path);
   // A value of the last key: its name (empty for the default value), its
   // registry type and its bytes as the registry holds them.
-  void AddValue(const String& Name, uint32_t Type, const std::string& Data);
+  void AddValue(String Name, uint32_t Type, std::string Data);
 
   // True when the file must be written in the Unicode form.
   bool NeedsUnicode() const;
@@ -51,7 +51,8 @@ class TRegFileWriter {
   size_t unwritable_ = 0;
   bool skipping_ = false;
   bool ValueNeedsUnicode(const Entry& e) const;
-  String ValueLine(const Entry& e, bool unicode) const;
+  // Appends the value's line (without line end) to Line.
+  void AppendValueLine(String& Line, const Entry& e, bool unicode) const;
 };
 
 // Escapes backslashes and double quotes and encloses the text in quotes.
