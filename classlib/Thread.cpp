@@ -229,14 +229,36 @@ void TThread::Start() {
 
 void TThread::Terminate() { terminated_ = true; }
 
+namespace {
+
+// Removes the wake-up messages posted for synchronised calls. Call
+// CheckSynchronize afterwards: every request is queued before its message
+// is posted, so none whose message was removed is left unserved.
+void RemoveSyncMessages() {
+  HWND wnd;
+  {
+    std::lock_guard<std::mutex> lock(g_syncLock);
+    wnd = g_syncWindow;
+  }
+  if (!wnd) return;
+  MSG msg;
+  while (PeekMessageW(&msg, wnd, WM_ZSYNC, WM_ZSYNC, PM_REMOVE | PM_NOYIELD)) {
+  }
+}
+
+}  // namespace
+
 void TThread::WaitForEnd() {
   if (GetCurrentThreadId() == MainThreadID) {
     // Keep serving synchronised calls: the thread may be waiting for one.
+    // Their posted wake-up messages are taken out of the queue here, or one
+    // would pile up per call while this waits.
     HANDLE handles[2] = {handle_, SyncEvent()};
     for (;;) {
       DWORD r = MsgWaitForMultipleObjects(2, handles, FALSE, INFINITE, QS_SENDMESSAGE);
       if (r == WAIT_OBJECT_0) break;
       if (r == WAIT_OBJECT_0 + 1) {
+        RemoveSyncMessages();
         CheckSynchronize();
       } else if (r == WAIT_OBJECT_0 + 2) {
         MSG msg;
@@ -245,6 +267,9 @@ void TThread::WaitForEnd() {
         break;
       }
     }
+    // The thread's last call may have posted after the removal above.
+    RemoveSyncMessages();
+    CheckSynchronize();
   } else {
     WaitForSingleObject(handle_, INFINITE);
   }

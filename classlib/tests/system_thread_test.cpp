@@ -108,6 +108,23 @@ TEST(Thread, SynchronizeRunsOnTheWindowThreadAndRaisesBack) {
   EXPECT_TRUE(gotError.load());
 }
 
+TEST(Thread, WaitForLeavesNoWakeUpMessagesOfServedCalls) {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, WM_USER, 0x7FFF, PM_REMOVE)) {
+  }
+  std::atomic<int> served{0};
+  TBodyThread t([&](TBodyThread* self) {
+    for (int i = 0; i < 300; ++i) self->Synchronize([&] { ++served; });
+  });
+  t.Start();
+  t.WaitFor();
+  EXPECT_EQ(served.load(), 300);
+  // Every call was served by WaitFor; none may leave a posted message behind.
+  int left = 0;
+  while (PeekMessageW(&msg, nullptr, WM_USER, 0x7FFF, PM_REMOVE)) ++left;
+  EXPECT_EQ(left, 0);
+}
+
 TEST(Thread, SynchronizeIsServedByANestedMessageLoop) {
   std::atomic<int> served{0};
   TBodyThread t([&](TBodyThread* self) {
