@@ -631,50 +631,15 @@ void TBarCustomDockableWindow::UpdateCloseHover(bool Hot) {
 }
 
 void TBarCustomDockableWindow::TrackCloseButton() {
-  HWND h = GetHandle();
-  bool vertical = currentDock_ && currentDock_->IsVertical();
-  RECT b = GetDockedCloseButtonRect(vertical);
-  auto inside = [&] {
-    POINT p;
-    GetCursorPos(&p);
-    RECT wr;
-    GetWindowRect(h, &wr);
-    p.x -= wr.left;
-    p.y -= wr.top;
-    return PtInRect(&b, p) != FALSE;
-  };
-  closePushed_ = true;
-  RedrawNCArea();
-  ::SetCapture(h);
-  bool close = false;
-  MSG msg;
-  for (;;) {
-    if (GetCapture() != h) break;
-    if (!GetMessageW(&msg, nullptr, 0, 0)) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    if (msg.message == WM_LBUTTONUP) {
-      close = inside();
-      break;
-    }
-    if (msg.message == WM_LBUTTONDOWN || msg.message == WM_LBUTTONDBLCLK) break;
-    if (msg.message == WM_MOUSEMOVE) {
-      bool in = inside();
-      if (in != closePushed_) {
-        closePushed_ = in;
+  const bool vertical = currentDock_ && currentDock_->IsVertical();
+  const RECT b = GetDockedCloseButtonRect(vertical);
+  const bool close = TrackFrameButton(
+      GetHandle(), [&] { return b; },
+      [this](bool Pushed) {
+        if (Pushed == closePushed_) return;
+        closePushed_ = Pushed;
         RedrawNCArea();
-      }
-      continue;
-    }
-    if ((msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
-        (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST))
-      continue;
-    DispatchMessageW(&msg);
-  }
-  if (GetCapture() == h) ReleaseCapture();
-  closePushed_ = false;
-  RedrawNCArea();
+      });
   if (close) Close();
 }
 

@@ -199,43 +199,9 @@ LRESULT TBarFloatingWindowParent::HitTest(POINT Screen) {
 }
 
 void TBarFloatingWindowParent::TrackCloseButton() {
-  HWND h = GetHandle();
-  auto inside = [&] {
-    POINT p;
-    GetCursorPos(&p);
-    RECT wr;
-    GetWindowRect(h, &wr);
-    p.x -= wr.left;
-    p.y -= wr.top;
-    RECT b = GetCloseButtonRect();
-    return PtInRect(&b, p) != FALSE;
-  };
-  SetCloseButtonState(true);
-  ::SetCapture(h);
-  bool close = false;
-  MSG msg;
-  for (;;) {
-    if (GetCapture() != h) break;
-    if (!GetMessageW(&msg, nullptr, 0, 0)) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    if (msg.message == WM_LBUTTONUP) {
-      close = inside();
-      break;
-    }
-    if (msg.message == WM_LBUTTONDOWN || msg.message == WM_LBUTTONDBLCLK) break;
-    if (msg.message == WM_MOUSEMOVE) {
-      SetCloseButtonState(inside());
-      continue;
-    }
-    if ((msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
-        (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST))
-      continue;
-    DispatchMessageW(&msg);
-  }
-  if (GetCapture() == h) ReleaseCapture();
-  SetCloseButtonState(false);
+  const bool close = TrackFrameButton(
+      GetHandle(), [this] { return GetCloseButtonRect(); },
+      [this](bool Pushed) { SetCloseButtonState(Pushed); });
   if (close && dockableWindow_) dockableWindow_->Close();
 }
 

@@ -461,3 +461,44 @@ LOGFONTW BarGetMenuLogFont() {
   GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf);
   return lf;
 }
+
+bool TrackFrameButton(HWND Wnd, const std::function<RECT()>& ButtonRect,
+                      const std::function<void(bool Pushed)>& SetPushed) {
+  auto inside = [&] {
+    POINT p;
+    GetCursorPos(&p);
+    RECT wr;
+    GetWindowRect(Wnd, &wr);
+    p.x -= wr.left;
+    p.y -= wr.top;
+    RECT b = ButtonRect();
+    return PtInRect(&b, p) != FALSE;
+  };
+  SetPushed(true);
+  ::SetCapture(Wnd);
+  bool released = false;
+  MSG msg;
+  for (;;) {
+    if (GetCapture() != Wnd) break;
+    if (!GetMessageW(&msg, nullptr, 0, 0)) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (msg.message == WM_LBUTTONUP) {
+      released = inside();
+      break;
+    }
+    if (msg.message == WM_LBUTTONDOWN || msg.message == WM_LBUTTONDBLCLK) break;
+    if (msg.message == WM_MOUSEMOVE) {
+      SetPushed(inside());
+      continue;
+    }
+    if ((msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
+        (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST))
+      continue;
+    DispatchMessageW(&msg);
+  }
+  if (GetCapture() == Wnd) ReleaseCapture();
+  SetPushed(false);
+  return released;
+}

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "toolbars/BarUtils.h"
 
 int GetTextHeight(HDC DC);
@@ -15,6 +17,13 @@ void DrawRotatedText(HDC DC, const String& AText, const RECT& ARect, UINT AForma
 // Dispatches pending WM_PAINT messages of the thread. A WM_QUIT met on the
 // way is posted again and ends the pumping.
 void ProcessPaintMessages();
+// Tracks a pressed caption or frame button of Wnd modally: the mouse is
+// captured; SetPushed is told whether the cursor is over ButtonRect (in
+// window coordinates) as it moves; other input is swallowed and the rest
+// dispatched. Returns true when the button was released over itself. A
+// WM_QUIT met on the way is posted again and ends the tracking.
+bool TrackFrameButton(HWND Wnd, const std::function<RECT()>& ButtonRect,
+                      const std::function<void(bool Pushed)>& SetPushed);
 // Removes queued messages in [AMin, AMax]; a removed WM_QUIT is re-posted.
 void RemoveMessages(UINT AMin, UINT AMax);
 
