@@ -3,6 +3,7 @@
 #include "app/Cvalue.h"
 
 #include <algorithm>
+#include <string_view>
 
 const wchar_t* const RegHeader4 = L"REGEDIT4";
 const wchar_t* const RegHeader5 = L"Windows Registry Editor Version 5.00";
@@ -239,14 +240,47 @@ namespace {
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
-String TrimBlanks(const String& s) {
+using TextView = std::wstring_view;
+
+TextView TrimBlanks(TextView s) {
   size_t b = 0, e = s.size();
   while (b < e && IsBlank(s[b])) ++b;
   while (e > b && IsBlank(s[e - 1])) --e;
   return s.substr(b, e - b);
 }
 
-bool StartsNoCase(const String& s, size_t at, const wchar_t* prefix) {
+// Root names are compared the way AnsiUpperCase would: ASCII letters fold
+// here, anything else takes the full conversion.
+TRegRoot RootOfName(TextView name) {
+  String up(name);
+  bool ascii = true;
+  for (auto& c : up) {
+    if (c >= L'a' && c <= L'z')
+      c = static_cast<wchar_t>(c - L'a' + L'A');
+    else if (static_cast<unsigned>(c) > 0x7F)
+      ascii = false;
+  }
+  if (!ascii) up = AnsiUpperCase(String(name));
+  TRegRoot root = RegRoot::None;
+  for (const auto& e : RootKeyTable)
+    if (up == e.FullName) root = e.Root;
+  return root;
+}
+
+// REGEDIT4 text-type bytes (ANSI) as the registry's UTF-16LE bytes.
+std::string AnsiBytesToRegBytes(const std::string& bytes) {
+  const String w = AnsiToWide(bytes);
+  std::string r;
+  r.reserve(w.size() * 2);
+  for (const wchar_t c : w) {
+    if (static_cast<uint32_t>(c) > 0xFFFF) return UnitsToBytes(ToUtf16(w));  // not from a code page; never expected
+    r.push_back(static_cast<char>(static_cast<uint32_t>(c) & 0xFF));
+    r.push_back(static_cast<char>((static_cast<uint32_t>(c) >> 8) & 0xFF));
+  }
+  return r;
+}
+
+bool StartsNoCase(TextView s, size_t at, const wchar_t* prefix) {
   for (size_t k = 0; prefix[k]; ++k) {
     if (at + k >= s.size()) return false;
     wchar_t c = s[at + k];
@@ -265,7 +299,7 @@ int HexDigit(wchar_t c) {
 
 // Reads a quoted text at s[i] == '"' with the escapes \\ and \"; on success
 // i is past the closing quote.
-bool ParseQuoted(const String& s, size_t& i, String& out) {
+bool ParseQuoted(TextView s, size_t& i, String& out) {
   out.clear();
   ++i;
   while (i < s.size()) {
@@ -284,14 +318,14 @@ bool ParseQuoted(const String& s, size_t& i, String& out) {
   return false;
 }
 
-bool OnlyBlanksFrom(const String& s, size_t i) {
+bool OnlyBlanksFrom(TextView s, size_t i) {
   for (; i < s.size(); ++i)
     if (!IsBlank(s[i])) return false;
   return true;
 }
 
 // Comma-separated hex bytes; a trailing comma is allowed.
-bool ParseHexList(const String& s, std::string& out) {
+bool ParseHexList(TextView s, std::string& out) {
   out.clear();
   size_t i = 0;
   const size_t n = s.size();
@@ -336,7 +370,7 @@ class TImporter {
 
   // Returns false when the line (and any continuation lines consumed) is
   // to be skipped and counted.
-  bool Line(const String& t) {
+  bool Line(TextView t) {
     if (t.empty() || t[0] == L';') return true;
     if (t == RegHeader4) {
       unicode_ = false;
@@ -351,23 +385,23 @@ class TImporter {
     return false;
   }
 
-  bool KeyLine(const String& t) {
+  bool KeyLine(TextView t) {
     keyOpen_ = false;
     if (t.back() != L']' || t.size() < 2) return false;
-    String inner = t.substr(1, t.size() - 2);
+    TextView inner = t.substr(1, t.size() - 2);
     bool del = false;
     if (!inner.empty() && inner[0] == L'-') {
       del = true;
-      inner.erase(0, 1);
+      inner.remove_prefix(1);
     }
     const size_t p = inner.find(L'\\');
-    const String rootName = inner.substr(0, p);
-    const String path = p == String::npos ? String() : ApiKeyPath(inner.substr(p));
-    TRegRoot root = RegRoot::None;
-    const String up = AnsiUpperCase(rootName);
-    for (const auto& e : RootKeyTable)
-      if (up == e.FullName) root = e.Root;
+    const TRegRoot root = RootOfName(inner.substr(0, p));
     if (root == RegRoot::None) return false;  // refused, never mapped elsewhere
+    // The path without backslashes at its ends.
+    TextView pathView = p == TextView::npos ? TextView() : inner.substr(p);
+    while (!pathView.empty() && pathView.front() == L'\\') pathView.remove_prefix(1);
+    while (!pathView.empty() && pathView.back() == L'\\') pathView.remove_suffix(1);
+    const String path(pathView);
     if (del) {
       if (path.empty()) return false;  // a root key is never deleted
       sink_.DeleteKey(root, path);
@@ -380,7 +414,7 @@ class TImporter {
     return true;
   }
 
-  bool DataLine(const String& t) {
+  bool DataLine(TextView t) {
     size_t i = 0;
     String name;
     if (t[0] == L'@') {
@@ -408,7 +442,7 @@ class TImporter {
     return true;
   }
 
-  bool ParseData(const String& t, size_t i, uint32_t& type, std::string& data, bool& remove) {
+  bool ParseData(TextView t, size_t i, uint32_t& type, std::string& data, bool& remove) {
     if (i < t.size() && t[i] == L'-' && OnlyBlanksFrom(t, i + 1)) {
       remove = true;
       return true;
@@ -454,18 +488,24 @@ class TImporter {
       if (i >= t.size() || t[i] != L':') return false;
       ++i;
       // Gather continuation lines: a trailing backslash joins the next line.
-      String list = TrimBlanks(t.substr(i));
-      while (!list.empty() && list.back() == L'\\') {
-        list.pop_back();
-        if (idx_ + 1 >= lines_.size()) break;
-        ++idx_;
-        list += TrimBlanks(lines_[idx_]);
+      // A value on one line is read in place; only continued lists are joined.
+      TextView list = TrimBlanks(t.substr(i));
+      String joined;
+      if (!list.empty() && list.back() == L'\\') {
+        joined.assign(list);
+        while (!joined.empty() && joined.back() == L'\\') {
+          joined.pop_back();
+          if (idx_ + 1 >= lines_.size()) break;
+          ++idx_;
+          joined += TrimBlanks(lines_[idx_]);
+        }
+        list = joined;
       }
       std::string bytes;
       if (!ParseHexList(list, bytes)) return false;
       if (!unicode_ && IsTextType(type)) {
         // ANSI bytes in a "REGEDIT4" file: stored as UTF-16.
-        data = UnitsToBytes(ToUtf16(AnsiToWide(bytes)));
+        data = AnsiBytesToRegBytes(bytes);
       } else {
         data = std::move(bytes);
       }
