@@ -89,6 +89,7 @@ void TRegFileWriter::AddKey(const String& RootName, const String& Path) {
     ++unwritable_;
     return;
   }
+  unicode_ = -1;
   values_.push_back({true, RootName + L"\\" + Path, 0, {}});
   ++keyCount_;
 }
@@ -98,6 +99,7 @@ void TRegFileWriter::AddValue(String Name, uint32_t Type, std::string Data) {
     ++unwritable_;
     return;
   }
+  unicode_ = -1;
   values_.push_back({false, std::move(Name), Type, std::move(Data)});
 }
 
@@ -109,9 +111,15 @@ bool TRegFileWriter::ValueNeedsUnicode(const Entry& e) const {
 }
 
 bool TRegFileWriter::NeedsUnicode() const {
-  for (const auto& e : values_)
-    if (ValueNeedsUnicode(e)) return true;
-  return false;
+  if (unicode_ < 0) {
+    unicode_ = 0;
+    for (const auto& e : values_)
+      if (ValueNeedsUnicode(e)) {
+        unicode_ = 1;
+        break;
+      }
+  }
+  return unicode_ == 1;
 }
 
 void TRegFileWriter::AppendValueLine(String& line, const Entry& e, bool unicode) const {

@@ -50,6 +50,7 @@ class TRegFileWriter {
   size_t keyCount_ = 0;
   size_t unwritable_ = 0;
   bool skipping_ = false;
+  mutable int unicode_ = -1;  // NeedsUnicode's answer until the next addition; -1 unknown
   bool ValueNeedsUnicode(const Entry& e) const;
   // Appends the value's line (without line end) to Line.
   void AppendValueLine(String& Line, const Entry& e, bool unicode) const;

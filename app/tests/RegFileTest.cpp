@@ -202,6 +202,25 @@ TEST(RegFileImport, Regedit4HexTextIsAnsi) {
   EXPECT_EQ(r.ops[1].data, StringToRegBytes(L"%A"));
 }
 
+TEST(RegFileImport, KeyLinesFoldRootCaseAndTrimBackslashes) {
+  Recorder r;
+  const auto res = Import({L"[hkey_current_user\\\\A\\B\\]", L"[Hkey_Local_Machine]", L"[-hkey_users\\X\\]",
+                           L"[HKEY_CURRENT_USER\\C]", L"\"e\"=hex(2):e9,41,00", L"\"h\"=hex:01,\\"},
+                          r);
+  EXPECT_EQ(res.SkippedLines, 0);
+  ASSERT_EQ(r.ops.size(), 6u);
+  EXPECT_EQ(r.ops[0].root, RegRoot::CurrentUser);
+  EXPECT_EQ(r.ops[0].name, L"A\\B");
+  EXPECT_EQ(r.ops[1].root, RegRoot::LocalMachine);
+  EXPECT_EQ(r.ops[1].name, L"");
+  EXPECT_EQ(r.ops[2].what, L"del");
+  EXPECT_EQ(r.ops[2].name, L"X");
+  // ANSI text bytes of a REGEDIT4 file become UTF-16 (e9 is an e with acute).
+  EXPECT_EQ(r.ops[4].data, StringToRegBytes(L"\u00E9A"));
+  // A continuation mark on the last line ends the list.
+  EXPECT_EQ(r.ops[5].data, std::string("\x01", 1));
+}
+
 TEST(RegFileImport, BadLinesAreSkippedAndCounted) {
   Recorder r;
   const auto res = Import({L"\"early\"=\"no key yet\"",          // 1: no key open
