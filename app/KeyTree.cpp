@@ -3,7 +3,11 @@
 // in place, refresh, the address box and opening the tree along a path.
 #include "app/Main.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "classlib/Registry.h"
 
@@ -109,7 +113,9 @@ bool SubKeyCountAt(HKEY Parent, DWORD Index, DWORD& Count) {
   const LONG BufferOverflow = static_cast<LONG>(0x80000005);  // only the class name did not fit
   LONG status = Enum(Parent, Index, KeyFullInformation, buf, sizeof buf, &got);
   if (status < 0 && status != BufferOverflow) return false;
-  if (got < sizeof(TSubKeyFullInfo)) return false;
+  // The answer's length ends where the class name begins (44 bytes with no
+  // class), short of the padded structure size.
+  if (got < offsetof(TSubKeyFullInfo, MaxValueDataLen) + sizeof(ULONG)) return false;
   Count = reinterpret_cast<const TSubKeyFullInfo*>(buf)->SubKeys;
   return true;
 }
@@ -125,6 +131,59 @@ bool SubKeyCountOf(HKEY Parent, const String& Name, DWORD& Count) {
   return ok;
 }
 
+// The subkey counts of a key's subkeys by index, asked by helper threads
+// while the window thread reads the names: each answer is one registry call
+// that waits on the system far more than it computes, so for a large key
+// the probes cost little more time than the names alone. Small keys are
+// probed in line. A count that isn't known yet (the thread couldn't start,
+// or the key grew meanwhile) is asked by the caller itself.
+class TSubKeyProbe {
+ public:
+  TSubKeyProbe(HKEY Parent, DWORD Count) : parent_(Parent), counts_(Count, -1) {
+    if (Count < kThreadedFrom || !NtEnumerateKeyProc()) return;
+    DWORD per = (Count + kThreads - 1) / kThreads;
+    try {
+      for (DWORD from = 0; from < Count; from += per) {
+        DWORD to = std::min(Count, from + per);
+        threads_.emplace_back([this, from, to] { Probe(from, to); });
+      }
+    } catch (...) {
+      // Whatever didn't start is asked in line.
+    }
+  }
+  ~TSubKeyProbe() { Wait(); }
+
+  // True with the count when Index was answered.
+  bool CountAt(DWORD Index, DWORD& Count) {
+    Wait();
+    if (Index < counts_.size() && counts_[Index] >= 0) {
+      Count = DWORD(counts_[Index]);
+      return true;
+    }
+    return SubKeyCountAt(parent_, Index, Count);
+  }
+
+ private:
+  static constexpr DWORD kThreadedFrom = 256;
+  static constexpr DWORD kThreads = 3;
+
+  void Probe(DWORD From, DWORD To) {
+    for (DWORD i = From; i < To; ++i) {
+      DWORD n = 0;
+      if (!SubKeyCountAt(parent_, i, n)) break;
+      counts_[i] = n > 0x7FFFFFFF ? 0x7FFFFFFF : LONG(n);
+    }
+  }
+  void Wait() {
+    for (std::thread& t : threads_)
+      if (t.joinable()) t.join();
+  }
+
+  HKEY parent_;
+  std::vector<LONG> counts_;  // each index written by one thread only, read after the joins
+  std::vector<std::thread> threads_;
+};
+
 }  // namespace
 
 void TfrmMain::AddSubKeys(TTreeExNode* Node, TRegistry& Reg) {
@@ -135,6 +194,13 @@ void TfrmMain::AddSubKeys(TTreeExNode* Node, TRegistry& Reg) {
   // else from the subkey opened relative to the parent.
   bool preload = dmodCommon->OptionBool(L"PreloadHasChildren");
   HKEY parent = Reg.GetCurrentKey();
+  std::unique_ptr<TSubKeyProbe> probe;
+  if (preload && parent) {
+    DWORD count = 0;
+    if (RegQueryInfoKeyW(parent, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr) == ERROR_SUCCESS)
+      probe = std::make_unique<TSubKeyProbe>(parent, count);
+  }
   TStringList names;
   Reg.GetKeyNames(&names);
   TRegRoot root = dmodCommon->GetNodeRootKey(Node);
@@ -155,7 +221,7 @@ void TfrmMain::AddSubKeys(TTreeExNode* Node, TRegistry& Reg) {
       bool button = true;
       if (preload && parent) {
         DWORD subkeys = 0;
-        if (byIndex && SubKeyCountAt(parent, DWORD(i), subkeys))
+        if (byIndex && (probe ? probe->CountAt(DWORD(i), subkeys) : SubKeyCountAt(parent, DWORD(i), subkeys)))
           button = subkeys > 0;
         else {
           byIndex = false;

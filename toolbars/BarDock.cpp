@@ -50,10 +50,34 @@ void DockHookProc(THookProcCode Code, HWND Wnd, WPARAM WParam, LPARAM) {
   }
 }
 
+// Whether a window of this process has the foreground (no foreground
+// window at all counts as active, as at start-up).
+bool ApplicationOwnsForeground() {
+  HWND fg = GetForegroundWindow();
+  if (!fg) return true;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(fg, &pid);
+  return pid == GetCurrentProcessId();
+}
+
+// The hook is installed only while some window floats: it acts on nothing
+// else, and a send-message hook makes every message sent in the thread pass
+// through the system's hook chain (under Wine a round trip to the server per
+// message, which slowed filling the editor's tree and list several times).
 void SetFloatingListed(TBarCustomDockableWindow* W, bool Listed) {
   auto it = std::find(g_floatingWindows.begin(), g_floatingWindows.end(), W);
-  if (Listed && it == g_floatingWindows.end()) g_floatingWindows.push_back(W);
-  if (!Listed && it != g_floatingWindows.end()) g_floatingWindows.erase(it);
+  if (Listed && it == g_floatingWindows.end()) {
+    if (g_floatingWindows.empty()) {
+      g_appActive = ApplicationOwnsForeground();
+      InstallHookProc(DockHookProc, THookProcCodes{hpSendActivateApp, hpSendWindowPosChanged, hpPreDestroy},
+                      false);
+    }
+    g_floatingWindows.push_back(W);
+  }
+  if (!Listed && it != g_floatingWindows.end()) {
+    g_floatingWindows.erase(it);
+    if (g_floatingWindows.empty()) UninstallHookProc(DockHookProc);
+  }
 }
 
 const BYTE kCloseGlyph[8] = {0x00, 0xCC, 0x78, 0x30, 0x78, 0xCC, 0x00, 0x00};
@@ -93,8 +117,6 @@ TBarCustomDockableWindow::TBarCustomDockableWindow(TComponent* AOwner) : TCustom
   SetColor(clBtnFace);
   ControlStyle += TControlStyle{csAcceptsControls, csClickEvents, csDoubleClicks, csSetCaption};
   ControlStyle -= TControlStyle{csCaptureMouse, csOpaque};
-  InstallHookProc(DockHookProc, THookProcCodes{hpSendActivateApp, hpSendWindowPosChanged, hpPreDestroy},
-                  false);
   InitTrackMouseEvent();
 }
 
@@ -114,7 +136,6 @@ TBarCustomDockableWindow::~TBarCustomDockableWindow() {
   if (currentDock_) currentDock_->ChangeDockList(false, this);
   lastDock_ = nullptr;
   currentDock_ = nullptr;
-  UninstallHookProc(DockHookProc);
 }
 
 int TBarCustomDockableWindow::DragHandleWidth() {

@@ -272,6 +272,36 @@ TEST_F(MainWindow, ExpansionIsLazyAndRefreshReadsAgain) {
   EXPECT_NE(Window->FindChild(again, L"Newer"), nullptr);
 }
 
+// A key with many subkeys has them probed beside the reading of its names;
+// buttons stay exact, order and count whole.
+TEST_F(MainWindow, ButtonsOfALargeKeyAreExact) {
+  {
+    TRegistry r;
+    r.SetRootKey(HKEY_CURRENT_USER);
+    for (int i = 0; i < 600; ++i) {
+      wchar_t name[32];
+      swprintf(name, 32, L"\\Many\\K%04d", i);
+      ASSERT_TRUE(r.CreateKey(String(kData) + name + (i % 7 == 0 ? L"\\Sub" : L"")));
+    }
+  }
+  StartWindow();
+  TTreeExNode* many = Window->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kData + L"\\Many", false);
+  ASSERT_NE(many, nullptr);
+  many->Expand(false);
+  ASSERT_EQ(many->GetCount(), 600);
+  int i = 0;
+  for (TTreeExNode* c = many->GetFirstChild(); c; c = c->GetNextSibling(), ++i) {
+    wchar_t name[32];
+    swprintf(name, 32, L"K%04d", i);
+    EXPECT_EQ(c->GetText(), name);
+    EXPECT_EQ(c->GetChildren(), i % 7 == 0) << i;
+  }
+  // Expanding one with a subkey shows it; one without loses nothing.
+  TTreeExNode* first = many->GetFirstChild();
+  first->Expand(false);
+  EXPECT_EQ(ChildTexts(first), (std::vector<String>{L"Sub"}));
+}
+
 TEST_F(MainWindow, NewKeysGetFreeNames) {
   StartWindow();
   TTreeExNode* data = Open();

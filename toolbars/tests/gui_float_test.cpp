@@ -12,6 +12,7 @@
 #include "classlib/tests/gui_support.h"
 #include "toolbars/BarDock.h"
 #include "toolbars/BarFloat.h"
+#include "toolbars/BarHooks.h"
 #include "toolbars/BarToolWindow.h"
 #include "toolbars/BarToolbar.h"
 #include "toolbars/BarUtilsWin.h"
@@ -567,6 +568,38 @@ TEST(BarFloating, FollowsTheApplicationAndItsFormAndEscapeReturnsFocus) {
   EXPECT_EQ(f->Perform(CM_DIALOGKEY, VK_ESCAPE, 0), 1);
   Pump(30);
   EXPECT_EQ(GetActiveWindow(), h.Form->GetHandle());
+}
+
+// The send-message hook makes every message sent in the thread pass
+// through the system's hook chain; docked windows need nothing from it.
+TEST(BarFloating, TheSendMessageHookStandsOnlyWhileAWindowFloats) {
+  FloatHost h;
+  auto* a = h.AddToolbar(L"tbrHookA", 0, 0);
+  auto* b = h.AddToolbar(L"tbrHookB", 1, 0);
+  h.Show();
+  EXPECT_FALSE(BarHookInstalled(0));
+  a->HideWhenInactive = true;
+  a->SetFloating(true);
+  b->SetFloating(true);
+  Pump(30);
+  EXPECT_TRUE(BarHookInstalled(0));
+  // Installed while the application was active: deactivation still hides.
+  ASSERT_TRUE(IsWindowVisible(a->GetFloatingParent()->GetHandle()));
+  SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, FALSE, 0);
+  EXPECT_FALSE(IsWindowVisible(a->GetFloatingParent()->GetHandle()));
+  SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, TRUE, 0);
+  EXPECT_TRUE(IsWindowVisible(a->GetFloatingParent()->GetHandle()));
+  a->SetFloating(false);
+  Pump(30);
+  EXPECT_TRUE(BarHookInstalled(0));  // b still floats
+  delete b;                          // freed while floating
+  EXPECT_FALSE(BarHookInstalled(0));
+  // A window floating again brings it back.
+  a->SetFloating(true);
+  Pump(30);
+  EXPECT_TRUE(BarHookInstalled(0));
+  a->SetFloating(false);
+  EXPECT_FALSE(BarHookInstalled(0));
 }
 
 TEST(BarFloating, DocksAskedFirstAndDocksThatRefuse) {
