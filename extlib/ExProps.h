@@ -1,0 +1,193 @@
+// Saving and restoring chosen properties of objects as text values in a
+// sectioned key/value store (an ini file or a registry key), through three
+// events the user of the storage supplies.
+//
+// There is no general reflection here: a class makes properties storable by
+// registering them once (RegisterProps<T>), each with its name, kind and
+// getter/setter. Objects list the properties of every registered class they
+// are an instance of, base classes first when those were registered first.
+// Portable.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "classlib/Classes.h"
+#include "classlib/Variants.h"
+
+enum TTypeKind {
+  tkUnknown, tkInteger, tkChar, tkEnumeration, tkFloat, tkString, tkSet, tkClass, tkMethod,
+  tkWChar, tkLString, tkWString, tkVariant, tkArray, tkRecord, tkInterface, tkInt64, tkDynArray
+};
+using TTypeKinds = TSet<TTypeKind>;
+enum TFloatType { ftSingle, ftDouble, ftExtended, ftComp, ftCurr };
+
+// Every kind except untyped and method: the filter used for storing.
+extern const TTypeKinds tkStoredProps;
+
+// One storable property. Ordinal kinds (integer, char, wide char,
+// enumeration, set as a bit mask of elements 0..31, 64-bit integer) use
+// GetOrd/SetOrd; floats GetFloat/SetFloat; strings GetStr/SetStr; variants
+// GetVariant/SetVariant; class properties GetObj/SetObj.
+struct TPropInfo {
+  String Name;
+  TTypeKind Kind = tkUnknown;
+  // Identifies the property's type: two properties are the same when their
+  // names (ignoring case) and type names agree.
+  String TypeName;
+  // Enumeration identifiers, or a set's element identifiers, by ordinal.
+  std::vector<String> EnumNames;
+  TFloatType FloatType = ftDouble;
+  std::function<int64_t(TObject*)> GetOrd;
+  std::function<void(TObject*, int64_t)> SetOrd;
+  std::function<double(TObject*)> GetFloat;
+  std::function<void(TObject*, double)> SetFloat;
+  std::function<String(TObject*)> GetStr;
+  std::function<void(TObject*, const String&)> SetStr;
+  std::function<Variant(TObject*)> GetVariant;
+  std::function<void(TObject*, const Variant&)> SetVariant;
+  std::function<TObject*(TObject*)> GetObj;
+  std::function<void(TObject*, TObject*)> SetObj;
+};
+using PPropInfo = const TPropInfo*;
+
+// Registers the properties of the objects that Matches accepts.
+void RegisterPublishedProps(std::function<bool(const TObject*)> Matches, std::vector<TPropInfo> Props);
+template <class T>
+void RegisterProps(std::vector<TPropInfo> Props) {
+  RegisterPublishedProps([](const TObject* O) { return dynamic_cast<const T*>(O) != nullptr; },
+                         std::move(Props));
+}
+// The registered properties of an object whose kind is in Filter.
+std::vector<PPropInfo> GetPropList(const TObject* Obj, TTypeKinds Filter);
+
+// Builders for registrations; T is the class the accessors work on.
+template <class T>
+TPropInfo OrdProp(const String& Name, TTypeKind Kind, const String& TypeName, std::function<int64_t(T*)> Get,
+                  std::function<void(T*, int64_t)> Set, std::vector<String> EnumNames = {}) {
+  TPropInfo P;
+  P.Name = Name;
+  P.Kind = Kind;
+  P.TypeName = TypeName;
+  P.EnumNames = std::move(EnumNames);
+  P.GetOrd = [Get](TObject* O) { return Get(static_cast<T*>(O)); };
+  P.SetOrd = [Set](TObject* O, int64_t V) { Set(static_cast<T*>(O), V); };
+  return P;
+}
+template <class T>
+TPropInfo IntProp(const String& Name, std::function<int64_t(T*)> Get, std::function<void(T*, int64_t)> Set) {
+  return OrdProp<T>(Name, tkInteger, L"Integer", std::move(Get), std::move(Set));
+}
+template <class T>
+TPropInfo BoolProp(const String& Name, std::function<bool(T*)> Get, std::function<void(T*, bool)> Set) {
+  return OrdProp<T>(
+      Name, tkEnumeration, L"Boolean", [Get](T* O) -> int64_t { return Get(O) ? 1 : 0; },
+      [Set](T* O, int64_t V) { Set(O, V != 0); }, {L"False", L"True"});
+}
+template <class T>
+TPropInfo StrProp(const String& Name, std::function<String(T*)> Get, std::function<void(T*, const String&)> Set) {
+  TPropInfo P;
+  P.Name = Name;
+  P.Kind = tkLString;
+  P.TypeName = L"String";
+  P.GetStr = [Get](TObject* O) { return Get(static_cast<T*>(O)); };
+  P.SetStr = [Set](TObject* O, const String& V) { Set(static_cast<T*>(O), V); };
+  return P;
+}
+template <class T>
+TPropInfo FloatProp(const String& Name, TFloatType FloatType, std::function<double(T*)> Get,
+                    std::function<void(T*, double)> Set) {
+  TPropInfo P;
+  P.Name = Name;
+  P.Kind = tkFloat;
+  P.TypeName = L"Float";
+  P.FloatType = FloatType;
+  P.GetFloat = [Get](TObject* O) { return Get(static_cast<T*>(O)); };
+  P.SetFloat = [Set](TObject* O, double V) { Set(static_cast<T*>(O), V); };
+  return P;
+}
+template <class T>
+TPropInfo ClassProp(const String& Name, const String& TypeName, std::function<TObject*(T*)> Get,
+                    std::function<void(T*, TObject*)> Set = nullptr) {
+  TPropInfo P;
+  P.Name = Name;
+  P.Kind = tkClass;
+  P.TypeName = TypeName;
+  P.GetObj = [Get](TObject* O) { return Get(static_cast<T*>(O)); };
+  if (Set) P.SetObj = [Set](TObject* O, TObject* V) { Set(static_cast<T*>(O), V); };
+  return P;
+}
+
+// A filtered list of an object's property descriptors.
+class TPropInfoList : public TObject {
+ public:
+  TPropInfoList(TObject* AObject, TTypeKinds Filter);
+  bool Contains(PPropInfo P) const;
+  PPropInfo Find(const String& AName) const;
+  void Delete(int Index);
+  // Deletes every entry that List does not contain.
+  void Intersect(const TPropInfoList* List);
+  PPropInfo Get(int Index) const { return list_[static_cast<size_t>(Index)]; }
+  int GetCount() const { return static_cast<int>(list_.size()); }
+
+ private:
+  std::vector<PPropInfo> list_;
+};
+
+extern const wchar_t sPropNameDelimiter[];  // "_"
+
+using TReadStrEvent = TEvent<String(const String& ASection, const String& Item, const String& Default)>;
+using TWriteStrEvent = TEvent<void(const String& ASection, const String& Item, const String& Value)>;
+using TEraseSectEvent = TEvent<void(const String& ASection)>;
+
+// Finds the form or data module named OwnerName for component references
+// stored as "Owner.Component"; set by the window side (nullptr: none).
+extern std::function<TComponent*(const String& OwnerName)> PropsFindRoot;
+
+class TPropsStorage : public TObject {
+ public:
+  TObject* AObject = nullptr;
+  String Prefix;
+  String Section;
+  TReadStrEvent OnReadString;
+  TWriteStrEvent OnWriteString;
+  TEraseSectEvent OnEraseSection;
+
+  void StoreAnyProperty(PPropInfo PropInfo);
+  void LoadAnyProperty(PPropInfo PropInfo);
+  void StoreProperties(TStrings* PropList);
+  void LoadProperties(TStrings* PropList);
+  void StoreObjectsProps(TComponent* AComponent, TStrings* StoredList);
+  void LoadObjectsProps(TComponent* AComponent, TStrings* StoredList);
+
+ protected:
+  virtual String ReadString(const String& ASection, const String& Item, const String& Default);
+  virtual void WriteString(const String& ASection, const String& Item, const String& Value);
+  virtual void EraseSection(const String& ASection);
+  virtual String GetItemName(const String& APropName);
+  virtual std::unique_ptr<TPropsStorage> CreateStorage();
+
+  // The text form of a property, or false for a kind that is not stored.
+  bool StoreText(PPropInfo P, String& Text);
+  void LoadText(PPropInfo P, const String& Text);
+
+ private:
+  String StoreSet(PPropInfo P);
+  void LoadSet(PPropInfo P, const String& S);
+  String StoreClass(PPropInfo P);
+  void LoadClass(PPropInfo P, const String& S);
+  String StoreComponent(TComponent* C);
+  void LoadComponent(PPropInfo P, const String& S);
+  void StoreNested(TObject* Obj, const String& APrefix, const String& ASection);
+  void LoadNested(TObject* Obj, const String& APrefix, const String& ASection);
+
+  TComponent* owner_ = nullptr;
+};
+
+// "Component.Property", or empty when either part is.
+String CreateStoredItem(const String& CompName, const String& PropName);
+bool ParseStoredItem(const String& Item, String& CompName, String& PropName);
+// FromForm: attach each item's component (dropping unknown ones); else
+// rebuild each item's text from its component's current name.
+void UpdateStoredList(TComponent* AForm, TStrings* AStoredList, bool FromForm);

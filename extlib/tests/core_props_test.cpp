@@ -1,0 +1,374 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "extlib/ExProps.h"
+
+namespace {
+
+enum TLetter { lA, lB, lC, lD };
+
+class TPropSub : public TPersistent {
+ public:
+  String Name = L"Arial";
+  int Size = 8;
+};
+
+class TPropItem : public TCollectionItem {
+ public:
+  using TCollectionItem::TCollectionItem;
+  String Caption;
+};
+
+class TPropSample : public TComponent {
+ public:
+  explicit TPropSample(TComponent* AOwner)
+      : TComponent(AOwner), Items([](TCollection* C) { return new TPropItem(C); }) {}
+  int Num = 0;
+  int64_t Big = 0;
+  bool Flag = false;
+  String Text;
+  double Ratio = 0;
+  uint64_t Letters = 0;
+  TLetter Letter = lA;
+  wchar_t Ch = L'a';
+  Variant V;
+  TStringList Lines;
+  TCollection Items;
+  TPropSub Sub;
+  TPropSub* NoSub = nullptr;
+  TComponent* Ref = nullptr;
+};
+
+// Registers the sample's properties once for the whole test program.
+struct TSampleRegistration {
+  TSampleRegistration() {
+    using S = TPropSample;
+    std::vector<String> Letters{L"lA", L"lB", L"lC", L"lD"};
+    TPropInfo Var;
+    Var.Name = L"V";
+    Var.Kind = tkVariant;
+    Var.TypeName = L"Variant";
+    Var.GetVariant = [](TObject* O) { return static_cast<S*>(O)->V; };
+    Var.SetVariant = [](TObject* O, const Variant& V) { static_cast<S*>(O)->V = V; };
+    RegisterProps<TPropSample>({
+        IntProp<S>(L"Num", [](S* O) -> int64_t { return O->Num; }, [](S* O, int64_t V) { O->Num = int(V); }),
+        OrdProp<S>(L"Big", tkInt64, L"Int64", [](S* O) { return O->Big; }, [](S* O, int64_t V) { O->Big = V; }),
+        BoolProp<S>(L"Flag", [](S* O) { return O->Flag; }, [](S* O, bool V) { O->Flag = V; }),
+        StrProp<S>(L"Text", [](S* O) { return O->Text; }, [](S* O, const String& V) { O->Text = V; }),
+        FloatProp<S>(L"Ratio", ftDouble, [](S* O) { return O->Ratio; }, [](S* O, double V) { O->Ratio = V; }),
+        OrdProp<S>(
+            L"Letters", tkSet, L"TLetters", [](S* O) { return int64_t(O->Letters); },
+            [](S* O, int64_t V) { O->Letters = uint64_t(V); }, Letters),
+        OrdProp<S>(
+            L"Letter", tkEnumeration, L"TLetter", [](S* O) -> int64_t { return O->Letter; },
+            [](S* O, int64_t V) { O->Letter = TLetter(V); }, Letters),
+        OrdProp<S>(
+            L"Ch", tkWChar, L"WideChar", [](S* O) -> int64_t { return O->Ch; },
+            [](S* O, int64_t V) { O->Ch = wchar_t(V); }),
+        Var,
+        ClassProp<S>(L"Lines", L"TStrings", [](S* O) -> TObject* { return &O->Lines; }),
+        ClassProp<S>(L"Items", L"TCollection", [](S* O) -> TObject* { return &O->Items; }),
+        ClassProp<S>(L"Font", L"TPropSub", [](S* O) -> TObject* { return &O->Sub; }),
+        ClassProp<S>(L"NoSub", L"TPropSub", [](S* O) -> TObject* { return O->NoSub; }),
+        ClassProp<S>(
+            L"Ref", L"TComponent", [](S* O) -> TObject* { return O->Ref; },
+            [](S* O, TObject* V) { O->Ref = dynamic_cast<TComponent*>(V); }),
+    });
+    RegisterProps<TPropSub>({
+        StrProp<TPropSub>(L"Name", [](TPropSub* O) { return O->Name; },
+                          [](TPropSub* O, const String& V) { O->Name = V; }),
+        IntProp<TPropSub>(L"Size", [](TPropSub* O) -> int64_t { return O->Size; },
+                          [](TPropSub* O, int64_t V) { O->Size = int(V); }),
+    });
+    RegisterProps<TPropItem>({StrProp<TPropItem>(
+        L"Caption", [](TPropItem* O) { return O->Caption; }, [](TPropItem* O, const String& V) { O->Caption = V; })});
+  }
+};
+const TSampleRegistration SampleRegistration;
+
+// An in-memory store of sections and values.
+class TMemStore {
+ public:
+  std::map<String, std::map<String, String>> Data;
+  int Writes = 0;
+  String Read(const String& Sect, const String& Item, const String& Default) {
+    auto S = Data.find(Sect);
+    if (S == Data.end()) return Default;
+    auto V = S->second.find(Item);
+    return V == S->second.end() ? Default : V->second;
+  }
+  void Write(const String& Sect, const String& Item, const String& Value) {
+    Data[Sect][Item] = Value;
+    ++Writes;
+  }
+  void Erase(const String& Sect) { Data.erase(Sect); }
+  bool Has(const String& Sect, const String& Item) {
+    return Data.count(Sect) && Data[Sect].count(Item);
+  }
+  void Attach(TPropsStorage& P) {
+    P.OnReadString = TReadStrEvent(this, &TMemStore::Read);
+    P.OnWriteString = TWriteStrEvent(this, &TMemStore::Write);
+    P.OnEraseSection = TEraseSectEvent(this, &TMemStore::Erase);
+  }
+};
+
+class PropsStorage : public ::testing::Test {
+ protected:
+  TComponent Form{nullptr};
+  TPropSample* Obj = new TPropSample(&Form);
+  TMemStore Store;
+  TPropsStorage Storage;
+  void SetUp() override {
+    Obj->SetName(L"Edit1");
+    Store.Attach(Storage);
+    Storage.Section = L"Form1";
+  }
+  void StoreProps(std::initializer_list<const wchar_t*> Props) {
+    TStringList L;
+    for (auto P : Props) L.Add(String(L"Edit1.") + P);
+    UpdateStoredList(&Form, &L, true);
+    Storage.StoreObjectsProps(&Form, &L);
+  }
+  void LoadProps(std::initializer_list<const wchar_t*> Props) {
+    TStringList L;
+    for (auto P : Props) L.Add(String(L"Edit1.") + P);
+    UpdateStoredList(&Form, &L, true);
+    Storage.LoadObjectsProps(&Form, &L);
+  }
+  String Value(const String& Item) { return Store.Read(L"Form1", Item, L"<none>"); }
+};
+
+}  // namespace
+
+TEST(PropsItems, ParseCreateAndUpdateStoredList) {
+  String C, P;
+  EXPECT_TRUE(ParseStoredItem(L" Edit1 . Text ", C, P));
+  EXPECT_EQ(C, L"Edit1");
+  EXPECT_EQ(P, L"Text");
+  EXPECT_TRUE(ParseStoredItem(L"A.Font.Name", C, P));  // split at the first point
+  EXPECT_EQ(P, L"Font.Name");
+  EXPECT_FALSE(ParseStoredItem(L"Edit1", C, P));
+  EXPECT_FALSE(ParseStoredItem(L".Text", C, P));
+  EXPECT_FALSE(ParseStoredItem(L"", C, P));
+  EXPECT_EQ(CreateStoredItem(L"A", L"B"), L"A.B");
+  EXPECT_EQ(CreateStoredItem(L"", L"B"), L"");
+
+  TComponent Form(nullptr);
+  auto* A = new TPropSample(&Form);
+  A->SetName(L"A");
+  TStringList L;
+  L.Add(L"A.Num");
+  L.Add(L"Missing.Num");
+  L.Add(L"junk");
+  UpdateStoredList(&Form, &L, true);
+  ASSERT_EQ(L.GetCount(), 1);
+  EXPECT_EQ(L.GetObjects(0), A);
+  A->SetName(L"Renamed");
+  UpdateStoredList(&Form, &L, false);
+  EXPECT_EQ(L.Get(0), L"Renamed.Num");
+}
+
+TEST(PropsItems, InfoListFindContainsIntersect) {
+  TPropSample S(nullptr);
+  TPropInfoList All(&S, tkStoredProps);
+  TPropInfoList Ints(&S, TTypeKinds{tkInteger});
+  EXPECT_EQ(Ints.GetCount(), 1);
+  ASSERT_NE(All.Find(L"text"), nullptr);
+  EXPECT_EQ(All.Find(L"nothing"), nullptr);
+  EXPECT_TRUE(All.Contains(Ints.Get(0)));
+  All.Intersect(&Ints);
+  ASSERT_EQ(All.GetCount(), 1);
+  EXPECT_EQ(All.Get(0)->Name, L"Num");
+  TPropInfoList None(nullptr, tkStoredProps);
+  EXPECT_EQ(None.GetCount(), 0);
+}
+
+TEST_F(PropsStorage, OrdinalsStringsAndFloatsRoundTrip) {
+  Obj->Num = -42;
+  Obj->Big = int64_t(1) << 40;
+  Obj->Flag = true;
+  Obj->Text = L"  padded text ";
+  Obj->Ratio = 1.5;
+  Obj->Letter = lC;
+  Obj->Ch = L'\x0416';  // outside the low byte
+  StoreProps({L"Num", L"Big", L"Flag", L"Text", L"Ratio", L"Letter", L"Ch"});
+  EXPECT_EQ(Value(L"Edit1_Num"), L"-42");
+  EXPECT_EQ(Value(L"Edit1_Flag"), L"True");
+  EXPECT_EQ(Value(L"Edit1_Text"), L"padded text");
+  EXPECT_EQ(Value(L"Edit1_Ratio"), L"1.5");
+  EXPECT_EQ(Value(L"Edit1_Letter"), L"lC");
+
+  TPropSample* Fresh = Obj;
+  Fresh->Num = 0, Fresh->Big = 0, Fresh->Flag = false, Fresh->Text.clear(), Fresh->Ratio = 0;
+  Fresh->Letter = lA, Fresh->Ch = L'a';
+  LoadProps({L"Num", L"Big", L"Flag", L"Text", L"Ratio", L"Letter", L"Ch"});
+  EXPECT_EQ(Obj->Num, -42);
+  EXPECT_EQ(Obj->Big, int64_t(1) << 40);
+  EXPECT_TRUE(Obj->Flag);
+  EXPECT_EQ(Obj->Text, L"padded text");
+  EXPECT_DOUBLE_EQ(Obj->Ratio, 1.5);
+  EXPECT_EQ(Obj->Letter, lC);
+  EXPECT_EQ(Obj->Ch, L'\x0416');
+}
+
+TEST_F(PropsStorage, LoadingIsTolerantOfCaseAndMalformedValues) {
+  Store.Write(L"Form1", L"Edit1_Flag", L"TRUE");
+  Store.Write(L"Form1", L"Edit1_Letter", L"nonsense");
+  Store.Write(L"Form1", L"Edit1_Num", L"12x");
+  Store.Write(L"Form1", L"Edit1_Ratio", L"abc");
+  Obj->Num = 7;
+  Obj->Ratio = 2.5;
+  Obj->Letter = lB;
+  LoadProps({L"Flag", L"Letter", L"Num", L"Ratio", L"Nothing"});
+  EXPECT_TRUE(Obj->Flag);
+  EXPECT_EQ(Obj->Letter, lB);
+  EXPECT_EQ(Obj->Num, 7);
+  EXPECT_DOUBLE_EQ(Obj->Ratio, 2.5);
+
+  // Absent values read as the current ones.
+  Store.Data.clear();
+  LoadProps({L"Num"});
+  EXPECT_EQ(Obj->Num, 7);
+}
+
+TEST_F(PropsStorage, SetsStoreAsBracketedNames) {
+  Obj->Letters = (1u << lB) | (1u << lD);
+  StoreProps({L"Letters"});
+  EXPECT_EQ(Value(L"Edit1_Letters"), L"[lB,lD]");
+  Obj->Letters = 0;
+  StoreProps({L"Letters"});
+  EXPECT_EQ(Value(L"Edit1_Letters"), L"[]");
+
+  for (const wchar_t* T : {L"[ lD , lB ]", L"lB lD", L"[lB,bogus,lD]"}) {
+    Store.Write(L"Form1", L"Edit1_Letters", T);
+    Obj->Letters = 1;
+    LoadProps({L"Letters"});
+    EXPECT_EQ(Obj->Letters, (1u << lB) | (1u << lD)) << T;
+  }
+}
+
+TEST_F(PropsStorage, FloatsIgnoreTheLocaleDecimalSeparator) {
+  wchar_t Saved = DecimalSeparator;
+  DecimalSeparator = L',';
+  Obj->Ratio = 1.5;
+  StoreProps({L"Ratio"});
+  EXPECT_EQ(Value(L"Edit1_Ratio"), L"1.5");
+  Obj->Ratio = 0;
+  LoadProps({L"Ratio"});
+  DecimalSeparator = Saved;
+  EXPECT_DOUBLE_EQ(Obj->Ratio, 1.5);
+}
+
+TEST_F(PropsStorage, EmptyStringsAreWrittenAndVariantsLoadWithoutReading) {
+  Obj->Text.clear();
+  StoreProps({L"Text", L"Num"});
+  EXPECT_EQ(Value(L"Edit1_Text"), L"");
+  EXPECT_EQ(Value(L"Edit1_Num"), L"0");
+
+  Store.Write(L"Form1", L"Edit1_V", L"stored");
+  Obj->V = Variant();
+  LoadProps({L"V"});
+  EXPECT_EQ(Obj->V.VarType(), varString);
+  EXPECT_EQ(Obj->V.AsString(), L"");
+}
+
+TEST_F(PropsStorage, StringListsGetASectionOfTheirOwn) {
+  Obj->Lines.Add(L"one");
+  Obj->Lines.Add(L"two");
+  StoreProps({L"Lines"});
+  EXPECT_EQ(Store.Read(L"Form1.Edit1_Lines", L"Count", L""), L"2");
+  EXPECT_EQ(Store.Read(L"Form1.Edit1_Lines", L"Item1", L""), L"two");
+  EXPECT_FALSE(Store.Has(L"Form1", L"Edit1_Lines"));
+
+  Obj->Lines.Clear();
+  LoadProps({L"Lines"});
+  EXPECT_EQ(Obj->Lines.GetText(), L"one\r\ntwo\r\n");
+
+  // An emptied list erases its section and loading then keeps the list.
+  TStringList Keep;
+  Keep.Add(L"keep");
+  Obj->Lines.Clear();
+  StoreProps({L"Lines"});
+  EXPECT_EQ(Store.Data.count(L"Form1.Edit1_Lines"), 0u);
+  Obj->Lines.Assign(&Keep);
+  LoadProps({L"Lines"});
+  EXPECT_EQ(Obj->Lines.Get(0), L"keep");
+}
+
+TEST_F(PropsStorage, CollectionsAndNestedObjects) {
+  static_cast<TPropItem*>(Obj->Items.Add())->Caption = L"first";
+  static_cast<TPropItem*>(Obj->Items.Add())->Caption = L"second";
+  Obj->Sub.Name = L"Tahoma";
+  Obj->Sub.Size = 11;
+  StoreProps({L"Items", L"Font", L"NoSub"});
+  EXPECT_EQ(Value(L"Edit1_Items.Count"), L"2");
+  EXPECT_EQ(Store.Read(L"Form1.Edit1_Items", L"Item1_Caption", L""), L"second");
+  EXPECT_EQ(Value(L"Edit1_FontName"), L"Tahoma");
+  EXPECT_EQ(Value(L"Edit1_FontSize"), L"11");
+
+  // Same count: the existing items are loaded in place.
+  TCollectionItem* First = Obj->Items.GetItem(0);
+  static_cast<TPropItem*>(First)->Caption = L"changed";
+  LoadProps({L"Items"});
+  EXPECT_EQ(Obj->Items.GetItem(0), First);
+  EXPECT_EQ(static_cast<TPropItem*>(First)->Caption, L"first");
+
+  // A different count rebuilds the collection.
+  Obj->Items.Clear();
+  Obj->Sub.Name.clear();
+  Obj->Sub.Size = 0;
+  LoadProps({L"Items", L"Font"});
+  ASSERT_EQ(Obj->Items.GetCount(), 2);
+  EXPECT_EQ(static_cast<TPropItem*>(Obj->Items.GetItem(1))->Caption, L"second");
+  EXPECT_EQ(Obj->Sub.Name, L"Tahoma");
+  EXPECT_EQ(Obj->Sub.Size, 11);
+}
+
+TEST_F(PropsStorage, ComponentReferences) {
+  auto* Local = new TComponent(&Form);
+  Local->SetName(L"Button1");
+  TComponent Other(nullptr);  // an unnamed owner is known by its class name
+  auto* Foreign = new TComponent(&Other);
+  Foreign->SetName(L"Label1");
+
+  Obj->Ref = Local;
+  StoreProps({L"Ref"});
+  EXPECT_EQ(Value(L"Edit1_Ref"), L"Button1");
+  Obj->Ref = Foreign;
+  StoreProps({L"Ref"});
+  EXPECT_EQ(Value(L"Edit1_Ref"), L"Component.Label1");
+
+  // Loading by owner name goes through the root finder.
+  PropsFindRoot = [&](const String& N) -> TComponent* { return SameText(N, L"component") ? &Other : nullptr; };
+  Obj->Ref = Local;
+  LoadProps({L"Ref"});
+  EXPECT_EQ(Obj->Ref, Foreign);
+  Store.Write(L"Form1", L"Edit1_Ref", L"Component.Nothing");
+  LoadProps({L"Ref"});
+  EXPECT_EQ(Obj->Ref, nullptr);
+  PropsFindRoot = nullptr;
+
+  // A reference that holds nothing is neither stored nor loaded.
+  Store.Data.clear();
+  StoreProps({L"Ref"});
+  EXPECT_FALSE(Store.Has(L"Form1", L"Edit1_Ref"));
+  Store.Write(L"Form1", L"Edit1_Ref", L"Button1");
+  LoadProps({L"Ref"});
+  EXPECT_EQ(Obj->Ref, nullptr);
+}
+
+TEST(PropsStorageNoEvents, ReadsNothingAndWritesNothing) {
+  TPropSample S(nullptr);
+  S.Num = 5;
+  S.Text = L"x";
+  TPropsStorage P;
+  P.AObject = &S;
+  TStringList Names;
+  Names.Add(L"Num");
+  Names.Add(L"Text");
+  P.StoreProperties(&Names);
+  P.LoadProperties(&Names);
+  EXPECT_EQ(S.Num, 5);  // an empty text is no number
+  EXPECT_EQ(S.Text, L"");
+}
