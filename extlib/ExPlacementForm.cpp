@@ -1,5 +1,7 @@
 #include "extlib/ExPlacementForm.h"
 
+#include <algorithm>
+
 #include "extlib/ExStrUtil.h"
 
 TFormPlacement::TFormPlacement(TComponent* AOwner) : TComponent(AOwner) {
@@ -10,6 +12,7 @@ TFormPlacement::TFormPlacement(TComponent* AOwner) : TComponent(AOwner) {
 
 TFormPlacement::~TFormPlacement() {
   IniFree();
+  while (!links_.empty()) links_.back()->SetStorage(nullptr);
   hook_.reset();
   RestoreEvents();
 }
@@ -258,13 +261,17 @@ void TFormPlacement::SaveFormPlacement() {
 
 void TFormPlacement::SavePlacement() {
   TCustomForm* F = Form();
-  if (!F) return;
+  if (!F) {
+    NotifyLinks(true);
+    return;
+  }
   if (Options.Contains(fpState) || Options.Contains(fpPosition)) {
     WriteFormPlacement(F, GetIniFile(), GetIniSection());
     IniWriteBool(GetIniFile(), GetIniSection(), L"Visible", destroying_);
   }
   if (Options.Contains(fpActiveControl) && F->GetActiveControl())
     IniWriteString(GetIniFile(), GetIniSection(), L"ActiveControl", F->GetActiveControl()->GetName());
+  NotifyLinks(true);
 }
 
 void TFormPlacement::RestoreFormPlacement() {
@@ -293,6 +300,83 @@ void TFormPlacement::RestoreFormPlacement() {
 void TFormPlacement::RestorePlacement() {
   if (TCustomForm* F = Form())
     ReadFormPlacement(F, GetIniFile(), GetIniSection(), Options.Contains(fpState), Options.Contains(fpPosition));
+  NotifyLinks(false);
+}
+
+String TFormPlacement::DoReadString(const String& Section, const String& Ident, const String& Default) {
+  bool Open = GetIniFile() == nullptr;
+  IniNeeded();
+  String R;
+  try {
+    R = IniReadString(GetIniFile(), Section, Ident, Default);
+  } catch (...) {
+    if (Open) IniFree();
+    throw;
+  }
+  if (Open) IniFree();
+  return R;
+}
+
+void TFormPlacement::DoWriteString(const String& Section, const String& Ident, const String& Value) {
+  bool Open = GetIniFile() == nullptr;
+  IniNeeded();
+  try {
+    IniWriteString(GetIniFile(), Section, Ident, Value);
+  } catch (...) {
+    if (Open) IniFree();
+    throw;
+  }
+  if (Open) IniFree();
+}
+
+void TFormPlacement::AddLink(TIniLink* ALink) {
+  if (std::find(links_.begin(), links_.end(), ALink) == links_.end()) links_.push_back(ALink);
+  ALink->storage_ = this;
+}
+
+void TFormPlacement::RemoveLink(TIniLink* ALink) {
+  links_.erase(std::remove(links_.begin(), links_.end(), ALink), links_.end());
+  if (ALink->storage_ == this) ALink->storage_ = nullptr;
+}
+
+void TFormPlacement::NotifyLinks(bool Saving) {
+  // A copy: a handler may detach its link.
+  std::vector<TIniLink*> Links = links_;
+  for (TIniLink* L : Links) {
+    if (Saving)
+      L->SaveToIni();
+    else
+      L->LoadFromIni();
+  }
+}
+
+// ---------------------------------------------------------------------------
+
+TIniLink::~TIniLink() {
+  OnSave = nullptr;
+  OnLoad = nullptr;
+  SetStorage(nullptr);
+}
+
+void TIniLink::SetStorage(TFormPlacement* Value) {
+  if (storage_ == Value) return;
+  if (storage_) storage_->RemoveLink(this);
+  if (Value) Value->AddLink(this);
+}
+
+TObject* TIniLink::GetIniObject() const { return storage_ ? storage_->GetIniFile() : nullptr; }
+
+String TIniLink::GetRootSection() const {
+  if (!storage_ || storage_->GetStoredIniSection().empty()) return String();
+  return storage_->GetStoredIniSection() + L"\\";
+}
+
+void TIniLink::SaveToIni() {
+  if (OnSave) OnSave(this);
+}
+
+void TIniLink::LoadFromIni() {
+  if (OnLoad) OnLoad(this);
 }
 
 void TFormPlacement::Save() {

@@ -7,6 +7,8 @@
 #include "extlib/ExHook.h"
 #include "extlib/ExPlacement.h"
 
+class TIniLink;
+
 enum TPlacementOption { fpState, fpPosition, fpActiveControl };
 using TPlacementOptions = TSet<TPlacementOption>;
 
@@ -53,6 +55,12 @@ class TFormPlacement : public TComponent {
   // The open ini or registry object, or nullptr.
   TObject* GetIniFile() const;
   bool IsRestored() const { return restored_; }
+  // The section as set, without the default (empty when not set).
+  const String& GetStoredIniSection() const { return iniSection_; }
+
+  // Links are told to save and load with the placement.
+  void AddLink(TIniLink* ALink);
+  void RemoveLink(TIniLink* ALink);
 
   // Pins the form's size: no sizing borders, no Size or Maximize command
   // and no maximise button.
@@ -66,11 +74,16 @@ class TFormPlacement : public TComponent {
   virtual void RestorePlacement();
   virtual void Save();
   virtual void Restore();
-
- private:
-  TCustomForm* Form() const;
+  // Values of any section through the open store (opened for the call
+  // when none is).
+  virtual String DoReadString(const String& Section, const String& Ident, const String& Default);
+  virtual void DoWriteString(const String& Section, const String& Ident, const String& Value);
+  void NotifyLinks(bool Saving);
   void IniNeeded();
   void IniFree();
+  TCustomForm* Form() const;
+
+ private:
   void FormShow(TObject* Sender);
   void FormCloseQuery(TObject* Sender, bool& CanClose);
   void FormDestroy(TObject* Sender);
@@ -89,4 +102,28 @@ class TFormPlacement : public TComponent {
   bool defMaximize_ = false;
   TWinMinMaxInfo minMaxInfo_;
   std::unique_ptr<TExtWindowHook> hook_;
+  std::vector<TIniLink*> links_;
+};
+
+// Ties an object that stores settings of its own to a placement: the
+// placement's saves and restores reach it through OnSave and OnLoad.
+class TIniLink : public TPersistent {
+ public:
+  TIniLink() = default;
+  ~TIniLink() override;
+  TFormPlacement* GetStorage() const { return storage_; }
+  void SetStorage(TFormPlacement* Value);
+  // The placement's open ini or registry object, or nullptr.
+  TObject* GetIniObject() const;
+  // The placement's own section (as set) followed by a backslash, or empty.
+  String GetRootSection() const;
+
+  TNotifyEvent OnSave;
+  TNotifyEvent OnLoad;
+  virtual void SaveToIni();
+  virtual void LoadFromIni();
+
+ private:
+  friend class TFormPlacement;
+  TFormPlacement* storage_ = nullptr;
 };

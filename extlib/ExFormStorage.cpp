@@ -1,0 +1,254 @@
+#include "extlib/ExFormStorage.h"
+
+#include <mutex>
+
+#include "classlib/ExtCtrls.h"
+#include "classlib/StdCtrls.h"
+#include "extlib/ExStrUtil.h"
+
+// ---------------------------------------------------------------------------
+// Stored values
+
+namespace {
+
+// Encoded values go through UTF-8 so that any text survives the round trip.
+String EncodeValue(const String& Key, const String& S) {
+  return Utf8ToWide(XorEncode(WideToUtf8(Key), WideToUtf8(S)));
+}
+String DecodeValue(const String& Key, const String& S) {
+  return Utf8ToWide(XorDecode(WideToUtf8(Key), WideToUtf8(S)));
+}
+
+}  // namespace
+
+TFormStorage* TStoredValue::Storage() const {
+  auto* C = dynamic_cast<TStoredValues*>(GetCollection());
+  return C ? C->GetStorage() : nullptr;
+}
+
+void TStoredValue::Save() {
+  Variant V = Value;
+  if (OnSave) OnSave(this, V);
+  String S = V.AsString();
+  if (!KeyString.empty()) S = EncodeValue(KeyString, S);
+  if (TFormStorage* F = Storage()) F->WriteString(name_, S);
+}
+
+void TStoredValue::Restore() {
+  String Default = Value.AsString();
+  if (!KeyString.empty()) Default = EncodeValue(KeyString, Default);
+  TFormStorage* F = Storage();
+  String S = F ? F->ReadString(name_, Default) : Default;
+  if (!KeyString.empty()) S = DecodeValue(KeyString, S);
+  Variant V(S);
+  if (OnRestore) OnRestore(this, V);
+  Value = V;
+}
+
+String TStoredValue::GetDisplayName() const {
+  return name_.empty() ? TCollectionItem::GetDisplayName() : name_;
+}
+
+void TStoredValue::SetDisplayName(const String& Value) {
+  auto* C = dynamic_cast<TStoredValues*>(GetCollection());
+  if (!Value.empty() && CompareText(Value, name_) != 0 && C && C->IndexOf(Value) >= 0)
+    throw Exception(String(L"String list does not allow duplicates"));
+  name_ = Value;
+  Changed(false);
+}
+
+void TStoredValue::Assign(TPersistent* Source) {
+  if (auto* S = dynamic_cast<TStoredValue*>(Source)) {
+    if (S->Value.IsEmpty())
+      Value.Clear();
+    else
+      Value = S->Value;
+    SetDisplayName(S->name_);
+    KeyString = S->KeyString;
+    return;
+  }
+  TCollectionItem::Assign(Source);
+}
+
+TStoredValues::TStoredValues(TPersistent* AOwner)
+    : TOwnedCollection(AOwner, [](TCollection* C) { return new TStoredValue(C); }) {}
+
+TFormStorage* TStoredValues::GetStorage() const { return dynamic_cast<TFormStorage*>(GetOwner()); }
+
+int TStoredValues::IndexOf(const String& Name) const {
+  for (int I = 0; I < GetCount(); ++I)
+    if (CompareText(Items(I)->GetName(), Name) == 0) return I;
+  return -1;
+}
+
+TStoredValue* TStoredValues::GetValue(const String& Name) const {
+  int I = IndexOf(Name);
+  return I < 0 ? nullptr : Items(I);
+}
+
+void TStoredValues::SetValue(const String& Name, TStoredValue* Value) {
+  if (TStoredValue* V = GetValue(Name)) V->Assign(Value);
+}
+
+Variant TStoredValues::GetStoredValue(const String& Name) const {
+  TStoredValue* V = GetValue(Name);
+  return V ? V->Value : Variant();
+}
+
+void TStoredValues::SetStoredValue(const String& Name, const Variant& Value) {
+  TStoredValue* V = GetValue(Name);
+  if (!V) {
+    V = static_cast<TStoredValue*>(Add());
+    V->SetName(Name);
+  }
+  V->Value = Value;
+}
+
+void TStoredValues::SaveValues() {
+  for (int I = 0; I < GetCount(); ++I) Items(I)->Save();
+}
+
+void TStoredValues::RestoreValues() {
+  for (int I = 0; I < GetCount(); ++I) Items(I)->Restore();
+}
+
+// ---------------------------------------------------------------------------
+// Form storage
+
+TFormStorage::TFormStorage(TComponent* AOwner) : TFormPlacement(AOwner) {
+  RegisterControlProps();
+  storedProps_ = std::make_unique<TStringList>();
+  storedValues_ = std::make_unique<TStoredValues>(this);
+}
+
+TFormStorage::~TFormStorage() {
+  storedValues_.reset();
+  storedProps_.reset();
+}
+
+void TFormStorage::SetStoredProps(TStrings* Value) {
+  storedProps_->Assign(Value);
+  for (int I = 0; I < storedProps_->GetCount(); ++I)
+    if (auto* C = dynamic_cast<TComponent*>(storedProps_->GetObjects(I))) C->FreeNotification(this);
+}
+
+void TFormStorage::Loaded() {
+  TFormPlacement::Loaded();
+  UpdateStoredList(GetOwner(), storedProps_.get(), true);
+  for (int I = 0; I < storedProps_->GetCount(); ++I)
+    if (auto* C = dynamic_cast<TComponent*>(storedProps_->GetObjects(I))) C->FreeNotification(this);
+}
+
+void TFormStorage::Notification(TComponent* AComponent, TOperation Operation) {
+  TFormPlacement::Notification(AComponent, Operation);
+  if (Operation != opRemove || IsDestroying() || !storedProps_) return;
+  for (int I = storedProps_->GetCount() - 1; I >= 0; --I)
+    if (storedProps_->GetObjects(I) == AComponent) storedProps_->Delete(I);
+}
+
+void TFormStorage::EraseStoreSection(const String& Section) {
+  bool Open = GetIniFile() == nullptr;
+  IniNeeded();
+  try {
+    IniEraseSection(GetIniFile(), Section);
+  } catch (...) {
+    if (Open) IniFree();
+    throw;
+  }
+  if (Open) IniFree();
+}
+
+void TFormStorage::SaveProperties() {
+  TPropsStorage S;
+  S.Section = GetIniSection();
+  S.OnWriteString = TWriteStrEvent(this, &TFormStorage::DoWriteString);
+  S.OnEraseSection = TEraseSectEvent(this, &TFormStorage::EraseStoreSection);
+  S.StoreObjectsProps(GetOwner(), storedProps_.get());
+}
+
+void TFormStorage::RestoreProperties() {
+  TPropsStorage S;
+  S.Section = GetIniSection();
+  S.OnReadString = TReadStrEvent(this, &TFormStorage::DoReadString);
+  S.LoadObjectsProps(GetOwner(), storedProps_.get());
+}
+
+void TFormStorage::SavePlacement() {
+  TFormPlacement::SavePlacement();
+  SaveProperties();
+  storedValues_->SaveValues();
+}
+
+void TFormStorage::RestorePlacement() {
+  TFormPlacement::RestorePlacement();
+  RestoreProperties();
+  storedValues_->RestoreValues();
+}
+
+// ---------------------------------------------------------------------------
+// Storable properties of the class library's controls
+
+void RegisterControlProps() {
+  static std::once_flag Once;
+  std::call_once(Once, [] {
+    using C = TControl;
+    RegisterProps<TControl>({
+        IntProp<C>(L"Left", [](C* O) -> int64_t { return O->GetLeft(); }, [](C* O, int64_t V) { O->SetLeft(int(V)); }),
+        IntProp<C>(L"Top", [](C* O) -> int64_t { return O->GetTop(); }, [](C* O, int64_t V) { O->SetTop(int(V)); }),
+        IntProp<C>(L"Width", [](C* O) -> int64_t { return O->GetWidth(); },
+                   [](C* O, int64_t V) { O->SetWidth(int(V)); }),
+        IntProp<C>(L"Height", [](C* O) -> int64_t { return O->GetHeight(); },
+                   [](C* O, int64_t V) { O->SetHeight(int(V)); }),
+        BoolProp<C>(L"Visible", [](C* O) { return O->GetVisible(); }, [](C* O, bool V) { O->SetVisible(V); }),
+        BoolProp<C>(L"Enabled", [](C* O) { return O->GetEnabled(); }, [](C* O, bool V) { O->SetEnabled(V); }),
+        StrProp<C>(L"Caption", [](C* O) { return O->GetText(); }, [](C* O, const String& V) { O->SetText(V); }),
+        StrProp<C>(L"Text", [](C* O) { return O->GetText(); }, [](C* O, const String& V) { O->SetText(V); }),
+        StrProp<C>(L"Hint", [](C* O) { return O->GetHint(); }, [](C* O, const String& V) { O->SetHint(V); }),
+        IntProp<C>(L"Color", [](C* O) -> int64_t { return O->GetColor(); },
+                   [](C* O, int64_t V) { O->SetColor(TColor(V)); }),
+        ClassProp<C>(L"Font", L"TFont", [](C* O) -> TObject* { return O->GetFont(); }),
+    });
+    using F = TFont;
+    RegisterProps<TFont>({
+        StrProp<F>(L"Name", [](F* O) { return O->GetName(); }, [](F* O, const String& V) { O->SetName(V); }),
+        IntProp<F>(L"Size", [](F* O) -> int64_t { return O->GetSize(); }, [](F* O, int64_t V) { O->SetSize(int(V)); }),
+        IntProp<F>(L"Color", [](F* O) -> int64_t { return O->GetColor(); },
+                   [](F* O, int64_t V) { O->SetColor(TColor(V)); }),
+        OrdProp<F>(
+            L"Style", tkSet, L"TFontStyles", [](F* O) { return int64_t(O->GetStyle().Bits()); },
+            [](F* O, int64_t V) { O->SetStyle(TFontStyles::FromBits(uint64_t(V))); },
+            {L"fsBold", L"fsItalic", L"fsUnderline", L"fsStrikeOut"}),
+    });
+    using K = TCustomCheckBox;
+    RegisterProps<TCustomCheckBox>({
+        BoolProp<K>(L"Checked", [](K* O) { return O->GetChecked(); }, [](K* O, bool V) { O->SetChecked(V); }),
+        OrdProp<K>(
+            L"State", tkEnumeration, L"TCheckBoxState", [](K* O) -> int64_t { return O->GetState(); },
+            [](K* O, int64_t V) { O->SetState(TCheckBoxState(V)); }, {L"cbUnchecked", L"cbChecked", L"cbGrayed"}),
+    });
+    using R = TRadioButton;
+    RegisterProps<TRadioButton>({
+        BoolProp<R>(L"Checked", [](R* O) { return O->GetChecked(); }, [](R* O, bool V) { O->SetChecked(V); }),
+    });
+    using L = TCustomListBox;
+    RegisterProps<TCustomListBox>({
+        IntProp<L>(L"ItemIndex", [](L* O) -> int64_t { return O->GetItemIndex(); },
+                   [](L* O, int64_t V) { O->SetItemIndex(int(V)); }),
+    });
+    using B = TCustomComboBox;
+    RegisterProps<TCustomComboBox>({
+        IntProp<B>(L"ItemIndex", [](B* O) -> int64_t { return O->GetItemIndex(); },
+                   [](B* O, int64_t V) { O->SetItemIndex(int(V)); }),
+    });
+    using M = TCustomMemo;
+    RegisterProps<TCustomMemo>({
+        ClassProp<M>(L"Lines", L"TStrings", [](M* O) -> TObject* { return O->Lines(); }),
+    });
+    PropsFindRoot = [](const String& Name) -> TComponent* {
+      if (!Screen) return nullptr;
+      for (int I = 0; I < Screen->FormCount(); ++I)
+        if (CompareText(Screen->Forms(I)->GetName(), Name) == 0) return Screen->Forms(I);
+      return nullptr;
+    };
+  });
+}

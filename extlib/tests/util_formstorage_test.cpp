@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "classlib/Forms.h"
+#include "classlib/StdCtrls.h"
+#include "extlib/ExFileUtil.h"
+#include "extlib/ExFormStorage.h"
+
+namespace {
+
+class FormStorage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InitForms();
+    IniName = NormalDir(GetTempDir()) + L"zembrio-extlib-storage.ini";
+    DeleteFileW(IniName.c_str());
+  }
+  void TearDown() override { DeleteFileW(IniName.c_str()); }
+
+  // A form with an edit, a check box and a memo whose contents are stored.
+  std::unique_ptr<TForm> MakeForm() {
+    std::unique_ptr<TForm> F(new TForm(Application));
+    F->SetName(L"StorageForm");
+    F->SetBounds(40, 50, 320, 240);
+    Edit = new TEdit(F.get());
+    Edit->SetName(L"Edit1");
+    Edit->SetParent(F.get());
+    Check = new TCheckBox(F.get());
+    Check->SetName(L"Check1");
+    Check->SetParent(F.get());
+    Memo = new TMemo(F.get());
+    Memo->SetName(L"Memo1");
+    Memo->SetParent(F.get());
+    Storage = new TFormStorage(F.get());
+    Storage->SetIniFileName(IniName);
+    Storage->SetIniSection(L"Main");
+    for (const wchar_t* P : {L"Edit1.Text", L"Check1.Checked", L"Memo1.Lines", L"Edit1.Font", L"Gone.Text"})
+      Storage->GetStoredProps()->Add(P);
+    Storage->Loaded();
+    return F;
+  }
+
+  String Read(const String& Section, const String& Ident) {
+    TMemIniFile Ini(IniName);
+    return Ini.ReadString(Section, Ident, L"<none>");
+  }
+
+  String IniName;
+  TFormStorage* Storage = nullptr;
+  TEdit* Edit = nullptr;
+  TCheckBox* Check = nullptr;
+  TMemo* Memo = nullptr;
+};
+
+}  // namespace
+
+TEST_F(FormStorage, PropertiesAndValuesSurviveCloseAndShow) {
+  {
+    auto F = MakeForm();
+    EXPECT_EQ(Storage->GetStoredProps()->GetCount(), 4);  // the unknown component is dropped
+    F->Show();
+    Edit->SetText(L"remembered");
+    Check->SetChecked(true);
+    Memo->Lines()->SetText(L"a\r\nb\r\n");
+    Edit->Font()->SetName(L"Tahoma");
+    Storage->SetStoredValue(L"Counter", Variant(7));
+    F->Close();
+  }
+  EXPECT_EQ(Read(L"Main", L"Edit1_Text"), L"remembered");
+  EXPECT_EQ(Read(L"Main", L"Check1_Checked"), L"True");
+  EXPECT_EQ(Read(L"Main.Memo1_Lines", L"Count"), L"2");
+  EXPECT_EQ(Read(L"Main", L"Edit1_FontName"), L"Tahoma");
+  EXPECT_EQ(Read(L"Main", L"Counter"), L"7");
+
+  auto F = MakeForm();
+  Storage->SetStoredValue(L"Counter", Variant());
+  F->Show();
+  EXPECT_EQ(Edit->GetText(), L"remembered");
+  EXPECT_TRUE(Check->GetChecked());
+  EXPECT_EQ(Memo->Lines()->GetCount(), 2);
+  EXPECT_EQ(Edit->Font()->GetName(), L"Tahoma");
+  EXPECT_EQ(Storage->GetStoredValue(L"counter").AsString(), L"7");
+  Storage->Active = false;
+}
+
+TEST_F(FormStorage, RemovedComponentLeavesTheList) {
+  auto F = MakeForm();
+  delete Check;
+  EXPECT_EQ(Storage->GetStoredProps()->IndexOf(L"Check1.Checked"), -1);
+  EXPECT_EQ(Storage->GetStoredProps()->GetCount(), 3);
+  Storage->Active = false;
+}
+
+TEST_F(FormStorage, StoredValuesEncodeNamesAndEvents) {
+  auto F = MakeForm();
+  TStoredValues* Values = Storage->GetStoredValues();
+  auto* Secret = static_cast<TStoredValue*>(Values->Add());
+  Secret->SetName(L"Password");
+  Secret->KeyString = L"key";
+  Secret->Value = Variant(String(L"s\x00e9same \x0416"));
+  auto* Other = static_cast<TStoredValue*>(Values->Add());
+  EXPECT_THROW(Other->SetName(L"PASSWORD"), Exception);
+  Other->SetName(L"Plain");
+  Other->SetName(L"plain");  // its own name in another case is fine
+  Other->OnSave = TStoredValueEvent([](TStoredValue*, Variant& V) { V = Variant(String(L"from event")); });
+  Values->SaveValues();
+
+  String Stored = Storage->ReadString(L"Password", L"");
+  EXPECT_FALSE(Stored.empty());
+  EXPECT_EQ(Stored.find_first_not_of(L"0123456789abcdef"), String::npos);
+  EXPECT_EQ(Stored.find(L"same"), String::npos);
+  EXPECT_EQ(Storage->ReadString(L"plain", L""), L"from event");
+
+  Secret->Clear();
+  Values->RestoreValues();
+  EXPECT_EQ(Secret->Value.AsString(), String(L"s\x00e9same \x0416"));
+  EXPECT_EQ(Values->IndexOf(L"nothing"), -1);
+  EXPECT_TRUE(Storage->GetStoredValue(L"nothing").IsEmpty());
+  Storage->Active = false;
+}
+
+TEST_F(FormStorage, LinksFollowSaveAndRestore) {
+  auto F = MakeForm();
+  TIniLink Link;
+  int Saves = 0, Loads = 0;
+  Link.OnSave = TNotifyEvent([&](TObject* S) {
+    ++Saves;
+    EXPECT_EQ(S, &Link);
+    EXPECT_NE(Link.GetIniObject(), nullptr);  // the store is open meanwhile
+  });
+  Link.OnLoad = TNotifyEvent([&](TObject*) { ++Loads; });
+  Link.SetStorage(Storage);
+  EXPECT_EQ(Link.GetRootSection(), L"Main\\");
+  F->Show();
+  EXPECT_EQ(Loads, 1);
+  Storage->SaveFormPlacement();
+  EXPECT_EQ(Saves, 1);
+  Link.SetStorage(nullptr);
+  Storage->SaveFormPlacement();
+  EXPECT_EQ(Saves, 1);
+  Storage->Active = false;
+}
+
+TEST_F(FormStorage, LinkOutlivingItsPlacementIsDetached) {
+  TIniLink Link;
+  {
+    auto F = MakeForm();
+    Link.SetStorage(Storage);
+    Storage->Active = false;
+  }
+  EXPECT_EQ(Link.GetStorage(), nullptr);
+  EXPECT_EQ(Link.GetIniObject(), nullptr);
+}
