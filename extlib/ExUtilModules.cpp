@@ -1,6 +1,7 @@
 #include "extlib/ExUtilModules.h"
 
 #include "extlib/ExDateUtil.h"
+#include "extlib/ExDrawUtil.h"
 #include "extlib/ExFileUtil.h"
 #include "extlib/ExHook.h"
 #include "extlib/ExPlacement.h"
@@ -13,6 +14,7 @@ const TModuleEntry ExtLibUtilModules[] = {
     {"extlib.StrUtil", &ExStrUtilInitialize, &ExStrUtilFinalize},
     {"extlib.DateUtil", &ExDateUtilInitialize, &ExDateUtilFinalize},
     {"extlib.WinUtil", &ExWinUtilInitialize, &ExWinUtilFinalize},
+    {"extlib.DrawUtil", &ExDrawUtilInitialize, &ExDrawUtilFinalize},
     {"extlib.Timer", &ExTimerInitialize, &ExTimerFinalize},
     {"extlib.Hook", &ExHookInitialize, &ExHookFinalize},
     {"extlib.FileUtil", &ExFileUtilInitialize, &ExFileUtilFinalize},

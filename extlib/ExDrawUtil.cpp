@@ -1,0 +1,545 @@
+#include "extlib/ExDrawUtil.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace {
+
+std::unique_ptr<TBitmap> TextBitmap;  // the off-screen bitmap of WriteText
+DWORD LastErrorCode = 0;
+
+bool IsIntResource(const wchar_t* ResID) { return (reinterpret_cast<ULONG_PTR>(ResID) >> 16) == 0; }
+
+// Drawing contexts and objects released in reverse order on leaving.
+struct TMemDC {
+  HDC DC;
+  HGDIOBJ Old = nullptr;
+  explicit TMemDC(HDC Compatible) : DC(CreateCompatibleDC(Compatible)) {}
+  void Select(HBITMAP B) {
+    HGDIOBJ Prev = SelectObject(DC, B);
+    if (!Old) Old = Prev;
+  }
+  ~TMemDC() {
+    if (Old) SelectObject(DC, Old);
+    DeleteDC(DC);
+  }
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Bitmaps
+
+[[noreturn]] void ResourceNotFound(const wchar_t* ResID) {
+  String Name = IsIntResource(ResID) ? IntToStr(static_cast<int>(reinterpret_cast<ULONG_PTR>(ResID)))
+                                     : String(ResID);
+  throw EResNotFound(Format(L"Resource %s not found", Name));
+}
+
+TBitmap* MakeModuleBitmap(HINSTANCE Module, const wchar_t* ResID) {
+  HBITMAP B = LoadBitmapW(Module, ResID);
+  if (!B) ResourceNotFound(ResID);
+  auto* R = new TBitmap;
+  R->SetHandle(B);
+  return R;
+}
+
+TBitmap* MakeBitmap(const wchar_t* ResName) { return MakeModuleBitmap(MainInstance(), ResName); }
+TBitmap* MakeBitmapID(WORD ResID) { return MakeModuleBitmap(MainInstance(), MAKEINTRESOURCEW(ResID)); }
+
+void AssignBitmapCell(TGraphic* Source, TBitmap* Dest, int Cols, int Rows, int Index) {
+  if (!Source || !Dest) return;
+  Cols = std::max(Cols, 1);
+  Rows = std::max(Rows, 1);
+  Index = std::max(Index, 0);
+  int W = Source->GetWidth() / Cols, H = Source->GetHeight() / Rows;
+  Dest->SetSize(W, H);
+  int X = (Index % Cols) * W, Y = (Index / Cols) * H;
+  if (auto* B = dynamic_cast<TBitmap*>(Source)) {
+    Dest->Canvas()->CopyRect(Rect(0, 0, W, H), B->Canvas(), Rect(X, Y, X + W, Y + H));
+    Dest->SetTransparentColor(B->GetTransparentColor());
+  } else {
+    Dest->Canvas()->Brush()->SetColor(clSilver);
+    Dest->Canvas()->FillRect(Rect(0, 0, W, H));
+    Dest->Canvas()->Draw(-X, -Y, Source);
+  }
+  Dest->SetTransparent(Source->GetTransparent());
+}
+
+TBitmap* ChangeBitmapColor(TBitmap* Bitmap, TColor Color, TColor NewColor) {
+  auto* R = new TBitmap;
+  R->Assign(*Bitmap);
+  COLORREF From = ColorToRef(Color);
+  TColor To = ColorToRGB(NewColor);
+  TCanvas* C = R->Canvas();
+  for (int Y = 0; Y < R->GetHeight(); ++Y)
+    for (int X = 0; X < R->GetWidth(); ++X)
+      if (static_cast<COLORREF>(C->GetPixel(X, Y) & 0xFFFFFF) == From) C->SetPixel(X, Y, To);
+  return R;
+}
+
+TBitmap* CreateTwoColorsBrushPattern(TColor Color1, TColor Color2) {
+  auto* R = new TBitmap;
+  R->SetSize(8, 8);
+  TCanvas* C = R->Canvas();
+  C->Brush()->SetColor(Color1);
+  C->FillRect(Rect(0, 0, 8, 8));
+  TColor C2 = ColorToRGB(Color2);
+  for (int Y = 0; Y < 8; ++Y)
+    for (int X = 0; X < 8; ++X)
+      if (X % 2 == Y % 2) C->SetPixel(X, Y, C2);
+  return R;
+}
+
+COLORREF PaletteColor(TColor Color) { return ColorToRef(Color) | 0x02000000; }
+
+void StretchBltTransparent(HDC DstDC, int DstX, int DstY, int DstW, int DstH, HDC SrcDC, int SrcX, int SrcY,
+                           int SrcW, int SrcH, HPALETTE Palette, COLORREF TransparentColor) {
+  if (DstW <= 0 || DstH <= 0 || SrcW <= 0 || SrcH <= 0) return;
+  // Work contexts: colour copy of the source, mask, inverse mask, and the
+  // destination's background.
+  HBITMAP Bmps[4] = {CreateCompatibleBitmap(DstDC, SrcW, SrcH), CreateBitmap(SrcW, SrcH, 1, 1, nullptr),
+                     CreateBitmap(SrcW, SrcH, 1, 1, nullptr), CreateCompatibleBitmap(DstDC, DstW, DstH)};
+  HDC Dcs[4];
+  HGDIOBJ OldBmps[4];
+  HPALETTE OldPals[4] = {};
+  for (int I = 0; I < 4; ++I) {
+    Dcs[I] = CreateCompatibleDC(DstDC);
+    OldBmps[I] = SelectObject(Dcs[I], Bmps[I]);
+    SetMapMode(Dcs[I], GetMapMode(DstDC));
+    if (Palette) {
+      OldPals[I] = SelectPalette(Dcs[I], Palette, FALSE);
+      RealizePalette(Dcs[I]);
+    }
+  }
+  HDC Color = Dcs[0], Mask = Dcs[1], InvMask = Dcs[2], Save = Dcs[3];
+  // The mask is 1 where the source has the transparent colour.
+  BitBlt(Color, 0, 0, SrcW, SrcH, SrcDC, SrcX, SrcY, SRCCOPY);
+  SetBkColor(Color, TransparentColor);
+  BitBlt(Mask, 0, 0, SrcW, SrcH, Color, 0, 0, SRCCOPY);
+  BitBlt(InvMask, 0, 0, SrcW, SrcH, Mask, 0, 0, NOTSRCCOPY);
+  // The background with the opaque area cleared...
+  BitBlt(Save, 0, 0, DstW, DstH, DstDC, DstX, DstY, SRCCOPY);
+  SetBkColor(Save, RGB(255, 255, 255));
+  SetTextColor(Save, RGB(0, 0, 0));
+  StretchBlt(Save, 0, 0, DstW, DstH, Mask, 0, 0, SrcW, SrcH, SRCAND);
+  // ...plus the source with the transparent area cleared.
+  SetBkColor(Color, RGB(255, 255, 255));
+  SetTextColor(Color, RGB(0, 0, 0));
+  BitBlt(Color, 0, 0, SrcW, SrcH, InvMask, 0, 0, SRCAND);
+  StretchBlt(Save, 0, 0, DstW, DstH, Color, 0, 0, SrcW, SrcH, SRCPAINT);
+  BitBlt(DstDC, DstX, DstY, DstW, DstH, Save, 0, 0, SRCCOPY);
+  for (int I = 0; I < 4; ++I) {
+    if (Palette) SelectPalette(Dcs[I], OldPals[I], FALSE);
+    SelectObject(Dcs[I], OldBmps[I]);
+    DeleteDC(Dcs[I]);
+    DeleteObject(Bmps[I]);
+  }
+}
+
+void DrawTransparentBitmap(HDC DC, HBITMAP Bitmap, int DstX, int DstY, COLORREF TransparentColor) {
+  BITMAP BM{};
+  if (!GetObjectW(Bitmap, sizeof(BM), &BM)) return;
+  TMemDC Src(DC);
+  Src.Select(Bitmap);
+  StretchBltTransparent(DC, DstX, DstY, BM.bmWidth, BM.bmHeight, Src.DC, 0, 0, BM.bmWidth, BM.bmHeight, nullptr,
+                        TransparentColor);
+}
+
+void StretchBitmapRectTransparent(TCanvas* Dest, int X, int Y, int W, int H, const TRect& Rect, TBitmap* Bitmap,
+                                  TColor TransparentColor) {
+  if (!Dest || !Bitmap || Bitmap->Empty()) return;
+  TRect R = Rect;
+  if (WidthOf(R) < 1 || HeightOf(R) < 1) R = ::Rect(0, 0, Bitmap->GetWidth(), Bitmap->GetHeight());
+  if (W < 1 || H < 1) {
+    W = WidthOf(R);
+    H = HeightOf(R);
+  }
+  HDC SrcDC = Bitmap->CanvasDC();
+  HDC DstDC = Dest->GetHandle();
+  if (!Bitmap->GetMonochrome()) SetStretchBltMode(DstDC, STRETCH_DELETESCANS);
+  if (TransparentColor == clNone) {
+    StretchBlt(DstDC, X, Y, W, H, SrcDC, R.left, R.top, WidthOf(R), HeightOf(R), Dest->GetCopyMode());
+    return;
+  }
+  COLORREF Key;
+  if (TransparentColor == clDefault)
+    Key = ColorToRef(Bitmap->Canvas()->GetPixel(0, Bitmap->GetHeight() - 1));
+  else if (Bitmap->GetMonochrome())
+    Key = RGB(255, 255, 255);
+  else
+    Key = ColorToRef(TransparentColor);
+  StretchBltTransparent(DstDC, X, Y, W, H, SrcDC, R.left, R.top, WidthOf(R), HeightOf(R), nullptr, Key);
+}
+
+void DrawBitmapTransparent(TCanvas* Dest, int XOrigin, int YOrigin, TBitmap* Bitmap, TColor TransparentColor) {
+  StretchBitmapRectTransparent(Dest, XOrigin, YOrigin, 0, 0, Rect(0, 0, 0, 0), Bitmap, TransparentColor);
+}
+
+void DrawBitmapRectTransparent(TCanvas* Dest, int XOrigin, int YOrigin, const TRect& R, TBitmap* Bitmap,
+                               TColor TransparentColor) {
+  StretchBitmapRectTransparent(Dest, XOrigin, YOrigin, WidthOf(R), HeightOf(R), R, Bitmap, TransparentColor);
+}
+
+TBitmap* CreateDisabledBitmapEx(TBitmap* FOriginal, TColor OutlineColor, TColor BackColor, TColor HighlightColor,
+                                TColor ShadowColor, bool DrawHighlight) {
+  int W = FOriginal->GetWidth(), H = FOriginal->GetHeight();
+  auto* Result = new TBitmap;
+  Result->SetSize(W, H);
+  // Monochrome copy: the outline colour (and anything not the background)
+  // becomes black.
+  TBitmap Mono;
+  Mono.SetMonochrome(true);
+  Mono.SetSize(W, H);
+  {
+    TCanvas* M = Mono.Canvas();
+    if (FOriginal->GetMonochrome()) {
+      M->CopyRect(Rect(0, 0, W, H), FOriginal->Canvas(), Rect(0, 0, W, H));
+    } else {
+      HDC Src = FOriginal->CanvasDC();
+      SetBkColor(Src, ColorToRef(OutlineColor));
+      BitBlt(M->GetHandle(), 0, 0, W, H, Src, 0, 0, SRCCOPY);
+      BitBlt(M->GetHandle(), 0, 0, W, H, M->GetHandle(), 0, 0, DSTINVERT);
+    }
+  }
+  TCanvas* C = Result->Canvas();
+  C->Brush()->SetColor(BackColor);
+  C->FillRect(Rect(0, 0, W, H));
+  HDC DC = C->GetHandle();
+  HDC MonoDC = Mono.CanvasDC();
+  SetTextColor(DC, RGB(0, 0, 0));
+  SetBkColor(DC, RGB(255, 255, 255));
+  if (DrawHighlight) {
+    HBRUSH B = CreateSolidBrush(ColorToRef(HighlightColor));
+    HGDIOBJ Old = SelectObject(DC, B);
+    BitBlt(DC, 1, 1, W - 1, H - 1, MonoDC, 0, 0, 0x00E20746);
+    SelectObject(DC, Old);
+    DeleteObject(B);
+  }
+  HBRUSH B = CreateSolidBrush(ColorToRef(ShadowColor));
+  HGDIOBJ Old = SelectObject(DC, B);
+  BitBlt(DC, 0, 0, W, H, MonoDC, 0, 0, 0x00E20746);
+  SelectObject(DC, Old);
+  DeleteObject(B);
+  C->Refresh();
+  return Result;
+}
+
+TBitmap* CreateDisabledBitmap(TBitmap* FOriginal, TColor OutlineColor) {
+  return CreateDisabledBitmapEx(FOriginal, OutlineColor, clBtnFace, clBtnHighlight, clBtnShadow, true);
+}
+
+// ---------------------------------------------------------------------------
+// Fills and text
+
+void GradientFillRect(TCanvas* Canvas, const TRect& ARect, TColor StartColor, TColor EndColor,
+                      TFillDirection Direction, BYTE Colors) {
+  if (IsRectEmpty(&ARect)) return;
+  Canvas->Pen()->SetStyle(psSolid);
+  Canvas->Pen()->SetMode(pmCopy);
+  if (Colors < 2) {
+    Canvas->Brush()->SetColor(StartColor);
+    Canvas->FillRect(ARect);
+    return;
+  }
+  bool Vertical = Direction == fdTopToBottom || Direction == fdBottomToTop;
+  int Extent = Vertical ? HeightOf(ARect) : WidthOf(ARect);
+  int Count = std::clamp<int>(Colors, 2, std::max(Extent, 2));
+  int Band = Extent / Count;
+  TColor From = ColorToRGB(StartColor), To = ColorToRGB(EndColor);
+  bool Reverse = Direction == fdBottomToTop || Direction == fdRightToLeft;
+  if (Reverse) std::swap(From, To);
+  int B[3] = {GetRValue(From), GetGValue(From), GetBValue(From)};
+  int E[3] = {GetRValue(To), GetGValue(To), GetBValue(To)};
+  for (int I = 0; I < Count; ++I) {
+    int Ch[3];
+    for (int K = 0; K < 3; ++K) Ch[K] = (B[K] + MulDiv(I, E[K] - B[K], Count - 1)) & 0xFF;
+    TRect R = ARect;
+    if (Vertical) {
+      R.top = ARect.top + I * Band;
+      R.bottom = R.top + Band;
+    } else {
+      R.left = ARect.left + I * Band;
+      R.right = R.left + Band;
+    }
+    Canvas->Brush()->SetColor(static_cast<TColor>(RGB(Ch[0], Ch[1], Ch[2])));
+    Canvas->FillRect(R);
+  }
+  int Rest = Extent % Count;
+  if (Rest > 0) {
+    TRect R = ARect;
+    if (Vertical)
+      R.top = ARect.bottom - Rest;
+    else
+      R.left = ARect.right - Rest;
+    Canvas->Brush()->SetColor(Reverse ? StartColor : EndColor);
+    Canvas->FillRect(R);
+  }
+}
+
+void ShadeRect(HDC DC, const TRect& Rect) {
+  static const WORD Pattern[8] = {0x11, 0x22, 0x44, 0x88, 0x11, 0x22, 0x44, 0x88};
+  HBITMAP Bmp = CreateBitmap(8, 8, 1, 1, Pattern);
+  HBRUSH Brush = CreatePatternBrush(Bmp);
+  COLORREF OldText = SetTextColor(DC, RGB(255, 255, 255));
+  COLORREF OldBk = SetBkColor(DC, RGB(0, 0, 0));
+  HGDIOBJ Old = SelectObject(DC, Brush);
+  PatBlt(DC, Rect.left, Rect.top, WidthOf(Rect), HeightOf(Rect), 0x00A000C9);
+  SelectObject(DC, Old);
+  SetTextColor(DC, OldText);
+  SetBkColor(DC, OldBk);
+  DeleteObject(Brush);
+  DeleteObject(Bmp);
+}
+
+void WriteText(TCanvas* ACanvas, const TRect& ARect, int DX, int DY, const String& Text, TAlignment Alignment,
+               bool WordWrap, bool ARightToLeft) {
+  HDC DC = ACanvas->GetHandle();
+  COLORREF Brush = ColorToRef(ACanvas->Brush()->GetColor());
+  if (!WordWrap && GetNearestColor(DC, Brush) == Brush && Text.find(L'\r') == String::npos) {
+    TAlignment A = Alignment;
+    bool CanvasRTL = (GetLayout(DC) & LAYOUT_RTL) != 0;
+    if (CanvasRTL && !ARightToLeft) {
+      if (A == taLeftJustify)
+        A = taRightJustify;
+      else if (A == taRightJustify)
+        A = taLeftJustify;
+    }
+    int X;
+    switch (A) {
+      case taRightJustify: X = ARect.right - ACanvas->TextWidth(Text) - 3; break;
+      case taCenter: X = ARect.left + WidthOf(ARect) / 2 - ACanvas->TextWidth(Text) / 2; break;
+      default: X = ARect.left + DX; break;
+    }
+    ACanvas->TextRect(ARect, X, ARect.top + DY, Text);
+    return;
+  }
+  int W = WidthOf(ARect), H = HeightOf(ARect);
+  if (W <= 0 || H <= 0) return;
+  if (!TextBitmap) TextBitmap = std::make_unique<TBitmap>();
+  if (TextBitmap->GetWidth() < W || TextBitmap->GetHeight() < H)
+    TextBitmap->SetSize(std::max(W, TextBitmap->GetWidth()), std::max(H, TextBitmap->GetHeight()));
+  TCanvas* C = TextBitmap->Canvas();
+  C->Font()->Assign(*ACanvas->Font());
+  C->Brush()->Assign(*ACanvas->Brush());
+  C->FillRect(Rect(0, 0, W, H));
+  UINT Flags = DT_EXPANDTABS | DT_NOPREFIX;
+  Flags |= Alignment == taRightJustify ? DT_RIGHT : Alignment == taCenter ? DT_CENTER : DT_LEFT;
+  if (WordWrap) Flags |= DT_WORDBREAK;
+  if (ARightToLeft) Flags |= DT_RTLREADING;
+  TRect R = Rect(DX, DY, W - 1, H - 1);
+  SetBkMode(C->GetHandle(), TRANSPARENT);
+  SetTextColor(C->GetHandle(), ColorToRef(ACanvas->Font()->GetColor()));
+  DrawTextW(C->GetHandle(), Text.c_str(), static_cast<int>(Text.size()), &R, Flags);
+  ACanvas->CopyRect(ARect, C, Rect(0, 0, W, H));
+}
+
+void DrawCellTextEx(TCustomGrid* Control, int, int, const String& S, const TRect& ARect, TAlignment Align,
+                    TVertAlignment VertAlign, bool WordWrap, bool ARightToLeft) {
+  TCanvas* C = Control->Canvas();
+  int H = HeightOf(ARect), TH = C->TextHeight(L"W");
+  int DY = 2;
+  if (VertAlign == vaCenter)
+    DY = std::max(1, (H - TH) / 2);
+  else if (VertAlign == vaBottomJustify)
+    DY = std::max(2, H - TH);
+  WriteText(C, ARect, 2, DY, S, Align, WordWrap, ARightToLeft);
+}
+
+void DrawCellText(TCustomGrid* Control, int ACol, int ARow, const String& S, const TRect& ARect,
+                  TAlignment Align, TVertAlignment VertAlign) {
+  DrawCellTextEx(Control, ACol, ARow, S, ARect, Align, VertAlign, false, false);
+}
+
+String MinimizeText(const String& Text, TCanvas* Canvas, int MaxWidth) {
+  String R = Text;
+  size_t I = 1;
+  while (I <= Text.size() && Canvas->TextWidth(R) > MaxWidth) {
+    ++I;
+    R = Text.substr(0, Text.size() >= I ? Text.size() - I : 0) + L"...";
+  }
+  return R;
+}
+
+TPoint GetAveCharSize(TCanvas* Canvas) {
+  String S;
+  for (wchar_t C = L'A'; C <= L'Z'; ++C) S += C;
+  for (wchar_t C = L'a'; C <= L'z'; ++C) S += C;
+  TSize E = Canvas->TextExtent(S);
+  return TPoint{E.cx / 52, E.cy};
+}
+
+// ---------------------------------------------------------------------------
+// Windows
+
+String WindowClassName(HWND Wnd) {
+  wchar_t Buf[256] = {};
+  int N = GetClassNameW(Wnd, Buf, 256);
+  return String(Buf, static_cast<size_t>(std::max(N, 0)));
+}
+
+TRect ScreenWorkArea() {
+  TRect R{};
+  if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &R, 0))
+    R = Rect(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  return R;
+}
+
+void KillMessage(HWND Wnd, UINT Msg) {
+  MSG M{};
+  if (PeekMessageW(&M, Wnd, Msg, Msg, PM_REMOVE) && M.message == WM_QUIT)
+    PostQuitMessage(static_cast<int>(M.wParam));
+}
+
+void CenterWindow(HWND Wnd) {
+  RECT R{};
+  GetWindowRect(Wnd, &R);
+  int W = R.right - R.left, H = R.bottom - R.top;
+  int SW = GetSystemMetrics(SM_CXSCREEN), SH = GetSystemMetrics(SM_CYSCREEN);
+  int X = (SW - W) / 2, Y = (SH - H) / 2;
+  if (X + W > SW) X = SW - W;
+  if (Y + H > SH) Y = SH - H;
+  X = std::max(X, 0);
+  Y = std::max(Y, 0);
+  SetWindowPos(Wnd, nullptr, X, Y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ShowWinNoAnimate(HWND Handle, int CmdShow) {
+  ANIMATIONINFO Info{};
+  Info.cbSize = sizeof(Info);
+  bool Animated = SystemParametersInfoW(SPI_GETANIMATION, sizeof(Info), &Info, 0) && Info.iMinAnimate;
+  if (Animated) {
+    Info.iMinAnimate = 0;
+    SystemParametersInfoW(SPI_SETANIMATION, sizeof(Info), &Info, 0);
+  }
+  ShowWindow(Handle, CmdShow);
+  if (Animated) {
+    Info.iMinAnimate = 1;
+    SystemParametersInfoW(SPI_SETANIMATION, sizeof(Info), &Info, 0);
+  }
+}
+
+void ActivateWindow(HWND Wnd) {
+  if (!Wnd) return;
+  ShowWinNoAnimate(Wnd, SW_SHOW);
+  SetForegroundWindow(Wnd);
+}
+
+HWND FindPrevInstance(const String& MainFormClass, const String& ATitle) {
+  if (MainFormClass.empty() && ATitle.empty()) return nullptr;
+  return FindWindowW(MainFormClass.empty() ? nullptr : MainFormClass.c_str(),
+                     ATitle.empty() ? nullptr : ATitle.c_str());
+}
+
+String GetWindowsVersion() {
+  OSVERSIONINFOW V{};
+  V.dwOSVersionInfoSize = sizeof(V);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  GetVersionExW(&V);
+#pragma GCC diagnostic pop
+  String Platform;
+  DWORD Build = V.dwBuildNumber;
+  switch (V.dwPlatformId) {
+    case VER_PLATFORM_WIN32s: Platform = L"32s"; break;
+    case VER_PLATFORM_WIN32_WINDOWS:
+      Platform = (V.dwMajorVersion < 4 || (V.dwMajorVersion == 4 && V.dwMinorVersion < 10)) ? L"95" : L"98";
+      Build &= 0xFFFF;
+      break;
+    default: Platform = L"NT"; break;
+  }
+  return Trim(Format(L"Windows %s %d.%.2d.%.3d %s", Platform, static_cast<int>(V.dwMajorVersion),
+                     static_cast<int>(V.dwMinorVersion), static_cast<int>(Build), String(V.szCSDVersion)));
+}
+
+int DialogUnitsToPixelsX(int DlgUnits) { return DlgUnits * LOWORD(GetDialogBaseUnits()) / 4; }
+int DialogUnitsToPixelsY(int DlgUnits) { return DlgUnits * HIWORD(GetDialogBaseUnits()) / 8; }
+int PixelsToDialogUnitsX(int PixUnits) { return PixUnits * 4 / LOWORD(GetDialogBaseUnits()); }
+int PixelsToDialogUnitsY(int PixUnits) { return PixUnits * 8 / HIWORD(GetDialogBaseUnits()); }
+
+bool PointInRect(const TPoint& P, const TRect& R) {
+  return P.x >= R.left && P.x <= R.right && P.y >= R.top && P.y <= R.bottom;
+}
+
+// ---------------------------------------------------------------------------
+// Text helpers
+
+String GetEnvVar(const String& VarName) {
+  wchar_t Buf[2048];
+  DWORD N = GetEnvironmentVariableW(VarName.c_str(), Buf, 2048);
+  return N == 0 || N >= 2048 ? String() : String(Buf, N);
+}
+
+void SplitCommandLine(const String& CmdLine, String& ExeName, String& Params) {
+  std::vector<String> Tokens;
+  size_t I = 0, N = CmdLine.size();
+  for (;;) {
+    for (;;) {
+      while (I < N && CmdLine[I] <= L' ') ++I;
+      if (I + 1 < N && CmdLine[I] == L'"' && CmdLine[I + 1] == L'"')
+        I += 2;  // an empty quoted pair is no token
+      else
+        break;
+    }
+    if (I >= N) break;
+    String T;
+    while (I < N && CmdLine[I] > L' ') {
+      if (CmdLine[I] == L'"') {
+        ++I;
+        while (I < N && CmdLine[I] != L'"') T += CmdLine[I++];
+        if (I < N) ++I;
+      } else {
+        T += CmdLine[I++];
+      }
+    }
+    Tokens.push_back(T);
+  }
+  ExeName = Tokens.empty() ? String() : Tokens[0];
+  Params.clear();
+  for (size_t K = 1; K < Tokens.size(); ++K) {
+    if (K > 1) Params += L' ';
+    Params += Tokens[K].find(L' ') != String::npos ? L"\"" + Tokens[K] + L"\"" : Tokens[K];
+  }
+}
+
+String AnsiUpperFirstChar(const String& S) {
+  String R = AnsiLowerCase(S);
+  if (!R.empty()) R = AnsiUpperCase(R.substr(0, 1)) + R.substr(1);
+  return R;
+}
+
+String DropT(const String& S) {
+  if (S.size() > 1 && (S[0] == L'T' || S[0] == L't')) return S.substr(1);
+  return S;
+}
+
+void RaiseWin32Error(DWORD Code) {
+  if (Code == 0) return;
+  LastErrorCode = Code;
+  throw EWin32Error(Format(L"Win32 Error.  Code: %d.\n%s", static_cast<int>(Code), SysErrorMessage(Code)));
+}
+
+void CheckWin32(bool OK) {
+  if (!OK) RaiseWin32Error(GetLastError());
+}
+
+DWORD LastWin32ErrorCode() { return LastErrorCode; }
+
+TCursor DefineCursor(HINSTANCE Instance, const wchar_t* ResID) {
+  HCURSOR H = LoadCursorW(Instance, ResID);
+  if (!H) ResourceNotFound(ResID);
+  if (Screen) {
+    HCURSOR Default = Screen->Cursors(crDefault);
+    for (TCursor C = 100; C < 32768; ++C)
+      if (Screen->Cursors(C) == Default) {
+        Screen->SetCursors(C, H);
+        return C;
+      }
+  }
+  DestroyCursor(H);
+  throw EOutOfResources(String(L"Out of system resources"));
+}
+
+void ExDrawUtilInitialize() {}
+void ExDrawUtilFinalize() { TextBitmap.reset(); }

@@ -1,0 +1,107 @@
+// Drawing, bitmap, window and small text helpers of the extended library:
+// transparent and disabled bitmap drawing, gradient fills, cell text,
+// cursors from resources, window centring and activation, and the Windows
+// version text.
+#pragma once
+
+#include "classlib/Forms.h"
+#include "classlib/Grids.h"
+
+ZEMBRIO_DECLARE_EXCEPTION(EWin32Error, Exception)
+
+enum TFillDirection { fdTopToBottom, fdBottomToTop, fdLeftToRight, fdRightToLeft };
+enum TVertAlignment { vaTopJustify, vaCenter, vaBottomJustify };
+
+// Bitmaps from resources: module 0 means the system's bitmaps; a name whose
+// high word is 0 is a numeric id. Missing ones raise EResNotFound.
+TBitmap* MakeModuleBitmap(HINSTANCE Module, const wchar_t* ResID);
+TBitmap* MakeBitmap(const wchar_t* ResName);
+TBitmap* MakeBitmapID(WORD ResID);
+[[noreturn]] void ResourceNotFound(const wchar_t* ResID);
+
+// One cell of a Cols x Rows strip into Dest (taking over the transparent
+// colour and flag).
+void AssignBitmapCell(TGraphic* Source, TBitmap* Dest, int Cols, int Rows, int Index);
+// A copy in which the pixels of Color become NewColor.
+TBitmap* ChangeBitmapColor(TBitmap* Bitmap, TColor Color, TColor NewColor);
+// An 8 x 8 checkerboard of Color1 with Color2 where x and y are both odd
+// or both even.
+TBitmap* CreateTwoColorsBrushPattern(TColor Color1, TColor Color2);
+
+// Draws the source rectangle stretched to the destination, leaving the
+// pixels of TransparentColor out (mask method).
+void StretchBltTransparent(HDC DstDC, int DstX, int DstY, int DstW, int DstH, HDC SrcDC, int SrcX, int SrcY,
+                           int SrcW, int SrcH, HPALETTE Palette, COLORREF TransparentColor);
+void DrawTransparentBitmap(HDC DC, HBITMAP Bitmap, int DstX, int DstY, COLORREF TransparentColor);
+// TransparentColor clNone copies opaquely; clDefault takes the bitmap's
+// bottom-left pixel.
+void DrawBitmapTransparent(TCanvas* Dest, int XOrigin, int YOrigin, TBitmap* Bitmap, TColor TransparentColor);
+void DrawBitmapRectTransparent(TCanvas* Dest, int XOrigin, int YOrigin, const TRect& Rect, TBitmap* Bitmap,
+                               TColor TransparentColor);
+void StretchBitmapRectTransparent(TCanvas* Dest, int X, int Y, int W, int H, const TRect& Rect, TBitmap* Bitmap,
+                                  TColor TransparentColor);
+COLORREF PaletteColor(TColor Color);
+
+// The engraved look of a disabled glyph: outline pixels drawn in shadow
+// colour over a highlight copy shifted by one pixel.
+TBitmap* CreateDisabledBitmapEx(TBitmap* FOriginal, TColor OutlineColor, TColor BackColor, TColor HighlightColor,
+                                TColor ShadowColor, bool DrawHighlight);
+TBitmap* CreateDisabledBitmap(TBitmap* FOriginal, TColor OutlineColor);
+
+void GradientFillRect(TCanvas* Canvas, const TRect& ARect, TColor StartColor, TColor EndColor,
+                      TFillDirection Direction, BYTE Colors);
+// Darkens every other pixel along diagonals.
+void ShadeRect(HDC DC, const TRect& Rect);
+
+void WriteText(TCanvas* ACanvas, const TRect& ARect, int DX, int DY, const String& Text, TAlignment Alignment,
+               bool WordWrap, bool ARightToLeft = false);
+void DrawCellTextEx(TCustomGrid* Control, int ACol, int ARow, const String& S, const TRect& ARect,
+                    TAlignment Align, TVertAlignment VertAlign, bool WordWrap, bool ARightToLeft = false);
+void DrawCellText(TCustomGrid* Control, int ACol, int ARow, const String& S, const TRect& ARect,
+                  TAlignment Align, TVertAlignment VertAlign);
+// The text cut and ended in "..." until it fits MaxWidth.
+String MinimizeText(const String& Text, TCanvas* Canvas, int MaxWidth);
+TPoint GetAveCharSize(TCanvas* Canvas);
+
+// Windows.
+String WindowClassName(HWND Wnd);
+TRect ScreenWorkArea();
+// Removes one pending message of that kind; a removed WM_QUIT is posted
+// again with its exit code.
+void KillMessage(HWND Wnd, UINT Msg);
+// Centred on the screen and kept inside it.
+void CenterWindow(HWND Wnd);
+void ShowWinNoAnimate(HWND Handle, int CmdShow);
+void ActivateWindow(HWND Wnd);
+HWND FindPrevInstance(const String& MainFormClass, const String& ATitle);
+String GetWindowsVersion();
+
+int DialogUnitsToPixelsX(int DlgUnits);
+int DialogUnitsToPixelsY(int DlgUnits);
+int PixelsToDialogUnitsX(int PixUnits);
+int PixelsToDialogUnitsY(int PixUnits);
+inline int WidthOf(const TRect& R) { return R.right - R.left; }
+inline int HeightOf(const TRect& R) { return R.bottom - R.top; }
+// Edges included.
+bool PointInRect(const TPoint& P, const TRect& R);
+
+// Text helpers.
+String GetEnvVar(const String& VarName);
+// Program parameters: blanks separate, double quotes group and are
+// removed; the parameters come back joined by spaces, quoted when they
+// hold one.
+void SplitCommandLine(const String& CmdLine, String& ExeName, String& Params);
+String AnsiUpperFirstChar(const String& S);
+String DropT(const String& S);
+// A non-zero code raises EWin32Error with the system's message.
+void RaiseWin32Error(DWORD Code);
+void CheckWin32(bool OK);
+// The code carried by the last EWin32Error raised by RaiseWin32Error.
+DWORD LastWin32ErrorCode();
+
+// Registers a cursor of the program's resources in the screen's cursor
+// table at the first free index from 100 on.
+TCursor DefineCursor(HINSTANCE Instance, const wchar_t* ResID);
+
+void ExDrawUtilInitialize();
+void ExDrawUtilFinalize();

@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "extlib/ExDrawUtil.h"
+
+namespace {
+
+TColor Px(TBitmap& B, int X, int Y) { return B.Canvas()->GetPixel(X, Y) & 0xFFFFFF; }
+
+}  // namespace
+
+TEST(ExDrawUtil, GradientBandsStayInsideTheRect) {
+  TBitmap B(20, 120, pf24bit);
+  B.Canvas()->Brush()->SetColor(clWhite);
+  B.Canvas()->FillRect(Rect(0, 0, 20, 120));
+  GradientFillRect(B.Canvas(), Rect(0, 10, 20, 110), clBlack, static_cast<TColor>(RGB(90, 0, 180)), fdTopToBottom,
+                   10);
+  EXPECT_EQ(Px(B, 5, 9), clWhite);
+  EXPECT_EQ(Px(B, 5, 110), clWhite);
+  EXPECT_EQ(Px(B, 5, 10), clBlack);
+  EXPECT_EQ(Px(B, 5, 19), clBlack);          // first band: 10 pixels
+  EXPECT_EQ(Px(B, 5, 20), TColor(RGB(10, 0, 20)));
+  EXPECT_EQ(Px(B, 5, 109), TColor(RGB(90, 0, 180)));  // the last band is the end colour
+  EXPECT_EQ(Px(B, 5, 100), TColor(RGB(90, 0, 180)));
+
+  // More colours than pixels: one colour per row; bottom-to-top starts at
+  // the end colour.
+  GradientFillRect(B.Canvas(), Rect(0, 10, 20, 110), clBlack, clWhite, fdBottomToTop, 255);
+  EXPECT_EQ(Px(B, 0, 10), clWhite);
+  EXPECT_EQ(Px(B, 0, 109), clBlack);
+  EXPECT_NE(Px(B, 0, 11), Px(B, 0, 12));
+
+  // Fewer than two colours: a plain fill; an empty rect draws nothing.
+  GradientFillRect(B.Canvas(), Rect(0, 0, 20, 5), clRed, clBlue, fdLeftToRight, 1);
+  EXPECT_EQ(Px(B, 19, 4), clRed);
+  GradientFillRect(B.Canvas(), Rect(0, 0, 0, 5), clBlue, clBlue, fdLeftToRight, 5);
+  EXPECT_EQ(Px(B, 0, 0), clRed);
+}
+
+TEST(ExDrawUtil, GradientRemainderTakesTheFarColour) {
+  TBitmap B(13, 2, pf24bit);
+  GradientFillRect(B.Canvas(), Rect(0, 0, 13, 2), clBlack, clWhite, fdLeftToRight, 4);  // bands of 3, 1 left
+  EXPECT_EQ(Px(B, 12, 0), clWhite);
+  GradientFillRect(B.Canvas(), Rect(0, 0, 13, 2), clBlack, clWhite, fdRightToLeft, 4);
+  EXPECT_EQ(Px(B, 12, 0), clBlack);
+  EXPECT_EQ(Px(B, 0, 0), clWhite);
+}
+
+TEST(ExDrawUtil, TransparentDrawingKeepsTheBackground) {
+  TBitmap Glyph(4, 4, pf24bit);
+  Glyph.Canvas()->Brush()->SetColor(clFuchsia);
+  Glyph.Canvas()->FillRect(Rect(0, 0, 4, 4));
+  Glyph.Canvas()->Brush()->SetColor(clBlue);
+  Glyph.Canvas()->FillRect(Rect(1, 1, 3, 3));
+  TBitmap Dest(10, 10, pf24bit);
+  Dest.Canvas()->Brush()->SetColor(clLime);
+  Dest.Canvas()->FillRect(Rect(0, 0, 10, 10));
+
+  DrawBitmapTransparent(Dest.Canvas(), 2, 2, &Glyph, clFuchsia);
+  EXPECT_EQ(Px(Dest, 2, 2), clLime);
+  EXPECT_EQ(Px(Dest, 3, 3), clBlue);
+  EXPECT_EQ(Px(Dest, 5, 5), clLime);
+
+  // clDefault takes the bottom-left pixel; clNone copies everything.
+  DrawBitmapTransparent(Dest.Canvas(), 6, 6, &Glyph, clDefault);
+  EXPECT_EQ(Px(Dest, 6, 6), clLime);
+  DrawBitmapTransparent(Dest.Canvas(), 0, 6, &Glyph, clNone);
+  EXPECT_EQ(Px(Dest, 0, 6), clFuchsia);
+
+  // Stretched: a 2x2 source cell onto 4x4.
+  Dest.Canvas()->Brush()->SetColor(clLime);
+  Dest.Canvas()->FillRect(Rect(0, 0, 10, 10));
+  StretchBitmapRectTransparent(Dest.Canvas(), 0, 0, 4, 4, Rect(1, 1, 3, 3), &Glyph, clFuchsia);
+  EXPECT_EQ(Px(Dest, 0, 0), clBlue);
+  EXPECT_EQ(Px(Dest, 3, 3), clBlue);
+  EXPECT_EQ(Px(Dest, 4, 4), clLime);
+}
+
+TEST(ExDrawUtil, BitmapMakers) {
+  std::unique_ptr<TBitmap> P(CreateTwoColorsBrushPattern(clWhite, clBlack));
+  EXPECT_EQ(P->GetWidth(), 8);
+  EXPECT_EQ(Px(*P, 0, 0), clBlack);
+  EXPECT_EQ(Px(*P, 1, 0), clWhite);
+  EXPECT_EQ(Px(*P, 3, 5), clBlack);
+
+  std::unique_ptr<TBitmap> C(ChangeBitmapColor(P.get(), clBlack, clRed));
+  EXPECT_EQ(Px(*C, 0, 0), clRed);
+  EXPECT_EQ(Px(*C, 1, 0), clWhite);
+  EXPECT_EQ(Px(*P, 0, 0), clBlack);  // the original is untouched
+
+  TBitmap Strip(30, 10, pf24bit);
+  Strip.Canvas()->Brush()->SetColor(clRed);
+  Strip.Canvas()->FillRect(Rect(0, 0, 30, 10));
+  Strip.Canvas()->Brush()->SetColor(clBlue);
+  Strip.Canvas()->FillRect(Rect(20, 0, 30, 10));
+  TBitmap Cell;
+  AssignBitmapCell(&Strip, &Cell, 3, 1, 2);
+  EXPECT_EQ(Cell.GetWidth(), 10);
+  EXPECT_EQ(Px(Cell, 0, 0), clBlue);
+  AssignBitmapCell(&Strip, &Cell, 0, 0, -4);  // nonsense counts: the whole strip, cell 0
+  EXPECT_EQ(Cell.GetWidth(), 30);
+
+  TBitmap Glyph(6, 6, pf24bit);
+  Glyph.Canvas()->Brush()->SetColor(clWhite);
+  Glyph.Canvas()->FillRect(Rect(0, 0, 6, 6));
+  Glyph.Canvas()->Brush()->SetColor(clBlack);
+  Glyph.Canvas()->FillRect(Rect(1, 1, 3, 3));
+  std::unique_ptr<TBitmap> D(
+      CreateDisabledBitmapEx(&Glyph, clBlack, clSilver, clWhite, clGray, true));
+  EXPECT_EQ(Px(*D, 1, 1), clGray);    // the outline in shadow colour
+  EXPECT_EQ(Px(*D, 3, 3), clWhite);   // its highlight copy one pixel down-right
+  EXPECT_EQ(Px(*D, 5, 0), clSilver);  // background
+
+  EXPECT_THROW(MakeBitmap(L"NO_SUCH_BITMAP"), EResNotFound);
+  try {
+    MakeBitmapID(31999);
+  } catch (const EResNotFound& E) {
+    EXPECT_EQ(E.Message(), L"Resource 31999 not found");
+  }
+  std::unique_ptr<TBitmap> Sys(MakeModuleBitmap(nullptr, MAKEINTRESOURCEW(32738)));  // combo arrow
+  EXPECT_FALSE(Sys->Empty());
+}
+
+TEST(ExDrawUtil, TextFitting) {
+  TBitmap B(10, 10, pf24bit);
+  TCanvas* C = B.Canvas();
+  EXPECT_EQ(MinimizeText(L"fits", C, 1000), L"fits");
+  String M = MinimizeText(L"A rather long caption", C, C->TextWidth(L"A rather...") + 1);
+  EXPECT_EQ(M.substr(M.size() - 3), L"...");
+  EXPECT_LE(C->TextWidth(M), C->TextWidth(L"A rather...") + 1);
+  EXPECT_EQ(MinimizeText(L"abc", C, 0), L"...");  // used up: only the ellipsis is left
+
+  TPoint Ave = GetAveCharSize(C);
+  EXPECT_GT(Ave.x, 0);
+  EXPECT_EQ(Ave.y, C->TextHeight(L"Ay"));
+
+  // WriteText on a pure colour: left, right and centred placement.
+  C->Brush()->SetColor(clWhite);
+  C->Font()->SetColor(clBlack);
+  TBitmap Wide(200, 20, pf24bit);
+  TCanvas* W = Wide.Canvas();
+  W->Brush()->SetColor(clWhite);
+  W->FillRect(Rect(0, 0, 200, 20));
+  WriteText(W, Rect(0, 0, 200, 20), 2, 2, L"||||", taRightJustify, false);
+  bool InkRight = false, InkLeft = false;
+  for (int X = 150; X < 200; ++X)
+    for (int Y = 0; Y < 20; ++Y) InkRight |= Px(Wide, X, Y) != clWhite;
+  for (int X = 0; X < 100; ++X)
+    for (int Y = 0; Y < 20; ++Y) InkLeft |= Px(Wide, X, Y) != clWhite;
+  EXPECT_TRUE(InkRight);
+  EXPECT_FALSE(InkLeft);
+  // Word wrap goes through the off-screen bitmap and still draws inside.
+  W->FillRect(Rect(0, 0, 200, 20));
+  WriteText(W, Rect(10, 0, 60, 20), 2, 2, L"wrapped words", taLeftJustify, true);
+  bool Outside = false;
+  for (int X = 60; X < 200; ++X)
+    for (int Y = 0; Y < 20; ++Y) Outside |= Px(Wide, X, Y) != clWhite;
+  EXPECT_FALSE(Outside);
+}
+
+TEST(ExDrawUtil, CommandLinesAndText) {
+  String Exe, Params;
+  SplitCommandLine(L"\"C:\\Program Files\\app.exe\" /a \"two words\"  b\"c d\"", Exe, Params);
+  EXPECT_EQ(Exe, L"C:\\Program Files\\app.exe");
+  EXPECT_EQ(Params, L"/a \"two words\" \"bc d\"");
+  SplitCommandLine(L"\"\" app.exe", Exe, Params);
+  EXPECT_EQ(Exe, L"app.exe");
+  EXPECT_EQ(Params, L"");
+  SplitCommandLine(L"   ", Exe, Params);
+  EXPECT_EQ(Exe, L"");
+
+  EXPECT_EQ(AnsiUpperFirstChar(L"hELLO"), L"Hello");
+  EXPECT_EQ(AnsiUpperFirstChar(L""), L"");
+  EXPECT_EQ(DropT(L"TForm"), L"Form");
+  EXPECT_EQ(DropT(L"tx"), L"x");
+  EXPECT_EQ(DropT(L"T"), L"T");
+  EXPECT_EQ(DropT(L"Form"), L"Form");
+  EXPECT_TRUE(PointInRect(TPoint{10, 10}, Rect(0, 0, 10, 10)));
+  EXPECT_FALSE(PointInRect(TPoint{11, 10}, Rect(0, 0, 10, 10)));
+
+  SetEnvironmentVariableW(L"ZEMBRIO_EXT_VAR", L"value");
+  EXPECT_EQ(GetEnvVar(L"ZEMBRIO_EXT_VAR"), L"value");
+  EXPECT_EQ(GetEnvVar(L"ZEMBRIO_EXT_MISSING"), L"");
+
+  EXPECT_NO_THROW(RaiseWin32Error(0));
+  try {
+    RaiseWin32Error(ERROR_FILE_NOT_FOUND);
+    FAIL();
+  } catch (const EWin32Error& E) {
+    EXPECT_EQ(E.Message().rfind(L"Win32 Error.  Code: 2.\n", 0), 0u);
+    EXPECT_EQ(LastWin32ErrorCode(), 2u);
+  }
+  SetLastError(ERROR_ACCESS_DENIED);
+  EXPECT_THROW(CheckWin32(false), EWin32Error);
+  EXPECT_NO_THROW(CheckWin32(true));
+
+  String V = GetWindowsVersion();
+  EXPECT_EQ(V.rfind(L"Windows NT ", 0), 0u);
+  EXPECT_EQ(V, Trim(V));
+  EXPECT_EQ(PixelsToDialogUnitsX(DialogUnitsToPixelsX(40)), 40);
+}
+
+TEST(ExDrawUtil, WindowsCentreAndMessages) {
+  HWND W = CreateWindowExW(0, L"STATIC", L"zembrio-drawutil", WS_POPUP, 5000, 5000, 200, 100, nullptr, nullptr,
+                           nullptr, nullptr);
+  ASSERT_NE(W, nullptr);
+  EXPECT_EQ(WindowClassName(W), L"Static");
+  CenterWindow(W);
+  RECT R;
+  GetWindowRect(W, &R);
+  EXPECT_EQ(R.left, (GetSystemMetrics(SM_CXSCREEN) - 200) / 2);
+  EXPECT_EQ(R.right - R.left, 200);
+  EXPECT_EQ(FindPrevInstance(L"", L"zembrio-drawutil"), W);
+  EXPECT_EQ(FindPrevInstance(L"", L""), nullptr);
+
+  // A removed quit message comes back with its code; others just go.
+  PostMessageW(W, WM_USER + 5, 0, 0);
+  KillMessage(W, WM_USER + 5);
+  MSG M;
+  EXPECT_FALSE(PeekMessageW(&M, W, WM_USER + 5, WM_USER + 5, PM_REMOVE));
+  PostQuitMessage(7);
+  KillMessage(nullptr, WM_QUIT);
+  ASSERT_TRUE(PeekMessageW(&M, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(M.wParam, 7u);
+  DestroyWindow(W);
+
+  TRect Work = ScreenWorkArea();
+  EXPECT_GT(WidthOf(Work), 0);
+}
