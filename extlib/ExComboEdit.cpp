@@ -1,0 +1,509 @@
+#include "extlib/ExComboEdit.h"
+
+#include <algorithm>
+
+#include "classlib/Forms.h"
+
+namespace {
+
+int TextHeightOf(TFont* F) {
+  HDC DC = GetDC(nullptr);
+  HGDIOBJ Old = SelectObject(DC, F->GetHandle());
+  TEXTMETRICW TM{};
+  GetTextMetricsW(DC, &TM);
+  SelectObject(DC, Old);
+  ReleaseDC(nullptr, DC);
+  return TM.tmHeight;
+}
+
+}  // namespace
+
+TEditShortCut EditShortCut(WORD Key, TShiftState Shift) {
+  TEditShortCut R = Key & 0xFF;
+  if (Shift.Contains(ssShift)) R |= escShift;
+  if (Shift.Contains(ssCtrl)) R |= escCtrl;
+  if (Shift.Contains(ssAlt)) R |= escAlt;
+  return R;
+}
+
+// ---------------------------------------------------------------------------
+// TEditButton
+
+TEditButton::TEditButton(TComponent* AOwner) : TExtSpeedButton(AOwner) {
+  ControlStyle += csReplicatable;
+  SetParentShowHint(true);
+}
+
+TCustomComboEdit* TEditButton::Editor() const { return dynamic_cast<TCustomComboEdit*>(GetOwner()); }
+
+void TEditButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (Button == mbLeft) {
+    TCustomComboEdit* E = Editor();
+    if (E && E->popupVisible_) {
+      E->PopupCloseUp(E, true);
+      noAction_ = true;
+    } else if (E && E->CanFocus() && E->GetTabStop() && GetFocus() != E->Handle()) {
+      E->SetFocus();
+    }
+  }
+  TExtSpeedButton::MouseDown(Button, Shift, X, Y);
+}
+
+void TEditButton::Click() {
+  if (noAction_) {
+    noAction_ = false;
+    return;
+  }
+  TExtSpeedButton::Click();
+}
+
+// ---------------------------------------------------------------------------
+// TPopupWindow
+
+TPopupWindow::TPopupWindow(TComponent* AOwner) : TCustomControl(AOwner) {
+  editor_ = dynamic_cast<TWinControl*>(AOwner);
+  ControlStyle += TControlStyle{csAcceptsControls, csNoDesignVisible, csReplicatable};
+  visible_ = false;
+  OnMouseUp = TMouseEvent(this, &TPopupWindow::PopupMouseUp);
+}
+
+void TPopupWindow::CreateParams(TCreateParams& P) {
+  TCustomControl::CreateParams(P);
+  P.Style = WS_POPUP | WS_BORDER | WS_CLIPCHILDREN;
+  P.ExStyle = WS_EX_TOOLWINDOW;
+  P.WndParent = editor_ && editor_->HandleAllocated() ? editor_->Handle() : nullptr;
+  P.WindowClass.style |= CS_SAVEBITS;
+}
+
+void TPopupWindow::WndProc(TMessage& M) {
+  if (M.Msg == WM_MOUSEACTIVATE) {
+    M.Result = MA_NOACTIVATE;
+    return;
+  }
+  TCustomControl::WndProc(M);
+}
+
+void TPopupWindow::PopupMouseUp(TObject*, TMouseButton Button, TShiftState, int X, int Y) {
+  if (Button != mbLeft) return;
+  TRect R = GetClientRect();
+  CloseUp(X >= R.left && X < R.right && Y >= R.top && Y < R.bottom);
+}
+
+void TPopupWindow::CloseUp(bool Accept) {
+  if (OnCloseUp) OnCloseUp(this, Accept);
+}
+
+void TPopupWindow::ShowAt(TPoint Origin) {
+  HandleNeeded();
+  left_ = Origin.x;
+  top_ = Origin.y;
+  SetWindowPos(Handle(), HWND_TOP, Origin.x, Origin.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  visible_ = true;
+}
+
+void TPopupWindow::HidePopup() {
+  if (HandleAllocated())
+    SetWindowPos(Handle(), nullptr, 0, 0, 0, 0,
+                 SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_HIDEWINDOW);
+  visible_ = false;
+}
+
+bool TPopupWindow::IsShowing() const { return visible_ && handle_ && IsWindowVisible(handle_); }
+
+void TPopupWindow::InvalidateEditor() {
+  auto* E = dynamic_cast<TCustomComboEdit*>(editor_);
+  if (!E || !E->HandleAllocated()) return;
+  TRect R = Rect(0, 0, E->GetClientWidth() - E->GetButtonWidth() - 2, E->GetClientHeight() + 1);
+  InvalidateRect(E->Handle(), &R, FALSE);
+  UpdateWindow(E->Handle());
+}
+
+// ---------------------------------------------------------------------------
+// TCustomComboEdit
+
+TCustomComboEdit::TCustomComboEdit(TComponent* AOwner) : TCustomEdit(AOwner) {
+  ControlStyle += csCaptureMouse;
+  autoSize_ = false;
+  height_ = 21;
+  btnControl_ = new TWinControl(this);
+  btnControl_->SetBounds(0, 0, 21, 17);
+  btnControl_->SetParent(this);
+  button_ = new TEditButton(this);
+  button_->SetBounds(0, 0, 21, 17);
+  button_->SetParent(btnControl_);
+  button_->OnClick = TNotifyEvent(this, &TCustomComboEdit::EditButtonClick);
+}
+
+TCustomComboEdit::~TCustomComboEdit() {
+  if (popup_) popup_->OnCloseUp = nullptr;
+}
+
+void TCustomComboEdit::CreateParams(TCreateParams& P) {
+  TCustomEdit::CreateParams(P);
+  P.Style |= ES_MULTILINE | WS_CLIPCHILDREN;
+  if (alignment_ == taRightJustify)
+    P.Style |= ES_RIGHT;
+  else if (alignment_ == taCenter)
+    P.Style |= ES_CENTER;
+}
+
+void TCustomComboEdit::CreateWnd() {
+  TCustomEdit::CreateWnd();
+  ApplyReadOnly();
+  UpdateBtnBounds();
+  SetEditRect();
+}
+
+void TCustomComboEdit::SetEditRect() {
+  if (!HandleAllocated()) return;
+  TRect R = Rect(0, 0, GetClientWidth() - btnControl_->GetWidth() - 2, GetClientHeight() + 1);
+  SendMessageW(Handle(), EM_SETRECTNP, 0, reinterpret_cast<LPARAM>(&R));
+}
+
+void TCustomComboEdit::UpdateBtnBounds() {
+  int BW = btnControl_->GetWidth();
+  int W = GetWidth(), H = GetHeight();
+  // Framed edits draw a client edge of two pixels on every side.
+  if (GetBorderStyle() == bsSingle)
+    btnControl_->SetBounds(W - BW - 4, 0, BW, std::max(H - 4, 0));
+  else
+    btnControl_->SetBounds(W - BW, 0, BW, H);
+  button_->SetBounds(0, 0, BW, btnControl_->GetHeight());
+}
+
+int TCustomComboEdit::MinHeight() {
+  HDC DC = GetDC(nullptr);
+  TEXTMETRICW SysTM{}, TM{};
+  GetTextMetricsW(DC, &SysTM);
+  HGDIOBJ Old = SelectObject(DC, Font()->GetHandle());
+  GetTextMetricsW(DC, &TM);
+  SelectObject(DC, Old);
+  ReleaseDC(nullptr, DC);
+  return std::min(SysTM.tmHeight, TM.tmHeight) + GetSystemMetrics(SM_CYBORDER) * 4 + 1;
+}
+
+int TCustomComboEdit::GetButtonWidth() const { return btnControl_->GetWidth(); }
+
+int TCustomComboEdit::DefaultButtonWidth() const {
+  if (glyphKind_ == gkDefault && button_->GetGlyph() && !button_->GetGlyph()->Empty())
+    return std::max(button_->GetGlyph()->GetWidth() / std::max(button_->GetNumGlyphs(), 1) + 6, 21);
+  if (glyphKind_ == gkDropDown) return GetSystemMetrics(SM_CXVSCROLL);
+  return 21;
+}
+
+void TCustomComboEdit::SetButtonWidth(int Value) {
+  if (Value == GetButtonWidth()) return;
+  // A button as wide as the edit would leave no room for text.
+  if (HandleAllocated() && Value >= GetClientWidth()) return;
+  btnControl_->SetVisible(Value > 1);
+  btnControl_->SetWidth(Value);
+  button_->SetWidth(Value);
+  buttonWidthSet_ = true;
+  button_->ControlStyle -= csFixedWidth;
+  UpdateBtnBounds();
+  SetEditRect();
+  RecreateGlyph();
+}
+
+void TCustomComboEdit::SetReadOnly(bool Value) {
+  if (Value == comboReadOnly_) return;
+  comboReadOnly_ = Value;
+  ApplyReadOnly();
+}
+
+void TCustomComboEdit::SetDirectInput(bool Value) {
+  directInput_ = Value;
+  ApplyReadOnly();
+}
+
+void TCustomComboEdit::ApplyReadOnly() { TCustomEdit::SetReadOnly(comboReadOnly_ || !directInput_); }
+
+void TCustomComboEdit::SetAlignment(TAlignment Value) {
+  if (Value == alignment_) return;
+  alignment_ = Value;
+  if (HandleAllocated()) RecreateWnd();
+}
+
+void TCustomComboEdit::SetGlyph(TBitmap* Value) {
+  glyphKind_ = gkCustom;
+  button_->SetGlyph(Value);
+}
+
+void TCustomComboEdit::SetNumGlyphs(int Value) {
+  if (glyphKind_ == gkDropDown || glyphKind_ == gkEllipsis)
+    Value = 1;
+  else if (glyphKind_ == gkDefault)
+    Value = defNumGlyphs_;
+  button_->SetNumGlyphs(Value);
+}
+
+void TCustomComboEdit::SetGlyphKind(TGlyphKind Value) {
+  if (Value == glyphKind_) return;
+  glyphKind_ = Value;
+  if (glyphKind_ == gkDropDown) {
+    btnControl_->SetWidth(GetSystemMetrics(SM_CXVSCROLL));
+    button_->ControlStyle += csFixedWidth;
+    UpdateBtnBounds();
+    SetEditRect();
+  }
+  RecreateGlyph();
+  if (glyphKind_ == gkDefault && button_->GetGlyph() && !button_->GetGlyph()->Empty()) {
+    int W = std::max(button_->GetGlyph()->GetWidth() / std::max(button_->GetNumGlyphs(), 1) + 6, GetButtonWidth());
+    if (W != GetButtonWidth()) {
+      btnControl_->SetWidth(W);
+      UpdateBtnBounds();
+      SetEditRect();
+    }
+  }
+}
+
+TBitmap* TCustomComboEdit::GetDefaultBitmap(bool& DestroyNeeded) {
+  DestroyNeeded = false;
+  return nullptr;
+}
+
+void TCustomComboEdit::RecreateGlyph() {
+  switch (glyphKind_) {
+    case gkDefault: {
+      bool Destroy = false;
+      TBitmap* B = GetDefaultBitmap(Destroy);
+      if (B) {
+        button_->SetGlyph(B);
+        button_->SetNumGlyphs(defNumGlyphs_);
+        if (Destroy) delete B;
+      }
+      break;
+    }
+    case gkDropDown: {
+      TBitmap B;
+      B.SetHandle(LoadBitmapW(nullptr, MAKEINTRESOURCEW(32738)));  // the combo box arrow
+      button_->SetGlyph(&B);
+      button_->SetNumGlyphs(1);
+      break;
+    }
+    case gkEllipsis: {
+      int W = std::max(1, GetButtonWidth() - 6);
+      TBitmap B;
+      B.SetMonochrome(true);
+      B.SetSize(W, 4);
+      TCanvas* C = B.Canvas();
+      C->Brush()->SetColor(clWhite);
+      C->FillRect(Rect(0, 0, W, 4));
+      C->Brush()->SetColor(clBlack);
+      int D = std::min(std::max((W - 6) / 2, 1), 3);
+      int X = ((W - 6) - 2 * D) / 2;
+      for (int K = 0; K < 3; ++K) {
+        int DX = X + K * (D + 2);
+        C->FillRect(Rect(DX, 1, DX + 2, 3));
+      }
+      button_->SetGlyph(&B);
+      button_->SetNumGlyphs(1);
+      break;
+    }
+    case gkCustom:
+      break;
+  }
+}
+
+void TCustomComboEdit::SelectAll() {
+  if (directInput_) TCustomEdit::SelectAll();
+}
+
+void TCustomComboEdit::DoClick() { EditButtonClick(this); }
+
+void TCustomComboEdit::EditButtonClick(TObject*) {
+  if (!GetReadOnly()) ButtonClick();
+}
+
+void TCustomComboEdit::ButtonClick() {
+  if (OnButtonClick) OnButtonClick(this);
+  if (popup_) {
+    if (popupVisible_)
+      PopupCloseUp(popup_, true);
+    else
+      PopupDropDown(true);
+  }
+}
+
+void TCustomComboEdit::PopupDropDown(bool DisableEdit) {
+  if (!popup_ || GetReadOnly() || popupVisible_) return;
+  RECT WR{};
+  GetWindowRect(Handle(), &WR);
+  TPoint P{WR.left, WR.top};
+  int PW = popup_->GetWidth(), PH = popup_->GetHeight();
+  int SW = GetSystemMetrics(SM_CXSCREEN), SH = GetSystemMetrics(SM_CYSCREEN);
+  int Y = P.y + GetHeight();
+  if (Y + PH > SH) Y = P.y - PH;
+  int X = P.x;
+  if (PopupAlign == epaRight) {
+    X -= PW - GetWidth();
+    if (X < 0) X += PW - GetWidth();
+  } else if (X + PW > SW) {
+    X -= PW - GetWidth();
+  }
+  X = std::min(std::max(X, 0), std::max(SW - PW, 0));
+  String T = GetText();
+  SetPopupValue(T.empty() ? Variant() : Variant(T));
+  if (CanFocus()) SetFocus();
+  ShowPopup(TPoint{X, Y});
+  popupVisible_ = true;
+  if (DisableEdit) {
+    TCustomEdit::SetReadOnly(true);
+    HideCaret(Handle());
+  }
+}
+
+void TCustomComboEdit::ShowPopup(TPoint Origin) { popup_->ShowAt(Origin); }
+
+void TCustomComboEdit::HidePopup() { popup_->HidePopup(); }
+
+void TCustomComboEdit::SetPopupValue(const Variant& Value) {
+  if (popup_) popup_->SetValue(Value);
+}
+
+Variant TCustomComboEdit::GetPopupValue() { return popup_ ? popup_->GetValue() : Variant(GetText()); }
+
+bool TCustomComboEdit::AcceptPopup(Variant&) { return true; }
+
+void TCustomComboEdit::AcceptValue(const Variant& Value) {
+  String S = Value.AsString();
+  if (S != GetText()) {
+    popupVisible_ = popup_ && popup_->IsShowing();
+    SetText(S);  // reports the change
+    SetModified(true);
+  }
+}
+
+void TCustomComboEdit::PopupCloseUp(TObject*, bool Accept) {
+  if (!popupVisible_ || !popup_) return;
+  struct TClear {
+    bool& Flag;
+    ~TClear() { Flag = false; }
+  } Clear{popupVisible_};
+  if (HWND Capture = GetCapture()) SendMessageW(Capture, WM_CANCELMODE, 0, 0);
+  Variant Value = GetPopupValue();
+  HidePopup();
+  try {
+    if (CanFocus()) SetFocus();
+    if (GetFocus() == Handle()) {
+      DestroyCaret();
+      CreateCaret(Handle(), nullptr, Font()->GetStyle().Contains(fsBold) ? 2 : 1, TextHeightOf(Font()));
+      ShowCaret(Handle());
+    }
+  } catch (...) {
+    // Focusing is a courtesy; the value is what matters.
+  }
+  ApplyReadOnly();
+  Invalidate();
+  if (Accept && AcceptPopup(Value) && EditCanModify()) {
+    popupVisible_ = false;
+    AcceptValue(Value);
+    if (GetFocus() == Handle()) SelectAll();
+  }
+}
+
+void TCustomComboEdit::Change() {
+  if (popupVisible_)
+    PopupChange();
+  else
+    TCustomEdit::Change();
+}
+
+void TCustomComboEdit::KeyDown(WORD& Key, TShiftState Shift) {
+  TCustomEdit::KeyDown(Key, Shift);
+  if (Key != 0 && ClickKey != 0 && EditShortCut(Key, Shift) == ClickKey) {
+    if (GetButtonWidth() > 0) {
+      EditButtonClick(this);
+      Key = 0;
+    }
+  }
+}
+
+void TCustomComboEdit::KeyPress(wchar_t& Key) {
+  if ((Key == L'\r' || Key == 0x1B) && popupVisible_) {
+    PopupCloseUp(popup_, Key == L'\r');
+    Key = 0;
+    return;
+  }
+  if (Key == L'\r' || Key == 0x1B) {
+    // The form's default and cancel buttons come first.
+    if (TCustomForm* F = GetParentForm()) {
+      TMessage M{CM_DIALOGKEY, static_cast<WPARAM>(Key == L'\r' ? VK_RETURN : VK_ESCAPE), 0, 0};
+      F->WindowProc(M);
+      if (M.Result) {
+        Key = 0;
+        return;
+      }
+    }
+    if (Key == L'\r') {
+      TCustomEdit::KeyPress(Key);
+      Key = 0;  // a single-line edit has no use for a line break
+      return;
+    }
+  }
+  TCustomEdit::KeyPress(Key);
+}
+
+void TCustomComboEdit::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (Button == mbLeft && popup_) {
+    if (CanFocus()) SetFocus();
+    if (GetFocus() != Handle()) return;
+    if (popupVisible_) PopupCloseUp(popup_, false);
+  }
+  TCustomEdit::MouseDown(Button, Shift, X, Y);
+}
+
+void TCustomComboEdit::WndProc(TMessage& M) {
+  switch (M.Msg) {
+    case WM_PASTE:
+    case WM_CUT:
+      if (!directInput_ || GetReadOnly()) {
+        M.Result = 0;
+        return;
+      }
+      break;
+    case WM_SIZE:
+      TCustomEdit::WndProc(M);
+      if (!ControlState.Contains(csCreating)) {
+        int MinH = MinHeight();
+        if (GetHeight() < MinH) SetHeight(MinH);
+      }
+      UpdateBtnBounds();
+      SetEditRect();
+      return;
+    case CM_FONTCHANGED:
+      TCustomEdit::WndProc(M);
+      SetEditRect();
+      return;
+    case WM_SETFOCUS:
+      TCustomEdit::WndProc(M);
+      CreateCaret(Handle(), nullptr, Font()->GetStyle().Contains(fsBold) ? 2 : 1, TextHeightOf(Font()));
+      ShowCaret(Handle());
+      return;
+    case WM_KILLFOCUS:
+      TCustomEdit::WndProc(M);
+      if (popupVisible_) PopupCloseUp(popup_, false);
+      return;
+    case CM_CANCELMODE: {
+      auto* Sender = reinterpret_cast<TControl*>(M.LParam);
+      bool Own = Sender == this || Sender == popup_ || Sender == button_ ||
+                 (popup_ && Sender && popup_->ContainsControl(Sender));
+      if (!Own && popupVisible_) PopupCloseUp(popup_, false);
+      break;
+    }
+    case CM_ENABLEDCHANGED:
+      TCustomEdit::WndProc(M);
+      button_->SetEnabled(GetEnabled());
+      return;
+    default:
+      break;
+  }
+  TCustomEdit::WndProc(M);
+}
+
+TPoint EditorTextMargins(TCustomComboEdit* Editor) {
+  int I = Editor->GetBorderStyle() == bsNone ? 0 : 1;
+  int X = I;
+  if (Editor->HandleAllocated()) X += LOWORD(SendMessageW(Editor->Handle(), EM_GETMARGINS, 0, 0));
+  return TPoint{X, I};
+}

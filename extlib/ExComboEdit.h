@@ -1,0 +1,162 @@
+// Edit boxes with a button inside their right edge: pressing the button (or
+// the click key) fires an event or drops down a pop-up window that edits the
+// value and closes on a click, Enter or Esc. The file, directory and date
+// edits build on it.
+#pragma once
+
+#include <memory>
+
+#include "classlib/StdCtrls.h"
+#include "classlib/Variants.h"
+#include "extlib/ExCtlSpeedButton.h"
+
+ZEMBRIO_DECLARE_EXCEPTION(EComboEditError, Exception)
+
+enum TGlyphKind { gkCustom, gkDefault, gkDropDown, gkEllipsis };
+enum TPopupAlign { epaRight, epaLeft };
+
+// Key plus scShift / scCtrl / scAlt.
+using TEditShortCut = uint16_t;
+constexpr TEditShortCut escShift = 0x2000;
+constexpr TEditShortCut escCtrl = 0x4000;
+constexpr TEditShortCut escAlt = 0x8000;
+TEditShortCut EditShortCut(WORD Key, TShiftState Shift);
+
+using TCloseUpEvent = TEvent<void(TObject* Sender, bool Accept)>;
+
+class TCustomComboEdit;
+
+// The combo edit's button: a press that closes an open pop-up swallows the
+// click that follows it.
+class TEditButton : public TExtSpeedButton {
+ public:
+  explicit TEditButton(TComponent* AOwner);
+  void Click() override;
+
+ protected:
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+
+ private:
+  friend class TCustomComboEdit;
+  TCustomComboEdit* Editor() const;
+  bool noAction_ = false;
+};
+
+// A window without caption that drops down below its editor and never takes
+// the activation.
+class TPopupWindow : public TCustomControl {
+ public:
+  explicit TPopupWindow(TComponent* AOwner);
+  TWinControl* GetEditor() const { return editor_; }
+
+  virtual Variant GetValue() = 0;
+  virtual void SetValue(const Variant& Value) = 0;
+  virtual void CloseUp(bool Accept);
+  virtual String GetPopupText() { return String(); }
+  // Shows the window at a screen point without activating it.
+  void ShowAt(TPoint Origin);
+  void HidePopup();
+  bool IsShowing() const;
+  // Repaints the editor's text area at once.
+  void InvalidateEditor();
+
+  TCloseUpEvent OnCloseUp;
+  void WndProc(TMessage& M) override;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+
+ private:
+  void PopupMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  TWinControl* editor_ = nullptr;
+};
+
+class TCustomComboEdit : public TCustomEdit {
+ public:
+  explicit TCustomComboEdit(TComponent* AOwner);
+  ~TCustomComboEdit() override;
+
+  TEditButton* Button() const { return button_; }
+  TNotifyEvent OnButtonClick;
+  TEditShortCut ClickKey = escAlt | VK_DOWN;
+
+  virtual bool GetReadOnly() const { return comboReadOnly_; }
+  void SetReadOnly(bool Value);
+  bool GetDirectInput() const { return directInput_; }
+  void SetDirectInput(bool Value);
+  TAlignment GetAlignment() const { return alignment_; }
+  void SetAlignment(TAlignment Value);
+  TPopupAlign PopupAlign = epaRight;
+  TGlyphKind GetGlyphKind() const { return glyphKind_; }
+  void SetGlyphKind(TGlyphKind Value);
+  TBitmap* GetGlyph() const { return button_->GetGlyph(); }
+  // Switches the glyph kind to gkCustom.
+  void SetGlyph(TBitmap* Value);
+  int GetNumGlyphs() const { return button_->GetNumGlyphs(); }
+  void SetNumGlyphs(int Value);
+  int GetButtonWidth() const;
+  void SetButtonWidth(int Value);
+  String GetButtonHint() const { return button_->GetHint(); }
+  void SetButtonHint(const String& Value) { button_->SetHint(Value); }
+  TPopupWindow* GetPopup() const { return popup_; }
+
+  // Acts as a press of the button.
+  void DoClick();
+  // Selects all only with direct input.
+  void SelectAll();
+  bool PopupVisible() const { return popupVisible_; }
+  // Closes an open pop-up (accepting or not).
+  void PopupCloseUp(TObject* Sender, bool Accept);
+
+  void WndProc(TMessage& M) override;
+
+ protected:
+  virtual TBitmap* GetDefaultBitmap(bool& DestroyNeeded);
+  virtual void PopupDropDown(bool DisableEdit);
+  virtual void ShowPopup(TPoint Origin);
+  virtual void HidePopup();
+  virtual bool AcceptPopup(Variant& Value);
+  virtual void AcceptValue(const Variant& Value);
+  virtual void SetPopupValue(const Variant& Value);
+  virtual Variant GetPopupValue();
+  virtual void PopupChange() {}
+  virtual void ButtonClick();
+  void Change() override;
+  void KeyDown(WORD& Key, TShiftState Shift) override;
+  void KeyPress(wchar_t& Key) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void CreateParams(TCreateParams& Params) override;
+  void CreateWnd() override;
+  bool EditCanModify() const { return !comboReadOnly_; }
+  void RecreateGlyph();
+  void UpdateBtnBounds();
+  void SetEditRect();
+
+  TPopupWindow* popup_ = nullptr;  // made by descendants, owned by the edit
+  int defNumGlyphs_ = 1;
+
+ private:
+  friend class TEditButton;
+  friend class TPopupWindow;
+  void EditButtonClick(TObject* Sender);
+  void ApplyReadOnly();
+  int DefaultButtonWidth() const;
+  int MinHeight();
+
+  TEditButton* button_ = nullptr;
+  TWinControl* btnControl_ = nullptr;
+  bool comboReadOnly_ = false;
+  bool directInput_ = true;
+  TAlignment alignment_ = taLeftJustify;
+  bool popupVisible_ = false;
+  TGlyphKind glyphKind_ = gkCustom;
+  bool buttonWidthSet_ = false;
+};
+
+class TComboEdit : public TCustomComboEdit {
+ public:
+  explicit TComboEdit(TComponent* AOwner) : TCustomComboEdit(AOwner) {}
+};
+
+// The text origin a combo edit's own text painting starts at.
+TPoint EditorTextMargins(TCustomComboEdit* Editor);

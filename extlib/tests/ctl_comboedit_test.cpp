@@ -1,0 +1,246 @@
+// The combo edit on a real form: its button, the click key, the pop-up that
+// drops down below (or above) the edit and closes accepting or not.
+#include "classlib/tests/gui_support.h"
+#include "extlib/ExComboEdit.h"
+
+using namespace guitest;
+
+namespace {
+
+// A pop-up that edits the text as it is.
+class TTextPopup : public TPopupWindow {
+ public:
+  explicit TTextPopup(TComponent* AOwner) : TPopupWindow(AOwner) { SetBounds(0, 0, 150, 80); }
+  Variant GetValue() override { return Variant(Value); }
+  void SetValue(const Variant& V) override {
+    Value = V.IsEmpty() ? L"<null>" : V.AsString();
+    ++Sets;
+  }
+  String Value;
+  int Sets = 0;
+};
+
+class TPopupEdit : public TCustomComboEdit {
+ public:
+  explicit TPopupEdit(TComponent* AOwner) : TCustomComboEdit(AOwner) {
+    Popup = new TTextPopup(this);
+    popup_ = Popup;
+    Popup->OnCloseUp = TCloseUpEvent(static_cast<TCustomComboEdit*>(this), &TCustomComboEdit::PopupCloseUp);
+  }
+  TTextPopup* Popup;
+  bool Refuse = false;
+
+ protected:
+  bool AcceptPopup(Variant& V) override { return !Refuse && TCustomComboEdit::AcceptPopup(V); }
+};
+
+struct EditHost {
+  std::unique_ptr<TForm> form;
+  EditHost() {
+    form.reset(new TForm(Application));
+    form->SetBounds(40, 40, 400, 200);
+    form->Show();
+    Pump(20);
+  }
+  template <class E>
+  E* Add(int x = 10, int y = 10, int w = 120) {
+    auto* e = new E(form.get());
+    e->SetParent(form.get());
+    e->SetBounds(x, y, w, 21);
+    e->HandleNeeded();
+    return e;
+  }
+};
+
+void AltDown(TWinControl* c) { c->Perform(WM_SYSKEYDOWN, VK_DOWN, 0x20000001); }
+void Char(TWinControl* c, wchar_t ch) { c->Perform(WM_CHAR, ch, 1); }
+
+}  // namespace
+
+TEST(ComboEdit, ButtonSitsInsideTheRightEdgeAndClicks) {
+  EditHost h;
+  auto* e = h.Add<TComboEdit>();
+  EXPECT_EQ(e->GetButtonWidth(), 21);
+  EXPECT_EQ(e->ClickKey, 32808);
+  TControl* container = e->Button()->GetParent();
+  EXPECT_EQ(container->GetLeft() + container->GetWidth(), e->GetClientWidth());
+  // The text stops before the button.
+  RECT r{};
+  SendMessageW(e->Handle(), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&r));
+  EXPECT_LE(r.right, container->GetLeft());
+
+  int clicks = 0;
+  e->OnButtonClick = TNotifyEvent([&](TObject*) { ++clicks; });
+  e->Button()->ButtonClick();
+  EXPECT_EQ(clicks, 1);
+  AltDown(e);
+  EXPECT_EQ(clicks, 2);
+  e->Perform(WM_KEYDOWN, VK_DOWN, 1);  // Down alone is no click key
+  EXPECT_EQ(clicks, 2);
+
+  // A read-only edit ignores its button and the click key.
+  e->SetReadOnly(true);
+  e->DoClick();
+  AltDown(e);
+  EXPECT_EQ(clicks, 2);
+
+  // No button: the click key does nothing.
+  e->SetReadOnly(false);
+  e->SetButtonWidth(0);
+  AltDown(e);
+  EXPECT_EQ(clicks, 2);
+}
+
+TEST(ComboEdit, DirectInputAndReadOnlyProtectTheText) {
+  EditHost h;
+  auto* e = h.Add<TComboEdit>();
+  e->SetText(L"fixed");
+  e->SetDirectInput(false);
+  EXPECT_TRUE(static_cast<TCustomEdit*>(e)->GetReadOnly());  // the window refuses typing
+  EXPECT_FALSE(e->GetReadOnly());
+  e->SetSelStart(0);
+  e->SetSelLength(5);
+  e->Perform(WM_CUT, 0, 0);
+  EXPECT_EQ(e->GetText(), L"fixed");
+  e->SetDirectInput(true);
+  EXPECT_FALSE(static_cast<TCustomEdit*>(e)->GetReadOnly());
+  e->SetReadOnly(true);
+  e->Perform(WM_PASTE, 0, 0);
+  EXPECT_EQ(e->GetText(), L"fixed");
+}
+
+TEST(ComboEdit, GlyphKinds) {
+  EditHost h;
+  auto* e = h.Add<TComboEdit>();
+  e->SetGlyphKind(gkEllipsis);
+  ASSERT_NE(e->GetGlyph(), nullptr);
+  EXPECT_EQ(e->GetGlyph()->GetWidth(), 15);
+  EXPECT_EQ(e->GetGlyph()->GetHeight(), 4);
+  e->SetNumGlyphs(3);
+  EXPECT_EQ(e->GetNumGlyphs(), 1);
+  e->SetGlyphKind(gkDropDown);
+  EXPECT_EQ(e->GetButtonWidth(), GetSystemMetrics(SM_CXVSCROLL));
+  EXPECT_FALSE(e->GetGlyph()->Empty());
+  TBitmap b(16, 16, pf24bit);
+  e->SetGlyph(&b);
+  EXPECT_EQ(e->GetGlyphKind(), gkCustom);
+}
+
+TEST(ComboEdit, PopupDropsDownAndClosesAccepting) {
+  EditHost h;
+  auto* e = h.Add<TPopupEdit>();
+  int changes = 0;
+  e->OnChange = TNotifyEvent([&](TObject*) { ++changes; });
+  AltDown(e);
+  ASSERT_TRUE(e->PopupVisible());
+  EXPECT_EQ(e->Popup->Value, L"<null>");  // an empty text gives the null value
+  EXPECT_TRUE(e->Popup->IsShowing());
+  EXPECT_TRUE(static_cast<TCustomEdit*>(e)->GetReadOnly());  // the edit waits for the pop-up
+  RECT er{}, pr{};
+  GetWindowRect(e->Handle(), &er);
+  GetWindowRect(e->Popup->Handle(), &pr);
+  EXPECT_EQ(pr.top, er.bottom);
+  EXPECT_EQ(pr.right, er.right);  // right edges aligned
+
+  e->Popup->Value = L"picked";
+  Char(e, L'\r');
+  EXPECT_FALSE(e->PopupVisible());
+  EXPECT_FALSE(e->Popup->IsShowing());
+  EXPECT_EQ(e->GetText(), L"picked");
+  EXPECT_EQ(changes, 1);
+  EXPECT_TRUE(e->GetModified());
+  EXPECT_FALSE(static_cast<TCustomEdit*>(e)->GetReadOnly());
+
+  // Esc closes without taking the value; so does a refusal.
+  AltDown(e);
+  EXPECT_EQ(e->Popup->Value, L"picked");
+  e->Popup->Value = L"other";
+  Char(e, 0x1B);
+  EXPECT_FALSE(e->PopupVisible());
+  EXPECT_EQ(e->GetText(), L"picked");
+  e->Refuse = true;
+  AltDown(e);
+  e->Popup->Value = L"refused";
+  Char(e, L'\r');
+  EXPECT_EQ(e->GetText(), L"picked");
+
+  // A click inside the pop-up accepts, one outside it does not.
+  e->Refuse = false;
+  AltDown(e);
+  e->Popup->Value = L"clicked";
+  e->Popup->Perform(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(e->GetText(), L"clicked");
+  AltDown(e);
+  e->Popup->Value = L"outside";
+  e->Popup->Perform(WM_LBUTTONUP, 0, MAKELPARAM(500, 5));
+  EXPECT_FALSE(e->PopupVisible());
+  EXPECT_EQ(e->GetText(), L"clicked");
+}
+
+TEST(ComboEdit, ButtonPressOnOpenPopupClosesWithoutReopening) {
+  EditHost h;
+  auto* e = h.Add<TPopupEdit>();
+  e->Button()->ButtonClick();
+  ASSERT_TRUE(e->PopupVisible());
+  e->Popup->Value = L"by button";
+  e->Button()->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  EXPECT_FALSE(e->PopupVisible());
+  EXPECT_EQ(e->GetText(), L"by button");
+  e->Button()->Perform(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  if (GetCapture()) ReleaseCapture();
+  EXPECT_FALSE(e->PopupVisible());  // the click after the press is swallowed
+  e->Button()->ButtonClick();
+  EXPECT_TRUE(e->PopupVisible());  // the next one opens it again
+  Char(e, 0x1B);
+}
+
+TEST(ComboEdit, ReadOnlyEditNeitherOpensNorFires) {
+  EditHost h;
+  auto* e = h.Add<TPopupEdit>();
+  int clicks = 0;
+  e->OnButtonClick = TNotifyEvent([&](TObject*) { ++clicks; });
+  e->SetReadOnly(true);
+  e->Button()->ButtonClick();
+  AltDown(e);
+  EXPECT_EQ(clicks, 0);
+  EXPECT_FALSE(e->PopupVisible());
+}
+
+TEST(ComboEdit, PopupStaysOnTheScreen) {
+  EditHost h;
+  int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+  h.form->SetBounds(sw - 200, sh - 90, 200, 90);
+  Pump(20);
+  auto* e = h.Add<TPopupEdit>(100, 10, 60);
+  e->Popup->SetBounds(0, 0, 250, 120);
+  AltDown(e);
+  RECT er{}, pr{};
+  GetWindowRect(e->Handle(), &er);
+  GetWindowRect(e->Popup->Handle(), &pr);
+  EXPECT_EQ(pr.bottom, er.top);  // no room below: it opens above
+  EXPECT_EQ(pr.right, er.right);  // right-aligned with the edit
+  EXPECT_LE(pr.right, sw);
+  Char(e, 0x1B);
+
+  // Left-aligned, too wide for the screen's right edge: moved back inside.
+  e->PopupAlign = epaLeft;
+  e->Popup->SetBounds(0, 0, 400, 120);
+  AltDown(e);
+  GetWindowRect(e->Popup->Handle(), &pr);
+  EXPECT_LE(pr.right, sw);
+  EXPECT_GE(pr.left, 0);
+  Char(e, 0x1B);
+}
+
+TEST(ComboEdit, LosingTheFocusClosesWithoutAccepting) {
+  EditHost h;
+  auto* e = h.Add<TPopupEdit>();
+  auto* other = h.Add<TComboEdit>(10, 60);
+  AltDown(e);
+  ASSERT_TRUE(e->PopupVisible());
+  e->Popup->Value = L"lost";
+  other->SetFocus();
+  Pump(10);
+  EXPECT_FALSE(e->PopupVisible());
+  EXPECT_EQ(e->GetText(), L"");
+}
