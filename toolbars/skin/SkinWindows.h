@@ -1,0 +1,176 @@
+// Themed windows: pop-up windows and menus, toolbars, tool windows,
+// floating forms and docks, all painted through the current theme and
+// answering the layer's view-type and effective-colour queries.
+#pragma once
+
+#include <memory>
+
+#include "toolbars/BarFloat.h"
+#include "toolbars/BarPopup.h"
+#include "toolbars/BarToolWindow.h"
+#include "toolbars/BarToolbar.h"
+#include "toolbars/skin/SkinItems.h"
+#include "toolbars/skin/SkinUtils.h"
+
+class TSkinPopupView : public TBarPopupView {
+ public:
+  using TBarPopupView::TBarPopupView;
+  const char* ClassName() const override { return "TSkinPopupView"; }
+};
+
+class TSkinPopupWindow : public TBarPopupWindow {
+ public:
+  TSkinPopupWindow(TComponent* AOwner, TBarView* AParentView, TBarCustomItem* AItem, bool ACustomizing);
+  ~TSkinPopupWindow() override;
+  const char* ClassName() const override { return "TSkinPopupWindow"; }
+
+  virtual void CreateShadow();
+  virtual void DestroyShadow();
+  virtual bool GetShowShadow();
+  virtual int GetViewTypeOf();
+  TShadows* Shadow() const { return shadow_.get(); }
+
+  SIZE GetNCSize() override;
+  void PaintNCArea(HDC DC) override;
+  void WndProc(TMessage& m) override;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+
+ private:
+  std::unique_ptr<TShadows> shadow_;
+};
+
+class TSkinChevronPopupWindow : public TSkinPopupWindow {
+ public:
+  using TSkinPopupWindow::TSkinPopupWindow;
+  const char* ClassName() const override { return "TSkinChevronPopupWindow"; }
+};
+
+class TSkinRootItem : public TBarRootItem {
+ public:
+  using TBarRootItem::TBarRootItem;
+  const char* ClassName() const override { return "TSkinRootItem"; }
+  TBarPopupWindow* CreatePopupWindow(TBarView* AParentView, TBarCustomItem* AItem, bool ACustomizing) override;
+};
+
+class TSkinPopupMenu : public TBarPopupMenu, public ISkinListener {
+ public:
+  explicit TSkinPopupMenu(TComponent* AOwner);
+  const char* ClassName() const override { return "TSkinPopupMenu"; }
+  void SkinMessage(TMessage& Message) override;
+};
+
+class TSkinChevronItem : public TBarChevronItem {
+ public:
+  explicit TSkinChevronItem(TBarCustomToolbar* AToolbar) : TBarChevronItem(AToolbar) {}
+  const char* ClassName() const override { return "TSkinChevronItem"; }
+  TBarItemViewerClass GetItemViewerClass(TBarView* AView) override;
+  TBarPopupWindow* CreatePopupWindow(TBarView* AParentView, TBarCustomItem* AItem, bool ACustomizing) override;
+  void GetPopupPosition(TBarView* ParentView, TBarPopupWindow* PopupWindow, TBarPopupPositionRec& Rec) override;
+};
+
+class TSkinToolbarView : public TBarToolbarView {
+ public:
+  using TBarToolbarView::TBarToolbarView;
+  const char* ClassName() const override { return "TSkinToolbarView"; }
+  void GetMargins(TBarViewOrientation AOrientation, TBarMargins& Margins) override;
+};
+
+class TSkinFloatingWindowParent : public TBarFloatingWindowParent {
+ public:
+  using TBarFloatingWindowParent::TBarFloatingWindowParent;
+  const char* ClassName() const override { return "TSkinFloatingWindowParent"; }
+  void DrawNCArea(HDC DC, HRGN Clip, TBarToolWindowNCRedrawWhat RedrawWhat) override;
+  void WndProc(TMessage& m) override;
+  int SnapDistance = 0;
+  bool CloseButtonHot() const { return closeHot_; }
+
+ private:
+  void SetCloseHot(bool Hot);
+  bool closeHot_ = false;
+};
+
+enum TSkinItemTransparency { itAuto, itEnable, itDisable };
+
+class TSkinToolbar : public TBarCustomToolbar, public ISkinListener {
+ public:
+  explicit TSkinToolbar(TComponent* AOwner);
+  ~TSkinToolbar() override;
+  const char* ClassName() const override { return "TSkinToolbar"; }
+
+  virtual void GetToolbarInfo(TSkinToolbarInfo& ToolbarInfo);
+  int GetViewTypeOf();
+  TColor GetEffectiveColorOf() const { return effectiveColor_; }
+  void UpdateEffectiveColor();
+  bool IsEmbedded() { return !GetFloating() && !GetDocked(); }
+  TSkinItemTransparency GetItemTransparency() const { return itemTransparency_; }
+  void SetItemTransparency(TSkinItemTransparency Value);
+  int GetSnapDistance() const { return snapDistance_; }
+  void SetSnapDistance(int Value);
+
+  void DrawNCArea(HDC DC, HRGN Clip) override;
+  POINT GetFloatingBorderSize() override;
+  RECT GetDockedCloseButtonRect(bool LeftRight) override;
+  TBarFloatingWindowParent* CreateFloatingWindowParent() override;
+  void WndProc(TMessage& m) override;
+  void SkinMessage(TMessage& Message) override { WndProc(Message); }
+  // Repaints only the background between the items (on a dock background).
+  void RedrawBackgroundOnly(bool RedrawFrame);
+
+ private:
+  void TellChildren();
+  TColor effectiveColor_ = clBtnFace;
+  TSkinItemTransparency itemTransparency_ = itAuto;
+  int snapDistance_ = 0;
+};
+
+class TSkinToolWindow : public TBarToolWindow, public ISkinListener {
+ public:
+  explicit TSkinToolWindow(TComponent* AOwner);
+  ~TSkinToolWindow() override;
+  const char* ClassName() const override { return "TSkinToolWindow"; }
+
+  virtual void GetToolbarInfo(TSkinToolbarInfo& ToolbarInfo);
+  int GetViewTypeOf();
+  TColor GetEffectiveColorOf() const { return effectiveColor_; }
+  void UpdateEffectiveColor();
+  int GetSnapDistance() const { return snapDistance_; }
+  void SetSnapDistance(int Value);
+
+  void DrawNCArea(HDC DC, HRGN Clip) override;
+  POINT GetFloatingBorderSize() override;
+  RECT GetDockedCloseButtonRect(bool LeftRight) override;
+  TBarFloatingWindowParent* CreateFloatingWindowParent() override;
+  void WndProc(TMessage& m) override;
+  void SkinMessage(TMessage& Message) override { WndProc(Message); }
+
+ private:
+  TColor effectiveColor_ = clBtnFace;
+  int snapDistance_ = 0;
+};
+
+class TSkinDock : public TBarDock, public ISkinListener {
+ public:
+  explicit TSkinDock(TComponent* AOwner);
+  ~TSkinDock() override;
+  const char* ClassName() const override { return "TSkinDock"; }
+
+  virtual bool ThemedBackground();
+  bool UsingBackground() override;
+  void DrawBackground(HDC DC, const RECT& DrawRect) override;
+  bool GetUseParentBackground() const { return useParentBackground_; }
+  void SetUseParentBackground(bool Value);
+  TColor GetEffectiveColorOf();
+  bool Resizing() const { return resizing_; }
+  void WndProc(TMessage& m) override;
+  void SkinMessage(TMessage& Message) override { WndProc(Message); }
+
+ private:
+  bool useParentBackground_ = false;
+  bool moving_ = false;
+  bool resizing_ = false;
+};
+
+// Paints the part of Control's parent that lies under Rect into DC.
+void DrawParentBackground(TControl* Control, HDC DC, const RECT& R);

@@ -1,0 +1,572 @@
+// The themed layer on real windows: theme registry and broadcasts, the
+// Default theme's answers and painting, themed items, toolbars and shadows.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "classlib/ImgList.h"
+#include "classlib/tests/gui_support.h"
+#include "toolbars/BarUtilsWin.h"
+#include "toolbars/skin/SkinDefaultTheme.h"
+#include "toolbars/skin/SkinItems.h"
+#include "toolbars/skin/SkinSwitcher.h"
+#include "toolbars/skin/SkinWindows.h"
+
+using namespace guitest;
+
+static ::testing::Environment* const kGuiEnv = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+
+namespace {
+// Records the layer's broadcasts.
+class Listener : public TObject, public ISkinListener {
+ public:
+  struct Msg {
+    UINT Msg;
+    WPARAM W;
+    LPARAM L;
+  };
+  std::vector<Msg> Got;
+  void SkinMessage(TMessage& m) override { Got.push_back({m.Msg, m.WParam, m.LParam}); }
+};
+
+TSkinTheme* MakeOther(const String& Name) { return new TSkinDefaultTheme(Name); }
+
+// A memory canvas of the given size filled with one colour.
+struct Surface {
+  HDC DC;
+  HBITMAP Bmp;
+  HGDIOBJ Old;
+  TCanvas C;
+  int W, H;
+  Surface(int w, int h, COLORREF fill) : W(w), H(h) {
+    HDC s = GetDC(nullptr);
+    DC = CreateCompatibleDC(s);
+    Bmp = CreateCompatibleBitmap(s, w, h);
+    ReleaseDC(nullptr, s);
+    Old = SelectObject(DC, Bmp);
+    RECT r{0, 0, w, h};
+    HBRUSH b = CreateSolidBrush(fill);
+    FillRect(DC, &r, b);
+    DeleteObject(b);
+    C.SetHandle(DC);
+  }
+  ~Surface() {
+    C.SetHandle(nullptr);
+    SelectObject(DC, Old);
+    DeleteObject(Bmp);
+    DeleteDC(DC);
+  }
+  int CountNot(COLORREF c) {
+    int n = 0;
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x)
+        if (GetPixel(DC, x, y) != c) ++n;
+    return n;
+  }
+  int Count(COLORREF c) { return W * H - CountNot(c); }
+};
+
+struct Host {
+  std::unique_ptr<TForm> Form;
+  TSkinDock* Dock = nullptr;
+  Host() {
+    Form.reset(new TForm(Application));
+    Form->SetBounds(40, 40, 500, 300);
+    Dock = new TSkinDock(Form.get());
+    Dock->SetName(L"tbdTop");
+    Dock->SetParent(Form.get());
+  }
+  TSkinToolbar* AddToolbar(const String& Name) {
+    auto* t = new TSkinToolbar(Form.get());
+    t->SetName(Name);
+    t->SetParent(Dock);
+    return t;
+  }
+  void Show() {
+    Form->Show();
+    Pump(50);
+  }
+};
+
+int Width(TBarItemViewer* v) { return v->BoundsRect.right - v->BoundsRect.left; }
+}  // namespace
+
+TEST(SkinRegistry, SharedInstancesAndReleaseErrors) {
+  InitSkin();
+  EXPECT_TRUE(IsSkinThemeAvailable(L"default"));
+  try {
+    RegisterSkinTheme(L"DEFAULT", &MakeOther);
+    FAIL() << "a name differing only in case registered";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), L"Theme DEFAULT is already registered");
+  }
+  EXPECT_THROW(RegisterSkinTheme(L"", &MakeOther), Exception);
+  EXPECT_THROW(RegisterSkinTheme(L"X", nullptr), Exception);
+  if (!IsSkinThemeAvailable(L"Other")) RegisterSkinTheme(L"Other", &MakeOther);
+  auto list = std::make_unique<TStringList>();
+  GetAvailableSkinThemes(list.get());
+  ASSERT_GE(list->GetCount(), 2);
+  EXPECT_EQ(list->Get(0), L"Default");
+
+  TSkinTheme* a = GetSkinTheme(L"Other");
+  TSkinTheme* b = GetSkinTheme(L"other");
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(SkinThemeRefCount(L"Other"), 2);
+  ReleaseSkinTheme(b);
+  EXPECT_EQ(b, a);  // still alive: the caller's variable is left as it was
+  ReleaseSkinTheme(a);
+  EXPECT_EQ(a, nullptr);
+  EXPECT_EQ(SkinThemeRefCount(L"Other"), 0);
+  TSkinTheme* stale = b;  // the destroyed instance
+  try {
+    ReleaseSkinTheme(stale);
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), L"Cannot release theme");
+  }
+  try {
+    GetSkinTheme(L"Nope");
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), L"Unknown theme Nope");
+  }
+}
+
+TEST(SkinRegistry, ThemeSwitchAndSystemParametersBroadcast) {
+  InitSkin();
+  Listener l;
+  AddThemeNotification(&l);
+  AddThemeNotification(&l);  // only once
+  SkinSetTheme(L"NotRegistered");
+  EXPECT_TRUE(l.Got.empty());
+  EXPECT_EQ(SkinCurrentTheme(), L"Default");
+
+  if (!IsSkinThemeAvailable(L"Other")) RegisterSkinTheme(L"Other", &MakeOther);
+  SkinSetTheme(L"Other");
+  ASSERT_EQ(l.Got.size(), 3u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(l.Got[i].Msg, BarMThemeChange);
+    EXPECT_EQ(l.Got[i].W, WPARAM(i + 1));
+    EXPECT_EQ(l.Got[i].L, 1);
+  }
+  EXPECT_EQ(SkinCurrentTheme(), L"Other");
+  SkinSetTheme(L"Default");
+  EXPECT_EQ(SkinThemeRefCount(L"Other"), 0);  // the switch released it
+  l.Got.clear();
+
+  // Visual styles: any non-zero value forbids them and reads back as 2.
+  SetSkinSysParam(2, 5);
+  EXPECT_EQ(GetSkinSysParam(2), 2);
+  EXPECT_FALSE(USE_THEMES);
+  ASSERT_EQ(l.Got.size(), 3u);  // relayed system change, LParam 0
+  EXPECT_EQ(l.Got[2].W, 3u);
+  EXPECT_EQ(l.Got[2].L, 0);
+  l.Got.clear();
+  SetSkinSysParam(2, 7);
+  EXPECT_TRUE(l.Got.empty());
+  SetSkinSysParam(2, 0);
+  EXPECT_EQ(GetSkinSysParam(2), 0);
+  EXPECT_EQ(GetSkinSysParam(3), -1);
+  SetSkinSysParam(9, 1);  // ignored
+  RemoveThemeNotification(&l);
+}
+
+TEST(SkinRegistry, FlatMenuSettingChoosesPopupColours) {
+  InitSkin();
+  auto oldSeam = SkinSystemFlatMenusSeam;
+  SkinSystemFlatMenusSeam = [] { return true; };
+  SetSkinSysParam(1, 1);  // off on a system with flat menus: toolbar colours
+  EXPECT_FALSE(USE_FLATMENUS);
+  EXPECT_EQ(clPopup, clToolbar);
+  SetSkinSysParam(1, 0);
+  EXPECT_TRUE(USE_FLATMENUS);
+  EXPECT_EQ(clPopup, clMenu);
+  SkinSystemFlatMenusSeam = [] { return false; };
+  SetSkinSysParam(1, 2);  // forced on without system support: window colours
+  EXPECT_TRUE(USE_FLATMENUS);
+  EXPECT_EQ(clPopup, clWindow);
+  EXPECT_EQ(clPopupText, clWindowText);
+  SetSkinSysParam(1, 0);
+  EXPECT_FALSE(USE_FLATMENUS);
+  SkinSystemFlatMenusSeam = oldSeam;
+  SkinRecomputeAndNotify();
+}
+
+TEST(SkinSwitcher, PropertiesAreProgramWide) {
+  InitSkin();
+  Listener l;
+  AddThemeNotification(&l);
+  auto s1 = std::make_unique<TSkinSwitcher>(nullptr);
+  auto s2 = std::make_unique<TSkinSwitcher>(nullptr);
+  int changes = 0;
+  s1->OnThemeChange = TNotifyEvent([&](TObject* Sender) {
+    EXPECT_EQ(Sender, s1.get());
+    ++changes;
+  });
+  EXPECT_EQ(s1->GetTheme(), L"Default");
+  EXPECT_EQ(s1->GetThemes(0), L"Default");
+  EXPECT_TRUE(s1->GetEnableXPStyles());
+  s1->SetEnableXPStyles(false);
+  EXPECT_FALSE(s2->GetEnableXPStyles());
+  EXPECT_EQ(l.Got.size(), 3u);
+  EXPECT_EQ(changes, 3);
+  s2->SetEnableXPStyles(true);
+  EXPECT_EQ(l.Got.size(), 6u);
+  s2->SetFlatMenuStyle(fmsDisable);
+  EXPECT_EQ(s1->GetFlatMenuStyle(), fmsDisable);
+  EXPECT_EQ(GetSkinSysParam(1), 1);
+  s2->SetFlatMenuStyle(fmsAuto);
+  EXPECT_EQ(GetSkinSysParam(1), 0);
+  EXPECT_EQ(TSkinSwitcher::Count(), 2);
+  s1.reset();
+  EXPECT_EQ(TSkinSwitcher::Count(), 1);
+  RemoveThemeNotification(&l);
+}
+
+TEST(SkinDefaultTheme, MetricsColoursAndBorders) {
+  InitSkin();
+  TSkinTheme* t = CurrentSkinTheme();
+  EXPECT_EQ(t->GetPopupShadowType(), 1);
+  EXPECT_EQ(t->GetIntegerMetrics(10), 11);  // classic (no visual styles under test)
+  EXPECT_EQ(t->GetIntegerMetrics(20), 8);
+  EXPECT_EQ(t->GetIntegerMetrics(65), 13);
+  EXPECT_EQ(t->GetIntegerMetrics(35), -1);
+  EXPECT_EQ(t->GetIntegerMetrics(999), -1);
+  EXPECT_TRUE(t->GetBooleanMetrics(6));
+  EXPECT_FALSE(t->GetBooleanMetrics(1));
+  EXPECT_EQ(t->GetBooleanMetrics(5), USE_THEMES);
+
+  // A view type of 0: toolbar colour, no border, no margins.
+  POINT b{9, 9};
+  t->GetViewBorder(0, b);
+  EXPECT_EQ(b.x, 0);
+  EXPECT_EQ(t->GetViewColor(0), clToolbar);
+  TSkinMargins m{1, 1, 1, 1};
+  t->GetViewMargins(0, m);
+  EXPECT_EQ(m.LeftWidth + m.RightWidth + m.TopHeight + m.BottomHeight, 0);
+  t->GetViewMargins(VT_TOOLBARBAR | VT_FLOATING, m);
+  EXPECT_EQ(m.LeftWidth, 4);
+  EXPECT_EQ(m.BottomHeight, 1);
+  t->GetViewBorder(VT_TOOLBARBAR, b);
+  EXPECT_EQ(b.x, 2);
+  t->GetViewBorder(VT_TOOLBARBAR | VT_FLOATING | VT_RESIZABLE, b);
+  EXPECT_EQ(b.x, GetSystemMetrics(SM_CXSIZEFRAME));
+  t->GetViewBorder(VT_TOOLBARBAR | VT_FLOATING, b);
+  EXPECT_EQ(b.y, GetSystemMetrics(SM_CYFIXEDFRAME));
+  t->GetViewBorder(VT_POPUPMENU, b);
+  EXPECT_EQ(b.x, 3);
+  t->GetViewBorder(VT_LISTBOX, b);
+  EXPECT_EQ(b.x, 1);
+  EXPECT_EQ(t->GetViewColor(VT_LISTBOX), clWindow);
+  EXPECT_EQ(t->GetViewColor(VT_POPUPMENU), clPopup);
+  EXPECT_EQ(t->GetViewColor(VT_TOOLBAR | VT_POPUPMENU), clToolbar);  // toolbar bit wins
+
+  TSkinItemInfo I;
+  I.ViewType = VT_TOOLBARBAR;
+  I.ItemOptions = IO_TOOLBARSTYLE;
+  I.Enabled = false;
+  EXPECT_EQ(t->GetItemTextColor(I), clGrayText);
+  I.Enabled = true;
+  EXPECT_EQ(t->GetItemTextColor(I), clBtnText);
+  I.ViewType = VT_POPUPMENU;
+  I.ItemOptions = 0;
+  I.HoverKind = hkMouseHover;
+  EXPECT_EQ(t->GetItemTextColor(I), clHighlightText);
+  I.HoverKind = hkNone;
+  EXPECT_EQ(t->GetItemTextColor(I), clPopupText);
+  I.Pushed = true;
+  EXPECT_EQ(t->GetImageOffset(nullptr, I, nullptr).x, 1);
+
+  // Text colour from state flags goes through the same rules.
+  EXPECT_EQ(GetSkinTextColor(ISF_DISABLED), clGrayText);
+  EXPECT_EQ(GetSkinTextColor(0), clBtnText);
+}
+
+TEST(SkinDefaultTheme, CachedToolbarColourFollowsSystemChangeOnly) {
+  InitSkin();
+  auto* t = dynamic_cast<TSkinDefaultTheme*>(CurrentSkinTheme());
+  ASSERT_NE(t, nullptr);
+  TColor saved = clToolbar;
+  clToolbar = 0x123456;
+  EXPECT_EQ(t->GetViewColor(VT_TOOLBARBAR), saved);
+  TMessage m1{SkinMSysChange, 1, 0, 0};
+  t->SkinMessage(m1);
+  EXPECT_EQ(t->GetViewColor(VT_TOOLBARBAR), saved);
+  TMessage m2{SkinMSysChange, 2, 0, 0};
+  t->SkinMessage(m2);
+  EXPECT_EQ(t->GetViewColor(VT_TOOLBARBAR), 0x123456);
+  clToolbar = saved;
+  t->SkinMessage(m2);
+}
+
+TEST(SkinDefaultTheme, ClassicPaintingOfSeparatorsAndDisabledText) {
+  InitSkin();
+  if (USE_THEMES) GTEST_SKIP() << "visual styles active";
+  TSkinTheme* t = CurrentSkinTheme();
+  const COLORREF white = RGB(255, 255, 255);
+  {
+    Surface s(20, 20, white);
+    TSkinItemInfo I;
+    I.ViewType = VT_TOOLBARBAR;
+    I.ItemOptions = IO_TOOLBARSTYLE;
+    I.Enabled = false;
+    t->PaintSeparator(&s.C, RECT{0, 0, 20, 20}, I, false, false);
+    EXPECT_EQ(s.CountNot(white), 0);  // nothing for a disabled separator
+    I.Enabled = true;
+    t->PaintSeparator(&s.C, RECT{0, 0, 20, 20}, I, false, false);
+    EXPECT_GT(s.CountNot(white), 0);
+  }
+  {
+    // A disabled caption is embossed: highlight one pixel down-right of the shadow.
+    Surface s(60, 20, RGB(0, 0, 0));
+    TSkinItemInfo I;
+    I.ViewType = VT_TOOLBARBAR;
+    I.ItemOptions = IO_TOOLBARSTYLE;
+    I.Enabled = false;
+    s.C.Font()->SetColor(clGrayText);
+    t->PaintCaption(&s.C, RECT{0, 0, 60, 20}, I, L"WWW", DT_SINGLELINE | DT_LEFT | DT_TOP, false);
+    EXPECT_GT(s.Count(ColorToRef(clBtnHighlight)), 0);
+    EXPECT_GT(s.Count(ColorToRef(clBtnShadow)), 0);
+    EXPECT_EQ(s.C.Brush()->GetStyle(), bsSolid);
+  }
+  {
+    // A hot flat menu-bar item is one solid highlight block.
+    bool oldFlat = USE_FLATMENUS;
+    USE_FLATMENUS = true;
+    Surface s(30, 20, white);
+    TSkinItemInfo I;
+    I.ViewType = VT_MENUBAR;
+    I.ItemOptions = IO_TOOLBARSTYLE | IO_APPACTIVE;
+    I.Enabled = true;
+    I.HoverKind = hkMouseHover;
+    t->PaintButton(&s.C, RECT{0, 0, 30, 20}, I);
+    EXPECT_EQ(s.Count(ColorToRef(clHighlight)), 30 * 20);
+    EXPECT_EQ(t->GetItemTextColor(I), clHighlightText);
+    USE_FLATMENUS = oldFlat;
+  }
+}
+
+TEST(SkinGeometry, DragHandlesAndCloseButtons) {
+  TSkinToolbarInfo T;
+  T.BorderSize = POINT{2, 2};
+  T.ClientWidth = 100;
+  EXPECT_EQ(GetSkinDragHandleSize(T), 0);  // dock forbids dragging
+  T.AllowDrag = true;
+  T.DragHandleStyle = dhDouble;
+  EXPECT_EQ(GetSkinDragHandleSize(T), 9);
+  T.DragHandleStyle = dhNone;
+  EXPECT_EQ(GetSkinDragHandleSize(T), 0);
+  T.DragHandleStyle = dhSingle;
+  EXPECT_EQ(GetSkinDragHandleSize(T), 6);
+  T.CloseButtonState = 1;
+  T.DragHandleStyle = dhNone;
+  EXPECT_EQ(GetSkinDragHandleSize(T), 14);
+  RECT r;
+  GetSkinDockedCloseButtonRect(T, r);
+  EXPECT_EQ(r.left, 2);
+  EXPECT_EQ(r.right - r.left, 13);
+  T.IsVertical = true;
+  GetSkinDockedCloseButtonRect(T, r);
+  EXPECT_EQ(r.right, 102);
+
+  TSkinWindowInfo W;
+  W.ClientWidth = 120;
+  W.FloatingBorderSize = POINT{3, 4};
+  RECT cap, close;
+  GetSkinCaptionRect(W, true, true, cap);
+  GetSkinCloseButtonRect(W, true, close);
+  int h = GetSystemMetrics(SM_CYSMCAPTION) - 1;
+  EXPECT_EQ(cap.top, 4);
+  EXPECT_EQ(cap.bottom - cap.top, h);
+  EXPECT_EQ(cap.right, 123 - h);
+  EXPECT_EQ(close.right, 123);
+  EXPECT_EQ(close.right - close.left, h);
+}
+
+TEST(SkinItems, FontSettingsScaleAndNotify) {
+  TFontSettings fs;
+  int changes = 0;
+  fs.OnChange = TNotifyEvent([&](TObject*) { ++changes; });
+  fs.SetSize(150);
+  fs.SetSize(150);
+  EXPECT_EQ(changes, 1);
+  TFont f;
+  f.SetSize(8);
+  fs.Apply(&f);
+  EXPECT_EQ(f.GetSize(), 12);
+  fs.SetSize(125);
+  TFont g;
+  g.SetSize(9);
+  fs.SetBold(tsTrue);
+  fs.Apply(&g);
+  EXPECT_EQ(g.GetSize(), 11);  // 11.25 rounded half up
+  EXPECT_TRUE(g.GetStyle().Contains(fsBold));
+  TFontSettings other;
+  other.Assign(&fs);
+  changes = 0;
+  fs.Assign(&other);  // nothing differs
+  EXPECT_EQ(changes, 0);
+  other.SetItalic(tsTrue);
+  fs.Assign(&other);
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(fs.GetItalic(), tsTrue);
+}
+
+TEST(SkinToolbars, ItemsMeasureThroughTheTheme) {
+  Host h;
+  TSkinToolbar* t = h.AddToolbar(L"tbrTest");
+  auto* plain = new TSkinSubmenuItem(h.Form.get());
+  plain->SetCaption(L"Go");
+  auto* split = new TSkinSubmenuItem(h.Form.get());
+  split->SetCaption(L"Go");
+  split->SetDropdownCombo(true);
+  auto* wide = new TSkinItem(h.Form.get());
+  wide->SetCaption(L"W");
+  wide->SetMinWidth(90);
+  auto* narrow = new TSkinItem(h.Form.get());
+  narrow->SetCaption(L"Wide caption here");
+  narrow->SetMinWidth(5);
+  auto* sep = new TSkinSeparatorItem(h.Form.get());
+  t->Items()->Add(plain);
+  t->Items()->Add(split);
+  t->Items()->Add(wide);
+  t->Items()->Add(sep);
+  t->Items()->Add(narrow);
+  h.Show();
+  TBarView* v = t->View();
+  v->ValidatePositions();
+  TBarItemViewer* pv = v->Find(plain);
+  TBarItemViewer* sv = v->Find(split);
+  ASSERT_TRUE(dynamic_cast<TSkinItemViewer*>(sv));
+  EXPECT_EQ(Width(sv) - Width(pv), CurrentSkinTheme()->GetIntegerMetrics(10));
+  // The arrow part of a split button opens the sub-menu instead of clicking.
+  EXPECT_TRUE(sv->IsPtInButtonPart(2, 2));
+  EXPECT_FALSE(sv->IsPtInButtonPart(Width(sv) - 2, 2));
+  EXPECT_FALSE(pv->IsPtInButtonPart(2, 2));
+  EXPECT_EQ(Width(v->Find(wide)), 90);
+  EXPECT_GT(Width(v->Find(narrow)), 5);
+  EXPECT_TRUE(dynamic_cast<TSkinSeparatorItemViewer*>(v->Find(sep)));
+
+  // Docked: a plain toolbar view type; its items paint without raising.
+  EXPECT_EQ(GetWinViewType(t), VT_TOOLBARBAR);
+  EXPECT_EQ(GetViewType(v), VT_TOOLBARBAR);
+  t->Invalidate();
+  Pump(50);
+  EXPECT_TRUE(ShownExceptions().empty());
+}
+
+TEST(SkinToolbars, EmbeddedToolbarTakesTheFormColour) {
+  std::unique_ptr<TForm> f(new TForm(Application));
+  f->SetBounds(60, 60, 300, 200);
+  f->SetColor(0x00336699);
+  auto* t = new TSkinToolbar(f.get());
+  t->SetParent(f.get());
+  auto* it = new TSkinItem(f.get());
+  it->SetCaption(L"A");
+  t->Items()->Add(it);
+  f->Show();
+  Pump(50);
+  EXPECT_EQ(GetWinViewType(t), VT_TOOLBARBAR | VT_ITEMTRANSPARENCY);
+  EXPECT_EQ(GetEffectiveColor(t), 0x00336699);
+  t->SetItemTransparency(itEnable);
+  EXPECT_EQ(GetWinViewType(t), VT_TOOLBARBAR);
+  t->SetColor(clRed);
+  EXPECT_EQ(GetEffectiveColor(t), clRed);
+  // The form's background shows through where no item is.
+  t->SetColor(clNone);
+  t->Invalidate();
+  Pump(50);
+  HDC dc = GetDC(t->GetHandle());
+  COLORREF px = GetPixel(dc, t->GetClientWidth() - 2, t->GetClientHeight() - 2);
+  ReleaseDC(t->GetHandle(), dc);
+  EXPECT_EQ(px, RGB(0x99, 0x66, 0x33));
+}
+
+TEST(SkinToolbars, ThemeChangeReachesToolbarsAndDocks) {
+  Host h;
+  TSkinToolbar* t = h.AddToolbar(L"tbrA");
+  auto* it = new TSkinItem(h.Form.get());
+  it->SetCaption(L"A");
+  t->Items()->Add(it);
+  h.Show();
+  EXPECT_EQ(GetEffectiveColor(h.Dock), GetEffectiveColor(h.Form.get()));
+  SetSkinSysParam(2, 2);
+  SetSkinSysParam(2, 0);
+  Pump(50);
+  EXPECT_TRUE(ShownExceptions().empty());
+  EXPECT_FALSE(h.Dock->ThemedBackground() && !USE_THEMES);
+}
+
+TEST(SkinPopups, PopupWindowsAnswerAsMenusWithoutOwnShadow) {
+  InitSkin();
+  auto* pm = new TSkinPopupMenu(nullptr);
+  std::unique_ptr<TSkinPopupMenu> own(pm);
+  auto* it = new TSkinItem(pm);
+  it->SetCaption(L"Item");
+  pm->Items()->Add(it);
+  TMessage q{BarMGetViewType, 0, 0, 0};
+  SkinDispatch(pm, q);
+  EXPECT_EQ(q.Result, VT_POPUPMENU);
+  std::unique_ptr<TBarPopupWindow> w(pm->Items()->CreatePopupWindow(nullptr, pm->Items(), false));
+  auto* sw = dynamic_cast<TSkinPopupWindow*>(w.get());
+  ASSERT_NE(sw, nullptr);
+  EXPECT_EQ(GetWinViewType(sw), VT_POPUPMENU);
+  EXPECT_EQ(sw->GetNCSize().cx, 3);
+  EXPECT_TRUE(sw->GetShowShadow());
+  sw->CreateShadow();  // the Default theme asks for the system's shadow only
+  EXPECT_EQ(sw->Shadow(), nullptr);
+  w->View->UpdatePositions();
+  w->ShowPopup(true);
+  Pump(50);
+  EXPECT_TRUE(ShownExceptions().empty());
+  w->ShowPopup(false);
+}
+
+TEST(SkinShadows, StripsLetTheMouseThrough) {
+  InitSkin();
+  RECT item{100, 100, 140, 120}, popup{100, 120, 300, 300};
+  TShadows s(item, popup, 4, 61, false);
+  EXPECT_EQ(s.Count(), 3);
+  s.Show(HWND_TOPMOST);
+  for (int i = 0; i < s.SlotCount(); ++i) {
+    TShadow* st = s.Strip(i);
+    if (!st) continue;
+    EXPECT_EQ(SendMessageW(st->Handle(), WM_NCHITTEST, 0, 0), HTTRANSPARENT);
+    EXPECT_TRUE(IsWindowVisible(st->Handle()));
+  }
+  // Low colour: flat strips half as wide.
+  TShadows lo(RECT{}, popup, 4, 61, true);
+  ASSERT_EQ(lo.Count(), 2);
+  EXPECT_EQ(lo.Strip(0)->Style(), ssFlat);
+  RECT b = lo.Strip(0)->Bounds();
+  EXPECT_EQ(b.right - b.left, 2);
+}
+
+TEST(SkinFloating, SnapsToTheWorkAreaEdges) {
+  InitSkin();
+  auto* fp = new TSkinFloatingWindowParent(nullptr);
+  std::unique_ptr<TSkinFloatingWindowParent> own(fp);
+  fp->SetBounds(200, 200, 120, 80);
+  fp->HandleNeeded();
+  RECT work = GetRectOfMonitorContainingWindow(fp->GetHandle(), true);
+  fp->SnapDistance = 10;
+  SetWindowPos(fp->GetHandle(), nullptr, work.left + 6, work.top + 300, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT r;
+  GetWindowRect(fp->GetHandle(), &r);
+  EXPECT_EQ(r.left, work.left);
+  fp->SnapDistance = 0;
+  SetWindowPos(fp->GetHandle(), nullptr, work.left + 6, work.top + 300, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  GetWindowRect(fp->GetHandle(), &r);
+  EXPECT_EQ(r.left, work.left + 6);
+}
+
+TEST(SkinColours, ExtendedNamesRegisteredAtStart) {
+  InitSkin();
+  EXPECT_EQ(SkinColorToString(0xC0DCC0), L"clMoneyGreen");
+  EXPECT_EQ(SkinStringToColor(L"clCream"), 0xF0FBFF);
+  TColor c = 0;
+  EXPECT_TRUE(SkinIdentToColor(L"clHotLight", c));
+  EXPECT_EQ(c, clSkinHotLight);
+}
