@@ -3,6 +3,15 @@
 #include "app/Bookmarks.h"
 #include "app/RegAccess.h"
 
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <exception>
+#include <mutex>
+#include <thread>
+
 namespace {
 
 TRegRoot RootOfFullName(const String& Name) {
@@ -45,7 +54,9 @@ struct TWalk {
     }
   }
 
-  void Key(const TRegKey& key, int depth, bool deep) {
+  // The key's line and values, then (Recurse) its subkeys, down to the
+  // last level when Deep.
+  void Key(const TRegKey& key, bool Recurse, bool Deep) {
     writer.AddKey(rootName, key.Path());
     // One info query sizes both enumerations.
     TKeyCounts info;
@@ -54,7 +65,7 @@ struct TWalk {
       return;
     }
     Values(key, info);
-    if ((depth > 0 && !deep) || info.SubKeys == 0) return;
+    if (!Recurse || info.SubKeys == 0) return;
     std::vector<String> subs;
     try {
       subs = key.KeyNames(info);
@@ -68,25 +79,262 @@ struct TWalk {
         ++unreadable;
         continue;
       }
-      Key(sub, depth + 1, deep);
+      Key(sub, Deep, Deep);
     }
   }
 };
 
+// A branch is read in parts by several threads: each registry call waits on
+// the system far longer than it computes, so reads side by side finish in
+// about the time of one. The parts, in file order, are the keys of the top
+// levels (their own lines and values) and the whole subtrees below them;
+// each thread collects its parts into writers of their own, joined in
+// order afterwards, so the file is the same as one read in sequence.
+struct TBranchPart {
+  String Path;
+  bool Whole;  // the subtree, else the key's own line and values
+};
+
+constexpr size_t kPartsWanted = 256;
+constexpr int kPlanLevels = 4;
+constexpr unsigned kReaders = 4;
+
+std::vector<TBranchPart> PlanBranch(TRegRoot Root, const String& KeyPath) {
+  struct TNode {
+    String Path;
+    std::vector<size_t> Children;
+    bool Split = false;
+  };
+  std::vector<TNode> nodes{TNode{KeyPath, {}, false}};
+  std::vector<size_t> level{0};
+  for (int depth = 0; depth < kPlanLevels && !level.empty() && level.size() < kPartsWanted; ++depth) {
+    std::vector<size_t> next;
+    for (size_t i : level) {
+      TRegKey key;
+      TKeyCounts info;
+      if (!key.OpenReadOnly(Root, nodes[i].Path) || !key.QueryInfo(info) || info.SubKeys == 0) continue;
+      std::vector<String> names;
+      try {
+        names = key.KeyNames(info);
+      } catch (const ERegistryException&) {
+        continue;  // read whole by a thread, which counts the failure
+      }
+      nodes[i].Split = true;
+      for (const String& n : names) {
+        nodes[i].Children.push_back(nodes.size());
+        next.push_back(nodes.size());
+        nodes.push_back(TNode{JoinKeyPath(nodes[i].Path, n), {}, false});
+      }
+    }
+    level = std::move(next);
+  }
+  std::vector<TBranchPart> parts;
+  std::vector<size_t> stack{0};
+  while (!stack.empty()) {
+    const size_t i = stack.back();
+    stack.pop_back();
+    parts.push_back(TBranchPart{nodes[i].Path, !nodes[i].Split});
+    for (auto c = nodes[i].Children.rbegin(); c != nodes[i].Children.rend(); ++c) stack.push_back(*c);
+  }
+  return parts;
+}
+
+// Reads the parts on several threads into Writer, in order; the count of
+// keys and value lists that couldn't be read is returned.
+size_t ReadBranchParts(TRegRoot Root, const String& RootName, const std::vector<TBranchPart>& Parts,
+                       TRegFileWriter& Writer) {
+  std::vector<TRegFileWriter> got(Parts.size());
+  std::vector<size_t> unreadable(Parts.size(), 0);
+  std::atomic<size_t> nextPart{0};
+  std::atomic<bool> failed{false};
+  std::exception_ptr failure;
+  std::mutex failureLock;
+  auto work = [&] {
+    try {
+      for (size_t i; !failed && (i = nextPart++) < Parts.size();) {
+        TRegKey key;
+        if (!key.OpenReadOnly(Root, Parts[i].Path)) {
+          unreadable[i] = 1;
+          continue;
+        }
+        TWalk walk{got[i], RootName};
+        walk.Key(key, Parts[i].Whole, true);
+        unreadable[i] = walk.unreadable;
+      }
+    } catch (...) {
+      std::lock_guard<std::mutex> hold(failureLock);
+      if (!failure) failure = std::current_exception();
+      failed = true;
+    }
+  };
+  std::vector<std::thread> threads;
+  try {
+    for (unsigned t = 1; t < kReaders && t < Parts.size(); ++t) threads.emplace_back(work);
+  } catch (...) {
+    // Fewer threads, the same result.
+  }
+  work();
+  for (std::thread& t : threads) t.join();
+  if (failure) std::rethrow_exception(failure);
+  size_t total = 0;
+  for (size_t i = 0; i < Parts.size(); ++i) {
+    Writer.Append(std::move(got[i]));
+    total += unreadable[i];
+  }
+  return total;
+}
+
+// Applies an import. Keys are opened (created) here, in file order, so a
+// key that can't be created skips its lines at once; the values of each key
+// section are then written by one of several writer threads, for the same
+// reason the export reads side by side. A key always goes to the same
+// writer, which keeps the order of its sections; deleting a key waits for
+// every writer to finish first. The first failed write stops the import
+// and is raised.
 class TRegistrySink : public IRegFileSink {
  public:
-  bool OpenKey(TRegRoot Root, const String& Path) override { return key_.Create(Root, Path); }
+  TRegistrySink() {
+    try {
+      for (unsigned i = 0; i < kWriters; ++i) writers_.emplace_back(std::make_unique<TWriter>());
+      for (auto& w : writers_) w->Thread = std::thread([this, wp = w.get()] { Run(*wp); });
+    } catch (...) {
+      Stop();
+      throw;
+    }
+  }
+  ~TRegistrySink() override { Stop(); }
+
+  bool OpenKey(TRegRoot Root, const String& Path) override {
+    Send();
+    Check();
+    TRegKey key;
+    if (!key.Create(Root, Path)) return false;
+    section_.Key = key.Detach();
+    // The same key in any spelling goes to the same writer.
+    String up = UIntToStr(static_cast<unsigned>(reinterpret_cast<uintptr_t>(ToHKEY(Root)) & 0xFFFF)) + L"\\" +
+                ApiKeyPath(Path);
+    CharUpperBuffW(up.data(), static_cast<DWORD>(up.size()));
+    writer_ = std::hash<String>{}(up) % writers_.size();
+    return true;
+  }
   void DeleteKey(TRegRoot Root, const String& Path) override {
-    key_.Close();
+    Send();
+    WaitIdle();
+    Check();
     RegDeleteBranch(Root, Path);
   }
   void SetValue(const String& Name, uint32_t Type, const std::string& Data) override {
-    key_.WriteValue(Name, Type, Data);
+    section_.Ops.push_back(TOp{false, Name, Type, Data});
   }
-  void DeleteValue(const String& Name) override { key_.DeleteValue(Name); }
+  void DeleteValue(const String& Name) override { section_.Ops.push_back(TOp{true, Name, 0, {}}); }
+
+  // Writes what is left and raises the first failure.
+  void Finish() {
+    Send();
+    WaitIdle();
+    Check();
+  }
 
  private:
-  TRegKey key_;
+  static constexpr unsigned kWriters = 4;
+  struct TOp {
+    bool Delete;
+    String Name;
+    uint32_t Type;
+    std::string Data;
+  };
+  struct TSection {
+    HKEY Key = nullptr;
+    std::vector<TOp> Ops;
+  };
+  struct TWriter {
+    std::thread Thread;
+    std::deque<TSection> Queue;
+    bool Busy = false;
+  };
+
+  void Send() {
+    if (!section_.Key) return;
+    TWriter& w = *writers_[writer_];
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      w.Queue.push_back(std::move(section_));
+    }
+    section_ = TSection();
+    wake_.notify_all();
+  }
+  void WaitIdle() {
+    std::unique_lock<std::mutex> hold(lock_);
+    idle_.wait(hold, [&] {
+      for (auto& w : writers_)
+        if (w->Busy || !w->Queue.empty()) return false;
+      return true;
+    });
+  }
+  void Check() {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (failure_) {
+      std::exception_ptr f = failure_;
+      failure_ = nullptr;
+      std::rethrow_exception(f);
+    }
+  }
+  void Run(TWriter& W) {
+    std::unique_lock<std::mutex> hold(lock_);
+    for (;;) {
+      wake_.wait(hold, [&] { return stopping_ || !W.Queue.empty(); });
+      if (W.Queue.empty()) return;  // stopping with nothing left
+      TSection s = std::move(W.Queue.front());
+      W.Queue.pop_front();
+      W.Busy = true;
+      const bool skip = failed_;
+      hold.unlock();
+      std::exception_ptr failure;
+      if (!skip) {
+        for (const TOp& op : s.Ops) {
+          if (op.Delete) {
+            RegDeleteValueW(s.Key, op.Name.c_str());
+            continue;
+          }
+          const LONG rc = RegSetValueExW(s.Key, op.Name.c_str(), 0, op.Type,
+                                         reinterpret_cast<const BYTE*>(op.Data.data()),
+                                         static_cast<DWORD>(op.Data.size()));
+          if (rc != ERROR_SUCCESS) {
+            failure = std::make_exception_ptr(ERegistryException(L"Failed to set data for '" + op.Name + L"'"));
+            break;
+          }
+        }
+      }
+      RegCloseKey(s.Key);
+      hold.lock();
+      if (failure && !failed_) {
+        failed_ = true;
+        failure_ = failure;
+      }
+      W.Busy = false;
+      idle_.notify_all();
+    }
+  }
+  void Stop() {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    for (auto& w : writers_)
+      if (w->Thread.joinable()) w->Thread.join();
+    if (section_.Key) RegCloseKey(section_.Key);
+    section_ = TSection();
+  }
+
+  std::vector<std::unique_ptr<TWriter>> writers_;
+  std::mutex lock_;
+  std::condition_variable wake_, idle_;
+  bool stopping_ = false;
+  bool failed_ = false;
+  std::exception_ptr failure_;
+  TSection section_;
+  size_t writer_ = 0;
 };
 
 }  // namespace
@@ -97,10 +345,18 @@ void TIORegistry::CollectBranch(TRegRoot Root, const String& RootName, const Str
   if (!key.OpenReadOnly(Root, KeyPath))
     throw ERegistryException(L"Unable to open the key to export.  The key may have been deleted or renamed by "
                              L"another process or application.\n\nKey: " + RootName + L"\\" + ApiKeyPath(KeyPath));
-  TWalk walk{Writer, RootName};
-  walk.Key(key, 0, IncludeSubKeys);
-  if (walk.unreadable)
-    throw ERegistryException(L"Part of the branch could not be read (" + UIntToStr(walk.unreadable) +
+  size_t unreadable = 0;
+  if (IncludeSubKeys) {
+    const String top = key.Path();
+    key.Close();
+    unreadable = ReadBranchParts(Root, RootName, PlanBranch(Root, top), Writer);
+  } else {
+    TWalk walk{Writer, RootName};
+    walk.Key(key, true, false);  // the key and its first level of subkeys
+    unreadable = walk.unreadable;
+  }
+  if (unreadable)
+    throw ERegistryException(L"Part of the branch could not be read (" + UIntToStr(unreadable) +
                              L" keys or value lists); the exported file is incomplete.");
 }
 
@@ -140,5 +396,7 @@ TRegImportResult TIORegistry::ImportRegistry(const String& FileName, bool) {
 
 TRegImportResult TIORegistry::ImportLines(const std::vector<String>& Lines, bool Unicode) {
   TRegistrySink sink;
-  return ImportRegLines(Lines, sink, Unicode);
+  TRegImportResult result = ImportRegLines(Lines, sink, Unicode);
+  sink.Finish();
+  return result;
 }

@@ -53,8 +53,9 @@ class TIORegistry : public TComponent {
 
   // Imports a registry file (ANSI, or UTF-16 of either byte order by its
   // byte-order mark). A missing file raises EFOpenError
-  // "File \"<name>\" not found."; registry failures raise and leave the
-  // lines before them applied. Lines that can't be read are counted.
+  // "File \"<name>\" not found."; a registry failure raises, with the
+  // lines before it applied (and, as values are written side by side, possibly
+  // some values of other keys after it). Lines that can't be read are counted.
   TRegImportResult ImportRegistry(const String& FileName, bool Unused = true);
   TRegImportResult ImportRegistry() { return ImportRegistry(Filename, true); }
   // Imports lines already read.

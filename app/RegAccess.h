@@ -49,6 +49,12 @@ class TRegKey {
   bool OpenSub(const TRegKey& Parent, const String& Name, REGSAM Access = KEY_READ);
   void Close();
   bool IsOpen() const { return key_ != nullptr; }
+  // Hands the open handle to the caller, who closes it; the object is closed.
+  HKEY Detach() {
+    HKEY k = key_;
+    key_ = nullptr;
+    return k;
+  }
   HKEY Handle() const { return key_; }
   LONG LastError() const { return lastError_; }
   TRegRoot Root() const { return root_; }

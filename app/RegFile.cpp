@@ -3,6 +3,7 @@
 #include "app/Cvalue.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string_view>
 
 const wchar_t* const RegHeader4 = L"REGEDIT4";
@@ -101,6 +102,21 @@ void TRegFileWriter::AddValue(String Name, uint32_t Type, std::string Data) {
   }
   unicode_ = -1;
   values_.push_back({false, std::move(Name), Type, std::move(Data)});
+}
+
+void TRegFileWriter::Append(TRegFileWriter&& Other) {
+  if (values_.empty())
+    values_ = std::move(Other.values_);
+  else
+    values_.insert(values_.end(), std::make_move_iterator(Other.values_.begin()),
+                   std::make_move_iterator(Other.values_.end()));
+  keyCount_ += Other.keyCount_;
+  unwritable_ += Other.unwritable_;
+  skipping_ = Other.skipping_;
+  unicode_ = -1;
+  Other.values_.clear();
+  Other.keyCount_ = Other.unwritable_ = 0;
+  Other.skipping_ = false;
 }
 
 bool TRegFileWriter::ValueNeedsUnicode(const Entry& e) const {

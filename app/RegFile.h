@@ -33,6 +33,10 @@ class TRegFileWriter {
   // The same as lines (without line ends), for the chosen form.
   std::vector<String> RenderLines() const;
 
+  // Moves what Other collected (apart, another thread's part of the same
+  // branch, say) to the end of this writer, as if it had been added here.
+  void Append(TRegFileWriter&& Other);
+
   size_t KeyCount() const { return keyCount_; }
   size_t ValueCount() const { return values_.size() - keyCount_; }
   // Keys and values left out because a line break in their name or path

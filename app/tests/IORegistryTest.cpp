@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <functional>
 
 #include "app/Bookmarks.h"
 #include "app/Cvalue.h"
@@ -146,6 +147,90 @@ TEST_F(IORegistryT, ImportRefusesUnknownRootsAndDeletesAsRegeditDoes) {
   EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"del")));
   EXPECT_TRUE(RegKeyExists(RegRoot::CurrentUser, Path(L"keep")));
   EXPECT_FALSE(Has(L"keep", L"gone"));
+}
+
+// A branch big enough to be read in parts by several threads gives exactly
+// the file of a walk in the registry's own order.
+TEST_F(IORegistryT, ABranchReadInPartsIsTheFileOfOneWalk) {
+  for (int a = 0; a < 5; ++a)
+    for (int b = 0; b < 7; ++b)
+      for (int c = 0; c < (b % 3) * 4; ++c) {
+        const String key = L"big\\A" + IntToStr(a) + L"\\B" + IntToStr(b) + L"\\C" + IntToStr(c);
+        Put(key, L"n", REG_DWORD, Dw(DWORD(a * 1000 + b * 100 + c)));
+        if (c % 5 == 0) Put(key, L"", REG_SZ, StringToRegBytes(L"d" + IntToStr(c)));
+      }
+  Put(L"big", L"top", REG_SZ, StringToRegBytes(L"t"));
+  Put(L"big\\A2", L"mid", REG_BINARY, std::string("\x01\x02", 2));
+  MakeKey(L"big\\Empty");
+  // The reference: one depth-first walk in enumeration order.
+  TRegFileWriter ref;
+  std::function<void(const String&)> walk = [&](const String& full) {
+    TRegKey k;
+    ASSERT_TRUE(k.OpenReadOnly(RegRoot::CurrentUser, full));
+    ref.AddKey(L"HKEY_CURRENT_USER", full);
+    for (const auto& v : k.ValueNames()) {
+      DWORD t;
+      std::string d;
+      k.ReadValue(v, t, d);
+      ref.AddValue(v, t, d);
+    }
+    for (const auto& s : k.KeyNames()) walk(full + L"\\" + s);
+  };
+  walk(Path(L"big"));
+  auto r = io.ExportRegistry(L"HKEY_CURRENT_USER", Path(L"big"), File(L"big.reg"), true);
+  EXPECT_EQ(r.Keys, ref.KeyCount());
+  EXPECT_EQ(r.Values, ref.ValueCount());
+  EXPECT_EQ(ReadFileBytes(File(L"big.reg")), ref.Render());
+}
+
+// Values are written by several threads: sections of one key keep their
+// file order whatever the spelling of its name, and a key deletion comes
+// after everything before it and before everything after it.
+TEST_F(IORegistryT, ImportKeepsTheFileOrderOfEachKey) {
+  const String p = L"HKEY_CURRENT_USER\\" + Path();
+  String text = L"REGEDIT4\r\n";
+  for (int round = 0; round < 3; ++round)
+    for (int k = 0; k < 60; ++k) {
+      const String key = (round == 1 ? L"ord\\KEY" : L"ord\\key") + IntToStr(k);
+      text += L"[" + p + L"\\" + key + L"]\r\n\"v\"=dword:" + IntToHex(round, 8) + L"\r\n";
+      if (round == 2 && k % 2) text += L"\"v\"=-\r\n";
+    }
+  text += L"[" + p + L"\\gone\\inner]\r\n\"x\"=\"1\"\r\n[-" + p + L"\\gone]\r\n";
+  text += L"[" + p + L"\\back\\inner]\r\n\"x\"=\"1\"\r\n[-" + p + L"\\back]\r\n[" + p +
+          L"\\back]\r\n\"y\"=\"2\"\r\n";
+  WriteFileBytes(File(L"o.reg"), WideToAnsi(text));
+  auto res = io.ImportRegistry(File(L"o.reg"));
+  EXPECT_EQ(res.SkippedLines, 0);
+  for (int k = 0; k < 60; ++k) {
+    const String key = L"ord\\key" + IntToStr(k);
+    if (k % 2) {
+      EXPECT_FALSE(Has(key, L"v")) << k;
+    } else {
+      DWORD t;
+      std::string d;
+      ASSERT_TRUE(Get(key, L"v", t, d)) << k;
+      EXPECT_EQ(d, Dw(2)) << k;
+    }
+  }
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"gone")));
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"back\\inner")));
+  EXPECT_TRUE(Has(L"back", L"y"));
+}
+
+// A write the registry refuses (a name longer than it allows) is raised,
+// never reported as a finished import; what came before it is written.
+TEST_F(IORegistryT, AFailedWriteIsRaised) {
+  const String p = L"HKEY_CURRENT_USER\\" + Path();
+  const String text = L"REGEDIT4\r\n[" + p + L"\\ok]\r\n\"a\"=\"1\"\r\n[" + p + L"\\bad]\r\n\"" +
+                      String(16384, L'n') + L"\"=\"2\"\r\n";
+  WriteFileBytes(File(L"f.reg"), WideToAnsi(text));
+  try {
+    io.ImportRegistry(File(L"f.reg"));
+    FAIL() << "no failure reported";
+  } catch (const ERegistryException& e) {
+    EXPECT_EQ(e.Message().substr(0, 22), L"Failed to set data for");
+  }
+  EXPECT_TRUE(Has(L"ok", L"a"));
 }
 
 TEST_F(IORegistryT, MissingFileIsAFailure) {

@@ -108,6 +108,34 @@ TEST(RegFileWrite, NamesWithLineBreaksAreLeftOutAndCounted) {
   EXPECT_EQ(w.RenderLines(), expected);
 }
 
+// Parts of a branch collected apart and joined in order give the same file,
+// counts and Unicode decision as one writer fed in sequence.
+TEST(RegFileWrite, JoinedPartsRenderAsOneWriter) {
+  auto feed = [](TRegFileWriter& w, int from, int to) {
+    for (int k = from; k < to; ++k) {
+      w.AddKey(L"HKEY_CURRENT_USER", L"Br\\K" + IntToStr(k) + (k == 3 ? L"\nbad" : L""));
+      w.AddValue(L"v", RegType::Sz, StringToRegBytes(k == 5 ? L"\u4e2d" : L"x"));
+      w.AddValue(L"d", RegType::Dword, std::string("\x01\0\0\0", 4));
+    }
+  };
+  TRegFileWriter whole, joined, a, b, c;
+  feed(whole, 0, 8);
+  feed(a, 0, 2);
+  feed(b, 2, 4);  // ends inside a left-out key
+  feed(c, 4, 8);
+  EXPECT_FALSE(a.NeedsUnicode());
+  joined.Append(std::move(a));
+  EXPECT_FALSE(joined.NeedsUnicode());
+  joined.Append(std::move(b));
+  joined.Append(std::move(c));
+  EXPECT_TRUE(joined.NeedsUnicode());
+  EXPECT_EQ(joined.KeyCount(), whole.KeyCount());
+  EXPECT_EQ(joined.ValueCount(), whole.ValueCount());
+  EXPECT_EQ(joined.Unwritable(), whole.Unwritable());
+  EXPECT_EQ(joined.Render(), whole.Render());
+  EXPECT_EQ(b.KeyCount(), 0u);  // moved out
+}
+
 TEST(RegFileWrite, StringsThatCantBeQuotedUseHex) {
   TRegFileWriter w;
   w.AddKey(L"HKEY_CURRENT_USER", L"A");

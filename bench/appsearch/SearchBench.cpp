@@ -38,8 +38,8 @@ constexpr int kVendors = 20;
 constexpr int kProducts = 20;     // per vendor
 constexpr int kComponents = 49;   // per product
 constexpr int kValuesPerKey = 5;
-constexpr int kSearchRounds = 5;
-constexpr int kFileRounds = 5;
+constexpr int kSearchRounds = 3;
+constexpr int kFileRounds = 3;
 
 const wchar_t* const kVendorNames[] = {L"Contoso", L"Fabrikam", L"Northwind", L"Litware", L"Adventure Works",
                                        L"Tailspin", L"Wingtip", L"Proseware", L"Lucerne", L"Coho Vineyard",
