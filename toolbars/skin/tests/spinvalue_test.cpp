@@ -81,3 +81,39 @@ TEST(SkinSpinValue, SnappedSteps) {
   EXPECT_DOUBLE_EQ(SpinStep(10, 5, true, -1), 5);
   EXPECT_DOUBLE_EQ(SpinStep(7, 5, false, +1), 12);
 }
+
+#include "toolbars/skin/SkinScrollZones.h"
+
+TEST(SkinScrollZones, ButtonsTrackAndHandle) {
+  TSBSpan z[6];
+  // 100 long, 16 thick, 10 of 40 rows visible at row 0.
+  EXPECT_TRUE(SkinScrollZones(100, 16, 0, 40, 10, z));
+  EXPECT_EQ(z[sbzPrev].End, 16);
+  EXPECT_EQ(z[sbzNext].Start, 84);
+  EXPECT_EQ(z[sbzHandle].Start, 16);
+  EXPECT_EQ(z[sbzHandle].End - z[sbzHandle].Start, 17);  // round(68 * 10 / 40) = 17
+  EXPECT_TRUE(z[sbzPagePrev].Empty());
+  EXPECT_EQ(z[sbzPageNext].End, 84);
+  // At the end the handle touches the next button.
+  SkinScrollZones(100, 16, 30, 40, 10, z);
+  EXPECT_EQ(z[sbzHandle].Start, 16 + 51);
+  // A tiny window keeps an 8-pixel handle, placed by the free track.
+  SkinScrollZones(100, 16, 999, 1000, 1, z);
+  EXPECT_EQ(z[sbzHandle].End - z[sbzHandle].Start, 8);
+  EXPECT_EQ(z[sbzHandle].End, 84);
+  // Shorter than two buttons: they share the length, no handle.
+  EXPECT_TRUE(SkinScrollZones(30, 16, 0, 40, 10, z));
+  EXPECT_EQ(z[sbzPrev].End, 14);
+  EXPECT_TRUE(z[sbzHandle].Empty());
+  // Track shorter than 13 pixels: no handle even though enabled.
+  SkinScrollZones(44, 16, 0, 40, 10, z);
+  EXPECT_TRUE(z[sbzHandle].Empty());
+  // Everything visible: disabled.
+  EXPECT_FALSE(SkinScrollZones(100, 16, 0, 5, 10, z));
+  EXPECT_TRUE(z[sbzHandle].Empty());
+  EXPECT_EQ(SkinRoundEven(2.5), 2);
+  EXPECT_EQ(SkinRoundEven(3.5), 4);
+  // Dragging the handle by the whole free track scrolls to the end.
+  EXPECT_EQ(SkinScrollDragPosition(100, 16, 0, 40, 10, 68), 40);
+  EXPECT_EQ(SkinScrollDragPosition(100, 16, 0, 1000, 1, 60), 999);
+}
