@@ -15,7 +15,7 @@ constexpr TShortCut Key(WORD K, TShortCut Mods = 0) { return static_cast<TShortC
 
 using THandler = void (TfrmMain::*)(TObject*);
 
-template <class T = TBarItem>
+template <class T = TSkinItem>
 T* NewItem(TfrmMain* F, TBarCustomItem* Parent, const wchar_t* Name, const wchar_t* Caption, int Image = -1,
            THandler Handler = nullptr, TShortCut ShortCut = 0, const wchar_t* Hint = nullptr) {
   T* it = new T(F);
@@ -29,11 +29,11 @@ T* NewItem(TfrmMain* F, TBarCustomItem* Parent, const wchar_t* Name, const wchar
   return it;
 }
 
-void Separator(TfrmMain* F, TBarCustomItem* Parent) { Parent->Add(new TBarSeparatorItem(F)); }
+void Separator(TfrmMain* F, TBarCustomItem* Parent) { Parent->Add(new TSkinSeparatorItem(F)); }
 
-TBarToolbar* NewToolbar(TfrmMain* F, TBarDock* Dock, const wchar_t* Name, const wchar_t* Caption, int Row,
+TSkinToolbar* NewToolbar(TfrmMain* F, TBarDock* Dock, const wchar_t* Name, const wchar_t* Caption, int Row,
                         int Pos) {
-  auto* t = new TBarToolbar(F);
+  auto* t = new TSkinToolbar(F);
   t->SetName(Name);
   t->SetCaption(Caption);
   t->SetDockRow(Row);
@@ -81,6 +81,9 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
   tmThemes = new TThemeManager(this);
   tmThemes->SetName(L"tmThemes");
   tmThemes->CollectForms();
+  skinSwitcher = new TSkinSwitcher(this);
+  skinSwitcher->SetName(L"skinSwitcher");
+  skinSwitcher->SetTheme(L"Default");
   OnShow = TNotifyEvent(this, &TfrmMain::FormShow);
   OnClose = TCloseEvent(this, &TfrmMain::FormClose);
   if (!frmMain) frmMain = this;
@@ -207,7 +210,7 @@ void TfrmMain::CreateMenus() {
   tbrMainMenu->SetShrinkMode(tbsmWrap);
   TBarCustomItem* bar = tbrMainMenu->Items();
 
-  mnuFile = NewItem<TBarSubmenuItem>(this, bar, L"mnuFile", L"&File");
+  mnuFile = NewItem<TSkinSubmenuItem>(this, bar, L"mnuFile", L"&File");
   mnuFile_Import = NewItem(this, mnuFile, L"mnuFile_Import", L"&Import registry file...", 18,
                            &TfrmMain::mnuFile_ImportClick, 0, L"Import registry file...");
   mnuFile_Export = NewItem(this, mnuFile, L"mnuFile_Export", L"&Export registry file...", 19,
@@ -218,8 +221,8 @@ void TfrmMain::CreateMenus() {
   Separator(this, mnuFile);
   mnuFile_Exit = NewItem(this, mnuFile, L"mnuFile_Exit", L"E&xit", 0, &TfrmMain::mnuFile_ExitClick, 0, L"Exit");
 
-  mnuEdit = NewItem<TBarSubmenuItem>(this, bar, L"mnuEdit", L"&Edit");
-  mnuEdit_New = NewItem<TBarSubmenuItem>(this, mnuEdit, L"mnuEdit_New", L"&New", 11, nullptr, 0,
+  mnuEdit = NewItem<TSkinSubmenuItem>(this, bar, L"mnuEdit", L"&Edit");
+  mnuEdit_New = NewItem<TSkinSubmenuItem>(this, mnuEdit, L"mnuEdit_New", L"&New", 11, nullptr, 0,
                                          L"New registry item");
   mnuEdit_New->SetOptions(TBarItemOptions{tboDropdownArrow});
   mnuEdit_New_Key = NewItem(this, mnuEdit_New, L"mnuEdit_New_Key", L"&Key", 10, &TfrmMain::mnuEdit_New_KeyClick);
@@ -248,7 +251,7 @@ void TfrmMain::CreateMenus() {
                                &TfrmMain::mnuEdit_RepeatFindClick, 0, L"Repeat find");
   mnuEdit_RepeatFind->SetEnabled(false);
 
-  mnuView = NewItem<TBarSubmenuItem>(this, bar, L"mnuView", L"&View");
+  mnuView = NewItem<TSkinSubmenuItem>(this, bar, L"mnuView", L"&View");
   mnuView_ListViewStyle = NewItem<TBarGroupItem>(this, mnuView, L"mnuView_ListViewStyle", L"");
   mnuView_LVS_LargeIcons = NewItem(this, mnuView_ListViewStyle, L"mnuView_LVS_LargeIcons", L"Lar&ge Icons", 1,
                                    &TfrmMain::mnuView_LVS_LargeIconsClick);
@@ -258,13 +261,13 @@ void TfrmMain::CreateMenus() {
       NewItem(this, mnuView_ListViewStyle, L"mnuView_LVS_List", L"&List", 3, &TfrmMain::mnuView_LVS_ListClick);
   mnuView_LVS_Details = NewItem(this, mnuView_ListViewStyle, L"mnuView_LVS_Details", L"&Details", 4,
                                 &TfrmMain::mnuView_LVS_DetailsClick);
-  for (TBarItem* it : {mnuView_LVS_LargeIcons, mnuView_LVS_SmallIcons, mnuView_LVS_List, mnuView_LVS_Details}) {
+  for (TSkinItem* it : {mnuView_LVS_LargeIcons, mnuView_LVS_SmallIcons, mnuView_LVS_List, mnuView_LVS_Details}) {
     it->SetGroupIndex(1);
     it->SetEnabled(false);
   }
   Separator(this, mnuView);
   mnuView_Toolbars =
-      NewItem<TBarSubmenuItem>(this, mnuView, L"mnuView_Toolbars", L"&Toolbars", 23, nullptr, 0, L"Toolbars");
+      NewItem<TSkinSubmenuItem>(this, mnuView, L"mnuView_Toolbars", L"&Toolbars", 23, nullptr, 0, L"Toolbars");
   mnuView_TB_Menu =
       NewItem(this, mnuView_Toolbars, L"mnuView_TB_Menu", L"Menu toolbar", -1, &TfrmMain::mnuView_TB_MenuClick);
   mnuView_TB_File =
@@ -275,12 +278,12 @@ void TfrmMain::CreateMenus() {
       NewItem(this, mnuView_Toolbars, L"mnuView_TB_View", L"View toolbar", -1, &TfrmMain::mnuView_TB_ViewClick);
   mnuView_TB_Navigation = NewItem(this, mnuView_Toolbars, L"mnuView_TB_Navigation", L"Navigation toolbar", -1,
                                   &TfrmMain::mnuView_TB_NavigationClick);
-  for (TBarItem* it : {mnuView_TB_Menu, mnuView_TB_File, mnuView_TB_Edit, mnuView_TB_View, mnuView_TB_Navigation})
+  for (TSkinItem* it : {mnuView_TB_Menu, mnuView_TB_File, mnuView_TB_Edit, mnuView_TB_View, mnuView_TB_Navigation})
     it->SetChecked(true);
   mnuView_Refresh = NewItem(this, mnuView, L"mnuView_Refresh", L"&Refresh", 17, &TfrmMain::mnuView_RefreshClick,
                             Key(VK_F5), L"Refresh");
 
-  mnuNavigation = NewItem<TBarSubmenuItem>(this, bar, L"mnuNavigation", L"&Navigation");
+  mnuNavigation = NewItem<TSkinSubmenuItem>(this, bar, L"mnuNavigation", L"&Navigation");
   mnuNavigation_Bookmark = NewItem(this, mnuNavigation, L"mnuNavigation_Bookmark", L"&Bookmark", 7,
                                    &TfrmMain::mnuNavigation_BookmarkClick, Key('B', scCtrl), L"Bookmark key");
   mnuNavigation_Expand = NewItem(this, mnuNavigation, L"mnuNavigation_Expand", L"E&xpand", 5,
@@ -290,7 +293,7 @@ void TfrmMain::CreateMenus() {
   mnuNavigation_Goto = NewItem(this, mnuNavigation, L"mnuNavigation_Goto", L"&Go to path...", 25,
                                &TfrmMain::mnuNavigation_GotoClick, Key('G', scCtrl), L"Open a registry path...");
 
-  mnuHelp = NewItem<TBarSubmenuItem>(this, bar, L"mnuHelp", L"&Help");
+  mnuHelp = NewItem<TSkinSubmenuItem>(this, bar, L"mnuHelp", L"&Help");
   mnuHelp_Contents = NewItem(this, mnuHelp, L"mnuHelp_Contents", L"&Help contents...", 8,
                              &TfrmMain::mnuHelp_ContentsClick);
   mnuHelp_Contact = NewItem(this, mnuHelp, L"mnuHelp_Contact", L"&Contact information...", 24,
@@ -302,12 +305,12 @@ void TfrmMain::CreateMenus() {
   tbrEdit = NewToolbar(this, tbdTop, L"tbrEdit", L"Edit Toolbar", 1, 104);
   tbrEdit->SetLinkSubitems(mnuEdit);
   tbrView = NewToolbar(this, tbdTop, L"tbrView", L"View Toolbar", 1, 256);
-  tbtnView_ListStyle = NewItem<TBarSubmenuItem>(this, tbrView->Items(), L"tbtnView_ListStyle", L"", 4, nullptr, 0,
+  tbtnView_ListStyle = NewItem<TSkinSubmenuItem>(this, tbrView->Items(), L"tbtnView_ListStyle", L"", 4, nullptr, 0,
                                                 L"List style");
   tbtnView_ListStyle->SetLinkSubitems(mnuView_ListViewStyle);
   tbtnView_ListStyle->SetOptions(TBarItemOptions{tboDropdownArrow});
   tbtnView_ListStyle->SetEnabled(false);
-  tbtnView_Toolbars = NewItem<TBarSubmenuItem>(this, tbrView->Items(), L"tbtnView_Toolbars", L"", 23, nullptr, 0,
+  tbtnView_Toolbars = NewItem<TSkinSubmenuItem>(this, tbrView->Items(), L"tbtnView_Toolbars", L"", 23, nullptr, 0,
                                                L"Show / hide toolbars");
   tbtnView_Toolbars->SetLinkSubitems(mnuView_Toolbars);
   tbtnView_Toolbars->SetOptions(TBarItemOptions{tboDropdownArrow});
@@ -327,24 +330,24 @@ void TfrmMain::CreateMenus() {
                               &TfrmMain::tbtnNavigation_GoClick, 0, L"Open selected path");
   tbtnNavigation_Go->SetDisplayMode(nbdmImageAndText);
 
-  for (TBarToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation})
+  for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation})
     t->OnVisibleChanged = TNotifyEvent(this, &TfrmMain::ToolbarVisibleChanged);
 }
 
 void TfrmMain::CreatePopups() {
   auto newPopup = [this](const wchar_t* Name) {
-    auto* p = new TBarPopupMenu(this);
+    auto* p = new TSkinPopupMenu(this);
     p->SetName(Name);
     p->SetImages(dmodCommon->imlMenuToolbar);
     return p;
   };
   auto listStyle = [this](TBarCustomItem* Parent, const wchar_t* Name) {
-    auto* s = NewItem<TBarSubmenuItem>(this, Parent, Name, L"&View", 4);
+    auto* s = NewItem<TSkinSubmenuItem>(this, Parent, Name, L"&View", 4);
     s->SetLinkSubitems(mnuView_ListViewStyle);
     return s;
   };
   auto newSubmenu = [this](TBarCustomItem* Parent, const wchar_t* Name) {
-    auto* s = NewItem<TBarSubmenuItem>(this, Parent, Name, L"&New", 11);
+    auto* s = NewItem<TSkinSubmenuItem>(this, Parent, Name, L"&New", 11);
     s->SetLinkSubitems(mnuEdit_New);
     return s;
   };
@@ -415,7 +418,7 @@ void TfrmMain::CreatePopups() {
   pmnuFind_RepeatFind->SetEnabled(false);
 
   // The first item of each pop-up is its default item.
-  for (TBarItem* it : {pmnuTree_Bookmark, pmnuValues_EditValue, pmnuBookmarks_Open, pmnuFind_Open})
+  for (TSkinItem* it : {pmnuTree_Bookmark, pmnuValues_EditValue, pmnuBookmarks_Open, pmnuFind_Open})
     it->SetOptions(TBarItemOptions{tboDefault});
   treeRegTree->SetPopupMenu(pmnuTree);
 }
@@ -433,7 +436,7 @@ void TfrmMain::FormShow(TObject*) {
   } catch (const Exception&) {
     // Damaged stored positions: the toolbars keep their designed places.
   }
-  for (TBarToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation}) ToolbarVisibleChanged(t);
+  for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation}) ToolbarVisibleChanged(t);
   InitListViews();
   LoadOptions(true);
   InitRegTree();
@@ -469,7 +472,7 @@ void TfrmMain::InitListViews() {
     int Width;
   };
   auto setup = [this](TListViewQ* lv, std::initializer_list<TCol> cols, bool sort, bool rowSelect, bool readOnly,
-                      TBarPopupMenu* popup, const wchar_t* key) {
+                      TSkinPopupMenu* popup, const wchar_t* key) {
     lv->SetViewStyle(vsReport);
     lv->SetLargeImages(dmodCommon->imlLVImages32);
     lv->SetSmallImages(dmodCommon->imlLVImages16);
@@ -516,14 +519,14 @@ void TfrmMain::InitListViews() {
 void TfrmMain::LoadOptions(bool ApplyGeometry) {
   SetStatusText(L"Loading options...");
   dmodCommon->ReadAllOptions();
-  TBarToolbar* bars[] = {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation};
+  TSkinToolbar* bars[] = {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation};
   int dh = dmodCommon->OptionInt(L"DragHandleStyle");
   if (dh >= 0 && dh <= 2) {
     TBarDragHandleStyle style = dh == 0 ? dhNone : dh == 1 ? dhSingle : dhDouble;
-    for (TBarToolbar* t : bars) t->SetDragHandleStyle(style);
+    for (TSkinToolbar* t : bars) t->SetDragHandleStyle(style);
   }
   bool closeDocked = dmodCommon->OptionBool(L"CloseButtonDocked");
-  for (TBarToolbar* t : bars) t->SetCloseButtonWhenDocked(closeDocked);
+  for (TSkinToolbar* t : bars) t->SetCloseButtonWhenDocked(closeDocked);
   tbrMainMenu->SetFullSize(dmodCommon->OptionBool(L"FullSizeMenu"));
   SetShowHint(dmodCommon->OptionBool(L"ShowHints"));
   if (ApplyGeometry) {
@@ -558,8 +561,7 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
     if (dmodCommon->OptionBool(L"FontStrikeout")) style.Include(fsStrikeOut);
     Font()->SetStyle(style);
   }
-  // ToolbarXPThemes is read with the rest; the core toolbars draw in one
-  // style only, so there is no theme switcher to hand it to.
+  skinSwitcher->SetEnableXPStyles(dmodCommon->OptionBool(L"ToolbarXPThemes"));
   for (TListViewQ* lv : {lvKeyValues, lvBookmarks, lvFindResults}) lv->LoadOptions();
   SetStatusText(L"Options loaded.");
 }
@@ -595,7 +597,7 @@ void TfrmMain::SaveOptions() {
 // Search reports.
 
 void TfrmMain::SetFindItemsEnabled(bool Enabled) {
-  for (TBarItem* it : {mnuEdit_Find, mnuEdit_RepeatFind, pmnuTree_Find, pmnuValues_Find, pmnuFind_Find,
+  for (TSkinItem* it : {mnuEdit_Find, mnuEdit_RepeatFind, pmnuTree_Find, pmnuValues_Find, pmnuFind_Find,
                        pmnuFind_RepeatFind})
     it->SetEnabled(Enabled);
 }
@@ -768,7 +770,7 @@ void TfrmMain::tbtnListViewStyleClick(TObject*) {
 }
 
 namespace {
-void ToggleToolbar(TBarToolbar* Bar, TBarItem* Item) {
+void ToggleToolbar(TSkinToolbar* Bar, TSkinItem* Item) {
   Bar->SetVisible(!Bar->GetVisible());
   Item->SetChecked(Bar->GetVisible());
 }
@@ -781,7 +783,7 @@ void TfrmMain::mnuView_TB_ViewClick(TObject*) { ToggleToolbar(tbrView, mnuView_T
 void TfrmMain::mnuView_TB_NavigationClick(TObject*) { ToggleToolbar(tbrNavigation, mnuView_TB_Navigation); }
 
 void TfrmMain::ToolbarVisibleChanged(TObject* Sender) {
-  TBarItem* item = Sender == tbrMainMenu ? mnuView_TB_Menu
+  TSkinItem* item = Sender == tbrMainMenu ? mnuView_TB_Menu
                    : Sender == tbrFile   ? mnuView_TB_File
                    : Sender == tbrEdit   ? mnuView_TB_Edit
                    : Sender == tbrView   ? mnuView_TB_View
@@ -842,7 +844,7 @@ void TfrmMain::lvFindResultsKeyDown(TObject*, WORD& Key, TShiftState) {
 void TfrmMain::btnFindStopClick(TObject*) { dmodCommon->StopSearch(); }
 
 void TfrmMain::ListEnter(TObject* Sender) {
-  for (TBarItem* it : {mnuView_LVS_LargeIcons, mnuView_LVS_SmallIcons, mnuView_LVS_List, mnuView_LVS_Details})
+  for (TSkinItem* it : {mnuView_LVS_LargeIcons, mnuView_LVS_SmallIcons, mnuView_LVS_List, mnuView_LVS_Details})
     it->SetEnabled(true);
   tbtnView_ListStyle->SetEnabled(true);
   auto* lv = static_cast<TListViewQ*>(Sender);
@@ -850,7 +852,7 @@ void TfrmMain::ListEnter(TObject* Sender) {
 }
 
 void TfrmMain::ListExit(TObject*) {
-  for (TBarItem* it : {mnuView_LVS_LargeIcons, mnuView_LVS_SmallIcons, mnuView_LVS_List, mnuView_LVS_Details})
+  for (TSkinItem* it : {mnuView_LVS_LargeIcons, mnuView_LVS_SmallIcons, mnuView_LVS_List, mnuView_LVS_Details})
     it->SetEnabled(false);
   tbtnView_ListStyle->SetEnabled(false);
 }
@@ -858,7 +860,7 @@ void TfrmMain::ListExit(TObject*) {
 void TfrmMain::SetListViewStyle(TListViewQ* List, TViewStyle Style) {
   List->SetViewStyle(Style);
   tbtnView_ListStyle->SetImageIndex(mnuView_LVS_Details->GetImageIndex());
-  TBarItem* item = Style == vsIcon        ? mnuView_LVS_LargeIcons
+  TSkinItem* item = Style == vsIcon        ? mnuView_LVS_LargeIcons
                    : Style == vsSmallIcon ? mnuView_LVS_SmallIcons
                    : Style == vsList      ? mnuView_LVS_List
                                           : mnuView_LVS_Details;

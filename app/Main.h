@@ -14,6 +14,8 @@
 #include "toolbars/BarEditItem.h"
 #include "toolbars/BarPopup.h"
 #include "toolbars/BarToolbar.h"
+#include "toolbars/skin/SkinSwitcher.h"
+#include "toolbars/skin/SkinWindows.h"
 #include "app/TreeExCompat.h"
 
 class TThemeManager;
@@ -33,11 +35,12 @@ class TfrmMain : public TForm {
   // --- Controls.
   TBarDock* tbdTop;
   TThemeManager* tmThemes = nullptr;
-  TBarToolbar* tbrMainMenu;
-  TBarToolbar* tbrFile;
-  TBarToolbar* tbrEdit;
-  TBarToolbar* tbrView;
-  TBarToolbar* tbrNavigation;
+  TSkinSwitcher* skinSwitcher = nullptr;
+  TSkinToolbar* tbrMainMenu;
+  TSkinToolbar* tbrFile;
+  TSkinToolbar* tbrEdit;
+  TSkinToolbar* tbrView;
+  TSkinToolbar* tbrNavigation;
   TPanel* panelTop;
   TTreeEx* treeRegTree;
   TSplitter* spltVertical;
@@ -52,46 +55,46 @@ class TfrmMain : public TForm {
   TLabel* lblFindStats;
   TButton* btnFindStop;
   TStatusBar* sbStatus;
-  TBarPopupMenu* pmnuTree;
-  TBarPopupMenu* pmnuValues;
-  TBarPopupMenu* pmnuBookmarks;
-  TBarPopupMenu* pmnuFind;
+  TSkinPopupMenu* pmnuTree;
+  TSkinPopupMenu* pmnuValues;
+  TSkinPopupMenu* pmnuBookmarks;
+  TSkinPopupMenu* pmnuFind;
 
   // --- Menu and toolbar items.
-  TBarSubmenuItem* mnuFile;
-  TBarItem *mnuFile_Import, *mnuFile_Export, *mnuFile_Preferences, *mnuFile_Exit;
-  TBarSubmenuItem* mnuEdit;
-  TBarSubmenuItem* mnuEdit_New;
-  TBarItem *mnuEdit_New_Key, *mnuEdit_New_String, *mnuEdit_New_Binary, *mnuEdit_New_Dword, *mnuEdit_New_ExpString;
-  TBarItem *mnuEdit_Rename, *mnuEdit_Delete, *mnuEdit_CopyKey, *mnuEdit_CopyValue, *mnuEdit_Find, *mnuEdit_RepeatFind;
-  TBarSubmenuItem* mnuView;
+  TSkinSubmenuItem* mnuFile;
+  TSkinItem *mnuFile_Import, *mnuFile_Export, *mnuFile_Preferences, *mnuFile_Exit;
+  TSkinSubmenuItem* mnuEdit;
+  TSkinSubmenuItem* mnuEdit_New;
+  TSkinItem *mnuEdit_New_Key, *mnuEdit_New_String, *mnuEdit_New_Binary, *mnuEdit_New_Dword, *mnuEdit_New_ExpString;
+  TSkinItem *mnuEdit_Rename, *mnuEdit_Delete, *mnuEdit_CopyKey, *mnuEdit_CopyValue, *mnuEdit_Find, *mnuEdit_RepeatFind;
+  TSkinSubmenuItem* mnuView;
   TBarGroupItem* mnuView_ListViewStyle;
-  TBarItem *mnuView_LVS_LargeIcons, *mnuView_LVS_SmallIcons, *mnuView_LVS_List, *mnuView_LVS_Details;
-  TBarSubmenuItem* mnuView_Toolbars;
-  TBarItem *mnuView_TB_Menu, *mnuView_TB_File, *mnuView_TB_Edit, *mnuView_TB_View, *mnuView_TB_Navigation;
-  TBarItem* mnuView_Refresh;
-  TBarSubmenuItem* mnuNavigation;
-  TBarItem *mnuNavigation_Bookmark, *mnuNavigation_Expand, *mnuNavigation_Collapse, *mnuNavigation_Goto;
-  TBarSubmenuItem* mnuHelp;
-  TBarItem *mnuHelp_Contents, *mnuHelp_Contact, *mnuHelp_About;
-  TBarSubmenuItem* tbtnView_ListStyle;
-  TBarSubmenuItem* tbtnView_Toolbars;
-  TBarItem* tbtnRefresh;
-  TBarItem* tbtnNavigation_Bookmark;
+  TSkinItem *mnuView_LVS_LargeIcons, *mnuView_LVS_SmallIcons, *mnuView_LVS_List, *mnuView_LVS_Details;
+  TSkinSubmenuItem* mnuView_Toolbars;
+  TSkinItem *mnuView_TB_Menu, *mnuView_TB_File, *mnuView_TB_Edit, *mnuView_TB_View, *mnuView_TB_Navigation;
+  TSkinItem* mnuView_Refresh;
+  TSkinSubmenuItem* mnuNavigation;
+  TSkinItem *mnuNavigation_Bookmark, *mnuNavigation_Expand, *mnuNavigation_Collapse, *mnuNavigation_Goto;
+  TSkinSubmenuItem* mnuHelp;
+  TSkinItem *mnuHelp_Contents, *mnuHelp_Contact, *mnuHelp_About;
+  TSkinSubmenuItem* tbtnView_ListStyle;
+  TSkinSubmenuItem* tbtnView_Toolbars;
+  TSkinItem* tbtnRefresh;
+  TSkinItem* tbtnNavigation_Bookmark;
   TBarEditItem* txtPath;
-  TBarItem* tbtnNavigation_Go;
-  TBarItem *pmnuTree_Bookmark, *pmnuTree_CopyKey, *pmnuTree_Rename, *pmnuTree_Delete, *pmnuTree_Find,
+  TSkinItem* tbtnNavigation_Go;
+  TSkinItem *pmnuTree_Bookmark, *pmnuTree_CopyKey, *pmnuTree_Rename, *pmnuTree_Delete, *pmnuTree_Find,
       *pmnuTree_Export, *pmnuTree_Expand, *pmnuTree_Collapse, *pmnuTree_Refresh;
-  TBarSubmenuItem* pmnuTree_New;
-  TBarItem *pmnuValues_EditValue, *pmnuValues_CopyValue, *pmnuValues_Rename, *pmnuValues_Delete, *pmnuValues_Find,
+  TSkinSubmenuItem* pmnuTree_New;
+  TSkinItem *pmnuValues_EditValue, *pmnuValues_CopyValue, *pmnuValues_Rename, *pmnuValues_Delete, *pmnuValues_Find,
       *pmnuValues_Refresh;
-  TBarSubmenuItem *pmnuValues_New, *pmnuValues_ListStyle;
-  TBarItem *pmnuBookmarks_Open, *pmnuBookmarks_CopyKey, *pmnuBookmarks_Rename, *pmnuBookmarks_Delete,
+  TSkinSubmenuItem *pmnuValues_New, *pmnuValues_ListStyle;
+  TSkinItem *pmnuBookmarks_Open, *pmnuBookmarks_CopyKey, *pmnuBookmarks_Rename, *pmnuBookmarks_Delete,
       *pmnuBookmarks_Refresh;
-  TBarSubmenuItem* pmnuBookmarks_ListStyle;
-  TBarItem *pmnuFind_Open, *pmnuFind_Bookmark, *pmnuFind_CopyKey, *pmnuFind_Delete, *pmnuFind_Find,
+  TSkinSubmenuItem* pmnuBookmarks_ListStyle;
+  TSkinItem *pmnuFind_Open, *pmnuFind_Bookmark, *pmnuFind_CopyKey, *pmnuFind_Delete, *pmnuFind_Find,
       *pmnuFind_RepeatFind;
-  TBarSubmenuItem* pmnuFind_ListStyle;
+  TSkinSubmenuItem* pmnuFind_ListStyle;
 
   // --- Window life cycle and options.
   void FormShow(TObject* Sender);
