@@ -6,6 +6,7 @@
 #include "classlib/Forms.h"
 #include "toolbars/BarAnimation.h"
 #include "toolbars/BarUtilsWin.h"
+#include "toolbars/skin/SkinLists.h"
 #include "toolbars/skin/SkinUxThemes.h"
 
 namespace {
@@ -186,7 +187,10 @@ TSkinPopupWindow::~TSkinPopupWindow() { DestroyShadow(); }
 
 int TSkinPopupWindow::GetViewTypeOf() {
   if (dynamic_cast<TSkinChevronPopupWindow*>(this)) return VT_CHEVRONPOPUP;
-  auto* si = View ? dynamic_cast<TSkinCustomItem*>(View->GetParentItem()) : nullptr;
+  TBarCustomItem* parent = View ? View->GetParentItem() : nullptr;
+  // A pop-up that holds nothing but a themed list.
+  if (parent && parent->Count() == 1 && dynamic_cast<TSkinCustomList*>(parent->GetItem(0))) return VT_LISTBOX;
+  auto* si = dynamic_cast<TSkinCustomItem*>(parent);
   if (si && si->GridPopup) return VT_GRIDPOPUP;
   return VT_POPUPMENU;
 }
