@@ -1,0 +1,259 @@
+// The month calendar, the drop-down calendar and the modal date dialog on
+// real windows.
+#include <cmath>
+
+#include "classlib/tests/gui_support.h"
+#include "extlib/ExCalendar.h"
+
+using namespace guitest;
+
+namespace {
+
+struct CalendarHost {
+  std::unique_ptr<TForm> form;
+  TExtCalendar* cal;
+  int changes = 0;
+  CalendarHost() {
+    form.reset(new TForm(Application));
+    form->SetBounds(40, 40, 300, 250);
+    cal = new TExtCalendar(form.get());
+    cal->SetParent(form.get());
+    cal->SetBounds(10, 10, 218, 113);
+    cal->OnChange = TNotifyEvent([this](TObject*) { ++changes; });
+    form->Show();
+    Pump(20);
+  }
+};
+
+TDateTime D(int y, int m, int d) { return EncodeDate(y, m, d); }
+void Key(TWinControl* c, WORD k) { c->Perform(WM_KEYDOWN, k, 1); }
+
+}  // namespace
+
+TEST(Calendar, DefaultsAndLayoutByWeekStart) {
+  CalendarHost h;
+  TExtCalendar* c = h.cal;
+  EXPECT_TRUE(c->GetUseCurrentDate());
+  EXPECT_EQ(c->GetCalendarDate(), std::floor(Now()));
+  EXPECT_EQ(c->GetStartOfWeek(), Mon);
+  EXPECT_EQ(c->GetColCount(), 7);
+  EXPECT_EQ(c->GetRowCount(), 7);
+  EXPECT_EQ(c->CellText(0, 0), ShortDayNames[1]);
+  EXPECT_EQ(c->CellText(6, 0), ShortDayNames[0]);
+
+  c->SetCalendarDate(D(2024, 1, 15));  // January 2024 begins on a Monday
+  EXPECT_EQ(c->CellText(0, 1), L"1");
+  EXPECT_EQ(c->CellText(6, 1), L"7");
+  EXPECT_EQ(c->GetCol(), 0);  // the 15th: row 3, column 0
+  EXPECT_EQ(c->GetRow(), 3);
+  c->SetCalendarDate(D(2023, 10, 9));  // October 2023 begins on a Sunday
+  EXPECT_EQ(c->CellText(5, 1), L"");
+  EXPECT_EQ(c->CellText(6, 1), L"1");
+  EXPECT_EQ(c->CellText(1, 6), L"31");
+  EXPECT_EQ(c->CellText(2, 6), L"");
+  c->SetStartOfWeek(Sun);
+  EXPECT_EQ(c->CellText(0, 1), L"1");
+  EXPECT_EQ(c->CellText(0, 0), ShortDayNames[0]);
+
+  // The cells fill the control: seven columns and rows.
+  EXPECT_EQ(c->GetDefaultColWidth(), (c->GetClientWidth() - 6 * c->GetGridLineWidth()) / 7);
+}
+
+TEST(Calendar, MonthAndYearSteps) {
+  CalendarHost h;
+  TExtCalendar* c = h.cal;
+  c->SetCalendarDate(D(2024, 1, 31));
+  c->NextMonth();
+  EXPECT_EQ(c->GetCalendarDate(), D(2024, 2, 29));
+  c->SetCalendarDate(D(2023, 1, 31));
+  c->NextMonth();
+  EXPECT_EQ(c->GetCalendarDate(), D(2023, 2, 28));
+  c->SetCalendarDate(D(2024, 3, 31));
+  c->PrevMonth();
+  EXPECT_EQ(c->GetCalendarDate(), D(2024, 2, 29));
+  c->SetCalendarDate(D(2024, 1, 10));
+  c->PrevMonth();
+  EXPECT_EQ(c->GetCalendarDate(), D(2023, 12, 10));
+  c->SetCalendarDate(D(2000, 2, 29));
+  c->NextYear();
+  EXPECT_EQ(c->GetCalendarDate(), D(2001, 2, 28));
+  c->PrevYear();
+  EXPECT_EQ(c->GetCalendarDate(), D(2000, 2, 28));
+}
+
+TEST(Calendar, ElementSettersIgnoreImpossibleValues) {
+  CalendarHost h;
+  TExtCalendar* c = h.cal;
+  c->SetCalendarDate(D(2024, 1, 31));
+  h.changes = 0;
+  c->SetMonth(13);
+  c->SetMonth(0);
+  c->SetYear(0);
+  c->SetDay(32);
+  c->SetDay(31);  // unchanged
+  EXPECT_EQ(h.changes, 0);
+  EXPECT_TRUE(c->GetUseCurrentDate());
+  c->SetMonth(2);  // the day is cut to February's length
+  EXPECT_EQ(c->GetCalendarDate(), D(2024, 2, 29));
+  EXPECT_FALSE(c->GetUseCurrentDate());
+  EXPECT_EQ(h.changes, 1);
+  c->SetDay(30);
+  EXPECT_EQ(c->GetDay(), 29);
+  c->SetYear(2023);
+  EXPECT_EQ(c->GetCalendarDate(), D(2023, 2, 28));
+  c->SetUseCurrentDate(true);
+  EXPECT_EQ(c->GetCalendarDate(), std::floor(Now()));
+}
+
+TEST(Calendar, KeysAndReadOnly) {
+  CalendarHost h;
+  TExtCalendar* c = h.cal;
+  c->SetCalendarDate(D(2024, 1, 31));
+  Key(c, VK_RIGHT);
+  EXPECT_EQ(c->GetCalendarDate(), D(2024, 2, 1));
+  Key(c, VK_LEFT);
+  EXPECT_EQ(c->GetCalendarDate(), D(2024, 1, 31));
+  Key(c, VK_SUBTRACT);
+  EXPECT_EQ(c->GetCalendarDate(), D(2024, 1, 30));
+  Key(c, VK_UP);  // the grid moves a week back and the date follows
+  EXPECT_EQ(c->GetCalendarDate(), D(2024, 1, 23));
+  Key(c, VK_DOWN);
+  Key(c, VK_DOWN);  // no day below the 30th: the cell stays
+  EXPECT_EQ(c->GetCalendarDate(), D(2024, 1, 30));
+  c->Perform(WM_CHAR, L't', 1);
+  EXPECT_EQ(c->GetCalendarDate(), std::floor(Now()));
+
+  c->SetCalendarDate(D(2024, 1, 10));
+  c->SetReadOnly(true);
+  Key(c, VK_DOWN);
+  EXPECT_EQ(c->GetCalendarDate(), D(2024, 1, 10));
+  Key(c, VK_ADD);
+  EXPECT_EQ(c->GetCalendarDate(), D(2024, 1, 11));
+  EXPECT_EQ(c->GetRow(), 2);  // the cell follows a read-only calendar's date too
+  EXPECT_EQ(c->GetCol(), 3);
+}
+
+TEST(Calendar, MouseClickPicksTheDay) {
+  CalendarHost h;
+  TExtCalendar* c = h.cal;
+  c->SetCalendarDate(D(2024, 1, 15));
+  TRect r = c->CellRect(2, 2);  // the 10th
+  c->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.left + 3, r.top + 3));
+  c->Perform(WM_LBUTTONUP, 0, MAKELPARAM(r.left + 3, r.top + 3));
+  if (GetCapture()) ReleaseCapture();
+  EXPECT_EQ(c->GetCalendarDate(), D(2024, 1, 10));
+  // A cell without a day is not taken.
+  c->SetCalendarDate(D(2023, 10, 9));
+  r = c->CellRect(0, 1);
+  c->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.left + 3, r.top + 3));
+  c->Perform(WM_LBUTTONUP, 0, MAKELPARAM(r.left + 3, r.top + 3));
+  if (GetCapture()) ReleaseCapture();
+  EXPECT_EQ(c->GetCalendarDate(), D(2023, 10, 9));
+}
+
+TEST(PopupCalendar, ValuesTitleKeysAndPick) {
+  std::unique_ptr<TForm> form(new TForm(Application));
+  form->SetBounds(40, 40, 300, 100);
+  form->Show();
+  auto* p = CreatePopupCalendar(form.get());
+  EXPECT_EQ(p->GetWidth(), 187);
+  EXPECT_EQ(p->GetHeight(), 124);
+  p->SetValue(Variant::FromDate(D(2024, 1, 15)));
+  EXPECT_EQ(p->GetValue().AsDateTime(), D(2024, 1, 15));
+  EXPECT_EQ(p->TitleLabel()->GetCaption(), LongMonthNames[0] + L", 2024");
+  p->SetValue(Variant());
+  EXPECT_EQ(p->GetValue().AsDateTime(), std::floor(Now()));
+  p->SetValue(Variant(String(L"no date")));
+  EXPECT_EQ(p->GetValue().AsDateTime(), std::floor(Now()));
+
+  p->SetValue(Variant::FromDate(D(2024, 1, 15)));
+  WORD k = VK_NEXT;
+  p->PopupKeyDown(k, TShiftState());
+  EXPECT_EQ(k, 0);
+  EXPECT_EQ(p->GetValue().AsDateTime(), D(2024, 2, 15));
+  k = VK_PRIOR;
+  p->PopupKeyDown(k, TShiftState{ssCtrl});
+  EXPECT_EQ(p->GetValue().AsDateTime(), D(2023, 2, 15));
+  EXPECT_EQ(p->TitleLabel()->GetCaption(), LongMonthNames[1] + L", 2023");
+  k = VK_RIGHT;
+  p->PopupKeyDown(k, TShiftState());
+  EXPECT_EQ(p->GetValue().AsDateTime(), D(2023, 2, 16));
+  wchar_t ch = L'T';
+  p->PopupKeyPress(ch);
+  EXPECT_EQ(p->GetValue().AsDateTime(), std::floor(Now()));
+
+  TStringList hints;
+  hints.Add(L"Back a year");
+  hints.Add(L"");
+  SetupPopupCalendar(p, Sun, TDaysOfWeek{Sat, Sun}, clBlue, &hints, false);
+  EXPECT_EQ(p->NavButton(0)->GetHint(), L"Back a year");
+  EXPECT_EQ(p->NavButton(1)->GetHint(), L"Previous Month|");
+  EXPECT_EQ(p->Calendar()->GetStartOfWeek(), Sun);
+  EXPECT_FALSE(p->FourDigitYear);
+
+  // Releasing the mouse over a day picks it and closes accepting.
+  int closes = 0;
+  bool accepted = false;
+  p->OnCloseUp = TCloseUpEvent([&](TObject*, bool a) {
+    ++closes;
+    accepted = a;
+  });
+  p->SetValue(Variant::FromDate(D(2024, 1, 15)));
+  p->ShowAt(TPoint{60, 200});
+  Pump(20);
+  TLocCalendar* c = p->Calendar();
+  TRect r = c->CellRect(3, 2);  // Sunday start: the 10th
+  c->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.left + 2, r.top + 2));
+  c->Perform(WM_LBUTTONUP, 0, MAKELPARAM(r.left + 2, r.top + 2));
+  if (GetCapture()) ReleaseCapture();
+  EXPECT_EQ(closes, 1);
+  EXPECT_TRUE(accepted);
+  EXPECT_EQ(p->GetValue().AsDateTime(), D(2024, 1, 10));
+  // The header row picks nothing.
+  r = c->CellRect(3, 0);
+  c->Perform(WM_LBUTTONUP, 0, MAKELPARAM(r.left + 2, r.top + 2));
+  EXPECT_EQ(closes, 1);
+}
+
+TEST(DateDialog, SelectDateAcceptsAndCancels) {
+  OnDateDialogShow = [](TSelectDateDlg* d) {
+    EXPECT_EQ(d->GetCaption(), L"Pick");
+    EXPECT_EQ(d->Calendar->GetWeekendColor(), clGreen);
+    d->Calendar->NextMonth();
+    WORD k = VK_RETURN;
+    d->FormKeyDown(d, k, TShiftState());
+  };
+  TDateTime date = D(2024, 1, 31);
+  EXPECT_TRUE(SelectDate(date, L"Pick", Mon, TDaysOfWeek{Sun}, clGreen, nullptr));
+  EXPECT_EQ(date, D(2024, 2, 29));
+
+  OnDateDialogShow = [](TSelectDateDlg* d) {
+    EXPECT_EQ(d->GetCaption(), L"Select a Date");
+    WORD k = VK_NEXT;
+    d->FormKeyDown(d, k, TShiftState{ssCtrl});
+    EXPECT_EQ(d->TitleLabel->GetCaption(), LongMonthNames[1] + L", 2025");
+    k = VK_ESCAPE;
+    d->FormKeyDown(d, k, TShiftState());
+  };
+  EXPECT_FALSE(SelectDate(date, L"", Mon, TDaysOfWeek{Sun}, clRed, nullptr));
+  EXPECT_EQ(date, D(2024, 2, 29));
+
+  // A null date starts on today; the text form follows the short date format.
+  String saved = ShortDateFormat;
+  ShortDateFormat = L"yyyy-mm-dd";
+  OnDateDialogShow = [](TSelectDateDlg* d) {
+    EXPECT_EQ(d->GetDate(), std::floor(Now()));
+    d->SetDate(D(2020, 5, 6));
+    d->SetModalResult(mrOk);
+  };
+  String text = L"not a date";
+  EXPECT_TRUE(SelectDateStr(text, L"", Mon, TDaysOfWeek{Sun}, clRed, nullptr));
+  EXPECT_EQ(text, L"2020-05-06");
+  OnDateDialogShow = [](TSelectDateDlg* d) {
+    EXPECT_EQ(d->GetDate(), D(2020, 5, 6));
+    d->SetModalResult(mrOk);
+  };
+  EXPECT_TRUE(SelectDateStr(text, L"", Mon, TDaysOfWeek{Sun}, clRed, nullptr));
+  ShortDateFormat = saved;
+  OnDateDialogShow = nullptr;
+}
