@@ -1,0 +1,171 @@
+// Drop-down, combo-box, label, colour and MRU items.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "classlib/tests/gui_support.h"
+#include "toolbars/skin/SkinExtItems.h"
+#include "toolbars/skin/SkinWindows.h"
+
+using namespace guitest;
+
+namespace {
+struct Bar {
+  std::unique_ptr<TForm> Form;
+  TSkinToolbar* T;
+  Bar() {
+    Form.reset(new TForm(Application));
+    Form->SetBounds(70, 70, 500, 200);
+    auto* d = new TSkinDock(Form.get());
+    d->SetParent(Form.get());
+    T = new TSkinToolbar(Form.get());
+    T->SetParent(d);
+  }
+  void Show() {
+    Form->Show();
+    Pump(30);
+    T->View()->ValidatePositions();
+  }
+};
+}  // namespace
+
+TEST(SkinComboBox, CompletesForwardTypingOnly) {
+  Bar b;
+  auto* c = new TSkinComboBoxItem(b.Form.get());
+  c->Strings()->Add(L"Apple");
+  c->Strings()->Add(L"Apricot");
+  b.T->Items()->Add(c);
+  b.Show();
+  auto* edit = new TSkinEdit(b.Form.get());
+  edit->SetParent(b.Form.get());
+  auto type = [&](const String& s) {
+    edit->SetText(s);
+    c->DoChange(edit, s);
+  };
+  type(L"a");
+  EXPECT_EQ(edit->GetText(), L"Apple");
+  EXPECT_EQ(edit->GetSelStart(), 1);
+  EXPECT_EQ(edit->GetSelLength(), 4);
+  EXPECT_EQ(c->GetItemIndex(), 0);
+  type(L"ap");
+  EXPECT_EQ(edit->GetText(), L"Apple");
+  EXPECT_EQ(edit->GetSelStart(), 2);
+  type(L"apr");
+  EXPECT_EQ(edit->GetText(), L"Apricot");
+  EXPECT_EQ(c->GetItemIndex(), 1);
+  type(L"ap");  // shorter: no completion, and no whole-string match
+  EXPECT_EQ(edit->GetText(), L"ap");
+  EXPECT_EQ(c->GetItemIndex(), -1);
+  c->AutoComplete = false;
+  type(L"APPLE");  // matches only in case: still that entry
+  EXPECT_EQ(c->GetItemIndex(), 0);
+  type(L"Apr");
+  EXPECT_EQ(c->GetItemIndex(), -1);
+  EXPECT_EQ(c->GetMinListWidth(), 64);
+  EXPECT_TRUE(c->ContainsItem(c->List()));
+}
+
+TEST(SkinComboBox, ArrowKeysStepThroughTheStrings) {
+  Bar b;
+  auto* c = new TSkinComboBoxItem(b.Form.get());
+  for (const wchar_t* s : {L"one", L"two", L"three"}) c->Strings()->Add(s);
+  b.T->Items()->Add(c);
+  b.Show();
+  auto* v = dynamic_cast<TSkinComboBoxItemViewer*>(b.T->View()->Find(c));
+  ASSERT_NE(v, nullptr);
+  EXPECT_EQ(v->GetAccRole(), 46);
+  TMessage down{WM_KEYDOWN, VK_DOWN, 0, 0};
+  EXPECT_TRUE(v->HandleEditMessage(down));
+  EXPECT_EQ(c->GetText(), L"one");
+  EXPECT_TRUE(v->HandleEditMessage(down));
+  EXPECT_EQ(c->GetText(), L"two");
+  TMessage up{WM_KEYDOWN, VK_UP, 0, 0};
+  EXPECT_TRUE(v->HandleEditMessage(up));
+  EXPECT_EQ(c->GetText(), L"one");
+  EXPECT_TRUE(v->HandleEditMessage(up));  // stays on the first
+  EXPECT_EQ(c->GetItemIndex(), 0);
+  int w = v->BoundsRect.right - v->BoundsRect.left;
+  EXPECT_TRUE(v->IsPtInButtonPart(2, 2));
+  EXPECT_FALSE(v->IsPtInButtonPart(w - 2, 2));
+  c->DropDownList = true;
+  EXPECT_FALSE(v->IsPtInButtonPart(2, 2));
+}
+
+TEST(SkinLabelAndColour, MeasureAndPaint) {
+  Bar b;
+  auto* empty = new TSkinLabelItem(b.Form.get());
+  empty->SetMargin(2);
+  auto* zero = new TSkinLabelItem(b.Form.get());
+  zero->SetLabelCaption(L"0");
+  zero->SetMargin(2);
+  auto* tab = new TSkinLabelItem(b.Form.get());
+  tab->SetLabelCaption(L"Left\tRight");
+  auto* col = new TSkinColorItem(b.Form.get());
+  col->SetCaption(L"Red");
+  col->SetColor(clRed);
+  b.T->Items()->Add(empty);
+  b.T->Items()->Add(zero);
+  b.T->Items()->Add(tab);
+  b.T->Items()->Add(col);
+  b.Show();
+  TBarView* v = b.T->View();
+  RECT e = v->Find(empty)->BoundsRect, z = v->Find(zero)->BoundsRect;
+  EXPECT_EQ(e.right - e.left, z.right - z.left);  // an empty caption measures as "0"
+  EXPECT_EQ(v->Find(tab)->GetCaptionText(), L"Left");
+  auto* cv = dynamic_cast<TSkinColorItemViewer*>(v->Find(col));
+  ASSERT_NE(cv, nullptr);
+  EXPECT_EQ(cv->GetImageSize().cx, 12);
+  EXPECT_TRUE(cv->GetImageShown());
+  b.T->Invalidate();
+  Pump(30);
+  EXPECT_TRUE(ShownExceptions().empty());
+
+  // In a menu a colour item without a colour shows an empty box.
+  HDC s = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(s);
+  HBITMAP bmp = CreateCompatibleBitmap(s, 20, 20);
+  ReleaseDC(nullptr, s);
+  HGDIOBJ old = SelectObject(dc, bmp);
+  RECT all{0, 0, 20, 20};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  TCanvas c;
+  c.SetHandle(dc);
+  col->SetColor(clNone);
+  TSkinItemInfo info;
+  info.Enabled = true;
+  cv->DrawItemImage(&c, RECT{2, 2, 18, 18}, info);
+  int nonWhite = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 20; ++x)
+      if (GetPixel(dc, x, y) != RGB(255, 255, 255)) ++nonWhite;
+  EXPECT_EQ(nonWhite, 0);
+  col->SetColor(clRed);
+  cv->DrawItemImage(&c, RECT{2, 2, 18, 18}, info);
+  EXPECT_EQ(GetPixel(dc, 8, 8), RGB(255, 0, 0));
+  c.SetHandle(nullptr);
+  SelectObject(dc, old);
+  DeleteObject(bmp);
+  DeleteDC(dc);
+}
+
+TEST(SkinMRU, KeyShiftAndEmbeddingItem) {
+  InitSkin();
+  auto* owner = new TComponent(nullptr);
+  std::unique_ptr<TComponent> own(owner);
+  auto* mru = new TSkinMRUList(owner);
+  mru->SetKeyShift(-3);
+  EXPECT_EQ(mru->GetKeyShift(), 0);
+  mru->SetKeyShift(2);
+  EXPECT_EQ(mru->GetFirstKey(), 2);
+  mru->Add(L"C:\\a.reg");
+  ASSERT_NE(mru->GetItemContainer(), nullptr);
+  ASSERT_EQ(mru->GetItemContainer()->Count(), 1);
+  EXPECT_TRUE(dynamic_cast<TSkinCustomItem*>(mru->GetItemContainer()->GetItem(0)));
+  auto* item = new TSkinMRUListItem(owner);
+  EXPECT_EQ(item->GetCaption(), L"(Skin MRU List)");
+  item->SetMRUList(mru);
+  EXPECT_EQ(item->GetLinkSubitems(), mru->GetItemContainer());
+  delete mru;
+  EXPECT_EQ(item->GetMRUList(), nullptr);
+  EXPECT_EQ(item->GetLinkSubitems(), nullptr);
+}
