@@ -8,6 +8,7 @@
 #include <climits>
 
 #include "classlib/Forms.h"
+#include "toolbars/BarAcc.h"
 #include "toolbars/BarPopup.h"
 #include "toolbars/BarUtilsWin.h"
 #include "toolbars/BarViews.h"
@@ -109,7 +110,7 @@ TBarModalHandler::TBarModalHandler(HWND AExistingWnd) {
   }
   ::SetCapture(wnd_);
   SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-  NotifyWinEvent(EVENT_SYSTEM_MENUSTART, wnd_, OBJID_CLIENT, CHILDID_SELF);
+  CallNotifyWinEvent(EVENT_SYSTEM_MENUSTART, wnd_, OBJID_CLIENT, CHILDID_SELF);
   inited_ = true;
 }
 
@@ -121,7 +122,7 @@ TBarModalHandler::~TBarModalHandler() {
   }
   if (!wnd_) return;
   if (GetCapture() == wnd_) ReleaseCapture();
-  if (inited_) NotifyWinEvent(EVENT_SYSTEM_MENUEND, wnd_, OBJID_CLIENT, CHILDID_SELF);
+  if (inited_) CallNotifyWinEvent(EVENT_SYSTEM_MENUEND, wnd_, OBJID_CLIENT, CHILDID_SELF);
   if (createdWnd_) DestroyWindow(wnd_);
 }
 

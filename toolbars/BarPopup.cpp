@@ -1,5 +1,7 @@
 #include "toolbars/BarPopup.h"
 
+#include "toolbars/BarAcc.h"
+
 #include <mmsystem.h>
 
 #include <memory>
@@ -96,7 +98,7 @@ void TBarPopupWindow::DestroyWindowHandle() {
   if (HandleAllocated()) {
     BarEndAnimation(GetHandle());
     if (View) View->StopAllTimers();
-    NotifyWinEvent(EVENT_SYSTEM_MENUPOPUPEND, GetHandle(), OBJID_CLIENT, CHILDID_SELF);
+    CallNotifyWinEvent(EVENT_SYSTEM_MENUPOPUPEND, GetHandle(), OBJID_CLIENT, CHILDID_SELF);
   }
   TCustomControl::DestroyWindowHandle();
 }
@@ -229,6 +231,7 @@ void TBarPopupWindow::WndProc(TMessage& m) {
       BarEndAnimation(GetHandle());
       break;
     case WM_GETOBJECT:
+      if (View && View->HandleWMGetObject(m)) return;
       break;
     case WMVmoxStepAnimation:
       BarStepAnimation(m.WParam, m.LParam);
@@ -362,7 +365,7 @@ TBarPopupWindow* TBarCustomItem::CreatePopup(TBarView* ParentView, TBarItemViewe
     PlaySoundW(L"MenuPopup", nullptr, SND_ALIAS | SND_ASYNC | SND_NODEFAULT | SND_NOSTOP);
     w->ShowPopup(true);
   }
-  NotifyWinEvent(EVENT_SYSTEM_MENUPOPUPSTART, w->GetHandle(), OBJID_CLIENT, CHILDID_SELF);
+  CallNotifyWinEvent(EVENT_SYSTEM_MENUPOPUPSTART, w->GetHandle(), OBJID_CLIENT, CHILDID_SELF);
   if (view->GetSelected()) view->NotifyFocusEvent();
   return w;
 }

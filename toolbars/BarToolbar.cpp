@@ -581,6 +581,9 @@ void TBarCustomToolbar::WndProc(TMessage& m) {
     case WM_SYSCOMMAND:
       if (HandleSysCommand(m)) return;
       break;
+    case WM_GETOBJECT:
+      if (view_ && view_->HandleWMGetObject(m)) return;
+      break;
     case CM_DIALOGKEY:
       if (m.WParam == VK_MENU && menuBar_) view_->SetAccelsVisibility(true);
       break;

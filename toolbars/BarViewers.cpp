@@ -1,6 +1,7 @@
 // Item viewers: measuring, painting and mouse handling of one item in one view.
 #include <algorithm>
 
+#include "toolbars/BarAcc.h"
 #include "toolbars/BarImages.h"
 #include "toolbars/BarUtilsWin.h"
 #include "toolbars/BarViews.h"
@@ -74,6 +75,7 @@ TBarItemViewer::TBarItemViewer(TBarView* AView, TBarCustomItem* AItem, int AGrou
 
 TBarItemViewer::~TBarItemViewer() {
   BarClickQueue::Forget(this);
+  ReleaseAccObject();
   BarClickQueue::Release();
 }
 
@@ -180,9 +182,7 @@ void TBarItemViewer::Execute(bool AGivePriority) {
 }
 
 void TBarItemViewer::AccSelect(bool AExecute) {
-  // Without an accessibility client: select the viewer, and run it when asked.
-  View->Select(this, false);
-  if (AExecute) Execute(true);
+  if (GetAccObject()) AccObject->HandleAccSelect(AExecute);
 }
 
 void TBarItemViewer::PostAccSelect(bool AExecute) { BarClickQueue::Queue(this, true, AExecute ? 1 : 0); }

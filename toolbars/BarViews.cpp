@@ -6,6 +6,7 @@
 #include <climits>
 #include <memory>
 
+#include "toolbars/BarAcc.h"
 #include "toolbars/BarPopup.h"
 #include "toolbars/BarUtilsWin.h"
 
@@ -56,6 +57,7 @@ TBarView::TBarView(TComponent* AOwner, TBarView* AParentView, TBarCustomItem* AP
 
 TBarView::~TBarView() {
   CloseChildPopups();
+  ReleaseAccObject();
   if (ParentView && ParentView->IsToolbar) {
     ParentView->State += vsNoAnimation;
     if (ParentView->OpenViewer) ParentView->Invalidate(ParentView->OpenViewer);
@@ -70,6 +72,7 @@ TBarView::~TBarView() {
   priorityList_ = nullptr;
   FreeViewers();
   if (ChevronParentView) ChevronParentView->RemoveFreeNotification(this);
+  if (ParentView) ParentView->NotifyFocusEvent();
 }
 
 void TBarView::UpdateCurParentItem() {
@@ -1358,7 +1361,7 @@ void TBarView::NotifyFocusEvent() {
     ParentView->NotifyFocusEvent();
     return;
   }
-  NotifyWinEvent(EVENT_OBJECT_FOCUS, Window->GetHandle(), OBJID_CLIENT, child);
+  CallNotifyWinEvent(EVENT_OBJECT_FOCUS, Window->GetHandle(), OBJID_CLIENT, child);
 }
 
 // ---- timers -----------------------------------------------------------------------

@@ -14,6 +14,9 @@
 
 class TBarView;
 class TBarPopupWindow;
+class TBarViewAccObject;
+class TBarItemViewerAccObject;
+struct IAccessible;
 
 // Shift flags handed to viewers (same bits as the class library's).
 using TBarShift = unsigned;
@@ -75,6 +78,11 @@ class TBarItemViewer : public TObject {
   void AccSelect(bool AExecute);
   void PostAccSelect(bool AExecute);
   bool IsAccessible() { return Show || OffEdge || Clipped; }
+  // Accessibility object (BarAcc.h): made on first request, null when the
+  // accessibility library is unavailable; the viewer keeps one reference.
+  TBarItemViewerAccObject* AccObject = nullptr;
+  IAccessible* GetAccObject();
+  void ReleaseAccObject();
 };
 
 class TBarSeparatorItemViewer : public TBarItemViewer {
@@ -201,6 +209,12 @@ class TBarView : public TComponent {
   HWND GetCaptureWnd();
   void EnterToolbarLoop(TBarEnterToolbarLoopOptions Options);
   void NotifyFocusEvent();
+  // Accessibility object (BarAcc.h), as for viewers; HandleWMGetObject
+  // answers a window's request for its client object.
+  TBarViewAccObject* AccObject = nullptr;
+  IAccessible* GetAccObject();
+  void ReleaseAccObject();
+  bool HandleWMGetObject(TMessage& Message);
 
   // Timers.
   void StartTimer(TBarViewTimerID ID, int Interval);
