@@ -1,5 +1,6 @@
 // Windows file helpers.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <memory>
@@ -157,4 +158,46 @@ void ExtCopyFileEx(const String& FileName, const String& DestName, bool Overwrit
   FILETIME C, A, W;
   if (GetFileTime(Src.H, &C, &A, &W)) SetFileTime(Dst.H, nullptr, nullptr, &W);
   if (Progress) SetProgressValue(Progress, 0);
+}
+
+String ShortToLongFileName(const String& ShortName) {
+  wchar_t Buf[MAX_PATH * 2];
+  DWORD N = GetLongPathNameW(ShortName.c_str(), Buf, MAX_PATH * 2);
+  return N == 0 || N >= MAX_PATH * 2 ? ShortName : String(Buf, N);
+}
+
+String LongToShortFileName(const String& LongName) {
+  wchar_t Buf[MAX_PATH * 2];
+  DWORD N = GetShortPathNameW(LongName.c_str(), Buf, MAX_PATH * 2);
+  return N == 0 || N >= MAX_PATH * 2 ? LongName : String(Buf, N);
+}
+
+String ShortToLongPath(const String& ShortName) { return ShortToLongFileName(ShortName); }
+String LongToShortPath(const String& LongName) { return LongToShortFileName(LongName); }
+
+namespace {
+
+int CALLBACK BrowseCallback(HWND Wnd, UINT Msg, LPARAM, LPARAM Data) {
+  if (Msg == BFFM_INITIALIZED && Data) SendMessageW(Wnd, BFFM_SETSELECTIONW, TRUE, Data);
+  return 0;
+}
+
+}  // namespace
+
+bool BrowseDirectory(String& AFolderName, const String& DlgText, int) {
+  wchar_t Display[MAX_PATH] = {};
+  BROWSEINFOW Info{};
+  Info.hwndOwner = GetActiveWindow();
+  Info.pszDisplayName = Display;
+  Info.lpszTitle = DlgText.c_str();
+  Info.ulFlags = BIF_RETURNONLYFSDIRS;
+  Info.lpfn = BrowseCallback;
+  Info.lParam = reinterpret_cast<LPARAM>(AFolderName.c_str());
+  PIDLIST_ABSOLUTE List = SHBrowseForFolderW(&Info);
+  if (!List) return false;
+  wchar_t Path[MAX_PATH] = {};
+  bool OK = SHGetPathFromIDListW(List, Path) != FALSE;
+  CoTaskMemFree(List);
+  if (OK) AFolderName = Path;
+  return OK;
 }

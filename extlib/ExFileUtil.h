@@ -31,6 +31,14 @@ String GetSystemDir();
 // progress-control registry. Raises EFOpenError / EFCreateError /
 // EReadError / EWriteError.
 void ExtCopyFile(const String& FileName, const String& DestName, TControl* Progress = nullptr);
+// Long and short (8.3) forms of a file or path name; the name itself when
+// the system can't convert it.
+String ShortToLongFileName(const String& ShortName);
+String LongToShortFileName(const String& LongName);
+String ShortToLongPath(const String& ShortName);
+String LongToShortPath(const String& LongName);
+// The shell's folder browser; true and the folder on OK.
+bool BrowseDirectory(String& AFolderName, const String& DlgText, int AHelpContext);
 void ExtCopyFileEx(const String& FileName, const String& DestName, bool OverwriteReadOnly,
                    TControl* Progress = nullptr);
 #endif

@@ -2,6 +2,7 @@
 
 #include "extlib/ExDateUtil.h"
 #include "extlib/ExDrawUtil.h"
+#include "extlib/ExFileEdit.h"
 #include "extlib/ExFileUtil.h"
 #include "extlib/ExHook.h"
 #include "extlib/ExPlacement.h"
@@ -20,5 +21,6 @@ const TModuleEntry ExtLibUtilModules[] = {
     {"extlib.FileUtil", &ExFileUtilInitialize, &ExFileUtilFinalize},
     {"extlib.Progress", &ExProgressInitialize, &ExProgressFinalize},
     {"extlib.Placement", &ExPlacementInitialize, &ExPlacementFinalize},
+    {"extlib.ToolEdit", &ExToolEditInitialize, &ExToolEditFinalize},
 };
 const size_t ExtLibUtilModuleCount = sizeof(ExtLibUtilModules) / sizeof(ExtLibUtilModules[0]);

@@ -1,0 +1,218 @@
+// File and directory edits: quoting, invalid names, files dropped from the
+// shell and the button's dialogs (through their seams).
+#include <shlobj.h>
+
+#include "classlib/tests/gui_support.h"
+#include "extlib/ExFileEdit.h"
+#include "extlib/ExFileUtil.h"
+
+using namespace guitest;
+
+namespace {
+
+// A file edit whose dialog "picks" a preset name.
+class TTestFileEdit : public TFilenameEdit {
+ public:
+  using TFilenameEdit::TFilenameEdit;
+  String Pick;
+  String SeenFileName, SeenInitialDir;
+  int Runs = 0;
+
+ protected:
+  bool ExecuteDialog() override {
+    ++Runs;
+    SeenFileName = Dialog()->GetFileName();
+    SeenInitialDir = Dialog()->GetInitialDir();
+    if (Pick.empty()) return false;
+    Dialog()->SetFileName(Pick);
+    return true;
+  }
+};
+
+class TTestDirEdit : public TDirectoryEdit {
+ public:
+  using TDirectoryEdit::TDirectoryEdit;
+  String Pick, Seen;
+
+ protected:
+  bool ExecuteDialog(String& Dir) override {
+    Seen = Dir;
+    if (Pick.empty()) return false;
+    Dir = Pick;
+    return true;
+  }
+};
+
+// A shell drop of these names.
+HDROP MakeDrop(const std::vector<String>& Names) {
+  size_t Chars = 1;
+  for (auto& N : Names) Chars += N.size() + 1;
+  HGLOBAL G = GlobalAlloc(GHND, sizeof(DROPFILES) + Chars * sizeof(wchar_t));
+  auto* D = static_cast<DROPFILES*>(GlobalLock(G));
+  D->pFiles = sizeof(DROPFILES);
+  D->fWide = TRUE;
+  auto* P = reinterpret_cast<wchar_t*>(reinterpret_cast<char*>(D) + sizeof(DROPFILES));
+  for (auto& N : Names) {
+    std::copy(N.begin(), N.end(), P);
+    P += N.size() + 1;
+  }
+  GlobalUnlock(G);
+  return static_cast<HDROP>(G);
+}
+
+struct EditHost {
+  std::unique_ptr<TForm> form;
+  String Dir;
+  EditHost() {
+    form.reset(new TForm(Application));
+    form->SetBounds(40, 40, 400, 200);
+    form->Show();
+    Pump(20);
+    Dir = NormalDir(GetTempDir()) + L"zembrio fileedit\\";
+    ExtForceDirectories(Dir);
+  }
+  ~EditHost() { ClearDir(Dir, true); }
+  template <class E>
+  E* Add() {
+    auto* e = new E(form.get());
+    e->SetParent(form.get());
+    e->SetBounds(10, 10, 200, 21);
+    e->HandleNeeded();
+    return e;
+  }
+};
+
+}  // namespace
+
+TEST(FileEdit, DefaultsQuotingAndInvalidNames) {
+  EditHost h;
+  auto* e = h.Add<TFilenameEdit>();
+  EXPECT_EQ(e->GetGlyphKind(), gkDefault);
+  EXPECT_FALSE(e->GetGlyph()->Empty());
+  EXPECT_EQ(e->GetDialogTitle(), L"Browse");
+  EXPECT_EQ(e->GetFilter(), L"All files (*.*)|*.*");
+  EXPECT_EQ(e->GetDialogOptions(), TOpenOptions{ofHideReadOnly});
+
+  e->SetFileName(L"C:\\some dir\\a b.txt");
+  EXPECT_EQ(e->GetText(), L"\"C:\\some dir\\a b.txt\"");
+  EXPECT_EQ(e->GetFileName(), L"C:\\some dir\\a b.txt");
+  e->SetFileName(L"plain.txt");
+  EXPECT_EQ(e->GetText(), L"plain.txt");
+  EXPECT_THROW(e->SetFileName(L"bad|name"), EComboEditError);
+  EXPECT_EQ(e->GetText(), L"plain.txt");
+  try {
+    e->SetFileName(L"a<b");
+  } catch (const EComboEditError& E) {
+    EXPECT_EQ(E.Message(), L"Invalid file name - a<b");
+  }
+
+  // An existing file with blanks reads back as it is.
+  String existing = h.Dir + L"two words.txt";
+  CloseHandle(CreateFileW(existing.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  e->SetFileName(existing);
+  EXPECT_EQ(e->GetFileName(), existing);
+  EXPECT_EQ(e->LongName(), existing);
+
+  // Switching the dialog kind keeps the dialog's settings.
+  e->SetDialogTitle(L"Pick one");
+  e->SetDialogKind(dkSave);
+  EXPECT_NE(dynamic_cast<TSaveDialog*>(e->Dialog()), nullptr);
+  EXPECT_EQ(e->GetDialogTitle(), L"Pick one");
+}
+
+TEST(FileEdit, ButtonRunsTheDialogAroundTheEvents) {
+  EditHost h;
+  auto* e = h.Add<TTestFileEdit>();
+  String file = h.Dir + L"in dir.txt";
+  e->SetFileName(file);
+  e->Pick = L"C:\\picked name.txt";
+  String after;
+  bool afterAction = false;
+  e->OnAfterDialog = TExecOpenDialogEvent([&](TObject*, String& name, bool& action) {
+    after = name;
+    afterAction = action;
+  });
+  e->DoClick();
+  EXPECT_TRUE(afterAction);
+  EXPECT_EQ(e->SeenFileName, file);
+  EXPECT_EQ(e->SeenInitialDir, h.Dir);
+  EXPECT_EQ(after, L"C:\\picked name.txt");
+  EXPECT_EQ(e->GetText(), L"\"C:\\picked name.txt\"");
+  EXPECT_EQ(e->GetInitialDir(), L"C:\\");
+
+  // The event before the dialog may call it off.
+  e->OnBeforeDialog = TExecOpenDialogEvent([](TObject*, String&, bool& action) { action = false; });
+  e->DoClick();
+  EXPECT_EQ(e->Runs, 1);
+  // A cancelled dialog leaves the text.
+  e->OnBeforeDialog = nullptr;
+  e->Pick.clear();
+  e->DoClick();
+  EXPECT_EQ(e->Runs, 2);
+  EXPECT_FALSE(afterAction);
+  EXPECT_EQ(e->GetText(), L"\"C:\\picked name.txt\"");
+}
+
+TEST(FileEdit, DroppedFiles) {
+  EditHost h;
+  auto* e = h.Add<TFilenameEdit>();
+  e->SetAcceptFiles(true);
+  int drops = 0;
+  e->OnDropFiles = TNotifyEvent([&](TObject*) { ++drops; });
+  e->Perform(WM_DROPFILES, WPARAM(MakeDrop({L"C:\\one.txt", L"C:\\two.txt", L"C:\\three.txt"})), 0);
+  EXPECT_EQ(e->GetText(), L"C:\\one.txt");
+  EXPECT_EQ(e->DialogFiles()->GetCount(), 0);
+  EXPECT_EQ(drops, 1);
+
+  e->SetDialogOptions(TOpenOptions{ofHideReadOnly, ofAllowMultiSelect});
+  e->Perform(WM_DROPFILES, WPARAM(MakeDrop({L"C:\\a.txt", L"C:\\b c.txt"})), 0);
+  EXPECT_EQ(e->GetText(), L"C:\\a.txt");
+  ASSERT_EQ(e->DialogFiles()->GetCount(), 2);
+  EXPECT_EQ(e->DialogFiles()->Get(1), L"C:\\b c.txt");
+  // Leaving multiple selection empties the list.
+  e->SetDialogOptions(TOpenOptions{ofHideReadOnly});
+  EXPECT_EQ(e->DialogFiles()->GetCount(), 0);
+}
+
+TEST(DirectoryEdit, DroppedFoldersAndFiles) {
+  EditHost h;
+  auto* e = h.Add<TDirectoryEdit>();
+  e->SetAcceptFiles(true);
+  String a = h.Dir + L"a", b = h.Dir + L"b", c = h.Dir + L"c";
+  for (auto& d : {a, b, c}) ExtForceDirectories(d);
+  e->SetMultipleDirs(true);
+  e->Perform(WM_DROPFILES, WPARAM(MakeDrop({a, b, c})), 0);
+  EXPECT_EQ(e->GetText(), a + L";" + b + L";" + c);
+
+  // A dropped file stands for its folder; without multiple dirs it replaces.
+  e->SetMultipleDirs(false);
+  e->Perform(WM_DROPFILES, WPARAM(MakeDrop({h.Dir + L"file.txt", a})), 0);
+  EXPECT_EQ(e->GetText(), h.Dir);
+}
+
+TEST(DirectoryEdit, ButtonStartsAtTheRightFolder) {
+  EditHost h;
+  auto* e = h.Add<TTestDirEdit>();
+  e->Pick = h.Dir;
+  e->DoClick();
+  EXPECT_EQ(e->Seen, L"\\");  // empty text and no InitialDir
+  EXPECT_EQ(e->GetText(), h.Dir);
+  EXPECT_EQ(e->InitialDir, h.Dir);
+
+  e->SetText(L"C:\\no such folder here");
+  e->DoClick();
+  EXPECT_EQ(e->Seen, L"\\");
+  e->SetText(L"");
+  e->DoClick();
+  EXPECT_EQ(e->Seen, h.Dir);  // InitialDir is the start when the text is empty
+
+  e->SetMultipleDirs(true);
+  e->SetText(L"C:\\x");
+  e->SetSelStart(0);
+  e->SetSelLength(0);
+  e->Pick = L"C:\\y";
+  e->DoClick();
+  EXPECT_EQ(e->GetText(), L"C:\\x;C:\\y");
+  e->SetText(L";" + h.Dir + L";;" + h.Dir);
+  EXPECT_EQ(e->LongName(), h.Dir + L";" + h.Dir);
+}
