@@ -134,6 +134,7 @@ class TCustomComboEdit : public TCustomEdit {
 
   TPopupWindow* popup_ = nullptr;  // made by descendants, owned by the edit
   int defNumGlyphs_ = 1;
+  bool popupVisible_ = false;
 
  private:
   friend class TEditButton;
@@ -148,7 +149,6 @@ class TCustomComboEdit : public TCustomEdit {
   bool comboReadOnly_ = false;
   bool directInput_ = true;
   TAlignment alignment_ = taLeftJustify;
-  bool popupVisible_ = false;
   TGlyphKind glyphKind_ = gkCustom;
   bool buttonWidthSet_ = false;
 };

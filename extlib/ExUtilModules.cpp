@@ -2,6 +2,7 @@
 
 #include "extlib/ExDateUtil.h"
 #include "extlib/ExDrawUtil.h"
+#include "extlib/ExDateEdit.h"
 #include "extlib/ExFileEdit.h"
 #include "extlib/ExFileUtil.h"
 #include "extlib/ExHook.h"
@@ -22,5 +23,6 @@ const TModuleEntry ExtLibUtilModules[] = {
     {"extlib.Progress", &ExProgressInitialize, &ExProgressFinalize},
     {"extlib.Placement", &ExPlacementInitialize, &ExPlacementFinalize},
     {"extlib.ToolEdit", &ExToolEditInitialize, &ExToolEditFinalize},
+    {"extlib.DateEdit", &ExDateEditInitialize, &ExDateEditFinalize},
 };
 const size_t ExtLibUtilModuleCount = sizeof(ExtLibUtilModules) / sizeof(ExtLibUtilModules[0]);

@@ -1,0 +1,320 @@
+#include "extlib/ExDateEdit.h"
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+std::unique_ptr<TBitmap> DateEditGlyph;
+
+// Two glyphs side by side, normal and disabled: a small calendar page.
+TBitmap* DateGlyph() {
+  if (DateEditGlyph) return DateEditGlyph.get();
+  auto B = std::make_unique<TBitmap>();
+  B->SetSize(30, 13);
+  TCanvas* C = B->Canvas();
+  C->Brush()->SetColor(clFuchsia);
+  C->FillRect(Rect(0, 0, 30, 13));
+  for (int G = 0; G < 2; ++G) {
+    int X = G * 15 + 1;
+    TColor Ink = G == 0 ? clBlack : clGray;
+    C->Brush()->SetColor(Ink);
+    C->FrameRect(Rect(X, 1, X + 13, 12));
+    C->FillRect(Rect(X, 1, X + 13, 4));
+    for (int Row = 0; Row < 3; ++Row)
+      for (int Col = 0; Col < 4; ++Col) C->SetPixel(X + 2 + Col * 3, 5 + Row * 2, Ink);
+  }
+  B->SetTransparentColor(clFuchsia);
+  DateEditGlyph = std::move(B);
+  return DateEditGlyph.get();
+}
+
+TDateTime Today() { return std::floor(Now()); }
+
+// A date read from text; blank text is no date.
+bool ParseDate(const String& Format, const String& Text, TDateTime& D) {
+  return !Trim(Text).empty() && TryStrToDateFmt(Format, Text, D) && D != NullDate;
+}
+
+void UpdateDateEdits(TWinControl* Parent) {
+  for (int I = 0; I < Parent->ControlCount(); ++I) {
+    auto* W = dynamic_cast<TWinControl*>(Parent->Controls(I));
+    if (!W) continue;
+    if (auto* D = dynamic_cast<TCustomDateEdit*>(W)) D->UpdateMask();
+    UpdateDateEdits(W);
+  }
+}
+
+}  // namespace
+
+TCustomDateEdit::TCustomDateEdit(TComponent* AOwner) : TCustomComboEdit(AOwner) {
+  defNumGlyphs_ = 2;
+  calendarHints_ = std::make_unique<TStringList>();
+  calendarHints_->OnChange = TNotifyEvent(this, &TCustomDateEdit::HintsChanged);
+  dateFormat_ = DefDateFormat(FourDigits());
+  mask_ = DefDateMask(blanksChar_, FourDigits());
+  CreatePopup();
+  ControlState += csCreating;
+  SetGlyphKind(gkDefault);
+  ControlState -= csCreating;
+}
+
+TCustomDateEdit::~TCustomDateEdit() {
+  Unhook();
+  if (popup_) popup_->OnCloseUp = nullptr;
+}
+
+void TCustomDateEdit::CreatePopup() {
+  if (popup_) return;
+  popup_ = CreatePopupCalendar(this);
+  popup_->OnCloseUp = TCloseUpEvent(static_cast<TCustomComboEdit*>(this), &TCustomComboEdit::PopupCloseUp);
+  popup_->SetColor(popupColor_);
+  ConfigurePopup();
+}
+
+TBitmap* TCustomDateEdit::GetDefaultBitmap(bool& DestroyNeeded) {
+  DestroyNeeded = false;
+  return DateGlyph();
+}
+
+bool TCustomDateEdit::FourDigits() const {
+  return yearDigits_ == dyFour || (yearDigits_ == dyDefault && ::FourDigitYear);
+}
+
+String TCustomDateEdit::GetDateMask() const { return mask_; }
+
+void TCustomDateEdit::ConfigurePopup() {
+  SetupPopupCalendar(popup_, startOfWeek_, weekends_, weekendColor_, calendarHints_.get(), FourDigits());
+}
+
+void TCustomDateEdit::UpdateMask() {
+  TDateTime Kept = GetDate();
+  dateFormat_ = DefDateFormat(FourDigits());
+  mask_ = DefDateMask(blanksChar_, FourDigits());
+  ConfigurePopup();
+  SetDate(Kept);
+}
+
+void TCustomDateEdit::SetBlanksChar(wchar_t Value) {
+  if (Value < L' ') Value = L' ';
+  if (Value == blanksChar_) return;
+  blanksChar_ = Value;
+  UpdateMask();
+}
+
+void TCustomDateEdit::SetYearDigits(TYearDigits Value) {
+  if (Value == yearDigits_) return;
+  yearDigits_ = Value;
+  UpdateMask();
+}
+
+void TCustomDateEdit::SetStartOfWeek(TDayOfWeekName Value) {
+  if (Value == startOfWeek_) return;
+  startOfWeek_ = Value;
+  ConfigurePopup();
+}
+
+void TCustomDateEdit::SetWeekends(TDaysOfWeek Value) {
+  if (Value == weekends_) return;
+  weekends_ = Value;
+  ConfigurePopup();
+}
+
+void TCustomDateEdit::SetWeekendColor(TColor Value) {
+  if (Value == weekendColor_) return;
+  weekendColor_ = Value;
+  ConfigurePopup();
+}
+
+void TCustomDateEdit::HintsChanged(TObject*) {
+  calendarHints_->OnChange = nullptr;
+  while (calendarHints_->GetCount() > 4) calendarHints_->Delete(calendarHints_->GetCount() - 1);
+  calendarHints_->OnChange = TNotifyEvent(this, &TCustomDateEdit::HintsChanged);
+  ConfigurePopup();
+}
+
+void TCustomDateEdit::SetCalendarStyle(TCalendarStyle Value) {
+  if (Value == GetCalendarStyle()) return;
+  if (Value == csPopup) {
+    CreatePopup();
+  } else {
+    if (popupVisible_) PopupCloseUp(popup_, false);
+    popup_->OnCloseUp = nullptr;
+    delete popup_;
+    popup_ = nullptr;
+  }
+}
+
+TColor TCustomDateEdit::GetPopupColor() const { return popup_ ? popup_->GetColor() : popupColor_; }
+
+void TCustomDateEdit::SetPopupColor(TColor Value) {
+  popupColor_ = Value;
+  if (popup_) popup_->SetColor(Value);
+}
+
+TDateTime TCustomDateEdit::GetDate() {
+  TDateTime D;
+  if (ParseDate(dateFormat_, GetText(), D)) return D;
+  return DefaultToday ? Today() : NullDate;
+}
+
+void TCustomDateEdit::SetDate(TDateTime Value) {
+  TDateTime Before = GetDate();
+  if (!ValidDate(Value) || Value == NullDate) Value = DefaultToday ? Today() : NullDate;
+  SetText(Value == NullDate ? String() : FormatDateTime(dateFormat_, Value));
+  if (GetDate() != Before) SetModified(true);
+}
+
+void TCustomDateEdit::ApplyDate(TDateTime Value) {
+  SetDate(Value);
+  SelectAll();
+}
+
+void TCustomDateEdit::CheckValidDate() {
+  String T = GetText();
+  bool Something = false;
+  for (wchar_t C : T)
+    if (C != 0 && C != L' ' && C != blanksChar_ && C != DateSeparator) Something = true;
+  if (!Something) return;
+  formatting_ = true;
+  try {
+    TDateTime D = StrToDateFmt(dateFormat_, T);
+    SetDate(D);
+  } catch (...) {
+    formatting_ = false;
+    if (CanFocus()) SetFocus();
+    throw;
+  }
+  formatting_ = false;
+}
+
+void TCustomDateEdit::DoExit() {
+  if (CheckOnExit) CheckValidDate();
+  TCustomComboEdit::DoExit();
+}
+
+void TCustomDateEdit::Change() {
+  if (!formatting_) TCustomComboEdit::Change();
+}
+
+void TCustomDateEdit::SetPopupValue(const Variant& Value) {
+  TDateTime D;
+  if (Value.IsEmpty() || !ParseDate(dateFormat_, Value.AsString(), D)) D = Today();
+  TCustomComboEdit::SetPopupValue(Variant::FromDate(D));
+}
+
+bool TCustomDateEdit::AcceptPopup(Variant& Value) {
+  if (!OnAcceptDate) return true;
+  TDateTime D = NullDate;
+  bool Empty = Value.IsEmpty() || (Value.VarType() == varString && Value.AsString().empty());
+  if (!Empty) {
+    try {
+      D = Value.AsDateTime();
+    } catch (const Exception&) {
+      D = DefaultToday ? Today() : NullDate;
+    }
+  }
+  bool Action = true;
+  OnAcceptDate(this, D, Action);
+  if (Action) Value = Variant::FromDate(D);
+  return Action;
+}
+
+void TCustomDateEdit::AcceptValue(const Variant& Value) {
+  TDateTime D = NullDate;
+  try {
+    D = Value.AsDateTime();
+  } catch (const Exception&) {
+    D = NullDate;
+  }
+  SetDate(D);
+  popupVisible_ = popup_ && popup_->IsShowing();
+}
+
+void TCustomDateEdit::KeyDown(WORD& Key, TShiftState Shift) {
+  if (popupVisible_) {
+    switch (Key) {
+      case VK_PRIOR: case VK_NEXT: case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN: case VK_ADD:
+      case VK_SUBTRACT:
+        if (auto* P = PopupCalendar()) P->PopupKeyDown(Key, Shift);
+        Key = 0;
+        return;
+      default:
+        break;
+    }
+  } else if (Shift.Empty() && GetDirectInput() && (Key == VK_ADD || Key == VK_SUBTRACT)) {
+    TDateTime D = GetDate();
+    if (D == NullDate) D = Today();
+    ApplyDate(D + (Key == VK_ADD ? 1 : -1));
+    Key = 0;
+    return;
+  }
+  TCustomComboEdit::KeyDown(Key, Shift);
+}
+
+void TCustomDateEdit::KeyPress(wchar_t& Key) {
+  bool Special = Key == L'+' || Key == L'-' || Key == L'T' || Key == L't';
+  if (Special && popupVisible_) {
+    if (auto* P = PopupCalendar()) P->PopupKeyPress(Key);
+    Key = 0;
+    return;
+  }
+  if (Special && GetDirectInput()) {
+    if (Key == L'T' || Key == L't') ApplyDate(Today());
+    Key = 0;
+    return;
+  }
+  TCustomComboEdit::KeyPress(Key);
+}
+
+void TCustomDateEdit::ButtonClick() {
+  TCustomComboEdit::ButtonClick();
+  if (popup_) return;
+  TDateTime D = GetDate();
+  bool Action = SelectDate(D, DialogTitle, startOfWeek_, weekends_, weekendColor_, calendarHints_.get());
+  if (CanFocus()) SetFocus();
+  if (Action && OnAcceptDate) OnAcceptDate(this, D, Action);
+  if (Action) {
+    SetDate(D);
+    if (Focused()) SelectAll();
+  }
+}
+
+void TCustomDateEdit::CreateWnd() {
+  TCustomComboEdit::CreateWnd();
+  if (!hooked_ && Application) {
+    Application->HookMainWindow(TWindowHook(this, &TCustomDateEdit::AppHook));
+    hooked_ = true;
+  }
+}
+
+void TCustomDateEdit::DestroyWnd() {
+  Unhook();
+  TCustomComboEdit::DestroyWnd();
+}
+
+void TCustomDateEdit::Unhook() {
+  if (hooked_ && Application) Application->UnhookMainWindow(TWindowHook(this, &TCustomDateEdit::AppHook));
+  hooked_ = false;
+}
+
+bool TCustomDateEdit::AppHook(TMessage& M) {
+  if (M.Msg == WM_WININICHANGE) {
+    // The system's date settings changed: take them over and re-format.
+    GetFormatSettings();
+    ExDateUtilInitialize();
+    UpdateMask();
+  }
+  return false;
+}
+
+void TCustomDateEdit::WndProc(TMessage& M) { TCustomComboEdit::WndProc(M); }
+
+void DateFormatChanged() {
+  ExDateUtilInitialize();
+  if (!Screen) return;
+  for (int I = 0; I < Screen->FormCount(); ++I) UpdateDateEdits(Screen->Forms(I));
+}
+
+void ExDateEditInitialize() {}
+void ExDateEditFinalize() { DateEditGlyph.reset(); }

@@ -1,0 +1,99 @@
+// A combo edit for one date: its format follows the system's short date
+// format with a chosen number of year digits, its button drops down a
+// calendar (or opens the date dialog), and "+", "-" and "T" step or set the
+// date.
+#pragma once
+
+#include "extlib/ExCalendar.h"
+#include "extlib/ExComboEdit.h"
+
+enum TCalendarStyle { csPopup, csDialog };
+enum TYearDigits { dyDefault, dyFour, dyTwo };
+using TExecDateDialog = TEvent<void(TObject* Sender, TDateTime& ADate, bool& Action)>;
+
+class TCustomDateEdit : public TCustomComboEdit {
+ public:
+  explicit TCustomDateEdit(TComponent* AOwner);
+  ~TCustomDateEdit() override;
+
+  // Reading never raises: text that is no date gives today with
+  // DefaultToday, else the null date. Writing the null date empties the
+  // text.
+  TDateTime GetDate();
+  void SetDate(TDateTime Value);
+  // Parses the text strictly; a failure gives the focus back and raises.
+  void CheckValidDate();
+  String GetDateFormat() const { return dateFormat_; }
+  // The pattern the text follows, one character per position ("!99/99/9999;1; ").
+  String GetDateMask() const;
+  virtual void ApplyDate(TDateTime Value);
+  virtual void UpdateMask();
+
+  bool DefaultToday = false;
+  bool CheckOnExit = false;
+  TExecDateDialog OnAcceptDate;
+  String DialogTitle = L"Select a Date";
+  wchar_t GetBlanksChar() const { return blanksChar_; }
+  void SetBlanksChar(wchar_t Value);
+  TStrings* GetCalendarHints() const { return calendarHints_.get(); }
+  TDayOfWeekName GetStartOfWeek() const { return startOfWeek_; }
+  void SetStartOfWeek(TDayOfWeekName Value);
+  TDaysOfWeek GetWeekends() const { return weekends_; }
+  void SetWeekends(TDaysOfWeek Value);
+  TColor GetWeekendColor() const { return weekendColor_; }
+  void SetWeekendColor(TColor Value);
+  TYearDigits GetYearDigits() const { return yearDigits_; }
+  void SetYearDigits(TYearDigits Value);
+  TCalendarStyle GetCalendarStyle() const { return popup_ ? csPopup : csDialog; }
+  void SetCalendarStyle(TCalendarStyle Value);
+  TColor GetPopupColor() const;
+  void SetPopupColor(TColor Value);
+  TPopupCalendar* PopupCalendar() const { return dynamic_cast<TPopupCalendar*>(popup_); }
+
+  void WndProc(TMessage& M) override;
+
+ protected:
+  TBitmap* GetDefaultBitmap(bool& DestroyNeeded) override;
+  bool AcceptPopup(Variant& Value) override;
+  void AcceptValue(const Variant& Value) override;
+  void SetPopupValue(const Variant& Value) override;
+  void Change() override;
+  void KeyDown(WORD& Key, TShiftState Shift) override;
+  void KeyPress(wchar_t& Key) override;
+  void ButtonClick() override;
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void DoExit() override;
+
+ private:
+  bool FourDigits() const;
+  void ConfigurePopup();
+  void CreatePopup();
+  void HintsChanged(TObject*);
+  bool AppHook(TMessage& M);
+  void Unhook();
+
+  bool hooked_ = false;
+  TColor popupColor_ = clBtnFace;
+  wchar_t blanksChar_ = L' ';
+  std::unique_ptr<TStringList> calendarHints_;
+  TDayOfWeekName startOfWeek_ = Mon;
+  TDaysOfWeek weekends_{Sun};
+  TColor weekendColor_ = clRed;
+  TYearDigits yearDigits_ = dyDefault;
+  String dateFormat_;
+  String mask_;
+  bool formatting_ = false;
+};
+
+class TDateEdit : public TCustomDateEdit {
+ public:
+  explicit TDateEdit(TComponent* AOwner) : TCustomDateEdit(AOwner) { UpdateMask(); }
+};
+
+// Re-reads whether the short date format writes four-digit years and
+// re-applies the format of every date edit on every form.
+void DateFormatChanged();
+
+void ExDateEditInitialize();
+void ExDateEditFinalize();

@@ -1,0 +1,191 @@
+// The date edit: reading and writing dates, the step keys, the drop-down
+// calendar, the date dialog and format changes.
+#include <cmath>
+
+#include "classlib/tests/gui_support.h"
+#include "extlib/ExDateEdit.h"
+
+using namespace guitest;
+
+namespace {
+
+struct DateHost {
+  std::unique_ptr<TForm> form;
+  TDateEdit* edit;
+  DateHost() {
+    form.reset(new TForm(Application));
+    form->SetBounds(40, 40, 300, 150);
+    edit = new TDateEdit(form.get());
+    edit->SetParent(form.get());
+    edit->SetBounds(10, 10, 120, 21);
+    form->Show();
+    edit->SetFocus();
+    Pump(20);
+  }
+};
+
+TDateTime D(int y, int m, int d) { return EncodeDate(y, m, d); }
+TDateTime Today() { return std::floor(Now()); }
+void Key(TWinControl* c, WORD k, LPARAM l = 1) { c->Perform(WM_KEYDOWN, k, l); }
+void Char(TWinControl* c, wchar_t ch) { c->Perform(WM_CHAR, ch, 1); }
+
+}  // namespace
+
+TEST(DateEdit, DefaultsAndNullDate) {
+  DateHost h;
+  TDateEdit* e = h.edit;
+  EXPECT_EQ(e->DialogTitle, L"Select a Date");
+  EXPECT_EQ(e->GetCalendarStyle(), csPopup);
+  EXPECT_EQ(e->GetGlyphKind(), gkDefault);
+  EXPECT_EQ(e->GetNumGlyphs(), 2);
+  EXPECT_EQ(e->GetStartOfWeek(), Mon);
+  EXPECT_EQ(e->GetDate(), NullDate);
+  e->SetDate(D(2024, 3, 5));
+  EXPECT_EQ(e->GetText(), FormatDateTime(e->GetDateFormat(), D(2024, 3, 5)));
+  EXPECT_EQ(e->GetDate(), D(2024, 3, 5));
+  EXPECT_TRUE(e->GetModified());
+  e->SetDate(NullDate);
+  EXPECT_EQ(e->GetText(), L"");
+  e->SetText(L"rubbish");
+  EXPECT_EQ(e->GetDate(), NullDate);
+  e->DefaultToday = true;
+  EXPECT_EQ(e->GetDate(), Today());
+  e->SetText(L"");
+  EXPECT_EQ(e->GetDate(), Today());
+  e->SetDate(NullDate);
+  EXPECT_EQ(e->GetDate(), Today());
+  EXPECT_FALSE(e->GetText().empty());
+}
+
+TEST(DateEdit, StepKeys) {
+  DateHost h;
+  TDateEdit* e = h.edit;
+  Key(e, VK_ADD);  // empty: from today
+  EXPECT_EQ(e->GetDate(), Today() + 1);
+  e->SetDate(D(2024, 2, 28));
+  Key(e, VK_ADD);
+  EXPECT_EQ(e->GetDate(), D(2024, 2, 29));
+  Key(e, VK_SUBTRACT);
+  Key(e, VK_SUBTRACT);
+  EXPECT_EQ(e->GetDate(), D(2024, 2, 27));
+  String before = e->GetText();
+  Char(e, L'+');  // the key-down did the work: the character is swallowed
+  Char(e, L'-');
+  EXPECT_EQ(e->GetText(), before);
+  Char(e, L't');
+  EXPECT_EQ(e->GetDate(), Today());
+
+  // Without direct input the keys step nothing.
+  e->SetDate(D(2024, 2, 27));
+  e->SetDirectInput(false);
+  Key(e, VK_ADD);
+  EXPECT_EQ(e->GetDate(), D(2024, 2, 27));
+}
+
+TEST(DateEdit, FormatsFollowYearDigitsAndTheSystemFormat) {
+  DateHost h;
+  TDateEdit* e = h.edit;
+  String saved = ShortDateFormat;
+  ShortDateFormat = L"dd/MM/yy";
+  DateFormatChanged();
+  EXPECT_FALSE(FourDigitYear);
+  EXPECT_EQ(e->GetDateFormat(), DefDateFormat(false));
+  e->SetDate(D(2024, 3, 5));
+  ShortDateFormat = L"dd/MM/yyyy";
+  DateFormatChanged();
+  EXPECT_EQ(e->GetDateFormat(), DefDateFormat(true));
+  EXPECT_EQ(e->GetDate(), D(2024, 3, 5));  // the date is kept across the change
+  EXPECT_EQ(e->GetText(), FormatDateTime(DefDateFormat(true), D(2024, 3, 5)));
+  e->SetYearDigits(dyTwo);
+  EXPECT_EQ(e->GetDateFormat(), DefDateFormat(false));
+  DateFormatChanged();
+  EXPECT_EQ(e->GetDateFormat(), DefDateFormat(false));  // not the default digits: unchanged
+  ShortDateFormat = saved;
+  DateFormatChanged();
+}
+
+TEST(DateEdit, CalendarHintsKeepFourLines) {
+  DateHost h;
+  TStrings* hints = h.edit->GetCalendarHints();
+  for (const wchar_t* s : {L"a", L"b", L"c", L"d"}) hints->Add(s);
+  hints->Add(L"e");
+  EXPECT_EQ(hints->GetCount(), 4);
+  EXPECT_EQ(hints->Get(3), L"d");
+  EXPECT_EQ(h.edit->PopupCalendar()->NavButton(3)->GetHint(), L"d");
+}
+
+TEST(DateEdit, PopupExchangesTheDate) {
+  DateHost h;
+  TDateEdit* e = h.edit;
+  e->SetDate(D(2024, 1, 31));
+  e->Perform(WM_SYSKEYDOWN, VK_DOWN, 0x20000001);
+  ASSERT_TRUE(e->PopupVisible());
+  TPopupCalendar* p = e->PopupCalendar();
+  EXPECT_EQ(p->GetValue().AsDateTime(), D(2024, 1, 31));
+  Key(e, VK_NEXT);  // handed to the calendar
+  EXPECT_EQ(p->GetValue().AsDateTime(), D(2024, 2, 29));
+  Key(e, VK_ADD);
+  EXPECT_EQ(p->GetValue().AsDateTime(), D(2024, 3, 1));
+  Char(e, L'+');  // the typed sign goes to the calendar, which ignores it
+  EXPECT_EQ(p->GetValue().AsDateTime(), D(2024, 3, 1));
+  EXPECT_EQ(e->GetDate(), D(2024, 1, 31));  // not taken over yet
+  Char(e, L'\r');
+  EXPECT_FALSE(e->PopupVisible());
+  EXPECT_EQ(e->GetDate(), D(2024, 3, 1));
+
+  // OnAcceptDate may change the date or refuse it.
+  e->OnAcceptDate = TExecDateDialog([](TObject*, TDateTime& d, bool&) { d += 10; });
+  e->DoClick();
+  Char(e, L'\r');
+  EXPECT_EQ(e->GetDate(), D(2024, 3, 11));
+  e->OnAcceptDate = TExecDateDialog([](TObject*, TDateTime&, bool& a) { a = false; });
+  e->DoClick();
+  Key(e, VK_NEXT);
+  Char(e, L'\r');
+  EXPECT_EQ(e->GetDate(), D(2024, 3, 11));
+
+  // An empty edit opens the calendar on today.
+  e->OnAcceptDate = nullptr;
+  e->SetText(L"");
+  e->DoClick();
+  EXPECT_EQ(p->GetValue().AsDateTime(), Today());
+  Char(e, 0x1B);
+  EXPECT_EQ(e->GetText(), L"");
+}
+
+TEST(DateEdit, DialogStyleRunsTheDateDialog) {
+  DateHost h;
+  TDateEdit* e = h.edit;
+  e->SetCalendarStyle(csDialog);
+  EXPECT_EQ(e->PopupCalendar(), nullptr);
+  e->SetDate(D(2024, 5, 10));
+  int shown = 0;
+  OnDateDialogShow = [&](TSelectDateDlg* d) {
+    ++shown;
+    EXPECT_EQ(d->GetDate(), D(2024, 5, 10));
+    d->Calendar->NextMonth();
+    d->SetModalResult(mrOk);
+  };
+  e->Perform(WM_SYSKEYDOWN, VK_DOWN, 0x20000001);
+  OnDateDialogShow = nullptr;
+  EXPECT_EQ(shown, 1);
+  EXPECT_EQ(e->GetDate(), D(2024, 6, 10));
+  e->SetCalendarStyle(csPopup);
+  EXPECT_NE(e->PopupCalendar(), nullptr);
+}
+
+TEST(DateEdit, CheckValidDateRaisesForNoDate) {
+  DateHost h;
+  TDateEdit* e = h.edit;
+  e->SetText(L"  ");
+  EXPECT_NO_THROW(e->CheckValidDate());
+  e->SetText(L"31/31/31x");
+  EXPECT_THROW(e->CheckValidDate(), EConvertError);
+  int changes = 0;
+  e->OnChange = TNotifyEvent([&](TObject*) { ++changes; });
+  e->SetText(FormatDateTime(e->GetDateFormat(), D(2024, 1, 2)));
+  changes = 0;
+  e->CheckValidDate();  // rewriting the text stays silent
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(e->GetDate(), D(2024, 1, 2));
+}
