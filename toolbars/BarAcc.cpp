@@ -1,7 +1,7 @@
 // Accessibility objects of views and item viewers.
 #include "toolbars/BarAcc.h"
 
-#include <cwctype>
+#include <vector>
 
 #include "classlib/Controls.h"
 #include "toolbars/BarItems.h"
@@ -26,30 +26,44 @@ struct AccUnit {
   bool Finalized = false;
   AccUnit() {
     InitializeCriticalSection(&Lock);
-    ComInitialized = SUCCEEDED(CoInitialize(nullptr));
+    // A library must not start COM from its loader-time initialisation.
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&Unit), &self);
+    if (self == GetModuleHandleW(nullptr)) ComInitialized = SUCCEEDED(CoInitialize(nullptr));
   }
+  static AccUnit& Unit();
 };
 
-AccUnit& Unit() {
+AccUnit& AccUnit::Unit() {
   static AccUnit* u = new AccUnit;
   return *u;
 }
+
+AccUnit& Unit() { return AccUnit::Unit(); }
 
 // At exit: objects that tools still hold are cut off from them.
 struct AccUnitFinalizer {
   AccUnitFinalizer() { Unit(); }
   ~AccUnitFinalizer() {
     AccUnit& u = Unit();
+    // Disconnecting may free an object (and unlink it), so the list is
+    // copied first, each object held while it is disconnected.
+    std::vector<TBarCustomAccObject*> live;
     EnterCriticalSection(&u.Lock);
-    for (TBarCustomAccObject* o = u.Head; o; o = o->NextObject) CoDisconnectObject(o, 0);
-    u.Finalized = true;
+    for (TBarCustomAccObject* o = u.Head; o; o = o->NextObject) {
+      o->AddRef();
+      live.push_back(o);
+    }
     LeaveCriticalSection(&u.Lock);
+    for (TBarCustomAccObject* o : live) {
+      CoDisconnectObject(static_cast<IAccessible*>(o), 0);
+      o->Release();
+    }
+    u.Finalized = true;
     if (u.ComInitialized) CoUninitialize();
   }
 } g_accUnitFinalizer;
-
-LONG g_viewObjects = 0;
-LONG g_viewerObjects = 0;
 
 // Binding of the accessibility library.
 const wchar_t* g_oleAccName = L"oleacc.dll";
@@ -87,7 +101,6 @@ HRESULT ReturnEmpty(BSTR* Out) {
   *Out = nullptr;
   return S_FALSE;
 }
-
 
 HRESULT ReturnInt(VARIANT* Out, LONG Value) {
   VariantInit(Out);
@@ -161,6 +174,8 @@ void Unlink(TBarCustomAccObject* O) {
 
 }  // namespace
 
+LONG ViewAccObjectInstances = 0;
+LONG ItemViewerAccObjectInstances = 0;
 LPFNLRESULTFROMOBJECT LresultFromObjectFunc = nullptr;
 LPFNACCESSIBLEOBJECTFROMWINDOW AccessibleObjectFromWindowFunc = nullptr;
 
@@ -197,8 +212,6 @@ void CallNotifyWinEvent(DWORD Event, HWND Wnd, LONG ObjectId, LONG ChildId) {
   if (g_notifyWinEvent) g_notifyWinEvent(Event, Wnd, ObjectId, ChildId);
 }
 
-LONG BarViewAccObjectCount() { return InterlockedCompareExchange(&g_viewObjects, 0, 0); }
-LONG BarItemViewerAccObjectCount() { return InterlockedCompareExchange(&g_viewerObjects, 0, 0); }
 
 // ---- base ------------------------------------------------------------------------------
 HRESULT TBarBaseAccObject::QueryInterface(REFIID riid, void** ppv) {
@@ -290,10 +303,10 @@ HRESULT TBarCustomAccObject::put_accValue(VARIANT varChild, BSTR) {
 }
 
 // ---- view object -----------------------------------------------------------------------
-TBarViewAccObject::TBarViewAccObject(TBarView* AView) : View(AView) { InterlockedIncrement(&g_viewObjects); }
+TBarViewAccObject::TBarViewAccObject(TBarView* AView) : View(AView) { InterlockedIncrement(&ViewAccObjectInstances); }
 
 TBarViewAccObject::~TBarViewAccObject() {
-  InterlockedDecrement(&g_viewObjects);
+  InterlockedDecrement(&ViewAccObjectInstances);
   if (View) View->AccObject = nullptr;
 }
 
@@ -500,11 +513,11 @@ HRESULT TBarViewAccObject::accDoDefaultAction(VARIANT varChild) {
 
 // ---- item viewer object ----------------------------------------------------------------
 TBarItemViewerAccObject::TBarItemViewerAccObject(TBarItemViewer* AViewer) : Viewer(AViewer) {
-  InterlockedIncrement(&g_viewerObjects);
+  InterlockedIncrement(&ItemViewerAccObjectInstances);
 }
 
 TBarItemViewerAccObject::~TBarItemViewerAccObject() {
-  InterlockedDecrement(&g_viewerObjects);
+  InterlockedDecrement(&ItemViewerAccObjectInstances);
   if (Viewer) Viewer->AccObject = nullptr;
 }
 
@@ -823,7 +836,9 @@ void TBarView::ReleaseAccObject() {
 }
 
 bool TBarView::HandleWMGetObject(TMessage& Message) {
+  // The id arrives zero- or sign-extended, depending on the sender.
   if (static_cast<LONG>(static_cast<DWORD>(Message.LParam)) != OBJID_CLIENT) return false;
+  if (!InitializeOleAcc()) return false;
   IAccessible* a = GetAccObject();
   if (!a) return false;
   Message.Result = LresultFromObjectFunc(kIID_IAccessible, Message.WParam, a);

@@ -23,9 +23,10 @@ bool InitializeOleAcc();
 // Raises a window event through NotifyWinEvent when the system has it.
 void CallNotifyWinEvent(DWORD Event, HWND Wnd, LONG ObjectId, LONG ChildId);
 
-// Live objects of each class (tools may hold objects past their client).
-LONG BarViewAccObjectCount();
-LONG BarItemViewerAccObjectCount();
+// Live objects of each class (tools may hold objects past their client);
+// changed with interlocked operations only.
+extern LONG ViewAccObjectInstances;
+extern LONG ItemViewerAccObjectInstances;
 
 // Test seam: forgets the binding so that the next InitializeOleAcc loads
 // LibraryName instead (null restores the system library).

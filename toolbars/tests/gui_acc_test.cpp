@@ -564,7 +564,7 @@ TEST(BarAccMenu, ObjectsHeldAfterTheMenuClosedFailCleanly) {
     LoopScript s({[&] {
                     popup = FromWindow(WindowOf(h.OpenView()));
                     if (popup) save = Child(popup, 2);
-                    viewsDuring = BarViewAccObjectCount();
+                    viewsDuring = ViewAccObjectInstances;
                   },
                   [&] { PostKey(VK_ESCAPE); }, [&] { PostKey(VK_ESCAPE); }});
     SendMessageW(h.Form->GetHandle(), WM_SYSCOMMAND, SC_KEYMENU, L'f');
@@ -593,11 +593,11 @@ TEST(BarAccMenu, ObjectsHeldAfterTheMenuClosedFailCleanly) {
     EXPECT_EQ(a->get_accKeyboardShortcut(Self(), &b), E_FAIL);
   }
   // Releasing the last references frees them.
-  LONG viewers = BarItemViewerAccObjectCount(), views = BarViewAccObjectCount();
+  LONG viewers = ItemViewerAccObjectInstances, views = ViewAccObjectInstances;
   save = Acc();
   popup = Acc();
-  EXPECT_EQ(BarItemViewerAccObjectCount(), viewers - 1);
-  EXPECT_EQ(BarViewAccObjectCount(), views - 1);
+  EXPECT_EQ(ItemViewerAccObjectInstances, viewers - 1);
+  EXPECT_EQ(ViewAccObjectInstances, views - 1);
 }
 
 TEST(BarAccMenu, FocusEventNamesTheSelectedChildAmongTheAccessibleOnes) {
@@ -635,11 +635,19 @@ TEST(BarAccMenu, FocusEventNamesTheSelectedChildAmongTheAccessibleOnes) {
 
 // ---- without the accessibility library -----------------------------------------------------
 TEST(BarAccBinding, WithoutTheLibraryNoObjectsAndMenusStillWork) {
+  Host h;
+  auto* t = h.AddToolbar(L"tbrBefore");
+  AddItem(t->Items(), L"Item");
+  h.Show();
+  Acc before = FromWindow(t->GetHandle());
+  ASSERT_TRUE(before);
   BarAccResetBinding(L"zembrio-no-such-oleacc.dll");
   struct Restore {
     ~Restore() { BarAccResetBinding(nullptr); }
   } restore;
   EXPECT_FALSE(InitializeOleAcc());
+  // A view that made its object earlier no longer hands it out either.
+  EXPECT_EQ(SendMessageW(t->GetHandle(), WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT)), 0);
   TBarPopupMenu menu(nullptr);
   int clicks = 0;
   AddItem(menu.Items(), L"&Only", &clicks);
