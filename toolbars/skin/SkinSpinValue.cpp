@@ -1,6 +1,7 @@
 #include "toolbars/skin/SkinSpinValue.h"
 
 #include <cmath>
+#include <cstdint>
 
 namespace {
 bool IsStop(wchar_t C, bool Hex) {
@@ -94,7 +95,14 @@ bool ReadTerm(const TSpinValueFormat& F, Scanner& Sc, double& V) {
 }
 }  // namespace
 
-int64_t SpinRound(double V) { return static_cast<int64_t>(std::nearbyint(V)); }
+int64_t SpinRound(double V) {
+  // Typed text can name numbers far beyond any integer: saturate.
+  if (std::isnan(V)) return 0;
+  double r = std::nearbyint(V);
+  if (r >= 9223372036854775807.0) return INT64_MAX;
+  if (r <= -9223372036854775808.0) return INT64_MIN;
+  return static_cast<int64_t>(r);
+}
 
 double SpinCheckValue(const TSpinValueFormat& F, double V) {
   if (F.MinValue != F.MaxValue) {

@@ -72,6 +72,11 @@ TEST(SkinSpinValue, HexIntegerAndRange) {
   EXPECT_TRUE(SpinValidateUnits(L""));
   EXPECT_FALSE(SpinValidateUnits(L"k g"));
   EXPECT_FALSE(SpinValidateUnits(L"m2"));
+  // Forty hex digits are far beyond any integer: the text saturates.
+  ASSERT_TRUE(Parse(h, String(40, L'F'), v));
+  EXPECT_EQ(SpinValueToText(h, v), L"7FFFFFFFFFFFFFFF");
+  TSpinValueFormat plain;
+  EXPECT_EQ(SpinValueToText(plain, -1e300), L"-9223372036854775808");
 }
 
 TEST(SkinSpinValue, SnappedSteps) {

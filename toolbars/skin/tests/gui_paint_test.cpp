@@ -1,0 +1,249 @@
+// The Default theme's frames, grips, glyphs and status-bar parts, the
+// image and rectangle helpers, and pop-up placement over the parent item.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "classlib/ExtCtrls.h"
+#include "classlib/tests/gui_support.h"
+#include "toolbars/skin/SkinDefaultTheme.h"
+#include "toolbars/skin/SkinUtils.h"
+#include "toolbars/skin/SkinWindows.h"
+
+using namespace guitest;
+
+namespace {
+struct Canvas32 {
+  HDC DC;
+  HBITMAP Bmp;
+  HGDIOBJ Old;
+  TCanvas C;
+  int W, H;
+  Canvas32(int w, int h, COLORREF fill = RGB(255, 255, 255)) : W(w), H(h) {
+    HDC s = GetDC(nullptr);
+    DC = CreateCompatibleDC(s);
+    Bmp = CreateCompatibleBitmap(s, w, h);
+    ReleaseDC(nullptr, s);
+    Old = SelectObject(DC, Bmp);
+    Fill(fill);
+    C.SetHandle(DC);
+  }
+  ~Canvas32() {
+    C.SetHandle(nullptr);
+    SelectObject(DC, Old);
+    DeleteObject(Bmp);
+    DeleteDC(DC);
+  }
+  void Fill(COLORREF c) {
+    RECT r{0, 0, W, H};
+    HBRUSH b = CreateSolidBrush(c);
+    FillRect(DC, &r, b);
+    DeleteObject(b);
+  }
+  COLORREF At(int x, int y) { return GetPixel(DC, x, y); }
+  // Columns (x) in row y whose pixel has the given colour.
+  std::vector<int> ColumnsOf(int y, COLORREF c) {
+    std::vector<int> v;
+    for (int x = 0; x < W; ++x)
+      if (At(x, y) == c) v.push_back(x);
+    return v;
+  }
+  int Count(COLORREF c) {
+    int n = 0;
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x)
+        if (At(x, y) == c) ++n;
+    return n;
+  }
+};
+
+// The Default theme, but pop-ups overlap their parent item by a pixel.
+class OverlapTheme : public TSkinDefaultTheme {
+ public:
+  using TSkinDefaultTheme::TSkinDefaultTheme;
+  bool GetBooleanMetrics(int Index) override { return Index == 1 || TSkinDefaultTheme::GetBooleanMetrics(Index); }
+};
+TSkinTheme* MakeOverlap(const String& Name) { return new OverlapTheme(Name); }
+}  // namespace
+
+TEST(SkinDefaultFrames, DockedGripsAndCloseButton) {
+  InitSkin();
+  if (USE_THEMES) GTEST_SKIP();
+  TSkinTheme* t = CurrentSkinTheme();
+  const COLORREF hi = ColorToRef(clBtnHighlight);
+  TSkinToolbarInfo info;
+  info.AllowDrag = true;
+  info.BorderSize = POINT{2, 2};
+  info.ClientWidth = 60;
+  info.ClientHeight = 22;
+  info.DragHandleStyle = dhDouble;
+  {
+    Canvas32 c(64, 26, RGB(0, 0, 0));
+    c.C.Brush()->SetColor(clRed);
+    t->PaintToolbarNCArea(&c.C, RECT{0, 0, 64, 26}, info);
+    // Two raised bars 3 pixels apart: their highlight columns differ by 3.
+    std::vector<int> cols = c.ColumnsOf(12, hi);
+    ASSERT_GE(cols.size(), 2u);
+    EXPECT_EQ(cols[1] - cols[0], 3);
+    EXPECT_EQ(c.At(40, 12), RGB(255, 0, 0));  // filled with the brush
+  }
+  {
+    // dhNone: no grip, but the close button's mark.
+    info.DragHandleStyle = dhNone;
+    info.CloseButtonState = 1;
+    Canvas32 c(64, 26, RGB(0, 0, 0));
+    c.C.Brush()->SetColor(clRed);
+    t->PaintToolbarNCArea(&c.C, RECT{0, 0, 64, 26}, info);
+    EXPECT_TRUE(c.ColumnsOf(20, hi).empty() || c.ColumnsOf(20, hi).front() > 14);
+    EXPECT_GT(c.Count(ColorToRef(clBtnText)), 5);
+  }
+}
+
+TEST(SkinDefaultFrames, StatusGripGroupsAndPanels) {
+  InitSkin();
+  if (USE_THEMES) GTEST_SKIP();
+  TSkinTheme* t = CurrentSkinTheme();
+  Canvas32 c(8, 8, RGB(1, 2, 3));
+  t->PaintStatusBar(&c.C, RECT{0, 0, 8, 8}, 3);
+  // Below 9 pixels the groups are shadow, highlight: the diagonal starting
+  // at the bottom row alternates between the two colours.
+  COLORREF sh = ColorToRef(clBtnShadow), hi = ColorToRef(clBtnHighlight);
+  EXPECT_EQ(c.At(6, 6), sh);
+  EXPECT_EQ(c.At(5, 6), hi);
+  EXPECT_EQ(c.At(4, 6), sh);
+  Canvas32 p(40, 10, RGB(1, 2, 3));
+  t->PaintStatusBar(&p.C, RECT{0, 0, 40, 10}, 1);
+  EXPECT_EQ(p.At(0, 5), sh);   // sunken: shadow at the left
+  EXPECT_EQ(p.At(37, 5), hi);  // highlight at the right, two pixels in
+  EXPECT_EQ(p.At(39, 5), RGB(1, 2, 3));
+  TSkinMargins m;
+  t->GetMargins(3, m);
+  EXPECT_EQ(m.RightWidth, 3);
+}
+
+TEST(SkinDefaultFrames, PopupBordersAndGlyphs) {
+  InitSkin();
+  if (USE_THEMES) GTEST_SKIP();
+  TSkinTheme* t = CurrentSkinTheme();
+  TSkinPopupInfo p;
+  p.ViewType = VT_LISTBOX;
+  Canvas32 c(20, 20, RGB(1, 2, 3));
+  t->PaintPopupNCArea(&c.C, RECT{0, 0, 20, 20}, p);
+  EXPECT_EQ(c.At(0, 10), ColorToRef(clWindowFrame));
+  EXPECT_EQ(c.At(1, 10), ColorToRef(clWindow));
+  EXPECT_EQ(c.At(2, 10), ColorToRef(clWindow));
+  EXPECT_EQ(c.At(3, 10), RGB(1, 2, 3));  // the client area stays
+  // A checked, disabled check box: grey mark on a face-coloured box.
+  Canvas32 g(13, 13, RGB(1, 2, 3));
+  t->PaintGlyph(&g.C, RECT{0, 0, 13, 13}, 1, 1 | 4);
+  EXPECT_EQ(g.At(1, 1), ColorToRef(clBtnShadow));
+  EXPECT_GT(g.Count(ColorToRef(clGrayText)), 3);
+  // A chevron draws its mark even on a plain (not hot) button.
+  Canvas32 ch(14, 22, RGB(255, 255, 255));
+  TSkinItemInfo I;
+  I.ViewType = VT_TOOLBARBAR;
+  I.ItemOptions = IO_TOOLBARSTYLE;
+  I.Enabled = true;
+  t->PaintChevron(&ch.C, RECT{0, 0, 14, 22}, I);
+  EXPECT_GT(ch.Count(ColorToRef(clBtnText)), 6);
+}
+
+TEST(SkinUtilsDrawing, RectanglesLinesAndIcons) {
+  InitSkin();
+  Canvas32 c(20, 20, RGB(255, 255, 255));
+  RECT r{2, 2, 12, 12};
+  EXPECT_FALSE(FrameRectEx(&c.C, r, clNone, true));
+  EXPECT_EQ(r.left, 3);  // shrunk although nothing was drawn
+  EXPECT_FALSE(FillRectEx(&c.C, r, clNone));
+  EXPECT_EQ(c.Count(RGB(255, 255, 255)), 400);
+  RECT f{0, 0, 10, 10};
+  Frame3D(&c.C, f, clBlack, clRed);
+  EXPECT_EQ(c.At(0, 0), RGB(0, 0, 0));
+  EXPECT_EQ(c.At(9, 5), RGB(255, 0, 0));
+  EXPECT_EQ(c.At(5, 9), RGB(255, 0, 0));
+  EXPECT_EQ(f.left, 1);
+  EXPECT_EQ(f.right, 9);
+
+  // An image list with one red square; the helpers tint only its pixels.
+  auto il = std::make_unique<TImageList>(nullptr);
+  il->SetWidth(8);
+  il->SetHeight(8);
+  auto bmp = std::make_unique<TBitmap>();
+  bmp->SetSize(8, 8);
+  RECT all{0, 0, 8, 8};
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  FillRect(bmp->Canvas()->GetHandle(), &all, red);
+  DeleteObject(red);
+  il->Add(bmp.get(), nullptr);
+  Canvas32 ic(10, 10, RGB(255, 255, 255));
+  HighlightSkinIcon(&ic.C, RECT{0, 0, 8, 8}, il.get(), 0, clBlack, 128);
+  COLORREF px = ic.At(3, 3);
+  EXPECT_NEAR(GetRValue(px), 127, 2);  // half red over black
+  EXPECT_EQ(GetGValue(px), 0);
+  EXPECT_EQ(ic.At(9, 9), RGB(255, 255, 255));  // outside the image untouched
+  EXPECT_THROW(DrawSkinIconShadow(&ic.C, RECT{0, 0, 8, 8}, il.get(), 0, 3), ESkinAssertion);
+  ic.Fill(RGB(200, 200, 200));
+  DrawSkinIconShadow(&ic.C, RECT{0, 0, 8, 8}, il.get(), 0, 0);
+  px = ic.At(3, 3);
+  EXPECT_LT(GetRValue(px), 200);  // the background darkened
+  EXPECT_EQ(GetRValue(px), GetGValue(px));
+}
+
+TEST(SkinPopups, OverlappingThemesPlacePopupsOnTheItemEdge) {
+  InitSkin();
+  if (!IsSkinThemeAvailable(L"Overlap")) RegisterSkinTheme(L"Overlap", &MakeOverlap);
+  SkinSetTheme(L"Overlap");
+  auto* item = new TSkinItem(nullptr);
+  std::unique_ptr<TSkinItem> own(item);
+  TBarPopupPositionRec rec;
+  rec.PositionAsSubmenu = false;
+  rec.ParentItemRect = RECT{100, 100, 140, 120};
+  rec.MonitorRect = RECT{0, 0, 1000, 800};
+  rec.X = 100;
+  rec.Y = 120;  // just below the item
+  rec.W = 200;
+  rec.H = 150;
+  rec.NCSizeX = rec.NCSizeY = 3;
+  item->GetPopupPosition(nullptr, nullptr, rec);
+  EXPECT_EQ(rec.Y, 119);  // overlaps the item's last row
+  EXPECT_EQ(rec.W, 200);
+  EXPECT_EQ(rec.H, 150);
+  EXPECT_EQ(rec.NCSizeX, 0);
+  EXPECT_TRUE(rec.PlayPopupSound);
+  SkinSetTheme(L"Default");
+}
+
+TEST(SkinDocks, BackgroundAndEffectiveColour) {
+  InitSkin();
+  std::unique_ptr<TForm> f(new TForm(Application));
+  f->SetColor(0x00102030);
+  auto* d = new TSkinDock(f.get());
+  EXPECT_EQ(d->GetEffectiveColorOf(), clBtnFace);  // no parent yet
+  d->SetParent(f.get());
+  EXPECT_EQ(GetEffectiveColor(d), 0x00102030);
+  EXPECT_EQ(d->ThemedBackground(), USE_THEMES);
+  d->SetColor(clRed);
+  EXPECT_FALSE(d->ThemedBackground());
+  EXPECT_EQ(GetEffectiveColor(d), clRed);
+  d->SetColor(clNone);
+  EXPECT_EQ(d->UsingBackground(), USE_THEMES);
+  d->SetUseParentBackground(true);
+  EXPECT_TRUE(d->UsingBackground());
+}
+
+TEST(SkinItems, VisibilityToggleFollowsItsControl) {
+  std::unique_ptr<TForm> f(new TForm(Application));
+  auto* p = new TPanel(f.get());
+  p->SetParent(f.get());
+  p->SetText(L"Panel");
+  auto* t = new TSkinVisibilityToggleItem(f.get());
+  t->SetControl(p);
+  EXPECT_EQ(t->GetCaption(), L"Panel");
+  EXPECT_TRUE(t->GetChecked());
+  t->Click();
+  EXPECT_FALSE(p->GetVisible());
+  t->InitiateAction();
+  EXPECT_FALSE(t->GetChecked());
+  delete p;
+  EXPECT_EQ(t->GetControl(), nullptr);
+}
