@@ -364,6 +364,18 @@ bool TSkinItemViewer::IsPtInButtonPart(int X, int Y) {
   return !IsSubmenu(Item);
 }
 
+void TSkinItemViewer::MouseUp(int X, int Y, bool MouseWasDownOnMenu) {
+  // A themed item also runs when the button is released over it without
+  // having been pressed there (a press dragged in from elsewhere, as in
+  // menus); the core runs it itself in every other case.
+  bool selected = View->GetSelected() == this, overSelected = View->MouseOverSelected;
+  bool clickable = Item->GetEnabled() && !Item->GetItemStyle().Contains(tbisClicksTransparent) &&
+                   !(IsSubmenu(Item) && !IsPtInButtonPart(X, Y));
+  bool coreRuns = clickable && selected && overSelected && !(IsToolbarStyle() && !View->Capture);
+  TBarItemViewer::MouseUp(X, Y, MouseWasDownOnMenu);
+  if (!coreRuns && clickable && selected && overSelected) Execute(true);
+}
+
 void TSkinItemViewer::CalcSize(TCanvas* Canvas, int& AWidth, int& AHeight) {
   TSkinTheme* T = Theme();
   bool TS = IsToolbarStyle();

@@ -137,6 +137,7 @@ class TSkinItemViewer : public TBarItemViewer {
   void CalcSize(TCanvas* Canvas, int& AWidth, int& AHeight) override;
   void Paint(TCanvas* Canvas, RECT ClientAreaRect, bool IsSelected, bool IsPushed, bool UseDisabledShadow) override;
   bool IsPtInButtonPart(int X, int Y) override;
+  void MouseUp(int X, int Y, bool MouseWasDownOnMenu) override;
   bool IsToolbarSize() override;
   bool IsToolbarStyle() override;
   int GetAccRole() override;

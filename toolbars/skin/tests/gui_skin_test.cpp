@@ -570,3 +570,31 @@ TEST(SkinColours, ExtendedNamesRegisteredAtStart) {
   EXPECT_TRUE(SkinIdentToColor(L"clHotLight", c));
   EXPECT_EQ(c, clSkinHotLight);
 }
+
+TEST(SkinToolbars, ReleaseOverAnItemPressedElsewhereRunsIt) {
+  Host h;
+  TSkinToolbar* t = h.AddToolbar(L"tbrRelease");
+  auto* it = new TSkinItem(h.Form.get());
+  it->SetCaption(L"Run");
+  auto* sub = new TSkinSubmenuItem(h.Form.get());
+  sub->SetCaption(L"Menu");
+  t->Items()->Add(it);
+  t->Items()->Add(sub);
+  h.Show();
+  TBarView* v = t->View();
+  TBarItemViewer* iv = v->Find(it);
+  v->SetSelected(iv);
+  v->MouseOverSelected = true;
+  ASSERT_FALSE(v->Capture);
+  iv->MouseUp(2, 2, false);
+  EXPECT_EQ(v->DoneActionData.DoneAction, tbdaClickItem);
+  EXPECT_EQ(v->DoneActionData.ClickItem, it);
+  // A sub-menu item released outside a button part only opens its menu.
+  v->DoneActionData = TBarDoneActionData{};
+  TBarItemViewer* sv = v->Find(sub);
+  v->SetSelected(sv);
+  v->MouseOverSelected = true;
+  sv->MouseUp(2, 2, false);
+  EXPECT_NE(v->DoneActionData.DoneAction, tbdaClickItem);
+  v->SetSelected(nullptr);
+}
