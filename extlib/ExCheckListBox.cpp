@@ -1,0 +1,879 @@
+#include "extlib/ExCheckListBox.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "classlib/Forms.h"
+#include "extlib/ExPlacement.h"
+
+namespace {
+
+constexpr int kCheckSize = 13;
+
+int TextHeightOf(TFont* F, const wchar_t* S) {
+  HDC DC = GetDC(nullptr);
+  HGDIOBJ Old = SelectObject(DC, F->GetHandle());
+  SIZE Size{};
+  GetTextExtentPoint32W(DC, S, static_cast<int>(wcslen(S)), &Size);
+  SelectObject(DC, Old);
+  ReleaseDC(nullptr, DC);
+  return Size.cy;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// TExtListBoxStrings
+
+String TExtListBoxStrings::Get(int Index) const {
+  HWND H = listBox_->Handle();
+  LRESULT Len = SendMessageW(H, LB_GETTEXTLEN, WPARAM(Index), 0);
+  if (Len < 0) Error(L"List index out of bounds (%d)", Index);
+  String S(static_cast<size_t>(Len) + 1, L'\0');
+  LRESULT Got = SendMessageW(H, LB_GETTEXT, WPARAM(Index), LPARAM(S.data()));
+  S.resize(Got < 0 ? 0 : static_cast<size_t>(Got));
+  return S;
+}
+
+int TExtListBoxStrings::GetCount() const {
+  return static_cast<int>(SendMessageW(listBox_->Handle(), LB_GETCOUNT, 0, 0));
+}
+
+TObject* TExtListBoxStrings::GetObjects(int Index) const {
+  LONG_PTR D = listBox_->GetItemData(Index);
+  if (D == LB_ERR) Error(L"List index out of bounds (%d)", Index);
+  return reinterpret_cast<TObject*>(D);
+}
+
+void TExtListBoxStrings::SetObjects(int Index, TObject* AObject) {
+  listBox_->SetItemData(Index, reinterpret_cast<LONG_PTR>(AObject));
+}
+
+int TExtListBoxStrings::Add(const String& S) {
+  LRESULT R = SendMessageW(listBox_->Handle(), LB_ADDSTRING, 0, LPARAM(S.c_str()));
+  if (R < 0) throw EOutOfResources(String(L"Unable to insert a line"));
+  return static_cast<int>(R);
+}
+
+void TExtListBoxStrings::Insert(int Index, const String& S) {
+  if (SendMessageW(listBox_->Handle(), LB_INSERTSTRING, WPARAM(Index), LPARAM(S.c_str())) < 0)
+    throw EOutOfResources(String(L"Unable to insert a line"));
+}
+
+void TExtListBoxStrings::Delete(int Index) { listBox_->DeleteString(Index); }
+void TExtListBoxStrings::Clear() { listBox_->ResetContent(); }
+
+void TExtListBoxStrings::SetUpdateState(bool Updating) {
+  SendMessageW(listBox_->Handle(), WM_SETREDRAW, !Updating, 0);
+  if (!Updating) listBox_->Invalidate();
+}
+
+// ---------------------------------------------------------------------------
+// TExtCustomListBox
+
+TExtCustomListBox::TExtCustomListBox(TComponent* AOwner) : TWinControl(AOwner) {
+  ControlStyle = TControlStyle{csSetCaption, csDoubleClicks};
+  width_ = 121;
+  height_ = 97;
+  tabStop_ = true;
+  parentColor_ = false;
+  color_ = clWindow;
+  brush_->SetColor(clWindow);
+  items_ = CreateItemList();
+  canvas_ = std::make_unique<TControlCanvas>(this);
+}
+
+TExtCustomListBox::~TExtCustomListBox() {
+  // The canvas may hold a drawing context of the window.
+  canvas_->SetHandle(nullptr);
+}
+
+std::unique_ptr<TExtListBoxStrings> TExtCustomListBox::CreateItemList() {
+  return std::make_unique<TExtListBoxStrings>(this);
+}
+
+void TExtCustomListBox::SetItems(TStrings* Value) { items_->Assign(Value); }
+
+void TExtCustomListBox::CreateParams(TCreateParams& P) {
+  TWinControl::CreateParams(P);
+  CreateSubClass(P, L"LISTBOX");
+  P.Style |= WS_HSCROLL | WS_VSCROLL | LBS_HASSTRINGS | LBS_NOTIFY;
+  if (style_ == lbOwnerDrawFixed) P.Style |= LBS_OWNERDRAWFIXED;
+  if (style_ == lbOwnerDrawVariable) P.Style |= LBS_OWNERDRAWVARIABLE;
+  if (sorted_) P.Style |= LBS_SORT;
+  if (multiSelect_) P.Style |= extendedSelect_ ? LBS_EXTENDEDSEL : LBS_MULTIPLESEL;
+  if (!integralHeight_) P.Style |= LBS_NOINTEGRALHEIGHT;
+  if (columns_ != 0) P.Style |= LBS_MULTICOLUMN;
+  if (tabWidth_ != 0) P.Style |= LBS_USETABSTOPS;
+  if (borderStyle_ == bsSingle) P.ExStyle |= WS_EX_CLIENTEDGE;
+  P.WindowClass.style &= ~UINT(CS_HREDRAW | CS_VREDRAW);
+}
+
+void TExtCustomListBox::CreateWnd() {
+  TWinControl::CreateWnd();
+  SetWindowPos(handle_, nullptr, left_, top_, width_, height_, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (tabWidth_ != 0) SendMessageW(handle_, LB_SETTABSTOPS, 1, LPARAM(&tabWidth_));
+  SetColumnWidth();
+  if (saveItems_) {
+    std::unique_ptr<TStringList> Saved = std::move(saveItems_);
+    items_->Assign(Saved.get());
+    SetTopIndex(saveTopIndex_);
+    SetItemIndex(saveItemIndex_);
+  }
+}
+
+void TExtCustomListBox::DestroyWnd() {
+  if (handle_ && items_->GetCount() > 0) {
+    saveItems_ = std::make_unique<TStringList>();
+    saveItems_->Assign(items_.get());
+    saveTopIndex_ = GetTopIndex();
+    saveItemIndex_ = GetItemIndex();
+  }
+  TWinControl::DestroyWnd();
+}
+
+void TExtCustomListBox::SetColumnWidth() {
+  if (handle_ && columns_ > 0)
+    SendMessageW(handle_, LB_SETCOLUMNWIDTH, WPARAM((width_ + columns_ - 3) / columns_), 0);
+}
+
+int TExtCustomListBox::GetItemIndex() { return static_cast<int>(SendMessageW(Handle(), LB_GETCURSEL, 0, 0)); }
+
+void TExtCustomListBox::SetItemIndex(int Value) {
+  if (GetItemIndex() != Value) SendMessageW(Handle(), LB_SETCURSEL, WPARAM(Value), 0);
+}
+
+int TExtCustomListBox::GetTopIndex() { return static_cast<int>(SendMessageW(Handle(), LB_GETTOPINDEX, 0, 0)); }
+
+void TExtCustomListBox::SetTopIndex(int Value) {
+  if (GetTopIndex() != Value) SendMessageW(Handle(), LB_SETTOPINDEX, WPARAM(Value), 0);
+}
+
+int TExtCustomListBox::GetSelCount() { return static_cast<int>(SendMessageW(Handle(), LB_GETSELCOUNT, 0, 0)); }
+
+bool TExtCustomListBox::GetSelected(int Index) {
+  LRESULT R = SendMessageW(Handle(), LB_GETSEL, WPARAM(Index), 0);
+  if (R == LB_ERR) throw EStringListError(Format(L"List index out of bounds (%d)", Index));
+  return R != 0;
+}
+
+void TExtCustomListBox::SetSelected(int Index, bool Value) {
+  if (multiSelect_) {
+    if (SendMessageW(Handle(), LB_SETSEL, Value, LPARAM(Index)) == LB_ERR)
+      throw EStringListError(Format(L"List index out of bounds (%d)", Index));
+  } else if (Value) {
+    SetItemIndex(Index);
+  } else if (GetItemIndex() == Index) {
+    SetItemIndex(-1);
+  }
+}
+
+void TExtCustomListBox::SetBorderStyle(TBorderStyle Value) {
+  if (Value == borderStyle_) return;
+  borderStyle_ = Value;
+  RecreateWnd();
+}
+
+void TExtCustomListBox::SetColumns(int Value) {
+  if (Value == columns_) return;
+  bool WidthOnly = columns_ != 0 && Value != 0;
+  columns_ = Value;
+  if (WidthOnly)
+    SetColumnWidth();
+  else
+    RecreateWnd();
+}
+
+int TExtCustomListBox::GetItemHeight() {
+  if (handle_ && style_ == lbStandard) {
+    RECT R{};
+    SendMessageW(handle_, LB_GETITEMRECT, 0, LPARAM(&R));
+    return R.bottom - R.top;
+  }
+  return itemHeight_;
+}
+
+void TExtCustomListBox::SetItemHeight(int Value) {
+  if (Value < 1 || Value == itemHeight_) return;
+  itemHeight_ = Value;
+  RecreateWnd();
+}
+
+#define EXT_RECREATING_SETTER(Name, Field, Type) \
+  void TExtCustomListBox::Name(Type Value) {     \
+    if (Value == Field) return;                  \
+    Field = Value;                               \
+    RecreateWnd();                               \
+  }
+EXT_RECREATING_SETTER(SetStyle, style_, TListBoxStyle)
+EXT_RECREATING_SETTER(SetIntegralHeight, integralHeight_, bool)
+EXT_RECREATING_SETTER(SetMultiSelect, multiSelect_, bool)
+EXT_RECREATING_SETTER(SetSorted, sorted_, bool)
+EXT_RECREATING_SETTER(SetExtendedSelect, extendedSelect_, bool)
+#undef EXT_RECREATING_SETTER
+
+void TExtCustomListBox::SetTabWidth(int Value) {
+  Value = std::max(Value, 0);
+  if (Value == tabWidth_) return;
+  tabWidth_ = Value;
+  RecreateWnd();
+}
+
+void TExtCustomListBox::SetAutoScroll(bool Value) {
+  if (Value == autoScroll_) return;
+  autoScroll_ = Value;
+  ScrollToLeft();
+  if (!handle_) return;
+  if (AutoScrollActive()) {
+    ResetHorizontalExtent();
+  } else {
+    maxWidth_ = 0;
+    SetHorizontalExtent();
+  }
+}
+
+void TExtCustomListBox::SetGraySelection(bool Value) {
+  if (Value == graySelection_) return;
+  graySelection_ = Value;
+  if (handle_ && !Focused()) Invalidate();
+}
+
+String TExtCustomListBox::ItemText(int Index) {
+  LRESULT Len = SendMessageW(Handle(), LB_GETTEXTLEN, WPARAM(Index), 0);
+  if (Len < 0) return String();
+  String S(static_cast<size_t>(Len) + 1, L'\0');
+  LRESULT Got = SendMessageW(Handle(), LB_GETTEXT, WPARAM(Index), LPARAM(S.data()));
+  S.resize(Got < 0 ? 0 : static_cast<size_t>(Got));
+  return S;
+}
+
+int TExtCustomListBox::GetItemWidth(int Index) {
+  if (style_ != lbStandard && OnGetItemWidth && OnDrawItem) {
+    int W = 0;
+    OnGetItemWidth(this, Index, W);
+    return W;
+  }
+  String S = ItemText(Index) + L"x";
+  HDC DC = GetDC(Handle());
+  HGDIOBJ Old = SelectObject(DC, font_->GetHandle());
+  int W;
+  if (tabWidth_ >= 1) {
+    SIZE Zero{};
+    GetTextExtentPoint32W(DC, L"0", 1, &Zero);
+    int Stop = static_cast<int>(std::lround(tabWidth_ * Zero.cx * 0.25));
+    W = LOWORD(GetTabbedTextExtentW(DC, S.c_str(), static_cast<int>(S.size()), 1, &Stop));
+  } else {
+    SIZE Size{};
+    GetTextExtentPoint32W(DC, S.c_str(), static_cast<int>(S.size()), &Size);
+    W = Size.cx;
+  }
+  SelectObject(DC, Old);
+  ReleaseDC(Handle(), DC);
+  return W;
+}
+
+void TExtCustomListBox::SetHorizontalExtent() {
+  if (handle_) SendMessageW(handle_, LB_SETHORIZONTALEXTENT, WPARAM(maxWidth_), 0);
+}
+
+void TExtCustomListBox::ResetHorizontalExtent() {
+  maxWidth_ = 0;
+  if (!handle_) return;
+  int N = static_cast<int>(SendMessageW(handle_, LB_GETCOUNT, 0, 0));
+  for (int I = 0; I < N; ++I) maxWidth_ = std::max(maxWidth_, GetItemWidth(I));
+  SetHorizontalExtent();
+}
+
+void TExtCustomListBox::ScrollToLeft() {
+  if (handle_) SendMessageW(handle_, WM_HSCROLL, SB_TOP, 0);
+}
+
+LONG_PTR TExtCustomListBox::GetItemData(int Index) {
+  return static_cast<LONG_PTR>(SendMessageW(Handle(), LB_GETITEMDATA, WPARAM(Index), 0));
+}
+
+void TExtCustomListBox::SetItemData(int Index, LONG_PTR AData) {
+  SendMessageW(Handle(), LB_SETITEMDATA, WPARAM(Index), LPARAM(AData));
+}
+
+void TExtCustomListBox::ResetContent() { SendMessageW(Handle(), LB_RESETCONTENT, 0, 0); }
+
+void TExtCustomListBox::DeleteString(int Index) { SendMessageW(Handle(), LB_DELETESTRING, WPARAM(Index), 0); }
+
+int TExtCustomListBox::ItemAtPos(TPoint Pos, bool Existing) {
+  TRect C = GetClientRect();
+  if (!PtInRect(&C, Pos)) return -1;
+  int Count = items_->GetCount();
+  for (int I = GetTopIndex(); I < Count; ++I) {
+    RECT R{};
+    if (SendMessageW(Handle(), LB_GETITEMRECT, WPARAM(I), LPARAM(&R)) == LB_ERR) break;
+    if (PtInRect(&R, Pos)) return I;
+  }
+  return Existing ? -1 : Count;
+}
+
+TRect TExtCustomListBox::ItemRect(int Index) {
+  TRect R{};
+  int Count = items_->GetCount();
+  if (Index == 0 || Index < Count) {
+    SendMessageW(Handle(), LB_GETITEMRECT, WPARAM(Index), LPARAM(&R));
+  } else if (Index == Count && Count > 0) {
+    SendMessageW(Handle(), LB_GETITEMRECT, WPARAM(Index - 1), LPARAM(&R));
+    OffsetRect(&R, 0, R.bottom - R.top);
+  }
+  return R;
+}
+
+void TExtCustomListBox::DefaultDrawText(int X, int Y, const String& S) {
+  HDC DC = canvas_->GetHandle();
+  canvas_->Brush();  // selects the current font and brush
+  if (tabWidth_ != 0) {
+    int Stop = static_cast<int>(std::lround(tabWidth_ * canvas_->TextWidth(L"0") * 0.25));
+    canvas_->TextWidth(L"");  // make the font current
+    TabbedTextOutW(DC, X, Y, S.c_str(), static_cast<int>(S.size()), 1, &Stop, X);
+  } else {
+    canvas_->TextOut(X, Y, S);
+  }
+}
+
+void TExtCustomListBox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
+  if (OnDrawItem) {
+    OnDrawItem(this, Index, Rect, State);
+    return;
+  }
+  canvas_->FillRect(Rect);
+  if (Index < 0 || Index >= items_->GetCount()) return;
+  Rect.left += 2;
+  int Y = std::max<int>(Rect.top, (Rect.bottom + Rect.top - canvas_->TextHeight(L"Wy")) / 2);
+  canvas_->Brush()->SetStyle(bsClear);
+  DefaultDrawText(Rect.left, Y, ItemText(Index));
+  canvas_->Brush()->SetStyle(bsSolid);
+}
+
+void TExtCustomListBox::MeasureItem(int Index, int& Height) {
+  if (OnMeasureItem) OnMeasureItem(this, Index, Height);
+}
+
+void TExtCustomListBox::CNDrawItem(TMessage& M) {
+  auto* D = reinterpret_cast<DRAWITEMSTRUCT*>(M.LParam);
+  TOwnerDrawState State;
+  if (D->itemState & ODS_SELECTED) State += odSelected;
+  if (D->itemState & ODS_FOCUS) State += odFocused;
+  if (D->itemState & ODS_DISABLED) State += odDisabled;
+  canvas_->SetHandle(D->hDC);
+  canvas_->Font()->Assign(*font_);
+  canvas_->Brush()->Assign(*brush_);
+  if (State.Contains(odSelected)) {
+    if (graySelection_ && !Focused()) {
+      canvas_->Brush()->SetColor(clBtnFace);
+      if (ColorToRGB(canvas_->Font()->GetColor()) == ColorToRGB(clBtnFace)) canvas_->Font()->SetColor(clBtnText);
+    } else {
+      canvas_->Brush()->SetColor(clHighlight);
+      canvas_->Font()->SetColor(clHighlightText);
+    }
+  }
+  TRect R = D->rcItem;
+  if (static_cast<int>(D->itemID) >= 0)
+    DrawItem(static_cast<int>(D->itemID), R, State);
+  else
+    canvas_->FillRect(R);
+  if (State.Contains(odFocused)) DrawFocusRect(D->hDC, &D->rcItem);
+  canvas_->SetHandle(nullptr);
+  M.Result = TRUE;
+}
+
+void TExtCustomListBox::CNMeasureItem(TMessage& M) {
+  auto* MI = reinterpret_cast<MEASUREITEMSTRUCT*>(M.LParam);
+  int H = itemHeight_;
+  if (style_ == lbOwnerDrawVariable) MeasureItem(static_cast<int>(MI->itemID), H);
+  MI->itemHeight = static_cast<UINT>(H);
+  M.Result = TRUE;
+}
+
+void TExtCustomListBox::WndProc(TMessage& M) {
+  switch (M.Msg) {
+    case CN_DRAWITEM:
+      CNDrawItem(M);
+      return;
+    case CN_MEASUREITEM:
+      CNMeasureItem(M);
+      return;
+    case CN_COMMAND:
+      if (HIWORD(M.WParam) == LBN_SELCHANGE) Click();
+      if (HIWORD(M.WParam) == LBN_DBLCLK) DblClick();
+      return;
+    case WM_SIZE:
+      TWinControl::WndProc(M);
+      SetColumnWidth();
+      return;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      TWinControl::WndProc(M);
+      if (graySelection_ && multiSelect_ && handle_ && GetSelCount() >= 2) Invalidate();
+      return;
+    default:
+      break;
+  }
+  if (AutoScrollActive() && handle_) {
+    switch (M.Msg) {
+      case WM_SETFONT:
+        TWinControl::WndProc(M);
+        canvas_->Font()->Assign(*font_);
+        ResetHorizontalExtent();
+        return;
+      case LB_ADDSTRING:
+      case LB_INSERTSTRING:
+        TWinControl::WndProc(M);
+        if (static_cast<LRESULT>(M.Result) >= 0) {
+          maxWidth_ = std::max(maxWidth_, GetItemWidth(static_cast<int>(M.Result)));
+          SetHorizontalExtent();
+        }
+        return;
+      case LB_DELETESTRING:
+        if (GetItemWidth(static_cast<int>(M.WParam)) < maxWidth_) {
+          TWinControl::WndProc(M);
+        } else {
+          ScrollToLeft();
+          TWinControl::WndProc(M);
+          ResetHorizontalExtent();
+        }
+        return;
+      case LB_RESETCONTENT:
+        maxWidth_ = 0;
+        SetHorizontalExtent();
+        ScrollToLeft();
+        TWinControl::WndProc(M);
+        return;
+      default:
+        break;
+    }
+  }
+  TWinControl::WndProc(M);
+}
+
+// ---------------------------------------------------------------------------
+// TCheckListBoxStrings
+
+void TCheckListBoxStrings::Exchange(int Index1, int Index2) {
+  auto* L = static_cast<TExtCheckListBox*>(listBox_);
+  TCheckBoxState S1 = L->GetCheckObject(Index1)->State, S2 = L->GetCheckObject(Index2)->State;
+  bool E1 = L->GetItemEnabled(Index1), E2 = L->GetItemEnabled(Index2);
+  BeginUpdate();
+  TExtListBoxStrings::Exchange(Index1, Index2);
+  L->GetCheckObject(Index1)->State = S2;
+  L->GetCheckObject(Index1)->Enabled = E2;
+  L->GetCheckObject(Index2)->State = S1;
+  L->GetCheckObject(Index2)->Enabled = E1;
+  EndUpdate();
+}
+
+void TCheckListBoxStrings::Move(int CurIndex, int NewIndex) {
+  if (CurIndex == NewIndex) return;
+  auto* L = static_cast<TExtCheckListBox*>(listBox_);
+  TCheckBoxState S = L->GetCheckObject(CurIndex)->State;
+  bool E = L->GetItemEnabled(CurIndex);
+  BeginUpdate();
+  TExtListBoxStrings::Move(CurIndex, NewIndex);
+  L->GetCheckObject(NewIndex)->State = S;
+  L->GetCheckObject(NewIndex)->Enabled = E;
+  EndUpdate();
+}
+
+// ---------------------------------------------------------------------------
+// TExtCheckListBox
+
+TExtCheckListBox::TExtCheckListBox(TComponent* AOwner) : TExtCustomListBox(AOwner) {
+  items_ = CreateItemList();
+  autoScroll_ = true;
+  checkWidth_ = checkHeight_ = kCheckSize;
+  iniLink_ = std::make_unique<TIniLink>();
+  iniLink_->OnSave = TNotifyEvent(this, &TExtCheckListBox::IniSave);
+  iniLink_->OnLoad = TNotifyEvent(this, &TExtCheckListBox::IniLoad);
+}
+
+TExtCheckListBox::~TExtCheckListBox() {
+  iniLink_.reset();
+  for (TCheckListBoxItem* O : checkObjects_) delete O;
+  checkObjects_.clear();
+  if (handle_) {
+    // The window outlives this part of the object: its items point nowhere.
+    int N = static_cast<int>(SendMessageW(handle_, LB_GETCOUNT, 0, 0));
+    for (int I = 0; I < N; ++I) SendMessageW(handle_, LB_SETITEMDATA, WPARAM(I), 0);
+  }
+}
+
+std::unique_ptr<TExtListBoxStrings> TExtCheckListBox::CreateItemList() {
+  return std::make_unique<TCheckListBoxStrings>(this);
+}
+
+void TExtCheckListBox::CreateParams(TCreateParams& P) {
+  TExtCustomListBox::CreateParams(P);
+  if (!(P.Style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE))) P.Style |= LBS_OWNERDRAWFIXED;
+}
+
+void TExtCheckListBox::CreateWnd() {
+  TExtCustomListBox::CreateWnd();
+  saveStates_.clear();
+  haveSavedStates_ = false;
+  ResetItemHeight();
+}
+
+void TExtCheckListBox::DestroyWnd() {
+  std::vector<TCheckListBoxItem*> Old;
+  if (handle_) {
+    int N = items_->GetCount();
+    if (N > 0) {
+      saveStates_.clear();
+      for (int I = 0; I < N; ++I) {
+        TCheckListBoxItem* O = FindCheckObject(I);
+        uint32_t Enabled = O ? O->Enabled : 1, State = O ? O->State : cbUnchecked;
+        saveStates_.push_back(Enabled | (State << 16));
+      }
+      haveSavedStates_ = true;
+    }
+  }
+  TExtCustomListBox::DestroyWnd();
+  for (TCheckListBoxItem* O : checkObjects_) delete O;
+  checkObjects_.clear();
+}
+
+void TExtCheckListBox::ResetItemHeight() {
+  if (!handle_ || (style_ != lbStandard && !(style_ == lbOwnerDrawFixed && !OnDrawItem))) return;
+  int H = std::max(TextHeightOf(font_.get(), L"Wg"), checkHeight_);
+  if (style_ == lbOwnerDrawFixed) H = std::max(H, itemHeight_);
+  SendMessageW(handle_, LB_SETITEMHEIGHT, 0, H);
+  TRect C = GetClientRect();
+  if (items_->GetCount() * H <= RectHeight(C)) SetScrollRange(handle_, SB_VERT, 0, 0, TRUE);
+}
+
+int TExtCheckListBox::GetItemHeight() {
+  if (handle_ && (style_ == lbStandard || (style_ == lbOwnerDrawFixed && !OnDrawItem))) {
+    RECT R{};
+    SendMessageW(handle_, LB_GETITEMRECT, 0, LPARAM(&R));
+    if (R.bottom > R.top) return R.bottom - R.top;
+  }
+  return itemHeight_;
+}
+
+int TExtCheckListBox::GetItemWidth(int Index) { return TExtCustomListBox::GetItemWidth(Index) + CheckWidth(); }
+
+void TExtCheckListBox::CNMeasureItem(TMessage& M) {
+  auto* MI = reinterpret_cast<MEASUREITEMSTRUCT*>(M.LParam);
+  if (style_ == lbStandard || (style_ == lbOwnerDrawFixed && !OnDrawItem)) {
+    int H = std::max(TextHeightOf(font_.get(), L"Wg"), checkHeight_);
+    if (style_ == lbOwnerDrawFixed) H = std::max(H, itemHeight_);
+    MI->itemHeight = static_cast<UINT>(H);
+    M.Result = TRUE;
+    return;
+  }
+  TExtCustomListBox::CNMeasureItem(M);
+}
+
+void TExtCheckListBox::CNDrawItem(TMessage& M) {
+  auto* D = reinterpret_cast<DRAWITEMSTRUCT*>(M.LParam);
+  D->rcItem.left += CheckWidth();
+  TExtCustomListBox::CNDrawItem(M);
+}
+
+void TExtCheckListBox::DrawCheck(TRect R, TCheckBoxState AState, bool AEnabled) {
+  TRect Cell;
+  Cell.left = R.left + (RectWidth(R) - checkWidth_) / 2;
+  Cell.top = R.top + (RectHeight(R) - checkHeight_) / 2;
+  Cell.right = Cell.left + checkWidth_;
+  Cell.bottom = Cell.top + checkHeight_;
+  HDC DC = canvas_->GetHandle();
+  TColor SavedBrush = canvas_->Brush()->GetColor();
+  canvas_->Brush()->SetColor(GetColor());
+  canvas_->FillRect(R);
+  UINT Kind = DFC_BUTTON, State = 0;
+  switch (checkKind_) {
+    case ckCheckBoxes:
+      State = DFCS_BUTTONCHECK;
+      if (AState == cbChecked) State |= DFCS_CHECKED;
+      if (AState == cbGrayed) State |= DFCS_BUTTON3STATE | DFCS_CHECKED;
+      break;
+    case ckRadioButtons:
+      State = DFCS_BUTTONRADIO;
+      if (AState == cbChecked) State |= DFCS_CHECKED;
+      break;
+    case ckCheckMarks:
+      Kind = DFC_MENU;
+      State = DFCS_MENUCHECK;
+      break;
+  }
+  if (!AEnabled) State |= DFCS_INACTIVE;
+  if (checkKind_ != ckCheckMarks || AState != cbUnchecked) {
+    if (checkKind_ == ckCheckMarks && AState == cbGrayed) State |= DFCS_INACTIVE;
+    DrawFrameControl(DC, &Cell, Kind, State);
+  }
+  canvas_->Brush()->SetColor(SavedBrush);
+}
+
+void TExtCheckListBox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
+  bool Enabled = true;
+  TCheckBoxState S = cbUnchecked;
+  if (Index >= 0 && Index < items_->GetCount()) {
+    Enabled = GetItemEnabled(Index);
+    S = GetState(Index);
+    TRect Strip = Rect;
+    Strip.right = Rect.left;
+    Strip.left = Rect.left - CheckWidth();
+    DrawCheck(Strip, S, Enabled && GetEnabled());
+    if (!Enabled) canvas_->Font()->SetColor(State.Contains(odSelected) ? clInactiveCaptionText : clGrayText);
+  }
+  if (style_ == lbStandard && OnDrawItem) {
+    TDrawItemEvent Saved = OnDrawItem;
+    OnDrawItem = nullptr;
+    try {
+      TExtCustomListBox::DrawItem(Index, Rect, State);
+    } catch (...) {
+      OnDrawItem = Saved;
+      throw;
+    }
+    OnDrawItem = Saved;
+  } else {
+    TExtCustomListBox::DrawItem(Index, Rect, State);
+  }
+}
+
+TCheckListBoxItem* TExtCheckListBox::FindCheckObject(int Index) {
+  LONG_PTR D = TExtCustomListBox::GetItemData(Index);
+  if (D == LB_ERR) throw EStringListError(Format(L"List index out of bounds (%d)", Index));
+  auto* O = reinterpret_cast<TCheckListBoxItem*>(D);
+  return checkObjects_.count(O) ? O : nullptr;
+}
+
+TCheckListBoxItem* TExtCheckListBox::GetCheckObject(int Index) {
+  TCheckListBoxItem* O = FindCheckObject(Index);
+  if (!O) {
+    O = new TCheckListBoxItem;
+    checkObjects_.insert(O);
+    TExtCustomListBox::SetItemData(Index, reinterpret_cast<LONG_PTR>(O));
+  }
+  return O;
+}
+
+LONG_PTR TExtCheckListBox::GetItemData(int Index) {
+  TCheckListBoxItem* O = FindCheckObject(Index);
+  return O ? O->Data : 0;
+}
+
+void TExtCheckListBox::SetItemData(int Index, LONG_PTR AData) {
+  TCheckListBoxItem* O = GetCheckObject(Index);
+  O->Data = AData;
+  if (haveSavedStates_ && !saveStates_.empty()) {
+    uint32_t E = saveStates_.front();
+    saveStates_.erase(saveStates_.begin());
+    O->Enabled = (E & 0xFFFF) != 0;
+    O->State = static_cast<TCheckBoxState>(E >> 16);
+  }
+}
+
+void TExtCheckListBox::DeleteString(int Index) {
+  if (TCheckListBoxItem* O = FindCheckObject(Index)) {
+    checkObjects_.erase(O);
+    delete O;
+    TExtCustomListBox::SetItemData(Index, 0);
+  }
+  TExtCustomListBox::DeleteString(Index);
+}
+
+void TExtCheckListBox::ResetContent() {
+  int N = handle_ ? items_->GetCount() : 0;
+  for (int I = 0; I < N; ++I)
+    if (TCheckListBoxItem* O = FindCheckObject(I)) {
+      checkObjects_.erase(O);
+      delete O;
+      TExtCustomListBox::SetItemData(I, 0);
+    }
+  TExtCustomListBox::ResetContent();
+}
+
+TCheckBoxState TExtCheckListBox::GetState(int Index) {
+  TCheckListBoxItem* O = FindCheckObject(Index);
+  TCheckBoxState S = O ? O->State : cbUnchecked;
+  if (checkKind_ == ckRadioButtons && S != cbChecked) S = cbUnchecked;
+  return S;
+}
+
+void TExtCheckListBox::SetState(int Index, TCheckBoxState Value) {
+  TCheckListBoxItem* O = GetCheckObject(Index);
+  if (O->State == Value && !updatingStates_) return;
+  if (checkKind_ == ckRadioButtons && Value != cbChecked && O->State == cbChecked && !updatingStates_) return;
+  O->State = Value;
+  if (checkKind_ == ckRadioButtons && Value == cbChecked) {
+    for (int I = items_->GetCount() - 1; I >= 0; --I) {
+      if (I == Index) continue;
+      TCheckListBoxItem* Other = FindCheckObject(I);
+      if (Other && Other->State == cbChecked) {
+        Other->State = cbUnchecked;
+        InvalidateCheck(I);
+      }
+    }
+  }
+  InvalidateCheck(Index);
+  if (!IsLoading()) ChangeItemState(Index);
+}
+
+bool TExtCheckListBox::GetItemEnabled(int Index) {
+  TCheckListBoxItem* O = FindCheckObject(Index);
+  return O ? O->Enabled : true;
+}
+
+void TExtCheckListBox::SetItemEnabled(int Index, bool Value) {
+  TCheckListBoxItem* O = GetCheckObject(Index);
+  if (O->Enabled == Value) return;
+  O->Enabled = Value;
+  InvalidateItem(Index);
+}
+
+int TExtCheckListBox::GetCheckedIndex() {
+  if (checkKind_ != ckRadioButtons) return -1;
+  for (int I = 0; I < items_->GetCount(); ++I)
+    if (GetState(I) == cbChecked) return I;
+  return -1;
+}
+
+void TExtCheckListBox::SetCheckedIndex(int Value) {
+  if (items_->GetCount() > 0) SetChecked(std::min(std::max(Value, 0), items_->GetCount() - 1), true);
+}
+
+void TExtCheckListBox::ForceRadio() {
+  if (checkKind_ != ckRadioButtons || !handle_ || items_->GetCount() == 0) return;
+  updatingStates_ = true;
+  try {
+    SetState(std::max(GetCheckedIndex(), 0), cbChecked);
+  } catch (...) {
+    updatingStates_ = false;
+    throw;
+  }
+  updatingStates_ = false;
+}
+
+void TExtCheckListBox::SetCheckKind(TCheckKind Value) {
+  if (Value == checkKind_) return;
+  checkKind_ = Value;
+  ForceRadio();
+  Invalidate();
+}
+
+void TExtCheckListBox::Loaded() {
+  TExtCustomListBox::Loaded();
+  ForceRadio();
+}
+
+void TExtCheckListBox::ApplyState(TCheckBoxState AState, bool EnabledOnly) {
+  if (checkKind_ == ckRadioButtons) return;
+  for (int I = 0; I < items_->GetCount(); ++I)
+    if (!EnabledOnly || GetItemEnabled(I)) SetState(I, AState);
+}
+
+void TExtCheckListBox::InvalidateCheck(int Index) {
+  if (!handle_) return;
+  TRect R = ItemRect(Index);
+  R.right = R.left + CheckWidth();
+  InvalidateRect(handle_, &R, !ControlStyle.Contains(csOpaque));
+  UpdateWindow(handle_);
+}
+
+void TExtCheckListBox::InvalidateItem(int Index) {
+  if (!handle_) return;
+  TRect R = ItemRect(Index);
+  InvalidateRect(handle_, &R, !ControlStyle.Contains(csOpaque));
+  UpdateWindow(handle_);
+}
+
+void TExtCheckListBox::ToggleClickCheck(int Index) {
+  if (Index < 0 || Index >= items_->GetCount() || !GetItemEnabled(Index)) return;
+  switch (GetState(Index)) {
+    case cbUnchecked: SetState(Index, GetAllowGrayed() ? cbGrayed : cbChecked); break;
+    case cbChecked: SetState(Index, cbUnchecked); break;
+    case cbGrayed: SetState(Index, cbChecked); break;
+  }
+  ClickCheck();
+}
+
+void TExtCheckListBox::ClickCheck() {
+  if (OnClickCheck) OnClickCheck(this);
+}
+
+void TExtCheckListBox::ChangeItemState(int Index) {
+  if (OnStateChange) OnStateChange(this, Index);
+}
+
+void TExtCheckListBox::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (Button == mbLeft) {
+    int Index = ItemAtPos(TPoint{X, Y}, true);
+    if (Index >= 0) {
+      TRect R = ItemRect(Index);
+      if (X - R.left < CheckWidth()) ToggleClickCheck(Index);
+    }
+  }
+  TExtCustomListBox::MouseDown(Button, Shift, X, Y);
+}
+
+void TExtCheckListBox::KeyPress(wchar_t& Key) {
+  TExtCustomListBox::KeyPress(Key);
+  switch (Key) {
+    case L' ':
+      ToggleClickCheck(GetItemIndex());
+      Key = 0;
+      break;
+    case L'+':
+      ApplyState(cbChecked, true);
+      ClickCheck();
+      break;
+    case L'-':
+      ApplyState(cbUnchecked, true);
+      ClickCheck();
+      break;
+    default:
+      break;
+  }
+}
+
+void TExtCheckListBox::WndProc(TMessage& M) {
+  TExtCustomListBox::WndProc(M);
+  if (M.Msg == WM_SETFONT || M.Msg == CM_FONTCHANGED) ResetItemHeight();
+}
+
+// ---------------------------------------------------------------------------
+// Stored states
+
+String TExtCheckListBox::DefaultSection() {
+  auto* F = dynamic_cast<TCustomForm*>(GetOwner());
+  if (!F) return GetName();
+  String FormName = F->GetName().empty() ? String(L"Form") : F->GetName();
+  return Format(L"%s.%s", FormName, GetName());
+}
+
+void TExtCheckListBox::WriteStates(TObject* Ini, const String& Section) {
+  IniEraseSection(Ini, Section);
+  int N = items_->GetCount();
+  IniWriteInteger(Ini, Section, L"Count", N);
+  for (int I = 0; I < N; ++I) IniWriteInteger(Ini, Section, Format(L"Item%d", I), static_cast<int>(GetState(I)));
+}
+
+void TExtCheckListBox::ReadStates(TObject* Ini, const String& Section) {
+  int N = std::min(IniReadInteger(Ini, Section, L"Count", 0), items_->GetCount());
+  for (int I = 0; I < N; ++I) {
+    int V = IniReadInteger(Ini, Section, Format(L"Item%d", I), 0);
+    // Only the three states exist; anything else reads as unchecked.
+    TCheckBoxState S = V == cbChecked || V == cbGrayed ? static_cast<TCheckBoxState>(V) : cbUnchecked;
+    SetState(I, S);
+    if (checkKind_ == ckRadioButtons && S == cbChecked) break;
+  }
+}
+
+void TExtCheckListBox::SaveStates(TCustomIniFile* IniFile) { WriteStates(IniFile, DefaultSection()); }
+void TExtCheckListBox::RestoreStates(TCustomIniFile* IniFile) { ReadStates(IniFile, DefaultSection()); }
+void TExtCheckListBox::SaveStatesReg(TRegIniFile* IniFile) { WriteStates(IniFile, DefaultSection()); }
+void TExtCheckListBox::RestoreStatesReg(TRegIniFile* IniFile) { ReadStates(IniFile, DefaultSection()); }
+
+void TExtCheckListBox::IniSave(TObject*) {
+  if (TObject* Ini = iniLink_->GetIniObject()) WriteStates(Ini, iniLink_->GetRootSection() + DefaultSection());
+}
+
+void TExtCheckListBox::IniLoad(TObject*) {
+  if (TObject* Ini = iniLink_->GetIniObject()) ReadStates(Ini, iniLink_->GetRootSection() + DefaultSection());
+}

@@ -1,0 +1,237 @@
+// The extended list box and check list box over the system list box:
+// horizontal scroll range, index errors, check states and their storage,
+// radio buttons and the window's re-creation.
+#include "classlib/tests/gui_support.h"
+#include "extlib/ExCheckListBox.h"
+#include "extlib/ExFileUtil.h"
+
+using namespace guitest;
+
+namespace {
+
+struct ListHost {
+  std::unique_ptr<TForm> form;
+  ListHost() {
+    form.reset(new TForm(Application));
+    form->SetName(L"ChecksForm");
+    form->SetBounds(40, 40, 300, 250);
+    form->Show();
+    Pump(20);
+  }
+  template <class L>
+  L* Add(const std::vector<String>& items = {}, const String& name = L"List") {
+    auto* l = new L(form.get());
+    l->SetName(name);
+    l->SetParent(form.get());
+    l->SetBounds(10, 10, 150, 150);
+    for (auto& s : items) l->Items()->Add(s);
+    return l;
+  }
+};
+
+}  // namespace
+
+TEST(ExtListBox, HorizontalRangeFollowsTheWidestItem) {
+  ListHost h;
+  auto* l = h.Add<TExtCustomListBox>();
+  EXPECT_FALSE(l->GetAutoScroll());
+  l->SetAutoScroll(true);
+  l->Items()->Add(L"short");
+  int shortW = l->MaxItemWidth();
+  l->Items()->Add(L"a considerably longer item than the other one");
+  int wide = l->MaxItemWidth();
+  EXPECT_GT(wide, shortW);
+  l->Items()->Add(L"mid-size item");
+  l->Items()->Delete(2);  // narrower: the range stays
+  EXPECT_EQ(l->MaxItemWidth(), wide);
+  l->Items()->Delete(1);  // the widest: the range shrinks
+  EXPECT_EQ(l->MaxItemWidth(), shortW);
+  l->Items()->Clear();
+  EXPECT_EQ(l->MaxItemWidth(), 0);
+  // Several columns switch the rule off.
+  l->Items()->Add(L"something");
+  l->SetColumns(2);
+  l->Items()->Add(L"a considerably longer item than the other one");
+  EXPECT_EQ(l->Items()->GetCount(), 2);  // kept across the re-creation
+}
+
+TEST(ExtListBox, IndexErrorsPositionsAndSelection) {
+  ListHost h;
+  auto* l = h.Add<TExtCustomListBox>({L"one", L"two", L"three"});
+  EXPECT_THROW(l->Items()->Get(7), EStringListError);
+  try {
+    l->Items()->Get(7);
+  } catch (const EStringListError& e) {
+    EXPECT_EQ(e.Message(), L"List index out of bounds (7)");
+  }
+  EXPECT_THROW(l->GetSelected(9), EStringListError);
+  l->SetSelected(1, true);
+  EXPECT_EQ(l->GetItemIndex(), 1);
+  l->SetSelected(0, false);  // not the current one: nothing happens
+  EXPECT_EQ(l->GetItemIndex(), 1);
+  l->SetSelected(1, false);
+  EXPECT_EQ(l->GetItemIndex(), -1);
+
+  TRect r1 = l->ItemRect(1), r3 = l->ItemRect(3);
+  TRect r2 = l->ItemRect(2);
+  EXPECT_EQ(r3.top, r2.bottom);  // one past the end: below the last item
+  EXPECT_TRUE(IsRectEmpty(&static_cast<const RECT&>(l->ItemRect(4))));
+  EXPECT_EQ(l->ItemAtPos(TPoint{5, r1.top + 1}, true), 1);
+  EXPECT_EQ(l->ItemAtPos(TPoint{5, r3.top + 20}, true), -1);
+  EXPECT_EQ(l->ItemAtPos(TPoint{5, r3.top + 20}, false), 3);
+  EXPECT_EQ(l->ItemAtPos(TPoint{-5, 5}, false), -1);
+
+  // Objects ride along as item data and survive a re-creation.
+  TObject marker;
+  l->Items()->SetObjects(2, &marker);
+  l->SetItemIndex(2);
+  l->SetSorted(true);
+  EXPECT_EQ(l->Items()->GetCount(), 3);
+  EXPECT_EQ(l->Items()->IndexOf(L"three"), 1);  // now in order
+  EXPECT_EQ(l->Items()->GetObjects(1), &marker);
+  EXPECT_EQ(l->GetItemIndex(), 2);
+}
+
+TEST(CheckListBox, TogglingByMouseKeysAndGrayed) {
+  ListHost h;
+  auto* l = h.Add<TExtCheckListBox>({L"alpha", L"beta", L"gamma"});
+  EXPECT_TRUE(l->GetAutoScroll());
+  int clicks = 0, changes = 0;
+  l->OnClickCheck = TNotifyEvent([&](TObject*) { ++clicks; });
+  l->OnStateChange = TChangeStateEvent([&](TObject*, int) { ++changes; });
+
+  TRect r = l->ItemRect(1);
+  l->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.left + 3, r.top + 3));
+  l->Perform(WM_LBUTTONUP, 0, MAKELPARAM(r.left + 3, r.top + 3));
+  EXPECT_TRUE(l->GetChecked(1));
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(changes, 1);
+  // A click on the text does not toggle.
+  l->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.left + 60, r.top + 3));
+  l->Perform(WM_LBUTTONUP, 0, MAKELPARAM(r.left + 60, r.top + 3));
+  EXPECT_TRUE(l->GetChecked(1));
+
+  l->SetAllowGrayed(true);
+  l->SetItemIndex(0);
+  l->Perform(WM_CHAR, L' ', 1);
+  EXPECT_EQ(l->GetState(0), cbGrayed);
+  l->Perform(WM_CHAR, L' ', 1);
+  EXPECT_EQ(l->GetState(0), cbChecked);
+  l->Perform(WM_CHAR, L' ', 1);
+  EXPECT_EQ(l->GetState(0), cbUnchecked);
+
+  l->SetItemEnabled(2, false);
+  l->SetItemIndex(2);
+  l->Perform(WM_CHAR, L' ', 1);
+  EXPECT_EQ(l->GetState(2), cbUnchecked);
+  l->Perform(WM_CHAR, L'+', 1);  // every enabled item
+  EXPECT_TRUE(l->GetChecked(0));
+  EXPECT_FALSE(l->GetChecked(2));
+  l->Perform(WM_CHAR, L'-', 1);
+  EXPECT_FALSE(l->GetChecked(1));
+}
+
+TEST(CheckListBox, RadioButtonsKeepExactlyOneChecked) {
+  ListHost h;
+  auto* empty = h.Add<TExtCheckListBox>({}, L"Empty");
+  empty->SetCheckKind(ckRadioButtons);
+  EXPECT_EQ(empty->GetCheckedIndex(), -1);
+
+  auto* l = h.Add<TExtCheckListBox>({L"a", L"b", L"c"}, L"Radio");
+  l->SetAllowGrayed(true);
+  l->SetState(2, cbGrayed);
+  EXPECT_EQ(l->GetCheckedIndex(), -1);  // only radio buttons have one
+  l->SetCheckKind(ckRadioButtons);
+  EXPECT_FALSE(l->GetAllowGrayed());
+  EXPECT_EQ(l->GetState(2), cbUnchecked);  // grayed reads unchecked
+  EXPECT_EQ(l->GetCheckedIndex(), 0);       // the invariant checks the first
+  l->SetChecked(0, false);
+  EXPECT_TRUE(l->GetChecked(0));  // unchecking the checked one is refused
+  l->SetCheckedIndex(2);
+  EXPECT_FALSE(l->GetChecked(0));
+  EXPECT_EQ(l->GetCheckedIndex(), 2);
+  l->ApplyState(cbChecked, false);  // nothing for radio buttons
+  EXPECT_EQ(l->GetCheckedIndex(), 2);
+}
+
+TEST(CheckListBox, StatesFollowExchangeMoveAndRecreation) {
+  ListHost h;
+  auto* l = h.Add<TExtCheckListBox>({L"a", L"b", L"c"});
+  l->SetAllowGrayed(true);
+  l->SetState(0, cbChecked);
+  l->SetState(1, cbGrayed);
+  l->SetItemEnabled(2, false);
+  l->Items()->Exchange(0, 2);
+  EXPECT_EQ(l->Items()->Get(0), L"c");
+  EXPECT_FALSE(l->GetItemEnabled(0));
+  EXPECT_EQ(l->GetState(2), cbChecked);
+  EXPECT_TRUE(l->GetItemEnabled(2));
+  l->Items()->Move(1, 0);  // "b" to the top
+  EXPECT_EQ(l->Items()->Get(0), L"b");
+  EXPECT_EQ(l->GetState(0), cbGrayed);
+  EXPECT_FALSE(l->GetItemEnabled(1));
+
+  TObject data;
+  l->Items()->SetObjects(2, &data);
+  l->SetBorderStyle(bsNone);  // re-creates the window
+  l->Repaint();  // owner drawing of the checks and texts
+  Pump(10);
+  ASSERT_EQ(l->Items()->GetCount(), 3);
+  EXPECT_EQ(l->GetState(0), cbGrayed);
+  EXPECT_FALSE(l->GetItemEnabled(1));
+  EXPECT_EQ(l->GetState(2), cbChecked);
+  EXPECT_EQ(l->Items()->GetObjects(2), &data);
+  l->Items()->Delete(0);
+  EXPECT_EQ(l->GetState(0), cbUnchecked);
+  l->Items()->Clear();
+  EXPECT_EQ(l->Items()->GetCount(), 0);
+}
+
+TEST(CheckListBox, SavingAndRestoringStates) {
+  ListHost h;
+  String name = NormalDir(GetTempDir()) + L"zembrio-checks.ini";
+  DeleteFileW(name.c_str());
+  auto* l = h.Add<TExtCheckListBox>({L"a", L"b"});
+  EXPECT_EQ(l->DefaultSection(), L"ChecksForm.List");
+  {
+    TMemIniFile ini(name);
+    ini.WriteString(L"ChecksForm.List", L"Count", L"5");
+    ini.WriteString(L"ChecksForm.List", L"Item0", L"1");
+    ini.WriteString(L"ChecksForm.List", L"Item1", L"7");  // no such state: unchecked
+    ini.WriteString(L"ChecksForm.List", L"Item2", L"1");
+    l->SetChecked(1, true);
+    l->RestoreStates(&ini);
+    EXPECT_TRUE(l->GetChecked(0));
+    EXPECT_FALSE(l->GetChecked(1));
+
+    l->SaveStates(&ini);
+    EXPECT_EQ(ini.ReadString(L"ChecksForm.List", L"Count", L""), L"2");
+    EXPECT_EQ(ini.ReadString(L"ChecksForm.List", L"Item0", L""), L"1");
+    EXPECT_EQ(ini.ReadString(L"ChecksForm.List", L"Item2", L"gone"), L"gone");  // the section was erased
+
+    // Radio buttons: only the first checked entry applies.
+    auto* r = h.Add<TExtCheckListBox>({L"x", L"y", L"z"}, L"Radio");
+    r->SetCheckKind(ckRadioButtons);
+    ini.WriteString(L"ChecksForm.Radio", L"Count", L"3");
+    ini.WriteString(L"ChecksForm.Radio", L"Item0", L"0");
+    ini.WriteString(L"ChecksForm.Radio", L"Item1", L"1");
+    ini.WriteString(L"ChecksForm.Radio", L"Item2", L"1");
+    r->RestoreStates(&ini);
+    EXPECT_EQ(r->GetCheckedIndex(), 1);
+  }
+
+  // Through a form placement's link.
+  auto* p = new TFormPlacement(h.form.get());
+  p->SetIniFileName(name);
+  p->SetIniSection(L"Main");
+  l->SetIniStorage(p);
+  l->SetChecked(1, true);
+  p->RestoreFormPlacement();
+  p->SaveFormPlacement();
+  TMemIniFile ini(name);
+  EXPECT_EQ(ini.ReadString(L"Main\\ChecksForm.List", L"Item1", L""), L"1");
+  l->SetChecked(1, false);
+  p->RestoreFormPlacement();
+  EXPECT_TRUE(l->GetChecked(1));
+  DeleteFileW(name.c_str());
+}
