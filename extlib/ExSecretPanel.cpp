@@ -1,0 +1,345 @@
+#include "extlib/ExSecretPanel.h"
+
+#include <algorithm>
+
+#include "extlib/ExDrawUtil.h"
+
+namespace {
+
+bool Blank(const String& S) { return Trim(S).empty(); }
+
+// A bevel of the given colours around R, which shrinks by Width.
+void Frame3D(TCanvas* C, TRect& R, TColor TopLeft, TColor BottomRight, int Width) {
+  for (int I = 0; I < Width; ++I) {
+    C->Pen()->SetColor(TopLeft);
+    C->MoveTo(R.left, R.bottom - 1);
+    C->LineTo(R.left, R.top);
+    C->LineTo(R.right - 1, R.top);
+    C->Pen()->SetColor(BottomRight);
+    C->LineTo(R.right - 1, R.bottom - 1);
+    C->LineTo(R.left - 1, R.bottom - 1);
+    InflateRect(&R, -1, -1);
+  }
+}
+
+}  // namespace
+
+TSecretPanel::TSecretPanel(TComponent* AOwner) : TCustomPanel(AOwner) {
+  ControlStyle -= csSetCaption;
+  SetBevelOuter(bvLowered);
+  lines_ = std::make_unique<TStringList>();
+  lines_->OnChange = TNotifyEvent(this, &TSecretPanel::LinesChanged);
+  glyph_ = std::make_unique<TBitmap>();
+  glyph_->OnChange = TNotifyEvent(this, &TSecretPanel::GlyphChanged);
+  timer_ = new TExtTimer(this);
+  timer_->SetEnabled(false);
+  timer_->SetInterval(30);
+  timer_->SyncEvent = false;
+  timer_->SetOnTimer(TNotifyEvent(this, &TSecretPanel::TimerExpired));
+}
+
+TSecretPanel::~TSecretPanel() {
+  // Stop before the timer and the image go; the children stay as they are.
+  timer_->SetEnabled(false);
+  timer_->SetOnTimer(TNotifyEvent());
+  std::lock_guard<std::recursive_mutex> Guard(imageLock_);
+  active_ = false;
+  memImage_.reset();
+}
+
+int TSecretPanel::FrameWidth() const {
+  int W = borderWidth_;
+  if (bevelOuter_ != bvNone) W += bevelWidth_;
+  if (bevelInner_ != bvNone) W += bevelWidth_;
+  return W;
+}
+
+void TSecretPanel::RecalcDrawRect() {
+  TRect C = const_cast<TSecretPanel*>(this)->GetClientRect();
+  int W = FrameWidth();
+  paintRect_ = C;
+  InflateRect(&paintRect_, -W, -W);
+  textRect_ = C;
+  InflateRect(&textRect_, -(W + 3), -(W + 3));
+  int GW = glyph_->Empty() ? 0 : glyph_->GetWidth(), GH = glyph_->Empty() ? 0 : glyph_->GetHeight();
+  switch (glyphLayout_) {
+    case glGlyphLeft:
+      glyphOrigin_.x = textRect_.left;
+      glyphOrigin_.y = std::max<int>((textRect_.top + textRect_.bottom - GH) / 2, textRect_.top);
+      if (GW != 0) {
+        glyphOrigin_.x += 3;
+        textRect_.left = glyphOrigin_.x + GW + W + 3;
+      }
+      break;
+    case glGlyphRight:
+      glyphOrigin_.y = std::max<int>((textRect_.top + textRect_.bottom - GH) / 2, textRect_.top);
+      glyphOrigin_.x = textRect_.right - GW;
+      if (GW != 0) {
+        glyphOrigin_.x = std::max<int>(glyphOrigin_.x - 3, textRect_.left);
+        textRect_.right = glyphOrigin_.x - (W + 3);
+      }
+      break;
+    case glGlyphTop:
+      glyphOrigin_.x = std::max<int>((textRect_.left + textRect_.right - GW) / 2, textRect_.left);
+      glyphOrigin_.y = textRect_.top;
+      if (GH != 0) {
+        glyphOrigin_.y += 3;
+        textRect_.top = glyphOrigin_.y + GH + W + 6;
+      }
+      break;
+    case glGlyphBottom:
+      glyphOrigin_.x = std::max<int>((textRect_.left + textRect_.right - GW) / 2, textRect_.left);
+      glyphOrigin_.y = textRect_.bottom - GH;
+      if (GH != 0) {
+        glyphOrigin_.y = std::max<int>(glyphOrigin_.y - 3, textRect_.top);
+        textRect_.bottom = glyphOrigin_.y - (W + 6);
+      }
+      break;
+  }
+  if (scrollDirection_ == sdHorizontal) {
+    int Last = lines_->GetCount() - 1;
+    while (Last >= 0 && Blank(lines_->Get(Last))) --Last;
+    int N = Last + 1 - firstLine_;
+    int Height = RectHeight(textRect_);
+    if (N > 0 && Height > N * lineHeight_) {
+      int D = (Height - N * lineHeight_) / 2;
+      textRect_.top += D;
+      textRect_.bottom -= D;
+    }
+  }
+  if (textRect_.right <= textRect_.left || textRect_.bottom <= textRect_.top) textRect_ = TRect{0, 0, 0, 0};
+}
+
+void TSecretPanel::UpdateMemoryImage() {
+  std::lock_guard<std::recursive_mutex> Guard(imageLock_);
+  if (!memImage_) memImage_ = std::make_unique<TBitmap>(1, 1, pf24bit);
+  firstLine_ = 0;
+  while (firstLine_ < lines_->GetCount() && Blank(lines_->Get(firstLine_))) ++firstLine_;
+  TCanvas* C = memImage_->Canvas();
+  C->Font()->Assign(*Font());
+  HDC DC = C->GetHandle();
+  C->TextHeight(L"W");  // selects the font
+  TEXTMETRICW TM{};
+  GetTextMetricsW(DC, &TM);
+  lineHeight_ = TM.tmHeight + TM.tmExternalLeading + (textStyle_ != bvNone ? 1 : 0);
+  RecalcDrawRect();
+  int TW = RectWidth(textRect_), TH = RectHeight(textRect_);
+  if (scrollDirection_ == sdVertical) {
+    scrollLength_ = TH + (lines_->GetCount() - firstLine_) * lineHeight_;
+  } else {
+    int Widest = 0;
+    for (int I = firstLine_; I < lines_->GetCount(); ++I) Widest = std::max(Widest, C->TextWidth(lines_->Get(I)));
+    scrollLength_ = TW + Widest;
+  }
+  memImage_->SetSize(std::max(TW, 1), std::max(TH, 1));
+  C = memImage_->Canvas();
+  C->Font()->Assign(*Font());
+  C->Brush()->SetColor(GetColor());
+  SetBkMode(C->GetHandle(), TRANSPARENT);
+}
+
+void TSecretPanel::PaintClient(TCanvas* Canvas, const TRect& Rect) {
+  if (OnPaintClient) {
+    OnPaintClient(this, Canvas, Rect);
+  } else {
+    Canvas->FillRect(Rect);
+  }
+}
+
+void TSecretPanel::PaintText() {
+  if (lines_->GetCount() == 0 || IsRectEmpty(&textRect_) || !HandleAllocated()) return;
+  std::lock_guard<std::recursive_mutex> Guard(imageLock_);
+  if (!memImage_) return;
+  TCanvas* C = memImage_->Canvas();
+  int TW = RectWidth(textRect_), TH = RectHeight(textRect_);
+  HDC DC = C->GetHandle();
+  POINT OldOrg;
+  SetWindowOrgEx(DC, textRect_.left, textRect_.top, &OldOrg);
+  C->Brush()->SetColor(GetColor());
+  PaintClient(C, paintRect_);
+  SetWindowOrgEx(DC, OldOrg.x, OldOrg.y, nullptr);
+  C->TextHeight(L"W");  // selects the font
+  SetBkMode(DC, TRANSPARENT);
+  TRect R{0, 0, TW, TH};
+  if (scrollDirection_ == sdVertical) {
+    R.top = TH - counter_;
+  } else {
+    R.top = 0;
+    if (!(GetWindowLongPtrW(Handle(), GWL_EXSTYLE) & WS_EX_LAYOUTRTL)) {
+      R.left = TW - counter_;
+      R.right = R.left + (scrollLength_ - TW);
+    } else {
+      R.right = counter_;
+      R.left = R.right - (scrollLength_ - TW);
+    }
+  }
+  R.bottom = R.top + lineHeight_;
+  UINT Flags = DT_SINGLELINE | DT_EXPANDTABS | DT_NOCLIP | DT_NOPREFIX;
+  Flags |= textAlignment_ == taLeftJustify ? DT_LEFT : textAlignment_ == taRightJustify ? DT_RIGHT : DT_CENTER;
+  for (int I = firstLine_; I < lines_->GetCount(); ++I) {
+    if (R.top >= TH) break;
+    if (R.bottom > 0) {
+      String S = lines_->Get(I).substr(0, 255);
+      int Len = static_cast<int>(S.size());
+      if (textStyle_ == bvLowered || textStyle_ == bvRaised) {
+        TRect Shadow = R;
+        int D = textStyle_ == bvLowered ? 1 : -1;
+        OffsetRect(&Shadow, D, D);
+        SetTextColor(DC, ColorToRef(clBtnHighlight));
+        DrawTextW(DC, S.c_str(), Len, &Shadow, Flags);
+      }
+      SetTextColor(DC, ColorToRef(Font()->GetColor()));
+      TRect Line = R;
+      DrawTextW(DC, S.c_str(), Len, &Line, Flags);
+    }
+    OffsetRect(&R, 0, lineHeight_);
+  }
+  // Onto the control, straight from the image.
+  canvas_->Lock();
+  HDC Wnd = GetDC(Handle());
+  BitBlt(Wnd, textRect_.left, textRect_.top, TW, TH, DC, 0, 0, SRCCOPY);
+  ReleaseDC(Handle(), Wnd);
+  canvas_->Unlock();
+  ValidateRect(Handle(), &textRect_);
+}
+
+void TSecretPanel::TimerExpired(TObject*) {
+  if (!active_) return;
+  if (counter_ < scrollLength_) {
+    ++counter_;
+    PaintText();
+  } else if (Cycled) {
+    counter_ = 0;
+    PaintText();
+  } else {
+    timer_->Synchronize(TThreadMethod([this] { Stop(); }));
+  }
+}
+
+void TSecretPanel::StartPlay() {
+  if (OnStartPlay) OnStartPlay(this);
+}
+
+void TSecretPanel::StopPlay() {
+  if (OnStopPlay) OnStopPlay(this);
+}
+
+void TSecretPanel::SetActive(bool Value) {
+  if (Value == active_) return;
+  if (Value) {
+    active_ = true;
+    counter_ = 0;
+    try {
+      UpdateMemoryImage();
+      timer_->SetEnabled(true);
+      StartPlay();
+    } catch (...) {
+      active_ = false;
+      timer_->SetEnabled(false);
+      throw;
+    }
+    for (int I = 0; I < ControlCount(); ++I) {
+      TControl* C = Controls(I);
+      if (C->GetVisible()) {
+        hidden_.push_back(C);
+        C->SetVisible(false);
+      }
+    }
+  } else {
+    timer_->SetEnabled(false);
+    {
+      std::lock_guard<std::recursive_mutex> Guard(imageLock_);
+      active_ = false;
+      counter_ = 0;
+      memImage_.reset();
+    }
+    StopPlay();
+    if (!IsDestroying()) {
+      for (TControl* C : hidden_) {
+        C->SetVisible(true);
+        C->Invalidate();
+      }
+    }
+    hidden_.clear();
+  }
+  Invalidate();
+}
+
+void TSecretPanel::RefreshImage() {
+  if (active_) UpdateMemoryImage();
+  Invalidate();
+}
+
+void TSecretPanel::LinesChanged(TObject*) {
+  if (active_) {
+    std::lock_guard<std::recursive_mutex> Guard(imageLock_);
+    counter_ = 0;
+  }
+  RefreshImage();
+}
+
+void TSecretPanel::GlyphChanged(TObject*) { RefreshImage(); }
+
+void TSecretPanel::SetTextAlignment(TAlignment Value) {
+  if (Value == textAlignment_) return;
+  textAlignment_ = Value;
+  Invalidate();
+}
+
+void TSecretPanel::SetTextStyle(TBevelCut Value) {
+  if (Value == textStyle_) return;
+  textStyle_ = Value;
+  RefreshImage();
+}
+
+void TSecretPanel::SetScrollDirection(TScrollDirection Value) {
+  if (Value == scrollDirection_) return;
+  scrollDirection_ = Value;
+  if (active_) {
+    std::lock_guard<std::recursive_mutex> Guard(imageLock_);
+    counter_ = 0;
+  }
+  RefreshImage();
+}
+
+void TSecretPanel::SetGlyphLayout(TGlyphLayout Value) {
+  if (Value == glyphLayout_) return;
+  glyphLayout_ = Value;
+  RefreshImage();
+}
+
+void TSecretPanel::Paint() {
+  TCanvas* C = Canvas();
+  TRect R = GetClientRect();
+  if (bevelOuter_ != bvNone)
+    Frame3D(C, R, bevelOuter_ == bvLowered ? clBtnShadow : clBtnHighlight,
+            bevelOuter_ == bvLowered ? clBtnHighlight : clBtnShadow, bevelWidth_);
+  Frame3D(C, R, GetColor(), GetColor(), borderWidth_);
+  if (bevelInner_ != bvNone)
+    Frame3D(C, R, bevelInner_ == bvLowered ? clBtnShadow : clBtnHighlight,
+            bevelInner_ == bvLowered ? clBtnHighlight : clBtnShadow, bevelWidth_);
+  HDC DC = C->GetHandle();
+  int Saved = SaveDC(DC);
+  IntersectClipRect(DC, R.left, R.top, R.right, R.bottom);
+  C->Brush()->SetColor(GetColor());
+  PaintClient(C, R);
+  RestoreDC(DC, Saved);
+  C->Refresh();
+  if (active_ && !glyph_->Empty()) {
+    RecalcDrawRect();
+    DrawBitmapTransparent(C, glyphOrigin_.x, glyphOrigin_.y, glyph_.get(), glyph_->GetTransparentColor());
+  }
+}
+
+void TSecretPanel::WndProc(TMessage& M) {
+  TCustomPanel::WndProc(M);
+  switch (M.Msg) {
+    case CM_FONTCHANGED:
+    case CM_COLORCHANGED:
+    case WM_SIZE:
+      if (active_) RefreshImage();
+      break;
+    default:
+      break;
+  }
+}

@@ -1,0 +1,96 @@
+// TSecretPanel: a panel that, while active, hides its child controls and
+// scrolls the lines of a text upwards or sideways through its client area,
+// one pixel per timer tick, with an optional glyph beside the text.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "classlib/ExtCtrls.h"
+#include "extlib/ExTimer.h"
+
+enum TScrollDirection { sdVertical, sdHorizontal };
+enum TGlyphLayout { glGlyphLeft, glGlyphRight, glGlyphTop, glGlyphBottom };
+using TPanelDrawEvent = TEvent<void(TObject* Sender, TCanvas* Canvas, TRect Rect)>;
+
+class TSecretPanel : public TCustomPanel {
+ public:
+  explicit TSecretPanel(TComponent* AOwner);
+  ~TSecretPanel() override;
+
+  bool GetActive() const { return active_; }
+  void SetActive(bool Value);
+  void Play() { SetActive(true); }
+  void Stop() { SetActive(false); }
+  TStrings* Lines() const { return lines_.get(); }
+  void SetLines(TStrings* Value) { lines_->Assign(Value); }
+  TBitmap* Glyph() const { return glyph_.get(); }
+  void SetGlyph(TBitmap* Value) { glyph_->Assign(*Value); }
+  bool Cycled = false;
+  TAlignment GetTextAlignment() const { return textAlignment_; }
+  void SetTextAlignment(TAlignment Value);
+  TBevelCut GetTextStyle() const { return textStyle_; }
+  void SetTextStyle(TBevelCut Value);
+  TScrollDirection GetScrollDirection() const { return scrollDirection_; }
+  void SetScrollDirection(TScrollDirection Value);
+  TGlyphLayout GetGlyphLayout() const { return glyphLayout_; }
+  void SetGlyphLayout(TGlyphLayout Value);
+  unsigned GetInterval() const { return timer_->GetInterval(); }
+  void SetInterval(unsigned Value) { timer_->SetInterval(Value); }
+  // With asynchronous drawing the timer's thread draws the frames itself.
+  bool GetAsyncDrawing() const { return !timer_->SyncEvent; }
+  void SetAsyncDrawing(bool Value) { timer_->SyncEvent = !Value; }
+
+  TPanelDrawEvent OnPaintClient;
+  TNotifyEvent OnStartPlay;
+  TNotifyEvent OnStopPlay;
+
+  // State of the scrolling, for inspection.
+  int ScrollCounter() const { return counter_; }
+  int ScrollLength() const { return scrollLength_; }
+  int FirstLine() const { return firstLine_; }
+  int LineHeight() const { return lineHeight_; }
+  TRect TextRect() const { return textRect_; }
+  TRect PaintRect() const { return paintRect_; }
+  TPoint GlyphOrigin() const { return glyphOrigin_; }
+  TBitmap* MemoryImage() const { return memImage_.get(); }
+  TExtTimer* Timer() const { return timer_; }
+
+  void WndProc(TMessage& M) override;
+
+ protected:
+  void Paint() override;
+  virtual void PaintClient(TCanvas* Canvas, const TRect& Rect);
+  virtual void TimerExpired(TObject* Sender);
+  virtual void StartPlay();
+  virtual void StopPlay();
+  void RecalcDrawRect();
+  void UpdateMemoryImage();
+  void PaintText();
+
+ private:
+  void LinesChanged(TObject*);
+  void GlyphChanged(TObject*);
+  void RefreshImage();
+  int FrameWidth() const;
+
+  bool active_ = false;
+  TAlignment textAlignment_ = taCenter;
+  std::unique_ptr<TStringList> lines_;
+  int counter_ = 0;
+  int scrollLength_ = 0;
+  int lineHeight_ = 0;
+  int firstLine_ = 0;
+  TExtTimer* timer_ = nullptr;
+  TRect textRect_{}, paintRect_{};
+  TPoint glyphOrigin_{};
+  std::unique_ptr<TBitmap> memImage_;
+  std::unique_ptr<TBitmap> glyph_;
+  std::vector<TControl*> hidden_;
+  TBevelCut textStyle_ = bvNone;
+  TScrollDirection scrollDirection_ = sdVertical;
+  TGlyphLayout glyphLayout_ = glGlyphLeft;
+  // Held for a whole frame, and while the image is rebuilt or freed.
+  std::recursive_mutex imageLock_;
+};

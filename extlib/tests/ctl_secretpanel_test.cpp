@@ -1,0 +1,159 @@
+// The scrolling text panel: layout, stepping through its frames, the end of
+// the text, cycling, and a real run on its timer thread.
+#include "classlib/tests/gui_support.h"
+#include "classlib/StdCtrls.h"
+#include "extlib/ExSecretPanel.h"
+
+using namespace guitest;
+
+namespace {
+
+class TSteppedPanel : public TSecretPanel {
+ public:
+  using TSecretPanel::TSecretPanel;
+  void Tick(int n = 1) {
+    for (int i = 0; i < n; ++i) TimerExpired(this);
+  }
+};
+
+struct PanelHost {
+  std::unique_ptr<TForm> form;
+  TSteppedPanel* panel;
+  TButton* child;
+  PanelHost() {
+    form.reset(new TForm(Application));
+    form->SetBounds(40, 40, 300, 200);
+    panel = new TSteppedPanel(form.get());
+    panel->SetParent(form.get());
+    panel->SetBounds(10, 10, 200, 100);
+    panel->SetColor(clWhite);
+    panel->Font()->SetColor(clBlack);
+    child = new TButton(form.get());
+    child->SetParent(panel);
+    child->SetBounds(5, 5, 50, 20);
+    form->Show();
+    Pump(20);
+  }
+};
+
+bool HasInk(TBitmap* b) {
+  for (int y = 0; y < b->GetHeight(); ++y)
+    for (int x = 0; x < b->GetWidth(); ++x)
+      if ((b->Canvas()->GetPixel(x, y) & 0xFFFFFF) != 0xFFFFFF) return true;
+  return false;
+}
+
+}  // namespace
+
+TEST(SecretPanel, DefaultsAndLayout) {
+  PanelHost h;
+  TSteppedPanel* p = h.panel;
+  EXPECT_FALSE(p->GetActive());
+  EXPECT_EQ(p->GetInterval(), 30u);
+  EXPECT_TRUE(p->GetAsyncDrawing());
+  EXPECT_EQ(p->GetBevelOuter(), bvLowered);
+  EXPECT_EQ(p->GetTextAlignment(), taCenter);
+  p->Lines()->Add(L"Hello");
+  p->Play();
+  // One lowered bevel of 1 pixel: the text sits 3 pixels further in.
+  EXPECT_EQ(p->TextRect().left, 1 + 3);
+  EXPECT_EQ(p->PaintRect().left, 1);
+  p->Stop();
+
+  TBitmap g(16, 10, pf24bit);
+  p->SetGlyph(&g);
+  p->Play();
+  EXPECT_EQ(p->GlyphOrigin().x, 4 + 3);
+  EXPECT_EQ(p->TextRect().left, p->GlyphOrigin().x + 16 + 1 + 3);
+  p->SetGlyphLayout(glGlyphTop);
+  EXPECT_EQ(p->GlyphOrigin().y, 4 + 3);
+  EXPECT_EQ(p->TextRect().top, p->GlyphOrigin().y + 10 + 1 + 6);
+  p->Stop();
+}
+
+TEST(SecretPanel, BlankLinesAndScrollLength) {
+  PanelHost h;
+  TSteppedPanel* p = h.panel;
+  for (const wchar_t* s : {L"", L"   ", L""}) p->Lines()->Add(s);
+  p->Play();
+  EXPECT_EQ(p->FirstLine(), 3);  // nothing to show
+  p->Tick(5);
+  EXPECT_FALSE(HasInk(p->MemoryImage()));
+  p->Stop();
+
+  p->Lines()->Clear();
+  for (const wchar_t* s : {L"", L"First", L"", L"Last"}) p->Lines()->Add(s);
+  p->Play();
+  EXPECT_EQ(p->FirstLine(), 1);  // leading blanks skipped, the inner one kept
+  EXPECT_EQ(p->ScrollLength(), RectHeight(p->TextRect()) + 3 * p->LineHeight());
+  p->Tick(p->LineHeight());  // the first line has risen into view
+  EXPECT_TRUE(HasInk(p->MemoryImage()));
+  p->Stop();
+
+  p->SetScrollDirection(sdHorizontal);
+  p->Play();
+  EXPECT_GT(p->ScrollLength(), RectWidth(p->TextRect()));
+  // The block of three lines is centred: the text area shrinks around it.
+  int spare = RectHeight(p->TextRect()) - 3 * p->LineHeight();
+  EXPECT_GE(spare, 0);
+  EXPECT_LE(spare, 1);
+  p->Stop();
+}
+
+TEST(SecretPanel, EndOfTextStopsAndShowsTheChildren) {
+  PanelHost h;
+  TSteppedPanel* p = h.panel;
+  p->SetAsyncDrawing(false);
+  p->Lines()->Add(L"Only line");
+  int starts = 0, stops = 0;
+  p->OnStartPlay = TNotifyEvent([&](TObject*) { ++starts; });
+  p->OnStopPlay = TNotifyEvent([&](TObject*) { ++stops; });
+  p->Play();
+  EXPECT_EQ(starts, 1);
+  EXPECT_FALSE(h.child->GetVisible());
+  p->Timer()->SetEnabled(false);  // stepped by hand from here
+  p->Tick(p->ScrollLength());
+  EXPECT_TRUE(p->GetActive());
+  EXPECT_EQ(p->ScrollCounter(), p->ScrollLength());
+  p->Tick();
+  EXPECT_FALSE(p->GetActive());
+  EXPECT_EQ(stops, 1);
+  EXPECT_TRUE(h.child->GetVisible());
+  EXPECT_EQ(p->MemoryImage(), nullptr);
+
+  // Cycled: the counter starts again.
+  p->Cycled = true;
+  p->Play();
+  p->Timer()->SetEnabled(false);
+  p->Tick(p->ScrollLength() + 1);
+  EXPECT_TRUE(p->GetActive());
+  EXPECT_EQ(p->ScrollCounter(), 0);
+  // A change of the lines starts the text again.
+  p->Tick(3);
+  p->Lines()->Add(L"More");
+  EXPECT_EQ(p->ScrollCounter(), 0);
+  p->Stop();
+  EXPECT_TRUE(h.child->GetVisible());
+}
+
+TEST(SecretPanel, FailedStartLeavesItInactive) {
+  PanelHost h;
+  TSteppedPanel* p = h.panel;
+  p->Lines()->Add(L"x");
+  p->OnStartPlay = TNotifyEvent([](TObject*) { throw Exception(String(L"no")); });
+  EXPECT_THROW(p->Play(), Exception);
+  EXPECT_FALSE(p->GetActive());
+  EXPECT_FALSE(p->Timer()->GetEnabled());
+  EXPECT_TRUE(h.child->GetVisible());
+}
+
+TEST(SecretPanel, RunsToTheEndOnItsTimerThread) {
+  PanelHost h;
+  TSteppedPanel* p = h.panel;
+  p->SetBounds(10, 10, 120, 30);
+  p->SetInterval(1);
+  p->Lines()->Add(L"Scrolling");
+  p->Play();
+  EXPECT_TRUE(PumpUntil([&] { return !p->GetActive(); }, 10000));
+  EXPECT_TRUE(h.child->GetVisible());
+}
