@@ -130,7 +130,6 @@ void TSkinThemeManager::Recompute() {
   ReleaseDC(nullptr, dc);
   SkinHiContrast = (GetSysColor(COLOR_BTNFACE) & 0xFFFFFF) == 0xFFFFFF;
   SkinNoBlending = SkinLoColor || SkinHiContrast;
-  if (USE_THEMES) CloseHandles();
   CloseHandles();
   FreeXPThemes();
   USE_THEMES = false;
