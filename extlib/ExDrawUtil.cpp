@@ -371,6 +371,126 @@ TPoint GetAveCharSize(TCanvas* Canvas) {
 }
 
 // ---------------------------------------------------------------------------
+// Screen canvas, icons, fonts, inverted frames
+
+TScreenCanvas::~TScreenCanvas() { FreeHandle(); }
+
+void TScreenCanvas::CreateHandle() {
+  if (!dc_) dc_ = GetDC(nullptr);
+  SetHandle(dc_);
+}
+
+void TScreenCanvas::FreeHandle() {
+  if (!dc_) return;
+  SetHandle(nullptr);
+  ReleaseDC(nullptr, dc_);
+  dc_ = nullptr;
+}
+
+void TScreenCanvas::SetOrigin(int X, int Y) { SetWindowOrgEx(GetHandle(), -X, -Y, nullptr); }
+
+TIcon* MakeModuleIcon(HINSTANCE Module, const wchar_t* ResID) {
+  HICON H = LoadIconW(Module, ResID);
+  if (!H) return nullptr;
+  auto* I = new TIcon;
+  I->SetHandle(CopyIcon(H));  // shared system icons are not ours to free
+  ICONINFO Info{};
+  if (GetIconInfo(H, &Info)) {
+    BITMAP BM{};
+    if (GetObjectW(Info.hbmColor ? Info.hbmColor : Info.hbmMask, sizeof(BM), &BM)) {
+      I->SetWidth(BM.bmWidth);
+      I->SetHeight(Info.hbmColor ? BM.bmHeight : BM.bmHeight / 2);
+    }
+    if (Info.hbmColor) DeleteObject(Info.hbmColor);
+    if (Info.hbmMask) DeleteObject(Info.hbmMask);
+  }
+  return I;
+}
+
+TIcon* MakeIcon(const wchar_t* ResName) { return MakeModuleIcon(MainInstance(), ResName); }
+TIcon* MakeIconID(WORD ResID) { return MakeModuleIcon(MainInstance(), MAKEINTRESOURCEW(ResID)); }
+
+TBitmap* CreateBitmapFromIcon(TIcon* Icon, TColor BackColor) {
+  auto* B = new TBitmap;
+  B->SetSize(Icon->GetWidth(), Icon->GetHeight());
+  TCanvas* C = B->Canvas();
+  C->Brush()->SetColor(BackColor);
+  C->FillRect(Rect(0, 0, B->GetWidth(), B->GetHeight()));
+  DrawIconEx(C->GetHandle(), 0, 0, Icon->GetHandle(), B->GetWidth(), B->GetHeight(), 0, nullptr, DI_NORMAL);
+  B->SetTransparentColor(BackColor);
+  B->SetTransparent(true);
+  return B;
+}
+
+HFONT CreateRotatedFont(TFont* Font, int Angle) {
+  LOGFONTW LF{};
+  LF.lfHeight = Font->GetHeight();
+  LF.lfEscapement = Angle * 10;
+  LF.lfOrientation = Angle * 10;
+  LF.lfWeight = Font->GetStyle().Contains(fsBold) ? FW_BOLD : FW_NORMAL;
+  LF.lfItalic = Font->GetStyle().Contains(fsItalic);
+  LF.lfUnderline = Font->GetStyle().Contains(fsUnderline);
+  LF.lfStrikeOut = Font->GetStyle().Contains(fsStrikeOut);
+  LF.lfCharSet = static_cast<BYTE>(Font->GetCharset());
+  String Face = SameText(Font->GetName(), L"Default") ? String() : Font->GetName();
+  wcsncpy(LF.lfFaceName, Face.c_str(), LF_FACESIZE - 1);
+  LF.lfQuality = DEFAULT_QUALITY;
+  LF.lfOutPrecision = OUT_DEFAULT_PRECIS;
+  LF.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+  switch (Font->GetPitch()) {
+    case fpVariable: LF.lfPitchAndFamily = VARIABLE_PITCH; break;
+    case fpFixed: LF.lfPitchAndFamily = FIXED_PITCH; break;
+    default: LF.lfPitchAndFamily = DEFAULT_PITCH; break;
+  }
+  return CreateFontIndirectW(&LF);
+}
+
+void PaintInverseRect(const TPoint& RectOrg, const TPoint& RectEnd) {
+  HDC DC = GetDC(nullptr);
+  RECT R{std::min(RectOrg.x, RectEnd.x), std::min(RectOrg.y, RectEnd.y), std::max(RectOrg.x, RectEnd.x),
+         std::max(RectOrg.y, RectEnd.y)};
+  InvertRect(DC, &R);
+  ReleaseDC(nullptr, DC);
+}
+
+void DrawInvertFrame(const TRect& ScreenRect, int Width) {
+  HDC DC = GetDC(nullptr);
+  TRect R = ScreenRect;
+  for (int I = 0; I < Width; ++I) {
+    DrawFocusRect(DC, &R);
+    InflateRect(&R, -1, -1);
+  }
+  ReleaseDC(nullptr, DC);
+}
+
+bool PointInPolyRgn(const TPoint& P, const TPoint* Points, int High) {
+  if (!Points || High < 0) return false;
+  HRGN Rgn = CreatePolygonRgn(Points, High + 1, WINDING);
+  if (!Rgn) return false;
+  bool R = PtInRegion(Rgn, P.x, P.y) != FALSE;
+  DeleteObject(Rgn);
+  return R;
+}
+
+void Delay(DWORD MSecs) {
+  DWORD Start = GetTickCount();
+  for (;;) {
+    MSG M;
+    while (PeekMessageW(&M, nullptr, 0, 0, PM_REMOVE)) {
+      if (M.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(M.wParam));
+        return;
+      }
+      TranslateMessage(&M);
+      DispatchMessageW(&M);
+    }
+    DWORD Now = GetTickCount();
+    if (Now < Start || Now - Start >= MSecs) return;  // done, or the tick count wrapped
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, MSecs - (Now - Start), QS_ALLINPUT);
+  }
+}
+
+// ---------------------------------------------------------------------------
 // Windows
 
 String WindowClassName(HWND Wnd) {
@@ -405,6 +525,23 @@ void CenterWindow(HWND Wnd) {
   SetWindowPos(Wnd, nullptr, X, Y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void CenterControl(TControl* Control) {
+  int X, Y;
+  auto* F = dynamic_cast<TCustomForm*>(Control);
+  TWinControl* Parent = Control->GetParent();
+  if (!F && Parent) {
+    X = (Parent->GetClientWidth() - Control->GetWidth()) / 2;
+    Y = (Parent->GetClientHeight() - Control->GetHeight()) / 2;
+  } else if (!F) {
+    X = Control->GetLeft();
+    Y = Control->GetTop();
+  } else {
+    X = (GetSystemMetrics(SM_CXSCREEN) - Control->GetWidth()) / 2;
+    Y = (GetSystemMetrics(SM_CYSCREEN) - Control->GetHeight()) / 2;
+  }
+  Control->SetBounds(std::max(X, 0), std::max(Y, 0), Control->GetWidth(), Control->GetHeight());
+}
+
 void ShowWinNoAnimate(HWND Handle, int CmdShow) {
   ANIMATIONINFO Info{};
   Info.cbSize = sizeof(Info);
@@ -430,6 +567,30 @@ HWND FindPrevInstance(const String& MainFormClass, const String& ATitle) {
   if (MainFormClass.empty() && ATitle.empty()) return nullptr;
   return FindWindowW(MainFormClass.empty() ? nullptr : MainFormClass.c_str(),
                      ATitle.empty() ? nullptr : ATitle.c_str());
+}
+
+bool ActivatePrevInstance(const String& MainFormClass, const String& ATitle) {
+  HWND Wnd = FindPrevInstance(MainFormClass, ATitle);
+  if (!Wnd) return false;
+  // Climb to the last owner below the desktop.
+  for (HWND Owner = reinterpret_cast<HWND>(GetWindowLongPtrW(Wnd, GWLP_HWNDPARENT)); Owner;
+       Owner = reinterpret_cast<HWND>(GetWindowLongPtrW(Owner, GWLP_HWNDPARENT)))
+    Wnd = Owner;
+  if (WindowClassName(Wnd) == L"TApplication") {
+    if (IsIconic(Wnd)) {
+      SendMessageW(Wnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+      return true;
+    }
+    ShowWinNoAnimate(Wnd, SW_SHOWNOACTIVATE);
+  } else {
+    ActivateWindow(Wnd);
+  }
+  HWND Popup = GetLastActivePopup(Wnd);
+  if (Popup && Popup != Wnd && IsWindowVisible(Popup) && IsWindowEnabled(Popup))
+    SetForegroundWindow(Popup);
+  else
+    ActivateWindow(Wnd);
+  return true;
 }
 
 String GetWindowsVersion() {
@@ -464,6 +625,31 @@ bool PointInRect(const TPoint& P, const TRect& R) {
 
 // ---------------------------------------------------------------------------
 // Text helpers
+
+HMODULE LoadDLL(const String& LibName) {
+  UINT Old = SetErrorMode(SEM_NOOPENFILEERRORBOX);
+  HMODULE H = LoadLibraryW(LibName.c_str());
+  DWORD Err = GetLastError();
+  SetErrorMode(Old);
+  if (reinterpret_cast<ULONG_PTR>(H) < 32) RaiseWin32Error(Err ? Err : ERROR_MOD_NOT_FOUND);
+  return H;
+}
+
+bool RegisterServer(const String& ModuleName) {
+  HMODULE H = LoadDLL(ModuleName);
+  using TRegister = HRESULT(WINAPI*)();
+  auto Proc = reinterpret_cast<TRegister>(reinterpret_cast<void*>(GetProcAddress(H, "DllRegisterServer")));
+  bool R = Proc && SUCCEEDED(Proc());
+  FreeLibrary(H);
+  return R;
+}
+
+int MsgBox(const String& Caption, const String& Text, UINT Flags) {
+  HWND Owner = Application && Application->GetMainForm() && Application->GetMainForm()->HandleAllocated()
+                   ? Application->GetMainForm()->Handle()
+                   : GetActiveWindow();
+  return MessageBoxW(Owner, Text.c_str(), Caption.c_str(), Flags);
+}
 
 String GetEnvVar(const String& VarName) {
   wchar_t Buf[2048];

@@ -63,6 +63,38 @@ void DrawCellText(TCustomGrid* Control, int ACol, int ARow, const String& S, con
 String MinimizeText(const String& Text, TCanvas* Canvas, int MaxWidth);
 TPoint GetAveCharSize(TCanvas* Canvas);
 
+// A canvas on the whole screen.
+class TScreenCanvas : public TCanvas {
+ public:
+  ~TScreenCanvas() override;
+  void FreeHandle();
+  // Makes (X, Y) of the screen the canvas's origin.
+  void SetOrigin(int X, int Y);
+
+ protected:
+  void CreateHandle() override;
+
+ private:
+  HDC dc_ = nullptr;
+};
+
+// Icons from resources; nullptr when there is none.
+TIcon* MakeModuleIcon(HINSTANCE Module, const wchar_t* ResID);
+TIcon* MakeIcon(const wchar_t* ResName);
+TIcon* MakeIconID(WORD ResID);
+// The icon drawn on its own back colour, which becomes transparent.
+TBitmap* CreateBitmapFromIcon(TIcon* Icon, TColor BackColor);
+// A font handle like Font turned by Angle degrees (the caller frees it).
+HFONT CreateRotatedFont(TFont* Font, int Angle);
+// Inverted on the screen: a rectangle between two points, a frame of
+// Width focus rectangles.
+void PaintInverseRect(const TPoint& RectOrg, const TPoint& RectEnd);
+void DrawInvertFrame(const TRect& ScreenRect, int Width);
+// Winding-mode polygon of Points[0..High].
+bool PointInPolyRgn(const TPoint& P, const TPoint* Points, int High);
+// Processes messages for MSecs milliseconds.
+void Delay(DWORD MSecs);
+
 // Windows.
 String WindowClassName(HWND Wnd);
 TRect ScreenWorkArea();
@@ -71,6 +103,12 @@ TRect ScreenWorkArea();
 void KillMessage(HWND Wnd, UINT Msg);
 // Centred on the screen and kept inside it.
 void CenterWindow(HWND Wnd);
+// A control in its parent's client area, an MDI child in the main form's,
+// any other form on the screen; never at negative coordinates.
+void CenterControl(TControl* Control);
+// Brings the running instance with this main window class or title to the
+// front; false when there is none.
+bool ActivatePrevInstance(const String& MainFormClass, const String& ATitle);
 void ShowWinNoAnimate(HWND Handle, int CmdShow);
 void ActivateWindow(HWND Wnd);
 HWND FindPrevInstance(const String& MainFormClass, const String& ATitle);
@@ -84,6 +122,12 @@ inline int WidthOf(const TRect& R) { return R.right - R.left; }
 inline int HeightOf(const TRect& R) { return R.bottom - R.top; }
 // Edges included.
 bool PointInRect(const TPoint& P, const TRect& R);
+
+// Loads a library with file error boxes off; raises the OS error.
+HMODULE LoadDLL(const String& LibName);
+// Calls the library's DllRegisterServer; false when it has none or fails.
+bool RegisterServer(const String& ModuleName);
+int MsgBox(const String& Caption, const String& Text, UINT Flags);
 
 // Text helpers.
 String GetEnvVar(const String& VarName);

@@ -49,12 +49,45 @@ void TFormPlacement::Loaded() {
 void TFormPlacement::SetPreventResize(bool Value) {
   if (!Form() || Value == preventResize_) return;
   preventResize_ = Value;
+  UpdatePlacement();
   UpdatePreventResize();
 }
 
 void TFormPlacement::SetMinMaxInfo(const TWinMinMaxInfo& Value) {
   minMaxInfo_ = Value;
+  UpdatePlacement();
   if (hooked_) CheckToggleHook();
+}
+
+void TFormPlacement::UpdatePlacement() {
+  TCustomForm* F = Form();
+  if (!F || !F->HandleAllocated() || IsLoading() || preventResize_ || !minMaxInfo_.DefaultMinMaxInfo()) return;
+  HWND H = F->Handle();
+  WINDOWPLACEMENT P{};
+  P.length = sizeof(P);
+  if (!GetWindowPlacement(H, &P)) return;
+  if (!IsWindowVisible(H)) P.showCmd = SW_HIDE;
+  int X = 0, Y = 0;
+  switch (F->GetBorderStyle()) {
+    case bsSingle:
+    case bsToolWindow:
+      X = GetSystemMetrics(SM_CXBORDER);
+      Y = GetSystemMetrics(SM_CYBORDER);
+      break;
+    case bsSizeable:
+    case bsSizeToolWin:
+      X = GetSystemMetrics(SM_CXFRAME);
+      Y = GetSystemMetrics(SM_CYFRAME);
+      break;
+    case bsDialog:
+      X = GetSystemMetrics(SM_CXDLGFRAME);
+      Y = GetSystemMetrics(SM_CYDLGFRAME);
+      break;
+    default:
+      break;
+  }
+  P.ptMaxPosition = POINT{-X, -Y};
+  SetWindowPlacement(H, &P);
 }
 
 void TFormPlacement::UpdatePreventResize() {
@@ -295,6 +328,7 @@ void TFormPlacement::RestoreFormPlacement() {
     throw;
   }
   IniFree();
+  UpdatePlacement();
 }
 
 void TFormPlacement::RestorePlacement() {

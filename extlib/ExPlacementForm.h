@@ -68,6 +68,9 @@ class TFormPlacement : public TComponent {
   void SetPreventResize(bool Value);
   const TWinMinMaxInfo& GetMinMaxInfo() const { return minMaxInfo_; }
   void SetMinMaxInfo(const TWinMinMaxInfo& Value);
+  // Puts a maximised form's border just outside the screen (only while the
+  // placement neither pins the size nor limits it).
+  void UpdatePlacement();
 
  protected:
   virtual void SavePlacement();

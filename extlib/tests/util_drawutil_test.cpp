@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "classlib/ExtCtrls.h"
 #include "extlib/ExDrawUtil.h"
 
 namespace {
@@ -227,4 +228,73 @@ TEST(ExDrawUtil, WindowsCentreAndMessages) {
 
   TRect Work = ScreenWorkArea();
   EXPECT_GT(WidthOf(Work), 0);
+}
+
+TEST(ExDrawUtil, IconsFontsRegionsAndScreen) {
+  EXPECT_EQ(MakeIcon(L"NO_SUCH_ICON"), nullptr);
+  std::unique_ptr<TIcon> I(MakeModuleIcon(nullptr, IDI_APPLICATION));
+  ASSERT_NE(I, nullptr);
+  EXPECT_GT(I->GetWidth(), 0);
+  std::unique_ptr<TBitmap> B(CreateBitmapFromIcon(I.get(), clFuchsia));
+  EXPECT_EQ(B->GetWidth(), I->GetWidth());
+  EXPECT_EQ(B->GetTransparentColor() & 0xFFFFFF, clFuchsia);
+  EXPECT_TRUE(B->GetTransparent());
+
+  TFont F;
+  F.SetStyle(TFontStyles{fsBold, fsItalic});
+  HFONT H = CreateRotatedFont(&F, 90);
+  LOGFONTW LF{};
+  ASSERT_EQ(GetObjectW(H, sizeof(LF), &LF), static_cast<int>(sizeof(LF)));
+  EXPECT_EQ(LF.lfEscapement, 900);
+  EXPECT_EQ(LF.lfWeight, FW_BOLD);
+  EXPECT_TRUE(LF.lfItalic);
+  EXPECT_EQ(String(LF.lfFaceName), F.GetName());
+  DeleteObject(H);
+
+  const TPoint Tri[3] = {{0, 0}, {20, 0}, {0, 20}};
+  EXPECT_TRUE(PointInPolyRgn(TPoint{3, 3}, Tri, 2));
+  EXPECT_FALSE(PointInPolyRgn(TPoint{18, 18}, Tri, 2));
+  EXPECT_FALSE(PointInPolyRgn(TPoint{3, 3}, nullptr, 2));
+
+  TScreenCanvas S;
+  EXPECT_NE(S.GetHandle(), nullptr);
+  EXPECT_GT(S.TextWidth(L"x"), 0);
+  S.FreeHandle();
+  EXPECT_FALSE(S.HandleAllocated());
+
+  DWORD T0 = GetTickCount();
+  Delay(40);
+  EXPECT_GE(GetTickCount() - T0, 30u);
+}
+
+TEST(ExDrawUtil, LibrariesAndInstances) {
+  EXPECT_THROW(LoadDLL(L"zembrio-no-such-library.dll"), EWin32Error);
+  HMODULE K = LoadDLL(L"kernel32.dll");
+  EXPECT_NE(K, nullptr);
+  FreeLibrary(K);
+  EXPECT_FALSE(RegisterServer(L"kernel32.dll"));  // it has no DllRegisterServer
+
+  EXPECT_FALSE(ActivatePrevInstance(L"", L"zembrio-no-such-window"));
+  HWND W = CreateWindowExW(0, L"STATIC", L"zembrio-prev-instance", WS_OVERLAPPEDWINDOW, 10, 10, 100, 50, nullptr,
+                           nullptr, nullptr, nullptr);
+  EXPECT_TRUE(ActivatePrevInstance(L"", L"zembrio-prev-instance"));
+  EXPECT_TRUE(IsWindowVisible(W));
+  DestroyWindow(W);
+}
+
+TEST(ExDrawUtil, CenterControlInItsParent) {
+  InitForms();
+  std::unique_ptr<TForm> F(new TForm(Application));
+  F->SetBounds(0, 0, 300, 200);
+  auto* P = new TPanel(F.get());
+  P->SetParent(F.get());
+  P->SetBounds(0, 0, 100, 50);
+  CenterControl(P);
+  EXPECT_EQ(P->GetLeft(), (F->GetClientWidth() - 100) / 2);
+  EXPECT_EQ(P->GetTop(), (F->GetClientHeight() - 50) / 2);
+  P->SetBounds(0, 0, 1000, 50);  // wider than the parent: kept at 0
+  CenterControl(P);
+  EXPECT_EQ(P->GetLeft(), 0);
+  CenterControl(F.get());
+  EXPECT_EQ(F->GetLeft(), (GetSystemMetrics(SM_CXSCREEN) - 300) / 2);
 }

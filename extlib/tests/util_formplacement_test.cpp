@@ -160,3 +160,32 @@ TEST_F(PlacementForm, MinMaxInfoLimitsTracking) {
   EXPECT_EQ(Info.ptMaxTrackSize.y, 555);
   EXPECT_EQ(Info.ptMaxTrackSize.x, 9999);
 }
+
+TEST_F(PlacementForm, RestoreMovesTheMaximisedBorderOffTheScreen) {
+  auto F = MakeForm();
+  F->Show();
+  {
+    // Some window managers (Wine's) keep no maximised position of their own.
+    WINDOWPLACEMENT Probe{};
+    Probe.length = sizeof(Probe);
+    GetWindowPlacement(F->Handle(), &Probe);
+    POINT Was = Probe.ptMaxPosition;
+    Probe.ptMaxPosition = POINT{-7, -7};
+    SetWindowPlacement(F->Handle(), &Probe);
+    GetWindowPlacement(F->Handle(), &Probe);
+    bool Kept = Probe.ptMaxPosition.x == -7;
+    Probe.ptMaxPosition = Was;
+    SetWindowPlacement(F->Handle(), &Probe);
+    if (!Kept) {
+      Placement->Active = false;
+      GTEST_SKIP() << "the system keeps no maximised position";
+    }
+  }
+  Placement->RestoreFormPlacement();
+  WINDOWPLACEMENT P{};
+  P.length = sizeof(P);
+  GetWindowPlacement(F->Handle(), &P);
+  EXPECT_EQ(P.ptMaxPosition.x, -GetSystemMetrics(SM_CXFRAME));
+  EXPECT_EQ(P.ptMaxPosition.y, -GetSystemMetrics(SM_CYFRAME));
+  Placement->Active = false;
+}
