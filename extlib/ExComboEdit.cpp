@@ -507,3 +507,46 @@ TPoint EditorTextMargins(TCustomComboEdit* Editor) {
   if (Editor->HandleAllocated()) X += LOWORD(SendMessageW(Editor->Handle(), EM_GETMARGINS, 0, 0));
   return TPoint{X, I};
 }
+
+bool PaintComboEdit(TCustomComboEdit* Editor, const String& AText, TAlignment AAlignment, bool StandardPaint,
+                    std::unique_ptr<TControlCanvas>& ACanvas, TMessage& Message) {
+  if (StandardPaint && !Editor->ControlState.Contains(csPaintCopy)) return false;
+  if (!ACanvas) ACanvas = std::make_unique<TControlCanvas>(Editor);
+  HWND Wnd = Editor->Handle();
+  PAINTSTRUCT PS{};
+  HDC DC = reinterpret_cast<HDC>(Message.WParam);
+  bool Began = DC == nullptr;
+  if (Began) DC = BeginPaint(Wnd, &PS);
+  TCanvas* C = ACanvas.get();
+  C->SetHandle(DC);
+  try {
+    C->Font()->Assign(*Editor->Font());
+    if (!Editor->GetEnabled() && ColorToRGB(Editor->GetColor()) != ColorToRGB(clGrayText))
+      C->Font()->SetColor(clGrayText);
+    TRect R = Editor->GetClientRect();
+    C->Brush()->SetColor(Editor->GetColor());
+    C->FillRect(R);
+    TPoint Margins = EditorTextMargins(Editor);
+    int ButtonW = Editor->GetButtonWidth();
+    int TextW = C->TextWidth(AText);
+    int X = Margins.x;
+    if (!Editor->PopupVisible()) {
+      if (AAlignment == taRightJustify)
+        X = RectWidth(R) - ButtonW - (ButtonW > 0 ? TextW + 1 : TextW) - Margins.x - 2;
+      else if (AAlignment == taCenter)
+        X = (RectWidth(R) - ButtonW - TextW) / 2;
+    }
+    TRect Clip = R;
+    Clip.right -= ButtonW;
+    C->Brush()->SetStyle(bsClear);
+    C->TextRect(Clip, X, Margins.y, AText);
+    C->Brush()->SetStyle(bsSolid);
+  } catch (...) {
+    C->SetHandle(nullptr);
+    if (Began) EndPaint(Wnd, &PS);
+    throw;
+  }
+  C->SetHandle(nullptr);
+  if (Began) EndPaint(Wnd, &PS);
+  return true;
+}

@@ -160,3 +160,9 @@ class TComboEdit : public TCustomComboEdit {
 
 // The text origin a combo edit's own text painting starts at.
 TPoint EditorTextMargins(TCustomComboEdit* Editor);
+// Paints a combo edit's text itself, for descendants that show a text of
+// their own (the message's context, or a paint of the window). With
+// StandardPaint the edit paints itself and false comes back. The canvas is
+// made on first use and kept by the caller.
+bool PaintComboEdit(TCustomComboEdit* Editor, const String& AText, TAlignment AAlignment, bool StandardPaint,
+                    std::unique_ptr<TControlCanvas>& ACanvas, TMessage& Message);

@@ -244,3 +244,57 @@ TEST(ComboEdit, LosingTheFocusClosesWithoutAccepting) {
   EXPECT_FALSE(e->PopupVisible());
   EXPECT_EQ(e->GetText(), L"");
 }
+
+namespace {
+
+// An edit that shows a text of its own instead of its window text.
+class TOwnTextEdit : public TComboEdit {
+ public:
+  using TComboEdit::TComboEdit;
+  String Shown = L"IIIIII";
+  TAlignment Align = taRightJustify;
+  bool Standard = false;
+  bool Painted = false;
+  std::unique_ptr<TControlCanvas> Canvas;
+  void WndProc(TMessage& M) override {
+    if (M.Msg == WM_PAINT && (Painted = PaintComboEdit(this, Shown, Align, Standard, Canvas, M))) {
+      M.Result = 0;
+      return;
+    }
+    TComboEdit::WndProc(M);
+  }
+};
+
+}  // namespace
+
+TEST(ComboEdit, OwnTextPaintingByAlignment) {
+  EditHost h;
+  auto* e = h.Add<TOwnTextEdit>(10, 10, 200);
+  e->SetColor(clWhite);
+  e->Font()->SetColor(clBlack);
+  int w = e->GetClientWidth(), ht = e->GetClientHeight();
+  TBitmap b(w, ht, pf24bit);
+  auto inkIn = [&](int from, int to) {
+    for (int x = from; x < to; ++x)
+      for (int y = 0; y < ht; ++y)
+        if ((b.Canvas()->GetPixel(x, y) & 0xFFFFFF) != 0xFFFFFF) return true;
+    return false;
+  };
+  int textEnd = w - e->GetButtonWidth();
+  e->Perform(WM_PAINT, WPARAM(b.Canvas()->GetHandle()), 0);
+  EXPECT_TRUE(e->Painted);
+  EXPECT_TRUE(inkIn(textEnd - 40, textEnd));
+  EXPECT_FALSE(inkIn(0, 60));
+  EXPECT_FALSE(inkIn(textEnd, w));  // nothing under the button
+
+  e->Align = taLeftJustify;
+  b.Canvas()->Brush()->SetColor(clRed);
+  b.Canvas()->FillRect(Rect(0, 0, w, ht));
+  e->Perform(WM_PAINT, WPARAM(b.Canvas()->GetHandle()), 0);
+  EXPECT_TRUE(inkIn(0, 40));
+  EXPECT_FALSE(inkIn(textEnd - 60, textEnd));
+
+  e->Standard = true;  // the edit paints itself
+  e->Perform(WM_PAINT, WPARAM(b.Canvas()->GetHandle()), 0);
+  EXPECT_FALSE(e->Painted);
+}
