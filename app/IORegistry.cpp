@@ -84,113 +84,40 @@ struct TWalk {
   }
 };
 
-// A branch is read in parts by several threads: each registry call waits on
-// the system far longer than it computes, so reads side by side finish in
-// about the time of one. The parts, in file order, are the keys of the top
-// levels (their own lines and values) and the whole subtrees below them;
-// each thread collects its parts into writers of their own, joined in
-// order afterwards, so the file is the same as one read in sequence.
-struct TBranchPart {
-  String Path;
-  bool Whole;  // the subtree, else the key's own line and values
-};
-
-constexpr size_t kPartsWanted = 256;
-constexpr int kPlanLevels = 4;
-constexpr unsigned kReaders = 4;
-
-std::vector<TBranchPart> PlanBranch(TRegRoot Root, const String& KeyPath) {
-  struct TNode {
-    String Path;
-    std::vector<size_t> Children;
-    bool Split = false;
-  };
-  std::vector<TNode> nodes{TNode{KeyPath, {}, false}};
-  std::vector<size_t> level{0};
-  for (int depth = 0; depth < kPlanLevels && !level.empty() && level.size() < kPartsWanted; ++depth) {
-    std::vector<size_t> next;
-    for (size_t i : level) {
-      TRegKey key;
-      TKeyCounts info;
-      if (!key.OpenReadOnly(Root, nodes[i].Path) || !key.QueryInfo(info) || info.SubKeys == 0) continue;
-      std::vector<String> names;
-      try {
-        names = key.KeyNames(info);
-      } catch (const ERegistryException&) {
-        continue;  // read whole by a thread, which counts the failure
-      }
-      nodes[i].Split = true;
-      for (const String& n : names) {
-        nodes[i].Children.push_back(nodes.size());
-        next.push_back(nodes.size());
-        nodes.push_back(TNode{JoinKeyPath(nodes[i].Path, n), {}, false});
-      }
-    }
-    level = std::move(next);
-  }
-  std::vector<TBranchPart> parts;
-  std::vector<size_t> stack{0};
-  while (!stack.empty()) {
-    const size_t i = stack.back();
-    stack.pop_back();
-    parts.push_back(TBranchPart{nodes[i].Path, !nodes[i].Split});
-    for (auto c = nodes[i].Children.rbegin(); c != nodes[i].Children.rend(); ++c) stack.push_back(*c);
-  }
-  return parts;
-}
-
-// Reads the parts on several threads into Writer, in order; the count of
-// keys and value lists that couldn't be read is returned.
-size_t ReadBranchParts(TRegRoot Root, const String& RootName, const std::vector<TBranchPart>& Parts,
-                       TRegFileWriter& Writer) {
+// Reads the parts of a branch side by side into Writer, in order (each
+// part into a writer of its own, joined afterwards, so the file is the one
+// a walk in sequence would give); returns the count of keys and value lists
+// that couldn't be read.
+size_t ReadBranchParts(const String& RootName, const std::vector<TBranchPart>& Parts, TRegFileWriter& Writer) {
   std::vector<TRegFileWriter> got(Parts.size());
   std::vector<size_t> unreadable(Parts.size(), 0);
-  std::atomic<size_t> nextPart{0};
-  std::atomic<bool> failed{false};
-  std::exception_ptr failure;
-  std::mutex failureLock;
-  auto work = [&] {
-    try {
-      for (size_t i; !failed && (i = nextPart++) < Parts.size();) {
+  std::vector<std::exception_ptr> failures(Parts.size());
+  {
+    TPartRunner runner(Parts.size(), [&](size_t i) {
+      try {
         TRegKey key;
-        if (!key.OpenReadOnly(Root, Parts[i].Path)) {
+        if (!key.OpenReadOnly(Parts[i].Root, Parts[i].Path)) {
           unreadable[i] = 1;
-          continue;
+          return;
         }
         TWalk walk{got[i], RootName};
         walk.Key(key, Parts[i].Whole, true);
         unreadable[i] = walk.unreadable;
+      } catch (...) {
+        failures[i] = std::current_exception();
       }
-    } catch (...) {
-      std::lock_guard<std::mutex> hold(failureLock);
-      if (!failure) failure = std::current_exception();
-      failed = true;
-    }
-  };
-  std::vector<std::thread> threads;
-  try {
-    for (unsigned t = 1; t < kReaders && t < Parts.size(); ++t) threads.emplace_back(work);
-  } catch (...) {
-    // Fewer threads, the same result.
+    });
+    for (size_t i = 0; i < Parts.size(); ++i) runner.WaitFor(i);
   }
-  work();
-  for (std::thread& t : threads) t.join();
-  if (failure) std::rethrow_exception(failure);
   size_t total = 0;
   for (size_t i = 0; i < Parts.size(); ++i) {
+    if (failures[i]) std::rethrow_exception(failures[i]);
     Writer.Append(std::move(got[i]));
     total += unreadable[i];
   }
   return total;
 }
 
-// Applies an import. Keys are opened (created) here, in file order, so a
-// key that can't be created skips its lines at once; the values of each key
-// section are then written by one of several writer threads, for the same
-// reason the export reads side by side. A key always goes to the same
-// writer, which keeps the order of its sections; deleting a key waits for
-// every writer to finish first. The first failed write stops the import
-// and is raised.
 class TRegistrySink : public IRegFileSink {
  public:
   TRegistrySink() {
@@ -349,7 +276,9 @@ void TIORegistry::CollectBranch(TRegRoot Root, const String& RootName, const Str
   if (IncludeSubKeys) {
     const String top = key.Path();
     key.Close();
-    unreadable = ReadBranchParts(Root, RootName, PlanBranch(Root, top), Writer);
+    std::vector<TBranchPart> parts;
+    PlanBranchParts(Root, top, parts);
+    unreadable = ReadBranchParts(RootName, parts, Writer);
   } else {
     TWalk walk{Writer, RootName};
     walk.Key(key, true, false);  // the key and its first level of subkeys

@@ -211,3 +211,103 @@ void RegDeleteBranch(TRegRoot Root, const String& Path) {
   if (RegDeleteKeyW(ToHKEY(Root), p.c_str()) != ERROR_SUCCESS) RaiseReg(L"Unable to delete the key " + p);
 }
 
+
+// ---------------------------------------------------------------------------
+// Branches read in parts.
+
+namespace {
+constexpr size_t kPartsWanted = 256;
+constexpr int kPlanLevels = 4;
+}  // namespace
+
+void PlanBranchParts(TRegRoot Root, const String& Path, std::vector<TBranchPart>& Parts) {
+  struct TNode {
+    String Path;
+    std::vector<size_t> Children;
+    bool Split = false;
+  };
+  std::vector<TNode> nodes{TNode{ApiKeyPath(Path), {}, false}};
+  std::vector<size_t> level{0};
+  for (int depth = 0; depth < kPlanLevels && !level.empty() && level.size() < kPartsWanted; ++depth) {
+    std::vector<size_t> next;
+    for (size_t i : level) {
+      TRegKey key;
+      TKeyCounts info;
+      if (!key.OpenReadOnly(Root, nodes[i].Path) || !key.QueryInfo(info) || info.SubKeys == 0) continue;
+      std::vector<String> names;
+      try {
+        names = key.KeyNames(info);
+      } catch (const ERegistryException&) {
+        continue;
+      }
+      nodes[i].Split = true;
+      for (const String& n : names) {
+        if (n.empty()) continue;
+        nodes[i].Children.push_back(nodes.size());
+        next.push_back(nodes.size());
+        nodes.push_back(TNode{JoinKeyPath(nodes[i].Path, n), {}, false});
+      }
+    }
+    level = std::move(next);
+  }
+  std::vector<size_t> stack{0};
+  while (!stack.empty()) {
+    const size_t i = stack.back();
+    stack.pop_back();
+    Parts.push_back(TBranchPart{Root, std::move(nodes[i].Path), !nodes[i].Split});
+    for (auto c = nodes[i].Children.rbegin(); c != nodes[i].Children.rend(); ++c) stack.push_back(*c);
+  }
+}
+
+TPartRunner::TPartRunner(size_t Count, std::function<void(size_t)> Work, unsigned Threads, bool LowerPriority)
+    : count_(Count), work_(std::move(Work)), done_(Count, 0), lower_(LowerPriority) {
+  try {
+    for (unsigned t = 0; t < Threads && t < Count; ++t) threads_.emplace_back([this] { Run(); });
+  } catch (...) {
+    // Fewer threads (or none: WaitFor then does the work).
+  }
+}
+
+TPartRunner::~TPartRunner() {
+  Stop();
+  for (std::thread& t : threads_) t.join();
+}
+
+void TPartRunner::Run() {
+  if (lower_) SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+  std::unique_lock<std::mutex> hold(lock_);
+  while (!stopped_ && next_ < count_) {
+    const size_t i = next_++;
+    ++active_;
+    hold.unlock();
+    work_(i);
+    hold.lock();
+    --active_;
+    done_[i] = 1;
+    changed_.notify_all();
+  }
+  changed_.notify_all();
+}
+
+bool TPartRunner::WaitFor(size_t i) {
+  if (i >= count_) return false;
+  std::unique_lock<std::mutex> hold(lock_);
+  if (threads_.empty()) {
+    while (!done_[i] && !stopped_ && next_ <= i) {
+      const size_t j = next_++;
+      hold.unlock();
+      work_(j);
+      hold.lock();
+      done_[j] = 1;
+    }
+    return done_[i] != 0;
+  }
+  changed_.wait(hold, [&] { return done_[i] || (stopped_ && (i >= next_ || active_ == 0)); });
+  return done_[i] != 0;
+}
+
+void TPartRunner::Stop() {
+  std::lock_guard<std::mutex> hold(lock_);
+  stopped_ = true;
+  changed_.notify_all();
+}

@@ -7,7 +7,11 @@
 
 #include <windows.h>
 
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/RegRoots.h"
@@ -91,3 +95,51 @@ bool RegKeyExists(TRegRoot Root, const String& Path);
 // Deletes a key with everything below it. Raises ERegistryException when
 // any part can't be deleted. A root key (empty path) is refused.
 void RegDeleteBranch(TRegRoot Root, const String& Path);
+
+// A branch read side by side: each registry call waits on the system far
+// longer than it computes, so several threads reading different keys finish
+// in about the time of one. The branch is cut into parts in the order of a
+// depth-first walk: the keys of its top levels on their own (their line,
+// values and names), and whole subtrees below them.
+struct TBranchPart {
+  TRegRoot Root = 0;
+  String Path;  // below the root, no backslashes at its ends
+  bool Whole = false;  // the subtree; else the key alone, its subkeys being parts of their own
+};
+
+// Appends the parts of the branch Path below Root in walk order: the top
+// levels are opened and listed here until there are enough parts. A key
+// that can't be opened or listed stays a whole part (whoever reads it
+// finds that out). Empty subkey names are left out.
+void PlanBranchParts(TRegRoot Root, const String& Path, std::vector<TBranchPart>& Parts);
+
+// Runs Work(i) for every part index on a few threads, taking the parts in
+// order; WaitFor(i) waits for part i. Work must not throw. Without threads
+// (none could start) WaitFor runs the parts itself. The destructor stops and
+// waits for the threads.
+class TPartRunner {
+ public:
+  TPartRunner(size_t Count, std::function<void(size_t)> Work, unsigned Threads = 4, bool LowerPriority = false);
+  ~TPartRunner();
+  TPartRunner(const TPartRunner&) = delete;
+  TPartRunner& operator=(const TPartRunner&) = delete;
+
+  // True once part i is done; false when the runner was stopped before the
+  // part was taken.
+  bool WaitFor(size_t i);
+  // No part is taken after this; those under way finish.
+  void Stop();
+
+ private:
+  void Run();
+  size_t count_;
+  std::function<void(size_t)> work_;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  std::vector<char> done_;
+  size_t next_ = 0;
+  unsigned active_ = 0;
+  bool stopped_ = false;
+  bool lower_ = false;
+  std::vector<std::thread> threads_;
+};

@@ -3,6 +3,9 @@
 #include "app/Cvalue.h"
 #include "app/RegAccess.h"
 
+#include <exception>
+#include <mutex>
+
 const wchar_t* const SearchExceptionText = L"An exception occurred in the search thread.";
 
 std::atomic<int> TthrdRegSearch::ProgressCounter{0};
@@ -48,6 +51,20 @@ void TthrdRegSearch::DoTerminate() {
   TThread::DoTerminate();
 }
 
+// The walk is cut into parts (the keys of the top levels on their own, whole
+// subtrees below them, in depth-first order) that helper threads read side
+// by side, each into a list of its own; this thread hands the lists to the
+// window thread part after part, so hits and progress arrive in the order
+// of a walk in sequence, while the reading runs ahead.
+struct TthrdRegSearch::TEvent {
+  uint8_t Kind = 0;  // 0 a key visited (progress), else the kind of hit
+  String Path;       // the key's path below the root, no backslashes at its ends
+  String ValueName;
+  String Data;
+  TRegRoot Root = RegRoot::None;
+  std::exception_ptr Failure;  // set: the walk ended here with this exception
+};
+
 void TthrdRegSearch::Search() {
   matcher_ = std::make_unique<TSearchMatcher>(input_);
   String error;
@@ -57,19 +74,83 @@ void TthrdRegSearch::Search() {
     });
     return;  // nothing to search with
   }
+  std::vector<TBranchPart> parts;
   if (!input_.Subtree) {
     for (const auto& e : RootKeyTable) {
       if (Terminated()) break;
       TRegKey key;
-      root_ = e.Root;
       // A root key that this system doesn't have is left out.
-      if (key.OpenReadOnly(e.Root, String())) SearchKey(key, String());
+      if (key.OpenReadOnly(e.Root, String())) PlanBranchParts(e.Root, String(), parts);
     }
   } else {
     TRegKey key;
-    root_ = input_.RootKey;
     const String start = ApiKeyPath(input_.StartPath);
-    if (!Terminated() && key.OpenReadOnly(root_, start)) SearchKey(key, start);
+    if (!Terminated() && key.OpenReadOnly(input_.RootKey, start)) PlanBranchParts(input_.RootKey, start, parts);
+  }
+  if (parts.empty() || Terminated()) return;
+
+  std::vector<std::vector<TEvent>> found(parts.size());
+  std::mutex matchersLock;
+  std::vector<std::unique_ptr<TSearchMatcher>> matchers;  // one per reader at a time
+  auto work = [&](size_t i) {
+    std::unique_ptr<TSearchMatcher> m;
+    {
+      std::lock_guard<std::mutex> hold(matchersLock);
+      if (!matchers.empty()) {
+        m = std::move(matchers.back());
+        matchers.pop_back();
+      }
+    }
+    try {
+      if (!m) {
+        m = std::make_unique<TSearchMatcher>(input_);
+        String unused;
+        m->Prepare(unused);  // the same expression compiled above
+      }
+      TRegKey key;
+      if (!Stopping() && key.OpenReadOnly(parts[i].Root, parts[i].Path))
+        WalkKey(key, parts[i].Root, parts[i].Path, parts[i].Whole, *m, found[i]);
+    } catch (...) {
+      TEvent failure;
+      failure.Failure = std::current_exception();
+      found[i].push_back(std::move(failure));
+    }
+    if (m) {
+      std::lock_guard<std::mutex> hold(matchersLock);
+      matchers.push_back(std::move(m));
+    }
+  };
+  TPartRunner runner(parts.size(), work, kReaders, true);
+  for (size_t i = 0; i < parts.size() && !Terminated(); ++i) {
+    if (!runner.WaitFor(i)) break;
+    for (TEvent& e : found[i]) {
+      if (Terminated()) break;
+      if (e.Failure) {
+        abandon_ = true;
+        runner.Stop();
+        std::rethrow_exception(e.Failure);
+      }
+      root_ = e.Root;
+      if (e.Kind == 0) {
+        ReportProgress(e.Path);
+        continue;
+      }
+      const String hitPath = e.Path.empty() ? String(L"\\") : L"\\" + e.Path + L"\\";
+      Report(e.Kind, hitPath, e.ValueName, e.Data);
+    }
+    std::vector<TEvent>().swap(found[i]);
+  }
+  abandon_ = true;
+  runner.Stop();
+}
+
+void TthrdRegSearch::ReportProgress(const String& Path) {
+  if (ProgressCounter.fetch_add(1) > 100) {
+    ProgressCounter = 0;
+    const String text = Path.empty() ? String() : Path + L"\\";
+    Sync([&] {
+      if (events_.OnProgress) events_.OnProgress(text);
+    });
   }
 }
 
@@ -85,38 +166,32 @@ void TthrdRegSearch::Report(uint8_t Kind, const String& Path, const String& Valu
   });
 }
 
-void TthrdRegSearch::SearchKey(TRegKey& Key, const String& Path) {
+void TthrdRegSearch::WalkKey(TRegKey& Key, TRegRoot Root, const String& Path, bool Recurse, TSearchMatcher& Matcher,
+                             std::vector<TEvent>& Out) {
   // Path: the key path below the root without backslashes at its ends.
-  const String hitPath = Path.empty() ? String(L"\\") : L"\\" + Path + L"\\";
-  if (input_.ShowProgress) {
-    if (ProgressCounter.fetch_add(1) > 100) {
-      ProgressCounter = 0;
-      const String text = Path.empty() ? String() : Path + L"\\";
-      Sync([&] {
-        if (events_.OnProgress) events_.OnProgress(text);
-      });
-    }
-  }
-  if (input_.KeyNames && matcher_->Matches(GetKeyNameFromPath(Path))) Report(hkKeyName, hitPath, String(), String());
+  auto add = [&](uint8_t Kind, const String& ValueName, const String& Data) {
+    TEvent e;
+    e.Kind = Kind;
+    e.Path = Path;
+    e.ValueName = ValueName;
+    e.Data = Data;
+    e.Root = Root;
+    Out.push_back(std::move(e));
+  };
+  if (input_.ShowProgress) add(0, String(), String());
+  if (input_.KeyNames && Matcher.Matches(GetKeyNameFromPath(Path))) add(hkKeyName, String(), String());
 
   // One info query sizes both enumerations below.
   TKeyCounts info;
   if (!Key.QueryInfo(info)) return;  // can't be read: left out like a key that can't be opened
 
   if ((input_.ValueNames || input_.StringData) && info.Values > 0) {
-    // Read the key's values first, then test them.
-    struct Val {
-      String name;
-      DWORD type;
-      std::string data;
-    };
-    std::vector<Val> vals;
     std::wstring name(info.MaxValueNameLen + 2, L'\0');
     std::string data(input_.StringData ? info.MaxValueLen + 2 : 0, '\0');
-    vals.reserve(info.Values);
     // Counted by the info query; values removed meanwhile end the list early,
     // a name or data that grew meanwhile gets bigger buffers and is read again.
     for (DWORD i = 0; i < info.Values;) {
+      if (Stopping()) return;
       DWORD nlen = static_cast<DWORD>(name.size()), dlen = static_cast<DWORD>(data.size()), type = 0;
       const LONG rc = RegEnumValueW(Key.Handle(), i, name.data(), &nlen, nullptr, &type,
                                     input_.StringData ? reinterpret_cast<BYTE*>(data.data()) : nullptr,
@@ -128,22 +203,17 @@ void TthrdRegSearch::SearchKey(TRegKey& Key, const String& Path) {
         continue;
       }
       if (rc != ERROR_SUCCESS) break;
-      Val v{String(name.data(), nlen), type, {}};
-      if (input_.StringData && (type == REG_SZ || type == REG_EXPAND_SZ)) v.data.assign(data.data(), dlen);
-      vals.push_back(std::move(v));
-      ++i;
-    }
-    for (const auto& v : vals) {
-      if (Terminated()) return;
-      if (input_.ValueNames && matcher_->Matches(v.name)) Report(hkValueName, hitPath, v.name, String());
-      if (input_.StringData && (v.type == REG_SZ || v.type == REG_EXPAND_SZ)) {
-        const String text = RegBytesToString(v.data);
-        if (matcher_->Matches(text)) Report(hkStringData, hitPath, v.name, text);
+      const String valueName(name.data(), nlen);
+      if (input_.ValueNames && Matcher.Matches(valueName)) add(hkValueName, valueName, String());
+      if (input_.StringData && (type == REG_SZ || type == REG_EXPAND_SZ)) {
+        String text = RegBytesToString(std::string(data.data(), dlen));
+        if (Matcher.Matches(text)) add(hkStringData, valueName, text);
       }
+      ++i;
     }
   }
 
-  if (info.SubKeys == 0) return;
+  if (!Recurse || info.SubKeys == 0) return;
   std::vector<String> subs;
   try {
     subs = Key.KeyNames(info);
@@ -151,9 +221,9 @@ void TthrdRegSearch::SearchKey(TRegKey& Key, const String& Path) {
     return;  // can't be listed: left out like a key that can't be opened
   }
   for (const auto& s : subs) {
-    if (Terminated()) return;
+    if (Stopping()) return;
     if (s.empty()) continue;
     TRegKey sub;
-    if (sub.OpenSub(Key, s, KEY_READ)) SearchKey(sub, JoinKeyPath(Path, s));
+    if (sub.OpenSub(Key, s, KEY_READ)) WalkKey(sub, Root, JoinKeyPath(Path, s), true, Matcher, Out);
   }
 }

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 #include "app/SearchMatch.h"
 #include "classlib/Events.h"
@@ -46,8 +47,14 @@ class TthrdRegSearch : public TThread {
   void DoTerminate() override;
 
  private:
+  struct TEvent;
+  static constexpr unsigned kReaders = 4;
   void Search();
-  void SearchKey(TRegKey& Key, const String& Path);
+  // Reads one key (and, with Recurse, everything below it) into Out.
+  void WalkKey(TRegKey& Key, TRegRoot Root, const String& Path, bool Recurse, TSearchMatcher& Matcher,
+               std::vector<TEvent>& Out);
+  bool Stopping() const { return abandon_ || Terminated(); }
+  void ReportProgress(const String& Path);
   void Report(uint8_t Kind, const String& Path, const String& ValueName, const String& Data);
   // Runs f on the window thread and waits for it.
   template <class F>
@@ -59,6 +66,7 @@ class TthrdRegSearch : public TThread {
   TSearchEvents events_;
   TRegRoot root_ = RegRoot::None;
   std::unique_ptr<TSearchMatcher> matcher_;
+  std::atomic<bool> abandon_{false};  // the readers stop: the walk ended early
 };
 
 extern const wchar_t* const SearchExceptionText;  // "An exception occurred in the search thread."

@@ -1,5 +1,8 @@
+#include <functional>
+
 #include "app/Cvalue.h"
 #include "app/SearchThread.h"
+#include "app/RegAccess.h"
 #include "app/tests/RegTestKey.h"
 
 class SearchThreadT : public RegTest {
@@ -179,4 +182,65 @@ TEST_F(SearchThreadT, FailureInTheWalkIsReportedThenFinished) {
   EXPECT_EQ(text, L"An exception occurred in the search thread.");
   EXPECT_EQ(message, L"list refused the hit");
   EXPECT_EQ(ended, 1);
+}
+
+// A branch big enough to be read by several threads: hits and progress come
+// in the order of one depth-first walk, and a stop leaves a prefix of them.
+TEST_F(SearchThreadT, ABigBranchReportsInWalkOrder) {
+  for (int a = 0; a < 6; ++a)
+    for (int b = 0; b < 9; ++b)
+      for (int c = 0; c < (a + b) % 5; ++c) {
+        const String key = L"W\\a" + IntToStr(a) + (b % 4 == 0 ? L"m" : L"") + L"\\b" + IntToStr(b) + L"\\c" +
+                           IntToStr(c) + (c == 2 ? L"m" : L"");
+        Put(key, L"v", REG_SZ, StringToRegBytes(c % 3 == 0 ? L"more" : L"less"));
+        if (c == 1) Put(key, L"mark", REG_DWORD, Dw(1));
+      }
+  // The reference: a walk in sequence over the same keys.
+  std::vector<String> want, wantProgress;
+  int counter = 0;
+  std::function<void(const String&)> walk = [&](const String& rel) {
+    const String full = rel.empty() ? Path(L"W") : Path(L"W") + L"\\" + rel;
+    const String hitPath = L"\\" + full + L"\\";
+    if (counter++ > 100) {
+      counter = 0;
+      wantProgress.push_back(full + L"\\");
+    }
+    const String name = rel.empty() ? String(L"W") : rel.substr(rel.rfind(L'\\') + 1);
+    if (name.find(L'm') != String::npos) want.push_back(L"1" + hitPath + L"|");
+    TRegKey k;
+    ASSERT_TRUE(k.OpenReadOnly(RegRoot::CurrentUser, full));
+    for (const auto& v : k.ValueNames()) {
+      DWORD t;
+      std::string d;
+      k.ReadValue(v, t, d);
+      if (v.find(L'm') != String::npos) want.push_back(L"2" + hitPath + L"|" + v);
+      if (t == REG_SZ && RegBytesToString(d).find(L'm') != String::npos)
+        want.push_back(L"3" + hitPath + L"|" + v + L"|" + RegBytesToString(d));
+    }
+    for (const auto& s : k.KeyNames()) walk(rel.empty() ? s : rel + L"\\" + s);
+  };
+  walk(String());
+  ASSERT_GT(want.size(), 50u);
+  auto texts = [&] {
+    std::vector<String> r;
+    for (const auto& h : hits)
+      r.push_back(IntToStr(h.Kind) + h.Path + L"|" + h.ValueName + (h.Kind == 3 ? L"|" + h.Data : String()));
+    return r;
+  };
+  auto in = Input(L"M", stSubstring);
+  in.StartPath = L"\\" + Path(L"W") + L"\\";
+  in.KeyNames = in.ValueNames = in.StringData = true;
+  in.ShowProgress = true;
+  TthrdRegSearch::ProgressCounter = 0;
+  Run(in);
+  EXPECT_EQ(texts(), want);
+  EXPECT_EQ(progress, wantProgress);
+  // Stopped at the 20th hit: exactly the first 20.
+  in.ShowProgress = false;
+  int seen = 0;
+  Run(in, [&](TthrdRegSearch& s) {
+    if (++seen == 20) s.Terminate();
+  });
+  std::vector<String> prefix(want.begin(), want.begin() + 20);
+  EXPECT_EQ(texts(), prefix);
 }
