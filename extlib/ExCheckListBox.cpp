@@ -390,6 +390,31 @@ void TExtCustomListBox::CNMeasureItem(TMessage& M) {
   M.Result = TRUE;
 }
 
+void TExtCustomListBox::PaintItems(HDC DC) {
+  TRect C = GetClientRect();
+  UINT Id = static_cast<UINT>(GetDlgCtrlID(handle_));
+  int Count = items_->GetCount();
+  int Y = 0;
+  for (int I = std::max(GetTopIndex(), 0); I < Count && Y < C.bottom; ++I) {
+    ULONG_PTR Data = static_cast<ULONG_PTR>(SendMessageW(handle_, LB_GETITEMDATA, WPARAM(I), 0));
+    MEASUREITEMSTRUCT MI{ODT_LISTBOX, Id, static_cast<UINT>(I), static_cast<UINT>(C.right),
+                         static_cast<UINT>(itemHeight_), Data};
+    Perform(CN_MEASUREITEM, Id, LPARAM(&MI));
+    DRAWITEMSTRUCT D{};
+    D.CtlType = ODT_LISTBOX;
+    D.CtlID = Id;
+    D.itemID = static_cast<UINT>(I);
+    D.itemAction = ODA_DRAWENTIRE;
+    if (SendMessageW(handle_, LB_GETSEL, WPARAM(I), 0) > 0) D.itemState = ODS_SELECTED;
+    D.hwndItem = handle_;
+    D.hDC = DC;
+    D.rcItem = TRect{0, Y, C.right, Y + static_cast<int>(MI.itemHeight)};
+    D.itemData = Data;
+    Perform(CN_DRAWITEM, Id, LPARAM(&D));
+    Y += static_cast<int>(MI.itemHeight);
+  }
+}
+
 void TExtCustomListBox::WndProc(TMessage& M) {
   switch (M.Msg) {
     case CN_DRAWITEM:
@@ -406,6 +431,13 @@ void TExtCustomListBox::WndProc(TMessage& M) {
       TWinControl::WndProc(M);
       SetColumnWidth();
       return;
+    case WM_PAINT:
+      if (M.WParam && handle_) {
+        PaintItems(reinterpret_cast<HDC>(M.WParam));
+        M.Result = 0;
+        return;
+      }
+      break;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
       TWinControl::WndProc(M);

@@ -114,6 +114,8 @@ class TExtCustomListBox : public TWinControl {
   void ScrollToLeft();
   String ItemText(int Index);
   void SetColumnWidth();
+  // Draws the visible items into a given context, one by one.
+  void PaintItems(HDC DC);
 
   std::unique_ptr<TExtListBoxStrings> items_;
   std::unique_ptr<TCanvas> canvas_;

@@ -235,3 +235,28 @@ TEST(CheckListBox, SavingAndRestoringStates) {
   EXPECT_TRUE(l->GetChecked(1));
   DeleteFileW(name.c_str());
 }
+
+TEST(CheckListBox, PaintsItsItemsIntoAGivenContext) {
+  ListHost h;
+  auto* l = h.Add<TExtCheckListBox>({L"WWWW", L"MMMM"});
+  l->SetColor(clWhite);
+  l->Font()->SetColor(clBlack);
+  l->SetChecked(0, true);
+  int w = l->GetClientWidth(), ht = l->GetClientHeight();
+  TBitmap b(w, ht, pf24bit);
+  b.Canvas()->Brush()->SetColor(clRed);
+  b.Canvas()->FillRect(Rect(0, 0, w, ht));
+  l->Perform(WM_PAINT, WPARAM(b.Canvas()->GetHandle()), 0);
+  TRect r0 = l->ItemRect(0), r1 = l->ItemRect(1);
+  auto dark = [&](int x0, int x1, int y0, int y1) {
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x)
+        if ((b.Canvas()->GetPixel(x, y) & 0xFFFFFF) == 0) return true;
+    return false;
+  };
+  int cw = l->CheckWidth();
+  EXPECT_TRUE(dark(cw, w, r0.top, r0.bottom));   // the first text
+  EXPECT_TRUE(dark(cw, w, r1.top, r1.bottom));   // the second text
+  EXPECT_TRUE(dark(0, cw, r0.top, r0.bottom));   // a check box frame
+  EXPECT_EQ(b.Canvas()->GetPixel(w - 1, ht - 1) & 0xFFFFFF, clRed);  // below the items: untouched
+}
