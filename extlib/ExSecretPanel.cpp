@@ -39,9 +39,12 @@ TSecretPanel::TSecretPanel(TComponent* AOwner) : TCustomPanel(AOwner) {
 }
 
 TSecretPanel::~TSecretPanel() {
-  // Stop before the timer and the image go; the children stay as they are.
+  // The timer goes first, waiting for a tick in flight; the children stay
+  // as they are.
+  destroying_ = true;
   timer_->SetEnabled(false);
-  timer_->SetOnTimer(TNotifyEvent());
+  delete timer_;
+  timer_ = nullptr;
   std::lock_guard<std::recursive_mutex> Guard(imageLock_);
   active_ = false;
   memImage_.reset();
@@ -204,16 +207,26 @@ void TSecretPanel::PaintText() {
 }
 
 void TSecretPanel::TimerExpired(TObject*) {
-  if (!active_) return;
-  if (counter_ < scrollLength_) {
-    ++counter_;
-    PaintText();
-  } else if (Cycled) {
-    counter_ = 0;
-    PaintText();
-  } else {
-    timer_->Synchronize(TThreadMethod([this] { Stop(); }));
+  if (destroying_ || !active_) return;
+  {
+    std::lock_guard<std::recursive_mutex> Guard(imageLock_);
+    if (!active_) return;
+    if (counter_ < scrollLength_) {
+      ++counter_;
+      PaintText();
+      return;
+    }
+    if (Cycled) {
+      counter_ = 0;
+      PaintText();
+      return;
+    }
   }
+  // The end of the text: stop on the window thread (without the lock,
+  // which stopping takes).
+  timer_->Synchronize(TThreadMethod([this] {
+    if (!destroying_) Stop();
+  }));
 }
 
 void TSecretPanel::StartPlay() {

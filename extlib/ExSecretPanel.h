@@ -3,6 +3,7 @@
 // one pixel per timer tick, with an optional glyph beside the text.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -75,7 +76,8 @@ class TSecretPanel : public TCustomPanel {
   void RefreshImage();
   int FrameWidth() const;
 
-  bool active_ = false;
+  std::atomic<bool> active_{false};
+  std::atomic<bool> destroying_{false};
   TAlignment textAlignment_ = taCenter;
   std::unique_ptr<TStringList> lines_;
   int counter_ = 0;

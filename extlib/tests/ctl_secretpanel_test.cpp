@@ -157,3 +157,15 @@ TEST(SecretPanel, RunsToTheEndOnItsTimerThread) {
   EXPECT_TRUE(PumpUntil([&] { return !p->GetActive(); }, 10000));
   EXPECT_TRUE(h.child->GetVisible());
 }
+
+TEST(SecretPanel, FreedWhileRunning) {
+  for (int i = 0; i < 3; ++i) {
+    PanelHost h;
+    h.panel->SetInterval(1);
+    h.panel->SetBounds(10, 10, 60, 20);
+    h.panel->Lines()->Add(L"gone soon");
+    h.panel->Play();
+    Pump(15 * i);
+  }  // the form and the running panel go here
+  SUCCEED();
+}
