@@ -257,3 +257,26 @@ TEST(DateDialog, SelectDateAcceptsAndCancels) {
   ShortDateFormat = saved;
   OnDateDialogShow = nullptr;
 }
+
+TEST(DateDialog, PopupDateOpensUnderTheEdit) {
+  std::unique_ptr<TForm> form(new TForm(Application));
+  form->SetBounds(300, 100, 300, 100);
+  auto* edit = new TEdit(form.get());
+  edit->SetParent(form.get());
+  edit->SetBounds(10, 10, 260, 21);
+  form->Show();
+  Pump(20);
+  RECT er{};
+  GetWindowRect(edit->Handle(), &er);
+  OnDateDialogShow = [&](TSelectDateDlg* d) {
+    RECT dr{};
+    GetWindowRect(d->Handle(), &dr);
+    EXPECT_EQ(dr.right, er.right);  // right edges together
+    EXPECT_EQ(dr.top, er.bottom - 1);
+    EXPECT_EQ(d->GetDate(), D(2024, 7, 4));
+    d->SetModalResult(mrCancel);
+  };
+  TDateTime date = D(2024, 7, 4);
+  EXPECT_FALSE(PopupDate(date, edit));
+  OnDateDialogShow = nullptr;
+}
