@@ -1,0 +1,187 @@
+// Themed floating toolbars, own pop-up shadows and the item record the
+// viewers hand to the theme.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "classlib/tests/gui_support.h"
+#include "toolbars/skin/SkinDefaultTheme.h"
+#include "toolbars/skin/SkinWindows.h"
+
+using namespace guitest;
+
+namespace {
+// The Default theme with the layer's own shadow joined to the opening item.
+class ShadowTheme : public TSkinDefaultTheme {
+ public:
+  using TSkinDefaultTheme::TSkinDefaultTheme;
+  int GetPopupShadowType() override { return 2; }
+};
+TSkinTheme* MakeShadowTheme(const String& Name) { return new ShadowTheme(Name); }
+
+struct WinHost {
+  std::unique_ptr<TForm> Form;
+  TSkinDock* Dock;
+  TSkinToolbar* Bar;
+  WinHost() {
+    Form.reset(new TForm(Application));
+    Form->SetBounds(80, 80, 500, 300);
+    Dock = new TSkinDock(Form.get());
+    Dock->SetName(L"tbdTop");
+    Dock->SetParent(Form.get());
+    Bar = new TSkinToolbar(Form.get());
+    Bar->SetName(L"tbrWin");
+    Bar->SetCaption(L"Tools");
+    Bar->SetParent(Dock);
+  }
+  void Show() {
+    Form->Show();
+    Pump(50);
+    Bar->View()->ValidatePositions();
+  }
+};
+}  // namespace
+
+TEST(SkinFloatingToolbar, FloatsInAThemedFormWithSizeFrameBorders) {
+  WinHost h;
+  auto* it = new TSkinItem(h.Form.get());
+  it->SetCaption(L"Item");
+  h.Bar->Items()->Add(it);
+  h.Bar->SetSnapDistance(-5);
+  EXPECT_EQ(h.Bar->GetSnapDistance(), 0);
+  h.Bar->SetSnapDistance(12);
+  h.Show();
+  h.Bar->SetFloating(true);
+  Pump(50);
+  ASSERT_TRUE(h.Bar->GetFloating());
+  auto* fp = dynamic_cast<TSkinFloatingWindowParent*>(h.Bar->GetFloatingParent());
+  ASSERT_NE(fp, nullptr);
+  EXPECT_EQ(fp->SnapDistance, 12);
+  int vt = GetWinViewType(h.Bar);
+  EXPECT_EQ(vt & (VT_FLOATING | VT_RESIZABLE), VT_FLOATING | VT_RESIZABLE);
+  EXPECT_EQ(vt & VT_ITEMTRANSPARENCY, 0);  // floating is not embedded
+  POINT b = h.Bar->GetFloatingBorderSize();
+  EXPECT_EQ(b.x, GetSystemMetrics(SM_CXSIZEFRAME));
+  h.Bar->Resizable = false;
+  b = h.Bar->GetFloatingBorderSize();
+  EXPECT_EQ(b.y, GetSystemMetrics(SM_CYFIXEDFRAME));
+  h.Bar->Resizable = true;
+  // Floating views get the theme's floating margins.
+  TBarMargins m;
+  h.Bar->View()->GetMargins(tbvoFloating, m);
+  EXPECT_EQ(m.Left, 4);
+  EXPECT_EQ(m.Bottom, 1);
+  h.Bar->View()->GetMargins(tbvoHorizontal, m);
+  EXPECT_EQ(m.Left, 0);
+  // The close button lights up under the mouse and goes dark when it leaves.
+  SendMessageW(fp->GetHandle(), WM_NCMOUSEMOVE, HTBARCLOSE, 0);
+  EXPECT_TRUE(fp->CloseButtonHot());
+  SendMessageW(fp->GetHandle(), WM_NCMOUSEMOVE, HTBARCAPTION, 0);
+  EXPECT_FALSE(fp->CloseButtonHot());
+  SendMessageW(fp->GetHandle(), WM_NCMOUSEMOVE, HTBARCLOSE, 0);
+  SendMessageW(fp->GetHandle(), WM_MOUSELEAVE, 0, 0);
+  EXPECT_FALSE(fp->CloseButtonHot());
+  RedrawWindow(fp->GetHandle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+  Pump(30);
+  EXPECT_TRUE(ShownExceptions().empty());
+  h.Bar->SetFloating(false);
+  Pump(30);
+}
+
+TEST(SkinPopupShadows, OwnShadowJoinsTheToolbarButtonAndFollowsThePopup) {
+  InitSkin();
+  if (!IsSkinThemeAvailable(L"Shadowed")) RegisterSkinTheme(L"Shadowed", &MakeShadowTheme);
+  SkinSetTheme(L"Shadowed");
+  {
+    WinHost h;
+    auto* sub = new TSkinSubmenuItem(h.Form.get());
+    sub->SetCaption(L"Menu");
+    auto* child = new TSkinItem(h.Form.get());
+    child->SetCaption(L"A rather long entry");
+    sub->Add(child);
+    h.Bar->Items()->Add(sub);
+    h.Show();
+    TBarView* v = h.Bar->View();
+    TBarItemViewer* sv = v->Find(sub);
+    POINT none{0, 0};
+    std::unique_ptr<TBarPopupWindow> w(sub->CreatePopup(v, sv, false, false, false, none, tbpaLeft));
+    auto* sw = dynamic_cast<TSkinPopupWindow*>(w.get());
+    ASSERT_NE(sw, nullptr);
+    // Shown without animation under Xvfb, or at the end of it: then the shadow.
+    PumpUntil([&] { return sw->Shadow() != nullptr; }, 2000);
+    ASSERT_NE(sw->Shadow(), nullptr);
+    // The pop-up hangs below a narrower button: strips right of the button
+    // and right of and under the pop-up, none under the button.
+    EXPECT_EQ(sw->Shadow()->Count(), 3);
+    RECT r;
+    GetWindowRect(sw->GetHandle(), &r);
+    SetWindowPos(sw->GetHandle(), nullptr, r.left + 10, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_NE(sw->Shadow(), nullptr);  // made again at the new place
+    bool followed = false;
+    for (int i = 0; i < sw->Shadow()->SlotCount(); ++i)
+      if (TShadow* s = sw->Shadow()->Strip(i))
+        if (s->Vertical() && s->Bounds().left == r.right + 10) followed = true;
+    EXPECT_TRUE(followed);
+    sw->ShowPopup(false);
+    EXPECT_EQ(sw->Shadow(), nullptr);  // hiding drops it
+    v->OpenViewer = nullptr;
+    v->OpenViewerView = nullptr;
+    v->OpenViewerWindow = nullptr;
+  }
+  SkinSetTheme(L"Default");
+}
+
+TEST(SkinItemInfo, HoverKindsAndMenuSizes) {
+  WinHost h;
+  auto* on = new TSkinItem(h.Form.get());
+  on->SetCaption(L"On");
+  auto* off = new TSkinItem(h.Form.get());
+  off->SetCaption(L"Off");
+  off->SetEnabled(false);
+  off->SetChecked(true);
+  h.Bar->Items()->Add(on);
+  h.Bar->Items()->Add(off);
+  h.Show();
+  TBarView* v = h.Bar->View();
+  auto* von = dynamic_cast<TSkinItemViewer*>(v->Find(on));
+  auto* voff = dynamic_cast<TSkinItemViewer*>(v->Find(off));
+  ASSERT_TRUE(von && voff);
+  TSkinItemInfo I;
+  v->SetSelected(von);
+  von->FillItemInfo(I, false);
+  EXPECT_EQ(I.HoverKind, hkMouseHover);
+  EXPECT_EQ(I.ItemOptions & IO_TOOLBARSTYLE, IO_TOOLBARSTYLE);
+  EXPECT_EQ(I.ViewType, static_cast<uint32_t>(VT_TOOLBARBAR));
+  v->SetSelected(voff);
+  v->MouseOverSelected = false;
+  voff->FillItemInfo(I, true);
+  EXPECT_EQ(I.HoverKind, hkKeyboardHover);  // reached by the keyboard
+  EXPECT_FALSE(I.Enabled);
+  EXPECT_TRUE(I.Selected);
+  EXPECT_TRUE(I.Pushed);
+  EXPECT_EQ(GetStateFlags(I), ISF_DISABLED | ISF_PUSHED | ISF_SELECTED);
+  v->MouseOverSelected = true;
+  voff->FillItemInfo(I, false);
+  EXPECT_EQ(I.HoverKind, hkNone);
+  v->SetSelected(nullptr);
+
+  // In a menu a shortcut widens the row by its text and (row height - 6).
+  auto* parent = new TSkinSubmenuItem(h.Form.get());
+  auto* plain = new TSkinItem(h.Form.get());
+  plain->SetCaption(L"Open");
+  auto* shortcut = new TSkinItem(h.Form.get());
+  shortcut->SetCaption(L"Open");
+  shortcut->SetShortCut(BarShortCut('O', scCtrl));
+  parent->Add(plain);
+  parent->Add(shortcut);
+  std::unique_ptr<TBarPopupWindow> w(parent->CreatePopupWindow(nullptr, parent, false));
+  TCanvas* c = w->Canvas();
+  int w1 = 0, h1 = 0, w2 = 0, h2 = 0;
+  w->View->UpdatePositions();
+  w->View->Find(plain)->CalcSize(c, w1, h1);
+  w->View->Find(shortcut)->CalcSize(c, w2, h2);
+  EXPECT_EQ(h1, h2);
+  int scw = c->TextWidth(shortcut->GetShortCutText());
+  EXPECT_NEAR(w2 - w1, scw + (h2 - 6), 2);
+  EXPECT_GE(h1, 2 * CurrentSkinTheme()->GetIntegerMetrics(30) + 16);  // room for a 16-pixel image
+}
