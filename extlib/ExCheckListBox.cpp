@@ -800,6 +800,25 @@ void TExtCheckListBox::ApplyState(TCheckBoxState AState, bool EnabledOnly) {
     if (!EnabledOnly || GetItemEnabled(I)) SetState(I, AState);
 }
 
+void TExtCheckListBox::SetItems(TStrings* Value) {
+  auto* Strings = dynamic_cast<TExtListBoxStrings*>(Value);
+  auto* Source = Strings ? dynamic_cast<TExtCheckListBox*>(Strings->Owner()) : nullptr;
+  items_->BeginUpdate();
+  try {
+    TExtCustomListBox::SetItems(Value);
+    if (Source)
+      for (int I = 0; I < std::min(Source->Items()->GetCount(), items_->GetCount()); ++I) {
+        TCheckListBoxItem* O = GetCheckObject(I);
+        O->State = Source->FindCheckObject(I) ? Source->FindCheckObject(I)->State : cbUnchecked;
+        O->Enabled = Source->GetItemEnabled(I);
+      }
+  } catch (...) {
+    items_->EndUpdate();
+    throw;
+  }
+  items_->EndUpdate();
+}
+
 void TExtCheckListBox::InvalidateCheck(int Index) {
   if (!handle_) return;
   TRect R = ItemRect(Index);

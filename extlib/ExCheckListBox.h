@@ -24,6 +24,7 @@ class TExtCustomListBox;
 class TExtListBoxStrings : public TStrings {
  public:
   explicit TExtListBoxStrings(TExtCustomListBox* AOwner) : listBox_(AOwner) {}
+  TExtCustomListBox* Owner() const { return listBox_; }
   String Get(int Index) const override;
   int GetCount() const override;
   TObject* GetObjects(int Index) const override;
@@ -44,7 +45,7 @@ class TExtCustomListBox : public TWinControl {
   ~TExtCustomListBox() override;
 
   TStrings* Items() const { return items_.get(); }
-  void SetItems(TStrings* Value);
+  virtual void SetItems(TStrings* Value);
   TCanvas* Canvas() const { return canvas_.get(); }
   void Clear() { items_->Clear(); }
   int GetItemIndex();
@@ -176,6 +177,8 @@ class TExtCheckListBox : public TExtCustomListBox {
   void SetCheckKind(TCheckKind Value);
   // Every item (every enabled one) to State; nothing for radio buttons.
   void ApplyState(TCheckBoxState AState, bool EnabledOnly);
+  // From another check list box the states and enabled flags come along.
+  void SetItems(TStrings* Value) override;
   int CheckWidth() const { return checkWidth_ + 2; }
 
   // "Count" and "ItemN" values in the control's default section.

@@ -422,6 +422,50 @@ TBitmap* CreateBitmapFromIcon(TIcon* Icon, TColor BackColor) {
   return B;
 }
 
+TIcon* CreateIconFromBitmap(TBitmap* Bitmap, TColor TransparentColor) {
+  TImageList List(nullptr, Bitmap->GetWidth(), Bitmap->GetHeight());
+  TColor Key = TransparentColor == clDefault ? Bitmap->GetTransparentColor() : TransparentColor;
+  if (List.AddMasked(Bitmap, Key) < 0) return nullptr;
+  HICON H = ImageList_GetIcon(List.GetHandle(), 0, ILD_NORMAL);
+  if (!H) return nullptr;
+  auto* I = new TIcon;
+  I->SetHandle(H);
+  I->SetWidth(Bitmap->GetWidth());
+  I->SetHeight(Bitmap->GetHeight());
+  return I;
+}
+
+void ImageListDrawDisabled(TCustomImageList* Images, TCanvas* Canvas, int X, int Y, int Index,
+                           TColor HighlightColor, TColor GrayColor, bool DrawHighlight) {
+  int W = Images->GetWidth(), H = Images->GetHeight();
+  TBitmap Mono;
+  Mono.SetMonochrome(true);
+  Mono.SetSize(W, H);
+  HDC MonoDC = Mono.Canvas()->GetHandle();
+  PatBlt(MonoDC, 0, 0, W, H, WHITENESS);
+  ImageList_Draw(Images->GetHandle(), Index, MonoDC, 0, 0, ILD_MASK);
+  TColor SavedBrush = Canvas->Brush()->GetColor();
+  HDC DC = Canvas->GetHandle();
+  COLORREF OldText = SetTextColor(DC, RGB(255, 255, 255));
+  COLORREF OldBk = SetBkColor(DC, RGB(0, 0, 0));
+  // Inverted, the mask is set in the image's shape, where the brush shows;
+  // the destination stays elsewhere.
+  BitBlt(MonoDC, 0, 0, W, H, MonoDC, 0, 0, DSTINVERT);
+  auto Stamp = [&](int DX, int DY, TColor Color) {
+    HBRUSH B = CreateSolidBrush(ColorToRef(Color));
+    HGDIOBJ Old = SelectObject(DC, B);
+    BitBlt(DC, X + DX, Y + DY, W, H, MonoDC, 0, 0, 0x00E20746);
+    SelectObject(DC, Old);
+    DeleteObject(B);
+  };
+  if (DrawHighlight) Stamp(1, 1, HighlightColor);
+  Stamp(0, 0, GrayColor);
+  SetTextColor(DC, OldText);
+  SetBkColor(DC, OldBk);
+  Canvas->Refresh();
+  Canvas->Brush()->SetColor(SavedBrush);
+}
+
 HFONT CreateRotatedFont(TFont* Font, int Angle) {
   LOGFONTW LF{};
   LF.lfHeight = Font->GetHeight();

@@ -6,6 +6,7 @@
 
 #include "classlib/Forms.h"
 #include "classlib/Grids.h"
+#include "classlib/ImgList.h"
 
 ZEMBRIO_DECLARE_EXCEPTION(EWin32Error, Exception)
 
@@ -84,6 +85,13 @@ TIcon* MakeIcon(const wchar_t* ResName);
 TIcon* MakeIconID(WORD ResID);
 // The icon drawn on its own back colour, which becomes transparent.
 TBitmap* CreateBitmapFromIcon(TIcon* Icon, TColor BackColor);
+// A one-image icon of the bitmap; clDefault takes the bitmap's
+// transparent colour.
+TIcon* CreateIconFromBitmap(TBitmap* Bitmap, TColor TransparentColor);
+// An image of the list in the disabled look: its shape in GrayColor, with
+// a HighlightColor copy one pixel down-right beneath when asked.
+void ImageListDrawDisabled(TCustomImageList* Images, TCanvas* Canvas, int X, int Y, int Index,
+                           TColor HighlightColor, TColor GrayColor, bool DrawHighlight);
 // A font handle like Font turned by Angle degrees (the caller frees it).
 HFONT CreateRotatedFont(TFont* Font, int Angle);
 // Inverted on the screen: a rectangle between two points, a frame of

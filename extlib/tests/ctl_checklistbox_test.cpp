@@ -260,3 +260,20 @@ TEST(CheckListBox, PaintsItsItemsIntoAGivenContext) {
   EXPECT_TRUE(dark(0, cw, r0.top, r0.bottom));   // a check box frame
   EXPECT_EQ(b.Canvas()->GetPixel(w - 1, ht - 1) & 0xFFFFFF, clRed);  // below the items: untouched
 }
+
+TEST(CheckListBox, AssigningAnotherCheckListCopiesStates) {
+  ListHost h;
+  auto* a = h.Add<TExtCheckListBox>({L"one", L"two"}, L"A");
+  a->SetChecked(1, true);
+  a->SetItemEnabled(0, false);
+  auto* b = h.Add<TExtCheckListBox>({L"old"}, L"B");
+  b->SetItems(a->Items());
+  ASSERT_EQ(b->Items()->GetCount(), 2);
+  EXPECT_EQ(b->Items()->Get(1), L"two");
+  EXPECT_TRUE(b->GetChecked(1));
+  EXPECT_FALSE(b->GetItemEnabled(0));
+  TStringList plain;
+  plain.Add(L"x");
+  b->SetItems(&plain);
+  EXPECT_FALSE(b->GetChecked(0));
+}

@@ -189,3 +189,21 @@ TEST(DateEdit, CheckValidDateRaisesForNoDate) {
   EXPECT_EQ(changes, 0);
   EXPECT_EQ(e->GetDate(), D(2024, 1, 2));
 }
+
+TEST(DateEdit, SystemSettingsChangeReformats) {
+  DateHost h;
+  TDateEdit* e = h.edit;
+  e->SetDate(D(2024, 3, 5));
+  String saved = ShortDateFormat;
+  ShortDateFormat = FourDigitYear ? L"d/M/yy" : L"d/M/yyyy";  // the opposite of the system's
+  ExDateUtilInitialize();
+  e->UpdateMask();
+  String before = e->GetDateFormat();
+  TMessage m{WM_WININICHANGE, 0, 0, 0};
+  Application->HandleNeededAndSend(m);  // the settings are read again
+  EXPECT_NE(e->GetDateFormat(), before);
+  EXPECT_EQ(e->GetDateFormat(), DefDateFormat(FourDigitYear));
+  EXPECT_EQ(e->GetDate(), D(2024, 3, 5));
+  ShortDateFormat = saved;
+  ExDateUtilInitialize();
+}

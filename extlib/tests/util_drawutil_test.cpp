@@ -298,3 +298,29 @@ TEST(ExDrawUtil, CenterControlInItsParent) {
   CenterControl(F.get());
   EXPECT_EQ(F->GetLeft(), (GetSystemMetrics(SM_CXSCREEN) - 300) / 2);
 }
+
+TEST(ExDrawUtil, DisabledImagesAndIconsFromBitmaps) {
+  TBitmap Glyph(8, 8, pf24bit);
+  Glyph.Canvas()->Brush()->SetColor(clFuchsia);
+  Glyph.Canvas()->FillRect(Rect(0, 0, 8, 8));
+  Glyph.Canvas()->Brush()->SetColor(clBlue);
+  Glyph.Canvas()->FillRect(Rect(2, 2, 5, 5));
+  TImageList List(nullptr, 8, 8);
+  ASSERT_EQ(List.AddMasked(&Glyph, clFuchsia), 0);
+  TBitmap Dest(12, 12, pf24bit);
+  Dest.Canvas()->Brush()->SetColor(clWhite);
+  Dest.Canvas()->FillRect(Rect(0, 0, 12, 12));
+  ImageListDrawDisabled(&List, Dest.Canvas(), 2, 2, 0, clYellow, clGray, true);
+  EXPECT_EQ(Px(Dest, 4, 4), clGray);     // the shape, in grey
+  EXPECT_EQ(Px(Dest, 7, 7), clYellow);   // the highlight copy peeks out down-right
+  EXPECT_EQ(Px(Dest, 2, 2), clWhite);    // the transparent part keeps the ground
+  EXPECT_EQ(Px(Dest, 11, 11), clWhite);
+  EXPECT_EQ(Dest.Canvas()->Brush()->GetColor(), clWhite);
+
+  std::unique_ptr<TIcon> I(CreateIconFromBitmap(&Glyph, clFuchsia));
+  ASSERT_NE(I, nullptr);
+  EXPECT_EQ(I->GetWidth(), 8);
+  std::unique_ptr<TBitmap> Back(CreateBitmapFromIcon(I.get(), clWhite));
+  EXPECT_EQ(Px(*Back, 0, 0), clWhite);  // the transparent colour became see-through
+  EXPECT_EQ(Px(*Back, 3, 3), clBlue);
+}
