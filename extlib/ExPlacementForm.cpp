@@ -207,12 +207,33 @@ void TFormPlacement::FormDestroy(TObject* Sender) {
   if (Previous) Previous(Sender);
 }
 
-void TFormPlacement::IniNeeded() {
+void TFormPlacement::IniNeeded(bool ReadOnly) {
   if (ini_ || reg_) return;
-  if (UseRegistry)
-    reg_ = std::make_unique<TRegIniFile>(GetIniFileName());
-  else
+  if (!UseRegistry) {
     ini_ = std::make_unique<TMemIniFile>(GetIniFileName());
+    return;
+  }
+  HKEY Root = HKEY_CURRENT_USER;
+  switch (RegistryRoot) {
+    case prLocalMachine: Root = HKEY_LOCAL_MACHINE; break;
+    case prCurrentConfig: Root = HKEY_CURRENT_CONFIG; break;
+    case prClassesRoot: Root = HKEY_CLASSES_ROOT; break;
+    case prUsers: Root = HKEY_USERS; break;
+    case prDynData: Root = HKEY_DYN_DATA; break;
+    default: break;
+  }
+  if (Root == HKEY_CURRENT_USER) {
+    reg_ = std::make_unique<TRegIniFile>(GetIniFileName());
+    return;
+  }
+  // Opened afresh below the other root; nothing is made under the current
+  // user on the way.
+  reg_ = std::make_unique<TRegIniFile>(String(), ReadOnly ? KEY_READ : KEY_ALL_ACCESS);
+  reg_->CloseKey();
+  reg_->SetRootKey(Root);
+  bool Opened = ReadOnly ? reg_->OpenKeyReadOnly(GetIniFileName()) : reg_->OpenKey(GetIniFileName(), true);
+  // A key that isn't there reads as the defaults (never the root's values).
+  if (!Opened) reg_.reset();
 }
 
 void TFormPlacement::IniFree() {
@@ -228,7 +249,7 @@ TObject* TFormPlacement::GetIniFile() const {
 
 String TFormPlacement::ReadString(const String& Ident, const String& Default) {
   bool Open = GetIniFile() == nullptr;
-  IniNeeded();
+  IniNeeded(true);
   String R = IniReadString(GetIniFile(), GetIniSection(), Ident, Default);
   if (Open) IniFree();
   return R;
@@ -243,7 +264,7 @@ void TFormPlacement::WriteString(const String& Ident, const String& Value) {
 
 int TFormPlacement::ReadInteger(const String& Ident, int Default) {
   bool Open = GetIniFile() == nullptr;
-  IniNeeded();
+  IniNeeded(true);
   int R = IniReadInteger(GetIniFile(), GetIniSection(), Ident, Default);
   if (Open) IniFree();
   return R;
@@ -309,7 +330,7 @@ void TFormPlacement::SavePlacement() {
 
 void TFormPlacement::RestoreFormPlacement() {
   saved_ = false;
-  IniNeeded();
+  IniNeeded(true);
   try {
     if (IniReadInteger(GetIniFile(), GetIniSection(), L"FormVersion", 0) >= Version) {
       RestorePlacement();
@@ -339,7 +360,7 @@ void TFormPlacement::RestorePlacement() {
 
 String TFormPlacement::DoReadString(const String& Section, const String& Ident, const String& Default) {
   bool Open = GetIniFile() == nullptr;
-  IniNeeded();
+  IniNeeded(true);
   String R;
   try {
     R = IniReadString(GetIniFile(), Section, Ident, Default);

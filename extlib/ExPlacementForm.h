@@ -11,6 +11,7 @@ class TIniLink;
 
 enum TPlacementOption { fpState, fpPosition, fpActiveControl };
 using TPlacementOptions = TSet<TPlacementOption>;
+enum TPlacementRegRoot { prCurrentUser, prLocalMachine, prCurrentConfig, prClassesRoot, prUsers, prDynData };
 
 // Minimum and maximum tracking sizes and the maximised position and size
 // of the form; 0 leaves a value to the system.
@@ -30,6 +31,8 @@ class TFormPlacement : public TComponent {
 
   bool Active = true;
   bool UseRegistry = false;
+  // The registry root the key lies under (with UseRegistry).
+  TPlacementRegRoot RegistryRoot = prCurrentUser;
   TPlacementOptions Options;
   int Version = 0;
   TNotifyEvent OnSavePlacement;
@@ -82,7 +85,9 @@ class TFormPlacement : public TComponent {
   virtual String DoReadString(const String& Section, const String& Ident, const String& Default);
   virtual void DoWriteString(const String& Section, const String& Ident, const String& Value);
   void NotifyLinks(bool Saving);
-  void IniNeeded();
+  // Opens the store; a read-only open creates no key below another root
+  // than the current user.
+  void IniNeeded(bool ReadOnly = false);
   void IniFree();
   TCustomForm* Form() const;
 

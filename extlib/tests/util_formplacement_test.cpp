@@ -189,3 +189,35 @@ TEST_F(PlacementForm, RestoreMovesTheMaximisedBorderOffTheScreen) {
   EXPECT_EQ(P.ptMaxPosition.y, -GetSystemMetrics(SM_CYFRAME));
   Placement->Active = false;
 }
+
+TEST(PlacementRegistry, CurrentUserAndReadOnlyOtherRoots) {
+  InitForms();
+  const wchar_t* Key = L"Software\\ZembrioTest\\extlib\\placement";
+  {
+    TFormPlacement P(nullptr);
+    P.UseRegistry = true;
+    P.SetIniFileName(Key);
+    P.SetIniSection(L"Main");
+    P.WriteString(L"Value", L"stored");
+    EXPECT_EQ(P.ReadString(L"Value", L""), L"stored");
+  }
+  HKEY K = nullptr;
+  EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\ZembrioTest\\extlib\\placement\\Main", 0, KEY_READ, &K),
+            ERROR_SUCCESS);
+  if (K) RegCloseKey(K);
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\ZembrioTest\\extlib");
+
+  // Reading below another root creates nothing, there or under the user.
+  TFormPlacement L(nullptr);
+  L.UseRegistry = true;
+  L.RegistryRoot = prLocalMachine;
+  L.SetIniFileName(L"Software\\ZembrioTest\\extlib-absent");
+  L.SetIniSection(L"Main");
+  EXPECT_EQ(L.ReadString(L"Value", L"default"), L"default");
+  EXPECT_EQ(L.ReadInteger(L"Number", 7), 7);
+  K = nullptr;
+  EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\ZembrioTest\\extlib-absent", 0, KEY_READ, &K),
+            ERROR_SUCCESS);
+  EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\ZembrioTest\\extlib-absent", 0, KEY_READ, &K),
+            ERROR_SUCCESS);
+}
