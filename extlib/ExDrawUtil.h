@@ -155,5 +155,10 @@ DWORD LastWin32ErrorCode();
 // table at the first free index from 100 on.
 TCursor DefineCursor(HINSTANCE Instance, const wchar_t* ResID);
 
+// The library's hand and drag cursors, installed in the screen's cursor
+// table at start-up.
+constexpr TCursor crExtHand = 14000;
+constexpr TCursor crExtDrag = 14001;
+
 void ExDrawUtilInitialize();
 void ExDrawUtilFinalize();

@@ -324,3 +324,21 @@ TEST(ExDrawUtil, DisabledImagesAndIconsFromBitmaps) {
   EXPECT_EQ(Px(*Back, 0, 0), clWhite);  // the transparent colour became see-through
   EXPECT_EQ(Px(*Back, 3, 3), clBlue);
 }
+
+TEST(ExDrawUtil, LibraryCursorsAndDefinedCursors) {
+  InitForms();
+  ExDrawUtilInitialize();
+  HCURSOR Arrow = Screen->Cursors(crDefault);
+  EXPECT_NE(Screen->Cursors(crExtHand), Arrow);
+  EXPECT_NE(Screen->Cursors(crExtDrag), Arrow);
+  ExDrawUtilFinalize();
+  EXPECT_EQ(Screen->Cursors(crExtHand), Arrow);
+
+  // Defined cursors take the first free entries from 100 on.
+  TCursor First = DefineCursor(nullptr, IDC_HAND);
+  EXPECT_EQ(First, 100);
+  EXPECT_EQ(DefineCursor(nullptr, IDC_CROSS), 101);
+  EXPECT_THROW(DefineCursor(nullptr, L"NO_SUCH_CURSOR"), EResNotFound);
+  Screen->SetCursors(100, Arrow);
+  Screen->SetCursors(101, Arrow);
+}
