@@ -277,3 +277,33 @@ TEST(CheckListBox, AssigningAnotherCheckListCopiesStates) {
   b->SetItems(&plain);
   EXPECT_FALSE(b->GetChecked(0));
 }
+
+TEST(ExtListBox, GraySelectionAndTabStops) {
+  ListHost h;
+  auto* l = h.Add<TExtCustomListBox>({L"first", L"second"});
+  l->SetStyle(lbOwnerDrawFixed);
+  l->SetItemIndex(1);
+  int w = l->GetClientWidth(), ht = l->GetClientHeight();
+  TBitmap b(w, ht, pf24bit);
+  auto rowColour = [&]() {
+    l->Perform(WM_PAINT, WPARAM(b.Canvas()->GetHandle()), 0);
+    TRect r = l->ItemRect(1);
+    return b.Canvas()->GetPixel(w - 2, r.top + 1) & 0xFFFFFF;
+  };
+  h.form->SetFocus();  // the list has no focus
+  Pump(10);
+  EXPECT_EQ(rowColour(), ColorToRGB(clHighlight) & 0xFFFFFF);
+  l->SetGraySelection(true);
+  EXPECT_EQ(rowColour(), ColorToRGB(clBtnFace) & 0xFFFFFF);
+
+  // Tab stops widen an item with tabs beyond its plain text width.
+  auto* t = h.Add<TExtCustomListBox>({}, L"Tabs");
+  t->SetAutoScroll(true);
+  t->Items()->Add(L"a\tb");
+  int plain = t->MaxItemWidth();
+  t->SetTabWidth(40);
+  EXPECT_EQ(t->Items()->GetCount(), 1);  // kept across the re-creation
+  EXPECT_GT(t->MaxItemWidth(), plain);
+  t->SetTabWidth(-3);
+  EXPECT_EQ(t->GetTabWidth(), 0);
+}
