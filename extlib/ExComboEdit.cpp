@@ -495,6 +495,13 @@ void TCustomComboEdit::WndProc(TMessage& M) {
       TCustomEdit::WndProc(M);
       button_->SetEnabled(GetEnabled());
       return;
+    case CN_CTLCOLOREDIT:
+    case CN_CTLCOLORSTATIC:
+      TCustomEdit::WndProc(M);
+      // A disabled edit shows its text greyed unless that would vanish.
+      if (!GetEnabled() && ColorToRGB(GetColor()) != ColorToRGB(clGrayText))
+        SetTextColor(reinterpret_cast<HDC>(M.WParam), ColorToRef(clGrayText));
+      return;
     default:
       break;
   }

@@ -298,3 +298,22 @@ TEST(ComboEdit, OwnTextPaintingByAlignment) {
   e->Perform(WM_PAINT, WPARAM(b.Canvas()->GetHandle()), 0);
   EXPECT_FALSE(e->Painted);
 }
+
+TEST(ComboEdit, DisabledEditGreysItsTextAndButton) {
+  EditHost h;
+  auto* e = h.Add<TComboEdit>();
+  HDC dc = CreateCompatibleDC(nullptr);
+  e->Perform(CN_CTLCOLOREDIT, WPARAM(dc), LPARAM(e->Handle()));
+  EXPECT_EQ(GetTextColor(dc), ColorToRef(e->Font()->GetColor()));
+  e->SetEnabled(false);
+  EXPECT_FALSE(e->Button()->GetEnabled());
+  e->Perform(CN_CTLCOLORSTATIC, WPARAM(dc), LPARAM(e->Handle()));
+  EXPECT_EQ(GetTextColor(dc), ColorToRef(clGrayText));
+  e->SetColor(clGrayText);  // grey on grey would vanish
+  SetTextColor(dc, 0);
+  e->Perform(CN_CTLCOLORSTATIC, WPARAM(dc), LPARAM(e->Handle()));
+  EXPECT_NE(GetTextColor(dc), ColorToRef(clGrayText));
+  DeleteDC(dc);
+  e->SetEnabled(true);
+  EXPECT_TRUE(e->Button()->GetEnabled());
+}
