@@ -767,7 +767,7 @@ int TExtCheckListBox::GetCheckedIndex() {
 }
 
 void TExtCheckListBox::SetCheckedIndex(int Value) {
-  if (items_->GetCount() > 0) SetChecked(std::min(std::max(Value, 0), items_->GetCount() - 1), true);
+  if (items_->GetCount() > 0) SetChecked(std::max(Value, 0), true);
 }
 
 void TExtCheckListBox::ForceRadio() {

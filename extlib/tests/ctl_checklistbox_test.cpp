@@ -152,6 +152,9 @@ TEST(CheckListBox, RadioButtonsKeepExactlyOneChecked) {
   EXPECT_EQ(l->GetCheckedIndex(), 2);
   l->ApplyState(cbChecked, false);  // nothing for radio buttons
   EXPECT_EQ(l->GetCheckedIndex(), 2);
+  l->SetCheckedIndex(-4);  // below 0: the first
+  EXPECT_EQ(l->GetCheckedIndex(), 0);
+  EXPECT_THROW(l->SetCheckedIndex(9), EStringListError);
 }
 
 TEST(CheckListBox, StatesFollowExchangeMoveAndRecreation) {
