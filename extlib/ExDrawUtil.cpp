@@ -586,6 +586,37 @@ void CenterControl(TControl* Control) {
   Control->SetBounds(std::max(X, 0), std::max(Y, 0), Control->GetWidth(), Control->GetHeight());
 }
 
+void MergeForm(TWinControl* AControl, TForm* AForm, TAlign Align, bool Show) {
+  AControl->DisableAlign();
+  try {
+    AForm->SetVisible(false);
+    AForm->SetBorderStyle(bsNone);
+    AForm->SetBorderIcons(TBorderIcons());
+    AForm->SetParent(AControl);
+    if (Align == alNone) {
+      TPoint P = AControl->GetClientOrigin();
+      AForm->SetBounds(AForm->GetLeft() - P.x, AForm->GetTop() - P.y, AForm->GetWidth(), AForm->GetHeight());
+    } else {
+      AForm->SetAlign(Align);
+    }
+    AForm->SetVisible(Show);
+  } catch (...) {
+    AControl->EnableAlign();
+    throw;
+  }
+  AControl->EnableAlign();
+}
+
+void ShowMDIClientEdge(HWND ClientHandle, bool ShowEdge) {
+  if (!ClientHandle) return;
+  LONG_PTR Style = GetWindowLongPtrW(ClientHandle, GWL_EXSTYLE);
+  bool Has = (Style & WS_EX_CLIENTEDGE) != 0;
+  if (Has == ShowEdge) return;
+  SetWindowLongPtrW(ClientHandle, GWL_EXSTYLE, ShowEdge ? Style | WS_EX_CLIENTEDGE : Style & ~LONG_PTR(WS_EX_CLIENTEDGE));
+  SetWindowPos(ClientHandle, nullptr, 0, 0, 0, 0,
+               SWP_FRAMECHANGED | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+}
+
 void ShowWinNoAnimate(HWND Handle, int CmdShow) {
   ANIMATIONINFO Info{};
   Info.cbSize = sizeof(Info);

@@ -114,6 +114,12 @@ void CenterWindow(HWND Wnd);
 // A control in its parent's client area, an MDI child in the main form's,
 // any other form on the screen; never at negative coordinates.
 void CenterControl(TControl* Control);
+// Embeds a form in a control: no border or border icons, the control as
+// its parent, aligned (or, with alNone, moved by the control's client
+// origin) and shown when asked.
+void MergeForm(TWinControl* AControl, TForm* AForm, TAlign Align, bool Show);
+// Sets or clears the sunken client edge of a window.
+void ShowMDIClientEdge(HWND ClientHandle, bool ShowEdge);
 // Brings the running instance with this main window class or title to the
 // front; false when there is none.
 bool ActivatePrevInstance(const String& MainFormClass, const String& ATitle);

@@ -342,3 +342,29 @@ TEST(ExDrawUtil, LibraryCursorsAndDefinedCursors) {
   Screen->SetCursors(100, Arrow);
   Screen->SetCursors(101, Arrow);
 }
+
+TEST(ExDrawUtil, MergedFormsAndClientEdges) {
+  InitForms();
+  std::unique_ptr<TForm> Host(new TForm(Application));
+  Host->SetBounds(20, 20, 400, 300);
+  auto* Panel = new TPanel(Host.get());
+  Panel->SetParent(Host.get());
+  Panel->SetBounds(10, 10, 200, 150);
+  Panel->SetBevelOuter(bvNone);
+  Host->Show();
+  std::unique_ptr<TForm> Inner(new TForm(Application));
+  Inner->SetBounds(0, 0, 120, 80);
+  MergeForm(Panel, Inner.get(), alClient, true);
+  EXPECT_EQ(Inner->GetParent(), Panel);
+  EXPECT_EQ(Inner->GetBorderStyle(), bsNone);
+  EXPECT_TRUE(Inner->GetBorderIcons().Empty());
+  EXPECT_EQ(Inner->GetWidth(), Panel->GetClientWidth());
+  EXPECT_TRUE(Inner->GetVisible());
+  Inner->SetParent(nullptr);
+
+  HWND W = Panel->Handle();
+  ShowMDIClientEdge(W, true);
+  EXPECT_TRUE(GetWindowLongPtrW(W, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+  ShowMDIClientEdge(W, false);
+  EXPECT_FALSE(GetWindowLongPtrW(W, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+}
