@@ -440,7 +440,6 @@ void TSkinFloatingWindowParent::WndProc(TMessage& m) {
   TBarFloatingWindowParent::WndProc(m);
 }
 
-// ---- toolbar ----------------------------------------------------------------------------------------
 namespace {
 TBarToolbarClasses SkinToolbarClasses() {
   TBarToolbarClasses c;
@@ -453,16 +452,71 @@ TBarToolbarClasses SkinToolbarClasses() {
 }
 }  // namespace
 
-TSkinToolbar::TSkinToolbar(TComponent* AOwner) : TBarCustomToolbar((InitSkin(), AOwner), SkinToolbarClasses()) {
+// ---- what the themed toolbar and tool window share ------------------------------------------------
+template <class Base>
+void TSkinDockableWindow<Base>::InitSkinWindow() {
   AddThemeNotification(this);
-  effectiveColor_ = GetColor();
-  SetColor(clNone);
-  ControlStyle -= csOpaque;
-  DblClickUndock = false;
+  effectiveColor_ = this->GetColor();
+  this->SetColor(clNone);
+  this->ControlStyle -= csOpaque;
+  this->DblClickUndock = false;
   UpdateEffectiveColor();
 }
 
-TSkinToolbar::~TSkinToolbar() { RemoveThemeNotification(this); }
+template <class Base>
+void TSkinDockableWindow<Base>::DoneSkinWindow() {
+  RemoveThemeNotification(this);
+}
+
+template <class Base>
+void TSkinDockableWindow<Base>::SetSnapDistance(int Value) {
+  Value = std::max(Value, 0);
+  if (snapDistance_ == Value) return;
+  snapDistance_ = Value;
+  if (auto* fp = dynamic_cast<TSkinFloatingWindowParent*>(this->GetFloatingParent())) fp->SnapDistance = Value;
+}
+
+template <class Base>
+void TSkinDockableWindow<Base>::DrawNCArea(HDC DC, HRGN Clip) {
+  if (!this->GetDocked()) return;
+  TSkinToolbarInfo info;
+  GetToolbarInfo(info);
+  UpdateEffectiveColor();
+  PaintDockedNC(this, info, effectiveColor_, DC, Clip);
+}
+
+template <class Base>
+POINT TSkinDockableWindow<Base>::GetFloatingBorderSize() {
+  POINT b{0, 0};
+  Theme()->GetViewBorder(GetViewTypeOf() | VT_FLOATING | (this->Resizable ? VT_RESIZABLE : 0), b);
+  return b;
+}
+
+template <class Base>
+RECT TSkinDockableWindow<Base>::GetDockedCloseButtonRect(bool) {
+  TSkinToolbarInfo info;
+  GetToolbarInfo(info);
+  info.CloseButtonState |= 1;
+  return DockedCloseRect(this, info);
+}
+
+template <class Base>
+TBarFloatingWindowParent* TSkinDockableWindow<Base>::CreateFloatingWindowParent() {
+  auto* fp = new TSkinFloatingWindowParent(nullptr);
+  fp->SnapDistance = snapDistance_;
+  return fp;
+}
+
+template class TSkinDockableWindow<TBarCustomToolbar>;
+template class TSkinDockableWindow<TBarToolWindow>;
+
+// ---- toolbar ----------------------------------------------------------------------------------------
+TSkinToolbar::TSkinToolbar(TComponent* AOwner)
+    : TSkinDockableWindow<TBarCustomToolbar>((InitSkin(), AOwner), SkinToolbarClasses()) {
+  InitSkinWindow();
+}
+
+TSkinToolbar::~TSkinToolbar() { DoneSkinWindow(); }
 
 int TSkinToolbar::GetViewTypeOf() {
   int vt = GetMenuBar() ? VT_MENUBAR : VT_TOOLBARBAR;
@@ -487,46 +541,12 @@ void TSkinToolbar::SetItemTransparency(TSkinItemTransparency Value) {
   Invalidate();
 }
 
-void TSkinToolbar::SetSnapDistance(int Value) {
-  Value = std::max(Value, 0);
-  if (snapDistance_ == Value) return;
-  snapDistance_ = Value;
-  if (auto* fp = dynamic_cast<TSkinFloatingWindowParent*>(GetFloatingParent())) fp->SnapDistance = Value;
-}
-
 void TSkinToolbar::TellChildren() { BroadcastParentColor(this, effectiveColor_); }
 
 void TSkinToolbar::GetToolbarInfo(TSkinToolbarInfo& I) {
   int close = 0;
   if (GetCloseButtonWhenDocked()) close = 1 | (closePushed_ ? 4 : closeHot_ ? 2 : 0);
   FillToolbarInfo(this, GetViewTypeOf(), close, I);
-}
-
-void TSkinToolbar::DrawNCArea(HDC DC, HRGN Clip) {
-  if (!GetDocked()) return;
-  TSkinToolbarInfo info;
-  GetToolbarInfo(info);
-  UpdateEffectiveColor();
-  PaintDockedNC(this, info, effectiveColor_, DC, Clip);
-}
-
-POINT TSkinToolbar::GetFloatingBorderSize() {
-  POINT b{0, 0};
-  Theme()->GetViewBorder(GetViewTypeOf() | VT_FLOATING | (Resizable ? VT_RESIZABLE : 0), b);
-  return b;
-}
-
-RECT TSkinToolbar::GetDockedCloseButtonRect(bool) {
-  TSkinToolbarInfo info;
-  GetToolbarInfo(info);
-  info.CloseButtonState |= 1;
-  return DockedCloseRect(this, info);
-}
-
-TBarFloatingWindowParent* TSkinToolbar::CreateFloatingWindowParent() {
-  auto* fp = new TSkinFloatingWindowParent(nullptr);
-  fp->SnapDistance = snapDistance_;
-  return fp;
 }
 
 void TSkinToolbar::RedrawBackgroundOnly(bool RedrawFrame) {
@@ -611,16 +631,11 @@ void TSkinToolbar::WndProc(TMessage& m) {
 }
 
 // ---- tool window --------------------------------------------------------------------------------------
-TSkinToolWindow::TSkinToolWindow(TComponent* AOwner) : TBarToolWindow((InitSkin(), AOwner)) {
-  AddThemeNotification(this);
-  effectiveColor_ = GetColor();
-  SetColor(clNone);
-  ControlStyle -= csOpaque;
-  DblClickUndock = false;
-  UpdateEffectiveColor();
+TSkinToolWindow::TSkinToolWindow(TComponent* AOwner) : TSkinDockableWindow<TBarToolWindow>((InitSkin(), AOwner)) {
+  InitSkinWindow();
 }
 
-TSkinToolWindow::~TSkinToolWindow() { RemoveThemeNotification(this); }
+TSkinToolWindow::~TSkinToolWindow() { DoneSkinWindow(); }
 
 int TSkinToolWindow::GetViewTypeOf() {
   int vt = VT_TOOLWINDOW;
@@ -632,44 +647,10 @@ void TSkinToolWindow::UpdateEffectiveColor() {
   effectiveColor_ = GetColor() != clNone ? GetColor() : Theme()->GetViewColor(GetViewTypeOf());
 }
 
-void TSkinToolWindow::SetSnapDistance(int Value) {
-  Value = std::max(Value, 0);
-  if (snapDistance_ == Value) return;
-  snapDistance_ = Value;
-  if (auto* fp = dynamic_cast<TSkinFloatingWindowParent*>(GetFloatingParent())) fp->SnapDistance = Value;
-}
-
 void TSkinToolWindow::GetToolbarInfo(TSkinToolbarInfo& I) {
   int close = 0;
   if (GetCloseButtonWhenDocked()) close = 1 | (closePushed_ ? 4 : 0) | (closeHot_ ? 2 : 0);
   FillToolbarInfo(this, GetViewTypeOf(), close, I);
-}
-
-void TSkinToolWindow::DrawNCArea(HDC DC, HRGN Clip) {
-  if (!GetDocked()) return;
-  TSkinToolbarInfo info;
-  GetToolbarInfo(info);
-  UpdateEffectiveColor();
-  PaintDockedNC(this, info, effectiveColor_, DC, Clip);
-}
-
-POINT TSkinToolWindow::GetFloatingBorderSize() {
-  POINT b{0, 0};
-  Theme()->GetViewBorder(GetViewTypeOf() | VT_FLOATING | (Resizable ? VT_RESIZABLE : 0), b);
-  return b;
-}
-
-RECT TSkinToolWindow::GetDockedCloseButtonRect(bool) {
-  TSkinToolbarInfo info;
-  GetToolbarInfo(info);
-  info.CloseButtonState |= 1;
-  return DockedCloseRect(this, info);
-}
-
-TBarFloatingWindowParent* TSkinToolWindow::CreateFloatingWindowParent() {
-  auto* fp = new TSkinFloatingWindowParent(nullptr);
-  fp->SnapDistance = snapDistance_;
-  return fp;
 }
 
 void TSkinToolWindow::WndProc(TMessage& m) {

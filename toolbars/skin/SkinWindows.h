@@ -3,6 +3,8 @@
 // answering the layer's view-type and effective-colour queries.
 #pragma once
 
+#include <utility>
+
 #include <memory>
 
 #include "toolbars/BarFloat.h"
@@ -93,61 +95,71 @@ class TSkinFloatingWindowParent : public TBarFloatingWindowParent {
 
 enum TSkinItemTransparency { itAuto, itEnable, itDisable };
 
-class TSkinToolbar : public TBarCustomToolbar, public ISkinListener {
+// What the themed toolbar and the themed tool window share: the colour they
+// paint with, the snap distance of their floating form, and the docked frame,
+// close button and floating border drawn by the theme. Base is the core
+// class each of them extends.
+template <class Base>
+class TSkinDockableWindow : public Base, public ISkinListener {
+ public:
+  template <class... Args>
+  explicit TSkinDockableWindow(Args&&... A) : Base(std::forward<Args>(A)...) {}
+
+  virtual void GetToolbarInfo(TSkinToolbarInfo& ToolbarInfo) = 0;
+  virtual int GetViewTypeOf() = 0;
+  virtual void UpdateEffectiveColor() = 0;
+  TColor GetEffectiveColorOf() const { return effectiveColor_; }
+  int GetSnapDistance() const { return snapDistance_; }
+  void SetSnapDistance(int Value);
+
+  void DrawNCArea(HDC DC, HRGN Clip) override;
+  POINT GetFloatingBorderSize() override;
+  RECT GetDockedCloseButtonRect(bool LeftRight) override;
+  TBarFloatingWindowParent* CreateFloatingWindowParent() override;
+  void SkinMessage(TMessage& Message) override { this->WndProc(Message); }
+
+ protected:
+  // The constructors' common end: listens to the theme, keeps the designed
+  // colour as the effective one and paints through the theme from then on.
+  void InitSkinWindow();
+  void DoneSkinWindow();
+  TColor effectiveColor_ = clBtnFace;
+  int snapDistance_ = 0;
+};
+
+class TSkinToolbar : public TSkinDockableWindow<TBarCustomToolbar> {
  public:
   explicit TSkinToolbar(TComponent* AOwner);
   ~TSkinToolbar() override;
   const char* ClassName() const override { return "TSkinToolbar"; }
 
-  virtual void GetToolbarInfo(TSkinToolbarInfo& ToolbarInfo);
-  int GetViewTypeOf();
-  TColor GetEffectiveColorOf() const { return effectiveColor_; }
-  void UpdateEffectiveColor();
+  void GetToolbarInfo(TSkinToolbarInfo& ToolbarInfo) override;
+  int GetViewTypeOf() override;
+  void UpdateEffectiveColor() override;
   bool IsEmbedded() { return !GetFloating() && !GetDocked(); }
   TSkinItemTransparency GetItemTransparency() const { return itemTransparency_; }
   void SetItemTransparency(TSkinItemTransparency Value);
-  int GetSnapDistance() const { return snapDistance_; }
-  void SetSnapDistance(int Value);
 
-  void DrawNCArea(HDC DC, HRGN Clip) override;
-  POINT GetFloatingBorderSize() override;
-  RECT GetDockedCloseButtonRect(bool LeftRight) override;
-  TBarFloatingWindowParent* CreateFloatingWindowParent() override;
   void WndProc(TMessage& m) override;
-  void SkinMessage(TMessage& Message) override { WndProc(Message); }
   // Repaints only the background between the items (on a dock background).
   void RedrawBackgroundOnly(bool RedrawFrame);
 
  private:
   void TellChildren();
-  TColor effectiveColor_ = clBtnFace;
   TSkinItemTransparency itemTransparency_ = itAuto;
-  int snapDistance_ = 0;
 };
 
-class TSkinToolWindow : public TBarToolWindow, public ISkinListener {
+class TSkinToolWindow : public TSkinDockableWindow<TBarToolWindow> {
  public:
   explicit TSkinToolWindow(TComponent* AOwner);
   ~TSkinToolWindow() override;
   const char* ClassName() const override { return "TSkinToolWindow"; }
 
-  virtual void GetToolbarInfo(TSkinToolbarInfo& ToolbarInfo);
-  int GetViewTypeOf();
-  TColor GetEffectiveColorOf() const { return effectiveColor_; }
-  void UpdateEffectiveColor();
-  int GetSnapDistance() const { return snapDistance_; }
-  void SetSnapDistance(int Value);
+  void GetToolbarInfo(TSkinToolbarInfo& ToolbarInfo) override;
+  int GetViewTypeOf() override;
+  void UpdateEffectiveColor() override;
 
-  void DrawNCArea(HDC DC, HRGN Clip) override;
-  POINT GetFloatingBorderSize() override;
-  RECT GetDockedCloseButtonRect(bool LeftRight) override;
-  TBarFloatingWindowParent* CreateFloatingWindowParent() override;
   void WndProc(TMessage& m) override;
-  void SkinMessage(TMessage& Message) override { WndProc(Message); }
-
- private:
-  TColor effectiveColor_ = clBtnFace;
-  int snapDistance_ = 0;
 };
 
 class TSkinDock : public TBarDock, public ISkinListener {
