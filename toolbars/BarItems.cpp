@@ -597,16 +597,7 @@ TBarSubmenuItem::TBarSubmenuItem(TComponent* AOwner) : TBarCustomItem(AOwner) {
   SetItemStyle(GetItemStyle() + TBarItemStyle{tbisSubmenu, tbisSubitemsEditable});
 }
 
-void TBarSubmenuItem::SetDropdownCombo(bool Value) {
-  if (GetDropdownCombo() == Value) return;
-  TBarItemStyle s = GetItemStyle();
-  if (Value)
-    s += tbisCombo;
-  else
-    s -= tbisCombo;
-  SetItemStyle(s);
-  Change(true);
-}
+void TBarSubmenuItem::SetDropdownCombo(bool Value) { ChangeItemStyleFlag(tbisCombo, Value); }
 
 TBarSeparatorItem::TBarSeparatorItem(TComponent* AOwner) : TBarCustomItem(AOwner) {
   SetItemStyle(GetItemStyle() -

@@ -215,6 +215,15 @@ class TBarCustomItem : public TComponent {
   void SetSubMenuImages(TCustomImageList* Value);
   TBarItemStyle GetItemStyle() const { return itemStyle_; }
   void SetItemStyle(TBarItemStyle Value) { itemStyle_ = Value; }
+  // Sets or clears one style flag; a change redraws the item and resizes its views.
+  void ChangeItemStyleFlag(TBarItemStyleFlag Flag, bool On) {
+    if (itemStyle_.Contains(Flag) == On) return;
+    if (On)
+      itemStyle_ += Flag;
+    else
+      itemStyle_ -= Flag;
+    Change(true);
+  }
   TBarItemOptions GetEffectiveOptions() const { return effectiveOptions_; }
   TBarItemOptions GetOptions() const { return options_; }
   void SetOptions(TBarItemOptions Value);

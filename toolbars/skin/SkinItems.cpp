@@ -104,31 +104,13 @@ void TSkinCustomItem::SetMinWidth(int Value) {
   Change(true);
 }
 
-void TSkinCustomItem::SetStretch(bool Value) {
-  if (GetStretch() == Value) return;
-  TBarItemStyle s = GetItemStyle();
-  if (Value)
-    s += tbisStretch;
-  else
-    s -= tbisStretch;
-  SetItemStyle(s);
-  Change(true);
-}
+void TSkinCustomItem::SetStretch(bool Value) { ChangeItemStyleFlag(tbisStretch, Value); }
 
 TSkinSubmenuItem::TSkinSubmenuItem(TComponent* AOwner) : TSkinCustomItem(AOwner) {
   SetItemStyle(GetItemStyle() + TBarItemStyle{tbisSubmenu, tbisSubitemsEditable});
 }
 
-void TSkinSubmenuItem::SetDropdownCombo(bool Value) {
-  if (GetDropdownCombo() == Value) return;
-  TBarItemStyle s = GetItemStyle();
-  if (Value)
-    s += tbisCombo;
-  else
-    s -= tbisCombo;
-  SetItemStyle(s);
-  Change(true);
-}
+void TSkinSubmenuItem::SetDropdownCombo(bool Value) { ChangeItemStyleFlag(tbisCombo, Value); }
 
 TBarItemViewerClass TSkinSeparatorItem::GetItemViewerClass(TBarView*) {
   return &TSkinSeparatorItemViewer::CreateViewer;
