@@ -16,12 +16,6 @@ HDC PrepDC(TCanvas* C) {
   return dc;
 }
 
-void FillSys(HDC dc, const RECT& r, TColor c) {
-  HBRUSH b = CreateSolidBrush(ColorToRef(c));
-  FillRect(dc, &r, b);
-  DeleteObject(b);
-}
-
 void DitherFill(HDC dc, const RECT& r) {
   WORD pattern[8];
   for (int i = 0; i < 8; ++i) pattern[i] = (i & 1) ? 0xAAAA : 0x5555;
