@@ -395,26 +395,28 @@ void TPropsStorage::LoadComponent(PPropInfo P, const String& S) {
   if (Root) P->SetObj(AObject, Root->FindComponent(Name));
 }
 
-void TPropsStorage::StoreNested(TObject* Obj, const String& APrefix, const String& ASection) {
-  if (!Obj) return;
-  std::unique_ptr<TPropsStorage> S = CreateStorage();
-  S->AObject = Obj;
-  S->Prefix = APrefix;
-  S->Section = ASection;
-  S->OnWriteString = OnWriteString;
-  S->OnEraseSection = OnEraseSection;
-  S->owner_ = owner_;
-  for (PPropInfo P : GetPropList(Obj, tkStoredProps)) S->StoreAnyProperty(P);
-}
-
-void TPropsStorage::LoadNested(TObject* Obj, const String& APrefix, const String& ASection) {
-  if (!Obj) return;
+std::unique_ptr<TPropsStorage> TPropsStorage::NestedStorage(TObject* Obj, const String& APrefix,
+                                                            const String& ASection) {
   std::unique_ptr<TPropsStorage> S = CreateStorage();
   S->AObject = Obj;
   S->Prefix = APrefix;
   S->Section = ASection;
   S->OnReadString = OnReadString;
+  S->OnWriteString = OnWriteString;
+  S->OnEraseSection = OnEraseSection;
   S->owner_ = owner_;
+  return S;
+}
+
+void TPropsStorage::StoreNested(TObject* Obj, const String& APrefix, const String& ASection) {
+  if (!Obj) return;
+  std::unique_ptr<TPropsStorage> S = NestedStorage(Obj, APrefix, ASection);
+  for (PPropInfo P : GetPropList(Obj, tkStoredProps)) S->StoreAnyProperty(P);
+}
+
+void TPropsStorage::LoadNested(TObject* Obj, const String& APrefix, const String& ASection) {
+  if (!Obj) return;
+  std::unique_ptr<TPropsStorage> S = NestedStorage(Obj, APrefix, ASection);
   for (PPropInfo P : GetPropList(Obj, tkStoredProps)) S->LoadAnyProperty(P);
 }
 

@@ -181,6 +181,8 @@ class TPropsStorage : public TObject {
   void LoadComponent(PPropInfo P, const String& S);
   void StoreNested(TObject* Obj, const String& APrefix, const String& ASection);
   void LoadNested(TObject* Obj, const String& APrefix, const String& ASection);
+  // A storage for the properties of a nested object, wired like this one.
+  std::unique_ptr<TPropsStorage> NestedStorage(TObject* Obj, const String& APrefix, const String& ASection);
 
   TComponent* owner_ = nullptr;
 };

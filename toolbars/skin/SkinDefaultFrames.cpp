@@ -31,16 +31,7 @@ void FrameIn(HDC DC, RECT& R, TColor C) {
 
 void FillColor(HDC DC, const RECT& R, TColor C) { FillRectEx2(DC, R, C); }
 
-void SysTriangle(HDC DC, const POINT* P, TColor C) {
-  HPEN pen = CreatePen(PS_SOLID, 1, ColorToRef(C));
-  HBRUSH br = CreateSolidBrush(ColorToRef(C));
-  HGDIOBJ op = SelectObject(DC, pen), ob = SelectObject(DC, br);
-  Polygon(DC, P, 3);
-  SelectObject(DC, op);
-  SelectObject(DC, ob);
-  DeleteObject(pen);
-  DeleteObject(br);
-}
+void SysTriangle(HDC DC, const POINT* P, TColor C) { FillTriangle(DC, P, C); }
 }  // namespace
 
 void TSkinDefaultTheme::PaintPopupNCArea(TCanvas* Canvas, const RECT& ARect, const TSkinPopupInfo& P) {

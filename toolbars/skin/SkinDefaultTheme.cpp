@@ -27,16 +27,7 @@ inline bool IsHot(const TSkinItemInfo& I) {
 inline int Cx(const RECT& R) { return (R.left + R.right) / 2; }
 inline int Cy(const RECT& R) { return (R.top + R.bottom) / 2; }
 
-void Triangle(HDC DC, const POINT* P, TColor C) {
-  HPEN pen = CreatePen(PS_SOLID, 1, ColorToRef(C));
-  HBRUSH br = CreateSolidBrush(ColorToRef(C));
-  HGDIOBJ op = SelectObject(DC, pen), ob = SelectObject(DC, br);
-  Polygon(DC, P, 3);
-  SelectObject(DC, op);
-  SelectObject(DC, ob);
-  DeleteObject(pen);
-  DeleteObject(br);
-}
+void Triangle(HDC DC, const POINT* P, TColor C) { FillTriangle(DC, P, C); }
 
 void TriangleEmbossed(HDC DC, const POINT* P) {
   POINT s[3];

@@ -338,6 +338,17 @@ void DrawSkinIconFullShadow(TCanvas* Canvas, const RECT& R, TCustomImageList* IL
   ProcessIcon(Canvas, R, IL, Index, true, [c](uint32_t, uint32_t) { return c; });
 }
 
+void FillTriangle(HDC DC, const POINT* P, TColor Color) {
+  HPEN pen = CreatePen(PS_SOLID, 1, ColorToRef(Color));
+  HBRUSH br = CreateSolidBrush(ColorToRef(Color));
+  HGDIOBJ op = SelectObject(DC, pen), ob = SelectObject(DC, br);
+  Polygon(DC, P, 3);
+  SelectObject(DC, op);
+  SelectObject(DC, ob);
+  DeleteObject(pen);
+  DeleteObject(br);
+}
+
 void DrawSkinPattern(HDC DC, const uint8_t* Rows, int X, int Y, int W, int H, int SysColorIndex) {
   WORD bits[8];
   // A set pattern bit must come out black in the bitmap so that the brush

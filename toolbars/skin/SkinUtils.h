@@ -55,6 +55,8 @@ bool FrameRectEx(TCanvas* Canvas, RECT& R, TColor Color, bool Adjust);
 bool DrawLineEx(TCanvas* Canvas, int X1, int Y1, int X2, int Y2, TColor Color);
 void Frame3D(TCanvas* Canvas, RECT& R, TColor TopLeft, TColor BottomRight);
 void DitherRect(TCanvas* Canvas, const RECT& R, TColor C1, TColor C2);
+// A filled triangle (the three points of P) in one colour, outline included.
+void FillTriangle(HDC DC, const POINT* P, TColor Color);
 void DrawDraggingOutline(HDC DC, const RECT* NewRect, const RECT* OldRect);
 void FillLongword(uint32_t* P, int Count, uint32_t Value);
 void MoveLongword(const uint32_t* Source, uint32_t* Dest, int Count);
