@@ -4,7 +4,6 @@
 #include "app/RegAccess.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -118,6 +117,13 @@ size_t ReadBranchParts(const String& RootName, const std::vector<TBranchPart>& P
   return total;
 }
 
+// Applies an import. Keys are opened (created) here, in file order, so a
+// key that can't be created skips its lines at once; the values of each key
+// section are then written by one of several writer threads, for the same
+// reason the export reads side by side. A key always goes to the same
+// writer, which keeps the order of its sections; deleting a key waits for
+// every writer to finish first. The first failed write stops the import
+// and is raised.
 class TRegistrySink : public IRegFileSink {
  public:
   TRegistrySink() {
@@ -177,29 +183,35 @@ class TRegistrySink : public IRegFileSink {
   struct TWriter {
     std::thread Thread;
     std::deque<TSection> Queue;
-    bool Busy = false;
+    TSlimCondition Wake;
+    bool Sleeping = false;  // waiting on Wake for work
+    bool Busy = false;      // writing a section taken from the queue
   };
 
   void Send() {
     if (!section_.Key) return;
     TWriter& w = *writers_[writer_];
+    bool wake;
     {
-      std::lock_guard<std::mutex> hold(lock_);
+      std::lock_guard<TSlimLock> hold(lock_);
       w.Queue.push_back(std::move(section_));
+      wake = w.Sleeping;
     }
     section_ = TSection();
-    wake_.notify_all();
+    if (wake) w.Wake.NotifyOne();
   }
   void WaitIdle() {
-    std::unique_lock<std::mutex> hold(lock_);
-    idle_.wait(hold, [&] {
+    std::unique_lock<TSlimLock> hold(lock_);
+    waitingIdle_ = true;
+    idle_.Wait(hold, [&] {
       for (auto& w : writers_)
         if (w->Busy || !w->Queue.empty()) return false;
       return true;
     });
+    waitingIdle_ = false;
   }
   void Check() {
-    std::lock_guard<std::mutex> hold(lock_);
+    std::lock_guard<TSlimLock> hold(lock_);
     if (failure_) {
       std::exception_ptr f = failure_;
       failure_ = nullptr;
@@ -207,9 +219,11 @@ class TRegistrySink : public IRegFileSink {
     }
   }
   void Run(TWriter& W) {
-    std::unique_lock<std::mutex> hold(lock_);
+    std::unique_lock<TSlimLock> hold(lock_);
     for (;;) {
-      wake_.wait(hold, [&] { return stopping_ || !W.Queue.empty(); });
+      W.Sleeping = true;
+      W.Wake.Wait(hold, [&] { return stopping_ || !W.Queue.empty(); });
+      W.Sleeping = false;
       if (W.Queue.empty()) return;  // stopping with nothing left
       TSection s = std::move(W.Queue.front());
       W.Queue.pop_front();
@@ -239,15 +253,15 @@ class TRegistrySink : public IRegFileSink {
         failure_ = failure;
       }
       W.Busy = false;
-      idle_.notify_all();
+      if (waitingIdle_ && W.Queue.empty()) idle_.NotifyAll();
     }
   }
   void Stop() {
     {
-      std::lock_guard<std::mutex> hold(lock_);
+      std::lock_guard<TSlimLock> hold(lock_);
       stopping_ = true;
     }
-    wake_.notify_all();
+    for (auto& w : writers_) w->Wake.NotifyAll();
     for (auto& w : writers_)
       if (w->Thread.joinable()) w->Thread.join();
     if (section_.Key) RegCloseKey(section_.Key);
@@ -255,14 +269,16 @@ class TRegistrySink : public IRegFileSink {
   }
 
   std::vector<std::unique_ptr<TWriter>> writers_;
-  std::mutex lock_;
-  std::condition_variable wake_, idle_;
+  TSlimLock lock_;
+  TSlimCondition idle_;
+  bool waitingIdle_ = false;
   bool stopping_ = false;
   bool failed_ = false;
   std::exception_ptr failure_;
   TSection section_;
   size_t writer_ = 0;
 };
+
 
 }  // namespace
 

@@ -275,7 +275,7 @@ TPartRunner::~TPartRunner() {
 
 void TPartRunner::Run() {
   if (lower_) SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
-  std::unique_lock<std::mutex> hold(lock_);
+  std::unique_lock<TSlimLock> hold(lock_);
   while (!stopped_ && next_ < count_) {
     const size_t i = next_++;
     ++active_;
@@ -284,14 +284,14 @@ void TPartRunner::Run() {
     hold.lock();
     --active_;
     done_[i] = 1;
-    changed_.notify_all();
+    changed_.NotifyAll();
   }
-  changed_.notify_all();
+  changed_.NotifyAll();
 }
 
 bool TPartRunner::WaitFor(size_t i) {
   if (i >= count_) return false;
-  std::unique_lock<std::mutex> hold(lock_);
+  std::unique_lock<TSlimLock> hold(lock_);
   if (threads_.empty()) {
     while (!done_[i] && !stopped_ && next_ <= i) {
       const size_t j = next_++;
@@ -302,12 +302,12 @@ bool TPartRunner::WaitFor(size_t i) {
     }
     return done_[i] != 0;
   }
-  changed_.wait(hold, [&] { return done_[i] || (stopped_ && (i >= next_ || active_ == 0)); });
+  changed_.Wait(hold, [&] { return done_[i] || (stopped_ && (i >= next_ || active_ == 0)); });
   return done_[i] != 0;
 }
 
 void TPartRunner::Stop() {
-  std::lock_guard<std::mutex> hold(lock_);
+  std::lock_guard<TSlimLock> hold(lock_);
   stopped_ = true;
-  changed_.notify_all();
+  changed_.NotifyAll();
 }
