@@ -140,12 +140,15 @@ struct TBranchPart {
 void PlanBranchParts(TRegRoot Root, const String& Path, std::vector<TBranchPart>& Parts);
 
 // Runs Work(i) for every part index on a few threads, taking the parts in
-// order; WaitFor(i) waits for part i. Work must not throw. Without threads
-// (none could start) WaitFor runs the parts itself. The destructor stops and
-// waits for the threads.
+// order; WaitFor(i) waits for part i. The threads run at most Ahead parts
+// beyond the last part waited for, so what the parts collect is held for a
+// bounded stretch only. Work must not throw. Without threads (none could
+// start) WaitFor runs the parts itself. The destructor stops and waits for
+// the threads.
 class TPartRunner {
  public:
-  TPartRunner(size_t Count, std::function<void(size_t)> Work, unsigned Threads = 4, bool LowerPriority = false);
+  TPartRunner(size_t Count, std::function<void(size_t)> Work, unsigned Threads = 4, bool LowerPriority = false,
+              size_t Ahead = 64);
   ~TPartRunner();
   TPartRunner(const TPartRunner&) = delete;
   TPartRunner& operator=(const TPartRunner&) = delete;
@@ -164,6 +167,8 @@ class TPartRunner {
   TSlimCondition changed_;
   std::vector<char> done_;
   size_t next_ = 0;
+  size_t waited_ = 0;  // the highest part waited for
+  size_t ahead_;
   unsigned active_ = 0;
   bool stopped_ = false;
   bool lower_ = false;

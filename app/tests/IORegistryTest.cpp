@@ -1,9 +1,11 @@
+#include <atomic>
 #include <filesystem>
 #include <functional>
 
 #include "app/Bookmarks.h"
 #include "app/Cvalue.h"
 #include "app/IORegistry.h"
+#include "app/RegAccess.h"
 #include "app/tests/RegTestKey.h"
 
 class IORegistryT : public RegTest {
@@ -240,4 +242,38 @@ TEST_F(IORegistryT, MissingFileIsAFailure) {
   } catch (const Exception& e) {
     EXPECT_EQ(e.Message(), L"File \"" + File(L"none.reg") + L"\" not found.");
   }
+}
+
+// The threads of a part runner take each part once, in order, never more
+// than their lead beyond the last part waited for; a stop leaves the rest.
+TEST(PartRunner, EachPartOnceWithinItsLeadAndNothingAfterAStop) {
+  constexpr size_t kCount = 300, kAhead = 5;
+  std::atomic<size_t> waited{0};
+  std::atomic<bool> tooFar{false};
+  std::vector<std::atomic<int>> runs(kCount);
+  auto work = [&](size_t i) {
+    if (i > waited.load() + kAhead) tooFar = true;
+    ++runs[i];
+  };
+  {
+    TPartRunner r(kCount, work, 4, false, kAhead);
+    for (size_t i = 0; i < kCount; ++i) {
+      waited = i;
+      ASSERT_TRUE(r.WaitFor(i));
+    }
+  }
+  EXPECT_FALSE(tooFar);
+  for (size_t i = 0; i < kCount; ++i) EXPECT_EQ(runs[i].load(), 1) << i;
+
+  for (auto& n : runs) n = 0;
+  waited = 0;
+  {
+    TPartRunner r(kCount, work, 4, false, kAhead);
+    waited = 10;
+    ASSERT_TRUE(r.WaitFor(10));
+    r.Stop();
+    EXPECT_FALSE(r.WaitFor(200));
+  }
+  for (size_t i = 0; i <= 10; ++i) EXPECT_EQ(runs[i].load(), 1) << i;
+  for (size_t i = 10 + kAhead + 1; i < kCount; ++i) EXPECT_EQ(runs[i].load(), 0) << i;
 }
