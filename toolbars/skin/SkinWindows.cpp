@@ -507,6 +507,36 @@ TBarFloatingWindowParent* TSkinDockableWindow<Base>::CreateFloatingWindowParent(
   return fp;
 }
 
+template <class Base>
+bool TSkinDockableWindow<Base>::HandleSkinMessage(TMessage& m, bool ParentBackground) {
+  switch (m.Msg) {
+    case BarMGetViewType:
+      m.Result = GetViewTypeOf();
+      return true;
+    case BarMGetEffectiveColor:
+      UpdateEffectiveColor();
+      m.WParam = static_cast<WPARAM>(effectiveColor_);
+      m.Result = 1;
+      return true;
+    case WM_ERASEBKGND:
+      if (!this->HandleAllocated()) return false;
+      UpdateEffectiveColor();
+      EraseDocked(this, reinterpret_cast<HDC>(m.WParam), effectiveColor_, GetViewTypeOf(), ParentBackground);
+      m.Result = 1;
+      return true;
+    case CM_COLORCHANGED:
+      Base::WndProc(m);
+      UpdateEffectiveColor();
+      if (this->GetDocked() && this->HandleAllocated())
+        RedrawWindow(this->GetHandle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+      BroadcastParentColor(this, effectiveColor_);
+      this->Invalidate();
+      return true;
+    default:
+      return false;
+  }
+}
+
 template class TSkinDockableWindow<TBarCustomToolbar>;
 template class TSkinDockableWindow<TBarToolWindow>;
 
@@ -566,15 +596,8 @@ void TSkinToolbar::RedrawBackgroundOnly(bool RedrawFrame) {
 }
 
 void TSkinToolbar::WndProc(TMessage& m) {
+  if (HandleSkinMessage(m, true)) return;
   switch (m.Msg) {
-    case BarMGetViewType:
-      m.Result = GetViewTypeOf();
-      return;
-    case BarMGetEffectiveColor:
-      UpdateEffectiveColor();
-      m.WParam = static_cast<WPARAM>(effectiveColor_);
-      m.Result = 1;
-      return;
     case BarMThemeChange:
       if (m.WParam == 1) {
         BeginUpdate();
@@ -588,13 +611,6 @@ void TSkinToolbar::WndProc(TMessage& m) {
         Invalidate();
       }
       return;
-    case WM_ERASEBKGND: {
-      if (!HandleAllocated()) break;
-      UpdateEffectiveColor();
-      EraseDocked(this, reinterpret_cast<HDC>(m.WParam), effectiveColor_, GetViewTypeOf(), true);
-      m.Result = 1;
-      return;
-    }
     case CM_PARENTCOLORCHANGED:
       if (IsEmbedded() && GetColor() == clNone) {
         UpdateEffectiveColor();
@@ -602,14 +618,6 @@ void TSkinToolbar::WndProc(TMessage& m) {
         Invalidate();
       }
       m.Result = 0;
-      return;
-    case CM_COLORCHANGED:
-      TBarCustomToolbar::WndProc(m);
-      UpdateEffectiveColor();
-      if (GetDocked() && HandleAllocated())
-        RedrawWindow(GetHandle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-      TellChildren();
-      Invalidate();
       return;
     case CM_CONTROLLISTCHANGE:
       TBarCustomToolbar::WndProc(m);
@@ -654,15 +662,8 @@ void TSkinToolWindow::GetToolbarInfo(TSkinToolbarInfo& I) {
 }
 
 void TSkinToolWindow::WndProc(TMessage& m) {
+  if (HandleSkinMessage(m, false)) return;
   switch (m.Msg) {
-    case BarMGetViewType:
-      m.Result = GetViewTypeOf();
-      return;
-    case BarMGetEffectiveColor:
-      UpdateEffectiveColor();
-      m.WParam = static_cast<WPARAM>(effectiveColor_);
-      m.Result = 1;
-      return;
     case BarMThemeChange:
       if (m.WParam == 1) {
         BeginUpdate();
@@ -672,20 +673,6 @@ void TSkinToolWindow::WndProc(TMessage& m) {
         ThemeChangeEnd(this);
         BroadcastParentColor(this, effectiveColor_);
       }
-      return;
-    case WM_ERASEBKGND:
-      if (!HandleAllocated()) break;
-      UpdateEffectiveColor();
-      EraseDocked(this, reinterpret_cast<HDC>(m.WParam), effectiveColor_, GetViewTypeOf(), false);
-      m.Result = 1;
-      return;
-    case CM_COLORCHANGED:
-      TBarToolWindow::WndProc(m);
-      UpdateEffectiveColor();
-      if (GetDocked() && HandleAllocated())
-        RedrawWindow(GetHandle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-      BroadcastParentColor(this, effectiveColor_);
-      Invalidate();
       return;
     default:
       break;

@@ -123,6 +123,10 @@ class TSkinDockableWindow : public Base, public ISkinListener {
   // colour as the effective one and paints through the theme from then on.
   void InitSkinWindow();
   void DoneSkinWindow();
+  // The messages both answer alike: the view-type and colour queries, the
+  // background (ParentBackground: the dock's background may show through)
+  // and a colour change. True when the message was handled.
+  bool HandleSkinMessage(TMessage& m, bool ParentBackground);
   TColor effectiveColor_ = clBtnFace;
   int snapDistance_ = 0;
 };
