@@ -90,12 +90,12 @@ void TthrdRegSearch::Search() {
   if (parts.empty() || Terminated()) return;
 
   std::vector<std::vector<TEvent>> found(parts.size());
-  std::mutex matchersLock;
+  TSlimLock matchersLock;
   std::vector<std::unique_ptr<TSearchMatcher>> matchers;  // one per reader at a time
   auto work = [&](size_t i) {
     std::unique_ptr<TSearchMatcher> m;
     {
-      std::lock_guard<std::mutex> hold(matchersLock);
+      std::lock_guard<TSlimLock> hold(matchersLock);
       if (!matchers.empty()) {
         m = std::move(matchers.back());
         matchers.pop_back();
@@ -116,8 +116,12 @@ void TthrdRegSearch::Search() {
       found[i].push_back(std::move(failure));
     }
     if (m) {
-      std::lock_guard<std::mutex> hold(matchersLock);
-      matchers.push_back(std::move(m));
+      std::lock_guard<TSlimLock> hold(matchersLock);
+      try {
+        matchers.push_back(std::move(m));
+      } catch (...) {
+        // Out of memory: the matcher is simply not kept for another part.
+      }
     }
   };
   TPartRunner runner(parts.size(), work, kReaders, true);
