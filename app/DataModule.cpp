@@ -215,32 +215,30 @@ String TdmodCommon::GetNodeRootKeyName(TTreeExNode* Node, TRootNameMode Mode) {
 }
 
 // ---------------------------------------------------------------------------
-bool TdmodCommon::OptionBool(const String& Name) {
-  TRegStoreValue& v = Logic.rsOptions.GetValueByName(Name);
+namespace {
+// A setting read as one type: a value that doesn't read so is set back to its
+// default, and a default that doesn't either gives Fallback.
+template <class T>
+T OptionAs(TRegStoreValue& V, T (TSettingValue::*As)() const, T Fallback) {
   try {
-    return v.GetValue().AsBoolean();
+    return (V.GetValue().*As)();
   } catch (const Exception&) {
-    v.ResetToDefault();
+    V.ResetToDefault();
     try {
-      return v.GetValue().AsBoolean();
+      return (V.GetValue().*As)();
     } catch (const Exception&) {
-      return false;
+      return Fallback;
     }
   }
 }
+}  // namespace
+
+bool TdmodCommon::OptionBool(const String& Name) {
+  return OptionAs(Logic.rsOptions.GetValueByName(Name), &TSettingValue::AsBoolean, false);
+}
 
 int TdmodCommon::OptionInt(const String& Name) {
-  TRegStoreValue& v = Logic.rsOptions.GetValueByName(Name);
-  try {
-    return v.GetValue().AsInteger();
-  } catch (const Exception&) {
-    v.ResetToDefault();
-    try {
-      return v.GetValue().AsInteger();
-    } catch (const Exception&) {
-      return 0;
-    }
-  }
+  return OptionAs(Logic.rsOptions.GetValueByName(Name), &TSettingValue::AsInteger, 0);
 }
 
 String TdmodCommon::OptionString(const String& Name) {

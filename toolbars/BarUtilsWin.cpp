@@ -502,3 +502,17 @@ bool TrackFrameButton(HWND Wnd, const std::function<RECT()>& ButtonRect,
   SetPushed(false);
   return released;
 }
+
+void BarDitherRect(HDC DC, const RECT& R, COLORREF Fore, COLORREF Back) {
+  WORD pattern[8];
+  for (int i = 0; i < 8; ++i) pattern[i] = (i & 1) ? 0xAAAA : 0x5555;
+  HBITMAP bmp = CreateBitmap(8, 8, 1, 1, pattern);
+  HBRUSH b = CreatePatternBrush(bmp);
+  COLORREF oldText = SetTextColor(DC, Fore);
+  COLORREF oldBk = SetBkColor(DC, Back);
+  FillRect(DC, &R, b);
+  SetTextColor(DC, oldText);
+  SetBkColor(DC, oldBk);
+  DeleteObject(b);
+  DeleteObject(bmp);
+}

@@ -8,6 +8,10 @@
 
 #include "toolbars/BarUtils.h"
 
+// Fills R with the 50% checker pattern in two colours (Fore where the
+// pattern's bits are clear, Back where they are set).
+void BarDitherRect(HDC DC, const RECT& R, COLORREF Fore, COLORREF Back);
+
 int GetTextHeight(HDC DC);
 int GetTextWidth(HDC DC, const String& S, bool Prefix);
 // A copy of the DC's font turned to run downwards (270 degrees); 0 on failure.

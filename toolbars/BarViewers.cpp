@@ -16,19 +16,7 @@ HDC PrepDC(TCanvas* C) {
   return dc;
 }
 
-void DitherFill(HDC dc, const RECT& r) {
-  WORD pattern[8];
-  for (int i = 0; i < 8; ++i) pattern[i] = (i & 1) ? 0xAAAA : 0x5555;
-  HBITMAP bmp = CreateBitmap(8, 8, 1, 1, pattern);
-  HBRUSH b = CreatePatternBrush(bmp);
-  COLORREF oldText = SetTextColor(dc, ColorToRef(clBtnFace));
-  COLORREF oldBk = SetBkColor(dc, ColorToRef(clBtnHighlight));
-  FillRect(dc, &r, b);
-  SetTextColor(dc, oldText);
-  SetBkColor(dc, oldBk);
-  DeleteObject(b);
-  DeleteObject(bmp);
-}
+void DitherFill(HDC dc, const RECT& r) { BarDitherRect(dc, r, ColorToRef(clBtnFace), ColorToRef(clBtnHighlight)); }
 
 // Paints a monochrome glyph: where the glyph is black the colour goes down.
 void DrawMonoGlyph(HDC dc, HBITMAP glyph, int x, int y, int w, int h, TColor color) {

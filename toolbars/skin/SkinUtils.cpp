@@ -237,18 +237,7 @@ void Frame3D(TCanvas* Canvas, RECT& R, TColor TopLeft, TColor BottomRight) {
 }
 
 void DitherRect(TCanvas* Canvas, const RECT& R, TColor C1, TColor C2) {
-  HDC dc = Canvas->GetHandle();
-  WORD pattern[8];
-  for (int i = 0; i < 8; ++i) pattern[i] = (i & 1) ? 0xAAAA : 0x5555;
-  HBITMAP bmp = CreateBitmap(8, 8, 1, 1, pattern);
-  HBRUSH b = CreatePatternBrush(bmp);
-  COLORREF ot = SetTextColor(dc, ColorToRef(C1));
-  COLORREF ob = SetBkColor(dc, ColorToRef(C2));
-  FillRect(dc, &R, b);
-  SetTextColor(dc, ot);
-  SetBkColor(dc, ob);
-  DeleteObject(b);
-  DeleteObject(bmp);
+  BarDitherRect(Canvas->GetHandle(), R, ColorToRef(C1), ColorToRef(C2));
 }
 
 void DrawDraggingOutline(HDC DC, const RECT* NewRect, const RECT* OldRect) {
