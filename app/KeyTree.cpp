@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <memory>
-#include <thread>
 #include <vector>
 
+#include "app/RegAccess.h"
 #include "classlib/Registry.h"
 
 namespace {
@@ -141,21 +141,14 @@ class TSubKeyProbe {
  public:
   TSubKeyProbe(HKEY Parent, DWORD Count) : parent_(Parent), counts_(Count, -1) {
     if (Count < kThreadedFrom || !NtEnumerateKeyProc()) return;
-    DWORD per = (Count + kThreads - 1) / kThreads;
-    try {
-      for (DWORD from = 0; from < Count; from += per) {
-        DWORD to = std::min(Count, from + per);
-        threads_.emplace_back([this, from, to] { Probe(from, to); });
-      }
-    } catch (...) {
-      // Whatever didn't start is asked in line.
-    }
+    const size_t chunks = (Count + kChunk - 1) / kChunk;
+    // The counts are all kept anyway: the threads may run to the end.
+    runner_ = std::make_unique<TPartRunner>(chunks, [this](size_t c) { Probe(c); }, kThreads, false, chunks);
   }
-  ~TSubKeyProbe() { Wait(); }
 
   // True with the count when Index was answered.
   bool CountAt(DWORD Index, DWORD& Count) {
-    Wait();
+    if (runner_ && Index < counts_.size()) runner_->WaitFor(Index / kChunk);
     if (Index < counts_.size() && counts_[Index] >= 0) {
       Count = DWORD(counts_[Index]);
       return true;
@@ -165,23 +158,21 @@ class TSubKeyProbe {
 
  private:
   static constexpr DWORD kThreadedFrom = 256;
-  static constexpr DWORD kThreads = 3;
+  static constexpr DWORD kChunk = 128;
+  static constexpr unsigned kThreads = 3;
 
-  void Probe(DWORD From, DWORD To) {
-    for (DWORD i = From; i < To; ++i) {
+  void Probe(size_t Chunk) {
+    const size_t to = std::min(counts_.size(), (Chunk + 1) * kChunk);
+    for (size_t i = Chunk * kChunk; i < to; ++i) {
       DWORD n = 0;
-      if (!SubKeyCountAt(parent_, i, n)) break;
+      if (!SubKeyCountAt(parent_, DWORD(i), n)) break;
       counts_[i] = n > 0x7FFFFFFF ? 0x7FFFFFFF : LONG(n);
     }
   }
-  void Wait() {
-    for (std::thread& t : threads_)
-      if (t.joinable()) t.join();
-  }
 
   HKEY parent_;
-  std::vector<LONG> counts_;  // each index written by one thread only, read after the joins
-  std::vector<std::thread> threads_;
+  std::vector<LONG> counts_;  // each chunk written by one thread, read after its WaitFor
+  std::unique_ptr<TPartRunner> runner_;
 };
 
 }  // namespace
