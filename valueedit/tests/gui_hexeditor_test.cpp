@@ -36,6 +36,20 @@ struct EditorHost {
     SendMessageW(ed->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
     SendMessageW(ed->GetHandle(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
   }
+  // Widens the form and the editor until one whole row of cells fits. The
+  // cell width follows the font's "w", and which font stands in for Courier
+  // New differs between machines, so a fixed window width does not do.
+  void FitWholeRow() {
+    int need = 0;
+    for (int c = 0; c < ed->GetColCount(); ++c)
+      if (ed->GetColWidths(c) > 0) need += ed->GetColWidths(c) + ed->GetGridLineWidth();
+    int frame = ed->GetWidth() - RectWidth(ed->GetClientRect());
+    int w = need + frame + GetSystemMetrics(SM_CXVSCROLL);
+    if (w <= ed->GetWidth()) return;
+    form->SetBounds(form->GetLeft(), form->GetTop(), w, form->GetHeight());
+    ed->SetBounds(0, 0, w, ed->GetHeight());
+    Pump(10);
+  }
   // Colours found inside a cell after painting.
   std::vector<COLORREF> CellColors(int col, int row) {
     ed->Invalidate();
@@ -271,6 +285,10 @@ TEST(HexEditorControl, LayoutChangesRepaintWithoutTrouble) {
   // insert mode: a click right of the last character of a full row lands on
   // the append position of the next row
   h.SetData(std::string(32, 'q'));
+  // shorter data loaded into the editor scrolled to its end shows from its
+  // first row on
+  EXPECT_EQ(h.ed->GetTopRow(), 2);
+  h.FitWholeRow();
   h.ed->SetInsertMode(true);
   TRect last = h.ed->CellRect(h.ed->GetLastCharCol(), 3);
   ASSERT_GT(RectWidth(last), 0);
