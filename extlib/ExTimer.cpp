@@ -6,14 +6,30 @@
 // ---------------------------------------------------------------------------
 // TTimerThread
 
+namespace {
+struct TLockGuard {
+  CRITICAL_SECTION& CS;
+  explicit TLockGuard(CRITICAL_SECTION& C) : CS(C) { EnterCriticalSection(&CS); }
+  ~TLockGuard() { LeaveCriticalSection(&CS); }
+};
+}  // namespace
+
 TTimerThread::TTimerThread(TExtTimer* AOwner)
     : TThread(true), owner_(AOwner), wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+  InitializeCriticalSection(&lock_);
   SetFreeOnTerminate(false);
 }
 
 TTimerThread::~TTimerThread() {
-  Stop();
+  // Deleted by Detach (the run is over or never began) or by the thread
+  // itself at its end: nothing waits on the event any more.
+  if (!GetFinished() && !GetSuspended() && GetCurrentThreadId() != GetThreadID()) {
+    Terminate();
+    SetEvent(wake_);
+    WaitFor();
+  }
   if (wake_) CloseHandle(wake_);
+  DeleteCriticalSection(&lock_);
 }
 
 void TTimerThread::Configure(bool AActive, DWORD AInterval) {
@@ -22,17 +38,32 @@ void TTimerThread::Configure(bool AActive, DWORD AInterval) {
   SetEvent(wake_);
 }
 
-void TTimerThread::Stop() {
-  if (GetFinished() || GetHandle() == nullptr) return;
+void TTimerThread::Detach() {
+  if (GetSuspended()) {  // never started: nothing runs, nothing waits
+    delete this;
+    return;
+  }
+  // A tick running on the timer thread holds the lock; it may wait for the
+  // window thread, so the window thread keeps serving while it waits.
+  bool OnWindowThread = GetCurrentThreadId() == MainThreadID;
+  while (!TryEnterCriticalSection(&lock_)) {
+    if (OnWindowThread) CheckSynchronize();
+    Sleep(1);
+  }
+  owner_ = nullptr;
   active_ = false;
-  Terminate();
-  SetEvent(wake_);
-  if (GetSuspended()) Start();  // never started: let it run to its end
-  WaitFor();
+  bool Ended = ended_;
+  if (!Ended) {
+    orphaned_ = true;
+    Terminate();
+    SetEvent(wake_);
+  }
+  LeaveCriticalSection(&lock_);
+  if (Ended) delete this;
 }
 
 bool TTimerThread::Closed() const {
-  return GetTerminated() || (Application && Application->Terminated()) || owner_ == nullptr;
+  return GetTerminated() || (Application && Application->Terminated()) || owner_.load() == nullptr;
 }
 
 void TTimerThread::HandleThreadException(const Exception& E) {
@@ -44,26 +75,58 @@ void TTimerThread::HandleThreadException(const Exception& E) {
     Application->ShowException(E);
 }
 
-void TTimerThread::Execute() {
-  while (!GetTerminated()) {
-    if (Closed()) break;
-    // Parked: wait until reconfigured. Running: a time-out is a tick, a
-    // wake-up only restarts the wait with the new settings.
-    DWORD Wait = active_ ? interval_.load() : INFINITE;
-    if (WaitForSingleObject(wake_, Wait) != WAIT_TIMEOUT) continue;
-    if (Closed() || !active_ || !owner_->enabled_) continue;
-    if (owner_->SyncEvent) {
-      TThread::Synchronize(this, TThreadMethod(owner_, &TExtTimer::Timer));
-    } else {
-      try {
-        owner_->Timer();
-      } catch (const Exception& E) {
-        HandleThreadException(E);
-      } catch (const std::exception& E) {
-        HandleThreadException(Exception(String(E.what(), E.what() + strlen(E.what()))));
-      }
-    }
+void TTimerThread::SyncTick() {
+  // Runs on the window thread, where the owner is freed too.
+  if (TExtTimer* Owner = owner_.load()) Owner->Timer();
+}
+
+void TTimerThread::Tick() {
+  TLockGuard Guard(lock_);
+  TExtTimer* Owner = owner_.load();
+  if (!Owner || !active_ || !Owner->enabled_) return;
+  if (Owner->SyncEvent) {
+    // Not under the lock: the handler may free the timer (Detach takes it).
+    LeaveCriticalSection(&lock_);
+    struct Relock {
+      CRITICAL_SECTION& CS;
+      ~Relock() { EnterCriticalSection(&CS); }
+    } Again{lock_};
+    TThread::Synchronize(this, TThreadMethod(this, &TTimerThread::SyncTick));
+    return;
   }
+  try {
+    Owner->Timer();
+  } catch (const Exception& E) {
+    HandleThreadException(E);
+  } catch (const std::exception& E) {
+    HandleThreadException(Exception(String(E.what(), E.what() + strlen(E.what()))));
+  }
+}
+
+void TTimerThread::Finish() {
+  TLockGuard Guard(lock_);
+  ended_ = true;
+  // Read by the thread's start routine once Execute has returned.
+  if (orphaned_) SetFreeOnTerminate(true);
+}
+
+void TTimerThread::Execute() {
+  try {
+    while (!GetTerminated()) {
+      if (Closed()) break;
+      // Parked: wait until reconfigured. Running: a time-out is a tick, a
+      // wake-up only restarts the wait with the new settings.
+      DWORD Wait = active_ ? interval_.load() : INFINITE;
+      if (WaitForSingleObject(wake_, Wait) != WAIT_TIMEOUT) continue;
+      if (Closed()) continue;
+      Tick();
+    }
+  } catch (...) {
+    // A synchronised handler's exception ends the thread.
+    Finish();
+    throw;
+  }
+  Finish();
 }
 
 // ---------------------------------------------------------------------------
@@ -75,9 +138,9 @@ TExtTimer::~TExtTimer() {
   Destroying();
   enabled_ = false;
   onTimer_ = TNotifyEvent();
-  // Waits for the thread: it reads this timer's fields until it ends. A
-  // synchronised tick waiting meanwhile runs and finds the timer disabled.
-  delete thread_;
+  // The thread is not waited for (this may run inside its own tick): it
+  // stops reaching this timer at once and frees itself when it ends.
+  thread_->Detach();
   thread_ = nullptr;
   if (wnd_) {
     KillTimer(wnd_, 1);
@@ -126,7 +189,10 @@ void TExtTimer::Synchronize(TThreadMethod Method) {
 }
 
 void TExtTimer::Timer() {
-  if (enabled_ && !IsDestroying() && onTimer_) onTimer_(this);
+  if (!enabled_ || IsDestroying() || !onTimer_) return;
+  // A copy: the handler may free this timer, and with it onTimer_.
+  TNotifyEvent Handler = onTimer_;
+  Handler(this);
 }
 
 void TExtTimer::UpdateTimer() {

@@ -12,8 +12,10 @@
 class TExtTimer;
 
 // The worker of a threaded TExtTimer. It waits on an event instead of being
-// suspended, so it never stops while holding a lock, and the timer waits
-// for its end before it goes.
+// suspended, so it never stops while holding a lock. The timer does not
+// wait for it when it goes: it hands the thread over (Detach), and the
+// thread ends at its next wake-up and frees itself. A timer may so be freed
+// by its own OnTimer, synchronised or not.
 class TTimerThread : public TThread {
  public:
   explicit TTimerThread(TExtTimer* AOwner);
@@ -21,21 +23,32 @@ class TTimerThread : public TThread {
 
   // Sets what the thread does next and wakes it: Active false parks it.
   void Configure(bool AActive, DWORD AInterval);
-  void Stop();
   bool IsActive() const { return active_.load(); }
   DWORD GetInterval() const { return interval_.load(); }
+  // The owner goes: no tick reaches it from now on. Waits only for a tick
+  // running on the timer thread itself (never for the window thread); the
+  // thread, or this call, frees the object.
+  void Detach();
 
  protected:
   void Execute() override;
 
  private:
   bool Closed() const;
+  void Tick();
+  // A synchronised tick, run on the window thread.
+  void SyncTick();
   void HandleThreadException(const Exception& E);
+  void Finish();
 
-  TExtTimer* owner_;
+  std::atomic<TExtTimer*> owner_;
   HANDLE wake_;
   std::atomic<bool> active_{false};
   std::atomic<DWORD> interval_{1000};
+  // Held while the thread reads its owner or runs an unsynchronised tick.
+  CRITICAL_SECTION lock_;
+  bool orphaned_ = false;  // detached: frees itself when it ends
+  bool ended_ = false;     // Execute is over
 };
 
 class TExtTimer : public TComponent {

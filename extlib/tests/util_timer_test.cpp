@@ -194,3 +194,56 @@ TEST(ExtTimer, SynchronizeFallsBackToDirectCall) {
   T.Synchronize(TThreadMethod([&] { ++Calls; }));
   EXPECT_EQ(Calls, 1);
 }
+
+namespace {
+// Pumps the window thread until Done holds or the watchdog (10 s) fires.
+template <class F>
+bool PumpUntil(F Done) {
+  DWORD Start = GetTickCount();
+  while (!Done()) {
+    if (GetTickCount() - Start > 10000) return false;
+    MSG M;
+    while (PeekMessageW(&M, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&M);
+      DispatchMessageW(&M);
+    }
+    CheckSynchronize();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+  }
+  return true;
+}
+
+// A copy of the timer thread's handle that outlives the thread object.
+HANDLE ThreadHandleOf(TExtTimer* T) {
+  HANDLE H = nullptr;
+  DuplicateHandle(GetCurrentProcess(), T->GetTimerThread()->GetHandle(), GetCurrentProcess(), &H, SYNCHRONIZE,
+                  FALSE, 0);
+  return H;
+}
+}  // namespace
+
+TEST(ExtTimer, TimerFreedByItsOwnHandlerInEveryMode) {
+  InitForms();
+  InitThreadSynchronization();
+  enum { Synchronised, OnTimerThread, WindowMode };
+  for (int Mode : {Synchronised, OnTimerThread, WindowMode}) {
+    SCOPED_TRACE(Mode);
+    std::atomic<TExtTimer*> T{new TExtTimer(nullptr)};
+    std::atomic<int> Ticks{0};
+    T.load()->SyncEvent = Mode == Synchronised;
+    T.load()->SetThreaded(Mode != WindowMode);
+    T.load()->SetInterval(10);
+    HANDLE Thread = ThreadHandleOf(T.load());
+    ASSERT_NE(Thread, nullptr);
+    T.load()->SetOnTimer(TNotifyEvent([&](TObject* Sender) {
+      ++Ticks;
+      delete static_cast<TExtTimer*>(Sender);
+      T = nullptr;
+    }));
+    // The handler returns (no deadlock), runs once, and the thread ends.
+    EXPECT_TRUE(PumpUntil([&] { return T.load() == nullptr; }));
+    EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(Thread, 0) == WAIT_OBJECT_0; }));
+    EXPECT_EQ(Ticks.load(), 1);
+    CloseHandle(Thread);
+  }
+}
