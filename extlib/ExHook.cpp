@@ -1,12 +1,21 @@
 #include "extlib/ExHook.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "classlib/Forms.h"
 
 namespace {
 THookList* GHookList = nullptr;
-const wchar_t* const HookProp = L"ZembrioExtControlHook";
+
+// Windows whose procedure chain still holds the hook procedure although no
+// control hook watches them any more (another subclasser sat above it when
+// the hook was taken away), with the procedure to pass their messages to.
+// Kept apart from the hook list: such a window may outlive it.
+std::unordered_map<HWND, WNDPROC>& Stranded() {
+  static auto* Map = new std::unordered_map<HWND, WNDPROC>();
+  return *Map;
+}
 
 THookList* EnsureHookList() {
   if (!GHookList) GHookList = new THookList();
@@ -72,8 +81,10 @@ void TExtWindowHook::SetWinControl(TWinControl* Value) {
 void TExtWindowHook::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
   if (Operation != opRemove) return;
-  if (AComponent == GetWinControl() || AComponent == winControl_) {
-    // The control goes: forget it but stay active for the next one.
+  // The control goes, or the owner does: forget the control but stay
+  // active for the next. (A control hooked earlier going leaves the
+  // current one alone.)
+  if (AComponent == GetWinControl() || AComponent == winControl_ || (GetOwner() && AComponent == GetOwner())) {
     bool WasActive = active_;
     SetWinControl(nullptr);
     active_ = WasActive;
@@ -87,6 +98,11 @@ HWND TExtWindowHook::GetHookHandle() {
 bool TExtWindowHook::IsForm() const {
   TWinControl* C = GetWinControl();
   return C && C == GetOwner() && dynamic_cast<TCustomForm*>(C) != nullptr;
+}
+
+bool TExtWindowHook::NotIsForm() const {
+  TWinControl* C = GetWinControl();
+  return C && dynamic_cast<TCustomForm*>(C) == nullptr;
 }
 
 void TExtWindowHook::ReadForm(bool Value) {
@@ -141,9 +157,19 @@ void TControlHook::HookControl() {
   if (!control_ || control_->IsDestroying() || destroying_) return;
   control_->HandleNeeded();
   HWND W = control_->GetHandle();
+  if (hookedWnd_ == W && prevWndProc_) return;  // already watching it
+  auto It = Stranded().find(W);
+  if (It != Stranded().end()) {
+    // The hook procedure is still in this window's chain: take up the
+    // procedure it passes to instead of installing it a second time (which
+    // would make the two procedures call each other without end).
+    prevWndProc_ = It->second;
+    Stranded().erase(It);
+    hookedWnd_ = W;
+    return;
+  }
   WNDPROC Current = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(W, GWLP_WNDPROC));
-  if (Current == &HookWndProc && GetPropW(W, HookProp) == this) return;
-  SetPropW(W, HookProp, this);
+  if (Current == &HookWndProc) return;
   prevWndProc_ = Current;
   hookedWnd_ = W;
   SetWindowLongPtrW(W, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HookWndProc));
@@ -151,11 +177,13 @@ void TControlHook::HookControl() {
 
 void TControlHook::UnhookControl() {
   if (prevWndProc_ && hookedWnd_ && IsWindow(hookedWnd_)) {
-    // Put the old procedure back only when nobody subclassed after us.
-    if (reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hookedWnd_, GWLP_WNDPROC)) == &HookWndProc) {
+    // Put the old procedure back only when nobody subclassed after us;
+    // otherwise the hook procedure stays in the chain and passes the
+    // window's messages straight on from now on.
+    if (reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hookedWnd_, GWLP_WNDPROC)) == &HookWndProc)
       SetWindowLongPtrW(hookedWnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(prevWndProc_));
-      RemovePropW(hookedWnd_, HookProp);
-    }
+    else
+      Stranded()[hookedWnd_] = prevWndProc_;
   }
   prevWndProc_ = nullptr;
 }
@@ -183,18 +211,31 @@ void TControlHook::RunPhase(TMessage& Msg, bool& Handled, bool Before) {
 }
 
 LRESULT CALLBACK TControlHook::HookWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
-  auto* Self = static_cast<TControlHook*>(GetPropW(Wnd, HookProp));
-  if (!Self || !Self->control_) return DefWindowProcW(Wnd, Msg, WParam, LParam);
-  TMessage M;
-  M.Msg = Msg;
-  M.WParam = WParam;
-  M.LParam = LParam;
-  try {
-    Self->WndProc(M);
-  } catch (...) {
-    if (Application) Application->HandleException(Self);
+  // The control comes from the class library's window map (no window
+  // property lookup per message).
+  TControlHook* Self = nullptr;
+  if (GHookList)
+    if (TWinControl* C = TWinControl::FindControl(Wnd)) Self = GHookList->FindControlHook(C);
+  if (Self && Self->hookedWnd_ == Wnd && Self->prevWndProc_) {
+    TMessage M;
+    M.Msg = Msg;
+    M.WParam = WParam;
+    M.LParam = LParam;
+    try {
+      Self->WndProc(M);
+    } catch (...) {
+      if (Application) Application->HandleException(Self);
+    }
+    return M.Result;
   }
-  return M.Result;
+  // Not watched (any more): on to the procedure the hook once replaced.
+  WNDPROC Next = nullptr;
+  auto It = Stranded().find(Wnd);
+  if (It != Stranded().end()) {
+    Next = It->second;
+    if (Msg == WM_NCDESTROY) Stranded().erase(It);
+  }
+  return Next ? CallWindowProcW(Next, Wnd, Msg, WParam, LParam) : DefWindowProcW(Wnd, Msg, WParam, LParam);
 }
 
 void TControlHook::WndProc(TMessage& Msg) {
@@ -209,17 +250,10 @@ void TControlHook::WndProc(TMessage& Msg) {
       bool& H;
       ~AfterPhase() { Self->RunPhase(M, H, false); }
     } Finally{this, Msg, Handled};
-    // Without a saved procedure (another subclasser replaced ours) the
-    // window's class procedure still gives the control its default handling.
-    WNDPROC Target = Prev ? Prev : control_->DefWndProc();
-    if (Target)
-      Msg.Result = CallWindowProcW(Target, W, Msg.Msg, Msg.WParam, Msg.LParam);
-    else
-      Msg.Result = DefWindowProcW(W, Msg.Msg, Msg.WParam, Msg.LParam);
+    Msg.Result = CallWindowProcW(Prev, W, Msg.Msg, Msg.WParam, Msg.LParam);
   }
   if (Msg.Msg == WM_DESTROY) {
     UnhookControl();
-    if (GetPropW(W, HookProp) == this) RemovePropW(W, HookProp);
     hookedWnd_ = nullptr;
     if (GHookList && !destroying_ && control_ && !control_->IsDestroying())
       PostMessageW(GHookList->GetHandle(), CM_RECREATEWINDOW, 0, reinterpret_cast<LPARAM>(this));
@@ -281,6 +315,47 @@ void THookList::WndProc(TMessage& Msg) {
     return;
   }
   Msg.Result = DefWindowProcW(handle_, Msg.Msg, Msg.WParam, Msg.LParam);
+}
+
+// ---------------------------------------------------------------------------
+// Virtual method tables (this compiler's: the table pointer is the first
+// word of an object, one code pointer per slot).
+
+namespace {
+void** VirtualTableOf(const void* Instance) { return *static_cast<void** const*>(Instance); }
+
+// Whether Size bytes at P can be read (a slot beyond the table may lie on
+// a page that is not there).
+bool Readable(const void* P, size_t Size) {
+  MEMORY_BASIC_INFORMATION Info{};
+  if (!VirtualQuery(P, &Info, sizeof(Info)) || Info.State != MEM_COMMIT) return false;
+  if (Info.Protect & (PAGE_NOACCESS | PAGE_GUARD)) return false;
+  auto End = static_cast<const char*>(Info.BaseAddress) + Info.RegionSize;
+  return static_cast<const char*>(P) + Size <= End;
+}
+}  // namespace
+
+void* GetVirtualMethodAddress(const void* Instance, int Index) { return VirtualTableOf(Instance)[Index - 1]; }
+
+void* SetVirtualMethodAddress(const void* Instance, int Index, void* Method) {
+  void** Slot = VirtualTableOf(Instance) + (Index - 1);
+  void* Previous = *Slot;
+  DWORD OldProtect = 0;
+  if (VirtualProtect(Slot, sizeof(void*), PAGE_EXECUTE_READWRITE, &OldProtect)) {
+    *Slot = Method;
+    FlushInstructionCache(GetCurrentProcess(), Slot, sizeof(void*));
+    VirtualProtect(Slot, sizeof(void*), OldProtect, &OldProtect);
+  }
+  return Previous;
+}
+
+int FindVirtualMethodIndex(const void* Instance, void* Method) {
+  void** Table = VirtualTableOf(Instance);
+  for (int I = 0; I < MaxVirtualMethodSlots; ++I) {
+    if (!Readable(Table + I, sizeof(void*))) break;
+    if (Table[I] == Method) return I + 1;
+  }
+  return -1;
 }
 
 void ExHookInitialize() {}

@@ -41,6 +41,8 @@ class TExtWindowHook : public TComponent {
   bool IsForm() const;
   // Reattaches to the owner form (the reading side of IsForm).
   void ReadForm(bool Value);
+  // The control is stored as a reference only when it is not a form.
+  bool NotIsForm() const;
 
  protected:
   void Notification(TComponent* AComponent, TOperation Operation) override;
@@ -99,6 +101,18 @@ class THookList : public TObject {
   std::vector<TControlHook*> items_;
   HWND handle_ = nullptr;
 };
+
+// Slots of an object's class's table of virtual methods, counted from 1
+// for the first slot (every object of a class shares its table).
+void* GetVirtualMethodAddress(const void* Instance, int Index);
+// Writes Method into slot Index (lifting the page's write protection for
+// the write) and returns the pointer that was there; nothing is written
+// when the protection cannot be changed.
+void* SetVirtualMethodAddress(const void* Instance, int Index, void* Method);
+// The first slot holding Method, or -1 when none of the first
+// MaxVirtualMethodSlots readable slots does.
+constexpr int MaxVirtualMethodSlots = 4096;
+int FindVirtualMethodIndex(const void* Instance, void* Method);
 
 // The global hook list (nullptr until first use).
 THookList* HookList();

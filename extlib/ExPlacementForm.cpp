@@ -87,7 +87,11 @@ void TFormPlacement::UpdatePlacement() {
       break;
   }
   P.ptMaxPosition = POINT{-X, -Y};
-  SetWindowPlacement(H, &P);
+  ApplyPlacement(H, P);
+}
+
+void TFormPlacement::ApplyPlacement(HWND Wnd, const WINDOWPLACEMENT& Placement) {
+  SetWindowPlacement(Wnd, &Placement);
 }
 
 void TFormPlacement::UpdatePreventResize() {
@@ -280,20 +284,23 @@ void TFormPlacement::WriteInteger(const String& Ident, int Value) {
 void TFormPlacement::EraseSections() {
   if (GetIniFile()) return;
   IniNeeded();
-  TStringList Sections;
-  IniReadSections(GetIniFile(), &Sections);
-  String Section = GetIniSection();
-  auto Narrow = [](const String& S) {
-    AnsiString A;
-    for (wchar_t C : S) A += C < 256 ? static_cast<char>(C) : '?';
-    return A;
-  };
-  AnsiString S = Narrow(Section);
-  for (int I = 0; I < Sections.GetCount(); ++I) {
-    String Name = Sections.Get(I);
-    AnsiString N = Narrow(Name);
-    if (Name == Section || IsWild(N, S + ".*", false) || IsWild(N, S + "\\*", false))
-      IniEraseSection(GetIniFile(), Name);
+  try {
+    TStringList Sections;
+    IniReadSections(GetIniFile(), &Sections);
+    String Section = GetIniSection();
+    // Compared as wide text, literally: a section name may hold any
+    // character, "?" and "*" included.
+    auto Below = [&](const String& Name) {
+      return Name.size() > Section.size() && Name.compare(0, Section.size(), Section) == 0 &&
+             (Name[Section.size()] == L'.' || Name[Section.size()] == L'\\');
+    };
+    for (int I = 0; I < Sections.GetCount(); ++I) {
+      String Name = Sections.Get(I);
+      if (Name == Section || Below(Name)) IniEraseSection(GetIniFile(), Name);
+    }
+  } catch (...) {
+    IniFree();
+    throw;
   }
   IniFree();
 }

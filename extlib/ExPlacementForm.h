@@ -88,6 +88,8 @@ class TFormPlacement : public TComponent {
   // Opens the store; a read-only open creates no key below another root
   // than the current user.
   void IniNeeded(bool ReadOnly = false);
+  // Gives the form's window the placement UpdatePlacement made.
+  virtual void ApplyPlacement(HWND Wnd, const WINDOWPLACEMENT& Placement);
   void IniFree();
   TCustomForm* Form() const;
 

@@ -161,32 +161,93 @@ TEST_F(PlacementForm, MinMaxInfoLimitsTracking) {
   EXPECT_EQ(Info.ptMaxTrackSize.x, 9999);
 }
 
-TEST_F(PlacementForm, RestoreMovesTheMaximisedBorderOffTheScreen) {
-  auto F = MakeForm();
-  F->Show();
-  {
-    // Some window managers (Wine's) keep no maximised position of their own.
-    WINDOWPLACEMENT Probe{};
-    Probe.length = sizeof(Probe);
-    GetWindowPlacement(F->Handle(), &Probe);
-    POINT Was = Probe.ptMaxPosition;
-    Probe.ptMaxPosition = POINT{-7, -7};
-    SetWindowPlacement(F->Handle(), &Probe);
-    GetWindowPlacement(F->Handle(), &Probe);
-    bool Kept = Probe.ptMaxPosition.x == -7;
-    Probe.ptMaxPosition = Was;
-    SetWindowPlacement(F->Handle(), &Probe);
-    if (!Kept) {
-      Placement->Active = false;
-      GTEST_SKIP() << "the system keeps no maximised position";
-    }
+namespace {
+// Keeps the placement it would give the window (the window manager may
+// not keep a maximised position of its own).
+class TRecordingPlacement : public TFormPlacement {
+ public:
+  using TFormPlacement::TFormPlacement;
+  int Applied = 0;
+  WINDOWPLACEMENT Last{};
+
+ protected:
+  void ApplyPlacement(HWND Wnd, const WINDOWPLACEMENT& P) override {
+    ++Applied;
+    Last = P;
+    TFormPlacement::ApplyPlacement(Wnd, P);
   }
-  Placement->RestoreFormPlacement();
-  WINDOWPLACEMENT P{};
-  P.length = sizeof(P);
-  GetWindowPlacement(F->Handle(), &P);
-  EXPECT_EQ(P.ptMaxPosition.x, -GetSystemMetrics(SM_CXFRAME));
-  EXPECT_EQ(P.ptMaxPosition.y, -GetSystemMetrics(SM_CYFRAME));
+};
+}  // namespace
+
+TEST_F(PlacementForm, RestoreMovesTheMaximisedBorderOffTheScreen) {
+  struct Case {
+    TFormBorderStyle Style;
+    int X, Y;
+  };
+  for (Case C : {Case{bsSizeable, SM_CXFRAME, SM_CYFRAME}, Case{bsDialog, SM_CXDLGFRAME, SM_CYDLGFRAME},
+                 Case{bsSingle, SM_CXBORDER, SM_CYBORDER}, Case{bsNone, -1, -1}}) {
+    SCOPED_TRACE(int(C.Style));
+    std::unique_ptr<TForm> F(new TForm(Application));
+    F->SetBorderStyle(C.Style);
+    auto* P = new TRecordingPlacement(F.get());
+    P->SetIniFileName(IniName);
+    P->Loaded();
+    F->HandleNeeded();
+    P->RestoreFormPlacement();  // hidden: shown as hidden
+    ASSERT_EQ(P->Applied, 1);
+    EXPECT_EQ(P->Last.showCmd, UINT(SW_HIDE));
+    EXPECT_EQ(P->Last.ptMaxPosition.x, C.X < 0 ? 0 : -GetSystemMetrics(C.X));
+    EXPECT_EQ(P->Last.ptMaxPosition.y, C.Y < 0 ? 0 : -GetSystemMetrics(C.Y));
+    // A placement that limits the size leaves the window's own alone.
+    TWinMinMaxInfo M;
+    M.MinTrackWidth = 100;
+    P->SetMinMaxInfo(M);
+    P->RestoreFormPlacement();
+    EXPECT_EQ(P->Applied, 1);
+    P->Active = false;
+  }
+}
+
+TEST_F(PlacementForm, PreventResizeGreysSizeAndMaximizeInTheSystemMenu) {
+  std::unique_ptr<TForm> F(new TForm(Application));
+  Placement = new TFormPlacement(F.get());
+  Placement->SetIniFileName(IniName);
+  Placement->SetPreventResize(true);
+  Placement->Loaded();
+  F->Show();
+  HMENU Menu = GetSystemMenu(F->Handle(), FALSE);
+  ASSERT_NE(Menu, nullptr);
+  EnableMenuItem(Menu, SC_SIZE, MF_BYCOMMAND | MF_ENABLED);
+  EnableMenuItem(Menu, SC_MOVE, MF_BYCOMMAND | MF_ENABLED);
+  SendMessageW(F->Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(Menu), MAKELPARAM(0, TRUE));
+  EXPECT_TRUE(GetMenuState(Menu, SC_SIZE, MF_BYCOMMAND) & MF_GRAYED);
+  EXPECT_TRUE(GetMenuState(Menu, SC_MAXIMIZE, MF_BYCOMMAND) & MF_GRAYED);
+  EXPECT_FALSE(GetMenuState(Menu, SC_MOVE, MF_BYCOMMAND) & MF_GRAYED);
+  Placement->Active = false;
+}
+
+TEST_F(PlacementForm, EraseSectionsComparesWideNamesLiterally) {
+  auto F = MakeForm();
+  Placement->SetIniSection(L"\x0416");
+  TMemIniFile Ini(IniName);
+  for (const wchar_t* S : {L"\x0416", L"\x0416.Grid", L"\x0416\\Tool", L"A", L"A.b", L"\x0436", L"\x0416x"})
+    Ini.WriteString(S, L"v", L"1");
+  Ini.UpdateFile();
+  Placement->EraseSections();
+  TMemIniFile After(IniName);
+  EXPECT_FALSE(After.SectionExists(L"\x0416"));
+  EXPECT_FALSE(After.SectionExists(L"\x0416.Grid"));
+  EXPECT_FALSE(After.SectionExists(L"\x0416\\Tool"));
+  EXPECT_TRUE(After.SectionExists(L"A"));
+  EXPECT_TRUE(After.SectionExists(L"A.b"));
+  EXPECT_TRUE(After.SectionExists(L"\x0436"));
+  EXPECT_TRUE(After.SectionExists(L"\x0416x"));
+
+  // Wildcard characters in a section's name are plain characters.
+  Placement->SetIniSection(L"?");
+  Placement->EraseSections();
+  TMemIniFile Last(IniName);
+  EXPECT_TRUE(Last.SectionExists(L"A.b"));
   Placement->Active = false;
 }
 

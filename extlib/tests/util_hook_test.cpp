@@ -9,7 +9,33 @@
 
 namespace {
 
+// Read before any test runs: no hook has been attached in this process yet.
+const HWND HookHandleAtStart = TExtWindowHook::GetHookHandle();
+
 constexpr UINT WM_PROBE = WM_APP + 17;
+
+int PropCount(HWND W) {
+  int N = 0;
+  EnumPropsExW(
+      W, [](HWND, LPWSTR, HANDLE, ULONG_PTR Count) -> BOOL { return ++*reinterpret_cast<int*>(Count), TRUE; },
+      reinterpret_cast<LPARAM>(&N));
+  return N;
+}
+
+// Another subclasser of a window: counts what passes and forwards it.
+struct TForeignSubclass {
+  static inline WNDPROC Saved = nullptr;
+  static inline int Calls = 0;
+  static LRESULT CALLBACK Proc(HWND W, UINT M, WPARAM WP, LPARAM LP) {
+    if (M == WM_PROBE) ++Calls;
+    return CallWindowProcW(Saved, W, M, WP, LP);
+  }
+  static void Install(HWND W) {
+    Calls = 0;
+    Saved = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(W, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
+  }
+  static void Remove(HWND W) { SetWindowLongPtrW(W, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Saved)); }
+};
 
 void PumpPosted() {
   MSG M;
@@ -51,10 +77,12 @@ class ExtWindowHook : public ::testing::Test {
 }  // namespace
 
 TEST_F(ExtWindowHook, HandleBeforeFirstUseAndAttachState) {
-  if (!HookList()) EXPECT_EQ(TExtWindowHook::GetHookHandle(), reinterpret_cast<HWND>(static_cast<intptr_t>(-1)));
+  EXPECT_EQ(HookHandleAtStart, reinterpret_cast<HWND>(static_cast<intptr_t>(-1)));
   TExtWindowHook H(Form.get());
   EXPECT_TRUE(H.GetActive());
+  int PropsBefore = PropCount(Panel->Handle());
   H.SetWinControl(Panel);
+  EXPECT_EQ(PropCount(Panel->Handle()), PropsBefore);  // found through the control map
   EXPECT_EQ(H.GetWinControl(), Panel);
   EXPECT_NE(TExtWindowHook::GetHookHandle(), reinterpret_cast<HWND>(static_cast<intptr_t>(-1)));
   H.SetActive(false);
@@ -172,9 +200,90 @@ TEST_F(ExtWindowHook, FreeingTheControlDetaches) {
 TEST_F(ExtWindowHook, HookOnItsOwnFormIsStoredAsFlag) {
   TExtWindowHook H(Form.get());
   EXPECT_FALSE(H.IsForm());
+  EXPECT_FALSE(H.NotIsForm());
   H.ReadForm(true);
   EXPECT_EQ(H.GetWinControl(), Form.get());
   EXPECT_TRUE(H.IsForm());
+  EXPECT_FALSE(H.NotIsForm());
   H.SetWinControl(Panel);
   EXPECT_FALSE(H.IsForm());
+  EXPECT_TRUE(H.NotIsForm());
+}
+
+TEST_F(ExtWindowHook, SubclasserAboveTheHookKeepsTheChainWhole) {
+  HWND W = Panel->Handle();
+  auto Hook = std::make_unique<TExtWindowHook>(Form.get());
+  int Probes = 0;
+  Hook->SetWinControl(Panel);
+  TForeignSubclass::Install(W);
+
+  // Moved away under the other subclasser (the control hook is freed):
+  // messages still reach the control through the hook procedure.
+  TPanel* Other = new TPanel(Form.get());
+  Other->SetParent(Form.get());
+  Hook->SetWinControl(Other);
+  PumpPosted();
+  EXPECT_EQ(HookList()->FindControlHook(Panel), nullptr);
+  EXPECT_EQ(SendMessageW(W, WM_PROBE, 0, 0), 42);
+  EXPECT_EQ(Panel->Seen, 1);
+
+  // Hooked again in that state: one pass through each procedure.
+  TExtWindowHook Again(Form.get());
+  Again.BeforeMessage = THookMessageEvent([&](TObject*, TMessage& M, bool&) {
+    if (M.Msg == WM_PROBE) ++Probes;
+  });
+  Again.SetWinControl(Panel);
+  EXPECT_EQ(SendMessageW(W, WM_PROBE, 0, 0), 42);
+  EXPECT_EQ(Probes, 1);
+  EXPECT_EQ(Panel->Seen, 2);
+  EXPECT_EQ(TForeignSubclass::Calls, 2);
+
+  // The other subclasser leaves first, then the hook: the chain is back.
+  TForeignSubclass::Remove(W);
+  Again.SetActive(false);
+  EXPECT_EQ(SendMessageW(W, WM_PROBE, 0, 0), 42);
+  EXPECT_EQ(Panel->Seen, 3);
+  EXPECT_EQ(Probes, 1);
+}
+
+// Outside an unnamed namespace, so calls go through the table.
+class TExtHookTestSlots : public TObject {
+ public:
+  virtual int First() { return 1; }
+  virtual int Second() { return 2; }
+};
+using TSlots = TExtHookTestSlots;
+
+namespace {
+int ReplacedSecond(TSlots*) { return 22; }
+// Calls through the table: the compiler can't tell the object's class.
+int CallSecond(TSlots* S) {
+  asm volatile("" : "+r"(S));
+  return S->Second();
+}
+// This compiler's address of a virtual method as bound to an object.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpmf-conversions"
+void* AddressOf(TSlots& S, int (TSlots::*M)()) { return reinterpret_cast<void*>(S.*M); }
+#pragma GCC diagnostic pop
+}  // namespace
+
+TEST(ExtVirtualMethods, FindReadAndPatchASlot) {
+  TSlots S;
+  void* First = AddressOf(S, &TSlots::First);
+  void* Second = AddressOf(S, &TSlots::Second);
+  int FirstIndex = FindVirtualMethodIndex(&S, First);
+  int SecondIndex = FindVirtualMethodIndex(&S, Second);
+  ASSERT_GE(FirstIndex, 1);
+  EXPECT_EQ(SecondIndex, FirstIndex + 1);
+  EXPECT_EQ(GetVirtualMethodAddress(&S, SecondIndex), Second);
+  EXPECT_EQ(FindVirtualMethodIndex(&S, reinterpret_cast<void*>(&ReplacedSecond)), -1);
+
+  // The table lies in read-only memory: the write lifts the protection.
+  EXPECT_EQ(SetVirtualMethodAddress(&S, SecondIndex, reinterpret_cast<void*>(&ReplacedSecond)), Second);
+  EXPECT_EQ(GetVirtualMethodAddress(&S, SecondIndex), reinterpret_cast<void*>(&ReplacedSecond));
+  TSlots Another;
+  EXPECT_EQ(CallSecond(&Another), 22);
+  EXPECT_EQ(SetVirtualMethodAddress(&S, SecondIndex, Second), reinterpret_cast<void*>(&ReplacedSecond));
+  EXPECT_EQ(CallSecond(&Another), 2);
 }

@@ -35,7 +35,32 @@ TEST(IniText, ValueAccessOverAnyObject) {
   EXPECT_EQ(IniReadInteger(&Ini, L"S", L"I", -1), -1);
 }
 
+TEST(IniText, QuotedValuesSurviveTheIniFile) {
+  wchar_t Dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, Dir);
+  String Name = String(Dir) + L"zembrio-extlib-quotes.ini";
+  struct Case {
+    const wchar_t *Value, *Stored;
+  };
+  for (Case C : {Case{L"\"both\"", L"\"\"both\"\""}, Case{L"'both'", L"\"'both'\""}, Case{L"\"", L"\"\"\""},
+                 Case{L"\"open", L"\"open"}, Case{L"", L""}}) {
+    SCOPED_TRACE(C.Value);
+    DeleteFileW(Name.c_str());
+    {
+      TIniFile Ini(Name);
+      IniWriteString(&Ini, L"S", L"V", C.Value);
+    }
+    wchar_t Raw[64] = {};
+    GetPrivateProfileSectionW(L"S", Raw, 64, Name.c_str());  // as stored
+    EXPECT_EQ(String(Raw), String(L"V=") + C.Stored);
+    TIniFile Again(Name);
+    EXPECT_EQ(IniReadString(&Again, L"S", L"V", L"?"), C.Value);
+  }
+  DeleteFileW(Name.c_str());
+}
+
 TEST(IniText, DefaultNames) {
+  InitForms();
   EXPECT_EQ(GetDefaultIniName(), L"extlib_util_tests.INI");
   DefCompanyName = L"Acme";
   EXPECT_EQ(GetDefaultIniRegKey(), L"Software\\Acme\\extlib_util_tests");
