@@ -56,7 +56,7 @@ void Frame3D(HDC dc, TRect& r, TColor topLeft, TColor bottomRight, int width) {
 // ---------------------------------------------------------------------------
 // TWindowProcList
 
-TWindowProcList::TWindowProcList(TThemeManager* Manager, TSubclassKind Kind, TProc Proc)
+TWindowProcList::TWindowProcList(TThemeManager* Manager, TSubclassKind Kind, TPreProc Proc)
     : manager_(Manager), kind_(Kind), proc_(Proc) {}
 
 TWindowProcList::~TWindowProcList() { Clear(); }
@@ -83,11 +83,8 @@ int TWindowProcList::Add(TControl* Control) {
     ++subclassCount_;
   }
   entries_.push_back({Control, Control->WindowProc});
-  TThemeManager* m = manager_;
-  TProc p = proc_;
-  // The procedure stays with the manager that holds the entry, so a control
-  // never reaches a manager that doesn't know it.
-  Control->WindowProc = TWndMethod([m, p, Control](TMessage& msg) { (m->*p)(Control, msg); });
+  TPreProc p = proc_;
+  Control->WindowProc = TWndMethod([p, Control](TMessage& msg) { p(Control, msg); });
   // Freeing the control tells the manager, wherever the control lives.
   Control->FreeNotification(manager_);
   sorted_ = entries_.size() < 2;
@@ -168,14 +165,14 @@ void TWindowProcList::DispatchMessage(TControl* Control, TMessage& Message) {
 // TThemeManager: life and hand-over
 
 TThemeManager::TThemeManager(TComponent* AOwner) : TComponent(AOwner) {
-  lists_[skPanel].reset(new TWindowProcList(this, skPanel, &TThemeManager::PanelWindowProc));
-  lists_[skListView].reset(new TWindowProcList(this, skListView, &TThemeManager::ListviewWindowProc));
-  lists_[skTabSheet].reset(new TWindowProcList(this, skTabSheet, &TThemeManager::TabSheetWindowProc));
-  lists_[skWinControl].reset(new TWindowProcList(this, skWinControl, &TThemeManager::WinControlWindowProc));
-  lists_[skGroupBox].reset(new TWindowProcList(this, skGroupBox, &TThemeManager::GroupBoxWindowProc));
-  lists_[skButton].reset(new TWindowProcList(this, skButton, &TThemeManager::ButtonControlWindowProc));
-  lists_[skStatusBar].reset(new TWindowProcList(this, skStatusBar, &TThemeManager::StatusBarWindowProc));
-  lists_[skForm].reset(new TWindowProcList(this, skForm, &TThemeManager::FormWindowProc));
+  lists_[skPanel].reset(new TWindowProcList(this, skPanel, &PrePanelWindowProc));
+  lists_[skListView].reset(new TWindowProcList(this, skListView, &PreListviewWindowProc));
+  lists_[skTabSheet].reset(new TWindowProcList(this, skTabSheet, &PreTabSheetWindowProc));
+  lists_[skWinControl].reset(new TWindowProcList(this, skWinControl, &PreWinControlWindowProc));
+  lists_[skGroupBox].reset(new TWindowProcList(this, skGroupBox, &PreGroupBoxWindowProc));
+  lists_[skButton].reset(new TWindowProcList(this, skButton, &PreButtonControlWindowProc));
+  lists_[skStatusBar].reset(new TWindowProcList(this, skStatusBar, &PreStatusBarWindowProc));
+  lists_[skForm].reset(new TWindowProcList(this, skForm, &PreFormWindowProc));
   if (Application) {
     Application->HookMainWindow(TWindowHook(this, &TThemeManager::MainWindowHook));
     hooked_ = true;
@@ -215,6 +212,43 @@ TThemeManager* TThemeManager::CurrentThemeManager() {
   std::lock_guard<std::recursive_mutex> g(Lock());
   return mainManager_;
 }
+
+namespace {
+TThemeManager* MainManagerOrFail() {
+  TThemeManager* m = TThemeManager::CurrentThemeManager();
+  if (!m) throw EThemeManagerError(L"Assertion failure");
+  return m;
+}
+
+TSize MeasureCheckBoxes() {
+  // The system's check-box strip (OBM_CHECKBOXES) holds 4 x 3 images.
+  const WORD kCheckBoxes = 32759;
+  TSize size{13, 13};
+  if (HBITMAP b = ::LoadBitmapW(nullptr, MAKEINTRESOURCEW(kCheckBoxes))) {
+    BITMAP info{};
+    if (::GetObjectW(b, sizeof(info), &info)) size = {info.bmWidth / 4, info.bmHeight / 3};
+    ::DeleteObject(b);
+  }
+  return size;
+}
+const TSize checkBoxSize_ = MeasureCheckBoxes();
+}  // namespace
+
+TSize TThemeManager::CheckBoxSize() { return checkBoxSize_; }
+
+#define ZEMBRIO_PRE_WINDOW_PROC(Name)                                          \
+  void TThemeManager::Pre##Name(TControl* Control, TMessage& Message) {      \
+    MainManagerOrFail()->Name(Control, Message);                             \
+  }
+ZEMBRIO_PRE_WINDOW_PROC(ButtonControlWindowProc)
+ZEMBRIO_PRE_WINDOW_PROC(FormWindowProc)
+ZEMBRIO_PRE_WINDOW_PROC(GroupBoxWindowProc)
+ZEMBRIO_PRE_WINDOW_PROC(ListviewWindowProc)
+ZEMBRIO_PRE_WINDOW_PROC(PanelWindowProc)
+ZEMBRIO_PRE_WINDOW_PROC(StatusBarWindowProc)
+ZEMBRIO_PRE_WINDOW_PROC(TabSheetWindowProc)
+ZEMBRIO_PRE_WINDOW_PROC(WinControlWindowProc)
+#undef ZEMBRIO_PRE_WINDOW_PROC
 
 int TThemeManager::SubclassedCount() {
   std::lock_guard<std::recursive_mutex> g(Lock());
@@ -314,10 +348,10 @@ void TThemeManager::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
 }
 
-void TThemeManager::SetOptions(TThemeOptions Value) {
+void TThemeManager::SetThemeOptions(TThemeOptions Value) {
   std::lock_guard<std::recursive_mutex> g(Lock());
   if (subManager_ && mainManager_ && mainManager_ != this) {
-    mainManager_->SetOptions(Value);
+    mainManager_->SetThemeOptions(Value);
     options_ = mainManager_->options_;
     return;
   }
@@ -466,6 +500,8 @@ void TThemeManager::HandleControlChange(TControl* Control, bool Inserting) {
     RemoveRecreationCandidate(Control);
     return;
   }
+  // Only the main manager subclasses: the installed procedures run its lists.
+  if (!GetIsMainManager()) return;
   TWindowProcList* list = ListFor(Control, Inserting);
   if (!list) return;
   if (Inserting) {
@@ -497,13 +533,19 @@ void TThemeManager::RemoveRecreationCandidate(TControl* Control) {
   recreation_.erase(std::remove(recreation_.begin(), recreation_.end(), Control), recreation_.end());
 }
 
+int TThemeManager::FindListener(const TControlMessageEvent& Method) const {
+  for (size_t i = 0; i < listeners_.size(); ++i)
+    if (listeners_[i] == Method) return int(i);
+  return -1;
+}
+
 void TThemeManager::RegisterListener(const TControlMessageEvent& Method) {
-  if (!Method) return;
-  if (std::find(listeners_.begin(), listeners_.end(), Method) == listeners_.end()) listeners_.push_back(Method);
+  if (Method && FindListener(Method) < 0) listeners_.push_back(Method);
 }
 
 void TThemeManager::UnregisterListener(const TControlMessageEvent& Method) {
-  listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), Method), listeners_.end());
+  int i = FindListener(Method);
+  if (i >= 0) listeners_.erase(listeners_.begin() + i);
 }
 
 bool TThemeManager::DoAllowSubclassing(TControl* Control) {
@@ -562,27 +604,138 @@ void TThemeManager::DrawParentBackground(TControl* Control, HDC DC, const TTheme
   ThemeServices()->DrawParentBackground(w->GetHandle(), DC, Details, OnlyIfTransparent, Bounds);
 }
 
+TThemedButtonFace TThemeManager::ButtonFaceOf(TControl* Control, TThemedButton Button) {
+  TThemedButtonFace f;
+  f.Caption = Control->GetCaption();
+  f.Font = Control->Font();
+  f.Enabled = Button != tbPushButtonDisabled;
+  f.State = Button == tbPushButtonDisabled  ? TThemedButtonFace::gsDisabled
+            : Button == tbPushButtonPressed ? TThemedButtonFace::gsDown
+                                            : TThemedButtonFace::gsUp;
+  return f;
+}
+
 void TThemeManager::DrawButton(TControl* Control, TThemedButton Button, bool Focused, const TRect& R, HDC DC) {
+  DrawButton(ButtonFaceOf(Control, Button), Button, Focused, R, DC);
+}
+
+namespace {
+
+// Copies a stretch of Src to Dst leaving out the pixels of the transparent
+// colour.
+void TransparentStretchBlt(HDC Dst, const TRect& DstRect, HDC Src, const TRect& SrcRect, COLORREF Transparent) {
+  ::TransparentBlt(Dst, DstRect.left, DstRect.top, DstRect.right - DstRect.left, DstRect.bottom - DstRect.top, Src,
+                   SrcRect.left, SrcRect.top, SrcRect.right - SrcRect.left, SrcRect.bottom - SrcRect.top,
+                   Transparent);
+}
+
+TThemedToolBar ToolBarButtonOf(TThemedButton b) {
+  switch (b) {
+    case tbPushButtonHot: return ttbButtonHot;
+    case tbPushButtonPressed: return ttbButtonPressed;
+    case tbPushButtonDisabled: return ttbButtonDisabled;
+    default: return ttbButtonNormal;
+  }
+}
+
+// Where glyph and caption go along one axis of the content rectangle: the
+// offset of the first of the two from the start, and the gap between them.
+void PlaceAlong(int Room, int GlyphSize, int TextSize, int Margin, int Spacing, int& Offset, int& Gap) {
+  if (GlyphSize == 0 || TextSize == 0) Spacing = 0;
+  if (Margin < 0) {
+    if (Spacing < 0) {
+      Spacing = (Room - GlyphSize - TextSize) / 3;
+      Margin = Spacing;
+    } else {
+      Margin = (Room - GlyphSize - Spacing - TextSize) / 2;
+    }
+  } else if (Spacing < 0) {
+    Spacing = (Room - Margin - GlyphSize - TextSize) / 2;
+  }
+  Offset = std::max(Margin, 0);
+  Gap = std::max(Spacing, 0);
+}
+
+}  // namespace
+
+void TThemeManager::DrawButton(const TThemedButtonFace& Face, TThemedButton Button, bool Focused, const TRect& R,
+                               HDC DC) {
   TThemeServices* s = ThemeServices();
-  TThemedElementDetails d = TThemeServices::GetElementDetails(Button);
+  TThemedElementDetails d = Face.Flat ? TThemeServices::GetElementDetails(ToolBarButtonOf(Button))
+                                      : TThemeServices::GetElementDetails(Button);
   s->DrawElement(DC, d, R);
   TRect content = s->ContentRect(DC, d, R);
-  String caption = Control->GetCaption();
-  if (!caption.empty()) {
-    HGDIOBJ oldFont = ::SelectObject(DC, Control->Font()->GetHandle());
+
+  HGDIOBJ oldFont = Face.Font ? ::SelectObject(DC, Face.Font->GetHandle()) : nullptr;
+  SIZE text{0, 0};
+  if (!Face.Caption.empty()) {
+    RECT calc{0, 0, 0, 0};
+    ::DrawTextW(DC, Face.Caption.c_str(), int(Face.Caption.size()), &calc, DT_CALCRECT | DT_SINGLELINE);
+    text = {calc.right - calc.left, calc.bottom - calc.top};
+  }
+  int cells = std::max(Face.NumGlyphs, 1);
+  bool glyph = Face.Glyph && !Face.Glyph->Empty() && Face.Glyph->GetWidth() >= cells;
+  SIZE g{glyph ? Face.Glyph->GetWidth() / cells : 0, glyph ? Face.Glyph->GetHeight() : 0};
+
+  TThemedButtonFace::TGlyphLayout layout = Face.Layout;
+  if (Face.RightToLeft && layout == TThemedButtonFace::glGlyphLeft) layout = TThemedButtonFace::glGlyphRight;
+  else if (Face.RightToLeft && layout == TThemedButtonFace::glGlyphRight) layout = TThemedButtonFace::glGlyphLeft;
+  bool across = layout == TThemedButtonFace::glGlyphLeft || layout == TThemedButtonFace::glGlyphRight;
+  int offset = 0, gap = 0;
+  if (across) PlaceAlong(content.right - content.left, g.cx, text.cx, Face.Margin, Face.Spacing, offset, gap);
+  else PlaceAlong(content.bottom - content.top, g.cy, text.cy, Face.Margin, Face.Spacing, offset, gap);
+
+  POINT gp{content.left + (content.right - content.left - g.cx) / 2,
+           content.top + (content.bottom - content.top - g.cy) / 2};
+  TRect tr = content;
+  switch (layout) {
+    case TThemedButtonFace::glGlyphLeft:
+      gp.x = content.left + offset;
+      tr.left = gp.x + g.cx + gap;
+      tr.right = tr.left + text.cx;
+      break;
+    case TThemedButtonFace::glGlyphRight:
+      gp.x = content.right - offset - g.cx;
+      tr.right = gp.x - gap;
+      tr.left = tr.right - text.cx;
+      break;
+    case TThemedButtonFace::glGlyphTop:
+      gp.y = content.top + offset;
+      tr.top = gp.y + g.cy + gap;
+      tr.bottom = tr.top + text.cy;
+      break;
+    case TThemedButtonFace::glGlyphBottom:
+      gp.y = content.bottom - offset - g.cy;
+      tr.bottom = gp.y - gap;
+      tr.top = tr.bottom - text.cy;
+      break;
+  }
+
+  if (glyph) {
+    int cell = 0;
+    if (Face.State == TThemedButtonFace::gsDisabled && cells > 1) cell = 1;
+    else if (Face.State == TThemedButtonFace::gsDown && cells > 2) cell = 2;
+    else if (Face.State == TThemedButtonFace::gsExclusive && cells > 3) cell = 3;
+    COLORREF transparent = COLORREF(Face.Glyph->GetTransparentColor() & 0xFFFFFF);
+    TransparentStretchBlt(DC, TRect(gp.x, gp.y, gp.x + g.cx, gp.y + g.cy), Face.Glyph->CanvasDC(),
+                          TRect(cell * g.cx, 0, (cell + 1) * g.cx, g.cy), transparent);
+  }
+  if (!Face.Caption.empty()) {
     int oldMode = ::SetBkMode(DC, TRANSPARENT);
-    COLORREF oldColor = ::SetTextColor(
-        DC, ColorToRef(Button == tbPushButtonDisabled ? clGrayText : Control->Font()->GetColor()));
-    s->DrawText(DC, d, caption, content, DT_CENTER | DT_VCENTER | DT_SINGLELINE, 0);
+    TColor colour = !Face.Enabled ? clGrayText : Face.Font ? Face.Font->GetColor() : clBtnText;
+    COLORREF oldColor = ::SetTextColor(DC, ColorToRef(colour));
+    RECT rr = tr;
+    UINT flags = DT_CENTER | DT_VCENTER | DT_SINGLELINE | (Face.RightToLeft ? DT_RTLREADING : 0);
+    ::DrawTextW(DC, Face.Caption.c_str(), int(Face.Caption.size()), &rr, flags);
     ::SetTextColor(DC, oldColor);
     ::SetBkMode(DC, oldMode);
-    ::SelectObject(DC, oldFont);
   }
+  if (oldFont) ::SelectObject(DC, oldFont);
   if (Focused) {
-    COLORREF oldColor = ::SetTextColor(DC, RGB(0, 0, 0));
+    COLORREF oldText = ::SetTextColor(DC, RGB(0, 0, 0));
     RECT f = content;
     ::DrawFocusRect(DC, &f);
-    ::SetTextColor(DC, oldColor);
+    ::SetTextColor(DC, oldText);
   }
 }
 

@@ -45,6 +45,28 @@ inline TThemeOptions DefaultThemeOptions() { return TThemeOptions::FromBits(Defa
 constexpr UINT WM_MAINMANAGERRELEASED = 0xBCB2;
 constexpr UINT CM_DENYSUBCLASSING = 0xB7D0;
 
+// What a themed button shows over its element: the caption, and the glyph
+// strip (NumGlyphs cells side by side: up, disabled, down, exclusive) placed
+// beside, above or below the caption.
+struct TThemedButtonFace {
+  enum TGlyphLayout { glGlyphLeft, glGlyphRight, glGlyphTop, glGlyphBottom };
+  enum TGlyphState { gsUp, gsDisabled, gsDown, gsExclusive };
+  String Caption;
+  TFont* Font = nullptr;  // null: the DC's font
+  bool Enabled = true;
+  TBitmap* Glyph = nullptr;
+  int NumGlyphs = 1;
+  TGlyphLayout Layout = glGlyphLeft;
+  // Pixels between the button's edge and the glyph; -1 centres glyph and
+  // caption together.
+  int Margin = -1;
+  // Pixels between glyph and caption; -1 shares the free space evenly.
+  int Spacing = 4;
+  TGlyphState State = gsUp;
+  bool Flat = false;          // drawn as a tool-bar button
+  bool RightToLeft = false;   // glyph left and right swap
+};
+
 class TThemeManager;
 using TAllowSubclassingEvent = TEvent<void(TThemeManager* Sender, TControl* Control, bool& Allow)>;
 using TControlMessageEvent =
@@ -62,8 +84,10 @@ class TThemeManager;
 // procedures.
 class TWindowProcList {
  public:
-  using TProc = void (TThemeManager::*)(TControl* Control, TMessage& Message);
-  TWindowProcList(TThemeManager* Manager, TSubclassKind Kind, TProc Proc);
+  // The class-level entry installed in the controls of this list: it runs
+  // the list's procedure of the main manager of the moment.
+  using TPreProc = void (*)(TControl* Control, TMessage& Message);
+  TWindowProcList(TThemeManager* Manager, TSubclassKind Kind, TPreProc Proc);
   ~TWindowProcList();
 
   // -1 when the control is not of this kind or is already in; else the index.
@@ -89,7 +113,7 @@ class TWindowProcList {
 
   TThemeManager* manager_;
   TSubclassKind kind_;
-  TProc proc_;
+  TPreProc proc_;
   std::vector<Entry> entries_;
   bool sorted_ = true;
   TControl* cacheControl_ = nullptr;
@@ -102,7 +126,7 @@ class TThemeManager : public TComponent {
   ~TThemeManager() override;
 
   TThemeOptions GetOptions() const { return options_; }
-  void SetOptions(TThemeOptions Value);
+  void SetThemeOptions(TThemeOptions Value);
   TAllowSubclassingEvent OnAllowSubclassing;
   TControlMessageEvent OnControlMessage;
   TNotifyEvent OnThemeChange;
@@ -135,15 +159,35 @@ class TThemeManager : public TComponent {
   bool IsSubclassed(TControl* Control, TSubclassKind Kind) const { return lists_[Kind]->Contains(Control); }
   int ListCount(TSubclassKind Kind) const { return lists_[Kind]->Count(); }
 
-  // Themed drawing of a push button (state, focus) over R in DC.
+  // Themed drawing of a button of the control (state, focus) over R in DC:
+  // the element, then the glyph and caption as the control places them.
   void DrawButton(TControl* Control, TThemedButton Button, bool Focused, const TRect& R, HDC DC);
+  // The same for a face described in full.
+  void DrawButton(const TThemedButtonFace& Face, TThemedButton Button, bool Focused, const TRect& R, HDC DC);
+  // The face DrawButton shows for the control in that state.
+  static TThemedButtonFace ButtonFaceOf(TControl* Control, TThemedButton Button);
   void PerformEraseBackground(TControl* Control, HDC DC);
   void UpdateUIState(TControl* Control, WORD Key);
 
   void Loaded() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
+  // The size of one check-box image of the system (measured at start-up).
+  static TSize CheckBoxSize();
+
+  // The class-level entries installed as the controls' window procedures:
+  // each runs the matching procedure of the main manager.
+  static void PreButtonControlWindowProc(TControl* Control, TMessage& Message);
+  static void PreFormWindowProc(TControl* Control, TMessage& Message);
+  static void PreGroupBoxWindowProc(TControl* Control, TMessage& Message);
+  static void PreListviewWindowProc(TControl* Control, TMessage& Message);
+  static void PrePanelWindowProc(TControl* Control, TMessage& Message);
+  static void PreStatusBarWindowProc(TControl* Control, TMessage& Message);
+  static void PreTabSheetWindowProc(TControl* Control, TMessage& Message);
+  static void PreWinControlWindowProc(TControl* Control, TMessage& Message);
+
  private:
+  int FindListener(const TControlMessageEvent& Method) const;
   friend class TWindowProcList;
   bool MainWindowHook(TMessage& Message);
   TWindowProcList* ListFor(TControl* Control, bool Inserting);

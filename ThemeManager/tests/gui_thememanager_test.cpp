@@ -3,17 +3,22 @@
 // loader seam) stands in for a system with visual styles on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ThemeManager/ThemeMgr.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/ExtCtrls.h"
+#include "classlib/Grids.h"
 #include "classlib/StdCtrls.h"
 #include "classlib/tests/gui_support.h"
+#include "ThemeManager/tests/tm_support.h"
 
 using namespace guitest;
+using namespace tmtest;
 
 static ::testing::Environment* const kGuiEnv = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
 
@@ -32,6 +37,7 @@ struct FakeState {
   std::map<HTHEME, std::wstring> ClassOf;
   std::vector<DrawCall> Backgrounds;
   std::vector<HWND> ParentBackgrounds;
+  std::vector<HWND> DialogTextures;
   std::vector<std::wstring> Texts;
   bool Transparent = true;
   std::vector<std::string> Missing;  // exports the fake lacks
@@ -63,7 +69,10 @@ BOOL WINAPI FakeTransparent(HTHEME, int, int) { return fake.Transparent; }
 BOOL WINAPI FakeTrue() { return TRUE; }
 DWORD WINAPI FakeGetProps() { return fake.AppProperties; }
 void WINAPI FakeSetProps(DWORD p) { fake.SetProperties = p; fake.AppProperties = p; }
-HRESULT WINAPI FakeEnableTexture(HWND, DWORD) { return S_OK; }
+HRESULT WINAPI FakeEnableTexture(HWND h, DWORD flags) {
+  if (flags == ETDT_ENABLETAB) fake.DialogTextures.push_back(h);
+  return S_OK;
+}
 
 HMODULE const kFakeModule = reinterpret_cast<HMODULE>(intptr_t(0x7700));
 HMODULE FakeLoad() { return kFakeModule; }
@@ -445,7 +454,7 @@ TEST_F(ThemeFixture, OptionsGovernOnlyNewInsertions) {
   TThemeManager m(t.Form);
   m.CollectForms();
   ASSERT_TRUE(m.IsSubclassed(t.Panel, skPanel));
-  m.SetOptions(m.GetOptions() - toSubclassPanel);
+  m.SetThemeOptions(m.GetOptions() - toSubclassPanel);
   EXPECT_TRUE(m.IsSubclassed(t.Panel, skPanel));  // existing ones stay
   auto* p2 = new TPanel(t.Form);
   p2->SetParent(t.Form);
@@ -454,12 +463,12 @@ TEST_F(ThemeFixture, OptionsGovernOnlyNewInsertions) {
   t.Panel->SetParent(nullptr);  // a removal unsubclasses whatever the options
   EXPECT_FALSE(m.IsSubclassed(t.Panel, skPanel));
   t.Panel->SetParent(t.Form);
-  m.SetOptions(m.GetOptions() + toSubclassPanel);
+  m.SetThemeOptions(m.GetOptions() + toSubclassPanel);
   auto* p3 = new TPanel(t.Form);
   p3->SetParent(t.Form);
   EXPECT_TRUE(m.IsSubclassed(p3, skPanel));
   // The first three options go to the library.
-  m.SetOptions(m.GetOptions() - toAllowWebContent + toAllowNonClientArea + toAllowControls);
+  m.SetThemeOptions(m.GetOptions() - toAllowWebContent + toAllowNonClientArea + toAllowControls);
   EXPECT_EQ(fake.SetProperties, DWORD(STAP_ALLOW_NONCLIENT | STAP_ALLOW_CONTROLS));
 }
 
@@ -527,7 +536,7 @@ TEST_F(ThemeFixture, TheNextManagerTakesOverWhenTheMainOneGoes) {
   EXPECT_EQ(second.GetOptions(), first->GetOptions());
   EXPECT_TRUE(first->IsSubclassed(t.Button, skButton));
   // A sub-manager's option change goes to the main manager.
-  second.SetOptions(second.GetOptions() - toSubclassStatusBar);
+  second.SetThemeOptions(second.GetOptions() - toSubclassStatusBar);
   EXPECT_FALSE(first->GetOptions().Contains(toSubclassStatusBar));
   delete first;
   EXPECT_TRUE(second.IsMainManager());
@@ -601,7 +610,7 @@ TEST_F(ThemeFixture, TabSheetsShowTheParentOrTheTabBody) {
   EXPECT_EQ(sheet->Perform(WM_ERASEBKGND, WPARAM(dc), 0), 1);
   ASSERT_EQ(fake.ParentBackgrounds.size(), 1u);
   EXPECT_EQ(fake.ParentBackgrounds[0], sheet->GetHandle());
-  m.SetOptions(m.GetOptions() + toAlternateTabSheetDraw);
+  m.SetThemeOptions(m.GetOptions() + toAlternateTabSheetDraw);
   EXPECT_EQ(sheet->Perform(WM_ERASEBKGND, WPARAM(dc), 0), 1);
   EXPECT_EQ(CountDraws(L"tab", 10, 1), 1);  // ttBody
   ::ReleaseDC(nullptr, dc);
@@ -636,4 +645,189 @@ TEST_F(ThemeFixture, BordersKeysAndStatusBarSizing) {
   params.lppos = &pos;
   LRESULT r = t.Status->Perform(WM_NCCALCSIZE, TRUE, LPARAM(&params));
   EXPECT_EQ(r & (WVR_HREDRAW | WVR_VREDRAW), LRESULT(WVR_HREDRAW | WVR_VREDRAW));
+}
+
+// ---- Themed buttons -------------------------------------------------------------
+
+TEST_F(ThemeFixture, ButtonGlyphCellsFollowTheStateAndKeepTheirTransparentColour) {
+  Use(Lib::Fake);
+  TThemeManager m(nullptr);
+  auto strip = GlyphStrip();
+  TThemedButtonFace face;
+  face.Glyph = strip.get();
+  face.NumGlyphs = 4;
+  struct Case {
+    TThemedButtonFace::TGlyphState State;
+    int Glyphs;
+    int Cell;
+  } cases[] = {
+      {TThemedButtonFace::gsUp, 4, 0},       {TThemedButtonFace::gsDisabled, 4, 1},
+      {TThemedButtonFace::gsDown, 4, 2},     {TThemedButtonFace::gsExclusive, 4, 3},
+      {TThemedButtonFace::gsDisabled, 1, 0},  // one cell serves every state
+      {TThemedButtonFace::gsDown, 2, 0},     {TThemedButtonFace::gsExclusive, 3, 0},
+  };
+  for (const Case& c : cases) {
+    Canvas32 pic(40, 40);
+    face.State = c.State;
+    face.NumGlyphs = c.Glyphs;
+    strip->SetWidth(16 * c.Glyphs);
+    m.DrawButton(face, tbPushButtonNormal, false, TRect(0, 0, 40, 40), pic.DC);
+    // Centred: the cell spans 12..27, its square 16..23.
+    EXPECT_EQ(pic.At(20, 20), kCellColours[c.Cell]) << "state " << c.State << ", " << c.Glyphs << " cells";
+    EXPECT_EQ(pic.At(13, 13), RGB(255, 255, 255)) << "the transparent colour shows the button";
+    EXPECT_EQ(pic.Span(RGB(255, 0, 255), true).first, -1);
+  }
+}
+
+TEST_F(ThemeFixture, ButtonLayoutPlacesGlyphAndCaptionByLayoutMarginAndSpacing) {
+  Use(Lib::Fake);
+  TThemeManager m(nullptr);
+  auto strip = GlyphStrip();
+  strip->SetWidth(16);
+  TFont font;
+  font.SetColor(clBlack);
+  TThemedButtonFace face;
+  face.Glyph = strip.get();
+  face.Caption = L"Wide";
+  face.Font = &font;
+  face.Margin = 5;
+  face.Spacing = 7;
+  const TRect r(0, 0, 160, 60);
+  const COLORREF red = kCellColours[0];
+
+  Canvas32 left(160, 60);
+  m.DrawButton(face, tbPushButtonNormal, false, r, left.DC);
+  EXPECT_EQ(left.Span(red, true).first, 5 + 4);
+  auto ink = left.InkColumns({red});
+  EXPECT_GE(ink.first, 5 + 16 + 7);  // the caption starts past glyph and spacing
+  EXPECT_LT(ink.first, 5 + 16 + 7 + 4);
+  EXPECT_EQ(left.Span(red, false).first, (60 - 16) / 2 + 4);  // centred across
+
+  face.Layout = TThemedButtonFace::glGlyphRight;
+  Canvas32 right(160, 60);
+  m.DrawButton(face, tbPushButtonNormal, false, r, right.DC);
+  EXPECT_EQ(right.Span(red, true).second, 160 - 5 - 4 - 1);
+  EXPECT_LE(right.InkColumns({red}).second, 160 - 5 - 16 - 7);
+
+  // Right-to-left reading swaps left and right.
+  face.RightToLeft = true;
+  Canvas32 swapped(160, 60);
+  m.DrawButton(face, tbPushButtonNormal, false, r, swapped.DC);
+  EXPECT_EQ(swapped.Span(red, true).first, 5 + 4);
+
+  face.RightToLeft = false;
+  face.Layout = TThemedButtonFace::glGlyphTop;
+  Canvas32 top(160, 60);
+  m.DrawButton(face, tbPushButtonNormal, false, r, top.DC);
+  EXPECT_EQ(top.Span(red, false).first, 5 + 4);
+  EXPECT_EQ(top.Span(red, true).first, (160 - 16) / 2 + 4);
+
+  face.Layout = TThemedButtonFace::glGlyphBottom;
+  Canvas32 bottom(160, 60);
+  m.DrawButton(face, tbPushButtonNormal, false, r, bottom.DC);
+  EXPECT_EQ(bottom.Span(red, false).second, 60 - 5 - 4 - 1);
+
+  // Margin -1 centres the pair; Spacing -1 shares the room in three.
+  face.Layout = TThemedButtonFace::glGlyphLeft;
+  face.Margin = -1;
+  face.Spacing = -1;
+  face.Caption.clear();
+  Canvas32 shared(160, 60);
+  m.DrawButton(face, tbPushButtonNormal, false, r, shared.DC);
+  EXPECT_EQ(shared.Span(red, true).first, (160 - 16) / 2 + 4) << "no caption: the glyph alone is centred";
+}
+
+TEST_F(ThemeFixture, ButtonCaptionGreysWhenDisabledAndFlatButtonsUseTheToolBarElement) {
+  Use(Lib::Fake);
+  TThemeManager m(nullptr);
+  TFont font;
+  font.SetColor(clBlack);
+  TThemedButtonFace face;
+  face.Caption = L"Caption";
+  face.Font = &font;
+  Canvas32 on(120, 30), off(120, 30);
+  m.DrawButton(face, tbPushButtonNormal, false, TRect(0, 0, 120, 30), on.DC);
+  EXPECT_NE(on.Span(RGB(0, 0, 0), true).first, -1);
+  EXPECT_EQ(CountDraws(L"button", 1, 1), 1);  // tbPushButtonNormal
+  face.Enabled = false;
+  m.DrawButton(face, tbPushButtonDisabled, false, TRect(0, 0, 120, 30), off.DC);
+  EXPECT_EQ(off.Span(RGB(0, 0, 0), true).first, -1);
+  EXPECT_NE(off.Span(::GetSysColor(COLOR_GRAYTEXT), true).first, -1);
+  // Centred in the button.
+  auto ink = on.InkColumns({});
+  EXPECT_NEAR((ink.first + ink.second) / 2, 60, 2);
+
+  face.Flat = true;
+  Canvas32 flat(120, 30);
+  m.DrawButton(face, tbPushButtonHot, false, TRect(0, 0, 120, 30), flat.DC);
+  EXPECT_EQ(CountDraws(L"toolbar", 1, 2), 1);  // ttbButtonHot
+  m.DrawButton(face, tbPushButtonDefaulted, false, TRect(0, 0, 120, 30), flat.DC);
+  EXPECT_EQ(CountDraws(L"toolbar", 1, 1), 1);  // a tool-bar button is never "default"
+}
+
+TEST_F(ThemeFixture, WindowProceduresNeedAMainManagerAndCheckBoxesAreMeasured) {
+  Use(Lib::Fake);
+  ASSERT_EQ(TThemeManager::CurrentThemeManager(), nullptr);
+  TEdit edit(nullptr);
+  TMessage msg{WM_NULL, 0, 0, 0};
+  try {
+    TThemeManager::PreWinControlWindowProc(&edit, msg);
+    ADD_FAILURE() << "no main manager, yet the procedure ran";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), L"Assertion failure");
+  }
+  // One image of the system's 4 x 3 check-box strip, about 13 pixels (the
+  // strip may keep a pixel between images).
+  TSize box = TThemeManager::CheckBoxSize();
+  EXPECT_GE(box.cx, 12);
+  EXPECT_LE(box.cx, 16);
+  EXPECT_GE(box.cy, 12);
+  EXPECT_LE(box.cy, 16);
+}
+
+TEST_F(ThemeFixture, FixingControlsMakesLabelsTransparentAndTexturesWindowedChildren) {
+  Use(Lib::Fake);
+  TestForm t;
+  auto* label = new TLabel(t.Form);
+  label->SetParent(t.Form);
+  auto* inPanel = new TLabel(t.Form);
+  inPanel->SetParent(t.Panel);
+  ASSERT_FALSE(label->GetTransparent());
+  TThemeManager m(t.Form);
+  m.SetThemeOptions(m.GetOptions() - toSetTransparency - toResetMouseCapture);
+  m.CollectForms();  // neither option: nothing fixed
+  EXPECT_FALSE(label->GetTransparent());
+  EXPECT_TRUE(fake.DialogTextures.empty());
+
+  m.SetThemeOptions(m.GetOptions() + toSetTransparency);
+  m.FixControls(t.Form);
+  EXPECT_TRUE(label->GetTransparent());
+  EXPECT_TRUE(inPanel->GetTransparent()) << "windowed children with children are entered";
+  auto textured = [&](TWinControl* w) {
+    return std::count(fake.DialogTextures.begin(), fake.DialogTextures.end(), w->GetHandle());
+  };
+  EXPECT_EQ(textured(t.Panel), 1);
+  EXPECT_EQ(textured(t.Edit), 1);
+  EXPECT_EQ(textured(t.InPanel), 1);
+  EXPECT_EQ(textured(t.Form), 0) << "only the children";
+
+  // Without themes the labels still become transparent, but nothing is
+  // textured.
+  Use(Lib::Missing);
+  label->SetTransparent(false);
+  fake.DialogTextures.clear();
+  m.FixControls(nullptr);  // every form
+  EXPECT_TRUE(label->GetTransparent());
+  EXPECT_TRUE(fake.DialogTextures.empty());
+}
+
+TEST_F(ThemeFixture, BorderPaintIsNeededByGrids) {
+  Use(Lib::Fake);
+  TThemeManager m(nullptr);
+  TDrawGrid grid(nullptr);
+  TEdit edit(nullptr);
+  TPanel panel(nullptr);
+  EXPECT_TRUE(m.NeedsBorderPaint(&grid));
+  EXPECT_FALSE(m.NeedsBorderPaint(&edit));
+  EXPECT_FALSE(m.NeedsBorderPaint(&panel));
 }
