@@ -302,7 +302,7 @@ void TOdStatusPanel::SetAutoFit(bool Value) {
   UpdateAutoFitWidth();
 }
 
-void TOdStatusPanel::SetBorderWidth(int Value) {
+void TOdStatusPanel::SetBorderWidth(TBorderWidth Value) {
   if (Value == borderWidth_) return;
   borderWidth_ = Value;
   UpdateAutoFitWidth();
@@ -880,10 +880,24 @@ void TOdStatusBar::CreateWnd() {
 void TOdStatusBar::DrawPanel(TStatusPanel* Panel, const TRect& Rect) {
   TOdStatusPanel* p = FindLinkedPanel(Panel);
   if (!p) throw EOdAssertion(L"Panel links corrupted");
+  // Handlers and panels draw in the font the widths were measured with; the
+  // canvas lets go of its own selections around it.
   TCanvas* c = Canvas();
-  if (onDrawPanel_) onDrawPanel_(this, p, Rect);
-  p->DrawPanel(Rect);
-  (void)c;
+  HDC dc = c->GetHandle();
+  c->Refresh();
+  HGDIOBJ old = extentFont_ ? SelectObject(dc, extentFont_) : nullptr;
+  auto restore = [&] {
+    c->Refresh();
+    if (old) SelectObject(dc, old);
+  };
+  try {
+    if (onDrawPanel_) onDrawPanel_(this, p, Rect);
+    p->DrawPanel(Rect);
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
 }
 
 void TOdStatusBar::Click() {
@@ -992,8 +1006,15 @@ void TOdStatusBar::WndProc(TMessage& m) {
       if (useMonitorDLL_ && monitorCount_ >= 1 && KbMonDLL_Loaded) DLLDeregisterKeyboardHook(GetHandle());
       break;
     case WM_REFRESHLOCKINDICATORS:
-      for (int i = 0; i < panels_->GetCount(); ++i)
-        if ((*panels_)[i]->IsLockType()) InvalidatePanel(i);
+      panels_->BeginUpdate();
+      try {
+        for (int i = 0; i < panels_->GetCount(); ++i)
+          if ((*panels_)[i]->IsLockType()) InvalidatePanel(i);
+      } catch (...) {
+        panels_->EndUpdate();
+        throw;
+      }
+      panels_->EndUpdate();
       return;
     case CM_FONTCHANGED:
       TStatusBar::WndProc(m);

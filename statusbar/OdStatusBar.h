@@ -24,6 +24,8 @@ using TOdGaugeStyles = TSet<TOdGaugeStyle>;
 constexpr TOdGaugeStyles IndeterminateGuages{gsIndeterminate, gsIndeterminate2};
 
 using TPercent = uint8_t;
+// A width in pixels of a panel's border (the class library's border-width type).
+using TBorderWidth = int;
 constexpr UINT INDETERMINATE_GAUGE_UPDATE_INTERVAL = 50;
 constexpr UINT WM_REFRESHLOCKINDICATORS = WM_APP + 0xE6;
 
@@ -90,8 +92,8 @@ class TOdStatusPanel : public TObject {
   TPicture* Glyph() const { return glyph_.get(); }
   TOdGaugeAttrs* GaugeAttrs() const { return gaugeAttrs_.get(); }
   void SetGaugeAttrs(const TOdGaugeAttrs& Value) { gaugeAttrs_->Assign(Value); }
-  int GetBorderWidth() const { return borderWidth_; }
-  void SetBorderWidth(int Value);
+  TBorderWidth GetBorderWidth() const { return borderWidth_; }
+  void SetBorderWidth(TBorderWidth Value);
   String GetHint();
   void SetHint(const String& Value) { hint_ = Value; }
   TAlignment GetAlignment() const;
@@ -163,7 +165,7 @@ class TOdStatusPanel : public TObject {
   String hint_;
   std::unique_ptr<TOdGaugeAttrs> gaugeAttrs_;
   std::unique_ptr<TBitmap> gaugeBitmap_;
-  int borderWidth_ = 0;
+  TBorderWidth borderWidth_ = 0;
   // Which registration the panel holds now (so leaving undoes exactly it).
   enum { regNone, regHook, regMonitor, regTimer } reg_ = regNone;
 };
@@ -220,6 +222,8 @@ class TOdStatusBar : public TStatusBar {
   TOdStatusPanel* FindLinkedPanel(TStatusPanel* Panel) const;
   TSize TextExtent(const String& S);
   void UpdateExtentFont();
+  // The font text is measured in (a copy of the bar's font).
+  HFONT ExtentFont() const { return extentFont_; }
   void UpdateKeyboardHooks();
   void RegisterMainWinHook(TOdStatusPanel* Panel);
   void DeregisterMainWinHook(TOdStatusPanel* Panel);

@@ -146,7 +146,7 @@ TOdVersionInfoResource::~TOdVersionInfoResource() = default;
 
 String TOdVersionInfoResource::GetVersion() const { return L"1.0"; }
 
-void TOdVersionInfoResource::SetFilename(const String& Value) {
+void TOdVersionInfoResource::SetFilename(const TVersionFilename& Value) {
   filename_ = Value;
   ReadVersionInfoData();
 }

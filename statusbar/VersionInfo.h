@@ -29,6 +29,9 @@ enum TVersionOperatingSystemFlag {
 };
 using TVersionOperatingSystemFlags = TSet<TVersionOperatingSystemFlag>;
 
+// The name of the file whose version resource is read (empty: the program).
+using TVersionFilename = String;
+
 enum TVersionFileType { vftUnknown, vftApplication, vftDLL, vftDriver, vftFont, vftVXD, vftStaticLib };
 
 // The string-table key and the caption of each predefined entry.
@@ -85,9 +88,9 @@ class TOdVersionInfoResource : public TComponent {
   ~TOdVersionInfoResource() override;
   const char* ClassName() const override { return "TOdVersionInfoResource"; }
 
-  const String& GetFilename() const { return filename_; }
+  const TVersionFilename& GetFilename() const { return filename_; }
   // Every assignment re-reads the resource.
-  void SetFilename(const String& Value);
+  void SetFilename(const TVersionFilename& Value);
   bool GetForceEXE() const { return forceEXE_; }
   void SetForceEXE(bool Value);
   TStringList* TranslationIDs() const { return translations_.get(); }
@@ -137,7 +140,7 @@ class TOdVersionInfoResource : public TComponent {
 
  private:
   std::vector<uint8_t> data_;
-  String filename_;
+  TVersionFilename filename_;
   std::unique_ptr<TStringList> translations_;
   int translationIndex_ = 0;
   std::unique_ptr<TFixedFileVersionInfo> fixed_;

@@ -248,3 +248,27 @@ TEST(PanelPainting, SizeGripTakesTheBarsColour) {
   EXPECT_GT(shadow, 5);
   EXPECT_EQ(face, 0) << "no system-coloured grip left over";
 }
+
+TEST(PanelPainting, BarDrawHandlersDrawInTheMeasuringFont) {
+  BarHost h;
+  h.bar->Font()->SetName(L"Courier New");
+  h.bar->Font()->SetSize(14);
+  TOdStatusPanel* p = h.Add(sptNormal, 150);
+  p->SetText(L"Measured");
+  struct Probe {
+    TOdStatusBar* bar;
+    int calls = 0, inExtentFont = 0;
+    void Draw(TOdStatusBar*, TOdStatusPanel*, const TRect&) {
+      ++calls;
+      // What a handler drawing straight through the device context gets.
+      inExtentFont += GetCurrentObject(bar->Canvas()->GetHandle(), OBJ_FONT) == bar->ExtentFont();
+    }
+  } probe{h.bar};
+  h.bar->SetOnDrawPanel(TOdDrawPanelEvent(&probe, &Probe::Draw));
+  ASSERT_NE(h.bar->ExtentFont(), nullptr);
+  h.bar->Invalidate();
+  h.bar->Update();
+  Pump(30);
+  ASSERT_GE(probe.calls, 1);
+  EXPECT_EQ(probe.inExtentFont, probe.calls);
+}
