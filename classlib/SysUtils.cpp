@@ -25,10 +25,14 @@
 // ---------------------------------------------------------------------------
 // Exception
 
-Exception::Exception(String message) : message_(std::move(message)) {}
-Exception::Exception(const AnsiString& ansiMessage) : message_(AnsiToWide(ansiMessage)) {}
-Exception::Exception(const char* ansiMessage)
-    : message_(AnsiToWide(ansiMessage ? ansiMessage : "")) {}
+TRaiseSite TRaiseSite::Caller() noexcept { return TRaiseSite{__builtin_return_address(0)}; }
+
+Exception::Exception(String message, TRaiseSite At)
+    : message_(std::move(message)), raiseAddress_(At.Address) {}
+Exception::Exception(const AnsiString& ansiMessage, TRaiseSite At)
+    : message_(AnsiToWide(ansiMessage)), raiseAddress_(At.Address) {}
+Exception::Exception(const char* ansiMessage, TRaiseSite At)
+    : message_(AnsiToWide(ansiMessage ? ansiMessage : "")), raiseAddress_(At.Address) {}
 Exception::~Exception() = default;
 
 void Exception::SetMessage(String m) {
@@ -45,9 +49,12 @@ const char* Exception::what() const noexcept {
   return utf8_.c_str();
 }
 
-void Abort() { throw EAbort(String(L"Operation aborted")); }
+// These raise on behalf of their caller: the address is the caller's.
+void Abort() { throw EAbort(String(L"Operation aborted"), TRaiseSite{__builtin_return_address(0)}); }
 
-void AbstractError() { throw EAbstractError(String(L"Abstract Error")); }
+void AbstractError() {
+  throw EAbstractError(String(L"Abstract Error"), TRaiseSite{__builtin_return_address(0)});
+}
 
 // ---------------------------------------------------------------------------
 // Exception routing
@@ -114,9 +121,14 @@ String SysErrorMessage(unsigned long ErrorCode) {
 #endif
 }
 
-void RaiseOSError(unsigned long ErrorCode) {
+[[noreturn]] static void RaiseOSErrorAt(unsigned long ErrorCode, TRaiseSite At) {
   throw EOSError(Format(L"System Error.  Code: %d.\n%s", static_cast<int64_t>(ErrorCode),
-                        SysErrorMessage(ErrorCode)));
+                        SysErrorMessage(ErrorCode)),
+                 At);
+}
+
+void RaiseOSError(unsigned long ErrorCode) {
+  RaiseOSErrorAt(ErrorCode, TRaiseSite{__builtin_return_address(0)});
 }
 
 void RaiseLastOSError() {
@@ -125,8 +137,9 @@ void RaiseLastOSError() {
 #else
   int e = errno;
 #endif
-  if (e == 0) throw EOSError(String(L"A call to an OS function failed"));
-  RaiseOSError(static_cast<unsigned long>(e));
+  const TRaiseSite at{__builtin_return_address(0)};
+  if (e == 0) throw EOSError(String(L"A call to an OS function failed"), at);
+  RaiseOSErrorAt(static_cast<unsigned long>(e), at);
 }
 
 // ---------------------------------------------------------------------------

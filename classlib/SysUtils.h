@@ -22,13 +22,23 @@ using String = std::wstring;
 // 8-bit text in the ANSI code page (1252 in the host build).
 using AnsiString = std::string;
 
+// The code address an exception is raised at. Taken by a default argument
+// of Exception's constructors, so it is an address in the code that makes
+// the exception (just after the point where it is made), not one inside
+// the exception classes.
+struct TRaiseSite {
+  const void* Address = nullptr;
+  // The return address of this call: an address in the calling code.
+  [[gnu::noinline]] static TRaiseSite Caller() noexcept;
+};
+
 // Base of every exception the system raises. The message is wide text.
 class Exception : public std::exception {
  public:
-  Exception() = default;
-  explicit Exception(String message);
-  explicit Exception(const AnsiString& ansiMessage);  // ANSI code page
-  explicit Exception(const char* ansiMessage);
+  Exception(TRaiseSite At = TRaiseSite::Caller()) : raiseAddress_(At.Address) {}
+  explicit Exception(String message, TRaiseSite At = TRaiseSite::Caller());
+  explicit Exception(const AnsiString& ansiMessage, TRaiseSite At = TRaiseSite::Caller());  // ANSI code page
+  explicit Exception(const char* ansiMessage, TRaiseSite At = TRaiseSite::Caller());
   Exception(const Exception&) = default;
   Exception& operator=(const Exception&) = default;
   ~Exception() override;
@@ -37,6 +47,11 @@ class Exception : public std::exception {
   void SetMessage(String m);
   // Message in UTF-8 for std::exception users and logs.
   const char* what() const noexcept override;
+  // The code address the exception was raised at (see TRaiseSite); copies
+  // (Clone, Raise, catching by value) keep it. A helper that raises on
+  // behalf of its caller sets the caller's address instead.
+  const void* RaiseAddress() const { return raiseAddress_; }
+  void SetRaiseAddress(const void* Address) { raiseAddress_ = Address; }
 
   // Polymorphic copy and rethrow, so an exception can be captured on one
   // thread (or in a callback) and raised again elsewhere.
@@ -47,6 +62,7 @@ class Exception : public std::exception {
  private:
   String message_;
   mutable std::string utf8_;
+  const void* raiseAddress_ = nullptr;
 };
 
 // Declares an exception class deriving from Base with Clone/Raise/ClassName.

@@ -53,6 +53,56 @@ TEST(Exceptions, MessageAndCloneKeepClass) {
   EXPECT_THROW(c->Raise(), EConvertError);
 }
 
+// Two places that raise the same class, and two that raise through a
+// helper raising on behalf of its caller.
+[[gnu::noinline]] static void RaiseConvertA() { throw EConvertError(String(L"a")); }
+[[gnu::noinline]] static void RaiseConvertB() { throw EConvertError(String(L"b")); }
+[[gnu::noinline]] static void RaiseOSErrorA() { RaiseOSError(5); }
+[[gnu::noinline]] static void RaiseOSErrorB() { RaiseOSError(5); }
+
+template <class F>
+static const void* AddressRaisedBy(F f) {
+  try {
+    f();
+  } catch (const Exception& e) {
+    return e.RaiseAddress();
+  }
+  return nullptr;
+}
+
+static bool InThisModulesCode(const void* p) {
+#ifdef _WIN32
+  HMODULE m = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          static_cast<LPCWSTR>(p), &m) ||
+      m != GetModuleHandleW(nullptr))
+    return false;
+  MEMORY_BASIC_INFORMATION mbi{};
+  if (!VirtualQuery(p, &mbi, sizeof mbi)) return false;
+  return (mbi.Protect & (PAGE_EXECUTE | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY)) != 0;
+#else
+  return p != nullptr;
+#endif
+}
+
+TEST(Exceptions, RaiseAddressIsTheRaisingCode) {
+  const void* a = AddressRaisedBy(RaiseConvertA);
+  const void* b = AddressRaisedBy(RaiseConvertB);
+  EXPECT_TRUE(InThisModulesCode(a));
+  EXPECT_TRUE(InThisModulesCode(b));
+  EXPECT_NE(a, b);
+  // A helper raising for its caller gives the caller's address.
+  const void* c = AddressRaisedBy(RaiseOSErrorA);
+  const void* d = AddressRaisedBy(RaiseOSErrorB);
+  EXPECT_TRUE(InThisModulesCode(c));
+  EXPECT_NE(c, d);
+  // Copies made to carry an exception elsewhere keep the address.
+  EConvertError e(String(L"x"));
+  std::unique_ptr<Exception> copy(e.Clone());
+  EXPECT_EQ(copy->RaiseAddress(), e.RaiseAddress());
+  EXPECT_EQ(AddressRaisedBy([&] { copy->Raise(); }), e.RaiseAddress());
+}
+
 static String g_handled;
 static void RecordHandler(const Exception& E) { g_handled = String(AnsiToWide(E.ClassName())) + L":" + E.Message(); }
 
