@@ -681,34 +681,27 @@ void TThemeManager::DrawButton(const TThemedButtonFace& Face, TThemedButton Butt
   if (Face.RightToLeft && layout == TThemedButtonFace::glGlyphLeft) layout = TThemedButtonFace::glGlyphRight;
   else if (Face.RightToLeft && layout == TThemedButtonFace::glGlyphRight) layout = TThemedButtonFace::glGlyphLeft;
   bool across = layout == TThemedButtonFace::glGlyphLeft || layout == TThemedButtonFace::glGlyphRight;
+  int glyphExtent = across ? g.cx : g.cy, textExtent = across ? text.cx : text.cy;
   int offset = 0, gap = 0;
-  if (across) PlaceAlong(content.right - content.left, g.cx, text.cx, Face.Margin, Face.Spacing, offset, gap);
-  else PlaceAlong(content.bottom - content.top, g.cy, text.cy, Face.Margin, Face.Spacing, offset, gap);
+  PlaceAlong(across ? content.right - content.left : content.bottom - content.top, glyphExtent, textExtent,
+             Face.Margin, Face.Spacing, offset, gap);
 
+  // Centred across the layout's axis; along it, glyph and caption in turn
+  // from the start (glyph left or above) or from the end.
   POINT gp{content.left + (content.right - content.left - g.cx) / 2,
            content.top + (content.bottom - content.top - g.cy) / 2};
   TRect tr = content;
-  switch (layout) {
-    case TThemedButtonFace::glGlyphLeft:
-      gp.x = content.left + offset;
-      tr.left = gp.x + g.cx + gap;
-      tr.right = tr.left + text.cx;
-      break;
-    case TThemedButtonFace::glGlyphRight:
-      gp.x = content.right - offset - g.cx;
-      tr.right = gp.x - gap;
-      tr.left = tr.right - text.cx;
-      break;
-    case TThemedButtonFace::glGlyphTop:
-      gp.y = content.top + offset;
-      tr.top = gp.y + g.cy + gap;
-      tr.bottom = tr.top + text.cy;
-      break;
-    case TThemedButtonFace::glGlyphBottom:
-      gp.y = content.bottom - offset - g.cy;
-      tr.bottom = gp.y - gap;
-      tr.top = tr.bottom - text.cy;
-      break;
+  LONG POINT::*at = across ? &POINT::x : &POINT::y;
+  LONG RECT::*lo = across ? &RECT::left : &RECT::top;
+  LONG RECT::*hi = across ? &RECT::right : &RECT::bottom;
+  if (layout == TThemedButtonFace::glGlyphLeft || layout == TThemedButtonFace::glGlyphTop) {
+    gp.*at = content.*lo + offset;
+    tr.*lo = gp.*at + glyphExtent + gap;
+    tr.*hi = tr.*lo + textExtent;
+  } else {
+    gp.*at = content.*hi - offset - glyphExtent;
+    tr.*hi = gp.*at - gap;
+    tr.*lo = tr.*hi - textExtent;
   }
 
   if (glyph) {

@@ -682,14 +682,8 @@ TEST_F(ThemeFixture, ButtonGlyphCellsFollowTheStateAndKeepTheirTransparentColour
 TEST_F(ThemeFixture, ButtonLayoutPlacesGlyphAndCaptionByLayoutMarginAndSpacing) {
   Use(Lib::Fake);
   TThemeManager m(nullptr);
-  auto strip = GlyphStrip();
-  strip->SetWidth(16);
-  TFont font;
-  font.SetColor(clBlack);
-  TThemedButtonFace face;
-  face.Glyph = strip.get();
-  face.Caption = L"Wide";
-  face.Font = &font;
+  TestFace t(1, L"Wide");
+  TThemedButtonFace& face = t.Face;
   face.Margin = 5;
   face.Spacing = 7;
   const TRect r(0, 0, 160, 60);
@@ -830,4 +824,26 @@ TEST_F(ThemeFixture, BorderPaintIsNeededByGrids) {
   EXPECT_TRUE(m.NeedsBorderPaint(&grid));
   EXPECT_FALSE(m.NeedsBorderPaint(&edit));
   EXPECT_FALSE(m.NeedsBorderPaint(&panel));
+}
+
+TEST_F(ThemeFixture, ThemeChangesReachEveryWindowAndRecreateListViews) {
+  Use(Lib::Fake);
+  TestForm t;
+  auto* deep = new TEdit(t.Form);
+  deep->SetParent(t.Panel);
+  deep->HandleNeeded();
+  TThemeManager m(t.Form);
+  m.CollectForms();
+  std::vector<TControl*> told;
+  m.OnControlMessage = TControlMessageEvent([&](TThemeManager*, TControl* c, TMessage& msg, bool&) {
+    if (msg.Msg == WM_THEMECHANGED) told.push_back(c);
+  });
+  HWND list = t.List->GetHandle();
+  m.SetThemeOptions(m.GetOptions() + toAlternateTabSheetDraw);
+  m.OnControlMessage = TControlMessageEvent();
+  for (TControl* c : {static_cast<TControl*>(t.Form), static_cast<TControl*>(t.Edit),
+                      static_cast<TControl*>(t.Panel), static_cast<TControl*>(deep)})
+    EXPECT_NE(std::find(told.begin(), told.end(), c), told.end()) << c->ClassName();
+  t.List->HandleNeeded();
+  EXPECT_NE(t.List->GetHandle(), list) << "a list view gets a new window";
 }

@@ -219,15 +219,8 @@ TEST_F(StyledFixture, StatusBarsAndClientEdgesTakeTheStyle) {
 
 TEST_F(StyledFixture, ButtonsDrawTheStyledElementsWithGlyphAndCaption) {
   TThemeManager m(nullptr);
-  auto strip = GlyphStrip();
-  strip->SetWidth(32);
-  TFont font;
-  font.SetColor(clBlack);
-  TThemedButtonFace face;
-  face.Glyph = strip.get();
-  face.NumGlyphs = 2;
-  face.Caption = L"Open";
-  face.Font = &font;
+  TestFace t(2, L"Open");
+  TThemedButtonFace& face = t.Face;
   const TRect r(0, 0, 120, 32);
 
   Canvas32 push(120, 32), flat(120, 32), off(120, 32);

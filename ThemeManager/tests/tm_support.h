@@ -9,6 +9,7 @@
 #include <memory>
 #include <utility>
 
+#include "ThemeManager/ThemeMgr.h"
 #include "classlib/Graphics.h"
 
 namespace tmtest {
@@ -75,6 +76,22 @@ struct Canvas32 {
         if (x > hi) hi = x;
       }
     return {lo, hi};
+  }
+};
+
+// A button face with the first `Cells` cells of the strip as its glyph and a
+// black caption.
+struct TestFace {
+  std::unique_ptr<TBitmap> Strip = GlyphStrip();
+  TFont Font;
+  TThemedButtonFace Face;
+  TestFace(int Cells, const wchar_t* Caption) {
+    Strip->SetWidth(16 * Cells);
+    Font.SetColor(clBlack);
+    Face.Glyph = Strip.get();
+    Face.NumGlyphs = Cells;
+    Face.Caption = Caption;
+    Face.Font = &Font;
   }
 };
 
