@@ -1,6 +1,8 @@
 #include "app/CommonLogic.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <thread>
 
 #include "app/RegAccess.h"
 #include "classlib/Registry.h"
@@ -32,13 +34,18 @@ const wchar_t* const InvalidBookmarkName = L"Invalid bookmark name.";
 const wchar_t* const ExportAborted = L"Export aborted.";
 const wchar_t* const RegistryFileExported = L"Registry file exported.";
 const wchar_t* const RegistryFileImported = L"Registry file imported.";
+const wchar_t* const ExportStopped = L"Export stopped; no file was written.";
+const wchar_t* const NotRegistryFile = L"Import refused: the file is not a registry file.";
 const wchar_t* const ConfirmImportCaption = L"Please confirm import";
 const wchar_t* const ConfirmImportPrompt =
     L"Please confirm.  Zembrio is about to import the following registry file:";
 const wchar_t* const ConfirmImportQuestion = L"This operation can be destructive.  Do you wish to continue?";
 }  // namespace AppText
 
-TCommonLogic::TCommonLogic() { DeclareEditorSettings(rsOptions); }
+TCommonLogic::TCommonLogic() {
+  DeclareEditorSettings(rsOptions);
+  iorPort.OnProgressChange = TProgressEvent(this, &TCommonLogic::WorkProgress);
+}
 
 TCommonLogic::~TCommonLogic() {
   // No event may reach a window that is going away.
@@ -238,8 +245,10 @@ bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue&
         status = L"Binary value saved.";
         break;
       default:
-        // Values of other types are never opened in an editor.
-        if (OnShowMessage) OnShowMessage(L"Help!!!");
+        // Values of other types are never opened in an editor: say why.
+        if (OnShowMessage)
+          OnShowMessage(L"Values of the type " + RegTypeName(Value.GetRegType()) +
+                        L" can't be edited in Zembrio.  The value \"" + Value.GetName() + L"\" is left as it is.");
         return false;
     }
     try {
@@ -263,34 +272,149 @@ bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue&
 // ---------------------------------------------------------------------------
 // Export and import.
 
-bool TCommonLogic::ExportKey(TRegRoot Root, const String& KeyPath, const String& FileName, bool IncludeSubKeys) {
+namespace {
+
+bool IsInputMessage(UINT M) {
+  return (M >= WM_KEYFIRST && M <= WM_KEYLAST) || (M >= WM_MOUSEFIRST && M <= WM_MOUSELAST) ||
+         (M >= WM_NCMOUSEMOVE && M <= WM_NCXBUTTONDBLCLK);
+}
+
+// The error report of an exception that is not the class library's (a
+// thread that can't start, memory that runs out).
+Exception AsException(const std::exception& E) { return Exception(Utf8ToWide(E.what())); }
+
+}  // namespace
+
+void TCommonLogic::WorkProgress(TObject*, uint32_t Progress, uint32_t Level, uint32_t Max, uint32_t MaxLevel) {
+  // Runs on the worker: only the share done is kept for the window thread.
+  if (MaxLevel == 0 || Max == 0 || Level == 0) return;
+  const uint64_t perLevel = 1000 / MaxLevel;
+  progress_ = perLevel * (Level - 1) + perLevel * std::min(Progress, Max) / Max;
+}
+
+void TCommonLogic::StopLongWork() {
+  if (working_) iorPort.StopRequested = true;
+}
+
+void TCommonLogic::RunLongWork(const String& Doing, const std::function<void()>& Work) {
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!done) throw Exception(String(L"Unable to start the work: ") + SysErrorMessage(GetLastError()));
+  std::exception_ptr failure;
+  progress_ = 0;
+  iorPort.StopRequested = false;
+  std::thread worker;
   try {
-    iorPort.ExportRegistry(RootKeyName(Root, rnmFull, false), ApiKeyPath(KeyPath), FileName, IncludeSubKeys);
+    worker = std::thread([&] {
+      try {
+        Work();
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      SetEvent(done);
+    });
+  } catch (...) {
+    CloseHandle(done);
+    throw;
+  }
+  working_ = true;
+  if (OnLongWorkState) OnLongWorkState(true);
+  SetStatusText(Doing + L"...");
+  uint64_t shown = 0;
+  bool quit = false;
+  int quitCode = 0;
+  for (;;) {
+    const DWORD r = MsgWaitForMultipleObjectsEx(1, &done, 100, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+      if (m.message == WM_QUIT) {
+        // Ends the program once the work has ended.
+        quit = true;
+        quitCode = static_cast<int>(m.wParam);
+        StopLongWork();
+        continue;
+      }
+      if (IsInputMessage(m.message) && !(OnLongWorkMessage && OnLongWorkMessage(m))) continue;
+      TranslateMessage(&m);
+      DispatchMessageW(&m);
+    }
+    CheckSynchronize();
+    const uint64_t now = progress_.load() / 10;
+    if (now != shown) {
+      shown = now;
+      SetStatusText(Doing + L"... " + UIntToStr(static_cast<unsigned>(now)) + L"%");
+    }
+    if (r == WAIT_OBJECT_0 || WaitForSingleObject(done, 0) == WAIT_OBJECT_0) break;
+  }
+  worker.join();
+  CloseHandle(done);
+  working_ = false;
+  if (OnLongWorkState) OnLongWorkState(false);
+  if (quit) PostQuitMessage(quitCode);
+  if (failure) std::rethrow_exception(failure);
+}
+
+bool TCommonLogic::ExportKey(TRegRoot Root, const String& KeyPath, const String& FileName, bool IncludeSubKeys) {
+  if (working_) return false;
+  const String failed = String(AppText::ExportFailed) + FileName;
+  try {
+    TRegExportResult result;
+    const String rootName = RootKeyName(Root, rnmFull, false);
+    RunLongWork(L"Exporting registry file", [&] {
+      result = iorPort.ExportRegistry(rootName, ApiKeyPath(KeyPath), FileName, IncludeSubKeys);
+    });
+    if (result.Stopped) {
+      SetStatusText(AppText::ExportStopped);
+      return false;
+    }
     SetStatusText(AppText::RegistryFileExported);
     return true;
   } catch (const Exception& E) {
-    ShowException(E, String(AppText::ExportFailed) + FileName);
-    return false;
+    SetStatusText(AppText::ExportAborted);
+    ShowException(E, failed);
+  } catch (const std::exception& E) {
+    SetStatusText(AppText::ExportAborted);
+    ShowException(AsException(E), failed);
   }
+  return false;
 }
 
 bool TCommonLogic::ImportFile(const String& FileName, const std::function<void()>& AfterImport) {
+  if (working_) return false;
   lastImport_ = TRegImportResult();
+  bool wrote = false;
   try {
-    lastImport_ = iorPort.ImportRegistry(FileName, true);
+    RunLongWork(L"Importing registry file", [&] {
+      lastImport_ = iorPort.ImportRegistry(FileName, true);
+      wrote = true;
+    });
+  } catch (const ENotRegistryFile& E) {
+    SetStatusText(AppText::NotRegistryFile);
+    if (OnShowMessage) OnShowMessage(FileName + L"\n\n" + E.Message());
+    return false;
   } catch (const Exception& E) {
     ShowException(E, AppText::ImportFailed);
     return false;
+  } catch (const std::exception& E) {
+    ShowException(AsException(E), AppText::ImportFailed);
+    return false;
   }
-  if (AfterImport) AfterImport();
-  if (lastImport_.SkippedLines == 0) {
+  if (wrote && AfterImport) AfterImport();
+  const TRegImportResult& r = lastImport_;
+  if (r.Stopped) {
+    // The registry holds what the lines before the stop wrote.
+    SetStatusText(L"Import stopped at line " + IntToStr(r.LinesRead) + L" of " + IntToStr(r.TotalLines) +
+                  L": the lines before it were imported (" + IntToStr(r.Keys) + L" keys, " + IntToStr(r.Values) +
+                  L" values).");
+    return false;
+  }
+  if (r.SkippedLines == 0) {
     SetStatusText(AppText::RegistryFileImported);
     return true;
   }
   // Lines that could not be read were left out: say so, never "imported".
-  SetStatusText(L"Registry file imported with " + IntToStr(lastImport_.SkippedLines) +
-                (lastImport_.SkippedLines == 1 ? L" line" : L" lines") + L" skipped (first at line " +
-                IntToStr(lastImport_.FirstSkippedLine) + L").");
+  SetStatusText(L"Registry file imported with " + IntToStr(r.SkippedLines) +
+                (r.SkippedLines == 1 ? L" line" : L" lines") + L" skipped (first at line " +
+                IntToStr(r.FirstSkippedLine) + L").");
   return false;
 }
 

@@ -5,6 +5,7 @@
 // dialogs. Windows only.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -14,6 +15,8 @@
 #include "app/RegStore.h"
 #include "app/SearchThread.h"
 #include "classlib/Events.h"
+
+#include <windows.h>
 
 class TRegKey;
 class TRegistry;
@@ -35,6 +38,8 @@ extern const wchar_t* const InvalidBookmarkName;  // "Invalid bookmark name."
 extern const wchar_t* const ExportAborted;        // "Export aborted."
 extern const wchar_t* const RegistryFileExported; // "Registry file exported."
 extern const wchar_t* const RegistryFileImported; // "Registry file imported."
+extern const wchar_t* const ExportStopped;         // "Export stopped; no file was written."
+extern const wchar_t* const NotRegistryFile;       // "Import refused: the file is not a registry file."
 extern const wchar_t* const ConfirmImportCaption;  // "Please confirm import"
 extern const wchar_t* const ConfirmImportPrompt;
 extern const wchar_t* const ConfirmImportQuestion;
@@ -115,12 +120,24 @@ class TCommonLogic {
   bool SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue& Value);
 
   // --- Export and import, with their status texts and failure reports.
-  // Return false (after the error dialog) on failure.
+  // Both run on a worker thread while the calling thread goes on handling
+  // its messages, with their progress in the status text; StopLongWork (the
+  // Stop button, Escape) stops them. Return false (after the error dialog)
+  // on failure, and when stopped.
   bool ExportKey(TRegRoot Root, const String& KeyPath, const String& FileName, bool IncludeSubKeys = true);
-  // Imports the file; AfterImport (the tree's refresh) runs after a
-  // successful import, before the status text.
+  // Imports the file; AfterImport (the tree's refresh) runs after the
+  // import wrote anything (also when stopped), before the status text.
   bool ImportFile(const String& FileName, const std::function<void()>& AfterImport = {});
   const TRegImportResult& LastImport() const { return lastImport_; }
+  // Stops the export or import under way (nothing when none runs).
+  void StopLongWork();
+  bool IsWorking() const { return working_; }
+  // While an export or import runs: whether a message that arrives may be
+  // handled (false drops it; the window's input, so that nothing else
+  // starts meanwhile) ...
+  TEvent<bool(MSG&)> OnLongWorkMessage;
+  // ... and when it starts (true) and ends (false).
+  TEvent<void(bool)> OnLongWorkState;
 
   // --- Bookmark file.
   // The file name by the BookmarkFile setting: empty means ProgramFolder +
@@ -138,7 +155,15 @@ class TCommonLogic {
   void SearchResult(const TSearchHit& Hit);
   void RegexError(const String& Message);
 
+  // Runs Work on a worker thread and handles this thread's messages until
+  // it ends; Work's exception is raised here. Doing is the status text's
+  // start ("Exporting registry file").
+  void RunLongWork(const String& Doing, const std::function<void()>& Work);
+  void WorkProgress(TObject*, uint32_t Progress, uint32_t Level, uint32_t Max, uint32_t MaxLevel);
+
   TSearchInput last_;
+  std::atomic<bool> working_{false};
+  std::atomic<uint64_t> progress_{0};  // per mille of the work done, 0 to 1000
   std::unique_ptr<TthrdRegSearch> running_;
   std::unique_ptr<TthrdRegSearch> ended_;
   TRegImportResult lastImport_;

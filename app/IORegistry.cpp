@@ -2,14 +2,16 @@
 
 #include "app/Bookmarks.h"
 #include "app/RegAccess.h"
+#include "classlib/Registry.h"
+#include "classlib/Thread.h"
 
-#include <atomic>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
-#include <exception>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 
 namespace {
 
@@ -21,12 +23,58 @@ TRegRoot RootOfFullName(const String& Name) {
   return RegRoot::None;
 }
 
+// The system's own words for an error code, without the final line break.
+String SystemReason(LONG Code) {
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, static_cast<DWORD>(Code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  String r = n && text ? String(text, n) : String();
+  if (text) LocalFree(text);
+  while (!r.empty() && (r.back() == L'\n' || r.back() == L'\r' || r.back() == L' ')) r.pop_back();
+  if (r.empty()) r = L"error " + IntToStr(static_cast<int>(Code));
+  return r;
+}
+
+// The performance-data keys (Perflib\009 and its kin) open as predefined
+// handles whose contents the system makes up on request: they can't be
+// listed, and hold nothing a registry file could restore.
+bool IsPredefinedHandle(HKEY Key) { return (reinterpret_cast<uintptr_t>(Key) & 0x80000000u) != 0; }
+
+// Keys whose values or subkeys could not be read: the first few with the
+// system's reason, and how many in all.
+struct TReadFailures {
+  static constexpr size_t kNamed = 5;
+  std::vector<String> Named;
+  size_t Count = 0;
+
+  void Add(const String& Where, LONG Code) {
+    if (Named.size() < kNamed) Named.push_back(Where + L" (" + SystemReason(Code) + L")");
+    ++Count;
+  }
+  void Append(TReadFailures&& Other) {
+    for (String& n : Other.Named)
+      if (Named.size() < kNamed) Named.push_back(std::move(n));
+    Count += Other.Count;
+  }
+  String Text() const {
+    String t = L"The exported file is incomplete: " + UIntToStr(static_cast<unsigned>(Count)) +
+               (Count == 1 ? L" key" : L" keys") + L" could not be read whole:";
+    for (const String& n : Named) t += L"\n" + n;
+    if (Count > Named.size()) t += L"\n... and " + UIntToStr(static_cast<unsigned>(Count - Named.size())) + L" more.";
+    return t;
+  }
+};
+
 struct TWalk {
   TRegFileWriter& writer;
   String rootName;
-  size_t unreadable = 0;
+  const std::atomic<bool>& stop;
+  TReadFailures failures;
   std::wstring name;
   std::string data;
+
+  String Where(const String& Path) const { return Path.empty() ? rootName : rootName + L"\\" + Path; }
 
   void Values(const TRegKey& key, const TKeyCounts& info) {
     if (info.Values == 0) return;
@@ -45,7 +93,7 @@ struct TWalk {
         continue;
       }
       if (rc != ERROR_SUCCESS) {
-        ++unreadable;
+        failures.Add(Where(key.Path()), rc);
         break;
       }
       writer.AddValue(String(name.data(), nlen), type, std::string(data.data(), dlen));
@@ -53,29 +101,51 @@ struct TWalk {
     }
   }
 
+  // The subkey names; false (and a failure) when they can't be listed.
+  bool SubKeys(const TRegKey& key, const TKeyCounts& info, std::vector<String>& subs) {
+    std::wstring buf(info.MaxSubKeyLen + 2, L'\0');
+    for (DWORD i = 0; i < info.SubKeys;) {
+      DWORD len = static_cast<DWORD>(buf.size());
+      const LONG rc = RegEnumKeyExW(key.Handle(), i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
+      if (rc == ERROR_NO_MORE_ITEMS) break;
+      if (rc == ERROR_MORE_DATA) {
+        buf.resize(buf.size() * 2 + 256);
+        continue;
+      }
+      if (rc != ERROR_SUCCESS) {
+        failures.Add(Where(key.Path()), rc);
+        return false;
+      }
+      // An empty name would reopen this key itself: never followed.
+      if (len) subs.emplace_back(buf.data(), len);
+      ++i;
+    }
+    return true;
+  }
+
   // The key's line and values, then (Recurse) its subkeys, down to the
   // last level when Deep.
   void Key(const TRegKey& key, bool Recurse, bool Deep) {
+    if (stop.load(std::memory_order_relaxed)) return;
     writer.AddKey(rootName, key.Path());
+    if (IsPredefinedHandle(key.Handle())) return;  // served on request: nothing to list
     // One info query sizes both enumerations.
     TKeyCounts info;
-    if (!key.QueryInfo(info)) {
-      ++unreadable;
+    const LONG rc = RegQueryInfoKeyW(key.Handle(), nullptr, nullptr, nullptr, &info.SubKeys, &info.MaxSubKeyLen,
+                                     nullptr, &info.Values, &info.MaxValueNameLen, &info.MaxValueLen, nullptr, nullptr);
+    if (rc != ERROR_SUCCESS) {
+      failures.Add(Where(key.Path()), rc);
       return;
     }
     Values(key, info);
     if (!Recurse || info.SubKeys == 0) return;
     std::vector<String> subs;
-    try {
-      subs = key.KeyNames(info);
-    } catch (const ERegistryException&) {
-      ++unreadable;
-      return;
-    }
+    if (!SubKeys(key, info, subs)) return;
     for (const auto& s : subs) {
       TRegKey sub;
       if (!sub.OpenSub(key, s, KEY_READ)) {
-        ++unreadable;
+        // A key deleted since it was listed is no loss.
+        if (sub.LastError() != ERROR_FILE_NOT_FOUND) failures.Add(Where(JoinKeyPath(key.Path(), s)), sub.LastError());
         continue;
       }
       Key(sub, Deep, Deep);
@@ -83,46 +153,13 @@ struct TWalk {
   }
 };
 
-// Reads the parts of a branch side by side into Writer, in order (each
-// part into a writer of its own, joined afterwards, so the file is the one
-// a walk in sequence would give); returns the count of keys and value lists
-// that couldn't be read.
-size_t ReadBranchParts(const String& RootName, const std::vector<TBranchPart>& Parts, TRegFileWriter& Writer) {
-  std::vector<TRegFileWriter> got(Parts.size());
-  std::vector<size_t> unreadable(Parts.size(), 0);
-  std::vector<std::exception_ptr> failures(Parts.size());
-  {
-    TPartRunner runner(Parts.size(), [&](size_t i) {
-      try {
-        TRegKey key;
-        if (!key.OpenReadOnly(Parts[i].Root, Parts[i].Path)) {
-          unreadable[i] = 1;
-          return;
-        }
-        TWalk walk{got[i], RootName};
-        walk.Key(key, Parts[i].Whole, true);
-        unreadable[i] = walk.unreadable;
-      } catch (...) {
-        failures[i] = std::current_exception();
-      }
-    });
-    for (size_t i = 0; i < Parts.size(); ++i) runner.WaitFor(i);
-  }
-  size_t total = 0;
-  for (size_t i = 0; i < Parts.size(); ++i) {
-    if (failures[i]) std::rethrow_exception(failures[i]);
-    Writer.Append(std::move(got[i]));
-    total += unreadable[i];
-  }
-  return total;
-}
-
 // Applies an import. Keys are opened (created) here, in file order, so a
 // key that can't be created skips its lines at once; the values of each key
 // section are then written by one of several writer threads, for the same
 // reason the export reads side by side. A key always goes to the same
-// writer, which keeps the order of its sections; deleting a key waits for
-// every writer to finish first. The first failed write stops the import
+// writer, which keeps the order of its sections; deleting a key, and a key
+// line under another root (one key may be reached through two roots), wait
+// for every writer to finish first. The first failed write stops the import
 // and is raised.
 class TRegistrySink : public IRegFileSink {
  public:
@@ -139,13 +176,19 @@ class TRegistrySink : public IRegFileSink {
 
   bool OpenKey(TRegRoot Root, const String& Path) override {
     Send();
+    if (Root != lastRoot_) {
+      // HKEY_CLASSES_ROOT and HKLM\Software\Classes, HKCU and HKEY_USERS\<SID>,
+      // HKEY_CURRENT_CONFIG and its target: the same key under two roots
+      // must not be written out of file order.
+      if (lastRoot_ != RegRoot::None) WaitIdle();
+      lastRoot_ = Root;
+    }
     Check();
     TRegKey key;
     if (!key.Create(Root, Path)) return false;
     section_.Key = key.Detach();
     // The same key in any spelling goes to the same writer.
-    String up = UIntToStr(static_cast<unsigned>(reinterpret_cast<uintptr_t>(ToHKEY(Root)) & 0xFFFF)) + L"\\" +
-                ApiKeyPath(Path);
+    String up = ApiKeyPath(Path);
     CharUpperBuffW(up.data(), static_cast<DWORD>(up.size()));
     writer_ = std::hash<String>{}(up) % writers_.size();
     return true;
@@ -277,71 +320,440 @@ class TRegistrySink : public IRegFileSink {
   std::exception_ptr failure_;
   TSection section_;
   size_t writer_ = 0;
+  TRegRoot lastRoot_ = RegRoot::None;
 };
 
+// Clears the stop request when an export or import ends, however it ends.
+struct TStopReset {
+  std::atomic<bool>& Flag;
+  ~TStopReset() { Flag = false; }
+};
+
+// Lets the window answer while a long comparison runs on its thread: the
+// waiting messages are handled at most every few milliseconds.
+class TMessagePump {
+ public:
+  void Poll() {
+    if (GetCurrentThreadId() != MainThreadID) return;
+    const ULONGLONG now = GetTickCount64();
+    if (now - last_ < 15) return;
+    last_ = now;
+    Run();
+  }
+  static void Run() {
+    if (GetCurrentThreadId() != MainThreadID) return;
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+      if (m.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(m.wParam));
+        break;
+      }
+      TranslateMessage(&m);
+      DispatchMessageW(&m);
+    }
+    CheckSynchronize();
+  }
+
+ private:
+  ULONGLONG last_ = GetTickCount64();
+};
 
 }  // namespace
 
-void TIORegistry::CollectBranch(TRegRoot Root, const String& RootName, const String& KeyPath, bool IncludeSubKeys,
-                                TRegFileWriter& Writer) {
+// ---------------------------------------------------------------------------
+// Root names.
+
+String TIORegistry::_ExtractRootKey(TRootKeys Root) {
+  static const wchar_t* const names[] = {L"HKEY_CLASSES_ROOT",   L"HKEY_CURRENT_USER", L"HKEY_LOCAL_MACHINE",
+                                         L"HKEY_USERS",          L"HKEY_CURRENT_CONFIG", L"HKEY_DYN_DATA", L""};
+  return Root <= rkNONE ? String(names[Root]) : String();
+}
+
+String TIORegistry::_GetHKEYKeyAsString(TRegRoot Root) {
+  for (const auto& e : RootKeyTable)
+    if (e.Root == Root) return e.FullName;
+  return L"HKEY_CURRENT_USER";
+}
+
+TRegRoot TIORegistry::_GetHKEYKey(const String& Name) {
+  for (const auto& e : RootKeyTable)
+    if (Name == e.FullName) return e.Root;
+  return RegRoot::CurrentUser;
+}
+
+void TIORegistry::Progress(uint32_t Value, uint32_t Level, uint32_t Max, uint32_t MaxLevel) {
+  if (OnProgressChange) OnProgressChange(this, Value, Level, Max, MaxLevel);
+}
+
+// ---------------------------------------------------------------------------
+// Export.
+
+bool TIORegistry::_GetKeyList(TRegRoot Root, const String& RootName, const String& KeyPath, bool IncludeSubKeys,
+                              TRegFileWriter& Writer) {
   TRegKey key;
   if (!key.OpenReadOnly(Root, KeyPath))
     throw ERegistryException(L"Unable to open the key to export.  The key may have been deleted or renamed by "
-                             L"another process or application.\n\nKey: " + RootName + L"\\" + ApiKeyPath(KeyPath));
-  size_t unreadable = 0;
-  if (IncludeSubKeys) {
+                             L"another process or application.\n\nKey: " + RootName + L"\\" + ApiKeyPath(KeyPath) +
+                             L"\n" + SystemReason(key.LastError()));
+  TReadFailures failures;
+  if (!IncludeSubKeys) {
+    TWalk walk{Writer, RootName, StopRequested};
+    walk.Key(key, true, false);  // the key and its first level of subkeys
+    failures = std::move(walk.failures);
+    Progress(1, 1, 1, 2);
+  } else {
+    // Each registry call waits on the system far longer than it computes:
+    // the parts of the branch are read side by side, each into a writer of
+    // its own, and joined in order, so the file is the one a walk in
+    // sequence would give.
     const String top = key.Path();
     key.Close();
     std::vector<TBranchPart> parts;
     PlanBranchParts(Root, top, parts);
-    unreadable = ReadBranchParts(RootName, parts, Writer);
-  } else {
-    TWalk walk{Writer, RootName};
-    walk.Key(key, true, false);  // the key and its first level of subkeys
-    unreadable = walk.unreadable;
+    const uint32_t count = static_cast<uint32_t>(parts.size());
+    std::vector<TRegFileWriter> got(parts.size(), TRegFileWriter(*this));
+    std::vector<TReadFailures> partFailures(parts.size());
+    std::vector<std::exception_ptr> errors(parts.size());
+    TPartRunner runner(parts.size(), [&](size_t i) {
+      try {
+        TRegKey part;
+        if (!part.OpenReadOnly(parts[i].Root, parts[i].Path)) {
+          if (part.LastError() != ERROR_FILE_NOT_FOUND)
+            partFailures[i].Add(RootName + L"\\" + parts[i].Path, part.LastError());
+          return;
+        }
+        TWalk walk{got[i], RootName, StopRequested};
+        walk.Key(part, parts[i].Whole, true);
+        partFailures[i] = std::move(walk.failures);
+      } catch (...) {
+        errors[i] = std::current_exception();
+      }
+    });
+    for (size_t i = 0; i < parts.size(); ++i) {
+      if (StopRequested) {
+        runner.Stop();
+        return false;
+      }
+      runner.WaitFor(i);
+      if (errors[i]) std::rethrow_exception(errors[i]);
+      Writer.Append(std::move(got[i]));
+      failures.Append(std::move(partFailures[i]));
+      Progress(static_cast<uint32_t>(i + 1), 1, count, 2);
+    }
   }
-  if (unreadable)
-    throw ERegistryException(L"Part of the branch could not be read (" + UIntToStr(unreadable) +
-                             L" keys or value lists); the exported file is incomplete.");
+  if (StopRequested) return false;
+  if (failures.Count) throw ERegistryException(failures.Text());
+  return true;
 }
 
-TRegExportResult TIORegistry::ExportRegistry(const String& RootName, const String& KeyPath, const String& FileName,
-                                             bool IncludeSubKeys) {
-  const TRegRoot root = RootOfFullName(RootName);
-  if (root == RegRoot::None) throw ERegistryException(L"Unknown root key: " + RootName);
-  const String rootName = RootKeyName(root, rnmFull, false);
-  TRegFileWriter writer;
+TRegExportResult TIORegistry::_DoExportRegistryKey(TRegRoot Root, const String& RootName, const String& KeyPath,
+                                                   const String& FileName, bool IncludeSubKeys) {
+  TStopReset reset{StopRequested};
+  TRegFileWriter writer(*this);
   String failure;
+  TRegExportResult result;
   try {
-    CollectBranch(root, rootName, KeyPath, IncludeSubKeys, writer);
+    if (!_GetKeyList(Root, RootName, KeyPath, IncludeSubKeys, writer)) {
+      result.Stopped = true;
+      Progress(0, 0, 0, 0);
+      return result;
+    }
   } catch (const ERegistryException& e) {
     if (writer.KeyCount() == 0) throw;
     failure = e.Message();  // write what was read, then report
   }
-  WriteFileBytes(FileName, writer.Render());
+  if (StopRequested) {
+    result.Stopped = true;
+    Progress(0, 0, 0, 0);
+    return result;
+  }
+  Progress(1, 2, 1, 2);
+  if (!FileName.empty() && ExportDestination == eiFile) {
+    WriteFileBytes(FileName, writer.Render());
+  } else {
+    for (const String& line : writer.RenderLines()) RegistryData.Add(line);
+  }
+  Progress(0, 0, 0, 0);
   if (failure.empty() && writer.Unwritable())
     failure = UIntToStr(writer.Unwritable()) +
               L" keys or values have a line break in their name and were left out of the file.";
   if (!failure.empty()) throw ERegistryException(failure);
-  return {writer.KeyCount(), writer.ValueCount(), writer.NeedsUnicode()};
+  result.Keys = writer.KeyCount();
+  result.Values = writer.ValueCount();
+  result.Unicode = writer.NeedsUnicode();
+  return result;
+}
+
+TRegExportResult TIORegistry::ExportRegistry(const String& RootName, const String& KeyPath, const String& FileName,
+                                             bool IncludeSubKeys) {
+  // A name that is no root key is refused: exporting another root under
+  // that name would write a wrong file.
+  const TRegRoot root = RootOfFullName(RootName);
+  if (root == RegRoot::None) {
+    StopRequested = false;
+    throw ERegistryException(L"Unknown root key: " + RootName);
+  }
+  return _DoExportRegistryKey(root, _GetHKEYKeyAsString(root), KeyPath, FileName, IncludeSubKeys);
 }
 
 TRegExportResult TIORegistry::ExportRegistry() {
-  static const wchar_t* const names[] = {L"HKEY_CLASSES_ROOT", L"HKEY_CURRENT_USER", L"HKEY_LOCAL_MACHINE",
-                                         L"HKEY_USERS",        L"HKEY_CURRENT_CONFIG", L"HKEY_DYN_DATA", L""};
-  return ExportRegistry(names[RootKey], KeyToGet, Filename, IncludeSubKeys);
+  return ExportRegistry(_ExtractRootKey(RootKey), KeyToGet, Filename, IncludeSubKeys);
 }
 
+// ---------------------------------------------------------------------------
+// Import.
+
 TRegImportResult TIORegistry::ImportRegistry(const String& FileName, bool) {
-  if (!FileExists(FileName)) throw EFOpenError(L"File \"" + FileName + L"\" not found.");
+  if (ImportSource == eiProperty) {
+    std::vector<String> lines;
+    lines.reserve(static_cast<size_t>(RegistryData.GetCount()));
+    for (int i = 0; i < RegistryData.GetCount(); ++i) lines.push_back(RegistryData.Get(i));
+    return ImportLines(lines, false);
+  }
+  if (!FileExists(FileName)) {
+    StopRequested = false;
+    throw EFOpenError(L"File \"" + FileName + L"\" not found.");
+  }
   bool unicode = false;
   const std::vector<String> lines = DecodeTextLines(ReadFileBytes(FileName), &unicode);
   return ImportLines(lines, unicode);
 }
 
 TRegImportResult TIORegistry::ImportLines(const std::vector<String>& Lines, bool Unicode) {
+  return _DoImportRegistryKey(Lines, Unicode);
+}
+
+TRegImportResult TIORegistry::_DoImportRegistryKey(const std::vector<String>& Lines, bool Unicode) {
+  TStopReset reset{StopRequested};
+  if (!HasRegFileHeader(Lines, *this))
+    throw ENotRegistryFile(L"This is not a registry file: its first line is neither \"" + RegHeader +
+                           L"\" nor \"" + RegHeader5 + L"\".  The registry was left as it was.");
   TRegistrySink sink;
-  TRegImportResult result = ImportRegLines(Lines, sink, Unicode);
+  TRegImportOptions options;
+  options.Format = *this;
+  options.Progress = [this](size_t Done, size_t Total) {
+    Progress(static_cast<uint32_t>(Done), 1, static_cast<uint32_t>(Total), 1);
+    return !StopRequested.load();
+  };
+  TRegImportResult result = ImportRegLines(Lines, sink, Unicode, options);
   sink.Finish();
+  Progress(0, 0, 0, 0);
   return result;
+}
+
+// ---------------------------------------------------------------------------
+// Compare.
+
+namespace {
+
+bool IsKeyLine(const String& Line, wchar_t RootStart) { return !Line.empty() && Line[0] == RootStart; }
+
+// Lines by their upper-case text, for the matching that ignores letter case.
+String MatchKey(const String& Line) { return AnsiUpperCase(Line); }
+
+// A key's block in Lines: its line (the first one that matches, ignoring
+// case) and the lines after it up to the next empty line, the next key
+// line or the end.
+class TBlocks {
+ public:
+  TBlocks(const TStrings& Lines, wchar_t RootStart) : lines_(Lines), rootStart_(RootStart) {
+    for (int i = Lines.GetCount() - 1; i >= 0; --i) first_[MatchKey(Lines.Get(i))] = i;
+  }
+  std::vector<String> Block(const String& Line) const {
+    std::vector<String> out;
+    auto it = first_.find(MatchKey(Line));
+    if (it == first_.end()) return out;
+    out.push_back(lines_.Get(it->second));
+    for (int i = it->second + 1; i < lines_.GetCount(); ++i) {
+      String l = lines_.Get(i);
+      if (l.empty() || IsKeyLine(l, rootStart_)) break;
+      out.push_back(std::move(l));
+    }
+    return out;
+  }
+
+ private:
+  const TStrings& lines_;
+  wchar_t rootStart_;
+  std::unordered_map<String, int> first_;
+};
+
+}  // namespace
+
+std::vector<String> TIORegistry::_getKeyListToCompare(const TStrings& Lines, uint32_t Level) {
+  std::vector<String> kept;
+  const uint32_t count = static_cast<uint32_t>(Lines.GetCount());
+  TMessagePump pump;
+  for (uint32_t i = 0; i < count; ++i) {
+    String l = Lines.Get(static_cast<int>(i));
+    if (l.empty() || IsKeyLine(l, RootStart)) kept.push_back(std::move(l));
+    Progress(i + 1, Level, count, 7);
+    pump.Poll();
+  }
+  return kept;
+}
+
+bool TIORegistry::_CompareTwoRegFiles(const TStrings& First, const TStrings& Second) {
+  NewKeyList.Clear();
+  DeletedKeyList.Clear();
+  ExistingKeyList.Clear();
+  std::vector<String> first = _getKeyListToCompare(First, 1);
+  std::vector<String> second = _getKeyListToCompare(Second, 2);
+
+  // Lines of the first copy that the second also holds (one occurrence
+  // each, the earliest left) go to both; the rest to first-only; what the
+  // second keeps is second-only.
+  std::unordered_map<String, std::deque<size_t>> inSecond;
+  for (size_t i = 0; i < second.size(); ++i) inSecond[MatchKey(second[i])].push_back(i);
+  std::vector<char> taken(second.size(), 0);
+  std::vector<String> both, firstOnly, secondOnly;
+  const uint32_t firstCount = static_cast<uint32_t>(first.size());
+  for (uint32_t i = 0; i < firstCount; ++i) {
+    auto it = inSecond.find(MatchKey(first[i]));
+    if (it != inSecond.end() && !it->second.empty()) {
+      taken[it->second.front()] = 1;
+      it->second.pop_front();
+      both.push_back(first[i]);
+    } else {
+      firstOnly.push_back(first[i]);
+    }
+    Progress(i + 1, 3, firstCount, 7);
+  }
+  for (size_t i = 0; i < second.size(); ++i)
+    if (!taken[i]) secondOnly.push_back(second[i]);
+
+  const TBlocks firstBlocks(First, RootStart), secondBlocks(Second, RootStart);
+  std::vector<String> added, removed, changed;
+  auto copyBlocks = [this](const std::vector<String>& Keys, const TBlocks& Blocks, uint32_t Level,
+                           std::vector<String>& Out) {
+    const uint32_t n = static_cast<uint32_t>(Keys.size());
+    for (uint32_t i = 0; i < n; ++i) {
+      for (String& l : Blocks.Block(Keys[i])) Out.push_back(std::move(l));
+      Progress(i + 1, Level, n, 7);
+    }
+  };
+  copyBlocks(firstOnly, firstBlocks, 4, added);
+  copyBlocks(secondOnly, secondBlocks, 5, removed);
+
+  // Per key of both: the data lines only the second holds (removed), then
+  // those only the first holds (added), under the key line. Lines that
+  // changed show as one of each, whatever the counts.
+  const uint32_t bothCount = static_cast<uint32_t>(both.size());
+  for (uint32_t i = 0; i < bothCount; ++i) {
+    const std::vector<String> a = firstBlocks.Block(both[i]), b = secondBlocks.Block(both[i]);
+    std::unordered_map<String, int> inA, inB;
+    for (size_t k = 1; k < a.size(); ++k) ++inA[MatchKey(a[k])];
+    for (size_t k = 1; k < b.size(); ++k) ++inB[MatchKey(b[k])];
+    bool keyWritten = false;
+    auto list = [&](const std::vector<String>& From, const std::unordered_map<String, int>& Other,
+                    const String& Prefix) {
+      for (size_t k = 1; k < From.size(); ++k) {
+        if (Other.count(MatchKey(From[k]))) continue;
+        if (!keyWritten) {
+          changed.push_back(both[i]);
+          keyWritten = true;
+        }
+        changed.push_back(Prefix + From[k]);
+      }
+    };
+    if (!a.empty() && !b.empty()) {
+      list(b, inA, RemovedPrefix);
+      list(a, inB, AddedPrefix);
+    }
+    Progress(i + 1, 6, bothCount, 7);
+  }
+
+  auto fill = [this](TStringList& List, const std::vector<String>& Lines) {
+    List.BeginUpdate();
+    List.Add(RegHeader);
+    for (const String& l : Lines) List.Add(l);
+    List.EndUpdate();
+  };
+  fill(NewKeyList, added);
+  Progress(1, 7, 4, 7);
+  fill(DeletedKeyList, removed);
+  Progress(2, 7, 4, 7);
+  fill(ExistingKeyList, changed);
+  Progress(3, 7, 4, 7);
+  Progress(4, 7, 4, 7);
+  TMessagePump::Run();
+  Progress(0, 0, 0, 0);
+  return true;
+}
+
+bool TIORegistry::CompareRegFiles(const TStrings& First, const TStrings& Second) {
+  try {
+    return _CompareTwoRegFiles(First, Second);
+  } catch (...) {
+    return false;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Single values.
+
+namespace {
+
+// Opens Key (never creating it) on a registry object of its own.
+bool OpenSingle(TRegistry& Reg, TRegRoot Root, const String& Key) {
+  Reg.SetRootKey(ToHKEY(Root));
+  return Reg.OpenKey(L"\\" + ApiKeyPath(Key), false);
+}
+
+template <class T, class Read>
+T GetSingle(TRegRoot Root, const String& Key, T Default, Read ReadIt) {
+  try {
+    TRegistry reg(KEY_READ);
+    if (!OpenSingle(reg, Root, Key)) return Default;
+    return ReadIt(reg);
+  } catch (...) {
+    return Default;
+  }
+}
+
+template <class Write>
+bool SetSingle(TRegRoot Root, const String& Key, Write WriteIt) {
+  try {
+    TRegistry reg(KEY_READ | KEY_WRITE);
+    if (!OpenSingle(reg, Root, Key)) return false;
+    WriteIt(reg);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
+int TIORegistry::GetRegistryValue(const String& Key, const String& Name, int Default) {
+  return GetSingle(SingleValueRoot(), Key, Default, [&](TRegistry& R) {
+    if (!R.ValueExists(Name)) return Default;
+    return R.ReadInteger(Name);
+  });
+}
+
+bool TIORegistry::GetRegistryValue(const String& Key, const String& Name, bool Default) {
+  return GetSingle(SingleValueRoot(), Key, Default, [&](TRegistry& R) {
+    if (!R.ValueExists(Name)) return Default;
+    return R.ReadInteger(Name) != 0;
+  });
+}
+
+String TIORegistry::GetRegistryValue(const String& Key, const String& Name, const String& Default) {
+  return GetSingle(SingleValueRoot(), Key, Default, [&](TRegistry& R) {
+    if (!R.ValueExists(Name)) return Default;
+    return R.ReadString(Name);
+  });
+}
+
+bool TIORegistry::SetRegistryValue(const String& Key, const String& Name, int Value) {
+  return SetSingle(SingleValueRoot(), Key, [&](TRegistry& R) { R.WriteInteger(Name, Value); });
+}
+
+bool TIORegistry::SetRegistryValue(const String& Key, const String& Name, bool Value) {
+  return SetSingle(SingleValueRoot(), Key, [&](TRegistry& R) { R.WriteInteger(Name, Value ? 1 : 0); });
+}
+
+bool TIORegistry::SetRegistryValue(const String& Key, const String& Name, const String& Value) {
+  return SetSingle(SingleValueRoot(), Key, [&](TRegistry& R) { R.WriteString(Name, Value); });
 }

@@ -1,19 +1,37 @@
 // The registry-file component: exports a key's branch to a registry file
-// and imports registry files into the registry. Windows only.
+// (or to its RegistryData lines), imports registry files (or those lines)
+// into the registry, compares two dumps and reads and writes single values.
+// Windows only.
 #pragma once
+
+#include <atomic>
+#include <cstdint>
 
 #include "app/RegFile.h"
 #include "app/RegRoots.h"
 #include "classlib/Classes.h"
+#include "classlib/Events.h"
 #include "classlib/SysUtils.h"
 
 struct TRegExportResult {
   size_t Keys = 0;
   size_t Values = 0;
   bool Unicode = false;  // written as "Windows Registry Editor Version 5.00"
+  bool Stopped = false;  // stopped through StopRequested: nothing was written
 };
 
-class TIORegistry : public TComponent {
+// Where an export puts its lines and where an import takes them from.
+enum TExpImpSource : unsigned char { eiFile, eiProperty };
+
+// Progress of a comparison, an export or an import: Sender, progress,
+// level, maxprogress, maxlevel. The last event of a run has all four
+// numbers 0.
+using TProgressEvent = TEvent<void(TObject*, uint32_t, uint32_t, uint32_t, uint32_t)>;
+
+// The format properties (RegHeader, DataNameValueDelim, StringStartEndChar,
+// RootStart, RootEnd, HexIntPrefix, BinaryPrefix, ExpStringPrefix,
+// KeyLevelDelim) are those of TRegFileFormat, with regedit's values.
+class TIORegistry : public TComponent, public TRegFileFormat {
  public:
   explicit TIORegistry(TComponent* AOwner = nullptr) : TComponent(AOwner) {}
   const char* ClassName() const override { return "TIORegistry"; }
@@ -29,16 +47,40 @@ class TIORegistry : public TComponent {
     rkNONE
   };
 
+  // Compare output: blocks of the keys only the first dump has, blocks of
+  // the keys only the second has, and the changed value lines of the keys
+  // both have; each begins with RegHeader.
+  TStringList NewKeyList;
+  TStringList DeletedKeyList;
+  TStringList ExistingKeyList;
   String Filename = L"RegistryDump.reg";
   TRootKeys RootKey = rkHKEY_CURRENT_USER;
   bool IncludeSubKeys = true;
   String KeyToGet;
+  TExpImpSource ExportDestination = eiFile;
+  TExpImpSource ImportSource = eiFile;
+  // The lines an export without a file (or with ExportDestination
+  // eiProperty) appends, and an import with ImportSource eiProperty reads.
+  TStringList RegistryData;
+  String RemovedPrefix = L"Removed : ";
+  String AddedPrefix = L"Added   : ";
+  // Fires on the thread that runs the work, only when assigned. Export:
+  // level 1 reading the branch (parts read of all parts), level 2 writing;
+  // import: level 1, lines read of all lines; compare: levels 1 to 7.
+  TProgressEvent OnProgressChange;
+
+  // Set (from any thread) to stop the export or import under way: an
+  // export then writes nothing, an import stops after the line it is on.
+  // Every export and import clears it when it ends.
+  std::atomic<bool> StopRequested{false};
 
   // Exports the key KeyPath (with or without a leading backslash; empty
   // for the root key) below the root of that full name (empty: the current
-  // user's) to FileName. Keys are only read, never created. Raises
-  // ERegistryException when the key can't be opened or a part of the branch
-  // can't be read (the file then holds what could be read), and a stream
+  // user's) to FileName, or appends the lines to RegistryData when FileName
+  // is empty or ExportDestination is eiProperty. Keys are only read, never
+  // created. Raises ERegistryException when the key can't be opened or a
+  // part of the branch can't be read (naming the first keys that could not
+  // be read and why; the file then holds what could be read), and a stream
   // error when the file can't be written.
   TRegExportResult ExportRegistry(const String& RootName, const String& KeyPath, const String& FileName,
                                   bool IncludeSubKeys);
@@ -47,17 +89,69 @@ class TIORegistry : public TComponent {
   }
   TRegExportResult ExportRegistry();
 
-  // Collects the branch into a writer (used by ExportRegistry).
-  void CollectBranch(TRegRoot Root, const String& RootName, const String& KeyPath, bool IncludeSubKeys,
-                     TRegFileWriter& Writer);
+  // Reads the branch into Writer (the reading half of ExportRegistry);
+  // false when stopped. Raises as ExportRegistry does.
+  bool CollectBranch(TRegRoot Root, const String& RootName, const String& KeyPath, bool IncludeSubKeys,
+                     TRegFileWriter& Writer) {
+    return _GetKeyList(Root, RootName, KeyPath, IncludeSubKeys, Writer);
+  }
 
   // Imports a registry file (ANSI, or UTF-16 of either byte order by its
-  // byte-order mark). A missing file raises EFOpenError
-  // "File \"<name>\" not found."; a registry failure raises, with the
-  // lines before it applied (and, as values are written side by side, possibly
-  // some values of other keys after it). Lines that can't be read are counted.
+  // byte-order mark), or the RegistryData lines with ImportSource
+  // eiProperty. A missing file raises EFOpenError "File \"<name>\" not
+  // found."; text whose first line that is not blank is no registry header
+  // raises ENotRegistryFile and writes nothing; a registry failure raises,
+  // with the lines before it applied (and, as values are written side by
+  // side, possibly some values of other keys after it). Lines that can't be
+  // read are counted.
   TRegImportResult ImportRegistry(const String& FileName, bool Unused = true);
   TRegImportResult ImportRegistry() { return ImportRegistry(Filename, true); }
   // Imports lines already read.
   TRegImportResult ImportLines(const std::vector<String>& Lines, bool Unicode);
+
+  // Compares two dumps given as registry-file lines and fills NewKeyList,
+  // DeletedKeyList and ExistingKeyList; false when anything failed.
+  bool CompareRegFiles(const TStrings& First, const TStrings& Second);
+
+  // Single values of the key Key below RootKey (rkNONE: the current user's);
+  // the key is never created. A get gives Default when the read fails, a
+  // set false when the write fails.
+  int GetRegistryValue(const String& Key, const String& Name, int Default);
+  bool GetRegistryValue(const String& Key, const String& Name, bool Default);
+  String GetRegistryValue(const String& Key, const String& Name, const String& Default);
+  String GetRegistryValue(const String& Key, const String& Name, const wchar_t* Default) {
+    return GetRegistryValue(Key, Name, String(Default));
+  }
+  bool SetRegistryValue(const String& Key, const String& Name, int Value);
+  bool SetRegistryValue(const String& Key, const String& Name, bool Value);
+  bool SetRegistryValue(const String& Key, const String& Name, const String& Value);
+  bool SetRegistryValue(const String& Key, const String& Name, const wchar_t* Value) {
+    return SetRegistryValue(Key, Name, String(Value));
+  }
+
+  // The kind of a registry-file line by the format properties.
+  TRegLineKind _whatIsThisLine(const String& Line) const { return ClassifyRegLine(Line, *this); }
+
+ private:
+  // The full name of a root-key value (rkNONE: the empty text).
+  static String _ExtractRootKey(TRootKeys Root);
+  // The full name of a root handle; any other handle gives
+  // "HKEY_CURRENT_USER".
+  static String _GetHKEYKeyAsString(TRegRoot Root);
+  // The handle of a full root name; any other text gives the current user's.
+  static TRegRoot _GetHKEYKey(const String& Name);
+  TRegRoot SingleValueRoot() const { return _GetHKEYKey(_ExtractRootKey(RootKey)); }
+
+  TRegExportResult _DoExportRegistryKey(TRegRoot Root, const String& RootName, const String& KeyPath,
+                                        const String& FileName, bool IncludeSubKeys);
+  // Reads the branch into Writer; false when stopped.
+  bool _GetKeyList(TRegRoot Root, const String& RootName, const String& KeyPath, bool IncludeSubKeys,
+                   TRegFileWriter& Writer);
+  TRegImportResult _DoImportRegistryKey(const std::vector<String>& Lines, bool Unicode);
+  bool _CompareTwoRegFiles(const TStrings& First, const TStrings& Second);
+  // The lines of First that are empty or key lines (progress Level).
+  std::vector<String> _getKeyListToCompare(const TStrings& Lines, uint32_t Level);
+  void Progress(uint32_t Value, uint32_t Level, uint32_t Max, uint32_t MaxLevel);
 };
+
+ZEMBRIO_DECLARE_EXCEPTION(ENotRegistryFile, Exception)

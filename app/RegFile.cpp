@@ -68,15 +68,15 @@ String LowerHex(uint32_t v) {
 
 }  // namespace
 
-String RegQuote(const String& s) {
+String RegQuote(const String& s, wchar_t Quote) {
   String r;
   r.reserve(s.size() + 2);
-  r.push_back(L'"');
+  r.push_back(Quote);
   for (wchar_t c : s) {
-    if (c == L'\\' || c == L'"') r.push_back(L'\\');
+    if (c == L'\\' || c == Quote) r.push_back(L'\\');
     r.push_back(c);
   }
-  r.push_back(L'"');
+  r.push_back(Quote);
   return r;
 }
 
@@ -91,7 +91,17 @@ void TRegFileWriter::AddKey(const String& RootName, const String& Path) {
     return;
   }
   unicode_ = -1;
-  values_.push_back({true, RootName + L"\\" + Path, 0, {}});
+  // A root key itself is written as its name alone, as regedit does.
+  String name = RootName;
+  if (!Path.empty()) {
+    name.push_back(format_.KeyLevelDelim);
+    const size_t at = name.size();
+    name += Path;
+    if (format_.KeyLevelDelim != L'\\')
+      for (size_t i = at; i < name.size(); ++i)
+        if (name[i] == L'\\') name[i] = format_.KeyLevelDelim;
+  }
+  values_.push_back({true, std::move(name), 0, {}});
   ++keyCount_;
 }
 
@@ -139,16 +149,19 @@ bool TRegFileWriter::NeedsUnicode() const {
 }
 
 void TRegFileWriter::AppendValueLine(String& line, const Entry& e, bool unicode) const {
-  if (e.name.empty())
-    line += L"\"\"";
-  else
-    line += RegQuote(e.name);
-  line.push_back(L'=');
+  const wchar_t quote = format_.StringStartEndChar;
+  if (e.name.empty()) {
+    line.push_back(quote);
+    line.push_back(quote);
+  } else {
+    line += RegQuote(e.name, quote);
+  }
+  line.push_back(format_.DataNameValueDelim);
   String text;
   switch (e.type) {
     case RegType::Sz:
       if (QuotableString(e.data, &text)) {
-        line += RegQuote(text);
+        line += RegQuote(text, quote);
         return;
       }
       break;
@@ -156,21 +169,25 @@ void TRegFileWriter::AppendValueLine(String& line, const Entry& e, bool unicode)
       if (e.data.size() == 4) {
         uint32_t v = 0;
         for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(e.data[i]);
-        line += L"dword:";
+        line += format_.HexIntPrefix;
         line += IntToHex(v, 8);
         return;
       }
       break;
     case RegType::Binary:
-      line += L"hex:";
+      line += format_.BinaryPrefix;
       AppendHexBytes(line, e.data);
       return;
     default:
       break;
   }
-  line += L"hex(";
-  line += LowerHex(e.type);
-  line += L"):";
+  if (e.type == RegType::ExpandSz) {
+    line += format_.ExpStringPrefix;
+  } else {
+    line += L"hex(";
+    line += LowerHex(e.type);
+    line += L"):";
+  }
   if (IsTextType(e.type) && !unicode) {
     // REGEDIT4 keeps text types as ANSI bytes, the terminators included.
     AppendHexBytes(line, WideToAnsi(FromUtf16(BytesToUnits(e.data))));
@@ -183,11 +200,11 @@ std::vector<String> TRegFileWriter::RenderLines() const {
   const bool unicode = NeedsUnicode();
   std::vector<String> lines;
   lines.reserve(values_.size() + keyCount_ + 1);
-  lines.push_back(unicode ? RegHeader5 : RegHeader4);
+  lines.push_back(unicode ? String(RegHeader5) : format_.RegHeader);
   for (const auto& e : values_) {
     if (e.isKey) {
       lines.emplace_back();
-      lines.push_back(L"[" + e.name + L"]");
+      lines.push_back(format_.RootStart + e.name + format_.RootEnd);
     } else {
       lines.emplace_back();
       AppendValueLine(lines.back(), e, unicode);
@@ -204,13 +221,15 @@ std::string TRegFileWriter::Render() const {
   for (const auto& e : values_) size += e.name.size() * 2 + e.data.size() * 3 + 32;
   String text;
   text.reserve(size);
-  text += unicode ? RegHeader5 : RegHeader4;
+  text += unicode ? String(RegHeader5) : format_.RegHeader;
   text += L"\r\n";
   for (const auto& e : values_) {
     if (e.isKey) {
-      text += L"\r\n[";
+      text += L"\r\n";
+      text.push_back(format_.RootStart);
       text += e.name;
-      text += L"]\r\n";
+      text.push_back(format_.RootEnd);
+      text += L"\r\n";
     } else {
       AppendValueLine(text, e, unicode);
       text += L"\r\n";
@@ -273,6 +292,15 @@ TextView TrimBlanks(TextView s) {
   return s.substr(b, e - b);
 }
 
+// Without leading blanks and control characters (the line classification's view).
+TextView TrimLeadingControls(TextView s) {
+  size_t b = 0;
+  while (b < s.size() && static_cast<unsigned>(s[b]) <= 0x20) ++b;
+  return s.substr(b);
+}
+
+bool IsHeader(TextView t, const TRegFileFormat& F) { return t == F.RegHeader || t == RegHeader5; }
+
 // Root names are compared the way AnsiUpperCase would: ASCII letters fold
 // here, anything else takes the full conversion.
 TRegRoot RootOfName(TextView name) {
@@ -304,12 +332,14 @@ std::string AnsiBytesToRegBytes(const std::string& bytes) {
   return r;
 }
 
-bool StartsNoCase(TextView s, size_t at, const wchar_t* prefix) {
-  for (size_t k = 0; prefix[k]; ++k) {
+bool StartsNoCase(TextView s, size_t at, const String& prefix) {
+  if (prefix.empty()) return false;
+  for (size_t k = 0; k < prefix.size(); ++k) {
     if (at + k >= s.size()) return false;
-    wchar_t c = s[at + k];
+    wchar_t c = s[at + k], p = prefix[k];
     if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    if (c != prefix[k]) return false;
+    if (p >= L'A' && p <= L'Z') p = static_cast<wchar_t>(p - L'A' + L'a');
+    if (c != p) return false;
   }
   return true;
 }
@@ -321,17 +351,17 @@ int HexDigit(wchar_t c) {
   return -1;
 }
 
-// Reads a quoted text at s[i] == '"' with the escapes \\ and \"; on success
-// i is past the closing quote.
-bool ParseQuoted(TextView s, size_t& i, String& out) {
+// Reads a quoted text at s[i] == Quote with the escapes \\ and \<Quote>; on
+// success i is past the closing quote.
+bool ParseQuoted(TextView s, size_t& i, String& out, wchar_t Quote) {
   out.clear();
   ++i;
   while (i < s.size()) {
     const wchar_t c = s[i];
-    if (c == L'\\' && i + 1 < s.size() && (s[i + 1] == L'\\' || s[i + 1] == L'"')) {
+    if (c == L'\\' && i + 1 < s.size() && (s[i + 1] == L'\\' || s[i + 1] == Quote)) {
       out.push_back(s[i + 1]);
       i += 2;
-    } else if (c == L'"') {
+    } else if (c == Quote) {
       ++i;
       return true;
     } else {
@@ -342,10 +372,19 @@ bool ParseQuoted(TextView s, size_t& i, String& out) {
   return false;
 }
 
-bool OnlyBlanksFrom(TextView s, size_t i) {
-  for (; i < s.size(); ++i)
+// Nothing but blanks from i on, or blanks and then a comment.
+bool OnlyBlanksOrCommentFrom(TextView s, size_t i) {
+  for (; i < s.size(); ++i) {
+    if (s[i] == L';') return true;
     if (!IsBlank(s[i])) return false;
+  }
   return true;
+}
+
+// The text before a comment (hex lists hold no ";").
+TextView WithoutComment(TextView s) {
+  const size_t c = s.find(L';');
+  return c == TextView::npos ? s : s.substr(0, c);
 }
 
 // Comma-separated hex bytes; a trailing comma is allowed.
@@ -375,14 +414,26 @@ bool ParseHexList(TextView s, std::string& out) {
 
 class TImporter {
  public:
-  TImporter(const std::vector<String>& lines, IRegFileSink& sink, bool unicode)
-      : lines_(lines), sink_(sink), unicode_(unicode) {}
+  TImporter(const std::vector<String>& lines, IRegFileSink& sink, bool unicode, const TRegImportOptions& options)
+      : lines_(lines), sink_(sink), unicode_(unicode), opt_(options), f_(options.Format) {}
 
   TRegImportResult Run() {
+    constexpr size_t kProgressEvery = 256;
+    r_.TotalLines = static_cast<int>(lines_.size());
+    size_t nextReport = kProgressEvery;
     for (idx_ = 0; idx_ < lines_.size(); ++idx_) {
       const size_t first = idx_;
-      if (!Line(TrimBlanks(lines_[idx_]))) Skip(first, idx_ - first + 1);
+      if (!Line(lines_[idx_])) Skip(first, idx_ - first + 1);
+      if (opt_.Progress && idx_ + 1 >= nextReport) {
+        nextReport = idx_ + 1 + kProgressEvery;
+        if (!opt_.Progress(idx_ + 1, lines_.size())) {
+          r_.LinesRead = static_cast<int>(idx_ + 1);
+          r_.Stopped = idx_ + 1 < lines_.size();
+          return r_;
+        }
+      }
     }
+    r_.LinesRead = static_cast<int>(lines_.size());
     return r_;
   }
 
@@ -394,38 +445,57 @@ class TImporter {
 
   // Returns false when the line (and any continuation lines consumed) is
   // to be skipped and counted.
-  bool Line(TextView t) {
-    if (t.empty() || t[0] == L';') return true;
-    if (t == RegHeader4) {
-      unicode_ = false;
-      return true;
+  bool Line(const String& line) {
+    const TextView t = TrimBlanks(TrimLeadingControls(line));
+    switch (ClassifyRegLine(line, f_)) {
+      case rlkHEADER:
+        unicode_ = t == TextView(RegHeader5);
+        return true;
+      case rlkCOMMENT:
+        return true;
+      case rlkKEY:
+        return KeyLine(t);
+      case rlkDATA:
+        return DataLine(t);
+      case rlkUNKNOWN:
+        break;
     }
-    if (t == RegHeader5) {
-      unicode_ = true;
-      return true;
-    }
-    if (t[0] == L'[') return KeyLine(t);
-    if (t[0] == L'"' || t[0] == L'@') return DataLine(t);
+    return t.empty();
+  }
+
+  // The key text between RootStart and the RootEnd after which only blanks
+  // or a comment follow (the first such one, so a comment may hold the
+  // bracket too).
+  bool KeyText(TextView t, TextView& inner) {
+    for (size_t e = 1; e < t.size(); ++e)
+      if (t[e] == f_.RootEnd && OnlyBlanksOrCommentFrom(t, e + 1)) {
+        inner = t.substr(1, e - 1);
+        return true;
+      }
     return false;
   }
 
   bool KeyLine(TextView t) {
     keyOpen_ = false;
-    if (t.back() != L']' || t.size() < 2) return false;
-    TextView inner = t.substr(1, t.size() - 2);
+    TextView inner;
+    if (!KeyText(t, inner)) return false;
     bool del = false;
     if (!inner.empty() && inner[0] == L'-') {
       del = true;
       inner.remove_prefix(1);
     }
-    const size_t p = inner.find(L'\\');
+    const wchar_t delim = f_.KeyLevelDelim;
+    const size_t p = inner.find(delim);
     const TRegRoot root = RootOfName(inner.substr(0, p));
     if (root == RegRoot::None) return false;  // refused, never mapped elsewhere
-    // The path without backslashes at its ends.
+    // The path without delimiters at its ends, its levels joined by backslashes.
     TextView pathView = p == TextView::npos ? TextView() : inner.substr(p);
-    while (!pathView.empty() && pathView.front() == L'\\') pathView.remove_prefix(1);
-    while (!pathView.empty() && pathView.back() == L'\\') pathView.remove_suffix(1);
-    const String path(pathView);
+    while (!pathView.empty() && pathView.front() == delim) pathView.remove_prefix(1);
+    while (!pathView.empty() && pathView.back() == delim) pathView.remove_suffix(1);
+    String path(pathView);
+    if (delim != L'\\')
+      for (auto& c : path)
+        if (c == delim) c = L'\\';
     if (del) {
       if (path.empty()) return false;  // a root key is never deleted
       sink_.DeleteKey(root, path);
@@ -443,11 +513,11 @@ class TImporter {
     String name;
     if (t[0] == L'@') {
       i = 1;
-    } else if (!ParseQuoted(t, i, name)) {
+    } else if (!ParseQuoted(t, i, name, f_.StringStartEndChar)) {
       return false;
     }
     while (i < t.size() && IsBlank(t[i])) ++i;
-    if (i >= t.size() || t[i] != L'=') return false;
+    if (i >= t.size() || t[i] != f_.DataNameValueDelim) return false;
     ++i;
     while (i < t.size() && IsBlank(t[i])) ++i;
     // Read the data (continuation lines included) before deciding, so that
@@ -466,34 +536,75 @@ class TImporter {
     return true;
   }
 
+  bool ParseDword(TextView t, size_t i, std::string& data) {
+    uint32_t v = 0;
+    int digits = 0;
+    while (i < t.size() && HexDigit(t[i]) >= 0) {
+      if (++digits > 8) return false;  // above FFFFFFFF
+      v = v * 16 + static_cast<uint32_t>(HexDigit(t[i]));
+      ++i;
+    }
+    if (digits == 0 || !OnlyBlanksOrCommentFrom(t, i)) return false;
+    data.assign(4, '\0');
+    for (int k = 0; k < 4; ++k) data[k] = static_cast<char>((v >> (8 * k)) & 0xFF);
+    return true;
+  }
+
+  // A line that carries on a hex list: hex digits, commas, blanks, a
+  // continuation mark or a comment.
+  static bool IsContinuation(TextView t) { return !t.empty() && (HexDigit(t[0]) >= 0 || t[0] == L','); }
+
+  // The hex list from t[i] on, joined with its continuation lines: a list
+  // ending in a backslash goes on on the next line; comment and blank lines
+  // in between are passed over.
+  bool ParseHexData(TextView t, size_t i, std::string& bytes) {
+    TextView list = TrimBlanks(WithoutComment(t.substr(i)));
+    String joined;
+    if (!list.empty() && list.back() == L'\\') {
+      joined.assign(list);
+      while (!joined.empty() && joined.back() == L'\\') {
+        joined.pop_back();
+        size_t next = idx_ + 1;
+        while (next < lines_.size()) {
+          const TextView n = TrimBlanks(lines_[next]);
+          if (!n.empty() && n[0] != L';') break;
+          ++next;
+        }
+        if (next >= lines_.size() || !IsContinuation(TrimBlanks(lines_[next]))) break;
+        idx_ = next;
+        joined += TrimBlanks(WithoutComment(TrimBlanks(lines_[idx_])));
+      }
+      list = joined;
+    }
+    return ParseHexList(list, bytes);
+  }
+
   bool ParseData(TextView t, size_t i, uint32_t& type, std::string& data, bool& remove) {
-    if (i < t.size() && t[i] == L'-' && OnlyBlanksFrom(t, i + 1)) {
+    const wchar_t quote = f_.StringStartEndChar;
+    if (i < t.size() && t[i] == L'-' && OnlyBlanksOrCommentFrom(t, i + 1)) {
       remove = true;
       return true;
     }
-    if (i < t.size() && t[i] == L'"') {
+    if (i < t.size() && t[i] == quote) {
       String text;
-      if (!ParseQuoted(t, i, text) || !OnlyBlanksFrom(t, i)) return false;
+      if (!ParseQuoted(t, i, text, quote) || !OnlyBlanksOrCommentFrom(t, i)) return false;
       type = RegType::Sz;
       data = StringToRegBytes(text);
       return true;
     }
-    if (StartsNoCase(t, i, L"dword:")) {
-      i += 6;
-      uint32_t v = 0;
-      int digits = 0;
-      while (i < t.size() && HexDigit(t[i]) >= 0) {
-        if (++digits > 8) return false;  // above FFFFFFFF
-        v = v * 16 + static_cast<uint32_t>(HexDigit(t[i]));
-        ++i;
-      }
-      if (digits == 0 || !OnlyBlanksFrom(t, i)) return false;
+    if (StartsNoCase(t, i, f_.HexIntPrefix)) {
       type = RegType::Dword;
-      data.assign(4, '\0');
-      for (int k = 0; k < 4; ++k) data[k] = static_cast<char>((v >> (8 * k)) & 0xFF);
-      return true;
+      return ParseDword(t, i + f_.HexIntPrefix.size(), data);
     }
-    if (StartsNoCase(t, i, L"hex")) {
+    std::string bytes;
+    if (StartsNoCase(t, i, f_.BinaryPrefix)) {
+      type = RegType::Binary;
+      i += f_.BinaryPrefix.size();
+    } else if (StartsNoCase(t, i, f_.ExpStringPrefix)) {
+      type = RegType::ExpandSz;
+      i += f_.ExpStringPrefix.size();
+    } else if (StartsNoCase(t, i, L"hex")) {
+      // Any other type as hex(n): with n in hexadecimal.
       i += 3;
       type = RegType::Binary;
       if (i < t.size() && t[i] == L'(') {
@@ -511,36 +622,24 @@ class TImporter {
       }
       if (i >= t.size() || t[i] != L':') return false;
       ++i;
-      // Gather continuation lines: a trailing backslash joins the next line.
-      // A value on one line is read in place; only continued lists are joined.
-      TextView list = TrimBlanks(t.substr(i));
-      String joined;
-      if (!list.empty() && list.back() == L'\\') {
-        joined.assign(list);
-        while (!joined.empty() && joined.back() == L'\\') {
-          joined.pop_back();
-          if (idx_ + 1 >= lines_.size()) break;
-          ++idx_;
-          joined += TrimBlanks(lines_[idx_]);
-        }
-        list = joined;
-      }
-      std::string bytes;
-      if (!ParseHexList(list, bytes)) return false;
-      if (!unicode_ && IsTextType(type)) {
-        // ANSI bytes in a "REGEDIT4" file: stored as UTF-16.
-        data = AnsiBytesToRegBytes(bytes);
-      } else {
-        data = std::move(bytes);
-      }
-      return true;
+    } else {
+      return false;
     }
-    return false;
+    if (!ParseHexData(t, i, bytes)) return false;
+    if (!unicode_ && IsTextType(type)) {
+      // ANSI bytes in a "REGEDIT4" file: stored as UTF-16.
+      data = AnsiBytesToRegBytes(bytes);
+    } else {
+      data = std::move(bytes);
+    }
+    return true;
   }
 
   const std::vector<String>& lines_;
   IRegFileSink& sink_;
   bool unicode_;
+  const TRegImportOptions& opt_;
+  const TRegFileFormat& f_;
   bool keyOpen_ = false;
   size_t idx_ = 0;
   TRegImportResult r_;
@@ -548,6 +647,25 @@ class TImporter {
 
 }  // namespace
 
-TRegImportResult ImportRegLines(const std::vector<String>& Lines, IRegFileSink& Sink, bool Unicode) {
-  return TImporter(Lines, Sink, Unicode).Run();
+TRegLineKind ClassifyRegLine(const String& Line, const TRegFileFormat& Format) {
+  const TextView t = TrimLeadingControls(Line);
+  if (IsHeader(t, Format) || IsHeader(TrimBlanks(t), Format)) return rlkHEADER;
+  if (t.empty()) return rlkUNKNOWN;
+  if (t[0] == Format.RootStart) return rlkKEY;
+  if (t[0] == Format.StringStartEndChar || t[0] == L'@') return rlkDATA;
+  if (t[0] == L';') return rlkCOMMENT;
+  return rlkUNKNOWN;
+}
+
+bool HasRegFileHeader(const std::vector<String>& Lines, const TRegFileFormat& Format) {
+  for (const String& line : Lines) {
+    if (TrimLeadingControls(line).empty()) continue;
+    return ClassifyRegLine(line, Format) == rlkHEADER;
+  }
+  return false;
+}
+
+TRegImportResult ImportRegLines(const std::vector<String>& Lines, IRegFileSink& Sink, bool Unicode,
+                                const TRegImportOptions& Options) {
+  return TImporter(Lines, Sink, Unicode, Options).Run();
 }

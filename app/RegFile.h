@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,11 +16,40 @@
 extern const wchar_t* const RegHeader4;  // "REGEDIT4"
 extern const wchar_t* const RegHeader5;  // "Windows Registry Editor Version 5.00"
 
+// The characters and prefixes of registry-file text. The defaults are
+// regedit's; the writer and the reader take them from here.
+struct TRegFileFormat {
+  String RegHeader = RegHeader4;         // the ANSI form's header line
+  wchar_t DataNameValueDelim = L'=';     // between a value's name and its data
+  wchar_t StringStartEndChar = L'"';     // encloses names and string data
+  wchar_t RootStart = L'[';              // opens a key line
+  wchar_t RootEnd = L']';                // closes a key line
+  String HexIntPrefix = L"dword:";       // integer data
+  String BinaryPrefix = L"hex:";         // binary data
+  String ExpStringPrefix = L"hex(2):";   // expandable-string data
+  wchar_t KeyLevelDelim = L'\\';         // between the root name and the levels of a key path
+};
+
+// What a line of a registry file is.
+enum TRegLineKind : unsigned char { rlkHEADER, rlkKEY, rlkDATA, rlkCOMMENT, rlkUNKNOWN };
+
+// The kind of a line, looked at without its leading blanks and control
+// characters: one of the two headers, a key line (RootStart), a data line
+// (StringStartEndChar, or "@" for a key's default value), a comment (";");
+// anything else, an empty line included, is rlkUNKNOWN.
+TRegLineKind ClassifyRegLine(const String& Line, const TRegFileFormat& Format = TRegFileFormat());
+
+// True when the first line that is not blank is one of the two headers:
+// anything else is not a registry file.
+bool HasRegFileHeader(const std::vector<String>& Lines, const TRegFileFormat& Format = TRegFileFormat());
+
 // Collects a branch and renders it as file bytes.
 class TRegFileWriter {
  public:
+  explicit TRegFileWriter(const TRegFileFormat& Format = TRegFileFormat()) : format_(Format) {}
+
   // A key line: RootName and the key path below it (no leading backslash;
-  // empty for the root key itself, written as "[ROOT\]").
+  // empty for the root key itself, written as "[ROOT]").
   void AddKey(const String& RootName, const String& Path);
   // A value of the last key: its name (empty for the default value), its
   // registry type and its bytes as the registry holds them.
@@ -50,6 +80,7 @@ class TRegFileWriter {
     uint32_t type;
     std::string data;
   };
+  TRegFileFormat format_;
   std::vector<Entry> values_;
   size_t keyCount_ = 0;
   size_t unwritable_ = 0;
@@ -60,8 +91,9 @@ class TRegFileWriter {
   void AppendValueLine(String& Line, const Entry& e, bool unicode) const;
 };
 
-// Escapes backslashes and double quotes and encloses the text in quotes.
-String RegQuote(const String& s);
+// Escapes backslashes and the quote character and encloses the text in
+// quotes.
+String RegQuote(const String& s, wchar_t Quote = L'"');
 
 // What import does with the lines it reads.
 class IRegFileSink {
@@ -85,15 +117,28 @@ struct TRegImportResult {
   int DeletedKeys = 0;    // key deletions applied
   int SkippedLines = 0;   // lines that could not be read or applied
   int FirstSkippedLine = 0;  // 1-based number of the first of them, 0 if none
+  int LinesRead = 0;      // lines handled (all of them unless stopped)
+  int TotalLines = 0;
+  bool Stopped = false;   // the progress callback asked to stop
+};
+
+struct TRegImportOptions {
+  TRegFileFormat Format;
+  // Called every few hundred lines with the lines handled so far and the
+  // total; returning false stops the import after the line just handled.
+  std::function<bool(size_t Done, size_t Total)> Progress;
 };
 
 // Reads the lines of a registry file and applies them to the sink. A
-// header is optional and may stand anywhere; it decides whether hex(1),
-// hex(2) and hex(7) data are ANSI bytes ("REGEDIT4") or UTF-16LE (version
-// 5); before any header, Unicode tells. A line that can't be read, a root
-// that is not one of the six and data lines without an open key are
-// skipped and counted. Exceptions of the sink pass to the caller.
-TRegImportResult ImportRegLines(const std::vector<String>& Lines, IRegFileSink& Sink, bool Unicode);
+// header may stand anywhere; it decides whether hex(1), hex(2) and hex(7)
+// data are ANSI bytes ("REGEDIT4") or UTF-16LE (version 5); before any
+// header, Unicode tells. A line that can't be read, a root that is not one
+// of the six and data lines without an open key are skipped and counted.
+// A comment may follow the data or the key on its line, and comment and
+// blank lines may stand between a hex value's continuation lines, as
+// regedit allows. Exceptions of the sink pass to the caller.
+TRegImportResult ImportRegLines(const std::vector<String>& Lines, IRegFileSink& Sink, bool Unicode,
+                                const TRegImportOptions& Options = TRegImportOptions());
 
 // Decodes file bytes: UTF-16 by byte-order mark (either order), else the
 // ANSI code page; splits lines only at CR, LF and CR LF. `Unicode` tells

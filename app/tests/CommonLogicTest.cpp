@@ -216,8 +216,11 @@ TEST_F(CommonLogicT, SaveEditedValue) {
   m.SetName(L"m");
   ASSERT_TRUE(m.Reload(RegRoot::CurrentUser, Path()));
   shown = 0;
+  messages.clear();
   EXPECT_FALSE(logic->SaveEditedValue(RegRoot::CurrentUser, Path(), m));
   EXPECT_EQ(shown, 0);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], L"Values of the type REG_MULTI_SZ can't be edited in Zembrio.  The value \"m\" is left as it is.");
   ASSERT_TRUE(Get(L"", L"m", t, d));
   EXPECT_EQ(t, DWORD(REG_MULTI_SZ));
 
@@ -243,7 +246,7 @@ TEST_F(CommonLogicT, ExportAndImportReportTheirOutcome) {
   EXPECT_EQ(status.back(), L"Registry file exported.");
   status.clear();
   EXPECT_FALSE(logic->ExportKey(RegRoot::CurrentUser, Path(L"missing"), File(L"m.reg")));
-  EXPECT_TRUE(status.empty());
+  EXPECT_EQ(status, (std::vector<String>{L"Exporting registry file...", L"Export aborted."}));
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0].substr(0, wcslen(AppText::ExportFailed)), AppText::ExportFailed);
   EXPECT_NE(errors[0].find(File(L"m.reg")), String::npos);
@@ -267,6 +270,68 @@ TEST_F(CommonLogicT, ExportAndImportReportTheirOutcome) {
   EXPECT_EQ(refreshed, 2);
   EXPECT_EQ(status.back(), L"Registry file imported with 1 line skipped (first at line 4).");
   EXPECT_TRUE(Has(L"E", L"w"));
+}
+
+TEST_F(CommonLogicT, AFileThatIsNotARegistryFileIsRefused) {
+  std::string noise;
+  for (int i = 0; i < 4000; ++i) noise.push_back(static_cast<char>((i * 7919) % 251 + 1));
+  WriteFileBytes(File(L"x.reg"), noise + "\r\n[HKEY_CURRENT_USER\\" + WideToAnsi(Path(L"N")) + "]\r\n\"v\"=\"1\"\r\n");
+  int refreshed = 0;
+  EXPECT_FALSE(logic->ImportFile(File(L"x.reg"), [&] { ++refreshed; }));
+  EXPECT_EQ(refreshed, 0);
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"N")));
+  EXPECT_TRUE(errors.empty());
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].rfind(File(L"x.reg") + L"\n\nThis is not a registry file", 0), 0u);
+  EXPECT_EQ(status.back(), AppText::NotRegistryFile);
+  for (const String& s : status) EXPECT_EQ(s.find(L"imported"), String::npos) << WideToAnsi(s);
+
+  // Blank lines before the header are no reason to refuse.
+  WriteFileBytes(File(L"ok.reg"), "\r\n  \r\nREGEDIT4\r\n[HKEY_CURRENT_USER\\" + WideToAnsi(Path(L"N")) + "]\r\n");
+  EXPECT_TRUE(logic->ImportFile(File(L"ok.reg")));
+  EXPECT_TRUE(RegKeyExists(RegRoot::CurrentUser, Path(L"N")));
+}
+
+// Export and import run off the calling thread: stopped on their first
+// progress report, an export writes no file and an import tells how far it
+// got, with the lines before the stop imported.
+TEST_F(CommonLogicT, ExportAndImportCanBeStopped) {
+  for (int k = 0; k < 20; ++k) Put(L"S\\K" + IntToStr(k), L"v", REG_SZ, StringToRegBytes(L"x"));
+  const DWORD window = GetCurrentThreadId();
+  std::atomic<int> events{0};
+  std::atomic<bool> offThread{true};
+  logic->iorPort.OnProgressChange = [&](TObject*, uint32_t, uint32_t Level, uint32_t, uint32_t) {
+    if (GetCurrentThreadId() == window) offThread = false;
+    if (Level && events++ == 0) logic->StopLongWork();
+  };
+  std::vector<bool> states;
+  logic->OnLongWorkState = [&](bool Running) { states.push_back(Running); };
+  EXPECT_FALSE(logic->ExportKey(RegRoot::CurrentUser, Path(L"S"), File(L"s.reg")));
+  EXPECT_TRUE(offThread);
+  EXPECT_EQ(states, (std::vector<bool>{true, false}));
+  EXPECT_EQ(status.back(), AppText::ExportStopped);
+  EXPECT_FALSE(std::filesystem::exists(dir / L"s.reg"));
+  EXPECT_TRUE(errors.empty());
+  EXPECT_FALSE(logic->iorPort.StopRequested);  // cleared for the next run
+
+  // Not stopped, the same export writes the file.
+  logic->iorPort.OnProgressChange = nullptr;
+  ASSERT_TRUE(logic->ExportKey(RegRoot::CurrentUser, Path(L"S"), File(L"s.reg")));
+
+  String text = L"REGEDIT4\r\n[HKEY_CURRENT_USER\\" + Path(L"I") + L"]\r\n";
+  for (int i = 0; i < 1000; ++i) text += L"\"v" + IntToStr(i) + L"\"=\"x\"\r\n";
+  WriteFileBytes(File(L"big.reg"), WideToAnsi(text));
+  events = 0;
+  logic->iorPort.OnProgressChange = [&](TObject*, uint32_t, uint32_t Level, uint32_t, uint32_t) {
+    if (Level && events++ == 0) logic->StopLongWork();
+  };
+  int refreshed = 0;
+  EXPECT_FALSE(logic->ImportFile(File(L"big.reg"), [&] { ++refreshed; }));
+  EXPECT_EQ(refreshed, 1);  // part of the file is in the registry
+  EXPECT_EQ(status.back(), L"Import stopped at line 256 of 1002: the lines before it were imported (1 keys, 254 values).");
+  EXPECT_TRUE(Has(L"I", L"v253"));
+  EXPECT_FALSE(Has(L"I", L"v254"));
+  EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(CommonLogicT, BookmarkFileNameAndFile) {

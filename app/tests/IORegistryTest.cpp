@@ -1,3 +1,6 @@
+#include <windows.h>
+#include <sddl.h>
+
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -233,6 +236,238 @@ TEST_F(IORegistryT, AFailedWriteIsRaised) {
     EXPECT_EQ(e.Message().substr(0, 22), L"Failed to set data for");
   }
   EXPECT_TRUE(Has(L"ok", L"a"));
+}
+
+namespace {
+
+// Denies every access to a key while it lives (its owner may still change
+// the access list, which puts it back).
+class TLockedKey {
+ public:
+  explicit TLockedKey(const String& Path) : path_(Path) { Set(L"D:(D;;KA;;;WD)"); }
+  ~TLockedKey() { Set(L"D:(A;;KA;;;WD)"); }
+
+ private:
+  void Set(const wchar_t* Sddl) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    HKEY k = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(Sddl, SDDL_REVISION_1, &sd, nullptr));
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, WRITE_DAC, &k), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, sd), ERROR_SUCCESS);
+    RegCloseKey(k);
+    LocalFree(sd);
+  }
+  String path_;
+};
+
+std::vector<String> Lines(const TStrings& L) {
+  std::vector<String> out;
+  for (int i = 0; i < L.GetCount(); ++i) out.push_back(L.Get(i));
+  return out;
+}
+
+struct TEventLog {
+  struct E {
+    uint32_t progress, level, max, maxLevel;
+  };
+  std::vector<E> events;
+  TProgressEvent Handler() {
+    return [this](TObject*, uint32_t p, uint32_t l, uint32_t m, uint32_t ml) { events.push_back({p, l, m, ml}); };
+  }
+};
+
+}  // namespace
+
+// Keys the system refuses to read are named with its reason, and the file
+// holds everything else; a key that opens only as the system's performance
+// data (regedit writes it empty too) is no failure.
+TEST_F(IORegistryT, UnreadableKeysAreNamedWithTheSystemsReason) {
+  Put(L"src\\open", L"v", REG_SZ, StringToRegBytes(L"1"));
+  MakeKey(L"src\\locked1");
+  MakeKey(L"src\\locked2\\inner");
+  TLockedKey l1(Path(L"src\\locked1")), l2(Path(L"src\\locked2"));
+  for (bool deep : {true, false}) {
+    try {
+      io.ExportRegistry(L"HKEY_CURRENT_USER", Path(L"src"), File(L"l.reg"), deep);
+      FAIL() << "no failure reported";
+    } catch (const ERegistryException& e) {
+      const String m = e.Message();
+      EXPECT_EQ(m.rfind(L"The exported file is incomplete: 2 keys could not be read whole:\n", 0), 0u)
+          << WideToAnsi(m);
+      EXPECT_NE(m.find(L"\nHKEY_CURRENT_USER\\" + Path(L"src\\locked1") + L" (" + SysErrorMessage(ERROR_ACCESS_DENIED)),
+                String::npos)
+          << WideToAnsi(m);
+      EXPECT_NE(m.find(L"\nHKEY_CURRENT_USER\\" + Path(L"src\\locked2") + L" ("), String::npos);
+    }
+    RegDeleteBranch(RegRoot::CurrentUser, Path(L"src\\open"));
+    EXPECT_EQ(io.ImportRegistry(File(L"l.reg")).SkippedLines, 0);
+    EXPECT_TRUE(Has(L"src\\open", L"v"));
+  }
+
+  const String perflib = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Perflib";
+  io.ExportRegistry(L"HKEY_LOCAL_MACHINE", perflib, File(L"p.reg"), true);
+  const std::string text = ReadFileBytes(File(L"p.reg"));
+  EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\" + WideToAnsi(perflib) + "\\009]"), std::string::npos);
+}
+
+// The whole way through the component's properties: a branch exported
+// into RegistryData twice, around changes, the two dumps compared, and the
+// first dump imported back from RegistryData; every step reports progress.
+TEST_F(IORegistryT, RegistryDataDumpsCompareAndImportBack) {
+  Put(L"cmp\\A", L"a", REG_SZ, StringToRegBytes(L"1"));
+  Put(L"cmp\\A", L"b", REG_DWORD, Dw(2));
+  Put(L"cmp\\B", L"c", REG_SZ, StringToRegBytes(L"x"));
+  Put(L"cmp\\C", L"gone", REG_SZ, StringToRegBytes(L"y"));
+  const auto before = Snapshot(L"cmp");
+  TEventLog log;
+  io.OnProgressChange = log.Handler();
+  io.ExportRegistry(L"HKEY_CURRENT_USER", Path(L"cmp"), L"", true);  // no file: into the property
+  ASSERT_FALSE(log.events.empty());
+  for (const auto& e : log.events) {
+    if (&e == &log.events.back()) break;
+    EXPECT_TRUE(e.level >= 1 && e.level <= 2 && e.maxLevel == 2 && e.progress >= 1 && e.progress <= e.max);
+  }
+  EXPECT_EQ(log.events.back().level + log.events.back().progress + log.events.back().max +
+                log.events.back().maxLevel,
+            0u);
+  TStringList older;
+  older.Assign(&io.RegistryData);
+  EXPECT_EQ(older.Get(0), L"REGEDIT4");
+  EXPECT_NE(older.IndexOf(L"[HKEY_CURRENT_USER\\" + Path(L"cmp\\C") + L"]"), -1);
+
+  Put(L"cmp\\A", L"b", REG_DWORD, Dw(3));  // same number of lines, one changed
+  Put(L"cmp\\B", L"d", REG_SZ, StringToRegBytes(L"new"));
+  RegDeleteBranch(RegRoot::CurrentUser, Path(L"cmp\\C"));
+  Put(L"cmp\\D", L"", REG_SZ, StringToRegBytes(L"added"));
+  io.RegistryData.Clear();
+  io.ExportDestination = eiProperty;  // a file name given, the lines still go to the property
+  io.ExportRegistry(L"HKEY_CURRENT_USER", Path(L"cmp"), File(L"never.reg"), true);
+  EXPECT_FALSE(FileExists(File(L"never.reg")));
+  TStringList newer;
+  newer.Assign(&io.RegistryData);
+
+  log.events.clear();
+  ASSERT_TRUE(io.CompareRegFiles(newer, older));
+  const String k = L"[HKEY_CURRENT_USER\\" + Path(L"cmp");
+  EXPECT_EQ(Lines(io.NewKeyList), (std::vector<String>{L"REGEDIT4", k + L"\\D]", L"\"\"=\"added\""}));
+  EXPECT_EQ(Lines(io.DeletedKeyList), (std::vector<String>{L"REGEDIT4", k + L"\\C]", L"\"gone\"=\"y\""}));
+  EXPECT_EQ(Lines(io.ExistingKeyList),
+            (std::vector<String>{L"REGEDIT4", k + L"\\A]", L"Removed : \"b\"=dword:00000002",
+                                 L"Added   : \"b\"=dword:00000003", k + L"\\B]", L"Added   : \"d\"=\"new\""}));
+  // Levels 1 to 7 in order, each counting up to its maximum; the last
+  // event is all zeros.
+  ASSERT_GE(log.events.size(), 8u);
+  uint32_t level = 1;
+  for (size_t i = 0; i + 1 < log.events.size(); ++i) {
+    const auto& e = log.events[i];
+    EXPECT_EQ(e.maxLevel, 7u);
+    EXPECT_GE(e.level, level);
+    level = e.level;
+    EXPECT_TRUE(e.progress >= 1 && e.progress <= e.max) << i;
+  }
+  EXPECT_EQ(level, 7u);
+  EXPECT_EQ(log.events[log.events.size() - 2].progress, 4u);
+  EXPECT_EQ(log.events.back().maxLevel + log.events.back().level, 0u);
+
+  // The older dump back into the registry through the property.
+  RegDeleteBranch(RegRoot::CurrentUser, Path(L"cmp"));
+  io.RegistryData.Assign(&older);
+  io.ImportSource = eiProperty;
+  log.events.clear();
+  EXPECT_EQ(io.ImportRegistry().SkippedLines, 0);
+  EXPECT_EQ(Snapshot(L"cmp"), before);
+  ASSERT_FALSE(log.events.empty());
+  EXPECT_EQ(log.events.back().maxLevel, 0u);
+}
+
+namespace {
+// A dump whose reading fails half-way.
+class TFailingLines : public TStringList {
+ public:
+  String Get(int Index) const override {
+    if (Index == 3) throw EStringListError(String(L"unreadable"));
+    return TStringList::Get(Index);
+  }
+};
+}  // namespace
+
+TEST_F(IORegistryT, CompareMatchesKeysIgnoringCaseAndCopiesWholeBlocks) {
+  TStringList a, b;
+  for (const wchar_t* l : {L"REGEDIT4", L"", L"[HKEY_CURRENT_USER\\Same]", L"\"v\"=\"1\"", L"",
+                           L"[HKEY_CURRENT_USER\\OnlyFirst]", L"\"w\"=\"2\"", L"[HKEY_CURRENT_USER\\Next]"})
+    a.Add(l);
+  for (const wchar_t* l : {L"REGEDIT4", L"", L"[hkey_current_user\\SAME]", L"\"V\"=\"1\"", L"",
+                           L"[HKEY_CURRENT_USER\\Next]", L""})
+    b.Add(l);
+  io.RegHeader = L"HEAD";
+  ASSERT_TRUE(io.CompareRegFiles(a, b));
+  // The block ends at the next key line even without an empty line.
+  EXPECT_EQ(Lines(io.NewKeyList), (std::vector<String>{L"HEAD", L"[HKEY_CURRENT_USER\\OnlyFirst]", L"\"w\"=\"2\""}));
+  EXPECT_EQ(Lines(io.DeletedKeyList), (std::vector<String>{L"HEAD", L""}));
+  EXPECT_EQ(Lines(io.ExistingKeyList), (std::vector<String>{L"HEAD"}));  // matched ignoring case
+
+  TFailingLines bad;
+  for (int i = 0; i < 6; ++i) bad.Add(L"x");
+  EXPECT_FALSE(io.CompareRegFiles(bad, b));
+}
+
+TEST_F(IORegistryT, SingleValuesNeverCreateTheKey) {
+  const String key = Path(L"single");
+  EXPECT_FALSE(io.SetRegistryValue(key, L"n", 5));
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, key));
+  EXPECT_EQ(io.GetRegistryValue(key, L"n", 7), 7);
+  MakeKey(L"single");
+  EXPECT_TRUE(io.SetRegistryValue(key, L"n", 5));
+  EXPECT_TRUE(io.SetRegistryValue(L"\\" + key, L"b", true));
+  EXPECT_TRUE(io.SetRegistryValue(key, L"s", L"text"));
+  EXPECT_EQ(io.GetRegistryValue(key, L"n", 7), 5);
+  EXPECT_TRUE(io.GetRegistryValue(key, L"b", false));
+  EXPECT_EQ(io.GetRegistryValue(key, L"s", L"none"), L"text");
+  // Missing or of another type: the default.
+  EXPECT_EQ(io.GetRegistryValue(key, L"missing", L"none"), L"none");
+  EXPECT_EQ(io.GetRegistryValue(key, L"s", 9), 9);
+  EXPECT_TRUE(io.GetRegistryValue(key, L"s", true));
+  DWORD t;
+  std::string d;
+  ASSERT_TRUE(Get(L"single", L"b", t, d));
+  EXPECT_EQ(d, Dw(1));
+  // rkNONE means the current user's root; another root finds no such key.
+  io.RootKey = TIORegistry::rkNONE;
+  EXPECT_EQ(io.GetRegistryValue(key, L"n", 7), 5);
+  io.RootKey = TIORegistry::rkHKEY_USERS;
+  EXPECT_EQ(io.GetRegistryValue(key, L"n", 7), 7);
+  EXPECT_FALSE(io.SetRegistryValue(key, L"n", 1));
+}
+
+// HKEY_CURRENT_USER is the user's key below HKEY_USERS: the same key under
+// both roots keeps the file's order.
+TEST_F(IORegistryT, OneKeyUnderTwoRootsKeepsTheFileOrder) {
+  HANDLE token = nullptr;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+  char buf[256];
+  DWORD len = 0;
+  ASSERT_TRUE(GetTokenInformation(token, TokenUser, buf, sizeof buf, &len));
+  CloseHandle(token);
+  wchar_t* sid = nullptr;
+  ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buf)->User.Sid, &sid));
+  const String users = L"HKEY_USERS\\" + String(sid) + L"\\" + Path();
+  LocalFree(sid);
+  MakeKey(L"twin");
+  ASSERT_TRUE(RegKeyExists(RegRoot::Users, users.substr(11) + L"\\twin"));
+  String text = L"REGEDIT4\r\n";
+  for (int k = 0; k < 40; ++k) {
+    const String sub = L"\\twin\\k" + IntToStr(k) + L"]\r\n";
+    text += L"[HKEY_CURRENT_USER\\" + Path() + sub + L"\"v\"=dword:00000001\r\n";
+    text += L"[" + users + sub + L"\"v\"=dword:00000002\r\n";
+  }
+  WriteFileBytes(File(L"t.reg"), WideToAnsi(text));
+  EXPECT_EQ(io.ImportRegistry(File(L"t.reg")).SkippedLines, 0);
+  for (int k = 0; k < 40; ++k) {
+    DWORD t;
+    std::string d;
+    ASSERT_TRUE(Get(L"twin\\k" + IntToStr(k), L"v", t, d));
+    EXPECT_EQ(d, Dw(2)) << k;
+  }
 }
 
 TEST_F(IORegistryT, MissingFileIsAFailure) {

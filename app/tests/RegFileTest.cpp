@@ -64,7 +64,7 @@ TEST(RegFileWrite, AnsiFormWithEscapesAndTypes) {
       L"\"m\"=hex(7):61,00,00",
       L"\"q\"=hex(b):01,00,00,00,00,00,00,02",
       L"",
-      L"[HKEY_CURRENT_USER\\]",
+      L"[HKEY_CURRENT_USER]",  // a root key alone, as regedit writes it
   };
   EXPECT_EQ(lines, expected);
   const std::string bytes = w.Render();
@@ -289,6 +289,101 @@ TEST(RegFileImport, KeyThatCantBeOpenedSkipsItsValues) {
   const auto res = Import({L"[HKEY_CURRENT_USER\\A]", L"\"v\"=\"x\""}, r);
   EXPECT_EQ(res.SkippedLines, 2);
   EXPECT_TRUE(r.ops.empty());
+}
+
+TEST(RegFileImport, CommentsAfterDataAndBetweenContinuationLines) {
+  Recorder r;
+  const auto res = Import({L"REGEDIT4", L"[HKEY_CURRENT_USER\\A] ; the key [1]", L"\"s\"=\"1\" ; note",
+                           L"\"d\"=dword:00000002\t; two", L"\"h\"=hex:01,02,\\", L"; in between", L"",
+                           L"  03,04 ; end", L"\"cut\"=hex:05,\\", L"\"next\"=\"v\"", L"\"gone\"=- ; bye"},
+                          r);
+  EXPECT_EQ(res.SkippedLines, 0);
+  ASSERT_EQ(r.ops.size(), 7u);
+  EXPECT_EQ(r.ops[0].name, L"A");
+  EXPECT_EQ(r.ops[1].data, StringToRegBytes(L"1"));
+  EXPECT_EQ(r.ops[2].data, Dw(2));
+  EXPECT_EQ(r.ops[3].data, std::string("\x01\x02\x03\x04", 4));
+  // A continuation mark before a line that carries no hex data ends the list.
+  EXPECT_EQ(r.ops[4].data, std::string("\x05", 1));
+  EXPECT_EQ(r.ops[5].name, L"next");
+  EXPECT_EQ(r.ops[6].what, L"rm");
+}
+
+TEST(RegFileImport, HeaderAndLineKinds) {
+  EXPECT_TRUE(HasRegFileHeader({L"", L"  ", L"REGEDIT4", L"[HKEY_CURRENT_USER\\A]"}));
+  EXPECT_TRUE(HasRegFileHeader({L"Windows Registry Editor Version 5.00"}));
+  EXPECT_FALSE(HasRegFileHeader({L"\x01\x7f garbage", L"REGEDIT4"}));
+  EXPECT_FALSE(HasRegFileHeader({L"[HKEY_CURRENT_USER\\A]"}));
+  EXPECT_FALSE(HasRegFileHeader({}));
+  EXPECT_FALSE(HasRegFileHeader({L"", L""}));
+  EXPECT_EQ(ClassifyRegLine(L"\tREGEDIT4"), rlkHEADER);
+  EXPECT_EQ(ClassifyRegLine(L"regedit4"), rlkUNKNOWN);
+  EXPECT_EQ(ClassifyRegLine(L"  [HKEY_USERS]"), rlkKEY);
+  EXPECT_EQ(ClassifyRegLine(L"\"a\"=\"b\""), rlkDATA);
+  EXPECT_EQ(ClassifyRegLine(L"@=\"b\""), rlkDATA);
+  EXPECT_EQ(ClassifyRegLine(L" ; c"), rlkCOMMENT);
+  EXPECT_EQ(ClassifyRegLine(L""), rlkUNKNOWN);
+  EXPECT_EQ(ClassifyRegLine(L"junk"), rlkUNKNOWN);
+}
+
+// Every character and prefix of the format is taken from its settings, in
+// writing and in reading.
+TEST(RegFileFormatSettings, WriterAndReaderFollowThem) {
+  TRegFileFormat f;
+  f.RegHeader = L"MYREG";
+  f.DataNameValueDelim = L':';
+  f.StringStartEndChar = L'\'';
+  f.RootStart = L'<';
+  f.RootEnd = L'>';
+  f.HexIntPrefix = L"int:";
+  f.BinaryPrefix = L"bin:";
+  f.ExpStringPrefix = L"exp:";
+  f.KeyLevelDelim = L'/';
+  TRegFileWriter w(f);
+  w.AddKey(L"HKEY_CURRENT_USER", L"Software\\T");
+  w.AddValue(L"it's", RegType::Sz, StringToRegBytes(L"x"));
+  w.AddValue(L"n", RegType::Dword, Dw(31));
+  w.AddValue(L"b", RegType::Binary, std::string("\x01\xAB", 2));
+  w.AddValue(L"e", RegType::ExpandSz, StringToRegBytes(L"%A"));
+  w.AddKey(L"HKEY_CURRENT_USER", L"");
+  const std::vector<String> lines = w.RenderLines();
+  const std::vector<String> expected = {L"MYREG", L"", L"<HKEY_CURRENT_USER/Software/T>", L"'it\\'s':'x'",
+                                        L"'n':int:0000001F", L"'b':bin:01,AB", L"'e':exp:25,41,00", L"",
+                                        L"<HKEY_CURRENT_USER>"};
+  EXPECT_EQ(lines, expected);
+  EXPECT_TRUE(HasRegFileHeader(lines, f));
+  EXPECT_FALSE(HasRegFileHeader(lines));
+  Recorder r;
+  TRegImportOptions opt;
+  opt.Format = f;
+  const auto res = ImportRegLines(lines, r, false, opt);
+  EXPECT_EQ(res.SkippedLines, 0);
+  ASSERT_EQ(r.ops.size(), 6u);
+  EXPECT_EQ(r.ops[0].name, L"Software\\T");
+  EXPECT_EQ(r.ops[1].name, L"it's");
+  EXPECT_EQ(r.ops[2].data, Dw(31));
+  EXPECT_EQ(r.ops[3].type, RegType::Binary);
+  EXPECT_EQ(r.ops[4].type, RegType::ExpandSz);
+  EXPECT_EQ(r.ops[4].data, StringToRegBytes(L"%A"));
+  EXPECT_EQ(r.ops[5].name, L"");
+}
+
+TEST(RegFileImport, ProgressCanStopTheImport) {
+  std::vector<String> lines = {L"REGEDIT4", L"[HKEY_CURRENT_USER\\A]"};
+  for (int i = 0; i < 1000; ++i) lines.push_back(L"\"v" + IntToStr(i) + L"\"=\"x\"");
+  Recorder r;
+  TRegImportOptions opt;
+  std::vector<size_t> seen;
+  opt.Progress = [&](size_t done, size_t total) {
+    EXPECT_EQ(total, lines.size());
+    seen.push_back(done);
+    return done < 512;
+  };
+  const auto res = ImportRegLines(lines, r, false, opt);
+  EXPECT_TRUE(res.Stopped);
+  EXPECT_EQ(res.LinesRead, 512);
+  EXPECT_EQ(seen, (std::vector<size_t>{256, 512}));
+  EXPECT_EQ(r.ops.size(), 511u);  // the key and the values of lines 3 to 512
 }
 
 TEST(RegFileDecode, EncodingsAndLineBreaks) {

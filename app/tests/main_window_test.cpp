@@ -606,7 +606,7 @@ TEST_F(MainWindow, ConfirmDialogLayoutsAndAnswers) {
   EXPECT_TRUE(dmodCommon->ConfirmDelete(L"key", L"HKEY_CURRENT_USER\\X"));
   EXPECT_EQ(answered, 136 * 1000 + 153);
   EXPECT_EQ(frmConfirm->GetCaption(), L"Please confirm delete");
-  EXPECT_EQ(frmConfirm->lblPrompt1->GetCaption(), L"Please confirm.  Zembrio is about to delte the following key:");
+  EXPECT_EQ(frmConfirm->lblPrompt1->GetCaption(), L"Please confirm.  Zembrio is about to delete the following key:");
   EXPECT_FALSE(frmConfirm->btnCancel->GetVisible());
   EXPECT_EQ(dmodCommon->ConfirmDeleteEach(L"value", L"v"), mrYes);
   EXPECT_EQ(answered, 56 * 1000 + 313);
