@@ -302,6 +302,8 @@ void TCommonLogic::RunLongWork(const String& Doing, const std::function<void()>&
   std::exception_ptr failure;
   progress_ = 0;
   iorPort.StopRequested = false;
+  working_ = true;
+  if (OnLongWorkState) OnLongWorkState(true);
   std::thread worker;
   try {
     worker = std::thread([&] {
@@ -314,10 +316,10 @@ void TCommonLogic::RunLongWork(const String& Doing, const std::function<void()>&
     });
   } catch (...) {
     CloseHandle(done);
+    working_ = false;
+    if (OnLongWorkState) OnLongWorkState(false);
     throw;
   }
-  working_ = true;
-  if (OnLongWorkState) OnLongWorkState(true);
   SetStatusText(Doing + L"...");
   uint64_t shown = 0;
   bool quit = false;

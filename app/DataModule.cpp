@@ -176,6 +176,8 @@ void TdmodCommon::SetMainForm(TfrmMain* Form) {
     Logic.OnSearchFinished = {};
     Logic.OnSearchProgress = {};
     Logic.OnAddFindResult = {};
+    Logic.OnLongWorkState = {};
+    Logic.OnLongWorkMessage = {};
     return;
   }
   Logic.OnStatusText = [Form](const String& Text) { Form->SetStatusText(Text); };
@@ -183,6 +185,8 @@ void TdmodCommon::SetMainForm(TfrmMain* Form) {
   Logic.OnSearchFinished = [Form] { Form->SearchFinished(); };
   Logic.OnSearchProgress = [Form](const String& Path) { Form->SearchProgress(Path); };
   Logic.OnAddFindResult = [Form](TSearchHit* Hit) { Form->AddFindResult(Hit); };
+  Logic.OnLongWorkState = [Form](bool Running) { Form->LongWorkState(Running); };
+  Logic.OnLongWorkMessage = [Form](MSG& M) { return Form->LongWorkMessage(M); };
 }
 
 bool TdmodCommon::GetSelectedKey(TRegRoot& Root, String& Path) {

@@ -116,6 +116,13 @@ void TfrmMain::CreateControls() {
   TStatusPanel* p = sbStatus->Panels()->Add();
   p->SetText(L"Messages.");
   p->SetWidth(50);
+  btnStop = new TButton(this);
+  btnStop->SetName(L"btnStop");
+  btnStop->SetParent(sbStatus);
+  btnStop->SetCaption(L"Stop");
+  btnStop->SetHint(L"Stop the export or import (Esc)");
+  btnStop->SetVisible(false);
+  btnStop->OnClick = TNotifyEvent(this, &TfrmMain::btnStopClick);
 
   pagExtras = new TPageControl(this);
   pagExtras->SetName(L"pagExtras");
@@ -466,6 +473,25 @@ void TfrmMain::SetStatusText(const String& Text) {
 
 String TfrmMain::GetStatusText() { return sbStatus->Panels()->GetItem(0)->GetText(); }
 
+void TfrmMain::LongWorkState(bool Running) {
+  if (Running) {
+    const int h = std::max(sbStatus->GetClientHeight() - 2, 10);
+    btnStop->SetBounds(sbStatus->GetClientWidth() - 96, 1, 75, h);
+  }
+  btnStop->SetVisible(Running);
+  if (Running) btnStop->Update();
+}
+
+bool TfrmMain::LongWorkMessage(MSG& M) {
+  if ((M.message == WM_KEYDOWN || M.message == WM_SYSKEYDOWN) && M.wParam == VK_ESCAPE) {
+    dmodCommon->Logic.StopLongWork();
+    return false;
+  }
+  return btnStop->HandleAllocated() && M.hwnd == btnStop->GetHandle();
+}
+
+void TfrmMain::btnStopClick(TObject*) { dmodCommon->Logic.StopLongWork(); }
+
 void TfrmMain::InitListViews() {
   struct TCol {
     const wchar_t* Caption;
@@ -473,7 +499,11 @@ void TfrmMain::InitListViews() {
   };
   auto setup = [this](TListViewQ* lv, std::initializer_list<TCol> cols, bool sort, bool rowSelect, bool readOnly,
                       TSkinPopupMenu* popup, const wchar_t* key) {
+    // The styles that make the list window anew come before the columns.
     lv->SetViewStyle(vsReport);
+    lv->SetColumnClick(sort);
+    lv->SetRowSelect(rowSelect);
+    lv->SetReadOnly(readOnly);
     lv->SetLargeImages(dmodCommon->imlLVImages32);
     lv->SetSmallImages(dmodCommon->imlLVImages16);
     lv->SetHideSelection(false);
@@ -488,9 +518,6 @@ void TfrmMain::InitListViews() {
         col->SetAutoSize(true);
     }
     lv->AutoColumnSort = sort;
-    lv->SetColumnClick(sort);
-    lv->SetRowSelect(rowSelect);
-    lv->SetReadOnly(readOnly);
     lv->ShowSortIndicator = true;
     lv->SetPopupMenu(popup);
     lv->RegistryKey = LayoutKey(key);

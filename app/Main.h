@@ -55,6 +55,7 @@ class TfrmMain : public TForm {
   TLabel* lblFindStats;
   TButton* btnFindStop;
   TStatusBar* sbStatus;
+  TButton* btnStop;  // on the status bar while an export or import runs
   TSkinPopupMenu* pmnuTree;
   TSkinPopupMenu* pmnuValues;
   TSkinPopupMenu* pmnuBookmarks;
@@ -104,6 +105,12 @@ class TfrmMain : public TForm {
   void InitListViews();
   void LoadOptions(bool ApplyGeometry);
   void SaveOptions();
+
+  // --- Export and import under way: the Stop button shows, Escape and the
+  // button stop the work, and no other input reaches the window meanwhile.
+  void LongWorkState(bool Running);
+  bool LongWorkMessage(MSG& M);
+  void btnStopClick(TObject*);
 
   // --- Search callbacks.
   void SearchStarted();

@@ -230,4 +230,88 @@ TEST_F(Commands, ImportFailuresAreReportedNotAnnouncedAsSuccess) {
   EXPECT_FALSE(Errors.empty() && Messages().empty());
 }
 
+// Export and import run while the window goes on answering messages;
+// Escape and a click on the Stop button (real input) stop them: the export
+// writes no file, the import tells how far it got.
+TEST_F(Commands, LongExportAndImportStopOnTheStopButtonAndEscape) {
+  for (int k = 0; k < 40; ++k) CreateKey(String(Data) + L"\\Big\\K" + IntToStr(k));
+  Start();
+  ASSERT_NE(Open(L"Big"), nullptr);
+  SetForegroundWindow(Window->GetHandle());
+  dlgtest::Pump(50);
+  TIORegistry& io = dmodCommon->Logic.iorPort;
+  const TProgressEvent report = io.OnProgressChange;  // the status bar's
+  const HWND main = Window->GetHandle();
+  std::function<void()> input;  // played on the worker at the first report
+  std::atomic<bool> fired{false}, answered{false}, stopShown{false};
+  io.OnProgressChange = [&](TObject* S, uint32_t P, uint32_t L, uint32_t M, uint32_t ML) {
+    report(S, P, L, M, ML);
+    if (!L || fired.exchange(true)) return;
+    DWORD_PTR r = 0;
+    answered = SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &r) != 0;
+    stopShown = IsWindowVisible(Window->btnStop->GetHandle()) != 0;
+    input();
+    // The work waits until the window thread has taken the stop.
+    for (int i = 0; i < 1000 && !io.StopRequested; ++i) Sleep(10);
+  };
+
+  const String file = TempFile(L"long.reg");
+  TPlacesOpenDialog::DialogHook = [&file](OPENFILENAMEW& Ofn, bool) -> BOOL {
+    wcscpy(Ofn.lpstrFile, file.c_str());
+    return TRUE;
+  };
+  input = [&] {
+    RECT r;
+    GetWindowRect(Window->btnStop->GetHandle(), &r);
+    const int w = GetSystemMetrics(SM_CXSCREEN) - 1, h = GetSystemMetrics(SM_CYSCREEN) - 1;
+    INPUT in[3] = {};
+    for (INPUT& i : in) {
+      i.type = INPUT_MOUSE;
+      i.mi.dx = ((r.left + r.right) / 2) * 65535 / w;
+      i.mi.dy = ((r.top + r.bottom) / 2) * 65535 / h;
+    }
+    in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+    in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+    SendInput(3, in, sizeof(INPUT));
+  };
+  Window->mnuFile_ExportClick(nullptr);
+  EXPECT_TRUE(fired);
+  EXPECT_TRUE(answered);
+  EXPECT_TRUE(stopShown);
+  EXPECT_FALSE(Window->btnStop->GetVisible());
+  EXPECT_EQ(Window->GetStatusText(), L"Export stopped; no file was written.");
+  EXPECT_EQ(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
+
+  // The same file written whole, then imported with Escape typed meanwhile.
+  io.OnProgressChange = report;
+  Window->mnuFile_ExportClick(nullptr);
+  ASSERT_EQ(Window->GetStatusText(), L"Registry file exported.");
+  {
+    std::ofstream out(WideToAnsi(file), std::ios::binary | std::ios::app);
+    out << "[HKEY_CURRENT_USER\\" << WideToAnsi(Data) << "\\Many]\r\n";
+    for (int i = 0; i < 2000; ++i) out << "\"v" << i << "\"=\"x\"\r\n";
+  }
+  fired = false;
+  io.OnProgressChange = [&](TObject* S, uint32_t P, uint32_t L, uint32_t M, uint32_t ML) {
+    report(S, P, L, M, ML);
+    if (!L || fired.exchange(true)) return;
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = VK_ESCAPE;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+    for (int i = 0; i < 1000 && !io.StopRequested; ++i) Sleep(10);
+  };
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  Window->mnuFile_ImportClick(nullptr);
+  EXPECT_TRUE(fired);
+  EXPECT_EQ(Window->GetStatusText().rfind(L"Import stopped at line 256 of ", 0), 0u)
+      << WideToAnsi(Window->GetStatusText());
+  DWORD type = 0;
+  std::string raw;
+  EXPECT_FALSE(Read(String(Data) + L"\\Many", L"v1999", type, raw));
+  io.OnProgressChange = report;
+}
+
 }  // namespace
