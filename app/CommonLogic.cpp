@@ -112,7 +112,8 @@ void TCommonLogic::SetStatusText(const String& Text) {
 
 String TCommonLogic::ExceptionText(const Exception& E, const String& Text) {
   wchar_t addr[32];
-  std::swprintf(addr, 32, L"%016llX", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(&E)));
+  // Where the exception was raised, in the full width of a code address.
+  std::swprintf(addr, 32, L"%016llX", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(E.RaiseAddress())));
   return Text + L"\n\nMessage: " + E.Message() + L"\nAddress: " + addr;
 }
 

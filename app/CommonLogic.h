@@ -94,7 +94,8 @@ class TCommonLogic {
   // for the about box); empty when the file has none.
   static String GetVersionString(const String& Key);
   // The error text of an exception: Text, "\n\nMessage: ", the message,
-  // "\nAddress: " and an address in full 64-bit width.
+  // "\nAddress: " and the code address it was raised at, in full 64-bit
+  // width.
   static String ExceptionText(const Exception& E, const String& Text);
   void ShowException(const Exception& E, const String& Text);
 

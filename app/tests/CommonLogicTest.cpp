@@ -172,6 +172,37 @@ TEST_F(CommonLogicT, SearchThatFailsToStartStillFinishes) {
   EXPECT_FALSE(logic->IsSearching());
 }
 
+namespace {
+[[gnu::noinline]] void RaiseHere() { throw ERegistryException(String(L"one")); }
+[[gnu::noinline]] void RaiseThere() { throw EValueExists(String(L"two")); }
+uintptr_t AddressIn(const String& Text) {
+  const size_t at = Text.find(L"\nAddress: ");
+  return at == String::npos ? 0 : uintptr_t(std::wcstoull(Text.c_str() + at + 10, nullptr, 16));
+}
+}  // namespace
+
+// The Address line tells where the exception was raised: two raising
+// sites give two addresses, both inside the program's own code.
+TEST(CommonLogicErrors, AddressLineIsWhereTheExceptionWasRaised) {
+  std::vector<String> texts;
+  for (auto raise : {&RaiseHere, &RaiseThere}) {
+    try {
+      raise();
+    } catch (const Exception& e) {
+      texts.push_back(TCommonLogic::ExceptionText(e, L"t"));
+    }
+  }
+  ASSERT_EQ(texts.size(), 2u);
+  const auto base = reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr));
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const uintptr_t end = base + nt->OptionalHeader.SizeOfImage;
+  const uintptr_t a = AddressIn(texts[0]), b = AddressIn(texts[1]);
+  EXPECT_NE(a, b);
+  for (uintptr_t x : {a, b}) EXPECT_TRUE(x > base && x < end) << std::hex << x;
+  EXPECT_EQ(texts[0].size() - texts[0].find(L"Address: ") - 9, 16u);
+}
+
 TEST_F(CommonLogicT, SaveEditedValue) {
   Put(L"", L"s", REG_SZ, StringToRegBytes(L"old"));
   Put(L"", L"n", REG_DWORD, Dw(1));
