@@ -1,10 +1,10 @@
 #include "extlib/ExCtlLabel.h"
 
 #include "extlib/ExCtlTrack.h"
+#include "extlib/ExDrawUtil.h"
 
 using exctl::AccelOf;
 using exctl::ControlUnderCursor;
-using exctl::IsForegroundTask;
 
 namespace {
 wchar_t Upper(wchar_t c) { return exctl::UpperChar(c); }

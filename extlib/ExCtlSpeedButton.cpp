@@ -1,6 +1,7 @@
 #include "extlib/ExCtlSpeedButton.h"
 
 #include "extlib/ExCtlTrack.h"
+#include "extlib/ExDrawUtil.h"
 
 #include <windowsx.h>
 
@@ -170,7 +171,7 @@ void TExtSpeedButton::MouseLeave() {
 }
 
 void TExtSpeedButton::UpdateTracking() {
-  bool inside = enabled_ && exctl::ControlUnderCursor() == this && exctl::IsForegroundTask();
+  bool inside = enabled_ && exctl::ControlUnderCursor() == this && IsForegroundTask();
   if (inside == mouseInside_) return;
   mouseInside_ = inside;
   if (inside) MouseEnter();
@@ -433,7 +434,7 @@ void TExtSpeedButton::WndProc(TMessage& m) {
     }
     case CM_MOUSEENTER:
       TGraphicControl::WndProc(m);
-      if (!mouseInside_ && enabled_ && exctl::IsForegroundTask()) {
+      if (!mouseInside_ && enabled_ && IsForegroundTask()) {
         mouseInside_ = true;
         MouseEnter();
         if (flat_) Repaint();

@@ -21,15 +21,6 @@ inline TControl* ControlUnderCursor() {
   return c;
 }
 
-// Whether the foreground window belongs to this program.
-inline bool IsForegroundTask() {
-  HWND w = GetForegroundWindow();
-  if (!w) return false;
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  return pid == GetCurrentProcessId();
-}
-
 // The accelerator character of a caption (the one after a single '&'), or 0.
 inline wchar_t AccelOf(const String& s) {
   for (size_t i = 0; i + 1 < s.size(); ++i) {

@@ -3,10 +3,12 @@
 
 #include <cmath>
 #include <cwctype>
+#include <functional>
 
 uint8_t CenturyOffset = 60;
 const TDateTime NullDate = 0.0;
 bool FourDigitYear = true;
+bool DateScanFarEast = false;
 
 namespace {
 
@@ -20,14 +22,16 @@ String Upper(const String& S) {
 
 void Decode(TDateTime D, int& Y, int& M, int& Dd) { DecodeDate(D, Y, M, Dd); }
 
-template <typename T>
-T Extreme(const std::vector<T>& Values, bool Larger) {
+template <typename T, typename Less = std::less<T>>
+T Extreme(const std::vector<T>& Values, bool Larger, Less L = Less()) {
   if (Values.empty()) throw EInvalidOperation(L"No values to compare");
-  T R = Values[0];
+  size_t R = 0;
   for (size_t I = 1; I < Values.size(); ++I)
-    if (Larger ? Values[I] > R : Values[I] < R) R = Values[I];
-  return R;
+    if (Larger ? L(Values[R], Values[I]) : L(Values[I], Values[R])) R = I;
+  return Values[R];
 }
+
+bool IsNumberLike(const Variant& V) { return V.VarType() != varString && !V.IsEmpty(); }
 
 }  // namespace
 
@@ -290,6 +294,11 @@ bool FreeScan(const String& DateFormat, const String& S, TDateTime& Out) {
   }
   ScanSeparator(S, P);  // one trailing separator
   SkipBlanks(S, P);
+  if (DateScanFarEast && Upper(DateFormat).find(L"DDD") != String::npos) {
+    // The day-of-week name such a format writes after the date.
+    while (P < S.size() && S[P] != L' ') ++P;
+    SkipBlanks(S, P);
+  }
   if (P != S.size() || !ValidParts(Y, M, D)) return false;
   return TryEncodeDate(Y, M, D, Out);
 }
@@ -373,5 +382,33 @@ long double MinFloat(const std::vector<long double>& V) { return Extreme(V, fals
 TDateTime MaxDateTime(const std::vector<TDateTime>& V) { return Extreme(V, true); }
 TDateTime MinDateTime(const std::vector<TDateTime>& V) { return Extreme(V, false); }
 
-void ExDateUtilInitialize() { FourDigitYear = Upper(ShortDateFormat).find(L"YYYY") != String::npos; }
+int VarCompareValue(const Variant& A, const Variant& B) {
+  if (A.IsEmpty() || B.IsEmpty()) return int(B.IsEmpty()) - int(A.IsEmpty());
+  double X = 0, Y = 0;
+  bool Numbers = IsNumberLike(A) && IsNumberLike(B);
+  if (Numbers) {
+    X = A.AsDouble();
+    Y = B.AsDouble();
+  } else if (IsNumberLike(A) || IsNumberLike(B)) {
+    // A number against a text: as numbers when the text is one.
+    Numbers = TryStrToFloat(A.AsString(), X) && TryStrToFloat(B.AsString(), Y);
+  }
+  if (Numbers) return int(X > Y) - int(X < Y);
+  int C = CompareStr(A.AsString(), B.AsString());
+  return int(C > 0) - int(C < 0);
+}
+
+Variant MaxOf(const std::vector<Variant>& Values) {
+  return Extreme(Values, true, [](const Variant& A, const Variant& B) { return VarCompareValue(A, B) < 0; });
+}
+Variant MinOf(const std::vector<Variant>& Values) {
+  return Extreme(Values, false, [](const Variant& A, const Variant& B) { return VarCompareValue(A, B) < 0; });
+}
+
+void ExDateUtilInitialize() {
+  FourDigitYear = Upper(ShortDateFormat).find(L"YYYY") != String::npos;
+#ifdef _WIN32
+  DateScanFarEast = GetSystemMetrics(SM_DBCSENABLED) != 0;
+#endif
+}
 void ExDateUtilFinalize() {}

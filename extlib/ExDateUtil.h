@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "classlib/SysUtils.h"
+#include "classlib/Variants.h"
 
 enum TDateOrder { doMDY, doDMY, doYMD };
 enum TDayOfWeekName { Sun, Mon, Tue, Wed, Thu, Fri, Sat };
@@ -15,6 +16,9 @@ enum TDayOfWeekName { Sun, Mon, Tue, Wed, Thu, Fri, Sat };
 extern uint8_t CenturyOffset;    // two-digit years reach this far back from now
 extern const TDateTime NullDate;  // no date
 extern bool FourDigitYear;       // ShortDateFormat writes four-digit years
+// The free date scan skips the day-of-week name a "ddd" format writes
+// after the date (set at start-up on systems with a Far-East locale).
+extern bool DateScanFarEast;
 
 int DaysPerMonth(int AYear, int AMonth);
 TDateTime FirstDayOfNextMonth();
@@ -73,6 +77,12 @@ long double MaxFloat(const std::vector<long double>& Values);
 long double MinFloat(const std::vector<long double>& Values);
 TDateTime MaxDateTime(const std::vector<TDateTime>& Values);
 TDateTime MinDateTime(const std::vector<TDateTime>& Values);
+// Variants: numbers (and texts that are numbers, against a number)
+// numerically, other texts as text; an empty value is the smallest.
+// Returns -1, 0 or 1.
+int VarCompareValue(const Variant& A, const Variant& B);
+Variant MaxOf(const std::vector<Variant>& Values);
+Variant MinOf(const std::vector<Variant>& Values);
 
 // Start-up table entries: the initialisation reads FourDigitYear.
 void ExDateUtilInitialize();

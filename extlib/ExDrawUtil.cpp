@@ -1,5 +1,7 @@
 #include "extlib/ExDrawUtil.h"
 
+#include <objbase.h>
+
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -93,6 +95,66 @@ TBitmap* CreateTwoColorsBrushPattern(TColor Color1, TColor Color2) {
 }
 
 COLORREF PaletteColor(TColor Color) { return ColorToRef(Color) | 0x02000000; }
+
+namespace {
+// Reaches the protected window painting of a parent control.
+class TParentPaint : public TCustomControl {
+ public:
+  static void PaintWindowOf(TCustomControl* C, HDC DC) { (C->*(&TParentPaint::PaintWindow))(DC); }
+};
+// The controls whose parent image is being copied now (innermost last).
+std::vector<TControl*> CopiesUnderWay;
+}  // namespace
+
+void CopyParentImage(TControl* Control, TCanvas* Dest) {
+  if (!Control || !Control->GetParent()) return;
+  if (std::find(CopiesUnderWay.begin(), CopiesUnderWay.end(), Control) != CopiesUnderWay.end()) return;
+  TWinControl* Parent = Control->GetParent();
+  CopiesUnderWay.push_back(Control);
+  bool WasCopying = Parent->ControlState.Contains(csPaintCopy);
+  Parent->ControlState += csPaintCopy;
+  struct TDone {
+    TWinControl* P;
+    bool Was;
+    ~TDone() {
+      if (!Was) P->ControlState -= csPaintCopy;
+      CopiesUnderWay.pop_back();
+    }
+  } Done{Parent, WasCopying};
+
+  HDC DC = Dest->GetHandle();
+  TRect Self = Control->GetBoundsRect();
+  int X = -Control->GetLeft(), Y = -Control->GetTop();
+  int Saved = SaveDC(DC);
+  SetViewportOrgEx(DC, X, Y, nullptr);
+  IntersectClipRect(DC, 0, 0, Parent->GetClientWidth(), Parent->GetClientHeight());
+  if (Parent->HandleAllocated()) Parent->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(DC), 0);
+  if (auto* Custom = dynamic_cast<TCustomControl*>(Parent)) TParentPaint::PaintWindowOf(Custom, DC);
+  RestoreDC(DC, Saved);
+
+  for (int I = 0; I < Parent->ControlCount(); ++I) {
+    TControl* C = Parent->Controls(I);
+    if (C == Control) break;
+    auto* G = dynamic_cast<TGraphicControl*>(C);
+    TRect Overlap;
+    TRect R = G ? G->GetBoundsRect() : TRect{};
+    if (!G || !G->GetVisible() || !IntersectRect(&Overlap, &Self, &R)) continue;
+    bool GWas = G->ControlState.Contains(csPaintCopy);
+    G->ControlState += csPaintCopy;
+    Saved = SaveDC(DC);
+    SetViewportOrgEx(DC, G->GetLeft() + X, G->GetTop() + Y, nullptr);
+    IntersectClipRect(DC, 0, 0, G->GetWidth(), G->GetHeight());
+    try {
+      G->Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0);
+    } catch (...) {
+      RestoreDC(DC, Saved);
+      if (!GWas) G->ControlState -= csPaintCopy;
+      throw;
+    }
+    RestoreDC(DC, Saved);
+    if (!GWas) G->ControlState -= csPaintCopy;
+  }
+}
 
 void StretchBltTransparent(HDC DstDC, int DstX, int DstY, int DstW, int DstH, HDC SrcDC, int SrcX, int SrcY,
                            int SrcW, int SrcH, HPALETTE Palette, COLORREF TransparentColor) {
@@ -347,6 +409,15 @@ void DrawCellTextEx(TCustomGrid* Control, int, int, const String& S, const TRect
   WriteText(C, ARect, 2, DY, S, Align, WordWrap, ARightToLeft);
 }
 
+void DrawCellBitmap(TCustomGrid* Control, int ACol, int ARow, TGraphic* Graphic, const TRect& Rect) {
+  (void)ACol;
+  (void)ARow;
+  if (!Graphic || Graphic->Empty()) return;
+  int X = (Rect.left + Rect.right - Graphic->GetWidth()) / 2;
+  int Y = (Rect.top + Rect.bottom - Graphic->GetHeight()) / 2;
+  Control->Canvas()->Draw(X, Y, Graphic);
+}
+
 void DrawCellText(TCustomGrid* Control, int ACol, int ARow, const String& S, const TRect& ARect,
                   TAlignment Align, TVertAlignment VertAlign) {
   DrawCellTextEx(Control, ACol, ARow, S, ARect, Align, VertAlign, false, false);
@@ -537,6 +608,11 @@ void Delay(DWORD MSecs) {
 // ---------------------------------------------------------------------------
 // Windows
 
+bool IsForegroundTask() {
+  HWND W = GetForegroundWindow();
+  return W && GetWindowThreadProcessId(W, nullptr) == GetCurrentThreadId();
+}
+
 String WindowClassName(HWND Wnd) {
   wchar_t Buf[256] = {};
   int N = GetClassNameW(Wnd, Buf, 256);
@@ -573,7 +649,11 @@ void CenterControl(TControl* Control) {
   int X, Y;
   auto* F = dynamic_cast<TCustomForm*>(Control);
   TWinControl* Parent = Control->GetParent();
-  if (!F && Parent) {
+  TCustomForm* Main = Application ? Application->GetMainForm() : nullptr;
+  if (F && F->GetFormStyle() == fsMDIChild && Main && Main != F) {
+    X = (Main->GetClientWidth() - Control->GetWidth()) / 2;
+    Y = (Main->GetClientHeight() - Control->GetHeight()) / 2;
+  } else if (!F && Parent) {
     X = (Parent->GetClientWidth() - Control->GetWidth()) / 2;
     Y = (Parent->GetClientHeight() - Control->GetHeight()) / 2;
   } else if (!F) {
@@ -726,6 +806,47 @@ int MsgBox(const String& Caption, const String& Text, UINT Flags) {
   return MessageBoxW(Owner, Text.c_str(), Caption.c_str(), Flags);
 }
 
+void NotImplemented() {
+  if (Screen) Screen->SetCursor(crDefault);
+  MessageDlg(L"Function not yet implemented", mtInformation, TMsgDlgButtons{mbOK}, 0);
+  throw EAbort(L"");
+}
+
+void FreeUnusedOle() { CoFreeUnusedLibraries(); }
+
+int PaletteEntries(HPALETTE Palette) {
+  WORD Count = 0;
+  if (!Palette || !GetObjectW(Palette, sizeof(Count), &Count)) return 0;
+  return Count;
+}
+
+void* AllocMemo(long Size) {
+  return Size < 1 ? nullptr : GlobalAlloc(GPTR, static_cast<SIZE_T>(Size));
+}
+
+void* ReallocMemo(void* Block, long Size) {
+  if (!Block) return AllocMemo(Size);
+  if (Size < 1) {
+    FreeMemo(Block);
+    return nullptr;
+  }
+  return GlobalReAlloc(Block, static_cast<SIZE_T>(Size), GMEM_MOVEABLE | GMEM_ZEROINIT);
+}
+
+void FreeMemo(void*& Block) {
+  if (Block) GlobalFree(Block);
+  Block = nullptr;
+}
+
+long GetMemoSize(void* Block) { return Block ? static_cast<long>(GlobalSize(Block)) : 0; }
+
+wchar_t* StrPAlloc(const String& S) {
+  auto* P = new wchar_t[S.size() + 1];
+  std::copy(S.begin(), S.end(), P);
+  P[S.size()] = L'\0';
+  return P;
+}
+
 String GetEnvVar(const String& VarName) {
   wchar_t Buf[2048];
   DWORD N = GetEnvironmentVariableW(VarName.c_str(), Buf, 2048);
@@ -787,8 +908,30 @@ void CheckWin32(bool OK) {
 
 DWORD LastWin32ErrorCode() { return LastErrorCode; }
 
+HCURSOR LoadAniCursor(HINSTANCE Instance, const wchar_t* ResID) {
+  HRSRC Res = FindResourceW(Instance, ResID, MAKEINTRESOURCEW(21));  // RT_ANICURSOR
+  if (!Res) return nullptr;
+  HGLOBAL Data = LoadResource(Instance, Res);
+  const void* Bytes = Data ? LockResource(Data) : nullptr;
+  DWORD Size = SizeofResource(Instance, Res);
+  if (!Bytes || !Size) return nullptr;
+  wchar_t Dir[MAX_PATH], Name[MAX_PATH];
+  if (!GetTempPathW(MAX_PATH, Dir) || !GetTempFileNameW(Dir, L"ANI", 0, Name)) return nullptr;
+  HCURSOR Cursor = nullptr;
+  HANDLE F = CreateFileW(Name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+  if (F != INVALID_HANDLE_VALUE) {
+    DWORD Written = 0;
+    bool Ok = WriteFile(F, Bytes, Size, &Written, nullptr) && Written == Size;
+    CloseHandle(F);
+    if (Ok) Cursor = LoadCursorFromFileW(Name);
+  }
+  DeleteFileW(Name);
+  return Cursor;
+}
+
 TCursor DefineCursor(HINSTANCE Instance, const wchar_t* ResID) {
   HCURSOR H = LoadCursorW(Instance, ResID);
+  if (!H) H = LoadAniCursor(Instance, ResID);
   if (!H) ResourceNotFound(ResID);
   if (Screen) {
     HCURSOR Default = Screen->Cursors(crDefault);

@@ -4,6 +4,9 @@
 // version text.
 #pragma once
 
+#include <cstring>
+
+#include "classlib/Dialogs.h"
 #include "classlib/Forms.h"
 #include "classlib/Grids.h"
 #include "classlib/ImgList.h"
@@ -42,6 +45,11 @@ void DrawBitmapRectTransparent(TCanvas* Dest, int XOrigin, int YOrigin, const TR
 void StretchBitmapRectTransparent(TCanvas* Dest, int X, int Y, int W, int H, const TRect& Rect, TBitmap* Bitmap,
                                   TColor TransparentColor);
 COLORREF PaletteColor(TColor Color);
+// Paints into Dest what lies under Control: its parent's background and
+// own painting, then the windowless siblings before it that overlap it.
+// Does nothing when called again for a control whose copy is under way
+// (a parent whose painting paints the control).
+void CopyParentImage(TControl* Control, TCanvas* Dest);
 
 // The engraved look of a disabled glyph: outline pixels drawn in shadow
 // colour over a highlight copy shifted by one pixel.
@@ -60,6 +68,8 @@ void DrawCellTextEx(TCustomGrid* Control, int ACol, int ARow, const String& S, c
                     TAlignment Align, TVertAlignment VertAlign, bool WordWrap, bool ARightToLeft = false);
 void DrawCellText(TCustomGrid* Control, int ACol, int ARow, const String& S, const TRect& ARect,
                   TAlignment Align, TVertAlignment VertAlign);
+// The graphic centred in the cell's rectangle.
+void DrawCellBitmap(TCustomGrid* Control, int ACol, int ARow, TGraphic* Graphic, const TRect& Rect);
 // The text cut and ended in "..." until it fits MaxWidth.
 String MinimizeText(const String& Text, TCanvas* Canvas, int MaxWidth);
 TPoint GetAveCharSize(TCanvas* Canvas);
@@ -104,6 +114,8 @@ bool PointInPolyRgn(const TPoint& P, const TPoint* Points, int High);
 void Delay(DWORD MSecs);
 
 // Windows.
+// Whether the foreground window belongs to the calling thread.
+bool IsForegroundTask();
 String WindowClassName(HWND Wnd);
 TRect ScreenWorkArea();
 // Removes one pending message of that kind; a removed WM_QUIT is posted
@@ -142,6 +154,54 @@ HMODULE LoadDLL(const String& LibName);
 // Calls the library's DllRegisterServer; false when it has none or fails.
 bool RegisterServer(const String& ModuleName);
 int MsgBox(const String& Caption, const String& Text, UINT Flags);
+inline int MsgDlg(const String& Msg, TMsgDlgType AType, TMsgDlgButtons AButtons, THelpContext HelpCtx) {
+  return MessageDlg(Msg, AType, AButtons, HelpCtx);
+}
+// Default cursor, the information box "Function not yet implemented", then
+// a silent abort (EAbort).
+[[noreturn]] void NotImplemented();
+// Lets COM unload the libraries nobody uses any more. (It never frees a
+// library by its handle alone: one this program did not load itself would
+// go away under its users.)
+void FreeUnusedOle();
+// The number of colours of a palette (0 for none).
+int PaletteEntries(HPALETTE Palette);
+
+// The library's beep: the system's default sound (MessageBeep(0)). Named
+// apart from the class library's Beep, which plays the simple beep.
+namespace Vclutils {
+inline void Beep() { PlayMessageBeep(0); }
+}  // namespace Vclutils
+
+// Memory blocks of the global heap, zero-filled; a size below 1 gives
+// nullptr. ReallocMemo keeps the contents and zero-fills what grows.
+void* AllocMemo(long Size);
+void* ReallocMemo(void* Block, long Size);
+void FreeMemo(void*& Block);
+long GetMemoSize(void* Block);
+inline bool CompareMem(const void* P1, const void* P2, size_t Length) {
+  return std::memcmp(P1, P2, Length) == 0;
+}
+template <class T>
+void FreeAndNil(T*& Obj) {
+  T* Temp = Obj;
+  Obj = nullptr;
+  delete Temp;
+}
+// Pointer arithmetic in bytes, and moves (HugeMove moves Count 4-byte
+// elements from index Src to index Dst of Base).
+inline void* HugeOffset(void* P, ptrdiff_t Offset) { return static_cast<char*>(P) + Offset; }
+inline void HugeInc(void*& P, ptrdiff_t Offset) { P = HugeOffset(P, Offset); }
+inline void HugeDec(void*& P, ptrdiff_t Offset) { P = HugeOffset(P, -Offset); }
+inline void HMemCpy(void* Dst, const void* Src, size_t Count) { std::memmove(Dst, Src, Count); }
+inline void HugeMove(void* Base, ptrdiff_t Dst, ptrdiff_t Src, size_t Count) {
+  std::memmove(static_cast<int32_t*>(Base) + Dst, static_cast<int32_t*>(Base) + Src, Count * sizeof(int32_t));
+}
+// A zero-ended copy of S on the heap (free it with delete[]).
+wchar_t* StrPAlloc(const String& S);
+// The zero-ended text of S, valid while S is unchanged.
+inline const wchar_t* StringToPChar(const String& S) { return S.c_str(); }
+inline const String& ResStr(const String& Ident) { return Ident; }
 
 // Text helpers.
 String GetEnvVar(const String& VarName);
@@ -157,8 +217,11 @@ void CheckWin32(bool OK);
 // The code carried by the last EWin32Error raised by RaiseWin32Error.
 DWORD LastWin32ErrorCode();
 
-// Registers a cursor of the program's resources in the screen's cursor
-// table at the first free index from 100 on.
+// An animated cursor (RT_ANICURSOR) of the module's resources, through a
+// temporary file; nullptr when there is none.
+HCURSOR LoadAniCursor(HINSTANCE Instance, const wchar_t* ResID);
+// Registers a cursor (or animated cursor) of the program's resources in the
+// screen's cursor table at the first free index from 100 on.
 TCursor DefineCursor(HINSTANCE Instance, const wchar_t* ResID);
 
 // The library's hand and drag cursors, installed in the screen's cursor

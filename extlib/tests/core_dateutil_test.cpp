@@ -159,3 +159,29 @@ TEST(ExDateUtil, MaxMin) {
   EXPECT_EQ(Max(3, 4), 4);
   EXPECT_EQ(Min(3, 4), 3);
 }
+
+TEST(ExDateUtil, MaxOfAndMinOfVariants) {
+  // Among equal values the first wins (1 and 1.0 are equal numbers).
+  Variant Max = MaxOf({Variant(1), Variant(3.5), Variant(int64_t(3)), Variant(L"2"), Variant(3.5)});
+  EXPECT_EQ(Max.VarType(), varDouble);
+  EXPECT_EQ(Max.AsDouble(), 3.5);
+  Variant Min = MinOf({Variant(1), Variant(1.0), Variant(L"7")});
+  EXPECT_EQ(Min.VarType(), varInteger);
+  // A text that is a number compares as one against a number ("10" > 9).
+  EXPECT_EQ(MaxOf({Variant(9), Variant(L"10")}).AsString(), L"10");
+  // Texts compare as texts ("10" < "9"); an empty value is the smallest.
+  EXPECT_EQ(MaxOf({Variant(L"10"), Variant(L"9")}).AsString(), L"9");
+  EXPECT_TRUE(MinOf({Variant(L"a"), Variant(), Variant(0)}).IsEmpty());
+  EXPECT_THROW(MaxOf({}), EInvalidOperation);
+}
+
+TEST(ExDateUtil, FarEastScanSkipsTheDayName) {
+  DateFormatScope F(L"yyyy/MM/dd", L'/');
+  bool Old = DateScanFarEast;
+  DateScanFarEast = true;
+  EXPECT_EQ(StrToDateFmt(L"yyyy/MM/dd ddd", L"2026/3/5 Thu"), EncodeDate(2026, 3, 5));
+  EXPECT_EQ(StrToDateFmtDef(L"yyyy/MM/dd", L"2026/3/5 Thu", 0), 0.0);  // no "ddd": the name is left over
+  DateScanFarEast = false;
+  EXPECT_EQ(StrToDateFmtDef(L"yyyy/MM/dd ddd", L"2026/3/5 Thu", 0), 0.0);
+  DateScanFarEast = Old;
+}

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "classlib/ExtCtrls.h"
 #include "extlib/ExDrawUtil.h"
@@ -367,4 +369,179 @@ TEST(ExDrawUtil, MergedFormsAndClientEdges) {
   EXPECT_TRUE(GetWindowLongPtrW(W, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
   ShowMDIClientEdge(W, false);
   EXPECT_FALSE(GetWindowLongPtrW(W, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+}
+
+namespace {
+// A windowless control that fills itself with one colour.
+class TSwatch : public TGraphicControl {
+ public:
+  TSwatch(TComponent* AOwner, TColor C) : TGraphicControl(AOwner), Fill(C) {}
+  TColor Fill;
+  void Paint() override {
+    Canvas()->Brush()->SetColor(Fill);
+    Canvas()->FillRect(GetClientRect());
+  }
+};
+
+// A panel whose own painting paints a child's copy of it (a parent that
+// paints its transparent children itself).
+class TCopyingPanel : public TPanel {
+ public:
+  using TPanel::TPanel;
+  TControl* Child = nullptr;
+  int Paints = 0;
+
+ protected:
+  void Paint() override {
+    ++Paints;
+    TPanel::Paint();
+    if (Child) {
+      TBitmap B(4, 4, pf24bit);
+      CopyParentImage(Child, B.Canvas());
+    }
+  }
+};
+}  // namespace
+
+TEST(ExDrawUtil, CopyParentImageTakesParentAndEarlierSiblings) {
+  InitForms();
+  std::unique_ptr<TForm> F(new TForm(Application));
+  F->SetBounds(0, 0, 200, 150);
+  auto* P = new TCopyingPanel(F.get());
+  P->SetParent(F.get());
+  P->SetBounds(0, 0, 120, 100);
+  P->SetColor(clRed);
+  P->SetBevelOuter(bvNone);
+  auto* Before = new TSwatch(P, clBlue);
+  Before->SetParent(P);
+  Before->SetBounds(30, 30, 20, 20);
+  auto* Self = new TSwatch(P, clLime);
+  Self->SetParent(P);
+  Self->SetBounds(20, 20, 40, 40);
+  auto* After = new TSwatch(P, clYellow);
+  After->SetParent(P);
+  After->SetBounds(20, 20, 10, 10);
+  F->Show();
+
+  TBitmap B(40, 40, pf24bit);
+  B.Canvas()->Brush()->SetColor(clWhite);
+  B.Canvas()->FillRect(Rect(0, 0, 40, 40));
+  CopyParentImage(Self, B.Canvas());
+  EXPECT_EQ(Px(B, 2, 2), clRed);     // the panel's own painting (not the later sibling)
+  EXPECT_EQ(Px(B, 15, 15), clBlue);  // the earlier sibling at its offset
+  EXPECT_EQ(Px(B, 35, 35), clRed);
+  EXPECT_FALSE(P->ControlState.Contains(csPaintCopy));
+
+  // The parent's painting asks for the same copy: it is not started again.
+  P->Child = Self;
+  P->Paints = 0;
+  CopyParentImage(Self, B.Canvas());
+  EXPECT_EQ(P->Paints, 1);
+}
+
+TEST(ExDrawUtil, AnimatedCursorsFromResources) {
+  InitForms();
+  HCURSOR Ani = LoadAniCursor(GetModuleHandleW(nullptr), L"EXT_TESTANI");
+  ASSERT_NE(Ani, nullptr);
+  ICONINFO Info{};
+  ASSERT_TRUE(GetIconInfo(Ani, &Info));
+  EXPECT_EQ(Info.xHotspot, 3u);
+  if (Info.hbmMask) DeleteObject(Info.hbmMask);
+  if (Info.hbmColor) DeleteObject(Info.hbmColor);
+  DestroyCursor(Ani);
+  EXPECT_EQ(LoadAniCursor(GetModuleHandleW(nullptr), L"NO_SUCH_CURSOR"), nullptr);
+
+  // Not a plain cursor resource: DefineCursor falls back to the animated one.
+  HCURSOR Arrow = Screen->Cursors(crDefault);
+  TCursor C = DefineCursor(GetModuleHandleW(nullptr), L"EXT_TESTANI");
+  EXPECT_GE(C, 100);
+  EXPECT_NE(Screen->Cursors(C), Arrow);
+  Screen->SetCursors(C, Arrow);
+}
+
+TEST(ExDrawUtil, SmallSystemHelpers) {
+  InitForms();
+  // The information box, then a silent abort.
+  String Shown;
+  auto OldHook = MessageBoxHook;
+  MessageBoxHook = [&](const String& Text, const String&, UINT) {
+    Shown = Text;
+    return IDOK;
+  };
+  EXPECT_THROW(NotImplemented(), EAbort);
+  MessageBoxHook = OldHook;
+  EXPECT_EQ(Shown, L"Function not yet implemented");
+
+  // Freeing unused libraries leaves one in use loaded and working.
+  HMODULE Ole = LoadLibraryW(L"oleaut32.dll");
+  ASSERT_NE(Ole, nullptr);
+  FreeUnusedOle();
+  EXPECT_EQ(GetModuleHandleW(L"oleaut32.dll"), Ole);
+  FreeLibrary(Ole);
+
+  struct {
+    LOGPALETTE Head;
+    PALETTEENTRY More[4];
+  } Pal{};
+  Pal.Head.palVersion = 0x300;
+  Pal.Head.palNumEntries = 5;
+  HPALETTE H = CreatePalette(&Pal.Head);
+  EXPECT_EQ(PaletteEntries(H), 5);
+  EXPECT_EQ(PaletteEntries(nullptr), 0);
+  DeleteObject(H);
+}
+
+TEST(ExDrawUtil, MemoryHelpers) {
+  EXPECT_EQ(AllocMemo(0), nullptr);
+  auto* P = static_cast<unsigned char*>(AllocMemo(6));
+  ASSERT_NE(P, nullptr);
+  EXPECT_GE(GetMemoSize(P), 6);
+  EXPECT_EQ(P[5], 0);
+  P[0] = 7;
+  P = static_cast<unsigned char*>(ReallocMemo(P, 4000));
+  ASSERT_NE(P, nullptr);
+  EXPECT_EQ(P[0], 7);  // kept
+  EXPECT_EQ(P[3999], 0);  // grown zero-filled
+  void* V = P;
+  FreeMemo(V);
+  EXPECT_EQ(V, nullptr);
+
+  // Overlapping moves of 4-byte elements, both ways.
+  int32_t A[5] = {1, 2, 3, 4, 5};
+  HugeMove(A, 1, 0, 3);
+  EXPECT_EQ(std::vector<int32_t>(A, A + 5), (std::vector<int32_t>{1, 1, 2, 3, 5}));
+  HugeMove(A, 0, 2, 3);
+  EXPECT_EQ(std::vector<int32_t>(A, A + 5), (std::vector<int32_t>{2, 3, 5, 3, 5}));
+
+  std::unique_ptr<wchar_t[]> S(StrPAlloc(L"abc"));
+  EXPECT_STREQ(S.get(), L"abc");
+}
+
+TEST(ExDrawUtil, ForegroundTaskIsTheCallingThreads) {
+  InitForms();
+  std::unique_ptr<TForm> F(new TForm(Application));
+  F->Show();
+  SetForegroundWindow(F->Handle());
+  if (GetForegroundWindow() != F->Handle()) GTEST_SKIP() << "no foreground window here";
+  EXPECT_TRUE(IsForegroundTask());
+  bool Other = true;
+  std::thread([&] { Other = IsForegroundTask(); }).join();
+  EXPECT_FALSE(Other);
+}
+
+TEST(ExDrawUtil, CenterControlPutsAnMdiChildInTheMainForm) {
+  InitForms();
+  TCustomForm* Main = Application->GetMainForm();
+  std::unique_ptr<TForm> Own;
+  if (!Main) {
+    Own.reset(Application->CreateForm<TForm>());
+    Main = Own.get();
+  }
+  Main->SetBounds(0, 0, 500, 400);
+  std::unique_ptr<TForm> Child(new TForm(Application));
+  Child->SetFormStyle(fsMDIChild);
+  Child->SetBounds(0, 0, 100, 80);
+  CenterControl(Child.get());
+  EXPECT_EQ(Child->GetLeft(), (Main->GetClientWidth() - 100) / 2);
+  EXPECT_EQ(Child->GetTop(), (Main->GetClientHeight() - 80) / 2);
 }
