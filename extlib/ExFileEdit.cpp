@@ -201,8 +201,8 @@ void TFilenameEdit::ButtonClick() {
   }
 }
 
-String TFilenameEdit::GetLongName() { return ShortToLongFileName(GetFileName()); }
-String TFilenameEdit::GetShortName() { return LongToShortFileName(GetFileName()); }
+String TFilenameEdit::GetLongName() { return ShortToLongPath(GetFileName()); }
+String TFilenameEdit::GetShortName() { return LongToShortPath(GetFileName()); }
 
 void TFilenameEdit::ReceptFileDir(const String& AFileName) {
   if (multipleDirs_) {

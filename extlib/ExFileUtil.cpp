@@ -1,11 +1,13 @@
 // Windows file helpers.
 #include <windows.h>
 #include <shlobj.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <memory>
 
 #include "classlib/Controls.h"
+#include "classlib/Forms.h"
 #include "extlib/ExFileUtil.h"
 #include "extlib/ExProgress.h"
 
@@ -86,6 +88,12 @@ bool DeleteFiles(const String& FileMask) {
   return Any && Ok;
 }
 
+bool DeleteFilesEx(const std::vector<String>& FileMasks) {
+  bool Ok = true;
+  for (size_t I = 0; I < FileMasks.size() && Ok; ++I) Ok = DeleteFiles(FileMasks[I]);
+  return Ok;
+}
+
 bool ClearDir(const String& Path, bool Delete) {
   String Dir = RemoveBackSlash(Path);
   if (!DirExists(Dir)) return false;
@@ -119,10 +127,33 @@ String GetWindowsDir() { return SystemFolder(&WinDir); }
 String GetSystemDir() { return SystemFolder(&SysDir); }
 
 void ExtCopyFile(const String& FileName, const String& DestName, TControl* Progress) {
-  ExtCopyFileEx(FileName, DestName, false, Progress);
+  ExtCopyFileEx(FileName, DestName, false, false, Progress);
 }
 
-void ExtCopyFileEx(const String& FileName, const String& DestName, bool OverwriteReadOnly, TControl* Progress) {
+namespace {
+// A copy or move by the shell; a failure or a cancel ends in a silent abort.
+void ShellCopyMove(const String& FileName, const String& DestName, bool Move, bool NoConfirm) {
+  TExtFileOperator Op(nullptr);
+  Op.Source = FileName;
+  Op.Destination = DestName;
+  if (!Move)
+    Op.Operation = foCopy;
+  else if (SameText(ExtractFilePath(ExpandFileName(FileName)), ExtractFilePath(ExpandFileName(DestName))))
+    Op.Operation = foRename;
+  else
+    Op.Operation = foMove;
+  Op.Options = TFileOperFlags{flNoConfirmMkDir};
+  if (NoConfirm) Op.Options += flNoConfirmation;
+  if (!Op.Execute() || Op.GetAborted()) throw EAbort(L"");
+}
+}  // namespace
+
+void ExtCopyFileEx(const String& FileName, const String& DestName, bool OverwriteReadOnly, bool ShellDialog,
+                   TControl* Progress) {
+  if (ShellDialog) {
+    ShellCopyMove(FileName, DestName, false, OverwriteReadOnly);
+    return;
+  }
   String Dest = DestName;
   if (DirExists(Dest)) Dest = NormalDir(Dest) + ExtractFileName(FileName);
   THandleCloser Src{CreateFileW(FileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -160,44 +191,328 @@ void ExtCopyFileEx(const String& FileName, const String& DestName, bool Overwrit
   if (Progress) SetProgressValue(Progress, 0);
 }
 
-String ShortToLongFileName(const String& ShortName) {
-  wchar_t Buf[MAX_PATH * 2];
-  DWORD N = GetLongPathNameW(ShortName.c_str(), Buf, MAX_PATH * 2);
-  return N == 0 || N >= MAX_PATH * 2 ? ShortName : String(Buf, N);
+void ExtMoveFile(const String& FileName, const String& DestName) {
+  String Dest = ExpandFileName(DestName);
+  if (MoveFileW(FileName.c_str(), Dest.c_str())) return;
+  DWORD A = GetFileAttributesW(FileName.c_str());
+  if (A != INVALID_FILE_ATTRIBUTES && (A & FILE_ATTRIBUTE_READONLY))
+    SetFileAttributesW(FileName.c_str(), A & ~FILE_ATTRIBUTE_READONLY);
+  ExtCopyFile(FileName, Dest);
+  DeleteFileW(FileName.c_str());
 }
 
-String LongToShortFileName(const String& LongName) {
-  wchar_t Buf[MAX_PATH * 2];
-  DWORD N = GetShortPathNameW(LongName.c_str(), Buf, MAX_PATH * 2);
-  return N == 0 || N >= MAX_PATH * 2 ? LongName : String(Buf, N);
+void ExtMoveFileEx(const String& FileName, const String& DestName, bool ShellDialog) {
+  if (ShellDialog)
+    ShellCopyMove(FileName, DestName, true, false);
+  else
+    ExtMoveFile(FileName, DestName);
 }
-
-String ShortToLongPath(const String& ShortName) { return ShortToLongFileName(ShortName); }
-String LongToShortPath(const String& LongName) { return LongToShortFileName(LongName); }
 
 namespace {
+DWORD LockResult(BOOL Ok) { return Ok ? 0 : GetLastError(); }
+}  // namespace
 
-int CALLBACK BrowseCallback(HWND Wnd, UINT Msg, LPARAM, LPARAM Data) {
-  if (Msg == BFFM_INITIALIZED && Data) SendMessageW(Wnd, BFFM_SETSELECTIONW, TRUE, Data);
+DWORD FileLock(HANDLE Handle, DWORD Offset, DWORD LockSize) { return LockResult(LockFile(Handle, Offset, 0, LockSize, 0)); }
+DWORD FileLock(HANDLE Handle, int64_t Offset, int64_t LockSize) {
+  return LockResult(LockFile(Handle, DWORD(Offset), DWORD(Offset >> 32), DWORD(LockSize), DWORD(LockSize >> 32)));
+}
+DWORD FileUnlock(HANDLE Handle, DWORD Offset, DWORD LockSize) {
+  return LockResult(UnlockFile(Handle, Offset, 0, LockSize, 0));
+}
+DWORD FileUnlock(HANDLE Handle, int64_t Offset, int64_t LockSize) {
+  return LockResult(UnlockFile(Handle, DWORD(Offset), DWORD(Offset >> 32), DWORD(LockSize), DWORD(LockSize >> 32)));
+}
+
+namespace {
+// The long or the short name part of an existing file or folder.
+String FoundName(const String& Name, bool Long) {
+  WIN32_FIND_DATAW D;
+  HANDLE H = FindFirstFileW(Name.c_str(), &D);
+  if (H == INVALID_HANDLE_VALUE) return String();
+  FindClose(H);
+  String L = D.cFileName, S = D.cAlternateFileName;
+  if (Long) return L.empty() ? S : L;
+  return S.empty() ? L : S;
+}
+
+String ConvertPath(const String& Path, bool Long) {
+  String Rest = Path, R;
+  for (;;) {
+    size_t Slash = Rest.rfind(L'\\');
+    if (Slash == String::npos) break;
+    String Part = Rest.substr(Slash + 1);
+    if (!Part.empty()) {
+      String Converted = FoundName(Rest, Long);
+      R = (Converted.empty() ? Part : Converted) + (R.empty() ? String() : L"\\" + R);
+    }
+    Rest = Rest.substr(0, Slash);
+  }
+  return Rest + L"\\" + R;
+}
+}  // namespace
+
+String ShortToLongFileName(const String& ShortName) { return FoundName(ShortName, true); }
+String LongToShortFileName(const String& LongName) { return FoundName(LongName, false); }
+String ShortToLongPath(const String& ShortName) {
+  return ShortName.find(L'\\') == String::npos ? ShortToLongFileName(ShortName) : ConvertPath(ShortName, true);
+}
+String LongToShortPath(const String& LongName) {
+  return LongName.find(L'\\') == String::npos ? LongToShortFileName(LongName) : ConvertPath(LongName, false);
+}
+
+// ---------------------------------------------------------------------------
+// The folder browser
+
+void (*ExtShowHelpContext)(THelpContext Context) = nullptr;
+
+namespace {
+// The browser being initialised or run on this thread (the dialog is modal).
+thread_local TBrowseFolderDlg* RunningBrowser = nullptr;
+constexpr int HelpButtonId = 0xFFFF;
+
+// Disables this thread's other enabled top-level windows while a system
+// dialog runs, and gives the activation back afterwards.
+class TTaskWindowsDisabled {
+ public:
+  TTaskWindowsDisabled() : active_(GetActiveWindow()) {
+    EnumThreadWindows(GetCurrentThreadId(), &Disable, reinterpret_cast<LPARAM>(&windows_));
+  }
+  ~TTaskWindowsDisabled() {
+    for (HWND W : windows_) EnableWindow(W, TRUE);
+    if (active_ && IsWindow(active_)) SetActiveWindow(active_);
+  }
+
+ private:
+  static BOOL CALLBACK Disable(HWND W, LPARAM List) {
+    if (IsWindowVisible(W) && IsWindowEnabled(W)) {
+      EnableWindow(W, FALSE);
+      reinterpret_cast<std::vector<HWND>*>(List)->push_back(W);
+    }
+    return TRUE;
+  }
+  HWND active_;
+  std::vector<HWND> windows_;
+};
+
+HWND OwnerWindow() {
+  if (Application && Application->GetMainForm() && Application->GetMainForm()->HandleAllocated())
+    return Application->GetMainForm()->GetHandle();
+  return Application ? Application->Handle() : GetActiveWindow();
+}
+}  // namespace
+
+TBrowseFolderDlg::TBrowseFolderDlg(TComponent* AOwner) : TComponent(AOwner) {}
+
+TBrowseFolderDlg::~TBrowseFolderDlg() {
+  if (RunningBrowser == this) RunningBrowser = nullptr;
+}
+
+bool TBrowseFolderDlg::Execute() {
+  PIDLIST_ABSOLUTE Root = nullptr;
+  if (!(DesktopRoot && BrowseKind == bfFolders))
+    SHGetSpecialFolderLocation(nullptr, BrowseKind == bfComputers ? CSIDL_NETWORK : CSIDL_DRIVES, &Root);
+  wchar_t Display[MAX_PATH] = {};
+  BROWSEINFOW Info{};
+  Info.hwndOwner = OwnerWindow();
+  Info.pidlRoot = Root;
+  Info.pszDisplayName = Display;
+  Info.lpszTitle = DialogText.c_str();
+  Info.ulFlags = BrowseKind == bfComputers ? BIF_BROWSEFORCOMPUTER : (BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS);
+  Info.lpfn = &TBrowseFolderDlg::Callback;
+  Info.lParam = reinterpret_cast<LPARAM>(this);
+  selection_.clear();
+  PIDLIST_ABSOLUTE List;
+  {
+    TTaskWindowsDisabled Disabled;
+    TBrowseFolderDlg* Outer = RunningBrowser;
+    RunningBrowser = this;
+    List = SHBrowseForFolderW(&Info);
+    RunningBrowser = Outer;
+  }
+  handle_ = nullptr;
+  prevProc_ = nullptr;
+  bool Ok = List != nullptr;
+  if (Ok) {
+    if (BrowseKind == bfFolders) {
+      wchar_t Path[MAX_PATH] = {};
+      Ok = SHGetPathFromIDListW(List, Path) != FALSE;
+      if (Ok) FolderName = RemoveBackSlash(Path);
+    } else {
+      FolderName = Display;
+    }
+    imageIndex_ = Info.iImage;
+    CoTaskMemFree(List);
+  }
+  if (Root) CoTaskMemFree(Root);
+  return Ok;
+}
+
+int CALLBACK TBrowseFolderDlg::Callback(HWND Wnd, UINT Msg, LPARAM Param, LPARAM Data) {
+  auto* Self = reinterpret_cast<TBrowseFolderDlg*>(Data);
+  if (!Self) return 0;
+  if (Msg == BFFM_INITIALIZED)
+    Self->Initialized(Wnd);
+  else if (Msg == BFFM_SELCHANGED)
+    Self->SelChanged(Param);
   return 0;
 }
 
+void TBrowseFolderDlg::Initialized(HWND Wnd) {
+  handle_ = Wnd;
+  if (Position == dpScreenCenter) {
+    RECT R;
+    GetWindowRect(Wnd, &R);
+    int W = R.right - R.left, H = R.bottom - R.top;
+    SetWindowPos(Wnd, nullptr, (GetSystemMetrics(SM_CXSCREEN) - W) / 2, (GetSystemMetrics(SM_CYSCREEN) - H) / 2, 0,
+                 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  prevProc_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(Wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TBrowseFolderDlg::SubclassProc)));
+  if (!FolderName.empty() && (BrowseKind == bfComputers || DirExists(FolderName)))
+    SendMessageW(Wnd, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(FolderName.c_str()));
+  if (HelpContext != 0) {
+    // As tall and wide as the dialog's first button, at its height.
+    HWND First = FindWindowExW(Wnd, nullptr, L"Button", nullptr);
+    RECT B{12, 8, 87, 31};
+    if (First) {
+      GetWindowRect(First, &B);
+      MapWindowPoints(nullptr, Wnd, reinterpret_cast<POINT*>(&B), 2);
+    }
+    HWND Help = CreateWindowExW(0, L"Button", L"&Help", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 12,
+                                B.top, B.right - B.left, B.bottom - B.top, Wnd,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(HelpButtonId)), nullptr, nullptr);
+    SendMessageW(Help, WM_SETFONT, SendMessageW(Wnd, WM_GETFONT, 0, 0), FALSE);
+  }
+  if (OnInitialized) OnInitialized(this);
+}
+
+void TBrowseFolderDlg::SelChanged(LPARAM Item) {
+  auto* List = reinterpret_cast<PCIDLIST_ABSOLUTE>(Item);
+  if (BrowseKind == bfFolders) {
+    wchar_t Path[MAX_PATH] = {};
+    selection_ = List && SHGetPathFromIDListW(List, Path) ? String(Path) : String();
+    SendMessageW(handle_, BFFM_ENABLEOK, 0, !selection_.empty() && DirExists(selection_));
+  } else {
+    SHFILEINFOW FI{};
+    selection_ = List && SHGetFileInfoW(reinterpret_cast<LPCWSTR>(List), 0, &FI, sizeof(FI),
+                                        SHGFI_PIDL | SHGFI_DISPLAYNAME)
+                     ? String(FI.szDisplayName)
+                     : String();
+  }
+  if (OnSelChanged) OnSelChanged(this);
+}
+
+LRESULT CALLBACK TBrowseFolderDlg::SubclassProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  TBrowseFolderDlg* Self = RunningBrowser;
+  if (!Self || Self->handle_ != Wnd) return DefWindowProcW(Wnd, Msg, WParam, LParam);
+  WNDPROC Prev = Self->prevProc_;
+  if (Msg == WM_COMMAND && LOWORD(WParam) == HelpButtonId && HIWORD(WParam) == 0 && Self->HelpContext != 0) {
+    if (ExtShowHelpContext) ExtShowHelpContext(Self->HelpContext);
+    return 0;
+  }
+  LRESULT R = CallWindowProcW(Prev, Wnd, Msg, WParam, LParam);
+  if (Msg == WM_NCDESTROY) Self->handle_ = nullptr;
+  return R;
+}
+
+bool BrowseDirectory(String& AFolderName, const String& DlgText, THelpContext AHelpContext) {
+  TBrowseFolderDlg Dlg(Application);
+  Dlg.DialogText = DlgText;
+  Dlg.FolderName = AFolderName;
+  Dlg.HelpContext = AHelpContext;
+  if (!Dlg.Execute()) return false;
+  AFolderName = Dlg.FolderName;
+  return true;
+}
+
+bool BrowseComputer(String& ComputerName, const String& DlgText, THelpContext AHelpContext) {
+  TBrowseFolderDlg Dlg(Application);
+  Dlg.BrowseKind = bfComputers;
+  Dlg.DialogText = DlgText;
+  Dlg.FolderName = ComputerName;
+  Dlg.HelpContext = AHelpContext;
+  if (!Dlg.Execute()) return false;
+  ComputerName = Dlg.FolderName;
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Shell file operations and shortcuts
+
+namespace {
+// Names separated by ";" or "|" as a list ended by two zeros.
+std::vector<wchar_t> NameList(const String& Names) {
+  std::vector<wchar_t> R;
+  for (wchar_t C : Names) R.push_back(C == L';' || C == L'|' ? L'\0' : C);
+  R.push_back(L'\0');
+  R.push_back(L'\0');
+  return R;
+}
 }  // namespace
 
-bool BrowseDirectory(String& AFolderName, const String& DlgText, int) {
-  wchar_t Display[MAX_PATH] = {};
-  BROWSEINFOW Info{};
-  Info.hwndOwner = GetActiveWindow();
-  Info.pszDisplayName = Display;
-  Info.lpszTitle = DlgText.c_str();
-  Info.ulFlags = BIF_RETURNONLYFSDIRS;
-  Info.lpfn = BrowseCallback;
-  Info.lParam = reinterpret_cast<LPARAM>(AFolderName.c_str());
-  PIDLIST_ABSOLUTE List = SHBrowseForFolderW(&Info);
-  if (!List) return false;
+bool TExtFileOperator::Execute() {
+  static const UINT Codes[] = {FO_COPY, FO_DELETE, FO_MOVE, FO_RENAME};
+  static const FILEOP_FLAGS Flags[] = {FOF_ALLOWUNDO, FOF_CONFIRMMOUSE, FOF_FILESONLY, FOF_MULTIDESTFILES,
+                                       FOF_NOCONFIRMATION, FOF_NOCONFIRMMKDIR, FOF_RENAMEONCOLLISION,
+                                       FOF_SILENT, FOF_SIMPLEPROGRESS, FOF_NOERRORUI};
+  std::vector<wchar_t> From = NameList(Source), To = NameList(Destination);
+  SHFILEOPSTRUCTW Op{};
+  Op.hwnd = OwnerWindow();
+  Op.wFunc = Codes[Operation];
+  Op.pFrom = From.data();
+  Op.pTo = Destination.empty() ? nullptr : To.data();
+  for (int F = flAllowUndo; F <= flNoErrorUI; ++F)
+    if (Options.Contains(TFileOperFlag(F))) Op.fFlags |= Flags[F];
+  Op.lpszProgressTitle = ProgressTitle.c_str();
+  int R;
+  {
+    TTaskWindowsDisabled Disabled;
+    R = SHFileOperationW(&Op);
+  }
+  aborted_ = Op.fAnyOperationsAborted != FALSE;
+  return R == 0;
+}
+
+namespace {
+String SpecialFolder(int Folder) {
+  PIDLIST_ABSOLUTE List = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, Folder, &List)) || !List)
+    throw EOSError(L"Special folder not found");
   wchar_t Path[MAX_PATH] = {};
-  bool OK = SHGetPathFromIDListW(List, Path) != FALSE;
+  bool Ok = SHGetPathFromIDListW(List, Path) != FALSE;
   CoTaskMemFree(List);
-  if (OK) AFolderName = Path;
-  return OK;
+  if (!Ok) throw EOSError(L"Special folder not found");
+  return Path;
+}
+
+template <class I>
+struct TComRef {
+  I* P = nullptr;
+  ~TComRef() {
+    if (P) P->Release();
+  }
+};
+}  // namespace
+
+void CreateFileLink(const String& FileName, const String& DisplayName, int Folder) {
+  HRESULT Init = CoInitialize(nullptr);
+  struct TUninit {
+    HRESULT H;
+    ~TUninit() {
+      if (SUCCEEDED(H)) CoUninitialize();
+    }
+  } Uninit{Init};
+  TComRef<IShellLinkW> Link;
+  TComRef<IPersistFile> File;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IShellLinkW,
+                              reinterpret_cast<void**>(&Link.P))) ||
+      FAILED(Link.P->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&File.P))))
+    throw EOSError(L"Cannot create a shell link");
+  String Target = NormalDir(SpecialFolder(Folder)) + DisplayName + L".lnk";
+  if (FAILED(Link.P->SetPath(FileName.c_str())) || FAILED(File.P->Save(Target.c_str(), TRUE)))
+    throw EOSError(L"Cannot create the shell link " + Target);
+}
+
+void DeleteFileLink(const String& DisplayName, int Folder) {
+  DeleteFileW((NormalDir(SpecialFolder(Folder)) + DisplayName + L".lnk").c_str());
 }

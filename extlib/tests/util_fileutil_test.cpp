@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <memory>
 #include <string>
@@ -83,4 +84,162 @@ TEST(FileUtilFolders, SystemFolders) {
   EXPECT_TRUE(DirExists(GetTempDir()));
   EXPECT_TRUE(DirExists(GetWindowsDir()));
   EXPECT_TRUE(DirExists(GetSystemDir()));
+}
+
+TEST_F(FileUtil, MovesAndShellOperations) {
+  InitForms();
+  WriteBytes(Root + L"\\one.txt", 3);
+  WriteBytes(Root + L"\\two.txt", 4);
+  SetFileAttributesW((Root + L"\\two.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  ExtMoveFile(Root + L"\\two.txt", Root + L"\\a\\moved.txt");
+  EXPECT_EQ(ExtGetFileSize(Root + L"\\a\\moved.txt"), 4);
+  EXPECT_EQ(ExtGetFileSize(Root + L"\\two.txt"), -1);
+
+  // ";" and "|" both separate the shell's names.
+  WriteBytes(Root + L"\\two.txt", 5);
+  TExtFileOperator Op(nullptr);
+  Op.Source = Root + L"\\one.txt;" + Root + L"\\two.txt";
+  Op.Destination = Root + L"\\a\\b";
+  Op.Options = TFileOperFlags{flNoConfirmation, flSilent, flNoErrorUI};
+  EXPECT_TRUE(Op.Execute());
+  EXPECT_FALSE(Op.GetAborted());
+  EXPECT_EQ(ExtGetFileSize(Root + L"\\a\\b\\one.txt"), 3);
+  EXPECT_EQ(ExtGetFileSize(Root + L"\\a\\b\\two.txt"), 5);
+  Op.Operation = foDelete;
+  Op.Source = Root + L"\\a\\b\\one.txt|" + Root + L"\\a\\b\\two.txt";
+  Op.Destination.clear();
+  EXPECT_TRUE(Op.Execute());
+  EXPECT_EQ(ExtGetFileSize(Root + L"\\a\\b\\one.txt"), -1);
+  EXPECT_EQ(ExtGetFileSize(Root + L"\\a\\b\\two.txt"), -1);
+
+  // Through the shell: a copy, and a move in the same folder (a rename).
+  ExtCopyFileEx(Root + L"\\one.txt", Root + L"\\a\\shell.txt", false, true);
+  EXPECT_EQ(ExtGetFileSize(Root + L"\\a\\shell.txt"), 3);
+  ExtMoveFileEx(Root + L"\\a\\shell.txt", Root + L"\\a\\renamed.txt", true);
+  EXPECT_EQ(ExtGetFileSize(Root + L"\\a\\renamed.txt"), 3);
+  EXPECT_EQ(ExtGetFileSize(Root + L"\\a\\shell.txt"), -1);
+  EXPECT_THROW(ExtCopyFileEx(Root + L"\\missing.txt", Root + L"\\a", false, true), EAbort);
+}
+
+TEST_F(FileUtil, DeleteFilesExStopsAtTheFirstFailure) {
+  WriteBytes(Root + L"\\x.tmp", 1);
+  WriteBytes(Root + L"\\x.log", 1);
+  EXPECT_FALSE(DeleteFilesEx({Root + L"\\*.none", Root + L"\\*.log"}));
+  EXPECT_EQ(ExtGetFileSize(Root + L"\\x.log"), 1);
+  EXPECT_TRUE(DeleteFilesEx({Root + L"\\*.tmp", Root + L"\\*.log"}));
+  EXPECT_EQ(ExtGetFileSize(Root + L"\\x.log"), -1);
+}
+
+TEST_F(FileUtil, ByteRangeLocks) {
+  String Name = Root + L"\\locked.bin";
+  WriteBytes(Name, 100);
+  HANDLE A = CreateFileW(Name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  HANDLE B = CreateFileW(Name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+  ASSERT_NE(A, INVALID_HANDLE_VALUE);
+  ASSERT_NE(B, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(FileLock(A, DWORD(10), DWORD(20)), 0u);
+  EXPECT_NE(FileLock(B, DWORD(15), DWORD(2)), 0u);  // locked by the other handle: the system's code
+  EXPECT_EQ(FileUnlock(A, DWORD(10), DWORD(20)), 0u);
+  EXPECT_EQ(FileLock(A, int64_t(0x100000000LL), int64_t(10)), 0u);  // beyond 4 GiB
+  EXPECT_EQ(FileUnlock(A, int64_t(0x100000000LL), int64_t(10)), 0u);
+  EXPECT_NE(FileUnlock(A, int64_t(0x100000000LL), int64_t(10)), 0u);  // not locked any more
+  EXPECT_EQ(FileLock(B, DWORD(15), DWORD(2)), 0u);
+  CloseHandle(A);
+  CloseHandle(B);
+}
+
+TEST_F(FileUtil, LongAndShortNames) {
+  String Long = Root + L"\\A folder with a long name";
+  ASSERT_TRUE(ExtForceDirectories(Long));
+  WriteBytes(Long + L"\\some long file name.text", 1);
+  String Short = LongToShortFileName(Long);
+  EXPECT_FALSE(Short.empty());
+  EXPECT_LE(Short.size(), 12u);
+  EXPECT_EQ(ShortToLongFileName(Long), L"A folder with a long name");
+  String ShortPath = LongToShortPath(Long + L"\\some long file name.text");
+  EXPECT_EQ(ShortToLongPath(ShortPath), Long + L"\\some long file name.text");
+  EXPECT_EQ(ShortToLongFileName(Root + L"\\missing"), L"");
+  EXPECT_EQ(LongToShortFileName(Root + L"\\missing"), L"");
+}
+
+TEST(FileUtilShell, ShortcutsInASpecialFolder) {
+  wchar_t Exe[MAX_PATH];
+  GetModuleFileNameW(nullptr, Exe, MAX_PATH);
+  CreateFileLink(Exe, L"zembrio-extlib-link", CSIDL_TEMPLATES);
+  wchar_t Folder[MAX_PATH];
+  ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, Folder, CSIDL_TEMPLATES, FALSE));
+  String Link = NormalDir(Folder) + L"zembrio-extlib-link.lnk";
+  EXPECT_GT(ExtGetFileSize(Link), 0);
+  DeleteFileLink(L"zembrio-extlib-link", CSIDL_TEMPLATES);
+  EXPECT_EQ(ExtGetFileSize(Link), -1);
+}
+
+namespace {
+// Posts a command to the first dialog box of this thread that shows up.
+void AnswerNextDialog(WORD Command) {
+  static WORD Answer;
+  Answer = Command;
+  SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR Id, DWORD) {
+    HWND Dlg = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND W, LPARAM Found) -> BOOL {
+          wchar_t C[16];
+          GetClassNameW(W, C, 16);
+          if (wcscmp(C, L"#32770") == 0 && IsWindowVisible(W)) {
+            *reinterpret_cast<HWND*>(Found) = W;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&Dlg));
+    if (!Dlg) return;
+    KillTimer(nullptr, Id);
+    PostMessageW(Dlg, WM_COMMAND, Answer, 0);
+  });
+}
+}  // namespace
+
+TEST_F(FileUtil, FolderBrowser) {
+  InitForms();
+  TBrowseFolderDlg Dlg(nullptr);
+  Dlg.FolderName = Root + L"\\a";
+  Dlg.DialogText = L"Pick one";
+  Dlg.HelpContext = 7;
+  HWND Help = nullptr;
+  RECT Where{};
+  String Selected;
+  static THelpContext Shown;
+  Shown = 0;
+  wchar_t Caption[16] = {};
+  ExtShowHelpContext = [](THelpContext C) { Shown = C; };
+  Dlg.OnSelChanged = TNotifyEvent([&](TObject*) { Selected = Dlg.GetSelection(); });
+  Dlg.OnInitialized = TNotifyEvent([&](TObject*) {
+    Help = GetDlgItem(Dlg.GetHandle(), 0xFFFF);
+    GetWindowTextW(Help, Caption, 16);
+    GetWindowRect(Dlg.GetHandle(), &Where);
+    SendMessageW(Dlg.GetHandle(), WM_COMMAND, MAKEWPARAM(0xFFFF, BN_CLICKED), reinterpret_cast<LPARAM>(Help));
+    PostMessageW(Dlg.GetHandle(), WM_COMMAND, IDOK, 0);
+  });
+  ASSERT_TRUE(Dlg.Execute());
+  ExtShowHelpContext = nullptr;
+  EXPECT_TRUE(SameText(Dlg.FolderName, Root + L"\\a"));  // the preselected folder
+  EXPECT_TRUE(SameText(Selected, Root + L"\\a"));
+  ASSERT_NE(Help, nullptr);
+  EXPECT_EQ(Shown, 7);
+  EXPECT_STREQ(Caption, L"&Help");
+  int W = Where.right - Where.left;
+  EXPECT_NEAR(Where.left, (GetSystemMetrics(SM_CXSCREEN) - W) / 2, 1);
+  EXPECT_EQ(Dlg.GetHandle(), nullptr);
+
+  // The free function runs the same browser; a cancel keeps the name.
+  String Folder = Root;
+  AnswerNextDialog(IDCANCEL);
+  EXPECT_FALSE(BrowseDirectory(Folder, L"Cancel me", 0));
+  EXPECT_EQ(Folder, Root);
+  AnswerNextDialog(IDOK);
+  EXPECT_TRUE(BrowseDirectory(Folder, L"Take it", 0));
+  EXPECT_TRUE(SameText(Folder, Root));
 }
