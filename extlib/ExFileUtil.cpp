@@ -236,7 +236,8 @@ String FoundName(const String& Name, bool Long) {
 }
 
 String ConvertPath(const String& Path, bool Long) {
-  String Rest = Path, R;
+  bool Trailing = Path.size() > 1 && Path.back() == L'\\';
+  String Rest = Trailing ? Path.substr(0, Path.size() - 1) : Path, R;
   for (;;) {
     size_t Slash = Rest.rfind(L'\\');
     if (Slash == String::npos) break;
@@ -247,7 +248,7 @@ String ConvertPath(const String& Path, bool Long) {
     }
     Rest = Rest.substr(0, Slash);
   }
-  return Rest + L"\\" + R;
+  return Rest + L"\\" + R + (Trailing && !R.empty() ? L"\\" : L"");
 }
 }  // namespace
 
