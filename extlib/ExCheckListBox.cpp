@@ -891,12 +891,7 @@ void TExtCheckListBox::WndProc(TMessage& M) {
 // ---------------------------------------------------------------------------
 // Stored states
 
-String TExtCheckListBox::DefaultSection() {
-  auto* F = dynamic_cast<TCustomForm*>(GetOwner());
-  if (!F) return GetName();
-  String FormName = F->GetName().empty() ? String(L"Form") : F->GetName();
-  return Format(L"%s.%s", FormName, GetName());
-}
+String TExtCheckListBox::DefaultSection() { return GetDefaultSection(this); }
 
 void TExtCheckListBox::WriteStates(TObject* Ini, const String& Section) {
   IniEraseSection(Ini, Section);

@@ -1,6 +1,8 @@
 #include "extlib/ExPlacement.h"
 
+#include "extlib/ExFileUtil.h"
 #include "extlib/ExStrUtil.h"
+#include "extlib/ExWinUtil.h"
 
 std::function<String()> OnGetDefaultIniName;
 String DefCompanyName;
@@ -22,6 +24,13 @@ String ExeBaseName() {
   String Name = ExtractFileName(Application ? Application->ExeName() : String());
   return ChangeFileExt(Name, L"");
 }
+
+// A form's window state without its setter (nothing is shown or moved).
+class TFormStateAccess : public TCustomForm {
+ public:
+  static TWindowState& Field(TCustomForm* F) { return F->*(&TFormStateAccess::windowState_); }
+};
+TWindowState& FormStateField(TCustomForm* F) { return TFormStateAccess::Field(F); }
 
 int CurrentPixelsPerInch() { return Screen ? Screen->PixelsPerInch() : 96; }
 
@@ -46,6 +55,20 @@ int PosWord(const String& S, int N, int Default) {
 String GetDefaultIniName() {
   if (OnGetDefaultIniName) return OnGetDefaultIniName();
   return ChangeFileExt(ExtractFileName(Application ? Application->ExeName() : String()), L".INI");
+}
+
+String GetDefaultSection(TComponent* Component) {
+  if (!Component) return String();
+  auto ClassNameOf = [](const TPersistent* O) { return String(O->ClassName(), O->ClassName() + strlen(O->ClassName())); };
+  if (dynamic_cast<TCustomForm*>(Component)) return ClassNameOf(Component);
+  String Name = Component->GetName();
+  if (auto* C = dynamic_cast<TControl*>(Component)) {
+    if (TCustomForm* F = GetParentForm(C)) return ClassNameOf(F) + Name;
+    if (C->GetParent()) return C->GetParent()->GetName() + Name;
+    return Name;
+  }
+  if (auto* F = dynamic_cast<TForm*>(Component->GetOwner())) return Format(L"%s.%s", ClassNameOf(F), Name);
+  return Name;
 }
 
 String GetDefaultIniRegKey() {
@@ -237,13 +260,108 @@ void ReadFormPlacement(TCustomForm* Form, TObject* Ini, const String& Section, b
       case SW_SHOWMAXIMIZED: State = wsMaximized; break;
       default: break;
     }
-    if (State == wsMinimized && IsMain && Application && Application->Handle()) {
-      PostMessageW(Application->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    if (State == wsMinimized && IsMain) {
+      // The whole program goes to the task bar; the form itself stays
+      // normal, to be shown so when the program comes back.
+      FormStateField(Form) = wsNormal;
+      if (Application && Application->Handle()) PostMessageW(Application->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
       return;
     }
-    Form->SetWindowState(State);
+    if (Form->GetFormStyle() == fsMDIChild || Form->GetFormStyle() == fsMDIForm)
+      FormStateField(Form) = State;  // applied when the form is shown
+    else
+      Form->SetWindowState(State);
   }
   Form->Update();
+}
+
+void SaveFormPlacement(TCustomForm* Form, const String& IniFileName, bool UseRegistry) {
+  String Section = GetDefaultSection(Form);
+  if (UseRegistry) {
+    TRegIniFile Ini(IniFileName);
+    WriteFormPlacement(Form, &Ini, Section);
+  } else {
+    TIniFile Ini(IniFileName);
+    WriteFormPlacement(Form, &Ini, Section);
+  }
+}
+
+void RestoreFormPlacement(TCustomForm* Form, const String& IniFileName, bool UseRegistry) {
+  String Section = GetDefaultSection(Form);
+  if (UseRegistry) {
+    TRegIniFile Ini(IniFileName);
+    ReadFormPlacement(Form, &Ini, Section, true, true);
+  } else {
+    TIniFile Ini(IniFileName);
+    ReadFormPlacement(Form, &Ini, Section, true, true);
+  }
+}
+
+namespace {
+const wchar_t* const siMDIChild = L"MDI Children";
+
+void CheckMDIForm(TCustomForm* MainForm) {
+  if (!MainForm || MainForm->GetFormStyle() != fsMDIForm)
+    throw EInvalidOperation(L"Cannot create form. No MDI forms are currently active");
+}
+}  // namespace
+
+std::vector<TCustomForm*> MDIChildrenOf(TCustomForm* MainForm) {
+  std::vector<TCustomForm*> R;
+  for (int I = 0; Screen && I < Screen->FormCount(); ++I)
+    if (Screen->Forms(I) != MainForm && Screen->Forms(I)->GetFormStyle() == fsMDIChild) R.push_back(Screen->Forms(I));
+  return R;
+}
+
+void SaveMDIChildren(TCustomForm* MainForm, TObject* Ini) {
+  CheckMDIForm(MainForm);
+  IniEraseSection(Ini, siMDIChild);
+  std::vector<TCustomForm*> Children = MDIChildrenOf(MainForm);
+  if (Children.empty()) return;
+  IniWriteInteger(Ini, siMDIChild, L"Count", static_cast<int>(Children.size()));
+  for (size_t I = 0; I < Children.size(); ++I) {
+    const char* Name = Children[I]->ClassName();
+    IniWriteString(Ini, siMDIChild, Format(L"Item%d", static_cast<int>(I)), String(Name, Name + strlen(Name)));
+  }
+}
+
+void SaveGridLayout(TCustomGrid* Grid, TObject* Ini) {
+  String Section = GetDefaultSection(Grid);
+  for (int I = 0; I < Grid->GetColCount(); ++I) IniWriteInteger(Ini, Section, Format(L"Item%d", I), Grid->GetColWidths(I));
+}
+
+void RestoreGridLayout(TCustomGrid* Grid, TObject* Ini) {
+  String Section = GetDefaultSection(Grid);
+  for (int I = 0; I < Grid->GetColCount(); ++I)
+    Grid->SetColWidths(I, IniReadInteger(Ini, Section, Format(L"Item%d", I), Grid->GetColWidths(I)));
+}
+
+String GetUniqueFileNameInDir(const String& Path, const String& FileNameMask) {
+  String Dir = NormalDir(Path);
+  for (int64_t N = 0; N <= 0x7FFFFFFF; ++N) {
+    String Name = Format(FileNameMask, static_cast<int>(N));
+    if (GetFileAttributesW((Dir + Name).c_str()) == INVALID_FILE_ATTRIBUTES) return Name;
+  }
+  return String();
+}
+
+LRESULT AppBroadcast(UINT Msg, WPARAM WParam, LPARAM LParam) {
+  LRESULT R = 0;
+  for (int I = 0; Screen && I < Screen->FormCount(); ++I)
+    R = SendMessageW(Screen->Forms(I)->Handle(), Msg, WParam, LParam);
+  return R;
+}
+
+void AppTaskbarIcons(bool AppOnly) {
+  if (!Application) return;
+  HWND App = Application->Handle();
+  LONG_PTR Style = GetWindowLongPtrW(App, GWL_STYLE);
+  if (AppOnly) {
+    SetWindowLongPtrW(App, GWL_STYLE, Style | WS_CAPTION);
+    SwitchToWindow(App, false);
+  } else {
+    SetWindowLongPtrW(App, GWL_STYLE, Style & ~static_cast<LONG_PTR>(WS_CAPTION));
+  }
 }
 
 void ExPlacementInitialize() {}

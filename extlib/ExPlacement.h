@@ -5,8 +5,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "classlib/Forms.h"
+#include "classlib/Grids.h"
 #include "classlib/IniFiles.h"
 #include "classlib/Registry.h"
 
@@ -16,6 +19,15 @@ extern bool RegUseAppTitle;
 
 String GetDefaultIniName();
 String GetDefaultIniRegKey();
+// The section a component's settings go to by default: a form's class
+// name; a control's name after its form's class name (or its parent's
+// name); "FormClass.Name" for another component owned by a form; else the
+// name alone.
+String GetDefaultSection(TComponent* Component);
+// Where a control's settings go: the ini name of the first form placement
+// on its form (else the default ini file or registry key) and its
+// default section.
+void GetDefaultIniData(TControl* Control, String& IniFileName, String& Section, bool UseRegistry);
 
 // Ini objects are a TRegIniFile or a TCustomIniFile; any other object
 // reads as the default and writes nothing.
@@ -38,6 +50,75 @@ String IniStrToStr(const String& S);
 void WriteFormPlacement(TCustomForm* Form, TObject* IniFile, const String& Section);
 void ReadFormPlacement(TCustomForm* Form, TObject* IniFile, const String& Section, bool LoadState,
                        bool LoadPosition);
+inline void WriteFormPlacementReg(TCustomForm* Form, TRegIniFile* IniFile, const String& Section) {
+  WriteFormPlacement(Form, IniFile, Section);
+}
+inline void ReadFormPlacementReg(TCustomForm* Form, TRegIniFile* IniFile, const String& Section, bool LoadState,
+                                 bool LoadPosition) {
+  ReadFormPlacement(Form, IniFile, Section, LoadState, LoadPosition);
+}
+// The placement in the section named after the form's class, in the ini
+// file or registry key IniFileName.
+void SaveFormPlacement(TCustomForm* Form, const String& IniFileName, bool UseRegistry);
+void RestoreFormPlacement(TCustomForm* Form, const String& IniFileName, bool UseRegistry);
+
+// The MDI children of a main form, in the order the main form keeps them.
+std::vector<TCustomForm*> MDIChildrenOf(TCustomForm* MainForm);
+// The class names of the open MDI children in section "MDI Children".
+// EInvalidOperation when MainForm is no MDI parent.
+void SaveMDIChildren(TCustomForm* MainForm, TObject* IniFile);
+inline void SaveMDIChildrenReg(TCustomForm* MainForm, TRegIniFile* IniFile) { SaveMDIChildren(MainForm, IniFile); }
+
+// Column widths of a grid as "Item%d" in its default section.
+void SaveGridLayout(TCustomGrid* Grid, TObject* IniFile);
+void RestoreGridLayout(TCustomGrid* Grid, TObject* IniFile);
+inline void SaveGridLayoutReg(TCustomGrid* Grid, TRegIniFile* IniFile) { SaveGridLayout(Grid, IniFile); }
+inline void RestoreGridLayoutReg(TCustomGrid* Grid, TRegIniFile* IniFile) { RestoreGridLayout(Grid, IniFile); }
+
+// Forms by class: the first open one; the first with that caption (any
+// caption when empty), made when there is none, shown and restored from the
+// task bar; one made, run modally and freed (true for OK or Yes); one made
+// into Reference only when that is empty.
+template <class T>
+T* FindForm() {
+  for (int I = 0; Screen && I < Screen->FormCount(); ++I)
+    if (auto* F = dynamic_cast<T*>(Screen->Forms(I))) return F;
+  return nullptr;
+}
+template <class T>
+T* FindShowForm(const String& Caption) {
+  T* Found = nullptr;
+  for (int I = 0; Screen && I < Screen->FormCount() && !Found; ++I)
+    if (auto* F = dynamic_cast<T*>(Screen->Forms(I)))
+      if (Caption.empty() || F->GetCaption() == Caption) Found = F;
+  if (!Found) {
+    Found = Application->CreateForm<T>();
+    if (!Caption.empty()) Found->SetCaption(Caption);
+  }
+  if (Found->GetWindowState() == wsMinimized) Found->SetWindowState(wsNormal);
+  Found->Show();
+  return Found;
+}
+template <class T>
+bool ShowDialog() {
+  std::unique_ptr<T> F(Application->CreateForm<T>());
+  TModalResult R = F->ShowModal();
+  return R == mrOk || R == mrYes;
+}
+template <class T>
+T* InstantiateForm(T*& Reference) {
+  if (!Reference) Reference = Application->CreateForm<T>();
+  return Reference;
+}
+
+// The first name Format(FileNameMask, n), n = 0, 1, ..., of no file in
+// Path (the name without the path); empty when none is free.
+String GetUniqueFileNameInDir(const String& Path, const String& FileNameMask);
+// Sends the message to every form's window; the last result.
+LRESULT AppBroadcast(UINT Msg, WPARAM WParam, LPARAM LParam);
+// With AppOnly the application's window gets a caption (one task-bar
+// button for the program) and comes to the front; without, it loses it.
+void AppTaskbarIcons(bool AppOnly);
 
 void ExPlacementInitialize();
 void ExPlacementFinalize();

@@ -26,14 +26,30 @@ String TFormPlacement::GetIniFileName() const {
 
 String TFormPlacement::GetIniSection() const {
   if (!iniSection_.empty()) return iniSection_;
-  TComponent* O = GetOwner();
-  return O ? String(O->ClassName(), O->ClassName() + strlen(O->ClassName())) : String();
+  return GetDefaultSection(GetOwner());
+}
+
+void GetDefaultIniData(TControl* Control, String& IniFileName, String& Section, bool UseRegistry) {
+  IniFileName.clear();
+  if (auto* F = dynamic_cast<TCustomForm*>(Control ? Control->GetOwner() : nullptr))
+    for (int I = 0; I < F->GetComponentCount(); ++I)
+      if (auto* P = dynamic_cast<TFormPlacement*>(F->GetComponent(I))) {
+        IniFileName = P->GetIniFileName();
+        break;
+      }
+  Section = GetDefaultSection(Control);
+  if (IniFileName.empty()) IniFileName = UseRegistry ? GetDefaultIniRegKey() : GetDefaultIniName();
 }
 
 void TFormPlacement::Loaded() {
   TComponent::Loaded();
+  if (!Form() || hooked_) return;
+  SetEvents();
+  CheckToggleHook();
+}
+
+void TFormPlacement::SetEvents() {
   TCustomForm* F = Form();
-  if (!F || hooked_) return;
   saveShow_ = F->OnShow;
   saveCloseQuery_ = F->OnCloseQuery;
   saveDestroy_ = F->OnDestroy;
@@ -43,7 +59,6 @@ void TFormPlacement::Loaded() {
   hooked_ = true;
   if (!preventResize_) defMaximize_ = F->GetBorderIcons().Contains(biMaximize);
   if (preventResize_) UpdatePreventResize();
-  CheckToggleHook();
 }
 
 void TFormPlacement::SetPreventResize(bool Value) {
@@ -55,8 +70,12 @@ void TFormPlacement::SetPreventResize(bool Value) {
 
 void TFormPlacement::SetMinMaxInfo(const TWinMinMaxInfo& Value) {
   minMaxInfo_ = Value;
+  MinMaxInfoModified();
+}
+
+void TFormPlacement::MinMaxInfoModified() {
   UpdatePlacement();
-  if (hooked_) CheckToggleHook();
+  if (hooked_ && !IsLoading()) CheckToggleHook();
 }
 
 void TFormPlacement::UpdatePlacement() {
@@ -323,7 +342,7 @@ void TFormPlacement::SaveFormPlacement() {
 void TFormPlacement::SavePlacement() {
   TCustomForm* F = Form();
   if (!F) {
-    NotifyLinks(true);
+    NotifyLinks(poSave);
     return;
   }
   if (Options.Contains(fpState) || Options.Contains(fpPosition)) {
@@ -332,7 +351,7 @@ void TFormPlacement::SavePlacement() {
   }
   if (Options.Contains(fpActiveControl) && F->GetActiveControl())
     IniWriteString(GetIniFile(), GetIniSection(), L"ActiveControl", F->GetActiveControl()->GetName());
-  NotifyLinks(true);
+  NotifyLinks(poSave);
 }
 
 void TFormPlacement::RestoreFormPlacement() {
@@ -362,7 +381,7 @@ void TFormPlacement::RestoreFormPlacement() {
 void TFormPlacement::RestorePlacement() {
   if (TCustomForm* F = Form())
     ReadFormPlacement(F, GetIniFile(), GetIniSection(), Options.Contains(fpState), Options.Contains(fpPosition));
-  NotifyLinks(false);
+  NotifyLinks(poRestore);
 }
 
 String TFormPlacement::DoReadString(const String& Section, const String& Ident, const String& Default) {
@@ -401,11 +420,11 @@ void TFormPlacement::RemoveLink(TIniLink* ALink) {
   if (ALink->storage_ == this) ALink->storage_ = nullptr;
 }
 
-void TFormPlacement::NotifyLinks(bool Saving) {
+void TFormPlacement::NotifyLinks(TPlacementOperation Operation) {
   // A copy: a handler may detach its link.
   std::vector<TIniLink*> Links = links_;
   for (TIniLink* L : Links) {
-    if (Saving)
+    if (Operation == poSave)
       L->SaveToIni();
     else
       L->LoadFromIni();

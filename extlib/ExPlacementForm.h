@@ -10,6 +10,7 @@
 class TIniLink;
 
 enum TPlacementOption { fpState, fpPosition, fpActiveControl };
+enum TPlacementOperation { poSave, poRestore };
 using TPlacementOptions = TSet<TPlacementOption>;
 enum TPlacementRegRoot { prCurrentUser, prLocalMachine, prCurrentConfig, prClassesRoot, prUsers, prDynData };
 
@@ -71,6 +72,8 @@ class TFormPlacement : public TComponent {
   void SetPreventResize(bool Value);
   const TWinMinMaxInfo& GetMinMaxInfo() const { return minMaxInfo_; }
   void SetMinMaxInfo(const TWinMinMaxInfo& Value);
+  // The limits changed: the maximised border and the hook follow.
+  void MinMaxInfoModified();
   // Puts a maximised form's border just outside the screen (only while the
   // placement neither pins the size nor limits it).
   void UpdatePlacement();
@@ -84,7 +87,7 @@ class TFormPlacement : public TComponent {
   // when none is).
   virtual String DoReadString(const String& Section, const String& Ident, const String& Default);
   virtual void DoWriteString(const String& Section, const String& Ident, const String& Value);
-  void NotifyLinks(bool Saving);
+  void NotifyLinks(TPlacementOperation Operation);
   // Opens the store; a read-only open creates no key below another root
   // than the current user.
   void IniNeeded(bool ReadOnly = false);
@@ -97,6 +100,8 @@ class TFormPlacement : public TComponent {
   void FormShow(TObject* Sender);
   void FormCloseQuery(TObject* Sender, bool& CanClose);
   void FormDestroy(TObject* Sender);
+  // Chains the form's OnShow, OnCloseQuery and OnDestroy.
+  void SetEvents();
   void RestoreEvents();
   void UpdatePreventResize();
   void CheckToggleHook();

@@ -9,10 +9,16 @@ using namespace guitest;
 
 namespace {
 
+class TChecksForm : public TForm {
+ public:
+  using TForm::TForm;
+  const char* ClassName() const override { return "TChecksForm"; }
+};
+
 struct ListHost {
   std::unique_ptr<TForm> form;
   ListHost() {
-    form.reset(new TForm(Application));
+    form.reset(new TChecksForm(Application));
     form->SetName(L"ChecksForm");
     form->SetBounds(40, 40, 300, 250);
     form->Show();
@@ -195,30 +201,30 @@ TEST(CheckListBox, SavingAndRestoringStates) {
   String name = NormalDir(GetTempDir()) + L"zembrio-checks.ini";
   DeleteFileW(name.c_str());
   auto* l = h.Add<TExtCheckListBox>({L"a", L"b"});
-  EXPECT_EQ(l->DefaultSection(), L"ChecksForm.List");
+  EXPECT_EQ(l->DefaultSection(), L"TChecksFormList");  // the form's class and the control's name
   {
     TMemIniFile ini(name);
-    ini.WriteString(L"ChecksForm.List", L"Count", L"5");
-    ini.WriteString(L"ChecksForm.List", L"Item0", L"1");
-    ini.WriteString(L"ChecksForm.List", L"Item1", L"7");  // no such state: unchecked
-    ini.WriteString(L"ChecksForm.List", L"Item2", L"1");
+    ini.WriteString(L"TChecksFormList", L"Count", L"5");
+    ini.WriteString(L"TChecksFormList", L"Item0", L"1");
+    ini.WriteString(L"TChecksFormList", L"Item1", L"7");  // no such state: unchecked
+    ini.WriteString(L"TChecksFormList", L"Item2", L"1");
     l->SetChecked(1, true);
     l->RestoreStates(&ini);
     EXPECT_TRUE(l->GetChecked(0));
     EXPECT_FALSE(l->GetChecked(1));
 
     l->SaveStates(&ini);
-    EXPECT_EQ(ini.ReadString(L"ChecksForm.List", L"Count", L""), L"2");
-    EXPECT_EQ(ini.ReadString(L"ChecksForm.List", L"Item0", L""), L"1");
-    EXPECT_EQ(ini.ReadString(L"ChecksForm.List", L"Item2", L"gone"), L"gone");  // the section was erased
+    EXPECT_EQ(ini.ReadString(L"TChecksFormList", L"Count", L""), L"2");
+    EXPECT_EQ(ini.ReadString(L"TChecksFormList", L"Item0", L""), L"1");
+    EXPECT_EQ(ini.ReadString(L"TChecksFormList", L"Item2", L"gone"), L"gone");  // the section was erased
 
     // Radio buttons: only the first checked entry applies.
     auto* r = h.Add<TExtCheckListBox>({L"x", L"y", L"z"}, L"Radio");
     r->SetCheckKind(ckRadioButtons);
-    ini.WriteString(L"ChecksForm.Radio", L"Count", L"3");
-    ini.WriteString(L"ChecksForm.Radio", L"Item0", L"0");
-    ini.WriteString(L"ChecksForm.Radio", L"Item1", L"1");
-    ini.WriteString(L"ChecksForm.Radio", L"Item2", L"1");
+    ini.WriteString(L"TChecksFormRadio", L"Count", L"3");
+    ini.WriteString(L"TChecksFormRadio", L"Item0", L"0");
+    ini.WriteString(L"TChecksFormRadio", L"Item1", L"1");
+    ini.WriteString(L"TChecksFormRadio", L"Item2", L"1");
     r->RestoreStates(&ini);
     EXPECT_EQ(r->GetCheckedIndex(), 1);
   }
@@ -232,7 +238,7 @@ TEST(CheckListBox, SavingAndRestoringStates) {
   p->RestoreFormPlacement();
   p->SaveFormPlacement();
   TMemIniFile ini(name);
-  EXPECT_EQ(ini.ReadString(L"Main\\ChecksForm.List", L"Item1", L""), L"1");
+  EXPECT_EQ(ini.ReadString(L"Main\\TChecksFormList", L"Item1", L""), L"1");
   l->SetChecked(1, false);
   p->RestoreFormPlacement();
   EXPECT_TRUE(l->GetChecked(1));

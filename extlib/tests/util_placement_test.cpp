@@ -5,7 +5,9 @@
 #include "classlib/Forms.h"
 #include "classlib/IniFiles.h"
 #include "classlib/Registry.h"
+#include "classlib/ExtCtrls.h"
 #include "extlib/ExPlacement.h"
+#include "extlib/ExPlacementForm.h"
 
 TEST(IniText, LineBreaksAreEscaped) {
   EXPECT_EQ(StrToIniStr(L"a\r\nb\n\rc\rd\ne"), L"a\\nb\\nc\\nd\\ne");
@@ -139,4 +141,188 @@ TEST_F(FormPlacement, RegistryTwin) {
     Reg.EraseSection(L"Placement");
   }
   RegDeleteKeyW(HKEY_CURRENT_USER, Key.c_str());
+}
+
+namespace {
+class TMainWnd : public TForm {
+ public:
+  using TForm::TForm;
+  const char* ClassName() const override { return "TMainWnd"; }
+};
+class TChildWnd : public TForm {
+ public:
+  using TForm::TForm;
+  const char* ClassName() const override { return "TChildWnd"; }
+  int Probes = 0;
+  void WndProc(TMessage& M) override {
+    if (M.Msg == WM_APP + 5) {
+      ++Probes;
+      M.Result = Probes + 100;
+      return;
+    }
+    TForm::WndProc(M);
+  }
+};
+
+String TempName(const wchar_t* Name) {
+  wchar_t Dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, Dir);
+  return String(Dir) + Name;
+}
+}  // namespace
+
+TEST(PlacementDefaults, SectionsAndIniData) {
+  InitForms();
+  std::unique_ptr<TMainWnd> F(new TMainWnd(Application));
+  auto* Panel = new TPanel(F.get());
+  Panel->SetName(L"Panel1");
+  Panel->SetParent(F.get());
+  auto* Button = new TPanel(F.get());
+  Button->SetName(L"Button1");
+  Button->SetParent(Panel);
+  EXPECT_EQ(GetDefaultSection(F.get()), L"TMainWnd");
+  EXPECT_EQ(GetDefaultSection(Button), L"TMainWndButton1");  // run together, no separator
+  TPanel Loose(nullptr), Inner(nullptr);
+  Loose.SetName(L"Outer");
+  Inner.SetName(L"Inner");
+  Inner.SetParent(&Loose);
+  EXPECT_EQ(GetDefaultSection(&Inner), L"OuterInner");
+  EXPECT_EQ(GetDefaultSection(&Loose), L"Outer");
+  auto* Plain = new TComponent(F.get());
+  Plain->SetName(L"Store");
+  EXPECT_EQ(GetDefaultSection(Plain), L"TMainWnd.Store");
+  EXPECT_EQ(GetDefaultSection(nullptr), L"");
+
+  String Name, Section;
+  GetDefaultIniData(Button, Name, Section, false);
+  EXPECT_EQ(Name, GetDefaultIniName());
+  EXPECT_EQ(Section, L"TMainWndButton1");
+  GetDefaultIniData(Button, Name, Section, true);
+  EXPECT_EQ(Name, GetDefaultIniRegKey());
+  auto* P = new TFormPlacement(F.get());
+  P->SetIniFileName(L"mine.ini");
+  GetDefaultIniData(Button, Name, Section, true);
+  EXPECT_EQ(Name, L"mine.ini");
+}
+
+TEST(PlacementFree, SaveAndRestoreByClassName) {
+  InitForms();
+  String Name = TempName(L"zembrio-extlib-free-placement.ini");
+  DeleteFileW(Name.c_str());
+  std::unique_ptr<TMainWnd> F(new TMainWnd(Application));
+  F->SetBounds(70, 80, 320, 240);
+  F->Show();
+  SaveFormPlacement(F.get(), Name, false);
+  {
+    TMemIniFile Ini(Name);
+    EXPECT_EQ(Ini.ReadString(L"TMainWnd", L"NormPos", L""), L"70,80,390,320");
+  }
+  F->SetBounds(0, 0, 100, 100);
+  RestoreFormPlacement(F.get(), Name, false);
+  EXPECT_EQ(F->GetLeft(), 70);
+  EXPECT_EQ(F->GetWidth(), 320);
+  DeleteFileW(Name.c_str());
+}
+
+TEST(PlacementFree, StoredStatesOfMainAndMdiForms) {
+  InitForms();
+  TMemIniFile Ini(L"zembrio-extlib-states-not-saved.ini");
+  IniWriteInteger(&Ini, L"S", L"ShowCmd", SW_SHOWMINIMIZED);
+  IniWriteInteger(&Ini, L"M", L"ShowCmd", SW_SHOWMAXIMIZED);
+  std::unique_ptr<TForm> Own;
+  TCustomForm* Main = Application->GetMainForm();
+  if (!Main) {
+    Own.reset(Application->CreateForm<TForm>());
+    Main = Own.get();
+  }
+  // A minimised main form: the program goes to the task bar, the form
+  // itself is shown normal later.
+  auto* MainForm = dynamic_cast<TForm*>(Main);
+  ASSERT_NE(MainForm, nullptr);
+  MainForm->Hide();
+  MainForm->SetWindowState(wsMinimized);
+  ReadFormPlacement(MainForm, &Ini, L"S", true, false);
+  MSG Posted;
+  EXPECT_TRUE(PeekMessageW(&Posted, Application->Handle(), WM_SYSCOMMAND, WM_SYSCOMMAND, PM_REMOVE));
+  EXPECT_EQ(Posted.wParam, WPARAM(SC_MINIMIZE));
+  MainForm->Show();
+  EXPECT_FALSE(IsIconic(MainForm->Handle()));
+  MainForm->Hide();
+
+  // An MDI parent takes the stored state when it is shown.
+  std::unique_ptr<TForm> Mdi(new TForm(Application));
+  Mdi->SetFormStyle(fsMDIForm);
+  ReadFormPlacement(Mdi.get(), &Ini, L"M", true, false);
+  EXPECT_FALSE(IsZoomed(Mdi->Handle()));
+  Mdi->Show();
+  EXPECT_TRUE(IsZoomed(Mdi->Handle()));
+}
+
+TEST(PlacementFree, MdiChildrenAndGridLayout) {
+  InitForms();
+  TMemIniFile Ini(L"zembrio-extlib-mdi-not-saved.ini");
+  std::unique_ptr<TMainWnd> Main(new TMainWnd(Application));
+  try {
+    SaveMDIChildren(Main.get(), &Ini);
+    FAIL() << "no exception";
+  } catch (const EInvalidOperation& E) {
+    EXPECT_EQ(E.Message(), L"Cannot create form. No MDI forms are currently active");
+  }
+  Main->SetFormStyle(fsMDIForm);
+  IniWriteString(&Ini, L"MDI Children", L"Item5", L"stale");
+  std::unique_ptr<TChildWnd> A(new TChildWnd(Application)), B(new TChildWnd(Application));
+  A->SetFormStyle(fsMDIChild);
+  B->SetFormStyle(fsMDIChild);
+  SaveMDIChildren(Main.get(), &Ini);
+  EXPECT_EQ(IniReadInteger(&Ini, L"MDI Children", L"Count", 0), 2);
+  EXPECT_EQ(IniReadString(&Ini, L"MDI Children", L"Item1", L""), L"TChildWnd");
+  EXPECT_EQ(IniReadString(&Ini, L"MDI Children", L"Item5", L"gone"), L"gone");
+
+  auto* Grid = new TDrawGrid(Main.get());
+  Grid->SetName(L"Grid");
+  Grid->SetParent(Main.get());
+  Grid->SetColCount(3);
+  Grid->SetColWidths(1, 33);
+  SaveGridLayout(Grid, &Ini);
+  EXPECT_EQ(IniReadInteger(&Ini, L"TMainWndGrid", L"Item1", 0), 33);
+  Grid->SetColWidths(1, 50);
+  IniWriteInteger(&Ini, L"TMainWndGrid", L"Item2", 44);
+  RestoreGridLayout(Grid, &Ini);
+  EXPECT_EQ(Grid->GetColWidths(1), 33);
+  EXPECT_EQ(Grid->GetColWidths(2), 44);
+}
+
+TEST(PlacementFree, FormsFilesAndBroadcasts) {
+  InitForms();
+  EXPECT_EQ(FindForm<TChildWnd>(), nullptr);
+  TChildWnd* Shown = FindShowForm<TChildWnd>(L"First");
+  std::unique_ptr<TChildWnd> Keep(Shown);
+  EXPECT_EQ(Shown->GetCaption(), L"First");
+  EXPECT_TRUE(Shown->GetVisible());
+  EXPECT_EQ(FindForm<TChildWnd>(), Shown);
+  EXPECT_EQ(FindShowForm<TChildWnd>(L""), Shown);
+  TChildWnd* Ref = nullptr;
+  std::unique_ptr<TChildWnd> Made(InstantiateForm(Ref));
+  EXPECT_EQ(InstantiateForm(Ref), Made.get());
+
+  // The last form's answer comes back; every form got the message once.
+  AppBroadcast(WM_APP + 5, 0, 0);
+  EXPECT_EQ(Shown->Probes, 1);
+  EXPECT_EQ(Made->Probes, 1);
+
+  String Dir = TempName(L"zembrio-extlib-unique");
+  CreateDirectoryW(Dir.c_str(), nullptr);
+  for (const wchar_t* N : {L"\\f0.txt", L"\\f1.txt"}) CloseHandle(CreateFileW((Dir + N).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  EXPECT_EQ(GetUniqueFileNameInDir(Dir, L"f%d.txt"), L"f2.txt");
+  DeleteFileW((Dir + L"\\f0.txt").c_str());
+  DeleteFileW((Dir + L"\\f1.txt").c_str());
+  RemoveDirectoryW(Dir.c_str());
+
+  HWND App = Application->Handle();
+  LONG_PTR Old = GetWindowLongPtrW(App, GWL_STYLE);
+  AppTaskbarIcons(true);
+  EXPECT_TRUE(GetWindowLongPtrW(App, GWL_STYLE) & WS_CAPTION);
+  AppTaskbarIcons(false);
+  EXPECT_FALSE(GetWindowLongPtrW(App, GWL_STYLE) & WS_CAPTION);
+  SetWindowLongPtrW(App, GWL_STYLE, Old);
 }
