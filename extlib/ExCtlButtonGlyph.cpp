@@ -1,5 +1,7 @@
 #include "extlib/ExCtlButtonGlyph.h"
 
+#include "extlib/ExDrawUtil.h"
+
 #include <algorithm>
 
 namespace {
@@ -36,50 +38,6 @@ std::unique_ptr<TBitmap> Cell(TBitmap* strip, int cell, int w, int h) {
   b->Canvas()->FillRect(TRect{0, 0, w, h});
   BitBlt(b->Canvas()->GetHandle(), 0, 0, w, h, strip->Canvas()->GetHandle(), cell * w, 0, SRCCOPY);
   return b;
-}
-
-// The grayed look of a glyph: its dark pixels (the outline, black and the
-// like) become an embossed shadow line with a highlight one pixel down
-// right; everything else is button face.
-std::unique_ptr<TBitmap> DisabledOf(TBitmap* src, TColor transparent) {
-  int w = src->GetWidth(), h = src->GetHeight();
-  auto b = std::make_unique<TBitmap>(w, h);
-  HDC s = src->Canvas()->GetHandle();
-  HDC d = b->Canvas()->GetHandle();
-  b->Canvas()->Brush()->SetColor(clBtnFace);
-  b->Canvas()->FillRect(TRect{0, 0, w, h});
-  std::vector<bool> dark(size_t(w) * h);
-  COLORREF tr = Ref(transparent);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      COLORREF c = GetPixel(s, x, y) & 0xFFFFFF;
-      int gray = (77 * GetRValue(c) + 150 * GetGValue(c) + 29 * GetBValue(c)) >> 8;
-      dark[size_t(y) * w + x] = c != tr && gray < 128;
-    }
-  COLORREF hi = Ref(clBtnHighlight), sh = Ref(clBtnShadow);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      if (dark[size_t(y) * w + x] && x + 1 < w && y + 1 < h) SetPixel(d, x + 1, y + 1, hi);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      if (dark[size_t(y) * w + x]) SetPixel(d, x, y, sh);
-  return b;
-}
-
-// Shortens one line with an ellipsis until it fits `width` pixels.
-String FitLine(HDC dc, const String& line, int width) {
-  auto extent = [dc](const String& s) {
-    SIZE sz{};
-    GetTextExtentPoint32W(dc, s.c_str(), int(s.size()), &sz);
-    return int(sz.cx);
-  };
-  if (extent(line) <= width) return line;
-  String s = line;
-  while (!s.empty()) {
-    s.pop_back();
-    if (extent(s + L"...") <= width) return s + L"...";
-  }
-  return String();
 }
 
 }  // namespace
@@ -171,6 +129,14 @@ void TExtButtonGlyph::Invalidate() {
   }
   if (list_ && glyphCache) glyphCache->ReturnList(list_);
   list_ = nullptr;
+  for (int& i : imageIndexes_) {
+    if (i != -1 && imageList_) imageList_->Delete(i);
+    i = -1;
+  }
+  if (imageList_ && glyphCache) glyphCache->ReturnList(imageList_);
+  imageList_ = nullptr;
+  imageSource_ = nullptr;
+  imageSourceIndex_ = -1;
 }
 
 void TExtButtonGlyph::SetGlyph(TBitmap* b) {
@@ -236,7 +202,7 @@ int TExtButtonGlyph::CreateButtonGlyph(TExtButtonState state) {
         auto b = Cell(original_.get(), 1, w, h);
         index = list_->AddMasked(b.get(), transparentColor_);
       } else {
-        auto b = DisabledOf(original_.get(), transparentColor_);
+        std::unique_ptr<TBitmap> b(CreateDisabledBitmap(original_.get(), clBlack));
         index = list_->AddMasked(b.get(), clBtnFace);
       }
       break;
@@ -255,6 +221,106 @@ int TExtButtonGlyph::CreateButtonGlyph(TExtButtonState state) {
   return index;
 }
 
+bool TExtButtonGlyph::ValidImage(TCustomImageList* images, int index) const {
+  return images && images->GetWidth() > 0 && images->GetHeight() > 0 && index >= 0 && index < images->GetCount();
+}
+
+int TExtButtonGlyph::CreateImageGlyph(TExtButtonState state, TCustomImageList* images, int index) {
+  if (state == rbsDown) state = rbsUp;
+  if (!ValidImage(images, index)) return -1;
+  if (images != imageSource_ || index != imageSourceIndex_) {
+    // Another image: the ones made so far show the old one.
+    for (int& i : imageIndexes_) {
+      if (i != -1 && imageList_) imageList_->Delete(i);
+      i = -1;
+    }
+    imageSource_ = images;
+    imageSourceIndex_ = index;
+  }
+  if (imageIndexes_[state] != -1) return imageIndexes_[state];
+  int w = images->GetWidth(), h = images->GetHeight();
+  if (!glyphCache) glyphCache = new TGlyphCache;
+  if (imageList_ && (imageList_->GetWidth() != w || imageList_->GetHeight() != h)) {
+    glyphCache->ReturnList(imageList_);
+    imageList_ = nullptr;
+  }
+  if (!imageList_) imageList_ = glyphCache->GetList(w, h);
+  auto face = std::make_unique<TBitmap>(w, h);
+  face->Canvas()->Brush()->SetColor(clBtnFace);
+  face->Canvas()->FillRect(TRect{0, 0, w, h});
+  int slot = -1;
+  switch (state) {
+    case rbsDisabled:
+      ImageListDrawDisabled(images, face->Canvas(), 0, 0, index, clBtnHighlight, clBtnShadow, true);
+      slot = imageList_->AddMasked(face.get(), clBtnFace);
+      break;
+    case rbsInactive: {
+      ImageList_Draw(images->GetHandle(), index, face->Canvas()->GetHandle(), 0, 0, ILD_NORMAL);
+      HDC d = face->Canvas()->GetHandle();
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) SetPixel(d, x, y, Ref(MapColor(TColor(GetPixel(d, x, y) & 0xFFFFFF))));
+      slot = imageList_->AddMasked(face.get(), clBtnFace);
+      break;
+    }
+    default: {
+      ImageList_Draw(images->GetHandle(), index, face->Canvas()->GetHandle(), 0, 0, ILD_NORMAL);
+      // The mask: where the image drawn on black and on white differs, the
+      // ground shows through (whatever way the list keeps its mask).
+      TBitmap onBlack(w, h), onWhite(w, h);
+      onBlack.Canvas()->Brush()->SetColor(clBlack);
+      onBlack.Canvas()->FillRect(TRect{0, 0, w, h});
+      onWhite.Canvas()->Brush()->SetColor(clWhite);
+      onWhite.Canvas()->FillRect(TRect{0, 0, w, h});
+      HDC b = onBlack.Canvas()->GetHandle(), wh = onWhite.Canvas()->GetHandle();
+      ImageList_Draw(images->GetHandle(), index, b, 0, 0, ILD_TRANSPARENT);
+      ImageList_Draw(images->GetHandle(), index, wh, 0, 0, ILD_TRANSPARENT);
+      HBITMAP mono = CreateBitmap(w, h, 1, 1, nullptr);
+      HDC dc = CreateCompatibleDC(nullptr);
+      HGDIOBJ old = SelectObject(dc, mono);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+          SetPixel(dc, x, y, (GetPixel(b, x, y) & 0xFFFFFF) != (GetPixel(wh, x, y) & 0xFFFFFF) ? RGB(255, 255, 255) : 0);
+      SelectObject(dc, old);
+      DeleteDC(dc);
+      TBitmap mask;
+      mask.SetHandle(mono);
+      slot = imageList_->Add(face.get(), &mask);
+      break;
+    }
+  }
+  imageIndexes_[state] = slot;
+  return slot;
+}
+
+TPoint TExtButtonGlyph::DrawButtonImage(TCanvas* canvas, int x, int y, TCustomImageList* images, int index,
+                                        TExtButtonState state) {
+  int slot = CreateImageGlyph(state, images, index);
+  if (slot < 0 || !imageList_) return TPoint{0, 0};
+  ImageList_Draw(imageList_->GetHandle(), slot, canvas->GetHandle(), x, y, ILD_TRANSPARENT);
+  return TPoint{imageList_->GetWidth(), imageList_->GetHeight()};
+}
+
+String TExtButtonGlyph::MinimizeCaption(TCanvas* canvas, const String& caption, int width) {
+  String out, line;
+  auto flush = [&](bool last) {
+    String l = MinimizeText(line, canvas, width);
+    while (!l.empty() && l.back() == L' ') l.pop_back();
+    out += l;
+    if (!last) out += L"\r\n";
+    line.clear();
+  };
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == L'\r' || caption[i] == L'\n') {
+      if (caption[i] == L'\r' && i + 1 < caption.size() && caption[i + 1] == L'\n') ++i;
+      flush(false);
+    } else {
+      line += caption[i];
+    }
+  }
+  flush(true);
+  return out;
+}
+
 TPoint TExtButtonGlyph::DrawButtonGlyph(TCanvas* canvas, int x, int y, TExtButtonState state) {
   int index = CreateButtonGlyph(state);
   if (index < 0 || !list_) return TPoint{0, 0};
@@ -264,10 +330,13 @@ TPoint TExtButtonGlyph::DrawButtonGlyph(TCanvas* canvas, int x, int y, TExtButto
 
 void TExtButtonGlyph::CalcButtonLayout(TCanvas* canvas, const TRect& client, const String& caption,
                                        TButtonLayout layout, int margin, int spacing, bool popupMark,
-                                       TPoint& glyphPos, TRect& textBounds, UINT flags) {
+                                       TPoint& glyphPos, TRect& textBounds, UINT flags,
+                                       TCustomImageList* images, int index) {
   const int W = client.right - client.left, H = client.bottom - client.top;
   TPoint glyph{0, 0};
-  if (!original_->Empty() && original_->GetWidth() > 0 && numGlyphs_ > 0)
+  if (ValidImage(images, index))
+    glyph = TPoint{images->GetWidth(), images->GetHeight()};
+  else if (!original_->Empty() && original_->GetWidth() > 0 && numGlyphs_ > 0)
     glyph = TPoint{original_->GetWidth() / numGlyphs_, original_->GetHeight()};
   const bool vertical = layout == blGlyphTop || layout == blGlyphBottom;
   int roomW = vertical ? W : W - glyph.x;
@@ -282,26 +351,7 @@ void TExtButtonGlyph::CalcButtonLayout(TCanvas* canvas, const TRect& client, con
   HDC dc = canvas->GetHandle();
   HGDIOBJ oldFont = SelectObject(dc, canvas->Font()->GetHandle());
   String text = caption;
-  if (!wordWrap_ && !text.empty()) {
-    String out, line;
-    auto flush = [&](bool last) {
-      String l = FitLine(dc, line, roomW);
-      while (!l.empty() && l.back() == L' ') l.pop_back();
-      out += l;
-      if (!last) out += L"\r\n";
-      line.clear();
-    };
-    for (size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == L'\r' || text[i] == L'\n') {
-        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') ++i;
-        flush(false);
-      } else {
-        line += text[i];
-      }
-    }
-    flush(true);
-    text = out;
-  }
+  if (!wordWrap_ && !text.empty()) text = MinimizeCaption(canvas, text, roomW);
   TRect tr{0, 0, 0, 0};
   if (!text.empty()) {
     tr = TRect{0, 0, roomW, 0};
@@ -365,12 +415,14 @@ void TExtButtonGlyph::CalcButtonLayout(TCanvas* canvas, const TRect& client, con
                      textPos.y + client.top + textH};
 }
 
-TRect TExtButtonGlyph::Draw(TCanvas* canvas, const TRect& client, const String& caption, TButtonLayout layout,
-                            int margin, int spacing, bool popupMark, TExtButtonState state, UINT flags) {
+TRect TExtButtonGlyph::DrawEx(TCanvas* canvas, const TRect& client, const String& caption, TButtonLayout layout,
+                              int margin, int spacing, bool popupMark, TCustomImageList* images, int index,
+                              TExtButtonState state, UINT flags) {
   TPoint gp{0, 0};
   TRect tb{0, 0, 0, 0};
-  CalcButtonLayout(canvas, client, caption, layout, margin, spacing, popupMark, gp, tb, flags);
-  TPoint drawn = DrawButtonGlyph(canvas, gp.x, gp.y, state);
+  CalcButtonLayout(canvas, client, caption, layout, margin, spacing, popupMark, gp, tb, flags, images, index);
+  TPoint drawn = ValidImage(images, index) ? DrawButtonImage(canvas, gp.x, gp.y, images, index, state)
+                                           : DrawButtonGlyph(canvas, gp.x, gp.y, state);
   if (popupMark) {
     int x, y;
     if (layout != blGlyphLeft && drawn.x > 0 && drawn.y > 0) {
@@ -383,27 +435,31 @@ TRect TExtButtonGlyph::Draw(TCanvas* canvas, const TRect& client, const String& 
     }
     DrawPopupMark(canvas, x, y, state);
   }
-  if (!caption.empty()) {
-    HDC dc = canvas->GetHandle();
-    HGDIOBJ oldFont = SelectObject(dc, canvas->Font()->GetHandle());
-    int oldMode = SetBkMode(dc, TRANSPARENT);
-    String text = caption.substr(0, 255);
-    UINT f = flags | DT_VCENTER | (wordWrap_ ? DT_WORDBREAK : 0);
-    if (state == rbsDisabled) {
-      TRect r = tb;
-      OffsetRect(&r, 1, 1);
-      SetTextColor(dc, Ref(clBtnHighlight));
-      DrawTextW(dc, text.c_str(), int(text.size()), &r, f);
-      SetTextColor(dc, Ref(clBtnShadow));
-    } else {
-      SetTextColor(dc, Ref(canvas->Font()->GetColor()));
-    }
-    TRect r = tb;
-    DrawTextW(dc, text.c_str(), int(text.size()), &r, f);
-    SetBkMode(dc, oldMode);
-    SelectObject(dc, oldFont);
-  }
+  DrawButtonText(canvas, caption, tb, state, flags);
   return tb;
+}
+
+void TExtButtonGlyph::DrawButtonText(TCanvas* canvas, const String& caption, TRect textBounds,
+                                     TExtButtonState state, UINT flags) {
+  if (caption.empty()) return;
+  HDC dc = canvas->GetHandle();
+  HGDIOBJ oldFont = SelectObject(dc, canvas->Font()->GetHandle());
+  int oldMode = SetBkMode(dc, TRANSPARENT);
+  String text = caption.substr(0, 255);
+  UINT f = flags | DT_VCENTER | (wordWrap_ ? DT_WORDBREAK : 0);
+  if (state == rbsDisabled) {
+    TRect r = textBounds;
+    OffsetRect(&r, 1, 1);
+    SetTextColor(dc, Ref(clBtnHighlight));
+    DrawTextW(dc, text.c_str(), int(text.size()), &r, f);
+    SetTextColor(dc, Ref(clBtnShadow));
+  } else {
+    SetTextColor(dc, Ref(canvas->Font()->GetColor()));
+  }
+  TRect r = textBounds;
+  DrawTextW(dc, text.c_str(), int(text.size()), &r, f);
+  SetBkMode(dc, oldMode);
+  SelectObject(dc, oldFont);
 }
 
 // ===========================================================================
@@ -411,8 +467,8 @@ TRect TExtButtonGlyph::Draw(TCanvas* canvas, const TRect& client, const String& 
 
 TButtonImage::TButtonImage() : glyph_(std::make_unique<TExtButtonGlyph>()) {}
 
-void TButtonImage::Draw(TCanvas* canvas, int x, int y, int margin, int spacing, TButtonLayout layout, TFont* font,
-                        UINT flags) {
+void TButtonImage::DrawEx(TCanvas* canvas, int x, int y, int margin, int spacing, TButtonLayout layout, TFont* font,
+                          TCustomImageList* images, int index, UINT flags) {
   TFont keepFont;
   keepFont.Assign(*canvas->Font());
   TColor keepBrush = canvas->Brush()->GetColor();
@@ -436,7 +492,7 @@ void TButtonImage::Draw(TCanvas* canvas, int x, int y, int margin, int spacing, 
   frame(r, clBtnShadow, clWindowFrame);
   frame(r, clBtnHighlight, clBtnShadow);
   if (font) canvas->Font()->Assign(*font);
-  glyph_->Draw(canvas, r, caption_, layout, margin, spacing, false, rbsUp, flags);
+  glyph_->DrawEx(canvas, r, caption_, layout, margin, spacing, false, images, index, rbsUp, flags);
   canvas->Font()->Assign(keepFont);
   canvas->Brush()->SetColor(keepBrush);
 }

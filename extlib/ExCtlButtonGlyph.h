@@ -10,10 +10,13 @@
 #include "classlib/ImgList.h"
 
 enum TExtButtonState { rbsUp, rbsDisabled, rbsDown, rbsExclusive, rbsInactive };
+// The number of glyphs in a strip, 1 to 5.
+using TExtNumGlyphs = int;
 enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
 
 // An image list whose slots are handed out and given back; slots are reused
-// and the list never shrinks.
+// and the list never shrinks. (The used slots are a vector<bool>: the bit
+// set of the slots.)
 class TGlyphList : public TImageList {
  public:
   TGlyphList(int width, int height);
@@ -67,24 +70,40 @@ class TExtButtonGlyph : public TObject {
   // The slot of the image for a state, made on first use; -1 when the strip
   // is empty.
   int CreateButtonGlyph(TExtButtonState state);
+  // The same for image `index` of an image list; -1 when the list is empty
+  // or has no such image.
+  int CreateImageGlyph(TExtButtonState state, TCustomImageList* images, int index);
   // Draws the state's image with its top-left corner at (x, y); returns the
   // size drawn ((0, 0) when there is none).
   TPoint DrawButtonGlyph(TCanvas* canvas, int x, int y, TExtButtonState state);
+  TPoint DrawButtonImage(TCanvas* canvas, int x, int y, TCustomImageList* images, int index,
+                         TExtButtonState state);
+  // Draws the caption in `textBounds` (a disabled one engraved).
+  void DrawButtonText(TCanvas* canvas, const String& caption, TRect textBounds, TExtButtonState state, UINT flags);
+  // Each line of the caption shortened with "..." to `width` pixels, with
+  // trailing blanks trimmed.
+  String MinimizeCaption(TCanvas* canvas, const String& caption, int width);
   // Lays out glyph and caption inside `client`: the glyph's top-left corner
   // and the caption's rectangle, both in the coordinates of `client`.
+  // With an image list and a valid index its image takes the glyph's place.
   void CalcButtonLayout(TCanvas* canvas, const TRect& client, const String& caption, TButtonLayout layout,
                         int margin, int spacing, bool popupMark, TPoint& glyphPos, TRect& textBounds,
-                        UINT flags);
-  // Lays out and draws glyph and caption in `client` for a state; returns
-  // the caption's rectangle.
+                        UINT flags, TCustomImageList* images = nullptr, int index = -1);
+  // Lays out and draws glyph (or image) and caption in `client` for a
+  // state; returns the caption's rectangle.
+  TRect DrawEx(TCanvas* canvas, const TRect& client, const String& caption, TButtonLayout layout, int margin,
+               int spacing, bool popupMark, TCustomImageList* images, int index, TExtButtonState state,
+               UINT flags);
   TRect Draw(TCanvas* canvas, const TRect& client, const String& caption, TButtonLayout layout, int margin,
-             int spacing, bool popupMark, TExtButtonState state, UINT flags);
+             int spacing, bool popupMark, TExtButtonState state, UINT flags) {
+    return DrawEx(canvas, client, caption, layout, margin, spacing, popupMark, nullptr, -1, state, flags);
+  }
   // The drop-down mark: a small downward triangle whose top row starts at
   // (x, y - 1).
   void DrawPopupMark(TCanvas* canvas, int x, int y, TExtButtonState state);
   // Gray for every colour except the transparent one and the button face.
   TColor MapColor(TColor c) const;
-  // Gives back every made image.
+  // Gives back every made image (of the strip and of an image list).
   void Invalidate();
   // The list holding the made images (nullptr before any is made).
   TGlyphList* GlyphList() const { return list_; }
@@ -93,10 +112,16 @@ class TExtButtonGlyph : public TObject {
 
  private:
   void GlyphChanged(TObject*);
+  bool ValidImage(TCustomImageList* images, int index) const;
 
   std::unique_ptr<TBitmap> original_;
   TGlyphList* list_ = nullptr;
   int indexes_[5] = {-1, -1, -1, -1, -1};
+  // The images made from an image list, and the list and image they show.
+  int imageIndexes_[5] = {-1, -1, -1, -1, -1};
+  TCustomImageList* imageSource_ = nullptr;
+  int imageSourceIndex_ = -1;
+  TGlyphList* imageList_ = nullptr;
   TColor transparentColor_ = clFuchsia;
   int numGlyphs_ = 1;
   bool wordWrap_ = false;
@@ -122,7 +147,12 @@ class TButtonImage : public TObject {
   // Paints the button with its top-left corner at (x, y), in `font` when one
   // is given; the canvas keeps its own font and brush colour.
   void Draw(TCanvas* canvas, int x, int y, int margin, int spacing, TButtonLayout layout, TFont* font,
-            UINT flags);
+            UINT flags) {
+    DrawEx(canvas, x, y, margin, spacing, layout, font, nullptr, -1, flags);
+  }
+  // The same with image `index` of `images` as the glyph.
+  void DrawEx(TCanvas* canvas, int x, int y, int margin, int spacing, TButtonLayout layout, TFont* font,
+              TCustomImageList* images, int index, UINT flags);
   void Invalidate() { glyph_->Invalidate(); }
 
  private:

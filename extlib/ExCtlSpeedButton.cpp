@@ -77,6 +77,7 @@ void TExtSpeedButton::Paint() {
   c->Brush()->SetColor(clBtnFace);
   c->Brush()->SetStyle(bsSolid);
   c->FillRect(r);
+  if (transparent_) CopyParentImage(this, c);
   const bool pressed = state_ == rbsDown || state_ == rbsExclusive;
   if (painted == rbsInactive && state_ != rbsExclusive) {
     if (flat_) InflateRect(&r, -2, -2);
@@ -124,7 +125,7 @@ void TExtSpeedButton::Paint() {
     }
     InflateRect(&r, -1, -1);
   }
-  if (state_ == rbsExclusive && (!flat_ || painted == rbsInactive)) FillDither(dc, r);
+  if (state_ == rbsExclusive && !transparent_ && (!flat_ || painted == rbsInactive)) FillDither(dc, r);
   if (pressed) OffsetRect(&r, 1, 1);
   c->Font()->Assign(*font_);
   TExtButtonState glyphState = grayedInactive_ ? painted : state_;
@@ -399,6 +400,22 @@ void TExtSpeedButton::SetNumGlyphs(int n) {
   Invalidate();
 }
 
+void TExtSpeedButton::PrepareGlyph() {
+  glyph_->CreateButtonGlyph(!enabled_ ? rbsDisabled : flat_ ? rbsInactive : rbsUp);
+}
+
+void TExtSpeedButton::Loaded() {
+  TGraphicControl::Loaded();
+  PrepareGlyph();
+  Invalidate();
+}
+
+void TExtSpeedButton::SetTransparent(bool v) {
+  if (v == transparent_) return;
+  transparent_ = v;
+  Invalidate();
+}
+
 void TExtSpeedButton::SetAllowTimer(bool v) {
   if (v == allowTimer_) return;
   allowTimer_ = v;
@@ -449,10 +466,18 @@ void TExtSpeedButton::WndProc(TMessage& m) {
       }
       return;
     case CM_ENABLEDCHANGED:
-      // Make the image for the coming look before it is needed.
-      glyph_->CreateButtonGlyph(!enabled_ ? rbsDisabled : flat_ ? rbsInactive : rbsUp);
+      PrepareGlyph();
       UpdateTracking();
       Repaint();
+      return;
+    case WM_LBUTTONDBLCLK:
+      // A double click presses like a click; only a button that is down
+      // reports it as a double click.
+      if (menuTracking_) return;
+      ControlStyle -= csDoubleClicks;
+      TGraphicControl::WndProc(m);
+      ControlStyle += csDoubleClicks;
+      if (down_) DblClick();
       return;
     case CM_VISIBLECHANGED:
       TGraphicControl::WndProc(m);

@@ -46,6 +46,9 @@ class TExtSpeedButton : public TGraphicControl {
   void SetAllowTimer(bool v);
   unsigned GetInitPause() const { return initPause_; }
   void SetInitPause(unsigned ms) { initPause_ = ms; }
+  // Shows the parent's image under the button instead of button face.
+  bool GetTransparent() const { return transparent_; }
+  void SetTransparent(bool v);
   unsigned GetRepeatInterval() const { return repeatInterval_; }
   void SetRepeatInterval(unsigned ms) { repeatInterval_ = ms; }
 
@@ -79,6 +82,8 @@ class TExtSpeedButton : public TGraphicControl {
   // A programmatic press and release.
   void ButtonClick();
   void WndProc(TMessage& m) override;
+  // Makes the glyph for the look the button starts with.
+  void Loaded() override;
 
  protected:
   void Paint() override;
@@ -96,6 +101,8 @@ class TExtSpeedButton : public TGraphicControl {
   void StopRepeat();
   bool InClient(int x, int y);
   void GlyphChanged(TObject*);
+  // Makes the image of the coming look (disabled, flat or up) ahead.
+  void PrepareGlyph();
 
   int groupIndex_ = 0;
   TButtonStyle style_ = bsAutoDetect;
@@ -120,4 +127,5 @@ class TExtSpeedButton : public TGraphicControl {
   bool markDropDown_ = true;
   TExtDropDownMenuPos menuPosition_ = dmpBottom;
   bool menuTracking_ = false;
+  bool transparent_ = false;
 };

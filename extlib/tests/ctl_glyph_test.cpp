@@ -232,3 +232,94 @@ TEST(ButtonImage, PaintsAFramedFaceWithItsGlyphAndKeepsTheCanvasState) {
 }
 
 }  // namespace
+
+namespace {
+// An image list of 8 x 8 images: a blue square (image 0) and a red one
+// (image 1), each on a fuchsia (masked) ground.
+std::unique_ptr<TImageList> Squares() {
+  auto list = std::make_unique<TImageList>(nullptr, 8, 8);
+  for (TColor c : {clBlue, clRed}) {
+    TBitmap b(8, 8);
+    b.Canvas()->Brush()->SetColor(clFuchsia);
+    b.Canvas()->FillRect(TRect{0, 0, 8, 8});
+    b.Canvas()->Brush()->SetColor(c);
+    b.Canvas()->FillRect(TRect{2, 2, 6, 6});
+    list->AddMasked(&b, clFuchsia);
+  }
+  return list;
+}
+
+// Draws the state's image of image `index` on white; the colour at (x, y).
+COLORREF ImagePixel(TExtButtonGlyph& g, TCustomImageList* l, int index, TExtButtonState st, int x, int y) {
+  TBitmap out(12, 12);
+  out.Canvas()->Brush()->SetColor(clWhite);
+  out.Canvas()->FillRect(TRect{0, 0, 12, 12});
+  g.DrawButtonImage(out.Canvas(), 0, 0, l, index, st);
+  return GetPixel(out.Canvas()->GetHandle(), x, y) & 0xFFFFFF;
+}
+}  // namespace
+
+TEST(ButtonGlyph, StatesFromAnImageList) {
+  auto list = Squares();
+  TExtButtonGlyph g;
+  // Up: the image with its mask; down is the same image.
+  EXPECT_EQ(ImagePixel(g, list.get(), 0, rbsUp, 3, 3), RGB(0, 0, 255));
+  EXPECT_EQ(ImagePixel(g, list.get(), 0, rbsUp, 0, 0), RGB(255, 255, 255));
+  EXPECT_EQ(g.CreateImageGlyph(rbsDown, list.get(), 0), g.CreateImageGlyph(rbsUp, list.get(), 0));
+  EXPECT_EQ(ImagePixel(g, list.get(), 0, rbsExclusive, 3, 3), RGB(0, 0, 255));
+  // Disabled: the shape in button shadow over a highlight copy.
+  EXPECT_EQ(ImagePixel(g, list.get(), 0, rbsDisabled, 3, 3), ColorToRef(clBtnShadow));
+  EXPECT_EQ(ImagePixel(g, list.get(), 0, rbsDisabled, 6, 6), ColorToRef(clBtnHighlight));
+  EXPECT_EQ(ImagePixel(g, list.get(), 0, rbsDisabled, 0, 0), RGB(255, 255, 255));
+  // Inactive: grey (77 R + 150 G + 29 B) / 256, the ground left out.
+  EXPECT_EQ(ImagePixel(g, list.get(), 0, rbsInactive, 3, 3), RGB(28, 28, 28));
+  EXPECT_EQ(ImagePixel(g, list.get(), 0, rbsInactive, 0, 0), RGB(255, 255, 255));
+  // Another image is made anew; nothing for an empty list or a bad index.
+  EXPECT_EQ(ImagePixel(g, list.get(), 1, rbsUp, 3, 3), RGB(255, 0, 0));
+  TImageList empty(nullptr, 8, 8);
+  EXPECT_EQ(g.CreateImageGlyph(rbsUp, &empty, 0), -1);
+  EXPECT_EQ(g.CreateImageGlyph(rbsUp, list.get(), 2), -1);
+  TBitmap out(4, 4);
+  EXPECT_EQ(g.DrawButtonImage(out.Canvas(), 0, 0, list.get(), 5, rbsUp).x, 0);
+  // The images go back to the shared lists.
+  g.Invalidate();
+  EXPECT_TRUE(GlyphCache()->Empty());
+}
+
+TEST(ButtonGlyph, DrawExLaysOutTheImageInsteadOfTheStrip) {
+  auto list = Squares();
+  TExtButtonGlyph g;
+  auto strip = Strip(1, 16, {clLime});
+  g.SetGlyph(strip.get());
+  TBitmap out(40, 40);
+  out.Canvas()->Brush()->SetColor(clWhite);
+  out.Canvas()->FillRect(TRect{0, 0, 40, 40});
+  // No caption: the 8-pixel image centred at (16, 16), and no strip.
+  g.DrawEx(out.Canvas(), TRect{0, 0, 40, 40}, L"", blGlyphLeft, -1, -1, false, list.get(), 1, rbsUp, 0);
+  HDC dc = out.Canvas()->GetHandle();
+  EXPECT_EQ(GetPixel(dc, 16 + 2, 16 + 2) & 0xFFFFFF, RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 16 + 1, 16 + 1) & 0xFFFFFF, RGB(255, 255, 255));
+  int lime = 0;
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 40; ++x) lime += (GetPixel(dc, x, y) & 0xFFFFFF) == RGB(0, 255, 0);
+  EXPECT_EQ(lime, 0);
+
+  TButtonImage image;
+  image.SetButtonSize(TPoint{24, 23});
+  TBitmap face(24, 23);
+  image.DrawEx(face.Canvas(), 0, 0, -1, -1, blGlyphLeft, nullptr, list.get(), 0, 0);
+  int blue = 0;
+  for (int y = 0; y < 23; ++y)
+    for (int x = 0; x < 24; ++x) blue += (GetPixel(face.Canvas()->GetHandle(), x, y) & 0xFFFFFF) == RGB(0, 0, 255);
+  EXPECT_EQ(blue, 16);
+}
+
+TEST(ButtonLayout, CaptionLinesAreMinimizedOneByOne) {
+  TExtButtonGlyph g;
+  TBitmap b(10, 10);
+  int room = b.Canvas()->TextWidth(L"Wide words");
+  String s = g.MinimizeCaption(b.Canvas(), L"Fits  \r\nWide words and more", room);
+  EXPECT_EQ(s.substr(0, 6), L"Fits\r\n");  // trailing blanks trimmed
+  EXPECT_EQ(s.substr(s.size() - 3), L"...");
+  EXPECT_LE(b.Canvas()->TextWidth(s.substr(6)), room);
+}

@@ -303,3 +303,68 @@ TEST(SpeedButton, FlatButtonShowsItsFrameWhileTheMouseIsInside) {
 }
 
 }  // namespace
+
+namespace {
+
+// A button painted into a bitmap of its size; the colour at (x, y).
+COLORREF PaintedPixel(TExtSpeedButton* b, int x, int y) {
+  TBitmap out(b->GetWidth(), b->GetHeight());
+  HDC dc = out.Canvas()->GetHandle();
+  b->Perform(WM_PAINT, WPARAM(dc), 0);
+  return GetPixel(dc, x, y) & 0xFFFFFF;
+}
+
+TEST(SpeedButton, TransparentButtonShowsItsParent) {
+  ButtonHost h;
+  auto* panel = new TPanel(h.form.get());
+  panel->SetParent(h.form.get());
+  panel->SetBounds(0, 0, 200, 80);
+  panel->SetBevelOuter(bvNone);
+  panel->SetColor(clRed);
+  auto* b = new TExtSpeedButton(h.form.get());
+  b->SetParent(panel);
+  b->SetBounds(10, 10, 30, 30);
+  b->SetFlat(true);  // no frame while the mouse is away
+  EXPECT_EQ(PaintedPixel(b, 15, 15), ColorToRef(clBtnFace));
+  b->SetTransparent(true);
+  EXPECT_EQ(PaintedPixel(b, 15, 15), RGB(255, 0, 0));
+  // A down (exclusive) button keeps the parent too, without the dither.
+  b->SetGroupIndex(3);
+  b->SetDown(true);
+  EXPECT_EQ(PaintedPixel(b, 15, 15), RGB(255, 0, 0));
+}
+
+TEST(SpeedButton, DoubleClickReportsOnlyOnADownButton) {
+  ButtonHost h;
+  TExtSpeedButton* plain = h.Add(10);
+  TExtSpeedButton* grouped = h.Add(50, 2);
+  Clicks dbl, clicks;
+  // Real input: two quick clicks at the middle of a button.
+  auto doubleClick = [&](TExtSpeedButton* b) {
+    b->OnDblClick = TNotifyEvent(&dbl, &Clicks::On);
+    b->OnClick = TNotifyEvent(&clicks, &Clicks::On);
+    TPoint p = b->ClientToScreen(TPoint{15, 15});
+    SetCursorPos(p.x, p.y);
+    INPUT in[4] = {};
+    for (int i = 0; i < 4; ++i) {
+      in[i].type = INPUT_MOUSE;
+      in[i].mi.dwFlags = (i % 2) ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
+    }
+    SendInput(4, in, sizeof(INPUT));
+    Pump(200);
+    b->OnDblClick = TNotifyEvent();
+    b->OnClick = TNotifyEvent();
+  };
+  SetForegroundWindow(h.form->GetHandle());
+  Pump(20);
+  doubleClick(plain);  // never down: two clicks, no double click
+  if (clicks.n == 0) GTEST_SKIP() << "no mouse input here";
+  EXPECT_EQ(clicks.n, 2);
+  EXPECT_EQ(dbl.n, 0);
+  grouped->SetDown(true);  // the last down button of its group stays down
+  doubleClick(grouped);
+  EXPECT_TRUE(grouped->GetDown());
+  EXPECT_EQ(dbl.n, 1);
+}
+
+}  // namespace
