@@ -33,7 +33,8 @@ if(WIN32)
     ${_app_dir}/RegStoreReg.cpp
     ${_app_dir}/IORegistry.cpp
     ${_app_dir}/SearchThread.cpp
-    ${_app_dir}/CommonLogic.cpp)
+    ${_app_dir}/CommonLogic.cpp
+    ${_app_dir}/RegEdits.cpp)
   target_link_libraries(zembrio_app PUBLIC zembrio_app_core classlib_system advapi32 version)
 
   zembrio_add_tests(app logic GUI
@@ -44,6 +45,7 @@ if(WIN32)
       ${_app_dir}/tests/IORegistryTest.cpp
       ${_app_dir}/tests/SearchThreadTest.cpp
       ${_app_dir}/tests/CommonLogicTest.cpp
+      ${_app_dir}/tests/RegEditsTest.cpp
       ${_app_dir}/tests/AppLogicTests.rc
     LIBS zembrio_app)
 endif()

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/RegAccess.h"
+#include "app/RegEdits.h"
 #include "classlib/Registry.h"
 
 namespace {
@@ -352,18 +353,9 @@ void TfrmMain::NewKey() {
     TRegRoot root = dmodCommon->GetNodeRootKey(node);
     String path = dmodCommon->GetNodeKeyPath(node);
     if (!node->GetExpanded()) node->Expand(false);
-    TRegistry reg;
-    reg.SetRootKey(RootHandle(root));
-    String name = TCommonLogic::NewKeyName(reg, path);
-    String newPath = path + L"\\" + name;
-    if (!reg.CreateKey(newPath)) {
-      dmodCommon->ShowErrorText(
-          L"Unable to successfully create the registry key.  The key name may have been invalid.\n\nKey: " + newPath);
-      return;
-    }
-    reg.CloseKey();
+    String name = RegEdits::NewKey(root, path);
     bool hadButton = node->GetChildren();
-    TTreeExNode* child = AddKeyNode(node, name, false, newPath, root);
+    TTreeExNode* child = AddKeyNode(node, name, false, path + L"\\" + name, root);
     if (!hadButton || !node->GetExpanded()) {
       ExpansionGuard = true;
       node->Expand(false);
@@ -373,6 +365,8 @@ void TfrmMain::NewKey() {
     child->MakeVisible();
     child->EditText();
     dmodCommon->SetStatusText(L"New key successfully added: " + name);
+  } catch (const ERegEditFailed& E) {
+    dmodCommon->ShowErrorText(E.Message());
   } catch (const Exception& E) {
     ExpansionGuard = false;
     dmodCommon->ShowException(E, L"An exception occurred attempting to create a new registry key.");
@@ -401,27 +395,7 @@ void TfrmMain::treeRegTreeEdited(TObject*, TTreeExNode* Node, String& S) {
 
 bool TfrmMain::RenameKey(TTreeExNode* Node, const String& NewPath) {
   try {
-    TRegistry reg;
-    reg.SetRootKey(RootHandle(dmodCommon->GetNodeRootKey(Node)));
-    String oldPath = dmodCommon->GetNodeKeyPath(Node);
-    if (reg.KeyExists(NewPath)) {
-      dmodCommon->ShowMessageText(L"Key name already exists: " + Node->GetText() + L"\n\nRename aborted.");
-      return false;
-    }
-    if (!reg.KeyExists(oldPath)) {
-      dmodCommon->ShowErrorText(
-          L"Unable to local old key to rename.  The key may have been renamed or deleted by another process or "
-          L"application.\n\nKey: " +
-          oldPath);
-      return false;
-    }
-    // The copy is complete before the source goes; a failed copy is
-    // removed again and raises.
-    reg.MoveKey(ApiKeyPath(oldPath), ApiKeyPath(NewPath), true);
-    if (!reg.KeyExists(NewPath)) {
-      dmodCommon->ShowErrorText(L"Unable to successfully rename the registry key.\n\nKey: " + oldPath);
-      return false;
-    }
+    RegEdits::RenameKey(dmodCommon->GetNodeRootKey(Node), dmodCommon->GetNodeKeyPath(Node), NewPath);
     static_cast<TNodeData*>(Node->GetData())->Path = NewPath;
     {
       TWaitCursor wait;
@@ -431,11 +405,15 @@ bool TfrmMain::RenameKey(TTreeExNode* Node, const String& NewPath) {
     }
     dmodCommon->SetStatusText(L"Key successfully renamed.");
     return true;
+  } catch (const ERegEditRefused& E) {
+    dmodCommon->ShowMessageText(E.Message());
+  } catch (const ERegEditFailed& E) {
+    dmodCommon->ShowErrorText(E.Message());
   } catch (const Exception& E) {
     dmodCommon->ShowException(E, L"An exception occurred attemping to rename the registry key.");
-    // The registry was not changed as asked: the node keeps its name.
-    return false;
   }
+  // The registry was not changed as asked: the node keeps its name.
+  return false;
 }
 
 void TfrmMain::RefreshTree() {

@@ -21,6 +21,7 @@
 class TThemeManager;
 
 class TRegistry;
+enum class TNewValueKind : unsigned char;
 
 class TfrmMain : public TForm {
  public:
@@ -242,7 +243,7 @@ class TfrmMain : public TForm {
   void CreateMenus();
   void CreatePopups();
   void SetFindItemsEnabled(bool Enabled);
-  void NewValue(int Kind, TRegRoot Root, const String& KeyPath);
+  void NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath);
   void DeleteListItems(TListViewQ* List, const String& Kind, const String& Status, bool (TfrmMain::*Delete)(TListItem*),
                        String (TfrmMain::*Text)(TListItem*));
   String ItemCaption(TListItem* Item) { return Item->GetCaption(); }

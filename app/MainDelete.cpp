@@ -2,13 +2,9 @@
 // each names), and opening a find result in the tree.
 #include "app/Main.h"
 
-#include "classlib/Registry.h"
+#include "app/RegEdits.h"
 
 namespace {
-
-HKEY RootHandle(TRegRoot Root) { return reinterpret_cast<HKEY>(Root); }
-
-const wchar_t* const RootKeyRefused = L"A root key can't be deleted.";
 
 // The key text of the confirmation: each backslash written as " \ ".
 String SpacedPath(const String& Path) {
@@ -74,7 +70,7 @@ void TfrmMain::DeleteKey(TTreeExNode* Node) {
   String path = dmodCommon->GetNodeKeyPath(Node);
   // A root key (or anything that names no key below one) is never deleted.
   if (Node->GetLevel() <= 1 || ApiKeyPath(path).empty()) {
-    dmodCommon->ShowMessageText(RootKeyRefused);
+    dmodCommon->ShowMessageText(RegEdits::RootKeyRefused);
     return;
   }
   if (!dmodCommon->ConfirmDelete(L"key", SpacedPath(dmodCommon->GetRootKeyName(root, rnmByOption) + path))) {
@@ -84,16 +80,11 @@ void TfrmMain::DeleteKey(TTreeExNode* Node) {
   TCursor old = Screen->GetCursor();
   Screen->SetCursor(crHourGlass);
   try {
-    TRegistry reg;
-    reg.SetRootKey(RootHandle(root));
-    if (reg.DeleteKey(path)) {
-      Node->Delete();
-      dmodCommon->SetStatusText(L"Key deleted.");
-    } else {
-      dmodCommon->ShowErrorText(
-          L"Unable to successfully delete the registry key.  The key may have been deleted or renamed.\n\nKey: " +
-          path);
-    }
+    RegEdits::DeleteKey(root, path);
+    Node->Delete();
+    dmodCommon->SetStatusText(L"Key deleted.");
+  } catch (const ERegEditFailed& E) {
+    dmodCommon->ShowErrorText(E.Message());
   } catch (const Exception& E) {
     dmodCommon->ShowException(E, L"An exception occurred attempting to delete a registry key.");
   }
@@ -135,40 +126,24 @@ String TfrmMain::GetFindResultText(TListItem* Item) {
 bool TfrmMain::DeleteFindResult(TListItem* Item) {
   auto* hit = static_cast<TSearchHit*>(Item->GetData());
   if (!hit) return false;
-  String keyPath = ApiKeyPath(hit->Path);
   try {
-    TRegistry reg;
-    reg.SetRootKey(RootHandle(hit->RootKey));
-    if (hit->Kind == hkKeyName) {
-      if (keyPath.empty()) {
-        dmodCommon->ShowMessageText(RootKeyRefused);
-        return false;
-      }
-      if (!reg.DeleteKey(keyPath) && reg.KeyExists(keyPath)) {
-        dmodCommon->ShowErrorText(
-            L"Unable to successfully delete the registry key.  The key may have been deleted or renamed.\n\nKey: " +
-            hit->Path);
-        return false;
-      }
-    } else {
-      if (!reg.OpenKey(keyPath, false)) {
-        dmodCommon->ShowErrorText(
-            L"Unable to find key for the value to delete.  The key value may have been deleted or renamed by another "
-            L"process or application.\n\nKey: " +
-            hit->Path);
-        // The result names nothing any more: it leaves the list, but it
-        // does not count as deleted.
-        Item->Delete();
-        treeRegTree->Invalidate();
-        return false;
-      }
-      if (!reg.DeleteValue(hit->ValueName) && reg.ValueExists(hit->ValueName)) {
-        dmodCommon->ShowErrorText(L"Unable to successfully delete the registry value.\n\nKey: " + hit->Path +
-                                  L"\nValue: " + hit->ValueName);
-        return false;
-      }
-      reg.CloseKey();
-    }
+    if (hit->Kind == hkKeyName)
+      RegEdits::DeleteFoundKey(hit->RootKey, hit->Path);
+    else
+      RegEdits::DeleteFoundValue(hit->RootKey, hit->Path, hit->ValueName);
+  } catch (const ERegEditRefused& E) {
+    dmodCommon->ShowMessageText(E.Message());
+    return false;
+  } catch (const ERegEditKeyGone& E) {
+    dmodCommon->ShowErrorText(E.Message());
+    // The result names nothing any more: it leaves the list, but it does
+    // not count as deleted.
+    Item->Delete();
+    treeRegTree->Invalidate();
+    return false;
+  } catch (const ERegEditFailed& E) {
+    dmodCommon->ShowErrorText(E.Message());
+    return false;
   } catch (const Exception& E) {
     dmodCommon->ShowException(E,
                               L"An exception occurred attempting to delete find result, and the associated key or "

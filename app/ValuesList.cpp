@@ -7,11 +7,11 @@
 #include <memory>
 #include <vector>
 
+#include "app/RegAccess.h"
+#include "app/RegEdits.h"
 #include "classlib/Registry.h"
 
 namespace {
-
-HKEY RootHandle(TRegRoot Root) { return reinterpret_cast<HKEY>(Root); }
 
 int ImageOf(const cValue& V) {
   switch (V.GetType()) {
@@ -64,7 +64,7 @@ void TfrmMain::LoadValues(TTreeExNode* Node) {
   }
   if (!dmodCommon->NodeHasData(Node)) return;
   TRegistry reg(KEY_READ);
-  reg.SetRootKey(RootHandle(dmodCommon->GetNodeRootKey(Node)));
+  reg.SetRootKey(ToHKEY(dmodCommon->GetNodeRootKey(Node)));
   if (reg.OpenKeyReadOnly(dmodCommon->GetNodeKeyPath(Node))) {
     ListValues(reg);
   } else {
@@ -167,58 +167,36 @@ void TfrmMain::lvKeyValuesEdited(TObject*, TListItem* Item, String& S) {
   if (v->Reload(root, path)) ShowValue(Item, *v);
 }
 
-void TfrmMain::NewStringValue(TRegRoot Root, const String& KeyPath) { NewValue(0, Root, KeyPath); }
-void TfrmMain::NewExpandStringValue(TRegRoot Root, const String& KeyPath) { NewValue(1, Root, KeyPath); }
-void TfrmMain::NewBinaryValue(TRegRoot Root, const String& KeyPath) { NewValue(2, Root, KeyPath); }
-void TfrmMain::NewIntegerValue(TRegRoot Root, const String& KeyPath) { NewValue(3, Root, KeyPath); }
+void TfrmMain::NewStringValue(TRegRoot Root, const String& KeyPath) {
+  NewValue(TNewValueKind::String, Root, KeyPath);
+}
+void TfrmMain::NewExpandStringValue(TRegRoot Root, const String& KeyPath) {
+  NewValue(TNewValueKind::ExpandString, Root, KeyPath);
+}
+void TfrmMain::NewBinaryValue(TRegRoot Root, const String& KeyPath) {
+  NewValue(TNewValueKind::Binary, Root, KeyPath);
+}
+void TfrmMain::NewIntegerValue(TRegRoot Root, const String& KeyPath) {
+  NewValue(TNewValueKind::Integer, Root, KeyPath);
+}
 
-void TfrmMain::NewValue(int Kind, TRegRoot Root, const String& KeyPath) {
-  struct TKind {
-    const wchar_t* Word;
-    const wchar_t* Status;
-    const wchar_t* Error;
-    const wchar_t* ExceptionText;
-  };
-  static const TKind kinds[4] = {
-      {L"String", L"New string value added: ",
-       L"Unable to successfully create a new string value.  The value name may be invalid.\n\nKey: ",
-       L"An exception occurred attempting to create a new string value."},
-      {L"String", L"New expandable string value added: ",
-       L"Unable to successfully create a new expandable string value.  The value name may be invalid.\n\nKey: ",
-       L"An exception occurred attempting to create a new expandable string value."},
-      {L"Binary", L"New binary value added: ",
-       L"Unable to successfully create a new binary value.  The value name may be invalid.\n\nKey: ",
-       L"An exception occurred attempting to create a new binary value."},
-      {L"Integer", L"New integer value added: ",
-       L"Unable to successfully create a new integer value.  The value name may be invalid.\n\nKey: ",
-       L"An exception occurred attempting to create a new integer value."}};
-  const TKind& k = kinds[Kind];
+void TfrmMain::NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath) {
+  const TNewValueTexts& texts = NewValueTexts(Kind);
   try {
-    TRegistry reg;
-    reg.SetRootKey(reinterpret_cast<HKEY>(Root));
-    if (!reg.OpenKey(KeyPath, false)) {
-      dmodCommon->ShowErrorText(String(k.Error) + KeyPath + L"\nValue name: ");
-      return;
-    }
-    String name = TCommonLogic::NewValueName(reg, k.Word);
     // The value is written first: a failed write leaves no item behind.
-    switch (Kind) {
-      case 0: reg.WriteString(name, L""); break;
-      case 1: reg.WriteExpandString(name, L""); break;
-      case 2: reg.WriteBinaryData(name, nullptr, 0); break;
-      default: reg.WriteInteger(name, 0); break;
-    }
+    TNewValue made = RegEdits::NewValue(Kind, Root, KeyPath);
     TListItem* item = lvKeyValues->Items()->Add();
-    item->SetCaption(name);
-    FillValueItem(reg, item, name);
-    reg.CloseKey();
+    item->SetCaption(made.Name);
+    FillItem(item, made.Name, &made.Value);
     lvKeyValues->SetSelected(item);
     item->MakeVisible(false);
     if (lvKeyValues->CanFocus()) lvKeyValues->SetFocus();
     item->EditCaption();
-    dmodCommon->SetStatusText(String(k.Status) + name);
+    dmodCommon->SetStatusText(String(texts.Status) + made.Name);
+  } catch (const ERegEditFailed& E) {
+    dmodCommon->ShowErrorText(E.Message());
   } catch (const Exception& E) {
-    dmodCommon->ShowException(E, k.ExceptionText);
+    dmodCommon->ShowException(E, texts.ExceptionText);
   }
 }
 

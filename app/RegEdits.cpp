@@ -1,0 +1,114 @@
+#include "app/RegEdits.h"
+
+#include "app/CommonLogic.h"
+#include "app/RegAccess.h"
+
+namespace {
+
+const TNewValueTexts kNewValueTexts[] = {
+    {L"String", L"New string value added: ",
+     L"Unable to successfully create a new string value.  The value name may be invalid.\n\nKey: ",
+     L"An exception occurred attempting to create a new string value."},
+    {L"String", L"New expandable string value added: ",
+     L"Unable to successfully create a new expandable string value.  The value name may be invalid.\n\nKey: ",
+     L"An exception occurred attempting to create a new expandable string value."},
+    {L"Binary", L"New binary value added: ",
+     L"Unable to successfully create a new binary value.  The value name may be invalid.\n\nKey: ",
+     L"An exception occurred attempting to create a new binary value."},
+    {L"Integer", L"New integer value added: ",
+     L"Unable to successfully create a new integer value.  The value name may be invalid.\n\nKey: ",
+     L"An exception occurred attempting to create a new integer value."}};
+
+const wchar_t* const KeyDeleteFailed =
+    L"Unable to successfully delete the registry key.  The key may have been deleted or renamed.\n\nKey: ";
+
+// A registry object on the root key (a null root stays the object's default).
+void OnRoot(TRegistry& Reg, TRegRoot Root) {
+  if (Root != RegRoot::None) Reg.SetRootKey(ToHKEY(Root));
+}
+
+// The path from the root key, whatever backslashes the caller gave.
+String FromRoot(const String& Path) { return L"\\" + ApiKeyPath(Path); }
+
+}  // namespace
+
+const TNewValueTexts& NewValueTexts(TNewValueKind Kind) { return kNewValueTexts[static_cast<int>(Kind)]; }
+
+namespace RegEdits {
+
+const wchar_t* const RootKeyRefused = L"A root key can't be deleted.";
+
+String NewKey(TRegRoot Root, const String& ParentPath) {
+  TRegistry reg;
+  OnRoot(reg, Root);
+  String name = TCommonLogic::NewKeyName(reg, ParentPath);
+  String newPath = ParentPath + L"\\" + name;
+  if (!reg.CreateKey(newPath))
+    throw ERegEditFailed(
+        L"Unable to successfully create the registry key.  The key name may have been invalid.\n\nKey: " + newPath);
+  return name;
+}
+
+void RenameKey(TRegRoot Root, const String& OldPath, const String& NewPath) {
+  TRegistry reg;
+  OnRoot(reg, Root);
+  if (reg.KeyExists(FromRoot(NewPath)))
+    throw ERegEditRefused(L"Key name already exists: " + GetKeyNameFromPath(OldPath) + L"\n\nRename aborted.");
+  if (!reg.KeyExists(FromRoot(OldPath)))
+    throw ERegEditFailed(
+        L"Unable to local old key to rename.  The key may have been renamed or deleted by another process or "
+        L"application.\n\nKey: " +
+        OldPath);
+  // The copy is complete before the source goes; a failed copy is removed
+  // again and raises.
+  reg.MoveKey(ApiKeyPath(OldPath), ApiKeyPath(NewPath), true);
+  if (!reg.KeyExists(FromRoot(NewPath)))
+    throw ERegEditFailed(L"Unable to successfully rename the registry key.\n\nKey: " + OldPath);
+}
+
+TNewValue NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath) {
+  const TNewValueTexts& texts = NewValueTexts(Kind);
+  TRegistry reg;
+  OnRoot(reg, Root);
+  // An existing key only: one deleted meanwhile is not brought back empty.
+  if (!reg.OpenKey(FromRoot(KeyPath), false)) throw ERegEditFailed(String(texts.Error) + KeyPath + L"\nValue name: ");
+  TNewValue made;
+  made.Name = TCommonLogic::NewValueName(reg, texts.TypeWord);
+  switch (Kind) {
+    case TNewValueKind::String: reg.WriteString(made.Name, L""); break;
+    case TNewValueKind::ExpandString: reg.WriteExpandString(made.Name, L""); break;
+    case TNewValueKind::Binary: reg.WriteBinaryData(made.Name, nullptr, 0); break;
+    case TNewValueKind::Integer: reg.WriteInteger(made.Name, 0); break;
+  }
+  reg.ReadRaw(made.Name, made.Value);
+  return made;
+}
+
+void DeleteKey(TRegRoot Root, const String& Path) {
+  if (ApiKeyPath(Path).empty()) throw ERegEditRefused(RootKeyRefused);
+  TRegistry reg;
+  OnRoot(reg, Root);
+  if (!reg.DeleteKey(FromRoot(Path))) throw ERegEditFailed(KeyDeleteFailed + Path);
+}
+
+void DeleteFoundKey(TRegRoot Root, const String& Path) {
+  if (ApiKeyPath(Path).empty()) throw ERegEditRefused(RootKeyRefused);
+  TRegistry reg;
+  OnRoot(reg, Root);
+  if (!reg.DeleteKey(FromRoot(Path)) && reg.KeyExists(FromRoot(Path))) throw ERegEditFailed(KeyDeleteFailed + Path);
+}
+
+void DeleteFoundValue(TRegRoot Root, const String& Path, const String& ValueName) {
+  TRegistry reg;
+  OnRoot(reg, Root);
+  if (!reg.OpenKey(FromRoot(Path), false))
+    throw ERegEditKeyGone(
+        L"Unable to find key for the value to delete.  The key value may have been deleted or renamed by another "
+        L"process or application.\n\nKey: " +
+        Path);
+  if (!reg.DeleteValue(ValueName) && reg.ValueExists(ValueName))
+    throw ERegEditFailed(L"Unable to successfully delete the registry value.\n\nKey: " + Path + L"\nValue: " +
+                         ValueName);
+}
+
+}  // namespace RegEdits

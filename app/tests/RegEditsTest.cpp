@@ -1,0 +1,165 @@
+// The editor's registry changes without its windows: new keys and values,
+// key renames and the deletions, with the texts they raise.
+#include "app/Cvalue.h"
+#include "app/RegEdits.h"
+#include "app/tests/RegTestKey.h"
+
+namespace {
+
+const TRegRoot HKCU = RegRoot::CurrentUser;
+
+class RegEditsT : public RegTest {
+ protected:
+  void TearDown() override {
+    RegistryClearFaults();
+    RegTest::TearDown();
+  }
+  // The node form of a path: a backslash before each component.
+  String Node(const String& sub = String()) const { return L"\\" + Path(sub); }
+  bool KeyThere(const String& sub) { return RegKeyExists(HKCU, Path(sub)); }
+
+  template <class E, class F>
+  String Raised(F&& f) {
+    try {
+      f();
+    } catch (const E& e) {
+      return e.Message();
+    }
+    ADD_FAILURE() << "nothing raised";
+    return String();
+  }
+};
+
+TEST_F(RegEditsT, NewKeyTakesTheFirstFreeName) {
+  MakeKey(L"P");
+  EXPECT_EQ(RegEdits::NewKey(HKCU, Node(L"P")), L"New Key");
+  EXPECT_EQ(RegEdits::NewKey(HKCU, Node(L"P")), L"New Key #2");
+  MakeKey(L"P\\new key #3");  // names compare without regard to case
+  EXPECT_EQ(RegEdits::NewKey(HKCU, Path(L"P")), L"New Key #4");
+  EXPECT_TRUE(KeyThere(L"P\\New Key #4"));
+
+  RegistryFailNext(L"RegCreateKeyEx", -1, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::NewKey(HKCU, Node(L"P")); }),
+            L"Unable to successfully create the registry key.  The key name may have been invalid.\n\nKey: " +
+                Node(L"P") + L"\\New Key #5");
+}
+
+TEST_F(RegEditsT, RenameMovesTheWholeKeyOrRefuses) {
+  Put(L"A", L"v", REG_BINARY, std::string("\x01\x02", 2));
+  Put(L"A\\Sub", L"", REG_SZ, StringToRegBytes(L"deep"));
+  MakeKey(L"Taken");
+  RegEdits::RenameKey(HKCU, Node(L"A"), Node(L"B"));
+  EXPECT_FALSE(KeyThere(L"A"));
+  DWORD t;
+  std::string d;
+  ASSERT_TRUE(Get(L"B", L"v", t, d));
+  EXPECT_EQ(d, std::string("\x01\x02", 2));
+  ASSERT_TRUE(Get(L"B\\Sub", L"", t, d));
+  EXPECT_EQ(RegBytesToString(d), L"deep");
+
+  // A taken name, also one that differs only in letter case, names the old
+  // key in the warning and changes nothing.
+  EXPECT_EQ(Raised<ERegEditRefused>([&] { RegEdits::RenameKey(HKCU, Node(L"B"), Node(L"Taken")); }),
+            L"Key name already exists: B\n\nRename aborted.");
+  EXPECT_EQ(Raised<ERegEditRefused>([&] { RegEdits::RenameKey(HKCU, Node(L"B"), Node(L"b")); }),
+            L"Key name already exists: B\n\nRename aborted.");
+  EXPECT_TRUE(Has(L"B", L"v"));
+
+  EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::RenameKey(HKCU, Node(L"Gone"), Node(L"C")); }),
+            L"Unable to local old key to rename.  The key may have been renamed or deleted by another process or "
+            L"application.\n\nKey: " +
+                Node(L"Gone"));
+  EXPECT_FALSE(KeyThere(L"C"));
+
+  // A copy that fails midway leaves the source whole and no partial copy.
+  RegistryFailNext(L"RegSetValueEx", -1, ERROR_ACCESS_DENIED);
+  EXPECT_THROW(RegEdits::RenameKey(HKCU, Node(L"B"), Node(L"C")), ERegistryException);
+  RegistryClearFaults();
+  EXPECT_TRUE(Has(L"B", L"v"));
+  EXPECT_FALSE(KeyThere(L"C"));
+}
+
+TEST_F(RegEditsT, NewValuesOfTheFourKinds) {
+  MakeKey(L"V");
+  TNewValue s = RegEdits::NewValue(TNewValueKind::String, HKCU, Node(L"V"));
+  // The expandable string shares the string's base name and sequence.
+  TNewValue e = RegEdits::NewValue(TNewValueKind::ExpandString, HKCU, Node(L"V"));
+  TNewValue b = RegEdits::NewValue(TNewValueKind::Binary, HKCU, Node(L"V"));
+  TNewValue i = RegEdits::NewValue(TNewValueKind::Integer, HKCU, Path(L"V"));
+  EXPECT_EQ(s.Name, L"New String Value");
+  EXPECT_EQ(e.Name, L"New String Value #2");
+  EXPECT_EQ(b.Name, L"New Binary Value");
+  EXPECT_EQ(i.Name, L"New Integer Value");
+  struct {
+    const TNewValue& Made;
+    DWORD Type;
+    std::string Data;
+  } expect[] = {{s, REG_SZ, std::string(2, '\0')},
+                {e, REG_EXPAND_SZ, std::string(2, '\0')},
+                {b, REG_BINARY, std::string()},
+                {i, REG_DWORD, Dw(0)}};
+  for (auto& x : expect) {
+    DWORD t;
+    std::string d;
+    ASSERT_TRUE(Get(L"V", x.Made.Name, t, d)) << x.Made.Name;
+    EXPECT_EQ(t, x.Type) << x.Made.Name;
+    EXPECT_EQ(d, x.Data) << x.Made.Name;
+    // What the window lists is what the registry holds.
+    EXPECT_EQ(x.Made.Value.Type, t) << x.Made.Name;
+    EXPECT_EQ(std::string(x.Made.Value.Data.begin(), x.Made.Value.Data.end()), d) << x.Made.Name;
+  }
+
+  // A key deleted meanwhile is reported and not brought back.
+  EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::NewValue(TNewValueKind::Binary, HKCU, Node(L"Gone")); }),
+            L"Unable to successfully create a new binary value.  The value name may be invalid.\n\nKey: " +
+                Node(L"Gone") + L"\nValue name: ");
+  EXPECT_FALSE(KeyThere(L"Gone"));
+}
+
+TEST_F(RegEditsT, DeletingKeys) {
+  Put(L"K\\Sub", L"v", REG_SZ, StringToRegBytes(L"x"));
+  RegEdits::DeleteKey(HKCU, Node(L"K"));
+  EXPECT_FALSE(KeyThere(L"K"));
+  const String failed =
+      L"Unable to successfully delete the registry key.  The key may have been deleted or renamed.\n\nKey: ";
+  // From the tree a key that is already gone is a failure; through a find
+  // result it is not (another result may have named the same key).
+  EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::DeleteKey(HKCU, Node(L"K")); }), failed + Node(L"K"));
+  EXPECT_NO_THROW(RegEdits::DeleteFoundKey(HKCU, Node(L"K") + L"\\"));
+
+  for (const wchar_t* root : {L"", L"\\"}) {
+    EXPECT_EQ(Raised<ERegEditRefused>([&] { RegEdits::DeleteKey(HKCU, root); }), L"A root key can't be deleted.");
+    EXPECT_EQ(Raised<ERegEditRefused>([&] { RegEdits::DeleteFoundKey(HKCU, root); }),
+              L"A root key can't be deleted.");
+  }
+
+  MakeKey(L"Kept");
+  RegistryFailNext(L"RegDeleteKey", -1, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::DeleteFoundKey(HKCU, Node(L"Kept") + L"\\"); }),
+            failed + Node(L"Kept") + L"\\");
+  RegistryClearFaults();
+  EXPECT_TRUE(KeyThere(L"Kept"));
+}
+
+TEST_F(RegEditsT, DeletingFoundValues) {
+  Put(L"F", L"a", REG_SZ, StringToRegBytes(L"1"));
+  Put(L"F", L"b", REG_SZ, StringToRegBytes(L"2"));
+  const String key = Node(L"F") + L"\\";
+  RegEdits::DeleteFoundValue(HKCU, key, L"a");
+  EXPECT_FALSE(Has(L"F", L"a"));
+  EXPECT_NO_THROW(RegEdits::DeleteFoundValue(HKCU, key, L"a"));  // gone already: nothing to do
+
+  RegistryFailNext(L"RegDeleteValue", -1, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::DeleteFoundValue(HKCU, key, L"b"); }),
+            L"Unable to successfully delete the registry value.\n\nKey: " + key + L"\nValue: b");
+  RegistryClearFaults();
+  EXPECT_TRUE(Has(L"F", L"b"));
+
+  RegDeleteBranch(HKCU, Path(L"F"));
+  EXPECT_EQ(Raised<ERegEditKeyGone>([&] { RegEdits::DeleteFoundValue(HKCU, key, L"b"); }),
+            L"Unable to find key for the value to delete.  The key value may have been deleted or renamed by another "
+            L"process or application.\n\nKey: " +
+                key);
+}
+
+}  // namespace
