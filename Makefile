@@ -17,7 +17,7 @@ export CCACHE_BASEDIR := $(ROOT)
 export CCACHE_NOHASHDIR := 1
 
 APT_PACKAGES := g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools \
-  wine wine64 fonts-wine xvfb xauth x11-utils xdotool imagemagick googletest \
+  wine wine64 fonts-wine xvfb xauth x11-utils xdotool imagemagick tango-icon-theme googletest \
   cmake ninja-build ccache clang libclang-rt-14-dev unicode-data fp-utils
 NEEDED_CMDS := x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres /usr/lib/wine/wine64 \
   xvfb-run xauth xdotool import cmake ninja ccache clang++ chmcmd
@@ -31,6 +31,7 @@ deps:
 	for c in $(NEEDED_CMDS); do command -v $$c >/dev/null 2>&1 || missing=1; done; \
 	[ -f /usr/src/googletest/CMakeLists.txt ] || missing=1; \
 	[ -d /usr/share/wine/fonts ] || missing=1; \
+	[ -f /usr/share/icons/Tango/16x16/places/folder.png ] || missing=1; \
 	if [ $$missing = 1 ]; then \
 	  echo "Installing missing packages..."; \
 	  export DEBIAN_FRONTEND=noninteractive; \

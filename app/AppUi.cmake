@@ -14,6 +14,7 @@ add_library(zembrio_ui STATIC
   ${_ui_dir}/BookmarksList.cpp
   ${_ui_dir}/MainDelete.cpp)
 target_link_libraries(zembrio_ui PUBLIC zembrio_app treecontrol toolbars_skin toolbars thememanager classlib comctl32)
+include(${_ui_dir}/AppImages.cmake)
 
 # Start-up: the forms created and bound as the program does it, shared by
 # WinMain and the end-to-end tests.

@@ -1,6 +1,9 @@
 // The data module: shared components and the services of the windows.
 #include "app/DataModule.h"
 
+#include <cstring>
+
+#include "app/AppImages.h"
 #include "app/Dialogs.h"
 #include "app/Main.h"
 #include "app/TreeExCompat.h"
@@ -9,73 +12,28 @@ TdmodCommon* dmodCommon = nullptr;
 
 namespace {
 
-struct TGlyph {
-  TColor Color;
-  const wchar_t* Text;  // one or two characters drawn on the glyph
-  int Shape;            // 0 square, 1 circle, 2 folder, 3 open folder, 4 flag
-};
-
-// Draws one glyph of the given size and adds it to the list (masked by fuchsia).
-void AddGlyph(TCustomImageList* List, const TGlyph& G) {
-  int n = List->GetWidth();
-  TBitmap bmp(n, List->GetHeight());
-  TCanvas* c = bmp.Canvas();
-  c->Brush()->SetColor(clFuchsia);
-  c->FillRect(TRect{0, 0, n, List->GetHeight()});
-  c->Brush()->SetColor(G.Color);
-  c->Pen()->SetColor(clBlack);
-  int m = n / 16;  // 1 for 16-pixel lists, 2 for 32-pixel lists
-  switch (G.Shape) {
-    case 1:
-      c->Ellipse(m, m, n - m, n - m);
-      break;
-    case 2:
-    case 3: {
-      std::vector<TPoint> tab{{m, 3 * m}, {6 * m, 3 * m}, {7 * m, 4 * m}, {n - m, 4 * m},
-                              {n - m, n - 2 * m}, {m, n - 2 * m}};
-      c->Polygon(tab);
-      if (G.Shape == 3) {
-        c->Brush()->SetColor(clWhite);
-        c->Rectangle(3 * m, 6 * m, n - 3 * m, n - 4 * m);
+// Adds a strip's images to the list: the colours with their alpha, and a
+// mask of the pixels that are more opaque than not (disabled items are
+// drawn from the mask).
+void AddStrip(TCustomImageList* List, const TImageStrip& Strip) {
+  const int n = Strip.Size;
+  const int w = n * Strip.Count;
+  TBitmap image(w, n, pf32bit);
+  TBitmap mask(w, n, pf1bit);
+  for (int y = 0; y < n; ++y) {
+    auto* row = static_cast<unsigned char*>(image.ScanLine(y));
+    auto* bits = static_cast<unsigned char*>(mask.ScanLine(y));
+    std::memset(bits, 0, size_t((w + 31) / 32 * 4));
+    for (int i = 0; i < Strip.Count; ++i)
+      for (int x = 0; x < n; ++x) {
+        const unsigned char* p = Strip.Pixel(i, x, y);
+        const int at = i * n + x;
+        std::memcpy(row + at * 4, p, 4);
+        if (p[3] < 128) bits[at / 8] |= static_cast<unsigned char>(0x80 >> (at % 8));
       }
-      break;
-    }
-    case 4: {
-      std::vector<TPoint> flag{{3 * m, m}, {n - 3 * m, m}, {n - 3 * m, n - m}, {n / 2, n - 5 * m},
-                               {3 * m, n - m}};
-      c->Polygon(flag);
-      break;
-    }
-    default:
-      c->RoundRect(m, m, n - m, n - m, 4 * m, 4 * m);
-      break;
   }
-  if (G.Text && *G.Text) {
-    c->Brush()->SetStyle(bsClear);
-    c->Font()->SetName(L"Tahoma");
-    c->Font()->SetHeight(-(n * 9) / 16);
-    c->Font()->SetColor(clWhite);
-    c->Font()->SetStyle(TFontStyles{fsBold});
-    String t = G.Text;
-    int w = c->TextWidth(t);
-    int h = c->TextHeight(t);
-    c->TextOut((n - w) / 2, (n - h) / 2, t);
-    c->Brush()->SetStyle(bsSolid);
-  }
-  List->AddMasked(&bmp, clFuchsia);
+  List->Add(&image, &mask);
 }
-
-void AddGlyphs(TCustomImageList* List, std::initializer_list<TGlyph> Glyphs) {
-  for (const TGlyph& g : Glyphs) AddGlyph(List, g);
-}
-
-constexpr TColor cgFolder = 0x4AC8F0;  // yellow (BGR)
-constexpr TColor cgDarkBlue = 0x8B3A1A;
-constexpr TColor cgDarkGreen = 0x207020;
-constexpr TColor cgDarkRed = 0x2020A0;
-constexpr TColor cgOrange = 0x2080E0;
-constexpr TColor cgPurple = 0x803070;
-constexpr TColor cgGreyBlue = 0x806040;
 
 }  // namespace
 
@@ -126,46 +84,11 @@ TdmodCommon::~TdmodCommon() {
 }
 
 void TdmodCommon::BuildImages() {
-  AddGlyphs(imlTreeImages, {{cgGreyBlue, L"", 0}, {cgFolder, L"", 2}, {cgFolder, L"", 3}});
-  for (TCustomImageList* l : {static_cast<TCustomImageList*>(imlLVImages16), static_cast<TCustomImageList*>(imlLVImages32)})
-    AddGlyphs(l, {{cgDarkRed, L"ab", 0},
-                  {cgDarkBlue, L"01", 0},
-                  {cgDarkGreen, L"01", 0},
-                  {cgOrange, L"", 4},
-                  {cgPurple, L"ab", 0},
-                  {cgGreyBlue, L"?", 1}});
-  AddGlyphs(imlTabSheets, {{cgOrange, L".", 1}, {cgDarkGreen, L"v", 1}, {cgOrange, L"", 4}, {cgDarkBlue, L"?", 1}});
-  AddGlyphs(imlMenuToolbar,
-            {{cgDarkRed, L"X", 0},      // 0 exit
-             {cgGreyBlue, L"L", 0},     // 1 large icons
-             {cgGreyBlue, L"S", 0},     // 2 small icons
-             {cgGreyBlue, L"=", 0},     // 3 list
-             {cgGreyBlue, L"D", 0},     // 4 details
-             {cgDarkGreen, L"+", 1},    // 5 expand
-             {cgDarkRed, L"-", 1},      // 6 collapse
-             {cgOrange, L"", 4},        // 7 bookmark
-             {cgDarkBlue, L"?", 1},     // 8 help contents
-             {cgDarkBlue, L"i", 1},     // 9 about
-             {cgFolder, L"", 2},        // 10 new key
-             {cgDarkGreen, L"N", 0},    // 11 new
-             {cgPurple, L"R", 0},       // 12 rename
-             {cgDarkRed, L"D", 1},      // 13 delete
-             {cgDarkRed, L"ab", 0},     // 14 string value
-             {cgDarkGreen, L"01", 0},   // 15 binary value
-             {cgDarkBlue, L"01", 0},    // 16 DWORD value
-             {cgDarkGreen, L"R", 1},    // 17 refresh
-             {cgOrange, L"I", 0},       // 18 import
-             {cgOrange, L"E", 0},       // 19 export
-             {cgGreyBlue, L"P", 0},     // 20 preferences
-             {cgDarkBlue, L"F", 1},     // 21 find
-             {cgPurple, L"K", 0},       // 22 copy key path
-             {cgGreyBlue, L"T", 0},     // 23 toolbars
-             {cgDarkBlue, L"@", 1},     // 24 contact
-             {cgDarkGreen, L">", 1},    // 25 go / open
-             {cgPurple, L"V", 0},       // 26 copy value
-             {cgDarkRed, L"E", 1},      // 27 edit value
-             {cgDarkBlue, L"F+", 1},    // 28 repeat find
-             {cgPurple, L"ab", 0}});    // 29 expandable string value
+  AddStrip(imlTreeImages, ImageStripTree16);
+  AddStrip(imlLVImages16, ImageStripList16);
+  AddStrip(imlLVImages32, ImageStripList32);
+  AddStrip(imlTabSheets, ImageStripTabs16);
+  AddStrip(imlMenuToolbar, ImageStripMenu16);
 }
 
 void TdmodCommon::SetMainForm(TfrmMain* Form) {

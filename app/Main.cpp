@@ -51,17 +51,6 @@ TListViewQ* NewList(TfrmMain* F, TWinControl* Parent, const wchar_t* Name) {
   return lv;
 }
 
-// The tree takes its images as an image list object or as a handle,
-// depending on the control's version.
-template <class Tree>
-auto SetTreeImages(Tree* T, TCustomImageList* IL, int) -> decltype(T->SetImages(IL), void()) {
-  T->SetImages(IL);
-}
-template <class Tree>
-void SetTreeImages(Tree* T, TCustomImageList* IL, long) {
-  T->SetImages(IL->GetHandle());
-}
-
 }  // namespace
 
 TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
@@ -186,7 +175,7 @@ void TfrmMain::CreateControls() {
   treeRegTree->SetWidth(200);
   treeRegTree->SetOptions(TTreeOptions{toAutoExpand, toEvenHeight, toRightClickSelect, toShowButtons, toShowLines,
                                        toShowRoot});
-  SetTreeImages(treeRegTree, dmodCommon->imlTreeImages, 0);
+  treeRegTree->SetImages(dmodCommon->imlTreeImages);
   treeRegTree->SetItemHeight(16);
   treeRegTree->SetIndent(19);
   treeRegTree->OnExpanding = TTVExpandingEvent(this, &TfrmMain::treeRegTreeExpanding);
