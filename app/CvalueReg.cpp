@@ -11,7 +11,7 @@ String Where(const String& path, const String& name) { return path + L"\nValue: 
 // Opens the key without ever creating it: a key that another program
 // deleted is reported, not silently brought back empty.
 void OpenOrRaise(TRegistry& reg, TRegRoot root, const String& keyPath, const wchar_t* text, const String& name) {
-  reg.SetRootKey(ToHKEY(root));
+  reg.SetRootKey(RootHandle(root));
   if (!reg.OpenKey(L"\\" + ApiKeyPath(keyPath), false))
     throw ERegistryException(String(text) + Where(keyPath, name));
 }
@@ -77,7 +77,7 @@ void cValue::Delete(TRegRoot root, const String& keyPath) {
 
 bool cValue::Reload(TRegRoot root, const String& keyPath) {
   TRegistry reg(KEY_READ);
-  reg.SetRootKey(ToHKEY(root));
+  reg.SetRootKey(RootHandle(root));
   if (!reg.OpenKeyReadOnly(L"\\" + ApiKeyPath(keyPath))) return false;
   TRegRawValue raw;
   if (!reg.ReadRaw(name_, raw)) return false;

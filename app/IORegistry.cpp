@@ -5,6 +5,7 @@
 #include "classlib/Registry.h"
 #include "classlib/Thread.h"
 
+#include <algorithm>
 #include <deque>
 #include <exception>
 #include <functional>
@@ -71,55 +72,27 @@ struct TWalk {
   String rootName;
   const std::atomic<bool>& stop;
   TReadFailures failures;
-  std::wstring name;
-  std::string data;
+  TRegValueBuffers buffers;
 
   String Where(const String& Path) const { return Path.empty() ? rootName : rootName + L"\\" + Path; }
 
-  void Values(const TRegKey& key, const TKeyCounts& info) {
-    if (info.Values == 0) return;
-    if (name.size() < info.MaxValueNameLen + 2) name.resize(info.MaxValueNameLen + 2);
-    if (data.size() < info.MaxValueLen + 2) data.resize(info.MaxValueLen + 2);
-    // Counted by the info query; values removed meanwhile end the list early,
-    // a name or data that grew meanwhile gets bigger buffers and is read again.
-    for (DWORD i = 0; i < info.Values;) {
-      DWORD nlen = static_cast<DWORD>(name.size()), dlen = static_cast<DWORD>(data.size()), type = 0;
-      const LONG rc = RegEnumValueW(key.Handle(), i, name.data(), &nlen, nullptr, &type,
-                                    reinterpret_cast<BYTE*>(data.data()), &dlen);
-      if (rc == ERROR_NO_MORE_ITEMS) break;
-      if (rc == ERROR_MORE_DATA) {
-        name.resize(name.size() * 2 + 256);
-        data.resize(data.size() * 2 + 1024);
-        continue;
-      }
-      if (rc != ERROR_SUCCESS) {
-        failures.Add(Where(key.Path()), rc);
-        break;
-      }
-      writer.AddValue(String(name.data(), nlen), type, std::string(data.data(), dlen));
-      ++i;
-    }
+  void Values(const TRegKey& key, const TRegKeyInfo& info) {
+    const bool read = key.ForEachValue(info, buffers, true, [&](std::wstring_view Name, DWORD Type,
+                                                                 const unsigned char* Data, DWORD Size) {
+      writer.AddValue(String(Name), Type, std::string(reinterpret_cast<const char*>(Data), Size));
+      return true;
+    });
+    if (!read) failures.Add(Where(key.Path()), key.LastError());
   }
 
   // The subkey names; false (and a failure) when they can't be listed.
-  bool SubKeys(const TRegKey& key, const TKeyCounts& info, std::vector<String>& subs) {
-    std::wstring buf(info.MaxSubKeyLen + 2, L'\0');
-    for (DWORD i = 0; i < info.SubKeys;) {
-      DWORD len = static_cast<DWORD>(buf.size());
-      const LONG rc = RegEnumKeyExW(key.Handle(), i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
-      if (rc == ERROR_NO_MORE_ITEMS) break;
-      if (rc == ERROR_MORE_DATA) {
-        buf.resize(buf.size() * 2 + 256);
-        continue;
-      }
-      if (rc != ERROR_SUCCESS) {
-        failures.Add(Where(key.Path()), rc);
-        return false;
-      }
-      // An empty name would reopen this key itself: never followed.
-      if (len) subs.emplace_back(buf.data(), len);
-      ++i;
+  bool SubKeys(const TRegKey& key, const TRegKeyInfo& info, std::vector<String>& subs) {
+    if (!key.ReadKeyNames(info, subs)) {
+      failures.Add(Where(key.Path()), key.LastError());
+      return false;
     }
+    // An empty name would reopen this key itself: never followed.
+    subs.erase(std::remove(subs.begin(), subs.end(), String()), subs.end());
     return true;
   }
 
@@ -130,15 +103,13 @@ struct TWalk {
     writer.AddKey(rootName, key.Path());
     if (IsPredefinedHandle(key.Handle())) return;  // served on request: nothing to list
     // One info query sizes both enumerations.
-    TKeyCounts info;
-    const LONG rc = RegQueryInfoKeyW(key.Handle(), nullptr, nullptr, nullptr, &info.SubKeys, &info.MaxSubKeyLen,
-                                     nullptr, &info.Values, &info.MaxValueNameLen, &info.MaxValueLen, nullptr, nullptr);
-    if (rc != ERROR_SUCCESS) {
-      failures.Add(Where(key.Path()), rc);
+    TRegKeyInfo info;
+    if (!key.QueryInfo(info)) {
+      failures.Add(Where(key.Path()), key.LastError());
       return;
     }
     Values(key, info);
-    if (!Recurse || info.SubKeys == 0) return;
+    if (!Recurse || info.NumSubKeys == 0) return;
     std::vector<String> subs;
     if (!SubKeys(key, info, subs)) return;
     for (const auto& s : subs) {
@@ -184,9 +155,7 @@ class TRegistrySink : public IRegFileSink {
       lastRoot_ = Root;
     }
     Check();
-    TRegKey key;
-    if (!key.Create(Root, Path)) return false;
-    section_.Key = key.Detach();
+    if (!section_.Key.Create(Root, Path)) return false;
     // The same key in any spelling goes to the same writer.
     String up = ApiKeyPath(Path);
     CharUpperBuffW(up.data(), static_cast<DWORD>(up.size()));
@@ -220,7 +189,7 @@ class TRegistrySink : public IRegFileSink {
     std::string Data;
   };
   struct TSection {
-    HKEY Key = nullptr;
+    TRegKey Key;
     std::vector<TOp> Ops;
   };
   struct TWriter {
@@ -232,7 +201,7 @@ class TRegistrySink : public IRegFileSink {
   };
 
   void Send() {
-    if (!section_.Key) return;
+    if (!section_.Key.IsOpen()) return;
     TWriter& w = *writers_[writer_];
     bool wake;
     {
@@ -275,21 +244,18 @@ class TRegistrySink : public IRegFileSink {
       hold.unlock();
       std::exception_ptr failure;
       if (!skip) {
-        for (const TOp& op : s.Ops) {
-          if (op.Delete) {
-            RegDeleteValueW(s.Key, op.Name.c_str());
-            continue;
+        try {
+          for (const TOp& op : s.Ops) {
+            if (op.Delete)
+              s.Key.DeleteValue(op.Name);
+            else
+              s.Key.WriteValue(op.Name, op.Type, op.Data);
           }
-          const LONG rc = RegSetValueExW(s.Key, op.Name.c_str(), 0, op.Type,
-                                         reinterpret_cast<const BYTE*>(op.Data.data()),
-                                         static_cast<DWORD>(op.Data.size()));
-          if (rc != ERROR_SUCCESS) {
-            failure = std::make_exception_ptr(ERegistryException(L"Failed to set data for '" + op.Name + L"'"));
-            break;
-          }
+        } catch (...) {
+          failure = std::current_exception();
         }
       }
-      RegCloseKey(s.Key);
+      s.Key.Close();
       hold.lock();
       if (failure && !failed_) {
         failed_ = true;
@@ -307,7 +273,6 @@ class TRegistrySink : public IRegFileSink {
     for (auto& w : writers_) w->Wake.NotifyAll();
     for (auto& w : writers_)
       if (w->Thread.joinable()) w->Thread.join();
-    if (section_.Key) RegCloseKey(section_.Key);
     section_ = TSection();
   }
 
@@ -696,7 +661,7 @@ namespace {
 
 // Opens Key (never creating it) on a registry object of its own.
 bool OpenSingle(TRegistry& Reg, TRegRoot Root, const String& Key) {
-  Reg.SetRootKey(ToHKEY(Root));
+  Reg.SetRootKey(RootHandle(Root));
   return Reg.OpenKey(L"\\" + ApiKeyPath(Key), false);
 }
 

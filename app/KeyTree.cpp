@@ -24,8 +24,6 @@ class TWaitCursor {
   TCursor old_;
 };
 
-HKEY RootHandle(TRegRoot Root) { return reinterpret_cast<HKEY>(Root); }
-
 const wchar_t* const FindChildFailed =
     L"FindChild failed in ExpandToBranch.  This is a symptom that Zembrio has lost synchronization with the "
     L"Registry.  Please restart the program.";
@@ -124,12 +122,11 @@ bool SubKeyCountAt(HKEY Parent, DWORD Index, DWORD& Count) {
 // The same answer through the child itself, opened read-only relative to
 // the parent; false when it can't be opened.
 bool SubKeyCountOf(HKEY Parent, const String& Name, DWORD& Count) {
-  HKEY child = nullptr;
-  if (RegOpenKeyExW(Parent, Name.c_str(), 0, KEY_READ, &child) != ERROR_SUCCESS) return false;
-  bool ok = RegQueryInfoKeyW(child, nullptr, nullptr, nullptr, &Count, nullptr, nullptr, nullptr, nullptr, nullptr,
-                             nullptr, nullptr) == ERROR_SUCCESS;
-  RegCloseKey(child);
-  return ok;
+  TRegKey child;
+  TRegKeyInfo info;
+  if (!child.OpenSub(TRegKey(Parent), Name, KEY_READ) || !child.QueryInfo(info)) return false;
+  Count = DWORD(info.NumSubKeys);
+  return true;
 }
 
 // The subkey counts of a key's subkeys by index, asked by helper threads
@@ -188,10 +185,8 @@ void TfrmMain::AddSubKeys(TTreeExNode* Node, TRegistry& Reg) {
   HKEY parent = Reg.GetCurrentKey();
   std::unique_ptr<TSubKeyProbe> probe;
   if (preload && parent) {
-    DWORD count = 0;
-    if (RegQueryInfoKeyW(parent, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr) == ERROR_SUCCESS)
-      probe = std::make_unique<TSubKeyProbe>(parent, count);
+    TRegKeyInfo info;
+    if (Reg.GetKeyInfo(info)) probe = std::make_unique<TSubKeyProbe>(parent, DWORD(info.NumSubKeys));
   }
   TStringList names;
   Reg.GetKeyNames(&names);

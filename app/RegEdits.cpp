@@ -24,7 +24,7 @@ const wchar_t* const KeyDeleteFailed =
 
 // A registry object on the root key (a null root stays the object's default).
 void OnRoot(TRegistry& Reg, TRegRoot Root) {
-  if (Root != RegRoot::None) Reg.SetRootKey(ToHKEY(Root));
+  if (Root != RegRoot::None) Reg.SetRootKey(RootHandle(Root));
 }
 
 // The path from the root key, whatever backslashes the caller gave.

@@ -8,7 +8,7 @@
 
 TSettingValue TRegStoreValue::Read() {
   TRegistry reg(KEY_READ);
-  reg.SetRootKey(ToHKEY(store_->GetRootHKEY()));
+  reg.SetRootKey(RootHandle(store_->GetRootHKEY()));
   TSettingValue got;
   TRegRawValue raw;
   if (reg.OpenKeyReadOnly(L"\\" + KeyPath()) && reg.ReadRaw(name_, raw)) {
@@ -45,7 +45,7 @@ TSettingValue TRegStoreValue::Read() {
 void TRegStoreValue::WriteToRegistry() {
   if (value_.IsEmpty()) return;  // never read: keep what is stored
   TRegistry reg(KEY_READ | KEY_WRITE);
-  reg.SetRootKey(ToHKEY(store_->GetRootHKEY()));
+  reg.SetRootKey(RootHandle(store_->GetRootHKEY()));
   // A key that can't be opened or created is skipped silently.
   if (!reg.OpenKey(L"\\" + KeyPath(), true)) return;
   switch (type_) {
@@ -69,7 +69,7 @@ void TRegStoreValue::WriteToRegistry() {
 
 void TRegStoreValue::DeleteFromRegistry() {
   TRegistry reg(KEY_READ | KEY_WRITE);
-  reg.SetRootKey(ToHKEY(store_->GetRootHKEY()));
+  reg.SetRootKey(RootHandle(store_->GetRootHKEY()));
   if (reg.OpenKey(L"\\" + KeyPath(), false)) reg.DeleteValue(name_);
 }
 

@@ -186,44 +186,28 @@ void TthrdRegSearch::WalkKey(TRegKey& Key, TRegRoot Root, const String& Path, bo
   if (input_.KeyNames && Matcher.Matches(GetKeyNameFromPath(Path))) add(hkKeyName, String(), String());
 
   // One info query sizes both enumerations below.
-  TKeyCounts info;
+  TRegKeyInfo info;
   if (!Key.QueryInfo(info)) return;  // can't be read: left out like a key that can't be opened
 
-  if ((input_.ValueNames || input_.StringData) && info.Values > 0) {
-    std::wstring name(info.MaxValueNameLen + 2, L'\0');
-    std::string data(input_.StringData ? info.MaxValueLen + 2 : 0, '\0');
-    // Counted by the info query; values removed meanwhile end the list early,
-    // a name or data that grew meanwhile gets bigger buffers and is read again.
-    for (DWORD i = 0; i < info.Values;) {
-      if (Stopping()) return;
-      DWORD nlen = static_cast<DWORD>(name.size()), dlen = static_cast<DWORD>(data.size()), type = 0;
-      const LONG rc = RegEnumValueW(Key.Handle(), i, name.data(), &nlen, nullptr, &type,
-                                    input_.StringData ? reinterpret_cast<BYTE*>(data.data()) : nullptr,
-                                    input_.StringData ? &dlen : nullptr);
-      if (rc == ERROR_NO_MORE_ITEMS) break;
-      if (rc == ERROR_MORE_DATA) {
-        name.resize(name.size() * 2 + 256);
-        if (input_.StringData) data.resize(data.size() * 2 + 1024);
-        continue;
-      }
-      if (rc != ERROR_SUCCESS) break;
-      const String valueName(name.data(), nlen);
-      if (input_.ValueNames && Matcher.Matches(valueName)) add(hkValueName, valueName, String());
-      if (input_.StringData && (type == REG_SZ || type == REG_EXPAND_SZ)) {
-        String text = RegBytesToString(std::string(data.data(), dlen));
-        if (Matcher.Matches(text)) add(hkStringData, valueName, text);
-      }
-      ++i;
-    }
+  if ((input_.ValueNames || input_.StringData) && info.NumValues > 0 && !Stopping()) {
+    TRegValueBuffers buffers;
+    // Values that can't be read end the key's list, like a key that can't be opened.
+    Key.ForEachValue(info, buffers, input_.StringData,
+                     [&](std::wstring_view Name, DWORD Type, const unsigned char* Data, DWORD Size) {
+                       const String valueName(Name);
+                       if (input_.ValueNames && Matcher.Matches(valueName)) add(hkValueName, valueName, String());
+                       if (input_.StringData && (Type == REG_SZ || Type == REG_EXPAND_SZ)) {
+                         String text = RegBytesToString(std::string(reinterpret_cast<const char*>(Data), Size));
+                         if (Matcher.Matches(text)) add(hkStringData, valueName, text);
+                       }
+                       return !Stopping();
+                     });
+    if (Stopping()) return;
   }
 
-  if (!Recurse || info.SubKeys == 0) return;
+  if (!Recurse || info.NumSubKeys == 0) return;
   std::vector<String> subs;
-  try {
-    subs = Key.KeyNames(info);
-  } catch (const ERegistryException&) {
-    return;  // can't be listed: left out like a key that can't be opened
-  }
+  if (!Key.ReadKeyNames(info, subs)) return;  // can't be listed: left out like a key that can't be opened
   for (const auto& s : subs) {
     if (Stopping()) return;
     if (s.empty()) continue;

@@ -64,7 +64,7 @@ void TfrmMain::LoadValues(TTreeExNode* Node) {
   }
   if (!dmodCommon->NodeHasData(Node)) return;
   TRegistry reg(KEY_READ);
-  reg.SetRootKey(ToHKEY(dmodCommon->GetNodeRootKey(Node)));
+  reg.SetRootKey(RootHandle(dmodCommon->GetNodeRootKey(Node)));
   if (reg.OpenKeyReadOnly(dmodCommon->GetNodeKeyPath(Node))) {
     ListValues(reg);
   } else {

@@ -68,11 +68,7 @@ LONG EnumKeyEx(HKEY key, DWORD index, wchar_t* name, DWORD* len) {
   if (LONG f = Forced(L"RegEnumKeyEx")) return f;
   return RegEnumKeyExW(key, index, name, len, nullptr, nullptr, nullptr, nullptr);
 }
-LONG EnumValue(HKEY key, DWORD index, wchar_t* name, DWORD* len) {
-  if (LONG f = Forced(L"RegEnumValue")) return f;
-  return RegEnumValueW(key, index, name, len, nullptr, nullptr, nullptr, nullptr);
-}
-LONG EnumValueData(HKEY key, DWORD index, wchar_t* name, DWORD* len, DWORD* type, BYTE* data, DWORD* size) {
+LONG EnumValue(HKEY key, DWORD index, wchar_t* name, DWORD* len, DWORD* type, BYTE* data, DWORD* size) {
   if (LONG f = Forced(L"RegEnumValue")) return f;
   return RegEnumValueW(key, index, name, len, nullptr, type, data, size);
 }
@@ -114,162 +110,319 @@ String PathPart(const String& Key, bool& Relative) {
   return s;
 }
 
+// A key path without backslashes at its ends.
+String TrimmedPath(const String& Path) {
+  size_t b = Path.find_first_not_of(L'\\');
+  if (b == String::npos) return String();
+  return Path.substr(b, Path.find_last_not_of(L'\\') + 1 - b);
+}
+
 String JoinPath(const String& a, const String& b) {
   if (a.empty()) return b;
   if (b.empty()) return a;
   return a + L"\\" + b;
 }
 
-// Subkey names of an open key.
-bool EnumSubKeys(HKEY key, std::vector<String>& names) {
-  names.clear();
-  TRegKeyInfo info;
-  if (QueryInfoKey(key, info) != ERROR_SUCCESS) return false;
-  std::vector<wchar_t> buf(static_cast<size_t>(info.MaxSubKeyLen) + 2);
-  for (DWORD i = 0;; ++i) {
-    DWORD len = static_cast<DWORD>(buf.size());
-    LONG r = EnumKeyEx(key, i, buf.data(), &len);
-    if (r == ERROR_NO_MORE_ITEMS) break;
-    if (r == ERROR_MORE_DATA) {
-      buf.resize(buf.size() * 2 + 256);
-      --i;
-      continue;
-    }
-    if (r != ERROR_SUCCESS) return false;
-    names.emplace_back(buf.data(), len);
+// The path of a subkey: one backslash between, also before an empty name
+// (a key may have one).
+String SubKeyPath(const String& Parent, const String& Name) {
+  if (Parent.empty()) return Name;
+  if (Parent.back() == L'\\') return Parent + Name;
+  return Parent + L"\\" + Name;
+}
+
+[[noreturn]] void RaiseListError(const wchar_t* What, const String& Path) {
+  throw ERegistryException(String(L"Unable to list the ") + What + L" of the key " + Path);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// TRegKey
+
+TRegKey::TRegKey(TRegKey&& Other) noexcept
+    : key_(Other.key_), path_(std::move(Other.path_)), lastError_(Other.lastError_), owned_(Other.owned_) {
+  Other.key_ = nullptr;
+}
+
+TRegKey& TRegKey::operator=(TRegKey&& Other) noexcept {
+  if (this != &Other) {
+    Close();
+    key_ = Other.key_;
+    path_ = std::move(Other.path_);
+    lastError_ = Other.lastError_;
+    owned_ = Other.owned_;
+    Other.key_ = nullptr;
   }
+  return *this;
+}
+
+void TRegKey::Take(HKEY Key, const String& Path) {
+  key_ = Key;
+  owned_ = true;
+  path_ = Path;
+}
+
+bool TRegKey::Open(HKEY Root, const String& Path, REGSAM Access) {
+  Close();
+  const String p = TrimmedPath(Path);
+  HKEY k = nullptr;
+  lastError_ = OpenKeyEx(Root, p.c_str(), Access, &k);
+  if (lastError_ != ERROR_SUCCESS) return false;
+  Take(k, p);
   return true;
 }
 
-bool EnumValueNames(HKEY key, std::vector<String>& names) {
-  names.clear();
-  TRegKeyInfo info;
-  if (QueryInfoKey(key, info) != ERROR_SUCCESS) return false;
-  std::vector<wchar_t> buf(static_cast<size_t>(info.MaxValueLen) + 2);
-  for (DWORD i = 0;; ++i) {
-    DWORD len = static_cast<DWORD>(buf.size());
-    LONG r = EnumValue(key, i, buf.data(), &len);
-    if (r == ERROR_NO_MORE_ITEMS) break;
-    if (r == ERROR_MORE_DATA) {
-      if (buf.size() > 70000) return false;
-      buf.resize(buf.size() * 2 + 256);
-      --i;
-      continue;
-    }
-    if (r != ERROR_SUCCESS) return false;
-    names.emplace_back(buf.data(), len);
-  }
+bool TRegKey::Create(HKEY Root, const String& Path, REGSAM Access) {
+  const String p = TrimmedPath(Path);
+  if (p.empty()) return Open(Root, p, Access);
+  Close();
+  HKEY k = nullptr;
+  lastError_ = CreateKeyEx(Root, p.c_str(), Access, &k);
+  if (lastError_ != ERROR_SUCCESS) return false;
+  Take(k, p);
   return true;
 }
 
-// Names, types and data of every value in one pass. The buffers start at
-// the sizes the key reports; a value that grew meanwhile is read again at
-// the same index with bigger buffers.
-bool EnumValues(HKEY key, std::vector<TRegNamedValue>& values) {
-  values.clear();
+bool TRegKey::OpenSub(const TRegKey& Parent, const String& Name, REGSAM Access) {
+  Close();
+  HKEY k = nullptr;
+  lastError_ = OpenKeyEx(Parent.key_, Name.c_str(), Access, &k);
+  if (lastError_ != ERROR_SUCCESS) return false;
+  Take(k, SubKeyPath(Parent.path_, Name));
+  return true;
+}
+
+bool TRegKey::CreateSub(const TRegKey& Parent, const String& Name, REGSAM Access) {
+  if (Name.empty()) return OpenSub(Parent, Name, Access);
+  Close();
+  HKEY k = nullptr;
+  lastError_ = CreateKeyEx(Parent.key_, Name.c_str(), Access, &k);
+  if (lastError_ != ERROR_SUCCESS) return false;
+  Take(k, SubKeyPath(Parent.path_, Name));
+  return true;
+}
+
+void TRegKey::Close() {
+  if (key_ && owned_) CloseHKey(key_);
+  key_ = nullptr;
+}
+
+HKEY TRegKey::Detach() {
+  HKEY k = key_;
+  key_ = nullptr;
+  return k;
+}
+
+bool TRegKey::QueryInfo(TRegKeyInfo& Info) const {
+  Info = TRegKeyInfo();
+  const LONG rc = key_ ? QueryInfoKey(key_, Info) : ERROR_INVALID_HANDLE;
+  if (rc != ERROR_SUCCESS) lastError_ = rc;
+  return rc == ERROR_SUCCESS;
+}
+
+bool TRegKey::HasSubKeys() const {
   TRegKeyInfo info;
-  if (QueryInfoKey(key, info) != ERROR_SUCCESS) return false;
-  values.reserve(static_cast<size_t>(info.NumValues));
-  std::vector<wchar_t> name(static_cast<size_t>(info.MaxValueLen) + 2);
-  std::vector<BYTE> data(static_cast<size_t>(info.MaxDataLen) + 2);
+  return QueryInfo(info) && info.NumSubKeys > 0;
+}
+
+bool TRegKey::KeyExists(const String& SubPath) const {
+  TRegKey sub;
+  return sub.OpenSub(*this, TrimmedPath(SubPath), KEY_READ);
+}
+
+bool TRegKey::ValueExists(const String& Name) const {
+  return key_ && QueryValueEx(key_, Name.c_str(), nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool TRegKey::Flush() const { return key_ && FlushKey(key_) == ERROR_SUCCESS; }
+
+bool TRegKey::ReadKeyNames(std::vector<String>& Names) const {
+  TRegKeyInfo info;
+  Names.clear();
+  return QueryInfo(info) && ReadKeyNames(info, Names);
+}
+
+bool TRegKey::ReadKeyNames(const TRegKeyInfo& Info, std::vector<String>& Names) const {
+  Names.clear();
+  Names.reserve(static_cast<size_t>(Info.NumSubKeys));
+  std::wstring buf(static_cast<size_t>(Info.MaxSubKeyLen) + 2, L'\0');
   int retries = 0;
-  for (DWORD i = 0;;) {
-    DWORD len = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size()), type = REG_NONE;
-    LONG r = EnumValueData(key, i, name.data(), &len, &type, data.data(), &size);
-    if (r == ERROR_NO_MORE_ITEMS) break;
-    if (r == ERROR_MORE_DATA) {
-      TRegKeyInfo now;
-      if (++retries > 8 || name.size() > 70000 || QueryInfoKey(key, now) != ERROR_SUCCESS) {
-        values.clear();
-        return false;
-      }
-      name.resize(std::max(name.size() * 2, static_cast<size_t>(now.MaxValueLen) + 2));
-      data.resize(std::max(data.size() * 2, static_cast<size_t>(now.MaxDataLen) + 2));
+  // Counted by the info query: a key that loses subkeys meanwhile ends the
+  // list early; a name that grew meanwhile is read again, bigger.
+  for (DWORD i = 0; i < static_cast<DWORD>(Info.NumSubKeys);) {
+    DWORD len = static_cast<DWORD>(buf.size());
+    const LONG rc = EnumKeyEx(key_, i, buf.data(), &len);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    if (rc == ERROR_MORE_DATA && ++retries <= 8) {
+      buf.resize(buf.size() * 2 + 256);
       continue;
     }
-    if (r != ERROR_SUCCESS) {
-      values.clear();
+    if (rc != ERROR_SUCCESS) {
+      lastError_ = rc;
       return false;
     }
     retries = 0;
-    TRegNamedValue& v = values.emplace_back();
-    v.Name.assign(name.data(), len);
-    v.Value.Type = type;
-    v.Value.Data.assign(data.begin(), data.begin() + size);
+    Names.emplace_back(buf.data(), len);
     ++i;
   }
   return true;
 }
 
-// Reads a value exactly; false when it is missing or unreadable.
-LONG ReadRawFrom(HKEY key, const String& name, TRegRawValue& v) {
+bool TRegKey::ReadValueNames(std::vector<String>& Names) const {
+  Names.clear();
+  TRegKeyInfo info;
+  if (!QueryInfo(info)) return false;
+  Names.reserve(static_cast<size_t>(info.NumValues));
+  TRegValueBuffers b;
+  return ForEachValue(info, b, false, [&](std::wstring_view Name, DWORD, const unsigned char*, DWORD) {
+    Names.emplace_back(Name);
+    return true;
+  });
+}
+
+std::vector<String> TRegKey::KeyNames() const {
+  std::vector<String> names;
+  if (!ReadKeyNames(names)) RaiseListError(L"subkeys", path_);
+  return names;
+}
+
+std::vector<String> TRegKey::KeyNames(const TRegKeyInfo& Info) const {
+  std::vector<String> names;
+  if (!ReadKeyNames(Info, names)) RaiseListError(L"subkeys", path_);
+  return names;
+}
+
+std::vector<String> TRegKey::ValueNames() const {
+  std::vector<String> names;
+  if (!ReadValueNames(names)) RaiseListError(L"values", path_);
+  return names;
+}
+
+bool TRegKey::ReadValues(std::vector<TRegNamedValue>& Values) const {
+  Values.clear();
+  TRegKeyInfo info;
+  if (!QueryInfo(info)) return false;
+  Values.reserve(static_cast<size_t>(info.NumValues));
+  TRegValueBuffers b;
+  const bool ok =
+      ForEachValue(info, b, true, [&](std::wstring_view Name, DWORD Type, const unsigned char* Data, DWORD Size) {
+        TRegNamedValue& v = Values.emplace_back();
+        v.Name.assign(Name);
+        v.Value.Type = Type;
+        v.Value.Data.assign(Data, Data + Size);
+        return true;
+      });
+  if (!ok) Values.clear();
+  return ok;
+}
+
+LONG TRegKey::EnumValueAt(DWORD Index, TRegValueBuffers& Buffers, bool WithData, DWORD& NameLen, DWORD& Type,
+                          DWORD& DataLen) const {
+  NameLen = static_cast<DWORD>(Buffers.Name.size());
+  DataLen = WithData ? static_cast<DWORD>(Buffers.Data.size()) : 0;
+  return EnumValue(key_, Index, Buffers.Name.data(), &NameLen, &Type,
+                   WithData ? reinterpret_cast<BYTE*>(Buffers.Data.data()) : nullptr, WithData ? &DataLen : nullptr);
+}
+
+void TRegKey::SizeValueBuffers(const TRegKeyInfo& Info, TRegValueBuffers& Buffers, bool WithData) const {
+  const size_t name = static_cast<size_t>(Info.MaxValueLen) + 2, data = static_cast<size_t>(Info.MaxDataLen) + 2;
+  if (Buffers.Name.size() < name) Buffers.Name.resize(name);
+  if (WithData && Buffers.Data.size() < data) Buffers.Data.resize(data);
+}
+
+bool TRegKey::GrowValueBuffers(TRegValueBuffers& Buffers, bool WithData) const {
+  // A name is at most 16383 characters: a name buffer beyond that means
+  // something else is wrong.
+  TRegKeyInfo now;
+  if (Buffers.Name.size() > 70000 || !QueryInfo(now)) return false;
+  Buffers.Name.resize(std::max(Buffers.Name.size() * 2 + 256, static_cast<size_t>(now.MaxValueLen) + 2));
+  if (WithData)
+    Buffers.Data.resize(std::max(Buffers.Data.size() * 2 + 1024, static_cast<size_t>(now.MaxDataLen) + 2));
+  return true;
+}
+
+namespace {
+
+// One query into a buffer of the caller's (its capacity is kept between
+// reads); a value that doesn't fit is read again into a bigger one.
+template <class TBytes>
+LONG ReadValueInto(HKEY Key, const String& Name, DWORD& Type, TBytes& Data) {
+  DWORD size = static_cast<DWORD>(Data.capacity() > 256 ? Data.capacity() : 256);
   for (int attempt = 0; attempt < 8; ++attempt) {
-    DWORD type = 0, size = 0;
-    LONG r = QueryValueEx(key, name.c_str(), &type, nullptr, &size);
-    if (r != ERROR_SUCCESS) return r;
-    v.Data.resize(size);
+    Data.resize(size);
     DWORD got = size;
-    r = QueryValueEx(key, name.c_str(), &type, size ? v.Data.data() : nullptr, &got);
-    if (r == ERROR_MORE_DATA) continue;  // grew in between: ask again
-    if (r != ERROR_SUCCESS) return r;
-    v.Data.resize(got);
-    v.Type = type;
-    return ERROR_SUCCESS;
+    const LONG rc = QueryValueEx(Key, Name.c_str(), &Type, Data.data(), &got);
+    if (rc == ERROR_SUCCESS) {
+      Data.resize(got);
+      return rc;
+    }
+    Data.clear();
+    if (rc != ERROR_MORE_DATA) return rc;
+    size = got > size ? got : size * 2;
   }
   return ERROR_MORE_DATA;
 }
 
-// Deletes a key below `parent` with all its subkeys.
-LONG DeleteTree(HKEY parent, const String& sub) {
-  HKEY k = nullptr;
-  LONG r = OpenKeyEx(parent, sub.c_str(), KEY_READ | KEY_WRITE | DELETE, &k);
-  if (r != ERROR_SUCCESS) return r;
-  std::vector<String> names;
-  if (!EnumSubKeys(k, names)) {
-    RegCloseKey(k);
-    return ERROR_ACCESS_DENIED;
-  }
-  for (auto& n : names) {
-    r = DeleteTree(k, n);
-    if (r != ERROR_SUCCESS) {
-      RegCloseKey(k);
-      return r;
-    }
-  }
-  RegCloseKey(k);
-  return DeleteKeyW_(parent, sub.c_str());
+}  // namespace
+
+LONG TRegKey::ReadValue(const String& Name, TRegRawValue& Value) const {
+  if (!key_) return ERROR_INVALID_HANDLE;
+  return ReadValueInto(key_, Name, Value.Type, Value.Data);
 }
 
-// Copies every value and subkey of src into dst.
-LONG CopyTree(HKEY src, HKEY dst) {
+bool TRegKey::ReadValue(const String& Name, DWORD& Type, std::string& Data) const {
+  return key_ && ReadValueInto(key_, Name, Type, Data) == ERROR_SUCCESS;
+}
+
+void TRegKey::WriteValue(const String& Name, DWORD Type, const void* Data, DWORD Size) {
+  if (!key_ || SetValueEx(key_, Name.c_str(), Type, Data, Size) != ERROR_SUCCESS)
+    throw ERegistryException(Format(L"Failed to set data for '%s'", Name));
+}
+
+bool TRegKey::DeleteValue(const String& Name) {
+  lastError_ = key_ ? DeleteValueW_(key_, Name.c_str()) : ERROR_INVALID_HANDLE;
+  return lastError_ == ERROR_SUCCESS;
+}
+
+LONG TRegKey::DeleteTree(const String& Name, String* FailedPath) {
+  const String path = SubKeyPath(path_, Name);
+  auto fail = [&](LONG rc, const String& at) {
+    if (FailedPath) *FailedPath = at;
+    return rc;
+  };
+  TRegKey sub;
+  if (!sub.OpenSub(*this, Name, KEY_READ)) return fail(sub.LastError(), path);
   std::vector<String> names;
-  if (!EnumValueNames(src, names)) return ERROR_ACCESS_DENIED;
-  for (auto& n : names) {
-    TRegRawValue v;
-    LONG r = ReadRawFrom(src, n, v);
-    if (r != ERROR_SUCCESS) return r;
-    r = SetValueEx(dst, n.c_str(), v.Type, v.Data.data(), static_cast<DWORD>(v.Data.size()));
+  if (!sub.ReadKeyNames(names)) return fail(ERROR_ACCESS_DENIED, path);
+  for (const String& n : names) {
+    const LONG rc = sub.DeleteTree(n, FailedPath);
+    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) return rc;
+  }
+  sub.Close();
+  const LONG rc = DeleteKeyW_(key_, Name.c_str());
+  return rc == ERROR_SUCCESS ? rc : fail(rc, path);
+}
+
+LONG TRegKey::CopyTo(const TRegKey& Target) const {
+  std::vector<TRegNamedValue> values;
+  if (!ReadValues(values)) return ERROR_ACCESS_DENIED;
+  for (const TRegNamedValue& v : values) {
+    const LONG r = SetValueEx(Target.key_, v.Name.c_str(), v.Value.Type, v.Value.Data.data(),
+                              static_cast<DWORD>(v.Value.Data.size()));
     if (r != ERROR_SUCCESS) return r;
   }
-  if (!EnumSubKeys(src, names)) return ERROR_ACCESS_DENIED;
-  for (auto& n : names) {
-    HKEY s = nullptr, d = nullptr;
-    LONG r = OpenKeyEx(src, n.c_str(), KEY_READ, &s);
-    if (r != ERROR_SUCCESS) return r;
-    r = CreateKeyEx(dst, n.c_str(), KEY_ALL_ACCESS, &d);
-    if (r != ERROR_SUCCESS) {
-      RegCloseKey(s);
-      return r;
-    }
-    r = CopyTree(s, d);
-    RegCloseKey(s);
-    RegCloseKey(d);
+  std::vector<String> names;
+  if (!ReadKeyNames(names)) return ERROR_ACCESS_DENIED;
+  for (const String& n : names) {
+    TRegKey s, d;
+    if (!s.OpenSub(*this, n, KEY_READ)) return s.LastError();
+    if (!d.CreateSub(Target, n, KEY_ALL_ACCESS)) return d.LastError();
+    const LONG r = s.CopyTo(d);
     if (r != ERROR_SUCCESS) return r;
   }
   return ERROR_SUCCESS;
 }
-
-}  // namespace
 
 void RegistryFailNext(const String& Operation, int Count, LONG ErrorCode) {
   std::lock_guard<std::mutex> lock(g_faultLock);
@@ -336,20 +489,18 @@ void TRegistry::ChangeKey(HKEY Value, const String& Path) {
 HKEY TRegistry::GetKey(const String& Key, REGSAM Access) {
   bool relative;
   String s = PathPart(Key, relative);
-  HKEY k = nullptr;
-  if (OpenKeyEx(BaseKey(relative), s.c_str(), Access, &k) != ERROR_SUCCESS) return nullptr;
-  return k;
+  TRegKey k;
+  return k.OpenSub(TRegKey(BaseKey(relative)), s, Access) ? k.Detach() : nullptr;
 }
 
 bool TRegistry::OpenKey(const String& Key, bool CanCreate) {
   bool relative;
   String s = PathPart(Key, relative);
-  HKEY k = nullptr;
-  LONG r = CanCreate && !s.empty() ? CreateKeyEx(BaseKey(relative), s.c_str(), access_, &k)
-                                   : OpenKeyEx(BaseKey(relative), s.c_str(), access_, &k);
-  if (r != ERROR_SUCCESS) return false;
+  TRegKey k;
+  const TRegKey base(BaseKey(relative));
+  if (!(CanCreate ? k.CreateSub(base, s, access_) : k.OpenSub(base, s, access_))) return false;
   String path = (relative && currentKey_) ? JoinPath(currentPath_, s) : s;
-  ChangeKey(k, path);
+  ChangeKey(k.Detach(), path);
   return true;
 }
 
@@ -369,17 +520,15 @@ bool TRegistry::CreateKey(const String& Key) {
   bool relative;
   String s = PathPart(Key, relative);
   if (s.empty()) return false;
-  HKEY k = nullptr;
-  if (CreateKeyEx(BaseKey(relative), s.c_str(), access_, &k) != ERROR_SUCCESS) return false;
-  CloseHKey(k);
-  return true;
+  TRegKey k;
+  return k.CreateSub(TRegKey(BaseKey(relative)), s, access_);
 }
 
 bool TRegistry::DeleteKey(const String& Key) {
   bool relative;
   String s = PathPart(Key, relative);
   if (s.empty()) return false;  // never the root or the open key itself this way
-  return DeleteTree(BaseKey(relative), s) == ERROR_SUCCESS;
+  return TRegKey(BaseKey(relative)).DeleteTree(s) == ERROR_SUCCESS;
 }
 
 bool TRegistry::KeyExists(const String& Key) {
@@ -395,23 +544,21 @@ bool TRegistry::KeyExists(const String& Key) {
 }
 
 bool TRegistry::GetKeyInfo(TRegKeyInfo& Value) {
-  Value = TRegKeyInfo();
-  if (!currentKey_) return false;
-  return QueryInfoKey(currentKey_, Value) == ERROR_SUCCESS;
+  return TRegKey(currentKey_).QueryInfo(Value);
 }
 
-bool TRegistry::HasSubKeys() {
-  TRegKeyInfo info;
-  return GetKeyInfo(info) && info.NumSubKeys > 0;
-}
+bool TRegistry::HasSubKeys() { return TRegKey(currentKey_).HasSubKeys(); }
 
-void TRegistry::GetKeyNames(TStrings* Strings) {
+namespace {
+
+// Fills Strings with the names a listing gives (none when it fails).
+void FillNames(TStrings* Strings, bool (TRegKey::*List)(std::vector<String>&) const, HKEY Key) {
+  std::vector<String> names;
+  if (!(TRegKey(Key).*List)(names)) names.clear();
   Strings->BeginUpdate();
   try {
     Strings->Clear();
-    std::vector<String> names;
-    if (currentKey_ && EnumSubKeys(currentKey_, names))
-      for (auto& n : names) Strings->Add(n);
+    for (auto& n : names) Strings->Add(n);
   } catch (...) {
     Strings->EndUpdate();
     throw;
@@ -419,24 +566,13 @@ void TRegistry::GetKeyNames(TStrings* Strings) {
   Strings->EndUpdate();
 }
 
-void TRegistry::GetValueNames(TStrings* Strings) {
-  Strings->BeginUpdate();
-  try {
-    Strings->Clear();
-    std::vector<String> names;
-    if (currentKey_ && EnumValueNames(currentKey_, names))
-      for (auto& n : names) Strings->Add(n);
-  } catch (...) {
-    Strings->EndUpdate();
-    throw;
-  }
-  Strings->EndUpdate();
-}
+}  // namespace
 
-bool TRegistry::GetValues(std::vector<TRegNamedValue>& Values) {
-  Values.clear();
-  return currentKey_ && EnumValues(currentKey_, Values);
-}
+void TRegistry::GetKeyNames(TStrings* Strings) { FillNames(Strings, &TRegKey::ReadKeyNames, currentKey_); }
+
+void TRegistry::GetValueNames(TStrings* Strings) { FillNames(Strings, &TRegKey::ReadValueNames, currentKey_); }
+
+bool TRegistry::GetValues(std::vector<TRegNamedValue>& Values) { return TRegKey(currentKey_).ReadValues(Values); }
 
 bool TRegistry::QueryInfo(const String& Name, DWORD& Type, DWORD& Size) {
   Type = REG_NONE;
@@ -470,8 +606,7 @@ int TRegistry::GetDataSize(const String& Name) {
 }
 
 void TRegistry::PutData(const String& Name, const void* Buffer, DWORD Size, DWORD Type) {
-  if (!currentKey_ || SetValueEx(currentKey_, Name.c_str(), Type, Buffer, Size) != ERROR_SUCCESS)
-    throw ERegistryException(Format(L"Failed to set data for '%s'", Name));
+  TRegKey(currentKey_).WriteValue(Name, Type, Buffer, Size);
 }
 
 void TRegistry::GetData(const String& Name, void* Buffer, DWORD& Size, DWORD& Type) {
@@ -481,7 +616,7 @@ void TRegistry::GetData(const String& Name, void* Buffer, DWORD& Size, DWORD& Ty
 
 bool TRegistry::ReadRaw(const String& Name, TRegRawValue& Value) {
   if (!currentKey_) return false;
-  LONG r = ReadRawFrom(currentKey_, Name, Value);
+  LONG r = TRegKey(currentKey_).ReadValue(Name, Value);
   if (r == ERROR_FILE_NOT_FOUND) return false;
   if (r != ERROR_SUCCESS) throw ERegistryException(Format(L"Failed to get data for '%s'", Name));
   return true;
@@ -574,9 +709,7 @@ void TRegistry::WriteBinaryData(const String& Name, const void* Buffer, int BufS
   PutData(Name, Buffer, static_cast<DWORD>(BufSize), REG_BINARY);
 }
 
-bool TRegistry::DeleteValue(const String& Name) {
-  return currentKey_ && DeleteValueW_(currentKey_, Name.c_str()) == ERROR_SUCCESS;
-}
+bool TRegistry::DeleteValue(const String& Name) { return TRegKey(currentKey_).DeleteValue(Name); }
 
 void TRegistry::RenameValue(const String& OldName, const String& NewName) {
   if (!ValueExists(OldName) || ValueExists(NewName)) return;
@@ -603,23 +736,19 @@ void TRegistry::MoveKey(const String& OldName, const String& NewName, bool Delet
     if (b.compare(0, a.size(), a) == 0)
       throw ERegistryException(Format(L"Cannot move key %s into itself", OldName));
   }
-  HKEY src = GetKey(OldName, KEY_READ);
-  if (!src) throw ERegistryException(Format(L"Failed to open key %s", OldName));
-  HKEY dst = nullptr;
-  LONG r = CreateKeyEx(BaseKey(relNew), to.c_str(), KEY_ALL_ACCESS, &dst);
-  if (r != ERROR_SUCCESS) {
-    RegCloseKey(src);
+  TRegKey oldBase(BaseKey(relOld)), newBase(BaseKey(relNew)), src, dst;
+  if (!src.OpenSub(oldBase, from, KEY_READ)) throw ERegistryException(Format(L"Failed to open key %s", OldName));
+  if (!dst.CreateSub(newBase, to, KEY_ALL_ACCESS))
     throw ERegistryException(Format(L"Failed to create key %s", NewName));
-  }
-  r = CopyTree(src, dst);
-  RegCloseKey(src);
-  RegCloseKey(dst);
+  LONG r = src.CopyTo(dst);
+  src.Close();
+  dst.Close();
   if (r != ERROR_SUCCESS) {
-    DeleteTree(BaseKey(relNew), to);  // take back the partial copy
+    newBase.DeleteTree(to);  // take back the partial copy
     throw ERegistryException(Format(L"Failed to copy key %s to %s: %s", OldName, NewName, SysErrorMessage(r)));
   }
   if (Delete) {
-    r = DeleteTree(BaseKey(relOld), from);
+    r = oldBase.DeleteTree(from);
     if (r != ERROR_SUCCESS)
       throw ERegistryException(Format(L"Key %s was copied to %s but could not be deleted: %s", OldName, NewName,
                                       SysErrorMessage(r)));
@@ -642,24 +771,21 @@ bool TRegIniFile::WithSection(const String& Section, bool Create, F&& f) {
     f();
     return true;
   }
-  HKEY base = currentKey_ ? currentKey_ : rootKey_;
-  HKEY k = nullptr;
-  LONG r = Create ? CreateKeyEx(base, Section.c_str(), access_, &k) : OpenKeyEx(base, Section.c_str(), access_, &k);
-  if (r != ERROR_SUCCESS) return false;
+  const TRegKey base(currentKey_ ? currentKey_ : rootKey_);
+  TRegKey k;
+  if (!(Create ? k.CreateSub(base, Section, access_) : k.OpenSub(base, Section, access_))) return false;
   HKEY savedKey = currentKey_;
   String savedPath = currentPath_;
-  currentKey_ = k;
+  currentKey_ = k.Handle();
   currentPath_ = JoinPath(currentPath_, Section);
   try {
     f();
   } catch (...) {
-    RegCloseKey(k);
     currentKey_ = savedKey;
     currentPath_ = savedPath;
     throw;
   }
-  if (!lazyWrite_) FlushKey(k);
-  RegCloseKey(k);
+  if (!lazyWrite_) k.Flush();
   currentKey_ = savedKey;
   currentPath_ = savedPath;
   return true;

@@ -1,5 +1,6 @@
-// Access to the system registry: TRegistry, and the registry-backed
-// settings files TRegIniFile and TRegistryIniFile. Windows only.
+// Access to the system registry: the key layer TRegKey, TRegistry on it,
+// and the registry-backed settings files TRegIniFile and TRegistryIniFile.
+// Windows only.
 #pragma once
 
 #ifndef NOMINMAX
@@ -8,6 +9,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "classlib/Classes.h"
@@ -43,6 +46,145 @@ struct TRegNamedValue {
   String Name;
   TRegRawValue Value;
 };
+
+// A root key carried as a number (the value of HKEY_CURRENT_USER and its
+// siblings, as the editor keeps root keys), as the handle the registry
+// functions take.
+inline HKEY RootHandle(std::uintptr_t Root) { return reinterpret_cast<HKEY>(Root); }
+
+// Buffers that a walk over many keys reuses for their values.
+struct TRegValueBuffers {
+  std::wstring Name;
+  std::string Data;
+};
+
+// One open registry key: the layer below TRegistry and the editor's walks,
+// over the fault seam further down (so the seam reaches every registry
+// call made through it). Owns its handle, unless made as a view of a
+// handle that someone else closes. Paths may have backslashes at their
+// ends; the empty path is the root key itself.
+class TRegKey {
+ public:
+  TRegKey() = default;
+  // A view of Key: used, never closed, by this object. Path is only what
+  // messages and subkeys' paths start from.
+  explicit TRegKey(HKEY Key, const String& Path = String()) : key_(Key), path_(Path), owned_(false) {}
+  TRegKey(TRegKey&& Other) noexcept;
+  TRegKey& operator=(TRegKey&& Other) noexcept;
+  TRegKey(const TRegKey&) = delete;
+  TRegKey& operator=(const TRegKey&) = delete;
+  ~TRegKey() { Close(); }
+
+  // Opens the key Path below Root. False (the system's code in LastError)
+  // when it can't.
+  bool Open(HKEY Root, const String& Path, REGSAM Access = KEY_READ | KEY_WRITE);
+  bool OpenReadOnly(HKEY Root, const String& Path) { return Open(Root, Path, KEY_READ); }
+  // Opens the key, creating it and the missing keys on the way.
+  bool Create(HKEY Root, const String& Path, REGSAM Access = KEY_READ | KEY_WRITE);
+  // The same with the root as a number (see RootHandle).
+  bool Open(std::uintptr_t Root, const String& Path, REGSAM Access = KEY_READ | KEY_WRITE) {
+    return Open(RootHandle(Root), Path, Access);
+  }
+  bool OpenReadOnly(std::uintptr_t Root, const String& Path) { return Open(RootHandle(Root), Path, KEY_READ); }
+  bool Create(std::uintptr_t Root, const String& Path) { return Create(RootHandle(Root), Path); }
+  // A subkey (a name, or a relative path) of an open key; the empty name is
+  // the key itself again.
+  bool OpenSub(const TRegKey& Parent, const String& Name, REGSAM Access = KEY_READ);
+  bool CreateSub(const TRegKey& Parent, const String& Name, REGSAM Access = KEY_READ | KEY_WRITE);
+  void Close();
+  bool IsOpen() const { return key_ != nullptr; }
+  // Hands the open handle to the caller, who closes it; the object is closed.
+  HKEY Detach();
+  HKEY Handle() const { return key_; }
+  // The system's code of the last open, listing or info query that failed.
+  LONG LastError() const { return lastError_; }
+  // The path the key was opened by, without backslashes at its ends.
+  const String& Path() const { return path_; }
+
+  // One info query: counts and the longest name and data.
+  bool QueryInfo(TRegKeyInfo& Info) const;
+  bool HasSubKeys() const;
+  bool KeyExists(const String& SubPath) const;
+  bool ValueExists(const String& Name) const;
+  bool Flush() const;
+
+  // Subkey and value names in the registry's order; false (the code in
+  // LastError) when the key can't be listed. With Info (this key's), no
+  // second info query.
+  bool ReadKeyNames(std::vector<String>& Names) const;
+  bool ReadKeyNames(const TRegKeyInfo& Info, std::vector<String>& Names) const;
+  bool ReadValueNames(std::vector<String>& Names) const;
+  // The same raising ERegistryException "Unable to list the subkeys (the
+  // values) of the key <path>".
+  std::vector<String> KeyNames() const;
+  std::vector<String> KeyNames(const TRegKeyInfo& Info) const;
+  std::vector<String> ValueNames() const;
+  // Every value with its type and bytes, in one pass (cleared and false
+  // when the key can't be enumerated).
+  bool ReadValues(std::vector<TRegNamedValue>& Values) const;
+  // Calls Each(name, type, data, size) for every value in the registry's
+  // order, Info being this key's; bool Each returns false to stop. The
+  // data is read only WithData (else data is null, size 0). A value that
+  // outgrew the buffers meanwhile is read again into bigger ones. False
+  // (the code in LastError) when the enumeration failed partway.
+  template <class F>
+  bool ForEachValue(const TRegKeyInfo& Info, TRegValueBuffers& Buffers, bool WithData, F&& Each) const;
+
+  // A value's type and bytes: ERROR_SUCCESS, ERROR_FILE_NOT_FOUND for a
+  // missing value, or the system's error.
+  LONG ReadValue(const String& Name, TRegRawValue& Value) const;
+  // The same; false when the value is missing or unreadable.
+  bool ReadValue(const String& Name, DWORD& Type, std::string& Data) const;
+  // Raises ERegistryException "Failed to set data for '%s'".
+  void WriteValue(const String& Name, DWORD Type, const void* Data, DWORD Size);
+  void WriteValue(const String& Name, DWORD Type, const std::string& Data) {
+    WriteValue(Name, Type, Data.data(), static_cast<DWORD>(Data.size()));
+  }
+  bool DeleteValue(const String& Name);
+  // Deletes the subkey Name (a relative path) with everything below it.
+  // Returns the system's code; on failure FailedPath (when given) names the
+  // key that could not be opened or deleted, as a path below this key's
+  // Path. A subkey that vanishes meanwhile counts as deleted.
+  LONG DeleteTree(const String& Name, String* FailedPath = nullptr);
+  // Copies every value and subkey of this key into Target.
+  LONG CopyTo(const TRegKey& Target) const;
+
+ private:
+  LONG EnumValueAt(DWORD Index, TRegValueBuffers& Buffers, bool WithData, DWORD& NameLen, DWORD& Type,
+                   DWORD& DataLen) const;
+  void SizeValueBuffers(const TRegKeyInfo& Info, TRegValueBuffers& Buffers, bool WithData) const;
+  bool GrowValueBuffers(TRegValueBuffers& Buffers, bool WithData) const;
+  void Take(HKEY Key, const String& Path);
+
+  HKEY key_ = nullptr;
+  String path_;
+  mutable LONG lastError_ = ERROR_SUCCESS;
+  bool owned_ = true;
+};
+
+template <class F>
+bool TRegKey::ForEachValue(const TRegKeyInfo& Info, TRegValueBuffers& Buffers, bool WithData, F&& Each) const {
+  if (Info.NumValues <= 0) return true;
+  SizeValueBuffers(Info, Buffers, WithData);
+  int retries = 0;
+  // Counted by the info query: values removed meanwhile end the list early.
+  for (DWORD i = 0; i < static_cast<DWORD>(Info.NumValues);) {
+    DWORD nameLen = 0, type = REG_NONE, dataLen = 0;
+    const LONG rc = EnumValueAt(i, Buffers, WithData, nameLen, type, dataLen);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    if (rc == ERROR_MORE_DATA && ++retries <= 8 && GrowValueBuffers(Buffers, WithData)) continue;
+    if (rc != ERROR_SUCCESS) {
+      lastError_ = rc;
+      return false;
+    }
+    retries = 0;
+    if (!Each(std::wstring_view(Buffers.Name.data(), nameLen), type,
+              WithData ? reinterpret_cast<const unsigned char*>(Buffers.Data.data()) : nullptr, dataLen))
+      break;
+    ++i;
+  }
+  return true;
+}
 
 class TRegistry : public TObject {
  public:

@@ -353,7 +353,7 @@ class TRawSink : public IRegFileSink {
   ~TRawSink() override { Close(); }
   bool OpenKey(TRegRoot Root, const String& Path) override {
     Close();
-    return RegCreateKeyExW(ToHKEY(Root), Path.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_,
+    return RegCreateKeyExW(RootHandle(Root), Path.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_,
                            nullptr) == ERROR_SUCCESS;
   }
   void DeleteKey(TRegRoot, const String&) override {}

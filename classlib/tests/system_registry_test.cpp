@@ -469,3 +469,81 @@ TEST_F(RegistryTest, GetValuesReadsNamesTypesAndBytesInOnePass) {
   EXPECT_FALSE(r.GetValues(again));
   EXPECT_TRUE(again.empty());
 }
+
+// ---------------------------------------------------------------------------
+// The key layer under TRegistry.
+
+TEST_F(RegistryTest, KeyLayerPathsViewsAndMoves) {
+  // A root given as a number, a path with backslashes at both ends.
+  TRegKey k;
+  ASSERT_TRUE(k.Create(reinterpret_cast<std::uintptr_t>(HKEY_CURRENT_USER), String(kBase) + L"\\p\\"));
+  EXPECT_EQ(k.Path(), L"Software\\ZembrioTest\\classlib\\p");
+  TRegKey sub;
+  ASSERT_TRUE(sub.CreateSub(k, L"q", KEY_ALL_ACCESS));
+  EXPECT_EQ(sub.Path(), L"Software\\ZembrioTest\\classlib\\p\\q");
+  sub.WriteValue(L"v", REG_SZ, std::string("a\0\0", 4));
+  {
+    // A view uses the handle and leaves it open.
+    TRegKey view(sub.Handle(), L"x");
+    EXPECT_TRUE(view.ValueExists(L"v"));
+  }
+  TRegKey moved(std::move(sub));
+  EXPECT_FALSE(sub.IsOpen());
+  DWORD type = 0;
+  std::string data;
+  ASSERT_TRUE(moved.ReadValue(L"v", type, data));
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(data, std::string("a\0\0", 4));
+  TRegRawValue raw;
+  EXPECT_EQ(moved.ReadValue(L"missing", raw), ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(k.OpenSub(moved, L"none"));
+  EXPECT_EQ(k.LastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryTest, KeyLayerFailuresGoThroughTheSeam) {
+  TRegistry r;
+  Open(r, L"t\\a\\deep");
+  r.WriteString(L"s", L"text");
+  Open(r, L"t\\b");
+  r.CloseKey();
+  TRegKey t;
+  ASSERT_TRUE(t.Open(HKEY_CURRENT_USER, String(kBase) + L"\\t"));
+
+  RegistryFailNext(L"RegEnumKeyEx", 1, ERROR_ACCESS_DENIED);
+  try {
+    t.KeyNames();
+    FAIL();
+  } catch (const ERegistryException& e) {
+    EXPECT_EQ(e.Message(), L"Unable to list the subkeys of the key Software\\ZembrioTest\\classlib\\t");
+  }
+  TRegKey a;
+  ASSERT_TRUE(a.OpenSub(t, L"a\\deep"));
+  TRegKeyInfo info;
+  ASSERT_TRUE(a.QueryInfo(info));
+  TRegValueBuffers buffers;
+  RegistryFailNext(L"RegEnumValue", 1, ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(a.ForEachValue(info, buffers, true, [](std::wstring_view, DWORD, const unsigned char*, DWORD) {
+    return true;
+  }));
+  // A value that outgrew the buffers is read again into bigger ones.
+  RegistryFailNext(L"RegEnumValue", 2, ERROR_MORE_DATA);
+  String seen;
+  EXPECT_TRUE(a.ForEachValue(info, buffers, true, [&](std::wstring_view n, DWORD, const unsigned char* d, DWORD s) {
+    seen = String(n) + L"=" + String(reinterpret_cast<const wchar_t*>(d), s / 2 - 1);
+    return true;
+  }));
+  EXPECT_EQ(seen, L"s=text");
+  a.Close();
+
+  // A branch whose deletion fails partway names the key that stayed and
+  // keeps the rest of the branch that wasn't reached.
+  RegistryFailNext(L"RegDeleteKey", 1, ERROR_ACCESS_DENIED);
+  String failed;
+  EXPECT_EQ(t.DeleteTree(L"a", &failed), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(failed, L"Software\\ZembrioTest\\classlib\\t\\a\\deep");
+  EXPECT_TRUE(t.KeyExists(L"a\\deep"));
+  EXPECT_EQ(t.DeleteTree(L"a", &failed), ERROR_SUCCESS);
+  EXPECT_FALSE(t.KeyExists(L"a"));
+  EXPECT_TRUE(t.KeyExists(L"b"));
+  EXPECT_EQ(t.DeleteTree(L"a", &failed), ERROR_FILE_NOT_FOUND);
+}
