@@ -6,6 +6,7 @@
 #include "classlib/Thread.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <functional>
@@ -191,6 +192,7 @@ class TRegistrySink : public IRegFileSink {
   struct TSection {
     TRegKey Key;
     std::vector<TOp> Ops;
+    size_t Order = 0;  // place in the file
   };
   struct TWriter {
     std::thread Thread;
@@ -202,6 +204,7 @@ class TRegistrySink : public IRegFileSink {
 
   void Send() {
     if (!section_.Key.IsOpen()) return;
+    section_.Order = sent_++;
     TWriter& w = *writers_[writer_];
     bool wake;
     {
@@ -240,7 +243,9 @@ class TRegistrySink : public IRegFileSink {
       TSection s = std::move(W.Queue.front());
       W.Queue.pop_front();
       W.Busy = true;
-      const bool skip = failed_;
+      // Sections after a failed one in the file are left out; those before
+      // it are written whichever writer took them.
+      const bool skip = s.Order > failedAt_;
       hold.unlock();
       std::exception_ptr failure;
       if (!skip) {
@@ -257,8 +262,8 @@ class TRegistrySink : public IRegFileSink {
       }
       s.Key.Close();
       hold.lock();
-      if (failure && !failed_) {
-        failed_ = true;
+      if (failure && s.Order < failedAt_) {
+        failedAt_ = s.Order;
         failure_ = failure;
       }
       W.Busy = false;
@@ -281,7 +286,8 @@ class TRegistrySink : public IRegFileSink {
   TSlimCondition idle_;
   bool waitingIdle_ = false;
   bool stopping_ = false;
-  bool failed_ = false;
+  size_t sent_ = 0;
+  size_t failedAt_ = SIZE_MAX;  // the first section in the file whose write failed
   std::exception_ptr failure_;
   TSection section_;
   size_t writer_ = 0;
