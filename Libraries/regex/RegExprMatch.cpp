@@ -52,9 +52,9 @@ bool TRegex::IsProgrammOk() {
 }
 
 bool TRegex::Exec(std::string_view input) {
-  // Same as SetInputString; ExecPrim clears the registers.
-  input_.assign(input.data(), input.size());
-  hasInput_ = true;
+  // The registers point into the old input: clear them before anything
+  // (compiling included) can raise.
+  SetInputString(input);
   return ExecPrim(1);
 }
 

@@ -184,6 +184,28 @@ TEST(RegexObject, EmptyExpressionDiscardsTheProgram) {
   EXPECT_EQ(RaisedCode([&] { r.Exec("a"); }), 1003);
 }
 
+TEST(RegexObject, ExecThatRaisesLeavesNoMatchIntoTheOldInput) {
+  TRegex r;
+  r.SetExpression("b");
+  ASSERT_TRUE(r.Exec("abc"));
+  r.SetExpression("");
+  // a longer input: old registers would point outside the stored copy
+  EXPECT_EQ(RaisedCode([&] { r.Exec(std::string(4096, 'z')); }), 1003);
+  EXPECT_EQ(r.GetInputString(), std::string(4096, 'z'));
+  EXPECT_EQ(r.GetMatchPos(0), -1);
+  EXPECT_EQ(r.GetMatchLen(0), -1);
+  EXPECT_EQ(r.GetMatch(0), "");
+  EXPECT_EQ(r.GetSubExprMatchCount(), 0);
+  EXPECT_EQ(RaisedCode([&] { r.ExecNext(); }), 1007);
+  // the same after a compile error
+  r.SetExpression("(x)");
+  ASSERT_TRUE(r.Exec("yx"));
+  r.SetExpression("a(b");
+  EXPECT_EQ(RaisedCode([&] { r.Exec(""); }), 103);
+  EXPECT_EQ(r.GetMatchPos(1), -1);
+  EXPECT_EQ(r.GetMatch(1), "");
+}
+
 TEST(RegexObject, MatchRegisters) {
   TRegex r;
   EXPECT_EQ(r.GetSubExprMatchCount(), -1);
