@@ -6,18 +6,6 @@
 #include "treecontrol/TreeEx.h"
 
 namespace {
-constexpr UINT_PTR kChangeTimer = 0x5A71;
-constexpr UINT_PTR kDragExpandTimer = 0x5A72;
-constexpr UINT_PTR kScrollTimer = 0x5A73;
-
-UINT_PTR TimerId(UINT_PTR Which) {
-  switch (Which) {
-    case 1: return kChangeTimer;
-    case 2: return kDragExpandTimer;
-    default: return kScrollTimer;
-  }
-}
-
 const TTreeOptions kDefaultOptions{toAutoExpand, toAutoScroll,       toEvenHeight,  toHideSelection,
                                    toRightClickSelect, toShowButtons, toShowLines, toShowRoot};
 }  // namespace
@@ -89,7 +77,10 @@ void TCustomTreeEx::CreateParams(TCreateParams& P) {
   if (O.Contains(toFullRowSelect)) P.Style |= TVS_FULLROWSELECT;
   if (!O.Contains(toEvenHeight)) P.Style |= TVS_NONEVENHEIGHT;
   P.Style |= WS_CLIPCHILDREN;
-  if (FBorderStyle == bsSingle) P.ExStyle |= WS_EX_CLIENTEDGE;
+  if (FBorderStyle == bsSingle) {
+    P.Style |= WS_BORDER;
+    if (FCtl3D) P.ExStyle |= WS_EX_CLIENTEDGE;
+  }
   P.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
 }
 
@@ -147,9 +138,9 @@ void TCustomTreeEx::DestroyWnd() {
   FSavedTopItem = GetTopItem();
   FSavedIndent = static_cast<int>(SendTV(TVM_GETINDENT));
   FSavedItemHeight = static_cast<int>(SendTV(TVM_GETITEMHEIGHT));
-  StopTimer(1);
-  StopTimer(2);
-  StopTimer(3);
+  StopTimer(TTreeTimer::Change);
+  StopTimer(TTreeTimer::DragExpand);
+  StopTimer(TTreeTimer::Scroll);
   FWindowGoing = true;
   TWinControl::DestroyWnd();
 }
@@ -188,6 +179,13 @@ void TCustomTreeEx::SetBorderStyle(TBorderStyle Value) {
   if (Value == FBorderStyle) return;
   FBorderStyle = Value;
   RecreateWnd();
+}
+
+void TCustomTreeEx::SetCtl3D(bool Value) {
+  FParentCtl3D = false;
+  if (Value == FCtl3D) return;
+  FCtl3D = Value;
+  Perform(CM_CTL3DCHANGED, 0, 0);
 }
 
 void TCustomTreeEx::ApplyStyle(DWORD Bit, bool On) {
@@ -482,14 +480,14 @@ void TCustomTreeEx::DoChange(TTreeExNode* Node) {
     Change(Node);
     return;
   }
-  StopTimer(1);
+  StopTimer(TTreeTimer::Change);
   FChangeNode = Node;
   FChangePending = true;
-  StartTimer(1, static_cast<UINT>(FChangeDelay));
+  StartTimer(TTreeTimer::Change, static_cast<UINT>(FChangeDelay));
 }
 
 void TCustomTreeEx::DeliverChange() {
-  StopTimer(1);
+  StopTimer(TTreeTimer::Change);
   if (!FChangePending) return;
   FChangePending = false;
   TTreeExNode* N = FChangeNode;
@@ -497,21 +495,21 @@ void TCustomTreeEx::DeliverChange() {
   Change(N);
 }
 
-void TCustomTreeEx::StartTimer(UINT_PTR Which, UINT Ms) {
-  if (handle_) SetTimer(handle_, TimerId(Which), Ms, nullptr);
+void TCustomTreeEx::StartTimer(TTreeTimer Which, UINT Ms) {
+  if (handle_) SetTimer(handle_, static_cast<UINT_PTR>(Which), Ms, nullptr);
 }
 
-void TCustomTreeEx::StopTimer(UINT_PTR Which) {
-  if (handle_) KillTimer(handle_, TimerId(Which));
+void TCustomTreeEx::StopTimer(TTreeTimer Which) {
+  if (handle_) KillTimer(handle_, static_cast<UINT_PTR>(Which));
 }
 
 void TCustomTreeEx::WMTimer(TMessage& M) {
-  switch (M.WParam) {
-    case kChangeTimer: DeliverChange(); return;
-    case kDragExpandTimer: DoDragExpand(); return;
-    case kScrollTimer: DoScroll(); return;
-    default: DefaultHandler(M);
+  switch (static_cast<TTreeTimer>(M.WParam)) {
+    case TTreeTimer::Change: DeliverChange(); return;
+    case TTreeTimer::DragExpand: DoDragExpand(); return;
+    case TTreeTimer::Scroll: DoScroll(); return;
   }
+  DefaultHandler(M);
 }
 
 bool TCustomTreeEx::CanChange(TTreeExNode* Node) {

@@ -412,6 +412,9 @@ class TTreePrintTarget {
   virtual HDC BeginDoc(const String& Title) = 0;
   virtual void EndDoc() = 0;
   virtual void Abort() = 0;
+  // Whether the screen is a palette device: the picture then goes to the
+  // printer with 8 bits a pixel and a palette of 256 colours.
+  virtual bool ScreenHasPalette();
 };
 
 // Device rectangle of a printed tree: position and width in millimetres,
@@ -471,6 +474,13 @@ class TCustomTreeEx : public TWinControl {
   void Notification(TComponent* AComponent, TOperation Operation) override;
   TBorderStyle GetBorderStyle() const { return FBorderStyle; }
   void SetBorderStyle(TBorderStyle Value);
+  // A single border is sunk into the parent (client edge) while Ctl3D is
+  // on. ParentCtl3D: follow the value a parent hands down with
+  // CM_PARENTCTL3DCHANGED (WParam non-zero, the value in LParam).
+  bool GetCtl3D() const { return FCtl3D; }
+  void SetCtl3D(bool Value);
+  bool GetParentCtl3D() const { return FParentCtl3D; }
+  void SetParentCtl3D(bool Value) { FParentCtl3D = Value; }
   TColor ColorSelected = clHighlight;
   TColor ColorUnfocusedSelected = cl3DLight;
   TColor ColorDropSelected = clBtnFace;
@@ -593,8 +603,10 @@ class TCustomTreeEx : public TWinControl {
   void ReinsertNodes();
   // NotifyAlways: report the caret also when no node was selected before.
   void SyncSelectionWithCaret(bool NotifyAlways = false);
-  void StartTimer(UINT_PTR Id, UINT Ms);
-  void StopTimer(UINT_PTR Id);
+  // The control's timers; each value is the timer's id on the window.
+  enum class TTreeTimer : UINT_PTR { Change = 0x5A71, DragExpand = 0x5A72, Scroll = 0x5A73 };
+  void StartTimer(TTreeTimer Which, UINT Ms);
+  void StopTimer(TTreeTimer Which);
   void ApplyImageLists();
   void SubclassEdit(TTreeExNode* Node);
   void UnsubclassEdit();
@@ -605,6 +617,8 @@ class TCustomTreeEx : public TWinControl {
 
   std::unique_ptr<TTreeExNodes> FItems;
   TBorderStyle FBorderStyle = bsSingle;
+  bool FCtl3D = true;
+  bool FParentCtl3D = true;
   TCustomImageList* FImages = nullptr;
   TCustomImageList* FStateImages = nullptr;
   TScrollDirection FScrollDirections;

@@ -202,7 +202,7 @@ void TTreeExNodes::DeleteSubtrees(const std::vector<TTreeExNode*>& Roots, TTreeE
   if (Gone(T->FChangeNode)) {
     T->FChangeNode = nullptr;
     T->FChangePending = false;
-    T->StopTimer(1);
+    T->StopTimer(TCustomTreeEx::TTreeTimer::Change);
   }
   std::erase_if(T->FBandNodes, Gone);
   for (TNodeWatch* W : FWatches)

@@ -14,6 +14,21 @@ const wchar_t kEditProp[] = L"Zembrio.TreeEx.Edit";
 TTreeExNode* NodeOf(const TVITEMW& I) { return reinterpret_cast<TTreeExNode*>(I.lParam); }
 
 bool Alive(TTreeExNode* N) { return N && !N->GetDeleting(); }
+
+// A node's states while it is drawn: the draw state's, plus its check.
+TNodeStates DrawStates(const TTreeExNode* Node, UINT St) {
+  TNodeStates S;
+  if (St & CDIS_SELECTED) S += nsSelected;
+  if (St & CDIS_FOCUS) S += nsFocused;
+  if (St & CDIS_DISABLED) S += nsDisabled;
+  if (St & CDIS_GRAYED) S += nsGrayed;
+  if (St & CDIS_HOT) S += nsHot;
+  if (St & CDIS_MARKED) S += nsMarked;
+  if (St & CDIS_INDETERMINATE) S += nsIndeterminate;
+  TCheckState C = Node->GetCheckState();
+  if (C == csChecked || C == csCheckedGrayed) S += nsChecked;
+  return S;
+}
 }  // namespace
 
 void TCustomTreeEx::WndProc(TMessage& M) {
@@ -61,11 +76,21 @@ void TCustomTreeEx::WndProc(TMessage& M) {
       break;
     case WM_NCHITTEST:
       TWinControl::WndProc(M);
-      if (M.Result != HTCLIENT) StopTimer(3);
+      if (M.Result != HTCLIENT) StopTimer(TTreeTimer::Scroll);
       return;
     case CM_MOUSELEAVE:
-      StopTimer(3);
+      StopTimer(TTreeTimer::Scroll);
       break;
+    case CM_CTL3DCHANGED:
+      TWinControl::WndProc(M);
+      if (FBorderStyle == bsSingle && handle_) RecreateWnd();
+      return;
+    case CM_PARENTCTL3DCHANGED:
+      if (FParentCtl3D && M.WParam != 0) {
+        SetCtl3D(M.LParam != 0);
+        FParentCtl3D = true;
+      }
+      return;
     case CM_COLORCHANGED:
       TWinControl::WndProc(M);
       SendTV(TVM_SETBKCOLOR, 0, color_ == clWindow ? static_cast<LPARAM>(-1) : static_cast<LPARAM>(ColorToRef(color_)));
@@ -271,7 +296,10 @@ void TCustomTreeEx::CNNotify(TMessage& M) {
       if (!Next) Next = FItems->GetFirstNode();
       if (Next) {
         ClearSelection();
-        Next->SetSelected(true);
+        // The caret goes along, or the next Enter would start from the
+        // same node again.
+        SetSelection(Next);
+        if (!Next->GetSelected()) Next->SetSelected(true);
       }
       M.Result = 1;
       return;
@@ -298,16 +326,7 @@ LRESULT TCustomTreeEx::CustomDraw(NMTVCUSTOMDRAW* CD) {
       LRESULT R = CDRF_NOTIFYPOSTPAINT;
       auto* Node = reinterpret_cast<TTreeExNode*>(N.lItemlParam);
       if (!Alive(Node)) return R;
-      TNodeStates S;
-      UINT St = N.uItemState;
-      if (St & CDIS_SELECTED) S += nsSelected;
-      if (St & CDIS_FOCUS) S += nsFocused;
-      if (St & CDIS_DISABLED) S += nsDisabled;
-      if (St & CDIS_GRAYED) S += nsGrayed;
-      if (St & CDIS_HOT) S += nsHot;
-      if (St & CDIS_MARKED) S += nsMarked;
-      if (St & CDIS_INDETERMINATE) S += nsIndeterminate;
-      if (Node->FCheckState == csChecked || Node->FCheckState == csCheckedGrayed) S += nsChecked;
+      TNodeStates S = DrawStates(Node, N.uItemState);
       bool OwnerDraw = false;
       if (OnBeforeItemPaint) OnBeforeItemPaint(this, Node, N.rc, S, OwnerDraw);
       if (OwnerDraw) return CDRF_SKIPDEFAULT;
@@ -339,12 +358,7 @@ LRESULT TCustomTreeEx::CustomDraw(NMTVCUSTOMDRAW* CD) {
     }
     case CDDS_ITEMPOSTPAINT: {
       auto* Node = reinterpret_cast<TTreeExNode*>(N.lItemlParam);
-      if (OnAfterItemPaint && Alive(Node)) {
-        TNodeStates S;
-        if (N.uItemState & CDIS_SELECTED) S += nsSelected;
-        if (N.uItemState & CDIS_FOCUS) S += nsFocused;
-        OnAfterItemPaint(this, Node, N.rc, S);
-      }
+      if (OnAfterItemPaint && Alive(Node)) OnAfterItemPaint(this, Node, N.rc, DrawStates(Node, N.uItemState));
       return 0;
     }
     case CDDS_ITEMPREERASE: return CDRF_NOTIFYPOSTERASE;
@@ -453,15 +467,22 @@ void TCustomTreeEx::WMLButtonDown(TMessage& M) {
     if (!Node->FSelectedMark && Shift.Empty()) ClearSelection();
     TSelectType OldSel = Old && Old->FSelectedMark ? stSet : stReset;
     bool WasSelected = Node->FSelectedMark;
-    bool Bulk = Multi && !Shift.Empty();
+    // With Shift or Ctrl the caret comes off first (quietly: a multiple
+    // selection gives the old node its selection back below) and the click
+    // runs as a bulk selection, in every tree.
+    bool Bulk = !Shift.Empty();
     if (Bulk) {
       FItems->BeginBulk();
       ++FRestoring;
       SetSelection(nullptr);
       --FRestoring;
+      if (!Multi && Old) FItems->RemoveFromSelection(Old);
     }
     try {
       TWinControl::WndProc(M);
+      // Only nodes on the anchor's level join a multiple selection; the
+      // native click selected this one regardless.
+      if (Multi && FOptions.Contains(toLevelSelectConstraint)) FItems->SelectNode(Node, stReset);
     } catch (...) {
       if (Bulk) FItems->EndBulk();
       throw;

@@ -2,6 +2,7 @@
 // printing, tree files and the built-in check pictures.
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "classlib/Forms.h"
 #include "treecontrol/TreeEx.h"
@@ -85,7 +86,7 @@ void TCustomTreeEx::BeginNodeDrag() {
       ImageList_SetDragCursorImage(FDragImages, 0, 2, 2);
     }
   }
-  StartTimer(2, 1000);
+  StartTimer(TTreeTimer::DragExpand, 1000);
 }
 
 HIMAGELIST TCustomTreeEx::GetDragImages() const {
@@ -96,9 +97,9 @@ void TCustomTreeEx::DoDragOver(int X, int Y) {
   if (FOptions.Contains(toAutoScroll)) DoAutoScroll(X, Y);
   TTreeExNode* N = GetNodeAt(X, Y);
   if (N && N != GetDropTarget()) {
-    StopTimer(2);
+    StopTimer(TTreeTimer::DragExpand);
     SetDropTarget(N);
-    StartTimer(2, 1000);
+    StartTimer(TTreeTimer::DragExpand, 1000);
   }
 }
 
@@ -108,8 +109,8 @@ void TCustomTreeEx::DragLeave() {
 }
 
 void TCustomTreeEx::DoEndDrag() {
-  StopTimer(2);
-  StopTimer(3);
+  StopTimer(TTreeTimer::DragExpand);
+  StopTimer(TTreeTimer::Scroll);
   FDragging = false;
   FDragged = false;
   TTreeExNode* D = GetDropTarget();
@@ -119,7 +120,7 @@ void TCustomTreeEx::DoEndDrag() {
 }
 
 void TCustomTreeEx::DoDragExpand() {
-  StopTimer(2);
+  StopTimer(TTreeTimer::DragExpand);
   if (!FOptions.Contains(toAutoExpand)) return;
   TTreeExNode* D = GetDropTarget();
   if (D && D->FChildrenFlag && !D->FExpanded) {
@@ -156,13 +157,13 @@ void TCustomTreeEx::DoAutoScroll(int X, int Y) {
     FScrollDirections += sdDown;
   FScrollInterval = 300;
   if (FScrollDirections.Empty())
-    StopTimer(3);
+    StopTimer(TTreeTimer::Scroll);
   else
-    StartTimer(3, FScrollInterval);
+    StartTimer(TTreeTimer::Scroll, FScrollInterval);
 }
 
 void TCustomTreeEx::DoScroll() {
-  StopTimer(3);
+  StopTimer(TTreeTimer::Scroll);
   if (!handle_) return;
   if (FScrollInterval == 300) FScrollInterval = 50;
   UINT I = FScrollInterval;
@@ -216,7 +217,7 @@ void TCustomTreeEx::DoScroll() {
     }
   }
   if (Band) DrawFocusRect(FBandRect);
-  if (!FScrollDirections.Empty()) StartTimer(3, FScrollInterval);
+  if (!FScrollDirections.Empty()) StartTimer(TTreeTimer::Scroll, FScrollInterval);
 }
 
 // ---------------------------------------------------------------------------
@@ -330,14 +331,78 @@ class TDefaultPrinter : public TTreePrintTarget {
 };
 }  // namespace
 
+bool TTreePrintTarget::ScreenHasPalette() {
+  HDC Screen = GetDC(nullptr);
+  bool R = (GetDeviceCaps(Screen, RASTERCAPS) & RC_PALETTE) != 0;
+  ReleaseDC(nullptr, Screen);
+  return R;
+}
+
+namespace {
+// Prints a bitmap stretched onto Dest of the printer through a
+// device-independent bitmap: on a palette screen 8 bits a pixel with the
+// 256 colours of Pal (header and colour table 1064 bytes), else 24 bits.
+void StretchBitmapToPrinter(HDC Printer, HBITMAP Bmp, HPALETTE Pal, const TRect& Dest) {
+  BITMAP BM{};
+  if (!GetObjectW(Bmp, sizeof BM, &BM)) throw EPrinterError(L"The tree could not be printed");
+  const bool Eight = Pal != nullptr;
+  std::vector<unsigned char> Header(sizeof(BITMAPINFOHEADER) + (Eight ? 256 : 1) * sizeof(RGBQUAD));
+  auto* BI = reinterpret_cast<BITMAPINFO*>(Header.data());
+  BITMAPINFOHEADER& H = BI->bmiHeader;
+  H.biSize = sizeof H;
+  H.biWidth = BM.bmWidth;
+  H.biHeight = BM.bmHeight;
+  H.biPlanes = 1;
+  H.biBitCount = Eight ? 8 : 24;
+  H.biCompression = BI_RGB;
+  H.biSizeImage = static_cast<DWORD>(H.biBitCount * BM.bmWidth / 8 * BM.bmHeight);
+  if (Eight) H.biClrUsed = H.biClrImportant = 256;
+  HDC Screen = GetDC(nullptr);
+  HPALETTE OldScreenPal = nullptr, OldPrinterPal = nullptr;
+  HGLOBAL Mem = nullptr;
+  bool Done = false;
+  if (Eight) {
+    OldScreenPal = SelectPalette(Screen, Pal, FALSE);
+    RealizePalette(Screen);
+  }
+  // The first call completes the header with the row-aligned image size.
+  if (GetDIBits(Screen, Bmp, 0, static_cast<UINT>(BM.bmHeight), nullptr, BI, DIB_RGB_COLORS) &&
+      (Mem = GlobalAlloc(GMEM_MOVEABLE, std::max<DWORD>(H.biSizeImage, 1))) != nullptr) {
+    void* Bits = GlobalLock(Mem);
+    if (Bits && GetDIBits(Screen, Bmp, 0, static_cast<UINT>(BM.bmHeight), Bits, BI, DIB_RGB_COLORS)) {
+      if (Eight) {
+        OldPrinterPal = SelectPalette(Printer, Pal, FALSE);
+        RealizePalette(Printer);
+      }
+      Done = StretchDIBits(Printer, Dest.left, Dest.top, RectWidth(Dest), RectHeight(Dest), 0, 0, BM.bmWidth,
+                           BM.bmHeight, Bits, BI, DIB_RGB_COLORS, SRCCOPY) != 0;
+      if (OldPrinterPal) SelectPalette(Printer, OldPrinterPal, FALSE);
+    }
+    if (Bits) GlobalUnlock(Mem);
+  }
+  if (Mem) GlobalFree(Mem);
+  if (OldScreenPal) SelectPalette(Screen, OldScreenPal, FALSE);
+  ReleaseDC(nullptr, Screen);
+  if (!Done) throw EPrinterError(L"The tree could not be printed");
+}
+}  // namespace
+
 void TCustomTreeEx::Print(double Left, double Top, double Width, TTreePrintTarget* Target) {
   TDefaultPrinter Default;
   if (!Target) Target = &Default;
   String Title = Format(L"tree printing of %s", Application ? Application->GetTitle() : String());
   HDC DC = Target->BeginDoc(Title);
-  HDC Screen = nullptr;
   HDC Mem = nullptr;
   HBITMAP Bmp = nullptr;
+  HPALETTE Pal = nullptr;
+  auto Release = [&] {
+    if (Mem) DeleteDC(Mem);
+    if (Bmp) DeleteObject(Bmp);
+    if (Pal) DeleteObject(Pal);
+    Mem = nullptr;
+    Bmp = nullptr;
+    Pal = nullptr;
+  };
   try {
     int BW = GetTreeWidth(), BH = GetTreeHeight();
     TRect R = TreePrintRect(Left, Top, Width, BW, BH, GetDeviceCaps(DC, LOGPIXELSX), GetDeviceCaps(DC, LOGPIXELSY));
@@ -351,31 +416,27 @@ void TCustomTreeEx::Print(double Left, double Top, double Width, TTreePrintTarge
       BI.bmiHeader.biBitCount = 24;
       BI.bmiHeader.biCompression = BI_RGB;
       void* Bits = nullptr;
-      Screen = GetDC(nullptr);
+      HDC Screen = GetDC(nullptr);
       Bmp = CreateDIBSection(Screen, &BI, DIB_RGB_COLORS, &Bits, nullptr, 0);
-      if (!Bmp || !Bits) throw EPrinterError(L"Not enough memory for the tree picture");
-      Mem = CreateCompatibleDC(Screen);
+      if (Bmp && Target->ScreenHasPalette()) Pal = CreateHalftonePalette(Screen);
+      if (Bmp) Mem = CreateCompatibleDC(Screen);
+      ReleaseDC(nullptr, Screen);
+      if (!Bmp || !Bits || !Mem) throw EPrinterError(L"Not enough memory for the tree picture");
       HGDIOBJ Old = SelectObject(Mem, Bmp);
       RECT All{0, 0, BW, BH};
       FillRect(Mem, &All, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
       DrawTo(Mem);
       SelectObject(Mem, Old);
       GdiFlush();
-      if (StretchDIBits(DC, R.left, R.top, RectWidth(R), RectHeight(R), 0, 0, BW, BH, Bits, &BI, DIB_RGB_COLORS,
-                        SRCCOPY) == 0)
-        throw EPrinterError(L"The tree could not be printed");
+      StretchBitmapToPrinter(DC, Bmp, Pal, R);
     }
     Target->EndDoc();
   } catch (...) {
     Target->Abort();
-    if (Mem) DeleteDC(Mem);
-    if (Bmp) DeleteObject(Bmp);
-    if (Screen) ReleaseDC(nullptr, Screen);
+    Release();
     throw;
   }
-  if (Mem) DeleteDC(Mem);
-  if (Bmp) DeleteObject(Bmp);
-  if (Screen) ReleaseDC(nullptr, Screen);
+  Release();
 }
 
 // ---------------------------------------------------------------------------

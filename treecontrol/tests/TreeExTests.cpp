@@ -785,15 +785,6 @@ TEST_F(TreeTest, PrintsThroughAnInjectedDevice) {
   EXPECT_EQ(GetPixel(P.DC, 2, RectHeight(R) + 3), RGB(0, 0, 0));
 }
 
-TEST_F(TreeTest, DrawToAnEmptyTreeOrZeroSizeDoesNothing) {
-  TBitmap B(50, 50, pf24bit);
-  Tree->DrawTo(B.GetCanvas());  // empty tree
-  Tree->Items()->AddChild(nullptr, L"x");
-  Tree->SetBounds(0, 0, 0, 0);
-  Tree->DrawTo(B.GetCanvas());
-  SUCCEED();
-}
-
 TEST_F(TreeTest, CheckImagesHaveNinePictures) {
   HIMAGELIST L = TCustomTreeEx::CheckImages();
   ASSERT_NE(L, nullptr);
