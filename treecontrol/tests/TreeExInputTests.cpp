@@ -22,6 +22,7 @@ namespace {
 class TreeInput : public ::testing::Test {
  protected:
   void SetUp() override {
+    GetCursorPos(&Pointer);
     Form = new TForm(nullptr);
     Form->SetBounds(80, 80, 380, 320);
     Form->Show();
@@ -39,6 +40,8 @@ class TreeInput : public ::testing::Test {
     Tree->OnAfterItemPaint = nullptr;
     delete Form;
     Pump(1);
+    // Nothing may be left resting on the windows of the tests that follow.
+    SetCursorPos(Pointer.x, Pointer.y);
   }
   std::vector<TTreeExNode*> Fill(int N, TTreeExNode* Parent = nullptr) {
     std::vector<TTreeExNode*> Out;
@@ -93,7 +96,6 @@ class TreeInput : public ::testing::Test {
     // A marker key-up nobody handles ends the batch: once it has been
     // read, everything before it has been handled.
     Key(In, VK_F24, true);
-    Marker = false;
     SendInput(static_cast<UINT>(In.size()), In.data(), sizeof(INPUT));
     ASSERT_TRUE(PumpUntil([&] { return (GetAsyncKeyState(VK_F24) & 0x8000) == 0 && Drained(); }, 5000));
   }
@@ -110,7 +112,7 @@ class TreeInput : public ::testing::Test {
   }
   TForm* Form = nullptr;
   TTreeEx* Tree = nullptr;
-  bool Marker = false;
+  POINT Pointer{};
 };
 
 using Rows = std::vector<int>;

@@ -25,6 +25,7 @@ void Pump(int Ms) {
 class TreeUse : public ::testing::Test {
  protected:
   void SetUp() override {
+    GetCursorPos(&Pointer);
     Form = new TForm(nullptr);
     Form->SetBounds(60, 60, 360, 260);
     Form->Show();
@@ -35,12 +36,16 @@ class TreeUse : public ::testing::Test {
   void TearDown() override {
     delete Form;  // frees the tree with it
     Pump(1);
+    // The pointer goes back where it was: the tests that follow, in this
+    // program or the next, must not find it resting on their windows.
+    SetCursorPos(Pointer.x, Pointer.y);
   }
   void Fill(int N) {
     for (int I = 0; I < N; ++I) Tree->Items()->AddChild(nullptr, L"Row " + std::to_wstring(I));
   }
   TForm* Form = nullptr;
   TTreeEx* Tree = nullptr;
+  POINT Pointer{};
 };
 
 TEST_F(TreeUse, NodesMadeBeforeTheWindowAppearWithIt) {
