@@ -87,9 +87,21 @@ void TfrmEditValueBin::FormShow(TObject*) {
   SetBounds(dm.GetOption(L"EditBinLeft").AsInteger(), dm.GetOption(L"EditBinTop").AsInteger(),
             dm.GetOption(L"EditBinWidth").AsInteger(), dm.GetOption(L"EditBinHeight").AsInteger());
   heValue->SetAsText(dm.EditBinary);
+  FitWholeRow();
   if (heValue->GetDataSize() > 0) heValue->SetSelStart(0);
   FocusControl(heValue);
   heValue->SetInsertMode(false);
+}
+
+void TfrmEditValueBin::FitWholeRow() {
+  // Offsets, the eight bytes and their characters side by side, with room
+  // for the vertical scroll bar whether or not it shows yet.
+  int content = 0;
+  for (int c = 0; c < heValue->GetColCount(); ++c) content += heValue->GetColWidths(c) + heValue->GetGridLineWidth();
+  const bool vscroll = (GetWindowLongW(heValue->GetHandle(), GWL_STYLE) & WS_VSCROLL) != 0;
+  const int frame = heValue->GetWidth() - heValue->GetClientWidth() + (vscroll ? 0 : GetSystemMetrics(SM_CXVSCROLL));
+  const int missing = content + frame - heValue->GetWidth();
+  if (missing > 0) SetWidth(GetWidth() + missing);
 }
 
 void TfrmEditValueBin::FormClose(TObject*, TCloseAction&) {

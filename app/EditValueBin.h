@@ -29,5 +29,7 @@ class TfrmEditValueBin : public TForm {
   void FormClose(TObject* Sender, TCloseAction& Action);
 
  private:
-  TCommonLogic* logic_;
+  // Widens the dialog when a whole row of the hex editor doesn't fit.
+  void FitWholeRow();
+  TCommonLogic* logic_;  // the data module's logic; not owned
 };

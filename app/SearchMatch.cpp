@@ -14,14 +14,26 @@ TSearchMatcher::TSearchMatcher(const TSearchInput& Input)
     regex_->SetModifier(5, true);   // m
     regex_->SetModifier(6, false);  // x
     regex_->SetModifier(1, !Input.CaseSensitive);  // i
+    // The engine works on ANSI text: an expression that doesn't fit is
+    // refused by Prepare rather than searched for with "?" in its place.
+    ansiExpression_ = FitsAnsi(Input.Text);
     regex_->SetExpression(WideToAnsi(Input.Text));
   }
 }
 
 TSearchMatcher::~TSearchMatcher() = default;
 
+const wchar_t* const RegexNotAnsiText =
+    L"The expression holds characters that the ANSI code page does not have.  A regular-expression search "
+    L"works on ANSI text, where they would turn into question marks: search for such text by substring or "
+    L"exact match instead.";
+
 bool TSearchMatcher::Prepare(String& ErrorMessage) {
   if (type_ != stRegex) return true;
+  if (!ansiExpression_) {
+    ErrorMessage = RegexNotAnsiText;
+    return false;
+  }
   try {
     regex_->Compile();
     return true;

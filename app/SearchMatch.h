@@ -36,6 +36,8 @@ struct TSearchHit {
 enum : uint8_t { stRegex = 0, stSubstring = 1, stExact = 2 };
 enum : uint8_t { hkKeyName = 1, hkValueName = 2, hkStringData = 3 };
 
+extern const wchar_t* const RegexNotAnsiText;
+
 class TSearchMatcher {
  public:
   explicit TSearchMatcher(const TSearchInput& Input);
@@ -44,7 +46,9 @@ class TSearchMatcher {
   TSearchMatcher& operator=(const TSearchMatcher&) = delete;
 
   // Compiles a regular expression (other types need nothing). Returns
-  // false with the engine's message when the expression is refused.
+  // false with the engine's message when the expression is refused, and
+  // with RegexNotAnsiText when it holds characters the ANSI code page
+  // lacks (the engine works on ANSI text).
   bool Prepare(String& ErrorMessage);
   // True when the candidate matches. The search text was upper-cased once
   // when the matcher was made; only the candidate is converted here.
@@ -55,5 +59,6 @@ class TSearchMatcher {
   uint8_t type_;
   bool caseSensitive_;
   String text_;  // upper-cased unless case-sensitive
+  bool ansiExpression_ = true;
   std::unique_ptr<TRegex> regex_;
 };

@@ -27,6 +27,16 @@ TEST(SearchMatch, ExactAndSubstring) {
   EXPECT_TRUE(wide.Matches(L"L'\u00c9T\u00c9"));
 }
 
+TEST(SearchMatch, RegexWithCharactersOutsideTheAnsiCodePageIsRefused) {
+  TSearchMatcher wide(In(L"^\u4e2d.", stRegex));
+  String error;
+  EXPECT_FALSE(wide.Prepare(error));
+  EXPECT_EQ(error, RegexNotAnsiText);
+  TSearchMatcher latin(In(L"^\u00e9t\u00e9$", stRegex));
+  EXPECT_TRUE(latin.Prepare(error));
+  EXPECT_TRUE(latin.Matches(L"\u00c9T\u00c9"));
+}
+
 TEST(SearchMatch, EmptyText) {
   TSearchMatcher sub(In(L"", stSubstring));
   EXPECT_FALSE(sub.Matches(L""));
