@@ -14,10 +14,26 @@ TSettingValue ConvertSettingValue(const TSettingValue& V, TValueTypes Type) {
   return {};
 }
 
-TRegStoreValue::TRegStoreValue(TRegStore* Store, const String& Name, const String& SubKey,
-                               TValueTypes Type, const String& Default)
-    : store_(Store), name_(Name), subKey_(SubKey), type_(Type) {
-  SetDefaultValue(Default);
+TRegStoreValue::TRegStoreValue(TCollection* Collection) : TCollectionItem(Collection) {}
+
+TRegStore* TRegStoreValue::Store() const {
+  auto* values = dynamic_cast<TRegStoreValues*>(GetCollection());
+  return values ? values->Store() : nullptr;
+}
+
+void TRegStoreValue::SetType(TValueTypes Type) {
+  if (Type == type_) return;
+  type_ = Type;
+  // What has no form in the new type is dropped.
+  auto convert = [this](TSettingValue& V) {
+    try {
+      V = ConvertSettingValue(V, type_);
+    } catch (const Exception&) {
+      V = TSettingValue();
+    }
+  };
+  convert(default_);
+  convert(value_);
 }
 
 String TRegStoreValue::GetDefaultValue() const {
@@ -34,33 +50,62 @@ void TRegStoreValue::SetDefaultValue(const String& Text) {
   default_ = ConvertSettingValue(TSettingValue(Text), type_);
 }
 
-String TRegStoreValue::KeyPath() const {
-  if (subKey_.empty()) return store_->BaseKey;
-  return store_->BaseKey + L"\\" + subKey_;
+String TRegStoreValue::GetDisplayName() const {
+  return name_.empty() ? TCollectionItem::GetDisplayName() : name_;
 }
+
+void TRegStoreValue::Assign(TPersistent* Source) {
+  if (auto* v = dynamic_cast<TRegStoreValue*>(Source)) {
+    name_ = v->name_;
+    subKey_ = v->subKey_;
+    type_ = v->type_;
+    default_ = v->default_;
+    value_ = v->value_;
+    return;
+  }
+  TCollectionItem::Assign(Source);
+}
+
+String TRegStoreValue::KeyPath() const {
+  const TRegStore* store = Store();
+  const String base = store ? store->BaseKey : String();
+  if (subKey_.empty()) return base;
+  return base + L"\\" + subKey_;
+}
+
+TRegStoreValues::TRegStoreValues(TRegStore* Store)
+    : TOwnedCollection(Store, [](TCollection* C) { return new TRegStoreValue(C); }), store_(Store) {}
+
+TRegStoreValue& TRegStoreValues::Add(const String& Name, const String& SubKey, TValueTypes Type,
+                                     const String& Default) {
+  auto& v = *static_cast<TRegStoreValue*>(TCollection::Add());
+  v.SetName(Name);
+  v.SetSubKey(SubKey);
+  v.SetType(Type);
+  v.SetDefaultValue(Default);
+  return v;
+}
+
+TRegStoreValue& TRegStoreValues::GetValueByName(const String& Name) const {
+  const String up = AnsiUpperCase(Name);
+  for (int i = 0; i < Count(); ++i)
+    if (AnsiUpperCase(Item(i).GetName()) == up) return Item(i);
+  throw EListError(String(L"Invalid value name."));
+}
+
+void TRegStoreValues::ResetValues() {
+  for (int i = 0; i < Count(); ++i) Item(i).ResetToDefault();
+}
+
+TRegStore::TRegStore(TComponent* AOwner) : TComponent(AOwner), values_(std::make_unique<TRegStoreValues>(this)) {}
+
+TRegStore::~TRegStore() = default;
 
 uintptr_t TRegStore::GetRootHKEY() const {
   static const TRegRoot roots[] = {RegRoot::ClassesRoot, RegRoot::CurrentUser, RegRoot::LocalMachine,
                                    RegRoot::Users, RegRoot::PerformanceData, RegRoot::CurrentConfig,
                                    RegRoot::DynData};
   return roots[RootKey];
-}
-
-TRegStoreValue& TRegStore::Add(const String& Name, const String& SubKey, TValueTypes Type,
-                               const String& Default) {
-  values_.push_back(std::make_unique<TRegStoreValue>(this, Name, SubKey, Type, Default));
-  return *values_.back();
-}
-
-TRegStoreValue& TRegStore::GetValueByName(const String& Name) {
-  const String up = AnsiUpperCase(Name);
-  for (auto& v : values_)
-    if (AnsiUpperCase(v->GetName()) == up) return *v;
-  throw EListError(String(L"Invalid value name."));
-}
-
-void TRegStore::ResetValues() {
-  for (auto& v : values_) v->ResetToDefault();
 }
 
 const wchar_t* const EditorSettingsKey = L"Software\\Quorvel\\Zembrio";

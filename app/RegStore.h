@@ -22,47 +22,95 @@ using TSettingValue = Variant;
 TSettingValue ConvertSettingValue(const TSettingValue& V, TValueTypes Type);
 
 class TRegStore;
+class TRegStoreValues;
+#ifdef _WIN32
+class TRegistry;
+#endif
 
-// One declared setting.
-class TRegStoreValue {
+// One declared setting: an item of its store's collection.
+class TRegStoreValue : public TCollectionItem {
  public:
-  TRegStoreValue(TRegStore* Store, const String& Name, const String& SubKey, TValueTypes Type,
-                 const String& Default);
+  // Joins Collection (a TRegStoreValues) with an empty name, no subkey,
+  // type vtBoolean and no default.
+  explicit TRegStoreValue(TCollection* Collection);
+  const char* ClassName() const override { return "TRegStoreValue"; }
 
   const String& GetName() const { return name_; }
+  void SetName(const String& Name) { name_ = Name; }
   const String& GetSubKey() const { return subKey_; }
+  void SetSubKey(const String& SubKey) { subKey_ = SubKey; }
   TValueTypes GetType() const { return type_; }
+  // Converts the default and the current value to the new type.
+  void SetType(TValueTypes Type);
   // "true"/"false" for booleans, the default as text otherwise.
   String GetDefaultValue() const;
   // Converts the text to the setting's type ("true"/"false" in any case or
   // a number for booleans, a decimal number for integers).
   void SetDefaultValue(const String& Text);
+  // The name, or the collection item's own caption while there is none.
+  String GetDisplayName() const override;
+  // Copies name, subkey, type, default and current value of another setting.
+  void Assign(TPersistent* Source) override;
 
   TSettingValue GetValue() const { return value_; }
   void SetValue(const TSettingValue& V) { value_ = ConvertSettingValue(V, type_); }
   void ResetToDefault() { value_ = default_; }
 
+  // The store whose collection holds this setting (not owned).
+  TRegStore* Store() const;
   // Key path of the setting below the store's root: BaseKey + "\" + SubKey.
   String KeyPath() const;
 
 #ifdef _WIN32
-  // Reads the setting: what the registry holds, or the default when the
-  // key or the value is missing or holds a value of the wrong type or size.
-  // Never writes.
-  TSettingValue Read();
+  // Reads the setting: what the registry holds, or Fallback when the key
+  // or the value is missing or holds a value of the wrong type or size.
+  // Never writes. Returns the current value.
+  TSettingValue ReadFromRegistry(const TSettingValue& Fallback);
+  // ReadFromRegistry with the default.
+  TSettingValue Read() { return ReadFromRegistry(default_); }
   // Writes the current value (creating the key). An empty value (never
   // read or set) is not written, so it can't replace the stored one.
   void WriteToRegistry();
+  // Deletes the value (never the key).
   void DeleteFromRegistry();
+  // Points Reg at the store's root and opens the setting's key, creating
+  // it when Create is set.
+  bool OpenKey(TRegistry& Reg, bool Create);
 #endif
 
  private:
-  TRegStore* store_;
   String name_;
   String subKey_;
-  TValueTypes type_;
+  TValueTypes type_ = vtBoolean;
   TSettingValue default_;
   TSettingValue value_;
+};
+
+// The settings of a store, in declaration order (the order of every read
+// and write of all).
+class TRegStoreValues : public TOwnedCollection {
+ public:
+  explicit TRegStoreValues(TRegStore* Store);
+  const char* ClassName() const override { return "TRegStoreValues"; }
+
+  TRegStore* Store() const { return store_; }
+  int Count() const { return GetCount(); }
+  TRegStoreValue& Item(int Index) const { return *static_cast<TRegStoreValue*>(GetItem(Index)); }
+  // A new setting at the end.
+  TRegStoreValue& Add(const String& Name, const String& SubKey, TValueTypes Type, const String& Default = String());
+  // The first setting of that name, ignoring letter case; EListError
+  // "Invalid value name." when there is none.
+  TRegStoreValue& GetValueByName(const String& Name) const;
+
+  void ResetValues();
+#ifdef _WIN32
+  void ReadValues();
+  void WriteValues();
+  void DeleteValues();
+#endif
+
+ private:
+  TRegStore* store_;  // the owner; not owned
 };
 
 class TRegStore : public TComponent {
@@ -78,7 +126,8 @@ class TRegStore : public TComponent {
     rkHKEY_DYN_DATA
   };
 
-  explicit TRegStore(TComponent* AOwner = nullptr) : TComponent(AOwner) {}
+  explicit TRegStore(TComponent* AOwner = nullptr);
+  ~TRegStore() override;
   const char* ClassName() const override { return "TRegStore"; }
 
   TRootKeys RootKey = rkHKEY_CURRENT_USER;
@@ -87,27 +136,30 @@ class TRegStore : public TComponent {
   // The root's handle value (as TRegRoot of RegRoots.h).
   uintptr_t GetRootHKEY() const;
 
-  TRegStoreValue& Add(const String& Name, const String& SubKey, TValueTypes Type,
-                      const String& Default = String());
-  int Count() const { return static_cast<int>(values_.size()); }
-  TRegStoreValue& Item(int Index) { return *values_.at(static_cast<size_t>(Index)); }
-  // The first setting of that name, ignoring letter case; EListError
-  // "Invalid value name." when there is none.
-  TRegStoreValue& GetValueByName(const String& Name);
+  TRegStoreValues* GetValues() const { return values_.get(); }
+  // Copies the settings of another collection into this store's.
+  void SetValues(TRegStoreValues* Values) { values_->Assign(Values); }
 
-  // Shorthands of the editor: GetOption / SetOption by name.
+  // Shorthands on the collection.
+  TRegStoreValue& Add(const String& Name, const String& SubKey, TValueTypes Type,
+                      const String& Default = String()) {
+    return values_->Add(Name, SubKey, Type, Default);
+  }
+  int Count() const { return values_->Count(); }
+  TRegStoreValue& Item(int Index) { return values_->Item(Index); }
+  TRegStoreValue& GetValueByName(const String& Name) { return values_->GetValueByName(Name); }
+  // The editor's GetOption / SetOption by name.
   TSettingValue Get(const String& Name) { return GetValueByName(Name).GetValue(); }
   void Set(const String& Name, const TSettingValue& V) { GetValueByName(Name).SetValue(V); }
-
-  void ResetValues();
+  void ResetValues() { values_->ResetValues(); }
 #ifdef _WIN32
-  void ReadValues();
-  void WriteValues();
-  void DeleteValues();
+  void ReadValues() { values_->ReadValues(); }
+  void WriteValues() { values_->WriteValues(); }
+  void DeleteValues() { values_->DeleteValues(); }
 #endif
 
  private:
-  std::vector<std::unique_ptr<TRegStoreValue>> values_;
+  std::unique_ptr<TRegStoreValues> values_;
 };
 
 // Declares the editor's settings (57 items) on a store and sets its root

@@ -6,9 +6,16 @@
 #include "app/RegStore.h"
 #include "classlib/Registry.h"
 
-TSettingValue TRegStoreValue::Read() {
+bool TRegStoreValue::OpenKey(TRegistry& Reg, bool Create) {
+  const TRegStore* store = Store();
+  Reg.SetRootKey(RootHandle(store ? store->GetRootHKEY() : RegRoot::CurrentUser));
+  return Reg.OpenKey(L"\\" + KeyPath(), Create);
+}
+
+TSettingValue TRegStoreValue::ReadFromRegistry(const TSettingValue& Fallback) {
   TRegistry reg(KEY_READ);
-  reg.SetRootKey(RootHandle(store_->GetRootHKEY()));
+  const TRegStore* store = Store();
+  reg.SetRootKey(RootHandle(store ? store->GetRootHKEY() : RegRoot::CurrentUser));
   TSettingValue got;
   TRegRawValue raw;
   if (reg.OpenKeyReadOnly(L"\\" + KeyPath()) && reg.ReadRaw(name_, raw)) {
@@ -38,16 +45,18 @@ TSettingValue TRegStoreValue::Read() {
         break;
     }
   }
-  value_ = got.IsEmpty() ? default_ : got;
+  if (got.IsEmpty())
+    SetValue(Fallback);
+  else
+    value_ = got;
   return value_;
 }
 
 void TRegStoreValue::WriteToRegistry() {
   if (value_.IsEmpty()) return;  // never read: keep what is stored
   TRegistry reg(KEY_READ | KEY_WRITE);
-  reg.SetRootKey(RootHandle(store_->GetRootHKEY()));
   // A key that can't be opened or created is skipped silently.
-  if (!reg.OpenKey(L"\\" + KeyPath(), true)) return;
+  if (!OpenKey(reg, true)) return;
   switch (type_) {
     case vtBoolean:
       reg.WriteInteger(name_, value_.AsBoolean() ? 1 : 0);
@@ -69,18 +78,17 @@ void TRegStoreValue::WriteToRegistry() {
 
 void TRegStoreValue::DeleteFromRegistry() {
   TRegistry reg(KEY_READ | KEY_WRITE);
-  reg.SetRootKey(RootHandle(store_->GetRootHKEY()));
-  if (reg.OpenKey(L"\\" + KeyPath(), false)) reg.DeleteValue(name_);
+  if (OpenKey(reg, false)) reg.DeleteValue(name_);
 }
 
-void TRegStore::ReadValues() {
-  for (auto& v : values_) v->Read();
+void TRegStoreValues::ReadValues() {
+  for (int i = 0; i < Count(); ++i) Item(i).Read();
 }
 
-void TRegStore::WriteValues() {
-  for (auto& v : values_) v->WriteToRegistry();
+void TRegStoreValues::WriteValues() {
+  for (int i = 0; i < Count(); ++i) Item(i).WriteToRegistry();
 }
 
-void TRegStore::DeleteValues() {
-  for (auto& v : values_) v->DeleteFromRegistry();
+void TRegStoreValues::DeleteValues() {
+  for (int i = 0; i < Count(); ++i) Item(i).DeleteFromRegistry();
 }

@@ -1,6 +1,7 @@
 #include "app/Cvalue.h"
 #include "app/RegStore.h"
 #include "app/tests/RegTestKey.h"
+#include "classlib/Registry.h"
 
 class SettingsRegistry : public RegTest {
  protected:
@@ -123,4 +124,23 @@ TEST_F(SettingsRegistry, DatesAndDoublesAsEightBinaryBytes) {
   EXPECT_DOUBLE_EQ(when.Read().AsDateTime(), 45000.25);
   Put(L"Zembrio\\Extra", L"Ratio", REG_BINARY, std::string(7, '\x01'));  // not 8 bytes
   EXPECT_DOUBLE_EQ(ratio.Read().AsDouble(), 0.5);
+}
+
+TEST_F(SettingsRegistry, ReadFromRegistryFallsBackAndOpenKeyCreatesOnlyWhenAsked) {
+  TRegStoreValue& width = store.GetValueByName(L"Width");
+  EXPECT_EQ(width.ReadFromRegistry(TSettingValue(777)).AsInteger(), 777);  // absent: the fallback
+  EXPECT_EQ(width.GetValue().AsInteger(), 777);
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"Zembrio")));
+  TRegistry reg;
+  EXPECT_FALSE(width.OpenKey(reg, false));
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"Zembrio\\MainForm")));
+  EXPECT_TRUE(width.OpenKey(reg, true));
+  EXPECT_EQ(reg.GetCurrentPath(), Path(L"Zembrio\\MainForm"));
+  reg.CloseKey();
+  store.GetValues()->WriteValues();
+  EXPECT_TRUE(Has(L"Zembrio\\MainForm", L"Width"));
+  EXPECT_EQ(width.ReadFromRegistry(TSettingValue(1)).AsInteger(), 777);  // present: what is stored
+  width.DeleteFromRegistry();
+  EXPECT_FALSE(Has(L"Zembrio\\MainForm", L"Width"));
+  EXPECT_EQ(width.Read().AsInteger(), 500);
 }

@@ -55,3 +55,40 @@ TEST(Settings, ValuesConvertToTheSettingType) {
   EXPECT_THROW(item.SetDefaultValue(L"maybe"), EVariantError);
   EXPECT_EQ(item.KeyPath(), L"Software\\Quorvel\\Zembrio");
 }
+
+TEST(Settings, TheCollectionOfSettings) {
+  TRegStore s;
+  DeclareEditorSettings(s);
+  TRegStoreValues* values = s.GetValues();
+  ASSERT_EQ(values->Count(), 57);
+  EXPECT_EQ(values->Store(), &s);
+  EXPECT_EQ(values->Item(5).Store(), &s);
+  EXPECT_EQ(&values->GetValueByName(L"fontname"), &values->Item(34));
+  EXPECT_EQ(values->Item(34).GetDisplayName(), L"FontName");
+  // An item without a name shows the collection item's own caption.
+  TRegStoreValue& blank = values->Add(L"", L"", vtInteger);
+  EXPECT_EQ(blank.GetDisplayName(), L"TRegStoreValue");
+  blank.SetName(L"Later");
+  blank.SetSubKey(L"Deep\\Er");
+  blank.SetDefaultValue(L"12");
+  blank.SetType(vtString);  // the default follows the type
+  EXPECT_EQ(blank.GetDefaultValue(), L"12");
+  EXPECT_EQ(blank.KeyPath(), L"Software\\Quorvel\\Zembrio\\Deep\\Er");
+  blank.SetType(vtBoolean);
+  EXPECT_EQ(blank.GetDefaultValue(), L"true");
+
+  // Another store takes copies of the settings, with their values, and
+  // places them under its own base key.
+  s.ResetValues();
+  s.Set(L"Width", 640);
+  TRegStore copy;
+  copy.BaseKey = L"Elsewhere";
+  copy.SetValues(values);
+  ASSERT_EQ(copy.Count(), 58);
+  EXPECT_EQ(copy.Get(L"Width").AsInteger(), 640);
+  EXPECT_EQ(copy.GetValueByName(L"Width").GetDefaultValue(), L"500");
+  EXPECT_EQ(copy.GetValueByName(L"Later").KeyPath(), L"Elsewhere\\Deep\\Er");
+  EXPECT_EQ(copy.GetValueByName(L"Width").Store(), &copy);
+  copy.Set(L"Width", 1);
+  EXPECT_EQ(s.Get(L"Width").AsInteger(), 640);
+}
