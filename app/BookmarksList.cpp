@@ -3,7 +3,7 @@
 
 String TfrmMain::GetBookmarkFileName(bool UseDefault) {
   if (!UseDefault) {
-    String name = dmodCommon->OptionString(L"BookmarkFile");
+    String name = dmodCommon->OptionString(SettingName::BookmarkFile);
     if (!name.empty() && name[0] == L'"') name = name.size() >= 2 ? name.substr(1, name.size() - 2) : String();
     return name;
   }

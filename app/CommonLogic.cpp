@@ -59,7 +59,7 @@ TCommonLogic::~TCommonLogic() {
 }
 
 String TCommonLogic::GetRootKeyName(TRegRoot Root, TRootNameMode Mode) {
-  const bool abbr = GetOption(L"AbbrBaseKeyNames").AsBoolean();
+  const bool abbr = GetOption(SettingName::AbbrBaseKeyNames).AsBoolean();
   return RootKeyName(Root, Mode, abbr);
 }
 
@@ -133,7 +133,7 @@ void TCommonLogic::StartSearch(bool Repeat, TSearchInput Input) {
     if (Repeat) {
       Input = last_;
     } else {
-      Input.ShowProgress = GetOption(L"ShowSearchProgress").AsBoolean();
+      Input.ShowProgress = GetOption(SettingName::ShowSearchProgress).AsBoolean();
       TRegRoot root = RegRoot::None;
       String path;
       if (Input.Subtree && OnGetSelectedKey && OnGetSelectedKey(root, path)) {
@@ -425,10 +425,10 @@ bool TCommonLogic::ImportFile(const String& FileName, const std::function<void()
 // Bookmarks.
 
 String TCommonLogic::GetBookmarkFileName(const String& ProgramFolder) {
-  String name = GetOption(L"BookmarkFile").AsString();
+  String name = GetOption(SettingName::BookmarkFile).AsString();
   if (name.empty()) {
     name = IncludeTrailingPathDelimiter(ProgramFolder) + L"Bookmarks.ZembrioBM";
-    SetOption(L"BookmarkFile", name);
+    SetOption(SettingName::BookmarkFile, name);
   }
   if (!name.empty() && name[0] == L'"') name = name.size() >= 2 ? name.substr(1, name.size() - 2) : String();
   return name;

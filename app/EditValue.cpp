@@ -115,9 +115,9 @@ TfrmEditValue::TfrmEditValue(TComponent* AOwner, TCommonLogic* Logic) : TForm(AO
 void TfrmEditValue::FormShow(TObject*) {
   if (!logic_) return;
   TCommonLogic& dm = *logic_;
-  SetShowHint(dm.GetOption(L"ShowHints").AsBoolean());
-  SetTop(dm.GetOption(L"EditTop").AsInteger());
-  SetLeft(dm.GetOption(L"EditLeft").AsInteger());
+  SetShowHint(dm.GetOption(SettingName::ShowHints).AsBoolean());
+  SetTop(dm.GetOption(SettingName::EditTop).AsInteger());
+  SetLeft(dm.GetOption(SettingName::EditLeft).AsInteger());
   edtPath->SetText(dm.GetRootKeyName(dm.EditRootKey, rnmFull) + dm.EditKeyPath);
   edtValueName->SetText(dm.EditValueName);
   outOfRange_ = nullptr;
@@ -225,7 +225,7 @@ void TfrmEditValue::FormClose(TObject*, TCloseAction&) {
     default:
       break;
   }
-  dm.SetOption(L"EditTop", GetTop());
-  dm.SetOption(L"EditLeft", GetLeft());
+  dm.SetOption(SettingName::EditTop, GetTop());
+  dm.SetOption(SettingName::EditLeft, GetLeft());
   dm.WriteAllOptions();
 }

@@ -83,9 +83,9 @@ void TfrmEditValueBin::FormShow(TObject*) {
   TCommonLogic& dm = *logic_;
   edtPath->SetText(dm.GetRootKeyName(dm.EditRootKey, rnmFull) + dm.EditKeyPath);
   edtValueName->SetText(dm.EditValueName);
-  SetShowHint(dm.GetOption(L"ShowHints").AsBoolean());
-  SetBounds(dm.GetOption(L"EditBinLeft").AsInteger(), dm.GetOption(L"EditBinTop").AsInteger(),
-            dm.GetOption(L"EditBinWidth").AsInteger(), dm.GetOption(L"EditBinHeight").AsInteger());
+  SetShowHint(dm.GetOption(SettingName::ShowHints).AsBoolean());
+  SetBounds(dm.GetOption(SettingName::EditBinLeft).AsInteger(), dm.GetOption(SettingName::EditBinTop).AsInteger(),
+            dm.GetOption(SettingName::EditBinWidth).AsInteger(), dm.GetOption(SettingName::EditBinHeight).AsInteger());
   heValue->SetAsText(dm.EditBinary);
   FitWholeRow();
   if (heValue->GetDataSize() > 0) heValue->SetSelStart(0);
@@ -108,9 +108,9 @@ void TfrmEditValueBin::FormClose(TObject*, TCloseAction&) {
   if (!logic_) return;
   TCommonLogic& dm = *logic_;
   dm.EditBinary = heValue->GetAsText();
-  dm.SetOption(L"EditBinTop", GetTop());
-  dm.SetOption(L"EditBinLeft", GetLeft());
-  dm.SetOption(L"EditBinHeight", GetHeight());
-  dm.SetOption(L"EditBinWidth", GetWidth());
+  dm.SetOption(SettingName::EditBinTop, GetTop());
+  dm.SetOption(SettingName::EditBinLeft, GetLeft());
+  dm.SetOption(SettingName::EditBinHeight, GetHeight());
+  dm.SetOption(SettingName::EditBinWidth, GetWidth());
   dm.WriteAllOptions();
 }

@@ -69,11 +69,7 @@ TfrmFind::TfrmFind(TComponent* AOwner, TCommonLogic* Logic) : TForm(AOwner), log
   OnClose = TCloseEvent(this, &TfrmFind::FormClose);
 }
 
-String TfrmFind::HistoryName(int Index) {
-  wchar_t buf[16];
-  std::swprintf(buf, 16, L"%02d", Index);
-  return String(L"FindMRU_") + buf;
-}
+String TfrmFind::HistoryName(int Index) { return FindMRUName(Index); }
 
 void TfrmFind::PushHistory(TStrings* List, const String& Text) {
   if (Text.empty()) return;
@@ -96,21 +92,21 @@ uint8_t TfrmFind::SearchTypeOfItem(int ItemIndex) {
 
 void TfrmFind::LoadSettings() {
   TCommonLogic& dm = *logic_;
-  SetShowHint(dm.GetOption(L"ShowHints").AsBoolean());
-  SetTop(dm.GetOption(L"FindTop").AsInteger());
-  SetLeft(dm.GetOption(L"FindLeft").AsInteger());
+  SetShowHint(dm.GetOption(SettingName::ShowHints).AsBoolean());
+  SetTop(dm.GetOption(SettingName::FindTop).AsInteger());
+  SetLeft(dm.GetOption(SettingName::FindLeft).AsInteger());
   // A stored index outside the items (a hand-edited setting) falls back to
   // the default, so the dialog always states a search type and a scope.
-  int type = dm.GetOption(L"FindType").AsInteger();
+  int type = dm.GetOption(SettingName::FindType).AsInteger();
   if (type < 0 || type >= rgrpType->Items()->GetCount()) type = 1;
   rgrpType->SetItemIndex(type);
-  int scope = dm.GetOption(L"FindScope").AsInteger();
+  int scope = dm.GetOption(SettingName::FindScope).AsInteger();
   if (scope < 0 || scope >= rgrpScope->Items()->GetCount()) scope = 0;
   rgrpScope->SetItemIndex(scope);
-  chkSearchKeyNames->SetChecked(dm.GetOption(L"FindKeyName").AsBoolean());
-  chkSearchValueNames->SetChecked(dm.GetOption(L"FindValueName").AsBoolean());
-  chkSearchStringData->SetChecked(dm.GetOption(L"FindStringData").AsBoolean());
-  chkCaseSensitive->SetChecked(dm.GetOption(L"FindCaseSensitive").AsBoolean());
+  chkSearchKeyNames->SetChecked(dm.GetOption(SettingName::FindKeyName).AsBoolean());
+  chkSearchValueNames->SetChecked(dm.GetOption(SettingName::FindValueName).AsBoolean());
+  chkSearchStringData->SetChecked(dm.GetOption(SettingName::FindStringData).AsBoolean());
+  chkCaseSensitive->SetChecked(dm.GetOption(SettingName::FindCaseSensitive).AsBoolean());
   TStrings* items = cboText->Items();
   items->Clear();
   for (int i = 0; i < HistoryCount; ++i) {
@@ -121,12 +117,12 @@ void TfrmFind::LoadSettings() {
 
 void TfrmFind::SaveSettings(const String& Text) {
   TCommonLogic& dm = *logic_;
-  dm.SetOption(L"FindType", rgrpType->GetItemIndex());
-  dm.SetOption(L"FindScope", rgrpScope->GetItemIndex());
-  dm.SetOption(L"FindKeyName", chkSearchKeyNames->GetChecked());
-  dm.SetOption(L"FindValueName", chkSearchValueNames->GetChecked());
-  dm.SetOption(L"FindStringData", chkSearchStringData->GetChecked());
-  dm.SetOption(L"FindCaseSensitive", chkCaseSensitive->GetChecked());
+  dm.SetOption(SettingName::FindType, rgrpType->GetItemIndex());
+  dm.SetOption(SettingName::FindScope, rgrpScope->GetItemIndex());
+  dm.SetOption(SettingName::FindKeyName, chkSearchKeyNames->GetChecked());
+  dm.SetOption(SettingName::FindValueName, chkSearchValueNames->GetChecked());
+  dm.SetOption(SettingName::FindStringData, chkSearchStringData->GetChecked());
+  dm.SetOption(SettingName::FindCaseSensitive, chkCaseSensitive->GetChecked());
   TStrings* items = cboText->Items();
   PushHistory(items, Text);
   // The list keeps its own text; the edit field must show the search text
@@ -143,8 +139,8 @@ void TfrmFind::FormShow(TObject*) {
 
 void TfrmFind::FormClose(TObject*, TCloseAction&) {
   if (!logic_) return;
-  logic_->SetOption(L"FindTop", GetTop());
-  logic_->SetOption(L"FindLeft", GetLeft());
+  logic_->SetOption(SettingName::FindTop, GetTop());
+  logic_->SetOption(SettingName::FindLeft, GetLeft());
 }
 
 void TfrmFind::btnFindClick(TObject*) {

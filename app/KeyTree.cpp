@@ -181,7 +181,7 @@ void TfrmMain::AddSubKeys(TTreeExNode* Node, TRegistry& Reg) {
   // comes from the parent's enumeration at the same index (a key changed
   // meanwhile costs at most a wrong button, as any later change does), or
   // else from the subkey opened relative to the parent.
-  bool preload = dmodCommon->OptionBool(L"PreloadHasChildren");
+  bool preload = dmodCommon->OptionBool(SettingName::PreloadHasChildren);
   HKEY parent = Reg.GetCurrentKey();
   std::unique_ptr<TSubKeyProbe> probe;
   if (preload && parent) {

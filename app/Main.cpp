@@ -437,10 +437,10 @@ void TfrmMain::FormShow(TObject*) {
   LoadOptions(true);
   InitRegTree();
   LoadBookmarks(GetBookmarkFileName(true), true);
-  if (dmodCommon->OptionBool(L"ReopenPrevious")) {
-    TRegRoot root = dmodCommon->GetRootKeyFromName(dmodCommon->OptionString(L"PreviousHKEY"));
+  if (dmodCommon->OptionBool(SettingName::ReopenPrevious)) {
+    TRegRoot root = dmodCommon->GetRootKeyFromName(dmodCommon->OptionString(SettingName::PreviousHKEY));
     // A first start (or a damaged setting) names no root key: nothing to reopen.
-    if (root != RegRoot::None) ExpandToBranch(root, dmodCommon->OptionString(L"PreviousPath"), false);
+    if (root != RegRoot::None) ExpandToBranch(root, dmodCommon->OptionString(SettingName::PreviousPath), false);
   }
   SetStatusText(L"Y..yes, Captain?!?");
 }
@@ -536,48 +536,48 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
   SetStatusText(L"Loading options...");
   dmodCommon->ReadAllOptions();
   TSkinToolbar* bars[] = {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation};
-  int dh = dmodCommon->OptionInt(L"DragHandleStyle");
+  int dh = dmodCommon->OptionInt(SettingName::DragHandleStyle);
   if (dh >= 0 && dh <= 2) {
     TBarDragHandleStyle style = dh == 0 ? dhNone : dh == 1 ? dhSingle : dhDouble;
     for (TSkinToolbar* t : bars) t->SetDragHandleStyle(style);
   }
-  bool closeDocked = dmodCommon->OptionBool(L"CloseButtonDocked");
+  bool closeDocked = dmodCommon->OptionBool(SettingName::CloseButtonDocked);
   for (TSkinToolbar* t : bars) t->SetCloseButtonWhenDocked(closeDocked);
-  tbrMainMenu->SetFullSize(dmodCommon->OptionBool(L"FullSizeMenu"));
-  SetShowHint(dmodCommon->OptionBool(L"ShowHints"));
+  tbrMainMenu->SetFullSize(dmodCommon->OptionBool(SettingName::FullSizeMenu));
+  SetShowHint(dmodCommon->OptionBool(SettingName::ShowHints));
   if (ApplyGeometry) {
-    SetBounds(GetLeft(), dmodCommon->OptionInt(L"Top"), GetWidth(), GetHeight());
-    SetBounds(dmodCommon->OptionInt(L"Left"), GetTop(), GetWidth(), GetHeight());
-    SetWidth(dmodCommon->OptionInt(L"Width"));
-    SetHeight(dmodCommon->OptionInt(L"Height"));
-    treeRegTree->SetWidth(dmodCommon->OptionInt(L"LPWidth"));
+    SetBounds(GetLeft(), dmodCommon->OptionInt(SettingName::Top), GetWidth(), GetHeight());
+    SetBounds(dmodCommon->OptionInt(SettingName::Left), GetTop(), GetWidth(), GetHeight());
+    SetWidth(dmodCommon->OptionInt(SettingName::Width));
+    SetHeight(dmodCommon->OptionInt(SettingName::Height));
+    treeRegTree->SetWidth(dmodCommon->OptionInt(SettingName::LPWidth));
     // panelTop fills what the lower pane leaves: the stored height is
     // restored by giving the lower pane the rest (each keeping its minimum).
     int total = panelTop->GetHeight() + pagExtras->GetHeight();
-    int tp = dmodCommon->OptionInt(L"TPHeight");
+    int tp = dmodCommon->OptionInt(SettingName::TPHeight);
     if (tp >= 30 && total - tp >= 50) pagExtras->SetHeight(total - tp);
-    switch (dmodCommon->OptionInt(L"WindowState")) {
+    switch (dmodCommon->OptionInt(SettingName::WindowState)) {
       case 0: SetWindowState(wsNormal); break;
       case 1: SetWindowState(wsMinimized); break;
       case 2: SetWindowState(wsMaximized); break;
       default: break;
     }
   }
-  if (dmodCommon->OptionBool(L"UseSystemFont")) {
+  if (dmodCommon->OptionBool(SettingName::UseSystemFont)) {
     Font()->Assign(*Screen->IconFont());
   } else {
-    String name = dmodCommon->OptionString(L"FontName");
+    String name = dmodCommon->OptionString(SettingName::FontName);
     if (!name.empty()) Font()->SetName(name);
-    int size = dmodCommon->OptionInt(L"FontSize");
+    int size = dmodCommon->OptionInt(SettingName::FontSize);
     if (size > 0) Font()->SetSize(size);
     TFontStyles style;
-    if (dmodCommon->OptionBool(L"FontBold")) style.Include(fsBold);
-    if (dmodCommon->OptionBool(L"FontItalic")) style.Include(fsItalic);
-    if (dmodCommon->OptionBool(L"FontUnderline")) style.Include(fsUnderline);
-    if (dmodCommon->OptionBool(L"FontStrikeout")) style.Include(fsStrikeOut);
+    if (dmodCommon->OptionBool(SettingName::FontBold)) style.Include(fsBold);
+    if (dmodCommon->OptionBool(SettingName::FontItalic)) style.Include(fsItalic);
+    if (dmodCommon->OptionBool(SettingName::FontUnderline)) style.Include(fsUnderline);
+    if (dmodCommon->OptionBool(SettingName::FontStrikeout)) style.Include(fsStrikeOut);
     Font()->SetStyle(style);
   }
-  skinSwitcher->SetEnableXPStyles(dmodCommon->OptionBool(L"ToolbarXPThemes"));
+  skinSwitcher->SetEnableXPStyles(dmodCommon->OptionBool(SettingName::ToolbarXPThemes));
   for (TListViewQ* lv : {lvKeyValues, lvBookmarks, lvFindResults}) lv->LoadOptions();
   SetStatusText(L"Options loaded.");
 }
@@ -586,19 +586,19 @@ void TfrmMain::SaveOptions() {
   SetStatusText(L"Saving options...");
   TWindowState state = GetWindowState();
   if (state == wsNormal) {
-    dmodCommon->SetOption(L"Top", GetTop());
-    dmodCommon->SetOption(L"Left", GetLeft());
-    dmodCommon->SetOption(L"Width", GetWidth());
-    dmodCommon->SetOption(L"Height", GetHeight());
+    dmodCommon->SetOption(SettingName::Top, GetTop());
+    dmodCommon->SetOption(SettingName::Left, GetLeft());
+    dmodCommon->SetOption(SettingName::Width, GetWidth());
+    dmodCommon->SetOption(SettingName::Height, GetHeight());
   }
-  dmodCommon->SetOption(L"LPWidth", treeRegTree->GetWidth());
-  dmodCommon->SetOption(L"TPHeight", panelTop->GetHeight());
+  dmodCommon->SetOption(SettingName::LPWidth, treeRegTree->GetWidth());
+  dmodCommon->SetOption(SettingName::TPHeight, panelTop->GetHeight());
   TTreeExNode* node = GetSelectedNode();
   if (dmodCommon->NodeHasData(node)) {
-    dmodCommon->SetOption(L"PreviousHKEY", dmodCommon->GetRootKeyName(dmodCommon->GetNodeRootKey(node), rnmFull));
-    dmodCommon->SetOption(L"PreviousPath", dmodCommon->GetNodeKeyPath(node));
+    dmodCommon->SetOption(SettingName::PreviousHKEY, dmodCommon->GetRootKeyName(dmodCommon->GetNodeRootKey(node), rnmFull));
+    dmodCommon->SetOption(SettingName::PreviousPath, dmodCommon->GetNodeKeyPath(node));
   }
-  dmodCommon->SetOption(L"WindowState", state == wsMinimized ? 1 : state == wsMaximized ? 2 : 0);
+  dmodCommon->SetOption(SettingName::WindowState, state == wsMinimized ? 1 : state == wsMaximized ? 2 : 0);
   try {
     dmodCommon->WriteAllOptions();
     for (TListViewQ* lv : {lvKeyValues, lvBookmarks, lvFindResults}) lv->SaveOptions();

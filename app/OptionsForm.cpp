@@ -147,31 +147,31 @@ void TfrmOptions::UpdateFontControls() {
 
 void TfrmOptions::LoadControls() {
   TCommonLogic& dm = *logic_;
-  SetTop(dm.GetOption(L"OptTop").AsInteger());
-  SetLeft(dm.GetOption(L"OptLeft").AsInteger());
-  SetShowHint(dm.GetOption(L"ShowHints").AsBoolean());
-  chkPreloadHasChildren->SetChecked(dm.GetOption(L"PreloadHasChildren").AsBoolean());
-  rgrpDragHandleStyle->SetItemIndex(dm.GetOption(L"DragHandleStyle").AsInteger());
-  chkTbrCloseButton->SetChecked(dm.GetOption(L"CloseButtonDocked").AsBoolean());
-  chkTbrFullSizeMenu->SetChecked(dm.GetOption(L"FullSizeMenu").AsBoolean());
-  chkTbrXPThemes->SetChecked(dm.GetOption(L"ToolbarXPThemes").AsBoolean());
-  chkShowSearchProgress->SetChecked(dm.GetOption(L"ShowSearchProgress").AsBoolean());
-  chkShowHints->SetChecked(dm.GetOption(L"ShowHints").AsBoolean());
-  chkAbbrBaseKey->SetChecked(dm.GetOption(L"AbbrBaseKeyNames").AsBoolean());
-  edtBookmarkFile->SetText(dm.GetOption(L"BookmarkFile").AsString());
-  chkReopenPrevious->SetChecked(dm.GetOption(L"ReopenPrevious").AsBoolean());
+  SetTop(dm.GetOption(SettingName::OptTop).AsInteger());
+  SetLeft(dm.GetOption(SettingName::OptLeft).AsInteger());
+  SetShowHint(dm.GetOption(SettingName::ShowHints).AsBoolean());
+  chkPreloadHasChildren->SetChecked(dm.GetOption(SettingName::PreloadHasChildren).AsBoolean());
+  rgrpDragHandleStyle->SetItemIndex(dm.GetOption(SettingName::DragHandleStyle).AsInteger());
+  chkTbrCloseButton->SetChecked(dm.GetOption(SettingName::CloseButtonDocked).AsBoolean());
+  chkTbrFullSizeMenu->SetChecked(dm.GetOption(SettingName::FullSizeMenu).AsBoolean());
+  chkTbrXPThemes->SetChecked(dm.GetOption(SettingName::ToolbarXPThemes).AsBoolean());
+  chkShowSearchProgress->SetChecked(dm.GetOption(SettingName::ShowSearchProgress).AsBoolean());
+  chkShowHints->SetChecked(dm.GetOption(SettingName::ShowHints).AsBoolean());
+  chkAbbrBaseKey->SetChecked(dm.GetOption(SettingName::AbbrBaseKeyNames).AsBoolean());
+  edtBookmarkFile->SetText(dm.GetOption(SettingName::BookmarkFile).AsString());
+  chkReopenPrevious->SetChecked(dm.GetOption(SettingName::ReopenPrevious).AsBoolean());
 
   workingFont_ = std::make_unique<TFont>();
-  workingFont_->SetName(dm.GetOption(L"FontName").AsString());
-  workingFont_->SetSize(dm.GetOption(L"FontSize").AsInteger());
+  workingFont_->SetName(dm.GetOption(SettingName::FontName).AsString());
+  workingFont_->SetSize(dm.GetOption(SettingName::FontSize).AsInteger());
   TFontStyles st;
-  if (dm.GetOption(L"FontBold").AsBoolean()) st.Include(fsBold);
-  if (dm.GetOption(L"FontItalic").AsBoolean()) st.Include(fsItalic);
-  if (dm.GetOption(L"FontUnderline").AsBoolean()) st.Include(fsUnderline);
-  if (dm.GetOption(L"FontStrikeout").AsBoolean()) st.Include(fsStrikeOut);
+  if (dm.GetOption(SettingName::FontBold).AsBoolean()) st.Include(fsBold);
+  if (dm.GetOption(SettingName::FontItalic).AsBoolean()) st.Include(fsItalic);
+  if (dm.GetOption(SettingName::FontUnderline).AsBoolean()) st.Include(fsUnderline);
+  if (dm.GetOption(SettingName::FontStrikeout).AsBoolean()) st.Include(fsStrikeOut);
   workingFont_->SetStyle(st);
   edtFont->SetText(FontDescription(workingFont_.get()));
-  chkSystemFont->SetChecked(dm.GetOption(L"UseSystemFont").AsBoolean());
+  chkSystemFont->SetChecked(dm.GetOption(SettingName::UseSystemFont).AsBoolean());
   UpdateFontControls();
 }
 
@@ -188,8 +188,8 @@ bool TfrmOptions::Ask(const String& Question) {
 
 void TfrmOptions::FormClose(TObject*, TCloseAction&) {
   if (!logic_) return;
-  logic_->SetOption(L"OptTop", GetTop());
-  logic_->SetOption(L"OptLeft", GetLeft());
+  logic_->SetOption(SettingName::OptTop, GetTop());
+  logic_->SetOption(SettingName::OptLeft, GetLeft());
   // Only "OK" (or Enter) accepts; Cancel, Escape and the close box store
   // nothing but the position.
   if (GetModalResult() == mrOk) SaveOptions();
@@ -197,7 +197,7 @@ void TfrmOptions::FormClose(TObject*, TCloseAction&) {
 
 void TfrmOptions::SaveOptions() {
   TCommonLogic& dm = *logic_;
-  if (chkAbbrBaseKey->GetChecked() != dm.GetOption(L"AbbrBaseKeyNames").AsBoolean()) {
+  if (chkAbbrBaseKey->GetChecked() != dm.GetOption(SettingName::AbbrBaseKeyNames).AsBoolean()) {
     ShowMessage(RestartText);
     if (OnCloseMainWindow) {
       OnCloseMainWindow(this);
@@ -205,24 +205,24 @@ void TfrmOptions::SaveOptions() {
       Application->MainForm()->Close();
     }
   }
-  dm.SetOption(L"PreloadHasChildren", chkPreloadHasChildren->GetChecked());
-  dm.SetOption(L"DragHandleStyle", rgrpDragHandleStyle->GetItemIndex());
-  dm.SetOption(L"CloseButtonDocked", chkTbrCloseButton->GetChecked());
-  dm.SetOption(L"FullSizeMenu", chkTbrFullSizeMenu->GetChecked());
-  dm.SetOption(L"ToolbarXPThemes", chkTbrXPThemes->GetChecked());
-  dm.SetOption(L"ShowSearchProgress", chkShowSearchProgress->GetChecked());
-  dm.SetOption(L"ShowHints", chkShowHints->GetChecked());
-  dm.SetOption(L"AbbrBaseKeyNames", chkAbbrBaseKey->GetChecked());
-  dm.SetOption(L"BookmarkFile", edtBookmarkFile->GetText());
-  dm.SetOption(L"ReopenPrevious", chkReopenPrevious->GetChecked());
-  dm.SetOption(L"FontName", workingFont_->GetName());
-  dm.SetOption(L"FontSize", workingFont_->GetSize());
+  dm.SetOption(SettingName::PreloadHasChildren, chkPreloadHasChildren->GetChecked());
+  dm.SetOption(SettingName::DragHandleStyle, rgrpDragHandleStyle->GetItemIndex());
+  dm.SetOption(SettingName::CloseButtonDocked, chkTbrCloseButton->GetChecked());
+  dm.SetOption(SettingName::FullSizeMenu, chkTbrFullSizeMenu->GetChecked());
+  dm.SetOption(SettingName::ToolbarXPThemes, chkTbrXPThemes->GetChecked());
+  dm.SetOption(SettingName::ShowSearchProgress, chkShowSearchProgress->GetChecked());
+  dm.SetOption(SettingName::ShowHints, chkShowHints->GetChecked());
+  dm.SetOption(SettingName::AbbrBaseKeyNames, chkAbbrBaseKey->GetChecked());
+  dm.SetOption(SettingName::BookmarkFile, edtBookmarkFile->GetText());
+  dm.SetOption(SettingName::ReopenPrevious, chkReopenPrevious->GetChecked());
+  dm.SetOption(SettingName::FontName, workingFont_->GetName());
+  dm.SetOption(SettingName::FontSize, workingFont_->GetSize());
   const TFontStyles st = workingFont_->GetStyle();
-  dm.SetOption(L"FontBold", st.Contains(fsBold));
-  dm.SetOption(L"FontItalic", st.Contains(fsItalic));
-  dm.SetOption(L"FontUnderline", st.Contains(fsUnderline));
-  dm.SetOption(L"FontStrikeout", st.Contains(fsStrikeOut));
-  dm.SetOption(L"UseSystemFont", chkSystemFont->GetChecked());
+  dm.SetOption(SettingName::FontBold, st.Contains(fsBold));
+  dm.SetOption(SettingName::FontItalic, st.Contains(fsItalic));
+  dm.SetOption(SettingName::FontUnderline, st.Contains(fsUnderline));
+  dm.SetOption(SettingName::FontStrikeout, st.Contains(fsStrikeOut));
+  dm.SetOption(SettingName::UseSystemFont, chkSystemFont->GetChecked());
   dm.WriteAllOptions();
 
   if (bookmarkPathChanged_) {

@@ -108,56 +108,58 @@ uintptr_t TRegStore::GetRootHKEY() const {
   return roots[RootKey];
 }
 
+String FindMRUName(int Index) {
+  String n = IntToStr(Index);
+  if (n.size() < 2) n = L"0" + n;
+  return L"FindMRU_" + n;
+}
+
 const wchar_t* const EditorSettingsKey = L"Software\\Quorvel\\Zembrio";
 
 void DeclareEditorSettings(TRegStore& S) {
   S.RootKey = TRegStore::rkHKEY_CURRENT_USER;
   S.BaseKey = EditorSettingsKey;
-  S.Add(L"PreloadHasChildren", L"General", vtBoolean, L"true");
-  S.Add(L"DragHandleStyle", L"Appearance", vtInteger, L"1");
-  S.Add(L"CloseButtonDocked", L"Appearance", vtBoolean, L"false");
-  S.Add(L"FullSizeMenu", L"Appearance", vtBoolean, L"true");
-  S.Add(L"ShowSearchProgress", L"General", vtBoolean, L"false");
-  S.Add(L"ShowHints", L"Appearance", vtBoolean, L"true");
-  S.Add(L"AbbrBaseKeyNames", L"General", vtBoolean, L"false");
-  S.Add(L"ReopenPrevious", L"General", vtBoolean, L"true");
-  S.Add(L"WindowState", L"MainForm", vtInteger, L"0");
-  S.Add(L"Top", L"MainForm", vtInteger, L"0");
-  S.Add(L"Left", L"MainForm", vtInteger, L"0");
-  S.Add(L"Height", L"MainForm", vtInteger, L"400");
-  S.Add(L"Width", L"MainForm", vtInteger, L"500");
-  S.Add(L"LPWidth", L"MainForm", vtInteger, L"150");
-  S.Add(L"TPHeight", L"MainForm", vtInteger, L"150");
-  S.Add(L"BookmarkFile", L"General", vtString);
-  S.Add(L"FindTop", L"FindForm", vtInteger, L"0");
-  S.Add(L"FindLeft", L"FindForm", vtInteger, L"0");
-  S.Add(L"FindType", L"FindForm", vtInteger, L"1");
-  S.Add(L"FindScope", L"FindForm", vtInteger, L"0");
-  S.Add(L"FindKeyName", L"FindForm", vtBoolean, L"true");
-  S.Add(L"FindValueName", L"FindForm", vtBoolean, L"true");
-  S.Add(L"FindStringData", L"FindForm", vtBoolean, L"true");
-  S.Add(L"FindCaseSensitive", L"FindForm", vtBoolean, L"false");
-  S.Add(L"EditTop", L"EditForm", vtInteger, L"0");
-  S.Add(L"EditLeft", L"EditForm", vtInteger, L"0");
-  S.Add(L"EditBinTop", L"EditBinForm", vtInteger, L"0");
-  S.Add(L"EditBinLeft", L"EditBinForm", vtInteger, L"0");
-  S.Add(L"EditBinHeight", L"EditBinForm", vtInteger, L"359");
-  S.Add(L"EditBinWidth", L"EditBinForm", vtInteger, L"417");
-  S.Add(L"OptTop", L"OptionsForm", vtInteger, L"0");
-  S.Add(L"OptLeft", L"OptionsForm", vtInteger, L"0");
-  S.Add(L"PreviousHKEY", L"General", vtString);
-  S.Add(L"PreviousPath", L"General", vtString);
-  S.Add(L"FontName", L"Appearance", vtString, L"Tahoma");
-  S.Add(L"FontSize", L"Appearance", vtInteger, L"8");
-  S.Add(L"FontBold", L"Appearance", vtBoolean, L"false");
-  S.Add(L"FontItalic", L"Appearance", vtBoolean, L"false");
-  S.Add(L"FontUnderline", L"Appearance", vtBoolean, L"false");
-  S.Add(L"FontStrikeout", L"Appearance", vtBoolean, L"false");
-  S.Add(L"UseSystemFont", L"Appearance", vtBoolean, L"true");
-  S.Add(L"ToolbarXPThemes", L"Appearance", vtBoolean, L"true");
-  for (int i = 0; i < 15; ++i) {
-    String n = IntToStr(i);
-    if (n.size() < 2) n = L"0" + n;
-    S.Add(L"FindMRU_" + n, L"FindForm\\MRU", vtString);
-  }
+  S.Add(SettingName::PreloadHasChildren, L"General", vtBoolean, L"true");
+  S.Add(SettingName::DragHandleStyle, L"Appearance", vtInteger, L"1");
+  S.Add(SettingName::CloseButtonDocked, L"Appearance", vtBoolean, L"false");
+  S.Add(SettingName::FullSizeMenu, L"Appearance", vtBoolean, L"true");
+  S.Add(SettingName::ShowSearchProgress, L"General", vtBoolean, L"false");
+  S.Add(SettingName::ShowHints, L"Appearance", vtBoolean, L"true");
+  S.Add(SettingName::AbbrBaseKeyNames, L"General", vtBoolean, L"false");
+  S.Add(SettingName::ReopenPrevious, L"General", vtBoolean, L"true");
+  S.Add(SettingName::WindowState, L"MainForm", vtInteger, L"0");
+  S.Add(SettingName::Top, L"MainForm", vtInteger, L"0");
+  S.Add(SettingName::Left, L"MainForm", vtInteger, L"0");
+  S.Add(SettingName::Height, L"MainForm", vtInteger, L"400");
+  S.Add(SettingName::Width, L"MainForm", vtInteger, L"500");
+  S.Add(SettingName::LPWidth, L"MainForm", vtInteger, L"150");
+  S.Add(SettingName::TPHeight, L"MainForm", vtInteger, L"150");
+  S.Add(SettingName::BookmarkFile, L"General", vtString);
+  S.Add(SettingName::FindTop, L"FindForm", vtInteger, L"0");
+  S.Add(SettingName::FindLeft, L"FindForm", vtInteger, L"0");
+  S.Add(SettingName::FindType, L"FindForm", vtInteger, L"1");
+  S.Add(SettingName::FindScope, L"FindForm", vtInteger, L"0");
+  S.Add(SettingName::FindKeyName, L"FindForm", vtBoolean, L"true");
+  S.Add(SettingName::FindValueName, L"FindForm", vtBoolean, L"true");
+  S.Add(SettingName::FindStringData, L"FindForm", vtBoolean, L"true");
+  S.Add(SettingName::FindCaseSensitive, L"FindForm", vtBoolean, L"false");
+  S.Add(SettingName::EditTop, L"EditForm", vtInteger, L"0");
+  S.Add(SettingName::EditLeft, L"EditForm", vtInteger, L"0");
+  S.Add(SettingName::EditBinTop, L"EditBinForm", vtInteger, L"0");
+  S.Add(SettingName::EditBinLeft, L"EditBinForm", vtInteger, L"0");
+  S.Add(SettingName::EditBinHeight, L"EditBinForm", vtInteger, L"359");
+  S.Add(SettingName::EditBinWidth, L"EditBinForm", vtInteger, L"417");
+  S.Add(SettingName::OptTop, L"OptionsForm", vtInteger, L"0");
+  S.Add(SettingName::OptLeft, L"OptionsForm", vtInteger, L"0");
+  S.Add(SettingName::PreviousHKEY, L"General", vtString);
+  S.Add(SettingName::PreviousPath, L"General", vtString);
+  S.Add(SettingName::FontName, L"Appearance", vtString, L"Tahoma");
+  S.Add(SettingName::FontSize, L"Appearance", vtInteger, L"8");
+  S.Add(SettingName::FontBold, L"Appearance", vtBoolean, L"false");
+  S.Add(SettingName::FontItalic, L"Appearance", vtBoolean, L"false");
+  S.Add(SettingName::FontUnderline, L"Appearance", vtBoolean, L"false");
+  S.Add(SettingName::FontStrikeout, L"Appearance", vtBoolean, L"false");
+  S.Add(SettingName::UseSystemFont, L"Appearance", vtBoolean, L"true");
+  S.Add(SettingName::ToolbarXPThemes, L"Appearance", vtBoolean, L"true");
+  for (int i = 0; i < 15; ++i) S.Add(FindMRUName(i), L"FindForm\\MRU", vtString);
 }

@@ -162,6 +162,55 @@ class TRegStore : public TComponent {
   std::unique_ptr<TRegStoreValues> values_;
 };
 
+// The names of the editor's settings, each declared once by
+// DeclareEditorSettings.
+namespace SettingName {
+inline constexpr const wchar_t* PreloadHasChildren = L"PreloadHasChildren";
+inline constexpr const wchar_t* DragHandleStyle = L"DragHandleStyle";
+inline constexpr const wchar_t* CloseButtonDocked = L"CloseButtonDocked";
+inline constexpr const wchar_t* FullSizeMenu = L"FullSizeMenu";
+inline constexpr const wchar_t* ShowSearchProgress = L"ShowSearchProgress";
+inline constexpr const wchar_t* ShowHints = L"ShowHints";
+inline constexpr const wchar_t* AbbrBaseKeyNames = L"AbbrBaseKeyNames";
+inline constexpr const wchar_t* ReopenPrevious = L"ReopenPrevious";
+inline constexpr const wchar_t* WindowState = L"WindowState";
+inline constexpr const wchar_t* Top = L"Top";
+inline constexpr const wchar_t* Left = L"Left";
+inline constexpr const wchar_t* Height = L"Height";
+inline constexpr const wchar_t* Width = L"Width";
+inline constexpr const wchar_t* LPWidth = L"LPWidth";
+inline constexpr const wchar_t* TPHeight = L"TPHeight";
+inline constexpr const wchar_t* BookmarkFile = L"BookmarkFile";
+inline constexpr const wchar_t* FindTop = L"FindTop";
+inline constexpr const wchar_t* FindLeft = L"FindLeft";
+inline constexpr const wchar_t* FindType = L"FindType";
+inline constexpr const wchar_t* FindScope = L"FindScope";
+inline constexpr const wchar_t* FindKeyName = L"FindKeyName";
+inline constexpr const wchar_t* FindValueName = L"FindValueName";
+inline constexpr const wchar_t* FindStringData = L"FindStringData";
+inline constexpr const wchar_t* FindCaseSensitive = L"FindCaseSensitive";
+inline constexpr const wchar_t* EditTop = L"EditTop";
+inline constexpr const wchar_t* EditLeft = L"EditLeft";
+inline constexpr const wchar_t* EditBinTop = L"EditBinTop";
+inline constexpr const wchar_t* EditBinLeft = L"EditBinLeft";
+inline constexpr const wchar_t* EditBinHeight = L"EditBinHeight";
+inline constexpr const wchar_t* EditBinWidth = L"EditBinWidth";
+inline constexpr const wchar_t* OptTop = L"OptTop";
+inline constexpr const wchar_t* OptLeft = L"OptLeft";
+inline constexpr const wchar_t* PreviousHKEY = L"PreviousHKEY";
+inline constexpr const wchar_t* PreviousPath = L"PreviousPath";
+inline constexpr const wchar_t* FontName = L"FontName";
+inline constexpr const wchar_t* FontSize = L"FontSize";
+inline constexpr const wchar_t* FontBold = L"FontBold";
+inline constexpr const wchar_t* FontItalic = L"FontItalic";
+inline constexpr const wchar_t* FontUnderline = L"FontUnderline";
+inline constexpr const wchar_t* FontStrikeout = L"FontStrikeout";
+inline constexpr const wchar_t* UseSystemFont = L"UseSystemFont";
+inline constexpr const wchar_t* ToolbarXPThemes = L"ToolbarXPThemes";
+}  // namespace SettingName
+// "FindMRU_00" to "FindMRU_14": the find history entries 0 to 14.
+String FindMRUName(int Index);
+
 // Declares the editor's settings (57 items) on a store and sets its root
 // and base key ("Software\Quorvel\Zembrio" below HKEY_CURRENT_USER).
 void DeclareEditorSettings(TRegStore& Store);
