@@ -27,6 +27,8 @@ if(TARGET zembrio_dialogs)
       SOURCES ${_e2e_tests} ${_ui_dir}/tests/e2e_support.cpp ${_ui_dir}/tests/dialogs_support.cpp
               ${_ui_dir}/Zembrio.rc
       LIBS zembrio_ui)
+    # The end-to-end tests load the system libraries as the program does.
+    zembrio_delay_load(app_e2e_tests)
   endif()
 endif()
 

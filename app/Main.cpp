@@ -40,6 +40,8 @@ TSkinToolbar* NewToolbar(TfrmMain* F, TBarDock* Dock, const wchar_t* Name, const
   t->SetDockPos(Pos);
   t->SetImages(dmodCommon->imlMenuToolbar);
   t->SetParent(Dock);
+  // Laid out once its items are all there (CreateMenus ends the update).
+  t->BeginUpdate();
   return t;
 }
 
@@ -66,6 +68,14 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
   CreateControls();
   CreateMenus();
   CreatePopups();
+  // The lists' styles, the stored font and the stored sizes are taken
+  // before any window exists: showing the window (FormShow) applies them
+  // again without effect, instead of re-creating the list windows and of
+  // every control measuring and laying itself out anew.
+  SetUpLists(false);
+  dmodCommon->ReadAllOptions();
+  ApplyFontOptions();
+  ApplySizeOptions();
   // Standard controls follow the system's visual styles where present.
   tmThemes = new TThemeManager(this);
   tmThemes->SetName(L"tmThemes");
@@ -328,6 +338,7 @@ void TfrmMain::CreateMenus() {
 
   for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation})
     t->OnVisibleChanged = TNotifyEvent(this, &TfrmMain::ToolbarVisibleChanged);
+  for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation}) t->EndUpdate();
 }
 
 void TfrmMain::CreatePopups() {
@@ -481,13 +492,15 @@ bool TfrmMain::LongWorkMessage(MSG& M) {
 
 void TfrmMain::btnStopClick(TObject*) { dmodCommon->Logic.StopLongWork(); }
 
-void TfrmMain::InitListViews() {
+void TfrmMain::InitListViews() { SetUpLists(true); }
+
+void TfrmMain::SetUpLists(bool WithColumns) {
   struct TCol {
     const wchar_t* Caption;
     int Width;
   };
-  auto setup = [this](TListViewQ* lv, std::initializer_list<TCol> cols, bool sort, bool rowSelect, bool readOnly,
-                      TSkinPopupMenu* popup, const wchar_t* key) {
+  auto setup = [this, WithColumns](TListViewQ* lv, std::initializer_list<TCol> cols, bool sort, bool rowSelect,
+                                   bool readOnly, TSkinPopupMenu* popup, const wchar_t* key) {
     // The styles that make the list window anew come before the columns.
     lv->SetViewStyle(vsReport);
     lv->SetColumnClick(sort);
@@ -497,6 +510,7 @@ void TfrmMain::InitListViews() {
     lv->SetSmallImages(dmodCommon->imlLVImages16);
     lv->SetHideSelection(false);
     lv->SetMultiSelect(true);
+    if (!WithColumns) return;
     lv->Columns()->Clear();
     for (const TCol& c : cols) {
       TListColumn* col = lv->Columns()->Add();
@@ -518,6 +532,7 @@ void TfrmMain::InitListViews() {
         L"Bookmarks");
   setup(lvFindResults, {{L"Base Key", 150}, {L"Branch", 180}, {L"Value", 178}, {L"Data", 0}}, true, true, true,
         pmnuFind, L"FindResults");
+  if (!WithColumns) return;
   lvKeyValues->OnDblClick = TNotifyEvent(this, &TfrmMain::lvKeyValuesDblClick);
   lvKeyValues->OnDeletion = TLVDeletedEvent(this, &TfrmMain::lvKeyValuesDeletion);
   lvKeyValues->OnEditing = TLVEditingEvent(this, &TfrmMain::lvKeyValuesEditing);
@@ -548,14 +563,7 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
   if (ApplyGeometry) {
     SetBounds(GetLeft(), dmodCommon->OptionInt(SettingName::Top), GetWidth(), GetHeight());
     SetBounds(dmodCommon->OptionInt(SettingName::Left), GetTop(), GetWidth(), GetHeight());
-    SetWidth(dmodCommon->OptionInt(SettingName::Width));
-    SetHeight(dmodCommon->OptionInt(SettingName::Height));
-    treeRegTree->SetWidth(dmodCommon->OptionInt(SettingName::LPWidth));
-    // panelTop fills what the lower pane leaves: the stored height is
-    // restored by giving the lower pane the rest (each keeping its minimum).
-    int total = panelTop->GetHeight() + pagExtras->GetHeight();
-    int tp = dmodCommon->OptionInt(SettingName::TPHeight);
-    if (tp >= 30 && total - tp >= 50) pagExtras->SetHeight(total - tp);
+    ApplySizeOptions();
     switch (dmodCommon->OptionInt(SettingName::WindowState)) {
       case 0: SetWindowState(wsNormal); break;
       case 1: SetWindowState(wsMinimized); break;
@@ -563,6 +571,24 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
       default: break;
     }
   }
+  ApplyFontOptions();
+  skinSwitcher->SetEnableXPStyles(dmodCommon->OptionBool(SettingName::ToolbarXPThemes));
+  for (TListViewQ* lv : {lvKeyValues, lvBookmarks, lvFindResults}) lv->LoadOptions();
+  SetStatusText(L"Options loaded.");
+}
+
+void TfrmMain::ApplySizeOptions() {
+  SetWidth(dmodCommon->OptionInt(SettingName::Width));
+  SetHeight(dmodCommon->OptionInt(SettingName::Height));
+  treeRegTree->SetWidth(dmodCommon->OptionInt(SettingName::LPWidth));
+  // panelTop fills what the lower pane leaves: the stored height is
+  // restored by giving the lower pane the rest (each keeping its minimum).
+  int total = panelTop->GetHeight() + pagExtras->GetHeight();
+  int tp = dmodCommon->OptionInt(SettingName::TPHeight);
+  if (tp >= 30 && total - tp >= 50) pagExtras->SetHeight(total - tp);
+}
+
+void TfrmMain::ApplyFontOptions() {
   if (dmodCommon->OptionBool(SettingName::UseSystemFont)) {
     Font()->Assign(*Screen->IconFont());
   } else {
@@ -577,9 +603,6 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
     if (dmodCommon->OptionBool(SettingName::FontStrikeout)) style.Include(fsStrikeOut);
     Font()->SetStyle(style);
   }
-  skinSwitcher->SetEnableXPStyles(dmodCommon->OptionBool(SettingName::ToolbarXPThemes));
-  for (TListViewQ* lv : {lvKeyValues, lvBookmarks, lvFindResults}) lv->LoadOptions();
-  SetStatusText(L"Options loaded.");
 }
 
 void TfrmMain::SaveOptions() {

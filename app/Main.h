@@ -243,6 +243,14 @@ class TfrmMain : public TForm {
   void CreateMenus();
   void CreatePopups();
   void SetFindItemsEnabled(bool Enabled);
+  // The window's font by the settings (the system's icon font, or the
+  // stored name, size and styles).
+  void ApplyFontOptions();
+  // The three lists' styles and images, and with WithColumns their columns,
+  // sorting, pop-up menus, layout keys and events (InitListViews).
+  void SetUpLists(bool WithColumns);
+  // The stored window size, tree width and top/bottom split.
+  void ApplySizeOptions();
   void NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath);
   void DeleteListItems(TListViewQ* List, const String& Kind, const String& Status, bool (TfrmMain::*Delete)(TListItem*),
                        String (TfrmMain::*Text)(TListItem*));

@@ -70,6 +70,44 @@ function(zembrio_add_bench name)
   set_property(GLOBAL APPEND PROPERTY ZEMBRIO_BENCHES ${name})
 endfunction()
 
+# zembrio_delay_load(<target>): the target loads the system libraries that
+# start-up does not need (shell, common dialogs, printing, sound, COM,
+# version information, image blending, input methods) on their first call
+# instead of when it starts. Its link finds the delay-load import libraries
+# before the toolchain's own.
+set(ZEMBRIO_DELAY_DLLS shell32:shell32.dll comdlg32:comdlg32.dll winspool:winspool.drv winmm:winmm.dll
+    ole32:ole32.dll oleaut32:oleaut32.dll version:version.dll msimg32:msimg32.dll imm32:imm32.dll)
+function(zembrio_delay_load target)
+  if(NOT WIN32 OR NOT CMAKE_DLLTOOL OR NOT CMAKE_NM OR NOT CMAKE_FIND_ROOT_PATH)
+    return()
+  endif()
+  set(dir ${CMAKE_BINARY_DIR}/delayimp)
+  if(NOT TARGET zembrio_delay_imports)
+    set(libs "")
+    foreach(pair ${ZEMBRIO_DELAY_DLLS})
+      string(REGEX REPLACE ":.*" "" lib "${pair}")
+      list(APPEND libs ${dir}/lib${lib}.a)
+    endforeach()
+    string(REPLACE ";" "!" pairs "${ZEMBRIO_DELAY_DLLS}")
+    list(GET CMAKE_FIND_ROOT_PATH 0 root)
+    add_custom_command(
+      OUTPUT ${libs}
+      COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DDLLTOOL=${CMAKE_DLLTOOL}
+              -DLIBDIR=${root}/lib -DOUTDIR=${dir} -DPAIRS=${pairs}
+              -P ${CMAKE_SOURCE_DIR}/tools/delay-imports.cmake
+      DEPENDS ${CMAKE_SOURCE_DIR}/tools/delay-imports.cmake
+      COMMENT "Making the delay-load import libraries"
+      VERBATIM)
+    add_custom_target(zembrio_delay_imports DEPENDS ${libs})
+    set_property(GLOBAL PROPERTY ZEMBRIO_DELAY_LIBS "${libs}")
+  endif()
+  get_property(libs GLOBAL PROPERTY ZEMBRIO_DELAY_LIBS)
+  add_dependencies(${target} zembrio_delay_imports)
+  target_link_directories(${target} PRIVATE ${dir})
+  target_link_libraries(${target} PRIVATE delayimp)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${libs})
+endfunction()
+
 # Writes the lists of benchmarks and fuzzers for the Makefile.
 function(zembrio_finish)
   get_property(b GLOBAL PROPERTY ZEMBRIO_BENCHES)
