@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr int kRounds = 7;
+constexpr int kRounds = 11;
 constexpr DWORD kWatchdogMs = 30000;
 
 struct TFind {
