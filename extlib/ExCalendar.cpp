@@ -202,11 +202,17 @@ void TExtCalendar::Click() {
   if (!CellText(GetCol(), GetRow()).empty()) SetDay(DayNum(GetCol(), GetRow()));
 }
 
+void TExtCalendar::SetFixedColor(TColor Value) {
+  if (Value == fixedColor_) return;
+  fixedColor_ = Value;
+  Invalidate();
+}
+
 void TExtCalendar::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
   TCanvas* C = Canvas();
   String T = CellText(ACol, ARow);
   bool Selected = AState.Contains(gdSelected) && ARow > 0;
-  C->Brush()->SetColor(ARow == 0 ? clBtnFace : Selected ? clHighlight : GetColor());
+  C->Brush()->SetColor(ARow == 0 ? fixedColor_ : Selected ? clHighlight : GetColor());
   C->FillRect(ARect);
   TColor Text = Selected ? clHighlightText : Font()->GetColor();
   TDayOfWeekName Day = static_cast<TDayOfWeekName>((static_cast<int>(startOfWeek_) + ACol) % 7);
@@ -303,6 +309,7 @@ TLocCalendar::TLocCalendar(TComponent* AOwner) : TExtCalendar(AOwner) {
   SetBorderStyle(bsNone);
   SetCtl3D(false);
   SetParentColor(true);
+  SetFixedColor(GetColor());
   SetOptions(TGridOptions{goFixedHorzLine});
   SetTabStop(false);
   SetUseCurrentDate(false);
@@ -316,6 +323,8 @@ void TLocCalendar::CreateParams(TCreateParams& P) {
 
 void TLocCalendar::WndProc(TMessage& M) {
   TExtCalendar::WndProc(M);
+  // The header row takes the calendar's colour, which follows the parent's.
+  if (M.Msg == CM_COLORCHANGED || M.Msg == CM_PARENTCOLORCHANGED) SetFixedColor(GetColor());
   // The drop-down's calendar always takes the mouse.
   if (M.Msg == CM_ENABLEDCHANGED && HandleAllocated()) EnableWindow(Handle(), TRUE);
 }

@@ -39,6 +39,9 @@ class TExtCalendar : public TCustomGrid {
   TDaysOfWeek GetWeekends() const { return weekends_; }
   void SetWeekends(TDaysOfWeek Value);
   TColor GetWeekendColor() const { return weekendColor_; }
+  // The colour of the header row of day names.
+  TColor GetFixedColor() const { return fixedColor_; }
+  void SetFixedColor(TColor Value);
   void SetWeekendColor(TColor Value);
 
   // The text of a cell: a day name in row 0, else the day number or empty.
@@ -81,6 +84,7 @@ class TExtCalendar : public TCustomGrid {
   bool useCurrentDate_ = true;
   TDaysOfWeek weekends_{Sun};
   TColor weekendColor_ = clRed;
+  TColor fixedColor_ = clBtnFace;
 };
 
 // The drop-down's calendar: borderless, no tab stop, always taking the

@@ -141,6 +141,11 @@ TCustomComboEdit::~TCustomComboEdit() {
 void TCustomComboEdit::CreateParams(TCreateParams& P) {
   TCustomEdit::CreateParams(P);
   P.Style |= ES_MULTILINE | WS_CLIPCHILDREN;
+  if (oemConvert_) P.Style |= ES_OEMCONVERT;
+  if (GetBorderStyle() == bsSingle && !ctl3D_) {
+    P.ExStyle &= ~static_cast<DWORD>(WS_EX_CLIENTEDGE);
+    P.Style |= WS_BORDER;
+  }
   if (alignment_ == taRightJustify)
     P.Style |= ES_RIGHT;
   else if (alignment_ == taCenter)
@@ -163,12 +168,39 @@ void TCustomComboEdit::SetEditRect() {
 void TCustomComboEdit::UpdateBtnBounds() {
   int BW = btnControl_->GetWidth();
   int W = GetWidth(), H = GetHeight();
-  // Framed edits draw a client edge of two pixels on every side.
-  if (GetBorderStyle() == bsSingle)
+  // A sunken edge takes two pixels on every side, a flat frame one (the
+  // button then keeps a pixel off it at the top).
+  if (GetBorderStyle() == bsNone)
+    btnControl_->SetBounds(W - BW, 0, BW, H);
+  else if (ctl3D_)
     btnControl_->SetBounds(W - BW - 4, 0, BW, std::max(H - 4, 0));
   else
-    btnControl_->SetBounds(W - BW, 0, BW, H);
+    btnControl_->SetBounds(W - BW - 2, 2, BW, std::max(H - 4, 0));
   button_->SetBounds(0, 0, BW, btnControl_->GetHeight());
+}
+
+void TCustomComboEdit::SetCtl3D(bool Value) {
+  parentCtl3D_ = false;
+  if (Value == ctl3D_) return;
+  ctl3D_ = Value;
+  RecreateWnd();
+  UpdateBtnBounds();
+  SetEditRect();
+}
+
+void TCustomComboEdit::SetParentCtl3D(bool Value) {
+  if (Value == parentCtl3D_) return;
+  parentCtl3D_ = Value;
+  if (Value && !ctl3D_) {
+    SetCtl3D(true);
+    parentCtl3D_ = true;
+  }
+}
+
+void TCustomComboEdit::SetOEMConvert(bool Value) {
+  if (Value == oemConvert_) return;
+  oemConvert_ = Value;
+  RecreateWnd();
 }
 
 int TCustomComboEdit::MinHeight() {

@@ -1,5 +1,7 @@
 #include "extlib/ExFileEdit.h"
 
+#include "extlib/ExPictureDialog.h"
+
 #include <shellapi.h>
 
 #include <memory>
@@ -48,6 +50,7 @@ String ExtFileName(const String& FileName) {
 // TFileDirEdit
 
 TFileDirEdit::TFileDirEdit(TComponent* AOwner) : TCustomComboEdit(AOwner) {
+  SetOEMConvert(true);
   ControlState += csCreating;
   SetGlyphKind(gkDefault);
   ControlState -= csCreating;
@@ -120,8 +123,13 @@ void TFileDirEdit::WndProc(TMessage& M) {
 TFilenameEdit::TFilenameEdit(TComponent* AOwner) : TFileDirEdit(AOwner) { CreateEditDialog(); }
 
 void TFilenameEdit::CreateEditDialog() {
-  TOpenDialog* New = dialogKind_ == dkSave || dialogKind_ == dkSavePicture ? new TSaveDialog(this)
-                                                                             : new TOpenDialog(this);
+  TOpenDialog* New;
+  switch (dialogKind_) {
+    case dkSave: New = new TSaveDialog(this); break;
+    case dkOpenPicture: New = new TOpenPictureDialog(this); break;
+    case dkSavePicture: New = new TSavePictureDialog(this); break;
+    default: New = new TOpenDialog(this); break;
+  }
   if (dialog_) {
     New->SetFileName(dialog_->GetFileName());
     New->SetFilter(dialog_->GetFilter());

@@ -10,6 +10,9 @@
 using TExecOpenDialogEvent = TEvent<void(TObject* Sender, String& Name, bool& Action)>;
 enum TFileDialogKind { dkOpen, dkSave, dkOpenPicture, dkSavePicture };
 enum TDirDialogKind { dkVCL, dkWin32 };
+// The file name box of old-style dialogs: an edit or a combo box that
+// offers HistoryList.
+enum TFileEditStyle { fsEdit, fsComboBox };
 
 // The name itself when such a file exists, else the file part of the text
 // read as a command line.
@@ -75,6 +78,9 @@ class TFilenameEdit : public TFileDirEdit {
   void SetInitialDir(const String& Value) { dialog_->SetInitialDir(Value); }
   String GetDialogTitle() const { return dialog_->GetTitle(); }
   void SetDialogTitle(const String& Value) { dialog_->SetTitle(Value); }
+  // Kept by the edit for whichever dialog kind it runs.
+  TStrings* HistoryList() const { return historyList_.get(); }
+  TFileEditStyle FileEditStyle = fsEdit;
 
  protected:
   void ButtonClick() override;
@@ -89,6 +95,7 @@ class TFilenameEdit : public TFileDirEdit {
   void CreateEditDialog();
   TOpenDialog* dialog_ = nullptr;
   TFileDialogKind dialogKind_ = dkOpen;
+  std::unique_ptr<TStringList> historyList_ = std::make_unique<TStringList>();
 };
 
 class TDirectoryEdit : public TFileDirEdit {

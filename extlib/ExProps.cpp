@@ -151,51 +151,74 @@ void TPropsStorage::EraseSection(const String& ASection) {
 
 String TPropsStorage::GetItemName(const String& APropName) { return Prefix + APropName; }
 
+String GetEnumName(PPropInfo P, int64_t Value) {
+  return Value >= 0 && Value < static_cast<int64_t>(P->EnumNames.size()) ? P->EnumNames[static_cast<size_t>(Value)]
+                                                                         : String();
+}
+
+int GetEnumValue(PPropInfo P, const String& Name) {
+  for (size_t E = 0; E < P->EnumNames.size(); ++E)
+    if (CompareText(P->EnumNames[E], Name) == 0) return static_cast<int>(E);
+  return -1;
+}
+
 std::unique_ptr<TPropsStorage> TPropsStorage::CreateStorage() { return std::make_unique<TPropsStorage>(); }
 
 bool TPropsStorage::StoreText(PPropInfo P, String& Text) {
-  TObject* O = AObject;
   switch (P->Kind) {
-    case tkInteger:
-    case tkInt64:
-      Text = IntToStr(P->GetOrd(O));
-      return true;
-    case tkChar:
-    case tkWChar:
-      // The whole character: cutting a wide character to its low byte
-      // would bring back a different one.
-      Text = String(1, static_cast<wchar_t>(P->GetOrd(O)));
-      return true;
-    case tkEnumeration: {
-      int64_t V = P->GetOrd(O);
-      Text = V >= 0 && V < static_cast<int64_t>(P->EnumNames.size()) ? P->EnumNames[static_cast<size_t>(V)]
-                                                                       : String();
-      return true;
-    }
-    case tkFloat:
-      Text = ReplaceChar(FloatToStrF(P->GetFloat(O), ffGeneral, FloatPrecision(P->FloatType), 0),
-                         DecimalSeparator, L'.');
-      return true;
-    case tkString:
-    case tkLString:
-      Text = P->GetStr(O);
-      return true;
-    case tkVariant:
-      Text = P->GetVariant(O).AsString();
-      return true;
-    case tkSet:
-      Text = StoreSet(P);
-      return true;
-    case tkClass:
-      Text = StoreClass(P);
-      return true;
-    default:
-      return false;
+    case tkInteger: Text = StoreIntegerProperty(P); return true;
+    case tkInt64: Text = StoreInt64Property(P); return true;
+    case tkChar: Text = StoreCharProperty(P); return true;
+    case tkWChar: Text = StoreWCharProperty(P); return true;
+    case tkEnumeration: Text = StoreEnumProperty(P); return true;
+    case tkFloat: Text = StoreFloatProperty(P); return true;
+    case tkString: Text = StoreStringProperty(P); return true;
+    case tkLString: Text = StoreLStringProperty(P); return true;
+    case tkVariant: Text = StoreVariantProperty(P); return true;
+    case tkSet: Text = StoreSetProperty(P); return true;
+    case tkClass: Text = StoreClassProperty(P); return true;
+    default: return false;
   }
 }
 
-String TPropsStorage::StoreSet(PPropInfo P) {
-  uint64_t Bits = static_cast<uint64_t>(P->GetOrd(AObject));
+void TPropsStorage::LoadText(PPropInfo P, const String& Text) {
+  switch (P->Kind) {
+    case tkInteger: LoadIntegerProperty(P, Text); break;
+    case tkInt64: LoadInt64Property(P, Text); break;
+    case tkChar: LoadCharProperty(P, Text); break;
+    case tkWChar: LoadWCharProperty(P, Text); break;
+    case tkEnumeration: LoadEnumProperty(P, Text); break;
+    case tkFloat: LoadFloatProperty(P, Text); break;
+    case tkString: LoadStringProperty(P, Text); break;
+    case tkLString: LoadLStringProperty(P, Text); break;
+    case tkVariant: LoadVariantProperty(P, Text); break;
+    case tkSet: LoadSetProperty(P, Text); break;
+    case tkClass: LoadClassProperty(P, Text); break;
+    default: break;
+  }
+}
+
+String TPropsStorage::StoreIntegerProperty(PPropInfo P) { return IntToStr(GetOrdProp(AObject, P)); }
+
+// The whole character: cutting a wide character to its low byte would
+// bring back a different one.
+String TPropsStorage::StoreCharProperty(PPropInfo P) {
+  return String(1, static_cast<wchar_t>(GetOrdProp(AObject, P)));
+}
+
+String TPropsStorage::StoreEnumProperty(PPropInfo P) { return GetEnumName(P, GetOrdProp(AObject, P)); }
+
+String TPropsStorage::StoreFloatProperty(PPropInfo P) {
+  return ReplaceChar(FloatToStrF(GetFloatProp(AObject, P), ffGeneral, FloatPrecision(P->FloatType), 0),
+                     DecimalSeparator, L'.');
+}
+
+String TPropsStorage::StoreStringProperty(PPropInfo P) { return GetStrProp(AObject, P); }
+
+String TPropsStorage::StoreVariantProperty(PPropInfo P) { return GetVariantProp(AObject, P).AsString(); }
+
+String TPropsStorage::StoreSetProperty(PPropInfo P) {
+  uint64_t Bits = static_cast<uint64_t>(GetOrdProp(AObject, P));
   String R = L"[";
   bool First = true;
   for (unsigned I = 0; I < 32; ++I) {
@@ -207,7 +230,35 @@ String TPropsStorage::StoreSet(PPropInfo P) {
   return R + L"]";
 }
 
-void TPropsStorage::LoadSet(PPropInfo P, const String& S) {
+void TPropsStorage::LoadIntegerProperty(PPropInfo P, const String& S) {
+  // A value that is no number leaves the property as it is.
+  int V;
+  if (TryStrToInt(S, V)) SetOrdProp(AObject, P, V);
+}
+
+void TPropsStorage::LoadInt64Property(PPropInfo P, const String& S) {
+  int64_t V;
+  if (TryStrToInt64(S, V)) SetInt64Prop(AObject, P, V);
+}
+
+void TPropsStorage::LoadCharProperty(PPropInfo P, const String& S) {
+  if (!S.empty()) SetOrdProp(AObject, P, static_cast<int64_t>(static_cast<uint16_t>(S[0])));
+}
+
+void TPropsStorage::LoadEnumProperty(PPropInfo P, const String& S) {
+  int V = GetEnumValue(P, S);
+  if (V >= 0) SetOrdProp(AObject, P, V);
+}
+
+void TPropsStorage::LoadFloatProperty(PPropInfo P, const String& S) {
+  SetFloatProp(AObject, P, StrToFloat(ReplaceChar(S, L'.', DecimalSeparator)));
+}
+
+void TPropsStorage::LoadStringProperty(PPropInfo P, const String& S) { SetStrProp(AObject, P, S); }
+
+void TPropsStorage::LoadVariantProperty(PPropInfo P, const String& S) { SetVariantProp(AObject, P, Variant(S)); }
+
+void TPropsStorage::LoadSetProperty(PPropInfo P, const String& S) {
   uint64_t Bits = 0;
   size_t I = 0;
   while (I < S.size()) {
@@ -215,60 +266,10 @@ void TPropsStorage::LoadSet(PPropInfo P, const String& S) {
     size_t Start = I;
     while (I < S.size() && !IsSetDelimiter(S[I])) ++I;
     if (I == Start) break;
-    String Word = S.substr(Start, I - Start);
-    for (size_t E = 0; E < P->EnumNames.size() && E < 32; ++E)
-      if (CompareText(P->EnumNames[E], Word) == 0) {
-        Bits |= uint64_t(1) << E;
-        break;
-      }
+    int E = GetEnumValue(P, S.substr(Start, I - Start));
+    if (E >= 0 && E < 32) Bits |= uint64_t(1) << E;
   }
-  P->SetOrd(AObject, static_cast<int64_t>(Bits));
-}
-
-void TPropsStorage::LoadText(PPropInfo P, const String& Text) {
-  TObject* O = AObject;
-  switch (P->Kind) {
-    case tkInteger: {
-      // A value that is no number leaves the property as it is.
-      int V;
-      if (TryStrToInt(Text, V)) P->SetOrd(O, V);
-      break;
-    }
-    case tkInt64: {
-      int64_t V;
-      if (TryStrToInt64(Text, V)) P->SetOrd(O, V);
-      break;
-    }
-    case tkChar:
-    case tkWChar:
-      if (!Text.empty()) P->SetOrd(O, static_cast<int64_t>(static_cast<uint16_t>(Text[0])));
-      break;
-    case tkEnumeration:
-      for (size_t E = 0; E < P->EnumNames.size(); ++E)
-        if (CompareText(P->EnumNames[E], Text) == 0) {
-          P->SetOrd(O, static_cast<int64_t>(E));
-          break;
-        }
-      break;
-    case tkFloat:
-      P->SetFloat(O, StrToFloat(ReplaceChar(Text, L'.', DecimalSeparator)));
-      break;
-    case tkString:
-    case tkLString:
-      P->SetStr(O, Text);
-      break;
-    case tkVariant:
-      P->SetVariant(O, Variant(Text));
-      break;
-    case tkSet:
-      LoadSet(P, Text);
-      break;
-    case tkClass:
-      LoadClass(P, Text);
-      break;
-    default:
-      break;
-  }
+  SetOrdProp(AObject, P, static_cast<int64_t>(Bits));
 }
 
 void TPropsStorage::StoreAnyProperty(PPropInfo PropInfo) {
@@ -302,17 +303,9 @@ void TPropsStorage::LoadAnyProperty(PPropInfo PropInfo) {
 // ---------------------------------------------------------------------------
 // Class-kind properties.
 
-String TPropsStorage::StoreClass(PPropInfo P) {
+String TPropsStorage::StoreClassProperty(PPropInfo P) {
   TObject* Value = P->GetObj(AObject);
-  if (auto* L = dynamic_cast<TStrings*>(Value)) {
-    String Sect = Format(L"%s.%s", Section, GetItemName(P->Name));
-    EraseSection(Sect);
-    if (L->GetCount() > 0) {
-      WriteString(Sect, L"Count", IntToStr(L->GetCount()));
-      for (int I = 0; I < L->GetCount(); ++I) WriteString(Sect, Format(L"Item%d", I), L->Get(I));
-    }
-    return String();
-  }
+  if (dynamic_cast<TStrings*>(Value)) return StoreStringsProperty(P);
   if (auto* C = dynamic_cast<TCollection*>(Value)) {
     String Sect = Format(L"%s.%s", Section, GetItemName(P->Name));
     EraseSection(Sect);
@@ -321,21 +314,30 @@ String TPropsStorage::StoreClass(PPropInfo P) {
       StoreNested(C->GetItem(I), Format(L"Item%d", I) + sPropNameDelimiter, Sect);
     return String();
   }
-  if (auto* Comp = dynamic_cast<TComponent*>(Value)) return StoreComponent(Comp);
+  if (dynamic_cast<TComponent*>(Value)) return StoreComponentProperty(P);
   StoreNested(Value, Prefix + P->Name, Section);
   return String();
 }
 
-void TPropsStorage::LoadClass(PPropInfo P, const String& S) {
+String TPropsStorage::StoreStringsProperty(PPropInfo P) {
+  auto* L = dynamic_cast<TStrings*>(P->GetObj(AObject));
+  String Sect = Format(L"%s.%s", Section, GetItemName(P->Name));
+  EraseSection(Sect);
+  if (L && L->GetCount() > 0) {
+    WriteString(Sect, L"Count", IntToStr(L->GetCount()));
+    for (int I = 0; I < L->GetCount(); ++I) WriteString(Sect, Format(L"Item%d", I), L->Get(I));
+  }
+  return String();
+}
+
+String TPropsStorage::StoreComponentProperty(PPropInfo P) {
+  return StoreComponent(dynamic_cast<TComponent*>(P->GetObj(AObject)));
+}
+
+void TPropsStorage::LoadClassProperty(PPropInfo P, const String& S) {
   TObject* Value = P->GetObj(AObject);
-  if (auto* L = dynamic_cast<TStrings*>(Value)) {
-    String Sect = Format(L"%s.%s", Section, GetItemName(P->Name));
-    int Count = StrToIntDef(Trim(ReadString(Sect, L"Count", L"0")), 0);
-    if (Count > 0) {
-      TStringList Temp;
-      for (int I = 0; I < Count; ++I) Temp.Add(ReadString(Sect, Format(L"Item%d", I), L""));
-      L->Assign(&Temp);
-    }
+  if (dynamic_cast<TStrings*>(Value)) {
+    LoadStringsProperty(P, S);
     return;
   }
   if (auto* C = dynamic_cast<TCollection*>(Value)) {
@@ -360,10 +362,20 @@ void TPropsStorage::LoadClass(PPropInfo P, const String& S) {
     return;
   }
   if (dynamic_cast<TComponent*>(Value)) {
-    LoadComponent(P, S);
+    LoadComponentProperty(P, S);
     return;
   }
   LoadNested(Value, Prefix + P->Name, Section);
+}
+
+void TPropsStorage::LoadStringsProperty(PPropInfo P, const String&) {
+  auto* L = dynamic_cast<TStrings*>(P->GetObj(AObject));
+  String Sect = Format(L"%s.%s", Section, GetItemName(P->Name));
+  int Count = StrToIntDef(Trim(ReadString(Sect, L"Count", L"0")), 0);
+  if (!L || Count <= 0) return;
+  TStringList Temp;
+  for (int I = 0; I < Count; ++I) Temp.Add(ReadString(Sect, Format(L"Item%d", I), L""));
+  L->Assign(&Temp);
 }
 
 String TPropsStorage::StoreComponent(TComponent* C) {
@@ -373,7 +385,7 @@ String TPropsStorage::StoreComponent(TComponent* C) {
   return C->GetName();
 }
 
-void TPropsStorage::LoadComponent(PPropInfo P, const String& S) {
+void TPropsStorage::LoadComponentProperty(PPropInfo P, const String& S) {
   if (S.empty() || !P->SetObj) return;
   if (CompareText(S, L"(null)") == 0) {
     P->SetObj(AObject, nullptr);
@@ -432,59 +444,48 @@ void TPropsStorage::LoadProperties(TStrings* PropList) {
   for (int I = 0; I < PropList->GetCount(); ++I) LoadAnyProperty(Info.Find(PropList->Get(I)));
 }
 
-namespace {
-
-// Component name -> its property list, for one store or load pass.
-struct TInfoLists {
-  std::vector<std::pair<String, std::unique_ptr<TPropInfoList>>> Lists;
-  TPropInfoList* Find(const String& Name) {
-    for (auto& E : Lists)
-      if (CompareText(E.first, Name) == 0) return E.second.get();
-    return nullptr;
-  }
-};
-
-void CreateInfoLists(TComponent* AComponent, TStrings* StoredList, TInfoLists& Out) {
+TStringList* TPropsStorage::CreateInfoList(TComponent* AComponent, TStrings* StoredList) {
   UpdateStoredList(AComponent, StoredList, false);
-  for (int I = 0; I < StoredList->GetCount(); ++I) {
-    auto* C = dynamic_cast<TComponent*>(StoredList->GetObjects(I));
-    if (C && !Out.Find(C->GetName()))
-      Out.Lists.emplace_back(C->GetName(), std::make_unique<TPropInfoList>(C, tkStoredProps));
-  }
-}
-
-}  // namespace
-
-void TPropsStorage::StoreObjectsProps(TComponent* AComponent, TStrings* StoredList) {
-  if (!StoredList) return;
-  TInfoLists Lists;
-  CreateInfoLists(AComponent, StoredList, Lists);
-  owner_ = AComponent;
+  auto* Info = new TStringList();
+  Info->SetSorted(true);
   try {
     for (int I = 0; I < StoredList->GetCount(); ++I) {
-      String Comp, Prop;
-      if (!ParseStoredItem(StoredList->Get(I), Comp, Prop)) continue;
       auto* C = dynamic_cast<TComponent*>(StoredList->GetObjects(I));
-      if (!C) continue;
-      AObject = C;
-      Prefix = C->GetName();
-      if (TPropInfoList* L = Lists.Find(C->GetName())) {
-        Prefix = C->GetName() + sPropNameDelimiter;
-        StoreAnyProperty(L->Find(Prop));
-      }
+      int Index;
+      if (C && !Info->Find(C->GetName(), Index)) Info->AddObject(C->GetName(), new TPropInfoList(C, tkStoredProps));
     }
   } catch (...) {
-    owner_ = nullptr;
+    FreeInfoLists(Info);
     throw;
   }
-  owner_ = nullptr;
+  return Info;
+}
+
+void TPropsStorage::FreeInfoLists(TStringList* Info) {
+  for (int I = Info->GetCount() - 1; I >= 0; --I) delete Info->GetObjects(I);
+  delete Info;
+}
+
+void TPropsStorage::StoreObjectsProps(TComponent* AComponent, TStrings* StoredList) {
+  ForEachStoredItem(AComponent, StoredList, true);
 }
 
 void TPropsStorage::LoadObjectsProps(TComponent* AComponent, TStrings* StoredList) {
+  ForEachStoredItem(AComponent, StoredList, false);
+}
+
+void TPropsStorage::ForEachStoredItem(TComponent* AComponent, TStrings* StoredList, bool Store) {
   if (!StoredList) return;
-  TInfoLists Lists;
-  CreateInfoLists(AComponent, StoredList, Lists);
+  TStringList* Info = CreateInfoList(AComponent, StoredList);
   owner_ = AComponent;
+  struct TDone {
+    TPropsStorage* Self;
+    TStringList* Info;
+    ~TDone() {
+      Self->owner_ = nullptr;
+      Self->FreeInfoLists(Info);
+    }
+  } Done{this, Info};
   for (int I = 0; I < StoredList->GetCount(); ++I) {
     String Comp, Prop;
     if (!ParseStoredItem(StoredList->Get(I), Comp, Prop)) continue;
@@ -492,10 +493,13 @@ void TPropsStorage::LoadObjectsProps(TComponent* AComponent, TStrings* StoredLis
     if (!C) continue;
     AObject = C;
     Prefix = C->GetName();
-    if (TPropInfoList* L = Lists.Find(C->GetName())) {
-      Prefix = C->GetName() + sPropNameDelimiter;
-      LoadAnyProperty(L->Find(Prop));
-    }
+    int Index;
+    if (!Info->Find(C->GetName(), Index)) continue;
+    Prefix = C->GetName() + sPropNameDelimiter;
+    PPropInfo P = static_cast<TPropInfoList*>(Info->GetObjects(Index))->Find(Prop);
+    if (Store)
+      StoreAnyProperty(P);
+    else
+      LoadAnyProperty(P);
   }
-  owner_ = nullptr;
 }

@@ -62,6 +62,24 @@ void RegisterProps(std::vector<TPropInfo> Props) {
 // The registered properties of an object whose kind is in Filter.
 std::vector<PPropInfo> GetPropList(const TObject* Obj, TTypeKinds Filter);
 
+// Reading and writing a property of an object by its descriptor, by kind
+// (ordinal kinds, 64-bit integers, floats, strings, variants), and the
+// identifiers of an enumeration or set property.
+inline int64_t GetOrdProp(TObject* Instance, PPropInfo P) { return P->GetOrd(Instance); }
+inline void SetOrdProp(TObject* Instance, PPropInfo P, int64_t Value) { P->SetOrd(Instance, Value); }
+inline int64_t GetInt64Prop(TObject* Instance, PPropInfo P) { return P->GetOrd(Instance); }
+inline void SetInt64Prop(TObject* Instance, PPropInfo P, int64_t Value) { P->SetOrd(Instance, Value); }
+inline double GetFloatProp(TObject* Instance, PPropInfo P) { return P->GetFloat(Instance); }
+inline void SetFloatProp(TObject* Instance, PPropInfo P, double Value) { P->SetFloat(Instance, Value); }
+inline String GetStrProp(TObject* Instance, PPropInfo P) { return P->GetStr(Instance); }
+inline void SetStrProp(TObject* Instance, PPropInfo P, const String& Value) { P->SetStr(Instance, Value); }
+inline Variant GetVariantProp(TObject* Instance, PPropInfo P) { return P->GetVariant(Instance); }
+inline void SetVariantProp(TObject* Instance, PPropInfo P, const Variant& Value) { P->SetVariant(Instance, Value); }
+// The identifier of ordinal Value (empty when there is none).
+String GetEnumName(PPropInfo P, int64_t Value);
+// The ordinal of an identifier, compared ignoring case; -1 when none.
+int GetEnumValue(PPropInfo P, const String& Name);
+
 // Builders for registrations; T is the class the accessors work on.
 template <class T>
 TPropInfo OrdProp(const String& Name, TTypeKind Kind, const String& TypeName, std::function<int64_t(T*)> Get,
@@ -160,6 +178,11 @@ class TPropsStorage : public TObject {
   void LoadProperties(TStrings* PropList);
   void StoreObjectsProps(TComponent* AComponent, TStrings* StoredList);
   void LoadObjectsProps(TComponent* AComponent, TStrings* StoredList);
+  // The property lists of the stored list's components (after rebuilding
+  // the list from their names), by component name, in a sorted list whose
+  // objects are TPropInfoList; FreeInfoLists frees it with the lists.
+  TStringList* CreateInfoList(TComponent* AComponent, TStrings* StoredList);
+  void FreeInfoLists(TStringList* Info);
 
  protected:
   virtual String ReadString(const String& ASection, const String& Item, const String& Default);
@@ -172,13 +195,37 @@ class TPropsStorage : public TObject {
   bool StoreText(PPropInfo P, String& Text);
   void LoadText(PPropInfo P, const String& Text);
 
+  // The text form per kind, and the loading of it.
+  String StoreIntegerProperty(PPropInfo P);
+  String StoreCharProperty(PPropInfo P);
+  String StoreEnumProperty(PPropInfo P);
+  String StoreFloatProperty(PPropInfo P);
+  String StoreStringProperty(PPropInfo P);
+  String StoreLStringProperty(PPropInfo P) { return StoreStringProperty(P); }
+  String StoreWCharProperty(PPropInfo P) { return StoreCharProperty(P); }
+  String StoreVariantProperty(PPropInfo P);
+  String StoreInt64Property(PPropInfo P) { return StoreIntegerProperty(P); }
+  String StoreSetProperty(PPropInfo P);
+  String StoreClassProperty(PPropInfo P);
+  String StoreStringsProperty(PPropInfo P);
+  String StoreComponentProperty(PPropInfo P);
+  void LoadIntegerProperty(PPropInfo P, const String& S);
+  void LoadCharProperty(PPropInfo P, const String& S);
+  void LoadEnumProperty(PPropInfo P, const String& S);
+  void LoadFloatProperty(PPropInfo P, const String& S);
+  void LoadInt64Property(PPropInfo P, const String& S);
+  void LoadLStringProperty(PPropInfo P, const String& S) { LoadStringProperty(P, S); }
+  void LoadWCharProperty(PPropInfo P, const String& S) { LoadCharProperty(P, S); }
+  void LoadVariantProperty(PPropInfo P, const String& S);
+  void LoadStringProperty(PPropInfo P, const String& S);
+  void LoadSetProperty(PPropInfo P, const String& S);
+  void LoadStringsProperty(PPropInfo P, const String& S);
+  void LoadComponentProperty(PPropInfo P, const String& S);
+  void LoadClassProperty(PPropInfo P, const String& S);
+
  private:
-  String StoreSet(PPropInfo P);
-  void LoadSet(PPropInfo P, const String& S);
-  String StoreClass(PPropInfo P);
-  void LoadClass(PPropInfo P, const String& S);
   String StoreComponent(TComponent* C);
-  void LoadComponent(PPropInfo P, const String& S);
+  void ForEachStoredItem(TComponent* AComponent, TStrings* StoredList, bool Store);
   void StoreNested(TObject* Obj, const String& APrefix, const String& ASection);
   void LoadNested(TObject* Obj, const String& APrefix, const String& ASection);
   // A storage for the properties of a nested object, wired like this one.

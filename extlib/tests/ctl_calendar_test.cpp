@@ -280,3 +280,20 @@ TEST(DateDialog, PopupDateOpensUnderTheEdit) {
   EXPECT_FALSE(PopupDate(date, edit));
   OnDateDialogShow = nullptr;
 }
+
+TEST(PopupCalendar, HeaderRowTakesTheParentsColour) {
+  std::unique_ptr<TForm> form(new TForm(Application));
+  form->SetBounds(40, 40, 300, 100);
+  form->Show();
+  auto* p = CreatePopupCalendar(form.get());
+  TLocCalendar* cal = p->Calendar();
+  cal->GetParent()->SetColor(clYellow);
+  EXPECT_EQ(cal->GetColor(), clYellow);
+  EXPECT_EQ(cal->GetFixedColor(), clYellow);
+  TBitmap out(cal->GetWidth(), cal->GetHeight());
+  cal->Perform(WM_PAINT, WPARAM(out.Canvas()->GetHandle()), 0);
+  EXPECT_EQ(GetPixel(out.Canvas()->GetHandle(), 2, 2) & 0xFFFFFF, RGB(255, 255, 0));
+  // A plain calendar keeps button face for its header.
+  TExtCalendar plain(nullptr);
+  EXPECT_EQ(plain.GetFixedColor(), clBtnFace);
+}

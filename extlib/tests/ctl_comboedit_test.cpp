@@ -317,3 +317,38 @@ TEST(ComboEdit, DisabledEditGreysItsTextAndButton) {
   e->SetEnabled(true);
   EXPECT_TRUE(e->Button()->GetEnabled());
 }
+
+TEST(ComboEdit, ButtonPlacementFollowsTheFrame) {
+  EditHost h;
+  auto* e = h.Add<TComboEdit>(10, 10, 120);
+  TControl* box = e->Button()->GetParent();
+  const int W = e->GetWidth(), H = e->GetHeight(), BW = e->GetButtonWidth();
+  auto bounds = [&] { return std::vector<int>{box->GetLeft(), box->GetTop(), box->GetWidth(), box->GetHeight()}; };
+  // Sunken edge.
+  EXPECT_EQ(bounds(), (std::vector<int>{W - BW - 4, 0, BW, H - 4}));
+  EXPECT_TRUE(GetWindowLongW(e->Handle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+  // A flat one-pixel frame: the button keeps off it at the top.
+  e->SetCtl3D(false);
+  EXPECT_FALSE(e->GetParentCtl3D());
+  EXPECT_FALSE(GetWindowLongW(e->Handle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+  EXPECT_EQ(bounds(), (std::vector<int>{W - BW - 2, 2, BW, H - 4}));
+  // No frame.
+  e->SetBorderStyle(bsNone);
+  e->SetBounds(10, 10, 120, 21);
+  EXPECT_EQ(bounds(), (std::vector<int>{W - BW, 0, BW, H}));
+  // Back to the parent's (sunken) look.
+  e->SetBorderStyle(bsSingle);
+  e->SetParentCtl3D(true);
+  EXPECT_TRUE(e->GetCtl3D());
+  EXPECT_EQ(bounds(), (std::vector<int>{W - BW - 4, 0, BW, H - 4}));
+}
+
+TEST(ComboEdit, OemConvertKeepsOemCharacters) {
+  EditHost h;
+  auto* e = h.Add<TComboEdit>();
+  EXPECT_FALSE(GetWindowLongW(e->Handle(), GWL_STYLE) & ES_OEMCONVERT);
+  e->SetText(L"x");
+  e->SetOEMConvert(true);
+  EXPECT_TRUE(GetWindowLongW(e->Handle(), GWL_STYLE) & ES_OEMCONVERT);
+  EXPECT_EQ(e->GetText(), L"x");  // the text survives the new window
+}

@@ -216,3 +216,77 @@ TEST(DirectoryEdit, ButtonStartsAtTheRightFolder) {
   e->SetText(L";" + h.Dir + L";;" + h.Dir);
   EXPECT_EQ(e->LongName(), h.Dir + L";" + h.Dir);
 }
+
+#include "extlib/ExPictureDialog.h"
+
+namespace {
+String WriteBitmap(int W, int H) {
+  String Name = NormalDir(GetTempDir()) + L"zembrio-preview.bmp";
+  TBitmap B(W, H);
+  B.Canvas()->Brush()->SetColor(clRed);
+  B.Canvas()->FillRect(TRect{0, 0, W, H});
+  B.SaveToFile(Name);
+  return Name;
+}
+}  // namespace
+
+TEST(FileEdit, PictureKindsOemConvertAndKeptHistory) {
+  EditHost h;
+  auto* e = new TFilenameEdit(h.form.get());
+  e->SetParent(h.form.get());
+  EXPECT_TRUE(GetWindowLongW(e->Handle(), GWL_STYLE) & ES_OEMCONVERT);
+  e->HistoryList()->Add(L"C:\\old.txt");
+  e->FileEditStyle = fsComboBox;
+  e->SetFilter(L"Text|*.txt");
+  e->SetDialogKind(dkOpenPicture);
+  EXPECT_NE(dynamic_cast<TOpenPictureDialog*>(e->Dialog()), nullptr);
+  EXPECT_EQ(e->GetFilter(), L"Text|*.txt");  // taken over from the previous dialog
+  e->SetDialogKind(dkSavePicture);
+  EXPECT_NE(dynamic_cast<TSavePictureDialog*>(e->Dialog()), nullptr);
+  EXPECT_EQ(e->HistoryList()->GetCount(), 1);
+  EXPECT_EQ(e->FileEditStyle, fsComboBox);
+  e->SetDialogKind(dkOpen);
+  EXPECT_EQ(dynamic_cast<TOpenPictureDialog*>(e->Dialog()), nullptr);
+}
+
+TEST(PictureDialog, PreviewShowsThePictureAndItsSize) {
+  String Bmp = WriteBitmap(16, 8);
+  TPicturePreview P;
+  EXPECT_TRUE(P.Preview(Bmp));
+  EXPECT_EQ(P.SizeText(), L"16 x 8");
+  // Shrunk into a smaller area, centred.
+  TBitmap Out(8, 8);
+  P.Paint(Out.Canvas()->GetHandle(), TRect{0, 0, 8, 8});
+  HDC DC = Out.Canvas()->GetHandle();
+  EXPECT_EQ(GetPixel(DC, 4, 4) & 0xFFFFFF, RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(DC, 4, 0) & 0xFFFFFF, ColorToRef(clBtnFace));
+  String Text = NormalDir(GetTempDir()) + L"zembrio-preview.txt";
+  HANDLE F = CreateFileW(Text.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  CloseHandle(F);
+  EXPECT_FALSE(P.Preview(Text));
+  EXPECT_EQ(P.SizeText(), L"(None)");
+  DeleteFileW(Text.c_str());
+  DeleteFileW(Bmp.c_str());
+}
+
+TEST(PictureDialog, TheDialogCarriesThePreview) {
+  EditHost h;
+  TOpenPictureDialog D(h.form.get());
+  EXPECT_EQ(D.GetFilter(), GraphicFilter);
+  static HWND Found;
+  static TOpenPictureDialog* Running;
+  Found = nullptr;
+  Running = &D;
+  SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR Id, DWORD) {
+    HWND Preview = Running->GetPreviewHandle();
+    if (!Preview || !IsWindowVisible(Preview)) return;
+    KillTimer(nullptr, Id);
+    Found = Preview;
+    // The file dialog is the preview's grandparent.
+    PostMessageW(GetParent(GetParent(Preview)), WM_COMMAND, IDCANCEL, 0);
+  });
+  Watchdog W(h.form.get(), 20000);
+  EXPECT_FALSE(D.Execute());
+  EXPECT_NE(Found, nullptr);
+  EXPECT_EQ(D.GetPreviewHandle(), nullptr);
+}
