@@ -16,7 +16,10 @@ struct TIntProperty {
   TIntPropertySetter Setter;
 };
 
-std::unique_ptr<std::vector<TProgressEntry>> GProgressList;
+// The registry: control classes and their three property names, newest
+// last.
+using TProgressList = std::vector<TProgressEntry>;
+std::unique_ptr<TProgressList> GProgressList;
 std::unique_ptr<std::vector<TIntProperty>> GIntProps;
 
 String Cut(const String& S) { return S.substr(0, 63); }
@@ -34,9 +37,9 @@ std::vector<TIntProperty>& IntProps() {
   return *GIntProps;
 }
 
-std::vector<TProgressEntry>& ProgressList() {
+TProgressList& ProgressList() {
   if (!GProgressList) {
-    GProgressList = std::make_unique<std::vector<TProgressEntry>>();
+    GProgressList = std::make_unique<TProgressList>();
     GProgressList->push_back({TControlClassRef::Of<TProgressBar>(), L"Max", L"Min", L"Position"});
   }
   return *GProgressList;
