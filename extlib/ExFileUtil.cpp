@@ -416,25 +416,25 @@ LRESULT CALLBACK TBrowseFolderDlg::SubclassProc(HWND Wnd, UINT Msg, WPARAM WPara
   return R;
 }
 
-bool BrowseDirectory(String& AFolderName, const String& DlgText, THelpContext AHelpContext) {
+namespace {
+bool Browse(TBrowseKind Kind, String& Name, const String& DlgText, THelpContext AHelpContext) {
   TBrowseFolderDlg Dlg(Application);
+  Dlg.BrowseKind = Kind;
   Dlg.DialogText = DlgText;
-  Dlg.FolderName = AFolderName;
+  Dlg.FolderName = Name;
   Dlg.HelpContext = AHelpContext;
   if (!Dlg.Execute()) return false;
-  AFolderName = Dlg.FolderName;
+  Name = Dlg.FolderName;
   return true;
+}
+}  // namespace
+
+bool BrowseDirectory(String& AFolderName, const String& DlgText, THelpContext AHelpContext) {
+  return Browse(bfFolders, AFolderName, DlgText, AHelpContext);
 }
 
 bool BrowseComputer(String& ComputerName, const String& DlgText, THelpContext AHelpContext) {
-  TBrowseFolderDlg Dlg(Application);
-  Dlg.BrowseKind = bfComputers;
-  Dlg.DialogText = DlgText;
-  Dlg.FolderName = ComputerName;
-  Dlg.HelpContext = AHelpContext;
-  if (!Dlg.Execute()) return false;
-  ComputerName = Dlg.FolderName;
-  return true;
+  return Browse(bfComputers, ComputerName, DlgText, AHelpContext);
 }
 
 // ---------------------------------------------------------------------------

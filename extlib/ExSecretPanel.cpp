@@ -344,6 +344,11 @@ void TSecretPanel::Paint() {
   }
 }
 
+void TSecretPanel::AlignControls(TControl* AControl, TRect& Rect) {
+  TCustomPanel::AlignControls(AControl, Rect);
+  if (active_) RefreshImage();
+}
+
 void TSecretPanel::WndProc(TMessage& M) {
   TCustomPanel::WndProc(M);
   switch (M.Msg) {

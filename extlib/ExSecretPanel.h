@@ -61,6 +61,8 @@ class TSecretPanel : public TCustomPanel {
   void WndProc(TMessage& M) override;
 
  protected:
+  // While active, a change of the children's alignment rebuilds the image.
+  void AlignControls(TControl* AControl, TRect& Rect) override;
   void Paint() override;
   virtual void PaintClient(TCanvas* Canvas, const TRect& Rect);
   virtual void TimerExpired(TObject* Sender);

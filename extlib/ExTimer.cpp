@@ -44,11 +44,18 @@ void TTimerThread::Detach() {
     return;
   }
   // A tick running on the timer thread holds the lock; it may wait for the
-  // window thread, so the window thread keeps serving while it waits.
+  // window thread (a synchronised call, a message sent to a window), so the
+  // window thread keeps serving both while it waits.
   bool OnWindowThread = GetCurrentThreadId() == MainThreadID;
   while (!TryEnterCriticalSection(&lock_)) {
-    if (OnWindowThread) CheckSynchronize();
-    Sleep(1);
+    if (OnWindowThread) {
+      CheckSynchronize();
+      MSG M;
+      PeekMessageW(&M, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_SENDMESSAGE);
+    } else {
+      Sleep(1);
+    }
   }
   owner_ = nullptr;
   active_ = false;

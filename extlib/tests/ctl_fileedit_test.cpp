@@ -275,17 +275,31 @@ TEST(PictureDialog, TheDialogCarriesThePreview) {
   EXPECT_EQ(D.GetFilter(), GraphicFilter);
   static HWND Found;
   static TOpenPictureDialog* Running;
+  static int Ticks;
   Found = nullptr;
   Running = &D;
+  Ticks = 0;
   SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR Id, DWORD) {
     HWND Preview = Running->GetPreviewHandle();
-    if (!Preview || !IsWindowVisible(Preview)) return;
+    bool Shown = Preview && IsWindowVisible(Preview);
+    if (!Shown && ++Ticks < 200) return;  // a watchdog of 10 s
     KillTimer(nullptr, Id);
-    Found = Preview;
-    // The file dialog is the preview's grandparent.
-    PostMessageW(GetParent(GetParent(Preview)), WM_COMMAND, IDCANCEL, 0);
+    if (Shown) Found = Preview;
+    // The file dialog: the preview's grandparent, or the thread's dialog box.
+    HWND Dlg = Shown ? GetParent(GetParent(Preview)) : nullptr;
+    if (!Dlg)
+      EnumThreadWindows(
+          GetCurrentThreadId(),
+          [](HWND W, LPARAM Out) -> BOOL {
+            wchar_t C[16];
+            GetClassNameW(W, C, 16);
+            if (wcscmp(C, L"#32770") != 0) return TRUE;
+            *reinterpret_cast<HWND*>(Out) = W;
+            return FALSE;
+          },
+          reinterpret_cast<LPARAM>(&Dlg));
+    if (Dlg) PostMessageW(Dlg, WM_COMMAND, IDCANCEL, 0);
   });
-  Watchdog W(h.form.get(), 20000);
   EXPECT_FALSE(D.Execute());
   EXPECT_NE(Found, nullptr);
   EXPECT_EQ(D.GetPreviewHandle(), nullptr);
