@@ -219,9 +219,25 @@ void TExtCustomListBox::SetTabWidth(int Value) {
   RecreateWnd();
 }
 
+void TExtCustomListBox::SetOnDrawItem(const TDrawItemEvent& Value) {
+  bool Changed = static_cast<bool>(onDrawItem_) != static_cast<bool>(Value);
+  onDrawItem_ = Value;
+  if (Changed) MeasuringChanged();
+}
+
+void TExtCustomListBox::SetOnGetItemWidth(const TGetItemWidthEvent& Value) {
+  bool Changed = static_cast<bool>(onGetItemWidth_) != static_cast<bool>(Value);
+  onGetItemWidth_ = Value;
+  if (Changed) MeasuringChanged();
+}
+
 void TExtCustomListBox::SetAutoScroll(bool Value) {
   if (Value == autoScroll_) return;
   autoScroll_ = Value;
+  MeasuringChanged();
+}
+
+void TExtCustomListBox::MeasuringChanged() {
   ScrollToLeft();
   if (!handle_) return;
   if (AutoScrollActive()) {
@@ -248,9 +264,9 @@ String TExtCustomListBox::ItemText(int Index) {
 }
 
 int TExtCustomListBox::GetItemWidth(int Index) {
-  if (style_ != lbStandard && OnGetItemWidth && OnDrawItem) {
+  if (style_ != lbStandard && onGetItemWidth_ && onDrawItem_) {
     int W = 0;
-    OnGetItemWidth(this, Index, W);
+    onGetItemWidth_(this, Index, W);
     return W;
   }
   String S = ItemText(Index) + L"x";
@@ -337,8 +353,8 @@ void TExtCustomListBox::DefaultDrawText(int X, int Y, const String& S) {
 }
 
 void TExtCustomListBox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
-  if (OnDrawItem) {
-    OnDrawItem(this, Index, Rect, State);
+  if (onDrawItem_) {
+    onDrawItem_(this, Index, Rect, State);
     return;
   }
   canvas_->FillRect(Rect);
@@ -570,7 +586,7 @@ void TExtCheckListBox::DestroyWnd() {
 }
 
 void TExtCheckListBox::ResetItemHeight() {
-  if (!handle_ || (style_ != lbStandard && !(style_ == lbOwnerDrawFixed && !OnDrawItem))) return;
+  if (!handle_ || (style_ != lbStandard && !(style_ == lbOwnerDrawFixed && !onDrawItem_))) return;
   int H = std::max(TextHeightOf(font_.get(), L"Wg"), checkHeight_);
   if (style_ == lbOwnerDrawFixed) H = std::max(H, itemHeight_);
   SendMessageW(handle_, LB_SETITEMHEIGHT, 0, H);
@@ -579,7 +595,7 @@ void TExtCheckListBox::ResetItemHeight() {
 }
 
 int TExtCheckListBox::GetItemHeight() {
-  if (handle_ && (style_ == lbStandard || (style_ == lbOwnerDrawFixed && !OnDrawItem))) {
+  if (handle_ && (style_ == lbStandard || (style_ == lbOwnerDrawFixed && !onDrawItem_))) {
     RECT R{};
     SendMessageW(handle_, LB_GETITEMRECT, 0, LPARAM(&R));
     if (R.bottom > R.top) return R.bottom - R.top;
@@ -591,7 +607,7 @@ int TExtCheckListBox::GetItemWidth(int Index) { return TExtCustomListBox::GetIte
 
 void TExtCheckListBox::CNMeasureItem(TMessage& M) {
   auto* MI = reinterpret_cast<MEASUREITEMSTRUCT*>(M.LParam);
-  if (style_ == lbStandard || (style_ == lbOwnerDrawFixed && !OnDrawItem)) {
+  if (style_ == lbStandard || (style_ == lbOwnerDrawFixed && !onDrawItem_)) {
     int H = std::max(TextHeightOf(font_.get(), L"Wg"), checkHeight_);
     if (style_ == lbOwnerDrawFixed) H = std::max(H, itemHeight_);
     MI->itemHeight = static_cast<UINT>(H);
@@ -653,16 +669,16 @@ void TExtCheckListBox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
     DrawCheck(Strip, S, Enabled && GetEnabled());
     if (!Enabled) canvas_->Font()->SetColor(State.Contains(odSelected) ? clInactiveCaptionText : clGrayText);
   }
-  if (style_ == lbStandard && OnDrawItem) {
-    TDrawItemEvent Saved = OnDrawItem;
-    OnDrawItem = nullptr;
+  if (style_ == lbStandard && onDrawItem_) {
+    TDrawItemEvent Saved = onDrawItem_;
+    onDrawItem_ = nullptr;
     try {
       TExtCustomListBox::DrawItem(Index, Rect, State);
     } catch (...) {
-      OnDrawItem = Saved;
+      onDrawItem_ = Saved;
       throw;
     }
-    OnDrawItem = Saved;
+    onDrawItem_ = Saved;
   } else {
     TExtCustomListBox::DrawItem(Index, Rect, State);
   }

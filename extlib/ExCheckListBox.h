@@ -87,9 +87,13 @@ class TExtCustomListBox : public TWinControl {
   // The horizontal scroll range in pixels.
   int MaxItemWidth() const { return maxWidth_; }
 
-  TDrawItemEvent OnDrawItem;
+  // Assigning or clearing either event changes how items are measured: the
+  // list scrolls to its left edge and its scroll range is measured anew.
+  const TDrawItemEvent& GetOnDrawItem() const { return onDrawItem_; }
+  void SetOnDrawItem(const TDrawItemEvent& Value);
   TMeasureItemEvent OnMeasureItem;
-  TGetItemWidthEvent OnGetItemWidth;
+  const TGetItemWidthEvent& GetOnGetItemWidth() const { return onGetItemWidth_; }
+  void SetOnGetItemWidth(const TGetItemWidthEvent& Value);
 
   void WndProc(TMessage& M) override;
 
@@ -110,6 +114,10 @@ class TExtCustomListBox : public TWinControl {
   virtual void CNMeasureItem(TMessage& M);
   // Whether the scroll range follows the widest item.
   bool AutoScrollActive() const { return autoScroll_ && columns_ == 0; }
+  // The scroll range after a change of how items are measured.
+  void MeasuringChanged();
+  TDrawItemEvent onDrawItem_;
+  TGetItemWidthEvent onGetItemWidth_;
   void ResetHorizontalExtent();
   void SetHorizontalExtent();
   void ScrollToLeft();

@@ -61,6 +61,25 @@ TEST(ExtListBox, HorizontalRangeFollowsTheWidestItem) {
   EXPECT_EQ(l->Items()->GetCount(), 2);  // kept across the re-creation
 }
 
+TEST(ExtListBox, AssigningTheDrawingEventsMeasuresAnew) {
+  ListHost h;
+  auto* l = h.Add<TExtCustomListBox>();
+  l->SetStyle(lbOwnerDrawFixed);
+  l->SetAutoScroll(true);
+  l->Items()->Add(L"an item wide enough to scroll sideways in this list");
+  int textW = l->MaxItemWidth();
+  SendMessageW(l->Handle(), WM_HSCROLL, SB_LINERIGHT, 0);
+  ASSERT_GT(GetScrollPos(l->Handle(), SB_HORZ), 0);
+  // Widths come from the event only while both events are assigned.
+  l->SetOnGetItemWidth(TGetItemWidthEvent([](TWinControl*, int, int& W) { W = 500; }));
+  EXPECT_EQ(l->MaxItemWidth(), textW);
+  l->SetOnDrawItem(TDrawItemEvent([](TWinControl*, int, TRect, TOwnerDrawState) {}));
+  EXPECT_EQ(l->MaxItemWidth(), 500);
+  EXPECT_EQ(GetScrollPos(l->Handle(), SB_HORZ), 0);  // back at the left edge
+  l->SetOnDrawItem(TDrawItemEvent());
+  EXPECT_EQ(l->MaxItemWidth(), textW);
+}
+
 TEST(ExtListBox, IndexErrorsPositionsAndSelection) {
   ListHost h;
   auto* l = h.Add<TExtCustomListBox>({L"one", L"two", L"three"});

@@ -215,13 +215,18 @@ TEST_F(FileUtil, FolderBrowser) {
   Shown = 0;
   wchar_t Caption[16] = {};
   ExtShowHelpContext = [](THelpContext C) { Shown = C; };
-  Dlg.OnSelChanged = TNotifyEvent([&](TObject*) { Selected = Dlg.GetSelection(); });
+  // OK once the preselected folder is the selection (the tree may get there
+  // after the dialog is up); a watchdog cancels after 10 s.
+  Dlg.OnSelChanged = TNotifyEvent([&](TObject*) {
+    Selected = Dlg.GetSelection();
+    if (SameText(Selected, Root + L"\\a")) PostMessageW(Dlg.GetHandle(), WM_COMMAND, IDOK, 0);
+  });
   Dlg.OnInitialized = TNotifyEvent([&](TObject*) {
     Help = GetDlgItem(Dlg.GetHandle(), 0xFFFF);
     GetWindowTextW(Help, Caption, 16);
     GetWindowRect(Dlg.GetHandle(), &Where);
     SendMessageW(Dlg.GetHandle(), WM_COMMAND, MAKEWPARAM(0xFFFF, BN_CLICKED), reinterpret_cast<LPARAM>(Help));
-    PostMessageW(Dlg.GetHandle(), WM_COMMAND, IDOK, 0);
+    SetTimer(Dlg.GetHandle(), 77, 10000, [](HWND W, UINT, UINT_PTR, DWORD) { PostMessageW(W, WM_COMMAND, IDCANCEL, 0); });
   });
   ASSERT_TRUE(Dlg.Execute());
   ExtShowHelpContext = nullptr;
