@@ -317,6 +317,27 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
 
 void TComponent::Loaded() { state_.Exclude(csLoading); }
 
+void TComponent::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
+  if (Root != this) return;
+  const std::vector<TComponent*> owned = components_;  // Proc may change the list
+  for (TComponent* c : owned)
+    if (!c->HasParent()) Proc(c);
+}
+
+void TComponent::SetChildOrder(TComponent* Child, int Order) {
+  if (!Child || Child->owner_ != this || Child->HasParent()) return;
+  // Order counts the children without parent only.
+  int seen = 0;
+  for (size_t i = 0; i < components_.size(); ++i) {
+    if (components_[i]->HasParent()) continue;
+    if (seen++ == Order) {
+      Child->SetComponentIndex(static_cast<int>(i));
+      return;
+    }
+  }
+  Child->SetComponentIndex(static_cast<int>(components_.size()) - 1);
+}
+
 // ---------------------------------------------------------------------------
 // TStream
 

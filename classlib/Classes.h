@@ -112,6 +112,8 @@ class TList : public TObject {
 // ---------------------------------------------------------------------------
 // TPersistent: an object that can copy itself from another.
 
+class TFiler;
+
 class TPersistent : public TObject {
  public:
   // Copies Source into this object; raises EConvertError when the classes
@@ -120,7 +122,13 @@ class TPersistent : public TObject {
   virtual const char* ClassName() const { return "TPersistent"; }
 
  protected:
+  friend class TReader;
+  friend class TWriter;
   virtual void AssignTo(TPersistent* Dest);
+  // Declares the object's stored properties to a reader or writer (see
+  // classlib/Filer.h): Filer->DefineProperty / DefineBinaryProperty for
+  // each. The base declares none.
+  virtual void DefineProperties(TFiler* Filer) {}
 };
 
 // ---------------------------------------------------------------------------
@@ -140,6 +148,10 @@ enum TComponentStateItem {
   csDesignInstance
 };
 using TComponentState = TSet<TComponentStateItem>;
+
+class TComponent;
+// Handed each child of a component when it is stored.
+using TGetChildProc = std::function<void(TComponent* Child)>;
 
 class TComponent : public TPersistent {
  public:
@@ -199,7 +211,23 @@ class TComponent : public TPersistent {
   // Called when loading has finished; the base clears csLoading.
   virtual void Loaded();
 
+  // Streaming of a tree of components (classlib/Filer.h). GetChildren hands
+  // Proc the children stored inside this component, in order; Root is the
+  // component being stored. The base hands, when it is Root itself, the
+  // components it owns that have no parent. SetChildOrder moves Child to
+  // the place Order among those children (the base: an owned component
+  // without parent to that component index). A component that HasParent is
+  // stored inside its parent component and is given it back, when read,
+  // through SetParentComponent.
+  virtual void GetChildren(const TGetChildProc& Proc, TComponent* Root);
+  virtual void SetChildOrder(TComponent* Child, int Order);
+  virtual bool HasParent() const { return false; }
+  virtual TComponent* GetParentComponent() const { return nullptr; }
+  virtual void SetParentComponent(TComponent* Value) {}
+
  protected:
+  friend class TReader;
+  friend class TWriter;
   virtual void ValidateRename(TComponent* AComponent, const String& CurName,
                               const String& NewName);
   void SetComponentStateFlag(TComponentStateItem Item, bool On) {

@@ -343,6 +343,50 @@ void TControl::Repaint() {
   Update();
 }
 
+TComponent* TControl::GetParentComponent() const { return parent_; }
+
+void TControl::SetParentComponent(TComponent* Value) {
+  if (auto* w = dynamic_cast<TWinControl*>(Value)) SetParent(w);
+}
+
+void TWinControl::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
+  TControl::GetChildren(Proc, Root);
+  const std::vector<TControl*> children = controls_;  // Proc may change the list
+  for (TControl* c : children)
+    if (c->GetOwner() == Root) Proc(c);
+}
+
+void TWinControl::SetChildOrder(TComponent* Child, int Order) {
+  auto* control = dynamic_cast<TControl*>(Child);
+  auto it = std::find(controls_.begin(), controls_.end(), control);
+  if (!control || it == controls_.end()) return TControl::SetChildOrder(Child, Order);
+  // The children the base hands come first.
+  int before = 0;
+  TControl::GetChildren([&](TComponent*) { ++before; }, Child->GetOwner());
+  // Order counts the children Child's owner stores here; find the one at
+  // that place among them (or the end).
+  int index = Order - before, seen = 0;
+  size_t to = controls_.size();
+  for (size_t i = 0; i < controls_.size(); ++i) {
+    if (controls_[i]->GetOwner() != Child->GetOwner()) continue;
+    if (seen++ == index) {
+      to = i;
+      break;
+    }
+  }
+  const size_t from = static_cast<size_t>(it - controls_.begin());
+  if (to >= controls_.size()) to = controls_.size() - 1;
+  if (to == from) return;
+  controls_.erase(it);
+  controls_.insert(controls_.begin() + static_cast<std::ptrdiff_t>(to), control);
+  // The child windows stack in the list's order, later ones on top.
+  if (dynamic_cast<TWinControl*>(control))
+    for (TControl* c : controls_)
+      if (auto* w = dynamic_cast<TWinControl*>(c); w && w->HandleAllocated())
+        SetWindowPos(w->handle_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  control->Invalidate();
+}
+
 void TControl::BringToFront() {
   if (!parent_) return;
   auto& v = parent_->controls_;

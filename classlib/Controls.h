@@ -281,6 +281,11 @@ class TControl : public TComponent {
   // The form that holds this control, or nullptr.
   TCustomForm* GetParentForm() const;
 
+  // Streaming: a control is stored inside its parent.
+  bool HasParent() const override { return true; }
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* Value) override;
+
   // Events.
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
@@ -394,6 +399,11 @@ class TWinControl : public TControl {
   bool ContainsControl(TControl* c) const;
   // The child control under a client point (windowless ones included).
   TControl* ControlAtPos(TPoint p, bool allowDisabled, bool allowWinControls = false);
+  // Streaming: after what the base hands, the child controls that Root
+  // owns, in order; SetChildOrder moves a child control to that place
+  // (stacking order with it).
+  void GetChildren(const TGetChildProc& Proc, TComponent* Root) override;
+  void SetChildOrder(TComponent* Child, int Order) override;
 
   int GetTabOrder() const;
   void SetTabOrder(int order);

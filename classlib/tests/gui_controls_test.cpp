@@ -4,6 +4,7 @@
 #include "classlib/ComCtrls.h"
 #include "classlib/Dialogs.h"
 #include "classlib/ExtCtrls.h"
+#include "classlib/Filer.h"
 #include "classlib/Thread.h"
 #include "classlib/tests/gui_support.h"
 
@@ -838,4 +839,59 @@ TEST(GuiThread, SynchronizeRunsWhileAModalFormIsOpen) {
   EXPECT_FALSE(wd.Fired());
   std::vector<String> want{L"step 0 modal", L"step 1 modal", L"step 2 modal"};
   EXPECT_EQ(want, w.seen);
+}
+
+// ---------------------------------------------------------------------------
+// Streaming a form's controls: parents and order come back, windows kept in
+// the same stacking order.
+
+namespace {
+
+struct TBuiltForm {
+  std::unique_ptr<TForm> Form = HostForm(300, 200);
+  TPanel* Panel;
+  TButton* Buttons[4];
+  TBuiltForm() {
+    Panel = new TPanel(Form.get());
+    Panel->SetName(L"Panel");
+    Panel->SetParent(Form.get());
+    for (int i = 0; i < 4; ++i) {
+      Buttons[i] = new TButton(Form.get());
+      Buttons[i]->SetName(String(L"B") + wchar_t(L'0' + i));
+      Buttons[i]->SetParent(i < 3 ? static_cast<TWinControl*>(Panel) : Form.get());
+    }
+    Form->HandleNeeded();
+    Panel->HandleNeeded();
+  }
+  String Order(TWinControl* p) {
+    String s;
+    for (int i = 0; i < p->ControlCount(); ++i) s += p->Controls(i)->GetName() + L" ";
+    return s;
+  }
+  // The child windows from the bottom of the stack to the top.
+  String Stack(TWinControl* p) {
+    String s;
+    for (HWND w = GetWindow(GetWindow(p->GetHandle(), GW_CHILD), GW_HWNDLAST); w; w = GetWindow(w, GW_HWNDPREV))
+      s += TWinControl::FindControl(w)->GetName() + L" ";
+    return s;
+  }
+};
+
+}  // namespace
+
+TEST(Streaming, ControlsComeBackWithTheirParentsAndOrder) {
+  TBuiltForm ancestor, changed, loaded;
+  changed.Buttons[2]->SendToBack();               // B2 B0 B1
+  changed.Buttons[3]->SetParent(changed.Panel);   // B2 B0 B1 B3
+  changed.Panel->SetChildOrder(changed.Buttons[3], 1);  // B2 B3 B0 B1
+  ASSERT_EQ(changed.Order(changed.Panel), L"B2 B3 B0 B1 ");
+
+  TMemoryStream m;
+  TWriter(&m).WriteDescendent(changed.Form.get(), ancestor.Form.get());
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(loaded.Form.get());
+  EXPECT_EQ(loaded.Order(loaded.Panel), L"B2 B3 B0 B1 ");
+  EXPECT_EQ(loaded.Stack(loaded.Panel), L"B2 B3 B0 B1 ");
+  EXPECT_EQ(loaded.Buttons[3]->GetParent(), loaded.Panel);
+  EXPECT_EQ(loaded.Order(loaded.Form.get()), L"Panel ");
 }

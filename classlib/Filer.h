@@ -1,0 +1,166 @@
+// Component streaming: a tree of components with the properties each
+// declares in DefineProperties, written to and read from a stream in the
+// binary form format ("TPF0"; per component optional filer flags, class
+// name, name, properties, an empty name, its children, an empty name).
+// Portable.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "classlib/Classes.h"
+
+// Value tags of the stream.
+enum TValueType : uint8_t {
+  vaNull = 0,  // end of a list
+  vaList = 1,
+  vaInt8 = 2,
+  vaInt16 = 3,
+  vaInt32 = 4,
+  vaExtended = 5,
+  vaString = 6,  // up to 255 8-bit characters
+  vaIdent = 7,
+  vaFalse = 8,
+  vaTrue = 9,
+  vaBinary = 10,
+  vaSet = 11,
+  vaLString = 12,  // 8-bit text with a 32-bit length
+  vaNil = 13,
+  vaCollection = 14,
+  vaSingle = 15,
+  vaCurrency = 16,
+  vaDate = 17,
+  vaWString = 18,  // UTF-16 text with a 32-bit length
+  vaInt64 = 19,
+  vaUTF8String = 20,
+  vaDouble = 21,
+};
+
+// How a component is marked in the stream: ffInherited, it exists in the
+// ancestor (the reader finds it instead of creating it); ffChildPos, an
+// integer follows with its place among its parent's children.
+enum TFilerFlag { ffInherited, ffChildPos, ffInline };
+using TFilerFlags = TSet<TFilerFlag>;
+
+class TReader;
+class TWriter;
+using TReaderProc = std::function<void(TReader* Reader)>;
+using TWriterProc = std::function<void(TWriter* Writer)>;
+using TStreamProc = std::function<void(TStream* Stream)>;
+
+class TFiler : public TObject {
+ public:
+  explicit TFiler(TStream* Stream) : stream_(Stream) {}
+
+  // Declares a property of the object being read or written. A writer
+  // writes it (its name, then what WriteData writes) when HasData is set;
+  // a reader calls ReadData when the property it is reading has this name.
+  virtual void DefineProperty(const String& Name, const TReaderProc& ReadData, const TWriterProc& WriteData,
+                              bool HasData) = 0;
+  // The same for a block of bytes: WriteData fills a stream, ReadData
+  // reads one positioned at the start of the bytes.
+  virtual void DefineBinaryProperty(const String& Name, const TStreamProc& ReadData, const TStreamProc& WriteData,
+                                    bool HasData) = 0;
+
+  // While a writer writes an object: the object of the ancestor it is
+  // compared with (the same-named component of the ancestor root), or
+  // null. Properties equal to the ancestor's are not written.
+  TPersistent* GetAncestor() const { return ancestor_; }
+  void SetAncestor(TPersistent* Value) { ancestor_ = Value; }
+  // The component whose tree is being read or written.
+  TComponent* GetRoot() const { return root_; }
+  TStream* GetStream() const { return stream_; }
+
+ protected:
+  TStream* stream_;
+  TPersistent* ancestor_ = nullptr;
+  TComponent* root_ = nullptr;
+};
+
+class TWriter : public TFiler {
+ public:
+  explicit TWriter(TStream* Stream) : TFiler(Stream) {}
+
+  void DefineProperty(const String& Name, const TReaderProc& ReadData, const TWriterProc& WriteData,
+                      bool HasData) override;
+  void DefineBinaryProperty(const String& Name, const TStreamProc& ReadData, const TStreamProc& WriteData,
+                            bool HasData) override;
+
+  // Writes the signature, Root and (through GetChildren) its tree.
+  // AncestorRoot, when given, is a component of Root's class in the state
+  // its class makes: each component is compared with its same-named one
+  // there, those it has are marked inherited, and children whose order
+  // differs carry their place.
+  void WriteDescendent(TComponent* Root, TComponent* AncestorRoot);
+  void WriteRootComponent(TComponent* Root) { WriteDescendent(Root, nullptr); }
+
+  // Values, for the writers of DefineProperty.
+  void WriteInteger(int64_t Value);  // the smallest integer tag that holds it
+  void WriteBoolean(bool Value);
+  // ASCII text as 8-bit text, anything else as UTF-16.
+  void WriteString(const String& Value);
+  // Always UTF-16.
+  void WriteWideString(const String& Value);
+  void WriteIdent(const String& Value);
+  void WriteListBegin() { WriteValue(vaList); }
+  void WriteListEnd() { WriteValue(vaNull); }
+  void WriteValue(TValueType Value);
+  void Write(const void* Buffer, int64_t Count) { stream_->WriteBuffer(Buffer, Count); }
+
+ private:
+  void WriteComponent(TComponent* Component, TComponent* Ancestor, const TFilerFlags& Flags, int Position);
+  void WriteChildren(TComponent* Parent, TComponent* AncestorParent);
+  void WriteStr(const String& Value);  // up to 255 8-bit characters
+  TComponent* ancestorRoot_ = nullptr;
+};
+
+class TReader : public TFiler {
+ public:
+  explicit TReader(TStream* Stream) : TFiler(Stream) {}
+
+  void DefineProperty(const String& Name, const TReaderProc& ReadData, const TWriterProc& WriteData,
+                      bool HasData) override;
+  void DefineBinaryProperty(const String& Name, const TStreamProc& ReadData, const TStreamProc& WriteData,
+                            bool HasData) override;
+
+  // Reads a stream that TWriter wrote into Root, which already exists (its
+  // class made its parts): components of the stream are found in Root by
+  // name, or made through their registered class (RegisterComponentClass)
+  // with Root as owner; each is given its parent and its place. Root's tree
+  // is loading meanwhile; Loaded runs on each of its components at the end.
+  // Raises EReadError for a stream it can't read.
+  void ReadRootComponent(TComponent* Root);
+
+  // Values, for the readers of DefineProperty. Each raises EReadError when
+  // the next value is of another kind.
+  TValueType NextValue();
+  TValueType ReadValue();
+  int64_t ReadInt64();
+  int ReadInteger();
+  bool ReadBoolean();
+  // Any kind of text (8-bit, UTF-8 or UTF-16).
+  String ReadString();
+  String ReadWideString() { return ReadString(); }
+  String ReadIdent();
+  void ReadListBegin();
+  void ReadListEnd();
+  bool EndOfList() { return NextValue() == vaNull; }
+  // Passes over one value of any kind.
+  void SkipValue();
+  void Read(void* Buffer, int64_t Count) { stream_->ReadBuffer(Buffer, Count); }
+
+ private:
+  void ReadComponent(TComponent* Parent);
+  void ReadProperty(TPersistent* Instance, const String& Path);
+  String ReadStr();
+  [[noreturn]] void Error(const String& Message);
+  String propName_;
+  bool propHandled_ = false;
+};
+
+// The classes a reader can make, by class name.
+using TComponentFactory = std::function<TComponent*(TComponent* AOwner)>;
+void RegisterComponentClass(const String& ClassName, TComponentFactory Factory);
+// The factory of a class name, or an empty one.
+TComponentFactory FindComponentClass(const String& ClassName);
