@@ -109,7 +109,7 @@ void TCustomTreeEx::ReinsertNodes() {
   ++FManualNotify;
   try {
     SendTV(WM_SETREDRAW, FALSE);
-    for (TTreeExNode* X : All) N->InsertNative(X, TVI_LAST);
+    for (TTreeExNode* X : All) N->AddItem(X, TVI_LAST);
     for (TTreeExNode* X : All)
       if (X->FExpanded && X->HasChildren()) SendTV(TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(X->FItemId));
     if (FOptions.Contains(toMultiSelect)) {

@@ -232,6 +232,9 @@ class TTreeExNode : public TPersistent {
   TCheckType ParentCheckType() const;
   void DeriveParentCheckStates();
   void ApplyNewParentCheckType();
+  // Moves the node (and its branch) under NewParent at Index of its
+  // children: the native items are made again there, after InsertAfter.
+  void InternalMove(TTreeExNode* NewParent, int Index, HTREEITEM InsertAfter);
   void RepaintRow();
   void Resort();
   void FillInfo(TNodeInfo& Info) const;
@@ -365,11 +368,14 @@ class TTreeExNodes : public TPersistent {
 
   TTreeExNode* InternalAddObject(TTreeExNode* Parent, const String& S, void* Ptr, TAddMode Mode,
                                  TTreeExNode* Before = nullptr);
+  // Fills the native item of Node (text, images, children flag, the node
+  // as parameter, state and height) and marks the node as in the tree.
+  void CreateItem(TTreeExNode* Node, TVITEMEXW& Item);
   // Inserts the native item of Node (parent's item must exist).
-  void InsertNative(TTreeExNode* Node, HTREEITEM InsertAfter);
+  void AddItem(TTreeExNode* Node, HTREEITEM InsertAfter);
   // Inserts the native items of Node and all its descendants and opens
   // the expanded ones, silently.
-  void InsertNativeBranch(TTreeExNode* Node, HTREEITEM InsertAfter);
+  void AddItemBranch(TTreeExNode* Node, HTREEITEM InsertAfter);
   void AddedNode(TTreeExNode* Parent);
   // Deletes the subtrees below the given nodes: OnDeletion once per node,
   // deepest first, then one native delete per subtree, then the objects

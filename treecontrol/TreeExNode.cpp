@@ -529,6 +529,22 @@ void TTreeExNode::Assign(TPersistent* Source) {
   }
 }
 
+void TTreeExNode::InternalMove(TTreeExNode* NewParent, int Index, HTREEITEM InsertAfter) {
+  TCustomTreeEx* T = GetTreeEx();
+  // The native branch is built again at the new place; the nodes stay.
+  if (FItemId && T->HandleAllocated()) {
+    ++T->FRestoring;
+    HTREEITEM Old = FItemId;
+    T->SendTV(TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(Old));
+    --T->FRestoring;
+  }
+  FParent = NewParent;
+  NewParent->FChildren.Insert(Index, this);
+  FIndexHint = Index;
+  if (T->CanInsertNative() && (NewParent == FOwner->FRoot || NewParent->FItemId))
+    FOwner->AddItemBranch(this, InsertAfter);
+}
+
 void TTreeExNode::MoveTo(TTreeExNode* Destination, TNodeAttachMode Mode) {
   if (Destination && Destination->FOwner != FOwner) return;
   TCustomTreeEx* T = GetTreeEx();
@@ -557,14 +573,6 @@ void TTreeExNode::MoveTo(TTreeExNode* Destination, TNodeAttachMode Mode) {
         OldParent->FExpanded = false;
         OldParent->SetChildren(false);
       }
-      // The native branch is built again at the new place; the nodes stay.
-      if (FItemId && T->HandleAllocated()) {
-        ++T->FRestoring;
-        HTREEITEM Old = FItemId;
-        T->SendTV(TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(Old));
-        --T->FRestoring;
-      }
-      FParent = NewParent;
       int Index;
       if (Mode == naAddFirst || Mode == naAddChildFirst)
         Index = 0;
@@ -572,10 +580,7 @@ void TTreeExNode::MoveTo(TTreeExNode* Destination, TNodeAttachMode Mode) {
         Index = Destination->GetIndex() + 1;
       else
         Index = NewParent->FChildren.GetCount();
-      NewParent->FChildren.Insert(Index, this);
-      FIndexHint = Index;
-      if (T->CanInsertNative() && (NewParent == FOwner->FRoot || NewParent->FItemId))
-        FOwner->InsertNativeBranch(this, After);
+      InternalMove(NewParent, Index, After);
       ApplyNewParentCheckType();
       if (NewParent != FOwner->FRoot) {
         NewParent->SetChildren(true);

@@ -61,11 +61,8 @@ TTreeExNode* TTreeExNodes::InsertObject(TTreeExNode* Node, const String& S, void
   return InternalAddObject(Node->GetParent(), S, Ptr, taInsert, Node);
 }
 
-void TTreeExNodes::InsertNative(TTreeExNode* Node, HTREEITEM InsertAfter) {
-  TVINSERTSTRUCTW IS{};
-  IS.hParent = Node->FParent == FRoot ? TVI_ROOT : Node->FParent->FItemId;
-  IS.hInsertAfter = InsertAfter;
-  TVITEMEXW& I = IS.itemex;
+void TTreeExNodes::CreateItem(TTreeExNode* Node, TVITEMEXW& I) {
+  I = TVITEMEXW{};
   I.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_PARAM | TVIF_SELECTEDIMAGE | TVIF_CHILDREN;
   // The control keeps its own copy of the text (SetText renews it): asking
   // for it by callback would cost a notification each time the control
@@ -88,6 +85,13 @@ void TTreeExNodes::InsertNative(TTreeExNode* Node, HTREEITEM InsertAfter) {
     I.iIntegral = Node->FIntegralHeight;
   }
   Node->FInTree = true;
+}
+
+void TTreeExNodes::AddItem(TTreeExNode* Node, HTREEITEM InsertAfter) {
+  TVINSERTSTRUCTW IS{};
+  IS.hParent = Node->FParent == FRoot ? TVI_ROOT : Node->FParent->FItemId;
+  IS.hInsertAfter = InsertAfter;
+  CreateItem(Node, IS.itemex);
   InvalidateItemCache();
   HTREEITEM Item = reinterpret_cast<HTREEITEM>(
       FOwner->SendTV(TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&IS)));
@@ -95,18 +99,18 @@ void TTreeExNodes::InsertNative(TTreeExNode* Node, HTREEITEM InsertAfter) {
   Node->FItemId = Item;
 }
 
-void TTreeExNodes::InsertNativeBranch(TTreeExNode* Node, HTREEITEM InsertAfter) {
+void TTreeExNodes::AddItemBranch(TTreeExNode* Node, HTREEITEM InsertAfter) {
   TCustomTreeEx* T = FOwner;
   ++T->FRestoring;
   ++T->FManualNotify;
   try {
-    InsertNative(Node, InsertAfter);
+    AddItem(Node, InsertAfter);
     std::vector<TTreeExNode*> Order{Node};  // breadth first: parents before children
     for (size_t I = 0; I < Order.size(); ++I) {
       TTreeExNode* P = Order[I];
       for (int K = 0; K < P->FChildren.GetCount(); ++K) {
         TTreeExNode* C = P->FChildren.List()[K];
-        InsertNative(C, TVI_LAST);
+        AddItem(C, TVI_LAST);
         Order.push_back(C);
       }
     }
@@ -144,7 +148,7 @@ TTreeExNode* TTreeExNodes::InternalAddObject(TTreeExNode* Parent, const String& 
       After = Prev && Prev->FItemId ? Prev->FItemId : TVI_FIRST;
     }
     try {
-      InsertNative(Node, After);
+      AddItem(Node, After);
     } catch (...) {
       delete Node;  // never linked anywhere
       throw;

@@ -289,13 +289,13 @@ class TURESearch::Compiler {
   Compiler(const WideChar* pattern, int length, bool caseInsensitive)
       : p_(pattern), n_(length), ci_(caseInsensitive) {}
 
-  void Run(TURESearch& engine) {
+  void CompileURE(TURESearch& engine) {
     empty_ = Make(ekEmpty, 0, 0);
-    int root = ParseAlternation(0);
+    int root = ConvertRE2NFA();
     if (pos_ < n_) Fail(kUnbalancedGroup);  // a ")" without "("
     if (root == empty_) throw Exception(String(L"Expression is empty."));
     Reduce(root);
-    Merge();
+    MergeEquivalents();
     engine.symbols_ = std::move(symbols_);
     engine.states_ = std::move(finalStates_);
     engine.transitions_ = std::move(finalTransitions_);
@@ -322,10 +322,10 @@ class TURESearch::Compiler {
     return id;
   }
 
-  int AddSymbol(Symbol s) {
+  int AddSymbol(TSymbolTableEntry s) {
     if (s.Kind != skLineStart && s.Kind != skLineEnd) anchorsOnly_ = false;
     for (std::size_t i = 0; i < symbols_.size(); ++i) {
-      const Symbol& o = symbols_[i];
+      const TSymbolTableEntry& o = symbols_[i];
       if (o.Kind == s.Kind && o.Properties == s.Properties && o.Code == s.Code &&
           o.Ranges == s.Ranges)
         return static_cast<int>(i);
@@ -337,6 +337,10 @@ class TURESearch::Compiler {
   // --- parsing
 
   bool At(WideChar c) const { return pos_ < n_ && p_[pos_] == c; }
+
+  // The whole pattern as one expression (alternations of concatenations
+  // of repeated atoms).
+  int ConvertRE2NFA() { return ParseAlternation(0); }
 
   int ParseAlternation(int depth) {
     std::vector<int> branches{ParseConcat(depth)};
@@ -535,14 +539,14 @@ class TURESearch::Compiler {
 
   UCS4 Fold(UCS4 c) const { return ci_ ? UnicodeToLower(c) : c; }
 
-  Symbol CompileSymbol() {
-    Symbol s;
+  TSymbolTableEntry CompileSymbol() {
+    TSymbolTableEntry s;
     WideChar c = p_[pos_++];
     switch (c) {
       case u'.': s.Kind = skAny; return s;
       case u'^': s.Kind = skLineStart; return s;
       case u'$': s.Kind = skLineEnd; return s;
-      case u'[': BuildClass(s); return s;
+      case u'[': BuildCharacterClass(s); return s;
       case u'\\': {
         UCS4 code = 0;
         std::uint32_t props = 0;
@@ -563,7 +567,7 @@ class TURESearch::Compiler {
     }
   }
 
-  void AddRange(Symbol& s, UCS4 a, UCS4 b) {
+  void AddRange(TSymbolTableEntry& s, UCS4 a, UCS4 b) {
     a = Fold(a);
     b = Fold(b);
     if (a > b) std::swap(a, b);
@@ -574,7 +578,7 @@ class TURESearch::Compiler {
   }
 
   // ":name:" (or "[:name:]") inside a class.
-  bool ReadPosixClass(Symbol& s) {
+  bool ReadPosixClass(TSymbolTableEntry& s) {
     static const struct {
       const char16_t* Name;
       int Id;
@@ -625,7 +629,7 @@ class TURESearch::Compiler {
     return false;
   }
 
-  void BuildClass(Symbol& s) {
+  void BuildCharacterClass(TSymbolTableEntry& s) {
     s.Kind = skClass;
     if (At(u'^')) {
       s.Kind = skNegatedClass;
@@ -666,7 +670,7 @@ class TURESearch::Compiler {
 
   // One member character of a class; false after a property list (which is
   // added to the class, unless Peek is set, when nothing is changed).
-  bool ReadMember(Symbol& s, UCS4& code, bool peek = false) {
+  bool ReadMember(TSymbolTableEntry& s, UCS4& code, bool peek = false) {
     WideChar c = p_[pos_++];
     if (c != u'\\') {
       code = JoinLowSurrogate(c);
@@ -683,20 +687,25 @@ class TURESearch::Compiler {
 
   // --- automaton
 
+  // The state holding this sorted list of expressions, made when new.
+  int AddState(std::vector<int> list) {
+    auto it = stateIndex_.find(list);
+    if (it != stateIndex_.end()) return it->second;
+    if (static_cast<int>(stateLists_.size()) >= kMaxStates) Fail(kTooComplex);
+    stateLists_.push_back(list);
+    int id = static_cast<int>(stateLists_.size()) - 1;
+    stateIndex_.emplace(std::move(list), id);
+    return id;
+  }
+
+  // What is left to match after the symbol, for the state being built.
+  void AddSymbolState(int symbol, int expr) { pending_[static_cast<std::size_t>(symbol)].push_back(expr); }
+
   void Reduce(int root) {
-    std::map<std::vector<int>, int> index;
-    std::vector<std::vector<int>> lists;
-    auto addState = [&](std::vector<int> list) {
-      auto it = index.find(list);
-      if (it != index.end()) return it->second;
-      if (static_cast<int>(lists.size()) >= kMaxStates) Fail(kTooComplex);
-      lists.push_back(list);
-      int id = static_cast<int>(lists.size()) - 1;
-      index.emplace(std::move(list), id);
-      return id;
-    };
-    addState({root});
-    std::vector<std::vector<int>> pending(symbols_.size());
+    const std::vector<std::vector<int>>& lists = stateLists_;
+    AddState({root});
+    pending_.assign(symbols_.size(), {});
+    std::vector<std::vector<int>>& pending = pending_;
     std::vector<int> handled;
     std::vector<int> work;
     for (std::size_t si = 0; si < lists.size(); ++si) {
@@ -712,7 +721,7 @@ class TURESearch::Compiler {
         handled[static_cast<std::size_t>(e)] = stamp;
         Expr x = exprs_[static_cast<std::size_t>(e)];
         switch (x.Kind) {
-          case ekSymbol: pending[static_cast<std::size_t>(x.Left)].push_back(empty_); break;
+          case ekSymbol: AddSymbolState(x.Left, empty_); break;
           case ekOptional: work.push_back(empty_); work.push_back(x.Left); break;
           case ekStar: work.push_back(empty_); work.push_back(Make(ekPlus, x.Left, 0)); break;
           case ekPlus: work.push_back(Make(ekConcat, x.Left, Make(ekStar, x.Left, 0))); break;
@@ -722,7 +731,7 @@ class TURESearch::Compiler {
             Expr l = exprs_[static_cast<std::size_t>(x.Left)];
             int r = x.Right;
             switch (l.Kind) {
-              case ekSymbol: pending[static_cast<std::size_t>(l.Left)].push_back(r); break;
+              case ekSymbol: AddSymbolState(l.Left, r); break;
               case ekEmpty: work.push_back(r); break;
               case ekOptional: work.push_back(r); work.push_back(Make(ekConcat, l.Left, r)); break;
               case ekStar: work.push_back(r); work.push_back(Make(ekConcat, l.Left, e)); break;
@@ -746,7 +755,7 @@ class TURESearch::Compiler {
         if (list.empty()) continue;
         std::sort(list.begin(), list.end());
         list.erase(std::unique(list.begin(), list.end()), list.end());
-        int target = addState(list);
+        int target = AddState(list);
         transitions_.push_back({static_cast<int>(sym), target});
         ++state.TransitionCount;
         list.clear();
@@ -756,8 +765,11 @@ class TURESearch::Compiler {
   }
 
   // Merges equivalent states (same accepting flag, same transition symbols
-  // in order, equivalent targets) and numbers the rest in order.
-  void Merge() {
+  // in order, equivalent targets) and numbers the rest in order. The
+  // equivalence is found by refining a partition until it is stable, which
+  // gives the same classes as following pairs of targets, without a work
+  // list of pairs.
+  void MergeEquivalents() {
     std::size_t count = states_.size();
     std::vector<int> cls(count, 0);
     int classes = 0;
@@ -809,7 +821,10 @@ class TURESearch::Compiler {
   int empty_ = 0;
   std::vector<Expr> exprs_;
   std::map<std::tuple<int, int, int>, int> exprIndex_;
-  std::vector<Symbol> symbols_;
+  std::vector<TSymbolTableEntry> symbols_;
+  std::map<std::vector<int>, int> stateIndex_;
+  std::vector<std::vector<int>> stateLists_;
+  std::vector<std::vector<int>> pending_;  // per symbol, while a state is built
   std::vector<State> states_;
   std::vector<Transition> transitions_;
   std::vector<State> finalStates_;
@@ -838,10 +853,10 @@ void TURESearch::FindPrepare(const WideChar* Pattern, int PatternLength, TSearch
   caseInsensitive_ = !Options.Contains(sfCaseSensitive);
   if (!Pattern || PatternLength <= 0) return;
   Compiler compiler(Pattern, PatternLength, caseInsensitive_);
-  compiler.Run(*this);
+  compiler.CompileURE(*this);
 }
 
-bool TURESearch::SymbolMatches(const Symbol& s, UCS4 c, unsigned flags) const {
+bool TURESearch::SymbolMatches(const TSymbolTableEntry& s, UCS4 c, unsigned flags) const {
   switch (s.Kind) {
     case skAny: return (flags & xfDotMatchesBreaks) || !IsBreak(c);
     case skLiteral: return c == s.Code;
@@ -860,7 +875,7 @@ bool TURESearch::SymbolMatches(const Symbol& s, UCS4 c, unsigned flags) const {
   }
 }
 
-bool TURESearch::Execute(const WideChar* Text, int TextLen, int From, unsigned Flags, int& Start,
+bool TURESearch::ExecuteURE(const WideChar* Text, int TextLen, int From, unsigned Flags, int& Start,
                          int& Stop) const {
   if (states_.empty() || TextLen < 0 || From < 0 || From > TextLen) return false;
   if (TextLen == 0 && anchorsOnly_) {
@@ -880,7 +895,7 @@ bool TURESearch::Execute(const WideChar* Text, int TextLen, int From, unsigned F
     bool found = false;
     for (int t = st.TransitionCount - 1; t >= 0; --t) {
       const Transition& tr = transitions_[static_cast<std::size_t>(st.FirstTransition + t)];
-      const Symbol& sym = symbols_[static_cast<std::size_t>(tr.Symbol)];
+      const TSymbolTableEntry& sym = symbols_[static_cast<std::size_t>(tr.Symbol)];
       int newStart = lp, newStop = sp, after = sp;
       bool took = false, zeroWidth = false;
       if (sym.Kind == skLineStart) {
@@ -961,7 +976,7 @@ bool TURESearch::FindFirst(const WideChar* Text, int TextLen, int& Start, int& S
   ClearResults();
   if (!Text) TextLen = 0;
   int s, e;
-  if (!Execute(Text, TextLen, 0, 0, s, e)) return false;
+  if (!ExecuteURE(Text, TextLen, 0, 0, s, e)) return false;
   AddResult(s, e);
   Start = s;
   Stop = e;
@@ -976,7 +991,7 @@ bool TURESearch::FindAll(const WideChar* Text, int TextLen) {
   ClearResults();
   if (!Text) TextLen = 0;
   int from = 0, s, e;
-  while (from <= TextLen && Execute(Text, TextLen, from, 0, s, e)) {
+  while (from <= TextLen && ExecuteURE(Text, TextLen, from, 0, s, e)) {
     AddResult(s, e);
     int next = e;
     if (e <= s) {  // an empty match: step over one character

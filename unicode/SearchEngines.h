@@ -91,7 +91,7 @@ class TURESearch : public TSearchEngine {
   static constexpr unsigned xfIgnoreNonSpacing = 1;  // pass over non-spacing marks
   static constexpr unsigned xfDotMatchesBreaks = 2;  // "." also matches line breaks
   // One scan from From: true and the match's start and stop when found.
-  bool Execute(const WideChar* Text, int TextLen, int From, unsigned Flags, int& Start,
+  bool ExecuteURE(const WideChar* Text, int TextLen, int From, unsigned Flags, int& Start,
                int& Stop) const;
 
   int GetStateCount() const { return static_cast<int>(states_.size()); }
@@ -114,7 +114,7 @@ class TURESearch : public TSearchEngine {
       return First < o.First || (First == o.First && Last < o.Last);
     }
   };
-  struct Symbol {
+  struct TSymbolTableEntry {
     int Kind = 0;
     std::uint32_t Properties = 0;
     std::vector<Range> Ranges;
@@ -134,9 +134,9 @@ class TURESearch : public TSearchEngine {
   class Compiler;
   friend class Compiler;
 
-  bool SymbolMatches(const Symbol& s, UCS4 c, unsigned flags) const;
+  bool SymbolMatches(const TSymbolTableEntry& s, UCS4 c, unsigned flags) const;
 
-  std::vector<Symbol> symbols_;
+  std::vector<TSymbolTableEntry> symbols_;
   std::vector<State> states_;
   std::vector<Transition> transitions_;
   bool caseInsensitive_ = false;

@@ -1052,7 +1052,7 @@ void TRegex::Analyse(int topFlags) {
     p += NodeSize(&program_[size_t(p)]);
   }
 
-  FirstChars(1);
+  FillFirstCharSet(1);
   firstCharCount_ = 0;
   for (int c = 0; c < 256; ++c)
     if (InSet(firstCharSet_, (unsigned char)c)) {
@@ -1088,7 +1088,7 @@ void TRegex::Analyse(int topFlags) {
   }
 }
 
-// A node that always matches exactly one character (RegRepeat counts it).
+// A node that always matches exactly one character (regrepeat counts it).
 bool TRegex::IsOneCharNode(int32_t node) const {
   const uint8_t* p = &program_[size_t(node)];
   switch (p[0]) {
@@ -1158,7 +1158,7 @@ bool TRegex::LoopBodyCanBeEmpty(int32_t body, int32_t loop, int depth) {
 
 // First-character set: every character at which a match can begin. Each
 // node is visited once; reaching END means the program can match empty.
-void TRegex::FirstChars(int32_t start) {
+void TRegex::FillFirstCharSet(int32_t start) {
   std::memset(firstCharSet_, 0, sizeof firstCharSet_);
   canMatchEmpty_ = false;
   auto addAll = [&] { std::memset(firstCharSet_, 0xFF, sizeof firstCharSet_); };

@@ -164,7 +164,7 @@ class TRegex : public TObject {
   bool IsProgrammOk();
   bool ExecPrim(int offset);
   bool RegMatch(const unsigned char* at);
-  int RegRepeat(int32_t node, const unsigned char* scan, int max);
+  int regrepeat(int32_t node, const unsigned char* scan, int max);
   [[noreturn]] void Fail(int code);
   void ClearRegisters();
 
@@ -187,7 +187,7 @@ class TRegex : public TObject {
   bool AtEnd() const { return parse_ >= exprEnd_; }
   void AddClassChar(ClassSet& set, unsigned char ch) const;
   void Analyse(int topFlags);
-  void FirstChars(int32_t start);
+  void FillFirstCharSet(int32_t start);
   bool LoopBodyCanBeEmpty(int32_t body, int32_t loop, int depth);
   bool IsOneCharNode(int32_t node) const;
   void BuildCaseTable();

@@ -150,7 +150,7 @@ bool TRegex::ExecPrim(int offset) {
   return false;
 }
 
-int TRegex::RegRepeat(int32_t node, const unsigned char* scan, int max) {
+int TRegex::regrepeat(int32_t node, const unsigned char* scan, int max) {
   const uint8_t* p = &program_[size_t(node)];
   std::ptrdiff_t left = inputEnd_ - scan;
   if (max > left) max = int(left);
@@ -507,7 +507,7 @@ bool TRegex::RegMatch(const unsigned char* at) {
 
     startRepeat : {
       // Count the repetitions possible here, then try them.
-      int32_t n = RegRepeat(repOpnd, pos, repMax);
+      int32_t n = regrepeat(repOpnd, pos, repMax);
       steps += uint64_t(n);  // the scan is work too
       if (n < repMin) goto fail;
       repNode = node;

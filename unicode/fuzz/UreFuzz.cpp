@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (s < 0 || e < s || e > static_cast<int>(text.size())) std::abort();
   }
   int s, e;
-  ure.Execute(text.data(), static_cast<int>(text.size()), 0, 3, s, e);
+  ure.ExecuteURE(text.data(), static_cast<int>(text.size()), 0, 3, s, e);
   TUTBMSearch utbm(nullptr);
   if (flagsByte & 0x80) flags += sfSpaceCompress;
   if (flagsByte & 0x40) flags += sfWholeWordOnly;

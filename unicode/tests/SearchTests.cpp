@@ -227,13 +227,13 @@ TEST(URESearch, ExecutionFlags) {
   engine.FindPrepare(u"cafe", {sfCaseSensitive});
   int s = 0, e = 0;
   std::u16string text = u"ca\u0301fe";
-  EXPECT_FALSE(engine.Execute(text.data(), 5, 0, 0, s, e));
-  EXPECT_TRUE(engine.Execute(text.data(), 5, 0, TURESearch::xfIgnoreNonSpacing, s, e));
+  EXPECT_FALSE(engine.ExecuteURE(text.data(), 5, 0, 0, s, e));
+  EXPECT_TRUE(engine.ExecuteURE(text.data(), 5, 0, TURESearch::xfIgnoreNonSpacing, s, e));
   EXPECT_EQ(std::make_pair(s, e), std::make_pair(0, 5));
   engine.FindPrepare(u"a.b", {sfCaseSensitive});
   std::u16string broken = u"a\nb";
-  EXPECT_FALSE(engine.Execute(broken.data(), 3, 0, 0, s, e));
-  EXPECT_TRUE(engine.Execute(broken.data(), 3, 0, TURESearch::xfDotMatchesBreaks, s, e));
+  EXPECT_FALSE(engine.ExecuteURE(broken.data(), 3, 0, 0, s, e));
+  EXPECT_TRUE(engine.ExecuteURE(broken.data(), 3, 0, TURESearch::xfDotMatchesBreaks, s, e));
 }
 
 TEST(URESearch, CompileErrors) {
