@@ -125,31 +125,35 @@ void TBinHexEdit::Loaded() {
   ApplyColor();
 }
 
+void TBinHexEdit::WMPaste(TMessage& m) {
+  String text;
+  if (OpenClipboard(HandleAllocated() ? handle_ : nullptr)) {
+    if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+      if (auto* p = static_cast<const wchar_t*>(GlobalLock(h))) {
+        text = p;
+        GlobalUnlock(h);
+      }
+    }
+    CloseClipboard();
+  }
+  CallProtected([&] { PasteText(text); });
+  m.Result = 0;
+}
+
+// Enter, Escape and Tab stay with the dialog.
+void TBinHexEdit::WMGetDlgCode(TMessage& m) { m.Result = DLGC_WANTARROWS | DLGC_WANTCHARS; }
+
+void TBinHexEdit::CMParentColorChanged(TMessage& m) {
+  TCustomEdit::WndProc(m);
+  if (GetParentColor() && parent_) enabledColor_ = parent_->Brush()->GetColor();
+  ApplyColor();
+}
+
 void TBinHexEdit::WndProc(TMessage& m) {
   switch (m.Msg) {
-    case WM_PASTE: {
-      String text;
-      if (OpenClipboard(HandleAllocated() ? handle_ : nullptr)) {
-        if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
-          if (auto* p = static_cast<const wchar_t*>(GlobalLock(h))) {
-            text = p;
-            GlobalUnlock(h);
-          }
-        }
-        CloseClipboard();
-      }
-      CallProtected([&] { PasteText(text); });
-      m.Result = 0;
-      return;
-    }
-    case WM_GETDLGCODE:
-      m.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
-      return;
-    case CM_PARENTCOLORCHANGED:
-      TCustomEdit::WndProc(m);
-      if (GetParentColor() && parent_) enabledColor_ = parent_->Brush()->GetColor();
-      ApplyColor();
-      return;
+    case WM_PASTE: WMPaste(m); return;
+    case WM_GETDLGCODE: WMGetDlgCode(m); return;
+    case CM_PARENTCOLORCHANGED: CMParentColorChanged(m); return;
     case CM_EXIT:
     case WM_KILLFOCUS:
       CallProtected([&] { TCustomEdit::WndProc(m); });

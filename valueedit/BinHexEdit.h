@@ -47,6 +47,11 @@ class TBinHexEdit : public TCustomEdit, public TBinHexEditCore {
 
  private:
   void ApplyColor();
+  // Message handlers: paste goes through the key filter a character at a
+  // time; the dialog code; the parent's colour.
+  void WMPaste(TMessage& m);
+  void WMGetDlgCode(TMessage& m);
+  void CMParentColorChanged(TMessage& m);
   TAlignment alignment_ = taCenter;
   TColor enabledColor_ = clWindow;
   TColor disabledColor_ = clBtnFace;

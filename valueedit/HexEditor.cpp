@@ -361,7 +361,7 @@ void TCustomHexEditor::SetCaretKind(THexCaretKind k) {
 
 bool TCustomHexEditor::SelectCell(int col, int row) {
   if (!TCustomGrid::SelectCell(col, row)) return false;
-  if (!SelectCellCore(col, row)) return false;
+  if (!CheckSelectCell(col, row)) return false;
   if (HandleAllocated()) PostMessageW(handle_, WM_INTUPDATECARET, 7, 7);
   return true;
 }
@@ -543,29 +543,40 @@ int32_t TCustomHexEditor::DropPosition() {
 // ---------------------------------------------------------------------------
 // Messages
 
+void TCustomHexEditor::WMSetFocus(TMessage& m) {
+  TCustomGrid::WndProc(m);
+  CreateColoredCaret();
+  UpdateCaretPos();
+  Invalidate();
+}
+
+void TCustomHexEditor::WMKillFocus(TMessage& m) {
+  TCustomGrid::WndProc(m);
+  if (caretCreated_) {
+    HideCaret(handle_);
+    DestroyCaret();
+    caretCreated_ = false;
+  }
+  fSelecting = false;
+  Invalidate();
+}
+
+void TCustomHexEditor::WMVScroll(TMessage& m) {
+  TCustomGrid::WndProc(m);
+  UpdateCaretPos();
+}
+
+void TCustomHexEditor::WMHScroll(TMessage& m) {
+  TCustomGrid::WndProc(m);
+  UpdateCaretPos();
+}
+
 void TCustomHexEditor::WndProc(TMessage& m) {
   switch (m.Msg) {
-    case WM_SETFOCUS:
-      TCustomGrid::WndProc(m);
-      CreateColoredCaret();
-      UpdateCaretPos();
-      Invalidate();
-      return;
-    case WM_KILLFOCUS:
-      TCustomGrid::WndProc(m);
-      if (caretCreated_) {
-        HideCaret(handle_);
-        DestroyCaret();
-        caretCreated_ = false;
-      }
-      fSelecting = false;
-      Invalidate();
-      return;
-    case WM_VSCROLL:
-    case WM_HSCROLL:
-      TCustomGrid::WndProc(m);
-      UpdateCaretPos();
-      return;
+    case WM_SETFOCUS: WMSetFocus(m); return;
+    case WM_KILLFOCUS: WMKillFocus(m); return;
+    case WM_VSCROLL: WMVScroll(m); return;
+    case WM_HSCROLL: WMHScroll(m); return;
     case WM_INTUPDATECARET:
       if (m.WParam == 7) UpdateCaretPos();
       m.Result = 0;

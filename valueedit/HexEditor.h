@@ -164,6 +164,12 @@ class TCustomHexEditor : public TCustomGrid, public THexEditorCore {
   void BookmarkBitmapChanged();
 
  private:
+  // Message handlers: the caret comes and goes with the focus and follows
+  // scrolling.
+  void WMSetFocus(TMessage& m);
+  void WMKillFocus(TMessage& m);
+  void WMVScroll(TMessage& m);
+  void WMHScroll(TMessage& m);
   void DrawCellText(const TRect& cell, const String& text, TColor fill, TColor textColor, TColor textBg,
                     bool rightAligned);
   void DrawDataCell(int col, int row, const TRect& rc, bool focused);

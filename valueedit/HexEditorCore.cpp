@@ -38,7 +38,7 @@ uint8_t HexAnsiLower(uint8_t c) {
 
 THexEditorCore::THexEditorCore() : fUndo(this) {
   std::memcpy(fDigits, L"0123456789ABCDEF", sizeof(wchar_t) * 17);
-  fOffsetFormat.Parse(L"-!10:0x|", fBytesPerRow, fBytesPerColumn);
+  fOffsetFormat.GenerateOffsetFormat(L"-!10:0x|", fBytesPerRow, fBytesPerColumn);
   fHColCount = CalcColCount();
 }
 
@@ -66,7 +66,7 @@ void THexEditorCore::GridSetTopLeft(int col, int row) {
 
 void THexEditorCore::GridMoveCurrent(int col, int row) {
   if (col < 2 || col >= fHColCount || row < 2 || row >= fHRowCount) return;
-  if (!SelectCellCore(col, row)) return;
+  if (!CheckSelectCell(col, row)) return;
   fHCol = col;
   fHRow = row;
   if (row < fHTopRow) fHTopRow = row;
@@ -335,7 +335,7 @@ void THexEditorCore::SetBytesPerColumn(int n) {
 
 void THexEditorCore::SetOffsetFormat(const String& text) {
   if (text == fOffsetFormat.Format) return;
-  fOffsetFormat.Parse(text, fBytesPerRow, fBytesPerColumn);
+  fOffsetFormat.GenerateOffsetFormat(text, fBytesPerRow, fBytesPerColumn);
   SetOffsetDisplayWidth();
   MetricsChanged();
   InvalidateAll();
@@ -1100,7 +1100,7 @@ void THexEditorCore::HexChar(uint8_t c) {
 // ---------------------------------------------------------------------------
 // Which cells may hold the caret
 
-bool THexEditorCore::SelectCellCore(int col, int row) {
+bool THexEditorCore::CheckSelectCell(int col, int row) {
   const int oldCol = GridCol(), oldRow = GridRow();
   const int32_t ds = GetDataSize();
   if (ds == 0) {

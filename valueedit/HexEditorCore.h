@@ -102,25 +102,26 @@ class THexUndoStorage {
   THexUndoFlag NewestKind() const;
 
   static const String& DefaultDescription(THexUndoFlag kind);
-  static THexUndoFlag KindOf(THexUndoFlags flags);
+  static THexUndoFlag GetUndoKind(THexUndoFlags flags);
 
   static constexpr int kHeaderSize = 24;  // up to and including data byte 0
 
  private:
-  struct Header {
+  // The fixed part of an undo record as stored (the data bytes follow).
+  struct THexUndoRec {
     uint32_t Length;
     THexUndoFlags Flags;
     int32_t CurPos, Pos, Count, ReplCount;
     uint8_t Translation;
   };
-  Header ReadHeader(const uint8_t* p) const;
-  bool NewestHeader(Header& h, const uint8_t** rec) const;
+  THexUndoRec ReadHeader(const uint8_t* p) const;
+  bool NewestHeader(THexUndoRec& h, const uint8_t** rec) const;
   void Append(const uint8_t* p, size_t n);
   void Trim();
   void PopNewest();
   void RestoreState(THexUndoFlags flags, int32_t caretPos, uint8_t translation,
                     const int32_t* selection);
-  void CreateRedo(const Header& h);
+  void CreateRedo(const THexUndoRec& h);
 
   THexEditorCore* fEditor;
   std::vector<uint8_t> fBuf;  // the stream; bytes before fHead are dropped
@@ -298,7 +299,7 @@ class THexEditorCore {
   // A typed character (after the control's own key-press event).
   void HexChar(uint8_t c);
   // Whether the caret may move to the cell (the grid's SelectCell).
-  bool SelectCellCore(int col, int row);
+  bool CheckSelectCell(int col, int row);
 
   // ---- translations ----
   uint8_t TranslateFromAnsiChar(uint8_t c) const { return HexTranslateFromAnsiChar(fTranslation, c); }

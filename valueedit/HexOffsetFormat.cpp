@@ -42,7 +42,7 @@ String HexNumberText(uint32_t v) {
   return s;
 }
 
-void THexOffsetFormat::Parse(const String& text, int bytesPerRow, int bytesPerColumn) {
+void THexOffsetFormat::GenerateOffsetFormat(const String& text, int bytesPerRow, int bytesPerColumn) {
   THexOffsetFormat f;  // built aside: a failed parse changes nothing
   f.Flags = 0;
   if (text.empty()) {

@@ -26,7 +26,7 @@ struct THexOffsetFormat {
 
   // Parses `text` against the editor's current row and column sizes. On a
   // faulty text raises EHexException and leaves *this unchanged.
-  void Parse(const String& text, int bytesPerRow, int bytesPerColumn);
+  void GenerateOffsetFormat(const String& text, int bytesPerRow, int bytesPerColumn);
 };
 
 // Digits of value in radix (2..16), most significant first, "0" for 0.

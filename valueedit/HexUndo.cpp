@@ -33,7 +33,7 @@ const String& THexUndoStorage::DefaultDescription(THexUndoFlag kind) {
   return kind <= ufKindCombined ? kTexts[kind] : kEmpty;
 }
 
-THexUndoFlag THexUndoStorage::KindOf(THexUndoFlags flags) {
+THexUndoFlag THexUndoStorage::GetUndoKind(THexUndoFlags flags) {
   for (int i = 0; i <= ufKindCombined; ++i)
     if (flags & (1u << i)) return static_cast<THexUndoFlag>(i);
   return ufKindByteChanged;
@@ -69,8 +69,8 @@ void THexUndoStorage::SetCount(int32_t n) {
 
 void THexUndoStorage::Append(const uint8_t* p, size_t n) { fBuf.insert(fBuf.end(), p, p + n); }
 
-THexUndoStorage::Header THexUndoStorage::ReadHeader(const uint8_t* p) const {
-  Header h;
+THexUndoStorage::THexUndoRec THexUndoStorage::ReadHeader(const uint8_t* p) const {
+  THexUndoRec h;
   h.Length = Get32(p);
   h.Flags = static_cast<THexUndoFlags>(p[4] | (p[5] << 8));
   h.CurPos = static_cast<int32_t>(Get32(p + 6));
@@ -81,7 +81,7 @@ THexUndoStorage::Header THexUndoStorage::ReadHeader(const uint8_t* p) const {
   return h;
 }
 
-bool THexUndoStorage::NewestHeader(Header& h, const uint8_t** rec) const {
+bool THexUndoStorage::NewestHeader(THexUndoRec& h, const uint8_t** rec) const {
   int64_t size = Size();
   if (size < kHeaderSize + 4) return false;
   uint32_t len = Get32(Data() + size - 4);
@@ -94,15 +94,15 @@ bool THexUndoStorage::NewestHeader(Header& h, const uint8_t** rec) const {
 }
 
 uint32_t THexUndoStorage::NewestRecordLength() const {
-  Header h;
+  THexUndoRec h;
   const uint8_t* p;
   return NewestHeader(h, &p) ? h.Length : 0;
 }
 
 THexUndoFlag THexUndoStorage::NewestKind() const {
-  Header h;
+  THexUndoRec h;
   const uint8_t* p;
-  return NewestHeader(h, &p) ? KindOf(h.Flags) : ufKindByteChanged;
+  return NewestHeader(h, &p) ? GetUndoKind(h.Flags) : ufKindByteChanged;
 }
 
 // Drops the oldest records while the history is longer than MaxUndo. The
@@ -213,7 +213,7 @@ void THexUndoStorage::CreateUndo(THexUndoFlag kind, int32_t pos, int32_t count, 
 }
 
 void THexUndoStorage::PopNewest() {
-  Header h;
+  THexUndoRec h;
   const uint8_t* rec;
   if (!NewestHeader(h, &rec)) {
     Reset(false);
@@ -223,10 +223,10 @@ void THexUndoStorage::PopNewest() {
   fLastUndoneDescription = fDescription;
   fBuf.resize(fBuf.size() - h.Length);
   --fCount;
-  Header n;
+  THexUndoRec n;
   const uint8_t* nrec;
   if (fCount >= 1 && NewestHeader(n, &nrec)) {
-    THexUndoFlag kind = KindOf(n.Flags);
+    THexUndoFlag kind = GetUndoKind(n.Flags);
     fDescription = DefaultDescription(kind);
     if (kind == ufKindCombined) {
       uint8_t l = nrec[kDataOffset];
@@ -252,10 +252,10 @@ void THexUndoStorage::RestoreState(THexUndoFlags flags, int32_t caretPos, uint8_
   ed.Changed();
 }
 
-void THexUndoStorage::CreateRedo(const Header& h) {
+void THexUndoStorage::CreateRedo(const THexUndoRec& h) {
   ResetRedo();
   THexEditorCore& ed = *fEditor;
-  const THexUndoFlag kind = KindOf(h.Flags);
+  const THexUndoFlag kind = GetUndoKind(h.Flags);
   if (kind == ufKindCombined) return;
   const int32_t ds = ed.GetDataSize();
   const uint8_t* mem = static_cast<const uint8_t*>(ed.fData.Memory());
@@ -326,14 +326,14 @@ bool THexUndoStorage::Undo() {
     Reset(true);
     return false;
   }
-  Header h;
+  THexUndoRec h;
   const uint8_t* rec;
   if (!NewestHeader(h, &rec)) {
     Reset(true);
     return false;
   }
   THexEditorCore& ed = *fEditor;
-  const THexUndoFlag kind = KindOf(h.Flags);
+  const THexUndoFlag kind = GetUndoKind(h.Flags);
   const int32_t ds = ed.GetDataSize();
   const int32_t P = h.Pos, N = h.Count, R = h.ReplCount;
   const bool hasSel = (h.Flags & HexUndoBit(ufFlagHasSelection)) != 0;
@@ -479,8 +479,8 @@ bool THexUndoStorage::Undo() {
 bool THexUndoStorage::Redo() {
   if (fRedo.size() < kDataOffset + kRedoBookmarkBytes + 12) return false;
   THexEditorCore& ed = *fEditor;
-  Header h = ReadHeader(fRedo.data());
-  const THexUndoFlag kind = KindOf(h.Flags);
+  THexUndoRec h = ReadHeader(fRedo.data());
+  const THexUndoFlag kind = GetUndoKind(h.Flags);
   const size_t m = h.Length >= 24 ? h.Length - 24 : 0;
   if (kDataOffset + m + kRedoBookmarkBytes + 12 > fRedo.size()) {
     ResetRedo();

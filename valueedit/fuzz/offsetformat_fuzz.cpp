@@ -10,10 +10,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   String text;
   for (size_t i = 0; i < size; ++i) text += static_cast<wchar_t>(data[i]);
   THexOffsetFormat f;
-  f.Parse(L"-!10:0x|", 16, 2);
+  f.GenerateOffsetFormat(L"-!10:0x|", 16, 2);
   THexOffsetFormat before = f;
   try {
-    f.Parse(text, 256, 256);
+    f.GenerateOffsetFormat(text, 256, 256);
     if (f.BytesPerUnit == 0 || f.Radix < 2 || f.Radix > 16) __builtin_trap();
   } catch (const EHexException&) {
     if (f.Format != before.Format || f.BytesPerUnit != before.BytesPerUnit) __builtin_trap();
