@@ -84,6 +84,38 @@ void TCustomTreeEx::CreateParams(TCreateParams& P) {
   P.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
 }
 
+namespace {
+// Declares an object's properties under a prefix ("Items." and the name),
+// so that an object a component holds is stored with the component.
+class TPrefixFiler : public TFiler {
+ public:
+  TPrefixFiler(TFiler* Inner, const String& Prefix, TPersistent* Ancestor)
+      : TFiler(Inner->GetStream()), Inner_(Inner), Prefix_(Prefix) {
+    ancestor_ = Ancestor;
+    root_ = Inner->GetRoot();
+  }
+  void DefineProperty(const String& Name, const TReaderProc& ReadData, const TWriterProc& WriteData,
+                      bool HasData) override {
+    Inner_->DefineProperty(Prefix_ + Name, ReadData, WriteData, HasData);
+  }
+  void DefineBinaryProperty(const String& Name, const TStreamProc& ReadData, const TStreamProc& WriteData,
+                            bool HasData) override {
+    Inner_->DefineBinaryProperty(Prefix_ + Name, ReadData, WriteData, HasData);
+  }
+
+ private:
+  TFiler* Inner_;
+  String Prefix_;
+};
+}  // namespace
+
+void TCustomTreeEx::DefineProperties(TFiler* Filer) {
+  TWinControl::DefineProperties(Filer);
+  auto* Ancestor = dynamic_cast<TCustomTreeEx*>(Filer->GetAncestor());
+  TPrefixFiler Items(Filer, L"Items.", Ancestor ? Ancestor->FItems.get() : nullptr);
+  FItems->DefineProperties(&Items);
+}
+
 void TCustomTreeEx::CreateWnd() {
   FRecreating = false;
   FWindowGoing = false;

@@ -15,6 +15,7 @@
 
 #include "classlib/Classes.h"
 #include "classlib/Controls.h"
+#include "classlib/Filer.h"
 #include "classlib/Graphics.h"
 #include "classlib/ImgList.h"
 #include "classlib/Menus.h"
@@ -298,6 +299,12 @@ class TTreeExNodes : public TPersistent {
   const char* ClassName() const override { return "TTreeExNodes"; }
 
   void Assign(TPersistent* Source) override;
+  // The nodes in a component stream: the binary property "Data" (the node
+  // stream). Against an ancestor collection (the filer's ancestor) with as
+  // many nodes it is written when a node differs from the ancestor's at the
+  // same place by text or data, else only for a check type; otherwise when
+  // there are nodes or a check type. Public, so the control can declare it.
+  void DefineProperties(TFiler* Filer) override;
   virtual void InvalidateItemCache();
 
   TTreeExNode* AddChild(TTreeExNode* Parent, const String& S);
@@ -584,6 +591,8 @@ class TCustomTreeEx : public TWinControl {
 
  protected:
   void CreateParams(TCreateParams& Params) override;
+  // Stores the nodes as "Items.Data".
+  void DefineProperties(TFiler* Filer) override;
   void CreateWnd() override;
   void DestroyWnd() override;
 

@@ -535,3 +535,22 @@ void TTreeExNodes::WriteStrings(TStream* Stream) {
   AnsiString Bytes = WideToAnsi(Text);
   if (!Bytes.empty()) Stream->WriteBuffer(Bytes.data(), static_cast<int64_t>(Bytes.size()));
 }
+
+// ---------------------------------------------------------------------------
+// Component streams
+
+void TTreeExNodes::DefineProperties(TFiler* Filer) {
+  TPersistent::DefineProperties(Filer);
+  const int Count = GetNodeCount();
+  bool HasData;
+  auto* Ancestor = dynamic_cast<TTreeExNodes*>(Filer->GetAncestor());
+  if (Ancestor && Ancestor->GetNodeCount() == Count) {
+    HasData = FCheckType != ctNone;
+    for (int I = 0; I < Count && !HasData; ++I)
+      HasData = !GetNodeFromIndex(I)->IsEqual(Ancestor->GetNodeFromIndex(I));
+  } else {
+    HasData = Count > 0 || FCheckType != ctNone;
+  }
+  Filer->DefineBinaryProperty(
+      L"Data", [this](TStream* S) { ReadData(S); }, [this](TStream* S) { WriteData(S); }, HasData);
+}

@@ -602,3 +602,39 @@ void TWideStringList::SetLanguage(std::uint32_t Value) {
   TWideStrings::SetLanguage(Value);
   if (sorted_) SortItems();
 }
+
+// ---------------------------------------------------------------------------
+// Component streams
+
+void TWideStrings::DefineProperties(TFiler* Filer) {
+  TPersistent::DefineProperties(Filer);
+  bool HasData;
+  if (TPersistent* A = Filer->GetAncestor()) {
+    auto* Ancestor = dynamic_cast<TWideStrings*>(A);
+    HasData = !Ancestor || !Equals(Ancestor);
+  } else {
+    HasData = GetCount() > 0;
+  }
+  Filer->DefineProperty(
+      L"WideStrings", [this](TReader* R) { ReadData(R); }, [this](TWriter* W) { WriteData(W); }, HasData);
+}
+
+void TWideStrings::ReadData(TReader* Reader) {
+  Reader->ReadListBegin();
+  BeginUpdate();
+  try {
+    Clear();
+    while (!Reader->EndOfList()) Add(ToWideString(Reader->ReadWideString()));
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+  Reader->ReadListEnd();
+}
+
+void TWideStrings::WriteData(TWriter* Writer) {
+  Writer->WriteListBegin();
+  for (int I = 0; I < GetCount(); ++I) Writer->WriteWideString(ToString(Get(I)));
+  Writer->WriteListEnd();
+}

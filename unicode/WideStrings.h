@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "classlib/Classes.h"
+#include "classlib/Filer.h"
 #include "unicode/WideTypes.h"
 
 class TWideStrings;
@@ -23,6 +24,14 @@ class TWideStrings : public TPersistent {
   const char* ClassName() const override { return "TWideStrings"; }
 
   void Assign(TPersistent* Source) override;
+  // The list in a component stream: the one property "WideStrings", written
+  // when the list is not empty or, against an ancestor, differs from it.
+  // Public, so the component that holds a list can declare it.
+  void DefineProperties(TFiler* Filer) override;
+  // The property's value: a list of wide strings. Reading replaces the
+  // list's strings.
+  void ReadData(TReader* Reader);
+  void WriteData(TWriter* Writer);
 
   virtual WideString Get(int Index) const = 0;
   virtual int GetCapacity() const;

@@ -423,6 +423,70 @@ TEST_F(TreeTest, ReadsAndWritesTheStoredMainWindowTree) {
   EXPECT_EQ(std::memcmp(B + 96, kMainWindowTree + 96, 12), 0);
 }
 
+// A form with one tree named Tree1, as a stored form holds it.
+struct StoredForm {
+  StoredForm() : Form(new TForm(nullptr)) {
+    Form->SetName(L"Stored");
+    Tree = new TTreeEx(Form.get());
+    Tree->SetName(L"Tree1");
+    Tree->SetParent(Form.get());
+  }
+  std::string Write(StoredForm* Ancestor = nullptr) {
+    TMemoryStream S;
+    TWriter W(&S);
+    W.WriteDescendent(Form.get(), Ancestor ? Ancestor->Form.get() : nullptr);
+    return std::string(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
+  }
+  void Read(const std::string& Bytes) {
+    TMemoryStream S;
+    S.WriteBuffer(Bytes.data(), static_cast<int64_t>(Bytes.size()));
+    S.SetPosition(0);
+    TReader R(&S);
+    R.ReadRootComponent(Form.get());
+  }
+  std::unique_ptr<TForm> Form;
+  TTreeEx* Tree;
+};
+
+TEST(TreeStreaming, NodesTravelWithTheFormAsItemsData) {
+  StoredForm A;
+  EXPECT_EQ(A.Write().find("Items.Data"), std::string::npos);  // nothing to store
+  TTreeExNode* Keys = A.Tree->Items()->AddChild(nullptr, L"Keys");
+  A.Tree->Items()->AddChild(Keys, L"Software");
+  A.Tree->Items()->AddChild(nullptr, L"Values");
+  std::string Bytes = A.Write();
+  ASSERT_NE(Bytes.find("Items.Data"), std::string::npos);
+  StoredForm B;
+  B.Tree->Items()->AddChild(nullptr, L"replaced");
+  B.Read(Bytes);
+  TTreeExNodes* I = B.Tree->Items();
+  ASSERT_EQ(I->GetNodeCount(), 3);
+  EXPECT_EQ(I->GetFirstNode()->GetText(), L"Keys");
+  EXPECT_EQ(I->GetFirstNode()->GetFirstChild()->GetText(), L"Software");
+  EXPECT_EQ(I->GetFirstNode()->GetNextSibling()->GetText(), L"Values");
+}
+
+TEST(TreeStreaming, AgainstAnAncestorOnlyDifferencesOrACheckTypeAreStored) {
+  StoredForm A, Ancestor;
+  for (StoredForm* F : {&A, &Ancestor}) {
+    F->Tree->Items()->AddChild(nullptr, L"one");
+    F->Tree->Items()->AddChild(nullptr, L"two");
+  }
+  EXPECT_EQ(A.Write(&Ancestor).find("Items.Data"), std::string::npos);
+  A.Tree->Items()->SetCheckType(ctCheckBox);  // same nodes, a check type
+  EXPECT_NE(A.Write(&Ancestor).find("Items.Data"), std::string::npos);
+  A.Tree->Items()->SetCheckType(ctNone);
+  A.Tree->Items()->GetFirstNode()->SetText(L"One");  // case counts
+  EXPECT_NE(A.Write(&Ancestor).find("Items.Data"), std::string::npos);
+  A.Tree->Items()->GetFirstNode()->SetText(L"one");
+  A.Tree->Items()->AddChild(nullptr, L"three");  // another number of nodes
+  std::string Bytes = A.Write(&Ancestor);
+  ASSERT_NE(Bytes.find("Items.Data"), std::string::npos);
+  StoredForm B;
+  B.Read(Bytes);
+  EXPECT_EQ(B.Tree->Items()->GetNodeCount(), 3);
+}
+
 TEST_F(TreeTest, MalformedStreamsRaiseReadErrors) {
   auto Load = [&](std::vector<unsigned char> Bytes) {
     TMemoryStream S;

@@ -429,3 +429,76 @@ TEST(WideStringListBasics, RefusedMovesLoseNothing) {
   EXPECT_THROW(list.Move(0, 1), EStringListError);
   EXPECT_EQ(Lines(list), (L{u"a", u"b", u"c"}));
 }
+
+namespace {
+
+// A component that stores a list, as a form stores one of its lists.
+class THolder : public TComponent {
+ public:
+  using TComponent::TComponent;
+  const char* ClassName() const override { return "THolder"; }
+  TWideStringList List;
+
+ protected:
+  void DefineProperties(TFiler* Filer) override {
+    TComponent::DefineProperties(Filer);
+    // The list is compared with the ancestor's list.
+    TPersistent* A = Filer->GetAncestor();
+    auto* H = dynamic_cast<THolder*>(A);
+    Filer->SetAncestor(H ? &H->List : nullptr);
+    List.DefineProperties(Filer);
+    Filer->SetAncestor(A);
+  }
+};
+
+std::string Written(THolder& H, THolder* Ancestor = nullptr) {
+  TMemoryStream S;
+  TWriter W(&S);
+  W.WriteDescendent(&H, Ancestor);
+  return std::string(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
+}
+
+TEST(WideStringListStreaming, RoundTripsThroughAComponentStream) {
+  THolder H(nullptr);
+  H.SetName(L"Holder");
+  H.List.Add(u"plain");
+  H.List.Add(u"");
+  H.List.Add(u"\u00e9t\u00e9 \u4e2d \U0001F600");
+  H.List.AddObject(u"with object", &H);
+  std::string Bytes = Written(H);
+  EXPECT_NE(Bytes.find("WideStrings"), std::string::npos);
+  THolder Back(nullptr);
+  Back.List.Add(u"old line");
+  TMemoryStream S;
+  S.WriteBuffer(Bytes.data(), static_cast<int64_t>(Bytes.size()));
+  S.SetPosition(0);
+  TReader R(&S);
+  R.ReadRootComponent(&Back);
+  EXPECT_EQ(Lines(Back.List), Lines(H.List));
+  EXPECT_EQ(Back.List.GetObjects(3), nullptr);  // objects are not stored
+}
+
+TEST(WideStringListStreaming, WrittenOnlyWhenNotEmptyOrDifferentFromTheAncestor) {
+  THolder H(nullptr);
+  EXPECT_EQ(Written(H).find("WideStrings"), std::string::npos);
+  H.List.Add(u"a");
+  THolder Same(nullptr);
+  Same.List.Add(u"a");
+  EXPECT_EQ(Written(H, &Same).find("WideStrings"), std::string::npos);
+  THolder Other(nullptr);
+  Other.List.Add(u"A");  // differs in case only
+  EXPECT_NE(Written(H, &Other).find("WideStrings"), std::string::npos);
+  H.List.Clear();  // emptied against a non-empty ancestor: stored, empty
+  std::string Bytes = Written(H, &Same);
+  ASSERT_NE(Bytes.find("WideStrings"), std::string::npos);
+  THolder Back(nullptr);
+  Back.List.Add(u"a");
+  TMemoryStream S;
+  S.WriteBuffer(Bytes.data(), static_cast<int64_t>(Bytes.size()));
+  S.SetPosition(0);
+  TReader R(&S);
+  R.ReadRootComponent(&Back);
+  EXPECT_EQ(Back.List.GetCount(), 0);
+}
+
+}  // namespace
