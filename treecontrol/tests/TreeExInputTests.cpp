@@ -1,7 +1,7 @@
 // The tree control driven by real keyboard and mouse input: multiple
 // selection by keys and clicks with Shift and Ctrl, Enter, single-expand,
-// info tips, the colours of custom drawing, the border styles and printing
-// through a palette.
+// info tips, the colours of custom drawing, the border styles and what
+// DrawTo leaves alone.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -384,60 +384,6 @@ TEST_F(TreeInput, SingleBorderHasALineAndSinksWithCtl3D) {
   EXPECT_FALSE(GetWindowLongW(H, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
   Tree->SetCtl3D(false);
   EXPECT_EQ(Tree->GetHandle(), H);
-}
-
-// A printer that is a bitmap in memory; it may claim a palette screen.
-class BitmapPrinter : public TTreePrintTarget {
- public:
-  explicit BitmapPrinter(bool Palette) : Palette_(Palette) {
-    HDC Screen = GetDC(nullptr);
-    DC = CreateCompatibleDC(Screen);
-    Bmp = CreateCompatibleBitmap(Screen, 600, 1400);
-    ReleaseDC(nullptr, Screen);
-    Old = SelectObject(DC, Bmp);
-    RECT R{0, 0, 600, 1400};
-    FillRect(DC, &R, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  }
-  ~BitmapPrinter() override {
-    SelectObject(DC, Old);
-    DeleteObject(Bmp);
-    DeleteDC(DC);
-  }
-  HDC BeginDoc(const String&) override { return DC; }
-  void EndDoc() override { ++Ended; }
-  void Abort() override { ++Aborted; }
-  bool ScreenHasPalette() override { return Palette_; }
-  HDC DC;
-  HBITMAP Bmp;
-  HGDIOBJ Old;
-  int Ended = 0, Aborted = 0;
-
- private:
-  bool Palette_;
-};
-
-TEST_F(TreeInput, PrintingThroughAPaletteGivesTheSamePicture) {
-  for (int K = 0; K < 20; ++K) Tree->Items()->AddChild(nullptr, L"Printed line " + std::to_wstring(K));
-  BitmapPrinter Plain(false), Pal(true);
-  Tree->Print(0, 0, 100, &Plain);
-  Tree->Print(0, 0, 100, &Pal);
-  EXPECT_EQ(Pal.Ended, 1);
-  EXPECT_EQ(Pal.Aborted, 0);
-  TRect R = TreePrintRect(0, 0, 100, Tree->GetTreeWidth(), Tree->GetTreeHeight(), 96, 96);
-  ASSERT_LT(R.bottom, 1400);
-  int Dark = 0, Same = 0, All = 0;
-  for (int Y = 0; Y < R.bottom; Y += 2)
-    for (int X = 0; X < R.right; X += 2) {
-      COLORREF A = GetPixel(Plain.DC, X, Y), B = GetPixel(Pal.DC, X, Y);
-      bool DarkA = GetRValue(A) + GetGValue(A) + GetBValue(A) < 384;
-      bool DarkB = GetRValue(B) + GetGValue(B) + GetBValue(B) < 384;
-      Dark += DarkA;
-      Same += DarkA == DarkB;
-      ++All;
-    }
-  EXPECT_GT(Dark, 50);  // the text is there
-  EXPECT_GT(Same, All * 99 / 100);
-  EXPECT_EQ(GetPixel(Pal.DC, 2, R.bottom + 3), RGB(0, 0, 0));  // nothing beyond
 }
 
 TEST_F(TreeInput, DrawToLeavesTheCanvasAloneWhenThereIsNothingToCopy) {

@@ -824,11 +824,14 @@ class MemoryPrinter : public TTreePrintTarget {
   }
   void EndDoc() override { ++Ended; }
   void Abort() override { ++Aborted; }
+  // May claim a palette screen, for the 8-bit path.
+  bool ScreenHasPalette() override { return Palette; }
   HDC DC;
   HBITMAP Bmp;
   HGDIOBJ Old;
   String Title;
   int Begun = 0, Ended = 0, Aborted = 0;
+  bool Palette = false;
 };
 
 TEST_F(TreeTest, PrintsThroughAnInjectedDevice) {
@@ -847,6 +850,31 @@ TEST_F(TreeTest, PrintsThroughAnInjectedDevice) {
   TRect R = TreePrintRect(0, 0, 50, W, H, 96, 96);
   EXPECT_NE(GetPixel(P.DC, 2, RectHeight(R) - 2), RGB(0, 0, 0));
   EXPECT_EQ(GetPixel(P.DC, 2, RectHeight(R) + 3), RGB(0, 0, 0));
+}
+
+TEST_F(TreeTest, PrintingThroughAPaletteGivesTheSamePicture) {
+  for (int K = 0; K < 20; ++K) Tree->Items()->AddChild(nullptr, L"Printed line " + std::to_wstring(K));
+  MemoryPrinter Plain, Pal;
+  Pal.Palette = true;
+  Tree->Print(0, 0, 100, &Plain);
+  Tree->Print(0, 0, 100, &Pal);
+  EXPECT_EQ(Pal.Ended, 1);
+  EXPECT_EQ(Pal.Aborted, 0);
+  TRect R = TreePrintRect(0, 0, 100, Tree->GetTreeWidth(), Tree->GetTreeHeight(), 96, 96);
+  ASSERT_LT(R.bottom, 2000);
+  int Dark = 0, Same = 0, All = 0;
+  for (int Y = 0; Y < R.bottom; Y += 2)
+    for (int X = 0; X < R.right; X += 2) {
+      COLORREF A = GetPixel(Plain.DC, X, Y), B = GetPixel(Pal.DC, X, Y);
+      bool DarkA = GetRValue(A) + GetGValue(A) + GetBValue(A) < 384;
+      bool DarkB = GetRValue(B) + GetGValue(B) + GetBValue(B) < 384;
+      Dark += DarkA;
+      Same += DarkA == DarkB;
+      ++All;
+    }
+  EXPECT_GT(Dark, 50);  // the text is there
+  EXPECT_GT(Same, All * 99 / 100);
+  EXPECT_EQ(GetPixel(Pal.DC, 2, R.bottom + 3), RGB(0, 0, 0));  // nothing beyond
 }
 
 TEST_F(TreeTest, CheckImagesHaveNinePictures) {

@@ -458,6 +458,14 @@ std::string Written(THolder& H, THolder* Ancestor = nullptr) {
   return std::string(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
 }
 
+void ReadInto(THolder& H, const std::string& Bytes) {
+  TMemoryStream S;
+  S.WriteBuffer(Bytes.data(), static_cast<int64_t>(Bytes.size()));
+  S.SetPosition(0);
+  TReader R(&S);
+  R.ReadRootComponent(&H);
+}
+
 TEST(WideStringListStreaming, RoundTripsThroughAComponentStream) {
   THolder H(nullptr);
   H.SetName(L"Holder");
@@ -469,11 +477,7 @@ TEST(WideStringListStreaming, RoundTripsThroughAComponentStream) {
   EXPECT_NE(Bytes.find("WideStrings"), std::string::npos);
   THolder Back(nullptr);
   Back.List.Add(u"old line");
-  TMemoryStream S;
-  S.WriteBuffer(Bytes.data(), static_cast<int64_t>(Bytes.size()));
-  S.SetPosition(0);
-  TReader R(&S);
-  R.ReadRootComponent(&Back);
+  ReadInto(Back, Bytes);
   EXPECT_EQ(Lines(Back.List), Lines(H.List));
   EXPECT_EQ(Back.List.GetObjects(3), nullptr);  // objects are not stored
 }
@@ -493,11 +497,7 @@ TEST(WideStringListStreaming, WrittenOnlyWhenNotEmptyOrDifferentFromTheAncestor)
   ASSERT_NE(Bytes.find("WideStrings"), std::string::npos);
   THolder Back(nullptr);
   Back.List.Add(u"a");
-  TMemoryStream S;
-  S.WriteBuffer(Bytes.data(), static_cast<int64_t>(Bytes.size()));
-  S.SetPosition(0);
-  TReader R(&S);
-  R.ReadRootComponent(&Back);
+  ReadInto(Back, Bytes);
   EXPECT_EQ(Back.List.GetCount(), 0);
 }
 
