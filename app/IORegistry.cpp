@@ -25,17 +25,10 @@ TRegRoot RootOfFullName(const String& Name) {
   return RegRoot::None;
 }
 
-// The system's own words for an error code, without the final line break.
+// The system's own words for an error code.
 String SystemReason(LONG Code) {
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, static_cast<DWORD>(Code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  String r = n && text ? String(text, n) : String();
-  if (text) LocalFree(text);
-  while (!r.empty() && (r.back() == L'\n' || r.back() == L'\r' || r.back() == L' ')) r.pop_back();
-  if (r.empty()) r = L"error " + IntToStr(static_cast<int>(Code));
-  return r;
+  String r = SysErrorMessage(static_cast<unsigned long>(Code));
+  return r.empty() ? L"error " + IntToStr(static_cast<int>(Code)) : r;
 }
 
 // The performance-data keys (Perflib\009 and its kin) open as predefined

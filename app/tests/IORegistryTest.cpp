@@ -470,6 +470,102 @@ TEST_F(IORegistryT, OneKeyUnderTwoRootsKeepsTheFileOrder) {
   }
 }
 
+namespace {
+// Clears the registry layer's faults however the test ends.
+struct TFaults {
+  ~TFaults() { RegistryClearFaults(); }
+};
+}  // namespace
+
+// Failures made through the registry layer's fault seam: the export names
+// each key it could not list with the system's reason, writes the rest, and
+// says "incomplete" only when something is missing; a key that can't be
+// opened at all is refused with the reason, and nothing is written.
+TEST_F(IORegistryT, ExportFailuresThroughTheFaultSeam) {
+  Put(L"seam", L"top", REG_SZ, StringToRegBytes(L"t"));
+  Put(L"seam\\A", L"a", REG_SZ, StringToRegBytes(L"1"));
+  Put(L"seam\\B", L"b", REG_DWORD, Dw(2));
+  const String where = L"HKEY_CURRENT_USER\\" + Path(L"seam");
+  TFaults faults;
+  auto failure = [&](const String& File) -> String {
+    try {
+      io.ExportRegistry(L"HKEY_CURRENT_USER", Path(L"seam"), File, true);
+    } catch (const ERegistryException& e) {
+      return e.Message();
+    }
+    return String();
+  };
+
+  RegistryFailNext(L"RegEnumValue", -1, ERROR_ACCESS_DENIED);
+  String m = failure(File(L"v.reg"));
+  RegistryClearFaults();
+  EXPECT_EQ(m.rfind(L"The exported file is incomplete: 3 keys could not be read whole:\n", 0), 0u) << WideToAnsi(m);
+  for (const String& k : {where, where + L"\\A", where + L"\\B"})
+    EXPECT_NE(m.find(L"\n" + k + L" (" + SysErrorMessage(ERROR_ACCESS_DENIED) + L")"), String::npos) << WideToAnsi(m);
+  std::string text = ReadFileBytes(File(L"v.reg"));  // the keys are there, without their values
+  EXPECT_NE(text.find(WideToAnsi(where) + "\\B]"), std::string::npos);
+  EXPECT_EQ(text.find("\"b\"="), std::string::npos);
+
+  RegistryFailNext(L"RegEnumKeyEx", -1, ERROR_INVALID_HANDLE);
+  m = failure(File(L"k.reg"));
+  RegistryClearFaults();
+  EXPECT_EQ(m, L"The exported file is incomplete: 1 key could not be read whole:\n" + where + L" (" +
+                   SysErrorMessage(ERROR_INVALID_HANDLE) + L")");
+  text = ReadFileBytes(File(L"k.reg"));
+  EXPECT_NE(text.find("\"top\"=\"t\""), std::string::npos);
+  EXPECT_EQ(text.find(WideToAnsi(where) + "\\A]"), std::string::npos);
+
+  RegistryFailNext(L"RegOpenKeyEx", -1, ERROR_ACCESS_DENIED);
+  m = failure(File(L"o.reg"));
+  RegistryClearFaults();
+  EXPECT_EQ(m.rfind(L"Unable to open the key to export.", 0), 0u) << WideToAnsi(m);
+  EXPECT_NE(m.find(SysErrorMessage(ERROR_ACCESS_DENIED)), String::npos);
+  EXPECT_FALSE(FileExists(File(L"o.reg")));
+
+  EXPECT_EQ(failure(File(L"ok.reg")), L"");
+}
+
+// The whole of HKEY_LOCAL_MACHINE as the user exports it: nothing is
+// missing, so nothing is reported (its performance-data keys included).
+TEST_F(IORegistryT, ExportOfTheWholeLocalMachineReportsNothing) {
+  const auto r = io.ExportRegistry(L"HKEY_LOCAL_MACHINE", L"", File(L"hklm.reg"), true);
+  EXPECT_GT(r.Keys, 1000u);
+  const std::string head = ReadFileBytes(File(L"hklm.reg")).substr(0, 64);
+  EXPECT_NE(head.find("[HKEY_LOCAL_MACHINE]"), std::string::npos);
+}
+
+// Import failures through the fault seam: a key that can't be created skips
+// its lines (counted), a refused write or key deletion is raised with the
+// lines before it written.
+TEST_F(IORegistryT, ImportFailuresThroughTheFaultSeam) {
+  const String p = L"HKEY_CURRENT_USER\\" + Path();
+  WriteFileBytes(File(L"i.reg"), WideToAnsi(L"REGEDIT4\r\n[" + p + L"\\one]\r\n\"a\"=\"1\"\r\n[" + p +
+                                             L"\\two]\r\n\"b\"=\"2\"\r\n"));
+  TFaults faults;
+  RegistryFailNext(L"RegCreateKeyEx", 1, ERROR_ACCESS_DENIED);
+  auto r = io.ImportRegistry(File(L"i.reg"));
+  EXPECT_EQ(r.SkippedLines, 2);
+  EXPECT_EQ(r.FirstSkippedLine, 2);
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"one")));
+  EXPECT_TRUE(Has(L"two", L"b"));
+
+  RegDeleteBranch(RegRoot::CurrentUser, Path(L"two"));
+  RegistryFailNext(L"RegSetValueEx", -1, ERROR_ACCESS_DENIED);
+  EXPECT_THROW(io.ImportRegistry(File(L"i.reg")), ERegistryException);
+  RegistryClearFaults();
+  EXPECT_FALSE(Has(L"two", L"b"));
+
+  MakeKey(L"doomed\\inner");
+  WriteFileBytes(File(L"d.reg"), WideToAnsi(L"REGEDIT4\r\n[" + p + L"\\one]\r\n\"a\"=\"1\"\r\n[-" + p +
+                                             L"\\doomed]\r\n[" + p + L"\\three]\r\n\"c\"=\"3\"\r\n"));
+  RegistryFailNext(L"RegDeleteKey", -1, ERROR_ACCESS_DENIED);
+  EXPECT_THROW(io.ImportRegistry(File(L"d.reg")), ERegistryException);
+  RegistryClearFaults();
+  EXPECT_TRUE(Has(L"one", L"a"));
+  EXPECT_TRUE(RegKeyExists(RegRoot::CurrentUser, Path(L"doomed")));
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"three")));
+}
+
 TEST_F(IORegistryT, MissingFileIsAFailure) {
   try {
     io.ImportRegistry(File(L"none.reg"));

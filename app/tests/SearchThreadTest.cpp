@@ -184,6 +184,32 @@ TEST_F(SearchThreadT, FailureInTheWalkIsReportedThenFinished) {
   EXPECT_EQ(ended, 1);
 }
 
+// Through the registry layer's fault seam: keys and values the system
+// refuses to list are left out without a report, the rest is searched, and
+// the search finishes as usual.
+TEST_F(SearchThreadT, WhatCantBeListedIsLeftOut) {
+  struct TFaults {
+    ~TFaults() { RegistryClearFaults(); }
+  } faults;
+  auto in = Input(L"hell", stSubstring);
+  in.KeyNames = in.ValueNames = in.StringData = true;
+  RegistryFailNext(L"RegEnumValue", -1, ERROR_ACCESS_DENIED);
+  Run(in);
+  EXPECT_TRUE(hits.empty());
+  RegistryClearFaults();
+  in.Text = L"run";
+  RegistryFailNext(L"RegEnumKeyEx", -1, ERROR_ACCESS_DENIED);
+  Run(in);
+  EXPECT_TRUE(hits.empty());  // the keys named run lie below the start key
+  RegistryClearFaults();
+  RegistryFailNext(L"RegOpenKeyEx", -1, ERROR_ACCESS_DENIED);
+  Run(in);
+  EXPECT_TRUE(hits.empty());
+  RegistryClearFaults();
+  Run(in);
+  EXPECT_EQ(hits.size(), 3u);
+}
+
 // A branch big enough to be read by several threads: hits and progress come
 // in the order of one depth-first walk, and a stop leaves a prefix of them.
 TEST_F(SearchThreadT, ABigBranchReportsInWalkOrder) {
