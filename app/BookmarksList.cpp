@@ -33,7 +33,7 @@ void TfrmMain::AddBookmark(TTreeExNode* Node) {
 
 void TfrmMain::pmnuFind_BookmarkClick(TObject*) {
   TListItem* sel = lvFindResults->GetSelected();
-  auto* hit = sel ? static_cast<TSearchHit*>(sel->GetData()) : nullptr;
+  auto* hit = ItemHit(sel);
   if (!hit) return;
   pagExtras->SetActivePage(tbsBookmarks);
   // The tree's form of the path: no trailing backslash.
@@ -46,7 +46,7 @@ void TfrmMain::pmnuFind_BookmarkClick(TObject*) {
 }
 
 void TfrmMain::lvBookmarksEdited(TObject*, TListItem* Item, String& S) {
-  auto* b = static_cast<TBookmark*>(Item->GetData());
+  auto* b = ItemBookmark(Item);
   if (S.empty()) {
     dmodCommon->ShowMessageText(AppText::InvalidBookmarkName);
     S = Item->GetCaption();
@@ -57,13 +57,13 @@ void TfrmMain::lvBookmarksEdited(TObject*, TListItem* Item, String& S) {
 }
 
 void TfrmMain::lvBookmarksDeletion(TObject*, TListItem* Item) {
-  delete static_cast<TBookmark*>(Item->GetData());
+  delete ItemBookmark(Item);
   Item->SetData(nullptr);
 }
 
 void TfrmMain::OpenBookmark() {
   TListItem* sel = lvBookmarks->GetSelected();
-  auto* b = sel ? static_cast<TBookmark*>(sel->GetData()) : nullptr;
+  auto* b = ItemBookmark(sel);
   if (b) ExpandToBranch(b->RootKey, b->KeyPath, true);
 }
 
@@ -80,7 +80,7 @@ void TfrmMain::lvBookmarksKeyDown(TObject*, WORD& Key, TShiftState) {
 void TfrmMain::SaveBookmarks(const String& FileName) {
   std::vector<TBookmark> list;
   for (int i = 0; i < lvBookmarks->Items()->GetCount(); ++i)
-    if (auto* b = static_cast<TBookmark*>(lvBookmarks->Items()->GetItem(i)->GetData())) list.push_back(*b);
+    if (auto* b = ItemBookmark(lvBookmarks->Items()->GetItem(i))) list.push_back(*b);
   if (dmodCommon->Logic.SaveBookmarks(FileName, list)) SetStatusText(L"Bookmarks saved.");
 }
 

@@ -6,7 +6,6 @@
 #include "app/AppImages.h"
 #include "app/Dialogs.h"
 #include "app/Main.h"
-#include "app/TreeExCompat.h"
 
 TdmodCommon* dmodCommon = nullptr;
 
@@ -127,13 +126,13 @@ bool TdmodCommon::NodeHasData(TTreeExNode* Node) { return Node && Node->GetData(
 bool TdmodCommon::IsRootNode(TTreeExNode* Node) { return Node && Node->GetLevel() == 0; }
 
 TRegRoot TdmodCommon::GetNodeRootKey(TTreeExNode* Node) {
-  auto* d = Node ? static_cast<TNodeData*>(Node->GetData()) : nullptr;
+  auto* d = NodeData(Node);
   return d ? d->Root : RegRoot::None;
 }
 
 String TdmodCommon::GetNodeKeyPath(TTreeExNode* Node) {
   if (Node && Node->GetLevel() == 0) return L"\\";
-  auto* d = Node ? static_cast<TNodeData*>(Node->GetData()) : nullptr;
+  auto* d = NodeData(Node);
   return d ? d->Path : String();
 }
 

@@ -8,17 +8,13 @@
 #include <memory>
 
 #include "app/CommonLogic.h"
+#include "app/ItemData.h"
 #include "classlib/Dialogs.h"
 #include "classlib/ImgList.h"
 
 class TTreeExNode;
 class TfrmMain;
 
-// The record of every key node of the registry tree.
-struct TNodeData {
-  TRegRoot Root = RegRoot::None;
-  String Path;  // "\A\B" below the root; empty for the root key itself
-};
 
 class TdmodCommon : public TComponent {
  public:
@@ -101,7 +97,7 @@ class TdmodCommon : public TComponent {
  private:
   void BuildImages();
   bool GetSelectedKey(TRegRoot& Root, String& Path);
-  TfrmMain* main_ = nullptr;
+  TfrmMain* main_ = nullptr;  // the main window (the application owns it)
 };
 
 extern TdmodCommon* dmodCommon;

@@ -65,7 +65,7 @@ class TfrmEditValue : public TForm {
   void SetAllBoxes(int32_t V);
   bool RefuseOutOfRange();
 
-  TCommonLogic* logic_;
+  TCommonLogic* logic_;  // the data module's logic; not owned
   int32_t number_ = 0;
-  TBinHexEdit* outOfRange_ = nullptr;
+  TBinHexEdit* outOfRange_ = nullptr;  // one of this form's boxes; not owned
 };

@@ -54,5 +54,5 @@ class TfrmFind : public TForm {
  private:
   void LoadSettings();
   void SaveSettings(const String& Text);
-  TCommonLogic* logic_;
+  TCommonLogic* logic_;  // the data module's logic; not owned
 };

@@ -273,7 +273,7 @@ void TfrmMain::treeRegTreeChange(TObject*, TTreeExNode* Node) {
 }
 
 void TfrmMain::treeRegTreeDeletion(TObject*, TTreeExNode* Node) {
-  delete static_cast<TNodeData*>(Node->GetData());
+  delete NodeData(Node);
   Node->SetData(nullptr);
 }
 
@@ -391,7 +391,7 @@ void TfrmMain::treeRegTreeEdited(TObject*, TTreeExNode* Node, String& S) {
 bool TfrmMain::RenameKey(TTreeExNode* Node, const String& NewPath) {
   try {
     RegEdits::RenameKey(dmodCommon->GetNodeRootKey(Node), dmodCommon->GetNodeKeyPath(Node), NewPath);
-    static_cast<TNodeData*>(Node->GetData())->Path = NewPath;
+    NodeData(Node)->Path = NewPath;
     {
       TWaitCursor wait;
       Node->DeleteChildren();

@@ -684,7 +684,7 @@ void TfrmMain::SearchFinished() {
 }
 
 void TfrmMain::lvFindResultsDeletion(TObject*, TListItem* Item) {
-  delete static_cast<TSearchHit*>(Item->GetData());
+  delete ItemHit(Item);
   Item->SetData(nullptr);
 }
 
@@ -763,13 +763,13 @@ void TfrmMain::mnuEdit_CopyKeyClick(TObject*) {
   String name = ActiveControlName();
   if (name == L"lvBookmarks") {
     TListItem* it = lvBookmarks->GetSelected();
-    auto* b = it ? static_cast<TBookmark*>(it->GetData()) : nullptr;
+    auto* b = ItemBookmark(it);
     if (!b) return;
     Clipboard()->SetAsText(dmodCommon->GetRootKeyName(b->RootKey, rnmFull) + b->KeyPath);
     SetStatusText(L"Copied path of the selected bookmark to the clipboard.");
   } else if (name == L"lvFindResults") {
     TListItem* it = lvFindResults->GetSelected();
-    auto* h = it ? static_cast<TSearchHit*>(it->GetData()) : nullptr;
+    auto* h = ItemHit(it);
     if (!h) return;
     Clipboard()->SetAsText(dmodCommon->GetRootKeyName(h->RootKey, rnmFull) + h->Path);
     SetStatusText(L"Copied path of the selected find result to the clipboard.");
@@ -784,7 +784,7 @@ void TfrmMain::mnuEdit_CopyKeyClick(TObject*) {
 
 void TfrmMain::mnuEdit_CopyValueClick(TObject*) {
   TListItem* it = lvKeyValues->GetSelected();
-  auto* v = it ? static_cast<cValue*>(it->GetData()) : nullptr;
+  auto* v = ItemValue(it);
   if (!v) return;
   Clipboard()->SetAsText(v->GetDisplayText());
   SetStatusText(L"Copied selected value to the clipboard.");

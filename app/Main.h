@@ -16,7 +16,6 @@
 #include "toolbars/BarToolbar.h"
 #include "toolbars/skin/SkinSwitcher.h"
 #include "toolbars/skin/SkinWindows.h"
-#include "app/TreeExCompat.h"
 
 class TThemeManager;
 

@@ -92,7 +92,7 @@ void TfrmMain::DeleteKey(TTreeExNode* Node) {
 }
 
 bool TfrmMain::DeleteValue(TListItem* Item) {
-  auto* v = static_cast<cValue*>(Item->GetData());
+  auto* v = ItemValue(Item);
   TTreeExNode* node = GetSelectedNode();
   if (!v || !dmodCommon->NodeHasData(node)) return false;
   try {
@@ -116,7 +116,7 @@ bool TfrmMain::DeleteBookmark(TListItem* Item) {
 }
 
 String TfrmMain::GetFindResultText(TListItem* Item) {
-  auto* hit = static_cast<TSearchHit*>(Item->GetData());
+  auto* hit = ItemHit(Item);
   if (!hit) return Item->GetCaption();
   String text = dmodCommon->GetRootKeyName(hit->RootKey, rnmByOption) + hit->Path;
   if (hit->Kind != hkKeyName) text += L" : " + hit->ValueName;
@@ -124,7 +124,7 @@ String TfrmMain::GetFindResultText(TListItem* Item) {
 }
 
 bool TfrmMain::DeleteFindResult(TListItem* Item) {
-  auto* hit = static_cast<TSearchHit*>(Item->GetData());
+  auto* hit = ItemHit(Item);
   if (!hit) return false;
   try {
     if (hit->Kind == hkKeyName)
@@ -158,7 +158,7 @@ bool TfrmMain::DeleteFindResult(TListItem* Item) {
 
 void TfrmMain::OpenListItem() {
   TListItem* item = lvFindResults->GetSelected();
-  auto* hit = item ? static_cast<TSearchHit*>(item->GetData()) : nullptr;
+  auto* hit = ItemHit(item);
   if (!hit) return;
   String path = hit->Path;
   while (path.size() > 1 && path.back() == L'\\') path.pop_back();

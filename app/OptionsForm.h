@@ -88,7 +88,7 @@ class TfrmOptions : public TForm {
   bool Ask(const String& Question);
   void UpdateFontControls();
 
-  TCommonLogic* logic_;
+  TCommonLogic* logic_;  // the data module's logic; not owned
   bool bookmarkPathChanged_ = false;
   std::unique_ptr<TFont> workingFont_;
 };

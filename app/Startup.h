@@ -15,6 +15,7 @@ class TfrmConfirm;
 class TfrmAbout;
 class TfrmError;
 
+// The forms belong to the application; these only point at them.
 struct TZembrioForms {
   TdmodCommon* DataModule = nullptr;
   TfrmMain* Main = nullptr;

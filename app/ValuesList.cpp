@@ -127,12 +127,12 @@ void TfrmMain::FillValueItem(TRegistry& Reg, TListItem* Item, const String& Valu
 }
 
 void TfrmMain::lvKeyValuesDeletion(TObject*, TListItem* Item) {
-  delete static_cast<cValue*>(Item->GetData());
+  delete ItemValue(Item);
   Item->SetData(nullptr);
 }
 
 void TfrmMain::lvKeyValuesEditing(TObject*, TListItem* Item, bool& AllowEdit) {
-  auto* v = Item ? static_cast<cValue*>(Item->GetData()) : nullptr;
+  auto* v = ItemValue(Item);
   AllowEdit = v && !v->GetName().empty();
 }
 
@@ -142,7 +142,7 @@ void TfrmMain::lvKeyValuesEdited(TObject*, TListItem* Item, String& S) {
     S = Item->GetCaption();
     return;
   }
-  auto* v = static_cast<cValue*>(Item->GetData());
+  auto* v = ItemValue(Item);
   TTreeExNode* node = GetSelectedNode();
   if (!v || !dmodCommon->NodeHasData(node)) {
     S = Item->GetCaption();
@@ -203,7 +203,7 @@ void TfrmMain::NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath
 void TfrmMain::EditSelectedValue() {
   TTreeExNode* node = GetSelectedNode();
   TListItem* item = lvKeyValues->GetSelected();
-  auto* v = item ? static_cast<cValue*>(item->GetData()) : nullptr;
+  auto* v = ItemValue(item);
   if (!dmodCommon->NodeHasData(node) || !v) return;
   dmodCommon->SaveEditedValue(dmodCommon->GetNodeRootKey(node), dmodCommon->GetNodeKeyPath(node), *v);
   ShowValue(item, *v);

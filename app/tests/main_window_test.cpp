@@ -425,7 +425,7 @@ TEST_F(MainWindow, ValuesListShowsEveryType) {
   ASSERT_NE(multi, nullptr);
   EXPECT_EQ(multi->GetImageIndex(), 0);
   EXPECT_NE(ValueText(multi).find(L"unsupported"), String::npos);
-  EXPECT_FALSE(static_cast<cValue*>(multi->GetData())->IsEditable());
+  EXPECT_FALSE(ItemValue(multi)->IsEditable());
   // The default value set: listed first with its text.
   WriteValue(kData, L"", REG_SZ, Sz(L"dflt"));
   Window->RefreshTree();
@@ -777,7 +777,7 @@ TEST_F(MainWindow, FindResultsAreListedDeletedAndOpened) {
   // Open a value hit: the key and the value are selected.
   auto itemOf = [&](const std::function<bool(const TSearchHit&)>& Is) -> TListItem* {
     for (int i = 0; i < items->GetCount(); ++i)
-      if (Is(*static_cast<TSearchHit*>(items->GetItem(i)->GetData()))) return items->GetItem(i);
+      if (Is(*ItemHit(items->GetItem(i)))) return items->GetItem(i);
     return nullptr;
   };
   TListItem* keep = itemOf([](const TSearchHit& h) { return h.ValueName == L"keep"; });
@@ -792,7 +792,7 @@ TEST_F(MainWindow, FindResultsAreListedDeletedAndOpened) {
   // The root-key result is refused; the key and its value go in order.
   Window->lvFindResults->ClearSelection();
   for (int i = 0; i < items->GetCount(); ++i) {
-    auto* h = static_cast<TSearchHit*>(items->GetItem(i)->GetData());
+    auto* h = ItemHit(items->GetItem(i));
     if (h->Path == hitPath || h->Path == L"\\") items->GetItem(i)->SetSelected(true);
   }
   const int keyAt = itemOf([&](const TSearchHit& h) { return h.Path == hitPath && h.Kind == hkKeyName; })->GetIndex();
