@@ -11,6 +11,10 @@
 
 ZEMBRIO_DECLARE_EXCEPTION(EValueExists, Exception)
 
+#ifdef _WIN32
+class TRegistry;
+#endif
+
 // Registry type numbers (the platform's REG_* values).
 namespace RegType {
 constexpr uint32_t None = 0, Sz = 1, ExpandSz = 2, Binary = 3, Dword = 4, DwordBigEndian = 5,
@@ -84,6 +88,13 @@ class cValue {
 #endif
 
  private:
+#ifdef _WIN32
+  // The three changes on a registry object the caller made: each opens
+  // the key on it (never creating it) and does its work there.
+  void UpdateInKey(TRegistry& reg, TRegRoot root, const String& keyPath);
+  void RenameInKey(TRegistry& reg, TRegRoot root, const String& keyPath, const String& newName);
+  void DeleteInKey(TRegistry& reg, TRegRoot root, const String& keyPath);
+#endif
   bool default_ = false;
   String name_;
   int32_t integer_ = 0;

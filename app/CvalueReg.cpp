@@ -19,8 +19,22 @@ void OpenOrRaise(TRegistry& reg, TRegRoot root, const String& keyPath, const wch
 }  // namespace
 
 void cValue::Update(TRegRoot root, const String& keyPath) {
-  if (!IsEditable()) throw Exception(String(cValueText::Unrecognised));
   TRegistry reg(KEY_READ | KEY_WRITE);
+  UpdateInKey(reg, root, keyPath);
+}
+
+void cValue::Rename(TRegRoot root, const String& keyPath, const String& newName) {
+  TRegistry reg(KEY_READ | KEY_WRITE);
+  RenameInKey(reg, root, keyPath, newName);
+}
+
+void cValue::Delete(TRegRoot root, const String& keyPath) {
+  TRegistry reg(KEY_READ | KEY_WRITE);
+  DeleteInKey(reg, root, keyPath);
+}
+
+void cValue::UpdateInKey(TRegistry& reg, TRegRoot root, const String& keyPath) {
+  if (!IsEditable()) throw Exception(String(cValueText::Unrecognised));
   OpenOrRaise(reg, root, keyPath, cValueText::OpenUpdate, name_);
   switch (type_) {
     case cvtString: reg.WriteString(name_, string_); break;
@@ -30,8 +44,7 @@ void cValue::Update(TRegRoot root, const String& keyPath) {
   }
 }
 
-void cValue::Rename(TRegRoot root, const String& keyPath, const String& newName) {
-  TRegistry reg(KEY_READ | KEY_WRITE);
+void cValue::RenameInKey(TRegistry& reg, TRegRoot root, const String& keyPath, const String& newName) {
   OpenOrRaise(reg, root, keyPath, cValueText::OpenRename, name_);
   const String oldName = name_;
   if (newName == oldName) return;
@@ -68,8 +81,7 @@ void cValue::Rename(TRegRoot root, const String& keyPath, const String& newName)
   name_ = newName;
 }
 
-void cValue::Delete(TRegRoot root, const String& keyPath) {
-  TRegistry reg(KEY_READ | KEY_WRITE);
+void cValue::DeleteInKey(TRegistry& reg, TRegRoot root, const String& keyPath) {
   OpenOrRaise(reg, root, keyPath, cValueText::OpenDelete, name_);
   if (!reg.DeleteValue(name_))
     throw ERegistryException(String(cValueText::DeleteFailed) + Where(reg.GetCurrentPath(), name_));

@@ -105,10 +105,14 @@ void TdmodCommon::SetMainForm(TfrmMain* Form) {
   Logic.OnStatusText = [Form](const String& Text) { Form->SetStatusText(Text); };
   Logic.OnSearchStarted = [Form] { Form->SearchStarted(); };
   Logic.OnSearchFinished = [Form] { Form->SearchFinished(); };
-  Logic.OnSearchProgress = [Form](const String& Path) { Form->SearchProgress(Path); };
+  Logic.OnSearchProgress = [this](const String& Path) { ShowSearchProgressText(Path); };
   Logic.OnAddFindResult = [Form](TSearchHit* Hit) { Form->AddFindResult(Hit); };
   Logic.OnLongWorkState = [Form](bool Running) { Form->LongWorkState(Running); };
   Logic.OnLongWorkMessage = [Form](MSG& M) { return Form->LongWorkMessage(M); };
+}
+
+void TdmodCommon::ShowSearchProgressText(const String& Text) {
+  if (main_) main_->SearchProgress(Text);
 }
 
 bool TdmodCommon::GetSelectedKey(TRegRoot& Root, String& Path) {

@@ -66,6 +66,8 @@ class TdmodCommon : public TComponent {
 
   // --- Status, dialogs.
   void SetStatusText(const String& Text) { Logic.SetStatusText(Text); }
+  // The search's progress text, for the main window's search panel.
+  void ShowSearchProgressText(const String& Text);
   bool ConfirmDelete(const String& Kind, const String& Item);
   int ConfirmDeleteEach(const String& Kind, const String& Item);
   bool ConfirmImport(const String& FileName);

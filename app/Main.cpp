@@ -340,8 +340,11 @@ void TfrmMain::CreateMenus() {
                               &TfrmMain::tbtnNavigation_GoClick, 0, L"Open selected path");
   tbtnNavigation_Go->SetDisplayMode(nbdmImageAndText);
 
-  for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation})
-    t->OnVisibleChanged = TNotifyEvent(this, &TfrmMain::ToolbarVisibleChanged);
+  tbrMainMenu->OnVisibleChanged = TNotifyEvent(this, &TfrmMain::tbrMainMenuVisibleChanged);
+  tbrFile->OnVisibleChanged = TNotifyEvent(this, &TfrmMain::tbrFileVisibleChanged);
+  tbrEdit->OnVisibleChanged = TNotifyEvent(this, &TfrmMain::tbrEditVisibleChanged);
+  tbrView->OnVisibleChanged = TNotifyEvent(this, &TfrmMain::tbrViewVisibleChanged);
+  tbrNavigation->OnVisibleChanged = TNotifyEvent(this, &TfrmMain::tbrNavigationVisibleChanged);
   for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation}) t->EndUpdate();
 }
 
@@ -528,8 +531,6 @@ void TfrmMain::SetUpLists(bool WithColumns) {
     lv->ShowSortIndicator = true;
     lv->SetPopupMenu(popup);
     lv->RegistryKey = LayoutKey(key);
-    lv->OnEnter = TNotifyEvent(this, &TfrmMain::ListEnter);
-    lv->OnExit = TNotifyEvent(this, &TfrmMain::ListExit);
   };
   setup(lvKeyValues, {{L"Name", 150}, {L"Value", 310}}, false, false, false, pmnuValues, L"Values");
   setup(lvBookmarks, {{L"Description", 175}, {L"Base Key", 150}, {L"Branch", 330}}, true, false, false, pmnuBookmarks,
@@ -537,6 +538,12 @@ void TfrmMain::SetUpLists(bool WithColumns) {
   setup(lvFindResults, {{L"Base Key", 150}, {L"Branch", 180}, {L"Value", 178}, {L"Data", 0}}, true, true, true,
         pmnuFind, L"FindResults");
   if (!WithColumns) return;
+  lvKeyValues->OnEnter = TNotifyEvent(this, &TfrmMain::lvKeyValuesEnter);
+  lvKeyValues->OnExit = TNotifyEvent(this, &TfrmMain::lvKeyValuesExit);
+  lvBookmarks->OnEnter = TNotifyEvent(this, &TfrmMain::lvBookmarksEnter);
+  lvBookmarks->OnExit = TNotifyEvent(this, &TfrmMain::lvBookmarksExit);
+  lvFindResults->OnEnter = TNotifyEvent(this, &TfrmMain::lvFindResultsEnter);
+  lvFindResults->OnExit = TNotifyEvent(this, &TfrmMain::lvFindResultsExit);
   lvKeyValues->OnDblClick = TNotifyEvent(this, &TfrmMain::lvKeyValuesDblClick);
   lvKeyValues->OnDeletion = TLVDeletedEvent(this, &TfrmMain::lvKeyValuesDeletion);
   lvKeyValues->OnEditing = TLVEditingEvent(this, &TfrmMain::lvKeyValuesEditing);
@@ -758,6 +765,13 @@ void TfrmMain::mnuEdit_RenameClick(TObject*) {
 void TfrmMain::mnuEdit_DeleteClick(TObject*) { DeleteSelected(GetActiveControl()); }
 
 void TfrmMain::pmnuTree_DeleteClick(TObject*) { DeleteSelected(treeRegTree); }
+void TfrmMain::tbtnRenameClick(TObject* Sender) { mnuEdit_RenameClick(Sender); }
+void TfrmMain::pmnuTree_RenameClick(TObject* Sender) { mnuEdit_RenameClick(Sender); }
+void TfrmMain::pmnuTree_BookmarkClick(TObject* Sender) { mnuNavigation_BookmarkClick(Sender); }
+void TfrmMain::pmnuLVS_LargeIconsClick(TObject* Sender) { mnuView_LVS_LargeIconsClick(Sender); }
+void TfrmMain::pmnuLVS_SmallIconsClick(TObject* Sender) { mnuView_LVS_SmallIconsClick(Sender); }
+void TfrmMain::pmnuLVS_ListClick(TObject* Sender) { mnuView_LVS_ListClick(Sender); }
+void TfrmMain::pmnuLVS_DetailsClick(TObject* Sender) { mnuView_LVS_DetailsClick(Sender); }
 
 void TfrmMain::mnuEdit_CopyKeyClick(TObject*) {
   String name = ActiveControlName();
@@ -825,6 +839,12 @@ void TfrmMain::mnuView_TB_EditClick(TObject*) { ToggleToolbar(tbrEdit, mnuView_T
 void TfrmMain::mnuView_TB_ViewClick(TObject*) { ToggleToolbar(tbrView, mnuView_TB_View); }
 void TfrmMain::mnuView_TB_NavigationClick(TObject*) { ToggleToolbar(tbrNavigation, mnuView_TB_Navigation); }
 
+void TfrmMain::tbrMainMenuVisibleChanged(TObject* Sender) { ToolbarVisibleChanged(Sender); }
+void TfrmMain::tbrFileVisibleChanged(TObject* Sender) { ToolbarVisibleChanged(Sender); }
+void TfrmMain::tbrEditVisibleChanged(TObject* Sender) { ToolbarVisibleChanged(Sender); }
+void TfrmMain::tbrViewVisibleChanged(TObject* Sender) { ToolbarVisibleChanged(Sender); }
+void TfrmMain::tbrNavigationVisibleChanged(TObject* Sender) { ToolbarVisibleChanged(Sender); }
+
 void TfrmMain::ToolbarVisibleChanged(TObject* Sender) {
   TSkinItem* item = Sender == tbrMainMenu ? mnuView_TB_Menu
                    : Sender == tbrFile   ? mnuView_TB_File
@@ -885,6 +905,13 @@ void TfrmMain::lvFindResultsKeyDown(TObject*, WORD& Key, TShiftState) {
 }
 
 void TfrmMain::btnFindStopClick(TObject*) { dmodCommon->StopSearch(); }
+
+void TfrmMain::lvKeyValuesEnter(TObject* Sender) { ListEnter(Sender); }
+void TfrmMain::lvKeyValuesExit(TObject* Sender) { ListExit(Sender); }
+void TfrmMain::lvBookmarksEnter(TObject* Sender) { ListEnter(Sender); }
+void TfrmMain::lvBookmarksExit(TObject* Sender) { ListExit(Sender); }
+void TfrmMain::lvFindResultsEnter(TObject* Sender) { ListEnter(Sender); }
+void TfrmMain::lvFindResultsExit(TObject* Sender) { ListExit(Sender); }
 
 void TfrmMain::ListEnter(TObject* Sender) {
   for (TSkinItem* it : {mnuView_LVS_LargeIcons, mnuView_LVS_SmallIcons, mnuView_LVS_List, mnuView_LVS_Details})

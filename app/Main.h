@@ -206,6 +206,15 @@ class TfrmMain : public TForm {
   void pmnuFind_OpenClick(TObject*);
   void pmnuTree_DeleteClick(TObject*);
   void tbtnListViewStyleClick(TObject*);
+  // Kept with the class, bound to no control: the same as Rename, Bookmark
+  // and the View menu's list styles.
+  void tbtnRenameClick(TObject*);
+  void pmnuTree_RenameClick(TObject*);
+  void pmnuTree_BookmarkClick(TObject*);
+  void pmnuLVS_LargeIconsClick(TObject*);
+  void pmnuLVS_SmallIconsClick(TObject*);
+  void pmnuLVS_ListClick(TObject*);
+  void pmnuLVS_DetailsClick(TObject*);
   void btnFindStopClick(TObject*);
   // Opens a typed "ROOT\path" (full or short root name) in the tree.
   void GoToPath(const String& Text);
@@ -233,8 +242,21 @@ class TfrmMain : public TForm {
   void lvFindResultsDblClick(TObject*);
   void lvFindResultsDeletion(TObject*, TListItem* Item);
   void lvFindResultsKeyDown(TObject*, WORD& Key, TShiftState Shift);
+  // Focus on a list enables the view-style commands; leaving it disables them.
+  void lvKeyValuesEnter(TObject* Sender);
+  void lvKeyValuesExit(TObject* Sender);
+  void lvBookmarksEnter(TObject* Sender);
+  void lvBookmarksExit(TObject* Sender);
+  void lvFindResultsEnter(TObject* Sender);
+  void lvFindResultsExit(TObject* Sender);
   void ListEnter(TObject* Sender);
   void ListExit(TObject* Sender);
+  // A toolbar shown or hidden (also by its own close button) sets its check mark.
+  void tbrMainMenuVisibleChanged(TObject* Sender);
+  void tbrFileVisibleChanged(TObject* Sender);
+  void tbrEditVisibleChanged(TObject* Sender);
+  void tbrViewVisibleChanged(TObject* Sender);
+  void tbrNavigationVisibleChanged(TObject* Sender);
   void ToolbarVisibleChanged(TObject* Sender);
 
  private:

@@ -33,22 +33,41 @@ void TthrdRegSearch::Execute() {
     failure = std::make_unique<Exception>(String(L"Unknown exception"));
   }
   if (failure) {
+    message_ = SearchExceptionText;
+    caught_ = failure.get();
     try {
-      Sync([&] {
-        if (events_.OnException) events_.OnException(*failure, SearchExceptionText);
-      });
+      Sync(&TthrdRegSearch::SyncException);
     } catch (...) {
       // The report failed on the window thread; the search still ends below.
     }
+    caught_ = nullptr;
   }
 }
 
 void TthrdRegSearch::DoTerminate() {
   // Every search ends with this report, however it ended.
-  Sync([&] {
-    if (events_.OnFinished) events_.OnFinished();
-  });
+  Sync(&TthrdRegSearch::SyncFinished);
   TThread::DoTerminate();
+}
+
+void TthrdRegSearch::SyncAddResult() {
+  if (events_.OnResult) events_.OnResult(pending_);
+}
+
+void TthrdRegSearch::SyncProgress() {
+  if (events_.OnProgress) events_.OnProgress(progressText_);
+}
+
+void TthrdRegSearch::SyncRegexError() {
+  if (events_.OnRegexError) events_.OnRegexError(message_);
+}
+
+void TthrdRegSearch::SyncException() {
+  if (events_.OnException && caught_) events_.OnException(*caught_, message_);
+}
+
+void TthrdRegSearch::SyncFinished() {
+  if (events_.OnFinished) events_.OnFinished();
 }
 
 // The walk is cut into parts (the keys of the top levels on their own, whole
@@ -69,9 +88,8 @@ void TthrdRegSearch::Search() {
   matcher_ = std::make_unique<TSearchMatcher>(input_);
   String error;
   if (!matcher_->Prepare(error)) {
-    Sync([&] {
-      if (events_.OnRegexError) events_.OnRegexError(error);
-    });
+    message_ = error;
+    Sync(&TthrdRegSearch::SyncRegexError);
     return;  // nothing to search with
   }
   std::vector<TBranchPart> parts;
@@ -109,7 +127,7 @@ void TthrdRegSearch::Search() {
       }
       TRegKey key;
       if (!Stopping() && key.OpenReadOnly(parts[i].Root, parts[i].Path))
-        WalkKey(key, parts[i].Root, parts[i].Path, parts[i].Whole, *m, found[i]);
+        SearchKey(key, parts[i].Root, parts[i].Path, parts[i].Whole, *m, found[i]);
     } catch (...) {
       TEvent failure;
       failure.Failure = std::current_exception();
@@ -140,7 +158,7 @@ void TthrdRegSearch::Search() {
         continue;
       }
       const String hitPath = e.Path.empty() ? String(L"\\") : L"\\" + e.Path + L"\\";
-      Report(e.Kind, hitPath, e.ValueName, e.Data);
+      ReportResult(e.Kind, hitPath, e.ValueName, e.Data);
     }
     std::vector<TEvent>().swap(found[i]);
   }
@@ -151,26 +169,21 @@ void TthrdRegSearch::Search() {
 void TthrdRegSearch::ReportProgress(const String& Path) {
   if (ProgressCounter.fetch_add(1) > 100) {
     ProgressCounter = 0;
-    const String text = Path.empty() ? String() : Path + L"\\";
-    Sync([&] {
-      if (events_.OnProgress) events_.OnProgress(text);
-    });
+    progressText_ = Path.empty() ? String() : Path + L"\\";
+    Sync(&TthrdRegSearch::SyncProgress);
   }
 }
 
-void TthrdRegSearch::Report(uint8_t Kind, const String& Path, const String& ValueName, const String& Data) {
-  TSearchHit hit;
-  hit.Kind = Kind;
-  hit.RootKey = root_;
-  hit.Path = Path;
-  hit.ValueName = ValueName;
-  hit.Data = Data;
-  Sync([&] {
-    if (events_.OnResult) events_.OnResult(hit);
-  });
+void TthrdRegSearch::ReportResult(uint8_t Kind, const String& Path, const String& ValueName, const String& Data) {
+  pending_.Kind = Kind;
+  pending_.RootKey = root_;
+  pending_.Path = Path;
+  pending_.ValueName = ValueName;
+  pending_.Data = Data;
+  Sync(&TthrdRegSearch::SyncAddResult);
 }
 
-void TthrdRegSearch::WalkKey(TRegKey& Key, TRegRoot Root, const String& Path, bool Recurse, TSearchMatcher& Matcher,
+void TthrdRegSearch::SearchKey(TRegKey& Key, TRegRoot Root, const String& Path, bool Recurse, TSearchMatcher& Matcher,
                              std::vector<TEvent>& Out) {
   // Path: the key path below the root without backslashes at its ends.
   auto add = [&](uint8_t Kind, const String& ValueName, const String& Data) {
@@ -212,6 +225,6 @@ void TthrdRegSearch::WalkKey(TRegKey& Key, TRegRoot Root, const String& Path, bo
     if (Stopping()) return;
     if (s.empty()) continue;
     TRegKey sub;
-    if (sub.OpenSub(Key, s, KEY_READ)) WalkKey(sub, Root, JoinKeyPath(Path, s), true, Matcher, Out);
+    if (sub.OpenSub(Key, s, KEY_READ)) SearchKey(sub, Root, JoinKeyPath(Path, s), true, Matcher, Out);
   }
 }

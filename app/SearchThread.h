@@ -51,20 +51,28 @@ class TthrdRegSearch : public TThread {
   static constexpr unsigned kReaders = 4;
   void Search();
   // Reads one key (and, with Recurse, everything below it) into Out.
-  void WalkKey(TRegKey& Key, TRegRoot Root, const String& Path, bool Recurse, TSearchMatcher& Matcher,
-               std::vector<TEvent>& Out);
+  void SearchKey(TRegKey& Key, TRegRoot Root, const String& Path, bool Recurse, TSearchMatcher& Matcher,
+                 std::vector<TEvent>& Out);
   bool Stopping() const { return abandon_ || Terminated(); }
   void ReportProgress(const String& Path);
-  void Report(uint8_t Kind, const String& Path, const String& ValueName, const String& Data);
-  // Runs f on the window thread and waits for it.
-  template <class F>
-  void Sync(F f) {
-    Synchronize(TThreadMethod(std::function<void()>(std::move(f))));
-  }
+  void ReportResult(uint8_t Kind, const String& Path, const String& ValueName, const String& Data);
+  // The reports, each run on the window thread while the search waits:
+  // the pending hit, the progress text, the expression's error text, the
+  // caught exception with the message text, and the end.
+  void SyncAddResult();
+  void SyncProgress();
+  void SyncRegexError();
+  void SyncException();
+  void SyncFinished();
+  void Sync(void (TthrdRegSearch::*Report)()) { Synchronize(TThreadMethod(this, Report)); }
 
   TSearchInput input_;
   TSearchEvents events_;
   TRegRoot root_ = RegRoot::None;
+  TSearchHit pending_;
+  String progressText_;
+  String message_;
+  const Exception* caught_ = nullptr;  // during the exception report only; not owned
   std::unique_ptr<TSearchMatcher> matcher_;
   std::atomic<bool> abandon_{false};  // the readers stop: the walk ended early
 };
