@@ -234,6 +234,12 @@ TEST_F(Commands, ImportFailuresAreReportedNotAnnouncedAsSuccess) {
 // Escape and a click on the Stop button (real input) stop them: the export
 // writes no file, the import tells how far it got.
 TEST_F(Commands, LongExportAndImportStopOnTheStopButtonAndEscape) {
+  // The pointer goes back where it was: other windows' tests may follow.
+  struct TPointer {
+    POINT at{};
+    TPointer() { GetCursorPos(&at); }
+    ~TPointer() { SetCursorPos(at.x, at.y); }
+  } pointer;
   for (int k = 0; k < 40; ++k) CreateKey(String(Data) + L"\\Big\\K" + IntToStr(k));
   Start();
   ASSERT_NE(Open(L"Big"), nullptr);
