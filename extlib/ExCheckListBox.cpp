@@ -810,6 +810,78 @@ void TExtCheckListBox::Loaded() {
   ForceRadio();
 }
 
+// ---------------------------------------------------------------------------
+// Form streams
+
+void TExtCheckListBox::DefineProperties(TFiler* Filer) {
+  TExtCustomListBox::DefineProperties(Filer);
+  auto* Ancestor = dynamic_cast<TExtCheckListBox*>(Filer->GetAncestor());
+  Filer->DefineProperty(
+      L"InternalVersion", [this](TReader* Reader) { streamVersion_ = Reader->ReadInteger(); },
+      [](TWriter* Writer) { Writer->WriteInteger(202); }, Ancestor == nullptr);
+  Filer->DefineProperty(
+      L"Strings", [this](TReader* Reader) { ReadCheckData(Reader); },
+      [this](TWriter* Writer) { WriteCheckData(Writer); }, DiffersFrom(Ancestor));
+}
+
+bool TExtCheckListBox::DiffersFrom(TExtCheckListBox* Ancestor) {
+  int N = items_->GetCount();
+  if (!Ancestor || N == 0 || Ancestor->Items()->GetCount() != N) return N > 0;
+  // Every item counts, the first one too.
+  for (int I = 0; I < N; ++I) {
+    TCheckListBoxItem* Mine = FindCheckObject(I);
+    TCheckListBoxItem* Theirs = Ancestor->FindCheckObject(I);
+    if (CompareText(items_->Get(I), Ancestor->Items()->Get(I)) != 0 ||
+        (Mine ? Mine->State : cbUnchecked) != (Theirs ? Theirs->State : cbUnchecked) ||
+        (Mine ? Mine->Enabled : true) != (Theirs ? Theirs->Enabled : true))
+      return true;
+  }
+  return false;
+}
+
+void TExtCheckListBox::WriteCheckData(TWriter* Writer) {
+  Writer->WriteListBegin();
+  for (int I = 0; I < items_->GetCount(); ++I) {
+    TCheckListBoxItem* O = FindCheckObject(I);
+    Writer->WriteString(items_->Get(I));
+    Writer->WriteInteger(static_cast<int>(O ? O->State : cbUnchecked));
+    Writer->WriteBoolean(O ? O->Enabled : true);
+  }
+  Writer->WriteListEnd();
+}
+
+void TExtCheckListBox::ReadCheckData(TReader* Reader) {
+  items_->BeginUpdate();
+  try {
+    items_->Clear();
+    Reader->ReadListBegin();
+    while (!Reader->EndOfList()) {
+      int Index = items_->Add(Reader->ReadString());
+      TCheckBoxState State;
+      bool Enabled;
+      if (streamVersion_ >= 202) {
+        State = static_cast<TCheckBoxState>(Reader->ReadInteger());
+        Enabled = Reader->ReadBoolean();
+      } else {
+        // Older streams: checked, enabled, and from version 1 on the state.
+        State = Reader->ReadBoolean() ? cbChecked : cbUnchecked;
+        Enabled = Reader->ReadBoolean();
+        if (streamVersion_ >= 1) State = static_cast<TCheckBoxState>(Reader->ReadInteger());
+      }
+      if (State != cbChecked && State != cbGrayed) State = cbUnchecked;
+      TCheckListBoxItem* O = GetCheckObject(Index);
+      O->State = State;
+      O->Enabled = Enabled;
+    }
+    Reader->ReadListEnd();
+  } catch (...) {
+    items_->EndUpdate();
+    throw;
+  }
+  items_->EndUpdate();
+  ForceRadio();
+}
+
 void TExtCheckListBox::ApplyState(TCheckBoxState AState, bool EnabledOnly) {
   if (checkKind_ == ckRadioButtons) return;
   for (int I = 0; I < items_->GetCount(); ++I)

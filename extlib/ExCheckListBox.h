@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 
+#include "classlib/Filer.h"
 #include "classlib/StdCtrls.h"
 #include "extlib/ExPlacementForm.h"
 
@@ -167,6 +168,7 @@ class TExtCheckListBox : public TExtCustomListBox {
  public:
   explicit TExtCheckListBox(TComponent* AOwner);
   ~TExtCheckListBox() override;
+  const char* ClassName() const override { return "TExtCheckListBox"; }
 
   bool GetChecked(int Index) { return GetState(Index) == cbChecked; }
   void SetChecked(int Index, bool Value) { SetState(Index, Value ? cbChecked : cbUnchecked); }
@@ -223,6 +225,9 @@ class TExtCheckListBox : public TExtCustomListBox {
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   virtual void ClickCheck();
   virtual void ChangeItemState(int Index);
+  // "InternalVersion" (written only without an ancestor) and "Strings":
+  // per item its text, state and enabled flag.
+  void DefineProperties(TFiler* Filer) override;
 
  private:
   friend class TCheckListBoxStrings;
@@ -238,6 +243,10 @@ class TExtCheckListBox : public TExtCustomListBox {
   void ReadStates(TObject* Ini, const String& Section);
   void IniSave(TObject*);
   void IniLoad(TObject*);
+  bool DiffersFrom(TExtCheckListBox* Ancestor);
+  void ReadCheckData(TReader* Reader);
+  void WriteCheckData(TWriter* Writer);
+  int streamVersion_ = 0;
 
   std::vector<uint32_t> saveStates_;
   bool haveSavedStates_ = false;

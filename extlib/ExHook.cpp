@@ -105,6 +105,17 @@ bool TExtWindowHook::NotIsForm() const {
   return C && dynamic_cast<TCustomForm*>(C) == nullptr;
 }
 
+void TExtWindowHook::WriteForm(TWriter* Writer) { Writer->WriteBoolean(IsForm()); }
+
+void TExtWindowHook::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  auto* Ancestor = dynamic_cast<TExtWindowHook*>(Filer->GetAncestor());
+  bool HasData = Ancestor ? IsForm() != Ancestor->IsForm() : IsForm();
+  Filer->DefineProperty(
+      L"IsForm", [this](TReader* Reader) { ReadForm(Reader->ReadBoolean()); },
+      [this](TWriter* Writer) { WriteForm(Writer); }, HasData);
+}
+
 void TExtWindowHook::ReadForm(bool Value) {
   if (!Value) return;
   if (auto* F = dynamic_cast<TCustomForm*>(GetOwner())) SetWinControl(F);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "classlib/Controls.h"
+#include "classlib/Filer.h"
 #include "classlib/Thread.h"
 
 class TControlHook;
@@ -24,6 +25,7 @@ class TExtWindowHook : public TComponent {
  public:
   explicit TExtWindowHook(TComponent* AOwner);
   ~TExtWindowHook() override;
+  const char* ClassName() const override { return "TExtWindowHook"; }
 
   bool GetActive() const { return active_; }
   void SetActive(bool Value);
@@ -43,9 +45,13 @@ class TExtWindowHook : public TComponent {
   void ReadForm(bool Value);
   // The control is stored as a reference only when it is not a form.
   bool NotIsForm() const;
+  // The form-file side of IsForm: the pseudo-property "IsForm".
+  void WriteForm(TWriter* Writer);
 
  protected:
   void Notification(TComponent* AComponent, TOperation Operation) override;
+  // "IsForm" (a boolean) instead of a reference to the owner form.
+  void DefineProperties(TFiler* Filer) override;
   virtual void DoBeforeMessage(TMessage& Msg, bool& Handled);
   virtual void DoAfterMessage(TMessage& Msg, bool& Handled);
 

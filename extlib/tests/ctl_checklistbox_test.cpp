@@ -2,6 +2,7 @@
 // horizontal scroll range, index errors, check states and their storage,
 // radio buttons and the window's re-creation.
 #include "classlib/tests/gui_support.h"
+#include "classlib/Filer.h"
 #include "extlib/ExCheckListBox.h"
 #include "extlib/ExFileUtil.h"
 
@@ -17,9 +18,9 @@ class TChecksForm : public TForm {
 
 struct ListHost {
   std::unique_ptr<TForm> form;
-  ListHost() {
+  explicit ListHost(const wchar_t* name = L"ChecksForm") {
     form.reset(new TChecksForm(Application));
-    form->SetName(L"ChecksForm");
+    form->SetName(name);
     form->SetBounds(40, 40, 300, 250);
     form->Show();
     Pump(20);
@@ -334,4 +335,104 @@ TEST(ExtListBox, GraySelectionAndTabStops) {
   EXPECT_GT(t->MaxItemWidth(), plain);
   t->SetTabWidth(-3);
   EXPECT_EQ(t->GetTabWidth(), 0);
+}
+
+namespace {
+// A check list that writes its items the way older streams did: text,
+// checked, enabled and (from version 1 on) the state.
+class TOldCheckList : public TExtCheckListBox {
+ public:
+  TOldCheckList(TComponent* AOwner, int AVersion) : TExtCheckListBox(AOwner), Version(AVersion) {}
+  int Version;
+
+ protected:
+  void DefineProperties(TFiler* Filer) override {
+    if (Version > 0)
+      Filer->DefineProperty(L"InternalVersion", nullptr, [this](TWriter* W) { W->WriteInteger(Version); }, true);
+    Filer->DefineProperty(
+        L"Strings", nullptr,
+        [this](TWriter* W) {
+          W->WriteListBegin();
+          for (int I = 0; I < Items()->GetCount(); ++I) {
+            W->WriteString(Items()->Get(I));
+            W->WriteBoolean(GetChecked(I));
+            W->WriteBoolean(GetItemEnabled(I));
+            if (Version > 0) W->WriteInteger(GetState(I));
+          }
+          W->WriteListEnd();
+        },
+        true);
+  }
+};
+
+bool Holds(TMemoryStream& S, const char* Text) {
+  std::string Bytes(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
+  return Bytes.find(Text) != std::string::npos;
+}
+}  // namespace
+
+TEST(CheckListBox, StatesTravelInTheFormStream) {
+  TMemoryStream S;
+  {
+    ListHost h;
+    auto* l = h.Add<TExtCheckListBox>({L"a", L"b", L"c"});
+    l->SetState(0, cbGrayed);
+    l->SetItemEnabled(1, false);
+    l->SetChecked(2, true);
+    TWriter W(&S);
+    W.WriteRootComponent(h.form.get());
+  }
+  EXPECT_TRUE(Holds(S, "InternalVersion"));
+  S.SetPosition(0);
+  ListHost h;
+  auto* l = h.Add<TExtCheckListBox>({L"old"});
+  TReader R(&S);
+  R.ReadRootComponent(h.form.get());
+  ASSERT_EQ(l->Items()->GetCount(), 3);
+  EXPECT_EQ(l->Items()->Get(1), L"b");
+  EXPECT_EQ(l->GetState(0), cbGrayed);
+  EXPECT_FALSE(l->GetItemEnabled(1));
+  EXPECT_EQ(l->GetState(2), cbChecked);
+}
+
+TEST(CheckListBox, OlderStreamsAndAncestors) {
+  for (int Version : {0, 150}) {
+    SCOPED_TRACE(Version);
+    TMemoryStream S;
+    {
+      ListHost h;
+      auto* old = new TOldCheckList(h.form.get(), Version);
+      old->SetName(L"List");
+      old->SetParent(h.form.get());
+      for (auto* T : {L"x", L"y"}) old->Items()->Add(T);
+      old->SetState(0, cbGrayed);
+      old->SetItemEnabled(1, false);
+      TWriter W(&S);
+      W.WriteRootComponent(h.form.get());
+    }
+    S.SetPosition(0);
+    ListHost h;
+    auto* l = h.Add<TExtCheckListBox>();
+    TReader R(&S);
+    R.ReadRootComponent(h.form.get());
+    ASSERT_EQ(l->Items()->GetCount(), 2);
+    // Version 0 knows only checked or not; later ones keep the grayed state.
+    EXPECT_EQ(l->GetState(0), Version == 0 ? cbUnchecked : cbGrayed);
+    EXPECT_FALSE(l->GetItemEnabled(1));
+  }
+
+  // Against an ancestor: nothing when equal, the items when any differs (the
+  // first one too); the version only without an ancestor.
+  ListHost a(L"Ancestor"), d;
+  auto* base = a.Add<TExtCheckListBox>({L"p", L"q"});
+  auto* mine = d.Add<TExtCheckListBox>({L"p", L"q"});
+  (void)base;
+  TMemoryStream Same;
+  TWriter(&Same).WriteDescendent(d.form.get(), a.form.get());
+  EXPECT_FALSE(Holds(Same, "Strings"));
+  EXPECT_FALSE(Holds(Same, "InternalVersion"));
+  mine->SetChecked(0, true);
+  TMemoryStream Changed;
+  TWriter(&Changed).WriteDescendent(d.form.get(), a.form.get());
+  EXPECT_TRUE(Holds(Changed, "Strings"));
 }

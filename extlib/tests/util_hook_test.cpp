@@ -5,6 +5,7 @@
 
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
+#include "classlib/Filer.h"
 #include "extlib/ExHook.h"
 
 namespace {
@@ -286,4 +287,26 @@ TEST(ExtVirtualMethods, FindReadAndPatchASlot) {
   EXPECT_EQ(CallSecond(&Another), 22);
   EXPECT_EQ(SetVirtualMethodAddress(&S, SecondIndex, Second), reinterpret_cast<void*>(&ReplacedSecond));
   EXPECT_EQ(CallSecond(&Another), 2);
+}
+
+TEST_F(ExtWindowHook, FormHookTravelsAsIsFormInTheStream) {
+  TMemoryStream S;
+  {
+    std::unique_ptr<TForm> F(new TForm(Application));
+    auto* H = new TExtWindowHook(F.get());
+    H->SetName(L"Hook");
+    H->SetWinControl(F.get());
+    TWriter W(&S);
+    W.WriteRootComponent(F.get());
+  }
+  std::string Bytes(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
+  EXPECT_NE(Bytes.find("IsForm"), std::string::npos);
+  S.SetPosition(0);
+  std::unique_ptr<TForm> Other(new TForm(Application));
+  auto* H = new TExtWindowHook(Other.get());
+  H->SetName(L"Hook");
+  TReader R(&S);
+  R.ReadRootComponent(Other.get());
+  EXPECT_EQ(H->GetWinControl(), Other.get());
+  EXPECT_TRUE(H->IsForm());
 }
