@@ -22,18 +22,80 @@ std::vector<TBarCustomToolbar*>* g_hookedToolbars = nullptr;
 int g_mainHookCount = 0;
 bool g_mainHookInstalled = false;
 
+// The form of Wnd when a showing, enabled menu bar stands in for its menu.
+TCustomForm* MenuBarFormOf(HWND Wnd) {
+  if (!g_hookedToolbars || !Wnd) return nullptr;
+  HWND root = GetAncestor(Wnd, GA_ROOT);
+  if (!root || !IsWindowEnabled(root)) return nullptr;
+  for (TBarCustomToolbar* t : *g_hookedToolbars) {
+    if (!t->GetMenuBar() || !t->GetEnabled() || !t->Showing()) continue;
+    TCustomForm* f = BarGetToolWindowParentForm(t);
+    if (f && f->HandleAllocated() && f->GetHandle() == root) return f;
+  }
+  return nullptr;
+}
+
+// Alt or F10 pressed alone: the key whose release opens the menu bar.
+thread_local WPARAM t_loneMenuKey = 0;
+
 void ToolbarGetMessageHook(THookProcCode Code, HWND, WPARAM WParam, LPARAM LParam) {
   if (Code != hpGetMessage || WParam != PM_REMOVE) return;
   auto* msg = reinterpret_cast<MSG*>(LParam);
-  if (msg->message != WM_SYSCHAR || !msg->hwnd || !Application) return;
+  if (!msg->hwnd || !Application) return;
+  switch (msg->message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+      const bool repeat = (msg->lParam & 0x40000000) != 0;
+      if (repeat && msg->wParam == t_loneMenuKey) return;
+      t_loneMenuKey = 0;
+      if (repeat) return;
+      if (msg->wParam == VK_MENU && GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_SHIFT) >= 0)
+        t_loneMenuKey = VK_MENU;
+      else if (msg->wParam == VK_F10 && !(msg->lParam & 0x20000000) && GetKeyState(VK_CONTROL) >= 0 &&
+               GetKeyState(VK_SHIFT) >= 0)
+        t_loneMenuKey = VK_F10;
+      return;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      t_loneMenuKey = 0;
+      return;
+    case WM_KEYUP:
+    case WM_SYSKEYUP: {
+      // The release of a lone Alt or F10 selects the menu bar, whatever
+      // the focused control does with the key (some common controls keep
+      // it from the default window procedure).
+      const WPARAM lone = t_loneMenuKey;
+      t_loneMenuKey = 0;
+      if (msg->wParam != lone || GetCapture()) return;
+      if (TCustomForm* f = MenuBarFormOf(msg->hwnd)) {
+        PostMessageW(f->GetHandle(), WM_SYSCOMMAND, SC_KEYMENU, 0);
+        msg->message = WM_NULL;
+      }
+      return;
+    }
+    case WM_SYSCHAR:
+      break;
+    default:
+      return;
+  }
   TCustomForm* main = Application->MainForm();
-  if (!main || !main->HandleAllocated() || GetCapture()) return;
-  HWND client = FindWindowExW(main->GetHandle(), nullptr, L"MDICLIENT", nullptr);
-  if (!client) return;
-  if (msg->hwnd == client || (msg->wParam == L'-' && IsChild(client, msg->hwnd))) {
+  if (GetCapture()) return;
+  HWND client = main && main->HandleAllocated() ? FindWindowExW(main->GetHandle(), nullptr, L"MDICLIENT", nullptr)
+                                                : nullptr;
+  if (client && (msg->hwnd == client || (msg->wParam == L'-' && IsChild(client, msg->hwnd)))) {
     SendMessageW(main->GetHandle(), WM_SYSCOMMAND, SC_KEYMENU, msg->wParam);
     msg->message = WM_NULL;
+    return;
   }
+  // Alt+letter typed in a control of a form with a menu bar: the form's
+  // own default processing turns it into its keyboard-menu command (a
+  // control's would send that command to the control alone). Dialog
+  // characters are still offered first, through the form.
+  if (msg->wParam == L' ' || msg->wParam == L'-') return;
+  if (TCustomForm* f = MenuBarFormOf(msg->hwnd))
+    if (msg->hwnd != f->GetHandle()) msg->hwnd = f->GetHandle();
 }
 
 struct MainHookHolder : TObject {

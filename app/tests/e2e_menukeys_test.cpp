@@ -1,0 +1,151 @@
+// The menu bar of the main window reached from the keyboard, as a user
+// types: Alt+letter, then an item's letter; F10 or Alt, then the arrow keys.
+#include <chrono>
+
+#include "app/PlacesDialogs.h"
+#include "app/tests/e2e_support.h"
+#include "toolbars/BarViews.h"
+
+using namespace e2e;
+
+namespace {
+
+void Keys(std::vector<std::pair<WORD, bool>> Seq) {
+  std::vector<INPUT> in;
+  for (auto [k, up] : Seq) {
+    INPUT i{};
+    i.type = INPUT_KEYBOARD;
+    i.ki.wVk = k;
+    i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    in.push_back(i);
+  }
+  SendInput(UINT(in.size()), in.data(), sizeof(INPUT));
+}
+void Tap(WORD K) { Keys({{K, false}, {K, true}}); }
+
+// Steps run from a thread timer, so they go on while a menu loop runs its
+// own message loop: each waits for its condition, then acts. Past the
+// deadline Escape is pressed until every loop has ended.
+struct Script {
+  struct Step {
+    std::function<bool()> When;
+    std::function<void()> Do;
+  };
+  std::vector<Step> Steps;
+  size_t Next = 0;
+  std::chrono::steady_clock::time_point Deadline;
+  bool TimedOut = false;
+  static Script* Current;
+
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    Script* s = Current;
+    if (!s) return;
+    if (std::chrono::steady_clock::now() > s->Deadline) {
+      s->TimedOut = true;
+      Tap(VK_ESCAPE);
+      return;
+    }
+    while (s->Next < s->Steps.size() && s->Steps[s->Next].When()) s->Steps[s->Next++].Do();
+  }
+  // Runs the steps; the index of the first step that never came is returned
+  // (the count of steps when all ran).
+  size_t Run(int TimeoutMs = 8000) {
+    Current = this;
+    Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
+    UINT_PTR t = SetTimer(nullptr, 0, 15, &Tick);
+    PumpUntil([&] { return Next == Steps.size() || TimedOut; }, TimeoutMs + 4000);
+    // The last step's effects (a closing menu) settle.
+    PumpUntil([&] { return false; }, 100);
+    KillTimer(nullptr, t);
+    Current = nullptr;
+    return Next;
+  }
+};
+Script* Script::Current = nullptr;
+
+class MenuKeys : public EditorTest {
+ protected:
+  void Foreground(TWinControl* Focus) {
+    // The mouse rests away from the menu bar, which would otherwise show
+    // the item under it as hot.
+    RECT r;
+    GetWindowRect(Focus->GetHandle(), &r);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SetForegroundWindow(Window->GetHandle());
+    Window->SetActiveControl(Focus);
+    ASSERT_TRUE(PumpUntil([&] {
+      return GetForegroundWindow() == Window->GetHandle() && GetFocus() == Focus->GetHandle();
+    }));
+  }
+  TBarView* Bar() { return Window->tbrMainMenu->View(); }
+  // The menu bar's selected item, or null.
+  TBarCustomItem* Selected() {
+    TBarItemViewer* v = Bar()->GetSelected();
+    return v ? v->Item : nullptr;
+  }
+  // The item whose pop-up is open below the menu bar, or null; and that
+  // pop-up's selected item.
+  TBarCustomItem* OpenMenu() {
+    TBarItemViewer* v = Bar()->OpenViewer;
+    return v && Bar()->OpenViewerView ? v->Item : nullptr;
+  }
+  TBarCustomItem* OpenMenuSelected() {
+    TBarItemViewer* v = OpenMenu() ? Bar()->OpenViewerView->GetSelected() : nullptr;
+    return v ? v->Item : nullptr;
+  }
+};
+
+TEST_F(MenuKeys, AltLetterOpensFileAndItsLetterReachesTheOpenDialog) {
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Window->pagExtras->SetActivePage(Window->tbsBookmarks);
+  for (TWinControl* focus :
+       std::vector<TWinControl*>{Window->treeRegTree, Window->lvKeyValues, Window->lvBookmarks}) {
+    SCOPED_TRACE(WideToAnsi(focus->GetName()));
+    Foreground(focus);
+    bool reached = false;
+    TPlacesOpenDialog::DialogHook = [&](OPENFILENAMEW&, bool Save) -> BOOL {
+      reached = !Save;
+      return FALSE;  // cancelled
+    };
+    Script s;
+    s.Steps = {
+        {[] { return true; }, [] { Keys({{VK_MENU, false}, {'F', false}, {'F', true}, {VK_MENU, true}}); }},
+        {[&] { return OpenMenu() == Window->mnuFile; }, [] { Tap('I'); }},
+        {[&] { return reached; }, [] {}},
+    };
+    EXPECT_EQ(s.Run(), s.Steps.size()) << "step 1: Alt+F opens File; step 2: I reaches the open dialog";
+    EXPECT_EQ(OpenMenu(), nullptr);
+  }
+}
+
+TEST_F(MenuKeys, F10OrAltSelectsFileAndDownOpensIt) {
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Foreground(Window->treeRegTree);
+  for (WORD first : {WORD(VK_F10), WORD(VK_MENU)}) {
+    SCOPED_TRACE(first == VK_F10 ? "F10" : "Alt");
+    bool selectedOnly = false;
+    Script s;
+    s.Steps = {
+        {[] { return true; }, [first] { Tap(first); }},
+        {[&] { return Selected() == Window->mnuFile; },
+         [&] {
+           selectedOnly = OpenMenu() == nullptr;
+           Tap(VK_DOWN);
+         }},
+        {[&] { return OpenMenu() == Window->mnuFile && OpenMenuSelected() == Window->mnuFile_Import; },
+         [] { Tap(VK_ESCAPE); }},
+        {[&] { return !OpenMenu() && Selected() == Window->mnuFile; }, [] { Tap(VK_ESCAPE); }},
+        {[&] { return !Selected(); }, [] {}},
+    };
+    EXPECT_EQ(s.Run(), s.Steps.size())
+        << "step 1: selects File; 2: Down opens it on Import; 3: Escape closes it; 4: Escape leaves the bar"
+        << " (selected " << (Selected() ? WideToAnsi(Selected()->GetName()) : "none") << ", foreground "
+        << (GetForegroundWindow() == Window->GetHandle()) << ", capture " << (GetCapture() != nullptr) << ")";
+    EXPECT_TRUE(selectedOnly) << "the key opened File instead of selecting it";
+    EXPECT_EQ(GetFocus(), Window->treeRegTree->GetHandle());
+  }
+}
+
+}  // namespace
