@@ -5,17 +5,20 @@
 #include "statusbar/KbMon.h"
 #include "statusbar/OdStatusBar.h"
 #include "statusbar/VersionInfo.h"
+#include "toolbars/skin/SkinModules.h"
 
 const std::vector<TModuleEntry>& ZembrioModuleTable() {
   static const std::vector<TModuleEntry> table = [] {
-    std::vector<TModuleEntry> t = {
+    // The toolbar framework first: the editor's windows stand on it.
+    std::vector<TModuleEntry> t(ToolbarModules, ToolbarModules + ToolbarModuleCount);
+    t.insert(t.end(), {
         // The keyboard monitor before the status bar: the bar's
         // finalisation may unload the monitor library through it.
         {"Kbmon", KbMonInitialize, KbMonFinalize},
         {"OdStatusBar", OdStatusBarInitialize, OdStatusBarFinalize},
         {"OdVersionInfo", VersionInfoInitialize, VersionInfoFinalize},
         {"HtmlHelp", Hh::InitializeModule, Hh::FinalizeModule},
-    };
+    });
     t.insert(t.end(), ExtLibUtilModules, ExtLibUtilModules + ExtLibUtilModuleCount);
     return t;
   }();

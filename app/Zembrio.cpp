@@ -26,17 +26,20 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   InitForms();
+  TZembrioForms forms;
   try {
     InitializeModules(ZembrioModuleTable());
     Application->Initialize();
     Application->SetTitle(L"Zembrio");
-    CreateZembrioForms();
+    forms = CreateZembrioForms();
     Application->Run();
   } catch (const Exception& e) {
     Application->ShowException(e);
   } catch (const std::exception& e) {
     Application->ShowException(Exception(Utf8ToWide(e.what())));
   }
+  // The forms go before the modules they stand on are finalised.
+  DestroyZembrioForms(forms);
   FinalizeModules();
   DoneForms();
   return 0;

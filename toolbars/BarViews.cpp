@@ -32,6 +32,11 @@ void BarInitToolbarSystemFont() {
   DeleteObject(f);
 }
 
+void BarFreeToolbarFont() {
+  delete g_toolbarFont;
+  g_toolbarFont = nullptr;
+}
+
 TFont* BarToolbarFont() {
   if (!g_toolbarFont) BarInitToolbarSystemFont();
   return g_toolbarFont;

@@ -121,6 +121,8 @@ constexpr int BarScrollArrowHeight = 19;
 // The framework's shared toolbar and menu font (the system menu font).
 TFont* BarToolbarFont();
 void BarInitToolbarSystemFont();
+// Frees it (module shutdown); the next use makes it again.
+void BarFreeToolbarFont();
 
 // The remembered mouse position of the menu loops (screen coordinates);
 // an x of INT_MIN marks it stale.

@@ -101,7 +101,15 @@ class Editor : public EditorTest {
 TEST(StartupTable, ModulesInitialiseOnceAndFinaliseInReverse) {
   const auto& table = ZembrioModuleTable();
   ASSERT_FALSE(table.empty());
-  EXPECT_STREQ(table.front().Name, "Kbmon");
+  EXPECT_STREQ(table.front().Name, "toolbars.Hooks");
+  auto at = [&](const char* Name) {
+    return std::find_if(table.begin(), table.end(), [&](const TModuleEntry& e) { return strcmp(e.Name, Name) == 0; }) -
+           table.begin();
+  };
+  // The themed layer finalises before the framework's hooks, the editor's
+  // own modules before both.
+  EXPECT_LT(at("toolbars.Hooks"), at("skin.Themes"));
+  EXPECT_LT(at("skin.Themes"), at("Kbmon"));
   InitializeModules(table);
   InitializeModules(table);
   for (const auto& m : table) EXPECT_EQ(ModuleInitCount(m.Name), 2) << m.Name;

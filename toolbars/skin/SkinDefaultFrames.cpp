@@ -248,16 +248,16 @@ void TSkinDefaultTheme::PaintDockPanelNCArea(TCanvas* Canvas, const RECT& ARect,
     C.bottom = C.top + s;
   else
     C.right = C.left + s;
-  RECT e = C;
-  DrawEdge(dc, &e, BDR_RAISEDINNER, BF_RECT | BF_ADJUST);
+  const RECT box = C;
+  DrawEdge(dc, &C, BDR_RAISEDINNER, BF_RECT | BF_ADJUST);  // the caption lies inside its edge
   if (P.CloseButtonState & 1) {
-    RECT B = C;
+    RECT B = box;
     if (!P.IsVertical) {
-      B.left = C.right - s;
-      C.right = B.left;
+      B.left = box.right - s;
+      C.right = std::min(C.right, B.left);
     } else {
-      B.top = C.bottom - s;
-      C.bottom = B.top;
+      B.top = box.bottom - s;
+      C.bottom = std::min(C.bottom, B.top);
     }
     FillColor(dc, B, toolbarColor_);
     InflateRect(&B, -1, -1);

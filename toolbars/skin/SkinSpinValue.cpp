@@ -54,7 +54,7 @@ bool ReadNumber(Scanner& Sc, TSEValueType T, double& V) {
     v = v * 10 + (Sc.S[Sc.P++] - L'0');
     any = true;
   }
-  if (Sc.Peek() == L'.') {
+  if (Sc.Peek() == DecimalSeparator) {  // as the item's own text is written
     ++Sc.P;
     double frac = 0, scale = 1;
     while (IsDigit(Sc.Peek())) {

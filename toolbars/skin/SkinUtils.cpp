@@ -340,9 +340,9 @@ void FillTriangle(HDC DC, const POINT* P, TColor Color) {
 
 void DrawSkinPattern(HDC DC, const uint8_t* Rows, int X, int Y, int W, int H, int SysColorIndex) {
   WORD bits[8];
-  // A set pattern bit must come out black in the bitmap so that the brush
-  // shows there (text colour black, background white, rop 0xE20746).
-  for (int i = 0; i < 8; ++i) bits[i] = static_cast<WORD>(static_cast<uint8_t>(~Rows[i]));
+  // With text colour black and background white a set bit is white in
+  // the target's terms, and rop 0xE20746 puts the brush exactly there.
+  for (int i = 0; i < 8; ++i) bits[i] = static_cast<WORD>(Rows[i]);
   HBITMAP bmp = CreateBitmap(8, 8, 1, 1, bits);
   HDC mem = CreateCompatibleDC(DC);
   HGDIOBJ ob = SelectObject(mem, bmp);

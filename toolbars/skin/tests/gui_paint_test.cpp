@@ -48,6 +48,23 @@ struct Canvas32 {
       if (At(x, y) == c) v.push_back(x);
     return v;
   }
+  // The pixels of colour c inside [x0, x1) x [y0, y1), cut to their
+  // bounding box: one text a row, '#' for the colour, '.' for anything else.
+  std::vector<std::string> Shape(COLORREF c, int x0 = 0, int y0 = 0, int x1 = -1, int y1 = -1) {
+    if (x1 < 0) x1 = W;
+    if (y1 < 0) y1 = H;
+    int l = x1, t = y1, r = x0 - 1, b = y0 - 1;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x)
+        if (At(x, y) == c) l = std::min(l, x), r = std::max(r, x), t = std::min(t, y), b = std::max(b, y);
+    std::vector<std::string> rows;
+    for (int y = t; y <= b; ++y) {
+      std::string row;
+      for (int x = l; x <= r; ++x) row += At(x, y) == c ? '#' : '.';
+      rows.push_back(row);
+    }
+    return rows;
+  }
   int Count(COLORREF c) {
     int n = 0;
     for (int y = 0; y < H; ++y)
@@ -56,6 +73,16 @@ struct Canvas32 {
     return n;
   }
 };
+
+// A mask pattern (one byte a row, high bit leftmost) in the form of
+// Canvas32::Shape: the first W columns, cut to the set bits' bounding box.
+std::vector<std::string> PatternShape(std::vector<uint8_t> Rows, int W) {
+  Canvas32 c(W, int(Rows.size()));
+  for (size_t y = 0; y < Rows.size(); ++y)
+    for (int x = 0; x < W; ++x)
+      if (Rows[y] & (0x80 >> x)) SetPixel(c.DC, x, int(y), RGB(0, 0, 0));
+  return c.Shape(RGB(0, 0, 0));
+}
 
 // The Default theme, but pop-ups overlap their parent item by a pixel.
 class OverlapTheme : public TSkinDefaultTheme {
@@ -95,7 +122,8 @@ TEST(SkinDefaultFrames, DockedGripsAndCloseButton) {
     c.C.Brush()->SetColor(clRed);
     t->PaintToolbarNCArea(&c.C, RECT{0, 0, 64, 26}, info);
     EXPECT_TRUE(c.ColumnsOf(20, hi).empty() || c.ColumnsOf(20, hi).front() > 14);
-    EXPECT_GT(c.Count(ColorToRef(clBtnText)), 5);
+    // The mark is the cross itself, not a block with the cross cut out.
+    EXPECT_EQ(c.Shape(ColorToRef(clBtnText)), PatternShape({0xCC, 0x78, 0x30, 0x78, 0xCC, 0, 0}, 7));
   }
 }
 
@@ -145,7 +173,54 @@ TEST(SkinDefaultFrames, PopupBordersAndGlyphs) {
   I.ItemOptions = IO_TOOLBARSTYLE;
   I.Enabled = true;
   t->PaintChevron(&ch.C, RECT{0, 0, 14, 22}, I);
-  EXPECT_GT(ch.Count(ColorToRef(clBtnText)), 6);
+  const std::vector<std::string> right = PatternShape({0xCC, 0x66, 0x33, 0x66, 0xCC}, 8);
+  EXPECT_EQ(ch.Shape(ColorToRef(clBtnText)), right);
+  EXPECT_EQ(ch.At(2, 4), ColorToRef(clBtnText));  // the glyph box starts at (2, 4)
+  // Vertical: the down-pointing pattern's first five columns, at the right.
+  Canvas32 cv(22, 14, RGB(255, 255, 255));
+  I.IsVertical = true;
+  t->PaintChevron(&cv.C, RECT{0, 0, 22, 14}, I);
+  EXPECT_EQ(cv.Shape(ColorToRef(clBtnText)), PatternShape({0x88, 0xD8, 0x70, 0x20, 0x88, 0xD8, 0x70, 0x20}, 5));
+  EXPECT_EQ(cv.Shape(ColorToRef(clBtnText), 0, 0, 13, 14), std::vector<std::string>{});
+  // Disabled: the shadow in place over the highlight one pixel lower.
+  Canvas32 cd(14, 22, RGB(255, 0, 255));
+  I.IsVertical = false;
+  I.Enabled = false;
+  t->PaintChevron(&cd.C, RECT{0, 0, 14, 22}, I);
+  EXPECT_EQ(cd.Shape(ColorToRef(clBtnShadow)), right);
+  EXPECT_EQ(cd.At(2, 4), ColorToRef(clBtnShadow));
+  EXPECT_EQ(cd.At(2, 5), ColorToRef(clBtnHighlight));  // row 1 is clear at its first column
+}
+
+TEST(SkinDefaultFrames, DockPanelCaptionKeepsItsEdgeAndCloseMark) {
+  InitSkin();
+  if (USE_THEMES) GTEST_SKIP();
+  TSkinTheme* t = CurrentSkinTheme();
+  const int s = GetSystemMetrics(SM_CYSMCAPTION);
+  TSkinDockPanelInfo p;
+  p.ShowCaption = true;
+  p.CloseButtonState = 1;
+  p.Caption = L"";
+  Canvas32 c(120, 80, RGB(1, 2, 3));
+  t->PaintDockPanelNCArea(&c.C, RECT{0, 0, 120, 80}, p);
+  // Inside the toolbar-coloured frame: the caption's raised edge, its
+  // highlight on the top and left, its shadow along the bottom.
+  const COLORREF hi = ColorToRef(clBtnHighlight), sh = ColorToRef(clBtnShadow);
+  EXPECT_EQ(c.At(40, 1), hi);
+  EXPECT_EQ(c.At(1, s / 2), hi);
+  EXPECT_EQ(c.At(40, s), sh);
+  EXPECT_NE(c.At(40, s / 2), hi);  // filled inside
+  // The close button at the right end carries the panel's cross.
+  EXPECT_EQ(c.Shape(ColorToRef(clBtnText), 120 - 1 - s, 1, 119, 1 + s),
+            PatternShape({0xC6, 0x6C, 0x38, 0x38, 0x6C, 0xC6}, 7));
+  // Down the left side: the edge runs along the caption's length.
+  p.IsVertical = true;
+  Canvas32 v(80, 120, RGB(1, 2, 3));
+  t->PaintDockPanelNCArea(&v.C, RECT{0, 0, 80, 120}, p);
+  EXPECT_EQ(v.At(1, 40), hi);
+  EXPECT_EQ(v.At(s, 40), sh);
+  EXPECT_EQ(v.Shape(ColorToRef(clBtnText), 1, 120 - 1 - s, 1 + s, 119),
+            PatternShape({0xC6, 0x6C, 0x38, 0x38, 0x6C, 0xC6}, 7));
 }
 
 TEST(SkinUtilsDrawing, RectanglesLinesAndIcons) {

@@ -45,6 +45,23 @@ TEST(SkinSpinValue, ParsesNumbersUnitsAndOneOperator) {
   EXPECT_FALSE(Parse(f, L"5 lb", v));
 }
 
+TEST(SkinSpinValue, FloatsUseTheSystemDecimalSeparator) {
+  const wchar_t saved = DecimalSeparator;
+  DecimalSeparator = L',';
+  TSpinValueFormat f;
+  f.ValueType = evtFloat;
+  double v = 0;
+  // What the item writes, it reads back.
+  EXPECT_EQ(SpinValueToText(f, 12.5), L"12,50");
+  EXPECT_TRUE(SpinParseValue(f, L"12,50", v));
+  EXPECT_DOUBLE_EQ(v, 12.5);
+  EXPECT_TRUE(SpinParseValue(f, L"1,5+2", v));
+  EXPECT_DOUBLE_EQ(v, 3.5);
+  // A point is no separator there: "12.5" is not a number.
+  EXPECT_FALSE(SpinParseValue(f, L"12.5", v));
+  DecimalSeparator = saved;
+}
+
 TEST(SkinSpinValue, HexIntegerAndRange) {
   TSpinValueFormat h;
   h.ValueType = evtHex;

@@ -1,0 +1,20 @@
+#include "toolbars/skin/SkinModules.h"
+
+#include "toolbars/BarAnimation.h"
+#include "toolbars/BarHooks.h"
+#include "toolbars/BarViews.h"
+#include "toolbars/skin/SkinThemes.h"
+#include "toolbars/skin/SkinUtils.h"
+
+namespace {
+void EndAnyAnimation() { BarEndAnimation(nullptr); }
+}  // namespace
+
+const TModuleEntry ToolbarModules[] = {
+    {"toolbars.Hooks", nullptr, &UninstallAllHookProcs},
+    {"toolbars.Animation", nullptr, &EndAnyAnimation},
+    {"toolbars.Views", nullptr, &BarFreeToolbarFont},
+    {"skin.Utils", &InitSkinUtils, &FreeSkinUtils},
+    {"skin.Themes", nullptr, &FinalizeSkin},
+};
+const size_t ToolbarModuleCount = sizeof(ToolbarModules) / sizeof(ToolbarModules[0]);
