@@ -1,23 +1,36 @@
 #include "toolbars/BarImages.h"
 
 TBarCustomImageList::~TBarCustomImageList() {
-  SetList(checked_, nullptr);
-  SetList(disabled_, nullptr);
-  SetList(hot_, nullptr);
+  SetComponentStateFlag(csDestroying, true);
+  SetList(checked_, checkedLink_, nullptr);
+  SetList(disabled_, disabledLink_, nullptr);
+  SetList(hot_, hotLink_, nullptr);
 }
 
-void TBarCustomImageList::SetList(TCustomImageList*& Field, TCustomImageList* Value) {
+void TBarCustomImageList::SetList(TCustomImageList*& Field, TChangeLink& Link, TCustomImageList* Value) {
   if (Value == this) Value = nullptr;
   if (Field == Value) return;
-  if (Field) Field->RemoveFreeNotification(this);
+  if (Field) {
+    Field->UnRegisterChanges(&Link);
+    Field->RemoveFreeNotification(this);
+  }
   Field = Value;
-  if (Value) Value->FreeNotification(this);
-  if (!IsLoading() && !IsDestroying() && OnChange) OnChange(this);
+  if (Value) {
+    Link.OnChange = TNotifyEvent(this, &TBarCustomImageList::StateListChanged);
+    Value->RegisterChanges(&Link);
+    Value->FreeNotification(this);
+  }
+  if (!IsLoading() && !IsDestroying()) Change();
+}
+
+void TBarCustomImageList::StateListChanged(TObject*) {
+  if (!IsDestroying()) Change();
 }
 
 void TBarCustomImageList::Notification(TComponent* AComponent, TOperation Operation) {
   TCustomImageList::Notification(AComponent, Operation);
   if (Operation != opRemove) return;
+  // The going list drops its links itself.
   if (AComponent == checked_) checked_ = nullptr;
   if (AComponent == disabled_) disabled_ = nullptr;
   if (AComponent == hot_) hot_ = nullptr;

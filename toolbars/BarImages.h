@@ -17,11 +17,11 @@ class TBarCustomImageList : public TCustomImageList {
   const char* ClassName() const override { return "TBarCustomImageList"; }
 
   TCustomImageList* GetCheckedImages() const { return checked_; }
-  void SetCheckedImages(TCustomImageList* Value) { SetList(checked_, Value); }
+  void SetCheckedImages(TCustomImageList* Value) { SetList(checked_, checkedLink_, Value); }
   TCustomImageList* GetDisabledImages() const { return disabled_; }
-  void SetDisabledImages(TCustomImageList* Value) { SetList(disabled_, Value); }
+  void SetDisabledImages(TCustomImageList* Value) { SetList(disabled_, disabledLink_, Value); }
   TCustomImageList* GetHotImages() const { return hot_; }
-  void SetHotImages(TCustomImageList* Value) { SetList(hot_, Value); }
+  void SetHotImages(TCustomImageList* Value) { SetList(hot_, hotLink_, Value); }
   TBitmap* GetImagesBitmap() const { return imagesBitmap_.get(); }
   // Copies the bitmap; a non-empty one replaces all images (masked images
   // of the list's size).
@@ -33,11 +33,15 @@ class TBarCustomImageList : public TCustomImageList {
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
  private:
-  void SetList(TCustomImageList*& Field, TCustomImageList* Value);
+  // The field's list changes; the link follows it, and this list signals
+  // its own change (as it does whenever one of them changes).
+  void SetList(TCustomImageList*& Field, TChangeLink& Link, TCustomImageList* Value);
+  void StateListChanged(TObject*);
   void ImagesBitmapChanged();
   TCustomImageList* checked_ = nullptr;
   TCustomImageList* disabled_ = nullptr;
   TCustomImageList* hot_ = nullptr;
+  TChangeLink checkedLink_, disabledLink_, hotLink_;
   std::unique_ptr<TBitmap> imagesBitmap_;
   TColor maskColor_ = clFuchsia;
 };

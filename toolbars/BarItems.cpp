@@ -465,8 +465,17 @@ void TBarCustomItem::Notification(TComponent* AComponent, TOperation Operation) 
   TComponent::Notification(AComponent, Operation);
   if (Operation != opRemove) return;
   if (linkParents_) RemoveFromList(linkParents_, static_cast<TBarCustomItem*>(AComponent));
-  if (images_ && AComponent == static_cast<TComponent*>(images_)) SetImages(nullptr);
-  if (subMenuImages_ && AComponent == static_cast<TComponent*>(subMenuImages_)) SetSubMenuImages(nullptr);
+  // A list going away has already dropped its links: only forget it.
+  if (images_ && AComponent == static_cast<TComponent*>(images_)) {
+    images_ = nullptr;
+    imagesLink_.reset();
+    Change(true);
+  }
+  if (subMenuImages_ && AComponent == static_cast<TComponent*>(subMenuImages_)) {
+    subMenuImages_ = nullptr;
+    subMenuImagesLink_.reset();
+    SubMenuImagesChanged();
+  }
   if (AComponent == linkSubitems_) SetLinkSubitems(nullptr);
 }
 
@@ -564,28 +573,60 @@ restart:
   return true;
 }
 
+bool TBarCustomItem::ChangeImages(TCustomImageList*& List, TCustomImageList* NewList,
+                                  std::unique_ptr<TBarImageChangeLink>& Link) {
+  int w = -1, h = -1;
+  if (List) {
+    w = List->GetWidth();
+    h = List->GetHeight();
+    List->UnRegisterChanges(Link.get());
+    List->RemoveFreeNotification(this);
+  }
+  const bool had = List != nullptr;
+  List = NewList;
+  if (!NewList) {
+    Link.reset();
+    return had;
+  }
+  const bool resize = NewList->GetWidth() != w || NewList->GetHeight() != h;
+  if (!Link) {
+    Link = std::make_unique<TBarImageChangeLink>();
+    Link->OnChange = TNotifyEvent(this, &TBarCustomItem::ImageListChangeHandler);
+  }
+  Link->LastWidth = NewList->GetWidth();
+  Link->LastHeight = NewList->GetHeight();
+  NewList->RegisterChanges(Link.get());
+  NewList->FreeNotification(this);
+  return resize;
+}
+
 void TBarCustomItem::SetImages(TCustomImageList* Value) {
   if (images_ == Value) return;
-  SIZE old = imagesSize_;
-  if (images_) images_->RemoveFreeNotification(this);
-  images_ = Value;
-  imagesSize_ = Value ? SIZE{Value->GetWidth(), Value->GetHeight()} : SIZE{-1, -1};
-  if (Value) Value->FreeNotification(this);
-  Change(old.cx != imagesSize_.cx || old.cy != imagesSize_.cy);
+  Change(ChangeImages(images_, Value, imagesLink_));
 }
 
 void TBarCustomItem::SetSubMenuImages(TCustomImageList* Value) {
   if (subMenuImages_ == Value) return;
-  if (subMenuImages_) subMenuImages_->RemoveFreeNotification(this);
-  subMenuImages_ = Value;
-  subMenuImagesSize_ = Value ? SIZE{Value->GetWidth(), Value->GetHeight()} : SIZE{-1, -1};
-  if (Value) Value->FreeNotification(this);
+  ChangeImages(subMenuImages_, Value, subMenuImagesLink_);
   SubMenuImagesChanged();
 }
 
-void TBarCustomItem::ImageListChanged(TCustomImageList* List) {
-  if (List == subMenuImages_) SubMenuImagesChanged();
-  if (List == images_) Change(true);
+void TBarCustomItem::ImageListChangeHandler(TObject* Sender) {
+  if (subMenuImages_ && Sender == static_cast<TObject*>(subMenuImages_) && subMenuImagesLink_) {
+    subMenuImagesLink_->LastWidth = subMenuImages_->GetWidth();
+    subMenuImagesLink_->LastHeight = subMenuImages_->GetHeight();
+    SubMenuImagesChanged();
+  }
+  if (images_ && Sender == static_cast<TObject*>(images_) && imagesLink_) {
+    const int w = images_->GetWidth(), h = images_->GetHeight();
+    if (w == imagesLink_->LastWidth && h == imagesLink_->LastHeight) {
+      Change(false);
+    } else {
+      imagesLink_->LastWidth = w;
+      imagesLink_->LastHeight = h;
+      Change(true);
+    }
+  }
 }
 
 // ---- plain item classes ---------------------------------------------------------

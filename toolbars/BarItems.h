@@ -5,10 +5,12 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "classlib/Classes.h"
 #include "classlib/Controls.h"
+#include "classlib/ImgList.h"
 #include "toolbars/BarUtils.h"
 
 class TBarCustomItem;
@@ -132,6 +134,13 @@ class IBarItems {
 };
 
 // ---- the item --------------------------------------------------------------
+// Watches an image list of an item; remembers the list's size as last seen,
+// so that a change of its images is told apart from a change of its size.
+class TBarImageChangeLink : public TChangeLink {
+ public:
+  int LastWidth = -1, LastHeight = -1;
+};
+
 class TBarCustomItem : public TComponent {
  public:
   explicit TBarCustomItem(TComponent* AOwner);
@@ -250,8 +259,9 @@ class TBarCustomItem : public TComponent {
   void Change(bool NeedResize);
   void RefreshOptions();
   static TBarItemOptions FixOptions(TBarItemOptions Value);
-  // Called by views when the image lists change size (internal).
-  void ImageListChanged(TCustomImageList* List);
+  // An assigned image list changed: its size (the item is resized) or only
+  // its images (redrawn); submenu images tell the item's views.
+  void ImageListChangeHandler(TObject* Sender);
 
  protected:
   virtual void EnabledChanged() { Change(false); }
@@ -281,8 +291,8 @@ class TBarCustomItem : public TComponent {
   int imageIndex_ = -1;
   TCustomImageList* images_ = nullptr;
   TCustomImageList* subMenuImages_ = nullptr;
-  SIZE imagesSize_{-1, -1};
-  SIZE subMenuImagesSize_{-1, -1};
+  std::unique_ptr<TBarImageChangeLink> imagesLink_, subMenuImagesLink_;
+  bool ChangeImages(TCustomImageList*& List, TCustomImageList* NewList, std::unique_ptr<TBarImageChangeLink>& Link);
   std::vector<TBarCustomItem*> items_;
   TBarItemStyle itemStyle_;
   std::vector<TBarCustomItem*>* linkParents_ = nullptr;

@@ -81,6 +81,26 @@ void CancelAppHint() {
   if (Application) Application->CancelHint();
 }
 
+// The viewer whose hint the application's hint machinery was last given.
+TBarItemViewer* g_hintViewer = nullptr;
+
+// The loop keeps the mouse messages from the application, so its hint
+// machinery is given the move itself; the window under the mouse offers the
+// selected item's hint. A new selection starts the hint's pause again.
+void FeedAppHint(TBarView* Active, TBarItemViewer* Sel, POINT P) {
+  if (!Application) return;
+  if (Sel != g_hintViewer) {
+    Application->CancelHintFor(Active->Window);
+    g_hintViewer = Sel;
+  }
+  Active->Window->SetHint(Sel->GetHintText());
+  MSG m{};
+  m.message = WM_MOUSEMOVE;
+  m.pt = P;
+  m.time = static_cast<DWORD>(GetMessageTime());
+  Application->DispatchOne(m);
+}
+
 void MouseMoved(TBarView* Root) {
   POINT p = BarLastMousePos;
   UpdateAllSelections(Root, &p, true);
@@ -90,7 +110,12 @@ void MouseMoved(TBarView* Root) {
     if (active->Window) {
       bool hints = active->Style.Contains(vsAlwaysShowHints) ||
                    sel->Item->GetEffectiveOptions().Contains(tboShowHint);
-      if (!hints || active->Capture) CancelAppHint();
+      if (!hints || active->Capture) {
+        CancelAppHint();
+        g_hintViewer = nullptr;
+      } else {
+        FeedAppHint(active, sel, p);
+      }
       POINT vp = sel->ScreenToClient(p);
       sel->GetCursor(vp, cursor);
     }
@@ -115,6 +140,7 @@ TBarModalHandler::TBarModalHandler(HWND AExistingWnd) {
 }
 
 TBarModalHandler::~TBarModalHandler() {
+  g_hintViewer = nullptr;
   // The menu's hint does not outlive the menu.
   if (!BarCurrentMenuHint.empty()) {
     BarCurrentMenuHint.clear();

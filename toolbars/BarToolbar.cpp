@@ -232,6 +232,9 @@ TBarCustomToolbar::TBarCustomToolbar(TComponent* AOwner, const TBarToolbarClasse
     : TBarCustomDockableWindow(AOwner) {
   ControlStyle += TControlStyle{csAcceptsControls, csActionClient};
   ControlStyle -= csCaptureMouse;
+  // Sized by whole rows from its edges: no corner handles, no clipped cursor.
+  DockableWindowStyles -= tbdsResizeEightCorner;
+  DockableWindowStyles -= tbdsResizeClipCursor;
   items_ = Classes.ItemClass ? Classes.ItemClass(this) : new TBarRootItem(this);
   items_->SetRootParentComponent(this);
   chevronItem_ = Classes.ChevronItemClass ? Classes.ChevronItemClass(this) : new TBarChevronItem(this);

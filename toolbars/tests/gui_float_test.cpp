@@ -323,7 +323,9 @@ TEST(BarFloating, FloatingFormKeysAndNames) {
   RECT r = WindowRectOf(f);
   auto hit = [&](int x, int y) { return SendMessageW(f->GetHandle(), WM_NCHITTEST, 0, MAKELPARAM(x, y)); };
   EXPECT_EQ(hit(r.left + 1, (r.top + r.bottom) / 2), HTLEFT);
-  EXPECT_EQ(hit(r.right - 1, r.bottom - 1), HTBOTTOMRIGHT);
+  // A toolbar is sized from its edges only: its corners are edges.
+  EXPECT_EQ(hit(r.right - 1, r.bottom - 1), HTBOTTOM);
+  EXPECT_EQ(hit(r.left + 1, r.top + 1), HTTOP);
   a->Resizable = false;
   EXPECT_EQ(hit(r.left, (r.top + r.bottom) / 2), HTBORDER);
   EXPECT_EQ(hit(r.right - 1, r.bottom - 1), HTBORDER);

@@ -10,6 +10,7 @@
 #include "classlib/tests/gui_support.h"
 #include "toolbars/BarDock.h"
 #include "toolbars/BarEditItem.h"
+#include "toolbars/BarImages.h"
 #include "toolbars/BarPopup.h"
 #include "toolbars/BarToolbar.h"
 #include "toolbars/BarUtilsWin.h"
@@ -1072,6 +1073,65 @@ TEST(BarPainting, ChevronGlyphPixels) {
   EXPECT_EQ(PrintedPixel(t, x + 4, y), text);
 }
 
+// A filled 16x16 (or Size) image of one colour.
+std::unique_ptr<TBitmap> Solid(TColor C, int Size = 16) {
+  auto b = std::make_unique<TBitmap>(Size, Size, pf24bit);
+  b->Canvas()->Brush()->SetColor(C);
+  b->Canvas()->FillRect(Rect(0, 0, Size, Size));
+  return b;
+}
+
+TEST(BarImages, ListChangesReachTheItemsThatShowThem) {
+  Host h;
+  TBarImageList il(nullptr, 16, 16);
+  il.Add(Solid(clRed).get(), nullptr);
+  auto* t = h.AddToolbar(L"tbrImageChanges", 0, 0);
+  t->SetImages(&il);
+  auto* b = AddItem(t->Items(), L"");
+  b->SetImageIndex(0);
+  h.Show();
+  auto centre = [&] {
+    TBarItemViewer* v = t->View()->Find(b);
+    return POINT{t->CalcNCSizes().x - 2 + (v->BoundsRect.left + v->BoundsRect.right) / 2,
+                 2 + (v->BoundsRect.top + v->BoundsRect.bottom) / 2};
+  };
+  POINT c = centre();
+  EXPECT_EQ(PrintedPixel(t, c.x, c.y), RGB(255, 0, 0));
+  // A new picture in the list repaints the button.
+  il.Replace(0, Solid(clBlue).get(), nullptr);
+  Pump(30);
+  EXPECT_EQ(PrintedPixel(t, c.x, c.y), RGB(0, 0, 255));
+  // A new size resizes it.
+  const int before = t->View()->Find(b)->BoundsRect.right - t->View()->Find(b)->BoundsRect.left;
+  il.SetSize(24, 24);
+  il.Add(Solid(clLime, 24).get(), nullptr);
+  Pump(30);
+  EXPECT_EQ(t->View()->Find(b)->BoundsRect.right - t->View()->Find(b)->BoundsRect.left, before + 8);
+  c = centre();
+  EXPECT_EQ(PrintedPixel(t, c.x, c.y), RGB(0, 255, 0));
+
+  // The state lists: assigning one, or a change in one, is a change of the
+  // list itself for everything that watches it.
+  int changes = 0;
+  TChangeLink watcher;
+  watcher.OnChange = [&](TObject*) { ++changes; };
+  il.RegisterChanges(&watcher);
+  {
+    TCustomImageList hot(nullptr, 24, 24);
+    il.SetHotImages(&hot);
+    EXPECT_EQ(changes, 1);
+    il.SetHotImages(&il);  // the list itself counts as none
+    EXPECT_EQ(il.GetHotImages(), nullptr);
+    EXPECT_EQ(changes, 2);
+    il.SetHotImages(&hot);
+    hot.Add(Solid(clYellow, 24).get(), nullptr);
+    EXPECT_EQ(changes, 4);
+  }
+  EXPECT_EQ(il.GetHotImages(), nullptr);  // freed: forgotten
+  il.UnRegisterChanges(&watcher);
+  t->SetImages(nullptr);
+}
+
 TEST(BarInput, RealMouseClickOnAButtonRunsIt) {
   Host h;
   auto* t = h.AddToolbar(L"tbrClick", 0, 0);
@@ -1988,3 +2048,55 @@ TEST(BarMenuLoop, TheSelectedItemsLongHintShowsWhileTheMenuIsOpen) {
   EXPECT_EQ(Application->GetHint(), L"");
 }
 }  // namespace
+
+namespace {
+// The application's hint window while it shows, else null.
+THintWindow* ShownHint() {
+  THintWindow* w = Application->GetHintWindow();
+  return w && w->HandleAllocated() && IsWindowVisible(w->GetHandle()) ? w : nullptr;
+}
+
+TEST(BarMenuLoop, ItemHintsShowInsideAnOpenMenu) {
+  MenuHost h;
+  h.Open->SetHint(L"Opens a file|Opens a registry file");
+  h.Exit->SetHint(L"Leaves");
+  h.File->SetOptions(TBarItemOptions{tboShowHint});
+  h.Show();
+  const int savedPause = Application->HintPause;
+  Application->HintPause = 50;
+  String first, second;
+  auto pointAt = [&](TBarCustomItem* Item) {
+    TBarView* pv = h.Bar->View()->OpenViewerView;
+    TBarItemViewer* v = pv ? pv->Find(Item) : nullptr;
+    if (!v) return;
+    POINT c{(v->BoundsRect.left + v->BoundsRect.right) / 2, (v->BoundsRect.top + v->BoundsRect.bottom) / 2};
+    ClientToScreen(pv->Window->GetHandle(), &c);
+    SetCursorPos(c.x, c.y);
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = MOUSEEVENTF_MOVE;
+    SendInput(1, &in, sizeof in);
+  };
+  int wait = 0;  // each step waits (up to a generous count of ticks) for the hint it needs
+  LoopScript s({[&] { pointAt(h.Open); },
+                [&] {
+                  if (!ShownHint() && ++wait < 150) return void(--LoopScript::Current()->Next);
+                  first = ShownHint() ? ShownHint()->GetCaption() : String();
+                  wait = 0;
+                  pointAt(h.Exit);
+                },
+                [&] {
+                  THintWindow* w = ShownHint();
+                  if ((!w || w->GetCaption() != L"Leaves") && ++wait < 150) return void(--LoopScript::Current()->Next);
+                  second = w ? w->GetCaption() : String();
+                  PostKey(VK_ESCAPE);
+                  PostKey(VK_ESCAPE);
+                }});
+  SendMessageW(h.Form->GetHandle(), WM_SYSCOMMAND, SC_KEYMENU, L'f');
+  Application->HintPause = savedPause;
+  EXPECT_EQ(first.rfind(L"Opens a file", 0), 0u) << WideToAnsi(first);
+  EXPECT_EQ(second, L"Leaves");
+  EXPECT_EQ(ShownHint(), nullptr);  // gone with the menu
+}
+}  // namespace
+
