@@ -302,7 +302,9 @@ void TBarCustomDockableWindow::SetParent(TWinControl* AParent) {
   SetFloatingListed(this, floating_);
   if (leavingFloat && !smoothDragging_) ReleaseFloatingParent();
   if (newDock) {
-    if (useLastDock_)
+    // A smooth drag passing over a dock does not make it the last dock:
+    // the drag's end decides.
+    if (useLastDock_ && !smoothDragging_)
       SetLastDock(newDock);
     else
       newDock->ChangeDockList(true, this);
@@ -773,6 +775,19 @@ void TBarCustomDockableWindow::WndProc(TMessage& m) {
     case WM_MOUSEMOVE:
       UpdateCloseHover(false);
       break;
+    case WM_ENABLE:
+      TWinControl::WndProc(m);
+      UpdateTopmostFlag();
+      return;
+    case CM_COLORCHANGED:
+      TWinControl::WndProc(m);
+      if (HandleAllocated()) RedrawNCArea();
+      return;
+    case CM_TEXTCHANGED:
+      // The floating form's caption follows the window's text.
+      TWinControl::WndProc(m);
+      if (floating_ && floatParent_) floatParent_->SetText(GetText());
+      return;
     case WM_NCRBUTTONUP:
       // The context menu of the window or of its nearest parent that has one.
       ShowNCContextMenu();
@@ -1052,7 +1067,7 @@ void TBarDock::ArrangeToolbars() {
       TBarCustomDockableWindow* W;
       bool Visible;
       int Row;
-      int FullLen = 0, MinLen = 0, Len = 0, Gap = 0, Pos = 0;
+      int FullLen = 0, MinLen = 0, Len = 0, Gap = 0, Pos = 0, Overlap = 0;
       TBarShrinkMode Mode = tbsmNone;
     };
     std::vector<Rec> recs;
@@ -1145,16 +1160,29 @@ void TBarDock::ArrangeToolbars() {
       for (auto& r : recs)
         if (r.Row == row && r.Visible) rr.push_back(&r);
       if (rr.empty()) continue;
-      int cursor = 0, minSum = 0;
+      // A gap that would push the row past its end is not kept; the
+      // windows after it move back by as much (the shift), so that they
+      // keep their distance. A window wanting to start inside the one
+      // before it records the overlap.
+      int cursor = 0, minSum = 0, shift = 0;
       for (size_t k = 0; k < rr.size(); ++k) {
         Rec& r = *rr[k];
         int want;
         if (k == 0 && (r.W->GetFullSize() || r.W->GetStretch()))
           want = 0;
         else
-          want = r.W->dockPos_ < 0 ? cursor : r.W->dockPos_;
+          want = r.W->dockPos_ < 0 ? cursor : r.W->dockPos_ + shift;
         want = std::max(want, minSum);
-        r.Gap = want > cursor ? want - cursor : 0;
+        r.Gap = 0;
+        r.Overlap = 0;
+        if (want > cursor) {
+          if (want + r.Len <= avail)
+            r.Gap = want - cursor;
+          else
+            shift -= want - cursor;
+        } else if (want < cursor) {
+          r.Overlap = cursor - want;
+        }
         cursor += r.Gap + r.Len;
         minSum += r.MinLen;
       }
@@ -1194,6 +1222,24 @@ void TBarDock::ArrangeToolbars() {
       if (used > avail && rr.size() > 1 && draggingWindow_ &&
           std::any_of(rr.begin(), rr.end(), [&](Rec* x) { return x->W == draggingWindow_; }))
         draggedOnOverfullRow_ = true;
+      // Over-full: a window that wants to start inside the ones before it
+      // takes the overlap from their lengths, nearest first (chevron windows
+      // only, each down to its minimum), up to the dragged window.
+      for (size_t k = 0; k < rr.size() && used > avail; ++k) {
+        int amount = std::min(rr[k]->Overlap, used - avail);
+        for (int j = static_cast<int>(k) - 1; j >= 0 && amount > 0; --j) {
+          Rec& e = *rr[static_cast<size_t>(j)];
+          if (e.Mode == tbsmChevron) {
+            int take = std::min(e.Len - e.MinLen, amount);
+            if (take > 0) {
+              e.Len -= take;
+              used -= take;
+              amount -= take;
+            }
+          }
+          if (e.W == draggingWindow_) break;
+        }
+      }
       // Still too long: shrink windows from the end.
       for (int k = static_cast<int>(rr.size()) - 1; k >= 0 && used > avail; --k) {
         Rec& r = *rr[k];

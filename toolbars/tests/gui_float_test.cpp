@@ -723,6 +723,70 @@ TEST(BarFloating, TheDockOffersMenuKeysToItsFloatingMenuWindows) {
 }
 
 
+TEST(BarFloating, ASmoothDragOverAnotherDockEndingFloatingKeepsItsLastDock) {
+  FloatHost h(520, 400);
+  auto* bottom = new TBarDock(h.Form.get());
+  bottom->SetName(L"tbdBottom");
+  bottom->SetPosition(dpBottom);
+  bottom->SetParent(h.Form.get());
+  h.AddToolbar(L"tbrStays", 0, 0);
+  auto* t = h.AddToolbar(L"tbrWanders", 1, 0);
+  h.Show();
+  ASSERT_EQ(t->GetDockRow(), 1);
+  POINT from = HandlePoint(t);
+  RECT br = WindowRectOf(bottom);
+  POINT over{(br.left + br.right) / 2, (br.top + br.bottom) / 2};
+  RECT fr = WindowRectOf(h.Form.get());
+  POINT away{(fr.left + fr.right) / 2, (fr.top + fr.bottom) / 2};
+  Pump(static_cast<int>(GetDoubleClickTime()) + 30);
+  RunInput([&] {
+    MoveMouse(from);
+    Sleep(30);
+    Press(true);
+    Sleep(30);
+    for (POINT to : {over, away}) {
+      POINT at{0, 0};
+      GetCursorPos(&at);
+      for (int i = 1; i <= 8; ++i) {
+        MoveMouse(POINT{at.x + (to.x - at.x) * i / 8, at.y + (to.y - at.y) * i / 8});
+        Sleep(15);
+      }
+      Sleep(60);
+    }
+    Press(false);
+    Sleep(30);
+  });
+  ASSERT_TRUE(t->GetFloating());
+  EXPECT_EQ(t->GetLastDock(), h.Dock);
+  // Docking again through it returns to the row it left.
+  t->DoubleClick();
+  Pump(30);
+  EXPECT_EQ(t->GetCurrentDock(), h.Dock);
+  EXPECT_EQ(t->GetDockRow(), 1);
+}
+
+TEST(BarFloating, TheFloatingFormFollowsTheWindowsTextAndEnabling) {
+  FloatHost h;
+  auto* t = h.AddToolbar(L"tbrFollow", 0, 0);
+  t->SetText(L"Before");
+  t->FloatingMode = fmOnTopOfAllForms;
+  h.Show();
+  t->SetFloating(true);
+  Pump(30);
+  TBarFloatingWindowParent* f = t->GetFloatingParent();
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(f->GetText(), L"Before");
+  t->SetText(L"After");
+  EXPECT_EQ(f->GetText(), L"After");
+  // Enabled again, a window on top of all forms is topmost again.
+  SetWindowPos(f->GetHandle(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
+  ASSERT_FALSE(GetWindowLongPtrW(f->GetHandle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+  t->SetEnabled(false);
+  t->SetEnabled(true);
+  Pump(20);
+  EXPECT_TRUE(GetWindowLongPtrW(f->GetHandle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
 TEST(BarFloating, OnTopOfAllFormsStaysWhenItsFormHides) {
   FloatHost h;
   auto* t = h.AddToolbar(L"tbrTop", 0, 0);
@@ -753,6 +817,27 @@ TEST(BarFloating, OnTopOfAllFormsStaysWhenItsFormHides) {
   EXPECT_FALSE(IsWindowVisible(f->GetHandle()));
 }
 
+
+TEST(BarFloating, DraggedIntoAChevronToolbarOfAFullRowTheEarlierOneShrinks) {
+  FloatHost h(420, 300);
+  h.Dock->SetLimitToOneRow(true);
+  auto* a = h.AddToolbar(L"tbrFullA", 0, 0, 6);
+  auto* b = h.AddToolbar(L"tbrFullB", 0, 1000, 6);
+  h.Show();
+  const int aFull = a->GetWidth();
+  ASSERT_EQ(b->EffectiveDockRow, 0);
+  ASSERT_EQ(b->GetLeft(), aFull);  // the row is over-full: the last one gave
+  ASSERT_LT(b->GetLeft() + b->GetWidth(), h.Dock->GetWidth() + 1);
+  // Dragged 40 pixels into the toolbar before it: that one gives the room.
+  POINT from = HandlePoint(b);
+  Drag(from, POINT{from.x - 40, from.y});
+  ASSERT_TRUE(b->GetDocked());
+  EXPECT_EQ(b->EffectiveDockRow, 0);
+  EXPECT_EQ(a->EffectiveDockRow, 0);
+  EXPECT_EQ(a->GetLeft(), 0);
+  EXPECT_EQ(a->GetWidth(), aFull - 40);
+  EXPECT_EQ(b->GetLeft(), aFull - 40);
+}
 
 TEST(BarFloating, ADraggedWindowPushesTheWindowsBeforeIt) {
   FloatHost h(700, 300);
