@@ -1374,6 +1374,25 @@ void TBarDock::WndProc(TMessage& m) {
     case WM_SYSCOLORCHANGE:
       if (background_) background_->SysColorChanged();
       break;
+    case WM_MOVE:
+      // A background lines up with the form: moving the dock shifts it.
+      TCustomControl::WndProc(m);
+      if (UsingBackground()) InvalidateBackgrounds();
+      return;
+    case WM_PRINT:
+      m.Result = HandleWMPrint(
+          GetHandle(), m.WParam, m.LParam,
+          [](HWND, HDC DC, LPARAM App) { reinterpret_cast<TBarDock*>(App)->PaintNCArea(DC); },
+          reinterpret_cast<LPARAM>(this));
+      return;
+    case WM_PRINTCLIENT: {
+      TMessage erase{WM_ERASEBKGND, m.WParam, 0, 0};
+      WndProc(erase);
+      TMessage paint{WM_PAINT, m.WParam, 0, 0};
+      TCustomControl::WndProc(paint);
+      m.Result = 0;
+      return;
+    }
     case WM_SYSCOMMAND:
     case CM_DIALOGKEY:
     case CM_DIALOGCHAR:

@@ -20,11 +20,18 @@ done
 # Classic look (no visual theme) so pictures and measurements are stable;
 # a crash ends the program with a trace instead of a dialog that waits;
 # no window manager decorations from X: Wine draws its own frames.
-cat >"$build_dir/prefix-settings.reg" <<'REG'
+# ZEMBRIO_VISUAL_STYLE=light makes a prefix with Wine's own visual style
+# active instead (the themed painting tests run once that way).
+if [ "${ZEMBRIO_VISUAL_STYLE:-}" = light ]; then
+  theme_settings='"ThemeActive"="1"'  # Wine's defaults name the style file, colour and size
+else
+  theme_settings='"ThemeActive"="0"'
+fi
+cat >"$build_dir/prefix-settings.reg" <<REG
 REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\ThemeManager]
-"ThemeActive"="0"
+${theme_settings}
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000

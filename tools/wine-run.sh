@@ -5,6 +5,7 @@
 # Wine's background processes inherit the first process's stdout/stderr, and
 # a pipe held open by them would keep ctest waiting.
 set -u
+mkdir -p "$1"
 build_dir=$(cd "$1" && pwd); shift
 exe=$1; shift
 

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -1440,73 +1441,147 @@ TEST(BarPopupPosition, SubmenusKeepOpeningOnTheOppositeSide) {
 
 }  // namespace
 
-// ---- a picture for a person to look at (run with --gtest_also_run_disabled_tests) -------
+// ---- pictures: what a person sees, read back pixel by pixel -------------------------------
 namespace {
 
-void SaveScreen(const RECT& R, const wchar_t* File) {
-  TBitmap bmp(R.right - R.left, R.bottom - R.top, pf24bit);
-  HDC screen = GetDC(nullptr);
-  BitBlt(bmp.Canvas()->GetHandle(), 0, 0, R.right - R.left, R.bottom - R.top, screen, R.left, R.top, SRCCOPY);
-  ReleaseDC(nullptr, screen);
-  bmp.SaveToFile(File);
+// A window's picture: the screen (an open menu) or what it prints.
+struct Picture {
+  int W = 0, H = 0;
+  std::vector<COLORREF> Px;
+  static Picture FromScreen(const RECT& R) {
+    Picture p;
+    p.W = R.right - R.left;
+    p.H = R.bottom - R.top;
+    HDC screen = GetDC(nullptr);
+    p.Read(screen, R.left, R.top);
+    ReleaseDC(nullptr, screen);
+    return p;
+  }
+  static Picture Printed(TWinControl* C) {
+    RECT wr;
+    GetWindowRect(C->GetHandle(), &wr);
+    Picture p;
+    p.W = wr.right - wr.left;
+    p.H = wr.bottom - wr.top;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, p.W, p.H);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    PatBlt(mem, 0, 0, p.W, p.H, WHITENESS);
+    SendMessageW(C->GetHandle(), WM_PRINT, reinterpret_cast<WPARAM>(mem), PRF_NONCLIENT | PRF_CLIENT | PRF_ERASEBKGND);
+    p.Read(mem, 0, 0);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return p;
+  }
+  void Read(HDC DC, int X, int Y) {
+    HDC mem = CreateCompatibleDC(DC);
+    HBITMAP bmp = CreateCompatibleBitmap(DC, W, H);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, W, H, DC, X, Y, SRCCOPY);
+    Px.resize(size_t(W) * size_t(H));
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) Px[size_t(y) * size_t(W) + size_t(x)] = GetPixel(mem, x, y) & 0xFFFFFF;
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+  }
+  // Pixels of colour C inside R (clipped to the picture).
+  int Count(RECT R, COLORREF C) const {
+    int n = 0;
+    for (int y = std::max<LONG>(R.top, 0); y < std::min<LONG>(R.bottom, H); ++y)
+      for (int x = std::max<LONG>(R.left, 0); x < std::min<LONG>(R.right, W); ++x) n += Px[size_t(y) * size_t(W) + size_t(x)] == C;
+    return n;
+  }
+  // The bounding box of colour C inside R (empty when none).
+  RECT Extent(RECT R, COLORREF C) const {
+    RECT e{R.right, R.bottom, R.left, R.top};
+    for (int y = std::max<LONG>(R.top, 0); y < std::min<LONG>(R.bottom, H); ++y)
+      for (int x = std::max<LONG>(R.left, 0); x < std::min<LONG>(R.right, W); ++x)
+        if (Px[size_t(y) * size_t(W) + size_t(x)] == C) {
+          e.left = std::min<LONG>(e.left, x), e.top = std::min<LONG>(e.top, y);
+          e.right = std::max<LONG>(e.right, x + 1), e.bottom = std::max<LONG>(e.bottom, y + 1);
+        }
+    return e;
+  }
+};
+
+// A viewer's rectangle within its window's picture (non-client included).
+RECT InWindow(TBarItemViewer* V, TWinControl* Window) {
+  RECT r = V->BoundsRect;
+  POINT o{0, 0};
+  ClientToScreen(Window->GetHandle(), &o);
+  RECT wr;
+  GetWindowRect(Window->GetHandle(), &wr);
+  OffsetRect(&r, o.x - wr.left, o.y - wr.top);
+  return r;
 }
 
-TEST(BarPicture, DISABLED_MainWindowLikeLayoutWithAnOpenMenu) {
+TEST(BarPicture, AnOpenMenuShowsItsStates) {
   MenuHost h(420);
-  h.Form->SetHeight(320);
   h.Open->SetShortCut(BarShortCut('O', scCtrl));
   h.Exit->SetChecked(true);
-  auto* sep = new TBarSeparatorItem(h.Form.get());
-  h.File->Insert(1, sep);
   auto* recent = new TBarSubmenuItem(h.Form.get());
   recent->SetCaption(L"&Recent");
   h.File->Insert(1, recent);
   AddItem(recent, L"One");
   auto* disabled = AddItem(h.File, L"&Disabled");
   disabled->SetEnabled(false);
-  auto* file = h.AddToolbar(L"tbrFile", 1, 0);
-  file->SetLinkSubitems(h.File);
-  auto* nav = h.AddToolbar(L"tbrNavigation", 2, 0);
-  nav->SetCloseButtonWhenDocked(true);
-  AddItem(nav->Items(), L"Bookmark");
-  nav->Items()->Add(new TBarSeparatorItem(h.Form.get()));
-  auto* path = new TBarEditItem(h.Form.get());
-  path->SetEditWidth(180);
-  path->SetText(L"HKEY_CURRENT_USER\\Software");
-  nav->Items()->Add(path);
-  AddItem(nav->Items(), L"Go");
-  auto* many = h.AddToolbar(L"tbrMany", 1, 200);
-  for (int i = 0; i < 6; ++i) AddItem(many->Items(), L"Extra " + std::to_wstring(i));
-  Pump(100);
-  {
-    LoopScript s({[&] {}, [&] {}, [&] {
-                    RECT r;
-                    GetWindowRect(h.Form->GetHandle(), &r);
-                    r.bottom += 60;
-                    r.right += 60;
-                    SaveScreen(r, L"toolbars_shot.bmp");
-                    PostKey(VK_ESCAPE);
-                    PostKey(VK_ESCAPE);
-                  }});
-    SendMessageW(h.Form->GetHandle(), WM_SYSCOMMAND, SC_KEYMENU, L'f');
-  }
+  Pump(50);
+  const COLORREF text = GetSysColor(COLOR_MENUTEXT) & 0xFFFFFF, grey = GetSysColor(COLOR_BTNSHADOW) & 0xFFFFFF;
+  bool seen = false;
+  RECT popup{}, fileItem{};
+  std::map<TBarCustomItem*, RECT> rows;
+  Picture pic;
+  LoopScript s({[&] {}, [&] {}, [&] {
+                  TBarView* pv = h.OpenView();
+                  if (!pv) return;
+                  seen = true;
+                  GetWindowRect(pv->Window->GetHandle(), &popup);
+                  pic = Picture::FromScreen(popup);
+                  for (TBarCustomItem* it : {static_cast<TBarCustomItem*>(h.Open), static_cast<TBarCustomItem*>(recent),
+                                             static_cast<TBarCustomItem*>(h.Exit), static_cast<TBarCustomItem*>(disabled)})
+                    if (TBarItemViewer* v = pv->Find(it)) rows[it] = InWindow(v, pv->Window);
+                  TBarItemViewer* fv = h.Bar->View()->Find(h.File);
+                  fileItem = fv->BoundsRect;
+                  MapWindowPoints(h.Bar->GetHandle(), nullptr, reinterpret_cast<POINT*>(&fileItem), 2);
+                  PostKey(VK_ESCAPE);
+                  PostKey(VK_ESCAPE);
+                }});
+  SendMessageW(h.Form->GetHandle(), WM_SYSCOMMAND, SC_KEYMENU, L'f');
+  ASSERT_TRUE(seen);
+  ASSERT_EQ(rows.size(), 4u);
+  // The menu hangs from the File item, its left edge under the item's.
+  EXPECT_EQ(popup.left, fileItem.left);
+  EXPECT_EQ(popup.top, fileItem.bottom);
+  auto part = [](RECT r, int from, int to) {  // a share (in 1/8) of a row
+    int w = r.right - r.left;
+    return RECT{r.left + w * from / 8, r.top, r.left + w * to / 8, r.bottom};
+  };
+  // Open (selected, as the keyboard opened the menu): its caption at the
+  // left, its shortcut right-aligned, both in the highlight's text colour.
+  const COLORREF selText = GetSysColor(COLOR_HIGHLIGHTTEXT) & 0xFFFFFF;
+  EXPECT_GT(pic.Count(part(rows[h.Open], 1, 4), selText), 5);
+  EXPECT_GT(pic.Count(part(rows[h.Open], 5, 8), selText), 5);
+  EXPECT_GT(pic.Extent(rows[h.Open], selText).right, rows[h.Open].right - 30);  // near the arrow column
+  // Recent: the submenu arrow at the right end, no shortcut before it.
+  RECT arrow = pic.Extent(part(rows[recent], 6, 8), text);
+  EXPECT_GT(arrow.right, rows[recent].right - 16);
+  EXPECT_LT(arrow.right - arrow.left, 8);
+  // Exit: the check mark in the left column.
+  EXPECT_GT(pic.Count(RECT{rows[h.Exit].left, rows[h.Exit].top, rows[h.Exit].left + 18, rows[h.Exit].bottom}, text), 4);
+  // Disabled: greyed, none of the text colour.
+  EXPECT_EQ(pic.Count(rows[disabled], text), 0);
+  EXPECT_GT(pic.Count(rows[disabled], grey), 5);
 }
 
-}  // namespace
-
-namespace {
-TEST(BarPicture, DISABLED_ImagesStatesAndASideDock) {
+TEST(BarPicture, ImagesStatesAndASideDock) {
   Host h(420);
   h.Form->SetHeight(300);
   TCustomImageList il(nullptr, 16, 16);
-  for (TColor c : {clRed, clGreen, clBlue}) {
-    TBitmap b(16, 16, pf24bit);
-    b.Canvas()->Brush()->SetColor(clFuchsia);
-    b.Canvas()->FillRect(Rect(0, 0, 16, 16));
-    b.Canvas()->Brush()->SetColor(c);
-    b.Canvas()->Ellipse(2, 2, 14, 14);
-    il.AddMasked(&b, clFuchsia);
-  }
+  for (TColor c : {clRed, clLime, clBlue}) il.Add(Solid(c).get(), nullptr);
   auto* t = h.AddToolbar(L"tbrImages", 0, 0);
   t->SetImages(&il);
   auto* a = AddItem(t->Items(), L"");
@@ -1519,14 +1594,6 @@ TEST(BarPicture, DISABLED_ImagesStatesAndASideDock) {
   c->SetDisplayMode(nbdmImageAndText);
   auto* d = AddItem(t->Items(), L"Off");
   d->SetEnabled(false);
-  auto* dd = new TBarSubmenuItem(h.Form.get());
-  dd->SetCaption(L"Drop");
-  dd->SetOptions(TBarItemOptions{tboDropdownArrow});
-  t->Items()->Add(dd);
-  auto* combo = new TBarSubmenuItem(h.Form.get());
-  combo->SetImageIndex(0);
-  combo->SetDropdownCombo(true);
-  t->Items()->Add(combo);
   auto* side = new TBarDock(h.Form.get());
   side->SetName(L"tbdLeft");
   side->SetPosition(dpLeft);
@@ -1534,13 +1601,27 @@ TEST(BarPicture, DISABLED_ImagesStatesAndASideDock) {
   auto* v = new TBarToolbar(h.Form.get());
   v->SetName(L"tbrSide");
   v->SetParent(side);
-  AddItem(v->Items(), L"Vertical");
-  AddItem(v->Items(), L"&Rotated");
+  auto* rotated = AddItem(v->Items(), L"Rotated");
   h.Show();
   Pump(100);
-  RECT r;
-  GetWindowRect(h.Form->GetHandle(), &r);
-  SaveScreen(r, L"toolbars_shot2.bmp");
+  const COLORREF text = GetSysColor(COLOR_BTNTEXT) & 0xFFFFFF;
+  Picture p = Picture::Printed(t);
+  auto row = [&](TBarCustomItem* It) { return InWindow(t->View()->Find(It), t); };
+  EXPECT_EQ(p.Count(row(a), RGB(255, 0, 0)), 256);
+  EXPECT_EQ(p.Count(row(b), RGB(0, 255, 0)), 256);
+  EXPECT_EQ(p.Count(row(c), RGB(0, 0, 255)), 256);
+  EXPECT_GT(p.Count(row(c), text), 5);  // and its caption
+  // The checked button is sunk: shadow on its top edge.
+  RECT rb = row(b);
+  EXPECT_EQ(p.Px[size_t(rb.top) * size_t(p.W) + size_t((rb.left + rb.right) / 2)], GetSysColor(COLOR_BTNSHADOW) & 0xFFFFFF);
+  // The disabled one is grey, not in the text colour.
+  EXPECT_EQ(p.Count(row(d), text), 0);
+  EXPECT_GT(p.Count(row(d), GetSysColor(COLOR_BTNSHADOW) & 0xFFFFFF), 5);
+  // On the side dock the toolbar stands upright and its caption is turned.
+  EXPECT_GT(v->GetHeight(), v->GetWidth());
+  Picture sp = Picture::Printed(v);
+  RECT e = sp.Extent(InWindow(v->View()->Find(rotated), v), text);
+  EXPECT_GT(e.bottom - e.top, 2 * (e.right - e.left));
 }
 }  // namespace
 

@@ -227,7 +227,7 @@ TEST(SkinDefaultTheme, MetricsColoursAndBorders) {
   InitSkin();
   TSkinTheme* t = CurrentSkinTheme();
   EXPECT_EQ(t->GetPopupShadowType(), 1);
-  EXPECT_EQ(t->GetIntegerMetrics(10), 11);  // classic (no visual styles under test)
+  if (!USE_THEMES) EXPECT_EQ(t->GetIntegerMetrics(10), 11);  // classic; styled: SkinVisualStyles
   EXPECT_EQ(t->GetIntegerMetrics(20), 8);
   EXPECT_EQ(t->GetIntegerMetrics(65), 13);
   EXPECT_EQ(t->GetIntegerMetrics(35), -1);
@@ -597,4 +597,59 @@ TEST(SkinToolbars, ReleaseOverAnItemPressedElsewhereRunsIt) {
   sv->MouseUp(2, 2, false);
   EXPECT_NE(v->DoneActionData.DoneAction, tbdaClickItem);
   v->SetSelected(nullptr);
+}
+
+// With a visual style active (the skin.gui_styled run), the Default theme's
+// painters take their visual-style branches: each draws something, and
+// something else than with visual styles forbidden.
+TEST(SkinVisualStyles, PaintersTakeTheStyledBranches) {
+  InitSkin();
+  if (!USE_THEMES) GTEST_SKIP() << "no visual style active";
+  TSkinTheme* t = CurrentSkinTheme();
+  EXPECT_GE(t->GetIntegerMetrics(10), 3);  // the split button's drop-down part, plus 2
+  TSkinItemInfo I;
+  I.ViewType = VT_TOOLBARBAR;
+  I.ItemOptions = IO_TOOLBARSTYLE;
+  I.Enabled = true;
+  I.HoverKind = hkMouseHover;
+  TSkinToolbarInfo tb;
+  tb.AllowDrag = true;
+  tb.BorderSize = POINT{2, 2};
+  tb.ClientWidth = 60;
+  tb.ClientHeight = 22;
+  tb.DragHandleStyle = dhSingle;
+  tb.CloseButtonState = 1;
+  TSkinEditBtnInfo eb;
+  eb.ButtonType = 1;
+  struct Case {
+    const char* Name;
+    std::function<void(TCanvas*)> Paint;
+  };
+  const RECT R{0, 0, 64, 26};
+  const std::vector<Case> cases = {
+      {"button", [&](TCanvas* C) { t->PaintButton(C, R, I); }},
+      {"toolbar frame", [&](TCanvas* C) { t->PaintToolbarNCArea(C, R, tb); }},
+      {"edit button", [&](TCanvas* C) { t->PaintEditButton(C, RECT{0, 0, 16, 20}, I, eb); }},
+      {"check box", [&](TCanvas* C) { t->PaintGlyph(C, RECT{0, 0, 13, 13}, 1, 1); }},
+      {"status grip", [&](TCanvas* C) { t->PaintStatusBar(C, R, 3); }},
+  };
+  const COLORREF bg = RGB(255, 0, 255);
+  auto pixels = [](Surface& S) {
+    std::vector<COLORREF> v;
+    for (int y = 0; y < S.H; ++y)
+      for (int x = 0; x < S.W; ++x) v.push_back(GetPixel(S.DC, x, y));
+    return v;
+  };
+  for (const Case& c : cases) {
+    Surface styled(64, 26, bg);
+    c.Paint(&styled.C);
+    SetSkinSysParam(2, 1);  // visual styles forbidden: the classic picture
+    ASSERT_FALSE(USE_THEMES);
+    Surface classic(64, 26, bg);
+    c.Paint(&classic.C);
+    SetSkinSysParam(2, 0);
+    ASSERT_TRUE(USE_THEMES);
+    EXPECT_GT(styled.CountNot(bg), 0) << c.Name;
+    EXPECT_NE(pixels(styled), pixels(classic)) << c.Name;
+  }
 }
