@@ -63,10 +63,12 @@ void RunInput(const std::function<void()>& Script) {
 // Presses at From, moves there in steps, releases at To. Waits out the
 // double-click time first, so that the press is never taken for the second
 // half of a double click.
-void Drag(POINT From, POINT To, int Steps = 8, bool Ctrl = false) {
+// Presses at the first point, moves through the others in steps (resting at
+// each), releases at the last.
+void DragAlong(const std::vector<POINT>& Path, int Steps = 8, bool Ctrl = false) {
   Pump(static_cast<int>(GetDoubleClickTime()) + 30);
   RunInput([&] {
-    MoveMouse(From);
+    MoveMouse(Path.front());
     Sleep(30);
     if (Ctrl) {
       Key(VK_CONTROL, true);
@@ -74,15 +76,21 @@ void Drag(POINT From, POINT To, int Steps = 8, bool Ctrl = false) {
     }
     Press(true);
     Sleep(30);
-    for (int i = 1; i <= Steps; ++i) {
-      MoveMouse(POINT{From.x + (To.x - From.x) * i / Steps, From.y + (To.y - From.y) * i / Steps});
-      Sleep(15);
+    for (size_t k = 1; k < Path.size(); ++k) {
+      const POINT a = Path[k - 1], b = Path[k];
+      for (int i = 1; i <= Steps; ++i) {
+        MoveMouse(POINT{a.x + (b.x - a.x) * i / Steps, a.y + (b.y - a.y) * i / Steps});
+        Sleep(15);
+      }
+      if (k + 1 < Path.size()) Sleep(60);
     }
     Press(false);
     Sleep(30);
     if (Ctrl) Key(VK_CONTROL, false);
   });
 }
+
+void Drag(POINT From, POINT To, int Steps = 8, bool Ctrl = false) { DragAlong({From, To}, Steps, Ctrl); }
 
 void DoubleClickAt(POINT P) {
   MoveMouse(P);
@@ -738,24 +746,7 @@ TEST(BarFloating, ASmoothDragOverAnotherDockEndingFloatingKeepsItsLastDock) {
   POINT over{(br.left + br.right) / 2, (br.top + br.bottom) / 2};
   RECT fr = WindowRectOf(h.Form.get());
   POINT away{(fr.left + fr.right) / 2, (fr.top + fr.bottom) / 2};
-  Pump(static_cast<int>(GetDoubleClickTime()) + 30);
-  RunInput([&] {
-    MoveMouse(from);
-    Sleep(30);
-    Press(true);
-    Sleep(30);
-    for (POINT to : {over, away}) {
-      POINT at{0, 0};
-      GetCursorPos(&at);
-      for (int i = 1; i <= 8; ++i) {
-        MoveMouse(POINT{at.x + (to.x - at.x) * i / 8, at.y + (to.y - at.y) * i / 8});
-        Sleep(15);
-      }
-      Sleep(60);
-    }
-    Press(false);
-    Sleep(30);
-  });
+  DragAlong({from, over, away});
   ASSERT_TRUE(t->GetFloating());
   EXPECT_EQ(t->GetLastDock(), h.Dock);
   // Docking again through it returns to the row it left.
