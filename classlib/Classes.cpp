@@ -317,6 +317,18 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
 
 void TComponent::Loaded() { state_.Exclude(csLoading); }
 
+bool TComponent::ExecuteAction(TBasicAction* Action) {
+  if (!Action->HandlesTarget(this)) return false;
+  Action->ExecuteTarget(this);
+  return true;
+}
+
+bool TComponent::UpdateAction(TBasicAction* Action) {
+  if (!Action->HandlesTarget(this)) return false;
+  Action->UpdateTarget(this);
+  return true;
+}
+
 void TComponent::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
   if (Root != this) return;
   const std::vector<TComponent*> owned = components_;  // Proc may change the list
@@ -1373,4 +1385,80 @@ void TCollection::RemoveItem(TCollectionItem* Item) {
 
 void TCollection::Changed() {
   if (updateCount_ == 0) Update(nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// TBasicActionLink
+
+TBasicActionLink::TBasicActionLink(TObject* AClient) { AssignClient(AClient); }
+
+TBasicActionLink::~TBasicActionLink() {
+  if (action_) action_->UnRegisterChanges(this);
+}
+
+void TBasicActionLink::SetAction(TBasicAction* Value) {
+  if (Value == action_) return;
+  if (action_) action_->UnRegisterChanges(this);
+  action_ = Value;
+  if (action_) action_->RegisterChanges(this);
+}
+
+bool TBasicActionLink::Execute(TComponent* AComponent) {
+  if (!action_) return false;
+  TBasicAction* a = action_;
+  a->ActionComponent = AComponent;
+  struct TClear {
+    TBasicAction* A;
+    ~TClear() { A->ActionComponent = nullptr; }
+  } clear{a};
+  return a->Execute();
+}
+
+bool TBasicActionLink::Update() { return action_ && action_->Update(); }
+
+void TBasicActionLink::Change() {
+  if (OnChange) OnChange(action_);
+}
+
+// ---------------------------------------------------------------------------
+// TBasicAction
+
+TBasicAction::TBasicAction(TComponent* AOwner) : TComponent(AOwner) {}
+
+TBasicAction::~TBasicAction() {
+  // The clients forget the action (each link takes itself out of the list).
+  while (!clients_.empty()) {
+    TBasicActionLink* l = clients_.back();
+    clients_.pop_back();
+    l->action_ = nullptr;
+  }
+}
+
+bool TBasicAction::Execute() {
+  if (!OnExecute) return false;
+  OnExecute(this);
+  return true;
+}
+
+bool TBasicAction::Update() {
+  if (!OnUpdate) return false;
+  OnUpdate(this);
+  return true;
+}
+
+void TBasicAction::RegisterChanges(TBasicActionLink* Value) {
+  if (std::find(clients_.begin(), clients_.end(), Value) == clients_.end()) clients_.push_back(Value);
+  Value->action_ = this;
+}
+
+void TBasicAction::UnRegisterChanges(TBasicActionLink* Value) {
+  auto it = std::find(clients_.begin(), clients_.end(), Value);
+  if (it != clients_.end()) clients_.erase(it);
+  if (Value->action_ == this) Value->action_ = nullptr;
+}
+
+void TBasicAction::Change() {
+  const std::vector<TBasicActionLink*> links = clients_;
+  for (TBasicActionLink* l : links)
+    if (std::find(clients_.begin(), clients_.end(), l) != clients_.end()) l->Change();
 }

@@ -150,6 +150,7 @@ enum TComponentStateItem {
 using TComponentState = TSet<TComponentStateItem>;
 
 class TComponent;
+class TBasicAction;
 // Handed each child of a component when it is stored.
 using TGetChildProc = std::function<void(TComponent* Child)>;
 
@@ -225,6 +226,11 @@ class TComponent : public TPersistent {
   virtual TComponent* GetParentComponent() const { return nullptr; }
   virtual void SetParentComponent(TComponent* Value) {}
 
+  // Offered an action that looks for a target: runs (updates) it on this
+  // component when the action HandlesTarget it. True when it did.
+  virtual bool ExecuteAction(TBasicAction* Action);
+  virtual bool UpdateAction(TBasicAction* Action);
+
  protected:
   friend class TReader;
   friend class TWriter;
@@ -245,6 +251,67 @@ class TComponent : public TPersistent {
   String name_;
   TComponentState state_;
   intptr_t tag_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Actions (classlib/Actions.h has the actions that clients show).
+
+// Ties one client to an action: told of every change of the action.
+class TBasicActionLink : public TObject {
+ public:
+  explicit TBasicActionLink(TObject* AClient);
+  ~TBasicActionLink() override;
+
+  TBasicAction* GetAction() const { return action_; }
+  // Registers with the action (and leaves the old one).
+  virtual void SetAction(TBasicAction* Value);
+  // Executes the action with AComponent as its ActionComponent.
+  virtual bool Execute(TComponent* AComponent = nullptr);
+  virtual bool Update();
+  // Whether the client's handler is the action's (it then runs the action).
+  virtual bool IsOnExecuteLinked() { return true; }
+  virtual void SetOnExecute(const TNotifyEvent& Value) {}
+
+  // Told when the action changed (Sender: the action).
+  TNotifyEvent OnChange;
+
+ protected:
+  friend class TBasicAction;
+  virtual void AssignClient(TObject* AClient) {}
+  virtual void Change();
+  TBasicAction* action_ = nullptr;
+};
+
+class TBasicAction : public TComponent {
+ public:
+  explicit TBasicAction(TComponent* AOwner);
+  ~TBasicAction() override;
+  const char* ClassName() const override { return "TBasicAction"; }
+
+  // Runs the action: OnExecute when assigned; true when something ran.
+  virtual bool Execute();
+  // Updates the action's state: OnUpdate when assigned; true when handled.
+  virtual bool Update();
+  // A target object (the focused control, the form...) the action can act
+  // on by itself; the base knows none.
+  virtual bool HandlesTarget(TObject* Target) { return false; }
+  virtual void ExecuteTarget(TObject* Target) {}
+  virtual void UpdateTarget(TObject* Target) {}
+
+  void RegisterChanges(TBasicActionLink* Value);
+  void UnRegisterChanges(TBasicActionLink* Value);
+  int ClientCount() const { return static_cast<int>(clients_.size()); }
+  TBasicActionLink* Client(int Index) const { return clients_[static_cast<size_t>(Index)]; }
+
+  // The component through which the running action was started.
+  TComponent* ActionComponent = nullptr;
+  TNotifyEvent OnExecute;
+  TNotifyEvent OnUpdate;
+
+ protected:
+  // Tells every client link that the action changed.
+  virtual void Change();
+  std::vector<TBasicActionLink*> clients_;
 };
 
 // True when Ident is a valid identifier (letter or underscore, then

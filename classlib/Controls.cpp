@@ -426,7 +426,88 @@ TCustomForm* TControl::GetParentForm() const {
 TCustomForm* GetParentForm(TControl* c) { return c ? c->GetParentForm() : nullptr; }
 
 void TControl::Click() {
-  if (OnClick) OnClick(this);
+  TBasicAction* action = GetAction();
+  if (OnClick && action && OnClick != action->OnExecute)
+    OnClick(this);
+  else if (actionLink_ && action)
+    actionLink_->Execute(this);
+  else if (OnClick)
+    OnClick(this);
+}
+
+TBasicAction* TControl::GetAction() const { return actionLink_ ? actionLink_->GetAction() : nullptr; }
+
+TControlActionLink* TControl::CreateActionLink() { return new TControlActionLink(this); }
+
+void TControl::SetAction(TBasicAction* Value) {
+  if (!Value) {
+    actionLink_.reset();
+    return;
+  }
+  if (!actionLink_) actionLink_.reset(CreateActionLink());
+  actionLink_->SetAction(Value);
+  actionLink_->OnChange = TNotifyEvent(this, &TControl::DoActionChange);
+  ActionChange(Value, Value->IsLoading());
+  Value->FreeNotification(this);
+}
+
+void TControl::DoActionChange(TObject* Sender) {
+  if (Sender == GetAction()) ActionChange(Sender, false);
+}
+
+void TControl::ActionChange(TObject* Sender, bool CheckDefaults) {
+  auto* a = dynamic_cast<TCustomAction*>(Sender);
+  if (!a) return;
+  if (!CheckDefaults || GetCaption().empty()) SetCaption(a->GetCaption());
+  if (!CheckDefaults || enabled_) SetEnabled(a->GetEnabled());
+  if (!CheckDefaults || hint_.empty()) SetHint(a->GetHint());
+  if (!CheckDefaults || visible_) SetVisible(a->GetVisible());
+  if (!CheckDefaults || !OnClick) OnClick = a->OnExecute;
+}
+
+void TControl::InitiateAction() {
+  if (actionLink_) actionLink_->Update();
+}
+
+void TControl::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && actionLink_ && AComponent == actionLink_->GetAction()) SetAction(nullptr);
+}
+
+void TControl::Loaded() {
+  TComponent::Loaded();
+  if (TBasicAction* a = GetAction()) ActionChange(a, true);
+}
+
+bool TControlActionLink::IsCaptionLinked() {
+  return TActionLink::IsCaptionLinked() && client_->GetCaption() == CustomAction()->GetCaption();
+}
+bool TControlActionLink::IsEnabledLinked() {
+  return TActionLink::IsEnabledLinked() && client_->GetEnabled() == CustomAction()->GetEnabled();
+}
+bool TControlActionLink::IsHintLinked() {
+  return TActionLink::IsHintLinked() && client_->GetHint() == CustomAction()->GetHint();
+}
+bool TControlActionLink::IsVisibleLinked() {
+  return TActionLink::IsVisibleLinked() && client_->GetVisible() == CustomAction()->GetVisible();
+}
+bool TControlActionLink::IsOnExecuteLinked() {
+  return TActionLink::IsOnExecuteLinked() && action_ && client_->OnClick == action_->OnExecute;
+}
+void TControlActionLink::SetCaption(const String& Value) {
+  if (IsCaptionLinked()) client_->SetCaption(Value);
+}
+void TControlActionLink::SetEnabled(bool Value) {
+  if (IsEnabledLinked()) client_->SetEnabled(Value);
+}
+void TControlActionLink::SetHint(const String& Value) {
+  if (IsHintLinked()) client_->SetHint(Value);
+}
+void TControlActionLink::SetVisible(bool Value) {
+  if (IsVisibleLinked()) client_->SetVisible(Value);
+}
+void TControlActionLink::SetOnExecute(const TNotifyEvent& Value) {
+  if (IsOnExecuteLinked()) client_->OnClick = Value;
 }
 
 void TControl::DblClick() {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "classlib/Actions.h"
 #include "classlib/Classes.h"
 #include "classlib/Graphics.h"
 #include "classlib/Messages.h"
@@ -14,6 +15,7 @@
 class TWinControl;
 class TPopupMenu;
 class TCustomForm;
+class TControlActionLink;
 
 // ---------------------------------------------------------------------------
 // Messages (TMessage is in Messages.h)
@@ -281,6 +283,17 @@ class TControl : public TComponent {
   // The form that holds this control, or nullptr.
   TCustomForm* GetParentForm() const;
 
+  // The action the control shows and runs (null: none). The control's
+  // caption, enabled state, hint, visibility, help context and OnClick
+  // follow the action's while its link ties them.
+  TBasicAction* GetAction() const;
+  void SetAction(TBasicAction* Value);
+  TControlActionLink* GetActionLink() const { return actionLink_.get(); }
+  // Updates the action through the link (the application does it for
+  // every visible control of a visible form when it is idle).
+  virtual void InitiateAction();
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
   // Streaming: a control is stored inside its parent.
   bool HasParent() const override { return true; }
   TComponent* GetParentComponent() const override;
@@ -300,7 +313,8 @@ class TControl : public TComponent {
   virtual void WndProc(TMessage& m);
   virtual void DefaultHandler(TMessage& m);
 
-  // Called when the control has been clicked (after OnClick's conditions).
+  // Called when the control has been clicked: runs OnClick, or the action
+  // when OnClick is the action's own handler or there is none.
   virtual void Click();
   virtual void DblClick();
 
@@ -321,6 +335,13 @@ class TControl : public TComponent {
   virtual void VisibleChanging() {}
   virtual void FontChanged(TObject*);
   virtual void DoContextPopup(TPoint mousePos, bool& handled);
+  // Takes the action's properties; with CheckDefaults only those the
+  // control still has at their defaults.
+  virtual void ActionChange(TObject* Sender, bool CheckDefaults);
+  // The link class of the control (GetActionLinkClass).
+  virtual TControlActionLink* CreateActionLink();
+  void DoActionChange(TObject* Sender);
+  void Loaded() override;
   // The colour used to paint this control's background.
   TColor EffectiveColor() const;
   void SendCancelMode(TControl* sender);
@@ -350,10 +371,31 @@ class TControl : public TComponent {
   TPopupMenu* popupMenu_ = nullptr;
   TCursor cursor_ = crDefault;
   bool mouseInControl_ = false;
+  std::unique_ptr<TControlActionLink> actionLink_;
 
  private:
   void HandleMouse(TMessage& m);
   void FontChangedThunk(TObject* s) { FontChanged(s); }
+};
+
+// The link of a control to its action: each property is tied while the
+// control's value equals the action's.
+class TControlActionLink : public TActionLink {
+ public:
+  explicit TControlActionLink(TControl* AClient) : TActionLink(AClient), client_(AClient) {}
+  bool IsCaptionLinked() override;
+  bool IsEnabledLinked() override;
+  bool IsHintLinked() override;
+  bool IsVisibleLinked() override;
+  bool IsOnExecuteLinked() override;
+  void SetCaption(const String& Value) override;
+  void SetEnabled(bool Value) override;
+  void SetHint(const String& Value) override;
+  void SetVisible(bool Value) override;
+  void SetOnExecute(const TNotifyEvent& Value) override;
+
+ protected:
+  TControl* client_;
 };
 
 // ---------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <utility>
 
 class TObject {
@@ -14,7 +15,8 @@ class TObject {
 };
 
 // An event handler: an object-and-method pair (comparable, like a method
-// pointer) or any callable (comparable only to itself being empty).
+// pointer) or any callable (equal to its copies only: a handler copied from
+// one event to another is still known as the same).
 template <class Sig>
 class TEvent;
 
@@ -38,7 +40,7 @@ class TEvent<R(A...)> {
   template <class F,
             class = std::enable_if_t<!std::is_same_v<std::decay_t<F>, TEvent> &&
                                      std::is_invocable_r_v<R, F&, A...>>>
-  TEvent(F f) : fn_(std::move(f)) {}
+  TEvent(F f) : fn_(std::move(f)), token_(std::make_shared<char>()) {}
 
   explicit operator bool() const { return static_cast<bool>(fn_); }
   bool Assigned() const { return static_cast<bool>(fn_); }
@@ -48,7 +50,7 @@ class TEvent<R(A...)> {
   // Equal when both are empty, or both bind the same method of the same object.
   bool operator==(const TEvent& o) const {
     if (!fn_ || !o.fn_) return !fn_ && !o.fn_;
-    if (!obj_ || !o.obj_) return false;
+    if (!obj_ || !o.obj_) return token_ && token_ == o.token_;
     return obj_ == o.obj_ && methodSize_ == o.methodSize_ &&
            std::memcmp(method_, o.method_, methodSize_) == 0;
   }
@@ -61,6 +63,7 @@ class TEvent<R(A...)> {
   const void* obj_ = nullptr;
   unsigned char method_[2 * sizeof(void*)] = {};
   unsigned methodSize_ = 0;
+  std::shared_ptr<char> token_;  // shared by the copies of a callable
 };
 
 using TNotifyEvent = TEvent<void(TObject* Sender)>;

@@ -496,6 +496,22 @@ void TCustomForm::ControlDestroyed(TWinControl* c) {
   if (focusedControl_ && c->ContainsControl(focusedControl_)) focusedControl_ = nullptr;
 }
 
+void TCustomForm::UpdateActions() {
+  if (IsDestroying()) return;
+  InitiateAction();
+  std::function<void(TWinControl*)> walk = [&](TWinControl* p) {
+    // By index: an update may add or remove controls.
+    for (int i = 0; i < p->ControlCount(); ++i) {
+      TControl* c = p->Controls(i);
+      if (!c->GetVisible()) continue;
+      c->InitiateAction();
+      if (i < p->ControlCount() && p->Controls(i) == c)
+        if (auto* w = dynamic_cast<TWinControl*>(c)) walk(w);
+    }
+  };
+  walk(this);
+}
+
 TForm::TForm(TComponent* AOwner) : TCustomForm(AOwner) {}
 
 // ===========================================================================
@@ -744,7 +760,58 @@ void TApplication::Idle(const MSG&) {
       HandleException(this);
     }
   }
+  if (done) {
+    try {
+      DoActionIdle();
+    } catch (...) {
+      HandleException(this);
+    }
+  }
   if (done && !terminated_) WaitMessage();
+}
+
+void TApplication::DoActionIdle() {
+  if (!Screen) return;
+  for (int i = 0; i < Screen->FormCount(); ++i) {
+    TCustomForm* f = Screen->Forms(i);
+    if (f->handle_ && IsWindowVisible(f->handle_) && IsWindowEnabled(f->handle_)) f->UpdateActions();
+  }
+}
+
+bool TApplication::ExecuteAction(TBasicAction* Action) {
+  bool handled = false;
+  if (OnActionExecute) OnActionExecute(Action, handled);
+  return handled;
+}
+
+bool TApplication::UpdateAction(TBasicAction* Action) {
+  bool handled = false;
+  if (OnActionUpdate) OnActionUpdate(Action, handled);
+  return handled;
+}
+
+bool TApplication::DispatchAction(TBasicAction* Action, bool Execute) {
+  auto offer = [&](TComponent* c) { return Execute ? c->ExecuteAction(Action) : c->UpdateAction(Action); };
+  TCustomForm* form = Screen ? Screen->GetActiveForm() : nullptr;
+  if (!form)
+    if (TWinControl* focused = TWinControl::FindControl(GetFocus())) form = ::GetParentForm(focused);
+  if (!form) return false;
+  std::vector<TControl*> offered;
+  for (TControl* c = form->GetActiveControl(); c; c = c->GetParent()) {
+    offered.push_back(c);
+    if (offer(c)) return true;
+  }
+  if (std::find(offered.begin(), offered.end(), form) == offered.end() && offer(form)) return true;
+  std::function<bool(TWinControl*)> others = [&](TWinControl* p) {
+    for (int i = 0; i < p->ControlCount(); ++i) {
+      TControl* c = p->Controls(i);
+      if (!c->GetVisible()) continue;
+      if (std::find(offered.begin(), offered.end(), c) == offered.end() && offer(c)) return true;
+      if (auto* w = dynamic_cast<TWinControl*>(c); w && others(w)) return true;
+    }
+    return false;
+  };
+  return others(form);
 }
 
 bool TApplication::IsKeyMsg(MSG& msg) {

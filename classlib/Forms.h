@@ -115,6 +115,9 @@ class TCustomForm : public TWinControl {
   void DoDestroy();
   // Forgets a control that is going away.
   void ControlDestroyed(TWinControl* c);
+  // Updates the actions of the form and of its visible controls (their
+  // InitiateAction); the application calls it when idle.
+  virtual void UpdateActions();
   // Key preview: the form's key events see a key before the control does.
   bool KeyPreviewDown(WORD& key, TShiftState shift);
   void KeyPress(wchar_t& key) override { TWinControl::KeyPress(key); }
@@ -268,6 +271,18 @@ class TApplication : public TComponent {
 
   // Runs OnIdle when the queue is empty (internal).
   void Idle(const MSG& msg);
+  // Updates the actions of every visible, enabled form (idle time).
+  void DoActionIdle();
+
+  // Actions looking for a handler: OnActionExecute / OnActionUpdate.
+  bool ExecuteAction(TBasicAction* Action) override;
+  bool UpdateAction(TBasicAction* Action) override;
+  // Offers an action to its targets: the focused control and its parents
+  // up to their form, then the form's other visible controls. True when
+  // one of them ran (updated) it.
+  bool DispatchAction(TBasicAction* Action, bool Execute);
+  TActionEvent OnActionExecute;
+  TActionEvent OnActionUpdate;
   // Called by forms as they die.
   void FormDestroyed(TCustomForm* f);
 

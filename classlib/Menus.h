@@ -2,7 +2,13 @@
 // framework, whose pop-up menus derive from TPopupMenu and override Popup.
 #pragma once
 
+#include <cstdint>
+
 #include "classlib/Classes.h"
+
+// A keyboard shortcut: the virtual key in the low byte, with scShift,
+// scCtrl and scAlt (0x2000, 0x4000, 0x8000) for the modifiers.
+using TShortCut = uint16_t;
 
 class TPopupMenu : public TComponent {
  public:

@@ -51,6 +51,27 @@ inline void Pump(int ms = 50) {
   PumpUntil([] { return false; }, ms);
 }
 
+// Real input: a left click at a client point of a control (its window
+// must be in the foreground).
+inline void MouseClick(TControl* c, int x, int y) {
+  const TPoint p = c->ClientToScreen(TPoint{x, y});
+  SetCursorPos(p.x, p.y);
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
+// Real input: a key pressed and released.
+inline void PressKey(WORD vk) {
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_KEYBOARD;
+  in[0].ki.wVk = in[1].ki.wVk = vk;
+  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
 // Ends a modal loop (or any wait) that runs longer than it should: after the
 // timeout, cancels the form's modal loop and wakes the thread.
 class Watchdog {

@@ -1,0 +1,153 @@
+// Actions on real windows, driven by real mouse and keyboard input.
+#include "classlib/Actions.h"
+#include "classlib/ExtCtrls.h"
+#include "classlib/StdCtrls.h"
+#include "classlib/tests/gui_support.h"
+
+using namespace guitest;
+
+namespace {
+
+std::unique_ptr<TForm> ShownForm() {
+  std::unique_ptr<TForm> f(new TForm(Application));
+  f->SetBounds(40, 40, 400, 300);
+  f->Show();
+  SetForegroundWindow(f->GetHandle());
+  PumpUntil([&] { return GetForegroundWindow() == f->GetHandle(); }, 2000);
+  return f;
+}
+
+template <class T>
+T* Put(TWinControl* parent, int x, int y, int w = 100, int h = 24) {
+  T* c = new T(parent->GetParentForm() ? static_cast<TComponent*>(parent->GetParentForm()) : parent);
+  c->SetParent(parent);
+  c->SetBounds(x, y, w, h);
+  return c;
+}
+
+// Runs the application's own loop, idle time included, until done holds.
+bool RunLoopUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
+  const UINT_PTR timer = SetTimer(nullptr, 0, 10, nullptr);  // wakes the idle wait
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  bool ok = true;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) {
+      ok = false;
+      break;
+    }
+    Application->HandleMessage();
+  }
+  KillTimer(nullptr, timer);
+  return ok;
+}
+
+// An action that works on edit boxes (or panels) by itself.
+class TTargetAction : public TAction {
+ public:
+  TTargetAction(TComponent* Owner, bool Panels) : TAction(Owner), panels_(Panels) {}
+  bool HandlesTarget(TObject* Target) override {
+    return panels_ ? dynamic_cast<TPanel*>(Target) != nullptr : dynamic_cast<TEdit*>(Target) != nullptr;
+  }
+  void ExecuteTarget(TObject* Target) override { Ran = Target; }
+  void UpdateTarget(TObject* Target) override {
+    Updated = Target;
+    SetEnabled(true);
+  }
+  TObject* Ran = nullptr;
+  TObject* Updated = nullptr;
+
+ private:
+  bool panels_;
+};
+
+}  // namespace
+
+TEST(Actions, OneActionDrivesTwoClientsAndIdleUpdatesThem) {
+  auto f = ShownForm();
+  auto* list = new TActionList(f.get());
+  auto* act = new TAction(f.get());
+  act->SetActionList(list);
+  act->SetCaption(L"&Run");
+  act->SetHint(L"Runs it");
+  act->SetHelpContext(12);
+  int runs = 0;
+  bool allow = true;
+  act->OnExecute = [&](TObject*) { ++runs; };
+  act->OnUpdate = [&](TObject* s) { static_cast<TAction*>(s)->SetEnabled(allow); };
+  auto* b1 = Put<TButton>(f.get(), 10, 10);
+  auto* b2 = Put<TButton>(f.get(), 10, 50);
+  b1->SetAction(act);
+  b2->SetAction(act);
+  for (TButton* b : {b1, b2}) {
+    EXPECT_EQ(b->GetCaption(), L"&Run");
+    EXPECT_EQ(b->GetHint(), L"Runs it");
+  }
+  Pump(50);
+  MouseClick(b2, 20, 10);
+  EXPECT_TRUE(PumpUntil([&] { return runs == 1; }));
+  act->SetCaption(L"Go");
+  EXPECT_EQ(b1->GetCaption(), L"Go");
+  EXPECT_EQ(b2->GetCaption(), L"Go");
+
+  // Idle time: the action's update disables both buttons and their windows.
+  allow = false;
+  EXPECT_TRUE(RunLoopUntil([&] { return !b1->GetEnabled() && !b2->GetEnabled(); }));
+  EXPECT_FALSE(IsWindowEnabled(b1->GetHandle()));
+  EXPECT_FALSE(IsWindowEnabled(b2->GetHandle()));
+  EXPECT_FALSE(act->Execute());  // a disabled action runs nothing
+  allow = true;
+  EXPECT_TRUE(RunLoopUntil([&] { return b1->GetEnabled() && b2->GetEnabled(); }));
+  EXPECT_EQ(runs, 1);
+
+  // A group: checking one action unchecks the other; a shortcut runs its action.
+  auto* other = new TAction(f.get());
+  other->SetActionList(list);
+  act->SetGroupIndex(3);
+  other->SetGroupIndex(3);
+  act->SetChecked(true);
+  other->SetChecked(true);
+  EXPECT_FALSE(act->GetChecked());
+  act->SetShortCut(VK_F5);
+  EXPECT_TRUE(list->IsShortCut(VK_F5));
+  EXPECT_EQ(runs, 2);
+
+  // Freeing the action leaves the clients without one.
+  delete act;
+  EXPECT_EQ(b1->GetAction(), nullptr);
+  EXPECT_EQ(b2->GetAction(), nullptr);
+}
+
+TEST(Actions, WithoutAHandlerTheFocusedControlThenItsParentsAreOffered) {
+  auto f = ShownForm();
+  auto* panel = Put<TPanel>(f.get(), 10, 10, 200, 100);
+  auto* inner = Put<TEdit>(panel, 10, 10);
+  auto* outer = Put<TEdit>(f.get(), 10, 150);
+  auto* forEdits = new TTargetAction(f.get(), false);
+  auto* forPanels = new TTargetAction(f.get(), true);
+  MouseClick(inner, 5, 5);
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == inner->GetHandle(); }));
+  EXPECT_TRUE(forEdits->Execute());
+  EXPECT_EQ(forEdits->Ran, inner);
+  EXPECT_TRUE(forPanels->Execute());
+  EXPECT_EQ(forPanels->Ran, panel);  // the focused edit's parent
+  MouseClick(outer, 5, 5);
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == outer->GetHandle(); }));
+  EXPECT_TRUE(forEdits->Execute());
+  EXPECT_EQ(forEdits->Ran, outer);
+  EXPECT_TRUE(forPanels->Execute());  // not a parent: found among the form's other controls
+  EXPECT_EQ(forPanels->Ran, panel);
+
+  // The application's handler comes first.
+  bool appHandled = false;
+  Application->OnActionExecute = [&](TBasicAction*, bool& Handled) { Handled = appHandled = true; };
+  forEdits->Ran = nullptr;
+  EXPECT_TRUE(forEdits->Execute());
+  EXPECT_TRUE(appHandled);
+  EXPECT_EQ(forEdits->Ran, nullptr);
+  Application->OnActionExecute = nullptr;
+
+  // An action that nobody handles is disabled by its update.
+  auto* orphan = new TAction(f.get());
+  EXPECT_FALSE(orphan->Update());
+  EXPECT_FALSE(orphan->GetEnabled());
+}
