@@ -1,5 +1,6 @@
 #include "app/Help.h"
 
+#include "classlib/Forms.h"
 #include "classlib/Registry.h"
 
 namespace Hh {
@@ -95,3 +96,40 @@ void ShowHelpTopicIn(const String& HelpFile, const String& Topic) {
 }
 
 void ShowHelpContents() { ShowHelpTopic(L"int_welcome.htm"); }
+
+std::function<void(const String& HelpFile, DWORD Context)> HelpContextHook;
+
+namespace {
+
+// The application's help handler.
+bool ApplicationHelp(WORD Command, intptr_t Data) {
+  const String file = Application && !Application->GetHelpFile().empty() ? Application->GetHelpFile() : HelpFileName();
+  switch (Command) {
+    case HELP_CONTEXT:
+    case HELP_CONTEXTPOPUP: {
+      const DWORD context = static_cast<DWORD>(Data);
+      if (HelpContextHook) {
+        HelpContextHook(file, context);
+        return true;
+      }
+      constexpr UINT HH_HELP_CONTEXT_ = 0x0F;
+      if (Hh::HtmlHelpW) return Hh::HtmlHelpW(nullptr, file.c_str(), HH_HELP_CONTEXT_, context) != nullptr;
+      if (Hh::HtmlHelp) return Hh::HtmlHelp(nullptr, WideToAnsi(file).c_str(), HH_HELP_CONTEXT_, context) != nullptr;
+      return false;
+    }
+    case HELP_CONTENTS:
+    case HELP_FINDER:
+      ShowHelpContents();
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+void InstallApplicationHelp() {
+  if (!Application) return;
+  Application->SetHelpFile(HelpFileName());
+  Application->HelpHandler = ApplicationHelp;
+}

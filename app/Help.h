@@ -53,3 +53,11 @@ void ShowHelpContents();
 // here, since the viewer shows nothing useful without a desktop): gets the
 // "file::/topic" text.
 extern std::function<void(const String& FileAndTopic)> HelpDisplayHook;
+
+// Makes the help file the application's help: a help context asked of the
+// application (F1 on a control, a help button) opens the topic the file
+// maps to that context; the contents command opens the welcome topic.
+void InstallApplicationHelp();
+// Replaces the context call into the control, as HelpDisplayHook does for
+// topics: gets the help file and the context.
+extern std::function<void(const String& HelpFile, DWORD Context)> HelpContextHook;

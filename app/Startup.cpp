@@ -35,6 +35,7 @@ D* WithPlacesBar(TOpenDialog*& Dialog) {
 
 TZembrioForms CreateZembrioForms(const std::function<void(TdmodCommon*)>& AfterDataModule) {
   TZembrioForms f;
+  InstallApplicationHelp();
   f.DataModule = dmodCommon = new TdmodCommon(Application);
   WithPlacesBar<TPlacesOpenDialog>(dmodCommon->odlgImport);
   WithPlacesBar<TPlacesOpenDialog>(dmodCommon->odlgBookmarks);

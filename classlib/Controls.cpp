@@ -463,6 +463,13 @@ void TControl::ActionChange(TObject* Sender, bool CheckDefaults) {
   if (!CheckDefaults || hint_.empty()) SetHint(a->GetHint());
   if (!CheckDefaults || visible_) SetVisible(a->GetVisible());
   if (!CheckDefaults || !OnClick) OnClick = a->OnExecute;
+  if (!CheckDefaults || helpContext_ == 0) SetHelpContext(a->GetHelpContext());
+}
+
+TControl* TControl::HelpTopicControl() {
+  for (TControl* c = this; c; c = c->GetParent())
+    if (c->helpType_ == htKeyword ? !c->helpKeyword_.empty() : c->helpContext_ != 0) return c;
+  return nullptr;
 }
 
 void TControl::InitiateAction() {
@@ -490,6 +497,12 @@ bool TControlActionLink::IsHintLinked() {
 }
 bool TControlActionLink::IsVisibleLinked() {
   return TActionLink::IsVisibleLinked() && client_->GetVisible() == CustomAction()->GetVisible();
+}
+bool TControlActionLink::IsHelpContextLinked() {
+  return TActionLink::IsHelpContextLinked() && client_->GetHelpContext() == CustomAction()->GetHelpContext();
+}
+void TControlActionLink::SetHelpContext(THelpContext Value) {
+  if (IsHelpContextLinked()) client_->SetHelpContext(Value);
 }
 bool TControlActionLink::IsOnExecuteLinked() {
   return TActionLink::IsOnExecuteLinked() && action_ && client_->OnClick == action_->OnExecute;

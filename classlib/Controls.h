@@ -128,6 +128,9 @@ enum TMouseButton { mbLeft, mbRight, mbMiddle };
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
 
+// Whether a control names its help topic by context number or by keyword.
+enum THelpType { htKeyword, htContext };
+
 enum TAnchorKind { akLeft, akTop, akRight, akBottom };
 using TAnchors = TSet<TAnchorKind>;
 
@@ -258,6 +261,18 @@ class TControl : public TComponent {
 
   const String& GetHint() const { return hint_; }
   void SetHint(const String& h) { hint_ = h; }
+
+  // The control's help topic: a context number (HelpType htContext, the
+  // default) or a keyword. A control without one (0, or an empty keyword)
+  // has its parent's; F1 shows the topic of the focused control.
+  THelpContext GetHelpContext() const { return helpContext_; }
+  void SetHelpContext(THelpContext Value) { helpContext_ = Value; }
+  THelpType GetHelpType() const { return helpType_; }
+  void SetHelpType(THelpType Value) { helpType_ = Value; }
+  const String& GetHelpKeyword() const { return helpKeyword_; }
+  void SetHelpKeyword(const String& Value) { helpKeyword_ = Value; }
+  // This control or the nearest parent that has a help topic, or null.
+  TControl* HelpTopicControl();
   bool GetShowHint() const { return showHint_; }
   void SetShowHint(bool v);
   bool GetParentShowHint() const { return parentShowHint_; }
@@ -372,6 +387,9 @@ class TControl : public TComponent {
   TCursor cursor_ = crDefault;
   bool mouseInControl_ = false;
   std::unique_ptr<TControlActionLink> actionLink_;
+  THelpContext helpContext_ = 0;
+  THelpType helpType_ = htContext;
+  String helpKeyword_;
 
  private:
   void HandleMouse(TMessage& m);
@@ -387,7 +405,9 @@ class TControlActionLink : public TActionLink {
   bool IsEnabledLinked() override;
   bool IsHintLinked() override;
   bool IsVisibleLinked() override;
+  bool IsHelpContextLinked() override;
   bool IsOnExecuteLinked() override;
+  void SetHelpContext(THelpContext Value) override;
   void SetCaption(const String& Value) override;
   void SetEnabled(bool Value) override;
   void SetHint(const String& Value) override;

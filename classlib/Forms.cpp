@@ -296,6 +296,9 @@ void TCustomForm::WndProc(TMessage& m) {
     case CM_RELEASE:
       delete this;
       return;
+    case WM_HELP:
+      WMHelp(m);
+      return;
     case CM_DIALOGKEY:
       if (DialogKey(WORD(m.WParam), KeyDataToShiftState(m.LParam))) {
         m.Result = 1;
@@ -494,6 +497,26 @@ void TCustomForm::ControlDestroyed(TWinControl* c) {
   if (cancelButton_ == c) cancelButton_ = nullptr;
   if (activeControl_ && c->ContainsControl(activeControl_)) activeControl_ = nullptr;
   if (focusedControl_ && c->ContainsControl(focusedControl_)) focusedControl_ = nullptr;
+}
+
+void TCustomForm::WMHelp(TMessage& m) {
+  m.Result = 1;
+  const auto* info = reinterpret_cast<const HELPINFO*>(m.LParam);
+  if (!info || info->iContextType != HELPINFO_WINDOW || !Application) return;
+  // The control of the window that asked (a control's inner window asks
+  // through its control), then the nearest one with a topic.
+  TControl* c = nullptr;
+  for (HWND w = static_cast<HWND>(info->hItemHandle); w && !c; w = ::GetParent(w)) c = TWinControl::FindControl(w);
+  if (c && ::GetParentForm(c) != this) c = nullptr;
+  if (!c) c = this;
+  c = c->HelpTopicControl();
+  if (!c) return;
+  if (c->GetHelpType() == htKeyword)
+    Application->HelpKeyword(c->GetHelpKeyword());
+  else if (borderIcons_.Contains(biHelp))
+    Application->HelpCommand(HELP_CONTEXTPOPUP, c->GetHelpContext());
+  else
+    Application->HelpContext(c->GetHelpContext());
 }
 
 void TCustomForm::UpdateActions() {
@@ -768,6 +791,20 @@ void TApplication::Idle(const MSG&) {
     }
   }
   if (done && !terminated_) WaitMessage();
+}
+
+bool TApplication::HelpCommand(WORD Command, intptr_t Data) {
+  bool callHelp = true;
+  bool result = false;
+  if (OnHelp) result = OnHelp(Command, Data, callHelp);
+  if (callHelp) result = HelpHandler && HelpHandler(Command, Data);
+  return result;
+}
+
+bool TApplication::HelpContext(THelpContext Context) { return HelpCommand(HELP_CONTEXT, Context); }
+
+bool TApplication::HelpKeyword(const String& Keyword) {
+  return HelpCommand(HELP_KEY, reinterpret_cast<intptr_t>(Keyword.c_str()));
 }
 
 void TApplication::DoActionIdle() {

@@ -41,6 +41,10 @@ using TExceptionEvent = TEvent<void(TObject* Sender, const Exception& E)>;
 using TIdleEvent = TEvent<void(TObject* Sender, bool& Done)>;
 using TMessageEvent = TEvent<void(MSG& Msg, bool& Handled)>;
 using TShowHintEvent = TEvent<void(String& HintStr, bool& CanShow, THintInfo& HintInfo)>;
+// Asked for each help request (Command: HELP_CONTEXT, HELP_CONTEXTPOPUP,
+// HELP_KEY...; Data: the context, or a pointer to the keyword). Clear
+// CallHelp when the request was answered; the result is the request's.
+using THelpEvent = TEvent<bool(WORD Command, intptr_t Data, bool& CallHelp)>;
 
 // A top-level window.
 class TCustomForm : public TWinControl {
@@ -135,6 +139,9 @@ class TCustomForm : public TWinControl {
   virtual void Deactivate();
   void SetVisibleImpl(bool v);
   void ApplyPosition();
+  // F1: the help topic of the focused control (or its nearest parent with
+  // one); a form with biHelp shows it as a pop-up (HELP_CONTEXTPOPUP).
+  void WMHelp(TMessage& m);
 
   TFormBorderStyle borderStyle_ = bsSizeable;
   TBorderIcons borderIcons_{biSystemMenu, biMinimize, biMaximize};
@@ -256,6 +263,18 @@ class TApplication : public TComponent {
   void ActivateHint(TPoint cursorPos);
   THintWindow* GetHintWindow() const { return hintWindow_; }
 
+  // Help. HelpCommand asks OnHelp, then (unless it cleared CallHelp) the
+  // help handler, the program's help viewer; false when nobody answered.
+  bool HelpCommand(WORD Command, intptr_t Data);
+  // HELP_CONTEXT with the context.
+  bool HelpContext(THelpContext Context);
+  // HELP_KEY with a pointer to the keyword (a wide string).
+  bool HelpKeyword(const String& Keyword);
+  const String& GetHelpFile() const { return helpFile_; }
+  void SetHelpFile(const String& Value) { helpFile_ = Value; }
+  THelpEvent OnHelp;
+  std::function<bool(WORD Command, intptr_t Data)> HelpHandler;
+
   TExceptionEvent OnException;
   TIdleEvent OnIdle;
   TMessageEvent OnMessage;
@@ -304,6 +323,7 @@ class TApplication : public TComponent {
   bool running_ = false;
   bool showMainForm_ = true;
   String title_ = L"Zembrio";
+  String helpFile_;
   String hint_;
   bool showHint_ = true;
   int modalLevel_ = 0;

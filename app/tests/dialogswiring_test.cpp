@@ -24,6 +24,7 @@ TfrmAbout* frmAbout = nullptr;
 
 // The dialogs created and bound as the program's start-up does it.
 void CreateAndBindDialogs() {
+  InstallApplicationHelp();
   TCommonLogic* logic = &dmodCommon->Logic;
   frmEditValue = new TfrmEditValue(Application, logic);
   frmEditValueBin = new TfrmEditValueBin(Application, logic);
@@ -182,6 +183,16 @@ TEST_F(WiringTest, AboutCommandAndHelpTopics) {
   ASSERT_EQ(2u, help.size());
   EXPECT_EQ(HelpFileName() + L"::/int_contact.htm", help[0]);
   EXPECT_EQ(HelpFileName() + L"::/int_welcome.htm", help[1]);
+
+  // A help context asked of the application reaches the help file.
+  std::vector<std::pair<String, DWORD>> contexts;
+  HelpContextHook = [&](const String& File, DWORD Context) { contexts.emplace_back(File, Context); };
+  EXPECT_TRUE(Application->HelpContext(1205));
+  EXPECT_TRUE(Application->HelpCommand(HELP_CONTEXTPOPUP, 77));
+  HelpContextHook = nullptr;
+  ASSERT_EQ(2u, contexts.size());
+  EXPECT_EQ(std::make_pair(HelpFileName(), DWORD(1205)), contexts[0]);
+  EXPECT_EQ(DWORD(77), contexts[1].second);
 }
 
 }  // namespace

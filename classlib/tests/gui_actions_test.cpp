@@ -1,4 +1,5 @@
-// Actions on real windows, driven by real mouse and keyboard input.
+// Actions and help requests on real windows, driven by real mouse and
+// keyboard input.
 #include "classlib/Actions.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/StdCtrls.h"
@@ -81,6 +82,7 @@ TEST(Actions, OneActionDrivesTwoClientsAndIdleUpdatesThem) {
   for (TButton* b : {b1, b2}) {
     EXPECT_EQ(b->GetCaption(), L"&Run");
     EXPECT_EQ(b->GetHint(), L"Runs it");
+    EXPECT_EQ(b->GetHelpContext(), 12);
   }
   Pump(50);
   MouseClick(b2, 20, 10);
@@ -150,4 +152,54 @@ TEST(Actions, WithoutAHandlerTheFocusedControlThenItsParentsAreOffered) {
   auto* orphan = new TAction(f.get());
   EXPECT_FALSE(orphan->Update());
   EXPECT_FALSE(orphan->GetEnabled());
+}
+
+TEST(Help, F1OnAControlWithoutContextReachesItsParentsAndTheHandler) {
+  auto f = ShownForm();
+  auto* panel = Put<TPanel>(f.get(), 10, 10, 200, 100);
+  auto* edit = Put<TEdit>(panel, 10, 10);
+  auto* own = Put<TEdit>(f.get(), 10, 150);
+  panel->SetHelpContext(42);
+  own->SetHelpContext(7);
+  std::vector<std::pair<WORD, intptr_t>> asked;
+  Application->HelpHandler = [&](WORD Command, intptr_t Data) {
+    asked.emplace_back(Command, Data);
+    return true;
+  };
+  MouseClick(edit, 5, 5);
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == edit->GetHandle(); }));
+  PressKey(VK_F1);
+  EXPECT_TRUE(PumpUntil([&] { return asked.size() == 1; }));
+  MouseClick(own, 5, 5);
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == own->GetHandle(); }));
+  PressKey(VK_F1);
+  EXPECT_TRUE(PumpUntil([&] { return asked.size() == 2; }));
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0], std::make_pair(WORD(HELP_CONTEXT), intptr_t(42)));
+  EXPECT_EQ(asked[1], std::make_pair(WORD(HELP_CONTEXT), intptr_t(7)));
+
+  // OnHelp sees the request first and may answer it itself.
+  bool seen = false;
+  Application->OnHelp = [&](WORD Command, intptr_t Data, bool& CallHelp) {
+    seen = Data == 7;
+    CallHelp = false;
+    return true;
+  };
+  PressKey(VK_F1);
+  EXPECT_TRUE(PumpUntil([&] { return seen; }));
+  EXPECT_EQ(asked.size(), 2u);
+  Application->OnHelp = nullptr;
+
+  // A form with the help button shows the topic as a pop-up.
+  f->SetBorderIcons(TBorderIcons{biSystemMenu, biHelp});
+  f->SetBorderStyle(bsDialog);
+  SetForegroundWindow(f->GetHandle());
+  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == f->GetHandle(); }));
+  MouseClick(own, 60, 8);
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == own->GetHandle(); }));
+  PressKey(VK_F1);
+  EXPECT_TRUE(PumpUntil([&] { return asked.size() == 3; }));
+  ASSERT_EQ(asked.size(), 3u);
+  EXPECT_EQ(asked[2], std::make_pair(WORD(HELP_CONTEXTPOPUP), intptr_t(7)));
+  Application->HelpHandler = nullptr;
 }
