@@ -157,7 +157,20 @@ LRESULT TControl::Perform(UINT msg, WPARAM w, LPARAM l) {
 void TControl::SetParent(TWinControl* p) {
   if (p == parent_) return;
   if (p == this) throw EInvalidOperation(L"A control cannot have itself as its parent");
-  if (parent_) parent_->RemoveControl(this);
+  // A window moving to a parent that has one keeps its window (and its
+  // children's): InsertControl hands it over with the system's SetParent.
+  auto* self = dynamic_cast<TWinControl*>(this);
+  const bool keepWindow = self && self->handle_ && p && p->handle_ && !p->IsDestroying();
+  if (parent_) {
+    if (keepWindow) self->keepWindow_ = true;
+    try {
+      parent_->RemoveControl(this);
+    } catch (...) {
+      if (self) self->keepWindow_ = false;
+      throw;
+    }
+    if (self) self->keepWindow_ = false;
+  }
   if (p) p->InsertControl(this);
 }
 
@@ -904,11 +917,14 @@ void TWinControl::RemoveControl(TControl* c) {
                                 [c](TWinControl* w) { return static_cast<TControl*>(w) == c; }),
                  tabList_.end());
   if (auto* w = dynamic_cast<TWinControl*>(c)) {
-    if (TCustomForm* f = GetParentForm()) f->ControlDestroyed(w);
-    if (w->handle_ && !IsDestroying()) {
+    TCustomForm* f = GetParentForm();
+    if (w->handle_ && !IsDestroying() && !w->keepWindow_) {
       // The window goes with the control tree it belonged to.
       w->DestroyHandle();
     }
+    // After the window: while it went, the focus it had may have passed to
+    // one of its own windows, which then became the form's active control.
+    if (f) f->ControlDestroyed(w);
   }
   c->parent_ = nullptr;
   Perform(CM_CONTROLLISTCHANGE, WPARAM(c), 0);
@@ -1435,6 +1451,10 @@ void TWinControl::PaintControls(HDC dc, TControl* first) {
 
 void TWinControl::WndProc(TMessage& m) {
   switch (m.Msg) {
+    case CM_FOCUSCHANGED:
+      // Every control of the tree hears which control has the focus now.
+      for (TControl* c : std::vector<TControl*>(controls_)) c->Perform(m.Msg, m.WParam, m.LParam);
+      return;
     case WM_SETFOCUS: {
       if (TCustomForm* f = GetParentForm(); f && f != static_cast<TControl*>(this)) f->ActiveControlChanged(this);
       DefaultHandler(m);

@@ -26,6 +26,9 @@ using TWndMethod = TEvent<void(TMessage&)>;
 constexpr UINT CM_BASE = 0xB000;
 constexpr UINT CM_ACTIVATE = CM_BASE + 0;
 constexpr UINT CM_DEACTIVATE = CM_BASE + 1;
+// The form's active control changed: LParam is the newly focused control.
+// The form sends it to itself; every windowed control passes it on to its
+// children.
 constexpr UINT CM_FOCUSCHANGED = CM_BASE + 7;
 constexpr UINT CM_PARENTFONTCHANGED = CM_BASE + 8;
 constexpr UINT CM_PARENTCOLORCHANGED = CM_BASE + 9;
@@ -564,6 +567,7 @@ class TWinControl : public TControl {
   std::vector<TControl*> controls_;  // every child (windowed and not)
   std::vector<TWinControl*> tabList_;
   bool tabStop_ = false;
+  bool keepWindow_ = false;  // being moved to a parent that has a window
   int alignLevel_ = 0;
   std::unique_ptr<TBrush> brush_;
   TSize lastClientSize_{};

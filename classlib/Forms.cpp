@@ -488,6 +488,7 @@ void TCustomForm::ActiveControlChanged(TWinControl* c) {
   }
   if (old) old->DoExit();
   if (focusedControl_ == c && c) c->DoEnter();
+  if (focusedControl_ == c) Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(c));
 }
 
 void TCustomForm::ControlDestroyed(TWinControl* c) {

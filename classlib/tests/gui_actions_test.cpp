@@ -1,5 +1,5 @@
-// Actions and help requests on real windows, driven by real mouse and
-// keyboard input.
+// Actions, help requests, focus notices and reparenting on real windows,
+// driven by real mouse and keyboard input.
 #include "classlib/Actions.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/StdCtrls.h"
@@ -202,4 +202,66 @@ TEST(Help, F1OnAControlWithoutContextReachesItsParentsAndTheHandler) {
   ASSERT_EQ(asked.size(), 3u);
   EXPECT_EQ(asked[2], std::make_pair(WORD(HELP_CONTEXTPOPUP), intptr_t(7)));
   Application->HelpHandler = nullptr;
+}
+
+TEST(Reparent, AWindowedControlKeepsItsWindowAndItsChildren) {
+  auto a = ShownForm();
+  auto b = ShownForm();
+  auto* panel = Put<TPanel>(a.get(), 10, 10, 200, 100);
+  auto* edit = Put<TEdit>(panel, 10, 10);
+  edit->SetText(L"typed");
+  const HWND ph = panel->GetHandle(), eh = edit->GetHandle();
+  panel->SetParent(b.get());
+  EXPECT_EQ(panel->GetHandle(), ph);
+  EXPECT_EQ(edit->GetHandle(), eh);
+  EXPECT_EQ(GetParent(ph), b->GetHandle());
+  EXPECT_EQ(GetParent(eh), ph);
+  EXPECT_EQ(edit->GetText(), L"typed");
+  EXPECT_TRUE(IsWindowVisible(eh));
+  MouseClick(edit, 5, 5);
+  EXPECT_TRUE(PumpUntil([&] { return GetFocus() == eh && b->GetActiveControl() == edit; }));
+
+  // A parent without a window: the window goes, and comes back (a new one,
+  // the text kept) once the parent has one.
+  auto* loose = new TPanel(b.get());
+  panel->SetParent(loose);
+  EXPECT_FALSE(IsWindow(ph));
+  EXPECT_EQ(b->GetActiveControl(), nullptr);
+  loose->SetParent(a.get());
+  EXPECT_TRUE(panel->HandleAllocated());
+  EXPECT_EQ(GetParent(edit->GetHandle()), panel->GetHandle());
+  EXPECT_EQ(edit->GetText(), L"typed");
+}
+
+namespace {
+// A windowless control that records the focus notices it receives.
+class TFocusWatcher : public TGraphicControl {
+ public:
+  explicit TFocusWatcher(TComponent* Owner) : TGraphicControl(Owner) {}
+  void WndProc(TMessage& m) override {
+    if (m.Msg == CM_FOCUSCHANGED) Seen.push_back(reinterpret_cast<TControl*>(m.LParam));
+    TGraphicControl::WndProc(m);
+  }
+  std::vector<TControl*> Seen;
+};
+}  // namespace
+
+TEST(FocusNotice, TheFormTellsEveryControlWhichOneGotTheFocus) {
+  auto f = ShownForm();
+  auto* panel = Put<TPanel>(f.get(), 10, 10, 200, 100);
+  auto* watcher = Put<TFocusWatcher>(panel, 150, 10, 20, 20);  // a grandchild of the form
+  auto* e1 = Put<TEdit>(panel, 10, 10);
+  auto* e2 = Put<TEdit>(f.get(), 10, 150);
+  MouseClick(e1, 5, 5);
+  EXPECT_TRUE(PumpUntil([&] { return !watcher->Seen.empty() && watcher->Seen.back() == e1; }));
+  PressKey(VK_TAB);
+  EXPECT_TRUE(PumpUntil([&] { return GetFocus() == e2->GetHandle(); }));
+  EXPECT_TRUE(PumpUntil([&] { return watcher->Seen.back() == e2; }));
+  MouseClick(e1, 60, 8);  // away from the first click: no double click
+  EXPECT_TRUE(PumpUntil([&] { return watcher->Seen.back() == e1; }));
+  // One notice per change of the active control.
+  std::vector<TControl*> changes;
+  for (TControl* c : watcher->Seen)
+    if (changes.empty() || changes.back() != c) changes.push_back(c);
+  EXPECT_EQ(changes.size(), watcher->Seen.size());
 }
