@@ -622,9 +622,12 @@ TEST(Events, MethodDelegatesCompareByObjectAndMethod) {
   EXPECT_TRUE(empty == empty2);
   EXPECT_FALSE(empty == a1);
   EXPECT_FALSE(empty.Assigned());
-  // Plain callables are only ever equal to nothing else.
-  TNotifyEvent l1([](TObject*) {}), l2 = l1;
-  EXPECT_FALSE(l1 == l2);
+  // A plain callable is equal to its copies only (a handler copied from an
+  // action into a control is still known as the action's).
+  TNotifyEvent l1([](TObject*) {}), l2 = l1, l3([](TObject*) {});
+  EXPECT_TRUE(l1 == l2);
+  EXPECT_FALSE(l1 == l3);
+  EXPECT_FALSE(l1 == a1);
   a1(nullptr);
   b(nullptr);
   EXPECT_EQ(x.hits, 11);
