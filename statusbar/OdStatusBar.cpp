@@ -900,6 +900,12 @@ void TOdStatusBar::DrawPanel(TStatusPanel* Panel, const TRect& Rect) {
   restore();
 }
 
+bool TOdStatusBar::ExecuteAction(TBasicAction* Action) {
+  bool done = TStatusBar::ExecuteAction(Action);
+  Invalidate();
+  return done;
+}
+
 void TOdStatusBar::Click() {
   POINT pt{};
   GetCursorPos(&pt);

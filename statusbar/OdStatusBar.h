@@ -240,6 +240,8 @@ class TOdStatusBar : public TStatusBar {
   void Loaded() override;
   void WndProc(TMessage& m) override;
   void Click() override;
+  // What an action does to the bar shows at once.
+  bool ExecuteAction(TBasicAction* Action) override;
 
  protected:
   void CreateWnd() override;

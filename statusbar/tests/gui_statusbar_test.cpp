@@ -400,3 +400,29 @@ TEST(OdStatusBarLocks, KeyHookRepaintsOnFirstPressOnly) {
   Pump(30);
   EXPECT_FALSE(marked(0));
 }
+
+TEST(OdStatusBarActions, AnActionOnTheBarRepaintsIt) {
+  BarHost h;
+  TOdStatusPanel* p = h.Add(sptNormal, 150);
+  // An action that knows status bars: it writes into their first panel.
+  struct TShowAction : TBasicAction {
+    using TBasicAction::TBasicAction;
+    bool HandlesTarget(TObject* Target) override { return dynamic_cast<TOdStatusBar*>(Target) != nullptr; }
+    void ExecuteTarget(TObject* Target) override {
+      static_cast<TOdStatusBar*>(Target)->Panels()->GetItem(0)->SetText(L"Done");
+    }
+  } show(nullptr);
+  TBasicAction other(nullptr);
+  auto pending = [&] {
+    RECT r;
+    return GetUpdateRect(h.bar->GetHandle(), &r, FALSE) != 0;
+  };
+  h.bar->Update();
+  ASSERT_FALSE(pending());
+  EXPECT_FALSE(h.bar->ExecuteAction(&other));
+  EXPECT_TRUE(pending()) << "repainted whether or not the action ran";
+  h.bar->Update();
+  EXPECT_TRUE(h.bar->ExecuteAction(&show));
+  EXPECT_EQ(p->GetText(), L"Done");
+  EXPECT_TRUE(pending());
+}
