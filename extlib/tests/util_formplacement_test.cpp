@@ -94,7 +94,7 @@ TEST_F(PlacementForm, NewerVersionDiscardsOldPlacement) {
   EXPECT_EQ(Placement->ReadInteger(L"FormVersion", 0), 2);
 }
 
-TEST_F(PlacementForm, EraseSectionsTakesSubsectionsOnly) {
+TEST_F(PlacementForm, EraseSectionsTakesSubsectionsOnlyComparingWideNamesLiterally) {
   auto F = MakeForm();
   TMemIniFile Ini(IniName);
   for (const wchar_t* S : {L"Main", L"Main.Grid", L"Main\\Tool", L"MainOther", L"Else"})
@@ -107,6 +107,29 @@ TEST_F(PlacementForm, EraseSectionsTakesSubsectionsOnly) {
   EXPECT_FALSE(After.SectionExists(L"Main\\Tool"));
   EXPECT_TRUE(After.SectionExists(L"MainOther"));
   EXPECT_TRUE(After.SectionExists(L"Else"));
+
+  // Wide names, compared literally.
+  Placement->SetIniSection(L"\x0416");
+  TMemIniFile Wide(IniName);
+  for (const wchar_t* S : {L"\x0416", L"\x0416.Grid", L"\x0416\\Tool", L"A", L"A.b", L"\x0436", L"\x0416x"})
+    Wide.WriteString(S, L"v", L"1");
+  Wide.UpdateFile();
+  Placement->EraseSections();
+  TMemIniFile WideAfter(IniName);
+  EXPECT_FALSE(WideAfter.SectionExists(L"\x0416"));
+  EXPECT_FALSE(WideAfter.SectionExists(L"\x0416.Grid"));
+  EXPECT_FALSE(WideAfter.SectionExists(L"\x0416\\Tool"));
+  EXPECT_TRUE(WideAfter.SectionExists(L"A"));
+  EXPECT_TRUE(WideAfter.SectionExists(L"A.b"));
+  EXPECT_TRUE(WideAfter.SectionExists(L"\x0436"));
+  EXPECT_TRUE(WideAfter.SectionExists(L"\x0416x"));
+
+  // Wildcard characters in a section's name are plain characters.
+  Placement->SetIniSection(L"?");
+  Placement->EraseSections();
+  TMemIniFile Last(IniName);
+  EXPECT_TRUE(Last.SectionExists(L"A.b"));
+  Placement->Active = false;
 }
 
 TEST_F(PlacementForm, PreventResizePinsTheSize) {
@@ -226,30 +249,6 @@ TEST_F(PlacementForm, PreventResizeGreysSizeAndMaximizeInTheSystemMenu) {
   Placement->Active = false;
 }
 
-TEST_F(PlacementForm, EraseSectionsComparesWideNamesLiterally) {
-  auto F = MakeForm();
-  Placement->SetIniSection(L"\x0416");
-  TMemIniFile Ini(IniName);
-  for (const wchar_t* S : {L"\x0416", L"\x0416.Grid", L"\x0416\\Tool", L"A", L"A.b", L"\x0436", L"\x0416x"})
-    Ini.WriteString(S, L"v", L"1");
-  Ini.UpdateFile();
-  Placement->EraseSections();
-  TMemIniFile After(IniName);
-  EXPECT_FALSE(After.SectionExists(L"\x0416"));
-  EXPECT_FALSE(After.SectionExists(L"\x0416.Grid"));
-  EXPECT_FALSE(After.SectionExists(L"\x0416\\Tool"));
-  EXPECT_TRUE(After.SectionExists(L"A"));
-  EXPECT_TRUE(After.SectionExists(L"A.b"));
-  EXPECT_TRUE(After.SectionExists(L"\x0436"));
-  EXPECT_TRUE(After.SectionExists(L"\x0416x"));
-
-  // Wildcard characters in a section's name are plain characters.
-  Placement->SetIniSection(L"?");
-  Placement->EraseSections();
-  TMemIniFile Last(IniName);
-  EXPECT_TRUE(Last.SectionExists(L"A.b"));
-  Placement->Active = false;
-}
 
 TEST(PlacementRegistry, CurrentUserAndReadOnlyOtherRoots) {
   InitForms();
