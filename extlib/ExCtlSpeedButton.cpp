@@ -400,6 +400,23 @@ void TExtSpeedButton::SetNumGlyphs(int n) {
   Invalidate();
 }
 
+void TExtSpeedButton::ActionChange(TObject* Sender, bool CheckDefaults) {
+  TGraphicControl::ActionChange(Sender, CheckDefaults);
+  auto* A = dynamic_cast<TCustomAction*>(Sender);
+  if (!A) return;
+  if (groupIndex_ > 0 && (!CheckDefaults || !down_)) SetDown(A->GetChecked());
+  TCustomImageList* Images = A->GetImages();
+  int Index = A->GetImageIndex();
+  if (glyph_->GetGlyph()->Empty() && Images && Index >= 0 && Index < Images->GetCount()) {
+    TBitmap B(Images->GetWidth(), Images->GetHeight());
+    B.Canvas()->Brush()->SetColor(clFuchsia);
+    B.Canvas()->FillRect(TRect{0, 0, B.GetWidth(), B.GetHeight()});
+    ImageList_Draw(Images->GetHandle(), Index, B.Canvas()->GetHandle(), 0, 0, ILD_NORMAL);
+    B.SetTransparentColor(clFuchsia);
+    SetGlyph(&B);
+  }
+}
+
 void TExtSpeedButton::PrepareGlyph() {
   glyph_->CreateButtonGlyph(!enabled_ ? rbsDisabled : flat_ ? rbsInactive : rbsUp);
 }

@@ -86,6 +86,9 @@ class TExtSpeedButton : public TGraphicControl {
   void Loaded() override;
 
  protected:
+  // A grouped button takes the action's Checked as Down; an empty glyph is
+  // filled from the action list's image.
+  void ActionChange(TObject* Sender, bool CheckDefaults) override;
   void Paint() override;
   virtual void PaintGlyph(TCanvas* canvas, const TRect& r, TExtButtonState state, bool drawMark);
   virtual void MouseEnter();

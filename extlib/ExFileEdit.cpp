@@ -230,7 +230,7 @@ bool TDirectoryEdit::ExecuteDialog(String& Dir) {
   DisableSysErrors();
   bool R;
   try {
-    R = BrowseDirectory(Dir, DialogText, 0);
+    R = BrowseDirectory(Dir, DialogText, GetHelpContext());
   } catch (...) {
     EnableSysErrors();
     throw;

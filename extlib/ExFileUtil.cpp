@@ -264,8 +264,6 @@ String LongToShortPath(const String& LongName) {
 // ---------------------------------------------------------------------------
 // The folder browser
 
-void (*ExtShowHelpContext)(THelpContext Context) = nullptr;
-
 namespace {
 // The browser being initialised or run on this thread (the dialog is modal).
 thread_local TBrowseFolderDlg* RunningBrowser = nullptr;
@@ -408,7 +406,7 @@ LRESULT CALLBACK TBrowseFolderDlg::SubclassProc(HWND Wnd, UINT Msg, WPARAM WPara
   if (!Self || Self->handle_ != Wnd) return DefWindowProcW(Wnd, Msg, WParam, LParam);
   WNDPROC Prev = Self->prevProc_;
   if (Msg == WM_COMMAND && LOWORD(WParam) == HelpButtonId && HIWORD(WParam) == 0 && Self->HelpContext != 0) {
-    if (ExtShowHelpContext) ExtShowHelpContext(Self->HelpContext);
+    if (Application) Application->HelpContext(Self->HelpContext);
     return 0;
   }
   LRESULT R = CallWindowProcW(Prev, Wnd, Msg, WParam, LParam);

@@ -103,8 +103,6 @@ class TBrowseFolderDlg : public TComponent {
   int imageIndex_ = 0;
 };
 
-// Shows a help topic (the application's help once it has one).
-extern void (*ExtShowHelpContext)(THelpContext Context);
 
 enum TFileOperation { foCopy, foDelete, foMove, foRename };
 enum TFileOperFlag {

@@ -323,3 +323,35 @@ TEST(ShadowLabel, MouseEnterAndLeaveFollowTheNoticesAndAHeldButton) {
 }
 
 }  // namespace
+
+TEST(ShadowLabel, FocusFrameFollowsTheRealFocus) {
+  LabelHost h;
+  TExtLabel* l = h.label;
+  TEdit* first = new TEdit(h.form.get());
+  first->SetParent(h.form.get());
+  first->SetBounds(10, 60, 100, 22);
+  TEdit* second = new TEdit(h.form.get());
+  second->SetParent(h.form.get());
+  second->SetBounds(10, 90, 100, 22);
+  l->SetFocusControl(first);
+  l->SetShowFocus(true);
+  second->SetFocus();
+  Pump(20);
+  EXPECT_FALSE(l->FocusShown());
+  // Tab moves the focus to the labelled edit: the frame shows; Tab again
+  // takes it away.
+  SetForegroundWindow(h.form->GetHandle());
+  INPUT Tab[2] = {};
+  Tab[0].type = Tab[1].type = INPUT_KEYBOARD;
+  Tab[0].ki.wVk = Tab[1].ki.wVk = VK_TAB;
+  Tab[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, Tab, sizeof(INPUT));
+  PumpUntil([&] { return first->Focused(); }, 3000);
+  if (!first->Focused()) first->SetFocus();  // no keyboard input here: a direct move
+  Pump(20);
+  EXPECT_TRUE(first->Focused());
+  EXPECT_TRUE(l->FocusShown());
+  second->SetFocus();
+  Pump(20);
+  EXPECT_FALSE(l->FocusShown());
+}

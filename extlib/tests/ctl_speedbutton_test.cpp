@@ -2,6 +2,8 @@
 // mouse messages, groups with one button down, the modal result, the repeat
 // timer, accelerators and the painted frames.
 #include "classlib/tests/gui_support.h"
+#include "classlib/Actions.h"
+#include "classlib/ImgList.h"
 #include "extlib/ExCtlSpeedButton.h"
 
 using namespace guitest;
@@ -365,6 +367,43 @@ TEST(SpeedButton, DoubleClickReportsOnlyOnADownButton) {
   doubleClick(grouped);
   EXPECT_TRUE(grouped->GetDown());
   EXPECT_EQ(dbl.n, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SpeedButton, ActionsGiveDownAndAnEmptyGlyph) {
+  ButtonHost h;
+  TExtSpeedButton* b = h.Add(10, 4);
+  TExtSpeedButton* other = h.Add(50, 4);
+  other->SetDown(true);
+  auto* images = new TImageList(h.form.get(), 8, 8);
+  TBitmap red(8, 8);
+  red.Canvas()->Brush()->SetColor(clRed);
+  red.Canvas()->FillRect(TRect{0, 0, 8, 8});
+  images->AddMasked(&red, clFuchsia);
+  auto* list = new TActionList(h.form.get());
+  list->SetImages(images);
+  auto* action = new TAction(h.form.get());
+  action->SetActionList(list);
+  action->SetImageIndex(0);
+  action->SetChecked(true);
+  action->OnExecute = TNotifyEvent([](TObject*) {});
+  b->SetAction(action);
+  EXPECT_TRUE(b->GetDown());
+  EXPECT_FALSE(other->GetDown());
+  ASSERT_FALSE(b->GetGlyph()->Empty());
+  EXPECT_EQ(b->GetGlyph()->GetWidth(), 8);
+  EXPECT_EQ(b->GetGlyph()->Canvas()->GetPixel(3, 3) & 0xFFFFFF, TColor(RGB(255, 0, 0)));
+  // A glyph of its own is kept.
+  TExtSpeedButton* own = h.Add(90);
+  TBitmap blue(6, 6);
+  blue.Canvas()->Brush()->SetColor(clBlue);
+  blue.Canvas()->FillRect(TRect{0, 0, 6, 6});
+  own->SetGlyph(&blue);
+  own->SetAction(action);
+  EXPECT_EQ(own->GetGlyph()->GetWidth(), 6);
 }
 
 }  // namespace

@@ -211,10 +211,14 @@ TEST_F(FileUtil, FolderBrowser) {
   HWND Help = nullptr;
   RECT Where{};
   String Selected;
-  static THelpContext Shown;
-  Shown = 0;
+  intptr_t Shown = 0;
   wchar_t Caption[16] = {};
-  ExtShowHelpContext = [](THelpContext C) { Shown = C; };
+  THelpEvent OldHelp = Application->OnHelp;
+  Application->OnHelp = THelpEvent([&](WORD Command, intptr_t Data, bool& CallHelp) {
+    if (Command == HELP_CONTEXT) Shown = Data;
+    CallHelp = false;
+    return true;
+  });
   // OK once the preselected folder is the selection (the tree may get there
   // after the dialog is up; Wine's tree does not always get there at all,
   // so after 5 s OK takes whatever is selected).
@@ -230,7 +234,7 @@ TEST_F(FileUtil, FolderBrowser) {
     SetTimer(Dlg.GetHandle(), 77, 5000, [](HWND W, UINT, UINT_PTR, DWORD) { PostMessageW(W, WM_COMMAND, IDOK, 0); });
   });
   ASSERT_TRUE(Dlg.Execute());
-  ExtShowHelpContext = nullptr;
+  Application->OnHelp = OldHelp;
   // The chosen folder is the selection at OK (when one was reported), as a
   // path without a trailing backslash.
   if (!Selected.empty()) EXPECT_TRUE(SameText(Dlg.FolderName, RemoveBackSlash(Selected)));
