@@ -11,7 +11,8 @@ else()
 endif()
 
 # zembrio_add_tests(<area> <target> [GUI] [NO_MAIN] SOURCES ... LIBS ...)
-# A GoogleTest executable registered with ctest as <area>.<target>.
+# A GoogleTest executable registered with ctest as <area>.<target>. Window
+# tests (GUI) link the shared test support and its runner's main.
 function(zembrio_add_tests area name)
   cmake_parse_arguments(T "GUI;NO_MAIN" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT BUILD_TESTING)
@@ -19,7 +20,14 @@ function(zembrio_add_tests area name)
   endif()
   set(exe ${area}_${name}_tests)
   add_executable(${exe} ${T_SOURCES})
-  if(T_NO_MAIN)
+  if(WIN32 AND T_GUI)
+    # Window tests run under the shared runner (testsupport/Runner.h).
+    if(T_NO_MAIN)
+      target_link_libraries(${exe} PRIVATE ${T_LIBS} testsupport gmock gtest)
+    else()
+      target_link_libraries(${exe} PRIVATE ${T_LIBS} testsupport_main testsupport gmock gtest)
+    endif()
+  elseif(T_NO_MAIN)
     target_link_libraries(${exe} PRIVATE ${T_LIBS} gmock gtest)
   else()
     target_link_libraries(${exe} PRIVATE ${T_LIBS} gmock gtest_main)

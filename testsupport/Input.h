@@ -1,0 +1,80 @@
+// Mouse and keyboard input as a user gives it: through the system's input
+// queue (SendInput), in screen coordinates. Each helper returns once the
+// input has been handled by this thread's windows. A test that uses the
+// mouse states where the pointer is; the test runner parks it before each
+// test (ParkPointer), so no test finds it where an earlier one left it.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+enum class Button { Left, Right, Middle };
+
+// A batch of input events sent in one go.
+class InputScript {
+ public:
+  InputScript& Move(POINT P);
+  InputScript& Down(Button B = Button::Left);
+  InputScript& Up(Button B = Button::Left);
+  InputScript& Key(WORD Vk, bool Down);
+  // Vk pressed and released with the modifier keys held around it.
+  InputScript& Press(WORD Vk, const std::vector<WORD>& Mods = {});
+  // A move to P and a click there with the modifier keys held.
+  InputScript& Click(POINT P, const std::vector<WORD>& Mods = {}, Button B = Button::Left);
+  InputScript& Text(const std::wstring& S);
+  // Sends the batch and lets messages run until this thread has handled it;
+  // false (and a test failure) when that took longer than TimeoutMs.
+  bool Send(int TimeoutMs = 5000);
+  // Sends the batch and returns at once (for input read by another thread's
+  // loop, or sent from a script thread).
+  void Post();
+
+ private:
+  std::vector<INPUT> in_;
+};
+
+// Single steps, each handled before it returns.
+void MoveMouse(POINT P);
+void Click(POINT P, const std::vector<WORD>& Mods = {}, Button B = Button::Left);
+void DoubleClick(POINT P);
+void PressKey(WORD Vk, const std::vector<WORD>& Mods = {});
+void TypeText(const std::wstring& S);
+
+// The pointer's place on the screen.
+POINT PointerPos();
+// The place the pointer is parked at: the bottom-right corner of the screen,
+// where no test puts a window.
+POINT ParkingPlace();
+// Moves the pointer to the parking place.
+void ParkPointer();
+// The screen point of a window's client point, and of its client centre.
+POINT ScreenPoint(HWND Window, int X, int Y);
+POINT ClientCentre(HWND Window);
+
+// Runs Script on a thread of its own while this thread lets messages run,
+// so that the modal loops of this thread (menus, drags, size loops) see
+// each step as it comes. False (and a test failure) when the script did not
+// end within TimeoutMs; a watchdog then ends what keeps this thread waiting.
+bool RunInput(const std::function<void()>& Script, int TimeoutMs = 10000);
+
+// A drag with the mouse: a press at From with the modifier keys held, moves
+// to To in Steps steps, the release at To.
+struct DragScript {
+  POINT From{};
+  POINT To{};
+  int Steps = 8;
+  std::vector<WORD> Mods;
+  Button With = Button::Left;
+  int StepMs = 15;
+};
+// Plays the drag on a script thread (RunInput). The double-click time is
+// waited out first, so that the press is never taken for the second half of
+// a double click.
+bool Drag(const DragScript& Script);
+
+}  // namespace testsupport

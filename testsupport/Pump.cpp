@@ -1,0 +1,41 @@
+#include "testsupport/Pump.h"
+
+#include <windows.h>
+
+#include "classlib/Forms.h"
+
+namespace testsupport {
+
+namespace {
+
+bool RunOne() {
+  MSG msg;
+  if (Application) return Application->ProcessMessage(msg);
+  if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+  return true;
+}
+
+}  // namespace
+
+void PumpPending() {
+  while (RunOne()) {
+  }
+}
+
+bool PumpUntil(const std::function<bool()>& Done, int TimeoutMs) {
+  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(TimeoutMs < 0 ? 0 : TimeoutMs);
+  for (;;) {
+    if (Done()) return true;
+    if (GetTickCount64() >= end) return false;
+    if (!RunOne()) Sleep(1);
+  }
+}
+
+void Pump(int Ms) {
+  PumpPending();
+  PumpUntil([] { return false; }, Ms);
+}
+
+}  // namespace testsupport

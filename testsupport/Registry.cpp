@@ -1,0 +1,133 @@
+#include "testsupport/Registry.h"
+
+#include <algorithm>
+
+namespace testsupport {
+
+std::string Dw(uint32_t V) {
+  std::string b(4, '\0');
+  for (int i = 0; i < 4; ++i) b[i] = static_cast<char>((V >> (8 * i)) & 0xFF);
+  return b;
+}
+
+std::string Sz(const std::wstring& S) {
+  std::string b;
+  for (wchar_t c : S) b += static_cast<char>(c & 0xFF), b += static_cast<char>((c >> 8) & 0xFF);
+  b += std::string(2, '\0');
+  return b;
+}
+
+namespace reg {
+
+namespace {
+
+struct Key {
+  HKEY H = nullptr;
+  ~Key() {
+    if (H) RegCloseKey(H);
+  }
+  bool Open(const std::wstring& Path, REGSAM Access = KEY_READ) {
+    return RegOpenKeyExW(HKEY_CURRENT_USER, Path.c_str(), 0, Access, &H) == ERROR_SUCCESS;
+  }
+};
+
+std::vector<std::wstring> Names(const std::wstring& Path, bool Values) {
+  std::vector<std::wstring> v;
+  Key k;
+  if (!k.Open(Path)) return v;
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[16384];
+    DWORD len = 16384;
+    const LONG r = Values ? RegEnumValueW(k.H, i, name, &len, nullptr, nullptr, nullptr, nullptr)
+                          : RegEnumKeyExW(k.H, i, name, &len, nullptr, nullptr, nullptr, nullptr);
+    if (r != ERROR_SUCCESS) break;
+    v.emplace_back(name, len);
+  }
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+}  // namespace
+
+void CreateKey(const std::wstring& Path) {
+  Key k;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, Path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                           &k.H, nullptr))
+      << "cannot create HKCU\\" << std::string(Path.begin(), Path.end());
+}
+
+void DeleteTree(const std::wstring& Path) {
+  RegDeleteTreeW(HKEY_CURRENT_USER, Path.c_str());
+  RegDeleteKeyW(HKEY_CURRENT_USER, Path.c_str());
+}
+
+bool KeyExists(const std::wstring& Path) {
+  Key k;
+  return k.Open(Path);
+}
+
+void Write(const std::wstring& Path, const std::wstring& Name, DWORD Type, const std::string& Bytes) {
+  Key k;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, Path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                           &k.H, nullptr));
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(k.H, Name.c_str(), 0, Type, reinterpret_cast<const BYTE*>(Bytes.data()),
+                                          static_cast<DWORD>(Bytes.size())));
+}
+
+bool Read(const std::wstring& Path, const std::wstring& Name, DWORD& Type, std::string& Bytes) {
+  Key k;
+  if (!k.Open(Path)) return false;
+  DWORD size = 0;
+  LONG r = RegQueryValueExW(k.H, Name.c_str(), nullptr, &Type, nullptr, &size);
+  if (r != ERROR_SUCCESS) return false;
+  Bytes.assign(size, '\0');
+  r = RegQueryValueExW(k.H, Name.c_str(), nullptr, &Type, reinterpret_cast<BYTE*>(Bytes.data()), &size);
+  Bytes.resize(size);
+  return r == ERROR_SUCCESS;
+}
+
+bool HasValue(const std::wstring& Path, const std::wstring& Name) {
+  DWORD t;
+  std::string d;
+  return Read(Path, Name, t, d);
+}
+
+std::vector<std::wstring> ValueNames(const std::wstring& Path) { return Names(Path, true); }
+std::vector<std::wstring> SubkeyNames(const std::wstring& Path) { return Names(Path, false); }
+
+}  // namespace reg
+
+namespace {
+const wchar_t* const kTestRoot = L"Software\\ZembrioTest";
+
+std::wstring RunningTestName() {
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string n = info ? std::string(info->test_suite_name()) + "." + info->name() : std::string("NoTest");
+  std::wstring w;
+  for (char c : n) w += c == '\\' ? L'_' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+  return w;
+}
+}  // namespace
+
+ScratchKey::ScratchKey(const std::wstring& Area)
+    : area_(Area), path_(std::wstring(kTestRoot) + L"\\" + Area + L"\\" + RunningTestName()) {
+  reg::DeleteTree(path_);
+  reg::CreateKey(path_);
+}
+
+ScratchKey::~ScratchKey() { Remove(); }
+
+std::wstring ScratchKey::Path(const std::wstring& Sub) const { return Sub.empty() ? path_ : path_ + L"\\" + Sub; }
+
+void ScratchKey::Remove() {
+  reg::DeleteTree(path_);
+  // Parents go only when nothing else is left in them.
+  RegDeleteKeyW(HKEY_CURRENT_USER, (std::wstring(kTestRoot) + L"\\" + area_).c_str());
+  RegDeleteKeyW(HKEY_CURRENT_USER, kTestRoot);
+}
+
+void ScratchKeyTest::SetUp() { key_ = std::make_unique<ScratchKey>(area_); }
+
+void ScratchKeyTest::TearDown() { key_.reset(); }
+
+}  // namespace testsupport

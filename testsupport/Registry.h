@@ -1,0 +1,81 @@
+// Registry data of tests: raw access below HKEY_CURRENT_USER through the
+// system's own calls (so that a fault of the program's registry layer can't
+// hide in the checks), byte builders for value data, and a scratch key
+// named after the running test that is removed again however the test ends.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// Little-endian bytes of a REG_DWORD.
+std::string Dw(uint32_t V);
+// UTF-16LE bytes of a string with its terminating zero (REG_SZ data).
+std::string Sz(const std::wstring& S);
+
+namespace reg {
+
+// Paths are below HKEY_CURRENT_USER, without a leading backslash.
+void CreateKey(const std::wstring& Path);  // with its parents; fails the test when refused
+void DeleteTree(const std::wstring& Path);  // RegDeleteTreeW and the key itself
+bool KeyExists(const std::wstring& Path);
+void Write(const std::wstring& Key, const std::wstring& Name, DWORD Type, const std::string& Bytes);
+bool Read(const std::wstring& Key, const std::wstring& Name, DWORD& Type, std::string& Bytes);
+bool HasValue(const std::wstring& Key, const std::wstring& Name);
+std::vector<std::wstring> ValueNames(const std::wstring& Key);  // sorted
+std::vector<std::wstring> SubkeyNames(const std::wstring& Key);  // sorted
+
+}  // namespace reg
+
+// HKCU\Software\ZembrioTest\<area>\<suite>.<test> for the running test,
+// empty at the start and removed with everything below it at the end.
+class ScratchKey {
+ public:
+  explicit ScratchKey(const std::wstring& Area);
+  ~ScratchKey();
+  ScratchKey(const ScratchKey&) = delete;
+  ScratchKey& operator=(const ScratchKey&) = delete;
+
+  // The key's path (no leading backslash), or the path of a key below it.
+  std::wstring Path(const std::wstring& Sub = std::wstring()) const;
+  // Removes the key and the area's and the test root's keys when empty.
+  void Remove();
+
+  void CreateKey(const std::wstring& Sub) const { reg::CreateKey(Path(Sub)); }
+  bool KeyExists(const std::wstring& Sub) const { return reg::KeyExists(Path(Sub)); }
+  void Write(const std::wstring& Sub, const std::wstring& Name, DWORD Type, const std::string& Bytes) const {
+    reg::Write(Path(Sub), Name, Type, Bytes);
+  }
+  bool Read(const std::wstring& Sub, const std::wstring& Name, DWORD& Type, std::string& Bytes) const {
+    return reg::Read(Path(Sub), Name, Type, Bytes);
+  }
+  bool HasValue(const std::wstring& Sub, const std::wstring& Name) const { return reg::HasValue(Path(Sub), Name); }
+
+ private:
+  std::wstring area_;
+  std::wstring path_;
+};
+
+// A test with a scratch key of its area: made in SetUp, removed in
+// TearDown (which runs after a failed assertion too).
+class ScratchKeyTest : public ::testing::Test {
+ protected:
+  explicit ScratchKeyTest(const std::wstring& Area) : area_(Area) {}
+  void SetUp() override;
+  void TearDown() override;
+  // The scratch key's path, or the path of a key below it.
+  std::wstring Path(const std::wstring& Sub = std::wstring()) const { return key_->Path(Sub); }
+  const ScratchKey& Key() const { return *key_; }
+
+ private:
+  std::wstring area_;
+  std::unique_ptr<ScratchKey> key_;
+};
+
+}  // namespace testsupport

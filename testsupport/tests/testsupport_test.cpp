@@ -1,0 +1,152 @@
+// The shared test support on real windows: pumping, the watchdog ending a
+// modal loop, input reaching windows as a user's would, the pointer parked
+// between tests, and scratch keys leaving nothing behind.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "testsupport/Input.h"
+#include "testsupport/Pump.h"
+#include "testsupport/Registry.h"
+#include "testsupport/Watchdog.h"
+
+using namespace testsupport;
+
+namespace {
+
+// A plain window that records what its mouse and keys do.
+struct Recorder {
+  static std::vector<std::pair<UINT, POINT>>& Log() {
+    static std::vector<std::pair<UINT, POINT>> log;
+    return log;
+  }
+  static LRESULT CALLBACK Proc(HWND W, UINT Msg, WPARAM Wp, LPARAM Lp) {
+    if (Msg == WM_LBUTTONDOWN || Msg == WM_LBUTTONUP || Msg == WM_MOUSEMOVE || Msg == WM_KEYDOWN ||
+        Msg == WM_CHAR || Msg == WM_LBUTTONDBLCLK) {
+      POINT p{static_cast<short>(LOWORD(Lp)), static_cast<short>(HIWORD(Lp))};
+      if (Msg == WM_KEYDOWN || Msg == WM_CHAR) p = POINT{static_cast<LONG>(Wp), GetKeyState(VK_SHIFT) < 0};
+      if (Msg == WM_LBUTTONDOWN) SetCapture(W);
+      if (Msg == WM_LBUTTONUP) ReleaseCapture();
+      Log().push_back({Msg, p});
+    }
+    return DefWindowProcW(W, Msg, Wp, Lp);
+  }
+  HWND Wnd;
+  Recorder() {
+    WNDCLASSW wc{};
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = L"TestSupportRecorder";
+    RegisterClassW(&wc);
+    Wnd = CreateWindowExW(0, wc.lpszClassName, L"Recorder", WS_POPUP | WS_VISIBLE, 100, 100, 300, 200, nullptr,
+                          nullptr, wc.hInstance, nullptr);
+    SetForegroundWindow(Wnd);
+    SetFocus(Wnd);
+    Pump(30);
+    Log().clear();
+  }
+  ~Recorder() { DestroyWindow(Wnd); }
+  std::vector<UINT> Kinds(bool Moves = false) const {
+    std::vector<UINT> v;
+    for (auto& e : Log())
+      if (Moves || e.first != WM_MOUSEMOVE) v.push_back(e.first);
+    return v;
+  }
+};
+
+}  // namespace
+
+TEST(TestSupportPump, UntilAConditionOrTheTimeLimit) {
+  bool seen = false;
+  SetTimer(nullptr, 0, 20, nullptr);
+  EXPECT_TRUE(PumpUntil([&] {
+    MSG m;
+    if (PeekMessageW(&m, nullptr, WM_TIMER, WM_TIMER, PM_NOREMOVE)) seen = true;
+    return seen;
+  }));
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_FALSE(PumpUntil([] { return false; }, 50));
+  EXPECT_GE(GetTickCount64() - start, 40u);
+}
+
+TEST(TestSupportWatchdog, EndsAMenuNobodyCloses) {
+  Recorder r;
+  HMENU m = CreatePopupMenu();
+  AppendMenuW(m, MF_STRING, 1, L"Item");
+  Watchdog dog(300);
+  TrackPopupMenu(m, TPM_RETURNCMD, 150, 150, 0, r.Wnd, nullptr);  // returns only when the menu ends
+  EXPECT_TRUE(dog.Fired());
+  DestroyMenu(m);
+  Watchdog calm(5000);
+  calm.Stop();
+  EXPECT_FALSE(calm.Fired());
+}
+
+TEST(TestSupportInput, ClicksKeysAndTextReachTheWindow) {
+  Recorder r;
+  Click(ScreenPoint(r.Wnd, 10, 20));
+  ASSERT_EQ(r.Kinds(), (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP}));
+  EXPECT_EQ(Recorder::Log().back().second.x, 10);
+  EXPECT_EQ(Recorder::Log().back().second.y, 20);
+  Recorder::Log().clear();
+  PressKey('A', {VK_SHIFT});
+  TypeText(L"z\u00e9");
+  std::vector<LONG> chars;
+  for (auto& e : Recorder::Log())
+    if (e.first == WM_CHAR) chars.push_back(e.second.x);
+  EXPECT_EQ(chars, (std::vector<LONG>{'A', 'z', 0xE9}));
+  Recorder::Log().clear();
+  DoubleClick(ClientCentre(r.Wnd));
+  EXPECT_EQ(r.Kinds(), (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}));
+}
+
+TEST(TestSupportInput, ADragPressesMovesAndReleasesAlongItsPath) {
+  Recorder r;
+  ASSERT_TRUE(Drag({ScreenPoint(r.Wnd, 20, 30), ScreenPoint(r.Wnd, 220, 130), 4}));
+  const auto& log = Recorder::Log();
+  auto down = std::find_if(log.begin(), log.end(), [](auto& e) { return e.first == WM_LBUTTONDOWN; });
+  ASSERT_NE(down, log.end());
+  EXPECT_EQ(down->second.x, 20);
+  EXPECT_EQ(down->second.y, 30);
+  ASSERT_EQ(log.back().first, UINT(WM_LBUTTONUP));
+  EXPECT_EQ(log.back().second.x, 220);
+  EXPECT_EQ(log.back().second.y, 130);
+  EXPECT_GE(std::count_if(down, log.end(), [](auto& e) { return e.first == WM_MOUSEMOVE; }), 2);
+  // This test leaves the pointer on its window; the next one must not find it there.
+  MoveMouse(ScreenPoint(r.Wnd, 5, 5));
+}
+
+TEST(TestSupportInput, EachTestStartsWithThePointerParked) {
+  const POINT p = PointerPos(), park = ParkingPlace();
+  EXPECT_EQ(p.x, park.x);
+  EXPECT_EQ(p.y, park.y);
+}
+
+TEST(TestSupportRegistry, AScratchKeyIsNamedAfterTheTestAndLeavesNothing) {
+  EXPECT_EQ(Dw(0x01020304), std::string("\x04\x03\x02\x01", 4));
+  EXPECT_EQ(Sz(L"A\u0142"), std::string("A\0\x42\x01\0\0", 6));
+  std::wstring path;
+  {
+    ScratchKey k(L"testsupport");
+    path = k.Path();
+    EXPECT_EQ(path, L"Software\\ZembrioTest\\testsupport\\TestSupportRegistry."
+                    L"AScratchKeyIsNamedAfterTheTestAndLeavesNothing");
+    k.Write(L"A\\B", L"v", REG_DWORD, Dw(7));
+    DWORD t = 0;
+    std::string d;
+    ASSERT_TRUE(k.Read(L"A\\B", L"v", t, d));
+    EXPECT_EQ(t, DWORD(REG_DWORD));
+    EXPECT_EQ(d, Dw(7));
+    EXPECT_EQ(reg::SubkeyNames(k.Path()), std::vector<std::wstring>{L"A"});
+    EXPECT_EQ(reg::ValueNames(k.Path(L"A\\B")), std::vector<std::wstring>{L"v"});
+  }
+  EXPECT_FALSE(reg::KeyExists(path));
+  EXPECT_FALSE(reg::KeyExists(L"Software\\ZembrioTest\\testsupport"));
+  // A neighbour keeps the area's key.
+  reg::CreateKey(L"Software\\ZembrioTest\\testsupport\\Other");
+  { ScratchKey k(L"testsupport"); }
+  EXPECT_TRUE(reg::KeyExists(L"Software\\ZembrioTest\\testsupport\\Other"));
+  reg::DeleteTree(L"Software\\ZembrioTest\\testsupport");
+}
