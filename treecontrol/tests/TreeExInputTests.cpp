@@ -9,20 +9,22 @@
 #include <vector>
 
 #include "classlib/Forms.h"
-#include "classlib/tests/gui_support.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Input.h"
+#include "testsupport/Pump.h"
 #include "treecontrol/TreeEx.h"
 
-using guitest::Pump;
-using guitest::PumpUntil;
+using testsupport::Pump;
+using testsupport::PumpUntil;
 
-static ::testing::Environment* const kGuiEnv = ::testing::AddGlobalTestEnvironment(new guitest::GuiEnvironment);
+static ::testing::Environment* const kGuiEnv =
+    ::testing::AddGlobalTestEnvironment(new testsupport::GuiEnvironment);
 
 namespace {
 
 class TreeInput : public ::testing::Test {
  protected:
   void SetUp() override {
-    GetCursorPos(&Pointer);
     Form = new TForm(nullptr);
     Form->SetBounds(80, 80, 380, 320);
     Form->Show();
@@ -40,8 +42,6 @@ class TreeInput : public ::testing::Test {
     Tree->OnAfterItemPaint = nullptr;
     delete Form;
     Pump(1);
-    // Nothing may be left resting on the windows of the tests that follow.
-    SetCursorPos(Pointer.x, Pointer.y);
   }
   std::vector<TTreeExNode*> Fill(int N, TTreeExNode* Parent = nullptr) {
     std::vector<TTreeExNode*> Out;
@@ -56,53 +56,13 @@ class TreeInput : public ::testing::Test {
     return PumpUntil([&] { return GetForegroundWindow() == Form->GetHandle() && GetFocus() == Tree->GetHandle(); },
                      3000);
   }
-  static void Key(std::vector<INPUT>& In, WORD Vk, bool Up) {
-    INPUT I{};
-    I.type = INPUT_KEYBOARD;
-    I.ki.wVk = Vk;
-    I.ki.dwFlags = Up ? KEYEVENTF_KEYUP : 0;
-    In.push_back(I);
-  }
-  // Presses Vk with the modifier keys held, and waits until the keys went
-  // through the queue.
-  void Press(WORD Vk, std::vector<WORD> Mods = {}) {
-    std::vector<INPUT> In;
-    for (WORD M : Mods) Key(In, M, false);
-    Key(In, Vk, false);
-    Key(In, Vk, true);
-    for (auto It = Mods.rbegin(); It != Mods.rend(); ++It) Key(In, *It, true);
-    Send(In);
-  }
+  // Presses Vk with the modifier keys held; returns once it was handled.
+  void Press(WORD Vk, std::vector<WORD> Mods = {}) { testsupport::PressKey(Vk, Mods); }
   // Clicks the middle of a node's label with the modifier keys held.
   void ClickNode(TTreeExNode* N, std::vector<WORD> Mods = {}) {
     TRect R = N->DisplayRect(true);
-    TPoint P = Tree->ClientToScreen(Point((R.left + R.right) / 2, (R.top + R.bottom) / 2));
-    std::vector<INPUT> In;
-    for (WORD M : Mods) Key(In, M, false);
-    INPUT Mouse{};
-    Mouse.type = INPUT_MOUSE;
-    Mouse.mi.dx = static_cast<LONG>((P.x * 65535.0) / (GetSystemMetrics(SM_CXSCREEN) - 1));
-    Mouse.mi.dy = static_cast<LONG>((P.y * 65535.0) / (GetSystemMetrics(SM_CYSCREEN) - 1));
-    Mouse.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    In.push_back(Mouse);
-    Mouse.mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-    In.push_back(Mouse);
-    Mouse.mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    In.push_back(Mouse);
-    for (auto It = Mods.rbegin(); It != Mods.rend(); ++It) Key(In, *It, true);
-    Send(In);
-  }
-  void Send(std::vector<INPUT>& In) {
-    // A marker key-up nobody handles ends the batch: once it has been
-    // read, everything before it has been handled.
-    Key(In, VK_F24, true);
-    SendInput(static_cast<UINT>(In.size()), In.data(), sizeof(INPUT));
-    ASSERT_TRUE(PumpUntil([&] { return (GetAsyncKeyState(VK_F24) & 0x8000) == 0 && Drained(); }, 5000));
-  }
-  bool Drained() {
-    MSG M;
-    return !PeekMessageW(&M, nullptr, WM_KEYFIRST, WM_MOUSELAST, PM_NOREMOVE) &&
-           !GetQueueStatus(QS_INPUT);
+    testsupport::Click(testsupport::ScreenPoint(Tree->GetHandle(), (R.left + R.right) / 2, (R.top + R.bottom) / 2),
+                       Mods);
   }
   std::vector<int> SelectedRows(const std::vector<TTreeExNode*>& Rows) {
     std::vector<int> Out;
@@ -112,7 +72,6 @@ class TreeInput : public ::testing::Test {
   }
   TForm* Form = nullptr;
   TTreeEx* Tree = nullptr;
-  POINT Pointer{};
 };
 
 using Rows = std::vector<int>;

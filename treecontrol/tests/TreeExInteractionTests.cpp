@@ -6,26 +6,17 @@
 #include <vector>
 
 #include "classlib/Forms.h"
+#include "testsupport/Input.h"
+#include "testsupport/Pump.h"
 #include "treecontrol/TreeEx.h"
 
 namespace {
 
-void Pump(int Ms) {
-  DWORD End = GetTickCount() + static_cast<DWORD>(Ms);
-  do {
-    MSG M;
-    while (PeekMessageW(&M, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&M);
-      DispatchMessageW(&M);
-    }
-    Sleep(1);
-  } while (static_cast<int>(End - GetTickCount()) > 0);
-}
+using testsupport::Pump;
 
 class TreeUse : public ::testing::Test {
  protected:
   void SetUp() override {
-    GetCursorPos(&Pointer);
     Form = new TForm(nullptr);
     Form->SetBounds(60, 60, 360, 260);
     Form->Show();
@@ -36,16 +27,12 @@ class TreeUse : public ::testing::Test {
   void TearDown() override {
     delete Form;  // frees the tree with it
     Pump(1);
-    // The pointer goes back where it was: the tests that follow, in this
-    // program or the next, must not find it resting on their windows.
-    SetCursorPos(Pointer.x, Pointer.y);
   }
   void Fill(int N) {
     for (int I = 0; I < N; ++I) Tree->Items()->AddChild(nullptr, L"Row " + std::to_wstring(I));
   }
   TForm* Form = nullptr;
   TTreeEx* Tree = nullptr;
-  POINT Pointer{};
 };
 
 TEST_F(TreeUse, NodesMadeBeforeTheWindowAppearWithIt) {
@@ -160,7 +147,7 @@ TEST_F(TreeUse, LongItemsGetACutTooltip) {
   Tree->HandleNeeded();
   TRect R = N->DisplayRect(true);
   TPoint P = Tree->ClientToScreen(Point(R.left + 2, (R.top + R.bottom) / 2));
-  SetCursorPos(P.x, P.y);
+  testsupport::MoveMouse(P);
   NMTTDISPINFOW DI{};
   DI.hdr.code = TTN_NEEDTEXTW;
   DI.hdr.hwndFrom = Tree->GetHandle();
@@ -270,8 +257,12 @@ TEST_F(TreeUse, DrawToCopiesTheWholeTreeBeyondTheVisiblePart) {
   int W = Tree->GetTreeWidth(), H = Tree->GetTreeHeight(), CH = Tree->GetClientHeight();
   ASSERT_GT(H, 2 * CH);
   // Cover the tree with another window: nothing of it may end up in the copy.
-  HWND Cover = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE | SS_BLACKRECT, 0, 0, 2000, 2000,
-                               nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  // It does not take the activation from the form: two windows of the
+  // thread would otherwise take the focus from each other for ever under
+  // Wine once real input has been seen.
+  HWND Cover = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, L"STATIC", L"", WS_POPUP | SS_BLACKRECT, 0, 0, 2000,
+                               2000, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  ShowWindow(Cover, SW_SHOWNOACTIVATE);
   Pump(20);
   TBitmap B(W, H, pf24bit);
   B.GetCanvas()->GetBrush()->SetColor(clWhite);

@@ -9,21 +9,12 @@
 #include <vector>
 
 #include "classlib/Forms.h"
+#include "testsupport/Pump.h"
 #include "treecontrol/TreeEx.h"
 
 namespace {
 
-void Pump(int Ms) {
-  DWORD End = GetTickCount() + static_cast<DWORD>(Ms);
-  do {
-    MSG M;
-    while (PeekMessageW(&M, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&M);
-      DispatchMessageW(&M);
-    }
-    Sleep(1);
-  } while (static_cast<int>(End - GetTickCount()) > 0);
-}
+using testsupport::Pump;
 
 String Name(TTreeExNode* N) { return N ? N->GetText() : String(L"nil"); }
 
