@@ -3,11 +3,15 @@
 
 #include <memory>
 
+#include <atomic>
+
 #include "classlib/tests/gui_support.h"
+#include "testsupport/Input.h"
 #include "toolbars/skin/SkinEditItems.h"
 #include "toolbars/skin/SkinWindows.h"
 
 using namespace guitest;
+using testsupport::InputScript;
 
 namespace {
 struct EditHost {
@@ -108,6 +112,10 @@ TEST(SkinEditItems, SpinButtonsRepeatWhileHeld) {
   int w = v->BoundsRect.right - v->BoundsRect.left;
   EXPECT_TRUE(v->IsPtInButtonPart(2, 2));
   EXPECT_FALSE(v->IsPtInButtonPart(w - 2, 2));
+  // The press is played to the viewer with the pointer away from the bar:
+  // the release then ends the press only (over the item it opens the field,
+  // as the next test shows).
+  testsupport::MoveMouse(testsupport::ParkingPlace());
   bool onMenu = false;
   v->MouseDown(0, w - 3, 1, onMenu);
   EXPECT_EQ(v->PressedButton(), 1);
@@ -121,6 +129,43 @@ TEST(SkinEditItems, SpinButtonsRepeatWhileHeld) {
   EXPECT_EQ(v->PressedButton(), 0);
   EXPECT_EQ(v->RepeatTimer(), nullptr);
   h.Bar->View()->CancelCapture();
+}
+
+// A real press on the upper spin button: the value steps at once and again
+// while the button is held; the release ends the press.
+TEST(SkinEditItems, SpinButtonPressedWithTheMouseRepeatsUntilReleased) {
+  EditHost h;
+  auto* s = new TSkinSpinEditItem(h.Form.get());
+  h.Bar->Items()->Add(s);
+  h.Show();
+  auto* v = dynamic_cast<TSkinSpinEditViewer*>(h.Bar->View()->Find(s));
+  ASSERT_NE(v, nullptr);
+  std::vector<double> values;
+  std::vector<unsigned> intervals;
+  std::atomic<int> changes{0};
+  s->OnValueChange = TEvent<void(TObject*, double)>([&](TObject*, double x) {
+    values.push_back(x);
+    intervals.push_back(v->RepeatTimer() ? v->RepeatTimer()->GetInterval() : 0u);
+    ++changes;
+  });
+  const POINT up = testsupport::ScreenPoint(v->View->Window->GetHandle(), v->BoundsRect.right - 3,
+                                            v->BoundsRect.top + 2);
+  ASSERT_TRUE(testsupport::RunInput([&] {
+    InputScript().Move(up).Down().Post();
+    for (int i = 0; i < 1000 && changes < 3; ++i) Sleep(10);  // the press and two repeats
+    InputScript().Up().Post();
+    Sleep(100);
+    InputScript().Press(VK_ESCAPE).Post();  // closes the field should one be open
+  }, 20000));
+  ASSERT_GE(values.size(), 3u);
+  EXPECT_EQ(values[0], 1);
+  EXPECT_EQ(values[1], 2);
+  EXPECT_EQ(values[2], 3);
+  EXPECT_EQ(intervals[1], 100u);  // after the first repeat, every 100 ms
+  EXPECT_EQ(v->PressedButton(), 0);
+  EXPECT_EQ(v->RepeatTimer(), nullptr);
+  EXPECT_EQ(v->EditControl, nullptr);
+  EXPECT_TRUE(ShownExceptions().empty());
 }
 
 TEST(SkinEditItems, LayoutInToolbarsAndVerticalDocks) {
