@@ -39,7 +39,6 @@ if(WIN32)
 
   zembrio_add_tests(app logic GUI
     SOURCES
-      ${_app_dir}/tests/RegTestKey.cpp
       ${_app_dir}/tests/ValueRegistryTest.cpp
       ${_app_dir}/tests/SettingsRegistryTest.cpp
       ${_app_dir}/tests/IORegistryTest.cpp

@@ -12,12 +12,9 @@
 #include <string>
 #include <vector>
 
-namespace testsupport {
+#include "testsupport/Bytes.h"
 
-// Little-endian bytes of a REG_DWORD.
-std::string Dw(uint32_t V);
-// UTF-16LE bytes of a string with its terminating zero (REG_SZ data).
-std::string Sz(const std::wstring& S);
+namespace testsupport {
 
 namespace reg {
 

@@ -2,6 +2,7 @@
 
 #include "app/Cvalue.h"
 #include "app/RegFile.h"
+#include "testsupport/Bytes.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ class Recorder : public IRegFileSink {
   void DeleteValue(const String& Name) override { ops.push_back({L"rm", 0, Name}); }
 };
 
-std::string Dw(uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
+using testsupport::Dw;
 
 TRegImportResult Import(const std::vector<String>& lines, Recorder& r, bool unicode = false) {
   return ImportRegLines(lines, r, unicode);

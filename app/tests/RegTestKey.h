@@ -1,24 +1,24 @@
 // A scratch key below HKEY_CURRENT_USER\Software\ZembrioTest\app for one
-// test, removed again afterwards.
+// test (the shared ScratchKeyTest), with the registry reached through the
+// system's own calls.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include "app/RegAccess.h"
+#include "testsupport/Registry.h"
 
-class RegTest : public ::testing::Test {
+class RegTest : public testsupport::ScratchKeyTest {
  protected:
-  void SetUp() override;
-  void TearDown() override;
-  // Path of the scratch key (no leading backslash), or a key below it.
-  String Path(const String& sub = String()) const { return sub.empty() ? base_ : base_ + L"\\" + sub; }
+  RegTest() : ScratchKeyTest(L"app") {}
   // Creates a key below the scratch key (or the scratch key itself).
-  void MakeKey(const String& sub);
-  void Put(const String& sub, const String& name, DWORD type, const std::string& data);
-  bool Get(const String& sub, const String& name, DWORD& type, std::string& data);
-  bool Has(const String& sub, const String& name);
-  static std::string Dw(uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
-
- private:
-  String base_;
+  void MakeKey(const String& sub) { testsupport::reg::CreateKey(Path(sub)); }
+  void Put(const String& sub, const String& name, DWORD type, const std::string& data) {
+    testsupport::reg::Write(Path(sub), name, type, data);
+  }
+  bool Get(const String& sub, const String& name, DWORD& type, std::string& data) {
+    return testsupport::reg::Read(Path(sub), name, type, data);
+  }
+  bool Has(const String& sub, const String& name) { return testsupport::reg::HasValue(Path(sub), name); }
+  static std::string Dw(uint32_t v) { return testsupport::Dw(v); }
 };

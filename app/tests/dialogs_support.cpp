@@ -1,8 +1,7 @@
 #include "app/tests/dialogs_support.h"
 
-#include <atomic>
-#include <chrono>
-#include <thread>
+#include "testsupport/Registry.h"
+#include "testsupport/Watchdog.h"
 
 namespace dlgtest {
 
@@ -19,13 +18,6 @@ std::vector<String>& ShownExceptions() {
 namespace {
 
 const String BackupKey = String(ScratchKey) + L"\\SavedSettings";
-
-bool KeyExists(const String& path) {
-  HKEY k = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-  RegCloseKey(k);
-  return true;
-}
 
 void CopyTree(const String& from, const String& to) {
   HKEY src = nullptr, dst = nullptr;
@@ -52,7 +44,7 @@ class DialogEnvironment : public ::testing::Environment {
     host_ = Application->CreateForm<TForm>();
     host_->SetCaption(L"Dialog test host");
     RegDeleteTreeW(HKEY_CURRENT_USER, BackupKey.c_str());
-    hadSettings_ = KeyExists(SettingsKey);
+    hadSettings_ = testsupport::reg::KeyExists(SettingsKey);
     if (hadSettings_) CopyTree(SettingsKey, BackupKey);
   }
   void TearDown() override {
@@ -94,14 +86,6 @@ bool ReadSetting(const String& SubKey, const String& Name, DWORD& Type, std::wst
   return true;
 }
 
-void Pump(int ms) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < end) {
-    MSG msg;
-    if (!Application->ProcessMessage(msg)) Sleep(1);
-  }
-}
-
 namespace {
 std::vector<std::function<void()>> g_steps;
 
@@ -132,23 +116,19 @@ void ScheduleSteps(std::vector<std::function<void()>> Steps) {
 
 TModalResult RunModalSteps(TCustomForm* Form, std::vector<std::function<void()>> Steps, int TimeoutMs) {
   ScheduleSteps(std::move(Steps));
-  std::atomic<bool> stop{false};
-  std::atomic<bool> fired{false};
   Form->HandleNeeded();
-  HWND h = Form->GetHandle();
+  const HWND h = Form->GetHandle();
   const DWORD tid = GetCurrentThreadId();
-  std::thread watchdog([&] {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
-    while (!stop && std::chrono::steady_clock::now() < end) Sleep(10);
-    if (!stop) {
-      fired = true;
+  TModalResult r;
+  bool fired;
+  {
+    testsupport::Watchdog dog(TimeoutMs, [h, tid] {
       PostMessageW(h, WM_CLOSE, 0, 0);
       PostThreadMessageW(tid, WM_NULL, 0, 0);
-    }
-  });
-  const TModalResult r = Form->ShowModal();
-  stop = true;
-  watchdog.join();
+    }, 2000);
+    r = Form->ShowModal();
+    fired = dog.Fired();
+  }
   g_steps.clear();
   EXPECT_FALSE(fired) << "the dialog did not end by itself";
   return r;

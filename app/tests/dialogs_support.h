@@ -13,6 +13,7 @@
 #include "app/CommonLogic.h"
 #include "classlib/Dialogs.h"
 #include "classlib/Forms.h"
+#include "testsupport/Pump.h"
 
 namespace dlgtest {
 
@@ -46,7 +47,7 @@ TModalResult RunModalSteps(TCustomForm* Form, std::vector<std::function<void()>>
 // message loop runs next (a modal dialog that some other code shows).
 void ScheduleSteps(std::vector<std::function<void()>> Steps);
 // Lets pending messages run.
-void Pump(int ms = 30);
+using testsupport::Pump;
 
 // Base of the dialog tests: messages cleared, settings cleared and read
 // into a fresh set of services.

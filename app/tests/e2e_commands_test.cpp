@@ -7,6 +7,7 @@
 #include "app/EditValue.h"
 #include "app/PlacesDialogs.h"
 #include "app/tests/e2e_support.h"
+#include "testsupport/Input.h"
 #include "classlib/Clipbrd.h"
 
 using namespace e2e;
@@ -23,19 +24,7 @@ class Commands : public EditorTest {
   void Press(WORD Vk, std::vector<WORD> Mods) {
     SetForegroundWindow(Window->GetHandle());
     dlgtest::Pump(30);
-    std::vector<INPUT> in;
-    auto key = [&](WORD k, bool up) {
-      INPUT i{};
-      i.type = INPUT_KEYBOARD;
-      i.ki.wVk = k;
-      i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-      in.push_back(i);
-    };
-    for (WORD m : Mods) key(m, false);
-    key(Vk, false);
-    key(Vk, true);
-    for (auto it = Mods.rbegin(); it != Mods.rend(); ++it) key(*it, true);
-    SendInput(UINT(in.size()), in.data(), sizeof(INPUT));
+    testsupport::PressKey(Vk, Mods);
     dlgtest::Pump(150);
   }
 };
@@ -234,12 +223,6 @@ TEST_F(Commands, ImportFailuresAreReportedNotAnnouncedAsSuccess) {
 // Escape and a click on the Stop button (real input) stop them: the export
 // writes no file, the import tells how far it got.
 TEST_F(Commands, LongExportAndImportStopOnTheStopButtonAndEscape) {
-  // The pointer goes back where it was: other windows' tests may follow.
-  struct TPointer {
-    POINT at{};
-    TPointer() { GetCursorPos(&at); }
-    ~TPointer() { SetCursorPos(at.x, at.y); }
-  } pointer;
   for (int k = 0; k < 40; ++k) CreateKey(String(Data) + L"\\Big\\K" + IntToStr(k));
   Start();
   ASSERT_NE(Open(L"Big"), nullptr);
@@ -267,19 +250,8 @@ TEST_F(Commands, LongExportAndImportStopOnTheStopButtonAndEscape) {
     return TRUE;
   };
   input = [&] {
-    RECT r;
-    GetWindowRect(Window->btnStop->GetHandle(), &r);
-    const int w = GetSystemMetrics(SM_CXSCREEN) - 1, h = GetSystemMetrics(SM_CYSCREEN) - 1;
-    INPUT in[3] = {};
-    for (INPUT& i : in) {
-      i.type = INPUT_MOUSE;
-      i.mi.dx = ((r.left + r.right) / 2) * 65535 / w;
-      i.mi.dy = ((r.top + r.bottom) / 2) * 65535 / h;
-    }
-    in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-    in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    SendInput(3, in, sizeof(INPUT));
+    // A click on the stop button, read by the loop that runs the export.
+    testsupport::InputScript().Click(testsupport::ClientCentre(Window->btnStop->GetHandle())).Post();
   };
   Window->mnuFile_ExportClick(nullptr);
   EXPECT_TRUE(fired);
@@ -302,11 +274,7 @@ TEST_F(Commands, LongExportAndImportStopOnTheStopButtonAndEscape) {
   io.OnProgressChange = [&](TObject* S, uint32_t P, uint32_t L, uint32_t M, uint32_t ML) {
     report(S, P, L, M, ML);
     if (!L || fired.exchange(true)) return;
-    INPUT in[2] = {};
-    in[0].type = in[1].type = INPUT_KEYBOARD;
-    in[0].ki.wVk = in[1].ki.wVk = VK_ESCAPE;
-    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, in, sizeof(INPUT));
+    testsupport::InputScript().Press(VK_ESCAPE).Post();
     for (int i = 0; i < 1000 && !io.StopRequested; ++i) Sleep(10);
   };
   TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };

@@ -556,7 +556,7 @@ TEST_F(Editor, CopyCommandsAndGoToATypedPath) {
 
   // Go through the input box, typed in another case.
   Window->treeRegTree->Items()->GetFirstNode()->SetSelected(true);
-  InputQueryShowHook = [](TForm* f) {
+  InputQueryShowHook = [this](TForm* f) {
     auto* e = static_cast<TEdit*>(f->FindComponent(L"Edit"));
     e->SetText(String(L"hkey_current_user\\") + Data + L"\\DEEP");
     PostMessageW(e->GetHandle(), WM_KEYDOWN, VK_RETURN, 0);

@@ -4,22 +4,18 @@
 
 #include "app/PlacesDialogs.h"
 #include "app/tests/e2e_support.h"
+#include "testsupport/Input.h"
 #include "toolbars/BarViews.h"
 
 using namespace e2e;
 
 namespace {
 
+// Sends the keys and returns at once (a menu loop may be the one to read them).
 void Keys(std::vector<std::pair<WORD, bool>> Seq) {
-  std::vector<INPUT> in;
-  for (auto [k, up] : Seq) {
-    INPUT i{};
-    i.type = INPUT_KEYBOARD;
-    i.ki.wVk = k;
-    i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    in.push_back(i);
-  }
-  SendInput(UINT(in.size()), in.data(), sizeof(INPUT));
+  testsupport::InputScript in;
+  for (auto [k, up] : Seq) in.Key(k, !up);
+  in.Post();
 }
 void Tap(WORD K) { Keys({{K, false}, {K, true}}); }
 

@@ -1,106 +1,26 @@
 #include "app/tests/e2e_support.h"
 
-#include <atomic>
-#include <chrono>
-#include <thread>
-
 #include "app/Dialogs.h"
 #include "app/PlacesDialogs.h"
+#include "testsupport/Watchdog.h"
 
 namespace e2e {
 
-void DeleteTree(const String& Path) { RegDeleteTreeW(HKEY_CURRENT_USER, Path.c_str()); }
-
-void CreateKey(const String& Path) {
-  HKEY k = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS,
-            RegCreateKeyExW(HKEY_CURRENT_USER, Path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr));
-  RegCloseKey(k);
-}
-
-void Write(const String& Key, const String& Name, DWORD Type, const std::string& Bytes) {
-  HKEY k = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS,
-            RegCreateKeyExW(HKEY_CURRENT_USER, Key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr));
-  RegSetValueExW(k, Name.c_str(), 0, Type, reinterpret_cast<const BYTE*>(Bytes.data()), DWORD(Bytes.size()));
-  RegCloseKey(k);
-}
-
-bool Read(const String& Key, const String& Name, DWORD& Type, std::string& Bytes) {
-  HKEY k = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, Key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-  DWORD size = 0;
-  LONG r = RegQueryValueExW(k, Name.c_str(), nullptr, &Type, nullptr, &size);
-  if (r == ERROR_SUCCESS) {
-    Bytes.assign(size, '\0');
-    r = RegQueryValueExW(k, Name.c_str(), nullptr, &Type, reinterpret_cast<BYTE*>(Bytes.data()), &size);
-    Bytes.resize(size);
-  }
-  RegCloseKey(k);
-  return r == ERROR_SUCCESS;
-}
-
-bool KeyExists(const String& Path) {
-  HKEY k = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, Path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-  RegCloseKey(k);
-  return true;
-}
-
-std::string Dw(uint32_t V) { return std::string(reinterpret_cast<const char*>(&V), 4); }
-
-std::string Sz(const String& S) {
-  std::string b;
-  for (wchar_t c : S) b += char(c & 0xFF), b += char((c >> 8) & 0xFF);
-  b += std::string(2, '\0');
-  return b;
-}
-
-std::vector<String> ValueNames(const String& Key) {
-  std::vector<String> v;
-  HKEY k = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, Key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return v;
-  for (DWORD i = 0;; ++i) {
-    wchar_t name[16384];
-    DWORD len = 16384;
-    if (RegEnumValueW(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    v.emplace_back(name, len);
-  }
-  RegCloseKey(k);
-  std::sort(v.begin(), v.end());
-  return v;
-}
-
-bool PumpUntil(const std::function<bool()>& Done, int TimeoutMs) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
-  while (!Done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    MSG msg;
-    if (!Application->ProcessMessage(msg)) Sleep(1);
-  }
-  return true;
-}
-
 bool WithModal(const std::function<void()>& Action, std::vector<std::function<void()>> Steps, int TimeoutMs) {
   dlgtest::ScheduleSteps(std::move(Steps));
-  std::atomic<bool> stop{false}, fired{false};
   const DWORD tid = GetCurrentThreadId();
-  std::thread watchdog([&] {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
-    while (!stop && std::chrono::steady_clock::now() < end) Sleep(10);
+  bool fired;
+  {
     // Closes the active window until the action returns.
-    while (!stop) {
-      fired = true;
+    testsupport::Watchdog dog(TimeoutMs, [tid] {
       GUITHREADINFO gi{};
       gi.cbSize = sizeof gi;
       if (GetGUIThreadInfo(tid, &gi) && gi.hwndActive) PostMessageW(gi.hwndActive, WM_CLOSE, 0, 0);
       PostThreadMessageW(tid, WM_NULL, 0, 0);
-      Sleep(200);
-    }
-  });
-  Action();
-  stop = true;
-  watchdog.join();
+    });
+    Action();
+    fired = dog.Fired();
+  }
   dlgtest::ScheduleSteps({});
   return !fired;
 }
@@ -109,7 +29,9 @@ void EditorTest::SetUp() {
   dlgtest::Messages().Texts.clear();
   dlgtest::Messages().Answer = IDYES;
   dlgtest::ShownExceptions().clear();
-  DeleteTree(Root);
+  Scratch = std::make_unique<testsupport::ScratchKey>(L"app");
+  Settings = Scratch->Path(L"Settings");
+  Data = Scratch->Path(L"Data");
   CreateKey(Data);
   TfrmError::ShowHook = [this](const String& Text) { Errors.push_back(Text); };
   BookmarkFile = TempFile(L"bookmarks.ZembrioBM");
@@ -123,15 +45,15 @@ void EditorTest::TearDown() {
   InputQueryShowHook = nullptr;
   EXPECT_TRUE(dlgtest::ShownExceptions().empty())
       << (dlgtest::ShownExceptions().empty() ? "" : WideToAnsi(dlgtest::ShownExceptions()[0]));
-  DeleteTree(Root);
+  Scratch.reset();
   for (const String& f : files_) DeleteFileW(f.c_str());
 }
 
 TfrmMain* EditorTest::Start() {
-  const String bookmarks = BookmarkFile;
-  F = CreateZembrioForms([bookmarks](TdmodCommon* dm) {
-    dm->rsOptions().BaseKey = Settings;
-    if (!KeyExists(String(Settings))) {
+  const String bookmarks = BookmarkFile, settings = Settings;
+  F = CreateZembrioForms([bookmarks, settings](TdmodCommon* dm) {
+    dm->rsOptions().BaseKey = settings;
+    if (!KeyExists(settings)) {
       TRegStoreValue& v = dm->rsOptions().GetValueByName(L"BookmarkFile");
       v.SetValue(bookmarks);
       v.WriteToRegistry();

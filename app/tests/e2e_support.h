@@ -1,11 +1,12 @@
 // Helpers of the end-to-end tests: the editor started through the
-// program's own start-up, registry data below the key
-// HKCU\Software\ZembrioTest\app\e2e, modal dialogs answered by scripted steps under a watchdog.
+// program's own start-up, settings and registry data below the test's
+// scratch key, modal dialogs answered by scripted steps under a watchdog.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,30 +15,26 @@
 #include "app/Startup.h"
 #include "app/tests/dialogs_support.h"
 #include "classlib/Dialogs.h"
+#include "testsupport/Pump.h"
+#include "testsupport/Registry.h"
 
 namespace e2e {
 
-constexpr const wchar_t* Root = L"Software\\ZembrioTest\\app\\e2e";
-constexpr const wchar_t* Settings = L"Software\\ZembrioTest\\app\\e2e\\Settings";
-constexpr const wchar_t* Data = L"Software\\ZembrioTest\\app\\e2e\\Data";
-
-// Raw registry access below HKEY_CURRENT_USER.
-void DeleteTree(const String& Path);
-void CreateKey(const String& Path);
-void Write(const String& Key, const String& Name, DWORD Type, const std::string& Bytes);
-bool Read(const String& Key, const String& Name, DWORD& Type, std::string& Bytes);
-bool KeyExists(const String& Path);
-std::string Dw(uint32_t V);
-std::string Sz(const String& S);  // UTF-16LE with its terminator
-std::vector<String> ValueNames(const String& Key);
+// Registry data through the system's own calls, below HKEY_CURRENT_USER.
+using testsupport::Dw;
+using testsupport::Sz;
+using testsupport::reg::CreateKey;
+using testsupport::reg::DeleteTree;
+using testsupport::reg::KeyExists;
+using testsupport::reg::Read;
+using testsupport::reg::ValueNames;
+using testsupport::reg::Write;
+using testsupport::PumpUntil;
 
 // Runs Action (which shows a modal dialog somewhere) with Steps played one
 // per turn of the message loop; a watchdog closes whatever window is
 // active if the dialog is still up after TimeoutMs. True when the
 // watchdog did not have to step in.
-// Lets messages run until Done holds (true) or the time is up (false).
-bool PumpUntil(const std::function<bool()>& Done, int TimeoutMs = 5000);
-
 bool WithModal(const std::function<void()>& Action, std::vector<std::function<void()>> Steps,
                int TimeoutMs = 15000);
 
@@ -45,6 +42,11 @@ class EditorTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
+
+  // The test's scratch key (named after the test), its editor settings and
+  // its registry data.
+  std::unique_ptr<testsupport::ScratchKey> Scratch;
+  String Settings, Data;
 
   // Starts the editor as the program does (settings in the test key).
   TfrmMain* Start();

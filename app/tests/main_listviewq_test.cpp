@@ -2,29 +2,31 @@
 #include <gtest/gtest.h>
 
 #include "app/ListViewQ.h"
+#include "classlib/Forms.h"
 #include "classlib/Registry.h"
-#include "classlib/tests/gui_support.h"
+#include "testsupport/Pump.h"
+#include "testsupport/Registry.h"
 
-using namespace guitest;
+using testsupport::Pump;
 
 namespace {
 
-const wchar_t* const kKey = L"Software\\ZembrioTest\\app\\ListViewQ";
-
-class ListViewQTest : public ::testing::Test {
+class ListViewQTest : public testsupport::ScratchKeyTest {
  protected:
+  ListViewQTest() : ScratchKeyTest(L"app") {}
   std::unique_ptr<TForm> Form;
   TListViewQ* List = nullptr;
 
   void SetUp() override {
-    Clean();
+    ScratchKeyTest::SetUp();
+    LayoutKey = Path();
     Form.reset(new TForm(Application));
     Form->SetBounds(10, 10, 400, 300);
     List = new TListViewQ(Form.get());
     List->SetParent(Form.get());
     List->SetAlign(alClient);
     List->SetViewStyle(vsReport);
-    List->RegistryKey = kKey;
+    List->RegistryKey = LayoutKey;
     for (const wchar_t* c : {L"Name", L"Value"}) {
       TListColumn* col = List->Columns()->Add();
       col->SetCaption(c);
@@ -40,13 +42,9 @@ class ListViewQTest : public ::testing::Test {
   }
   void TearDown() override {
     Form.reset();
-    Clean();
+    ScratchKeyTest::TearDown();
   }
-  static void Clean() {
-    TRegistry r;
-    r.SetRootKey(HKEY_CURRENT_USER);
-    r.DeleteKey(kKey);
-  }
+  String LayoutKey;  // the scratch key
   std::vector<String> Captions() {
     std::vector<String> v;
     for (int i = 0; i < List->Items()->GetCount(); ++i) v.push_back(List->Items()->GetItem(i)->GetCaption());
@@ -101,7 +99,7 @@ TEST_F(ListViewQTest, LayoutRoundTripAndDamagedValues) {
   {
     TRegistry r(KEY_READ);
     r.SetRootKey(HKEY_CURRENT_USER);
-    ASSERT_TRUE(r.OpenKeyReadOnly(kKey));
+    ASSERT_TRUE(r.OpenKeyReadOnly(LayoutKey));
     EXPECT_EQ(r.ReadString(L"ColumnSizes"), L"100,77");
     EXPECT_EQ(r.ReadInteger(L"SortColumn"), 1);
     EXPECT_EQ(r.ReadString(L"SortAscending"), L"0");
@@ -119,7 +117,7 @@ TEST_F(ListViewQTest, LayoutRoundTripAndDamagedValues) {
   {
     TRegistry r;
     r.SetRootKey(HKEY_CURRENT_USER);
-    ASSERT_TRUE(r.OpenKey(kKey, false));
+    ASSERT_TRUE(r.OpenKey(LayoutKey, false));
     r.WriteString(L"ColumnSizes", L"zz,1");
     r.WriteString(L"SortColumn", L"nope");
     r.WriteInteger(L"ViewStyle", 42);

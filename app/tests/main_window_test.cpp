@@ -1,7 +1,7 @@
 // The main window driven under Wine: start-up and restart, the key tree,
-// the values list, bookmarks, navigation and the dialogs' texts. Registry
-// data lives below HKCU\Software\ZembrioTest\app\Data, the settings below
-// HKCU\Software\ZembrioTest\app\Settings.
+// the values list, bookmarks, navigation and the dialogs' texts. The forms
+// are made as the program makes them (CreateZembrioForms). Registry data
+// lives below the test's scratch key in Data, the settings in Settings.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,73 +12,72 @@
 #include "app/DataModule.h"
 #include "app/Dialogs.h"
 #include "app/Main.h"
+#include "app/Startup.h"
 #include "classlib/Clipbrd.h"
 #include "classlib/Dialogs.h"
 #include "classlib/Registry.h"
-#include "classlib/tests/gui_support.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
+#include "testsupport/Registry.h"
 
 #include <commctrl.h>
 
-using namespace guitest;
+using testsupport::Pump;
 
-static ::testing::Environment* const kGuiEnv = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+static ::testing::Environment* const kGuiEnv = ::testing::AddGlobalTestEnvironment(new testsupport::GuiEnvironment);
 
 namespace {
 
-const wchar_t* const kTestRoot = L"Software\\ZembrioTest\\app";
-const wchar_t* const kSettings = L"Software\\ZembrioTest\\app\\Settings";
-const wchar_t* const kData = L"Software\\ZembrioTest\\app\\Data";
+using testsupport::Dw;
+using testsupport::Sz;
+using testsupport::reg::CreateKey;
+using testsupport::reg::DeleteTree;
+using testsupport::reg::KeyExists;
 
-void DeleteTree(const String& Path) {
-  TRegistry r;
-  r.SetRootKey(HKEY_CURRENT_USER);
-  r.DeleteKey(Path);
+// A path with a blank on each side of every backslash, as the delete
+// question shows it.
+String Spaced(const String& Path) {
+  String out;
+  for (wchar_t c : Path) out += c == L'\\' ? String(L" \\ ") : String(1, c);
+  return out;
+}
+
+// A path in other letter case: lower case, but upper case after the
+// second backslash.
+String OtherCase(const String& Path) {
+  String out;
+  int slashes = 0;
+  for (wchar_t c : Path) {
+    if (c == L'\\') ++slashes;
+    out += slashes == 2 ? wchar_t(towupper(c)) : wchar_t(towlower(c));
+  }
+  return out;
 }
 
 void WriteValue(const String& Key, const String& Name, DWORD Type, const std::string& Bytes) {
-  TRegistry r;
-  r.SetRootKey(HKEY_CURRENT_USER);
-  ASSERT_TRUE(r.OpenKey(Key, true));
-  TRegRawValue v;
-  v.Type = Type;
-  v.Data.assign(Bytes.begin(), Bytes.end());
-  r.WriteRaw(Name, v);
-}
-
-void CreateKey(const String& Key) {
-  TRegistry r;
-  r.SetRootKey(HKEY_CURRENT_USER);
-  ASSERT_TRUE(r.CreateKey(Key));
-}
-
-bool KeyExists(const String& Key) {
-  TRegistry r(KEY_READ);
-  r.SetRootKey(HKEY_CURRENT_USER);
-  return r.KeyExists(Key);
+  testsupport::reg::Write(Key, Name, Type, Bytes);
 }
 
 bool ReadValue(const String& Key, const String& Name, TRegRawValue& V) {
-  TRegistry r(KEY_READ);
-  r.SetRootKey(HKEY_CURRENT_USER);
-  return r.OpenKeyReadOnly(Key) && r.ReadRaw(Name, V);
+  std::string bytes;
+  if (!testsupport::reg::Read(Key, Name, V.Type, bytes)) return false;
+  V.Data.assign(bytes.begin(), bytes.end());
+  return true;
 }
 
-std::string Dw(uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
-std::string Sz(const String& s) {
-  std::string b;
-  for (wchar_t c : s) b += char(c & 0xFF), b += char((c >> 8) & 0xFF);
-  b += std::string(2, '\0');
-  return b;
-}
-
-class MainWindow : public ::testing::Test {
+class MainWindow : public testsupport::ScratchKeyTest {
  protected:
+  MainWindow() : ScratchKeyTest(L"app") {}
   std::vector<String> Warnings, Errors;
   String BookmarkFile;
+  String Data, Settings;  // below the scratch key
+  TZembrioForms F;
 
   void SetUp() override {
-    DeleteTree(kTestRoot);
-    CreateKey(kData);
+    ScratchKeyTest::SetUp();
+    Data = Path(L"Data");
+    Settings = Path(L"Settings");
+    CreateKey(Data);
     wchar_t tmp[MAX_PATH];
     GetTempPathW(MAX_PATH, tmp);
     BookmarkFile = String(tmp) + L"ZembrioTest_app.ZembrioBM";
@@ -89,32 +88,35 @@ class MainWindow : public ::testing::Test {
     };
     TfrmError::ShowHook = [this](const String& Text) { Errors.push_back(Text); };
     TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrNo); };
-    NewDataModule();
   }
 
   void TearDown() override {
-    DestroyWindow();
-    delete dmodCommon;
-    dmodCommon = nullptr;
-    delete frmConfirm;
-    frmConfirm = nullptr;
-    delete frmError;
-    frmError = nullptr;
+    StopForms();
     MessageBoxHook = nullptr;
     TfrmError::ShowHook = nullptr;
     TfrmConfirm::ExecuteHook = nullptr;
-    DeleteTree(kTestRoot);
     DeleteFileW(BookmarkFile.c_str());
+    ScratchKeyTest::TearDown();
   }
 
-  void NewDataModule() {
-    new TdmodCommon(nullptr);
-    dmodCommon->rsOptions().BaseKey = kSettings;
-    if (!frmConfirm) frmConfirm = new TfrmConfirm(Application);
-    if (!frmError) frmError = new TfrmError(Application);
+  // Makes the forms as the program does, with the settings in the test's
+  // key; the main window is not shown yet.
+  void StartForms() {
+    const String settings = Settings, bookmarks = BookmarkFile;
+    F = CreateZembrioForms([settings, bookmarks](TdmodCommon* dm) {
+      dm->rsOptions().BaseKey = settings;
+      TRegStoreValue& v = dm->rsOptions().GetValueByName(L"BookmarkFile");
+      v.SetValue(bookmarks);
+      v.WriteToRegistry();
+    });
   }
 
-  // Stores one setting in the test settings key (before the window starts).
+  void StopForms() {
+    if (F.DataModule) DestroyZembrioForms(F);
+    Window = nullptr;
+  }
+
+  // Stores one setting in the test settings key.
   void StoreOption(const String& Name, const TSettingValue& V) {
     TRegStoreValue& s = dmodCommon->rsOptions().GetValueByName(Name);
     s.SetValue(V);
@@ -124,8 +126,8 @@ class MainWindow : public ::testing::Test {
   TfrmMain* Window = nullptr;
 
   TfrmMain* StartWindow() {
-    StoreOption(L"BookmarkFile", BookmarkFile);
-    Window = new TfrmMain(Application);
+    StartForms();
+    Window = F.Main;
     Window->Show();
     Pump(30);
     return Window;
@@ -136,15 +138,9 @@ class MainWindow : public ::testing::Test {
     Pump(10);
   }
 
-  void DestroyWindow() {
-    delete Window;
-    Window = nullptr;
-    frmMain = nullptr;
-  }
-
   // Opens the data key (or a key below it) in the tree.
   TTreeExNode* Open(const String& Sub = String()) {
-    String path = String(L"\\") + kData + (Sub.empty() ? String() : L"\\" + Sub);
+    String path = String(L"\\") + Data + (Sub.empty() ? String() : L"\\" + Sub);
     return Window->ExpandToBranch(RegRoot::CurrentUser, path, true);
   }
 
@@ -230,9 +226,9 @@ TEST_F(MainWindow, FirstStartUsesDefaultsAndShowsTheRootKeys) {
 
 TEST_F(MainWindow, DamagedSettingsReadAsDefaults) {
   // Wrong types and bad texts where numbers and layouts belong.
-  WriteValue(String(kSettings) + L"\\MainForm", L"Width", REG_SZ, Sz(L"wide"));
-  WriteValue(String(kSettings) + L"\\ListViews\\Values", L"ColumnSizes", REG_SZ, Sz(L"abc,,7"));
-  WriteValue(String(kSettings) + L"\\ListViews\\Values", L"ViewStyle", REG_DWORD, Dw(99));
+  WriteValue(String(Settings) + L"\\MainForm", L"Width", REG_SZ, Sz(L"wide"));
+  WriteValue(String(Settings) + L"\\ListViews\\Values", L"ColumnSizes", REG_SZ, Sz(L"abc,,7"));
+  WriteValue(String(Settings) + L"\\ListViews\\Values", L"ViewStyle", REG_DWORD, Dw(99));
   StartWindow();
   EXPECT_EQ(Window->GetStatusText(), L"Y..yes, Captain?!?");
   EXPECT_EQ(Window->lvKeyValues->GetViewStyle(), vsReport);
@@ -241,7 +237,7 @@ TEST_F(MainWindow, DamagedSettingsReadAsDefaults) {
 }
 
 TEST_F(MainWindow, RestartRestoresGeometryLayoutsAndPreviousKey) {
-  CreateKey(String(kData) + L"\\Sub");
+  CreateKey(String(Data) + L"\\Sub");
   StartWindow();
   Window->SetBounds(30, 40, 620, 450);
   Window->treeRegTree->SetWidth(180);
@@ -254,10 +250,8 @@ TEST_F(MainWindow, RestartRestoresGeometryLayoutsAndPreviousKey) {
   CloseWindow();
   EXPECT_EQ(Window->GetStatusText(), L"Options saved.");
   EXPECT_EQ(dmodCommon->OptionString(L"PreviousHKEY"), L"HKEY_CURRENT_USER");
-  EXPECT_EQ(dmodCommon->OptionString(L"PreviousPath"), String(L"\\") + kData + L"\\Sub");
-  DestroyWindow();
-  delete dmodCommon;
-  NewDataModule();
+  EXPECT_EQ(dmodCommon->OptionString(L"PreviousPath"), String(L"\\") + Data + L"\\Sub");
+  StopForms();
 
   StartWindow();
   EXPECT_EQ(Window->GetLeft(), 30);
@@ -272,15 +266,15 @@ TEST_F(MainWindow, RestartRestoresGeometryLayoutsAndPreviousKey) {
   TTreeExNode* sel = Window->GetSelectedNode();
   ASSERT_NE(sel, nullptr);
   EXPECT_EQ(sel->GetText(), L"Sub");
-  EXPECT_EQ(Window->txtPath->GetText(), String(L"HKEY_CURRENT_USER\\") + kData + L"\\Sub");
+  EXPECT_EQ(Window->txtPath->GetText(), String(L"HKEY_CURRENT_USER\\") + Data + L"\\Sub");
   EXPECT_EQ(Window->GetStatusText(), L"Y..yes, Captain?!?");
   ExpectListHeaders();
 }
 
 TEST_F(MainWindow, ExpansionIsLazyAndRefreshReadsAgain) {
-  CreateKey(String(kData) + L"\\Leaf");
-  CreateKey(String(kData) + L"\\Branch\\Child");
-  CreateKey(String(kData) + L"\\alpha");
+  CreateKey(String(Data) + L"\\Leaf");
+  CreateKey(String(Data) + L"\\Branch\\Child");
+  CreateKey(String(Data) + L"\\alpha");
   StartWindow();
   TTreeExNode* data = Open();
   ASSERT_NE(data, nullptr);
@@ -291,13 +285,13 @@ TEST_F(MainWindow, ExpansionIsLazyAndRefreshReadsAgain) {
   EXPECT_FALSE(leaf->GetChildren());  // the probe found no subkeys
   EXPECT_TRUE(branch->GetChildren());
   // Created elsewhere: seen after a collapse and a new expansion.
-  CreateKey(String(kData) + L"\\Later");
+  CreateKey(String(Data) + L"\\Later");
   data->Collapse(true);
   EXPECT_EQ(data->GetCount(), 0);
   data->Expand(false);
   EXPECT_NE(Window->FindChild(data, L"Later"), nullptr);
   // Refresh keeps the selection and its expansion.
-  CreateKey(String(kData) + L"\\Newer");
+  CreateKey(String(Data) + L"\\Newer");
   Window->RefreshTree();
   EXPECT_EQ(Window->GetStatusText(), L"Refresh complete.");
   TTreeExNode* again = Window->GetSelectedNode();
@@ -309,17 +303,13 @@ TEST_F(MainWindow, ExpansionIsLazyAndRefreshReadsAgain) {
 // A key with many subkeys has them probed beside the reading of its names;
 // buttons stay exact, order and count whole.
 TEST_F(MainWindow, ButtonsOfALargeKeyAreExact) {
-  {
-    TRegistry r;
-    r.SetRootKey(HKEY_CURRENT_USER);
-    for (int i = 0; i < 600; ++i) {
-      wchar_t name[32];
-      swprintf(name, 32, L"\\Many\\K%04d", i);
-      ASSERT_TRUE(r.CreateKey(String(kData) + name + (i % 7 == 0 ? L"\\Sub" : L"")));
-    }
+  for (int i = 0; i < 600; ++i) {
+    wchar_t name[32];
+    swprintf(name, 32, L"\\Many\\K%04d", i);
+    CreateKey(String(Data) + name + (i % 7 == 0 ? L"\\Sub" : L""));
   }
   StartWindow();
-  TTreeExNode* many = Window->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kData + L"\\Many", false);
+  TTreeExNode* many = Window->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + Data + L"\\Many", false);
   ASSERT_NE(many, nullptr);
   many->Expand(false);
   ASSERT_EQ(many->GetCount(), 600);
@@ -346,29 +336,32 @@ TEST_F(MainWindow, NewKeysGetFreeNames) {
   EXPECT_EQ(first->GetText(), L"New Key");
   first->EndEdit(true);
   EXPECT_EQ(Window->GetStatusText(), L"New key successfully added: New Key");
-  EXPECT_TRUE(KeyExists(String(kData) + L"\\New Key"));
+  EXPECT_TRUE(KeyExists(String(Data) + L"\\New Key"));
   Window->treeRegTree->SetSelection(data);
   Window->NewKey();
   TTreeExNode* second = Window->GetSelectedNode();
   second->EndEdit(true);
   EXPECT_EQ(second->GetText(), L"New Key #2");
-  EXPECT_TRUE(KeyExists(String(kData) + L"\\New Key #2"));
+  EXPECT_TRUE(KeyExists(String(Data) + L"\\New Key #2"));
   EXPECT_EQ(data->GetCount(), 2);
 }
 
 TEST_F(MainWindow, RenameKeyInPlace) {
-  CreateKey(String(kData) + L"\\Old\\Inner");
-  WriteValue(String(kData) + L"\\Old", L"v", REG_DWORD, Dw(7));
-  CreateKey(String(kData) + L"\\Other");
+  CreateKey(String(Data) + L"\\Old\\Inner");
+  WriteValue(String(Data) + L"\\Old", L"v", REG_DWORD, Dw(7));
+  CreateKey(String(Data) + L"\\Other");
   StartWindow();
   TTreeExNode* old = Open(L"Old");
   ASSERT_NE(old, nullptr);
   bool allow = true;
   Window->treeRegTreeEditing(nullptr, Window->treeRegTree->Items()->GetFirstNode(), allow);
   EXPECT_FALSE(allow);  // "My Registry"
+  TTreeExNode* rootKey = old;  // HKEY_CURRENT_USER, just below "My Registry"
+  while (rootKey->GetParent() && rootKey->GetParent()->GetParent()) rootKey = rootKey->GetParent();
+  ASSERT_EQ(rootKey->GetText(), L"HKEY_CURRENT_USER");
   allow = true;
-  Window->treeRegTreeEditing(nullptr, old->GetParent()->GetParent()->GetParent()->GetParent()->GetParent(), allow);
-  EXPECT_FALSE(allow);  // a root key
+  Window->treeRegTreeEditing(nullptr, rootKey, allow);
+  EXPECT_FALSE(allow);
 
   String text = L"";
   Window->treeRegTreeEdited(nullptr, old, text);
@@ -379,7 +372,7 @@ TEST_F(MainWindow, RenameKeyInPlace) {
   ASSERT_EQ(Warnings.size(), 2u);
   EXPECT_EQ(Warnings[0], L"Invalid key name.");
   EXPECT_EQ(Warnings[1], L"Invalid key name.");
-  EXPECT_FALSE(KeyExists(String(kData) + L"\\Old\\A"));
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\Old\\A"));
 
   text = L"Other";
   Window->treeRegTreeEdited(nullptr, old, text);
@@ -391,21 +384,21 @@ TEST_F(MainWindow, RenameKeyInPlace) {
   Window->treeRegTreeEdited(nullptr, old, text);
   EXPECT_EQ(text, L"Renamed");
   EXPECT_EQ(Window->GetStatusText(), L"Key successfully renamed.");
-  EXPECT_FALSE(KeyExists(String(kData) + L"\\Old"));
-  EXPECT_TRUE(KeyExists(String(kData) + L"\\Renamed\\Inner"));
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\Old"));
+  EXPECT_TRUE(KeyExists(String(Data) + L"\\Renamed\\Inner"));
   TRegRawValue v;
-  ASSERT_TRUE(ReadValue(String(kData) + L"\\Renamed", L"v", v));
+  ASSERT_TRUE(ReadValue(String(Data) + L"\\Renamed", L"v", v));
   EXPECT_EQ(v.Type, DWORD(REG_DWORD));
-  EXPECT_EQ(dmodCommon->GetNodeKeyPath(old), String(L"\\") + kData + L"\\Renamed");
+  EXPECT_EQ(dmodCommon->GetNodeKeyPath(old), String(L"\\") + Data + L"\\Renamed");
   EXPECT_TRUE(Errors.empty());
 }
 
 TEST_F(MainWindow, ValuesListShowsEveryType) {
-  WriteValue(kData, L"Number", REG_DWORD, Dw(255));
-  WriteValue(kData, L"Bytes", REG_BINARY, std::string("\x01\xAB\xFF", 3));
-  WriteValue(kData, L"Empty", REG_BINARY, std::string());
-  WriteValue(kData, L"Text", REG_SZ, Sz(L"hello"));
-  WriteValue(kData, L"Multi", REG_MULTI_SZ, Sz(L"a") + std::string(2, '\0'));
+  WriteValue(Data, L"Number", REG_DWORD, Dw(255));
+  WriteValue(Data, L"Bytes", REG_BINARY, std::string("\x01\xAB\xFF", 3));
+  WriteValue(Data, L"Empty", REG_BINARY, std::string());
+  WriteValue(Data, L"Text", REG_SZ, Sz(L"hello"));
+  WriteValue(Data, L"Multi", REG_MULTI_SZ, Sz(L"a") + std::string(2, '\0'));
   StartWindow();
   ASSERT_NE(Open(), nullptr);
   TListItems* items = Window->lvKeyValues->Items();
@@ -427,18 +420,18 @@ TEST_F(MainWindow, ValuesListShowsEveryType) {
   EXPECT_NE(ValueText(multi).find(L"unsupported"), String::npos);
   EXPECT_FALSE(ItemValue(multi)->IsEditable());
   // The default value set: listed first with its text.
-  WriteValue(kData, L"", REG_SZ, Sz(L"dflt"));
+  WriteValue(Data, L"", REG_SZ, Sz(L"dflt"));
   Window->RefreshTree();
   EXPECT_EQ(items->GetItem(0)->GetCaption(), L"(Default)");
   EXPECT_EQ(ValueText(items->GetItem(0)), L"dflt");
 }
 
 TEST_F(MainWindow, NewValuesOfTheFourTypes) {
-  WriteValue(kData, L"New String Value", REG_SZ, Sz(L"taken"));
+  WriteValue(Data, L"New String Value", REG_SZ, Sz(L"taken"));
   StartWindow();
   ASSERT_NE(Open(), nullptr);
   TRegRoot root = RegRoot::CurrentUser;
-  String path = String(L"\\") + kData;
+  String path = String(L"\\") + Data;
   struct {
     void (TfrmMain::*Make)(TRegRoot, const String&);
     const wchar_t* Name;
@@ -458,13 +451,13 @@ TEST_F(MainWindow, NewValuesOfTheFourTypes) {
     item->CancelEdit();
     EXPECT_EQ(Window->GetStatusText(), c.Status);
     TRegRawValue v;
-    ASSERT_TRUE(ReadValue(kData, c.Name, v)) << c.Name;
+    ASSERT_TRUE(ReadValue(Data, c.Name, v)) << c.Name;
     EXPECT_EQ(v.Type, c.Type);
   }
   TRegRawValue v;
-  ReadValue(kData, L"New Binary Value", v);
+  ReadValue(Data, L"New Binary Value", v);
   EXPECT_TRUE(v.Data.empty());
-  ReadValue(kData, L"New Integer Value", v);
+  ReadValue(Data, L"New Integer Value", v);
   EXPECT_EQ(v.Data, std::vector<unsigned char>(4, 0));
   // A key that is gone: an error, and no item is added.
   int before = Window->lvKeyValues->Items()->GetCount();
@@ -472,13 +465,13 @@ TEST_F(MainWindow, NewValuesOfTheFourTypes) {
   ASSERT_EQ(Errors.size(), 1u);
   EXPECT_EQ(Errors[0].rfind(L"Unable to successfully create a new string value.", 0), 0u);
   EXPECT_EQ(Window->lvKeyValues->Items()->GetCount(), before);
-  EXPECT_FALSE(KeyExists(String(kData) + L"\\Missing"));
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\Missing"));
 }
 
 TEST_F(MainWindow, RenameValueInPlace) {
-  WriteValue(kData, L"One", REG_SZ, Sz(L"1"));
-  WriteValue(kData, L"Two", REG_DWORD, Dw(2));
-  WriteValue(kData, L"Multi", REG_MULTI_SZ, Sz(L"x") + std::string(2, '\0'));
+  WriteValue(Data, L"One", REG_SZ, Sz(L"1"));
+  WriteValue(Data, L"Two", REG_DWORD, Dw(2));
+  WriteValue(Data, L"Multi", REG_MULTI_SZ, Sz(L"x") + std::string(2, '\0'));
   StartWindow();
   ASSERT_NE(Open(), nullptr);
   bool allow = true;
@@ -495,29 +488,29 @@ TEST_F(MainWindow, RenameValueInPlace) {
   EXPECT_EQ(Warnings[0], L"Invalid value name.");
   EXPECT_EQ(Warnings[1], L"Value already exists: Two\n\nRename aborted.");
   TRegRawValue v;
-  ASSERT_TRUE(ReadValue(kData, L"One", v));
-  ASSERT_TRUE(ReadValue(kData, L"Two", v));
+  ASSERT_TRUE(ReadValue(Data, L"One", v));
+  ASSERT_TRUE(ReadValue(Data, L"Two", v));
   EXPECT_EQ(v.Type, DWORD(REG_DWORD));
 
   text = L"Three";
   Window->lvKeyValuesEdited(nullptr, one, text);
   EXPECT_EQ(text, L"Three");
   EXPECT_EQ(Window->GetStatusText(), L"Value successfully renamed to Three.");
-  EXPECT_FALSE(ReadValue(kData, L"One", v));
-  ASSERT_TRUE(ReadValue(kData, L"Three", v));
+  EXPECT_FALSE(ReadValue(Data, L"One", v));
+  ASSERT_TRUE(ReadValue(Data, L"Three", v));
   EXPECT_EQ(v.Type, DWORD(REG_SZ));
   // An unsupported type keeps its type and bytes exactly.
   text = L"Multi2";
   Window->lvKeyValuesEdited(nullptr, ValueItem(L"Multi"), text);
-  ASSERT_TRUE(ReadValue(kData, L"Multi2", v));
+  ASSERT_TRUE(ReadValue(Data, L"Multi2", v));
   EXPECT_EQ(v.Type, DWORD(REG_MULTI_SZ));
   std::string bytes = Sz(L"x") + std::string(2, '\0');
   EXPECT_EQ(std::string(v.Data.begin(), v.Data.end()), bytes);
 }
 
 TEST_F(MainWindow, KeyDeletedElsewhereEmptiesTheList) {
-  CreateKey(String(kData) + L"\\Gone");
-  WriteValue(kData, L"Here", REG_SZ, Sz(L"x"));
+  CreateKey(String(Data) + L"\\Gone");
+  WriteValue(Data, L"Here", REG_SZ, Sz(L"x"));
   StartWindow();
   TTreeExNode* data = Open();
   ASSERT_NE(data, nullptr);
@@ -525,45 +518,45 @@ TEST_F(MainWindow, KeyDeletedElsewhereEmptiesTheList) {
   data->Expand(false);
   TTreeExNode* gone = Window->FindChild(data, L"Gone");
   ASSERT_NE(gone, nullptr);
-  DeleteTree(String(kData) + L"\\Gone");
+  DeleteTree(String(Data) + L"\\Gone");
   Window->treeRegTree->SetSelection(gone);
   Pump(10);
   EXPECT_EQ(Window->lvKeyValues->Items()->GetCount(), 0);
   EXPECT_TRUE(Errors.empty());
   EXPECT_EQ(Window->GetStatusText().rfind(L"Unable to read the values of the key", 0), 0u);
   // The list does not re-create the key either.
-  EXPECT_FALSE(KeyExists(String(kData) + L"\\Gone"));
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\Gone"));
 }
 
 TEST_F(MainWindow, ExpandToBranchIgnoresCaseAndReportsMissingKeys) {
-  CreateKey(String(kData) + L"\\MixedCase\\Deep");
+  CreateKey(String(Data) + L"\\MixedCase\\Deep");
   StartWindow();
   TTreeExNode* n = Window->ExpandToBranch(RegRoot::CurrentUser,
-                                          String(L"\\") + L"software\\zembriotest\\APP\\data\\mixedcase\\DEEP", true);
+                                          L"\\" + OtherCase(Data) + L"\\mixedcase\\DEEP", true);
   ASSERT_NE(n, nullptr);
   EXPECT_EQ(n->GetText(), L"Deep");
   EXPECT_TRUE(Errors.empty());
   EXPECT_TRUE(Warnings.empty());
   // A missing last part stops at the deepest key and names the whole path.
-  String missing = String(L"\\") + kData + L"\\MixedCase\\Nope";
+  String missing = String(L"\\") + Data + L"\\MixedCase\\Nope";
   n = Window->ExpandToBranch(RegRoot::CurrentUser, missing, true);
   ASSERT_NE(n, nullptr);
   EXPECT_EQ(n->GetText(), L"MixedCase");
   ASSERT_EQ(Warnings.size(), 1u);
   EXPECT_EQ(Warnings[0], L"The requested key does not exist:\n\nHKEY_CURRENT_USER" + missing);
   // Go with a short root name in any case opens the same key.
-  Window->txtPath->SetText(String(L"current user\\") + kData + L"\\MixedCase");
+  Window->txtPath->SetText(String(L"current user\\") + Data + L"\\MixedCase");
   Window->tbtnNavigation_GoClick(nullptr);
   EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"MixedCase");
-  EXPECT_EQ(Window->txtPath->GetText(), String(L"HKEY_CURRENT_USER\\") + kData + L"\\MixedCase");
+  EXPECT_EQ(Window->txtPath->GetText(), String(L"HKEY_CURRENT_USER\\") + Data + L"\\MixedCase");
 }
 
 TEST_F(MainWindow, CopyKeyPathAndValue) {
-  WriteValue(kData, L"Number", REG_DWORD, Dw(16));
+  WriteValue(Data, L"Number", REG_DWORD, Dw(16));
   StartWindow();
   ASSERT_NE(Open(), nullptr);
   Window->mnuEdit_CopyKeyClick(nullptr);
-  EXPECT_EQ(Clipboard()->GetAsText(), String(L"HKEY_CURRENT_USER\\") + kData);
+  EXPECT_EQ(Clipboard()->GetAsText(), String(L"HKEY_CURRENT_USER\\") + Data);
   EXPECT_EQ(Window->GetStatusText(), L"Copied path of the selected key to the clipboard.");
   Window->lvKeyValues->SetSelected(ValueItem(L"Number"));
   Window->mnuEdit_CopyValueClick(nullptr);
@@ -572,7 +565,7 @@ TEST_F(MainWindow, CopyKeyPathAndValue) {
 }
 
 TEST_F(MainWindow, BookmarksAreAddedRenamedSavedAndRestored) {
-  CreateKey(String(kData) + L"\\Marked");
+  CreateKey(String(Data) + L"\\Marked");
   StartWindow();
   TTreeExNode* marked = Open(L"Marked");
   ASSERT_NE(marked, nullptr);
@@ -583,7 +576,7 @@ TEST_F(MainWindow, BookmarksAreAddedRenamedSavedAndRestored) {
   TListItem* item = Window->lvBookmarks->Items()->GetItem(0);
   item->CancelEdit();
   EXPECT_EQ(item->SubItems()->Get(0), L"HKEY_CURRENT_USER");
-  EXPECT_EQ(item->SubItems()->Get(1), String(L"\\") + kData + L"\\Marked");
+  EXPECT_EQ(item->SubItems()->Get(1), String(L"\\") + Data + L"\\Marked");
   String text = L"";
   Window->lvBookmarksEdited(nullptr, item, text);
   EXPECT_EQ(text, L"Marked");
@@ -600,10 +593,8 @@ TEST_F(MainWindow, BookmarksAreAddedRenamedSavedAndRestored) {
   size_t n = fread(buf, 1, sizeof buf - 1, f);
   fclose(f);
   std::string content(buf, n);
-  EXPECT_EQ(content, "My place\r\nHKEY_CURRENT_USER\r\n\\Software\\ZembrioTest\\app\\Data\\Marked\r\n");
-  DestroyWindow();
-  delete dmodCommon;
-  NewDataModule();
+  EXPECT_EQ(content, "My place\r\nHKEY_CURRENT_USER\r\n\\" + WideToAnsi(Data) + "\\Marked\r\n");
+  StopForms();
   StartWindow();
   ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 1);
   Window->lvBookmarks->SetSelected(Window->lvBookmarks->Items()->GetItem(0));
@@ -632,6 +623,7 @@ TEST_F(MainWindow, ListStyleCommandsFollowTheFocusedList) {
 
 // ---------------------------------------------------------------------------
 TEST_F(MainWindow, ConfirmDialogLayoutsAndAnswers) {
+  StartForms();
   int answered = 0;
   TfrmConfirm::ExecuteHook = [&answered](TfrmConfirm* f) {
     answered = f->panelButtons->GetLeft() * 1000 + f->panelButtons->GetWidth();
@@ -656,6 +648,7 @@ TEST_F(MainWindow, ConfirmDialogLayoutsAndAnswers) {
 }
 
 TEST_F(MainWindow, ErrorDialogShowsTheExceptionDetails) {
+  StartForms();
   dmodCommon->ShowException(Exception(L"boom"), L"");
   ASSERT_EQ(Errors.size(), 1u);
   EXPECT_EQ(Errors[0].rfind(L"\n\nMessage: boom\nAddress: ", 0), 0u);
@@ -682,7 +675,7 @@ struct Answers {
 };
 
 TEST_F(MainWindow, MultipleValueDeleteAsksPerItem) {
-  for (const wchar_t* n : {L"A", L"B", L"C", L"D"}) WriteValue(kData, n, REG_SZ, Sz(n));
+  for (const wchar_t* n : {L"A", L"B", L"C", L"D"}) WriteValue(Data, n, REG_SZ, Sz(n));
   StartWindow();
   ASSERT_NE(Open(), nullptr);
   Answers ans;
@@ -694,8 +687,8 @@ TEST_F(MainWindow, MultipleValueDeleteAsksPerItem) {
   EXPECT_EQ(ans.Items, (std::vector<String>{L"A", L"B"}));
   EXPECT_EQ(Window->GetStatusText(), L"Values deleted: 1");
   TRegRawValue v;
-  EXPECT_TRUE(ReadValue(kData, L"A", v));
-  EXPECT_FALSE(ReadValue(kData, L"B", v));
+  EXPECT_TRUE(ReadValue(Data, L"A", v));
+  EXPECT_FALSE(ReadValue(Data, L"B", v));
   EXPECT_EQ(ValueItem(L"B"), nullptr);
   // Cancel at the first question deletes nothing.
   Window->lvKeyValues->ClearSelection();
@@ -704,15 +697,15 @@ TEST_F(MainWindow, MultipleValueDeleteAsksPerItem) {
   ans.Queue = {mrCancel};
   Window->DeleteSelected(Window->lvKeyValues);
   EXPECT_EQ(Window->GetStatusText(), L"Values deleted: 0");
-  EXPECT_TRUE(ReadValue(kData, L"C", v));
+  EXPECT_TRUE(ReadValue(Data, L"C", v));
   // Yes to All: one question for all.
   ans.Items.clear();
   ans.Queue = {mrYesToAll};
   Window->DeleteSelected(Window->lvKeyValues);
   EXPECT_EQ(ans.Items.size(), 1u);
   EXPECT_EQ(Window->GetStatusText(), L"Values deleted: 2");
-  EXPECT_FALSE(ReadValue(kData, L"C", v));
-  EXPECT_FALSE(ReadValue(kData, L"D", v));
+  EXPECT_FALSE(ReadValue(Data, L"C", v));
+  EXPECT_FALSE(ReadValue(Data, L"D", v));
   // No selection: nothing at all.
   ans.Items.clear();
   Window->lvKeyValues->ClearSelection();
@@ -721,7 +714,7 @@ TEST_F(MainWindow, MultipleValueDeleteAsksPerItem) {
 }
 
 TEST_F(MainWindow, DeleteKeyAndRefuseRootKeys) {
-  CreateKey(String(kData) + L"\\Doomed\\Inner");
+  CreateKey(String(Data) + L"\\Doomed\\Inner");
   StartWindow();
   TTreeExNode* doomed = Open(L"Doomed");
   ASSERT_NE(doomed, nullptr);
@@ -730,14 +723,14 @@ TEST_F(MainWindow, DeleteKeyAndRefuseRootKeys) {
   ans.Install();
   Window->DeleteSelected(Window->treeRegTree);
   EXPECT_EQ(Window->GetStatusText(), L"Key delete aborted.");
-  EXPECT_TRUE(KeyExists(String(kData) + L"\\Doomed"));
+  EXPECT_TRUE(KeyExists(String(Data) + L"\\Doomed"));
   ASSERT_EQ(ans.Items.size(), 1u);
   EXPECT_EQ(ans.Items[0],
-            L"HKEY_CURRENT_USER \\ Software \\ ZembrioTest \\ app \\ Data \\ Doomed");
+            Spaced(L"HKEY_CURRENT_USER\\" + Data + L"\\Doomed"));
   TTreeExNode* data = doomed->GetParent();
   Window->DeleteSelected(Window->treeRegTree);
   EXPECT_EQ(Window->GetStatusText(), L"Key deleted.");
-  EXPECT_FALSE(KeyExists(String(kData) + L"\\Doomed"));
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\Doomed"));
   EXPECT_EQ(Window->FindChild(data, L"Doomed"), nullptr);
   // A root key is refused before any question.
   ans.Items.clear();
@@ -751,19 +744,19 @@ TEST_F(MainWindow, DeleteKeyAndRefuseRootKeys) {
 }
 
 TEST_F(MainWindow, FindResultsAreListedDeletedAndOpened) {
-  CreateKey(String(kData) + L"\\Hit");
-  WriteValue(String(kData) + L"\\Hit", L"val", REG_SZ, Sz(L"x"));
-  WriteValue(kData, L"keep", REG_SZ, Sz(L"y"));
+  CreateKey(String(Data) + L"\\Hit");
+  WriteValue(String(Data) + L"\\Hit", L"val", REG_SZ, Sz(L"x"));
+  WriteValue(Data, L"keep", REG_SZ, Sz(L"y"));
   StartWindow();
   Window->SearchStarted();
   EXPECT_EQ(Window->pagExtras->GetActivePage(), Window->tbsFindResults);
   EXPECT_FALSE(Window->mnuEdit_Find->GetEnabled());
   EXPECT_TRUE(Window->btnFindStop->GetEnabled());
   EXPECT_TRUE(Window->panelSearching->GetVisible());
-  String hitPath = String(L"\\") + kData + L"\\Hit\\";
+  String hitPath = String(L"\\") + Data + L"\\Hit\\";
   Window->AddFindResult(new TSearchHit{hkValueName, RegRoot::CurrentUser, hitPath, L"val", L"x"});
   Window->AddFindResult(new TSearchHit{hkKeyName, RegRoot::CurrentUser, hitPath, L"", L""});
-  Window->AddFindResult(new TSearchHit{hkValueName, RegRoot::CurrentUser, String(L"\\") + kData + L"\\", L"keep", L""});
+  Window->AddFindResult(new TSearchHit{hkValueName, RegRoot::CurrentUser, String(L"\\") + Data + L"\\", L"keep", L""});
   Window->AddFindResult(new TSearchHit{hkKeyName, RegRoot::CurrentUser, L"\\", L"", L""});
   Window->SearchFinished();
   EXPECT_TRUE(Window->mnuEdit_Find->GetEnabled());
@@ -802,7 +795,7 @@ TEST_F(MainWindow, FindResultsAreListedDeletedAndOpened) {
   ans.Queue = {mrYesToAll};
   ans.Install();
   Window->DeleteSelected(Window->lvFindResults);
-  EXPECT_FALSE(KeyExists(String(kData) + L"\\Hit"));
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\Hit"));
   EXPECT_TRUE(KeyExists(L"Software"));
   EXPECT_EQ(std::count(Warnings.begin(), Warnings.end(), String(L"A root key can't be deleted.")), 1);
   // The root key is refused. The key and its value result go in list
@@ -811,7 +804,7 @@ TEST_F(MainWindow, FindResultsAreListedDeletedAndOpened) {
   EXPECT_EQ(Window->GetStatusText(), valueFirst ? L"Find results deleted: 2" : L"Find results deleted: 1");
   EXPECT_EQ(items->GetCount(), 2);  // keep and the refused root key
   TRegRawValue v;
-  EXPECT_TRUE(ReadValue(kData, L"keep", v));
+  EXPECT_TRUE(ReadValue(Data, L"keep", v));
 }
 
 TEST_F(MainWindow, PreferencesReapplyOptionsWithoutGeometryUnlessCancelled) {
