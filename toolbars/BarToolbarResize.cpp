@@ -12,6 +12,7 @@ struct TBarCustomToolbar::ResizeRecord {
   int OrigLeft = 0, OrigTop = 0, OrigWidth = 0, OrigHeight = 0;
   int NCXOffset = 0;
   int FloatingWidth = 0;
+  int OrigFloatingWidth = 0;
   int SnapDistance = 12;
   bool Changed = false;
   bool LastWasShrinking = false;
@@ -68,6 +69,7 @@ void TBarCustomToolbar::ResizeBegin(TBarSizeHandle SizeHandle) {
   ::ClientToScreen(fp->GetHandle(), &client);
   r.NCXOffset = client.x - wr.left;
   r.FloatingWidth = GetFloatingWidth();
+  r.OrigFloatingWidth = r.FloatingWidth;
   BuildPotentialSizesList(r.Sizes);
   for (POINT& p : r.Sizes) AddFloatingNCAreaToSize(p);
   // Sizing along Y walks the list by height, so it is ordered by height.
@@ -129,7 +131,19 @@ void TBarCustomToolbar::ResizeTrack(RECT& Rect, const RECT& OrigRect) {
     }
   };
   auto extent = [&](int i) { return alongY ? r.Sizes[static_cast<size_t>(i)].y : r.Sizes[static_cast<size_t>(i)].x; };
-  if (shrinking) {
+  if (requested == start) {
+    // No movement along the edge's own axis (or within the snap distance):
+    // the size the sizing began with, not the next larger one.
+    int at = -1;
+    for (int i = 0; i < n && at < 0; ++i)
+      if (r.Sizes[static_cast<size_t>(i)].x == r.OrigWidth && r.Sizes[static_cast<size_t>(i)].y == r.OrigHeight) at = i;
+    if (at >= 0) {
+      applyEntry(at);
+    } else {
+      Rect = RECT{r.OrigLeft, r.OrigTop, r.OrigLeft + r.OrigWidth, r.OrigTop + r.OrigHeight};
+      r.FloatingWidth = r.OrigFloatingWidth;
+    }
+  } else if (shrinking) {
     // From the smallest up: the last entry, and every one that fits.
     for (int i = n - 1; i >= 0; --i)
       if (i == n - 1 || extent(i) <= requested) applyEntry(i);

@@ -380,6 +380,48 @@ TEST(BarFloating, SizingAFloatingToolbarStepsByWholeRows) {
   EXPECT_EQ(t->GetHeight(), oneRowHeight);
 }
 
+// The rows of a toolbar sized by its top edge follow the pointer's vertical
+// movement only: a sideways move keeps them, as does a pull within the snap
+// distance; a pull upward by a row adds one.
+TEST(BarFloating, TheTopEdgeChangesRowsOnlyWithVerticalMovement) {
+  FloatHost h(640, 400);
+  auto* t = h.AddToolbar(L"tbrTopEdge", 0, 0, 8);
+  h.Show();
+  t->FloatingPosition = POINT{120, 240};
+  t->SetFloating(true);
+  Pump(50);
+  TBarFloatingWindowParent* f = t->GetFloatingParent();
+  ASSERT_NE(f, nullptr);
+  // Start from two rows, so that both growing and shrinking are possible.
+  RECT r = WindowRectOf(f);
+  POINT right{r.right - 1, (r.top + r.bottom) / 2};
+  Drag(right, POINT{right.x - (r.right - r.left) * 2 / 5, right.y});
+  const RECT before = WindowRectOf(f);
+  const int rowsBefore = t->View()->WrappedLines;
+  const int widthBefore = t->GetFloatingWidth();
+  ASSERT_GE(rowsBefore, 2);
+
+  POINT top{(before.left + before.right) / 2, before.top + 1};
+  ASSERT_EQ(SendMessageW(f->GetHandle(), WM_NCHITTEST, 0, MAKELPARAM(top.x, top.y)), HTTOP);
+  Drag(top, POINT{top.x + 60, top.y});
+  RECT after = WindowRectOf(f);
+  EXPECT_EQ(t->View()->WrappedLines, rowsBefore);
+  EXPECT_EQ(t->GetFloatingWidth(), widthBefore);
+  EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+  EXPECT_EQ(after.right - after.left, before.right - before.left);
+  Drag(top, POINT{top.x - 40, top.y - 3}, 3);
+  EXPECT_EQ(t->View()->WrappedLines, rowsBefore);
+  EXPECT_EQ(WindowRectOf(f).bottom - WindowRectOf(f).top, before.bottom - before.top);
+
+  // A row's height upward: one more row, the bottom edge stays.
+  const int rowHeight = t->GetHeight() / rowsBefore;
+  Drag(top, POINT{top.x, top.y - rowHeight - 4});
+  after = WindowRectOf(f);
+  EXPECT_GT(t->View()->WrappedLines, rowsBefore);
+  EXPECT_GT(after.bottom - after.top, before.bottom - before.top);
+  EXPECT_EQ(after.bottom, before.bottom);
+}
+
 TEST(BarFloating, HiddenAndFloatingPlacesSurviveTheRegistry) {
   RegDeleteTreeW(HKEY_CURRENT_USER, kFloatPosKey);
   FloatHost h;
