@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
+#include "classlib/Forms.h"
 #include "classlib/ImgList.h"
+#include "toolbars/BarFiler.h"
 #include "toolbars/BarUtilsWin.h"
 #include "toolbars/BarViews.h"
 
@@ -171,8 +173,6 @@ HWND Window() { return t_click.Wnd; }
 }  // namespace BarClickQueue
 
 // ---- done actions -------------------------------------------------------------
-void (*BarHelpContextHandler)(int ContextID) = nullptr;
-
 void ProcessDoneAction(const TBarDoneActionData& Data) {
   switch (Data.DoneAction) {
     case tbdaClickItem:
@@ -183,9 +183,16 @@ void ProcessDoneAction(const TBarDoneActionData& Data) {
     case tbdaOpenSystemMenu:
       SendMessageW(Data.Wnd, WM_SYSCOMMAND, SC_KEYMENU, Data.Key);
       break;
-    case tbdaHelpContext:
-      if (BarHelpContextHandler) BarHelpContextHandler(Data.ContextID);
+    case tbdaHelpContext: {
+      // A form with a help button shows the topic as a pop-up.
+      TCustomForm* active = Screen ? Screen->GetActiveForm() : nullptr;
+      if (!Application) break;
+      if (active && active->GetBorderIcons().Contains(biHelp))
+        Application->HelpCommand(HELP_CONTEXTPOPUP, Data.ContextID);
+      else
+        Application->HelpContext(Data.ContextID);
       break;
+    }
     default:
       break;
   }
@@ -211,6 +218,7 @@ TBarCustomItem::~TBarCustomItem() {
     auto copy = *linkParents_;
     for (TBarCustomItem* p : copy) p->SetLinkSubitems(nullptr);
   }
+  actionLink_.reset();
   DestroyComponents();
   delete notifyList_;
   notifyList_ = nullptr;
@@ -477,9 +485,14 @@ void TBarCustomItem::Notification(TComponent* AComponent, TOperation Operation) 
     SubMenuImagesChanged();
   }
   if (AComponent == linkSubitems_) SetLinkSubitems(nullptr);
+  if (actionLink_ && AComponent == actionLink_->GetAction()) SetAction(nullptr);
 }
 
-void TBarCustomItem::Loaded() { TComponent::Loaded(); }
+void TBarCustomItem::Loaded() {
+  TComponent::Loaded();
+  ResolveReferences();
+  if (TBasicAction* a = GetAction()) ActionChange(a, true);
+}
 
 String TBarCustomItem::GetShortCutText() const {
   size_t tab = caption_.find(L'\t');
@@ -491,7 +504,203 @@ String TBarCustomItem::GetShortCutText() const {
 void TBarCustomItem::Click() {
   if (!enabled_) return;
   if (autoCheck_) SetChecked(!checked_);
-  if (OnClick) OnClick(this);
+  TBasicAction* action = GetAction();
+  // A handler of its own that is not the action's runs instead of the action.
+  if (OnClick && action && !MethodsEqual(OnClick, action->OnExecute))
+    OnClick(this);
+  else if (actionLink_ && action && !IsDesigning())
+    actionLink_->Execute(this);
+  else if (OnClick)
+    OnClick(this);
+}
+
+void TBarCustomItem::InitiateAction() {
+  if (actionLink_) actionLink_->Update();
+}
+
+// ---- action link ----------------------------------------------------------------
+TBasicAction* TBarCustomItem::GetAction() const { return actionLink_ ? actionLink_->GetAction() : nullptr; }
+
+TBarCustomItemActionLinkClass TBarCustomItem::GetActionLinkClass() { return &TBarCustomItemActionLink::CreateLink; }
+
+void TBarCustomItem::SetAction(TBasicAction* Value) {
+  if (!Value) {
+    actionLink_.reset();
+    return;
+  }
+  if (!actionLink_) actionLink_.reset(GetActionLinkClass()(this));
+  actionLink_->SetAction(Value);
+  actionLink_->OnChange = TNotifyEvent(this, &TBarCustomItem::DoActionChange);
+  ActionChange(Value, Value->IsLoading());
+  Value->FreeNotification(this);
+}
+
+void TBarCustomItem::DoActionChange(TObject* Sender) {
+  if (Sender == GetAction()) ActionChange(Sender, false);
+}
+
+void TBarCustomItem::ActionChange(TObject* Sender, bool CheckDefaults) {
+  auto* a = dynamic_cast<TCustomAction*>(Sender);
+  if (!a) return;
+  if (!CheckDefaults || caption_.empty()) SetCaption(a->GetCaption());
+  if (!CheckDefaults || !checked_) SetChecked(a->GetChecked());
+  if (!CheckDefaults || enabled_) SetEnabled(a->GetEnabled());
+  if (!CheckDefaults || helpContext_ == 0) SetHelpContext(a->GetHelpContext());
+  if (!CheckDefaults || hint_.empty()) SetHint(a->GetHint());
+  if (!CheckDefaults || imageIndex_ == -1) SetImageIndex(a->GetImageIndex());
+  if (!CheckDefaults || shortCut_ == 0) SetShortCut(a->GetShortCut());
+  if (!CheckDefaults || visible_) SetVisible(a->GetVisible());
+  if (!CheckDefaults || !OnClick) OnClick = a->OnExecute;
+}
+
+bool TBarCustomItem::IsCaptionStored() const { return !actionLink_ || !actionLink_->IsCaptionLinked(); }
+bool TBarCustomItem::IsCheckedStored() const { return !actionLink_ || !actionLink_->IsCheckedLinked(); }
+bool TBarCustomItem::IsEnabledStored() const { return !actionLink_ || !actionLink_->IsEnabledLinked(); }
+bool TBarCustomItem::IsHelpContextStored() const { return !actionLink_ || !actionLink_->IsHelpContextLinked(); }
+bool TBarCustomItem::IsHintStored() const { return !actionLink_ || !actionLink_->IsHintLinked(); }
+bool TBarCustomItem::IsImageIndexStored() const { return !actionLink_ || !actionLink_->IsImageIndexLinked(); }
+bool TBarCustomItem::IsShortCutStored() const { return !actionLink_ || !actionLink_->IsShortCutLinked(); }
+bool TBarCustomItem::IsVisibleStored() const { return !actionLink_ || !actionLink_->IsVisibleLinked(); }
+bool TBarCustomItem::IsOnClickStored() const { return !actionLink_ || !actionLink_->IsOnExecuteLinked(); }
+
+// The action's value, while the item still shows it.
+bool TBarCustomItemActionLink::IsCaptionLinked() {
+  return TActionLink::IsCaptionLinked() && FClient->GetCaption() == CustomAction()->GetCaption();
+}
+bool TBarCustomItemActionLink::IsCheckedLinked() {
+  return TActionLink::IsCheckedLinked() && FClient->GetChecked() == CustomAction()->GetChecked();
+}
+bool TBarCustomItemActionLink::IsEnabledLinked() {
+  return TActionLink::IsEnabledLinked() && FClient->GetEnabled() == CustomAction()->GetEnabled();
+}
+bool TBarCustomItemActionLink::IsHelpContextLinked() {
+  return TActionLink::IsHelpContextLinked() && FClient->GetHelpContext() == CustomAction()->GetHelpContext();
+}
+bool TBarCustomItemActionLink::IsHintLinked() {
+  return TActionLink::IsHintLinked() && FClient->GetHint() == CustomAction()->GetHint();
+}
+bool TBarCustomItemActionLink::IsImageIndexLinked() {
+  return TActionLink::IsImageIndexLinked() && FClient->GetImageIndex() == CustomAction()->GetImageIndex();
+}
+bool TBarCustomItemActionLink::IsShortCutLinked() {
+  return TActionLink::IsShortCutLinked() && FClient->GetShortCut() == CustomAction()->GetShortCut();
+}
+bool TBarCustomItemActionLink::IsVisibleLinked() {
+  return TActionLink::IsVisibleLinked() && FClient->GetVisible() == CustomAction()->GetVisible();
+}
+bool TBarCustomItemActionLink::IsOnExecuteLinked() {
+  return TBasicActionLink::IsOnExecuteLinked() && action_ && MethodsEqual(FClient->OnClick, action_->OnExecute);
+}
+void TBarCustomItemActionLink::SetCaption(const String& Value) {
+  if (IsCaptionLinked()) FClient->SetCaption(Value);
+}
+void TBarCustomItemActionLink::SetChecked(bool Value) {
+  if (IsCheckedLinked()) FClient->SetChecked(Value);
+}
+void TBarCustomItemActionLink::SetEnabled(bool Value) {
+  if (IsEnabledLinked()) FClient->SetEnabled(Value);
+}
+void TBarCustomItemActionLink::SetHelpContext(THelpContext Value) {
+  if (IsHelpContextLinked()) FClient->SetHelpContext(Value);
+}
+void TBarCustomItemActionLink::SetHint(const String& Value) {
+  if (IsHintLinked()) FClient->SetHint(Value);
+}
+void TBarCustomItemActionLink::SetImageIndex(int Value) {
+  if (IsImageIndexLinked()) FClient->SetImageIndex(Value);
+}
+void TBarCustomItemActionLink::SetShortCut(TShortCut Value) {
+  if (IsShortCutLinked()) FClient->SetShortCut(Value);
+}
+void TBarCustomItemActionLink::SetVisible(bool Value) {
+  if (IsVisibleLinked()) FClient->SetVisible(Value);
+}
+void TBarCustomItemActionLink::SetOnExecute(const TNotifyEvent& Value) {
+  if (IsOnExecuteLinked()) FClient->OnClick = Value;
+}
+
+// ---- streaming --------------------------------------------------------------------
+struct TBarCustomItem::StoredReferences {
+  String Action, Images, SubMenuImages, LinkSubitems, Control;
+};
+
+void TBarCustomItem::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
+  const std::vector<TBarCustomItem*> items = items_;  // Proc may change the list
+  for (TBarCustomItem* i : items) Proc(i);
+}
+
+void TBarCustomItem::SetChildOrder(TComponent* Child, int Order) {
+  auto* item = dynamic_cast<TBarCustomItem*>(Child);
+  const int cur = item ? IndexOf(item) : -1;
+  if (cur < 0) return;
+  Move(cur, std::clamp(Order, 0, Count() - 1));
+}
+
+namespace {
+const std::vector<const wchar_t*> kDisplayModeNames{L"nbdmDefault", L"nbdmTextOnly", L"nbdmTextOnlyInMenus",
+                                                    L"nbdmImageAndText"};
+const std::vector<const wchar_t*> kOptionNames{L"tboDefault",    L"tboDropdownArrow", L"tboImageAboveCaption",
+                                               L"tboLongHintInMenuOnly", L"tboNoRotation",    L"tboSameWidth",
+                                               L"tboShowHint",   L"tboToolbarStyle",  L"tboToolbarSize"};
+}  // namespace
+
+void TBarCustomItem::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  // What a stream names is kept until the whole stream has been read.
+  StoredReferences scratch;
+  if (dynamic_cast<TReader*>(Filer) && !storedRefs_) storedRefs_ = std::make_unique<StoredReferences>();
+  StoredReferences& refs = dynamic_cast<TReader*>(Filer) ? *storedRefs_ : scratch;
+  // Values are written where they differ from the ancestor's, or from the
+  // defaults without one.
+  const TBarCustomItem* a = dynamic_cast<TBarCustomItem*>(Filer->GetAncestor());
+  using namespace BarFiler;
+  Reference(Filer, L"Action", GetAction(), a ? a->GetAction() : nullptr, true, refs.Action);
+  Boolean(Filer, L"AutoCheck", autoCheck_, a ? a->autoCheck_ : false, true, [this](bool v) { SetAutoCheck(v); });
+  Text(Filer, L"Caption", caption_, a ? a->caption_ : String(), IsCaptionStored(),
+       [this](const String& v) { SetCaption(v); });
+  Boolean(Filer, L"Checked", checked_, a ? a->checked_ : false, IsCheckedStored(), [this](bool v) { SetChecked(v); });
+  Enum(Filer, L"DisplayMode", displayMode_, a ? a->displayMode_ : nbdmDefault, kDisplayModeNames,
+       [this](int v) { SetDisplayMode(static_cast<TBarItemDisplayMode>(v)); });
+  Boolean(Filer, L"Enabled", enabled_, a ? a->enabled_ : true, IsEnabledStored(), [this](bool v) { SetEnabled(v); });
+  Integer(Filer, L"GroupIndex", groupIndex_, a ? a->groupIndex_ : 0, true, [this](int v) { SetGroupIndex(v); });
+  Integer(Filer, L"HelpContext", helpContext_, a ? a->helpContext_ : 0, IsHelpContextStored(),
+          [this](int v) { SetHelpContext(v); });
+  Text(Filer, L"Hint", hint_, a ? a->hint_ : String(), IsHintStored(), [this](const String& v) { SetHint(v); });
+  Integer(Filer, L"ImageIndex", imageIndex_, a ? a->imageIndex_ : -1, IsImageIndexStored(),
+          [this](int v) { SetImageIndex(v); });
+  Reference(Filer, L"Images", images_, a ? a->images_ : nullptr, true, refs.Images);
+  Boolean(Filer, L"InheritOptions", inheritOptions_, a ? a->inheritOptions_ : true, true,
+          [this](bool v) { SetInheritOptions(v); });
+  Reference(Filer, L"LinkSubitems", linkSubitems_, a ? a->linkSubitems_ : nullptr, true, refs.LinkSubitems);
+  Set(Filer, L"MaskOptions", maskOptions_.Bits(), a ? a->maskOptions_.Bits() : 0, kOptionNames,
+      [this](unsigned v) { SetMaskOptions(TBarItemOptions::FromBits(v)); });
+  Set(Filer, L"Options", options_.Bits(), a ? a->options_.Bits() : 0, kOptionNames,
+      [this](unsigned v) { SetOptions(TBarItemOptions::FromBits(v)); });
+  Integer(Filer, L"ShortCut", shortCut_, a ? a->shortCut_ : 0, IsShortCutStored(),
+          [this](int v) { SetShortCut(static_cast<TShortCut>(v)); });
+  Reference(Filer, L"SubMenuImages", subMenuImages_, a ? a->subMenuImages_ : nullptr, true, refs.SubMenuImages);
+  Boolean(Filer, L"Visible", visible_, a ? a->visible_ : true, IsVisibleStored(), [this](bool v) { SetVisible(v); });
+  if (auto* sub = dynamic_cast<TBarSubmenuItem*>(this)) {
+    auto* as = dynamic_cast<const TBarSubmenuItem*>(a);
+    Boolean(Filer, L"DropdownCombo", sub->GetDropdownCombo(), as ? as->GetDropdownCombo() : false, true,
+            [sub](bool v) { sub->SetDropdownCombo(v); });
+  }
+  if (auto* sep = dynamic_cast<TBarSeparatorItem*>(this)) {
+    auto* as = dynamic_cast<const TBarSeparatorItem*>(a);
+    Boolean(Filer, L"Blank", sep->GetBlank(), as ? as->GetBlank() : false, true, [sep](bool v) { sep->SetBlank(v); });
+  }
+}
+
+void TBarCustomItem::ResolveReferences() {
+  if (!storedRefs_) return;
+  std::unique_ptr<StoredReferences> refs = std::move(storedRefs_);
+  auto find = [this](const String& Name) { return BarFiler::Find(this, Name); };
+  if (!refs->Images.empty()) SetImages(dynamic_cast<TCustomImageList*>(find(refs->Images)));
+  if (!refs->SubMenuImages.empty()) SetSubMenuImages(dynamic_cast<TCustomImageList*>(find(refs->SubMenuImages)));
+  if (!refs->LinkSubitems.empty()) SetLinkSubitems(dynamic_cast<TBarCustomItem*>(find(refs->LinkSubitems)));
+  if (!refs->Action.empty()) SetAction(dynamic_cast<TBasicAction*>(find(refs->Action)));
+  if (!refs->Control.empty())
+    if (auto* ci = dynamic_cast<TBarControlItem*>(this)) ci->SetControl(dynamic_cast<TControl*>(find(refs->Control)));
 }
 
 void TBarCustomItem::PostClick() { BarClickQueue::Queue(this, false, 0); }
@@ -679,6 +888,14 @@ void TBarControlItem::SetControl(TControl* Value) {
   control_ = Value;
   if (Value) Value->FreeNotification(this);
   Change(true);
+}
+
+void TBarControlItem::DefineProperties(TFiler* Filer) {
+  TBarCustomItem::DefineProperties(Filer);
+  StoredReferences scratch;
+  StoredReferences& refs = dynamic_cast<TReader*>(Filer) ? *storedRefs_ : scratch;
+  auto* a = dynamic_cast<TBarControlItem*>(Filer->GetAncestor());
+  BarFiler::Reference(Filer, L"Control", control_, a ? a->control_ : nullptr, true, refs.Control);
 }
 
 void TBarControlItem::Notification(TComponent* AComponent, TOperation Operation) {

@@ -18,6 +18,8 @@ class TBarItemViewer;
 class TBarView;
 class TBarPopupWindow;
 class TCustomImageList;
+class TBarCustomItemActionLink;
+class TFiler;
 
 ZEMBRIO_DECLARE_EXCEPTION(EBarItemError, Exception)
 
@@ -133,6 +135,9 @@ class IBarItems {
   virtual TBarCustomItem* GetItems() = 0;
 };
 
+// Creates the action link of an item; comparing two of these compares classes.
+using TBarCustomItemActionLinkClass = TBarCustomItemActionLink* (*)(TBarCustomItem* AClient);
+
 // ---- the item --------------------------------------------------------------
 // Watches an image list of an item; remembers the list's size as last seen,
 // so that a change of its images is told apart from a change of its size.
@@ -162,8 +167,8 @@ class TBarCustomItem : public TComponent {
   void ViewBeginUpdate();
   void ViewEndUpdate();
   TBarCustomItem* GetParent() const { return parent_; }
-  TComponent* GetParentComponent() const;
-  void SetParentComponent(TComponent* Value);
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* Value) override;
   void SetRootParentComponent(TComponent* Value) { parentComponent_ = Value; }
 
   // Notifications.
@@ -178,7 +183,39 @@ class TBarCustomItem : public TComponent {
   bool IsShortCut(TBarKeyMessage& Message);
   TBarCustomItem* FindItemWithShortCut(TShortCut AShortCut, TBarCustomItem*& TopmostParent);
   String GetShortCutText() const;
-  virtual void InitiateAction() {}
+  // Updates the item's action (through its link).
+  virtual void InitiateAction();
+
+  // The action the item shows and runs (null: none). While the link ties
+  // them, the item's caption, checked and enabled state, help context,
+  // hint, image, shortcut, visibility and OnClick follow the action's.
+  TBasicAction* GetAction() const;
+  void SetAction(TBasicAction* Value);
+  TBarCustomItemActionLink* GetActionLink() const { return actionLink_.get(); }
+  virtual TBarCustomItemActionLinkClass GetActionLinkClass();
+  // Takes the action's properties; with CheckDefaults only those the item
+  // still has at their defaults.
+  virtual void ActionChange(TObject* Sender, bool CheckDefaults);
+  void DoActionChange(TObject* Sender);
+  // A property is stored only while the action link does not tie it.
+  bool IsCaptionStored() const;
+  bool IsCheckedStored() const;
+  bool IsEnabledStored() const;
+  bool IsHelpContextStored() const;
+  bool IsHintStored() const;
+  bool IsImageIndexStored() const;
+  bool IsShortCutStored() const;
+  bool IsVisibleStored() const;
+  bool IsOnClickStored() const;
+
+  // Streaming: the subitems are stored inside the item, in order.
+  void GetChildren(const TGetChildProc& Proc, TComponent* Root) override;
+  void SetChildOrder(TComponent* Child, int Order) override;
+  bool HasParent() const override { return true; }
+  void DefineProperties(TFiler* Filer) override;
+  // Finds the components a stream named (action, image lists, linked
+  // items); Loaded does it, a holder that needs them earlier may too.
+  virtual void ResolveReferences();
 
   // Pop-ups (see BarPopup.cpp).
   virtual TBarPopupWindow* CreatePopup(TBarView* ParentView, TBarItemViewer* ParentViewer,
@@ -267,6 +304,9 @@ class TBarCustomItem : public TComponent {
   virtual void EnabledChanged() { Change(false); }
   void TurnSiblingsOff();
   void SubMenuImagesChanged() { Notify(tbicSubMenuImagesChanged, -1, nullptr); }
+  // Names of the components a stream refers to, until they are found.
+  struct StoredReferences;
+  std::unique_ptr<StoredReferences> storedRefs_;
 
  private:
   void InternalNotify(TBarCustomItem* Ancestor, int NestingLevel, TBarItemChangedAction Action,
@@ -293,6 +333,7 @@ class TBarCustomItem : public TComponent {
   TCustomImageList* subMenuImages_ = nullptr;
   std::unique_ptr<TBarImageChangeLink> imagesLink_, subMenuImagesLink_;
   bool ChangeImages(TCustomImageList*& List, TCustomImageList* NewList, std::unique_ptr<TBarImageChangeLink>& Link);
+  std::unique_ptr<TBarCustomItemActionLink> actionLink_;
   std::vector<TBarCustomItem*> items_;
   TBarItemStyle itemStyle_;
   std::vector<TBarCustomItem*>* linkParents_ = nullptr;
@@ -345,6 +386,37 @@ class TBarSeparatorItem : public TBarCustomItem {
   bool blank_ = false;
 };
 
+// The link of an item to its action: each property is tied while the
+// item's value equals the action's.
+class TBarCustomItemActionLink : public TActionLink {
+ public:
+  explicit TBarCustomItemActionLink(TBarCustomItem* AClient) : TActionLink(AClient) { AssignClient(AClient); }
+  static TBarCustomItemActionLink* CreateLink(TBarCustomItem* AClient) { return new TBarCustomItemActionLink(AClient); }
+
+  bool IsCaptionLinked() override;
+  bool IsCheckedLinked() override;
+  bool IsEnabledLinked() override;
+  bool IsHelpContextLinked() override;
+  bool IsHintLinked() override;
+  bool IsImageIndexLinked() override;
+  bool IsShortCutLinked() override;
+  bool IsVisibleLinked() override;
+  bool IsOnExecuteLinked() override;
+  void SetCaption(const String& Value) override;
+  void SetChecked(bool Value) override;
+  void SetEnabled(bool Value) override;
+  void SetHelpContext(THelpContext Value) override;
+  void SetHint(const String& Value) override;
+  void SetImageIndex(int Value) override;
+  void SetShortCut(TShortCut Value) override;
+  void SetVisible(bool Value) override;
+  void SetOnExecute(const TNotifyEvent& Value) override;
+
+ protected:
+  void AssignClient(TObject* AClient) override { FClient = dynamic_cast<TBarCustomItem*>(AClient); }
+  TBarCustomItem* FClient = nullptr;
+};
+
 class TBarControlItem : public TBarCustomItem {
  public:
   explicit TBarControlItem(TComponent* AOwner);
@@ -355,6 +427,7 @@ class TBarControlItem : public TBarCustomItem {
   void SetControl(TControl* Value);
   bool DontFreeControl = false;
   void Notification(TComponent* AComponent, TOperation Operation) override;
+  void DefineProperties(TFiler* Filer) override;
 
  private:
   TControl* control_ = nullptr;

@@ -80,6 +80,8 @@ class TBarPopupMenu : public TPopupMenu, public IBarItems {
   void SetLinkSubitems(TBarCustomItem* Value) { items_->SetLinkSubitems(Value); }
   void Popup(int X, int Y) override;
   bool IsShortCut(TBarKeyMessage& Message) { return items_->IsShortCut(Message); }
+  void GetChildren(const TGetChildProc& Proc, TComponent* Root) override { items_->GetChildren(Proc, Root); }
+  void SetChildOrder(TComponent* Child, int Order) override { items_->SetChildOrder(Child, Order); }
 
   TBarPopupAlignment Alignment = tbpaLeft;
   bool TrackRightButton = true;
@@ -93,7 +95,10 @@ class TBarItemContainer : public TComponent, public IBarItems {
  public:
   explicit TBarItemContainer(TComponent* AOwner);
   ~TBarItemContainer() override;
+  const char* ClassName() const override { return "TBarItemContainer"; }
   TBarCustomItem* GetItems() override { return items_; }
+  void GetChildren(const TGetChildProc& Proc, TComponent* Root) override { items_->GetChildren(Proc, Root); }
+  void SetChildOrder(TComponent* Child, int Order) override { items_->SetChildOrder(Child, Order); }
   TBarRootItem* Items() const { return items_; }
   TCustomImageList* GetImages() const { return items_->GetSubMenuImages(); }
   void SetImages(TCustomImageList* Value) { items_->SetSubMenuImages(Value); }

@@ -265,6 +265,22 @@ void TBarCustomToolbar::SetChevronHint(const String& Value) {
   chevronItem_->SetCaption(EscapeAmpersands(BarGetShortHint(Value)));
 }
 
+bool TBarCustomToolbar::IsChevronHintStored() const {
+  return chevronItem_->GetHint() != TBarChevronItem::GetDefaultHint();
+}
+
+void TBarCustomToolbar::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
+  items_->GetChildren(Proc, Root);
+  TBarCustomDockableWindow::GetChildren(Proc, Root);
+}
+
+void TBarCustomToolbar::SetChildOrder(TComponent* Child, int Order) {
+  if (dynamic_cast<TBarCustomItem*>(Child))
+    items_->SetChildOrder(Child, Order);
+  else  // the controls come after the items
+    TBarCustomDockableWindow::SetChildOrder(Child, Order - items_->Count());
+}
+
 void TBarCustomToolbar::SetChevronMoveItems(bool Value) {
   if (chevronMoveItems_ == Value) return;
   chevronMoveItems_ = Value;

@@ -59,7 +59,7 @@ struct TBarToolbarClasses {
       ViewClass;
 };
 
-class TBarCustomToolbar : public TBarCustomDockableWindow {
+class TBarCustomToolbar : public TBarCustomDockableWindow, public IBarItems {
  public:
   explicit TBarCustomToolbar(TComponent* AOwner);
   TBarCustomToolbar(TComponent* AOwner, const TBarToolbarClasses& Classes);
@@ -67,6 +67,7 @@ class TBarCustomToolbar : public TBarCustomDockableWindow {
   const char* ClassName() const override { return "TBarCustomToolbar"; }
 
   TBarRootItem* Items() const { return items_; }
+  TBarCustomItem* GetItems() override { return items_; }
   TBarToolbarView* View() const { return view_; }
   TBarCustomItem* ChevronItem() const { return chevronItem_; }
 
@@ -81,6 +82,7 @@ class TBarCustomToolbar : public TBarCustomDockableWindow {
 
   String GetChevronHint() const { return chevronItem_->GetHint(); }
   void SetChevronHint(const String& Value);
+  bool IsChevronHintStored() const;
   bool GetChevronMoveItems() const { return chevronMoveItems_; }
   void SetChevronMoveItems(bool Value);
   int GetFloatingWidth() const { return floatingWidth_; }
@@ -106,6 +108,9 @@ class TBarCustomToolbar : public TBarCustomDockableWindow {
   void ReadPositionData(const TBarReadPositionData& Data) override;
   void WritePositionData(const TBarWritePositionData& Data) override;
   void Loaded() override;
+  // Streaming: the items first, then the controls.
+  void GetChildren(const TGetChildProc& Proc, TComponent* Root) override;
+  void SetChildOrder(TComponent* Child, int Order) override;
   // Floating sizing in steps of whole rows.
   void ResizeBegin(TBarSizeHandle SizeHandle) override;
   void ResizeTrack(RECT& Rect, const RECT& OrigRect) override;

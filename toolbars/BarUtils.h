@@ -63,6 +63,13 @@ void ListSortEx(std::vector<T>& List, Compare Cmp) {
   S::Sort(List, 0, static_cast<int>(List.size()) - 1, Cmp);
 }
 
+// Whether two event handlers are the same method of the same object (both
+// unassigned counts as equal).
+template <class E>
+bool MethodsEqual(const E& A, const E& B) {
+  return A == B;
+}
+
 inline int DivRoundUp(int X, int D) { return D > 0 && X > 0 ? (X + D - 1) / D : 0; }
 
 // ---- captions ------------------------------------------------------------

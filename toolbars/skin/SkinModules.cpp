@@ -1,6 +1,7 @@
 #include "toolbars/skin/SkinModules.h"
 
 #include "toolbars/BarAnimation.h"
+#include "toolbars/BarFiler.h"
 #include "toolbars/BarHooks.h"
 #include "toolbars/BarViews.h"
 #include "toolbars/skin/SkinThemes.h"
@@ -14,6 +15,7 @@ const TModuleEntry ToolbarModules[] = {
     {"toolbars.Hooks", nullptr, &UninstallAllHookProcs},
     {"toolbars.Animation", nullptr, &EndAnyAnimation},
     {"toolbars.Views", nullptr, &BarFreeToolbarFont},
+    {"toolbars.Classes", &BarFiler::RegisterClasses, nullptr},
     {"skin.Utils", &InitSkinUtils, &FreeSkinUtils},
     {"skin.Themes", nullptr, &FinalizeSkin},
 };

@@ -9,7 +9,11 @@
 #include <memory>
 #include <vector>
 
+#include "classlib/Actions.h"
+#include "classlib/Filer.h"
+#include "toolbars/BarFiler.h"
 #include "toolbars/BarItems.h"
+#include "toolbars/BarPopup.h"
 #include "toolbars/BarUtilsWin.h"
 
 namespace {
@@ -367,6 +371,169 @@ TEST(BarItemTree, ShortcutRunsPopupHandlersFirst) {
   file->SetEnabled(false);
   msg.CharCode = 'S';
   EXPECT_FALSE(root.IsShortCut(msg));
+}
+
+// ---- actions --------------------------------------------------------------------
+TEST(BarItemAction, TheActionDrivesTheItemUntilTheItemDiffers) {
+  TComponent owner(nullptr);
+  auto* act = new TAction(&owner);
+  int executed = 0, updated = 0, own = 0;
+  act->OnExecute = [&](TObject*) { ++executed; };
+  act->OnUpdate = [&](TObject*) { ++updated; };
+  act->SetCaption(L"&Open");
+  act->SetChecked(true);
+  act->SetHint(L"Open|Opens a key");
+  act->SetImageIndex(3);
+  act->SetShortCut(BarShortCut('O', scCtrl));
+  act->SetHelpContext(12);
+  TBarRootItem root(&owner);
+  auto* item = new TBarItem(&owner);
+  root.Add(item);
+  item->SetAction(act);
+  EXPECT_EQ(item->GetCaption(), L"&Open");
+  EXPECT_TRUE(item->GetChecked());
+  EXPECT_EQ(item->GetHint(), L"Open|Opens a key");
+  EXPECT_EQ(item->GetImageIndex(), 3);
+  EXPECT_EQ(item->GetShortCut(), BarShortCut('O', scCtrl));
+  EXPECT_EQ(item->GetHelpContext(), 12);
+  EXPECT_FALSE(item->IsCaptionStored());  // tied: the action stores it
+
+  // Later changes of the action reach the item.
+  act->SetCaption(L"&Open key");
+  act->SetEnabled(false);
+  act->SetChecked(false);
+  EXPECT_EQ(item->GetCaption(), L"&Open key");
+  EXPECT_FALSE(item->GetEnabled());
+  EXPECT_FALSE(item->GetChecked());
+  act->SetEnabled(true);
+
+  // A click runs the action; InitiateAction updates it.
+  item->Click();
+  EXPECT_EQ(executed, 1);
+  const int before = updated;
+  item->InitiateAction();
+  EXPECT_GT(updated, before);
+
+  // A caption of the item's own is stored; any change of the action brings
+  // all its values back.
+  item->SetCaption(L"Mine");
+  EXPECT_TRUE(item->IsCaptionStored());
+  EXPECT_FALSE(item->IsImageIndexStored());
+  act->SetImageIndex(4);
+  EXPECT_EQ(item->GetCaption(), L"&Open key");
+  EXPECT_FALSE(item->IsCaptionStored());
+  EXPECT_EQ(item->GetImageIndex(), 4);
+
+  // A handler of the item's own runs instead of the action.
+  item->OnClick = [&](TObject*) { ++own; };
+  item->Click();
+  EXPECT_EQ(own, 1);
+  EXPECT_EQ(executed, 1);
+
+  // Freeing the action leaves the item with its last values.
+  delete act;
+  EXPECT_EQ(item->GetAction(), nullptr);
+  EXPECT_EQ(item->GetImageIndex(), 4);
+  item->Click();
+  EXPECT_EQ(own, 2);
+}
+
+TEST(BarItemAction, CheckingDefaultsKeepsWhatTheItemSetItself) {
+  TComponent owner(nullptr);
+  TAction act(&owner);
+  int executed = 0, own = 0;
+  act.SetCaption(L"Action");
+  act.SetHint(L"action hint");
+  act.SetImageIndex(2);
+  act.OnExecute = [&](TObject*) { ++executed; };
+  TBarItem item(&owner);
+  item.SetCaption(L"Item");
+  item.OnClick = [&](TObject*) { ++own; };
+  item.ActionChange(&act, true);  // as after loading
+  EXPECT_EQ(item.GetCaption(), L"Item");
+  EXPECT_EQ(item.GetHint(), L"action hint");
+  EXPECT_EQ(item.GetImageIndex(), 2);
+  item.Click();
+  EXPECT_EQ(own, 1);
+  item.ActionChange(&act, false);
+  EXPECT_EQ(item.GetCaption(), L"Action");
+  item.Click();
+  EXPECT_EQ(executed, 1);
+  EXPECT_EQ(own, 1);
+}
+
+// ---- streaming -------------------------------------------------------------------
+class TItemsRoot : public TComponent {
+ public:
+  explicit TItemsRoot() : TComponent(nullptr) { SetName(L"Root"); }
+  const char* ClassName() const override { return "TItemsRoot"; }
+};
+
+TEST(BarItemStreaming, ItemTreeRoundTripsWithLinkedPropertiesLeftToTheAction) {
+  BarFiler::RegisterClasses();
+  TMemoryStream m;
+  {
+    TItemsRoot src;
+    auto* act = new TAction(&src);
+    act->SetName(L"actOpen");
+    act->SetCaption(L"Open");
+    auto* box = new TBarItemContainer(&src);
+    box->SetName(L"Box");
+    auto* file = new TBarSubmenuItem(&src);
+    file->SetName(L"File");
+    file->SetCaption(L"&File");
+    file->SetOptions(TBarItemOptions{tboDropdownArrow, tboShowHint});
+    box->Items()->Add(file);
+    auto* open = new TBarItem(&src);
+    open->SetName(L"Open");
+    open->SetAction(act);
+    file->Add(open);
+    auto* sep = new TBarSeparatorItem(&src);
+    sep->SetName(L"Sep");
+    sep->SetBlank(true);
+    file->Add(sep);
+    auto* quit = new TBarItem(&src);
+    quit->SetName(L"Quit");
+    quit->SetCaption(L"E&xit");
+    quit->SetImageIndex(7);
+    quit->SetEnabled(false);
+    quit->SetDisplayMode(nbdmTextOnlyInMenus);
+    file->Add(quit);
+    file->SetChildOrder(quit, 0);  // Quit Open Sep
+    TWriter(&m).WriteRootComponent(&src);
+  }
+  // Into a root whose action says something else now: the linked caption
+  // was not stored, so the item takes the action's.
+  TItemsRoot dst;
+  auto* act = new TAction(&dst);
+  act->SetName(L"actOpen");
+  act->SetCaption(L"Open now");
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(&dst);
+  auto* box = dynamic_cast<TBarItemContainer*>(dst.FindComponent(L"Box"));
+  ASSERT_NE(box, nullptr);
+  ASSERT_EQ(box->Items()->Count(), 1);
+  auto* file = dynamic_cast<TBarSubmenuItem*>(box->Items()->GetItem(0));
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->GetCaption(), L"&File");
+  EXPECT_EQ(file->GetOptions(), (TBarItemOptions{tboDropdownArrow, tboShowHint}));
+  ASSERT_EQ(file->Count(), 3);
+  EXPECT_EQ(file->GetItem(0)->GetName(), L"Quit");
+  EXPECT_EQ(file->GetItem(1)->GetName(), L"Open");
+  EXPECT_EQ(file->GetItem(2)->GetName(), L"Sep");
+  TBarCustomItem* quit = file->GetItem(0);
+  EXPECT_EQ(quit->GetCaption(), L"E&xit");
+  EXPECT_EQ(quit->GetImageIndex(), 7);
+  EXPECT_FALSE(quit->GetEnabled());
+  EXPECT_EQ(quit->GetDisplayMode(), nbdmTextOnlyInMenus);
+  EXPECT_TRUE(dynamic_cast<TBarSeparatorItem*>(file->GetItem(2))->GetBlank());
+  TBarCustomItem* open = file->GetItem(1);
+  EXPECT_EQ(open->GetAction(), act);
+  EXPECT_EQ(open->GetCaption(), L"Open now");
+  act->SetCaption(L"Open later");
+  EXPECT_EQ(open->GetCaption(), L"Open later");
+  EXPECT_EQ(open->GetParentComponent(), file);
+  EXPECT_EQ(file->GetParentComponent(), box);
 }
 
 }  // namespace

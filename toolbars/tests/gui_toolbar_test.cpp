@@ -2181,3 +2181,32 @@ TEST(BarMenuLoop, ItemHintsShowInsideAnOpenMenu) {
 }
 }  // namespace
 
+
+namespace {
+TEST(BarMenuLoop, F1OnAnItemAsksForItsTopicAsAPopupOnAFormWithAHelpButton) {
+  MenuHost h;
+  h.Open->SetHelpContext(31);
+  std::vector<std::pair<WORD, intptr_t>> asked;
+  Application->HelpHandler = [&](WORD Command, intptr_t Data) {
+    asked.emplace_back(Command, Data);
+    return true;
+  };
+  auto f1InFileMenu = [&] {
+    LoopScript s({[&] { PostKey(VK_F1); }});
+    SendMessageW(h.Form->GetHandle(), WM_SYSCOMMAND, SC_KEYMENU, L'f');
+  };
+  f1InFileMenu();  // Open is selected first
+  EXPECT_TRUE(PumpUntil([&] { return asked.size() == 1; }, 10000));
+  EXPECT_FALSE(MenuHost::AnyPopupVisible());
+  EXPECT_EQ(h.OpenClicks, 0);
+
+  h.Form->SetBorderIcons(TBorderIcons{biSystemMenu, biHelp});
+  Screen->SetActiveForm(h.Form.get());
+  f1InFileMenu();
+  EXPECT_TRUE(PumpUntil([&] { return asked.size() == 2; }, 10000));
+  Application->HelpHandler = nullptr;
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0], std::make_pair(WORD(HELP_CONTEXT), intptr_t(31)));
+  EXPECT_EQ(asked[1], std::make_pair(WORD(HELP_CONTEXTPOPUP), intptr_t(31)));
+}
+}  // namespace
