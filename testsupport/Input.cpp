@@ -95,9 +95,24 @@ InputScript& InputScript::Text(const std::wstring& S) {
   return *this;
 }
 
+InputScript& InputScript::Wait(int Ms) {
+  waits_.emplace_back(in_.size(), Ms);
+  return *this;
+}
+
 void InputScript::Post() {
-  if (!in_.empty()) SendInput(static_cast<UINT>(in_.size()), in_.data(), sizeof(INPUT));
+  size_t from = 0;
+  auto send = [&](size_t to) {
+    if (to > from) SendInput(static_cast<UINT>(to - from), in_.data() + from, sizeof(INPUT));
+    from = to;
+  };
+  for (const auto& [at, ms] : waits_) {
+    send(at);
+    Sleep(static_cast<DWORD>(ms < 0 ? 0 : ms));
+  }
+  send(in_.size());
   in_.clear();
+  waits_.clear();
 }
 
 bool InputScript::Send(int TimeoutMs) {
@@ -176,11 +191,16 @@ bool Drag(const DragScript& S) {
     InputScript().Down(S.With).Post();
     Sleep(30);
     const int steps = S.Steps < 1 ? 1 : S.Steps;
-    for (int i = 1; i <= steps; ++i) {
-      InputScript()
-          .Move(POINT{S.From.x + (S.To.x - S.From.x) * i / steps, S.From.y + (S.To.y - S.From.y) * i / steps})
-          .Post();
-      Sleep(S.StepMs);
+    std::vector<POINT> path{S.From};
+    path.insert(path.end(), S.Via.begin(), S.Via.end());
+    path.push_back(S.To);
+    for (size_t k = 1; k < path.size(); ++k) {
+      const POINT a = path[k - 1], b = path[k];
+      for (int i = 1; i <= steps; ++i) {
+        InputScript().Move(POINT{a.x + (b.x - a.x) * i / steps, a.y + (b.y - a.y) * i / steps}).Post();
+        Sleep(S.StepMs);
+      }
+      if (k + 1 < path.size()) Sleep(60);
     }
     InputScript().Up(S.With).Post();
     Sleep(30);

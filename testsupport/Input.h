@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testsupport {
@@ -27,6 +28,9 @@ class InputScript {
   // A move to P and a click there with the modifier keys held.
   InputScript& Click(POINT P, const std::vector<WORD>& Mods = {}, Button B = Button::Left);
   InputScript& Text(const std::wstring& S);
+  // A pause of Ms milliseconds before the events that follow (for scripts
+  // played on a thread of their own, RunInput).
+  InputScript& Wait(int Ms);
   // Sends the batch and lets messages run until this thread has handled it;
   // false (and a test failure) when that took longer than TimeoutMs.
   bool Send(int TimeoutMs = 5000);
@@ -36,6 +40,7 @@ class InputScript {
 
  private:
   std::vector<INPUT> in_;
+  std::vector<std::pair<size_t, int>> waits_;  // before event index, milliseconds
 };
 
 // Single steps, each handled before it returns.
@@ -63,10 +68,12 @@ POINT ClientCentre(HWND Window);
 bool RunInput(const std::function<void()>& Script, int TimeoutMs = 10000);
 
 // A drag with the mouse: a press at From with the modifier keys held, moves
-// to To in Steps steps, the release at To.
+// through the points of Via (resting at each) to To, Steps steps a leg, the
+// release at To.
 struct DragScript {
   POINT From{};
   POINT To{};
+  std::vector<POINT> Via;
   int Steps = 8;
   std::vector<WORD> Mods;
   Button With = Button::Left;

@@ -16,6 +16,7 @@
 #include "classlib/Grids.h"
 #include "classlib/StdCtrls.h"
 #include "classlib/tests/gui_support.h"
+#include "testsupport/Runner.h"
 
 using namespace guitest;
 using namespace tmtest;
@@ -252,5 +253,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
-  return RUN_ALL_TESTS();
+  testsupport::InstallTestGuards();
+  const int rc = RUN_ALL_TESTS();
+  return testsupport::AnyTestHung() ? 1 : rc;
 }

@@ -5,6 +5,10 @@
 
 #include "classlib/Forms.h"
 #include "extlib/ExTimer.h"
+#include "testsupport/Pump.h"
+
+using testsupport::Pump;
+using testsupport::PumpUntil;
 
 namespace {
 
@@ -19,20 +23,6 @@ struct TickCounter {
   }
   TNotifyEvent Event() { return TNotifyEvent([this](TObject* S) { OnTick(S); }); }
 };
-
-// Pumps the window thread's messages (and synchronised calls) for Ms.
-void Pump(DWORD Ms) {
-  DWORD Start = GetTickCount();
-  while (GetTickCount() - Start < Ms) {
-    MSG M;
-    while (PeekMessageW(&M, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&M);
-      DispatchMessageW(&M);
-    }
-    CheckSynchronize();
-    Sleep(5);
-  }
-}
 
 }  // namespace
 
@@ -57,8 +47,7 @@ TEST(ExtTimer, ThreadModeRunsHandlerOnWindowThread) {
   T.SetInterval(20);
   T.SetOnTimer(C.Event());
   EXPECT_TRUE(T.GetTimerThread()->IsActive());
-  Pump(400);
-  EXPECT_GT(C.Ticks.load(), 2);
+  EXPECT_TRUE(PumpUntil([&] { return C.Ticks.load() > 2; }, 10000));
   EXPECT_EQ(C.OffThread.load(), 0);
 
   // Another assigned handler keeps it running; unassigned stops it.
@@ -99,18 +88,19 @@ TEST(ExtTimer, UnsynchronisedHandlerRunsOnTimerThreadAndErrorsGoToTheApplication
   std::atomic<int> Errors{0};
   TExceptionEvent OldHandler = Application->OnException;
   Application->OnException = TExceptionEvent([&](TObject*, const Exception&) { ++Errors; });
+  TickCounter C;
+  C.Raise = true;
   {
-    TickCounter C;
-    C.Raise = true;
     TExtTimer T(nullptr);
     T.SyncEvent = false;
     T.SetInterval(15);
     T.SetOnTimer(C.Event());
-    Sleep(300);
-    EXPECT_GT(C.Ticks.load(), 2);
-    EXPECT_EQ(C.OffThread.load(), C.Ticks.load());
-    EXPECT_GE(Errors.load(), 2);  // the thread keeps going after an error
-  }
+    // The thread keeps going after an error, with this thread not pumping.
+    auto enough = [&] { return C.Ticks.load() > 2 && Errors.load() >= 2; };
+    for (int i = 0; i < 1000 && !enough(); ++i) Sleep(10);
+    EXPECT_TRUE(enough());
+  }  // the timer waits for a tick in flight
+  EXPECT_EQ(C.OffThread.load(), C.Ticks.load());
   Application->OnException = OldHandler;
 }
 
@@ -124,8 +114,7 @@ TEST(ExtTimer, WindowModeAndSwitchingModes) {
   T.SetInterval(20);
   T.SetOnTimer(C.Event());
   EXPECT_FALSE(T.GetTimerThread()->IsActive());
-  Pump(300);
-  EXPECT_GT(C.Ticks.load(), 2);
+  EXPECT_TRUE(PumpUntil([&] { return C.Ticks.load() > 2; }, 10000));
   EXPECT_EQ(C.OffThread.load(), 0);
 
   HWND W = T.GetWindowHandle();
@@ -158,8 +147,7 @@ TEST(ExtTimer, WindowModeErrorGoesToApplicationAndKeepsTicking) {
     T.SetThreaded(false);
     T.SetInterval(15);
     T.SetOnTimer(C.Event());
-    Pump(300);
-    EXPECT_GE(Errors, 2);
+    EXPECT_TRUE(PumpUntil([&] { return Errors >= 2; }, 10000));
   }
   Application->OnException = OldHandler;
 }
@@ -196,22 +184,6 @@ TEST(ExtTimer, SynchronizeFallsBackToDirectCall) {
 }
 
 namespace {
-// Pumps the window thread until Done holds or the watchdog (10 s) fires.
-template <class F>
-bool PumpUntil(F Done) {
-  DWORD Start = GetTickCount();
-  while (!Done()) {
-    if (GetTickCount() - Start > 10000) return false;
-    MSG M;
-    while (PeekMessageW(&M, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&M);
-      DispatchMessageW(&M);
-    }
-    CheckSynchronize();
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  }
-  return true;
-}
 
 // A copy of the timer thread's handle that outlives the thread object.
 HANDLE ThreadHandleOf(TExtTimer* T) {
@@ -241,8 +213,8 @@ TEST(ExtTimer, TimerFreedByItsOwnHandlerInEveryMode) {
       T = nullptr;
     }));
     // The handler returns (no deadlock), runs once, and the thread ends.
-    EXPECT_TRUE(PumpUntil([&] { return T.load() == nullptr; }));
-    EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(Thread, 0) == WAIT_OBJECT_0; }));
+    EXPECT_TRUE(PumpUntil([&] { return T.load() == nullptr; }, 10000));
+    EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(Thread, 0) == WAIT_OBJECT_0; }, 10000));
     EXPECT_EQ(Ticks.load(), 1);
     CloseHandle(Thread);
   }

@@ -104,7 +104,7 @@ TEST(TestSupportInput, ClicksKeysAndTextReachTheWindow) {
 
 TEST(TestSupportInput, ADragPressesMovesAndReleasesAlongItsPath) {
   Recorder r;
-  ASSERT_TRUE(Drag({ScreenPoint(r.Wnd, 20, 30), ScreenPoint(r.Wnd, 220, 130), 4}));
+  ASSERT_TRUE(Drag({ScreenPoint(r.Wnd, 20, 30), ScreenPoint(r.Wnd, 220, 130), {ScreenPoint(r.Wnd, 120, 30)}, 4}));
   const auto& log = Recorder::Log();
   auto down = std::find_if(log.begin(), log.end(), [](auto& e) { return e.first == WM_LBUTTONDOWN; });
   ASSERT_NE(down, log.end());
@@ -114,6 +114,10 @@ TEST(TestSupportInput, ADragPressesMovesAndReleasesAlongItsPath) {
   EXPECT_EQ(log.back().second.x, 220);
   EXPECT_EQ(log.back().second.y, 130);
   EXPECT_GE(std::count_if(down, log.end(), [](auto& e) { return e.first == WM_MOUSEMOVE; }), 2);
+  // It passed the corner it was given.
+  EXPECT_NE(std::find_if(down, log.end(),
+                         [](auto& e) { return e.first == WM_MOUSEMOVE && e.second.x == 120 && e.second.y == 30; }),
+            log.end());
   // This test leaves the pointer on its window; the next one must not find it there.
   MoveMouse(ScreenPoint(r.Wnd, 5, 5));
 }

@@ -3,13 +3,11 @@
 // windows, and floating places kept through the registry.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <functional>
 #include <memory>
-#include <thread>
 
 #include "classlib/Registry.h"
 #include "classlib/tests/gui_support.h"
+#include "testsupport/Input.h"
 #include "toolbars/BarDock.h"
 #include "toolbars/BarFloat.h"
 #include "toolbars/BarHooks.h"
@@ -23,92 +21,13 @@ namespace {
 
 const wchar_t* const kFloatPosKey = L"Software\\ZembrioTest\\toolbars\\FloatPositions";
 
-void MoveMouse(POINT P) {
-  INPUT in{};
-  in.type = INPUT_MOUSE;
-  in.mi.dx = MulDiv(P.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
-  in.mi.dy = MulDiv(P.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
-  in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  SendInput(1, &in, sizeof(INPUT));
-}
+using testsupport::Drag;
+using testsupport::InputScript;
+using testsupport::RunInput;
 
-void Press(bool Down) {
-  INPUT in{};
-  in.type = INPUT_MOUSE;
-  in.mi.dwFlags = Down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-  SendInput(1, &in, sizeof(INPUT));
-}
-
-void Key(WORD Vk, bool Down) {
-  INPUT in{};
-  in.type = INPUT_KEYBOARD;
-  in.ki.wVk = Vk;
-  in.ki.dwFlags = Down ? 0 : KEYEVENTF_KEYUP;
-  SendInput(1, &in, sizeof(INPUT));
-}
-
-// Runs an input script on a thread of its own while this thread pumps
-// messages, so that the modal loops see each step as it happens.
-void RunInput(const std::function<void()>& Script) {
-  std::atomic<bool> done{false};
-  std::thread t([&] {
-    Script();
-    done = true;
-  });
-  PumpUntil([&] { return done.load(); }, 10000);
-  t.join();
-  Pump(150);
-}
-
-// Presses at From, moves there in steps, releases at To. Waits out the
-// double-click time first, so that the press is never taken for the second
-// half of a double click.
-// Presses at the first point, moves through the others in steps (resting at
-// each), releases at the last.
-void DragAlong(const std::vector<POINT>& Path, int Steps = 8, bool Ctrl = false) {
-  Pump(static_cast<int>(GetDoubleClickTime()) + 30);
-  RunInput([&] {
-    MoveMouse(Path.front());
-    Sleep(30);
-    if (Ctrl) {
-      Key(VK_CONTROL, true);
-      Sleep(30);
-    }
-    Press(true);
-    Sleep(30);
-    for (size_t k = 1; k < Path.size(); ++k) {
-      const POINT a = Path[k - 1], b = Path[k];
-      for (int i = 1; i <= Steps; ++i) {
-        MoveMouse(POINT{a.x + (b.x - a.x) * i / Steps, a.y + (b.y - a.y) * i / Steps});
-        Sleep(15);
-      }
-      if (k + 1 < Path.size()) Sleep(60);
-    }
-    Press(false);
-    Sleep(30);
-    if (Ctrl) Key(VK_CONTROL, false);
-  });
-}
-
-void Drag(POINT From, POINT To, int Steps = 8, bool Ctrl = false) { DragAlong({From, To}, Steps, Ctrl); }
-
-void DoubleClickAt(POINT P) {
-  MoveMouse(P);
-  Pump(20);
-  Press(true);
-  Press(false);
-  Press(true);
-  Press(false);
-  Pump(150);
-}
-
-void ClickAt(POINT P) {
-  MoveMouse(P);
-  Pump(20);
-  Press(true);
-  Press(false);
-  Pump(150);
-}
+// Waits out the double-click time, so that the press of the script that
+// follows is never taken for the second half of a double click.
+void AwayFromADoubleClick() { Pump(static_cast<int>(GetDoubleClickTime()) + 30); }
 
 RECT WindowRectOf(TWinControl* C) {
   RECT r;
@@ -174,7 +93,7 @@ TEST(BarFloating, DraggingOffTheDockFloatsAndDraggingBackDocks) {
   h.Show();
   ASSERT_TRUE(t->GetDocked());
   POINT from = HandlePoint(t);
-  Drag(from, POINT{from.x + 120, from.y + 160});
+  Drag({from, POINT{from.x + 120, from.y + 160}});
   ASSERT_TRUE(t->GetFloating());
   EXPECT_FALSE(t->GetDocked());
   EXPECT_EQ(t->GetLastDock(), h.Dock);
@@ -191,14 +110,14 @@ TEST(BarFloating, DraggingOffTheDockFloatsAndDraggingBackDocks) {
   EXPECT_EQ(t->FloatingPosition.y, fr.top);
 
   // A click on the caption leaves the main form active.
-  ClickAt(CaptionPoint(t));
+  testsupport::Click(CaptionPoint(t));
   EXPECT_EQ(GetActiveWindow(), h.Form->GetHandle());
   EXPECT_TRUE(t->GetFloating());
 
   // Back onto the dock.
   RECT dr = WindowRectOf(h.Dock);
   POINT c = CaptionPoint(t);
-  Drag(c, POINT{dr.left + 40, dr.top + 2});
+  Drag({c, POINT{dr.left + 40, dr.top + 2}});
   ASSERT_TRUE(t->GetDocked());
   EXPECT_FALSE(t->GetFloating());
   EXPECT_EQ(t->GetFloatingParent(), nullptr);
@@ -213,38 +132,33 @@ TEST(BarFloating, CtrlKeepsItFloatingOverTheDock) {
   POINT from = HandlePoint(t);
   RECT dr = WindowRectOf(h.Dock);
   // Ctrl pressed during the drag: dropped over the dock, it floats there.
-  Pump(static_cast<int>(GetDoubleClickTime()) + 30);
+  AwayFromADoubleClick();
   RunInput([&] {
-    MoveMouse(from);
-    Sleep(30);
-    Press(true);
-    Sleep(30);
-    MoveMouse(POINT{from.x + 60, from.y + 150});
-    Sleep(30);
-    Key(VK_CONTROL, true);
-    Sleep(30);
-    MoveMouse(POINT{from.x + 60, dr.top + 2});
-    Sleep(30);
-    Press(false);
-    Sleep(30);
-    Key(VK_CONTROL, false);
+    InputScript()
+        .Move(from).Wait(30).Down().Wait(30)
+        .Move(POINT{from.x + 60, from.y + 150}).Wait(30)
+        .Key(VK_CONTROL, true).Wait(30)
+        .Move(POINT{from.x + 60, dr.top + 2}).Wait(30)
+        .Up().Wait(30)
+        .Key(VK_CONTROL, false)
+        .Post();
   });
   ASSERT_TRUE(t->GetFloating());
   RECT fr = WindowRectOf(t->GetFloatingParent());
   EXPECT_LT(fr.top, dr.bottom);
   // Ctrl held from the start: the drag never docks.
   POINT c0 = CaptionPoint(t);
-  Drag(c0, POINT{c0.x + 10, dr.top + 4}, 8, true);
+  Drag({c0, POINT{c0.x + 10, dr.top + 4}, {}, 8, {VK_CONTROL}});
   EXPECT_TRUE(t->GetFloating());
   // Without Ctrl the same place docks it again.
   POINT c = CaptionPoint(t);
-  Drag(c, POINT{dr.left + 30, dr.top + 2});
+  Drag({c, POINT{dr.left + 30, dr.top + 2}});
   EXPECT_TRUE(t->GetDocked());
 
   // A window that may not float stays on its dock.
   t->DockMode = dmCannotFloat;
   from = HandlePoint(t);
-  Drag(from, POINT{from.x + 40, from.y + 180});
+  Drag({from, POINT{from.x + 40, from.y + 180}});
   EXPECT_TRUE(t->GetDocked());
   EXPECT_FALSE(t->GetFloating());
 }
@@ -256,12 +170,12 @@ TEST(BarFloating, DoubleClicksUndockAndRedockToTheFormerRow) {
   auto* c = h.AddToolbar(L"tbrC", 2, 0);
   h.Show();
   ASSERT_EQ(b->EffectiveDockRow, 1);
-  DoubleClickAt(HandlePoint(b));
+  testsupport::DoubleClick(HandlePoint(b));
   ASSERT_TRUE(b->GetFloating());
   // Its row stays reserved while it floats.
   EXPECT_EQ(a->EffectiveDockRow, 0);
   EXPECT_EQ(c->EffectiveDockRow, 2);
-  DoubleClickAt(CaptionPoint(b));
+  testsupport::DoubleClick(CaptionPoint(b));
   ASSERT_TRUE(b->GetDocked());
   EXPECT_EQ(b->EffectiveDockRow, 1);
   EXPECT_EQ(a->EffectiveDockRow, 0);
@@ -271,7 +185,7 @@ TEST(BarFloating, DoubleClicksUndockAndRedockToTheFormerRow) {
   Pump(30);
   b->SetLastDock(nullptr);
   b->DefaultDock = h.Dock;
-  DoubleClickAt(CaptionPoint(b));
+  testsupport::DoubleClick(CaptionPoint(b));
   ASSERT_TRUE(b->GetDocked());
   EXPECT_EQ(b->EffectiveDockRow, 0);
   EXPECT_EQ(b->EffectiveDockPos, 0);
@@ -291,7 +205,7 @@ TEST(BarFloating, CloseButtonHidesTheWindowAndReportsIt) {
   EXPECT_EQ(SendMessageW(f->GetHandle(), WM_NCHITTEST, 0,
                          MAKELPARAM(CloseButtonPoint(t).x, CloseButtonPoint(t).y)),
             HTBARCLOSE);
-  ClickAt(CloseButtonPoint(t));
+  testsupport::Click(CloseButtonPoint(t));
   EXPECT_FALSE(t->GetVisible());
   EXPECT_EQ(changes, 1);
   EXPECT_FALSE(IsWindowVisible(f->GetHandle()));
@@ -352,13 +266,13 @@ TEST(BarFloating, SizingAFloatingToolbarStepsByWholeRows) {
   // A small pull stays within the snap distance: nothing changes.
   POINT edge{before.right - 1, (before.top + before.bottom) / 2};
   ASSERT_EQ(SendMessageW(f->GetHandle(), WM_NCHITTEST, 0, MAKELPARAM(edge.x, edge.y)), HTRIGHT);
-  Drag(edge, POINT{edge.x - 8, edge.y}, 2);
+  Drag({edge, POINT{edge.x - 8, edge.y}, {}, 2});
   RECT same = WindowRectOf(f);
   EXPECT_EQ(same.right - same.left, before.right - before.left);
   EXPECT_EQ(t->GetFloatingWidth(), 0);
   // Half the width: the items wrap into whole rows.
   int half = (before.right - before.left) / 2;
-  Drag(edge, POINT{edge.x - half, edge.y});
+  Drag({edge, POINT{edge.x - half, edge.y}});
   RECT after = WindowRectOf(f);
   EXPECT_LT(after.right - after.left, before.right - before.left);
   EXPECT_LE(after.right - after.left, before.right - before.left - half + 1);
@@ -375,7 +289,7 @@ TEST(BarFloating, SizingAFloatingToolbarStepsByWholeRows) {
   EXPECT_EQ(after.bottom - after.top, t->GetHeight() + tl.y + br.y);
   // Pulling it wide again gives back the single row.
   edge = POINT{after.right - 1, (after.top + after.bottom) / 2};
-  Drag(edge, POINT{edge.x + 2 * half, edge.y});
+  Drag({edge, POINT{edge.x + 2 * half, edge.y}});
   EXPECT_EQ(t->GetFloatingWidth(), 0);
   EXPECT_EQ(t->GetHeight(), oneRowHeight);
 }
@@ -508,11 +422,11 @@ TEST(BarToolWindow, DockedSizesLimitsAndStoredClientSize) {
   EXPECT_EQ(w->GetClientAreaWidth(), 50);
   RECT r = WindowRectOf(f);
   POINT edge{r.right - 1, (r.top + r.bottom) / 2};
-  Drag(edge, POINT{edge.x - 45, edge.y});
+  Drag({edge, POINT{edge.x - 45, edge.y}});
   EXPECT_EQ(w->GetClientAreaWidth(), 32);
   r = WindowRectOf(f);
   edge = POINT{r.right - 1, (r.top + r.bottom) / 2};
-  Drag(edge, POINT{edge.x + 100, edge.y});
+  Drag({edge, POINT{edge.x + 100, edge.y}});
   EXPECT_EQ(w->GetClientAreaWidth(), 132);
   // Its client size goes with its position; a fixed-size window keeps its own.
   RegDeleteTreeW(HKEY_CURRENT_USER, kFloatPosKey);
@@ -538,20 +452,15 @@ TEST(BarFloating, EscapeCancelsAndOutlineModeMovesOnRelease) {
   h.Show();
   POINT from = HandlePoint(t);
   // Escape ends the drag; a smooth drag stays where its last step put it.
-  Pump(static_cast<int>(GetDoubleClickTime()) + 30);
+  AwayFromADoubleClick();
   RunInput([&] {
-    MoveMouse(from);
-    Sleep(30);
-    Press(true);
-    Sleep(30);
-    MoveMouse(POINT{from.x + 30, from.y + 150});
-    Sleep(30);
-    Key(VK_ESCAPE, true);
-    Key(VK_ESCAPE, false);
-    Sleep(30);
-    MoveMouse(POINT{from.x + 30, from.y + 250});
-    Sleep(30);
-    Press(false);
+    InputScript()
+        .Move(from).Wait(30).Down().Wait(30)
+        .Move(POINT{from.x + 30, from.y + 150}).Wait(30)
+        .Press(VK_ESCAPE).Wait(30)
+        .Move(POINT{from.x + 30, from.y + 250}).Wait(30)
+        .Up()
+        .Post();
   });
   ASSERT_TRUE(t->GetFloating());
   RECT fr = WindowRectOf(t->GetFloatingParent());
@@ -564,21 +473,17 @@ TEST(BarFloating, EscapeCancelsAndOutlineModeMovesOnRelease) {
   // moves on release, and not at all when the drag is cancelled.
   t->SmoothDrag = false;
   from = HandlePoint(t);
-  Pump(static_cast<int>(GetDoubleClickTime()) + 30);
+  AwayFromADoubleClick();
   RunInput([&] {
-    MoveMouse(from);
-    Sleep(30);
-    Press(true);
-    Sleep(30);
-    MoveMouse(POINT{from.x + 30, from.y + 150});
-    Sleep(30);
-    Key(VK_ESCAPE, true);
-    Key(VK_ESCAPE, false);
-    Sleep(30);
-    Press(false);
+    InputScript()
+        .Move(from).Wait(30).Down().Wait(30)
+        .Move(POINT{from.x + 30, from.y + 150}).Wait(30)
+        .Press(VK_ESCAPE).Wait(30)
+        .Up()
+        .Post();
   });
   EXPECT_TRUE(t->GetDocked());
-  Drag(from, POINT{from.x + 40, from.y + 170});
+  Drag({from, POINT{from.x + 40, from.y + 170}});
   ASSERT_TRUE(t->GetFloating());
   fr = WindowRectOf(t->GetFloatingParent());
   EXPECT_GT(fr.top, from.y + 100);
@@ -670,11 +575,11 @@ TEST(BarFloating, DocksAskedFirstAndDocksThatRefuse) {
   };
   RECT br = WindowRectOf(bottom);
   POINT from = HandlePoint(t);
-  Drag(from, POINT{br.left + 40, br.top - 1});
+  Drag({from, POINT{br.left + 40, br.top - 1}});
   EXPECT_GT(asked, 0);
   EXPECT_TRUE(t->GetFloating());
   bottom->OnRequestDock = nullptr;
-  Drag(CaptionPoint(t), POINT{br.left + 40, br.top - 1});
+  Drag({CaptionPoint(t), POINT{br.left + 40, br.top - 1}});
   ASSERT_TRUE(t->GetDocked());
   EXPECT_EQ(t->GetCurrentDock(), bottom);
   EXPECT_EQ(t->GetLastDock(), bottom);
@@ -682,7 +587,7 @@ TEST(BarFloating, DocksAskedFirstAndDocksThatRefuse) {
   t->DockableTo = TBarDockableTo{dpBottom};
   RECT tr = WindowRectOf(h.Dock);
   from = HandlePoint(t);
-  Drag(from, POINT{tr.left + 40, tr.top + 2});
+  Drag({from, POINT{tr.left + 40, tr.top + 2}});
   EXPECT_NE(t->GetCurrentDock(), h.Dock);
 }
 
@@ -697,19 +602,12 @@ TEST(BarFloating, ARowTooLongHoldsAWindowDraggedAlongIt) {
   ASSERT_GT(b->ShrunkLength, 0);  // the row is too long: b is shrunk
   auto alongThenAcross = [&](int Along) {
     POINT from = HandlePoint(b);
-    Pump(static_cast<int>(GetDoubleClickTime()) + 30);
+    AwayFromADoubleClick();
     RunInput([&] {
-      MoveMouse(from);
-      Sleep(30);
-      Press(true);
-      Sleep(30);
-      MoveMouse(POINT{from.x - Along, from.y});
-      Sleep(30);
-      for (int i = 1; i <= 4; ++i) {
-        MoveMouse(POINT{from.x - Along, from.y + 40 * i});
-        Sleep(20);
-      }
-      Press(false);
+      InputScript in;
+      in.Move(from).Wait(30).Down().Wait(30).Move(POINT{from.x - Along, from.y}).Wait(30);
+      for (int i = 1; i <= 4; ++i) in.Move(POINT{from.x - Along, from.y + 40 * i}).Wait(20);
+      in.Up().Post();
     });
   };
   // Nine pixels along the row: it can still leave it.
@@ -788,7 +686,7 @@ TEST(BarFloating, ASmoothDragOverAnotherDockEndingFloatingKeepsItsLastDock) {
   POINT over{(br.left + br.right) / 2, (br.top + br.bottom) / 2};
   RECT fr = WindowRectOf(h.Form.get());
   POINT away{(fr.left + fr.right) / 2, (fr.top + fr.bottom) / 2};
-  DragAlong({from, over, away});
+  Drag({from, away, {over}});
   ASSERT_TRUE(t->GetFloating());
   EXPECT_EQ(t->GetLastDock(), h.Dock);
   // Docking again through it returns to the row it left.
@@ -863,7 +761,7 @@ TEST(BarFloating, DraggedIntoAChevronToolbarOfAFullRowTheEarlierOneShrinks) {
   ASSERT_LT(b->GetLeft() + b->GetWidth(), h.Dock->GetWidth() + 1);
   // Dragged 40 pixels into the toolbar before it: that one gives the room.
   POINT from = HandlePoint(b);
-  Drag(from, POINT{from.x - 40, from.y});
+  Drag({from, POINT{from.x - 40, from.y}});
   ASSERT_TRUE(b->GetDocked());
   EXPECT_EQ(b->EffectiveDockRow, 0);
   EXPECT_EQ(a->EffectiveDockRow, 0);
@@ -884,7 +782,7 @@ TEST(BarFloating, ADraggedWindowPushesTheWindowsBeforeIt) {
   ASSERT_EQ(c->GetLeft(), 500);
   int want = 100 + a->GetWidth() - 30;  // 30 pixels into a
   POINT from = HandlePoint(b);
-  Drag(from, POINT{from.x - (300 - want), from.y});
+  Drag({from, POINT{from.x - (300 - want), from.y}});
   ASSERT_TRUE(b->GetDocked());
   EXPECT_EQ(b->EffectiveDockRow, 0);
   EXPECT_EQ(b->GetLeft(), want);
