@@ -1,5 +1,7 @@
 #include "extlib/ExPlacement.h"
 
+#include "classlib/Filer.h"
+
 #include "extlib/ExFileUtil.h"
 #include "extlib/ExStrUtil.h"
 #include "extlib/ExWinUtil.h"
@@ -50,6 +52,10 @@ int PosWord(const String& S, int N, int Default) {
   }
 }
 
+String ClassNameOf(const TPersistent* O) {
+  const char* Name = O->ClassName();
+  return String(Name, Name + strlen(Name));
+}
 }  // namespace
 
 String GetDefaultIniName() {
@@ -59,7 +65,6 @@ String GetDefaultIniName() {
 
 String GetDefaultSection(TComponent* Component) {
   if (!Component) return String();
-  auto ClassNameOf = [](const TPersistent* O) { return String(O->ClassName(), O->ClassName() + strlen(O->ClassName())); };
   if (dynamic_cast<TCustomForm*>(Component)) return ClassNameOf(Component);
   String Name = Component->GetName();
   if (auto* C = dynamic_cast<TControl*>(Component)) {
@@ -319,10 +324,35 @@ void SaveMDIChildren(TCustomForm* MainForm, TObject* Ini) {
   std::vector<TCustomForm*> Children = MDIChildrenOf(MainForm);
   if (Children.empty()) return;
   IniWriteInteger(Ini, siMDIChild, L"Count", static_cast<int>(Children.size()));
-  for (size_t I = 0; I < Children.size(); ++I) {
-    const char* Name = Children[I]->ClassName();
-    IniWriteString(Ini, siMDIChild, Format(L"Item%d", static_cast<int>(I)), String(Name, Name + strlen(Name)));
+  for (size_t I = 0; I < Children.size(); ++I)
+    IniWriteString(Ini, siMDIChild, Format(L"Item%d", static_cast<int>(I)), ClassNameOf(Children[I]));
+}
+
+void RestoreMDIChildren(TCustomForm* MainForm, TObject* Ini) {
+  CheckMDIForm(MainForm);
+  StartWait();
+  try {
+    for (int I = IniReadInteger(Ini, siMDIChild, L"Count", 0) - 1; I >= 0; --I) {
+      String Name = IniReadString(Ini, siMDIChild, Format(L"Item%d", I), String());
+      TComponentFactory Factory = FindComponentClass(Name);
+      if (Name.empty() || !Factory) continue;
+      TCustomForm* Found = nullptr;
+      for (int J = 0; Screen && J < Screen->FormCount() && !Found; ++J)
+        if (ClassNameOf(Screen->Forms(J)) == Name) Found = Screen->Forms(J);
+      if (!Found) {
+        std::unique_ptr<TComponent> Made(Factory(Application));
+        Found = dynamic_cast<TCustomForm*>(Made.get());
+        if (!Found) continue;  // a registered class that is no form
+        Made.release();
+        Application->FormCreated(Found);
+      }
+      Found->Show();
+    }
+  } catch (...) {
+    StopWait();
+    throw;
   }
+  StopWait();
 }
 
 void SaveGridLayout(TCustomGrid* Grid, TObject* Ini) {

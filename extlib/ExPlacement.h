@@ -68,6 +68,13 @@ std::vector<TCustomForm*> MDIChildrenOf(TCustomForm* MainForm);
 // EInvalidOperation when MainForm is no MDI parent.
 void SaveMDIChildren(TCustomForm* MainForm, TObject* IniFile);
 inline void SaveMDIChildrenReg(TCustomForm* MainForm, TRegIniFile* IniFile) { SaveMDIChildren(MainForm, IniFile); }
+// Opens the saved children again, the last saved first: for each class name
+// registered with RegisterComponentClass, a form of that class already open
+// or a new one, shown. EInvalidOperation when MainForm is no MDI parent.
+void RestoreMDIChildren(TCustomForm* MainForm, TObject* IniFile);
+inline void RestoreMDIChildrenReg(TCustomForm* MainForm, TRegIniFile* IniFile) {
+  RestoreMDIChildren(MainForm, IniFile);
+}
 
 // Column widths of a grid as "Item%d" in its default section.
 void SaveGridLayout(TCustomGrid* Grid, TObject* IniFile);
