@@ -309,7 +309,7 @@ TEST(BarFloating, TheTopEdgeChangesRowsOnlyWithVerticalMovement) {
   // Start from two rows, so that both growing and shrinking are possible.
   RECT r = WindowRectOf(f);
   POINT right{r.right - 1, (r.top + r.bottom) / 2};
-  Drag(right, POINT{right.x - (r.right - r.left) * 2 / 5, right.y});
+  Drag({right, POINT{right.x - (r.right - r.left) * 2 / 5, right.y}});
   const RECT before = WindowRectOf(f);
   const int rowsBefore = t->View()->WrappedLines;
   const int widthBefore = t->GetFloatingWidth();
@@ -317,19 +317,19 @@ TEST(BarFloating, TheTopEdgeChangesRowsOnlyWithVerticalMovement) {
 
   POINT top{(before.left + before.right) / 2, before.top + 1};
   ASSERT_EQ(SendMessageW(f->GetHandle(), WM_NCHITTEST, 0, MAKELPARAM(top.x, top.y)), HTTOP);
-  Drag(top, POINT{top.x + 60, top.y});
+  Drag({top, POINT{top.x + 60, top.y}});
   RECT after = WindowRectOf(f);
   EXPECT_EQ(t->View()->WrappedLines, rowsBefore);
   EXPECT_EQ(t->GetFloatingWidth(), widthBefore);
   EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
   EXPECT_EQ(after.right - after.left, before.right - before.left);
-  Drag(top, POINT{top.x - 40, top.y - 3}, 3);
+  Drag({top, POINT{top.x - 40, top.y - 3}, {}, 3});
   EXPECT_EQ(t->View()->WrappedLines, rowsBefore);
   EXPECT_EQ(WindowRectOf(f).bottom - WindowRectOf(f).top, before.bottom - before.top);
 
   // A row's height upward: one more row, the bottom edge stays.
   const int rowHeight = t->GetHeight() / rowsBefore;
-  Drag(top, POINT{top.x, top.y - rowHeight - 4});
+  Drag({top, POINT{top.x, top.y - rowHeight - 4}});
   after = WindowRectOf(f);
   EXPECT_GT(t->View()->WrappedLines, rowsBefore);
   EXPECT_GT(after.bottom - after.top, before.bottom - before.top);
