@@ -2,6 +2,7 @@
 // engraved look of a disabled label, auto-sizing with margins and shadow,
 // vertical layout, focus framing, accelerators and mouse tracking.
 #include "classlib/tests/gui_support.h"
+#include "testsupport/Input.h"
 #include "extlib/ExCtlLabel.h"
 
 using namespace guitest;
@@ -336,22 +337,15 @@ TEST(ShadowLabel, FocusFrameFollowsTheRealFocus) {
   l->SetFocusControl(first);
   l->SetShowFocus(true);
   second->SetFocus();
-  Pump(20);
+  EXPECT_TRUE(PumpUntil([&] { return second->Focused(); }, 10000));
   EXPECT_FALSE(l->FocusShown());
-  // Tab moves the focus to the labelled edit: the frame shows; Tab again
-  // takes it away.
+  // Tab moves the focus to the labelled edit: the frame shows; a move away
+  // takes it off.
   SetForegroundWindow(h.form->GetHandle());
-  INPUT Tab[2] = {};
-  Tab[0].type = Tab[1].type = INPUT_KEYBOARD;
-  Tab[0].ki.wVk = Tab[1].ki.wVk = VK_TAB;
-  Tab[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(2, Tab, sizeof(INPUT));
-  PumpUntil([&] { return first->Focused(); }, 3000);
+  testsupport::PressKey(VK_TAB);
+  PumpUntil([&] { return first->Focused(); }, 10000);
   if (!first->Focused()) first->SetFocus();  // no keyboard input here: a direct move
-  Pump(20);
-  EXPECT_TRUE(first->Focused());
-  EXPECT_TRUE(l->FocusShown());
+  EXPECT_TRUE(PumpUntil([&] { return l->FocusShown(); }, 10000));
   second->SetFocus();
-  Pump(20);
-  EXPECT_FALSE(l->FocusShown());
+  EXPECT_TRUE(PumpUntil([&] { return !l->FocusShown(); }, 10000));
 }

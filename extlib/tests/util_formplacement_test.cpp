@@ -96,39 +96,26 @@ TEST_F(PlacementForm, NewerVersionDiscardsOldPlacement) {
 
 TEST_F(PlacementForm, EraseSectionsTakesSubsectionsOnlyComparingWideNamesLiterally) {
   auto F = MakeForm();
-  TMemIniFile Ini(IniName);
-  for (const wchar_t* S : {L"Main", L"Main.Grid", L"Main\\Tool", L"MainOther", L"Else"})
-    Ini.WriteString(S, L"v", L"1");
-  Ini.UpdateFile();
-  Placement->EraseSections();
-  TMemIniFile After(IniName);
-  EXPECT_FALSE(After.SectionExists(L"Main"));
-  EXPECT_FALSE(After.SectionExists(L"Main.Grid"));
-  EXPECT_FALSE(After.SectionExists(L"Main\\Tool"));
-  EXPECT_TRUE(After.SectionExists(L"MainOther"));
-  EXPECT_TRUE(After.SectionExists(L"Else"));
-
+  // Writes the sections, erases the placement's own and checks what is left.
+  auto Erase = [&](std::initializer_list<const wchar_t*> Gone, std::initializer_list<const wchar_t*> Kept) {
+    {
+      TMemIniFile Ini(IniName);
+      for (auto* S : Gone) Ini.WriteString(S, L"v", L"1");
+      for (auto* S : Kept) Ini.WriteString(S, L"v", L"1");
+      Ini.UpdateFile();
+    }
+    Placement->EraseSections();
+    TMemIniFile After(IniName);
+    for (auto* S : Gone) EXPECT_FALSE(After.SectionExists(S)) << S;
+    for (auto* S : Kept) EXPECT_TRUE(After.SectionExists(S)) << S;
+  };
+  Erase({L"Main", L"Main.Grid", L"Main\\Tool"}, {L"MainOther", L"Else"});
   // Wide names, compared literally.
   Placement->SetIniSection(L"\x0416");
-  TMemIniFile Wide(IniName);
-  for (const wchar_t* S : {L"\x0416", L"\x0416.Grid", L"\x0416\\Tool", L"A", L"A.b", L"\x0436", L"\x0416x"})
-    Wide.WriteString(S, L"v", L"1");
-  Wide.UpdateFile();
-  Placement->EraseSections();
-  TMemIniFile WideAfter(IniName);
-  EXPECT_FALSE(WideAfter.SectionExists(L"\x0416"));
-  EXPECT_FALSE(WideAfter.SectionExists(L"\x0416.Grid"));
-  EXPECT_FALSE(WideAfter.SectionExists(L"\x0416\\Tool"));
-  EXPECT_TRUE(WideAfter.SectionExists(L"A"));
-  EXPECT_TRUE(WideAfter.SectionExists(L"A.b"));
-  EXPECT_TRUE(WideAfter.SectionExists(L"\x0436"));
-  EXPECT_TRUE(WideAfter.SectionExists(L"\x0416x"));
-
+  Erase({L"\x0416", L"\x0416.Grid", L"\x0416\\Tool"}, {L"A", L"A.b", L"\x0436", L"\x0416x"});
   // Wildcard characters in a section's name are plain characters.
   Placement->SetIniSection(L"?");
-  Placement->EraseSections();
-  TMemIniFile Last(IniName);
-  EXPECT_TRUE(Last.SectionExists(L"A.b"));
+  Erase({}, {L"A.b"});
   Placement->Active = false;
 }
 
