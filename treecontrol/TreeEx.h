@@ -668,6 +668,7 @@ class TCustomTreeEx : public TWinControl {
   TRect FBandRect{};
   std::vector<TTreeExNode*> FBandNodes;
   TTreeExNode* FCheckNode = nullptr;
+  bool FHelpKeyTaken = false;  // F1 answered by the multiple selection
   int FChangeDelay = 0;
   TTreeExNode* FChangeNode = nullptr;
   bool FChangePending = false;

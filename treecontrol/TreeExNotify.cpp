@@ -9,6 +9,7 @@ namespace {
 inline int GET_X_LPARAM(LPARAM L) { return static_cast<short>(LOWORD(L)); }
 inline int GET_Y_LPARAM(LPARAM L) { return static_cast<short>(HIWORD(L)); }
 constexpr LRESULT kNotifyItemErase = 0x80;
+constexpr UINT kKeyF1 = 0x004D;  // WM_KEYF1: F1 on its way to WM_HELP
 const wchar_t kEditProp[] = L"Zembrio.TreeEx.Edit";
 
 TTreeExNode* NodeOf(const TVITEMW& I) { return reinterpret_cast<TTreeExNode*>(I.lParam); }
@@ -68,6 +69,13 @@ void TCustomTreeEx::WndProc(TMessage& M) {
     case WM_KEYDOWN:
       WMKeyDown(M);
       return;
+    case kKeyF1:
+      // Sent for F1 when the key was translated; the tree answered it.
+      if (FHelpKeyTaken) {
+        FHelpKeyTaken = false;
+        return;
+      }
+      break;
     case WM_ERASEBKGND:
       if (FOptions.Contains(toNoEraseBkgnd)) {
         M.Result = 1;
@@ -696,6 +704,7 @@ void TCustomTreeEx::WMRButtonUp(TMessage& M) {
 
 void TCustomTreeEx::WMKeyDown(TMessage& M) {
   WORD Key = static_cast<WORD>(M.WParam);
+  FHelpKeyTaken = false;
   if (!FOptions.Contains(toMultiSelect)) {
     FRangeAnchor = GetSelection();
     TWinControl::WndProc(M);
@@ -752,10 +761,19 @@ void TCustomTreeEx::WMKeyDown(TMessage& M) {
       Sel->DoCheckClick();
       return;
     case VK_F1: {
+      // The topic of the selected node or of its nearest parent that has
+      // one, else of the control or its nearest parent control.
       int Context = 0;
-      for (TTreeExNode* N = Sel; N && !Context && OnGetHelpContext; N = N->GetParent())
-        OnGetHelpContext(this, N, Context);
-      (void)Context;  // no help system is attached to the control itself
+      if (OnGetHelpContext)
+        for (TTreeExNode* N = Sel; N && !Context;) {
+          TNodeWatch Watch(FItems.get(), N);
+          OnGetHelpContext(this, N, Context);
+          N = Watch.Get() ? N->GetParent() : nullptr;
+        }
+      for (TControl* C = this; C && !Context; C = C->GetParent()) Context = C->GetHelpContext();
+      // The system's own help request for this key comes after it.
+      FHelpKeyTaken = true;
+      if (Context && Application) Application->HelpContext(Context);
       return;
     }
     default:

@@ -40,6 +40,8 @@ class TreeInput : public ::testing::Test {
     Tree->OnHint = nullptr;
     Tree->OnBeforeItemPaint = nullptr;
     Tree->OnAfterItemPaint = nullptr;
+    Tree->OnGetHelpContext = nullptr;
+    Application->HelpHandler = nullptr;
     delete Form;
     Pump(1);
   }
@@ -122,6 +124,54 @@ TEST_F(TreeInput, SpaceTogglesTheCheckOfTheSelectedNode) {
   EXPECT_EQ(R[1]->GetCheckState(), csUnchecked);
   EXPECT_EQ(R[0]->GetCheckState(), csUnchecked);
   EXPECT_EQ(SelectedRows(R), Rows{1});  // the key went no further
+}
+
+TEST_F(TreeInput, F1InAMultipleSelectionAsksTheNodesThenTheControlsForATopic) {
+  Tree->SetOptions(Tree->GetOptions() + toMultiSelect);
+  TTreeExNode* Top = Tree->Items()->AddChild(nullptr, L"Top");
+  TTreeExNode* Mid = Tree->Items()->AddChild(Top, L"Mid");
+  TTreeExNode* Leaf = Tree->Items()->AddChild(Mid, L"Leaf");
+  Tree->FullExpand();
+  std::vector<std::pair<WORD, intptr_t>> Shown;
+  Application->HelpHandler = [&](WORD Command, intptr_t Data) {
+    Shown.emplace_back(Command, Data);
+    return true;
+  };
+  std::vector<TTreeExNode*> Asked;
+  std::map<TTreeExNode*, int> Topics{{Top, 30}};
+  Tree->OnGetHelpContext = [&](TObject*, TTreeExNode* N, int& Context) {
+    Asked.push_back(N);
+    Context = Topics[N];
+  };
+  if (!Focus()) GTEST_SKIP() << "the test window cannot take the focus here";
+  ClickNode(Leaf);
+  Tree->SetHelpContext(20);
+  Form->SetHelpContext(10);
+  // the node's parents are asked up to the top level, before the control
+  Press(VK_F1);
+  EXPECT_EQ(Asked, (std::vector<TTreeExNode*>{Leaf, Mid, Top}));
+  ASSERT_EQ(Shown.size(), 1u);  // once: the key went no further
+  EXPECT_EQ(Shown[0], std::make_pair(WORD(HELP_CONTEXT), intptr_t(30)));
+  // the first topic found ends the search
+  Topics[Mid] = 31;
+  Asked.clear();
+  Press(VK_F1);
+  EXPECT_EQ(Asked, (std::vector<TTreeExNode*>{Leaf, Mid}));
+  EXPECT_EQ(Shown.back(), std::make_pair(WORD(HELP_CONTEXT), intptr_t(31)));
+  // no node has one: the control's, then its parent's
+  Topics.clear();
+  Press(VK_F1);
+  EXPECT_EQ(Shown.back(), std::make_pair(WORD(HELP_CONTEXT), intptr_t(20)));
+  Tree->SetHelpContext(0);
+  Press(VK_F1);
+  EXPECT_EQ(Shown.back(), std::make_pair(WORD(HELP_CONTEXT), intptr_t(10)));
+  ASSERT_EQ(Shown.size(), 4u);
+  // nobody has a topic: no help is shown
+  Form->SetHelpContext(0);
+  Tree->OnGetHelpContext = nullptr;
+  Press(VK_F1);
+  EXPECT_EQ(Shown.size(), 4u);
+  Application->HelpHandler = nullptr;
 }
 
 TEST_F(TreeInput, CtrlAndShiftClicksInAMultipleSelection) {
