@@ -5,6 +5,7 @@
 #include "classlib/Forms.h"
 #include "extlib/ExFileUtil.h"
 #include "extlib/ExPlacementForm.h"
+#include "testsupport/Pump.h"
 
 namespace {
 
@@ -140,8 +141,7 @@ TEST_F(PlacementForm, PreventResizePinsTheSize) {
 
   Placement->SetPreventResize(false);
   EXPECT_TRUE(F->GetBorderIcons().Contains(biMaximize));
-  MSG Pending;  // the re-created window is hooked again by a posted request
-  while (PeekMessageW(&Pending, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&Pending);
+  testsupport::PumpPending();  // the re-created window is hooked again by a posted request
   EXPECT_EQ(HookList()->FindControlHook(F.get()), nullptr);  // no longer needed
 }
 

@@ -7,6 +7,7 @@
 #include "classlib/Forms.h"
 #include "classlib/Filer.h"
 #include "extlib/ExHook.h"
+#include "testsupport/Pump.h"
 
 namespace {
 
@@ -38,13 +39,7 @@ struct TForeignSubclass {
   static void Remove(HWND W) { SetWindowLongPtrW(W, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Saved)); }
 };
 
-void PumpPosted() {
-  MSG M;
-  while (PeekMessageW(&M, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&M);
-    DispatchMessageW(&M);
-  }
-}
+using testsupport::PumpPending;
 
 // A panel that records whether it saw the probe message itself.
 class TProbePanel : public TPanel {
@@ -155,7 +150,7 @@ TEST_F(ExtWindowHook, RecreatedWindowIsHookedAgain) {
   HWND Old = Panel->Handle();
   Panel->RecreateWnd();
   Panel->HandleNeeded();
-  PumpPosted();
+  PumpPending();
   HWND New = Panel->Handle();
   EXPECT_NE(Old, New);
   SendMessageW(New, WM_PROBE, 0, 0);
@@ -184,7 +179,7 @@ TEST_F(ExtWindowHook, UnhookingRestoresTheWindowProcedure) {
   TPanel* Other = new TPanel(Form.get());
   Other->SetParent(Form.get());
   H.SetWinControl(Other);
-  PumpPosted();
+  PumpPending();
   EXPECT_EQ(HookList()->FindControlHook(Panel), nullptr);
   EXPECT_NE(HookList()->FindControlHook(Other), nullptr);
 }
@@ -195,7 +190,7 @@ TEST_F(ExtWindowHook, FreeingTheControlDetaches) {
   delete Panel;
   Panel = nullptr;
   EXPECT_EQ(H.GetWinControl(), nullptr);
-  PumpPosted();
+  PumpPending();
 }
 
 TEST_F(ExtWindowHook, HookOnItsOwnFormIsStoredAsFlag) {
@@ -223,7 +218,7 @@ TEST_F(ExtWindowHook, SubclasserAboveTheHookKeepsTheChainWhole) {
   TPanel* Other = new TPanel(Form.get());
   Other->SetParent(Form.get());
   Hook->SetWinControl(Other);
-  PumpPosted();
+  PumpPending();
   EXPECT_EQ(HookList()->FindControlHook(Panel), nullptr);
   EXPECT_EQ(SendMessageW(W, WM_PROBE, 0, 0), 42);
   EXPECT_EQ(Panel->Seen, 1);

@@ -11,6 +11,7 @@
 
 #include "classlib/Actions.h"
 #include "classlib/Filer.h"
+#include "testsupport/Pump.h"
 #include "toolbars/BarFiler.h"
 #include "toolbars/BarItems.h"
 #include "toolbars/BarPopup.h"
@@ -312,10 +313,7 @@ TEST(BarItemTree, ShortcutTextAndClick) {
   EXPECT_TRUE(it.GetChecked());
 }
 
-void PumpPending() {
-  MSG m;
-  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
-}
+using testsupport::PumpPending;
 
 TEST(BarClickQueue, QueuedClickRunsLaterAndFreedItemIsSkipped) {
   TBarRootItem keep(nullptr);  // keeps the thread's queue alive
