@@ -118,14 +118,14 @@ struct TWalk {
   }
 };
 
-// Applies an import. Keys are opened (created) here, in file order, so a
-// key that can't be created skips its lines at once; the values of each key
-// section are then written by one of several writer threads, for the same
-// reason the export reads side by side. A key always goes to the same
-// writer, which keeps the order of its sections; deleting a key, and a key
-// line under another root (one key may be reached through two roots), wait
-// for every writer to finish first. The first failed write stops the import
-// and is raised.
+// Applies an import. Each registry call waits on the system far longer
+// than it computes, so several writer threads each create (open) the key of
+// a section and write its values, for the same reason the export reads side
+// by side. A key always goes to the same writer, which keeps the order of
+// its sections; deleting a key, and a key line under another root (one key
+// may be reached through two roots), wait for every writer to finish first.
+// The first failed write stops the import and is raised; a key that can't
+// be created has its lines counted as skipped.
 class TRegistrySink : public IRegFileSink {
  public:
   TRegistrySink() {
@@ -149,12 +149,19 @@ class TRegistrySink : public IRegFileSink {
       lastRoot_ = Root;
     }
     Check();
-    if (!section_.Key.Create(Root, Path)) return false;
+    section_.Root = Root;
+    section_.Path = Path;
+    section_.Open = true;
     // The same key in any spelling goes to the same writer.
     String up = ApiKeyPath(Path);
     CharUpperBuffW(up.data(), static_cast<DWORD>(up.size()));
     writer_ = std::hash<String>{}(up) % writers_.size();
     return true;
+  }
+  void SectionEnd(size_t FirstLine, size_t Lines, int Values) override {
+    section_.FirstLine = FirstLine;
+    section_.Lines = Lines;
+    section_.Values = Values;
   }
   void DeleteKey(TRegRoot Root, const String& Path) override {
     Send();
@@ -174,8 +181,15 @@ class TRegistrySink : public IRegFileSink {
     Check();
   }
 
+  // The sections whose key could not be created (after Finish).
+  struct TSkipped {
+    size_t FirstLine, Lines;
+    int Values;
+  };
+  const std::vector<TSkipped>& Skipped() const { return skipped_; }
+
  private:
-  static constexpr unsigned kWriters = 4;
+  static constexpr unsigned kWriters = 6;
   struct TOp {
     bool Delete;
     String Name;
@@ -183,9 +197,13 @@ class TRegistrySink : public IRegFileSink {
     std::string Data;
   };
   struct TSection {
-    TRegKey Key;
+    bool Open = false;
+    TRegRoot Root = RegRoot::None;
+    String Path;
     std::vector<TOp> Ops;
     size_t Order = 0;  // place in the file
+    size_t FirstLine = 0, Lines = 0;
+    int Values = 0;
   };
   struct TWriter {
     std::thread Thread;
@@ -196,7 +214,7 @@ class TRegistrySink : public IRegFileSink {
   };
 
   void Send() {
-    if (!section_.Key.IsOpen()) return;
+    if (!section_.Open) return;
     section_.Order = sent_++;
     TWriter& w = *writers_[writer_];
     bool wake;
@@ -241,20 +259,24 @@ class TRegistrySink : public IRegFileSink {
       const bool skip = s.Order > failedAt_;
       hold.unlock();
       std::exception_ptr failure;
+      bool created = true;
       if (!skip) {
+        TRegKey key;
+        created = key.Create(s.Root, s.Path);
         try {
-          for (const TOp& op : s.Ops) {
-            if (op.Delete)
-              s.Key.DeleteValue(op.Name);
-            else
-              s.Key.WriteValue(op.Name, op.Type, op.Data);
-          }
+          if (created)
+            for (const TOp& op : s.Ops) {
+              if (op.Delete)
+                key.DeleteValue(op.Name);
+              else
+                key.WriteValue(op.Name, op.Type, op.Data);
+            }
         } catch (...) {
           failure = std::current_exception();
         }
       }
-      s.Key.Close();
       hold.lock();
+      if (!created) skipped_.push_back({s.FirstLine, s.Lines, s.Values});
       if (failure && s.Order < failedAt_) {
         failedAt_ = s.Order;
         failure_ = failure;
@@ -282,6 +304,7 @@ class TRegistrySink : public IRegFileSink {
   size_t sent_ = 0;
   size_t failedAt_ = SIZE_MAX;  // the first section in the file whose write failed
   std::exception_ptr failure_;
+  std::vector<TSkipped> skipped_;
   TSection section_;
   size_t writer_ = 0;
   TRegRoot lastRoot_ = RegRoot::None;
@@ -501,6 +524,14 @@ TRegImportResult TIORegistry::_DoImportRegistryKey(const std::vector<String>& Li
   };
   TRegImportResult result = ImportRegLines(Lines, sink, Unicode, options);
   sink.Finish();
+  // Keys that could not be created: their lines count as skipped.
+  for (const auto& k : sink.Skipped()) {
+    result.Keys -= 1;
+    result.Values -= k.Values;
+    result.SkippedLines += static_cast<int>(k.Lines);
+    const int line = static_cast<int>(k.FirstLine) + 1;
+    if (result.FirstSkippedLine == 0 || line < result.FirstSkippedLine) result.FirstSkippedLine = line;
+  }
   Progress(0, 0, 0, 0);
   return result;
 }

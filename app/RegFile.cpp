@@ -422,17 +422,19 @@ class TImporter {
     r_.TotalLines = static_cast<int>(lines_.size());
     size_t nextReport = kProgressEvery;
     for (idx_ = 0; idx_ < lines_.size(); ++idx_) {
-      const size_t first = idx_;
+      const size_t first = lineStart_ = idx_;
       if (!Line(lines_[idx_])) Skip(first, idx_ - first + 1);
       if (opt_.Progress && idx_ + 1 >= nextReport) {
         nextReport = idx_ + 1 + kProgressEvery;
         if (!opt_.Progress(idx_ + 1, lines_.size())) {
+          EndSection();
           r_.LinesRead = static_cast<int>(idx_ + 1);
           r_.Stopped = idx_ + 1 < lines_.size();
           return r_;
         }
       }
     }
+    EndSection();
     r_.LinesRead = static_cast<int>(lines_.size());
     return r_;
   }
@@ -475,8 +477,14 @@ class TImporter {
     return false;
   }
 
-  bool KeyLine(TextView t) {
+  void EndSection() {
+    if (!keyOpen_) return;
+    sink_.SectionEnd(sectionFirst_, sectionLines_, sectionValues_);
     keyOpen_ = false;
+  }
+
+  bool KeyLine(TextView t) {
+    EndSection();
     TextView inner;
     if (!KeyText(t, inner)) return false;
     bool del = false;
@@ -504,6 +512,9 @@ class TImporter {
     }
     if (!sink_.OpenKey(root, path)) return false;
     keyOpen_ = true;
+    sectionFirst_ = idx_;
+    sectionLines_ = 1;
+    sectionValues_ = 0;
     ++r_.Keys;
     return true;
   }
@@ -533,6 +544,8 @@ class TImporter {
       sink_.SetValue(name, type, data);
     }
     ++r_.Values;
+    sectionLines_ += idx_ - lineStart_ + 1;
+    ++sectionValues_;
     return true;
   }
 
@@ -642,6 +655,9 @@ class TImporter {
   const TRegFileFormat& f_;
   bool keyOpen_ = false;
   size_t idx_ = 0;
+  size_t lineStart_ = 0;  // the line the one being read began on
+  size_t sectionFirst_ = 0, sectionLines_ = 0;
+  int sectionValues_ = 0;
   TRegImportResult r_;
 };
 

@@ -109,6 +109,11 @@ class IRegFileSink {
   virtual void SetValue(const String& Name, uint32_t Type, const std::string& Data) = 0;
   // Deletes a value of the key opened last ("name"=-).
   virtual void DeleteValue(const String& Name) = 0;
+  // The end of the section of the key opened last: the 0-based index of its
+  // key line, the lines it took (the key line and its data lines) and the
+  // values written or deleted. A sink that opens keys later, and finds one
+  // it can't open, hands these back so that they count as skipped.
+  virtual void SectionEnd(size_t FirstLine, size_t Lines, int Values) {}
 };
 
 struct TRegImportResult {

@@ -542,11 +542,28 @@ TEST_F(IORegistryT, ImportFailuresThroughTheFaultSeam) {
   WriteFileBytes(File(L"i.reg"), WideToAnsi(L"REGEDIT4\r\n[" + p + L"\\one]\r\n\"a\"=\"1\"\r\n[" + p +
                                              L"\\two]\r\n\"b\"=\"2\"\r\n"));
   TFaults faults;
-  RegistryFailNext(L"RegCreateKeyEx", 1, ERROR_ACCESS_DENIED);
+  RegistryFailNext(L"RegCreateKeyEx", -1, ERROR_ACCESS_DENIED);
   auto r = io.ImportRegistry(File(L"i.reg"));
+  RegistryClearFaults();
+  EXPECT_EQ(r.SkippedLines, 4);
+  EXPECT_EQ(r.FirstSkippedLine, 2);
+  EXPECT_EQ(r.Keys, 0);
+  EXPECT_EQ(r.Values, 0);
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"one")));
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"two")));
+  // One key refused by the system itself: only its lines are skipped.
+  MakeKey(L"locked");
+  {
+    TLockedKey lock(Path(L"locked"));
+    WriteFileBytes(File(L"l.reg"), WideToAnsi(L"REGEDIT4\r\n[" + p + L"\\locked]\r\n\"a\"=\"1\"\r\n\r\n[" +
+                                               p + L"\\two]\r\n\"b\"=\"2\"\r\n"));
+    r = io.ImportRegistry(File(L"l.reg"));
+  }
   EXPECT_EQ(r.SkippedLines, 2);
   EXPECT_EQ(r.FirstSkippedLine, 2);
-  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"one")));
+  EXPECT_EQ(r.Keys, 1);
+  EXPECT_EQ(r.Values, 1);
+  EXPECT_FALSE(Has(L"locked", L"a"));
   EXPECT_TRUE(Has(L"two", L"b"));
 
   RegDeleteBranch(RegRoot::CurrentUser, Path(L"two"));
