@@ -70,7 +70,8 @@ struct TWalk {
 
   String Where(const String& Path) const { return Path.empty() ? rootName : rootName + L"\\" + Path; }
 
-  void Values(const TRegKey& key, const TRegKeyInfo& info) {
+  // The key's values (names and data) into the writer.
+  void _GetValueNameList(const TRegKey& key, const TRegKeyInfo& info) {
     const bool read = key.ForEachValue(info, buffers, true, [&](std::wstring_view Name, DWORD Type,
                                                                  const unsigned char* Data, DWORD Size) {
       writer.AddValue(String(Name), Type, std::string(reinterpret_cast<const char*>(Data), Size));
@@ -102,7 +103,7 @@ struct TWalk {
       failures.Add(Where(key.Path()), key.LastError());
       return;
     }
-    Values(key, info);
+    _GetValueNameList(key, info);
     if (!Recurse || info.NumSubKeys == 0) return;
     std::vector<String> subs;
     if (!SubKeys(key, info, subs)) return;

@@ -148,7 +148,7 @@ bool TRegFileWriter::NeedsUnicode() const {
   return unicode_ == 1;
 }
 
-void TRegFileWriter::AppendValueLine(String& line, const Entry& e, bool unicode) const {
+void TRegFileWriter::_WriteToDummyList(String& line, const Entry& e, bool unicode) const {
   const wchar_t quote = format_.StringStartEndChar;
   if (e.name.empty()) {
     line.push_back(quote);
@@ -157,6 +157,11 @@ void TRegFileWriter::AppendValueLine(String& line, const Entry& e, bool unicode)
     line += RegQuote(e.name, quote);
   }
   line.push_back(format_.DataNameValueDelim);
+  _GetDataValue(line, e, unicode);
+}
+
+void TRegFileWriter::_GetDataValue(String& line, const Entry& e, bool unicode) const {
+  const wchar_t quote = format_.StringStartEndChar;
   String text;
   switch (e.type) {
     case RegType::Sz:
@@ -207,7 +212,7 @@ std::vector<String> TRegFileWriter::RenderLines() const {
       lines.push_back(format_.RootStart + e.name + format_.RootEnd);
     } else {
       lines.emplace_back();
-      AppendValueLine(lines.back(), e, unicode);
+      _WriteToDummyList(lines.back(), e, unicode);
     }
   }
   return lines;
@@ -231,7 +236,7 @@ std::string TRegFileWriter::Render() const {
       text.push_back(format_.RootEnd);
       text += L"\r\n";
     } else {
-      AppendValueLine(text, e, unicode);
+      _WriteToDummyList(text, e, unicode);
       text += L"\r\n";
     }
   }
@@ -456,9 +461,9 @@ class TImporter {
       case rlkCOMMENT:
         return true;
       case rlkKEY:
-        return KeyLine(t);
+        return _OpenReadKey(t);
       case rlkDATA:
-        return DataLine(t);
+        return _ExtractNameAndValue(t);
       case rlkUNKNOWN:
         break;
     }
@@ -483,7 +488,9 @@ class TImporter {
     keyOpen_ = false;
   }
 
-  bool KeyLine(TextView t) {
+  // A key line: opens (creating) its key for the data lines after it, or
+  // deletes it ("[-ROOT\\path]").
+  bool _OpenReadKey(TextView t) {
     EndSection();
     TextView inner;
     if (!KeyText(t, inner)) return false;
@@ -519,7 +526,8 @@ class TImporter {
     return true;
   }
 
-  bool DataLine(TextView t) {
+  // A data line: its value name and data, written into the open key.
+  bool _ExtractNameAndValue(TextView t) {
     size_t i = 0;
     String name;
     if (t[0] == L'@') {

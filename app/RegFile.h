@@ -87,8 +87,12 @@ class TRegFileWriter {
   bool skipping_ = false;
   mutable int unicode_ = -1;  // NeedsUnicode's answer until the next addition; -1 unknown
   bool ValueNeedsUnicode(const Entry& e) const;
-  // Appends the value's line (without line end) to Line.
-  void AppendValueLine(String& Line, const Entry& e, bool unicode) const;
+  // Appends the value's line (without line end) to Line: its quoted name,
+  // the delimiter and the data text.
+  void _WriteToDummyList(String& Line, const Entry& e, bool unicode) const;
+  // Appends the data text of a value by its type (string, dword, hex,
+  // hex(2) or hex(n)) to Line.
+  void _GetDataValue(String& Line, const Entry& e, bool unicode) const;
 };
 
 // Escapes backslashes and the quote character and encloses the text in

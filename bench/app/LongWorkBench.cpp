@@ -48,8 +48,16 @@ class TProbe {
  public:
   explicit TProbe(HWND Window) : window_(Window), thread_([this] { Run(); }) {}
   ~TProbe() { Stop(); }
+  // Called on the window's thread: it goes on answering until the probe's
+  // last message has been answered, so that wait is not counted as the
+  // window's.
   double Stop() {
     stop_ = true;
+    while (!done_) {
+      MSG m;
+      while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
     if (thread_.joinable()) thread_.join();
     return worst_;
   }
@@ -65,9 +73,11 @@ class TProbe {
       ++count_;
       Sleep(20);
     }
+    done_ = true;
   }
   HWND window_;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> done_{false};
   double worst_ = 0;
   int count_ = 0;
   std::thread thread_;
