@@ -90,7 +90,9 @@ void TfrmEditValueBin::FormShow(TObject*) {
   FitWholeRow();
   if (heValue->GetDataSize() > 0) heValue->SetSelStart(0);
   FocusControl(heValue);
-  heValue->SetInsertMode(false);
+  // Typing overwrites; an empty value has no byte to overwrite, so there
+  // typing adds bytes (in overwrite mode it would be lost).
+  heValue->SetInsertMode(heValue->GetDataSize() == 0);
 }
 
 void TfrmEditValueBin::FitWholeRow() {

@@ -398,6 +398,8 @@ bool TfrmMain::RenameKey(TTreeExNode* Node, const String& NewPath) {
       Node->Collapse(false);
       Node->SetChildren(true);
     }
+    // The address box shows the selected key by its new name.
+    if (Node == treeRegTree->GetSelection()) UpdatePathText(Node);
     dmodCommon->SetStatusText(L"Key successfully renamed.");
     return true;
   } catch (const ERegEditRefused& E) {

@@ -44,15 +44,24 @@ TEST_F(EditBinTest, BytesGoInAndComeBackOnOk) {
   EXPECT_EQ(std::string("\xAB\x00\xFF\x7F", 4), dm->EditBinary);
 }
 
-TEST_F(EditBinTest, EmptyValueOpensWithOverwriteModeAndCancelStillCopies) {
+TEST_F(EditBinTest, EmptyValueTakesTypedBytesAndCancelStillCopies) {
   dm->EditBinary.clear();
   TModalResult r = RunModal(form, [&] {
     EXPECT_EQ(0, form->heValue->GetDataSize());
-    EXPECT_FALSE(form->heValue->GetInsertMode());
     form->btnCancel->Click();
   });
   EXPECT_EQ(mrCancel, r);
   EXPECT_EQ(std::string(), dm->EditBinary);
+
+  // A new, empty binary value: what the user types is added, not dropped.
+  r = RunModal(form, [&] {
+    EXPECT_TRUE(form->heValue->GetInsertMode());
+    HWND h = form->heValue->GetHandle();
+    for (wchar_t c : String(L"48656C")) SendMessageW(h, WM_CHAR, c, 0);
+    form->btnOk->Click();
+  });
+  EXPECT_EQ(mrOk, r);
+  EXPECT_EQ(std::string("Hel"), dm->EditBinary);
 }
 
 TEST_F(EditBinTest, FirstShowHasTheDefaultSizeAndCloseStoresTheGeometry) {

@@ -390,6 +390,9 @@ TEST_F(MainWindow, RenameKeyInPlace) {
   ASSERT_TRUE(ReadValue(String(Data) + L"\\Renamed", L"v", v));
   EXPECT_EQ(v.Type, DWORD(REG_DWORD));
   EXPECT_EQ(dmodCommon->GetNodeKeyPath(old), String(L"\\") + Data + L"\\Renamed");
+  // The address box follows the selected key's new name.
+  ASSERT_EQ(Window->treeRegTree->GetSelection(), old);
+  EXPECT_EQ(Window->txtPath->GetText(), String(L"HKEY_CURRENT_USER\\") + Data + L"\\Renamed");
   EXPECT_TRUE(Errors.empty());
 }
 
