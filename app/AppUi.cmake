@@ -5,8 +5,10 @@
 set(_ui_dir ${CMAKE_CURRENT_LIST_DIR})
 
 add_library(zembrio_ui STATIC
-  ${_ui_dir}/DataModule.cpp
+  ${_ui_dir}/dmodCommonU.cpp
   ${_ui_dir}/Dialogs.cpp
+  ${_ui_dir}/frmConfirmU.cpp
+  ${_ui_dir}/frmErrorU.cpp
   ${_ui_dir}/ListViewQ.cpp
   ${_ui_dir}/Main.cpp
   ${_ui_dir}/KeyTree.cpp

@@ -1,62 +1,20 @@
-// The confirmation dialog (Yes, Yes to All, No, Cancel) and the error
-// dialog with its way to the manual.
+// The confirmation and error dialogs, and what the two share.
 #pragma once
 
-#include <functional>
+#include <vector>
 
-#include "classlib/ExtCtrls.h"
-#include "classlib/Forms.h"
-#include "classlib/StdCtrls.h"
+#include "app/frmConfirmU.h"
+#include "app/frmErrorU.h"
+#include "classlib/Dialogs.h"
 
-class TfrmConfirm : public TForm {
- public:
-  explicit TfrmConfirm(TComponent* AOwner);
-
-  TImage* imgQuestion;
-  TLabel* lblPrompt1;
-  TLabel* lblPrompt2;
-  TLabel* lblPrompt3;
-  TPanel* panelButtons;
-  TButton* btnYes;
-  TButton* btnYesToAll;
-  TButton* btnNo;
-  TButton* btnCancel;
-
-  // Lays the dialog out for the texts and shows it modally; the modal
-  // result (mrYes, mrYesToAll, mrNo, mrCancel).
-  int Execute(const String& Prompt, const String& Item, const String& Question, bool Single);
-
-  // Test seam: when set, answers in place of the modal loop (the layout is
-  // done first, so the hook sees it).
-  static std::function<int(TfrmConfirm*)> ExecuteHook;
-
- private:
-  void FormShow(TObject*);
-};
-
-class TfrmError : public TForm {
- public:
-  explicit TfrmError(TComponent* AOwner);
-
-  TImage* Image1;
-  TLabel* lblHead;
-  TMemo* txtDescription;
-  TLabel* lblInfo;
-  TLabel* Label1;
-  TButton* btnOK;
-  TButton* btnManual;
-
-  void ShowError(const String& Text);
-  // Test seam: when set, receives the text in place of the modal loop.
-  static std::function<void(const String&)> ShowHook;
-
- private:
-  void FormShow(TObject*);
-  void btnManualClick(TObject*);
-};
-
-extern TfrmConfirm* frmConfirm;
-extern TfrmError* frmError;
+// Building the dialogs' controls.
+namespace DialogBuild {
+void SetDialogFont(TForm* f);
+void SetSystemIcon(TImage* img, LPCWSTR id);
+TLabel* MakeLabel(TForm* f, const String& name, int l, int t, int w, int h, const String& text);
+TButton* MakeButton(TComponent* owner, TWinControl* parent, const String& name, int l, int t,
+                    const String& caption, TModalResult r);
+}  // namespace DialogBuild
 
 // Splits a text into lines at LF, CR or CR LF.
 std::vector<String> SplitDialogLines(const String& Text);

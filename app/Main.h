@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "app/DataModule.h"
+#include "app/dmodCommonU.h"
 #include "app/ListViewQ.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/ExtCtrls.h"

@@ -1,7 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/AboutForm.h"
-#include "app/DataModule.h"
+#include "app/dmodCommonU.h"
 #include "app/Dialogs.h"
 #include "app/EditValue.h"
 #include "app/EditValueBin.h"

@@ -2,7 +2,7 @@
 // value-editing road from the data module to the registry, the options
 // and about commands' hooks and help.
 #include "app/AboutForm.h"
-#include "app/DataModule.h"
+#include "app/dmodCommonU.h"
 #include "app/EditValue.h"
 #include "app/EditValueBin.h"
 #include "app/FindForm.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/DataModule.h"
+#include "app/dmodCommonU.h"
 #include "app/Main.h"
 #include "app/Startup.h"
 #include "app/tests/dialogs_support.h"

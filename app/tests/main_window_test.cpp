@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "ThemeManager/ThemeMgr.h"
-#include "app/DataModule.h"
+#include "app/dmodCommonU.h"
 #include "app/Dialogs.h"
 #include "app/Main.h"
 #include "app/Startup.h"

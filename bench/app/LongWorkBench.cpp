@@ -11,7 +11,7 @@
 #include <functional>
 #include <thread>
 
-#include "app/DataModule.h"
+#include "app/dmodCommonU.h"
 #include "app/Dialogs.h"
 #include "app/Main.h"
 

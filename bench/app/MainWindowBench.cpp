@@ -12,7 +12,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/DataModule.h"
+#include "app/dmodCommonU.h"
 #include "app/Dialogs.h"
 #include "app/Main.h"
 #include "classlib/Registry.h"

@@ -1,5 +1,5 @@
 // The data module: shared components and the services of the windows.
-#include "app/DataModule.h"
+#include "app/dmodCommonU.h"
 
 #include <cstring>
 

@@ -1,0 +1,67 @@
+// The error dialog with its way to the manual.
+#include "app/frmErrorU.h"
+
+#include "app/Dialogs.h"
+#include "app/dmodCommonU.h"
+
+using namespace DialogBuild;
+
+TfrmError* frmError = nullptr;
+std::function<void(const String&)> TfrmError::ShowHook;
+
+TfrmError::TfrmError(TComponent* AOwner) : TForm(AOwner) {
+  SetName(L"frmError");
+  SetCaption(L"Zembrio Error");
+  SetBorderStyle(bsDialog);
+  SetPosition(poScreenCenter);
+  SetDialogFont(this);
+  SetClientWidth(449);
+  SetClientHeight(314);
+  Image1 = new TImage(this);
+  Image1->SetName(L"Image1");
+  Image1->SetParent(this);
+  Image1->SetBounds(8, 8, 34, 34);
+  SetSystemIcon(Image1, reinterpret_cast<LPCWSTR>(IDI_ERROR));
+  lblHead = MakeLabel(this, L"lblHead", 48, 8, 385, 17, L"Zembrio encountered the following error:");
+  lblHead->Font()->SetStyle(TFontStyles{fsBold});
+  txtDescription = new TMemo(this);
+  txtDescription->SetName(L"txtDescription");
+  txtDescription->SetParent(this);
+  txtDescription->SetBounds(48, 24, 393, 137);
+  txtDescription->SetReadOnly(true);
+  txtDescription->SetScrollBars(ssVertical);
+  txtDescription->SetColor(clBtnFace);
+  txtDescription->SetTabStop(false);
+  lblInfo = MakeLabel(this, L"lblInfo", 48, 168, 385, 81,
+                      L"NT-based versions of Windows (NT, Windows 2000, Windows XP), implement registry security.  "
+                      L"If you are running one of these operating systems, please ensure you are an administator, "
+                      L"or have the necessary user permissions.\r\n\r\nIf you require further assistance, please "
+                      L"contact the author.  Contact information is available in the online Zembrio manual.");
+  lblInfo->SetWordWrap(true);
+  Label1 = MakeLabel(this, L"Label1", 48, 256, 385, 17, L"To avoid data loss, please restart the application.");
+  Label1->Font()->SetStyle(TFontStyles{fsBold});
+  btnOK = MakeButton(this, this, L"btnOK", 368, 280, L"OK", mrOk);
+  btnOK->SetDefault(true);
+  btnManual = MakeButton(this, this, L"btnManual", 288, 280, L"Manual", mrNone);
+  btnManual->OnClick = TNotifyEvent(this, &TfrmError::btnManualClick);
+  SetDefaultButton(btnOK);
+  OnShow = TNotifyEvent(this, &TfrmError::FormShow);
+}
+
+void TfrmError::FormShow(TObject*) { PlayMessageBeep(MB_ICONHAND); }
+
+void TfrmError::btnManualClick(TObject*) {
+  if (dmodCommon) dmodCommon->ShowHelpContents();
+}
+
+void TfrmError::ShowError(const String& Text) {
+  String shown;
+  std::vector<String> lines = SplitDialogLines(Text);
+  for (size_t i = 0; i < lines.size(); ++i) shown += (i ? L"\r\n" : L"") + lines[i];
+  txtDescription->SetText(shown);
+  if (ShowHook) {
+    ShowHook(Text);
+    return;
+  }
+  ShowModal();
+}
