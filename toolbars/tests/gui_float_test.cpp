@@ -8,6 +8,7 @@
 #include "classlib/Registry.h"
 #include "classlib/tests/gui_support.h"
 #include "testsupport/Input.h"
+#include "testsupport/Registry.h"
 #include "toolbars/BarDock.h"
 #include "toolbars/BarFloat.h"
 #include "toolbars/BarHooks.h"
@@ -18,8 +19,6 @@
 using namespace guitest;
 
 namespace {
-
-const wchar_t* const kFloatPosKey = L"Software\\ZembrioTest\\toolbars\\FloatPositions";
 
 using testsupport::Drag;
 using testsupport::InputScript;
@@ -337,7 +336,7 @@ TEST(BarFloating, TheTopEdgeChangesRowsOnlyWithVerticalMovement) {
 }
 
 TEST(BarFloating, HiddenAndFloatingPlacesSurviveTheRegistry) {
-  RegDeleteTreeW(HKEY_CURRENT_USER, kFloatPosKey);
+  const testsupport::ScratchKey positions(L"toolbars");
   FloatHost h;
   auto* a = h.AddToolbar(L"tbrFloat", 0, 0, 6);
   auto* b = h.AddToolbar(L"tbrHidden", 1, 0);
@@ -349,9 +348,9 @@ TEST(BarFloating, HiddenAndFloatingPlacesSurviveTheRegistry) {
   b->SetVisible(false);
   Pump(30);
   RECT saved = WindowRectOf(a->GetFloatingParent());
-  BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, kFloatPosKey);
+  BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, positions.Path());
   {
-    TRegIniFile reg(kFloatPosKey);
+    TRegIniFile reg(positions.Path());
     EXPECT_EQ(reg.ReadString(L"tbrFloat", L"DockedTo", L"?"), L"+");
     EXPECT_EQ(reg.ReadString(L"tbrFloat", L"LastDock", L"?"), L"tbdTop");
     EXPECT_EQ(reg.ReadString(L"tbrFloat", L"FloatLeft", L"?"), L"260");
@@ -364,7 +363,7 @@ TEST(BarFloating, HiddenAndFloatingPlacesSurviveTheRegistry) {
   auto* a2 = h2.AddToolbar(L"tbrFloat", 0, 0, 6);
   auto* b2 = h2.AddToolbar(L"tbrHidden", 1, 0);
   h2.Show();
-  BarRegLoadPositions(h2.Form.get(), HKEY_CURRENT_USER, kFloatPosKey);
+  BarRegLoadPositions(h2.Form.get(), HKEY_CURRENT_USER, positions.Path());
   Pump(50);
   ASSERT_TRUE(a2->GetFloating());
   EXPECT_EQ(a2->GetLastDock(), h2.Dock);
@@ -382,21 +381,21 @@ TEST(BarFloating, HiddenAndFloatingPlacesSurviveTheRegistry) {
 
   // A floating place on no monitor is brought back on screen.
   {
-    TRegIniFile reg(kFloatPosKey);
+    TRegIniFile reg(positions.Path());
     reg.WriteInteger(L"tbrFloat", L"FloatLeft", 30000);
     reg.WriteInteger(L"tbrFloat", L"FloatTop", -30000);
   }
-  BarRegLoadPositions(h2.Form.get(), HKEY_CURRENT_USER, kFloatPosKey);
+  BarRegLoadPositions(h2.Form.get(), HKEY_CURRENT_USER, positions.Path());
   Pump(30);
   ASSERT_TRUE(a2->GetFloating());
   RECT on = WindowRectOf(a2->GetFloatingParent());
   RECT wa = GetRectOfMonitorContainingRect(on, true);
   RECT tmp;
   EXPECT_TRUE(IntersectRect(&tmp, &on, &wa));
-  RegDeleteTreeW(HKEY_CURRENT_USER, kFloatPosKey);
 }
 
 TEST(BarToolWindow, DockedSizesLimitsAndStoredClientSize) {
+  const testsupport::ScratchKey positions(L"toolbars");
   std::unique_ptr<TForm> form(new TForm(Application));
   form->SetBounds(60, 60, 400, 300);
   auto* left = new TBarDock(form.get());
@@ -429,20 +428,18 @@ TEST(BarToolWindow, DockedSizesLimitsAndStoredClientSize) {
   Drag({edge, POINT{edge.x + 100, edge.y}});
   EXPECT_EQ(w->GetClientAreaWidth(), 132);
   // Its client size goes with its position; a fixed-size window keeps its own.
-  RegDeleteTreeW(HKEY_CURRENT_USER, kFloatPosKey);
-  BarRegSavePositions(form.get(), HKEY_CURRENT_USER, kFloatPosKey);
+  BarRegSavePositions(form.get(), HKEY_CURRENT_USER, positions.Path());
   w->SetClientAreaSize(70, 70);
   Pump(20);
-  BarRegLoadPositions(form.get(), HKEY_CURRENT_USER, kFloatPosKey);
+  BarRegLoadPositions(form.get(), HKEY_CURRENT_USER, positions.Path());
   Pump(20);
   EXPECT_EQ(w->GetClientAreaWidth(), 132);
   EXPECT_EQ(w->GetClientAreaHeight(), 40);
   w->Resizable = false;
   w->SetClientAreaSize(70, 70);
-  BarRegLoadPositions(form.get(), HKEY_CURRENT_USER, kFloatPosKey);
+  BarRegLoadPositions(form.get(), HKEY_CURRENT_USER, positions.Path());
   Pump(20);
   EXPECT_EQ(w->GetClientAreaWidth(), 70);
-  RegDeleteTreeW(HKEY_CURRENT_USER, kFloatPosKey);
 }
 
 
