@@ -5,6 +5,7 @@
 #include "classlib/Actions.h"
 #include "classlib/ImgList.h"
 #include "extlib/ExCtlSpeedButton.h"
+#include "testsupport/Input.h"
 
 using namespace guitest;
 
@@ -345,22 +346,14 @@ TEST(SpeedButton, DoubleClickReportsOnlyOnADownButton) {
   auto doubleClick = [&](TExtSpeedButton* b) {
     b->OnDblClick = TNotifyEvent(&dbl, &Clicks::On);
     b->OnClick = TNotifyEvent(&clicks, &Clicks::On);
-    TPoint p = b->ClientToScreen(TPoint{15, 15});
-    SetCursorPos(p.x, p.y);
-    INPUT in[4] = {};
-    for (int i = 0; i < 4; ++i) {
-      in[i].type = INPUT_MOUSE;
-      in[i].mi.dwFlags = (i % 2) ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
-    }
-    SendInput(4, in, sizeof(INPUT));
-    Pump(200);
+    const TPoint p = b->ClientToScreen(TPoint{15, 15});
+    testsupport::DoubleClick(POINT{p.x, p.y});
     b->OnDblClick = TNotifyEvent();
     b->OnClick = TNotifyEvent();
   };
   SetForegroundWindow(h.form->GetHandle());
   Pump(20);
   doubleClick(plain);  // never down: two clicks, no double click
-  if (clicks.n == 0) GTEST_SKIP() << "no mouse input here";
   EXPECT_EQ(clicks.n, 2);
   EXPECT_EQ(dbl.n, 0);
   grouped->SetDown(true);  // the last down button of its group stays down

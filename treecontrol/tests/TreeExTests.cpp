@@ -15,6 +15,7 @@
 namespace {
 
 using testsupport::Pump;
+using testsupport::PumpUntil;
 
 String Name(TTreeExNode* N) { return N ? N->GetText() : String(L"nil"); }
 
@@ -215,7 +216,8 @@ TEST_F(TreeTest, InsertingReportsEachNodeAndDelayedChangesCoalesce) {
   Tree->Items()->AddChild(nullptr, L"d");
   Tree->Items()->AddChild(nullptr, L"e");
   EXPECT_TRUE(R.Log.empty());
-  Pump(200);
+  EXPECT_TRUE(PumpUntil([&] { return !R.Log.empty(); }, 10000));
+  Pump(100);  // time for a second report, were there one
   EXPECT_EQ(R.Log, (std::vector<String>{L"change e"}));
 }
 
