@@ -1,11 +1,8 @@
 // Toolbars, docks, menus and pop-ups on real windows.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdio>
 #include <map>
 #include <memory>
-#include <thread>
 
 #include "classlib/ImgList.h"
 #include "classlib/tests/gui_support.h"
@@ -21,39 +18,6 @@ using namespace guitest;
 
 static ::testing::Environment* const kGuiEnv = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
 
-namespace {
-// A test that hangs (a modal loop nobody ends) fails the run with its name
-// instead of stalling it.
-class HangWatchdog : public ::testing::EmptyTestEventListener {
- public:
-  HangWatchdog() {
-    std::thread([this] {
-      for (;;) {
-        Sleep(200);
-        if (deadline_ && GetTickCount64() > deadline_) {
-          fprintf(stderr, "\nHANG: %s did not finish within 30 s\n", name_.c_str());
-          fflush(stderr);
-          TerminateProcess(GetCurrentProcess(), 3);
-        }
-      }
-    }).detach();
-  }
-  void OnTestStart(const ::testing::TestInfo& Info) override {
-    name_ = std::string(Info.test_suite_name()) + "." + Info.name();
-    deadline_ = GetTickCount64() + 30000;
-  }
-  void OnTestEnd(const ::testing::TestInfo&) override { deadline_ = 0; }
-
- private:
-  std::atomic<ULONGLONG> deadline_{0};
-  std::string name_;
-};
-
-const bool kWatchdogInstalled = [] {
-  ::testing::UnitTest::GetInstance()->listeners().Append(new HangWatchdog);
-  return true;
-}();
-}  // namespace
 
 namespace {
 
