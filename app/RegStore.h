@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "classlib/Classes.h"
+#include "classlib/Events.h"
 #include "classlib/SysUtils.h"
 #include "classlib/Variants.h"
 
@@ -161,6 +162,30 @@ class TRegStore : public TComponent {
  private:
   std::unique_ptr<TRegStoreValues> values_;
 };
+
+#ifdef _WIN32
+// The store's editor for a form designer: its verbs in order ("&Edit
+// Values...", a separator "-", "Rese&t Values To Defaults", "&Write Values To
+// Registry", "&Delete Values From Registry") run on the store it edits. The
+// designer supplies the property editor that "&Edit Values..." and the
+// default action (Edit) open, through OnEditProperty with the property's
+// name.
+class TRegStoreComponentEditor {
+ public:
+  explicit TRegStoreComponentEditor(TRegStore* Component) : component_(Component) {}
+  int GetVerbCount() const { return 5; }
+  String GetVerb(int Index) const;
+  void ExecuteVerb(int Index);
+  // The default action: the editor of the property named Values (the
+  // name compared ignoring case), and nothing else.
+  void Edit();
+  // Opens the designer's editor of the component's property of that name.
+  TEvent<void(TRegStore*, const String&)> OnEditProperty;
+
+ private:
+  TRegStore* component_;  // not owned
+};
+#endif
 
 // The names of the editor's settings, each declared once by
 // DeclareEditorSettings.

@@ -92,3 +92,27 @@ void TRegStoreValues::WriteValues() {
 void TRegStoreValues::DeleteValues() {
   for (int i = 0; i < Count(); ++i) Item(i).DeleteFromRegistry();
 }
+
+// ---------------------------------------------------------------------------
+// The designer's editor.
+
+String TRegStoreComponentEditor::GetVerb(int Index) const {
+  static const wchar_t* const verbs[] = {L"&Edit Values...", L"-", L"Rese&t Values To Defaults",
+                                         L"&Write Values To Registry", L"&Delete Values From Registry"};
+  return Index >= 0 && Index < GetVerbCount() ? String(verbs[Index]) : String();
+}
+
+void TRegStoreComponentEditor::ExecuteVerb(int Index) {
+  if (!component_) return;
+  switch (Index) {
+    case 0: Edit(); break;
+    case 2: component_->ResetValues(); break;
+    case 3: component_->WriteValues(); break;
+    case 4: component_->DeleteValues(); break;
+    default: break;  // the separator
+  }
+}
+
+void TRegStoreComponentEditor::Edit() {
+  if (component_ && OnEditProperty) OnEditProperty(component_, L"Values");
+}

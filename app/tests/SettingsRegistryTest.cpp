@@ -105,6 +105,33 @@ TEST_F(SettingsRegistry, SetChangesMemoryOnlyAndDeleteRemovesValues) {
   EXPECT_TRUE(RegKeyExists(RegRoot::CurrentUser, Path(L"Zembrio\\MainForm")));  // keys stay
 }
 
+TEST_F(SettingsRegistry, TheDesignersEditorRunsItsVerbsOnTheStore) {
+  TRegStoreComponentEditor ed(&store);
+  ASSERT_EQ(ed.GetVerbCount(), 5);
+  EXPECT_EQ(ed.GetVerb(0), L"&Edit Values...");
+  EXPECT_EQ(ed.GetVerb(1), L"-");
+  EXPECT_EQ(ed.GetVerb(4), L"&Delete Values From Registry");
+  std::vector<String> opened;
+  ed.OnEditProperty = [&](TRegStore* s, const String& p) {
+    EXPECT_EQ(s, &store);
+    opened.push_back(p);
+  };
+  ed.Edit();
+  ed.ExecuteVerb(0);
+  EXPECT_EQ(opened, (std::vector<String>{L"Values", L"Values"}));
+
+  store.ReadValues();
+  store.Set(L"Top", 77);
+  ed.ExecuteVerb(1);  // the separator does nothing
+  EXPECT_FALSE(Has(L"Zembrio\\MainForm", L"Top"));
+  ed.ExecuteVerb(3);
+  EXPECT_TRUE(Has(L"Zembrio\\MainForm", L"Top"));
+  ed.ExecuteVerb(2);
+  EXPECT_NE(store.Get(L"Top").AsInteger(), 77);
+  ed.ExecuteVerb(4);
+  EXPECT_FALSE(Has(L"Zembrio\\MainForm", L"Top"));
+}
+
 TEST_F(SettingsRegistry, DatesAndDoublesAsEightBinaryBytes) {
   auto& when = store.Add(L"When", L"", vtDate);
   auto& ratio = store.Add(L"Ratio", L"Extra", vtDouble, L"0.5");
