@@ -11,9 +11,7 @@
 #include <functional>
 #include <thread>
 
-#include "app/dmodCommonU.h"
-#include "app/Dialogs.h"
-#include "app/Main.h"
+#include "bench/app/BenchWindow.h"
 
 namespace {
 
@@ -92,19 +90,7 @@ double Ms(const std::function<void()>& f) {
 }  // namespace
 
 int main() {
-  InitForms();
-  Application->Initialize();
-  MessageBoxHook = [](const String&, const String&, UINT) { return IDOK; };
-  TfrmError::ShowHook = [](const String& t) { std::fwprintf(stderr, L"error: %ls\n", t.c_str()); };
-  Generate();
-  new TdmodCommon(Application);
-  dmodCommon->rsOptions().BaseKey = kSettings;
-  frmConfirm = new TfrmConfirm(Application);
-  frmError = new TfrmError(Application);
-  auto* w = new TfrmMain(Application);
-  w->Show();
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  TfrmMain* w = StartBenchWindow(kSettings, [] { Generate(); });
 
   wchar_t tmp[MAX_PATH];
   GetTempPathW(MAX_PATH, tmp);

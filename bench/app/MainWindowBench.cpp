@@ -12,9 +12,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/dmodCommonU.h"
-#include "app/Dialogs.h"
-#include "app/Main.h"
+#include "bench/app/BenchWindow.h"
 #include "classlib/Registry.h"
 
 namespace {
@@ -187,19 +185,7 @@ double NativeTreeExpand(HWND parentWnd) {
 }  // namespace
 
 int main() {
-  InitForms();
-  Application->Initialize();
-  MessageBoxHook = [](const String&, const String&, UINT) { return IDOK; };
-  TfrmError::ShowHook = [](const String& t) { std::fwprintf(stderr, L"error: %ls\n", t.c_str()); };
-  Prepare();
-  new TdmodCommon(Application);
-  dmodCommon->rsOptions().BaseKey = kSettings;
-  frmConfirm = new TfrmConfirm(Application);
-  frmError = new TfrmError(Application);
-  auto* w = new TfrmMain(Application);
-  w->Show();
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  TfrmMain* w = StartBenchWindow(kSettings, [] { Prepare(); });
 
   // Rounds interleaved, the best of each side: a load that comes and goes
   // on the machine falls on both alike.
