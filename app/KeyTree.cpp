@@ -335,10 +335,22 @@ TTreeExNode* TfrmMain::ExpandToBranch(TRegRoot Root, const String& Path, bool Re
   }
   treeRegTree->SetSelection(current);
   current->SetSelected(true);
-  current->MakeVisible();
+  ShowNode(current);
   if (treeRegTree->CanFocus()) treeRegTree->SetFocus();
   UpdatePathText(current);
   return current;
+}
+
+void TfrmMain::ShowNode(TTreeExNode* Node) {
+  Node->MakeVisible();
+  // The system also scrolls a name that is wider than the pane to its end,
+  // which hides the buttons and pictures of every key: the pane goes back
+  // to its left edge whenever the key's name still starts inside it.
+  if (!treeRegTree->HandleAllocated()) return;
+  const HWND h = treeRegTree->GetHandle();
+  if (GetScrollPos(h, SB_HORZ) == 0) return;
+  SendMessageW(h, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 0), 0);
+  if (Node->DisplayRect(true).left >= treeRegTree->GetClientWidth()) Node->MakeVisible();
 }
 
 void TfrmMain::NewKey() {
@@ -357,7 +369,7 @@ void TfrmMain::NewKey() {
       ExpansionGuard = false;
     }
     treeRegTree->SetSelection(child);
-    child->MakeVisible();
+    ShowNode(child);
     child->EditText();
     dmodCommon->SetStatusText(L"New key successfully added: " + name);
   } catch (const ERegEditFailed& E) {

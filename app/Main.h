@@ -126,6 +126,9 @@ class TfrmMain : public TForm {
   void AddSubKeys(TTreeExNode* Node, TRegistry& Reg);
   TTreeExNode* GetSelectedNode();
   TTreeExNode* ExpandToBranch(TRegRoot Root, const String& Path, bool Report);
+  // Scrolls the tree to the node (MakeVisible), keeping its left edge in
+  // sight when the node's name starts inside the pane.
+  void ShowNode(TTreeExNode* Node);
   TTreeExNode* FindChild(TTreeExNode* Parent, const String& Text);
   void NewKey();
   bool RenameKey(TTreeExNode* Node, const String& NewPath);

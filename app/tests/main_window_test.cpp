@@ -554,6 +554,23 @@ TEST_F(MainWindow, ExpandToBranchIgnoresCaseAndReportsMissingKeys) {
   EXPECT_EQ(Window->txtPath->GetText(), String(L"HKEY_CURRENT_USER\\") + Data + L"\\MixedCase");
 }
 
+TEST_F(MainWindow, OpeningAKeyKeepsTheTreesButtonsInSight) {
+  CreateKey(String(Data) + L"\\Sub");
+  StartWindow();
+  Window->treeRegTree->SetWidth(110);  // narrower than "HKEY_CURRENT_USER" with its button
+  const HWND tree = Window->treeRegTree->GetHandle();
+  TTreeExNode* root = Window->ExpandToBranch(RegRoot::CurrentUser, L"", true);
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(GetScrollPos(tree, SB_HORZ), 0);
+  // A key so deep that its name starts beyond the pane is still shown.
+  TTreeExNode* deep = Open(L"Sub");
+  ASSERT_NE(deep, nullptr);
+  const TRect r = deep->DisplayRect(true);
+  ASSERT_GT(r.right, r.left);
+  EXPECT_LT(r.left, Window->treeRegTree->GetClientWidth());
+  EXPECT_GT(r.right, 0);
+}
+
 TEST_F(MainWindow, CopyKeyPathAndValue) {
   WriteValue(Data, L"Number", REG_DWORD, Dw(16));
   StartWindow();
