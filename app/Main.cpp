@@ -754,7 +754,12 @@ void TfrmMain::mnuEdit_New_ExpStringClick(TObject*) {
 void TfrmMain::mnuEdit_RenameClick(TObject*) {
   String name = ActiveControlName();
   if (name == L"treeRegTree") {
-    if (TTreeExNode* n = GetSelectedNode()) n->EditText();
+    // Only a key that may be renamed gets the edit box (the system scrolls
+    // the name into view as it starts one, even one refused at once).
+    TTreeExNode* n = GetSelectedNode();
+    bool allow = n != nullptr;
+    if (n) treeRegTreeEditing(treeRegTree, n, allow);
+    if (allow) n->EditText();
   } else if (name == L"lvKeyValues") {
     if (TListItem* it = lvKeyValues->GetSelected()) it->EditCaption();
   } else if (name == L"lvBookmarks") {

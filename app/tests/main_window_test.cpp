@@ -562,6 +562,11 @@ TEST_F(MainWindow, OpeningAKeyKeepsTheTreesButtonsInSight) {
   TTreeExNode* root = Window->ExpandToBranch(RegRoot::CurrentUser, L"", true);
   ASSERT_NE(root, nullptr);
   EXPECT_EQ(GetScrollPos(tree, SB_HORZ), 0);
+  // Rename on a root key, which can't be renamed, starts no edit either.
+  Window->treeRegTree->SetFocus();
+  Window->mnuEdit_RenameClick(nullptr);
+  EXPECT_FALSE(Window->treeRegTree->IsEditing());
+  EXPECT_EQ(GetScrollPos(tree, SB_HORZ), 0);
   // A key so deep that its name starts beyond the pane is still shown.
   TTreeExNode* deep = Open(L"Sub");
   ASSERT_NE(deep, nullptr);
