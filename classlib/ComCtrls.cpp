@@ -244,7 +244,10 @@ void TListColumns::Delete(int index) {
   if (index < 0 || index >= GetCount()) IndexError(index);
   TListColumn* c = columns_[size_t(index)];
   columns_.erase(columns_.begin() + index);
-  if (owner_->HandleAllocated()) SendMessageW(owner_->GetHandle(), LVM_DELETECOLUMN, WPARAM(index), 0);
+  if (owner_->HandleAllocated() && index < owner_->shownColumns_) {
+    SendMessageW(owner_->GetHandle(), LVM_DELETECOLUMN, WPARAM(index), 0);
+    --owner_->shownColumns_;
+  }
   delete c;
   owner_->UpdateColumns();
 }
@@ -327,7 +330,8 @@ void TCustomListView::CreateWnd() {
   ListView_SetTextBkColor(handle_, ColorToRef(color_));
   ListView_SetTextColor(handle_, ColorToRef(font_->GetColor()));
   // Columns, then items with their saved states.
-  for (int i = 0; i < columns_->GetCount(); ++i) {
+  shownColumns_ = 0;
+  for (int i = 0; i < columns_->GetCount(); ++i, ++shownColumns_) {
     TListColumn* c = columns_->columns_[size_t(i)];
     LVCOLUMNW col{};
     col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
@@ -391,8 +395,7 @@ void TCustomListView::UpdateColumn(int index) {
 
 void TCustomListView::UpdateColumns() {
   if (!handle_) return;
-  int have = int(SendMessageW(reinterpret_cast<HWND>(SendMessageW(handle_, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0));
-  for (int i = have; i < columns_->GetCount(); ++i) {
+  for (int i = shownColumns_; i < columns_->GetCount(); ++i, ++shownColumns_) {
     TListColumn* c = columns_->columns_[size_t(i)];
     LVCOLUMNW col{};
     col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;

@@ -250,6 +250,9 @@ class TCustomListView : public TWinControl {
   friend class TListItems;
   friend class TListItem;
   friend class TListColumns;
+  // The columns inserted into the current window (the header's own count
+  // lags behind under some systems).
+  int shownColumns_ = 0;
   friend class TListColumn;
   void ImageListChanged(TObject*);
   static int CALLBACK ModelOrderCompare(LPARAM a, LPARAM b, LPARAM);

@@ -766,7 +766,10 @@ void TWinControl::CreateParams(TCreateParams& p) {
   p.WndParent = parent_ ? parent_->GetHandle() : parentWindow_;
   p.WindowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
   p.WindowClass.lpfnWndProc = DefWindowProcW;
-  p.WindowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  // A shared system object, loaded once (each load is dear under Wine, and
+  // forms without a window ask for their parameters often).
+  static const HCURSOR arrow = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  p.WindowClass.hCursor = arrow;
   p.WindowClass.hbrBackground = nullptr;
   p.WindowClass.hInstance = MainInstance();
   String n = Utf8ToWide(typeid(*this).name());
@@ -1496,10 +1499,12 @@ void TWinControl::WndProc(TMessage& m) {
           if (sized || !(wp->flags & SWP_NOSIZE)) {
             TRect cr = GetClientRect();
             TSize cs{RectWidth(cr), RectHeight(cr)};
+            // Whoever changed the size (the user, SetBounds, a parent's
+            // alignment), the control hears it.
             if (sized || cs.cx != lastClientSize_.cx || cs.cy != lastClientSize_.cy) {
               lastClientSize_ = cs;
               Realign();
-              if (sized) Resize();
+              Resize();
             }
           }
           return;

@@ -478,7 +478,9 @@ class TWinControl : public TControl {
   virtual bool Focused();
   virtual bool CanFocus();
   // Collects focusable children in tab order (depth first).
-  void GetTabOrderList(std::vector<TWinControl*>& list);
+  // Virtual: a control may leave out children it hides (FindNextControl
+  // and SelectNext go through it).
+  virtual void GetTabOrderList(std::vector<TWinControl*>& list);
   TWinControl* FindNextControl(TWinControl* cur, bool goForward, bool checkTabStop, bool checkParent);
   void SelectNext(TWinControl* cur, bool goForward, bool checkTabStop);
 

@@ -18,7 +18,8 @@ HWND TCommonDialog::OwnerWindow() const {
 // ===========================================================================
 // TOpenDialog
 
-TOpenDialog::TOpenDialog(TComponent* AOwner) : TCommonDialog(AOwner), files_(std::make_unique<TStringList>()) {}
+TOpenDialog::TOpenDialog(TComponent* AOwner)
+    : TCommonDialog(AOwner), files_(std::make_unique<TStringList>()), historyList_(std::make_unique<TStringList>()) {}
 
 TOpenDialog::~TOpenDialog() = default;
 

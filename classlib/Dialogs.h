@@ -17,8 +17,12 @@ class TCommonDialog : public TComponent {
   HWND GetHandle() const { return handle_; }
   TNotifyEvent OnShow;
   TNotifyEvent OnClose;
+  // The help topic of the dialog's Help button.
+  THelpContext GetHelpContext() const { return helpContext_; }
+  void SetHelpContext(THelpContext Value) { helpContext_ = Value; }
 
  protected:
+  THelpContext helpContext_ = 0;
   // The owner window for a dialog: the active form, else the main form.
   HWND OwnerWindow() const;
   HWND handle_ = nullptr;
@@ -51,6 +55,8 @@ class TOpenDialog : public TCommonDialog {
   const String& GetFileName() const { return fileName_; }
   void SetFileName(const String& f) { fileName_ = f; }
   TStrings* Files() const { return files_.get(); }
+  // Names a caller offers for the file name (kept with the dialog).
+  TStrings* HistoryList() const { return historyList_.get(); }
   const String& GetInitialDir() const { return initialDir_; }
   void SetInitialDir(const String& d) { initialDir_ = d; }
   const String& GetTitle() const { return title_; }
@@ -78,6 +84,7 @@ class TOpenDialog : public TCommonDialog {
   String defaultExt_;
   String fileName_;
   std::unique_ptr<TStringList> files_;
+  std::unique_ptr<TStringList> historyList_;
   String initialDir_;
   String title_;
   TOpenOptions options_{ofHideReadOnly, ofEnableSizing};

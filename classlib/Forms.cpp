@@ -115,7 +115,8 @@ void TCustomForm::CreateParams(TCreateParams& p) {
     if (position_ == poDefault) p.Width = p.Height = CW_USEDEFAULT;
   }
   p.WindowClass.style = CS_DBLCLKS;
-  p.WindowClass.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  static const HICON icon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  p.WindowClass.hIcon = icon;
 }
 
 void TCustomForm::CreateWnd() {
@@ -133,9 +134,18 @@ TRect TCustomForm::GetClientRect() {
   if (handle_) return TWinControl::GetClientRect();
   TCreateParams p;
   CreateParams(p);
-  RECT r{0, 0, 0, 0};
-  AdjustWindowRectEx(&r, p.Style, FALSE, p.ExStyle);
-  return Rect(0, 0, std::max(0, width_ - RectWidth(r)), std::max(0, height_ - RectHeight(r)));
+  // The frame of a style pair, measured once: forms without a window ask
+  // for it on every layout step.
+  static std::vector<std::pair<std::pair<DWORD, DWORD>, TSize>> frames;
+  const auto key = std::make_pair(p.Style, p.ExStyle);
+  auto it = std::find_if(frames.begin(), frames.end(), [&](const auto& f) { return f.first == key; });
+  if (it == frames.end()) {
+    RECT r{0, 0, 0, 0};
+    AdjustWindowRectEx(&r, p.Style, FALSE, p.ExStyle);
+    frames.emplace_back(key, TSize{RectWidth(r), RectHeight(r)});
+    it = frames.end() - 1;
+  }
+  return Rect(0, 0, std::max(0, width_ - int(it->second.cx)), std::max(0, height_ - int(it->second.cy)));
 }
 
 void TCustomForm::SetBorderStyle(TFormBorderStyle s) {

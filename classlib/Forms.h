@@ -168,6 +168,34 @@ class TForm : public TCustomForm {
   explicit TForm(TComponent* AOwner);
 };
 
+// A non-visual container of components (the program's data modules),
+// owned by the application like its forms.
+class TDataModule : public TComponent {
+ public:
+  explicit TDataModule(TComponent* AOwner) : TComponent(AOwner) {}
+  // Runs OnDestroy unless DoDestroy ran already (a derived module whose
+  // handler needs its own members calls it first in its destructor).
+  ~TDataModule() override { DoDestroy(); }
+  const char* ClassName() const override { return "TDataModule"; }
+  // Run OnCreate / OnDestroy once each.
+  void DoCreate() {
+    if (created_) return;
+    created_ = true;
+    if (OnCreate) OnCreate(this);
+  }
+  void DoDestroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    if (OnDestroy) OnDestroy(this);
+  }
+  TNotifyEvent OnCreate;
+  TNotifyEvent OnDestroy;
+
+ private:
+  bool created_ = false;
+  bool destroyed_ = false;
+};
+
 // ---------------------------------------------------------------------------
 // Hint window: a small pop-up showing a control's Hint.
 class THintWindow : public TCustomControl {

@@ -90,8 +90,6 @@ void TMemIniFile::SetStrings(const TStrings* List) {
     size_t eq = line.find(L'=');
     String name = Trim(eq == String::npos ? line : line.substr(0, eq));
     String value = eq == String::npos ? String() : Trim(line.substr(eq + 1));
-    if (stripQuotes_ && value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') && value.back() == value[0])
-      value = value.substr(1, value.size() - 2);
     // The first occurrence of a name wins, as with the system functions.
     bool dup = false;
     for (auto& e : cur->Entries)
@@ -192,14 +190,22 @@ void TMemIniFile::UpdateFile() {
 
 TIniFile::TIniFile(const String& FileName) : TMemIniFile(String()) {
   path_ = FileName;
-  stripQuotes_ = true;
 }
 
 TIniFile::~TIniFile() = default;
 
 String TIniFile::ReadString(const String& Section, const String& Ident, const String& Default) {
   LoadValues();
-  return TMemIniFile::ReadString(Section, Ident, Default);
+  // The file keeps its text as written; a read strips one pair of matching
+  // quotes around a value, as the system's profile functions do.
+  if (auto* s = FindSection(Trim(Section)))
+    for (auto& e : s->Entries)
+      if (SameText(e.Name, Trim(Ident))) {
+        const String& v = e.Value;
+        if (v.size() >= 2 && (v[0] == L'"' || v[0] == L'\'') && v.back() == v[0]) return v.substr(1, v.size() - 2);
+        return v;
+      }
+  return Default;
 }
 
 void TIniFile::WriteString(const String& Section, const String& Ident, const String& Value) {

@@ -78,8 +78,6 @@ class TMemIniFile : public TCustomIniFile {
   Section* FindSection(const String& Name);
   std::vector<Section> sections_;
   String path_;
-  // Strip one pair of matching quotes around values (as TIniFile does).
-  bool stripQuotes_ = false;
 };
 
 // An ini file that reads the file afresh for each read and writes it after

@@ -10,6 +10,9 @@
 // scCtrl and scAlt (0x2000, 0x4000, 0x8000) for the modifiers.
 using TShortCut = uint16_t;
 
+// Where a pop-up menu opens relative to its point.
+enum TPopupAlignment { paLeft, paRight, paCenter };
+
 class TPopupMenu : public TComponent {
  public:
   explicit TPopupMenu(TComponent* AOwner) : TComponent(AOwner) {}
@@ -19,6 +22,10 @@ class TPopupMenu : public TComponent {
   virtual void Popup(int X, int Y) {
     if (OnPopup) OnPopup(this);
   }
+  // The menu's left edge, right edge or middle at the point (TPM_LEFTALIGN,
+  // TPM_RIGHTALIGN, TPM_CENTERALIGN for the menus that show one).
+  TPopupAlignment GetAlignment() const { return alignment_; }
+  void SetAlignment(TPopupAlignment Value) { alignment_ = Value; }
   bool GetAutoPopup() const { return autoPopup_; }
   void SetAutoPopup(bool v) { autoPopup_ = v; }
   // The control whose context menu request opened the menu.
@@ -29,5 +36,6 @@ class TPopupMenu : public TComponent {
 
  private:
   bool autoPopup_ = true;
+  TPopupAlignment alignment_ = paLeft;
   TComponent* popupComponent_ = nullptr;
 };

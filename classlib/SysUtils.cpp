@@ -57,6 +57,103 @@ void AbstractError() {
 }
 
 // ---------------------------------------------------------------------------
+// Command line
+
+std::vector<String> SplitCommandLine(const String& CommandLine) {
+  // Blanks separate arguments outside quotes; 2n backslashes before a quote
+  // give n and the quote opens or closes, 2n+1 give n and a plain quote;
+  // "" inside quotes is a plain quote.
+  std::vector<String> out;
+  size_t i = 0;
+  const size_t n = CommandLine.size();
+  for (;;) {
+    while (i < n && (CommandLine[i] == L' ' || CommandLine[i] == L'\t')) ++i;
+    if (i >= n) break;
+    String arg;
+    bool quoted = false;
+    while (i < n && (quoted || (CommandLine[i] != L' ' && CommandLine[i] != L'\t'))) {
+      size_t slashes = 0;
+      while (i < n && CommandLine[i] == L'\\') ++slashes, ++i;
+      if (i < n && CommandLine[i] == L'"') {
+        arg.append(slashes / 2, L'\\');
+        if (slashes % 2) {
+          arg += L'"';
+        } else if (quoted && i + 1 < n && CommandLine[i + 1] == L'"') {
+          arg += L'"';
+          ++i;
+        } else {
+          quoted = !quoted;
+        }
+        ++i;
+      } else {
+        arg.append(slashes, L'\\');
+        if (i < n && (quoted || (CommandLine[i] != L' ' && CommandLine[i] != L'\t'))) arg += CommandLine[i++];
+      }
+    }
+    out.push_back(std::move(arg));
+  }
+  return out;
+}
+
+namespace {
+std::vector<String> ProgramArguments() {
+  std::vector<String> args;
+#ifdef _WIN32
+  // The program's own name as the line gives it, then the arguments.
+  const wchar_t* line = GetCommandLineW();
+  String s = line ? line : L"";
+  size_t i = 0;
+  while (i < s.size() && (s[i] == L' ' || s[i] == L'\t')) ++i;
+  if (i < s.size() && s[i] == L'"') {
+    size_t close = s.find(L'"', i + 1);
+    i = close == String::npos ? s.size() : close + 1;
+  } else {
+    while (i < s.size() && s[i] != L' ' && s[i] != L'\t') ++i;
+  }
+  args = SplitCommandLine(s.substr(i));
+#else
+  std::FILE* f = std::fopen("/proc/self/cmdline", "rb");
+  if (f) {
+    std::string all;
+    char buf[4096];
+    size_t got;
+    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) all.append(buf, got);
+    std::fclose(f);
+    size_t start = all.find('\0');  // after the program's own name
+    while (start != std::string::npos && start + 1 < all.size()) {
+      size_t end = all.find('\0', start + 1);
+      args.push_back(Utf8ToWide(all.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1)));
+      start = end;
+    }
+  }
+#endif
+  return args;
+}
+}  // namespace
+
+int ParamCount() { return static_cast<int>(ProgramArguments().size()); }
+
+String ParamStr(int Index) {
+  if (Index == 0) {
+#ifdef _WIN32
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+      if (n == 0) return String();
+      if (n < path.size()) return path.substr(0, n);
+      path.resize(path.size() * 2);
+    }
+#else
+    char buf[4096];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
+    return n > 0 ? Utf8ToWide(std::string(buf, static_cast<size_t>(n))) : String();
+#endif
+  }
+  const std::vector<String> args = ProgramArguments();
+  return Index > 0 && Index <= static_cast<int>(args.size()) ? args[static_cast<size_t>(Index) - 1] : String();
+}
+
+// ---------------------------------------------------------------------------
 // Exception routing
 
 TExceptionHandlerHook ApplicationHandleExceptionHook = nullptr;

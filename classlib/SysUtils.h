@@ -6,6 +6,7 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #ifdef _WIN32
 // Included here once so that the macros it defines for names this library
@@ -283,6 +284,15 @@ String Copy(const String& S, int Index, int Count);
 String StringOfChar(wchar_t Ch, int Count);
 bool StartsText(const String& Sub, const String& S);
 bool EndsText(const String& Sub, const String& S);
+
+// ---------------------------------------------------------------------------
+// The command line: ParamStr(0) is the program's own full path, 1 to
+// ParamCount() its arguments (quotes and backslashes read as the system's
+// programs read them); an index out of range gives the empty text.
+int ParamCount();
+String ParamStr(int Index);
+// The arguments of a command line (without the program's own name).
+std::vector<String> SplitCommandLine(const String& CommandLine);
 
 // ---------------------------------------------------------------------------
 // File names and files. Both '\\' and (on the host) '/' separate folders.

@@ -37,6 +37,14 @@ TEST(IniFile, ReadsWhatTheFileSays) {
   ini.ReadSection(L"Main", &l);
   EXPECT_EQ(l.GetCommaText(), L"Width,Name,Empty");
   EXPECT_TRUE(ini.SectionExists(L"OTHER"));
+  // Writing elsewhere keeps the other values as they were written: a
+  // quoted value reads the same after any number of writes.
+  ini.WriteString(L"Other", L"Flag", L"1");
+  ini.WriteString(L"Other", L"Flag", L"0");
+  EXPECT_EQ(ini.ReadString(L"Main", L"Name", L""), L"quoted");
+  ini.WriteString(L"Main", L"Twice", L"\"\"x\"\"");
+  ini.WriteString(L"Other", L"Flag", L"1");
+  EXPECT_EQ(ini.ReadString(L"Main", L"Twice", L""), L"\"x\"");
   EXPECT_TRUE(ini.ValueExists(L"Other", L"flag"));
   EXPECT_FALSE(ini.ValueExists(L"Other", L"nope"));
   DeleteFile(f);

@@ -375,3 +375,11 @@ TEST(Numbers, LocaleSeparators) {
   EXPECT_EQ(StrToFloat(L"2,5"), 2.5);
   EXPECT_THROW(StrToFloat(L"2.5"), EConvertError);
 }
+
+TEST(CommandLine, SplitsAsTheSystemsProgramsDo) {
+  const std::vector<String> want{L"a b", L"c", L"d\"e", L"f\\\\g", L"h\\", L"", L"x\"y"};
+  EXPECT_EQ(SplitCommandLine(L"  \"a b\"  c d\\\"e f\\\\g h\\ \"\" \"x\"\"y\""), want);
+  EXPECT_TRUE(SplitCommandLine(L" \t ").empty());
+  EXPECT_TRUE(FileExists(ParamStr(0)));
+  EXPECT_EQ(ParamStr(ParamCount() + 1), L"");
+}

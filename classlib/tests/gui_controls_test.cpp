@@ -96,6 +96,22 @@ TEST(GuiListView, ItemsSubItemsAndDataRoundTrip) {
   EXPECT_EQ(6, freed);
 }
 
+TEST(GuiListView, ColumnsStayOnceWhenTheWindowIsMadeAgain) {
+  auto f = HostForm();
+  TListView* lv = ReportList(f.get());
+  f->Show();
+  auto headerCount = [&] {
+    return int(SendMessageW(reinterpret_cast<HWND>(SendMessageW(lv->GetHandle(), LVM_GETHEADER, 0, 0)),
+                            HDM_GETITEMCOUNT, 0, 0));
+  };
+  lv->SetColumnClick(false);  // a style change makes the window again
+  lv->Columns()->Add()->SetCaption(L"Third");
+  EXPECT_EQ(headerCount(), 3);
+  lv->Columns()->Delete(0);
+  lv->SetColumnClick(true);
+  EXPECT_EQ(headerCount(), 2);
+}
+
 TEST(GuiListView, SelectionFocusAndMultiSelect) {
   auto f = HostForm();
   TListView* lv = ReportList(f.get());
@@ -894,4 +910,32 @@ TEST(Streaming, ControlsComeBackWithTheirParentsAndOrder) {
   EXPECT_EQ(loaded.Stack(loaded.Panel), L"B2 B3 B0 B1 ");
   EXPECT_EQ(loaded.Buttons[3]->GetParent(), loaded.Panel);
   EXPECT_EQ(loaded.Order(loaded.Form.get()), L"Panel ");
+}
+
+TEST(GuiControls, ResizeHeardWhoeverChangesTheSize) {
+  struct TCounted : TCustomControl {
+    using TCustomControl::TCustomControl;
+    int Resized = 0;
+    void Resize() override {
+      ++Resized;
+      TCustomControl::Resize();
+    }
+  };
+  auto f = HostForm();
+  auto* c = new TCounted(f.get());
+  c->SetParent(f.get());
+  c->SetBounds(0, 0, 50, 50);
+  auto* anchored = new TCounted(f.get());
+  anchored->SetParent(f.get());
+  anchored->SetBounds(0, 60, 100, 20);
+  anchored->SetAnchors(TAnchors{akLeft, akTop, akRight});
+  f->Show();
+  c->HandleNeeded();
+  anchored->HandleNeeded();
+  const int before = c->Resized, anchoredBefore = anchored->Resized;
+  c->SetBounds(0, 0, 80, 40);  // from code, with a window
+  EXPECT_EQ(c->Resized, before + 1);
+  f->SetWidth(f->GetWidth() + 40);  // the parent's alignment widens it
+  EXPECT_GT(anchored->Resized, anchoredBefore);
+  EXPECT_EQ(anchored->GetWidth(), 140);
 }
