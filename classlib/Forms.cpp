@@ -129,6 +129,19 @@ void TCustomForm::DestroyWindowHandle() {
   TWinControl::DestroyWindowHandle();
 }
 
+void TCustomForm::SaveWindowState() {
+  windowState_ = GetWindowState();
+  wasActive_ = GetActiveWindow() == handle_ || GetForegroundWindow() == handle_;
+}
+
+void TCustomForm::RestoreWindowState() {
+  if (!ControlState.Contains(csRecreating) || !visible_) return;
+  static const int active[] = {SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED};
+  static const int quiet[] = {SW_SHOWNA, SW_SHOWMINNOACTIVE, SW_SHOWMAXIMIZED};
+  ShowWindow(handle_, (wasActive_ ? active : quiet)[windowState_]);
+  if (wasActive_) SetForegroundWindow(handle_);
+}
+
 // Without a window, the client area is what the border would leave.
 TRect TCustomForm::GetClientRect() {
   if (handle_) return TWinControl::GetClientRect();

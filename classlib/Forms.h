@@ -132,6 +132,10 @@ class TCustomForm : public TWinControl {
   void CreateParams(TCreateParams& params) override;
   void CreateWnd() override;
   void DestroyWindowHandle() override;
+  // A shown form whose window is made again (a border change) shows the new
+  // one in the same state, active again when the old one was.
+  void SaveWindowState() override;
+  void RestoreWindowState() override;
   virtual void DoShow();
   virtual void DoHide();
   virtual void DoClose(TCloseAction& action);
@@ -147,6 +151,7 @@ class TCustomForm : public TWinControl {
   TBorderIcons borderIcons_{biSystemMenu, biMinimize, biMaximize};
   TPosition position_ = poDesigned;
   TWindowState windowState_ = wsNormal;
+  bool wasActive_ = false;
   TFormStyle formStyle_ = fsNormal;
   TModalResult modalResult_ = mrNone;
   bool modal_ = false;

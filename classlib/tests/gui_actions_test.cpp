@@ -14,7 +14,7 @@ std::unique_ptr<TForm> ShownForm() {
   f->SetBounds(40, 40, 400, 300);
   f->Show();
   SetForegroundWindow(f->GetHandle());
-  PumpUntil([&] { return GetForegroundWindow() == f->GetHandle(); }, 2000);
+  PumpUntil([&] { return GetForegroundWindow() == f->GetHandle(); });
   return f;
 }
 
@@ -27,7 +27,7 @@ T* Put(TWinControl* parent, int x, int y, int w = 100, int h = 24) {
 }
 
 // Runs the application's own loop, idle time included, until done holds.
-bool RunLoopUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
+bool RunLoopUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
   const UINT_PTR timer = SetTimer(nullptr, 0, 10, nullptr);  // wakes the idle wait
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   bool ok = true;
@@ -192,8 +192,8 @@ TEST(Help, F1OnAControlWithoutContextReachesItsParentsAndTheHandler) {
 
   // A form with the help button shows the topic as a pop-up.
   f->SetBorderIcons(TBorderIcons{biSystemMenu, biHelp});
-  f->SetBorderStyle(bsDialog);
-  SetForegroundWindow(f->GetHandle());
+  f->SetBorderStyle(bsDialog);  // a new window, shown and active as the old one was
+  ASSERT_TRUE(IsWindowVisible(f->GetHandle()));
   ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == f->GetHandle(); }));
   MouseClick(own, 60, 8);
   ASSERT_TRUE(PumpUntil([&] { return GetFocus() == own->GetHandle(); }));

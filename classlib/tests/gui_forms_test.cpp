@@ -193,7 +193,13 @@ TEST(GuiControls, RecreatedWindowsKeepTheirState) {
 
   // A parent re-created takes its children's windows with it; their state stays.
   list->SetSelected(1, true);
-  f->RecreateWnd();
+  SetForegroundWindow(f->GetHandle());
+  edit->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == edit->GetHandle(); }, 10000));
+  f->SetBorderStyle(bsDialog);  // a new window for the form itself
+  // Shown again and active, with the focus back on its control.
+  EXPECT_TRUE(IsWindowVisible(f->GetHandle()));
+  EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == f->GetHandle() && GetFocus() == edit->GetHandle(); }, 10000));
   EXPECT_TRUE(IsWindow(edit->GetHandle()));
   EXPECT_EQ(f->GetHandle(), GetParent(edit->GetHandle()));
   EXPECT_EQ(L"h\u00e9llo \u4e16\u754c", edit->GetText());
@@ -481,8 +487,7 @@ TEST(GuiApplication, HintShowsForTheControlUnderTheMouse) {
       [&] {
         THintWindow* w = Application->GetHintWindow();
         return w && w->HandleAllocated() && IsWindowVisible(w->GetHandle());
-      },
-      3000);
+      });
   Application->HintPause = savedPause;
   Application->OnHint = nullptr;
   ASSERT_TRUE(shown);

@@ -37,7 +37,7 @@ class GuiEnvironment : public ::testing::Environment {
 };
 
 // Pumps messages until `done` holds or the time runs out; true when done.
-inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
+inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (!done()) {
     if (std::chrono::steady_clock::now() > end) return false;
