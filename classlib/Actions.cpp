@@ -277,3 +277,9 @@ void TCustomActionList::Notification(TComponent* AComponent, TOperation Operatio
   if (AComponent == images_) SetImages(nullptr);
   if (auto* a = dynamic_cast<TContainedAction*>(AComponent); a && a->actionList_ == this) RemoveAction(a);
 }
+
+bool TCustomAction::DoHint(String& HintStr) {
+  bool canShow = true;
+  if (OnHint) OnHint(HintStr, canShow);
+  return canShow;
+}

@@ -47,6 +47,9 @@ class TContainedAction : public TBasicAction {
 };
 
 // An action with the properties its clients show.
+// A hint about to be shown: the handler may change it or refuse it.
+using THintEvent = TEvent<void(String& HintStr, bool& CanShow)>;
+
 class TCustomAction : public TContainedAction {
  public:
   explicit TCustomAction(TComponent* AOwner);
@@ -84,6 +87,11 @@ class TCustomAction : public TContainedAction {
   void SetDisableIfNoHandler(bool Value) { disableIfNoHandler_ = Value; }
   // The images of the action's list (null without a list).
   TCustomImageList* GetImages() const;
+
+  // Asks OnHint about the hint about to be shown for the action's clients
+  // (which may change it); false when it must not show.
+  virtual bool DoHint(String& HintStr);
+  THintEvent OnHint;
 
  protected:
   // Runs Set on every client link that is a TActionLink.

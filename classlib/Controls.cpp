@@ -897,6 +897,7 @@ void TWinControl::InsertControl(TControl* c) {
   if (c->parentColor_) c->Perform(CM_PARENTCOLORCHANGED, 0, 0);
   if (c->parentShowHint_) c->Perform(CM_PARENTSHOWHINTCHANGED, 0, 0);
   if (auto* w = dynamic_cast<TWinControl*>(c)) {
+    if (w->parentCtl3D_) w->Perform(CM_PARENTCTL3DCHANGED, 0, 0);
     if (handle_) {
       if (w->handle_) ::SetParent(w->handle_, handle_);
       else w->HandleNeeded();
@@ -1248,8 +1249,21 @@ void TWinControl::ColorChanged() {
 
 void TWinControl::BrushChanged(TObject*) { Invalidate(); }
 
-void TWinControl::NotifyControls(UINT msg) {
-  for (TControl* c : std::vector<TControl*>(controls_)) c->Perform(msg, 0, 0);
+void TWinControl::NotifyControls(UINT msg, WPARAM wParam, LPARAM lParam) {
+  for (TControl* c : std::vector<TControl*>(controls_)) c->Perform(msg, wParam, lParam);
+}
+
+void TWinControl::SetCtl3D(bool v) {
+  parentCtl3D_ = false;
+  if (v == ctl3D_) return;
+  ctl3D_ = v;
+  Perform(CM_CTL3DCHANGED, 0, 0);
+}
+
+void TWinControl::SetParentCtl3D(bool v) {
+  if (v == parentCtl3D_) return;
+  parentCtl3D_ = v;
+  if (v && parent_) Perform(CM_PARENTCTL3DCHANGED, 0, 0);
 }
 
 LRESULT TWinControl::DoCtlColor(HDC dc) {
@@ -1596,6 +1610,18 @@ void TWinControl::WndProc(TMessage& m) {
     }
     case WM_MOUSELEAVE:
       break;
+    case WM_SYSCOMMAND:
+      // Alt+letter typed in a control: its form hears it (and passes it to
+      // the application's hooks, CM_APPSYSCOMMAND), as the form's menus need.
+      if ((m.WParam & 0xFFF0) == SC_KEYMENU && LOWORD(m.LParam) != ' ' && parent_) {
+        TWinControl* top = parent_;
+        while (top->parent_) top = top->parent_;
+        if (top->HandleAllocated()) {
+          m.Result = top->Perform(WM_SYSCOMMAND, m.WParam, m.LParam);
+          return;
+        }
+      }
+      break;
     case WM_CANCELMODE:
       if (captureControl && captureControl->parent_ == this) {
         captureControl = nullptr;
@@ -1614,6 +1640,18 @@ void TWinControl::WndProc(TMessage& m) {
       return;
     case CM_SHOWHINTCHANGED:
       NotifyControls(CM_PARENTSHOWHINTCHANGED);
+      return;
+    case CM_CTL3DCHANGED:
+      NotifyControls(CM_PARENTCTL3DCHANGED, 1, ctl3D_);
+      return;
+    case CM_PARENTCTL3DCHANGED:
+      if (parentCtl3D_ && parent_) {
+        const bool v = m.WParam ? m.LParam != 0 : parent_->GetCtl3D();
+        if (v != ctl3D_) {
+          ctl3D_ = v;
+          Perform(CM_CTL3DCHANGED, 0, 0);
+        }
+      }
       return;
     case CM_VISIBLECHANGED:
       if (handle_) {

@@ -484,6 +484,15 @@ class TWinControl : public TControl {
   TWinControl* FindNextControl(TWinControl* cur, bool goForward, bool checkTabStop, bool checkParent);
   void SelectNext(TWinControl* cur, bool goForward, bool checkTabStop);
 
+  // Three-dimensional borders (on by default). SetCtl3D performs
+  // CM_CTL3DCHANGED and stops following the parent; a control whose value
+  // changes hands it to its children (CM_PARENTCTL3DCHANGED, WParam non-zero,
+  // LParam the value), and those following their parent take it.
+  bool GetCtl3D() const { return ctl3D_; }
+  void SetCtl3D(bool v);
+  bool GetParentCtl3D() const { return parentCtl3D_; }
+  void SetParentCtl3D(bool v);
+
   TBrush* Brush() const { return brush_.get(); }
   bool Showing() const override;
   void SetBounds(int l, int t, int w, int h) override;
@@ -555,7 +564,7 @@ class TWinControl : public TControl {
   void FontChanged(TObject*) override;
   virtual void ColorChanged();
   void UpdateControlState();
-  void NotifyControls(UINT msg);
+  void NotifyControls(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
   void UpdateShowing();
   void BrushChanged(TObject*);
   // Handles WM_CTLCOLORxxx for a child: sets colours and returns the brush.
@@ -569,6 +578,8 @@ class TWinControl : public TControl {
   std::vector<TControl*> controls_;  // every child (windowed and not)
   std::vector<TWinControl*> tabList_;
   bool tabStop_ = false;
+  bool ctl3D_ = true;
+  bool parentCtl3D_ = true;
   bool keepWindow_ = false;  // being moved to a parent that has a window
   int alignLevel_ = 0;
   std::unique_ptr<TBrush> brush_;

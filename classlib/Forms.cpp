@@ -920,6 +920,25 @@ void TApplication::DoMouseIdle() {
       if (TControl* g = wc->ControlAtPos(q, false)) c = g;
     }
   }
+  MouseOver(c);
+}
+
+void TApplication::HintMouseMessage(TControl* Control, TMessage& Message) {
+  if (Message.Msg == WM_MOUSEMOVE) {
+    TControl* c = Control;
+    auto* wc = dynamic_cast<TWinControl*>(Control);
+    if (wc && wc->HandleAllocated()) {
+      const TPoint p{short(LOWORD(Message.LParam)), short(HIWORD(Message.LParam))};
+      if (TControl* g = wc->ControlAtPos(p, false)) c = g;
+    }
+    MouseOver(c);
+  } else if (hintActive_ && (Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_RBUTTONDOWN ||
+                             Message.Msg == WM_MBUTTONDOWN)) {
+    CancelHint();
+  }
+}
+
+void TApplication::MouseOver(TControl* c) {
   if (c == mouseControl_) return;
   TControl* old = mouseControl_;
   mouseControl_ = c;

@@ -295,6 +295,13 @@ class TApplication : public TComponent {
   void CancelHintFor(TControl* c);
   void ActivateHint(TPoint cursorPos);
   THintWindow* GetHintWindow() const { return hintWindow_; }
+  // A mouse message (client coordinates of Control) that the caller keeps
+  // from the queue, e.g. a modal menu loop's: hints and CM_MOUSEENTER /
+  // CM_MOUSELEAVE follow it as they follow the queue's.
+  void HintMouseMessage(TControl* Control, TMessage& Message);
+  // Whether hints carry their shortcut's text ("Open (Ctrl+O)").
+  bool GetHintShortCuts() const { return hintShortCuts_; }
+  void SetHintShortCuts(bool v) { hintShortCuts_ = v; }
 
   // Help. HelpCommand asks OnHelp, then (unless it cleared CallHelp) the
   // help handler, the program's help viewer; false when nobody answered.
@@ -344,6 +351,7 @@ class TApplication : public TComponent {
   bool IsHintMsg(MSG& msg);
   bool IsDlgMsg(MSG& msg);
   void DoMouseIdle();
+  void MouseOver(TControl* c);
   void AppWndProc(TMessage& m);
   static LRESULT CALLBACK AppWindowProc(HWND, UINT, WPARAM, LPARAM);
   void HintTimerExpired();
@@ -359,6 +367,7 @@ class TApplication : public TComponent {
   String helpFile_;
   String hint_;
   bool showHint_ = true;
+  bool hintShortCuts_ = true;
   int modalLevel_ = 0;
   std::vector<TWindowHook> windowHooks_;
   std::vector<std::pair<int, TApplicationHook>> messageHooks_;

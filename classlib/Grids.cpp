@@ -147,12 +147,6 @@ void TCustomGrid::SetBorderStyle(TBorderStyle b) {
   if (HandleAllocated()) RecreateWnd();
 }
 
-void TCustomGrid::SetCtl3D(bool v) {
-  if (v == ctl3D_) return;
-  ctl3D_ = v;
-  if (HandleAllocated()) RecreateWnd();
-}
-
 int TCustomGrid::LineWidth() const {
   const TGridOptions lines{goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine};
   return (options_ * lines).Empty() ? 0 : gridLineWidth_;
@@ -796,6 +790,9 @@ void TCustomGrid::CreateWnd() {
 
 void TCustomGrid::WndProc(TMessage& m) {
   switch (m.Msg) {
+    case CM_CTL3DCHANGED:  // the border is made with the window
+      if (HandleAllocated() && borderStyle_ == bsSingle) RecreateWnd();
+      break;
     case WM_VSCROLL:
       if (m.LParam == 0) {
         VScroll(LOWORD(m.WParam));

@@ -108,8 +108,6 @@ class TCustomGrid : public TCustomControl {
   void SetScrollBars(TScrollStyle s);
   TBorderStyle GetBorderStyle() const { return borderStyle_; }
   void SetBorderStyle(TBorderStyle b);
-  bool GetCtl3D() const { return ctl3D_; }
-  void SetCtl3D(bool v);
 
   // Geometry in client pixels. A cell that isn't on show has an empty
   // rectangle.
@@ -192,7 +190,6 @@ class TCustomGrid : public TCustomControl {
   TGridOptions options_{goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect};
   TScrollStyle scrollBars_ = ssBoth;
   TBorderStyle borderStyle_ = bsSingle;
-  bool ctl3D_ = true;
   bool timerOn_ = false;
   int wheelRemainder_ = 0;
   bool updatingScroll_ = false;

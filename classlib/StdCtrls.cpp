@@ -107,15 +107,15 @@ void TCustomLabel::Paint() {
 
 void TCustomLabel::AdjustBounds() {
   if (!autoSize_ || ControlState.Contains(csReadingState)) return;
-  // Measure with a screen context: the label may not have a parent window yet.
-  HDC dc = GetDC(nullptr);
+  // Measure with a context like the screen's, made once: the label may not
+  // have a parent window yet, and taking the screen's own is dear under Wine.
+  static const HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, font_->GetHandle());
   String text = text_;
   if (text.empty()) text = L" ";
   TRect r = Rect(0, 0, wordWrap_ ? width_ : 0, 0);
   DrawTextW(dc, text.c_str(), int(text.size()), &r, TextFlags() | DT_CALCRECT);
   SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
   int w = wordWrap_ ? width_ : RectWidth(r);
   int l = left_;
   if (!wordWrap_ && alignment_ == taRightJustify) l = left_ + width_ - w;

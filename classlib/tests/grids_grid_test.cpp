@@ -181,3 +181,18 @@ TEST(GridPainting, DrawCellRunsForVisibleCellsOnly) {
   EXPECT_LT(calls, 30 * 20);
   EXPECT_LT(maxRow, 20);
 }
+
+TEST(GridBorder, Ctl3DChoosesASunkenEdgeOrAFlatLineAndFollowsTheForm) {
+  GridHost h(3, 3);
+  h.grid->SetBorderStyle(bsSingle);
+  auto exStyle = [&] { return GetWindowLongPtrW(h.grid->GetHandle(), GWL_EXSTYLE); };
+  auto style = [&] { return GetWindowLongPtrW(h.grid->GetHandle(), GWL_STYLE); };
+  EXPECT_TRUE(exStyle() & WS_EX_CLIENTEDGE);
+  h.form->SetCtl3D(false);  // the grid follows its parent
+  EXPECT_FALSE(h.grid->GetCtl3D());
+  EXPECT_FALSE(exStyle() & WS_EX_CLIENTEDGE);
+  EXPECT_TRUE(style() & WS_BORDER);
+  h.grid->SetCtl3D(true);
+  EXPECT_TRUE(exStyle() & WS_EX_CLIENTEDGE);
+  EXPECT_FALSE(style() & WS_BORDER);
+}

@@ -265,3 +265,125 @@ TEST(FocusNotice, TheFormTellsEveryControlWhichOneGotTheFocus) {
     if (changes.empty() || changes.back() != c) changes.push_back(c);
   EXPECT_EQ(changes.size(), watcher->Seen.size());
 }
+
+TEST(Ctl3D, ChildrenFollowTheirParentUntilTheyHaveTheirOwn) {
+  auto f = ShownForm();
+  auto* outer = Put<TPanel>(f.get(), 10, 10, 300, 200);
+  auto* inner = Put<TPanel>(outer, 10, 10, 200, 100);
+  auto* edit = Put<TEdit>(inner, 10, 10);
+  auto* own = Put<TEdit>(outer, 10, 150);
+  own->SetCtl3D(true);  // its own value, even if equal
+  EXPECT_FALSE(own->GetParentCtl3D());
+  outer->SetCtl3D(false);
+  EXPECT_FALSE(outer->GetParentCtl3D());
+  EXPECT_FALSE(inner->GetCtl3D());
+  EXPECT_FALSE(edit->GetCtl3D());  // through the grandparent
+  EXPECT_TRUE(inner->GetParentCtl3D());
+  EXPECT_TRUE(own->GetCtl3D());
+  // A control put into a parent takes its value; one set back to follow
+  // its parent takes it at once.
+  auto* late = Put<TEdit>(inner, 10, 50);
+  EXPECT_FALSE(late->GetCtl3D());
+  own->SetParentCtl3D(true);
+  EXPECT_FALSE(own->GetCtl3D());
+  outer->SetCtl3D(true);
+  EXPECT_TRUE(edit->GetCtl3D());
+  EXPECT_TRUE(own->GetCtl3D());
+}
+
+TEST(MenuKey, AltLetterTypedInAControlReachesTheFormsHooks) {
+  auto f = ShownForm();
+  auto* panel = Put<TPanel>(f.get(), 10, 10, 200, 100);
+  auto* edit = Put<TEdit>(panel, 10, 10);
+  std::vector<WPARAM> keys;
+  TWindowHook hook = [&](TMessage& m) {
+    if (m.Msg != CM_APPSYSCOMMAND) return false;
+    const MSG* msg = reinterpret_cast<const MSG*>(m.LParam);
+    if ((msg->wParam & 0xFFF0) == SC_KEYMENU) keys.push_back(LOWORD(msg->lParam));
+    m.Result = 1;  // handled: no system menu
+    return true;
+  };
+  Application->HookMainWindow(hook);
+  MouseClick(edit, 5, 5);
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == edit->GetHandle(); }));
+  INPUT in[4] = {};
+  for (INPUT& i : in) i.type = INPUT_KEYBOARD;
+  in[0].ki.wVk = in[3].ki.wVk = VK_MENU;
+  in[1].ki.wVk = in[2].ki.wVk = 'K';
+  in[2].ki.dwFlags = in[3].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(4, in, sizeof(INPUT));
+  EXPECT_TRUE(PumpUntil([&] { return !keys.empty(); }));
+  Application->UnhookMainWindow(hook);
+  ASSERT_EQ(keys.size(), 1u);
+  EXPECT_EQ(towlower(wchar_t(keys[0])), L'k');
+  EXPECT_EQ(GetFocus(), edit->GetHandle());
+}
+
+namespace {
+// A windowless control that records the mouse's coming and going.
+class TMouseWatcher : public TGraphicControl {
+ public:
+  explicit TMouseWatcher(TComponent* Owner) : TGraphicControl(Owner) {}
+  void WndProc(TMessage& m) override {
+    if (m.Msg == CM_MOUSEENTER) Seen.push_back(L'+');
+    if (m.Msg == CM_MOUSELEAVE) Seen.push_back(L'-');
+    TGraphicControl::WndProc(m);
+  }
+  String Seen;
+};
+}  // namespace
+
+TEST(Hints, AMouseMoveKeptFromTheQueueMovesTheHintAndTheMouseNotices) {
+  auto f = ShownForm();
+  auto* a = Put<TMouseWatcher>(f.get(), 10, 10, 50, 50);
+  auto* b = Put<TMouseWatcher>(f.get(), 100, 10, 50, 50);
+  a->SetHint(L"first");
+  b->SetHint(L"second");
+  a->SetShowHint(true);
+  b->SetShowHint(true);
+  const int savedPause = Application->HintPause;
+  Application->HintPause = 10;
+  // The pointer agrees with the messages, so that the queue's own moves
+  // point at the same control.
+  auto move = [&](TControl* c) {
+    const TPoint p = c->ClientToScreen(TPoint{25, 25});
+    SetCursorPos(p.x, p.y);
+    const TPoint q = f->ScreenToClient(p);
+    TMessage m{WM_MOUSEMOVE, 0, MAKELPARAM(q.x, q.y), 0};
+    Application->HintMouseMessage(f.get(), m);
+  };
+  auto hintShows = [&](const String& text) {
+    return PumpUntil([&] {
+      THintWindow* w = Application->GetHintWindow();
+      return w && w->HandleAllocated() && IsWindowVisible(w->GetHandle()) && w->GetText() == text;
+    });
+  };
+  move(a);
+  EXPECT_EQ(a->Seen, L"+");
+  EXPECT_TRUE(hintShows(L"first"));
+  move(b);
+  EXPECT_EQ(a->Seen, L"+-");
+  EXPECT_EQ(b->Seen, L"+");
+  EXPECT_TRUE(hintShows(L"second"));
+  TMessage down{WM_LBUTTONDOWN, 0, 0, 0};
+  Application->HintMouseMessage(f.get(), down);
+  EXPECT_FALSE(IsWindowVisible(Application->GetHintWindow()->GetHandle()));
+  Application->HintPause = savedPause;
+  Application->CancelHint();
+}
+
+TEST(Hints, AnActionsOnHintMayChangeOrRefuseItsHint) {
+  TAction act(nullptr);
+  String hint = L"Open";
+  EXPECT_TRUE(act.DoHint(hint));  // nobody asked: shown as it is
+  EXPECT_EQ(hint, L"Open");
+  act.OnHint = [](String& h, bool& canShow) {
+    canShow = h != L"secret";
+    h += L" file";
+  };
+  EXPECT_TRUE(act.DoHint(hint));
+  EXPECT_EQ(hint, L"Open file");
+  String secret = L"secret";
+  EXPECT_FALSE(act.DoHint(secret));
+  EXPECT_TRUE(Application->GetHintShortCuts());
+}
