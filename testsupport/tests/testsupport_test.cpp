@@ -59,13 +59,12 @@ struct Recorder {
 }  // namespace
 
 TEST(TestSupportPump, UntilAConditionOrTheTimeLimit) {
-  bool seen = false;
-  SetTimer(nullptr, 0, 20, nullptr);
-  EXPECT_TRUE(PumpUntil([&] {
-    MSG m;
-    if (PeekMessageW(&m, nullptr, WM_TIMER, WM_TIMER, PM_NOREMOVE)) seen = true;
-    return seen;
-  }));
+  // A timer's message is dispatched by the pump.
+  static bool ticked;
+  ticked = false;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) { ticked = true; });
+  EXPECT_TRUE(PumpUntil([] { return ticked; }));
+  KillTimer(nullptr, timer);
   const ULONGLONG start = GetTickCount64();
   EXPECT_FALSE(PumpUntil([] { return false; }, 50));
   EXPECT_GE(GetTickCount64() - start, 40u);
