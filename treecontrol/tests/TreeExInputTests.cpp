@@ -56,7 +56,7 @@ class TreeInput : public ::testing::Test {
     SetForegroundWindow(Form->GetHandle());
     Tree->SetFocus();
     return PumpUntil([&] { return GetForegroundWindow() == Form->GetHandle() && GetFocus() == Tree->GetHandle(); },
-                     3000);
+                     10000);
   }
   // Presses Vk with the modifier keys held; returns once it was handled.
   void Press(WORD Vk, std::vector<WORD> Mods = {}) { testsupport::PressKey(Vk, Mods); }
@@ -255,7 +255,7 @@ TEST_F(TreeInput, SingleExpandHandlerMayKeepTheOpenBranch) {
   auto Open = [&](TTreeExNode* N) {
     ClickNode(N);
     if (!N->GetExpanded()) ClickNode(N);
-    return PumpUntil([&] { return N->GetExpanded(); }, 2000);
+    return PumpUntil([&] { return N->GetExpanded(); }, 10000);
   };
   ASSERT_TRUE(Open(Top[0]));
   ASSERT_TRUE(Open(Top[1]));
@@ -342,7 +342,7 @@ TEST_F(TreeInput, CustomDrawingPaintsNodeAndSelectionColours) {
   EXPECT_EQ(TextBackground(Tree, R[3]), RGB(0, 0, 200));  // drop target
   R[3]->SetDropTarget(false);
   ::SetFocus(nullptr);
-  ASSERT_TRUE(PumpUntil([&] { return GetFocus() != Tree->GetHandle(); }));
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() != Tree->GetHandle(); }, 10000));
   EXPECT_EQ(TextBackground(Tree, R[1]), RGB(0, 160, 0));  // selected, unfocused
 }
 
