@@ -79,7 +79,7 @@ void TCustomTreeEx::CreateParams(TCreateParams& P) {
   P.Style |= WS_CLIPCHILDREN;
   if (FBorderStyle == bsSingle) {
     P.Style |= WS_BORDER;
-    if (FCtl3D) P.ExStyle |= WS_EX_CLIENTEDGE;
+    if (GetCtl3D()) P.ExStyle |= WS_EX_CLIENTEDGE;
   }
   P.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
 }
@@ -211,13 +211,6 @@ void TCustomTreeEx::SetBorderStyle(TBorderStyle Value) {
   if (Value == FBorderStyle) return;
   FBorderStyle = Value;
   RecreateWnd();
-}
-
-void TCustomTreeEx::SetCtl3D(bool Value) {
-  FParentCtl3D = false;
-  if (Value == FCtl3D) return;
-  FCtl3D = Value;
-  Perform(CM_CTL3DCHANGED, 0, 0);
 }
 
 void TCustomTreeEx::ApplyStyle(DWORD Bit, bool On) {

@@ -485,15 +485,10 @@ class TCustomTreeEx : public TWinControl {
   TCustomImageList* GetStateImages() const { return FStateImages; }
   void SetStateImages(TCustomImageList* Value);
   void Notification(TComponent* AComponent, TOperation Operation) override;
+  // A single border is a line, sunk into the parent (client edge) while
+  // Ctl3D is on.
   TBorderStyle GetBorderStyle() const { return FBorderStyle; }
   void SetBorderStyle(TBorderStyle Value);
-  // A single border is sunk into the parent (client edge) while Ctl3D is
-  // on. ParentCtl3D: follow the value a parent hands down with
-  // CM_PARENTCTL3DCHANGED (WParam non-zero, the value in LParam).
-  bool GetCtl3D() const { return FCtl3D; }
-  void SetCtl3D(bool Value);
-  bool GetParentCtl3D() const { return FParentCtl3D; }
-  void SetParentCtl3D(bool Value) { FParentCtl3D = Value; }
   TColor ColorSelected = clHighlight;
   TColor ColorUnfocusedSelected = cl3DLight;
   TColor ColorDropSelected = clBtnFace;
@@ -632,8 +627,6 @@ class TCustomTreeEx : public TWinControl {
 
   std::unique_ptr<TTreeExNodes> FItems;
   TBorderStyle FBorderStyle = bsSingle;
-  bool FCtl3D = true;
-  bool FParentCtl3D = true;
   TCustomImageList* FImages = nullptr;
   TCustomImageList* FStateImages = nullptr;
   TScrollDirection FScrollDirections;

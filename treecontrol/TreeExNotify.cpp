@@ -93,12 +93,6 @@ void TCustomTreeEx::WndProc(TMessage& M) {
       TWinControl::WndProc(M);
       if (FBorderStyle == bsSingle && handle_) RecreateWnd();
       return;
-    case CM_PARENTCTL3DCHANGED:
-      if (FParentCtl3D && M.WParam != 0) {
-        SetCtl3D(M.LParam != 0);
-        FParentCtl3D = true;
-      }
-      return;
     case CM_COLORCHANGED:
       TWinControl::WndProc(M);
       SendTV(TVM_SETBKCOLOR, 0, color_ == clWindow ? static_cast<LPARAM>(-1) : static_cast<LPARAM>(ColorToRef(color_)));

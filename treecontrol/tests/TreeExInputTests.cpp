@@ -379,13 +379,18 @@ TEST_F(TreeInput, SingleBorderHasALineAndSinksWithCtl3D) {
   EXPECT_EQ(Tree->Items()->GetCount(), 2);
   EXPECT_TRUE(A->GetExpanded());
   EXPECT_FALSE(Tree->GetParentCtl3D());
-  // a parent's value reaches only a tree that follows its parent
-  Tree->Perform(CM_PARENTCTL3DCHANGED, 1, 1);
+  // the form's value reaches only a tree that follows its parent
+  Form->SetCtl3D(false);
+  Form->SetCtl3D(true);
   EXPECT_FALSE(Tree->GetCtl3D());
   Tree->SetParentCtl3D(true);
-  Tree->Perform(CM_PARENTCTL3DCHANGED, 1, 1);
   EXPECT_TRUE(Tree->GetCtl3D());
   EXPECT_TRUE(GetWindowLongW(Tree->GetHandle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+  Form->SetCtl3D(false);
+  EXPECT_FALSE(GetWindowLongW(Tree->GetHandle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+  EXPECT_TRUE(GetWindowLongW(Tree->GetHandle(), GWL_STYLE) & WS_BORDER);
+  EXPECT_EQ(Tree->Items()->GetCount(), 2);
+  Form->SetCtl3D(true);
   // without a border Ctl3D changes nothing
   Tree->SetBorderStyle(bsNone);
   H = Tree->GetHandle();
