@@ -335,6 +335,10 @@ void TfrmMain::CreateMenus() {
   txtPath->SetName(L"txtPath");
   txtPath->SetEditCaption(L"Path");
   txtPath->SetEditWidth(200);
+  // A typed path is kept when the edit ends by a click elsewhere (on Go,
+  // say), and Enter opens it as Go does.
+  txtPath->ExtendedAccept = true;
+  txtPath->OnAcceptText = TBarAcceptTextEvent(this, &TfrmMain::txtPathAcceptText);
   tbrNavigation->Items()->Add(txtPath);
   tbtnNavigation_Go = NewItem(this, tbrNavigation->Items(), L"tbtnNavigation_Go", L"Go", 25,
                               &TfrmMain::tbtnNavigation_GoClick, 0, L"Open selected path");
@@ -889,6 +893,25 @@ void TfrmMain::mnuNavigation_GotoClick(TObject*) {
 }
 
 void TfrmMain::tbtnNavigation_GoClick(TObject*) { GoToPath(txtPath->GetText()); }
+
+namespace {
+// Opens the address box's path once its edit has ended.
+constexpr UINT WM_OPENTYPEDPATH = WM_APP + 0x47;
+}  // namespace
+
+void TfrmMain::txtPathAcceptText(TObject* Sender, String&, bool&) {
+  auto* viewer = dynamic_cast<TBarEditItemViewer*>(Sender);
+  if (viewer && viewer->EditControlStatus.Contains(ecsClose) && HandleAllocated())
+    PostMessageW(GetHandle(), WM_OPENTYPEDPATH, 0, 0);
+}
+
+void TfrmMain::WndProc(TMessage& Message) {
+  if (Message.Msg == WM_OPENTYPEDPATH) {
+    tbtnNavigation_GoClick(txtPath);
+    return;
+  }
+  TForm::WndProc(Message);
+}
 
 void TfrmMain::mnuHelp_ContentsClick(TObject*) { dmodCommon->ShowHelpContents(); }
 void TfrmMain::mnuHelp_ContactClick(TObject*) { dmodCommon->ShowHelpTopic(L"int_contact.htm"); }

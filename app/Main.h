@@ -27,6 +27,7 @@ class TfrmMain : public TForm {
   explicit TfrmMain(TComponent* AOwner);
   ~TfrmMain() override;
   const char* ClassName() const override { return "TfrmMain"; }
+  void WndProc(TMessage& Message) override;
 
   // Where the window keeps its toolbar positions and list layouts (the
   // settings store's base key; tests point both at a key of their own).
@@ -200,6 +201,8 @@ class TfrmMain : public TForm {
   void mnuNavigation_CollapseClick(TObject*);
   void mnuNavigation_GotoClick(TObject*);
   void tbtnNavigation_GoClick(TObject*);
+  // Enter in the address box opens the typed path, as Go does.
+  void txtPathAcceptText(TObject* Sender, String& NewText, bool& Accept);
   void mnuHelp_ContentsClick(TObject*);
   void mnuHelp_ContactClick(TObject*);
   void mnuHelp_AboutClick(TObject*);

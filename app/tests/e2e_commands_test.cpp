@@ -85,6 +85,45 @@ TEST_F(Commands, GoAcceptsShortRootNamesAndReportsMissingKeys) {
   EXPECT_TRUE(Errors.empty());
 }
 
+TEST_F(Commands, APathTypedInTheAddressBoxOpensOnEnterAndOnGo) {
+  CreateKey(String(Data) + L"\\Typed\\One");
+  CreateKey(String(Data) + L"\\Typed\\Two");
+  Start();
+  SetForegroundWindow(Window->GetHandle());
+  dlgtest::Pump(30);
+  auto centre = [&](TBarCustomItem* Item) {
+    TBarItemViewer* v = Window->tbrNavigation->View()->Find(Item);
+    EXPECT_NE(v, nullptr);
+    const RECT r = v ? v->BoundsRect : RECT{};
+    return testsupport::ScreenPoint(Window->tbrNavigation->GetHandle(), (r.left + r.right) / 2,
+                                    (r.top + r.bottom) / 2);
+  };
+  auto selected = [&] {
+    TTreeExNode* n = Window->GetSelectedNode();
+    return n ? n->GetText() : String();
+  };
+  // Typed at the end of the address, then Enter.
+  ASSERT_NE(Open(L"Typed"), nullptr);
+  ASSERT_TRUE(testsupport::RunInput([&] {
+    testsupport::InputScript().Click(centre(Window->txtPath)).Press(VK_END).Text(L"\\One").Press(VK_RETURN).Post();
+  }));
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return selected() == L"One"; }, 10000));
+  EXPECT_EQ(Window->txtPath->GetText(), String(L"HKEY_CURRENT_USER\\") + Data + L"\\Typed\\One");
+  // Typed, then a click on Go: the typed path, not the one shown before.
+  ASSERT_NE(Open(L"Typed"), nullptr);
+  ASSERT_TRUE(testsupport::RunInput([&] {
+    testsupport::InputScript()
+        .Click(centre(Window->txtPath))
+        .Press(VK_END)
+        .Text(L"\\Two")
+        .Click(centre(Window->tbtnNavigation_Go))
+        .Post();
+  }));
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return selected() == L"Two"; }, 10000));
+  EXPECT_EQ(Window->txtPath->GetText(), String(L"HKEY_CURRENT_USER\\") + Data + L"\\Typed\\Two");
+  EXPECT_TRUE(Errors.empty());
+}
+
 TEST_F(Commands, ToolbarTogglesAndExpandCollapse) {
   CreateKey(String(Data) + L"\\P\\Q\\R");
   Start();
