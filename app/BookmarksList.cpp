@@ -7,7 +7,7 @@ String TfrmMain::GetBookmarkFileName(bool UseDefault) {
     if (!name.empty() && name[0] == L'"') name = name.size() >= 2 ? name.substr(1, name.size() - 2) : String();
     return name;
   }
-  return dmodCommon->Logic.GetBookmarkFileName(ExtractFilePath(Application->ExeName()));
+  return dmodCommon->Logic.GetBookmarkFileName(ExtractFilePath(ParamStr(0)));
 }
 
 TListItem* TfrmMain::AddBookmarkItem(const String& Description, TRegRoot Root, const String& Path) {

@@ -73,16 +73,8 @@ String TCommonLogic::NewKeyName(TRegistry& Reg, const String& ParentPath) {
 }
 
 String TCommonLogic::GetVersionString(const String& Key) {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return String();
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
+  const String path = ParamStr(0);
+  if (path.empty()) return String();
   DWORD handle = 0;
   const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
   if (size == 0) return String();

@@ -63,16 +63,8 @@ void FinalizeModule() { UnloadHtmlHelp(); }
 std::function<void(const String& FileAndTopic)> HelpDisplayHook;
 
 String HelpFileName() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return L"Zembrio.chm";
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
+  const String path = ParamStr(0);
+  if (path.empty()) return L"Zembrio.chm";
   return ExpandFileName(ExtractFilePath(path) + L"Zembrio.chm");
 }
 

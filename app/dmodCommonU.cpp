@@ -5,6 +5,7 @@
 
 #include "app/AppImages.h"
 #include "app/Dialogs.h"
+#include "app/Help.h"
 #include "app/Main.h"
 
 TdmodCommon* dmodCommon = nullptr;
@@ -36,7 +37,7 @@ void AddStrip(TCustomImageList* List, const TImageStrip& Strip) {
 
 }  // namespace
 
-TdmodCommon::TdmodCommon(TComponent* AOwner) : TComponent(AOwner) {
+TdmodCommon::TdmodCommon(TComponent* AOwner) : TDataModule(AOwner) {
   SetName(L"dmodCommon");
   imlTreeImages = new TImageList(this, 16, 16);
   imlLVImages16 = new TImageList(this, 16, 16);
@@ -212,6 +213,6 @@ void TdmodCommon::ShowException(const Exception& E, const String& Text) {
 }
 
 void TdmodCommon::ShowHelpTopic(const String& Topic) {
-  String file = ExpandFileName(ExtractFilePath(Application->ExeName()) + L"Zembrio.chm");
+  const String file = HelpFileName();
   if (HtmlHelpHook) HtmlHelpHook(file, Topic);
 }

@@ -10,13 +10,14 @@
 #include "app/CommonLogic.h"
 #include "app/ItemData.h"
 #include "classlib/Dialogs.h"
+#include "classlib/Forms.h"
 #include "classlib/ImgList.h"
 
 class TTreeExNode;
 class TfrmMain;
 
 
-class TdmodCommon : public TComponent {
+class TdmodCommon : public TDataModule {
  public:
   explicit TdmodCommon(TComponent* AOwner);
   ~TdmodCommon() override;

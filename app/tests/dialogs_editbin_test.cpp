@@ -79,6 +79,15 @@ TEST_F(EditBinTest, FirstShowHasTheDefaultSizeAndCloseStoresTheGeometry) {
     EXPECT_EQ(form->heValue->GetFixedCols(), form->heValue->GetLeftCol());
     EXPECT_EQ(359, form->GetHeight());
     first = form->GetWidth();
+    // A whole row fits: no horizontal scroll bar; narrower, one; wide
+    // again, none.
+    const HWND he = form->heValue->GetHandle();
+    auto hscroll = [he] { return (GetWindowLongW(he, GWL_STYLE) & WS_HSCROLL) != 0; };
+    EXPECT_FALSE(hscroll());
+    form->SetWidth(first - 150);
+    EXPECT_TRUE(hscroll());
+    form->SetWidth(first);
+    EXPECT_FALSE(hscroll());
     form->SetBounds(20, 30, 500, 400);
     form->btnCancel->Click();
   });
