@@ -278,8 +278,12 @@ void TExtSpeedButton::TimerExpired(TObject*) {
 
 TPoint TExtSpeedButton::GetDropDownMenuPos() {
   if (!dropDownMenu_) return TPoint{0, 0};
-  // Menus open left-aligned to the point.
-  return menuPosition_ == dmpBottom ? TPoint{-1, height_} : TPoint{width_, -1};
+  // The point the menu's left edge, right edge or middle is placed at.
+  switch (dropDownMenu_->GetAlignment()) {
+    case paRight: return menuPosition_ == dmpBottom ? TPoint{width_ + 1, height_} : TPoint{-1, -1};
+    case paCenter: return TPoint{width_ / 2, height_};
+    default: return menuPosition_ == dmpBottom ? TPoint{-1, height_} : TPoint{width_, -1};
+  }
 }
 
 bool TExtSpeedButton::CheckMenuDropDown(TPoint p, bool manual) {

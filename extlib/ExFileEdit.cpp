@@ -131,6 +131,7 @@ void TFilenameEdit::CreateEditDialog() {
     default: New = new TOpenDialog(this); break;
   }
   if (dialog_) {
+    New->HistoryList()->Assign(dialog_->HistoryList());
     New->SetFileName(dialog_->GetFileName());
     New->SetFilter(dialog_->GetFilter());
     New->SetFilterIndex(dialog_->GetFilterIndex());
@@ -199,6 +200,7 @@ void TFilenameEdit::ButtonClick() {
       // A name that can't be taken apart leaves the dialog as it was.
     }
   }
+  dialog_->SetHelpContext(GetHelpContext());
   Action = ExecuteDialog();
   if (Action) Temp = dialog_->GetFileName();
   if (CanFocus()) SetFocus();

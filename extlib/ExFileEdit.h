@@ -78,8 +78,8 @@ class TFilenameEdit : public TFileDirEdit {
   void SetInitialDir(const String& Value) { dialog_->SetInitialDir(Value); }
   String GetDialogTitle() const { return dialog_->GetTitle(); }
   void SetDialogTitle(const String& Value) { dialog_->SetTitle(Value); }
+  TStrings* HistoryList() const { return dialog_->HistoryList(); }
   // Kept by the edit for whichever dialog kind it runs.
-  TStrings* HistoryList() const { return historyList_.get(); }
   TFileEditStyle FileEditStyle = fsEdit;
 
  protected:
@@ -95,7 +95,6 @@ class TFilenameEdit : public TFileDirEdit {
   void CreateEditDialog();
   TOpenDialog* dialog_ = nullptr;
   TFileDialogKind dialogKind_ = dkOpen;
-  std::unique_ptr<TStringList> historyList_ = std::make_unique<TStringList>();
 };
 
 class TDirectoryEdit : public TFileDirEdit {

@@ -16,6 +16,7 @@ class TTestFileEdit : public TFilenameEdit {
   using TFilenameEdit::TFilenameEdit;
   String Pick;
   String SeenFileName, SeenInitialDir;
+  THelpContext SeenHelp = 0;
   int Runs = 0;
 
  protected:
@@ -23,6 +24,7 @@ class TTestFileEdit : public TFilenameEdit {
     ++Runs;
     SeenFileName = Dialog()->GetFileName();
     SeenInitialDir = Dialog()->GetInitialDir();
+    SeenHelp = Dialog()->GetHelpContext();
     if (Pick.empty()) return false;
     Dialog()->SetFileName(Pick);
     return true;
@@ -125,6 +127,7 @@ TEST(FileEdit, ButtonRunsTheDialogAroundTheEvents) {
   auto* e = h.Add<TTestFileEdit>();
   String file = h.Dir + L"in dir.txt";
   e->SetFileName(file);
+  e->SetHelpContext(417);
   e->Pick = L"C:\\picked name.txt";
   String after;
   bool afterAction = false;
@@ -136,6 +139,7 @@ TEST(FileEdit, ButtonRunsTheDialogAroundTheEvents) {
   EXPECT_TRUE(afterAction);
   EXPECT_EQ(e->SeenFileName, file);
   EXPECT_EQ(e->SeenInitialDir, h.Dir);
+  EXPECT_EQ(e->SeenHelp, 417);  // the dialog's Help button shows the edit's topic
   EXPECT_EQ(after, L"C:\\picked name.txt");
   EXPECT_EQ(e->GetText(), L"\"C:\\picked name.txt\"");
   EXPECT_EQ(e->GetInitialDir(), L"C:\\");

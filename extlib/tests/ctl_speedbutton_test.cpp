@@ -240,6 +240,14 @@ TEST(SpeedButton, DropDownMenuOpensOnPressOnlyWhenItPopsUpByItself) {
   b->SetMenuPosition(dmpRight);
   EXPECT_EQ(b->GetDropDownMenuPos().x, 30);
   EXPECT_EQ(b->GetDropDownMenuPos().y, -1);
+  // The menu's alignment moves the point to the edge the menu is aligned on.
+  menu->SetAlignment(paRight);
+  EXPECT_EQ(b->GetDropDownMenuPos(), (TPoint{-1, -1}));
+  menu->SetAlignment(paCenter);
+  EXPECT_EQ(b->GetDropDownMenuPos(), (TPoint{15, 30}));
+  b->SetMenuPosition(dmpBottom);
+  menu->SetAlignment(paRight);
+  EXPECT_EQ(b->GetDropDownMenuPos(), (TPoint{31, 30}));
   EXPECT_TRUE(b->CheckBtnMenuDropDown());
   EXPECT_EQ(spy.popups, 2);
   // Freeing the menu clears the reference.

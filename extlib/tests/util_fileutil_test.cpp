@@ -237,7 +237,9 @@ TEST_F(FileUtil, FolderBrowser) {
   Application->OnHelp = OldHelp;
   // The chosen folder is the selection at OK (when one was reported), as a
   // path without a trailing backslash.
-  if (!Selected.empty()) EXPECT_TRUE(SameText(Dlg.FolderName, RemoveBackSlash(Selected)));
+  if (!Selected.empty()) {
+    EXPECT_TRUE(SameText(Dlg.FolderName, RemoveBackSlash(Selected)));
+  }
   EXPECT_TRUE(DirExists(Dlg.FolderName));
   EXPECT_NE(Dlg.FolderName.back(), L'\\');
   ASSERT_NE(Help, nullptr);

@@ -60,6 +60,18 @@ TEST(IniText, QuotedValuesSurviveTheIniFile) {
     TIniFile Again(Name);
     EXPECT_EQ(IniReadString(&Again, L"S", L"V", L"?"), C.Value);
   }
+  // Several quoted values in one file: each write leaves the others intact.
+  DeleteFileW(Name.c_str());
+  {
+    TIniFile Ini(Name);
+    IniWriteString(&Ini, L"S", L"A", L"\"a\"");
+    IniWriteString(&Ini, L"S", L"B", L"'b'");
+    IniWriteString(&Ini, L"S", L"C", L"\"c\"");
+  }
+  TIniFile All(Name);
+  EXPECT_EQ(IniReadString(&All, L"S", L"A", L"?"), L"\"a\"");
+  EXPECT_EQ(IniReadString(&All, L"S", L"B", L"?"), L"'b'");
+  EXPECT_EQ(IniReadString(&All, L"S", L"C", L"?"), L"\"c\"");
   DeleteFileW(Name.c_str());
 }
 
