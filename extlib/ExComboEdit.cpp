@@ -142,7 +142,7 @@ void TCustomComboEdit::CreateParams(TCreateParams& P) {
   TCustomEdit::CreateParams(P);
   P.Style |= ES_MULTILINE | WS_CLIPCHILDREN;
   if (oemConvert_) P.Style |= ES_OEMCONVERT;
-  if (GetBorderStyle() == bsSingle && !ctl3D_) {
+  if (GetBorderStyle() == bsSingle && !GetCtl3D()) {
     P.ExStyle &= ~static_cast<DWORD>(WS_EX_CLIENTEDGE);
     P.Style |= WS_BORDER;
   }
@@ -172,29 +172,11 @@ void TCustomComboEdit::UpdateBtnBounds() {
   // button then keeps a pixel off it at the top).
   if (GetBorderStyle() == bsNone)
     btnControl_->SetBounds(W - BW, 0, BW, H);
-  else if (ctl3D_)
+  else if (GetCtl3D())
     btnControl_->SetBounds(W - BW - 4, 0, BW, std::max(H - 4, 0));
   else
     btnControl_->SetBounds(W - BW - 2, 2, BW, std::max(H - 4, 0));
   button_->SetBounds(0, 0, BW, btnControl_->GetHeight());
-}
-
-void TCustomComboEdit::SetCtl3D(bool Value) {
-  parentCtl3D_ = false;
-  if (Value == ctl3D_) return;
-  ctl3D_ = Value;
-  RecreateWnd();
-  UpdateBtnBounds();
-  SetEditRect();
-}
-
-void TCustomComboEdit::SetParentCtl3D(bool Value) {
-  if (Value == parentCtl3D_) return;
-  parentCtl3D_ = Value;
-  if (Value && !ctl3D_) {
-    SetCtl3D(true);
-    parentCtl3D_ = true;
-  }
 }
 
 void TCustomComboEdit::SetOEMConvert(bool Value) {
@@ -486,6 +468,14 @@ void TCustomComboEdit::MouseDown(TMouseButton Button, TShiftState Shift, int X, 
 }
 
 void TCustomComboEdit::WndProc(TMessage& M) {
+  if (M.Msg == CM_CTL3DCHANGED) {
+    // The frame changes: a new window, the button placed for it.
+    TCustomEdit::WndProc(M);
+    RecreateWnd();
+    UpdateBtnBounds();
+    SetEditRect();
+    return;
+  }
   switch (M.Msg) {
     case WM_PASTE:
     case WM_CUT:

@@ -87,13 +87,6 @@ class TCustomComboEdit : public TCustomEdit {
   TAlignment GetAlignment() const { return alignment_; }
   void SetAlignment(TAlignment Value);
   TPopupAlign PopupAlign = epaRight;
-  // The sunken client edge of a framed edit (else a flat one-pixel frame);
-  // ParentCtl3D follows the parent's look, which is always the sunken one
-  // here.
-  bool GetCtl3D() const { return ctl3D_; }
-  void SetCtl3D(bool Value);
-  bool GetParentCtl3D() const { return parentCtl3D_; }
-  void SetParentCtl3D(bool Value);
   // The text is kept in characters of the OEM code page (ES_OEMCONVERT).
   bool GetOEMConvert() const { return oemConvert_; }
   void SetOEMConvert(bool Value);
@@ -161,8 +154,6 @@ class TCustomComboEdit : public TCustomEdit {
   TAlignment alignment_ = taLeftJustify;
   TGlyphKind glyphKind_ = gkCustom;
   bool buttonWidthSet_ = false;
-  bool ctl3D_ = true;
-  bool parentCtl3D_ = true;
   bool oemConvert_ = false;
 };
 

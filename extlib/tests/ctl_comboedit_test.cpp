@@ -341,6 +341,12 @@ TEST(ComboEdit, ButtonPlacementFollowsTheFrame) {
   e->SetParentCtl3D(true);
   EXPECT_TRUE(e->GetCtl3D());
   EXPECT_EQ(bounds(), (std::vector<int>{W - BW - 4, 0, BW, H - 4}));
+  // Following the parent: its flat look flattens the edit too.
+  h.form->SetCtl3D(false);
+  EXPECT_FALSE(e->GetCtl3D());
+  EXPECT_FALSE(GetWindowLongW(e->Handle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+  EXPECT_EQ(bounds(), (std::vector<int>{W - BW - 2, 2, BW, H - 4}));
+  h.form->SetCtl3D(true);
 }
 
 TEST(ComboEdit, OemConvertKeepsOemCharacters) {
