@@ -201,6 +201,14 @@ void TCommonLogic::StopSearchAndWait() {
 // ---------------------------------------------------------------------------
 // Value editing.
 
+namespace {
+// Whether the key has a default value at all.
+bool DefaultValueSet(TRegRoot Root, const String& KeyPath) {
+  TRegKey key;
+  return key.OpenReadOnly(Root, ApiKeyPath(KeyPath)) && key.ValueExists(String());
+}
+}  // namespace
+
 bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue& Value) {
   try {
     EditRootKey = Root;
@@ -213,6 +221,9 @@ bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue&
       case cValue::cvtString:
       case cValue::cvtExpandString:
         EditString = Value.GetString();
+        // A default value that isn't set is listed as "(value not set)":
+        // that text is no data, and OK must not store it.
+        if (Value.GetDefaultFlag() && !DefaultValueSet(Root, KeyPath)) EditString.clear();
         result = OnEditValue ? OnEditValue(Value.GetType()) : 0;
         if (result != 1) return false;
         if (Value.GetType() == cValue::cvtString) {

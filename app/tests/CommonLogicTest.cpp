@@ -242,6 +242,31 @@ TEST_F(CommonLogicT, SaveEditedValue) {
   ASSERT_TRUE(Get(L"", L"n", t, d));
   EXPECT_EQ(d, Dw(77));
 
+  // The default value of a key that has none is listed as "(value not set)"
+  // (a string): the editor starts empty, and only what is typed is stored.
+  MakeKey(L"nodefault");
+  cValue dflt;
+  dflt.SetDefaultFlag(true);
+  dflt.SetString(L"(value not set)");
+  String seen = L"?";
+  logic->OnEditValue = [&](unsigned char) {
+    seen = logic->EditString;
+    return 1;
+  };
+  EXPECT_TRUE(logic->SaveEditedValue(RegRoot::CurrentUser, Path(L"nodefault"), dflt));
+  EXPECT_EQ(seen, L"");
+  ASSERT_TRUE(Get(L"nodefault", L"", t, d));
+  EXPECT_EQ(RegBytesToString(d), L"");
+  // Once set, its data is edited as it is, even that very text.
+  Put(L"nodefault", L"", REG_SZ, StringToRegBytes(L"(value not set)"));
+  dflt.SetString(L"(value not set)");
+  EXPECT_TRUE(logic->SaveEditedValue(RegRoot::CurrentUser, Path(L"nodefault"), dflt));
+  EXPECT_EQ(seen, L"(value not set)");
+  logic->OnEditValue = [&](unsigned char) {
+    logic->EditString = L"new";
+    return 1;
+  };
+
   // A type the editor doesn't handle is never opened in an editor.
   cValue m;
   m.SetName(L"m");
