@@ -2,7 +2,7 @@
 
 TBinHexEdit::TBinHexEdit(TComponent* AOwner) : TCustomEdit(AOwner) {
   SetWidth(100);
-  SetText(FormatText(0, fBaseFormat, fHexLength));
+  SetText(FormatText(0, baseFormat_, hexLength_));
   enabledColor_ = clWindow;
   TCustomEdit::SetColor(clWindow);
 }

@@ -13,7 +13,7 @@ bool IsHexUpper(wchar_t c) { return IsDigit(c) || (c >= L'A' && c <= L'F'); }
 
 }  // namespace
 
-TBinHexEditCore::TBinHexEditCore() { fText = FormatText(0, fBaseFormat, fHexLength); }
+TBinHexEditCore::TBinHexEditCore() { text_ = FormatText(0, baseFormat_, hexLength_); }
 
 String TBinHexEditCore::IntToBin(int64_t value) {
   String r;
@@ -81,12 +81,12 @@ int64_t TBinHexEditCore::TextToInt(const String& text) {
 }
 
 int64_t TBinHexEditCore::GetAsInteger() const {
-  if (fBaseFormat == Binary) return BinToInt(EditText());
+  if (baseFormat_ == Binary) return BinToInt(EditText());
   return TextToInt(EditText());
 }
 
 void TBinHexEditCore::SetAsInteger(int64_t value) {
-  String t = FormatText(value, fBaseFormat, fHexLength);
+  String t = FormatText(value, baseFormat_, hexLength_);
   if (t != EditText()) SetEditText(t);
 }
 
@@ -102,22 +102,22 @@ void TBinHexEditCore::SetAsHex(const String& s) {
 }
 
 void TBinHexEditCore::SetBaseFormat(TBaseFormat base) {
-  if (base == fBaseFormat) return;
+  if (base == baseFormat_) return;
   int64_t v = GetAsInteger();
-  fBaseFormat = base;
-  SetEditText(FormatText(v, base, fHexLength));
+  baseFormat_ = base;
+  SetEditText(FormatText(v, base, hexLength_));
 }
 
 void TBinHexEditCore::SetMaxValue(int64_t v) {
-  if (v == fMaxValue || v < fMinValue) return;
-  fMaxValue = v;
-  if (RangeInForce() && GetAsInteger() > fMaxValue) InvalidEntry();
+  if (v == maxValue_ || v < minValue_) return;
+  maxValue_ = v;
+  if (RangeInForce() && GetAsInteger() > maxValue_) InvalidEntry();
 }
 
 void TBinHexEditCore::SetMinValue(int64_t v) {
-  if (v == fMinValue || v > fMaxValue) return;
-  fMinValue = v;
-  if (RangeInForce() && GetAsInteger() < fMinValue) InvalidEntry();
+  if (v == minValue_ || v > maxValue_) return;
+  minValue_ = v;
+  if (RangeInForce() && GetAsInteger() < minValue_) InvalidEntry();
 }
 
 void TBinHexEditCore::InvalidEntry() {
@@ -127,24 +127,24 @@ void TBinHexEditCore::InvalidEntry() {
     return;
   }
   int64_t v = GetAsInteger();
-  if (v < fMinValue)
-    SetAsInteger(fMinValue);
-  else if (v > fMaxValue)
-    SetAsInteger(fMaxValue);
+  if (v < minValue_)
+    SetAsInteger(minValue_);
+  else if (v > maxValue_)
+    SetAsInteger(maxValue_);
   Beep();
   TakeFocusBack();
 }
 
 void TBinHexEditCore::CheckRangeOnExit() {
-  if (fMinValue == 0 || fMaxValue == 0) return;
+  if (minValue_ == 0 || maxValue_ == 0) return;
   int64_t v = GetAsInteger();
-  if (v < fMinValue || v > fMaxValue) InvalidEntry();
+  if (v < minValue_ || v > maxValue_) InvalidEntry();
 }
 
 void TBinHexEditCore::EditSetSel(int start, int length) {
-  int n = static_cast<int>(fText.size());
-  fSelStart = std::clamp(start, 0, n);
-  fSelLength = std::clamp(length, 0, n - fSelStart);
+  int n = static_cast<int>(text_.size());
+  selStart_ = std::clamp(start, 0, n);
+  selLength_ = std::clamp(length, 0, n - selStart_);
 }
 
 void TBinHexEditCore::ReplaceSelectionText(const String& s) {
@@ -164,7 +164,7 @@ void TBinHexEditCore::FilterKeyPress(wchar_t& key) {
   }
   FireKeyPress(key);
   if (key == 0 || key == 3) return;
-  if (fReadOnly) {
+  if (readOnly_) {
     Beep();
     key = 0;
     return;
@@ -176,7 +176,7 @@ void TBinHexEditCore::FilterKeyPress(wchar_t& key) {
     return text.substr(0, static_cast<size_t>(st)) + String(1, c) + text.substr(static_cast<size_t>(st + len));
   };
   if (key == 8 || key == 22 || key == 24) return;
-  switch (fBaseFormat) {
+  switch (baseFormat_) {
     case HexaDecimal: {
       if (key >= L'a' && key <= L'f') key = static_cast<wchar_t>(key - 32);
       if (key == L'$') {
@@ -193,14 +193,14 @@ void TBinHexEditCore::FilterKeyPress(wchar_t& key) {
       String w = wouldBe(key);
       // A digit typed in front of the "$" would leave no number.
       bool dollarInside = w.find(L'$', 1) != String::npos;
-      if (static_cast<int>(w.size()) > fHexLength + 1 || dollarInside) {
+      if (static_cast<int>(w.size()) > hexLength_ + 1 || dollarInside) {
         Beep();
         key = 0;
       }
       return;
     }
     case Binary: {
-      if ((key == L'0' || key == L'1') && static_cast<int>(wouldBe(key).size()) <= fBinLength) return;
+      if ((key == L'0' || key == L'1') && static_cast<int>(wouldBe(key).size()) <= binLength_) return;
       Beep();
       key = 0;
       return;
@@ -257,12 +257,12 @@ void TBinHexEditCore::FilterKeyPress(wchar_t& key) {
 
 void TBinHexEditCore::FilterKeyDown(int& key, TShiftState /*shift*/) {
   constexpr int kDelete = 0x2E;
-  if (fReadOnly || key != kDelete) return;
+  if (readOnly_ || key != kDelete) return;
   const String text = EditText();
   if (EditSelStart() != 0) return;
   bool allSelected = EditSelLength() >= static_cast<int>(text.size()) && !text.empty();
   if ((!text.empty() && text[0] == L'$') || allSelected) {
-    if (fBaseFormat == HexaDecimal) {
+    if (baseFormat_ == HexaDecimal) {
       SetEditText(L"$0");
       EditSetSel(1, 1);
     } else {
@@ -274,9 +274,9 @@ void TBinHexEditCore::FilterKeyDown(int& key, TShiftState /*shift*/) {
 }
 
 void TBinHexEditCore::FilterKeyUp(int& /*key*/, TShiftState /*shift*/) {
-  if (fReadOnly) return;
+  if (readOnly_) return;
   const String text = EditText();
-  if (fBaseFormat == Number || fBaseFormat == Binary) {
+  if (baseFormat_ == Number || baseFormat_ == Binary) {
     if (text.empty()) {
       SetEditText(L"0");
       EditSetSel(0, 1);
@@ -295,7 +295,7 @@ void TBinHexEditCore::FilterKeyUp(int& /*key*/, TShiftState /*shift*/) {
 
 void TBinHexEditCore::PasteText(const String& text) {
   // A read-only box takes nothing, and keeps its selection.
-  if (fReadOnly) {
+  if (readOnly_) {
     Beep();
     return;
   }

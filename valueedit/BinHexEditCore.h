@@ -28,23 +28,23 @@ class TBinHexEditCore {
 
   int64_t GetAsInteger() const;
   void SetAsInteger(int64_t value);
-  String GetAsBin() const { return FormatText(GetAsInteger(), Binary, fHexLength); }
-  String GetAsHex() const { return FormatText(GetAsInteger(), HexaDecimal, fHexLength); }
+  String GetAsBin() const { return FormatText(GetAsInteger(), Binary, hexLength_); }
+  String GetAsHex() const { return FormatText(GetAsInteger(), HexaDecimal, hexLength_); }
   void SetAsBin(const String& s);
   void SetAsHex(const String& s);
-  TBaseFormat GetBaseFormat() const { return fBaseFormat; }
+  TBaseFormat GetBaseFormat() const { return baseFormat_; }
   void SetBaseFormat(TBaseFormat base);
-  int GetBinLength() const { return fBinLength; }
-  void SetBinLength(int n) { fBinLength = n; }
-  int GetHexLength() const { return fHexLength; }
-  void SetHexLength(int n) { fHexLength = n; }
-  int64_t GetMaxValue() const { return fMaxValue; }
+  int GetBinLength() const { return binLength_; }
+  void SetBinLength(int n) { binLength_ = n; }
+  int GetHexLength() const { return hexLength_; }
+  void SetHexLength(int n) { hexLength_ = n; }
+  int64_t GetMaxValue() const { return maxValue_; }
   void SetMaxValue(int64_t v);
-  int64_t GetMinValue() const { return fMinValue; }
+  int64_t GetMinValue() const { return minValue_; }
   void SetMinValue(int64_t v);
-  bool GetReadOnlyCore() const { return fReadOnly; }
-  void SetReadOnlyCore(bool v) { fReadOnly = v; }
-  const String& GetVersion() const { return fVersion; }
+  bool GetReadOnlyCore() const { return readOnly_; }
+  void SetReadOnlyCore(bool v) { readOnly_ = v; }
+  const String& GetVersion() const { return version_; }
   void SetVersion(const String&) {}
 
   // Key handling. `key` becomes 0 when the key is dropped.
@@ -64,10 +64,10 @@ class TBinHexEditCore {
   int BeepCount = 0;
 
  protected:
-  virtual String EditText() const { return fText; }
-  virtual void SetEditText(const String& s) { fText = s; }
-  virtual int EditSelStart() const { return fSelStart; }
-  virtual int EditSelLength() const { return fSelLength; }
+  virtual String EditText() const { return text_; }
+  virtual void SetEditText(const String& s) { text_ = s; }
+  virtual int EditSelStart() const { return selStart_; }
+  virtual int EditSelLength() const { return selLength_; }
   virtual void EditSetSel(int start, int length);
   virtual void Beep() { ++BeepCount; }
   virtual void TakeFocusBack() {}
@@ -78,17 +78,17 @@ class TBinHexEditCore {
   virtual void FireKeyPress(wchar_t& /*key*/) {}
   void ReplaceSelectionText(const String& s);
 
-  TBaseFormat fBaseFormat = HexaDecimal;
-  int fBinLength = 32;
-  int fHexLength = 8;
-  int64_t fMaxValue = 0;
-  int64_t fMinValue = 0;
-  bool fReadOnly = false;
-  String fVersion = L"8.00.00.00";
+  TBaseFormat baseFormat_ = HexaDecimal;
+  int binLength_ = 32;
+  int hexLength_ = 8;
+  int64_t maxValue_ = 0;
+  int64_t minValue_ = 0;
+  bool readOnly_ = false;
+  String version_ = L"8.00.00.00";
 
  private:
-  bool RangeInForce() const { return fMinValue != 0 || fMaxValue != 0; }
-  String fText;
-  int fSelStart = 0;
-  int fSelLength = 0;
+  bool RangeInForce() const { return minValue_ != 0 || maxValue_ != 0; }
+  String text_;
+  int selStart_ = 0;
+  int selLength_ = 0;
 };

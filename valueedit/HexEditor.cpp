@@ -89,9 +89,9 @@ TCustomHexEditor::TCustomHexEditor(TComponent* AOwner)
   SetFixedRows(2);
   SetRowHeights(0, 0);
   SetRowHeights(1, 0);
-  fSelLow = fSelHigh = fSelAnchor = -1;
-  fModified = false;
-  fReadOnlyFile = true;
+  selLow_ = selHigh_ = selAnchor_ = -1;
+  modified_ = false;
+  readOnlyFile_ = true;
   SetBookmarkBitmap(nullptr);
   AdjustMetrics();
   // Controls are not read from form descriptions here: the empty document
@@ -111,7 +111,7 @@ void TCustomHexEditor::Loaded() {
 void TCustomHexEditor::CreateWnd() {
   TCustomGrid::CreateWnd();
   // Never at the cost of data the host put in before the window existed.
-  if (fFileName == L"---" && GetDataSize() == 0) CreateEmptyFile(L"Untitled");
+  if (fileName_ == L"---" && GetDataSize() == 0) CreateEmptyFile(L"Untitled");
   AdjustMetrics();
 }
 
@@ -147,7 +147,7 @@ void TCustomHexEditor::InvalidateCaretRows(int oldRow, int newRow) {
   if (!HandleAllocated()) return;
   InvalidateRow(oldRow);
   InvalidateRow(newRow);
-  if (fShowRuler) InvalidateRow(0);
+  if (showRuler_) InvalidateRow(0);
 }
 
 bool TCustomHexEditor::IsKeyDown(int vk) const {
@@ -191,9 +191,9 @@ void TCustomHexEditor::AdjustMetrics() {
   charWidth_ = std::max<int>(1, w.cx);
   rowHeight_ = y.cy + 2;
 
-  const int B = fBytesPerRow, P = fBytesPerColumn;
+  const int B = bytesPerRow_, P = bytesPerColumn_;
   SetOffsetDisplayWidth();
-  SetColWidths(0, fGutterWidth != -1 ? fGutterWidth : fOffsetDisplayWidth * charWidth_ + 20);
+  SetColWidths(0, gutterWidth_ != -1 ? gutterWidth_ : offsetDisplayWidth_ * charWidth_ + 20);
   SetColWidths(1, 6);
   for (int c = 2; c <= 2 * B + 2; ++c) SetColWidths(c, (c % (2 * P)) == 1 ? 2 * charWidth_ : charWidth_);
   for (int c = 2 * B + 3; c <= 3 * B + 1; ++c) SetColWidths(c, charWidth_);
@@ -202,7 +202,7 @@ void TCustomHexEditor::AdjustMetrics() {
     SetDefaultRowHeight(rowHeight_);
   }
   SetRowHeights(1, 0);
-  SetRowHeights(0, fShowRuler ? rowHeight_ + 3 : 0);
+  SetRowHeights(0, showRuler_ ? rowHeight_ + 3 : 0);
   Invalidate();
 }
 
@@ -218,8 +218,8 @@ void TCustomHexEditor::FontChanged(TObject* sender) {
 }
 
 void TCustomHexEditor::SetShowRuler(bool v) {
-  if (v == fShowRuler) return;
-  fShowRuler = v;
+  if (v == showRuler_) return;
+  showRuler_ = v;
   AdjustMetrics();
 }
 
@@ -378,7 +378,7 @@ void TCustomHexEditor::Resize() {
 
 UINT TCustomHexEditor::DialogCode() {
   UINT code = DLGC_WANTARROWS | DLGC_WANTCHARS | DLGC_WANTALLKEYS;
-  if (fWantTabs)
+  if (wantTabs_)
     code |= DLGC_WANTTAB;
   else
     code &= ~DLGC_WANTTAB;
@@ -426,7 +426,7 @@ void TCustomHexEditor::CheckMouseCoord(int& x, int& y) {
   TRect r = CellRect(c.X, c.Y);
   if (x > r.left + charWidth_) {
     y += rowHeight_;
-    x -= fBytesPerRow * charWidth_;
+    x -= bytesPerRow_ * charWidth_;
   }
 }
 
@@ -434,9 +434,9 @@ bool TCustomHexEditor::CursorOverSelection(int x, int y) {
   if (GetSelCount() == 0 || GetDataSize() == 0) return false;
   TGridCoord c = MouseCoord(x, y);
   if (c.X < 2 || c.Y < 2) return false;
-  bool saved = fInCharField;
+  bool saved = inCharField_;
   int32_t p = GetPosAtCursor(c.X, c.Y);
-  fInCharField = saved;
+  inCharField_ = saved;
   if (p >= GetDataSize()) return false;
   return IsSelected(p);
 }
@@ -454,7 +454,7 @@ bool TCustomHexEditor::GetMouseOverSelection() {
 }
 
 void TCustomHexEditor::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
-  fSelecting = false;
+  selecting_ = false;
   pendingClick_ = false;
   if (button == mbLeft) CheckMouseCoord(x, y);
   bool over = button == mbLeft && CursorOverSelection(x, y);
@@ -469,7 +469,7 @@ void TCustomHexEditor::MouseDown(TMouseButton button, TShiftState shift, int x, 
   if (!over) {
     if (c.X >= 2 && c.Y >= 2) {
       ResetSelection(true);
-      if (!shift.Contains(ssDouble)) fSelecting = true;
+      if (!shift.Contains(ssDouble)) selecting_ = true;
     }
   } else {
     pendingClick_ = true;
@@ -503,10 +503,10 @@ int32_t TCustomHexEditor::ShowDragCell(int x, int y) {
   TGridCoord c = MouseCoord(x, y);
   c.X = std::max(2, c.X);
   c.Y = std::clamp(c.Y, 2, GetRowCount() - 1);
-  bool saved = fInCharField;
+  bool saved = inCharField_;
   int32_t pos = std::clamp(GetPosAtCursor(c.X, c.Y), 0, GetDataSize());
-  fInCharField = saved;
-  if (IsSelected(pos)) pos = fSelLow;
+  inCharField_ = saved;
+  if (IsSelected(pos)) pos = selLow_;
   showDrag_ = true;
   if (c.Y == GetTopRow() && c.Y > 2)
     SetTopRow(GetTopRow() - 1);
@@ -534,9 +534,9 @@ void TCustomHexEditor::HideDragCell() {
 
 int32_t TCustomHexEditor::DropPosition() {
   if (!showDrag_) return -1;
-  bool saved = fInCharField;
+  bool saved = inCharField_;
   int32_t p = GetPosAtCursor(dragCol_, dragRow_);
-  fInCharField = saved;
+  inCharField_ = saved;
   return p;
 }
 
@@ -557,7 +557,7 @@ void TCustomHexEditor::WMKillFocus(TMessage& m) {
     DestroyCaret();
     caretCreated_ = false;
   }
-  fSelecting = false;
+  selecting_ = false;
   Invalidate();
 }
 
@@ -627,7 +627,7 @@ void TCustomHexEditor::DrawCellText(const TRect& cell, const String& text, TColo
 
 void TCustomHexEditor::DrawDataCell(int col, int row, const TRect& rc, bool focused) {
   TCanvas* cv = Canvas();
-  const int B = fBytesPerRow;
+  const int B = bytesPerRow_;
   const int lastCharCol = GetLastCharCol();
   if (col == GetCol() && row == TCustomGrid::GetRow() && focused) IntSetCaretPos(rc.left, rc.top);
   const bool inChar = col > SeparatorCol();
@@ -635,12 +635,12 @@ void TCustomHexEditor::DrawDataCell(int col, int row, const TRect& rc, bool focu
   const bool isSep = col == SeparatorCol();
   TColor fill = colors_->GetBackground();
   if (!isSep && P < GetDataSize()) {
-    const uint8_t b = static_cast<const uint8_t*>(fData.Memory())[P];
+    const uint8_t b = static_cast<const uint8_t*>(data_.Memory())[P];
     String text;
     if (inChar)
       text = CharCellText(b);
     else
-      text = String(1, ((col - 2) % 2 == (fSwapNibbles ? 1 : 0)) ? Digit(b >> 4) : Digit(b & 15));
+      text = String(1, ((col - 2) % 2 == (swapNibbles_ ? 1 : 0)) ? Digit(b >> 4) : Digit(b & 15));
     TColor textColor, textBg = colors_->GetBackground();
     if (HasChanged(P)) {
       textColor = colors_->GetChangedText();
@@ -648,11 +648,11 @@ void TCustomHexEditor::DrawDataCell(int col, int row, const TRect& rc, bool focu
     } else if (inChar) {
       textColor = Font()->GetColor();
     } else {
-      int group = (col - 2) / (2 * fBytesPerColumn);
+      int group = (col - 2) / (2 * bytesPerColumn_);
       textColor = group % 2 == 0 ? colors_->GetOddColumn() : colors_->GetEvenColumn();
     }
     if (IsSelected(P) && !(hideSelection_ && !focused)) {
-      if (col != 2 * B + 1 && col != lastCharCol && P != fSelHigh) fill = InvertColor(fill);
+      if (col != 2 * B + 1 && col != lastCharCol && P != selHigh_) fill = InvertColor(fill);
       textColor = InvertColor(textColor);
       textBg = InvertColor(textBg);
       if (!focused && graySelection_) {
@@ -725,7 +725,7 @@ void TCustomHexEditor::Paint() {
   const int headH = rulerH + GetRowHeights(1);
 
   // ruler
-  if (fShowRuler && rulerH > 0) {
+  if (showRuler_ && rulerH > 0) {
     for (auto [c, cx] : cols) {
       TRect rc{cx, 0, cx + GetColWidths(c), rulerH};
       if (!meets(rc)) continue;
@@ -750,13 +750,13 @@ void TCustomHexEditor::Paint() {
       if (RectWidth(rc) <= 0 || !meets(rc)) continue;
       if (c == 0) {
         bool cur = r == caretRow;
-        DrawCellText(rc, GetOffsetString(static_cast<uint32_t>((r - 2) * fBytesPerRow)),
+        DrawCellText(rc, GetOffsetString(static_cast<uint32_t>((r - 2) * bytesPerRow_)),
                      cur ? colors_->GetCurrentOffsetBackground() : colors_->GetOffsetBackGround(),
                      cur ? colors_->GetCurrentOffset() : colors_->GetOffset(),
                      cur ? colors_->GetCurrentOffsetBackground() : colors_->GetOffsetBackGround(), true);
         for (int i = 0; i < 10; ++i) {
-          const THexBookmark& bm = fBookmarks[static_cast<size_t>(i)];
-          if (bm.mPosition >= 0 && bm.mPosition / fBytesPerRow == r - 2)
+          const THexBookmark& bm = bookmarks_[static_cast<size_t>(i)];
+          if (bm.mPosition >= 0 && bm.mPosition / bytesPerRow_ == r - 2)
             bookmarkImages_->Draw(cv, rc.left + 3, rc.top + (h - 10) / 2, bm.mInCharField ? 10 + i : i);
         }
       } else if (c == 1) {
@@ -806,7 +806,7 @@ void TCustomHexEditor::Paint() {
       cv->LineTo(w0 - 1, cr.bottom);
     }
   }
-  if (fShowRuler && rulerH > 0) {
+  if (showRuler_ && rulerH > 0) {
     if (drawGutter3D_) {
       cv->Pen()->SetColor(clBtnShadow);
       cv->MoveTo(w0, rulerH - 1);

@@ -87,7 +87,7 @@ class TCustomHexEditor : public TCustomGrid, public THexEditorCore {
   void SetDrawGridLines(bool v);
   bool GetDrawGutter3D() const { return drawGutter3D_; }
   void SetDrawGutter3D(bool v);
-  bool GetShowRuler() const { return fShowRuler; }
+  bool GetShowRuler() const { return showRuler_; }
   void SetShowRuler(bool v);
   bool GetHideSelection() const { return hideSelection_; }
   void SetHideSelection(bool v);

@@ -36,10 +36,10 @@ uint8_t HexAnsiLower(uint8_t c) {
   }
 }
 
-THexEditorCore::THexEditorCore() : fUndo(this) {
-  std::memcpy(fDigits, L"0123456789ABCDEF", sizeof(wchar_t) * 17);
-  fOffsetFormat.GenerateOffsetFormat(L"-!10:0x|", fBytesPerRow, fBytesPerColumn);
-  fHColCount = CalcColCount();
+THexEditorCore::THexEditorCore() : undo_(this) {
+  std::memcpy(digits_, L"0123456789ABCDEF", sizeof(wchar_t) * 17);
+  offsetFormat_.GenerateOffsetFormat(L"-!10:0x|", bytesPerRow_, bytesPerColumn_);
+  hColCount_ = CalcColCount();
 }
 
 THexEditorCore::~THexEditorCore() = default;
@@ -48,34 +48,34 @@ THexEditorCore::~THexEditorCore() = default;
 // Headless grid
 
 void THexEditorCore::GridSetCounts(int colCount, int rowCount) {
-  fHColCount = colCount;
-  fHRowCount = rowCount;
-  if (fHRow >= rowCount) fHRow = rowCount - 1;
-  if (fHCol >= colCount) fHCol = colCount - 1;
-  if (fHTopRow > std::max(2, rowCount - fHVisibleRows)) fHTopRow = std::max(2, rowCount - fHVisibleRows);
+  hColCount_ = colCount;
+  hRowCount_ = rowCount;
+  if (hRow_ >= rowCount) hRow_ = rowCount - 1;
+  if (hCol_ >= colCount) hCol_ = colCount - 1;
+  if (hTopRow_ > std::max(2, rowCount - hVisibleRows_)) hTopRow_ = std::max(2, rowCount - hVisibleRows_);
 }
 
 void THexEditorCore::GridSetTopRow(int row) {
-  fHTopRow = std::clamp(row, 2, std::max(2, fHRowCount - fHVisibleRows));
+  hTopRow_ = std::clamp(row, 2, std::max(2, hRowCount_ - hVisibleRows_));
 }
 
 void THexEditorCore::GridSetTopLeft(int col, int row) {
-  fHLeftCol = std::max(2, col);
+  hLeftCol_ = std::max(2, col);
   GridSetTopRow(row);
 }
 
 void THexEditorCore::GridMoveCurrent(int col, int row) {
-  if (col < 2 || col >= fHColCount || row < 2 || row >= fHRowCount) return;
+  if (col < 2 || col >= hColCount_ || row < 2 || row >= hRowCount_) return;
   if (!CheckSelectCell(col, row)) return;
-  fHCol = col;
-  fHRow = row;
-  if (row < fHTopRow) fHTopRow = row;
-  if (row >= fHTopRow + fHVisibleRows) fHTopRow = row - fHVisibleRows + 1;
+  hCol_ = col;
+  hRow_ = row;
+  if (row < hTopRow_) hTopRow_ = row;
+  if (row >= hTopRow_ + hVisibleRows_) hTopRow_ = row - hVisibleRows_ + 1;
 }
 
 bool THexEditorCore::IsKeyDown(int vk) const {
-  if (vk == hexkeys::Shift) return fHShiftDown;
-  if (vk == hexkeys::LButton) return fHLButtonDown;
+  if (vk == hexkeys::Shift) return hShiftDown_;
+  if (vk == hexkeys::LButton) return hLButtonDown_;
   return false;
 }
 
@@ -92,16 +92,16 @@ void THexEditorCore::WrongKey() {
 
 uint8_t THexEditorCore::GetMemory(int32_t pos) const {
   if (pos < 0 || pos >= GetDataSize()) throw EHexException(kInvalidMemoryIndex);
-  return static_cast<const uint8_t*>(fData.Memory())[pos];
+  return static_cast<const uint8_t*>(data_.Memory())[pos];
 }
 
 void THexEditorCore::SetMemory(int32_t pos, uint8_t value) {
   if (pos < 0 || pos >= GetDataSize()) throw EHexException(kInvalidMemoryIndex);
-  static_cast<uint8_t*>(fData.Memory())[pos] = value;
+  static_cast<uint8_t*>(data_.Memory())[pos] = value;
 }
 
 uint8_t* THexEditorCore::GetDataPointer() {
-  return GetDataSize() == 0 ? nullptr : static_cast<uint8_t*>(fData.Memory());
+  return GetDataSize() == 0 ? nullptr : static_cast<uint8_t*>(data_.Memory());
 }
 
 namespace {
@@ -116,27 +116,27 @@ void CheckGrowth(int32_t size, int64_t growth) {
 
 void THexEditorCore::GetMemAtPos(uint8_t* buffer, int32_t pos, int32_t count) const {
   if (!RangeInside(pos, count, GetDataSize())) throw EHexException(kInvalidMemoryIndex);
-  if (count > 0) std::memcpy(buffer, static_cast<const uint8_t*>(fData.Memory()) + pos, static_cast<size_t>(count));
+  if (count > 0) std::memcpy(buffer, static_cast<const uint8_t*>(data_.Memory()) + pos, static_cast<size_t>(count));
 }
 
 void THexEditorCore::SetMemAtPos(const uint8_t* buffer, int32_t pos, int32_t count) {
   if (!RangeInside(pos, count, GetDataSize())) throw EHexException(kInvalidMemoryIndex);
-  if (count > 0) std::memmove(static_cast<uint8_t*>(fData.Memory()) + pos, buffer, static_cast<size_t>(count));
+  if (count > 0) std::memmove(static_cast<uint8_t*>(data_.Memory()) + pos, buffer, static_cast<size_t>(count));
 }
 
 void THexEditorCore::MoveFileMem(int32_t from, int32_t to, int32_t count) {
   int32_t ds = GetDataSize();
   if (!RangeInside(from, count, ds) || !RangeInside(to, count, ds)) throw EHexException(kInvalidMemoryIndex);
-  uint8_t* m = static_cast<uint8_t*>(fData.Memory());
+  uint8_t* m = static_cast<uint8_t*>(data_.Memory());
   if (count > 0) std::memmove(m + to, m + from, static_cast<size_t>(count));
 }
 
 void THexEditorCore::FreeStorage(bool undo) {
   if (undo) {
-    fUndo.Reset(true);
+    undo_.Reset(true);
   } else {
-    fData.SetSize(0);
-    fData.SetPosition(0);
+    data_.SetSize(0);
+    data_.SetPosition(0);
   }
 }
 
@@ -151,12 +151,12 @@ int32_t THexEditorCore::GetCursorPos() {
 }
 
 AnsiString THexEditorCore::GetAsText() const {
-  return AnsiString(static_cast<const char*>(fData.Memory()), static_cast<size_t>(GetDataSize()));
+  return AnsiString(static_cast<const char*>(data_.Memory()), static_cast<size_t>(GetDataSize()));
 }
 
 void THexEditorCore::SetAsText(const AnsiString& text) {
   std::vector<uint8_t> buf(text.begin(), text.end());
-  TranslateBufferFromAnsi(fTranslation, buf.data(), buf.data(), buf.size());
+  TranslateBufferFromAnsi(translation_, buf.data(), buf.data(), buf.size());
   if (GetDataSize() > 0) {
     SelectAll();
     ReplaceSelection(buf.data(), static_cast<int32_t>(buf.size()));
@@ -195,8 +195,8 @@ void THexEditorCore::ConvertBinToHex(const uint8_t* bytes, char* out, size_t cou
 
 AnsiString THexEditorCore::GetAsHex() const {
   std::string s(static_cast<size_t>(GetDataSize()) * 2 + 1, '\0');
-  ConvertBinToHex(static_cast<const uint8_t*>(fData.Memory()), s.data(), static_cast<size_t>(GetDataSize()),
-                  fSwapNibbles);
+  ConvertBinToHex(static_cast<const uint8_t*>(data_.Memory()), s.data(), static_cast<size_t>(GetDataSize()),
+                  swapNibbles_);
   s.pop_back();
   return s;
 }
@@ -204,7 +204,7 @@ AnsiString THexEditorCore::GetAsHex() const {
 void THexEditorCore::SetAsHex(const AnsiString& hex) {
   std::vector<uint8_t> buf(hex.size() / 2 + 1);
   size_t n = 0;
-  ConvertHexToBin(hex.data(), hex.size(), buf.data(), buf.size(), fSwapNibbles, n);
+  ConvertHexToBin(hex.data(), hex.size(), buf.data(), buf.size(), swapNibbles_, n);
   if (GetDataSize() > 0) {
     SelectAll();
     ReplaceSelection(buf.data(), static_cast<int32_t>(n));
@@ -215,13 +215,13 @@ void THexEditorCore::SetAsHex(const AnsiString& hex) {
 
 AnsiString THexEditorCore::GetSelectionAsText() const {
   if (GetSelCount() == 0) return AnsiString();
-  return AnsiString(static_cast<const char*>(fData.Memory()) + fSelLow, static_cast<size_t>(GetSelCount()));
+  return AnsiString(static_cast<const char*>(data_.Memory()) + selLow_, static_cast<size_t>(GetSelCount()));
 }
 
 void THexEditorCore::SetSelectionAsText(const AnsiString& text) {
   if (text.empty()) return;
   std::vector<uint8_t> buf(text.begin(), text.end());
-  TranslateBufferFromAnsi(fTranslation, buf.data(), buf.data(), buf.size());
+  TranslateBufferFromAnsi(translation_, buf.data(), buf.data(), buf.size());
   ReplaceSelection(buf.data(), static_cast<int32_t>(buf.size()));
 }
 
@@ -229,8 +229,8 @@ AnsiString THexEditorCore::GetSelectionAsHex() const {
   int32_t n = GetSelCount();
   if (n == 0) return AnsiString();
   std::string s(static_cast<size_t>(n) * 2 + 1, '\0');
-  ConvertBinToHex(static_cast<const uint8_t*>(fData.Memory()) + fSelLow, s.data(), static_cast<size_t>(n),
-                  fSwapNibbles);
+  ConvertBinToHex(static_cast<const uint8_t*>(data_.Memory()) + selLow_, s.data(), static_cast<size_t>(n),
+                  swapNibbles_);
   s.pop_back();
   return s;
 }
@@ -239,7 +239,7 @@ void THexEditorCore::SetSelectionAsHex(const AnsiString& hex) {
   if (hex.empty()) return;
   std::vector<uint8_t> buf(hex.size() / 2 + 1);
   size_t n = 0;
-  ConvertHexToBin(hex.data(), hex.size(), buf.data(), buf.size(), fSwapNibbles, n);
+  ConvertHexToBin(hex.data(), hex.size(), buf.data(), buf.size(), swapNibbles_, n);
   if (n == 0) return;
   ReplaceSelection(buf.data(), static_cast<int32_t>(n));
 }
@@ -248,13 +248,13 @@ void THexEditorCore::SetSelectionAsHex(const AnsiString& hex) {
 // Geometry
 
 int32_t THexEditorCore::GetPosAtCursor(int col, int row) {
-  int32_t base = (row - 2) * fBytesPerRow;
+  int32_t base = (row - 2) * bytesPerRow_;
   int32_t p;
   if (col > SeparatorCol()) {
-    fInCharField = true;
+    inCharField_ = true;
     p = base + (col - FirstCharCol());
   } else {
-    fInCharField = false;
+    inCharField_ = false;
     p = base + (col >= 2 ? (col - 2) / 2 : -1);
   }
   return p < 0 ? 0 : p;
@@ -266,8 +266,8 @@ void THexEditorCore::GetCursorAtPos(int32_t pos, bool inCharField, int& col, int
     row = 2;
     return;
   }
-  row = pos / fBytesPerRow + 2;
-  col = inCharField ? pos % fBytesPerRow + FirstCharCol() : 2 * (pos % fBytesPerRow) + 2;
+  row = pos / bytesPerRow_ + 2;
+  col = inCharField ? pos % bytesPerRow_ + FirstCharCol() : 2 * (pos % bytesPerRow_) + 2;
 }
 
 int THexEditorCore::GetOtherFieldCol(int col) const {
@@ -278,8 +278,8 @@ int THexEditorCore::GetOtherFieldCol(int col) const {
 int THexEditorCore::CalcRowCount() const {
   int32_t ds = GetDataSize();
   if (ds == 0) return 3;
-  int rows = 2 + (ds + fBytesPerRow - 1) / fBytesPerRow;
-  if (ds % fBytesPerRow == 0 && GetInsertMode()) ++rows;
+  int rows = 2 + (ds + bytesPerRow_ - 1) / bytesPerRow_;
+  if (ds % bytesPerRow_ == 0 && GetInsertMode()) ++rows;
   return rows;
 }
 
@@ -305,17 +305,17 @@ void THexEditorCore::MoveCaretToPos(int32_t pos, bool inCharField, bool secondDi
 
 void THexEditorCore::SetBytesPerRow(int n) {
   if (n < 1 || n > 256) throw EHexException(L"Invalid bytes per line argument");
-  if (n == fBytesPerRow) return;
-  if (fOffsetFormat.Flags & offCalcRow) fOffsetFormat.BytesPerUnit = static_cast<uint16_t>(n);
-  int32_t a = fSelAnchor, lo = fSelLow, hi = fSelHigh;
+  if (n == bytesPerRow_) return;
+  if (offsetFormat_.Flags & offCalcRow) offsetFormat_.BytesPerUnit = static_cast<uint16_t>(n);
+  int32_t a = selAnchor_, lo = selLow_, hi = selHigh_;
   int col = GridCol();
   int32_t pos = GetPosAtCursor(col, GridRow());
-  bool inChar = fInCharField;
+  bool inChar = inCharField_;
   bool second = !inChar && IsSecondDigitCol(col);
-  fBytesPerRow = n;
+  bytesPerRow_ = n;
   CalcSizes();
   if (pos >= GetDataSize()) pos = GetDataSize() - 1;
-  fSelecting = false;
+  selecting_ = false;
   MoveCaretToPos(pos, inChar, second);
   SetSelection(a, lo, hi);
   InvalidateAll();
@@ -323,9 +323,9 @@ void THexEditorCore::SetBytesPerRow(int n) {
 
 void THexEditorCore::SetBytesPerColumn(int n) {
   if (n < 1 || n > 256) throw EHexException(L"Invalid bytes per column argument");
-  if (n == fBytesPerColumn) return;
-  if (fOffsetFormat.Flags & offCalcColumn) fOffsetFormat.BytesPerUnit = static_cast<uint16_t>(n);
-  fBytesPerColumn = n;
+  if (n == bytesPerColumn_) return;
+  if (offsetFormat_.Flags & offCalcColumn) offsetFormat_.BytesPerUnit = static_cast<uint16_t>(n);
+  bytesPerColumn_ = n;
   MetricsChanged();
   InvalidateAll();
 }
@@ -334,48 +334,48 @@ void THexEditorCore::SetBytesPerColumn(int n) {
 // Offsets and ruler
 
 void THexEditorCore::SetOffsetFormat(const String& text) {
-  if (text == fOffsetFormat.Format) return;
-  fOffsetFormat.GenerateOffsetFormat(text, fBytesPerRow, fBytesPerColumn);
+  if (text == offsetFormat_.Format) return;
+  offsetFormat_.GenerateOffsetFormat(text, bytesPerRow_, bytesPerColumn_);
   SetOffsetDisplayWidth();
   MetricsChanged();
   InvalidateAll();
 }
 
 String THexEditorCore::GetOffsetString(uint32_t pos) const {
-  const THexOffsetFormat& f = fOffsetFormat;
+  const THexOffsetFormat& f = offsetFormat_;
   if (f.Format.empty()) return String();
   if (f.MinWidth == 0 && pos == 0) return f.Prefix + f.Suffix;
   String d = IntToRadixLen(pos / f.BytesPerUnit, f.Radix, f.MinWidth);
-  if (fHexLowerCase)
+  if (hexLowerCase_)
     for (auto& c : d) c = (c >= L'A' && c <= L'F') ? static_cast<wchar_t>(c + 32) : c;
   return f.Prefix + d + f.Suffix;
 }
 
 String THexEditorCore::GetAnyOffsetString(int32_t pos) const {
-  if (!fOffsetFormat.Format.empty()) return GetOffsetString(static_cast<uint32_t>(pos));
+  if (!offsetFormat_.Format.empty()) return GetOffsetString(static_cast<uint32_t>(pos));
   return IntToRadix(static_cast<uint32_t>(pos), 16);
 }
 
 void THexEditorCore::SetOffsetDisplayWidth() {
-  uint32_t last = static_cast<uint32_t>(std::max(0, GridRowCount() - 3)) * static_cast<uint32_t>(fBytesPerRow);
-  if (fOffsetFormat.Flags & offCalcWidth)
-    fOffsetFormat.MinWidth =
-        static_cast<int32_t>(IntToRadix(last / fOffsetFormat.BytesPerUnit, fOffsetFormat.Radix).size());
-  fOffsetDisplayWidth = static_cast<int>(GetOffsetString(last).size()) + 1;
+  uint32_t last = static_cast<uint32_t>(std::max(0, GridRowCount() - 3)) * static_cast<uint32_t>(bytesPerRow_);
+  if (offsetFormat_.Flags & offCalcWidth)
+    offsetFormat_.MinWidth =
+        static_cast<int32_t>(IntToRadix(last / offsetFormat_.BytesPerUnit, offsetFormat_.Radix).size());
+  offsetDisplayWidth_ = static_cast<int>(GetOffsetString(last).size()) + 1;
 }
 
 void THexEditorCore::SetGutterWidth(int w) {
-  if (w == fGutterWidth) return;
-  fGutterWidth = w;
+  if (w == gutterWidth_) return;
+  gutterWidth_ = w;
   SetOffsetDisplayWidth();
   MetricsChanged();
   InvalidateAll();
 }
 
 void THexEditorCore::SetHexLowerCase(bool value) {
-  if (value == fHexLowerCase) return;
-  fHexLowerCase = value;
-  std::memcpy(fDigits, value ? L"0123456789abcdef" : L"0123456789ABCDEF", sizeof(wchar_t) * 17);
+  if (value == hexLowerCase_) return;
+  hexLowerCase_ = value;
+  std::memcpy(digits_, value ? L"0123456789abcdef" : L"0123456789ABCDEF", sizeof(wchar_t) * 17);
   InvalidateAll();
 }
 
@@ -383,9 +383,9 @@ String THexEditorCore::RulerText(int col) const {
   if (col == SeparatorCol()) return L"  ";
   if (col >= 2 && col < SeparatorCol()) {
     int k = (col - 2) / 2;
-    return String(1, (col - 2) % 2 == 0 ? fDigits[(k / 16) & 15] : fDigits[k % 16]);
+    return String(1, (col - 2) % 2 == 0 ? digits_[(k / 16) & 15] : digits_[k % 16]);
   }
-  if (col > SeparatorCol()) return String(1, fDigits[(col - FirstCharCol()) % 16]);
+  if (col > SeparatorCol()) return String(1, digits_[(col - FirstCharCol()) % 16]);
   return String();
 }
 
@@ -393,13 +393,13 @@ String THexEditorCore::RulerText(int col) const {
 // Selection
 
 int32_t THexEditorCore::GetSelStart() {
-  if (fSelAnchor >= 0) return fSelAnchor;
+  if (selAnchor_ >= 0) return selAnchor_;
   return std::min(GetPosAtCursor(GridCol(), GridRow()), GetDataSize());
 }
 
 int32_t THexEditorCore::GetSelEnd() {
-  if (fSelAnchor < 0) return std::min(GetPosAtCursor(GridCol(), GridRow()), GetDataSize());
-  return fSelHigh == fSelAnchor ? fSelLow : fSelHigh;
+  if (selAnchor_ < 0) return std::min(GetPosAtCursor(GridCol(), GridRow()), GetDataSize());
+  return selHigh_ == selAnchor_ ? selLow_ : selHigh_;
 }
 
 void THexEditorCore::SetSelStart(int32_t pos) {
@@ -421,48 +421,48 @@ void THexEditorCore::SetSelEnd(int32_t pos) {
 void THexEditorCore::SetSelection(int32_t anchor, int32_t low, int32_t high) {
   int32_t maxp = GetDataSize() - 1;
   auto clampp = [&](int32_t v) { return std::clamp(v, -1, maxp); };
-  fSelAnchor = clampp(anchor);
-  fSelLow = clampp(low);
-  fSelHigh = clampp(high);
-  if (fSelAnchor < 0 || fSelLow < 0 || fSelHigh < 0 || fSelLow > fSelHigh) fSelAnchor = fSelLow = fSelHigh = -1;
+  selAnchor_ = clampp(anchor);
+  selLow_ = clampp(low);
+  selHigh_ = clampp(high);
+  if (selAnchor_ < 0 || selLow_ < 0 || selHigh_ < 0 || selLow_ > selHigh_) selAnchor_ = selLow_ = selHigh_ = -1;
 }
 
 void THexEditorCore::NewSelection(int32_t a, int32_t b) {
-  int32_t oldLo = fSelLow, oldHi = fSelHigh;
+  int32_t oldLo = selLow_, oldHi = selHigh_;
   SetSelection(a, std::min(a, b), std::max(a, b));
-  if (oldLo != fSelLow || oldHi != fSelHigh) {
+  if (oldLo != selLow_ || oldHi != selHigh_) {
     if (oldLo >= 0) InvalidatePositions(oldLo, oldHi);
-    if (fSelLow >= 0) InvalidatePositions(fSelLow, fSelHigh);
+    if (selLow_ >= 0) InvalidatePositions(selLow_, selHigh_);
   }
 }
 
 void THexEditorCore::Select(int fromCol, int fromRow, int toRow, int toCol) {
-  int32_t from = fSelAnchor >= 0 ? fSelAnchor : GetPosAtCursor(fromCol, fromRow);
+  int32_t from = selAnchor_ >= 0 ? selAnchor_ : GetPosAtCursor(fromCol, fromRow);
   int32_t to = GetPosAtCursor(toCol, toRow);
   NewSelection(from, to);
 }
 
 void THexEditorCore::ResetSelection(bool redraw) {
-  fSelecting = false;
-  int32_t lo = fSelLow, hi = fSelHigh;
-  fSelLow = fSelHigh = fSelAnchor = -1;
-  fInsAnchor = -1;
+  selecting_ = false;
+  int32_t lo = selLow_, hi = selHigh_;
+  selLow_ = selHigh_ = selAnchor_ = -1;
+  insAnchor_ = -1;
   if (redraw && lo >= 0) InvalidatePositions(lo, hi);
 }
 
 void THexEditorCore::SelectAll() {
   int32_t ds = GetDataSize();
   if (ds == 0) return;
-  fSelecting = false;
+  selecting_ = false;
   MoveCaretToPos(GetInsertMode() ? ds : ds - 1, GetInCharField());
   NewSelection(0, ds - 1);
 }
 
 void THexEditorCore::InternalGetCurSel(int32_t& start, int32_t& end, int& col, int& row) {
-  if (fSelAnchor >= 0) {
-    start = fSelLow;
-    end = fSelHigh + 1;
-    GetCursorAtPos(fSelLow, GetInCharField(), col, row);
+  if (selAnchor_ >= 0) {
+    start = selLow_;
+    end = selHigh_ + 1;
+    GetCursorAtPos(selLow_, GetInCharField(), col, row);
   } else {
     col = GridCol();
     row = GridRow();
@@ -484,7 +484,7 @@ bool THexEditorCore::GetInCharField() {
 
 int32_t THexEditorCore::GetTopLeftPosition(bool& inCharField) {
   int32_t p = GetPosAtCursor(std::max(2, GridLeftCol()), GridTopRow());
-  inCharField = fInCharField;
+  inCharField = inCharField_;
   return p;
 }
 
@@ -498,54 +498,54 @@ void THexEditorCore::SetTopLeftPosition(int32_t pos, bool inCharField) {
 // Modes
 
 void THexEditorCore::SetInsertMode(bool value) {
-  if (value == fInsertMode || !fAllowInsertMode || fReadOnlyView || fNoSizeChange) return;
+  if (value == insertMode_ || !allowInsertMode_ || readOnlyView_ || noSizeChange_) return;
   int32_t ds = GetDataSize();
   bool atAppend = ds > 0 && GetPosAtCursor(GridCol(), GridRow()) >= ds;
   bool inChar = IsCharCol(GridCol());
-  fInsertMode = value;
+  insertMode_ = value;
   CaretShapeChanged();
   if (ds > 0) {
     if (!value && atAppend) {
-      fSelecting = false;
+      selecting_ = false;
       MoveCaretToPos(ds - 1, inChar);
     }
     GridSetCounts(CalcColCount(), CalcRowCount());
   }
-  fChanges.clear();
+  changes_.clear();
   InvalidateAll();
 }
 
 void THexEditorCore::SetAllowInsertMode(bool value) {
-  if (fNoSizeChange || fReadOnlyView) {
-    fAllowInsertMode = false;
+  if (noSizeChange_ || readOnlyView_) {
+    allowInsertMode_ = false;
     return;
   }
-  if (!value && fInsertMode) SetInsertMode(false);
-  fAllowInsertMode = value;
+  if (!value && insertMode_) SetInsertMode(false);
+  allowInsertMode_ = value;
 }
 
 void THexEditorCore::SetNoSizeChange(bool value) {
-  if (value == fNoSizeChange) return;
+  if (value == noSizeChange_) return;
   // Leave insert mode first: once the flag is on, the mode can't change.
   if (value) SetInsertMode(false);
-  fNoSizeChange = value;
+  noSizeChange_ = value;
 }
 
 void THexEditorCore::SetSwapNibbles(bool value) {
-  if (value == fSwapNibbles) return;
-  fSwapNibbles = value;
+  if (value == swapNibbles_) return;
+  swapNibbles_ = value;
   InvalidateAll();
 }
 
 void THexEditorCore::SetMaskChar(uint8_t c) {
-  if (c == fMaskChar) return;
-  fMaskChar = c;
+  if (c == maskChar_) return;
+  maskChar_ = c;
   InvalidateAll();
 }
 
 void THexEditorCore::SetTranslation(THexTranslationKind kind) {
-  if (kind == fTranslation) return;
-  fTranslation = kind;
+  if (kind == translation_) return;
+  translation_ = kind;
   InvalidateAll();
 }
 
@@ -553,24 +553,24 @@ void THexEditorCore::SetTranslation(THexTranslationKind kind) {
 // Change tracking
 
 bool THexEditorCore::GetModified() const {
-  return fModified && (GetDataSize() > 0 || (fFileName != L"---" && FileExists(fFileName)));
+  return modified_ && (GetDataSize() > 0 || (fileName_ != L"---" && FileExists(fileName_)));
 }
 
 void THexEditorCore::SetModified(bool value) {
-  fModified = value;
+  modified_ = value;
   if (!value) {
     ResetUndo();
-    fChanges.clear();
+    changes_.clear();
     InvalidateAll();
   }
 }
 
 void THexEditorCore::SetChanged(int32_t pos, bool value) {
   if (pos < 0) return;
-  if (GetInsertMode()) fChanges.clear();
-  if (value || static_cast<size_t>(pos) < fChanges.size()) {
-    if (static_cast<size_t>(pos) >= fChanges.size()) fChanges.resize(static_cast<size_t>(pos) + 1);
-    fChanges[static_cast<size_t>(pos)] = value;
+  if (GetInsertMode()) changes_.clear();
+  if (value || static_cast<size_t>(pos) < changes_.size()) {
+    if (static_cast<size_t>(pos) >= changes_.size()) changes_.resize(static_cast<size_t>(pos) + 1);
+    changes_[static_cast<size_t>(pos)] = value;
   }
 }
 
@@ -580,7 +580,7 @@ void THexEditorCore::SetChanged(int32_t pos, bool value) {
 bool THexEditorCore::CreateUndo(THexUndoFlag kind, int32_t pos, int32_t count, int32_t replaceCount,
                                 const String& description) {
   bool ok = GetDataSize() > 0 || kind == ufKindInsertBuffer || kind == ufKindAppendBuffer;
-  if (ok && fNoSizeChange) {
+  if (ok && noSizeChange_) {
     switch (kind) {
       case ufKindByteRemoved:
       case ufKindInsertBuffer:
@@ -596,10 +596,10 @@ bool THexEditorCore::CreateUndo(THexUndoFlag kind, int32_t pos, int32_t count, i
         break;
     }
   }
-  if (!ok && kind == ufKindCombined && count <= fUndo.Count()) ok = true;
+  if (!ok && kind == ufKindCombined && count <= undo_.Count()) ok = true;
   if (!ok) return false;
-  fUndo.CreateUndo(kind, pos, count, replaceCount, description);
-  fModified = true;
+  undo_.CreateUndo(kind, pos, count, replaceCount, description);
+  modified_ = true;
   return true;
 }
 
@@ -617,18 +617,18 @@ void THexEditorCore::IntChangeByte(uint8_t oldByte, uint8_t newByte, int32_t pos
 void THexEditorCore::InternalInsertBuffer(const uint8_t* buffer, int32_t count, int32_t pos) {
   int32_t old = GetDataSize();
   if (old == 0) {
-    fData.SetPosition(0);
-    fChanges.clear();
+    data_.SetPosition(0);
+    changes_.clear();
   }
   // The buffer may lie inside the store, which can move when it grows.
   std::vector<uint8_t> copy;
-  const uint8_t* mem = static_cast<const uint8_t*>(fData.Memory());
+  const uint8_t* mem = static_cast<const uint8_t*>(data_.Memory());
   if (old > 0 && buffer >= mem && buffer < mem + old) {
     copy.assign(buffer, buffer + count);
     buffer = copy.data();
   }
-  fData.SetSize(static_cast<int64_t>(old) + count);
-  uint8_t* m = static_cast<uint8_t*>(fData.Memory());
+  data_.SetSize(static_cast<int64_t>(old) + count);
+  uint8_t* m = static_cast<uint8_t*>(data_.Memory());
   std::memmove(m + pos + count, m + pos, static_cast<size_t>(old - pos));
   std::memcpy(m + pos, buffer, static_cast<size_t>(count));
   CalcSizes();
@@ -664,7 +664,7 @@ void THexEditorCore::AppendBuffer(const uint8_t* buffer, int32_t count, const St
   bool inChar = GetInCharField();
   CutChangeMarks(static_cast<size_t>(ds));
   InternalAppendBuffer(buffer, count);
-  fSelecting = false;
+  selecting_ = false;
   MoveCaretToPos(ds, inChar);
   NewSelection(ds, ds + count - 1);
   InvalidateAll();
@@ -672,14 +672,14 @@ void THexEditorCore::AppendBuffer(const uint8_t* buffer, int32_t count, const St
 }
 
 void THexEditorCore::ReplaceSelection(const uint8_t* buffer, int32_t count, const String& description) {
-  if (fSelAnchor < 0) {
+  if (selAnchor_ < 0) {
     InsertBuffer(buffer, count, GetSelStart(), description);
     return;
   }
   if (count < 0) return;
-  int32_t lo = fSelLow;
-  int32_t len = fSelHigh - fSelLow + 1;
-  if (fNoSizeChange) {
+  int32_t lo = selLow_;
+  int32_t len = selHigh_ - selLow_ + 1;
+  if (noSizeChange_) {
     if (count > len) count = len;
     if (count == 0) return;
     if (count < len) {
@@ -692,23 +692,23 @@ void THexEditorCore::ReplaceSelection(const uint8_t* buffer, int32_t count, cons
   bool inChar = GetInCharField();
   std::vector<uint8_t> copy(buffer ? buffer : nullptr, buffer ? buffer + count : nullptr);
   int32_t old = GetDataSize();
-  uint8_t* m = static_cast<uint8_t*>(fData.Memory());
+  uint8_t* m = static_cast<uint8_t*>(data_.Memory());
   if (count != len) {
     if (count > len) {
-      fData.SetSize(static_cast<int64_t>(old) + (count - len));
-      m = static_cast<uint8_t*>(fData.Memory());
+      data_.SetSize(static_cast<int64_t>(old) + (count - len));
+      m = static_cast<uint8_t*>(data_.Memory());
       std::memmove(m + lo + count, m + lo + len, static_cast<size_t>(old - lo - len));
     } else {
       std::memmove(m + lo + count, m + lo + len, static_cast<size_t>(old - lo - len));
-      fData.SetSize(static_cast<int64_t>(old) - (len - count));
-      m = static_cast<uint8_t*>(fData.Memory());
+      data_.SetSize(static_cast<int64_t>(old) - (len - count));
+      m = static_cast<uint8_t*>(data_.Memory());
     }
   }
   if (count > 0) std::memcpy(m + lo, copy.data(), static_cast<size_t>(count));
   CalcSizes();
   AdjustBookmarks(lo + len, count - len);
   CutChangeMarks(static_cast<size_t>(std::max(0, lo)));
-  fSelecting = false;
+  selecting_ = false;
   if (count > 0) {
     MoveCaretToPos(lo + count - 1, inChar);
     NewSelection(lo + count - 1, lo);
@@ -736,13 +736,13 @@ void THexEditorCore::DeleteSelection(const String& description) {
 void THexEditorCore::InternalDelete(int32_t start, int32_t end, int col, int row) {
   bool inChar = IsCharCol(col >= 0 ? col : GridCol());
   int32_t old = GetDataSize();
-  uint8_t* m = static_cast<uint8_t*>(fData.Memory());
+  uint8_t* m = static_cast<uint8_t*>(data_.Memory());
   std::memmove(m + start, m + end, static_cast<size_t>(old - end));
-  fData.SetSize(old - (end - start));
+  data_.SetSize(old - (end - start));
   CalcSizes();
   int32_t ds = GetDataSize();
-  fSelecting = false;
-  fSelLow = fSelHigh = fSelAnchor = -1;
+  selecting_ = false;
+  selLow_ = selHigh_ = selAnchor_ = -1;
   if (ds == 0) {
     MoveCaretToPos(0, inChar);
   } else if (col >= 0 && GetPosAtCursor(col, row) < ds) {
@@ -757,14 +757,14 @@ void THexEditorCore::InternalDelete(int32_t start, int32_t end, int col, int row
 void THexEditorCore::InternalErase(bool backspace, const String& description) {
   int32_t ds = GetDataSize();
   int32_t caret = GetPosAtCursor(GridCol(), GridRow());
-  bool inChar = fInCharField;
+  bool inChar = inCharField_;
   if (backspace) {
-    int32_t p = (GetInsertMode() && fSelAnchor < 0) ? caret : GetCursorPos();
+    int32_t p = (GetInsertMode() && selAnchor_ < 0) ? caret : GetCursorPos();
     if (p <= 0 || p > ds) return;
     if (!CreateUndo(ufKindByteRemoved, p - 1, 1, 0, description)) return;
     InternalDelete(p - 1, p, GridCol(), GridRow());
     AdjustBookmarks(p, -1);
-    fSelecting = false;
+    selecting_ = false;
     MoveCaretToPos(TruncMaxPosition(p - 1), inChar);
     Changed();
   } else {
@@ -781,8 +781,8 @@ void THexEditorCore::InternalErase(bool backspace, const String& description) {
 
 void THexEditorCore::InternalInsertNibble(int32_t pos, bool highNibble) {
   int32_t old = GetDataSize();
-  fData.SetSize(static_cast<int64_t>(old) + 1);
-  uint8_t* m = static_cast<uint8_t*>(fData.Memory());
+  data_.SetSize(static_cast<int64_t>(old) + 1);
+  uint8_t* m = static_cast<uint8_t*>(data_.Memory());
   uint8_t first = m[pos];
   // Shift [pos, old) right by four bits into [pos, old + 1); the last carry
   // becomes the high nibble of the new last byte.
@@ -798,7 +798,7 @@ void THexEditorCore::InternalInsertNibble(int32_t pos, bool highNibble) {
 
 void THexEditorCore::InternalDeleteNibble(int32_t pos, bool highNibble) {
   int32_t n = GetDataSize();
-  uint8_t* m = static_cast<uint8_t*>(fData.Memory());
+  uint8_t* m = static_cast<uint8_t*>(data_.Memory());
   uint8_t first = m[pos];
   for (int32_t i = pos; i < n; ++i) {
     uint8_t next = i + 1 < n ? m[i + 1] : 0;
@@ -845,7 +845,7 @@ bool THexEditorCore::DeleteNibble(int32_t pos, bool highNibble, const String& de
 void THexEditorCore::InternalConvertRange(int32_t from, int32_t to, THexTranslationKind fromKind,
                                           THexTranslationKind toKind) {
   WaitCursor();
-  uint8_t* m = static_cast<uint8_t*>(fData.Memory()) + from;
+  uint8_t* m = static_cast<uint8_t*>(data_.Memory()) + from;
   size_t n = static_cast<size_t>(to - from + 1);
   TranslateBufferToAnsi(fromKind, m, m, n);
   TranslateBufferFromAnsi(toKind, m, m, n);
@@ -865,16 +865,16 @@ void THexEditorCore::CombineUndo(int32_t count, const String& description) {
   CreateUndo(ufKindCombined, 0, count, 0, description);
 }
 
-bool THexEditorCore::Undo() { return fUndo.Undo(); }
-bool THexEditorCore::Redo() { return fUndo.Redo(); }
+bool THexEditorCore::Undo() { return undo_.Undo(); }
+bool THexEditorCore::Redo() { return undo_.Redo(); }
 
 String THexEditorCore::GetUndoDescription() const {
-  return fUndo.CanUndo() ? fUndo.Description() : String(L"No Undo");
+  return undo_.CanUndo() ? undo_.Description() : String(L"No Undo");
 }
 
 void THexEditorCore::TruncateData(int32_t n) {
   if (n < 0) n = 0;
-  if (n < GetDataSize()) fData.SetSize(n);
+  if (n < GetDataSize()) data_.SetSize(n);
 }
 
 // ---------------------------------------------------------------------------
@@ -887,7 +887,7 @@ void THexEditorCore::HexKeyDown(int& key, TShiftState shift) {
       key = 0;
       return;
     case hexkeys::Back:
-      if (GetInsertMode() && !fReadOnlyView) {
+      if (GetInsertMode() && !readOnlyView_) {
         key = 0;
         if (GetSelCount() > 0) DeleteSelection();
         InternalErase(true);
@@ -896,7 +896,7 @@ void THexEditorCore::HexKeyDown(int& key, TShiftState shift) {
       key = hexkeys::Left;
       break;
     case hexkeys::Delete:
-      if (!fReadOnlyView) {
+      if (!readOnlyView_) {
         key = 0;
         if (CtrlOnly(shift)) {
           DeleteSelection();
@@ -915,14 +915,14 @@ void THexEditorCore::HexKeyDown(int& key, TShiftState shift) {
   if (ParseKeyDown(shift, key)) key = 0;
 }
 
-void THexEditorCore::HexKeyUp(int& key, TShiftState /*shift*/) { fAltReleased = key == hexkeys::Menu; }
+void THexEditorCore::HexKeyUp(int& key, TShiftState /*shift*/) { altReleased_ = key == hexkeys::Menu; }
 
 bool THexEditorCore::ParseKeyDown(TShiftState shift, int key) {
   if (shift.Empty() && key != hexkeys::Shift && !GetInsertMode()) ResetSelection(true);
-  const int B = fBytesPerRow;
+  const int B = bytesPerRow_;
   const int col = GridCol(), row = GridRow();
   const int32_t P = GetPosAtCursor(col, row);
-  const bool inChar = fInCharField;
+  const bool inChar = inCharField_;
   const int32_t ds = GetDataSize();
   const bool ins = GetInsertMode();
   const int32_t maxPos = ins ? ds : ds - 1;
@@ -1001,7 +1001,7 @@ bool THexEditorCore::ParseKeyDown(TShiftState shift, int key) {
       return false;
     case hexkeys::Shift:
       if (ShiftOnly(shift) || shift == TShiftState{ssShift, ssCtrl}) {
-        fSelecting = true;
+        selecting_ = true;
         return true;
       }
       return false;
@@ -1014,13 +1014,13 @@ bool THexEditorCore::ParseKeyDown(TShiftState shift, int key) {
       SetBookmarkVals(i, P, inChar);
       return true;
     }
-    THexBookmark bm = fBookmarks[static_cast<size_t>(i)];
+    THexBookmark bm = bookmarks_[static_cast<size_t>(i)];
     if (bm.mPosition < 0) return false;
     ResetSelection(true);
     if (bm.mPosition < ds || (ins && bm.mPosition == ds)) {
       MoveCaretToPos(bm.mPosition, bm.mInCharField);
     } else {
-      fBookmarks[static_cast<size_t>(i)].mPosition = -1;
+      bookmarks_[static_cast<size_t>(i)].mPosition = -1;
       InvalidateAll();
     }
     return true;
@@ -1029,16 +1029,16 @@ bool THexEditorCore::ParseKeyDown(TShiftState shift, int key) {
 }
 
 void THexEditorCore::HexChar(uint8_t c) {
-  if (fReadOnlyView || c < 32) return;
+  if (readOnlyView_ || c < 32) return;
   const int col = GridCol(), row = GridRow();
   const int32_t P = GetPosAtCursor(col, row);
-  const bool inChar = fInCharField;
+  const bool inChar = inCharField_;
   const int32_t ds = GetDataSize();
   const bool ins = GetInsertMode();
   if (P >= ds && !ins) return;
   uint8_t old = (P < ds) ? GetMemory(P) : 0;
   if (inChar) {
-    bool alt = fAltReleased;
+    bool alt = altReleased_;
     if (alt)
       HexAnsiToOemBuff(&c, &c, 1);
     else
@@ -1047,16 +1047,16 @@ void THexEditorCore::HexChar(uint8_t c) {
       WrongKey();
       return;
     }
-    fAltReleased = false;
+    altReleased_ = false;
     if (!ins) {
       ResetSelection(true);
       IntChangeByte(old, c, P, col, row);
-    } else if (fSelAnchor < 0) {
+    } else if (selAnchor_ < 0) {
       if (P == ds)
         AppendBuffer(&c, 1);
       else
         InsertBuffer(&c, 1, P);
-      fSelecting = false;
+      selecting_ = false;
     } else {
       ReplaceSelection(&c, 1);
     }
@@ -1069,21 +1069,21 @@ void THexEditorCore::HexChar(uint8_t c) {
     int d = HexDigitValue(static_cast<char>(c));
     if (!ins) ResetSelection(true);
     bool second = IsSecondDigitCol(col);
-    bool onHigh = second == fSwapNibbles;
-    uint8_t nb = (onHigh || fSelAnchor >= 0) ? static_cast<uint8_t>(d * 16 + (old % 16))
+    bool onHigh = second == swapNibbles_;
+    uint8_t nb = (onHigh || selAnchor_ >= 0) ? static_cast<uint8_t>(d * 16 + (old % 16))
                                              : static_cast<uint8_t>((old & 0xF0) + d);
     if (ins) {
-      if (!second || fSelAnchor >= 0) {
-        uint8_t ib = fSwapNibbles ? static_cast<uint8_t>(nb % 16) : static_cast<uint8_t>(nb & 0xF0);
+      if (!second || selAnchor_ >= 0) {
+        uint8_t ib = swapNibbles_ ? static_cast<uint8_t>(nb % 16) : static_cast<uint8_t>(nb & 0xF0);
         if (ds == 0 || P == ds) {
-          if (fSelAnchor >= 0)
+          if (selAnchor_ >= 0)
             ReplaceSelection(&ib, 1);
           else
             AppendBuffer(&ib, 1);
-          fSelecting = false;
-        } else if (fSelAnchor < 0) {
+          selecting_ = false;
+        } else if (selAnchor_ < 0) {
           InsertBuffer(&ib, 1, P);
-          fSelecting = false;
+          selecting_ = false;
         } else {
           ReplaceSelection(&ib, 1);
         }
@@ -1105,12 +1105,12 @@ bool THexEditorCore::CheckSelectCell(int col, int row) {
   const int32_t ds = GetDataSize();
   if (ds == 0) {
     if (!(row == 2 && (col == 2 || col == FirstCharCol()))) return false;
-  } else if (!fInSelectCheck) {
-    fInSelectCheck = true;
+  } else if (!inSelectCheck_) {
+    inSelectCheck_ = true;
     struct Guard {
       bool& f;
       ~Guard() { f = false; }
-    } guard{fInSelectCheck};
+    } guard{inSelectCheck_};
     const bool lbutton = IsKeyDown(hexkeys::LButton);
     if (!IsKeyDown(hexkeys::Shift) && !lbutton) ResetSelection(true);
     if (col == SeparatorCol()) {
@@ -1118,7 +1118,7 @@ bool THexEditorCore::CheckSelectCell(int col, int row) {
       return false;
     }
     int32_t pos = GetPosAtCursor(col, row);
-    bool inChar = fInCharField;
+    bool inChar = inCharField_;
     if (pos >= ds) {
       bool ok = GetInsertMode() && pos == ds && (inChar || !IsSecondDigitCol(col));
       if (!ok) {
@@ -1130,24 +1130,24 @@ bool THexEditorCore::CheckSelectCell(int col, int row) {
   InvalidateCaretRows(oldRow, row);
   const int32_t oldPos = GetPosAtCursor(oldCol, oldRow);
   const int32_t newPos = GetPosAtCursor(col, row);  // leaves the field flag on the new cell
-  if (!fSelecting) {
+  if (!selecting_) {
     ResetSelection(true);
   } else if (GetInsertMode()) {
-    if (fInsAnchor < 0) fInsAnchor = oldPos;
-    int32_t gap = newPos + ((IsSecondDigitCol(col) && newPos >= fInsAnchor) ? 1 : 0);
-    if (gap == fInsAnchor) {
-      int32_t lo = fSelLow, hi = fSelHigh;
-      fSelLow = fSelHigh = fSelAnchor = -1;
+    if (insAnchor_ < 0) insAnchor_ = oldPos;
+    int32_t gap = newPos + ((IsSecondDigitCol(col) && newPos >= insAnchor_) ? 1 : 0);
+    if (gap == insAnchor_) {
+      int32_t lo = selLow_, hi = selHigh_;
+      selLow_ = selHigh_ = selAnchor_ = -1;
       if (lo >= 0) InvalidatePositions(lo, hi);
-    } else if (gap > fInsAnchor) {
-      NewSelection(fInsAnchor, gap - 1);
+    } else if (gap > insAnchor_) {
+      NewSelection(insAnchor_, gap - 1);
     } else {
-      NewSelection(fInsAnchor - 1, gap);
+      NewSelection(insAnchor_ - 1, gap);
     }
   } else {
     Select(oldCol, oldRow, row, col);
   }
-  fInCharField = IsCharCol(col);
+  inCharField_ = IsCharCol(col);
   return true;
 }
 
@@ -1156,18 +1156,18 @@ bool THexEditorCore::CheckSelectCell(int col, int row) {
 
 THexBookmark THexEditorCore::GetBookmark(int i) const {
   if (i < 0 || i > 9) throw EHexException(L"Invalid bookmark index");
-  return fBookmarks[static_cast<size_t>(i)];
+  return bookmarks_[static_cast<size_t>(i)];
 }
 
 void THexEditorCore::SetBookmark(int i, const THexBookmark& bm) {
   if (i < 0 || i > 9) throw EHexException(L"Invalid bookmark index");
-  fBookmarks[static_cast<size_t>(i)] = bm;
+  bookmarks_[static_cast<size_t>(i)] = bm;
   InvalidateAll();
 }
 
 void THexEditorCore::SetBookmarkVals(int i, int32_t pos, bool inCharField) {
   if (i < 0 || i > 9) throw EHexException(L"Invalid bookmark index");
-  THexBookmark& b = fBookmarks[static_cast<size_t>(i)];
+  THexBookmark& b = bookmarks_[static_cast<size_t>(i)];
   if (b.mPosition == pos && b.mInCharField == inCharField) {
     b.mPosition = -1;
   } else {
@@ -1179,7 +1179,7 @@ void THexEditorCore::SetBookmarkVals(int i, int32_t pos, bool inCharField) {
 
 void THexEditorCore::AdjustBookmarks(int32_t from, int32_t delta) {
   if (from < 0) return;
-  for (auto& b : fBookmarks)
+  for (auto& b : bookmarks_)
     if (b.mPosition >= from) b.mPosition += delta;
   ClearBookmarksPastEnd();
 }
@@ -1187,7 +1187,7 @@ void THexEditorCore::AdjustBookmarks(int32_t from, int32_t delta) {
 void THexEditorCore::ClearBookmarksPastEnd() {
   int32_t ds = GetDataSize();
   bool any = false;
-  for (auto& b : fBookmarks)
+  for (auto& b : bookmarks_)
     if (b.mPosition > ds || b.mPosition < -1) {
       b.mPosition = -1;
       any = true;
@@ -1208,24 +1208,24 @@ int32_t THexEditorCore::Find(const uint8_t* buffer, int32_t count, int32_t start
   std::vector<uint8_t> pat(buffer, buffer + count);
   if (ignoreCase)
     for (auto& b : pat) b = HexAnsiLower(b);
-  if (searchText && fTranslation != tkAsIs) TranslateBufferFromAnsi(fTranslation, pat.data(), pat.data(), pat.size());
+  if (searchText && translation_ != tkAsIs) TranslateBufferFromAnsi(translation_, pat.data(), pat.data(), pat.size());
   // Every data byte compares through `fold`: lower case in ANSI when
   // ignoring case (through the translation when there is one).
   uint8_t fold[256];
   for (int i = 0; i < 256; ++i) {
     uint8_t b = static_cast<uint8_t>(i);
     if (ignoreCase) {
-      if (fTranslation == tkAsIs) {
+      if (translation_ == tkAsIs) {
         b = HexAnsiLower(b);
       } else {
-        TranslateBufferToAnsi(fTranslation, &b, &b, 1);
+        TranslateBufferToAnsi(translation_, &b, &b, 1);
         b = HexAnsiLower(b);
-        TranslateBufferFromAnsi(fTranslation, &b, &b, 1);
+        TranslateBufferFromAnsi(translation_, &b, &b, 1);
       }
     }
     fold[i] = b;
   }
-  const uint8_t* m = static_cast<const uint8_t*>(fData.Memory());
+  const uint8_t* m = static_cast<const uint8_t*>(data_.Memory());
   const int32_t lastStart = end - count + 1;
   int32_t result = -1;
   if (!ignoreCase) {
@@ -1271,7 +1271,7 @@ std::vector<uint8_t> THexEditorCore::BufferFromFile(int32_t pos, int32_t& count)
   int32_t ds = GetDataSize();
   if (pos < 0 || pos >= ds || count < 0) throw EHexException(L"Invalid buffer from file argument");
   if (static_cast<int64_t>(pos) + count > ds) count = ds - pos;
-  const uint8_t* m = static_cast<const uint8_t*>(fData.Memory()) + pos;
+  const uint8_t* m = static_cast<const uint8_t*>(data_.Memory()) + pos;
   return std::vector<uint8_t>(m, m + count);
 }
 
@@ -1280,17 +1280,17 @@ std::vector<uint8_t> THexEditorCore::BufferFromFile(int32_t pos, int32_t& count)
 
 void THexEditorCore::CreateEmptyFile(const String& name) {
   FreeStorage(false);
-  fFileName = name.empty() ? String(L"Untitled") : name;
-  fUndo.Reset(true);
-  fSelLow = fSelHigh = fSelAnchor = -1;
-  fInsAnchor = -1;
-  fSelecting = false;
-  fChanges.clear();
+  fileName_ = name.empty() ? String(L"Untitled") : name;
+  undo_.Reset(true);
+  selLow_ = selHigh_ = selAnchor_ = -1;
+  insAnchor_ = -1;
+  selecting_ = false;
+  changes_.clear();
   CalcSizes();
   ClearBookmarksPastEnd();
-  fModified = false;
-  fReadOnlyFile = true;
-  fHasFile = false;
+  modified_ = false;
+  readOnlyFile_ = true;
+  hasFile_ = false;
   MoveCaretToPos(0, false);
   InvalidateAll();
   Changed();
@@ -1304,7 +1304,7 @@ void THexEditorCore::ReportProgress(THexProgressKind kind, int64_t done, int64_t
     last = percent;
     if (OnLoadSaveProgress) {
       bool cancel = false;
-      const String& name = fLoadSaveName.empty() ? fFileName : fLoadSaveName;
+      const String& name = loadSaveName_.empty() ? fileName_ : loadSaveName_;
       OnLoadSaveProgress(EventSender(), kind, name, static_cast<uint8_t>(percent), cancel);
       if (cancel) throw EHexException(L"Operation Cancelled");
     }
@@ -1312,7 +1312,7 @@ void THexEditorCore::ReportProgress(THexProgressKind kind, int64_t done, int64_t
 }
 
 void THexEditorCore::StreamIn(TStream* source, int64_t count) {
-  uint8_t* m = static_cast<uint8_t*>(fData.Memory());
+  uint8_t* m = static_cast<uint8_t*>(data_.Memory());
   int64_t done = 0;
   int last = -1;
   while (done < count) {
@@ -1324,7 +1324,7 @@ void THexEditorCore::StreamIn(TStream* source, int64_t count) {
 }
 
 void THexEditorCore::StreamOut(TStream* dest, THexProgressKind kind) {
-  const uint8_t* m = static_cast<const uint8_t*>(fData.Memory());
+  const uint8_t* m = static_cast<const uint8_t*>(data_.Memory());
   int64_t count = GetDataSize();
   int64_t done = 0;
   int last = -1;
@@ -1337,32 +1337,32 @@ void THexEditorCore::StreamOut(TStream* dest, THexProgressKind kind) {
 }
 
 void THexEditorCore::LoadFromStream(TStream* stream) {
-  fData.SetSize(0);
+  data_.SetSize(0);
   WaitCursor();
   try {
     int64_t size = stream->GetSize();
     if (size > 0x7FFFFFFF) throw EHexException(L"Stream too large");
     stream->SetPosition(0);
-    fData.SetSize(size);
+    data_.SetSize(size);
     StreamIn(stream, size);
   } catch (...) {
     // A cancelled or failed load leaves a consistent empty document.
     OldCursor();
-    fData.SetSize(0);
-    fLoadSaveName.clear();
+    data_.SetSize(0);
+    loadSaveName_.clear();
     CreateEmptyFile(String());
     throw;
   }
-  fData.SetPosition(0);
-  if (fUndo.UpdateCount() == 0) fUndo.Reset(true);
-  fUndo.ResetRedo();
-  fChanges.clear();
-  fSelLow = fSelHigh = fSelAnchor = -1;
-  fInsAnchor = -1;
+  data_.SetPosition(0);
+  if (undo_.UpdateCount() == 0) undo_.Reset(true);
+  undo_.ResetRedo();
+  changes_.clear();
+  selLow_ = selHigh_ = selAnchor_ = -1;
+  insAnchor_ = -1;
   CalcSizes();
   ClearBookmarksPastEnd();
-  fModified = false;
-  fSelecting = false;
+  modified_ = false;
+  selecting_ = false;
   MoveCaretToPos(0, false);
   InvalidateAll();
   Changed();
@@ -1370,7 +1370,7 @@ void THexEditorCore::LoadFromStream(TStream* stream) {
 }
 
 void THexEditorCore::LoadFromFile(const String& name) {
-  fReadOnlyFile = true;
+  readOnlyFile_ = true;
   std::unique_ptr<TFileStream> fs;
   try {
     if (!FileExists(name)) throw EFOpenError(L"file not found");
@@ -1381,30 +1381,30 @@ void THexEditorCore::LoadFromFile(const String& name) {
   }
   try {
     TFileStream probe(name, fmOpenReadWrite | fmShareDenyNone);
-    fReadOnlyFile = false;
+    readOnlyFile_ = false;
   } catch (const Exception&) {
-    fReadOnlyFile = true;
+    readOnlyFile_ = true;
   }
-  bool ro = fReadOnlyFile;
-  fLoadSaveName = name;
+  bool ro = readOnlyFile_;
+  loadSaveName_ = name;
   try {
     LoadFromStream(fs.get());
   } catch (...) {
-    fLoadSaveName.clear();
+    loadSaveName_.clear();
     throw;
   }
-  fFileName = name;
-  fReadOnlyFile = ro;
-  fHasFile = true;
-  fLoadSaveName.clear();
+  fileName_ = name;
+  readOnlyFile_ = ro;
+  hasFile_ = true;
+  loadSaveName_.clear();
 }
 
 void THexEditorCore::PrepareOverwriteDiskFile() {
-  if (fReadOnlyFile) throw EFOpenError(Format(L"Cannot save readonly file %s.", fFileName));
+  if (readOnlyFile_) throw EFOpenError(Format(L"Cannot save readonly file %s.", fileName_));
 }
 
 void THexEditorCore::SaveToFile(const String& name, bool markSaved) {
-  if (name == fFileName) PrepareOverwriteDiskFile();
+  if (name == fileName_) PrepareOverwriteDiskFile();
   // Written beside the target under a fresh name and moved over it only
   // once complete, so a cancel or an error leaves the old file intact.
   String dir = ExtractFilePath(name);
@@ -1419,7 +1419,7 @@ void THexEditorCore::SaveToFile(const String& name, bool markSaved) {
     unsigned long err = HexLastError();
     throw EFCreateError(Format(L"Cannot create file \"%s\". %s", name, SysErrorMessage(err)));
   }
-  fLoadSaveName = name;
+  loadSaveName_ = name;
   try {
     {
       THandleStream hs(h);
@@ -1434,37 +1434,37 @@ void THexEditorCore::SaveToFile(const String& name, bool markSaved) {
   } catch (...) {
     HexCloseFile(h);
     DeleteFile(tmp);
-    fLoadSaveName.clear();
+    loadSaveName_.clear();
     throw;
   }
-  fHasFile = true;
+  hasFile_ = true;
   if (markSaved) {
-    fChanges.clear();
-    fModified = false;
-    fReadOnlyFile = false;
-    fFileName = name;
-    fUndo.Reset(true);
+    changes_.clear();
+    modified_ = false;
+    readOnlyFile_ = false;
+    fileName_ = name;
+    undo_.Reset(true);
     InvalidateAll();
   }
-  fLoadSaveName.clear();
+  loadSaveName_.clear();
 }
 
 void THexEditorCore::SaveToStream(TStream* stream) { CopyToStream(stream, pkSave, String()); }
 
 void THexEditorCore::CopyToStream(TStream* stream, THexProgressKind kind, const String& name) {
   WaitCursor();
-  String saved = fLoadSaveName;
-  if (!name.empty()) fLoadSaveName = name;
+  String saved = loadSaveName_;
+  if (!name.empty()) loadSaveName_ = name;
   try {
     stream->SetSize(GetDataSize());
     stream->SetPosition(0);
     StreamOut(stream, kind);
   } catch (...) {
-    fLoadSaveName = saved;
+    loadSaveName_ = saved;
     OldCursor();
     throw;
   }
-  fLoadSaveName = saved;
+  loadSaveName_ = saved;
   InvalidateAll();
   OldCursor();
 }

@@ -82,20 +82,20 @@ class THexUndoStorage {
   bool Undo();
   bool Redo();
   bool CanUndo() const;
-  bool CanRedo() const { return !fRedo.empty(); }
-  void BeginUpdate() { ++fUpdateCount; }
+  bool CanRedo() const { return !redo_.empty(); }
+  void BeginUpdate() { ++updateCount_; }
   void EndUpdate() {
-    if (fUpdateCount > 0) --fUpdateCount;
+    if (updateCount_ > 0) --updateCount_;
   }
-  int32_t UpdateCount() const { return fUpdateCount; }
+  int32_t UpdateCount() const { return updateCount_; }
   void Reset(bool alsoRedo = true);
   void ResetRedo();
-  int32_t Count() const { return fCount; }
+  int32_t Count() const { return count_; }
   void SetCount(int32_t n);
-  const String& Description() const { return fDescription; }
+  const String& Description() const { return description_; }
   // Logical stream size and contents (oldest record first).
-  int64_t Size() const { return static_cast<int64_t>(fBuf.size() - fHead); }
-  const uint8_t* Data() const { return fBuf.data() + fHead; }
+  int64_t Size() const { return static_cast<int64_t>(buf_.size() - head_); }
+  const uint8_t* Data() const { return buf_.data() + head_; }
   void SetSize(int64_t n);
   // Length of the newest record, 0 when there is none.
   uint32_t NewestRecordLength() const;
@@ -123,15 +123,15 @@ class THexUndoStorage {
                     const int32_t* selection);
   void CreateRedo(const THexUndoRec& h);
 
-  THexEditorCore* fEditor;
-  std::vector<uint8_t> fBuf;  // the stream; bytes before fHead are dropped
-  size_t fHead = 0;
-  int32_t fCount = 0;
-  int32_t fUpdateCount = 0;
-  String fDescription;
-  std::vector<uint8_t> fRedo;        // redo record
-  std::vector<uint8_t> fLastUndone;  // the undone record, for redo
-  String fLastUndoneDescription;
+  THexEditorCore* editor_;
+  std::vector<uint8_t> buf_;  // the stream; bytes before head_ are dropped
+  size_t head_ = 0;
+  int32_t count_ = 0;
+  int32_t updateCount_ = 0;
+  String description_;
+  std::vector<uint8_t> redo_;        // redo record
+  std::vector<uint8_t> lastUndone_;  // the undone record, for redo
+  String lastUndoneDescription_;
 };
 
 class THexEditorCore {
@@ -144,7 +144,7 @@ class THexEditorCore {
   THexEditorCore& operator=(const THexEditorCore&) = delete;
 
   // ---- data ----
-  int32_t GetDataSize() const { return static_cast<int32_t>(fData.GetSize()); }
+  int32_t GetDataSize() const { return static_cast<int32_t>(data_.GetSize()); }
   uint8_t GetMemory(int32_t pos) const;
   void SetMemory(int32_t pos, uint8_t value);
   uint8_t* GetDataPointer();
@@ -178,9 +178,9 @@ class THexEditorCore {
   // ---- selection ----
   int32_t GetSelStart();
   int32_t GetSelEnd();
-  int32_t GetSelCount() const { return fSelAnchor < 0 ? 0 : fSelHigh - fSelLow + 1; }
+  int32_t GetSelCount() const { return selAnchor_ < 0 ? 0 : selHigh_ - selLow_ + 1; }
   bool IsSelected(int32_t pos) const {
-    return fSelAnchor >= 0 && pos >= fSelLow && pos <= fSelHigh;
+    return selAnchor_ >= 0 && pos >= selLow_ && pos <= selHigh_;
   }
   void SetSelStart(int32_t pos);
   void SetSelEnd(int32_t pos);
@@ -194,42 +194,42 @@ class THexEditorCore {
   bool GetInCharField();
   int32_t GetTopLeftPosition(bool& inCharField);
   void SetTopLeftPosition(int32_t pos, bool inCharField);
-  int32_t SelLow() const { return fSelLow; }
-  int32_t SelHigh() const { return fSelHigh; }
-  int32_t SelAnchor() const { return fSelAnchor; }
-  bool Selecting() const { return fSelecting; }
+  int32_t SelLow() const { return selLow_; }
+  int32_t SelHigh() const { return selHigh_; }
+  int32_t SelAnchor() const { return selAnchor_; }
+  bool Selecting() const { return selecting_; }
 
   // ---- modes ----
   bool GetInsertMode() const {
-    return fInsertMode && fAllowInsertMode && !fNoSizeChange && !fReadOnlyView;
+    return insertMode_ && allowInsertMode_ && !noSizeChange_ && !readOnlyView_;
   }
   void SetInsertMode(bool value);
-  bool GetAllowInsertMode() const { return fAllowInsertMode; }
+  bool GetAllowInsertMode() const { return allowInsertMode_; }
   void SetAllowInsertMode(bool value);
-  bool GetNoSizeChange() const { return fNoSizeChange; }
+  bool GetNoSizeChange() const { return noSizeChange_; }
   void SetNoSizeChange(bool value);
-  bool GetReadOnlyView() const { return fReadOnlyView; }
-  void SetReadOnlyView(bool value) { fReadOnlyView = value; }
-  bool GetWantTabs() const { return fWantTabs; }
-  void SetWantTabs(bool value) { fWantTabs = value; }
-  bool GetSwapNibbles() const { return fSwapNibbles; }
+  bool GetReadOnlyView() const { return readOnlyView_; }
+  void SetReadOnlyView(bool value) { readOnlyView_ = value; }
+  bool GetWantTabs() const { return wantTabs_; }
+  void SetWantTabs(bool value) { wantTabs_ = value; }
+  bool GetSwapNibbles() const { return swapNibbles_; }
   void SetSwapNibbles(bool value);
-  uint8_t GetMaskChar() const { return fMaskChar; }
+  uint8_t GetMaskChar() const { return maskChar_; }
   void SetMaskChar(uint8_t c);
-  THexTranslationKind GetTranslation() const { return fTranslation; }
+  THexTranslationKind GetTranslation() const { return translation_; }
   void SetTranslation(THexTranslationKind kind);
-  bool GetHexLowerCase() const { return fHexLowerCase; }
+  bool GetHexLowerCase() const { return hexLowerCase_; }
   void SetHexLowerCase(bool value);
-  wchar_t Digit(int nibble) const { return fDigits[nibble & 15]; }
+  wchar_t Digit(int nibble) const { return digits_[nibble & 15]; }
 
   // ---- change tracking ----
   bool GetModified() const;
   void SetModified(bool value);
   bool HasChanged(int32_t pos) const {
-    return pos >= 0 && static_cast<size_t>(pos) < fChanges.size() && fChanges[pos];
+    return pos >= 0 && static_cast<size_t>(pos) < changes_.size() && changes_[pos];
   }
   void SetChanged(int32_t pos, bool value);
-  size_t ChangeMarkCount() const { return fChanges.size(); }
+  size_t ChangeMarkCount() const { return changes_.size(); }
 
   // ---- editing ----
   bool CreateUndo(THexUndoFlag kind, int32_t pos, int32_t count, int32_t replaceCount,
@@ -249,29 +249,29 @@ class THexEditorCore {
   void CombineUndo(int32_t count, const String& description = String());
   bool Undo();
   bool Redo();
-  bool GetCanUndo() const { return fUndo.CanUndo(); }
-  bool GetCanRedo() const { return fUndo.CanRedo(); }
+  bool GetCanUndo() const { return undo_.CanUndo(); }
+  bool GetCanRedo() const { return undo_.CanRedo(); }
   String GetUndoDescription() const;
-  void UndoBeginUpdate() { fUndo.BeginUpdate(); }
-  void UndoEndUpdate() { fUndo.EndUpdate(); }
-  void ResetUndo() { fUndo.Reset(true); }
-  THexUndoStorage& UndoStorage() { return fUndo; }
-  int32_t GetMaxUndo() const { return fMaxUndo; }
-  void SetMaxUndo(int32_t v) { fMaxUndo = v; }
+  void UndoBeginUpdate() { undo_.BeginUpdate(); }
+  void UndoEndUpdate() { undo_.EndUpdate(); }
+  void ResetUndo() { undo_.Reset(true); }
+  THexUndoStorage& UndoStorage() { return undo_; }
+  int32_t GetMaxUndo() const { return maxUndo_; }
+  void SetMaxUndo(int32_t v) { maxUndo_ = v; }
 
   // ---- geometry ----
-  int GetBytesPerRow() const { return fBytesPerRow; }
+  int GetBytesPerRow() const { return bytesPerRow_; }
   void SetBytesPerRow(int n);
-  int GetBytesPerColumn() const { return fBytesPerColumn; }
+  int GetBytesPerColumn() const { return bytesPerColumn_; }
   void SetBytesPerColumn(int n);
-  int CalcColCount() const { return 3 * fBytesPerRow + 3; }
+  int CalcColCount() const { return 3 * bytesPerRow_ + 3; }
   int GetLastCharCol() const { return CalcColCount() - 1; }
-  int FirstCharCol() const { return 2 * fBytesPerRow + 3; }
-  int SeparatorCol() const { return 2 * fBytesPerRow + 2; }
+  int FirstCharCol() const { return 2 * bytesPerRow_ + 3; }
+  int SeparatorCol() const { return 2 * bytesPerRow_ + 2; }
   int32_t GetPosAtCursor(int col, int row);
   void GetCursorAtPos(int32_t pos, bool inCharField, int& col, int& row) const;
   int GetOtherFieldCol(int col) const;
-  int GetRow(int32_t pos) const { return pos / fBytesPerRow + 2; }
+  int GetRow(int32_t pos) const { return pos / bytesPerRow_ + 2; }
   // The row count that the data needs (3 with no data).
   int CalcRowCount() const;
   void CalcSizes();
@@ -280,14 +280,14 @@ class THexEditorCore {
   bool IsCharCol(int col) const { return col > SeparatorCol(); }
 
   // ---- offsets and ruler ----
-  const String& GetOffsetFormat() const { return fOffsetFormat.Format; }
+  const String& GetOffsetFormat() const { return offsetFormat_.Format; }
   void SetOffsetFormat(const String& text);
-  const THexOffsetFormat& OffsetFormat() const { return fOffsetFormat; }
+  const THexOffsetFormat& OffsetFormat() const { return offsetFormat_; }
   virtual String GetOffsetString(uint32_t pos) const;
   virtual String GetAnyOffsetString(int32_t pos) const;
   void SetOffsetDisplayWidth();
-  int OffsetDisplayWidth() const { return fOffsetDisplayWidth; }
-  int GetGutterWidth() const { return fGutterWidth; }
+  int OffsetDisplayWidth() const { return offsetDisplayWidth_; }
+  int GetGutterWidth() const { return gutterWidth_; }
   void SetGutterWidth(int w);
   String RulerText(int col) const;
 
@@ -302,8 +302,8 @@ class THexEditorCore {
   bool CheckSelectCell(int col, int row);
 
   // ---- translations ----
-  uint8_t TranslateFromAnsiChar(uint8_t c) const { return HexTranslateFromAnsiChar(fTranslation, c); }
-  uint8_t TranslateToAnsiChar(uint8_t b) const { return HexTranslateToAnsiChar(fTranslation, b, fMaskChar); }
+  uint8_t TranslateFromAnsiChar(uint8_t c) const { return HexTranslateFromAnsiChar(translation_, c); }
+  uint8_t TranslateToAnsiChar(uint8_t b) const { return HexTranslateToAnsiChar(translation_, b, maskChar_); }
 
   // ---- files, streams, search ----
   void CreateEmptyFile(const String& name);
@@ -317,19 +317,19 @@ class THexEditorCore {
   int32_t Find(const uint8_t* buffer, int32_t count, int32_t start, int32_t end, bool ignoreCase,
                bool searchText);
   int32_t Seek(int32_t offset, int origin);
-  const String& GetFileName() const { return fFileName; }
-  bool GetReadOnlyFile() const { return fReadOnlyFile; }
+  const String& GetFileName() const { return fileName_; }
+  bool GetReadOnlyFile() const { return readOnlyFile_; }
   void SetReadOnlyFile(bool value) {
-    if (value) fReadOnlyFile = true;
+    if (value) readOnlyFile_ = true;
   }
-  bool HasFile() const { return fHasFile; }
+  bool HasFile() const { return hasFile_; }
 
   // ---- bookmarks ----
   THexBookmark GetBookmark(int i) const;
   void SetBookmark(int i, const THexBookmark& bm);
   void SetBookmarkVals(int i, int32_t pos, bool inCharField);
   void AdjustBookmarks(int32_t from, int32_t delta);
-  const THexBookmarks& Bookmarks() const { return fBookmarks; }
+  const THexBookmarks& Bookmarks() const { return bookmarks_; }
 
   // ---- events ----
   TNotifyEvent OnChange;
@@ -348,26 +348,26 @@ class THexEditorCore {
 
   // Headless grid settings: keys held, focus, visible rows.
   void SetHeadlessKeys(bool shiftDown, bool leftButtonDown) {
-    fHShiftDown = shiftDown;
-    fHLButtonDown = leftButtonDown;
+    hShiftDown_ = shiftDown;
+    hLButtonDown_ = leftButtonDown;
   }
-  void SetHeadlessVisibleRows(int n) { fHVisibleRows = n < 1 ? 1 : n; }
+  void SetHeadlessVisibleRows(int n) { hVisibleRows_ = n < 1 ? 1 : n; }
 
   // Bookkeeping shared with the control.
-  bool fShowRuler = false;
+  bool showRuler_ = false;
 
  protected:
   // ---- the grid seam; the defaults keep a grid state of their own ----
-  virtual int GridCol() const { return fHCol; }
-  virtual int GridRow() const { return fHRow; }
-  virtual int GridRowCount() const { return fHRowCount; }
-  virtual int GridColCount() const { return fHColCount; }
+  virtual int GridCol() const { return hCol_; }
+  virtual int GridRow() const { return hRow_; }
+  virtual int GridRowCount() const { return hRowCount_; }
+  virtual int GridColCount() const { return hColCount_; }
   virtual void GridSetCounts(int colCount, int rowCount);
-  virtual int GridTopRow() const { return fHTopRow; }
+  virtual int GridTopRow() const { return hTopRow_; }
   virtual void GridSetTopRow(int row);
-  virtual int GridLeftCol() const { return fHLeftCol; }
+  virtual int GridLeftCol() const { return hLeftCol_; }
   virtual void GridSetTopLeft(int col, int row);
-  virtual int GridVisibleRowCount() const { return fHVisibleRows; }
+  virtual int GridVisibleRowCount() const { return hVisibleRows_; }
   virtual void GridMoveCurrent(int col, int row);
   virtual void InvalidateAll() {}
   virtual void InvalidatePositions(int32_t /*from*/, int32_t /*to*/) { InvalidateAll(); }
@@ -391,7 +391,7 @@ class THexEditorCore {
   void InternalConvertRange(int32_t from, int32_t to, THexTranslationKind fromKind,
                             THexTranslationKind toKind);
   void CutChangeMarks(size_t n) {
-    if (fChanges.size() > n) fChanges.resize(n);
+    if (changes_.size() > n) changes_.resize(n);
   }
   void TruncateData(int32_t n);
   void ClearBookmarksPastEnd();
@@ -399,45 +399,45 @@ class THexEditorCore {
   void StreamOut(TStream* dest, THexProgressKind kind);
   void ReportProgress(THexProgressKind kind, int64_t done, int64_t total, int& last);
 
-  mutable THexMemoryStream fData;
-  std::vector<bool> fChanges;
-  THexUndoStorage fUndo;
-  THexBookmarks fBookmarks;
+  mutable THexMemoryStream data_;
+  std::vector<bool> changes_;
+  THexUndoStorage undo_;
+  THexBookmarks bookmarks_;
 
-  int fBytesPerRow = 16;
-  int fBytesPerColumn = 2;
-  bool fInCharField = false;
-  int32_t fSelLow = -1, fSelHigh = -1, fSelAnchor = -1;
-  int32_t fInsAnchor = -1;
-  bool fSelecting = false;
-  bool fInsertMode = false;
-  bool fAllowInsertMode = true;
-  bool fNoSizeChange = false;
-  bool fReadOnlyView = false;
-  bool fWantTabs = true;
-  bool fSwapNibbles = false;
-  bool fHexLowerCase = false;
-  wchar_t fDigits[17];
-  uint8_t fMaskChar = '.';
-  THexTranslationKind fTranslation = tkAsIs;
-  bool fModified = false;
-  bool fAltReleased = false;
-  bool fInSelectCheck = false;
-  int32_t fMaxUndo = 1048576;
+  int bytesPerRow_ = 16;
+  int bytesPerColumn_ = 2;
+  bool inCharField_ = false;
+  int32_t selLow_ = -1, selHigh_ = -1, selAnchor_ = -1;
+  int32_t insAnchor_ = -1;
+  bool selecting_ = false;
+  bool insertMode_ = false;
+  bool allowInsertMode_ = true;
+  bool noSizeChange_ = false;
+  bool readOnlyView_ = false;
+  bool wantTabs_ = true;
+  bool swapNibbles_ = false;
+  bool hexLowerCase_ = false;
+  wchar_t digits_[17];
+  uint8_t maskChar_ = '.';
+  THexTranslationKind translation_ = tkAsIs;
+  bool modified_ = false;
+  bool altReleased_ = false;
+  bool inSelectCheck_ = false;
+  int32_t maxUndo_ = 1048576;
 
-  String fFileName = L"---";
-  bool fReadOnlyFile = true;
-  bool fHasFile = false;
-  String fLoadSaveName;
+  String fileName_ = L"---";
+  bool readOnlyFile_ = true;
+  bool hasFile_ = false;
+  String loadSaveName_;
 
-  THexOffsetFormat fOffsetFormat;
-  int fOffsetDisplayWidth = 0;
-  int fGutterWidth = -1;
+  THexOffsetFormat offsetFormat_;
+  int offsetDisplayWidth_ = 0;
+  int gutterWidth_ = -1;
 
  private:
-  int fHCol = 2, fHRow = 2, fHRowCount = 3, fHColCount = 51, fHTopRow = 2, fHLeftCol = 2;
-  int fHVisibleRows = 16;
-  bool fHShiftDown = false, fHLButtonDown = false;
+  int hCol_ = 2, hRow_ = 2, hRowCount_ = 3, hColCount_ = 51, hTopRow_ = 2, hLeftCol_ = 2;
+  int hVisibleRows_ = 16;
+  bool hShiftDown_ = false, hLButtonDown_ = false;
 };
 
 // The ANSI (code page 1252) lower case of one byte.

@@ -23,7 +23,7 @@ constexpr size_t kRedoBookmarkBytes = 80;
 
 }  // namespace
 
-THexUndoStorage::THexUndoStorage(THexEditorCore* editor) : fEditor(editor) {}
+THexUndoStorage::THexUndoStorage(THexEditorCore* editor) : editor_(editor) {}
 
 const String& THexUndoStorage::DefaultDescription(THexUndoFlag kind) {
   static const String kTexts[9] = {L"Change Byte",       L"Remove Data",    L"Insert Buffer",
@@ -39,35 +39,35 @@ THexUndoFlag THexUndoStorage::GetUndoKind(THexUndoFlags flags) {
   return ufKindByteChanged;
 }
 
-bool THexUndoStorage::CanUndo() const { return fCount >= 1 && fUpdateCount == 0 && Size() > 0; }
+bool THexUndoStorage::CanUndo() const { return count_ >= 1 && updateCount_ == 0 && Size() > 0; }
 
 void THexUndoStorage::Reset(bool alsoRedo) {
-  fBuf.clear();
-  fHead = 0;
-  fCount = 0;
-  fUpdateCount = 0;
-  fDescription.clear();
+  buf_.clear();
+  head_ = 0;
+  count_ = 0;
+  updateCount_ = 0;
+  description_.clear();
   if (alsoRedo) ResetRedo();
 }
 
 void THexUndoStorage::ResetRedo() {
-  fRedo.clear();
-  fLastUndone.clear();
-  fLastUndoneDescription.clear();
+  redo_.clear();
+  lastUndone_.clear();
+  lastUndoneDescription_.clear();
 }
 
 void THexUndoStorage::SetSize(int64_t n) {
   if (n < 0) n = 0;
-  fBuf.resize(fHead + static_cast<size_t>(n));
-  if (n < kHeaderSize) fCount = 0;
+  buf_.resize(head_ + static_cast<size_t>(n));
+  if (n < kHeaderSize) count_ = 0;
 }
 
 void THexUndoStorage::SetCount(int32_t n) {
-  fCount = n;
+  count_ = n;
   if (n < 1) Reset(false);
 }
 
-void THexUndoStorage::Append(const uint8_t* p, size_t n) { fBuf.insert(fBuf.end(), p, p + n); }
+void THexUndoStorage::Append(const uint8_t* p, size_t n) { buf_.insert(buf_.end(), p, p + n); }
 
 THexUndoStorage::THexUndoRec THexUndoStorage::ReadHeader(const uint8_t* p) const {
   THexUndoRec h;
@@ -109,9 +109,9 @@ THexUndoFlag THexUndoStorage::NewestKind() const {
 // dropped bytes are only skipped (one pointer move); the buffer is compacted
 // when the dead part outgrows the live one, so trimming stays linear.
 void THexUndoStorage::Trim() {
-  const int32_t maxUndo = fEditor->fMaxUndo;
+  const int32_t maxUndo = editor_->maxUndo_;
   if (maxUndo < 1) return;
-  while (fCount >= 1 && Size() > maxUndo) {
+  while (count_ >= 1 && Size() > maxUndo) {
     if (Size() < 4) {
       Reset(false);
       return;
@@ -121,16 +121,16 @@ void THexUndoStorage::Trim() {
       Reset(false);  // malformed: the whole history goes
       return;
     }
-    fHead += len;
-    --fCount;
+    head_ += len;
+    --count_;
     if (Size() == 0) {
       Reset(false);
       return;
     }
   }
-  if (fHead > 0 && fHead >= fBuf.size() - fHead) {
-    fBuf.erase(fBuf.begin(), fBuf.begin() + static_cast<std::ptrdiff_t>(fHead));
-    fHead = 0;
+  if (head_ > 0 && head_ >= buf_.size() - head_) {
+    buf_.erase(buf_.begin(), buf_.begin() + static_cast<std::ptrdiff_t>(head_));
+    head_ = 0;
   }
 }
 
@@ -138,11 +138,11 @@ void THexUndoStorage::CreateUndo(THexUndoFlag kind, int32_t pos, int32_t count, 
                                  const String& description) {
   // Any edit makes the redo step stale, recorded or not.
   ResetRedo();
-  if (fUpdateCount > 0) return;
-  fDescription = description.empty() ? DefaultDescription(kind) : description;
+  if (updateCount_ > 0) return;
+  description_ = description.empty() ? DefaultDescription(kind) : description;
   Trim();
 
-  THexEditorCore& ed = *fEditor;
+  THexEditorCore& ed = *editor_;
   THexUndoFlags flags = HexUndoBit(kind);
   if ((kind == ufKindByteChanged || kind == ufKindNibbleInsert || kind == ufKindNibbleDelete ||
        kind == ufKindCombined) &&
@@ -153,13 +153,13 @@ void THexUndoStorage::CreateUndo(THexUndoFlag kind, int32_t pos, int32_t count, 
     flags |= HexUndoBit(ufFlagInCharField);
   else if (ed.IsSecondDigitCol(col))
     flags |= HexUndoBit(ufFlag2ndByteCol);
-  if (ed.fInsertMode) flags |= HexUndoBit(ufFlagInsertMode);
-  if (ed.fModified) flags |= HexUndoBit(ufFlagModified);
-  const bool hasSel = ed.fSelAnchor >= 0;
+  if (ed.insertMode_) flags |= HexUndoBit(ufFlagInsertMode);
+  if (ed.modified_) flags |= HexUndoBit(ufFlagModified);
+  const bool hasSel = ed.selAnchor_ >= 0;
   if (hasSel) flags |= HexUndoBit(ufFlagHasSelection);
 
   const int32_t ds = ed.GetDataSize();
-  const uint8_t* mem = static_cast<const uint8_t*>(ed.fData.Memory());
+  const uint8_t* mem = static_cast<const uint8_t*>(ed.data_.Memory());
   auto dataRange = [&](int32_t p, int32_t n) -> std::vector<uint8_t> {
     if (p < 0 || n <= 0 || p >= ds) return {};
     n = std::min(n, ds - p);
@@ -180,7 +180,7 @@ void THexUndoStorage::CreateUndo(THexUndoFlag kind, int32_t pos, int32_t count, 
       data = dataRange(pos, replaceCount);
       break;
     case ufKindCombined: {
-      AnsiString a = WideToAnsi(fDescription);
+      AnsiString a = WideToAnsi(description_);
       if (a.size() > 255) a.resize(255);
       data.push_back(static_cast<uint8_t>(a.size()));
       data.insert(data.end(), a.begin(), a.end());
@@ -200,16 +200,16 @@ void THexUndoStorage::CreateUndo(THexUndoFlag kind, int32_t pos, int32_t count, 
   Put32(rec, static_cast<uint32_t>(pos));
   Put32(rec, static_cast<uint32_t>(count));
   Put32(rec, static_cast<uint32_t>(replaceCount));
-  rec.push_back(static_cast<uint8_t>(ed.fTranslation));
+  rec.push_back(static_cast<uint8_t>(ed.translation_));
   rec.insert(rec.end(), data.begin(), data.end());
   if (hasSel) {
-    Put32(rec, static_cast<uint32_t>(ed.fSelLow));
-    Put32(rec, static_cast<uint32_t>(ed.fSelHigh));
-    Put32(rec, static_cast<uint32_t>(ed.fSelAnchor));
+    Put32(rec, static_cast<uint32_t>(ed.selLow_));
+    Put32(rec, static_cast<uint32_t>(ed.selHigh_));
+    Put32(rec, static_cast<uint32_t>(ed.selAnchor_));
   }
   Put32(rec, len);
   Append(rec.data(), rec.size());
-  ++fCount;
+  ++count_;
 }
 
 void THexUndoStorage::PopNewest() {
@@ -219,19 +219,19 @@ void THexUndoStorage::PopNewest() {
     Reset(false);
     return;
   }
-  fLastUndone.assign(rec, rec + h.Length);
-  fLastUndoneDescription = fDescription;
-  fBuf.resize(fBuf.size() - h.Length);
-  --fCount;
+  lastUndone_.assign(rec, rec + h.Length);
+  lastUndoneDescription_ = description_;
+  buf_.resize(buf_.size() - h.Length);
+  --count_;
   THexUndoRec n;
   const uint8_t* nrec;
-  if (fCount >= 1 && NewestHeader(n, &nrec)) {
+  if (count_ >= 1 && NewestHeader(n, &nrec)) {
     THexUndoFlag kind = GetUndoKind(n.Flags);
-    fDescription = DefaultDescription(kind);
+    description_ = DefaultDescription(kind);
     if (kind == ufKindCombined) {
       uint8_t l = nrec[kDataOffset];
       if (l > 0 && kDataOffset + 1 + l <= n.Length - 4)
-        fDescription = AnsiToWide(std::string_view(reinterpret_cast<const char*>(nrec + kDataOffset + 1), l));
+        description_ = AnsiToWide(std::string_view(reinterpret_cast<const char*>(nrec + kDataOffset + 1), l));
     }
   } else {
     Reset(false);
@@ -240,13 +240,13 @@ void THexUndoStorage::PopNewest() {
 
 void THexUndoStorage::RestoreState(THexUndoFlags flags, int32_t caretPos, uint8_t translation,
                                    const int32_t* selection) {
-  THexEditorCore& ed = *fEditor;
+  THexEditorCore& ed = *editor_;
   ed.SetInsertMode((flags & HexUndoBit(ufFlagInsertMode)) != 0);
   ed.ResetSelection(false);
   const bool inChar = (flags & HexUndoBit(ufFlagInCharField)) != 0;
   const bool second = !inChar && ed.GetDataSize() > 0 && (flags & HexUndoBit(ufFlag2ndByteCol)) != 0;
   ed.MoveCaretToPos(caretPos, inChar, second);
-  ed.fModified = (flags & HexUndoBit(ufFlagModified)) != 0;
+  ed.modified_ = (flags & HexUndoBit(ufFlagModified)) != 0;
   if (selection) ed.SetSelection(selection[2], selection[0], selection[1]);
   if (translation <= tkCustom) ed.SetTranslation(static_cast<THexTranslationKind>(translation));
   ed.Changed();
@@ -254,11 +254,11 @@ void THexUndoStorage::RestoreState(THexUndoFlags flags, int32_t caretPos, uint8_
 
 void THexUndoStorage::CreateRedo(const THexUndoRec& h) {
   ResetRedo();
-  THexEditorCore& ed = *fEditor;
+  THexEditorCore& ed = *editor_;
   const THexUndoFlag kind = GetUndoKind(h.Flags);
   if (kind == ufKindCombined) return;
   const int32_t ds = ed.GetDataSize();
-  const uint8_t* mem = static_cast<const uint8_t*>(ed.fData.Memory());
+  const uint8_t* mem = static_cast<const uint8_t*>(ed.data_.Memory());
   THexUndoFlags flags = HexUndoBit(kind);
   int32_t count = h.Count;
   std::vector<uint8_t> data;
@@ -291,33 +291,33 @@ void THexUndoStorage::CreateRedo(const THexUndoRec& h) {
     flags |= HexUndoBit(ufFlagInCharField);
   else if (ed.IsSecondDigitCol(col))
     flags |= HexUndoBit(ufFlag2ndByteCol);
-  if (ed.fInsertMode) flags |= HexUndoBit(ufFlagInsertMode);
-  if (ed.fModified) flags |= HexUndoBit(ufFlagModified);
-  std::vector<uint8_t>& r = fRedo;
+  if (ed.insertMode_) flags |= HexUndoBit(ufFlagInsertMode);
+  if (ed.modified_) flags |= HexUndoBit(ufFlagModified);
+  std::vector<uint8_t>& r = redo_;
   Put32(r, static_cast<uint32_t>(24 + data.size()));
   Put16(r, flags);
   Put32(r, static_cast<uint32_t>(ed.GetPosAtCursor(col, ed.GridRow())));
   Put32(r, static_cast<uint32_t>(h.Pos));
   Put32(r, static_cast<uint32_t>(count));
   Put32(r, static_cast<uint32_t>(h.ReplCount));
-  r.push_back(static_cast<uint8_t>(ed.fTranslation));
+  r.push_back(static_cast<uint8_t>(ed.translation_));
   r.insert(r.end(), data.begin(), data.end());
-  for (const THexBookmark& b : ed.fBookmarks) {
+  for (const THexBookmark& b : ed.bookmarks_) {
     Put32(r, static_cast<uint32_t>(b.mPosition));
     r.push_back(b.mInCharField ? 1 : 0);
     r.push_back(0);
     r.push_back(0);
     r.push_back(0);
   }
-  Put32(r, static_cast<uint32_t>(ed.fSelLow));
-  Put32(r, static_cast<uint32_t>(ed.fSelHigh));
-  Put32(r, static_cast<uint32_t>(ed.fSelAnchor));
+  Put32(r, static_cast<uint32_t>(ed.selLow_));
+  Put32(r, static_cast<uint32_t>(ed.selHigh_));
+  Put32(r, static_cast<uint32_t>(ed.selAnchor_));
 }
 
 bool THexUndoStorage::Undo() {
   // Inside an update bracket nothing is recorded and nothing is undone;
   // the history stays as it is.
-  if (fUpdateCount > 0) return false;
+  if (updateCount_ > 0) return false;
   if (!CanUndo()) {
     Reset(false);
     return false;
@@ -332,7 +332,7 @@ bool THexUndoStorage::Undo() {
     Reset(true);
     return false;
   }
-  THexEditorCore& ed = *fEditor;
+  THexEditorCore& ed = *editor_;
   const THexUndoFlag kind = GetUndoKind(h.Flags);
   const int32_t ds = ed.GetDataSize();
   const int32_t P = h.Pos, N = h.Count, R = h.ReplCount;
@@ -376,7 +376,7 @@ bool THexUndoStorage::Undo() {
 
   if (kind != ufKindCombined) CreateRedo(h);
   auto cutMarks = [&](size_t n) {
-    if (ed.fChanges.size() >= static_cast<size_t>(P)) ed.CutChangeMarks(n);
+    if (ed.changes_.size() >= static_cast<size_t>(P)) ed.CutChangeMarks(n);
   };
   switch (kind) {
     case ufKindByteChanged:
@@ -393,9 +393,9 @@ bool THexUndoStorage::Undo() {
       ed.InvalidateAll();
       break;
     case ufKindInsertBuffer: {
-      uint8_t* m = static_cast<uint8_t*>(ed.fData.Memory());
+      uint8_t* m = static_cast<uint8_t*>(ed.data_.Memory());
       std::memmove(m + P, m + P + N, static_cast<size_t>(ds - P - N));
-      ed.fData.SetSize(ds - N);
+      ed.data_.SetSize(ds - N);
       ed.CalcSizes();
       ed.AdjustBookmarks(P + N, -N);
       RestoreState(h.Flags, h.CurPos, h.Translation, selp);
@@ -407,23 +407,23 @@ bool THexUndoStorage::Undo() {
       // N new bytes at P go; the R old ones come back.
       std::vector<uint8_t> next;
       next.reserve(static_cast<size_t>(ds - N + R));
-      const uint8_t* m = static_cast<const uint8_t*>(ed.fData.Memory());
-      uint8_t* mm = static_cast<uint8_t*>(ed.fData.Memory());
+      const uint8_t* m = static_cast<const uint8_t*>(ed.data_.Memory());
+      uint8_t* mm = static_cast<uint8_t*>(ed.data_.Memory());
       if (R > N) {
-        ed.fData.SetSize(static_cast<int64_t>(ds) + (R - N));
-        mm = static_cast<uint8_t*>(ed.fData.Memory());
+        ed.data_.SetSize(static_cast<int64_t>(ds) + (R - N));
+        mm = static_cast<uint8_t*>(ed.data_.Memory());
         std::memmove(mm + P + R, mm + P + N, static_cast<size_t>(ds - P - N));
       } else if (R < N) {
         std::memmove(mm + P + R, mm + P + N, static_cast<size_t>(ds - P - N));
-        ed.fData.SetSize(static_cast<int64_t>(ds) - (N - R));
-        mm = static_cast<uint8_t*>(ed.fData.Memory());
+        ed.data_.SetSize(static_cast<int64_t>(ds) - (N - R));
+        mm = static_cast<uint8_t*>(ed.data_.Memory());
       }
       (void)m;
       if (R > 0) std::memcpy(mm + P, data.data(), static_cast<size_t>(R));
       ed.CalcSizes();
       ed.AdjustBookmarks(P + N, R - N);
       RestoreState(h.Flags, h.CurPos, h.Translation, selp);
-      if (ed.fChanges.size() >= static_cast<size_t>(P)) ed.CutChangeMarks(static_cast<size_t>(std::max(0, P - 1)));
+      if (ed.changes_.size() >= static_cast<size_t>(P)) ed.CutChangeMarks(static_cast<size_t>(std::max(0, P - 1)));
       ed.InvalidateAll();
       break;
     }
@@ -458,7 +458,7 @@ bool THexUndoStorage::Undo() {
       break;
     }
     case ufKindConvert:
-      std::memcpy(static_cast<uint8_t*>(ed.fData.Memory()) + P, data.data(), static_cast<size_t>(N));
+      std::memcpy(static_cast<uint8_t*>(ed.data_.Memory()) + P, data.data(), static_cast<size_t>(N));
       RestoreState(h.Flags, h.CurPos, h.Translation, selp);
       cutMarks(static_cast<size_t>(P));
       ed.InvalidateAll();
@@ -477,20 +477,20 @@ bool THexUndoStorage::Undo() {
 }
 
 bool THexUndoStorage::Redo() {
-  if (fRedo.size() < kDataOffset + kRedoBookmarkBytes + 12) return false;
-  THexEditorCore& ed = *fEditor;
-  THexUndoRec h = ReadHeader(fRedo.data());
+  if (redo_.size() < kDataOffset + kRedoBookmarkBytes + 12) return false;
+  THexEditorCore& ed = *editor_;
+  THexUndoRec h = ReadHeader(redo_.data());
   const THexUndoFlag kind = GetUndoKind(h.Flags);
   const size_t m = h.Length >= 24 ? h.Length - 24 : 0;
-  if (kDataOffset + m + kRedoBookmarkBytes + 12 > fRedo.size()) {
+  if (kDataOffset + m + kRedoBookmarkBytes + 12 > redo_.size()) {
     ResetRedo();
     return false;
   }
-  std::vector<uint8_t> data(fRedo.begin() + kDataOffset, fRedo.begin() + static_cast<std::ptrdiff_t>(kDataOffset + m));
-  const uint8_t* tail = fRedo.data() + kDataOffset + m;
+  std::vector<uint8_t> data(redo_.begin() + kDataOffset, redo_.begin() + static_cast<std::ptrdiff_t>(kDataOffset + m));
+  const uint8_t* tail = redo_.data() + kDataOffset + m;
   const int32_t ds = ed.GetDataSize();
   const int32_t P = h.Pos, N = h.Count, R = h.ReplCount;
-  uint8_t* mem = static_cast<uint8_t*>(ed.fData.Memory());
+  uint8_t* mem = static_cast<uint8_t*>(ed.data_.Memory());
   auto fail = [&]() {
     ResetRedo();
     return false;
@@ -503,7 +503,7 @@ bool THexUndoStorage::Redo() {
     case ufKindByteRemoved:
       if (P < 0 || N < 0 || static_cast<int64_t>(P) + N > ds) return fail();
       std::memmove(mem + P, mem + P + N, static_cast<size_t>(ds - P - N));
-      ed.fData.SetSize(ds - N);
+      ed.data_.SetSize(ds - N);
       break;
     case ufKindInsertBuffer:
       if (P < 0 || P > ds || static_cast<size_t>(N) != data.size()) return fail();
@@ -512,13 +512,13 @@ bool THexUndoStorage::Redo() {
     case ufKindReplaceSelection: {
       if (P < 0 || R < 0 || static_cast<int64_t>(P) + R > ds || static_cast<size_t>(N) != data.size()) return fail();
       if (N > R) {
-        ed.fData.SetSize(static_cast<int64_t>(ds) + (N - R));
-        mem = static_cast<uint8_t*>(ed.fData.Memory());
+        ed.data_.SetSize(static_cast<int64_t>(ds) + (N - R));
+        mem = static_cast<uint8_t*>(ed.data_.Memory());
         std::memmove(mem + P + N, mem + P + R, static_cast<size_t>(ds - P - R));
       } else if (N < R) {
         std::memmove(mem + P + N, mem + P + R, static_cast<size_t>(ds - P - R));
-        ed.fData.SetSize(static_cast<int64_t>(ds) - (R - N));
-        mem = static_cast<uint8_t*>(ed.fData.Memory());
+        ed.data_.SetSize(static_cast<int64_t>(ds) - (R - N));
+        mem = static_cast<uint8_t*>(ed.data_.Memory());
       }
       if (N > 0) std::memcpy(mem + P, data.data(), static_cast<size_t>(N));
       break;
@@ -529,8 +529,8 @@ bool THexUndoStorage::Redo() {
       break;
     case ufKindNibbleInsert:
     case ufKindNibbleDelete:
-      ed.fData.SetSize(static_cast<int64_t>(data.size()));
-      if (!data.empty()) std::memcpy(ed.fData.Memory(), data.data(), data.size());
+      ed.data_.SetSize(static_cast<int64_t>(data.size()));
+      if (!data.empty()) std::memcpy(ed.data_.Memory(), data.data(), data.size());
       break;
     case ufKindConvert:
       if (P < 0 || static_cast<int64_t>(P) + static_cast<int64_t>(data.size()) > ds) return fail();
@@ -541,8 +541,8 @@ bool THexUndoStorage::Redo() {
   }
   ed.CalcSizes();
   for (size_t i = 0; i < 10; ++i) {
-    ed.fBookmarks[i].mPosition = static_cast<int32_t>(Get32(tail + 8 * i));
-    ed.fBookmarks[i].mInCharField = tail[8 * i + 4] != 0;
+    ed.bookmarks_[i].mPosition = static_cast<int32_t>(Get32(tail + 8 * i));
+    ed.bookmarks_[i].mInCharField = tail[8 * i + 4] != 0;
   }
   ed.ClearBookmarksPastEnd();
   int32_t sel[3];
@@ -552,14 +552,14 @@ bool THexUndoStorage::Redo() {
   const bool inChar = (h.Flags & HexUndoBit(ufFlagInCharField)) != 0;
   const bool second = !inChar && ed.GetDataSize() > 0 && (h.Flags & HexUndoBit(ufFlag2ndByteCol)) != 0;
   ed.MoveCaretToPos(h.CurPos, inChar, second);
-  ed.fModified = (h.Flags & HexUndoBit(ufFlagModified)) != 0;
+  ed.modified_ = (h.Flags & HexUndoBit(ufFlagModified)) != 0;
   ed.SetSelection(sel[2], sel[0], sel[1]);
   if (h.Translation <= tkCustom) ed.SetTranslation(static_cast<THexTranslationKind>(h.Translation));
   if (kind == ufKindByteChanged) ed.SetChanged(P, (h.Flags & HexUndoBit(ufFlagByteChanged)) != 0);
-  if (!fLastUndone.empty()) {
-    Append(fLastUndone.data(), fLastUndone.size());
-    ++fCount;
-    fDescription = fLastUndoneDescription;
+  if (!lastUndone_.empty()) {
+    Append(lastUndone_.data(), lastUndone_.size());
+    ++count_;
+    description_ = lastUndoneDescription_;
   }
   ed.InvalidateAll();
   ResetRedo();
