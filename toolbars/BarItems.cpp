@@ -565,58 +565,58 @@ bool TBarCustomItem::IsOnClickStored() const { return !actionLink_ || !actionLin
 
 // The action's value, while the item still shows it.
 bool TBarCustomItemActionLink::IsCaptionLinked() {
-  return TActionLink::IsCaptionLinked() && FClient->GetCaption() == CustomAction()->GetCaption();
+  return TActionLink::IsCaptionLinked() && client_->GetCaption() == CustomAction()->GetCaption();
 }
 bool TBarCustomItemActionLink::IsCheckedLinked() {
-  return TActionLink::IsCheckedLinked() && FClient->GetChecked() == CustomAction()->GetChecked();
+  return TActionLink::IsCheckedLinked() && client_->GetChecked() == CustomAction()->GetChecked();
 }
 bool TBarCustomItemActionLink::IsEnabledLinked() {
-  return TActionLink::IsEnabledLinked() && FClient->GetEnabled() == CustomAction()->GetEnabled();
+  return TActionLink::IsEnabledLinked() && client_->GetEnabled() == CustomAction()->GetEnabled();
 }
 bool TBarCustomItemActionLink::IsHelpContextLinked() {
-  return TActionLink::IsHelpContextLinked() && FClient->GetHelpContext() == CustomAction()->GetHelpContext();
+  return TActionLink::IsHelpContextLinked() && client_->GetHelpContext() == CustomAction()->GetHelpContext();
 }
 bool TBarCustomItemActionLink::IsHintLinked() {
-  return TActionLink::IsHintLinked() && FClient->GetHint() == CustomAction()->GetHint();
+  return TActionLink::IsHintLinked() && client_->GetHint() == CustomAction()->GetHint();
 }
 bool TBarCustomItemActionLink::IsImageIndexLinked() {
-  return TActionLink::IsImageIndexLinked() && FClient->GetImageIndex() == CustomAction()->GetImageIndex();
+  return TActionLink::IsImageIndexLinked() && client_->GetImageIndex() == CustomAction()->GetImageIndex();
 }
 bool TBarCustomItemActionLink::IsShortCutLinked() {
-  return TActionLink::IsShortCutLinked() && FClient->GetShortCut() == CustomAction()->GetShortCut();
+  return TActionLink::IsShortCutLinked() && client_->GetShortCut() == CustomAction()->GetShortCut();
 }
 bool TBarCustomItemActionLink::IsVisibleLinked() {
-  return TActionLink::IsVisibleLinked() && FClient->GetVisible() == CustomAction()->GetVisible();
+  return TActionLink::IsVisibleLinked() && client_->GetVisible() == CustomAction()->GetVisible();
 }
 bool TBarCustomItemActionLink::IsOnExecuteLinked() {
-  return TBasicActionLink::IsOnExecuteLinked() && action_ && MethodsEqual(FClient->OnClick, action_->OnExecute);
+  return TBasicActionLink::IsOnExecuteLinked() && action_ && MethodsEqual(client_->OnClick, action_->OnExecute);
 }
 void TBarCustomItemActionLink::SetCaption(const String& Value) {
-  if (IsCaptionLinked()) FClient->SetCaption(Value);
+  if (IsCaptionLinked()) client_->SetCaption(Value);
 }
 void TBarCustomItemActionLink::SetChecked(bool Value) {
-  if (IsCheckedLinked()) FClient->SetChecked(Value);
+  if (IsCheckedLinked()) client_->SetChecked(Value);
 }
 void TBarCustomItemActionLink::SetEnabled(bool Value) {
-  if (IsEnabledLinked()) FClient->SetEnabled(Value);
+  if (IsEnabledLinked()) client_->SetEnabled(Value);
 }
 void TBarCustomItemActionLink::SetHelpContext(THelpContext Value) {
-  if (IsHelpContextLinked()) FClient->SetHelpContext(Value);
+  if (IsHelpContextLinked()) client_->SetHelpContext(Value);
 }
 void TBarCustomItemActionLink::SetHint(const String& Value) {
-  if (IsHintLinked()) FClient->SetHint(Value);
+  if (IsHintLinked()) client_->SetHint(Value);
 }
 void TBarCustomItemActionLink::SetImageIndex(int Value) {
-  if (IsImageIndexLinked()) FClient->SetImageIndex(Value);
+  if (IsImageIndexLinked()) client_->SetImageIndex(Value);
 }
 void TBarCustomItemActionLink::SetShortCut(TShortCut Value) {
-  if (IsShortCutLinked()) FClient->SetShortCut(Value);
+  if (IsShortCutLinked()) client_->SetShortCut(Value);
 }
 void TBarCustomItemActionLink::SetVisible(bool Value) {
-  if (IsVisibleLinked()) FClient->SetVisible(Value);
+  if (IsVisibleLinked()) client_->SetVisible(Value);
 }
 void TBarCustomItemActionLink::SetOnExecute(const TNotifyEvent& Value) {
-  if (IsOnExecuteLinked()) FClient->OnClick = Value;
+  if (IsOnExecuteLinked()) client_->OnClick = Value;
 }
 
 // ---- streaming --------------------------------------------------------------------

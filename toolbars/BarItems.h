@@ -413,8 +413,8 @@ class TBarCustomItemActionLink : public TActionLink {
   void SetOnExecute(const TNotifyEvent& Value) override;
 
  protected:
-  void AssignClient(TObject* AClient) override { FClient = dynamic_cast<TBarCustomItem*>(AClient); }
-  TBarCustomItem* FClient = nullptr;
+  void AssignClient(TObject* AClient) override { client_ = dynamic_cast<TBarCustomItem*>(AClient); }
+  TBarCustomItem* client_ = nullptr;
 };
 
 class TBarControlItem : public TBarCustomItem {
