@@ -622,6 +622,9 @@ class TCustomTreeEx : public TWinControl {
   void UnsubclassEdit();
   static LRESULT CALLBACK EditProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L);
   int EffectiveItemHeight();
+  // Hides the picture of a running drag; true when there is one.
+  bool HideDragImage();
+  void ShowDragImage();
   void DeliverChange();
   bool CanInsertNative();
 

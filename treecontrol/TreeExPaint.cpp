@@ -89,6 +89,16 @@ void TCustomTreeEx::BeginNodeDrag() {
   StartTimer(TTreeTimer::DragExpand, 1000);
 }
 
+// The drag picture (this tree's or a drag source's) is taken off the screen
+// while the tree paints under it (a new drop target, an opened branch, a
+// scrolled view) and put back after, over what was painted.
+bool TCustomTreeEx::HideDragImage() { return ImageList_DragShowNolock(FALSE) != FALSE; }
+
+void TCustomTreeEx::ShowDragImage() {
+  if (handle_) UpdateWindow(handle_);
+  ImageList_DragShowNolock(TRUE);
+}
+
 HIMAGELIST TCustomTreeEx::GetDragImages() const {
   return FDragImages && ImageList_GetImageCount(FDragImages) > 0 ? FDragImages : nullptr;
 }
@@ -98,14 +108,18 @@ void TCustomTreeEx::DoDragOver(int X, int Y) {
   TTreeExNode* N = GetNodeAt(X, Y);
   if (N && N != GetDropTarget()) {
     StopTimer(TTreeTimer::DragExpand);
+    bool Shown = HideDragImage();
     SetDropTarget(N);
+    if (Shown) ShowDragImage();
     StartTimer(TTreeTimer::DragExpand, 1000);
   }
 }
 
 void TCustomTreeEx::DragLeave() {
+  bool Shown = HideDragImage();
   if (TTreeExNode* D = GetDropTarget()) D->SetDropTarget(false);
   SetDropTarget(nullptr);
+  if (Shown) ShowDragImage();
 }
 
 void TCustomTreeEx::DoEndDrag() {
@@ -124,8 +138,10 @@ void TCustomTreeEx::DoDragExpand() {
   if (!FOptions.Contains(toAutoExpand)) return;
   TTreeExNode* D = GetDropTarget();
   if (D && D->FChildrenFlag && !D->FExpanded) {
+    bool Shown = HideDragImage();
     D->Expand(false);
     if (handle_) UpdateWindow(handle_);
+    if (Shown) ShowDragImage();
   }
 }
 
@@ -170,6 +186,7 @@ void TCustomTreeEx::DoScroll() {
   if (I >= 2) FScrollInterval = I * 3 / 4;
   bool Band = FRubberBand && !IsRectEmpty(&FBandRect);
   if (Band) DrawFocusRect(FBandRect);
+  bool Shown = HideDragImage();
   SCROLLINFO VI{sizeof VI, SIF_ALL}, HI{sizeof HI, SIF_ALL};
   GetScrollInfo(handle_, SB_VERT, &VI);
   GetScrollInfo(handle_, SB_HORZ, &HI);
@@ -217,6 +234,7 @@ void TCustomTreeEx::DoScroll() {
     }
   }
   if (Band) DrawFocusRect(FBandRect);
+  if (Shown) ShowDragImage();
   if (!FScrollDirections.Empty()) StartTimer(TTreeTimer::Scroll, FScrollInterval);
 }
 

@@ -215,6 +215,54 @@ TEST_F(TreeUse, DragOverHighlightsAndOpensTheTarget) {
   EXPECT_EQ(Tree->GetDropTarget(), nullptr);
 }
 
+TEST_F(TreeUse, DragPictureIsHiddenWhileTheTreePaintsBelowIt) {
+  Tree->ColorSelected = RGB(0, 0, 200);
+  Fill(6);
+  Tree->HandleNeeded();
+  TTreeExNode* B = Tree->Items()->GetFirstNode()->GetNextSibling()->GetNextSibling();
+  TRect R = B->DisplayRect(false);
+  auto Row = [&] {
+    UpdateWindow(Tree->GetHandle());
+    std::vector<COLORREF> Out;
+    HDC DC = GetDC(Tree->GetHandle());
+    for (int Y = R.top; Y < R.bottom; ++Y)
+      for (int X = R.left; X < R.right; ++X) Out.push_back(GetPixel(DC, X, Y));
+    ReleaseDC(Tree->GetHandle(), DC);
+    return Out;
+  };
+  int Y = (R.top + R.bottom) / 2, X = B->DisplayRect(true).left + 2;
+  // The row as the drop target, drawn without a drag picture.
+  Tree->DoDragOver(X, Y);
+  ASSERT_EQ(Tree->GetDropTarget(), B);
+  std::vector<COLORREF> Plain = Row();
+  Tree->DragLeave();
+  Row();
+  // Now with a drag picture (a green block) resting on the row while it
+  // becomes the drop target.
+  HIMAGELIST Picture = ImageList_Create(24, 12, ILC_COLOR24, 1, 0);
+  TBitmap Pic(24, 12, pf24bit);
+  Pic.GetCanvas()->GetBrush()->SetColor(clGreen);
+  Pic.GetCanvas()->FillRect(Rect(0, 0, 24, 12));
+  ImageList_Add(Picture, Pic.GetHandle(), nullptr);
+  RECT W;
+  GetWindowRect(Tree->GetHandle(), &W);
+  TPoint Origin = Tree->ClientToScreen(Point(0, 0));
+  int DX = Origin.x - W.left, DY = Origin.y - W.top;
+  ASSERT_TRUE(ImageList_BeginDrag(Picture, 0, 0, 0));
+  ImageList_DragEnter(Tree->GetHandle(), DX + X, DY + R.top);
+  Tree->DoDragOver(X, Y);
+  EXPECT_EQ(Tree->GetDropTarget(), B);
+  UpdateWindow(Tree->GetHandle());
+  // Moved away, the picture gives back what lay below it: the row as the
+  // drop target, not as it was before.
+  ImageList_DragMove(DX + X, DY + Tree->GetClientHeight() + 40);
+  ImageList_DragLeave(Tree->GetHandle());
+  ImageList_EndDrag();
+  ImageList_Destroy(Picture);
+  EXPECT_TRUE(Row() == Plain);
+  Tree->DragLeave();
+}
+
 TEST_F(TreeUse, CheckPictureClickTogglesWithoutMovingTheSelection) {
   Tree->SetOptions(Tree->GetOptions() + toCheckSupport);
   Tree->Items()->SetCheckType(ctCheckBox);
