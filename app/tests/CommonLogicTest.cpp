@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <stdexcept>
 
 #include "app/CommonLogic.h"
 #include "classlib/Registry.h"
@@ -326,6 +327,26 @@ TEST_F(CommonLogicT, ExportAndImportReportTheirOutcome) {
   EXPECT_EQ(refreshed, 2);
   EXPECT_EQ(status.back(), L"Registry file imported with 1 line skipped (first at line 4).");
   EXPECT_TRUE(Has(L"E", L"w"));
+}
+
+// A failure that is no class-library exception (a thread that can't start,
+// memory that runs out) is reported with the operation's own texts too.
+TEST_F(CommonLogicT, AFailureOutsideTheClassLibraryIsReportedToo) {
+  Put(L"X", L"v", REG_SZ, StringToRegBytes(L"1"));
+  EXPECT_TRUE(logic->ExportKey(RegRoot::CurrentUser, L"\\" + Path(L"X"), File(L"ok.reg")));
+  logic->iorPort.OnProgressChange = [](TObject*, uint32_t, uint32_t, uint32_t, uint32_t) {
+    throw std::runtime_error("no more threads");
+  };
+  EXPECT_FALSE(logic->ExportKey(RegRoot::CurrentUser, L"\\" + Path(L"X"), File(L"x.reg")));
+  EXPECT_EQ(status.back(), L"Export aborted.");
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].substr(0, wcslen(AppText::ExportFailed)), AppText::ExportFailed);
+  EXPECT_NE(errors[0].find(L"no more threads"), String::npos);
+  EXPECT_FALSE(logic->ImportFile(File(L"ok.reg")));
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_EQ(errors[1].substr(0, wcslen(AppText::ImportFailed)), AppText::ImportFailed);
+  EXPECT_NE(errors[1].find(L"no more threads"), String::npos);
+  EXPECT_FALSE(logic->IsWorking());
 }
 
 TEST_F(CommonLogicT, AFileThatIsNotARegistryFileIsRefused) {
