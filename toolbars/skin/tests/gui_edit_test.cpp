@@ -33,6 +33,13 @@ struct EditHost {
     Pump(50);
     Bar->View()->ValidatePositions();
   }
+  // A spin edit added to the bar, the bar shown; the spin edit's viewer.
+  TSkinSpinEditViewer* ShowSpin(TSkinSpinEditItem*& Item) {
+    Item = new TSkinSpinEditItem(Form.get());
+    Bar->Items()->Add(Item);
+    Show();
+    return dynamic_cast<TSkinSpinEditViewer*>(Bar->View()->Find(Item));
+  }
 };
 }  // namespace
 
@@ -103,10 +110,8 @@ TEST(SkinEditItems, SpinPropertiesValidateTheirValues) {
 
 TEST(SkinEditItems, SpinButtonsRepeatWhileHeld) {
   EditHost h;
-  auto* s = new TSkinSpinEditItem(h.Form.get());
-  h.Bar->Items()->Add(s);
-  h.Show();
-  auto* v = dynamic_cast<TSkinSpinEditViewer*>(h.Bar->View()->Find(s));
+  TSkinSpinEditItem* s = nullptr;
+  TSkinSpinEditViewer* v = h.ShowSpin(s);
   ASSERT_NE(v, nullptr);
   EXPECT_EQ(v->GetIndentAfter(), CurrentSkinTheme()->GetIntegerMetrics(65) + 2);
   int w = v->BoundsRect.right - v->BoundsRect.left;
@@ -135,10 +140,8 @@ TEST(SkinEditItems, SpinButtonsRepeatWhileHeld) {
 // while the button is held; the release ends the press.
 TEST(SkinEditItems, SpinButtonPressedWithTheMouseRepeatsUntilReleased) {
   EditHost h;
-  auto* s = new TSkinSpinEditItem(h.Form.get());
-  h.Bar->Items()->Add(s);
-  h.Show();
-  auto* v = dynamic_cast<TSkinSpinEditViewer*>(h.Bar->View()->Find(s));
+  TSkinSpinEditItem* s = nullptr;
+  TSkinSpinEditViewer* v = h.ShowSpin(s);
   ASSERT_NE(v, nullptr);
   std::vector<double> values;
   std::vector<unsigned> intervals;
