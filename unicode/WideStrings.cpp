@@ -102,7 +102,7 @@ void TWideStrings::AssignTo(TPersistent* Dest) {
     strings->BeginUpdate();
     try {
       strings->Clear();
-      for (int i = 0; i < GetCount(); ++i) strings->AddObject(ToString(Get(i)), GetObjects(i));
+      for (int i = 0; i < GetCount(); ++i) strings->AddObject(ToString(Get(i)), GetObject(i));
     } catch (...) {
       strings->EndUpdate();
       throw;
@@ -118,15 +118,15 @@ void TWideStrings::AssignTo(TPersistent* Dest) {
 }
 
 int TWideStrings::GetCapacity() const { return GetCount(); }
-TObject* TWideStrings::GetObjects(int) const { return nullptr; }
-void TWideStrings::SetObjects(int, TObject*) {}
+TObject* TWideStrings::GetObject(int) const { return nullptr; }
+void TWideStrings::PutObject(int, TObject*) {}
 void TWideStrings::SetCapacity(int) {}
 void TWideStrings::SetUpdateState(bool) {}
 void TWideStrings::SetLanguage(std::uint32_t Value) { language_ = Value; }
 
 // Inserts before it deletes, so a refused insertion loses nothing.
 void TWideStrings::Put(int Index, const WideString& S) {
-  TObject* object = GetObjects(Index);
+  TObject* object = GetObject(Index);
   UpdateScope scope(this);
   InsertObject(Index, S, object);
   Delete(Index + 1);
@@ -140,13 +140,13 @@ int TWideStrings::Add(const WideString& S) {
 
 int TWideStrings::AddObject(const WideString& S, TObject* AObject) {
   int index = Add(S);
-  SetObjects(index, AObject);
+  PutObject(index, AObject);
   return index;
 }
 
 void TWideStrings::InsertObject(int Index, const WideString& S, TObject* AObject) {
   Insert(Index, S);
-  SetObjects(Index, AObject);
+  PutObject(Index, AObject);
 }
 
 void TWideStrings::AddStrings(const TStrings* Strings) {
@@ -159,24 +159,24 @@ void TWideStrings::AddStrings(const TWideStrings* Strings) {
   UpdateScope scope(this);
   // Copy first: Strings may be this list.
   int count = Strings->GetCount();
-  for (int i = 0; i < count; ++i) AddObject(Strings->Get(i), Strings->GetObjects(i));
+  for (int i = 0; i < count; ++i) AddObject(Strings->Get(i), Strings->GetObject(i));
 }
 
 void TWideStrings::Exchange(int Index1, int Index2) {
   UpdateScope scope(this);
   WideString s = Get(Index1);
-  TObject* o = GetObjects(Index1);
+  TObject* o = GetObject(Index1);
   Put(Index1, Get(Index2));
-  SetObjects(Index1, GetObjects(Index2));
+  PutObject(Index1, GetObject(Index2));
   Put(Index2, s);
-  SetObjects(Index2, o);
+  PutObject(Index2, o);
 }
 
 void TWideStrings::Move(int CurIndex, int NewIndex) {
   if (CurIndex == NewIndex) return;
   UpdateScope scope(this);
   WideString s = Get(CurIndex);
-  TObject* o = GetObjects(CurIndex);
+  TObject* o = GetObject(CurIndex);
   // The same as deleting and inserting at NewIndex, but a refused insertion
   // (a sorted list, an index out of range) leaves the list as it was.
   if (CurIndex < NewIndex) {
@@ -196,7 +196,7 @@ int TWideStrings::IndexOf(const WideString& S) const {
 
 int TWideStrings::IndexOfObject(const TObject* AObject) const {
   for (int i = 0; i < GetCount(); ++i)
-    if (GetObjects(i) == AObject) return i;
+    if (GetObject(i) == AObject) return i;
   return -1;
 }
 
@@ -433,7 +433,7 @@ WideString TWideStringList::Get(int Index) const {
   return items_[static_cast<std::size_t>(Index)].FString;
 }
 
-TObject* TWideStringList::GetObjects(int Index) const {
+TObject* TWideStringList::GetObject(int Index) const {
   CheckIndex(Index, count_);
   return items_[static_cast<std::size_t>(Index)].FObject;
 }
@@ -446,7 +446,7 @@ void TWideStringList::Put(int Index, const WideString& S) {
   Changed();
 }
 
-void TWideStringList::SetObjects(int Index, TObject* AObject) {
+void TWideStringList::PutObject(int Index, TObject* AObject) {
   CheckIndex(Index, count_);
   Changing();
   items_[static_cast<std::size_t>(Index)].FObject = AObject;

@@ -10,6 +10,11 @@
 #include "classlib/Classes.h"
 #include "classlib/Filer.h"
 #include "unicode/WideTypes.h"
+#ifdef _WIN32
+// The system's headers make GetObject a macro: with them in every file the
+// lists' GetObject has one name throughout the program.
+#include <windows.h>
+#endif
 
 class TWideStrings;
 
@@ -36,10 +41,10 @@ class TWideStrings : public TPersistent {
   virtual WideString Get(int Index) const = 0;
   virtual int GetCapacity() const;
   virtual int GetCount() const = 0;
-  virtual TObject* GetObjects(int Index) const;
+  virtual TObject* GetObject(int Index) const;
   virtual WideString GetTextStr() const;
   virtual void Put(int Index, const WideString& S);
-  virtual void SetObjects(int Index, TObject* AObject);
+  virtual void PutObject(int Index, TObject* AObject);
   virtual void SetCapacity(int NewCapacity);
   virtual void SetTextStr(const WideString& Value);
   virtual void SetLanguage(std::uint32_t Value);
@@ -121,9 +126,9 @@ class TWideStringList : public TWideStrings {
   WideString Get(int Index) const override;
   int GetCapacity() const override { return static_cast<int>(items_.size()); }
   int GetCount() const override { return count_; }
-  TObject* GetObjects(int Index) const override;
+  TObject* GetObject(int Index) const override;
   void Put(int Index, const WideString& S) override;
-  void SetObjects(int Index, TObject* AObject) override;
+  void PutObject(int Index, TObject* AObject) override;
   void SetCapacity(int NewCapacity) override;
   void SetLanguage(std::uint32_t Value) override;
   int Add(const WideString& S) override;

@@ -238,7 +238,7 @@ TEST(WideStringListSorted, RefusedOperationsAndBounds) {
   EXPECT_EQ(ErrorOf([&] { list.Delete(2); }), "List index out of bounds (2)");
   EXPECT_EQ(ErrorOf([&] { list.Insert(3, u"x"); }), "List index out of bounds (3)");
   EXPECT_EQ(ErrorOf([&] { list.Exchange(0, 5); }), "List index out of bounds (5)");
-  EXPECT_EQ(ErrorOf([&] { list.SetObjects(2, nullptr); }), "List index out of bounds (2)");
+  EXPECT_EQ(ErrorOf([&] { list.PutObject(2, nullptr); }), "List index out of bounds (2)");
   list.Insert(2, u"c");  // at the count: appends
   EXPECT_EQ(Lines(list), (L{u"b", u"a", u"c"}));
   list.Delete(2);  // the last item
@@ -267,7 +267,7 @@ TEST(WideStringListSorted, SortingManyStrings) {
   for (int i = 1; i < list.GetCount(); ++i) EXPECT_LE(list.Get(i - 1), list.Get(i)) << i;
   // Objects travel with their strings.
   for (int i = 0; i < list.GetCount(); ++i) {
-    auto id = reinterpret_cast<std::uintptr_t>(list.GetObjects(i));
+    auto id = reinterpret_cast<std::uintptr_t>(list.GetObject(i));
     EXPECT_EQ(words[id - 1], list.Get(i));
   }
   list.SetSorted(true);
@@ -281,18 +281,18 @@ TEST(WideStringListBasics, ObjectsMovesAndCapacity) {
   TObject* b = reinterpret_cast<TObject*>(std::uintptr_t(32));
   list.AddObject(u"one", a);
   list.InsertObject(0, u"zero", b);
-  EXPECT_EQ(list.GetObjects(0), b);
+  EXPECT_EQ(list.GetObject(0), b);
   EXPECT_EQ(list.IndexOfObject(a), 1);
   EXPECT_EQ(list.IndexOfObject(nullptr), -1);
   list.Put(0, u"nil");
-  EXPECT_EQ(list.GetObjects(0), b);  // Put keeps the object
+  EXPECT_EQ(list.GetObject(0), b);  // Put keeps the object
   list.Exchange(0, 1);
   EXPECT_EQ(Lines(list), (L{u"one", u"nil"}));
-  EXPECT_EQ(list.GetObjects(0), a);
+  EXPECT_EQ(list.GetObject(0), a);
   list.Append(u"two");
   list.Move(0, 2);
   EXPECT_EQ(Lines(list), (L{u"nil", u"two", u"one"}));
-  EXPECT_EQ(list.GetObjects(2), a);
+  EXPECT_EQ(list.GetObject(2), a);
   EXPECT_EQ(list.IndexOf(u"TWO"), 1);
 
   TWideStringList growing;
@@ -361,7 +361,7 @@ TEST(WideStringListBasics, ChangeEvents) {
   EXPECT_EQ(changing, 1);
   EXPECT_EQ(changed, 1);
   list.Put(0, u"b");
-  list.SetObjects(0, nullptr);
+  list.PutObject(0, nullptr);
   list.Delete(0);
   EXPECT_EQ(changed, 4);
   list.Clear();  // empty: nothing happens
@@ -479,7 +479,7 @@ TEST(WideStringListStreaming, RoundTripsThroughAComponentStream) {
   Back.List.Add(u"old line");
   ReadInto(Back, Bytes);
   EXPECT_EQ(Lines(Back.List), Lines(H.List));
-  EXPECT_EQ(Back.List.GetObjects(3), nullptr);  // objects are not stored
+  EXPECT_EQ(Back.List.GetObject(3), nullptr);  // objects are not stored
 }
 
 TEST(WideStringListStreaming, WrittenOnlyWhenNotEmptyOrDifferentFromTheAncestor) {
