@@ -9,6 +9,8 @@ SHELL := /bin/bash
 ROOT := $(CURDIR)
 WIN := $(ROOT)/build/win
 HOST := $(ROOT)/build/host
+# Host tests write their scratch files here, not in the machine's shared /tmp.
+HOST_TMP := $(HOST)/tmp
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
@@ -57,7 +59,7 @@ run: win
 test: win host
 	@rc=0; \
 	echo "== host build (native, sanitizers) =="; \
-	(cd $(HOST) && ctest -j $(JOBS) --output-on-failure) || rc=1; \
+	mkdir -p $(HOST_TMP); (cd $(HOST) && TMPDIR=$(HOST_TMP) ctest -j $(JOBS) --output-on-failure) || rc=1; \
 	echo "== Windows build (Wine) =="; \
 	tools/wine-prefix.sh $(WIN) || rc=1; \
 	(cd $(WIN) && $(XVFB) ctest -j $(JOBS) --output-on-failure) || rc=1; \
@@ -65,7 +67,7 @@ test: win host
 	exit $$rc
 
 test-host: host
-	cd $(HOST) && ctest -j $(JOBS) --output-on-failure
+	mkdir -p $(HOST_TMP); cd $(HOST) && TMPDIR=$(HOST_TMP) ctest -j $(JOBS) --output-on-failure
 
 test-win: win
 	@rc=0; tools/wine-prefix.sh $(WIN); \
