@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "toolbars/BarFiler.h"
 #include "toolbars/BarPopup.h"
 #include "toolbars/BarUtilsWin.h"
 
@@ -64,6 +65,146 @@ void TBarEditItem::SetMaxLength(int Value) {
   if (maxLength_ == Value) return;
   maxLength_ = Value;
   Change(false);
+}
+
+// ---- action --------------------------------------------------------------------
+TBarCustomItemActionLinkClass TBarEditItem::GetActionLinkClass() { return &TBarEditItemActionLink::CreateLink; }
+
+void TBarEditItem::ActionChange(TObject* Sender, bool CheckDefaults) {
+  TBarCustomItem::ActionChange(Sender, CheckDefaults);
+  auto* a = dynamic_cast<TBarEditAction*>(Sender);
+  if (!a) return;
+  if (!CheckDefaults || editCaption_.empty()) SetEditCaption(a->GetEditCaption());
+  if (!CheckDefaults || editOptions_.Empty()) SetEditOptions(a->GetEditOptions());
+  if (!CheckDefaults || text_.empty()) SetText(a->GetText());
+  if (!CheckDefaults || !OnAcceptText) OnAcceptText = a->GetOnAcceptText();
+}
+
+namespace {
+TBarEditItemActionLink* EditLinkOf(const TBarCustomItem* Item) {
+  return dynamic_cast<TBarEditItemActionLink*>(Item->GetActionLink());
+}
+}  // namespace
+
+bool TBarEditItem::IsEditCaptionStored() const {
+  auto* l = EditLinkOf(this);
+  return !l || !l->IsEditCaptionLinked();
+}
+bool TBarEditItem::IsEditOptionsStored() const {
+  auto* l = EditLinkOf(this);
+  return !editOptions_.Empty() && (!l || !l->IsEditOptionsLinked());
+}
+bool TBarEditItem::IsEditWidthStored() const {
+  auto* l = EditLinkOf(this);
+  return editWidth_ != 64 && (!l || !l->IsEditWidthLinked());
+}
+bool TBarEditItem::IsTextStored() const {
+  auto* l = EditLinkOf(this);
+  return !l || !l->IsTextLinked();
+}
+
+namespace {
+const std::vector<const wchar_t*> kCharCaseNames{L"ecNormal", L"ecUpperCase", L"ecLowerCase"};
+const std::vector<const wchar_t*> kEditOptionNames{L"tboUseEditWhenVertical"};
+}  // namespace
+
+void TBarEditItem::DefineProperties(TFiler* Filer) {
+  TBarCustomItem::DefineProperties(Filer);
+  const auto* a = dynamic_cast<TBarEditItem*>(Filer->GetAncestor());
+  using namespace BarFiler;
+  Enum(Filer, L"CharCase", charCase_, a ? a->charCase_ : ecNormal, kCharCaseNames,
+       [this](int v) { SetCharCase(static_cast<TEditCharCase>(v)); });
+  Text(Filer, L"EditCaption", editCaption_, a ? a->editCaption_ : String(), IsEditCaptionStored(),
+       [this](const String& v) { SetEditCaption(v); });
+  // Against an ancestor what differs is stored, unless the action ties it.
+  TBarEditItemActionLink* l = EditLinkOf(this);
+  Set(Filer, L"EditOptions", editOptions_.Bits(), a ? a->editOptions_.Bits() : 0u,
+      a ? !l || !l->IsEditOptionsLinked() : IsEditOptionsStored(), kEditOptionNames,
+      [this](unsigned v) { SetEditOptions(TBarEditItemOptions::FromBits(v)); });
+  Integer(Filer, L"EditWidth", editWidth_, a ? a->editWidth_ : 64,
+          a ? !l || !l->IsEditWidthLinked() : IsEditWidthStored(), [this](int v) { SetEditWidth(v); });
+  Integer(Filer, L"MaxLength", maxLength_, a ? a->maxLength_ : 0, true, [this](int v) { SetMaxLength(v); });
+  Text(Filer, L"Text", text_, a ? a->text_ : String(), IsTextStored(), [this](const String& v) { SetText(v); });
+}
+
+TBarEditAction::TBarEditAction(TComponent* AOwner) : TAction(AOwner) { SetDisableIfNoHandler(false); }
+
+template <class F>
+void TBarEditAction::ForEditLinks(F&& Set) {
+  ForLinks([&](TActionLink* l) {
+    if (auto* e = dynamic_cast<TBarEditItemActionLink*>(l)) Set(e);
+  });
+}
+
+void TBarEditAction::SetEditCaption(const String& Value) {
+  if (Value == editCaption_) return;
+  ForEditLinks([&](TBarEditItemActionLink* l) { l->SetEditCaption(Value); });
+  editCaption_ = Value;
+  Change();
+}
+
+void TBarEditAction::SetEditOptions(TBarEditItemOptions Value) {
+  if (Value == editOptions_) return;
+  ForEditLinks([&](TBarEditItemActionLink* l) { l->SetEditOptions(Value); });
+  editOptions_ = Value;
+  Change();
+}
+
+void TBarEditAction::SetEditWidth(int Value) {
+  if (Value == editWidth_) return;
+  ForEditLinks([&](TBarEditItemActionLink* l) { l->SetEditWidth(Value); });
+  editWidth_ = Value;
+  Change();
+}
+
+void TBarEditAction::SetText(const String& Value) {
+  if (Value == text_) return;
+  ForEditLinks([&](TBarEditItemActionLink* l) { l->SetText(Value); });
+  text_ = Value;
+  Change();
+}
+
+void TBarEditAction::SetOnAcceptText(const TBarAcceptTextEvent& Value) {
+  if (MethodsEqual(Value, onAcceptText_)) return;
+  ForEditLinks([&](TBarEditItemActionLink* l) { l->SetOnAcceptText(Value); });
+  onAcceptText_ = Value;
+  Change();
+}
+
+bool TBarEditItemActionLink::IsEditCaptionLinked() {
+  TBarEditAction* a = EditAction();
+  return a && FEditClient && FEditClient->GetEditCaption() == a->GetEditCaption();
+}
+bool TBarEditItemActionLink::IsEditOptionsLinked() {
+  TBarEditAction* a = EditAction();
+  return a && FEditClient && FEditClient->GetEditOptions() == a->GetEditOptions();
+}
+bool TBarEditItemActionLink::IsEditWidthLinked() {
+  TBarEditAction* a = EditAction();
+  return a && FEditClient && FEditClient->GetEditWidth() == a->GetEditWidth();
+}
+bool TBarEditItemActionLink::IsOnAcceptTextLinked() {
+  TBarEditAction* a = EditAction();
+  return a && FEditClient && MethodsEqual(FEditClient->OnAcceptText, a->GetOnAcceptText());
+}
+bool TBarEditItemActionLink::IsTextLinked() {
+  TBarEditAction* a = EditAction();
+  return a && FEditClient && FEditClient->GetText() == a->GetText();
+}
+void TBarEditItemActionLink::SetEditCaption(const String& Value) {
+  if (IsEditCaptionLinked()) FEditClient->SetEditCaption(Value);
+}
+void TBarEditItemActionLink::SetEditOptions(TBarEditItemOptions Value) {
+  if (IsEditOptionsLinked()) FEditClient->SetEditOptions(Value);
+}
+void TBarEditItemActionLink::SetEditWidth(int Value) {
+  if (IsEditWidthLinked()) FEditClient->SetEditWidth(Value);
+}
+void TBarEditItemActionLink::SetOnAcceptText(const TBarAcceptTextEvent& Value) {
+  if (IsOnAcceptTextLinked()) FEditClient->OnAcceptText = Value;
+}
+void TBarEditItemActionLink::SetText(const String& Value) {
+  if (IsTextLinked()) FEditClient->SetText(Value);
 }
 
 TBarItemViewerClass TBarEditItem::GetItemViewerClass(TBarView* AView) {

@@ -4,6 +4,7 @@
 // or dropped.
 #pragma once
 
+#include "classlib/Actions.h"
 #include "classlib/StdCtrls.h"
 #include "toolbars/BarViews.h"
 
@@ -24,6 +25,14 @@ class TBarEditItem : public TBarCustomItem {
   TBarItemViewerClass GetItemViewerClass(TBarView* AView) override;
   bool NeedToRecreateViewer(TBarItemViewer* AViewer) override;
   virtual void DoBeginEdit(TBarEditItemViewer* Viewer);
+  TBarCustomItemActionLinkClass GetActionLinkClass() override;
+  // Also takes an edit action's caption, options, text and OnAcceptText.
+  void ActionChange(TObject* Sender, bool CheckDefaults) override;
+  bool IsEditCaptionStored() const;
+  bool IsEditOptionsStored() const;
+  bool IsEditWidthStored() const;
+  bool IsTextStored() const;
+  void DefineProperties(TFiler* Filer) override;
 
   const String& GetText() const { return text_; }
   void SetText(const String& Value);
@@ -52,6 +61,62 @@ class TBarEditItem : public TBarCustomItem {
   int editWidth_ = 64;
   int maxLength_ = 0;
   String text_;
+};
+
+// An action whose edit properties reach the edit items linked to it.
+class TBarEditAction : public TAction {
+ public:
+  explicit TBarEditAction(TComponent* AOwner);
+  const char* ClassName() const override { return "TBarEditAction"; }
+
+  const String& GetEditCaption() const { return editCaption_; }
+  void SetEditCaption(const String& Value);
+  TBarEditItemOptions GetEditOptions() const { return editOptions_; }
+  void SetEditOptions(TBarEditItemOptions Value);
+  int GetEditWidth() const { return editWidth_; }
+  void SetEditWidth(int Value);
+  const String& GetText() const { return text_; }
+  void SetText(const String& Value);
+  const TBarAcceptTextEvent& GetOnAcceptText() const { return onAcceptText_; }
+  void SetOnAcceptText(const TBarAcceptTextEvent& Value);
+
+ private:
+  template <class F>
+  void ForEditLinks(F&& Set);
+  String editCaption_;
+  TBarEditItemOptions editOptions_;
+  int editWidth_ = 64;
+  String text_;
+  TBarAcceptTextEvent onAcceptText_;
+};
+
+// The link of an edit item to its action: the edit properties are tied
+// while the action is an edit action and the item's value equals its.
+class TBarEditItemActionLink : public TBarCustomItemActionLink {
+ public:
+  explicit TBarEditItemActionLink(TBarCustomItem* AClient) : TBarCustomItemActionLink(AClient) {
+    AssignClient(AClient);
+  }
+  static TBarCustomItemActionLink* CreateLink(TBarCustomItem* AClient) { return new TBarEditItemActionLink(AClient); }
+
+  virtual bool IsEditCaptionLinked();
+  virtual bool IsEditOptionsLinked();
+  virtual bool IsEditWidthLinked();
+  virtual bool IsOnAcceptTextLinked();
+  virtual bool IsTextLinked();
+  virtual void SetEditCaption(const String& Value);
+  virtual void SetEditOptions(TBarEditItemOptions Value);
+  virtual void SetEditWidth(int Value);
+  virtual void SetOnAcceptText(const TBarAcceptTextEvent& Value);
+  virtual void SetText(const String& Value);
+
+ protected:
+  void AssignClient(TObject* AClient) override {
+    TBarCustomItemActionLink::AssignClient(AClient);
+    FEditClient = dynamic_cast<TBarEditItem*>(AClient);
+  }
+  TBarEditItem* FEditClient = nullptr;
+  TBarEditAction* EditAction() const { return dynamic_cast<TBarEditAction*>(GetAction()); }
 };
 
 enum TBarEditControlStatusFlag { ecsContinueLoop, ecsAccept, ecsClose };

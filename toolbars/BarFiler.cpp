@@ -45,8 +45,8 @@ void Enum(TFiler* Filer, const wchar_t* Name, int Value, int Base, const std::ve
       [&](TWriter* W) { W->WriteIdent(Names[static_cast<size_t>(Value)]); }, Value != Base);
 }
 
-void Set(TFiler* Filer, const wchar_t* Name, unsigned Bits, unsigned Base, const std::vector<const wchar_t*>& Names,
-         const std::function<void(unsigned)>& Set) {
+void Set(TFiler* Filer, const wchar_t* Name, unsigned Bits, unsigned Base, bool Stored,
+         const std::vector<const wchar_t*>& Names, const std::function<void(unsigned)>& Set) {
   Filer->DefineProperty(
       Name,
       [&](TReader* R) {
@@ -62,7 +62,7 @@ void Set(TFiler* Filer, const wchar_t* Name, unsigned Bits, unsigned Base, const
           if (Bits & (1u << i)) W->WriteIdent(Names[i]);
         W->WriteListEnd();
       },
-      Bits != Base);
+      Stored && Bits != Base);
 }
 
 void Reference(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent* Base, bool Stored,
@@ -99,6 +99,7 @@ void RegisterClasses() {
     Register<TBarSeparatorItem>(L"TBarSeparatorItem");
     Register<TBarControlItem>(L"TBarControlItem");
     Register<TBarEditItem>(L"TBarEditItem");
+    Register<TBarEditAction>(L"TBarEditAction");
     Register<TBarVisibilityToggleItem>(L"TBarVisibilityToggleItem");
     Register<TBarMRUListItem>(L"TBarMRUListItem");
     Register<TBarMRUList>(L"TBarMRUList");

@@ -22,8 +22,8 @@ void Text(TFiler* Filer, const wchar_t* Name, const String& Value, const String&
 void Enum(TFiler* Filer, const wchar_t* Name, int Value, int Base, const std::vector<const wchar_t*>& Names,
           const std::function<void(int)>& Set);
 // A set of up to 32 members stored as a list of the identifiers of its members.
-void Set(TFiler* Filer, const wchar_t* Name, unsigned Bits, unsigned Base, const std::vector<const wchar_t*>& Names,
-         const std::function<void(unsigned)>& Set);
+void Set(TFiler* Filer, const wchar_t* Name, unsigned Bits, unsigned Base, bool Stored,
+         const std::vector<const wchar_t*>& Names, const std::function<void(unsigned)>& Set);
 // A component stored by name; the name read goes to Pending.
 void Reference(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent* Base, bool Stored,
                String& Pending);

@@ -672,9 +672,9 @@ void TBarCustomItem::DefineProperties(TFiler* Filer) {
   Boolean(Filer, L"InheritOptions", inheritOptions_, a ? a->inheritOptions_ : true, true,
           [this](bool v) { SetInheritOptions(v); });
   Reference(Filer, L"LinkSubitems", linkSubitems_, a ? a->linkSubitems_ : nullptr, true, refs.LinkSubitems);
-  Set(Filer, L"MaskOptions", maskOptions_.Bits(), a ? a->maskOptions_.Bits() : 0, kOptionNames,
+  Set(Filer, L"MaskOptions", maskOptions_.Bits(), a ? a->maskOptions_.Bits() : 0, true, kOptionNames,
       [this](unsigned v) { SetMaskOptions(TBarItemOptions::FromBits(v)); });
-  Set(Filer, L"Options", options_.Bits(), a ? a->options_.Bits() : 0, kOptionNames,
+  Set(Filer, L"Options", options_.Bits(), a ? a->options_.Bits() : 0, true, kOptionNames,
       [this](unsigned v) { SetOptions(TBarItemOptions::FromBits(v)); });
   Integer(Filer, L"ShortCut", shortCut_, a ? a->shortCut_ : 0, IsShortCutStored(),
           [this](int v) { SetShortCut(static_cast<TShortCut>(v)); });

@@ -12,6 +12,7 @@
 #include "classlib/Actions.h"
 #include "classlib/Filer.h"
 #include "testsupport/Pump.h"
+#include "toolbars/BarEditItem.h"
 #include "toolbars/BarFiler.h"
 #include "toolbars/BarItems.h"
 #include "toolbars/BarPopup.h"
@@ -532,6 +533,53 @@ TEST(BarItemStreaming, ItemTreeRoundTripsWithLinkedPropertiesLeftToTheAction) {
   EXPECT_EQ(open->GetCaption(), L"Open later");
   EXPECT_EQ(open->GetParentComponent(), file);
   EXPECT_EQ(file->GetParentComponent(), box);
+}
+
+TEST(BarEditAction, EditPropertiesReachTheLinkedEditItemsAndAreNotStoredThere) {
+  BarFiler::RegisterClasses();
+  TItemsRoot root;
+  auto* act = new TBarEditAction(&root);
+  act->SetName(L"actPath");
+  EXPECT_TRUE(act->Update() || act->GetEnabled());  // no handler needed
+  EXPECT_EQ(act->GetEditWidth(), 64);
+  int accepted = 0;
+  act->SetEditCaption(L"Path:");
+  act->SetText(L"HKEY_CURRENT_USER");
+  act->SetEditOptions(TBarEditItemOptions{tboUseEditWhenVertical});
+  act->SetOnAcceptText([&](TObject*, String&, bool&) { ++accepted; });
+  auto* box = new TBarItemContainer(&root);
+  box->SetName(L"Box");
+  auto* edit = new TBarEditItem(&root);
+  edit->SetName(L"Edit");
+  box->Items()->Add(edit);
+  edit->SetAction(act);
+  EXPECT_EQ(edit->GetEditCaption(), L"Path:");
+  EXPECT_EQ(edit->GetText(), L"HKEY_CURRENT_USER");
+  EXPECT_EQ(edit->GetEditOptions(), TBarEditItemOptions{tboUseEditWhenVertical});
+  ASSERT_TRUE(static_cast<bool>(edit->OnAcceptText));
+  String t;
+  bool ok = true;
+  edit->OnAcceptText(edit, t, ok);
+  EXPECT_EQ(accepted, 1);
+
+  act->SetText(L"HKEY_LOCAL_MACHINE");
+  act->SetEditWidth(120);  // equal before, so tied
+  EXPECT_EQ(edit->GetText(), L"HKEY_LOCAL_MACHINE");
+  EXPECT_EQ(edit->GetEditWidth(), 120);
+  EXPECT_FALSE(edit->IsTextStored());
+  EXPECT_FALSE(edit->IsEditWidthStored());
+  EXPECT_FALSE(edit->IsEditOptionsStored());
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(&root);
+  const char* p = static_cast<const char*>(m.Memory());
+  const std::string bytes(p, p + m.GetSize());
+  EXPECT_EQ(bytes.find("HKEY_LOCAL"), std::string::npos);
+  EXPECT_EQ(bytes.find("EditWidth"), std::string::npos);
+  EXPECT_NE(bytes.find("actPath"), std::string::npos);
+
+  // A text typed into the item is its own and stored.
+  edit->SetText(L"HKEY_USERS");
+  EXPECT_TRUE(edit->IsTextStored());
 }
 
 }  // namespace
