@@ -360,6 +360,8 @@ void TBarCustomDockableWindow::SetFloating(bool Value) {
     fp->SetBounds(FloatingPosition.x, FloatingPosition.y, nc.x, nc.y);
     floatParent_ = fp;
   }
+  // With a window to go to, the toolbar keeps its own (and its controls').
+  if (HandleAllocated()) floatParent_->HandleNeeded();
   SetParent(floatParent_);
   ++disableMove_;
   SetBounds(0, 0, GetWidth(), GetHeight());

@@ -363,12 +363,12 @@ void TBarCustomDockableWindow::BeginMoving(int InitX, int InitY) {
     }
   };
 
-  HWND h = GetHandle();
+  // Docking and floating keep the window, and with it the capture.
+  const HWND h = GetHandle();
   ::SetCapture(h);
   try {
     MSG msg;
     for (;;) {
-      h = GetHandle();
       if (GetCapture() != h) break;
       if (!GetMessageW(&msg, nullptr, 0, 0)) {
         PostQuitMessage(static_cast<int>(msg.wParam));
@@ -403,8 +403,6 @@ void TBarCustomDockableWindow::BeginMoving(int InitX, int InitY) {
           if (p.x != lastPt.x || p.y != lastPt.y) {
             lastPt = p;
             recompute(p);
-            // Reparenting makes a new window: keep the mouse.
-            if (GetHandle() != h) ::SetCapture(GetHandle());
           }
           break;
         }

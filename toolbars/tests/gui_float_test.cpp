@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "classlib/Registry.h"
+#include "classlib/StdCtrls.h"
 #include "classlib/tests/gui_support.h"
 #include "testsupport/Input.h"
 #include "testsupport/Registry.h"
@@ -91,10 +92,12 @@ TEST(BarFloating, DraggingOffTheDockFloatsAndDraggingBackDocks) {
   auto* t = h.AddToolbar(L"tbrDrag", 0, 0);
   h.Show();
   ASSERT_TRUE(t->GetDocked());
+  const HWND window = t->GetHandle();
   POINT from = HandlePoint(t);
   Drag({from, POINT{from.x + 120, from.y + 160}});
   ASSERT_TRUE(t->GetFloating());
   EXPECT_FALSE(t->GetDocked());
+  EXPECT_EQ(t->GetHandle(), window);  // the same window all along
   EXPECT_EQ(t->GetLastDock(), h.Dock);
   TBarFloatingWindowParent* f = t->GetFloatingParent();
   ASSERT_NE(f, nullptr);
@@ -122,6 +125,38 @@ TEST(BarFloating, DraggingOffTheDockFloatsAndDraggingBackDocks) {
   EXPECT_EQ(t->GetFloatingParent(), nullptr);
   EXPECT_EQ(h.Dock->ToolbarCount(), 1);
   EXPECT_GT(h.Dock->GetHeight(), 0);
+  EXPECT_EQ(t->GetHandle(), window);
+  EXPECT_EQ(GetParent(window), h.Dock->GetHandle());
+}
+
+TEST(BarFloating, FloatingAndDockingKeepTheWindowsAndWhatTheyHold) {
+  FloatHost h;
+  auto* t = h.AddToolbar(L"tbrKeep", 0, 0, 1);
+  auto* edit = new TEdit(h.Form.get());
+  edit->SetWidth(80);
+  edit->SetParent(t);
+  h.Show();
+  SetWindowTextW(edit->GetHandle(), L"typed");
+  SendMessageW(edit->GetHandle(), EM_SETSEL, 1, 3);
+  const HWND window = t->GetHandle(), editWindow = edit->GetHandle();
+  t->SetFloating(true);
+  ASSERT_TRUE(t->GetFloating());
+  EXPECT_EQ(t->GetHandle(), window);
+  EXPECT_EQ(edit->GetHandle(), editWindow);
+  EXPECT_EQ(GetParent(window), t->GetFloatingParent()->GetHandle());
+  EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(window) != FALSE; }, 10000));
+  t->SetCurrentDock(h.Dock);
+  ASSERT_TRUE(t->GetDocked());
+  EXPECT_EQ(t->GetHandle(), window);
+  EXPECT_EQ(edit->GetHandle(), editWindow);
+  EXPECT_EQ(GetParent(window), h.Dock->GetHandle());
+  wchar_t text[16] = {};
+  GetWindowTextW(editWindow, text, 16);
+  EXPECT_STREQ(text, L"typed");
+  DWORD from = 0, to = 0;
+  SendMessageW(editWindow, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+  EXPECT_EQ(from, 1u);
+  EXPECT_EQ(to, 3u);
 }
 
 TEST(BarFloating, CtrlKeepsItFloatingOverTheDock) {
