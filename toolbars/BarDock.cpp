@@ -4,6 +4,7 @@
 #include <map>
 
 #include "classlib/Menus.h"
+#include "toolbars/BarFiler.h"
 #include "toolbars/BarFloat.h"
 #include "toolbars/BarHooks.h"
 #include "toolbars/BarUtilsWin.h"
@@ -288,7 +289,7 @@ void TBarCustomDockableWindow::SetParent(TWinControl* AParent) {
   if (oldDock) oldDock->BeginUpdate();
   if (newDock) newDock->BeginUpdate();
   BeginUpdate();
-  if (OnDockChangingHidden && !destroying) OnDockChangingHidden(this, newFloat != nullptr, newDock);
+  DoDockChangingHidden(newFloat != nullptr, newDock);
   currentDock_ = newDock;
   floating_ = newFloat != nullptr;
   if (newFloat) floatParent_ = newFloat;
@@ -325,6 +326,10 @@ void TBarCustomDockableWindow::SetParent(TWinControl* AParent) {
       if (OnDockChanged) OnDockChanged(this);
     }
   }
+}
+
+void TBarCustomDockableWindow::DoDockChangingHidden(bool NewFloating, TBarDock* DockingTo) {
+  if (!IsDestroying() && OnDockChangingHidden) OnDockChangingHidden(this, NewFloating, DockingTo);
 }
 
 void TBarCustomDockableWindow::SetCurrentDock(TBarDock* Value) {
@@ -602,6 +607,14 @@ void TBarCustomDockableWindow::ChangeSize(int AWidth, int AHeight) {
 void TBarCustomDockableWindow::SetBounds(int l, int t, int w, int h) {
   bool moved = l != GetLeft() || t != GetTop();
   TCustomControl::SetBounds(l, t, w, h);
+  // Dropped on a dock in the designer: the drop point picks row and place.
+  if (IsDesigning() && moved && currentDock_ && !inSetParent_ && disableSizeReactions_ == 0 &&
+      !currentDock_->arranging_) {
+    const bool vertical = currentDock_->IsVertical();
+    SetDockRow(currentDock_->GetDesignModeRowOf(vertical ? l + w / 2 : t + h / 2));
+    SetDockPos(vertical ? t : l);
+    currentDock_->ArrangeToolbars();
+  }
   // A floating window's form follows its size.
   if (floating_ && floatParent_ && !inSetParent_) floatParent_->FitToWindow();
   if (moved && !inSetParent_) Moved();
@@ -646,7 +659,27 @@ void TBarCustomDockableWindow::Notification(TComponent* AComponent, TOperation O
 
 void TBarCustomDockableWindow::Loaded() {
   TCustomControl::Loaded();
+  // Stored floating by the designer: its place is on its form, not yet on
+  // the screen.
+  if (!savedAtRunTime_ && !IsDesigning() && floating_ && floatParent_) {
+    TCustomForm* form = BarValidToolWindowParentForm(this);
+    POINT p{floatParent_->GetLeft(), floatParent_->GetTop()};
+    if (form->HandleAllocated()) ::ClientToScreen(form->GetHandle(), &p);
+    floatParent_->SetBounds(p.x, p.y, floatParent_->GetWidth(), floatParent_->GetHeight());
+    MoveOnScreen(false);
+  }
+  InitializeOrdering();
   Arrange();
+}
+
+void TBarCustomDockableWindow::DefineProperties(TFiler* Filer) {
+  TCustomControl::DefineProperties(Filer);
+  const auto* a = dynamic_cast<TBarCustomDockableWindow*>(Filer->GetAncestor());
+  using namespace BarFiler;
+  // Written only by the running program, never by a designer.
+  Boolean(Filer, L"SavedAtRunTime", true, false, !IsDesigning(), [this](bool v) { savedAtRunTime_ = v; });
+  Integer(Filer, L"DockRow", dockRow_, a ? a->dockRow_ : 0, true, [this](int v) { SetDockRow(v); });
+  Integer(Filer, L"DockPos", dockPos_, a ? a->dockPos_ : -1, true, [this](int v) { SetDockPos(v); });
 }
 
 void TBarCustomDockableWindow::UpdateCloseHover(bool Hot) {
@@ -999,6 +1032,17 @@ int TBarDock::GetMinRowSize(int Row, TBarCustomDockableWindow* ExcludeControl) {
     size = std::max(size, (IsVertical() ? w->GetWidth() : w->GetHeight()) - 4);
   }
   return size;
+}
+
+int TBarDock::GetDesignModeRowOf(int Pos) {
+  const int highest = GetHighestRow(true);
+  int acc = 0;
+  bool fullSize;
+  for (int row = 0; row <= highest; ++row) {
+    acc += GetCurrentRowSize(row, fullSize);
+    if (acc > Pos) return row;
+  }
+  return highest + 1;
 }
 
 int TBarDock::GetHighestRow(bool HighestEffective) {

@@ -116,6 +116,13 @@ class TBarCustomDockableWindow : public TCustomControl {
   virtual void ResizeTrack(RECT& Rect, const RECT& OrigRect) {}
   virtual void ResizeTrackAccept() {}
   virtual void ResizeEnd() {}
+  // Tells OnDockChangingHidden (unless destroying) while the window is
+  // taken off its old place.
+  virtual void DoDockChangingHidden(bool NewFloating, TBarDock* DockingTo);
+  // Called once loaded, before the first arrangement.
+  virtual void InitializeOrdering() {}
+  // Whether the window was stored by the running program (not designed).
+  bool GetSavedAtRunTime() const { return savedAtRunTime_; }
   // Makes the form a floating window lives in (not yet shown).
   virtual TBarFloatingWindowParent* CreateFloatingWindowParent();
 
@@ -123,6 +130,7 @@ class TBarCustomDockableWindow : public TCustomControl {
   void SetBounds(int l, int t, int w, int h) override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
   void Loaded() override;
+  void DefineProperties(TFiler* Filer) override;
   void WndProc(TMessage& m) override;
 
   // The modal mouse loops: moving between docks and floating (from a point
@@ -258,6 +266,7 @@ class TBarCustomDockableWindow : public TCustomControl {
   TBorderStyle borderStyle_ = bsSingle;
   bool autoResize_ = true;
   bool useLastDock_ = true;
+  bool savedAtRunTime_ = false;
   bool inSetParent_ = false;
 };
 
@@ -288,6 +297,9 @@ class TBarDock : public TCustomControl {
   int GetCurrentRowSize(int Row, bool& AFullSize);
   int GetMinRowSize(int Row, TBarCustomDockableWindow* ExcludeControl);
   int GetHighestRow(bool HighestEffective);
+  // The row whose accumulated thickness first exceeds Pos (across the
+  // rows); past the last row, the row after it.
+  int GetDesignModeRowOf(int Pos);
   bool HasVisibleToolbars() { return !visibleList_.empty(); }
   bool ToolbarVisibleOnDock(TBarCustomDockableWindow* AToolbar);
   void ChangeWidthHeight(int NewWidth, int NewHeight);

@@ -10,7 +10,8 @@
 
 class TBarCustomToolbar;
 
-using TBarShortCutEvent = TEvent<void(TBarKeyMessage& Message, bool& Handled)>;
+// Asked first about a key that may be a shortcut; it may change the key.
+using TShortCutEvent = TEvent<void(TBarKeyMessage& Message, bool& Handled)>;
 
 class TBarToolbarView : public TBarView {
  public:
@@ -96,7 +97,7 @@ class TBarCustomToolbar : public TBarCustomDockableWindow, public IBarItems {
   bool GetSystemFont() const { return systemFont_; }
   void SetSystemFont(bool Value);
   bool UpdateActions = true;
-  TBarShortCutEvent OnShortCut;
+  TShortCutEvent OnShortCut;
 
   // Dockable-window hooks.
   POINT DoArrange(bool CanMoveControls, TBarDockType PreviousDockType, bool NewFloating,

@@ -883,7 +883,7 @@ void TBarView::DrawItem(TBarItemViewer* Viewer, TCanvas* DrawTo, bool Offscreen)
   bool menuSel = IsSelected && !toolbarStyle;
   if (menuSel) {
     C->Brush()->SetStyle(bsSolid);
-    C->Brush()->SetColor(AreFlatMenusEnabled() ? clMenuHighlight : clHighlight);
+    C->Brush()->SetColor(AreFlatMenusEnabled() ? clMenuHilight : clHighlight);
   } else {
     C->Brush()->SetStyle(bsClear);
   }

@@ -18,6 +18,9 @@ class TBarViewAccObject;
 class TBarItemViewerAccObject;
 struct IAccessible;
 
+// The selected-entry colour of flat menus.
+constexpr TColor clMenuHilight = clMenuHighlight;
+
 // Shift flags handed to viewers (same bits as the class library's).
 using TBarShift = unsigned;
 constexpr TBarShift barShiftShift = 1, barShiftAlt = 2, barShiftCtrl = 4, barShiftDouble = 64;

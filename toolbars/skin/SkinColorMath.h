@@ -49,19 +49,21 @@ struct TSkinRect {
 // Corners of a strip: the near one (left of a horizontal strip, top of a
 // vertical one) and the far one.
 constexpr unsigned seNearCorner = 1, seFarCorner = 2;
+// A combination of seNearCorner and seFarCorner.
+using TShadowEdges = unsigned;
 
 struct TShadowStripSpec {
   bool Vertical = false;  // a strip right of an edge; else under one
   TSkinRect Bounds;
-  unsigned Edges = 0;
+  TShadowEdges Edges = 0;
 };
 
 // The strips that outline the right and bottom edges of one rectangle (the
 // other empty) or of two touching ones; in the order they are shown.
 std::vector<TShadowStripSpec> BuildShadowStrips(const TSkinRect& R1, const TSkinRect& R2, int Size);
 // Alpha-only pixels (alpha in the high byte) of a W x H strip, row-major.
-void FillHorzShadowBuffer(uint32_t* Pixels, int W, int H, unsigned Edges);
-void FillVertShadowBuffer(uint32_t* Pixels, int W, int H, unsigned Edges);
+void FillHorzShadowBuffer(uint32_t* Pixels, int W, int H, TShadowEdges Edges);
+void FillVertShadowBuffer(uint32_t* Pixels, int W, int H, TShadowEdges Edges);
 
 // ---- colour names -----------------------------------------------------------
 // The extended names refer to variables: a later change of the variable

@@ -96,6 +96,15 @@ class TSkinEditItemViewer : public TBarEditItemViewer {
   TWndMethod savedWndProc_;
 };
 
+// The spin item's events: converting prefixed or postfixed text, a step
+// of the value, text to value, a changed value and value to text.
+using TSEConvertEvent =
+    TEvent<void(TObject* Sender, const String& APrefix, const String& APostfix, double& AValue, bool& CanConvert)>;
+using TSEStepEvent = TEvent<void(TObject* Sender, int Step, double OldValue, double& NewValue)>;
+using TSETextToValueEvent = TEvent<void(TObject* Sender, const String& AText, double& AValue, bool& CanConvert)>;
+using TSEChangeEvent = TEvent<void(TObject* Sender, double AValue)>;
+using TSEValueToTextEvent = TEvent<void(TObject* Sender, double AValue, String& Text)>;
+
 class TSkinCustomSpinEditItem : public TSkinEditItem {
  public:
   explicit TSkinCustomSpinEditItem(TComponent* AOwner);
@@ -130,12 +139,11 @@ class TSkinCustomSpinEditItem : public TSkinEditItem {
   void ClickUp() { Step(+1); }
   void ClickDown() { Step(-1); }
 
-  TEvent<void(TObject* Sender, const String& APrefix, const String& APostfix, double& AValue, bool& CanConvert)>
-      OnConvert;
-  TEvent<void(TObject* Sender, int Step, double OldValue, double& NewValue)> OnStep;
-  TEvent<void(TObject* Sender, const String& AText, double& AValue, bool& CanConvert)> OnTextToValue;
-  TEvent<void(TObject* Sender, double AValue)> OnValueChange;
-  TEvent<void(TObject* Sender, double AValue, String& Text)> OnValueToText;
+  TSEConvertEvent OnConvert;
+  TSEStepEvent OnStep;
+  TSETextToValueEvent OnTextToValue;
+  TSEChangeEvent OnValueChange;
+  TSEValueToTextEvent OnValueToText;
 
   virtual bool DoConvert(const String& APrefix, const String& APostfix, double& AValue);
   virtual void DoStep(int AStep, double OldValue, double& NewValue);

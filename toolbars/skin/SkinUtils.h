@@ -80,7 +80,7 @@ enum TShadowStyle { ssFlat, ssLayered, ssAlphaBlend };
 // One strip: a thin top-level window that lets the mouse through.
 class TShadow : public TObject {
  public:
-  TShadow(const RECT& R, uint8_t Opacity, bool LoColor, unsigned Edges, bool Vertical);
+  TShadow(const RECT& R, uint8_t Opacity, bool LoColor, TShadowEdges Edges, bool Vertical);
   ~TShadow() override;
   void Render();
   void Show(HWND InsertAfter);
@@ -89,7 +89,7 @@ class TShadow : public TObject {
   HWND Handle() const { return wnd_; }
   TShadowStyle Style() const { return style_; }
   bool Vertical() const { return vertical_; }
-  unsigned Edges() const { return edges_; }
+  TShadowEdges Edges() const { return edges_; }
   RECT Bounds() const { return bounds_; }
 
  private:

@@ -4,10 +4,12 @@
 #include <map>
 #include <memory>
 
+#include "classlib/Filer.h"
 #include "classlib/ImgList.h"
 #include "classlib/tests/gui_support.h"
 #include "toolbars/BarDock.h"
 #include "toolbars/BarEditItem.h"
+#include "toolbars/BarFiler.h"
 #include "toolbars/BarImages.h"
 #include "toolbars/BarPopup.h"
 #include "toolbars/BarToolbar.h"
@@ -2172,5 +2174,43 @@ TEST(BarMenuLoop, F1OnAnItemAsksForItsTopicAsAPopupOnAFormWithAHelpButton) {
   ASSERT_EQ(asked.size(), 2u);
   EXPECT_EQ(asked[0], std::make_pair(WORD(HELP_CONTEXT), intptr_t(31)));
   EXPECT_EQ(asked[1], std::make_pair(WORD(HELP_CONTEXTPOPUP), intptr_t(31)));
+}
+}  // namespace
+
+namespace {
+TEST(BarDockRows, DesignRowsAndTheStoredPlace) {
+  Host h;
+  auto* a = h.AddToolbar(L"tbrA", 0, 0);
+  h.AddToolbar(L"tbrB", 1, 0);
+  AddItem(a->Items(), L"Item");
+  h.Show();
+  bool full;
+  const int row0 = h.Dock->GetCurrentRowSize(0, full), row1 = h.Dock->GetCurrentRowSize(1, full);
+  ASSERT_GT(row0, 0);
+  EXPECT_EQ(h.Dock->GetDesignModeRowOf(0), 0);
+  EXPECT_EQ(h.Dock->GetDesignModeRowOf(row0 - 1), 0);
+  EXPECT_EQ(h.Dock->GetDesignModeRowOf(row0), 1);
+  EXPECT_EQ(h.Dock->GetDesignModeRowOf(row0 + row1), 2);
+
+  // The place is stored, marked as stored by the running program.
+  a->SetDockRow(1);
+  a->SetDockPos(40);
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(h.Form.get());
+  const char* p = static_cast<const char*>(m.Memory());
+  const std::string bytes(p, p + m.GetSize());
+  EXPECT_NE(bytes.find("SavedAtRunTime"), std::string::npos);
+  BarFiler::RegisterClasses();
+  Host again;
+  auto* b = again.AddToolbar(L"tbrA", 0, 0);
+  again.AddToolbar(L"tbrB", 1, 0);
+  EXPECT_FALSE(b->GetSavedAtRunTime());
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(again.Form.get());
+  EXPECT_TRUE(b->GetSavedAtRunTime());
+  EXPECT_EQ(b->GetDockRow(), 1);
+  EXPECT_EQ(b->GetDockPos(), 40);
+  ASSERT_EQ(b->Items()->Count(), 1);  // the toolbar's items came along
+  EXPECT_EQ(b->Items()->GetItem(0)->GetCaption(), L"Item");
 }
 }  // namespace
