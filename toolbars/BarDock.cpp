@@ -359,6 +359,11 @@ void TBarCustomDockableWindow::SetFloating(bool Value) {
     fp->SetName(name);
     fp->dockableWindow_ = this;
     fp->SetParentForm(pf);
+    if (floatForm_ != pf) {
+      if (floatForm_) floatForm_->RemoveFreeNotification(this);
+      floatForm_ = pf;
+      pf->FreeNotification(this);
+    }
     fp->SetText(GetText());
     POINT nc{GetWidth(), GetHeight()};
     AddFloatingNCAreaToSize(nc);
@@ -459,9 +464,11 @@ void TBarCustomDockableWindow::UpdateVisibility() {
 
 void TBarCustomDockableWindow::UpdateTopmostFlag() {
   if (!floating_ || !floatParent_ || !floatParent_->HandleAllocated()) return;
+  const HWND h = floatParent_->GetHandle();
   if (FloatingMode == fmOnTopOfAllForms && GetEnabled())
-    SetWindowPos(floatParent_->GetHandle(), HWND_TOPMOST, 0, 0, 0, 0,
-                 SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOOWNERZORDER);
+    SetWindowPos(h, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOOWNERZORDER);
+  else if (FloatingMode != fmOnTopOfAllForms && (GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOPMOST))
+    SetWindowPos(h, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOOWNERZORDER);
 }
 
 void TBarCustomDockableWindow::ShowNCContextMenu() {
@@ -655,6 +662,19 @@ void TBarCustomDockableWindow::Notification(TComponent* AComponent, TOperation O
   if (AComponent == currentDock_) currentDock_ = nullptr;
   auto it = std::find(dockForms_.begin(), dockForms_.end(), AComponent);
   if (it != dockForms_.end()) dockForms_.erase(it);
+  // The form a floating window belongs to goes away: on top of all forms it
+  // stays, owned by the application window; else it leaves its floating
+  // form, which is freed.
+  if (AComponent == floatForm_) {
+    floatForm_ = nullptr;
+    if (!floatParent_ || IsDestroying()) return;
+    floatParent_->SetParentForm(nullptr);
+    if (FloatingMode == fmOnTopOfAllForms) {
+      if (floatParent_->HandleAllocated()) floatParent_->PlaceAboveOwner();
+    } else if (GetParent() == floatParent_) {
+      SetParent(nullptr);
+    }
+  }
 }
 
 void TBarCustomDockableWindow::Loaded() {

@@ -267,6 +267,7 @@ class TBarCustomDockableWindow : public TCustomControl {
   bool autoResize_ = true;
   bool useLastDock_ = true;
   bool savedAtRunTime_ = false;
+  TCustomForm* floatForm_ = nullptr;  // the form the floating form belongs to
   bool inSetParent_ = false;
 };
 

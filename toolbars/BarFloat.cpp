@@ -86,9 +86,27 @@ void TBarFloatingWindowParent::UpdateShowing() {
   HWND h = GetHandle();
   if ((IsWindowVisible(h) != FALSE) == show) return;
   bool wasActive = GetActiveWindow() == h;
+  if (show) PlaceAboveOwner();
   ShowWindow(h, show ? SW_SHOWNA : SW_HIDE);
   // Hiding the active window: activation goes to a window of ours.
   if (!show && wasActive) BarActivateFirstThreadWindow(h);
+}
+
+void TBarFloatingWindowParent::PlaceAboveOwner() {
+  HWND owner = nullptr;
+  if (dockableWindow_ && dockableWindow_->FloatingMode == fmOnTopOfAllForms)
+    owner = Application ? Application->GetHandle() : nullptr;
+  else if (parentForm_ && parentForm_->HandleAllocated())
+    owner = parentForm_->GetHandle();
+  const HWND h = GetHandle();
+  if (reinterpret_cast<HWND>(GetWindowLongPtrW(h, GWLP_HWNDPARENT)) != owner)
+    SetWindowLongPtrW(h, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
+  // Just above its form (the windows above the form stay above).
+  if (owner && owner == (parentForm_ && parentForm_->HandleAllocated() ? parentForm_->GetHandle() : nullptr)) {
+    HWND above = GetWindow(owner, GW_HWNDPREV);
+    if (above != h)
+      SetWindowPos(h, above ? above : HWND_TOP, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOOWNERZORDER);
+  }
 }
 
 void TBarFloatingWindowParent::RedrawNCArea(TBarToolWindowNCRedrawWhat RedrawWhat) {

@@ -26,6 +26,9 @@ class TBarFloatingWindowParent : public TCustomForm {
   // Whether the hosted window's logic wants the form shown.
   bool ShouldShow = false;
   void UpdateShowing();
+  // Owned by its form (by the application window when the hosted window
+  // floats on top of all forms), just above that form.
+  void PlaceAboveOwner();
 
   // Layout in window coordinates.
   bool HasCaption() const;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "classlib/Forms.h"
+#include "toolbars/BarFiler.h"
 #include "toolbars/BarHooks.h"
 #include "toolbars/BarUtilsWin.h"
 
@@ -267,6 +268,13 @@ void TBarCustomToolbar::SetChevronHint(const String& Value) {
 
 bool TBarCustomToolbar::IsChevronHintStored() const {
   return chevronItem_->GetHint() != TBarChevronItem::GetDefaultHint();
+}
+
+void TBarCustomToolbar::DefineProperties(TFiler* Filer) {
+  TBarCustomDockableWindow::DefineProperties(Filer);
+  const auto* a = dynamic_cast<TBarCustomToolbar*>(Filer->GetAncestor());
+  BarFiler::Text(Filer, L"ChevronHint", GetChevronHint(), a ? a->GetChevronHint() : TBarChevronItem::GetDefaultHint(),
+                 IsChevronHintStored() || a, [this](const String& v) { SetChevronHint(v); });
 }
 
 void TBarCustomToolbar::GetChildren(const TGetChildProc& Proc, TComponent* Root) {

@@ -84,6 +84,7 @@ class TBarCustomToolbar : public TBarCustomDockableWindow, public IBarItems {
   String GetChevronHint() const { return chevronItem_->GetHint(); }
   void SetChevronHint(const String& Value);
   bool IsChevronHintStored() const;
+  void DefineProperties(TFiler* Filer) override;
   bool GetChevronMoveItems() const { return chevronMoveItems_; }
   void SetChevronMoveItems(bool Value);
   int GetFloatingWidth() const { return floatingWidth_; }

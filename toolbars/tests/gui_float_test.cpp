@@ -948,3 +948,57 @@ TEST(BarBackground, ChangeHandlersAreKeptOnceAndDocksPaintIt) {
 }
 
 }  // namespace
+
+namespace {
+HWND OwnerOf(HWND W) { return reinterpret_cast<HWND>(GetWindowLongPtrW(W, GWLP_HWNDPARENT)); }
+
+// A floating toolbar not owned by the form it floats for.
+TBarToolbar* FloatingFor(TForm* Form) {
+  auto* t = new TBarToolbar(Application);
+  t->HideWhenInactive = false;
+  auto* it = new TBarItem(t);
+  it->SetCaption(L"Item");
+  t->Items()->Add(it);
+  t->SetParent(Form);
+  t->SetFloating(true);
+  return t;
+}
+
+TEST(BarFloating, TheFloatingFormsOwnerFollowsShowingAndItsFormGoingAway) {
+  auto form = std::make_unique<TForm>(Application);
+  form->SetBounds(60, 60, 300, 200);
+  form->Show();
+  std::unique_ptr<TBarToolbar> t(FloatingFor(form.get()));
+  const HWND fh = t->GetFloatingParent()->GetHandle();
+  ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(fh) != FALSE; }, 10000));
+  EXPECT_EQ(OwnerOf(fh), form->GetHandle());
+
+  // Hidden, switched to on top of all forms and shown again: the
+  // application window owns it and it is topmost.
+  t->SetVisible(false);
+  ASSERT_TRUE(PumpUntil([&] { return !IsWindowVisible(fh); }, 10000));
+  t->FloatingMode = fmOnTopOfAllForms;
+  t->SetVisible(true);
+  ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(fh) != FALSE; }, 10000));
+  EXPECT_EQ(OwnerOf(fh), Application->GetHandle());
+  EXPECT_TRUE(GetWindowLongW(fh, GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+  // Its form goes away: it stays, still floating.
+  form.reset();
+  ASSERT_TRUE(t->GetFloating());
+  ASSERT_NE(t->GetFloatingParent(), nullptr);
+  EXPECT_EQ(t->GetFloatingParent()->GetHandle(), fh);
+  EXPECT_EQ(OwnerOf(fh), Application->GetHandle());
+
+  // Floating on top of its form only, it leaves with the form.
+  auto other = std::make_unique<TForm>(Application);
+  other->Show();
+  std::unique_ptr<TBarToolbar> u(FloatingFor(other.get()));
+  ASSERT_NE(u->GetFloatingParent(), nullptr);
+  const HWND uh = u->GetFloatingParent()->GetHandle();
+  other.reset();
+  EXPECT_EQ(u->GetParent(), nullptr);
+  EXPECT_EQ(u->GetFloatingParent(), nullptr);
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindow(uh); }, 10000));
+}
+}  // namespace

@@ -2195,6 +2195,11 @@ TEST(BarDockRows, DesignRowsAndTheStoredPlace) {
   // The place is stored, marked as stored by the running program.
   a->SetDockRow(1);
   a->SetDockPos(40);
+  TMemoryStream plain;
+  TWriter(&plain).WriteRootComponent(h.Form.get());
+  const char* pp = static_cast<const char*>(plain.Memory());
+  EXPECT_EQ(std::string(pp, pp + plain.GetSize()).find("ChevronHint"), std::string::npos);  // the default
+  a->SetChevronHint(L"More|More buttons");
   TMemoryStream m;
   TWriter(&m).WriteRootComponent(h.Form.get());
   const char* p = static_cast<const char*>(m.Memory());
@@ -2210,6 +2215,7 @@ TEST(BarDockRows, DesignRowsAndTheStoredPlace) {
   EXPECT_TRUE(b->GetSavedAtRunTime());
   EXPECT_EQ(b->GetDockRow(), 1);
   EXPECT_EQ(b->GetDockPos(), 40);
+  EXPECT_EQ(b->GetChevronHint(), L"More|More buttons");
   ASSERT_EQ(b->Items()->Count(), 1);  // the toolbar's items came along
   EXPECT_EQ(b->Items()->GetItem(0)->GetCaption(), L"Item");
 }
