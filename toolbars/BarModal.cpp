@@ -94,11 +94,10 @@ void FeedAppHint(TBarView* Active, TBarItemViewer* Sel, POINT P) {
     g_hintViewer = Sel;
   }
   Active->Window->SetHint(Sel->GetHintText());
-  MSG m{};
-  m.message = WM_MOUSEMOVE;
-  m.pt = P;
-  m.time = static_cast<DWORD>(GetMessageTime());
-  Application->DispatchOne(m);
+  POINT c = P;
+  ScreenToClient(Active->Window->GetHandle(), &c);
+  TMessage m{WM_MOUSEMOVE, 0, MAKELPARAM(c.x, c.y), 0};
+  Application->HintMouseMessage(Active->Window, m);
 }
 
 void MouseMoved(TBarView* Root) {

@@ -88,15 +88,7 @@ void ToolbarGetMessageHook(THookProcCode Code, HWND, WPARAM WParam, LPARAM LPara
   if (client && (msg->hwnd == client || (msg->wParam == L'-' && IsChild(client, msg->hwnd)))) {
     SendMessageW(main->GetHandle(), WM_SYSCOMMAND, SC_KEYMENU, msg->wParam);
     msg->message = WM_NULL;
-    return;
   }
-  // Alt+letter typed in a control of a form with a menu bar: the form's
-  // own default processing turns it into its keyboard-menu command (a
-  // control's would send that command to the control alone). Dialog
-  // characters are still offered first, through the form.
-  if (msg->wParam == L' ' || msg->wParam == L'-') return;
-  if (TCustomForm* f = MenuBarFormOf(msg->hwnd))
-    if (msg->hwnd != f->GetHandle()) msg->hwnd = f->GetHandle();
 }
 
 struct MainHookHolder : TObject {
@@ -287,6 +279,20 @@ void TBarCustomToolbar::SetChildOrder(TComponent* Child, int Order) {
     items_->SetChildOrder(Child, Order);
   else  // the controls come after the items
     TBarCustomDockableWindow::SetChildOrder(Child, Order - items_->Count());
+}
+
+void TBarCustomToolbar::GetTabOrderList(std::vector<TWinControl*>& List) {
+  TBarCustomDockableWindow::GetTabOrderList(List);
+  std::vector<TWinControl*> hidden;
+  view_->GetOffEdgeControlList(hidden);
+  if (hidden.empty()) return;
+  List.erase(std::remove_if(List.begin(), List.end(),
+                            [&](TWinControl* c) {
+                              for (TWinControl* h : hidden)
+                                if (c == h || h->ContainsControl(c)) return true;
+                              return false;
+                            }),
+             List.end());
 }
 
 void TBarCustomToolbar::SetChevronMoveItems(bool Value) {

@@ -113,6 +113,8 @@ class TBarCustomToolbar : public TBarCustomDockableWindow, public IBarItems {
   // Streaming: the items first, then the controls.
   void GetChildren(const TGetChildProc& Proc, TComponent* Root) override;
   void SetChildOrder(TComponent* Child, int Order) override;
+  // Tab leaves out the controls the chevron hides (and what they hold).
+  void GetTabOrderList(std::vector<TWinControl*>& List) override;
   // Floating sizing in steps of whole rows.
   void ResizeBegin(TBarSizeHandle SizeHandle) override;
   void ResizeTrack(RECT& Rect, const RECT& OrigRect) override;

@@ -1,6 +1,7 @@
 // Item viewers: measuring, painting and mouse handling of one item in one view.
 #include <algorithm>
 
+#include "classlib/Forms.h"
 #include "toolbars/BarAcc.h"
 #include "toolbars/BarImages.h"
 #include "toolbars/BarUtilsWin.h"
@@ -85,7 +86,10 @@ String TBarItemViewer::GetHintText() {
   bool submenuShown = Item->GetItemStyle().Contains(tbisSubmenu) &&
                       !Item->GetItemStyle().Contains(tbisCombo) && CaptionShown();
   if (h.empty() && !submenuShown) h = StripAccelChars(StripTrailingPunctuation(GetCaptionText()));
-  if (!h.empty() && Item->GetShortCut() != 0)
+  // The item's action may change the hint or refuse it.
+  if (auto* a = dynamic_cast<TCustomAction*>(Item->GetAction()))
+    if (!a->DoHint(h)) h.clear();
+  if (!h.empty() && Application && Application->GetHintShortCuts() && Item->GetShortCut() != 0)
     h = h + L" (" + BarShortCutToText(Item->GetShortCut()) + L")";
   return h;
 }

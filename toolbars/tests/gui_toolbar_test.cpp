@@ -2014,6 +2014,22 @@ TEST(BarToolbarLayout, OnAFormTheToolbarSizesItselfAndHintsDefaultToCaptions) {
   EXPECT_EQ(t->GetHeight(), v->Find(a)->BoundsRect.bottom - v->Find(a)->BoundsRect.top);
   EXPECT_EQ(v->Find(a)->GetHintText(), L"Open");
   EXPECT_EQ(v->Find(b)->GetHintText(), L"Save it (Ctrl+S)");
+
+  // The item's action may change its hint or refuse it; shortcuts are added
+  // only while the application asks for them.
+  auto* act = new TAction(f.get());
+  act->SetCaption(L"Save");
+  act->SetHint(L"Save it|Saves the document");
+  act->SetShortCut(BarShortCut('S', scCtrl));
+  act->OnExecute = [](TObject*) {};
+  b->SetAction(act);
+  act->OnHint = [](String& H, bool& CanShow) { CanShow = H != L"Save it"; };
+  EXPECT_EQ(v->Find(b)->GetHintText(), L"");
+  act->OnHint = [](String& H, bool&) { H = L"Store"; };
+  EXPECT_EQ(v->Find(b)->GetHintText(), L"Store (Ctrl+S)");
+  Application->SetHintShortCuts(false);
+  EXPECT_EQ(v->Find(b)->GetHintText(), L"Store");
+  Application->SetHintShortCuts(true);
   AddItem(t->Items(), L"More");
   Pump(20);
   EXPECT_GT(t->GetWidth(), sum);  // grows with its items
@@ -2218,5 +2234,44 @@ TEST(BarDockRows, DesignRowsAndTheStoredPlace) {
   EXPECT_EQ(b->GetChevronHint(), L"More|More buttons");
   ASSERT_EQ(b->Items()->Count(), 1);  // the toolbar's items came along
   EXPECT_EQ(b->Items()->GetItem(0)->GetCaption(), L"Item");
+}
+}  // namespace
+
+namespace {
+TEST(BarChevron, TabPassesOverTheControlsTheChevronHides) {
+  Host h(230);
+  auto* t = h.AddToolbar(L"tbrEdits", 0, 0);
+  AddItem(t->Items(), L"Button");
+  TEdit* edits[3];
+  for (TEdit*& e : edits) {
+    e = new TEdit(h.Form.get());
+    e->SetBounds(0, 0, 90, 21);
+    e->SetParent(t);
+  }
+  auto* after = new TEdit(h.Form.get());
+  after->SetBounds(10, 100, 90, 21);
+  after->SetParent(h.Form.get());
+  h.Show();
+  std::vector<TWinControl*> hidden;
+  t->View()->GetOffEdgeControlList(hidden);
+  ASSERT_FALSE(hidden.empty());
+  ASSERT_LT(hidden.size(), 3u);
+  TEdit* shown = nullptr;
+  for (TEdit* e : edits)
+    if (std::find(hidden.begin(), hidden.end(), e) == hidden.end()) shown = e;
+  ASSERT_NE(shown, nullptr);
+  MouseClick(shown, 5, 5);
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == shown->GetHandle(); }, 10000));
+  // Tab goes round the visible controls only.
+  std::vector<HWND> seen;
+  for (int i = 0; i < 4; ++i) {
+    const HWND before = GetFocus();
+    PressKey(VK_TAB);
+    ASSERT_TRUE(PumpUntil([&] { return GetFocus() != before; }, 10000));
+    seen.push_back(GetFocus());
+  }
+  for (TWinControl* c : hidden)
+    EXPECT_EQ(std::find(seen.begin(), seen.end(), c->GetHandle()), seen.end());
+  EXPECT_NE(std::find(seen.begin(), seen.end(), after->GetHandle()), seen.end());
 }
 }  // namespace
