@@ -173,38 +173,38 @@ void TBarEditAction::SetOnAcceptText(const TBarAcceptTextEvent& Value) {
 
 bool TBarEditItemActionLink::IsEditCaptionLinked() {
   TBarEditAction* a = EditAction();
-  return a && FEditClient && FEditClient->GetEditCaption() == a->GetEditCaption();
+  return a && editClient_ && editClient_->GetEditCaption() == a->GetEditCaption();
 }
 bool TBarEditItemActionLink::IsEditOptionsLinked() {
   TBarEditAction* a = EditAction();
-  return a && FEditClient && FEditClient->GetEditOptions() == a->GetEditOptions();
+  return a && editClient_ && editClient_->GetEditOptions() == a->GetEditOptions();
 }
 bool TBarEditItemActionLink::IsEditWidthLinked() {
   TBarEditAction* a = EditAction();
-  return a && FEditClient && FEditClient->GetEditWidth() == a->GetEditWidth();
+  return a && editClient_ && editClient_->GetEditWidth() == a->GetEditWidth();
 }
 bool TBarEditItemActionLink::IsOnAcceptTextLinked() {
   TBarEditAction* a = EditAction();
-  return a && FEditClient && MethodsEqual(FEditClient->OnAcceptText, a->GetOnAcceptText());
+  return a && editClient_ && MethodsEqual(editClient_->OnAcceptText, a->GetOnAcceptText());
 }
 bool TBarEditItemActionLink::IsTextLinked() {
   TBarEditAction* a = EditAction();
-  return a && FEditClient && FEditClient->GetText() == a->GetText();
+  return a && editClient_ && editClient_->GetText() == a->GetText();
 }
 void TBarEditItemActionLink::SetEditCaption(const String& Value) {
-  if (IsEditCaptionLinked()) FEditClient->SetEditCaption(Value);
+  if (IsEditCaptionLinked()) editClient_->SetEditCaption(Value);
 }
 void TBarEditItemActionLink::SetEditOptions(TBarEditItemOptions Value) {
-  if (IsEditOptionsLinked()) FEditClient->SetEditOptions(Value);
+  if (IsEditOptionsLinked()) editClient_->SetEditOptions(Value);
 }
 void TBarEditItemActionLink::SetEditWidth(int Value) {
-  if (IsEditWidthLinked()) FEditClient->SetEditWidth(Value);
+  if (IsEditWidthLinked()) editClient_->SetEditWidth(Value);
 }
 void TBarEditItemActionLink::SetOnAcceptText(const TBarAcceptTextEvent& Value) {
-  if (IsOnAcceptTextLinked()) FEditClient->OnAcceptText = Value;
+  if (IsOnAcceptTextLinked()) editClient_->OnAcceptText = Value;
 }
 void TBarEditItemActionLink::SetText(const String& Value) {
-  if (IsTextLinked()) FEditClient->SetText(Value);
+  if (IsTextLinked()) editClient_->SetText(Value);
 }
 
 TBarItemViewerClass TBarEditItem::GetItemViewerClass(TBarView* AView) {

@@ -113,9 +113,9 @@ class TBarEditItemActionLink : public TBarCustomItemActionLink {
  protected:
   void AssignClient(TObject* AClient) override {
     TBarCustomItemActionLink::AssignClient(AClient);
-    FEditClient = dynamic_cast<TBarEditItem*>(AClient);
+    editClient_ = dynamic_cast<TBarEditItem*>(AClient);
   }
-  TBarEditItem* FEditClient = nullptr;
+  TBarEditItem* editClient_ = nullptr;
   TBarEditAction* EditAction() const { return dynamic_cast<TBarEditAction*>(GetAction()); }
 };
 
