@@ -29,9 +29,12 @@ TfrmFind::TfrmFind(TComponent* AOwner, TCommonLogic* Logic) : TForm(AOwner), log
 
   rgrpType = Place<TRadioGroup>(this, this, L"rgrpType", 8, 56, 161, 81);
   rgrpType->SetCaption(L"Search Type");
+  // The group makes and lays out its buttons once, for all items.
+  rgrpType->Items()->BeginUpdate();
   rgrpType->Items()->Add(L"Exact match");
   rgrpType->Items()->Add(L"Substring match");
   rgrpType->Items()->Add(L"Regular expression");
+  rgrpType->Items()->EndUpdate();
   rgrpType->SetItemIndex(1);
 
   grpOptions = Place<TGroupBox>(this, this, L"grpOptions", 176, 56, 161, 105);
@@ -49,8 +52,10 @@ TfrmFind::TfrmFind(TComponent* AOwner, TCommonLogic* Logic) : TForm(AOwner), log
 
   rgrpScope = Place<TRadioGroup>(this, this, L"rgrpScope", 8, 140, 161, 57);
   rgrpScope->SetCaption(L"Search Scope");
+  rgrpScope->Items()->BeginUpdate();
   rgrpScope->Items()->Add(L"Entire registry");
   rgrpScope->Items()->Add(L"Selected subtree");
+  rgrpScope->Items()->EndUpdate();
   rgrpScope->SetItemIndex(0);
 
   btnRegExHelp = Place<TButton>(this, this, L"btnRegExHelp", 312, 24, 21, 21);

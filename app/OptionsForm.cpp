@@ -80,9 +80,12 @@ TfrmOptions::TfrmOptions(TComponent* AOwner, TCommonLogic* Logic)
   rgrpDragHandleStyle = Place<TRadioGroup>(this, pagAppearance, L"rgrpDragHandleStyle", 16, 26, 140, 82);
   rgrpDragHandleStyle->SetCaption(L"Toolbar Grip Style");
   rgrpDragHandleStyle->SetHint(L"Style of toolbar grips (i.e., handles)");
+  // The group makes and lays out its buttons once, for all items.
+  rgrpDragHandleStyle->Items()->BeginUpdate();
   rgrpDragHandleStyle->Items()->Add(L"No Grip");
   rgrpDragHandleStyle->Items()->Add(L"Single Bar");
   rgrpDragHandleStyle->Items()->Add(L"Double Bar");
+  rgrpDragHandleStyle->Items()->EndUpdate();
   chkTbrCloseButton =
       check(pagAppearance, L"chkTbrCloseButton", L"Close button visible when docked",
             L"A toolbar close (or hide) button is visible on the toolbar grip while it is docked.", 168, 32, 235);

@@ -69,6 +69,10 @@ class TRegStoreValue : public TCollectionItem {
   TSettingValue ReadFromRegistry(const TSettingValue& Fallback);
   // ReadFromRegistry with the default.
   TSettingValue Read() { return ReadFromRegistry(default_); }
+  // ReadFromRegistry from the setting's key already opened for reading
+  // (null: it could not be opened), with the default as fallback; a read of
+  // all opens each key once.
+  TSettingValue ReadFromOpenKey(TRegistry* Key);
   // Writes the current value (creating the key). An empty value (never
   // read or set) is not written, so it can't replace the stored one.
   void WriteToRegistry();
@@ -80,6 +84,9 @@ class TRegStoreValue : public TCollectionItem {
 #endif
 
  private:
+#ifdef _WIN32
+  TSettingValue TakeStored(TRegistry* Key, const TSettingValue& Fallback);
+#endif
   String name_;
   String subKey_;
   TValueTypes type_ = vtBoolean;

@@ -1,5 +1,8 @@
 // Registry side of the settings store (Windows only).
 #include <cstring>
+#include <map>
+#include <memory>
+#include <utility>
 
 #include "app/Cvalue.h"
 #include "app/RegAccess.h"
@@ -12,13 +15,29 @@ bool TRegStoreValue::OpenKey(TRegistry& Reg, bool Create) {
   return Reg.OpenKey(L"\\" + KeyPath(), Create);
 }
 
+namespace {
+
+// A registry object on the setting's root with its key opened for reading;
+// false when the key can't be opened.
+bool OpenForReading(const TRegStoreValue& Value, TRegistry& Reg) {
+  const TRegStore* store = Value.Store();
+  Reg.SetRootKey(RootHandle(store ? store->GetRootHKEY() : RegRoot::CurrentUser));
+  return Reg.OpenKeyReadOnly(L"\\" + Value.KeyPath());
+}
+
+}  // namespace
+
 TSettingValue TRegStoreValue::ReadFromRegistry(const TSettingValue& Fallback) {
   TRegistry reg(KEY_READ);
-  const TRegStore* store = Store();
-  reg.SetRootKey(RootHandle(store ? store->GetRootHKEY() : RegRoot::CurrentUser));
+  return TakeStored(OpenForReading(*this, reg) ? &reg : nullptr, Fallback);
+}
+
+TSettingValue TRegStoreValue::ReadFromOpenKey(TRegistry* Key) { return TakeStored(Key, default_); }
+
+TSettingValue TRegStoreValue::TakeStored(TRegistry* Key, const TSettingValue& Fallback) {
   TSettingValue got;
   TRegRawValue raw;
-  if (reg.OpenKeyReadOnly(L"\\" + KeyPath()) && reg.ReadRaw(name_, raw)) {
+  if (Key && Key->ReadRaw(name_, raw)) {
     const DWORD type = raw.Type;
     const std::string data(raw.Data.begin(), raw.Data.end());
     // A value of the wrong type or size (written by another tool) counts
@@ -82,7 +101,21 @@ void TRegStoreValue::DeleteFromRegistry() {
 }
 
 void TRegStoreValues::ReadValues() {
-  for (int i = 0; i < Count(); ++i) Item(i).Read();
+  // Settings share a few keys: each key is opened once (or found missing
+  // once), not once per setting.
+  std::map<std::pair<uintptr_t, String>, std::unique_ptr<TRegistry>> keys;
+  for (int i = 0; i < Count(); ++i) {
+    TRegStoreValue& v = Item(i);
+    const TRegStore* store = v.Store();
+    auto at = std::make_pair(store ? store->GetRootHKEY() : RegRoot::CurrentUser, v.KeyPath());
+    auto it = keys.find(at);
+    if (it == keys.end()) {
+      auto reg = std::make_unique<TRegistry>(KEY_READ);
+      if (!OpenForReading(v, *reg)) reg.reset();
+      it = keys.emplace(std::move(at), std::move(reg)).first;
+    }
+    v.ReadFromOpenKey(it->second.get());
+  }
 }
 
 void TRegStoreValues::WriteValues() {

@@ -46,18 +46,21 @@ void TCustomTreeEx::RebuildCheckImages() {
   COLORREF Transparent = GetPixel(DC, 0, 0);
   int Size = Info.bmHeight;
   HIMAGELIST L = ImageList_Create(Size, Size, ILC_COLOR24 | ILC_MASK, 9, 0);
-  HDC Cell = CreateCompatibleDC(nullptr);
-  for (int X = 0; X + Size <= Info.bmWidth; X += Size) {
+  // The whole strip goes in at once: the list cuts it into square pictures
+  // (a partial one at the end is left out).
+  const int Width = Size > 0 ? Info.bmWidth / Size * Size : 0;
+  if (Width > 0) {
     HDC Screen = GetDC(nullptr);
-    HBITMAP Pic = CreateCompatibleBitmap(Screen, Size, Size);
+    HBITMAP Strip = CreateCompatibleBitmap(Screen, Width, Size);
     ReleaseDC(nullptr, Screen);
-    HGDIOBJ OldCell = SelectObject(Cell, Pic);
-    BitBlt(Cell, 0, 0, Size, Size, DC, X, 0, SRCCOPY);
-    SelectObject(Cell, OldCell);
-    ImageList_AddMasked(L, Pic, Transparent);
-    DeleteObject(Pic);
+    HDC Copy = CreateCompatibleDC(nullptr);
+    HGDIOBJ OldCopy = SelectObject(Copy, Strip);
+    BitBlt(Copy, 0, 0, Width, Size, DC, 0, 0, SRCCOPY);
+    SelectObject(Copy, OldCopy);
+    DeleteDC(Copy);
+    ImageList_AddMasked(L, Strip, Transparent);
+    DeleteObject(Strip);
   }
-  DeleteDC(Cell);
   SelectObject(DC, Old);
   DeleteDC(DC);
   DeleteObject(Bmp);

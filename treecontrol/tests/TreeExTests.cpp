@@ -878,6 +878,46 @@ TEST_F(TreeTest, CheckImagesHaveNinePictures) {
   ImageList_GetIconSize(L, &W, &H);
   EXPECT_EQ(W, 16);
   EXPECT_EQ(H, 16);
+  // Each picture is its cell of the strip, in the scheme's button colours,
+  // with the strip's corner colour see-through.
+  HBITMAP Bmp = static_cast<HBITMAP>(
+      LoadImageW(MainInstance(), L"CHECK_LIGHT", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  ASSERT_NE(Bmp, nullptr);
+  HDC Src = CreateCompatibleDC(nullptr);
+  HGDIOBJ OldSrc = SelectObject(Src, Bmp);
+  COLORREF Shadow = GetSysColor(COLOR_BTNSHADOW), Face = GetSysColor(COLOR_BTNFACE);
+  RGBQUAD Colors[2] = {{GetBValue(Shadow), GetGValue(Shadow), GetRValue(Shadow), 0},
+                       {GetBValue(Face), GetGValue(Face), GetRValue(Face), 0}};
+  SetDIBColorTable(Src, 7, 2, Colors);
+  const COLORREF Clear = GetPixel(Src, 0, 0), Back = RGB(1, 2, 3);
+  HDC Screen = GetDC(nullptr);
+  HDC Dst = CreateCompatibleDC(Screen);
+  HBITMAP Pic = CreateCompatibleBitmap(Screen, 16, 16);
+  ReleaseDC(nullptr, Screen);
+  HGDIOBJ OldDst = SelectObject(Dst, Pic);
+  HBRUSH Brush = CreateSolidBrush(Back);
+  const RECT Cell{0, 0, 16, 16};
+  int Seen = 0, Shown = 0;
+  for (int I = 0; I < 9; ++I) {
+    FillRect(Dst, &Cell, Brush);
+    ASSERT_TRUE(ImageList_Draw(L, I, Dst, 0, 0, ILD_TRANSPARENT));
+    for (int Y = 0; Y < 16; ++Y)
+      for (int X = 0; X < 16; ++X) {
+        const COLORREF Want = GetPixel(Src, I * 16 + X, Y);
+        Seen += Want == Clear;
+        Shown += Want != Clear;
+        ASSERT_EQ(GetPixel(Dst, X, Y), Want == Clear ? Back : Want) << "picture " << I << " at " << X << "," << Y;
+      }
+  }
+  EXPECT_GT(Seen, 0);
+  EXPECT_GT(Shown, 9 * 16);
+  DeleteObject(Brush);
+  SelectObject(Dst, OldDst);
+  DeleteObject(Pic);
+  DeleteDC(Dst);
+  SelectObject(Src, OldSrc);
+  DeleteDC(Src);
+  DeleteObject(Bmp);
 }
 
 }  // namespace
