@@ -406,7 +406,7 @@ void TCustomHexEditor::KeyPress(wchar_t& key) {
   wchar_t w = key;
   key = 0;
   if (w < 32) {
-    HexChar(static_cast<uint8_t>(w));
+    WMChar(static_cast<uint8_t>(w));
     return;
   }
   char a = 0;
@@ -416,7 +416,7 @@ void TCustomHexEditor::KeyPress(wchar_t& key) {
     WrongKey();
     return;
   }
-  HexChar(static_cast<uint8_t>(a));
+  WMChar(static_cast<uint8_t>(a));
 }
 
 void TCustomHexEditor::CheckMouseCoord(int& x, int& y) {
@@ -518,10 +518,9 @@ int32_t TCustomHexEditor::ShowDragCell(int x, int y) {
     SetLeftCol(GetLeftCol() + 1);
   int nc, nr;
   GetCursorAtPos(pos, GetInCharField(), nc, nr);
-  if (nc != dragCol_ || nr != dragRow_) {
-    InvalidateCell(dragCol_, dragRow_);
-    dragCol_ = nc;
-    dragRow_ = nr;
+  if (!(GridCoord(nc, nr) == dragCell_)) {
+    InvalidateCell(dragCell_.X, dragCell_.Y);
+    dragCell_ = GridCoord(nc, nr);
     InvalidateCell(nc, nr);
   }
   return pos;
@@ -535,7 +534,7 @@ void TCustomHexEditor::HideDragCell() {
 int32_t TCustomHexEditor::DropPosition() {
   if (!showDrag_) return -1;
   bool saved = inCharField_;
-  int32_t p = GetPosAtCursor(dragCol_, dragRow_);
+  int32_t p = GetPosAtCursor(dragCell_.X, dragCell_.Y);
   inCharField_ = saved;
   return p;
 }
@@ -666,7 +665,7 @@ void TCustomHexEditor::DrawDataCell(int col, int row, const TRect& rc, bool focu
     cv->Brush()->SetColor(fill);
     cv->FillRect(rc);
   }
-  if (showDrag_ && col == dragCol_ && row == dragRow_) {
+  if (showDrag_ && GridCoord(col, row) == dragCell_) {
     cv->Brush()->SetColor(Font()->GetColor());
     cv->FillRect(Rect(rc.left + 1, rc.top + 1, rc.left + 3, rc.bottom - 1));
   }

@@ -14,6 +14,9 @@
 
 class TCustomHexEditor;
 
+// A cell of the grid: a column and a row.
+inline TGridCoord GridCoord(int col, int row) { return TGridCoord{col, row}; }
+
 // The colour set of a hex editor.
 class THexColors : public TPersistent {
  public:
@@ -194,7 +197,7 @@ class TCustomHexEditor : public TCustomGrid, public THexEditorCore {
   std::vector<TCursor> cursorStack_;
   bool pendingClick_ = false;
   bool showDrag_ = false;
-  int dragCol_ = -1, dragRow_ = -1;
+  TGridCoord dragCell_ = GridCoord(-1, -1);  // the drop marker's cell
   bool caretCreated_ = false;
 };
 

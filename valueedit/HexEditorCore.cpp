@@ -779,20 +779,46 @@ void THexEditorCore::InternalErase(bool backspace, const String& description) {
   }
 }
 
-void THexEditorCore::InternalInsertNibble(int32_t pos, bool highNibble) {
-  int32_t old = GetDataSize();
-  data_.SetSize(static_cast<int64_t>(old) + 1);
-  uint8_t* m = static_cast<uint8_t*>(data_.Memory());
-  uint8_t first = m[pos];
-  // Shift [pos, old) right by four bits into [pos, old + 1); the last carry
-  // becomes the high nibble of the new last byte.
-  uint8_t carry = 0;
-  for (int32_t i = pos; i < old; ++i) {
-    uint8_t b = m[i];
-    m[i] = static_cast<uint8_t>((b >> 4) | (carry << 4));
+namespace {
+// Shifts n bytes right by four bits into dst (which may be src): each byte
+// takes the low nibble carried from the byte before as its high nibble.
+// Answers the low nibble of the last byte.
+uint8_t Shift4Bits(const uint8_t* src, size_t n, uint8_t* dst, uint8_t carry) {
+  for (size_t i = 0; i < n; ++i) {
+    uint8_t b = src[i];
+    dst[i] = static_cast<uint8_t>((b >> 4) | (carry << 4));
     carry = b & 0x0F;
   }
-  m[old] = static_cast<uint8_t>(carry << 4);
+  return carry;
+}
+constexpr size_t kShiftBlock = 512;
+}  // namespace
+
+void THexEditorCore::InternalInsertNibble(int32_t pos, bool highNibble) {
+  const int32_t old = GetDataSize();
+  const size_t n = static_cast<size_t>(old - pos) + 1;  // one byte more for the last nibble
+  const uint8_t first = static_cast<const uint8_t*>(data_.Memory())[pos];
+  std::vector<uint8_t> shifted(n);
+  bool viaFile = false;
+  String name;
+  try {
+    std::unique_ptr<TStream> file = CreateShift4BitStream(pos, name);
+    if (file) {
+      file->ReadBuffer(shifted.data(), static_cast<int64_t>(n));
+      viaFile = true;
+    }
+  } catch (const Exception&) {
+    // No temporary file to be had (a full or missing folder): the edit is
+    // done in memory instead of failing after its undo record was taken.
+  }
+  if (!name.empty()) DeleteFile(name);
+  if (!viaFile) {
+    const uint8_t* m = static_cast<const uint8_t*>(data_.Memory());
+    shifted[n - 1] = static_cast<uint8_t>(Shift4Bits(m + pos, n - 1, shifted.data(), 0) << 4);
+  }
+  data_.SetSize(static_cast<int64_t>(old) + 1);
+  uint8_t* m = static_cast<uint8_t*>(data_.Memory());
+  std::copy(shifted.begin(), shifted.end(), m + pos);
   if (!highNibble) m[pos] = first & 0xF0;
 }
 
@@ -1028,7 +1054,7 @@ bool THexEditorCore::ParseKeyDown(TShiftState shift, int key) {
   return false;
 }
 
-void THexEditorCore::HexChar(uint8_t c) {
+void THexEditorCore::WMChar(uint8_t c) {
   if (readOnlyView_ || c < 32) return;
   const int col = GridCol(), row = GridRow();
   const int32_t P = GetPosAtCursor(col, row);
@@ -1311,28 +1337,73 @@ void THexEditorCore::ReportProgress(THexProgressKind kind, int64_t done, int64_t
   }
 }
 
-void THexEditorCore::StreamIn(TStream* source, int64_t count) {
-  uint8_t* m = static_cast<uint8_t*>(data_.Memory());
+void THexEditorCore::Stream2Stream(TStream* source, TStream* dest, THexProgressKind kind) {
+  const int64_t total = source->GetSize() - source->GetPosition();
+  std::vector<uint8_t> block(static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(total, 0), kBlockSize)));
   int64_t done = 0;
   int last = -1;
-  while (done < count) {
-    ReportProgress(pkLoad, done, count, last);
-    int64_t n = std::min<int64_t>(count - done, kBlockSize);
-    source->ReadBuffer(m + done, n);
+  while (done < total) {
+    ReportProgress(kind, done, total, last);
+    int64_t n = std::min<int64_t>(total - done, kBlockSize);
+    source->ReadBuffer(block.data(), n);
+    dest->WriteBuffer(block.data(), n);
     done += n;
   }
 }
 
-void THexEditorCore::StreamOut(TStream* dest, THexProgressKind kind) {
-  const uint8_t* m = static_cast<const uint8_t*>(data_.Memory());
-  int64_t count = GetDataSize();
-  int64_t done = 0;
-  int last = -1;
-  while (done < count) {
-    ReportProgress(kind, done, count, last);
-    int64_t n = std::min<int64_t>(count - done, kBlockSize);
-    dest->WriteBuffer(m + done, n);
-    done += n;
+String THexEditorCore::GetTempName() {
+  const String dir = IncludeTrailingPathDelimiter(Trim(GetTempDirectory()));
+  String name;
+  do {
+    // A name already taken in this tick moves on to the next number rather
+    // than waiting for the clock.
+    uint32_t tick = HexTickCount();
+    if (tick == lastTempTick_) tick = lastTempTick_ + 1;
+    lastTempTick_ = tick;
+    name = dir + IntToHexBits(tick, 32, 8) + L".HXT";
+  } while (FileExists(name));
+  return name;
+}
+
+std::unique_ptr<TStream> THexEditorCore::CreateShift4BitStream(int32_t pos, String& name) {
+  name.clear();
+  const int32_t size = GetDataSize();
+  if (pos < 0 || pos >= size) return nullptr;
+  // Claimed atomically, so that another program's file of the same name
+  // (made between the look-up and now) is never opened.
+  String tmp;
+  for (int attempt = 0;; ++attempt) {
+    tmp = GetTempName();
+    intptr_t h = HexCreateNewFile(tmp);
+    if (h != -1) {
+      HexCloseFile(h);
+      break;
+    }
+    if (attempt >= 100 || !FileExists(tmp)) {
+      unsigned long err = HexLastError();
+      throw EFCreateError(Format(L"Cannot create file \"%s\". %s", tmp, SysErrorMessage(err)));
+    }
+  }
+  name = tmp;
+  try {
+    auto file = std::make_unique<TFileStream>(tmp, fmOpenReadWrite | fmShareExclusive);
+    const uint8_t* m = static_cast<const uint8_t*>(data_.Memory());
+    // The bytes from pos and one zero byte that takes the last nibble.
+    const size_t count = static_cast<size_t>(size - pos) + 1;
+    uint8_t block[kShiftBlock];
+    uint8_t carry = 0;
+    for (size_t done = 0; done < count; done += kShiftBlock) {
+      size_t fromData = std::min(kShiftBlock, count - 1 > done ? count - 1 - done : 0);
+      std::fill(std::copy(m + pos + done, m + pos + done + fromData, block), block + kShiftBlock, 0);
+      carry = Shift4Bits(block, kShiftBlock, block, carry);
+      file->WriteBuffer(block, kShiftBlock);
+    }
+    file->SetPosition(0);
+    return file;
+  } catch (...) {
+    DeleteFile(tmp);
+    name.clear();
+    throw;
   }
 }
 
@@ -1344,7 +1415,8 @@ void THexEditorCore::LoadFromStream(TStream* stream) {
     if (size > 0x7FFFFFFF) throw EHexException(L"Stream too large");
     stream->SetPosition(0);
     data_.SetSize(size);
-    StreamIn(stream, size);
+    data_.SetPosition(0);
+    Stream2Stream(stream, &data_, pkLoad);
   } catch (...) {
     // A cancelled or failed load leaves a consistent empty document.
     OldCursor();
@@ -1458,7 +1530,8 @@ void THexEditorCore::CopyToStream(TStream* stream, THexProgressKind kind, const 
   try {
     stream->SetSize(GetDataSize());
     stream->SetPosition(0);
-    StreamOut(stream, kind);
+    data_.SetPosition(0);
+    Stream2Stream(&data_, stream, kind);
   } catch (...) {
     loadSaveName_ = saved;
     OldCursor();

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "classlib/Classes.h"
@@ -297,7 +298,7 @@ class THexEditorCore {
   void HexKeyUp(int& key, TShiftState shift);
   virtual bool ParseKeyDown(TShiftState shift, int key);
   // A typed character (after the control's own key-press event).
-  void HexChar(uint8_t c);
+  void WMChar(uint8_t c);
   // Whether the caret may move to the cell (the grid's SelectCell).
   bool CheckSelectCell(int col, int row);
 
@@ -314,6 +315,14 @@ class THexEditorCore {
   void CopyToStream(TStream* stream, THexProgressKind kind, const String& name);
   virtual void PrepareOverwriteDiskFile();
   std::vector<uint8_t> BufferFromFile(int32_t pos, int32_t& count);
+  // A name in the temporary-files folder that no file has: the tick count
+  // as 8 hexadecimal digits and ".HXT".
+  String GetTempName();
+  // A new temporary file (its name in `name`, rewound) holding the data from
+  // pos to the end shifted right by four bits, the last nibble in one more
+  // byte, in whole zero-padded blocks of 512 bytes; no file (and an empty
+  // name) when pos is not inside the data. The caller deletes the file.
+  std::unique_ptr<TStream> CreateShift4BitStream(int32_t pos, String& name);
   int32_t Find(const uint8_t* buffer, int32_t count, int32_t start, int32_t end, bool ignoreCase,
                bool searchText);
   int32_t Seek(int32_t offset, int origin);
@@ -339,7 +348,8 @@ class THexEditorCore {
   // ---- the grid state (through the seam) ----
   int Col() const { return GridCol(); }
   int Row() const { return GridRow(); }
-  int RowCountNow() const { return GridRowCount(); }
+  int GetPropColCount() const { return GridColCount(); }
+  int GetPropRowCount() const { return GridRowCount(); }
   int TopRowNow() const { return GridTopRow(); }
   // Moves the caret through the SelectCell rules.
   void MoveCaret(int col, int row) { GridMoveCurrent(col, row); }
@@ -395,8 +405,9 @@ class THexEditorCore {
   }
   void TruncateData(int32_t n);
   void ClearBookmarksPastEnd();
-  void StreamIn(TStream* source, int64_t count);
-  void StreamOut(TStream* dest, THexProgressKind kind);
+  // Copies the source from its position to its end into dest in blocks,
+  // reporting progress (OnLoadSaveProgress may cancel).
+  void Stream2Stream(TStream* source, TStream* dest, THexProgressKind kind);
   void ReportProgress(THexProgressKind kind, int64_t done, int64_t total, int& last);
 
   mutable THexMemoryStream data_;
@@ -429,6 +440,7 @@ class THexEditorCore {
   bool readOnlyFile_ = true;
   bool hasFile_ = false;
   String loadSaveName_;
+  uint32_t lastTempTick_ = 0;
 
   THexOffsetFormat offsetFormat_;
   int offsetDisplayWidth_ = 0;

@@ -13,8 +13,8 @@ class Ed : public TObject, public THexEditorCore {};
 void Check(Ed& e) {
   int32_t ds = e.GetDataSize();
   if (e.SelAnchor() >= 0 && (e.SelLow() < 0 || e.SelHigh() >= ds || e.SelLow() > e.SelHigh())) __builtin_trap();
-  if (e.Col() < 2 || e.Col() >= e.CalcColCount() || e.Row() < 2 || e.Row() >= e.RowCountNow()) __builtin_trap();
-  if (e.RowCountNow() != e.CalcRowCount()) __builtin_trap();
+  if (e.Col() < 2 || e.Col() >= e.CalcColCount() || e.Row() < 2 || e.Row() >= e.GetPropRowCount()) __builtin_trap();
+  if (e.GetPropRowCount() != e.CalcRowCount()) __builtin_trap();
   // the caret never rests past the data (the append position in insert mode)
   int32_t p = e.GetPosAtCursor(e.Col(), e.Row());
   if (ds > 0 && p > (e.GetInsertMode() ? ds : ds - 1)) __builtin_trap();
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         case 2:
         case 3:
-          e.HexChar(arg);
+          e.WMChar(arg);
           break;
         case 4:
           e.Undo();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cwctype>
 #include <fstream>
 
 #include "valueedit/HexEditorCore.h"
@@ -132,7 +133,7 @@ TEST_F(HexFiles, CancelledLoadLeavesAConsistentEmptyDocument) {
   EXPECT_THROW(ed.LoadFromFile(f), EHexException);
   EXPECT_EQ(ed.GetDataSize(), 0);
   EXPECT_FALSE(ed.GetCanUndo());
-  EXPECT_EQ(ed.RowCountNow(), 3);
+  EXPECT_EQ(ed.GetPropRowCount(), 3);
   EXPECT_FALSE(ed.GetModified());
   EXPECT_FALSE(ed.HasFile());
   EXPECT_EQ(ed.GetAsText(), "");
@@ -161,6 +162,73 @@ TEST_F(HexFiles, MissingFileAndReadOnlyDocument) {
   EXPECT_FALSE(ed.GetReadOnlyFile());
   EXPECT_EQ(ed.GetFileName(), g);
   EXPECT_EQ(ReadAll(g), "abc");
+}
+
+TEST(HexTempFiles, TempNameIsFreeAndInTheTempFolder) {
+  TestHexEditor ed;
+  const String dir = GetTempDirectory();
+  String a = ed.GetTempName();
+  ASSERT_EQ(a.size(), dir.size() + 12);
+  EXPECT_EQ(a.substr(0, dir.size()), dir);
+  EXPECT_EQ(a.substr(a.size() - 4), L".HXT");
+  for (wchar_t c : a.substr(dir.size(), 8)) EXPECT_TRUE(std::iswxdigit(c)) << a;
+  EXPECT_FALSE(FileExists(a));
+  // A name that a file has meanwhile is never answered again.
+  { TFileStream taken(a, fmCreate); }
+  String b = ed.GetTempName();
+  EXPECT_NE(a, b);
+  EXPECT_FALSE(FileExists(b));
+  DeleteFile(a);
+}
+
+TEST(HexTempFiles, Shift4BitStreamHoldsTheShiftedTailInWholeBlocks) {
+  TestHexEditor ed;
+  std::vector<uint8_t> data(1200);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 37 + 11);
+  ed.Load(data);
+  // Tails of 511, 512 (whose last nibble needs a byte of a second block) and
+  // 1100 bytes.
+  for (int32_t pos : {689, 688, 100}) {
+    String name;
+    std::unique_ptr<TStream> s = ed.CreateShift4BitStream(pos, name);
+    ASSERT_TRUE(s) << pos;
+    EXPECT_EQ(name.substr(0, GetTempDirectory().size()), GetTempDirectory());
+    EXPECT_TRUE(FileExists(name));
+    const size_t tail = data.size() - static_cast<size_t>(pos);
+    EXPECT_EQ(s->GetPosition(), 0);
+    ASSERT_EQ(s->GetSize(), static_cast<int64_t>((tail + 1 + 511) / 512 * 512)) << pos;
+    std::vector<uint8_t> got(static_cast<size_t>(s->GetSize()));
+    s->ReadBuffer(got.data(), s->GetSize());
+    uint8_t carry = 0;
+    for (size_t i = 0; i < got.size(); ++i) {
+      uint8_t b = i < tail ? data[pos + i] : 0;
+      ASSERT_EQ(got[i], static_cast<uint8_t>((b >> 4) | (carry << 4))) << pos << " at " << i;
+      carry = b & 0x0F;
+    }
+    s.reset();
+    DeleteFile(name);
+  }
+  String name = L"x";
+  EXPECT_FALSE(ed.CreateShift4BitStream(1200, name));
+  EXPECT_TRUE(name.empty());
+  EXPECT_FALSE(ed.CreateShift4BitStream(-1, name));
+}
+
+TEST(HexTempFiles, NibbleInsertThenDeleteGivesTheDataBackPlusAZeroByte) {
+  std::vector<uint8_t> data(1100);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 101 + 7);
+  for (bool high : {true, false}) {
+    for (int32_t pos : {0, 588, 589, 1099}) {
+      TestHexEditor ed;
+      ed.Load(data);
+      ASSERT_TRUE(ed.InsertNibble(pos, high));
+      ASSERT_EQ(ed.GetDataSize(), 1101);
+      ASSERT_TRUE(ed.DeleteNibble(pos, high));
+      std::vector<uint8_t> want = data;
+      want.push_back(0);
+      EXPECT_EQ(ed.GetAsText(), AsText(want)) << pos << (high ? " high" : " low");
+    }
+  }
 }
 
 TEST(HexSearch, FindSeekAndBufferReads) {

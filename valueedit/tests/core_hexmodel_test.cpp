@@ -12,7 +12,7 @@ using namespace hexkeys;
 
 TEST(HexGeometry, EmptyEditorHasThreeRowsAndOnlyTwoCaretCells) {
   TestHexEditor ed;
-  EXPECT_EQ(ed.RowCountNow(), 3);
+  EXPECT_EQ(ed.GetPropRowCount(), 3);
   EXPECT_EQ(ed.GetDataSize(), 0);
   ed.MoveCaret(4, 2);
   EXPECT_EQ(ed.Col(), 2);
@@ -48,13 +48,13 @@ TEST(HexGeometry, RowCountFollowsInsertModeAppendRow) {
   TestHexEditor ed;
   ed.SetBytesPerRow(8);
   ed.Load(Bytes(16));
-  EXPECT_EQ(ed.RowCountNow(), 4);  // 2 fixed + 2 data rows
+  EXPECT_EQ(ed.GetPropRowCount(), 4);  // 2 fixed + 2 data rows
   ed.SetInsertMode(true);
-  EXPECT_EQ(ed.RowCountNow(), 5);
+  EXPECT_EQ(ed.GetPropRowCount(), 5);
   ed.SetInsertMode(false);
-  EXPECT_EQ(ed.RowCountNow(), 4);
+  EXPECT_EQ(ed.GetPropRowCount(), 4);
   ed.Load(Bytes(17));
-  EXPECT_EQ(ed.RowCountNow(), 5);
+  EXPECT_EQ(ed.GetPropRowCount(), 5);
 }
 
 TEST(HexGeometry, BytesPerRowLimitsAndCaretKept) {
@@ -66,7 +66,7 @@ TEST(HexGeometry, BytesPerRowLimitsAndCaretKept) {
   EXPECT_THROW(ed.SetBytesPerColumn(0), EHexException);
   ed.SetBytesPerRow(256);
   EXPECT_EQ(ed.GetCursorPos(), 21);
-  EXPECT_EQ(ed.RowCountNow(), 3);
+  EXPECT_EQ(ed.GetPropRowCount(), 3);
   ed.SetBytesPerRow(3);
   EXPECT_EQ(ed.GetCursorPos(), 21);
   EXPECT_EQ(ed.Row(), 21 / 3 + 2);
@@ -347,9 +347,9 @@ TEST(HexTyping, InvalidHexKeyAndControlCharactersChangeNothing) {
   ed.SetSelStart(0);
   ed.Type("g");
   EXPECT_EQ(ed.invalidKeys, 1);
-  ed.HexChar(9);
+  ed.WMChar(9);
   ed.Key(Tab);
-  ed.HexChar(1);
+  ed.WMChar(1);
   EXPECT_EQ(ed.GetAsText(), AsText(Bytes(8)));
   EXPECT_FALSE(ed.GetCanUndo());
 }
@@ -369,7 +369,7 @@ TEST(HexTyping, CharacterFieldUnderEachTranslation) {
     ed.SetSelStart(1);
     ed.Key(Tab);
     ASSERT_TRUE(ed.GetInCharField());
-    ed.HexChar(static_cast<uint8_t>(c.typed));
+    ed.WMChar(static_cast<uint8_t>(c.typed));
     EXPECT_EQ(ed.GetMemory(1), c.stored) << "kind " << int(c.kind);
     EXPECT_EQ(ed.TranslateToAnsiChar(c.stored), static_cast<uint8_t>(c.typed)) << "kind " << int(c.kind);
   }
@@ -380,7 +380,7 @@ TEST(HexTyping, AsciiRefusesHighCharactersAndMasksHighBytes) {
   ed.Load(Bytes(4));
   ed.SetTranslation(tkASCII);
   ed.Key(Tab);
-  ed.HexChar(0xE9);
+  ed.WMChar(0xE9);
   EXPECT_EQ(ed.invalidKeys, 1);
   EXPECT_EQ(ed.TranslateToAnsiChar(0xC8), '.');
 }

@@ -97,6 +97,27 @@ TEST(HexEditorControl, ConstructionDefaults) {
   EXPECT_TRUE(code & DLGC_WANTARROWS);
 }
 
+TEST(HexEditorControl, PropertyCountsAreTheGridsAcrossLayoutChanges) {
+  EditorHost h;
+  THexEditor* ed = h.ed;
+  auto expectGrid = [&](int cols, int rows) {
+    EXPECT_EQ(ed->GetColCount(), cols);
+    EXPECT_EQ(ed->GetRowCount(), rows);
+    EXPECT_EQ(ed->GetPropColCount(), ed->GetColCount());
+    EXPECT_EQ(ed->GetPropRowCount(), ed->GetRowCount());
+  };
+  expectGrid(51, 3);
+  ed->SetBytesPerRow(8);
+  h.SetData(std::string(16, 'x'));
+  expectGrid(27, 4);
+  ed->SetInsertMode(true);
+  expectGrid(27, 5);  // the append row after a full row
+  ed->SetBytesPerRow(5);
+  expectGrid(18, 6);
+  ed->SetInsertMode(false);
+  expectGrid(18, 6);
+}
+
 TEST(HexEditorControl, BookmarkIconsAreTwentyImagesOfTheBuiltInBitmap) {
   EditorHost h;
   EXPECT_EQ(h.ed->GetBookmarkBitmap()->GetWidth(), 200);

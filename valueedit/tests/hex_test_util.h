@@ -41,7 +41,7 @@ class TestHexEditor : public TObject, public THexEditorCore {
     SetHeadlessKeys(false, false);
   }
   void Type(const std::string& s) {
-    for (char c : s) HexChar(static_cast<uint8_t>(c));
+    for (char c : s) WMChar(static_cast<uint8_t>(c));
   }
   int changes = 0;
   int invalidKeys = 0;
