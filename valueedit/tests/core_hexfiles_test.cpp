@@ -1,6 +1,11 @@
 // Files, streams, progress and cancel; search, seek and buffer reads.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <filesystem>
 #include <cwctype>
 #include <fstream>
@@ -229,6 +234,41 @@ TEST(HexTempFiles, NibbleInsertThenDeleteGivesTheDataBackPlusAZeroByte) {
       EXPECT_EQ(ed.GetAsText(), AsText(want)) << pos << (high ? " high" : " low");
     }
   }
+}
+
+namespace {
+// Points the temporary-files folder somewhere else while it lives.
+class TempFolderOverride {
+ public:
+  explicit TempFolderOverride(const String& dir) : old_(GetTempDirectory()) { Set(dir); }
+  ~TempFolderOverride() { Set(old_); }
+
+ private:
+  static void Set(const String& dir) {
+#ifdef _WIN32
+    SetEnvironmentVariableW(L"TMP", dir.c_str());
+    SetEnvironmentVariableW(L"TEMP", dir.c_str());
+#else
+    setenv("TMPDIR", WideToUtf8(dir).c_str(), 1);
+#endif
+  }
+  String old_;
+};
+}  // namespace
+
+TEST(HexTempFiles, NibbleEditsWorkWithoutATemporaryFolder) {
+  TestHexEditor ed;
+  ed.Load({0x12, 0x34});
+  {
+    TempFolderOverride none(GetTempDirectory() + L"zembrio-no-such-folder" + PathDelim);
+    String name;
+    EXPECT_THROW(ed.CreateShift4BitStream(0, name), Exception);
+    EXPECT_TRUE(name.empty());
+    ASSERT_TRUE(ed.InsertNibble(1, true));
+  }
+  EXPECT_EQ(ed.GetAsText(), AsText({0x12, 0x03, 0x40}));
+  ASSERT_TRUE(ed.Undo());
+  EXPECT_EQ(ed.GetAsText(), AsText({0x12, 0x34}));
 }
 
 TEST(HexSearch, FindSeekAndBufferReads) {
