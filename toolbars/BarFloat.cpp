@@ -345,42 +345,16 @@ void TBarFloatingWindowParent::WndProc(TMessage& m) {
       }
       break;
     case WM_CLOSE:
-      // The floating form never closes itself: the close goes to its form.
-      if (parentForm_ && parentForm_->HandleAllocated()) PostMessageW(parentForm_->GetHandle(), WM_CLOSE, 0, 0);
-      m.Result = 0;
+      WMClose(m);
       return;
-    case WM_ACTIVATE: {
+    case WM_ACTIVATE:
       if (IsDesigning()) break;
-      bool act = LOWORD(m.WParam) != WA_INACTIVE;
-      HWND pf = nullptr;
-      if (parentForm_ && parentForm_->HandleAllocated()) pf = parentForm_->GetHandle();
-      if (pf) SendMessageW(pf, WM_NCACTIVATE, act, 0);
-      if (act) {
-        if (!IsWindowVisible(GetHandle()))
-          BarActivateFirstThreadWindow(GetHandle());
-        else if (pf && reinterpret_cast<HWND>(m.LParam) != pf)
-          SetActiveWindow(pf);
-      }
-      m.Result = 0;
+      WMActivate(m);
       return;
-    }
-    case WM_MOUSEACTIVATE: {
+    case WM_MOUSEACTIVATE:
       if (IsDesigning()) break;
-      m.Result = MA_NOACTIVATE;
-      SetWindowPos(GetHandle(), HWND_TOP, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
-      if (dockableWindow_ && dockableWindow_->FloatingMode != fmOnTopOfAllForms &&
-          dockableWindow_->ActivateParent && GetActiveWindow() != GetHandle() && parentForm_ &&
-          parentForm_->HandleAllocated()) {
-        HWND target = parentForm_->GetHandle();
-        if (parentForm_->GetFormStyle() == fsMDIChild) {
-          HWND mdiParent = GetAncestor(target, GA_ROOT);
-          SetWindowPos(target, HWND_TOP, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
-          target = mdiParent;
-        }
-        if (GetActiveWindow() != target) SetActiveWindow(target);
-      }
+      WMMouseActivate(m);
       return;
-    }
     case WM_MOVE: {
       DefaultHandler(m);
       if (dockableWindow_ && HandleAllocated()) {
@@ -396,4 +370,43 @@ void TBarFloatingWindowParent::WndProc(TMessage& m) {
       break;
   }
   TCustomForm::WndProc(m);
+}
+
+// The floating form never closes itself: the close goes to its form.
+void TBarFloatingWindowParent::WMClose(TMessage& m) {
+  if (parentForm_ && parentForm_->HandleAllocated()) PostMessageW(parentForm_->GetHandle(), WM_CLOSE, 0, 0);
+  m.Result = 0;
+}
+
+// The form's caption shows active along with it; activation itself goes to
+// the form (or, while hidden, to another window of the thread).
+void TBarFloatingWindowParent::WMActivate(TMessage& m) {
+  bool act = LOWORD(m.WParam) != WA_INACTIVE;
+  HWND pf = nullptr;
+  if (parentForm_ && parentForm_->HandleAllocated()) pf = parentForm_->GetHandle();
+  if (pf) SendMessageW(pf, WM_NCACTIVATE, act, 0);
+  if (act) {
+    if (!IsWindowVisible(GetHandle()))
+      BarActivateFirstThreadWindow(GetHandle());
+    else if (pf && reinterpret_cast<HWND>(m.LParam) != pf)
+      SetActiveWindow(pf);
+  }
+  m.Result = 0;
+}
+
+// A click brings the floating form up without activating it; its form is
+// activated instead (an MDI child's parent form, the child brought up).
+void TBarFloatingWindowParent::WMMouseActivate(TMessage& m) {
+  m.Result = MA_NOACTIVATE;
+  SetWindowPos(GetHandle(), HWND_TOP, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
+  if (dockableWindow_ && dockableWindow_->FloatingMode != fmOnTopOfAllForms && dockableWindow_->ActivateParent &&
+      GetActiveWindow() != GetHandle() && parentForm_ && parentForm_->HandleAllocated()) {
+    HWND target = parentForm_->GetHandle();
+    if (parentForm_->GetFormStyle() == fsMDIChild) {
+      HWND mdiParent = GetAncestor(target, GA_ROOT);
+      SetWindowPos(target, HWND_TOP, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
+      target = mdiParent;
+    }
+    if (GetActiveWindow() != target) SetActiveWindow(target);
+  }
 }

@@ -44,6 +44,9 @@ class TBarFloatingWindowParent : public TCustomForm {
   void CreateParams(TCreateParams& Params) override;
   void AlignControls(TControl* AControl, TRect& R) override {}
   LRESULT HitTest(POINT Screen);
+  void WMActivate(TMessage& m);
+  void WMMouseActivate(TMessage& m);
+  void WMClose(TMessage& m);
   void TrackCloseButton();
 
  private:
