@@ -2,8 +2,11 @@
 
 #include "classlib/Forms.h"
 
+#include <richedit.h>
+
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -1481,4 +1484,231 @@ void TProgressBar::SetOrientation(TProgressBarOrientation o) {
   if (o == orientation_) return;
   orientation_ = o;
   RecreateWnd();
+}
+
+// --- TTrackBar ---------------------------------------------------------------
+
+TTrackBar::TTrackBar(TComponent* AOwner) : TWinControl(AOwner) {
+  tabStop_ = true;
+  SetBounds(left_, top_, 150, 45);
+}
+
+void TTrackBar::CreateParams(TCreateParams& p) {
+  InitCommonControl(ICC_BAR_CLASSES);
+  TWinControl::CreateParams(p);
+  CreateSubClass(p, TRACKBAR_CLASSW);
+  p.Style |= TBS_AUTOTICKS | (orientation_ == trVertical ? TBS_VERT : TBS_HORZ);
+  p.WindowClass.style &= ~UINT(CS_HREDRAW | CS_VREDRAW);
+}
+
+void TTrackBar::CreateWnd() {
+  TWinControl::CreateWnd();
+  SendMessageW(handle_, TBM_SETRANGEMIN, FALSE, min_);
+  SendMessageW(handle_, TBM_SETRANGEMAX, FALSE, max_);
+  SendMessageW(handle_, TBM_SETTICFREQ, WPARAM(frequency_), 0);
+  SendMessageW(handle_, TBM_SETLINESIZE, 0, lineSize_);
+  SendMessageW(handle_, TBM_SETPAGESIZE, 0, pageSize_);
+  SendMessageW(handle_, TBM_SETPOS, TRUE, position_);
+}
+
+void TTrackBar::SaveWindowState() { position_ = int(SendMessageW(handle_, TBM_GETPOS, 0, 0)); }
+
+void TTrackBar::SetRange(int AMin, int AMax) {
+  if (AMax < AMin) AMax = AMin;
+  min_ = AMin;
+  max_ = AMax;
+  if (handle_) {
+    SendMessageW(handle_, TBM_SETRANGEMIN, FALSE, min_);
+    SendMessageW(handle_, TBM_SETRANGEMAX, TRUE, max_);
+  }
+  SetPosition(std::clamp(GetPosition(), min_, max_));
+}
+
+int TTrackBar::GetPosition() {
+  if (handle_) position_ = int(SendMessageW(handle_, TBM_GETPOS, 0, 0));
+  return position_;
+}
+
+void TTrackBar::SetPosition(int Value) {
+  Value = std::clamp(Value, min_, max_);
+  if (Value == GetPosition()) return;
+  position_ = Value;
+  if (handle_) SendMessageW(handle_, TBM_SETPOS, TRUE, Value);
+  Changed();
+}
+
+void TTrackBar::SetOrientation(TTrackBarOrientation Value) {
+  if (Value == orientation_) return;
+  orientation_ = Value;
+  if (!GetComponentState().Contains(csLoading)) SetBounds(left_, top_, height_, width_);
+  RecreateWnd();
+}
+
+void TTrackBar::SetFrequency(int Value) {
+  frequency_ = std::max(1, Value);
+  if (handle_) SendMessageW(handle_, TBM_SETTICFREQ, WPARAM(frequency_), 0);
+}
+
+void TTrackBar::SetLineSize(int Value) {
+  lineSize_ = Value;
+  if (handle_) SendMessageW(handle_, TBM_SETLINESIZE, 0, Value);
+}
+
+void TTrackBar::SetPageSize(int Value) {
+  pageSize_ = Value;
+  if (handle_) SendMessageW(handle_, TBM_SETPAGESIZE, 0, Value);
+}
+
+void TTrackBar::Changed() {
+  if (OnChange) OnChange(this);
+}
+
+void TTrackBar::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case CN_HSCROLL:
+    case CN_VSCROLL: {
+      const int p = int(SendMessageW(handle_, TBM_GETPOS, 0, 0));
+      if (p != position_) {
+        position_ = p;
+        Changed();
+      }
+      m.Result = 0;
+      return;
+    }
+    default: break;
+  }
+  TWinControl::WndProc(m);
+}
+
+// --- TAnimate ----------------------------------------------------------------
+
+TAnimate::TAnimate(TComponent* AOwner) : TWinControl(AOwner) { SetBounds(left_, top_, 100, 80); }
+
+void TAnimate::CreateParams(TCreateParams& p) {
+  InitCommonControl(ICC_ANIMATE_CLASS);
+  TWinControl::CreateParams(p);
+  CreateSubClass(p, ANIMATE_CLASSW);
+  if (transparent_) p.Style |= ACS_TRANSPARENT;
+  if (center_) p.Style |= ACS_CENTER;
+}
+
+void TAnimate::CreateWnd() {
+  TWinControl::CreateWnd();
+  OpenClip();
+}
+
+void TAnimate::OpenClip() {
+  open_ = false;
+  if (!handle_) return;
+  if (!fileName_.empty())
+    open_ = SendMessageW(handle_, ACM_OPENW, 0, LPARAM(fileName_.c_str())) != 0;
+  else if (resId_)
+    open_ = SendMessageW(handle_, ACM_OPENW, WPARAM(MainInstance()), LPARAM(MAKEINTRESOURCEW(resId_))) != 0;
+  else
+    SendMessageW(handle_, ACM_OPENW, 0, 0);  // closes
+  if (open_ && OnOpen) OnOpen(this);
+  if (open_ && active_) Play(0, -1, -1);
+  if (!open_) active_ = false;
+}
+
+void TAnimate::SetFileName(const String& Value) {
+  fileName_ = Value;
+  resId_ = 0;
+  OpenClip();
+}
+
+void TAnimate::SetResId(int Value) {
+  resId_ = Value;
+  fileName_.clear();
+  OpenClip();
+}
+
+void TAnimate::SetActive(bool Value) {
+  if (Value == active_) return;
+  if (Value) Play(0, -1, -1);
+  else Stop();
+}
+
+void TAnimate::Play(int FromFrame, int ToFrame, int Count) {
+  if (!handle_ || !open_) return;
+  active_ = SendMessageW(handle_, ACM_PLAY, WPARAM(Count), MAKELPARAM(FromFrame, ToFrame)) != 0;
+}
+
+void TAnimate::Stop() {
+  if (handle_) SendMessageW(handle_, ACM_STOP, 0, 0);
+  active_ = false;
+}
+
+void TAnimate::SetTransparent(bool Value) {
+  if (Value == transparent_) return;
+  transparent_ = Value;
+  RecreateWnd();
+}
+
+void TAnimate::SetCenter(bool Value) {
+  if (Value == center_) return;
+  center_ = Value;
+  RecreateWnd();
+}
+
+void TAnimate::WndProc(TMessage& m) {
+  if (m.Msg == CN_CTLCOLORSTATIC) {
+    m.Result = DoCtlColor(HDC(m.WParam));
+    return;
+  }
+  TWinControl::WndProc(m);
+}
+
+// --- TCustomRichEdit ---------------------------------------------------------
+
+TCustomRichEdit::TCustomRichEdit(TComponent* AOwner) : TCustomMemo(AOwner) {}
+
+void TCustomRichEdit::CreateParams(TCreateParams& p) {
+  static const HMODULE lib = LoadLibraryW(L"riched20.dll");  // registers the class
+  if (!lib) throw EOSError(L"The rich edit library could not be loaded");
+  TCustomMemo::CreateParams(p);
+  CreateSubClass(p, RICHEDIT_CLASSW);
+}
+
+void TCustomRichEdit::CreateWnd() {
+  TCustomMemo::CreateWnd();
+  SendMessageW(handle_, EM_SETEVENTMASK, 0, ENM_CHANGE | ENM_SELCHANGE);
+  SendMessageW(handle_, EM_SETTEXTMODE, plainText_ ? TM_PLAINTEXT : TM_RICHTEXT, 0);
+}
+
+namespace {
+DWORD CALLBACK RichOut(DWORD_PTR cookie, LPBYTE buf, LONG n, LONG* done) {
+  reinterpret_cast<std::string*>(cookie)->append(reinterpret_cast<char*>(buf), size_t(n));
+  *done = n;
+  return 0;
+}
+struct RichIn {
+  std::string data;
+  size_t at = 0;
+};
+DWORD CALLBACK RichInProc(DWORD_PTR cookie, LPBYTE buf, LONG n, LONG* done) {
+  auto* in = reinterpret_cast<RichIn*>(cookie);
+  const size_t k = std::min(size_t(n), in->data.size() - in->at);
+  memcpy(buf, in->data.data() + in->at, k);
+  in->at += k;
+  *done = LONG(k);
+  return 0;
+}
+}  // namespace
+
+String TCustomRichEdit::GetRichText() {
+  std::string out;
+  EDITSTREAM es{DWORD_PTR(&out), 0, RichOut};
+  SendMessageW(GetHandle(), EM_STREAMOUT, SF_RTF, LPARAM(&es));
+  return String(out.begin(), out.end());
+}
+
+void TCustomRichEdit::SetRichText(const String& Value) {
+  RichIn in;
+  for (wchar_t c : Value) {
+    if (c < 0x80) in.data.push_back(char(c));
+    else in.data += "\\u" + std::to_string(int(int16_t(c))) + "?";  // outside ASCII: a Unicode escape
+  }
+  EDITSTREAM es{DWORD_PTR(&in), 0, RichInProc};
+  SendMessageW(GetHandle(), EM_STREAMIN, SF_RTF, LPARAM(&es));
 }

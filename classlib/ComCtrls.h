@@ -1,9 +1,12 @@
-// Common controls: list view, page control with tab sheets, status bar and
-// progress bar. Windows only.
+// Common controls: list view, page control with tab sheets, status bar,
+// progress bar, track bar, animation and rich edit. Windows only.
 #pragma once
 
 #include "classlib/Controls.h"
 #include "classlib/ImgList.h"
+#include "classlib/StdCtrls.h"
+
+#include <algorithm>
 
 class TCustomListView;
 class TListItems;
@@ -486,4 +489,102 @@ class TProgressBar : public TWinControl {
   int min_ = 0, max_ = 100, position_ = 0, step_ = 10;
   bool smooth_ = false;
   TProgressBarOrientation orientation_ = pbHorizontal;
+};
+
+// ---------------------------------------------------------------------------
+// Track bar (the system's trackbar control). Its NM_CUSTOMDRAW and other
+// notifications arrive at WindowProc as CN_NOTIFY.
+enum TTrackBarOrientation { trHorizontal, trVertical };
+
+class TTrackBar : public TWinControl {
+ public:
+  explicit TTrackBar(TComponent* AOwner);
+  int GetMin() const { return min_; }
+  void SetMin(int Value) { SetRange(Value, std::max(Value, max_)); }
+  int GetMax() const { return max_; }
+  void SetMax(int Value) { SetRange(std::min(min_, Value), Value); }
+  void SetRange(int AMin, int AMax);
+  int GetPosition();
+  void SetPosition(int Value);
+  TTrackBarOrientation GetOrientation() const { return orientation_; }
+  void SetOrientation(TTrackBarOrientation Value);
+  int GetFrequency() const { return frequency_; }
+  void SetFrequency(int Value);
+  int GetLineSize() const { return lineSize_; }
+  void SetLineSize(int Value);
+  int GetPageSize() const { return pageSize_; }
+  void SetPageSize(int Value);
+  TNotifyEvent OnChange;
+  void WndProc(TMessage& m) override;
+
+ protected:
+  void CreateParams(TCreateParams& p) override;
+  void CreateWnd() override;
+  void SaveWindowState() override;
+  virtual void Changed();
+
+ private:
+  int min_ = 0, max_ = 10, position_ = 0;
+  TTrackBarOrientation orientation_ = trHorizontal;
+  int frequency_ = 1, lineSize_ = 1, pageSize_ = 2;
+};
+
+// ---------------------------------------------------------------------------
+// Animation control: plays a silent AVI clip from a file or a resource.
+// Its WM_CTLCOLORSTATIC arrives at WindowProc as CN_CTLCOLORSTATIC; a
+// Transparent one draws on its Color.
+class TAnimate : public TWinControl {
+ public:
+  explicit TAnimate(TComponent* AOwner);
+  const String& GetFileName() const { return fileName_; }
+  void SetFileName(const String& Value);
+  int GetResId() const { return resId_; }
+  void SetResId(int Value);
+  bool GetActive() const { return active_; }
+  void SetActive(bool Value);
+  bool GetTransparent() const { return transparent_; }
+  void SetTransparent(bool Value);
+  bool GetCenter() const { return center_; }
+  void SetCenter(bool Value);
+  // Whether a clip is open (false: a missing or unreadable clip).
+  bool GetOpen() const { return open_; }
+  void Play(int FromFrame, int ToFrame, int Count);
+  void Stop();
+  TNotifyEvent OnOpen;
+  void WndProc(TMessage& m) override;
+
+ protected:
+  void CreateParams(TCreateParams& p) override;
+  void CreateWnd() override;
+
+ private:
+  void OpenClip();
+  String fileName_;
+  int resId_ = 0;
+  bool active_ = false, transparent_ = true, center_ = true, open_ = false;
+};
+
+// ---------------------------------------------------------------------------
+// Rich edit (the system's RichEdit20W class): a memo that keeps text
+// formats; PlainText reads and writes it as plain text.
+class TCustomRichEdit : public TCustomMemo {
+ public:
+  explicit TCustomRichEdit(TComponent* AOwner);
+  bool GetPlainText() const { return plainText_; }
+  void SetPlainText(bool Value) { plainText_ = Value; }
+  // Text in the control's own rich-text format ("{\rtf...").
+  String GetRichText();
+  void SetRichText(const String& Value);
+
+ protected:
+  void CreateParams(TCreateParams& p) override;
+  void CreateWnd() override;
+
+ private:
+  bool plainText_ = false;
+};
+
+class TRichEdit : public TCustomRichEdit {
+ public:
+  explicit TRichEdit(TComponent* AOwner) : TCustomRichEdit(AOwner) {}
 };

@@ -1421,8 +1421,53 @@ void TWinControl::WMPaint(TMessage& m) {
   PaintHandler(m);
 }
 
+void TWinControl::SetDoubleBuffered(bool v) {
+  if (v == doubleBuffered_) return;
+  doubleBuffered_ = v;
+  Invalidate();
+}
+
+void PerformEraseBackground(TControl* Control, HDC DC) {
+  TWinControl* parent = Control ? Control->GetParent() : nullptr;
+  if (!parent || !parent->HandleAllocated()) return;
+  // The parent erases as if the control's origin were its own.
+  POINT old;
+  SetWindowOrgEx(DC, Control->GetLeft(), Control->GetTop(), &old);
+  parent->Perform(WM_ERASEBKGND, WPARAM(DC), LPARAM(DC));
+  SetWindowOrgEx(DC, old.x, old.y, nullptr);
+}
+
 void TWinControl::PaintHandler(TMessage& m) {
   PAINTSTRUCT ps;
+  if (doubleBuffered_ && !m.WParam) {
+    // Painted whole into a bitmap first, then shown at once: no flicker.
+    HDC wdc = BeginPaint(handle_, &ps);
+    RECT cr;
+    ::GetClientRect(handle_, &cr);
+    HDC mem = CreateCompatibleDC(wdc);
+    HBITMAP bmp = CreateCompatibleBitmap(wdc, std::max(1L, cr.right), std::max(1L, cr.bottom));
+    HGDIOBJ old = SelectObject(mem, bmp);
+    bufferDC_ = mem;
+    try {
+      Perform(WM_ERASEBKGND, WPARAM(mem), 0);
+      TMessage inner{WM_PAINT, WPARAM(mem), 0, 0};
+      PaintHandler(inner);
+    } catch (...) {
+      bufferDC_ = nullptr;
+      SelectObject(mem, old);
+      DeleteObject(bmp);
+      DeleteDC(mem);
+      EndPaint(handle_, &ps);
+      throw;
+    }
+    bufferDC_ = nullptr;
+    BitBlt(wdc, 0, 0, cr.right, cr.bottom, mem, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    EndPaint(handle_, &ps);
+    return;
+  }
   HDC dc = m.WParam ? HDC(m.WParam) : BeginPaint(handle_, &ps);
   try {
     if (auto* cc = dynamic_cast<TCustomControl*>(this)) cc->PaintWindow(dc);
@@ -1530,6 +1575,11 @@ void TWinControl::WndProc(TMessage& m) {
       WMPaint(m);
       return;
     case WM_ERASEBKGND:
+      // A double-buffered control erases only into its buffer.
+      if (doubleBuffered_ && defWndProc_ == DefWindowProcW && HDC(m.WParam) != bufferDC_) {
+        m.Result = 1;
+        return;
+      }
       if (defWndProc_ == DefWindowProcW && brush_->GetStyle() != bsClear) {
         RECT r;
         ::GetClientRect(handle_, &r);

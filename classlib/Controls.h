@@ -493,6 +493,10 @@ class TWinControl : public TControl {
   bool GetParentCtl3D() const { return parentCtl3D_; }
   void SetParentCtl3D(bool v);
 
+  // Paints through a bitmap (erase and paint shown at once, no flicker).
+  bool GetDoubleBuffered() const { return doubleBuffered_; }
+  void SetDoubleBuffered(bool v);
+
   TBrush* Brush() const { return brush_.get(); }
   bool Showing() const override;
   void SetBounds(int l, int t, int w, int h) override;
@@ -580,6 +584,8 @@ class TWinControl : public TControl {
   bool tabStop_ = false;
   bool ctl3D_ = true;
   bool parentCtl3D_ = true;
+  bool doubleBuffered_ = false;
+  HDC bufferDC_ = nullptr;  // the bitmap being painted while double-buffered
   bool keepWindow_ = false;  // being moved to a parent that has a window
   int alignLevel_ = 0;
   std::unique_ptr<TBrush> brush_;
@@ -643,6 +649,11 @@ class TGraphicControl : public TControl {
   virtual void Paint() {}
   std::unique_ptr<TCanvas> canvas_;
 };
+
+// Erases DC (a context of Control's client area) with Control's parent's
+// background: the parent's WM_ERASEBKGND with the origin moved to the
+// control's place.
+void PerformEraseBackground(TControl* Control, HDC DC);
 
 // Makes sure a set of common-control classes is registered.
 void InitCommonControl(DWORD iccClass);

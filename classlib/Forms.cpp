@@ -1278,3 +1278,175 @@ void DoneForms() {
   delete Screen;
   Screen = nullptr;
 }
+
+// --- TScrollingWinControl --------------------------------------------------------
+
+int TControlScrollBar::ClientSize() const {
+  const TRect r = control_->GetClientRect();
+  return kind_ == sbHorizontal ? RectWidth(r) : RectHeight(r);
+}
+
+bool TControlScrollBar::IsScrollBarVisible() const { return visible_ && range_ > ClientSize(); }
+
+void TControlScrollBar::SetPosition(int Value) {
+  Value = std::clamp(Value, 0, std::max(0, range_ - ClientSize()));
+  if (Value == position_) return;
+  control_->ScrollTo(this, Value);
+}
+
+void TControlScrollBar::SetRange(int Value) {
+  control_->autoScroll_ = false;
+  range_ = std::max(0, Value);
+  control_->UpdateScrollBars();
+}
+
+void TControlScrollBar::SetVisible(bool Value) {
+  visible_ = Value;
+  control_->UpdateScrollBars();
+}
+
+TScrollingWinControl::TScrollingWinControl(TComponent* AOwner)
+    : TWinControl(AOwner),
+      horz_(std::make_unique<TControlScrollBar>(this, TControlScrollBar::sbHorizontal)),
+      vert_(std::make_unique<TControlScrollBar>(this, TControlScrollBar::sbVertical)) {
+  ControlStyle += csAcceptsControls;
+}
+
+TScrollingWinControl::~TScrollingWinControl() = default;
+
+void TScrollingWinControl::SetAutoScroll(bool Value) {
+  if (Value == autoScroll_) return;
+  autoScroll_ = Value;
+  UpdateScrollBars();
+}
+
+void TScrollingWinControl::CreateWnd() {
+  TWinControl::CreateWnd();
+  UpdateScrollBars();
+}
+
+void TScrollingWinControl::AlignControls(TControl* aControl, TRect& r) {
+  TWinControl::AlignControls(aControl, r);
+  UpdateScrollBars();
+}
+
+void TScrollingWinControl::ScrollTo(TControlScrollBar* Bar, int Position) {
+  const int delta = Bar->position_ - Position;
+  Bar->position_ = Position;
+  if (delta) {
+    const bool wasUpdating = updating_;
+    updating_ = true;
+    DisableAlign();
+    for (TControl* c : std::vector<TControl*>(controls_))
+      if (Bar->kind_ == TControlScrollBar::sbHorizontal) c->SetBounds(c->GetLeft() + delta, c->GetTop(), c->GetWidth(), c->GetHeight());
+      else c->SetBounds(c->GetLeft(), c->GetTop() + delta, c->GetWidth(), c->GetHeight());
+    EnableAlign();
+    updating_ = wasUpdating;
+  }
+  if (handle_) {
+    SCROLLINFO si{sizeof(si), SIF_POS, 0, 0, 0, Position, 0};
+    SetScrollInfo(handle_, Bar->kind_ == TControlScrollBar::sbHorizontal ? SB_HORZ : SB_VERT, &si, TRUE);
+    Invalidate();
+  }
+}
+
+void TScrollingWinControl::UpdateScrollBars() {
+  if (updating_) return;
+  updating_ = true;
+  if (autoScroll_) {
+    // The children's extent, measured from the unscrolled origin.
+    int right = 0, bottom = 0;
+    for (TControl* c : controls_) {
+      if (!c->GetVisible()) continue;
+      right = std::max(right, c->GetLeft() + c->GetWidth() + horz_->position_);
+      bottom = std::max(bottom, c->GetTop() + c->GetHeight() + vert_->position_);
+    }
+    horz_->range_ = right;
+    vert_->range_ = bottom;
+  }
+  for (TControlScrollBar* b : {horz_.get(), vert_.get()}) {
+    const int page = b->ClientSize();
+    const int maxPos = std::max(0, b->range_ - page);
+    if (b->position_ > maxPos) ScrollTo(b, maxPos);
+    if (!handle_) continue;
+    const int bar = b->kind_ == TControlScrollBar::sbHorizontal ? SB_HORZ : SB_VERT;
+    SCROLLINFO si{sizeof(si), SIF_ALL, 0, 0, 0, 0, 0};
+    if (b->IsScrollBarVisible()) {
+      si.nMax = b->range_ - 1;
+      si.nPage = UINT(page);
+      si.nPos = b->position_;
+    }
+    SetScrollInfo(handle_, bar, &si, TRUE);
+  }
+  updating_ = false;
+}
+
+void TScrollingWinControl::ScrollInView(TControl* AControl) {
+  if (!AControl || !ContainsControl(AControl)) return;
+  // Its place in this control's client coordinates.
+  TPoint p = ScreenToClient(AControl->ClientToScreen(TPoint{0, 0}));
+  const TRect cr = GetClientRect();
+  if (p.x < 0) horz_->SetPosition(horz_->position_ + p.x);
+  else if (p.x + AControl->GetWidth() > cr.right)
+    horz_->SetPosition(horz_->position_ + std::min(p.x, p.x + AControl->GetWidth() - cr.right));
+  if (p.y < 0) vert_->SetPosition(vert_->position_ + p.y);
+  else if (p.y + AControl->GetHeight() > cr.bottom)
+    vert_->SetPosition(vert_->position_ + std::min(p.y, p.y + AControl->GetHeight() - cr.bottom));
+}
+
+void TScrollingWinControl::ScrollMessage(TControlScrollBar* Bar, WORD Code) {
+  const int page = Bar->ClientSize();
+  int pos = Bar->position_;
+  switch (Code) {
+    case SB_LINEUP: pos -= Bar->increment_; break;
+    case SB_LINEDOWN: pos += Bar->increment_; break;
+    case SB_PAGEUP: pos -= page; break;
+    case SB_PAGEDOWN: pos += page; break;
+    case SB_TOP: pos = 0; break;
+    case SB_BOTTOM: pos = Bar->range_; break;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK: {
+      SCROLLINFO si{sizeof(si), SIF_TRACKPOS, 0, 0, 0, 0, 0};
+      GetScrollInfo(handle_, Bar->kind_ == TControlScrollBar::sbHorizontal ? SB_HORZ : SB_VERT, &si);
+      pos = si.nTrackPos;
+      break;
+    }
+    default: return;
+  }
+  Bar->SetPosition(pos);
+}
+
+void TScrollingWinControl::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+      if (m.LParam == 0) {  // the window's own bars
+        ScrollMessage(m.Msg == WM_HSCROLL ? horz_.get() : vert_.get(), LOWORD(m.WParam));
+        m.Result = 0;
+        return;
+      }
+      break;
+    case WM_SIZE:
+      TWinControl::WndProc(m);
+      UpdateScrollBars();
+      return;
+    default: break;
+  }
+  TWinControl::WndProc(m);
+}
+
+TScrollBox::TScrollBox(TComponent* AOwner) : TScrollingWinControl(AOwner) { SetBounds(left_, top_, 185, 41); }
+
+void TScrollBox::CreateParams(TCreateParams& p) {
+  TScrollingWinControl::CreateParams(p);
+  if (borderStyle_ == bsSingle) {
+    if (ctl3D_) p.ExStyle |= WS_EX_CLIENTEDGE;
+    else p.Style |= WS_BORDER;
+  }
+}
+
+void TScrollBox::SetBorderStyle(TBorderStyle Value) {
+  if (Value == borderStyle_) return;
+  borderStyle_ = Value;
+  RecreateWnd();
+}

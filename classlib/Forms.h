@@ -1,7 +1,9 @@
 // Forms, the application object and the screen. Windows only.
 #pragma once
 
+#include <algorithm>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "classlib/Controls.h"
@@ -47,6 +49,77 @@ using TShowHintEvent = TEvent<void(String& HintStr, bool& CanShow, THintInfo& Hi
 using THelpEvent = TEvent<bool(WORD Command, intptr_t Data, bool& CallHelp)>;
 
 // A top-level window.
+// ---------------------------------------------------------------------------
+// A windowed control that scrolls its children: with AutoScroll the bars'
+// ranges follow the children's extent, and scrolling moves the children.
+class TScrollingWinControl;
+
+class TControlScrollBar {
+ public:
+  enum TScrollBarKind { sbHorizontal, sbVertical };
+  TControlScrollBar(TScrollingWinControl* Control, TScrollBarKind Kind) : control_(Control), kind_(Kind) {}
+  TScrollBarKind GetKind() const { return kind_; }
+  int GetPosition() const { return position_; }
+  void SetPosition(int Value);
+  // The scrolled extent (the children's, with AutoScroll).
+  int GetRange() const { return range_; }
+  void SetRange(int Value);
+  int GetIncrement() const { return increment_; }
+  void SetIncrement(int Value) { increment_ = std::max(1, Value); }
+  bool GetVisible() const { return visible_; }
+  void SetVisible(bool Value);
+  // Whether the bar shows now (visible and the range beyond the client).
+  bool IsScrollBarVisible() const;
+
+ private:
+  friend class TScrollingWinControl;
+  int ClientSize() const;
+  TScrollingWinControl* control_;
+  TScrollBarKind kind_;
+  int position_ = 0, range_ = 0, increment_ = 8;
+  bool visible_ = true;
+};
+
+class TScrollingWinControl : public TWinControl {
+ public:
+  explicit TScrollingWinControl(TComponent* AOwner);
+  ~TScrollingWinControl() override;
+  TControlScrollBar* HorzScrollBar() const { return horz_.get(); }
+  TControlScrollBar* VertScrollBar() const { return vert_.get(); }
+  bool GetAutoScroll() const { return autoScroll_; }
+  void SetAutoScroll(bool Value);
+  // Scrolls so that the control (a child, at any depth) is in view.
+  void ScrollInView(TControl* AControl);
+  void WndProc(TMessage& m) override;
+
+ protected:
+  friend class TControlScrollBar;
+  void AlignControls(TControl* aControl, TRect& r) override;
+  void CreateWnd() override;
+  void UpdateScrollBars();
+  // Moves the children by the scroll positions' change.
+  void ScrollTo(TControlScrollBar* Bar, int Position);
+
+ private:
+  void ScrollMessage(TControlScrollBar* Bar, WORD Code);
+  std::unique_ptr<TControlScrollBar> horz_, vert_;
+  bool autoScroll_ = true;
+  bool updating_ = false;
+};
+
+class TScrollBox : public TScrollingWinControl {
+ public:
+  explicit TScrollBox(TComponent* AOwner);
+  TBorderStyle GetBorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle Value);
+
+ protected:
+  void CreateParams(TCreateParams& p) override;
+
+ private:
+  TBorderStyle borderStyle_ = bsSingle;
+};
+
 class TCustomForm : public TWinControl {
  public:
   explicit TCustomForm(TComponent* AOwner);

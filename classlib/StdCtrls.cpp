@@ -1200,3 +1200,73 @@ void TCustomGroupBox::WndProc(TMessage& m) {
   }
   TCustomControl::WndProc(m);
 }
+
+// --- TCustomStaticText ---------------------------------------------------------
+
+TCustomStaticText::TCustomStaticText(TComponent* AOwner) : TWinControl(AOwner) {
+  SetBounds(left_, top_, 65, 17);
+}
+
+void TCustomStaticText::CreateParams(TCreateParams& p) {
+  TWinControl::CreateParams(p);
+  CreateSubClass(p, L"STATIC");
+  static const DWORD align[] = {SS_LEFT, SS_RIGHT, SS_CENTER};
+  p.Style |= SS_NOTIFY | align[alignment_];
+  if (!showAccelChar_) p.Style |= SS_NOPREFIX;
+  if (borderStyle_ == sbsSingle) p.Style |= WS_BORDER;
+  if (borderStyle_ == sbsSunken) p.Style |= SS_SUNKEN;
+  p.WindowClass.style &= ~UINT(CS_HREDRAW | CS_VREDRAW);
+}
+
+void TCustomStaticText::SetAlignment(TAlignment Value) {
+  if (Value == alignment_) return;
+  alignment_ = Value;
+  RecreateWnd();
+}
+
+void TCustomStaticText::SetBorderStyle(TStaticBorderStyle Value) {
+  if (Value == borderStyle_) return;
+  borderStyle_ = Value;
+  RecreateWnd();
+}
+
+void TCustomStaticText::SetShowAccelChar(bool Value) {
+  if (Value == showAccelChar_) return;
+  showAccelChar_ = Value;
+  RecreateWnd();
+}
+
+void TCustomStaticText::SetFocusControl(TWinControl* Value) {
+  if (focusControl_ == Value) return;
+  if (focusControl_) focusControl_->RemoveFreeNotification(this);
+  focusControl_ = Value;
+  if (Value) Value->FreeNotification(this);
+}
+
+void TCustomStaticText::Notification(TComponent* AComponent, TOperation Operation) {
+  TWinControl::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == focusControl_) focusControl_ = nullptr;
+}
+
+void TCustomStaticText::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case CN_CTLCOLORSTATIC:
+      m.Result = DoCtlColor(HDC(m.WParam));
+      return;
+    case CM_DIALOGCHAR:
+      if (focusControl_ && enabled_ && showAccelChar_) {
+        const wchar_t a = AccelOf(GetText());
+        if (a && CharUpperW(reinterpret_cast<LPWSTR>(uintptr_t(a))) ==
+                     CharUpperW(reinterpret_cast<LPWSTR>(uintptr_t(m.WParam))) &&
+            focusControl_->CanFocus()) {
+          focusControl_->SetFocus();
+          m.Result = 1;
+          return;
+        }
+      }
+      m.Result = 0;
+      return;
+    default: break;
+  }
+  TWinControl::WndProc(m);
+}

@@ -394,3 +394,39 @@ class TGroupBox : public TCustomGroupBox {
  public:
   explicit TGroupBox(TComponent* AOwner) : TCustomGroupBox(AOwner) {}
 };
+
+// ---------------------------------------------------------------------------
+// A label with a window of its own (the system's static control): it can
+// take part in the tab order's accelerators and sit over windowed controls.
+// Its WM_CTLCOLORSTATIC arrives at WindowProc as CN_CTLCOLORSTATIC.
+enum TStaticBorderStyle { sbsNone, sbsSingle, sbsSunken };
+
+class TCustomStaticText : public TWinControl {
+ public:
+  explicit TCustomStaticText(TComponent* AOwner);
+  TAlignment GetAlignment() const { return alignment_; }
+  void SetAlignment(TAlignment Value);
+  TStaticBorderStyle GetBorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TStaticBorderStyle Value);
+  bool GetShowAccelChar() const { return showAccelChar_; }
+  void SetShowAccelChar(bool Value);
+  // The control that gets the focus when the caption's accelerator is typed.
+  TWinControl* GetFocusControl() const { return focusControl_; }
+  void SetFocusControl(TWinControl* Value);
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void WndProc(TMessage& m) override;
+
+ protected:
+  void CreateParams(TCreateParams& p) override;
+
+ private:
+  TAlignment alignment_ = taLeftJustify;
+  TStaticBorderStyle borderStyle_ = sbsNone;
+  bool showAccelChar_ = true;
+  TWinControl* focusControl_ = nullptr;
+};
+
+class TStaticText : public TCustomStaticText {
+ public:
+  explicit TStaticText(TComponent* AOwner) : TCustomStaticText(AOwner) {}
+};

@@ -6,13 +6,13 @@
 #include <memory>
 #include <vector>
 
+#include "classlib/Buttons.h"  // TButtonLayout, shared with the class library's buttons
 #include "classlib/Graphics.h"
 #include "classlib/ImgList.h"
 
 enum TExtButtonState { rbsUp, rbsDisabled, rbsDown, rbsExclusive, rbsInactive };
 // The number of glyphs in a strip, 1 to 5.
 using TExtNumGlyphs = int;
-enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
 
 // An image list whose slots are handed out and given back; slots are reused
 // and the list never shrinks. (The used slots are a vector<bool>: the bit
