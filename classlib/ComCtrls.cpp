@@ -1225,6 +1225,21 @@ void TStatusPanel::SetBevel(TStatusPanelBevel b) {
   owner_->owner_->UpdatePanel(GetIndex());
 }
 
+TBiDiMode TStatusPanel::GetBiDiMode() const {
+  return parentBiDiMode_ ? owner_->owner_->GetBiDiMode() : biDiMode_;
+}
+
+void TStatusPanel::SetBiDiMode(TBiDiMode v) {
+  parentBiDiMode_ = false;
+  biDiMode_ = v;
+  owner_->owner_->UpdatePanel(GetIndex());
+}
+
+void TStatusPanel::SetParentBiDiMode(bool v) {
+  parentBiDiMode_ = v;
+  owner_->owner_->UpdatePanel(GetIndex());
+}
+
 int TStatusPanel::GetIndex() const {
   auto& v = owner_->panels_;
   auto it = std::find(v.begin(), v.end(), this);
@@ -1326,6 +1341,7 @@ void TStatusBar::UpdatePanel(int index) {
   if (p->style_ == psOwnerDraw) flags |= SBT_OWNERDRAW;
   if (p->bevel_ == pbNone) flags |= SBT_NOBORDERS;
   if (p->bevel_ == pbRaised) flags |= SBT_POPOUT;
+  if (p->UseRightToLeftReading()) flags |= SBT_RTLREADING;
   String t;
   if (p->alignment_ == taCenter) t = L"\t" + p->text_;
   else if (p->alignment_ == taRightJustify) t = L"\t\t" + p->text_;

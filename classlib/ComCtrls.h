@@ -387,6 +387,12 @@ class TStatusPanel : public TObject {
   void SetStyle(TStatusPanelStyle s);
   TStatusPanelBevel GetBevel() const { return bevel_; }
   void SetBevel(TStatusPanelBevel b);
+  // Reading order: the status bar's while ParentBiDiMode holds.
+  TBiDiMode GetBiDiMode() const;
+  void SetBiDiMode(TBiDiMode v);
+  bool GetParentBiDiMode() const { return parentBiDiMode_; }
+  void SetParentBiDiMode(bool v);
+  bool UseRightToLeftReading() const { return GetBiDiMode() != bdLeftToRight; }
   int GetIndex() const;
 
  private:
@@ -397,6 +403,8 @@ class TStatusPanel : public TObject {
   TAlignment alignment_ = taLeftJustify;
   TStatusPanelStyle style_ = psText;
   TStatusPanelBevel bevel_ = pbLowered;
+  TBiDiMode biDiMode_ = bdLeftToRight;
+  bool parentBiDiMode_ = true;
 };
 
 class TStatusPanels : public TObject {

@@ -326,6 +326,19 @@ void TControl::SetShowHint(bool v) {
   Perform(CM_SHOWHINTCHANGED, 0, 0);
 }
 
+void TControl::SetBiDiMode(TBiDiMode v) {
+  parentBiDiMode_ = false;
+  if (v == biDiMode_) return;
+  biDiMode_ = v;
+  Perform(CM_BIDIMODECHANGED, 0, 0);
+}
+
+void TControl::SetParentBiDiMode(bool v) {
+  if (v == parentBiDiMode_) return;
+  parentBiDiMode_ = v;
+  if (v && parent_) Perform(CM_PARENTBIDIMODECHANGED, 0, 0);
+}
+
 void TControl::SetParentShowHint(bool v) {
   if (v == parentShowHint_) return;
   parentShowHint_ = v;
@@ -643,6 +656,15 @@ void TControl::WndProc(TMessage& m) {
         parentColor_ = true;
       }
       return;
+    case CM_PARENTBIDIMODECHANGED:
+      if (parentBiDiMode_ && parent_ && parent_->biDiMode_ != biDiMode_) {
+        biDiMode_ = parent_->biDiMode_;
+        Perform(CM_BIDIMODECHANGED, 0, 0);
+      }
+      return;
+    case CM_BIDIMODECHANGED:
+      Invalidate();
+      return;
     case CM_PARENTSHOWHINTCHANGED:
       if (parentShowHint_ && parent_) {
         showHint_ = parent_->GetShowHint();
@@ -758,6 +780,9 @@ void TWinControl::CreateParams(TCreateParams& p) {
   if (ControlStyle.Contains(csAcceptsControls)) p.Style |= WS_CLIPCHILDREN;
   if (visible_) p.Style |= WS_VISIBLE;
   if (!enabled_) p.Style |= WS_DISABLED;
+  if (UseRightToLeftReading()) p.ExStyle |= WS_EX_RTLREADING;
+  if (UseRightToLeftAlignment()) p.ExStyle |= WS_EX_RIGHT;
+  if (UseRightToLeftScrollBar()) p.ExStyle |= WS_EX_LEFTSCROLLBAR;
   if (tabStop_) p.Style |= WS_TABSTOP;
   p.X = left_;
   p.Y = top_;
@@ -896,6 +921,7 @@ void TWinControl::InsertControl(TControl* c) {
   if (c->parentFont_) c->Perform(CM_PARENTFONTCHANGED, 0, 0);
   if (c->parentColor_) c->Perform(CM_PARENTCOLORCHANGED, 0, 0);
   if (c->parentShowHint_) c->Perform(CM_PARENTSHOWHINTCHANGED, 0, 0);
+  if (c->parentBiDiMode_) c->Perform(CM_PARENTBIDIMODECHANGED, 0, 0);
   if (auto* w = dynamic_cast<TWinControl*>(c)) {
     if (w->parentCtl3D_) w->Perform(CM_PARENTCTL3DCHANGED, 0, 0);
     if (handle_) {
@@ -1214,9 +1240,13 @@ void TWinControl::AlignControls(TControl* aControl, TRect& r) {
 }
 
 void TWinControl::ScaleBy(int m, int d) {
-  if (d == 0) return;
-  for (TControl* c : controls_)
+  if (d == 0 || m == d) return;
+  DisableAlign();
+  for (TControl* c : std::vector<TControl*>(controls_)) {
     c->SetBounds(MulDiv(c->left_, m, d), MulDiv(c->top_, m, d), MulDiv(c->width_, m, d), MulDiv(c->height_, m, d));
+    if (auto* w = dynamic_cast<TWinControl*>(c)) w->ScaleBy(m, d);
+  }
+  EnableAlign();
 }
 
 // ---------------------------------------------------------------------------
@@ -1693,6 +1723,21 @@ void TWinControl::WndProc(TMessage& m) {
       return;
     case CM_CTL3DCHANGED:
       NotifyControls(CM_PARENTCTL3DCHANGED, 1, ctl3D_);
+      return;
+    case CM_BIDIMODECHANGED:
+      // The window's reading order, alignment and scroll bar side follow.
+      if (handle_) {
+        const LONG_PTR bidi = WS_EX_RTLREADING | WS_EX_RIGHT | WS_EX_LEFTSCROLLBAR;
+        LONG_PTR ex = GetWindowLongPtrW(handle_, GWL_EXSTYLE) & ~bidi;
+        if (UseRightToLeftReading()) ex |= WS_EX_RTLREADING;
+        if (UseRightToLeftAlignment()) ex |= WS_EX_RIGHT;
+        if (UseRightToLeftScrollBar()) ex |= WS_EX_LEFTSCROLLBAR;
+        SetWindowLongPtrW(handle_, GWL_EXSTYLE, ex);
+        SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        Invalidate();
+      }
+      NotifyControls(CM_PARENTBIDIMODECHANGED);
       return;
     case CM_PARENTCTL3DCHANGED:
       if (parentCtl3D_ && parent_) {

@@ -84,6 +84,12 @@ constexpr UINT CM_CANCELMODE = CM_BASE + 58;
 constexpr UINT CM_MOUSEWHEEL = CM_BASE + 59;
 constexpr UINT CM_BORDERCHANGED = CM_BASE + 60;
 constexpr UINT CM_SHOWHINT = CM_BASE + 61;
+constexpr UINT CM_BIDIMODECHANGED = CM_BASE + 62;
+constexpr UINT CM_PARENTBIDIMODECHANGED = CM_BASE + 63;
+
+// Reading order: left to right, or right to left with text aligned to the
+// right (bdRightToLeft), left as it is (NoAlign) or only the reading order.
+enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
 
 // Notifications of a child window reflected back to the child's control:
 // CN_BASE + the original message number.
@@ -278,6 +284,16 @@ class TControl : public TComponent {
   TControl* HelpTopicControl();
   bool GetShowHint() const { return showHint_; }
   void SetShowHint(bool v);
+  // Reading order; a control follows its parent's (ParentBiDiMode) until
+  // it is given its own. CM_BIDIMODECHANGED tells the control.
+  TBiDiMode GetBiDiMode() const { return biDiMode_; }
+  void SetBiDiMode(TBiDiMode v);
+  bool GetParentBiDiMode() const { return parentBiDiMode_; }
+  void SetParentBiDiMode(bool v);
+  bool IsRightToLeft() const { return biDiMode_ != bdLeftToRight; }
+  bool UseRightToLeftReading() const { return biDiMode_ != bdLeftToRight; }
+  bool UseRightToLeftAlignment() const { return biDiMode_ == bdRightToLeft; }
+  bool UseRightToLeftScrollBar() const { return biDiMode_ == bdRightToLeft || biDiMode_ == bdRightToLeftNoAlign; }
   bool GetParentShowHint() const { return parentShowHint_; }
   void SetParentShowHint(bool v);
 
@@ -386,6 +402,8 @@ class TControl : public TComponent {
   String hint_;
   bool showHint_ = false;
   bool parentShowHint_ = true;
+  TBiDiMode biDiMode_ = bdLeftToRight;
+  bool parentBiDiMode_ = true;
   TPopupMenu* popupMenu_ = nullptr;
   TCursor cursor_ = crDefault;
   bool mouseInControl_ = false;

@@ -470,3 +470,60 @@ void TReader::ReadComponent(TComponent* Parent) {
   ReadListEnd();
   made.release();  // read whole: its owner keeps it
 }
+
+// ---------------------------------------------------------------------------
+// Class registration and the registration table
+
+namespace {
+struct TPageTable {
+  std::vector<std::pair<String, std::vector<String>>> pages;
+};
+TPageTable& PageTable() {
+  static TPageTable t;
+  return t;
+}
+}  // namespace
+
+void RegisterClasses(std::initializer_list<TComponentClassInfo> Classes) {
+  for (const TComponentClassInfo& c : Classes) RegisterComponentClass(c.Name, c.Factory);
+}
+
+void UnRegisterClass(const String& ClassName) {
+  std::lock_guard<std::mutex> hold(ClassesLock());
+  Classes().erase(ClassName);
+}
+
+TComponentFactory GetClass(const String& ClassName) { return FindComponentClass(ClassName); }
+
+TComponentFactory FindClass(const String& ClassName) {
+  TComponentFactory f = FindComponentClass(ClassName);
+  if (!f) throw EClassNotFound(Format(L"Class %s not found", ClassName));
+  return f;
+}
+
+void RegisterComponents(const String& Page, std::initializer_list<TComponentClassInfo> Classes) {
+  RegisterClasses(Classes);
+  std::lock_guard<std::mutex> hold(ClassesLock());
+  auto& pages = PageTable().pages;
+  auto it = std::find_if(pages.begin(), pages.end(), [&](const auto& p) { return p.first == Page; });
+  if (it == pages.end()) it = pages.insert(pages.end(), {Page, {}});
+  for (const TComponentClassInfo& c : Classes) {
+    // A class stands on one page only: registering it again moves it.
+    for (auto& p : pages) p.second.erase(std::remove(p.second.begin(), p.second.end(), c.Name), p.second.end());
+    it->second.push_back(c.Name);
+  }
+}
+
+std::vector<String> ComponentPages() {
+  std::lock_guard<std::mutex> hold(ClassesLock());
+  std::vector<String> r;
+  for (const auto& p : PageTable().pages) r.push_back(p.first);
+  return r;
+}
+
+std::vector<String> ComponentsOnPage(const String& Page) {
+  std::lock_guard<std::mutex> hold(ClassesLock());
+  for (const auto& p : PageTable().pages)
+    if (p.first == Page) return p.second;
+  return {};
+}

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <vector>
 
 #include "classlib/Classes.h"
@@ -164,3 +165,34 @@ using TComponentFactory = std::function<TComponent*(TComponent* AOwner)>;
 void RegisterComponentClass(const String& ClassName, TComponentFactory Factory);
 // The factory of a class name, or an empty one.
 TComponentFactory FindComponentClass(const String& ClassName);
+
+// Class registration by name: a class and how to make one, kept under its
+// name (streaming and lists saved by class name make components through it).
+struct TComponentClassInfo {
+  String Name;
+  TComponentFactory Factory;
+};
+template <class T>
+TComponentClassInfo ComponentClass(const String& Name) {
+  return {Name, [](TComponent* AOwner) -> TComponent* { return new T(AOwner); }};
+}
+ZEMBRIO_DECLARE_EXCEPTION(EClassNotFound, EFilerError)
+// (Windows' headers may turn the name RegisterClass into RegisterClassW;
+// both names register.)
+inline void RegisterClass(const TComponentClassInfo& C) { RegisterComponentClass(C.Name, C.Factory); }
+#ifndef RegisterClass
+inline void RegisterClassW(const TComponentClassInfo& C) { RegisterComponentClass(C.Name, C.Factory); }
+#endif
+void RegisterClasses(std::initializer_list<TComponentClassInfo> Classes);
+void UnRegisterClass(const String& ClassName);
+// The factory of a registered class; GetClass answers an empty one for an
+// unknown name, FindClass raises EClassNotFound ("Class X not found").
+TComponentFactory GetClass(const String& ClassName);
+TComponentFactory FindClass(const String& ClassName);
+
+// The registration table: component classes by page (a palette page of a
+// form designer), each page and each class once, in the order registered.
+// The classes are registered by name as well.
+void RegisterComponents(const String& Page, std::initializer_list<TComponentClassInfo> Classes);
+std::vector<String> ComponentPages();
+std::vector<String> ComponentsOnPage(const String& Page);

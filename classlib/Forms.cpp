@@ -122,6 +122,19 @@ void TCustomForm::CreateParams(TCreateParams& p) {
 void TCustomForm::CreateWnd() {
   TWinControl::CreateWnd();
   defaultPlaced_ = true;
+  const int screenPpi = Screen ? Screen->PixelsPerInch() : pixelsPerInch_;
+  const bool first = !scaleDone_;
+  scaleDone_ = true;
+  if (first && scaled_ && pixelsPerInch_ > 0 && screenPpi != pixelsPerInch_) {
+    const TRect cr = GetClientRect();
+    const int m = screenPpi, d = pixelsPerInch_;
+    pixelsPerInch_ = screenPpi;
+    DisableAlign();
+    ScaleBy(m, d);
+    SetClientWidth(MulDiv(RectWidth(cr), m, d));
+    SetClientHeight(MulDiv(RectHeight(cr), m, d));
+    EnableAlign();
+  }
   if (!icon_->Empty()) SendMessageW(handle_, WM_SETICON, ICON_BIG, LPARAM(icon_->GetHandle()));
 }
 
@@ -1201,7 +1214,7 @@ TFont* TScreen::MenuFont() {
 
 int TScreen::GetWidth() const { return GetSystemMetrics(SM_CXSCREEN); }
 int TScreen::GetHeight() const { return GetSystemMetrics(SM_CYSCREEN); }
-int TScreen::PixelsPerInch() const { return ScreenPixelsPerInch(); }
+int TScreen::PixelsPerInch() const { return pixelsPerInch_ > 0 ? pixelsPerInch_ : ScreenPixelsPerInch(); }
 
 static BOOL CALLBACK CollectMonitor(HMONITOR m, HDC, LPRECT, LPARAM l) {
   auto* v = reinterpret_cast<std::vector<TMonitorInfo>*>(l);

@@ -129,6 +129,13 @@ class TCustomForm : public TWinControl {
   void SetBorderStyle(TFormBorderStyle s);
   TBorderIcons GetBorderIcons() const { return borderIcons_; }
   void SetBorderIcons(TBorderIcons b);
+  // A form laid out at PixelsPerInch (96 unless set) and Scaled is scaled
+  // to the screen's dots per inch when its window is first made: its
+  // client size and every control's place and size (ScaleBy).
+  bool GetScaled() const { return scaled_; }
+  void SetScaled(bool Value) { scaled_ = Value; }
+  int GetPixelsPerInch() const { return pixelsPerInch_; }
+  void SetPixelsPerInch(int Value) { pixelsPerInch_ = Value; }
   TPosition GetPosition() const { return position_; }
   void SetPosition(TPosition p) { position_ = p; }
   TWindowState GetWindowState();
@@ -225,6 +232,9 @@ class TCustomForm : public TWinControl {
   TPosition position_ = poDesigned;
   TWindowState windowState_ = wsNormal;
   bool wasActive_ = false;
+  bool scaled_ = true;
+  int pixelsPerInch_ = 96;
+  bool scaleDone_ = false;  // scaled (or found right) with the first window
   TFormStyle formStyle_ = fsNormal;
   TModalResult modalResult_ = mrNone;
   bool modal_ = false;
@@ -483,7 +493,11 @@ class TScreen : public TComponent {
   TFont* MenuFont();
   int GetWidth() const;
   int GetHeight() const;
+  // The screen's dots per inch (the system's, unless set: a seam for tests
+  // and for a program that wants to lay out for another screen; 0 resets).
   int PixelsPerInch() const;
+  int GetPixelsPerInch() const { return PixelsPerInch(); }
+  void SetPixelsPerInch(int Value) { pixelsPerInch_ = Value; }
   int MonitorCount();
   TMonitorInfo Monitors(int i);
   TRect GetWorkAreaRect() const;  // of the primary monitor
@@ -500,6 +514,7 @@ class TScreen : public TComponent {
   TNotifyEvent OnActiveControlChange;
 
  private:
+  int pixelsPerInch_ = 0;
   TCursor cursor_ = crDefault;
   std::vector<std::pair<TCursor, HCURSOR>> cursors_;
   std::vector<TCustomForm*> forms_;

@@ -403,6 +403,7 @@ void TCustomEdit::CreateParams(TCreateParams& p) {
   if (charCase_ == ecLowerCase) p.Style |= ES_LOWERCASE;
   if (readOnly_) p.Style |= ES_READONLY;
   if (passwordChar_) p.Style |= ES_PASSWORD;
+  if (oemConvert_) p.Style |= ES_OEMCONVERT;
   if (borderStyle_ == bsSingle) p.ExStyle |= WS_EX_CLIENTEDGE;
   p.WindowClass.style &= ~UINT(CS_HREDRAW | CS_VREDRAW);
 }
@@ -1269,4 +1270,10 @@ void TCustomStaticText::WndProc(TMessage& m) {
     default: break;
   }
   TWinControl::WndProc(m);
+}
+
+void TCustomEdit::SetOEMConvert(bool v) {
+  if (v == oemConvert_) return;
+  oemConvert_ = v;
+  RecreateWnd();
 }

@@ -134,6 +134,10 @@ class TCustomEdit : public TWinControl {
   void SetReadOnly(bool v);
   wchar_t GetPasswordChar() const { return passwordChar_; }
   void SetPasswordChar(wchar_t c);
+  // Typed text goes through the OEM character set and back (ES_OEMCONVERT):
+  // what can't be written in it changes as it would in a file name there.
+  bool GetOEMConvert() const { return oemConvert_; }
+  void SetOEMConvert(bool v);
   TEditCharCase GetCharCase() const { return charCase_; }
   void SetCharCase(TEditCharCase c);
   TBorderStyle GetBorderStyle() const { return borderStyle_; }
@@ -179,6 +183,7 @@ class TCustomEdit : public TWinControl {
   int maxLength_ = 0;
   bool readOnly_ = false;
   wchar_t passwordChar_ = 0;
+  bool oemConvert_ = false;
   TEditCharCase charCase_ = ecNormal;
   TBorderStyle borderStyle_ = bsSingle;
   bool autoSize_ = true;

@@ -260,3 +260,32 @@ TEST(Filer, BrokenStreamsRaiseAndLeaveNothingLoading) {
   }
   EXPECT_EQ(dst2.GetComponentCount(), 0);  // nothing half made is left
 }
+
+TEST(Registration, ClassesByNameAndTheTableOfPages) {
+  RegisterComponents(L"Quorvel", {ComponentClass<TComponent>(L"TRegTestA"), ComponentClass<TComponent>(L"TRegTestB")});
+  RegisterComponents(L"Samples", {ComponentClass<TComponent>(L"TRegTestC")});
+  RegisterComponents(L"Quorvel", {ComponentClass<TComponent>(L"TRegTestB")});  // again: still once
+  const std::vector<String> pages = ComponentPages();
+  ASSERT_GE(pages.size(), 2u);
+  EXPECT_LT(std::find(pages.begin(), pages.end(), L"Quorvel"), std::find(pages.begin(), pages.end(), L"Samples"));
+  EXPECT_EQ(ComponentsOnPage(L"Quorvel"), (std::vector<String>{L"TRegTestA", L"TRegTestB"}));
+  EXPECT_EQ(ComponentsOnPage(L"Samples"), (std::vector<String>{L"TRegTestC"}));
+  EXPECT_TRUE(ComponentsOnPage(L"No such page").empty());
+  // A registered class makes components, owned by the owner given.
+  TComponent owner(nullptr);
+  TComponentFactory make = FindClass(L"TRegTestC");
+  ASSERT_TRUE(make);
+  TComponent* c = make(&owner);
+  EXPECT_EQ(c->GetOwner(), &owner);
+  EXPECT_FALSE(GetClass(L"TRegTestNone"));
+  try {
+    FindClass(L"TRegTestNone");
+    FAIL() << "FindClass of an unknown class";
+  } catch (const EClassNotFound& e) {
+    EXPECT_EQ(e.Message(), L"Class TRegTestNone not found");
+  }
+  RegisterClass(ComponentClass<TComponent>(L"TRegTestD"));
+  EXPECT_TRUE(GetClass(L"TRegTestD"));
+  UnRegisterClass(L"TRegTestD");
+  EXPECT_FALSE(GetClass(L"TRegTestD"));
+}

@@ -1,7 +1,9 @@
 // Actions, help requests, focus notices and reparenting on real windows,
 // driven by real mouse and keyboard input.
 #include "classlib/Actions.h"
+#include "classlib/ComCtrls.h"
 #include "classlib/ExtCtrls.h"
+#include "classlib/Filer.h"
 #include "classlib/StdCtrls.h"
 #include "classlib/tests/gui_support.h"
 
@@ -386,4 +388,98 @@ TEST(Hints, AnActionsOnHintMayChangeOrRefuseItsHint) {
   String secret = L"secret";
   EXPECT_FALSE(act.DoHint(secret));
   EXPECT_TRUE(Application->GetHintShortCuts());
+}
+
+TEST(Registration, ARegisteredFormClassMakesAForm) {
+  RegisterClass(ComponentClass<TForm>(L"TRegisteredTestForm"));
+  std::unique_ptr<TComponent> made(FindClass(L"TRegisteredTestForm")(Application));
+  auto* form = dynamic_cast<TForm*>(made.get());
+  ASSERT_NE(form, nullptr);
+  EXPECT_EQ(form->GetOwner(), Application);
+  form->Show();
+  EXPECT_TRUE(IsWindowVisible(form->GetHandle()));
+}
+
+TEST(OEMConvert, AnEditConvertsThroughTheOEMSetAndKeepsItsText) {
+  auto f = ShownForm();
+  auto* e = Put<TEdit>(f.get(), 10, 10);
+  e->SetText(L"name.txt");
+  EXPECT_FALSE(GetWindowLongW(e->GetHandle(), GWL_STYLE) & ES_OEMCONVERT);
+  e->SetOEMConvert(true);
+  EXPECT_TRUE(GetWindowLongW(e->GetHandle(), GWL_STYLE) & ES_OEMCONVERT);
+  EXPECT_EQ(e->GetText(), L"name.txt");
+}
+
+TEST(BiDiMode, ControlsFollowTheirParentsReadingOrderAndTheirWindowsShowIt) {
+  auto f = ShownForm();
+  auto* panel = Put<TPanel>(f.get(), 10, 10, 300, 200);
+  auto* edit = Put<TEdit>(panel, 10, 10);
+  auto* own = Put<TEdit>(panel, 10, 50);
+  own->SetBiDiMode(bdLeftToRight);
+  EXPECT_FALSE(own->GetParentBiDiMode());
+  auto ex = [](TWinControl* c) { return GetWindowLongW(c->GetHandle(), GWL_EXSTYLE); };
+  f->SetBiDiMode(bdRightToLeft);
+  EXPECT_EQ(edit->GetBiDiMode(), bdRightToLeft);  // through the panel
+  EXPECT_TRUE(edit->UseRightToLeftReading());
+  EXPECT_TRUE(ex(edit) & WS_EX_RTLREADING);
+  EXPECT_TRUE(ex(edit) & WS_EX_RIGHT);
+  EXPECT_TRUE(ex(edit) & WS_EX_LEFTSCROLLBAR);
+  EXPECT_FALSE(ex(own) & WS_EX_RTLREADING);
+  panel->SetBiDiMode(bdRightToLeftReadingOnly);
+  EXPECT_TRUE(ex(edit) & WS_EX_RTLREADING);
+  EXPECT_FALSE(ex(edit) & WS_EX_RIGHT);
+  EXPECT_FALSE(edit->UseRightToLeftAlignment());
+  // A control made later takes its parent's; one set to follow takes it at once.
+  auto* late = Put<TEdit>(panel, 10, 90);
+  EXPECT_EQ(late->GetBiDiMode(), bdRightToLeftReadingOnly);
+  EXPECT_TRUE(ex(late) & WS_EX_RTLREADING);
+  own->SetParentBiDiMode(true);
+  EXPECT_TRUE(ex(own) & WS_EX_RTLREADING);
+  f->SetBiDiMode(bdLeftToRight);
+  EXPECT_EQ(edit->GetBiDiMode(), bdRightToLeftReadingOnly);  // the panel has its own
+
+  // Status panels read as their bar does until they have their own order.
+  auto* bar = new TStatusBar(f.get());
+  bar->SetParent(f.get());
+  TStatusPanel* sp = bar->Panels()->Add();
+  EXPECT_FALSE(sp->UseRightToLeftReading());
+  bar->SetBiDiMode(bdRightToLeft);
+  EXPECT_TRUE(sp->UseRightToLeftReading());
+  sp->SetBiDiMode(bdLeftToRight);
+  EXPECT_FALSE(sp->GetParentBiDiMode());
+  EXPECT_FALSE(sp->UseRightToLeftReading());
+}
+
+TEST(Scaling, AFormMadeAt96IsScaledToA120DotScreenOnce) {
+  Screen->SetPixelsPerInch(120);
+  std::unique_ptr<TForm> f(new TForm(Application));
+  f->SetBorderStyle(bsNone);
+  f->SetBounds(40, 40, 400, 300);
+  auto* panel = new TPanel(f.get());
+  panel->SetParent(f.get());
+  panel->SetBounds(8, 16, 200, 100);
+  auto* edit = new TEdit(f.get());
+  edit->SetParent(panel);
+  edit->SetBounds(4, 8, 100, 24);
+  auto* unscaled = new TForm(Application);
+  unscaled->SetBorderStyle(bsNone);
+  unscaled->SetScaled(false);
+  unscaled->SetBounds(40, 40, 400, 300);
+  f->Show();
+  unscaled->HandleNeeded();
+  Screen->SetPixelsPerInch(0);
+  EXPECT_EQ(f->GetClientWidth(), 500);
+  EXPECT_EQ(f->GetClientHeight(), 375);
+  EXPECT_EQ(panel->GetLeft(), 10);
+  EXPECT_EQ(panel->GetTop(), 20);
+  EXPECT_EQ(panel->GetWidth(), 250);
+  EXPECT_EQ(edit->GetLeft(), 5);
+  EXPECT_EQ(edit->GetTop(), 10);
+  EXPECT_EQ(edit->GetWidth(), 125);
+  EXPECT_EQ(panel->GetHeight(), 125);
+  EXPECT_EQ(f->GetPixelsPerInch(), 120);
+  f->RecreateWnd();  // not again
+  EXPECT_EQ(edit->GetWidth(), 125);
+  EXPECT_EQ(unscaled->GetClientWidth(), 400);
+  delete unscaled;
 }
