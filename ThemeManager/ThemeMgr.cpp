@@ -4,18 +4,41 @@
 #include <commctrl.h>
 #include <mutex>
 
+#include "classlib/Buttons.h"
+#include "classlib/CheckLst.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/Grids.h"
 #include "classlib/StdCtrls.h"
+#include "classlib/ToolWin.h"
 
 namespace {
 
-// Never destroyed: the finalizers at program end still take it.
-std::recursive_mutex& Lock() {
-  static auto* m = new std::recursive_mutex;
-  return *m;
+// The system's critical section: one thread at a time, re-entrant for the
+// thread that holds it.
+class TCriticalSection {
+ public:
+  TCriticalSection() { ::InitializeCriticalSection(&cs_); }
+  ~TCriticalSection() { ::DeleteCriticalSection(&cs_); }
+  TCriticalSection(const TCriticalSection&) = delete;
+  TCriticalSection& operator=(const TCriticalSection&) = delete;
+  void Enter() { ::EnterCriticalSection(&cs_); }
+  void Leave() { ::LeaveCriticalSection(&cs_); }
+  // For std::lock_guard.
+  void lock() { Enter(); }
+  void unlock() { Leave(); }
+
+ private:
+  CRITICAL_SECTION cs_;
+};
+
+// Made at start-up and never destroyed: the finalizers at program end still
+// take it.
+TCriticalSection& Lock() {
+  static auto* cs = new TCriticalSection;
+  return *cs;
 }
+TCriticalSection& lockAtStartUp_ = Lock();
 TThemeManager* mainManager_ = nullptr;
 int subclassCount_ = 0;
 
@@ -29,10 +52,31 @@ TThemeOption OptionFor(TSubclassKind k) {
     case skWinControl: return toSubclassWinControl;
     case skGroupBox: return toSubclassGroupBox;
     case skButton: return toSubclassButtons;
+    case skSpeedButton: return toSubclassSpeedButtons;
+    case skTrackBar: return toSubclassTrackBar;
+    case skAnimate: return toSubclassAnimate;
     case skStatusBar: return toSubclassStatusBar;
+    case skCheckListBox: return toSubclassCheckListbox;
     case skForm: break;
   }
   return toAllowControls;  // forms need no option
+}
+
+// The control under a point of the screen: the windowed control there, or
+// its child control at that point (disabled ones only when allowed).
+TControl* FindDragTarget(const TPoint& Pos, bool AllowDisabled) {
+  HWND h = ::WindowFromPoint(POINT{Pos.x, Pos.y});
+  TWinControl* w = h ? TWinControl::FindControl(h) : nullptr;
+  if (!w) return nullptr;
+  POINT p{Pos.x, Pos.y};
+  ::ScreenToClient(w->GetHandle(), &p);
+  TControl* c = w->ControlAtPos(TPoint{p.x, p.y}, AllowDisabled);
+  return c ? c : w;
+}
+
+bool RightToLeftReading(TControl* Control) {
+  auto* w = dynamic_cast<TWinControl*>(Control);
+  return w && w->HandleAllocated() && (::GetWindowLongW(w->GetHandle(), GWL_EXSTYLE) & WS_EX_RTLREADING);
 }
 
 void Frame3D(HDC dc, TRect& r, TColor topLeft, TColor bottomRight, int width) {
@@ -69,7 +113,11 @@ bool TWindowProcList::Accepts(TControl* Control) const {
     case skWinControl: return dynamic_cast<TWinControl*>(Control) != nullptr;
     case skGroupBox: return dynamic_cast<TCustomGroupBox*>(Control) != nullptr;
     case skButton: return dynamic_cast<TButtonControl*>(Control) != nullptr;
+    case skSpeedButton: return dynamic_cast<TSpeedButton*>(Control) != nullptr;
+    case skTrackBar: return dynamic_cast<TTrackBar*>(Control) != nullptr;
+    case skAnimate: return dynamic_cast<TAnimate*>(Control) != nullptr;
     case skStatusBar: return dynamic_cast<TStatusBar*>(Control) != nullptr;
+    case skCheckListBox: return dynamic_cast<TCheckListBox*>(Control) != nullptr;
     case skForm: return dynamic_cast<TCustomForm*>(Control) != nullptr;
   }
   return false;
@@ -79,7 +127,7 @@ int TWindowProcList::Add(TControl* Control) {
   int index;
   if (!Control || !Accepts(Control) || Find(Control, index)) return -1;
   {
-    std::lock_guard<std::recursive_mutex> g(Lock());
+    std::lock_guard<TCriticalSection> g(Lock());
     ++subclassCount_;
   }
   entries_.push_back({Control, Control->WindowProc});
@@ -125,7 +173,7 @@ void TWindowProcList::Remove(TControl* Control) {
     cacheControl_ = nullptr;
     Control->WindowProc = old;
     if (auto* w = dynamic_cast<TWinControl*>(Control)) manager_->RemoveChildSubclassing(w);
-    std::lock_guard<std::recursive_mutex> g(Lock());
+    std::lock_guard<TCriticalSection> g(Lock());
     --subclassCount_;
   }
   if (TThemeManager* m = TThemeManager::CurrentThemeManager()) m->RemoveRecreationCandidate(Control);
@@ -137,7 +185,7 @@ void TWindowProcList::Forget(TControl* Control) {
   if (Find(Control, index)) {
     entries_.erase(entries_.begin() + index);
     cacheControl_ = nullptr;
-    std::lock_guard<std::recursive_mutex> g(Lock());
+    std::lock_guard<TCriticalSection> g(Lock());
     --subclassCount_;
   }
 }
@@ -171,13 +219,17 @@ TThemeManager::TThemeManager(TComponent* AOwner) : TComponent(AOwner) {
   lists_[skWinControl].reset(new TWindowProcList(this, skWinControl, &PreWinControlWindowProc));
   lists_[skGroupBox].reset(new TWindowProcList(this, skGroupBox, &PreGroupBoxWindowProc));
   lists_[skButton].reset(new TWindowProcList(this, skButton, &PreButtonControlWindowProc));
+  lists_[skSpeedButton].reset(new TWindowProcList(this, skSpeedButton, &PreSpeedButtonWindowProc));
+  lists_[skTrackBar].reset(new TWindowProcList(this, skTrackBar, &PreTrackBarWindowProc));
+  lists_[skAnimate].reset(new TWindowProcList(this, skAnimate, &PreAnimateWindowProc));
   lists_[skStatusBar].reset(new TWindowProcList(this, skStatusBar, &PreStatusBarWindowProc));
+  lists_[skCheckListBox].reset(new TWindowProcList(this, skCheckListBox, &PreCheckListBoxWindowProc));
   lists_[skForm].reset(new TWindowProcList(this, skForm, &PreFormWindowProc));
   if (Application) {
     Application->HookMainWindow(TWindowHook(this, &TThemeManager::MainWindowHook));
     hooked_ = true;
   }
-  std::lock_guard<std::recursive_mutex> g(Lock());
+  std::lock_guard<TCriticalSection> g(Lock());
   if (mainManager_) {
     subManager_ = true;
     options_ = mainManager_->options_;
@@ -196,7 +248,7 @@ TThemeManager::~TThemeManager() {
   if (hooked_ && Application) Application->UnhookMainWindow(TWindowHook(this, &TThemeManager::MainWindowHook));
   bool wasMain = false;
   {
-    std::lock_guard<std::recursive_mutex> g(Lock());
+    std::lock_guard<TCriticalSection> g(Lock());
     if (mainManager_ == this) {
       mainManager_ = nullptr;
       wasMain = true;
@@ -209,7 +261,7 @@ TThemeManager::~TThemeManager() {
 }
 
 TThemeManager* TThemeManager::CurrentThemeManager() {
-  std::lock_guard<std::recursive_mutex> g(Lock());
+  std::lock_guard<TCriticalSection> g(Lock());
   return mainManager_;
 }
 
@@ -240,23 +292,27 @@ TSize TThemeManager::CheckBoxSize() { return checkBoxSize_; }
   void TThemeManager::Pre##Name(TControl* Control, TMessage& Message) {      \
     MainManagerOrFail()->Name(Control, Message);                             \
   }
+ZEMBRIO_PRE_WINDOW_PROC(AnimateWindowProc)
 ZEMBRIO_PRE_WINDOW_PROC(ButtonControlWindowProc)
+ZEMBRIO_PRE_WINDOW_PROC(CheckListBoxWindowProc)
 ZEMBRIO_PRE_WINDOW_PROC(FormWindowProc)
 ZEMBRIO_PRE_WINDOW_PROC(GroupBoxWindowProc)
 ZEMBRIO_PRE_WINDOW_PROC(ListviewWindowProc)
 ZEMBRIO_PRE_WINDOW_PROC(PanelWindowProc)
 ZEMBRIO_PRE_WINDOW_PROC(StatusBarWindowProc)
+ZEMBRIO_PRE_WINDOW_PROC(SpeedButtonWindowProc)
 ZEMBRIO_PRE_WINDOW_PROC(TabSheetWindowProc)
+ZEMBRIO_PRE_WINDOW_PROC(TrackBarWindowProc)
 ZEMBRIO_PRE_WINDOW_PROC(WinControlWindowProc)
 #undef ZEMBRIO_PRE_WINDOW_PROC
 
 int TThemeManager::SubclassedCount() {
-  std::lock_guard<std::recursive_mutex> g(Lock());
+  std::lock_guard<TCriticalSection> g(Lock());
   return subclassCount_;
 }
 
 bool TThemeManager::GetIsMainManager() const {
-  std::lock_guard<std::recursive_mutex> g(Lock());
+  std::lock_guard<TCriticalSection> g(Lock());
   return mainManager_ == this;
 }
 
@@ -268,7 +324,7 @@ void TThemeManager::MakeMain() {
 void TThemeManager::ForceAsMainManager() {
   if (GetIsMainManager()) return;
   {
-    std::lock_guard<std::recursive_mutex> g(Lock());
+    std::lock_guard<TCriticalSection> g(Lock());
     if (TThemeManager* old = mainManager_) {
       old->subManager_ = true;
       old->ClearLists();
@@ -288,7 +344,7 @@ bool TThemeManager::MainWindowHook(TMessage& Message) {
     if (Message.Msg == WM_MAINMANAGERRELEASED) {
       bool becameMain = false;
       {
-        std::lock_guard<std::recursive_mutex> g(Lock());
+        std::lock_guard<TCriticalSection> g(Lock());
         if (!mainManager_) {
           MakeMain();
           becameMain = true;
@@ -349,7 +405,7 @@ void TThemeManager::Notification(TComponent* AComponent, TOperation Operation) {
 }
 
 void TThemeManager::SetThemeOptions(TThemeOptions Value) {
-  std::lock_guard<std::recursive_mutex> g(Lock());
+  std::lock_guard<TCriticalSection> g(Lock());
   if (subManager_ && mainManager_ && mainManager_ != this) {
     mainManager_->SetThemeOptions(Value);
     options_ = mainManager_->options_;
@@ -395,7 +451,8 @@ void BroadcastTo(TWinControl* w) {
     auto* c = dynamic_cast<TWinControl*>(w->Controls(i));
     if (!c || !c->HandleAllocated()) continue;
     c->Perform(WM_THEMECHANGED, 0, 0);
-    if (dynamic_cast<TCustomListView*>(c)) c->RecreateWnd();
+    // These two keep theme data of their own: a new window takes the new look.
+    if (dynamic_cast<TCustomListView*>(c) || dynamic_cast<TCoolBar*>(c)) c->RecreateWnd();
     else BroadcastTo(c);
   }
 }
@@ -453,7 +510,17 @@ void TThemeManager::FixControls(TCustomForm* Form) {
       if (auto* w = dynamic_cast<TWinControl*>(c)) {
         if (ThemesEnabled() && w->HandleAllocated() && uxtheme::EnableThemeDialogTexture)
           uxtheme::EnableThemeDialogTexture(w->GetHandle(), ETDT_ENABLETAB);
-        if (w->ControlCount() > 0) visit(w);
+        if (auto* bar = dynamic_cast<TToolBar*>(w)) {
+          if (options_.Contains(toSetTransparency)) bar->SetTransparent(true);
+          // A captured mouse keeps the hot look on a button the pointer
+          // has left; drop-down buttons need it for their menus.
+          if (options_.Contains(toResetMouseCapture))
+            for (int b = 0; b < bar->ButtonCount(); ++b)
+              if (TToolButton* button = bar->Buttons(b); button->GetStyle() != tbsDropDown)
+                button->ControlStyle.Exclude(csCaptureMouse);
+        } else if (w->ControlCount() > 0) {
+          visit(w);
+        }
       } else if (auto* l = dynamic_cast<TCustomLabel*>(c)) {
         if (options_.Contains(toSetTransparency)) l->SetTransparent(true);
       }
@@ -478,8 +545,9 @@ void TThemeManager::ClearLists() {
 }
 
 TWindowProcList* TThemeManager::ListFor(TControl* Control, bool Inserting) {
-  static const TSubclassKind order[] = {skButton, skGroupBox, skTabSheet, skPanel, skListView,
-                                        skStatusBar, skForm, skWinControl};
+  static const TSubclassKind order[] = {skButton,   skSpeedButton,  skGroupBox,  skTabSheet,
+                                        skPanel,    skListView,     skTrackBar,  skCheckListBox,
+                                        skStatusBar, skAnimate,     skForm,      skWinControl};
   bool library = ThemeServices()->LibraryAvailable();
   for (TSubclassKind k : order) {
     if (!library && k != skListView) continue;
@@ -509,6 +577,7 @@ void TThemeManager::HandleControlChange(TControl* Control, bool Inserting) {
       auto* w = static_cast<TWinControl*>(Control);
       if (w->HandleAllocated()) ::PostMessageW(w->GetHandle(), CM_RECREATEWND, 0, 0);
     }
+    if (list->Kind() == skSpeedButton) Control->FreeNotification(this);
     if (list->Kind() == skForm) {
       auto* f = static_cast<TCustomForm*>(Control);
       f->FreeNotification(this);
@@ -568,7 +637,10 @@ void TThemeManager::DoOnThemeChange() {
   if (OnThemeChange) OnThemeChange(this);
 }
 
-bool TThemeManager::NeedsBorderPaint(TControl* Control) { return dynamic_cast<TCustomGrid*>(Control) != nullptr; }
+bool TThemeManager::NeedsBorderPaint(TControl* Control) {
+  return dynamic_cast<TScrollingWinControl*>(Control) || dynamic_cast<TCustomGrid*>(Control) ||
+         dynamic_cast<TCustomRichEdit*>(Control);
+}
 
 // ---------------------------------------------------------------------------
 // Helpers of the window procedures
@@ -609,9 +681,25 @@ TThemedButtonFace TThemeManager::ButtonFaceOf(TControl* Control, TThemedButton B
   f.Caption = Control->GetCaption();
   f.Font = Control->Font();
   f.Enabled = Button != tbPushButtonDisabled;
-  f.State = Button == tbPushButtonDisabled  ? TThemedButtonFace::gsDisabled
-            : Button == tbPushButtonPressed ? TThemedButtonFace::gsDown
-                                            : TThemedButtonFace::gsUp;
+  f.State = Button == tbPushButtonDisabled  ? bsDisabled
+            : Button == tbPushButtonPressed ? bsDown
+                                            : bsUp;
+  f.RightToLeft = RightToLeftReading(Control);
+  auto glyphOf = [&f](TBitmap* glyph, int cells, TButtonLayout layout, int margin, int spacing) {
+    f.Glyph = glyph;
+    f.NumGlyphs = cells;
+    f.Layout = layout;
+    f.Margin = margin;
+    f.Spacing = spacing;
+  };
+  if (auto* sb = dynamic_cast<TSpeedButton*>(Control)) {
+    glyphOf(sb->GetGlyph(), sb->GetNumGlyphs(), sb->GetLayout(), sb->GetMargin(), sb->GetSpacing());
+    f.Flat = sb->GetFlat();
+    // Held down (Down) rather than pressed: the fourth cell.
+    if (Button == tbPushButtonPressed && sb->GetState() == bsExclusive) f.State = bsExclusive;
+  } else if (auto* bb = dynamic_cast<TBitBtn*>(Control)) {
+    glyphOf(bb->GetGlyph(), bb->GetNumGlyphs(), bb->GetLayout(), bb->GetMargin(), bb->GetSpacing());
+  }
   return f;
 }
 
@@ -677,10 +765,10 @@ void TThemeManager::DrawButton(const TThemedButtonFace& Face, TThemedButton Butt
   bool glyph = Face.Glyph && !Face.Glyph->Empty() && Face.Glyph->GetWidth() >= cells;
   SIZE g{glyph ? Face.Glyph->GetWidth() / cells : 0, glyph ? Face.Glyph->GetHeight() : 0};
 
-  TThemedButtonFace::TGlyphLayout layout = Face.Layout;
-  if (Face.RightToLeft && layout == TThemedButtonFace::glGlyphLeft) layout = TThemedButtonFace::glGlyphRight;
-  else if (Face.RightToLeft && layout == TThemedButtonFace::glGlyphRight) layout = TThemedButtonFace::glGlyphLeft;
-  bool across = layout == TThemedButtonFace::glGlyphLeft || layout == TThemedButtonFace::glGlyphRight;
+  TButtonLayout layout = Face.Layout;
+  if (Face.RightToLeft && layout == blGlyphLeft) layout = blGlyphRight;
+  else if (Face.RightToLeft && layout == blGlyphRight) layout = blGlyphLeft;
+  bool across = layout == blGlyphLeft || layout == blGlyphRight;
   int glyphExtent = across ? g.cx : g.cy, textExtent = across ? text.cx : text.cy;
   int offset = 0, gap = 0;
   PlaceAlong(across ? content.right - content.left : content.bottom - content.top, glyphExtent, textExtent,
@@ -694,7 +782,7 @@ void TThemeManager::DrawButton(const TThemedButtonFace& Face, TThemedButton Butt
   LONG POINT::*at = across ? &POINT::x : &POINT::y;
   LONG RECT::*lo = across ? &RECT::left : &RECT::top;
   LONG RECT::*hi = across ? &RECT::right : &RECT::bottom;
-  if (layout == TThemedButtonFace::glGlyphLeft || layout == TThemedButtonFace::glGlyphTop) {
+  if (layout == blGlyphLeft || layout == blGlyphTop) {
     gp.*at = content.*lo + offset;
     tr.*lo = gp.*at + glyphExtent + gap;
     tr.*hi = tr.*lo + textExtent;
@@ -706,9 +794,9 @@ void TThemeManager::DrawButton(const TThemedButtonFace& Face, TThemedButton Butt
 
   if (glyph) {
     int cell = 0;
-    if (Face.State == TThemedButtonFace::gsDisabled && cells > 1) cell = 1;
-    else if (Face.State == TThemedButtonFace::gsDown && cells > 2) cell = 2;
-    else if (Face.State == TThemedButtonFace::gsExclusive && cells > 3) cell = 3;
+    if (Face.State == bsDisabled && cells > 1) cell = 1;
+    else if (Face.State == bsDown && cells > 2) cell = 2;
+    else if (Face.State == bsExclusive && cells > 3) cell = 3;
     COLORREF transparent = COLORREF(Face.Glyph->GetTransparentColor() & 0xFFFFFF);
     TransparentStretchBlt(DC, TRect(gp.x, gp.y, gp.x + g.cx, gp.y + g.cy), Face.Glyph->CanvasDC(),
                           TRect(cell * g.cx, 0, (cell + 1) * g.cx, g.cy), transparent);
@@ -794,6 +882,24 @@ void TThemeManager::StatusBarWindowProc(TControl* Control, TMessage& Message) {
 void TThemeManager::WinControlWindowProc(TControl* Control, TMessage& Message) {
   if (DoControlMessage(Control, Message)) return;
   if (ThemesEnabled()) switch (Message.Msg) {
+      case WM_ERASEBKGND:
+        if (dynamic_cast<TScrollingWinControl*>(Control)) {
+          HDC dc = HDC(Message.WParam);
+          if (static_cast<TWinControl*>(Control)->GetDoubleBuffered()) PerformEraseBackground(Control, dc);
+          else DrawParentBackground(Control, dc, nullptr, false);
+          Message.Result = 1;
+          return;
+        }
+        break;
+      case CN_CTLCOLORSTATIC:
+        if (dynamic_cast<TCustomStaticText*>(Control)) {
+          HDC dc = HDC(Message.WParam);
+          ::SetBkMode(dc, TRANSPARENT);
+          DrawParentBackground(Control, dc, nullptr, false);
+          Message.Result = LRESULT(::GetStockObject(NULL_BRUSH));
+          return;
+        }
+        break;
       case WM_NCPAINT:
         // Any control with a client edge gets the themed edit border.
         Pass(Control, Message);
@@ -809,20 +915,229 @@ void TThemeManager::WinControlWindowProc(TControl* Control, TMessage& Message) {
 
 void TThemeManager::ButtonControlWindowProc(TControl* Control, TMessage& Message) {
   if (DoControlMessage(Control, Message)) return;
+  auto* bitBtn = dynamic_cast<TBitBtn*>(Control);
   if (ThemesEnabled()) switch (Message.Msg) {
+      case CN_DRAWITEM:
+        if (bitBtn && Message.LParam) {
+          const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(Message.LParam);
+          TThemedElementDetails d = TThemeServices::GetElementDetails(tbPushButtonNormal);
+          TRect r = item.rcItem;
+          DrawParentBackground(Control, item.hDC, &d, true, &r);
+          DrawBitBtn(bitBtn, item);
+          Message.Result = 1;
+          return;
+        }
+        break;
       case WM_ERASEBKGND:
         Message.Result = 1;
         return;
       case WM_KEYDOWN: case WM_SYSKEYDOWN: case CN_KEYDOWN:
         UpdateUIState(Control, WORD(Message.WParam));
         break;
+      case CM_MOUSEENTER: case CM_MOUSELEAVE:
+        // The hot look follows the pointer. The control hears it too: it
+        // keeps its own idea of whether the mouse is in it.
+        if (bitBtn) bitBtn->Invalidate();
+        break;
       case CN_CTLCOLORBTN: case CN_CTLCOLORSTATIC:
-        DrawParentBackground(Control, HDC(Message.WParam), nullptr, false);
+        EraseThroughParent(Control, HDC(Message.WParam));
         Message.Result = LRESULT(::GetStockObject(NULL_BRUSH));
         return;
       default: break;
     }
   Pass(Control, Message);
+}
+
+void TThemeManager::EraseThroughParent(TControl* Control, HDC DC, const TThemedElementDetails* Details,
+                                       bool OnlyIfTransparent, const TRect* Bounds) {
+  TWinControl* parent = Control->GetParent();
+  if (parent && parent->GetDoubleBuffered()) {
+    int saved = ::SaveDC(DC);
+    if (Bounds) ::IntersectClipRect(DC, Bounds->left, Bounds->top, Bounds->right, Bounds->bottom);
+    PerformEraseBackground(Control, DC);
+    ::RestoreDC(DC, saved);
+  } else {
+    DrawParentBackground(Control, DC, Details, OnlyIfTransparent, Bounds);
+  }
+}
+
+void TThemeManager::DrawBitBtn(TBitBtn* BitBtn, const DRAWITEMSTRUCT& DrawItemStruct) {
+  UINT state = DrawItemStruct.itemState;
+  POINT cursor{};
+  if (BitBtn->HandleAllocated() && ::GetCursorPos(&cursor) && ::WindowFromPoint(cursor) == BitBtn->GetHandle())
+    state |= ODS_HOTLIGHT;
+  TThemedButton button = !BitBtn->GetEnabled()        ? tbPushButtonDisabled
+                         : (state & ODS_SELECTED)     ? tbPushButtonPressed
+                         : (state & ODS_HOTLIGHT)     ? tbPushButtonHot
+                         : (BitBtn->GetDefault() || (state & ODS_FOCUS)) ? tbPushButtonDefaulted
+                                                                         : tbPushButtonNormal;
+  DrawButton(BitBtn, button, (state & ODS_FOCUS) != 0, DrawItemStruct.rcItem, DrawItemStruct.hDC);
+}
+
+void TThemeManager::SpeedButtonWindowProc(TControl* Control, TMessage& Message) {
+  if (DoControlMessage(Control, Message)) return;
+  auto* button = static_cast<TSpeedButton*>(Control);
+  if (ThemesEnabled()) switch (Message.Msg) {
+      case WM_PAINT: {
+        // A window-less control paints into the context it is given.
+        HDC dc = HDC(Message.WParam);
+        if (!dc) break;
+        PerformEraseBackground(Control, dc);
+        TThemedButton state = tbPushButtonNormal;
+        TButtonState look = button->GetState();
+        if (!button->GetEnabled()) {
+          state = tbPushButtonDisabled;
+        } else if (look == bsDown || look == bsExclusive) {
+          state = tbPushButtonPressed;
+        } else if (button->GetFlat() ? button->MouseInControl() : [&] {
+                     POINT p{};
+                     return ::GetCursorPos(&p) && FindDragTarget(TPoint{p.x, p.y}, true) == button;
+                   }()) {
+          state = tbPushButtonHot;
+        }
+        DrawButton(Control, state, false, TRect(0, 0, Control->GetWidth(), Control->GetHeight()), dc);
+        Message.Result = 0;
+        return;
+      }
+      case CM_MOUSEENTER: case CM_MOUSELEAVE:
+        // A flat button repaints itself; a raised one shows its hot look.
+        if (!button->GetFlat() && button->GetEnabled()) button->Invalidate();
+        break;
+      default: break;
+    }
+  Pass(Control, Message);
+}
+
+void TThemeManager::TrackBarWindowProc(TControl* Control, TMessage& Message) {
+  if (DoControlMessage(Control, Message)) return;
+  auto* bar = static_cast<TTrackBar*>(Control);
+  if (ThemesEnabled() && Message.Msg == CN_NOTIFY && Message.LParam) {
+    auto* cd = reinterpret_cast<NMCUSTOMDRAW*>(Message.LParam);
+    if (cd->hdr.code != UINT(NM_CUSTOMDRAW)) return;  // nothing else of the bar's is needed
+    Message.Result = CDRF_DODEFAULT;
+    if (cd->dwDrawStage == CDDS_PREPAINT) {
+      Message.Result = CDRF_NOTIFYITEMDRAW;
+    } else if (cd->dwDrawStage == CDDS_ITEMPREPAINT && bar->HandleAllocated()) {
+      HWND h = bar->GetHandle();
+      RECT client;
+      ::GetClientRect(h, &client);
+      // The focus rectangle runs round the client area: keep it.
+      bool focusShown = bar->Focused() && !(::SendMessageW(h, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+      int inset = focusShown ? 1 : 0;
+      if (cd->dwItemSpec == TBCD_TICS) {
+        TRect r(client.left + inset, client.top + inset, client.right - inset, client.bottom - inset);
+        DrawParentBackground(Control, cd->hdc, nullptr, false, &r);
+      } else if (cd->dwItemSpec == TBCD_CHANNEL) {
+        RECT ch{};
+        ::SendMessageW(h, TBM_GETCHANNELRECT, 0, LPARAM(&ch));
+        TRect r = ch;
+        if (bar->GetOrientation() == trHorizontal) {
+          r.left = client.left + inset;
+          r.right = client.right - inset;
+        } else {
+          r.top = client.top + inset;
+          r.bottom = client.bottom - inset;
+        }
+        int saved = ::SaveDC(cd->hdc);
+        ::IntersectClipRect(cd->hdc, r.left, r.top, r.right, r.bottom);
+        TThemedElementDetails d = TThemeServices::GetElementDetails(ttbThumbTics);
+        DrawParentBackground(Control, cd->hdc, &d, false, &r);
+        ::RestoreDC(cd->hdc, saved);
+      }
+    }
+    return;
+  }
+  Pass(Control, Message);
+}
+
+void TThemeManager::AnimateWindowProc(TControl* Control, TMessage& Message) {
+  if (DoControlMessage(Control, Message)) return;
+  auto* animate = static_cast<TAnimate*>(Control);
+  if (ThemesEnabled()) switch (Message.Msg) {
+      case WM_ERASEBKGND:
+        Message.Result = 1;
+        return;
+      case CN_CTLCOLORSTATIC:
+        if (animate->GetTransparent()) {
+          TColor c = animate->GetColor();
+          Message.Result = int32_t(c) < 0 ? LRESULT(::GetSysColorBrush(int(c & 0xFF)))
+                                          : LRESULT(animate->Brush()->GetHandle());
+          return;
+        }
+        break;
+      default: break;
+    }
+  Pass(Control, Message);
+}
+
+void TThemeManager::CheckListBoxWindowProc(TControl* Control, TMessage& Message) {
+  // A message handled by a listener still reaches the list box.
+  DoControlMessage(Control, Message);
+  auto* list = static_cast<TCheckListBox*>(Control);
+  if (!ThemesEnabled() || Message.Msg != CN_DRAWITEM || !Message.LParam || list->Items()->GetCount() == 0) {
+    Pass(Control, Message);
+    return;
+  }
+  const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(Message.LParam);
+  bool rtl = RightToLeftReading(Control);
+  int checkWidth = list->CheckWidth();
+  TRect strip = item.rcItem, r = item.rcItem;
+  if (rtl) {
+    r.right -= checkWidth;
+    strip.left = r.right;
+  } else {
+    r.left += checkWidth;
+    strip.right = r.left;
+  }
+  TCanvas* canvas = list->Canvas();
+  canvas->SetHandle(item.hDC);
+  try {
+    canvas->Font()->Assign(*list->Font());
+    canvas->Brush()->Assign(*list->Brush());
+    // The check box sits on the list's own colour, selected or not.
+    canvas->FillRect(strip);
+    if (item.itemState & ODS_SELECTED) {
+      canvas->Brush()->SetColor(clHighlight);
+      canvas->Font()->SetColor(clHighlightText);
+    }
+    int index = int(item.itemID);
+    canvas->FillRect(r);
+    if (index >= 0 && index < list->Items()->GetCount()) {
+      TCheckBoxState st = list->GetState(index);
+      TThemedButton look = st == cbChecked ? tbCheckBoxCheckedNormal
+                           : st == cbGrayed ? tbCheckBoxMixedNormal
+                                            : tbCheckBoxUncheckedNormal;
+      TSize box = CheckBoxSize();
+      int x = strip.left + (strip.right - strip.left - box.cx) / 2;
+      int y = strip.top + (strip.bottom - strip.top - box.cy) / 2;
+      ThemeServices()->DrawElement(item.hDC, TThemeServices::GetElementDetails(look),
+                                   TRect(x, y, x + box.cx, y + box.cy));
+      TRect text = r;
+      if (rtl) text.right -= 2;
+      else text.left += 2;
+      if (!list->GetItemEnabled(index)) canvas->Font()->SetColor(clGrayText);
+      HDC dc = canvas->GetHandle();
+      HGDIOBJ oldFont = ::SelectObject(dc, canvas->Font()->GetHandle());
+      COLORREF oldColour = ::SetTextColor(dc, ColorToRef(canvas->Font()->GetColor()));
+      int oldMode = ::SetBkMode(dc, TRANSPARENT);
+      String s = list->Items()->Get(index);
+      RECT tr = text;
+      ::DrawTextW(dc, s.c_str(), int(s.size()), &tr,
+                  DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | (rtl ? DT_RIGHT | DT_RTLREADING : DT_LEFT));
+      ::SetBkMode(dc, oldMode);
+      ::SetTextColor(dc, oldColour);
+      ::SelectObject(dc, oldFont);
+    }
+    if (item.itemState & ODS_FOCUS) {
+      RECT f = r;
+      ::DrawFocusRect(item.hDC, &f);
+    }
+  } catch (...) {
+    canvas->SetHandle(nullptr);
+    throw;
+  }
+  canvas->SetHandle(nullptr);
+  Message.Result = 1;
 }
 
 void TThemeManager::PaintGroupBox(TWinControl* Box, HDC DC) {
@@ -864,7 +1179,7 @@ void TThemeManager::GroupBoxWindowProc(TControl* Control, TMessage& Message) {
       }
       case WM_ERASEBKGND: {
         TThemedElementDetails d = TThemeServices::GetElementDetails(tbGroupBoxNormal);
-        DrawParentBackground(Control, HDC(Message.WParam), &d, true);
+        EraseThroughParent(Control, HDC(Message.WParam), &d, true);
         Message.Result = 1;
         return;
       }
@@ -894,7 +1209,7 @@ void TThemeManager::PaintPanel(TWinControl* Panel, HDC DC) {
     ::FillRect(DC, &rr, b);
     ::DeleteObject(b);
   } else {
-    DrawParentBackground(Panel, DC, nullptr, false, &r);
+    EraseThroughParent(Panel, DC, nullptr, false, &r);
   }
   String caption = Panel->GetCaption();
   if (!caption.empty()) {
@@ -926,7 +1241,7 @@ void TThemeManager::PanelWindowProc(TControl* Control, TMessage& Message) {
         return;
       }
       case WM_ERASEBKGND:
-        DrawParentBackground(Control, HDC(Message.WParam), nullptr, false);
+        EraseThroughParent(Control, HDC(Message.WParam));
         Message.Result = 1;
         return;
       case WM_NCPAINT:

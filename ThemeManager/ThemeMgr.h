@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ThemeManager/ThemeSrv.h"
+#include "classlib/Buttons.h"
 #include "classlib/Forms.h"
 
 enum TThemeOption {
@@ -49,20 +50,18 @@ constexpr UINT CM_DENYSUBCLASSING = 0xB7D0;
 // strip (NumGlyphs cells side by side: up, disabled, down, exclusive) placed
 // beside, above or below the caption.
 struct TThemedButtonFace {
-  enum TGlyphLayout { glGlyphLeft, glGlyphRight, glGlyphTop, glGlyphBottom };
-  enum TGlyphState { gsUp, gsDisabled, gsDown, gsExclusive };
   String Caption;
   TFont* Font = nullptr;  // null: the DC's font
   bool Enabled = true;
   TBitmap* Glyph = nullptr;
   int NumGlyphs = 1;
-  TGlyphLayout Layout = glGlyphLeft;
+  TButtonLayout Layout = blGlyphLeft;
   // Pixels between the button's edge and the glyph; -1 centres glyph and
   // caption together.
   int Margin = -1;
   // Pixels between glyph and caption; -1 shares the free space evenly.
   int Spacing = 4;
-  TGlyphState State = gsUp;
+  TButtonState State = bsUp;
   bool Flat = false;          // drawn as a tool-bar button
   bool RightToLeft = false;   // glyph left and right swap
 };
@@ -75,8 +74,12 @@ using TControlMessageEvent =
 ZEMBRIO_DECLARE_EXCEPTION(EThemeManagerError, Exception)
 
 // The kinds of control the manager subclasses, one list each.
-enum TSubclassKind { skPanel, skListView, skTabSheet, skWinControl, skGroupBox, skButton, skStatusBar, skForm };
-constexpr int SubclassKindCount = 8;
+enum TSubclassKind {
+  skPanel, skListView, skTabSheet, skWinControl, skGroupBox, skButton, skSpeedButton, skTrackBar, skAnimate,
+  skStatusBar, skCheckListBox, skForm
+};
+constexpr int SubclassKindCount = 12;
+
 
 class TThemeManager;
 
@@ -166,6 +169,9 @@ class TThemeManager : public TComponent {
   void DrawButton(const TThemedButtonFace& Face, TThemedButton Button, bool Focused, const TRect& R, HDC DC);
   // The face DrawButton shows for the control in that state.
   static TThemedButtonFace ButtonFaceOf(TControl* Control, TThemedButton Button);
+  // The owner-drawn face of a bit button: DrawButton in the state the item
+  // and the pointer say.
+  void DrawBitBtn(TBitBtn* BitBtn, const DRAWITEMSTRUCT& DrawItemStruct);
   void PerformEraseBackground(TControl* Control, HDC DC);
   void UpdateUIState(TControl* Control, WORD Key);
 
@@ -177,13 +183,17 @@ class TThemeManager : public TComponent {
 
   // The class-level entries installed as the controls' window procedures:
   // each runs the matching procedure of the main manager.
+  static void PreAnimateWindowProc(TControl* Control, TMessage& Message);
   static void PreButtonControlWindowProc(TControl* Control, TMessage& Message);
+  static void PreCheckListBoxWindowProc(TControl* Control, TMessage& Message);
   static void PreFormWindowProc(TControl* Control, TMessage& Message);
   static void PreGroupBoxWindowProc(TControl* Control, TMessage& Message);
   static void PreListviewWindowProc(TControl* Control, TMessage& Message);
   static void PrePanelWindowProc(TControl* Control, TMessage& Message);
   static void PreStatusBarWindowProc(TControl* Control, TMessage& Message);
+  static void PreSpeedButtonWindowProc(TControl* Control, TMessage& Message);
   static void PreTabSheetWindowProc(TControl* Control, TMessage& Message);
+  static void PreTrackBarWindowProc(TControl* Control, TMessage& Message);
   static void PreWinControlWindowProc(TControl* Control, TMessage& Message);
 
  private:
@@ -202,6 +212,14 @@ class TThemeManager : public TComponent {
   void GroupBoxWindowProc(TControl* Control, TMessage& Message);
   void PanelWindowProc(TControl* Control, TMessage& Message);
   void TabSheetWindowProc(TControl* Control, TMessage& Message);
+  void SpeedButtonWindowProc(TControl* Control, TMessage& Message);
+  void TrackBarWindowProc(TControl* Control, TMessage& Message);
+  void AnimateWindowProc(TControl* Control, TMessage& Message);
+  void CheckListBoxWindowProc(TControl* Control, TMessage& Message);
+  // Erases DC under Control: through the parent's own erasing when the
+  // parent is double-buffered, else the parent's themed background.
+  void EraseThroughParent(TControl* Control, HDC DC, const TThemedElementDetails* Details = nullptr,
+                          bool OnlyIfTransparent = false, const TRect* Bounds = nullptr);
   void Pass(TControl* Control, TMessage& Message);
   void PaintGroupBox(TWinControl* Box, HDC DC);
   void PaintPanel(TWinControl* Panel, HDC DC);

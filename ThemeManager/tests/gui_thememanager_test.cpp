@@ -10,11 +10,15 @@
 #include <vector>
 
 #include "ThemeManager/ThemeMgr.h"
+#include "classlib/Buttons.h"
+#include "classlib/CheckLst.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/Grids.h"
 #include "classlib/StdCtrls.h"
+#include "classlib/ToolWin.h"
 #include "classlib/tests/gui_support.h"
+#include "testsupport/Input.h"
 #include "ThemeManager/tests/tm_support.h"
 
 using namespace guitest;
@@ -40,8 +44,24 @@ struct FakeState {
   std::vector<HWND> DialogTextures;
   std::vector<std::wstring> Texts;
   bool Transparent = true;
+  bool Paint = false;  // elements and parent backgrounds leave colours behind
   std::vector<std::string> Missing;  // exports the fake lacks
 } fake;
+
+// With fake.Paint: an element fills its rectangle with a colour of its part
+// and state, a parent background with kParentColour.
+COLORREF ElementColour(int part, int state) { return RGB(40 + part * 10, 40 + state * 10, 250); }
+const COLORREF kParentColour = RGB(0, 220, 110);
+void FakeFill(HDC dc, const RECT* r, COLORREF c) {
+  RECT box;
+  if (!r) {
+    ::GetClipBox(dc, &box);
+    r = &box;
+  }
+  HBRUSH b = ::CreateSolidBrush(c);
+  ::FillRect(dc, r, b);
+  ::DeleteObject(b);
+}
 
 HTHEME WINAPI FakeOpen(HWND, LPCWSTR cls) {
   HTHEME h = reinterpret_cast<HTHEME>(intptr_t(0x1000 + ++fake.Opened));
@@ -49,8 +69,9 @@ HTHEME WINAPI FakeOpen(HWND, LPCWSTR cls) {
   return h;
 }
 HRESULT WINAPI FakeClose(HTHEME) { ++fake.Closed; return S_OK; }
-HRESULT WINAPI FakeDrawBackground(HTHEME t, HDC, int p, int s, const RECT*, const RECT*) {
+HRESULT WINAPI FakeDrawBackground(HTHEME t, HDC dc, int p, int s, const RECT* r, const RECT*) {
   fake.Backgrounds.push_back({t, p, s});
+  if (fake.Paint) FakeFill(dc, r, ElementColour(p, s));
   return S_OK;
 }
 HRESULT WINAPI FakeDrawText(HTHEME, HDC, int, int, LPCWSTR text, int n, DWORD, DWORD, const RECT*) {
@@ -61,8 +82,9 @@ HRESULT WINAPI FakeContentRect(HTHEME, HDC, int, int, const RECT* in, RECT* out)
   *out = *in;
   return S_OK;
 }
-HRESULT WINAPI FakeParentBackground(HWND h, HDC, RECT*) {
+HRESULT WINAPI FakeParentBackground(HWND h, HDC dc, RECT* r) {
   fake.ParentBackgrounds.push_back(h);
+  if (fake.Paint) FakeFill(dc, r, kParentColour);
   return S_OK;
 }
 BOOL WINAPI FakeTransparent(HTHEME, int, int) { return fake.Transparent; }
@@ -657,14 +679,14 @@ TEST_F(ThemeFixture, ButtonGlyphCellsFollowTheStateAndKeepTheirTransparentColour
   face.Glyph = strip.get();
   face.NumGlyphs = 4;
   struct Case {
-    TThemedButtonFace::TGlyphState State;
+    TButtonState State;
     int Glyphs;
     int Cell;
   } cases[] = {
-      {TThemedButtonFace::gsUp, 4, 0},       {TThemedButtonFace::gsDisabled, 4, 1},
-      {TThemedButtonFace::gsDown, 4, 2},     {TThemedButtonFace::gsExclusive, 4, 3},
-      {TThemedButtonFace::gsDisabled, 1, 0},  // one cell serves every state
-      {TThemedButtonFace::gsDown, 2, 0},     {TThemedButtonFace::gsExclusive, 3, 0},
+      {bsUp, 4, 0},       {bsDisabled, 4, 1},
+      {bsDown, 4, 2},     {bsExclusive, 4, 3},
+      {bsDisabled, 1, 0},  // one cell serves every state
+      {bsDown, 2, 0},     {bsExclusive, 3, 0},
   };
   for (const Case& c : cases) {
     Canvas32 pic(40, 40);
@@ -697,7 +719,7 @@ TEST_F(ThemeFixture, ButtonLayoutPlacesGlyphAndCaptionByLayoutMarginAndSpacing) 
   EXPECT_LT(ink.first, 5 + 16 + 7 + 4);
   EXPECT_EQ(left.Span(red, false).first, (60 - 16) / 2 + 4);  // centred across
 
-  face.Layout = TThemedButtonFace::glGlyphRight;
+  face.Layout = blGlyphRight;
   Canvas32 right(160, 60);
   m.DrawButton(face, tbPushButtonNormal, false, r, right.DC);
   EXPECT_EQ(right.Span(red, true).second, 160 - 5 - 4 - 1);
@@ -710,19 +732,19 @@ TEST_F(ThemeFixture, ButtonLayoutPlacesGlyphAndCaptionByLayoutMarginAndSpacing) 
   EXPECT_EQ(swapped.Span(red, true).first, 5 + 4);
 
   face.RightToLeft = false;
-  face.Layout = TThemedButtonFace::glGlyphTop;
+  face.Layout = blGlyphTop;
   Canvas32 top(160, 60);
   m.DrawButton(face, tbPushButtonNormal, false, r, top.DC);
   EXPECT_EQ(top.Span(red, false).first, 5 + 4);
   EXPECT_EQ(top.Span(red, true).first, (160 - 16) / 2 + 4);
 
-  face.Layout = TThemedButtonFace::glGlyphBottom;
+  face.Layout = blGlyphBottom;
   Canvas32 bottom(160, 60);
   m.DrawButton(face, tbPushButtonNormal, false, r, bottom.DC);
   EXPECT_EQ(bottom.Span(red, false).second, 60 - 5 - 4 - 1);
 
   // Margin -1 centres the pair; Spacing -1 shares the room in three.
-  face.Layout = TThemedButtonFace::glGlyphLeft;
+  face.Layout = blGlyphLeft;
   face.Margin = -1;
   face.Spacing = -1;
   face.Caption.clear();
@@ -815,13 +837,17 @@ TEST_F(ThemeFixture, FixingControlsMakesLabelsTransparentAndTexturesWindowedChil
   EXPECT_TRUE(fake.DialogTextures.empty());
 }
 
-TEST_F(ThemeFixture, BorderPaintIsNeededByGrids) {
+TEST_F(ThemeFixture, BorderPaintIsNeededByGridsScrollingControlsAndRichEdits) {
   Use(Lib::Fake);
   TThemeManager m(nullptr);
   TDrawGrid grid(nullptr);
+  TScrollBox scroll(nullptr);
+  TRichEdit rich(nullptr);
   TEdit edit(nullptr);
   TPanel panel(nullptr);
   EXPECT_TRUE(m.NeedsBorderPaint(&grid));
+  EXPECT_TRUE(m.NeedsBorderPaint(&scroll));
+  EXPECT_TRUE(m.NeedsBorderPaint(&rich));
   EXPECT_FALSE(m.NeedsBorderPaint(&edit));
   EXPECT_FALSE(m.NeedsBorderPaint(&panel));
 }
@@ -846,4 +872,426 @@ TEST_F(ThemeFixture, ThemeChangesReachEveryWindowAndRecreateListViews) {
     EXPECT_NE(std::find(told.begin(), told.end(), c), told.end()) << c->ClassName();
   t.List->HandleNeeded();
   EXPECT_NE(t.List->GetHandle(), list) << "a list view gets a new window";
+}
+
+// ---- The other standard controls ------------------------------------------
+
+namespace {
+
+// What WM_PRINT paints of a window's client area.
+void Print(TWinControl* c, Canvas32& pic) {
+  ::SendMessageW(c->GetHandle(), WM_PRINT, WPARAM(pic.DC), PRF_CLIENT | PRF_ERASEBKGND);
+}
+
+int Count(const Canvas32& pic, const TRect& r, COLORREF c) {
+  int n = 0;
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x) n += pic.At(x, y) == c;
+  return n;
+}
+
+// The columns of one row holding the colour.
+std::pair<int, int> RowSpan(const Canvas32& pic, int y, COLORREF c) {
+  int lo = -1, hi = -1;
+  for (int x = 0; x < pic.W; ++x)
+    if (pic.At(x, y) == c) {
+      if (lo < 0) lo = x;
+      hi = x;
+    }
+  return {lo, hi};
+}
+
+}  // namespace
+
+TEST_F(ThemeFixture, EveryStandardControlGoesToTheFirstListOfItsClass) {
+  Use(Lib::Fake);
+  TestForm t;
+  auto* speed = new TSpeedButton(t.Form);
+  speed->SetParent(t.Form);
+  auto* bit = new TBitBtn(t.Form);
+  bit->SetParent(t.Form);
+  auto* track = new TTrackBar(t.Form);
+  track->SetParent(t.Form);
+  auto* anim = new TAnimate(t.Form);
+  anim->SetParent(t.Form);
+  auto* checks = new TCheckListBox(t.Form);
+  checks->SetParent(t.Form);
+  auto* scroll = new TScrollBox(t.Form);
+  scroll->SetParent(t.Form);
+  TThemeManager m(t.Form);
+  m.CollectForms();
+  EXPECT_TRUE(m.IsSubclassed(speed, skSpeedButton));
+  EXPECT_TRUE(m.IsSubclassed(bit, skButton));
+  EXPECT_TRUE(m.IsSubclassed(track, skTrackBar));
+  EXPECT_TRUE(m.IsSubclassed(checks, skCheckListBox));
+  EXPECT_FALSE(m.IsSubclassed(checks, skWinControl)) << "the first class that matches picks the list";
+  EXPECT_TRUE(m.IsSubclassed(scroll, skWinControl));
+  // Animations are off by default, and not handed to the general list either.
+  EXPECT_FALSE(m.IsSubclassed(anim, skAnimate));
+  EXPECT_FALSE(m.IsSubclassed(anim, skWinControl));
+  m.SetThemeOptions(m.GetOptions() + toSubclassAnimate - toSubclassSpeedButtons);
+  m.CollectForms();
+  EXPECT_TRUE(m.IsSubclassed(anim, skAnimate));
+  EXPECT_FALSE(m.IsSubclassed(speed, skSpeedButton));
+  EXPECT_EQ(m.ListCount(skSpeedButton), 0);
+}
+
+TEST_F(ThemeFixture, SpeedButtonsPaintTheThemedFaceOfTheirStateAndFollowThePointer) {
+  Use(Lib::Fake);
+  TestForm t;
+  auto* b = new TSpeedButton(t.Form);
+  b->SetParent(t.Form);
+  b->SetBounds(300, 200, 40, 40);
+  auto strip = GlyphStrip();
+  b->SetGlyph(strip.get());
+  b->SetNumGlyphs(4);
+  TThemeManager m(t.Form);
+  m.CollectForms();
+  ASSERT_TRUE(m.IsSubclassed(b, skSpeedButton));
+  // Painted into a picture: the element drawn, and the glyph cell at the
+  // centre (the cell spans 12..27, its square 16..23).
+  auto paint = [&](const wchar_t* cls, int state, int cell, const char* what) {
+    fake.Backgrounds.clear();
+    Canvas32 pic(40, 40);
+    EXPECT_EQ(b->Perform(WM_PAINT, WPARAM(pic.DC), 0), 0);
+    ASSERT_EQ(fake.Backgrounds.size(), 1u) << what;
+    EXPECT_EQ(fake.ClassOf[fake.Backgrounds[0].Theme], cls) << what;
+    EXPECT_EQ(fake.Backgrounds[0].Part, 1) << what;
+    EXPECT_EQ(fake.Backgrounds[0].State, state) << what;
+    EXPECT_EQ(pic.At(20, 20), kCellColours[cell]) << what;
+  };
+  paint(L"button", 1, 0, "up");
+  b->SetGroupIndex(1);
+  b->SetDown(true);
+  paint(L"button", 3, 3, "held down: pressed, the fourth cell");
+  b->SetAllowAllUp(true);
+  b->SetDown(false);
+  b->SetEnabled(false);
+  paint(L"button", 4, 1, "disabled");
+  b->SetEnabled(true);
+
+  // The pointer over it: a raised button is hot when it is the control under
+  // the pointer, a flat one when it heard the mouse come in.
+  t.Form->Show();
+  ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(t.Form->GetHandle()) != 0; }));
+  testsupport::MoveMouse(testsupport::ScreenPoint(t.Form->GetHandle(), 320, 220));
+  ASSERT_TRUE(PumpUntil([&] { return b->MouseInControl(); }));
+  paint(L"button", 2, 0, "raised, pointer over it");
+  b->SetFlat(true);
+  paint(L"toolbar", 2, 0, "flat, pointer over it");
+  testsupport::MoveMouse(testsupport::ScreenPoint(t.Form->GetHandle(), 280, 190));
+  ASSERT_TRUE(PumpUntil([&] { return !b->MouseInControl(); }));
+  paint(L"toolbar", 1, 0, "flat, pointer gone");
+  b->SetFlat(false);
+  paint(L"button", 1, 0, "raised, pointer gone");
+
+  // A raised, enabled button repaints when the pointer comes or goes (a
+  // flat one repaints itself).
+  ASSERT_TRUE(PumpUntil([&] { return !::GetUpdateRect(t.Form->GetHandle(), nullptr, FALSE); }));
+  b->Perform(CM_MOUSEENTER, 0, 0);
+  RECT dirty{};
+  EXPECT_TRUE(::GetUpdateRect(t.Form->GetHandle(), &dirty, FALSE));
+  EXPECT_EQ(TRect(dirty), TRect(300, 200, 340, 240));
+  ::ValidateRect(t.Form->GetHandle(), nullptr);
+  b->SetEnabled(false);
+  ::ValidateRect(t.Form->GetHandle(), nullptr);
+  b->Perform(CM_MOUSELEAVE, 0, 0);
+  EXPECT_FALSE(::GetUpdateRect(t.Form->GetHandle(), nullptr, FALSE));
+  t.Form->Hide();
+}
+
+TEST_F(ThemeFixture, BitButtonsDrawTheirThemedFaceByItemStateAndPointer) {
+  Use(Lib::Fake);
+  fake.Paint = true;
+  TestForm t;
+  auto* b = new TBitBtn(t.Form);
+  b->SetParent(t.Form);
+  b->SetCaption(L"");
+  b->SetBounds(300, 200, 60, 40);
+  auto strip = GlyphStrip();
+  b->SetGlyph(strip.get());
+  b->SetNumGlyphs(4);
+  TThemeManager m(t.Form);
+  m.CollectForms();
+  ASSERT_TRUE(m.IsSubclassed(b, skButton));
+  t.Form->Show();
+  ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(b->GetHandle()) != 0; }));
+  // What the button's own painting shows: the element of the state over
+  // the whole item, the glyph cell at the centre.
+  auto print = [&](int state, int cell, const char* what) {
+    fake.Backgrounds.clear();
+    Canvas32 pic(60, 40);
+    Print(b, pic);
+    EXPECT_EQ(CountDraws(L"button", 1, state), 1) << what;
+    EXPECT_EQ(pic.At(2, 2), ElementColour(1, state)) << what;
+    EXPECT_EQ(pic.At(30, 20), kCellColours[cell]) << what;
+  };
+  print(1, 0, "normal");
+  b->SetDefault(true);
+  print(5, 0, "default");
+  ::SendMessageW(b->GetHandle(), BM_SETSTATE, TRUE, 0);
+  print(3, 2, "pressed");
+  ::SendMessageW(b->GetHandle(), BM_SETSTATE, FALSE, 0);
+  b->SetEnabled(false);
+  print(4, 1, "disabled");
+  b->SetEnabled(true);
+  b->SetDefault(false);
+  testsupport::MoveMouse(testsupport::ClientCentre(b->GetHandle()));
+  print(2, 0, "the pointer over it");
+
+  // The pointer coming or going repaints a bit button (not a plain one),
+  // and the control still hears of it.
+  int heard = 0;
+  m.OnControlMessage = TControlMessageEvent([&](TThemeManager*, TControl* c, TMessage& msg, bool&) {
+    if (c == b && msg.Msg == CM_MOUSELEAVE) ++heard;
+  });
+  for (TButton* button : {static_cast<TButton*>(b), t.Button}) {
+    ::ValidateRect(button->GetHandle(), nullptr);
+    button->Perform(CM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(::GetUpdateRect(button->GetHandle(), nullptr, FALSE) != 0, button == b);
+  }
+  m.OnControlMessage = TControlMessageEvent();
+  EXPECT_EQ(heard, 1);
+  t.Form->Hide();
+}
+
+TEST_F(ThemeFixture, TrackBarsShowTheParentBehindTicsAndChannel) {
+  Use(Lib::Fake);
+  fake.Paint = true;
+  TestForm t;
+  auto* bar = new TTrackBar(t.Form);
+  bar->SetParent(t.Form);
+  bar->SetBounds(10, 150, 200, 40);
+  TThemeManager m(t.Form);
+  m.CollectForms();
+  ASSERT_TRUE(m.IsSubclassed(bar, skTrackBar));
+  fake.ParentBackgrounds.clear();
+  Canvas32 pic(200, 40);
+  Print(bar, pic);
+  EXPECT_EQ(std::count(fake.ParentBackgrounds.begin(), fake.ParentBackgrounds.end(), bar->GetHandle()), 2)
+      << "once behind the tics, once along the channel";
+  EXPECT_EQ(pic.At(1, 1), kParentColour);
+  EXPECT_EQ(pic.At(198, 38), kParentColour);
+  EXPECT_GT(Count(pic, TRect(0, 0, 200, 40), kParentColour), 0);
+  EXPECT_LT(Count(pic, TRect(0, 0, 200, 40), kParentColour), 200 * 40) << "the bar's own parts drawn over it";
+
+  // The stages: items announced on pre-paint, the default drawing kept.
+  NMCUSTOMDRAW cd{};
+  cd.hdr = {bar->GetHandle(), UINT_PTR(0), UINT(NM_CUSTOMDRAW)};
+  cd.hdc = pic.DC;
+  cd.dwDrawStage = CDDS_PREPAINT;
+  EXPECT_EQ(bar->Perform(CN_NOTIFY, 0, LPARAM(&cd)), CDRF_NOTIFYITEMDRAW);
+  cd.dwDrawStage = CDDS_ITEMPREPAINT;
+  cd.dwItemSpec = TBCD_THUMB;
+  fake.ParentBackgrounds.clear();
+  EXPECT_EQ(bar->Perform(CN_NOTIFY, 0, LPARAM(&cd)), CDRF_DODEFAULT);
+  EXPECT_TRUE(fake.ParentBackgrounds.empty()) << "the thumb is the bar's own";
+}
+
+TEST_F(ThemeFixture, AnimationsEraseNothingAndShowTheirColourWhenTransparent) {
+  Use(Lib::Fake);
+  TestForm t;
+  auto* a = new TAnimate(t.Form);
+  a->SetParent(t.Form);
+  TThemeManager m(t.Form);
+  m.SetThemeOptions(m.GetOptions() + toSubclassAnimate);
+  m.CollectForms();
+  ASSERT_TRUE(m.IsSubclassed(a, skAnimate));
+  Canvas32 pic(10, 10);
+  EXPECT_EQ(a->Perform(WM_ERASEBKGND, WPARAM(pic.DC), 0), 1);
+  EXPECT_EQ(pic.At(5, 5), RGB(255, 255, 255)) << "nothing erased";
+  a->SetColor(clBtnFace);
+  EXPECT_EQ(a->Perform(CN_CTLCOLORSTATIC, WPARAM(pic.DC), 0), LRESULT(::GetSysColorBrush(COLOR_BTNFACE)));
+  a->SetColor(clWindow);
+  EXPECT_EQ(a->Perform(CN_CTLCOLORSTATIC, WPARAM(pic.DC), 0), LRESULT(::GetSysColorBrush(COLOR_WINDOW)));
+  a->SetTransparent(false);
+  EXPECT_NE(a->Perform(CN_CTLCOLORSTATIC, WPARAM(pic.DC), 0), LRESULT(::GetSysColorBrush(COLOR_WINDOW)))
+      << "an opaque animation answers for itself";
+}
+
+TEST_F(ThemeFixture, CheckListBoxesDrawAThemedCheckBesideEachItem) {
+  Use(Lib::Fake);
+  fake.Paint = true;
+  TestForm t;
+  auto* list = new TCheckListBox(t.Form);
+  list->SetParent(t.Form);
+  list->SetBounds(10, 150, 150, 100);
+  list->SetColor(clWindow);
+  for (const wchar_t* s : {L"one", L"two", L"three"}) list->Items()->Add(s);
+  list->SetAllowGrayed(true);
+  list->SetState(0, cbChecked);
+  list->SetState(1, cbGrayed);
+  list->SetItemEnabled(2, false);
+  TThemeManager m(t.Form);
+  m.CollectForms();
+  ASSERT_TRUE(m.IsSubclassed(list, skCheckListBox));
+  t.Form->Show();
+  ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(list->GetHandle()) != 0; }));
+
+  const int strip = list->CheckWidth();
+  const TSize box = TThemeManager::CheckBoxSize();
+  const int looks[] = {5, 9, 1};  // checked, mixed, unchecked
+  auto check = [&](bool rtl) {
+    Canvas32 pic(150, 100);
+    Print(list, pic);
+    for (int i = 0; i < 3; ++i) {
+      TRect r = list->ItemRect(i);
+      int y = (r.top + r.bottom) / 2;
+      auto span = RowSpan(pic, y, ElementColour(3, looks[i]));
+      int from = rtl ? r.right - strip : r.left;
+      EXPECT_EQ(span.first, from + (strip - box.cx) / 2) << "item " << i << (rtl ? ", right to left" : "");
+      EXPECT_EQ(span.second - span.first + 1, box.cx) << "item " << i;
+      // The text, 2 pixels off the check strip.
+      TRect text = rtl ? TRect(r.left, r.top, r.right - strip - 2, r.bottom) : TRect(r.left + strip + 2, r.top, r.right, r.bottom);
+      TRect beside = rtl ? TRect(r.right - strip - 2, r.top, r.right - strip, r.bottom) : TRect(r.left + strip, r.top, r.left + strip + 2, r.bottom);
+      COLORREF ink = i == 2 ? ::GetSysColor(COLOR_GRAYTEXT) : ::GetSysColor(COLOR_WINDOWTEXT);
+      EXPECT_GT(Count(pic, text, ink), 0) << "item " << i;
+      EXPECT_EQ(Count(pic, beside, ink), 0) << "item " << i;
+    }
+    return pic.At(rtl ? 1 : 149 - 1, (list->ItemRect(0).top + list->ItemRect(0).bottom) / 2);
+  };
+  check(false);
+  // A selected item is highlighted beside its check box.
+  list->SetItemIndex(0);
+  {
+    Canvas32 pic(150, 100);
+    Print(list, pic);
+    TRect r = list->ItemRect(0);
+    int y = (r.top + r.bottom) / 2;
+    EXPECT_EQ(pic.At(r.right - 3, y), ::GetSysColor(COLOR_HIGHLIGHT));
+    EXPECT_EQ(pic.At(r.left + strip / 2, y), ElementColour(3, 5));
+  }
+  list->SetItemIndex(-1);
+  // Right-to-left reading puts the check on the right.
+  HWND h = list->GetHandle();
+  ::SetWindowLongW(h, GWL_EXSTYLE, ::GetWindowLongW(h, GWL_EXSTYLE) | WS_EX_RTLREADING);
+  check(true);
+  t.Form->Hide();
+}
+
+TEST_F(ThemeFixture, ScrollBoxesAndStaticTextsShowTheParentBackground) {
+  Use(Lib::Fake);
+  fake.Paint = true;
+  TestForm t;
+  auto* scroll = new TScrollBox(t.Form);
+  scroll->SetParent(t.Form);
+  scroll->SetBounds(10, 150, 100, 80);
+  auto* text = new TStaticText(t.Form);
+  text->SetParent(t.Form);
+  text->SetCaption(L"Static text");
+  text->SetBounds(150, 150, 100, 20);
+  TThemeManager m(t.Form);
+  m.CollectForms();
+  ASSERT_TRUE(m.IsSubclassed(scroll, skWinControl));
+  ASSERT_TRUE(m.IsSubclassed(text, skWinControl));
+
+  Canvas32 box(100, 80);
+  Print(scroll, box);
+  EXPECT_EQ(box.At(50, 40), kParentColour);
+  // Double-buffered, it has its parent erase into the buffer instead.
+  int formErased = 0;
+  m.OnControlMessage = TControlMessageEvent([&](TThemeManager*, TControl* c, TMessage& msg, bool&) {
+    if (c == t.Form && msg.Msg == WM_ERASEBKGND) ++formErased;
+  });
+  scroll->SetDoubleBuffered(true);
+  fake.ParentBackgrounds.clear();
+  Canvas32 buffered(100, 80);
+  EXPECT_EQ(scroll->Perform(WM_ERASEBKGND, WPARAM(buffered.DC), 0), 1);
+  EXPECT_EQ(formErased, 1);
+  EXPECT_TRUE(fake.ParentBackgrounds.empty());
+  m.OnControlMessage = TControlMessageEvent();
+
+  // The static text is drawn over the parent's background.
+  Canvas32 label(100, 20);
+  Print(text, label);
+  EXPECT_GT(Count(label, TRect(0, 0, 100, 20), kParentColour), 100 * 20 / 2);
+  EXPECT_GT(Count(label, TRect(0, 0, 100, 20), ::GetSysColor(COLOR_WINDOWTEXT)), 0);
+  EXPECT_EQ(Count(label, TRect(0, 0, 100, 20), ::GetSysColor(COLOR_BTNFACE)), 0);
+  EXPECT_EQ(text->Perform(CN_CTLCOLORSTATIC, WPARAM(label.DC), 0), LRESULT(::GetStockObject(NULL_BRUSH)));
+  EXPECT_EQ(::GetBkMode(label.DC), TRANSPARENT);
+}
+
+TEST_F(ThemeFixture, ADoubleBufferedParentErasesForItsThemedChildren) {
+  Use(Lib::Fake);
+  TestForm t;
+  TThemeManager m(t.Form);
+  m.CollectForms();
+  int formErased = 0;
+  m.OnControlMessage = TControlMessageEvent([&](TThemeManager*, TControl* c, TMessage& msg, bool&) {
+    if (c == t.Form && msg.Msg == WM_ERASEBKGND) ++formErased;
+  });
+  t.Form->SetDoubleBuffered(true);
+  Canvas32 pic(100, 100);
+  fake.ParentBackgrounds.clear();
+  EXPECT_EQ(t.Group->Perform(WM_ERASEBKGND, WPARAM(pic.DC), 0), 1);
+  EXPECT_EQ(t.Panel->Perform(WM_ERASEBKGND, WPARAM(pic.DC), 0), 1);
+  t.Panel->Perform(WM_PRINTCLIENT, WPARAM(pic.DC), 0);
+  EXPECT_EQ(t.Button->Perform(CN_CTLCOLORBTN, WPARAM(pic.DC), 0), LRESULT(::GetStockObject(NULL_BRUSH)));
+  EXPECT_EQ(formErased, 4);
+  EXPECT_TRUE(fake.ParentBackgrounds.empty());
+  // The button in the panel: its parent is not double-buffered.
+  t.InPanel->Perform(CN_CTLCOLORBTN, WPARAM(pic.DC), 0);
+  EXPECT_EQ(formErased, 4);
+  ASSERT_EQ(fake.ParentBackgrounds.size(), 1u);
+  EXPECT_EQ(fake.ParentBackgrounds[0], t.InPanel->GetHandle());
+  m.OnControlMessage = TControlMessageEvent();
+}
+
+TEST_F(ThemeFixture, FixingToolBarsMakesThemTransparentAndFreesTheirButtonsMouse) {
+  Use(Lib::Fake);
+  TestForm t;
+  auto* bar = new TToolBar(t.Form);
+  bar->SetParent(t.Form);
+  auto* plain = new TToolButton(t.Form);
+  plain->SetParent(bar);
+  auto* drop = new TToolButton(t.Form);
+  drop->SetParent(bar);
+  drop->SetStyle(tbsDropDown);
+  auto* onBar = new TEdit(t.Form);
+  onBar->SetParent(bar);
+  onBar->HandleNeeded();
+  TThemeManager m(t.Form);
+  m.SetThemeOptions(m.GetOptions() - toSetTransparency - toResetMouseCapture);
+  m.CollectForms();
+  EXPECT_FALSE(bar->GetTransparent());
+  EXPECT_TRUE(plain->ControlStyle.Contains(csCaptureMouse));
+
+  m.SetThemeOptions(m.GetOptions() + toSetTransparency);
+  m.FixControls(t.Form);
+  EXPECT_TRUE(bar->GetTransparent());
+  EXPECT_TRUE(plain->ControlStyle.Contains(csCaptureMouse)) << "only with toResetMouseCapture";
+  EXPECT_EQ(std::count(fake.DialogTextures.begin(), fake.DialogTextures.end(), onBar->GetHandle()), 0)
+      << "a tool bar is not entered";
+
+  bar->SetTransparent(false);
+  m.SetThemeOptions(m.GetOptions() - toSetTransparency + toResetMouseCapture);
+  m.FixControls(t.Form);
+  EXPECT_FALSE(bar->GetTransparent());
+  EXPECT_FALSE(plain->ControlStyle.Contains(csCaptureMouse));
+  EXPECT_TRUE(drop->ControlStyle.Contains(csCaptureMouse)) << "a drop-down button keeps it for its menu";
+}
+
+TEST_F(ThemeFixture, ThemeChangesRecreateCoolBarsWithoutVisitingTheirBands) {
+  Use(Lib::Fake);
+  TestForm t;
+  auto* cool = new TCoolBar(t.Form);
+  cool->SetParent(t.Form);
+  auto* inBand = new TEdit(t.Form);
+  inBand->SetParent(cool);
+  cool->Bands()->Add()->SetControl(inBand);
+  cool->HandleNeeded();
+  inBand->HandleNeeded();
+  TThemeManager m(t.Form);
+  m.CollectForms();
+  std::vector<TControl*> told;
+  m.OnControlMessage = TControlMessageEvent([&](TThemeManager*, TControl* c, TMessage& msg, bool&) {
+    if (msg.Msg == WM_THEMECHANGED) told.push_back(c);
+  });
+  HWND before = cool->GetHandle();
+  TThemeManager::BroadcastThemeChange();
+  m.OnControlMessage = TControlMessageEvent();
+  EXPECT_NE(std::find(told.begin(), told.end(), cool), told.end());
+  EXPECT_EQ(std::find(told.begin(), told.end(), inBand), told.end());
+  cool->HandleNeeded();
+  EXPECT_NE(cool->GetHandle(), before);
 }

@@ -230,7 +230,7 @@ TEST_F(StyledFixture, ButtonsDrawTheStyledElementsWithGlyphAndCaption) {
   m.DrawButton(face, tbPushButtonNormal, false, r, flat.DC);
   face.Flat = false;
   face.Enabled = false;
-  face.State = TThemedButtonFace::gsDisabled;
+  face.State = bsDisabled;
   m.DrawButton(face, tbPushButtonDisabled, false, r, off.DC);
 
   // A push button has a border; a flat tool-bar button at rest has none.
