@@ -11,6 +11,8 @@
 
 #include "ThemeManager/ThemeMgr.h"
 #include "ThemeManager/tests/tm_support.h"
+#include "classlib/Buttons.h"
+#include "classlib/CheckLst.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/Grids.h"
@@ -243,6 +245,60 @@ TEST_F(StyledFixture, ButtonsDrawTheStyledElementsWithGlyphAndCaption) {
   EXPECT_NE(off.Span(kCellColours[1], true).first, -1) << "the disabled cell";
   EXPECT_EQ(off.Span(kCellColours[0], true).first, -1);
   EXPECT_NE(off.Span(::GetSysColor(COLOR_GRAYTEXT), true).first, -1) << "greyed caption";
+}
+
+TEST_F(StyledFixture, CheckListBoxesAndBitButtonsDrawTheStyledElements) {
+  StyledForm f;
+  auto* list = f.Add<TCheckListBox>(10, 10, 150, 80);
+  list->SetColor(clWindow);
+  list->Items()->Add(L"on");
+  list->Items()->Add(L"off");
+  list->SetChecked(0, true);
+  auto* bit = f.Add<TBitBtn>(200, 10, 80, 30);
+  bit->SetCaption(L"Go");
+  TThemeManager m(f.Form);
+  m.CollectForms();
+  f.Show();
+  ASSERT_TRUE(m.IsSubclassed(list, skCheckListBox));
+  ASSERT_TRUE(m.IsSubclassed(bit, skButton));
+
+  // Each item's check is the style's check box of its state.
+  Canvas32 pic(150, 80);
+  ::SendMessageW(list->GetHandle(), WM_PRINT, WPARAM(pic.DC), PRF_CLIENT);
+  const TSize box = TThemeManager::CheckBoxSize();
+  const int strip = list->CheckWidth();
+  int cellsDiffer = 0;
+  for (int i = 0; i < 2; ++i) {
+    TRect r = list->ItemRect(i);
+    int x = r.left + (strip - box.cx) / 2, y = r.top + (r.bottom - r.top - box.cy) / 2;
+    Canvas32 element(box.cx, box.cy);
+    ThemeServices()->DrawElement(
+        element.DC, TThemeServices::GetElementDetails(i == 0 ? tbCheckBoxCheckedNormal : tbCheckBoxUncheckedNormal),
+        TRect(0, 0, box.cx, box.cy));
+    int wrong = 0;
+    for (int dy = 0; dy < box.cy; ++dy)
+      for (int dx = 0; dx < box.cx; ++dx) {
+        wrong += pic.At(x + dx, y + dy) != element.At(dx, dy);
+        if (i == 1) cellsDiffer += pic.At(x + dx, y + dy) != pic.At(x + dx, y + dy - (r.bottom - r.top));
+      }
+    EXPECT_EQ(wrong, 0) << "item " << i;
+  }
+  EXPECT_GT(cellsDiffer, 0) << "checked and unchecked look alike";
+
+  // The bit button's face is the style's push button over the form.
+  Canvas32 face(80, 30), element(80, 30);
+  ::SendMessageW(bit->GetHandle(), WM_PRINT, WPARAM(face.DC), PRF_CLIENT);
+  HBRUSH formColour = ::CreateSolidBrush(ColorToRef(f.Form->GetColor()));
+  RECT all{0, 0, 80, 30};
+  ::FillRect(element.DC, &all, formColour);
+  ::DeleteObject(formColour);
+  ThemeServices()->DrawElement(element.DC, TThemeServices::GetElementDetails(tbPushButtonNormal),
+                               TRect(0, 0, 80, 30));
+  int wrong = 0;
+  for (int x = 0; x < 80; ++x)
+    for (int y : {0, 1, 28, 29}) wrong += face.At(x, y) != element.At(x, y);
+  EXPECT_EQ(wrong, 0);
+  EXPECT_GT(face.InkColumns({element.At(40, 3)}).first, -1);
 }
 
 int main(int argc, char** argv) {
