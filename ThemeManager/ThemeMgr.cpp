@@ -659,15 +659,7 @@ void TThemeManager::UpdateUIState(TControl* Control, WORD Key) {
   }
 }
 
-void TThemeManager::PerformEraseBackground(TControl* Control, HDC DC) {
-  TWinControl* parent = Control->GetParent();
-  if (!parent) return;
-  POINT old;
-  ::GetWindowOrgEx(DC, &old);
-  ::SetWindowOrgEx(DC, old.x + Control->GetLeft(), old.y + Control->GetTop(), nullptr);
-  parent->Perform(WM_ERASEBKGND, WPARAM(DC), LPARAM(DC));
-  ::SetWindowOrgEx(DC, old.x, old.y, nullptr);
-}
+void TThemeManager::PerformEraseBackground(TControl* Control, HDC DC) { ::PerformEraseBackground(Control, DC); }
 
 void TThemeManager::DrawParentBackground(TControl* Control, HDC DC, const TThemedElementDetails* Details,
                                          bool OnlyIfTransparent, const TRect* Bounds) {

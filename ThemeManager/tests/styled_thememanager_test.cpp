@@ -187,6 +187,12 @@ TEST_F(StyledFixture, PanelsShowTheirParentsBackground) {
   Canvas32 erased(100, 60);
   EXPECT_EQ(panel->Perform(WM_ERASEBKGND, WPARAM(erased.DC), 0), 1);
   EXPECT_EQ(erased.At(0, 0), TStripedPanel::StripeAt(13));
+  // A double-buffered parent erases into the panel's context itself, at the
+  // panel's place.
+  striped->SetDoubleBuffered(true);
+  Canvas32 buffered(100, 60);
+  EXPECT_EQ(panel->Perform(WM_ERASEBKGND, WPARAM(buffered.DC), 0), 1);
+  for (int x : {0, 2, 3, 4, 50}) EXPECT_EQ(buffered.At(x, 30), TStripedPanel::StripeAt(x + 13)) << x;
 }
 
 TEST_F(StyledFixture, StatusBarsAndClientEdgesTakeTheStyle) {
