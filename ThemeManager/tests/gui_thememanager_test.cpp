@@ -201,6 +201,18 @@ struct TestForm {
     Form->HandleNeeded();
   }
   ~TestForm() { delete Form; }
+  // One more control on the form (or on Parent), at its default bounds or
+  // at the given ones.
+  template <class T> T* Add(TWinControl* Parent = nullptr) {
+    T* c = new T(Form);
+    c->SetParent(Parent ? Parent : Form);
+    return c;
+  }
+  template <class T> T* Add(int L, int T_, int W, int H) {
+    T* c = Add<T>();
+    c->SetBounds(L, T_, W, H);
+    return c;
+  }
 };
 
 }  // namespace
@@ -906,18 +918,12 @@ std::pair<int, int> RowSpan(const Canvas32& pic, int y, COLORREF c) {
 TEST_F(ThemeFixture, EveryStandardControlGoesToTheFirstListOfItsClass) {
   Use(Lib::Fake);
   TestForm t;
-  auto* speed = new TSpeedButton(t.Form);
-  speed->SetParent(t.Form);
-  auto* bit = new TBitBtn(t.Form);
-  bit->SetParent(t.Form);
-  auto* track = new TTrackBar(t.Form);
-  track->SetParent(t.Form);
-  auto* anim = new TAnimate(t.Form);
-  anim->SetParent(t.Form);
-  auto* checks = new TCheckListBox(t.Form);
-  checks->SetParent(t.Form);
-  auto* scroll = new TScrollBox(t.Form);
-  scroll->SetParent(t.Form);
+  auto* speed = t.Add<TSpeedButton>();
+  auto* bit = t.Add<TBitBtn>();
+  auto* track = t.Add<TTrackBar>();
+  auto* anim = t.Add<TAnimate>();
+  auto* checks = t.Add<TCheckListBox>();
+  auto* scroll = t.Add<TScrollBox>();
   TThemeManager m(t.Form);
   m.CollectForms();
   EXPECT_TRUE(m.IsSubclassed(speed, skSpeedButton));
@@ -939,9 +945,7 @@ TEST_F(ThemeFixture, EveryStandardControlGoesToTheFirstListOfItsClass) {
 TEST_F(ThemeFixture, SpeedButtonsPaintTheThemedFaceOfTheirStateAndFollowThePointer) {
   Use(Lib::Fake);
   TestForm t;
-  auto* b = new TSpeedButton(t.Form);
-  b->SetParent(t.Form);
-  b->SetBounds(300, 200, 40, 40);
+  auto* b = t.Add<TSpeedButton>(300, 200, 40, 40);
   auto strip = GlyphStrip();
   b->SetGlyph(strip.get());
   b->SetNumGlyphs(4);
@@ -1004,8 +1008,7 @@ TEST_F(ThemeFixture, BitButtonsDrawTheirThemedFaceByItemStateAndPointer) {
   Use(Lib::Fake);
   fake.Paint = true;
   TestForm t;
-  auto* b = new TBitBtn(t.Form);
-  b->SetParent(t.Form);
+  auto* b = t.Add<TBitBtn>();
   b->SetCaption(L"");
   b->SetBounds(300, 200, 60, 40);
   auto strip = GlyphStrip();
@@ -1059,9 +1062,7 @@ TEST_F(ThemeFixture, TrackBarsShowTheParentBehindTicsAndChannel) {
   Use(Lib::Fake);
   fake.Paint = true;
   TestForm t;
-  auto* bar = new TTrackBar(t.Form);
-  bar->SetParent(t.Form);
-  bar->SetBounds(10, 150, 200, 40);
+  auto* bar = t.Add<TTrackBar>(10, 150, 200, 40);
   TThemeManager m(t.Form);
   m.CollectForms();
   ASSERT_TRUE(m.IsSubclassed(bar, skTrackBar));
@@ -1091,8 +1092,7 @@ TEST_F(ThemeFixture, TrackBarsShowTheParentBehindTicsAndChannel) {
 TEST_F(ThemeFixture, AnimationsEraseNothingAndShowTheirColourWhenTransparent) {
   Use(Lib::Fake);
   TestForm t;
-  auto* a = new TAnimate(t.Form);
-  a->SetParent(t.Form);
+  auto* a = t.Add<TAnimate>();
   TThemeManager m(t.Form);
   m.SetThemeOptions(m.GetOptions() + toSubclassAnimate);
   m.CollectForms();
@@ -1113,9 +1113,7 @@ TEST_F(ThemeFixture, CheckListBoxesDrawAThemedCheckBesideEachItem) {
   Use(Lib::Fake);
   fake.Paint = true;
   TestForm t;
-  auto* list = new TCheckListBox(t.Form);
-  list->SetParent(t.Form);
-  list->SetBounds(10, 150, 150, 100);
+  auto* list = t.Add<TCheckListBox>(10, 150, 150, 100);
   list->SetColor(clWindow);
   for (const wchar_t* s : {L"one", L"two", L"three"}) list->Items()->Add(s);
   list->SetAllowGrayed(true);
@@ -1173,11 +1171,8 @@ TEST_F(ThemeFixture, ScrollBoxesAndStaticTextsShowTheParentBackground) {
   Use(Lib::Fake);
   fake.Paint = true;
   TestForm t;
-  auto* scroll = new TScrollBox(t.Form);
-  scroll->SetParent(t.Form);
-  scroll->SetBounds(10, 150, 100, 80);
-  auto* text = new TStaticText(t.Form);
-  text->SetParent(t.Form);
+  auto* scroll = t.Add<TScrollBox>(10, 150, 100, 80);
+  auto* text = t.Add<TStaticText>();
   text->SetCaption(L"Static text");
   text->SetBounds(150, 150, 100, 20);
   TThemeManager m(t.Form);
@@ -1240,15 +1235,11 @@ TEST_F(ThemeFixture, ADoubleBufferedParentErasesForItsThemedChildren) {
 TEST_F(ThemeFixture, FixingToolBarsMakesThemTransparentAndFreesTheirButtonsMouse) {
   Use(Lib::Fake);
   TestForm t;
-  auto* bar = new TToolBar(t.Form);
-  bar->SetParent(t.Form);
-  auto* plain = new TToolButton(t.Form);
-  plain->SetParent(bar);
-  auto* drop = new TToolButton(t.Form);
-  drop->SetParent(bar);
+  auto* bar = t.Add<TToolBar>();
+  auto* plain = t.Add<TToolButton>(bar);
+  auto* drop = t.Add<TToolButton>(bar);
   drop->SetStyle(tbsDropDown);
-  auto* onBar = new TEdit(t.Form);
-  onBar->SetParent(bar);
+  auto* onBar = t.Add<TEdit>(bar);
   onBar->HandleNeeded();
   TThemeManager m(t.Form);
   m.SetThemeOptions(m.GetOptions() - toSetTransparency - toResetMouseCapture);
@@ -1274,10 +1265,8 @@ TEST_F(ThemeFixture, FixingToolBarsMakesThemTransparentAndFreesTheirButtonsMouse
 TEST_F(ThemeFixture, ThemeChangesRecreateCoolBarsWithoutVisitingTheirBands) {
   Use(Lib::Fake);
   TestForm t;
-  auto* cool = new TCoolBar(t.Form);
-  cool->SetParent(t.Form);
-  auto* inBand = new TEdit(t.Form);
-  inBand->SetParent(cool);
+  auto* cool = t.Add<TCoolBar>();
+  auto* inBand = t.Add<TEdit>(cool);
   cool->Bands()->Add()->SetControl(inBand);
   cool->HandleNeeded();
   inBand->HandleNeeded();
