@@ -322,6 +322,10 @@ void TOdStatusPanel::SetAlignment(TAlignment Value) {
   Invalidate();
 }
 TStatusPanelBevel TOdStatusPanel::GetBevel() const { return linked_->GetBevel(); }
+TBiDiMode TOdStatusPanel::GetBiDiMode() const { return linked_->GetBiDiMode(); }
+void TOdStatusPanel::SetBiDiMode(TBiDiMode Value) { linked_->SetBiDiMode(Value); }
+bool TOdStatusPanel::GetParentBiDiMode() const { return linked_->GetParentBiDiMode(); }
+void TOdStatusPanel::SetParentBiDiMode(bool Value) { linked_->SetParentBiDiMode(Value); }
 void TOdStatusPanel::SetBevel(TStatusPanelBevel Value) {
   if (Value != linked_->GetBevel()) linked_->SetBevel(Value);
 }
@@ -390,6 +394,8 @@ void TOdStatusPanel::Assign(TOdStatusPanel* Source) {
   gaugeAttrs_->Assign(*Source->gaugeAttrs_);
   SetAlignment(Source->GetAlignment());
   SetBevel(Source->GetBevel());
+  SetBiDiMode(Source->GetBiDiMode());
+  SetParentBiDiMode(Source->GetParentBiDiMode());
   if (Source->glyph_->GetGraphic()) glyph_->SetGraphic(Source->glyph_->GetGraphic());
   else glyph_->Clear();
   SetText(Source->text_);
@@ -420,9 +426,14 @@ void TOdStatusPanel::SetIndex(int Value) {
     int Width;
     TAlignment Alignment;
     TStatusPanelBevel Bevel;
+    TBiDiMode BiDiMode;
+    bool ParentBiDiMode;
   };
   std::vector<TLinked> saved;
-  for (TOdStatusPanel* p : items) saved.push_back({p->linked_->GetWidth(), p->linked_->GetAlignment(), p->linked_->GetBevel()});
+  for (TOdStatusPanel* p : items) {
+    TStatusPanel* l = p->linked_;
+    saved.push_back({l->GetWidth(), l->GetAlignment(), l->GetBevel(), l->GetBiDiMode(), l->GetParentBiDiMode()});
+  }
   TLinked mine = saved[size_t(cur)];
   saved.erase(saved.begin() + cur);
   saved.insert(saved.begin() + Value, mine);
@@ -435,6 +446,8 @@ void TOdStatusPanel::SetIndex(int Value) {
     l->SetWidth(saved[size_t(i)].Width);
     l->SetAlignment(saved[size_t(i)].Alignment);
     l->SetBevel(saved[size_t(i)].Bevel);
+    l->SetBiDiMode(saved[size_t(i)].BiDiMode);
+    l->SetParentBiDiMode(saved[size_t(i)].ParentBiDiMode);
     l->SetStyle(psOwnerDraw);
     items[size_t(i)]->linked_ = l;
   }

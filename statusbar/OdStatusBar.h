@@ -100,6 +100,13 @@ class TOdStatusPanel : public TObject {
   void SetAlignment(TAlignment Value);
   TStatusPanelBevel GetBevel() const;
   void SetBevel(TStatusPanelBevel Value);
+  // Reading order, the linked panel's: its own, or its bar's while
+  // ParentBiDiMode holds (then it is not stored).
+  TBiDiMode GetBiDiMode() const;
+  void SetBiDiMode(TBiDiMode Value);
+  bool GetParentBiDiMode() const;
+  void SetParentBiDiMode(bool Value);
+  bool IsBiDiModeStored() const { return !GetParentBiDiMode(); }
   int GetWidth() const;
   void SetWidth(int Value);
   int GetIndex() const;

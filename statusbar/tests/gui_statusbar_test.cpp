@@ -286,6 +286,30 @@ TEST(OdStatusBarPanels, AssignCopiesTheDescription) {
   EXPECT_EQ(h.bar->Panels()->TimerClientCount(), 2);
 }
 
+TEST(OdStatusBarPanels, ReadingOrderIsTheLinkedPanelsAndTravelsWithThePanel) {
+  BarHost h;
+  TOdStatusPanel* a = h.Add(sptNormal, 50);
+  TOdStatusPanel* b = h.Add(sptNormal, 60);
+  EXPECT_TRUE(a->GetParentBiDiMode());
+  EXPECT_FALSE(a->IsBiDiModeStored());
+  a->SetBiDiMode(bdRightToLeft);
+  EXPECT_EQ(a->GetLinkedPanel()->GetBiDiMode(), bdRightToLeft);
+  EXPECT_FALSE(a->GetParentBiDiMode()) << "a mode of its own no longer follows the bar";
+  EXPECT_TRUE(a->IsBiDiModeStored());
+  // Copied by Assign, and kept by a move.
+  TOdStatusPanel* c = h.Add(sptNormal, 70);
+  h.bar->Panels()->SetItem(2, a);
+  EXPECT_EQ(c->GetBiDiMode(), bdRightToLeft);
+  EXPECT_FALSE(c->GetParentBiDiMode());
+  a->SetIndex(1);
+  EXPECT_EQ(a->GetLinkedPanel(), h.bar->TStatusBar::Panels()->GetItem(1));
+  EXPECT_EQ(a->GetBiDiMode(), bdRightToLeft);
+  EXPECT_FALSE(a->GetParentBiDiMode());
+  EXPECT_TRUE(b->GetParentBiDiMode());
+  b->SetParentBiDiMode(false);
+  EXPECT_FALSE(b->GetLinkedPanel()->GetParentBiDiMode());
+}
+
 TEST(OdStatusBarPanels, ClickReachesThePanelUnderTheCursor) {
   BarHost h;
   h.Add(sptNormal, 100);
