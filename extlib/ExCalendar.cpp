@@ -453,7 +453,29 @@ void TPopupCalendar::SetValue(const Variant& Value) {
   UpdateTitle();
 }
 
-TPopupCalendar* CreatePopupCalendar(TComponent* AOwner) { return new TPopupCalendar(AOwner); }
+namespace {
+// The screen's pixels per inch when it is not the 96 the windows are laid
+// out for, else 0.
+int ScreenScale() {
+  int PPI = Screen ? Screen->PixelsPerInch() : 96;
+  return PPI != 96 ? PPI : 0;
+}
+}  // namespace
+
+TPopupCalendar* CreatePopupCalendar(TComponent* AOwner, TBiDiMode ABiDiMode) {
+  auto* P = new TPopupCalendar(AOwner);
+  if (AOwner && !AOwner->GetComponentState().Contains(csDesigning)) {
+    if (int PPI = ScreenScale()) {
+      P->SetBounds(P->GetLeft(), P->GetTop(), MulDiv(P->GetWidth(), PPI, 96), MulDiv(P->GetHeight(), PPI, 96));
+      P->ScaleBy(PPI, 96);
+      P->Calendar()->SetParentFont(true);
+      SetDefaultDialogFont(P->Font());
+    }
+    // The edit's reading order, at any screen density.
+    P->SetBiDiMode(ABiDiMode);
+  }
+  return P;
+}
 
 void SetupPopupCalendar(TPopupWindow* PopupCalendar, TDayOfWeekName AStartOfWeek, TDaysOfWeek AWeekends,
                         TColor AWeekendColor, TStrings* BtnHints, bool FourDigitYear) {
@@ -589,6 +611,13 @@ bool RunDateDialog(TSelectDateDlg* D, TDateTime& Date) {
 std::unique_ptr<TSelectDateDlg> MakeDateDialog(const String& Caption) {
   std::unique_ptr<TSelectDateDlg> D(new TSelectDateDlg(Application));
   if (!Caption.empty()) D->SetCaption(Caption);
+  if (ScreenScale()) {
+    D->HandleNeeded();  // the form scales itself to the screen with its first window
+    D->Calendar->SetParentFont(true);
+    SetDefaultDialogFont(D->Font());
+    D->SetLeft(Screen->GetWidth() / 2 - D->GetWidth() / 2);
+    D->SetTop(Screen->GetHeight() / 2 - D->GetHeight() / 2);
+  }
   return D;
 }
 

@@ -152,7 +152,9 @@ class TSelectDateDlg : public TForm {
   void FormKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
 };
 
-TPopupCalendar* CreatePopupCalendar(TComponent* AOwner);
+// The drop-down calendar of an edit: at other than 96 DPI scaled to the
+// screen with the default dialog font; in the given reading order.
+TPopupCalendar* CreatePopupCalendar(TComponent* AOwner, TBiDiMode ABiDiMode = bdLeftToRight);
 void SetupPopupCalendar(TPopupWindow* PopupCalendar, TDayOfWeekName AStartOfWeek, TDaysOfWeek AWeekends,
                         TColor AWeekendColor, TStrings* BtnHints, bool FourDigitYear);
 // Runs the dialog under the edit; true and the date on OK.

@@ -141,7 +141,6 @@ TCustomComboEdit::~TCustomComboEdit() {
 void TCustomComboEdit::CreateParams(TCreateParams& P) {
   TCustomEdit::CreateParams(P);
   P.Style |= ES_MULTILINE | WS_CLIPCHILDREN;
-  if (oemConvert_) P.Style |= ES_OEMCONVERT;
   if (GetBorderStyle() == bsSingle && !GetCtl3D()) {
     P.ExStyle &= ~static_cast<DWORD>(WS_EX_CLIENTEDGE);
     P.Style |= WS_BORDER;
@@ -177,12 +176,6 @@ void TCustomComboEdit::UpdateBtnBounds() {
   else
     btnControl_->SetBounds(W - BW - 2, 2, BW, std::max(H - 4, 0));
   button_->SetBounds(0, 0, BW, btnControl_->GetHeight());
-}
-
-void TCustomComboEdit::SetOEMConvert(bool Value) {
-  if (Value == oemConvert_) return;
-  oemConvert_ = Value;
-  RecreateWnd();
 }
 
 int TCustomComboEdit::MinHeight() {
@@ -516,6 +509,10 @@ void TCustomComboEdit::WndProc(TMessage& M) {
     case CM_ENABLEDCHANGED:
       TCustomEdit::WndProc(M);
       button_->SetEnabled(GetEnabled());
+      return;
+    case CM_BIDIMODECHANGED:
+      TCustomEdit::WndProc(M);
+      if (popup_) popup_->SetBiDiMode(GetBiDiMode());
       return;
     case CN_CTLCOLOREDIT:
     case CN_CTLCOLORSTATIC:

@@ -87,9 +87,6 @@ class TCustomComboEdit : public TCustomEdit {
   TAlignment GetAlignment() const { return alignment_; }
   void SetAlignment(TAlignment Value);
   TPopupAlign PopupAlign = epaRight;
-  // The text is kept in characters of the OEM code page (ES_OEMCONVERT).
-  bool GetOEMConvert() const { return oemConvert_; }
-  void SetOEMConvert(bool Value);
   TGlyphKind GetGlyphKind() const { return glyphKind_; }
   void SetGlyphKind(TGlyphKind Value);
   TBitmap* GetGlyph() const { return button_->GetGlyph(); }
@@ -154,7 +151,6 @@ class TCustomComboEdit : public TCustomEdit {
   TAlignment alignment_ = taLeftJustify;
   TGlyphKind glyphKind_ = gkCustom;
   bool buttonWidthSet_ = false;
-  bool oemConvert_ = false;
 };
 
 class TComboEdit : public TCustomComboEdit {

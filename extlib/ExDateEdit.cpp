@@ -66,7 +66,7 @@ TCustomDateEdit::~TCustomDateEdit() {
 
 void TCustomDateEdit::CreatePopup() {
   if (popup_) return;
-  popup_ = CreatePopupCalendar(this);
+  popup_ = CreatePopupCalendar(this, GetBiDiMode());
   popup_->OnCloseUp = TCloseUpEvent(static_cast<TCustomComboEdit*>(this), &TCustomComboEdit::PopupCloseUp);
   popup_->SetColor(popupColor_);
   ConfigurePopup();

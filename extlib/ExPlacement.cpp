@@ -334,7 +334,7 @@ void RestoreMDIChildren(TCustomForm* MainForm, TObject* Ini) {
   try {
     for (int I = IniReadInteger(Ini, siMDIChild, L"Count", 0) - 1; I >= 0; --I) {
       String Name = IniReadString(Ini, siMDIChild, Format(L"Item%d", I), String());
-      TComponentFactory Factory = FindComponentClass(Name);
+      TComponentFactory Factory = GetClass(Name);
       if (Name.empty() || !Factory) continue;
       TCustomForm* Found = nullptr;
       for (int J = 0; Screen && J < Screen->FormCount() && !Found; ++J)

@@ -69,7 +69,7 @@ std::vector<TCustomForm*> MDIChildrenOf(TCustomForm* MainForm);
 void SaveMDIChildren(TCustomForm* MainForm, TObject* IniFile);
 inline void SaveMDIChildrenReg(TCustomForm* MainForm, TRegIniFile* IniFile) { SaveMDIChildren(MainForm, IniFile); }
 // Opens the saved children again, the last saved first: for each class name
-// registered with RegisterComponentClass, a form of that class already open
+// registered by name (RegisterClass), a form of that class already open
 // or a new one, shown. EInvalidOperation when MainForm is no MDI parent.
 void RestoreMDIChildren(TCustomForm* MainForm, TObject* IniFile);
 inline void RestoreMDIChildrenReg(TCustomForm* MainForm, TRegIniFile* IniFile) {

@@ -297,3 +297,50 @@ TEST(PopupCalendar, HeaderRowTakesTheParentsColour) {
   TExtCalendar plain(nullptr);
   EXPECT_EQ(plain.GetFixedColor(), clBtnFace);
 }
+
+TEST(PopupCalendar, ScalesAtOtherDensitiesAndTakesTheReadingOrder) {
+  std::unique_ptr<TForm> owner(new TForm(Application));
+  auto make = [&](TBiDiMode mode) { return std::unique_ptr<TPopupCalendar>(CreatePopupCalendar(owner.get(), mode)); };
+  // At 96 DPI the layout stays; the reading order is the edit's.
+  auto plain = make(bdRightToLeft);
+  EXPECT_EQ(plain->GetWidth(), 187);
+  EXPECT_EQ(plain->GetHeight(), 124);
+  EXPECT_EQ(plain->NavButton(3)->GetWidth(), 14);
+  EXPECT_EQ(plain->GetBiDiMode(), bdRightToLeft);
+  // At 120 DPI everything grows by 5/4 and the calendar takes the pop-up's font.
+  Screen->SetPixelsPerInch(120);
+  auto scaled = make(bdLeftToRight);
+  Screen->SetPixelsPerInch(0);
+  EXPECT_EQ(scaled->GetWidth(), MulDiv(187, 120, 96));
+  EXPECT_EQ(scaled->GetHeight(), MulDiv(124, 120, 96));
+  EXPECT_EQ(scaled->NavButton(3)->GetWidth(), MulDiv(14, 120, 96));
+  EXPECT_EQ(scaled->NavButton(3)->GetLeft(), MulDiv(plain->NavButton(3)->GetLeft(), 120, 96));
+  EXPECT_TRUE(scaled->Calendar()->GetParentFont());
+  EXPECT_EQ(scaled->GetBiDiMode(), bdLeftToRight);
+}
+
+TEST(DateDialog, ScalesAndCentresAtOtherDensities) {
+  struct Seen {
+    int width = 0, left = 0, top = 0, height = 0, calendarWidth = 0;
+    bool parentFont = false;
+  } at96, at120;
+  auto look = [](Seen& s) {
+    OnDateDialogShow = [&s](TSelectDateDlg* d) {
+      s = Seen{d->GetClientWidth(), d->GetLeft(), d->GetTop(), d->GetHeight(), d->Calendar->GetWidth(),
+               d->Calendar->GetParentFont()};
+      d->SetModalResult(mrCancel);
+    };
+    TDateTime date = 0;
+    SelectDate(date, L"", Mon, TDaysOfWeek{Sun}, clRed, nullptr);
+  };
+  look(at96);
+  Screen->SetPixelsPerInch(120);
+  look(at120);
+  Screen->SetPixelsPerInch(0);
+  OnDateDialogShow = nullptr;
+  EXPECT_EQ(at96.width, 222);
+  EXPECT_EQ(at120.width, MulDiv(222, 120, 96));
+  EXPECT_EQ(at120.calendarWidth, MulDiv(at96.calendarWidth, 120, 96));
+  EXPECT_TRUE(at120.parentFont);
+  EXPECT_NEAR(at120.top, (Screen->GetHeight() - at120.height) / 2, 1);  // centred
+}

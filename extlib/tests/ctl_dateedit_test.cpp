@@ -122,6 +122,11 @@ TEST(DateEdit, PopupExchangesTheDate) {
   ASSERT_TRUE(e->PopupVisible());
   TPopupCalendar* p = e->PopupCalendar();
   EXPECT_EQ(p->GetValue().AsDateTime(), D(2024, 1, 31));
+  // The pop-up reads in the edit's order.
+  e->SetBiDiMode(bdRightToLeft);
+  EXPECT_EQ(p->GetBiDiMode(), bdRightToLeft);
+  e->SetBiDiMode(bdLeftToRight);
+  EXPECT_EQ(p->GetBiDiMode(), bdLeftToRight);
   Key(e, VK_NEXT);  // handed to the calendar
   EXPECT_EQ(p->GetValue().AsDateTime(), D(2024, 2, 29));
   Key(e, VK_ADD);
