@@ -359,10 +359,16 @@ void TExtCustomListBox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
   }
   canvas_->FillRect(Rect);
   if (Index < 0 || Index >= items_->GetCount()) return;
-  Rect.left += 2;
+  // The text keeps 2 pixels off the edge it reads from.
+  const bool RightToLeft = UseRightToLeftReading();
+  if (RightToLeft)
+    Rect.right -= 2;
+  else
+    Rect.left += 2;
   int Y = std::max<int>(Rect.top, (Rect.bottom + Rect.top - canvas_->TextHeight(L"Wy")) / 2);
   canvas_->Brush()->SetStyle(bsClear);
-  DefaultDrawText(Rect.left, Y, ItemText(Index));
+  String Text = ItemText(Index);
+  DefaultDrawText(RightToLeft ? Rect.right - canvas_->TextWidth(Text) : Rect.left, Y, Text);
   canvas_->Brush()->SetStyle(bsSolid);
 }
 
@@ -619,7 +625,11 @@ void TExtCheckListBox::CNMeasureItem(TMessage& M) {
 
 void TExtCheckListBox::CNDrawItem(TMessage& M) {
   auto* D = reinterpret_cast<DRAWITEMSTRUCT*>(M.LParam);
-  D->rcItem.left += CheckWidth();
+  // The check strip is on the side the text reads from.
+  if (UseRightToLeftReading())
+    D->rcItem.right -= CheckWidth();
+  else
+    D->rcItem.left += CheckWidth();
   TExtCustomListBox::CNDrawItem(M);
 }
 
@@ -664,8 +674,13 @@ void TExtCheckListBox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
     Enabled = GetItemEnabled(Index);
     S = GetState(Index);
     TRect Strip = Rect;
-    Strip.right = Rect.left;
-    Strip.left = Rect.left - CheckWidth();
+    if (UseRightToLeftReading()) {
+      Strip.left = Rect.right;
+      Strip.right = Rect.right + CheckWidth();
+    } else {
+      Strip.right = Rect.left;
+      Strip.left = Rect.left - CheckWidth();
+    }
     DrawCheck(Strip, S, Enabled && GetEnabled());
     if (!Enabled) canvas_->Font()->SetColor(State.Contains(odSelected) ? clInactiveCaptionText : clGrayText);
   }
@@ -910,7 +925,10 @@ void TExtCheckListBox::SetItems(TStrings* Value) {
 void TExtCheckListBox::InvalidateCheck(int Index) {
   if (!handle_) return;
   TRect R = ItemRect(Index);
-  R.right = R.left + CheckWidth();
+  if (UseRightToLeftReading())
+    R.left = R.right - CheckWidth();
+  else
+    R.right = R.left + CheckWidth();
   InvalidateRect(handle_, &R, !ControlStyle.Contains(csOpaque));
   UpdateWindow(handle_);
 }
@@ -945,7 +963,9 @@ void TExtCheckListBox::MouseDown(TMouseButton Button, TShiftState Shift, int X, 
     int Index = ItemAtPos(TPoint{X, Y}, true);
     if (Index >= 0) {
       TRect R = ItemRect(Index);
-      if (X - R.left < CheckWidth()) ToggleClickCheck(Index);
+      bool OnCheck = UseRightToLeftReading() ? X - (R.right - CheckWidth()) > 0 && X - (R.right - CheckWidth()) < CheckWidth()
+                                             : X - R.left < CheckWidth();
+      if (OnCheck) ToggleClickCheck(Index);
     }
   }
   TExtCustomListBox::MouseDown(Button, Shift, X, Y);

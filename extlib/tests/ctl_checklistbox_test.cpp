@@ -436,3 +436,43 @@ TEST(CheckListBox, OlderStreamsAndAncestors) {
   TWriter(&Changed).WriteDescendent(d.form.get(), a.form.get());
   EXPECT_TRUE(Holds(Changed, "Strings"));
 }
+
+TEST(CheckListBox, RightToLeftReadingPutsTheCheckOnTheRight) {
+  ListHost h;
+  auto* l = h.Add<TExtCheckListBox>({L"WWWW", L"MMMM"});
+  l->SetBiDiMode(bdRightToLeft);
+  l->SetColor(clWhite);
+  l->Font()->SetColor(clBlack);
+  TRect r = l->ItemRect(1);
+  const int cw = l->CheckWidth();
+  // Only a click in the strip at the right edge toggles.
+  l->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.left + 3, r.top + 3));
+  l->Perform(WM_LBUTTONUP, 0, MAKELPARAM(r.left + 3, r.top + 3));
+  EXPECT_FALSE(l->GetChecked(1));
+  l->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.right - cw / 2, r.top + 3));
+  l->Perform(WM_LBUTTONUP, 0, MAKELPARAM(r.right - cw / 2, r.top + 3));
+  EXPECT_TRUE(l->GetChecked(1));
+  // Painted (the first item, unselected): the check at the right, the text
+  // ending 2 pixels before it.
+  l->SetItemIndex(-1);
+  l->SetChecked(0, true);
+  r = l->ItemRect(0);
+  int w = l->GetClientWidth(), ht = l->GetClientHeight();
+  TBitmap b(w, ht, pf24bit);
+  l->Perform(WM_PAINT, WPARAM(b.Canvas()->GetHandle()), 0);
+  auto darkColumns = [&](int x0, int x1) {
+    std::vector<int> xs;
+    for (int x = x0; x < x1; ++x)
+      for (int y = r.top; y < r.bottom; ++y)
+        if ((b.Canvas()->GetPixel(x, y) & 0xFFFFFF) == 0) {
+          xs.push_back(x);
+          break;
+        }
+    return xs;
+  };
+  EXPECT_FALSE(darkColumns(r.right - cw, r.right).empty());  // the check box
+  std::vector<int> text = darkColumns(0, r.right - cw);
+  ASSERT_FALSE(text.empty());
+  EXPECT_LE(text.back(), r.right - cw - 2);
+  EXPECT_GT(text.front(), w / 2);  // right-aligned
+}
