@@ -556,6 +556,9 @@ bool PaintComboEdit(TCustomComboEdit* Editor, const String& AText, TAlignment AA
     int ButtonW = Editor->GetButtonWidth();
     int TextW = C->TextWidth(AText);
     int X = Margins.x;
+    // Right-to-left alignment mirrors the alignment.
+    if (Editor->UseRightToLeftAlignment() && AAlignment != taCenter)
+      AAlignment = AAlignment == taLeftJustify ? taRightJustify : taLeftJustify;
     if (!Editor->PopupVisible()) {
       if (AAlignment == taRightJustify)
         X = RectWidth(R) - ButtonW - (ButtonW > 0 ? TextW + 1 : TextW) - Margins.x - 2;

@@ -293,6 +293,13 @@ TEST(ComboEdit, OwnTextPaintingByAlignment) {
   e->Perform(WM_PAINT, WPARAM(b.Canvas()->GetHandle()), 0);
   EXPECT_TRUE(inkIn(0, 40));
   EXPECT_FALSE(inkIn(textEnd - 60, textEnd));
+  // Right-to-left alignment mirrors it.
+  e->SetBiDiMode(bdRightToLeft);
+  b.Canvas()->FillRect(Rect(0, 0, w, ht));
+  e->Perform(WM_PAINT, WPARAM(b.Canvas()->GetHandle()), 0);
+  EXPECT_TRUE(inkIn(textEnd - 40, textEnd));
+  EXPECT_FALSE(inkIn(0, 60));
+  e->SetBiDiMode(bdLeftToRight);
 
   e->Standard = true;  // the edit paints itself
   e->Perform(WM_PAINT, WPARAM(b.Canvas()->GetHandle()), 0);
