@@ -75,6 +75,17 @@ void DrawButtonGlyphAndCaption(TCanvas* Canvas, const TRect& r, TBitmap* Glyph, 
   SelectObject(dc, oldFont);
 }
 
+// Copies a glyph strip; its cells are square when it has 1 to 4 of them,
+// and the count is then taken from its width (else NumGlyphs stays).
+static void AssignGlyph(TBitmap* glyph, TBitmap* Value, int& numGlyphs) {
+  if (Value) glyph->Assign(*Value);
+  else glyph->SetHandle(nullptr);
+  if (Value && Value->GetHeight() > 0 && Value->GetWidth() % Value->GetHeight() == 0) {
+    const int n = Value->GetWidth() / Value->GetHeight();
+    if (n >= 1 && n <= 4) numGlyphs = n;
+  }
+}
+
 // --- TSpeedButton -------------------------------------------------------------
 
 TSpeedButton::TSpeedButton(TComponent* AOwner) : TGraphicControl(AOwner), glyph_(std::make_unique<TBitmap>()) {
@@ -86,12 +97,7 @@ TSpeedButton::TSpeedButton(TComponent* AOwner) : TGraphicControl(AOwner), glyph_
 TSpeedButton::~TSpeedButton() = default;
 
 void TSpeedButton::SetGlyph(TBitmap* Value) {
-  if (Value) glyph_->Assign(*Value);
-  else glyph_->SetHandle(nullptr);
-  if (Value && Value->GetHeight() > 0 && Value->GetWidth() % Value->GetHeight() == 0) {
-    const int n = Value->GetWidth() / Value->GetHeight();
-    if (n >= 1 && n <= 4) numGlyphs_ = n;
-  }
+  AssignGlyph(glyph_.get(), Value, numGlyphs_);
   Invalidate();
 }
 
@@ -251,12 +257,7 @@ TBitBtn::TBitBtn(TComponent* AOwner) : TButton(AOwner), glyph_(std::make_unique<
 TBitBtn::~TBitBtn() = default;
 
 void TBitBtn::SetGlyph(TBitmap* Value) {
-  if (Value) glyph_->Assign(*Value);
-  else glyph_->SetHandle(nullptr);
-  if (Value && Value->GetHeight() > 0 && Value->GetWidth() % Value->GetHeight() == 0) {
-    const int n = Value->GetWidth() / Value->GetHeight();
-    if (n >= 1 && n <= 4) numGlyphs_ = n;
-  }
+  AssignGlyph(glyph_.get(), Value, numGlyphs_);
   Invalidate();
 }
 

@@ -177,6 +177,17 @@ static wchar_t AccelOf(const String& s) {
   return 0;
 }
 
+// CM_DIALOGCHAR at a caption that names a control to focus: true when the
+// typed character is the caption's accelerator and the control took the focus.
+static bool FocusByAccelerator(const String& caption, WPARAM typed, TWinControl* target) {
+  const wchar_t a = AccelOf(caption);
+  if (!a || CharUpperW(reinterpret_cast<LPWSTR>(uintptr_t(a))) != CharUpperW(reinterpret_cast<LPWSTR>(typed)) ||
+      !target->CanFocus())
+    return false;
+  target->SetFocus();
+  return true;
+}
+
 void TCustomLabel::WndProc(TMessage& m) {
   switch (m.Msg) {
     case CM_TEXTCHANGED:
@@ -185,18 +196,7 @@ void TCustomLabel::WndProc(TMessage& m) {
       Invalidate();
       return;
     case CM_DIALOGCHAR:
-      if (focusControl_ && enabled_ && showAccelChar_) {
-        wchar_t a = AccelOf(text_);
-        if (a && CharUpperW(reinterpret_cast<LPWSTR>(uintptr_t(a))) ==
-                     CharUpperW(reinterpret_cast<LPWSTR>(uintptr_t(m.WParam)))) {
-          if (focusControl_->CanFocus()) {
-            focusControl_->SetFocus();
-            m.Result = 1;
-          }
-          return;
-        }
-      }
-      m.Result = 0;
+      m.Result = focusControl_ && enabled_ && showAccelChar_ && FocusByAccelerator(text_, m.WParam, focusControl_);
       return;
     default: break;
   }
@@ -1255,17 +1255,7 @@ void TCustomStaticText::WndProc(TMessage& m) {
       m.Result = DoCtlColor(HDC(m.WParam));
       return;
     case CM_DIALOGCHAR:
-      if (focusControl_ && enabled_ && showAccelChar_) {
-        const wchar_t a = AccelOf(GetText());
-        if (a && CharUpperW(reinterpret_cast<LPWSTR>(uintptr_t(a))) ==
-                     CharUpperW(reinterpret_cast<LPWSTR>(uintptr_t(m.WParam))) &&
-            focusControl_->CanFocus()) {
-          focusControl_->SetFocus();
-          m.Result = 1;
-          return;
-        }
-      }
-      m.Result = 0;
+      m.Result = focusControl_ && enabled_ && showAccelChar_ && FocusByAccelerator(GetText(), m.WParam, focusControl_);
       return;
     default: break;
   }
