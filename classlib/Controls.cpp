@@ -1526,17 +1526,14 @@ void TWinControl::PaintControls(HDC dc, TControl* first) {
     // The viewport already moved: clip in the control's own coordinates,
     // offset by the current viewport as IntersectClipRect uses logical units.
     IntersectClipRect(dc, 0, 0, g->width_, g->height_);
-    auto* cc = static_cast<TControlCanvas*>(g->canvas_.get());
-    cc->FreeHandle();
-    cc->SetHandle(dc);
+    // Through the control's window procedure, so a replaced WindowProc
+    // (a theme, a hook) paints what it wants.
     try {
-      g->Paint();
+      g->Perform(WM_PAINT, WPARAM(dc), 0);
     } catch (...) {
-      cc->SetHandle(nullptr);
       RestoreDC(dc, saved);
       throw;
     }
-    cc->SetHandle(nullptr);
     RestoreDC(dc, saved);
   }
 }
@@ -1908,7 +1905,12 @@ void TGraphicControl::WndProc(TMessage& m) {
       auto* cc = static_cast<TControlCanvas*>(canvas_.get());
       cc->FreeHandle();
       cc->SetHandle(HDC(m.WParam));
-      Paint();
+      try {
+        Paint();
+      } catch (...) {
+        cc->SetHandle(nullptr);
+        throw;
+      }
       cc->SetHandle(nullptr);
     }
     return;
