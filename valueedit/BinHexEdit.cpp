@@ -1,5 +1,7 @@
 #include "valueedit/BinHexEdit.h"
 
+#include "classlib/Filer.h"
+
 TBinHexEdit::TBinHexEdit(TComponent* AOwner) : TCustomEdit(AOwner) {
   SetWidth(100);
   SetText(FormatText(0, baseFormat_, hexLength_));
@@ -163,3 +165,5 @@ void TBinHexEdit::WndProc(TMessage& m) {
   }
   TCustomEdit::WndProc(m);
 }
+
+void BinHexEdit::Register() { RegisterComponents(L"ValueEdit", {ComponentClass<TBinHexEdit>(L"TBinHexEdit")}); }

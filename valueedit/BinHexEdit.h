@@ -57,3 +57,8 @@ class TBinHexEdit : public TCustomEdit, public TBinHexEditCore {
   TColor disabledColor_ = clBtnFace;
   bool enteredByMouse_ = false;
 };
+
+namespace BinHexEdit {
+// For a form designer: TBinHexEdit on the component page "ValueEdit".
+void Register();
+}  // namespace BinHexEdit

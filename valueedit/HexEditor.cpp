@@ -430,6 +430,31 @@ void TCustomHexEditor::CheckMouseCoord(int& x, int& y) {
   }
 }
 
+bool TCustomHexEditor::PointOnCell(int x, int y) {
+  const int lw = LineWidth();
+  int64_t right = FixedWidth();
+  for (int c = GetLeftCol(); c < GetColCount(); ++c)
+    if (GetColWidths(c) > 0) right += GetColWidths(c) + lw;
+  // the data rows all have the default height
+  const int64_t bottom =
+      FixedHeight() + static_cast<int64_t>(GetRowCount() - GetTopRow()) * (GetDefaultRowHeight() + lw);
+  return x < right && y < bottom;
+}
+
+void TCustomHexEditor::TimerScroll() {
+  if (gridState_ != gsSelecting || !HandleAllocated()) return;
+  // The point is taken as a mouse move takes it (right of a full row's last
+  // character: the append position below); beyond the last column or row
+  // there is nothing to scroll to, and the grid would pull the caret to the
+  // edge of what is on show, into the other field.
+  POINT p;
+  ::GetCursorPos(&p);
+  p = ScreenToClient(p);
+  int x = p.x, y = p.y;
+  CheckMouseCoord(x, y);
+  if (PointOnCell(x, y)) TCustomGrid::TimerScroll();
+}
+
 bool TCustomHexEditor::CursorOverSelection(int x, int y) {
   if (GetSelCount() == 0 || GetDataSize() == 0) return false;
   TGridCoord c = MouseCoord(x, y);
@@ -464,6 +489,12 @@ void TCustomHexEditor::MouseDown(TMouseButton button, TShiftState shift, int x, 
     if (CanFocus() && !Focused()) SetFocus();
     TCustomControl::MouseDown(button, shift, x, y);
   }
+  // A press on the inactive form whose active control this is brings the
+  // focus back here, whatever the button.
+  TCustomForm* form = GetParentForm();
+  if (form && form->GetActiveControl() == this && Screen && Screen->GetActiveForm() != form && CanFocus() &&
+      !Focused())
+    SetFocus();
   if (button != mbLeft) return;
   TGridCoord c = MouseCoord(x, y);
   if (!over) {
@@ -633,6 +664,7 @@ void TCustomHexEditor::DrawDataCell(int col, int row, const TRect& rc, bool focu
   const int32_t P = (row - 2) * B + (inChar ? col - FirstCharCol() : (col - 2) / 2);
   const bool isSep = col == SeparatorCol();
   TColor fill = colors_->GetBackground();
+  TColor markColor = Font()->GetColor();  // the drop marker takes the cell's text colour
   if (!isSep && P < GetDataSize()) {
     const uint8_t b = static_cast<const uint8_t*>(data_.Memory())[P];
     String text;
@@ -660,13 +692,14 @@ void TCustomHexEditor::DrawDataCell(int col, int row, const TRect& rc, bool focu
       }
     }
     DrawCellText(rc, text, fill, textColor, textBg, false);
+    markColor = textColor;
   } else {
     cv->Brush()->SetStyle(bsSolid);
     cv->Brush()->SetColor(fill);
     cv->FillRect(rc);
   }
   if (showDrag_ && GridCoord(col, row) == dragCell_) {
-    cv->Brush()->SetColor(Font()->GetColor());
+    cv->Brush()->SetColor(markColor);
     cv->FillRect(Rect(rc.left + 1, rc.top + 1, rc.left + 3, rc.bottom - 1));
   }
   // the partner of the caret cell in the other field

@@ -155,12 +155,17 @@ class TCustomHexEditor : public TCustomGrid, public THexEditorCore {
   void MouseMove(TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
   void Resize() override;
+  // The grid's auto-scroll timer while the mouse selects.
+  void TimerScroll() override;
   void CreateWnd() override;
   void FontChanged(TObject* sender) override;
   UINT DialogCode() override;
 
   void AdjustMetrics();
   void CheckMouseCoord(int& x, int& y);
+  // Whether a client point lies on a cell, counting the cells scrolled out
+  // of view: anywhere left of or above the last column and row.
+  bool PointOnCell(int x, int y);
   void CreateColoredCaret();
   void IntSetCaretPos(int x, int y);
   void UpdateCaretPos();

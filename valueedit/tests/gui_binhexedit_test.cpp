@@ -2,6 +2,7 @@
 // through the clipboard, read-only boxes and the range check on leaving.
 #include "valueedit/BinHexEdit.h"
 
+#include "classlib/Filer.h"
 #include "classlib/tests/gui_support.h"
 
 using namespace guitest;
@@ -108,4 +109,16 @@ TEST(BinHexEditControl, DisabledColour) {
   EXPECT_EQ(h.box->GetColor(), clRed);
   h.box->SetEnabled(true);
   EXPECT_EQ(h.box->GetColor(), clWindow);
+}
+
+TEST(BinHexEditControl, RegisteredOnItsPageAndMadeByName) {
+  BinHexEdit::Register();
+  BinHexEdit::Register();  // twice: still once on the page
+  auto onPage = ComponentsOnPage(L"ValueEdit");
+  EXPECT_EQ(std::count(onPage.begin(), onPage.end(), String(L"TBinHexEdit")), 1);
+  std::unique_ptr<TForm> form(new TForm(Application));
+  TComponent* made = FindClass(L"TBinHexEdit")(form.get());
+  auto* box = dynamic_cast<TBinHexEdit*>(made);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->GetText(), L"$00000000");
 }

@@ -3,6 +3,7 @@
 #include "valueedit/HexEditor.h"
 
 #include "classlib/tests/gui_support.h"
+#include "testsupport/Input.h"
 
 using namespace guitest;
 
@@ -355,4 +356,54 @@ TEST(HexEditorControl, CaretFollowsTheCurrentCellAndHidesWhenScrolledAway) {
   r = h.ed->CellRect(h.ed->GetCol(), h.ed->TCustomGrid::GetRow());
   EXPECT_EQ(p.y, r.top);
   EXPECT_GT(h.ed->GetCursorPos(), 37);
+}
+
+// Counts the messages of one kind that reach a control.
+struct MessageCounter {
+  TControl* control;
+  TWndMethod old;
+  int count = 0;
+  MessageCounter(TControl* c, UINT msg) : control(c), old(c->WindowProc) {
+    c->WindowProc = TWndMethod([this, msg](TMessage& m) {
+      if (m.Msg == msg) ++count;
+      old(m);
+    });
+  }
+  ~MessageCounter() { control->WindowProc = old; }
+};
+
+TEST(HexEditorControl, SelectingMouseScrollsOnlyTowardsCells) {
+  EditorHost h(760, 130);
+  THexEditor* ed = h.ed;
+  ed->SetBytesPerRow(8);
+  h.SetData(std::string(8 * 60, 'x'));
+  const HWND wnd = ed->GetHandle();
+  const TRect cr = ed->GetClientRect();
+  ASSERT_LT(ed->GridWidth() + 40, cr.right) << "the grid must end short of the window's right edge";
+  ASSERT_LT(ed->GetTopRow() + ed->VisibleRowCount(), ed->GetRowCount());
+  const TRect a = ed->CellRect(2, 2), b = ed->CellRect(2 + 2 * 3, 2);
+  // press on byte 0 and drag to byte 3, the button held
+  ASSERT_TRUE(testsupport::InputScript()
+                  .Move(testsupport::ScreenPoint(wnd, a.left + 1, a.top + 2))
+                  .Down()
+                  .Move(testsupport::ScreenPoint(wnd, b.left + 1, b.top + 2))
+                  .Send());
+  struct Release {
+    ~Release() { testsupport::InputScript().Up().Send(); }
+  } release;
+  ASSERT_EQ(ed->GetGridState(), gsSelecting);
+  ASSERT_EQ(ed->GetSelCount(), 4);
+  MessageCounter timers(ed, WM_TIMER);
+  // right of the last column the scroll timer leaves caret and selection:
+  // no cell lies there to scroll to
+  testsupport::MoveMouse(testsupport::ScreenPoint(wnd, cr.right + 30, b.top + 2));
+  ASSERT_TRUE(guitest::PumpUntil([&] { return timers.count >= 4; }));
+  EXPECT_EQ(ed->GetSelCount(), 4);
+  EXPECT_FALSE(ed->GetInCharField());
+  EXPECT_EQ(ed->GetCursorPos(), 3);
+  // below the window more rows follow: the timer scrolls and selects on
+  testsupport::MoveMouse(testsupport::ScreenPoint(wnd, b.left + 1, cr.bottom + 30));
+  EXPECT_TRUE(guitest::PumpUntil([&] { return ed->GetTopRow() > 3; }));
+  EXPECT_GT(ed->GetSelCount(), 8);
+  EXPECT_FALSE(ed->GetInCharField());
 }
