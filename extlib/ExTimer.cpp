@@ -32,9 +32,19 @@ TTimerThread::~TTimerThread() {
   DeleteCriticalSection(&lock_);
 }
 
-void TTimerThread::Configure(bool AActive, DWORD AInterval) {
+void TTimerThread::Suspend() {
+  active_ = false;
+  SetEvent(wake_);
+}
+
+void TTimerThread::Resume() {
+  active_ = true;
+  SetEvent(wake_);
+  if (GetSuspended()) Start();
+}
+
+void TTimerThread::SetInterval(DWORD AInterval) {
   interval_ = AInterval;
-  active_ = AActive;
   SetEvent(wake_);
 }
 
@@ -189,7 +199,7 @@ void TExtTimer::SetOnTimer(const TNotifyEvent& Value) {
 }
 
 void TExtTimer::Synchronize(TThreadMethod Method) {
-  if (thread_ && thread_->IsActive() && !thread_->GetSuspended() && !thread_->GetTerminated())
+  if (thread_ && !thread_->Parked() && !thread_->GetSuspended() && !thread_->GetTerminated())
     TThread::Synchronize(thread_, std::move(Method));
   else
     Method();
@@ -209,12 +219,14 @@ void TExtTimer::UpdateTimer() {
       DeallocateHWnd(wnd_);
       wnd_ = nullptr;
     }
-    bool Run = Running();
-    if (Run) thread_->SetPriority(priority_);
-    thread_->Configure(Run, interval_);
-    if (Run && thread_->GetSuspended()) thread_->Start();
+    if (!thread_->Parked()) thread_->Suspend();
+    thread_->SetInterval(interval_);
+    if (Running()) {
+      thread_->SetPriority(priority_);
+      thread_->Resume();
+    }
   } else {
-    thread_->Configure(false, interval_);
+    if (!thread_->Parked()) thread_->Suspend();
     if (!wnd_)
       wnd_ = AllocateHWnd(TWndMethodEvent(this, &TExtTimer::WndProc));
     else

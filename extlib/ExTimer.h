@@ -21,9 +21,16 @@ class TTimerThread : public TThread {
   explicit TTimerThread(TExtTimer* AOwner);
   ~TTimerThread() override;
 
-  // Sets what the thread does next and wakes it: Active false parks it.
-  void Configure(bool AActive, DWORD AInterval);
-  bool IsActive() const { return active_.load(); }
+  // Parks the thread: no tick begins until Resume. Unlike suspending the
+  // system thread, this never stops it while it holds a lock (the heap's,
+  // the synchronisation queue's). A tick already running is not waited for.
+  void Suspend();
+  // Starts the thread on first use, else wakes it from its park.
+  void Resume();
+  // Parked (or never started).
+  bool Parked() const { return !active_.load(); }
+  // Takes effect at once: a running wait starts over with the new length.
+  void SetInterval(DWORD AInterval);
   DWORD GetInterval() const { return interval_.load(); }
   // The owner goes: no tick reaches it from now on. Waits only for a tick
   // running on the timer thread itself (never for the window thread); the

@@ -36,7 +36,7 @@ TEST(ExtTimer, DefaultsAndIdleUntilHandlerIsSet) {
   EXPECT_TRUE(T.SyncEvent);
   EXPECT_EQ(T.GetThreadPriority(), tpNormal);
   EXPECT_EQ(T.GetWindowHandle(), nullptr);
-  EXPECT_FALSE(T.GetTimerThread()->IsActive());
+  EXPECT_TRUE(T.GetTimerThread()->Parked());
 }
 
 TEST(ExtTimer, ThreadModeRunsHandlerOnWindowThread) {
@@ -46,16 +46,16 @@ TEST(ExtTimer, ThreadModeRunsHandlerOnWindowThread) {
   TExtTimer T(nullptr);
   T.SetInterval(20);
   T.SetOnTimer(C.Event());
-  EXPECT_TRUE(T.GetTimerThread()->IsActive());
+  EXPECT_FALSE(T.GetTimerThread()->Parked());
   EXPECT_TRUE(PumpUntil([&] { return C.Ticks.load() > 2; }, 10000));
   EXPECT_EQ(C.OffThread.load(), 0);
 
   // Another assigned handler keeps it running; unassigned stops it.
   TickCounter C2;
   T.SetOnTimer(C2.Event());
-  EXPECT_TRUE(T.GetTimerThread()->IsActive());
+  EXPECT_FALSE(T.GetTimerThread()->Parked());
   T.SetOnTimer(TNotifyEvent());
-  EXPECT_FALSE(T.GetTimerThread()->IsActive());
+  EXPECT_TRUE(T.GetTimerThread()->Parked());
   Pump(50);
   int Before = C2.Ticks.load();
   Pump(150);
@@ -70,7 +70,7 @@ TEST(ExtTimer, ZeroIntervalAndDisablingStop) {
   T.SetInterval(20);
   T.SetOnTimer(C.Event());
   T.SetInterval(0);
-  EXPECT_FALSE(T.GetTimerThread()->IsActive());
+  EXPECT_TRUE(T.GetTimerThread()->Parked());
   EXPECT_NE(T.GetTimerThread(), nullptr);
   Pump(50);
   int Before = C.Ticks.load();
@@ -113,7 +113,7 @@ TEST(ExtTimer, WindowModeAndSwitchingModes) {
   ASSERT_NE(T.GetWindowHandle(), nullptr);
   T.SetInterval(20);
   T.SetOnTimer(C.Event());
-  EXPECT_FALSE(T.GetTimerThread()->IsActive());
+  EXPECT_TRUE(T.GetTimerThread()->Parked());
   EXPECT_TRUE(PumpUntil([&] { return C.Ticks.load() > 2; }, 10000));
   EXPECT_EQ(C.OffThread.load(), 0);
 
@@ -130,7 +130,7 @@ TEST(ExtTimer, WindowModeAndSwitchingModes) {
   T.SetThreaded(true);
   EXPECT_EQ(T.GetWindowHandle(), nullptr);
   EXPECT_FALSE(IsWindow(W));
-  EXPECT_TRUE(T.GetTimerThread()->IsActive());
+  EXPECT_FALSE(T.GetTimerThread()->Parked());
   EXPECT_EQ(T.GetTimerThread()->GetPriority(), tpLower);
 }
 
