@@ -10,8 +10,9 @@ namespace testsupport {
 // Lets messages run for Ms milliseconds (at least one round).
 void Pump(int Ms = 50);
 // Lets messages run until Done holds (true) or TimeoutMs has passed (false).
-bool PumpUntil(const std::function<bool()>& Done, int TimeoutMs = 5000);
-// Runs the messages already queued and returns.
+bool PumpUntil(const std::function<bool()>& Done, int TimeoutMs = 10000);
+// Runs the messages already queued and returns (after 2 s at the latest,
+// when new ones keep coming).
 void PumpPending();
 
 }  // namespace testsupport

@@ -17,11 +17,13 @@
 #include "classlib/Grids.h"
 #include "classlib/StdCtrls.h"
 #include "classlib/ToolWin.h"
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
 #include "testsupport/Input.h"
 #include "ThemeManager/tests/tm_support.h"
 
-using namespace guitest;
+using namespace testsupport;
 using namespace tmtest;
 
 static ::testing::Environment* const kGuiEnv = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);

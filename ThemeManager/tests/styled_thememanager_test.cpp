@@ -17,10 +17,12 @@
 #include "classlib/ExtCtrls.h"
 #include "classlib/Grids.h"
 #include "classlib/StdCtrls.h"
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
 #include "testsupport/Runner.h"
 
-using namespace guitest;
+using namespace testsupport;
 using namespace tmtest;
 
 namespace {

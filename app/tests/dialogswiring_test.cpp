@@ -9,12 +9,11 @@
 #include "app/Help.h"
 #include "app/OptionsForm.h"
 #include "app/tests/dialogs_support.h"
+#include "testsupport/Registry.h"
 
 using namespace dlgtest;
 
 namespace {
-
-const String kSub = L"Software\\ZembrioTest\\app\\dialogs\\wiring";
 
 TfrmEditValue* frmEditValue = nullptr;
 TfrmEditValueBin* frmEditValueBin = nullptr;
@@ -44,8 +43,9 @@ void CreateAndBindDialogs() {
   dmodCommon->HtmlHelpHook = [](const String& File, const String& Topic) { ShowHelpTopicIn(File, Topic); };
 }
 
-class WiringTest : public ::testing::Test {
+class WiringTest : public testsupport::ScratchKeyTest {
  protected:
+  WiringTest() : ScratchKeyTest(L"app") {}
   static void SetUpTestSuite() {
     ClearSettings();
     dmodCommon = new TdmodCommon(Application);
@@ -55,27 +55,21 @@ class WiringTest : public ::testing::Test {
   // The application frees the forms and the data module at the end, as
   // it does in the program.
   void SetUp() override {
+    ScratchKeyTest::SetUp();
     Messages().Texts.clear();
     ShownExceptions().clear();
-    RegDeleteTreeW(HKEY_CURRENT_USER, kSub.c_str());
-    HKEY k = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kSub.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &k, nullptr));
-    RegCloseKey(k);
     dmodCommon->Logic.OnStatusText = [this](const String& t) { status.push_back(t); };
   }
   void TearDown() override {
     dmodCommon->Logic.OnStatusText = nullptr;
-    RegDeleteTreeW(HKEY_CURRENT_USER, kSub.c_str());
     EXPECT_TRUE(ShownExceptions().empty());
+    ScratchKeyTest::TearDown();
   }
-  static std::string Raw(const String& name, DWORD& type) {
-    BYTE buf[256];
-    DWORD size = sizeof buf;
-    if (RegGetValueW(HKEY_CURRENT_USER, kSub.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, buf,
-                     &size) != ERROR_SUCCESS)
-      return "<missing>";
-    return std::string(reinterpret_cast<char*>(buf), size);
+  // The test's key as the editor names it below its root.
+  String Sub() const { return Path(); }
+  std::string Raw(const String& name, DWORD& type) const {
+    std::string bytes;
+    return testsupport::reg::Read(Path(), name, type, bytes) ? bytes : "<missing>";
   }
   std::vector<String> status;
 };
@@ -84,14 +78,14 @@ TEST_F(WiringTest, EditingAStringRunsTheEditorAndSavesThroughTheDataModule) {
   cValue v;
   v.SetName(L"Greeting");
   v.SetString(L"hello");
-  v.Update(RegRoot::CurrentUser, L"\\" + kSub);
+  v.Update(RegRoot::CurrentUser, L"\\" + Sub());
   ScheduleSteps({[&] {
     ASSERT_TRUE(frmEditValue->GetVisible());
-    EXPECT_EQ(L"HKEY_CURRENT_USER\\" + kSub, frmEditValue->edtPath->GetText());
+    EXPECT_EQ(L"HKEY_CURRENT_USER\\" + Sub(), frmEditValue->edtPath->GetText());
     frmEditValue->edtValueStr->SetText(L"hello again");
     frmEditValue->btnOk->Click();
   }});
-  EXPECT_TRUE(dmodCommon->SaveEditedValue(RegRoot::CurrentUser, L"\\" + kSub, v));
+  EXPECT_TRUE(dmodCommon->SaveEditedValue(RegRoot::CurrentUser, L"\\" + Sub(), v));
   DWORD type = 0;
   const std::string raw = Raw(L"Greeting", type);
   EXPECT_EQ(DWORD(REG_SZ), type);
@@ -104,7 +98,7 @@ TEST_F(WiringTest, EditingAnIntegerOnTheDecimalPageStoresIt) {
   cValue v;
   v.SetName(L"Count");
   v.SetInteger(7);
-  v.Update(RegRoot::CurrentUser, L"\\" + kSub);
+  v.Update(RegRoot::CurrentUser, L"\\" + Sub());
   ScheduleSteps({[&] {
     frmEditValue->pagEditFormat->SelectNextPage(false);  // Decimal
     TBinHexEdit* dec = frmEditValue->edtValueDec;
@@ -114,7 +108,7 @@ TEST_F(WiringTest, EditingAnIntegerOnTheDecimalPageStoresIt) {
     frmEditValue->pagEditFormat->SelectNextPage(true);  // Hexadecimal
     frmEditValue->btnOk->Click();
   }});
-  EXPECT_TRUE(dmodCommon->SaveEditedValue(RegRoot::CurrentUser, L"\\" + kSub, v));
+  EXPECT_TRUE(dmodCommon->SaveEditedValue(RegRoot::CurrentUser, L"\\" + Sub(), v));
   DWORD type = 0;
   const std::string raw = Raw(L"Count", type);
   EXPECT_EQ(DWORD(REG_DWORD), type);
@@ -126,13 +120,13 @@ TEST_F(WiringTest, CancelledEditorsWriteNothing) {
   cValue v;
   v.SetName(L"Blob");
   v.SetBinary(std::string("\x01\x02", 2));
-  v.Update(RegRoot::CurrentUser, L"\\" + kSub);
+  v.Update(RegRoot::CurrentUser, L"\\" + Sub());
   ScheduleSteps({[&] {
     ASSERT_TRUE(frmEditValueBin->GetVisible());
     SendMessageW(frmEditValueBin->heValue->GetHandle(), WM_CHAR, L'F', 0);
     frmEditValueBin->btnCancel->Click();
   }});
-  EXPECT_FALSE(dmodCommon->SaveEditedValue(RegRoot::CurrentUser, L"\\" + kSub, v));
+  EXPECT_FALSE(dmodCommon->SaveEditedValue(RegRoot::CurrentUser, L"\\" + Sub(), v));
   DWORD type = 0;
   EXPECT_EQ(std::string("\x01\x02", 2), Raw(L"Blob", type));
   EXPECT_TRUE(status.empty());
@@ -142,14 +136,14 @@ TEST_F(WiringTest, EditingBinaryDataSavesTheHexEditorsBytes) {
   cValue v;
   v.SetName(L"Blob");
   v.SetBinary(std::string("\x01\x02", 2));
-  v.Update(RegRoot::CurrentUser, L"\\" + kSub);
+  v.Update(RegRoot::CurrentUser, L"\\" + Sub());
   ScheduleSteps({[&] {
     HWND h = frmEditValueBin->heValue->GetHandle();
     SendMessageW(h, WM_CHAR, L'F', 0);
     SendMessageW(h, WM_CHAR, L'E', 0);
     frmEditValueBin->btnOk->Click();
   }});
-  EXPECT_TRUE(dmodCommon->SaveEditedValue(RegRoot::CurrentUser, L"\\" + kSub, v));
+  EXPECT_TRUE(dmodCommon->SaveEditedValue(RegRoot::CurrentUser, L"\\" + Sub(), v));
   DWORD type = 0;
   EXPECT_EQ(std::string("\xFE\x02", 2), Raw(L"Blob", type));
   EXPECT_EQ(DWORD(REG_BINARY), type);

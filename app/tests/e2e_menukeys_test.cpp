@@ -66,7 +66,7 @@ class MenuKeys : public EditorTest {
     // the item under it as hot.
     RECT r;
     GetWindowRect(Focus->GetHandle(), &r);
-    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    testsupport::MoveMouse(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
     SetForegroundWindow(Window->GetHandle());
     Window->SetActiveControl(Focus);
     ASSERT_TRUE(PumpUntil([&] {

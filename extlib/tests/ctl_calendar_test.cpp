@@ -2,10 +2,12 @@
 // real windows.
 #include <cmath>
 
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
 #include "extlib/ExCalendar.h"
 
-using namespace guitest;
+using namespace testsupport;
 
 namespace {
 

@@ -1,12 +1,14 @@
 // The extended list box and check list box over the system list box:
 // horizontal scroll range, index errors, check states and their storage,
 // radio buttons and the window's re-creation.
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
 #include "classlib/Filer.h"
 #include "extlib/ExCheckListBox.h"
 #include "extlib/ExFileUtil.h"
 
-using namespace guitest;
+using namespace testsupport;
 
 namespace {
 

@@ -1,9 +1,11 @@
 // The combo edit on a real form: its button, the click key, the pop-up that
 // drops down below (or above) the edit and closes accepting or not.
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
 #include "extlib/ExComboEdit.h"
 
-using namespace guitest;
+using namespace testsupport;
 
 namespace {
 

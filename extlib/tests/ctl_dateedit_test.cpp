@@ -2,10 +2,12 @@
 // calendar, the date dialog and format changes.
 #include <cmath>
 
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
 #include "extlib/ExDateEdit.h"
 
-using namespace guitest;
+using namespace testsupport;
 
 namespace {
 

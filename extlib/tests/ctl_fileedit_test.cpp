@@ -2,11 +2,13 @@
 // shell and the button's dialogs (through their seams).
 #include <shlobj.h>
 
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
 #include "extlib/ExFileEdit.h"
 #include "extlib/ExFileUtil.h"
 
-using namespace guitest;
+using namespace testsupport;
 
 namespace {
 

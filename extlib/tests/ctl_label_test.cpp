@@ -1,11 +1,13 @@
 // Shadowed text and the shadow label: the shadow's offset and colour, the
 // engraved look of a disabled label, auto-sizing with margins and shadow,
 // vertical layout, focus framing, accelerators and mouse tracking.
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
 #include "testsupport/Input.h"
 #include "extlib/ExCtlLabel.h"
 
-using namespace guitest;
+using namespace testsupport;
 
 namespace {
 
@@ -309,7 +311,7 @@ TEST(ShadowLabel, MouseEnterAndLeaveFollowTheNoticesAndAHeldButton) {
   EXPECT_TRUE(l->MouseInside());
   EXPECT_EQ(leave, 0);
   // The release recomputes from the cursor: move it far away first.
-  SetCursorPos(1, 1);
+  MoveMouse(POINT{1, 1});
   l->Perform(WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
   if (GetCapture()) ReleaseCapture();
   EXPECT_FALSE(l->MouseInside());

@@ -1,8 +1,10 @@
 // The text list box keeps its horizontal scroll range at its widest item.
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
 #include "extlib/ExCtlListBox.h"
 
-using namespace guitest;
+using namespace testsupport;
 
 namespace {
 

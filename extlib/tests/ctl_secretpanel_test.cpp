@@ -1,10 +1,12 @@
 // The scrolling text panel: layout, stepping through its frames, the end of
 // the text, cycling, and a real run on its timer thread.
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
 #include "classlib/StdCtrls.h"
 #include "extlib/ExSecretPanel.h"
 
-using namespace guitest;
+using namespace testsupport;
 
 namespace {
 

@@ -1,13 +1,15 @@
 // The extended speed button on a real form: press and release through the
 // mouse messages, groups with one button down, the modal result, the repeat
 // timer, accelerators and the painted frames.
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
 #include "classlib/Actions.h"
 #include "classlib/ImgList.h"
 #include "extlib/ExCtlSpeedButton.h"
 #include "testsupport/Input.h"
 
-using namespace guitest;
+using namespace testsupport;
 
 namespace {
 
@@ -305,7 +307,7 @@ TEST(SpeedButton, FlatButtonShowsItsFrameWhileTheMouseIsInside) {
   Press(b);
   b->Perform(CM_MOUSELEAVE, 0, 0);
   EXPECT_TRUE(b->MouseInside());
-  SetCursorPos(1, 1);
+  testsupport::MoveMouse(POINT{1, 1});
   Release(b, 200, 200);
   EXPECT_FALSE(b->MouseInside());
   EXPECT_EQ(PixelOf(b, 0, 0), ColorToRef(clBtnFace));

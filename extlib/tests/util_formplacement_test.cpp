@@ -6,6 +6,7 @@
 #include "extlib/ExFileUtil.h"
 #include "extlib/ExPlacementForm.h"
 #include "testsupport/Pump.h"
+#include "testsupport/Registry.h"
 
 namespace {
 
@@ -239,7 +240,8 @@ TEST_F(PlacementForm, PreventResizeGreysSizeAndMaximizeInTheSystemMenu) {
 
 TEST(PlacementRegistry, CurrentUserAndReadOnlyOtherRoots) {
   InitForms();
-  const wchar_t* Key = L"Software\\ZembrioTest\\extlib\\placement";
+  testsupport::ScratchKey Scratch(L"extlib");
+  const String Key = Scratch.Path(L"placement");
   {
     TFormPlacement P(nullptr);
     P.UseRegistry = true;
@@ -248,23 +250,18 @@ TEST(PlacementRegistry, CurrentUserAndReadOnlyOtherRoots) {
     P.WriteString(L"Value", L"stored");
     EXPECT_EQ(P.ReadString(L"Value", L""), L"stored");
   }
-  HKEY K = nullptr;
-  EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\ZembrioTest\\extlib\\placement\\Main", 0, KEY_READ, &K),
-            ERROR_SUCCESS);
-  if (K) RegCloseKey(K);
-  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\ZembrioTest\\extlib");
+  EXPECT_TRUE(Scratch.KeyExists(L"placement\\Main"));
 
   // Reading below another root creates nothing, there or under the user.
   TFormPlacement L(nullptr);
   L.UseRegistry = true;
   L.RegistryRoot = prLocalMachine;
-  L.SetIniFileName(L"Software\\ZembrioTest\\extlib-absent");
+  const String Absent = Scratch.Path(L"absent");
+  L.SetIniFileName(Absent);
   L.SetIniSection(L"Main");
   EXPECT_EQ(L.ReadString(L"Value", L"default"), L"default");
   EXPECT_EQ(L.ReadInteger(L"Number", 7), 7);
-  K = nullptr;
-  EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\ZembrioTest\\extlib-absent", 0, KEY_READ, &K),
-            ERROR_SUCCESS);
-  EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\ZembrioTest\\extlib-absent", 0, KEY_READ, &K),
-            ERROR_SUCCESS);
+  HKEY K = nullptr;
+  EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, Absent.c_str(), 0, KEY_READ, &K), ERROR_SUCCESS);
+  EXPECT_FALSE(Scratch.KeyExists(L"absent"));
 }

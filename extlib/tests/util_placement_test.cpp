@@ -10,6 +10,7 @@
 #include "classlib/Filer.h"
 #include "extlib/ExPlacement.h"
 #include "extlib/ExPlacementForm.h"
+#include "testsupport/Registry.h"
 
 TEST(IniText, LineBreaksAreEscaped) {
   EXPECT_EQ(StrToIniStr(L"a\r\nb\n\rc\rd\ne"), L"a\\nb\\nc\\nd\\ne");
@@ -144,7 +145,8 @@ TEST_F(FormPlacement, OtherDensityKeepsPositionButAppliesState) {
 }
 
 TEST_F(FormPlacement, RegistryTwin) {
-  const String Key = L"Software\\ZembrioTest\\extlib";
+  testsupport::ScratchKey Scratch(L"extlib");
+  const String Key = Scratch.Path();
   {
     TRegIniFile Reg(Key);
     WriteFormPlacement(Form.get(), &Reg, L"Placement");
@@ -154,7 +156,6 @@ TEST_F(FormPlacement, RegistryTwin) {
     EXPECT_EQ(Form->GetWidth(), 300);
     Reg.EraseSection(L"Placement");
   }
-  RegDeleteKeyW(HKEY_CURRENT_USER, Key.c_str());
 }
 
 namespace {

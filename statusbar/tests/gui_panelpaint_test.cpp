@@ -3,7 +3,7 @@
 // through the window.
 #include "statusbar/tests/sb_support.h"
 
-using namespace guitest;
+using namespace testsupport;
 using namespace sbtest;
 
 namespace {

@@ -3,8 +3,9 @@
 #include <cmath>
 
 #include "statusbar/tests/sb_support.h"
+#include "testsupport/Input.h"
 
-using namespace guitest;
+using namespace testsupport;
 using namespace sbtest;
 
 namespace {
@@ -323,8 +324,8 @@ TEST(OdStatusBarPanels, ClickReachesThePanelUnderTheCursor) {
   TRect r = h.bar->GetPanelRect(1);
   POINT pt{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
   ClientToScreen(h.bar->GetHandle(), &pt);
-  SetCursorPos(pt.x, pt.y);
-  h.bar->Click();
+  testsupport::Click(pt);
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return clicks > 0; }, 10000));
   EXPECT_EQ(clicks, 1);
 }
 

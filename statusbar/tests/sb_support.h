@@ -2,7 +2,9 @@
 // start-up, and a form holding one status bar.
 #pragma once
 
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
 #include "statusbar/KbMon.h"
 #include "statusbar/OdStatusBar.h"
 
@@ -23,7 +25,7 @@ struct BarHost {
     bar->Font()->SetColor(clBlack);
     form->Show();
     bar->HandleNeeded();
-    guitest::Pump(20);
+    testsupport::Pump(20);
   }
   TOdStatusPanel* Add(TOdStatusPanelType t, int width = 100) {
     TOdStatusPanel* p = bar->Panels()->Add();

@@ -17,33 +17,26 @@
 #include "toolbars/BarItems.h"
 #include "toolbars/BarPopup.h"
 #include "toolbars/BarUtilsWin.h"
+#include "testsupport/Registry.h"
 
 namespace {
 
 TEST(BarHelpers, MenuShowDelayFromRegistry) {
-  const wchar_t* key = L"Software\\ZembrioTest\\toolbars\\Desktop";
-  RegDeleteKeyW(HKEY_CURRENT_USER, key);
+  testsupport::ScratchKey scratch(L"toolbars");
+  const std::wstring path = scratch.Path(L"Desktop");
+  const wchar_t* key = path.c_str();
   EXPECT_EQ(BarReadMenuShowDelay(HKEY_CURRENT_USER, key), 400);  // no key
-  HKEY k;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
-            ERROR_SUCCESS);
+  scratch.CreateKey(L"Desktop");
   EXPECT_EQ(BarReadMenuShowDelay(HKEY_CURRENT_USER, key), 400);  // no value
-  auto set = [&](const wchar_t* s) {
-    RegSetValueExW(k, L"MenuShowDelay", 0, REG_SZ, reinterpret_cast<const BYTE*>(s),
-                   static_cast<DWORD>((wcslen(s) + 1) * 2));
-  };
+  auto set = [&](const wchar_t* s) { scratch.Write(L"Desktop", L"MenuShowDelay", REG_SZ, testsupport::Sz(s)); };
   set(L"abc");
   EXPECT_EQ(BarReadMenuShowDelay(HKEY_CURRENT_USER, key), 0);
   set(L"250");
   EXPECT_EQ(BarReadMenuShowDelay(HKEY_CURRENT_USER, key), 250);
   set(L"-5");
   EXPECT_EQ(BarReadMenuShowDelay(HKEY_CURRENT_USER, key), 0);
-  DWORD dw = 100;
-  RegSetValueExW(k, L"MenuShowDelay", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dw), 4);
+  scratch.Write(L"Desktop", L"MenuShowDelay", REG_DWORD, testsupport::Dw(100));
   EXPECT_EQ(BarReadMenuShowDelay(HKEY_CURRENT_USER, key), 0);
-  RegCloseKey(k);
-  RegDeleteKeyW(HKEY_CURRENT_USER, key);
-  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\ZembrioTest\\toolbars");
 }
 
 UINT g_spiSizes[4];

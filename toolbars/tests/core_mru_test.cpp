@@ -8,6 +8,7 @@
 
 #include "classlib/IniFiles.h"
 #include "classlib/Registry.h"
+#include "testsupport/Registry.h"
 #include "toolbars/BarMRU.h"
 
 namespace {
@@ -177,7 +178,8 @@ TEST(BarMRUList, IniStorageWritesPresentKeysAndDeletesTheRest) {
 }
 
 TEST(BarMRUList, RegistryStorageRoundTrip) {
-  const wchar_t* base = L"Software\\ZembrioTest\\toolbars\\MRU";
+  testsupport::ScratchKey scratch(L"toolbars");
+  const String base = scratch.Path(L"MRU");
   {
     auto l = PlainList();
     l->Add(L"C:\\b.reg");
@@ -195,8 +197,6 @@ TEST(BarMRUList, RegistryStorageRoundTrip) {
     k->LoadFromIni(&ri, L"Recent");
     EXPECT_EQ(Names(*k), Names(*m));
   }
-  RegDeleteTreeW(HKEY_CURRENT_USER, base);
-  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\ZembrioTest\\toolbars");
 }
 
 TEST(BarMRUList, MenuItemShowsTheListAndForgetsItWhenFreed) {

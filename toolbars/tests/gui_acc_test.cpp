@@ -7,14 +7,17 @@
 #include <vector>
 
 #include "classlib/StdCtrls.h"
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/LoopScript.h"
+#include "testsupport/Pump.h"
 #include "toolbars/BarAcc.h"
 #include "toolbars/BarDock.h"
 #include "toolbars/BarEditItem.h"
 #include "toolbars/BarPopup.h"
 #include "toolbars/BarToolbar.h"
 
-using namespace guitest;
+using namespace testsupport;
 
 namespace {
 
@@ -169,32 +172,6 @@ struct Host {
   }
 };
 
-// Runs steps from inside a modal menu loop (thread timers reach it); when
-// the steps run out, the menus are cancelled.
-struct LoopScript {
-  static inline LoopScript* Current = nullptr;
-  std::vector<std::function<void()>> Steps;
-  size_t Next = 0;
-  UINT_PTR Timer;
-  explicit LoopScript(std::vector<std::function<void()>> S)
-      : Steps(std::move(S)), Timer(SetTimer(nullptr, 0, 30, &LoopScript::Tick)) {
-    Current = this;
-  }
-  ~LoopScript() {
-    KillTimer(nullptr, Timer);
-    Current = nullptr;
-  }
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    if (LoopScript* s = Current) {
-      if (s->Next < s->Steps.size())
-        s->Steps[s->Next++]();
-      else
-        PostThreadMessageW(GetCurrentThreadId(), WM_KEYDOWN, VK_ESCAPE, 0);
-    }
-  }
-};
-
-void PostKey(WORD vk) { PostThreadMessageW(GetCurrentThreadId(), WM_KEYDOWN, vk, 0); }
 
 HWND WindowOf(TBarView* V) {
   return V && V->Window && V->Window->HandleAllocated() ? V->Window->GetHandle() : nullptr;

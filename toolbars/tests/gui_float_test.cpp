@@ -7,7 +7,9 @@
 
 #include "classlib/Registry.h"
 #include "classlib/StdCtrls.h"
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
 #include "testsupport/Input.h"
 #include "testsupport/Registry.h"
 #include "toolbars/BarDock.h"
@@ -17,7 +19,7 @@
 #include "toolbars/BarToolbar.h"
 #include "toolbars/BarUtilsWin.h"
 
-using namespace guitest;
+using namespace testsupport;
 
 namespace {
 

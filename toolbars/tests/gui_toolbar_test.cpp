@@ -6,7 +6,12 @@
 
 #include "classlib/Filer.h"
 #include "classlib/ImgList.h"
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Input.h"
+#include "testsupport/LoopScript.h"
+#include "testsupport/Pump.h"
+#include "testsupport/Registry.h"
 #include "toolbars/BarDock.h"
 #include "toolbars/BarEditItem.h"
 #include "toolbars/BarFiler.h"
@@ -16,7 +21,7 @@
 #include "toolbars/BarUtilsWin.h"
 #include "classlib/StdCtrls.h"
 
-using namespace guitest;
+using namespace testsupport;
 
 static ::testing::Environment* const kGuiEnv = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
 
@@ -111,38 +116,6 @@ TEST(BarToolbarLayout, DockedFrameSizes) {
 // ---- menu bar and menu loop ------------------------------------------------------------
 namespace {
 
-// Runs a step from inside a modal loop: thread timers are dispatched by it.
-struct LoopScript {
-  static LoopScript*& Current() {
-    static LoopScript* c = nullptr;
-    return c;
-  }
-  std::vector<std::function<void()>> Steps;
-  size_t Next = 0;
-  UINT_PTR Timer = 0;
-  explicit LoopScript(std::vector<std::function<void()>> S) : Steps(std::move(S)) {
-    Current() = this;
-    Timer = SetTimer(nullptr, 0, 30, &LoopScript::Tick);
-  }
-  ~LoopScript() {
-    KillTimer(nullptr, Timer);
-    Current() = nullptr;
-  }
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    LoopScript* s = Current();
-    if (!s) return;
-    if (s->Next < s->Steps.size()) {
-      auto step = s->Steps[s->Next++];
-      step();
-    } else {
-      // Whatever still runs is cancelled.
-      PostThreadMessageW(GetCurrentThreadId(), WM_KEYDOWN, VK_ESCAPE, 0);
-    }
-  }
-};
-
-void PostKey(WORD vk) { PostThreadMessageW(GetCurrentThreadId(), WM_KEYDOWN, vk, 0); }
-void PostChar(wchar_t c) { PostThreadMessageW(GetCurrentThreadId(), WM_CHAR, c, 0); }
 
 // Menu start and end as accessibility clients see them.
 struct MenuEvents {
@@ -597,7 +570,7 @@ TEST(BarPopupMenu, ChosenItemRunsAfterThePopupIsGone) {
   }
   EXPECT_EQ(popups, 1);
   EXPECT_EQ(clicks, 0);
-  EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }, 2000));
+  EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }, 10000));
 }
 
 }  // namespace
@@ -638,7 +611,7 @@ struct EditHost : Host {
   }
 };
 
-void TypeText(HWND Edit, const wchar_t* Text) {
+void TypeInto(HWND Edit, const wchar_t* Text) {
   SendMessageW(Edit, EM_SETSEL, 0, -1);
   SendMessageW(Edit, WM_CLEAR, 0, 0);
   for (const wchar_t* p = Text; *p; ++p) SendMessageW(Edit, WM_CHAR, *p, 0);
@@ -650,7 +623,7 @@ TEST(BarEditItem, EnterAcceptsEscapeDropsAndTheHandlerMayRefuse) {
   EXPECT_TRUE(h.Viewer()->CaptionShown() == false);  // a toolbar shows no caption
   // Enter: accepted once, the item counts as executed.
   bool executed = h.Edit({[](HWND e) {
-    TypeText(e, L"HKEY_USERS");
+    TypeInto(e, L"HKEY_USERS");
     PostMessageW(e, WM_CHAR, 13, 0);
   }});
   EXPECT_TRUE(executed);
@@ -658,7 +631,7 @@ TEST(BarEditItem, EnterAcceptsEscapeDropsAndTheHandlerMayRefuse) {
   EXPECT_EQ(h.Accepts, 1);
   // Escape: the text stays and nobody is asked.
   executed = h.Edit({[](HWND e) {
-    TypeText(e, L"dropped");
+    TypeInto(e, L"dropped");
     PostMessageW(e, WM_CHAR, 27, 0);
   }});
   EXPECT_FALSE(executed);
@@ -667,7 +640,7 @@ TEST(BarEditItem, EnterAcceptsEscapeDropsAndTheHandlerMayRefuse) {
   // Refused by the handler: the old text stays.
   h.Refuse = true;
   h.Edit({[](HWND e) {
-    TypeText(e, L"refused");
+    TypeInto(e, L"refused");
     PostMessageW(e, WM_CHAR, 13, 0);
   }});
   EXPECT_EQ(h.Path->GetText(), L"HKEY_USERS");
@@ -683,7 +656,7 @@ TEST(BarEditItem, ClickElsewhereEndsWithoutAcceptingAndTheClickArrives) {
   other->SetParent(h.Form.get());
   Pump(20);
   h.Edit({[&](HWND e) {
-    TypeText(e, L"new");
+    TypeInto(e, L"new");
     RECT r;
     GetWindowRect(other->GetHandle(), &r);
     PostMessageW(other->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
@@ -697,7 +670,7 @@ TEST(BarEditItem, ClickElsewhereEndsWithoutAcceptingAndTheClickArrives) {
   // With extended acceptance the text is taken.
   h.Path->ExtendedAccept = true;
   h.Edit({[&](HWND e) {
-    TypeText(e, L"taken");
+    TypeInto(e, L"taken");
     PostMessageW(other->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   }});
   EXPECT_EQ(h.Path->GetText(), L"taken");
@@ -727,7 +700,7 @@ TEST(BarEditItem, QuitMessageEndsTheEditAndStaysQueued) {
   EditHost h;
   h.Path->SetText(L"kept");
   h.Edit({[](HWND e) {
-    TypeText(e, L"lost");
+    TypeInto(e, L"lost");
     PostQuitMessage(3);
   }});
   EXPECT_EQ(h.Path->GetText(), L"kept");
@@ -737,33 +710,35 @@ TEST(BarEditItem, QuitMessageEndsTheEditAndStaysQueued) {
 }
 
 // ---- positions ------------------------------------------------------------------------
-const wchar_t* kPosKey = L"Software\\ZembrioTest\\toolbars\\Toolbars";
+// The positions go below a scratch key of the running test.
+class BarPositions : public ScratchKeyTest {
+ protected:
+  BarPositions() : ScratchKeyTest(L"toolbars") {}
+  String PosKey() const { return Path(L"Toolbars"); }
+  // A stored text of a toolbar's key, or what is there instead.
+  String RegText(const String& Bar, const wchar_t* Value) const {
+    if (!reg::KeyExists(PosKey() + L"\\" + Bar)) return L"<no key>";
+    DWORD type = 0;
+    std::string bytes;
+    if (!reg::Read(PosKey() + L"\\" + Bar, Value, type, bytes)) return L"<none>";
+    if (type != REG_SZ) return L"<type>";
+    String text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    return text;
+  }
+  void SetText(const String& Bar, const wchar_t* Name, const wchar_t* Value) const {
+    reg::Write(PosKey() + L"\\" + Bar, Name, REG_SZ, Sz(Value));
+  }
+};
 
-String RegText(const String& Sub, const wchar_t* Value) {
-  String path = String(kPosKey) + L"\\" + Sub;
-  HKEY k;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return L"<no key>";
-  wchar_t buf[256] = {};
-  DWORD size = sizeof(buf) - 2, type = 0;
-  LONG r = RegQueryValueExW(k, Value, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
-  RegCloseKey(k);
-  if (r != ERROR_SUCCESS) return L"<none>";
-  return type == REG_SZ ? String(buf) : L"<type>";
-}
-
-void DeletePosKey() {
-  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\ZembrioTest\\toolbars");
-}
-
-TEST(BarPositions, WrittenToAndReadFromTheRegistry) {
-  DeletePosKey();
+TEST_F(BarPositions, WrittenToAndReadFromTheRegistry) {
   Host h;
   auto* a = h.AddToolbar(L"tbrFile", 1, 0);
   auto* b = h.AddToolbar(L"tbrEdit", 1, 104);
   AddItem(a->Items(), L"New");
   AddItem(b->Items(), L"Copy");
   h.Show();
-  BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
+  BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, PosKey());
   EXPECT_EQ(RegText(L"tbrFile", L"Rev"), L"2000");
   EXPECT_EQ(RegText(L"tbrFile", L"Visible"), L"1");
   EXPECT_EQ(RegText(L"tbrFile", L"DockedTo"), L"tbdTop");
@@ -778,43 +753,36 @@ TEST(BarPositions, WrittenToAndReadFromTheRegistry) {
   b->SetVisible(false);
   b->SetDockRow(3);
   b->SetDockPos(40);
-  BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
+  BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, PosKey());
   EXPECT_EQ(RegText(L"tbrEdit", L"Visible"), L"0");
   Host h2;
   auto* a2 = h2.AddToolbar(L"tbrFile", 0, 0);
   auto* b2 = h2.AddToolbar(L"tbrEdit", 0, 0);
   h2.Show();
-  BarRegLoadPositions(h2.Form.get(), HKEY_CURRENT_USER, kPosKey);
+  BarRegLoadPositions(h2.Form.get(), HKEY_CURRENT_USER, PosKey());
   EXPECT_FALSE(b2->GetVisible());
   EXPECT_EQ(b2->GetDockRow(), 3);
   EXPECT_EQ(b2->GetDockPos(), 40);
   EXPECT_TRUE(a2->GetVisible());
   EXPECT_EQ(a2->GetDockRow(), 1);
-  DeletePosKey();
 }
 
-TEST(BarPositions, RevisionAndDockNamesDecide) {
-  DeletePosKey();
+TEST_F(BarPositions, RevisionAndDockNamesDecide) {
   Host h;
   auto* t = h.AddToolbar(L"tbrView", 2, 10);
   h.Show();
-  HKEY k;
-  String path = String(kPosKey) + L"\\tbrView";
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
-            ERROR_SUCCESS);
-  auto set = [&](const wchar_t* n, const wchar_t* v) {
-    RegSetValueExW(k, n, 0, REG_SZ, reinterpret_cast<const BYTE*>(v), static_cast<DWORD>((wcslen(v) + 1) * 2));
-  };
+  reg::CreateKey(PosKey() + L"\\tbrView");
+  auto set = [&](const wchar_t* n, const wchar_t* v) { SetText(L"tbrView", n, v); };
   set(L"Rev", L"1999");
   set(L"Visible", L"0");
   set(L"DockedTo", L"tbdtop");
   set(L"DockRow", L"5");
   set(L"DockPos", L"7");
-  BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
+  BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, PosKey());
   EXPECT_TRUE(t->GetVisible());  // another revision is ignored whole
   EXPECT_EQ(t->GetDockRow(), 2);
   set(L"Rev", L"2000");
-  BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
+  BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, PosKey());
   EXPECT_FALSE(t->GetVisible());
   EXPECT_EQ(t->GetDockRow(), 5);  // "tbdtop" finds tbdTop
   EXPECT_EQ(t->GetDockPos(), 7);
@@ -822,7 +790,7 @@ TEST(BarPositions, RevisionAndDockNamesDecide) {
   set(L"DockedTo", L"+");
   set(L"Visible", L"1");
   set(L"DockRow", L"9");
-  BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
+  BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, PosKey());
   EXPECT_TRUE(t->GetVisible());
   EXPECT_TRUE(t->GetFloating());
   EXPECT_EQ(t->GetDockRow(), 9);
@@ -830,31 +798,27 @@ TEST(BarPositions, RevisionAndDockNamesDecide) {
   // An unknown dock leaves the window where it is.
   set(L"DockedTo", L"tbdNowhere");
   set(L"DockRow", L"5");
-  BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
+  BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, PosKey());
   EXPECT_TRUE(t->GetFloating());
   EXPECT_EQ(t->GetDockRow(), 9);
-  RegCloseKey(k);
-  DeletePosKey();
 }
 
-TEST(BarPositions, NameErrorsAndForbiddenDocks) {
+TEST_F(BarPositions, NameErrorsAndForbiddenDocks) {
   Host h;
   auto* t = h.AddToolbar(L"tbrNoDrag", 0, 0);
   h.Show();
   h.Dock->SetAllowDrag(false);
-  DeletePosKey();
-  BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
+  BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, PosKey());
   EXPECT_EQ(RegText(L"tbrNoDrag", L"DockedTo"), L"");
   h.Dock->SetAllowDrag(true);
   h.Dock->SetName(L"");
   try {
-    BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
+    BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, PosKey());
     FAIL();
   } catch (const Exception& e) {
     EXPECT_EQ(e.Message(), L"Cannot save dockable window's position because DockedTo's Name property not set");
   }
   (void)t;
-  DeletePosKey();
 }
 
 }  // namespace
@@ -1110,26 +1074,19 @@ TEST(BarInput, RealMouseClickOnAButtonRunsIt) {
   TBarItemViewer* v = t->View()->Find(b);
   POINT p{(v->BoundsRect.left + v->BoundsRect.right) / 2, (v->BoundsRect.top + v->BoundsRect.bottom) / 2};
   ClientToScreen(t->GetHandle(), &p);
-  SetCursorPos(p.x, p.y);
-  Pump(30);
-  INPUT in[2] = {};
-  in[0].type = in[1].type = INPUT_MOUSE;
-  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  ASSERT_EQ(SendInput(2, in, sizeof(INPUT)), 2u);
-  EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }, 3000));
+  Click(p);
+  EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }, 10000));
   Pump(30);
   EXPECT_EQ(clicks, 1);
 }
 
-TEST(BarPositions, RegistryFailureWhileSavingDoesNotStopTheCaller) {
+TEST_F(BarPositions, RegistryFailureWhileSavingDoesNotStopTheCaller) {
   Host h;
   h.AddToolbar(L"tbrSaved", 0, 0);
   h.Show();
   BarRegistryFailureSeam = [](const String&) { return true; };
-  EXPECT_NO_THROW(BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey));
+  EXPECT_NO_THROW(BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, PosKey()));
   BarRegistryFailureSeam = nullptr;
-  DeletePosKey();
 }
 
 }  // namespace
@@ -1144,20 +1101,12 @@ POINT ScreenCentre(TBarView* V, TBarCustomItem* Item) {
   return p;
 }
 
-void MouseTo(POINT P) {
-  INPUT in{};
-  in.type = INPUT_MOUSE;
-  in.mi.dx = MulDiv(P.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
-  in.mi.dy = MulDiv(P.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
-  in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  SendInput(1, &in, sizeof(INPUT));
-}
-
-void Button(bool Down) {
-  INPUT in{};
-  in.type = INPUT_MOUSE;
-  in.mi.dwFlags = Down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-  SendInput(1, &in, sizeof(INPUT));
+// Input sent from inside a menu loop, which reads it itself: posted, not
+// waited for.
+void MouseTo(POINT P) { InputScript().Move(P).Post(); }
+void LeftButton(bool Down) {
+  InputScript s;
+  (Down ? s.Down() : s.Up()).Post();
 }
 
 TEST(BarMenuMouse, ClickOpensMovingOverTheBarSwitchesMenusAndAClickRunsTheItem) {
@@ -1167,7 +1116,7 @@ TEST(BarMenuMouse, ClickOpensMovingOverTheBarSwitchesMenusAndAClickRunsTheItem) 
   MouseTo(ScreenCentre(h.Bar->View(), h.File));
   Pump(50);
   {
-    LoopScript s({[&] { Button(false); },
+    LoopScript s({[&] { LeftButton(false); },
                   [&] {
                     if (h.OpenView()) first = h.OpenView()->GetParentItem();
                     MouseTo(ScreenCentre(h.Bar->View(), h.Edit));
@@ -1180,15 +1129,15 @@ TEST(BarMenuMouse, ClickOpensMovingOverTheBarSwitchesMenusAndAClickRunsTheItem) 
                     }
                   },
                   [&] {},
-                  [&] { Button(true); },
-                  [&] { Button(false); }});
-    Button(true);
+                  [&] { LeftButton(true); },
+                  [&] { LeftButton(false); }});
+    LeftButton(true);
     // The press reaches the toolbar, which runs the menu loop until done.
-    PumpUntil([&] { return h.CopyClicks > 0 || LoopScript::Current()->Next >= 7; }, 4000);
+    PumpUntil([&] { return h.CopyClicks > 0 || LoopScript::Current()->StepsRun() >= 7; }, 10000);
   }
   EXPECT_EQ(first, h.File);
   EXPECT_EQ(second, h.Edit);
-  EXPECT_TRUE(PumpUntil([&] { return h.CopyClicks == 1; }, 2000));
+  EXPECT_TRUE(PumpUntil([&] { return h.CopyClicks == 1; }, 10000));
   EXPECT_FALSE(MenuHost::AnyPopupVisible());
 }
 
@@ -1701,7 +1650,7 @@ TEST(BarItems, VisibilityToggleFollowsItsControl) {
   EXPECT_TRUE(t->GetVisible());
 }
 
-TEST(BarPositions, IniFileVariantUsesThePrefixedSections) {
+TEST_F(BarPositions, IniFileVariantUsesThePrefixedSections) {
   wchar_t dir[MAX_PATH];
   GetTempPathW(MAX_PATH, dir);
   String file = String(dir) + L"zembrio_toolbars_test.ini";
@@ -1805,14 +1754,8 @@ TEST(BarDockedCloseButton, ClickHidesTheToolbarAndTellsItsOwner) {
   POINT p{wr.left + (btn.left + btn.right) / 2, wr.top + (btn.top + btn.bottom) / 2};
   EXPECT_EQ(SendMessageW(a->GetHandle(), WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y)), HTBARCLOSE);
   EXPECT_EQ(SendMessageW(a->GetHandle(), WM_NCHITTEST, 0, MAKELPARAM(wr.left + 3, wr.bottom - 3)), HTBARDRAG);
-  SetCursorPos(p.x, p.y);
-  Pump(30);
-  INPUT in[2] = {};
-  in[0].type = in[1].type = INPUT_MOUSE;
-  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(2, in, sizeof(INPUT));
-  EXPECT_TRUE(PumpUntil([&] { return closes == 1; }, 3000));
+  Click(p);
+  EXPECT_TRUE(PumpUntil([&] { return closes == 1; }, 10000));
   EXPECT_FALSE(a->GetVisible());
   EXPECT_EQ(visibleChanges, 1);
   EXPECT_EQ(b->GetTop(), 0);  // the row closed up
@@ -1887,35 +1830,27 @@ TEST(BarPopupAnimation, MouseOpenedMenusSlideKeyboardOpenedOnesDoNot) {
 }  // namespace
 
 namespace {
-TEST(BarPositions, StoredPlacesOutOfReachComeBackIntoTheDock) {
-  DeletePosKey();
+TEST_F(BarPositions, StoredPlacesOutOfReachComeBackIntoTheDock) {
   Host h;
   auto* a = h.AddToolbar(L"tbrFar", 0, 0);
   auto* b = h.AddToolbar(L"tbrNear", 0, 60);
   AddItem(a->Items(), L"Far");
   AddItem(b->Items(), L"Near");
   h.Show();
-  HKEY k;
-  String path = String(kPosKey) + L"\\tbrFar";
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
-            ERROR_SUCCESS);
-  auto set = [&](const wchar_t* n, const wchar_t* v) {
-    RegSetValueExW(k, n, 0, REG_SZ, reinterpret_cast<const BYTE*>(v), static_cast<DWORD>((wcslen(v) + 1) * 2));
-  };
+  reg::CreateKey(PosKey() + L"\\tbrFar");
+  auto set = [&](const wchar_t* n, const wchar_t* v) { SetText(L"tbrFar", n, v); };
   set(L"Rev", L"2000");
   set(L"Visible", L"1");
   set(L"DockedTo", L"tbdTop");
   set(L"DockRow", L"1000");
   set(L"DockPos", L"99999");
-  RegCloseKey(k);
-  BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, kPosKey);
+  BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, PosKey());
   Pump(20);
   // The row closes up to the next one after the others and the window stays inside the dock.
   EXPECT_EQ(a->EffectiveDockRow, 1);
   EXPECT_LE(a->GetLeft() + a->GetWidth(), h.Dock->GetClientWidth());
   EXPECT_GE(a->GetLeft(), 0);
   EXPECT_LE(a->GetTop() + a->GetHeight(), h.Dock->GetClientHeight());
-  DeletePosKey();
 }
 }  // namespace
 
@@ -1945,8 +1880,7 @@ TEST(BarMenuLoop, FirstReleaseOutsideIsIgnoredAndRightReleasesNeedTracking) {
   int clicks = 0;
   AddItem(menu.Items(), L"Target", &clicks);
   bool openAfterFirst = false, openAfterSecond = true;
-  SetCursorPos(5, 5);
-  Pump(20);
+  MoveMouse(POINT{5, 5});
   {
     LoopScript s({[&] { PostThreadMessageW(GetCurrentThreadId(), WM_LBUTTONUP, 0, 0); },
                   [&] {
@@ -1972,13 +1906,7 @@ TEST(BarMenuLoop, FirstReleaseOutsideIsIgnoredAndRightReleasesNeedTracking) {
         },
         0);
   };
-  auto rightClick = [] {
-    INPUT in[2] = {};
-    in[0].type = in[1].type = INPUT_MOUSE;
-    in[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-    in[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-    SendInput(2, in, sizeof(INPUT));
-  };
+  auto rightClick = [] { InputScript().Down(testsupport::Button::Right).Up(testsupport::Button::Right).Post(); };
   {
     LoopScript s({overItem, [] {}, rightClick, [] {}, [] {}});
     menu.Items()->Popup(300, 300, false);
@@ -1990,7 +1918,7 @@ TEST(BarMenuLoop, FirstReleaseOutsideIsIgnoredAndRightReleasesNeedTracking) {
     LoopScript s({overItem, [] {}, rightClick});
     menu.Items()->Popup(300, 300, true);
   }
-  EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }, 2000));
+  EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }, 10000));
 }
 }  // namespace
 
@@ -2134,23 +2062,19 @@ TEST(BarMenuLoop, ItemHintsShowInsideAnOpenMenu) {
     if (!v) return;
     POINT c{(v->BoundsRect.left + v->BoundsRect.right) / 2, (v->BoundsRect.top + v->BoundsRect.bottom) / 2};
     ClientToScreen(pv->Window->GetHandle(), &c);
-    SetCursorPos(c.x, c.y);
-    INPUT in{};
-    in.type = INPUT_MOUSE;
-    in.mi.dwFlags = MOUSEEVENTF_MOVE;
-    SendInput(1, &in, sizeof in);
+    MouseTo(c);
   };
   int wait = 0;  // each step waits (up to a generous count of ticks) for the hint it needs
   LoopScript s({[&] { pointAt(h.Open); },
                 [&] {
-                  if (!ShownHint() && ++wait < 150) return void(--LoopScript::Current()->Next);
+                  if (!ShownHint() && ++wait < 150) return LoopScript::Current()->Again();
                   first = ShownHint() ? ShownHint()->GetCaption() : String();
                   wait = 0;
                   pointAt(h.Exit);
                 },
                 [&] {
                   THintWindow* w = ShownHint();
-                  if ((!w || w->GetCaption() != L"Leaves") && ++wait < 150) return void(--LoopScript::Current()->Next);
+                  if ((!w || w->GetCaption() != L"Leaves") && ++wait < 150) return LoopScript::Current()->Again();
                   second = w ? w->GetCaption() : String();
                   PostKey(VK_ESCAPE);
                   PostKey(VK_ESCAPE);
@@ -2260,7 +2184,7 @@ TEST(BarChevron, TabPassesOverTheControlsTheChevronHides) {
   for (TEdit* e : edits)
     if (std::find(hidden.begin(), hidden.end(), e) == hidden.end()) shown = e;
   ASSERT_NE(shown, nullptr);
-  MouseClick(shown, 5, 5);
+  Click(ScreenPoint(shown->GetHandle(), 5, 5));
   ASSERT_TRUE(PumpUntil([&] { return GetFocus() == shown->GetHandle(); }, 10000));
   // Tab goes round the visible controls only.
   std::vector<HWND> seen;

@@ -3,9 +3,11 @@
 #include "valueedit/BinHexEdit.h"
 
 #include "classlib/Filer.h"
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
 
-using namespace guitest;
+using namespace testsupport;
 
 namespace {
 

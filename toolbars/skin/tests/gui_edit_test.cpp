@@ -5,12 +5,14 @@
 
 #include <atomic>
 
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
 #include "testsupport/Input.h"
 #include "toolbars/skin/SkinEditItems.h"
 #include "toolbars/skin/SkinWindows.h"
 
-using namespace guitest;
+using namespace testsupport;
 using testsupport::InputScript;
 
 namespace {

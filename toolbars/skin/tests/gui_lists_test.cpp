@@ -3,11 +3,13 @@
 
 #include <memory>
 
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
 #include "toolbars/skin/SkinLists.h"
 #include "toolbars/skin/SkinWindows.h"
 
-using namespace guitest;
+using namespace testsupport;
 
 namespace {
 struct ListPopup {

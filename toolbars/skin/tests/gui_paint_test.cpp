@@ -5,12 +5,14 @@
 #include <memory>
 
 #include "classlib/ExtCtrls.h"
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
 #include "toolbars/skin/SkinDefaultTheme.h"
 #include "toolbars/skin/SkinUtils.h"
 #include "toolbars/skin/SkinWindows.h"
 
-using namespace guitest;
+using namespace testsupport;
 
 namespace {
 struct Canvas32 {

@@ -5,14 +5,16 @@
 #include <memory>
 
 #include "classlib/ImgList.h"
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
 #include "toolbars/BarUtilsWin.h"
 #include "toolbars/skin/SkinDefaultTheme.h"
 #include "toolbars/skin/SkinItems.h"
 #include "toolbars/skin/SkinSwitcher.h"
 #include "toolbars/skin/SkinWindows.h"
 
-using namespace guitest;
+using namespace testsupport;
 
 static ::testing::Environment* const kGuiEnv = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
 

@@ -4,11 +4,13 @@
 
 #include <memory>
 
-#include "classlib/tests/gui_support.h"
+#include "classlib/Forms.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Pump.h"
 #include "toolbars/skin/SkinDefaultTheme.h"
 #include "toolbars/skin/SkinWindows.h"
 
-using namespace guitest;
+using namespace testsupport;
 
 namespace {
 // The Default theme with the layer's own shadow joined to the opening item.
