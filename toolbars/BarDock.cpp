@@ -339,8 +339,8 @@ void TBarCustomDockableWindow::SetCurrentDock(TBarDock* Value) {
     SetParent(BarValidToolWindowParentForm(this));
 }
 
-TBarFloatingWindowParent* TBarCustomDockableWindow::CreateFloatingWindowParent() {
-  return new TBarFloatingWindowParent(nullptr);
+TBarFloatingWindowParentClass TBarCustomDockableWindow::GetFloatingWindowParentClass() {
+  return &BarClassOf<TBarFloatingWindowParent, TBarFloatingWindowParent, TComponent*>;
 }
 
 void TBarCustomDockableWindow::SetFloating(bool Value) {
@@ -351,7 +351,7 @@ void TBarCustomDockableWindow::SetFloating(bool Value) {
   }
   TCustomForm* pf = BarValidToolWindowParentForm(this);
   if (!floatParent_) {
-    TBarFloatingWindowParent* fp = CreateFloatingWindowParent();
+    TBarFloatingWindowParent* fp = GetFloatingWindowParentClass()(nullptr);
     // The form's own address names it: no two floating forms share a name.
     wchar_t name[64];
     swprintf(name, 64, L"NBFloatingWindowParent_%016llx",
@@ -753,12 +753,9 @@ void TBarCustomDockableWindow::WndProc(TMessage& m) {
           [](HWND, HDC DC, LPARAM App) { reinterpret_cast<TBarCustomDockableWindow*>(App)->DrawNCArea(DC, nullptr); },
           reinterpret_cast<LPARAM>(this));
       return;
-    case WM_PRINTCLIENT: {
-      TMessage paint{WM_PAINT, m.WParam, 0, 0};
-      TCustomControl::WndProc(paint);
-      m.Result = 0;
+    case WM_PRINTCLIENT:
+      HandleWMPrintClient(this, m);
       return;
-    }
     case WM_NCHITTEST:
       if (currentDock_) {
         POINT p{static_cast<short>(LOWORD(m.LParam)), static_cast<short>(HIWORD(m.LParam))};
@@ -1454,9 +1451,7 @@ void TBarDock::WndProc(TMessage& m) {
     case WM_PRINTCLIENT: {
       TMessage erase{WM_ERASEBKGND, m.WParam, 0, 0};
       WndProc(erase);
-      TMessage paint{WM_PAINT, m.WParam, 0, 0};
-      TCustomControl::WndProc(paint);
-      m.Result = 0;
+      HandleWMPrintClient(this, m);
       return;
     }
     case WM_SYSCOMMAND:

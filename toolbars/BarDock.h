@@ -12,6 +12,7 @@
 class TBarDock;
 class TBarCustomDockableWindow;
 class TBarFloatingWindowParent;
+using TBarFloatingWindowParentClass = TBarFloatingWindowParent* (*)(TComponent* AOwner);
 class TCustomIniFile;
 
 enum TBarDockPosition { dpTop, dpBottom, dpLeft, dpRight };
@@ -124,7 +125,8 @@ class TBarCustomDockableWindow : public TCustomControl {
   // Whether the window was stored by the running program (not designed).
   bool GetSavedAtRunTime() const { return savedAtRunTime_; }
   // Makes the form a floating window lives in (not yet shown).
-  virtual TBarFloatingWindowParent* CreateFloatingWindowParent();
+  // The class of the form this window floats in.
+  virtual TBarFloatingWindowParentClass GetFloatingWindowParentClass();
 
   void SetParent(TWinControl* AParent) override;
   void SetBounds(int l, int t, int w, int h) override;

@@ -336,7 +336,7 @@ bool TBarEditItemViewer::DoExecute() {
   return EditControlStatus.Contains(ecsAccept) && EditControlStatus.Contains(ecsClose);
 }
 
-TEdit* TBarEditItemViewer::CreateEditControl() { return new TEdit(nullptr); }
+TBarEditControlClass TBarEditItemViewer::GetEditControlClass() { return &BarClassOf<TEdit, TEdit, TComponent*>; }
 
 void TBarEditItemViewer::AcceptText() {
   String newText = EditControl->GetText();
@@ -373,7 +373,7 @@ bool TBarEditItemViewer::EditLoop(HWND CapHandle) {
   HWND activeWnd = GetActiveWindow();
   HWND focusWnd = GetFocus();
   InflateRect(&R, -3, -3);
-  std::unique_ptr<TEdit> edit(CreateEditControl());
+  std::unique_ptr<TEdit> edit(GetEditControlClass()(nullptr));
   EditControl = edit.get();
   EditControlStatus = TBarEditControlStatus{ecsContinueLoop};
   String finalText;

@@ -121,6 +121,8 @@ class TBarEditItemActionLink : public TBarCustomItemActionLink {
 
 enum TBarEditControlStatusFlag { ecsContinueLoop, ecsAccept, ecsClose };
 using TBarEditControlStatus = TSet<TBarEditControlStatusFlag>;
+// The class of an edit item's edit control.
+using TBarEditControlClass = TEdit* (*)(TComponent* AOwner);
 
 class TBarEditItemViewer : public TBarItemViewer {
  public:
@@ -140,7 +142,8 @@ class TBarEditItemViewer : public TBarItemViewer {
              bool UseDisabledShadow) override;
   bool UsesSameWidth() override { return false; }
   bool CaptionShown() override;
-  virtual TEdit* CreateEditControl();
+  // The class of the edit control that edits the item.
+  virtual TBarEditControlClass GetEditControlClass();
   virtual void GetEditRect(RECT& R);
 
   bool EditLoop(HWND CapHandle);

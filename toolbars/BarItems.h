@@ -21,6 +21,20 @@ class TCustomImageList;
 class TBarCustomItemActionLink;
 class TFiler;
 
+// A class reference: the function that makes an object of class T, answered
+// as its base B (e.g. &BarClassOf<TBarRootItem, TSkinRootItem, TComponent*>).
+template <class B, class T, class... A>
+B* BarClassOf(A... Args) {
+  return new T(Args...);
+}
+
+class TBarRootItem;
+using TBarRootItemClass = TBarRootItem* (*)(TComponent* AOwner);
+
+// The class of a pop-up window: makes one whole (its view included).
+using TBarPopupWindowClass = TBarPopupWindow* (*)(TComponent* AOwner, TBarView* AParentView, TBarCustomItem* AItem,
+                                                  bool ACustomizing);
+
 ZEMBRIO_DECLARE_EXCEPTION(EBarItemError, Exception)
 
 // Resource strings of the toolbar framework.
@@ -224,8 +238,8 @@ class TBarCustomItem : public TComponent {
                                        TBarPopupAlignment Alignment);
   virtual void GetPopupPosition(TBarView* ParentView, TBarPopupWindow* PopupWindow,
                                 struct TBarPopupPositionRec& Rec);
-  virtual TBarPopupWindow* CreatePopupWindow(TBarView* AParentView, TBarCustomItem* AItem,
-                                             bool ACustomizing);
+  // The class of this item's pop-up windows.
+  virtual TBarPopupWindowClass GetPopupWindowClass();
   bool OpenPopup(bool SelectFirstItem, bool TrackRightButton, POINT PopupPoint,
                  TBarPopupAlignment Alignment);
   void Popup(int X, int Y, bool TrackRightButton,

@@ -43,16 +43,24 @@ void TBarPopupView::AutoSize(int AWidth, int AHeight) {
 TFont* TBarPopupView::GetFont() { return Window ? Window->Font() : TBarView::GetFont(); }
 
 // ---- pop-up window -------------------------------------------------------------
-TBarPopupWindow::TBarPopupWindow(TComponent* AOwner, TBarView* AParentView, TBarCustomItem* AItem,
-                                 bool ACustomizing, const TViewFactory& ViewClass)
+TBarPopupWindow::TBarPopupWindow(TComponent* AOwner, TBarView* AParentView, TBarCustomItem*, bool)
     : TCustomControl(AOwner) {
   SetVisible(false);
   ControlStyle -= csCaptureMouse;
   SetShowHint(true);
   SetColor(clMenu);
   Font()->Assign(AParentView ? *AParentView->GetFont() : *BarToolbarFont());
-  View = ViewClass ? ViewClass(this, AParentView, AItem, ACustomizing)
-                   : new TBarPopupView(this, AParentView, AItem, this, false, ACustomizing, false);
+  HWND owner = Application && Application->Handle() ? Application->Handle() : GetDesktopWindow();
+  SetParentWindow(owner);
+}
+
+TBarPopupViewClass TBarPopupWindow::GetViewClass() {
+  return &BarClassOf<TBarView, TBarPopupView, TComponent*, TBarView*, TBarCustomItem*, TWinControl*, bool, bool,
+                     bool>;
+}
+
+void TBarPopupWindow::CreateView(TBarView* AParentView, TBarCustomItem* AItem, bool ACustomizing) {
+  View = GetViewClass()(this, AParentView, AItem, this, false, ACustomizing, false);
   View->State += vsModal;
   if (!AParentView) {
     View->Style += vsUseHiddenAccels;
@@ -60,12 +68,14 @@ TBarPopupWindow::TBarPopupWindow(TComponent* AOwner, TBarView* AParentView, TBar
     if (AParentView->Style.Contains(vsUseHiddenAccels)) View->Style += vsUseHiddenAccels;
     if (AParentView->State.Contains(vsShowAccels)) View->State += vsShowAccels;
   }
-  HWND owner = Application && Application->Handle() ? Application->Handle() : GetDesktopWindow();
-  SetParentWindow(owner);
+}
+
+void TBarPopupWindow::BeforeDestruction() {
+  if (View) View->CloseChildPopups();
 }
 
 TBarPopupWindow::~TBarPopupWindow() {
-  if (View) View->CloseChildPopups();
+  BeforeDestruction();
   if (HandleAllocated()) DestroyHandle();
   TBarView* v = View;
   View = nullptr;
@@ -158,7 +168,10 @@ void TBarPopupWindow::PaintScrollArrows() {
   if (View->ShowDownArrow) band(cr.bottom - BarScrollArrowHeight, false);
 }
 
-void TBarPopupWindow::ShowPopup(bool Show) {
+void TBarPopupWindow::ShowPopup(bool Show) { Perform(CM_SHOWINGCHANGED, Show, 0); }
+
+void TBarPopupWindow::CMShowingChanged(TMessage& Message) {
+  bool Show = Message.WParam != 0;
   HWND h = GetHandle();
   if (Show) {
     bool anim = !(View->ParentView && View->ParentView->State.Contains(vsNoAnimation));
@@ -208,15 +221,9 @@ void TBarPopupWindow::WndProc(TMessage& m) {
       m.Result = HandleWMPrint(GetHandle(), m.WParam, m.LParam, PopupNCPaint,
                                reinterpret_cast<LPARAM>(this));
       return;
-    case WM_PRINTCLIENT: {
-      HDC dc = reinterpret_cast<HDC>(m.WParam);
-      int s = SaveDC(dc);
-      TMessage paint{WM_PAINT, m.WParam, 0, 0};
-      TCustomControl::WndProc(paint);
-      RestoreDC(dc, s);
-      m.Result = 0;
+    case WM_PRINTCLIENT:
+      HandleWMPrintClient(this, m);
       return;
-    }
     case WM_ERASEBKGND: {
       BarEndAnimation(GetHandle());
       RECT r;
@@ -239,27 +246,31 @@ void TBarPopupWindow::WndProc(TMessage& m) {
     case WMVmoxAnimationEnded:
       SendNotifyMessageW(GetHandle(), BarMPopupShowing, 2, 0);
       return;
-    case CM_HINTSHOW: {
-      auto* info = reinterpret_cast<THintInfo*>(m.LParam);
-      if (info) {
-        info->HintStr.clear();
-        if (View && View->GetSelected()) {
-          info->CursorRect = View->GetSelected()->BoundsRect;
-          info->HintStr = View->GetSelected()->GetHintText();
-        }
-      }
+    case CM_HINTSHOW:
+      CMHintShow(m);
       return;
-    }
+    case CM_SHOWINGCHANGED:
+      CMShowingChanged(m);
+      return;
     default:
       break;
   }
   TCustomControl::WndProc(m);
 }
 
+void TBarPopupWindow::CMHintShow(TMessage& Message) {
+  auto* info = reinterpret_cast<THintInfo*>(Message.LParam);
+  if (!info) return;
+  info->HintStr.clear();
+  if (View && View->GetSelected()) {
+    info->CursorRect = View->GetSelected()->BoundsRect;
+    info->HintStr = View->GetSelected()->GetHintText();
+  }
+}
+
 // ---- creating and placing pop-ups --------------------------------------------------
-TBarPopupWindow* TBarCustomItem::CreatePopupWindow(TBarView* AParentView, TBarCustomItem* AItem,
-                                                   bool ACustomizing) {
-  return new TBarPopupWindow(nullptr, AParentView, AItem, ACustomizing);
+TBarPopupWindowClass TBarCustomItem::GetPopupWindowClass() {
+  return &TBarPopupWindow::CreatePopupWindow<TBarPopupWindow>;
 }
 
 TBarPopupWindow* TBarCustomItem::CreatePopup(TBarView* ParentView, TBarItemViewer* ParentViewer,
@@ -271,7 +282,7 @@ TBarPopupWindow* TBarCustomItem::CreatePopup(TBarView* ParentView, TBarItemViewe
   TBarView* chevronParent = GetChevronParentView();
   TBarCustomItem* shown = chevronParent ? chevronParent->GetParentItem() : this;
   bool opposite = ParentView && ParentView->State.Contains(vsOppositePopup);
-  std::unique_ptr<TBarPopupWindow> win(CreatePopupWindow(ParentView, shown, Customizing));
+  std::unique_ptr<TBarPopupWindow> win(GetPopupWindowClass()(nullptr, ParentView, shown, Customizing));
   TBarView* view = win->View;
   if (chevronParent) {
     view->ChevronParentView = chevronParent;
@@ -467,13 +478,28 @@ void TBarCustomItem::Popup(int X, int Y, bool TrackRightButton, TBarPopupAlignme
 }
 
 // ---- pop-up menu and item container ---------------------------------------------------
-TBarPopupMenu::TBarPopupMenu(TComponent* AOwner) : TPopupMenu(AOwner) {
-  items_ = new TBarRootItem(this);
-  items_->SetRootParentComponent(this);
-  items_->OnClick = TNotifyEvent(this, &TBarPopupMenu::RootItemClick);
+TBarPopupMenu::TBarPopupMenu(TComponent* AOwner) : TPopupMenu(AOwner) {}
+
+TBarRootItemClass TBarPopupMenu::GetRootItemClass() { return &BarClassOf<TBarRootItem, TBarRootItem, TComponent*>; }
+
+TBarRootItem* TBarPopupMenu::Items() const {
+  if (!itemsMade_) {
+    auto* self = const_cast<TBarPopupMenu*>(this);
+    self->itemsMade_ = true;
+    try {
+      self->items_ = self->GetRootItemClass()(self);
+    } catch (...) {
+      self->itemsMade_ = false;
+      throw;
+    }
+    items_->SetRootParentComponent(self);
+    items_->OnClick = TNotifyEvent(self, &TBarPopupMenu::RootItemClick);
+  }
+  return items_;
 }
 
 TBarPopupMenu::~TBarPopupMenu() {
+  itemsMade_ = true;  // none is made any more
   TBarRootItem* i = items_;
   items_ = nullptr;
   delete i;
@@ -483,7 +509,7 @@ void TBarPopupMenu::RootItemClick(TObject* Sender) {
   if (OnPopup) OnPopup(Sender == items_ ? static_cast<TObject*>(this) : Sender);
 }
 
-void TBarPopupMenu::Popup(int X, int Y) { items_->Popup(X, Y, TrackRightButton, Alignment); }
+void TBarPopupMenu::Popup(int X, int Y) { Items()->Popup(X, Y, TrackRightButton, Alignment); }
 
 TBarItemContainer::TBarItemContainer(TComponent* AOwner) : TComponent(AOwner) {
   items_ = new TBarRootItem(this);

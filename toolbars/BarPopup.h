@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "classlib/Controls.h"
 #include "classlib/Menus.h"
@@ -34,33 +35,51 @@ class TBarPopupView : public TBarView {
   TFont* GetFont() override;
 };
 
+// The class of a pop-up window's view.
+using TBarPopupViewClass = TBarView* (*)(TComponent* AOwner, TBarView* AParentView, TBarCustomItem* AParentItem,
+                                         TWinControl* AWindow, bool AIsToolbar, bool ACustomizing,
+                                         bool AUsePriorityList);
+
 class TBarPopupWindow : public TCustomControl {
  public:
-  // Makes the window's view; a themed window passes its own.
-  using TViewFactory = std::function<TBarView*(TBarPopupWindow* Window, TBarView* AParentView,
-                                               TBarCustomItem* AItem, bool ACustomizing)>;
-  TBarPopupWindow(TComponent* AOwner, TBarView* AParentView, TBarCustomItem* AItem,
-                  bool ACustomizing, const TViewFactory& ViewClass = nullptr);
+  TBarPopupWindow(TComponent* AOwner, TBarView* AParentView, TBarCustomItem* AItem, bool ACustomizing);
   ~TBarPopupWindow() override;
   const char* ClassName() const override { return "TBarPopupWindow"; }
+
+  // Makes a pop-up window of class T whole: the window, then its view of
+  // the class T answers (GetViewClass). A pop-up window class reference
+  // (TBarPopupWindowClass) is &CreatePopupWindow<T>.
+  template <class T>
+  static TBarPopupWindow* CreatePopupWindow(TComponent* AOwner, TBarView* AParentView, TBarCustomItem* AItem,
+                                            bool ACustomizing) {
+    std::unique_ptr<TBarPopupWindow> w(new T(AOwner, AParentView, AItem, ACustomizing));
+    w->CreateView(AParentView, AItem, ACustomizing);
+    return w.release();
+  }
 
   TBarView* View = nullptr;
   TBarAnimationDirection AnimationDirection = 0;
 
   virtual SIZE GetNCSize() { return SIZE{3, 3}; }
+  virtual TBarPopupViewClass GetViewClass();
   virtual void PaintScrollArrows();
   virtual void PaintNCArea(HDC DC);
   void WndProc(TMessage& m) override;
   // Shows or hides the window (with the opening animation when it applies).
   void ShowPopup(bool Show);
+  // Before the window goes: the view's own pop-ups close first.
+  void BeforeDestruction();
 
  protected:
   void CreateParams(TCreateParams& Params) override;
   void CreateWnd() override;
   void DestroyWindowHandle() override;
   void Paint() override;
+  void CMHintShow(TMessage& Message);
+  void CMShowingChanged(TMessage& Message);
 
  private:
+  void CreateView(TBarView* AParentView, TBarCustomItem* AItem, bool ACustomizing);
   bool accelsInitialised_ = false;
   bool shown_ = false;
 };
@@ -71,24 +90,30 @@ class TBarPopupMenu : public TPopupMenu, public IBarItems {
   explicit TBarPopupMenu(TComponent* AOwner);
   ~TBarPopupMenu() override;
   const char* ClassName() const override { return "TBarPopupMenu"; }
-  TBarCustomItem* GetItems() override { return items_; }
-  TBarRootItem* Items() const { return items_; }
-  TCustomImageList* GetImages() const { return items_->GetSubMenuImages(); }
-  void SetImages(TCustomImageList* Value) { items_->SetSubMenuImages(Value); }
-  TBarItemOptions GetOptions() const { return items_->GetOptions(); }
-  void SetOptions(TBarItemOptions Value) { items_->SetOptions(Value); }
-  void SetLinkSubitems(TBarCustomItem* Value) { items_->SetLinkSubitems(Value); }
+  // The class of the root item. It is made on first use, once the menu is
+  // whole, so a derived menu's class is the one made.
+  virtual TBarRootItemClass GetRootItemClass();
+  TBarCustomItem* GetItems() override { return Items(); }
+  TBarRootItem* Items() const;
+  TCustomImageList* GetImages() const { return Items()->GetSubMenuImages(); }
+  void SetImages(TCustomImageList* Value) { Items()->SetSubMenuImages(Value); }
+  TBarItemOptions GetOptions() const { return Items()->GetOptions(); }
+  void SetOptions(TBarItemOptions Value) { Items()->SetOptions(Value); }
+  void SetLinkSubitems(TBarCustomItem* Value) { Items()->SetLinkSubitems(Value); }
   void Popup(int X, int Y) override;
-  bool IsShortCut(TBarKeyMessage& Message) { return items_->IsShortCut(Message); }
-  void GetChildren(const TGetChildProc& Proc, TComponent* Root) override { items_->GetChildren(Proc, Root); }
-  void SetChildOrder(TComponent* Child, int Order) override { items_->SetChildOrder(Child, Order); }
+  bool IsShortCut(TBarKeyMessage& Message) { return Items()->IsShortCut(Message); }
+  void GetChildren(const TGetChildProc& Proc, TComponent* Root) override { Items()->GetChildren(Proc, Root); }
+  void SetChildOrder(TComponent* Child, int Order) override { Items()->SetChildOrder(Child, Order); }
 
   TBarPopupAlignment Alignment = tbpaLeft;
   bool TrackRightButton = true;
 
  protected:
   void RootItemClick(TObject* Sender);
-  TBarRootItem* items_;
+
+ private:
+  bool itemsMade_ = false;
+  TBarRootItem* items_ = nullptr;
 };
 
 class TBarItemContainer : public TComponent, public IBarItems {

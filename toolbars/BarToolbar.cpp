@@ -219,27 +219,55 @@ void TBarChevronItemViewer::Paint(TCanvas* Canvas, RECT R, bool IsSelected, bool
 }
 
 // ---- toolbar ------------------------------------------------------------------------
-TBarCustomToolbar::TBarCustomToolbar(TComponent* AOwner) : TBarCustomToolbar(AOwner, TBarToolbarClasses{}) {}
-
-TBarCustomToolbar::TBarCustomToolbar(TComponent* AOwner, const TBarToolbarClasses& Classes)
-    : TBarCustomDockableWindow(AOwner) {
+TBarCustomToolbar::TBarCustomToolbar(TComponent* AOwner) : TBarCustomDockableWindow(AOwner) {
   ControlStyle += TControlStyle{csAcceptsControls, csActionClient};
   ControlStyle -= csCaptureMouse;
   // Sized by whole rows from its edges: no corner handles, no clipped cursor.
   DockableWindowStyles -= tbdsResizeEightCorner;
   DockableWindowStyles -= tbdsResizeClipCursor;
-  items_ = Classes.ItemClass ? Classes.ItemClass(this) : new TBarRootItem(this);
-  items_->SetRootParentComponent(this);
-  chevronItem_ = Classes.ChevronItemClass ? Classes.ChevronItemClass(this) : new TBarChevronItem(this);
-  chevronItem_->SetLinkSubitems(items_);
-  view_ = Classes.ViewClass ? Classes.ViewClass(this, items_, true) : new TBarToolbarView(this, items_, true);
-  view_->BackgroundColor = clBtnFace;
   SetColor(clBtnFace);
   SetBounds(GetLeft(), GetTop(), 23, 22);
 }
 
+TBarRootItemClass TBarCustomToolbar::GetItemClass() { return &BarClassOf<TBarRootItem, TBarRootItem, TComponent*>; }
+
+TBarChevronItemClass TBarCustomToolbar::GetChevronItemClass() {
+  return &BarClassOf<TBarChevronItem, TBarChevronItem, TBarCustomToolbar*>;
+}
+
+TBarToolbarViewClass TBarCustomToolbar::GetViewClass() {
+  return &BarClassOf<TBarToolbarView, TBarToolbarView, TBarCustomToolbar*, TBarCustomItem*, bool>;
+}
+
+const TBarCustomToolbar& TBarCustomToolbar::Parts() const {
+  if (!partsMade_) const_cast<TBarCustomToolbar*>(this)->CreateParts();
+  return *this;
+}
+
+void TBarCustomToolbar::CreateParts() {
+  // Marked first: the view asks for the chevron item while it is made.
+  partsMade_ = true;
+  try {
+    items_ = GetItemClass()(this);
+    items_->SetRootParentComponent(this);
+    chevronItem_ = GetChevronItemClass()(this);
+    chevronItem_->SetLinkSubitems(items_);
+    view_ = GetViewClass()(this, items_, chevronMoveItems_ && !GetComponentState().Contains(csDesigning));
+  } catch (...) {
+    delete chevronItem_;
+    chevronItem_ = nullptr;
+    delete items_;
+    items_ = nullptr;
+    partsMade_ = false;
+    throw;
+  }
+  // The colour the toolbar has by now (a themed one has none of its own).
+  view_->BackgroundColor = GetColor();
+}
+
 TBarCustomToolbar::~TBarCustomToolbar() {
   SetComponentStateFlag(csDestroying, true);
+  partsMade_ = true;  // none are made any more
   if (getMessageHookInstalled_) {
     getMessageHookInstalled_ = false;
     UninstallHookProc(ToolbarGetMessageHook);
@@ -254,12 +282,12 @@ TBarCustomToolbar::~TBarCustomToolbar() {
 }
 
 void TBarCustomToolbar::SetChevronHint(const String& Value) {
-  chevronItem_->SetHint(Value);
-  chevronItem_->SetCaption(EscapeAmpersands(BarGetShortHint(Value)));
+  ChevronItem()->SetHint(Value);
+  ChevronItem()->SetCaption(EscapeAmpersands(BarGetShortHint(Value)));
 }
 
 bool TBarCustomToolbar::IsChevronHintStored() const {
-  return chevronItem_->GetHint() != TBarChevronItem::GetDefaultHint();
+  return ChevronItem()->GetHint() != TBarChevronItem::GetDefaultHint();
 }
 
 void TBarCustomToolbar::DefineProperties(TFiler* Filer) {
@@ -270,21 +298,21 @@ void TBarCustomToolbar::DefineProperties(TFiler* Filer) {
 }
 
 void TBarCustomToolbar::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
-  items_->GetChildren(Proc, Root);
+  Items()->GetChildren(Proc, Root);
   TBarCustomDockableWindow::GetChildren(Proc, Root);
 }
 
 void TBarCustomToolbar::SetChildOrder(TComponent* Child, int Order) {
   if (dynamic_cast<TBarCustomItem*>(Child))
-    items_->SetChildOrder(Child, Order);
+    Items()->SetChildOrder(Child, Order);
   else  // the controls come after the items
-    TBarCustomDockableWindow::SetChildOrder(Child, Order - items_->Count());
+    TBarCustomDockableWindow::SetChildOrder(Child, Order - Items()->Count());
 }
 
 void TBarCustomToolbar::GetTabOrderList(std::vector<TWinControl*>& List) {
   TBarCustomDockableWindow::GetTabOrderList(List);
   std::vector<TWinControl*> hidden;
-  view_->GetOffEdgeControlList(hidden);
+  View()->GetOffEdgeControlList(hidden);
   if (hidden.empty()) return;
   List.erase(std::remove_if(List.begin(), List.end(),
                             [&](TWinControl* c) {
@@ -298,7 +326,7 @@ void TBarCustomToolbar::GetTabOrderList(std::vector<TWinControl*>& List) {
 void TBarCustomToolbar::SetChevronMoveItems(bool Value) {
   if (chevronMoveItems_ == Value) return;
   chevronMoveItems_ = Value;
-  view_->SetUsePriorityList(Value);
+  View()->SetUsePriorityList(Value);
 }
 
 void TBarCustomToolbar::SetFloatingWidth(int Value) {
@@ -344,20 +372,20 @@ int TBarCustomToolbar::CalcChevronOffset(TBarDock* Dock, TBarViewOrientation Ori
 }
 
 void TBarCustomToolbar::UpdateViewProperties() {
-  view_->Orientation = OrientationOf(BarGetDockTypeOf(GetCurrentDock(), GetFloating()));
-  view_->ChevronSize = 12;
+  View()->Orientation = OrientationOf(BarGetDockTypeOf(GetCurrentDock(), GetFloating()));
+  View()->ChevronSize = 12;
   if (!GetDocked() && !GetFloating()) {
-    view_->ChevronOffset = 0;
-    view_->WrapOffset = 0;
+    View()->ChevronOffset = 0;
+    View()->WrapOffset = 0;
     TAnchors a = GetAnchors();
     if (!(GetAutoResize() && !(a.Contains(akLeft) && a.Contains(akRight)))) {
       int w = GetWidth() - CalcNCSizes().x;
-      if (shrinkMode_ == tbsmChevron) view_->ChevronOffset = w;
-      if (shrinkMode_ == tbsmWrap) view_->WrapOffset = w;
+      if (shrinkMode_ == tbsmChevron) View()->ChevronOffset = w;
+      if (shrinkMode_ == tbsmWrap) View()->WrapOffset = w;
     }
   } else {
-    view_->ChevronOffset = CalcChevronOffset(GetCurrentDock(), view_->Orientation);
-    view_->WrapOffset = CalcWrapOffset(GetCurrentDock());
+    View()->ChevronOffset = CalcChevronOffset(GetCurrentDock(), View()->Orientation);
+    View()->WrapOffset = CalcWrapOffset(GetCurrentDock());
   }
 }
 
@@ -379,7 +407,7 @@ POINT TBarCustomToolbar::DoArrange(bool CanMoveControls, TBarDockType PreviousDo
     bool saved = t_inDoArrange;
     t_inDoArrange = true;
     try {
-      view_->UpdatePositions();
+      View()->UpdatePositions();
     } catch (...) {
       t_inDoArrange = saved;
       throw;
@@ -390,7 +418,7 @@ POINT TBarCustomToolbar::DoArrange(bool CanMoveControls, TBarDockType PreviousDo
   TBarViewOrientation o = OrientationOf(BarGetDockTypeOf(NewDock, NewFloating));
   POINT base{0, 0};
   int lines = 1;
-  view_->CalculatePositions(false, o, CalcWrapOffset(NewDock), CalcChevronOffset(NewDock, o), 12, base,
+  View()->CalculatePositions(false, o, CalcWrapOffset(NewDock), CalcChevronOffset(NewDock, o), 12, base,
                             size, lines);
   WrappedLines = lines;
   (void)PreviousDockType;
@@ -398,13 +426,13 @@ POINT TBarCustomToolbar::DoArrange(bool CanMoveControls, TBarDockType PreviousDo
 }
 
 void TBarCustomToolbar::GetBaseSize(POINT& ASize) {
-  view_->ValidatePositions();
+  View()->ValidatePositions();
   ASize = BaseSize;
 }
 
 void TBarCustomToolbar::GetMinShrinkSize(int& AMinimumSize) {
   bool vertical = GetDocked() && GetCurrentDock()->IsVertical();
-  if (TBarItemViewer* v = view_->HighestPriorityViewer())
+  if (TBarItemViewer* v = View()->HighestPriorityViewer())
     AMinimumSize = vertical ? v->BoundsRect.bottom - v->BoundsRect.top : v->BoundsRect.right - v->BoundsRect.left;
   POINT nc = CalcNCSizes();
   AMinimumSize += (vertical ? nc.y : nc.x) + 12;
@@ -415,8 +443,8 @@ void TBarCustomToolbar::ControlExistsAtPos(POINT P, bool& ControlExists) {
   if (ControlExists || !HandleAllocated()) return;
   POINT sp = P;
   ::ClientToScreen(GetHandle(), &sp);
-  view_->UpdateSelection(&sp, true);
-  TBarItemViewer* sel = view_->GetSelected();
+  View()->UpdateSelection(&sp, true);
+  TBarItemViewer* sel = View()->GetSelected();
   ControlExists = sel && !sel->Item->GetItemStyle().Contains(tbisClicksTransparent);
 }
 
@@ -434,10 +462,10 @@ void TBarCustomToolbar::Loaded() {
 }
 
 void TBarCustomToolbar::InitiateAction() {
-  if (UpdateActions) view_->InitiateActions();
+  if (UpdateActions) View()->InitiateActions();
 }
 
-void TBarCustomToolbar::Paint() { view_->DrawSubitems(Canvas()); }
+void TBarCustomToolbar::Paint() { View()->DrawSubitems(Canvas()); }
 
 void TBarCustomToolbar::AlignControls(TControl*, TRect&) {
   if (DisableArrange == 0) Arrange();
@@ -449,12 +477,12 @@ void TBarCustomToolbar::MouseDown(TMouseButton Button, TShiftState Shift, int X,
   if (GetParent() != parent || Button != mbLeft || !HandleAllocated()) return;
   POINT sp{X, Y};
   ::ClientToScreen(GetHandle(), &sp);
-  view_->UpdateSelection(&sp, true);
-  TBarItemViewer* sel = view_->GetSelected();
+  View()->UpdateSelection(&sp, true);
+  TBarItemViewer* sel = View()->GetSelected();
   if (sel && !sel->Item->GetItemStyle().Contains(tbisClicksTransparent)) {
     ignoreMouseLeave_ = true;
     try {
-      view_->EnterToolbarLoop(TBarEnterToolbarLoopOptions{tbetMouseDown});
+      View()->EnterToolbarLoop(TBarEnterToolbarLoopOptions{tbetMouseDown});
     } catch (...) {
       ignoreMouseLeave_ = false;
       throw;
@@ -467,8 +495,8 @@ void TBarCustomToolbar::MouseMove(TShiftState Shift, int X, int Y) {
   if (HandleAllocated()) {
     POINT sp{X, Y};
     ::ClientToScreen(GetHandle(), &sp);
-    view_->UpdateSelection(&sp, true);
-    if (TBarItemViewer* sel = view_->GetSelected()) {
+    View()->UpdateSelection(&sp, true);
+    if (TBarItemViewer* sel = View()->GetSelected()) {
       String h = sel->Item->GetEffectiveOptions().Contains(tboLongHintInMenuOnly) ? String()
                                                                                   : sel->Item->GetHint();
       SetHint(h);
@@ -483,18 +511,18 @@ void TBarCustomToolbar::MouseMove(TShiftState Shift, int X, int Y) {
 
 void TBarCustomToolbar::CancelHover() {
   if (HandleAllocated() && GetCapture() == GetHandle()) return;
-  view_->UpdateSelection(nullptr, true);
+  View()->UpdateSelection(nullptr, true);
 }
 
 TBarControlItem* TBarCustomToolbar::CreateWrapper(int Index, TControl* Ctl) {
   auto* w = new TBarControlItem(GetOwner(), Ctl);
-  items_->Insert(Index, w);
+  Items()->Insert(Index, w);
   return w;
 }
 
 TBarControlItem* TBarCustomToolbar::FindWrapper(TControl* Ctl) {
-  for (int i = 0; i < items_->Count(); ++i)
-    if (auto* c = dynamic_cast<TBarControlItem*>(items_->GetItem(i)))
+  for (int i = 0; i < Items()->Count(); ++i)
+    if (auto* c = dynamic_cast<TBarControlItem*>(Items()->GetItem(i)))
       if (c->GetControl() == Ctl) return c;
   return nullptr;
 }
@@ -502,7 +530,7 @@ TBarControlItem* TBarCustomToolbar::FindWrapper(TControl* Ctl) {
 void TBarCustomToolbar::CreateWrappersForAllControls() {
   for (int i = 0; i < ControlCount(); ++i) {
     TControl* c = GetControl(i);
-    if (!FindWrapper(c)) CreateWrapper(items_->Count(), c);
+    if (!FindWrapper(c)) CreateWrapper(Items()->Count(), c);
   }
 }
 
@@ -513,10 +541,10 @@ void TBarCustomToolbar::SetMenuBar(bool Value) {
   menuBar_ = Value;
   if (Value) {
     ControlStyle += csMenuEvents;
-    view_->Style += TBarViewStyle{vsMenuBar, vsUseHiddenAccels};
+    View()->Style += TBarViewStyle{vsMenuBar, vsUseHiddenAccels};
   } else {
     ControlStyle -= csMenuEvents;
-    view_->Style -= TBarViewStyle{vsMenuBar, vsUseHiddenAccels};
+    View()->Style -= TBarViewStyle{vsMenuBar, vsUseHiddenAccels};
   }
   if (!IsLoading()) {
     SetFullSize(Value);
@@ -572,7 +600,7 @@ void TBarCustomToolbar::UninstallMainWindowHook() {
 bool TBarCustomToolbar::IsShortCut(TBarKeyMessage& Message) {
   bool handled = false;
   if (OnShortCut) OnShortCut(Message, handled);
-  return handled || items_->IsShortCut(Message);
+  return handled || Items()->IsShortCut(Message);
 }
 
 bool TBarCustomToolbar::MainWindowHook(TMessage& Message) {
@@ -625,34 +653,34 @@ bool TBarCustomToolbar::MainWindowHook(TMessage& Message) {
 }
 
 bool TBarCustomToolbar::KeyboardOpen(wchar_t Key, bool RequirePrimaryAccel) {
-  view_->SetAccelsVisibility(true);
+  View()->SetAccelsVisibility(true);
   TBarItemViewer* v = nullptr;
   bool result = false;
   if (Key != 0) {
     bool only = false;
-    v = view_->NextSelectableWithAccel(nullptr, Key, RequirePrimaryAccel, only);
+    v = View()->NextSelectableWithAccel(nullptr, Key, RequirePrimaryAccel, only);
     if (!v || !v->Item->GetEnabled()) {
       v = nullptr;
     } else if (only) {
-      view_->SetSelected(v);
-      view_->EnterToolbarLoop(TBarEnterToolbarLoopOptions{tbetExecuteSelected});
+      View()->SetSelected(v);
+      View()->EnterToolbarLoop(TBarEnterToolbarLoopOptions{tbetExecuteSelected});
       result = true;
     } else if (menuBar_) {
-      view_->SetSelected(v);
-      view_->EnterToolbarLoop(TBarEnterToolbarLoopOptions{});
+      View()->SetSelected(v);
+      View()->EnterToolbarLoop(TBarEnterToolbarLoopOptions{});
       result = true;
     } else {
       v = nullptr;
     }
   } else {
-    v = view_->FirstSelectable();
+    v = View()->FirstSelectable();
     if (v) {
-      view_->SetSelected(v);
-      view_->EnterToolbarLoop(TBarEnterToolbarLoopOptions{});
+      View()->SetSelected(v);
+      View()->EnterToolbarLoop(TBarEnterToolbarLoopOptions{});
       result = true;
     }
   }
-  if (v || !result) view_->SetAccelsVisibility(false);
+  if (v || !result) View()->SetAccelsVisibility(false);
   return result;
 }
 
@@ -677,10 +705,10 @@ void TBarCustomToolbar::WndProc(TMessage& m) {
       if (HandleSysCommand(m)) return;
       break;
     case WM_GETOBJECT:
-      if (view_ && view_->HandleWMGetObject(m)) return;
+      if (view_ && View()->HandleWMGetObject(m)) return;
       break;
     case CM_DIALOGKEY:
-      if (m.WParam == VK_MENU && menuBar_) view_->SetAccelsVisibility(true);
+      if (m.WParam == VK_MENU && menuBar_) View()->SetAccelsVisibility(true);
       break;
     case CM_DIALOGCHAR:
       if (!menuBar_ && GetEnabled() && Showing() && m.WParam != 0 &&
@@ -693,8 +721,8 @@ void TBarCustomToolbar::WndProc(TMessage& m) {
       if (reinterpret_cast<HWND>(m.WParam) == GetHandle() && LOWORD(m.LParam) == HTCLIENT) {
         POINT p;
         GetCursorPos(&p);
-        view_->UpdateSelection(&p, true);
-        if (TBarItemViewer* sel = view_->GetSelected()) {
+        View()->UpdateSelection(&p, true);
+        if (TBarItemViewer* sel = View()->GetSelected()) {
           HCURSOR c = nullptr;
           sel->GetCursor(sel->ScreenToClient(p), c);
           if (c) {
@@ -720,7 +748,7 @@ void TBarCustomToolbar::WndProc(TMessage& m) {
       auto* info = reinterpret_cast<THintInfo*>(m.LParam);
       if (info) {
         info->HintStr.clear();
-        if (TBarItemViewer* v = view_->ViewerFromPoint(info->CursorPos)) {
+        if (TBarItemViewer* v = View()->ViewerFromPoint(info->CursorPos)) {
           if (!IsRectEmpty(&v->BoundsRect)) {
             info->CursorRect = v->BoundsRect;
             info->HintStr = v->GetHintText();
@@ -733,12 +761,12 @@ void TBarCustomToolbar::WndProc(TMessage& m) {
     case CM_SHOWHINTCHANGED:
       TBarCustomDockableWindow::WndProc(m);
       if (GetShowHint())
-        view_->Style += vsAlwaysShowHints;
+        View()->Style += vsAlwaysShowHints;
       else
-        view_->Style -= vsAlwaysShowHints;
+        View()->Style -= vsAlwaysShowHints;
       return;
     case CM_COLORCHANGED:
-      view_->BackgroundColor = GetColor();
+      if (view_) view_->BackgroundColor = GetColor();
       break;
     case CM_FONTCHANGED:
       TBarCustomDockableWindow::WndProc(m);
@@ -755,7 +783,7 @@ void TBarCustomToolbar::WndProc(TMessage& m) {
       TBarCustomDockableWindow::WndProc(m);
       if (m.LParam && !IsLoading()) {
         auto* c = reinterpret_cast<TControl*>(m.WParam);
-        if (!FindWrapper(c)) CreateWrapper(items_->Count(), c);
+        if (!FindWrapper(c)) CreateWrapper(Items()->Count(), c);
       }
       return;
     case CM_CONTROLLISTCHANGE:

@@ -51,37 +51,39 @@ class TBarChevronItemViewer : public TBarItemViewer {
              bool UseDisabledShadow) override;
 };
 
-// The classes a toolbar makes its parts from; a themed toolbar passes its
-// own (C++ constructors cannot ask a derived class through virtual calls).
-struct TBarToolbarClasses {
-  std::function<TBarRootItem*(TBarCustomToolbar* Toolbar)> ItemClass;
-  std::function<TBarChevronItem*(TBarCustomToolbar* Toolbar)> ChevronItemClass;
-  std::function<TBarToolbarView*(TBarCustomToolbar* Toolbar, TBarCustomItem* Items, bool UsePriorityList)>
-      ViewClass;
-};
+// Class references of a toolbar's parts.
+using TBarChevronItemClass = TBarChevronItem* (*)(TBarCustomToolbar* AToolbar);
+using TBarToolbarViewClass = TBarToolbarView* (*)(TBarCustomToolbar* AToolbar, TBarCustomItem* AParentItem,
+                                                  bool AUsePriorityList);
 
 class TBarCustomToolbar : public TBarCustomDockableWindow, public IBarItems {
  public:
   explicit TBarCustomToolbar(TComponent* AOwner);
-  TBarCustomToolbar(TComponent* AOwner, const TBarToolbarClasses& Classes);
   ~TBarCustomToolbar() override;
   const char* ClassName() const override { return "TBarCustomToolbar"; }
 
-  TBarRootItem* Items() const { return items_; }
-  TBarCustomItem* GetItems() override { return items_; }
-  TBarToolbarView* View() const { return view_; }
-  TBarCustomItem* ChevronItem() const { return chevronItem_; }
+  // The classes the toolbar makes its items, chevron item and view from. The
+  // parts are made on first use, once the toolbar is whole, so the classes a
+  // derived toolbar answers are the ones made.
+  virtual TBarRootItemClass GetItemClass();
+  virtual TBarChevronItemClass GetChevronItemClass();
+  virtual TBarToolbarViewClass GetViewClass();
 
-  TCustomImageList* GetImages() const { return items_->GetSubMenuImages(); }
-  void SetImages(TCustomImageList* Value) { items_->SetSubMenuImages(Value); }
-  TBarCustomItem* GetLinkSubitems() const { return items_->GetLinkSubitems(); }
-  void SetLinkSubitems(TBarCustomItem* Value) { items_->SetLinkSubitems(Value); }
-  TBarItemOptions GetOptions() const { return items_->GetOptions(); }
-  void SetOptions(TBarItemOptions Value) { items_->SetOptions(Value); }
-  void BeginUpdate() { view_->BeginUpdate(); }
-  void EndUpdate() { view_->EndUpdate(); }
+  TBarRootItem* Items() const { return Parts().items_; }
+  TBarCustomItem* GetItems() override { return Items(); }
+  TBarToolbarView* View() const { return Parts().view_; }
+  TBarCustomItem* ChevronItem() const { return Parts().chevronItem_; }
 
-  String GetChevronHint() const { return chevronItem_->GetHint(); }
+  TCustomImageList* GetImages() const { return Items()->GetSubMenuImages(); }
+  void SetImages(TCustomImageList* Value) { Items()->SetSubMenuImages(Value); }
+  TBarCustomItem* GetLinkSubitems() const { return Items()->GetLinkSubitems(); }
+  void SetLinkSubitems(TBarCustomItem* Value) { Items()->SetLinkSubitems(Value); }
+  TBarItemOptions GetOptions() const { return Items()->GetOptions(); }
+  void SetOptions(TBarItemOptions Value) { Items()->SetOptions(Value); }
+  void BeginUpdate() { View()->BeginUpdate(); }
+  void EndUpdate() { View()->EndUpdate(); }
+
+  String GetChevronHint() const { return ChevronItem()->GetHint(); }
   void SetChevronHint(const String& Value);
   bool IsChevronHintStored() const;
   void DefineProperties(TFiler* Filer) override;
@@ -158,6 +160,9 @@ class TBarCustomToolbar : public TBarCustomDockableWindow, public IBarItems {
  private:
   struct ResizeRecord;
   ResizeRecord* resize_ = nullptr;  // only while sizing
+  const TBarCustomToolbar& Parts() const;
+  void CreateParts();
+  bool partsMade_ = false;
   TBarRootItem* items_ = nullptr;
   TBarToolbarView* view_ = nullptr;
   TBarChevronItem* chevronItem_ = nullptr;

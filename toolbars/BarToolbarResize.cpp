@@ -20,7 +20,7 @@ struct TBarCustomToolbar::ResizeRecord {
 
 void TBarCustomToolbar::BuildPotentialSizesList(std::vector<POINT>& List) {
   TBarMargins margins;
-  view_->GetMargins(tbvoFloating, margins);
+  View()->GetMargins(tbvoFloating, margins);
   const int minWidth = margins.Left + margins.Right;
   const int saved = floatingWidth_;
   floatingWidth_ = 0;

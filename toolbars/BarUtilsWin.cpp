@@ -1,5 +1,7 @@
 #include "toolbars/BarUtilsWin.h"
 
+#include "classlib/Controls.h"
+
 #include <mmsystem.h>
 
 #include <cstdlib>
@@ -170,6 +172,15 @@ BOOL CALLBACK PrintOwnedProc(HWND W, LPARAM Data) {
   return TRUE;
 }
 }  // namespace
+
+void HandleWMPrintClient(TWinControl* Control, TMessage& Message) {
+  HDC DC = reinterpret_cast<HDC>(Message.WParam);
+  int saved = SaveDC(DC);
+  TMessage paint{WM_PAINT, Message.WParam, 0, 0};
+  Control->PaintHandler(paint);
+  RestoreDC(DC, saved);
+  Message.Result = 0;
+}
 
 LRESULT HandleWMPrint(HWND Wnd, WPARAM WParam, LPARAM LParam, TBarNCPaintProc NCPaintFunc,
                       LPARAM AppData) {

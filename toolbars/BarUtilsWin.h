@@ -8,6 +8,9 @@
 
 #include "toolbars/BarUtils.h"
 
+class TWinControl;
+struct TMessage;
+
 // Fills R with the 50% checker pattern in two colours (Fore where the
 // pattern's bits are clear, Back where they are set).
 void BarDitherRect(HDC DC, const RECT& R, COLORREF Fore, COLORREF Back);
@@ -35,6 +38,9 @@ using TBarNCPaintProc = void (*)(HWND Wnd, HDC DC, LPARAM AppData);
 // Answers WM_PRINT for a window that paints its own frame. Always returns 1.
 LRESULT HandleWMPrint(HWND Wnd, WPARAM WParam, LPARAM LParam, TBarNCPaintProc NCPaintFunc,
                       LPARAM AppData);
+// Answers WM_PRINTCLIENT: the control paints itself into the message's
+// context (its paint handler with a WM_PAINT carrying that context).
+void HandleWMPrintClient(TWinControl* Control, TMessage& Message);
 void SelectNCUpdateRgn(HWND Wnd, HDC DC, HRGN Rgn);
 HRGN CreateNullRegion();
 HBRUSH CreateHalftoneBrush();

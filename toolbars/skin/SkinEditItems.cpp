@@ -58,8 +58,8 @@ TBarItemViewerClass TSkinEditItem::GetItemViewerClass(TBarView* AView) {
   return &TSkinEditItemViewer::CreateViewer;
 }
 
-TBarPopupWindow* TSkinEditItem::CreatePopupWindow(TBarView* AParentView, TBarCustomItem* AItem, bool ACustomizing) {
-  return new TSkinPopupWindow(nullptr, AParentView, AItem, ACustomizing);
+TBarPopupWindowClass TSkinEditItem::GetPopupWindowClass() {
+  return &TBarPopupWindow::CreatePopupWindow<TSkinPopupWindow>;
 }
 
 void TSkinEditItem::GetPopupPosition(TBarView* ParentView, TBarPopupWindow* PopupWindow,
@@ -132,7 +132,9 @@ int TSkinEditItemViewer::GetAccRole() {
   return TBarEditItemViewer::GetAccRole();
 }
 
-TEdit* TSkinEditItemViewer::CreateEditControl() { return new TSkinEdit(nullptr); }
+TBarEditControlClass TSkinEditItemViewer::GetEditControlClass() {
+  return &BarClassOf<TEdit, TSkinEdit, TComponent*>;
+}
 
 bool TSkinEditItemViewer::ShowImage() { return SkinEditItem()->GetShowImage(); }
 

@@ -36,7 +36,7 @@ class TSkinEditItem : public TBarEditItem {
   const char* ClassName() const override { return "TSkinEditItem"; }
 
   TBarItemViewerClass GetItemViewerClass(TBarView* AView) override;
-  TBarPopupWindow* CreatePopupWindow(TBarView* AParentView, TBarCustomItem* AItem, bool ACustomizing) override;
+  TBarPopupWindowClass GetPopupWindowClass() override;
   void GetPopupPosition(TBarView* ParentView, TBarPopupWindow* PopupWindow, TBarPopupPositionRec& Rec) override;
   void DoBeginEdit(TBarEditItemViewer* Viewer) override;
   virtual void DoChange(TObject* EditControl, const String& AText);
@@ -73,7 +73,7 @@ class TSkinEditItemViewer : public TBarEditItemViewer {
   void CalcSize(TCanvas* Canvas, int& AWidth, int& AHeight) override;
   void GetEditRect(RECT& R) override;
   void Paint(TCanvas* Canvas, RECT ClientAreaRect, bool IsSelected, bool IsPushed, bool UseDisabledShadow) override;
-  TEdit* CreateEditControl() override;
+  TBarEditControlClass GetEditControlClass() override;
   bool IsToolbarSize() override;
   bool IsToolbarStyle() override;
   int GetAccRole() override;

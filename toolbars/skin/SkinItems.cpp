@@ -76,9 +76,8 @@ TBarPopupWindow* TSkinCustomItem::CreatePopup(TBarView* ParentView, TBarItemView
                                      SelectFirstItem || ForceSelectFirst, Customizing, APopupPoint, Alignment);
 }
 
-TBarPopupWindow* TSkinCustomItem::CreatePopupWindow(TBarView* AParentView, TBarCustomItem* AItem,
-                                                    bool ACustomizing) {
-  return new TSkinPopupWindow(nullptr, AParentView, AItem, ACustomizing);
+TBarPopupWindowClass TSkinCustomItem::GetPopupWindowClass() {
+  return &TBarPopupWindow::CreatePopupWindow<TSkinPopupWindow>;
 }
 
 void TSkinCustomItem::GetPopupPosition(TBarView* ParentView, TBarPopupWindow* PopupWindow,

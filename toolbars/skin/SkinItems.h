@@ -61,7 +61,7 @@ class TSkinCustomItem : public TBarCustomItem {
   TBarPopupWindow* CreatePopup(TBarView* ParentView, TBarItemViewer* ParentViewer, bool PositionAsSubmenu,
                                bool SelectFirstItem, bool Customizing, POINT APopupPoint,
                                TBarPopupAlignment Alignment) override;
-  TBarPopupWindow* CreatePopupWindow(TBarView* AParentView, TBarCustomItem* AItem, bool ACustomizing) override;
+  TBarPopupWindowClass GetPopupWindowClass() override;
   void GetPopupPosition(TBarView* ParentView, TBarPopupWindow* PopupWindow, TBarPopupPositionRec& Rec) override;
 
   TFontSettings* FontSettings() const { return fontSettings_; }

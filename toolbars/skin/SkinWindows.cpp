@@ -176,11 +176,22 @@ void DrawParentBackground(TControl* Control, HDC DC, const RECT& R) {
 // ---- pop-up window --------------------------------------------------------------------------
 TSkinPopupWindow::TSkinPopupWindow(TComponent* AOwner, TBarView* AParentView, TBarCustomItem* AItem,
                                    bool ACustomizing)
-    : TBarPopupWindow(AOwner, AParentView, AItem, ACustomizing,
-                      [](TBarPopupWindow* W, TBarView* PV, TBarCustomItem* I, bool C) -> TBarView* {
-                        return new TSkinPopupView(W, PV, I, W, false, C, false);
-                      }) {
+    : TBarPopupWindow(AOwner, AParentView, AItem, ACustomizing) {
   InitSkin();
+}
+
+TBarPopupViewClass TSkinPopupWindow::GetViewClass() {
+  return &BarClassOf<TBarView, TSkinPopupView, TComponent*, TBarView*, TBarCustomItem*, TWinControl*, bool, bool,
+                     bool>;
+}
+
+void TSkinPopupWindow::WMVmoxPopupShowing(TMessage& Message) {
+  TBarPopupWindow::WndProc(Message);
+  if ((Message.WParam == 2 || Message.WParam == 3) && !GetComponentState().Contains(csDestroying) &&
+      GetShowShadow()) {
+    int t = Theme()->GetPopupShadowType();
+    if (t == 2 || t == 3) CreateShadow();
+  }
 }
 
 TSkinPopupWindow::~TSkinPopupWindow() { DestroyShadow(); }
@@ -292,11 +303,7 @@ void TSkinPopupWindow::WndProc(TMessage& m) {
       return;
     }
     case BarMPopupShowing:
-      TBarPopupWindow::WndProc(m);
-      if ((m.WParam == 2 || m.WParam == 3) && !GetComponentState().Contains(csDestroying) && GetShowShadow()) {
-        int t = Theme()->GetPopupShadowType();
-        if (t == 2 || t == 3) CreateShadow();
-      }
+      WMVmoxPopupShowing(m);
       return;
     case WM_WINDOWPOSCHANGED: {
       TBarPopupWindow::WndProc(m);
@@ -317,17 +324,13 @@ void TSkinPopupWindow::WndProc(TMessage& m) {
   TBarPopupWindow::WndProc(m);
 }
 
-TBarPopupWindow* TSkinRootItem::CreatePopupWindow(TBarView* AParentView, TBarCustomItem* AItem, bool ACustomizing) {
-  return new TSkinPopupWindow(nullptr, AParentView, AItem, ACustomizing);
+TBarPopupWindowClass TSkinRootItem::GetPopupWindowClass() {
+  return &TBarPopupWindow::CreatePopupWindow<TSkinPopupWindow>;
 }
 
-TSkinPopupMenu::TSkinPopupMenu(TComponent* AOwner) : TBarPopupMenu(AOwner) {
-  InitSkin();
-  delete items_;
-  items_ = new TSkinRootItem(this);
-  items_->SetRootParentComponent(this);
-  items_->OnClick = TNotifyEvent(static_cast<TBarPopupMenu*>(this), &TSkinPopupMenu::RootItemClick);
-}
+TSkinPopupMenu::TSkinPopupMenu(TComponent* AOwner) : TBarPopupMenu(AOwner) { InitSkin(); }
+
+TBarRootItemClass TSkinPopupMenu::GetRootItemClass() { return &BarClassOf<TBarRootItem, TSkinRootItem, TComponent*>; }
 
 void TSkinPopupMenu::SkinMessage(TMessage& Message) {
   if (Message.Msg == BarMGetViewType) Message.Result = VT_POPUPMENU;
@@ -335,9 +338,8 @@ void TSkinPopupMenu::SkinMessage(TMessage& Message) {
 
 TBarItemViewerClass TSkinChevronItem::GetItemViewerClass(TBarView*) { return &TSkinChevronItemViewer::CreateViewer; }
 
-TBarPopupWindow* TSkinChevronItem::CreatePopupWindow(TBarView* AParentView, TBarCustomItem* AItem,
-                                                     bool ACustomizing) {
-  return new TSkinChevronPopupWindow(nullptr, AParentView, AItem, ACustomizing);
+TBarPopupWindowClass TSkinChevronItem::GetPopupWindowClass() {
+  return &TBarPopupWindow::CreatePopupWindow<TSkinChevronPopupWindow>;
 }
 
 void TSkinChevronItem::GetPopupPosition(TBarView* ParentView, TBarPopupWindow* PopupWindow,
@@ -440,18 +442,6 @@ void TSkinFloatingWindowParent::WndProc(TMessage& m) {
   TBarFloatingWindowParent::WndProc(m);
 }
 
-namespace {
-TBarToolbarClasses SkinToolbarClasses() {
-  TBarToolbarClasses c;
-  c.ItemClass = [](TBarCustomToolbar* T) -> TBarRootItem* { return new TSkinRootItem(T); };
-  c.ChevronItemClass = [](TBarCustomToolbar* T) -> TBarChevronItem* { return new TSkinChevronItem(T); };
-  c.ViewClass = [](TBarCustomToolbar* T, TBarCustomItem* Items, bool UsePriority) -> TBarToolbarView* {
-    return new TSkinToolbarView(T, Items, UsePriority);
-  };
-  return c;
-}
-}  // namespace
-
 // ---- what the themed toolbar and tool window share ------------------------------------------------
 template <class Base>
 void TSkinDockableWindow<Base>::InitSkinWindow() {
@@ -501,10 +491,15 @@ RECT TSkinDockableWindow<Base>::GetDockedCloseButtonRect(bool) {
 }
 
 template <class Base>
-TBarFloatingWindowParent* TSkinDockableWindow<Base>::CreateFloatingWindowParent() {
-  auto* fp = new TSkinFloatingWindowParent(nullptr);
-  fp->SnapDistance = snapDistance_;
-  return fp;
+TBarFloatingWindowParentClass TSkinDockableWindow<Base>::GetFloatingWindowParentClass() {
+  return &BarClassOf<TBarFloatingWindowParent, TSkinFloatingWindowParent, TComponent*>;
+}
+
+template <class Base>
+void TSkinDockableWindow<Base>::SetParent(TWinControl* AParent) {
+  Base::SetParent(AParent);
+  // A new floating form snaps as this window says.
+  if (auto* fp = dynamic_cast<TSkinFloatingWindowParent*>(this->GetFloatingParent())) fp->SnapDistance = snapDistance_;
 }
 
 template <class Base>
@@ -542,11 +537,21 @@ template class TSkinDockableWindow<TBarToolWindow>;
 
 // ---- toolbar ----------------------------------------------------------------------------------------
 TSkinToolbar::TSkinToolbar(TComponent* AOwner)
-    : TSkinDockableWindow<TBarCustomToolbar>((InitSkin(), AOwner), SkinToolbarClasses()) {
+    : TSkinDockableWindow<TBarCustomToolbar>((InitSkin(), AOwner)) {
   InitSkinWindow();
 }
 
 TSkinToolbar::~TSkinToolbar() { DoneSkinWindow(); }
+
+TBarRootItemClass TSkinToolbar::GetItemClass() { return &BarClassOf<TBarRootItem, TSkinRootItem, TComponent*>; }
+
+TBarChevronItemClass TSkinToolbar::GetChevronItemClass() {
+  return &BarClassOf<TBarChevronItem, TSkinChevronItem, TBarCustomToolbar*>;
+}
+
+TBarToolbarViewClass TSkinToolbar::GetViewClass() {
+  return &BarClassOf<TBarToolbarView, TSkinToolbarView, TBarCustomToolbar*, TBarCustomItem*, bool>;
+}
 
 int TSkinToolbar::GetViewTypeOf() {
   int vt = GetMenuBar() ? VT_MENUBAR : VT_TOOLBARBAR;

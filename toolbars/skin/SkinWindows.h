@@ -33,11 +33,14 @@ class TSkinPopupWindow : public TBarPopupWindow {
   TShadows* Shadow() const { return shadow_.get(); }
 
   SIZE GetNCSize() override;
+  TBarPopupViewClass GetViewClass() override;
   void PaintNCArea(HDC DC) override;
   void WndProc(TMessage& m) override;
 
  protected:
   void CreateParams(TCreateParams& Params) override;
+  // The showing notice: a themed shadow once the window shows.
+  void WMVmoxPopupShowing(TMessage& Message);
 
  private:
   std::unique_ptr<TShadows> shadow_;
@@ -53,13 +56,14 @@ class TSkinRootItem : public TBarRootItem {
  public:
   using TBarRootItem::TBarRootItem;
   const char* ClassName() const override { return "TSkinRootItem"; }
-  TBarPopupWindow* CreatePopupWindow(TBarView* AParentView, TBarCustomItem* AItem, bool ACustomizing) override;
+  TBarPopupWindowClass GetPopupWindowClass() override;
 };
 
 class TSkinPopupMenu : public TBarPopupMenu, public ISkinListener {
  public:
   explicit TSkinPopupMenu(TComponent* AOwner);
   const char* ClassName() const override { return "TSkinPopupMenu"; }
+  TBarRootItemClass GetRootItemClass() override;
   void SkinMessage(TMessage& Message) override;
 };
 
@@ -68,7 +72,7 @@ class TSkinChevronItem : public TBarChevronItem {
   explicit TSkinChevronItem(TBarCustomToolbar* AToolbar) : TBarChevronItem(AToolbar) {}
   const char* ClassName() const override { return "TSkinChevronItem"; }
   TBarItemViewerClass GetItemViewerClass(TBarView* AView) override;
-  TBarPopupWindow* CreatePopupWindow(TBarView* AParentView, TBarCustomItem* AItem, bool ACustomizing) override;
+  TBarPopupWindowClass GetPopupWindowClass() override;
   void GetPopupPosition(TBarView* ParentView, TBarPopupWindow* PopupWindow, TBarPopupPositionRec& Rec) override;
 };
 
@@ -115,7 +119,8 @@ class TSkinDockableWindow : public Base, public ISkinListener {
   void DrawNCArea(HDC DC, HRGN Clip) override;
   POINT GetFloatingBorderSize() override;
   RECT GetDockedCloseButtonRect(bool LeftRight) override;
-  TBarFloatingWindowParent* CreateFloatingWindowParent() override;
+  TBarFloatingWindowParentClass GetFloatingWindowParentClass() override;
+  void SetParent(TWinControl* AParent) override;
   void SkinMessage(TMessage& Message) override { this->WndProc(Message); }
 
  protected:
@@ -140,6 +145,9 @@ class TSkinToolbar : public TSkinDockableWindow<TBarCustomToolbar> {
   void GetToolbarInfo(TSkinToolbarInfo& ToolbarInfo) override;
   int GetViewTypeOf() override;
   void UpdateEffectiveColor() override;
+  TBarRootItemClass GetItemClass() override;
+  TBarChevronItemClass GetChevronItemClass() override;
+  TBarToolbarViewClass GetViewClass() override;
   bool IsEmbedded() { return !GetFloating() && !GetDocked(); }
   TSkinItemTransparency GetItemTransparency() const { return itemTransparency_; }
   void SetItemTransparency(TSkinItemTransparency Value);

@@ -15,6 +15,7 @@
 #include "toolbars/BarDock.h"
 #include "toolbars/BarEditItem.h"
 #include "toolbars/BarFiler.h"
+#include "toolbars/BarFloat.h"
 #include "toolbars/BarImages.h"
 #include "toolbars/BarPopup.h"
 #include "toolbars/BarToolbar.h"
@@ -1990,21 +1991,83 @@ struct BigItem : TBarItem {
   TBarItemViewerClass GetItemViewerClass(TBarView*) override { return &BigViewer::Create; }
 };
 
-TEST(BarThemingHooks, ViewsViewersAndPopupViewsCanBeReplaced) {
+struct MyChevron : TBarChevronItem {
+  using TBarChevronItem::TBarChevronItem;
+};
+struct MyRoot : TBarRootItem {
+  using TBarRootItem::TBarRootItem;
+};
+struct MyFloatingParent : TBarFloatingWindowParent {
+  using TBarFloatingWindowParent::TBarFloatingWindowParent;
+};
+struct MyPopupView : TBarPopupView {
+  using TBarPopupView::TBarPopupView;
+};
+struct MyPopupWindow : TBarPopupWindow {
+  using TBarPopupWindow::TBarPopupWindow;
+  TBarPopupViewClass GetViewClass() override {
+    return &BarClassOf<TBarView, MyPopupView, TComponent*, TBarView*, TBarCustomItem*, TWinControl*, bool, bool, bool>;
+  }
+};
+struct MyEdit : TEdit {
+  using TEdit::TEdit;
+};
+struct MyEditViewer : TBarEditItemViewer {
+  using TBarEditItemViewer::TBarEditItemViewer;
+  static TBarItemViewer* Create(TBarView* V, TBarCustomItem* I, int G) { return new MyEditViewer(V, I, G); }
+  TBarItemViewerClass GetClass() const override { return &Create; }
+  TBarEditControlClass GetEditControlClass() override { return &BarClassOf<TEdit, MyEdit, TComponent*>; }
+};
+struct MyEditItem : TBarEditItem {
+  using TBarEditItem::TBarEditItem;
+  TBarItemViewerClass GetItemViewerClass(TBarView*) override { return &MyEditViewer::Create; }
+};
+struct MySubmenu : TBarSubmenuItem {
+  using TBarSubmenuItem::TBarSubmenuItem;
+  TBarPopupWindowClass GetPopupWindowClass() override { return &TBarPopupWindow::CreatePopupWindow<MyPopupWindow>; }
+};
+struct MyToolbar : TBarToolbar {
+  using TBarToolbar::TBarToolbar;
+  CountingView* Counting = nullptr;
+  TBarRootItemClass GetItemClass() override { return &BarClassOf<TBarRootItem, MyRoot, TComponent*>; }
+  TBarChevronItemClass GetChevronItemClass() override {
+    return &BarClassOf<TBarChevronItem, MyChevron, TBarCustomToolbar*>;
+  }
+  TBarToolbarViewClass GetViewClass() override {
+    return &BarClassOf<TBarToolbarView, CountingView, TBarCustomToolbar*, TBarCustomItem*, bool>;
+  }
+  TBarFloatingWindowParentClass GetFloatingWindowParentClass() override {
+    return &BarClassOf<TBarFloatingWindowParent, MyFloatingParent, TComponent*>;
+  }
+};
+struct MyPopupMenu : TBarPopupMenu {
+  using TBarPopupMenu::TBarPopupMenu;
+  TBarRootItemClass GetRootItemClass() override { return &BarClassOf<TBarRootItem, MyRoot, TComponent*>; }
+};
+
+// Every part a toolbar, menu or item makes comes from the class its
+// (derived) owner answers: views, items, chevron, floating form, pop-up
+// windows and their views, edit controls.
+TEST(BarThemingHooks, DerivedClassReferencesAreTheClassesMade) {
   Host h;
-  TBarToolbarClasses classes;
-  CountingView* view = nullptr;
-  classes.ViewClass = [&](TBarCustomToolbar* T, TBarCustomItem* I, bool P) {
-    view = new CountingView(T, I, P);
-    return view;
-  };
-  auto* t = new TBarToolbar(h.Form.get(), classes);
+  auto* t = new MyToolbar(h.Form.get());
   t->SetName(L"tbrThemed");
   t->SetParent(h.Dock);
   auto* big = new BigItem(h.Form.get());
   t->Items()->Add(big);
+  auto* sub = new MySubmenu(h.Form.get());
+  sub->SetCaption(L"More");
+  AddItem(sub, L"Inside");
+  t->Items()->Add(sub);
+  auto* edit = new MyEditItem(h.Form.get());
+  edit->SetText(L"abc");
+  t->Items()->Add(edit);
   h.Show();
-  ASSERT_EQ(t->View(), view);
+  EXPECT_NE(dynamic_cast<MyRoot*>(t->Items()), nullptr);
+  EXPECT_NE(dynamic_cast<MyChevron*>(t->ChevronItem()), nullptr);
+  auto* view = dynamic_cast<CountingView*>(t->View());
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(t->View()->GetChevronItem(), t->ChevronItem());
   TBarItemViewer* v = t->View()->Find(big);
   EXPECT_NE(dynamic_cast<BigViewer*>(v), nullptr);
   EXPECT_EQ(v->BoundsRect.right - v->BoundsRect.left, 50);
@@ -2013,12 +2076,36 @@ TEST(BarThemingHooks, ViewsViewersAndPopupViewsCanBeReplaced) {
   UpdateWindow(t->GetHandle());
   EXPECT_GT(view->Draws, 0);
 
-  TBarItem item(nullptr);
-  TBarPopupWindow w(nullptr, nullptr, &item, false,
-                    [](TBarPopupWindow* W, TBarView* PV, TBarCustomItem* I, bool C) -> TBarView* {
-                      return new TBarPopupView(W, PV, I, W, false, C, false);
-                    });
-  EXPECT_NE(dynamic_cast<TBarPopupView*>(w.View), nullptr);
+  std::unique_ptr<TBarPopupWindow> w(sub->GetPopupWindowClass()(nullptr, nullptr, sub, false));
+  EXPECT_NE(dynamic_cast<MyPopupWindow*>(w.get()), nullptr);
+  EXPECT_NE(dynamic_cast<MyPopupView*>(w->View), nullptr);
+  w.reset();
+
+  // The control that edits the edit item.
+  String seenClass;
+  edit->OnBeginEdit = [&](TBarEditItem*, TBarEditItemViewer*, TEdit* E) {
+    seenClass = dynamic_cast<MyEdit*>(E) ? L"MyEdit" : L"other";
+  };
+  auto* ev = dynamic_cast<MyEditViewer*>(t->View()->Find(edit));
+  ASSERT_NE(ev, nullptr);
+  {
+    LoopScript s({[&] {
+      if (TEdit* e = ev->EditControl) PostMessageW(e->GetHandle(), WM_CHAR, 27, 0);
+    }});
+    ev->DoExecute();
+  }
+  EXPECT_EQ(seenClass, L"MyEdit");
+
+  HWND before = t->GetHandle();
+  t->SetFloating(true);
+  Pump(20);
+  EXPECT_NE(dynamic_cast<MyFloatingParent*>(t->GetFloatingParent()), nullptr);
+  EXPECT_EQ(t->GetHandle(), before);
+  t->SetFloating(false);
+
+  MyPopupMenu pm(nullptr);
+  EXPECT_NE(dynamic_cast<MyRoot*>(pm.Items()), nullptr);
+  EXPECT_EQ(pm.GetItems(), pm.Items());
 }
 }  // namespace
 

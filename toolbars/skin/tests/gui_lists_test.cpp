@@ -22,7 +22,7 @@ struct ListPopup {
     List = Undo ? new TSkinUndoList(Parent.get()) : new TSkinStringList(Parent.get());
     for (int i = 0; i < Count; ++i) List->Strings()->Add(L"Entry " + IntToStr(i));
     Parent->Add(List);
-    Window.reset(Parent->CreatePopupWindow(nullptr, Parent.get(), false));
+    Window.reset(Parent->GetPopupWindowClass()(nullptr, nullptr, Parent.get(), false));
     Window->View->UpdatePositions();
     Viewer = dynamic_cast<TSkinCustomListViewer*>(Window->View->Find(List));
   }

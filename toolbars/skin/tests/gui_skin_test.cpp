@@ -509,7 +509,7 @@ TEST(SkinPopups, PopupWindowsAnswerAsMenusWithoutOwnShadow) {
   TMessage q{BarMGetViewType, 0, 0, 0};
   SkinDispatch(pm, q);
   EXPECT_EQ(q.Result, VT_POPUPMENU);
-  std::unique_ptr<TBarPopupWindow> w(pm->Items()->CreatePopupWindow(nullptr, pm->Items(), false));
+  std::unique_ptr<TBarPopupWindow> w(pm->Items()->GetPopupWindowClass()(nullptr, nullptr, pm->Items(), false));
   auto* sw = dynamic_cast<TSkinPopupWindow*>(w.get());
   ASSERT_NE(sw, nullptr);
   EXPECT_EQ(GetWinViewType(sw), VT_POPUPMENU);

@@ -90,6 +90,36 @@ TEST(SkinFloatingToolbar, FloatsInAThemedFormWithSizeFrameBorders) {
   Pump(30);
 }
 
+namespace {
+struct MySkinView : TSkinToolbarView {
+  using TSkinToolbarView::TSkinToolbarView;
+};
+struct MySkinToolbar : TSkinToolbar {
+  using TSkinToolbar::TSkinToolbar;
+  TBarToolbarViewClass GetViewClass() override {
+    return &BarClassOf<TBarToolbarView, MySkinView, TBarCustomToolbar*, TBarCustomItem*, bool>;
+  }
+};
+}  // namespace
+
+// The themed toolbar and menu make themed parts, and a class derived from
+// them still chooses its own (the themed constructor makes no part early).
+TEST(SkinClassReferences, ThemedPartsAndADerivedToolbarsOwnView) {
+  WinHost h;
+  EXPECT_NE(dynamic_cast<TSkinRootItem*>(h.Bar->Items()), nullptr);
+  EXPECT_NE(dynamic_cast<TSkinChevronItem*>(h.Bar->ChevronItem()), nullptr);
+  EXPECT_NE(dynamic_cast<TSkinToolbarView*>(h.Bar->View()), nullptr);
+  auto* mine = new MySkinToolbar(h.Form.get());
+  mine->SetName(L"tbrMine");
+  mine->SetParent(h.Dock);
+  h.Show();
+  EXPECT_NE(dynamic_cast<MySkinView*>(mine->View()), nullptr);
+  EXPECT_NE(dynamic_cast<TSkinChevronItem*>(mine->ChevronItem()), nullptr);
+  EXPECT_EQ(mine->View()->BackgroundColor, clNone);  // a themed toolbar has no colour of its own
+  TSkinPopupMenu pm(nullptr);
+  EXPECT_NE(dynamic_cast<TSkinRootItem*>(pm.Items()), nullptr);
+}
+
 TEST(SkinPopupShadows, OwnShadowJoinsTheToolbarButtonAndFollowsThePopup) {
   InitSkin();
   if (!IsSkinThemeAvailable(L"Shadowed")) RegisterSkinTheme(L"Shadowed", &MakeShadowTheme);
@@ -176,7 +206,7 @@ TEST(SkinItemInfo, HoverKindsAndMenuSizes) {
   shortcut->SetShortCut(BarShortCut('O', scCtrl));
   parent->Add(plain);
   parent->Add(shortcut);
-  std::unique_ptr<TBarPopupWindow> w(parent->CreatePopupWindow(nullptr, parent, false));
+  std::unique_ptr<TBarPopupWindow> w(parent->GetPopupWindowClass()(nullptr, nullptr, parent, false));
   TCanvas* c = w->Canvas();
   int w1 = 0, h1 = 0, w2 = 0, h2 = 0;
   w->View->UpdatePositions();
