@@ -86,8 +86,7 @@ constexpr UINT WM_BAR_CLICK = WM_USER + 0x100;
 void* const kPlaceholder = reinterpret_cast<void*>(1);
 
 struct ClickEntry {
-  void* Object = nullptr;
-  bool IsViewer = false;
+  void* Object = nullptr;  // a TObject, or the placeholder of a forgotten one
 };
 
 struct ThreadClickState {
@@ -108,10 +107,11 @@ LRESULT CALLBACK ClickWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) 
   }
   if (e.Object && e.Object != kPlaceholder) {
     try {
-      if (e.IsViewer)
-        static_cast<TBarItemViewer*>(e.Object)->AccSelect(WParam != 0);
-      else
-        static_cast<TBarCustomItem*>(e.Object)->Click();
+      auto* o = static_cast<TObject*>(e.Object);
+      if (auto* viewer = dynamic_cast<TBarItemViewer*>(o))
+        viewer->AccSelect(WParam != 0);
+      else if (auto* item = dynamic_cast<TBarCustomItem*>(o))
+        item->Click();
     } catch (...) {
       BarHandleException(nullptr);
     }
@@ -147,7 +147,7 @@ void Release() {
   t_click.List = nullptr;
 }
 
-void Queue(void* Object, bool IsViewer, WPARAM WParam) {
+void QueueClick(TObject* Object, WPARAM WParam) {
   HWND w = EnsureClickWindow();
   if (!t_click.List) t_click.List = new std::vector<ClickEntry>();
   auto& l = *t_click.List;
@@ -158,14 +158,14 @@ void Queue(void* Object, bool IsViewer, WPARAM WParam) {
       break;
     }
   if (slot == l.size()) l.push_back(ClickEntry{});
-  l[slot] = ClickEntry{Object, IsViewer};
+  l[slot] = ClickEntry{Object};
   PostMessageW(w, WM_BAR_CLICK, WParam, static_cast<LPARAM>(slot));
 }
 
-void Forget(void* Object) {
+void Forget(TObject* Object) {
   if (!t_click.List) return;
   for (auto& e : *t_click.List)
-    if (e.Object == Object) e.Object = kPlaceholder;
+    if (e.Object == static_cast<void*>(Object)) e.Object = kPlaceholder;
 }
 
 int SlotCount() { return t_click.List ? static_cast<int>(t_click.List->size()) : 0; }
@@ -703,7 +703,7 @@ void TBarCustomItem::ResolveReferences() {
     if (auto* ci = dynamic_cast<TBarControlItem*>(this)) ci->SetControl(dynamic_cast<TControl*>(find(refs->Control)));
 }
 
-void TBarCustomItem::PostClick() { BarClickQueue::Queue(this, false, 0); }
+void TBarCustomItem::PostClick() { BarClickQueue::QueueClick(this, 0); }
 
 void TBarCustomItem::DoPopup(TBarCustomItem* Sender, bool FromLink) {
   if (OnPopup) OnPopup(Sender, FromLink);
@@ -740,7 +740,7 @@ TBarCustomItem* TBarCustomItem::FindItemWithShortCut(TShortCut AShortCut,
   return SearchShortCut(this, AShortCut, 0, TopmostParent);
 }
 
-bool TBarCustomItem::IsShortCut(TBarKeyMessage& Message) {
+bool TBarCustomItem::IsShortCut(TWMKey& Message) {
   TShortCut sc = BarShortCut(Message.CharCode, BarKeyDataToModifiers(Message.KeyData));
   if (sc == 0) return false;
   TBarCustomItem* topmost = nullptr;

@@ -59,7 +59,7 @@ TShortCut BarKeyDataToModifiers(LPARAM KeyData);
 String BarShortCutToText(TShortCut ShortCut);
 
 // A key message as handed to shortcut processing.
-struct TBarKeyMessage {
+struct TWMKey {
   UINT Msg = WM_KEYDOWN;
   WORD CharCode = 0;
   LPARAM KeyData = 0;
@@ -194,7 +194,7 @@ class TBarCustomItem : public TComponent {
   // Clicks and shortcuts.
   virtual void Click();
   void PostClick();
-  bool IsShortCut(TBarKeyMessage& Message);
+  bool IsShortCut(TWMKey& Message);
   TBarCustomItem* FindItemWithShortCut(TShortCut AShortCut, TBarCustomItem*& TopmostParent);
   String GetShortCutText() const;
   // Updates the item's action (through its link).
@@ -453,9 +453,11 @@ class TBarControlItem : public TBarCustomItem {
 namespace BarClickQueue {
 void AddRef();
 void Release();
-void Queue(void* Object, bool IsViewer, WPARAM WParam);
+// Queues a click of an item, or an accessibility selection of a viewer
+// (WParam 1: also execute it), for the message loop to run.
+void QueueClick(TObject* Object, WPARAM WParam);
 // Replaces the pending entries of Object by a placeholder.
-void Forget(void* Object);
+void Forget(TObject* Object);
 // Number of queue slots in use (placeholders included); for tests.
 int SlotCount();
 HWND Window();

@@ -101,7 +101,7 @@ class TBarPopupMenu : public TPopupMenu, public IBarItems {
   void SetOptions(TBarItemOptions Value) { Items()->SetOptions(Value); }
   void SetLinkSubitems(TBarCustomItem* Value) { Items()->SetLinkSubitems(Value); }
   void Popup(int X, int Y) override;
-  bool IsShortCut(TBarKeyMessage& Message) { return Items()->IsShortCut(Message); }
+  bool IsShortCut(TWMKey& Message) { return Items()->IsShortCut(Message); }
   void GetChildren(const TGetChildProc& Proc, TComponent* Root) override { Items()->GetChildren(Proc, Root); }
   void SetChildOrder(TComponent* Child, int Order) override { Items()->SetChildOrder(Child, Order); }
 

@@ -597,7 +597,7 @@ void TBarCustomToolbar::UninstallMainWindowHook() {
   }
 }
 
-bool TBarCustomToolbar::IsShortCut(TBarKeyMessage& Message) {
+bool TBarCustomToolbar::IsShortCut(TWMKey& Message) {
   bool handled = false;
   if (OnShortCut) OnShortCut(Message, handled);
   return handled || Items()->IsShortCut(Message);
@@ -608,7 +608,7 @@ bool TBarCustomToolbar::MainWindowHook(TMessage& Message) {
     if (!g_hookedToolbars) return false;
     auto tryForm = [&](TCustomForm* f) {
       if (!f) return false;
-      TBarKeyMessage km;
+      TWMKey km;
       km.Msg = WM_KEYDOWN;
       km.CharCode = static_cast<WORD>(Message.WParam);
       km.KeyData = Message.LParam;

@@ -11,7 +11,7 @@
 class TBarCustomToolbar;
 
 // Asked first about a key that may be a shortcut; it may change the key.
-using TShortCutEvent = TEvent<void(TBarKeyMessage& Message, bool& Handled)>;
+using TShortCutEvent = TEvent<void(TWMKey& Message, bool& Handled)>;
 
 class TBarToolbarView : public TBarView {
  public:
@@ -135,7 +135,7 @@ class TBarCustomToolbar : public TBarCustomDockableWindow, public IBarItems {
   void CreateWrappersForAllControls();
 
   // Keyboard access.
-  bool IsShortCut(TBarKeyMessage& Message);
+  bool IsShortCut(TWMKey& Message);
   bool KeyboardOpen(wchar_t Key, bool RequirePrimaryAccel);
   void InitiateAction();
 

@@ -171,7 +171,7 @@ void TBarItemViewer::AccSelect(bool AExecute) {
   if (GetAccObject()) AccObject->HandleAccSelect(AExecute);
 }
 
-void TBarItemViewer::PostAccSelect(bool AExecute) { BarClickQueue::Queue(this, true, AExecute ? 1 : 0); }
+void TBarItemViewer::PostAccSelect(bool AExecute) { BarClickQueue::QueueClick(this, AExecute ? 1 : 0); }
 
 int TBarItemViewer::GetAccRole() {
   if (dynamic_cast<TBarControlItem*>(Item)) return 10;

@@ -82,7 +82,11 @@ TSkinDefaultTheme::~TSkinDefaultTheme() { RemoveSkinSysChangeNotification(this);
 void TSkinDefaultTheme::SetupColorCache() { toolbarColor_ = clToolbar; }
 
 void TSkinDefaultTheme::SkinMessage(TMessage& Message) {
-  if (Message.Msg == SkinMSysChange && Message.WParam == 2) SetupColorCache();
+  if (Message.Msg == SkinMSysChange) SkinSysCommand(Message);
+}
+
+void TSkinDefaultTheme::SkinSysCommand(TMessage& Message) {
+  if (Message.WParam == 2) SetupColorCache();
 }
 
 bool TSkinDefaultTheme::GetBooleanMetrics(int Index) {

@@ -56,6 +56,8 @@ class TSkinDefaultTheme : public TSkinTheme {
   TColor ToolbarColor() const { return toolbarColor_; }
 
  protected:
+  // The system-change notice: colours changed (WParam 2) refresh the cache.
+  void SkinSysCommand(TMessage& Message);
   TColor toolbarColor_ = clBtnFace;
 };
 

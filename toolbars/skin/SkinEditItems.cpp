@@ -364,7 +364,7 @@ void TSkinCustomSpinEditItem::SetValueType(TSEValueType Value) {
 void TSkinCustomSpinEditItem::SetDecimal(int Value) {
   Value = std::clamp(Value, 0, 10);
   if (decimal_ == Value) return;
-  decimal_ = Value;
+  decimal_ = static_cast<TDecimal>(Value);
   SetValue(GetValue());
 }
 
@@ -373,15 +373,17 @@ void TSkinCustomSpinEditItem::SetIncrement(double Value) {
   increment_ = Value;
 }
 
+double TSkinCustomSpinEditItem::CheckValue(double V) { return SpinCheckValue(Format(), V); }
+
 void TSkinCustomSpinEditItem::SetPrefix(const String& Value) {
-  if (!SpinValidateUnits(Value)) throw EPropertyError(L"Invalid prefix");
+  if (!ValidateUnits(Value)) throw EPropertyError(L"Invalid prefix");
   double v = GetValue();
   prefix_ = Value;
   SetValue(v);
 }
 
 void TSkinCustomSpinEditItem::SetPostfix(const String& Value) {
-  if (!SpinValidateUnits(Value)) throw EPropertyError(L"Invalid postfix");
+  if (!ValidateUnits(Value)) throw EPropertyError(L"Invalid postfix");
   double v = GetValue();
   postfix_ = Value;
   SetValue(v);
@@ -403,7 +405,7 @@ void TSkinCustomSpinEditItem::DoChange(TObject* EditControl, const String& AText
   if (!textUpdating_) {
     double v;
     if (ParseValue(AText, v)) {
-      v = SpinCheckValue(Format(), v);
+      v = CheckValue(v);
       if (v != lastValue_) {
         lastValue_ = v;
         DoValueChange(v);

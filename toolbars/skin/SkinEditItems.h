@@ -121,8 +121,8 @@ class TSkinCustomSpinEditItem : public TSkinEditItem {
 
   TSEValueType GetValueType() const { return valueType_; }
   void SetValueType(TSEValueType Value);
-  int GetDecimal() const { return decimal_; }
-  void SetDecimal(int Value);
+  TDecimal GetDecimal() const { return decimal_; }
+  void SetDecimal(int Value);  // kept within 0..10
   double GetIncrement() const { return increment_; }
   void SetIncrement(double Value);
   double MinValue = 0, MaxValue = 0;
@@ -145,6 +145,10 @@ class TSkinCustomSpinEditItem : public TSkinEditItem {
   TSEChangeEvent OnValueChange;
   TSEValueToTextEvent OnValueToText;
 
+  // V kept within MinValue..MaxValue when they differ (equal: no range).
+  double CheckValue(double V);
+  // False when S holds a character that ends a unit (empty is fine).
+  static bool ValidateUnits(const String& S) { return SpinValidateUnits(S); }
   virtual bool DoConvert(const String& APrefix, const String& APostfix, double& AValue);
   virtual void DoStep(int AStep, double OldValue, double& NewValue);
   virtual bool DoTextToValue(const String& AText, double& AValue);
@@ -156,7 +160,7 @@ class TSkinCustomSpinEditItem : public TSkinEditItem {
   bool ParseValue(const String& Text, double& V) { return SpinParseValue(Format(), Text, V); }
   void Step(int Dir);
   TSEValueType valueType_ = evtInteger;
-  int decimal_ = 2;
+  TDecimal decimal_ = 2;
   double increment_ = 1.0;
   String prefix_, postfix_;
   bool spaceAfterPrefix_ = false, spaceBeforePostfix_ = false;

@@ -72,6 +72,8 @@ class TSkinComboBoxItem : public TSkinCustomDropDownItem {
   void SetMinListWidth(int Value) { list_->SetMinWidth(Value); }
   int GetMaxListWidth() const { return list_->MaxWidth; }
   void SetMaxListWidth(int Value) { list_->MaxWidth = Value; }
+  bool GetShowListImages() const { return list_->ShowImages; }
+  void SetShowListImages(bool Value) { list_->ShowImages = Value; }
 
   TNotifyEvent OnItemClick;
   TSkinCAdjustImageIndex OnAdjustImageIndex;

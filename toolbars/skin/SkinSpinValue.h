@@ -3,11 +3,14 @@
 // Portable: no window system needed.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 #include "classlib/SysUtils.h"
 
 enum TSEValueType { evtInteger, evtFloat, evtHex };
+// Digits after the decimal separator: 0..10.
+using TDecimal = uint8_t;
 
 struct TSpinValueFormat {
   TSEValueType ValueType = evtInteger;

@@ -408,12 +408,9 @@ TShadow::~TShadow() {
   }
 }
 
-void TShadow::FillBuffer(uint32_t* Pixels, int W, int H) {
-  if (vertical_)
-    FillVertShadowBuffer(Pixels, W, H, edges_);
-  else
-    FillHorzShadowBuffer(Pixels, W, H, edges_);
-}
+void THorzShadow::FillBuffer(uint32_t* Pixels, int W, int H) { FillHorzShadowBuffer(Pixels, W, H, Edges()); }
+
+void TVertShadow::FillBuffer(uint32_t* Pixels, int W, int H) { FillVertShadowBuffer(Pixels, W, H, Edges()); }
 
 void TShadow::Render() {
   if (style_ != ssLayered || !wnd_) return;
@@ -513,7 +510,10 @@ TShadows::TShadows(const RECT& R1, const RECT& R2, int Size, uint8_t Opacity, bo
   for (size_t i = 0; i < strips.size() && i < 6; ++i) {
     const auto& s = strips[i];
     RECT r{s.Bounds.Left, s.Bounds.Top, s.Bounds.Right, s.Bounds.Bottom};
-    strips_[i].reset(new TShadow(r, Opacity, LoColor, s.Edges, s.Vertical));
+    if (s.Vertical)
+      strips_[i].reset(new TVertShadow(r, Opacity, LoColor, s.Edges));
+    else
+      strips_[i].reset(new THorzShadow(r, Opacity, LoColor, s.Edges));
   }
   for (auto& s : strips_)
     if (s) s->Render();

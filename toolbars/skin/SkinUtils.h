@@ -77,10 +77,10 @@ void DrawSkinPattern(HDC DC, const uint8_t* Rows, int X, int Y, int W, int H, in
 // ---- drop shadows -------------------------------------------------------------------------
 enum TShadowStyle { ssFlat, ssLayered, ssAlphaBlend };
 
-// One strip: a thin top-level window that lets the mouse through.
+// One strip: a thin top-level window that lets the mouse through. Its kind
+// (THorzShadow, TVertShadow) fills the alpha buffer.
 class TShadow : public TObject {
  public:
-  TShadow(const RECT& R, uint8_t Opacity, bool LoColor, TShadowEdges Edges, bool Vertical);
   ~TShadow() override;
   void Render();
   void Show(HWND InsertAfter);
@@ -92,9 +92,12 @@ class TShadow : public TObject {
   TShadowEdges Edges() const { return edges_; }
   RECT Bounds() const { return bounds_; }
 
+ protected:
+  TShadow(const RECT& R, uint8_t Opacity, bool LoColor, TShadowEdges Edges, bool Vertical);
+  virtual void FillBuffer(uint32_t* Pixels, int W, int H) = 0;
+
  private:
   static LRESULT CALLBACK WndProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L);
-  void FillBuffer(uint32_t* Pixels, int W, int H);
   void EraseBackground(HDC DC);
   HWND wnd_ = nullptr;
   RECT bounds_{};
@@ -104,6 +107,26 @@ class TShadow : public TObject {
   bool vertical_;
   TShadowStyle style_ = ssFlat;
   bool saveBits_ = false;
+};
+
+// A strip under an edge: corners at its left and right ends.
+class THorzShadow : public TShadow {
+ public:
+  THorzShadow(const RECT& R, uint8_t Opacity, bool LoColor, TShadowEdges Edges)
+      : TShadow(R, Opacity, LoColor, Edges, false) {}
+
+ protected:
+  void FillBuffer(uint32_t* Pixels, int W, int H) override;
+};
+
+// A strip right of an edge: corners at its top and bottom ends.
+class TVertShadow : public TShadow {
+ public:
+  TVertShadow(const RECT& R, uint8_t Opacity, bool LoColor, TShadowEdges Edges)
+      : TShadow(R, Opacity, LoColor, Edges, true) {}
+
+ protected:
+  void FillBuffer(uint32_t* Pixels, int W, int H) override;
 };
 
 // The strips around one rectangle or two touching ones (an item and the

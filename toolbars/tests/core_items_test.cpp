@@ -354,7 +354,7 @@ TEST(BarItemTree, ShortcutRunsPopupHandlersFirst) {
     save->SetEnabled(true);  // the handler updates the state before the click
   };
   save->OnClick = [&](TObject*) { order.push_back(2); };
-  TBarKeyMessage msg;
+  TWMKey msg;
   msg.CharCode = 'S';
   EXPECT_TRUE(root.IsShortCut(msg));
   EXPECT_EQ(order, (std::vector<int>{1, 2}));

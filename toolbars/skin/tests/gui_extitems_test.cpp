@@ -93,6 +93,29 @@ TEST(SkinComboBox, ArrowKeysStepThroughTheStrings) {
   EXPECT_FALSE(v->IsPtInButtonPart(2, 2));
 }
 
+// The combo box's list rows make room for the images only when it shows them.
+TEST(SkinComboBox, ListRowsGrowForImagesOnlyWhenShown) {
+  Bar b;
+  auto* c = new TSkinComboBoxItem(b.Form.get());
+  c->Strings()->Add(L"one");
+  TImageList il(nullptr);
+  il.SetWidth(30);
+  il.SetHeight(30);
+  c->SetSubMenuImages(&il);
+  b.T->Items()->Add(c);
+  b.Show();
+  EXPECT_FALSE(c->GetShowListImages());
+  std::unique_ptr<TBarPopupWindow> w(c->GetPopupWindowClass()(nullptr, nullptr, c, false));
+  w->View->UpdatePositions();
+  auto* lv = dynamic_cast<TSkinCustomListViewer*>(w->View->Find(c->List()));
+  ASSERT_NE(lv, nullptr);
+  int plain = lv->GetItemHeight(w->Canvas());
+  EXPECT_LT(plain, 32);
+  c->SetShowListImages(true);
+  EXPECT_EQ(lv->GetItemHeight(w->Canvas()), 32);
+  c->SetSubMenuImages(nullptr);
+}
+
 TEST(SkinLabelAndColour, MeasureAndPaint) {
   Bar b;
   auto* empty = new TSkinLabelItem(b.Form.get());
