@@ -62,18 +62,6 @@ TThemeOption OptionFor(TSubclassKind k) {
   return toAllowControls;  // forms need no option
 }
 
-// The control under a point of the screen: the windowed control there, or
-// its child control at that point (disabled ones only when allowed).
-TControl* FindDragTarget(const TPoint& Pos, bool AllowDisabled) {
-  HWND h = ::WindowFromPoint(POINT{Pos.x, Pos.y});
-  TWinControl* w = h ? TWinControl::FindControl(h) : nullptr;
-  if (!w) return nullptr;
-  POINT p{Pos.x, Pos.y};
-  ::ScreenToClient(w->GetHandle(), &p);
-  TControl* c = w->ControlAtPos(TPoint{p.x, p.y}, AllowDisabled);
-  return c ? c : w;
-}
-
 bool RightToLeftReading(TControl* Control) {
   auto* w = dynamic_cast<TWinControl*>(Control);
   return w && w->HandleAllocated() && (::GetWindowLongW(w->GetHandle(), GWL_EXSTYLE) & WS_EX_RTLREADING);

@@ -142,7 +142,18 @@ TControl::TControl(TComponent* AOwner)
   font_->OnChange = TNotifyEvent(this, &TControl::FontChangedThunk);
 }
 
+void DragControlFreed(TControl* c);
+void StartControlDrag(TControl* Source, bool Immediate, int Threshold);
+bool DragPendingMouse(TControl* c, const TMessage& m);
+void DragRetakeCapture(TControl* c);
+
+// A windowless control that starts a drag gives up the mouse it holds.
+void ReleaseControlCapture(TControl* c) {
+  if (captureControl == c) captureControl = nullptr;
+}
+
 TControl::~TControl() {
+  DragControlFreed(this);
   if (captureControl == this) captureControl = nullptr;
   if (Application) Application->CancelHintFor(this);
   if (parent_) parent_->RemoveControl(this);
@@ -626,6 +637,14 @@ void TControl::HandleMouse(TMessage& m) {
 
 void TControl::WndProc(TMessage& m) {
   if (IsMouseMsg(m.Msg)) {
+    // An automatic drag starts once the pointer moves far enough with the
+    // left button down; a release before that is an ordinary click.
+    if (DragPendingMouse(this, m)) {
+      m.Result = 0;
+      return;
+    }
+    if (m.Msg == WM_LBUTTONDOWN && dragMode_ == dmAutomatic && !SuppressAutoDrag && !Dragging())
+      StartControlDrag(this, false, -1);
     // A windowless control gets mouse messages from its parent.
     if (m.Msg == WM_LBUTTONDOWN && ControlStyle.Contains(csCaptureMouse) && !dynamic_cast<TWinControl*>(this) &&
         parent_ && parent_->HandleAllocated()) {
@@ -687,9 +706,13 @@ void TControl::WndProc(TMessage& m) {
     case CM_HITTEST:
       m.Result = 1;  // HTCLIENT
       return;
+    case CM_DRAG:
+      DoDragMsg(m);
+      return;
     default: break;
   }
   DefaultHandler(m);
+  if (m.Msg == WM_LBUTTONDOWN || m.Msg == WM_LBUTTONDBLCLK) DragRetakeCapture(this);
 }
 
 void TControl::DefaultHandler(TMessage& m) {

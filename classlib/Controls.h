@@ -16,6 +16,9 @@ class TWinControl;
 class TPopupMenu;
 class TCustomForm;
 class TControlActionLink;
+class TDragImageList;
+class TDragObject;
+class TDragDockObject;
 
 // ---------------------------------------------------------------------------
 // Messages (TMessage is in Messages.h)
@@ -190,6 +193,88 @@ using TMouseWheelEvent = TEvent<void(TObject* Sender, TShiftState Shift, int Whe
 using TContextPopupEvent = TEvent<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
 using TCanResizeEvent = TEvent<void(TObject* Sender, int& NewWidth, int& NewHeight, bool& Resize)>;
 
+// ---------------------------------------------------------------------------
+// Drag and drop. A drag starts with BeginDrag (or, with DragMode
+// dmAutomatic, a left press that moves the pointer past the system's drag
+// distance); while it runs, the control under the pointer is asked through
+// CM_DRAG whether it takes what is dragged, and the pointer shows the
+// source's DragCursor over a control that does and crNoDrop elsewhere.
+// Releasing the left button over such a control drops; Escape, a right
+// click or the loss of the mouse capture cancel.
+enum TDragMode { dmManual, dmAutomatic };
+// dkDock drags fire the dock events (OnStartDock, OnEndDock) and hand
+// Docking in the drag record; there are no docking sites here, so such a
+// drag ends like a plain one (dropped on a control that accepts it).
+enum TDragKind { dkDrag, dkDock };
+enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+// What CM_DRAG asks (WParam); LParam is a TDragRec*.
+enum TDragMessage { dmDragEnter, dmDragLeave, dmDragMove, dmDragDrop, dmDragCancel, dmFindTarget };
+
+struct TDragRec {
+  TPoint Pos{};                  // the pointer, screen coordinates
+  TDragObject* Source = nullptr;  // what is dragged
+  class TControl* Target = nullptr;  // the control asked
+  bool Docking = false;          // a dkDock drag
+};
+
+// CM_DRAG's parts: Result is the answer (non-zero: the target accepts; for
+// dmFindTarget the TControl* that takes the drag, null: the one asked).
+inline TDragMessage DragMessageOf(const TMessage& m) { return TDragMessage(m.WParam); }
+inline TDragRec* DragRecOf(const TMessage& m) { return reinterpret_cast<TDragRec*>(m.LParam); }
+
+// What is being dragged. The class library makes a TDragControlObject
+// (TDragDockObject for dkDock) for the source unless its OnStartDrag or
+// DoStartDrag hands one of its own, which then stays the caller's to free.
+class TDragObject : public TObject {
+ public:
+  // The pointer's shape over a target that accepts (or refuses) it.
+  virtual TCursor GetDragCursor(bool Accepted, int X, int Y);
+  virtual TDragImageList* GetDragImages() { return nullptr; }
+  virtual void HideDragImage();
+  virtual void ShowDragImage();
+  // The drag ended over Target (null: over nothing) at Target's client
+  // point X, Y; Accepted: dropped on a target that took it.
+  virtual void Finished(TObject* Target, int X, int Y, bool Accepted) {}
+  // The screen point, the control under it and the point in its client
+  // area, as of the last move.
+  TPoint DragPos{};
+  TControl* DragTarget = nullptr;
+  TPoint DragTargetPos{};
+  // Set while a cancelled drag ends (Escape, right click, capture lost).
+  bool Cancelling = false;
+  // Set when the drag ended with a drop that the target accepted.
+  bool Dropped = false;
+};
+
+// A control being dragged: its DragCursor and drag images; when the drag
+// ends the control's DoEndDrag hears it. The events' Source is the control.
+class TDragControlObject : public TDragObject {
+ public:
+  explicit TDragControlObject(TControl* AControl) : Control(AControl) {}
+  TCursor GetDragCursor(bool Accepted, int X, int Y) override;
+  TDragImageList* GetDragImages() override;
+  void Finished(TObject* Target, int X, int Y, bool Accepted) override;
+  // Null once the control has been freed.
+  TControl* Control;
+};
+
+// A control dragged with DragKind dkDock: its DoEndDock hears the end.
+class TDragDockObject : public TDragControlObject {
+ public:
+  explicit TDragDockObject(TControl* AControl) : TDragControlObject(AControl) {}
+  void Finished(TObject* Target, int X, int Y, bool Accepted) override;
+};
+
+using TStartDragEvent = TEvent<void(TObject* Sender, TDragObject*& DragObject)>;
+using TStartDockEvent = TEvent<void(TObject* Sender, TDragDockObject*& DragObject)>;
+using TDragOverEvent = TEvent<void(TObject* Sender, TObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+using TDragDropEvent = TEvent<void(TObject* Sender, TObject* Source, int X, int Y)>;
+using TEndDragEvent = TEvent<void(TObject* Sender, TObject* Target, int X, int Y)>;
+
+// The control under a screen point: the windowed control there, or its
+// child control at that point; disabled ones only with AllowDisabled.
+TControl* FindDragTarget(const TPoint& Pos, bool AllowDisabled);
+
 // Limits on a control's size; 0 means no limit.
 class TSizeConstraints : public TObject {
  public:
@@ -333,6 +418,41 @@ class TControl : public TComponent {
   TComponent* GetParentComponent() const override;
   void SetParentComponent(TComponent* Value) override;
 
+  // Drag and drop (see TDragMode).
+  TDragMode GetDragMode() const { return dragMode_; }
+  virtual void SetDragMode(TDragMode Value) { dragMode_ = Value; }
+  TDragKind GetDragKind() const { return dragKind_; }
+  void SetDragKind(TDragKind Value) { dragKind_ = Value; }
+  TCursor GetDragCursor() const { return dragCursor_; }
+  void SetDragCursor(TCursor Value) { dragCursor_ = Value; }
+  // Starts dragging this control: at once, or (not Immediate) once the
+  // pointer has moved Threshold pixels with the left button down (-1: the
+  // system's drag distance); a release before that ends it without any
+  // drag event. Returns when the drag has ended (the thread's messages run
+  // meanwhile). Does nothing while another drag runs.
+  void BeginDrag(bool Immediate, int Threshold = -1);
+  // Ends this control's drag: dropped where the pointer is (when the
+  // target there accepts) or cancelled.
+  void EndDrag(bool Drop);
+  // Whether this control is being dragged (or waits for the threshold).
+  bool Dragging() const;
+  // The start: fires OnStartDrag (OnStartDock for dkDock); a drag object
+  // handed back is used instead of the class library's own.
+  virtual void DoStartDrag(TDragObject*& DragObject);
+  virtual void DoStartDock(TDragDockObject*& DragObject);
+  // The end of a drag of this control: Target is the control that took the
+  // drop, null when cancelled or refused; X, Y are Target's client point
+  // (this control's when there is no target). Fires OnEndDrag / OnEndDock.
+  virtual void DoEndDrag(TObject* Target, int X, int Y);
+  virtual void DoEndDock(TObject* Target, int X, int Y);
+  // As a target, in client coordinates: DragOver asks (Accept starts false
+  // and only OnDragOver sets it), DragDrop takes the drop.
+  virtual void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept);
+  virtual void DragDrop(TObject* Source, int X, int Y);
+  // The picture shown under the pointer while this control is dragged over
+  // controls with csDisplayDragImage (null: none).
+  virtual TDragImageList* GetDragImages() { return nullptr; }
+
   // Events.
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
@@ -342,6 +462,12 @@ class TControl : public TComponent {
   TMouseMoveEvent OnMouseMove;
   TContextPopupEvent OnContextPopup;
   TCanResizeEvent OnCanResize;
+  TStartDragEvent OnStartDrag;
+  TStartDockEvent OnStartDock;
+  TDragOverEvent OnDragOver;
+  TDragDropEvent OnDragDrop;
+  TEndDragEvent OnEndDrag;
+  TEndDragEvent OnEndDock;
 
   // Message handling: WndProc dispatches; DefaultHandler is the last stop.
   virtual void WndProc(TMessage& m);
@@ -411,6 +537,14 @@ class TControl : public TComponent {
   THelpContext helpContext_ = 0;
   THelpType helpType_ = htContext;
   String helpKeyword_;
+  TDragMode dragMode_ = dmManual;
+  TDragKind dragKind_ = dkDrag;
+  TCursor dragCursor_ = crDrag;
+  // While set, a left press does not start the automatic drag (for a
+  // control that starts its drags itself and passes the press on).
+  bool SuppressAutoDrag = false;
+  // CM_DRAG's base handling: the drag messages as DragOver and DragDrop.
+  void DoDragMsg(TMessage& m);
 
  private:
   void HandleMouse(TMessage& m);

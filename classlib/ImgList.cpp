@@ -292,3 +292,63 @@ bool TCustomImageList::GetInstRes(HINSTANCE inst, TResType type, const String& n
 bool TCustomImageList::ResourceLoad(TResType type, const String& name, TColor maskColor, HINSTANCE inst) {
   return GetInstRes(inst ? inst : MainInstance(), type, name, 0, TLoadResources{}, maskColor);
 }
+
+// ---------------------------------------------------------------------------
+// TDragImageList
+
+void DragImagesFreed(TDragImageList* images);
+
+TDragImageList::~TDragImageList() {
+  if (dragging_) EndDrag();
+  DragImagesFreed(this);
+}
+
+bool TDragImageList::SetDragImage(int Index, int HotSpotX, int HotSpotY) {
+  if (Index < 0 || Index >= GetCount()) return false;
+  dragIndex_ = Index;
+  hotSpot_ = TPoint{HotSpotX, HotSpotY};
+  if (dragging_) ImageList_SetDragCursorImage(GetHandle(), Index, HotSpotX, HotSpotY);
+  return true;
+}
+
+bool TDragImageList::BeginDrag(HWND Window, int X, int Y) {
+  if (dragging_) EndDrag();
+  if (GetCount() == 0) return false;
+  if (!ImageList_BeginDrag(GetHandle(), dragIndex_, hotSpot_.x, hotSpot_.y)) return false;
+  dragging_ = true;
+  return DragLock(Window, X, Y);
+}
+
+bool TDragImageList::DragLock(HWND Window, int X, int Y) {
+  if (!dragging_) return false;
+  if (locked_ && Window == lockWindow_) return DragMove(X, Y);
+  DragUnlock();
+  locked_ = ImageList_DragEnter(Window, X, Y) != FALSE;
+  lockWindow_ = locked_ ? Window : nullptr;
+  return locked_;
+}
+
+void TDragImageList::DragUnlock() {
+  if (!locked_) return;
+  ImageList_DragLeave(lockWindow_);
+  locked_ = false;
+  lockWindow_ = nullptr;
+}
+
+bool TDragImageList::DragMove(int X, int Y) { return locked_ && ImageList_DragMove(X, Y); }
+
+bool TDragImageList::EndDrag() {
+  if (!dragging_) return false;
+  DragUnlock();
+  ImageList_EndDrag();
+  dragging_ = false;
+  return true;
+}
+
+void TDragImageList::HideDragImage() {
+  if (locked_) ImageList_DragShowNolock(FALSE);
+}
+
+void TDragImageList::ShowDragImage() {
+  if (locked_) ImageList_DragShowNolock(TRUE);
+}

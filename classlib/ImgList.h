@@ -108,9 +108,47 @@ class TCustomImageList : public TComponent {
   bool pendingChange_ = false;
 };
 
-class TImageList : public TCustomImageList {
+// An image list that can show one of its pictures under the mouse pointer
+// while something is dragged (the system's image-list drag). Only one
+// picture is dragged at a time in a program; the coordinates are relative
+// to the top-left corner of the locked window (its window rectangle, not
+// its client area).
+class TDragImageList : public TCustomImageList {
  public:
-  explicit TImageList(TComponent* AOwner) : TCustomImageList(AOwner) {}
-  TImageList(TComponent* AOwner, int w, int h) : TCustomImageList(AOwner, w, h) {}
+  explicit TDragImageList(TComponent* AOwner) : TCustomImageList(AOwner) {}
+  TDragImageList(TComponent* AOwner, int w, int h) : TCustomImageList(AOwner, w, h) {}
+  ~TDragImageList() override;
+  const char* ClassName() const override { return "TDragImageList"; }
+
+  // The picture to drag and the point of it that sits under the pointer.
+  bool SetDragImage(int Index, int HotSpotX, int HotSpotY);
+  int GetDragIndex() const { return dragIndex_; }
+  TPoint GetHotSpot() const { return hotSpot_; }
+  // Starts showing the picture over Window (null: the whole screen) at X, Y.
+  bool BeginDrag(HWND Window, int X, int Y);
+  // Moves the picture to another window (DragUnlock takes it off).
+  bool DragLock(HWND Window, int X, int Y);
+  void DragUnlock();
+  bool DragMove(int X, int Y);
+  bool EndDrag();
+  // Takes the picture off the screen while the window below is painted,
+  // and puts it back.
+  void HideDragImage();
+  void ShowDragImage();
+  bool Dragging() const { return dragging_; }
+  HWND GetLockedWindow() const { return lockWindow_; }
+
+ private:
+  int dragIndex_ = 0;
+  TPoint hotSpot_{};
+  bool dragging_ = false;
+  bool locked_ = false;
+  HWND lockWindow_ = nullptr;
+};
+
+class TImageList : public TDragImageList {
+ public:
+  explicit TImageList(TComponent* AOwner) : TDragImageList(AOwner) {}
+  TImageList(TComponent* AOwner, int w, int h) : TDragImageList(AOwner, w, h) {}
   const char* ClassName() const override { return "TImageList"; }
 };
