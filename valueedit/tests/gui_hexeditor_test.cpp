@@ -409,3 +409,30 @@ TEST(HexEditorControl, SelectingMouseScrollsOnlyTowardsCells) {
   EXPECT_GT(ed->GetSelCount(), 8);
   EXPECT_FALSE(ed->GetInCharField());
 }
+
+TEST(HexEditorControl, PointerOverTheSelectionAndAClickOnIt) {
+  EditorHost h(700, 200);
+  THexEditor* ed = h.ed;
+  h.SetData(std::string(64, 's'));
+  ed->SetSelStart(2);
+  ed->SetSelEnd(5);
+  ASSERT_EQ(ed->GetSelCount(), 4);
+  const HWND wnd = ed->GetHandle();
+  const TRect on = ed->CellRect(2 + 2 * 3, 2), off = ed->CellRect(2 + 2 * 10, 2);
+  const TRect offset = ed->CellRect(0, 3);
+  // the arrow over the selection and the offsets, the I-beam over other bytes
+  testsupport::MoveMouse(testsupport::ScreenPoint(wnd, on.left + 1, on.top + 2));
+  EXPECT_EQ(ed->GetCursor(), crArrow);
+  EXPECT_TRUE(ed->GetMouseOverSelection());
+  testsupport::MoveMouse(testsupport::ScreenPoint(wnd, off.left + 1, off.top + 2));
+  EXPECT_EQ(ed->GetCursor(), crIBeam);
+  testsupport::MoveMouse(testsupport::ScreenPoint(wnd, offset.left + 4, offset.top + 2));
+  EXPECT_EQ(ed->GetCursor(), crArrow);
+  EXPECT_TRUE(ed->MouseOverFixed(offset.left + 4, offset.top + 2));
+  // a click on the selection (no move between press and release) drops it
+  // and puts the caret on the byte clicked
+  testsupport::Click(testsupport::ScreenPoint(wnd, on.left + 1, on.top + 2));
+  EXPECT_EQ(ed->GetSelCount(), 0);
+  EXPECT_EQ(ed->GetCursorPos(), 3);
+  EXPECT_FALSE(ed->GetInCharField());
+}
