@@ -399,13 +399,13 @@ TEST(HexEditorControl, SelectingMouseScrollsOnlyTowardsCells) {
   // right of the last column the scroll timer leaves caret and selection:
   // no cell lies there to scroll to
   testsupport::MoveMouse(testsupport::ScreenPoint(wnd, cr.right + 30, b.top + 2));
-  ASSERT_TRUE(testsupport::PumpUntil([&] { return timers.count >= 4; }));
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return timers.count >= 4; }, 10000));
   EXPECT_EQ(ed->GetSelCount(), 4);
   EXPECT_FALSE(ed->GetInCharField());
   EXPECT_EQ(ed->GetCursorPos(), 3);
   // below the window more rows follow: the timer scrolls and selects on
   testsupport::MoveMouse(testsupport::ScreenPoint(wnd, b.left + 1, cr.bottom + 30));
-  EXPECT_TRUE(testsupport::PumpUntil([&] { return ed->GetTopRow() > 3; }));
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return ed->GetTopRow() > 3; }, 10000));
   EXPECT_GT(ed->GetSelCount(), 8);
   EXPECT_FALSE(ed->GetInCharField());
 }
