@@ -23,6 +23,7 @@ TCustomTreeEx::TCustomTreeEx(TComponent* AOwner) : TWinControl(AOwner) {
   FItems = std::make_unique<TTreeExNodes>(this);
   FOptions = kDefaultOptions;
   FCanvas = std::make_unique<TControlCanvas>(this);
+  FDragImages = std::make_unique<TDragImageList>(nullptr, 32, 32);
 }
 
 TCustomTreeEx::~TCustomTreeEx() {
@@ -35,7 +36,7 @@ TCustomTreeEx::~TCustomTreeEx() {
   }
   DestroyHandle();
   FCanvas.reset();
-  if (FDragImages) ImageList_Destroy(FDragImages);
+  FDragImages.reset();
   FItems.reset();
 }
 
@@ -68,7 +69,8 @@ void TCustomTreeEx::CreateParams(TCreateParams& P) {
   if (O.Contains(toShowButtons)) P.Style |= TVS_HASBUTTONS;
   if (!O.Contains(toReadOnly)) P.Style |= TVS_EDITLABELS;
   if (!O.Contains(toHideSelection)) P.Style |= TVS_SHOWSELALWAYS;
-  P.Style |= TVS_DISABLEDRAGDROP;  // drags are started by the control itself
+  // The native control reports drag starts only with automatic dragging.
+  if (GetDragMode() == dmManual) P.Style |= TVS_DISABLEDRAGDROP;
   if (O.Contains(toHotTrack)) P.Style |= TVS_TRACKSELECT;
   if (!O.Contains(toToolTips)) P.Style |= TVS_NOTOOLTIPS;
   if (O.Contains(toSingleExpand)) P.Style |= TVS_SINGLEEXPAND;
@@ -218,6 +220,11 @@ void TCustomTreeEx::ApplyStyle(DWORD Bit, bool On) {
   LONG_PTR S = GetWindowLongPtrW(handle_, GWL_STYLE);
   LONG_PTR N = On ? (S | Bit) : (S & ~static_cast<LONG_PTR>(Bit));
   if (N != S) SetWindowLongPtrW(handle_, GWL_STYLE, N);
+}
+
+void TCustomTreeEx::SetDragMode(TDragMode Value) {
+  ApplyStyle(TVS_DISABLEDRAGDROP, Value == dmManual);
+  TWinControl::SetDragMode(Value);
 }
 
 void TCustomTreeEx::SetOptions(TTreeOptions Value) {

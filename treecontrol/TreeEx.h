@@ -515,13 +515,20 @@ class TCustomTreeEx : public TWinControl {
   int GetTreeHeight();
   void Print(double Left, double Top, double Width, TTreePrintTarget* Target = nullptr);
 
-  // Dragging (called by whatever runs the drag).
-  void BeginNodeDrag();
-  void DoDragOver(int X, int Y);
-  void DragLeave();
-  void DoEndDrag();
-  HIMAGELIST GetDragImages() const;
+  // Dragging runs through the class library's drag and drop. With
+  // dmAutomatic the native control reports the start of a drag and the
+  // tree starts it; otherwise the native control's drag start is off. The
+  // picture is the native control's picture of the dragged node (none when
+  // the platform gives an empty one).
+  void SetDragMode(TDragMode Value) override;
+  TDragImageList* GetDragImages() override;
+  // A drag moving over the tree at a client point: the node there becomes
+  // the drop target (the count to opening it starts anew), and near an
+  // edge the tree scrolls.
+  virtual void DoDragOver(TDragObject* Source, int X, int Y, bool CanDrop);
   TTreeExNode* GetDragNode() const { return FDragNode; }
+  // The drag object of the drag running over the tree, or null.
+  TDragObject* GetDragObject() const { return FDragObject; }
   virtual void DoAutoScroll(int X, int Y);
   TScrollDirection GetScrollDirections() const { return FScrollDirections; }
   UINT GetScrollInterval() const { return FScrollInterval; }
@@ -590,6 +597,8 @@ class TCustomTreeEx : public TWinControl {
   void DefineProperties(TFiler* Filer) override;
   void CreateWnd() override;
   void DestroyWnd() override;
+  void DoStartDrag(TDragObject*& DragObject) override;
+  void DoEndDrag(TObject* Target, int X, int Y) override;
 
  private:
   friend class TTreeExNode;
@@ -604,6 +613,12 @@ class TCustomTreeEx : public TWinControl {
   void WMMouseMove(TMessage& Message);
   void WMKeyDown(TMessage& Message);
   void WMTimer(TMessage& Message);
+  void CMDrag(TMessage& Message);
+  // The class library's handling of a mouse message, without the drag it
+  // would start on a left press with dmAutomatic (the tree starts its
+  // drags itself).
+  void InheritedMouse(TMessage& Message);
+  bool AutoDrag() const;
   bool TooltipNeedText(TMessage& Message);
   void HandleMultiSelection(TTreeExNode* Old, TSelectType OldSel, TShiftState Shift, bool WasSelected,
                             TTreeExNode* Node);
@@ -634,7 +649,7 @@ class TCustomTreeEx : public TWinControl {
   TCustomImageList* FStateImages = nullptr;
   TScrollDirection FScrollDirections;
   UINT FScrollInterval = 0;
-  HIMAGELIST FDragImages = nullptr;
+  std::unique_ptr<TDragImageList> FDragImages;
   TSortType FSortType = stNone;
   int FSavedIndent = -1;
   int FSavedItemHeight = -1;
@@ -647,7 +662,8 @@ class TCustomTreeEx : public TWinControl {
   TTreeOptions FOptions;
   int FManualNotify = 0;
   TTreeExNode* FDragNode = nullptr;
-  bool FDragging = false;
+  TDragObject* FDragObject = nullptr;
+  bool FDragging = false;  // a drag started here runs
   TTreeExNode* FRClickNode = nullptr;
   bool FRClickActive = false;
   bool FRClickReported = false;

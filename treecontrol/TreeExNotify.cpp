@@ -49,8 +49,11 @@ void TCustomTreeEx::WndProc(TMessage& M) {
     case WM_LBUTTONUP:
       WMLButtonUp(M);
       return;
+    case CM_DRAG:
+      CMDrag(M);
+      return;
     case WM_LBUTTONDBLCLK: {
-      TWinControl::WndProc(M);
+      InheritedMouse(M);
       int X = GET_X_LPARAM(M.LParam), Y = GET_Y_LPARAM(M.LParam);
       if (FOptions.Contains(toFullRowSelect) && !FOptions.Contains(toSingleExpand) &&
           GetHitTestInfoAt(X, Y).Contains(htOnRight))
@@ -441,9 +444,28 @@ LRESULT CALLBACK TCustomTreeEx::EditProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L)
 // ---------------------------------------------------------------------------
 // Mouse
 
+bool TCustomTreeEx::AutoDrag() const {
+  return GetDragMode() == dmAutomatic && !GetComponentState().Contains(csDesigning);
+}
+
+void TCustomTreeEx::InheritedMouse(TMessage& M) {
+  if (!AutoDrag() || SuppressAutoDrag) {
+    TWinControl::WndProc(M);
+    return;
+  }
+  SuppressAutoDrag = true;
+  try {
+    TWinControl::WndProc(M);
+  } catch (...) {
+    SuppressAutoDrag = false;
+    throw;
+  }
+  SuppressAutoDrag = false;
+}
+
 void TCustomTreeEx::WMLButtonDown(TMessage& M) {
   if (IsEditing()) {
-    TWinControl::WndProc(M);
+    InheritedMouse(M);
     return;
   }
   int X = GET_X_LPARAM(M.LParam), Y = GET_Y_LPARAM(M.LParam);
@@ -480,24 +502,41 @@ void TCustomTreeEx::WMLButtonDown(TMessage& M) {
       --FRestoring;
       if (!Multi && Old) FItems->RemoveFromSelection(Old);
     }
+    TNodeWatch Watch(FItems.get(), Node);
     try {
-      TWinControl::WndProc(M);
+      // The native click; with automatic dragging it reports a drag start
+      // when the mouse moved away with the button held.
+      InheritedMouse(M);
       // Only nodes on the anchor's level join a multiple selection; the
       // native click selected this one regardless.
-      if (Multi && FOptions.Contains(toLevelSelectConstraint)) FItems->SelectNode(Node, stReset);
+      if (Multi && FOptions.Contains(toLevelSelectConstraint) && Watch.Get()) FItems->SelectNode(Node, stReset);
     } catch (...) {
       if (Bulk) FItems->EndBulk();
       throw;
     }
     if (Bulk) FItems->EndBulk();
-    if (Multi)
+    Node = Watch.Get();
+    if (AutoDrag() && GetDragKind() == dkDrag) {
+      if (FDragged && Node) {
+        if (Multi)
+          FItems->SelectNode(Node, stSet);
+        else
+          SetSelection(Node);
+        Node->SetFocused(true);
+        BeginDrag(false, -1);
+        return;
+      }
+      // The native click took the release with it.
+      Perform(WM_LBUTTONUP, 0, MAKELPARAM(X, Y));
+    }
+    if (Multi && Node)
       HandleMultiSelection(Old, OldSel, Shift, WasSelected, Node);
-    else
+    else if (!Multi)
       SyncSelectionWithCaret();  // a vetoed change keeps the old node
     return;
   }
   if (!Node && !Multi) {
-    TWinControl::WndProc(M);
+    InheritedMouse(M);
     return;
   }
   if (Multi && (Hit.Contains(htNowhere) || Hit.Contains(htOnIndent) || Hit.Contains(htOnRight))) {
@@ -510,7 +549,7 @@ void TCustomTreeEx::WMLButtonDown(TMessage& M) {
     MouseDown(mbLeft, KeysToShiftState(M.WParam), X, Y);
     return;
   }
-  TWinControl::WndProc(M);
+  InheritedMouse(M);
 }
 
 void TCustomTreeEx::HandleMultiSelection(TTreeExNode* Old, TSelectType OldSel, TShiftState Shift, bool WasSelected,

@@ -71,23 +71,27 @@ void TCustomTreeEx::RebuildCheckImages() {
 // ---------------------------------------------------------------------------
 // Dragging and scrolling
 
-void TCustomTreeEx::BeginNodeDrag() {
+void TCustomTreeEx::DoStartDrag(TDragObject*& DragObject) {
+  TWinControl::DoStartDrag(DragObject);
   TTreeExNode* N = FDragNode;
   FDragNode = nullptr;
-  if (!N) {
+  if (!N && handle_) {
     TPoint P;
     GetCursorPos(&P);
     P = ScreenToClient(P);
     N = GetNodeAt(P.x, P.y);
   }
   FDragging = true;
-  if (N && N->FItemId) {
-    HIMAGELIST Pic = reinterpret_cast<HIMAGELIST>(SendTV(TVM_CREATEDRAGIMAGE, 0, reinterpret_cast<LPARAM>(N->FItemId)));
-    if (Pic) {
-      if (FDragImages) ImageList_Destroy(FDragImages);
-      FDragImages = Pic;
-      ImageList_SetDragCursorImage(FDragImages, 0, 2, 2);
-    }
+  // The list the native control makes is ours; it may come empty (then the
+  // drag shows no picture). No picture of an earlier drag is shown again.
+  HIMAGELIST Pic = nullptr;
+  if (N && N->FItemId)
+    Pic = reinterpret_cast<HIMAGELIST>(SendTV(TVM_CREATEDRAGIMAGE, 0, reinterpret_cast<LPARAM>(N->FItemId)));
+  if (Pic) {
+    FDragImages->SetHandle(Pic);
+    FDragImages->SetDragImage(0, 2, 2);
+  } else if (FDragImages->HandleAllocated()) {
+    FDragImages->Clear();
   }
   StartTimer(TTreeTimer::DragExpand, 1000);
 }
@@ -102,11 +106,12 @@ void TCustomTreeEx::ShowDragImage() {
   ImageList_DragShowNolock(TRUE);
 }
 
-HIMAGELIST TCustomTreeEx::GetDragImages() const {
-  return FDragImages && ImageList_GetImageCount(FDragImages) > 0 ? FDragImages : nullptr;
+TDragImageList* TCustomTreeEx::GetDragImages() {
+  return FDragImages->GetCount() > 0 ? FDragImages.get() : nullptr;
 }
 
-void TCustomTreeEx::DoDragOver(int X, int Y) {
+void TCustomTreeEx::DoDragOver(TDragObject* Source, int X, int Y, bool /*CanDrop*/) {
+  FDragObject = Source;
   if (FOptions.Contains(toAutoScroll)) DoAutoScroll(X, Y);
   TTreeExNode* N = GetNodeAt(X, Y);
   if (N && N != GetDropTarget()) {
@@ -118,20 +123,55 @@ void TCustomTreeEx::DoDragOver(int X, int Y) {
   }
 }
 
-void TCustomTreeEx::DragLeave() {
-  bool Shown = HideDragImage();
-  if (TTreeExNode* D = GetDropTarget()) D->SetDropTarget(false);
-  SetDropTarget(nullptr);
-  if (Shown) ShowDragImage();
+void TCustomTreeEx::CMDrag(TMessage& M) {
+  TWinControl::WndProc(M);
+  auto* Rec = reinterpret_cast<TDragRec*>(M.LParam);
+  switch (static_cast<TDragMessage>(M.WParam)) {
+    case dmDragLeave: {
+      bool Shown = HideDragImage();
+      if (TTreeExNode* D = GetDropTarget()) D->SetDropTarget(false);
+      SetDropTarget(nullptr);
+      if (Shown) ShowDragImage();
+      StopTimer(TTreeTimer::DragExpand);
+      StopTimer(TTreeTimer::Scroll);
+      FDragObject = nullptr;
+      break;
+    }
+    case dmDragEnter:
+    case dmDragMove:
+      // Entering is the first move over the tree.
+      if (Rec) {
+        TPoint P = ScreenToClient(Rec->Pos);
+        DoDragOver(Rec->Source, P.x, P.y, M.Result != 0);
+      }
+      break;
+    case dmDragDrop:
+    case dmDragCancel: {
+      FDragObject = nullptr;
+      FDragged = false;
+      StopTimer(TTreeTimer::DragExpand);
+      StopTimer(TTreeTimer::Scroll);
+      // The drop has been handled (OnDragDrop could still read the drop
+      // target); the highlight goes with the drag.
+      if (TTreeExNode* D = GetDropTarget()) {
+        bool Shown = HideDragImage();
+        D->SetDropTarget(false);
+        SetDropTarget(nullptr);
+        if (Shown) ShowDragImage();
+      }
+      break;
+    }
+    default: break;
+  }
 }
 
-void TCustomTreeEx::DoEndDrag() {
+void TCustomTreeEx::DoEndDrag(TObject* Target, int X, int Y) {
   StopTimer(TTreeTimer::DragExpand);
   StopTimer(TTreeTimer::Scroll);
   FDragging = false;
   FDragged = false;
+  TWinControl::DoEndDrag(Target, X, Y);
   TTreeExNode* D = GetDropTarget();
-  SetDropTarget(nullptr);
   FItems->Repaint(D);
   FItems->Repaint(GetSelection());
 }

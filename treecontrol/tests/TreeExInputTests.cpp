@@ -1,13 +1,18 @@
 // The tree control driven by real keyboard and mouse input: multiple
 // selection by keys and clicks with Shift and Ctrl, Enter, single-expand,
-// info tips, the colours of custom drawing, the border styles and what
-// DrawTo leaves alone.
+// info tips, the colours of custom drawing, the border styles, what DrawTo
+// leaves alone, and dragging nodes (the drag events, the drop-target
+// highlight, opening a hovered branch, scrolling near the edge, Escape).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
 #include "testsupport/Input.h"
@@ -41,6 +46,11 @@ class TreeInput : public ::testing::Test {
     Tree->OnBeforeItemPaint = nullptr;
     Tree->OnAfterItemPaint = nullptr;
     Tree->OnGetHelpContext = nullptr;
+    Tree->OnStartDrag = nullptr;
+    Tree->OnDragOver = nullptr;
+    Tree->OnDragDrop = nullptr;
+    Tree->OnEndDrag = nullptr;
+    Tree->OnExpanded = nullptr;
     Application->HelpHandler = nullptr;
     delete Form;
     Pump(1);
@@ -416,6 +426,186 @@ TEST_F(TreeInput, DrawToLeavesTheCanvasAloneWhenThereIsNothingToCopy) {
   Tree->SetBounds(0, 0, 0, 0);  // no client area: nothing to copy
   Tree->DrawTo(B.GetCanvas());
   EXPECT_EQ(GetPixel(DC, 5, 5), RGB(0, 0, 0));
+}
+
+// Dragging nodes with the real mouse.
+class TreeDrag : public TreeInput {
+ protected:
+  void SetUp() override {
+    TreeInput::SetUp();
+    Tree->SetDragMode(dmAutomatic);
+    Tree->OnStartDrag = [this](TObject*, TDragObject*&) { Log.push_back(L"start " + Name(Tree->GetSelection())); };
+    Tree->OnDragOver = [this](TObject*, TObject* Source, int X, int Y, TDragState, bool& Accept) {
+      TTreeExNode* N = Tree->GetNodeAt(X, Y);
+      Accept = Source == Tree && N && N != Refused;
+    };
+    Tree->OnDragDrop = [this](TObject*, TObject*, int X, int Y) {
+      Log.push_back(L"drop " + Name(Tree->GetNodeAt(X, Y)));
+    };
+    Tree->OnEndDrag = [this](TObject*, TObject* Target, int, int) {
+      Log.push_back(Target == Tree ? L"end on the tree" : Target ? L"end elsewhere" : L"end without target");
+    };
+  }
+  static String Name(TTreeExNode* N) { return N ? N->GetText() : String(L"none"); }
+  POINT At(TTreeExNode* N) {
+    TRect R = N->DisplayRect(true);
+    return testsupport::ScreenPoint(Tree->GetHandle(), R.left + 6, (R.top + R.bottom) / 2);
+  }
+  // The screen point of the visible row Row (from the top), at the labels
+  // of the top level.
+  POINT AtRow(int Row) {
+    TRect R = Tree->Items()->GetFirstNode()->DisplayRect(true);
+    int H = RectHeight(R);
+    return testsupport::ScreenPoint(Tree->GetHandle(), R.left + 6, Row * H + H / 2);
+  }
+  // One leg of a drag: a move to To in steps, then a rest until Until holds
+  // (checked on the window thread; none: no rest).
+  struct Leg {
+    POINT To;
+    std::function<bool()> Until;
+  };
+  // A drag with the left button from From along the legs; the button is
+  // released at the end, after Escape when EscapeFirst. The input thread
+  // waits for each leg's condition, which the window thread checks while
+  // it runs the drag; a condition that never comes makes the test fail on
+  // what it reads back, not hang.
+  // Answers whether every condition came.
+  bool PlayDrag(POINT From, const std::vector<Leg>& Legs, bool EscapeFirst = false) {
+    std::vector<std::atomic<bool>> Reached(Legs.size() + 1);
+    size_t Next = 0;
+    TTimer Poll(nullptr);
+    Poll.SetInterval(10);
+    Poll.OnTimer = [&](TObject*) {
+      for (; Next < Legs.size(); ++Next) {
+        if (Legs[Next].Until && !Legs[Next].Until()) return;
+        Reached[Next] = true;
+      }
+      if (EscapeFirst && !Tree->Dragging()) Reached[Legs.size()] = true;
+    };
+    auto WaitFor = [](const std::atomic<bool>& Flag) {
+      for (int I = 0; I < 1500 && !Flag.load(); ++I) Sleep(10);
+    };
+    Pump(static_cast<int>(GetDoubleClickTime()) + 30);
+    testsupport::RunInput(
+        [&] {
+          testsupport::InputScript().Move(From).Post();
+          Sleep(30);
+          testsupport::InputScript().Down().Post();
+          Sleep(30);
+          POINT A = From;
+          for (size_t K = 0; K < Legs.size(); ++K) {
+            POINT B = Legs[K].To;
+            for (int I = 1; I <= 8; ++I) {
+              testsupport::InputScript().Move(POINT{A.x + (B.x - A.x) * I / 8, A.y + (B.y - A.y) * I / 8}).Post();
+              Sleep(15);
+            }
+            A = B;
+            WaitFor(Reached[K]);
+          }
+          if (EscapeFirst) {
+            testsupport::InputScript().Key(VK_ESCAPE, true).Key(VK_ESCAPE, false).Post();
+            WaitFor(Reached[Legs.size()]);
+          }
+          testsupport::InputScript().Up().Post();
+        },
+        60000);
+    PumpUntil([&] { return !Tree->Dragging(); }, 10000);
+    for (size_t K = 0; K < Legs.size(); ++K)
+      if (!Reached[K]) return false;
+    return !EscapeFirst || Reached[Legs.size()];
+  }
+
+  TTreeExNode* Refused = nullptr;
+  std::vector<String> Log;
+};
+
+TEST_F(TreeDrag, NodeDraggedOntoAnotherReportsStartOverDropAndEnd) {
+  auto R = Fill(6);
+  Refused = R[2];
+  std::vector<String> Over;
+  auto Prev = Tree->OnDragOver;
+  Tree->OnDragOver = [&](TObject* S, TObject* Source, int X, int Y, TDragState State, bool& Accept) {
+    Prev(S, Source, X, Y, State, Accept);
+    TTreeExNode* N = Tree->GetNodeAt(X, Y);
+    if (N && (Over.empty() || Over.back() != Name(N) + (Accept ? L" yes" : L" no")))
+      Over.push_back(Name(N) + (Accept ? L" yes" : L" no"));
+  };
+  // The row under the pointer is the drop target, whether it takes the
+  // drop or not.
+  EXPECT_TRUE(PlayDrag(At(R[0]), {{At(R[2]), [&] { return Tree->GetDropTarget() == R[2]; }},
+                                  {At(R[4]), [&] { return Tree->GetDropTarget() == R[4]; }}}));
+  EXPECT_EQ(Log, (std::vector<String>{L"start Row 0", L"drop Row 4", L"end on the tree"}));
+  ASSERT_FALSE(Over.empty());
+  EXPECT_EQ(Over.back(), L"Row 4 yes");
+  EXPECT_NE(std::find(Over.begin(), Over.end(), L"Row 2 no"), Over.end());
+  EXPECT_EQ(Tree->GetSelection(), R[0]);  // the press selected the dragged node
+  EXPECT_EQ(Tree->GetDropTarget(), nullptr);
+  EXPECT_FALSE(Tree->Dragging());
+  // The platform may make an empty picture: then the drag shows none.
+  if (TDragImageList* Pictures = Tree->GetDragImages()) {
+    EXPECT_GT(Pictures->GetCount(), 0);
+  }
+}
+
+TEST_F(TreeDrag, ReleasedOverARefusingNodeOrCancelledWithEscapeNothingIsDropped) {
+  auto R = Fill(4);
+  Refused = R[3];
+  EXPECT_TRUE(PlayDrag(At(R[1]), {{At(R[3]), [&] { return Tree->GetDropTarget() == R[3]; }}}));
+  EXPECT_EQ(Log, (std::vector<String>{L"start Row 1", L"end without target"}));
+  EXPECT_EQ(Tree->GetDropTarget(), nullptr);
+
+  if (!Focus()) GTEST_SKIP() << "the test window cannot take the focus here";
+  Log.clear();
+  EXPECT_TRUE(PlayDrag(At(R[0]), {{At(R[2]), [&] { return Tree->GetDropTarget() == R[2]; }}}, true));
+  EXPECT_EQ(Log, (std::vector<String>{L"start Row 0", L"end without target"}));
+  EXPECT_EQ(Tree->GetDropTarget(), nullptr);
+}
+
+TEST_F(TreeDrag, RestingOnABranchOpensItAndRestingAtTheEdgeScrolls) {
+  auto R = Fill(3);
+  TTreeExNode* Branch = R[2];
+  auto Kids = Fill(2, Branch);
+  Fill(40);
+  std::vector<String> Opened;
+  Tree->OnExpanded = [&](TObject*, TTreeExNode* N) { Opened.push_back(N->GetText()); };
+  TTreeExNode* Top = Tree->GetTopItem();
+  POINT Edge = testsupport::ScreenPoint(Tree->GetHandle(), 60, Tree->GetClientHeight() - 2);
+  // The branch's second child comes two rows below it once it is open.
+  EXPECT_TRUE(PlayDrag(At(R[0]), {{At(Branch), [&] { return Branch->GetExpanded(); }},
+                                  {AtRow(4), [&] { return Tree->GetDropTarget() == Kids[1]; }},
+                                  {Edge, [&] { return Tree->GetTopItem() != Top; }}}));
+  EXPECT_EQ(Opened, std::vector<String>{L"Row 2"});
+  EXPECT_NE(Tree->GetTopItem(), Top);
+  ASSERT_EQ(Log.size(), 3u);
+  // Dropped on whatever row had scrolled under the pointer.
+  EXPECT_NE(Log[1], L"drop Row 0");
+  EXPECT_NE(Log[1], L"drop none");
+}
+
+TEST_F(TreeDrag, NativeDragStartFollowsDragMode) {
+  auto R = Fill(4);
+  auto Style = [&] { return GetWindowLongW(Tree->GetHandle(), GWL_STYLE) & TVS_DISABLEDRAGDROP; };
+  EXPECT_EQ(Style(), 0);
+  Tree->SetDragMode(dmManual);
+  EXPECT_NE(Style(), 0);
+  // Without automatic dragging, moving with the button held drags nothing.
+  PlayDrag(At(R[0]), {{At(R[3]), nullptr}});
+  EXPECT_TRUE(Log.empty());
+  Tree->SetDragMode(dmAutomatic);
+  EXPECT_EQ(Style(), 0);
+  Tree->RecreateWnd();
+  EXPECT_EQ(Style(), 0);
+  // A click without a move selects the node and is a click.
+  int Clicks = 0, Ups = 0;
+  Tree->OnClick = [&](TObject*) { ++Clicks; };
+  Tree->OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { ++Ups; };
+  testsupport::Click(At(R[2]));
+  EXPECT_EQ(Tree->GetSelection(), R[2]);
+  EXPECT_EQ(Clicks, 1);
+  EXPECT_EQ(Ups, 1);
+  EXPECT_TRUE(Log.empty());
+  Tree->OnClick = nullptr;
+  Tree->OnMouseUp = nullptr;
 }
 
 }  // namespace

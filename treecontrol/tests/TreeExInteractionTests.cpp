@@ -31,6 +31,11 @@ class TreeUse : public ::testing::Test {
   void Fill(int N) {
     for (int I = 0; I < N; ++I) Tree->Items()->AddChild(nullptr, L"Row " + std::to_wstring(I));
   }
+  // What a drag leaving the tree tells it.
+  void LeaveDrag() {
+    TDragRec Rec{};
+    Tree->Perform(CM_DRAG, dmDragLeave, reinterpret_cast<LPARAM>(&Rec));
+  }
   TForm* Form = nullptr;
   TTreeEx* Tree = nullptr;
 };
@@ -202,16 +207,15 @@ TEST_F(TreeUse, DragOverHighlightsAndOpensTheTarget) {
   TTreeExNode* A = Tree->Items()->AddChild(nullptr, L"A");
   Tree->Items()->AddChild(A, L"A1");
   TTreeExNode* B = Tree->Items()->AddChild(nullptr, L"B");
-  Tree->BeginNodeDrag();
   TRect R = A->DisplayRect(true);
-  Tree->DoDragOver(R.left + 2, (R.top + R.bottom) / 2);
+  Tree->DoDragOver(nullptr, R.left + 2, (R.top + R.bottom) / 2, true);
   EXPECT_EQ(Tree->GetDropTarget(), A);
   Tree->DoDragExpand();
   EXPECT_TRUE(A->GetExpanded());
   TRect RB = B->DisplayRect(true);
-  Tree->DoDragOver(RB.left + 2, (RB.top + RB.bottom) / 2);
+  Tree->DoDragOver(nullptr, RB.left + 2, (RB.top + RB.bottom) / 2, false);
   EXPECT_EQ(Tree->GetDropTarget(), B);
-  Tree->DoEndDrag();
+  LeaveDrag();
   EXPECT_EQ(Tree->GetDropTarget(), nullptr);
 }
 
@@ -232,10 +236,10 @@ TEST_F(TreeUse, DragPictureIsHiddenWhileTheTreePaintsBelowIt) {
   };
   int Y = (R.top + R.bottom) / 2, X = B->DisplayRect(true).left + 2;
   // The row as the drop target, drawn without a drag picture.
-  Tree->DoDragOver(X, Y);
+  Tree->DoDragOver(nullptr, X, Y, true);
   ASSERT_EQ(Tree->GetDropTarget(), B);
   std::vector<COLORREF> Plain = Row();
-  Tree->DragLeave();
+  LeaveDrag();
   Row();
   // Now with a drag picture (a green block) resting on the row while it
   // becomes the drop target.
@@ -250,7 +254,7 @@ TEST_F(TreeUse, DragPictureIsHiddenWhileTheTreePaintsBelowIt) {
   int DX = Origin.x - W.left, DY = Origin.y - W.top;
   ASSERT_TRUE(ImageList_BeginDrag(Picture, 0, 0, 0));
   ImageList_DragEnter(Tree->GetHandle(), DX + X, DY + R.top);
-  Tree->DoDragOver(X, Y);
+  Tree->DoDragOver(nullptr, X, Y, true);
   EXPECT_EQ(Tree->GetDropTarget(), B);
   UpdateWindow(Tree->GetHandle());
   // Moved away, the picture gives back what lay below it: the row as the
@@ -260,7 +264,7 @@ TEST_F(TreeUse, DragPictureIsHiddenWhileTheTreePaintsBelowIt) {
   ImageList_EndDrag();
   ImageList_Destroy(Picture);
   EXPECT_TRUE(Row() == Plain);
-  Tree->DragLeave();
+  LeaveDrag();
 }
 
 TEST_F(TreeUse, CheckPictureClickTogglesWithoutMovingTheSelection) {
