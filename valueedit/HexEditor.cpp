@@ -562,6 +562,16 @@ void TCustomHexEditor::HideDragCell() {
   Invalidate();
 }
 
+void TCustomHexEditor::DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept) {
+  TCustomGrid::DragOver(Source, X, Y, State, Accept);
+  if (State == dsDragLeave && showDrag_) HideDragCell();
+}
+
+void TCustomHexEditor::DragDrop(TObject* Source, int X, int Y) {
+  TCustomGrid::DragDrop(Source, X, Y);
+  if (showDrag_) HideDragCell();
+}
+
 int32_t TCustomHexEditor::DropPosition() {
   if (!showDrag_) return -1;
   bool saved = inCharField_;

@@ -108,10 +108,15 @@ class TCustomHexEditor : public TCustomGrid, public THexEditorCore {
   int CharWidth() const { return charWidth_; }
   int RowHeightPx() const { return rowHeight_; }
 
-  // Drop marker for hosts that drag data onto the control.
+  // Drop marker for hosts that drag data onto the control: their
+  // OnDragOver shows it (ShowDragCell answers the position a drop there
+  // goes to), their OnDragDrop reads DropPosition. It goes when the drag
+  // leaves, drops or is cancelled, and on a mouse release.
   int32_t ShowDragCell(int x, int y);
   void HideDragCell();
   int32_t DropPosition();
+  void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept) override;
+  void DragDrop(TObject* Source, int X, int Y) override;
   bool CursorOverSelection(int x, int y);
   // Whether the point lies on a fixed cell (offsets, spacer, ruler).
   bool MouseOverFixed(int x, int y);

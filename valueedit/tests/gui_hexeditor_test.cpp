@@ -2,6 +2,7 @@
 // mouse, scrolling through large data, painting colours, bookmarks icons.
 #include "valueedit/HexEditor.h"
 
+#include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
 #include "testsupport/Input.h"
@@ -435,4 +436,60 @@ TEST(HexEditorControl, PointerOverTheSelectionAndAClickOnIt) {
   EXPECT_EQ(ed->GetSelCount(), 0);
   EXPECT_EQ(ed->GetCursorPos(), 3);
   EXPECT_FALSE(ed->GetInCharField());
+}
+
+TEST(HexEditorControl, DraggedDataDropsWhereTheMarkerShows) {
+  EditorHost h(520, 200);
+  THexEditor* ed = h.ed;
+  h.SetData("0123456789abcdefghij");
+  h.form->SetBounds(h.form->GetLeft(), h.form->GetTop(), 700, 200);
+  auto* src = new TPanel(h.form.get());
+  src->SetParent(h.form.get());
+  src->SetBounds(560, 40, 100, 100);
+  src->SetDragMode(dmAutomatic);
+  SetForegroundWindow(h.form->GetHandle());
+  Pump(30);
+  std::vector<int32_t> shown;
+  int drops = 0;
+  int32_t dropped = -2;
+  ed->OnDragOver = [&](TObject*, TObject* Source, int X, int Y, TDragState State, bool& Accept) {
+    Accept = Source == src;
+    if (Accept && State != dsDragLeave) shown.push_back(ed->ShowDragCell(X, Y));
+  };
+  ed->OnDragDrop = [&](TObject*, TObject*, int, int) {
+    ++drops;
+    dropped = ed->DropPosition();
+    ed->InsertBuffer(reinterpret_cast<const uint8_t*>("XY"), 2, dropped);
+  };
+  const HWND wnd = ed->GetHandle();
+  const POINT from = ClientCentre(src->GetHandle());
+  // onto the second digit of byte 5: the bytes go in before it
+  const TRect b5 = ed->CellRect(2 + 2 * 5 + 1, 2);
+  ASSERT_TRUE(Drag(DragScript{from, ScreenPoint(wnd, b5.left + 2, b5.top + 3)}));
+  EXPECT_EQ(drops, 1);
+  EXPECT_EQ(dropped, 5);
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.back(), 5);
+  EXPECT_EQ(ed->GetAsText(), "01234XY56789abcdefghij");
+  EXPECT_EQ(ed->DropPosition(), -1);  // the marker went with the drop
+  // over a selected byte the marker stands at the selection's start; a
+  // drag that leaves again drops nothing and takes the marker along
+  ed->SetSelStart(10);
+  ed->SetSelEnd(13);
+  shown.clear();
+  const TRect c12 = ed->CellRect(ed->FirstCharCol() + 12, 2);
+  DragScript away{from, from};
+  away.Via = {ScreenPoint(wnd, c12.left + 2, c12.top + 3)};
+  ASSERT_TRUE(Drag(away));
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.back(), 10);
+  EXPECT_EQ(drops, 1);
+  EXPECT_EQ(ed->DropPosition(), -1);
+  EXPECT_EQ(ed->GetDataSize(), 22);
+  // the marker is drawn in the cell's text colour, also on the append cell
+  const TRect end = ed->CellRect(2 + 2 * 6, 3);
+  EXPECT_EQ(ed->ShowDragCell(end.left + 2, end.top + 3), 22);
+  EXPECT_TRUE(EditorHost::Has(h.CellColors(2 + 2 * 6, 3), ed->Font()->GetColor()));
+  ed->HideDragCell();
+  EXPECT_FALSE(EditorHost::Has(h.CellColors(2 + 2 * 6, 3), ed->Font()->GetColor()));
 }
