@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "classlib/Registry.h"
+#include "classlib/ExtCtrls.h"
 #include "classlib/StdCtrls.h"
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
@@ -1002,5 +1003,79 @@ TEST(BarFloating, TheFloatingFormsOwnerFollowsShowingAndItsFormGoingAway) {
   EXPECT_EQ(u->GetParent(), nullptr);
   EXPECT_EQ(u->GetFloatingParent(), nullptr);
   EXPECT_TRUE(PumpUntil([&] { return !IsWindow(uh); }, 10000));
+}
+}  // namespace
+
+namespace {
+
+// Something dragged from a control onto a toolbar, docked or floating: the
+// toolbar is asked while the pointer moves over it (client coordinates)
+// and takes the drop only when its OnDragOver accepted.
+TEST(BarDragTarget, AToolbarIsAskedAboutWhatIsDraggedOverItAndTakesTheDrop) {
+  FloatHost h;
+  auto* t = h.AddToolbar(L"tbrTarget", 0, 0);
+  auto* source = new TPanel(h.Form.get());
+  source->SetBounds(40, 150, 80, 60);
+  source->SetDragMode(dmAutomatic);
+  source->SetParent(h.Form.get());
+  h.Show();
+
+  struct Seen {
+    std::vector<TDragState> States;
+    TObject* Source = nullptr;
+    POINT LastOver{-1, -1};
+    int Drops = 0;
+    POINT Drop{-1, -1};
+  } seen;
+  bool accept = true;
+  t->OnDragOver = [&](TObject*, TObject* Src, int X, int Y, TDragState State, bool& Accept) {
+    seen.States.push_back(State);
+    seen.Source = Src;
+    seen.LastOver = POINT{X, Y};
+    Accept = accept;
+  };
+  t->OnDragDrop = [&](TObject*, TObject*, int X, int Y) {
+    ++seen.Drops;
+    seen.Drop = POINT{X, Y};
+  };
+  auto dragOnto = [&](TBarCustomDockableWindow* Target) {
+    RECT cr;
+    GetClientRect(Target->GetHandle(), &cr);
+    POINT to = ScreenPoint(Target->GetHandle(), cr.right - 6, cr.bottom / 2);
+    DragScript d;
+    d.From = ClientCentre(source->GetHandle());
+    d.To = to;
+    d.Steps = 10;
+    EXPECT_TRUE(Drag(d));
+    PumpUntil([&] { return !source->Dragging(); });
+    return POINT{cr.right - 6, cr.bottom / 2};
+  };
+
+  POINT at = dragOnto(t);
+  ASSERT_FALSE(seen.States.empty());
+  EXPECT_EQ(seen.States.front(), dsDragEnter);
+  EXPECT_EQ(seen.Source, source);
+  EXPECT_EQ(seen.Drops, 1);
+  EXPECT_EQ(seen.Drop.x, at.x);
+  EXPECT_EQ(seen.Drop.y, at.y);
+
+  // Refused: no drop.
+  seen = Seen{};
+  accept = false;
+  dragOnto(t);
+  EXPECT_FALSE(seen.States.empty());
+  EXPECT_EQ(seen.Drops, 0);
+
+  // Floating, in a form of its own, it is asked all the same.
+  t->SetFloating(true);
+  Pump(30);
+  ASSERT_TRUE(t->GetFloating());
+  seen = Seen{};
+  accept = true;
+  at = dragOnto(t);
+  EXPECT_EQ(seen.Drops, 1);
+  EXPECT_EQ(seen.Drop.x, at.x);
+  EXPECT_EQ(seen.Drop.y, at.y);
+  t->SetFloating(false);
 }
 }  // namespace
