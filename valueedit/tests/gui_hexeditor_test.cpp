@@ -493,3 +493,38 @@ TEST(HexEditorControl, DraggedDataDropsWhereTheMarkerShows) {
   ed->HideDragCell();
   EXPECT_FALSE(EditorHost::Has(h.CellColors(2 + 2 * 6, 3), ed->Font()->GetColor()));
 }
+
+TEST(HexEditorControl, AutomaticDragMovesTheEditorAndAClickStillPlacesTheCaret) {
+  EditorHost h(520, 200);
+  THexEditor* ed = h.ed;
+  h.SetData(std::string(40, 'd'));
+  h.form->SetBounds(h.form->GetLeft(), h.form->GetTop(), 700, 200);
+  auto* target = new TPanel(h.form.get());
+  target->SetParent(h.form.get());
+  target->SetBounds(560, 40, 100, 100);
+  SetForegroundWindow(h.form->GetHandle());
+  Pump(30);
+  ed->SetDragMode(dmAutomatic);
+  int starts = 0, drops = 0;
+  TObject* endTarget = nullptr;
+  ed->OnStartDrag = [&](TObject*, TDragObject*&) { ++starts; };
+  ed->OnEndDrag = [&](TObject*, TObject* Target, int, int) { endTarget = Target; };
+  target->OnDragOver = [&](TObject*, TObject* Source, int, int, TDragState, bool& Accept) { Accept = Source == ed; };
+  target->OnDragDrop = [&](TObject*, TObject* Source, int, int) { drops += Source == ed; };
+  const HWND wnd = ed->GetHandle();
+  // a click without a move is no drag: the caret goes to the byte
+  const TRect b9 = ed->CellRect(2 + 2 * 9, 2);
+  Pump(static_cast<int>(GetDoubleClickTime()) + 30);
+  Click(ScreenPoint(wnd, b9.left + 1, b9.top + 3));
+  EXPECT_EQ(ed->GetCursorPos(), 9);
+  EXPECT_EQ(starts, 0);
+  EXPECT_EQ(ed->GetGridState(), gsNormal);
+  // pressed and moved far enough, the editor itself is dragged
+  const TRect b2 = ed->CellRect(2 + 2 * 2, 3);
+  ASSERT_TRUE(Drag(DragScript{ScreenPoint(wnd, b2.left + 1, b2.top + 3), ClientCentre(target->GetHandle())}));
+  EXPECT_EQ(starts, 1);
+  EXPECT_EQ(drops, 1);
+  EXPECT_EQ(endTarget, target);
+  EXPECT_EQ(ed->GetGridState(), gsNormal);
+  EXPECT_EQ(GetCapture(), nullptr);
+}
