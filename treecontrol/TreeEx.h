@@ -663,7 +663,6 @@ class TCustomTreeEx : public TWinControl {
   int FManualNotify = 0;
   TTreeExNode* FDragNode = nullptr;
   TDragObject* FDragObject = nullptr;
-  bool FDragging = false;  // a drag started here runs
   TTreeExNode* FRClickNode = nullptr;
   bool FRClickActive = false;
   bool FRClickReported = false;

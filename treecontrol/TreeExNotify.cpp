@@ -233,7 +233,7 @@ void TCustomTreeEx::CNNotify(TMessage& M) {
     case TVN_BEGINLABELEDITW: {
       auto* DI = reinterpret_cast<NMTVDISPINFOW*>(H);
       TTreeExNode* N = FItems->GetNode(DI->item.hItem);
-      if (FDragging || !Alive(N) || !CanEdit(N)) {
+      if (Dragging() || !Alive(N) || !CanEdit(N)) {
         M.Result = 1;
         return;
       }
@@ -340,7 +340,7 @@ LRESULT TCustomTreeEx::CustomDraw(NMTVCUSTOMDRAW* CD) {
       TColor Back;
       if (!Selected) {
         Back = IsDrop ? ColorSelected : (Node->FParentColor ? color_ : Node->FColor);
-      } else if (FDragging) {
+      } else if (Dragging()) {
         Back = IsDrop ? ColorDropSelected : ColorSelected;
       } else if (GetFocus() != handle_) {
         Back = ColorUnfocusedSelected;

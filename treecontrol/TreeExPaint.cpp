@@ -81,7 +81,6 @@ void TCustomTreeEx::DoStartDrag(TDragObject*& DragObject) {
     P = ScreenToClient(P);
     N = GetNodeAt(P.x, P.y);
   }
-  FDragging = true;
   // The list the native control makes is ours; it may come empty (then the
   // drag shows no picture). No picture of an earlier drag is shown again.
   HIMAGELIST Pic = nullptr;
@@ -168,7 +167,6 @@ void TCustomTreeEx::CMDrag(TMessage& M) {
 void TCustomTreeEx::DoEndDrag(TObject* Target, int X, int Y) {
   StopTimer(TTreeTimer::DragExpand);
   StopTimer(TTreeTimer::Scroll);
-  FDragging = false;
   FDragged = false;
   TWinControl::DoEndDrag(Target, X, Y);
   TTreeExNode* D = GetDropTarget();

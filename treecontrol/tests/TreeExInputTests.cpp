@@ -531,9 +531,17 @@ TEST_F(TreeDrag, NodeDraggedOntoAnotherReportsStartOverDropAndEnd) {
       Over.push_back(Name(N) + (Accept ? L" yes" : L" no"));
   };
   // The row under the pointer is the drop target, whether it takes the
-  // drop or not.
+  // drop or not, and shows it.
+  Tree->ColorSelected = RGB(0, 0, 200);
+  COLORREF Shown = CLR_INVALID;
   EXPECT_TRUE(PlayDrag(At(R[0]), {{At(R[2]), [&] { return Tree->GetDropTarget() == R[2]; }},
-                                  {At(R[4]), [&] { return Tree->GetDropTarget() == R[4]; }}}));
+                                  {At(R[4]), [&] {
+                                     if (Tree->GetDropTarget() != R[4]) return false;
+                                     Shown = TextBackground(Tree, R[4]);
+                                     return true;
+                                   }}}));
+  EXPECT_EQ(Shown, RGB(0, 0, 200));
+  EXPECT_EQ(TextBackground(Tree, R[4]), ColorToRef(clWindow));
   EXPECT_EQ(Log, (std::vector<String>{L"start Row 0", L"drop Row 4", L"end on the tree"}));
   ASSERT_FALSE(Over.empty());
   EXPECT_EQ(Over.back(), L"Row 4 yes");
