@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <windowsx.h>
+
 #include "classlib/Forms.h"
 #include "extlib/ExPlacement.h"
 
@@ -81,6 +83,7 @@ TExtCustomListBox::TExtCustomListBox(TComponent* AOwner) : TWinControl(AOwner) {
   brush_->SetColor(clWindow);
   items_ = CreateItemList();
   canvas_ = std::make_unique<TControlCanvas>(this);
+  SuppressAutoDrag = true;  // WMLButtonDown starts the drags
 }
 
 TExtCustomListBox::~TExtCustomListBox() {
@@ -437,8 +440,90 @@ void TExtCustomListBox::PaintItems(HDC DC) {
   }
 }
 
+void TExtCustomListBox::DefaultHandler(TMessage& M) {
+  if (skipDefault_ && M.Msg == skipDefault_) {
+    skipDefault_ = 0;
+    return;
+  }
+  TWinControl::DefaultHandler(M);
+}
+
+void TExtCustomListBox::DispatchWithoutDefault(TMessage& M) {
+  skipDefault_ = M.Msg;
+  TWinControl::WndProc(M);
+  skipDefault_ = 0;
+}
+
+void TExtCustomListBox::WMLButtonDown(TMessage& M) {
+  TShiftState Shift = KeysToShiftState(M.WParam);
+  dragStarted_ = false;
+  if (multiSelect_ && (!Shift.Contains(ssShift) || Shift.Contains(ssCtrl))) {
+    int Index = ItemAtPos(Point(GET_X_LPARAM(M.LParam), GET_Y_LPARAM(M.LParam)), true);
+    if (Index >= 0 && GetSelected(Index)) {
+      // The selection stays as it is while it is dragged; the list sees
+      // the press only if no drag comes of it.
+      pressHeld_ = true;
+      BeginDrag(false);
+      return;
+    }
+  }
+  pressHeld_ = false;
+  TWinControl::WndProc(M);  // the list selects as for any click
+  if (!(multiSelect_ && (Shift.Contains(ssCtrl) || Shift.Contains(ssShift)))) BeginDrag(false);
+}
+
+void TExtCustomListBox::DoStartDrag(TDragObject*& DragObject) {
+  dragStarted_ = true;
+  pressHeld_ = false;
+  TWinControl::DoStartDrag(DragObject);
+}
+
+void TExtCustomListBox::DoEndDrag(TObject* Target, int X, int Y) {
+  if (!Target) DragCanceled();
+  TWinControl::DoEndDrag(Target, X, Y);
+}
+
+void TExtCustomListBox::DragCanceled() {
+  if (!handle_) return;
+  POINT C;
+  GetCursorPos(&C);
+  TPoint P = ScreenToClient(TPoint{C.x, C.y});
+  // A click sent outside the items would select the nearest one, which the
+  // user never pointed at.
+  TRect R = GetClientRect();
+  if (!PtInRect(&R, P)) return;
+  TMessage Click{};
+  Click.Msg = WM_LBUTTONDOWN;
+  Click.LParam = MAKELPARAM(P.x, P.y);
+  TWinControl::DefaultHandler(Click);
+  Click.Msg = WM_LBUTTONUP;
+  TWinControl::DefaultHandler(Click);
+}
+
 void TExtCustomListBox::WndProc(TMessage& M) {
   switch (M.Msg) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      if (GetDragMode() == dmAutomatic && !Dragging() && !GetComponentState().Contains(csDesigning) && handle_) {
+        // A control inside the list takes its own clicks.
+        if (IsControlMouseMsg(M)) return;
+        if (M.Msg == WM_LBUTTONDOWN)
+          WMLButtonDown(M);
+        else
+          DispatchWithoutDefault(M);
+        return;
+      }
+      break;
+    case WM_LBUTTONUP:
+      if (pressHeld_) {
+        // Released before the pointer moved the drag distance: no drag.
+        bool Unstarted = Dragging() && !dragStarted_;
+        pressHeld_ = false;
+        TWinControl::WndProc(M);
+        if (Unstarted) DragCanceled();
+        return;
+      }
+      break;
     case CN_DRAWITEM:
       CNDrawItem(M);
       return;
@@ -1031,3 +1116,4 @@ void TExtCheckListBox::IniSave(TObject*) {
 void TExtCheckListBox::IniLoad(TObject*) {
   if (TObject* Ini = iniLink_->GetIniObject()) ReadStates(Ini, iniLink_->GetRootSection() + DefaultSection());
 }
+

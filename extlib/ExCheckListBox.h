@@ -97,9 +97,19 @@ class TExtCustomListBox : public TWinControl {
   void SetOnGetItemWidth(const TGetItemWidthEvent& Value);
 
   void WndProc(TMessage& M) override;
+  void DefaultHandler(TMessage& M) override;
 
  protected:
   friend class TExtListBoxStrings;
+  // With DragMode dmAutomatic the list starts its drags itself: a press on
+  // an item of a multiple selection drags the whole selection instead of
+  // selecting that item alone.
+  void WMLButtonDown(TMessage& M);
+  // A press that ended without a drop: the list takes it as the click it
+  // held back (a press and a release where the pointer is).
+  virtual void DragCanceled();
+  void DoStartDrag(TDragObject*& DragObject) override;
+  void DoEndDrag(TObject* Target, int X, int Y) override;
   void CreateParams(TCreateParams& Params) override;
   void CreateWnd() override;
   void DestroyWnd() override;
@@ -144,6 +154,13 @@ class TExtCustomListBox : public TWinControl {
   std::unique_ptr<TStringList> saveItems_;
   int saveTopIndex_ = 0;
   int saveItemIndex_ = -1;
+
+ private:
+  // Runs the message through the control's own handling only.
+  void DispatchWithoutDefault(TMessage& M);
+  UINT skipDefault_ = 0;
+  bool dragStarted_ = false;
+  bool pressHeld_ = false;  // a press kept from the list while its drag may start
 };
 
 class TExtCheckListBox;

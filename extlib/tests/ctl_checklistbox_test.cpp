@@ -7,6 +7,8 @@
 #include "classlib/Filer.h"
 #include "extlib/ExCheckListBox.h"
 #include "extlib/ExFileUtil.h"
+#include "classlib/ExtCtrls.h"
+#include "testsupport/Input.h"
 
 using namespace testsupport;
 
@@ -477,4 +479,70 @@ TEST(CheckListBox, RightToLeftReadingPutsTheCheckOnTheRight) {
   ASSERT_FALSE(text.empty());
   EXPECT_LE(text.back(), r.right - cw - 2);
   EXPECT_GT(text.front(), w / 2);  // right-aligned
+}
+
+// With automatic dragging, a press on an item of a multiple selection drags
+// the whole selection; a press that never moves is a click on that item.
+TEST(ExtListBox, AutomaticDragKeepsTheSelectionAndAPlainPressSelects) {
+  ListHost h;
+  auto* l = h.Add<TExtCustomListBox>({L"zero", L"one", L"two", L"three", L"four"});
+  l->SetMultiSelect(true);
+  l->SetDragMode(dmAutomatic);
+  auto* target = new TPanel(h.form.get());
+  target->SetParent(h.form.get());
+  target->SetBounds(180, 10, 100, 150);
+  TObject* dropped = nullptr;
+  int droppedSelCount = -1;
+  target->OnDragOver = TDragOverEvent([&](TObject*, TObject*, int, int, TDragState, bool& Accept) { Accept = true; });
+  target->OnDragDrop = TDragDropEvent([&](TObject*, TObject* Source, int, int) {
+    dropped = Source;
+    droppedSelCount = l->GetSelCount();
+  });
+  TObject* endTarget = l;
+  l->OnEndDrag = TEndDragEvent([&](TObject*, TObject* Target, int, int) { endTarget = Target; });
+  SetForegroundWindow(h.form->GetHandle());
+  PumpUntil([&] { return GetForegroundWindow() == h.form->GetHandle(); });
+
+  auto itemPoint = [&](int i) {
+    TRect r = l->ItemRect(i);
+    return testsupport::ScreenPoint(l->GetHandle(), r.left + 20, (r.top + r.bottom) / 2);
+  };
+  l->SetSelected(1, true);
+  l->SetSelected(3, true);
+
+  // Dragged from a selected item: both items travel, none is deselected.
+  testsupport::DragScript d;
+  d.From = itemPoint(3);
+  d.To = testsupport::ClientCentre(target->GetHandle());
+  ASSERT_TRUE(testsupport::Drag(d));
+  ASSERT_TRUE(PumpUntil([&] { return dropped != nullptr; }));
+  EXPECT_EQ(dropped, l);
+  EXPECT_EQ(droppedSelCount, 2);
+  EXPECT_EQ(endTarget, target);
+  EXPECT_TRUE(l->GetSelected(1));
+  EXPECT_TRUE(l->GetSelected(3));
+
+  // A press and release on a selected item without moving: a click there.
+  dropped = nullptr;
+  testsupport::Click(itemPoint(1));
+  EXPECT_TRUE(PumpUntil([&] { return l->GetSelCount() == 1; }));
+  EXPECT_TRUE(l->GetSelected(1));
+  EXPECT_FALSE(l->GetSelected(3));
+  EXPECT_EQ(dropped, nullptr);
+
+  // Ctrl adds to the selection and starts no drag.
+  testsupport::Click(itemPoint(4), {VK_CONTROL});
+  EXPECT_TRUE(PumpUntil([&] { return l->GetSelCount() == 2; }));
+  EXPECT_TRUE(l->GetSelected(4));
+
+  // From an unselected item the press selects it alone, then drags it;
+  // released over a control that refuses it, the end names no target.
+  testsupport::DragScript d2;
+  d2.From = itemPoint(2);
+  d2.To = testsupport::ScreenPoint(h.form->GetHandle(), 170, 200);
+  ASSERT_TRUE(testsupport::Drag(d2));
+  EXPECT_TRUE(PumpUntil([&] { return endTarget == nullptr; }));
+  EXPECT_EQ(dropped, nullptr);
+  EXPECT_EQ(l->GetSelCount(), 1);
+  EXPECT_TRUE(l->GetSelected(2));
 }
