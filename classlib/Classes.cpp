@@ -1462,3 +1462,34 @@ void TBasicAction::Change() {
   for (TBasicActionLink* l : links)
     if (std::find(clients_.begin(), clients_.end(), l) != clients_.end()) l->Change();
 }
+
+// ===========================================================================
+// TBits
+
+namespace {
+void CheckBitIndex(int Index) {
+  if (Index < 0) throw EBitsError(L"Bits index out of range");
+}
+}  // namespace
+
+void TBits::SetSize(int Value) {
+  CheckBitIndex(Value);
+  bits_.resize(size_t(Value), false);
+}
+
+bool TBits::GetBit(int Index) const {
+  CheckBitIndex(Index);
+  return size_t(Index) < bits_.size() && bits_[size_t(Index)];
+}
+
+void TBits::SetBit(int Index, bool Value) {
+  CheckBitIndex(Index);
+  if (size_t(Index) >= bits_.size()) bits_.resize(size_t(Index) + 1, false);
+  bits_[size_t(Index)] = Value;
+}
+
+int TBits::OpenBit() const {
+  for (size_t i = 0; i < bits_.size(); ++i)
+    if (!bits_[i]) return int(i);
+  return int(bits_.size());
+}

@@ -672,3 +672,22 @@ class TOwnedCollection : public TCollection {
  private:
   TPersistent* owner_;
 };
+
+ZEMBRIO_DECLARE_EXCEPTION(EBitsError, Exception)
+
+// A growable set of bits. Setting a bit at or past the size grows the set
+// to hold it; reading past the size answers false. A negative index raises
+// EBitsError "Bits index out of range".
+class TBits : public TObject {
+ public:
+  int GetSize() const { return int(bits_.size()); }
+  // Growing adds false bits, shrinking drops the top ones.
+  void SetSize(int Value);
+  bool GetBit(int Index) const;
+  void SetBit(int Index, bool Value);
+  // The lowest false bit, or the size when every bit is set.
+  int OpenBit() const;
+
+ private:
+  std::vector<bool> bits_;
+};

@@ -9,7 +9,8 @@ namespace {
   throw EVariantError(String(L"Invalid variant type conversion"));
 }
 const wchar_t* TypeName(TVarType t) {
-  static const wchar_t* const kNames[] = {L"Empty", L"Boolean", L"Integer", L"Int64", L"Double", L"Date", L"String"};
+  static const wchar_t* const kNames[] = {L"Empty", L"Boolean", L"Integer", L"Int64",
+                                          L"Double", L"Date", L"String", L"Array"};
   return kNames[t];
 }
 }  // namespace
@@ -30,6 +31,7 @@ bool Variant::AsBoolean() const {
       if (TryStrToFloat(s, d)) return d != 0;
       CastError(L"String", L"Boolean");
     }
+    case varArray: CastError(L"Array", L"Boolean");
   }
   return false;
 }
@@ -54,6 +56,7 @@ int64_t Variant::AsInt64() const {
       if (TryStrToFloat(std::get<String>(v_), d)) return fromDouble(d);
       CastError(L"String", L"Int64");
     }
+    case varArray: CastError(L"Array", L"Int64");
   }
   return 0;
 }
@@ -78,6 +81,7 @@ double Variant::AsDouble() const {
       if (TryStrToFloat(std::get<String>(v_), d)) return d;
       CastError(L"String", L"Double");
     }
+    case varArray: CastError(L"Array", L"Double");
   }
   return 0;
 }
@@ -96,6 +100,7 @@ String Variant::AsString() const {
     case varDouble: return FloatToStr(std::get<double>(v_));
     case varDate: return DateTimeToStr(std::get<TVarDate>(v_).Value);
     case varString: return std::get<String>(v_);
+    case varArray: CastError(L"Array", L"String");
   }
   return String();
 }
@@ -110,6 +115,91 @@ bool Variant::operator==(const Variant& o) const {
     case varDouble: return std::get<double>(v_) == std::get<double>(o.v_);
     case varDate: return std::get<TVarDate>(v_).Value == std::get<TVarDate>(o.v_).Value;
     case varString: return std::get<String>(v_) == std::get<String>(o.v_);
+    case varArray: {
+      const TVarArrayData& a = *std::get<TVarArrayBox>(v_);
+      const TVarArrayData& b = *std::get<TVarArrayBox>(o.v_);
+      return a.Low == b.Low && a.Items == b.Items;
+    }
   }
   return false;
+}
+
+// ---------------------------------------------------------------------------
+// Variant arrays
+
+TVarArrayBox::TVarArrayBox(std::unique_ptr<TVarArrayData> p) : p_(std::move(p)) {}
+TVarArrayBox::TVarArrayBox(const TVarArrayBox& o) : p_(std::make_unique<TVarArrayData>(*o.p_)) {}
+TVarArrayBox::TVarArrayBox(TVarArrayBox&&) noexcept = default;
+TVarArrayBox& TVarArrayBox::operator=(const TVarArrayBox& o) {
+  if (this != &o) p_ = std::make_unique<TVarArrayData>(*o.p_);
+  return *this;
+}
+TVarArrayBox& TVarArrayBox::operator=(TVarArrayBox&&) noexcept = default;
+TVarArrayBox::~TVarArrayBox() = default;
+
+struct TVarArrayAccess {
+  static TVarArrayData* Data(const Variant& v) {
+    const auto* box = std::get_if<TVarArrayBox>(&v.v_);
+    return box ? &**box : nullptr;
+  }
+};
+
+namespace {
+TVarArrayData& ArrayOf(const Variant& v) {
+  TVarArrayData* d = TVarArrayAccess::Data(v);
+  if (!d) throw EVariantError(String(L"Variant is not an array"));
+  return *d;
+}
+void CheckDim(int Dim) {
+  if (Dim != 1) throw EVariantError(String(L"Variant array bounds error"));
+}
+}  // namespace
+
+Variant& Variant::operator[](int Index) {
+  TVarArrayData& d = ArrayOf(*this);
+  const int64_t i = int64_t(Index) - d.Low;
+  if (i < 0 || i >= int64_t(d.Items.size())) throw EVariantError(String(L"Variant array index out of bounds"));
+  return d.Items[size_t(i)];
+}
+
+const Variant& Variant::operator[](int Index) const { return const_cast<Variant&>(*this)[Index]; }
+
+Variant VarArrayCreate(std::initializer_list<int> Bounds, TVarType ElementType) {
+  if (Bounds.size() != 2) throw EVariantError(String(L"Variant array bounds error"));
+  const int low = *Bounds.begin(), high = *(Bounds.begin() + 1);
+  if (high < low - 1) throw EVariantError(String(L"Variant array bounds error"));
+  auto d = std::make_unique<TVarArrayData>();
+  d->Low = low;
+  d->ElementType = ElementType;
+  d->Items.resize(size_t(int64_t(high) - low + 1));
+  return Variant(TVarArrayBox(std::move(d)));
+}
+
+Variant VarArrayOf(const std::vector<Variant>& Values) {
+  auto d = std::make_unique<TVarArrayData>();
+  d->Items = Values;
+  return Variant(TVarArrayBox(std::move(d)));
+}
+
+Variant VarArrayOf(std::initializer_list<Variant> Values) { return VarArrayOf(std::vector<Variant>(Values)); }
+
+bool VarIsArray(const Variant& V) { return V.VarType() == varArray; }
+
+int VarArrayDimCount(const Variant& V) { return VarIsArray(V) ? 1 : 0; }
+
+int VarArrayLowBound(const Variant& V, int Dim) {
+  CheckDim(Dim);
+  return ArrayOf(V).Low;
+}
+
+int VarArrayHighBound(const Variant& V, int Dim) {
+  CheckDim(Dim);
+  const TVarArrayData& d = ArrayOf(V);
+  return d.Low + int(d.Items.size()) - 1;
+}
+
+void VarArrayRedim(Variant& V, int HighBound) {
+  TVarArrayData& d = ArrayOf(V);
+  if (HighBound < d.Low - 1) throw EVariantError(String(L"Variant array bounds error"));
+  d.Items.resize(size_t(int64_t(HighBound) - d.Low + 1));
 }

@@ -632,3 +632,26 @@ TEST(Events, MethodDelegatesCompareByObjectAndMethod) {
   b(nullptr);
   EXPECT_EQ(x.hits, 11);
 }
+
+TEST(Bits, GrowsOnSetReadsFalsePastTheEndAndFindsTheOpenBit) {
+  TBits b;
+  EXPECT_EQ(0, b.GetSize());
+  EXPECT_EQ(0, b.OpenBit());
+  EXPECT_FALSE(b.GetBit(100));
+  b.SetBit(3, true);
+  EXPECT_EQ(4, b.GetSize());
+  EXPECT_TRUE(b.GetBit(3));
+  EXPECT_FALSE(b.GetBit(2));
+  EXPECT_EQ(0, b.OpenBit());
+  for (int i = 0; i < 3; ++i) b.SetBit(i, true);
+  EXPECT_EQ(4, b.OpenBit());  // all set: the size
+  b.SetBit(9, false);
+  EXPECT_EQ(10, b.GetSize());
+  EXPECT_EQ(4, b.OpenBit());
+  b.SetSize(2);
+  EXPECT_FALSE(b.GetBit(3));
+  EXPECT_EQ(2, b.OpenBit());
+  EXPECT_THROW(b.GetBit(-1), EBitsError);
+  EXPECT_THROW(b.SetBit(-1, true), EBitsError);
+  EXPECT_THROW(b.SetSize(-1), EBitsError);
+}

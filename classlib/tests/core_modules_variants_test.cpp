@@ -104,3 +104,38 @@ TEST(Variant, ConversionsBetweenKinds) {
   e.Clear();
   EXPECT_TRUE(e.IsEmpty());
 }
+
+TEST(Variant, ArraysHoldValuesWithinTheirBoundsAndCopyDeeply) {
+  Variant a = VarArrayOf({Variant(1), Variant(L"two"), Variant(3.5)});
+  ASSERT_TRUE(VarIsArray(a));
+  EXPECT_EQ(varArray, a.VarType());
+  EXPECT_EQ(1, VarArrayDimCount(a));
+  EXPECT_EQ(0, VarArrayLowBound(a, 1));
+  EXPECT_EQ(2, VarArrayHighBound(a, 1));
+  EXPECT_EQ(L"two", a[1].AsString());
+  EXPECT_THROW(a[3], EVariantError);
+  EXPECT_THROW(a.AsString(), EVariantError);
+  EXPECT_FALSE(VarIsArray(Variant(5)));
+  EXPECT_THROW(Variant(5)[0], EVariantError);
+
+  // A copy is a value of its own.
+  Variant b = a;
+  b[0] = Variant(10);
+  EXPECT_EQ(1, a[0].AsInteger());
+  EXPECT_NE(a, b);
+  b[0] = Variant(1);
+  EXPECT_EQ(a, b);
+
+  Variant c = VarArrayCreate({5, 7}, varInteger);
+  EXPECT_EQ(5, VarArrayLowBound(c, 1));
+  EXPECT_EQ(7, VarArrayHighBound(c, 1));
+  EXPECT_TRUE(c[5].IsEmpty());
+  c[7] = Variant(a);  // arrays nest
+  EXPECT_EQ(L"two", c[7][1].AsString());
+  EXPECT_THROW(c[4], EVariantError);
+  VarArrayRedim(c, 8);
+  EXPECT_EQ(8, VarArrayHighBound(c, 1));
+  EXPECT_EQ(L"two", c[7][1].AsString());
+  EXPECT_THROW(VarArrayCreate({1, 2, 3, 4}), EVariantError);
+  EXPECT_THROW(VarArrayLowBound(c, 2), EVariantError);
+}
