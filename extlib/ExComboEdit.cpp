@@ -121,7 +121,7 @@ void TPopupWindow::InvalidateEditor() {
 // ---------------------------------------------------------------------------
 // TCustomComboEdit
 
-TCustomComboEdit::TCustomComboEdit(TComponent* AOwner) : TCustomEdit(AOwner) {
+TCustomComboEdit::TCustomComboEdit(TComponent* AOwner) : TCustomMaskEdit(AOwner) {
   ControlStyle += csCaptureMouse;
   autoSize_ = false;
   height_ = 21;
@@ -139,7 +139,7 @@ TCustomComboEdit::~TCustomComboEdit() {
 }
 
 void TCustomComboEdit::CreateParams(TCreateParams& P) {
-  TCustomEdit::CreateParams(P);
+  TCustomMaskEdit::CreateParams(P);
   P.Style |= ES_MULTILINE | WS_CLIPCHILDREN;
   if (GetBorderStyle() == bsSingle && !GetCtl3D()) {
     P.ExStyle &= ~static_cast<DWORD>(WS_EX_CLIENTEDGE);
@@ -152,7 +152,7 @@ void TCustomComboEdit::CreateParams(TCreateParams& P) {
 }
 
 void TCustomComboEdit::CreateWnd() {
-  TCustomEdit::CreateWnd();
+  TCustomMaskEdit::CreateWnd();
   ApplyReadOnly();
   UpdateBtnBounds();
   SetEditRect();
@@ -223,7 +223,7 @@ void TCustomComboEdit::SetDirectInput(bool Value) {
   ApplyReadOnly();
 }
 
-void TCustomComboEdit::ApplyReadOnly() { TCustomEdit::SetReadOnly(comboReadOnly_ || !directInput_); }
+void TCustomComboEdit::ApplyReadOnly() { TCustomMaskEdit::SetReadOnly(comboReadOnly_ || !directInput_); }
 
 void TCustomComboEdit::SetAlignment(TAlignment Value) {
   if (Value == alignment_) return;
@@ -313,7 +313,7 @@ void TCustomComboEdit::RecreateGlyph() {
 }
 
 void TCustomComboEdit::SelectAll() {
-  if (directInput_) TCustomEdit::SelectAll();
+  if (directInput_) TCustomMaskEdit::SelectAll();
 }
 
 void TCustomComboEdit::DoClick() { EditButtonClick(this); }
@@ -355,7 +355,7 @@ void TCustomComboEdit::PopupDropDown(bool DisableEdit) {
   ShowPopup(TPoint{X, Y});
   popupVisible_ = true;
   if (DisableEdit) {
-    TCustomEdit::SetReadOnly(true);
+    TCustomMaskEdit::SetReadOnly(true);
     HideCaret(Handle());
   }
 }
@@ -413,11 +413,12 @@ void TCustomComboEdit::Change() {
   if (popupVisible_)
     PopupChange();
   else
-    TCustomEdit::Change();
+    TCustomMaskEdit::Change();
 }
 
 void TCustomComboEdit::KeyDown(WORD& Key, TShiftState Shift) {
-  TCustomEdit::KeyDown(Key, Shift);
+  if (Key == VK_DELETE && !directInput_ && IsMasked()) Key = 0;
+  TCustomMaskEdit::KeyDown(Key, Shift);
   if (Key != 0 && ClickKey != 0 && EditShortCut(Key, Shift) == ClickKey) {
     if (GetButtonWidth() > 0) {
       EditButtonClick(this);
@@ -427,6 +428,12 @@ void TCustomComboEdit::KeyDown(WORD& Key, TShiftState Shift) {
 }
 
 void TCustomComboEdit::KeyPress(wchar_t& Key) {
+  // A masked edit types through the mask, past the window's read-only
+  // state: without direct input the keyboard changes nothing.
+  if (!directInput_ && IsMasked() && (Key >= L' ' || Key == L'\b')) {
+    Key = 0;
+    return;
+  }
   if ((Key == L'\r' || Key == 0x1B) && popupVisible_) {
     PopupCloseUp(popup_, Key == L'\r');
     Key = 0;
@@ -443,12 +450,12 @@ void TCustomComboEdit::KeyPress(wchar_t& Key) {
       }
     }
     if (Key == L'\r') {
-      TCustomEdit::KeyPress(Key);
+      TCustomMaskEdit::KeyPress(Key);
       Key = 0;  // a single-line edit has no use for a line break
       return;
     }
   }
-  TCustomEdit::KeyPress(Key);
+  TCustomMaskEdit::KeyPress(Key);
 }
 
 void TCustomComboEdit::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
@@ -457,13 +464,13 @@ void TCustomComboEdit::MouseDown(TMouseButton Button, TShiftState Shift, int X, 
     if (GetFocus() != Handle()) return;
     if (popupVisible_) PopupCloseUp(popup_, false);
   }
-  TCustomEdit::MouseDown(Button, Shift, X, Y);
+  TCustomMaskEdit::MouseDown(Button, Shift, X, Y);
 }
 
 void TCustomComboEdit::WndProc(TMessage& M) {
   if (M.Msg == CM_CTL3DCHANGED) {
     // The frame changes: a new window, the button placed for it.
-    TCustomEdit::WndProc(M);
+    TCustomMaskEdit::WndProc(M);
     RecreateWnd();
     UpdateBtnBounds();
     SetEditRect();
@@ -478,7 +485,7 @@ void TCustomComboEdit::WndProc(TMessage& M) {
       }
       break;
     case WM_SIZE:
-      TCustomEdit::WndProc(M);
+      TCustomMaskEdit::WndProc(M);
       if (!ControlState.Contains(csCreating)) {
         int MinH = MinHeight();
         if (GetHeight() < MinH) SetHeight(MinH);
@@ -487,16 +494,16 @@ void TCustomComboEdit::WndProc(TMessage& M) {
       SetEditRect();
       return;
     case CM_FONTCHANGED:
-      TCustomEdit::WndProc(M);
+      TCustomMaskEdit::WndProc(M);
       SetEditRect();
       return;
     case WM_SETFOCUS:
-      TCustomEdit::WndProc(M);
+      TCustomMaskEdit::WndProc(M);
       CreateCaret(Handle(), nullptr, Font()->GetStyle().Contains(fsBold) ? 2 : 1, TextHeightOf(Font()));
       ShowCaret(Handle());
       return;
     case WM_KILLFOCUS:
-      TCustomEdit::WndProc(M);
+      TCustomMaskEdit::WndProc(M);
       if (popupVisible_) PopupCloseUp(popup_, false);
       return;
     case CM_CANCELMODE: {
@@ -507,16 +514,16 @@ void TCustomComboEdit::WndProc(TMessage& M) {
       break;
     }
     case CM_ENABLEDCHANGED:
-      TCustomEdit::WndProc(M);
+      TCustomMaskEdit::WndProc(M);
       button_->SetEnabled(GetEnabled());
       return;
     case CM_BIDIMODECHANGED:
-      TCustomEdit::WndProc(M);
+      TCustomMaskEdit::WndProc(M);
       if (popup_) popup_->SetBiDiMode(GetBiDiMode());
       return;
     case CN_CTLCOLOREDIT:
     case CN_CTLCOLORSTATIC:
-      TCustomEdit::WndProc(M);
+      TCustomMaskEdit::WndProc(M);
       // A disabled edit shows its text greyed unless that would vanish.
       if (!GetEnabled() && ColorToRGB(GetColor()) != ColorToRGB(clGrayText))
         SetTextColor(reinterpret_cast<HDC>(M.WParam), ColorToRef(clGrayText));
@@ -524,7 +531,7 @@ void TCustomComboEdit::WndProc(TMessage& M) {
     default:
       break;
   }
-  TCustomEdit::WndProc(M);
+  TCustomMaskEdit::WndProc(M);
 }
 
 TPoint EditorTextMargins(TCustomComboEdit* Editor) {

@@ -1,11 +1,12 @@
-// Edit boxes with a button inside their right edge: pressing the button (or
-// the click key) fires an event or drops down a pop-up window that edits the
-// value and closes on a click, Enter or Esc. The file, directory and date
-// edits build on it.
+// Masked edit boxes with a button inside their right edge: pressing the
+// button (or the click key) fires an event or drops down a pop-up window
+// that edits the value and closes on a click, Enter or Esc. The file,
+// directory and date edits build on it.
 #pragma once
 
 #include <memory>
 
+#include "classlib/Mask.h"
 #include "classlib/StdCtrls.h"
 #include "classlib/Variants.h"
 #include "extlib/ExCtlSpeedButton.h"
@@ -71,7 +72,7 @@ class TPopupWindow : public TCustomControl {
   TWinControl* editor_ = nullptr;
 };
 
-class TCustomComboEdit : public TCustomEdit {
+class TCustomComboEdit : public TCustomMaskEdit {
  public:
   explicit TCustomComboEdit(TComponent* AOwner);
   ~TCustomComboEdit() override;
@@ -127,7 +128,7 @@ class TCustomComboEdit : public TCustomEdit {
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void CreateParams(TCreateParams& Params) override;
   void CreateWnd() override;
-  bool EditCanModify() const { return !comboReadOnly_; }
+  bool EditCanModify() const override { return !comboReadOnly_; }
   void RecreateGlyph();
   void UpdateBtnBounds();
   void SetEditRect();

@@ -52,7 +52,6 @@ TCustomDateEdit::TCustomDateEdit(TComponent* AOwner) : TCustomComboEdit(AOwner) 
   calendarHints_ = std::make_unique<TStringList>();
   calendarHints_->OnChange = TNotifyEvent(this, &TCustomDateEdit::HintsChanged);
   dateFormat_ = DefDateFormat(FourDigits());
-  mask_ = DefDateMask(blanksChar_, FourDigits());
   CreatePopup();
   ControlState += csCreating;
   SetGlyphKind(gkDefault);
@@ -81,7 +80,7 @@ bool TCustomDateEdit::FourDigits() const {
   return yearDigits_ == dyFour || (yearDigits_ == dyDefault && ::FourDigitYear);
 }
 
-String TCustomDateEdit::GetDateMask() const { return mask_; }
+String TCustomDateEdit::GetDateMask() const { return DefDateMask(blanksChar_, FourDigits()); }
 
 void TCustomDateEdit::ConfigurePopup() {
   SetupPopupCalendar(popup_, startOfWeek_, weekends_, weekendColor_, calendarHints_.get(), FourDigits());
@@ -89,8 +88,13 @@ void TCustomDateEdit::ConfigurePopup() {
 
 void TCustomDateEdit::UpdateMask() {
   TDateTime Kept = GetDate();
+  String OldFormat = dateFormat_;
   dateFormat_ = DefDateFormat(FourDigits());
-  mask_ = DefDateMask(blanksChar_, FourDigits());
+  String NewMask = GetDateMask();
+  if (NewMask != GetEditMask() || OldFormat != dateFormat_) {
+    SetEditMask(String());
+    SetEditMask(NewMask);
+  }
   ConfigurePopup();
   SetDate(Kept);
 }

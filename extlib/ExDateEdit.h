@@ -1,5 +1,6 @@
-// A combo edit for one date: its format follows the system's short date
-// format with a chosen number of year digits, its button drops down a
+// A combo edit for one date: its format and edit mask follow the system's
+// short date format with a chosen number of year digits (typing fills the
+// digit places and steps over the separators), its button drops down a
 // calendar (or opens the date dialog), and "+", "-" and "T" step or set the
 // date.
 #pragma once
@@ -24,9 +25,10 @@ class TCustomDateEdit : public TCustomComboEdit {
   // Parses the text strictly; a failure gives the focus back and raises.
   void CheckValidDate();
   String GetDateFormat() const { return dateFormat_; }
-  // The pattern the text follows, one character per position ("!99/99/9999;1; ").
+  // The edit mask for BlanksChar and the year digits ("!99/99/9999;1; ").
   String GetDateMask() const;
   virtual void ApplyDate(TDateTime Value);
+  // Applies the date mask and format anew, keeping the date.
   virtual void UpdateMask();
 
   bool DefaultToday = false;
@@ -82,7 +84,6 @@ class TCustomDateEdit : public TCustomComboEdit {
   TColor weekendColor_ = clRed;
   TYearDigits yearDigits_ = dyDefault;
   String dateFormat_;
-  String mask_;
   bool formatting_ = false;
 };
 

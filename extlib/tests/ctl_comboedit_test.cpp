@@ -2,6 +2,7 @@
 // drops down below (or above) the edit and closes accepting or not.
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
+#include "testsupport/Input.h"
 #include "testsupport/Pump.h"
 #include "extlib/ExComboEdit.h"
 
@@ -109,6 +110,39 @@ TEST(ComboEdit, DirectInputAndReadOnlyProtectTheText) {
   e->SetReadOnly(true);
   e->Perform(WM_PASTE, 0, 0);
   EXPECT_EQ(e->GetText(), L"fixed");
+}
+
+// A combo edit is a masked edit: typed keys fill the mask's places; without
+// direct input (or read-only) the keyboard changes nothing, masked or not,
+// while the button and the click key still work.
+TEST(ComboEdit, EditMaskTakesTypedKeysOnlyWithDirectInput) {
+  EditHost h;
+  auto* e = h.Add<TComboEdit>();
+  int clicks = 0;
+  e->OnButtonClick = TNotifyEvent([&](TObject*) { ++clicks; });
+  e->SetEditMask(L"000-00;1;_");
+  EXPECT_EQ(e->GetEditText(), L"___-__");
+  SetForegroundWindow(h.form->GetHandle());
+  e->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == e->GetHandle(); }));
+  e->SetSelStart(0);
+  TypeText(L"12x345");
+  EXPECT_EQ(e->GetEditText(), L"123-45");
+  EXPECT_EQ(e->GetText(), L"123-45");
+
+  e->SetDirectInput(false);
+  e->SetSelStart(0);
+  TypeText(L"9");
+  PressKey(VK_DELETE);
+  PressKey(VK_BACK);
+  EXPECT_EQ(e->GetText(), L"123-45");
+  PressKey(VK_DOWN, {VK_MENU});
+  EXPECT_EQ(clicks, 1);
+  e->SetDirectInput(true);
+  e->SetReadOnly(true);
+  e->SetSelStart(0);
+  TypeText(L"9");
+  EXPECT_EQ(e->GetText(), L"123-45");
 }
 
 TEST(ComboEdit, GlyphKinds) {

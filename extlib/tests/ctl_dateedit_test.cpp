@@ -4,6 +4,7 @@
 
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
+#include "testsupport/Input.h"
 #include "testsupport/Pump.h"
 #include "extlib/ExDateEdit.h"
 
@@ -30,6 +31,7 @@ TDateTime D(int y, int m, int d) { return EncodeDate(y, m, d); }
 TDateTime Today() { return std::floor(Now()); }
 void Key(TWinControl* c, WORD k, LPARAM l = 1) { c->Perform(WM_KEYDOWN, k, l); }
 void Char(TWinControl* c, wchar_t ch) { c->Perform(WM_CHAR, ch, 1); }
+bool NoDigits(const String& s) { return s.find_first_of(L"0123456789") == String::npos; }
 
 }  // namespace
 
@@ -47,7 +49,7 @@ TEST(DateEdit, DefaultsAndNullDate) {
   EXPECT_EQ(e->GetDate(), D(2024, 3, 5));
   EXPECT_TRUE(e->GetModified());
   e->SetDate(NullDate);
-  EXPECT_EQ(e->GetText(), L"");
+  EXPECT_TRUE(NoDigits(e->GetText()));  // the mask's separators and blanks only
   e->SetText(L"rubbish");
   EXPECT_EQ(e->GetDate(), NullDate);
   e->DefaultToday = true;
@@ -157,7 +159,8 @@ TEST(DateEdit, PopupExchangesTheDate) {
   e->DoClick();
   EXPECT_EQ(p->GetValue().AsDateTime(), Today());
   Char(e, 0x1B);
-  EXPECT_EQ(e->GetText(), L"");
+  EXPECT_TRUE(NoDigits(e->GetText()));
+  EXPECT_EQ(e->GetDate(), NullDate);
 }
 
 TEST(DateEdit, DialogStyleRunsTheDateDialog) {
@@ -213,4 +216,42 @@ TEST(DateEdit, SystemSettingsChangeReformats) {
   EXPECT_EQ(e->GetDate(), D(2024, 3, 5));
   ShortDateFormat = saved;
   ExDateUtilInitialize();
+}
+
+// Typed keys fill the digit places of the date mask, which follows the year
+// digits and BlanksChar; the separators are stepped over, letters refused.
+TEST(DateEdit, TypingFollowsTheDateMask) {
+  DateHost h;
+  TDateEdit* e = h.edit;
+  String saved = ShortDateFormat;
+  ShortDateFormat = L"M/d/yyyy";
+  DateFormatChanged();
+  EXPECT_EQ(e->GetEditMask(), L"!99/99/9999;1; ");
+  EXPECT_EQ(e->GetDateMask(), e->GetEditMask());
+  SetForegroundWindow(h.form->GetHandle());
+  e->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == e->GetHandle(); }));
+  e->SetSelStart(0);
+  TypeText(L"12x252024");
+  EXPECT_EQ(e->GetEditText(), L"12/25/2024");
+  EXPECT_EQ(e->GetDate(), D(2024, 12, 25));
+
+  // Two-digit years: a shorter mask, the date kept.
+  e->SetYearDigits(dyTwo);
+  EXPECT_EQ(e->GetEditMask(), L"!99/99/99;1; ");
+  EXPECT_EQ(e->GetEditText(), L"12/25/24");
+  EXPECT_EQ(e->GetDate(), D(2024, 12, 25));
+
+  // Empty places show BlanksChar.
+  e->SetYearDigits(dyFour);
+  e->SetBlanksChar(L'_');
+  e->SetDate(NullDate);
+  EXPECT_EQ(e->GetEditText(), L"__/__/____");
+  e->SetSelStart(0);
+  TypeText(L"0703");
+  EXPECT_EQ(e->GetEditText(), L"07/03/____");
+  TypeText(L"2025");
+  EXPECT_EQ(e->GetDate(), D(2025, 7, 3));
+  ShortDateFormat = saved;
+  DateFormatChanged();
 }
