@@ -48,10 +48,8 @@ std::unique_ptr<TBitmap> Cell(TBitmap* strip, int cell, int w, int h) {
 TGlyphList::TGlyphList(int width, int height) : TImageList(nullptr, width, height) {}
 
 int TGlyphList::AllocateSlot() {
-  auto it = std::find(used_.begin(), used_.end(), false);
-  int index = int(it - used_.begin());
-  if (index >= int(used_.size())) used_.resize(index + 1, false);
-  used_[index] = true;
+  int index = used_.OpenBit();
+  used_.SetBit(index, true);  // grows the set past its end
   return index;
 }
 
@@ -61,7 +59,7 @@ int TGlyphList::Add(TBitmap* image, TBitmap* mask) {
   if (index >= GetCount()) result = TImageList::Add(image, mask);
   else Replace(index, image, mask);
   if (result < 0) {
-    used_[index] = false;
+    used_.SetBit(index, false);
     return -1;
   }
   ++count_;
@@ -74,8 +72,8 @@ int TGlyphList::AddMasked(TBitmap* image, TColor maskColor) {
 }
 
 void TGlyphList::Delete(int index) {
-  if (index < 0 || index >= int(used_.size()) || !used_[index]) return;
-  used_[index] = false;
+  if (index < 0 || !used_.GetBit(index)) return;
+  used_.SetBit(index, false);
   --count_;
 }
 

@@ -15,8 +15,7 @@ enum TExtButtonState { rbsUp, rbsDisabled, rbsDown, rbsExclusive, rbsInactive };
 using TExtNumGlyphs = int;
 
 // An image list whose slots are handed out and given back; slots are reused
-// and the list never shrinks. (The used slots are a vector<bool>: the bit
-// set of the slots.)
+// and the list never shrinks.
 class TGlyphList : public TImageList {
  public:
   TGlyphList(int width, int height);
@@ -29,7 +28,7 @@ class TGlyphList : public TImageList {
 
  private:
   int AllocateSlot();
-  std::vector<bool> used_;
+  TBits used_;  // the slots in use
   int count_ = 0;
 };
 

@@ -820,6 +820,11 @@ int PaletteEntries(HPALETTE Palette) {
   return Count;
 }
 
+Variant MakeVariant(const std::vector<Variant>& Values) {
+  if (Values.size() == 1) return Values[0];
+  return Values.empty() ? Variant() : VarArrayOf(Values);
+}
+
 void* AllocMemo(long Size) {
   return Size < 1 ? nullptr : GlobalAlloc(GPTR, static_cast<SIZE_T>(Size));
 }

@@ -10,6 +10,7 @@
 #include "classlib/Forms.h"
 #include "classlib/Grids.h"
 #include "classlib/ImgList.h"
+#include "classlib/Variants.h"
 
 ZEMBRIO_DECLARE_EXCEPTION(EWin32Error, Exception)
 
@@ -166,6 +167,9 @@ inline int MsgDlg(const String& Msg, TMsgDlgType AType, TMsgDlgButtons AButtons,
 void FreeUnusedOle();
 // The number of colours of a palette (0 for none).
 int PaletteEntries(HPALETTE Palette);
+// One value as itself, several as a variant array of them (bounds 0 to
+// count - 1); no value at all gives an unassigned variant.
+Variant MakeVariant(const std::vector<Variant>& Values);
 
 // The library's beep: the system's default sound (MessageBeep(0)). Named
 // apart from the class library's Beep, which plays the simple beep.

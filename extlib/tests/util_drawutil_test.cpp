@@ -491,6 +491,19 @@ TEST(ExDrawUtil, SmallSystemHelpers) {
   DeleteObject(H);
 }
 
+TEST(ExDrawUtil, MakeVariantKeepsOneValueAndArraysSeveral) {
+  Variant One = MakeVariant({Variant(7)});
+  EXPECT_FALSE(VarIsArray(One));
+  EXPECT_EQ(One.AsInteger(), 7);
+  Variant Three = MakeVariant({Variant(1), Variant(String(L"two")), Variant(3)});
+  ASSERT_TRUE(VarIsArray(Three));
+  EXPECT_EQ(VarArrayLowBound(Three, 1), 0);
+  EXPECT_EQ(VarArrayHighBound(Three, 1), 2);
+  EXPECT_EQ(Three[1].AsString(), L"two");
+  EXPECT_EQ(Three[2].AsInteger(), 3);
+  EXPECT_TRUE(MakeVariant({}).IsEmpty());
+}
+
 TEST(ExDrawUtil, MemoryHelpers) {
   EXPECT_EQ(AllocMemo(0), nullptr);
   auto* P = static_cast<unsigned char*>(AllocMemo(6));
