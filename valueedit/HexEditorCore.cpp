@@ -511,7 +511,7 @@ void THexEditorCore::SetInsertMode(bool value) {
     }
     GridSetCounts(CalcColCount(), CalcRowCount());
   }
-  changes_.clear();
+  changes_.SetSize(0);
   InvalidateAll();
 }
 
@@ -560,18 +560,15 @@ void THexEditorCore::SetModified(bool value) {
   modified_ = value;
   if (!value) {
     ResetUndo();
-    changes_.clear();
+    changes_.SetSize(0);
     InvalidateAll();
   }
 }
 
 void THexEditorCore::SetChanged(int32_t pos, bool value) {
   if (pos < 0) return;
-  if (GetInsertMode()) changes_.clear();
-  if (value || static_cast<size_t>(pos) < changes_.size()) {
-    if (static_cast<size_t>(pos) >= changes_.size()) changes_.resize(static_cast<size_t>(pos) + 1);
-    changes_[static_cast<size_t>(pos)] = value;
-  }
+  if (GetInsertMode()) changes_.SetSize(0);
+  if (value || pos < changes_.GetSize()) changes_.SetBit(pos, value);
 }
 
 // ---------------------------------------------------------------------------
@@ -618,7 +615,7 @@ void THexEditorCore::InternalInsertBuffer(const uint8_t* buffer, int32_t count, 
   int32_t old = GetDataSize();
   if (old == 0) {
     data_.SetPosition(0);
-    changes_.clear();
+    changes_.SetSize(0);
   }
   // The buffer may lie inside the store, which can move when it grows.
   std::vector<uint8_t> copy;
@@ -1311,7 +1308,7 @@ void THexEditorCore::CreateEmptyFile(const String& name) {
   selLow_ = selHigh_ = selAnchor_ = -1;
   insAnchor_ = -1;
   selecting_ = false;
-  changes_.clear();
+  changes_.SetSize(0);
   CalcSizes();
   ClearBookmarksPastEnd();
   modified_ = false;
@@ -1428,7 +1425,7 @@ void THexEditorCore::LoadFromStream(TStream* stream) {
   data_.SetPosition(0);
   if (undo_.UpdateCount() == 0) undo_.Reset(true);
   undo_.ResetRedo();
-  changes_.clear();
+  changes_.SetSize(0);
   selLow_ = selHigh_ = selAnchor_ = -1;
   insAnchor_ = -1;
   CalcSizes();
@@ -1511,7 +1508,7 @@ void THexEditorCore::SaveToFile(const String& name, bool markSaved) {
   }
   hasFile_ = true;
   if (markSaved) {
-    changes_.clear();
+    changes_.SetSize(0);
     modified_ = false;
     readOnlyFile_ = false;
     fileName_ = name;

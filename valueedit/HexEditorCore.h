@@ -227,10 +227,10 @@ class THexEditorCore {
   bool GetModified() const;
   void SetModified(bool value);
   bool HasChanged(int32_t pos) const {
-    return pos >= 0 && static_cast<size_t>(pos) < changes_.size() && changes_[pos];
+    return pos >= 0 && changes_.GetBit(pos);
   }
   void SetChanged(int32_t pos, bool value);
-  size_t ChangeMarkCount() const { return changes_.size(); }
+  size_t ChangeMarkCount() const { return static_cast<size_t>(changes_.GetSize()); }
 
   // ---- editing ----
   bool CreateUndo(THexUndoFlag kind, int32_t pos, int32_t count, int32_t replaceCount,
@@ -401,7 +401,7 @@ class THexEditorCore {
   void InternalConvertRange(int32_t from, int32_t to, THexTranslationKind fromKind,
                             THexTranslationKind toKind);
   void CutChangeMarks(size_t n) {
-    if (changes_.size() > n) changes_.resize(n);
+    if (static_cast<size_t>(changes_.GetSize()) > n) changes_.SetSize(static_cast<int>(n));
   }
   void TruncateData(int32_t n);
   void ClearBookmarksPastEnd();
@@ -411,7 +411,7 @@ class THexEditorCore {
   void ReportProgress(THexProgressKind kind, int64_t done, int64_t total, int& last);
 
   mutable THexMemoryStream data_;
-  std::vector<bool> changes_;
+  TBits changes_;  // set where a byte was overwritten
   THexUndoStorage undo_;
   THexBookmarks bookmarks_;
 

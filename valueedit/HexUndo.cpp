@@ -376,7 +376,7 @@ bool THexUndoStorage::Undo() {
 
   if (kind != ufKindCombined) CreateRedo(h);
   auto cutMarks = [&](size_t n) {
-    if (ed.changes_.size() >= static_cast<size_t>(P)) ed.CutChangeMarks(n);
+    if (ed.changes_.GetSize() >= P) ed.CutChangeMarks(n);
   };
   switch (kind) {
     case ufKindByteChanged:
@@ -423,7 +423,7 @@ bool THexUndoStorage::Undo() {
       ed.CalcSizes();
       ed.AdjustBookmarks(P + N, R - N);
       RestoreState(h.Flags, h.CurPos, h.Translation, selp);
-      if (ed.changes_.size() >= static_cast<size_t>(P)) ed.CutChangeMarks(static_cast<size_t>(std::max(0, P - 1)));
+      if (ed.changes_.GetSize() >= P) ed.CutChangeMarks(static_cast<size_t>(std::max(0, P - 1)));
       ed.InvalidateAll();
       break;
     }
