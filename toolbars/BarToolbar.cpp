@@ -699,6 +699,20 @@ bool TBarCustomToolbar::HandleSysCommand(TMessage& m) {
   return true;
 }
 
+// The hint of the item under the pointer, for as long as the pointer stays
+// within that item.
+void TBarCustomToolbar::CMHintShow(TMessage& Message) {
+  Message.Result = 0;
+  auto* info = reinterpret_cast<THintInfo*>(Message.LParam);
+  if (!info) return;
+  info->HintStr.clear();
+  TBarItemViewer* v = View()->ViewerFromPoint(info->CursorPos);
+  if (v && !IsRectEmpty(&v->BoundsRect)) {
+    info->CursorRect = v->BoundsRect;
+    info->HintStr = v->GetHintText();
+  }
+}
+
 void TBarCustomToolbar::WndProc(TMessage& m) {
   switch (m.Msg) {
     case WM_SYSCOMMAND:
@@ -744,20 +758,9 @@ void TBarCustomToolbar::WndProc(TMessage& m) {
     case CM_MOUSELEAVE:
       CancelHover();
       break;
-    case CM_HINTSHOW: {
-      auto* info = reinterpret_cast<THintInfo*>(m.LParam);
-      if (info) {
-        info->HintStr.clear();
-        if (TBarItemViewer* v = View()->ViewerFromPoint(info->CursorPos)) {
-          if (!IsRectEmpty(&v->BoundsRect)) {
-            info->CursorRect = v->BoundsRect;
-            info->HintStr = v->GetHintText();
-          }
-        }
-      }
-      m.Result = 0;
+    case CM_HINTSHOW:
+      CMHintShow(m);
       return;
-    }
     case CM_SHOWHINTCHANGED:
       TBarCustomDockableWindow::WndProc(m);
       if (GetShowHint())

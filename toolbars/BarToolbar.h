@@ -151,6 +151,7 @@ class TBarCustomToolbar : public TBarCustomDockableWindow, public IBarItems {
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseMove(TShiftState Shift, int X, int Y) override;
   void CancelHover();
+  void CMHintShow(TMessage& Message);
   void SetMainWindowHook();
   void InstallMainWindowHook();
   void UninstallMainWindowHook();
