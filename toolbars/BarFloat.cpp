@@ -296,6 +296,9 @@ void TBarFloatingWindowParent::WndProc(TMessage& m) {
       m.Result = TRUE;
       RedrawNCArea(TBarToolWindowNCRedrawWhat{twrdCaption, twrdCloseButton});
       return;
+    case WM_PRINTCLIENT:
+      HandleWMPrintClient(this, m);
+      return;
     case WM_PRINT:
       m.Result = HandleWMPrint(
           GetHandle(), m.WParam, m.LParam,
