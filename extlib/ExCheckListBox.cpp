@@ -513,6 +513,16 @@ void TExtCustomListBox::WndProc(TMessage& M) {
           DispatchWithoutDefault(M);
         return;
       }
+      if (M.Msg == WM_LBUTTONDBLCLK) {
+        // The mouse handling reports the double click; the list's own
+        // notice of it, sent meanwhile, would report it a second time.
+        struct Flag {
+          bool& F;
+          ~Flag() { F = false; }
+        } Reset{inMouseDblClick_ = true};
+        TWinControl::WndProc(M);
+        return;
+      }
       break;
     case WM_LBUTTONUP:
       if (pressHeld_) {
@@ -532,7 +542,7 @@ void TExtCustomListBox::WndProc(TMessage& M) {
       return;
     case CN_COMMAND:
       if (HIWORD(M.WParam) == LBN_SELCHANGE) Click();
-      if (HIWORD(M.WParam) == LBN_DBLCLK) DblClick();
+      if (HIWORD(M.WParam) == LBN_DBLCLK && !inMouseDblClick_) DblClick();
       return;
     case WM_SIZE:
       TWinControl::WndProc(M);

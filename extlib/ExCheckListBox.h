@@ -160,7 +160,8 @@ class TExtCustomListBox : public TWinControl {
   void DispatchWithoutDefault(TMessage& M);
   UINT skipDefault_ = 0;
   bool dragStarted_ = false;
-  bool pressHeld_ = false;  // a press kept from the list while its drag may start
+  bool pressHeld_ = false;
+  bool inMouseDblClick_ = false;  // a press kept from the list while its drag may start
 };
 
 class TExtCheckListBox;

@@ -546,3 +546,21 @@ TEST(ExtListBox, AutomaticDragKeepsTheSelectionAndAPlainPressSelects) {
   EXPECT_EQ(l->GetSelCount(), 1);
   EXPECT_TRUE(l->GetSelected(2));
 }
+
+TEST(ExtListBox, DoubleClickIsReportedOnce) {
+  ListHost h;
+  auto* l = h.Add<TExtCustomListBox>({L"zero", L"one", L"two"});
+  int dbl = 0;
+  l->OnDblClick = TNotifyEvent([&](TObject*) { ++dbl; });
+  SetForegroundWindow(h.form->GetHandle());
+  PumpUntil([&] { return GetForegroundWindow() == h.form->GetHandle(); });
+  TRect r = l->ItemRect(1);
+  testsupport::DoubleClick(testsupport::ScreenPoint(l->GetHandle(), r.left + 20, (r.top + r.bottom) / 2));
+  Pump(50);
+  EXPECT_EQ(dbl, 1);
+  l->SetDragMode(dmAutomatic);
+  dbl = 0;
+  testsupport::DoubleClick(testsupport::ScreenPoint(l->GetHandle(), r.left + 20, (r.top + r.bottom) / 2));
+  Pump(50);
+  EXPECT_EQ(dbl, 1);
+}
