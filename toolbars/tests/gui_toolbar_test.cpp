@@ -987,6 +987,36 @@ TEST(BarPainting, FrameHandleAndCheckedButtonPixels) {
   EXPECT_EQ(PrintedPixel(t, x + (v->BoundsRect.right - v->BoundsRect.left) - 1, y + 5), hi);
 }
 
+// A pop-up window prints its items into a given context (the opening
+// animation takes its picture that way): the client part alone is not blank.
+TEST(BarPainting, APopupWindowPrintsItsItemsIntoAContext) {
+  TBarSubmenuItem sub(nullptr);
+  auto* it = new TBarItem(&sub);
+  it->SetCaption(L"Registry editor");
+  sub.Add(it);
+  std::unique_ptr<TBarPopupWindow> w(sub.GetPopupWindowClass()(nullptr, nullptr, &sub, false));
+  w->SetBounds(0, 0, 200, 60);
+  w->View->UpdatePositions();
+  w->HandleNeeded();
+  RECT cr;
+  GetClientRect(w->GetHandle(), &cr);
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, cr.right, cr.bottom);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  PatBlt(mem, 0, 0, cr.right, cr.bottom, WHITENESS);
+  SendMessageW(w->GetHandle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
+  int inked = 0;
+  for (int y = 0; y < cr.bottom; ++y)
+    for (int x = 0; x < cr.right; ++x)
+      if (GetPixel(mem, x, y) != RGB(255, 255, 255)) ++inked;
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  EXPECT_GT(inked, 0);
+}
+
 TEST(BarPainting, ChevronGlyphPixels) {
   Host h(200);
   auto* t = h.AddToolbar(L"tbrChevronPaint", 0, 0);
