@@ -585,6 +585,9 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
       case 2: SetWindowState(wsMaximized); break;
       default: break;
     }
+    // The split was stored from the window as it was at the close (often
+    // maximised): it is given again once the window has its state.
+    ApplySplitOption();
   }
   ApplyFontOptions();
   skinSwitcher->SetEnableXPStyles(dmodCommon->OptionBool(SettingName::ToolbarXPThemes));
@@ -596,6 +599,10 @@ void TfrmMain::ApplySizeOptions() {
   SetWidth(dmodCommon->OptionInt(SettingName::Width));
   SetHeight(dmodCommon->OptionInt(SettingName::Height));
   treeRegTree->SetWidth(dmodCommon->OptionInt(SettingName::LPWidth));
+  ApplySplitOption();
+}
+
+void TfrmMain::ApplySplitOption() {
   // panelTop fills what the lower pane leaves: the stored height is
   // restored by giving the lower pane the rest (each keeping its minimum).
   int total = panelTop->GetHeight() + pagExtras->GetHeight();

@@ -278,6 +278,8 @@ class TfrmMain : public TForm {
   void SetUpLists(bool WithColumns);
   // The stored window size, tree width and top/bottom split.
   void ApplySizeOptions();
+  // The stored top/bottom split, for the window's present size.
+  void ApplySplitOption();
   void NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath);
   void DeleteListItems(TListViewQ* List, const String& Kind, const String& Status, bool (TfrmMain::*Delete)(TListItem*),
                        String (TfrmMain::*Text)(TListItem*));

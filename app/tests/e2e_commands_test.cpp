@@ -328,3 +328,29 @@ TEST_F(Commands, LongExportAndImportStopOnTheStopButtonAndEscape) {
 }
 
 }  // namespace
+
+TEST_F(Commands, TheSplitDraggedInAMaximisedWindowIsKeptAcrossARestart) {
+  Start();
+  SetForegroundWindow(Window->GetHandle());
+  SendMessageW(Window->GetHandle(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetWindowState() == wsMaximized; }, 10000));
+  dlgtest::Pump(50);
+  // The splitter above the lower pane dragged 120 pixels up with the mouse.
+  TSplitter* split = Window->spltHorizontal;
+  const int x = split->GetLeft() + split->GetWidth() / 2, y = split->GetTop() + split->GetHeight() / 2;
+  const int before = Window->pagExtras->GetHeight();
+  testsupport::DragScript drag;
+  drag.From = testsupport::ScreenPoint(Window->GetHandle(), x, y);
+  drag.To = testsupport::ScreenPoint(Window->GetHandle(), x, y - 120);
+  ASSERT_TRUE(testsupport::Drag(drag));
+  ASSERT_TRUE(PumpUntil([&] { return Window->pagExtras->GetHeight() == before + 120; }, 10000))
+      << Window->pagExtras->GetHeight() << " after " << before;
+  const int lower = Window->pagExtras->GetHeight(), upper = Window->panelTop->GetHeight();
+  Stop();
+
+  // The next start opens maximised with the same split.
+  Start();
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetWindowState() == wsMaximized; }, 10000));
+  EXPECT_EQ(Window->pagExtras->GetHeight(), lower);
+  EXPECT_EQ(Window->panelTop->GetHeight(), upper);
+}
