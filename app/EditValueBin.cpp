@@ -74,8 +74,22 @@ TfrmEditValueBin::TfrmEditValueBin(TComponent* AOwner, TCommonLogic* Logic) : TF
   SetDefaultButton(btnOk);
   SetCancelButton(btnCancel);
 
+  heValue->OnKeyDown = TKeyEvent(this, &TfrmEditValueBin::heValueKeyDown);
+
   OnShow = TNotifyEvent(this, &TfrmEditValueBin::FormShow);
   OnClose = TCloseEvent(this, &TfrmEditValueBin::FormClose);
+}
+
+void TfrmEditValueBin::heValueKeyDown(TObject*, WORD& Key, TShiftState Shift) {
+  // The hex editor takes every key for itself and has no use for Escape
+  // and a plain Enter: they answer the dialog as in any other dialog.
+  if (Key == VK_ESCAPE && Shift.Empty()) {
+    Key = 0;
+    SetModalResult(mrCancel);
+  } else if (Key == VK_RETURN && Shift.Empty()) {
+    Key = 0;
+    SetModalResult(mrOk);
+  }
 }
 
 void TfrmEditValueBin::FormShow(TObject*) {

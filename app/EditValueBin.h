@@ -27,6 +27,8 @@ class TfrmEditValueBin : public TForm {
 
   void FormShow(TObject* Sender);
   void FormClose(TObject* Sender, TCloseAction& Action);
+  // Escape cancels and Enter accepts, though the hex editor has the focus.
+  void heValueKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
 
  private:
   // Widens the dialog when a whole row of the hex editor doesn't fit.

@@ -5,6 +5,7 @@
 
 #include "app/Dialogs.h"
 #include "app/EditValue.h"
+#include "app/EditValueBin.h"
 #include "app/PlacesDialogs.h"
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
@@ -353,4 +354,43 @@ TEST_F(Commands, TheSplitDraggedInAMaximisedWindowIsKeptAcrossARestart) {
   ASSERT_TRUE(PumpUntil([&] { return Window->GetWindowState() == wsMaximized; }, 10000));
   EXPECT_EQ(Window->pagExtras->GetHeight(), lower);
   EXPECT_EQ(Window->panelTop->GetHeight(), upper);
+}
+
+TEST_F(Commands, EnterAndEscapeAnswerTheBinaryEditorWhileItsHexEditorHasTheFocus) {
+  Write(Data, L"Bytes", REG_BINARY, std::string("\x01\x02\x03", 3));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  SelectOnly(Window->lvKeyValues, {L"Bytes"});
+  Focus(Window->lvKeyValues);
+  SetForegroundWindow(Window->GetHandle());
+  dlgtest::Pump(30);
+  TfrmEditValueBin* ed = F.EditValueBin;
+  const HWND hex = ed->heValue->GetHandle();
+  const DWORD tid = GetCurrentThreadId();
+  // Enter opens the value; two hex digits overwrite the first byte; then
+  // Enter, or Escape, with the hex editor focused.
+  auto edit = [&](const std::wstring& Digits, WORD Answer) {
+    return testsupport::RunInput([&] {
+      testsupport::InputScript().Press(VK_RETURN).Post();
+      const DWORD until = GetTickCount() + 10000;
+      GUITHREADINFO gi{};
+      gi.cbSize = sizeof gi;
+      while (!(GetGUIThreadInfo(tid, &gi) && gi.hwndFocus == hex && IsWindowVisible(hex)) && GetTickCount() < until)
+        Sleep(10);
+      testsupport::InputScript().Text(Digits).Press(Answer).Post();
+    }, 15000);
+  };
+  DWORD type = 0;
+  std::string raw;
+  ASSERT_TRUE(edit(L"ab", VK_RETURN));
+  EXPECT_TRUE(PumpUntil([&] { return !ed->GetVisible(); }, 10000));
+  ASSERT_TRUE(Read(Data, L"Bytes", type, raw));
+  EXPECT_EQ(raw, std::string("\xAB\x02\x03", 3));
+  EXPECT_EQ(ValueText(ValueItem(L"Bytes")), L"AB 02 03 ");
+
+  ASSERT_TRUE(edit(L"cd", VK_ESCAPE));
+  EXPECT_TRUE(PumpUntil([&] { return !ed->GetVisible(); }, 10000));
+  ASSERT_TRUE(Read(Data, L"Bytes", type, raw));
+  EXPECT_EQ(raw, std::string("\xAB\x02\x03", 3));
+  EXPECT_EQ(ValueText(ValueItem(L"Bytes")), L"AB 02 03 ");
 }
