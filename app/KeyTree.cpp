@@ -370,18 +370,25 @@ void TfrmMain::NewKey() {
     }
     treeRegTree->SetSelection(child);
     ShowNode(child);
+    KeyEditRequested = true;
     child->EditText();
+    KeyEditRequested = false;
     dmodCommon->SetStatusText(L"New key successfully added: " + name);
   } catch (const ERegEditFailed& E) {
     dmodCommon->ShowErrorText(E.Message());
   } catch (const Exception& E) {
     ExpansionGuard = false;
+    KeyEditRequested = false;
     dmodCommon->ShowException(E, L"An exception occurred attempting to create a new registry key.");
   }
 }
 
 void TfrmMain::treeRegTreeEditing(TObject*, TTreeExNode* Node, bool& AllowEdit) {
-  AllowEdit = Node && Node->GetLevel() > 1;
+  // A click on the selected key starts the edit of its name a moment
+  // later; by then a dialog (Find, say) may have taken the focus, and an
+  // edit box started behind it could never get the focus, nor end.
+  AllowEdit = Node && Node->GetLevel() > 1 &&
+              (KeyEditRequested || (treeRegTree->HandleAllocated() && GetFocus() == treeRegTree->GetHandle()));
 }
 
 void TfrmMain::treeRegTreeEdited(TObject*, TTreeExNode* Node, String& S) {

@@ -769,8 +769,10 @@ void TfrmMain::mnuEdit_RenameClick(TObject*) {
     // the name into view as it starts one, even one refused at once).
     TTreeExNode* n = GetSelectedNode();
     bool allow = n != nullptr;
+    KeyEditRequested = true;
     if (n) treeRegTreeEditing(treeRegTree, n, allow);
     if (allow) n->EditText();
+    KeyEditRequested = false;
   } else if (name == L"lvKeyValues") {
     if (TListItem* it = lvKeyValues->GetSelected()) it->EditCaption();
   } else if (name == L"lvBookmarks") {

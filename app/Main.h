@@ -136,6 +136,9 @@ class TfrmMain : public TForm {
   void RefreshTree();
   void UpdatePathText(TTreeExNode* Node);
   bool ExpansionGuard = false;
+  // True while the window itself starts the edit of a key's name (a new
+  // key, the Rename command); any other start needs the tree focused.
+  bool KeyEditRequested = false;
 
   // --- Values list.
   void LoadValues(TTreeExNode* Node);

@@ -6,6 +6,7 @@
 #include "app/Dialogs.h"
 #include "app/EditValue.h"
 #include "app/EditValueBin.h"
+#include "app/FindForm.h"
 #include "app/PlacesDialogs.h"
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
@@ -393,4 +394,51 @@ TEST_F(Commands, EnterAndEscapeAnswerTheBinaryEditorWhileItsHexEditorHasTheFocus
   ASSERT_TRUE(Read(Data, L"Bytes", type, raw));
   EXPECT_EQ(raw, std::string("\xAB\x02\x03", 3));
   EXPECT_EQ(ValueText(ValueItem(L"Bytes")), L"AB 02 03 ");
+}
+
+TEST_F(Commands, AKeyNameEditDueWhileADialogIsUpIsNotStartedBehindIt) {
+  CreateKey(String(Data) + L"\\A");
+  CreateKey(String(Data) + L"\\B");
+  Start();
+  TTreeExNode* a = Open(L"A");
+  ASSERT_NE(a, nullptr);
+  SetForegroundWindow(Window->GetHandle());
+  dlgtest::Pump(30);
+  TTreeEx* tree = Window->treeRegTree;
+  ASSERT_EQ(GetFocus(), tree->GetHandle());
+  auto at = [&](TTreeExNode* N) {
+    const TRect r = N->DisplayRect(true);
+    return testsupport::ScreenPoint(tree->GetHandle(), (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  };
+  // The tree asks whether the name may be edited when the edit is due.
+  bool asked = false;
+  auto editing = tree->OnEditing;
+  tree->OnEditing = TTVEditingEvent([&](TObject* S, TTreeExNode* N, bool& Allow) {
+    asked = true;
+    editing(S, N, Allow);
+  });
+  // A click on the selected key (which starts the edit of its name a
+  // moment later), at once Ctrl+F; the Find dialog stays up until the
+  // edit was due, then is cancelled.
+  TfrmFind* find = F.Find;
+  bool shown = false;
+  ASSERT_TRUE(WithModal([&] { testsupport::InputScript().Click(at(a)).Press('F', {VK_CONTROL}).Send(15000); },
+                        {[&] {
+                          shown = find->GetVisible();
+                          EXPECT_TRUE(PumpUntil([&] { return asked; }, 10000));
+                          find->Button1->Click();
+                        }}));
+  EXPECT_TRUE(shown);
+  EXPECT_FALSE(tree->IsEditing());
+  // The tree goes on answering the mouse.
+  TTreeExNode* b = a->GetNextSibling();
+  ASSERT_NE(b, nullptr);
+  testsupport::Click(at(b));
+  EXPECT_TRUE(PumpUntil([&] { return Window->GetSelectedNode() == b; }, 10000));
+  EXPECT_EQ(Window->txtPath->GetText(), String(L"HKEY_CURRENT_USER\\") + Data + L"\\B");
+  // Rename still edits the selected key's name.
+  Window->mnuEdit_RenameClick(nullptr);
+  EXPECT_TRUE(tree->IsEditing());
+  SendMessageW(reinterpret_cast<HWND>(SendMessageW(tree->GetHandle(), TVM_GETEDITCONTROL, 0, 0)), WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_TRUE(PumpUntil([&] { return !tree->IsEditing(); }, 10000));
 }
