@@ -2,6 +2,8 @@
 // options, the status bar, the search reports and the commands.
 #include "app/Main.h"
 
+#include <utility>
+
 #include "classlib/Clipbrd.h"
 #include "classlib/Dialogs.h"
 #include "classlib/Registry.h"
@@ -890,11 +892,32 @@ void TfrmMain::mnuNavigation_CollapseClick(TObject*) {
   if (n && n->GetExpanded()) n->Collapse(true);
 }
 
+namespace {
+// The root keys' abbreviations that other registry tools write and accept.
+TRegRoot RootOfAbbreviation(const String& Name) {
+  static const std::pair<const wchar_t*, TRegRoot> abbreviations[] = {
+      {L"HKCR", RegRoot::ClassesRoot}, {L"HKCU", RegRoot::CurrentUser},   {L"HKLM", RegRoot::LocalMachine},
+      {L"HKU", RegRoot::Users},        {L"HKCC", RegRoot::CurrentConfig}};
+  const String up = AnsiUpperCase(Name);
+  for (const auto& [abbreviation, root] : abbreviations)
+    if (up == abbreviation) return root;
+  return RegRoot::None;
+}
+}  // namespace
+
 void TfrmMain::GoToPath(const String& Text) {
   if (Text.empty()) return;
   String path = Text;
   String rootName = dmodCommon->SplitRegistryPath(path);
-  ExpandToBranch(dmodCommon->GetRootKeyFromName(rootName), path, true);
+  TRegRoot root = dmodCommon->GetRootKeyFromName(rootName);
+  if (root == RegRoot::None) root = RootOfAbbreviation(rootName);
+  // A text that names no root key names no key: said so plainly (the tree
+  // would take it for a root key it lost).
+  if (root == RegRoot::None) {
+    dmodCommon->ShowMessageText(L"The requested key does not exist:\n\n" + Text);
+    return;
+  }
+  ExpandToBranch(root, path, true);
 }
 
 void TfrmMain::mnuNavigation_GotoClick(TObject*) {

@@ -442,3 +442,34 @@ TEST_F(Commands, AKeyNameEditDueWhileADialogIsUpIsNotStartedBehindIt) {
   SendMessageW(reinterpret_cast<HWND>(SendMessageW(tree->GetHandle(), TVM_GETEDITCONTROL, 0, 0)), WM_KEYDOWN, VK_ESCAPE, 0);
   EXPECT_TRUE(PumpUntil([&] { return !tree->IsEditing(); }, 10000));
 }
+
+TEST_F(Commands, AddressesWithTheUsualRootAbbreviationsOpenAndUnknownRootsAreReportedPlainly) {
+  CreateKey(String(Data) + L"\\Abbr");
+  Start();
+  SetForegroundWindow(Window->GetHandle());
+  dlgtest::Pump(30);
+  TBarItemViewer* v = Window->tbrNavigation->View()->Find(Window->txtPath);
+  ASSERT_NE(v, nullptr);
+  const POINT box = testsupport::ScreenPoint(Window->tbrNavigation->GetHandle(),
+                                             (v->BoundsRect.left + v->BoundsRect.right) / 2,
+                                             (v->BoundsRect.top + v->BoundsRect.bottom) / 2);
+  // The address box emptied and a path typed, then Enter.
+  auto type = [&](const String& Path) {
+    return testsupport::RunInput([&] {
+      testsupport::InputScript().Click(box).Press(VK_END).Press(VK_HOME, {VK_SHIFT}).Press(VK_DELETE).Text(Path).Press(
+          VK_RETURN).Post();
+    });
+  };
+  ASSERT_TRUE(type(String(L"hkcu\\") + Data + L"\\Abbr"));
+  EXPECT_TRUE(PumpUntil([&] { return Window->GetSelectedNode() && Window->GetSelectedNode()->GetText() == L"Abbr"; },
+                        10000));
+  EXPECT_EQ(Window->txtPath->GetText(), String(L"HKEY_CURRENT_USER\\") + Data + L"\\Abbr");
+
+  TTreeExNode* before = Window->GetSelectedNode();
+  Messages().clear();
+  ASSERT_TRUE(type(L"HKEY_NOWHERE\\Software"));
+  EXPECT_TRUE(PumpUntil([&] { return !Messages().empty(); }, 10000));
+  EXPECT_EQ(Messages(), std::vector<String>{L"The requested key does not exist:\n\nHKEY_NOWHERE\\Software"});
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_EQ(Window->GetSelectedNode(), before);
+}
