@@ -456,11 +456,12 @@ bool TBarView::CalculatePositions(bool CanMoveControls, TBarViewOrientation AOri
   // 2.
   hideTrailingSeps();
 
-  // 3. Measure.
-  HDC screen = GetDC(0);
+  // 3. Measure, on a context like the screen's made once: taking the
+  // screen's own for every layout pass is dear under Wine.
+  static const HDC measuring = CreateCompatibleDC(nullptr);
   {
     TCanvas canvas;
-    canvas.SetHandle(screen);
+    canvas.SetHandle(measuring);
     canvas.Font()->Assign(*GetFont());
     int sameMax = 0;
     for (int i = 0; i < n; ++i) {
@@ -498,7 +499,6 @@ bool TBarView::CalculatePositions(bool CanMoveControls, TBarViewOrientation AOri
       if (rec[i].Show && rec[i].SameWidth && rec[i].R.right < sameMax) rec[i].R.right = sameMax;
     canvas.SetHandle(nullptr);
   }
-  ReleaseDC(0, screen);
 
   auto along = [&](const RECT& r) { return static_cast<int>(vertical ? r.bottom - r.top : r.right - r.left); };
   auto across = [&](const RECT& r) { return static_cast<int>(vertical ? r.right - r.left : r.bottom - r.top); };
