@@ -31,12 +31,6 @@ TfrmAbout::TfrmAbout(TComponent* AOwner) : TForm(AOwner) {
 
   imgIcon = Place<TImage>(this, L"imgIcon", 8, 8, 32, 32);
   imgIcon->SetTransparent(true);
-  {
-    HICON icon = LoadIconW(GetModuleHandleW(nullptr), L"MAINICON");
-    if (!icon) icon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512) /* IDI_APPLICATION */);
-    // Shared icons are copied so that the picture may free its own.
-    imgIcon->Picture()->Icon()->SetHandle(CopyIcon(icon));
-  }
 
   lblTitle = Place<TLabel>(this, L"lblTitle", 64, 12, 300, 24);
   lblTitle->Font()->SetName(L"Tahoma");
@@ -74,6 +68,14 @@ TfrmAbout::TfrmAbout(TComponent* AOwner) : TForm(AOwner) {
 }
 
 void TfrmAbout::FormShow(TObject*) {
+  // The program icon is loaded at the first showing (dear under Wine, and
+  // most runs never show the dialog).
+  if (imgIcon->Picture()->Icon()->Empty()) {
+    HICON icon = LoadIconW(GetModuleHandleW(nullptr), L"MAINICON");
+    if (!icon) icon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512) /* IDI_APPLICATION */);
+    // Shared icons are copied so that the picture may free its own.
+    imgIcon->Picture()->Icon()->SetHandle(CopyIcon(icon));
+  }
   lblTitle->SetCaption(AboutTitleText(TCommonLogic::GetVersionString(L"FileVersion")));
 }
 

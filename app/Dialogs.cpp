@@ -9,7 +9,8 @@ void SetDialogFont(TForm* f) {
   f->Font()->SetSize(8);
 }
 
-void SetSystemIcon(TImage* img, LPCWSTR id) {
+void ShowSystemIcon(TImage* img, LPCWSTR id) {
+  if (!img->Picture()->Icon()->Empty()) return;
   // Shared system icons are not destroyed: hand the image a copy.
   HICON h = LoadIconW(nullptr, id);
   if (h) img->Picture()->Icon()->SetHandle(CopyIcon(h));

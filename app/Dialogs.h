@@ -10,7 +10,9 @@
 // Building the dialogs' controls.
 namespace DialogBuild {
 void SetDialogFont(TForm* f);
-void SetSystemIcon(TImage* img, LPCWSTR id);
+// Shows a system icon in the image once the dialog first shows (loading
+// one is dear under Wine, and most runs never show the dialog).
+void ShowSystemIcon(TImage* img, LPCWSTR id);
 TLabel* MakeLabel(TForm* f, const String& name, int l, int t, int w, int h, const String& text);
 TButton* MakeButton(TComponent* owner, TWinControl* parent, const String& name, int l, int t,
                     const String& caption, TModalResult r);

@@ -20,7 +20,6 @@ TfrmConfirm::TfrmConfirm(TComponent* AOwner) : TForm(AOwner) {
   imgQuestion->SetName(L"imgQuestion");
   imgQuestion->SetParent(this);
   imgQuestion->SetBounds(8, 8, 32, 32);
-  SetSystemIcon(imgQuestion, reinterpret_cast<LPCWSTR>(IDI_QUESTION));
   lblPrompt1 = MakeLabel(this, L"lblPrompt1", 48, 8, 361, 41, L"Please confirm the following action.");
   lblPrompt2 = MakeLabel(this, L"lblPrompt2", 64, 64, 345, 41, L"The item in question...");
   lblPrompt2->Font()->SetStyle(TFontStyles{fsBold});
@@ -43,7 +42,10 @@ TfrmConfirm::TfrmConfirm(TComponent* AOwner) : TForm(AOwner) {
   OnShow = TNotifyEvent(this, &TfrmConfirm::FormShow);
 }
 
-void TfrmConfirm::FormShow(TObject*) { PlayMessageBeep(MB_ICONQUESTION); }
+void TfrmConfirm::FormShow(TObject*) {
+  ShowSystemIcon(imgQuestion, reinterpret_cast<LPCWSTR>(IDI_QUESTION));
+  PlayMessageBeep(MB_ICONQUESTION);
+}
 
 int TfrmConfirm::Execute(const String& Prompt, const String& Item, const String& Question, bool Single) {
   btnYesToAll->SetVisible(!Single);

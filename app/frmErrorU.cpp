@@ -21,7 +21,6 @@ TfrmError::TfrmError(TComponent* AOwner) : TForm(AOwner) {
   Image1->SetName(L"Image1");
   Image1->SetParent(this);
   Image1->SetBounds(8, 8, 34, 34);
-  SetSystemIcon(Image1, reinterpret_cast<LPCWSTR>(IDI_ERROR));
   lblHead = MakeLabel(this, L"lblHead", 48, 8, 385, 17, L"Zembrio encountered the following error:");
   lblHead->Font()->SetStyle(TFontStyles{fsBold});
   txtDescription = new TMemo(this);
@@ -48,7 +47,10 @@ TfrmError::TfrmError(TComponent* AOwner) : TForm(AOwner) {
   OnShow = TNotifyEvent(this, &TfrmError::FormShow);
 }
 
-void TfrmError::FormShow(TObject*) { PlayMessageBeep(MB_ICONHAND); }
+void TfrmError::FormShow(TObject*) {
+  ShowSystemIcon(Image1, reinterpret_cast<LPCWSTR>(IDI_ERROR));
+  PlayMessageBeep(MB_ICONHAND);
+}
 
 void TfrmError::btnManualClick(TObject*) {
   if (dmodCommon) dmodCommon->ShowHelpContents();

@@ -25,6 +25,7 @@ TEST_F(AboutTest, TitleComesFromTheProgramsVersionResourceAndManualOpensHelp) {
   TModalResult r = RunModal(form, [&] {
     EXPECT_EQ(L"About Zembrio", form->GetCaption());
     EXPECT_EQ(L"Zembrio v3.4.5 Build 678", form->lblTitle->GetCaption());
+    EXPECT_FALSE(form->imgIcon->Picture()->Icon()->Empty());  // loaded when first shown
     form->btnManual->Click();
     form->btnClose->Click();
   });

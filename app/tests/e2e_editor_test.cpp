@@ -518,6 +518,7 @@ TEST_F(Editor, MultiDeleteAnswersThroughTheConfirmDialog) {
     return [c, Button] {
       ASSERT_TRUE(c->GetVisible());
       EXPECT_EQ(c->GetCaption(), L"Please confirm delete");
+      EXPECT_FALSE(c->imgQuestion->Picture()->Icon()->Empty());  // loaded when first shown
       (c->*Button)->Click();
     };
   };
