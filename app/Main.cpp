@@ -75,11 +75,10 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
   // again without effect, instead of re-creating the list windows and of
   // every control measuring and laying itself out anew.
   SetUpLists(false);
-  for (const wchar_t* name :
-       {SettingName::UseSystemFont, SettingName::FontName, SettingName::FontSize, SettingName::FontBold,
-        SettingName::FontItalic, SettingName::FontUnderline, SettingName::FontStrikeout, SettingName::Width,
-        SettingName::Height, SettingName::LPWidth, SettingName::TPHeight})
-    dmodCommon->rsOptions().GetValueByName(name).Read();
+  dmodCommon->rsOptions().ReadValues({SettingName::UseSystemFont, SettingName::FontName, SettingName::FontSize,
+                                      SettingName::FontBold, SettingName::FontItalic, SettingName::FontUnderline,
+                                      SettingName::FontStrikeout, SettingName::Width, SettingName::Height,
+                                      SettingName::LPWidth, SettingName::TPHeight});
   ApplyFontOptions();
   ApplySizeOptions();
   // Standard controls follow the system's visual styles where present.

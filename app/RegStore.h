@@ -113,6 +113,9 @@ class TRegStoreValues : public TOwnedCollection {
   void ResetValues();
 #ifdef _WIN32
   void ReadValues();
+  // Reads the named settings only (ignoring letter case), as ReadValues
+  // reads all.
+  void ReadValues(const std::vector<String>& Names);
   void WriteValues();
   void DeleteValues();
 #endif
@@ -162,6 +165,7 @@ class TRegStore : public TComponent {
   void ResetValues() { values_->ResetValues(); }
 #ifdef _WIN32
   void ReadValues() { values_->ReadValues(); }
+  void ReadValues(const std::vector<String>& Names) { values_->ReadValues(Names); }
   void WriteValues() { values_->WriteValues(); }
   void DeleteValues() { values_->DeleteValues(); }
 #endif

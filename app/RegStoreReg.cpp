@@ -1,5 +1,6 @@
 // Registry side of the settings store (Windows only).
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
@@ -17,12 +18,14 @@ bool TRegStoreValue::OpenKey(TRegistry& Reg, bool Create) {
 
 namespace {
 
-// A registry object on the setting's root with its key opened for reading;
-// false when the key can't be opened.
+// A registry object (made with read access) on the setting's root with its
+// key opened; false when the key can't be opened. One try: a missing key
+// is the common case (a first start), and each try is a round trip to the
+// registry.
 bool OpenForReading(const TRegStoreValue& Value, TRegistry& Reg) {
   const TRegStore* store = Value.Store();
   Reg.SetRootKey(RootHandle(store ? store->GetRootHKEY() : RegRoot::CurrentUser));
-  return Reg.OpenKeyReadOnly(L"\\" + Value.KeyPath());
+  return Reg.OpenKey(L"\\" + Value.KeyPath(), false);
 }
 
 }  // namespace
@@ -100,12 +103,15 @@ void TRegStoreValue::DeleteFromRegistry() {
   if (OpenKey(reg, false)) reg.DeleteValue(name_);
 }
 
-void TRegStoreValues::ReadValues() {
-  // Settings share a few keys: each key is opened once (or found missing
-  // once), not once per setting.
+namespace {
+
+// Reads the settings that Wanted picks. Settings share a few keys: each key
+// is opened once (or found missing once), not once per setting.
+void ReadSome(const TRegStoreValues& Values, const std::function<bool(const TRegStoreValue&)>& Wanted) {
   std::map<std::pair<uintptr_t, String>, std::unique_ptr<TRegistry>> keys;
-  for (int i = 0; i < Count(); ++i) {
-    TRegStoreValue& v = Item(i);
+  for (int i = 0; i < Values.Count(); ++i) {
+    TRegStoreValue& v = Values.Item(i);
+    if (!Wanted(v)) continue;
     const TRegStore* store = v.Store();
     auto at = std::make_pair(store ? store->GetRootHKEY() : RegRoot::CurrentUser, v.KeyPath());
     auto it = keys.find(at);
@@ -116,6 +122,20 @@ void TRegStoreValues::ReadValues() {
     }
     v.ReadFromOpenKey(it->second.get());
   }
+}
+
+}  // namespace
+
+void TRegStoreValues::ReadValues() {
+  ReadSome(*this, [](const TRegStoreValue&) { return true; });
+}
+
+void TRegStoreValues::ReadValues(const std::vector<String>& Names) {
+  ReadSome(*this, [&Names](const TRegStoreValue& V) {
+    for (const String& n : Names)
+      if (AnsiSameText(n, V.GetName())) return true;
+    return false;
+  });
 }
 
 void TRegStoreValues::WriteValues() {

@@ -24,6 +24,20 @@ TEST_F(SettingsRegistry, FirstStartReadsDefaultsAndCreatesNothing) {
   EXPECT_TRUE(store.Get(L"PreloadHasChildren").AsBoolean());
 }
 
+TEST_F(SettingsRegistry, ReadingSomeByNameLeavesTheOthersAsTheyWere) {
+  store.ReadValues();
+  Put(L"Zembrio\\MainForm", L"Width", REG_DWORD, Dw(640));
+  Put(L"Zembrio\\MainForm", L"Height", REG_DWORD, Dw(480));
+  Put(L"Zembrio\\Appearance", L"FontName", REG_SZ, StringToRegBytes(L"Courier New"));
+  store.ReadValues({L"width", L"FontName", L"FontSize"});  // names in any letter case
+  EXPECT_EQ(store.Get(L"Width").AsInteger(), 640);
+  EXPECT_EQ(store.Get(L"FontName").AsString(), L"Courier New");
+  EXPECT_EQ(store.Get(L"FontSize").AsInteger(), 8);  // no value: the default
+  EXPECT_EQ(store.Get(L"Height").AsInteger(), 400);  // not asked for: as read before
+  store.ReadValues();
+  EXPECT_EQ(store.Get(L"Height").AsInteger(), 480);
+}
+
 TEST_F(SettingsRegistry, WriteAllStoresEveryItemWithItsType) {
   store.ReadValues();
   store.Set(L"Width", 640);
