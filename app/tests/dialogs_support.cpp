@@ -10,11 +10,6 @@ MessageLog& Messages() {
   return log;
 }
 
-std::vector<String>& ShownExceptions() {
-  static std::vector<String> v;
-  return v;
-}
-
 namespace {
 
 const String BackupKey = String(ScratchKey) + L"\\SavedSettings";
@@ -31,18 +26,14 @@ void CopyTree(const String& from, const String& to) {
 }
 
 // The real settings are set aside for the run and put back at its end.
-class DialogEnvironment : public ::testing::Environment {
+class DialogEnvironment : public testsupport::GuiEnvironment {
  public:
   void SetUp() override {
-    InitForms();
-    Application->Initialize();
-    Application->ShowExceptionHook = [](const String& msg, const String&) { ShownExceptions().push_back(msg); };
+    GuiEnvironment::SetUp();
     MessageBoxHook = [](const String& text, const String&, UINT) {
       Messages().Texts.push_back(text);
       return Messages().Answer;
     };
-    host_ = Application->CreateForm<TForm>();
-    host_->SetCaption(L"Dialog test host");
     RegDeleteTreeW(HKEY_CURRENT_USER, BackupKey.c_str());
     hadSettings_ = testsupport::reg::KeyExists(SettingsKey);
     if (hadSettings_) CopyTree(SettingsKey, BackupKey);
@@ -52,11 +43,10 @@ class DialogEnvironment : public ::testing::Environment {
     if (hadSettings_) CopyTree(BackupKey, SettingsKey);
     RegDeleteTreeW(HKEY_CURRENT_USER, ScratchKey);
     MessageBoxHook = nullptr;
-    DoneForms();
+    GuiEnvironment::TearDown();
   }
 
  private:
-  TForm* host_ = nullptr;
   bool hadSettings_ = false;
 };
 

@@ -13,6 +13,7 @@
 #include "app/CommonLogic.h"
 #include "classlib/Dialogs.h"
 #include "classlib/Forms.h"
+#include "testsupport/Gui.h"
 #include "testsupport/Pump.h"
 
 namespace dlgtest {
@@ -28,7 +29,7 @@ struct MessageLog {
 };
 MessageLog& Messages();
 // Exceptions that reached the application's display.
-std::vector<String>& ShownExceptions();
+using testsupport::ShownExceptions;
 
 // Deletes the settings key (a fresh start with every default).
 void ClearSettings();
