@@ -70,11 +70,12 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
   CreateControls();
   CreateMenus();
   CreatePopups();
-  // The lists' styles, the stored font and the stored sizes are taken
-  // before any window exists: showing the window (FormShow) applies them
-  // again without effect, instead of re-creating the list windows and of
-  // every control measuring and laying itself out anew.
-  SetUpLists(false);
+  // The lists' styles and columns, the stored font and the stored sizes are
+  // taken before any window exists: showing the window (FormShow) applies
+  // them again without effect, instead of re-creating the list windows, of
+  // the lists laying out their headers column by column and of every
+  // control measuring and laying itself out anew.
+  SetUpLists(true);
   dmodCommon->rsOptions().ReadValues({SettingName::UseSystemFont, SettingName::FontName, SettingName::FontSize,
                                       SettingName::FontBold, SettingName::FontItalic, SettingName::FontUnderline,
                                       SettingName::FontStrikeout, SettingName::Width, SettingName::Height,
@@ -523,14 +524,25 @@ void TfrmMain::SetUpLists(bool WithColumns) {
     lv->SetHideSelection(false);
     lv->SetMultiSelect(true);
     if (!WithColumns) return;
-    lv->Columns()->Clear();
+    // Columns that are already these (made before the window) stay.
+    bool same = lv->Columns()->GetCount() == static_cast<int>(cols.size());
+    int i = 0;
     for (const TCol& c : cols) {
-      TListColumn* col = lv->Columns()->Add();
-      col->SetCaption(c.Caption);
-      if (c.Width > 0)
-        col->SetWidth(c.Width);
-      else
-        col->SetAutoSize(true);
+      if (!same) break;
+      TListColumn* col = lv->Columns()->GetItem(i++);
+      same = col->GetCaption() == c.Caption && (c.Width > 0 ? !col->GetAutoSize() && col->GetWidth() == c.Width
+                                                             : col->GetAutoSize());
+    }
+    if (!same) {
+      lv->Columns()->Clear();
+      for (const TCol& c : cols) {
+        TListColumn* col = lv->Columns()->Add();
+        col->SetCaption(c.Caption);
+        if (c.Width > 0)
+          col->SetWidth(c.Width);
+        else
+          col->SetAutoSize(true);
+      }
     }
     lv->AutoColumnSort = sort;
     lv->ShowSortIndicator = true;

@@ -76,6 +76,22 @@ TEST_F(ListViewQTest, ColumnSortMarksAndReverses) {
   EXPECT_EQ(List->Columns()->GetItem(1)->GetCaption(), L"Value");
 }
 
+TEST_F(ListViewQTest, ColumnsMadeBeforeTheWindowShowOnceAfterItIsMadeAgain) {
+  auto headerCount = [this] {
+    HWND header = reinterpret_cast<HWND>(SendMessageW(List->GetHandle(), LVM_GETHEADER, 0, 0));
+    return static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+  };
+  EXPECT_EQ(headerCount(), 2);
+  // Style changes that make the window anew.
+  List->SetColumnClick(!List->GetColumnClick());
+  Pump(10);
+  EXPECT_EQ(headerCount(), 2);
+  List->SetMultiSelect(!List->GetMultiSelect());
+  Pump(10);
+  EXPECT_EQ(headerCount(), 2);
+  EXPECT_EQ(List->Columns()->GetItem(1)->GetCaption(), L"Value");
+}
+
 TEST_F(ListViewQTest, ColumnSizesText) {
   EXPECT_EQ(List->GetColumnSizeString(), L"100,100");
   List->SetColumnSizes(L"120,130,140");
