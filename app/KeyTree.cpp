@@ -315,6 +315,13 @@ TTreeExNode* TfrmMain::ExpandToBranch(TRegRoot Root, const String& Path, bool Re
     if (!current->GetExpanded()) current->Expand(false);
     // Key names compare without regard to case, as the registry does.
     TTreeExNode* child = FindChildNoCase(current, part);
+    if (child && !reg.KeyExists(dmodCommon->GetNodeKeyPath(child))) {
+      // The key went (another program deleted it) since this level was
+      // read: the level is read again, and the key is not there to open.
+      current->Collapse(true);
+      current->Expand(false);
+      child = FindChildNoCase(current, part);
+    }
     if (!child && reg.KeyExists(Path)) {
       current->Collapse(true);
       current->Expand(false);

@@ -22,6 +22,11 @@ class Commands : public EditorTest {
     Window->SetActiveControl(C);
     dlgtest::Pump(30);
   }
+  static std::vector<String> ChildTexts(TTreeExNode* Node) {
+    std::vector<String> v;
+    for (TTreeExNode* c = Node->GetFirstChild(); c; c = c->GetNextSibling()) v.push_back(c->GetText());
+    return v;
+  }
   // Presses a key with the modifiers held, through the system's input.
   void Press(WORD Vk, std::vector<WORD> Mods) {
     SetForegroundWindow(Window->GetHandle());
@@ -491,4 +496,30 @@ TEST_F(Commands, AWindowClosedWhileMinimisedStartsAgainAsItWouldHaveBeenRestored
   };
   EXPECT_EQ(closeMinimisedFrom(SC_MAXIMIZE), std::make_pair(false, true));
   EXPECT_EQ(closeMinimisedFrom(SC_RESTORE), std::make_pair(false, false));
+}
+
+TEST_F(Commands, ABookmarkedKeyThatAnotherProgramDeletedIsReportedAndDropsFromTheTree) {
+  CreateKey(String(Data) + L"\\Gone");
+  CreateKey(String(Data) + L"\\Stays");
+  Start();
+  ASSERT_NE(Open(L"Gone"), nullptr);
+  Window->AddBookmarkItem(L"Gone", RegRoot::CurrentUser, String(L"\\") + Data + L"\\Gone");
+  TTreeExNode* data = Open();
+  ASSERT_NE(data, nullptr);
+  DeleteTree(String(Data) + L"\\Gone");  // the tree still shows it
+  ASSERT_EQ(ChildTexts(data), (std::vector<String>{L"Gone", L"Stays"}));
+  // A double click on the bookmark.
+  Window->pagExtras->SetActivePage(Window->tbsBookmarks);
+  dlgtest::Pump(30);
+  RECT r{LVIR_LABEL};
+  ASSERT_TRUE(SendMessageW(Window->lvBookmarks->GetHandle(), LVM_GETITEMRECT, 0, LPARAM(&r)));
+  Messages().clear();
+  testsupport::DoubleClick(testsupport::ScreenPoint(Window->lvBookmarks->GetHandle(), (r.left + r.right) / 2,
+                                                    (r.top + r.bottom) / 2));
+  EXPECT_TRUE(PumpUntil([&] { return !Messages().empty(); }, 10000));
+  EXPECT_EQ(Messages(),
+            std::vector<String>{String(L"The requested key does not exist:\n\nHKEY_CURRENT_USER\\") + Data + L"\\Gone"});
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_EQ(Window->GetSelectedNode(), data);
+  EXPECT_EQ(ChildTexts(data), std::vector<String>{L"Stays"});
 }
