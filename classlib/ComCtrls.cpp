@@ -325,7 +325,19 @@ void TCustomListView::ApplyImageLists() {
 }
 
 void TCustomListView::CreateWnd() {
-  TWinControl::CreateWnd();
+  // Messages that come while the window is made (WM_SIZE among them) must
+  // not insert columns: the new window has none yet, and they all go in
+  // once below, with the redrawing off.
+  shownColumns_ = 0;
+  makingWindow_ = true;
+  try {
+    TWinControl::CreateWnd();
+  } catch (...) {
+    makingWindow_ = false;
+    throw;
+  }
+  makingWindow_ = false;
+  shownColumns_ = 0;
   SendMessageW(handle_, CCM_SETUNICODEFORMAT, TRUE, 0);
   ApplyExStyle();
   ApplyImageLists();
@@ -333,18 +345,8 @@ void TCustomListView::CreateWnd() {
   ListView_SetTextBkColor(handle_, ColorToRef(color_));
   ListView_SetTextColor(handle_, ColorToRef(font_->GetColor()));
   // Columns, then items with their saved states.
-  shownColumns_ = 0;
-  for (int i = 0; i < columns_->GetCount(); ++i, ++shownColumns_) {
-    TListColumn* c = columns_->columns_[size_t(i)];
-    LVCOLUMNW col{};
-    col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-    col.fmt = FormatOf(c->alignment_);
-    col.cx = c->width_;
-    col.pszText = const_cast<LPWSTR>(c->caption_.c_str());
-    col.iSubItem = i;
-    SendMessageW(handle_, LVM_INSERTCOLUMNW, WPARAM(i), LPARAM(&col));
-  }
   SendMessageW(handle_, WM_SETREDRAW, FALSE, 0);
+  UpdateColumns();
   SendMessageW(handle_, LVM_SETITEMCOUNT, WPARAM(items_->GetCount()), 0);
   for (int i = 0; i < items_->GetCount(); ++i) {
     TListItem* item = items_->items_[size_t(i)];
@@ -359,7 +361,6 @@ void TCustomListView::CreateWnd() {
     SendMessageW(handle_, LVM_INSERTITEMW, 0, LPARAM(&it));
   }
   SendMessageW(handle_, WM_SETREDRAW, items_->updateCount_ == 0, 0);
-  UpdateColumns();
 }
 
 void TCustomListView::SaveWindowState() {
@@ -397,7 +398,7 @@ void TCustomListView::UpdateColumn(int index) {
 }
 
 void TCustomListView::UpdateColumns() {
-  if (!handle_) return;
+  if (!handle_ || makingWindow_) return;
   for (int i = shownColumns_; i < columns_->GetCount(); ++i, ++shownColumns_) {
     TListColumn* c = columns_->columns_[size_t(i)];
     LVCOLUMNW col{};

@@ -255,7 +255,8 @@ class TCustomListView : public TWinControl {
   friend class TListColumns;
   // The columns inserted into the current window (the header's own count
   // lags behind under some systems).
-  int shownColumns_ = 0;
+  int shownColumns_ = 0;  // columns the window holds
+  bool makingWindow_ = false;  // CreateWnd inserts the columns itself
   friend class TListColumn;
   void ImageListChanged(TObject*);
   static int CALLBACK ModelOrderCompare(LPARAM a, LPARAM b, LPARAM);

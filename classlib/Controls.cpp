@@ -1710,6 +1710,9 @@ void TWinControl::WndProc(TMessage& m) {
     }
     case WM_MOUSELEAVE:
       break;
+    case WM_SYSCOLORCHANGE:
+      RefreshSystemColors();
+      break;
     case WM_SYSCOMMAND:
       // Alt+letter typed in a control: its form hears it (and passes it to
       // the application's hooks, CM_APPSYSCOMMAND), as the form's menus need.

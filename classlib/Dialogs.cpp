@@ -1,5 +1,8 @@
 #include "classlib/Dialogs.h"
 
+#include <shlobj.h>
+
+#include <algorithm>
 #include <cstring>
 
 #include "classlib/StdCtrls.h"
@@ -291,4 +294,204 @@ void PlayMessageBeep(UINT type) {
     return;
   }
   MessageBeep(type);
+}
+
+// ===========================================================================
+// Directory selection
+
+std::function<void(TForm* form)> SelectDirectoryShowHook;
+std::function<bool(const String& Caption, const String& Root, String& Directory)> BrowseForFolderHook;
+
+namespace {
+
+// The folder dialog of the class library: the folder's path in an edit,
+// its subfolders in a list (".." goes up, a double click goes in) and the
+// drives in a combo box.
+class TSelectDirForm : public TForm {
+ public:
+  TSelectDirForm(const String& Directory, TSelectDirOpts Options, THelpContext HelpCtx)
+      : TForm(nullptr), options_(Options) {
+    SetBorderStyle(bsDialog);
+    SetCaption(L"Select Directory");
+    SetPosition(poScreenCenter);
+    SetBounds(0, 0, 340, 330);
+    SetHelpContext(HelpCtx);
+    auto* label = new TLabel(this);
+    label->SetParent(this);
+    label->SetBounds(8, 8, 300, 16);
+    label->SetCaption(L"&Directory name:");
+    edit_ = new TEdit(this);
+    edit_->SetName(L"DirEdit");
+    edit_->SetParent(this);
+    edit_->SetBounds(8, 26, 316, 21);
+    label->SetFocusControl(edit_);
+    list_ = new TListBox(this);
+    list_->SetName(L"DirList");
+    list_->SetParent(this);
+    list_->SetBounds(8, 54, 316, 170);
+    list_->OnClick = [this](TObject*) { ListClicked(false); };
+    list_->OnDblClick = [this](TObject*) { ListClicked(true); };
+    drives_ = new TComboBox(this);
+    drives_->SetName(L"DriveCombo");
+    drives_->SetParent(this);
+    drives_->SetStyle(csDropDownList);
+    static_cast<TControl*>(drives_)->SetBounds(8, 232, 316, 21);
+    drives_->OnClick = [this](TObject*) {
+      const int i = drives_->GetItemIndex();
+      if (i >= 0) Open(drives_->Items()->Get(i));
+    };
+    auto* ok = new TButton(this);
+    ok->SetName(L"OKButton");
+    ok->SetParent(this);
+    ok->SetBounds(88, 266, 75, 25);
+    ok->SetCaption(L"OK");
+    ok->SetDefault(true);
+    ok->OnClick = [this](TObject*) {
+      if (Accept()) SetModalResult(mrOk);
+    };
+    auto* cancel = new TButton(this);
+    cancel->SetName(L"CancelButton");
+    cancel->SetParent(this);
+    cancel->SetBounds(168, 266, 75, 25);
+    cancel->SetCaption(L"Cancel");
+    cancel->SetModalResult(mrCancel);
+    cancel->SetCancel(true);
+    if (HelpCtx) {
+      auto* help = new TButton(this);
+      help->SetName(L"HelpButton");
+      help->SetParent(this);
+      help->SetBounds(248, 266, 75, 25);
+      help->SetCaption(L"&Help");
+      help->OnClick = [HelpCtx](TObject*) {
+        if (Application) Application->HelpContext(HelpCtx);
+      };
+    }
+    wchar_t buf[512];
+    const DWORD n = GetLogicalDriveStringsW(511, buf);
+    for (const wchar_t* d = buf; n && n < 512 && *d; d += wcslen(d) + 1) drives_->Items()->Add(d);
+    String start = Directory;
+    while (!start.empty() && !DirectoryExists(start)) {
+      const String up = ExtractFileDir(ExcludeTrailingPathDelimiter(start));
+      if (up == start) break;
+      start = up;
+    }
+    if (start.empty() || !DirectoryExists(start)) start = GetCurrentDir();
+    Open(start);
+    if (!Directory.empty()) edit_->SetText(Directory);
+    SetActiveControl(edit_);
+  }
+
+  String Chosen() const { return chosen_; }
+
+  // The folder shown: its subfolders listed, its path in the edit.
+  void Open(const String& Dir) {
+    current_ = ExcludeTrailingPathDelimiter(ExpandFileName(Dir));
+    if (current_.size() == 2 && current_[1] == L':') current_ += L'\\';
+    edit_->SetText(current_);
+    list_->Items()->BeginUpdate();
+    list_->Items()->Clear();
+    if (ExtractFileDir(ExcludeTrailingPathDelimiter(current_)) != ExcludeTrailingPathDelimiter(current_))
+      list_->Items()->Add(L"..");
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((IncludeTrailingPathDelimiter(current_) + L"*").c_str(), &fd);
+    std::vector<String> names;
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        const String name = fd.cFileName;
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..") names.push_back(name);
+      } while (FindNextFileW(h, &fd));
+      FindClose(h);
+    }
+    std::sort(names.begin(), names.end(), [](const String& a, const String& b) { return CompareText(a, b) < 0; });
+    for (const String& name : names) list_->Items()->Add(name);
+    list_->Items()->EndUpdate();
+  }
+
+ private:
+  void ListClicked(bool enter) {
+    const int i = list_->GetItemIndex();
+    if (i < 0) return;
+    const String name = list_->Items()->Get(i);
+    const String path = name == L".." ? ExtractFileDir(ExcludeTrailingPathDelimiter(current_))
+                                      : IncludeTrailingPathDelimiter(current_) + name;
+    if (enter) {
+      Open(path);
+    } else {
+      edit_->SetText(path);
+    }
+  }
+
+  // The typed folder: taken when it exists; else created or refused as the
+  // options say.
+  bool Accept() {
+    String dir = Trim(edit_->GetText());
+    if (dir.empty()) return false;
+    dir = ExpandFileName(dir);
+    if (!DirectoryExists(dir)) {
+      if (!options_.Contains(sdAllowCreate)) {
+        MessageDlg(L"The folder \"" + dir + L"\" does not exist.", mtError, {mbOK});
+        return false;
+      }
+      if (options_.Contains(sdPrompt) &&
+          MessageDlg(L"The folder \"" + dir + L"\" does not exist. Create it?", mtConfirmation, {mbYes, mbNo}) != mrYes)
+        return false;
+      if (options_.Contains(sdPerformCreate) && !ForceDirectories(dir)) {
+        MessageDlg(L"The folder \"" + dir + L"\" could not be created: " + SysErrorMessage(GetLastError()), mtError,
+                   {mbOK});
+        return false;
+      }
+    }
+    chosen_ = dir;
+    return true;
+  }
+
+  TSelectDirOpts options_;
+  TEdit* edit_ = nullptr;
+  TListBox* list_ = nullptr;
+  TComboBox* drives_ = nullptr;
+  String current_;
+  String chosen_;
+};
+
+int CALLBACK BrowseCallback(HWND wnd, UINT msg, LPARAM, LPARAM data) {
+  if (msg == BFFM_INITIALIZED && data) SendMessageW(wnd, BFFM_SETSELECTIONW, TRUE, data);
+  return 0;
+}
+
+}  // namespace
+
+bool SelectDirectory(String& Directory, TSelectDirOpts Options, THelpContext HelpCtx) {
+  TSelectDirForm form(Directory, Options, HelpCtx);
+  if (SelectDirectoryShowHook) SelectDirectoryShowHook(&form);
+  if (form.ShowModal() != mrOk) return false;
+  Directory = form.Chosen();
+  return true;
+}
+
+bool SelectDirectory(const String& Caption, const String& Root, String& Directory) {
+  if (BrowseForFolderHook) return BrowseForFolderHook(Caption, Root, Directory);
+  const HRESULT co = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  BROWSEINFOW bi{};
+  TCustomForm* active = Screen ? Screen->GetActiveForm() : nullptr;
+  bi.hwndOwner = active && active->HandleAllocated() ? active->GetHandle() : nullptr;
+  bi.lpszTitle = Caption.c_str();
+  bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  PIDLIST_ABSOLUTE root = nullptr;
+  if (!Root.empty()) SHParseDisplayName(Root.c_str(), nullptr, &root, 0, nullptr);
+  bi.pidlRoot = root;
+  bi.lpfn = BrowseCallback;
+  bi.lParam = Directory.empty() ? 0 : LPARAM(Directory.c_str());
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&bi);
+  bool ok = false;
+  if (chosen) {
+    wchar_t path[MAX_PATH] = {};
+    if (SHGetPathFromIDListW(chosen, path)) {
+      Directory = path;
+      ok = true;
+    }
+    CoTaskMemFree(chosen);
+  }
+  if (root) CoTaskMemFree(root);
+  if (SUCCEEDED(co)) CoUninitialize();
+  return ok;
 }

@@ -38,6 +38,9 @@ enum TOpenOption {
 using TOpenOptions = TSet<TOpenOption>;
 enum TOpenOptionEx { ofExNoPlacesBar };
 using TOpenOptionsEx = TSet<TOpenOptionEx>;
+// The file name box of old-style dialogs: an edit, or a combo box that
+// offers HistoryList.
+enum TFileEditStyle { fsEdit, fsComboBox };
 
 class TOpenDialog : public TCommonDialog {
  public:
@@ -65,6 +68,8 @@ class TOpenDialog : public TCommonDialog {
   void SetOptions(TOpenOptions o) { options_ = o; }
   TOpenOptionsEx GetOptionsEx() const { return optionsEx_; }
   void SetOptionsEx(TOpenOptionsEx o) { optionsEx_ = o; }
+  TFileEditStyle GetFileEditStyle() const { return fileEditStyle_; }
+  void SetFileEditStyle(TFileEditStyle Value) { fileEditStyle_ = Value; }
 
   // The filter with '|' turned into the double-zero-terminated list.
   static String EncodeFilter(const String& filter);
@@ -89,6 +94,7 @@ class TOpenDialog : public TCommonDialog {
   String title_;
   TOpenOptions options_{ofHideReadOnly, ofEnableSizing};
   TOpenOptionsEx optionsEx_;
+  TFileEditStyle fileEditStyle_ = fsEdit;
   // Kept alive while the dialog runs.
   String encodedFilter_;
 };
@@ -155,6 +161,26 @@ bool InputQuery(const String& caption, const String& prompt, String& value);
 String InputBox(const String& caption, const String& prompt, const String& defaultValue);
 // Called with the input form before it is shown (tests drive it from here).
 extern std::function<void(TForm* form)> InputQueryShowHook;
+
+// ---------------------------------------------------------------------------
+// Folder selection.
+
+enum TSelectDirOpt { sdAllowCreate, sdPerformCreate, sdPrompt };
+using TSelectDirOpts = TSet<TSelectDirOpt>;
+
+// The class library's folder dialog: the folder's path in an edit, its
+// subfolders in a list and the drives in a combo box; a Help button shows
+// HelpCtx when it is not 0. A typed folder that does not exist is refused
+// unless sdAllowCreate; sdPrompt asks before taking it, sdPerformCreate
+// makes it. True (Directory set) when a folder was chosen.
+bool SelectDirectory(String& Directory, TSelectDirOpts Options, THelpContext HelpCtx);
+// The shell's folder browser titled Caption, rooted at Root (empty: the
+// desktop), starting at Directory.
+bool SelectDirectory(const String& Caption, const String& Root, String& Directory);
+// Called with the folder dialog before it is shown (tests drive it from here).
+extern std::function<void(TForm* form)> SelectDirectoryShowHook;
+// Replaces the shell's folder browser (for tests).
+extern std::function<bool(const String& Caption, const String& Root, String& Directory)> BrowseForFolderHook;
 
 // ---------------------------------------------------------------------------
 // Beeps. Each goes through BeepHook when it is set (tests count them).

@@ -56,26 +56,25 @@ HWND WindowOf(TControl* c) {
   return nullptr;
 }
 
-bool SendDrag(TDragSession& s, TControl* target, TDragMessage msg, const TPoint& pos) {
+// Performs CM_DRAG on the target and hands back its answer.
+LRESULT PerformDrag(TDragSession& s, TControl* target, TDragMessage msg, const TPoint& pos) {
   TDragRec rec;
   rec.Pos = pos;
   rec.Source = s.Object;
   rec.Target = target;
   rec.Docking = s.Docking;
   TDepth d(s);
-  return target->Perform(CM_DRAG, WPARAM(msg), LPARAM(&rec)) != 0;
+  return target->Perform(CM_DRAG, WPARAM(msg), LPARAM(&rec));
+}
+
+bool SendDrag(TDragSession& s, TControl* target, TDragMessage msg, const TPoint& pos) {
+  return PerformDrag(s, target, msg, pos) != 0;
 }
 
 TControl* DragFindTarget(TDragSession& s, const TPoint& pos) {
   TControl* c = FindDragTarget(pos, false);
   if (!c) return nullptr;
-  TDragRec rec;
-  rec.Pos = pos;
-  rec.Source = s.Object;
-  rec.Target = c;
-  rec.Docking = s.Docking;
-  TDepth d(s);
-  if (LRESULT r = c->Perform(CM_DRAG, WPARAM(dmFindTarget), LPARAM(&rec))) c = reinterpret_cast<TControl*>(r);
+  if (LRESULT r = PerformDrag(s, c, dmFindTarget, pos)) c = reinterpret_cast<TControl*>(r);
   return c;
 }
 

@@ -189,9 +189,18 @@ void TCustomForm::SetBorderIcons(TBorderIcons b) {
 void TCustomForm::SetFormStyle(TFormStyle s) {
   if (s == formStyle_) return;
   formStyle_ = s;
-  if (handle_)
-    SetWindowPos(handle_, s == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (!handle_) return;
+  const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+  SetWindowPos(handle_, s == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, flags);
+  auto topmost = [this] { return (GetWindowLongPtrW(handle_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
+  if (s == fsStayOnTop || !topmost()) return;
+  // A form owned by another window may keep the topmost state through
+  // HWND_NOTOPMOST (the system keeps owned windows above their owner); the
+  // bottom of the z-order takes it away, and the form comes back on top of
+  // the windows that are not topmost. Failing that, a new window is made.
+  SetWindowPos(handle_, HWND_BOTTOM, 0, 0, 0, 0, flags);
+  SetWindowPos(handle_, HWND_TOP, 0, 0, 0, 0, flags);
+  if (topmost()) RecreateWnd();
 }
 
 TWindowState TCustomForm::GetWindowState() {
@@ -667,6 +676,7 @@ LRESULT CALLBACK TApplication::AppWindowProc(HWND h, UINT msg, WPARAM w, LPARAM 
 }
 
 void TApplication::AppWndProc(TMessage& m) {
+  if (m.Msg == WM_SYSCOLORCHANGE) RefreshSystemColors();
   for (size_t i = 0; i < windowHooks_.size(); ++i) {
     TWindowHook hook = windowHooks_[i];
     if (hook(m)) return;

@@ -1,13 +1,29 @@
 #include "classlib/Graphics.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
 // ---------------------------------------------------------------------------
+namespace {
+// The system colours read so far; bit 24 marks a colour as read.
+std::atomic<uint32_t> sysColors[256];
+}  // namespace
+
 TColor ColorToRGB(TColor c) {
-  if (c < 0) return static_cast<TColor>(GetSysColor(int(unsigned(c) & 0xFF)));
-  return c;
+  if (c >= 0) return c;
+  const unsigned index = unsigned(c) & 0xFF;
+  uint32_t v = sysColors[index].load(std::memory_order_relaxed);
+  if (!(v & 0x1000000)) {
+    v = GetSysColor(int(index)) | 0x1000000;
+    sysColors[index].store(v, std::memory_order_relaxed);
+  }
+  return static_cast<TColor>(v & 0xFFFFFF);
+}
+
+void RefreshSystemColors() {
+  for (auto& v : sysColors) v.store(0, std::memory_order_relaxed);
 }
 
 int ScreenPixelsPerInch() {

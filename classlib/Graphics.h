@@ -102,6 +102,9 @@ constexpr TColor clDefault = 0x20000000;
 // A system colour becomes its current RGB value; others are returned as is
 // (clNone and clDefault included).
 TColor ColorToRGB(TColor c);
+// System colours are read once each; WM_SYSCOLORCHANGE (seen by any of the
+// program's windows) makes them read again.
+void RefreshSystemColors();
 inline COLORREF ColorToRef(TColor c) { return static_cast<COLORREF>(ColorToRGB(c) & 0xFFFFFF); }
 
 // ---------------------------------------------------------------------------

@@ -204,12 +204,20 @@ void TCustomMaskEdit::Store(const String& editText, int caret) {
   SetSel(caret, caret);
 }
 
+String TCustomMaskEdit::Working(int& start, int& end, bool blankSelection) {
+  GetSel(start, end);
+  String t = RawText();
+  t.resize(size_t(mask_.Length()), mask_.Blank());
+  if (blankSelection)
+    for (int i = start; i < end && i < mask_.Length(); ++i)
+      if (mask_[i].IsSlot()) t[size_t(i)] = mask_.Blank();
+  return t;
+}
+
 void TCustomMaskEdit::TypeChar(wchar_t c) {
   int s, e;
-  GetSel(s, e);
-  String t = RawText();
+  String t = Working(s, e, false);
   const int n = mask_.Length();
-  t.resize(size_t(n), mask_.Blank());
   // A literal typed where it stands (or before the next slot) moves past it.
   int q = s;
   for (; q < n && !mask_[q].IsSlot(); ++q) {
@@ -222,21 +230,16 @@ void TCustomMaskEdit::TypeChar(wchar_t c) {
     ValidateError();
     return;
   }
-  for (int i = s; i < e && i < n; ++i)
-    if (mask_[i].IsSlot()) t[size_t(i)] = mask_.Blank();
+  t = Working(s, e, true);
   t[size_t(q)] = mask_.Convert(q, c);
   Store(t, mask_.NextSlot(q + 1));
 }
 
 void TCustomMaskEdit::DeleteChars(bool Backward) {
   int s, e;
-  GetSel(s, e);
-  String t = RawText();
+  String t = Working(s, e, true);
   const int n = mask_.Length();
-  t.resize(size_t(n), mask_.Blank());
   if (e > s) {
-    for (int i = s; i < e && i < n; ++i)
-      if (mask_[i].IsSlot()) t[size_t(i)] = mask_.Blank();
     Store(t, s);
     return;
   }
@@ -248,12 +251,8 @@ void TCustomMaskEdit::DeleteChars(bool Backward) {
 
 void TCustomMaskEdit::PasteText(const String& s) {
   int a, e;
-  GetSel(a, e);
-  String t = RawText();
+  String t = Working(a, e, true);
   const int n = mask_.Length();
-  t.resize(size_t(n), mask_.Blank());
-  for (int i = a; i < e && i < n; ++i)
-    if (mask_[i].IsSlot()) t[size_t(i)] = mask_.Blank();
   int q = a;
   for (wchar_t c : s) {
     if (q >= n) break;

@@ -117,6 +117,9 @@ class TCustomMaskEdit : public TCustomEdit {
   void GetSel(int& start, int& end);
   void SetSel(int start, int end);
   void Store(const String& editText, int caret);
+  // The edit text at full length with the selection, its slots blanked
+  // when asked.
+  String Working(int& start, int& end, bool blankSelection);
   String RawText() { return TCustomEdit::GetTextImpl(); }
 
   String editMask_;

@@ -1151,8 +1151,8 @@ TCustomGroupBox::TCustomGroupBox(TComponent* AOwner) : TCustomControl(AOwner) {
 }
 
 void TCustomGroupBox::AdjustClientRect(TRect& r) {
-  int h = FontTextHeight(font_.get());
-  r.top += h;
+  if (textHeight_ < 0) textHeight_ = FontTextHeight(font_.get());
+  r.top += textHeight_;
   InflateRect(&r, -1, -1);
   if (r.bottom < r.top) r.bottom = r.top;
 }
@@ -1183,6 +1183,7 @@ void TCustomGroupBox::WndProc(TMessage& m) {
   switch (m.Msg) {
     case CM_TEXTCHANGED:
     case CM_FONTCHANGED:
+      if (m.Msg == CM_FONTCHANGED) textHeight_ = -1;
       TCustomControl::WndProc(m);
       Realign();
       Invalidate();

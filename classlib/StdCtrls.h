@@ -393,6 +393,9 @@ class TCustomGroupBox : public TCustomControl {
  protected:
   void Paint() override;
   void AdjustClientRect(TRect& r) override;
+
+ private:
+  int textHeight_ = -1;  // of the font, measured once per font change
 };
 
 class TGroupBox : public TCustomGroupBox {

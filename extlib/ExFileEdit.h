@@ -10,9 +10,6 @@
 using TExecOpenDialogEvent = TEvent<void(TObject* Sender, String& Name, bool& Action)>;
 enum TFileDialogKind { dkOpen, dkSave, dkOpenPicture, dkSavePicture };
 enum TDirDialogKind { dkVCL, dkWin32 };
-// The file name box of old-style dialogs: an edit or a combo box that
-// offers HistoryList.
-enum TFileEditStyle { fsEdit, fsComboBox };
 
 // The name itself when such a file exists, else the file part of the text
 // read as a command line.

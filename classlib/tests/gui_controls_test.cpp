@@ -112,6 +112,41 @@ TEST(GuiListView, ColumnsStayOnceWhenTheWindowIsMadeAgain) {
   EXPECT_EQ(headerCount(), 2);
 }
 
+TEST(GuiListView, ColumnsMadeBeforeTheWindowShowOnceThroughALayoutRestore) {
+  auto f = HostForm();
+  TListView* lv = ReportList(f.get());
+  auto headers = [&] {
+    HWND header = reinterpret_cast<HWND>(SendMessageW(lv->GetHandle(), LVM_GETHEADER, 0, 0));
+    std::vector<String> names;
+    const int n = int(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+      wchar_t buf[64] = {};
+      HDITEMW it{};
+      it.mask = HDI_TEXT;
+      it.pszText = buf;
+      it.cchTextMax = 64;
+      SendMessageW(header, HDM_GETITEMW, WPARAM(i), LPARAM(&it));
+      names.push_back(buf);
+    }
+    return names;
+  };
+  const std::vector<String> want{L"Name", L"Value"};
+  f->Show();
+  EXPECT_EQ(want, headers());
+  // A stored layout put back: widths, another view and back, the columns
+  // made anew, the window made anew.
+  lv->Columns()->GetItem(0)->SetWidth(90);
+  lv->SetViewStyle(vsList);
+  lv->SetViewStyle(vsReport);
+  EXPECT_EQ(want, headers());
+  lv->Columns()->Clear();
+  lv->Columns()->Add()->SetCaption(L"Name");
+  lv->Columns()->Add()->SetCaption(L"Value");
+  EXPECT_EQ(want, headers());
+  lv->SetRowSelect(true);
+  EXPECT_EQ(want, headers());
+}
+
 TEST(GuiListView, SelectionFocusAndMultiSelect) {
   auto f = HostForm();
   TListView* lv = ReportList(f.get());
