@@ -656,15 +656,7 @@ void TfrmMain::SaveOptions() {
     dmodCommon->SetOption(SettingName::PreviousHKEY, dmodCommon->GetRootKeyName(dmodCommon->GetNodeRootKey(node), rnmFull));
     dmodCommon->SetOption(SettingName::PreviousPath, dmodCommon->GetNodeKeyPath(node));
   }
-  // A window closed while minimised (from the task bar) is stored in the
-  // state it would come back in, so that it never starts as an icon.
-  bool maximised = state == wsMaximized;
-  if (state == wsMinimized && HandleAllocated()) {
-    WINDOWPLACEMENT wp{};
-    wp.length = sizeof wp;
-    maximised = GetWindowPlacement(GetHandle(), &wp) && (wp.flags & WPF_RESTORETOMAXIMIZED);
-  }
-  dmodCommon->SetOption(SettingName::WindowState, maximised ? 2 : 0);
+  dmodCommon->SetOption(SettingName::WindowState, state == wsMinimized ? 1 : state == wsMaximized ? 2 : 0);
   try {
     dmodCommon->WriteAllOptions();
     for (TListViewQ* lv : {lvKeyValues, lvBookmarks, lvFindResults}) lv->SaveOptions();

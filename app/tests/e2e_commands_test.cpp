@@ -479,25 +479,6 @@ TEST_F(Commands, AddressesWithTheUsualRootAbbreviationsOpenAndUnknownRootsAreRep
   EXPECT_EQ(Window->GetSelectedNode(), before);
 }
 
-TEST_F(Commands, AWindowClosedWhileMinimisedStartsAgainAsItWouldHaveBeenRestored) {
-  auto closeMinimisedFrom = [&](WPARAM Command) {
-    Start();
-    SendMessageW(Window->GetHandle(), WM_SYSCOMMAND, Command, 0);
-    SendMessageW(Window->GetHandle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    EXPECT_TRUE(PumpUntil([&] { return IsIconic(Window->GetHandle()) != FALSE; }, 10000));
-    // Closed as from the task bar.
-    SendMessageW(Window->GetHandle(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_TRUE(PumpUntil([&] { return !Window->GetVisible(); }, 10000));
-    Stop();
-    Start();
-    const bool iconic = IsIconic(Window->GetHandle()) != FALSE, zoomed = IsZoomed(Window->GetHandle()) != FALSE;
-    Stop();
-    return std::make_pair(iconic, zoomed);
-  };
-  EXPECT_EQ(closeMinimisedFrom(SC_MAXIMIZE), std::make_pair(false, true));
-  EXPECT_EQ(closeMinimisedFrom(SC_RESTORE), std::make_pair(false, false));
-}
-
 TEST_F(Commands, ABookmarkedKeyThatAnotherProgramDeletedIsReportedAndDropsFromTheTree) {
   CreateKey(String(Data) + L"\\Gone");
   CreateKey(String(Data) + L"\\Stays");
