@@ -132,6 +132,7 @@ void TFilenameEdit::CreateEditDialog() {
   }
   if (dialog_) {
     New->HistoryList()->Assign(dialog_->HistoryList());
+    New->SetFileEditStyle(dialog_->GetFileEditStyle());
     New->SetFileName(dialog_->GetFileName());
     New->SetFilter(dialog_->GetFilter());
     New->SetFilterIndex(dialog_->GetFilterIndex());
@@ -173,16 +174,7 @@ void TFilenameEdit::SetDialogOptions(TOpenOptions Value) {
 void TFilenameEdit::ClearFileList() { dialog_->Files()->Clear(); }
 
 bool TFilenameEdit::ExecuteDialog() {
-  DisableSysErrors();
-  bool R;
-  try {
-    R = dialog_->Execute();
-  } catch (...) {
-    EnableSysErrors();
-    throw;
-  }
-  EnableSysErrors();
-  return R;
+  return WithoutSysErrors([&] { return dialog_->Execute(); });
 }
 
 void TFilenameEdit::ButtonClick() {
@@ -229,16 +221,10 @@ void TFilenameEdit::ReceptFileDir(const String& AFileName) {
 TDirectoryEdit::TDirectoryEdit(TComponent* AOwner) : TFileDirEdit(AOwner) {}
 
 bool TDirectoryEdit::ExecuteDialog(String& Dir) {
-  DisableSysErrors();
-  bool R;
-  try {
-    R = BrowseDirectory(Dir, DialogText, GetHelpContext());
-  } catch (...) {
-    EnableSysErrors();
-    throw;
-  }
-  EnableSysErrors();
-  return R;
+  return WithoutSysErrors([&] {
+    return DialogKind == dkWin32 ? BrowseDirectory(Dir, DialogText, GetHelpContext())
+                                 : SelectDirectory(Dir, DialogOptions, GetHelpContext());
+  });
 }
 
 void TDirectoryEdit::ButtonClick() {

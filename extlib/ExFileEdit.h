@@ -46,6 +46,16 @@ class TFileDirEdit : public TCustomComboEdit {
   // System error boxes stay away while a dialog runs.
   void DisableSysErrors();
   void EnableSysErrors();
+  // Runs a dialog with the system's error boxes suppressed.
+  template <class F>
+  bool WithoutSysErrors(F&& Run) {
+    DisableSysErrors();
+    struct Restore {
+      TFileDirEdit* Edit;
+      ~Restore() { Edit->EnableSysErrors(); }
+    } Again{this};
+    return Run();
+  }
   void WMDropFiles(HDROP Drop);
 
   bool multipleDirs_ = false;
@@ -76,8 +86,9 @@ class TFilenameEdit : public TFileDirEdit {
   String GetDialogTitle() const { return dialog_->GetTitle(); }
   void SetDialogTitle(const String& Value) { dialog_->SetTitle(Value); }
   TStrings* HistoryList() const { return dialog_->HistoryList(); }
-  // Kept by the edit for whichever dialog kind it runs.
-  TFileEditStyle FileEditStyle = fsEdit;
+  // The dialog's; kept when the dialog kind changes.
+  TFileEditStyle GetFileEditStyle() const { return dialog_->GetFileEditStyle(); }
+  void SetFileEditStyle(TFileEditStyle Value) { dialog_->SetFileEditStyle(Value); }
 
  protected:
   void ButtonClick() override;
@@ -100,7 +111,10 @@ class TDirectoryEdit : public TFileDirEdit {
   void SetMultipleDirs(bool Value) { multipleDirs_ = Value; }
   String InitialDir;
   String DialogText;
+  // dkVCL runs the class library's folder dialog with DialogOptions,
+  // dkWin32 the shell's folder browser with DialogText.
   TDirDialogKind DialogKind = dkVCL;
+  TSelectDirOpts DialogOptions;
 
  protected:
   void ButtonClick() override;

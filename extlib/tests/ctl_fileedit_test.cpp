@@ -236,13 +236,48 @@ String WriteBitmap(int W, int H) {
 }
 }  // namespace
 
+// By default the button runs the class library's folder dialog with the
+// edit's options and help context.
+TEST(DirectoryEdit, FolderDialogTakesTheOptionsAndTheHelpContext) {
+  EditHost h;
+  auto* e = h.Add<TDirectoryEdit>();
+  e->SetHelpContext(77);
+  e->SetText(h.Dir);
+  const String missing = h.Dir + L"made here";
+  THelpContext help = 0;
+  std::vector<String> asked;
+  MessageBoxHook = [&](const String& text, const String&, UINT) {
+    asked.push_back(text);
+    return IDOK;
+  };
+  SelectDirectoryShowHook = [&](TForm* f) {
+    f->OnShow = [&, f](TObject*) {
+      help = f->GetHelpContext();
+      static_cast<TEdit*>(f->FindComponent(L"DirEdit"))->SetText(missing);
+      static_cast<TButton*>(f->FindComponent(L"OKButton"))->Click();
+      if (f->GetModalResult() == mrNone) static_cast<TButton*>(f->FindComponent(L"CancelButton"))->Click();
+    };
+  };
+  e->DoClick();  // without sdAllowCreate a missing folder is refused
+  EXPECT_EQ(help, 77);
+  EXPECT_EQ(asked.size(), 1u);
+  EXPECT_EQ(e->GetText(), h.Dir);
+  e->DialogOptions = TSelectDirOpts{sdAllowCreate, sdPerformCreate};
+  e->DoClick();
+  EXPECT_EQ(e->GetText(), missing);
+  EXPECT_TRUE(DirExists(missing));
+  EXPECT_EQ(e->InitialDir, missing);
+  SelectDirectoryShowHook = nullptr;
+  MessageBoxHook = nullptr;
+}
+
 TEST(FileEdit, PictureKindsOemConvertAndKeptHistory) {
   EditHost h;
   auto* e = new TFilenameEdit(h.form.get());
   e->SetParent(h.form.get());
   EXPECT_TRUE(GetWindowLongW(e->Handle(), GWL_STYLE) & ES_OEMCONVERT);
   e->HistoryList()->Add(L"C:\\old.txt");
-  e->FileEditStyle = fsComboBox;
+  e->SetFileEditStyle(fsComboBox);
   e->SetFilter(L"Text|*.txt");
   e->SetDialogKind(dkOpenPicture);
   EXPECT_NE(dynamic_cast<TOpenPictureDialog*>(e->Dialog()), nullptr);
@@ -250,7 +285,8 @@ TEST(FileEdit, PictureKindsOemConvertAndKeptHistory) {
   e->SetDialogKind(dkSavePicture);
   EXPECT_NE(dynamic_cast<TSavePictureDialog*>(e->Dialog()), nullptr);
   EXPECT_EQ(e->HistoryList()->GetCount(), 1);
-  EXPECT_EQ(e->FileEditStyle, fsComboBox);
+  EXPECT_EQ(e->GetFileEditStyle(), fsComboBox);
+  EXPECT_EQ(e->Dialog()->GetFileEditStyle(), fsComboBox);
   e->SetDialogKind(dkOpen);
   EXPECT_EQ(dynamic_cast<TOpenPictureDialog*>(e->Dialog()), nullptr);
 }
