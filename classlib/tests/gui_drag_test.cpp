@@ -31,6 +31,8 @@ struct DragHost {
   TPanel* T = nullptr;
   std::vector<String> Log;
   bool LogMoves = false;
+  // The last point T was told about (x * 65536 + y), read by script threads.
+  std::atomic<long> TLast{-1};
 
   DragHost() {
     Form.reset(new TForm(Application));
@@ -47,8 +49,9 @@ struct DragHost {
       if (S != dsDragMove || LogMoves) Log.push_back(String(L"R ") + StateName(S));
       Accept = false;
     };
-    T->OnDragOver = [this](TObject*, TObject* Source, int, int, TDragState S, bool& Accept) {
+    T->OnDragOver = [this](TObject*, TObject* Source, int X, int Y, TDragState S, bool& Accept) {
       if (S != dsDragMove || LogMoves) Log.push_back(String(L"T ") + StateName(S));
+      if (S != dsDragLeave) TLast = X * 65536L + Y;
       Accept = Source == Src;
     };
     T->OnDragDrop = [this](TObject*, TObject* Source, int X, int Y) {
@@ -65,6 +68,11 @@ struct DragHost {
     return p;
   }
   static POINT At(TControl* c, int x, int y) { return ToPoint(c->ClientToScreen(TPoint{x, y})); }
+  // On a script thread: waits until the drag has brought the pointer to
+  // (X, Y) over T, so that what the script sends next comes after it.
+  void WaitUntilOverT(int X, int Y) {
+    for (int i = 0; i < 2000 && TLast != X * 65536L + Y; ++i) Sleep(5);
+  }
 };
 
 // Plays a press at From, moves in steps to To, then Finish (keys, more
@@ -132,6 +140,7 @@ TEST(GuiDrag, EscapeAndARightClickCancel) {
   };
   const POINT from = DragHost::At(h.Src, 60, 60), to = DragHost::At(h.T, 40, 40);
   PressAndMove(from, to, [&] {
+    h.WaitUntilOverT(40, 40);
     InputScript().Press(VK_ESCAPE).Post();
     Sleep(30);
     InputScript().Move(DragHost::At(h.T, 50, 50)).Post();
@@ -146,7 +155,9 @@ TEST(GuiDrag, EscapeAndARightClickCancel) {
   EXPECT_EQ(nullptr, GetCapture());
 
   h.Log.clear();
+  h.TLast = -1;
   PressAndMove(from, to, [&] {
+    h.WaitUntilOverT(40, 40);
     InputScript().Down(testsupport::Button::Right).Post();
     Sleep(30);
     InputScript().Up(testsupport::Button::Right).Post();
