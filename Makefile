@@ -17,6 +17,8 @@ XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
 # ccache hits across clones of the tree (CI builds a fresh clone).
 export CCACHE_BASEDIR := $(ROOT)
 export CCACHE_NOHASHDIR := 1
+# Objects compiled with a precompiled header are cached too (cmake/Zembrio.cmake).
+export CCACHE_SLOPPINESS := pch_defines,time_macros
 
 APT_PACKAGES := g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools \
   wine wine64 fonts-wine xvfb xauth x11-utils xdotool imagemagick tango-icon-theme googletest \
