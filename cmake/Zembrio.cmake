@@ -160,7 +160,7 @@ function(zembrio_collect_targets dir out)
 endfunction()
 
 function(zembrio_precompile_headers)
-  if(ZEMBRIO_NO_PCH OR CMAKE_VERSION VERSION_LESS 3.16)
+  if(NOT ZEMBRIO_PCH)
     return()
   endif()
   zembrio_collect_targets(${CMAKE_SOURCE_DIR} targets)
