@@ -72,26 +72,6 @@ String TListViewQ::GetColumnSizeString() {
   return s;
 }
 
-void TListViewQ::CreateWnd() {
-  creatingWnd_ = true;
-  try {
-    TCustomListView::CreateWnd();
-  } catch (...) {
-    creatingWnd_ = false;
-    throw;
-  }
-  creatingWnd_ = false;
-}
-
-void TListViewQ::WndProc(TMessage& Message) {
-  // The base class brings the columns up to date once the window is made.
-  if (creatingWnd_ && Message.Msg == WM_SIZE) {
-    TWinControl::WndProc(Message);
-    return;
-  }
-  TCustomListView::WndProc(Message);
-}
-
 void TListViewQ::SetColumnSizes(const String& Text) {
   String rest = Text;
   int i = 0;

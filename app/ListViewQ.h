@@ -30,16 +30,10 @@ class TListViewQ : public TCustomListView {
   void LoadOptions();
 
  protected:
-  void CreateWnd() override;
-  void WndProc(TMessage& Message) override;
   void ColClick(TListColumn* Column) override;
   void InsertItem(TListItem* Item) override;
   void Edit(const LVITEMW& Item) override;
 
  private:
   static int CALLBACK Compare(LPARAM A, LPARAM B, LPARAM Param);
-  // While the window is being made, its first WM_SIZE must not add the
-  // columns: the base class adds them itself right after, and columns made
-  // before the window then showed twice once the window was made again.
-  bool creatingWnd_ = false;
 };
