@@ -428,8 +428,9 @@ class TControl : public TComponent {
   // Starts dragging this control: at once, or (not Immediate) once the
   // pointer has moved Threshold pixels with the left button down (-1: the
   // system's drag distance); a release before that ends it without any
-  // drag event. Returns when the drag has ended (the thread's messages run
-  // meanwhile). Does nothing while another drag runs.
+  // drag event. Returns at once: the drag runs on through the thread's
+  // message loop and ends with a drop or a cancel. Does nothing while
+  // another drag runs.
   void BeginDrag(bool Immediate, int Threshold = -1);
   // Ends this control's drag: dropped where the pointer is (when the
   // target there accepts) or cancelled.

@@ -458,6 +458,10 @@ void TCustomRadioGroup::ArrangeButtons() {
   if (n == 0) return;
   TRect r = GetClientRect();
   AdjustClientRect(r);
+  // The etched frame is two pixels wide; the client rectangle leaves out
+  // only its outer pixel, so keep the buttons off the inner one too.
+  r.right = std::max(r.left, r.right - 1);
+  r.bottom = std::max(r.top, r.bottom - 1);
   int cols = std::max(1, columns_);
   int perCol = (n + cols - 1) / cols;
   int colW = std::max(1, (RectWidth(r) - 8) / cols);

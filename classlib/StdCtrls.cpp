@@ -925,6 +925,9 @@ TCustomListBox::TCustomListBox(TComponent* AOwner)
       items_(std::make_unique<TWinItemStrings>(
           this, TWinItemStrings::Messages{LB_ADDSTRING, LB_INSERTSTRING, LB_DELETESTRING, LB_RESETCONTENT, LB_SETITEMDATA})),
       canvas_(std::make_unique<TCanvas>()) {
+  // The list reports its double clicks itself (LBN_DBLCLK); the mouse
+  // handling must not report them a second time.
+  ControlStyle -= csDoubleClicks;
   width_ = 121;
   height_ = 97;
   tabStop_ = true;

@@ -6,6 +6,7 @@
 #include "classlib/ExtCtrls.h"
 #include "classlib/ToolWin.h"
 #include "classlib/tests/gui_support.h"
+#include "testsupport/Input.h"
 
 using namespace guitest;
 
@@ -183,6 +184,30 @@ TEST(CheckListBox, ClicksAndSpaceToggleEnabledItemsAndStatesFollowTheItems) {
   l->RecreateWnd();
   EXPECT_EQ(l->GetState(1), cbChecked);
   EXPECT_THROW(l->GetState(9), EListError);
+}
+
+TEST(ListBox, ADoubleClickIsReportedOnce) {
+  auto f = ShownForm();
+  auto* l = Put<TListBox>(f.get(), 10, 10, 200, 150);
+  for (auto s : {L"one", L"two", L"three"}) l->Items()->Add(s);
+  int dbl = 0, atIndex = -2;
+  l->OnDblClick = [&](TObject*) {
+    ++dbl;
+    atIndex = l->GetItemIndex();
+  };
+  const TRect r = l->ItemRect(1);
+  testsupport::DoubleClick(testsupport::ScreenPoint(l->GetHandle(), r.left + 20, (r.top + r.bottom) / 2));
+  ASSERT_TRUE(PumpUntil([&] { return dbl > 0; }));
+  Pump(100);
+  EXPECT_EQ(1, dbl);
+  EXPECT_EQ(1, atIndex);
+  // And once more for a second double click: nothing left over from the first.
+  const TRect r2 = l->ItemRect(2);
+  testsupport::DoubleClick(testsupport::ScreenPoint(l->GetHandle(), r2.left + 20, (r2.top + r2.bottom) / 2));
+  ASSERT_TRUE(PumpUntil([&] { return dbl > 1; }));
+  Pump(100);
+  EXPECT_EQ(2, dbl);
+  EXPECT_EQ(2, atIndex);
 }
 
 TEST(StaticText, ColoursComeThroughItsWindowProcAndTheAcceleratorFocuses) {

@@ -158,6 +158,43 @@ TEST(GuiStdControls, RadioGroupItemsIndexAndColumns) {
   EXPECT_EQ(1, g->GetItemIndex());
 }
 
+TEST(GuiStdControls, RadioGroupButtonsStayInsideTheFrame) {
+  auto f = Host();
+  auto* g = new TRadioGroup(f.get());
+  g->SetParent(f.get());
+  g->SetCaption(L"Search Scope");
+  for (auto s : {L"Keys", L"Values", L"Data", L"All"}) g->Items()->Add(s);
+  // The etched frame takes the two outer pixels on each side; the buttons
+  // fill the rest, whatever the size and the number of columns.
+  for (int cols : {1, 2, 3}) {
+    for (TRect b : {Rect(0, 0, 160, 110), Rect(0, 0, 97, 57), Rect(0, 0, 301, 40)}) {
+      g->SetColumns(cols);
+      g->SetBounds(b.left, b.top, b.right, b.bottom);
+      const int w = g->GetClientWidth(), h = g->GetClientHeight();
+      for (int i = 0; i < g->ButtonCount(); ++i) {
+        const TRect r = g->Buttons(i)->GetBoundsRect();
+        SCOPED_TRACE(testing::Message() << cols << " columns, " << w << "x" << h << ", button " << i);
+        EXPECT_GE(r.left, 2);
+        EXPECT_LE(r.right, w - 2);
+        EXPECT_LE(r.bottom, h - 2);
+      }
+    }
+  }
+  // What reaches the screen: the right frame's dark line runs past the
+  // buttons unbroken.
+  g->SetColumns(1);
+  g->SetBounds(0, 0, 150, 100);
+  f->Show();
+  RedrawWindow(f->GetHandle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  HDC dc = GetDC(g->GetHandle());
+  const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
+  for (int i = 0; i < g->ButtonCount(); ++i) {
+    const TRect r = g->Buttons(i)->GetBoundsRect();
+    EXPECT_EQ(shadow, GetPixel(dc, 148, (r.top + r.bottom) / 2)) << "button " << i;
+  }
+  ReleaseDC(g->GetHandle(), dc);
+}
+
 TEST(GuiStdControls, LabelSizesToItsTextAndFocusesItsControl) {
   auto f = Host();
   auto* l = new TLabel(f.get());
