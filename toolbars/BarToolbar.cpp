@@ -81,12 +81,23 @@ void ToolbarGetMessageHook(THookProcCode Code, HWND, WPARAM WParam, LPARAM LPara
     default:
       return;
   }
-  TCustomForm* main = Application->MainForm();
   if (GetCapture()) return;
+  TCustomForm* main = Application->MainForm();
   HWND client = main && main->HandleAllocated() ? FindWindowExW(main->GetHandle(), nullptr, L"MDICLIENT", nullptr)
                                                 : nullptr;
   if (client && (msg->hwnd == client || (msg->wParam == L'-' && IsChild(client, msg->hwnd)))) {
     SendMessageW(main->GetHandle(), WM_SYSCOMMAND, SC_KEYMENU, msg->wParam);
+    msg->message = WM_NULL;
+    return;
+  }
+  // A window the class library does not own (a tree's or list's label
+  // edit, a combo box's edit) would hand Alt+letter to the system's own
+  // menu handling, which knows nothing of the menu bar: its form hears it.
+  if (msg->wParam == L' ' || !(GetWindowLongW(msg->hwnd, GWL_STYLE) & WS_CHILD) ||
+      TWinControl::FindControl(msg->hwnd))
+    return;
+  if (TCustomForm* f = MenuBarFormOf(msg->hwnd)) {
+    SendMessageW(f->GetHandle(), WM_SYSCOMMAND, SC_KEYMENU, msg->wParam);
     msg->message = WM_NULL;
   }
 }

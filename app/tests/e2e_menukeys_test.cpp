@@ -145,3 +145,51 @@ TEST_F(MenuKeys, F10OrAltSelectsFileAndDownOpensIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// Alt+letter typed while a key's or value's name is being edited in place
+// (the tree's or list's own edit box) opens the menu bar as from the lists
+// themselves; the edit is still there afterwards and Enter commits it.
+TEST_F(MenuKeys, AltLetterWhileANameIsEditedOpensFileAndTheEditGoesOn) {
+  CreateKey(String(Data) + L"\\Old");
+  Write(String(Data) + L"\\Old", L"OldValue", REG_SZ, Sz(L"x"));
+  Start();
+  ASSERT_NE(Open(L"Old"), nullptr);
+  struct Case {
+    TWinControl* List;
+    std::function<bool()> Editing;
+    std::function<bool()> Renamed;
+  };
+  const String key = String(Data) + L"\\Old";
+  std::vector<Case> cases = {
+      {Window->lvKeyValues, [&] { return Window->lvKeyValues->IsEditing(); },
+       [&] { return ValueNames(key) == std::vector<String>{L"NewValue"}; }},
+      {Window->treeRegTree, [&] { return Window->treeRegTree->IsEditing(); },
+       [&] { return KeyExists(String(Data) + L"\\NewKey") && !KeyExists(key); }},
+  };
+  const wchar_t* names[] = {L"NewValue", L"NewKey"};
+  for (size_t i = 0; i < cases.size(); ++i) {
+    Case& c = cases[i];
+    SCOPED_TRACE(WideToAnsi(c.List->GetName()));
+    if (c.List == Window->lvKeyValues) SelectOnly(Window->lvKeyValues, {L"OldValue"});
+    Foreground(c.List);
+    testsupport::InputScript().Press(VK_F2).Send();
+    ASSERT_TRUE(PumpUntil(c.Editing, 10000)) << "F2 starts the edit";
+    testsupport::InputScript().Text(names[i]).Send();
+    Script s;
+    s.Steps = {
+        {[] { return true; }, [] { Keys({{VK_MENU, false}, {'F', false}, {'F', true}, {VK_MENU, true}}); }},
+        {[&] { return OpenMenu() == Window->mnuFile; }, [] { Tap(VK_ESCAPE); }},
+        {[&] { return !OpenMenu() && Selected() == Window->mnuFile; }, [] { Tap(VK_ESCAPE); }},
+        {[&] { return !Selected(); }, [] {}},
+    };
+    EXPECT_EQ(s.Run(), s.Steps.size()) << "step 1: Alt+F opens File; 2: Escape closes it; 3: Escape leaves the bar";
+    EXPECT_TRUE(c.Editing()) << "the edit ended";
+    EXPECT_FALSE(c.Renamed());
+    testsupport::InputScript().Press(VK_RETURN).Send();
+    EXPECT_TRUE(PumpUntil([&] { return !c.Editing() && c.Renamed(); }, 10000)) << "Enter commits the new name";
+  }
+}
+
+}  // namespace
