@@ -470,10 +470,16 @@ class TImporter {
     return t.empty();
   }
 
-  // The key text between RootStart and the RootEnd after which only blanks
-  // or a comment follow (the first such one, so a comment may hold the
-  // bracket too).
+  // The key text between RootStart and RootEnd. A line that ends in
+  // RootEnd is a key line as written, its key text all that lies between
+  // (a key name may hold "] ;", as in "[HKEY_CURRENT_USER\a] ;b]"); any
+  // other line ends its key at the first RootEnd after which only blanks
+  // and a comment follow.
   bool KeyText(TextView t, TextView& inner) {
+    if (t.size() >= 2 && t.back() == f_.RootEnd) {
+      inner = t.substr(1, t.size() - 2);
+      return true;
+    }
     for (size_t e = 1; e < t.size(); ++e)
       if (t[e] == f_.RootEnd && OnlyBlanksOrCommentFrom(t, e + 1)) {
         inner = t.substr(1, e - 1);

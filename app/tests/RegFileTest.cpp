@@ -202,6 +202,30 @@ TEST(RegFileRoundTrip, EveryValueComesBackIdentical) {
   }
 }
 
+// Key names may hold brackets, semicolons and blanks at either end: a
+// key line ending in "]" names the key written between the brackets, so
+// no key's values land in another key (such as "a" for "a] ;b").
+TEST(RegFileRoundTrip, KeyNamesWithBracketsSemicolonsAndBlanks) {
+  const std::vector<String> names = {L"a] ;b", L"x]\t;y]", L"]", L"[z]", L" lead", L"trail ", L"s;c", L"e]] ; ]"};
+  TRegFileWriter w;
+  for (const String& n : names) {
+    w.AddKey(L"HKEY_CURRENT_USER", L"T\\" + n);
+    w.AddValue(L"v", RegType::Sz, StringToRegBytes(n));
+  }
+  for (bool unicode : {false, true}) {
+    std::vector<String> lines = w.RenderLines();
+    if (unicode) lines[0] = RegHeader5;
+    Recorder r;
+    const auto res = Import(lines, r, unicode);
+    EXPECT_EQ(res.SkippedLines, 0);
+    ASSERT_EQ(r.ops.size(), names.size() * 2);
+    for (size_t i = 0; i < names.size(); ++i) {
+      EXPECT_EQ(r.ops[2 * i].name, L"T\\" + names[i]);
+      EXPECT_EQ(r.ops[2 * i + 1].data, StringToRegBytes(names[i]));
+    }
+  }
+}
+
 TEST(RegFileImport, RegeditForms) {
   Recorder r;
   const auto res = Import({L"Windows Registry Editor Version 5.00", L"", L"; a comment",
@@ -294,7 +318,7 @@ TEST(RegFileImport, KeyThatCantBeOpenedSkipsItsValues) {
 
 TEST(RegFileImport, CommentsAfterDataAndBetweenContinuationLines) {
   Recorder r;
-  const auto res = Import({L"REGEDIT4", L"[HKEY_CURRENT_USER\\A] ; the key [1]", L"\"s\"=\"1\" ; note",
+  const auto res = Import({L"REGEDIT4", L"[HKEY_CURRENT_USER\\A] ; the key [1] of 2", L"\"s\"=\"1\" ; note",
                            L"\"d\"=dword:00000002\t; two", L"\"h\"=hex:01,02,\\", L"; in between", L"",
                            L"  03,04 ; end", L"\"cut\"=hex:05,\\", L"\"next\"=\"v\"", L"\"gone\"=- ; bye"},
                           r);

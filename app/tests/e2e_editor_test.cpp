@@ -37,6 +37,19 @@ void ClearBox(TCustomEdit* Box) {
   SendMessageW(Box->GetHandle(), WM_KEYUP, VK_DELETE, 0xC0000001);
 }
 
+// Stores the bytes exactly: given text that doesn't end in a NUL, the
+// system adds one when a NUL happens to follow the data.
+void WriteExactly(const String& Key, const String& Name, DWORD Type, std::string Bytes) {
+  CreateKey(Key);
+  const DWORD size = static_cast<DWORD>(Bytes.size());
+  Bytes.append(3, '\xFF');
+  HKEY k = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, Key.c_str(), 0, KEY_SET_VALUE, &k), ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExW(k, Name.c_str(), 0, Type, reinterpret_cast<const BYTE*>(Bytes.data()), size),
+            ERROR_SUCCESS);
+  RegCloseKey(k);
+}
+
 class Editor : public EditorTest {
  protected:
   std::vector<String> Statuses;
@@ -393,6 +406,8 @@ TEST_F(Editor, ExportAndImportRoundTripABranch) {
   const String branch = String(Data) + L"\\Files";
   const String sub = branch + L"\\Sub key";
   const std::string multi = Sz(L"one") + Sz(L"two").substr(0) + std::string(2, '\0');
+  std::string big(100000, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = char(i * 7 + 3);
   struct V {
     String Key, Name;
     DWORD Type;
@@ -409,9 +424,21 @@ TEST_F(Editor, ExportAndImportRoundTripABranch) {
       {branch, L"Expand", REG_EXPAND_SZ, Sz(L"%TEMP%\\x")},
       {branch, L"Multi", REG_MULTI_SZ, Sz(L"one") + Sz(L"two") + std::string(2, '\0')},
       {sub, L"\u0416\u4E2D", REG_SZ, Sz(L"\u00E9t\u00E9 \u2603")},
+      // Data other programs store: text without a final NUL, empty
+      // entries, eight-byte and unlisted types, the extremes.
+      {sub, L"Bare", REG_SZ, std::string("a\0b\0", 4)},
+      {sub, L"Zero", REG_SZ, std::string()},
+      {sub, L"Gaps", REG_MULTI_SZ, Sz(L"a") + Sz(L"") + Sz(L"b") + Sz(L"") + std::string(2, '\0')},
+      {sub, L"Q", REG_QWORD, std::string(8, '\xFF')},
+      {sub, L"None", REG_NONE, std::string("\x01", 1)},
+      {sub, L"Min", REG_DWORD, Dw(0x80000000)},
+      {sub, L"Big", REG_BINARY, big},
+      // Key names that hold what a key line is made of.
+      {branch + L"\\a] ;b", L" lead=\"[x]\" ", REG_SZ, Sz(L"in a] ;b")},
+      {branch + L"\\a", L"v", REG_SZ, Sz(L"in a")},
   };
   (void)multi;
-  for (const V& v : values) Write(v.Key, v.Name, v.Type, v.Bytes);
+  for (const V& v : values) WriteExactly(v.Key, v.Name, v.Type, v.Bytes);
   Start();
   ASSERT_NE(Open(L"Files"), nullptr);
   const String file = TempFile(L"export.reg");
@@ -438,10 +465,11 @@ TEST_F(Editor, ExportAndImportRoundTripABranch) {
     std::string raw;
     ASSERT_TRUE(Read(v.Key, v.Name, type, raw)) << WideToAnsi(v.Name);
     EXPECT_EQ(type, v.Type) << WideToAnsi(v.Name);
-    EXPECT_EQ(raw, v.Bytes) << WideToAnsi(v.Name);
+    EXPECT_TRUE(raw == v.Bytes) << WideToAnsi(v.Name) << ": " << raw.size() << " bytes, not " << v.Bytes.size();
   }
   EXPECT_EQ(ValueNames(branch).size(), 9u);
-  EXPECT_EQ(ValueNames(sub).size(), 1u);
+  EXPECT_EQ(ValueNames(sub).size(), 8u);
+  EXPECT_EQ(ValueNames(branch + L"\\a").size(), 1u);
   // The imported branch shows in the tree.
   EXPECT_NE(Open(L"Files\\Sub key"), nullptr);
 }
