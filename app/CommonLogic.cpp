@@ -207,6 +207,16 @@ bool DefaultValueSet(TRegRoot Root, const String& KeyPath) {
   TRegKey key;
   return key.OpenReadOnly(Root, ApiKeyPath(KeyPath)) && key.ValueExists(String());
 }
+
+// Whether the registry holds the value with this type and, read as the
+// string editor reads it (up to the first NUL), this text.
+bool StoredTextIs(TRegRoot Root, const String& KeyPath, const cValue& Value, const String& Text) {
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(RootHandle(Root));
+  TRegRawValue raw;
+  return reg.OpenKeyReadOnly(L"\\" + ApiKeyPath(KeyPath)) && reg.ReadRaw(Value.GetName(), raw) &&
+         raw.Type == Value.GetRegType() && RegBytesToString(std::string(raw.Data.begin(), raw.Data.end())) == Text;
+}
 }  // namespace
 
 bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue& Value) {
@@ -224,14 +234,24 @@ bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue&
         // A default value that isn't set is listed as "(value not set)":
         // that text is no data, and OK must not store it.
         if (Value.GetDefaultFlag() && !DefaultValueSet(Root, KeyPath)) EditString.clear();
-        result = OnEditValue ? OnEditValue(Value.GetType()) : 0;
-        if (result != 1) return false;
-        if (Value.GetType() == cValue::cvtString) {
-          Value.SetString(EditString);
-          status = L"String value saved.";
-        } else {
-          Value.SetExpandString(EditString);
-          status = L"Expand string value saved.";
+        {
+          const String shown = EditString;
+          result = OnEditValue ? OnEditValue(Value.GetType()) : 0;
+          if (result != 1) return false;
+          if (Value.GetType() == cValue::cvtString) {
+            Value.SetString(EditString);
+            status = L"String value saved.";
+          } else {
+            Value.SetExpandString(EditString);
+            status = L"Expand string value saved.";
+          }
+          // Text left as shown is not written again: the editor shows a
+          // string up to its first NUL, and what follows it (or the lack of
+          // a final NUL) stays as the registry holds it.
+          if (EditString == shown && StoredTextIs(Root, KeyPath, Value, shown)) {
+            SetStatusText(status);
+            return true;
+          }
         }
         break;
       case cValue::cvtInteger:

@@ -211,6 +211,38 @@ TEST_F(Editor, EditAStringValue) {
                         }}));
   ASSERT_TRUE(Read(Data, L"Greeting", type, raw));
   EXPECT_EQ(raw, Sz(L"good \"day\" C:\\x"));
+
+  // A string that another program stored with text after a NUL, or without
+  // any NUL, shows up to its first NUL; OK on the text as shown leaves its
+  // bytes as they were, and only a changed text replaces them.
+  const std::string hidden = Sz(L"shown") + Sz(L"hidden"), bare("n\0o\0", 4), none;
+  Write(Data, L"Hidden", REG_SZ, hidden);
+  Write(Data, L"Bare", REG_EXPAND_SZ, bare);
+  Write(Data, L"None", REG_SZ, none);
+  Window->mnuView_RefreshClick(nullptr);
+  ASSERT_TRUE(Read(Data, L"Bare", type, raw));
+  const std::string bareStored = raw;  // as the registry took it
+  for (const auto& [name, shown, bytes] :
+       std::vector<std::tuple<String, String, std::string>>{
+           {L"Hidden", L"shown", hidden}, {L"Bare", L"no", bareStored}, {L"None", L"", none}}) {
+    SelectOnly(Window->lvKeyValues, {name});
+    ASSERT_TRUE(WithModal([&] { Window->pmnuValues_EditValueClick(nullptr); },
+                          {[&] {
+                            EXPECT_EQ(ed->edtValueStr->GetText(), shown);
+                            ed->btnOk->Click();
+                          }}));
+    ASSERT_TRUE(Read(Data, name, type, raw));
+    EXPECT_EQ(raw, bytes) << WideToAnsi(name);
+  }
+  SelectOnly(Window->lvKeyValues, {L"Hidden"});
+  ASSERT_TRUE(WithModal([&] { Window->pmnuValues_EditValueClick(nullptr); },
+                        {[=] {
+                          ed->edtValueStr->SetText(L"changed");
+                          ed->btnOk->Click();
+                        }}));
+  ASSERT_TRUE(Read(Data, L"Hidden", type, raw));
+  EXPECT_EQ(raw, Sz(L"changed"));
+  EXPECT_EQ(Window->GetStatusText(), L"String value saved.");
 }
 
 TEST_F(Editor, EditAnIntegerTypedInHexAndCheckedOnTheOtherPages) {
