@@ -32,6 +32,7 @@ const wchar_t* const BookmarksLoadFailed =
 const wchar_t* const InvalidKeyName = L"Invalid key name.";
 const wchar_t* const InvalidBookmarkName = L"Invalid bookmark name.";
 const wchar_t* const ExportAborted = L"Export aborted.";
+const wchar_t* const ImportFailedStatus = L"Import failed.";
 const wchar_t* const RegistryFileExported = L"Registry file exported.";
 const wchar_t* const RegistryFileImported = L"Registry file imported.";
 const wchar_t* const ExportStopped = L"Export stopped; no file was written.";
@@ -418,9 +419,12 @@ bool TCommonLogic::ImportFile(const String& FileName, const std::function<void()
     if (OnShowMessage) OnShowMessage(FileName + L"\n\n" + E.Message());
     return false;
   } catch (const Exception& E) {
+    // The status no longer says the import is under way.
+    SetStatusText(AppText::ImportFailedStatus);
     ShowException(E, AppText::ImportFailed);
     return false;
   } catch (const std::exception& E) {
+    SetStatusText(AppText::ImportFailedStatus);
     ShowException(AsException(E), AppText::ImportFailed);
     return false;
   }

@@ -36,6 +36,7 @@ extern const wchar_t* const BookmarksLoadFailed;
 extern const wchar_t* const InvalidKeyName;       // "Invalid key name."
 extern const wchar_t* const InvalidBookmarkName;  // "Invalid bookmark name."
 extern const wchar_t* const ExportAborted;        // "Export aborted."
+extern const wchar_t* const ImportFailedStatus;   // "Import failed." (the status after an import that raised)
 extern const wchar_t* const RegistryFileExported; // "Registry file exported."
 extern const wchar_t* const RegistryFileImported; // "Registry file imported."
 extern const wchar_t* const ExportStopped;         // "Export stopped; no file was written."

@@ -255,6 +255,21 @@ TEST_F(Commands, ImportFailuresAreReportedNotAnnouncedAsSuccess) {
   EXPECT_NE(Window->GetStatusText().find(L"skipped (first at line 3)"), String::npos)
       << WideToAnsi(Window->GetStatusText());
 
+  // A write the registry refuses (a value name beyond its limit) stops the
+  // import with the error dialog; the status says it failed instead of
+  // still saying the import is under way.
+  {
+    std::ofstream out(WideToAnsi(file), std::ios::binary);
+    out << "REGEDIT4\r\n[HKEY_CURRENT_USER\\" << WideToAnsi(Data) << "\\Long]\r\n\"" << std::string(20000, 'n')
+        << "\"=\"1\"\r\n";
+  }
+  Errors.clear();
+  Window->mnuFile_ImportClick(nullptr);
+  EXPECT_EQ(Window->GetStatusText(), L"Import failed.");
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(Errors[0].rfind(L"An exception occurrred attempting to import a registry file", 0), 0u)
+      << WideToAnsi(Errors[0]);
+
   // A file that can't be read is reported, not announced as imported.
   DeleteFileW(file.c_str());
   Errors.clear();
