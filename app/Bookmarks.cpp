@@ -62,21 +62,24 @@ std::string ReadFileBytes(const String& FileName) {
 
 void WriteFileBytes(const String& FileName, const std::string& Bytes) {
   const std::filesystem::path target = FsPath(FileName);
+  // A read-only file is not replaced (writing it in place would fail too).
+  std::error_code ec;
+  const auto st = std::filesystem::status(target, ec);
+  if (!ec && std::filesystem::exists(st) &&
+      (st.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none)
+    throw EFCreateError(L"Cannot create file \"" + FileName + L"\": the file is read-only.");
   std::filesystem::path temp = target;
   temp += L".tmp~";
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     if (!out) throw EFCreateError(L"Cannot create file \"" + FileName + L"\".");
     out.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
-    out.flush();
+    out.close();  // a failed close loses what was buffered, as a failed write does
     if (!out) {
-      out.close();
-      std::error_code ec;
       std::filesystem::remove(temp, ec);
       throw EWriteError(L"Error writing file \"" + FileName + L"\".");
     }
   }
-  std::error_code ec;
   std::filesystem::rename(temp, target, ec);
   if (ec) {
     std::filesystem::remove(temp, ec);

@@ -564,6 +564,22 @@ TEST_F(Editor, ExportWithoutAKeyOrCancelledIsAborted) {
   ASSERT_EQ(Errors.size(), 1u);
   EXPECT_EQ(Errors[0].rfind(L"An exception occurred attempting to export a registry file.", 0), 0u)
       << WideToAnsi(Errors[0]);
+
+  // A read-only file is neither replaced nor announced as written, and no
+  // temporary file is left beside it.
+  const String kept = TempFile(L"readonly.reg");
+  std::ofstream(WideToAnsi(kept), std::ios::binary) << "KEEP";
+  ASSERT_TRUE(SetFileAttributesW(kept.c_str(), FILE_ATTRIBUTE_READONLY));
+  AnswerFileDialogs(kept);
+  Errors.clear();
+  Window->mnuFile_ExportClick(nullptr);
+  SetFileAttributesW(kept.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(Window->GetStatusText(), L"Export aborted.");
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_NE(Errors[0].find(L"read-only"), String::npos) << WideToAnsi(Errors[0]);
+  std::ifstream in(WideToAnsi(kept), std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), "KEEP");
+  EXPECT_EQ(GetFileAttributesW((kept + L".tmp~").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 // ---------------------------------------------------------------------------
