@@ -154,7 +154,11 @@ void TfrmOptions::LoadControls() {
   SetLeft(dm.GetOption(SettingName::OptLeft).AsInteger());
   SetShowHint(dm.GetOption(SettingName::ShowHints).AsBoolean());
   chkPreloadHasChildren->SetChecked(dm.GetOption(SettingName::PreloadHasChildren).AsBoolean());
-  rgrpDragHandleStyle->SetItemIndex(dm.GetOption(SettingName::DragHandleStyle).AsInteger());
+  // A stored number outside the three items (a hand-edited setting) shows
+  // as "Double Bar", the grip the window gives it, instead of stopping the
+  // dialog from opening.
+  const int grip = dm.GetOption(SettingName::DragHandleStyle).AsInteger();
+  rgrpDragHandleStyle->SetItemIndex(grip == 0 || grip == 1 ? grip : 2);
   chkTbrCloseButton->SetChecked(dm.GetOption(SettingName::CloseButtonDocked).AsBoolean());
   chkTbrFullSizeMenu->SetChecked(dm.GetOption(SettingName::FullSizeMenu).AsBoolean());
   chkTbrXPThemes->SetChecked(dm.GetOption(SettingName::ToolbarXPThemes).AsBoolean());

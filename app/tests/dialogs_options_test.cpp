@@ -68,6 +68,21 @@ TEST_F(OptionsTest, ShowsTheStoredSettingsAndTheDefaultFont) {
   EXPECT_TRUE(Messages().Texts.empty());
 }
 
+// A grip style stored outside the three items (edited by hand) still lets
+// the dialog open; it shows the double bar, the grip the window draws for it.
+TEST_F(OptionsTest, AGripStyleOutOfRangeShowsTheDoubleBar) {
+  for (int stored : {3, -1, INT_MIN, INT_MAX}) {
+    dm->SetOption(L"DragHandleStyle", stored);
+    bool shown = false;
+    RunModal(form, [&] {
+      shown = form->GetVisible();
+      EXPECT_EQ(form->rgrpDragHandleStyle->GetItemIndex(), 2) << stored;
+      form->btnCancel->Click();
+    });
+    EXPECT_TRUE(shown) << stored;
+  }
+}
+
 TEST_F(OptionsTest, OkStoresEverySettingAndWritesThem) {
   const bool preload = dm->GetOption(L"PreloadHasChildren").AsBoolean();
   TModalResult r = RunModal(form, [&] {
