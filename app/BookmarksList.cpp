@@ -1,6 +1,19 @@
 // The bookmarks list and its file.
 #include "app/Main.h"
 
+namespace {
+
+// Whether the file can be opened for reading now.
+bool FileReadable(const String& FileName) {
+  HANDLE h = CreateFileW(FileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(h);
+  return true;
+}
+
+}  // namespace
+
 String TfrmMain::GetBookmarkFileName(bool UseDefault) {
   if (!UseDefault) {
     String name = dmodCommon->OptionString(SettingName::BookmarkFile);
@@ -79,6 +92,12 @@ void TfrmMain::lvBookmarksKeyDown(TObject*, WORD& Key, TShiftState) {
 
 void TfrmMain::SaveBookmarks(const String& FileName) {
   std::vector<TBookmark> list;
+  if (!unreadBookmarkFile_.empty() && AnsiSameText(unreadBookmarkFile_, FileName) && FileExists(FileName)) {
+    // The file's bookmarks come first, as a load would have put them; a
+    // file still unreadable (the failure reported) is left as it is.
+    if (!dmodCommon->Logic.LoadBookmarks(FileName, list)) return;
+    unreadBookmarkFile_.clear();
+  }
   for (int i = 0; i < lvBookmarks->Items()->GetCount(); ++i)
     if (auto* b = ItemBookmark(lvBookmarks->Items()->GetItem(i))) list.push_back(*b);
   if (dmodCommon->Logic.SaveBookmarks(FileName, list)) SetStatusText(L"Bookmarks saved.");
@@ -88,8 +107,10 @@ void TfrmMain::LoadBookmarks(const String& FileName, bool ClearFirst) {
   // A missing file is no failure: the list stays as it is.
   bool exists = FileExists(FileName);
   std::vector<TBookmark> list;
-  dmodCommon->Logic.LoadBookmarks(FileName, list);
+  const bool loaded = dmodCommon->Logic.LoadBookmarks(FileName, list);
+  if (AnsiSameText(unreadBookmarkFile_, FileName)) unreadBookmarkFile_.clear();
   if (!exists) return;
+  if (!loaded && list.empty() && !FileReadable(FileName)) unreadBookmarkFile_ = FileName;
   lvBookmarks->Items()->BeginUpdate();
   if (ClearFirst) lvBookmarks->Items()->Clear();
   for (const TBookmark& b : list) AddBookmarkItem(b.Description, b.RootKey, b.KeyPath);

@@ -290,6 +290,10 @@ class TfrmMain : public TForm {
   String LayoutKey(const wchar_t* Name) const;
   String ToolbarsKey() const { return SettingsKey + L"\\Toolbars"; }
   bool shown_ = false;
+  // A bookmark file that a load could not read at all (locked by another
+  // program, say): its bookmarks are not in the list, so the save reads it
+  // again first instead of replacing it with the list alone.
+  String unreadBookmarkFile_;
 };
 
 extern TfrmMain* frmMain;

@@ -628,6 +628,55 @@ TEST_F(MainWindow, BookmarksAreAddedRenamedSavedAndRestored) {
   EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Marked");
 }
 
+// A bookmark file that can't be read at start-up (another program holds it
+// locked) is not replaced at close by a list that lacks its bookmarks: they
+// are read again then and kept ahead of the ones added meanwhile; a file
+// still unreadable is left as it is.
+TEST_F(MainWindow, ABookmarkFileUnreadableAtStartIsNotOverwrittenAtClose) {
+  CreateKey(String(Data) + L"\\New");
+  const std::string stored = "Kept\r\nHKEY_CURRENT_USER\r\n\\Software\r\n";
+  auto writeFile = [&] {
+    FILE* f = _wfopen(BookmarkFile.c_str(), L"wb");
+    ASSERT_NE(f, nullptr);
+    fwrite(stored.data(), 1, stored.size(), f);
+    fclose(f);
+  };
+  auto readFile = [&] {
+    FILE* f = _wfopen(BookmarkFile.c_str(), L"rb");
+    std::string s;
+    if (!f) return s;
+    char buf[512];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+    fclose(f);
+    return s;
+  };
+  auto lock = [&] {
+    return CreateFileW(BookmarkFile.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  };
+  for (bool freedBeforeClose : {true, false}) {
+    writeFile();
+    HANDLE held = lock();
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Errors.clear();
+    StartWindow();
+    EXPECT_EQ(Errors.size(), 1u);  // the load failure is reported
+    EXPECT_EQ(Window->lvBookmarks->Items()->GetCount(), 0);
+    TTreeExNode* added = Open(L"New");
+    ASSERT_NE(added, nullptr);
+    Window->AddBookmark(added);
+    Window->lvBookmarks->Items()->GetItem(0)->CancelEdit();
+    if (freedBeforeClose) CloseHandle(held);
+    CloseWindow();
+    if (!freedBeforeClose) CloseHandle(held);
+    StopForms();
+    if (freedBeforeClose)
+      EXPECT_EQ(readFile(), stored + "New\r\nHKEY_CURRENT_USER\r\n\\" + WideToAnsi(Data) + "\\New\r\n");
+    else
+      EXPECT_EQ(readFile(), stored);
+  }
+}
+
 TEST_F(MainWindow, ListStyleCommandsFollowTheFocusedList) {
   StartWindow();
   Window->ListEnter(Window->lvBookmarks);
