@@ -16,6 +16,12 @@ void OpenOrRaise(TRegistry& reg, TRegRoot root, const String& keyPath, const wch
     throw ERegistryException(String(text) + Where(keyPath, name));
 }
 
+// Writes the copied value into the key Reg has open, byte for byte.
+void WriteCopy(TRegistry& Reg, const String& Name, const TRegRawValue& Raw) {
+  TRegKey key(Reg.GetCurrentKey(), Reg.GetCurrentPath());
+  RegWriteExact(key, Name, Raw.Type, std::string(Raw.Data.begin(), Raw.Data.end()));
+}
+
 }  // namespace
 
 void cValue::Update(TRegRoot root, const String& keyPath) {
@@ -61,10 +67,10 @@ void cValue::RenameInKey(TRegistry& reg, TRegRoot root, const String& keyPath, c
     if (!reg.DeleteValue(oldName))
       throw ERegistryException(String(cValueText::RenameFailed) + Where(reg.GetCurrentPath(), oldName));
     try {
-      reg.WriteRaw(newName, raw);
+      WriteCopy(reg, newName, raw);
     } catch (...) {
       try {
-        reg.WriteRaw(oldName, raw);
+        WriteCopy(reg, oldName, raw);
       } catch (...) {
       }
       throw;
@@ -72,7 +78,7 @@ void cValue::RenameInKey(TRegistry& reg, TRegRoot root, const String& keyPath, c
   } else {
     // An exact copy of type and bytes (any size, zero included); the old
     // value goes last.
-    reg.WriteRaw(newName, raw);
+    WriteCopy(reg, newName, raw);
     if (!reg.DeleteValue(oldName)) {
       reg.DeleteValue(newName);
       throw ERegistryException(String(cValueText::RenameFailed) + Where(reg.GetCurrentPath(), oldName));

@@ -119,18 +119,6 @@ struct TWalk {
   }
 };
 
-// Writes a value's bytes as they are. Given text that doesn't end in a NUL,
-// the system adds one when the character after the data happens to be a
-// NUL; a byte that is not NUL after the data keeps the size exact.
-void WriteExact(TRegKey& Key, const String& Name, DWORD Type, const std::string& Data) {
-  const bool text = Type == REG_SZ || Type == REG_EXPAND_SZ || Type == REG_MULTI_SZ;
-  if (!text || Data.empty()) return Key.WriteValue(Name, Type, Data);
-  std::string padded;
-  padded.reserve(Data.size() + 3);
-  padded.append(Data).append(3, '\xFF');
-  Key.WriteValue(Name, Type, padded.data(), static_cast<DWORD>(Data.size()));
-}
-
 // Applies an import. Each registry call waits on the system far longer
 // than it computes, so several writer threads each create (open) the key of
 // a section and write its values, for the same reason the export reads side
@@ -282,7 +270,7 @@ class TRegistrySink : public IRegFileSink {
               if (op.Delete)
                 key.DeleteValue(op.Name);
               else
-                WriteExact(key, op.Name, op.Type, op.Data);
+                RegWriteExact(key, op.Name, op.Type, op.Data);
             }
         } catch (...) {
           failure = std::current_exception();

@@ -57,7 +57,12 @@ void Write(const std::wstring& Path, const std::wstring& Name, DWORD Type, const
   Key k;
   ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, Path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                                            &k.H, nullptr));
-  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(k.H, Name.c_str(), 0, Type, reinterpret_cast<const BYTE*>(Bytes.data()),
+  // Given text that doesn't end in a NUL, the system adds one when a NUL
+  // happens to follow the data: bytes that are not NUL after it keep the
+  // stored size exact.
+  std::string padded = Bytes;
+  padded.append(3, '\xFF');
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(k.H, Name.c_str(), 0, Type, reinterpret_cast<const BYTE*>(padded.data()),
                                           static_cast<DWORD>(Bytes.size())));
 }
 

@@ -22,6 +22,7 @@ namespace reg {
 void CreateKey(const std::wstring& Path);  // with its parents; fails the test when refused
 void DeleteTree(const std::wstring& Path);  // RegDeleteTreeW and the key itself
 bool KeyExists(const std::wstring& Path);
+// Stores exactly Bytes (text without a final NUL included).
 void Write(const std::wstring& Key, const std::wstring& Name, DWORD Type, const std::string& Bytes);
 bool Read(const std::wstring& Key, const std::wstring& Name, DWORD& Type, std::string& Bytes);
 bool HasValue(const std::wstring& Key, const std::wstring& Name);

@@ -47,6 +47,7 @@ TEST_F(RegEditsT, NewKeyTakesTheFirstFreeName) {
 TEST_F(RegEditsT, RenameMovesTheWholeKeyOrRefuses) {
   Put(L"A", L"v", REG_BINARY, std::string("\x01\x02", 2));
   Put(L"A\\Sub", L"", REG_SZ, StringToRegBytes(L"deep"));
+  Put(L"A\\Sub", L"bare", REG_SZ, std::string(40, 'x'));
   MakeKey(L"Taken");
   RegEdits::RenameKey(HKCU, Node(L"A"), Node(L"B"));
   EXPECT_FALSE(KeyThere(L"A"));
@@ -56,6 +57,8 @@ TEST_F(RegEditsT, RenameMovesTheWholeKeyOrRefuses) {
   EXPECT_EQ(d, std::string("\x01\x02", 2));
   ASSERT_TRUE(Get(L"B\\Sub", L"", t, d));
   EXPECT_EQ(RegBytesToString(d), L"deep");
+  ASSERT_TRUE(Get(L"B\\Sub", L"bare", t, d));
+  EXPECT_EQ(d, std::string(40, 'x'));
 
   // A taken name, also one that differs only in letter case, names the old
   // key in the warning and changes nothing.
