@@ -118,6 +118,7 @@ void TfrmEditValue::FormShow(TObject*) {
   SetShowHint(dm.GetOption(SettingName::ShowHints).AsBoolean());
   SetTop(dm.GetOption(SettingName::EditTop).AsInteger());
   SetLeft(dm.GetOption(SettingName::EditLeft).AsInteger());
+  KeepOnScreen(this);
   edtPath->SetText(dm.GetRootKeyName(dm.EditRootKey, rnmFull) + dm.EditKeyPath);
   edtValueName->SetText(dm.EditValueName);
   outOfRange_ = nullptr;

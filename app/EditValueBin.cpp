@@ -102,6 +102,7 @@ void TfrmEditValueBin::FormShow(TObject*) {
             dm.GetOption(SettingName::EditBinWidth).AsInteger(), dm.GetOption(SettingName::EditBinHeight).AsInteger());
   heValue->SetAsText(dm.EditBinary);
   FitWholeRow();
+  KeepOnScreen(this);
   if (heValue->GetDataSize() > 0) heValue->SetSelStart(0);
   FocusControl(heValue);
   // Typing overwrites; an empty value has no byte to overwrite, so there

@@ -100,6 +100,7 @@ void TfrmFind::LoadSettings() {
   SetShowHint(dm.GetOption(SettingName::ShowHints).AsBoolean());
   SetTop(dm.GetOption(SettingName::FindTop).AsInteger());
   SetLeft(dm.GetOption(SettingName::FindLeft).AsInteger());
+  KeepOnScreen(this);
   // A stored index outside the items (a hand-edited setting) falls back to
   // the default, so the dialog always states a search type and a scope.
   int type = dm.GetOption(SettingName::FindType).AsInteger();

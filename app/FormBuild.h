@@ -2,6 +2,9 @@
 // named, placed on Parent at the given bounds.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
+
 #include "classlib/Controls.h"
 
 template <class T>
@@ -17,4 +20,30 @@ T* Place(TComponent* Owner, TWinControl* Parent, const wchar_t* Name, int L, int
 template <class T>
 T* Place(TWinControl* Parent, const wchar_t* Name, int L, int T_, int W, int H) {
   return Place<T>(Parent, Parent, Name, L, T_, W, H);
+}
+
+// Keeps a window whose stored place lies off every monitor (one since
+// removed, a damaged setting) where it can be used: a window larger than
+// the monitor's work area is made to fit it, and one whose title strip
+// shows on no monitor is moved into the work area of the nearest.
+inline void KeepOnScreen(TControl* Window) {
+  const int64_t left = Window->GetLeft(), top = Window->GetTop();
+  const int64_t width = std::max(Window->GetWidth(), 0), height = std::max(Window->GetHeight(), 0);
+  auto clampLong = [](int64_t v) { return static_cast<LONG>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+  const RECT whole{clampLong(left), clampLong(top), clampLong(left + width), clampLong(top + height)};
+  const int strip = GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYFRAME);
+  const RECT title{whole.left, whole.top, whole.right, clampLong(top + strip)};
+  HMONITOR monitor = MonitorFromRect(&title, MONITOR_DEFAULTTONULL);
+  const bool seen = monitor != nullptr;
+  if (!seen) monitor = MonitorFromRect(&whole, MONITOR_DEFAULTTONEAREST);
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!monitor || !GetMonitorInfoW(monitor, &info)) return;
+  const RECT& work = info.rcWork;
+  const int64_t w = std::min<int64_t>(width, work.right - work.left);
+  const int64_t h = std::min<int64_t>(height, work.bottom - work.top);
+  if (seen && w == width && h == height) return;
+  const int64_t l = std::clamp<int64_t>(left, work.left, work.right - w);
+  const int64_t t = std::clamp<int64_t>(top, work.top, work.bottom - h);
+  Window->SetBounds(static_cast<int>(l), static_cast<int>(t), static_cast<int>(w), static_cast<int>(h));
 }

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "app/FormBuild.h"
 #include "classlib/Clipbrd.h"
 #include "classlib/Dialogs.h"
 #include "classlib/Registry.h"
@@ -592,6 +593,7 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
     SetBounds(GetLeft(), dmodCommon->OptionInt(SettingName::Top), GetWidth(), GetHeight());
     SetBounds(dmodCommon->OptionInt(SettingName::Left), GetTop(), GetWidth(), GetHeight());
     ApplySizeOptions();
+    KeepOnScreen(this);
     switch (dmodCommon->OptionInt(SettingName::WindowState)) {
       case 0: SetWindowState(wsNormal); break;
       case 1: SetWindowState(wsMinimized); break;

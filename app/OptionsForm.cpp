@@ -152,6 +152,7 @@ void TfrmOptions::LoadControls() {
   TCommonLogic& dm = *logic_;
   SetTop(dm.GetOption(SettingName::OptTop).AsInteger());
   SetLeft(dm.GetOption(SettingName::OptLeft).AsInteger());
+  KeepOnScreen(this);
   SetShowHint(dm.GetOption(SettingName::ShowHints).AsBoolean());
   chkPreloadHasChildren->SetChecked(dm.GetOption(SettingName::PreloadHasChildren).AsBoolean());
   // A stored number outside the three items (a hand-edited setting) shows

@@ -165,6 +165,53 @@ TEST_F(Editor, RestartRestoresToolbarPositionsLayoutsAndTheSelectedKey) {
   EXPECT_EQ(Window->GetStatusText(), L"Y..yes, Captain?!?");
 }
 
+// Windows stored off every monitor (a monitor since removed, a damaged
+// setting) open where they can be used: the main window and the four
+// dialogs that keep their place come up inside the screen's work area.
+TEST_F(Editor, WindowsStoredOffTheScreenOpenOnIt) {
+  Write(Data, L"s", REG_SZ, Sz(L"x"));
+  Write(Data, L"b", REG_BINARY, std::string("\x01", 1));
+  for (uint32_t stored : {5000u, 0x80000000u}) {
+    for (const auto& [section, name] : std::vector<std::pair<String, String>>{
+             {L"MainForm", L"Top"}, {L"MainForm", L"Left"}, {L"EditForm", L"EditTop"}, {L"EditForm", L"EditLeft"},
+             {L"EditBinForm", L"EditBinTop"}, {L"EditBinForm", L"EditBinLeft"}, {L"FindForm", L"FindTop"},
+             {L"FindForm", L"FindLeft"}, {L"OptionsForm", L"OptTop"}, {L"OptionsForm", L"OptLeft"}})
+      Write(Settings + L"\\" + section, name, REG_DWORD, Dw(stored));
+    Write(Settings + L"\\MainForm", L"Width", REG_DWORD, Dw(100000));
+    Start();
+    std::vector<String> off;
+    auto check = [&](TCustomForm* Form) {
+      RECT r{}, work{};
+      GetWindowRect(Form->GetHandle(), &r);
+      SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+      if (r.left < work.left || r.top < work.top || r.right > work.right || r.bottom > work.bottom)
+        off.push_back(Form->GetName());
+    };
+    check(Window);
+    ASSERT_NE(Open(), nullptr);
+    for (const wchar_t* value : {L"s", L"b"}) {
+      SelectOnly(Window->lvKeyValues, {value});
+      ASSERT_TRUE(WithModal([&] { Window->pmnuValues_EditValueClick(nullptr); },
+                            {[&] {
+                              TCustomForm* shown = F.EditValue->GetVisible() ? static_cast<TCustomForm*>(F.EditValue)
+                                                                             : F.EditValueBin;
+                              check(shown);
+                              shown->SetModalResult(mrCancel);
+                            }}));
+    }
+    ASSERT_TRUE(WithModal([&] { Window->mnuEdit_FindClick(nullptr); }, {[&] {
+                            check(F.Find);
+                            F.Find->SetModalResult(mrCancel);
+                          }}));
+    ASSERT_TRUE(WithModal([&] { Window->mnuFile_PreferencesClick(nullptr); }, {[&] {
+                            check(F.Options);
+                            F.Options->btnCancel->Click();
+                          }}));
+    Stop();
+    EXPECT_TRUE(off.empty()) << stored << ": " << WideToAnsi(off.front());
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Value editors.
 
