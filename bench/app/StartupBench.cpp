@@ -1,10 +1,13 @@
 // Start-up of Zembrio.exe against the system's own registry editor
 // (regedit.exe) on the same machine: from the process start to its main
 // window shown with the root keys in its tree. Rounds alternate between the
-// two programs; the best round of each counts. Each program is ended
-// without closing (no settings are written, so every round starts alike).
+// two programs, and so does which of them starts first in a round (each
+// then follows the other's end as often); the best round of each counts.
+// Each program is ended without closing (no settings are written, so every
+// round starts alike).
 //   BENCH app.startup_vs_regedit <ours / regedit> ratio
-// ZEMBRIO_BENCH_DETAIL=1 adds each program's best time in milliseconds.
+// ZEMBRIO_BENCH_DETAIL=1 adds each round's times and each program's best
+// and median time in milliseconds.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -14,59 +17,42 @@
 #include <cstdlib>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace {
 
-constexpr int kRounds = 11;
+// Enough rounds that each program has a good chance of a round undisturbed
+// by other work on a busy machine.
+constexpr int kRounds = 21;
 constexpr DWORD kWatchdogMs = 30000;
 
-struct TFind {
-  DWORD Pid;
-  HWND Found;
-};
-
-// A tree view among the window's descendants holding at least Items items.
-bool HasTreeWith(HWND Top, LRESULT Items) {
-  struct TTree {
-    LRESULT Need;
-    bool Ok;
-  } t{Items, false};
-  EnumChildWindows(
-      Top,
-      [](HWND W, LPARAM P) -> BOOL {
-        auto* t = reinterpret_cast<TTree*>(P);
-        // The class is the system's tree view or a class made from it
-        // (its name then holds the system class's name).
-        wchar_t cls[128];
-        if (GetClassNameW(W, cls, 128) && wcsstr(cls, WC_TREEVIEWW) && IsWindowVisible(W) &&
-            SendMessageW(W, TVM_GETCOUNT, 0, 0) >= t->Need) {
-          t->Ok = true;
-          return FALSE;
-        }
-        return TRUE;
+// A tree view among the descendants of the thread's top-level windows,
+// shown or not; null when there is none yet. The class is the system's tree
+// view or a class made from it (its name then holds the system class's
+// name).
+HWND FindTree(DWORD Thread) {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      Thread,
+      [](HWND Top, LPARAM P) -> BOOL {
+        EnumChildWindows(
+            Top,
+            [](HWND W, LPARAM P) -> BOOL {
+              wchar_t cls[128];
+              if (!GetClassNameW(W, cls, 128) || !wcsstr(cls, WC_TREEVIEWW)) return TRUE;
+              *reinterpret_cast<HWND*>(P) = W;
+              return FALSE;
+            },
+            P);
+        return *reinterpret_cast<HWND*>(P) == nullptr;
       },
-      reinterpret_cast<LPARAM>(&t));
-  return t.Ok;
+      reinterpret_cast<LPARAM>(&found));
+  return found;
 }
 
-// The process's visible top-level window whose tree holds the top item and
+// The tree is shown (with its top-level window) and holds the top item and
 // the six root keys.
-HWND ReadyWindow(DWORD Pid) {
-  TFind f{Pid, nullptr};
-  EnumWindows(
-      [](HWND W, LPARAM P) -> BOOL {
-        auto* f = reinterpret_cast<TFind*>(P);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(W, &pid);
-        if (pid == f->Pid && IsWindowVisible(W) && HasTreeWith(W, 7)) {
-          f->Found = W;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&f));
-  return f.Found;
-}
+bool TreeReady(HWND Tree) { return IsWindowVisible(Tree) && SendMessageW(Tree, TVM_GETCOUNT, 0, 0) >= 7; }
 
 // Milliseconds from CreateProcess to the ready window; negative on failure.
 double TimeStart(const std::wstring& Exe) {
@@ -77,8 +63,16 @@ double TimeStart(const std::wstring& Exe) {
   auto t0 = std::chrono::steady_clock::now();
   if (!CreateProcessW(Exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
   double ms = -1;
+  // The program is watched every millisecond at little cost to it: its
+  // tree window is looked for among its main thread's windows until found,
+  // and then only asked whether it is shown and how many items it holds
+  // (going through every window of every process each time would load the
+  // window server that both programs need, and slow most the one that
+  // makes more requests of it).
+  HWND tree = nullptr;
   for (;;) {
-    if (ReadyWindow(pi.dwProcessId)) {
+    if (!tree || !IsWindow(tree)) tree = FindTree(pi.dwThreadId);
+    if (tree && TreeReady(tree)) {
       ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
       break;
     }
@@ -109,19 +103,31 @@ int main() {
   // system warm up alike for both.
   TimeStart(ours);
   TimeStart(theirs);
-  double bestOurs = 1e30, bestTheirs = 1e30;
+  const bool detail = getenv("ZEMBRIO_BENCH_DETAIL") != nullptr;
+  std::vector<double> timesOurs, timesTheirs;
   for (int i = 0; i < kRounds; ++i) {
-    double a = TimeStart(ours);
-    double b = TimeStart(theirs);
+    double a, b;
+    if (i % 2 == 0) {
+      a = TimeStart(ours);
+      b = TimeStart(theirs);
+    } else {
+      b = TimeStart(theirs);
+      a = TimeStart(ours);
+    }
     if (a < 0 || b < 0) {
       std::fprintf(stderr, "startup bench: %ls did not show its window\n", a < 0 ? ours.c_str() : theirs.c_str());
       return 1;
     }
-    bestOurs = std::min(bestOurs, a);
-    bestTheirs = std::min(bestTheirs, b);
+    if (detail) std::printf("  round %2d: Zembrio %6.1f ms, regedit %6.1f ms\n", i + 1, a, b);
+    timesOurs.push_back(a);
+    timesTheirs.push_back(b);
   }
-  std::printf("BENCH app.startup_vs_regedit %.3f ratio\n", bestOurs / bestTheirs);
-  if (getenv("ZEMBRIO_BENCH_DETAIL"))
-    std::printf("  best start: Zembrio %.1f ms, regedit %.1f ms\n", bestOurs, bestTheirs);
+  std::sort(timesOurs.begin(), timesOurs.end());
+  std::sort(timesTheirs.begin(), timesTheirs.end());
+  std::printf("BENCH app.startup_vs_regedit %.3f ratio\n", timesOurs[0] / timesTheirs[0]);
+  if (detail) {
+    std::printf("  best start: Zembrio %.1f ms, regedit %.1f ms\n", timesOurs[0], timesTheirs[0]);
+    std::printf("  median start: Zembrio %.1f ms, regedit %.1f ms\n", timesOurs[kRounds / 2], timesTheirs[kRounds / 2]);
+  }
   return 0;
 }
