@@ -594,12 +594,11 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
     SetBounds(dmodCommon->OptionInt(SettingName::Left), GetTop(), GetWidth(), GetHeight());
     ApplySizeOptions();
     KeepOnScreen(this);
-    switch (dmodCommon->OptionInt(SettingName::WindowState)) {
-      case 0: SetWindowState(wsNormal); break;
-      case 1: SetWindowState(wsMinimized); break;
-      case 2: SetWindowState(wsMaximized); break;
-      default: break;
-    }
+    // A state the window has already is not set again: at start-up that
+    // would show the window before its tree and lists are filled.
+    const int state = dmodCommon->OptionInt(SettingName::WindowState);
+    if (state >= 0 && state <= 2 && static_cast<TWindowState>(state) != GetWindowState())
+      SetWindowState(static_cast<TWindowState>(state));
     // The split was stored from the window as it was at the close (often
     // maximised): it is given again once the window has its state.
     ApplySplitOption();

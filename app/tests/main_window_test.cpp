@@ -224,6 +224,43 @@ TEST_F(MainWindow, FirstStartUsesDefaultsAndShowsTheRootKeys) {
   EXPECT_EQ(Window->lvFindResults->Columns()->GetCount(), 4);
 }
 
+// The items in the tree when the watched window is first shown; -1 until then.
+struct TFirstShowWatch {
+  static inline TfrmMain* Window = nullptr;
+  static inline int TreeItems = -1;
+  HHOOK Hook;
+  explicit TFirstShowWatch(TfrmMain* W) {
+    Window = W;
+    TreeItems = -1;
+    Hook = SetWindowsHookExW(WH_CALLWNDPROC, &Proc, nullptr, GetCurrentThreadId());
+  }
+  ~TFirstShowWatch() {
+    UnhookWindowsHookEx(Hook);
+    Window = nullptr;
+  }
+  static LRESULT CALLBACK Proc(int Code, WPARAM W, LPARAM L) {
+    const auto* m = reinterpret_cast<const CWPSTRUCT*>(L);
+    if (Code == HC_ACTION && m->message == WM_SHOWWINDOW && m->wParam && TreeItems < 0 && Window &&
+        Window->HandleAllocated() && m->hwnd == Window->GetHandle())
+      TreeItems = Window->treeRegTree->Items()->GetCount();
+    return CallNextHookEx(nullptr, Code, W, L);
+  }
+};
+
+// The window appears with its tree filled, not empty and filling in view
+// (on a first start and after any close in the normal state).
+TEST_F(MainWindow, TheWindowAppearsWithTheRootKeysInItsTree) {
+  StartForms();
+  Window = F.Main;
+  {
+    TFirstShowWatch watch(Window);
+    Window->Show();
+    Pump(30);
+  }
+  EXPECT_EQ(TFirstShowWatch::TreeItems, 7);
+  EXPECT_TRUE(IsWindowVisible(Window->GetHandle()));
+}
+
 TEST_F(MainWindow, DamagedSettingsReadAsDefaults) {
   // Wrong types and bad texts where numbers and layouts belong.
   WriteValue(String(Settings) + L"\\MainForm", L"Width", REG_SZ, Sz(L"wide"));
