@@ -70,8 +70,7 @@ void TExtWindowHook::SetWinControl(TWinControl* Value) {
   TControlHook* Old = DoUnhookControl();
   winControl_ = Value;
   if (Value) Value->FreeNotification(this);
-  if (Old && Old->HookCount() == 0 && GHookList && GHookList->GetHandle())
-    PostMessageW(GHookList->GetHandle(), CM_DESTROYHOOK, 0, reinterpret_cast<LPARAM>(Old));
+  if (Old && Old->HookCount() == 0 && GHookList) GHookList->Release(Old);
   if (WasActive)
     HookControl();
   else
@@ -89,6 +88,10 @@ void TExtWindowHook::Notification(TComponent* AComponent, TOperation Operation) 
     SetWinControl(nullptr);
     active_ = WasActive;
   }
+  // The control itself goes: a control hook kept for it (all its hooks
+  // switched off) cannot serve it again.
+  if (GHookList)
+    if (TControlHook* H = GHookList->FindControlHook(AComponent); H && H->HookCount() == 0) GHookList->Release(H);
 }
 
 HWND TExtWindowHook::GetHookHandle() {
@@ -285,10 +288,10 @@ THookList::~THookList() {
   if (handle_) DeallocateHWnd(handle_);
 }
 
-TControlHook* THookList::FindControlHook(TWinControl* Control) const {
+TControlHook* THookList::FindControlHook(const TComponent* Control) const {
   if (!Control) return nullptr;
   for (TControlHook* H : items_)
-    if (H->GetControl() == Control) return H;
+    if (static_cast<const TComponent*>(H->GetControl()) == Control) return H;
   return nullptr;
 }
 
@@ -308,6 +311,14 @@ bool THookList::Contains(TControlHook* Hook) const {
 
 void THookList::Remove(TControlHook* Hook) {
   items_.erase(std::remove(items_.begin(), items_.end(), Hook), items_.end());
+}
+
+void THookList::Release(TControlHook* Hook) {
+  // Its window may already be gone while a re-hook request for it waits
+  // in the queue (a control's window goes before the control is marked as
+  // being destroyed): that request then finds no control.
+  Hook->SetControl(nullptr);
+  if (handle_) PostMessageW(handle_, CM_DESTROYHOOK, 0, reinterpret_cast<LPARAM>(Hook));
 }
 
 void THookList::WndProc(TMessage& Msg) {

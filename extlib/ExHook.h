@@ -95,10 +95,16 @@ class THookList : public TObject {
  public:
   THookList();
   ~THookList() override;
-  TControlHook* FindControlHook(TWinControl* Control) const;
+  // The control hook of a control (also of one being destroyed, which is
+  // no TWinControl any more by then).
+  TControlHook* FindControlHook(const TComponent* Control) const;
   TControlHook* GetControlHook(TWinControl* Control);
   bool Contains(TControlHook* Hook) const;
   void Remove(TControlHook* Hook);
+  // A control hook that lost its last hook lets go of its control at once
+  // (the control may be freed before the posted free request is handled)
+  // and is freed by that request.
+  void Release(TControlHook* Hook);
   HWND GetHandle() const { return handle_; }
   size_t Count() const { return items_.size(); }
 

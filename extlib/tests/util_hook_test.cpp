@@ -193,6 +193,31 @@ TEST_F(ExtWindowHook, FreeingTheControlDetaches) {
   PumpPending();
 }
 
+TEST_F(ExtWindowHook, AFreedFormLeavesNothingThatPointsAtIt) {
+  // A form freed with its hooks on it: its window goes before its hooks
+  // do (a re-hook request is posted then), yet nothing handled afterwards
+  // may reach the freed form; likewise a form whose only hook was switched
+  // off first.
+  for (bool SwitchedOff : {false, true}) {
+    SCOPED_TRACE(SwitchedOff);
+    PumpPending();
+    auto* F = new TForm(Application);
+    auto* Hook = new TExtWindowHook(F);
+    Hook->SetWinControl(F);
+    auto* Second = new TExtWindowHook(F);
+    Second->SetWinControl(F);
+    F->Show();
+    ASSERT_NE(HookList()->FindControlHook(F), nullptr);
+    if (SwitchedOff) {
+      Hook->SetActive(false);
+      Second->SetActive(false);
+    }
+    delete F;
+    EXPECT_EQ(HookList()->FindControlHook(F), nullptr);
+    PumpPending();
+  }
+}
+
 TEST_F(ExtWindowHook, HookOnItsOwnFormIsStoredAsFlag) {
   TExtWindowHook H(Form.get());
   EXPECT_FALSE(H.IsForm());
