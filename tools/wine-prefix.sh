@@ -4,11 +4,14 @@
 set -u
 build_dir=$(cd "$1" && pwd)
 source "$(dirname "$0")/wine-env.sh" "$build_dir"
-[ -f "$WINEPREFIX/.zembrio-ready" ] && exit 0
+# Raised whenever the settings below change, so that prefixes made before
+# take them on the next run.
+ready="$WINEPREFIX/.zembrio-ready-2"
+[ -f "$ready" ] && exit 0
 mkdir -p "$build_dir"
 exec 9>"$build_dir/.wineprefix.lock"
 flock 9
-[ -f "$WINEPREFIX/.zembrio-ready" ] && exit 0
+[ -f "$ready" ] && exit 0
 
 "$WINELOADER" wineboot -i >/dev/null 2>&1 </dev/null
 # Wine's own fonts, so Tahoma, Marlett and "MS Shell Dlg" are real.
@@ -20,6 +23,11 @@ done
 # Classic look (no visual theme) so pictures and measurements are stable;
 # a crash ends the program with a trace instead of a dialog that waits;
 # no window manager decorations from X: Wine draws its own frames.
+# X focus events do not activate windows (UseTakeFocus stays at Wine's
+# default): without a window manager every activation moves the X focus,
+# and if its focus event also activated the window, two windows activated
+# one after the other would take the focus from each other for ever, the
+# first one's late focus event undoing the second activation.
 # ZEMBRIO_VISUAL_STYLE=light makes a prefix with Wine's own visual style
 # active instead (the themed painting tests run once that way).
 if [ "${ZEMBRIO_VISUAL_STYLE:-}" = light ]; then
@@ -39,11 +47,11 @@ ${theme_settings}
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Decorated"="N"
 "Managed"="N"
-"UseTakeFocus"="N"
+"UseTakeFocus"=-
 REG
 reg_win="Z:$(echo "$build_dir/prefix-settings.reg" | sed 's|/|\\|g')"
 "$WINELOADER" regedit /s "$reg_win" >/dev/null 2>&1 </dev/null
 # Settings take effect only after the server restarts.
 "$WINESERVER" -w >/dev/null 2>&1
 "$WINESERVER" -k >/dev/null 2>&1
-touch "$WINEPREFIX/.zembrio-ready"
+touch "$ready"

@@ -8,6 +8,7 @@
 #include "testsupport/Input.h"
 #include "testsupport/Pump.h"
 #include "testsupport/Registry.h"
+#include "testsupport/Runner.h"
 #include "testsupport/Watchdog.h"
 
 using namespace testsupport;
@@ -125,6 +126,38 @@ TEST(TestSupportInput, EachTestStartsWithThePointerParked) {
   const POINT p = PointerPos(), park = ParkingPlace();
   EXPECT_EQ(p.x, park.x);
   EXPECT_EQ(p.y, park.y);
+}
+
+// Windows activated one after the other faster than the display reports
+// the focus changes: the late report for an earlier window must not
+// activate it again, or two windows take the focus from each other for
+// ever and the thread never comes back from its message loop (here the
+// runner would end the program).
+TEST(TestSupportWindows, WindowsActivatedInARowLeaveTheLastActive) {
+  SetTestTimeLimit(15);
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"TestSupportPlain";
+  RegisterClassW(&wc);
+  auto make = [&] {
+    return CreateWindowExW(0, wc.lpszClassName, L"Plain", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 300, 200,
+                           nullptr, nullptr, wc.hInstance, nullptr);
+  };
+  // As after an earlier test: the window with the focus is gone.
+  HWND gone = make();
+  SetForegroundWindow(gone);
+  Click(ClientCentre(gone));
+  DestroyWindow(gone);
+  HWND first = make();
+  SetForegroundWindow(first);
+  HWND second = make();
+  SetForegroundWindow(second);
+  Click(ClientCentre(second));
+  Pump(200);
+  EXPECT_EQ(GetForegroundWindow(), second);
+  DestroyWindow(first);
+  DestroyWindow(second);
 }
 
 TEST(TestSupportRegistry, AScratchKeyIsNamedAfterTheTestAndLeavesNothing) {
