@@ -26,28 +26,32 @@ namespace {
 constexpr int kRounds = 21;
 constexpr DWORD kWatchdogMs = 30000;
 
-// A tree view among the descendants of the thread's top-level windows,
-// shown or not; null when there is none yet. The class is the system's tree
+// A tree view among the descendants of the thread's top-level windows, a
+// shown one first; null when there is none yet. The class is the system's tree
 // view or a class made from it (its name then holds the system class's
 // name).
 HWND FindTree(DWORD Thread) {
-  HWND found = nullptr;
+  struct TFound {
+    HWND Shown = nullptr, Any = nullptr;
+  } found;
   EnumThreadWindows(
       Thread,
       [](HWND Top, LPARAM P) -> BOOL {
         EnumChildWindows(
             Top,
             [](HWND W, LPARAM P) -> BOOL {
+              auto* f = reinterpret_cast<TFound*>(P);
               wchar_t cls[128];
               if (!GetClassNameW(W, cls, 128) || !wcsstr(cls, WC_TREEVIEWW)) return TRUE;
-              *reinterpret_cast<HWND*>(P) = W;
-              return FALSE;
+              if (!f->Any) f->Any = W;
+              if (IsWindowVisible(W)) f->Shown = W;
+              return f->Shown == nullptr;
             },
             P);
-        return *reinterpret_cast<HWND*>(P) == nullptr;
+        return reinterpret_cast<TFound*>(P)->Shown == nullptr;
       },
       reinterpret_cast<LPARAM>(&found));
-  return found;
+  return found.Shown ? found.Shown : found.Any;
 }
 
 // The tree is shown (with its top-level window) and holds the top item and
@@ -70,8 +74,10 @@ double TimeStart(const std::wstring& Exe) {
   // window server that both programs need, and slow most the one that
   // makes more requests of it).
   HWND tree = nullptr;
-  for (;;) {
-    if (!tree || !IsWindow(tree)) tree = FindTree(pi.dwThreadId);
+  for (int poll = 0;; ++poll) {
+    // Looked for again now and then while the one found is not shown, in
+    // case the program has another tree (say in a hidden window).
+    if (!tree || !IsWindow(tree) || (poll % 16 == 0 && !IsWindowVisible(tree))) tree = FindTree(pi.dwThreadId);
     if (tree && TreeReady(tree)) {
       ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
       break;
