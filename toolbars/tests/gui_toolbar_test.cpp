@@ -1341,7 +1341,7 @@ TEST(BarDockRows, DockRulesAndErrors) {
 
 TEST(BarPopupPosition, SubmenusKeepOpeningOnTheOppositeSide) {
   TBarItem item(nullptr);
-  TBarPopupWindow w(nullptr, nullptr, &item, false);
+  std::unique_ptr<TBarPopupWindow> w(TBarPopupWindow::CreatePopupWindow<TBarPopupWindow>(nullptr, nullptr, &item, false));
   TBarPopupPositionRec r;
   r.PositionAsSubmenu = true;
   r.MonitorRect = RECT{0, 0, 800, 600};
@@ -1351,16 +1351,16 @@ TEST(BarPopupPosition, SubmenusKeepOpeningOnTheOppositeSide) {
   r.Y = 97;
   r.W = 150;
   r.H = 200;
-  item.GetPopupPosition(nullptr, &w, r);
+  item.GetPopupPosition(nullptr, w.get(), r);
   EXPECT_EQ(r.X, 777 - 150);  // opens to the left
-  EXPECT_TRUE(w.View->State.Contains(vsOppositePopup));
+  EXPECT_TRUE(w->View->State.Contains(vsOppositePopup));
   // A deeper level that would fit on the right still opens on the left...
   TBarPopupPositionRec r2 = r;
   r2.Opposite = true;
   r2.ParentItemRect = RECT{400, 100, 600, 120};
   r2.X = 597;
   r2.Y = 97;
-  item.GetPopupPosition(nullptr, &w, r2);
+  item.GetPopupPosition(nullptr, w.get(), r2);
   EXPECT_EQ(r2.X, 597 - 150);
   // ...until it no longer fits there.
   TBarPopupPositionRec r3 = r;
@@ -1368,7 +1368,7 @@ TEST(BarPopupPosition, SubmenusKeepOpeningOnTheOppositeSide) {
   r3.ParentItemRect = RECT{10, 100, 100, 120};
   r3.X = 97;
   r3.Y = 97;
-  item.GetPopupPosition(nullptr, &w, r3);
+  item.GetPopupPosition(nullptr, w.get(), r3);
   EXPECT_EQ(r3.X, 97);
   EXPECT_EQ(r3.AnimDir, tbadRight);
   // A submenu near the bottom moves up to fit.
@@ -1381,7 +1381,7 @@ TEST(BarPopupPosition, SubmenusKeepOpeningOnTheOppositeSide) {
   r4.Y = 547;
   r4.W = 100;
   r4.H = 200;
-  item.GetPopupPosition(nullptr, &w, r4);
+  item.GetPopupPosition(nullptr, w.get(), r4);
   EXPECT_EQ(r4.Y, 570 + 3 - 200);
 }
 
