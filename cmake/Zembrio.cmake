@@ -35,6 +35,8 @@ function(zembrio_add_tests area name)
   if(WIN32)
     # Tests are console programs (gtest's main), even when they make windows.
     target_link_options(${exe} PRIVATE -mconsole)
+    # A program that crashes fails (testsupport/CrashExit.cpp).
+    target_link_libraries(${exe} PRIVATE testsupport_crashexit)
   endif()
   set_target_properties(${exe} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   add_test(NAME ${area}.${name} COMMAND ${exe} --gtest_color=no)
