@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "app/RegAccess.h"
+#include "app/RegEdits.h"
 #include "classlib/Registry.h"
 
 namespace AppText {
@@ -318,17 +319,18 @@ void TCommonLogic::WorkProgress(TObject*, uint32_t Progress, uint32_t Level, uin
 }
 
 void TCommonLogic::StopLongWork() {
-  if (working_) iorPort.StopRequested = true;
+  if (working_ && stoppable_) iorPort.StopRequested = true;
 }
 
-void TCommonLogic::RunLongWork(const String& Doing, const std::function<void()>& Work) {
+void TCommonLogic::RunLongWork(const String& Doing, const std::function<void()>& Work, bool Stoppable) {
   HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (!done) throw Exception(String(L"Unable to start the work: ") + SysErrorMessage(GetLastError()));
   std::exception_ptr failure;
   progress_ = 0;
   iorPort.StopRequested = false;
   working_ = true;
-  if (OnLongWorkState) OnLongWorkState(true);
+  stoppable_ = Stoppable;
+  if (Stoppable && OnLongWorkState) OnLongWorkState(true);
   std::thread worker;
   try {
     worker = std::thread([&] {
@@ -342,7 +344,7 @@ void TCommonLogic::RunLongWork(const String& Doing, const std::function<void()>&
   } catch (...) {
     CloseHandle(done);
     working_ = false;
-    if (OnLongWorkState) OnLongWorkState(false);
+    if (Stoppable && OnLongWorkState) OnLongWorkState(false);
     throw;
   }
   SetStatusText(Doing + L"...");
@@ -375,9 +377,22 @@ void TCommonLogic::RunLongWork(const String& Doing, const std::function<void()>&
   worker.join();
   CloseHandle(done);
   working_ = false;
-  if (OnLongWorkState) OnLongWorkState(false);
+  if (Stoppable && OnLongWorkState) OnLongWorkState(false);
   if (quit) PostQuitMessage(quitCode);
   if (failure) std::rethrow_exception(failure);
+}
+
+void TCommonLogic::DeleteKeyBranch(TRegRoot Root, const String& Path) {
+  if (working_) throw ERegEditRefused(String(L"Another operation is still under way."));
+  RunLongWork(
+      L"Deleting key",
+      [&] {
+        RegEdits::DeleteKey(Root, Path, [this](size_t Done, size_t Total) {
+          progress_ = Total ? uint64_t(Done) * 1000 / Total : 1000;
+          if (OnDeleteProgress) OnDeleteProgress(Done, Total);
+        });
+      },
+      false);
 }
 
 bool TCommonLogic::ExportKey(TRegRoot Root, const String& KeyPath, const String& FileName, bool IncludeSubKeys) {

@@ -131,7 +131,15 @@ class TCommonLogic {
   // import wrote anything (also when stopped), before the status text.
   bool ImportFile(const String& FileName, const std::function<void()>& AfterImport = {});
   const TRegImportResult& LastImport() const { return lastImport_; }
-  // Stops the export or import under way (nothing when none runs).
+  // Deletes a key with its branch (RegEdits::DeleteKey) on a worker thread
+  // while the calling thread goes on painting, the status showing the share
+  // done ("Deleting key... 40%"). Input waits meanwhile and the deletion
+  // can't be stopped. Raises what the deletion raised.
+  void DeleteKeyBranch(TRegRoot Root, const String& Path);
+  // Called on the worker as each branch below the deleted key goes.
+  TEvent<void(size_t Done, size_t Total)> OnDeleteProgress;
+  // Stops the export or import under way (nothing when none runs, nor
+  // during a deletion).
   void StopLongWork();
   bool IsWorking() const { return working_; }
   // While an export or import runs: whether a message that arrives may be
@@ -159,12 +167,14 @@ class TCommonLogic {
 
   // Runs Work on a worker thread and handles this thread's messages until
   // it ends; Work's exception is raised here. Doing is the status text's
-  // start ("Exporting registry file").
-  void RunLongWork(const String& Doing, const std::function<void()>& Work);
+  // start ("Exporting registry file"). Work that can't be stopped shows no
+  // Stop button and ignores Escape.
+  void RunLongWork(const String& Doing, const std::function<void()>& Work, bool Stoppable = true);
   void WorkProgress(TObject*, uint32_t Progress, uint32_t Level, uint32_t Max, uint32_t MaxLevel);
 
   TSearchInput last_;
   std::atomic<bool> working_{false};
+  bool stoppable_ = false;
   std::atomic<uint64_t> progress_{0};  // per mille of the work done, 0 to 1000
   std::unique_ptr<TthrdRegSearch> running_;
   std::unique_ptr<TthrdRegSearch> ended_;

@@ -28,15 +28,25 @@ const wchar_t* const FindChildFailed =
     L"FindChild failed in ExpandToBranch.  This is a symptom that Zembrio has lost synchronization with the "
     L"Registry.  Please restart the program.";
 
-// Takes the next component of a path (a leading backslash dropped, then
-// everything up to the next backslash) and leaves the rest in Path.
+// Takes the next component of a path (the backslashes before it dropped,
+// so a doubled one separates like one, then everything up to the next
+// backslash) and leaves the rest in Path.
 String NextComponent(String& Path) {
-  if (!Path.empty() && Path[0] == L'\\') Path.erase(0, 1);
+  const size_t start = Path.find_first_not_of(L'\\');
+  Path.erase(0, start == String::npos ? Path.size() : start);
   size_t p = Path.find(L'\\');
   String part = Path.substr(0, p);
   Path = p == String::npos ? String() : Path.substr(p);
   return part;
 }
+
+// The tree's change reports muted while it lives.
+struct TChangeMute {
+  TCustomTreeEx* Tree;
+  TTVChangedEvent Saved;
+  explicit TChangeMute(TCustomTreeEx* T) : Tree(T), Saved(T->OnChange) { T->OnChange = nullptr; }
+  ~TChangeMute() { Tree->OnChange = Saved; }
+};
 
 bool SameText(const String& A, const String& B) {
   return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, A.c_str(), int(A.size()), B.c_str(), int(B.size())) ==
@@ -195,12 +205,7 @@ void TfrmMain::AddSubKeys(TTreeExNode* Node, TRegistry& Reg) {
   bool byIndex = true;
   // A node being added is never the selected one: its change notice would
   // only ask the control for the selection, once per subkey.
-  struct TChangeMute {
-    TCustomTreeEx* Tree;
-    TTVChangedEvent Saved;
-    explicit TChangeMute(TCustomTreeEx* T) : Tree(T), Saved(T->OnChange) { T->OnChange = nullptr; }
-    ~TChangeMute() { Tree->OnChange = Saved; }
-  } mute(treeRegTree);
+  TChangeMute mute(treeRegTree);
   treeRegTree->Items()->BeginUpdate();
   try {
     for (int i = 0; i < names.GetCount(); ++i) {
@@ -268,6 +273,7 @@ void TfrmMain::treeRegTreeCollapsed(TObject*, TTreeExNode* Node) {
 
 void TfrmMain::treeRegTreeChange(TObject*, TTreeExNode* Node) {
   if (!Node || Node != treeRegTree->GetSelection()) return;
+  ++SelectionListings;
   LoadValues(Node);
   UpdatePathText(Node);
 }
@@ -340,8 +346,16 @@ TTreeExNode* TfrmMain::ExpandToBranch(TRegRoot Root, const String& Path, bool Re
     current = child;
     part = NextComponent(rest);
   }
+  const unsigned listings = SelectionListings;
   treeRegTree->SetSelection(current);
-  current->SetSelected(true);
+  if (SelectionListings != listings) {
+    // Selecting it listed its values: marking it selected lists them again
+    // (a key of thousands of values took twice as long to open).
+    TChangeMute mute(treeRegTree);
+    current->SetSelected(true);
+  } else {
+    current->SetSelected(true);
+  }
   ShowNode(current);
   if (treeRegTree->CanFocus()) treeRegTree->SetFocus();
   UpdatePathText(current);

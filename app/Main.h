@@ -139,6 +139,8 @@ class TfrmMain : public TForm {
   // True while the window itself starts the edit of a key's name (a new
   // key, the Rename command); any other start needs the tree focused.
   bool KeyEditRequested = false;
+  // Counts the selection changes that listed the selected key's values.
+  unsigned SelectionListings = 0;
 
   // --- Values list.
   void LoadValues(TTreeExNode* Node);

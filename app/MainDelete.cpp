@@ -80,10 +80,16 @@ void TfrmMain::DeleteKey(TTreeExNode* Node) {
   TCursor old = Screen->GetCursor();
   Screen->SetCursor(crHourGlass);
   try {
-    RegEdits::DeleteKey(root, path);
+    // A large branch takes a while: the window goes on painting meanwhile.
+    dmodCommon->Logic.DeleteKeyBranch(root, path);
     Node->Delete();
     dmodCommon->SetStatusText(L"Key deleted.");
+  } catch (const ERegEditRefused& E) {
+    dmodCommon->ShowMessageText(E.Message());
   } catch (const ERegEditFailed& E) {
+    dmodCommon->SetStatusText(L"Key delete failed.");
+    // Part of the branch may be gone: its keys are read again when shown.
+    if (Node->GetExpanded()) Node->Collapse(true);
     dmodCommon->ShowErrorText(E.Message());
   } catch (const Exception& E) {
     dmodCommon->ShowException(E, L"An exception occurred attempting to delete a registry key.");

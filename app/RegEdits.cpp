@@ -1,5 +1,7 @@
 #include "app/RegEdits.h"
 
+#include <vector>
+
 #include "app/CommonLogic.h"
 #include "app/RegAccess.h"
 
@@ -84,8 +86,25 @@ TNewValue NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath) {
   return made;
 }
 
-void DeleteKey(TRegRoot Root, const String& Path) {
-  if (ApiKeyPath(Path).empty()) throw ERegEditRefused(RootKeyRefused);
+void DeleteKey(TRegRoot Root, const String& Path, const std::function<void(size_t, size_t)>& Progress) {
+  const String path = ApiKeyPath(Path);
+  if (path.empty()) throw ERegEditRefused(RootKeyRefused);
+  TRegKey key;
+  std::vector<String> names;
+  if (Progress && key.Open(Root != RegRoot::None ? RootHandle(Root) : HKEY_CURRENT_USER, path, KEY_READ) &&
+      key.ReadKeyNames(names)) {
+    size_t done = 0;
+    for (const String& name : names) {
+      const LONG rc = key.DeleteTree(name);
+      if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
+        throw ERegEditFailed(KeyDeleteFailed + Path +
+                             (done ? L"\n\n" + UIntToStr(unsigned(done)) + L" of its " + UIntToStr(unsigned(names.size())) +
+                                         L" subkeys were deleted before the failure."
+                                   : String()));
+      Progress(++done, names.size());
+    }
+    key.Close();
+  }
   TRegistry reg;
   OnRoot(reg, Root);
   if (!reg.DeleteKey(FromRoot(Path))) throw ERegEditFailed(KeyDeleteFailed + Path);

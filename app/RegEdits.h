@@ -7,6 +7,9 @@
 // only.
 #pragma once
 
+#include <cstddef>
+#include <functional>
+
 #include "app/RegRoots.h"
 #include "classlib/Registry.h"
 
@@ -54,8 +57,11 @@ void RenameKey(TRegRoot Root, const String& OldPath, const String& NewPath);
 TNewValue NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath);
 
 // Deletes the key with all its subkeys; a key that is already gone counts
-// as a failure. A root key itself is refused.
-void DeleteKey(TRegRoot Root, const String& Path);
+// as a failure. A root key itself is refused. With Progress, the key's
+// subkeys go one branch at a time, each followed by Progress (branches
+// deleted, branches in all); a failure partway says how many went.
+void DeleteKey(TRegRoot Root, const String& Path,
+               const std::function<void(size_t Done, size_t Total)>& Progress = {});
 
 // The deletions of find results, where an alias may have taken the key or
 // value already: only what is still there after a failed deletion is a

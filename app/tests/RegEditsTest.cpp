@@ -1,5 +1,8 @@
 // The editor's registry changes without its windows: new keys and values,
 // key renames and the deletions, with the texts they raise.
+#include <utility>
+#include <vector>
+
 #include "app/Cvalue.h"
 #include "app/RegEdits.h"
 #include "app/tests/RegTestKey.h"
@@ -142,6 +145,28 @@ TEST_F(RegEditsT, DeletingKeys) {
             failed + Node(L"Kept") + L"\\");
   RegistryClearFaults();
   EXPECT_TRUE(KeyThere(L"Kept"));
+}
+
+// A branch deleted with progress goes one subkey at a time; a failure
+// partway says how much of it went.
+TEST_F(RegEditsT, DeletingAKeyWithProgressReportsEachSubkeyAndWhatAFailureLeft) {
+  for (const wchar_t* sub : {L"B\\1\\deep", L"B\\2", L"B\\3", L"B\\4"}) MakeKey(sub);
+  Put(L"B", L"v", REG_SZ, StringToRegBytes(L"x"));
+  std::vector<std::pair<size_t, size_t>> seen;
+  RegEdits::DeleteKey(HKCU, Node(L"B"), [&](size_t Done, size_t Total) { seen.emplace_back(Done, Total); });
+  EXPECT_EQ(seen, (std::vector<std::pair<size_t, size_t>>{{1, 4}, {2, 4}, {3, 4}, {4, 4}}));
+  EXPECT_FALSE(KeyThere(L"B"));
+
+  for (const wchar_t* sub : {L"C\\1", L"C\\2", L"C\\3", L"C\\4"}) MakeKey(sub);
+  auto failFromThird = [&](size_t Done, size_t) {
+    if (Done == 2) RegistryFailNext(L"RegDeleteKey", -1, ERROR_ACCESS_DENIED);
+  };
+  EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::DeleteKey(HKCU, Node(L"C"), failFromThird); }),
+            L"Unable to successfully delete the registry key.  The key may have been deleted or renamed.\n\nKey: " +
+                Node(L"C") + L"\n\n2 of its 4 subkeys were deleted before the failure.");
+  RegistryClearFaults();
+  EXPECT_TRUE(KeyThere(L"C\\3"));
+  EXPECT_TRUE(KeyThere(L"C\\4"));
 }
 
 TEST_F(RegEditsT, DeletingFoundValues) {

@@ -492,6 +492,18 @@ TEST_F(Commands, AddressesWithTheUsualRootAbbreviationsOpenAndUnknownRootsAreRep
   EXPECT_EQ(Messages(), std::vector<String>{L"The requested key does not exist:\n\nHKEY_NOWHERE\\Software"});
   EXPECT_TRUE(Errors.empty());
   EXPECT_EQ(Window->GetSelectedNode(), before);
+
+  // Doubled and final backslashes separate like single ones (a doubled one
+  // had opened the key before it, without a word).
+  String doubled;
+  for (wchar_t c : String(L"HKEY_CURRENT_USER\\") + Data + L"\\Abbr\\") doubled += c == L'\\' ? String(L"\\\\") : String(1, c);
+  ASSERT_NE(Open(), nullptr);
+  Messages().clear();
+  ASSERT_TRUE(type(doubled));
+  EXPECT_TRUE(PumpUntil([&] { return Window->GetSelectedNode() && Window->GetSelectedNode()->GetText() == L"Abbr"; },
+                        10000));
+  EXPECT_EQ(Window->txtPath->GetText(), String(L"HKEY_CURRENT_USER\\") + Data + L"\\Abbr");
+  EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(Commands, ABookmarkedKeyThatAnotherProgramDeletedIsReportedAndDropsFromTheTree) {
@@ -518,4 +530,48 @@ TEST_F(Commands, ABookmarkedKeyThatAnotherProgramDeletedIsReportedAndDropsFromTh
   EXPECT_TRUE(Errors.empty());
   EXPECT_EQ(Window->GetSelectedNode(), data);
   EXPECT_EQ(ChildTexts(data), std::vector<String>{L"Stays"});
+}
+
+// Deleting a branch of many keys runs while the window goes on answering
+// and painting, the status telling how far it got. It has no Stop: a key
+// pressed meanwhile never leaves a deletion half done.
+TEST_F(Commands, ALargeBranchIsDeletedWhileTheWindowGoesOnAnswering) {
+  const int kKeys = 300;
+  for (int i = 0; i < kKeys; ++i)
+    CreateKey(String(Data) + L"\\Big\\K" + IntToStr(i) + (i % 10 == 0 ? L"\\Child" : L""));
+  CreateKey(String(Data) + L"\\Kept");
+  Start();
+  TTreeExNode* big = Open(L"Big");
+  ASSERT_NE(big, nullptr);
+  big->Expand(false);
+  Focus(Window->treeRegTree);
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  const HWND main = Window->GetHandle(), bar = Window->sbStatus->GetHandle(), stop = Window->btnStop->GetHandle();
+  std::atomic<int> reports{0};
+  std::atomic<bool> answered{false}, stopShown{false};
+  size_t total = 0;
+  wchar_t during[256] = {};
+  // The first report, on the worker: the window thread answers and shows
+  // the deletion under way.
+  dmodCommon->Logic.OnDeleteProgress = [&](size_t, size_t Total) {
+    if (reports++ != 0) return;
+    total = Total;
+    DWORD_PTR r = 0;
+    answered = SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &r) != 0;
+    SendMessageTimeoutW(bar, SB_GETTEXTW, 0, LPARAM(during), SMTO_ABORTIFHUNG, 10000, &r);
+    stopShown = IsWindowVisible(stop) != 0;
+    testsupport::InputScript().Press(VK_ESCAPE).Post();
+  };
+  Press(VK_DELETE, {});
+  dmodCommon->Logic.OnDeleteProgress = {};
+  EXPECT_EQ(reports, kKeys);
+  EXPECT_EQ(total, size_t(kKeys));
+  EXPECT_TRUE(answered);
+  EXPECT_EQ(String(during).rfind(L"Deleting key...", 0), 0u) << WideToAnsi(during);
+  EXPECT_FALSE(stopShown);
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\Big"));
+  EXPECT_TRUE(KeyExists(String(Data) + L"\\Kept"));
+  EXPECT_EQ(Window->GetStatusText(), L"Key deleted.");
+  EXPECT_EQ(ChildTexts(Open()), std::vector<String>{L"Kept"});
+  EXPECT_TRUE(Errors.empty());
 }
