@@ -45,7 +45,11 @@ String NewKey(TRegRoot Root, const String& ParentPath) {
   OnRoot(reg, Root);
   String name = TCommonLogic::NewKeyName(reg, ParentPath);
   String newPath = ParentPath + L"\\" + name;
-  if (!reg.CreateKey(newPath))
+  // Made below the parent as it is open: a parent that another program
+  // deleted is reported, not brought back empty around the new key.
+  TRegKey parent, made;
+  if (!parent.Open(Root != RegRoot::None ? RootHandle(Root) : HKEY_CURRENT_USER, ApiKeyPath(ParentPath), KEY_READ) ||
+      !made.CreateSub(parent, name))
     throw ERegEditFailed(
         L"Unable to successfully create the registry key.  The key name may have been invalid.\n\nKey: " + newPath);
   return name;

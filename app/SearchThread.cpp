@@ -103,7 +103,14 @@ void TthrdRegSearch::Search() {
   } else {
     TRegKey key;
     const String start = ApiKeyPath(input_.StartPath);
-    if (!Terminated() && key.OpenReadOnly(input_.RootKey, start)) PlanBranchParts(input_.RootKey, start, parts);
+    if (Terminated()) return;
+    // A key that another program deleted since it was selected (or one
+    // that can't be read) is said so, not searched as if it were empty.
+    if (!key.OpenReadOnly(input_.RootKey, start))
+      throw ERegistryException(L"The key to search can't be opened: " + RootKeyName(input_.RootKey, rnmFull, false) +
+                               (start.empty() ? String() : L"\\" + start) + L"\n" +
+                               SysErrorMessage(static_cast<DWORD>(key.LastError())));
+    PlanBranchParts(input_.RootKey, start, parts);
   }
   if (parts.empty() || Terminated()) return;
 

@@ -41,6 +41,13 @@ TEST_F(RegEditsT, NewKeyTakesTheFirstFreeName) {
   EXPECT_EQ(RegEdits::NewKey(HKCU, Path(L"P")), L"New Key #4");
   EXPECT_TRUE(KeyThere(L"P\\New Key #4"));
 
+  // Below a key that another program deleted: reported, and the deleted
+  // key is not made again.
+  EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::NewKey(HKCU, Node(L"Gone\\Deeper")); }),
+            L"Unable to successfully create the registry key.  The key name may have been invalid.\n\nKey: " +
+                Node(L"Gone\\Deeper") + L"\\New Key");
+  EXPECT_FALSE(KeyThere(L"Gone"));
+
   RegistryFailNext(L"RegCreateKeyEx", -1, ERROR_ACCESS_DENIED);
   EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::NewKey(HKCU, Node(L"P")); }),
             L"Unable to successfully create the registry key.  The key name may have been invalid.\n\nKey: " +
