@@ -2,6 +2,7 @@
 // each names), and opening a find result in the tree.
 #include "app/Main.h"
 
+#include "app/RegAccess.h"
 #include "app/RegEdits.h"
 
 namespace {
@@ -16,6 +17,11 @@ String SpacedPath(const String& Path) {
       out += c;
   }
   return out;
+}
+
+bool ValueIsSet(TRegRoot Root, const String& Path, const String& Name) {
+  TRegKey key;
+  return key.OpenReadOnly(Root, ApiKeyPath(Path)) && key.ValueExists(Name);
 }
 
 }  // namespace
@@ -101,6 +107,10 @@ bool TfrmMain::DeleteValue(TListItem* Item) {
   auto* v = ItemValue(Item);
   TTreeExNode* node = GetSelectedNode();
   if (!v || !dmodCommon->NodeHasData(node)) return false;
+  // A default value that is not set has nothing to delete (and nothing to
+  // report).
+  if (v->GetName().empty() && !ValueIsSet(dmodCommon->GetNodeRootKey(node), dmodCommon->GetNodeKeyPath(node), String()))
+    return false;
   try {
     v->Delete(dmodCommon->GetNodeRootKey(node), dmodCommon->GetNodeKeyPath(node));
   } catch (const ERegistryException& E) {
@@ -110,7 +120,17 @@ bool TfrmMain::DeleteValue(TListItem* Item) {
     dmodCommon->ShowException(E, L"An unknown exception occurred attempting to delete the registry value.\n\n");
     return false;
   }
-  Item->Delete();
+  if (v->GetName().empty()) {
+    // Every key lists its default value: deleted, it shows as not set.
+    v->SetString(L"(value not set)");
+    if (Item->SubItems()->GetCount() == 0)
+      Item->SubItems()->Add(v->GetString());
+    else
+      Item->SubItems()->Put(0, v->GetString());
+    Item->SetImageIndex(0);
+  } else {
+    Item->Delete();
+  }
   dmodCommon->SetStatusText(L"Value deleted.");
   return true;
 }

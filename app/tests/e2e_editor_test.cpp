@@ -648,6 +648,27 @@ TEST_F(Editor, MultiDeleteAnswersThroughTheConfirmDialog) {
   EXPECT_EQ(ValueNames(Data), (std::vector<String>{L"A"}));
   EXPECT_EQ(ValueItem(L"C"), nullptr);
   EXPECT_NE(ValueItem(L"A"), nullptr);
+  // The default value deleted with another: its row stays, not set, as
+  // every key lists one (it had left the list).
+  Write(Data, L"", REG_SZ, Sz(L"the default"));
+  Window->RefreshTree();
+  ASSERT_EQ(ValueText(ValueItem(L"(Default)")), L"the default");
+  SelectOnly(Window->lvKeyValues, {L"(Default)", L"A"});
+  ASSERT_TRUE(WithModal([&] { Window->DeleteSelected(Window->lvKeyValues); }, {answer(&TfrmConfirm::btnYesToAll)}));
+  EXPECT_EQ(Window->GetStatusText(), L"Values deleted: 2");
+  EXPECT_TRUE(ValueNames(Data).empty());
+  EXPECT_EQ(Window->lvKeyValues->Items()->GetCount(), 1);
+  EXPECT_EQ(ValueText(ValueItem(L"(Default)")), L"(value not set)");
+  EXPECT_TRUE(Errors.empty());
+  // A default value that is not set has nothing to delete: no error for it.
+  Write(Data, L"A", REG_SZ, Sz(L"A"));
+  Window->RefreshTree();
+  SelectOnly(Window->lvKeyValues, {L"(Default)", L"A"});
+  ASSERT_TRUE(WithModal([&] { Window->DeleteSelected(Window->lvKeyValues); }, {answer(&TfrmConfirm::btnYesToAll)}));
+  EXPECT_EQ(Window->GetStatusText(), L"Values deleted: 1");
+  EXPECT_TRUE(ValueNames(Data).empty());
+  EXPECT_EQ(Window->lvKeyValues->Items()->GetCount(), 1);
+  EXPECT_TRUE(Errors.empty());
 }
 
 // ---------------------------------------------------------------------------
