@@ -302,6 +302,20 @@ TTreeExNode* FindChildNoCase(TTreeExNode* Parent, const String& Text) {
     if (SameText(c->GetText(), Text)) return c;
   return nullptr;
 }
+// Reads the node's subkeys again: collapsed with everything below it, then
+// expanded. A selection below the node moves to the node first: the
+// system's tree fails (reads freed memory) when an item that is still open
+// loses its selected descendant with the rest of its children.
+void ReadLevelAgain(TCustomTreeEx* Tree, TTreeExNode* Node) {
+  TTreeExNode* selected = Tree->GetSelection();
+  for (TTreeExNode* p = selected ? selected->GetParent() : nullptr; p; p = p->GetParent())
+    if (p == Node) {
+      Tree->SetSelection(Node);
+      break;
+    }
+  Node->Collapse(true);
+  Node->Expand(false);
+}
 }  // namespace
 
 TTreeExNode* TfrmMain::ExpandToBranch(TRegRoot Root, const String& Path, bool Report) {
@@ -324,13 +338,11 @@ TTreeExNode* TfrmMain::ExpandToBranch(TRegRoot Root, const String& Path, bool Re
     if (child && !reg.KeyExists(dmodCommon->GetNodeKeyPath(child))) {
       // The key went (another program deleted it) since this level was
       // read: the level is read again, and the key is not there to open.
-      current->Collapse(true);
-      current->Expand(false);
+      ReadLevelAgain(treeRegTree, current);
       child = FindChildNoCase(current, part);
     }
     if (!child && reg.KeyExists(Path)) {
-      current->Collapse(true);
-      current->Expand(false);
+      ReadLevelAgain(treeRegTree, current);
       child = FindChildNoCase(current, part);
       if (!child) {
         dmodCommon->ShowErrorText(String(FindChildFailed) + L"\n\nKey: " + part);

@@ -61,9 +61,24 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
   }
   int answer = mrNo;
   int count = 0;
+  // Once asked no more, the list is redrawn only at the end: each item
+  // taken out of a drawn list cost about a millisecond (4 000 values took
+  // five seconds).
+  struct TBulk {
+    TListItems* Items = nullptr;
+    void Begin(TListItems* I) {
+      if (Items) return;
+      Items = I;
+      Items->BeginUpdate();
+    }
+    ~TBulk() {
+      if (Items) Items->EndUpdate();
+    }
+  } bulk;
   while (current && answer != mrCancel) {
     if (answer != mrYesToAll) answer = dmodCommon->ConfirmDeleteEach(Kind, (this->*Text)(current));
     if (answer == mrCancel) break;
+    if (answer == mrYesToAll) bulk.Begin(List->Items());
     TListItem* next = List->GetNextItem(current, sdAll, TItemStates{isSelected});
     if ((answer == mrYes || answer == mrYesToAll) && (this->*Delete)(current)) ++count;
     current = next;

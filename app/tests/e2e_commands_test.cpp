@@ -575,3 +575,23 @@ TEST_F(Commands, ALargeBranchIsDeletedWhileTheWindowGoesOnAnswering) {
   EXPECT_EQ(ChildTexts(Open()), std::vector<String>{L"Kept"});
   EXPECT_TRUE(Errors.empty());
 }
+
+// A key that another program made below a level the tree has read (with a
+// key of that level open) is reached by Go: the level is read again.
+TEST_F(Commands, GoReachesAKeyMadeElsewhereBelowAnOpenLevel) {
+  for (int i = 0; i < 50; ++i) CreateKey(String(Data) + L"\\Open\\K" + IntToStr(i) + L"\\Child");
+  CreateKey(String(Data) + L"\\Other");
+  Start();
+  TTreeExNode* open = Open(L"Open");
+  ASSERT_NE(open, nullptr);
+  open->Expand(false);
+  open->GetFirstChild()->Expand(false);
+  ASSERT_NE(Open(L"Other"), nullptr);
+  CreateKey(String(Data) + L"\\Made");
+  Messages().clear();
+  Window->GoToPath(String(L"HKEY_CURRENT_USER\\") + Data + L"\\Made");
+  ASSERT_NE(Window->GetSelectedNode(), nullptr);
+  EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Made");
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_TRUE(Errors.empty());
+}

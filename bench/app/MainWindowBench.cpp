@@ -1,6 +1,7 @@
 // Expanding a key with 5,000 subkeys in the tree and listing a key with
 // 2,000 values, each against a raw enumeration of the same key through the
-// registry API, in the same run; going to that key against its listing.
+// registry API, in the same run; going to that key against its listing;
+// deleting 2,000 selected values against deleting them through the API.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -12,6 +13,7 @@
 #include <functional>
 #include <vector>
 
+#include "app/frmConfirmU.h"
 #include "bench/app/BenchWindow.h"
 #include "classlib/Registry.h"
 
@@ -21,6 +23,7 @@ const wchar_t* const kBase = L"Software\\ZembrioTest\\bench";
 const wchar_t* const kSettings = L"Software\\ZembrioTest\\bench\\Settings";
 const wchar_t* const kExpand = L"Software\\ZembrioTest\\bench\\Expand";
 const wchar_t* const kList = L"Software\\ZembrioTest\\bench\\List";
+const wchar_t* const kDelete = L"Software\\ZembrioTest\\bench\\Delete";
 constexpr int kKeys = 5000;
 constexpr int kValues = 2000;
 constexpr int kRounds = 7;
@@ -122,6 +125,32 @@ void RawValues() {
 // callback, tree texts given),
 // in a list view and a tree view of the main window. What the editor adds
 // on top of these and of the raw registry calls is its own cost.
+// The values to delete: kValues integers.
+void MakeDeleteValues() {
+  HKEY k;
+  RegCreateKeyExW(HKEY_CURRENT_USER, kDelete, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+  for (int i = 0; i < kValues; ++i) {
+    wchar_t name[32];
+    swprintf(name, 32, L"Value%05d", i);
+    DWORD v = DWORD(i);
+    RegSetValueExW(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+  }
+  RegCloseKey(k);
+}
+
+// Raw: each value deleted through the registry API, the key opened and
+// closed for each as the editor does.
+void RawDeleteValues() {
+  for (int i = 0; i < kValues; ++i) {
+    wchar_t name[32];
+    swprintf(name, 32, L"Value%05d", i);
+    HKEY k;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kDelete, 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS) return;
+    RegDeleteValueW(k, name);
+    RegCloseKey(k);
+  }
+}
+
 double NativeListInsert(HWND parentWnd) {
   HWND lv = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHAREIMAGELISTS, 0, 0, 300,
                             300, parentWnd, nullptr, nullptr, nullptr);
@@ -246,6 +275,21 @@ int main() {
     std::printf("detail: clear %.1f add %.1f caption %.1f sub %.1f image %.1f sort %.1f read %.1f\n", clear, add, cap,
                 sub, img, sort, read);
   }
+  // Every value of a key selected in the values list and deleted with one
+  // "Yes to All", against deleting them through the registry API.
+  double rawDelete = 1e30, ourDelete = 1e30;
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYesToAll); };
+  for (int i = 0; i < 3; ++i) {
+    MakeDeleteValues();
+    rawDelete = std::min(rawDelete, Ms(RawDeleteValues));
+    MakeDeleteValues();
+    w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kDelete, false);
+    TListItems* items = w->lvKeyValues->Items();
+    for (int j = 0; j < items->GetCount(); ++j) items->GetItem(j)->SetSelected(items->GetItem(j)->GetCaption() != L"(Default)");
+    ourDelete = std::min(ourDelete, Ms([&] { w->DeleteSelected(w->lvKeyValues); }));
+    if (items->GetCount() != 1) std::fprintf(stderr, "left after delete: %d\n", items->GetCount());
+  }
+  TfrmConfirm::ExecuteHook = nullptr;
   double nativeList = NativeListInsert(w->GetHandle());
   double nativeTree = NativeTreeExpand(w->GetHandle());
   std::printf("raw: keys %.1f ms, values %.1f ms; ours: expand %.1f ms, list %.1f ms\n", rawKeys, rawValues,
@@ -257,6 +301,7 @@ int main() {
   std::printf("BENCH app.expand_5k_ratio %.3f ratio\n", ourExpand / rawKeys);
   std::printf("BENCH app.list_2k_ratio %.3f ratio\n", ourList / rawValues);
   std::printf("BENCH app.go_to_2k_values_vs_list %.3f ratio\n", ourGo / ourList);
+  std::printf("BENCH app.delete_2k_values_ratio %.3f ratio\n", ourDelete / rawDelete);
   std::fflush(stdout);
   delete w;
   RegDeleteTreeW(HKEY_CURRENT_USER, kBase);
