@@ -1788,7 +1788,13 @@ void TWinControl::WndProc(TMessage& m) {
     case CN_KEYDOWN:
     case CN_SYSKEYDOWN: {
       m.Result = 1;
-      // Shortcuts of the pop-up menus and the application's hooks first.
+      // Shortcuts of the form's menu (an MDI child's main form's too), of
+      // the pop-up menus and the application's hooks first.
+      if (TCustomForm* f = GetParentForm()) {
+        if (f->IsShortCut(m)) return;
+        TCustomForm* main = Application ? Application->MainForm() : nullptr;
+        if (main && main != f && f->GetFormStyle() == fsMDIChild && main->IsShortCut(m)) return;
+      }
       if (Application && Application->IsShortCut(m)) return;
       UINT mask = 0;
       switch (m.WParam) {

@@ -57,6 +57,8 @@ void TCustomForm::DoDestroy() {
 
 TCustomForm::~TCustomForm() {
   DoDestroy();
+  // The window would take the menu's handles with it.
+  SetMenu(nullptr);
   if (Screen) Screen->RemoveForm(this);
   if (Application) Application->FormDestroyed(this);
 }
@@ -136,10 +138,49 @@ void TCustomForm::CreateWnd() {
     EnableAlign();
   }
   if (!icon_->Empty()) SendMessageW(handle_, WM_SETICON, ICON_BIG, LPARAM(icon_->GetHandle()));
+  if (menu_) ::SetMenu(handle_, menu_->Handle());
 }
 
 void TCustomForm::DestroyWindowHandle() {
+  // The menu outlives the window.
+  if (menu_ && handle_) ::SetMenu(handle_, nullptr);
   TWinControl::DestroyWindowHandle();
+}
+
+void TCustomForm::SetMenu(TMainMenu* Value) {
+  if (Value == menu_) return;
+  if (Value && Value->GetForm() && Value->GetForm() != this) Value->GetForm()->SetMenu(nullptr);
+  if (menu_) {
+    menu_->SetForm(nullptr);
+    menu_->RemoveFreeNotification(this);
+  }
+  menu_ = Value;
+  if (menu_) {
+    menu_->SetForm(this);
+    menu_->FreeNotification(this);
+  }
+  if (handle_) {
+    // Showing or hiding the bar changes the client area.
+    ::SetMenu(handle_, menu_ ? menu_->Handle() : nullptr);
+    DrawMenuBar(handle_);
+  }
+}
+
+void TCustomForm::Notification(TComponent* AComponent, TOperation Operation) {
+  TWinControl::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == menu_) {
+    if (handle_) ::SetMenu(handle_, nullptr);
+    menu_ = nullptr;
+  }
+}
+
+bool TCustomForm::IsShortCut(TMessage& Message) {
+  return menu_ && menu_->IsShortCut(WORD(Message.WParam), Message.LParam);
+}
+
+void TCustomForm::WMInitMenuPopup(TMessage& m) {
+  DefaultHandler(m);
+  if (!HIWORD(m.LParam) && menu_) menu_->DispatchPopup(reinterpret_cast<HMENU>(m.WParam));
 }
 
 void TCustomForm::SaveWindowState() {
@@ -343,6 +384,16 @@ void TCustomForm::WndProc(TMessage& m) {
       return;
     case WM_HELP:
       WMHelp(m);
+      return;
+    case WM_COMMAND:
+      // A menu's command: no control, no notification code.
+      if (m.LParam == 0 && HIWORD(m.WParam) == 0 && menu_ && menu_->DispatchCommand(LOWORD(m.WParam))) {
+        m.Result = 0;
+        return;
+      }
+      break;
+    case WM_INITMENUPOPUP:
+      WMInitMenuPopup(m);
       return;
     case CM_DIALOGKEY:
       if (DialogKey(WORD(m.WParam), KeyDataToShiftState(m.LParam))) {

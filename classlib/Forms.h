@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "classlib/Controls.h"
+#include "classlib/Menus.h"
 
 class TForm;
 class TCustomForm;
@@ -169,6 +170,15 @@ class TCustomForm : public TWinControl {
   TRect GetClientRect() override;
 
   TIcon* Icon() const { return icon_.get(); }
+  // The menu bar. Its commands (WM_COMMAND) and the opening of its
+  // sub-menus (WM_INITMENUPOPUP) reach its items; its shortcuts work while
+  // the form has the focus.
+  TMainMenu* GetMenu() const { return menu_; }
+  void SetMenu(TMainMenu* Value);
+  // A key down (CN_KEYDOWN: virtual key, key data) that is the shortcut of
+  // an item of the menu runs that item; true when it did.
+  virtual bool IsShortCut(TMessage& Message);
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   // Runs the form's dialog key handling (Enter/Esc to default/cancel,
   // Tab to the next control). True when it consumed the key.
   bool DialogKey(WORD key, TShiftState shift);
@@ -226,6 +236,8 @@ class TCustomForm : public TWinControl {
   // F1: the help topic of the focused control (or its nearest parent with
   // one); a form with biHelp shows it as a pop-up (HELP_CONTEXTPOPUP).
   void WMHelp(TMessage& m);
+  // A sub-menu opens: the menu's item hears of it (not for the system menu).
+  virtual void WMInitMenuPopup(TMessage& m);
 
   TFormBorderStyle borderStyle_ = bsSizeable;
   TBorderIcons borderIcons_{biSystemMenu, biMinimize, biMaximize};
@@ -249,6 +261,7 @@ class TCustomForm : public TWinControl {
   TWinControl* cancelButton_ = nullptr;
   TWinControl* focusedControl_ = nullptr;
   std::unique_ptr<TIcon> icon_;
+  TMainMenu* menu_ = nullptr;
 };
 
 class TForm : public TCustomForm {
