@@ -863,10 +863,22 @@ void TWinControl::CreateWnd() {
 void TWinControl::CreateWindowHandle(const TCreateParams& p) {
   static int nextId = 1000;
   HMENU id = (p.Style & WS_CHILD) ? reinterpret_cast<HMENU>(intptr_t(nextId++)) : nullptr;
+  CreateWindowThrough([&] {
+    return CreateWindowExW(p.ExStyle, p.WinClassName.c_str(), p.Caption.c_str(), p.Style, p.X, p.Y, p.Width, p.Height,
+                           p.WndParent, id, MainInstance(), p.Param);
+  });
+}
+
+HWND TWinControl::CreateWindowThrough(const std::function<HWND()>& Create) {
   TWinControl* saved = creationControl;
   creationControl = this;
-  HWND h = CreateWindowExW(p.ExStyle, p.WinClassName.c_str(), p.Caption.c_str(), p.Style, p.X, p.Y, p.Width,
-                           p.Height, p.WndParent, id, MainInstance(), p.Param);
+  HWND h = nullptr;
+  try {
+    h = Create();
+  } catch (...) {
+    creationControl = saved;
+    throw;
+  }
   creationControl = saved;
   if (h && handle_ != h) {
     // Created, but not through our class procedure (a foreign class).
@@ -874,6 +886,7 @@ void TWinControl::CreateWindowHandle(const TCreateParams& p) {
     MapControl(h, this);
     defWndProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(h, GWLP_WNDPROC, LONG_PTR(&ZembrioStdWndProc)));
   }
+  return h;
 }
 
 void TWinControl::CreateHandle() {

@@ -696,6 +696,10 @@ class TWinControl : public TControl {
   void CreateSubClass(TCreateParams& params, const wchar_t* className);
   virtual void CreateWnd();
   virtual void CreateWindowHandle(const TCreateParams& params);
+  // Runs Create (which makes this control's window: CreateWindowEx, an MDI
+  // client's WM_MDICREATE...) so that the window's first messages already
+  // reach this control; answers the window.
+  HWND CreateWindowThrough(const std::function<HWND()>& Create);
   virtual void DestroyWnd();
   virtual void DestroyWindowHandle();
   void CreateHandle();

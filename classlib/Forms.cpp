@@ -59,6 +59,8 @@ TCustomForm::~TCustomForm() {
   DoDestroy();
   // The window would take the menu's handles with it.
   SetMenu(nullptr);
+  // An MDI child leaves through its client (which activates the next one).
+  if (formStyle_ == fsMDIChild) DestroyHandle();
   if (Screen) Screen->RemoveForm(this);
   if (Application) Application->FormDestroyed(this);
 }
@@ -123,6 +125,14 @@ void TCustomForm::CreateParams(TCreateParams& p) {
 
 void TCustomForm::CreateWnd() {
   TWinControl::CreateWnd();
+  if (formStyle_ == fsMDIForm && !clientHandle_) {
+    CLIENTCREATESTRUCT ccs{nullptr, 0xFF00};
+    const TRect r = GetClientRect();
+    clientHandle_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"MDICLIENT", nullptr,
+                                    WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_HSCROLL | WS_VSCROLL,
+                                    r.left, r.top, RectWidth(r), RectHeight(r), handle_, nullptr, MainInstance(), &ccs);
+    if (!clientHandle_) throw EOSError(L"Cannot create the MDI client window");
+  }
   defaultPlaced_ = true;
   const int screenPpi = Screen ? Screen->PixelsPerInch() : pixelsPerInch_;
   const bool first = !scaleDone_;
@@ -144,7 +154,108 @@ void TCustomForm::CreateWnd() {
 void TCustomForm::DestroyWindowHandle() {
   // The menu outlives the window.
   if (menu_ && handle_) ::SetMenu(handle_, nullptr);
+  if (handle_ && (GetWindowLongPtrW(handle_, GWL_EXSTYLE) & WS_EX_MDICHILD)) {
+    ControlState += csDestroyingHandle;
+    SendMessageW(::GetParent(handle_), WM_MDIDESTROY, WPARAM(handle_), 0);
+    ControlState -= csDestroyingHandle;
+  }
   TWinControl::DestroyWindowHandle();
+  clientHandle_ = nullptr;  // went with the frame
+}
+
+void TCustomForm::CreateWindowHandle(const TCreateParams& p) {
+  if (formStyle_ != fsMDIChild) {
+    TWinControl::CreateWindowHandle(p);
+    return;
+  }
+  TCustomForm* main = Application ? Application->MainForm() : nullptr;
+  if (!main || main == this || main->formStyle_ != fsMDIForm || !main->clientHandle_)
+    throw EInvalidOperation(L"Cannot create form. No MDI forms are currently active");
+  MDICREATESTRUCTW cs{};
+  cs.szClass = p.WinClassName.c_str();
+  cs.szTitle = p.Caption.c_str();
+  cs.hOwner = MainInstance();
+  cs.x = p.X;
+  cs.y = p.Y;
+  cs.cx = p.Width;
+  cs.cy = p.Height;
+  cs.style = p.Style & ~DWORD(WS_POPUP | WS_CHILD | WS_VISIBLE);
+  cs.lParam = reinterpret_cast<LPARAM>(p.Param);
+  const HWND client = main->clientHandle_;
+  CreateWindowThrough([&] { return reinterpret_cast<HWND>(SendMessageW(client, WM_MDICREATE, 0, LPARAM(&cs))); });
+}
+
+void TCustomForm::AlignControls(TControl* aControl, TRect& r) {
+  TWinControl::AlignControls(aControl, r);
+  // The MDI client takes what the aligned controls leave.
+  if (clientHandle_)
+    SetWindowPos(clientHandle_, nullptr, r.left, r.top, std::max(0, int(RectWidth(r))), std::max(0, int(RectHeight(r))),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TCustomForm::DefaultHandler(TMessage& m) {
+  const bool ours = m.Msg >= CM_BASE && m.Msg < 0xC000;
+  if (handle_ && !ours) {
+    // The frame's procedure would size the client over the aligned controls.
+    if (formStyle_ == fsMDIForm && clientHandle_ && m.Msg != WM_SIZE) {
+      m.Result = DefFrameProcW(handle_, clientHandle_, m.Msg, m.WParam, m.LParam);
+      return;
+    }
+    if (formStyle_ == fsMDIChild && (GetWindowLongPtrW(handle_, GWL_EXSTYLE) & WS_EX_MDICHILD)) {
+      m.Result = DefMDIChildProcW(handle_, m.Msg, m.WParam, m.LParam);
+      return;
+    }
+  }
+  TWinControl::DefaultHandler(m);
+}
+
+namespace {
+
+std::vector<TCustomForm*> MDIChildList(HWND Client) {
+  std::vector<TCustomForm*> list;
+  if (!Client) return list;
+  for (HWND w = GetWindow(Client, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
+    if (auto* f = dynamic_cast<TCustomForm*>(TWinControl::FindControl(w)); f && f->GetFormStyle() == fsMDIChild)
+      list.push_back(f);
+  return list;
+}
+
+}  // namespace
+
+int TCustomForm::MDIChildCount() const { return static_cast<int>(MDIChildList(clientHandle_).size()); }
+
+TCustomForm* TCustomForm::MDIChildren(int I) const {
+  const auto list = MDIChildList(clientHandle_);
+  if (I < 0 || I >= static_cast<int>(list.size())) throw EListError(L"List index out of bounds (" + std::to_wstring(I) + L")");
+  return list[static_cast<size_t>(I)];
+}
+
+TCustomForm* TCustomForm::ActiveMDIChild() const {
+  if (!clientHandle_) return nullptr;
+  HWND h = reinterpret_cast<HWND>(SendMessageW(clientHandle_, WM_MDIGETACTIVE, 0, 0));
+  auto* f = dynamic_cast<TCustomForm*>(FindControl(h));
+  return f && f->formStyle_ == fsMDIChild ? f : nullptr;
+}
+
+void TCustomForm::Cascade() {
+  if (clientHandle_) SendMessageW(clientHandle_, WM_MDICASCADE, 0, 0);
+}
+
+void TCustomForm::Tile() {
+  if (clientHandle_)
+    SendMessageW(clientHandle_, WM_MDITILE, tileMode_ == tbHorizontal ? MDITILE_HORIZONTAL : MDITILE_VERTICAL, 0);
+}
+
+void TCustomForm::ArrangeIcons() {
+  if (clientHandle_) SendMessageW(clientHandle_, WM_MDIICONARRANGE, 0, 0);
+}
+
+void TCustomForm::Next() {
+  if (TCustomForm* c = ActiveMDIChild()) SendMessageW(clientHandle_, WM_MDINEXT, WPARAM(c->handle_), 0);
+}
+
+void TCustomForm::Previous() {
+  if (TCustomForm* c = ActiveMDIChild()) SendMessageW(clientHandle_, WM_MDINEXT, WPARAM(c->handle_), 1);
 }
 
 void TCustomForm::SetMenu(TMainMenu* Value) {
@@ -229,8 +340,13 @@ void TCustomForm::SetBorderIcons(TBorderIcons b) {
 
 void TCustomForm::SetFormStyle(TFormStyle s) {
   if (s == formStyle_) return;
+  const TFormStyle old = formStyle_;
   formStyle_ = s;
   if (!handle_) return;
+  if (old == fsMDIForm || old == fsMDIChild || s == fsMDIForm || s == fsMDIChild) {
+    RecreateWnd();
+    return;
+  }
   const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
   SetWindowPos(handle_, s == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, flags);
   auto topmost = [this] { return (GetWindowLongPtrW(handle_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
@@ -255,6 +371,14 @@ TWindowState TCustomForm::GetWindowState() {
 
 void TCustomForm::SetWindowState(TWindowState s) {
   windowState_ = s;
+  if (handle_ && visible_ && (GetWindowLongPtrW(handle_, GWL_EXSTYLE) & WS_EX_MDICHILD)) {
+    // The client keeps its books of the maximised child.
+    const HWND client = ::GetParent(handle_);
+    if (s == wsMaximized) SendMessageW(client, WM_MDIMAXIMIZE, WPARAM(handle_), 0);
+    else if (s == wsNormal) SendMessageW(client, WM_MDIRESTORE, WPARAM(handle_), 0);
+    else ShowWindow(handle_, SW_MINIMIZE);
+    return;
+  }
   if (handle_ && visible_) {
     static const int cmds[] = {SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED};
     ShowWindow(handle_, cmds[s]);
@@ -262,7 +386,7 @@ void TCustomForm::SetWindowState(TWindowState s) {
 }
 
 void TCustomForm::ApplyPosition() {
-  if (positioned_) return;
+  if (positioned_ || formStyle_ == fsMDIChild) return;
   positioned_ = true;
   TRect work = Screen ? Screen->GetWorkAreaRect() : Rect(0, 0, 1024, 768);
   int l = left_, t = top_;
@@ -315,8 +439,20 @@ void TCustomForm::SetVisibleImpl(bool v) {
     if (!activeControl_) {
       if (TWinControl* c = FindNextControl(nullptr, true, true, false)) activeControl_ = c;
     }
+    if (GetWindowLongPtrW(handle_, GWL_EXSTYLE) & WS_EX_MDICHILD) {
+      // A child shown becomes the client's active one.
+      const HWND client = ::GetParent(handle_);
+      SendMessageW(client, WM_MDIACTIVATE, WPARAM(handle_), 0);
+      if (windowState_ == wsMaximized) SendMessageW(client, WM_MDIMAXIMIZE, WPARAM(handle_), 0);
+    }
     if (activeControl_ && GetForegroundWindow() == handle_) FocusControl(activeControl_);
   } else {
+    if (handle_ && (GetWindowLongPtrW(handle_, GWL_EXSTYLE) & WS_EX_MDICHILD)) {
+      // Another child takes over before this one goes out of sight.
+      const HWND client = ::GetParent(handle_);
+      if (reinterpret_cast<HWND>(SendMessageW(client, WM_MDIGETACTIVE, 0, 0)) == handle_)
+        SendMessageW(client, WM_MDINEXT, WPARAM(handle_), 0);
+    }
     if (handle_) {
       windowState_ = GetWindowState();
       ShowWindow(handle_, SW_HIDE);
@@ -340,7 +476,11 @@ void TCustomForm::WndProc(TMessage& m) {
       if (act) {
         active_ = true;
         if (Screen) Screen->SetActiveForm(this);
-        if (focusedControl_ && focusedControl_->HandleAllocated() && focusedControl_->CanFocus())
+        // An MDI form's active child is the active form; the frame's
+        // procedure gave it the focus.
+        if (TCustomForm* child = ActiveMDIChild()) {
+          if (Screen) Screen->SetActiveForm(child);
+        } else if (focusedControl_ && focusedControl_->HandleAllocated() && focusedControl_->CanFocus())
           ::SetFocus(focusedControl_->handle_);
         else if (activeControl_ && activeControl_->HandleAllocated() && activeControl_->CanFocus())
           ::SetFocus(activeControl_->handle_);
@@ -351,6 +491,19 @@ void TCustomForm::WndProc(TMessage& m) {
       }
       return;
     }
+    case WM_MDIACTIVATE:
+      DefaultHandler(m);
+      if (formStyle_ == fsMDIChild) {
+        if (reinterpret_cast<HWND>(m.LParam) == handle_) {
+          active_ = true;
+          if (Screen) Screen->SetActiveForm(this);
+          Activate();
+        } else if (reinterpret_cast<HWND>(m.WParam) == handle_) {
+          active_ = false;
+          Deactivate();
+        }
+      }
+      return;
     case WM_SETFOCUS:
       // The form itself got the focus: hand it to the active control.
       if (activeControl_ && activeControl_ != static_cast<TWinControl*>(this) && activeControl_->HandleAllocated() &&
@@ -370,6 +523,19 @@ void TCustomForm::WndProc(TMessage& m) {
       return;
     }
     case WM_SYSCOMMAND:
+      if (formStyle_ == fsMDIChild && (m.WParam & 0xFFF0) == SC_KEYMENU && m.LParam == L'-' &&
+          (GetWindowLongPtrW(handle_, GWL_STYLE) & WS_SYSMENU)) {
+        // Alt+'-' opens an MDI child's own system menu (Alt+Space the frame's).
+        RECT r{};
+        GetWindowRect(handle_, &r);
+        const int x = r.left + GetSystemMetrics(SM_CXFRAME);
+        const int y = r.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION);
+        const UINT cmd = TrackPopupMenu(GetSystemMenu(handle_, FALSE), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD,
+                                        x, y, 0, handle_, nullptr);
+        if (cmd) PostMessageW(handle_, WM_SYSCOMMAND, cmd, 0);
+        m.Result = 0;
+        return;
+      }
       if ((m.WParam & 0xFFF0) == SC_KEYMENU && Application) {
         MSG msg{handle_, m.Msg, m.WParam, m.LParam, 0, {0, 0}};
         TMessage am{CM_APPSYSCOMMAND, 0, LPARAM(&msg), 0};
@@ -453,6 +619,7 @@ void TCustomForm::Close() {
   if (!CloseQuery()) return;
   TCloseAction action = caHide;
   if (Application && Application->MainForm() == this) action = caFree;
+  else if (formStyle_ == fsMDIChild) action = borderIcons_.Contains(biMinimize) ? caMinimize : caNone;
   DoClose(action);
   if (action == caNone) return;
   if (Application && Application->MainForm() == this) {
@@ -853,6 +1020,7 @@ void TApplication::DispatchOne(MSG& msg) {
   if (IsHintMsg(msg)) {
     // fall through: hint tracking never consumes a message
   }
+  if (IsMDIMsg(msg)) return;
   if (IsKeyMsg(msg)) return;
   TranslateMessage(&msg);
   DispatchMessageW(&msg);
@@ -980,6 +1148,12 @@ bool TApplication::IsHintMsg(MSG& msg) {
 }
 
 bool TApplication::IsDlgMsg(MSG&) { return false; }
+
+bool TApplication::IsMDIMsg(MSG& msg) {
+  if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
+  const HWND client = mainForm_ && mainForm_->GetFormStyle() == fsMDIForm ? mainForm_->ClientHandle() : nullptr;
+  return client && msg.hwnd && IsChild(client, msg.hwnd) && TranslateMDISysAccel(client, &msg);
+}
 
 void TApplication::DoMouseIdle() {
   POINT p;

@@ -37,6 +37,8 @@ enum TPosition {
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
+// How Tile lays out an MDI form's children: one above the other, or side by side.
+enum TTileMode { tbHorizontal, tbVertical };
 
 using TCloseEvent = TEvent<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = TEvent<void(TObject* Sender, bool& CanClose)>;
@@ -144,6 +146,23 @@ class TCustomForm : public TWinControl {
   TFormStyle GetFormStyle() const { return formStyle_; }
   void SetFormStyle(TFormStyle s);
 
+  // MDI. An fsMDIForm holds its children in an MDI client window (the
+  // client area its aligned controls leave); an fsMDIChild is made inside
+  // the application's main form, which must be an fsMDIForm with a window.
+  HWND ClientHandle() const { return clientHandle_; }
+  // The children in the client's order (z-order: the active one first).
+  int MDIChildCount() const;
+  TCustomForm* MDIChildren(int I) const;
+  TCustomForm* ActiveMDIChild() const;
+  void Cascade();
+  void Tile();
+  void ArrangeIcons();
+  // Activates the next (previous) child.
+  void Next();
+  void Previous();
+  TTileMode GetTileMode() const { return tileMode_; }
+  void SetTileMode(TTileMode Value) { tileMode_ = Value; }
+
   void Show();
   void Hide();
   // Asks OnCloseQuery, then runs OnClose; hides (or ends the modal loop).
@@ -198,6 +217,9 @@ class TCustomForm : public TWinControl {
   TEvent<void(TObject* Sender, bool& Resize)> OnPaint;
 
   void WndProc(TMessage& m) override;
+  // An MDI form's default is the frame's procedure, an MDI child's the
+  // child's.
+  void DefaultHandler(TMessage& m) override;
   // Called by controls when they receive and lose the focus.
   void ActiveControlChanged(TWinControl* c);
   // Runs OnCreate once (call after the form's controls are set up).
@@ -222,6 +244,8 @@ class TCustomForm : public TWinControl {
   void CreateParams(TCreateParams& params) override;
   void CreateWnd() override;
   void DestroyWindowHandle() override;
+  void CreateWindowHandle(const TCreateParams& params) override;
+  void AlignControls(TControl* aControl, TRect& r) override;
   // A shown form whose window is made again (a border change) shows the new
   // one in the same state, active again when the old one was.
   void SaveWindowState() override;
@@ -262,6 +286,8 @@ class TCustomForm : public TWinControl {
   TWinControl* focusedControl_ = nullptr;
   std::unique_ptr<TIcon> icon_;
   TMainMenu* menu_ = nullptr;
+  HWND clientHandle_ = nullptr;
+  TTileMode tileMode_ = tbHorizontal;
 };
 
 class TForm : public TCustomForm {
@@ -446,6 +472,8 @@ class TApplication : public TComponent {
   bool IsKeyMsg(MSG& msg);
   bool IsHintMsg(MSG& msg);
   bool IsDlgMsg(MSG& msg);
+  // The MDI keys (Ctrl+F4, Ctrl+F6...) of the main form's children.
+  bool IsMDIMsg(MSG& msg);
   void DoMouseIdle();
   void MouseOver(TControl* c);
   void AppWndProc(TMessage& m);
