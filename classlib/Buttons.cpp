@@ -208,19 +208,14 @@ void TSpeedButton::MouseDown(TMouseButton button, TShiftState shift, int x, int 
 
 void TSpeedButton::MouseMove(TShiftState shift, int x, int y) {
   TGraphicControl::MouseMove(shift, x, y);
-  if (!tracking_) return;
-  const bool inside = x >= 0 && y >= 0 && x < width_ && y < height_;
-  if (inside != pressed_) {
-    pressed_ = inside;
-    Invalidate();
-  }
+  TrackPress(tracking_, pressed_, x, y);
 }
 
 void TSpeedButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
   TGraphicControl::MouseUp(button, shift, x, y);
   if (button != mbLeft || !tracking_) return;
   tracking_ = false;
-  const bool inside = x >= 0 && y >= 0 && x < width_ && y < height_;
+  const bool inside = IsInside(x, y);
   pressed_ = false;
   Invalidate();
   if (!inside) return;

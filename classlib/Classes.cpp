@@ -1493,3 +1493,25 @@ int TBits::OpenBit() const {
     if (!bits_[i]) return int(i);
   return int(bits_.size());
 }
+
+#ifdef _WIN32
+HRESULT STDMETHODCALLTYPE TInterfacedObject::QueryInterface(REFIID Iid, void** Obj) {
+  if (!Obj) return E_POINTER;
+  static const IID kUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+  if (IsEqualIID(Iid, kUnknown)) {
+    *Obj = static_cast<IUnknown*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *Obj = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE TInterfacedObject::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
+
+ULONG STDMETHODCALLTYPE TInterfacedObject::Release() {
+  const LONG r = InterlockedDecrement(&refCount_);
+  if (r == 0) delete this;
+  return static_cast<ULONG>(r);
+}
+#endif

@@ -691,3 +691,22 @@ class TBits : public TObject {
  private:
   std::vector<bool> bits_;
 };
+
+#ifdef _WIN32
+#include <unknwn.h>
+
+// The reference-counted base of objects that implement COM interfaces: it
+// answers QueryInterface for IUnknown, counts AddRef/Release (interlocked)
+// and frees itself when the count drops to zero. Made with a count of 0:
+// the first AddRef (or QueryInterface) takes the first reference.
+class TInterfacedObject : public TObject, public IUnknown {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID Iid, void** Obj) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+  LONG GetRefCount() const { return refCount_; }
+
+ private:
+  volatile LONG refCount_ = 0;
+};
+#endif

@@ -115,6 +115,16 @@ TShiftState KeyDataToShiftState(LPARAM data) {
   return s;
 }
 
+String GetShortHint(const String& Hint) {
+  const size_t bar = Hint.find(L'|');
+  return bar == String::npos ? Hint : Hint.substr(0, bar);
+}
+
+String GetLongHint(const String& Hint) {
+  const size_t bar = Hint.find(L'|');
+  return bar == String::npos ? Hint : Hint.substr(bar + 1);
+}
+
 TShiftState GetShiftState() {
   TShiftState s;
   if (GetKeyState(VK_SHIFT) < 0) s += ssShift;
@@ -1961,4 +1971,10 @@ void TGraphicControl::WndProc(TMessage& m) {
     return;
   }
   TControl::WndProc(m);
+}
+
+void TGraphicControl::TrackPress(bool Tracking, bool& Pressed, int X, int Y) {
+  if (!Tracking || IsInside(X, Y) == Pressed) return;
+  Pressed = !Pressed;
+  Invalidate();
 }

@@ -161,6 +161,13 @@ enum TControlStateItem {
 using TControlState = TSet<TControlStateItem>;
 
 using TCursor = int;
+// A control's caption.
+using TCaption = String;
+
+// The parts of a hint: the short one before '|' (shown over the control),
+// the long one after it (for a status bar). A hint without '|' is both.
+String GetShortHint(const String& Hint);
+String GetLongHint(const String& Hint);
 constexpr TCursor crDefault = 0;
 constexpr TCursor crNone = -1;
 constexpr TCursor crArrow = -2;
@@ -804,6 +811,11 @@ class TGraphicControl : public TControl {
  protected:
   friend class TWinControl;
   virtual void Paint() {}
+  // Whether a client point is over the control.
+  bool IsInside(int X, int Y) const { return X >= 0 && Y >= 0 && X < width_ && Y < height_; }
+  // A button held down with the mouse: while Tracking, Pressed follows
+  // whether the pointer is over it; a change repaints.
+  void TrackPress(bool Tracking, bool& Pressed, int X, int Y);
   std::unique_ptr<TCanvas> canvas_;
 };
 

@@ -10,6 +10,9 @@
 
 class TCustomImageList;
 
+// The index of an image in an image list; -1 for none.
+using TImageIndex = int;
+
 // Tells one watcher that an image list changed (images added or removed,
 // or its handle rebuilt). Several controls may watch the same list.
 class TChangeLink : public TObject {

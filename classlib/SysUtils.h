@@ -257,6 +257,8 @@ String LowerCase(const String& S);
 // Every letter (the system's case mapping).
 String AnsiUpperCase(const String& S);
 String AnsiLowerCase(const String& S);
+// A file name lowered for comparing (file names compare without case here).
+inline String AnsiLowerCaseFileName(const String& S) { return AnsiLowerCase(S); }
 // Comparison by the user's locale (Windows) or by character code (host).
 int AnsiCompareStr(const String& S1, const String& S2);
 int AnsiCompareText(const String& S1, const String& S2);

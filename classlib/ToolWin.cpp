@@ -110,16 +110,11 @@ void TToolButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y
 
 void TToolButton::MouseMove(TShiftState shift, int x, int y) {
   TGraphicControl::MouseMove(shift, x, y);
-  if (!tracking_) return;
-  const bool inside = x >= 0 && y >= 0 && x < width_ && y < height_;
-  if (inside != pressed_) {
-    pressed_ = inside;
-    Invalidate();
-  }
+  TrackPress(tracking_, pressed_, x, y);
 }
 
 void TToolButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-  const bool was = tracking_ && pressed_ && x >= 0 && y >= 0 && x < width_ && y < height_;
+  const bool was = tracking_ && pressed_ && IsInside(x, y);
   tracking_ = pressed_ = false;
   Invalidate();
   TGraphicControl::MouseUp(button, shift, x, y);

@@ -655,3 +655,29 @@ TEST(Bits, GrowsOnSetReadsFalsePastTheEndAndFindsTheOpenBit) {
   EXPECT_THROW(b.SetBit(-1, true), EBitsError);
   EXPECT_THROW(b.SetSize(-1), EBitsError);
 }
+
+#ifdef _WIN32
+TEST(Classes, InterfacedObjectCountsReferencesAndFreesItselfAtZero) {
+  struct Counted : TInterfacedObject {
+    bool* freed;
+    explicit Counted(bool* f) : freed(f) {}
+    ~Counted() override { *freed = true; }
+  };
+  bool freed = false;
+  auto* o = new Counted(&freed);
+  const IID unknownId = {0x00000000, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+  const IID dispatchId = {0x00020400, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+  IUnknown* u = nullptr;
+  ASSERT_EQ(S_OK, o->QueryInterface(unknownId, reinterpret_cast<void**>(&u)));
+  EXPECT_EQ(static_cast<IUnknown*>(o), u);
+  EXPECT_EQ(2u, u->AddRef());
+  void* other = reinterpret_cast<void*>(1);
+  EXPECT_EQ(E_NOINTERFACE, o->QueryInterface(dispatchId, &other));
+  EXPECT_EQ(nullptr, other);
+  EXPECT_EQ(E_POINTER, o->QueryInterface(unknownId, nullptr));
+  EXPECT_EQ(1u, u->Release());
+  EXPECT_FALSE(freed);
+  EXPECT_EQ(0u, u->Release());
+  EXPECT_TRUE(freed);
+}
+#endif

@@ -974,3 +974,12 @@ TEST(GuiControls, ResizeHeardWhoeverChangesTheSize) {
   EXPECT_GT(anchored->Resized, anchoredBefore);
   EXPECT_EQ(anchored->GetWidth(), 140);
 }
+
+TEST(GuiControls, HintsSplitIntoShortAndLongAtTheBar) {
+  EXPECT_EQ(L"Open", GetShortHint(L"Open|Opens a key"));
+  EXPECT_EQ(L"Opens a key", GetLongHint(L"Open|Opens a key"));
+  EXPECT_EQ(L"Open", GetShortHint(L"Open"));
+  EXPECT_EQ(L"Open", GetLongHint(L"Open"));
+  EXPECT_EQ(L"", GetShortHint(L"|long"));
+  EXPECT_EQ(L"b|c", GetLongHint(L"a|b|c"));
+}
