@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "classlib/Menus.h"
 #include "extlib/ExStrUtil.h"
 
 TFormPlacement::TFormPlacement(TComponent* AOwner) : TComponent(AOwner) {
@@ -155,6 +156,7 @@ void TFormPlacement::WndMessage(TObject*, TMessage& Msg, bool&) {
       case WM_INITMENUPOPUP:
         if (HIWORD(Msg.LParam) != 0) {
           HMENU Menu = reinterpret_cast<HMENU>(Msg.WParam);
+          if (TMainMenu* Main = F->GetMenu()) Main->DispatchPopup(Menu);
           EnableMenuItem(Menu, SC_SIZE, MF_BYCOMMAND | MF_GRAYED);
           EnableMenuItem(Menu, SC_MAXIMIZE, MF_BYCOMMAND | MF_GRAYED);
           Msg.Result = 1;

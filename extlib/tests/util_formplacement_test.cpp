@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "classlib/Forms.h"
 #include "extlib/ExFileUtil.h"
+#include "extlib/ExHook.h"
 #include "extlib/ExPlacementForm.h"
+#include "classlib/Menus.h"
+#include "testsupport/LoopScript.h"
 #include "testsupport/Pump.h"
 #include "testsupport/Registry.h"
 
@@ -237,6 +241,66 @@ TEST_F(PlacementForm, PreventResizeGreysSizeAndMaximizeInTheSystemMenu) {
   Placement->Active = false;
 }
 
+TEST_F(PlacementForm, PreventResizeLetsTheMainMenuSeeTheSystemMenuOpen) {
+  std::unique_ptr<TForm> F(new TForm(Application));
+  F->SetBounds(40, 50, 320, 240);
+  auto* Bar = new TMainMenu(F.get());
+  auto* File = new TMenuItem(Bar);
+  File->SetCaption(L"&File");
+  File->Add(new TMenuItem(Bar));  // File opens a sub-menu
+  Bar->Items()->Add(File);
+  int Opened = 0;
+  File->OnClick = [&](TObject*) { ++Opened; };
+  F->SetMenu(Bar);
+  // Sees each system-menu notice right after the placement has handled it
+  // (an older hook: the newest handles first).
+  struct Seen {
+    HMENU Menu = nullptr;
+    bool SizeGrey = false, MaxGrey = false, MoveGrey = true;
+  };
+  std::vector<Seen> SysNotices;
+  auto* Watch = new TExtWindowHook(F.get());
+  Watch->AfterMessage = [&](TObject*, TMessage& M, bool&) {
+    if (M.Msg != WM_INITMENUPOPUP || !HIWORD(M.LParam)) return;
+    auto* Menu = reinterpret_cast<HMENU>(M.WParam);
+    SysNotices.push_back({Menu, (GetMenuState(Menu, SC_SIZE, MF_BYCOMMAND) & MF_GRAYED) != 0,
+                          (GetMenuState(Menu, SC_MAXIMIZE, MF_BYCOMMAND) & MF_GRAYED) != 0,
+                          (GetMenuState(Menu, SC_MOVE, MF_BYCOMMAND) & MF_GRAYED) != 0});
+  };
+  Watch->SetWinControl(F.get());
+  Placement = new TFormPlacement(F.get());
+  Placement->SetIniFileName(IniName);
+  Placement->SetPreventResize(true);
+  Placement->Loaded();
+  F->Show();
+
+  // The notice as the system sends it for a system menu (high word set):
+  // the menu's item with that sub-menu hears of it once, and the notice
+  // counts as handled.
+  LRESULT R = SendMessageW(F->Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(File->Handle()), MAKELPARAM(0, TRUE));
+  EXPECT_EQ(R, 1);
+  EXPECT_EQ(Opened, 1);
+
+  // The real system menu, opened as Alt+Space opens it: Size and Maximize
+  // are grey once the placement has seen it open (the frame is sizeable,
+  // so the system itself offers Size), Move is not, and no item of the
+  // menu bar runs, the system menu being none of its sub-menus.
+  SysNotices.clear();
+  HMENU Sys = GetSystemMenu(F->Handle(), FALSE);
+  ASSERT_NE(Sys, nullptr);
+  EnableMenuItem(Sys, SC_SIZE, MF_BYCOMMAND | MF_ENABLED);
+  {
+    testsupport::LoopScript Script({});  // Escape until the menu has closed
+    SendMessageW(F->Handle(), WM_SYSCOMMAND, SC_KEYMENU, L' ');
+  }
+  ASSERT_EQ(SysNotices.size(), 1u) << "the system menu did not open";
+  EXPECT_EQ(SysNotices[0].Menu, Sys);
+  EXPECT_TRUE(SysNotices[0].SizeGrey);
+  EXPECT_TRUE(SysNotices[0].MaxGrey);
+  EXPECT_FALSE(SysNotices[0].MoveGrey);
+  EXPECT_EQ(Opened, 1);
+  Placement->Active = false;
+}
 
 TEST(PlacementRegistry, CurrentUserAndReadOnlyOtherRoots) {
   InitForms();
