@@ -650,9 +650,12 @@ void CenterControl(TControl* Control) {
   auto* F = dynamic_cast<TCustomForm*>(Control);
   TWinControl* Parent = Control->GetParent();
   TCustomForm* Main = Application ? Application->GetMainForm() : nullptr;
-  if (F && F->GetFormStyle() == fsMDIChild && Main && Main != F) {
-    X = (Main->GetClientWidth() - Control->GetWidth()) / 2;
-    Y = (Main->GetClientHeight() - Control->GetHeight()) / 2;
+  if (F && F->GetFormStyle() == fsMDIChild && Main && Main != F && Main->ClientHandle()) {
+    // An MDI child's place is in its MDI client window's coordinates.
+    RECT R{};
+    GetClientRect(Main->ClientHandle(), &R);
+    X = (R.right - Control->GetWidth()) / 2;
+    Y = (R.bottom - Control->GetHeight()) / 2;
   } else if (!F && Parent) {
     X = (Parent->GetClientWidth() - Control->GetWidth()) / 2;
     Y = (Parent->GetClientHeight() - Control->GetHeight()) / 2;

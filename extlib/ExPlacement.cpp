@@ -313,8 +313,7 @@ void CheckMDIForm(TCustomForm* MainForm) {
 
 std::vector<TCustomForm*> MDIChildrenOf(TCustomForm* MainForm) {
   std::vector<TCustomForm*> R;
-  for (int I = 0; Screen && I < Screen->FormCount(); ++I)
-    if (Screen->Forms(I) != MainForm && Screen->Forms(I)->GetFormStyle() == fsMDIChild) R.push_back(Screen->Forms(I));
+  for (int I = 0; MainForm && I < MainForm->MDIChildCount(); ++I) R.push_back(MainForm->MDIChildren(I));
   return R;
 }
 

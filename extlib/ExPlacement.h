@@ -62,7 +62,8 @@ inline void ReadFormPlacementReg(TCustomForm* Form, TRegIniFile* IniFile, const 
 void SaveFormPlacement(TCustomForm* Form, const String& IniFileName, bool UseRegistry);
 void RestoreFormPlacement(TCustomForm* Form, const String& IniFileName, bool UseRegistry);
 
-// The MDI children of a main form, in the order the main form keeps them.
+// The MDI children of a main form in its MDI client's order, the active
+// one first.
 std::vector<TCustomForm*> MDIChildrenOf(TCustomForm* MainForm);
 // The class names of the open MDI children in section "MDI Children".
 // EInvalidOperation when MainForm is no MDI parent.

@@ -541,20 +541,3 @@ TEST(ExDrawUtil, ForegroundTaskIsTheCallingThreads) {
   std::thread([&] { Other = IsForegroundTask(); }).join();
   EXPECT_FALSE(Other);
 }
-
-TEST(ExDrawUtil, CenterControlPutsAnMdiChildInTheMainForm) {
-  InitForms();
-  TCustomForm* Main = Application->GetMainForm();
-  std::unique_ptr<TForm> Own;
-  if (!Main) {
-    Own.reset(Application->CreateForm<TForm>());
-    Main = Own.get();
-  }
-  Main->SetBounds(0, 0, 500, 400);
-  std::unique_ptr<TForm> Child(new TForm(Application));
-  Child->SetFormStyle(fsMDIChild);
-  Child->SetBounds(0, 0, 100, 80);
-  CenterControl(Child.get());
-  EXPECT_EQ(Child->GetLeft(), (Main->GetClientWidth() - 100) / 2);
-  EXPECT_EQ(Child->GetTop(), (Main->GetClientHeight() - 80) / 2);
-}

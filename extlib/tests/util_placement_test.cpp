@@ -179,17 +179,6 @@ class TChildWnd : public TForm {
   }
 };
 
-class TOtherWnd : public TForm {
- public:
-  using TForm::TForm;
-  const char* ClassName() const override { return "TOtherWnd"; }
-};
-class TThirdWnd : public TForm {
- public:
-  using TForm::TForm;
-  const char* ClassName() const override { return "TThirdWnd"; }
-};
-
 String TempName(const wchar_t* Name) {
   wchar_t Dir[MAX_PATH];
   GetTempPathW(MAX_PATH, Dir);
@@ -284,46 +273,10 @@ TEST(PlacementFree, StoredStatesOfMainAndMdiForms) {
   EXPECT_TRUE(IsZoomed(Mdi->Handle()));
 }
 
-TEST(PlacementFree, MdiChildrenAndGridLayout) {
+TEST(PlacementFree, GridLayoutByColumn) {
   InitForms();
-  TMemIniFile Ini(L"zembrio-extlib-mdi-not-saved.ini");
+  TMemIniFile Ini(L"zembrio-extlib-grid-not-saved.ini");
   std::unique_ptr<TMainWnd> Main(new TMainWnd(Application));
-  try {
-    SaveMDIChildren(Main.get(), &Ini);
-    FAIL() << "no exception";
-  } catch (const EInvalidOperation& E) {
-    EXPECT_EQ(E.Message(), L"Cannot create form. No MDI forms are currently active");
-  }
-  EXPECT_THROW(RestoreMDIChildren(Main.get(), &Ini), EInvalidOperation);
-  Main->SetFormStyle(fsMDIForm);
-  IniWriteString(&Ini, L"MDI Children", L"Item5", L"stale");
-  std::unique_ptr<TChildWnd> A(new TChildWnd(Application)), B(new TChildWnd(Application));
-  A->SetFormStyle(fsMDIChild);
-  B->SetFormStyle(fsMDIChild);
-  SaveMDIChildren(Main.get(), &Ini);
-  EXPECT_EQ(IniReadInteger(&Ini, L"MDI Children", L"Count", 0), 2);
-  EXPECT_EQ(IniReadString(&Ini, L"MDI Children", L"Item1", L""), L"TChildWnd");
-  EXPECT_EQ(IniReadString(&Ini, L"MDI Children", L"Item5", L"gone"), L"gone");
-
-  // Restoring opens the registered classes, the last saved first; an open
-  // form of a class is shown instead of a new one; unknown names are passed.
-  std::vector<std::unique_ptr<TForm>> Made;
-  RegisterComponentClass(L"TOtherWnd", [&](TComponent* O) { return Made.emplace_back(new TOtherWnd(O)).get(); });
-  RegisterComponentClass(L"TThirdWnd", [&](TComponent* O) { return Made.emplace_back(new TThirdWnd(O)).get(); });
-  RegisterComponentClass(L"TChildWnd", [&](TComponent* O) { return Made.emplace_back(new TChildWnd(O)).get(); });
-  RegisterComponentClass(L"TNoForm", [](TComponent* O) { return new TComponent(O); });
-  IniWriteInteger(&Ini, L"MDI Children", L"Count", 5);
-  const wchar_t* Saved[] = {L"TOtherWnd", L"TUnknownWnd", L"TChildWnd", L"TThirdWnd", L"TNoForm"};
-  for (int I = 0; I < 5; ++I) IniWriteString(&Ini, L"MDI Children", Format(L"Item%d", I), Saved[I]);
-  RestoreMDIChildren(Main.get(), &Ini);
-  ASSERT_EQ(Made.size(), 2u);
-  EXPECT_NE(dynamic_cast<TThirdWnd*>(Made[0].get()), nullptr);
-  EXPECT_NE(dynamic_cast<TOtherWnd*>(Made[1].get()), nullptr);
-  EXPECT_TRUE(Made[0]->GetVisible());
-  EXPECT_TRUE(Made[1]->GetVisible());
-  EXPECT_NE(A->GetVisible(), B->GetVisible());  // one open child shown, none made
-  EXPECT_EQ(Screen->GetCursor(), crDefault);  // the wait cursor is gone again
-
   auto* Grid = new TDrawGrid(Main.get());
   Grid->SetName(L"Grid");
   Grid->SetParent(Main.get());
