@@ -162,6 +162,20 @@ TEST_F(MdiForms, AnMdiChildIsCentredInTheClient) {
   EXPECT_EQ(R.right - R.left, 200);
 }
 
+TEST_F(MdiForms, TheClientsEdgeComesAndGoesWithItsFrame) {
+  HWND Client = Main->ClientHandle();
+  ShowMDIClientEdge(Client, true);
+  ASSERT_TRUE(GetWindowLongPtrW(Client, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+  RECT With{}, Without{};
+  GetClientRect(Client, &With);
+  ShowMDIClientEdge(Client, false);
+  EXPECT_FALSE(GetWindowLongPtrW(Client, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+  GetClientRect(Client, &Without);
+  // The frame is drawn anew at once: the client area takes the edge's room.
+  EXPECT_EQ(Without.right - With.right, 2 * GetSystemMetrics(SM_CXEDGE));
+  EXPECT_EQ(Without.bottom - With.bottom, 2 * GetSystemMetrics(SM_CYEDGE));
+}
+
 TEST_F(MdiForms, ChildAndMainStatesGoThroughThePlacement) {
   // A minimised child is stored with its minimised position marked.
   TLogWnd* Log = Open<TLogWnd>();
