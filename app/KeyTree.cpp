@@ -267,6 +267,17 @@ void TfrmMain::treeRegTreeExpanding(TObject*, TTreeExNode* Node, bool& AllowExpa
 
 void TfrmMain::treeRegTreeCollapsed(TObject*, TTreeExNode* Node) {
   TWaitCursor wait;
+  // A selected key below the collapsed one goes with its children: the
+  // selection moves to the collapsed key first, which lists its values (the
+  // tree was left with no selection while the list and the address box
+  // showed the key gone from it; and the system's tree read freed memory
+  // when an item still open lost its selected descendant).
+  TTreeExNode* selected = treeRegTree->GetSelection();
+  for (TTreeExNode* p = selected ? selected->GetParent() : nullptr; p; p = p->GetParent())
+    if (p == Node) {
+      treeRegTree->SetSelection(Node);
+      break;
+    }
   Node->DeleteChildren();
   Node->SetChildren(true);
 }
@@ -302,17 +313,9 @@ TTreeExNode* FindChildNoCase(TTreeExNode* Parent, const String& Text) {
     if (SameText(c->GetText(), Text)) return c;
   return nullptr;
 }
-// Reads the node's subkeys again: collapsed with everything below it, then
-// expanded. A selection below the node moves to the node first: the
-// system's tree fails (reads freed memory) when an item that is still open
-// loses its selected descendant with the rest of its children.
-void ReadLevelAgain(TCustomTreeEx* Tree, TTreeExNode* Node) {
-  TTreeExNode* selected = Tree->GetSelection();
-  for (TTreeExNode* p = selected ? selected->GetParent() : nullptr; p; p = p->GetParent())
-    if (p == Node) {
-      Tree->SetSelection(Node);
-      break;
-    }
+// Reads the node's subkeys again: collapsed with everything below it (the
+// collapse moves a selection below it to the node), then expanded.
+void ReadLevelAgain(TTreeExNode* Node) {
   Node->Collapse(true);
   Node->Expand(false);
 }
@@ -338,11 +341,11 @@ TTreeExNode* TfrmMain::ExpandToBranch(TRegRoot Root, const String& Path, bool Re
     if (child && !reg.KeyExists(dmodCommon->GetNodeKeyPath(child))) {
       // The key went (another program deleted it) since this level was
       // read: the level is read again, and the key is not there to open.
-      ReadLevelAgain(treeRegTree, current);
+      ReadLevelAgain(current);
       child = FindChildNoCase(current, part);
     }
     if (!child && reg.KeyExists(Path)) {
-      ReadLevelAgain(treeRegTree, current);
+      ReadLevelAgain(current);
       child = FindChildNoCase(current, part);
       if (!child) {
         dmodCommon->ShowErrorText(String(FindChildFailed) + L"\n\nKey: " + part);

@@ -595,3 +595,32 @@ TEST_F(Commands, GoReachesAKeyMadeElsewhereBelowAnOpenLevel) {
   EXPECT_TRUE(Messages().empty());
   EXPECT_TRUE(Errors.empty());
 }
+
+// A click on the button of a key above the selected one collapses it and
+// selects it (its values listed, its path in the address box); the tree
+// had been left with no selection while both showed the key gone from it.
+TEST_F(Commands, CollapsingAKeyAboveTheSelectionSelectsIt) {
+  for (int i = 0; i < 3; ++i) CreateKey(String(Data) + L"\\A\\K" + IntToStr(i) + L"\\C");
+  Write(String(Data) + L"\\A", L"inA", REG_SZ, Sz(L"a"));
+  Write(String(Data) + L"\\A\\K1\\C", L"inC", REG_SZ, Sz(L"c"));
+  Start();
+  TTreeExNode* a = Open(L"A");
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(Open(L"A\\K1\\C"), nullptr);
+  ASSERT_NE(ValueItem(L"inC"), nullptr);
+  Focus(Window->treeRegTree);
+  SetForegroundWindow(Window->GetHandle());
+  dlgtest::Pump(30);
+  const TRect r = a->DisplayRect(true);
+  const int y = (r.top + r.bottom) / 2;
+  int x = -1;
+  for (int i = 0; i < r.left && x < 0; ++i)
+    if (Window->treeRegTree->GetHitTestInfoAt(i, y).Contains(htOnButton)) x = i;
+  ASSERT_GE(x, 0);
+  testsupport::Click(testsupport::ScreenPoint(Window->treeRegTree->GetHandle(), x + 2, y));
+  EXPECT_TRUE(PumpUntil([&] { return !a->GetExpanded(); }, 10000));
+  EXPECT_EQ(Window->GetSelectedNode(), a);
+  EXPECT_NE(ValueItem(L"inA"), nullptr);
+  EXPECT_EQ(ValueItem(L"inC"), nullptr);
+  EXPECT_EQ(Window->txtPath->GetText(), String(L"HKEY_CURRENT_USER\\") + Data + L"\\A");
+}
