@@ -2,6 +2,7 @@
 // toolbar toggles, Expand and Collapse, shortcuts typed on the keyboard,
 // Go with short root names, import failures.
 #include <fstream>
+#include <tuple>
 
 #include "app/Dialogs.h"
 #include "app/EditValue.h"
@@ -356,7 +357,24 @@ TEST_F(Commands, TheSplitDraggedInAMaximisedWindowIsKeptAcrossARestart) {
   SetForegroundWindow(Window->GetHandle());
   SendMessageW(Window->GetHandle(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
   ASSERT_TRUE(PumpUntil([&] { return Window->GetWindowState() == wsMaximized; }, 10000));
-  dlgtest::Pump(50);
+  // The maximised size reaches the layout in steps (the window's new size,
+  // then the panes aligned to it): the drag starts once the window's client
+  // area and the splitter's place have stayed the same over a few pumps, so
+  // the splitter's limits are taken from the final layout.
+  auto layout = [&] {
+    RECT rc{};
+    ::GetClientRect(Window->GetHandle(), &rc);
+    return std::make_tuple(rc.right, rc.bottom, Window->GetClientHeight(), Window->spltHorizontal->GetTop());
+  };
+  int same = 0;
+  auto last = layout();
+  ASSERT_TRUE(PumpUntil([&] {
+    dlgtest::Pump(30);
+    const auto now = layout();
+    same = now == last && std::get<1>(now) == std::get<2>(now) ? same + 1 : 0;
+    last = now;
+    return same >= 3;
+  }, 10000));
   // The splitter above the lower pane dragged 120 pixels up with the mouse.
   TSplitter* split = Window->spltHorizontal;
   const int x = split->GetLeft() + split->GetWidth() / 2, y = split->GetTop() + split->GetHeight() / 2;
