@@ -19,7 +19,7 @@ void OpenOrRaise(TRegistry& reg, TRegRoot root, const String& keyPath, const wch
 // Writes the copied value into the key Reg has open, byte for byte.
 void WriteCopy(TRegistry& Reg, const String& Name, const TRegRawValue& Raw) {
   TRegKey key(Reg.GetCurrentKey(), Reg.GetCurrentPath());
-  RegWriteExact(key, Name, Raw.Type, std::string(Raw.Data.begin(), Raw.Data.end()));
+  key.WriteValue(Name, Raw.Type, Raw.Data.data(), static_cast<DWORD>(Raw.Data.size()));
 }
 
 }  // namespace

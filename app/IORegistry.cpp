@@ -270,7 +270,7 @@ class TRegistrySink : public IRegFileSink {
               if (op.Delete)
                 key.DeleteValue(op.Name);
               else
-                RegWriteExact(key, op.Name, op.Type, op.Data);
+                key.WriteValue(op.Name, op.Type, op.Data);
             }
         } catch (...) {
           failure = std::current_exception();

@@ -14,15 +14,6 @@ void RegDeleteBranch(TRegRoot Root, const String& Path) {
     throw ERegistryException(L"Unable to delete the key " + failed);
 }
 
-void RegWriteExact(TRegKey& Key, const String& Name, DWORD Type, const std::string& Data) {
-  const bool text = Type == REG_SZ || Type == REG_EXPAND_SZ || Type == REG_MULTI_SZ;
-  if (!text || Data.empty()) return Key.WriteValue(Name, Type, Data);
-  std::string padded;
-  padded.reserve(Data.size() + 3);
-  padded.append(Data).append(3, '\xFF');
-  Key.WriteValue(Name, Type, padded.data(), static_cast<DWORD>(Data.size()));
-}
-
 // ---------------------------------------------------------------------------
 // Branches read in parts.
 

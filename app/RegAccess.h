@@ -17,12 +17,6 @@ bool RegKeyExists(TRegRoot Root, const String& Path);
 // that can't be deleted. A root key (empty path) is refused.
 void RegDeleteBranch(TRegRoot Root, const String& Path);
 
-// Writes a value's bytes as they are. Given text (REG_SZ, REG_EXPAND_SZ,
-// REG_MULTI_SZ) that doesn't end in a NUL, the system adds one when the
-// character after the data happens to be a NUL; the data is written from a
-// copy followed by bytes that are not. Raises as TRegKey::WriteValue.
-void RegWriteExact(TRegKey& Key, const String& Name, DWORD Type, const std::string& Data);
-
 // A branch read side by side: each registry call waits on the system far
 // longer than it computes, so several threads reading different keys finish
 // in about the time of one. The branch is cut into parts in the order of a

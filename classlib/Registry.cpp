@@ -50,6 +50,17 @@ LONG CreateKeyEx(HKEY key, const wchar_t* sub, REGSAM sam, HKEY* out) {
 }
 LONG SetValueEx(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD size) {
   if (LONG f = Forced(L"RegSetValueEx")) return f;
+  // The system looks at the character just past text data that does not end
+  // in a NUL and, when it happens to be 0, stores one more (a value stored
+  // without its final NUL grew by two bytes depending on what followed the
+  // buffer in memory). Text is written from a copy followed by non-zero
+  // bytes, so exactly `size` bytes are stored and nothing past the caller's
+  // buffer is read.
+  if (size && data && (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ)) {
+    std::string padded(static_cast<const char*>(data), size);
+    padded.append(3, '\xFF');
+    return RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(padded.data()), size);
+  }
   return RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
 }
 LONG QueryValueEx(HKEY key, const wchar_t* name, DWORD* type, void* data, DWORD* size) {

@@ -256,6 +256,27 @@ TEST_F(RegistryTest, MoveKeyCopiesTheBranch) {
   EXPECT_TRUE(r.KeyExists(L"dst"));
 }
 
+// Text stored without its final NUL keeps exactly its bytes when written
+// and when its key is moved, whatever follows the data in memory.
+TEST_F(RegistryTest, TextWithoutAFinalNulKeepsItsSize) {
+  TRegistry r;
+  Open(r, L"src");
+  const char bytes[] = {'a', 0, 'b', 0, 0, 0, 0, 0};  // NULs just past the 4 bytes written
+  TRegKey key(r.GetCurrentKey(), r.GetCurrentPath());
+  for (DWORD type : {DWORD(REG_SZ), DWORD(REG_EXPAND_SZ), DWORD(REG_MULTI_SZ)})
+    key.WriteValue(L"t" + IntToStr(int(type)), type, bytes, 4);
+  r.CloseKey();
+  Open(r);
+  r.MoveKey(L"src", L"dst", true);
+  ASSERT_TRUE(r.OpenKey(L"dst", false));
+  for (DWORD type : {DWORD(REG_SZ), DWORD(REG_EXPAND_SZ), DWORD(REG_MULTI_SZ)}) {
+    TRegRawValue back;
+    ASSERT_TRUE(r.ReadRaw(L"t" + IntToStr(int(type)), back));
+    EXPECT_EQ(back.Type, type);
+    EXPECT_EQ(back.Data, (std::vector<unsigned char>{'a', 0, 'b', 0})) << type;
+  }
+}
+
 TEST_F(RegistryTest, MoveKeyIntoItselfIsRefused) {
   TRegistry r;
   Open(r, L"loop\\inner");
