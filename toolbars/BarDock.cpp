@@ -107,6 +107,12 @@ TCustomForm* BarGetToolWindowParentForm(TControl* ToolWindow) {
   return result;
 }
 
+HWND BarFormTopWindow(TCustomForm* Form) {
+  if (!Form || !Form->HandleAllocated()) return nullptr;
+  HWND h = Form->GetHandle();
+  return Form->GetFormStyle() == fsMDIChild ? GetAncestor(h, GA_ROOT) : h;
+}
+
 TCustomForm* BarValidToolWindowParentForm(TControl* ToolWindow) {
   TCustomForm* f = BarGetToolWindowParentForm(ToolWindow);
   if (!f) throw EInvalidOperation(L"Control '" + ToolWindow->GetName() + L"' has no parent window");
@@ -442,7 +448,7 @@ bool TBarCustomDockableWindow::GetShowingState() {
     HWND fh = f->GetHandle();
     if (!IsWindowVisible(fh) || IsIconic(fh)) return false;
     if (f->GetFormStyle() == fsMDIChild) {
-      HWND top = GetAncestor(fh, GA_ROOT);
+      HWND top = BarFormTopWindow(f);
       if (!IsWindowVisible(top) || IsIconic(top)) return false;
     }
     if (Application && IsIconic(Application->GetHandle())) return false;

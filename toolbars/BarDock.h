@@ -277,6 +277,10 @@ TBarDockType BarGetDockTypeOf(TBarDock* Dock, bool Floating);
 // The outermost form above a window; raises EInvalidOperation when there is none.
 TCustomForm* BarValidToolWindowParentForm(TControl* ToolWindow);
 TCustomForm* BarGetToolWindowParentForm(TControl* ToolWindow);
+// The top-level window that stands for a form (activation, owning its
+// floating windows): an MDI child's MDI parent form, else the form itself;
+// null while the form has no window.
+HWND BarFormTopWindow(TCustomForm* Form);
 
 // ---- the dock ------------------------------------------------------------------------
 class TBarDock : public TCustomControl {

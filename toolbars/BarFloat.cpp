@@ -42,7 +42,8 @@ void TBarFloatingWindowParent::CreateParams(TCreateParams& Params) {
     Params.ExStyle |= WS_EX_TOPMOST;
     if (Application) owner = Application->GetHandle();
   } else if (parentForm_) {
-    owner = parentForm_->GetHandle();
+    parentForm_->HandleNeeded();
+    owner = BarFormTopWindow(parentForm_);
   }
   Params.WndParent = owner;
 }
@@ -96,13 +97,14 @@ void TBarFloatingWindowParent::PlaceAboveOwner() {
   HWND owner = nullptr;
   if (dockableWindow_ && dockableWindow_->FloatingMode == fmOnTopOfAllForms)
     owner = Application ? Application->GetHandle() : nullptr;
-  else if (parentForm_ && parentForm_->HandleAllocated())
-    owner = parentForm_->GetHandle();
+  else
+    owner = BarFormTopWindow(parentForm_);
   const HWND h = GetHandle();
   if (reinterpret_cast<HWND>(GetWindowLongPtrW(h, GWLP_HWNDPARENT)) != owner)
     SetWindowLongPtrW(h, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
-  // Just above its form (the windows above the form stay above).
-  if (owner && owner == (parentForm_ && parentForm_->HandleAllocated() ? parentForm_->GetHandle() : nullptr)) {
+  // Just above its form (an MDI child's: its MDI parent's); the windows
+  // above the form stay above.
+  if (owner && owner == BarFormTopWindow(parentForm_)) {
     HWND above = GetWindow(owner, GW_HWNDPREV);
     if (above != h)
       SetWindowPos(h, above ? above : HWND_TOP, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOOWNERZORDER);
@@ -385,8 +387,7 @@ void TBarFloatingWindowParent::WMClose(TMessage& m) {
 // the form (or, while hidden, to another window of the thread).
 void TBarFloatingWindowParent::WMActivate(TMessage& m) {
   bool act = LOWORD(m.WParam) != WA_INACTIVE;
-  HWND pf = nullptr;
-  if (parentForm_ && parentForm_->HandleAllocated()) pf = parentForm_->GetHandle();
+  HWND pf = BarFormTopWindow(parentForm_);
   if (pf) SendMessageW(pf, WM_NCACTIVATE, act, 0);
   if (act) {
     if (!IsWindowVisible(GetHandle()))
@@ -404,12 +405,9 @@ void TBarFloatingWindowParent::WMMouseActivate(TMessage& m) {
   SetWindowPos(GetHandle(), HWND_TOP, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
   if (dockableWindow_ && dockableWindow_->FloatingMode != fmOnTopOfAllForms && dockableWindow_->ActivateParent &&
       GetActiveWindow() != GetHandle() && parentForm_ && parentForm_->HandleAllocated()) {
-    HWND target = parentForm_->GetHandle();
-    if (parentForm_->GetFormStyle() == fsMDIChild) {
-      HWND mdiParent = GetAncestor(target, GA_ROOT);
-      SetWindowPos(target, HWND_TOP, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
-      target = mdiParent;
-    }
+    if (parentForm_->GetFormStyle() == fsMDIChild)
+      SetWindowPos(parentForm_->GetHandle(), HWND_TOP, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
+    HWND target = BarFormTopWindow(parentForm_);
     if (GetActiveWindow() != target) SetActiveWindow(target);
   }
 }

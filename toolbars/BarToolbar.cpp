@@ -83,8 +83,7 @@ void ToolbarGetMessageHook(THookProcCode Code, HWND, WPARAM WParam, LPARAM LPara
   }
   if (GetCapture()) return;
   TCustomForm* main = Application->MainForm();
-  HWND client = main && main->HandleAllocated() ? FindWindowExW(main->GetHandle(), nullptr, L"MDICLIENT", nullptr)
-                                                : nullptr;
+  HWND client = main && main->HandleAllocated() ? main->ClientHandle() : nullptr;
   if (client && (msg->hwnd == client || (msg->wParam == L'-' && IsChild(client, msg->hwnd)))) {
     SendMessageW(main->GetHandle(), WM_SYSCOMMAND, SC_KEYMENU, msg->wParam);
     msg->message = WM_NULL;
@@ -658,6 +657,14 @@ bool TBarCustomToolbar::MainWindowHook(TMessage& Message) {
     if (search(active)) {
       Message.Result = 1;
       return true;
+    }
+    // Alt+letter in an MDI child: the menu bar of its MDI parent form.
+    if (active->GetFormStyle() == fsMDIChild) {
+      auto* frame = dynamic_cast<TCustomForm*>(TWinControl::FindControl(BarFormTopWindow(active)));
+      if (frame && frame != active && frame->Showing() && search(frame)) {
+        Message.Result = 1;
+        return true;
+      }
     }
   }
   return false;

@@ -259,9 +259,8 @@ void GetClientSizeEx(TWinControl* Control, SIZE& Size) {
   RECT r{};
   auto* f = dynamic_cast<TCustomForm*>(Control);
   HWND mdiClient = nullptr;
-  if (f && f->GetFormStyle() == fsMDIForm && !Control->GetComponentState().Contains(csDesigning) &&
-      f->HandleAllocated())
-    mdiClient = FindWindowExW(f->GetHandle(), nullptr, L"MDICLIENT", nullptr);
+  if (f && f->GetFormStyle() == fsMDIForm && !Control->GetComponentState().Contains(csDesigning))
+    mdiClient = f->ClientHandle();
   if (mdiClient) {
     GetWindowRect(mdiClient, &r);
   } else if (Control->HandleAllocated()) {

@@ -1004,6 +1004,58 @@ TEST(BarFloating, TheFloatingFormsOwnerFollowsShowingAndItsFormGoingAway) {
   EXPECT_EQ(u->GetFloatingParent(), nullptr);
   EXPECT_TRUE(PumpUntil([&] { return !IsWindow(uh); }, 10000));
 }
+
+// A toolbar of an MDI child floats as part of the MDI parent form: owned by
+// it, hidden while the child is minimised, and a click on its caption brings
+// the child up while the parent form stays the active window.
+TEST(BarFloating, AnMDIChildsFloatingToolbarBelongsToItsMDIParent) {
+  // The application's main form is the MDI parent for this test.
+  struct Frame {
+    TCustomForm* Form = Application->MainForm();
+    Frame() { Form->SetFormStyle(fsMDIForm); }
+    ~Frame() {
+      Form->Hide();
+      Form->SetFormStyle(fsNormal);
+    }
+    TCustomForm* operator->() { return Form; }
+  } main;
+  main->SetBounds(40, 40, 560, 400);
+  main->Show();
+  SetForegroundWindow(main->GetHandle());
+  auto first = std::make_unique<TForm>(Application);
+  first->SetFormStyle(fsMDIChild);
+  first->SetBounds(0, 0, 260, 180);
+  first->Show();
+  std::unique_ptr<TBarToolbar> t(FloatingFor(first.get()));
+  auto second = std::make_unique<TForm>(Application);
+  second->SetFormStyle(fsMDIChild);
+  second->SetBounds(40, 40, 260, 180);
+  second->Show();
+  ASSERT_EQ(main->ActiveMDIChild(), second.get());
+
+  TBarFloatingWindowParent* fp = t->GetFloatingParent();
+  ASSERT_NE(fp, nullptr);
+  const HWND fh = fp->GetHandle();
+  ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(fh) != FALSE; }, 10000));
+  EXPECT_EQ(OwnerOf(fh), main->GetHandle());
+
+  // A click on its caption: the first child comes up, the MDI parent form
+  // stays (or becomes) the active window, the floating form never is.
+  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == main->GetHandle(); }, 10000));
+  InputScript().Click(CaptionPoint(t.get())).Send();
+  EXPECT_TRUE(PumpUntil([&] { return GetWindow(main->ClientHandle(), GW_CHILD) == first->GetHandle(); }, 10000));
+  EXPECT_EQ(GetActiveWindow(), main->GetHandle());
+  EXPECT_TRUE(IsWindowVisible(fh));
+
+  // Minimised, the child takes its floating toolbar along; restored, it is back.
+  ShowWindow(first->GetHandle(), SW_MINIMIZE);
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(fh); }, 10000));
+  ShowWindow(first->GetHandle(), SW_RESTORE);
+  EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(fh) != FALSE; }, 10000));
+  t.reset();
+  second.reset();
+  first.reset();
+}
 }  // namespace
 
 namespace {

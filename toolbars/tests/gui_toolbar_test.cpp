@@ -323,6 +323,74 @@ TEST(BarMenuLoop, QuitMessageEndsTheLoopAndIsKeptForTheApplication) {
   EXPECT_EQ(m.wParam, 7u);
 }
 
+// The application's main form as an MDI parent form with a menu bar, for
+// one test; plain again afterwards.
+struct MDIMenuHost {
+  TCustomForm* Frame = Application->MainForm();
+  std::unique_ptr<TComponent> Owner{new TComponent(nullptr)};
+  TBarToolbar* Bar = nullptr;
+  TBarSubmenuItem* File = nullptr;
+  int OpenClicks = 0;
+  MDIMenuHost() {
+    Frame->SetFormStyle(fsMDIForm);
+    Frame->SetBounds(40, 40, 500, 300);
+    auto* dock = new TBarDock(Owner.get());
+    dock->SetParent(Frame);
+    Bar = new TBarToolbar(Owner.get());
+    Bar->SetParent(dock);
+    Bar->SetMenuBar(true);
+    File = new TBarSubmenuItem(Owner.get());
+    File->SetCaption(L"&File");
+    Bar->Items()->Add(File);
+    AddItem(File, L"&Open", &OpenClicks);
+    Frame->Show();
+  }
+  ~MDIMenuHost() {
+    Owner.reset();
+    Frame->Hide();
+    Frame->SetFormStyle(fsNormal);
+  }
+  TBarView* OpenView() { return Bar->View()->OpenViewerView; }
+};
+
+// Alt+letter typed in the MDI area opens the menu bar of the MDI parent
+// form: with the MDI client focused (no child open), and with the focus in
+// a control of an MDI child.
+TEST(BarMenuBar, AltLetterInTheMDIAreaOpensTheMenuBar) {
+  MDIMenuHost h;
+  const HWND frame = h.Frame->GetHandle(), client = h.Frame->ClientHandle();
+  ASSERT_NE(client, nullptr);
+  std::unique_ptr<TForm> child;
+  for (bool inChild : {false, true}) {
+    SCOPED_TRACE(inChild ? "a control of an MDI child" : "the MDI client");
+    HWND focus = client;
+    if (inChild) {
+      child = std::make_unique<TForm>(Application);
+      child->SetFormStyle(fsMDIChild);
+      auto* edit = new TEdit(child.get());
+      edit->SetParent(child.get());
+      child->Show();
+      focus = edit->GetHandle();
+    }
+    SetForegroundWindow(frame);
+    SetFocus(focus);
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == frame && GetFocus() == focus; }, 10000));
+    TBarCustomItem* openFrom = nullptr;
+    {
+      LoopScript s({[&] {
+        if (!h.OpenView()) return LoopScript::Current()->Again();
+        openFrom = h.OpenView()->GetParentItem();
+        PostKey(VK_ESCAPE);
+        PostKey(VK_ESCAPE);
+      }});
+      InputScript().Press('F', {VK_MENU}).Post();
+      EXPECT_TRUE(PumpUntil([&] { return s.StepsRun() == 1 && !h.Bar->View()->State.Contains(vsModal); }, 10000));
+    }
+    EXPECT_EQ(openFrom, h.File);
+    EXPECT_EQ(h.OpenClicks, 0);
+  }
+}
+
 }  // namespace
 
 // ---- shortcuts ---------------------------------------------------------------------------
@@ -345,7 +413,7 @@ TEST(BarShortCuts, RunOnceWithTheFocusElsewhereButNotWhileTheFormIsDisabled) {
   auto* edit = new TEdit(h.Form.get());
   edit->SetBounds(10, 100, 100, 20);
   edit->SetParent(h.Form.get());
-  h.Open->SetShortCut(BarShortCut('O', scCtrl));
+  h.Open->SetShortCut(ShortCut('O', TShiftState{ssCtrl}));
   Pump(20);
   edit->SetFocus();
   Pump(20);
@@ -1467,7 +1535,7 @@ RECT InWindow(TBarItemViewer* V, TWinControl* Window) {
 
 TEST(BarPicture, AnOpenMenuShowsItsStates) {
   MenuHost h(420);
-  h.Open->SetShortCut(BarShortCut('O', scCtrl));
+  h.Open->SetShortCut(ShortCut('O', TShiftState{ssCtrl}));
   h.Exit->SetChecked(true);
   auto* recent = new TBarSubmenuItem(h.Form.get());
   recent->SetCaption(L"&Recent");
@@ -1963,7 +2031,7 @@ TEST(BarToolbarLayout, OnAFormTheToolbarSizesItselfAndHintsDefaultToCaptions) {
   auto* a = AddItem(t->Items(), L"&Open...");
   auto* b = AddItem(t->Items(), L"Save");
   b->SetHint(L"Save it|Saves the document");
-  b->SetShortCut(BarShortCut('S', scCtrl));
+  b->SetShortCut(ShortCut('S', TShiftState{ssCtrl}));
   f->Show();
   Pump(30);
   TBarView* v = t->View();
@@ -1979,7 +2047,7 @@ TEST(BarToolbarLayout, OnAFormTheToolbarSizesItselfAndHintsDefaultToCaptions) {
   auto* act = new TAction(f.get());
   act->SetCaption(L"Save");
   act->SetHint(L"Save it|Saves the document");
-  act->SetShortCut(BarShortCut('S', scCtrl));
+  act->SetShortCut(ShortCut('S', TShiftState{ssCtrl}));
   act->OnExecute = [](TObject*) {};
   b->SetAction(act);
   act->OnHint = [](String& H, bool& CanShow) { CanShow = H != L"Save it"; };

@@ -308,6 +308,40 @@ TEST(SkinDocks, BackgroundAndEffectiveColour) {
   EXPECT_TRUE(d->UsingBackground());
 }
 
+// An MDI parent form (the application's main form, made one for this
+// test): its client size is its MDI client's, what its aligned controls
+// leave, and it counts as button face whatever its colour.
+TEST(SkinUtilsMDI, AnMDIFormsClientSizeIsItsMDIClientsAndItsColourButtonFace) {
+  TCustomForm* frame = Application->MainForm();
+  const TColor color = frame->GetColor();
+  frame->SetFormStyle(fsMDIForm);
+  frame->SetBounds(40, 40, 400, 300);
+  auto* top = new TPanel(frame);
+  top->SetHeight(40);
+  top->SetAlign(alTop);
+  top->SetParent(frame);
+  frame->Show();
+  frame->SetColor(0x00102030);
+  ASSERT_NE(frame->ClientHandle(), nullptr);
+  SIZE s{};
+  GetClientSizeEx(frame, s);
+  RECT r;
+  GetWindowRect(frame->ClientHandle(), &r);
+  EXPECT_EQ(s.cx, r.right - r.left);
+  EXPECT_EQ(s.cy, r.bottom - r.top);
+  EXPECT_LE(s.cy, frame->GetClientHeight() - 40);
+  EXPECT_EQ(GetEffectiveColor(frame), clBtnFace);
+  // A plain form: its own client size and colour.
+  delete top;
+  frame->Hide();
+  frame->SetFormStyle(fsNormal);
+  GetClientSizeEx(frame, s);
+  EXPECT_EQ(s.cx, frame->GetClientWidth());
+  EXPECT_EQ(s.cy, frame->GetClientHeight());
+  EXPECT_EQ(GetEffectiveColor(frame), 0x00102030);
+  frame->SetColor(color);
+}
+
 TEST(SkinItems, VisibilityToggleFollowsItsControl) {
   std::unique_ptr<TForm> f(new TForm(Application));
   auto* p = new TPanel(f.get());
