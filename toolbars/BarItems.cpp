@@ -26,60 +26,6 @@ const wchar_t* const SBarToolwinDockedToNameNotSet =
 
 void BarHandleException(TObject* Sender) { HandleCallbackException(Sender); }
 
-// ---- shortcuts ----------------------------------------------------------------
-TShortCut BarShortCut(WORD Key, TShortCut Modifiers) {
-  if (Key & 0xFF00) return 0;
-  return static_cast<TShortCut>(Key | (Modifiers & (scShift | scCtrl | scAlt)));
-}
-
-TShortCut BarKeyDataToModifiers(LPARAM KeyData) {
-  TShortCut m = 0;
-  if (GetKeyState(VK_SHIFT) < 0) m |= scShift;
-  if (GetKeyState(VK_CONTROL) < 0) m |= scCtrl;
-  if (KeyData & 0x20000000) m |= scAlt;
-  return m;
-}
-
-String BarShortCutToText(TShortCut ShortCut) {
-  WORD key = ShortCut & 0xFF;
-  String name;
-  if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) {
-    name = String(1, static_cast<wchar_t>(key));
-  } else if (key >= VK_F1 && key <= VK_F24) {
-    name = L"F" + std::to_wstring(key - VK_F1 + 1);
-  } else if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) {
-    name = L"Num " + std::to_wstring(key - VK_NUMPAD0);
-  } else {
-    switch (key) {
-      case VK_BACK: name = L"BkSp"; break;
-      case VK_TAB: name = L"Tab"; break;
-      case VK_RETURN: name = L"Enter"; break;
-      case VK_ESCAPE: name = L"Esc"; break;
-      case VK_SPACE: name = L"Space"; break;
-      case VK_PRIOR: name = L"PgUp"; break;
-      case VK_NEXT: name = L"PgDn"; break;
-      case VK_END: name = L"End"; break;
-      case VK_HOME: name = L"Home"; break;
-      case VK_LEFT: name = L"Left"; break;
-      case VK_UP: name = L"Up"; break;
-      case VK_RIGHT: name = L"Right"; break;
-      case VK_DOWN: name = L"Down"; break;
-      case VK_INSERT: name = L"Ins"; break;
-      case VK_DELETE: name = L"Del"; break;
-      default: {
-        UINT ch = MapVirtualKeyW(key, MAPVK_VK_TO_CHAR) & 0xFFFF;
-        if (ch) name = String(1, static_cast<wchar_t>(ch));
-      }
-    }
-  }
-  if (name.empty()) return String();
-  String r;
-  if (ShortCut & scShift) r += L"Shift+";
-  if (ShortCut & scCtrl) r += L"Ctrl+";
-  if (ShortCut & scAlt) r += L"Alt+";
-  return r + name;
-}
-
 // ---- click queue ------------------------------------------------------------------
 namespace {
 constexpr UINT WM_BAR_CLICK = WM_USER + 0x100;
@@ -497,7 +443,7 @@ void TBarCustomItem::Loaded() {
 String TBarCustomItem::GetShortCutText() const {
   size_t tab = caption_.find(L'\t');
   if (tab != String::npos) return caption_.substr(tab + 1);
-  if (shortCut_ != 0) return BarShortCutToText(shortCut_);
+  if (shortCut_ != 0) return ShortCutToText(shortCut_);
   return String();
 }
 
@@ -741,7 +687,7 @@ TBarCustomItem* TBarCustomItem::FindItemWithShortCut(TShortCut AShortCut,
 }
 
 bool TBarCustomItem::IsShortCut(TWMKey& Message) {
-  TShortCut sc = BarShortCut(Message.CharCode, BarKeyDataToModifiers(Message.KeyData));
+  TShortCut sc = ShortCut(Message.CharCode, KeyDataToShiftState(Message.KeyData));
   if (sc == 0) return false;
   TBarCustomItem* topmost = nullptr;
   TBarCustomItem* found = nullptr;

@@ -11,6 +11,7 @@
 #include "classlib/Classes.h"
 #include "classlib/Controls.h"
 #include "classlib/ImgList.h"
+#include "classlib/Menus.h"
 #include "toolbars/BarUtils.h"
 
 class TBarCustomItem;
@@ -47,16 +48,10 @@ extern const wchar_t* const SBarDockCannotChangePosition;
 extern const wchar_t* const SBarToolwinNameNotSet;
 extern const wchar_t* const SBarToolwinDockedToNameNotSet;
 
-// ---- shortcuts -----------------------------------------------------------
-using TShortCut = uint16_t;
+// ---- shortcuts (TShortCut, ShortCut, ShortCutToText: classlib/Menus.h) ----
 constexpr TShortCut scShift = 0x2000;
 constexpr TShortCut scCtrl = 0x4000;
 constexpr TShortCut scAlt = 0x8000;
-// Modifiers is a combination of scShift, scCtrl and scAlt.
-TShortCut BarShortCut(WORD Key, TShortCut Modifiers);
-// Modifiers of a key message: Alt from its key data, Shift and Ctrl from the keyboard.
-TShortCut BarKeyDataToModifiers(LPARAM KeyData);
-String BarShortCutToText(TShortCut ShortCut);
 
 // A key message as handed to shortcut processing.
 struct TWMKey {

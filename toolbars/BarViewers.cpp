@@ -90,7 +90,7 @@ String TBarItemViewer::GetHintText() {
   if (auto* a = dynamic_cast<TCustomAction*>(Item->GetAction()))
     if (!a->DoHint(h)) h.clear();
   if (!h.empty() && Application && Application->GetHintShortCuts() && Item->GetShortCut() != 0)
-    h = h + L" (" + BarShortCutToText(Item->GetShortCut()) + L")";
+    h = h + L" (" + ShortCutToText(Item->GetShortCut()) + L")";
   return h;
 }
 

@@ -256,10 +256,10 @@ TEST(BarItemTree, OptionsInheritAndLinkSubitems) {
   other.SetLinkSubitems(sub);
   EXPECT_EQ(other.GetLinkSubitems(), sub);
   TBarCustomItem* top = nullptr;
-  leaf->SetShortCut(BarShortCut('S', scCtrl));
-  EXPECT_EQ(other.FindItemWithShortCut(BarShortCut('S', scCtrl), top), leaf);
+  leaf->SetShortCut(ShortCut('S', TShiftState{ssCtrl}));
+  EXPECT_EQ(other.FindItemWithShortCut(ShortCut('S', TShiftState{ssCtrl}), top), leaf);
   EXPECT_EQ(top, nullptr);  // a direct subitem of the linked item
-  EXPECT_EQ(root.FindItemWithShortCut(BarShortCut('S', scCtrl), top), leaf);
+  EXPECT_EQ(root.FindItemWithShortCut(ShortCut('S', TShiftState{ssCtrl}), top), leaf);
   EXPECT_EQ(top, sub);
   other.SetLinkSubitems(nullptr);
 }
@@ -276,23 +276,23 @@ TEST(BarItemTree, ShortcutBeyondTwentyFiveLinksIsNotFound) {
     links.push_back(l);
   }
   auto* target = new TBarItem(nullptr);
-  target->SetShortCut(BarShortCut(VK_F5, 0));
+  target->SetShortCut(ShortCut(VK_F5, TShiftState()));
   chain.back()->Add(target);
   TBarCustomItem* top = nullptr;
-  EXPECT_EQ(chain[0]->FindItemWithShortCut(BarShortCut(VK_F5, 0), top), nullptr);  // 27 links
-  EXPECT_EQ(chain[5]->FindItemWithShortCut(BarShortCut(VK_F5, 0), top), target);   // 22 links
+  EXPECT_EQ(chain[0]->FindItemWithShortCut(ShortCut(VK_F5, TShiftState()), top), nullptr);  // 27 links
+  EXPECT_EQ(chain[5]->FindItemWithShortCut(ShortCut(VK_F5, TShiftState()), top), target);   // 22 links
   EXPECT_EQ(top, links[5]);
   for (auto* l : links) l->SetLinkSubitems(nullptr);
 }
 
 TEST(BarItemTree, ShortcutTextAndClick) {
   TBarItem it(nullptr);
-  it.SetShortCut(BarShortCut('O', scCtrl));
+  it.SetShortCut(ShortCut('O', TShiftState{ssCtrl}));
   EXPECT_EQ(it.GetShortCutText(), L"Ctrl+O");
   it.SetCaption(L"&Open\tCtrl+Alt+O");
   EXPECT_EQ(it.GetShortCutText(), L"Ctrl+Alt+O");
-  EXPECT_EQ(BarShortCutToText(BarShortCut(VK_DELETE, scShift)), L"Shift+Del");
-  EXPECT_EQ(BarShortCutToText(BarShortCut(VK_F3, 0)), L"F3");
+  EXPECT_EQ(ShortCutToText(ShortCut(VK_DELETE, TShiftState{ssShift})), L"Shift+Del");
+  EXPECT_EQ(ShortCutToText(ShortCut(VK_F3, TShiftState())), L"F3");
 
   int clicks = 0;
   it.OnClick = [&](TObject*) { ++clicks; };
@@ -346,7 +346,7 @@ TEST(BarItemTree, ShortcutRunsPopupHandlersFirst) {
   auto* save = new TBarItem(&root);
   root.Add(file);
   file->Add(save);
-  save->SetShortCut(BarShortCut('S', 0));
+  save->SetShortCut(ShortCut('S', TShiftState()));
   save->SetEnabled(false);
   std::vector<int> order;
   file->OnPopup = [&](TBarCustomItem*, bool) {
@@ -376,7 +376,7 @@ TEST(BarItemAction, TheActionDrivesTheItemUntilTheItemDiffers) {
   act->SetChecked(true);
   act->SetHint(L"Open|Opens a key");
   act->SetImageIndex(3);
-  act->SetShortCut(BarShortCut('O', scCtrl));
+  act->SetShortCut(ShortCut('O', TShiftState{ssCtrl}));
   act->SetHelpContext(12);
   TBarRootItem root(&owner);
   auto* item = new TBarItem(&owner);
@@ -386,7 +386,7 @@ TEST(BarItemAction, TheActionDrivesTheItemUntilTheItemDiffers) {
   EXPECT_TRUE(item->GetChecked());
   EXPECT_EQ(item->GetHint(), L"Open|Opens a key");
   EXPECT_EQ(item->GetImageIndex(), 3);
-  EXPECT_EQ(item->GetShortCut(), BarShortCut('O', scCtrl));
+  EXPECT_EQ(item->GetShortCut(), ShortCut('O', TShiftState{ssCtrl}));
   EXPECT_EQ(item->GetHelpContext(), 12);
   EXPECT_FALSE(item->IsCaptionStored());  // tied: the action stores it
 

@@ -203,7 +203,7 @@ TEST(SkinItemInfo, HoverKindsAndMenuSizes) {
   plain->SetCaption(L"Open");
   auto* shortcut = new TSkinItem(h.Form.get());
   shortcut->SetCaption(L"Open");
-  shortcut->SetShortCut(BarShortCut('O', scCtrl));
+  shortcut->SetShortCut(ShortCut('O', TShiftState{ssCtrl}));
   parent->Add(plain);
   parent->Add(shortcut);
   std::unique_ptr<TBarPopupWindow> w(parent->GetPopupWindowClass()(nullptr, nullptr, parent, false));
