@@ -226,13 +226,9 @@ HRESULT TBarBaseAccObject::QueryInterface(REFIID riid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-ULONG TBarBaseAccObject::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
+ULONG TBarBaseAccObject::AddRef() { return TInterfacedObject::AddRef(); }
 
-ULONG TBarBaseAccObject::Release() {
-  LONG n = InterlockedDecrement(&refCount_);
-  if (n == 0) delete this;
-  return static_cast<ULONG>(n);
-}
+ULONG TBarBaseAccObject::Release() { return TInterfacedObject::Release(); }
 
 HRESULT TBarBaseAccObject::GetTypeInfoCount(UINT* pctinfo) {
   if (pctinfo) *pctinfo = 0;

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <oleacc.h>
 
+#include "classlib/Classes.h"
 #include "classlib/SysUtils.h"
 
 class TBarView;
@@ -32,15 +33,17 @@ extern LONG ItemViewerAccObjectInstances;
 // LibraryName instead (null restores the system library).
 void BarAccResetBinding(const wchar_t* LibraryName);
 
-// IUnknown with a reference count, and IDispatch operations that report
+// IAccessible over the class library's reference-counted object (freed when
+// the last reference goes), with IDispatch operations that report
 // themselves as not implemented.
-class TBarBaseAccObject : public IAccessible {
+class TBarBaseAccObject : public TInterfacedObject, public IAccessible {
  public:
   TBarBaseAccObject() = default;
   TBarBaseAccObject(const TBarBaseAccObject&) = delete;
   TBarBaseAccObject& operator=(const TBarBaseAccObject&) = delete;
-  virtual ~TBarBaseAccObject() = default;
 
+  // One identity for IUnknown, IDispatch and IAccessible; the count is
+  // the base's.
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
   ULONG STDMETHODCALLTYPE AddRef() override;
   ULONG STDMETHODCALLTYPE Release() override;
@@ -55,9 +58,6 @@ class TBarBaseAccObject : public IAccessible {
 
   // The client (view or viewer) is being destroyed: forget it.
   virtual void ClientIsDestroying() = 0;
-
- private:
-  LONG refCount_ = 0;
 };
 
 // Links every live object into one process-wide list, so that the unit's

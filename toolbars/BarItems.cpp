@@ -342,7 +342,7 @@ void TBarCustomItem::SetGroupIndex(int Value) {
   if (checked_) TurnSiblingsOff();
 }
 
-void TBarCustomItem::SetImageIndex(int Value) {
+void TBarCustomItem::SetImageIndex(TImageIndex Value) {
   if (imageIndex_ == Value) return;
   bool resize = (imageIndex_ == -1) != (Value == -1);
   imageIndex_ = Value;
@@ -552,7 +552,7 @@ void TBarCustomItemActionLink::SetHelpContext(THelpContext Value) {
 void TBarCustomItemActionLink::SetHint(const String& Value) {
   if (IsHintLinked()) client_->SetHint(Value);
 }
-void TBarCustomItemActionLink::SetImageIndex(int Value) {
+void TBarCustomItemActionLink::SetImageIndex(TImageIndex Value) {
   if (IsImageIndexLinked()) client_->SetImageIndex(Value);
 }
 void TBarCustomItemActionLink::SetShortCut(TShortCut Value) {

@@ -262,8 +262,8 @@ class TBarCustomItem : public TComponent {
   void SetHelpContext(int Value) { helpContext_ = Value; }
   const String& GetHint() const { return hint_; }
   void SetHint(const String& Value) { hint_ = Value; }
-  int GetImageIndex() const { return imageIndex_; }
-  void SetImageIndex(int Value);
+  TImageIndex GetImageIndex() const { return imageIndex_; }
+  void SetImageIndex(TImageIndex Value);
   TCustomImageList* GetImages() const { return images_; }
   void SetImages(TCustomImageList* Value);
   TCustomImageList* GetSubMenuImages() const { return subMenuImages_; }
@@ -337,7 +337,7 @@ class TBarCustomItem : public TComponent {
   int groupIndex_ = 0;
   int helpContext_ = 0;
   String hint_;
-  int imageIndex_ = -1;
+  TImageIndex imageIndex_ = -1;
   TCustomImageList* images_ = nullptr;
   TCustomImageList* subMenuImages_ = nullptr;
   std::unique_ptr<TBarImageChangeLink> imagesLink_, subMenuImagesLink_;
@@ -416,7 +416,7 @@ class TBarCustomItemActionLink : public TActionLink {
   void SetEnabled(bool Value) override;
   void SetHelpContext(THelpContext Value) override;
   void SetHint(const String& Value) override;
-  void SetImageIndex(int Value) override;
+  void SetImageIndex(TImageIndex Value) override;
   void SetShortCut(TShortCut Value) override;
   void SetVisible(bool Value) override;
   void SetOnExecute(const TNotifyEvent& Value) override;

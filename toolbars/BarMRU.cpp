@@ -55,9 +55,9 @@ void TBarMRUListStrings::Move(int CurIndex, int NewIndex) {
 }
 
 int TBarMRUListStrings::IndexOf(const String& S) const {
-  String key = AnsiLowerCase(S);
+  String key = AnsiLowerCaseFileName(S);
   for (int i = 0; i < GetCount(); ++i)
-    if (AnsiLowerCase(names_.Get(i)) == key) return i;
+    if (AnsiLowerCaseFileName(names_.Get(i)) == key) return i;
   return -1;
 }
 

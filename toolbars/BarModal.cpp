@@ -376,7 +376,7 @@ void TBarModalHandler::Loop(TBarView* RootView, bool AssumeButtonDown, bool AExe
       // The hint of the deepest selection.
       String hint;
       for (TBarView* v = RootView; v; v = v->OpenViewerView)
-        if (v->GetSelected()) hint = BarGetLongHint(v->GetSelected()->Item->GetHint());
+        if (v->GetSelected()) hint = GetLongHint(v->GetSelected()->Item->GetHint());
       if (hint != BarCurrentMenuHint) {
         BarCurrentMenuHint = hint;
         if (Application) Application->SetHint(hint);

@@ -161,7 +161,7 @@ TFont* TBarToolbarView::GetFont() {
 TBarChevronItem::TBarChevronItem(TBarCustomToolbar* AToolbar) : TBarCustomItem(AToolbar), toolbar_(AToolbar) {
   SetItemStyle(GetItemStyle() + TBarItemStyle{tbisSubmenu, tbisNoAutoOpen});
   SetHint(GetDefaultHint());
-  SetCaption(EscapeAmpersands(BarGetShortHint(GetHint())));
+  SetCaption(EscapeAmpersands(GetShortHint(GetHint())));
 }
 
 TBarView* TBarChevronItem::GetChevronParentView() { return toolbar_->View(); }
@@ -293,7 +293,7 @@ TBarCustomToolbar::~TBarCustomToolbar() {
 
 void TBarCustomToolbar::SetChevronHint(const String& Value) {
   ChevronItem()->SetHint(Value);
-  ChevronItem()->SetCaption(EscapeAmpersands(BarGetShortHint(Value)));
+  ChevronItem()->SetCaption(EscapeAmpersands(GetShortHint(Value)));
 }
 
 bool TBarCustomToolbar::IsChevronHintStored() const {

@@ -49,14 +49,4 @@ wchar_t FindAccelChar(const String& S) {
   return result;
 }
 
-String BarGetShortHint(const String& Hint) {
-  size_t p = Hint.find(L'|');
-  return p == String::npos ? Hint : Hint.substr(0, p);
-}
-
-String BarGetLongHint(const String& Hint) {
-  size_t p = Hint.find(L'|');
-  return p == String::npos ? Hint : Hint.substr(p + 1);
-}
-
 wchar_t BarCharUpper(wchar_t C) { return static_cast<wchar_t>(std::towupper(C)); }

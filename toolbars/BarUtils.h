@@ -81,9 +81,6 @@ String StripTrailingPunctuation(const String& S);
 // The character after the last single '&' ("&&" is a literal ampersand);
 // 0 when there is none.
 wchar_t FindAccelChar(const String& S);
-// Short and long part of a hint "short|long".
-String BarGetShortHint(const String& Hint);
-String BarGetLongHint(const String& Hint);
 // Simple case folding for accelerator comparisons (Latin-1 and ASCII; the
 // Windows build uses the system's mapping).
 wchar_t BarCharUpper(wchar_t C);

@@ -82,7 +82,7 @@ String TBarItemViewer::GetCaptionText() {
 }
 
 String TBarItemViewer::GetHintText() {
-  String h = BarGetShortHint(Item->GetHint());
+  String h = GetShortHint(Item->GetHint());
   bool submenuShown = Item->GetItemStyle().Contains(tbisSubmenu) &&
                       !Item->GetItemStyle().Contains(tbisCombo) && CaptionShown();
   if (h.empty() && !submenuShown) h = StripAccelChars(StripTrailingPunctuation(GetCaptionText()));

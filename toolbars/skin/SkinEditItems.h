@@ -40,7 +40,7 @@ class TSkinEditItem : public TBarEditItem {
   void GetPopupPosition(TBarView* ParentView, TBarPopupWindow* PopupWindow, TBarPopupPositionRec& Rec) override;
   void DoBeginEdit(TBarEditItemViewer* Viewer) override;
   virtual void DoChange(TObject* EditControl, const String& AText);
-  virtual int GetImageIndexOf() { return GetImageIndex(); }
+  virtual TImageIndex GetImageIndexOf() { return GetImageIndex(); }
   // Runs the edit loop in the view's viewer of this item; true when Text changed.
   bool StartEditing(TBarView* AView);
 

@@ -204,7 +204,7 @@ void TSkinComboBoxItem::AdjustImageIndex(const String& AText, int AIndex, int& I
   if (OnAdjustImageIndex) OnAdjustImageIndex(this, AText, AIndex, ImageIndex);
 }
 
-int TSkinComboBoxItem::GetImageIndexOf() {
+TImageIndex TSkinComboBoxItem::GetImageIndexOf() {
   if (!cacheValid_) {
     cachedImageIndex_ = GetImageIndex();
     if (list_->GetItemIndex() >= 0) cachedImageIndex_ = list_->GetItemIndex();
@@ -247,12 +247,12 @@ TSkinLabelItem::~TSkinLabelItem() {
 
 TBarItemViewerClass TSkinLabelItem::GetItemViewerClass(TBarView*) { return &TSkinLabelItemViewer::CreateViewer; }
 
-void TSkinLabelItem::SetLabelCaption(const String& Value) {
+void TSkinLabelItem::SetLabelCaption(const TCaption& Value) {
   caption_ = Value;
   Change(true);
 }
 
-void TSkinLabelItem::UpdateCaption(const String& Value) {
+void TSkinLabelItem::UpdateCaption(const TCaption& Value) {
   caption_ = Value;
   Change(false);
 }

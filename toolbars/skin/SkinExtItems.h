@@ -54,7 +54,7 @@ class TSkinComboBoxItem : public TSkinCustomDropDownItem {
   void DoPopup(TBarCustomItem* Sender, bool FromLink) override;
   void DoBeginEdit(TBarEditItemViewer* Viewer) override;
   void DoChange(TObject* EditControl, const String& AText) override;
-  int GetImageIndexOf() override;
+  TImageIndex GetImageIndexOf() override;
 
   virtual void AdjustImageIndex(const String& AText, int AIndex, int& ImageIndex);
   virtual void DoListChange();
@@ -106,10 +106,10 @@ class TSkinLabelItem : public TBarCustomItem {
   const char* ClassName() const override { return "TSkinLabelItem"; }
   TBarItemViewerClass GetItemViewerClass(TBarView* AView) override;
 
-  const String& GetLabelCaption() const { return caption_; }
-  void SetLabelCaption(const String& Value);
+  const TCaption& GetLabelCaption() const { return caption_; }
+  void SetLabelCaption(const TCaption& Value);
   // Stores the caption and repaints without a new layout.
-  void UpdateCaption(const String& Value);
+  void UpdateCaption(const TCaption& Value);
   TFontSettings* FontSettings() const { return fontSettings_; }
   void SetFontSettings(TFontSettings* Value) { fontSettings_->Assign(Value); }
   int GetMargin() const { return margin_; }
@@ -120,7 +120,7 @@ class TSkinLabelItem : public TBarCustomItem {
 
  private:
   void FontSettingsChanged(TObject*) { Change(true); }
-  String caption_;
+  TCaption caption_;
   TFontSettings* fontSettings_;
   int margin_ = 0;
   TSkinLabelOrientation orientation_ = skinoAuto;

@@ -1,4 +1,4 @@
-// Caption, hint and list helpers (no window system needed).
+// Caption and list helpers (no window system needed).
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -21,9 +21,6 @@ TEST(BarCaptions, TrailingPunctuation) {
   EXPECT_EQ(StripTrailingPunctuation(L"Name:"), L"Name");
   EXPECT_EQ(StripTrailingPunctuation(L":"), L":");
   EXPECT_EQ(StripTrailingPunctuation(L"..."), L"...");
-  EXPECT_EQ(BarGetShortHint(L"Short|Long"), L"Short");
-  EXPECT_EQ(BarGetLongHint(L"Short|Long"), L"Long");
-  EXPECT_EQ(BarGetLongHint(L"Both"), L"Both");
 }
 
 TEST(BarHelpers, DivRoundUpAndLists) {
