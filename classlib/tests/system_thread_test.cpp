@@ -6,6 +6,9 @@
 #include <functional>
 
 #include "classlib/Thread.h"
+#include "testsupport/Pump.h"
+
+using testsupport::PumpUntil;
 
 namespace {
 
@@ -31,21 +34,6 @@ class TBodyThread : public TThread {
  private:
   std::function<void(TBodyThread*)> body_;
 };
-
-// Pumps messages until done() or the time runs out; false on time-out.
-bool PumpUntil(const std::function<bool()>& done, DWORD ms = 10000) {
-  DWORD start = GetTickCount();
-  while (!done()) {
-    if (GetTickCount() - start > ms) return false;
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
-  return true;
-}
 
 }  // namespace
 
