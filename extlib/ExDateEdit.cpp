@@ -7,23 +7,12 @@ namespace {
 
 std::unique_ptr<TBitmap> DateEditGlyph;
 
-// Two glyphs side by side, normal and disabled: a small calendar page.
+// The program's "DEDITBMP": two glyphs side by side, normal and disabled
+// (a small calendar page), loaded on first use.
 TBitmap* DateGlyph() {
   if (DateEditGlyph) return DateEditGlyph.get();
   auto B = std::make_unique<TBitmap>();
-  B->SetSize(30, 13);
-  TCanvas* C = B->Canvas();
-  C->Brush()->SetColor(clFuchsia);
-  C->FillRect(Rect(0, 0, 30, 13));
-  for (int G = 0; G < 2; ++G) {
-    int X = G * 15 + 1;
-    TColor Ink = G == 0 ? clBlack : clGray;
-    C->Brush()->SetColor(Ink);
-    C->FrameRect(Rect(X, 1, X + 13, 12));
-    C->FillRect(Rect(X, 1, X + 13, 4));
-    for (int Row = 0; Row < 3; ++Row)
-      for (int Col = 0; Col < 4; ++Col) C->SetPixel(X + 2 + Col * 3, 5 + Row * 2, Ink);
-  }
+  B->LoadFromResourceName(MainInstance(), L"DEDITBMP");
   B->SetTransparentColor(clFuchsia);
   DateEditGlyph = std::move(B);
   return DateEditGlyph.get();

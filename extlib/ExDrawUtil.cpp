@@ -958,35 +958,14 @@ namespace {
 HCURSOR HandCursor = nullptr;
 HCURSOR DragCursor = nullptr;
 
-// An arrow with a small sheet below its tip: the drag cursor.
-HCURSOR MakeDragCursor() {
-  const int W = GetSystemMetrics(SM_CXCURSOR), H = GetSystemMetrics(SM_CYCURSOR);
-  const int Stride = ((W + 15) / 16) * 2;
-  std::vector<BYTE> And(static_cast<size_t>(Stride * H), 0xFF), Xor(static_cast<size_t>(Stride * H), 0x00);
-  auto Put = [&](int X, int Y, bool White) {
-    if (X < 0 || Y < 0 || X >= W || Y >= H) return;
-    size_t I = static_cast<size_t>(Y * Stride + X / 8);
-    BYTE Bit = static_cast<BYTE>(0x80 >> (X % 8));
-    And[I] &= static_cast<BYTE>(~Bit);
-    if (White)
-      Xor[I] |= Bit;
-    else
-      Xor[I] &= static_cast<BYTE>(~Bit);
-  };
-  for (int Y = 0; Y < 12; ++Y)
-    for (int X = 0; X <= Y / 2 + 1 && X < 8; ++X) Put(X, Y, X != 0 && X != Y / 2 + 1 && Y != 11);
-  for (int Y = 14; Y < 22; ++Y)
-    for (int X = 8; X < 20; ++X) Put(X, Y, !(Y == 14 || Y == 21 || X == 8 || X == 19));
-  return CreateCursor(MainInstance(), 0, 0, W, H, And.data(), Xor.data());
-}
-
 }  // namespace
 
+// The hand and drag cursors are the program's "EXT_HANDCUR" and "EXT_DRAGCUR".
+// Cursors loaded from a module's resources are shared and never destroyed.
 void ExDrawUtilInitialize() {
   if (!Screen) return;
-  HCURSOR SystemHand = LoadCursorW(nullptr, IDC_HAND);
-  HandCursor = SystemHand ? CopyCursor(SystemHand) : nullptr;
-  DragCursor = MakeDragCursor();
+  HandCursor = LoadCursorW(MainInstance(), L"EXT_HANDCUR");
+  DragCursor = LoadCursorW(MainInstance(), L"EXT_DRAGCUR");
   if (HandCursor) Screen->SetCursors(crExtHand, HandCursor);
   if (DragCursor) Screen->SetCursors(crExtDrag, DragCursor);
 }
@@ -998,7 +977,5 @@ void ExDrawUtilFinalize() {
     if (HandCursor) Screen->SetCursors(crExtHand, Arrow);
     if (DragCursor) Screen->SetCursors(crExtDrag, Arrow);
   }
-  if (HandCursor) DestroyCursor(HandCursor);
-  if (DragCursor) DestroyCursor(DragCursor);
   HandCursor = DragCursor = nullptr;
 }

@@ -13,19 +13,11 @@ namespace {
 
 std::unique_ptr<TBitmap> FileEditGlyph;
 
-// A small open folder, drawn once.
+// The program's "FEDITBMP" (an open folder), loaded on first use.
 TBitmap* FileGlyph() {
   if (FileEditGlyph) return FileEditGlyph.get();
   auto B = std::make_unique<TBitmap>();
-  B->SetSize(15, 12);
-  TCanvas* C = B->Canvas();
-  C->Brush()->SetColor(clFuchsia);
-  C->FillRect(Rect(0, 0, 15, 12));
-  C->Brush()->SetColor(clOlive);
-  C->FillRect(Rect(1, 1, 6, 3));
-  C->FillRect(Rect(1, 2, 13, 11));
-  C->Brush()->SetColor(clYellow);
-  C->FillRect(Rect(2, 5, 14, 11));
+  B->LoadFromResourceName(MainInstance(), L"FEDITBMP");
   B->SetTransparentColor(clFuchsia);
   FileEditGlyph = std::move(B);
   return FileEditGlyph.get();

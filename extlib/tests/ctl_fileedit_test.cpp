@@ -5,6 +5,8 @@
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
 #include "testsupport/Pump.h"
+#include "extlib/ExDateEdit.h"
+#include "extlib/ExDrawUtil.h"
 #include "extlib/ExFileEdit.h"
 #include "extlib/ExFileUtil.h"
 
@@ -345,4 +347,41 @@ TEST(PictureDialog, TheDialogCarriesThePreview) {
   EXPECT_FALSE(D.Execute());
   EXPECT_NE(Found, nullptr);
   EXPECT_EQ(D.GetPreviewHandle(), nullptr);
+}
+
+// The library's pictures travel in every program that links it: the edits'
+// button glyphs come from them, and so do the hand and drag screen cursors.
+TEST(ExtResources, ProgramCarriesTheGlyphsAndCursors) {
+  HMODULE M = GetModuleHandleW(nullptr);
+  for (const wchar_t* Name : {L"FEDITBMP", L"DEDITBMP"})
+    EXPECT_NE(FindResourceW(M, Name, MAKEINTRESOURCEW(2)), nullptr) << Name;  // RT_BITMAP
+  for (const wchar_t* Name : {L"EXT_HANDCUR", L"EXT_DRAGCUR"})
+    EXPECT_NE(FindResourceW(M, Name, MAKEINTRESOURCEW(12)), nullptr) << Name;  // RT_GROUP_CURSOR
+
+  EditHost h;
+  auto* f = h.Add<TFilenameEdit>();
+  TBitmap* G = f->GetGlyph();
+  EXPECT_EQ(G->GetWidth(), 15);
+  EXPECT_EQ(G->GetHeight(), 12);
+  EXPECT_EQ(f->GetNumGlyphs(), 1);
+  EXPECT_EQ(G->Canvas()->GetPixel(0, 0), clFuchsia);  // the see-through colour
+  EXPECT_EQ(G->Canvas()->GetPixel(3, 8), clYellow);
+  auto* d = h.Add<TDateEdit>();
+  G = d->GetGlyph();
+  EXPECT_EQ(G->GetWidth(), 30);  // two glyphs of 15 x 13: normal and disabled
+  EXPECT_EQ(G->GetHeight(), 13);
+  EXPECT_EQ(d->GetNumGlyphs(), 2);
+  EXPECT_EQ(G->Canvas()->GetPixel(1, 1), clBlack);
+  EXPECT_EQ(G->Canvas()->GetPixel(16, 1), clGray);
+
+  ExDrawUtilInitialize();
+  HCURSOR Hand = LoadCursorW(MainInstance(), L"EXT_HANDCUR"), Drag = LoadCursorW(MainInstance(), L"EXT_DRAGCUR");
+  ASSERT_NE(Hand, nullptr);
+  ASSERT_NE(Drag, nullptr);
+  EXPECT_NE(Hand, Drag);
+  EXPECT_EQ(Screen->Cursors(crExtHand), Hand);
+  EXPECT_EQ(Screen->Cursors(crExtDrag), Drag);
+  ExDrawUtilFinalize();
+  EXPECT_EQ(Screen->Cursors(crExtHand), LoadCursorW(nullptr, IDC_ARROW));
+  EXPECT_EQ(LoadCursorW(MainInstance(), L"EXT_HANDCUR"), Hand);  // shared, not destroyed
 }
