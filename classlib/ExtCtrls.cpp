@@ -403,6 +403,16 @@ void TSplitter::MouseMove(TShiftState shift, int x, int y) {
 void TSplitter::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
   TGraphicControl::MouseUp(button, shift, x, y);
   if (!dragging_) return;
+  // The split ends where the button was released: the last move before a
+  // quick release need not have been reported.
+  if (control_) {
+    int ns, split;
+    CalcSplitSize(x, y, ns, split);
+    if (DoCanResize(ns)) {
+      newSize_ = ns;
+      split_ = split;
+    }
+  }
   dragging_ = false;
   if (lineVisible_) DrawLine();
   if (control_) {
