@@ -6,11 +6,12 @@
 #include <windowsx.h>
 
 #include "classlib/Forms.h"
+#include "extlib/ExDrawUtil.h"
 #include "extlib/ExPlacement.h"
 
 namespace {
 
-constexpr int kCheckSize = 13;
+std::unique_ptr<TBitmap> CheckImages;
 
 int TextHeightOf(TFont* F, const wchar_t* S) {
   HDC DC = GetDC(nullptr);
@@ -631,10 +632,24 @@ void TCheckListBoxStrings::Move(int CurIndex, int NewIndex) {
 // ---------------------------------------------------------------------------
 // TExtCheckListBox
 
+TBitmap* CheckListImages() {
+  if (CheckImages) return CheckImages.get();
+  auto B = std::make_unique<TBitmap>();
+  B->LoadFromResourceName(MainInstance(), L"CHECK_IMAGES");
+  B->SetTransparentColor(clFuchsia);
+  CheckImages = std::move(B);
+  return CheckImages.get();
+}
+
+void ExCheckListBoxInitialize() {}
+void ExCheckListBoxFinalize() { CheckImages.reset(); }
+
 TExtCheckListBox::TExtCheckListBox(TComponent* AOwner) : TExtCustomListBox(AOwner) {
   items_ = CreateItemList();
   autoScroll_ = true;
-  checkWidth_ = checkHeight_ = kCheckSize;
+  TBitmap* Images = CheckListImages();
+  checkWidth_ = Images->GetWidth() / 6;
+  checkHeight_ = Images->GetHeight() / 3;
   iniLink_ = std::make_unique<TIniLink>();
   iniLink_->OnSave = TNotifyEvent(this, &TExtCheckListBox::IniSave);
   iniLink_->OnLoad = TNotifyEvent(this, &TExtCheckListBox::IniLoad);
@@ -729,36 +744,15 @@ void TExtCheckListBox::CNDrawItem(TMessage& M) {
 }
 
 void TExtCheckListBox::DrawCheck(TRect R, TCheckBoxState AState, bool AEnabled) {
-  TRect Cell;
-  Cell.left = R.left + (RectWidth(R) - checkWidth_) / 2;
-  Cell.top = R.top + (RectHeight(R) - checkHeight_) / 2;
-  Cell.right = Cell.left + checkWidth_;
-  Cell.bottom = Cell.top + checkHeight_;
-  HDC DC = canvas_->GetHandle();
+  int Column = static_cast<int>(AState) + (AEnabled ? 0 : 3);
+  AssignBitmapCell(CheckListImages(), &drawBitmap_, 6, 3, static_cast<int>(checkKind_) * 6 + Column);
+  // The strip in the control's colour, which also shows through the
+  // cell's transparent pixels.
   TColor SavedBrush = canvas_->Brush()->GetColor();
   canvas_->Brush()->SetColor(GetColor());
   canvas_->FillRect(R);
-  UINT Kind = DFC_BUTTON, State = 0;
-  switch (checkKind_) {
-    case ckCheckBoxes:
-      State = DFCS_BUTTONCHECK;
-      if (AState == cbChecked) State |= DFCS_CHECKED;
-      if (AState == cbGrayed) State |= DFCS_BUTTON3STATE | DFCS_CHECKED;
-      break;
-    case ckRadioButtons:
-      State = DFCS_BUTTONRADIO;
-      if (AState == cbChecked) State |= DFCS_CHECKED;
-      break;
-    case ckCheckMarks:
-      Kind = DFC_MENU;
-      State = DFCS_MENUCHECK;
-      break;
-  }
-  if (!AEnabled) State |= DFCS_INACTIVE;
-  if (checkKind_ != ckCheckMarks || AState != cbUnchecked) {
-    if (checkKind_ == ckCheckMarks && AState == cbGrayed) State |= DFCS_INACTIVE;
-    DrawFrameControl(DC, &Cell, Kind, State);
-  }
+  int X = R.left + (RectWidth(R) - checkWidth_) / 2, Y = R.top + (RectHeight(R) - checkHeight_) / 2;
+  DrawBitmapTransparent(canvas_.get(), X, Y, &drawBitmap_, drawBitmap_.GetTransparentColor());
   canvas_->Brush()->SetColor(SavedBrush);
 }
 

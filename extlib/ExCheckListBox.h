@@ -166,6 +166,14 @@ class TExtCustomListBox : public TWinControl {
 
 class TExtCheckListBox;
 
+// The program's "CHECK_IMAGES", shared by every check list box: a grid of 6
+// columns (unchecked, checked, grayed, then the same three disabled) by 3
+// rows (check boxes, radio buttons, check marks), loaded on first use and
+// freed by ExCheckListBoxFinalize.
+TBitmap* CheckListImages();
+void ExCheckListBoxInitialize();
+void ExCheckListBoxFinalize();
+
 // The check state, enabled flag and user data of one item.
 class TCheckListBoxItem : public TObject {
  public:
@@ -274,4 +282,5 @@ class TExtCheckListBox : public TExtCustomListBox {
   bool updatingStates_ = false;
   std::unique_ptr<TIniLink> iniLink_;
   std::set<TCheckListBoxItem*> checkObjects_;
+  TBitmap drawBitmap_;  // the cell being drawn
 };

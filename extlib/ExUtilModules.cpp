@@ -1,5 +1,6 @@
 #include "extlib/ExUtilModules.h"
 
+#include "extlib/ExCheckListBox.h"
 #include "extlib/ExDateUtil.h"
 #include "extlib/ExDrawUtil.h"
 #include "extlib/ExDateEdit.h"
@@ -24,5 +25,6 @@ const TModuleEntry ExtLibUtilModules[] = {
     {"extlib.Placement", &ExPlacementInitialize, &ExPlacementFinalize},
     {"extlib.ToolEdit", &ExToolEditInitialize, &ExToolEditFinalize},
     {"extlib.DateEdit", &ExDateEditInitialize, &ExDateEditFinalize},
+    {"extlib.CheckListBox", &ExCheckListBoxInitialize, &ExCheckListBoxFinalize},
 };
 const size_t ExtLibUtilModuleCount = sizeof(ExtLibUtilModules) / sizeof(ExtLibUtilModules[0]);

@@ -3,6 +3,9 @@
 
 FEDITBMP.bmp  15 x 12, one glyph: a small open folder.
 DEDITBMP.bmp  30 x 13, two glyphs (normal, disabled): a calendar page.
+CHECK_IMAGES.bmp  78 x 39, a grid of 6 x 3 cells of 13 x 13: rows check box,
+              radio button, check mark; columns unchecked, checked, grayed,
+              then the same three disabled.
 EXT_HANDCUR.cur, EXT_DRAGCUR.cur  32 x 32 monochrome cursors.
 Fuchsia (255, 0, 255) is the glyphs' transparent colour.
 """
@@ -12,6 +15,7 @@ import struct
 HERE = os.path.dirname(os.path.abspath(__file__))
 FUCHSIA, OLIVE, YELLOW = (255, 0, 255), (128, 128, 0), (255, 255, 0)
 BLACK, GRAY = (0, 0, 0), (128, 128, 128)
+WHITE, SILVER = (255, 255, 255), (192, 192, 192)
 
 
 def canvas(w, h, c):
@@ -85,6 +89,97 @@ def calendar():
     return px
 
 
+CELL = 13
+# The check, centred in a 9 x 9 well: seven columns, three pixels tall
+# each, lowest at the third.
+MARK = [(x + 1, y) for x, top in enumerate((3, 4, 5, 4, 3, 2, 1)) for y in range(top, top + 3)]
+
+
+def put(px, ox, oy, points, c, dx=0, dy=0):
+    for x, y in points:
+        px[oy + y + dy][ox + x + dx] = c
+
+
+def checker(px, l, t, r, b, c1, c2):
+    for y in range(t, b):
+        for x in range(l, r):
+            px[y][x] = c1 if (x + y) % 2 == 0 else c2
+
+
+def check_box(px, ox, oy, state, enabled):
+    """A sunken square: shadow and dark lines at the top and left, light and
+    highlight ones at the bottom and right, a 9 x 9 well."""
+    for i in range(CELL):
+        px[oy][ox + i] = px[oy + i][ox] = GRAY
+        px[oy + CELL - 1][ox + i] = px[oy + i][ox + CELL - 1] = WHITE
+    for i in range(1, CELL - 1):
+        px[oy + 1][ox + i] = px[oy + i][ox + 1] = BLACK
+        px[oy + CELL - 2][ox + i] = px[oy + i][ox + CELL - 2] = SILVER
+    px[oy + CELL - 1][ox] = px[oy][ox + CELL - 1] = WHITE
+    px[oy + CELL - 2][ox + 1] = px[oy + 1][ox + CELL - 2] = SILVER
+    well = (ox + 2, oy + 2, ox + CELL - 2, oy + CELL - 2)
+    if state == 2 and enabled:
+        checker(px, *well, WHITE, SILVER)
+    else:
+        fill(px, *well, WHITE if enabled else SILVER)
+    if state == 1:
+        put(px, ox + 2, oy + 2, MARK, BLACK if enabled else GRAY)
+    elif state == 2:
+        if enabled:
+            put(px, ox + 2, oy + 2, MARK, GRAY)
+        else:
+            put(px, ox + 2, oy + 2, [(x, y) for x, y in MARK if (x + y) % 2 == 0], GRAY)
+
+
+def disk(radius):
+    c = CELL // 2
+    return {(x, y) for y in range(CELL) for x in range(CELL) if (x - c) ** 2 + (y - c) ** 2 <= radius ** 2}
+
+
+def inner(points):
+    return {(x, y) for x, y in points
+            if all(p in points for p in ((x - 1, y), (x + 1, y), (x, y - 1), (x, y + 1)))}
+
+
+def radio_button(px, ox, oy, state, enabled):
+    """A sunken circle: two rings, dark towards the top left, light towards
+    the bottom right, round a white well with a dot when checked."""
+    outer = disk(6.4)
+    middle = inner(outer)
+    well = inner(middle)
+    for ring, dark, light in ((outer - middle, GRAY, WHITE), (middle - well, BLACK, SILVER)):
+        for x, y in ring:
+            towards_top_left = x + y < CELL - 1 or (x + y == CELL - 1 and y < x)
+            px[oy + y][ox + x] = dark if towards_top_left else light
+    for x, y in well:
+        if state == 2 and enabled:
+            px[oy + y][ox + x] = WHITE if (x + y) % 2 == 0 else SILVER
+        else:
+            px[oy + y][ox + x] = WHITE if enabled else SILVER
+    if state != 0:
+        put(px, ox, oy, disk(2.3), BLACK if enabled and state == 1 else GRAY)
+
+
+def check_mark(px, ox, oy, state, enabled):
+    """The check alone; disabled ones engraved (a highlight copy one pixel
+    down and right under the gray one)."""
+    if state == 0:
+        return
+    if enabled:
+        put(px, ox + 2, oy + 2, MARK, BLACK if state == 1 else GRAY)
+    else:
+        put(px, ox + 2, oy + 2, MARK, WHITE, 1, 1)
+        put(px, ox + 2, oy + 2, MARK, GRAY if state == 1 else SILVER)
+
+
+def check_images():
+    px = canvas(6 * CELL, 3 * CELL, FUCHSIA)
+    for row, draw in enumerate((check_box, radio_button, check_mark)):
+        for col in range(6):
+            draw(px, col * CELL, row * CELL, col % 3, col < 3)
+    return px
+
+
 HAND = [
     '.....##.........',
     '....#oo#........',
@@ -118,5 +213,6 @@ for y in range(32):
 if __name__ == '__main__':
     write_bmp('FEDITBMP.bmp', folder())
     write_bmp('DEDITBMP.bmp', calendar())
+    write_bmp('CHECK_IMAGES.bmp', check_images())
     write_cur('EXT_HANDCUR.cur', HAND + ['.' * 32] * 16, (5, 0))
     write_cur('EXT_DRAGCUR.cur', DRAG, (0, 0))

@@ -294,6 +294,90 @@ TEST(CheckListBox, PaintsItsItemsIntoAGivenContext) {
   EXPECT_EQ(b.Canvas()->GetPixel(w - 1, ht - 1) & 0xFFFFFF, clRed);  // below the items: untouched
 }
 
+// Every check is a cell of the program's "CHECK_IMAGES", one bitmap for all
+// check list boxes: row = kind, column = state, three further on for a
+// disabled item or control; the control's colour shows through the cell's
+// transparent pixels and fills the rest of the strip.
+TEST(CheckListBox, ChecksAreCellsOfTheProgramsCheckImages) {
+  EXPECT_NE(FindResourceW(GetModuleHandleW(nullptr), L"CHECK_IMAGES", MAKEINTRESOURCEW(2)), nullptr);  // RT_BITMAP
+  ListHost h;
+  auto* l = h.Add<TExtCheckListBox>({L"one", L"two", L"three"}, L"A");
+  TBitmap* images = CheckListImages();
+  HBITMAP handle = images->GetHandle();
+  auto* other = h.Add<TExtCheckListBox>({L"x"}, L"B");
+  EXPECT_EQ(CheckListImages(), images);  // loaded once
+  EXPECT_EQ(images->GetHandle(), handle);
+  ASSERT_EQ(images->GetWidth() % 6, 0);
+  ASSERT_EQ(images->GetHeight() % 3, 0);
+  const int cw = images->GetWidth() / 6, ch = images->GetHeight() / 3;
+  EXPECT_EQ(l->CheckWidth(), cw + 2);
+  EXPECT_EQ(other->CheckWidth(), cw + 2);
+  EXPECT_GE(RectHeight(l->ItemRect(0)), ch);
+
+  const TColor see = images->GetTransparentColor();
+  auto cell = [&](int kind, int column, int x, int y) {
+    return images->Canvas()->GetPixel(column * cw + x, kind * ch + y) & 0xFFFFFF;
+  };
+  auto sameCells = [&](int k1, int c1, int k2, int c2) {
+    for (int y = 0; y < ch; ++y)
+      for (int x = 0; x < cw; ++x)
+        if (cell(k1, c1, x, y) != cell(k2, c2, x, y)) return false;
+    return true;
+  };
+  // The picture: a square box, a round button, a bare mark; every checked
+  // cell differs from the unchecked and from the disabled one.
+  EXPECT_NE(cell(ckCheckBoxes, 0, 0, 0), see);
+  EXPECT_EQ(cell(ckRadioButtons, 0, 0, 0), see);
+  EXPECT_TRUE(sameCells(ckCheckMarks, 0, ckCheckMarks, 3));
+  EXPECT_EQ(cell(ckCheckMarks, 0, cw / 2, ch / 2), see);
+  for (int kind : {ckCheckBoxes, ckRadioButtons, ckCheckMarks}) {
+    EXPECT_FALSE(sameCells(kind, 0, kind, 1)) << kind;
+    EXPECT_FALSE(sameCells(kind, 1, kind, 4)) << kind;
+  }
+
+  const TColor back = RGB(10, 120, 200);
+  l->SetColor(back);
+  auto drawsCell = [&](int index, int kind, int column) -> ::testing::AssertionResult {
+    int w = l->GetClientWidth(), ht = l->GetClientHeight();
+    TBitmap shot(w, ht, pf24bit);
+    l->Perform(WM_PAINT, WPARAM(shot.Canvas()->GetHandle()), 0);
+    TRect r = l->ItemRect(index);
+    int x0 = r.left + (l->CheckWidth() - cw) / 2, y0 = r.top + (RectHeight(r) - ch) / 2;
+    if ((shot.Canvas()->GetPixel(r.left, y0) & 0xFFFFFF) != back)
+      return ::testing::AssertionFailure() << "strip edge of item " << index;
+    for (int y = 0; y < ch; ++y)
+      for (int x = 0; x < cw; ++x) {
+        TColor want = cell(kind, column, x, y), got = shot.Canvas()->GetPixel(x0 + x, y0 + y) & 0xFFFFFF;
+        if (want == see) want = back;
+        if (got != want)
+          return ::testing::AssertionFailure() << "item " << index << " at " << x << "," << y << ": "
+                                               << got << " instead of " << want;
+      }
+    return ::testing::AssertionSuccess();
+  };
+  l->SetAllowGrayed(true);
+  l->SetChecked(0, true);
+  l->SetState(1, cbGrayed);
+  l->SetItemEnabled(1, false);
+  EXPECT_TRUE(drawsCell(0, ckCheckBoxes, 1));
+  EXPECT_TRUE(drawsCell(1, ckCheckBoxes, 2 + 3));
+  EXPECT_TRUE(drawsCell(2, ckCheckBoxes, 0));
+  l->SetCheckKind(ckCheckMarks);
+  EXPECT_TRUE(drawsCell(0, ckCheckMarks, 1));
+  EXPECT_TRUE(drawsCell(1, ckCheckMarks, 2 + 3));
+  EXPECT_TRUE(drawsCell(2, ckCheckMarks, 0));
+  l->SetCheckKind(ckRadioButtons);
+  EXPECT_TRUE(drawsCell(0, ckRadioButtons, 1));
+  l->SetEnabled(false);  // a disabled control draws every check disabled
+  EXPECT_TRUE(drawsCell(0, ckRadioButtons, 1 + 3));
+  EXPECT_TRUE(drawsCell(2, ckRadioButtons, 0 + 3));
+
+  // Freed at finalisation, loaded again on the next use.
+  ExCheckListBoxFinalize();
+  images = CheckListImages();
+  EXPECT_TRUE(drawsCell(0, ckRadioButtons, 1 + 3));
+}
+
 TEST(CheckListBox, AssigningAnotherCheckListCopiesStates) {
   ListHost h;
   auto* a = h.Add<TExtCheckListBox>({L"one", L"two"}, L"A");
