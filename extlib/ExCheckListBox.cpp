@@ -632,14 +632,7 @@ void TCheckListBoxStrings::Move(int CurIndex, int NewIndex) {
 // ---------------------------------------------------------------------------
 // TExtCheckListBox
 
-TBitmap* CheckListImages() {
-  if (CheckImages) return CheckImages.get();
-  auto B = std::make_unique<TBitmap>();
-  B->LoadFromResourceName(MainInstance(), L"CHECK_IMAGES");
-  B->SetTransparentColor(clFuchsia);
-  CheckImages = std::move(B);
-  return CheckImages.get();
-}
+TBitmap* CheckListImages() { return LibraryBitmap(CheckImages, L"CHECK_IMAGES"); }
 
 void ExCheckListBoxInitialize() {}
 void ExCheckListBoxFinalize() { CheckImages.reset(); }

@@ -3,20 +3,15 @@
 #include <cmath>
 #include <memory>
 
+#include "extlib/ExDrawUtil.h"
+
 namespace {
 
 std::unique_ptr<TBitmap> DateEditGlyph;
 
 // The program's "DEDITBMP": two glyphs side by side, normal and disabled
 // (a small calendar page), loaded on first use.
-TBitmap* DateGlyph() {
-  if (DateEditGlyph) return DateEditGlyph.get();
-  auto B = std::make_unique<TBitmap>();
-  B->LoadFromResourceName(MainInstance(), L"DEDITBMP");
-  B->SetTransparentColor(clFuchsia);
-  DateEditGlyph = std::move(B);
-  return DateEditGlyph.get();
-}
+TBitmap* DateGlyph() { return LibraryBitmap(DateEditGlyph, L"DEDITBMP"); }
 
 TDateTime Today() { return std::floor(Now()); }
 

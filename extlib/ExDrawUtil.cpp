@@ -47,6 +47,16 @@ TBitmap* MakeModuleBitmap(HINSTANCE Module, const wchar_t* ResID) {
   return R;
 }
 
+TBitmap* LibraryBitmap(std::unique_ptr<TBitmap>& Slot, const wchar_t* ResName) {
+  if (!Slot) {
+    auto B = std::make_unique<TBitmap>();
+    B->LoadFromResourceName(MainInstance(), ResName);
+    B->SetTransparentColor(clFuchsia);
+    Slot = std::move(B);
+  }
+  return Slot.get();
+}
+
 TBitmap* MakeBitmap(const wchar_t* ResName) { return MakeModuleBitmap(MainInstance(), ResName); }
 TBitmap* MakeBitmapID(WORD ResID) { return MakeModuleBitmap(MainInstance(), MAKEINTRESOURCEW(ResID)); }
 

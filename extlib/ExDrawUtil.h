@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstring>
+#include <memory>
 
 #include "classlib/Dialogs.h"
 #include "classlib/Forms.h"
@@ -23,6 +24,9 @@ TBitmap* MakeModuleBitmap(HINSTANCE Module, const wchar_t* ResID);
 TBitmap* MakeBitmap(const wchar_t* ResName);
 TBitmap* MakeBitmapID(WORD ResID);
 [[noreturn]] void ResourceNotFound(const wchar_t* ResID);
+// One of the library's own pictures: the program's bitmap ResName as a DIB
+// with fuchsia as its transparent colour, loaded into Slot on first use.
+TBitmap* LibraryBitmap(std::unique_ptr<TBitmap>& Slot, const wchar_t* ResName);
 
 // One cell of a Cols x Rows strip into Dest (taking over the transparent
 // colour and flag).

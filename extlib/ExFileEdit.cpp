@@ -14,14 +14,7 @@ namespace {
 std::unique_ptr<TBitmap> FileEditGlyph;
 
 // The program's "FEDITBMP" (an open folder), loaded on first use.
-TBitmap* FileGlyph() {
-  if (FileEditGlyph) return FileEditGlyph.get();
-  auto B = std::make_unique<TBitmap>();
-  B->LoadFromResourceName(MainInstance(), L"FEDITBMP");
-  B->SetTransparentColor(clFuchsia);
-  FileEditGlyph = std::move(B);
-  return FileEditGlyph.get();
-}
+TBitmap* FileGlyph() { return LibraryBitmap(FileEditGlyph, L"FEDITBMP"); }
 
 }  // namespace
 
