@@ -417,6 +417,9 @@ void TCustomComboEdit::Change() {
 }
 
 void TCustomComboEdit::KeyDown(WORD& Key, TShiftState Shift) {
+  // Enter and Escape of an open pop-up are its own (the typed character
+  // closes it): the masked edit must not take Escape as undoing the typing.
+  if (popupVisible_ && (Key == VK_RETURN || Key == VK_ESCAPE)) return;
   if (Key == VK_DELETE && !directInput_ && IsMasked()) Key = 0;
   TCustomMaskEdit::KeyDown(Key, Shift);
   if (Key != 0 && ClickKey != 0 && EditShortCut(Key, Shift) == ClickKey) {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "classlib/Forms.h"
+#include "classlib/StdCtrls.h"
 #include "testsupport/Gui.h"
 #include "testsupport/Input.h"
 #include "testsupport/Pump.h"
@@ -161,6 +162,51 @@ TEST(DateEdit, PopupExchangesTheDate) {
   Char(e, 0x1B);
   EXPECT_TRUE(NoDigits(e->GetText()));
   EXPECT_EQ(e->GetDate(), NullDate);
+}
+
+// Escape closes an open calendar and nothing else: the date typed before it
+// opened stays, and neither Escape nor Enter reaches the form's buttons.
+TEST(DateEdit, EscapeInTheCalendarKeepsTheTypedDate) {
+  DateHost h;
+  TDateEdit* e = h.edit;
+  String saved = ShortDateFormat;
+  ShortDateFormat = L"M/d/yyyy";
+  DateFormatChanged();
+  int cancels = 0, defaults = 0;
+  auto* cancel = new TButton(h.form.get());
+  cancel->SetParent(h.form.get());
+  cancel->SetBounds(150, 10, 80, 24);
+  cancel->SetCancel(true);
+  cancel->OnClick = TNotifyEvent([&](TObject*) { ++cancels; });
+  auto* ok = new TButton(h.form.get());
+  ok->SetParent(h.form.get());
+  ok->SetBounds(150, 40, 80, 24);
+  ok->SetDefault(true);
+  ok->OnClick = TNotifyEvent([&](TObject*) { ++defaults; });
+  SetForegroundWindow(h.form->GetHandle());
+  e->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == e->GetHandle(); }));
+  e->SetSelStart(0);
+  TypeText(L"12252024");
+  ASSERT_EQ(e->GetDate(), D(2024, 12, 25));
+
+  PressKey(VK_DOWN, {VK_MENU});
+  ASSERT_TRUE(e->PopupVisible());
+  PressKey(VK_RIGHT);
+  EXPECT_EQ(e->PopupCalendar()->GetValue().AsDateTime(), D(2024, 12, 26));
+  PressKey(VK_ESCAPE);
+  EXPECT_FALSE(e->PopupVisible());
+  EXPECT_EQ(e->GetDate(), D(2024, 12, 25));
+
+  PressKey(VK_DOWN, {VK_MENU});
+  PressKey(VK_RIGHT);
+  PressKey(VK_RETURN);
+  EXPECT_FALSE(e->PopupVisible());
+  EXPECT_EQ(e->GetDate(), D(2024, 12, 26));
+  EXPECT_EQ(cancels, 0);
+  EXPECT_EQ(defaults, 0);
+  ShortDateFormat = saved;
+  DateFormatChanged();
 }
 
 TEST(DateEdit, DialogStyleRunsTheDateDialog) {
