@@ -223,6 +223,14 @@ bool StoredTextIs(TRegRoot Root, const String& KeyPath, const cValue& Value, con
 
 bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue& Value) {
   try {
+    // The list holds the value as it was when the key was read; another
+    // program may have changed its data or type since. The editor starts
+    // from what the registry holds now (a value gone meanwhile keeps the
+    // data shown, and OK writes it again).
+    try {
+      Value.Reload(Root, KeyPath);
+    } catch (const Exception&) {
+    }
     EditRootKey = Root;
     EditKeyPath = KeyPath;
     EditValueName = Value.GetName();

@@ -297,6 +297,43 @@ TEST_F(CommonLogicT, SaveEditedValue) {
   EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"gone")));
 }
 
+// The list keeps what the registry held when the key was read; another
+// program may have changed the value since. The editor starts from what the
+// registry holds now, so that OK on unchanged data writes nothing stale.
+TEST_F(CommonLogicT, EditingStartsFromWhatTheRegistryHoldsNow) {
+  Put(L"", L"n", REG_DWORD, Dw(1));
+  Put(L"", L"s", REG_SZ, StringToRegBytes(L"one"));
+  cValue n, s;
+  n.SetName(L"n");
+  s.SetName(L"s");
+  ASSERT_TRUE(n.Reload(RegRoot::CurrentUser, Path()));
+  ASSERT_TRUE(s.Reload(RegRoot::CurrentUser, Path()));
+  Put(L"", L"n", REG_DWORD, Dw(2));
+  const std::string multi = StringToRegBytes(L"a") + StringToRegBytes(L"b") + std::string(2, '\0');
+  Put(L"", L"s", REG_MULTI_SZ, multi);
+  int shown = 0;
+  int32_t seen = 0;
+  logic->OnEditValue = [&](unsigned char) {
+    ++shown;
+    seen = logic->EditInteger;
+    return 1;  // OK on the data as shown
+  };
+  EXPECT_TRUE(logic->SaveEditedValue(RegRoot::CurrentUser, Path(), n));
+  EXPECT_EQ(seen, 2);
+  EXPECT_EQ(n.GetInteger(), 2);
+  DWORD t;
+  std::string d;
+  ASSERT_TRUE(Get(L"", L"n", t, d));
+  EXPECT_EQ(d, Dw(2));
+  // Now of a type the editor doesn't handle: no editor, nothing written.
+  shown = 0;
+  EXPECT_FALSE(logic->SaveEditedValue(RegRoot::CurrentUser, Path(), s));
+  EXPECT_EQ(shown, 0);
+  ASSERT_TRUE(Get(L"", L"s", t, d));
+  EXPECT_EQ(t, DWORD(REG_MULTI_SZ));
+  EXPECT_EQ(d, multi);
+}
+
 TEST_F(CommonLogicT, ExportAndImportReportTheirOutcome) {
   Put(L"E", L"v", REG_SZ, StringToRegBytes(L"1"));
   EXPECT_TRUE(logic->ExportKey(RegRoot::CurrentUser, L"\\" + Path(L"E"), File(L"e.reg")));
