@@ -81,8 +81,12 @@ int64_t TBinHexEditCore::TextToInt(const String& text) {
 }
 
 int64_t TBinHexEditCore::GetAsInteger() const {
-  if (baseFormat_ == Binary) return BinToInt(EditText());
-  return TextToInt(EditText());
+  const String text = EditText();
+  if (baseFormat_ == Binary) return BinToInt(text);
+  // The digits of a hexadecimal box are hexadecimal also where its "$"
+  // was taken away without the keyboard (the edit's own Delete or Cut).
+  if (baseFormat_ == HexaDecimal && !text.empty() && text[0] != L'$') return TextToInt(L"$" + text);
+  return TextToInt(text);
 }
 
 void TBinHexEditCore::SetAsInteger(int64_t value) {
@@ -301,6 +305,10 @@ void TBinHexEditCore::PasteText(const String& text) {
   }
   ReplaceSelectionText(String());
   for (wchar_t c : text) TypeChar(c);
+  // A paste from the edit's own menu comes without a key going up: the
+  // text is repaired here as after a typed key (the "$", an empty box).
+  int none = 0;
+  FilterKeyUp(none, TShiftState{});
 }
 
 void TBinHexEditCore::TypeChar(wchar_t c) {

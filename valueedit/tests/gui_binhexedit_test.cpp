@@ -90,6 +90,29 @@ TEST(BinHexEditControl, PasteReplaysCharactersAndReadOnlyRefuses) {
   EXPECT_EQ(h.box->GetSelLength(), 4);
 }
 
+// The edit's own context menu pastes and deletes without a key going
+// down or up: a hexadecimal box still ends up showing its "$", and its
+// digits read as hexadecimal whatever took the "$" away.
+TEST(BinHexEditControl, HexadecimalTextChangedWithoutTheKeyboardStaysHexadecimal) {
+  BoxHost h;
+  h.Set(L"$00000007", 0, 9);
+  BoxHost::Clipboard(L"12");
+  SendMessageW(h.box->GetHandle(), WM_PASTE, 0, 0);  // the menu's Paste
+  EXPECT_EQ(h.box->GetText(), L"$12");
+  EXPECT_EQ(h.box->GetAsInteger(), 0x12);
+  h.Set(L"$10", 0, 1);
+  SendMessageW(h.box->GetHandle(), WM_CLEAR, 0, 0);  // the menu's Delete on the "$"
+  EXPECT_EQ(h.box->GetText(), L"10");
+  EXPECT_EQ(h.box->GetAsInteger(), 0x10);
+  // A decimal box left empty by a paste of no digits shows 0.
+  h.box->SetBaseFormat(Number);
+  h.Set(L"25", 0, 2);
+  BoxHost::Clipboard(L"abc");
+  SendMessageW(h.box->GetHandle(), WM_PASTE, 0, 0);
+  EXPECT_EQ(h.box->GetText(), L"0");
+  EXPECT_EQ(h.box->GetAsInteger(), 0);
+}
+
 TEST(BinHexEditControl, RangeCheckOnLeavingClampsBeepsAndKeepsFocus) {
   BoxHost h;
   h.box->SetBaseFormat(Number);
