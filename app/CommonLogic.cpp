@@ -282,7 +282,10 @@ bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue&
         // Values of other types are never opened in an editor: say why.
         if (OnShowMessage)
           OnShowMessage(L"Values of the type " + RegTypeName(Value.GetRegType()) +
-                        L" can't be edited in Zembrio.  The value \"" + Value.GetName() + L"\" is left as it is.");
+                        L" can't be edited in Zembrio.  " +
+                        (Value.GetName().empty() ? String(L"The key's default value")
+                                                 : L"The value \"" + Value.GetName() + L"\"") +
+                        L" is left as it is.");
         return false;
     }
     try {

@@ -100,6 +100,8 @@ void TfrmEditValueBin::FormShow(TObject*) {
   SetShowHint(dm.GetOption(SettingName::ShowHints).AsBoolean());
   SetBounds(dm.GetOption(SettingName::EditBinLeft).AsInteger(), dm.GetOption(SettingName::EditBinTop).AsInteger(),
             dm.GetOption(SettingName::EditBinWidth).AsInteger(), dm.GetOption(SettingName::EditBinHeight).AsInteger());
+  // Bookmarks belong to the bytes of the value they were set in.
+  for (int i = 0; i < 10; ++i) heValue->SetBookmark(i, THexBookmark{});
   heValue->SetAsText(dm.EditBinary);
   FitWholeRow();
   KeepOnScreen(this);

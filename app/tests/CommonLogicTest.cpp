@@ -280,6 +280,14 @@ TEST_F(CommonLogicT, SaveEditedValue) {
   EXPECT_EQ(messages[0], L"Values of the type REG_MULTI_SZ can't be edited in Zembrio.  The value \"m\" is left as it is.");
   ASSERT_TRUE(Get(L"", L"m", t, d));
   EXPECT_EQ(t, DWORD(REG_MULTI_SZ));
+  // The default value has no name to quote.
+  Put(L"", L"", REG_NONE, std::string());
+  cValue none;
+  none.SetDefaultFlag(true);
+  ASSERT_TRUE(none.Reload(RegRoot::CurrentUser, Path()));
+  EXPECT_FALSE(logic->SaveEditedValue(RegRoot::CurrentUser, Path(), none));
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[1], L"Values of the type REG_NONE can't be edited in Zembrio.  The key's default value is left as it is.");
 
   // A key deleted meanwhile: reported, not re-created.
   MakeKey(L"gone");

@@ -2,6 +2,7 @@
 // caret and overwrite mode, and its stored position and size.
 #include "app/EditValueBin.h"
 #include "app/tests/dialogs_support.h"
+#include "testsupport/Input.h"
 
 using namespace dlgtest;
 
@@ -62,6 +63,25 @@ TEST_F(EditBinTest, EmptyValueTakesTypedBytesAndCancelStillCopies) {
   });
   EXPECT_EQ(mrOk, r);
   EXPECT_EQ(std::string("Hel"), dm->EditBinary);
+}
+
+// Bookmarks set in one value (Ctrl+Shift+digit) belong to its bytes: the
+// next value opens without them.
+TEST_F(EditBinTest, BookmarksOfOneValueAreNotShownInTheNext) {
+  dm->EditBinary = std::string(20, '\x11');
+  RunModal(form, [&] {
+    ASSERT_TRUE(testsupport::InputScript().Press(VK_RIGHT).Press(VK_RIGHT).Press('3', {VK_CONTROL, VK_SHIFT}).Send());
+    EXPECT_EQ(1, form->heValue->GetBookmark(3).mPosition);
+    form->btnCancel->Click();
+  });
+  dm->EditBinary = std::string(8, '\x22');
+  RunModal(form, [&] {
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(-1, form->heValue->GetBookmark(i).mPosition) << i;
+    // Ctrl+3 finds no bookmark to go to.
+    ASSERT_TRUE(testsupport::InputScript().Press('3', {VK_CONTROL}).Send());
+    EXPECT_EQ(0, form->heValue->GetSelStart());
+    form->btnCancel->Click();
+  });
 }
 
 TEST_F(EditBinTest, FirstShowHasTheDefaultSizeAndCloseStoresTheGeometry) {
