@@ -141,10 +141,20 @@ void TExtCustomListBox::SetColumnWidth() {
     SendMessageW(handle_, LB_SETCOLUMNWIDTH, WPARAM((width_ + columns_ - 3) / columns_), 0);
 }
 
-int TExtCustomListBox::GetItemIndex() { return static_cast<int>(SendMessageW(Handle(), LB_GETCURSEL, 0, 0)); }
+// A multiple-selection list has no current selection of one item: its
+// item index is the focused item (the window refuses LB_SETCURSEL there).
+int TExtCustomListBox::GetItemIndex() {
+  if (!multiSelect_) return static_cast<int>(SendMessageW(Handle(), LB_GETCURSEL, 0, 0));
+  if (SendMessageW(Handle(), LB_GETCOUNT, 0, 0) <= 0) return -1;
+  return static_cast<int>(SendMessageW(Handle(), LB_GETCARETINDEX, 0, 0));
+}
 
 void TExtCustomListBox::SetItemIndex(int Value) {
-  if (GetItemIndex() != Value) SendMessageW(Handle(), LB_SETCURSEL, WPARAM(Value), 0);
+  if (GetItemIndex() == Value) return;
+  if (multiSelect_)
+    SendMessageW(Handle(), LB_SETCARETINDEX, WPARAM(Value), FALSE);
+  else
+    SendMessageW(Handle(), LB_SETCURSEL, WPARAM(Value), 0);
 }
 
 int TExtCustomListBox::GetTopIndex() { return static_cast<int>(SendMessageW(Handle(), LB_GETTOPINDEX, 0, 0)); }

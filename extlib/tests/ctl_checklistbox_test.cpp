@@ -161,6 +161,28 @@ TEST(CheckListBox, TogglingByMouseKeysAndGrayed) {
   EXPECT_FALSE(l->GetChecked(1));
 }
 
+// In a multiple selection the item index is the focused item: it can be
+// set, and space toggles that item.
+TEST(CheckListBox, MultipleSelectionItemIndexIsTheFocusedItem) {
+  ListHost h;
+  auto* l = h.Add<TExtCheckListBox>({L"alpha", L"beta", L"gamma", L"delta"});
+  l->SetMultiSelect(true);
+  SetForegroundWindow(h.form->GetHandle());
+  l->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == l->GetHandle(); }));
+  l->SetItemIndex(2);
+  EXPECT_EQ(l->GetItemIndex(), 2);
+  PressKey(VK_SPACE);
+  EXPECT_FALSE(l->GetChecked(0));
+  EXPECT_TRUE(l->GetChecked(2));
+  PressKey(VK_DOWN);
+  EXPECT_EQ(l->GetItemIndex(), 3);
+  PressKey(VK_SPACE);
+  EXPECT_TRUE(l->GetChecked(3));
+  l->Clear();
+  EXPECT_EQ(l->GetItemIndex(), -1);
+}
+
 TEST(CheckListBox, RadioButtonsKeepExactlyOneChecked) {
   ListHost h;
   auto* empty = h.Add<TExtCheckListBox>({}, L"Empty");
