@@ -419,9 +419,12 @@ void TCustomComboEdit::Change() {
 void TCustomComboEdit::KeyDown(WORD& Key, TShiftState Shift) {
   // Enter and Escape of an open pop-up are its own (the typed character
   // closes it): the masked edit must not take Escape as undoing the typing.
+  escapeTaken_ = false;
   if (popupVisible_ && (Key == VK_RETURN || Key == VK_ESCAPE)) return;
   if (Key == VK_DELETE && !directInput_ && IsMasked()) Key = 0;
+  WORD Pressed = Key;
   TCustomMaskEdit::KeyDown(Key, Shift);
+  escapeTaken_ = Pressed == VK_ESCAPE && Key == 0;
   if (Key != 0 && ClickKey != 0 && EditShortCut(Key, Shift) == ClickKey) {
     if (GetButtonWidth() > 0) {
       EditButtonClick(this);
@@ -434,6 +437,12 @@ void TCustomComboEdit::KeyPress(wchar_t& Key) {
   // A masked edit types through the mask, past the window's read-only
   // state: without direct input the keyboard changes nothing.
   if (!directInput_ && IsMasked() && (Key >= L' ' || Key == L'\b')) {
+    Key = 0;
+    return;
+  }
+  if (Key == 0x1B && escapeTaken_) {
+    // Its key-down restored the text: that was all this Escape does.
+    escapeTaken_ = false;
     Key = 0;
     return;
   }
@@ -480,6 +489,19 @@ void TCustomComboEdit::WndProc(TMessage& M) {
     return;
   }
   switch (M.Msg) {
+    case WM_GETDLGCODE:
+      // A one-line edit for the dialog keys, although its window is made
+      // multi-line: Tab and Shift+Tab leave it, and Enter and Escape reach
+      // the form's buttons unless an open pop-up takes them.
+      TCustomMaskEdit::WndProc(M);
+      M.Result &= ~LRESULT(DLGC_WANTALLKEYS | DLGC_WANTTAB);
+      return;
+    case CM_WANTSPECIALKEY:
+      if (popupVisible_ && (M.WParam == VK_RETURN || M.WParam == VK_ESCAPE)) {
+        M.Result = 1;
+        return;
+      }
+      break;
     case WM_PASTE:
     case WM_CUT:
       if (!directInput_ || GetReadOnly()) {

@@ -148,6 +148,7 @@ class TCustomComboEdit : public TCustomMaskEdit {
   TEditButton* button_ = nullptr;
   TWinControl* btnControl_ = nullptr;
   bool comboReadOnly_ = false;
+  bool escapeTaken_ = false;  // the masked edit undid the typing with this Escape
   bool directInput_ = true;
   TAlignment alignment_ = taLeftJustify;
   TGlyphKind glyphKind_ = gkCustom;

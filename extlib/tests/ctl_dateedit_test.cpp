@@ -164,9 +164,12 @@ TEST(DateEdit, PopupExchangesTheDate) {
   EXPECT_EQ(e->GetDate(), NullDate);
 }
 
-// Escape closes an open calendar and nothing else: the date typed before it
-// opened stays, and neither Escape nor Enter reaches the form's buttons.
-TEST(DateEdit, EscapeInTheCalendarKeepsTheTypedDate) {
+// The date edit among a form's controls, by keyboard: Tab and Shift+Tab
+// pass through it; Escape closes an open calendar and nothing else (the
+// date typed before it opened stays); with the calendar closed, Escape
+// first undoes the typing and only then reaches the cancel button, and
+// Enter reaches the default button.
+TEST(DateEdit, KeysAmongTheFormsControls) {
   DateHost h;
   TDateEdit* e = h.edit;
   String saved = ShortDateFormat;
@@ -186,10 +189,18 @@ TEST(DateEdit, EscapeInTheCalendarKeepsTheTypedDate) {
   SetForegroundWindow(h.form->GetHandle());
   e->SetFocus();
   ASSERT_TRUE(PumpUntil([&] { return GetFocus() == e->GetHandle(); }));
+  PressKey(VK_TAB);
+  EXPECT_EQ(GetFocus(), cancel->GetHandle());
+  PressKey(VK_TAB, {VK_SHIFT});
+  ASSERT_EQ(GetFocus(), e->GetHandle());
+  PressKey(VK_TAB, {VK_SHIFT});
+  EXPECT_EQ(GetFocus(), ok->GetHandle());
+  PressKey(VK_TAB);
+  ASSERT_EQ(GetFocus(), e->GetHandle());
+
   e->SetSelStart(0);
   TypeText(L"12252024");
   ASSERT_EQ(e->GetDate(), D(2024, 12, 25));
-
   PressKey(VK_DOWN, {VK_MENU});
   ASSERT_TRUE(e->PopupVisible());
   PressKey(VK_RIGHT);
@@ -205,6 +216,14 @@ TEST(DateEdit, EscapeInTheCalendarKeepsTheTypedDate) {
   EXPECT_EQ(e->GetDate(), D(2024, 12, 26));
   EXPECT_EQ(cancels, 0);
   EXPECT_EQ(defaults, 0);
+
+  PressKey(VK_ESCAPE);  // back to the text the edit had when it was entered
+  EXPECT_TRUE(NoDigits(e->GetText()));
+  EXPECT_EQ(cancels, 0);
+  PressKey(VK_ESCAPE);
+  EXPECT_EQ(cancels, 1);
+  PressKey(VK_RETURN);
+  EXPECT_EQ(defaults, 1);
   ShortDateFormat = saved;
   DateFormatChanged();
 }
