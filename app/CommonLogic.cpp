@@ -406,6 +406,19 @@ void TCommonLogic::DeleteKeyBranch(TRegRoot Root, const String& Path) {
       false);
 }
 
+void TCommonLogic::RenameKeyBranch(TRegRoot Root, const String& OldPath, const String& NewPath) {
+  if (working_) throw ERegEditRefused(String(L"Another operation is still under way."));
+  RunLongWork(
+      L"Renaming key",
+      [&] {
+        RegEdits::RenameKey(Root, OldPath, NewPath, [this](size_t Done, size_t Total) {
+          progress_ = Total ? uint64_t(Done) * 1000 / Total : 1000;
+          if (OnRenameProgress) OnRenameProgress(Done, Total);
+        });
+      },
+      false);
+}
+
 bool TCommonLogic::ExportKey(TRegRoot Root, const String& KeyPath, const String& FileName, bool IncludeSubKeys) {
   if (working_) return false;
   const String failed = String(AppText::ExportFailed) + FileName;

@@ -138,6 +138,11 @@ class TCommonLogic {
   void DeleteKeyBranch(TRegRoot Root, const String& Path);
   // Called on the worker as each branch below the deleted key goes.
   TEvent<void(size_t Done, size_t Total)> OnDeleteProgress;
+  // Renames a key (RegEdits::RenameKey: its branch copied, then the old one
+  // deleted) the same way, the status showing "Renaming key..." and the
+  // share done; OnRenameProgress is called on the worker at each step.
+  void RenameKeyBranch(TRegRoot Root, const String& OldPath, const String& NewPath);
+  TEvent<void(size_t Done, size_t Total)> OnRenameProgress;
   // Stops the export or import under way (nothing when none runs, nor
   // during a deletion).
   void StopLongWork();

@@ -48,9 +48,11 @@ struct TChangeMute {
   ~TChangeMute() { Tree->OnChange = Saved; }
 };
 
-bool SameText(const String& A, const String& B) {
-  return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, A.c_str(), int(A.size()), B.c_str(), int(B.size())) ==
-         CSTR_EQUAL;
+// Key names are equal as the registry finds them: character by character,
+// letter case aside. A linguistic comparison would take "ab" for "a\u00ADb",
+// "ss" for "\u00DF" or "e\u0301" for "\u00E9", siblings all.
+bool SameKeyName(const String& A, const String& B) {
+  return CompareStringOrdinal(A.c_str(), int(A.size()), B.c_str(), int(B.size()), TRUE) == CSTR_EQUAL;
 }
 
 }  // namespace
@@ -307,11 +309,15 @@ TTreeExNode* TfrmMain::FindChild(TTreeExNode* Parent, const String& Text) {
 
 namespace {
 // A child whose name equals the text without regard to case (the
-// registry's own rule for key names).
+// registry's own rule for key names); one spelt exactly so comes first.
 TTreeExNode* FindChildNoCase(TTreeExNode* Parent, const String& Text) {
-  for (TTreeExNode* c = Parent->GetFirstChild(); c; c = c->GetNextSibling())
-    if (SameText(c->GetText(), Text)) return c;
-  return nullptr;
+  TTreeExNode* found = nullptr;
+  for (TTreeExNode* c = Parent->GetFirstChild(); c; c = c->GetNextSibling()) {
+    const String& name = c->GetText();
+    if (name == Text) return c;
+    if (!found && SameKeyName(name, Text)) found = c;
+  }
+  return found;
 }
 // Reads the node's subkeys again: collapsed with everything below it (the
 // collapse moves a selection below it to the node), then expanded.
@@ -445,7 +451,8 @@ void TfrmMain::treeRegTreeEdited(TObject*, TTreeExNode* Node, String& S) {
 
 bool TfrmMain::RenameKey(TTreeExNode* Node, const String& NewPath) {
   try {
-    RegEdits::RenameKey(dmodCommon->GetNodeRootKey(Node), dmodCommon->GetNodeKeyPath(Node), NewPath);
+    // A large branch takes a while to copy: the window goes on painting.
+    dmodCommon->Logic.RenameKeyBranch(dmodCommon->GetNodeRootKey(Node), dmodCommon->GetNodeKeyPath(Node), NewPath);
     NodeData(Node)->Path = NewPath;
     {
       TWaitCursor wait;

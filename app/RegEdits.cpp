@@ -55,7 +55,8 @@ String NewKey(TRegRoot Root, const String& ParentPath) {
   return name;
 }
 
-void RenameKey(TRegRoot Root, const String& OldPath, const String& NewPath) {
+void RenameKey(TRegRoot Root, const String& OldPath, const String& NewPath,
+               const std::function<void(size_t, size_t)>& Progress) {
   TRegistry reg;
   OnRoot(reg, Root);
   if (reg.KeyExists(FromRoot(NewPath)))
@@ -65,11 +66,45 @@ void RenameKey(TRegRoot Root, const String& OldPath, const String& NewPath) {
         L"Unable to local old key to rename.  The key may have been renamed or deleted by another process or "
         L"application.\n\nKey: " +
         OldPath);
-  // The copy is complete before the source goes; a failed copy is removed
-  // again and raises.
-  reg.MoveKey(ApiKeyPath(OldPath), ApiKeyPath(NewPath), true);
-  if (!reg.KeyExists(FromRoot(NewPath)))
-    throw ERegEditFailed(L"Unable to successfully rename the registry key.\n\nKey: " + OldPath);
+  const HKEY root = Root != RegRoot::None ? RootHandle(Root) : HKEY_CURRENT_USER;
+  const String from = ApiKeyPath(OldPath), to = ApiKeyPath(NewPath);
+  auto failed = [&OldPath](LONG Code) {
+    return ERegEditFailed(L"Unable to successfully rename the registry key.\n\nKey: " + OldPath + L"\n" +
+                          SysErrorMessage(static_cast<unsigned long>(Code)));
+  };
+  TRegKey src, dst;
+  std::vector<TRegNamedValue> values;
+  std::vector<String> names;
+  if (!src.Open(root, from, KEY_READ) || !src.ReadValues(values) || !src.ReadKeyNames(names))
+    throw failed(src.LastError());
+  if (!dst.Create(root, to, KEY_ALL_ACCESS)) throw failed(dst.LastError());
+  const size_t total = names.size() * 2;
+  size_t done = 0;
+  try {
+    for (const TRegNamedValue& v : values)
+      dst.WriteValue(v.Name, v.Value.Type, v.Value.Data.data(), static_cast<DWORD>(v.Value.Data.size()));
+    for (const String& name : names) {
+      TRegKey s, d;
+      if (!s.OpenSub(src, name, KEY_READ)) throw failed(s.LastError());
+      if (!d.CreateSub(dst, name, KEY_ALL_ACCESS)) throw failed(d.LastError());
+      const LONG rc = s.CopyTo(d);
+      if (rc != ERROR_SUCCESS) throw failed(rc);
+      ++done;
+      if (Progress) Progress(done, total);
+    }
+  } catch (...) {
+    // The partial copy goes; the old key stays as it was.
+    src.Close();
+    dst.Close();
+    TRegKey(root).DeleteTree(to);
+    throw;
+  }
+  src.Close();
+  dst.Close();
+  // The copy is whole: the old key's branches go, one at a time.
+  DeleteKey(Root, OldPath, [&](size_t Done, size_t) {
+    if (Progress) Progress(names.size() + Done, total);
+  });
 }
 
 TNewValue NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath) {

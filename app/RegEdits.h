@@ -49,8 +49,12 @@ String NewKey(TRegRoot Root, const String& ParentPath);
 
 // Moves the key at OldPath with its values and subkeys to NewPath. Refused
 // when NewPath exists (also when it differs from OldPath only in letter
-// case: the registry finds the old key there).
-void RenameKey(TRegRoot Root, const String& OldPath, const String& NewPath);
+// case: the registry finds the old key there). The key's subkeys are
+// copied one branch at a time, then deleted one branch at a time, each step
+// followed by Progress (steps done, steps in all); a copy that fails is
+// taken back and the old key stays whole.
+void RenameKey(TRegRoot Root, const String& OldPath, const String& NewPath,
+               const std::function<void(size_t Done, size_t Total)>& Progress = {});
 
 // Creates a value of the kind with its empty data (empty text, no bytes, 0)
 // under the first free name in the existing key.

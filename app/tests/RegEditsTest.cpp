@@ -90,6 +90,23 @@ TEST_F(RegEditsT, RenameMovesTheWholeKeyOrRefuses) {
   RegistryClearFaults();
   EXPECT_TRUE(Has(L"B", L"v"));
   EXPECT_FALSE(KeyThere(L"C"));
+
+  // The same when a subkey's copy fails: the steps reported are the ones
+  // done, and the partial copy goes.
+  Put(L"D\\One", L"x", REG_SZ, StringToRegBytes(L"1"));
+  Put(L"D\\Two", L"y", REG_SZ, StringToRegBytes(L"2"));
+  std::vector<std::pair<size_t, size_t>> steps;
+  RegistryFailNext(L"RegSetValueEx", -1, ERROR_ACCESS_DENIED);
+  EXPECT_THROW(RegEdits::RenameKey(HKCU, Node(L"D"), Node(L"E"), [&](size_t d, size_t t) { steps.push_back({d, t}); }),
+               ERegEditFailed);
+  RegistryClearFaults();
+  EXPECT_TRUE(steps.empty());
+  EXPECT_TRUE(Has(L"D\\One", L"x"));
+  EXPECT_FALSE(KeyThere(L"E"));
+  RegEdits::RenameKey(HKCU, Node(L"D"), Node(L"E"), [&](size_t d, size_t t) { steps.push_back({d, t}); });
+  EXPECT_EQ(steps, (std::vector<std::pair<size_t, size_t>>{{1, 4}, {2, 4}, {3, 4}, {4, 4}}));
+  EXPECT_TRUE(Has(L"E\\Two", L"y"));
+  EXPECT_FALSE(KeyThere(L"D"));
 }
 
 TEST_F(RegEditsT, NewValuesOfTheFourKinds) {

@@ -1,0 +1,91 @@
+// The key tree as a user meets it: keys whose names a linguistic
+// comparison takes for each other, renaming a large branch.
+#include "app/Dialogs.h"
+#include "app/tests/e2e_support.h"
+#include "testsupport/Input.h"
+
+using namespace e2e;
+
+namespace {
+
+class Tree : public EditorTest {
+ protected:
+  void Foreground(TWinControl* C) {
+    SetForegroundWindow(Window->GetHandle());
+    Window->SetActiveControl(C);
+    dlgtest::Pump(30);
+  }
+};
+
+// Go, bookmarks, find results and the reopening at start-up open a key by
+// its path: among siblings that the language's sorting takes for equal
+// (an ignorable character, a ligature, a composed letter) the key opened is
+// the one named, and the value commands then act on it.
+TEST_F(Tree, APathOpensTheKeyItNamesAmongSiblingsThatSortAlike) {
+  const std::vector<String> names = {L"a\u00ADb", L"ab", L"\u00DF", L"ss", L"e\u0301", L"\u00E9",
+                                     L"k\U0001F600", L"k\U0001F601"};
+  for (const String& n : names) Write(String(Data) + L"\\" + n, L"Name", REG_SZ, Sz(n));
+  Start();
+  for (const String& n : names) {
+    TTreeExNode* got = Open(n);
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(got->GetText(), n) << WideToAnsi(n);
+    EXPECT_EQ(ValueText(ValueItem(L"Name")), n) << WideToAnsi(n);
+  }
+  // Letter case still doesn't matter, as in the registry.
+  TTreeExNode* got = Open(L"AB");
+  ASSERT_NE(got, nullptr);
+  EXPECT_EQ(got->GetText(), L"ab");
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_TRUE(Errors.empty());
+}
+
+// F2 on a key with a large branch: the copy and the deletion of the old
+// branch run while the window goes on answering, the status telling how
+// far; every key and value arrives under the new name.
+TEST_F(Tree, ALargeBranchIsRenamedWhileTheWindowGoesOnAnswering) {
+  const int kKeys = 200;
+  for (int i = 0; i < kKeys; ++i)
+    Write(String(Data) + L"\\Big\\K" + IntToStr(i) + (i % 10 == 0 ? L"\\Child" : L""), L"v", REG_DWORD, Dw(i));
+  Write(String(Data) + L"\\Big", L"", REG_SZ, Sz(L"top"));
+  Start();
+  TTreeExNode* big = Open(L"Big");
+  ASSERT_NE(big, nullptr);
+  Foreground(Window->treeRegTree);
+  const HWND main = Window->GetHandle(), bar = Window->sbStatus->GetHandle();
+  std::atomic<int> reports{0};
+  std::atomic<bool> answered{false};
+  size_t total = 0;
+  wchar_t during[256] = {};
+  dmodCommon->Logic.OnRenameProgress = [&](size_t, size_t Total) {
+    if (reports++ != 0) return;
+    total = Total;
+    DWORD_PTR r = 0;
+    answered = SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &r) != 0;
+    SendMessageTimeoutW(bar, SB_GETTEXTW, 0, LPARAM(during), SMTO_ABORTIFHUNG, 10000, &r);
+  };
+  testsupport::InputScript().Press(VK_F2).Send();
+  ASSERT_TRUE(PumpUntil([&] { return Window->treeRegTree->IsEditing(); }, 10000));
+  testsupport::InputScript().Press('A', {VK_CONTROL}).Text(L"Moved").Press(VK_RETURN).Send();
+  ASSERT_TRUE(PumpUntil([&] { return !Window->treeRegTree->IsEditing() && !dmodCommon->Logic.IsWorking(); }, 20000));
+  dmodCommon->Logic.OnRenameProgress = {};
+  EXPECT_EQ(reports, 2 * kKeys);
+  EXPECT_EQ(total, size_t(2 * kKeys));
+  EXPECT_TRUE(answered);
+  EXPECT_EQ(String(during).rfind(L"Renaming key...", 0), 0u) << WideToAnsi(during);
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\Big"));
+  EXPECT_EQ(big->GetText(), L"Moved");
+  EXPECT_EQ(Window->GetStatusText(), L"Key successfully renamed.");
+  DWORD type = 0;
+  std::string raw;
+  for (int i = 0; i < kKeys; ++i) {
+    const String key = String(Data) + L"\\Moved\\K" + IntToStr(i) + (i % 10 == 0 ? L"\\Child" : L"");
+    ASSERT_TRUE(Read(key, L"v", type, raw)) << WideToAnsi(key);
+    EXPECT_EQ(raw, Dw(i));
+  }
+  ASSERT_TRUE(Read(String(Data) + L"\\Moved", L"", type, raw));
+  EXPECT_EQ(raw, Sz(L"top"));
+  EXPECT_TRUE(Errors.empty());
+}
+
+}  // namespace
