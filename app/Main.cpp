@@ -602,6 +602,7 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
     // The split was stored from the window as it was at the close (often
     // maximised): it is given again once the window has its state.
     ApplySplitOption();
+    KeepTreeInPane();
   }
   ApplyFontOptions();
   skinSwitcher->SetEnableXPStyles(dmodCommon->OptionBool(SettingName::ToolbarXPThemes));
@@ -624,14 +625,24 @@ void TfrmMain::ApplySplitOption() {
   if (tp >= 30 && total - tp >= 50) pagExtras->SetHeight(total - tp);
 }
 
+void TfrmMain::KeepTreeInPane() {
+  // A stored tree width beyond the pane (another screen, a damaged
+  // setting) would push the values list out of the window, and no
+  // splitter would be left to drag it back.
+  const int least = spltVertical->GetMinSize();
+  const int most = panelTop->GetClientWidth() - spltVertical->GetWidth() - least;
+  const int width = treeRegTree->GetWidth();
+  if (width > most) treeRegTree->SetWidth(std::max(most, least));
+  else if (width < least) treeRegTree->SetWidth(least);
+}
+
 void TfrmMain::ApplyFontOptions() {
   if (dmodCommon->OptionBool(SettingName::UseSystemFont)) {
     Font()->Assign(*Screen->IconFont());
   } else {
     String name = dmodCommon->OptionString(SettingName::FontName);
     if (!name.empty()) Font()->SetName(name);
-    int size = dmodCommon->OptionInt(SettingName::FontSize);
-    if (size > 0) Font()->SetSize(size);
+    Font()->SetSize(UsableFontSize(dmodCommon->OptionInt(SettingName::FontSize)));
     TFontStyles style;
     if (dmodCommon->OptionBool(SettingName::FontBold)) style.Include(fsBold);
     if (dmodCommon->OptionBool(SettingName::FontItalic)) style.Include(fsItalic);

@@ -285,6 +285,8 @@ class TfrmMain : public TForm {
   void ApplySizeOptions();
   // The stored top/bottom split, for the window's present size.
   void ApplySplitOption();
+  // Keeps the values list and the splitter beside the tree in the window.
+  void KeepTreeInPane();
   void NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath);
   void DeleteListItems(TListViewQ* List, const String& Kind, const String& Status, bool (TfrmMain::*Delete)(TListItem*),
                        String (TfrmMain::*Text)(TListItem*));

@@ -171,7 +171,7 @@ void TfrmOptions::LoadControls() {
 
   workingFont_ = std::make_unique<TFont>();
   workingFont_->SetName(dm.GetOption(SettingName::FontName).AsString());
-  workingFont_->SetSize(dm.GetOption(SettingName::FontSize).AsInteger());
+  workingFont_->SetSize(UsableFontSize(dm.GetOption(SettingName::FontSize).AsInteger()));
   TFontStyles st;
   if (dm.GetOption(SettingName::FontBold).AsBoolean()) st.Include(fsBold);
   if (dm.GetOption(SettingName::FontItalic).AsBoolean()) st.Include(fsItalic);

@@ -114,6 +114,8 @@ String FindMRUName(int Index) {
   return L"FindMRU_" + n;
 }
 
+int UsableFontSize(int Stored) { return Stored >= 1 && Stored <= 1638 ? Stored : 8; }
+
 const wchar_t* const EditorSettingsKey = L"Software\\Quorvel\\Zembrio";
 
 void DeclareEditorSettings(TRegStore& S) {

@@ -247,6 +247,11 @@ inline constexpr const wchar_t* ToolbarXPThemes = L"ToolbarXPThemes";
 // "FindMRU_00" to "FindMRU_14": the find history entries 0 to 14.
 String FindMRUName(int Index);
 
+// A stored font size in points as the tree and lists may take it: a size
+// that no font dialog offers (none, or beyond 1638 points, where the
+// pixel height overflows) gives the default 8.
+int UsableFontSize(int Stored);
+
 // Declares the editor's settings (57 items) on a store and sets its root
 // and base key ("Software\Quorvel\Zembrio" below HKEY_CURRENT_USER).
 void DeclareEditorSettings(TRegStore& Store);

@@ -1,5 +1,6 @@
-// The key tree as a user meets it: keys whose names a linguistic
-// comparison takes for each other, renaming a large branch.
+// The key tree and the stored window settings as a user meets them: keys
+// whose names a linguistic comparison takes for each other, renaming a
+// large branch, settings damaged by hand or by another screen.
 #include "app/Dialogs.h"
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
@@ -86,6 +87,33 @@ TEST_F(Tree, ALargeBranchIsRenamedWhileTheWindowGoesOnAnswering) {
   ASSERT_TRUE(Read(String(Data) + L"\\Moved", L"", type, raw));
   EXPECT_EQ(raw, Sz(L"top"));
   EXPECT_TRUE(Errors.empty());
+}
+
+// Sizes stored by another screen or damaged by hand: the values list and
+// the splitter stay in the window, and the font keeps a readable size.
+TEST_F(Tree, DamagedSizeSettingsStillShowTheTreeTheListAndReadableText) {
+  const String mainForm = Settings + L"\\MainForm", look = Settings + L"\\Appearance";
+  struct Case {
+    DWORD TreeWidth, FontSize;
+  } cases[] = {{100000, 0x7FFFFFFF}, {0x80000000, 5000}, {400, 0}};
+  Write(Settings + L"\\General", L"BookmarkFile", REG_SZ, Sz(BookmarkFile));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.TreeWidth);
+    Write(mainForm, L"Width", REG_DWORD, Dw(500));
+    Write(mainForm, L"LPWidth", REG_DWORD, Dw(c.TreeWidth));
+    Write(look, L"UseSystemFont", REG_DWORD, Dw(0));
+    Write(look, L"FontSize", REG_DWORD, Dw(c.FontSize));
+    Start();
+    const int tree = Window->treeRegTree->GetWidth(), pane = Window->panelTop->GetClientWidth();
+    EXPECT_GE(tree, 30);
+    EXPECT_GE(Window->lvKeyValues->GetWidth(), 30) << "tree " << tree << " in " << pane;
+    EXPECT_LE(Window->spltVertical->GetLeft() + Window->spltVertical->GetWidth(), pane);
+    EXPECT_EQ(Window->Font()->GetSize(), 8);
+    if (c.TreeWidth == 400) {
+      EXPECT_EQ(tree, 400);  // a width that fits is kept
+    }
+    Stop();
+  }
 }
 
 }  // namespace
