@@ -909,9 +909,32 @@ void TWinControl::CreateHandle() {
     throw;
   }
   ControlState -= csCreating;
-  // Keep the z-order of the windowed children as the list has it.
+  // Child windows stack in the order they are made, the first on top. A
+  // window made after a later sibling's (a control shown or asked for its
+  // handle after its parent's window was made) goes where it would have
+  // been: just below the nearest earlier sibling that has a window.
+  if (parent_ && parent_->handle_) {
+    const auto& v = parent_->controls_;
+    auto it = std::find(v.begin(), v.end(), static_cast<TControl*>(this));
+    auto windowOf = [](TControl* c) {
+      auto* w = dynamic_cast<TWinControl*>(c);
+      return w ? w->handle_ : nullptr;
+    };
+    if (it != v.end() && std::any_of(it + 1, v.end(), windowOf)) {
+      HWND after = HWND_TOP;
+      for (auto j = it; j != v.begin();)
+        if (HWND h = windowOf(*--j)) {
+          after = h;
+          break;
+        }
+      SetWindowPos(handle_, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+  }
+  // The windowed children that show get their windows now, in the list's
+  // order (which keeps their z-order); hidden ones get theirs when first
+  // shown (CM_VISIBLECHANGED) or asked for (HandleNeeded).
   for (TControl* c : controls_)
-    if (auto* w = dynamic_cast<TWinControl*>(c)) w->HandleNeeded();
+    if (auto* w = dynamic_cast<TWinControl*>(c); w && w->visible_) w->HandleNeeded();
   RestoreWindowState();
   ControlState -= csRecreating;
   TRect cr = GetClientRect();
@@ -972,7 +995,7 @@ void TWinControl::InsertControl(TControl* c) {
     if (w->parentCtl3D_) w->Perform(CM_PARENTCTL3DCHANGED, 0, 0);
     if (handle_) {
       if (w->handle_) ::SetParent(w->handle_, handle_);
-      else w->HandleNeeded();
+      else if (w->visible_) w->HandleNeeded();
     }
   }
   c->UpdateAnchorRules();

@@ -168,6 +168,82 @@ TEST(GuiFocus, TabMovesThroughFocusableControlsInTabOrder) {
   EXPECT_EQ(e[1], f->GetActiveControl());
 }
 
+// Hidden windowed controls get their windows when first shown; shown
+// later, they take their designed place in the tab order and the z-order.
+TEST(GuiFocus, AHiddenControlGetsItsWindowWhenShownInItsDesignedPlace) {
+  // Three edits stacked at the same place (so the z-order decides which is
+  // seen), the middle one hidden; the same form with all three shown is the
+  // reference.
+  auto make = [](bool hideMiddle, TEdit* (&e)[3]) {
+    std::unique_ptr<TForm> f(new TForm(Application));
+    f->SetBounds(60, 60, 300, 200);
+    for (int i = 0; i < 3; ++i) {
+      e[i] = new TEdit(f.get());
+      e[i]->SetVisible(!(hideMiddle && i == 1));
+      e[i]->SetParent(f.get());
+      e[i]->SetBounds(10, 10 + 4 * i, 120, 24);
+    }
+    return f;
+  };
+  auto zOrder = [](TForm* f, TEdit* (&e)[3]) {
+    String order;
+    for (HWND w = GetWindow(f->GetHandle(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
+      for (int i = 0; i < 3; ++i)
+        if (e[i]->HandleAllocated() && e[i]->GetHandle() == w) order += wchar_t(L'a' + i);
+    return order;
+  };
+  TEdit* r[3];
+  auto ref = make(false, r);
+  ref->Show();
+  const String designed = zOrder(ref.get(), r);
+  ASSERT_EQ(3u, designed.size());
+
+  TEdit* e[3];
+  auto f = make(true, e);
+  f->Show();
+  SetForegroundWindow(f->GetHandle());
+  ASSERT_TRUE(e[0]->HandleAllocated());
+  EXPECT_FALSE(e[1]->HandleAllocated());
+  EXPECT_TRUE(e[2]->HandleAllocated());
+  e[1]->Show();
+  ASSERT_TRUE(e[1]->HandleAllocated());
+  EXPECT_TRUE(IsWindowVisible(e[1]->GetHandle()));
+  EXPECT_EQ(designed, zOrder(f.get(), e));
+  // Tab goes a -> b -> c with real keys.
+  f->FocusControl(e[0]);
+  ASSERT_TRUE(PumpUntil([&] { return e[0]->Focused(); }));
+  PressKey(VK_TAB);
+  EXPECT_TRUE(PumpUntil([&] { return e[1]->Focused(); }));
+  PressKey(VK_TAB);
+  EXPECT_TRUE(PumpUntil([&] { return e[2]->Focused(); }));
+
+  // A hidden container's children get their windows with it.
+  auto* panel = new TPanel(f.get());
+  panel->SetVisible(false);
+  panel->SetParent(f.get());
+  panel->SetBounds(150, 10, 100, 100);
+  auto* inner = new TEdit(f.get());
+  inner->SetParent(panel);
+  auto* innerHidden = new TEdit(f.get());
+  innerHidden->SetVisible(false);
+  innerHidden->SetParent(panel);
+  EXPECT_FALSE(panel->HandleAllocated());
+  EXPECT_FALSE(inner->HandleAllocated());
+  panel->Show();
+  ASSERT_TRUE(inner->HandleAllocated());
+  EXPECT_EQ(panel->GetHandle(), GetParent(inner->GetHandle()));
+  EXPECT_TRUE(IsWindowVisible(inner->GetHandle()));
+  EXPECT_FALSE(innerHidden->HandleAllocated());
+  // Asked for, a hidden control's window is made (and stays hidden).
+  HWND h = innerHidden->GetHandle();
+  ASSERT_TRUE(h != nullptr);
+  EXPECT_EQ(panel->GetHandle(), GetParent(h));
+  EXPECT_FALSE(IsWindowVisible(h));
+  innerHidden->Show();
+  EXPECT_EQ(h, innerHidden->GetHandle());
+  EXPECT_TRUE(IsWindowVisible(h));
+}
+
 TEST(GuiFocus, ExitAndEnterFollowTheFocus) {
   std::unique_ptr<TForm> f(new TForm(Application));
   f->SetBounds(60, 60, 300, 200);
