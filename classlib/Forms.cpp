@@ -369,8 +369,23 @@ TWindowState TCustomForm::GetWindowState() {
   return windowState_;
 }
 
+namespace {
+void PlaceHiddenMaximised(HWND handle_, bool Maximised);
+}  // namespace
+
 void TCustomForm::SetWindowState(TWindowState s) {
   windowState_ = s;
+  // A window already in the state stays as it is (no show, no activation).
+  if (handle_ && visible_ && IsWindowVisible(handle_) && GetWindowState() == s) return;
+  // While OnShow runs, the show that follows applies the state, so the
+  // window appears once, already in it. Maximised, the hidden window takes
+  // its maximised place at once, so that what OnShow does after this sees
+  // the maximised layout.
+  if (inShow_) {
+    if (handle_ && !IsWindowVisible(handle_) && !(GetWindowLongPtrW(handle_, GWL_EXSTYLE) & WS_EX_MDICHILD))
+      PlaceHiddenMaximised(handle_, s == wsMaximized);
+    return;
+  }
   if (handle_ && visible_ && (GetWindowLongPtrW(handle_, GWL_EXSTYLE) & WS_EX_MDICHILD)) {
     // The client keeps its books of the maximised child.
     const HWND client = ::GetParent(handle_);
@@ -384,6 +399,46 @@ void TCustomForm::SetWindowState(TWindowState s) {
     ShowWindow(handle_, cmds[s]);
   }
 }
+
+namespace {
+
+// A hidden window takes (or leaves) its maximised place without being
+// shown.
+void PlaceHiddenMaximised(HWND handle_, bool Maximised) {
+  const LONG_PTR style = GetWindowLongPtrW(handle_, GWL_STYLE);
+  if (bool(style & WS_MAXIMIZE) == Maximised) return;
+  if (!Maximised) {
+    // Back to the normal place the window had before.
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    GetWindowPlacement(handle_, &wp);
+    SetWindowLongPtrW(handle_, GWL_STYLE, style & ~WS_MAXIMIZE);
+    const RECT& r = wp.rcNormalPosition;
+    SetWindowPos(handle_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    return;
+  }
+  // The place the system gives a maximised window: the work area of the
+  // window's monitor with the sizing frame just outside it, as the window
+  // itself narrows it (WM_GETMINMAXINFO).
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  GetMonitorInfoW(MonitorFromWindow(handle_, MONITOR_DEFAULTTOPRIMARY), &mi);
+  RECT r = mi.rcWork;
+  const DWORD frameStyle = (style & WS_CAPTION) == WS_CAPTION ? DWORD(style & ~WS_BORDER) : DWORD(style);
+  AdjustWindowRectEx(&r, frameStyle, FALSE, DWORD(GetWindowLongPtrW(handle_, GWL_EXSTYLE)));
+  MINMAXINFO mm{};
+  mm.ptMaxPosition = POINT{r.left - mi.rcMonitor.left, r.top - mi.rcMonitor.top};
+  mm.ptMaxSize = POINT{r.right - r.left, r.bottom - r.top};
+  mm.ptMaxTrackSize = POINT{GetSystemMetrics(SM_CXMAXTRACK), GetSystemMetrics(SM_CYMAXTRACK)};
+  SendMessageW(handle_, WM_GETMINMAXINFO, 0, LPARAM(&mm));
+  const int w = std::min<int>(mm.ptMaxSize.x, mm.ptMaxTrackSize.x), h = std::min<int>(mm.ptMaxSize.y, mm.ptMaxTrackSize.y);
+  SetWindowLongPtrW(handle_, GWL_STYLE, style | WS_MAXIMIZE);
+  SetWindowPos(handle_, nullptr, mi.rcMonitor.left + mm.ptMaxPosition.x, mi.rcMonitor.top + mm.ptMaxPosition.y, w, h,
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+}  // namespace
 
 void TCustomForm::ApplyPosition() {
   if (positioned_ || formStyle_ == fsMDIChild) return;
@@ -433,7 +488,14 @@ void TCustomForm::SetVisibleImpl(bool v) {
   if (v) {
     ApplyPosition();
     HandleNeeded();
-    DoShow();
+    inShow_ = true;
+    try {
+      DoShow();
+    } catch (...) {
+      inShow_ = false;
+      throw;
+    }
+    inShow_ = false;
     static const int cmds[] = {SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED};
     ShowWindow(handle_, cmds[windowState_]);
     if (!activeControl_) {

@@ -279,6 +279,7 @@ class TCustomForm : public TWinControl {
   bool created_ = false;
   bool destroyed_ = false;
   bool positioned_ = false;
+  bool inShow_ = false;  // OnShow runs, before the show's own ShowWindow
   bool defaultPlaced_ = false;
   TWinControl* activeControl_ = nullptr;
   TWinControl* defaultButton_ = nullptr;

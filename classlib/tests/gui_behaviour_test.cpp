@@ -403,6 +403,63 @@ TEST(GuiForms, PlacementConstraintsAndWindowState) {
   m->Hide();
 }
 
+// A state set while OnShow runs is applied by the show: the window
+// appears once, already in it, after OnShow; a state the shown window
+// already has changes nothing.
+TEST(GuiForms, AStateSetInOnShowAppearsOnceAndTheSameStateIsNoChange) {
+  std::unique_ptr<TForm> f(new TForm(Application));
+  f->SetBounds(20, 20, 300, 200);
+  HWND h = f->GetHandle();
+  int shows = 0, moves = 0;
+  bool zoomedWhenShown = false;
+  TWndMethod old = f->WindowProc;
+  f->WindowProc = TWndMethod([&](TMessage& m) {
+    if (m.Msg == WM_WINDOWPOSCHANGED) {
+      const auto* wp = reinterpret_cast<const WINDOWPOS*>(m.LParam);
+      if (wp->flags & SWP_SHOWWINDOW) {
+        ++shows;
+        zoomedWhenShown = IsZoomed(h) != FALSE;
+      }
+      ++moves;
+    }
+    old(m);
+  });
+  bool visibleInOnShow = true;
+  int widthInOnShow = 0;
+  f->OnShow = [&](TObject*) {
+    f->SetWindowState(wsMaximized);
+    visibleInOnShow = IsWindowVisible(h) != FALSE;
+    widthInOnShow = f->GetClientWidth();  // the rest of OnShow sees the maximised layout
+  };
+  f->Show();
+  Pump(20);
+  EXPECT_FALSE(visibleInOnShow);
+  EXPECT_EQ(f->GetClientWidth(), widthInOnShow);
+  EXPECT_GT(widthInOnShow, 300);
+  EXPECT_EQ(1, shows);
+  EXPECT_TRUE(zoomedWhenShown);
+  EXPECT_TRUE(IsZoomed(h));
+  EXPECT_EQ(wsMaximized, f->GetWindowState());
+
+  f->OnShow = nullptr;
+  moves = 0;
+  f->SetWindowState(wsMaximized);
+  Pump(20);
+  EXPECT_EQ(0, moves);
+  f->SetWindowState(wsNormal);
+  EXPECT_FALSE(IsZoomed(h));
+  EXPECT_TRUE(IsWindowVisible(h));
+  EXPECT_EQ(300, f->GetWidth());
+  EXPECT_EQ(200, f->GetHeight());
+  // Hidden, the state is kept for the next show.
+  f->Hide();
+  f->SetWindowState(wsMaximized);
+  EXPECT_FALSE(IsWindowVisible(h));
+  f->Show();
+  EXPECT_TRUE(IsZoomed(h));
+  f->WindowProc = old;
+}
+
 TEST(GuiForms, CloseActionsOfAModelessForm) {
   auto* f = new TForm(Application);
   f->SetBounds(10, 10, 100, 100);
