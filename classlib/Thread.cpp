@@ -38,16 +38,20 @@ ATOM RegisterUtilClass() {
   return atom;
 }
 
-}  // namespace
-
-HWND AllocateHWnd(TWndMethodEvent Method) {
+// A hidden window whose messages go to Method: a top-level one (which hears
+// the system's broadcasts) or, under HWND_MESSAGE, a message-only one.
+HWND MakeUtilWindow(TWndMethodEvent Method, HWND Parent) {
   RegisterUtilClass();
-  HWND wnd = CreateWindowExW(WS_EX_TOOLWINDOW, kUtilWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                             GetModuleHandleW(nullptr), nullptr);
+  HWND wnd = CreateWindowExW(Parent ? 0 : WS_EX_TOOLWINDOW, kUtilWindowClass, L"", Parent ? 0 : WS_POPUP, 0, 0, 0, 0,
+                             Parent, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!wnd) RaiseLastOSError();
   if (Method) SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new TWndMethodEvent(std::move(Method))));
   return wnd;
 }
+
+}  // namespace
+
+HWND AllocateHWnd(TWndMethodEvent Method) { return MakeUtilWindow(std::move(Method), nullptr); }
 
 void DeallocateHWnd(HWND Wnd) {
   if (!Wnd) return;
@@ -99,7 +103,8 @@ void InitThreadSynchronization() {
   std::lock_guard<std::mutex> lock(g_syncLock);
   if (g_syncWindow || g_shutDown) return;
   SyncEvent();
-  g_syncWindow = AllocateHWnd(TWndMethodEvent(&SyncWindowMethod));
+  // It only hears the requests posted to it: a message-only window.
+  g_syncWindow = MakeUtilWindow(TWndMethodEvent(&SyncWindowMethod), HWND_MESSAGE);
 }
 
 bool CheckSynchronize() {
