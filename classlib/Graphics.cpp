@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 // ---------------------------------------------------------------------------
 namespace {
@@ -55,16 +57,68 @@ void TGraphicsObject::Retire(HGDIOBJ h) {
 }
 
 // ---------------------------------------------------------------------------
+// Font handles are shared: one per distinct description, counted by the
+// font objects that use it and deleted when the last of them lets go.
+namespace {
+
+struct TFontEntry {
+  LOGFONTW Data;
+  HFONT Handle;
+  int Users;
+};
+
+class TFontHandles {
+ public:
+  HFONT Acquire(const LOGFONTW& lf) {
+    std::lock_guard<std::mutex> lock(lock_);
+    for (TFontEntry& e : fonts_)
+      if (std::memcmp(&e.Data, &lf, sizeof lf) == 0) {
+        ++e.Users;
+        return e.Handle;
+      }
+    HFONT h = CreateFontIndirectW(&lf);
+    if (!h) return nullptr;
+    fonts_.push_back(TFontEntry{lf, h, 1});
+    return h;
+  }
+  // True when H has no users left (the caller deletes it).
+  bool Release(HFONT H) {
+    std::lock_guard<std::mutex> lock(lock_);
+    for (size_t i = 0; i < fonts_.size(); ++i)
+      if (fonts_[i].Handle == H) {
+        if (--fonts_[i].Users > 0) return false;
+        fonts_[i] = fonts_.back();
+        fonts_.pop_back();
+        return true;
+      }
+    return false;  // not a shared handle (the stock font)
+  }
+
+ private:
+  std::mutex lock_;
+  std::vector<TFontEntry> fonts_;
+};
+
+// Never destroyed: font objects of static lifetime may let go of their
+// handles after the end of main.
+TFontHandles& FontHandles() {
+  static TFontHandles* handles = new TFontHandles;
+  return *handles;
+}
+
+}  // namespace
+
 TFont::TFont() : pixelsPerInch_(ScreenPixelsPerInch()) {
   height_ = -MulDiv(8, pixelsPerInch_, 72);
 }
 
 TFont::~TFont() {
-  if (handle_) DeleteObject(handle_);
+  if (handle_ && FontHandles().Release(handle_)) DeleteObject(handle_);
 }
 
 void TFont::FreeHandle() {
-  Retire(handle_);
+  // Deleted once the listeners have deselected it, if nobody else uses it.
+  if (handle_ && FontHandles().Release(handle_)) Retire(handle_);
   handle_ = nullptr;
 }
 
@@ -109,7 +163,7 @@ HFONT TFont::GetHandle() {
   if (!handle_) {
     LOGFONTW lf;
     GetLogFont(lf);
-    handle_ = CreateFontIndirectW(&lf);
+    handle_ = FontHandles().Acquire(lf);
     if (!handle_) handle_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   }
   return handle_;

@@ -613,6 +613,54 @@ TEST(GuiGraphics, SystemColoursResolve) {
   EXPECT_TRUE(lf.lfItalic);
 }
 
+// Font objects with the same description share one font handle; a font
+// changed after sharing gets its own, and the last user frees it.
+TEST(GuiGraphics, FontsOfTheSameDescriptionShareOneHandle) {
+  auto f = HostForm(300, 120);
+  TEdit* e[2];
+  for (int i = 0; i < 2; ++i) {
+    e[i] = new TEdit(f.get());
+    e[i]->SetParent(f.get());
+    e[i]->SetBounds(10, 10 + 50 * i, 200, 40);
+    e[i]->Font()->SetName(L"Courier New");
+    e[i]->Font()->SetSize(13);
+    e[i]->SetText(L"Wg|8");
+  }
+  f->Show();
+  SetForegroundWindow(f->GetHandle());
+  const HFONT shared = e[0]->Font()->GetHandle();
+  EXPECT_EQ(shared, e[1]->Font()->GetHandle());
+  EXPECT_EQ(shared, HFONT(SendMessageW(e[1]->GetHandle(), WM_GETFONT, 0, 0)));
+  auto pixels = [&](TEdit* c) {
+    RedrawWindow(c->GetHandle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    TBitmap shot(200, 40, pf32bit);
+    HDC dc = GetDC(c->GetHandle());
+    BitBlt(shot.CanvasDC(), 0, 0, 200, 40, dc, 0, 0, SRCCOPY);
+    ReleaseDC(c->GetHandle(), dc);
+    std::vector<TColor> v;
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 200; ++x) v.push_back(shot.Canvas()->GetPixel(x, y));
+    return v;
+  };
+  const auto before = pixels(e[1]);
+  e[0]->Font()->SetSize(20);
+  Pump(20);
+  const HFONT own = e[0]->Font()->GetHandle();
+  EXPECT_NE(shared, own);
+  EXPECT_EQ(own, HFONT(SendMessageW(e[0]->GetHandle(), WM_GETFONT, 0, 0)));
+  EXPECT_EQ(shared, e[1]->Font()->GetHandle());
+  EXPECT_EQ(OBJ_FONT, GetObjectType(shared));
+  EXPECT_TRUE(before == pixels(e[1]));
+  // Back to the shared description: the same handle again.
+  e[0]->Font()->SetSize(13);
+  EXPECT_EQ(shared, e[0]->Font()->GetHandle());
+  EXPECT_EQ(0u, GetObjectType(own));
+  delete e[0];
+  EXPECT_EQ(OBJ_FONT, GetObjectType(shared));
+  delete e[1];
+  EXPECT_EQ(0u, GetObjectType(shared));
+}
+
 TEST(GuiImageList, DisabledDrawingIsGrayedOnlyWhereTheImageIs) {
   TImageList il(nullptr, 8, 8);
   TBitmap img(8, 8, pf24bit);
