@@ -92,6 +92,34 @@ TEST_F(Tree, ALargeBranchIsRenamedWhileTheWindowGoesOnAnswering) {
   EXPECT_TRUE(Errors.empty());
 }
 
+// A rename refused (the name is taken) or failed (a name the registry
+// won't take) leaves the key as it was and the status saying so, not
+// "Renaming key...".
+TEST_F(Tree, ARenameThatIsRefusedOrFailsSaysSo) {
+  CreateKey(String(Data) + L"\\Mine\\Inner");
+  CreateKey(String(Data) + L"\\Taken");
+  Start();
+  TTreeExNode* mine = Open(L"Mine");
+  ASSERT_NE(mine, nullptr);
+  Foreground(Window->treeRegTree);
+  testsupport::InputScript().Press(VK_F2).Send();
+  ASSERT_TRUE(PumpUntil([&] { return Window->treeRegTree->IsEditing(); }, 10000));
+  testsupport::InputScript().Press('A', {VK_CONTROL}).Text(L"taken").Press(VK_RETURN).Send();
+  ASSERT_TRUE(PumpUntil([&] { return !Window->treeRegTree->IsEditing() && !dmodCommon->Logic.IsWorking(); }, 20000));
+  EXPECT_EQ(Messages(), std::vector<String>{L"Key name already exists: Mine\n\nRename aborted."});
+  EXPECT_EQ(Window->GetStatusText(), L"Key not renamed.");
+  EXPECT_EQ(mine->GetText(), L"Mine");
+
+  String tooLong(300, L'x');
+  Window->treeRegTreeEdited(nullptr, mine, tooLong);
+  EXPECT_EQ(tooLong, L"Mine");
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(Errors[0].rfind(L"Unable to successfully rename the registry key.", 0), 0u) << WideToAnsi(Errors[0]);
+  EXPECT_EQ(Window->GetStatusText(), L"Key not renamed.");
+  EXPECT_TRUE(KeyExists(String(Data) + L"\\Mine\\Inner"));
+  Errors.clear();
+}
+
 // An import that fails partway wrote the keys before the failure: the tree
 // shows them. A file cut off inside a value's continued hex list writes
 // nothing of that value and says a line was skipped.
