@@ -457,12 +457,20 @@ bool TCommonLogic::ImportFile(const String& FileName, const std::function<void()
     SetStatusText(AppText::NotRegistryFile);
     if (OnShowMessage) OnShowMessage(FileName + L"\n\n" + E.Message());
     return false;
+  } catch (const EStreamError& E) {
+    // The file could not be read: nothing was written.
+    SetStatusText(AppText::ImportFailedStatus);
+    ShowException(E, AppText::ImportFailed);
+    return false;
   } catch (const Exception& E) {
+    // The lines before the failure were written: the tree shows them.
+    if (AfterImport) AfterImport();
     // The status no longer says the import is under way.
     SetStatusText(AppText::ImportFailedStatus);
     ShowException(E, AppText::ImportFailed);
     return false;
   } catch (const std::exception& E) {
+    if (AfterImport) AfterImport();
     SetStatusText(AppText::ImportFailedStatus);
     ShowException(AsException(E), AppText::ImportFailed);
     return false;

@@ -24,6 +24,10 @@ class TWaitCursor {
   TCursor old_;
 };
 
+// The status after a refused or failed rename (it said "Renaming key..."
+// while the rename ran).
+const wchar_t* const KeyNotRenamed = L"Key not renamed.";
+
 const wchar_t* const FindChildFailed =
     L"FindChild failed in ExpandToBranch.  This is a symptom that Zembrio has lost synchronization with the "
     L"Registry.  Please restart the program.";
@@ -465,10 +469,13 @@ bool TfrmMain::RenameKey(TTreeExNode* Node, const String& NewPath) {
     dmodCommon->SetStatusText(L"Key successfully renamed.");
     return true;
   } catch (const ERegEditRefused& E) {
+    dmodCommon->SetStatusText(KeyNotRenamed);
     dmodCommon->ShowMessageText(E.Message());
   } catch (const ERegEditFailed& E) {
+    dmodCommon->SetStatusText(KeyNotRenamed);
     dmodCommon->ShowErrorText(E.Message());
   } catch (const Exception& E) {
+    dmodCommon->SetStatusText(KeyNotRenamed);
     dmodCommon->ShowException(E, L"An exception occurred attemping to rename the registry key.");
   }
   // The registry was not changed as asked: the node keeps its name.

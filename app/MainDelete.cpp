@@ -113,6 +113,7 @@ void TfrmMain::DeleteKey(TTreeExNode* Node) {
     if (Node->GetExpanded()) Node->Collapse(true);
     dmodCommon->ShowErrorText(E.Message());
   } catch (const Exception& E) {
+    dmodCommon->SetStatusText(L"Key delete failed.");
     dmodCommon->ShowException(E, L"An exception occurred attempting to delete a registry key.");
   }
   Screen->SetCursor(old);

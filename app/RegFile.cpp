@@ -597,7 +597,10 @@ class TImporter {
           if (!n.empty() && n[0] != L';') break;
           ++next;
         }
-        if (next >= lines_.size() || !IsContinuation(TrimBlanks(lines_[next]))) break;
+        // A mark with no line after it: the file was cut off inside the
+        // value, whose bytes can't all be there.
+        if (next >= lines_.size()) return false;
+        if (!IsContinuation(TrimBlanks(lines_[next]))) break;
         idx_ = next;
         joined += TrimBlanks(WithoutComment(TrimBlanks(lines_[idx_])));
       }

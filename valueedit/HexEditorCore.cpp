@@ -912,8 +912,12 @@ void THexEditorCore::HexKeyDown(int& key, TShiftState shift) {
     case hexkeys::Back:
       if (GetInsertMode() && !readOnlyView_) {
         key = 0;
-        if (GetSelCount() > 0) DeleteSelection();
-        InternalErase(true);
+        // Selected bytes go, and no others: the byte before a selection
+        // was not chosen to go with it.
+        if (GetSelCount() > 0)
+          DeleteSelection();
+        else
+          InternalErase(true);
         return;
       }
       key = hexkeys::Left;

@@ -260,8 +260,11 @@ TEST(RegFileImport, KeyLinesFoldRootCaseAndTrimBackslashes) {
   const auto res = Import({L"[hkey_current_user\\\\A\\B\\]", L"[Hkey_Local_Machine]", L"[-hkey_users\\X\\]",
                            L"[HKEY_CURRENT_USER\\C]", L"\"e\"=hex(2):e9,41,00", L"\"h\"=hex:01,\\"},
                           r);
-  EXPECT_EQ(res.SkippedLines, 0);
-  ASSERT_EQ(r.ops.size(), 6u);
+  // A continuation mark on the last line: the file was cut off inside the
+  // value, which is skipped rather than written short.
+  EXPECT_EQ(res.SkippedLines, 1);
+  EXPECT_EQ(res.FirstSkippedLine, 6);
+  ASSERT_EQ(r.ops.size(), 5u);
   EXPECT_EQ(r.ops[0].root, RegRoot::CurrentUser);
   EXPECT_EQ(r.ops[0].name, L"A\\B");
   EXPECT_EQ(r.ops[1].root, RegRoot::LocalMachine);
@@ -270,8 +273,13 @@ TEST(RegFileImport, KeyLinesFoldRootCaseAndTrimBackslashes) {
   EXPECT_EQ(r.ops[2].name, L"X");
   // ANSI text bytes of a REGEDIT4 file become UTF-16 (e9 is an e with acute).
   EXPECT_EQ(r.ops[4].data, StringToRegBytes(L"\u00E9A"));
-  // A continuation mark on the last line ends the list.
-  EXPECT_EQ(r.ops[5].data, std::string("\x01", 1));
+  // The same with only blank and comment lines after the mark, and after
+  // continuation lines.
+  Recorder r2;
+  const auto cut = Import({L"[HKEY_CURRENT_USER\\C]", L"\"h\"=hex:01,02,\\", L"  03,\\", L"", L"; end"}, r2);
+  EXPECT_EQ(cut.SkippedLines, 2);
+  EXPECT_EQ(cut.FirstSkippedLine, 2);
+  ASSERT_EQ(r2.ops.size(), 1u);
 }
 
 TEST(RegFileImport, BadLinesAreSkippedAndCounted) {

@@ -65,6 +65,21 @@ TEST_F(EditBinTest, EmptyValueTakesTypedBytesAndCancelStillCopies) {
   EXPECT_EQ(std::string("Hel"), dm->EditBinary);
 }
 
+// Backspace on selected bytes takes those bytes and no others.
+TEST_F(EditBinTest, BackspaceDeletesTheSelectionOnly) {
+  dm->EditBinary = std::string("\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09", 10);
+  RunModal(form, [&] {
+    ASSERT_TRUE(testsupport::InputScript().Press(VK_INSERT).Send());
+    ASSERT_TRUE(form->heValue->GetInsertMode());
+    form->heValue->SetSelStart(4);
+    form->heValue->SetSelEnd(6);
+    ASSERT_EQ(3, form->heValue->GetSelCount());
+    ASSERT_TRUE(testsupport::InputScript().Press(VK_BACK).Send());
+    form->btnOk->Click();
+  });
+  EXPECT_EQ(std::string("\x00\x01\x02\x03\x07\x08\x09", 7), dm->EditBinary);
+}
+
 // Bookmarks set in one value (Ctrl+Shift+digit) belong to its bytes: the
 // next value opens without them.
 TEST_F(EditBinTest, BookmarksOfOneValueAreNotShownInTheNext) {

@@ -25,6 +25,7 @@ using testsupport::Dw;
 using testsupport::Sz;
 using testsupport::reg::CreateKey;
 using testsupport::reg::DeleteTree;
+using testsupport::reg::HasValue;
 using testsupport::reg::KeyExists;
 using testsupport::reg::Read;
 using testsupport::reg::ValueNames;

@@ -1,7 +1,10 @@
 // The key tree and the stored window settings as a user meets them: keys
 // whose names a linguistic comparison takes for each other, renaming a
 // large branch, settings damaged by hand or by another screen.
+#include <fstream>
+
 #include "app/Dialogs.h"
+#include "app/PlacesDialogs.h"
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
 
@@ -87,6 +90,75 @@ TEST_F(Tree, ALargeBranchIsRenamedWhileTheWindowGoesOnAnswering) {
   ASSERT_TRUE(Read(String(Data) + L"\\Moved", L"", type, raw));
   EXPECT_EQ(raw, Sz(L"top"));
   EXPECT_TRUE(Errors.empty());
+}
+
+// A rename refused (the name is taken) or failed (a name the registry
+// won't take) leaves the key as it was and the status saying so, not
+// "Renaming key...".
+TEST_F(Tree, ARenameThatIsRefusedOrFailsSaysSo) {
+  CreateKey(String(Data) + L"\\Mine\\Inner");
+  CreateKey(String(Data) + L"\\Taken");
+  Start();
+  TTreeExNode* mine = Open(L"Mine");
+  ASSERT_NE(mine, nullptr);
+  Foreground(Window->treeRegTree);
+  testsupport::InputScript().Press(VK_F2).Send();
+  ASSERT_TRUE(PumpUntil([&] { return Window->treeRegTree->IsEditing(); }, 10000));
+  testsupport::InputScript().Press('A', {VK_CONTROL}).Text(L"taken").Press(VK_RETURN).Send();
+  ASSERT_TRUE(PumpUntil([&] { return !Window->treeRegTree->IsEditing() && !dmodCommon->Logic.IsWorking(); }, 20000));
+  EXPECT_EQ(Messages(), std::vector<String>{L"Key name already exists: Mine\n\nRename aborted."});
+  EXPECT_EQ(Window->GetStatusText(), L"Key not renamed.");
+  EXPECT_EQ(mine->GetText(), L"Mine");
+
+  String tooLong(300, L'x');
+  Window->treeRegTreeEdited(nullptr, mine, tooLong);
+  EXPECT_EQ(tooLong, L"Mine");
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(Errors[0].rfind(L"Unable to successfully rename the registry key.", 0), 0u) << WideToAnsi(Errors[0]);
+  EXPECT_EQ(Window->GetStatusText(), L"Key not renamed.");
+  EXPECT_TRUE(KeyExists(String(Data) + L"\\Mine\\Inner"));
+  Errors.clear();
+}
+
+// An import that fails partway wrote the keys before the failure: the tree
+// shows them. A file cut off inside a value's continued hex list writes
+// nothing of that value and says a line was skipped.
+TEST_F(Tree, ImportsThatFailOrAreCutOffShowWhatTheyWrote) {
+  CreateKey(String(Data) + L"\\Old");
+  Start();
+  TTreeExNode* data = Open();
+  ASSERT_NE(data, nullptr);
+  data->Expand(false);
+  const String file = TempFile(L"partial.reg");
+  const std::string keyLine = "[HKEY_CURRENT_USER\\" + WideToAnsi(Data);
+  {
+    std::ofstream out(WideToAnsi(file), std::ios::binary);
+    // A value name beyond the registry's limit can't be written.
+    out << "REGEDIT4\r\n" << keyLine << "\\Written]\r\n\"a\"=\"1\"\r\n"
+        << keyLine << "\\Long]\r\n\"" << std::string(20000, 'n') << "\"=\"1\"\r\n";
+  }
+  TPlacesOpenDialog::DialogHook = [file](OPENFILENAMEW& Ofn, bool) -> BOOL {
+    wcscpy(Ofn.lpstrFile, file.c_str());
+    return TRUE;
+  };
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  Window->mnuFile_ImportClick(nullptr);
+  EXPECT_EQ(Window->GetStatusText(), L"Import failed.");
+  EXPECT_EQ(Errors.size(), 1u);
+  ASSERT_TRUE(KeyExists(String(Data) + L"\\Written"));
+  data = Window->GetSelectedNode();
+  ASSERT_NE(data, nullptr);
+  std::vector<String> shown;
+  for (TTreeExNode* c = data->GetFirstChild(); c; c = c->GetNextSibling()) shown.push_back(c->GetText());
+  EXPECT_NE(std::find(shown.begin(), shown.end(), L"Written"), shown.end());
+
+  std::ofstream(WideToAnsi(file), std::ios::binary)
+      << "REGEDIT4\r\n" << keyLine << "\\Cut]\r\n\"whole\"=hex:01\r\n\"bin\"=hex:01,02,03,\\\r\n  04,05,\\\r\n";
+  Window->mnuFile_ImportClick(nullptr);
+  EXPECT_EQ(Window->GetStatusText(), L"Registry file imported with 2 lines skipped (first at line 4).");
+  EXPECT_TRUE(HasValue(String(Data) + L"\\Cut", L"whole"));
+  EXPECT_FALSE(HasValue(String(Data) + L"\\Cut", L"bin"));
+  Errors.clear();
 }
 
 // Sizes stored by another screen or damaged by hand: the values list and

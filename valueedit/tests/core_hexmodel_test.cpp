@@ -414,10 +414,10 @@ TEST(HexTyping, BackspaceAndDeleteInBothModes) {
   EXPECT_EQ(ins.GetDataSize(), 10);
   ins.SetSelStart(4);
   ins.SetSelEnd(6);
-  ins.Key(Back);  // the selection, then the byte before it
-  EXPECT_EQ(ins.GetAsText(), AsText({0, 1, 2, 7, 8, 9}));
+  ins.Key(Back);  // only the selection, as Delete
+  EXPECT_EQ(ins.GetAsText(), AsText({0, 1, 2, 3, 7, 8, 9}));
   ins.SetSelStart(1);
-  ins.SetSelEnd(2);
+  ins.SetSelEnd(3);
   ins.Key(Delete);  // only the selection
   EXPECT_EQ(ins.GetAsText(), AsText({0, 7, 8, 9}));
   ins.Key(End, {ssCtrl});

@@ -1,0 +1,62 @@
+// The values list and the value editors driven from the keyboard on the
+// real main window, with the registry changed by another program meanwhile.
+#include "app/EditValue.h"
+#include "app/tests/e2e_support.h"
+#include "testsupport/Input.h"
+
+using namespace e2e;
+
+namespace {
+
+class ValuesE2E : public EditorTest {
+ protected:
+  // Opens the value under the keyboard's Enter, as the user does.
+  bool EnterOn(const String& Name, std::vector<std::function<void()>> Steps) {
+    SelectOnly(Window->lvKeyValues, {Name});
+    return WithModal([] { testsupport::PressKey(VK_RETURN); }, std::move(Steps));
+  }
+};
+
+}  // namespace
+
+// The list shows what the registry held when the key was read. Another
+// program then changes a number and turns a string into a multi-string:
+// Enter opens what the registry holds now, and OK on it as shown (or the
+// refusal of a type the editor doesn't handle) leaves those bytes alone.
+TEST_F(ValuesE2E, AValueChangedElsewhereOpensAsTheRegistryNowHoldsIt) {
+  Write(Data, L"Count", REG_DWORD, Dw(1));
+  Write(Data, L"Text", REG_SZ, Sz(L"one"));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  SetForegroundWindow(Window->GetHandle());
+  Window->lvKeyValues->SetFocus();
+  ASSERT_EQ(ValueText(ValueItem(L"Count")), L"0x00000001  (1)");
+
+  Write(Data, L"Count", REG_DWORD, Dw(2));
+  const std::string multi("a\0\0\0b\0\0\0\0\0", 10);
+  Write(Data, L"Text", REG_MULTI_SZ, multi);
+
+  TfrmEditValue* ed = F.EditValue;
+  String shown;
+  ASSERT_TRUE(EnterOn(L"Count", {[&] {
+                        ASSERT_TRUE(ed->GetVisible());
+                        shown = ed->edtValueHex->GetText();
+                        testsupport::PressKey(VK_RETURN);  // OK
+                      }}));
+  EXPECT_EQ(shown, L"$00000002");
+  DWORD type = 0;
+  std::string raw;
+  ASSERT_TRUE(Read(Data, L"Count", type, raw));
+  EXPECT_EQ(raw, Dw(2));
+  EXPECT_EQ(ValueText(ValueItem(L"Count")), L"0x00000002  (2)");
+
+  Messages().clear();
+  ASSERT_TRUE(EnterOn(L"Text", {}));
+  EXPECT_FALSE(ed->GetVisible());
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_NE(Messages()[0].find(L"REG_MULTI_SZ"), String::npos);
+  ASSERT_TRUE(Read(Data, L"Text", type, raw));
+  EXPECT_EQ(type, DWORD(REG_MULTI_SZ));
+  EXPECT_EQ(raw, multi);
+  EXPECT_EQ(ValueText(ValueItem(L"Text")), L"(unsupported value type REG_MULTI_SZ, 10 bytes)");
+}
