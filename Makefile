@@ -14,6 +14,9 @@ HOST_TMP := $(HOST)/tmp
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
+# Windows programs of a test or benchmark run share one Wine session that
+# lasts the whole run (tools/wine-session.sh).
+WINE_SESSION := $(ROOT)/tools/wine-session.sh $(WIN)
 # ccache hits across clones of the tree (CI builds a fresh clone).
 export CCACHE_BASEDIR := $(ROOT)
 export CCACHE_NOHASHDIR := 1
@@ -63,18 +66,14 @@ test: win host
 	echo "== host build (native, sanitizers) =="; \
 	mkdir -p $(HOST_TMP); (cd $(HOST) && TMPDIR=$(HOST_TMP) ctest -j $(JOBS) --output-on-failure) || rc=1; \
 	echo "== Windows build (Wine) =="; \
-	tools/wine-prefix.sh $(WIN) || rc=1; \
-	(cd $(WIN) && $(XVFB) ctest -j $(JOBS) --output-on-failure) || rc=1; \
-	tools/wine-stop.sh $(WIN); \
+	(cd $(WIN) && $(XVFB) $(WINE_SESSION) ctest -j $(JOBS) --output-on-failure) || rc=1; \
 	exit $$rc
 
 test-host: host
 	mkdir -p $(HOST_TMP); cd $(HOST) && TMPDIR=$(HOST_TMP) ctest -j $(JOBS) --output-on-failure
 
 test-win: win
-	@rc=0; tools/wine-prefix.sh $(WIN); \
-	(cd $(WIN) && $(XVFB) ctest -j $(JOBS) --output-on-failure $(CTEST_ARGS)) || rc=1; \
-	tools/wine-stop.sh $(WIN); exit $$rc
+	cd $(WIN) && $(XVFB) $(WINE_SESSION) ctest -j $(JOBS) --output-on-failure $(CTEST_ARGS)
 
 shot: win
 	$(XVFB) tools/shot.sh $(WIN) $(ROOT)/build/shot.png
@@ -82,10 +81,9 @@ shot: win
 bench: win host
 	@rc=0; \
 	for b in $$(cat $(HOST)/benches.txt); do $(HOST)/bench/$$b || rc=1; done; \
-	tools/wine-prefix.sh $(WIN); \
-	for b in $$(cat $(WIN)/benches.txt); do \
-	  $(XVFB) tools/wine-run.sh $(WIN) $(WIN)/bench/$$b.exe || rc=1; done; \
-	tools/wine-stop.sh $(WIN); exit $$rc
+	$(XVFB) $(WINE_SESSION) bash -c 'rc=0; for b in $$(cat $(WIN)/benches.txt); do \
+	  $(ROOT)/tools/wine-run.sh $(WIN) $(WIN)/bench/$$b.exe || rc=1; done; exit $$rc' || rc=1; \
+	exit $$rc
 
 fuzz: host
 	@rc=0; mkdir -p $(HOST)/fuzz-corpus; \

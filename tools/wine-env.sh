@@ -4,7 +4,9 @@ _bd=$1
 export WINEPREFIX="$_bd/wineprefix"
 export WINELOADER=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver
-export WINEDEBUG=-all
+# Wine's own messages are off; ZEMBRIO_WINEDEBUG turns channels on to look
+# into a failure (e.g. ZEMBRIO_WINEDEBUG=err+all).
+export WINEDEBUG=${ZEMBRIO_WINEDEBUG:--all}
 export WINEARCH=win64
 # No Mono/Gecko installers, no desktop menu entries.
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
