@@ -52,7 +52,11 @@ void TfrmMain::pmnuFind_BookmarkClick(TObject*) {
   // The tree's form of the path: no trailing backslash.
   String path = hit->Path;
   while (!path.empty() && path.back() == L'\\') path.pop_back();
-  TListItem* item = AddBookmarkItem(dmodCommon->GetKeyNameFromPath(hit->Path), hit->RootKey, path);
+  // A root key's result names no key below it: the root key's name
+  // describes it, as it does a bookmark made on the root key in the tree.
+  String description = dmodCommon->GetKeyNameFromPath(hit->Path);
+  if (description.empty()) description = dmodCommon->GetRootKeyName(hit->RootKey, rnmByOption);
+  TListItem* item = AddBookmarkItem(description, hit->RootKey, path);
   lvBookmarks->SetSelected(item);
   if (lvBookmarks->CanFocus()) lvBookmarks->SetFocus();
   item->EditCaption();

@@ -150,19 +150,25 @@ void TfrmMain::CreateControls() {
   panelSearching = new TPanel(this);
   panelSearching->SetName(L"panelSearching");
   panelSearching->SetParent(tbsFindResults);
-  panelSearching->SetAlign(alBottom);
-  panelSearching->SetHeight(32);
+  // Laid out at its designed width; the Stop button keeps to the right
+  // edge and the text takes what is left, so that the button stays in
+  // reach in a narrow window.
+  panelSearching->SetBounds(0, 0, 503, 32);
   panelSearching->SetCaption(L"");
   panelSearching->SetVisible(false);
   lblFindStats = new TLabel(this);
   lblFindStats->SetName(L"lblFindStats");
   lblFindStats->SetParent(panelSearching);
-  lblFindStats->SetBounds(8, 9, 400, 13);
+  lblFindStats->SetAutoSize(false);
+  lblFindStats->SetBounds(8, 9, 404, 13);
+  lblFindStats->SetAnchors(TAnchors{akLeft, akTop, akRight});
   lblFindStats->SetCaption(L"No search in progress.");
   btnFindStop = new TButton(this);
   btnFindStop->SetName(L"btnFindStop");
   btnFindStop->SetParent(panelSearching);
   btnFindStop->SetBounds(420, 4, 75, 25);
+  btnFindStop->SetAnchors(TAnchors{akTop, akRight});
+  panelSearching->SetAlign(alBottom);
   btnFindStop->SetCaption(L"Stop");
   btnFindStop->SetEnabled(false);
   btnFindStop->OnClick = TNotifyEvent(this, &TfrmMain::btnFindStopClick);

@@ -19,6 +19,12 @@ String SpacedPath(const String& Path) {
   return out;
 }
 
+// False only when the key is gone (one that can't be read is still there).
+bool KeyStillThere(TRegRoot Root, const String& Path) {
+  TRegKey key;
+  return key.OpenReadOnly(Root, ApiKeyPath(Path)) || key.LastError() != ERROR_FILE_NOT_FOUND;
+}
+
 bool ValueIsSet(TRegRoot Root, const String& Path, const String& Name) {
   TRegKey key;
   return key.OpenReadOnly(Root, ApiKeyPath(Path)) && key.ValueExists(Name);
@@ -45,8 +51,14 @@ void TfrmMain::DeleteSelected(TWinControl* Control) {
     if (dmodCommon->NodeHasData(node)) {
       TRegRoot root = dmodCommon->GetNodeRootKey(node);
       String path = dmodCommon->GetNodeKeyPath(node);
-      LoadValues(node);
+      // A key that went with a result is not listed (that would report it
+      // unreadable): the tree moves to the nearest key left and lists that.
+      if (KeyStillThere(root, path)) LoadValues(node);
+      const bool listFocused = lvFindResults->Focused();
       ExpandToBranch(root, path, false);
+      // The tree took the focus to show the key; the next key pressed is
+      // still meant for the results (a Delete there must not reach the key).
+      if (listFocused && lvFindResults->CanFocus()) lvFindResults->SetFocus();
     }
   }
 }

@@ -377,6 +377,12 @@ void TBarCustomDockableWindow::BeginMoving(int InitX, int InitY) {
       bool end = false;
       switch (msg.message) {
         case WM_LBUTTONUP:
+          // The drag ends where the button went up; the last move before a
+          // quick release need not have been reported.
+          if (msg.pt.x != lastPt.x || msg.pt.y != lastPt.y) {
+            lastPt = msg.pt;
+            recompute(msg.pt);
+          }
           accepted = true;
           end = true;
           break;
@@ -530,7 +536,14 @@ void TBarCustomDockableWindow::BeginSizing(TBarSizeHandle SizeHandle) {
       }
       bool end = false;
       switch (msg.message) {
-        case WM_LBUTTONUP: accepted = true; end = true; break;
+        case WM_LBUTTONUP:
+          if (msg.pt.x != lastPt.x || msg.pt.y != lastPt.y) {
+            lastPt = msg.pt;
+            track(msg.pt);
+          }
+          accepted = true;
+          end = true;
+          break;
         case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: end = true; break;
         case WM_KEYDOWN:
           if (msg.wParam == VK_ESCAPE) end = true;

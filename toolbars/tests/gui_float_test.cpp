@@ -3,6 +3,7 @@
 // windows, and floating places kept through the registry.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 
 #include "classlib/Registry.h"
@@ -801,6 +802,46 @@ TEST(BarFloating, DraggedIntoAChevronToolbarOfAFullRowTheEarlierOneShrinks) {
   EXPECT_EQ(b->EffectiveDockRow, 0);
   EXPECT_EQ(a->EffectiveDockRow, 0);
   EXPECT_EQ(a->GetLeft(), 0);
+  EXPECT_EQ(a->GetWidth(), aFull - 40);
+  EXPECT_EQ(b->GetLeft(), aFull - 40);
+}
+
+// The move to the release point need not be reported before the release
+// (a quick flick under load): the drag still ends where the button went up.
+std::atomic<bool> g_eatMove{false}, g_moveEaten{false};
+POINT g_flickTo{};
+void CALLBACK EatTheLastMove(HWND, UINT, UINT_PTR, DWORD) {
+  // Only once the drag holds the mouse, so the press and moves were seen.
+  if (!g_eatMove || GetCapture() == nullptr) return;
+  g_eatMove = false;
+  SetCursorPos(g_flickTo.x, g_flickTo.y);
+  MSG m;
+  while (PeekMessageW(&m, nullptr, WM_MOUSEMOVE, WM_MOUSEMOVE, PM_REMOVE)) {
+  }
+  g_moveEaten = true;
+}
+
+TEST(BarFloating, ADragEndsWhereTheButtonWentUpThoughTheLastMoveWasNotSeen) {
+  FloatHost h(420, 300);
+  h.Dock->SetLimitToOneRow(true);
+  auto* a = h.AddToolbar(L"tbrFlickA", 0, 0, 6);
+  auto* b = h.AddToolbar(L"tbrFlickB", 0, 1000, 6);
+  h.Show();
+  const int aFull = a->GetWidth();
+  const POINT from = HandlePoint(b);
+  g_flickTo = POINT{from.x - 40, from.y};
+  const UINT_PTR timer = SetTimer(nullptr, 0, 10, EatTheLastMove);
+  AwayFromADoubleClick();
+  RunInput([&] {
+    InputScript().Move(from).Down().Wait(30).Move(POINT{from.x - 10, from.y}).Wait(30)
+        .Move(POINT{from.x - 20, from.y}).Wait(200).Post();
+    g_eatMove = true;
+    for (int i = 0; i < 500 && !g_moveEaten; ++i) Sleep(10);
+    InputScript().Up().Post();
+  });
+  KillTimer(nullptr, timer);
+  ASSERT_TRUE(g_moveEaten.load());
+  ASSERT_TRUE(b->GetDocked());
   EXPECT_EQ(a->GetWidth(), aFull - 40);
   EXPECT_EQ(b->GetLeft(), aFull - 40);
 }

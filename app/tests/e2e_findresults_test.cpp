@@ -1,0 +1,142 @@
+// Find results used as a user uses them: deleting through them with the
+// keyboard, stopping a search from a narrow window, bookmarking a result.
+#include "app/Dialogs.h"
+#include "app/FindForm.h"
+#include "app/tests/e2e_support.h"
+#include "testsupport/Input.h"
+
+using namespace e2e;
+
+namespace {
+
+class FindResults : public EditorTest {
+ protected:
+  // Runs a search of the selected subtree through the find dialog and
+  // waits for its end.
+  void Search(const String& Text, int Type) {
+    TfrmFind* find = F.Find;
+    ASSERT_TRUE(WithModal([&] { Window->mnuEdit_FindClick(nullptr); },
+                          {[=] {
+                            find->cboText->SetText(Text);
+                            find->rgrpType->SetItemIndex(Type);
+                            find->rgrpScope->SetItemIndex(1);
+                            find->chkCaseSensitive->SetChecked(true);
+                            find->btnFind->Click();
+                          }}));
+    ASSERT_TRUE(PumpUntil([] { return !dmodCommon->Logic.IsSearching(); }, 30000));
+    dlgtest::Pump(30);
+  }
+  TListItem* Result(const String& Text) {
+    TListItems* items = Window->lvFindResults->Items();
+    for (int i = 0; i < items->GetCount(); ++i)
+      if (Window->GetFindResultText(items->GetItem(i)) == Text) return items->GetItem(i);
+    return nullptr;
+  }
+  // Delete pressed on the keyboard with the window in front.
+  void PressDelete() {
+    SetForegroundWindow(Window->GetHandle());
+    dlgtest::Pump(30);
+    testsupport::PressKey(VK_DELETE);
+    dlgtest::Pump(50);
+  }
+};
+
+// After a find result is deleted the tree is re-opened to its key; the
+// keyboard stays with the results, so a second Delete deletes the next
+// result and not the key selected in the tree. A selected key that went
+// with a result is not reported unreadable: the tree moves to its parent.
+TEST_F(FindResults, DeletingWithTheDeleteKeyLeavesTheKeyboardOnTheResults) {
+  CreateKey(String(Data) + L"\\Zap\\Inner");
+  Write(String(Data) + L"\\Zap\\Inner", L"inner", REG_SZ, Sz(L"1"));
+  Write(Data, L"A1", REG_SZ, Sz(L"2"));
+  Write(Data, L"B2", REG_SZ, Sz(L"3"));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"^(Zap|A1)$", 2);
+  const String data = String(L"HKEY_CURRENT_USER\\") + Data + L"\\";
+  ASSERT_NE(Result(data + L"Zap\\"), nullptr);
+  ASSERT_NE(Result(data + L" : A1"), nullptr);
+  ASSERT_NE(Open(L"Zap\\Inner"), nullptr);
+
+  std::vector<String> asked;
+  TfrmConfirm::ExecuteHook = [&](TfrmConfirm* C) {
+    asked.push_back(C->lblPrompt2->GetCaption());
+    return int(mrYes);
+  };
+  Window->lvFindResults->ClearSelection();
+  Window->lvFindResults->SetSelected(Result(data + L"Zap\\"));
+  Window->SetActiveControl(Window->lvFindResults);
+  PressDelete();
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\Zap"));
+  EXPECT_EQ(Window->ActiveControlName(), L"lvFindResults");
+  ASSERT_NE(Window->GetSelectedNode(), nullptr);
+  EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Data");
+  EXPECT_NE(ValueItem(L"A1"), nullptr);
+  EXPECT_EQ(Window->GetStatusText().find(L"Unable to read"), String::npos) << WideToUtf8(Window->GetStatusText());
+
+  Window->lvFindResults->SetSelected(Result(data + L" : A1"));
+  PressDelete();
+  EXPECT_EQ(asked, (std::vector<String>{data + L"Zap\\", data + L" : A1"}));
+  EXPECT_TRUE(KeyExists(Data));
+  EXPECT_EQ(ValueNames(Data), std::vector<String>{L"B2"});
+  EXPECT_EQ(ValueItem(L"A1"), nullptr);
+  EXPECT_EQ(Window->lvFindResults->Items()->GetCount(), 0);
+  EXPECT_TRUE(Errors.empty());
+}
+
+// The Stop button of the search panel stays inside a narrow window, where
+// the mouse reaches it.
+TEST_F(FindResults, TheStopButtonStaysInReachOfANarrowWindow) {
+  Start();
+  Window->SetBounds(20, 20, 400, 480);
+  dlgtest::Pump(50);
+  Window->SearchStarted();
+  dlgtest::Pump(50);
+  ASSERT_TRUE(Window->panelSearching->Showing());
+  RECT panel, button;
+  GetWindowRect(Window->panelSearching->GetHandle(), &panel);
+  GetWindowRect(Window->btnFindStop->GetHandle(), &button);
+  EXPECT_GE(button.left, panel.left);
+  EXPECT_LE(button.right, panel.right);
+  EXPECT_LE(button.right, panel.right - 4);
+  int clicks = 0;
+  const TNotifyEvent stop = Window->btnFindStop->OnClick;
+  Window->btnFindStop->OnClick = [&](TObject*) { ++clicks; };
+  testsupport::Click(POINT{(button.left + button.right) / 2, (button.top + button.bottom) / 2});
+  dlgtest::Pump(30);
+  Window->btnFindStop->OnClick = stop;
+  EXPECT_EQ(clicks, 1);
+  // Widened, it keeps to the right edge.
+  Window->SetBounds(20, 20, 900, 480);
+  dlgtest::Pump(50);
+  GetWindowRect(Window->panelSearching->GetHandle(), &panel);
+  GetWindowRect(Window->btnFindStop->GetHandle(), &button);
+  EXPECT_GT(button.left, panel.left + 500);
+  EXPECT_LE(button.right, panel.right);
+  Window->SearchFinished();
+}
+
+// A result on a root key itself is bookmarked under the root key's name,
+// as the root key is from the tree, never under an empty name.
+TEST_F(FindResults, ABookmarkedRootKeyResultIsNamedAfterTheRootKey) {
+  Start();
+  Window->SearchStarted();
+  Window->AddFindResult(new TSearchHit{hkKeyName, RegRoot::CurrentUser, L"\\", L"", L""});
+  Window->AddFindResult(new TSearchHit{hkKeyName, RegRoot::CurrentUser, L"\\Software\\Wine\\", L"", L""});
+  Window->SearchFinished();
+  TListItems* results = Window->lvFindResults->Items();
+  for (int i = 0; i < results->GetCount(); ++i) {
+    Window->lvFindResults->ClearSelection();
+    Window->lvFindResults->SetSelected(results->GetItem(i));
+    Window->pmnuFind_BookmarkClick(nullptr);
+    SendMessageW(Window->lvBookmarks->GetHandle(), LVM_CANCELEDITLABEL, 0, 0);
+  }
+  TListItems* marks = Window->lvBookmarks->Items();
+  ASSERT_EQ(marks->GetCount(), 2);
+  std::vector<std::pair<String, String>> got;
+  for (int i = 0; i < 2; ++i) got.emplace_back(marks->GetItem(i)->GetCaption(), marks->GetItem(i)->SubItems()->Get(1));
+  std::sort(got.begin(), got.end());
+  EXPECT_EQ(got, (std::vector<std::pair<String, String>>{{L"HKEY_CURRENT_USER", L""}, {L"Wine", L"\\Software\\Wine"}}));
+}
+
+}  // namespace
