@@ -338,14 +338,15 @@ void TCustomListView::CreateWnd() {
   }
   makingWindow_ = false;
   shownColumns_ = 0;
+  SendMessageW(handle_, WM_SETREDRAW, FALSE, 0);
   SendMessageW(handle_, CCM_SETUNICODEFORMAT, TRUE, 0);
-  ApplyExStyle();
-  ApplyImageLists();
+  // A new window has no extended styles and no image lists.
+  if (rowSelect_ || gridLines_) ApplyExStyle();
+  if (smallImages_ || largeImages_) ApplyImageLists();
   ListView_SetBkColor(handle_, ColorToRef(color_));
   ListView_SetTextBkColor(handle_, ColorToRef(color_));
   ListView_SetTextColor(handle_, ColorToRef(font_->GetColor()));
   // Columns, then items with their saved states.
-  SendMessageW(handle_, WM_SETREDRAW, FALSE, 0);
   UpdateColumns();
   SendMessageW(handle_, LVM_SETITEMCOUNT, WPARAM(items_->GetCount()), 0);
   for (int i = 0; i < items_->GetCount(); ++i) {
@@ -848,6 +849,13 @@ void TCustomListView::WndProc(TMessage& m) {
     case WM_SIZE:
       TWinControl::WndProc(m);
       UpdateColumns();
+      return;
+    case WM_CREATE:
+      // A new window is set up (font, styles, image lists, columns, items)
+      // with the redrawing off: the list lays out its header once, when
+      // CreateWnd turns it on again.
+      TWinControl::WndProc(m);
+      if (makingWindow_ && m.Result == 0) SendMessageW(handle_, WM_SETREDRAW, FALSE, 0);
       return;
     case CM_COLORCHANGED:
       TWinControl::WndProc(m);
