@@ -109,6 +109,9 @@ bool Running(const TDragSession& s) { return s.Active && !s.Finishing && !s.Fini
 
 void DragTo(TDragSession& s, const TPoint& pos) {
   if (!Running(s)) return;
+  // The drag is at pos before any target hears of it: a drag ended while a
+  // handler runs ends where the targets were last told it is.
+  if (s.Object) s.Object->DragPos = pos;
   TControl* target = DragFindTarget(s, pos);
   if (!Running(s)) return;
   if (target != s.Target) {
