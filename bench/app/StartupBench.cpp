@@ -7,14 +7,18 @@
 // next start waits a moment after that end, so that neither starts while
 // the window system still tears down the other's windows.
 //
-// The figure is the ratio of the two programs' lower quartiles (the 8th
-// best of 31 rounds), not of their single best rounds. On a machine that
-// other work keeps busy, a start is slowed by whatever else runs at that
-// moment, and which program happens to get the one quiet round decided a
-// best-of-each ratio: in runs whose medians were within 5 % of each other
-// it came out anywhere from 1.0 to 1.5. The lower quartile still comes
-// from the least disturbed quarter of each program's rounds, but from
-// several of them, so one lucky or unlucky round moves it little.
+// The figure is the median, over 31 rounds, of each round's ratio of the
+// two programs' times. On a machine that other work keeps busy, a start is
+// slowed by whatever else runs at that moment, and that load changes from
+// second to second. Ratios of each program's best (or lower-quartile)
+// times compare rounds run at different moments: over ten runs of 21
+// rounds on an 8-core machine at load averages of 8 to 16, the same two
+// programs gave a best-of-each ratio anywhere from 1.01 to 1.48 and a
+// lower-quartile ratio from 1.01 to 1.46. The two starts of a round run
+// within a second of each other, under much the same load, so their ratio
+// cancels most of it, and the median leaves out the rounds in which a
+// burst of other work hit only one of the two: over the same rounds it
+// ranged from 1.01 to 1.25.
 //   BENCH app.startup_vs_regedit <ours / regedit> ratio
 // ZEMBRIO_BENCH_DETAIL=1 adds each round's times and each program's best,
 // lower-quartile and median time in milliseconds.
@@ -31,8 +35,8 @@
 
 namespace {
 
-// Enough rounds that each program's least disturbed quarter holds several
-// rounds even on a busy machine.
+// Enough rounds that the median round is not one that other work disturbed
+// on a busy machine.
 constexpr int kRounds = 31;
 constexpr int kQuartile = kRounds / 4;  // index of the lower quartile, sorted
 constexpr DWORD kWatchdogMs = 30000;
@@ -124,7 +128,7 @@ int main() {
   TimeStart(ours);
   TimeStart(theirs);
   const bool detail = getenv("ZEMBRIO_BENCH_DETAIL") != nullptr;
-  std::vector<double> timesOurs, timesTheirs;
+  std::vector<double> timesOurs, timesTheirs, ratios;
   for (int i = 0; i < kRounds; ++i) {
     double a, b;
     if (i % 2 == 0) {
@@ -141,10 +145,12 @@ int main() {
     if (detail) std::printf("  round %2d: Zembrio %6.1f ms, regedit %6.1f ms\n", i + 1, a, b);
     timesOurs.push_back(a);
     timesTheirs.push_back(b);
+    ratios.push_back(a / b);
   }
   std::sort(timesOurs.begin(), timesOurs.end());
   std::sort(timesTheirs.begin(), timesTheirs.end());
-  std::printf("BENCH app.startup_vs_regedit %.3f ratio\n", timesOurs[kQuartile] / timesTheirs[kQuartile]);
+  std::sort(ratios.begin(), ratios.end());
+  std::printf("BENCH app.startup_vs_regedit %.3f ratio\n", ratios[kRounds / 2]);
   if (detail) {
     std::printf("  best start: Zembrio %.1f ms, regedit %.1f ms\n", timesOurs[0], timesTheirs[0]);
     std::printf("  lower quartile: Zembrio %.1f ms, regedit %.1f ms\n", timesOurs[kQuartile], timesTheirs[kQuartile]);
