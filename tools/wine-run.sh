@@ -18,5 +18,10 @@ err=$(mktemp "$build_dir/wine-err.XXXXXX")
 rc=$?
 cat "$out"
 cat "$err" >&2
+# ctest shows neither the exit code nor that a program printed nothing.
+if [ $rc != 0 ]; then
+  [ -s "$out" ] || [ -s "$err" ] || silent=", without any output"
+  echo "wine-run: $(basename "$exe") ended with exit code $rc${silent:-}" >&2
+fi
 rm -f "$out" "$err"
 exit $rc
