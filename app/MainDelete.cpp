@@ -19,6 +19,29 @@ String SpacedPath(const String& Path) {
   return out;
 }
 
+// The tree's node of the key when the tree has read it so far, else none.
+TTreeExNode* LoadedNode(TCustomTreeEx* Tree, TRegRoot Root, const String& Path) {
+  TTreeExNode* top = Tree->Items()->GetFirstNode();
+  if (!top) return nullptr;
+  const String rootName = dmodCommon->GetRootKeyName(Root, rnmByOption);
+  TTreeExNode* node = nullptr;
+  for (TTreeExNode* c = top->GetFirstChild(); c; c = c->GetNextSibling())
+    if (c->GetText() == rootName) node = c;
+  const String rest = ApiKeyPath(Path);
+  size_t at = 0;
+  while (node && at < rest.size()) {
+    size_t end = rest.find(L'\\', at);
+    if (end == String::npos) end = rest.size();
+    const String part = rest.substr(at, end - at);
+    at = end + 1;
+    TTreeExNode* child = nullptr;
+    for (TTreeExNode* c = node->GetFirstChild(); c && !child; c = c->GetNextSibling())
+      if (SameText(c->GetText(), part)) child = c;
+    node = child;
+  }
+  return node;
+}
+
 // False only when the key is gone (one that can't be read is still there).
 bool KeyStillThere(TRegRoot Root, const String& Path) {
   TRegKey key;
@@ -204,6 +227,15 @@ bool TfrmMain::DeleteFindResult(TListItem* Item) {
                               L"value.  Due to aliases in the Windows registry, the key or value may have already "
                               L"been deleted when another find result was deleted.");
     return false;
+  }
+  if (hit->Kind == hkKeyName) {
+    // The key leaves the tree where the tree shows it. The selected key and
+    // the keys above it are left to the re-opening that follows, which
+    // reads their levels again.
+    TTreeExNode* gone = LoadedNode(treeRegTree, hit->RootKey, hit->Path);
+    bool onSelectedPath = false;
+    for (TTreeExNode* n = GetSelectedNode(); n && !onSelectedPath; n = n->GetParent()) onSelectedPath = n == gone;
+    if (gone && gone->GetLevel() > 1 && !onSelectedPath) gone->Delete();
   }
   Item->Delete();
   treeRegTree->Invalidate();

@@ -140,3 +140,49 @@ TEST_F(FindResults, ABookmarkedRootKeyResultIsNamedAfterTheRootKey) {
 }
 
 }  // namespace
+
+namespace {
+
+// A key deleted through its result leaves the tree also where the tree
+// shows it beside or below the selected key, not only on the way to it.
+TEST_F(FindResults, AKeyDeletedThroughItsResultLeavesTheTree) {
+  for (const wchar_t* k : {L"\\Zap", L"\\Keep", L"\\Zap2", L"\\Keep\\Below"}) CreateKey(String(Data) + k);
+  Start();
+  TTreeExNode* data = Open();
+  ASSERT_NE(data, nullptr);
+  data->Expand(false);
+  ASSERT_NE(Open(L"Keep\\Below"), nullptr);
+  ASSERT_NE(Open(L"Keep"), nullptr);
+  auto children = [](TTreeExNode* N) {
+    std::vector<String> v;
+    for (TTreeExNode* c = N->GetFirstChild(); c; c = c->GetNextSibling()) v.push_back(c->GetText());
+    return v;
+  };
+  ASSERT_EQ(children(data), (std::vector<String>{L"Keep", L"Zap", L"Zap2"}));
+  Window->SearchStarted();
+  for (const wchar_t* k : {L"\\Zap\\", L"\\Keep\\Below\\"})
+    Window->AddFindResult(new TSearchHit{hkKeyName, RegRoot::CurrentUser, String(L"\\") + Data + k, L"", L""});
+  Window->SearchFinished();
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYesToAll); };
+  Window->lvFindResults->SelectAll();
+  Window->DeleteSelected(Window->lvFindResults);
+  EXPECT_EQ(Window->GetStatusText(), L"Find results deleted: 2");
+  EXPECT_EQ(children(data), (std::vector<String>{L"Keep", L"Zap2"}));
+  ASSERT_NE(Window->GetSelectedNode(), nullptr);
+  EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Keep");
+  EXPECT_TRUE(children(Window->GetSelectedNode()).empty());
+  // The selected key itself goes too: the tree moves to the key above.
+  Window->SearchStarted();
+  Window->AddFindResult(new TSearchHit{hkKeyName, RegRoot::CurrentUser, String(L"\\") + Data + L"\\Keep\\", L"", L""});
+  Window->SearchFinished();
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  Window->lvFindResults->SelectAll();
+  Window->DeleteSelected(Window->lvFindResults);
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\Keep"));
+  EXPECT_EQ(children(data), std::vector<String>{L"Zap2"});
+  EXPECT_EQ(Window->GetSelectedNode(), data);
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_TRUE(Messages().empty());
+}
+
+}  // namespace
