@@ -464,7 +464,7 @@ TRegExportResult TIORegistry::_DoExportRegistryKey(TRegRoot Root, const String& 
   Progress(0, 0, 0, 0);
   if (failure.empty() && writer.Unwritable())
     failure = UIntToStr(writer.Unwritable()) +
-              L" keys or values have a line break in their name and were left out of the file.";
+              L" keys or values have a line break or a NUL in their name and were left out of the file.";
   if (!failure.empty()) throw ERegistryException(failure);
   result.Keys = writer.KeyCount();
   result.Values = writer.ValueCount();

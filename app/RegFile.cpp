@@ -81,11 +81,13 @@ String RegQuote(const String& s, wchar_t Quote) {
 }
 
 namespace {
-bool HasLineBreak(const String& s) { return s.find_first_of(L"\r\n") != String::npos; }
+// A line break has no form in a name of a registry file, and a NUL would
+// name another key or value when read back.
+bool HasUnwritableChar(const String& s) { return s.find_first_of(std::wstring_view(L"\r\n\0", 3)) != String::npos; }
 }  // namespace
 
 void TRegFileWriter::AddKey(const String& RootName, const String& Path) {
-  skipping_ = HasLineBreak(RootName) || HasLineBreak(Path);
+  skipping_ = HasUnwritableChar(RootName) || HasUnwritableChar(Path);
   if (skipping_) {
     ++unwritable_;
     return;
@@ -106,7 +108,7 @@ void TRegFileWriter::AddKey(const String& RootName, const String& Path) {
 }
 
 void TRegFileWriter::AddValue(String Name, uint32_t Type, std::string Data) {
-  if (skipping_ || HasLineBreak(Name)) {
+  if (skipping_ || HasUnwritableChar(Name)) {
     ++unwritable_;
     return;
   }
@@ -505,6 +507,10 @@ class TImporter {
       del = true;
       inner.remove_prefix(1);
     }
+    // The registry takes names only up to a NUL: a key named with one
+    // would be another key (the text before it), which the file's reader
+    // can't see. Such a line is not applied.
+    if (inner.find(L'\0') != TextView::npos) return false;
     const wchar_t delim = f_.KeyLevelDelim;
     const size_t p = inner.find(delim);
     const TRegRoot root = RootOfName(inner.substr(0, p));
@@ -552,6 +558,7 @@ class TImporter {
     bool remove = false;
     if (!ParseData(t, i, type, data, remove)) return false;
     if (!keyOpen_) return false;
+    if (name.find(L'\0') != String::npos) return false;  // another value's name up to the NUL
     if (remove) {
       sink_.DeleteValue(name);
     } else {

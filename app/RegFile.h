@@ -69,7 +69,7 @@ class TRegFileWriter {
 
   size_t KeyCount() const { return keyCount_; }
   size_t ValueCount() const { return values_.size() - keyCount_; }
-  // Keys and values left out because a line break in their name or path
+  // Keys and values left out because a line break or a NUL in their name or path
   // has no form in a registry file (a left-out key takes its values along).
   size_t Unwritable() const { return unwritable_; }
 

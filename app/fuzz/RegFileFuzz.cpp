@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     i += d.size();
     String name = AnsiToWide(d.substr(0, d.size() / 2));
     for (auto& c : name)
-      if (c == L'\r' || c == L'\n') c = L'_';
+      if (c == L'\r' || c == L'\n' || c == L'\0') c = L'_';
     expected.push_back({name, type, d});
     w.AddValue(name, type, d);
   }

@@ -101,7 +101,8 @@ TEST(RegFileWrite, NamesWithLineBreaksAreLeftOutAndCounted) {
   w.AddValue(L"inside", RegType::Sz, StringToRegBytes(L"z"));
   w.AddKey(L"HKEY_CURRENT_USER", L"B");
   w.AddValue(L"after", RegType::Sz, StringToRegBytes(L"w"));
-  EXPECT_EQ(w.Unwritable(), 3u);
+  w.AddValue(String(L"nul\0in", 6), RegType::Sz, StringToRegBytes(L"v"));  // read back, it would name "nul"
+  EXPECT_EQ(w.Unwritable(), 4u);
   EXPECT_EQ(w.KeyCount(), 2u);
   EXPECT_EQ(w.ValueCount(), 2u);
   const std::vector<String> expected = {L"REGEDIT4", L"", L"[HKEY_CURRENT_USER\\A]", L"\"good\"=\"y\"", L"",
@@ -306,6 +307,25 @@ TEST(RegFileImport, BadLinesAreSkippedAndCounted) {
   EXPECT_EQ(r.ops[1].name, L"ok");
   EXPECT_EQ(r.ops[2].name, L"Good2");
   for (const auto& op : r.ops) EXPECT_NE(op.name, L"lost");
+}
+
+// A NUL in a key's or a value's name would make the registry take the text
+// before it: the data would land in another key (Software itself, for
+// Software\<NUL>Hidden) or value. Such lines are skipped, a key line with
+// the data lines after it.
+TEST(RegFileImport, NamesWithANulAreNotApplied) {
+  Recorder r;
+  const String nul(1, L'\0');
+  const auto res = Import({L"Windows Registry Editor Version 5.00", L"[HKEY_CURRENT_USER\\Software\\" + nul + L"Hidden]",
+                           L"\"v\"=\"1\"", L"[HKEY_CURRENT_USER\\Ok]", L"\"a" + nul + L"b\"=dword:1",
+                           L"\"kept\"=\"x" + nul + L"y\""},
+                          r, true);
+  EXPECT_EQ(res.SkippedLines, 3);
+  EXPECT_EQ(res.FirstSkippedLine, 2);
+  ASSERT_EQ(r.ops.size(), 2u);
+  EXPECT_EQ(r.ops[0].name, L"Ok");
+  EXPECT_EQ(r.ops[1].name, L"kept");  // data may hold a NUL: it is stored whole
+  EXPECT_EQ(r.ops[1].data, std::string("x\0\0\0y\0\0\0", 8));
 }
 
 TEST(RegFileImport, SkippedHexValueTakesItsContinuationLines) {
