@@ -34,6 +34,20 @@ void Key(TWinControl* c, WORD k, LPARAM l = 1) { c->Perform(WM_KEYDOWN, k, l); }
 void Char(TWinControl* c, wchar_t ch) { c->Perform(WM_CHAR, ch, 1); }
 bool NoDigits(const String& s) { return s.find_first_of(L"0123456789") == String::npos; }
 
+// A short date format for one test; the one before comes back when the
+// test ends, also when an assertion ends it early.
+struct ShortDateFormatFor {
+  String saved = ShortDateFormat;
+  explicit ShortDateFormatFor(const wchar_t* format) {
+    ShortDateFormat = format;
+    DateFormatChanged();
+  }
+  ~ShortDateFormatFor() {
+    ShortDateFormat = saved;
+    DateFormatChanged();
+  }
+};
+
 }  // namespace
 
 TEST(DateEdit, DefaultsAndNullDate) {
@@ -90,9 +104,7 @@ TEST(DateEdit, StepKeys) {
 TEST(DateEdit, FormatsFollowYearDigitsAndTheSystemFormat) {
   DateHost h;
   TDateEdit* e = h.edit;
-  String saved = ShortDateFormat;
-  ShortDateFormat = L"dd/MM/yy";
-  DateFormatChanged();
+  ShortDateFormatFor format(L"dd/MM/yy");
   EXPECT_FALSE(FourDigitYear);
   EXPECT_EQ(e->GetDateFormat(), DefDateFormat(false));
   e->SetDate(D(2024, 3, 5));
@@ -105,8 +117,6 @@ TEST(DateEdit, FormatsFollowYearDigitsAndTheSystemFormat) {
   EXPECT_EQ(e->GetDateFormat(), DefDateFormat(false));
   DateFormatChanged();
   EXPECT_EQ(e->GetDateFormat(), DefDateFormat(false));  // not the default digits: unchanged
-  ShortDateFormat = saved;
-  DateFormatChanged();
 }
 
 TEST(DateEdit, CalendarHintsKeepFourLines) {
@@ -172,9 +182,7 @@ TEST(DateEdit, PopupExchangesTheDate) {
 TEST(DateEdit, KeysAmongTheFormsControls) {
   DateHost h;
   TDateEdit* e = h.edit;
-  String saved = ShortDateFormat;
-  ShortDateFormat = L"M/d/yyyy";
-  DateFormatChanged();
+  ShortDateFormatFor format(L"M/d/yyyy");
   int cancels = 0, defaults = 0;
   auto* cancel = new TButton(h.form.get());
   cancel->SetParent(h.form.get());
@@ -224,8 +232,6 @@ TEST(DateEdit, KeysAmongTheFormsControls) {
   EXPECT_EQ(cancels, 1);
   PressKey(VK_RETURN);
   EXPECT_EQ(defaults, 1);
-  ShortDateFormat = saved;
-  DateFormatChanged();
 }
 
 TEST(DateEdit, DialogStyleRunsTheDateDialog) {
@@ -288,9 +294,7 @@ TEST(DateEdit, SystemSettingsChangeReformats) {
 TEST(DateEdit, TypingFollowsTheDateMask) {
   DateHost h;
   TDateEdit* e = h.edit;
-  String saved = ShortDateFormat;
-  ShortDateFormat = L"M/d/yyyy";
-  DateFormatChanged();
+  ShortDateFormatFor format(L"M/d/yyyy");
   EXPECT_EQ(e->GetEditMask(), L"!99/99/9999;1; ");
   EXPECT_EQ(e->GetDateMask(), e->GetEditMask());
   SetForegroundWindow(h.form->GetHandle());
@@ -317,6 +321,4 @@ TEST(DateEdit, TypingFollowsTheDateMask) {
   EXPECT_EQ(e->GetEditText(), L"07/03/____");
   TypeText(L"2025");
   EXPECT_EQ(e->GetDate(), D(2025, 7, 3));
-  ShortDateFormat = saved;
-  DateFormatChanged();
 }
