@@ -998,15 +998,23 @@ void TExtCheckListBox::ApplyState(TCheckBoxState AState, bool EnabledOnly) {
 void TExtCheckListBox::SetItems(TStrings* Value) {
   auto* Strings = dynamic_cast<TExtListBoxStrings*>(Value);
   auto* Source = Strings ? dynamic_cast<TExtCheckListBox*>(Strings->Owner()) : nullptr;
+  if (Source == this) return;
   items_->BeginUpdate();
   try {
-    TExtCustomListBox::SetItems(Value);
-    if (Source)
-      for (int I = 0; I < std::min(Source->Items()->GetCount(), items_->GetCount()); ++I) {
-        TCheckListBoxItem* O = GetCheckObject(I);
+    if (!Source) {
+      TExtCustomListBox::SetItems(Value);
+    } else {
+      // A sorted list puts the items in an order of its own: each state
+      // goes where its text went.
+      items_->Clear();
+      TStrings* From = Source->Items();
+      for (int I = 0; I < From->GetCount(); ++I) {
+        int At = items_->AddObject(From->Get(I), From->GetObjects(I));
+        TCheckListBoxItem* O = GetCheckObject(At);
         O->State = Source->FindCheckObject(I) ? Source->FindCheckObject(I)->State : cbUnchecked;
         O->Enabled = Source->GetItemEnabled(I);
       }
+    }
   } catch (...) {
     items_->EndUpdate();
     throw;

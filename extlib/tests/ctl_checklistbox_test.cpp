@@ -415,6 +415,18 @@ TEST(CheckListBox, AssigningAnotherCheckListCopiesStates) {
   plain.Add(L"x");
   b->SetItems(&plain);
   EXPECT_FALSE(b->GetChecked(0));
+
+  // Into a sorted list each state goes with its text.
+  auto* z = h.Add<TExtCheckListBox>({L"zeta", L"alpha"}, L"Z");
+  z->SetChecked(0, true);
+  z->SetItemEnabled(1, false);
+  b->SetSorted(true);
+  b->SetItems(z->Items());
+  ASSERT_EQ(b->Items()->Get(0), L"alpha");
+  EXPECT_FALSE(b->GetChecked(0));
+  EXPECT_FALSE(b->GetItemEnabled(0));
+  EXPECT_TRUE(b->GetChecked(1));
+  EXPECT_TRUE(b->GetItemEnabled(1));
 }
 
 TEST(ExtListBox, GraySelectionAndTabStops) {
