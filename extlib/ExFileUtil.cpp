@@ -94,6 +94,17 @@ bool DeleteFilesEx(const std::vector<String>& FileMasks) {
   return Ok;
 }
 
+bool ClearDirEntry(const String& Full, DWORD Attributes) {
+  if (Attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    // A junction or a directory link is taken away as a link: what it points
+    // at lies elsewhere and is never emptied through it.
+    if (Attributes & FILE_ATTRIBUTE_REPARSE_POINT) return RemoveDirectoryW(Full.c_str()) != 0;
+    return ClearDir(Full, true);
+  }
+  if (Attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(Full.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+  return DeleteFileW(Full.c_str()) != 0;
+}
+
 bool ClearDir(const String& Path, bool Delete) {
   String Dir = RemoveBackSlash(Path);
   if (!DirExists(Dir)) return false;
@@ -105,13 +116,7 @@ bool ClearDir(const String& Path, bool Delete) {
   if (H != INVALID_HANDLE_VALUE) {
     do {
       if (IsDotName(D.cFileName)) continue;
-      String Full = Base + D.cFileName;
-      if (D.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        Ok = ClearDir(Full, true) && Ok;
-      } else {
-        if (D.dwFileAttributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(Full.c_str(), FILE_ATTRIBUTE_ARCHIVE);
-        Ok = DeleteFileW(Full.c_str()) && Ok;
-      }
+      Ok = ClearDirEntry(Base + D.cFileName, D.dwFileAttributes) && Ok;
     } while (FindNextFileW(H, &D));
     Normal = GetLastError() == ERROR_NO_MORE_FILES;
     FindClose(H);

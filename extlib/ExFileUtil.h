@@ -30,6 +30,10 @@ bool DeleteFiles(const String& FileMask);
 // DeleteFiles for each mask while all succeed.
 bool DeleteFilesEx(const std::vector<String>& FileMasks);
 bool ClearDir(const String& Path, bool Delete);
+// One entry of ClearDir's scan, by its attributes: a directory is cleared
+// and removed, except a junction or directory link, which is removed as a
+// link only; a file loses its read-only attribute and is deleted.
+bool ClearDirEntry(const String& Full, DWORD Attributes);
 String GetTempDir();
 String GetWindowsDir();
 String GetSystemDir();

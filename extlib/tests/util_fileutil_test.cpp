@@ -80,6 +80,17 @@ TEST_F(FileUtil, DeleteAndClear) {
   EXPECT_FALSE(ClearDir(Root, true));
 }
 
+// A junction inside the folder leads somewhere else: clearing the folder
+// takes the link away and leaves what it points at. This system makes no
+// junctions, so the entry is handed over with a junction's attributes.
+TEST_F(FileUtil, ClearingAFolderNeverEmptiesWhatAJunctionPointsAt) {
+  WriteBytes(Root + L"\\a\\b\\elsewhere.txt", 1);
+  EXPECT_FALSE(ClearDirEntry(Root + L"\\a", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+  EXPECT_TRUE(HasAttr(Root + L"\\a\\b\\elsewhere.txt", 0));
+  EXPECT_TRUE(ClearDirEntry(Root + L"\\a", FILE_ATTRIBUTE_DIRECTORY));
+  EXPECT_FALSE(DirExists(Root + L"\\a"));
+}
+
 TEST(FileUtilFolders, SystemFolders) {
   EXPECT_TRUE(DirExists(GetTempDir()));
   EXPECT_TRUE(DirExists(GetWindowsDir()));
