@@ -22,6 +22,14 @@ class EditBinTest : public DialogTest {
     delete form;
     DialogTest::TearDown();
   }
+  // Real keys reach the hex editor: its dialog is the active window and
+  // the editor has the focus.
+  bool HexEditorHasTheKeyboard() {
+    SetForegroundWindow(form->GetHandle());
+    const HWND he = form->heValue->GetHandle();
+    return testsupport::PumpUntil([&] { return GetForegroundWindow() == form->GetHandle() && GetFocus() == he; },
+                                  10000);
+  }
   TfrmEditValueBin* form = nullptr;
 };
 
@@ -69,6 +77,7 @@ TEST_F(EditBinTest, EmptyValueTakesTypedBytesAndCancelStillCopies) {
 TEST_F(EditBinTest, BackspaceDeletesTheSelectionOnly) {
   dm->EditBinary = std::string("\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09", 10);
   RunModal(form, [&] {
+    ASSERT_TRUE(HexEditorHasTheKeyboard());
     ASSERT_TRUE(testsupport::InputScript().Press(VK_INSERT).Send());
     ASSERT_TRUE(form->heValue->GetInsertMode());
     form->heValue->SetSelStart(4);
@@ -85,6 +94,7 @@ TEST_F(EditBinTest, BackspaceDeletesTheSelectionOnly) {
 TEST_F(EditBinTest, BookmarksOfOneValueAreNotShownInTheNext) {
   dm->EditBinary = std::string(20, '\x11');
   RunModal(form, [&] {
+    ASSERT_TRUE(HexEditorHasTheKeyboard());
     ASSERT_TRUE(testsupport::InputScript().Press(VK_RIGHT).Press(VK_RIGHT).Press('3', {VK_CONTROL, VK_SHIFT}).Send());
     EXPECT_EQ(1, form->heValue->GetBookmark(3).mPosition);
     form->btnCancel->Click();
@@ -92,6 +102,7 @@ TEST_F(EditBinTest, BookmarksOfOneValueAreNotShownInTheNext) {
   dm->EditBinary = std::string(8, '\x22');
   RunModal(form, [&] {
     for (int i = 0; i < 10; ++i) EXPECT_EQ(-1, form->heValue->GetBookmark(i).mPosition) << i;
+    ASSERT_TRUE(HexEditorHasTheKeyboard());
     // Ctrl+3 finds no bookmark to go to.
     ASSERT_TRUE(testsupport::InputScript().Press('3', {VK_CONTROL}).Send());
     EXPECT_EQ(0, form->heValue->GetSelStart());

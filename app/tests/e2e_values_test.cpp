@@ -29,7 +29,9 @@ TEST_F(ValuesE2E, AValueChangedElsewhereOpensAsTheRegistryNowHoldsIt) {
   Start();
   ASSERT_NE(Open(), nullptr);
   SetForegroundWindow(Window->GetHandle());
-  Window->lvKeyValues->SetFocus();
+  Window->SetActiveControl(Window->lvKeyValues);
+  const HWND list = Window->lvKeyValues->GetHandle();
+  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == Window->GetHandle() && GetFocus() == list; }, 10000));
   ASSERT_EQ(ValueText(ValueItem(L"Count")), L"0x00000001  (1)");
 
   Write(Data, L"Count", REG_DWORD, Dw(2));
