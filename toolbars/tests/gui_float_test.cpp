@@ -785,13 +785,27 @@ TEST(BarFloating, OnTopOfAllFormsStaysWhenItsFormHides) {
 }
 
 
+// A one-row dock holding two toolbars of six items, the second over-full.
+struct FullRow {
+  FloatHost h{420, 300};
+  TBarToolbar* a = nullptr;
+  TBarToolbar* b = nullptr;
+  int aFull = 0;
+  explicit FullRow(const String& Prefix) {
+    h.Dock->SetLimitToOneRow(true);
+    a = h.AddToolbar(Prefix + L"A", 0, 0, 6);
+    b = h.AddToolbar(Prefix + L"B", 0, 1000, 6);
+    h.Show();
+    aFull = a->GetWidth();
+  }
+};
+
 TEST(BarFloating, DraggedIntoAChevronToolbarOfAFullRowTheEarlierOneShrinks) {
-  FloatHost h(420, 300);
-  h.Dock->SetLimitToOneRow(true);
-  auto* a = h.AddToolbar(L"tbrFullA", 0, 0, 6);
-  auto* b = h.AddToolbar(L"tbrFullB", 0, 1000, 6);
-  h.Show();
-  const int aFull = a->GetWidth();
+  FullRow row(L"tbrFull");
+  FloatHost& h = row.h;
+  auto* a = row.a;
+  auto* b = row.b;
+  const int aFull = row.aFull;
   ASSERT_EQ(b->EffectiveDockRow, 0);
   ASSERT_EQ(b->GetLeft(), aFull);  // the row is over-full: the last one gave
   ASSERT_LT(b->GetLeft() + b->GetWidth(), h.Dock->GetWidth() + 1);
@@ -822,12 +836,10 @@ void CALLBACK EatTheLastMove(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 TEST(BarFloating, ADragEndsWhereTheButtonWentUpThoughTheLastMoveWasNotSeen) {
-  FloatHost h(420, 300);
-  h.Dock->SetLimitToOneRow(true);
-  auto* a = h.AddToolbar(L"tbrFlickA", 0, 0, 6);
-  auto* b = h.AddToolbar(L"tbrFlickB", 0, 1000, 6);
-  h.Show();
-  const int aFull = a->GetWidth();
+  FullRow row(L"tbrFlick");
+  auto* a = row.a;
+  auto* b = row.b;
+  const int aFull = row.aFull;
   const POINT from = HandlePoint(b);
   g_flickTo = POINT{from.x - 40, from.y};
   const UINT_PTR timer = SetTimer(nullptr, 0, 10, EatTheLastMove);
