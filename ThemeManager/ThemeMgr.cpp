@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "classlib/Buttons.h"
+#include "classlib/Filer.h"
 #include "classlib/CheckLst.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/ExtCtrls.h"
@@ -66,6 +67,9 @@ bool RightToLeftReading(TControl* Control) {
   auto* w = dynamic_cast<TWinControl*>(Control);
   return w && w->HandleAllocated() && (::GetWindowLongW(w->GetHandle(), GWL_EXSTYLE) & WS_EX_RTLREADING);
 }
+
+// Right-to-left reading by the control's own reading order or by its window.
+bool ReadsRightToLeft(TControl* Control) { return Control->UseRightToLeftReading() || RightToLeftReading(Control); }
 
 void Frame3D(HDC dc, TRect& r, TColor topLeft, TColor bottomRight, int width) {
   HBRUSH tl = ::CreateSolidBrush(ColorToRef(topLeft));
@@ -1132,7 +1136,9 @@ void TThemeManager::PaintGroupBox(TWinControl* Box, HDC DC) {
     SIZE sz{};
     ::GetTextExtentPoint32W(DC, caption.c_str(), int(caption.size()), &sz);
     capHeight = sz.cy;
-    cap = TRect(8, 0, 8 + sz.cx, sz.cy);
+    // 8 pixels in from the edge where the reading starts.
+    cap = ReadsRightToLeft(Box) ? TRect(client.right - 8 - sz.cx, 0, client.right - 8, sz.cy)
+                                : TRect(client.left + 8, 0, client.left + 8 + sz.cx, sz.cy);
   }
   TRect frame(client.left, client.top + capHeight / 2, client.right, client.bottom);
   TThemedElementDetails d = TThemeServices::GetElementDetails(Box->GetEnabled() ? tbGroupBoxNormal : tbGroupBoxDisabled);
@@ -1140,7 +1146,8 @@ void TThemeManager::PaintGroupBox(TWinControl* Box, HDC DC) {
   if (!caption.empty()) ::ExcludeClipRect(DC, cap.left, cap.top, cap.right, cap.bottom);
   s->DrawElement(DC, d, frame);
   ::RestoreDC(DC, saved);
-  if (!caption.empty()) s->DrawText(DC, d, caption, cap, DT_LEFT | DT_SINGLELINE, 0);
+  if (!caption.empty())
+    s->DrawText(DC, d, caption, cap, (ReadsRightToLeft(Box) ? DT_RIGHT | DT_RTLREADING : DT_LEFT) | DT_SINGLELINE, 0);
   ::SelectObject(DC, oldFont);
 }
 
@@ -1196,7 +1203,13 @@ void TThemeManager::PaintPanel(TWinControl* Panel, HDC DC) {
     HGDIOBJ oldFont = ::SelectObject(DC, Panel->Font()->GetHandle());
     int oldMode = ::SetBkMode(DC, TRANSPARENT);
     ::SetTextColor(DC, ColorToRef(Panel->Font()->GetColor()));
-    UINT align = p->GetAlignment() == taLeftJustify ? DT_LEFT : p->GetAlignment() == taRightJustify ? DT_RIGHT : DT_CENTER;
+    // Right-to-left reading mirrors the alignment: left-justified text
+    // starts at the right edge.
+    const bool rtl = ReadsRightToLeft(Panel);
+    TAlignment a = p->GetAlignment();
+    if (rtl && a != taCenter) a = a == taLeftJustify ? taRightJustify : taLeftJustify;
+    UINT align = a == taLeftJustify ? DT_LEFT : a == taRightJustify ? DT_RIGHT : DT_CENTER;
+    if (rtl) align |= DT_RTLREADING;
     RECT rr = r;
     ::DrawTextW(DC, caption.c_str(), int(caption.size()), &rr, align | DT_EXPANDTABS | DT_VCENTER | DT_SINGLELINE);
     ::SetBkMode(DC, oldMode);
@@ -1273,3 +1286,5 @@ void TThemeManager::TabSheetWindowProc(TControl* Control, TMessage& Message) {
     }
   Pass(Control, Message);
 }
+
+void ThemeMgr::Register() { RegisterComponents(L"XP", {ComponentClass<TThemeManager>(L"TThemeManager")}); }

@@ -127,6 +127,7 @@ class TThemeManager : public TComponent {
  public:
   explicit TThemeManager(TComponent* AOwner);
   ~TThemeManager() override;
+  const char* ClassName() const override { return "TThemeManager"; }
 
   TThemeOptions GetOptions() const { return options_; }
   void SetThemeOptions(TThemeOptions Value);
@@ -234,3 +235,8 @@ class TThemeManager : public TComponent {
   bool subManager_ = false;
   bool hooked_ = false;
 };
+
+namespace ThemeMgr {
+// For a form designer: TThemeManager on the component page "XP".
+void Register();
+}  // namespace ThemeMgr

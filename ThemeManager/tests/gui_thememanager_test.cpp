@@ -11,6 +11,7 @@
 
 #include "ThemeManager/ThemeMgr.h"
 #include "classlib/Buttons.h"
+#include "classlib/Filer.h"
 #include "classlib/CheckLst.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/ExtCtrls.h"
@@ -1006,6 +1007,74 @@ TEST_F(ThemeFixture, SpeedButtonsPaintTheThemedFaceOfTheirStateAndFollowThePoint
   t.Form->Hide();
 }
 
+TEST_F(ThemeFixture, GroupBoxAndPanelCaptionsFollowTheReadingOrder) {
+  Use(Lib::Fake);
+  fake.Paint = true;
+  TestForm t;
+  t.Group->SetCaption(L"Caption");
+  t.Panel->SetCaption(L"WWWW");
+  t.Panel->Font()->SetColor(TColor(RGB(200, 0, 0)));
+  TThemeManager m(t.Form);
+  m.CollectForms();
+  ASSERT_TRUE(m.IsSubclassed(t.Group, skGroupBox));
+  ASSERT_TRUE(m.IsSubclassed(t.Panel, skPanel));
+  t.Form->Show();
+  ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(t.Group->GetHandle()) != 0; }));
+
+  SIZE text{};
+  HDC screen = ::GetDC(nullptr);
+  HGDIOBJ old = ::SelectObject(screen, t.Group->Font()->GetHandle());
+  ::GetTextExtentPoint32W(screen, L"Caption", 7, &text);
+  ::SelectObject(screen, old);
+  ::ReleaseDC(nullptr, screen);
+  const TRect gc = t.Group->GetClientRect();
+  const TRect pc = t.Panel->GetClientRect();
+
+  // The group frame's top line is left out where the caption stands: 8
+  // pixels in from the edge where the reading starts.
+  auto captionGap = [&]() {
+    Canvas32 pic(gc.right, gc.bottom);
+    t.Group->Perform(WM_PAINT, WPARAM(pic.DC), 0);
+    const int y = text.cy / 2 + 1;
+    int lo = -1, hi = -1;
+    for (int x = 0; x < pic.W; ++x)
+      if (pic.At(x, y) != ElementColour(4, 1)) {
+        if (lo < 0) lo = x;
+        hi = x;
+      }
+    return std::make_pair(lo, hi);
+  };
+  // The panel's caption ink, left-justified.
+  auto panelInk = [&]() {
+    Canvas32 pic(pc.right, pc.bottom);
+    t.Panel->Perform(WM_PAINT, WPARAM(pic.DC), 0);
+    return pic.Span(RGB(200, 0, 0), true);
+  };
+  t.Panel->SetAlignment(taLeftJustify);
+
+  auto gap = captionGap();
+  EXPECT_EQ(gap.first, 8);
+  EXPECT_EQ(gap.second, 8 + text.cx - 1);
+  auto ink = panelInk();
+  ASSERT_GE(ink.first, 0);
+  EXPECT_LT(ink.first, 8) << "left-justified text starts at the left";
+  EXPECT_LT(ink.second, pc.right / 2);
+
+  t.Group->SetBiDiMode(bdRightToLeft);
+  t.Panel->SetBiDiMode(bdRightToLeft);
+  gap = captionGap();
+  EXPECT_EQ(gap.second, gc.right - 8 - 1) << "the caption ends 8 pixels from the right edge";
+  EXPECT_EQ(gap.first, gc.right - 8 - text.cx);
+  ink = panelInk();
+  ASSERT_GE(ink.first, 0);
+  EXPECT_GT(ink.second, pc.right - 8) << "left-justified text mirrors to the right";
+  EXPECT_GT(ink.first, pc.right / 2);
+  t.Panel->SetAlignment(taRightJustify);
+  ink = panelInk();
+  EXPECT_LT(ink.first, 8) << "and right-justified text to the left";
+  t.Form->Hide();
+}
+
 TEST_F(ThemeFixture, BitButtonsDrawTheirThemedFaceByItemStateAndPointer) {
   Use(Lib::Fake);
   fake.Paint = true;
@@ -1285,4 +1354,16 @@ TEST_F(ThemeFixture, ThemeChangesRecreateCoolBarsWithoutVisitingTheirBands) {
   EXPECT_EQ(std::find(told.begin(), told.end(), inBand), told.end());
   cool->HandleNeeded();
   EXPECT_NE(cool->GetHandle(), before);
+}
+
+TEST_F(ThemeFixture, RegisteredOnThePageXPAndMadeByName) {
+  ThemeMgr::Register();
+  ThemeMgr::Register();  // again: still once
+  EXPECT_EQ(ComponentsOnPage(L"XP"), (std::vector<String>{L"TThemeManager"}));
+  std::unique_ptr<TForm> form(new TForm(Application));
+  TComponent* made = FindClass(L"TThemeManager")(form.get());
+  auto* m = dynamic_cast<TThemeManager*>(made);
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->GetOwner(), form.get());
+  EXPECT_EQ(m->GetOptions(), DefaultThemeOptions());
 }
