@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
+#include <string>
 #include <new>
 
 #include "unicode/UnicodeTables.h"
@@ -426,7 +428,18 @@ AnsiString WideStringToCodePage(const WideString& S, unsigned CodePage, bool* Lo
     return AnsiString();
   }
   out.resize(static_cast<std::size_t>(got));
-  if (Lost) *Lost = usedDefault != FALSE;
+  if (Lost) {
+    // The converter puts its default character where it finds nothing,
+    // but first tries a look-alike (a for U+0101, A for U+FF21, - for
+    // U+2212) without saying so: what does not come back unchanged is lost.
+    *Lost = usedDefault != FALSE;
+    if (!*Lost) {
+      int back = MultiByteToWideChar(cp, 0, out.data(), got, nullptr, 0);
+      std::wstring again(static_cast<std::size_t>(back > 0 ? back : 0), L'\0');
+      if (back > 0) back = MultiByteToWideChar(cp, 0, out.data(), got, again.data(), back);
+      *Lost = back != n || std::wmemcmp(again.data(), src, static_cast<std::size_t>(n)) != 0;
+    }
+  }
   return out;
 #else
   (void)CodePage;

@@ -77,7 +77,8 @@ WideChar KeyUnicode(char C);
 // holds exactly the characters converted.
 WideString CodePageToWideString(const AnsiString& S, unsigned CodePage);
 // S converted to the code page (0: the system ANSI code page). Lost is set
-// when a character had no form there and the converter put its default.
+// when the result does not convert back to S: a character had no form
+// there and the converter put its default or a look-alike in its place.
 AnsiString WideStringToCodePage(const WideString& S, unsigned CodePage, bool* Lost = nullptr);
 // The user's default locale.
 std::uint32_t UserDefaultLocale();

@@ -238,6 +238,12 @@ TEST(CodePages, ConversionsAndLoss) {
   EXPECT_EQ(out.size(), 3u);
   WideStringToCodePage(u"a\U0001F600", 1252, &lost);
   EXPECT_TRUE(lost);
+  // Characters the converter replaces by a look-alike are lost as well.
+  for (char16_t c : {u'\u0101', u'\uFF21', u'\u2212'}) {
+    lost = false;
+    WideStringToCodePage(u"x" + WideString(1, c) + u"y", 1252, &lost);
+    EXPECT_TRUE(lost) << std::hex << int(c);
+  }
   EXPECT_NE(CodePageFromLocale(0x0409), 0u);
 #ifdef _WIN32
   EXPECT_EQ(CodePageFromLocale(0x0409), 1252u);

@@ -179,6 +179,21 @@ TEST(WideStringListSave, AnsiLossIsDecidedByTheConverter) {
 
   list.SetSaveUnicode(true);
   EXPECT_EQ(Saved(list), "\xFF\xFE" + LE(u"caf\u00E9 \u20AC\r\n\u4E2D\r\n"));
+
+  // Look-alikes the converter would put in silently (a, A and -) are
+  // asked for, each on its own, and a refusal writes nothing.
+  for (char16_t c : {u'\u0101', u'\uFF21', u'\u2212'}) {
+    TWideStringList one;
+    one.Add(WideString(1, c));
+    int askedHere = 0;
+    one.OnConfirmConversion = [&](TWideStrings*, bool& allowed) {
+      ++askedHere;
+      allowed = false;
+    };
+    EXPECT_EQ(Saved(one), "") << std::hex << int(c);
+    EXPECT_EQ(askedHere, 1) << std::hex << int(c);
+    EXPECT_FALSE(one.GetSaved());
+  }
 }
 
 TEST(WideStringListSave, FilesRoundTripAndMissingFile) {
