@@ -24,6 +24,10 @@ TCustomTreeEx::TCustomTreeEx(TComponent* AOwner) : TWinControl(AOwner) {
   FOptions = kDefaultOptions;
   FCanvas = std::make_unique<TControlCanvas>(this);
   FDragImages = std::make_unique<TDragImageList>(nullptr, 32, 32);
+  FImageChangeLink = std::make_unique<TChangeLink>();
+  FImageChangeLink->OnChange = [this](TObject*) { ApplyImageLists(); };
+  FStateChangeLink = std::make_unique<TChangeLink>();
+  FStateChangeLink->OnChange = [this](TObject*) { ApplyImageLists(); };
 }
 
 TCustomTreeEx::~TCustomTreeEx() {
@@ -37,6 +41,8 @@ TCustomTreeEx::~TCustomTreeEx() {
   DestroyHandle();
   FCanvas.reset();
   FDragImages.reset();
+  FImageChangeLink.reset();
+  FStateChangeLink.reset();
   FItems.reset();
 }
 
@@ -181,32 +187,57 @@ void TCustomTreeEx::DestroyWnd() {
 
 void TCustomTreeEx::ApplyImageLists() {
   if (!handle_) return;
-  SendTV(TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(FImages ? FImages->GetHandle() : nullptr));
-  HIMAGELIST State = FStateImages ? FStateImages->GetHandle() : nullptr;
+  // Only lists that have their handle already: asking for it would make
+  // an empty one. The list's change link brings it here again once it has.
+  HIMAGELIST Normal = FImages && FImages->HandleAllocated() ? FImages->GetHandle() : nullptr;
+  SendTV(TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(Normal));
+  HIMAGELIST State = FStateImages && FStateImages->HandleAllocated() ? FStateImages->GetHandle() : nullptr;
   SendTV(TVM_SETIMAGELIST, TVSIL_STATE, reinterpret_cast<LPARAM>(State ? State : CheckImages()));
 }
 
 void TCustomTreeEx::SetImages(TCustomImageList* Value) {
   if (Value == FImages) return;
-  if (FImages && FImages != FStateImages) FImages->RemoveFreeNotification(this);
+  if (FImages) {
+    FImages->UnRegisterChanges(FImageChangeLink.get());
+    if (FImages != FStateImages) FImages->RemoveFreeNotification(this);
+  }
   FImages = Value;
-  if (Value) Value->FreeNotification(this);
+  if (Value) {
+    Value->RegisterChanges(FImageChangeLink.get());
+    Value->FreeNotification(this);
+  }
   ApplyImageLists();
 }
 
 void TCustomTreeEx::SetStateImages(TCustomImageList* Value) {
   if (Value == FStateImages) return;
-  if (FStateImages && FStateImages != FImages) FStateImages->RemoveFreeNotification(this);
+  if (FStateImages) {
+    FStateImages->UnRegisterChanges(FStateChangeLink.get());
+    if (FStateImages != FImages) FStateImages->RemoveFreeNotification(this);
+  }
   FStateImages = Value;
-  if (Value) Value->FreeNotification(this);
+  if (Value) {
+    Value->RegisterChanges(FStateChangeLink.get());
+    Value->FreeNotification(this);
+  }
   ApplyImageLists();
 }
 
 void TCustomTreeEx::Notification(TComponent* AComponent, TOperation Operation) {
   TWinControl::Notification(AComponent, Operation);
   if (Operation != opRemove) return;
-  if (AComponent == FImages) SetImages(nullptr);
-  if (AComponent == FStateImages) SetStateImages(nullptr);
+  // The list is being destroyed: it has let go of our change links
+  // already, so only forget it.
+  bool Gone = false;
+  if (AComponent == FImages) {
+    FImages = nullptr;
+    Gone = true;
+  }
+  if (AComponent == FStateImages) {
+    FStateImages = nullptr;
+    Gone = true;
+  }
+  if (Gone) ApplyImageLists();
 }
 
 void TCustomTreeEx::SetBorderStyle(TBorderStyle Value) {

@@ -478,8 +478,10 @@ class TCustomTreeEx : public TWinControl {
   TSortType GetSortType() const { return FSortType; }
   void SetSortType(TSortType Value);
   // Image lists for the node pictures and the state pictures (without
-  // state images the built-in check pictures are used). The control lets
-  // go of a list that is freed.
+  // state images, or while the state list has no pictures yet, the
+  // built-in check pictures are used). Each list is watched: a change to
+  // it (new pictures, a new size, a new handle) is handed to the window
+  // again, and the control lets go of a list that is freed.
   TCustomImageList* GetImages() const { return FImages; }
   void SetImages(TCustomImageList* Value);
   TCustomImageList* GetStateImages() const { return FStateImages; }
@@ -647,6 +649,8 @@ class TCustomTreeEx : public TWinControl {
   TBorderStyle FBorderStyle = bsSingle;
   TCustomImageList* FImages = nullptr;
   TCustomImageList* FStateImages = nullptr;
+  std::unique_ptr<TChangeLink> FImageChangeLink;
+  std::unique_ptr<TChangeLink> FStateChangeLink;
   TScrollDirection FScrollDirections;
   UINT FScrollInterval = 0;
   std::unique_ptr<TDragImageList> FDragImages;

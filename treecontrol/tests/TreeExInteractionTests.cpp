@@ -537,6 +537,15 @@ TEST_F(TreeUse, ImageListsAreHandedOverAndLetGoWhenFreed) {
   auto* States = new TImageList(nullptr, 16, 16);
   Tree->SetImages(Pics);
   Tree->SetStateImages(States);
+  // Lists without pictures yet: no node pictures, and the check pictures stay.
+  EXPECT_FALSE(States->HandleAllocated());
+  EXPECT_EQ(reinterpret_cast<HIMAGELIST>(SendMessageW(H, TVM_GETIMAGELIST, TVSIL_NORMAL, 0)), nullptr);
+  EXPECT_EQ(reinterpret_cast<HIMAGELIST>(SendMessageW(H, TVM_GETIMAGELIST, TVSIL_STATE, 0)),
+            TCustomTreeEx::CheckImages());
+  // Their first pictures hand them over.
+  TBitmap Picture(16, 16);
+  Pics->Add(&Picture, nullptr);
+  States->Add(&Picture, nullptr);
   EXPECT_EQ(reinterpret_cast<HIMAGELIST>(SendMessageW(H, TVM_GETIMAGELIST, TVSIL_NORMAL, 0)), Pics->GetHandle());
   EXPECT_EQ(reinterpret_cast<HIMAGELIST>(SendMessageW(H, TVM_GETIMAGELIST, TVSIL_STATE, 0)), States->GetHandle());
   TTreeExNode* N = Tree->Items()->AddChild(nullptr, L"n");
@@ -556,6 +565,55 @@ TEST_F(TreeUse, ImageListsAreHandedOverAndLetGoWhenFreed) {
             TCustomTreeEx::CheckImages());
   delete Pics;
   EXPECT_EQ(Tree->GetImages(), nullptr);
+}
+
+TEST_F(TreeUse, ChangedImageListsAreHandedOverAgain) {
+  Fill(3);
+  HWND H = Tree->GetHandle();
+  auto ListIn = [&](WPARAM Which) { return reinterpret_cast<HIMAGELIST>(SendMessageW(H, TVM_GETIMAGELIST, Which, 0)); };
+  const int Plain = Tree->GetItemHeight();
+  ASSERT_LT(Plain, 40);
+  TImageList Pics(nullptr, 16, 16);
+  TBitmap Picture(16, 16);
+  Pics.Add(&Picture, nullptr);
+  Tree->SetImages(&Pics);
+  EXPECT_EQ(ListIn(TVSIL_NORMAL), Pics.GetHandle());
+  EXPECT_EQ(ImageList_GetImageCount(ListIn(TVSIL_NORMAL)), 1);
+
+  // A new size makes a new list: the window takes it and its rows grow.
+  Pics.SetSize(40, 40);
+  EXPECT_EQ(ListIn(TVSIL_NORMAL), Pics.GetHandle());
+  EXPECT_EQ(ImageList_GetImageCount(ListIn(TVSIL_NORMAL)), 0);
+  EXPECT_EQ(Tree->GetItemHeight(), 40);
+  TTreeExNode* FirstNode = Tree->Items()->GetFirstNode();
+  EXPECT_EQ(FirstNode->GetNextSibling()->DisplayRect(false).top - FirstNode->DisplayRect(false).top, 40);
+
+  // A list handle given from outside, and one taken away.
+  HIMAGELIST Own = ImageList_Create(24, 24, ILC_COLOR32 | ILC_MASK, 1, 1);
+  Pics.SetHandle(Own);
+  EXPECT_EQ(ListIn(TVSIL_NORMAL), Own);
+  Pics.SetMasked(false);
+  EXPECT_EQ(ListIn(TVSIL_NORMAL), Pics.GetHandle());
+  EXPECT_NE(ListIn(TVSIL_NORMAL), Own);
+
+  // The state list likewise; emptied of its handle, the check pictures
+  // come back.
+  TImageList States(nullptr, 16, 16);
+  States.Add(&Picture, nullptr);
+  Tree->SetStateImages(&States);
+  EXPECT_EQ(ListIn(TVSIL_STATE), States.GetHandle());
+  States.SetSize(20, 20);
+  EXPECT_EQ(ListIn(TVSIL_STATE), States.GetHandle());
+  States.SetHandle(nullptr);
+  EXPECT_EQ(ListIn(TVSIL_STATE), TCustomTreeEx::CheckImages());
+
+  // A list the tree no longer uses changes nothing there.
+  Tree->SetImages(nullptr);
+  Tree->SetStateImages(nullptr);
+  Pics.SetSize(32, 32);
+  States.Add(&Picture, nullptr);
+  EXPECT_EQ(ListIn(TVSIL_NORMAL), nullptr);
+  EXPECT_EQ(ListIn(TVSIL_STATE), TCustomTreeEx::CheckImages());
 }
 
 }  // namespace
