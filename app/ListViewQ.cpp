@@ -113,3 +113,22 @@ void TListViewQ::LoadOptions() {
   if (vs >= vsIcon && vs <= vsReport) SetViewStyle(static_cast<TViewStyle>(vs));
   DoColumnSort(c, a);
 }
+
+void TListViewQ::DefineProperties(TFiler* Filer) {
+  TCustomListView::DefineProperties(Filer);
+  auto* a = dynamic_cast<TListViewQ*>(Filer->GetAncestor());
+  Filer->DefineProperty(
+      L"AutoColumnSort", [this](TReader* R) { AutoColumnSort = R->ReadBoolean(); },
+      [this](TWriter* W) { W->WriteBoolean(AutoColumnSort); },
+      AutoColumnSort != (a ? a->AutoColumnSort : false));
+  Filer->DefineProperty(
+      L"RegistryKey", [this](TReader* R) { RegistryKey = R->ReadString(); },
+      [this](TWriter* W) { W->WriteString(RegistryKey); },
+      RegistryKey != (a ? a->RegistryKey : String(L"Software")));
+  Filer->DefineProperty(
+      L"ShowSortIndicator", [this](TReader* R) { ShowSortIndicator = R->ReadBoolean(); },
+      [this](TWriter* W) { W->WriteBoolean(ShowSortIndicator); },
+      ShowSortIndicator != (a ? a->ShowSortIndicator : true));
+}
+
+void ListViewQ::Register() { RegisterComponents(L"Quorvel", {ComponentClass<TListViewQ>(L"TListViewQ")}); }

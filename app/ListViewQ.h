@@ -5,6 +5,7 @@
 #pragma once
 
 #include "classlib/ComCtrls.h"
+#include "classlib/Filer.h"
 
 class TListViewQ : public TCustomListView {
  public:
@@ -30,6 +31,9 @@ class TListViewQ : public TCustomListView {
   void LoadOptions();
 
  protected:
+  // AutoColumnSort, RegistryKey and ShowSortIndicator are stored with the
+  // form where they differ from their defaults.
+  void DefineProperties(TFiler* Filer) override;
   void ColClick(TListColumn* Column) override;
   void InsertItem(TListItem* Item) override;
   void Edit(const LVITEMW& Item) override;
@@ -37,3 +41,8 @@ class TListViewQ : public TCustomListView {
  private:
   static int CALLBACK Compare(LPARAM A, LPARAM B, LPARAM Param);
 };
+
+namespace ListViewQ {
+// For a form designer: TListViewQ on the component page "Quorvel".
+void Register();
+}  // namespace ListViewQ

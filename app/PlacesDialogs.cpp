@@ -53,3 +53,15 @@ BOOL TPlacesOpenDialog::CallDialog(OPENFILENAMEW& ofn) {
 }
 
 bool TPlacesOpenDialog::Execute() { return DoExecute(); }
+
+void TPlacesOpenDialog::DefineProperties(TFiler* Filer) {
+  TOpenDialog::DefineProperties(Filer);
+  Filer->DefineProperty(
+      L"ShowPlacesBar", [this](TReader* R) { showPlacesBar_ = R->ReadBoolean(); },
+      [this](TWriter* W) { W->WriteBoolean(showPlacesBar_); }, true);
+}
+
+void PlacesDialogs::Register() {
+  RegisterComponents(L"Samples", {ComponentClass<TPlacesOpenDialog>(L"TPlacesOpenDialog"),
+                                  ComponentClass<TPlacesSaveDialog>(L"TPlacesSaveDialog")});
+}

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "classlib/Dialogs.h"
+#include "classlib/Filer.h"
 
 class TPlacesOpenDialog : public TOpenDialog {
  public:
@@ -29,6 +30,8 @@ class TPlacesOpenDialog : public TOpenDialog {
   static std::function<BOOL(OPENFILENAMEW& Ofn, bool Save)> DialogHook;
 
  protected:
+  // Stores ShowPlacesBar with the form always, whatever its value.
+  void DefineProperties(TFiler* Filer) override;
   void PrepareOpenFileName(OPENFILENAMEW& ofn, std::vector<wchar_t>& fileBuffer) override;
   BOOL CallDialog(OPENFILENAMEW& ofn) override;
   virtual bool IsSaveDialog() const { return false; }
@@ -45,3 +48,8 @@ class TPlacesSaveDialog : public TPlacesOpenDialog {
  protected:
   bool IsSaveDialog() const override { return true; }
 };
+
+namespace PlacesDialogs {
+// For a form designer: both dialogs on the component page "Samples".
+void Register();
+}  // namespace PlacesDialogs

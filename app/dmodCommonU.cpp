@@ -69,6 +69,8 @@ TdmodCommon::TdmodCommon(TComponent* AOwner) : TDataModule(AOwner) {
   }
   fdlgFont = new TFontDialog(this);
   fdlgFont->SetOptions(TFontDialogOptions{fdEffects, fdForceFontExist, fdNoVectorFonts});
+  fdlgFont->Font()->SetName(L"MS Sans Serif");
+  fdlgFont->Font()->SetSize(8);
 
   Logic.OnShowMessage = [](const String& Text) { ShowMessage(Text); };
   Logic.OnShowErrorText = [this](const String& Text) { ShowErrorText(Text); };

@@ -4,6 +4,7 @@
 #include "app/Help.h"
 #include "app/PlacesDialogs.h"
 #include "app/tests/dialogs_support.h"
+#include "classlib/Filer.h"
 
 using namespace dlgtest;
 
@@ -157,6 +158,48 @@ TEST_F(PlacesTest, ACancelledDialogKeepsTheFileName) {
   open.SetFileName(L"RegExport.reg");
   EXPECT_FALSE(open.Execute());
   EXPECT_EQ(L"RegExport.reg", open.GetFileName());
+}
+
+// A dialog written to a form stream and read back into a new one of the
+// class registered under its name.
+TComponent* StreamedCopy(TComponent* Source, TMemoryStream& M) {
+  TWriter(&M).WriteRootComponent(Source);
+  const std::string name = Source->ClassName();
+  TComponent* copy = FindClass(String(name.begin(), name.end()))(nullptr);
+  M.SetPosition(0);
+  TReader(&M).ReadRootComponent(copy);
+  return copy;
+}
+
+bool StreamHas(TMemoryStream& M, const std::string& Text) {
+  const char* p = static_cast<const char*>(M.Memory());
+  return std::string(p, size_t(M.GetSize())).find(Text) != std::string::npos;
+}
+
+TEST(PlacesDialogs, RegisteredOnSamplesAndShowPlacesBarAlwaysStored) {
+  PlacesDialogs::Register();
+  PlacesDialogs::Register();  // again: each still once
+  EXPECT_EQ(ComponentsOnPage(L"Samples"), (std::vector<String>{L"TPlacesOpenDialog", L"TPlacesSaveDialog"}));
+
+  // Stored at its default too, and read back whatever it holds.
+  TPlacesSaveDialog save(nullptr);
+  save.SetName(L"sdlg");
+  TMemoryStream m1;
+  std::unique_ptr<TComponent> c1(StreamedCopy(&save, m1));
+  EXPECT_TRUE(StreamHas(m1, "ShowPlacesBar"));
+  auto* saveCopy = dynamic_cast<TPlacesSaveDialog*>(c1.get());
+  ASSERT_NE(saveCopy, nullptr);
+  EXPECT_TRUE(saveCopy->GetShowPlacesBar());
+
+  TPlacesOpenDialog open(nullptr);
+  open.SetName(L"odlg");
+  open.SetShowPlacesBar(false);
+  TMemoryStream m2;
+  std::unique_ptr<TComponent> c2(StreamedCopy(&open, m2));
+  auto* openCopy = dynamic_cast<TPlacesOpenDialog*>(c2.get());
+  ASSERT_NE(openCopy, nullptr);
+  EXPECT_EQ(dynamic_cast<TPlacesSaveDialog*>(c2.get()), nullptr);
+  EXPECT_FALSE(openCopy->GetShowPlacesBar());
 }
 
 TEST(PlacesDialogsReal, ThisSystemShowsThePlacesBar) {

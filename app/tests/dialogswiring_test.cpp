@@ -74,6 +74,12 @@ class WiringTest : public testsupport::ScratchKeyTest {
   std::vector<String> status;
 };
 
+TEST_F(WiringTest, TheFontDialogStartsWithMsSansSerifEightPoints) {
+  // Before the options dialog first hands it a font.
+  EXPECT_EQ(dmodCommon->fdlgFont->Font()->GetName(), L"MS Sans Serif");
+  EXPECT_EQ(dmodCommon->fdlgFont->Font()->GetSize(), 8);
+}
+
 TEST_F(WiringTest, EditingAStringRunsTheEditorAndSavesThroughTheDataModule) {
   cValue v;
   v.SetName(L"Greeting");

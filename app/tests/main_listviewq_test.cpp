@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/ListViewQ.h"
+#include "classlib/Filer.h"
 #include "classlib/Forms.h"
 #include "classlib/Registry.h"
 #include "testsupport/Pump.h"
@@ -142,6 +143,38 @@ TEST_F(ListViewQTest, LayoutRoundTripAndDamagedValues) {
   EXPECT_EQ(List->Columns()->GetItem(1)->GetWidth(), 77);
   EXPECT_EQ(List->GetViewStyle(), vsList);
   EXPECT_EQ(List->SortColumn, 0);
+}
+
+TEST(ListViewQDesign, RegisteredOnQuorvelAndItsPropertiesStreamed) {
+  ListViewQ::Register();
+  ListViewQ::Register();  // again: still once
+  EXPECT_EQ(ComponentsOnPage(L"Quorvel"), (std::vector<String>{L"TListViewQ"}));
+
+  TListViewQ src(nullptr);
+  src.SetName(L"lvDesigned");
+  src.AutoColumnSort = true;
+  src.RegistryKey = L"Software\\Quorvel\\Zembrio\\ListViews\\Values";
+  src.ShowSortIndicator = false;
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(&src);
+  std::unique_ptr<TComponent> made(FindClass(L"TListViewQ")(nullptr));
+  auto* dst = dynamic_cast<TListViewQ*>(made.get());
+  ASSERT_NE(dst, nullptr);
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(dst);
+  EXPECT_TRUE(dst->AutoColumnSort);
+  EXPECT_EQ(dst->RegistryKey, src.RegistryKey);
+  EXPECT_FALSE(dst->ShowSortIndicator);
+
+  // Defaults are left out of the stream.
+  TListViewQ plain(nullptr);
+  plain.SetName(L"lvPlain");
+  TMemoryStream m2;
+  TWriter(&m2).WriteRootComponent(&plain);
+  const char* p = static_cast<const char*>(m2.Memory());
+  std::string bytes(p, size_t(m2.GetSize()));
+  for (const char* name : {"AutoColumnSort", "RegistryKey", "ShowSortIndicator"})
+    EXPECT_EQ(bytes.find(name), std::string::npos) << name;
 }
 
 }  // namespace
