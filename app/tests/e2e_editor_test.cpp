@@ -440,8 +440,26 @@ TEST_F(SearchTest, ProgressAndStop) {
   EXPECT_TRUE(Window->panelSearching->GetVisible());
   EXPECT_TRUE(Window->btnFindStop->GetEnabled());
   EXPECT_FALSE(Window->mnuEdit_Find->GetEnabled());
-  PumpUntil([&] { return Window->lblFindStats->GetCaption().size() > 22; }, 5000);
-  EXPECT_EQ(Window->lblFindStats->GetCaption().rfind(L"Search in progress...", 0), 0u);
+  // The search reports the key it is in: the window shows it after the
+  // progress text, on the find-results page, where the user sees it.
+  const String prefix = L"Search in progress... ";
+  ASSERT_TRUE(PumpUntil([&] { return Window->lblFindStats->GetCaption().size() > prefix.size(); }, 30000))
+      << WideToAnsi(Window->lblFindStats->GetCaption());
+  const String shown = Window->lblFindStats->GetCaption();
+  ASSERT_EQ(shown.rfind(prefix, 0), 0u) << WideToAnsi(shown);
+  const String key = shown.substr(prefix.size());
+  EXPECT_EQ(key.back(), L'\\') << WideToAnsi(key);
+  bool exists = false;
+  for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_CURRENT_CONFIG}) {
+    HKEY k = nullptr;
+    if (RegOpenKeyExW(root, key.substr(0, key.size() - 1).c_str(), 0, KEY_READ, &k) == ERROR_SUCCESS) {
+      RegCloseKey(k);
+      exists = true;
+    }
+  }
+  EXPECT_TRUE(exists) << "a key below one of the roots: " << WideToAnsi(key);
+  EXPECT_EQ(Window->pagExtras->GetActivePage(), Window->tbsFindResults);
+  EXPECT_TRUE(Window->lblFindStats->Showing());
   Window->btnFindStop->Click();
   ASSERT_TRUE(PumpUntil([] { return !dmodCommon->Logic.IsSearching(); }, 20000));
   dlgtest::Pump(50);
