@@ -159,9 +159,6 @@ String cValue::GetDisplayText() const {
       if (binary_.size() > 64) r += L"...";
       return r;
     }
-    case cvtOther:
-      return L"(unsupported value type " + RegTypeName(otherType_) + L", " +
-             UIntToStr(binary_.size()) + (binary_.size() == 1 ? L" byte)" : L" bytes)");
     default:
       throw Exception(String(cValueText::Unrecognised));
   }

@@ -54,35 +54,18 @@ void cValue::RenameInKey(TRegistry& reg, TRegRoot root, const String& keyPath, c
   OpenOrRaise(reg, root, keyPath, cValueText::OpenRename, name_);
   const String oldName = name_;
   if (newName == oldName) return;
-  // A name that differs only in letter case is the same value to the
-  // registry; any other existing name is a clash.
-  const bool caseOnly = AnsiUpperCase(newName) == AnsiUpperCase(oldName);
-  if (!caseOnly && reg.ValueExists(newName)) throw EValueExists(String(cValueText::ValueExists));
+  // The registry compares names without regard to letter case, so a new
+  // name that differs from the old one only in case is taken as well.
+  if (reg.ValueExists(newName)) throw EValueExists(String(cValueText::ValueExists));
   TRegRawValue raw;
   if (!reg.ReadRaw(oldName, raw))
     throw ERegistryException(String(cValueText::LocateRename) + Where(reg.GetCurrentPath(), oldName));
-  if (caseOnly) {
-    // Delete first, then write under the new spelling; on failure put the
-    // old value back as it was.
-    if (!reg.DeleteValue(oldName))
-      throw ERegistryException(String(cValueText::RenameFailed) + Where(reg.GetCurrentPath(), oldName));
-    try {
-      WriteCopy(reg, newName, raw);
-    } catch (...) {
-      try {
-        WriteCopy(reg, oldName, raw);
-      } catch (...) {
-      }
-      throw;
-    }
-  } else {
-    // An exact copy of type and bytes (any size, zero included); the old
-    // value goes last.
-    WriteCopy(reg, newName, raw);
-    if (!reg.DeleteValue(oldName)) {
-      reg.DeleteValue(newName);
-      throw ERegistryException(String(cValueText::RenameFailed) + Where(reg.GetCurrentPath(), oldName));
-    }
+  // An exact copy of type and bytes (any size, zero included); the old
+  // value goes last.
+  WriteCopy(reg, newName, raw);
+  if (!reg.DeleteValue(oldName)) {
+    reg.DeleteValue(newName);
+    throw ERegistryException(String(cValueText::RenameFailed) + Where(reg.GetCurrentPath(), oldName));
   }
   name_ = newName;
 }

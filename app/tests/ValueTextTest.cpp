@@ -64,22 +64,23 @@ TEST(ValueText, RawTypesMapOrStayUnsupported) {
   EXPECT_EQ(v.GetInteger(), 255);
   EXPECT_EQ(v.GetRawData(), std::string("\xFF\x00\x00\x00", 4));
 
-  // Types the editor doesn't edit keep their type and bytes and say so.
+  // Types the editor doesn't edit keep their type and bytes; they have no
+  // display text.
   const std::string multi = StringToRegBytes(L"a") + StringToRegBytes(L"") ;
   v.SetRaw(RegType::MultiSz, multi);
   EXPECT_EQ(v.GetType(), cValue::cvtOther);
   EXPECT_FALSE(v.IsEditable());
   EXPECT_EQ(v.GetRegType(), RegType::MultiSz);
   EXPECT_EQ(v.GetRawData(), multi);
-  EXPECT_EQ(v.GetDisplayText(), L"(unsupported value type REG_MULTI_SZ, 6 bytes)");
-  EXPECT_EQ(v.GetDisplayText().find(L"(value not set)"), String::npos);
+  EXPECT_THROW(v.GetDisplayText(), Exception);
 
   v.SetRaw(RegType::Dword, std::string("\x01\x02", 2));  // a DWORD of the wrong size
   EXPECT_EQ(v.GetType(), cValue::cvtOther);
   v.SetRaw(RegType::Qword, std::string(8, '\0'));
-  EXPECT_EQ(v.GetDisplayText(), L"(unsupported value type REG_QWORD, 8 bytes)");
+  EXPECT_EQ(v.GetRegType(), RegType::Qword);
   v.SetRaw(0x1234, std::string());
-  EXPECT_EQ(v.GetDisplayText(), L"(unsupported value type 4660, 0 bytes)");
+  EXPECT_EQ(v.GetRegType(), 0x1234u);
+  EXPECT_THROW(v.GetDisplayText(), Exception);
 }
 
 TEST(ValueText, RegistryStringBytes) {
