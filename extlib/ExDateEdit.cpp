@@ -270,6 +270,9 @@ void TCustomDateEdit::ButtonClick() {
 
 void TCustomDateEdit::CreateWnd() {
   TCustomComboEdit::CreateWnd();
+  // The system's date format may have changed while there was no window
+  // (and so no hook to hear of it).
+  UpdateMask();
   if (!hooked_ && Application) {
     Application->HookMainWindow(TWindowHook(this, &TCustomDateEdit::AppHook));
     hooked_ = true;
