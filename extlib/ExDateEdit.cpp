@@ -273,7 +273,7 @@ void TCustomDateEdit::CreateWnd() {
   // The system's date format may have changed while there was no window
   // (and so no hook to hear of it).
   UpdateMask();
-  if (!hooked_ && Application) {
+  if (!hooked_ && Application && !GetComponentState().Contains(csDesigning)) {
     Application->HookMainWindow(TWindowHook(this, &TCustomDateEdit::AppHook));
     hooked_ = true;
   }
