@@ -32,23 +32,11 @@ void SetDefaultDialogFont(TFont* F) {
 
 }  // namespace
 
+const wchar_t* const CalendarGlyphNames[4] = {L"PREV2", L"PREV1", L"NEXT1", L"NEXT2"};
+
 TBitmap* CreateCalendarGlyph(int Kind) {
-  // Arrows of 4 x 7 pixels, one or two of them, on a transparent ground.
-  auto* B = new TBitmap;
-  B->SetSize(10, 7);
-  TCanvas* C = B->Canvas();
-  C->Brush()->SetColor(clFuchsia);
-  C->FillRect(Rect(0, 0, 10, 7));
-  bool Left = Kind < 2, Double = Kind == 0 || Kind == 3;
-  int Count = Double ? 2 : 1;
-  int Start = Double ? 0 : 3;
-  for (int A = 0; A < Count; ++A) {
-    int X0 = Start + A * 5;
-    for (int I = 0; I < 4; ++I) {
-      int X = Left ? X0 + 3 - I : X0 + I;
-      for (int Y = 3 - I; Y <= 3 + I; ++Y) C->SetPixel(X, Y, clBlack);
-    }
-  }
+  // The program's arrow pictures, fuchsia where transparent.
+  TBitmap* B = MakeBitmap(CalendarGlyphNames[Kind]);
   B->SetTransparentColor(clFuchsia);
   return B;
 }

@@ -168,6 +168,7 @@ bool SelectDateStr(String& StrDate, const String& DlgCaption, TDayOfWeekName ASt
 // automation: it may close the dialog). nullptr: nothing.
 extern TEvent<void(TSelectDateDlg*)> OnDateDialogShow;
 
-// Navigation glyphs: 0 previous year, 1 previous month, 2 next month,
-// 3 next year.
+// Navigation glyphs, a new bitmap from the program's pictures "PREV2",
+// "PREV1", "NEXT1" and "NEXT2": 0 previous year, 1 previous month, 2 next
+// month, 3 next year.
 TBitmap* CreateCalendarGlyph(int Kind);

@@ -109,7 +109,13 @@ void TExtCustomListBox::CreateParams(TCreateParams& P) {
   if (!integralHeight_) P.Style |= LBS_NOINTEGRALHEIGHT;
   if (columns_ != 0) P.Style |= LBS_MULTICOLUMN;
   if (tabWidth_ != 0) P.Style |= LBS_USETABSTOPS;
-  if (borderStyle_ == bsSingle) P.ExStyle |= WS_EX_CLIENTEDGE;
+  if (borderStyle_ == bsSingle) {
+    // A sunken client edge with three-dimensional borders, else a plain line.
+    if (GetCtl3D())
+      P.ExStyle |= WS_EX_CLIENTEDGE;
+    else
+      P.Style |= WS_BORDER;
+  }
   P.WindowClass.style &= ~UINT(CS_HREDRAW | CS_VREDRAW);
 }
 
@@ -545,6 +551,10 @@ void TExtCustomListBox::WndProc(TMessage& M) {
         return;
       }
       break;
+    case CM_CTL3DCHANGED:  // the border is made with the window
+      TWinControl::WndProc(M);
+      if (handle_ && borderStyle_ == bsSingle) RecreateWnd();
+      return;
     case CN_DRAWITEM:
       CNDrawItem(M);
       return;

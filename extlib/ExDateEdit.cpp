@@ -270,7 +270,10 @@ void TCustomDateEdit::ButtonClick() {
 
 void TCustomDateEdit::CreateWnd() {
   TCustomComboEdit::CreateWnd();
-  if (!hooked_ && Application) {
+  // The system's date format may have changed while there was no window
+  // (and so no hook to hear of it).
+  UpdateMask();
+  if (!hooked_ && Application && !GetComponentState().Contains(csDesigning)) {
     Application->HookMainWindow(TWindowHook(this, &TCustomDateEdit::AppHook));
     hooked_ = true;
   }

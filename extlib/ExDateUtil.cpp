@@ -264,6 +264,18 @@ bool ScanSeparator(const String& S, size_t& P) {
   return false;
 }
 
+// Skips a short or long day name (either case) at P, the longest that fits.
+void SkipDayName(const String& S, size_t& P) {
+  size_t Best = 0;
+  for (const String* Names : {ShortDayNames, LongDayNames})
+    for (int I = 0; I < 7; ++I) {
+      const String& N = Names[I];
+      if (N.empty() || N.size() <= Best || P + N.size() > S.size()) continue;
+      if (Upper(S.substr(P, N.size())) == Upper(N)) Best = N.size();
+    }
+  P += Best;
+}
+
 bool FreeScan(const String& DateFormat, const String& S, TDateTime& Out) {
   size_t P = 0;
   if (!ShortDateFormat.empty() && (ShortDateFormat[0] == L'g' || ShortDateFormat[0] == L'G')) {
@@ -295,8 +307,9 @@ bool FreeScan(const String& DateFormat, const String& S, TDateTime& Out) {
   ScanSeparator(S, P);  // one trailing separator
   SkipBlanks(S, P);
   if (DateScanFarEast && Upper(DateFormat).find(L"DDD") != String::npos) {
-    // The day-of-week name such a format writes after the date.
-    while (P < S.size() && S[P] != L' ') ++P;
+    // The day-of-week name such a format writes after the date; any other
+    // word is left over and fails the scan.
+    SkipDayName(S, P);
     SkipBlanks(S, P);
   }
   if (P != S.size() || !ValidParts(Y, M, D)) return false;

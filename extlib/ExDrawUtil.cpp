@@ -9,7 +9,6 @@
 namespace {
 
 std::unique_ptr<TBitmap> TextBitmap;  // the off-screen bitmap of WriteText
-DWORD LastErrorCode = 0;
 
 bool IsIntResource(const wchar_t* ResID) { return (reinterpret_cast<ULONG_PTR>(ResID) >> 16) == 0; }
 
@@ -745,6 +744,17 @@ bool ActivatePrevInstance(const String& MainFormClass, const String& ATitle) {
        Owner = reinterpret_cast<HWND>(GetWindowLongPtrW(Owner, GWLP_HWNDPARENT)))
     Wnd = Owner;
   if (WindowClassName(Wnd) == L"TApplication") {
+    // An instance running inside the development environment: leave it be.
+    bool InBuilder = false;
+    EnumThreadWindows(
+        GetWindowThreadProcessId(Wnd, nullptr),
+        [](HWND W, LPARAM Found) -> BOOL {
+          if (WindowClassName(W) != L"TAppBuilder") return TRUE;
+          *reinterpret_cast<bool*>(Found) = true;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&InBuilder));
+    if (InBuilder) return false;
     if (IsIconic(Wnd)) {
       SendMessageW(Wnd, WM_SYSCOMMAND, SC_RESTORE, 0);
       return true;
@@ -916,15 +926,12 @@ String DropT(const String& S) {
 
 void RaiseWin32Error(DWORD Code) {
   if (Code == 0) return;
-  LastErrorCode = Code;
-  throw EWin32Error(Format(L"Win32 Error.  Code: %d.\n%s", static_cast<int>(Code), SysErrorMessage(Code)));
+  throw EWin32Error(Format(L"Win32 Error.  Code: %d.\n%s", static_cast<int>(Code), SysErrorMessage(Code)), Code);
 }
 
 void CheckWin32(bool OK) {
   if (!OK) RaiseWin32Error(GetLastError());
 }
-
-DWORD LastWin32ErrorCode() { return LastErrorCode; }
 
 HCURSOR LoadAniCursor(HINSTANCE Instance, const wchar_t* ResID) {
   HRSRC Res = FindResourceW(Instance, ResID, MAKEINTRESOURCEW(21));  // RT_ANICURSOR

@@ -13,7 +13,18 @@
 #include "classlib/ImgList.h"
 #include "classlib/Variants.h"
 
-ZEMBRIO_DECLARE_EXCEPTION(EWin32Error, Exception)
+// A system error: the message and the system's error code.
+class EWin32Error : public Exception {
+ public:
+  using Exception::Exception;
+  EWin32Error(String Message, DWORD Code, TRaiseSite At = TRaiseSite::Caller())
+      : Exception(std::move(Message), At), ErrorCode(Code) {}
+  Exception* Clone() const override { return new EWin32Error(*this); }
+  [[noreturn]] void Raise() const override { throw *this; }
+  const char* ClassName() const override { return "EWin32Error"; }
+
+  DWORD ErrorCode = 0;
+};
 
 enum TFillDirection { fdTopToBottom, fdBottomToTop, fdLeftToRight, fdRightToLeft };
 enum TVertAlignment { vaTopJustify, vaCenter, vaBottomJustify };
@@ -222,8 +233,6 @@ String DropT(const String& S);
 // A non-zero code raises EWin32Error with the system's message.
 void RaiseWin32Error(DWORD Code);
 void CheckWin32(bool OK);
-// The code carried by the last EWin32Error raised by RaiseWin32Error.
-DWORD LastWin32ErrorCode();
 
 // An animated cursor (RT_ANICURSOR) of the module's resources, through a
 // temporary file; nullptr when there is none.

@@ -311,6 +311,8 @@ TBrowseFolderDlg::~TBrowseFolderDlg() {
   if (RunningBrowser == this) RunningBrowser = nullptr;
 }
 
+TBrowseFolderDlg::TPathLookup TBrowseFolderDlg::PathLookup = &SHGetPathFromIDListW;
+
 bool TBrowseFolderDlg::Execute() {
   PIDLIST_ABSOLUTE Root = nullptr;
   if (!(DesktopRoot && BrowseKind == bfFolders))
@@ -335,20 +337,24 @@ bool TBrowseFolderDlg::Execute() {
   }
   handle_ = nullptr;
   prevProc_ = nullptr;
-  bool Ok = List != nullptr;
-  if (Ok) {
-    if (BrowseKind == bfFolders) {
-      wchar_t Path[MAX_PATH] = {};
-      Ok = SHGetPathFromIDListW(List, Path) != FALSE;
-      if (Ok) FolderName = RemoveBackSlash(Path);
-    } else {
-      FolderName = Display;
+  struct TItemLists {
+    PIDLIST_ABSOLUTE Chosen, Root;
+    ~TItemLists() {
+      if (Chosen) CoTaskMemFree(Chosen);
+      if (Root) CoTaskMemFree(Root);
     }
-    imageIndex_ = Info.iImage;
-    CoTaskMemFree(List);
+  } Lists{List, Root};
+  if (!List) return false;
+  if (BrowseKind == bfFolders) {
+    wchar_t Path[MAX_PATH] = {};
+    SetLastError(0);
+    if (!PathLookup(List, Path)) RaiseLastOSError();
+    FolderName = RemoveBackSlash(Path);
+  } else {
+    FolderName = Display;
   }
-  if (Root) CoTaskMemFree(Root);
-  return Ok;
+  imageIndex_ = Info.iImage;
+  return true;
 }
 
 int CALLBACK TBrowseFolderDlg::Callback(HWND Wnd, UINT Msg, LPARAM Param, LPARAM Data) {

@@ -13,6 +13,8 @@ String RemoveBackSlash(const String& DirName);
 bool ValidFileName(const String& FileName);
 
 #ifdef _WIN32
+#include <shtypes.h>
+
 #include "classlib/Classes.h"
 
 class TControl;
@@ -93,6 +95,12 @@ class TBrowseFolderDlg : public TComponent {
   const String& GetSelection() const { return selection_; }
   TNotifyEvent OnInitialized;
   TNotifyEvent OnSelChanged;
+
+  // Looks up the chosen folder's path after OK (the shell's
+  // SHGetPathFromIDListW; replaceable to make it fail). A failure raises the
+  // system's error: it is no cancel.
+  using TPathLookup = BOOL(WINAPI*)(PCIDLIST_ABSOLUTE List, LPWSTR Path);
+  static TPathLookup PathLookup;
 
  private:
   static int CALLBACK Callback(HWND Wnd, UINT Msg, LPARAM Param, LPARAM Data);

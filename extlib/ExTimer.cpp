@@ -48,11 +48,7 @@ void TTimerThread::SetInterval(DWORD AInterval) {
   SetEvent(wake_);
 }
 
-void TTimerThread::Detach() {
-  if (GetSuspended()) {  // never started: nothing runs, nothing waits
-    delete this;
-    return;
-  }
+void TTimerThread::Lock() {
   // A tick running on the timer thread holds the lock; it may wait for the
   // window thread (a synchronised call, a message sent to a window), so the
   // window thread keeps serving both while it waits.
@@ -67,6 +63,16 @@ void TTimerThread::Detach() {
       Sleep(1);
     }
   }
+}
+
+void TTimerThread::Unlock() { LeaveCriticalSection(&lock_); }
+
+void TTimerThread::Detach() {
+  if (GetSuspended()) {  // never started: nothing runs, nothing waits
+    delete this;
+    return;
+  }
+  Lock();
   owner_ = nullptr;
   active_ = false;
   bool Ended = ended_;
@@ -152,13 +158,18 @@ void TTimerThread::Execute() {
 TExtTimer::TExtTimer(TComponent* AOwner) : TComponent(AOwner) { thread_ = new TTimerThread(this); }
 
 TExtTimer::~TExtTimer() {
+  // A tick on the timer thread reads both under its lock.
+  thread_->Lock();
   Destroying();
   enabled_ = false;
-  onTimer_ = TNotifyEvent();
+  thread_->Unlock();
   // The thread is not waited for (this may run inside its own tick): it
-  // stops reaching this timer at once and frees itself when it ends.
+  // stops reaching this timer at once and frees itself when it ends. Only
+  // then does the handler go: a tick on the timer thread copies it under
+  // the thread's lock, which Detach takes.
   thread_->Detach();
   thread_ = nullptr;
+  onTimer_ = TNotifyEvent();
   if (wnd_) {
     KillTimer(wnd_, 1);
     DeallocateHWnd(wnd_);
@@ -194,7 +205,15 @@ void TExtTimer::SetThreadPriority(TThreadPriority Value) {
 
 void TExtTimer::SetOnTimer(const TNotifyEvent& Value) {
   bool WasAssigned = static_cast<bool>(onTimer_);
-  onTimer_ = Value;
+  {
+    // Not while a tick on the timer thread copies the old handler.
+    thread_->Lock();
+    struct TUnlock {
+      TTimerThread* T;
+      ~TUnlock() { T->Unlock(); }
+    } Unlock{thread_};
+    onTimer_ = Value;
+  }
   if (WasAssigned != static_cast<bool>(Value)) UpdateTimer();
 }
 

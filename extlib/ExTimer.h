@@ -36,6 +36,11 @@ class TTimerThread : public TThread {
   // running on the timer thread itself (never for the window thread); the
   // thread, or this call, frees the object.
   void Detach();
+  // The lock a tick on the timer thread holds while it reads its owner.
+  // Taken on the window thread, it keeps serving synchronised calls and
+  // sent messages while it waits (the tick may be waiting for them).
+  void Lock();
+  void Unlock();
 
  protected:
   void Execute() override;

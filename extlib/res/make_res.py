@@ -6,6 +6,9 @@ DEDITBMP.bmp  30 x 13, two glyphs (normal, disabled): a calendar page.
 CHECK_IMAGES.bmp  78 x 39, a grid of 6 x 3 cells of 13 x 13: rows check box,
               radio button, check mark; columns unchecked, checked, grayed,
               then the same three disabled.
+PREV2.bmp, PREV1.bmp, NEXT1.bmp, NEXT2.bmp  10 x 7 each: the calendar's
+              previous year, previous month, next month and next year arrows
+              (two arrowheads for a year, one for a month).
 EXT_HANDCUR.cur, EXT_DRAGCUR.cur  32 x 32 monochrome cursors.
 Fuchsia (255, 0, 255) is the glyphs' transparent colour.
 """
@@ -180,6 +183,18 @@ def check_images():
     return px
 
 
+def arrows(left, double):
+    """Arrowheads 4 wide and 7 tall: one centred, or two side by side."""
+    px = canvas(10, 7, FUCHSIA)
+    starts = (0, 5) if double else (3,)
+    for x0 in starts:
+        for i in range(4):
+            x = x0 + 3 - i if left else x0 + i
+            for y in range(3 - i, 4 + i):
+                px[y][x] = BLACK
+    return px
+
+
 HAND = [
     '.....##.........',
     '....#oo#........',
@@ -214,5 +229,9 @@ if __name__ == '__main__':
     write_bmp('FEDITBMP.bmp', folder())
     write_bmp('DEDITBMP.bmp', calendar())
     write_bmp('CHECK_IMAGES.bmp', check_images())
+    write_bmp('PREV2.bmp', arrows(True, True))
+    write_bmp('PREV1.bmp', arrows(True, False))
+    write_bmp('NEXT1.bmp', arrows(False, False))
+    write_bmp('NEXT2.bmp', arrows(False, True))
     write_cur('EXT_HANDCUR.cur', HAND + ['.' * 32] * 16, (5, 0))
     write_cur('EXT_DRAGCUR.cur', DRAG, (0, 0))

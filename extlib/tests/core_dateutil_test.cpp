@@ -180,6 +180,11 @@ TEST(ExDateUtil, FarEastScanSkipsTheDayName) {
   bool Old = DateScanFarEast;
   DateScanFarEast = true;
   EXPECT_EQ(StrToDateFmt(L"yyyy/MM/dd ddd", L"2026/3/5 Thu"), EncodeDate(2026, 3, 5));
+  EXPECT_EQ(StrToDateFmt(L"yyyy/MM/dd dddd", L"2026/3/5 thursday "), EncodeDate(2026, 3, 5));
+  // Only a day name is skipped: another word, or a name with more after it, fails.
+  EXPECT_EQ(StrToDateFmtDef(L"yyyy/MM/dd ddd", L"2026/3/5 Foo", 0), 0.0);
+  EXPECT_EQ(StrToDateFmtDef(L"yyyy/MM/dd ddd", L"2026/3/5 Thursdays", 0), 0.0);
+  EXPECT_EQ(StrToDateFmtDef(L"yyyy/MM/dd ddd", L"2026/3/5 Thu 7", 0), 0.0);
   EXPECT_EQ(StrToDateFmtDef(L"yyyy/MM/dd", L"2026/3/5 Thu", 0), 0.0);  // no "ddd": the name is left over
   DateScanFarEast = false;
   EXPECT_EQ(StrToDateFmtDef(L"yyyy/MM/dd ddd", L"2026/3/5 Thu", 0), 0.0);

@@ -346,3 +346,89 @@ TEST(DateDialog, ScalesAndCentresAtOtherDensities) {
   EXPECT_TRUE(at120.parentFont);
   EXPECT_NEAR(at120.top, (Screen->GetHeight() - at120.height) / 2, 1);  // centred
 }
+
+namespace {
+
+const wchar_t* const ArrowNames[4] = {L"PREV2", L"PREV1", L"NEXT1", L"NEXT2"};
+
+bool SamePixels(TBitmap* A, TBitmap* B) {
+  if (A->GetWidth() != B->GetWidth() || A->GetHeight() != B->GetHeight()) return false;
+  for (int Y = 0; Y < A->GetHeight(); ++Y)
+    for (int X = 0; X < A->GetWidth(); ++X)
+      if (ColorToRGB(A->Canvas()->Pixels(X, Y)) != ColorToRGB(B->Canvas()->Pixels(X, Y))) return false;
+  return true;
+}
+
+// Whether the picture's black pixels, and only those, are black somewhere
+// on the screen inside the button.
+bool ArrowOnScreen(TControl* Button, TBitmap* Picture) {
+  TPoint Origin = Button->ClientToScreen(TPoint{0, 0});
+  int W = Button->GetWidth(), H = Button->GetHeight();
+  TBitmap Shot(W, H);
+  HDC Screen = GetDC(nullptr);
+  BitBlt(Shot.Canvas()->GetHandle(), 0, 0, W, H, Screen, Origin.x, Origin.y, SRCCOPY);
+  ReleaseDC(nullptr, Screen);
+  auto Black = [](TColor C) { return (ColorToRGB(C) & 0xFFFFFF) == 0; };
+  for (int OY = 0; OY + Picture->GetHeight() <= H; ++OY)
+    for (int OX = 0; OX + Picture->GetWidth() <= W; ++OX) {
+      bool Match = true;
+      for (int Y = 0; Match && Y < Picture->GetHeight(); ++Y)
+        for (int X = 0; Match && X < Picture->GetWidth(); ++X)
+          Match = Black(Picture->Canvas()->Pixels(X, Y)) == Black(Shot.Canvas()->Pixels(OX + X, OY + Y));
+      if (Match) return true;
+    }
+  return false;
+}
+
+}  // namespace
+
+TEST(PopupCalendar, ArrowsAreTheProgramsPictures) {
+  std::unique_ptr<TBitmap> Pictures[4];
+  for (int I = 0; I < 4; ++I) {
+    ASSERT_NE(FindResourceW(GetModuleHandleW(nullptr), ArrowNames[I], MAKEINTRESOURCEW(2)), nullptr) << I;
+    Pictures[I].reset(CreateCalendarGlyph(I));
+  }
+  EXPECT_FALSE(SamePixels(Pictures[0].get(), Pictures[3].get()));  // left and right differ
+  EXPECT_FALSE(SamePixels(Pictures[0].get(), Pictures[1].get()));  // two heads and one
+
+  std::unique_ptr<TForm> form(new TForm(Application));
+  form->SetBounds(40, 40, 300, 100);
+  form->Show();
+  auto* p = CreatePopupCalendar(form.get());
+  p->ShowAt(TPoint{60, 200});
+  Pump(20);
+  for (int I = 0; I < 4; ++I) {
+    SCOPED_TRACE(I);
+    EXPECT_TRUE(SamePixels(p->NavButton(I)->GetGlyph(), Pictures[I].get()));
+    p->NavButton(I)->Repaint();
+    EXPECT_TRUE(ArrowOnScreen(p->NavButton(I), Pictures[I].get()));
+  }
+  p->HidePopup();
+
+  // The dialog's buttons, checked once the dialog is on the screen.
+  static TSelectDateDlg* Dialog;
+  static TBitmap* Expected[4];
+  static int Shown;
+  Shown = 0;
+  for (int I = 0; I < 4; ++I) Expected[I] = Pictures[I].get();
+  OnDateDialogShow = [](TSelectDateDlg* d) {
+    Dialog = d;
+    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR Id, DWORD) {
+      if (!Dialog || !IsWindowVisible(Dialog->Handle())) return;
+      KillTimer(nullptr, Id);
+      ++Shown;
+      Dialog->Repaint();
+      for (int I = 0; I < 4; ++I) {
+        SCOPED_TRACE(I);
+        EXPECT_TRUE(SamePixels(Dialog->Buttons[I]->GetGlyph(), Expected[I]));
+        EXPECT_TRUE(ArrowOnScreen(Dialog->Buttons[I], Expected[I]));
+      }
+      Dialog->SetModalResult(mrCancel);
+      Dialog = nullptr;
+    });
+  };
+  TDateTime date = D(2024, 1, 31);
+  SelectDate(date, L"", Mon, TDaysOfWeek{Sun}, clRed, nullptr);
+  OnDateDialogShow = nullptr;
+  EXPECT_EQ(Shown, 1);
+}

@@ -682,3 +682,46 @@ TEST(ExtListBox, DoubleClickIsReportedOnce) {
   Pump(50);
   EXPECT_EQ(dbl, 1);
 }
+
+namespace {
+// The frame's thickness on the left: client edge 2, plain border 1, none 0.
+int LeftFrame(HWND W) {
+  RECT R;
+  GetWindowRect(W, &R);
+  POINT P{0, 0};
+  ClientToScreen(W, &P);
+  return P.x - R.left;
+}
+}  // namespace
+
+TEST(CheckListBox, SingleBorderIsSunkenOnlyWithThreeDimensionalLook) {
+  ListHost h;
+  auto* l = h.Add<TExtCheckListBox>({L"a", L"b"});
+  l->SetChecked(1, true);
+  auto Ex = [&] { return GetWindowLongPtrW(l->Handle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE; };
+  auto Plain = [&] { return GetWindowLongPtrW(l->Handle(), GWL_STYLE) & WS_BORDER; };
+  ASSERT_TRUE(l->GetCtl3D());
+  EXPECT_TRUE(Ex());
+  EXPECT_FALSE(Plain());
+  EXPECT_EQ(LeftFrame(l->Handle()), 2);
+
+  l->SetCtl3D(false);  // a new window with a plain border, the items kept
+  EXPECT_FALSE(Ex());
+  EXPECT_TRUE(Plain());
+  EXPECT_EQ(LeftFrame(l->Handle()), 1);
+  ASSERT_EQ(l->Items()->GetCount(), 2);
+  EXPECT_TRUE(l->GetChecked(1));
+
+  // Following the form's setting again.
+  l->SetParentCtl3D(true);
+  h.form->SetCtl3D(false);
+  h.form->SetCtl3D(true);
+  EXPECT_TRUE(Ex());
+  EXPECT_FALSE(Plain());
+
+  l->SetBorderStyle(bsNone);
+  h.form->SetCtl3D(false);
+  EXPECT_FALSE(Ex());
+  EXPECT_FALSE(Plain());
+  EXPECT_EQ(LeftFrame(l->Handle()), 0);
+}

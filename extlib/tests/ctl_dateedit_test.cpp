@@ -119,6 +119,27 @@ TEST(DateEdit, FormatsFollowYearDigitsAndTheSystemFormat) {
   EXPECT_EQ(e->GetDateFormat(), DefDateFormat(false));  // not the default digits: unchanged
 }
 
+TEST(DateEdit, WindowCreationTakesOverAFormatChangedMeanwhile) {
+  ShortDateFormatFor format(L"dd/MM/yyyy");
+  std::unique_ptr<TForm> form(new TForm(Application));
+  form->SetBounds(40, 40, 300, 150);
+  auto* e = new TDateEdit(form.get());
+  e->SetBounds(10, 10, 120, 21);
+  e->SetDate(D(2024, 3, 5));
+  ASSERT_FALSE(e->HandleAllocated());
+  ASSERT_EQ(e->GetDateFormat(), DefDateFormat(true));
+  // Changed while the edit has no window: nothing tells it.
+  ShortDateFormat = L"dd/MM/yy";
+  ExDateUtilInitialize();
+  e->SetParent(form.get());
+  form->Show();
+  ASSERT_TRUE(e->HandleAllocated());
+  EXPECT_EQ(e->GetDateFormat(), DefDateFormat(false));
+  EXPECT_EQ(e->GetEditMask(), DefDateMask(L' ', false));
+  EXPECT_EQ(e->GetDate(), D(2024, 3, 5));
+  EXPECT_EQ(e->GetText(), FormatDateTime(DefDateFormat(false), D(2024, 3, 5)));
+}
+
 TEST(DateEdit, CalendarHintsKeepFourLines) {
   DateHost h;
   TStrings* hints = h.edit->GetCalendarHints();

@@ -192,10 +192,19 @@ TEST(ExDrawUtil, CommandLinesAndText) {
     FAIL();
   } catch (const EWin32Error& E) {
     EXPECT_EQ(E.Message().rfind(L"Win32 Error.  Code: 2.\n", 0), 0u);
-    EXPECT_EQ(LastWin32ErrorCode(), 2u);
+    EXPECT_EQ(E.ErrorCode, 2u);
+    // Each error keeps its own code, also once another has been raised.
+    try {
+      SetLastError(ERROR_ACCESS_DENIED);
+      CheckWin32(false);
+      FAIL();
+    } catch (const EWin32Error& Later) {
+      EXPECT_EQ(Later.ErrorCode, 5u);
+    }
+    EXPECT_EQ(E.ErrorCode, 2u);
+    std::unique_ptr<Exception> Copy(E.Clone());
+    EXPECT_EQ(dynamic_cast<EWin32Error&>(*Copy).ErrorCode, 2u);
   }
-  SetLastError(ERROR_ACCESS_DENIED);
-  EXPECT_THROW(CheckWin32(false), EWin32Error);
   EXPECT_NO_THROW(CheckWin32(true));
 
   String V = GetWindowsVersion();
@@ -282,6 +291,34 @@ TEST(ExDrawUtil, LibrariesAndInstances) {
   EXPECT_TRUE(ActivatePrevInstance(L"", L"zembrio-prev-instance"));
   EXPECT_TRUE(IsWindowVisible(W));
   DestroyWindow(W);
+}
+
+TEST(ExDrawUtil, PrevInstanceOfAnApplicationWindow) {
+  WNDCLASSW C{};
+  C.lpfnWndProc = DefWindowProcW;
+  C.hInstance = GetModuleHandleW(nullptr);
+  C.lpszClassName = L"TApplication";
+  RegisterClassW(&C);
+  C.lpszClassName = L"TAppBuilder";
+  RegisterClassW(&C);
+  HWND App = CreateWindowExW(0, L"TApplication", L"zembrio-prev-app", WS_OVERLAPPEDWINDOW, 10, 10, 100, 50,
+                             nullptr, nullptr, C.hInstance, nullptr);
+  ASSERT_NE(App, nullptr);
+  // Found on the thread of a development environment: left alone.
+  HWND Builder = CreateWindowExW(0, L"TAppBuilder", L"", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr,
+                                 C.hInstance, nullptr);
+  EXPECT_FALSE(ActivatePrevInstance(L"", L"zembrio-prev-app"));
+  EXPECT_FALSE(IsWindowVisible(App));
+  DestroyWindow(Builder);
+  // A minimised one is restored.
+  ShowWindow(App, SW_SHOWMINNOACTIVE);
+  ASSERT_TRUE(IsIconic(App));
+  EXPECT_TRUE(ActivatePrevInstance(L"TApplication", L"zembrio-prev-app"));
+  EXPECT_FALSE(IsIconic(App));
+  ShowWindow(App, SW_HIDE);
+  EXPECT_TRUE(ActivatePrevInstance(L"", L"zembrio-prev-app"));
+  EXPECT_TRUE(IsWindowVisible(App));
+  DestroyWindow(App);
 }
 
 TEST(ExDrawUtil, CenterControlInItsParent) {

@@ -268,4 +268,27 @@ TEST_F(FileUtil, FolderBrowser) {
   AnswerNextDialog(IDOK);
   EXPECT_TRUE(BrowseDirectory(Folder, L"Take it", 0));
   EXPECT_TRUE(DirExists(Folder));  // the selection (Wine's tree may not reach the preselected one)
+
+  // OK with a folder whose path cannot be had: the system's error, no cancel.
+  struct TLookupFails {
+    TBrowseFolderDlg::TPathLookup Saved = TBrowseFolderDlg::PathLookup;
+    TLookupFails() {
+      TBrowseFolderDlg::PathLookup = [](PCIDLIST_ABSOLUTE, LPWSTR) -> BOOL {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+      };
+    }
+    ~TLookupFails() { TBrowseFolderDlg::PathLookup = Saved; }
+  } Fails;
+  Folder = Root;
+  AnswerNextDialog(IDOK);
+  try {
+    BrowseDirectory(Folder, L"Fail me", 0);
+    ADD_FAILURE() << "no error";
+  } catch (const EOSError& E) {
+    EXPECT_EQ(E.Message().rfind(L"System Error.  Code: 3.", 0), 0u) << E.Message();
+  }
+  EXPECT_EQ(Folder, Root);
+  AnswerNextDialog(IDCANCEL);  // a cancel still looks nothing up
+  EXPECT_FALSE(BrowseDirectory(Folder, L"Cancel me", 0));
 }
