@@ -263,7 +263,14 @@ void TComponent::InsertComponent(TComponent* AComponent) {
   ValidateRename(AComponent, String(), AComponent->name_);
   if (AComponent->owner_) AComponent->owner_->RemoveComponent(AComponent);
   Insert(AComponent);
+  if (IsDesigning()) AComponent->SetDesigning(true);
   Notification(AComponent, opInsert);
+}
+
+void TComponent::SetDesigning(bool Value, bool SetChildren) {
+  SetComponentStateFlag(csDesigning, Value);
+  if (SetChildren)
+    for (TComponent* c : components_) c->SetDesigning(Value, true);
 }
 
 void TComponent::RemoveComponent(TComponent* AComponent) {

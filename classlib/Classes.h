@@ -139,7 +139,7 @@ enum TComponentStateItem {
   csReading,
   csWriting,
   csDestroying,
-  csDesigning,  // never set: there is no designer
+  csDesigning,  // set by SetDesigning; owned components take it from their owner
   csAncestor,
   csUpdating,
   csFixups,
@@ -178,7 +178,11 @@ class TComponent : public TPersistent {
   TComponentState GetComponentState() const { return state_; }
   bool IsLoading() const { return state_.Contains(csLoading); }
   bool IsDestroying() const { return state_.Contains(csDestroying); }
-  bool IsDesigning() const { return false; }
+  bool IsDesigning() const { return state_.Contains(csDesigning); }
+  // Puts this component (and, with SetChildren, every component it owns)
+  // into or out of the design state, as a designer does with what it edits.
+  // A component later inserted into a designed owner is designed as well.
+  void SetDesigning(bool Value, bool SetChildren = true);
 
   intptr_t GetTag() const { return tag_; }
   void SetTag(intptr_t Value) { tag_ = Value; }

@@ -157,6 +157,27 @@ TEST(Component, DestroyingAndLoadingStates) {
   EXPECT_TRUE(a->IsDestroying());
 }
 
+TEST(Component, DesignStateReachesOwnedComponentsAndLaterOnes) {
+  std::vector<String> log;
+  TProbe root(nullptr, &log, L"root");
+  auto* a = new TProbe(&root, &log, L"a");
+  auto* a1 = new TProbe(a, &log, L"a1");
+  root.SetDesigning(true);
+  EXPECT_TRUE(root.IsDesigning());
+  EXPECT_TRUE(a1->IsDesigning());
+  EXPECT_TRUE(a1->GetComponentState().Contains(csDesigning));
+  auto* later = new TProbe(a, &log, L"later");  // made into a designed owner
+  EXPECT_TRUE(later->IsDesigning());
+  a->SetDesigning(false, false);  // this one alone
+  EXPECT_FALSE(a->IsDesigning());
+  EXPECT_TRUE(a1->IsDesigning());
+  root.SetDesigning(false);
+  EXPECT_FALSE(a1->IsDesigning());
+  EXPECT_FALSE(later->IsDesigning());
+  auto* plain = new TProbe(a, &log, L"plain");
+  EXPECT_FALSE(plain->IsDesigning());
+}
+
 TEST(Component, ExceptionInNotificationDuringFreeDoesNotEscape) {
   struct TThrower : TComponent {
     using TComponent::TComponent;
