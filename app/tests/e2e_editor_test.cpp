@@ -583,6 +583,29 @@ TEST_F(Editor, ImportReadsUtf16LeUtf16BeAndAnsiFiles) {
   EXPECT_EQ(raw, Sz(L"na\u00EFve"));
 }
 
+// A hex value broken by the key line after it is left out with that line,
+// the values meant for that key go nowhere, and the status says lines were
+// skipped instead of a plain "imported".
+TEST_F(Editor, ABrokenHexValueIsSkippedAndTheImportSaysSo) {
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  const std::string key = "[HKEY_CURRENT_USER\\" + WideToAnsi(Data) + "\\Br";
+  const std::string text = "REGEDIT4\r\n\r\n" + key + "]\r\n\"a\"=hex(2):4c,69,6e,65,20,\\\r\n" + key +
+                           "\\Sub]\r\n\"z\"=\"1\"\r\n" + key + "]\r\n\"ok\"=dword:  00000008\r\n";
+  const String file = TempFile(L"broken.reg");
+  std::ofstream(WideToAnsi(file), std::ios::binary) << text;
+  AnswerFileDialogs(file);
+  Window->mnuFile_ImportClick(nullptr);
+  EXPECT_EQ(Window->GetStatusText(), L"Registry file imported with 3 lines skipped (first at line 4).");
+  DWORD type = 0;
+  std::string raw;
+  ASSERT_TRUE(Read(String(Data) + L"\\Br", L"ok", type, raw));
+  EXPECT_EQ(raw, Dw(8));
+  EXPECT_EQ(ValueNames(String(Data) + L"\\Br"), std::vector<String>{L"ok"});
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\Br\\Sub"));
+}
+
 TEST_F(Editor, ExportWithoutAKeyOrCancelledIsAborted) {
   Start();
   ASSERT_NE(Open(), nullptr);
