@@ -231,6 +231,8 @@ bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue&
       Value.Reload(Root, KeyPath);
     } catch (const Exception&) {
     }
+    // What the list shows, for a failed write that leaves nothing to read back.
+    const cValue listed = Value;
     EditRootKey = Root;
     EditKeyPath = KeyPath;
     EditValueName = Value.GetName();
@@ -291,11 +293,14 @@ bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue&
     try {
       Value.Update(Root, KeyPath);
     } catch (...) {
-      // The object shows what the registry holds, not the data that failed.
+      // The object shows what the registry holds, not the data that failed;
+      // a value gone with its key keeps what it showed before the edit.
+      bool reloaded = false;
       try {
-        Value.Reload(Root, KeyPath);
+        reloaded = Value.Reload(Root, KeyPath);
       } catch (...) {
       }
+      if (!reloaded) Value = listed;
       throw;
     }
     SetStatusText(status);

@@ -153,10 +153,9 @@ class TRegistrySink : public IRegFileSink {
     section_.Root = Root;
     section_.Path = Path;
     section_.Open = true;
-    // The same key in any spelling goes to the same writer.
-    String up = ApiKeyPath(Path);
-    CharUpperBuffW(up.data(), static_cast<DWORD>(up.size()));
-    writer_ = std::hash<String>{}(up) % writers_.size();
+    // The same key in any spelling the registry takes for it goes to the
+    // same writer.
+    writer_ = KeyNameHash(ApiKeyPath(Path)) % writers_.size();
     return true;
   }
   void SectionEnd(size_t FirstLine, size_t Lines, int Values) override {
@@ -496,7 +495,9 @@ TRegImportResult TIORegistry::ImportRegistry(const String& FileName, bool) {
     std::vector<String> lines;
     lines.reserve(static_cast<size_t>(RegistryData.GetCount()));
     for (int i = 0; i < RegistryData.GetCount(); ++i) lines.push_back(RegistryData.Get(i));
-    return ImportLines(lines, false);
+    // Lines a caller gives need no header: a header in them still tells
+    // ANSI from Unicode text data.
+    return _DoImportRegistryKey(lines, false, false);
   }
   if (!FileExists(FileName)) {
     StopRequested = false;
@@ -508,12 +509,12 @@ TRegImportResult TIORegistry::ImportRegistry(const String& FileName, bool) {
 }
 
 TRegImportResult TIORegistry::ImportLines(const std::vector<String>& Lines, bool Unicode) {
-  return _DoImportRegistryKey(Lines, Unicode);
+  return _DoImportRegistryKey(Lines, Unicode, true);
 }
 
-TRegImportResult TIORegistry::_DoImportRegistryKey(const std::vector<String>& Lines, bool Unicode) {
+TRegImportResult TIORegistry::_DoImportRegistryKey(const std::vector<String>& Lines, bool Unicode, bool FileLines) {
   TStopReset reset{StopRequested};
-  if (!HasRegFileHeader(Lines, *this))
+  if (FileLines && !HasRegFileHeader(Lines, *this))
     throw ENotRegistryFile(L"This is not a registry file: its first line is neither \"" + RegHeader +
                            L"\" nor \"" + RegHeader5 + L"\".  The registry was left as it was.");
   TRegistrySink sink;

@@ -99,14 +99,15 @@ class TIORegistry : public TComponent, public TRegFileFormat {
   // Imports a registry file (ANSI, or UTF-16 of either byte order by its
   // byte-order mark), or the RegistryData lines with ImportSource
   // eiProperty. A missing file raises EFOpenError "File \"<name>\" not
-  // found."; text whose first line that is not blank is no registry header
-  // raises ENotRegistryFile and writes nothing; a registry failure raises,
+  // found."; a file whose first line that is not blank is no registry
+  // header raises ENotRegistryFile and writes nothing (RegistryData lines
+  // need no header); a registry failure raises,
   // with the lines before it applied (and, as values are written side by
   // side, possibly some values of other keys after it). Lines that can't be
   // read are counted.
   TRegImportResult ImportRegistry(const String& FileName, bool Unused = true);
   TRegImportResult ImportRegistry() { return ImportRegistry(Filename, true); }
-  // Imports lines already read.
+  // Imports the lines of a file already read (its header checked).
   TRegImportResult ImportLines(const std::vector<String>& Lines, bool Unicode);
 
   // Compares two dumps given as registry-file lines and fills NewKeyList,
@@ -147,7 +148,8 @@ class TIORegistry : public TComponent, public TRegFileFormat {
   // Reads the branch into Writer; false when stopped.
   bool _GetKeyList(TRegRoot Root, const String& RootName, const String& KeyPath, bool IncludeSubKeys,
                    TRegFileWriter& Writer);
-  TRegImportResult _DoImportRegistryKey(const std::vector<String>& Lines, bool Unicode);
+  // FileLines: the lines of a file, which must begin with a header.
+  TRegImportResult _DoImportRegistryKey(const std::vector<String>& Lines, bool Unicode, bool FileLines);
   bool _CompareTwoRegFiles(const TStrings& First, const TStrings& Second);
   // The lines of First that are empty or key lines (progress Level).
   std::vector<String> _getKeyListToCompare(const TStrings& Lines, uint32_t Level);

@@ -52,13 +52,6 @@ struct TChangeMute {
   ~TChangeMute() { Tree->OnChange = Saved; }
 };
 
-// Key names are equal as the registry finds them: character by character,
-// letter case aside. A linguistic comparison would take "ab" for "a\u00ADb",
-// "ss" for "\u00DF" or "e\u0301" for "\u00E9", siblings all.
-bool SameKeyName(const String& A, const String& B) {
-  return CompareStringOrdinal(A.c_str(), int(A.size()), B.c_str(), int(B.size()), TRUE) == CSTR_EQUAL;
-}
-
 }  // namespace
 
 TTreeExNode* TfrmMain::GetSelectedNode() { return treeRegTree->GetSelection(); }

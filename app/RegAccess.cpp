@@ -57,3 +57,28 @@ void PlanBranchParts(TRegRoot Root, const String& Path, std::vector<TBranchPart>
     for (auto c = nodes[i].Children.rbegin(); c != nodes[i].Children.rend(); ++c) stack.push_back(*c);
   }
 }
+
+bool SameKeyName(const String& A, const String& B) {
+  return CompareStringOrdinal(A.c_str(), int(A.size()), B.c_str(), int(B.size()), TRUE) == CSTR_EQUAL;
+}
+
+namespace {
+// The system's upper-case table, the one the comparison above and the
+// registry's own name matching use (the user's locale plays no part).
+using TUpcaseChar = WCHAR(NTAPI*)(WCHAR);
+TUpcaseChar UpcaseChar() {
+  static const TUpcaseChar f = reinterpret_cast<TUpcaseChar>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlUpcaseUnicodeChar")));
+  return f;
+}
+}  // namespace
+
+size_t KeyNameHash(const String& Name) {
+  const TUpcaseChar up = UpcaseChar();
+  uint64_t h = 1469598103934665603ull;
+  for (const wchar_t c : Name) {
+    const WCHAR u = up ? up(static_cast<WCHAR>(c)) : static_cast<WCHAR>(c);
+    h = (h ^ static_cast<uint64_t>(u)) * 1099511628211ull;
+  }
+  return static_cast<size_t>(h);
+}

@@ -12,6 +12,15 @@
 
 // True when the key exists (opens it read-only).
 bool RegKeyExists(TRegRoot Root, const String& Path);
+
+// Key names are equal as the registry finds them: character by character,
+// letter case aside, by the system's own case table whatever the user's
+// locale. A linguistic comparison would take "ab" for "a\u00ADb", "ss" for
+// "\u00DF" or "e\u0301" for "\u00E9", siblings all.
+bool SameKeyName(const String& A, const String& B);
+// A hash of a name or path that is the same for every spelling
+// SameKeyName takes for one.
+size_t KeyNameHash(const String& Name);
 // Deletes a key with everything below it (nothing for a missing key).
 // Raises ERegistryException "Unable to delete the key <path>" naming the key
 // that can't be deleted. A root key (empty path) is refused.

@@ -32,6 +32,13 @@ void OnRoot(TRegistry& Reg, TRegRoot Root) {
 // The path from the root key, whatever backslashes the caller gave.
 String FromRoot(const String& Path) { return L"\\" + ApiKeyPath(Path); }
 
+// "string", "binary", ...: the words of the kind in its error text.
+String NewValueKindWords(const TNewValueTexts& Texts) {
+  const String error = Texts.Error;
+  const String lead = L"Unable to successfully create a new ";
+  return error.substr(lead.size(), error.find(L" value.") - lead.size());
+}
+
 }  // namespace
 
 const TNewValueTexts& NewValueTexts(TNewValueKind Kind) { return kNewValueTexts[static_cast<int>(Kind)]; }
@@ -63,7 +70,7 @@ void RenameKey(TRegRoot Root, const String& OldPath, const String& NewPath,
     throw ERegEditRefused(L"Key name already exists: " + GetKeyNameFromPath(OldPath) + L"\n\nRename aborted.");
   if (!reg.KeyExists(FromRoot(OldPath)))
     throw ERegEditFailed(
-        L"Unable to local old key to rename.  The key may have been renamed or deleted by another process or "
+        L"Unable to locate old key to rename.  The key may have been renamed or deleted by another process or "
         L"application.\n\nKey: " +
         OldPath);
   const HKEY root = Root != RegRoot::None ? RootHandle(Root) : HKEY_CURRENT_USER;
@@ -112,7 +119,19 @@ TNewValue NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath) {
   TRegistry reg;
   OnRoot(reg, Root);
   // An existing key only: one deleted meanwhile is not brought back empty.
-  if (!reg.OpenKey(FromRoot(KeyPath), false)) throw ERegEditFailed(String(texts.Error) + KeyPath + L"\nValue name: ");
+  if (!reg.OpenKey(FromRoot(KeyPath), false)) {
+    // Say why: no value name was tried yet.
+    TRegKey key;
+    const String kind = NewValueKindWords(texts);
+    if (!key.OpenReadOnly(Root != RegRoot::None ? RootHandle(Root) : HKEY_CURRENT_USER, ApiKeyPath(KeyPath)) &&
+        key.LastError() == ERROR_FILE_NOT_FOUND)
+      throw ERegEditFailed(L"Unable to successfully create a new " + kind +
+                           L" value.  The key no longer exists: it may have been deleted or renamed by another "
+                           L"process or application.\n\nKey: " +
+                           KeyPath);
+    throw ERegEditFailed(L"Unable to successfully create a new " + kind + L" value.  The key can't be opened.\n\nKey: " +
+                         KeyPath + L"\n" + SysErrorMessage(static_cast<unsigned long>(key.LastError())));
+  }
   TNewValue made;
   made.Name = TCommonLogic::NewValueName(reg, texts.TypeWord);
   switch (Kind) {

@@ -571,6 +571,7 @@ class TImporter {
   }
 
   bool ParseDword(TextView t, size_t i, std::string& data) {
+    while (i < t.size() && IsBlank(t[i])) ++i;  // "dword:  0000001f", as regedit reads it
     uint32_t v = 0;
     int digits = 0;
     while (i < t.size() && HexDigit(t[i]) >= 0) {
@@ -584,13 +585,16 @@ class TImporter {
     return true;
   }
 
-  // A line that carries on a hex list: hex digits, commas, blanks, a
-  // continuation mark or a comment.
-  static bool IsContinuation(TextView t) { return !t.empty() && (HexDigit(t[0]) >= 0 || t[0] == L','); }
+  // A line that carries on a hex list begins with a hex digit.
+  static bool IsContinuation(TextView t) { return !t.empty() && HexDigit(t[0]) >= 0; }
 
   // The hex list from t[i] on, joined with its continuation lines: a list
   // ending in a backslash goes on on the next line; comment and blank lines
-  // in between are passed over.
+  // in between are passed over. A list is continued only after a whole
+  // byte and its comma (or right after the prefix), and only by a line of
+  // hex data: anything else (a key line, another value, a lone backslash, a
+  // byte split over two lines) breaks the value, which is refused whole
+  // together with the line that broke it, as regedit does.
   bool ParseHexData(TextView t, size_t i, std::string& bytes) {
     TextView list = TrimBlanks(WithoutComment(t.substr(i)));
     String joined;
@@ -598,6 +602,7 @@ class TImporter {
       joined.assign(list);
       while (!joined.empty() && joined.back() == L'\\') {
         joined.pop_back();
+        const TextView before = TrimBlanks(joined);
         size_t next = idx_ + 1;
         while (next < lines_.size()) {
           const TextView n = TrimBlanks(lines_[next]);
@@ -607,7 +612,17 @@ class TImporter {
         // A mark with no line after it: the file was cut off inside the
         // value, whose bytes can't all be there.
         if (next >= lines_.size()) return false;
-        if (!IsContinuation(TrimBlanks(lines_[next]))) break;
+        if (!IsContinuation(TrimBlanks(lines_[next])) || (!before.empty() && before.back() != L',')) {
+          idx_ = next;
+          // A key line taken into a broken value opens no key; nor do the
+          // data lines after it go into the key before it, which the file
+          // never named for them.
+          if (ClassifyRegLine(lines_[next], f_) == rlkKEY) {
+            EndSection();
+            keyOpen_ = false;
+          }
+          return false;
+        }
         idx_ = next;
         joined += TrimBlanks(WithoutComment(TrimBlanks(lines_[idx_])));
       }
@@ -663,12 +678,22 @@ class TImporter {
       return false;
     }
     if (!ParseHexData(t, i, bytes)) return false;
-    if (!unicode_ && IsTextType(type)) {
+    if (!IsTextType(type)) {
+      data = std::move(bytes);
+      return true;
+    }
+    if (!unicode_) {
       // ANSI bytes in a "REGEDIT4" file: stored as UTF-16.
       data = AnsiBytesToRegBytes(bytes);
     } else {
+      // UTF-16 text comes in whole characters: an odd count (ANSI bytes
+      // in a Unicode file, a byte lost) is no text the file can mean.
+      if (bytes.size() % 2 != 0) return false;
       data = std::move(bytes);
     }
+    // Text without its final NUL character gets one, as regedit stores it
+    // (a multi-string's list end too: one NUL added, not two).
+    if (!data.empty() && (data[data.size() - 2] != '\0' || data[data.size() - 1] != '\0')) data.append(2, '\0');
     return true;
   }
 

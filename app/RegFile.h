@@ -145,7 +145,11 @@ struct TRegImportOptions {
 // of the six and data lines without an open key are skipped and counted.
 // A comment may follow the data or the key on its line, and comment and
 // blank lines may stand between a hex value's continuation lines, as
-// regedit allows. Exceptions of the sink pass to the caller.
+// regedit allows. A hex value continued by a line that is no hex data (or
+// split inside a byte) is skipped whole with that line, as is text data of
+// an odd byte count in a Unicode file; text data without its final NUL
+// character gets one, as regedit stores it. Exceptions of the sink pass to
+// the caller.
 TRegImportResult ImportRegLines(const std::vector<String>& Lines, IRegFileSink& Sink, bool Unicode,
                                 const TRegImportOptions& Options = TRegImportOptions());
 

@@ -33,7 +33,7 @@ TfrmError::TfrmError(TComponent* AOwner) : TForm(AOwner) {
   txtDescription->SetTabStop(false);
   lblInfo = MakeLabel(this, L"lblInfo", 48, 168, 385, 81,
                       L"NT-based versions of Windows (NT, Windows 2000, Windows XP), implement registry security.  "
-                      L"If you are running one of these operating systems, please ensure you are an administator, "
+                      L"If you are running one of these operating systems, please ensure you are an administrator, "
                       L"or have the necessary user permissions.\r\n\r\nIf you require further assistance, please "
                       L"contact the author.  Contact information is available in the online Zembrio manual.");
   lblInfo->SetWordWrap(true);

@@ -1063,6 +1063,20 @@ void THexEditorCore::WMChar(uint8_t c) {
   const int32_t ds = GetDataSize();
   const bool ins = GetInsertMode();
   if (P >= ds && !ins) return;
+  // Shift held for a typed character (an upper-case hex digit or letter)
+  // selects nothing: the caret's step past the typed byte or digit must not
+  // select it, or the next digit would replace it. A selection already made
+  // is still replaced by what is typed. Shift still held afterwards selects
+  // with the next caret key, as it did before the character.
+  const bool selectingBefore = selecting_;
+  selecting_ = false;
+  struct SelectingAfter {
+    THexEditorCore& ed;
+    bool wanted;
+    ~SelectingAfter() {
+      if (wanted && ed.IsKeyDown(hexkeys::Shift)) ed.selecting_ = true;
+    }
+  } selectingAfter{*this, selectingBefore};
   uint8_t old = (P < ds) ? GetMemory(P) : 0;
   if (inChar) {
     bool alt = altReleased_;

@@ -592,6 +592,78 @@ TEST_F(IORegistryT, MissingFileIsAFailure) {
   }
 }
 
+// A file must begin with a header; lines a caller gives through
+// RegistryData need none.
+TEST_F(IORegistryT, OnlyAFileNeedsAHeader) {
+  const String key = L"[HKEY_CURRENT_USER\\" + Path(L"noheader") + L"]";
+  WriteFileBytes(File(L"n.reg"), WideToAnsi(key + L"\r\n\"v\"=\"1\"\r\n"));
+  EXPECT_THROW(io.ImportRegistry(File(L"n.reg")), ENotRegistryFile);
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"noheader")));
+  io.ImportSource = eiProperty;
+  io.RegistryData.Add(key);
+  io.RegistryData.Add(L"\"v\"=hex(2):41,00");
+  EXPECT_EQ(io.ImportRegistry().SkippedLines, 0);
+  DWORD t;
+  std::string d;
+  ASSERT_TRUE(Get(L"noheader", L"v", t, d));
+  EXPECT_EQ(t, DWORD(REG_EXPAND_SZ));
+  EXPECT_EQ(d, StringToRegBytes(L"A"));  // ANSI text without a header
+}
+
+// The registry holds what regedit stores for the same file: text data
+// given without its final NUL gets one, a broken hex value is left out
+// whole, and both its lines count as skipped.
+TEST_F(IORegistryT, ImportStoresTheBytesRegeditStores) {
+  const String k = L"[HKEY_CURRENT_USER\\" + Path(L"rg") + L"]\r\n";
+  const String text = L"Windows Registry Editor Version 5.00\r\n" + k +
+                      L"\"e\"=hex(2):41,00,42,00\r\n\"m\"=hex(7):41,00,00,00,42,00\r\n\"s\"=hex(1):41,00\r\n"
+                      L"\"x\"=hex(2):41,00,42,00,00,00\r\n\"cut\"=hex:01,02,\\\r\n\"next\"=dword:1\r\n";
+  WriteFileBytes(File(L"rg.reg"), "\xFF\xFE" + [&] {
+    std::string b;
+    for (char16_t c : ToUtf16(text)) b += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    return b;
+  }());
+  const TRegImportResult res = io.ImportRegistry(File(L"rg.reg"));
+  EXPECT_EQ(res.SkippedLines, 2);
+  EXPECT_EQ(res.FirstSkippedLine, 7);
+  DWORD t;
+  std::string d;
+  ASSERT_TRUE(Get(L"rg", L"e", t, d));
+  EXPECT_EQ(d, StringToRegBytes(L"AB"));
+  ASSERT_TRUE(Get(L"rg", L"m", t, d));
+  EXPECT_EQ(t, DWORD(REG_MULTI_SZ));
+  EXPECT_EQ(d, StringToRegBytes(L"A") + StringToRegBytes(L"B"));
+  ASSERT_TRUE(Get(L"rg", L"s", t, d));
+  EXPECT_EQ(d, StringToRegBytes(L"A"));
+  ASSERT_TRUE(Get(L"rg", L"x", t, d));
+  EXPECT_EQ(d, StringToRegBytes(L"AB"));
+  EXPECT_FALSE(Has(L"rg", L"cut"));
+  EXPECT_FALSE(Has(L"rg", L"next"));
+}
+
+// The writer thread of a key is chosen by a hash that agrees with the
+// registry's own name comparison for every character, so no two spellings
+// of one key are written out of file order, whatever the user's locale.
+TEST(KeyNames, HashAgreesWithTheRegistrysComparison) {
+  int folded = 0;
+  for (unsigned c = 1; c <= 0xFFFF; ++c) {
+    const String a(1, static_cast<wchar_t>(c));
+    String others[4] = {a, a, a, a};
+    CharUpperBuffW(others[0].data(), 1);
+    CharLowerBuffW(others[1].data(), 1);
+    others[2][0] = static_cast<wchar_t>(towupper(static_cast<wint_t>(c)));
+    others[3][0] = static_cast<wchar_t>(towlower(static_cast<wint_t>(c)));
+    for (const String& b : others) {
+      if (b == a || !SameKeyName(L"K" + a, L"K" + b)) continue;
+      ++folded;
+      ASSERT_EQ(KeyNameHash(L"K" + a), KeyNameHash(L"K" + b)) << std::hex << c << " " << unsigned(b[0]);
+    }
+  }
+  EXPECT_GT(folded, 1000);  // the letters of many scripts, not ASCII alone
+  EXPECT_EQ(KeyNameHash(L"Software\\Zembrio"), KeyNameHash(L"SOFTWARE\\zembrio"));
+  EXPECT_NE(KeyNameHash(L"a"), KeyNameHash(L"b"));
+}
+
 // The threads of a part runner take each part once, in order, never more
 // than their lead beyond the last part waited for; a stop leaves the rest.
 TEST(PartRunner, EachPartOnceWithinItsLeadAndNothingAfterAStop) {

@@ -79,7 +79,7 @@ TEST_F(RegEditsT, RenameMovesTheWholeKeyOrRefuses) {
   EXPECT_TRUE(Has(L"B", L"v"));
 
   EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::RenameKey(HKCU, Node(L"Gone"), Node(L"C")); }),
-            L"Unable to local old key to rename.  The key may have been renamed or deleted by another process or "
+            L"Unable to locate old key to rename.  The key may have been renamed or deleted by another process or "
             L"application.\n\nKey: " +
                 Node(L"Gone"));
   EXPECT_FALSE(KeyThere(L"C"));
@@ -141,8 +141,12 @@ TEST_F(RegEditsT, NewValuesOfTheFourKinds) {
 
   // A key deleted meanwhile is reported and not brought back.
   EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::NewValue(TNewValueKind::Binary, HKCU, Node(L"Gone")); }),
-            L"Unable to successfully create a new binary value.  The value name may be invalid.\n\nKey: " +
-                Node(L"Gone") + L"\nValue name: ");
+            L"Unable to successfully create a new binary value.  The key no longer exists: it may have been deleted "
+            L"or renamed by another process or application.\n\nKey: " +
+                Node(L"Gone"));
+  EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::NewValue(TNewValueKind::ExpandString, HKCU, Node(L"Gone")); })
+                .substr(0, 56),
+            L"Unable to successfully create a new expandable string va");
   EXPECT_FALSE(KeyThere(L"Gone"));
 }
 

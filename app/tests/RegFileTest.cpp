@@ -176,7 +176,6 @@ TEST(RegFileRoundTrip, EveryValueComesBackIdentical) {
     };
     if (unicodeName) {
       vals.push_back({L"\u4e2d\u6587", RegType::Sz, StringToRegBytes(L"\u65e5\u672c")});
-      vals.push_back({L"odd", RegType::Sz, std::string("abc", 3)});  // half a character: raw bytes
     }
     TRegFileWriter w;
     w.AddKey(L"HKEY_CURRENT_USER", L"Software\\Zembrio ]Test");
@@ -201,6 +200,18 @@ TEST(RegFileRoundTrip, EveryValueComesBackIdentical) {
     }
     EXPECT_EQ(r.ops.back().root, RegRoot::LocalMachine);
   }
+  // Half a character of text is written (as hex(1) bytes in the Unicode
+  // form) but, as with regedit, not read back: no text can end that way.
+  TRegFileWriter w;
+  w.AddKey(L"HKEY_CURRENT_USER", L"T");
+  w.AddValue(L"odd", RegType::Sz, std::string("abc", 3));
+  bool unicode = false;
+  const auto lines = DecodeTextLines(w.Render(), &unicode);
+  EXPECT_TRUE(unicode);
+  EXPECT_EQ(lines.back(), L"\"odd\"=hex(1):61,62,63");
+  Recorder r;
+  EXPECT_EQ(Import(lines, r, unicode).SkippedLines, 1);
+  EXPECT_EQ(r.ops.size(), 1u);
 }
 
 // Key names may hold brackets, semicolons and blanks at either end: a
@@ -350,16 +361,109 @@ TEST(RegFileImport, CommentsAfterDataAndBetweenContinuationLines) {
                            L"\"d\"=dword:00000002\t; two", L"\"h\"=hex:01,02,\\", L"; in between", L"",
                            L"  03,04 ; end", L"\"cut\"=hex:05,\\", L"\"next\"=\"v\"", L"\"gone\"=- ; bye"},
                           r);
-  EXPECT_EQ(res.SkippedLines, 0);
-  ASSERT_EQ(r.ops.size(), 7u);
+  // A continuation mark before a line that carries no hex data breaks the
+  // value: neither it nor that line is written.
+  EXPECT_EQ(res.SkippedLines, 2);
+  EXPECT_EQ(res.FirstSkippedLine, 9);
+  ASSERT_EQ(r.ops.size(), 5u);
   EXPECT_EQ(r.ops[0].name, L"A");
   EXPECT_EQ(r.ops[1].data, StringToRegBytes(L"1"));
   EXPECT_EQ(r.ops[2].data, Dw(2));
   EXPECT_EQ(r.ops[3].data, std::string("\x01\x02\x03\x04", 4));
-  // A continuation mark before a line that carries no hex data ends the list.
-  EXPECT_EQ(r.ops[4].data, std::string("\x05", 1));
-  EXPECT_EQ(r.ops[5].name, L"next");
-  EXPECT_EQ(r.ops[6].what, L"rm");
+  EXPECT_EQ(r.ops[4].what, L"rm");
+}
+
+// The bytes regedit stores for text data given without its final NUL
+// character: one NUL character added (for a multi-string too, not two),
+// from UTF-16 bytes of a version 5 file and from the ANSI bytes of a
+// "REGEDIT4" file, also when a line without its continuation mark ends the
+// data early. Data that has its NUL, empty data and other types are stored
+// exactly as given.
+TEST(RegFileImport, TextDataWithoutItsFinalNulIsStoredAsRegeditStoresIt) {
+  const std::string nul2(2, '\0');
+  Recorder v5;
+  auto res = Import({L"Windows Registry Editor Version 5.00", L"[HKEY_CURRENT_USER\\P]",
+                     L"\"a\"=hex(2):41,00,42,00", L"\"b\"=hex(7):41,00,00,00", L"\"c\"=hex(1):41,00",
+                     L"\"d\"=hex(7):41,00", L"\"e\"=hex(2):", L"\"f\"=hex(7):41,00,00,00,00,00",
+                     L"\"g\"=hex:41", L"\"h\"=hex(b):01,02", L"\"i\"=hex(0):41"},
+                    v5, true);
+  EXPECT_EQ(res.SkippedLines, 0);
+  ASSERT_EQ(v5.ops.size(), 10u);
+  const std::vector<std::string> stored5 = {std::string("A\0B\0", 4) + nul2, std::string("A\0", 2) + nul2,
+                                            std::string("A\0", 2) + nul2,     std::string("A\0", 2) + nul2,
+                                            std::string(),                    std::string("A\0", 2) + nul2 + nul2,
+                                            "A",                              std::string("\x01\x02", 2),
+                                            "A"};
+  for (size_t i = 0; i < stored5.size(); ++i) EXPECT_EQ(v5.ops[i + 1].data, stored5[i]) << i;
+
+  Recorder v4;
+  res = Import({L"REGEDIT4", L"[HKEY_CURRENT_USER\\P]", L"\"a\"=hex(2):41,42", L"\"b\"=hex(7):41,00,42",
+                L"\"c\"=hex(1):41", L"\"d\"=hex(7):41,00,42,00", L"\"e\"=hex(7):41,00,00", L"\"f\"=hex(7):",
+                L"\"g\"=hex(2):41,42,", L"  43,00"},
+               v4);
+  EXPECT_EQ(res.SkippedLines, 1);  // the line after the early end is no value
+  EXPECT_EQ(res.FirstSkippedLine, 10);
+  ASSERT_EQ(v4.ops.size(), 8u);
+  const std::vector<std::string> stored4 = {StringToRegBytes(L"AB"),
+                                            StringToRegBytes(L"A") + StringToRegBytes(L"B"),
+                                            StringToRegBytes(L"A"),
+                                            StringToRegBytes(L"A") + StringToRegBytes(L"B"),
+                                            StringToRegBytes(L"A") + nul2,
+                                            std::string(),
+                                            StringToRegBytes(L"AB")};
+  for (size_t i = 0; i < stored4.size(); ++i) EXPECT_EQ(v4.ops[i + 1].data, stored4[i]) << i;
+}
+
+// A hex value broken between its lines is refused whole, as regedit does:
+// nothing of it is written, and the line that broke it (a key line, another
+// value, a default value, a lone backslash, the rest of a split byte) is
+// taken with it. Data lines after a key line taken that way go nowhere
+// rather than into the key before it. Text of an odd byte count in a
+// version 5 file (ANSI bytes there) is refused too.
+TEST(RegFileImport, BrokenContinuationsRefuseTheValueAndTheLineThatBrokeIt) {
+  Recorder r;
+  const auto res = Import({L"REGEDIT4",                                  // 1
+                           L"[HKEY_CURRENT_USER\\P]",                   // 2
+                           L"\"a\"=hex(2):4c,69,6e,65,20,\\",           // 3
+                           L"[HKEY_CURRENT_USER\\P\\Sub]",              // 4: taken by "a"
+                           L"\"z\"=\"1\"",                               // 5: no key open
+                           L"[HKEY_CURRENT_USER\\P]",                   // 6
+                           L"\"b\"=hex:01,02,03,\\", L"\"c\"=\"after\"",   // 7, 8
+                           L"\"d\"=hex:01,02,\\", L"@=\"def\"",            // 9, 10
+                           L"\"e\"=hex:01,\\", L"; c", L"\"x\"=\"y\"",      // 11-13
+                           L"\"f\"=hex:01,\\", L"\\", L"  02",             // 14-16
+                           L"\"g\"=hex:01,0\\", L"  2,03",                 // 17, 18: a byte split
+                           L"\"k\"=hex:01,02\\", L"  03",                  // 19, 20: no comma
+                           L"\"ok\"=hex:01,\\", L"", L"  02",               // 21-23
+                           L"\"m\"=hex:\\", L"  01,02"},                    // 24, 25
+                          r);
+  EXPECT_EQ(res.SkippedLines, 17);
+  EXPECT_EQ(res.FirstSkippedLine, 3);
+  std::vector<String> written;
+  for (const Op& op : r.ops) written.push_back(op.name + (op.what == L"set" ? L"=" + IntToStr(int(op.data.size())) : L""));
+  EXPECT_EQ(written, (std::vector<String>{L"P", L"P", L"ok=2", L"m=2"}));
+
+  Recorder odd;
+  const auto oddRes = Import({L"Windows Registry Editor Version 5.00", L"[HKEY_CURRENT_USER\\P]",
+                              L"\"o\"=hex(2):41,00,42", L"\"p\"=hex(7):41,00,42,00,00", L"\"q\"=hex:41,00,42"},
+                             odd, true);
+  EXPECT_EQ(oddRes.SkippedLines, 2);
+  ASSERT_EQ(odd.ops.size(), 2u);
+  EXPECT_EQ(odd.ops[1].name, L"q");  // binary data has no characters
+}
+
+// Blanks and tabs around "=" and after "dword:" are read as regedit reads them.
+TEST(RegFileImport, BlanksAroundTheDelimiterAndAfterDword) {
+  Recorder r;
+  const auto res = Import({L"REGEDIT4", L"[HKEY_CURRENT_USER\\P]", L"\"i\"=dword:  00000008",
+                           L"\"j\"\t=\tdword:\t00000009", L"\"k\" = \"x\"", L"\"l\"=dword: 0000000a \t"},
+                          r);
+  EXPECT_EQ(res.SkippedLines, 0);
+  ASSERT_EQ(r.ops.size(), 5u);
+  EXPECT_EQ(r.ops[1].data, Dw(8));
+  EXPECT_EQ(r.ops[2].data, Dw(9));
+  EXPECT_EQ(r.ops[3].data, StringToRegBytes(L"x"));
+  EXPECT_EQ(r.ops[4].data, Dw(10));
 }
 
 TEST(RegFileImport, HeaderAndLineKinds) {

@@ -1,6 +1,8 @@
 // The binary value editor on a real window: the bytes in and out, the
 // caret and overwrite mode, and its stored position and size.
 #include "app/EditValueBin.h"
+#include <algorithm>
+
 #include "app/tests/dialogs_support.h"
 #include "testsupport/Input.h"
 
@@ -87,6 +89,70 @@ TEST_F(EditBinTest, BackspaceDeletesTheSelectionOnly) {
     form->btnOk->Click();
   });
   EXPECT_EQ(std::string("\x00\x01\x02\x03\x07\x08\x09", 7), dm->EditBinary);
+}
+
+// Shift held for a typed character selects nothing: upper-case hex digits
+// typed with Shift (for the letters or throughout) all land, in insert and
+// overwrite mode, in the hex and the character field; the caret's step past
+// a typed digit never selects the byte for the next digit to replace.
+TEST_F(EditBinTest, TypingWithShiftHeldKeepsEveryCharacter) {
+  // Real keys: Shift goes down before each letter and up after it, or
+  // stays down for the whole text.
+  auto type = [](const std::wstring& Text, bool ShiftThroughout) {
+    testsupport::InputScript in;
+    if (ShiftThroughout) in.Key(VK_SHIFT, true);
+    for (wchar_t c : Text) {
+      const bool letter = c >= L'A' && c <= L'Z';
+      if (letter && !ShiftThroughout) in.Key(VK_SHIFT, true);
+      in.Press(static_cast<WORD>(c));
+      if (letter && !ShiftThroughout) in.Key(VK_SHIFT, false);
+    }
+    if (ShiftThroughout) in.Key(VK_SHIFT, false);
+    return in.Send();
+  };
+  struct Case {
+    std::string Before;
+    std::vector<WORD> KeysFirst;  // before typing (Insert; Tab: to the character field)
+    std::wstring Text;
+    bool ShiftThroughout;
+    std::string After;
+  } cases[] = {
+      {"", {}, L"DEADBEEF", false, "\xDE\xAD\xBE\xEF"},  // empty: opens in insert mode
+      {"", {}, L"DEADBEEF", true, "\xDE\xAD\xBE\xEF"},
+      {"\x01\x02\x03", {VK_INSERT}, L"ABCD", true, "\xAB\xCD\x01\x02\x03"},
+      {"\x01\x02\x03", {}, L"ABCD", true, "\xAB\xCD\x03"},
+      {"\x01\x02\x03", {VK_INSERT, VK_TAB}, L"XYZ", true, "XYZ\x01\x02\x03"},
+      {"\x01\x02\x03", {VK_TAB}, L"XY", true, "XY\x03"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(WideToAnsi(c.Text) + (c.Before.empty() ? " empty" : " on 3 bytes"));
+    dm->EditBinary = c.Before;
+    RunModal(form, [&] {
+      ASSERT_TRUE(HexEditorHasTheKeyboard());
+      // The caret keeps its field from the last show: Tab goes to the
+      // character field, or to the hex field when it is not asked for.
+      const bool toChars = std::count(c.KeysFirst.begin(), c.KeysFirst.end(), WORD(VK_TAB)) > 0;
+      testsupport::InputScript keys;
+      for (WORD k : c.KeysFirst)
+        if (k != VK_TAB) keys.Press(k);
+      if (form->heValue->GetInCharField() != toChars) keys.Press(VK_TAB);
+      ASSERT_TRUE(keys.Send());
+      ASSERT_EQ(toChars, form->heValue->GetInCharField());
+      ASSERT_TRUE(type(c.Text, c.ShiftThroughout));
+      EXPECT_EQ(0, form->heValue->GetSelCount());
+      form->btnOk->Click();
+    });
+    EXPECT_EQ(c.After, dm->EditBinary);
+  }
+  // Shift+Right still selects after a character typed with Shift held.
+  dm->EditBinary = std::string("\x01\x02\x03", 3);
+  RunModal(form, [&] {
+    ASSERT_TRUE(HexEditorHasTheKeyboard());
+    ASSERT_TRUE(testsupport::InputScript().Key(VK_SHIFT, true).Press('A').Press(VK_RIGHT).Press(VK_RIGHT)
+                    .Key(VK_SHIFT, false).Send());
+    EXPECT_GT(form->heValue->GetSelCount(), 0);
+    form->btnCancel->Click();
+  });
 }
 
 // Bookmarks set in one value (Ctrl+Shift+digit) belong to its bytes: the

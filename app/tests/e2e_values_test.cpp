@@ -1,6 +1,7 @@
 // The values list and the value editors driven from the keyboard on the
 // real main window, with the registry changed by another program meanwhile.
 #include "app/EditValue.h"
+#include "app/EditValueBin.h"
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
 
@@ -61,4 +62,43 @@ TEST_F(ValuesE2E, AValueChangedElsewhereOpensAsTheRegistryNowHoldsIt) {
   EXPECT_EQ(type, DWORD(REG_MULTI_SZ));
   EXPECT_EQ(raw, multi);
   EXPECT_EQ(ValueText(ValueItem(L"Text")), L"");
+}
+
+// Another program deletes the key while its values are listed; a value
+// edited there and accepted can't be written. The error is shown, and the
+// list keeps the data the value had, never the text that was not saved.
+TEST_F(ValuesE2E, AFailedWriteLeavesTheListShowingTheDataItHad) {
+  Write(Data + L"\\Doomed", L"Text", REG_SZ, Sz(L"one"));
+  Write(Data + L"\\Doomed", L"Blob", REG_BINARY, std::string("\x01\x02", 2));
+  Start();
+  ASSERT_NE(Open(L"Doomed"), nullptr);
+  SetForegroundWindow(Window->GetHandle());
+  Window->SetActiveControl(Window->lvKeyValues);
+  const HWND list = Window->lvKeyValues->GetHandle();
+  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == Window->GetHandle() && GetFocus() == list; }, 10000));
+  ASSERT_EQ(ValueText(ValueItem(L"Text")), L"one");
+  DeleteTree(Data + L"\\Doomed");
+
+  TfrmEditValue* ed = F.EditValue;
+  ASSERT_TRUE(EnterOn(L"Text", {[&] {
+                        ASSERT_TRUE(ed->GetVisible());
+                        ASSERT_TRUE(PumpUntil([&] { return GetFocus() == ed->edtValueStr->GetHandle(); }, 10000));
+                        testsupport::InputScript().Press(VK_END).Press(VK_HOME, {VK_SHIFT}).Send();
+                        testsupport::TypeText(L"two");
+                        testsupport::PressKey(VK_RETURN);  // OK
+                      }}));
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_FALSE(KeyExists(Data + L"\\Doomed"));
+  EXPECT_EQ(ValueText(ValueItem(L"Text")), L"one");
+
+  Errors.clear();
+  ASSERT_TRUE(EnterOn(L"Blob", {[&] {
+                        ASSERT_TRUE(F.EditValueBin->GetVisible());
+                        const HWND he = F.EditValueBin->heValue->GetHandle();
+                        ASSERT_TRUE(PumpUntil([&] { return GetFocus() == he; }, 10000));
+                        testsupport::TypeText(L"ff");
+                        testsupport::PressKey(VK_RETURN);  // OK
+                      }}));
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(ValueText(ValueItem(L"Blob")), L"01 02 ");
 }
