@@ -501,6 +501,7 @@ void TBarCustomDockableWindow::UpdateTopmostFlag() {
 }
 
 void TBarCustomDockableWindow::ShowNCContextMenu() {
+  if (BarIsDesigning(this)) return;  // the designer has its own menu
   for (TControl* c = this; c; c = c->GetParent()) {
     TPopupMenu* pm = c->GetPopupMenu();
     if (pm && pm->GetAutoPopup()) {
@@ -658,7 +659,7 @@ void TBarCustomDockableWindow::SetBounds(int l, int t, int w, int h) {
 
 void TBarCustomDockableWindow::CreateParams(TCreateParams& Params) {
   TCustomControl::CreateParams(Params);
-  Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
+  if (!BarIsDesigning(this)) Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
 }
 
 void TBarCustomDockableWindow::Close() {
@@ -1196,6 +1197,9 @@ void TBarDock::ArrangeToolbars() {
       break;
     }
     int avail = std::max(0, (vertical ? GetHeight() - NonClientHeight() : GetWidth() - NonClientWidth()));
+    dockList_.erase(std::remove_if(dockList_.begin(), dockList_.end(),
+                                   [](TBarCustomDockableWindow* w) { return w->IsDestroying(); }),
+                    dockList_.end());
     if (limitToOneRow_)
       for (TBarCustomDockableWindow* w : dockList_) w->dockRow_ = 0;
     // Sorted copy of the dock list.
@@ -1499,7 +1503,7 @@ void TBarDock::Paint() {
 
 void TBarDock::CreateParams(TCreateParams& Params) {
   TCustomControl::CreateParams(Params);
-  Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
+  if (!BarIsDesigning(this)) Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
 }
 
 void TBarDock::PaintNCArea(HDC DC) {
@@ -1514,6 +1518,19 @@ void TBarDock::PaintNCArea(HDC DC) {
     SelectObject(DC, o);
     DeleteObject(p);
   };
+  // The frame is the bound lines; without windows to bound (outside the
+  // designer) it is plain.
+  const int saved = SaveDC(DC);
+  const RECT client{boundLines_.Contains(blLeft) ? 1 : 0, boundLines_.Contains(blTop) ? 1 : 0,
+                    r.right - (boundLines_.Contains(blRight) ? 1 : 0),
+                    r.bottom - (boundLines_.Contains(blBottom) ? 1 : 0)};
+  if (client.right > client.left && client.bottom > client.top)
+    ExcludeClipRect(DC, client.left, client.top, client.right, client.bottom);
+  HBRUSH face = CreateSolidBrush(ColorToRef(GetColor()));
+  FillRect(DC, &r, face);
+  DeleteObject(face);
+  RestoreDC(DC, saved);
+  if (!BarIsDesigning(this) && !HasVisibleToolbars()) return;
   if (boundLines_.Contains(blTop)) line(0, 0, r.right, 0, clBtnShadow);
   if (boundLines_.Contains(blLeft)) line(0, 0, 0, r.bottom, clBtnShadow);
   if (boundLines_.Contains(blBottom)) line(0, r.bottom - 1, r.right, r.bottom - 1, clBtnHighlight);

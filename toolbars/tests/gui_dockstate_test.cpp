@@ -70,7 +70,7 @@ struct Printed {
   HDC DC;
   HBITMAP Bmp;
   HGDIOBJ Old;
-  explicit Printed(TWinControl* C) {
+  explicit Printed(TWinControl* C, LPARAM Flags = PRF_NONCLIENT | PRF_CLIENT) {
     RECT wr;
     GetWindowRect(C->GetHandle(), &wr);
     HDC screen = GetDC(nullptr);
@@ -79,7 +79,7 @@ struct Printed {
     ReleaseDC(nullptr, screen);
     Old = SelectObject(DC, Bmp);
     PatBlt(DC, 0, 0, wr.right - wr.left, wr.bottom - wr.top, WHITENESS);
-    SendMessageW(C->GetHandle(), WM_PRINT, reinterpret_cast<WPARAM>(DC), PRF_NONCLIENT | PRF_CLIENT);
+    SendMessageW(C->GetHandle(), WM_PRINT, reinterpret_cast<WPARAM>(DC), Flags);
   }
   ~Printed() {
     SelectObject(DC, Old);
@@ -435,6 +435,44 @@ TEST(BarFloatingSettings, ChangedWhileFloatingTheFloatingFormFollows) {
   t->FloatingMode = fmOnTopOfParentForm;
   EXPECT_FALSE(GetWindowLongW(fh, GWL_EXSTYLE) & WS_EX_TOPMOST);
   EXPECT_EQ(reinterpret_cast<HWND>(GetWindowLongPtrW(fh, GWLP_HWNDPARENT)), b.Form->GetHandle());
+  // The application inactive: told to hide then, the form hides at once,
+  // and shows again when told to stay.
+  SendMessageW(b.Form->GetHandle(), WM_ACTIVATEAPP, FALSE, 0);
+  EXPECT_TRUE(IsWindowVisible(fh));
+  t->HideWhenInactive = true;
+  EXPECT_FALSE(IsWindowVisible(fh));
+  t->HideWhenInactive = false;
+  EXPECT_TRUE(IsWindowVisible(fh));
+  SendMessageW(b.Form->GetHandle(), WM_ACTIVATEAPP, TRUE, 0);
+  EXPECT_TRUE(IsWindowVisible(fh));
+}
+
+TEST(BarDockRows, BoundLinesShowRoundWindowsOrInTheDesigner) {
+  Bars b;
+  b.Dock->SetBoundLines(TBarDockBoundLines{blTop, blBottom});
+  b.Dock->SetColor(clRed);
+  auto* t = b.Add(L"tbrBound", 0, 0, 1);
+  b.Show();
+  const COLORREF shadow = ColorToRef(clBtnShadow), light = ColorToRef(clBtnHighlight);
+  auto edges = [&] {
+    Printed p(b.Dock);
+    RECT wr;
+    GetWindowRect(b.Dock->GetHandle(), &wr);
+    return std::make_pair(p.At(5, 0), p.At(5, wr.bottom - wr.top - 1));
+  };
+  EXPECT_EQ(edges(), std::make_pair(shadow, light));
+  EXPECT_EQ(b.Dock->GetHeight(), t->GetHeight() + 2);
+  // No window on it: the pixel a fixed dock keeps is plain, no line.
+  b.Dock->SetFixAlign(true);
+  t->SetVisible(false);
+  ASSERT_EQ(b.Dock->GetHeight(), 1);
+  EXPECT_EQ(Printed(b.Dock, PRF_NONCLIENT).At(5, 0), ColorToRef(clRed));
+  // The designer's empty dock shows its lines.
+  BarSetDesigning(b.Form.get(), true);
+  b.Dock->ArrangeToolbars();
+  ASSERT_EQ(b.Dock->GetHeight(), 9);
+  EXPECT_EQ(edges(), std::make_pair(shadow, light));
+  BarSetDesigning(b.Form.get(), false);
 }
 
 }  // namespace
