@@ -18,44 +18,21 @@
 #include "toolbars/BarToolWindow.h"
 #include "toolbars/BarToolbar.h"
 #include "toolbars/BarUtilsWin.h"
+#include "toolbars/tests/BarTestHost.h"
 
 using namespace testsupport;
 
 namespace {
 
-struct Bars {
-  std::unique_ptr<TForm> Form;
-  TBarDock* Dock = nullptr;
-  explicit Bars(int W = 600, int H = 300) {
-    Form.reset(new TForm(Application));
-    Form->SetBounds(40, 40, W, H);
-    Dock = new TBarDock(Form.get());
-    Dock->SetName(L"tbdTop");
-    Dock->SetParent(Form.get());
-  }
-  TBarToolbar* Add(const String& Name, int Row, int Pos, int Items, TWinControl* Parent = nullptr) {
-    auto* t = new TBarToolbar(Form.get());
-    t->SetName(Name);
-    t->HideWhenInactive = false;
-    t->SetDockRow(Row);
-    t->SetDockPos(Pos);
-    for (int i = 0; i < Items; ++i) AddItem(t, L"Item" + IntToStr(i));
-    t->SetParent(Parent ? Parent : Dock);
-    return t;
-  }
-  static TBarItem* AddItem(TBarToolbar* T, const String& Caption, int* Clicks = nullptr) {
-    auto* it = new TBarItem(T->GetOwner());
-    it->SetCaption(Caption);
-    if (Clicks) it->OnClick = [Clicks](TObject*) { ++*Clicks; };
-    T->Items()->Add(it);
-    return it;
-  }
-  void Show() {
-    Form->Show();
-    SetForegroundWindow(Form->GetHandle());
-    Pump(50);
-  }
-};
+using bartest::FloatHost;
+
+TBarItem* AddItem(TBarToolbar* T, const String& Caption, int* Clicks = nullptr) {
+  auto* it = new TBarItem(T->GetOwner());
+  it->SetCaption(Caption);
+  if (Clicks) it->OnClick = [Clicks](TObject*) { ++*Clicks; };
+  T->Items()->Add(it);
+  return it;
+}
 
 int Right(TControl* C) { return C->GetLeft() + C->GetWidth(); }
 
@@ -106,9 +83,9 @@ RECT PrintedClient(TWinControl* C) {
 }
 
 TEST(BarDockRows, StretchWindowsFillWhatTheirRowLeaves) {
-  Bars b;
-  auto* a = b.Add(L"tbrA", 0, 0, 1);
-  auto* s = b.Add(L"tbrStretch", 0, 150, 1);
+  FloatHost b(600, 300);
+  auto* a = b.AddToolbar(L"tbrA", 0, 0, 1);
+  auto* s = b.AddToolbar(L"tbrStretch", 0, 150, 1);
   s->SetStretch(true);
   b.Show();
   const int end = b.Dock->GetClientWidth();
@@ -119,7 +96,7 @@ TEST(BarDockRows, StretchWindowsFillWhatTheirRowLeaves) {
   EXPECT_EQ(Right(s), end);
   EXPECT_EQ(s->EffectiveDockRow, a->EffectiveDockRow);
   // A window after it keeps its place; the stretched one fills up to it.
-  auto* c = b.Add(L"tbrC", 0, 420, 1);
+  auto* c = b.AddToolbar(L"tbrC", 0, 420, 1);
   ASSERT_LE(420 + c->GetWidth(), end);
   EXPECT_EQ(c->GetLeft(), 420);
   EXPECT_EQ(s->GetLeft(), Right(a));
@@ -138,9 +115,9 @@ TEST(BarDockRows, StretchWindowsFillWhatTheirRowLeaves) {
 }
 
 TEST(BarDockRows, AShrunkToolbarIsLaidOutAgainWhenItsRowChanges) {
-  Bars b(420);
-  auto* a = b.Add(L"tbrA", 0, 0, 6);
-  auto* c = b.Add(L"tbrC", 0, 300, 6);
+  FloatHost b(420, 300);
+  auto* a = b.AddToolbar(L"tbrA", 0, 0, 6);
+  auto* c = b.AddToolbar(L"tbrC", 0, 300, 6);
   b.Show();
   // The second is cut short by the dock's end: its chevron holds the rest.
   ASSERT_EQ(c->EffectiveDockRow, 0);
@@ -155,7 +132,7 @@ TEST(BarDockRows, AShrunkToolbarIsLaidOutAgainWhenItsRowChanges) {
   EXPECT_EQ(OffEdgeCount(c), 0);
   // They grow again: the row is shared out again, not kept as it was.
   for (int i = 1; i < a->Items()->Count(); ++i) a->Items()->GetItem(i)->SetVisible(true);
-  for (int i = 0; i < 3; ++i) Bars::AddItem(c, L"More" + IntToStr(i));
+  for (int i = 0; i < 3; ++i) AddItem(c, L"More" + IntToStr(i));
   Pump(30);
   EXPECT_EQ(c->EffectiveDockRow, 0);
   EXPECT_EQ(Right(c), b.Dock->GetClientWidth());
@@ -171,8 +148,8 @@ TEST(BarDockRows, AShrunkToolbarIsLaidOutAgainWhenItsRowChanges) {
 }
 
 TEST(BarDockedWindow, MovedOverABackgroundItShowsItsNewTilesAtOnce) {
-  Bars b;
-  auto* a = b.Add(L"tbrA", 0, 0, 2);
+  FloatHost b(600, 300);
+  auto* a = b.AddToolbar(L"tbrA", 0, 0, 2);
   auto pic = std::make_unique<TBitmap>();
   pic->SetSize(5, 3);
   for (int y = 0; y < 3; ++y)
@@ -204,8 +181,8 @@ TEST(BarDockedWindow, StoresItsSizeOnlyOnTheFormAndItsLastDockOnlyOffTheDock) {
     const char* p = static_cast<const char*>(m.Memory());
     return std::string(p, p + m.GetSize());
   };
-  Bars b;
-  auto* t = b.Add(L"tbrDocked", 0, 0, 2);
+  FloatHost b(600, 300);
+  auto* t = b.AddToolbar(L"tbrDocked", 0, 0, 2);
   t->SetAutoResize(false);
   b.Show();
   std::string s = stream(b.Form.get());
@@ -222,8 +199,8 @@ TEST(BarDockedWindow, StoresItsSizeOnlyOnTheFormAndItsLastDockOnlyOffTheDock) {
   EXPECT_NE(s.find("Width"), std::string::npos);
   EXPECT_NE(s.find("Height"), std::string::npos);
   EXPECT_NE(s.find("LastDock"), std::string::npos);
-  Bars again;
-  auto* read = again.Add(L"tbrDocked", 0, 0, 0, again.Form.get());
+  FloatHost again(600, 300);
+  auto* read = again.AddToolbar(L"tbrDocked", 0, 0, 0, again.Form.get());
   read->SetAutoResize(false);
   read->SetLastDock(nullptr);
   m.SetPosition(0);
@@ -234,8 +211,8 @@ TEST(BarDockedWindow, StoresItsSizeOnlyOnTheFormAndItsLastDockOnlyOffTheDock) {
 }
 
 TEST(BarToolbarActions, TheToolbarsOwnActionUpdatesBeforeItsItems) {
-  Bars b;
-  auto* t = b.Add(L"tbrActions", 0, 0, 0);
+  FloatHost b(600, 300);
+  auto* t = b.AddToolbar(L"tbrActions", 0, 0, 0);
   std::vector<String> order;
   TAction own(b.Form.get()), item(b.Form.get());
   own.OnUpdate = [&](TObject*) {
@@ -272,8 +249,8 @@ struct UpdatingBar : TBarToolbar {
 };
 
 TEST(BarDesign, DocksAndWindowsShowTheirOutline) {
-  Bars b;
-  auto* t = b.Add(L"tbrDesigned", 0, 0, 2);
+  FloatHost b(600, 300);
+  auto* t = b.AddToolbar(L"tbrDesigned", 0, 0, 2);
   auto* tw = new TBarToolWindow(b.Form.get());
   tw->SetName(L"twDesigned");
   tw->SetBounds(20, 150, 60, 40);
@@ -320,10 +297,10 @@ TEST(BarDesign, DocksAndWindowsShowTheirOutline) {
 }
 
 TEST(BarDesign, ItemsNeitherHoverNorRunAndWrappersGetFreeNames) {
-  Bars b;
-  auto* t = b.Add(L"tbrDesigned", 0, 0, 0);
+  FloatHost b(600, 300);
+  auto* t = b.AddToolbar(L"tbrDesigned", 0, 0, 0);
   int clicks = 0;
-  TBarItem* item = Bars::AddItem(t, L"Press", &clicks);
+  TBarItem* item = AddItem(t, L"Press", &clicks);
   b.Show();
   BarSetDesigning(b.Form.get(), true);
   TBarItemViewer* v = t->View()->Find(item);
@@ -369,7 +346,7 @@ TEST(BarDesign, ItemsNeitherHoverNorRunAndWrappersGetFreeNames) {
 }
 
 TEST(BarDesign, ControlsAddedWhileUpdatingGetNoWrapper) {
-  Bars b;
+  FloatHost b(600, 300);
   auto* t = new UpdatingBar(b.Form.get());
   t->SetName(L"tbrUpdating");
   t->SetParent(b.Dock);
@@ -387,8 +364,8 @@ TEST(BarDesign, ControlsAddedWhileUpdatingGetNoWrapper) {
 // ---- the floating form follows its settings ------------------------------------------
 
 TEST(BarFloatingSettings, ChangedWhileFloatingTheFloatingFormFollows) {
-  Bars b;
-  auto* t = b.Add(L"tbrFloat", 0, 0, 3);
+  FloatHost b(600, 300);
+  auto* t = b.AddToolbar(L"tbrFloat", 0, 0, 3);
   b.Show();
   t->SetFloating(true);
   Pump(30);
@@ -448,10 +425,10 @@ TEST(BarFloatingSettings, ChangedWhileFloatingTheFloatingFormFollows) {
 }
 
 TEST(BarDockRows, BoundLinesShowRoundWindowsOrInTheDesigner) {
-  Bars b;
+  FloatHost b(600, 300);
   b.Dock->SetBoundLines(TBarDockBoundLines{blTop, blBottom});
   b.Dock->SetColor(clRed);
-  auto* t = b.Add(L"tbrBound", 0, 0, 1);
+  auto* t = b.AddToolbar(L"tbrBound", 0, 0, 1);
   b.Show();
   const COLORREF shadow = ColorToRef(clBtnShadow), light = ColorToRef(clBtnHighlight);
   auto edges = [&] {

@@ -20,6 +20,7 @@
 #include "toolbars/BarToolWindow.h"
 #include "toolbars/BarToolbar.h"
 #include "toolbars/BarUtilsWin.h"
+#include "toolbars/tests/BarTestHost.h"
 
 using namespace testsupport;
 
@@ -39,36 +40,7 @@ RECT WindowRectOf(TWinControl* C) {
   return r;
 }
 
-struct FloatHost {
-  std::unique_ptr<TForm> Form;
-  TBarDock* Dock = nullptr;
-  explicit FloatHost(int w = 520, int h = 360) {
-    Form.reset(new TForm(Application));
-    Form->SetBounds(40, 40, w, h);
-    Dock = new TBarDock(Form.get());
-    Dock->SetName(L"tbdTop");
-    Dock->SetParent(Form.get());
-  }
-  TBarToolbar* AddToolbar(const String& Name, int Row, int Pos, int Items = 3) {
-    auto* t = new TBarToolbar(Form.get());
-    t->SetName(Name);
-    t->HideWhenInactive = false;
-    t->SetDockRow(Row);
-    t->SetDockPos(Pos);
-    for (int i = 0; i < Items; ++i) {
-      auto* it = new TBarItem(Form.get());
-      it->SetCaption(L"Item" + IntToStr(i));
-      t->Items()->Add(it);
-    }
-    t->SetParent(Dock);
-    return t;
-  }
-  void Show() {
-    Form->Show();
-    SetForegroundWindow(Form->GetHandle());
-    Pump(50);
-  }
-};
+using bartest::FloatHost;
 
 // A point on the drag handle of a docked toolbar.
 POINT HandlePoint(TBarCustomDockableWindow* W) {
