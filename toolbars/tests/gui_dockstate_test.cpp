@@ -345,6 +345,26 @@ TEST(BarDesign, ItemsNeitherHoverNorRunAndWrappersGetFreeNames) {
   EXPECT_TRUE(t->FindWrapper(e1)->GetName().empty() == false);
 }
 
+TEST(BarDesign, TheChevronShowsNoHotEdge) {
+  FloatHost b(200, 300);
+  auto* t = b.AddToolbar(L"tbrChevron", 0, 0, 8);
+  b.Show();
+  TBarView* v = t->View();
+  TBarItemViewer* ch = v->Viewers(v->ViewerCount() - 1);
+  ASSERT_EQ(ch->Item, t->ChevronItem());
+  ASSERT_TRUE(ch->Show);
+  v->SetSelected(ch);
+  const RECT c = PrintedClient(t);
+  auto corner = [&] {
+    return Printed(t, PRF_NONCLIENT | PRF_CLIENT | PRF_ERASEBKGND)
+        .At(c.left + ch->BoundsRect.left, c.top + ch->BoundsRect.top);
+  };
+  EXPECT_EQ(corner(), GetSysColor(COLOR_BTNHIGHLIGHT));
+  BarSetDesigning(b.Form.get(), true);
+  EXPECT_EQ(corner(), GetSysColor(COLOR_BTNFACE));
+  BarSetDesigning(b.Form.get(), false);
+}
+
 TEST(BarDesign, ControlsAddedWhileUpdatingGetNoWrapper) {
   FloatHost b(600, 300);
   auto* t = new UpdatingBar(b.Form.get());
