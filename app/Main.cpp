@@ -2,6 +2,7 @@
 // options, the status bar, the search reports and the commands.
 #include "app/Main.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "app/FormBuild.h"
@@ -13,6 +14,11 @@
 TfrmMain* frmMain = nullptr;
 
 namespace {
+
+// The address box's width where it keeps one of its own, and the least it
+// is given on a row that is short of room.
+constexpr int kAddressBoxWidth = 200;
+constexpr int kMinAddressBoxWidth = 100;
 
 constexpr TShortCut Key(WORD K, TShortCut Mods = 0) { return static_cast<TShortCut>(K | Mods); }
 
@@ -343,7 +349,7 @@ void TfrmMain::CreateMenus() {
   txtPath = new TBarEditItem(this);
   txtPath->SetName(L"txtPath");
   txtPath->SetEditCaption(L"Path");
-  txtPath->SetEditWidth(200);
+  txtPath->SetEditWidth(kAddressBoxWidth);
   // A typed path is kept when the edit ends by a click elsewhere (on Go,
   // say), and Enter opens it as Go does.
   txtPath->ExtendedAccept = true;
@@ -358,6 +364,10 @@ void TfrmMain::CreateMenus() {
   tbrEdit->OnVisibleChanged = TNotifyEvent(this, &TfrmMain::tbrEditVisibleChanged);
   tbrView->OnVisibleChanged = TNotifyEvent(this, &TfrmMain::tbrViewVisibleChanged);
   tbrNavigation->OnVisibleChanged = TNotifyEvent(this, &TfrmMain::tbrNavigationVisibleChanged);
+  // The Navigation toolbar fills what its row leaves; its address box grows
+  // and shrinks with it.
+  tbrNavigation->SetStretch(true);
+  tbrNavigation->OnResize = TNotifyEvent(this, &TfrmMain::tbrNavigationResize);
   for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation}) t->EndUpdate();
 }
 
@@ -893,6 +903,31 @@ void TfrmMain::tbrFileVisibleChanged(TObject* Sender) { ToolbarVisibleChanged(Se
 void TfrmMain::tbrEditVisibleChanged(TObject* Sender) { ToolbarVisibleChanged(Sender); }
 void TfrmMain::tbrViewVisibleChanged(TObject* Sender) { ToolbarVisibleChanged(Sender); }
 void TfrmMain::tbrNavigationVisibleChanged(TObject* Sender) { ToolbarVisibleChanged(Sender); }
+
+void TfrmMain::tbrNavigationResize(TObject*) { FitAddressBox(); }
+
+void TfrmMain::FitAddressBox() {
+  if (fittingAddressBox_ || !txtPath || IsDestroying() || tbrNavigation->IsDestroying()) return;
+  int width = kAddressBoxWidth;
+  TBarDock* dock = tbrNavigation->GetCurrentDock();
+  if (dock && !dock->IsVertical()) {
+    // The items' length against the length the dock gave the toolbar: the
+    // box takes up the difference, either way, down to its minimum (then
+    // the chevron takes what still does not fit).
+    POINT items{0, 0};
+    tbrNavigation->GetBaseSize(items);
+    width = std::max<int>(kMinAddressBoxWidth, txtPath->GetEditWidth() + tbrNavigation->GetClientWidth() - items.x);
+  }
+  if (width == txtPath->GetEditWidth()) return;
+  fittingAddressBox_ = true;
+  try {
+    txtPath->SetEditWidth(width);
+  } catch (...) {
+    fittingAddressBox_ = false;
+    throw;
+  }
+  fittingAddressBox_ = false;
+}
 
 void TfrmMain::ToolbarVisibleChanged(TObject* Sender) {
   TSkinItem* item = Sender == tbrMainMenu ? mnuView_TB_Menu

@@ -269,6 +269,8 @@ class TfrmMain : public TForm {
   void tbrViewVisibleChanged(TObject* Sender);
   void tbrNavigationVisibleChanged(TObject* Sender);
   void ToolbarVisibleChanged(TObject* Sender);
+  // The Navigation toolbar was given another length by its dock.
+  void tbrNavigationResize(TObject* Sender);
 
  private:
   void CreateControls();
@@ -294,6 +296,10 @@ class TfrmMain : public TForm {
   String LayoutKey(const wchar_t* Name) const;
   String ToolbarsKey() const { return SettingsKey + L"\\Toolbars"; }
   bool shown_ = false;
+  // The address box takes what its toolbar's row leaves, on a top or
+  // bottom dock; elsewhere (floating, on a side dock) its own width.
+  void FitAddressBox();
+  bool fittingAddressBox_ = false;
   // A bookmark file that a load could not read at all (locked by another
   // program, say): its bookmarks are not in the list, so the save reads it
   // again first instead of replacing it with the list alone.

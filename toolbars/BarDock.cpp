@@ -351,7 +351,8 @@ TBarFloatingWindowParentClass TBarCustomDockableWindow::GetFloatingWindowParentC
 
 void TBarCustomDockableWindow::SetFloating(bool Value) {
   if (Value == floating_) return;
-  if (!Value) {
+  // A designed window never floats: it stays on its form.
+  if (!Value || BarIsDesigning(this)) {
     SetParent(BarValidToolWindowParentForm(this));
     return;
   }
@@ -441,7 +442,7 @@ void TBarCustomDockableWindow::RemoveDockForm(TCustomForm* Form) {
 
 bool TBarCustomDockableWindow::GetShowingState() {
   if (!GetVisible() || inSetParent_) return false;
-  if (!floating_) return true;
+  if (!floating_ || BarIsDesigning(this)) return true;
   if (FloatingMode == fmOnTopOfParentForm) {
     TCustomForm* f = BarGetToolWindowParentForm(this);
     if (!f || !f->HandleAllocated()) return false;
@@ -468,6 +469,28 @@ void TBarCustomDockableWindow::UpdateVisibility() {
   floatParent_->UpdateShowing();
 }
 
+void TBarCustomDockableWindow::RedrawFloatingCaption() {
+  if (floating_ && floatParent_) floatParent_->RedrawNCArea(TBarToolWindowNCRedrawWhat{twrdCaption, twrdCloseButton});
+}
+
+void TBarCustomDockableWindow::ReframeFloatingForm() {
+  if (!floating_ || !floatParent_) return;
+  // The border and caption change size: the form grows or shrinks round
+  // the window, which keeps its size.
+  floatParent_->FitToWindow();
+  if (floatParent_->HandleAllocated())
+    SetWindowPos(floatParent_->GetHandle(), nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TBarCustomDockableWindow::FloatingModeChanged() {
+  if (!floating_ || !floatParent_ || !floatParent_->HandleAllocated()) return;
+  UpdateTopmostFlag();
+  floatParent_->PlaceAboveOwner();
+  UpdateTopmostFlag();
+  UpdateVisibility();
+}
+
 void TBarCustomDockableWindow::UpdateTopmostFlag() {
   if (!floating_ || !floatParent_ || !floatParent_->HandleAllocated()) return;
   const HWND h = floatParent_->GetHandle();
@@ -478,6 +501,7 @@ void TBarCustomDockableWindow::UpdateTopmostFlag() {
 }
 
 void TBarCustomDockableWindow::ShowNCContextMenu() {
+  if (BarIsDesigning(this)) return;  // the designer has its own menu
   for (TControl* c = this; c; c = c->GetParent()) {
     TPopupMenu* pm = c->GetPopupMenu();
     if (pm && pm->GetAutoPopup()) {
@@ -621,7 +645,7 @@ void TBarCustomDockableWindow::SetBounds(int l, int t, int w, int h) {
   bool moved = l != GetLeft() || t != GetTop();
   TCustomControl::SetBounds(l, t, w, h);
   // Dropped on a dock in the designer: the drop point picks row and place.
-  if (IsDesigning() && moved && currentDock_ && !inSetParent_ && disableSizeReactions_ == 0 &&
+  if (BarIsDesigning(this) && moved && currentDock_ && !inSetParent_ && disableSizeReactions_ == 0 &&
       !currentDock_->arranging_) {
     const bool vertical = currentDock_->IsVertical();
     SetDockRow(currentDock_->GetDesignModeRowOf(vertical ? l + w / 2 : t + h / 2));
@@ -635,7 +659,7 @@ void TBarCustomDockableWindow::SetBounds(int l, int t, int w, int h) {
 
 void TBarCustomDockableWindow::CreateParams(TCreateParams& Params) {
   TCustomControl::CreateParams(Params);
-  Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
+  if (!BarIsDesigning(this)) Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
 }
 
 void TBarCustomDockableWindow::Close() {
@@ -685,9 +709,13 @@ void TBarCustomDockableWindow::Notification(TComponent* AComponent, TOperation O
 
 void TBarCustomDockableWindow::Loaded() {
   TCustomControl::Loaded();
+  if (!pendingLastDock_.empty()) {
+    if (auto* d = dynamic_cast<TBarDock*>(BarFiler::Find(this, pendingLastDock_))) SetLastDock(d);
+    pendingLastDock_.clear();
+  }
   // Stored floating by the designer: its place is on its form, not yet on
   // the screen.
-  if (!savedAtRunTime_ && !IsDesigning() && floating_ && floatParent_) {
+  if (!savedAtRunTime_ && !BarIsDesigning(this) && floating_ && floatParent_) {
     TCustomForm* form = BarValidToolWindowParentForm(this);
     POINT p{floatParent_->GetLeft(), floatParent_->GetTop()};
     if (form->HandleAllocated()) ::ClientToScreen(form->GetHandle(), &p);
@@ -703,9 +731,60 @@ void TBarCustomDockableWindow::DefineProperties(TFiler* Filer) {
   const auto* a = dynamic_cast<TBarCustomDockableWindow*>(Filer->GetAncestor());
   using namespace BarFiler;
   // Written only by the running program, never by a designer.
-  Boolean(Filer, L"SavedAtRunTime", true, false, !IsDesigning(), [this](bool v) { savedAtRunTime_ = v; });
+  Boolean(Filer, L"SavedAtRunTime", true, false, !BarIsDesigning(this), [this](bool v) { savedAtRunTime_ = v; });
   Integer(Filer, L"DockRow", dockRow_, a ? a->dockRow_ : 0, true, [this](int v) { SetDockRow(v); });
   Integer(Filer, L"DockPos", dockPos_, a ? a->dockPos_ : -1, true, [this](int v) { SetDockPos(v); });
+  // On a dock or floating the window's size follows its place; only a
+  // window placed on the form keeps a size of its own.
+  const bool ownSize = !GetDocked() && !floating_;
+  Integer(Filer, L"Width", GetWidth(), a ? a->GetWidth() : -1, ownSize,
+          [this](int v) { SetBounds(GetLeft(), GetTop(), v, GetHeight()); });
+  Integer(Filer, L"Height", GetHeight(), a ? a->GetHeight() : -1, ownSize,
+          [this](int v) { SetBounds(GetLeft(), GetTop(), GetWidth(), v); });
+  // A docked window's last dock is the one it is on.
+  Reference(Filer, L"LastDock", lastDock_, a ? a->lastDock_ : nullptr, !GetDocked(), pendingLastDock_);
+}
+
+void TBarCustomDockableWindow::RepaintOverBackground() {
+  if (!HandleAllocated() || !IsWindowVisible(GetHandle())) return;
+  const HWND h = GetHandle();
+  RECT cr;
+  ::GetClientRect(h, &cr);
+  RECT upd{};
+  HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+  const int kind = GetUpdateRgn(h, rgn, FALSE);
+  bool wholeInvalid = false;
+  if (kind == SIMPLEREGION) {
+    GetRgnBox(rgn, &upd);
+    RECT both;
+    IntersectRect(&both, &upd, &cr);
+    wholeInvalid = EqualRect(&both, &cr) != 0;
+  }
+  DeleteObject(rgn);
+  if (wholeInvalid || IsRectEmpty(&cr)) {
+    // To be painted anyway: the frame joins it.
+    RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    return;
+  }
+  // Frame, background and content drawn off the screen and copied in one
+  // go, so that the window never shows the old tiles or a blank.
+  RECT wr;
+  GetWindowRect(h, &wr);
+  const int w = wr.right - wr.left, ht = wr.bottom - wr.top;
+  HDC wdc = GetWindowDC(h);
+  HDC mem = CreateCompatibleDC(wdc);
+  HBITMAP bmp = CreateCompatibleBitmap(wdc, w, ht);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  SendMessageW(h, WM_PRINT, reinterpret_cast<WPARAM>(mem), PRF_NONCLIENT | PRF_ERASEBKGND | PRF_CLIENT);
+  BitBlt(wdc, 0, 0, w, ht, mem, 0, 0, SRCCOPY);
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(h, wdc);
+  ValidateRect(h, nullptr);
+  // Controls on it have tiles of their own to show.
+  for (HWND c = GetWindow(h, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    RedrawWindow(c, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void TBarCustomDockableWindow::UpdateCloseHover(bool Hot) {
@@ -836,6 +915,13 @@ void TBarCustomDockableWindow::WndProc(TMessage& m) {
     case WM_ENABLE:
       TWinControl::WndProc(m);
       UpdateTopmostFlag();
+      return;
+    case WM_MOVE:
+      TCustomControl::WndProc(m);
+      // The dock's tiles line up with the dock: a window that moves over
+      // them shows other tiles, painted at once.
+      if (currentDock_ && currentDock_->UsingBackground() && currentDock_->GetBackgroundOnToolbars())
+        RepaintOverBackground();
       return;
     case CM_COLORCHANGED:
       TWinControl::WndProc(m);
@@ -1020,7 +1106,7 @@ void TBarDock::ChangeDockList(bool Insert, TBarCustomDockableWindow* Bar) {
 }
 
 bool TBarDock::ToolbarVisibleOnDock(TBarCustomDockableWindow* AToolbar) {
-  return AToolbar->GetParent() == this && AToolbar->GetVisible();
+  return AToolbar->GetParent() == this && (AToolbar->GetVisible() || BarIsDesigning(this));
 }
 
 void TBarDock::ToolbarVisibilityChanged(TBarCustomDockableWindow* Bar, bool ForceRemove) {
@@ -1107,10 +1193,13 @@ void TBarDock::ArrangeToolbars() {
         ChangeWidthHeight(GetWidth(), t);
     };
     if (visibleList_.empty()) {
-      setThickness(fixAlign_ ? 1 : 0);
+      setThickness(BarIsDesigning(this) ? 9 : fixAlign_ ? 1 : 0);
       break;
     }
     int avail = std::max(0, (vertical ? GetHeight() - NonClientHeight() : GetWidth() - NonClientWidth()));
+    dockList_.erase(std::remove_if(dockList_.begin(), dockList_.end(),
+                                   [](TBarCustomDockableWindow* w) { return w->IsDestroying(); }),
+                    dockList_.end());
     if (limitToOneRow_)
       for (TBarCustomDockableWindow* w : dockList_) w->dockRow_ = 0;
     // Sorted copy of the dock list.
@@ -1324,10 +1413,15 @@ void TBarDock::ArrangeToolbars() {
       cursor = 0;
       for (size_t k = 0; k < rr.size(); ++k) {
         Rec& r = *rr[k];
+        // A full-size or stretched window takes its own gap into its
+        // length: it starts where the window before it ends.
+        if (r.W->GetFullSize() || r.W->GetStretch()) {
+          r.Len += r.Gap;
+          r.Gap = 0;
+        }
         cursor += r.Gap;
         if (r.W->GetFullSize()) {
-          r.Len = std::max(r.Len + r.Gap, avail);
-          cursor -= r.Gap;
+          r.Len = std::max(r.Len, avail);
         } else if (r.W->GetStretch()) {
           if (k + 1 < rr.size()) {
             r.Len += rr[k + 1]->Gap;
@@ -1388,18 +1482,28 @@ void TBarDock::ArrangeToolbars() {
     }
     setThickness(offset + (vertical ? NonClientWidth() : NonClientHeight()));
     commitPositions_ = false;
-    for (auto* w : toArrange) w->Arrange();
+    // Laid out for the length it was given, the window keeps knowing it
+    // (its own layout forgets it, so that a layout of its own making lets
+    // the dock share the row out again).
+    for (auto* w : toArrange) {
+      const int given = w->ShrunkLength;
+      w->Arrange();
+      w->ShrunkLength = given;
+    }
     if (!arrangeNeeded_) break;
   }
   arrangeNeeded_ = false;
   arranging_ = false;
 }
 
-void TBarDock::Paint() {}
+void TBarDock::Paint() {
+  // A designed dock shows where it is even while it is empty.
+  if (BarIsDesigning(this)) BarDrawDesignOutline(Canvas(), GetClientRect());
+}
 
 void TBarDock::CreateParams(TCreateParams& Params) {
   TCustomControl::CreateParams(Params);
-  Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
+  if (!BarIsDesigning(this)) Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
 }
 
 void TBarDock::PaintNCArea(HDC DC) {
@@ -1414,6 +1518,19 @@ void TBarDock::PaintNCArea(HDC DC) {
     SelectObject(DC, o);
     DeleteObject(p);
   };
+  // The frame is the bound lines; without windows to bound (outside the
+  // designer) it is plain.
+  const int saved = SaveDC(DC);
+  const RECT client{boundLines_.Contains(blLeft) ? 1 : 0, boundLines_.Contains(blTop) ? 1 : 0,
+                    r.right - (boundLines_.Contains(blRight) ? 1 : 0),
+                    r.bottom - (boundLines_.Contains(blBottom) ? 1 : 0)};
+  if (client.right > client.left && client.bottom > client.top)
+    ExcludeClipRect(DC, client.left, client.top, client.right, client.bottom);
+  HBRUSH face = CreateSolidBrush(ColorToRef(GetColor()));
+  FillRect(DC, &r, face);
+  DeleteObject(face);
+  RestoreDC(DC, saved);
+  if (!BarIsDesigning(this) && !HasVisibleToolbars()) return;
   if (boundLines_.Contains(blTop)) line(0, 0, r.right, 0, clBtnShadow);
   if (boundLines_.Contains(blLeft)) line(0, 0, 0, r.bottom, clBtnShadow);
   if (boundLines_.Contains(blBottom)) line(0, r.bottom - 1, r.right, r.bottom - 1, clBtnHighlight);

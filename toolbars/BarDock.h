@@ -87,6 +87,32 @@ void BarRegLoadPositions(TComponent* OwnerComponent, HKEY RootKey, const String&
 extern bool (*BarRegistryFailureSeam)(const String& KeyPath);
 
 // ---- the dockable window ------------------------------------------------------
+// A setting that shapes the floating form (its frame, caption, owner or
+// showing): read like a plain value; a new value assigned is handed on to
+// the window, which re-frames or redraws its floating form.
+template <class T>
+class TBarFloatingSetting {
+ public:
+  using Handler = void (TBarCustomDockableWindow::*)();
+  TBarFloatingSetting(TBarCustomDockableWindow* Owner, Handler Changed, T Value)
+      : owner_(Owner), changed_(Changed), value_(Value) {}
+  TBarFloatingSetting(const TBarFloatingSetting&) = delete;
+  TBarFloatingSetting& operator=(const TBarFloatingSetting& Other) { return *this = Other.value_; }
+  TBarFloatingSetting& operator=(T Value) {
+    if (Value == value_) return *this;
+    value_ = Value;
+    (owner_->*changed_)();
+    return *this;
+  }
+  operator T() const { return value_; }
+  T Get() const { return value_; }
+
+ private:
+  TBarCustomDockableWindow* owner_;
+  Handler changed_;
+  T value_;
+};
+
 class TBarCustomDockableWindow : public TCustomControl {
  public:
   explicit TBarCustomDockableWindow(TComponent* AOwner);
@@ -160,6 +186,10 @@ class TBarCustomDockableWindow : public TCustomControl {
   bool GetShowingState();
   void UpdateVisibility();
   void UpdateTopmostFlag();
+  // The floating form after a change of the settings above.
+  void RedrawFloatingCaption();
+  void ReframeFloatingForm();
+  void FloatingModeChanged();
   bool GetShownInactive() const { return shownInactive_; }
   TBarDockableWindowStyles DockableWindowStyles{tbdsResizeEightCorner, tbdsResizeClipCursor};
 
@@ -206,15 +236,19 @@ class TBarCustomDockableWindow : public TCustomControl {
   int NonClientHeight() { return CalcNCSizes().y; }
 
   bool ActivateParent = true;
-  bool CloseButton = true;
   bool DblClickUndock = true;
-  bool HideWhenInactive = true;
-  bool Resizable = true;
-  bool ShowCaption = true;
   bool SmoothDrag = true;
   TBarDockMode DockMode = dmCanFloat;
   TBarDockableTo DockableTo{dpTop, dpBottom, dpLeft, dpRight};
-  TBarFloatingMode FloatingMode = fmOnTopOfParentForm;
+  // The floating form's caption button, caption bar, sizing border, place
+  // above forms and hiding with the application: changed while the window
+  // floats, the floating form follows at once.
+  TBarFloatingSetting<bool> CloseButton{this, &TBarCustomDockableWindow::RedrawFloatingCaption, true};
+  TBarFloatingSetting<bool> ShowCaption{this, &TBarCustomDockableWindow::ReframeFloatingForm, true};
+  TBarFloatingSetting<bool> Resizable{this, &TBarCustomDockableWindow::ReframeFloatingForm, true};
+  TBarFloatingSetting<TBarFloatingMode> FloatingMode{this, &TBarCustomDockableWindow::FloatingModeChanged,
+                                                     fmOnTopOfParentForm};
+  TBarFloatingSetting<bool> HideWhenInactive{this, &TBarCustomDockableWindow::UpdateVisibility, true};
 
   TNotifyEvent OnClose;
   TBarCloseQueryEvent OnCloseQuery;
@@ -237,6 +271,8 @@ class TBarCustomDockableWindow : public TCustomControl {
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void TrackCloseButton();
   void UpdateCloseHover(bool Hot);
+  // Moved over a dock with a background: paints itself anew at once.
+  void RepaintOverBackground();
   bool closePushed_ = false;
   bool closeHot_ = false;
   int updateCount_ = 0;
@@ -271,6 +307,7 @@ class TBarCustomDockableWindow : public TCustomControl {
   bool savedAtRunTime_ = false;
   TCustomForm* floatForm_ = nullptr;  // the form the floating form belongs to
   bool inSetParent_ = false;
+  String pendingLastDock_;  // the last dock a stream names, until loaded
 };
 
 TBarDockType BarGetDockTypeOf(TBarDock* Dock, bool Floating);

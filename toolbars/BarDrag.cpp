@@ -451,8 +451,9 @@ void TBarCustomDockableWindow::BeginMoving(int InitX, int InitY) {
   endDrag();
   if (useLastDock_ && currentDock_) SetLastDock(currentDock_);
   if (!floating_) ReleaseFloatingParent();
-  if (floating_ && !startedFloating) {
-    // Docking again through LastDock returns to the row the drag began on.
+  if (floating_) {
+    // Docking again through LastDock returns to the row the drag began
+    // with, whatever docks the window passed over.
     dockRow_ = startRow;
     dockPos_ = startPos;
   }

@@ -1,5 +1,7 @@
 #include "toolbars/BarToolWindow.h"
 
+#include "toolbars/BarUtilsWin.h"
+
 TBarToolWindow::TBarToolWindow(TComponent* AOwner) : TBarCustomDockableWindow(AOwner) {
   SetBounds(GetLeft(), GetTop(), 32, 32);
 }
@@ -40,6 +42,10 @@ POINT TBarToolWindow::SizeFor(TBarDock* Dock) {
       s.x = MinClientWidth;
   }
   return s;
+}
+
+void TBarToolWindow::Paint() {
+  if (BarIsDesigning(this)) BarDrawDesignOutline(Canvas(), GetClientRect());
 }
 
 POINT TBarToolWindow::DoArrange(bool, TBarDockType, bool, TBarDock* NewDock) { return SizeFor(NewDock); }

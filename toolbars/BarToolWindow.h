@@ -29,6 +29,9 @@ class TBarToolWindow : public TBarCustomDockableWindow {
   int MaxClientWidth = 0;   // 0: no limit
   int MaxClientHeight = 0;  // 0: no limit
 
+ protected:
+  void Paint() override;
+
  private:
   POINT SizeFor(TBarDock* Dock);
   int barWidth_ = 32;

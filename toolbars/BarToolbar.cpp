@@ -131,6 +131,9 @@ void TBarToolbarView::AutoSize(int AWidth, int AHeight) {
 }
 
 void TBarToolbarView::DoUpdatePositions(POINT& ASize) {
+  // The length the dock shrank the toolbar to holds for the items it was
+  // given for: laid out anew, the dock shares the row out again.
+  toolbar_->ShrunkLength = 0;
   toolbar_->GetMinBarSize(ASize);
   if (toolbar_->GetFullSize()) {
     if (Orientation != tbvoVertical)
@@ -148,7 +151,10 @@ void TBarToolbarView::DoUpdatePositions(POINT& ASize) {
   --toolbar_->DisableArrange;
 }
 
-void TBarToolbarView::InvalidatePositions() { TBarView::InvalidatePositions(); }
+void TBarToolbarView::InvalidatePositions() {
+  toolbar_->ShrunkLength = 0;
+  TBarView::InvalidatePositions();
+}
 TBarCustomItem* TBarToolbarView::GetChevronItem() { return toolbar_ ? toolbar_->ChevronItem() : nullptr; }
 TBarCustomItem* TBarToolbarView::GetMDIButtonsItem() { return nullptr; }
 TBarCustomItem* TBarToolbarView::GetMDISystemMenuItem() { return nullptr; }
@@ -183,7 +189,7 @@ void TBarChevronItemViewer::Paint(TCanvas* Canvas, RECT R, bool IsSelected, bool
     RECT e = R;
     if (IsSelected && IsPushed)
       DrawEdge(dc, &e, BDR_SUNKENOUTER, BF_RECT);
-    else if (IsSelected)
+    else if (IsSelected && !BarIsDesigning(View->Window))
       DrawEdge(dc, &e, BDR_RAISEDINNER, BF_RECT);
   }
   RECT g = R;
@@ -262,7 +268,7 @@ void TBarCustomToolbar::CreateParts() {
     items_->SetRootParentComponent(this);
     chevronItem_ = GetChevronItemClass()(this);
     chevronItem_->SetLinkSubitems(items_);
-    view_ = GetViewClass()(this, items_, chevronMoveItems_ && !GetComponentState().Contains(csDesigning));
+    view_ = GetViewClass()(this, items_, chevronMoveItems_ && !BarIsDesigning(this));
   } catch (...) {
     delete chevronItem_;
     chevronItem_ = nullptr;
@@ -336,7 +342,7 @@ void TBarCustomToolbar::GetTabOrderList(std::vector<TWinControl*>& List) {
 void TBarCustomToolbar::SetChevronMoveItems(bool Value) {
   if (chevronMoveItems_ == Value) return;
   chevronMoveItems_ = Value;
-  View()->SetUsePriorityList(Value);
+  View()->SetUsePriorityList(Value && !BarIsDesigning(this));
 }
 
 void TBarCustomToolbar::SetFloatingWidth(int Value) {
@@ -450,7 +456,7 @@ void TBarCustomToolbar::GetMinShrinkSize(int& AMinimumSize) {
 
 void TBarCustomToolbar::ControlExistsAtPos(POINT P, bool& ControlExists) {
   TBarCustomDockableWindow::ControlExistsAtPos(P, ControlExists);
-  if (ControlExists || !HandleAllocated()) return;
+  if (ControlExists || BarIsDesigning(this) || !HandleAllocated()) return;
   POINT sp = P;
   ::ClientToScreen(GetHandle(), &sp);
   View()->UpdateSelection(&sp, true);
@@ -472,10 +478,14 @@ void TBarCustomToolbar::Loaded() {
 }
 
 void TBarCustomToolbar::InitiateAction() {
+  TBarCustomDockableWindow::InitiateAction();
   if (UpdateActions) View()->InitiateActions();
 }
 
-void TBarCustomToolbar::Paint() { View()->DrawSubitems(Canvas()); }
+void TBarCustomToolbar::Paint() {
+  if (!GetDocked() && BarIsDesigning(this)) BarDrawDesignOutline(Canvas(), GetClientRect());
+  View()->DrawSubitems(Canvas());
+}
 
 void TBarCustomToolbar::AlignControls(TControl*, TRect&) {
   if (DisableArrange == 0) Arrange();
@@ -484,7 +494,7 @@ void TBarCustomToolbar::AlignControls(TControl*, TRect&) {
 void TBarCustomToolbar::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   TWinControl* parent = GetParent();
   TBarCustomDockableWindow::MouseDown(Button, Shift, X, Y);
-  if (GetParent() != parent || Button != mbLeft || !HandleAllocated()) return;
+  if (GetParent() != parent || BarIsDesigning(this) || Button != mbLeft || !HandleAllocated()) return;
   POINT sp{X, Y};
   ::ClientToScreen(GetHandle(), &sp);
   View()->UpdateSelection(&sp, true);
@@ -503,16 +513,18 @@ void TBarCustomToolbar::MouseDown(TMouseButton Button, TShiftState Shift, int X,
 
 void TBarCustomToolbar::MouseMove(TShiftState Shift, int X, int Y) {
   if (HandleAllocated()) {
-    POINT sp{X, Y};
-    ::ClientToScreen(GetHandle(), &sp);
-    View()->UpdateSelection(&sp, true);
-    if (TBarItemViewer* sel = View()->GetSelected()) {
-      String h = sel->Item->GetEffectiveOptions().Contains(tboLongHintInMenuOnly) ? String()
-                                                                                  : sel->Item->GetHint();
-      SetHint(h);
-      sel->MouseMove(X - sel->BoundsRect.left, Y - sel->BoundsRect.top);
-    } else {
-      SetHint(String());
+    if (!BarIsDesigning(this)) {
+      POINT sp{X, Y};
+      ::ClientToScreen(GetHandle(), &sp);
+      View()->UpdateSelection(&sp, true);
+      if (TBarItemViewer* sel = View()->GetSelected()) {
+        String h = sel->Item->GetEffectiveOptions().Contains(tboLongHintInMenuOnly) ? String()
+                                                                                    : sel->Item->GetHint();
+        SetHint(h);
+        sel->MouseMove(X - sel->BoundsRect.left, Y - sel->BoundsRect.top);
+      } else {
+        SetHint(String());
+      }
     }
     CallTrackMouseEvent(GetHandle(), TME_LEAVE);
   }
@@ -526,6 +538,15 @@ void TBarCustomToolbar::CancelHover() {
 
 TBarControlItem* TBarCustomToolbar::CreateWrapper(int Index, TControl* Ctl) {
   auto* w = new TBarControlItem(GetOwner(), Ctl);
+  // A designer names what it makes: the first free BarControlItemN.
+  if (BarIsDesigning(this) && GetOwner()) {
+    String name;
+    for (int n = 1;; ++n) {
+      name = L"BarControlItem" + IntToStr(n);
+      if (!GetOwner()->FindComponent(name)) break;
+    }
+    w->SetName(name);
+  }
   Items()->Insert(Index, w);
   return w;
 }
@@ -564,7 +585,7 @@ void TBarCustomToolbar::SetMenuBar(bool Value) {
   }
   if (Value != getMessageHookInstalled_) {
     if (Value)
-      InstallHookProc(ToolbarGetMessageHook, THookProcCodes{hpGetMessage}, IsDesigning());
+      InstallHookProc(ToolbarGetMessageHook, THookProcCodes{hpGetMessage}, BarIsDesigning(this));
     else
       UninstallHookProc(ToolbarGetMessageHook);
     getMessageHookInstalled_ = Value;
@@ -579,7 +600,7 @@ void TBarCustomToolbar::SetProcessShortCuts(bool Value) {
 }
 
 void TBarCustomToolbar::SetMainWindowHook() {
-  if ((processShortCuts_ || menuBar_) && !IsDesigning() && !IsDestroying())
+  if ((processShortCuts_ || menuBar_) && !BarIsDesigning(this) && !IsDestroying())
     InstallMainWindowHook();
   else
     UninstallMainWindowHook();
@@ -750,7 +771,8 @@ void TBarCustomToolbar::WndProc(TMessage& m) {
       }
       break;
     case WM_SETCURSOR:
-      if (reinterpret_cast<HWND>(m.WParam) == GetHandle() && LOWORD(m.LParam) == HTCLIENT) {
+      if (!BarIsDesigning(this) && reinterpret_cast<HWND>(m.WParam) == GetHandle() &&
+          LOWORD(m.LParam) == HTCLIENT) {
         POINT p;
         GetCursorPos(&p);
         View()->UpdateSelection(&p, true);
@@ -802,7 +824,7 @@ void TBarCustomToolbar::WndProc(TMessage& m) {
       return;
     case CM_CONTROLCHANGE:
       TBarCustomDockableWindow::WndProc(m);
-      if (m.LParam && !IsLoading()) {
+      if (m.LParam && !IsLoading() && !GetComponentState().Contains(csUpdating)) {
         auto* c = reinterpret_cast<TControl*>(m.WParam);
         if (!FindWrapper(c)) CreateWrapper(Items()->Count(), c);
       }

@@ -137,7 +137,7 @@ class TBarCustomToolbar : public TBarCustomDockableWindow, public IBarItems {
   // Keyboard access.
   bool IsShortCut(TWMKey& Message);
   bool KeyboardOpen(wchar_t Key, bool RequirePrimaryAccel);
-  void InitiateAction();
+  void InitiateAction() override;
 
   POINT BaseSize{0, 0};
   POINT LastArrangeSize{0, 0};

@@ -20,6 +20,7 @@
 #include "toolbars/BarToolWindow.h"
 #include "toolbars/BarToolbar.h"
 #include "toolbars/BarUtilsWin.h"
+#include "toolbars/tests/BarTestHost.h"
 
 using namespace testsupport;
 
@@ -39,36 +40,7 @@ RECT WindowRectOf(TWinControl* C) {
   return r;
 }
 
-struct FloatHost {
-  std::unique_ptr<TForm> Form;
-  TBarDock* Dock = nullptr;
-  explicit FloatHost(int w = 520, int h = 360) {
-    Form.reset(new TForm(Application));
-    Form->SetBounds(40, 40, w, h);
-    Dock = new TBarDock(Form.get());
-    Dock->SetName(L"tbdTop");
-    Dock->SetParent(Form.get());
-  }
-  TBarToolbar* AddToolbar(const String& Name, int Row, int Pos, int Items = 3) {
-    auto* t = new TBarToolbar(Form.get());
-    t->SetName(Name);
-    t->HideWhenInactive = false;
-    t->SetDockRow(Row);
-    t->SetDockPos(Pos);
-    for (int i = 0; i < Items; ++i) {
-      auto* it = new TBarItem(Form.get());
-      it->SetCaption(L"Item" + IntToStr(i));
-      t->Items()->Add(it);
-    }
-    t->SetParent(Dock);
-    return t;
-  }
-  void Show() {
-    Form->Show();
-    SetForegroundWindow(Form->GetHandle());
-    Pump(50);
-  }
-};
+using bartest::FloatHost;
 
 // A point on the drag handle of a docked toolbar.
 POINT HandlePoint(TBarCustomDockableWindow* W) {
@@ -287,6 +259,7 @@ TEST(BarFloating, FloatingFormKeysAndNames) {
   EXPECT_EQ(hit(r.right - 1, r.bottom - 1), HTBOTTOM);
   EXPECT_EQ(hit(r.left + 1, r.top + 1), HTTOP);
   a->Resizable = false;
+  r = WindowRectOf(f);  // the thinner border at once
   EXPECT_EQ(hit(r.left, (r.top + r.bottom) / 2), HTBORDER);
   EXPECT_EQ(hit(r.right - 1, r.bottom - 1), HTBORDER);
 }
@@ -730,6 +703,37 @@ TEST(BarFloating, ASmoothDragOverAnotherDockEndingFloatingKeepsItsLastDock) {
   Pump(30);
   EXPECT_EQ(t->GetCurrentDock(), h.Dock);
   EXPECT_EQ(t->GetDockRow(), 1);
+}
+
+TEST(BarFloating, ADragThatBeganFloatingAndEndsFloatingKeepsTheRowItRemembers) {
+  FloatHost h(520, 400);
+  auto* a = h.AddToolbar(L"tbrFirst", 0, 0);
+  auto* t = h.AddToolbar(L"tbrWanders", 1, 0);
+  h.Show();
+  testsupport::DoubleClick(HandlePoint(t));
+  ASSERT_TRUE(t->GetFloating());
+  ASSERT_EQ(t->GetDockRow(), 1);
+  int dockings = 0;
+  t->OnDockChanged = [&](TObject*) { ++dockings; };
+  // From below the dock, smoothly up into the first row, where it docks
+  // for a while, and on to a floating place.
+  RECT fr = WindowRectOf(h.Form.get());
+  TBarFloatingWindowParent* f = t->GetFloatingParent();
+  f->SetBounds(fr.left + 150, fr.top + 200, f->GetWidth(), f->GetHeight());
+  AwayFromADoubleClick();
+  RECT dr = WindowRectOf(h.Dock);
+  POINT over{dr.right - 60, dr.top + 4};
+  POINT away{(fr.left + fr.right) / 2, fr.bottom - 60};
+  Drag({CaptionPoint(t), away, {over}});
+  ASSERT_TRUE(t->GetFloating());
+  EXPECT_GE(dockings, 2);  // it did dock in passing, and left again
+  EXPECT_EQ(t->GetLastDock(), h.Dock);
+  EXPECT_EQ(t->GetDockRow(), 1);
+  // Docked again through its last dock: below the first row, not beside it.
+  testsupport::DoubleClick(CaptionPoint(t));
+  ASSERT_TRUE(t->GetDocked());
+  EXPECT_EQ(a->EffectiveDockRow, 0);
+  EXPECT_EQ(t->EffectiveDockRow, 1);
 }
 
 TEST(BarFloating, TheFloatingFormFollowsTheWindowsTextAndEnabling) {

@@ -1,0 +1,83 @@
+// The main window's toolbars on their dock: the Navigation toolbar's
+// address box and the room its row has.
+#include "app/tests/e2e_support.h"
+#include "testsupport/Input.h"
+#include "toolbars/BarDock.h"
+#include "toolbars/BarEditItem.h"
+
+using namespace e2e;
+
+namespace {
+
+class Toolbars : public EditorTest {
+ protected:
+  TBarItemViewer* Viewer(TBarCustomItem* Item) { return Window->tbrNavigation->View()->Find(Item); }
+  bool Shown(TBarCustomItem* Item) {
+    TBarItemViewer* v = Viewer(Item);
+    return v && v->Show && !v->OffEdge;
+  }
+  int BoxWidth() {
+    TBarItemViewer* v = Viewer(Window->txtPath);
+    return v ? v->BoundsRect.right - v->BoundsRect.left : 0;
+  }
+  int NavRight() { return Window->tbrNavigation->GetLeft() + Window->tbrNavigation->GetWidth(); }
+  int DockEnd() { return Window->tbdTop->GetClientWidth(); }
+  // Every item of the toolbar in sight, none in its chevron.
+  void ExpectAllShown() {
+    EXPECT_TRUE(Shown(Window->tbtnNavigation_Bookmark));
+    EXPECT_TRUE(Shown(Window->txtPath));
+    EXPECT_TRUE(Shown(Window->tbtnNavigation_Go));
+  }
+};
+
+TEST_F(Toolbars, TheAddressBoxUsesTheRoomOfItsRow) {
+  Start();
+  Window->SetBounds(20, 20, 1000, 500);
+  SetForegroundWindow(Window->GetHandle());
+  dlgtest::Pump(50);
+  // Alone in its row the toolbar spans the dock and the box takes the room.
+  TSkinToolbar* nav = Window->tbrNavigation;
+  EXPECT_EQ(nav->GetLeft(), 0);
+  EXPECT_EQ(NavRight(), DockEnd());
+  ExpectAllShown();
+  const int alone = BoxWidth();
+  EXPECT_GT(alone, 600);
+
+  // Beside the menu bar (dragged there with the mouse, the menu bar no
+  // longer full-sized): it starts where the menu bar ends and keeps no
+  // room empty.
+  Window->tbrMainMenu->SetFullSize(false);
+  dlgtest::Pump(50);
+  RECT nr, mr;
+  GetWindowRect(nav->GetHandle(), &nr);
+  GetWindowRect(Window->tbrMainMenu->GetHandle(), &mr);
+  ASSERT_TRUE(testsupport::Drag(
+      {POINT{nr.left + 4, (nr.top + nr.bottom) / 2}, POINT{mr.right + 300, (mr.top + mr.bottom) / 2}}));
+  dlgtest::Pump(50);
+  ASSERT_EQ(nav->EffectiveDockRow, Window->tbrMainMenu->EffectiveDockRow);
+  EXPECT_EQ(nav->GetLeft(), Window->tbrMainMenu->GetLeft() + Window->tbrMainMenu->GetWidth());
+  EXPECT_EQ(NavRight(), DockEnd());
+  ExpectAllShown();
+  const int beside = BoxWidth();
+  EXPECT_EQ(alone - beside, nav->GetLeft());
+
+  // The box follows the window's width, both ways, before any item has to
+  // go into the chevron.
+  Window->SetBounds(20, 20, 1200, 500);
+  dlgtest::Pump(50);
+  EXPECT_EQ(BoxWidth(), beside + 200);
+  EXPECT_EQ(NavRight(), DockEnd());
+  Window->SetBounds(20, 20, 600, 500);
+  dlgtest::Pump(50);
+  EXPECT_EQ(BoxWidth(), beside - 400);
+  EXPECT_EQ(NavRight(), DockEnd());
+  ExpectAllShown();
+  // Short of room: the box keeps a usable width and the chevron takes the rest.
+  Window->SetBounds(20, 20, 420, 500);
+  dlgtest::Pump(50);
+  EXPECT_GE(Window->txtPath->GetEditWidth(), 100);
+  EXPECT_LE(NavRight(), DockEnd());
+  EXPECT_TRUE(Errors.empty());
+}
+
+}  // namespace

@@ -1,0 +1,46 @@
+// The form with a top dock that the window tests of docks and toolbars
+// put their toolbars on.
+#pragma once
+
+#include <memory>
+
+#include "classlib/Forms.h"
+#include "testsupport/Pump.h"
+#include "toolbars/BarDock.h"
+#include "toolbars/BarToolbar.h"
+
+namespace bartest {
+
+struct FloatHost {
+  std::unique_ptr<TForm> Form;
+  TBarDock* Dock = nullptr;
+  explicit FloatHost(int w = 520, int h = 360) {
+    Form.reset(new TForm(Application));
+    Form->SetBounds(40, 40, w, h);
+    Dock = new TBarDock(Form.get());
+    Dock->SetName(L"tbdTop");
+    Dock->SetParent(Form.get());
+  }
+  // A toolbar with Items items on the dock (or on Parent).
+  TBarToolbar* AddToolbar(const String& Name, int Row, int Pos, int Items = 3, TWinControl* Parent = nullptr) {
+    auto* t = new TBarToolbar(Form.get());
+    t->SetName(Name);
+    t->HideWhenInactive = false;
+    t->SetDockRow(Row);
+    t->SetDockPos(Pos);
+    for (int i = 0; i < Items; ++i) {
+      auto* it = new TBarItem(Form.get());
+      it->SetCaption(L"Item" + IntToStr(i));
+      t->Items()->Add(it);
+    }
+    t->SetParent(Parent ? Parent : Dock);
+    return t;
+  }
+  void Show() {
+    Form->Show();
+    SetForegroundWindow(Form->GetHandle());
+    testsupport::Pump(50);
+  }
+};
+
+}  // namespace bartest

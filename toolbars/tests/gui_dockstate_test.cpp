@@ -1,0 +1,475 @@
+// Docks and toolbars: stretched windows, shrinking, the design state, a
+// docked window moving over a background, what a window stores, its own
+// action and the settings of its floating form.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "classlib/Actions.h"
+#include "classlib/Filer.h"
+#include "classlib/Forms.h"
+#include "classlib/StdCtrls.h"
+#include "testsupport/Gui.h"
+#include "testsupport/Input.h"
+#include "testsupport/Pump.h"
+#include "toolbars/BarDock.h"
+#include "toolbars/BarFiler.h"
+#include "toolbars/BarFloat.h"
+#include "toolbars/BarToolWindow.h"
+#include "toolbars/BarToolbar.h"
+#include "toolbars/BarUtilsWin.h"
+#include "toolbars/tests/BarTestHost.h"
+
+using namespace testsupport;
+
+namespace {
+
+using bartest::FloatHost;
+
+TBarItem* AddItem(TBarToolbar* T, const String& Caption, int* Clicks = nullptr) {
+  auto* it = new TBarItem(T->GetOwner());
+  it->SetCaption(Caption);
+  if (Clicks) it->OnClick = [Clicks](TObject*) { ++*Clicks; };
+  T->Items()->Add(it);
+  return it;
+}
+
+int Right(TControl* C) { return C->GetLeft() + C->GetWidth(); }
+
+int OffEdgeCount(TBarToolbar* T) {
+  int n = 0;
+  for (int i = 0; i < T->View()->ViewerCount(); ++i) n += T->View()->Viewers(i)->OffEdge ? 1 : 0;
+  return n;
+}
+
+// The pixels a window prints of itself (frame and client).
+struct Printed {
+  HDC DC;
+  HBITMAP Bmp;
+  HGDIOBJ Old;
+  explicit Printed(TWinControl* C, LPARAM Flags = PRF_NONCLIENT | PRF_CLIENT) {
+    RECT wr;
+    GetWindowRect(C->GetHandle(), &wr);
+    HDC screen = GetDC(nullptr);
+    DC = CreateCompatibleDC(screen);
+    Bmp = CreateCompatibleBitmap(screen, wr.right - wr.left, wr.bottom - wr.top);
+    ReleaseDC(nullptr, screen);
+    Old = SelectObject(DC, Bmp);
+    PatBlt(DC, 0, 0, wr.right - wr.left, wr.bottom - wr.top, WHITENESS);
+    SendMessageW(C->GetHandle(), WM_PRINT, reinterpret_cast<WPARAM>(DC), Flags);
+  }
+  ~Printed() {
+    SelectObject(DC, Old);
+    DeleteObject(Bmp);
+    DeleteDC(DC);
+  }
+  COLORREF At(int X, int Y) const { return GetPixel(DC, X, Y); }
+  // How many pixels of the rectangle's outline have the colour.
+  int OutlineCount(const RECT& R, COLORREF C) const {
+    int n = 0;
+    for (int x = R.left; x < R.right; ++x) n += (At(x, R.top) == C) + (At(x, R.bottom - 1) == C);
+    for (int y = R.top + 1; y < R.bottom - 1; ++y) n += (At(R.left, y) == C) + (At(R.right - 1, y) == C);
+    return n;
+  }
+};
+
+// A client rectangle in the coordinates of the window's printed picture.
+RECT PrintedClient(TWinControl* C) {
+  RECT wr;
+  GetWindowRect(C->GetHandle(), &wr);
+  POINT o{0, 0};
+  ClientToScreen(C->GetHandle(), &o);
+  return RECT{o.x - wr.left, o.y - wr.top, o.x - wr.left + C->GetClientWidth(), o.y - wr.top + C->GetClientHeight()};
+}
+
+TEST(BarDockRows, StretchWindowsFillWhatTheirRowLeaves) {
+  FloatHost b(600, 300);
+  auto* a = b.AddToolbar(L"tbrA", 0, 0, 1);
+  auto* s = b.AddToolbar(L"tbrStretch", 0, 150, 1);
+  s->SetStretch(true);
+  b.Show();
+  const int end = b.Dock->GetClientWidth();
+  ASSERT_LT(Right(a), 150);
+  // It starts where the window before it ends (its gap is its own) and,
+  // last in its row, reaches the row's end.
+  EXPECT_EQ(s->GetLeft(), Right(a));
+  EXPECT_EQ(Right(s), end);
+  EXPECT_EQ(s->EffectiveDockRow, a->EffectiveDockRow);
+  // A window after it keeps its place; the stretched one fills up to it.
+  auto* c = b.AddToolbar(L"tbrC", 0, 420, 1);
+  ASSERT_LE(420 + c->GetWidth(), end);
+  EXPECT_EQ(c->GetLeft(), 420);
+  EXPECT_EQ(s->GetLeft(), Right(a));
+  EXPECT_EQ(Right(s), 420);
+  // First in its row it starts at the row's start, whatever its place.
+  a->SetDockRow(1);
+  EXPECT_EQ(s->GetLeft(), 0);
+  EXPECT_EQ(Right(s), c->GetLeft());
+  // A wider form: the stretched window grows with it, the others stay.
+  const int before = s->GetWidth();
+  b.Form->SetWidth(b.Form->GetWidth() + 80);
+  Pump(30);
+  EXPECT_EQ(s->GetWidth(), before);  // bounded by the window after it
+  c->SetVisible(false);
+  EXPECT_EQ(Right(s), b.Dock->GetClientWidth());
+}
+
+TEST(BarDockRows, AShrunkToolbarIsLaidOutAgainWhenItsRowChanges) {
+  FloatHost b(420, 300);
+  auto* a = b.AddToolbar(L"tbrA", 0, 0, 6);
+  auto* c = b.AddToolbar(L"tbrC", 0, 300, 6);
+  b.Show();
+  // The second is cut short by the dock's end: its chevron holds the rest.
+  ASSERT_EQ(c->EffectiveDockRow, 0);
+  ASSERT_GT(c->ShrunkLength, 0);
+  ASSERT_GT(OffEdgeCount(c), 0);
+  EXPECT_EQ(Right(c), b.Dock->GetClientWidth());
+  // The first one's items shrink: the row has room again and the second
+  // shows all of its items.
+  for (int i = 1; i < a->Items()->Count(); ++i) a->Items()->GetItem(i)->SetVisible(false);
+  Pump(30);
+  EXPECT_EQ(c->ShrunkLength, 0);
+  EXPECT_EQ(OffEdgeCount(c), 0);
+  // They grow again: the row is shared out again, not kept as it was.
+  for (int i = 1; i < a->Items()->Count(); ++i) a->Items()->GetItem(i)->SetVisible(true);
+  for (int i = 0; i < 3; ++i) AddItem(c, L"More" + IntToStr(i));
+  Pump(30);
+  EXPECT_EQ(c->EffectiveDockRow, 0);
+  EXPECT_EQ(Right(c), b.Dock->GetClientWidth());
+  EXPECT_GT(OffEdgeCount(c), 3);
+  int shown = 0;
+  for (int i = 0; i < c->View()->ViewerCount(); ++i) {
+    TBarItemViewer* v = c->View()->Viewers(i);
+    if (!v->Show || v->Item == c->ChevronItem()) continue;
+    ++shown;
+    EXPECT_LE(v->BoundsRect.right, c->GetClientWidth());
+  }
+  EXPECT_GT(shown, 0);
+}
+
+TEST(BarDockedWindow, MovedOverABackgroundItShowsItsNewTilesAtOnce) {
+  FloatHost b(600, 300);
+  auto* a = b.AddToolbar(L"tbrA", 0, 0, 2);
+  auto pic = std::make_unique<TBitmap>();
+  pic->SetSize(5, 3);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x) SetPixel(pic->Canvas()->GetHandle(), x, y, RGB(x * 40, y * 60, 100));
+  auto* bg = new TBarBackground(b.Form.get());
+  bg->SetBitmap(pic.get());
+  b.Dock->SetBackground(bg);
+  b.Show();
+  Pump(50);
+  // Moved along its row: no paint message runs before the pixels are read.
+  a->SetDockPos(37);
+  ASSERT_EQ(a->GetLeft(), 37);
+  RECT upd;
+  EXPECT_FALSE(GetUpdateRect(a->GetHandle(), &upd, FALSE));
+  HDC dc = GetDC(a->GetHandle());
+  POINT o{0, 0};
+  MapWindowPoints(a->GetHandle(), b.Dock->GetHandle(), &o, 1);
+  // A point of the client area between the items' edges: the tile there.
+  const int x = a->GetClientWidth() - 1, y = 0;
+  EXPECT_EQ(GetPixel(dc, x, y), RGB(((o.x + x) % 5) * 40, ((o.y + y) % 3) * 60, 100));
+  ReleaseDC(a->GetHandle(), dc);
+}
+
+TEST(BarDockedWindow, StoresItsSizeOnlyOnTheFormAndItsLastDockOnlyOffTheDock) {
+  BarFiler::RegisterClasses();
+  auto stream = [](TForm* F) {
+    TMemoryStream m;
+    TWriter(&m).WriteRootComponent(F);
+    const char* p = static_cast<const char*>(m.Memory());
+    return std::string(p, p + m.GetSize());
+  };
+  FloatHost b(600, 300);
+  auto* t = b.AddToolbar(L"tbrDocked", 0, 0, 2);
+  t->SetAutoResize(false);
+  b.Show();
+  std::string s = stream(b.Form.get());
+  EXPECT_NE(s.find("tbrDocked"), std::string::npos);
+  EXPECT_EQ(s.find("Width"), std::string::npos);
+  EXPECT_EQ(s.find("LastDock"), std::string::npos);
+  // On the form: its size and its last dock.
+  t->SetParent(b.Form.get());
+  ASSERT_EQ(t->GetLastDock(), b.Dock);
+  t->SetBounds(10, 100, 150, 30);
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(b.Form.get());
+  s = std::string(static_cast<const char*>(m.Memory()), static_cast<const char*>(m.Memory()) + m.GetSize());
+  EXPECT_NE(s.find("Width"), std::string::npos);
+  EXPECT_NE(s.find("Height"), std::string::npos);
+  EXPECT_NE(s.find("LastDock"), std::string::npos);
+  FloatHost again(600, 300);
+  auto* read = again.AddToolbar(L"tbrDocked", 0, 0, 0, again.Form.get());
+  read->SetAutoResize(false);
+  read->SetLastDock(nullptr);
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(again.Form.get());
+  EXPECT_EQ(read->GetLastDock(), again.Dock);
+  EXPECT_EQ(read->GetWidth(), 150);
+  EXPECT_EQ(read->GetHeight(), 30);
+}
+
+TEST(BarToolbarActions, TheToolbarsOwnActionUpdatesBeforeItsItems) {
+  FloatHost b(600, 300);
+  auto* t = b.AddToolbar(L"tbrActions", 0, 0, 0);
+  std::vector<String> order;
+  TAction own(b.Form.get()), item(b.Form.get());
+  own.OnUpdate = [&](TObject*) {
+    order.push_back(L"own");
+    own.SetCaption(L"Updated");
+  };
+  item.OnUpdate = [&](TObject*) { order.push_back(L"item"); };
+  auto* it = new TBarItem(b.Form.get());
+  it->SetAction(&item);
+  t->Items()->Add(it);
+  t->SetAction(&own);
+  b.Show();
+  order.clear();
+  t->InitiateAction();
+  ASSERT_EQ(order.size(), 2u);
+  EXPECT_EQ(order[0], L"own");
+  EXPECT_EQ(order[1], L"item");
+  EXPECT_EQ(t->GetText(), L"Updated");
+  // Without UpdateActions only the toolbar's own action.
+  t->UpdateActions = false;
+  order.clear();
+  t->InitiateAction();
+  ASSERT_EQ(order.size(), 1u);
+  EXPECT_EQ(order[0], L"own");
+  t->SetAction(nullptr);
+  it->SetAction(nullptr);
+}
+
+// ---- the design state ----------------------------------------------------------------------
+
+struct UpdatingBar : TBarToolbar {
+  using TBarToolbar::TBarToolbar;
+  void SetUpdating(bool On) { SetComponentStateFlag(csUpdating, On); }
+};
+
+TEST(BarDesign, DocksAndWindowsShowTheirOutline) {
+  FloatHost b(600, 300);
+  auto* t = b.AddToolbar(L"tbrDesigned", 0, 0, 2);
+  auto* tw = new TBarToolWindow(b.Form.get());
+  tw->SetName(L"twDesigned");
+  tw->SetBounds(20, 150, 60, 40);
+  tw->SetParent(b.Form.get());
+  auto* empty = new TBarDock(b.Form.get());
+  empty->SetName(L"tbdBottom");
+  empty->SetPosition(dpBottom);
+  empty->SetParent(b.Form.get());
+  b.Show();
+  EXPECT_EQ(empty->GetHeight(), 0);
+  const COLORREF shadow = ColorToRef(clBtnShadow);
+  {
+    Printed p(b.Dock);
+    EXPECT_EQ(p.OutlineCount(PrintedClient(b.Dock), shadow), 0);
+  }
+  BarSetDesigning(b.Form.get(), true);
+  // An empty dock keeps 9 pixels for the designer to drop on.
+  empty->ArrangeToolbars();
+  EXPECT_EQ(empty->GetHeight(), 9);
+  // A dotted outline: every other pixel of the edge, about.
+  auto dotted = [&](TWinControl* C) {
+    Printed p(C);
+    RECT r = PrintedClient(C);
+    const int edge = 2 * (r.right - r.left) + 2 * (r.bottom - r.top) - 4;
+    const int n = p.OutlineCount(r, shadow);
+    return n > edge / 4 && n < edge;
+  };
+  EXPECT_TRUE(dotted(empty));
+  EXPECT_TRUE(dotted(tw));
+  // A toolbar on its dock shows none; on the form it does.
+  EXPECT_FALSE(dotted(t));
+  t->SetParent(b.Form.get());
+  t->SetBounds(100, 150, 150, 30);
+  EXPECT_TRUE(dotted(t));
+  // Hidden windows stay on a designed dock.
+  t->SetParent(b.Dock);
+  t->SetVisible(false);
+  EXPECT_EQ(b.Dock->ToolbarCount(), 1);
+  BarSetDesigning(b.Form.get(), false);
+  b.Dock->ToolbarVisibilityChanged(t, false);
+  EXPECT_EQ(b.Dock->ToolbarCount(), 0);
+  empty->ArrangeToolbars();
+  EXPECT_EQ(empty->GetHeight(), 0);
+}
+
+TEST(BarDesign, ItemsNeitherHoverNorRunAndWrappersGetFreeNames) {
+  FloatHost b(600, 300);
+  auto* t = b.AddToolbar(L"tbrDesigned", 0, 0, 0);
+  int clicks = 0;
+  TBarItem* item = AddItem(t, L"Press", &clicks);
+  b.Show();
+  BarSetDesigning(b.Form.get(), true);
+  TBarItemViewer* v = t->View()->Find(item);
+  ASSERT_NE(v, nullptr);
+  POINT centre{(v->BoundsRect.left + v->BoundsRect.right) / 2, (v->BoundsRect.top + v->BoundsRect.bottom) / 2};
+  POINT sp = ScreenPoint(t->GetHandle(), centre.x, centre.y);
+  MoveMouse(sp);
+  Pump(30);
+  EXPECT_EQ(t->View()->GetSelected(), nullptr);
+  bool exists = false;
+  t->ControlExistsAtPos(centre, exists);
+  EXPECT_FALSE(exists);
+  Click(sp);
+  Pump(30);
+  EXPECT_EQ(clicks, 0);
+  // The chevron moves no items by priority while designed.
+  t->SetChevronMoveItems(false);
+  t->SetChevronMoveItems(true);
+  EXPECT_FALSE(t->View()->UsePriorityList);
+
+  // Wrappers take the smallest number no component of the form has.
+  auto* taken = new TButton(b.Form.get());
+  taken->SetName(L"BarControlItem1");
+  auto* e1 = new TEdit(b.Form.get());
+  e1->SetParent(t);
+  auto* e2 = new TEdit(b.Form.get());
+  e2->SetParent(t);
+  ASSERT_NE(t->FindWrapper(e1), nullptr);
+  EXPECT_EQ(t->FindWrapper(e1)->GetName(), L"BarControlItem2");
+  EXPECT_EQ(t->FindWrapper(e2)->GetName(), L"BarControlItem3");
+  delete taken;
+  auto* e3 = new TEdit(b.Form.get());
+  e3->SetParent(t);
+  EXPECT_EQ(t->FindWrapper(e3)->GetName(), L"BarControlItem1");
+
+  BarSetDesigning(b.Form.get(), false);
+  MoveMouse(sp);
+  Pump(30);
+  Click(sp);
+  PumpUntil([&] { return clicks == 1; }, 3000);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_TRUE(t->FindWrapper(e1)->GetName().empty() == false);
+}
+
+TEST(BarDesign, TheChevronShowsNoHotEdge) {
+  FloatHost b(200, 300);
+  auto* t = b.AddToolbar(L"tbrChevron", 0, 0, 8);
+  b.Show();
+  TBarView* v = t->View();
+  TBarItemViewer* ch = v->Viewers(v->ViewerCount() - 1);
+  ASSERT_EQ(ch->Item, t->ChevronItem());
+  ASSERT_TRUE(ch->Show);
+  v->SetSelected(ch);
+  const RECT c = PrintedClient(t);
+  auto corner = [&] {
+    return Printed(t, PRF_NONCLIENT | PRF_CLIENT | PRF_ERASEBKGND)
+        .At(c.left + ch->BoundsRect.left, c.top + ch->BoundsRect.top);
+  };
+  EXPECT_EQ(corner(), GetSysColor(COLOR_BTNHIGHLIGHT));
+  BarSetDesigning(b.Form.get(), true);
+  EXPECT_EQ(corner(), GetSysColor(COLOR_BTNFACE));
+  BarSetDesigning(b.Form.get(), false);
+}
+
+TEST(BarDesign, ControlsAddedWhileUpdatingGetNoWrapper) {
+  FloatHost b(600, 300);
+  auto* t = new UpdatingBar(b.Form.get());
+  t->SetName(L"tbrUpdating");
+  t->SetParent(b.Dock);
+  b.Show();
+  t->SetUpdating(true);
+  auto* e = new TEdit(b.Form.get());
+  e->SetParent(t);
+  EXPECT_EQ(t->FindWrapper(e), nullptr);
+  t->SetUpdating(false);
+  auto* e2 = new TEdit(b.Form.get());
+  e2->SetParent(t);
+  EXPECT_NE(t->FindWrapper(e2), nullptr);
+}
+
+// ---- the floating form follows its settings ------------------------------------------
+
+TEST(BarFloatingSettings, ChangedWhileFloatingTheFloatingFormFollows) {
+  FloatHost b(600, 300);
+  auto* t = b.AddToolbar(L"tbrFloat", 0, 0, 3);
+  b.Show();
+  t->SetFloating(true);
+  Pump(30);
+  TBarFloatingWindowParent* f = t->GetFloatingParent();
+  ASSERT_NE(f, nullptr);
+  const HWND fh = f->GetHandle();
+  RECT before;
+  GetWindowRect(fh, &before);
+  RECT tb;
+  GetWindowRect(t->GetHandle(), &tb);
+  // No caption: the form loses the caption's height, the window keeps its size.
+  t->ShowCaption = false;
+  RECT r;
+  GetWindowRect(fh, &r);
+  EXPECT_EQ((before.bottom - before.top) - (r.bottom - r.top), GetSystemMetrics(SM_CYSMCAPTION));
+  RECT ta;
+  GetWindowRect(t->GetHandle(), &ta);
+  EXPECT_EQ(ta.right - ta.left, tb.right - tb.left);
+  EXPECT_EQ(ta.top - r.top, GetSystemMetrics(SM_CYSIZEFRAME));
+  // Not resizable: the thinner fixed border.
+  t->Resizable = false;
+  GetWindowRect(fh, &r);
+  GetWindowRect(t->GetHandle(), &ta);
+  EXPECT_EQ(ta.left - r.left, GetSystemMetrics(SM_CXFIXEDFRAME));
+  EXPECT_EQ(r.right - r.left, (tb.right - tb.left) + 2 * GetSystemMetrics(SM_CXFIXEDFRAME));
+  t->Resizable = true;
+  t->ShowCaption = true;
+  GetWindowRect(fh, &r);
+  EXPECT_EQ(r.bottom - r.top, before.bottom - before.top);
+  // The close button goes from the caption at once.
+  RECT btn = f->GetCloseButtonRect();
+  POINT onButton{r.left + (btn.left + btn.right) / 2, r.top + (btn.top + btn.bottom) / 2};
+  auto hit = [&] {
+    return SendMessageW(fh, WM_NCHITTEST, 0, MAKELPARAM(onButton.x, onButton.y));
+  };
+  EXPECT_EQ(hit(), HTBARCLOSE);
+  t->CloseButton = false;
+  EXPECT_EQ(hit(), HTBARCAPTION);
+  t->CloseButton = true;
+  // On top of all forms: topmost and owned by the application's window.
+  t->FloatingMode = fmOnTopOfAllForms;
+  EXPECT_TRUE(GetWindowLongW(fh, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  EXPECT_EQ(reinterpret_cast<HWND>(GetWindowLongPtrW(fh, GWLP_HWNDPARENT)), Application->GetHandle());
+  t->FloatingMode = fmOnTopOfParentForm;
+  EXPECT_FALSE(GetWindowLongW(fh, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  EXPECT_EQ(reinterpret_cast<HWND>(GetWindowLongPtrW(fh, GWLP_HWNDPARENT)), b.Form->GetHandle());
+  // The application inactive: told to hide then, the form hides at once,
+  // and shows again when told to stay.
+  SendMessageW(b.Form->GetHandle(), WM_ACTIVATEAPP, FALSE, 0);
+  EXPECT_TRUE(IsWindowVisible(fh));
+  t->HideWhenInactive = true;
+  EXPECT_FALSE(IsWindowVisible(fh));
+  t->HideWhenInactive = false;
+  EXPECT_TRUE(IsWindowVisible(fh));
+  SendMessageW(b.Form->GetHandle(), WM_ACTIVATEAPP, TRUE, 0);
+  EXPECT_TRUE(IsWindowVisible(fh));
+}
+
+TEST(BarDockRows, BoundLinesShowRoundWindowsOrInTheDesigner) {
+  FloatHost b(600, 300);
+  b.Dock->SetBoundLines(TBarDockBoundLines{blTop, blBottom});
+  b.Dock->SetColor(clRed);
+  auto* t = b.AddToolbar(L"tbrBound", 0, 0, 1);
+  b.Show();
+  const COLORREF shadow = ColorToRef(clBtnShadow), light = ColorToRef(clBtnHighlight);
+  auto edges = [&] {
+    Printed p(b.Dock);
+    RECT wr;
+    GetWindowRect(b.Dock->GetHandle(), &wr);
+    return std::make_pair(p.At(5, 0), p.At(5, wr.bottom - wr.top - 1));
+  };
+  EXPECT_EQ(edges(), std::make_pair(shadow, light));
+  EXPECT_EQ(b.Dock->GetHeight(), t->GetHeight() + 2);
+  // No window on it: the pixel a fixed dock keeps is plain, no line.
+  b.Dock->SetFixAlign(true);
+  t->SetVisible(false);
+  ASSERT_EQ(b.Dock->GetHeight(), 1);
+  EXPECT_EQ(Printed(b.Dock, PRF_NONCLIENT).At(5, 0), ColorToRef(clRed));
+  // The designer's empty dock shows its lines.
+  BarSetDesigning(b.Form.get(), true);
+  b.Dock->ArrangeToolbars();
+  ASSERT_EQ(b.Dock->GetHeight(), 9);
+  EXPECT_EQ(edges(), std::make_pair(shadow, light));
+  BarSetDesigning(b.Form.get(), false);
+}
+
+}  // namespace
