@@ -655,3 +655,86 @@ TEST(SkinVisualStyles, PaintersTakeTheStyledBranches) {
     EXPECT_NE(pixels(styled), pixels(classic)) << c.Name;
   }
 }
+
+TEST(SkinToolbars, CaptionLinesStayOnToolbarsAndJoinInMenus) {
+  Host h;
+  TSkinToolbar* t = h.AddToolbar(L"tbrLines");
+  auto* one = new TSkinItem(h.Form.get());
+  one->SetCaption(L"Top");
+  auto* two = new TSkinItem(h.Form.get());
+  two->SetCaption(L"Top\nLow");
+  t->Items()->Add(one);
+  t->Items()->Add(two);
+  h.Show();
+  TBarView* v = t->View();
+  v->ValidatePositions();
+  auto* ov = dynamic_cast<TSkinItemViewer*>(v->Find(one));
+  auto* tv = dynamic_cast<TSkinItemViewer*>(v->Find(two));
+  ASSERT_TRUE(ov && tv);
+  Surface probe(4, 4, RGB(255, 255, 255));
+  probe.C.Font()->Assign(*v->GetFont());
+  int line = tv->GetTextSize(&probe.C, L"Top", 0, false).cy;
+  int oh = 0, ow = 0, th = 0, tw = 0;
+  ov->CalcSize(&probe.C, ow, oh);
+  tv->CalcSize(&probe.C, tw, th);
+  EXPECT_EQ(th - oh, line);  // two lines measured on a toolbar
+
+  // Painted, the caption's ink reaches down into the second line.
+  const COLORREF bg = RGB(255, 0, 255);
+  Surface s(tw, th, bg);
+  tv->Paint(&s.C, RECT{0, 0, tw, th}, false, false, false);
+  int lowest = -1;
+  for (int y = 0; y < th; ++y)
+    for (int x = 0; x < tw; ++x) {
+      COLORREF c = GetPixel(s.DC, x, y);
+      if (c != bg && GetRValue(c) + GetGValue(c) + GetBValue(c) < 300) lowest = y;  // dark ink
+    }
+  EXPECT_GT(lowest, th / 2 + 1);
+
+  // In a menu the same caption is one line.
+  std::unique_ptr<TSkinSubmenuItem> parent(new TSkinSubmenuItem(nullptr));
+  auto* m1 = new TSkinItem(parent.get());
+  m1->SetCaption(L"Top");
+  auto* m2 = new TSkinItem(parent.get());
+  m2->SetCaption(L"Top\nLow");
+  parent->Add(m1);
+  parent->Add(m2);
+  std::unique_ptr<TBarPopupWindow> w(parent->GetPopupWindowClass()(nullptr, nullptr, parent.get(), false));
+  w->View->UpdatePositions();
+  auto height = [&](TBarItemViewer* x) { return x->BoundsRect.bottom - x->BoundsRect.top; };
+  EXPECT_EQ(height(w->View->Find(m1)), height(w->View->Find(m2)));
+}
+
+TEST(SkinToolbars, SubmenuItemsShowOpenWhilePushedOnTheirArrow) {
+  Host h;
+  TSkinToolbar* t = h.AddToolbar(L"tbrOpen");
+  auto* plain = new TSkinItem(h.Form.get());
+  plain->SetCaption(L"P");
+  auto* sub = new TSkinSubmenuItem(h.Form.get());
+  sub->SetCaption(L"S");
+  auto* split = new TSkinSubmenuItem(h.Form.get());
+  split->SetCaption(L"C");
+  split->SetDropdownCombo(true);
+  t->Items()->Add(plain);
+  t->Items()->Add(sub);
+  t->Items()->Add(split);
+  h.Show();
+  TBarView* v = t->View();
+  v->ValidatePositions();
+  auto info = [&](TBarCustomItem* it, bool pushed) {
+    TSkinItemInfo I;
+    dynamic_cast<TSkinItemViewer*>(v->Find(it))->FillItemInfo(I, pushed);
+    return I.IsPopupParent;
+  };
+  EXPECT_FALSE(info(plain, true));  // a plain button has nothing to open
+  EXPECT_TRUE(info(sub, true));
+  EXPECT_FALSE(info(sub, false));
+  EXPECT_TRUE(info(split, true));  // pushed, no capture: the arrow
+  v->Capture = true;               // pushed on the button part
+  EXPECT_FALSE(info(split, true));
+  v->Capture = false;
+  // The item whose sub-menu the view holds open counts whatever its style.
+  v->OpenViewer = v->Find(plain);
+  EXPECT_TRUE(info(plain, true));
+  v->OpenViewer = nullptr;
+}
