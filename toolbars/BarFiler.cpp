@@ -2,6 +2,7 @@
 
 #include "toolbars/BarDock.h"
 #include "toolbars/BarEditItem.h"
+#include "toolbars/BarImages.h"
 #include "toolbars/BarMRU.h"
 #include "toolbars/BarPopup.h"
 #include "toolbars/BarToolWindow.h"
@@ -108,6 +109,7 @@ void RegisterClasses() {
     Register<TBarToolbar>(L"TBarToolbar");
     Register<TBarToolWindow>(L"TBarToolWindow");
     Register<TBarDock>(L"TBarDock");
+    Register<TBarImageList>(L"TBarImageList");
     return true;
   }();
   (void)done;
