@@ -197,3 +197,110 @@ TEST(SkinEditItems, LayoutInToolbarsAndVerticalDocks) {
   EXPECT_FALSE(dynamic_cast<TSkinEditItemViewer*>(vv));  // shown as a button
   EXPECT_TRUE(dynamic_cast<TSkinItemViewer*>(vv));
 }
+
+// A click opens the field: the edit control takes the item's look, is named
+// after its viewer, and its keys and changes come back through the viewer.
+TEST(SkinEditItems, AClickOpensAFieldThatTheItemAndItsViewerDrive) {
+  EditHost h;
+  auto* e = new TSkinEditItem(h.Form.get());
+  e->SetAlignment(taCenter);
+  e->SetPasswordChar(L'*');
+  e->FontSettings()->SetBold(tsTrue);
+  h.Bar->Items()->Add(e);
+  auto* s = new TSkinSpinEditItem(h.Form.get());
+  h.Bar->Items()->Add(s);
+  h.Show();
+  auto* ev = dynamic_cast<TSkinEditItemViewer*>(h.Bar->View()->Find(e));
+  auto* sv = dynamic_cast<TSkinSpinEditViewer*>(h.Bar->View()->Find(s));
+  ASSERT_TRUE(ev && sv);
+  std::atomic<int> began{0}, changes{0};
+  String name, typed;
+  LONG_PTR style = 0;
+  wchar_t password = 0;
+  bool bold = false;
+  e->OnBeginEdit = [&](TBarEditItem*, TBarEditItemViewer*, TEdit*) { ++began; };
+  s->OnBeginEdit = [&](TBarEditItem*, TBarEditItemViewer*, TEdit*) { ++began; };
+  e->OnChange = TSkinEditChange([&](TObject*, const String& T) {
+    typed = T;
+    if (TEdit* c = ev->EditControl) {
+      name = c->GetName();
+      style = GetWindowLongPtrW(c->GetHandle(), GWL_STYLE);
+      password = static_cast<wchar_t>(SendMessageW(c->GetHandle(), EM_GETPASSWORDCHAR, 0, 0));
+      bold = c->Font()->GetStyle().Contains(fsBold);
+    }
+    ++changes;
+  });
+  auto wait = [](std::atomic<int>& N, int Want) {
+    for (int i = 0; i < 500 && N < Want; ++i) Sleep(10);
+  };
+  const POINT ep = ScreenPoint(h.Bar->GetHandle(), ev->BoundsRect.left + 8, (ev->BoundsRect.top + ev->BoundsRect.bottom) / 2);
+  const POINT sp = ScreenPoint(h.Bar->GetHandle(), sv->BoundsRect.left + 8, (sv->BoundsRect.top + sv->BoundsRect.bottom) / 2);
+  ASSERT_TRUE(RunInput([&] {
+    InputScript().Click(ep).Post();
+    wait(began, 1);
+    InputScript().Text(L"xy").Post();
+    wait(changes, 2);
+    InputScript().Press(VK_RETURN).Post();
+    Sleep(100);
+    InputScript().Click(sp).Post();
+    wait(began, 2);
+    InputScript().Press(VK_UP).Press(VK_UP).Post();
+    Sleep(200);
+    InputScript().Press(VK_RETURN).Post();
+  }, 20000));
+  EXPECT_TRUE(PumpUntil([&] { return !sv->EditControl; }, 5000));
+  EXPECT_EQ(typed, L"xy");
+  EXPECT_EQ(e->GetText(), L"xy");
+  EXPECT_EQ(name.find(L"TSkinEditItemViewer_edit_control_"), 0u) << name.c_str();
+  EXPECT_EQ(style & (ES_CENTER | ES_RIGHT), ES_CENTER);
+  EXPECT_EQ(password, L'*');
+  EXPECT_TRUE(bold);
+  EXPECT_EQ(s->GetText(), L"2");  // the arrow keys reach the spin item through the viewer
+  EXPECT_TRUE(ShownExceptions().empty());
+}
+
+// In a menu the box starts at the caption's gap, and the open field lies
+// inside the box's frame.
+TEST(SkinEditItems, MenuEditBoxStartsAtTheCaptionAndHoldsItsField) {
+  InitSkin();
+  std::unique_ptr<TSkinSubmenuItem> parent(new TSkinSubmenuItem(nullptr));
+  auto* e = new TSkinEditItem(parent.get());
+  e->SetEditCaption(L"Name");
+  parent->Add(e);
+  std::unique_ptr<TBarPopupWindow> w(parent->GetPopupWindowClass()(nullptr, nullptr, parent.get(), false));
+  w->View->UpdatePositions();
+  auto* v = dynamic_cast<TSkinEditItemViewer*>(w->View->Find(e));
+  ASSERT_NE(v, nullptr);
+  const int W = v->BoundsRect.right - v->BoundsRect.left, H = v->BoundsRect.bottom - v->BoundsRect.top;
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, W, H);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ old = SelectObject(dc, bmp);
+  RECT all{0, 0, W, H};
+  HBRUSH magenta = CreateSolidBrush(RGB(255, 0, 255));
+  FillRect(dc, &all, magenta);
+  DeleteObject(magenta);
+  {
+    TCanvas c;
+    c.SetHandle(dc);
+    v->Paint(&c, RECT{0, 0, W, H}, false, false, false);
+    c.SetHandle(nullptr);
+  }
+  RECT er;
+  v->GetEditRect(er);
+  OffsetRect(&er, -v->BoundsRect.left, -v->BoundsRect.top);
+  // The field (window colour) left of the edit rectangle's start, across
+  // the row's middle.
+  const COLORREF field = ColorToRef(clWindow);
+  const int y = H / 2;
+  const bool fieldThere = GetPixel(dc, er.left + 2, y) == field;
+  int fieldLeft = er.left + 2;
+  while (fieldLeft > 0 && GetPixel(dc, fieldLeft - 1, y) == field) --fieldLeft;
+  SelectObject(dc, old);
+  DeleteObject(bmp);
+  DeleteDC(dc);
+  ASSERT_TRUE(fieldThere);
+  EXPECT_LE(fieldLeft, er.left);  // the control opens inside the field, clear of the frame
+  EXPECT_GE(fieldLeft, er.left - 3);
+}
