@@ -167,10 +167,18 @@ TEST(SkinLists, UndoListSelectsEverythingUpToTheHover) {
   int dir = 1, interval = 100;
   p.Viewer->HandleAutoScroll(dir, interval);
   EXPECT_EQ(p.List->GetItemIndex(), p.Viewer->TopIndex + p.Viewer->VisibleItems - 1);
-  p.Window->ShowPopup(true);
-  Pump(50);
-  EXPECT_TRUE(ShownExceptions().empty());
-  p.Window->ShowPopup(false);
+  // Painted, every row from the first to the hovered one is highlighted.
+  p.List->SetItemIndex(p.Viewer->TopIndex + 2);
+  const int hover = p.Viewer->HoverIndex;
+  EXPECT_EQ(hover, p.Viewer->TopIndex + 2);
+  int w = p.Viewer->BoundsRect.right - p.Viewer->BoundsRect.left;
+  int h = p.Viewer->BoundsRect.bottom - p.Viewer->BoundsRect.top;
+  MemCanvas c(w, h);
+  p.Viewer->Paint(&c.C, RECT{0, 0, w, h}, false, false, false);
+  for (int i = p.Viewer->TopIndex; i < p.Viewer->TopIndex + p.Viewer->VisibleItems; ++i) {
+    RECT r = p.Viewer->GetItemRect(i);
+    EXPECT_EQ(c.At(r.left + 1, r.top + 1), ColorToRef(i <= hover ? clHighlight : clWindow)) << i;
+  }
 }
 
 TEST(SkinLists, RowsShowTheImageOfTheirIndexUnlessTheHandlerAdjustsIt) {

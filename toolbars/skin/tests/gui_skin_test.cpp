@@ -12,6 +12,7 @@
 #include "toolbars/skin/SkinDefaultTheme.h"
 #include "toolbars/skin/SkinItems.h"
 #include "toolbars/skin/SkinSwitcher.h"
+#include "toolbars/skin/SkinUtils.h"
 #include "toolbars/skin/SkinWindows.h"
 
 using namespace testsupport;
@@ -484,19 +485,56 @@ TEST(SkinToolbars, EmbeddedToolbarTakesTheFormColour) {
   EXPECT_EQ(px, RGB(0x99, 0x66, 0x33));
 }
 
+namespace {
+// A theme with its own toolbar colour and a dock background of its own.
+class TintedTheme : public TSkinDefaultTheme {
+ public:
+  using TSkinDefaultTheme::TSkinDefaultTheme;
+  static constexpr COLORREF Bar = RGB(10, 120, 30), DockFill = RGB(200, 10, 10);
+  TColor GetViewColor(int ViewType) override {
+    return (ViewType & VT_TOOLBAR) ? TColor(Bar) : TSkinDefaultTheme::GetViewColor(ViewType);
+  }
+  bool GetBooleanMetrics(int Index) override { return Index == 5 || TSkinDefaultTheme::GetBooleanMetrics(Index); }
+  void PaintDock(TCanvas* Canvas, const RECT& AClientRect, const RECT&, int) override {
+    FillRectEx(Canvas, AClientRect, TColor(DockFill));
+  }
+};
+TSkinTheme* MakeTinted(const String& Name) { return new TintedTheme(Name); }
+
+COLORREF PixelOf(TWinControl* C, int X, int Y) {
+  HDC dc = GetDC(C->GetHandle());
+  COLORREF px = GetPixel(dc, X, Y);
+  ReleaseDC(C->GetHandle(), dc);
+  return px;
+}
+}  // namespace
+
 TEST(SkinToolbars, ThemeChangeReachesToolbarsAndDocks) {
+  InitSkin();
+  if (!IsSkinThemeAvailable(L"Tinted")) RegisterSkinTheme(L"Tinted", &MakeTinted);
   Host h;
+  h.Form->SetColor(0x00336699);
   TSkinToolbar* t = h.AddToolbar(L"tbrA");
   auto* it = new TSkinItem(h.Form.get());
   it->SetCaption(L"A");
   t->Items()->Add(it);
   h.Show();
   EXPECT_EQ(GetEffectiveColor(h.Dock), GetEffectiveColor(h.Form.get()));
-  SetSkinSysParam(2, 2);
-  SetSkinSysParam(2, 0);
-  Pump(50);
+  const TColor before = GetEffectiveColor(t);
+  // A point of the toolbar and one of the dock that no item covers.
+  auto barPoint = [&] { return PixelOf(t, t->GetClientWidth() - 2, t->GetClientHeight() / 2); };
+  auto dockPoint = [&] { return PixelOf(h.Dock, h.Dock->GetClientWidth() - 3, h.Dock->GetClientHeight() / 2); };
+  SkinSetTheme(L"Tinted");
+  EXPECT_TRUE(h.Dock->ThemedBackground());
+  EXPECT_EQ(GetEffectiveColor(t), TColor(TintedTheme::Bar));
+  // The dock paints the theme's background, under its toolbar too.
+  EXPECT_TRUE(PumpUntil([&] { return barPoint() == TintedTheme::DockFill && dockPoint() == TintedTheme::DockFill; }, 5000))
+      << std::hex << barPoint() << " " << dockPoint();
+  SkinSetTheme(L"Default");
+  EXPECT_EQ(GetEffectiveColor(t), before);
+  if (!h.Dock->ThemedBackground())
+    EXPECT_TRUE(PumpUntil([&] { return dockPoint() == RGB(0x99, 0x66, 0x33); }, 5000)) << std::hex << dockPoint();
   EXPECT_TRUE(ShownExceptions().empty());
-  EXPECT_FALSE(h.Dock->ThemedBackground() && !USE_THEMES);
 }
 
 TEST(SkinPopups, PopupWindowsAnswerAsMenusWithoutOwnShadow) {
@@ -654,6 +692,54 @@ TEST(SkinVisualStyles, PaintersTakeTheStyledBranches) {
     EXPECT_GT(styled.CountNot(bg), 0) << c.Name;
     EXPECT_NE(pixels(styled), pixels(classic)) << c.Name;
   }
+
+  // Button and status-panel margins come from the style's own content
+  // margins, asked of the visual-styles library here directly.
+  HMODULE ux = GetModuleHandleW(L"uxtheme.dll");
+  ASSERT_NE(ux, nullptr);
+  using OpenFn = HANDLE(WINAPI*)(HWND, LPCWSTR);
+  using CloseFn = HRESULT(WINAPI*)(HANDLE);
+  using MarginsFn = HRESULT(WINAPI*)(HANDLE, HDC, int, int, int, const RECT*, MARGINS*);
+  using ContentFn = HRESULT(WINAPI*)(HANDLE, HDC, int, int, const RECT*, RECT*);
+  auto open = reinterpret_cast<OpenFn>(GetProcAddress(ux, "OpenThemeData"));
+  auto close = reinterpret_cast<CloseFn>(GetProcAddress(ux, "CloseThemeData"));
+  auto margins = reinterpret_cast<MarginsFn>(GetProcAddress(ux, "GetThemeMargins"));
+  auto content = reinterpret_cast<ContentFn>(GetProcAddress(ux, "GetThemeBackgroundContentRect"));
+  ASSERT_TRUE(open && close && margins && content);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HANDLE toolbarStyle = open(nullptr, L"TOOLBAR"), sb = open(nullptr, L"STATUS");
+  MARGINS want{};
+  RECT whole{0, 0, 100, 100}, inner{};
+  const bool haveButton = toolbarStyle && SUCCEEDED(margins(toolbarStyle, dc, 1 /*TP_BUTTON*/, 2 /*TS_HOT*/, 3603, nullptr, &want));
+  const bool havePane = sb && SUCCEEDED(content(sb, dc, 1 /*SP_PANE*/, 0, &whole, &inner));
+  if (toolbarStyle) close(toolbarStyle);
+  if (sb) close(sb);
+  DeleteDC(dc);
+  TSkinMargins m;
+  t->GetMargins(1, m);
+  if (haveButton) {
+    EXPECT_EQ(m.LeftWidth, want.cxLeftWidth);
+    EXPECT_EQ(m.RightWidth, want.cxRightWidth);
+    EXPECT_EQ(m.TopHeight, want.cyTopHeight);
+    EXPECT_EQ(m.BottomHeight, want.cyBottomHeight);
+  }
+  t->GetMargins(3, m);
+  if (havePane) {
+    EXPECT_EQ(m.LeftWidth, inner.left);
+    EXPECT_EQ(m.RightWidth, 100 - inner.right);
+    EXPECT_EQ(m.TopHeight, inner.top);
+    EXPECT_EQ(m.BottomHeight, 100 - inner.bottom);
+  }
+  EXPECT_TRUE(haveButton || havePane) << "the style answers neither margin";
+  t->GetMargins(2, m);  // menu items: none, styled or not
+  EXPECT_EQ(m.LeftWidth + m.RightWidth + m.TopHeight + m.BottomHeight, 0);
+  SetSkinSysParam(2, 1);
+  t->GetMargins(1, m);
+  EXPECT_EQ(m.LeftWidth, 2);
+  EXPECT_EQ(m.BottomHeight, 2);
+  t->GetMargins(3, m);
+  EXPECT_EQ(m.RightWidth, 3);
+  SetSkinSysParam(2, 0);
 }
 
 TEST(SkinToolbars, CaptionLinesStayOnToolbarsAndJoinInMenus) {
