@@ -187,6 +187,35 @@ TEST(SkinEditItems, LayoutInToolbarsAndVerticalDocks) {
   h.Bar->Invalidate();
   Pump(50);
   EXPECT_TRUE(ShownExceptions().empty());
+  // The password item paints exactly what an item showing the stars would.
+  auto* stars = new TSkinEditItem(h.Form.get());
+  stars->SetText(L"******");
+  h.Bar->Items()->Add(stars);
+  h.Bar->View()->ValidatePositions();
+  auto picture = [&](TBarItemViewer* x) {
+    const int W = x->BoundsRect.right - x->BoundsRect.left, H = x->BoundsRect.bottom - x->BoundsRect.top;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, W, H);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    PatBlt(dc, 0, 0, W, H, WHITENESS);
+    TCanvas c;
+    c.SetHandle(dc);
+    x->Paint(&c, RECT{0, 0, W, H}, false, false, false);
+    c.SetHandle(nullptr);
+    std::vector<COLORREF> px;
+    for (int yy = 0; yy < H; ++yy)
+      for (int xx = 0; xx < W; ++xx) px.push_back(GetPixel(dc, xx, yy));
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    return px;
+  };
+  std::vector<COLORREF> a = picture(v), b = picture(h.Bar->View()->Find(stars));
+  EXPECT_EQ(a, b);
+  e->SetPasswordChar(0);
+  EXPECT_NE(picture(v), b);  // and the text itself once the character goes
 
   EditHost vh(dpLeft);
   auto* ve = new TSkinEditItem(vh.Form.get());
