@@ -84,13 +84,6 @@ TComponent* Find(TComponent* Self, const String& Name) {
   return nullptr;
 }
 
-namespace {
-template <class T>
-void Register(const wchar_t* ClassName) {
-  RegisterComponentClass(ClassName, [](TComponent* Owner) { return new T(Owner); });
-}
-}  // namespace
-
 void RegisterClasses() {
   static const bool done = [] {
     Register<TBarItem>(L"TBarItem");

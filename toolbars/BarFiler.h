@@ -36,4 +36,10 @@ TComponent* Find(TComponent* Self, const String& Name);
 // reader can make them from a stream by class name.
 void RegisterClasses();
 
+// Registers one class made with its owner.
+template <class T>
+void Register(const wchar_t* ClassName) {
+  RegisterComponentClass(ClassName, [](TComponent* Owner) { return new T(Owner); });
+}
+
 }  // namespace BarFiler

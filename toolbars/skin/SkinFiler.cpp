@@ -78,11 +78,6 @@ void DefineFontSettings(TFiler* Filer, TFontSettings* F, const TFontSettings* A)
   Integer(Filer, L"FontSettings.Color", F->GetColor(), b.GetColor(), true, [F](int v) { F->SetColor(v); });
   Text(Filer, L"FontSettings.Name", F->GetName(), b.GetName(), true, [F](const String& v) { F->SetName(v); });
 }
-
-template <class T>
-void Register(const wchar_t* ClassName) {
-  RegisterComponentClass(ClassName, [](TComponent* Owner) { return new T(Owner); });
-}
 }  // namespace
 
 void TSkinCustomItem::DefineProperties(TFiler* Filer) {

@@ -190,19 +190,6 @@ TEST(BarBackground, APalettedBitmapGivesItsPaletteAndDrawsInItsColours) {
   EXPECT_EQ(bg.GetPalette(), nullptr);
 }
 
-bool PopupShown() {
-  bool any = false;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND w, LPARAM p) -> BOOL {
-        if (IsWindowVisible(w) && dynamic_cast<TBarPopupWindow*>(TWinControl::FindControl(w)))
-          *reinterpret_cast<bool*>(p) = true;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&any));
-  return any;
-}
-
 TBarPopupWindow* ShownPopup() {
   TBarPopupWindow* found = nullptr;
   EnumThreadWindows(
@@ -215,6 +202,8 @@ TBarPopupWindow* ShownPopup() {
       reinterpret_cast<LPARAM>(&found));
   return found;
 }
+
+bool PopupShown() { return ShownPopup() != nullptr; }
 
 POINT CentreOf(TBarPopupWindow* W, TBarCustomItem* Item) {
   RECT r = W->View->Find(Item)->BoundsRect;

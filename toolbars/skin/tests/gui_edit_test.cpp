@@ -43,6 +43,36 @@ struct EditHost {
     return dynamic_cast<TSkinSpinEditViewer*>(Bar->View()->Find(Item));
   }
 };
+// What a viewer paints over a fill of one colour, pixel by pixel.
+struct Picture {
+  int W = 0, H = 0;
+  std::vector<COLORREF> Px;
+  COLORREF At(int X, int Y) const { return Px[static_cast<size_t>(Y * W + X)]; }
+};
+Picture PaintOf(TBarItemViewer* V, COLORREF Fill) {
+  Picture p;
+  p.W = V->BoundsRect.right - V->BoundsRect.left;
+  p.H = V->BoundsRect.bottom - V->BoundsRect.top;
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, p.W, p.H);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ old = SelectObject(dc, bmp);
+  RECT all{0, 0, p.W, p.H};
+  HBRUSH b = CreateSolidBrush(Fill);
+  FillRect(dc, &all, b);
+  DeleteObject(b);
+  TCanvas c;
+  c.SetHandle(dc);
+  V->Paint(&c, all, false, false, false);
+  c.SetHandle(nullptr);
+  for (int y = 0; y < p.H; ++y)
+    for (int x = 0; x < p.W; ++x) p.Px.push_back(GetPixel(dc, x, y));
+  SelectObject(dc, old);
+  DeleteObject(bmp);
+  DeleteDC(dc);
+  return p;
+}
 }  // namespace
 
 TEST(SkinEditItems, SpinValueFollowsTypingAndTab) {
@@ -192,30 +222,11 @@ TEST(SkinEditItems, LayoutInToolbarsAndVerticalDocks) {
   stars->SetText(L"******");
   h.Bar->Items()->Add(stars);
   h.Bar->View()->ValidatePositions();
-  auto picture = [&](TBarItemViewer* x) {
-    const int W = x->BoundsRect.right - x->BoundsRect.left, H = x->BoundsRect.bottom - x->BoundsRect.top;
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, W, H);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ old = SelectObject(dc, bmp);
-    PatBlt(dc, 0, 0, W, H, WHITENESS);
-    TCanvas c;
-    c.SetHandle(dc);
-    x->Paint(&c, RECT{0, 0, W, H}, false, false, false);
-    c.SetHandle(nullptr);
-    std::vector<COLORREF> px;
-    for (int yy = 0; yy < H; ++yy)
-      for (int xx = 0; xx < W; ++xx) px.push_back(GetPixel(dc, xx, yy));
-    SelectObject(dc, old);
-    DeleteObject(bmp);
-    DeleteDC(dc);
-    return px;
-  };
-  std::vector<COLORREF> a = picture(v), b = picture(h.Bar->View()->Find(stars));
-  EXPECT_EQ(a, b);
+  const COLORREF white = RGB(255, 255, 255);
+  std::vector<COLORREF> starred = PaintOf(h.Bar->View()->Find(stars), white).Px;
+  EXPECT_EQ(PaintOf(v, white).Px, starred);
   e->SetPasswordChar(0);
-  EXPECT_NE(picture(v), b);  // and the text itself once the character goes
+  EXPECT_NE(PaintOf(v, white).Px, starred);  // and the text itself once the character goes
 
   EditHost vh(dpLeft);
   auto* ve = new TSkinEditItem(vh.Form.get());
@@ -300,35 +311,17 @@ TEST(SkinEditItems, MenuEditBoxStartsAtTheCaptionAndHoldsItsField) {
   w->View->UpdatePositions();
   auto* v = dynamic_cast<TSkinEditItemViewer*>(w->View->Find(e));
   ASSERT_NE(v, nullptr);
-  const int W = v->BoundsRect.right - v->BoundsRect.left, H = v->BoundsRect.bottom - v->BoundsRect.top;
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HBITMAP bmp = CreateCompatibleBitmap(screen, W, H);
-  ReleaseDC(nullptr, screen);
-  HGDIOBJ old = SelectObject(dc, bmp);
-  RECT all{0, 0, W, H};
-  HBRUSH magenta = CreateSolidBrush(RGB(255, 0, 255));
-  FillRect(dc, &all, magenta);
-  DeleteObject(magenta);
-  {
-    TCanvas c;
-    c.SetHandle(dc);
-    v->Paint(&c, RECT{0, 0, W, H}, false, false, false);
-    c.SetHandle(nullptr);
-  }
+  const Picture p = PaintOf(v, RGB(255, 0, 255));
   RECT er;
   v->GetEditRect(er);
   OffsetRect(&er, -v->BoundsRect.left, -v->BoundsRect.top);
   // The field (window colour) left of the edit rectangle's start, across
   // the row's middle.
   const COLORREF field = ColorToRef(clWindow);
-  const int y = H / 2;
-  const bool fieldThere = GetPixel(dc, er.left + 2, y) == field;
+  const int y = p.H / 2;
+  const bool fieldThere = p.At(er.left + 2, y) == field;
   int fieldLeft = er.left + 2;
-  while (fieldLeft > 0 && GetPixel(dc, fieldLeft - 1, y) == field) --fieldLeft;
-  SelectObject(dc, old);
-  DeleteObject(bmp);
-  DeleteDC(dc);
+  while (fieldLeft > 0 && p.At(fieldLeft - 1, y) == field) --fieldLeft;
   ASSERT_TRUE(fieldThere);
   EXPECT_LE(fieldLeft, er.left);  // the control opens inside the field, clear of the frame
   EXPECT_GE(fieldLeft, er.left - 3);
