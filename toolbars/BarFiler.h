@@ -28,6 +28,9 @@ void Set(TFiler* Filer, const wchar_t* Name, unsigned Bits, unsigned Base, bool 
 void Reference(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent* Base, bool Stored,
                String& Pending);
 
+// The identifiers of the item options, in the order of their bits.
+const std::vector<const wchar_t*>& ItemOptionNames();
+
 // The component a stream names, looked for among the components of Self's
 // owner and of their owners; null when none has that name.
 TComponent* Find(TComponent* Self, const String& Name);

@@ -134,6 +134,39 @@ TEST(BarImageStreaming, ImagesAndStateListsReadBackAndABitmapListStoresOnlyItsBi
   EXPECT_EQ(ImagePixel(strip, 2), green);
 }
 
+TEST(BarImageStreaming, MenusAndContainersKeepTheirImagesAndOptions) {
+  BarFiler::RegisterClasses();
+  TMemoryStream m;
+  {
+    TStoreRoot src;
+    auto* il = new TBarImageList(&src);
+    il->SetName(L"ilMenu");
+    auto* menu = new TBarPopupMenu(&src);
+    menu->SetName(L"pmMain");
+    menu->SetImages(il);
+    menu->SetOptions(TBarItemOptions{tboShowHint});
+    auto* item = new TBarItem(&src);
+    item->SetName(L"Open");
+    menu->Items()->Add(item);
+    auto* box = new TBarItemContainer(&src);
+    box->SetName(L"Box");
+    box->SetImages(il);
+    TWriter(&m).WriteRootComponent(&src);
+  }
+  TStoreRoot dst;
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(&dst);
+  auto* il = dynamic_cast<TBarImageList*>(dst.FindComponent(L"ilMenu"));
+  auto* menu = dynamic_cast<TBarPopupMenu*>(dst.FindComponent(L"pmMain"));
+  auto* box = dynamic_cast<TBarItemContainer*>(dst.FindComponent(L"Box"));
+  ASSERT_TRUE(il && menu && box);
+  EXPECT_EQ(menu->GetImages(), il);
+  EXPECT_EQ(menu->GetOptions(), TBarItemOptions{tboShowHint});
+  ASSERT_EQ(menu->Items()->Count(), 1);
+  EXPECT_EQ(menu->Items()->GetItem(0)->GetName(), L"Open");
+  EXPECT_EQ(box->GetImages(), il);
+}
+
 // An 8-bit bitmap of Size x Size whose colour table holds Colours and whose
 // pixels are all entry 1.
 std::unique_ptr<TBitmap> Paletted(int Size, std::initializer_list<COLORREF> Colours) {
