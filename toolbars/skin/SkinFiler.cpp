@@ -97,6 +97,22 @@ void TSkinCustomItem::DefineProperties(TFiler* Filer) {
   }
 }
 
+void TSkinVisibilityToggleItem::DefineProperties(TFiler* Filer) {
+  TSkinCustomItem::DefineProperties(Filer);
+  auto* a = dynamic_cast<TSkinVisibilityToggleItem*>(Filer->GetAncestor());
+  Reference(Filer, L"Control", control_, a ? a->control_ : nullptr, true, pendingControl_);
+}
+
+void TSkinVisibilityToggleItem::Loaded() {
+  // Still loading: a stored caption, even an empty one, is not replaced.
+  if (!pendingControl_.empty()) {
+    auto* c = dynamic_cast<TControl*>(BarFiler::Find(this, pendingControl_));
+    pendingControl_.clear();
+    SetControl(c);
+  }
+  TSkinCustomItem::Loaded();
+}
+
 void TSkinSeparatorItem::DefineProperties(TFiler* Filer) {
   TBarSeparatorItem::DefineProperties(Filer);
   auto* a = dynamic_cast<TSkinSeparatorItem*>(Filer->GetAncestor());

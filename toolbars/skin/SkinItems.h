@@ -124,10 +124,13 @@ class TSkinVisibilityToggleItem : public TSkinCustomItem {
   TControl* GetControl() const { return control_; }
   void SetControl(TControl* Value);
   void Notification(TComponent* AComponent, TOperation Operation) override;
+  void DefineProperties(TFiler* Filer) override;
+  void Loaded() override;
 
  private:
   void UpdateProps();
   TControl* control_ = nullptr;
+  String pendingControl_;  // the control a stream names, found in Loaded
 };
 
 class TSkinItemViewer : public TBarItemViewer {

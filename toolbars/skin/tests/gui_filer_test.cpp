@@ -1,6 +1,7 @@
 // Themed items written to a stream and read back.
 #include <gtest/gtest.h>
 
+#include "classlib/ExtCtrls.h"
 #include "classlib/Filer.h"
 #include "toolbars/BarPopup.h"
 #include "toolbars/skin/SkinExtItems.h"
@@ -83,6 +84,10 @@ TEST(SkinStreaming, ThemedItemsReadBackWhatTheyStored) {
     col->SetMinWidth(40);
     col->SetLayout(skinlGlyphTop);
     col->SetStretch(true);
+    auto* panel = new TPanel(&src);
+    panel->SetName(L"pnlTree");
+    auto* toggle = Make<TSkinVisibilityToggleItem>(&src, box, L"ShowTree");
+    toggle->SetControl(panel);
     auto* mru = new TSkinMRUList(&src);
     mru->SetName(L"mru");
     mru->SetKeyShift(2);
@@ -91,6 +96,8 @@ TEST(SkinStreaming, ThemedItemsReadBackWhatTheyStored) {
     TWriter(&m).WriteRootComponent(&src);
   }
   TFormRoot dst;
+  new TPanel(&dst);  // the form's own panel, found by name
+  dst.GetComponent(0)->SetName(L"pnlTree");
   m.SetPosition(0);
   TReader(&m).ReadRootComponent(&dst);
 
@@ -150,6 +157,10 @@ TEST(SkinStreaming, ThemedItemsReadBackWhatTheyStored) {
   EXPECT_EQ(col->GetMinWidth(), 40);
   EXPECT_EQ(col->GetLayout(), skinlGlyphTop);
   EXPECT_TRUE(col->GetStretch());
+
+  auto* toggle = Find<TSkinVisibilityToggleItem>(&dst, L"ShowTree");
+  ASSERT_NE(toggle, nullptr);
+  EXPECT_EQ(toggle->GetControl(), dst.FindComponent(L"pnlTree"));
 
   auto* mru = Find<TSkinMRUList>(&dst, L"mru");
   auto* mi = Find<TSkinMRUListItem>(&dst, L"Recent");
