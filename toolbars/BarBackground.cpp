@@ -2,6 +2,16 @@
 
 #include <algorithm>
 
+namespace {
+// A bitmap with a colour table: 1, 4 or 8 bits a pixel.
+bool IsPaletted(TBitmap* B) {
+  if (B->Empty()) return false;
+  BITMAP bm{};
+  if (!GetObjectW(B->GetHandle(), sizeof bm, &bm)) return false;
+  return bm.bmBitsPixel <= 8;
+}
+}  // namespace
+
 TBarBackground::TBarBackground(TComponent* AOwner) : TBarBasicBackground(AOwner), bitmap_(new TBitmap) {
   bitmap_->OnChange = TNotifyEvent(this, &TBarBackground::BitmapChanged);
 }
@@ -14,6 +24,9 @@ TBarBackground::~TBarBackground() {
 void TBarBackground::DropCache() {
   if (cache_) DeleteObject(cache_);
   cache_ = nullptr;
+  if (palette_) DeleteObject(palette_);
+  palette_ = nullptr;
+  paletteRead_ = false;
   cacheWidth_ = cacheHeight_ = 0;
 }
 
@@ -32,9 +45,14 @@ void TBarBackground::SetBitmap(TBitmap* Value) {
   // One change notice for the whole copy.
   assigning_ = true;
   try {
-    if (Value)
+    if (Value && IsPaletted(Value)) {
+      // A copy through the pixels would map them to another colour table;
+      // the bitmap's bytes keep its own.
+      std::vector<uint8_t> bytes = Value->SaveToBytes();
+      bitmap_->LoadFromBytes(bytes.data(), bytes.size());
+    } else if (Value) {
       bitmap_->Assign(*Value);
-    else
+    } else
       bitmap_->SetSize(0, 0);
   } catch (...) {
     assigning_ = false;
@@ -69,6 +87,27 @@ void TBarBackground::UnregisterChanges(const TNotifyEvent& Proc) {
   if (it != handlers_.end()) handlers_.erase(it);
 }
 
+HPALETTE TBarBackground::GetPalette() {
+  if (paletteRead_) return palette_;
+  paletteRead_ = true;
+  if (!UsingBackground() || !IsPaletted(bitmap_.get())) return nullptr;
+  RGBQUAD table[256];
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, bitmap_->GetHandle());
+  UINT n = GetDIBColorTable(dc, 0, 256, table);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  if (n == 0) return nullptr;
+  std::vector<BYTE> buf(sizeof(LOGPALETTE) + n * sizeof(PALETTEENTRY));
+  auto* lp = reinterpret_cast<LOGPALETTE*>(buf.data());
+  lp->palVersion = 0x300;
+  lp->palNumEntries = static_cast<WORD>(n);
+  for (UINT i = 0; i < n; ++i)
+    lp->palPalEntry[i] = PALETTEENTRY{table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue, 0};
+  palette_ = CreatePalette(lp);
+  return palette_;
+}
+
 bool TBarBackground::UsingBackground() { return bitmap_->GetWidth() > 0 && bitmap_->GetHeight() > 0; }
 
 void TBarBackground::BuildCache(HDC DC) {
@@ -81,6 +120,11 @@ void TBarBackground::BuildCache(HDC DC) {
   HDC dst = CreateCompatibleDC(DC);
   HGDIOBJ oldSrc = SelectObject(src, bitmap_->GetHandle());
   HGDIOBJ oldDst = SelectObject(dst, cache_);
+  HPALETTE pal = GetPalette(), oldPal = nullptr;
+  if (pal) {
+    oldPal = SelectPalette(dst, pal, TRUE);
+    RealizePalette(dst);
+  }
   if (!transparent_) {
     BitBlt(dst, 0, 0, w, h, src, 0, 0, SRCCOPY);
   } else {
@@ -92,6 +136,7 @@ void TBarBackground::BuildCache(HDC DC) {
     COLORREF key = GetPixel(src, 0, h - 1);
     TransparentBlt(dst, 0, 0, w, h, src, 0, 0, w, h, key);
   }
+  if (oldPal) SelectPalette(dst, oldPal, TRUE);
   SelectObject(src, oldSrc);
   SelectObject(dst, oldDst);
   DeleteDC(src);
@@ -103,6 +148,11 @@ void TBarBackground::Draw(HDC DC, const RECT& R) {
   if (!cache_) BuildCache(DC);
   if (!cache_) return;
   int saved = SaveDC(DC);
+  // The cache has the bitmap's colours: realise them where a palette counts.
+  if (HPALETTE pal = GetPalette()) {
+    SelectPalette(DC, pal, TRUE);
+    RealizePalette(DC);
+  }
   if (cacheWidth_ == 8 && cacheHeight_ == 8) {
     HBRUSH brush = CreatePatternBrush(cache_);
     POINT org{0, 0};

@@ -30,7 +30,9 @@ class TBarBackground : public TBarBasicBackground {
   const char* ClassName() const override { return "TBarBackground"; }
 
   void Draw(HDC DC, const RECT& R) override;
-  HPALETTE GetPalette() override { return nullptr; }  // bitmaps carry no palette here
+  // The palette of a bitmap with a colour table (1, 4 or 8 bits a pixel),
+  // else null; owned by the background and kept until the bitmap changes.
+  HPALETTE GetPalette() override;
   void RegisterChanges(const TNotifyEvent& Proc) override;
   void SysColorChanged() override;
   void UnregisterChanges(const TNotifyEvent& Proc) override;
@@ -55,6 +57,8 @@ class TBarBackground : public TBarBasicBackground {
   bool transparent_ = false;
   bool assigning_ = false;
   HBITMAP cache_ = nullptr;
+  HPALETTE palette_ = nullptr;
+  bool paletteRead_ = false;
   int cacheWidth_ = 0, cacheHeight_ = 0;
   std::vector<TNotifyEvent> handlers_;
 };

@@ -378,6 +378,12 @@ bool TBarEditItemViewer::EditLoop(HWND CapHandle) {
   EditControlStatus = TBarEditControlStatus{ecsContinueLoop};
   String finalText;
   try {
+    {
+      wchar_t name[96];
+      swprintf(name, 96, L"%hs_edit_control_%016llX", ClassName(),
+               static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(edit.get())));
+      edit->SetName(name);
+    }
     edit->SetVisible(false);
     edit->SetBorderStyle(bsNone);
     edit->SetAutoSize(false);

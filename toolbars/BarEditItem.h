@@ -127,6 +127,8 @@ using TBarEditControlClass = TEdit* (*)(TComponent* AOwner);
 class TBarEditItemViewer : public TBarItemViewer {
  public:
   using TBarItemViewer::TBarItemViewer;
+  // Names the edit control the viewer opens.
+  virtual const char* ClassName() const { return "TBarEditItemViewer"; }
   static TBarItemViewer* CreateViewer(TBarView* AView, TBarCustomItem* AItem, int AGroupLevel);
   TBarItemViewerClass GetClass() const override { return &CreateViewer; }
 

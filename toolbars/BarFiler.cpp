@@ -2,6 +2,7 @@
 
 #include "toolbars/BarDock.h"
 #include "toolbars/BarEditItem.h"
+#include "toolbars/BarImages.h"
 #include "toolbars/BarMRU.h"
 #include "toolbars/BarPopup.h"
 #include "toolbars/BarToolWindow.h"
@@ -83,13 +84,6 @@ TComponent* Find(TComponent* Self, const String& Name) {
   return nullptr;
 }
 
-namespace {
-template <class T>
-void Register(const wchar_t* ClassName) {
-  RegisterComponentClass(ClassName, [](TComponent* Owner) { return new T(Owner); });
-}
-}  // namespace
-
 void RegisterClasses() {
   static const bool done = [] {
     Register<TBarItem>(L"TBarItem");
@@ -108,6 +102,7 @@ void RegisterClasses() {
     Register<TBarToolbar>(L"TBarToolbar");
     Register<TBarToolWindow>(L"TBarToolWindow");
     Register<TBarDock>(L"TBarDock");
+    Register<TBarImageList>(L"TBarImageList");
     return true;
   }();
   (void)done;

@@ -28,6 +28,9 @@ void Set(TFiler* Filer, const wchar_t* Name, unsigned Bits, unsigned Base, bool 
 void Reference(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent* Base, bool Stored,
                String& Pending);
 
+// The identifiers of the item options, in the order of their bits.
+const std::vector<const wchar_t*>& ItemOptionNames();
+
 // The component a stream names, looked for among the components of Self's
 // owner and of their owners; null when none has that name.
 TComponent* Find(TComponent* Self, const String& Name);
@@ -35,5 +38,11 @@ TComponent* Find(TComponent* Self, const String& Name);
 // Registers the framework's items, menus, toolbars and docks, so that a
 // reader can make them from a stream by class name.
 void RegisterClasses();
+
+// Registers one class made with its owner.
+template <class T>
+void Register(const wchar_t* ClassName) {
+  RegisterComponentClass(ClassName, [](TComponent* Owner) { return new T(Owner); });
+}
 
 }  // namespace BarFiler

@@ -31,6 +31,11 @@ class TBarCustomImageList : public TCustomImageList {
 
   void DrawState(TCanvas* Canvas, int X, int Y, int Index, bool Enabled, bool Selected, bool Checked);
   void Notification(TComponent* AComponent, TOperation Operation) override;
+  // Streams the list's size and look, its state lists (by name), its images
+  // bitmap and mask colour, and its images; a list with a non-empty images
+  // bitmap stores the bitmap only, its images being made from it.
+  void DefineProperties(TFiler* Filer) override;
+  void Loaded() override;
 
  private:
   // The field's list changes; the link follows it, and this list signals
@@ -42,6 +47,7 @@ class TBarCustomImageList : public TCustomImageList {
   TCustomImageList* disabled_ = nullptr;
   TCustomImageList* hot_ = nullptr;
   TChangeLink checkedLink_, disabledLink_, hotLink_;
+  String pendingChecked_, pendingDisabled_, pendingHot_;  // names read, found in Loaded
   std::unique_ptr<TBitmap> imagesBitmap_;
   TColor maskColor_ = clFuchsia;
 };

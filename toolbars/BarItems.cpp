@@ -590,6 +590,8 @@ const std::vector<const wchar_t*> kOptionNames{L"tboDefault",    L"tboDropdownAr
                                                L"tboShowHint",   L"tboToolbarStyle",  L"tboToolbarSize"};
 }  // namespace
 
+const std::vector<const wchar_t*>& BarFiler::ItemOptionNames() { return kOptionNames; }
+
 void TBarCustomItem::DefineProperties(TFiler* Filer) {
   TComponent::DefineProperties(Filer);
   // What a stream names is kept until the whole stream has been read.

@@ -343,9 +343,12 @@ void TBarModalHandler::Loop(TBarView* RootView, bool AssumeButtonDown, bool AExe
             POINT vp = t->ScreenToClient(p);
             t->MouseUp(vp.x, vp.y, MouseDownOnMenu);
           } else {
+            // A release beside every item ends the loop over the root
+            // toolbar or outside every view of the chain; over a pop-up's
+            // frame the menu stays open.
             HWND w = WindowFromPoint(p);
             TBarView* under = ViewOfWindow(RootView, w);
-            if ((under == RootView || !under) && (RootView->IsToolbar || !tv)) {
+            if ((under == RootView || !under) && (RootView->IsToolbar || !under)) {
               if (RootView->State.Contains(vsIgnoreFirstMouseUp))
                 RootView->State -= vsIgnoreFirstMouseUp;
               else

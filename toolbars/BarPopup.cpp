@@ -1,11 +1,13 @@
 #include "toolbars/BarPopup.h"
 
 #include "toolbars/BarAcc.h"
+#include "toolbars/BarFiler.h"
 
 #include <mmsystem.h>
 
 #include <memory>
 
+#include "classlib/Filer.h"
 #include "classlib/Forms.h"
 #include "toolbars/BarUtilsWin.h"
 
@@ -520,4 +522,37 @@ TBarItemContainer::~TBarItemContainer() {
   TBarRootItem* i = items_;
   items_ = nullptr;
   delete i;
+}
+
+// ---- streaming ---------------------------------------------------------------------------
+void TBarPopupMenu::DefineProperties(TFiler* Filer) {
+  TPopupMenu::DefineProperties(Filer);
+  auto* a = dynamic_cast<TBarPopupMenu*>(Filer->GetAncestor());
+  using namespace BarFiler;
+  Reference(Filer, L"Images", GetImages(), a ? a->GetImages() : nullptr, true, pendingImages_);
+  Reference(Filer, L"LinkSubitems", Items()->GetLinkSubitems(), a ? a->Items()->GetLinkSubitems() : nullptr, true,
+            pendingLink_);
+  Set(Filer, L"Options", GetOptions().Bits(), a ? a->GetOptions().Bits() : 0, true, ItemOptionNames(),
+      [this](unsigned v) { SetOptions(TBarItemOptions::FromBits(v)); });
+}
+
+void TBarPopupMenu::Loaded() {
+  TPopupMenu::Loaded();
+  if (!pendingImages_.empty()) SetImages(dynamic_cast<TCustomImageList*>(BarFiler::Find(this, pendingImages_)));
+  if (!pendingLink_.empty()) SetLinkSubitems(dynamic_cast<TBarCustomItem*>(BarFiler::Find(this, pendingLink_)));
+  pendingImages_.clear();
+  pendingLink_.clear();
+}
+
+void TBarItemContainer::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  auto* a = dynamic_cast<TBarItemContainer*>(Filer->GetAncestor());
+  BarFiler::Reference(Filer, L"Images", GetImages(), a ? a->GetImages() : nullptr, true, pendingImages_);
+}
+
+void TBarItemContainer::Loaded() {
+  TComponent::Loaded();
+  if (pendingImages_.empty()) return;
+  SetImages(dynamic_cast<TCustomImageList*>(BarFiler::Find(this, pendingImages_)));
+  pendingImages_.clear();
 }

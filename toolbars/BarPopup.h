@@ -104,6 +104,9 @@ class TBarPopupMenu : public TPopupMenu, public IBarItems {
   bool IsShortCut(TWMKey& Message) { return Items()->IsShortCut(Message); }
   void GetChildren(const TGetChildProc& Proc, TComponent* Root) override { Items()->GetChildren(Proc, Root); }
   void SetChildOrder(TComponent* Child, int Order) override { Items()->SetChildOrder(Child, Order); }
+  // Images, LinkSubitems and Options, kept by the root item.
+  void DefineProperties(TFiler* Filer) override;
+  void Loaded() override;
 
   TBarPopupAlignment Alignment = tbpaLeft;
   bool TrackRightButton = true;
@@ -114,6 +117,7 @@ class TBarPopupMenu : public TPopupMenu, public IBarItems {
  private:
   bool itemsMade_ = false;
   TBarRootItem* items_ = nullptr;
+  String pendingImages_, pendingLink_;  // names read, found in Loaded
 };
 
 class TBarItemContainer : public TComponent, public IBarItems {
@@ -127,7 +131,10 @@ class TBarItemContainer : public TComponent, public IBarItems {
   TBarRootItem* Items() const { return items_; }
   TCustomImageList* GetImages() const { return items_->GetSubMenuImages(); }
   void SetImages(TCustomImageList* Value) { items_->SetSubMenuImages(Value); }
+  void DefineProperties(TFiler* Filer) override;
+  void Loaded() override;
 
  private:
   TBarRootItem* items_;
+  String pendingImages_;  // the name read, found in Loaded
 };

@@ -172,51 +172,47 @@ namespace {
 struct RegData {
   TRegIniFile* Reg;
   bool Failed = false;
+  String Error;  // the first failure's message
 };
 
-// A registry failure while saving one value must not stop the caller's
-// other saving: it is noted and the remaining values are still tried.
+// A value that fails to save does not stop the others: each is tried, and
+// the first failure is reported once the whole save has been tried.
 int RegReadInt(const String& N, const String& V, int D, void* X) {
   return static_cast<RegData*>(X)->Reg->ReadInteger(N, V, D);
 }
 String RegReadString(const String& N, const String& V, const String& D, void* X) {
   return static_cast<RegData*>(X)->Reg->ReadString(N, V, D);
 }
-void RegWriteInt(const String& N, const String& V, int Data, void* X) {
-  auto* d = static_cast<RegData*>(X);
+void RegWrite(RegData* D, const String& N, const String& V, const String& Data) {
   try {
-    // Stored as decimal text, the format of the positions key.
-    d->Reg->WriteString(N, V, std::to_wstring(Data));
-  } catch (const Exception&) {
-    d->Failed = true;
+    D->Reg->WriteString(N, V, Data);
+  } catch (const Exception& E) {
+    if (!D->Failed) D->Error = E.Message();
+    D->Failed = true;
   }
 }
+void RegWriteInt(const String& N, const String& V, int Data, void* X) {
+  // Stored as decimal text, the format of the positions key.
+  RegWrite(static_cast<RegData*>(X), N, V, std::to_wstring(Data));
+}
 void RegWriteString(const String& N, const String& V, const String& Data, void* X) {
-  auto* d = static_cast<RegData*>(X);
-  try {
-    d->Reg->WriteString(N, V, Data);
-  } catch (const Exception&) {
-    d->Failed = true;
-  }
+  RegWrite(static_cast<RegData*>(X), N, V, Data);
 }
 }  // namespace
 
 bool (*BarRegistryFailureSeam)(const String& KeyPath) = nullptr;
 
 void BarRegSavePositions(TComponent* OwnerComponent, HKEY RootKey, const String& BaseRegistryKey) {
-  std::unique_ptr<TRegIniFile> reg;
-  try {
-    if (BarRegistryFailureSeam && BarRegistryFailureSeam(BaseRegistryKey))
-      throw ERegistryException(L"Failed to open the key " + BaseRegistryKey);
-    reg = std::make_unique<TRegIniFile>(String());
-    reg->SetRootKey(RootKey);
-    if (!reg->OpenKey(BaseRegistryKey, true)) return;
-  } catch (const Exception&) {
-    // The positions are lost for this session; the caller's other saving goes on.
-    return;
-  }
+  if (BarRegistryFailureSeam && BarRegistryFailureSeam(BaseRegistryKey))
+    throw ERegistryException(L"Failed to open the key " + BaseRegistryKey);
+  auto reg = std::make_unique<TRegIniFile>(String());
+  reg->SetRootKey(RootKey);
+  if (!reg->OpenKey(BaseRegistryKey, true)) throw ERegistryException(L"Failed to open the key " + BaseRegistryKey);
   RegData d{reg.get()};
   BarCustomSavePositions(OwnerComponent, RegWriteInt, RegWriteString, &d);
+  if (d.Failed)
+    throw ERegistryException(L"The toolbar positions could not all be saved under " + BaseRegistryKey + L": " +
+                             d.Error);
 }
 
 void BarRegLoadPositions(TComponent* OwnerComponent, HKEY RootKey, const String& BaseRegistryKey) {

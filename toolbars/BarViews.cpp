@@ -732,8 +732,8 @@ bool TBarView::CalculatePositions(bool CanMoveControls, TBarViewOrientation AOri
         r.right = rr;
       }
 
-  // 11. Scrolling.
-  if (CanMoveControls || true) {
+  // 11. Scrolling (whether or not controls may move: only the items scroll).
+  {
     ShowUpArrow = ShowDownArrow = false;
     if (MaxHeight > 0 && TotalSize.y > MaxHeight) {
       int maxScroll = TotalSize.y - MaxHeight;

@@ -269,8 +269,9 @@ void TSkinEditItemViewer::Paint(TCanvas* Canvas, RECT CR, bool IsSelected, bool 
       capR.left += indent;
       Canvas->Font()->SetColor(T->GetItemTextColor(I));
       if (w > 0) T->PaintCaption(Canvas, capR, I, cap, DT_SINGLELINE | DT_VCENTER, false);
-      F.right += m34;
     }
+    // The box starts where the caption's gap begins, so the edit control
+    // (placed past the caption and its gap) opens inside the frame.
     R.left = F.right;
     if (m3)
       R.right -= m31;

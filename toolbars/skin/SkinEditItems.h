@@ -39,6 +39,7 @@ class TSkinEditItem : public TBarEditItem {
   TBarPopupWindowClass GetPopupWindowClass() override;
   void GetPopupPosition(TBarView* ParentView, TBarPopupWindow* PopupWindow, TBarPopupPositionRec& Rec) override;
   void DoBeginEdit(TBarEditItemViewer* Viewer) override;
+  void DefineProperties(TFiler* Filer) override;
   virtual void DoChange(TObject* EditControl, const String& AText);
   virtual TImageIndex GetImageIndexOf() { return GetImageIndex(); }
   // Runs the edit loop in the view's viewer of this item; true when Text changed.
@@ -67,6 +68,7 @@ class TSkinEditItem : public TBarEditItem {
 class TSkinEditItemViewer : public TBarEditItemViewer {
  public:
   using TBarEditItemViewer::TBarEditItemViewer;
+  const char* ClassName() const override { return "TSkinEditItemViewer"; }
   static TBarItemViewer* CreateViewer(TBarView* AView, TBarCustomItem* AItem, int AGroupLevel);
   TBarItemViewerClass GetClass() const override { return &CreateViewer; }
 
@@ -111,6 +113,7 @@ class TSkinCustomSpinEditItem : public TSkinEditItem {
   const char* ClassName() const override { return "TSkinCustomSpinEditItem"; }
   TBarItemViewerClass GetItemViewerClass(TBarView* AView) override;
   void DoChange(TObject* EditControl, const String& AText) override;
+  void DefineProperties(TFiler* Filer) override;
 
   double GetValue();
   void SetValue(double V);
@@ -177,6 +180,7 @@ class TSkinSpinEditItem : public TSkinCustomSpinEditItem {
 class TSkinSpinEditViewer : public TSkinEditItemViewer {
  public:
   using TSkinEditItemViewer::TSkinEditItemViewer;
+  const char* ClassName() const override { return "TSkinSpinEditViewer"; }
   ~TSkinSpinEditViewer() override;
   static TBarItemViewer* CreateViewer(TBarView* AView, TBarCustomItem* AItem, int AGroupLevel);
   TBarItemViewerClass GetClass() const override { return &CreateViewer; }

@@ -15,6 +15,7 @@ class TSkinCustomDropDownItem : public TSkinEditItem {
   TBarPopupWindow* CreatePopup(TBarView* ParentView, TBarItemViewer* ParentViewer, bool PositionAsSubmenu,
                                bool SelectFirstItem, bool Customizing, POINT APopupPoint,
                                TBarPopupAlignment Alignment) override;
+  void DefineProperties(TFiler* Filer) override;
   bool AlwaysSelectFirst = true;
   bool DropDownList = false;
 };
@@ -28,6 +29,7 @@ class TSkinDropDownItem : public TSkinCustomDropDownItem {
 class TSkinDropDownItemViewer : public TSkinEditItemViewer {
  public:
   using TSkinEditItemViewer::TSkinEditItemViewer;
+  const char* ClassName() const override { return "TSkinDropDownItemViewer"; }
   static TBarItemViewer* CreateViewer(TBarView* AView, TBarCustomItem* AItem, int AGroupLevel);
   TBarItemViewerClass GetClass() const override { return &CreateViewer; }
   void GetEditInfo(TSkinEditInfo& Info, const TSkinItemInfo& ItemInfo) override;
@@ -51,6 +53,9 @@ class TSkinComboBoxItem : public TSkinCustomDropDownItem {
   const char* ClassName() const override { return "TSkinComboBoxItem"; }
   TBarItemViewerClass GetItemViewerClass(TBarView* AView) override;
   void Loaded() override;
+  void DefineProperties(TFiler* Filer) override;
+  // The item's own list is made with it, never read from a stream.
+  void GetChildren(const TGetChildProc& Proc, TComponent* Root) override;
   void DoPopup(TBarCustomItem* Sender, bool FromLink) override;
   void DoBeginEdit(TBarEditItemViewer* Viewer) override;
   void DoChange(TObject* EditControl, const String& AText) override;
@@ -92,6 +97,7 @@ class TSkinComboBoxItem : public TSkinCustomDropDownItem {
 class TSkinComboBoxItemViewer : public TSkinDropDownItemViewer {
  public:
   using TSkinDropDownItemViewer::TSkinDropDownItemViewer;
+  const char* ClassName() const override { return "TSkinComboBoxItemViewer"; }
   static TBarItemViewer* CreateViewer(TBarView* AView, TBarCustomItem* AItem, int AGroupLevel);
   TBarItemViewerClass GetClass() const override { return &CreateViewer; }
   bool HandleEditMessage(TMessage& Message) override;
@@ -105,6 +111,7 @@ class TSkinLabelItem : public TBarCustomItem {
   ~TSkinLabelItem() override;
   const char* ClassName() const override { return "TSkinLabelItem"; }
   TBarItemViewerClass GetItemViewerClass(TBarView* AView) override;
+  void DefineProperties(TFiler* Filer) override;
 
   const TCaption& GetLabelCaption() const { return caption_; }
   void SetLabelCaption(const TCaption& Value);
@@ -145,6 +152,7 @@ class TSkinColorItem : public TSkinCustomItem {
   using TSkinCustomItem::TSkinCustomItem;
   const char* ClassName() const override { return "TSkinColorItem"; }
   TBarItemViewerClass GetItemViewerClass(TBarView* AView) override;
+  void DefineProperties(TFiler* Filer) override;
   TColor GetColor() const { return color_; }
   void SetColor(TColor Value);
 
@@ -171,6 +179,7 @@ class TSkinMRUList : public TBarMRUList {
   int GetFirstKey() override { return keyShift_; }
   TBarMRUItemClass GetItemClass() override;
   void SetItemCaptions() override;
+  void DefineProperties(TFiler* Filer) override;
   int GetKeyShift() const { return keyShift_; }
   void SetKeyShift(int Value);
 
@@ -185,7 +194,10 @@ class TSkinMRUListItem : public TSkinCustomItem {
   TBarMRUList* GetMRUList() const { return mruList_; }
   void SetMRUList(TBarMRUList* Value);
   void Notification(TComponent* AComponent, TOperation Operation) override;
+  void DefineProperties(TFiler* Filer) override;
+  void Loaded() override;
 
  private:
   TBarMRUList* mruList_ = nullptr;
+  String pendingMRUList_;  // the list a stream names, found in Loaded
 };

@@ -275,7 +275,7 @@ SIZE TSkinItemViewer::GetTextSize(TCanvas* Canvas, const String& Text, UINT Flag
     GetTextMetricsW(dc, &tm);
     r.bottom = tm.tmHeight;
   } else {
-    DrawTextW(dc, Text.c_str(), static_cast<int>(Text.size()), &r, Flags | DT_CALCRECT | DT_SINGLELINE);
+    DrawTextW(dc, Text.c_str(), static_cast<int>(Text.size()), &r, Flags | DT_CALCRECT);
   }
   if (rf) {
     SelectObject(dc, old);
@@ -333,7 +333,10 @@ void TSkinItemViewer::FillItemInfo(TSkinItemInfo& I, bool IsPushed) {
     I.ImageHeight = s.cy;
   }
   I.IsVertical = View->Orientation == tbvoVertical && !IsCombo(Item);
-  I.IsPopupParent = TS && View->OpenViewer == this && IsPushed;
+  // A split item shows its sub-menu open only while pushed on the arrow:
+  // pushed without the view's capture, the button part being released.
+  bool pushedOnPart = IsCombo(Item) ? IsPushed && !View->Capture : IsPushed;
+  I.IsPopupParent = TS && (View->OpenViewer == this || IsSubmenu(Item)) && pushedOnPart;
   if (!TS) I.PopupMargin = GetPopupMargin(this);
 }
 
@@ -374,7 +377,8 @@ void TSkinItemViewer::CalcSize(TCanvas* Canvas, int& AWidth, int& AHeight) {
     TSkinItemLayout layout = EffectiveLayout();
     w = h = 6;
     if (CaptionShown()) {
-      SIZE ts = GetTextSize(Canvas, caption, GetTextFlags(), rotated);
+      // A toolbar caption keeps its line breaks unless it runs rotated.
+      SIZE ts = GetTextSize(Canvas, caption, GetTextFlags() | (rotated ? DT_SINGLELINE : 0), rotated);
       w += ts.cx;
       h += ts.cy;
       if (rotated)
@@ -411,14 +415,14 @@ void TSkinItemViewer::CalcSize(TCanvas* Canvas, int& AWidth, int& AHeight) {
     }
   } else {
     int m30 = T->GetIntegerMetrics(30), m31 = T->GetIntegerMetrics(31);
-    SIZE ts = GetTextSize(Canvas, caption, GetTextFlags(), false);
+    SIZE ts = GetTextSize(Canvas, caption, GetTextFlags() | DT_SINGLELINE, false);
     w = 2 * m31 + ts.cx;
     h = 2 * m30 + ts.cy + tm.tmExternalLeading;
     SIZE im = imageShown ? img : SIZE{16, 16};
     h = std::max<int>(h, 2 * m30 + im.cy);
     w += T->GetIntegerMetrics(32) + GetPopupMargin(this) + T->GetIntegerMetrics(33) + T->GetIntegerMetrics(34);
     String sc = Item->GetShortCutText();
-    if (!sc.empty()) w += GetTextSize(Canvas, sc, DT_NOPREFIX, false).cx + (h - 6);
+    if (!sc.empty()) w += GetTextSize(Canvas, sc, DT_NOPREFIX | DT_SINGLELINE, false).cx + (h - 6);
     w += h;
   }
   if (auto* si = dynamic_cast<TSkinCustomItem*>(Item)) {
@@ -453,7 +457,7 @@ void TSkinItemViewer::Paint(TCanvas* Canvas, RECT CR, bool IsSelected, bool IsPu
   bool captionShown = CaptionShown();
   String caption = captionShown ? GetCaptionText() : String();
   bool rotated = TS && CaptionRotated();
-  UINT textFlags = GetTextFlags() | (TS ? 0 : DT_SINGLELINE);
+  UINT textFlags = GetTextFlags() | (TS && !rotated ? 0 : DT_SINGLELINE);
   SIZE textSize = captionShown ? GetTextSize(Canvas, caption, textFlags, rotated) : SIZE{0, 0};
   TSkinItemLayout layout = EffectiveLayout();
   bool imageShown = I.ImageShown;
@@ -520,7 +524,7 @@ void TSkinItemViewer::Paint(TCanvas* Canvas, RECT CR, bool IsSelected, bool IsPu
   if (captionShown) {
     if (TS) {
       RECT tr = R;
-      UINT f = textFlags | DT_SINGLELINE | DT_CENTER | DT_VCENTER;
+      UINT f = textFlags | DT_CENTER | DT_VCENTER;
       if (imageShown) {
         if (layout == skinlGlyphLeft) {
           tr.left += img.cx + 3;
@@ -547,7 +551,7 @@ void TSkinItemViewer::Paint(TCanvas* Canvas, RECT CR, bool IsSelected, bool IsPu
       if (def) T->PaintCaption(Canvas, tr, I, caption, f, false);
       String sc = Item->GetShortCutText();
       if (!sc.empty()) {
-        SIZE ss = GetTextSize(Canvas, sc, DT_NOPREFIX, false);
+        SIZE ss = GetTextSize(Canvas, sc, DT_NOPREFIX | DT_SINGLELINE, false);
         RECT sr = R;
         sr.right = R.right - (CR.bottom - CR.top);
         sr.left = sr.right - ss.cx;

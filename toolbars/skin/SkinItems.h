@@ -63,6 +63,7 @@ class TSkinCustomItem : public TBarCustomItem {
                                TBarPopupAlignment Alignment) override;
   TBarPopupWindowClass GetPopupWindowClass() override;
   void GetPopupPosition(TBarView* ParentView, TBarPopupWindow* PopupWindow, TBarPopupPositionRec& Rec) override;
+  void DefineProperties(TFiler* Filer) override;
 
   TFontSettings* FontSettings() const { return fontSettings_; }
   TSkinItemLayout GetLayout() const { return layout_; }
@@ -105,6 +106,7 @@ class TSkinSeparatorItem : public TBarSeparatorItem {
   using TBarSeparatorItem::TBarSeparatorItem;
   const char* ClassName() const override { return "TSkinSeparatorItem"; }
   TBarItemViewerClass GetItemViewerClass(TBarView* AView) override;
+  void DefineProperties(TFiler* Filer) override;
   int GetSize() const { return size_; }
   void SetSize(int Value);
 
@@ -122,10 +124,13 @@ class TSkinVisibilityToggleItem : public TSkinCustomItem {
   TControl* GetControl() const { return control_; }
   void SetControl(TControl* Value);
   void Notification(TComponent* AComponent, TOperation Operation) override;
+  void DefineProperties(TFiler* Filer) override;
+  void Loaded() override;
 
  private:
   void UpdateProps();
   TControl* control_ = nullptr;
+  String pendingControl_;  // the control a stream names, found in Loaded
 };
 
 class TSkinItemViewer : public TBarItemViewer {

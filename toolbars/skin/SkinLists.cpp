@@ -282,7 +282,7 @@ void TSkinCustomList::HandleChange() {
 }
 
 int TSkinCustomList::GetImageIndex(int ItemIndex) {
-  int idx = -1;
+  int idx = ItemIndex;
   if (OnAdjustImageIndex) OnAdjustImageIndex(this, ItemIndex, idx);
   return idx;
 }

@@ -84,6 +84,8 @@ class TSkinCustomList : public TSkinCustomItem {
   ~TSkinCustomList() override;
   const char* ClassName() const override { return "TSkinCustomList"; }
   TBarItemViewerClass GetItemViewerClass(TBarView* AView) override;
+  // With a string list's Strings.
+  void DefineProperties(TFiler* Filer) override;
 
   int GetItemIndex() const { return itemIndex_; }
   void SetItemIndex(int Value);

@@ -4,6 +4,7 @@
 #include "toolbars/BarFiler.h"
 #include "toolbars/BarHooks.h"
 #include "toolbars/BarViews.h"
+#include "toolbars/skin/SkinFiler.h"
 #include "toolbars/skin/SkinThemes.h"
 #include "toolbars/skin/SkinUtils.h"
 
@@ -18,5 +19,6 @@ const TModuleEntry ToolbarModules[] = {
     {"toolbars.Classes", &BarFiler::RegisterClasses, nullptr},
     {"skin.Utils", &InitSkinUtils, &FreeSkinUtils},
     {"skin.Themes", nullptr, &FinalizeSkin},
+    {"skin.Classes", &RegisterSkinClasses, nullptr},
 };
 const size_t ToolbarModuleCount = sizeof(ToolbarModules) / sizeof(ToolbarModules[0]);

@@ -360,21 +360,19 @@ void DrawSkinPattern(HDC DC, const uint8_t* Rows, int X, int Y, int W, int H, in
 // ---- drop shadows -------------------------------------------------------------------------
 namespace {
 const wchar_t kShadowClass[] = L"ZembrioSkinShadow";
-const wchar_t kShadowClassS[] = L"ZembrioSkinShadowS";
+// The strips are made before their save-bits flag is set (they are rendered
+// first), and a live window's class can't change, so one plain class serves.
 void RegisterShadowClasses() {
   static bool done = false;
   if (done) return;
   done = true;
-  for (int i = 0; i < 2; ++i) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.style = i ? CS_SAVEBITS : 0;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = i ? kShadowClassS : kShadowClass;
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.lpfnWndProc = DefWindowProcW;  // replaced per window
-    RegisterClassExW(&wc);
-  }
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = kShadowClass;
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.lpfnWndProc = DefWindowProcW;  // replaced per window
+  RegisterClassExW(&wc);
 }
 }  // namespace
 

@@ -334,10 +334,24 @@ TEST(BarClickQueue, QueuedClickRunsLaterAndFreedItemIsSkipped) {
 }
 
 TEST(BarClickQueue, ExceptionInQueuedClickDoesNotEscape) {
-  TBarItem it(nullptr);
-  it.OnClick = [](TObject*) { throw Exception(String(L"boom")); };
+  TBarItem it(nullptr), next(nullptr);
+  int raised = 0, ran = 0;
+  it.OnClick = [&](TObject*) {
+    ++raised;
+    throw Exception(String(L"boom"));
+  };
+  next.OnClick = [&](TObject*) { ++ran; };
   it.PostClick();
+  next.PostClick();
   EXPECT_NO_THROW(PumpPending());
+  // The failing click ran once, the click queued after it still ran, and
+  // both left the queue.
+  EXPECT_EQ(raised, 1);
+  EXPECT_EQ(ran, 1);
+  EXPECT_EQ(BarClickQueue::SlotCount(), 0);
+  next.PostClick();
+  PumpPending();
+  EXPECT_EQ(ran, 2);
 }
 
 TEST(BarItemTree, ShortcutRunsPopupHandlersFirst) {

@@ -1179,13 +1179,29 @@ TEST(BarInput, RealMouseClickOnAButtonRunsIt) {
   EXPECT_EQ(clicks, 1);
 }
 
-TEST_F(BarPositions, RegistryFailureWhileSavingDoesNotStopTheCaller) {
+TEST_F(BarPositions, RegistryFailureWhileSavingIsReported) {
   Host h;
   h.AddToolbar(L"tbrSaved", 0, 0);
   h.Show();
   BarRegistryFailureSeam = [](const String&) { return true; };
-  EXPECT_NO_THROW(BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, PosKey()));
+  EXPECT_THROW(BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, PosKey()), Exception);
   BarRegistryFailureSeam = nullptr;
+  EXPECT_EQ(RegText(L"tbrSaved", L"Rev"), L"<no key>");
+
+  // A window whose key can't be made (a name longer than a key name may
+  // be) fails; the windows after it are still saved, then the failure is
+  // reported.
+  Host h2;
+  h2.AddToolbar(String(300, L'n'), 0, 0);
+  h2.AddToolbar(L"tbrAfter", 1, 0);
+  h2.Show();
+  try {
+    BarRegSavePositions(h2.Form.get(), HKEY_CURRENT_USER, PosKey());
+    ADD_FAILURE() << "a failed save reported nothing";
+  } catch (const Exception& E) {
+    EXPECT_NE(E.Message().find(PosKey()), String::npos);
+  }
+  EXPECT_EQ(RegText(L"tbrAfter", L"Rev"), L"2000");
 }
 
 }  // namespace

@@ -43,6 +43,36 @@ struct EditHost {
     return dynamic_cast<TSkinSpinEditViewer*>(Bar->View()->Find(Item));
   }
 };
+// What a viewer paints over a fill of one colour, pixel by pixel.
+struct Picture {
+  int W = 0, H = 0;
+  std::vector<COLORREF> Px;
+  COLORREF At(int X, int Y) const { return Px[static_cast<size_t>(Y * W + X)]; }
+};
+Picture PaintOf(TBarItemViewer* V, COLORREF Fill) {
+  Picture p;
+  p.W = V->BoundsRect.right - V->BoundsRect.left;
+  p.H = V->BoundsRect.bottom - V->BoundsRect.top;
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, p.W, p.H);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ old = SelectObject(dc, bmp);
+  RECT all{0, 0, p.W, p.H};
+  HBRUSH b = CreateSolidBrush(Fill);
+  FillRect(dc, &all, b);
+  DeleteObject(b);
+  TCanvas c;
+  c.SetHandle(dc);
+  V->Paint(&c, all, false, false, false);
+  c.SetHandle(nullptr);
+  for (int y = 0; y < p.H; ++y)
+    for (int x = 0; x < p.W; ++x) p.Px.push_back(GetPixel(dc, x, y));
+  SelectObject(dc, old);
+  DeleteObject(bmp);
+  DeleteDC(dc);
+  return p;
+}
 }  // namespace
 
 TEST(SkinEditItems, SpinValueFollowsTypingAndTab) {
@@ -187,6 +217,16 @@ TEST(SkinEditItems, LayoutInToolbarsAndVerticalDocks) {
   h.Bar->Invalidate();
   Pump(50);
   EXPECT_TRUE(ShownExceptions().empty());
+  // The password item paints exactly what an item showing the stars would.
+  auto* stars = new TSkinEditItem(h.Form.get());
+  stars->SetText(L"******");
+  h.Bar->Items()->Add(stars);
+  h.Bar->View()->ValidatePositions();
+  const COLORREF white = RGB(255, 255, 255);
+  std::vector<COLORREF> starred = PaintOf(h.Bar->View()->Find(stars), white).Px;
+  EXPECT_EQ(PaintOf(v, white).Px, starred);
+  e->SetPasswordChar(0);
+  EXPECT_NE(PaintOf(v, white).Px, starred);  // and the text itself once the character goes
 
   EditHost vh(dpLeft);
   auto* ve = new TSkinEditItem(vh.Form.get());
@@ -196,4 +236,93 @@ TEST(SkinEditItems, LayoutInToolbarsAndVerticalDocks) {
   TBarItemViewer* vv = vh.Bar->View()->Find(ve);
   EXPECT_FALSE(dynamic_cast<TSkinEditItemViewer*>(vv));  // shown as a button
   EXPECT_TRUE(dynamic_cast<TSkinItemViewer*>(vv));
+}
+
+// A click opens the field: the edit control takes the item's look, is named
+// after its viewer, and its keys and changes come back through the viewer.
+TEST(SkinEditItems, AClickOpensAFieldThatTheItemAndItsViewerDrive) {
+  EditHost h;
+  auto* e = new TSkinEditItem(h.Form.get());
+  e->SetAlignment(taCenter);
+  e->SetPasswordChar(L'*');
+  e->FontSettings()->SetBold(tsTrue);
+  h.Bar->Items()->Add(e);
+  auto* s = new TSkinSpinEditItem(h.Form.get());
+  h.Bar->Items()->Add(s);
+  h.Show();
+  auto* ev = dynamic_cast<TSkinEditItemViewer*>(h.Bar->View()->Find(e));
+  auto* sv = dynamic_cast<TSkinSpinEditViewer*>(h.Bar->View()->Find(s));
+  ASSERT_TRUE(ev && sv);
+  std::atomic<int> began{0}, changes{0};
+  String name, typed;
+  LONG_PTR style = 0;
+  wchar_t password = 0;
+  bool bold = false;
+  e->OnBeginEdit = [&](TBarEditItem*, TBarEditItemViewer*, TEdit*) { ++began; };
+  s->OnBeginEdit = [&](TBarEditItem*, TBarEditItemViewer*, TEdit*) { ++began; };
+  e->OnChange = TSkinEditChange([&](TObject*, const String& T) {
+    typed = T;
+    if (TEdit* c = ev->EditControl) {
+      name = c->GetName();
+      style = GetWindowLongPtrW(c->GetHandle(), GWL_STYLE);
+      password = static_cast<wchar_t>(SendMessageW(c->GetHandle(), EM_GETPASSWORDCHAR, 0, 0));
+      bold = c->Font()->GetStyle().Contains(fsBold);
+    }
+    ++changes;
+  });
+  auto wait = [](std::atomic<int>& N, int Want) {
+    for (int i = 0; i < 500 && N < Want; ++i) Sleep(10);
+  };
+  const POINT ep = ScreenPoint(h.Bar->GetHandle(), ev->BoundsRect.left + 8, (ev->BoundsRect.top + ev->BoundsRect.bottom) / 2);
+  const POINT sp = ScreenPoint(h.Bar->GetHandle(), sv->BoundsRect.left + 8, (sv->BoundsRect.top + sv->BoundsRect.bottom) / 2);
+  ASSERT_TRUE(RunInput([&] {
+    InputScript().Click(ep).Post();
+    wait(began, 1);
+    InputScript().Text(L"xy").Post();
+    wait(changes, 2);
+    InputScript().Press(VK_RETURN).Post();
+    Sleep(100);
+    InputScript().Click(sp).Post();
+    wait(began, 2);
+    InputScript().Press(VK_UP).Press(VK_UP).Post();
+    Sleep(200);
+    InputScript().Press(VK_RETURN).Post();
+  }, 20000));
+  EXPECT_TRUE(PumpUntil([&] { return !sv->EditControl; }, 5000));
+  EXPECT_EQ(typed, L"xy");
+  EXPECT_EQ(e->GetText(), L"xy");
+  EXPECT_EQ(name.find(L"TSkinEditItemViewer_edit_control_"), 0u) << name.c_str();
+  EXPECT_EQ(style & (ES_CENTER | ES_RIGHT), ES_CENTER);
+  EXPECT_EQ(password, L'*');
+  EXPECT_TRUE(bold);
+  EXPECT_EQ(s->GetText(), L"2");  // the arrow keys reach the spin item through the viewer
+  EXPECT_TRUE(ShownExceptions().empty());
+}
+
+// In a menu the box starts at the caption's gap, and the open field lies
+// inside the box's frame.
+TEST(SkinEditItems, MenuEditBoxStartsAtTheCaptionAndHoldsItsField) {
+  InitSkin();
+  std::unique_ptr<TSkinSubmenuItem> parent(new TSkinSubmenuItem(nullptr));
+  auto* e = new TSkinEditItem(parent.get());
+  e->SetEditCaption(L"Name");
+  parent->Add(e);
+  std::unique_ptr<TBarPopupWindow> w(parent->GetPopupWindowClass()(nullptr, nullptr, parent.get(), false));
+  w->View->UpdatePositions();
+  auto* v = dynamic_cast<TSkinEditItemViewer*>(w->View->Find(e));
+  ASSERT_NE(v, nullptr);
+  const Picture p = PaintOf(v, RGB(255, 0, 255));
+  RECT er;
+  v->GetEditRect(er);
+  OffsetRect(&er, -v->BoundsRect.left, -v->BoundsRect.top);
+  // The field (window colour) left of the edit rectangle's start, across
+  // the row's middle.
+  const COLORREF field = ColorToRef(clWindow);
+  const int y = p.H / 2;
+  const bool fieldThere = p.At(er.left + 2, y) == field;
+  int fieldLeft = er.left + 2;
+  while (fieldLeft > 0 && p.At(fieldLeft - 1, y) == field) --fieldLeft;
+  ASSERT_TRUE(fieldThere);
+  EXPECT_LE(fieldLeft, er.left);  // the control opens inside the field, clear of the frame
+  EXPECT_GE(fieldLeft, er.left - 3);
 }

@@ -1,10 +1,12 @@
 // Drop-down, combo-box, label, colour and MRU items.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
+#include "testsupport/Input.h"
 #include "testsupport/Pump.h"
 #include "toolbars/skin/SkinExtItems.h"
 #include "toolbars/skin/SkinWindows.h"
@@ -193,4 +195,64 @@ TEST(SkinMRU, KeyShiftAndEmbeddingItem) {
   delete mru;
   EXPECT_EQ(item->GetMRUList(), nullptr);
   EXPECT_EQ(item->GetLinkSubitems(), nullptr);
+}
+
+// F4 in a drop-down item's field opens its list; a list-only item opens the
+// list wherever it is clicked, with no field and no typing.
+TEST(SkinDropDown, F4InTheFieldAndAClickOnAListOnlyItemOpenTheList) {
+  Bar b;
+  auto* d = new TSkinDropDownItem(b.Form.get());
+  auto* one = new TSkinItem(b.Form.get());
+  one->SetCaption(L"One");
+  d->Add(one);
+  b.T->Items()->Add(d);
+  auto* l = new TSkinDropDownItem(b.Form.get());
+  auto* two = new TSkinItem(b.Form.get());
+  two->SetCaption(L"Two");
+  l->Add(two);
+  l->DropDownList = true;
+  b.T->Items()->Add(l);
+  b.Show();
+  std::atomic<int> began{0}, lBegan{0}, dOpened{0}, lOpened{0};
+  d->OnBeginEdit = [&](TBarEditItem*, TBarEditItemViewer*, TEdit*) { ++began; };
+  l->OnBeginEdit = [&](TBarEditItem*, TBarEditItemViewer*, TEdit*) { ++lBegan; };
+  d->OnPopup = [&](TBarCustomItem*, bool) { ++dOpened; };
+  l->OnPopup = [&](TBarCustomItem*, bool) { ++lOpened; };
+  TBarItemViewer* dv = b.T->View()->Find(d);
+  auto* lv = dynamic_cast<TSkinDropDownItemViewer*>(b.T->View()->Find(l));
+  ASSERT_TRUE(dynamic_cast<TSkinDropDownItemViewer*>(dv) && lv);
+  EXPECT_EQ(dv->GetAccRole(), 46);
+  // A list-only item has no text part and takes no keys.
+  EXPECT_FALSE(lv->IsPtInButtonPart(2, 2));
+  WORD key = 'A';
+  lv->KeyDown(key, 0);
+  EXPECT_EQ(key, 'A');
+  HCURSOR cursor = nullptr;
+  lv->GetCursor(POINT{2, 2}, cursor);
+  EXPECT_EQ(cursor, nullptr);
+  auto wait = [](std::atomic<int>& N) {
+    for (int i = 0; i < 500 && N == 0; ++i) Sleep(10);
+  };
+  const POINT dp = ScreenPoint(b.T->GetHandle(), dv->BoundsRect.left + 6, (dv->BoundsRect.top + dv->BoundsRect.bottom) / 2);
+  const POINT lp = ScreenPoint(b.T->GetHandle(), lv->BoundsRect.left + 6, (lv->BoundsRect.top + lv->BoundsRect.bottom) / 2);
+  ASSERT_TRUE(RunInput([&] {
+    InputScript().Click(dp).Post();
+    wait(began);
+    InputScript().Press(VK_F4).Post();
+    wait(dOpened);
+    InputScript().Press(VK_ESCAPE).Post();
+    Sleep(100);
+    InputScript().Press(VK_ESCAPE).Post();
+    Sleep(200);
+    InputScript().Click(lp).Post();
+    wait(lOpened);
+    InputScript().Press(VK_ESCAPE).Post();
+    Sleep(100);
+    InputScript().Press(VK_ESCAPE).Post();
+  }, 20000));
+  EXPECT_GE(began, 1);
+  EXPECT_EQ(lBegan, 0);  // the list-only item opened no field
+  EXPECT_GE(dOpened, 1);
+  EXPECT_GE(lOpened, 1);
+  EXPECT_TRUE(ShownExceptions().empty());
 }

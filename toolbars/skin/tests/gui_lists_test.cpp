@@ -17,15 +17,58 @@ struct ListPopup {
   TSkinStringList* List;
   std::unique_ptr<TBarPopupWindow> Window;
   TSkinCustomListViewer* Viewer = nullptr;
-  ListPopup(int Count, bool Undo = false) {
+  ListPopup(int Count, bool Undo = false, TCustomImageList* Images = nullptr) {
     Parent.reset(new TSkinSubmenuItem(nullptr));
     List = Undo ? new TSkinUndoList(Parent.get()) : new TSkinStringList(Parent.get());
+    if (Images) {
+      Parent->SetSubMenuImages(Images);
+      List->ShowImages = true;
+    }
     for (int i = 0; i < Count; ++i) List->Strings()->Add(L"Entry " + IntToStr(i));
     Parent->Add(List);
     Window.reset(Parent->GetPopupWindowClass()(nullptr, nullptr, Parent.get(), false));
     Window->View->UpdatePositions();
     Viewer = dynamic_cast<TSkinCustomListViewer*>(Window->View->Find(List));
   }
+};
+// An image list of 8 x 8 squares, one per colour.
+std::unique_ptr<TImageList> SquareImages(std::initializer_list<COLORREF> Colours) {
+  auto il = std::make_unique<TImageList>(nullptr);
+  il->SetWidth(8);
+  il->SetHeight(8);
+  for (COLORREF c : Colours) {
+    TBitmap bmp;
+    bmp.SetSize(8, 8);
+    RECT all{0, 0, 8, 8};
+    HBRUSH b = CreateSolidBrush(c);
+    FillRect(bmp.Canvas()->GetHandle(), &all, b);
+    DeleteObject(b);
+    il->Add(&bmp, nullptr);
+  }
+  return il;
+}
+
+// A memory canvas of the screen's format.
+struct MemCanvas {
+  HDC DC;
+  HBITMAP Bmp;
+  HGDIOBJ Old;
+  TCanvas C;
+  MemCanvas(int W, int H) {
+    HDC s = GetDC(nullptr);
+    DC = CreateCompatibleDC(s);
+    Bmp = CreateCompatibleBitmap(s, W, H);
+    ReleaseDC(nullptr, s);
+    Old = SelectObject(DC, Bmp);
+    C.SetHandle(DC);
+  }
+  ~MemCanvas() {
+    C.SetHandle(nullptr);
+    SelectObject(DC, Old);
+    DeleteObject(Bmp);
+    DeleteDC(DC);
+  }
+  COLORREF At(int X, int Y) { return GetPixel(DC, X, Y); }
 };
 }  // namespace
 
@@ -124,8 +167,50 @@ TEST(SkinLists, UndoListSelectsEverythingUpToTheHover) {
   int dir = 1, interval = 100;
   p.Viewer->HandleAutoScroll(dir, interval);
   EXPECT_EQ(p.List->GetItemIndex(), p.Viewer->TopIndex + p.Viewer->VisibleItems - 1);
-  p.Window->ShowPopup(true);
-  Pump(50);
-  EXPECT_TRUE(ShownExceptions().empty());
-  p.Window->ShowPopup(false);
+  // Painted, every row from the first to the hovered one is highlighted.
+  p.List->SetItemIndex(p.Viewer->TopIndex + 2);
+  const int hover = p.Viewer->HoverIndex;
+  EXPECT_EQ(hover, p.Viewer->TopIndex + 2);
+  int w = p.Viewer->BoundsRect.right - p.Viewer->BoundsRect.left;
+  int h = p.Viewer->BoundsRect.bottom - p.Viewer->BoundsRect.top;
+  MemCanvas c(w, h);
+  p.Viewer->Paint(&c.C, RECT{0, 0, w, h}, false, false, false);
+  for (int i = p.Viewer->TopIndex; i < p.Viewer->TopIndex + p.Viewer->VisibleItems; ++i) {
+    RECT r = p.Viewer->GetItemRect(i);
+    EXPECT_EQ(c.At(r.left + 1, r.top + 1), ColorToRef(i <= hover ? clHighlight : clWindow)) << i;
+  }
+}
+
+TEST(SkinLists, RowsShowTheImageOfTheirIndexUnlessTheHandlerAdjustsIt) {
+  InitSkin();
+  const COLORREF red = RGB(255, 0, 0), green = RGB(0, 255, 0), blue = RGB(0, 0, 255);
+  auto il = SquareImages({red, green, blue});
+  ListPopup p(3, false, il.get());
+  ASSERT_NE(p.Viewer, nullptr);
+  EXPECT_GE(p.Viewer->ItemHeight, 10);
+  int w = p.Viewer->BoundsRect.right - p.Viewer->BoundsRect.left;
+  int h = p.Viewer->BoundsRect.bottom - p.Viewer->BoundsRect.top;
+  auto imageAt = [&](MemCanvas& c, int Row) {
+    RECT r = p.Viewer->GetItemRect(Row);
+    return c.At(r.left + 4 + 3, (r.top + r.bottom) / 2);
+  };
+  {
+    MemCanvas c(w, h);
+    p.Viewer->Paint(&c.C, RECT{0, 0, w, h}, false, false, false);
+    EXPECT_EQ(imageAt(c, 0), red);
+    EXPECT_EQ(imageAt(c, 1), green);
+    EXPECT_EQ(imageAt(c, 2), blue);
+  }
+  // The handler starts from the row's own index and may change or drop it.
+  std::vector<int> seen;
+  p.List->OnAdjustImageIndex = TSkinLAdjustImageIndex([&](TObject*, int Row, int& Index) {
+    seen.push_back(Index);
+    Index = Row == 1 ? -1 : 2 - Row;
+  });
+  MemCanvas c(w, h);
+  p.Viewer->Paint(&c.C, RECT{0, 0, w, h}, false, false, false);
+  EXPECT_EQ(seen, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(imageAt(c, 0), blue);
+  EXPECT_EQ(imageAt(c, 1), ColorToRef(clWindow));
+  EXPECT_EQ(imageAt(c, 2), red);
 }

@@ -358,3 +358,141 @@ TEST(SkinItems, VisibilityToggleFollowsItsControl) {
   delete p;
   EXPECT_EQ(t->GetControl(), nullptr);
 }
+
+// A line separator keeps 4 pixels from the ends, 1 with item option 0x800;
+// whether its toolbar floats does not matter.
+TEST(SkinDefaultTheme, LineSeparatorMarginFollowsTheItemOption) {
+  InitSkin();
+  SetSkinSysParam(2, 1);  // the classic painter
+  TSkinTheme* t = CurrentSkinTheme();
+  TSkinItemInfo I;
+  I.ItemOptions = IO_TOOLBARSTYLE;
+  I.Enabled = true;
+  auto firstInk = [&](uint32_t ViewType, uint32_t Options) {
+    I.ViewType = ViewType;
+    I.ItemOptions = Options;
+    Canvas32 c(40, 8, RGB(255, 0, 255));
+    t->PaintSeparator(&c.C, RECT{0, 0, 40, 8}, I, true, true);
+    for (int x = 0; x < 40; ++x)
+      for (int y = 0; y < 8; ++y)
+        if (c.At(x, y) != RGB(255, 0, 255)) return x;
+    return -1;
+  };
+  EXPECT_EQ(firstInk(VT_TOOLBARBAR, IO_TOOLBARSTYLE), 4);
+  EXPECT_EQ(firstInk(VT_TOOLBARBAR | VT_FLOATING, IO_TOOLBARSTYLE), 4);
+  EXPECT_EQ(firstInk(VT_TOOLBARBAR, IO_TOOLBARSTYLE | 0x800), 1);
+  SetSkinSysParam(2, 0);
+}
+
+namespace {
+// Which way an arrow drawn in Ink inside C (its 3-pixel edge left out)
+// points: the end of its run where the ink is narrowest. 'u', 'd', 'l', 'r'
+// or '?'.
+char ArrowWay(Canvas32& C, COLORREF Ink) {
+  auto count = [&](bool Rows, int I) {
+    int n = 0;
+    for (int j = 3; j < (Rows ? C.W : C.H) - 3; ++j)
+      if (C.At(Rows ? j : I, Rows ? I : j) == Ink) ++n;
+    return n;
+  };
+  auto ends = [&](bool Rows, int& First, int& Last) {
+    First = Last = -1;
+    for (int i = 3; i < (Rows ? C.H : C.W) - 3; ++i)
+      if (count(Rows, i)) {
+        if (First < 0) First = i;
+        Last = i;
+      }
+  };
+  int t, b, l, r;
+  ends(true, t, b);
+  ends(false, l, r);
+  if (t < 0) return '?';
+  const bool taller = b - t > r - l;  // a horizontal arrow runs across
+  if (!taller && count(true, t) < count(true, b)) return 'u';
+  if (!taller && count(true, t) > count(true, b)) return 'd';
+  if (taller && count(false, l) < count(false, r)) return 'l';
+  if (taller && count(false, l) > count(false, r)) return 'r';
+  return '?';
+}
+}  // namespace
+
+// Page-scroll buttons point their arrows the way they scroll, classic or
+// styled (the styled run of these tests takes the other branch).
+TEST(SkinDefaultFrames, PageScrollButtonsPointWhereTheyScroll) {
+  InitSkin();
+  TSkinTheme* t = CurrentSkinTheme();
+  const COLORREF ink = ColorToRef(clBtnText);
+  for (int forbid : {0, 1}) {
+    if (forbid) SetSkinSysParam(2, 1);
+    std::string ways;
+    for (int kind = 1; kind <= 4; ++kind) {
+      Canvas32 s(24, 24, RGB(255, 0, 255));
+      t->PaintPageScrollButton(&s.C, RECT{0, 0, 24, 24}, kind, true);
+      ways += ArrowWay(s, ink);
+    }
+    EXPECT_EQ(ways, "udlr") << forbid;
+    if (forbid) SetSkinSysParam(2, 0);
+  }
+}
+
+TEST(SkinDefaultFrames, RadioGlyphShowsItsDotAndState) {
+  InitSkin();
+  TSkinTheme* t = CurrentSkinTheme();
+  auto paint = [&](int State, Canvas32& S) { t->PaintGlyph(&S.C, RECT{0, 0, 13, 13}, 2, State); };
+  {
+    // Whatever the manner, a checked radio differs from an unchecked one.
+    Canvas32 off(13, 13, RGB(255, 0, 255)), on(13, 13, RGB(255, 0, 255));
+    paint(0, off);
+    paint(1, on);
+    EXPECT_NE(off.At(6, 6), on.At(6, 6));
+  }
+  SetSkinSysParam(2, 1);
+  Canvas32 off(13, 13, RGB(255, 0, 255)), on(13, 13, RGB(255, 0, 255)), dis(13, 13, RGB(255, 0, 255)),
+      hot(13, 13, RGB(255, 0, 255));
+  paint(0, off);
+  paint(1, on);
+  paint(4, dis);
+  paint(1 | 8, hot);
+  SetSkinSysParam(2, 0);
+  EXPECT_EQ(off.At(6, 6), ColorToRef(clWindow));
+  EXPECT_EQ(on.At(6, 6), ColorToRef(clBtnText));  // the dot
+  EXPECT_EQ(dis.At(6, 6), ColorToRef(clBtnFace));
+  EXPECT_EQ(off.At(0, 0), RGB(255, 0, 255));      // round: the corner stays
+  EXPECT_NE(hot.At(6, 6), ColorToRef(clWindow));  // hot: the system's checked radio
+}
+
+// The classic floating frame's close button sits in the caption colour,
+// the gradient's end colour when captions are gradients.
+TEST(SkinDefaultFrames, FloatingCloseButtonTakesTheCaptionsColour) {
+  InitSkin();
+  TSkinTheme* t = CurrentSkinTheme();
+  BOOL was = FALSE;
+  SystemParametersInfoW(SPI_GETGRADIENTCAPTIONS, 0, &was, 0);
+  SetSkinSysParam(2, 1);
+  TSkinWindowInfo W;
+  W.ViewType = VT_TOOLBARBAR | VT_FLOATING;
+  W.ShowCaption = true;
+  W.FloatingBorderSize = POINT{3, 3};
+  W.ClientWidth = 100;
+  W.ClientHeight = 30;
+  W.CloseButtonState = 1;
+  W.RedrawPart = 7;
+  W.Caption = L"Tools";
+  W.Active = true;
+  RECT K;
+  GetSkinCloseButtonRect(W, true, K);
+  auto ring = [&](BOOL Gradient, int State) {
+    SystemParametersInfoW(SPI_SETGRADIENTCAPTIONS, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(Gradient)), 0);
+    W.CloseButtonState = State;
+    Canvas32 s(106, 30 + 3 * 2 + GetSystemMetrics(SM_CYSMCAPTION) + 2, RGB(255, 0, 255));
+    t->PaintFloatingBorder(&s.C, RECT{0, 0, s.W, s.H}, W);
+    return std::make_pair(s.At(K.left, (K.top + K.bottom) / 2), s.At((K.left + K.right) / 2, K.top + 3));
+  };
+  auto plain = ring(FALSE, 1), grad = ring(TRUE, 1), pushed = ring(TRUE, 1 | 4);
+  SystemParametersInfoW(SPI_SETGRADIENTCAPTIONS, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(was)), 0);
+  SetSkinSysParam(2, 0);
+  EXPECT_EQ(plain.first, GetSysColor(COLOR_ACTIVECAPTION));
+  EXPECT_EQ(grad.first, GetSysColor(COLOR_GRADIENTACTIVECAPTION));
+  EXPECT_NE(grad.second, grad.first);    // the button inside the ring
+  EXPECT_NE(pushed.second, grad.second);  // drawn pushed
+}

@@ -12,6 +12,7 @@
 #include "toolbars/skin/SkinDefaultTheme.h"
 #include "toolbars/skin/SkinItems.h"
 #include "toolbars/skin/SkinSwitcher.h"
+#include "toolbars/skin/SkinUtils.h"
 #include "toolbars/skin/SkinWindows.h"
 
 using namespace testsupport;
@@ -484,19 +485,56 @@ TEST(SkinToolbars, EmbeddedToolbarTakesTheFormColour) {
   EXPECT_EQ(px, RGB(0x99, 0x66, 0x33));
 }
 
+namespace {
+// A theme with its own toolbar colour and a dock background of its own.
+class TintedTheme : public TSkinDefaultTheme {
+ public:
+  using TSkinDefaultTheme::TSkinDefaultTheme;
+  static constexpr COLORREF Bar = RGB(10, 120, 30), DockFill = RGB(200, 10, 10);
+  TColor GetViewColor(int ViewType) override {
+    return (ViewType & VT_TOOLBAR) ? TColor(Bar) : TSkinDefaultTheme::GetViewColor(ViewType);
+  }
+  bool GetBooleanMetrics(int Index) override { return Index == 5 || TSkinDefaultTheme::GetBooleanMetrics(Index); }
+  void PaintDock(TCanvas* Canvas, const RECT& AClientRect, const RECT&, int) override {
+    FillRectEx(Canvas, AClientRect, TColor(DockFill));
+  }
+};
+TSkinTheme* MakeTinted(const String& Name) { return new TintedTheme(Name); }
+
+COLORREF PixelOf(TWinControl* C, int X, int Y) {
+  HDC dc = GetDC(C->GetHandle());
+  COLORREF px = GetPixel(dc, X, Y);
+  ReleaseDC(C->GetHandle(), dc);
+  return px;
+}
+}  // namespace
+
 TEST(SkinToolbars, ThemeChangeReachesToolbarsAndDocks) {
+  InitSkin();
+  if (!IsSkinThemeAvailable(L"Tinted")) RegisterSkinTheme(L"Tinted", &MakeTinted);
   Host h;
+  h.Form->SetColor(0x00336699);
   TSkinToolbar* t = h.AddToolbar(L"tbrA");
   auto* it = new TSkinItem(h.Form.get());
   it->SetCaption(L"A");
   t->Items()->Add(it);
   h.Show();
   EXPECT_EQ(GetEffectiveColor(h.Dock), GetEffectiveColor(h.Form.get()));
-  SetSkinSysParam(2, 2);
-  SetSkinSysParam(2, 0);
-  Pump(50);
+  const TColor before = GetEffectiveColor(t);
+  // A point of the toolbar and one of the dock that no item covers.
+  auto barPoint = [&] { return PixelOf(t, t->GetClientWidth() - 2, t->GetClientHeight() / 2); };
+  auto dockPoint = [&] { return PixelOf(h.Dock, h.Dock->GetClientWidth() - 3, h.Dock->GetClientHeight() / 2); };
+  SkinSetTheme(L"Tinted");
+  EXPECT_TRUE(h.Dock->ThemedBackground());
+  EXPECT_EQ(GetEffectiveColor(t), TColor(TintedTheme::Bar));
+  // The dock paints the theme's background, under its toolbar too.
+  EXPECT_TRUE(PumpUntil([&] { return barPoint() == TintedTheme::DockFill && dockPoint() == TintedTheme::DockFill; }, 5000))
+      << std::hex << barPoint() << " " << dockPoint();
+  SkinSetTheme(L"Default");
+  EXPECT_EQ(GetEffectiveColor(t), before);
+  if (!h.Dock->ThemedBackground())
+    EXPECT_TRUE(PumpUntil([&] { return dockPoint() == RGB(0x99, 0x66, 0x33); }, 5000)) << std::hex << dockPoint();
   EXPECT_TRUE(ShownExceptions().empty());
-  EXPECT_FALSE(h.Dock->ThemedBackground() && !USE_THEMES);
 }
 
 TEST(SkinPopups, PopupWindowsAnswerAsMenusWithoutOwnShadow) {
@@ -654,4 +692,135 @@ TEST(SkinVisualStyles, PaintersTakeTheStyledBranches) {
     EXPECT_GT(styled.CountNot(bg), 0) << c.Name;
     EXPECT_NE(pixels(styled), pixels(classic)) << c.Name;
   }
+
+  // Button and status-panel margins come from the style's own content
+  // margins, asked of the visual-styles library here directly.
+  HMODULE ux = GetModuleHandleW(L"uxtheme.dll");
+  ASSERT_NE(ux, nullptr);
+  using OpenFn = HANDLE(WINAPI*)(HWND, LPCWSTR);
+  using CloseFn = HRESULT(WINAPI*)(HANDLE);
+  using MarginsFn = HRESULT(WINAPI*)(HANDLE, HDC, int, int, int, const RECT*, MARGINS*);
+  using ContentFn = HRESULT(WINAPI*)(HANDLE, HDC, int, int, const RECT*, RECT*);
+  auto open = reinterpret_cast<OpenFn>(GetProcAddress(ux, "OpenThemeData"));
+  auto close = reinterpret_cast<CloseFn>(GetProcAddress(ux, "CloseThemeData"));
+  auto margins = reinterpret_cast<MarginsFn>(GetProcAddress(ux, "GetThemeMargins"));
+  auto content = reinterpret_cast<ContentFn>(GetProcAddress(ux, "GetThemeBackgroundContentRect"));
+  ASSERT_TRUE(open && close && margins && content);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HANDLE toolbarStyle = open(nullptr, L"TOOLBAR"), sb = open(nullptr, L"STATUS");
+  MARGINS want{};
+  RECT whole{0, 0, 100, 100}, inner{};
+  const bool haveButton = toolbarStyle && SUCCEEDED(margins(toolbarStyle, dc, 1 /*TP_BUTTON*/, 2 /*TS_HOT*/, 3603, nullptr, &want));
+  const bool havePane = sb && SUCCEEDED(content(sb, dc, 1 /*SP_PANE*/, 0, &whole, &inner));
+  if (toolbarStyle) close(toolbarStyle);
+  if (sb) close(sb);
+  DeleteDC(dc);
+  TSkinMargins m;
+  t->GetMargins(1, m);
+  if (haveButton) {
+    EXPECT_EQ(m.LeftWidth, want.cxLeftWidth);
+    EXPECT_EQ(m.RightWidth, want.cxRightWidth);
+    EXPECT_EQ(m.TopHeight, want.cyTopHeight);
+    EXPECT_EQ(m.BottomHeight, want.cyBottomHeight);
+  }
+  t->GetMargins(3, m);
+  if (havePane) {
+    EXPECT_EQ(m.LeftWidth, inner.left);
+    EXPECT_EQ(m.RightWidth, 100 - inner.right);
+    EXPECT_EQ(m.TopHeight, inner.top);
+    EXPECT_EQ(m.BottomHeight, 100 - inner.bottom);
+  }
+  EXPECT_TRUE(haveButton || havePane) << "the style answers neither margin";
+  t->GetMargins(2, m);  // menu items: none, styled or not
+  EXPECT_EQ(m.LeftWidth + m.RightWidth + m.TopHeight + m.BottomHeight, 0);
+  SetSkinSysParam(2, 1);
+  t->GetMargins(1, m);
+  EXPECT_EQ(m.LeftWidth, 2);
+  EXPECT_EQ(m.BottomHeight, 2);
+  t->GetMargins(3, m);
+  EXPECT_EQ(m.RightWidth, 3);
+  SetSkinSysParam(2, 0);
+}
+
+TEST(SkinToolbars, CaptionLinesStayOnToolbarsAndJoinInMenus) {
+  Host h;
+  TSkinToolbar* t = h.AddToolbar(L"tbrLines");
+  auto* one = new TSkinItem(h.Form.get());
+  one->SetCaption(L"Top");
+  auto* two = new TSkinItem(h.Form.get());
+  two->SetCaption(L"Top\nLow");
+  t->Items()->Add(one);
+  t->Items()->Add(two);
+  h.Show();
+  TBarView* v = t->View();
+  v->ValidatePositions();
+  auto* ov = dynamic_cast<TSkinItemViewer*>(v->Find(one));
+  auto* tv = dynamic_cast<TSkinItemViewer*>(v->Find(two));
+  ASSERT_TRUE(ov && tv);
+  Surface probe(4, 4, RGB(255, 255, 255));
+  probe.C.Font()->Assign(*v->GetFont());
+  int line = tv->GetTextSize(&probe.C, L"Top", 0, false).cy;
+  int oh = 0, ow = 0, th = 0, tw = 0;
+  ov->CalcSize(&probe.C, ow, oh);
+  tv->CalcSize(&probe.C, tw, th);
+  EXPECT_EQ(th - oh, line);  // two lines measured on a toolbar
+
+  // Painted, the caption's ink reaches down into the second line.
+  const COLORREF bg = RGB(255, 0, 255);
+  Surface s(tw, th, bg);
+  tv->Paint(&s.C, RECT{0, 0, tw, th}, false, false, false);
+  int lowest = -1;
+  for (int y = 0; y < th; ++y)
+    for (int x = 0; x < tw; ++x) {
+      COLORREF c = GetPixel(s.DC, x, y);
+      if (c != bg && GetRValue(c) + GetGValue(c) + GetBValue(c) < 300) lowest = y;  // dark ink
+    }
+  EXPECT_GT(lowest, th / 2 + 1);
+
+  // In a menu the same caption is one line.
+  std::unique_ptr<TSkinSubmenuItem> parent(new TSkinSubmenuItem(nullptr));
+  auto* m1 = new TSkinItem(parent.get());
+  m1->SetCaption(L"Top");
+  auto* m2 = new TSkinItem(parent.get());
+  m2->SetCaption(L"Top\nLow");
+  parent->Add(m1);
+  parent->Add(m2);
+  std::unique_ptr<TBarPopupWindow> w(parent->GetPopupWindowClass()(nullptr, nullptr, parent.get(), false));
+  w->View->UpdatePositions();
+  auto height = [&](TBarItemViewer* x) { return x->BoundsRect.bottom - x->BoundsRect.top; };
+  EXPECT_EQ(height(w->View->Find(m1)), height(w->View->Find(m2)));
+}
+
+TEST(SkinToolbars, SubmenuItemsShowOpenWhilePushedOnTheirArrow) {
+  Host h;
+  TSkinToolbar* t = h.AddToolbar(L"tbrOpen");
+  auto* plain = new TSkinItem(h.Form.get());
+  plain->SetCaption(L"P");
+  auto* sub = new TSkinSubmenuItem(h.Form.get());
+  sub->SetCaption(L"S");
+  auto* split = new TSkinSubmenuItem(h.Form.get());
+  split->SetCaption(L"C");
+  split->SetDropdownCombo(true);
+  t->Items()->Add(plain);
+  t->Items()->Add(sub);
+  t->Items()->Add(split);
+  h.Show();
+  TBarView* v = t->View();
+  v->ValidatePositions();
+  auto info = [&](TBarCustomItem* it, bool pushed) {
+    TSkinItemInfo I;
+    dynamic_cast<TSkinItemViewer*>(v->Find(it))->FillItemInfo(I, pushed);
+    return I.IsPopupParent;
+  };
+  EXPECT_FALSE(info(plain, true));  // a plain button has nothing to open
+  EXPECT_TRUE(info(sub, true));
+  EXPECT_FALSE(info(sub, false));
+  EXPECT_TRUE(info(split, true));  // pushed, no capture: the arrow
+  v->Capture = true;               // pushed on the button part
+  EXPECT_FALSE(info(split, true));
+  v->Capture = false;
+  // The item whose sub-menu the view holds open counts whatever its style.
+  v->OpenViewer = v->Find(plain);
+  EXPECT_TRUE(info(plain, true));
+  v->OpenViewer = nullptr;
 }

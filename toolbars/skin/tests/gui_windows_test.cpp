@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
@@ -86,6 +87,24 @@ TEST(SkinFloatingToolbar, FloatsInAThemedFormWithSizeFrameBorders) {
   RedrawWindow(fp->GetHandle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
   Pump(30);
   EXPECT_TRUE(ShownExceptions().empty());
+  // On screen: a caption strip in a caption colour (classic) and a close
+  // button with its glyph.
+  RECT cap = fp->GetCaptionRect(), close = fp->GetCloseButtonRect();
+  ASSERT_GT(cap.right - cap.left, 20);
+  HDC wdc = GetWindowDC(fp->GetHandle());
+  std::set<COLORREF> inClose;
+  for (int y = close.top + 2; y < close.bottom - 2; ++y)
+    for (int x = close.left + 2; x < close.right - 2; ++x) inClose.insert(GetPixel(wdc, x, y));
+  COLORREF capPx = GetPixel(wdc, cap.left + 2, (cap.top + cap.bottom) / 2);
+  ReleaseDC(fp->GetHandle(), wdc);
+  EXPECT_GE(inClose.size(), 2u);  // a glyph on a face
+  if (!USE_THEMES) {
+    std::set<COLORREF> captionColours;
+    for (int i : {COLOR_ACTIVECAPTION, COLOR_INACTIVECAPTION, COLOR_GRADIENTACTIVECAPTION, COLOR_GRADIENTINACTIVECAPTION})
+      captionColours.insert(GetSysColor(i));
+    EXPECT_TRUE(captionColours.count(capPx)) << std::hex << capPx;
+    EXPECT_TRUE(inClose.count(GetSysColor(COLOR_BTNTEXT)));
+  }
   h.Bar->SetFloating(false);
   Pump(30);
 }

@@ -1,0 +1,198 @@
+// Themed items written to a stream and read back.
+#include <gtest/gtest.h>
+
+#include "classlib/ExtCtrls.h"
+#include "classlib/Filer.h"
+#include "toolbars/BarPopup.h"
+#include "toolbars/skin/SkinExtItems.h"
+#include "toolbars/skin/SkinFiler.h"
+
+namespace {
+
+class TFormRoot : public TComponent {
+ public:
+  TFormRoot() : TComponent(nullptr) { SetName(L"Root"); }
+  const char* ClassName() const override { return "TFormRoot"; }
+};
+
+template <class T>
+T* Make(TComponent* Root, TBarItemContainer* Box, const wchar_t* Name) {
+  auto* i = new T(Root);
+  i->SetName(Name);
+  Box->Items()->Add(i);
+  return i;
+}
+
+template <class T>
+T* Find(TComponent* Root, const wchar_t* Name) {
+  return dynamic_cast<T*>(Root->FindComponent(Name));
+}
+
+bool Holds(TMemoryStream& M, const std::string& Name) {
+  const char* p = static_cast<const char*>(M.Memory());
+  const std::string bytes(p, p + M.GetSize());
+  return bytes.find(std::string(1, static_cast<char>(Name.size())) + Name) != std::string::npos;
+}
+
+TEST(SkinStreaming, ThemedItemsReadBackWhatTheyStored) {
+  InitSkin();
+  RegisterSkinClasses();
+  TMemoryStream m;
+  {
+    TFormRoot src;
+    auto* box = new TBarItemContainer(&src);
+    box->SetName(L"Box");
+    auto* e = Make<TSkinEditItem>(&src, box, L"Edit");
+    e->SetAlignment(taCenter);
+    e->SetPasswordChar(L'*');
+    e->ReadOnly = true;
+    e->SetShowImage(true);
+    e->ExtendedAccept = true;
+    e->FontSettings()->SetBold(tsTrue);
+    e->FontSettings()->SetSize(150);
+    e->FontSettings()->SetName(L"Tahoma");
+    auto* s = Make<TSkinSpinEditItem>(&src, box, L"Spin");
+    s->SetValueType(evtFloat);
+    s->SetDecimal(3);
+    s->SetIncrement(0.5);
+    s->MinValue = -2;
+    s->MaxValue = 20.5;
+    s->SetPrefix(L"$");
+    s->SetPostfix(L"kg");
+    s->Snap = false;
+    s->SetSpaceAfterPrefix(true);
+    s->SetValue(12.25);
+    auto* d = Make<TSkinDropDownItem>(&src, box, L"Drop");
+    d->AlwaysSelectFirst = false;
+    d->DropDownList = true;
+    auto* c = Make<TSkinComboBoxItem>(&src, box, L"Combo");
+    c->Strings()->Add(L"Apple");
+    c->Strings()->Add(L"Apricot");
+    c->AutoComplete = false;
+    c->SetMaxVisibleItems(4);
+    c->SetMinListWidth(80);
+    c->SetMaxListWidth(200);
+    c->SetShowListImages(true);
+    c->SetText(L"Apricot");
+    auto* l = Make<TSkinLabelItem>(&src, box, L"Label");
+    l->SetLabelCaption(L"Find:");
+    l->SetMargin(3);
+    l->SetOrientation(skinoVertical);
+    l->FontSettings()->SetItalic(tsFalse);
+    auto* col = Make<TSkinColorItem>(&src, box, L"Colour");
+    col->SetColor(0x123456);
+    col->SetMinWidth(40);
+    col->SetLayout(skinlGlyphTop);
+    col->SetStretch(true);
+    auto* panel = new TPanel(&src);
+    panel->SetName(L"pnlTree");
+    auto* toggle = Make<TSkinVisibilityToggleItem>(&src, box, L"ShowTree");
+    toggle->SetControl(panel);
+    auto* mru = new TSkinMRUList(&src);
+    mru->SetName(L"mru");
+    mru->SetKeyShift(2);
+    auto* mi = Make<TSkinMRUListItem>(&src, box, L"Recent");
+    mi->SetMRUList(mru);
+    TWriter(&m).WriteRootComponent(&src);
+  }
+  TFormRoot dst;
+  new TPanel(&dst);  // the form's own panel, found by name
+  dst.GetComponent(0)->SetName(L"pnlTree");
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(&dst);
+
+  auto* e = Find<TSkinEditItem>(&dst, L"Edit");
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->GetAlignment(), taCenter);
+  EXPECT_EQ(e->GetPasswordChar(), L'*');
+  EXPECT_TRUE(e->ReadOnly);
+  EXPECT_TRUE(e->GetShowImage());
+  EXPECT_TRUE(e->ExtendedAccept);
+  EXPECT_EQ(e->FontSettings()->GetBold(), tsTrue);
+  EXPECT_EQ(e->FontSettings()->GetSize(), 150);
+  EXPECT_EQ(e->FontSettings()->GetName(), L"Tahoma");
+  EXPECT_EQ(e->FontSettings()->GetItalic(), tsDefault);
+
+  auto* s = Find<TSkinSpinEditItem>(&dst, L"Spin");
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(s->GetValueType(), evtFloat);
+  EXPECT_EQ(s->GetDecimal(), 3);
+  EXPECT_DOUBLE_EQ(s->GetIncrement(), 0.5);
+  EXPECT_DOUBLE_EQ(s->MinValue, -2);
+  EXPECT_DOUBLE_EQ(s->MaxValue, 20.5);
+  EXPECT_FALSE(s->Snap);
+  EXPECT_DOUBLE_EQ(s->GetValue(), 12.25);
+  EXPECT_EQ(s->GetText(), L"$ 12.250kg");
+  EXPECT_EQ(s->GetAlignment(), taRightJustify);
+
+  auto* d = Find<TSkinDropDownItem>(&dst, L"Drop");
+  ASSERT_NE(d, nullptr);
+  EXPECT_FALSE(d->AlwaysSelectFirst);
+  EXPECT_TRUE(d->DropDownList);
+
+  auto* c = Find<TSkinComboBoxItem>(&dst, L"Combo");
+  ASSERT_NE(c, nullptr);
+  ASSERT_EQ(c->Strings()->GetCount(), 2);
+  EXPECT_EQ(c->Strings()->Get(1), L"Apricot");
+  EXPECT_FALSE(c->AutoComplete);
+  EXPECT_EQ(c->GetMaxVisibleItems(), 4);
+  EXPECT_EQ(c->GetMinListWidth(), 80);
+  EXPECT_EQ(c->GetMaxListWidth(), 200);
+  EXPECT_TRUE(c->GetShowListImages());
+  EXPECT_EQ(c->GetItemIndex(), 1);  // the text names the second string
+  ASSERT_EQ(c->Count(), 1);         // its own list, once
+  EXPECT_EQ(c->GetItem(0), c->List());
+
+  auto* l = Find<TSkinLabelItem>(&dst, L"Label");
+  ASSERT_NE(l, nullptr);
+  EXPECT_EQ(l->GetLabelCaption(), L"Find:");
+  EXPECT_EQ(l->GetCaption(), L"");
+  EXPECT_EQ(l->GetMargin(), 3);
+  EXPECT_EQ(l->GetOrientation(), skinoVertical);
+  EXPECT_EQ(l->FontSettings()->GetItalic(), tsFalse);
+
+  auto* col = Find<TSkinColorItem>(&dst, L"Colour");
+  ASSERT_NE(col, nullptr);
+  EXPECT_EQ(col->GetColor(), 0x123456);
+  EXPECT_EQ(col->GetMinWidth(), 40);
+  EXPECT_EQ(col->GetLayout(), skinlGlyphTop);
+  EXPECT_TRUE(col->GetStretch());
+
+  auto* toggle = Find<TSkinVisibilityToggleItem>(&dst, L"ShowTree");
+  ASSERT_NE(toggle, nullptr);
+  EXPECT_EQ(toggle->GetControl(), dst.FindComponent(L"pnlTree"));
+
+  auto* mru = Find<TSkinMRUList>(&dst, L"mru");
+  auto* mi = Find<TSkinMRUListItem>(&dst, L"Recent");
+  ASSERT_TRUE(mru && mi);
+  EXPECT_EQ(mru->GetKeyShift(), 2);
+  EXPECT_EQ(mi->GetMRUList(), mru);
+  EXPECT_EQ(mi->GetCaption(), L"(Skin MRU List)");
+}
+
+TEST(SkinStreaming, DefaultsAreNotStored) {
+  InitSkin();
+  RegisterSkinClasses();
+  TFormRoot src;
+  auto* box = new TBarItemContainer(&src);
+  box->SetName(L"Box");
+  Make<TSkinSpinEditItem>(&src, box, L"Spin");
+  Make<TSkinComboBoxItem>(&src, box, L"Combo");
+  Make<TSkinColorItem>(&src, box, L"Colour");
+  Make<TSkinLabelItem>(&src, box, L"Label");
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(&src);
+  for (const char* name : {"Increment", "MinValue", "MaxValue", "Value", "Alignment", "Decimal", "Snap", "Strings",
+                           "MinListWidth", "MaxVisibleItems", "AutoComplete", "Color", "Margin", "Caption",
+                           "FontSettings.Size", "MinWidth", "TSkinStringList"})
+    EXPECT_FALSE(Holds(m, name)) << name;
+  // A value away from its default is.
+  auto* s = Find<TSkinSpinEditItem>(&src, L"Spin");
+  s->SetIncrement(2);
+  TMemoryStream m2;
+  TWriter(&m2).WriteRootComponent(&src);
+  EXPECT_TRUE(Holds(m2, "Increment"));
+  EXPECT_FALSE(Holds(m2, "Value"));
+}
+
+}  // namespace
