@@ -352,7 +352,7 @@ TBarFloatingWindowParentClass TBarCustomDockableWindow::GetFloatingWindowParentC
 void TBarCustomDockableWindow::SetFloating(bool Value) {
   if (Value == floating_) return;
   // A designed window never floats: it stays on its form.
-  if (!Value || BarIsDesigning(this)) {
+  if (!Value || IsDesigning()) {
     SetParent(BarValidToolWindowParentForm(this));
     return;
   }
@@ -442,7 +442,7 @@ void TBarCustomDockableWindow::RemoveDockForm(TCustomForm* Form) {
 
 bool TBarCustomDockableWindow::GetShowingState() {
   if (!GetVisible() || inSetParent_) return false;
-  if (!floating_ || BarIsDesigning(this)) return true;
+  if (!floating_ || IsDesigning()) return true;
   if (FloatingMode == fmOnTopOfParentForm) {
     TCustomForm* f = BarGetToolWindowParentForm(this);
     if (!f || !f->HandleAllocated()) return false;
@@ -501,7 +501,7 @@ void TBarCustomDockableWindow::UpdateTopmostFlag() {
 }
 
 void TBarCustomDockableWindow::ShowNCContextMenu() {
-  if (BarIsDesigning(this)) return;  // the designer has its own menu
+  if (IsDesigning()) return;  // the designer has its own menu
   for (TControl* c = this; c; c = c->GetParent()) {
     TPopupMenu* pm = c->GetPopupMenu();
     if (pm && pm->GetAutoPopup()) {
@@ -645,7 +645,7 @@ void TBarCustomDockableWindow::SetBounds(int l, int t, int w, int h) {
   bool moved = l != GetLeft() || t != GetTop();
   TCustomControl::SetBounds(l, t, w, h);
   // Dropped on a dock in the designer: the drop point picks row and place.
-  if (BarIsDesigning(this) && moved && currentDock_ && !inSetParent_ && disableSizeReactions_ == 0 &&
+  if (IsDesigning() && moved && currentDock_ && !inSetParent_ && disableSizeReactions_ == 0 &&
       !currentDock_->arranging_) {
     const bool vertical = currentDock_->IsVertical();
     SetDockRow(currentDock_->GetDesignModeRowOf(vertical ? l + w / 2 : t + h / 2));
@@ -659,7 +659,7 @@ void TBarCustomDockableWindow::SetBounds(int l, int t, int w, int h) {
 
 void TBarCustomDockableWindow::CreateParams(TCreateParams& Params) {
   TCustomControl::CreateParams(Params);
-  if (!BarIsDesigning(this)) Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
+  if (!IsDesigning()) Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
 }
 
 void TBarCustomDockableWindow::Close() {
@@ -715,7 +715,7 @@ void TBarCustomDockableWindow::Loaded() {
   }
   // Stored floating by the designer: its place is on its form, not yet on
   // the screen.
-  if (!savedAtRunTime_ && !BarIsDesigning(this) && floating_ && floatParent_) {
+  if (!savedAtRunTime_ && !IsDesigning() && floating_ && floatParent_) {
     TCustomForm* form = BarValidToolWindowParentForm(this);
     POINT p{floatParent_->GetLeft(), floatParent_->GetTop()};
     if (form->HandleAllocated()) ::ClientToScreen(form->GetHandle(), &p);
@@ -731,7 +731,7 @@ void TBarCustomDockableWindow::DefineProperties(TFiler* Filer) {
   const auto* a = dynamic_cast<TBarCustomDockableWindow*>(Filer->GetAncestor());
   using namespace BarFiler;
   // Written only by the running program, never by a designer.
-  Boolean(Filer, L"SavedAtRunTime", true, false, !BarIsDesigning(this), [this](bool v) { savedAtRunTime_ = v; });
+  Boolean(Filer, L"SavedAtRunTime", true, false, !IsDesigning(), [this](bool v) { savedAtRunTime_ = v; });
   Integer(Filer, L"DockRow", dockRow_, a ? a->dockRow_ : 0, true, [this](int v) { SetDockRow(v); });
   Integer(Filer, L"DockPos", dockPos_, a ? a->dockPos_ : -1, true, [this](int v) { SetDockPos(v); });
   // On a dock or floating the window's size follows its place; only a
@@ -1106,7 +1106,7 @@ void TBarDock::ChangeDockList(bool Insert, TBarCustomDockableWindow* Bar) {
 }
 
 bool TBarDock::ToolbarVisibleOnDock(TBarCustomDockableWindow* AToolbar) {
-  return AToolbar->GetParent() == this && (AToolbar->GetVisible() || BarIsDesigning(this));
+  return AToolbar->GetParent() == this && (AToolbar->GetVisible() || IsDesigning());
 }
 
 void TBarDock::ToolbarVisibilityChanged(TBarCustomDockableWindow* Bar, bool ForceRemove) {
@@ -1193,7 +1193,7 @@ void TBarDock::ArrangeToolbars() {
         ChangeWidthHeight(GetWidth(), t);
     };
     if (visibleList_.empty()) {
-      setThickness(BarIsDesigning(this) ? 9 : fixAlign_ ? 1 : 0);
+      setThickness(IsDesigning() ? 9 : fixAlign_ ? 1 : 0);
       break;
     }
     int avail = std::max(0, (vertical ? GetHeight() - NonClientHeight() : GetWidth() - NonClientWidth()));
@@ -1498,12 +1498,12 @@ void TBarDock::ArrangeToolbars() {
 
 void TBarDock::Paint() {
   // A designed dock shows where it is even while it is empty.
-  if (BarIsDesigning(this)) BarDrawDesignOutline(Canvas(), GetClientRect());
+  if (IsDesigning()) BarDrawDesignOutline(Canvas(), GetClientRect());
 }
 
 void TBarDock::CreateParams(TCreateParams& Params) {
   TCustomControl::CreateParams(Params);
-  if (!BarIsDesigning(this)) Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
+  if (!IsDesigning()) Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
 }
 
 void TBarDock::PaintNCArea(HDC DC) {
@@ -1530,7 +1530,7 @@ void TBarDock::PaintNCArea(HDC DC) {
   FillRect(DC, &r, face);
   DeleteObject(face);
   RestoreDC(DC, saved);
-  if (!BarIsDesigning(this) && !HasVisibleToolbars()) return;
+  if (!IsDesigning() && !HasVisibleToolbars()) return;
   if (boundLines_.Contains(blTop)) line(0, 0, r.right, 0, clBtnShadow);
   if (boundLines_.Contains(blLeft)) line(0, 0, 0, r.bottom, clBtnShadow);
   if (boundLines_.Contains(blBottom)) line(0, r.bottom - 1, r.right, r.bottom - 1, clBtnHighlight);

@@ -45,7 +45,7 @@ POINT TBarToolWindow::SizeFor(TBarDock* Dock) {
 }
 
 void TBarToolWindow::Paint() {
-  if (BarIsDesigning(this)) BarDrawDesignOutline(Canvas(), GetClientRect());
+  if (IsDesigning()) BarDrawDesignOutline(Canvas(), GetClientRect());
 }
 
 POINT TBarToolWindow::DoArrange(bool, TBarDockType, bool, TBarDock* NewDock) { return SizeFor(NewDock); }

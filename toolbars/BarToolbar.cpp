@@ -189,7 +189,7 @@ void TBarChevronItemViewer::Paint(TCanvas* Canvas, RECT R, bool IsSelected, bool
     RECT e = R;
     if (IsSelected && IsPushed)
       DrawEdge(dc, &e, BDR_SUNKENOUTER, BF_RECT);
-    else if (IsSelected && !BarIsDesigning(View->Window))
+    else if (IsSelected && !(View->Window && View->Window->IsDesigning()))
       DrawEdge(dc, &e, BDR_RAISEDINNER, BF_RECT);
   }
   RECT g = R;
@@ -268,7 +268,7 @@ void TBarCustomToolbar::CreateParts() {
     items_->SetRootParentComponent(this);
     chevronItem_ = GetChevronItemClass()(this);
     chevronItem_->SetLinkSubitems(items_);
-    view_ = GetViewClass()(this, items_, chevronMoveItems_ && !BarIsDesigning(this));
+    view_ = GetViewClass()(this, items_, chevronMoveItems_ && !IsDesigning());
   } catch (...) {
     delete chevronItem_;
     chevronItem_ = nullptr;
@@ -342,7 +342,7 @@ void TBarCustomToolbar::GetTabOrderList(std::vector<TWinControl*>& List) {
 void TBarCustomToolbar::SetChevronMoveItems(bool Value) {
   if (chevronMoveItems_ == Value) return;
   chevronMoveItems_ = Value;
-  View()->SetUsePriorityList(Value && !BarIsDesigning(this));
+  View()->SetUsePriorityList(Value && !IsDesigning());
 }
 
 void TBarCustomToolbar::SetFloatingWidth(int Value) {
@@ -456,7 +456,7 @@ void TBarCustomToolbar::GetMinShrinkSize(int& AMinimumSize) {
 
 void TBarCustomToolbar::ControlExistsAtPos(POINT P, bool& ControlExists) {
   TBarCustomDockableWindow::ControlExistsAtPos(P, ControlExists);
-  if (ControlExists || BarIsDesigning(this) || !HandleAllocated()) return;
+  if (ControlExists || IsDesigning() || !HandleAllocated()) return;
   POINT sp = P;
   ::ClientToScreen(GetHandle(), &sp);
   View()->UpdateSelection(&sp, true);
@@ -483,7 +483,7 @@ void TBarCustomToolbar::InitiateAction() {
 }
 
 void TBarCustomToolbar::Paint() {
-  if (!GetDocked() && BarIsDesigning(this)) BarDrawDesignOutline(Canvas(), GetClientRect());
+  if (!GetDocked() && IsDesigning()) BarDrawDesignOutline(Canvas(), GetClientRect());
   View()->DrawSubitems(Canvas());
 }
 
@@ -494,7 +494,7 @@ void TBarCustomToolbar::AlignControls(TControl*, TRect&) {
 void TBarCustomToolbar::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   TWinControl* parent = GetParent();
   TBarCustomDockableWindow::MouseDown(Button, Shift, X, Y);
-  if (GetParent() != parent || BarIsDesigning(this) || Button != mbLeft || !HandleAllocated()) return;
+  if (GetParent() != parent || IsDesigning() || Button != mbLeft || !HandleAllocated()) return;
   POINT sp{X, Y};
   ::ClientToScreen(GetHandle(), &sp);
   View()->UpdateSelection(&sp, true);
@@ -513,7 +513,7 @@ void TBarCustomToolbar::MouseDown(TMouseButton Button, TShiftState Shift, int X,
 
 void TBarCustomToolbar::MouseMove(TShiftState Shift, int X, int Y) {
   if (HandleAllocated()) {
-    if (!BarIsDesigning(this)) {
+    if (!IsDesigning()) {
       POINT sp{X, Y};
       ::ClientToScreen(GetHandle(), &sp);
       View()->UpdateSelection(&sp, true);
@@ -539,7 +539,7 @@ void TBarCustomToolbar::CancelHover() {
 TBarControlItem* TBarCustomToolbar::CreateWrapper(int Index, TControl* Ctl) {
   auto* w = new TBarControlItem(GetOwner(), Ctl);
   // A designer names what it makes: the first free BarControlItemN.
-  if (BarIsDesigning(this) && GetOwner()) {
+  if (IsDesigning() && GetOwner()) {
     String name;
     for (int n = 1;; ++n) {
       name = L"BarControlItem" + IntToStr(n);
@@ -585,7 +585,7 @@ void TBarCustomToolbar::SetMenuBar(bool Value) {
   }
   if (Value != getMessageHookInstalled_) {
     if (Value)
-      InstallHookProc(ToolbarGetMessageHook, THookProcCodes{hpGetMessage}, BarIsDesigning(this));
+      InstallHookProc(ToolbarGetMessageHook, THookProcCodes{hpGetMessage}, IsDesigning());
     else
       UninstallHookProc(ToolbarGetMessageHook);
     getMessageHookInstalled_ = Value;
@@ -600,7 +600,7 @@ void TBarCustomToolbar::SetProcessShortCuts(bool Value) {
 }
 
 void TBarCustomToolbar::SetMainWindowHook() {
-  if ((processShortCuts_ || menuBar_) && !BarIsDesigning(this) && !IsDestroying())
+  if ((processShortCuts_ || menuBar_) && !IsDesigning() && !IsDestroying())
     InstallMainWindowHook();
   else
     UninstallMainWindowHook();
@@ -771,7 +771,7 @@ void TBarCustomToolbar::WndProc(TMessage& m) {
       }
       break;
     case WM_SETCURSOR:
-      if (!BarIsDesigning(this) && reinterpret_cast<HWND>(m.WParam) == GetHandle() &&
+      if (!IsDesigning() && reinterpret_cast<HWND>(m.WParam) == GetHandle() &&
           LOWORD(m.LParam) == HTCLIENT) {
         POINT p;
         GetCursorPos(&p);

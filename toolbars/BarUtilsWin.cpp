@@ -7,22 +7,6 @@
 #include <cstdlib>
 #include <cwchar>
 
-namespace {
-// The design state is the component's own to set; a derived class lends
-// access to the setter.
-struct DesignStateAccess : TComponent {
-  using Setter = void (TComponent::*)(TComponentStateItem, bool);
-  static Setter Get() { return &DesignStateAccess::SetComponentStateFlag; }
-};
-}  // namespace
-
-bool BarIsDesigning(const TComponent* C) { return C && C->GetComponentState().Contains(csDesigning); }
-
-void BarSetDesigning(TComponent* C, bool Designing) {
-  if (!C) return;
-  (C->*DesignStateAccess::Get())(csDesigning, Designing);
-  for (int i = 0; i < C->GetComponentCount(); ++i) BarSetDesigning(C->GetComponent(i), Designing);
-}
 
 void BarDrawDesignOutline(TCanvas* Canvas, const RECT& R) {
   Canvas->Pen()->SetStyle(psDot);

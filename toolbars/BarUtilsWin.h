@@ -13,11 +13,6 @@ class TComponent;
 class TWinControl;
 struct TMessage;
 
-// Whether a component is being designed (its state holds csDesigning).
-bool BarIsDesigning(const TComponent* C);
-// Puts a component and every component it owns into or out of the design
-// state, as a designer does with what it edits.
-void BarSetDesigning(TComponent* C, bool Designing);
 // The dotted button-shadow outline a designed dock or window shows round R;
 // the canvas's pen is solid again afterwards.
 void BarDrawDesignOutline(TCanvas* Canvas, const RECT& R);

@@ -266,7 +266,7 @@ TEST(BarDesign, DocksAndWindowsShowTheirOutline) {
     Printed p(b.Dock);
     EXPECT_EQ(p.OutlineCount(PrintedClient(b.Dock), shadow), 0);
   }
-  BarSetDesigning(b.Form.get(), true);
+  b.Form.get()->SetDesigning(true);
   // An empty dock keeps 9 pixels for the designer to drop on.
   empty->ArrangeToolbars();
   EXPECT_EQ(empty->GetHeight(), 9);
@@ -289,7 +289,7 @@ TEST(BarDesign, DocksAndWindowsShowTheirOutline) {
   t->SetParent(b.Dock);
   t->SetVisible(false);
   EXPECT_EQ(b.Dock->ToolbarCount(), 1);
-  BarSetDesigning(b.Form.get(), false);
+  b.Form.get()->SetDesigning(false);
   b.Dock->ToolbarVisibilityChanged(t, false);
   EXPECT_EQ(b.Dock->ToolbarCount(), 0);
   empty->ArrangeToolbars();
@@ -302,7 +302,7 @@ TEST(BarDesign, ItemsNeitherHoverNorRunAndWrappersGetFreeNames) {
   int clicks = 0;
   TBarItem* item = AddItem(t, L"Press", &clicks);
   b.Show();
-  BarSetDesigning(b.Form.get(), true);
+  b.Form.get()->SetDesigning(true);
   TBarItemViewer* v = t->View()->Find(item);
   ASSERT_NE(v, nullptr);
   POINT centre{(v->BoundsRect.left + v->BoundsRect.right) / 2, (v->BoundsRect.top + v->BoundsRect.bottom) / 2};
@@ -336,7 +336,7 @@ TEST(BarDesign, ItemsNeitherHoverNorRunAndWrappersGetFreeNames) {
   e3->SetParent(t);
   EXPECT_EQ(t->FindWrapper(e3)->GetName(), L"BarControlItem1");
 
-  BarSetDesigning(b.Form.get(), false);
+  b.Form.get()->SetDesigning(false);
   MoveMouse(sp);
   Pump(30);
   Click(sp);
@@ -360,9 +360,9 @@ TEST(BarDesign, TheChevronShowsNoHotEdge) {
         .At(c.left + ch->BoundsRect.left, c.top + ch->BoundsRect.top);
   };
   EXPECT_EQ(corner(), GetSysColor(COLOR_BTNHIGHLIGHT));
-  BarSetDesigning(b.Form.get(), true);
+  b.Form.get()->SetDesigning(true);
   EXPECT_EQ(corner(), GetSysColor(COLOR_BTNFACE));
-  BarSetDesigning(b.Form.get(), false);
+  b.Form.get()->SetDesigning(false);
 }
 
 TEST(BarDesign, ControlsAddedWhileUpdatingGetNoWrapper) {
@@ -465,11 +465,11 @@ TEST(BarDockRows, BoundLinesShowRoundWindowsOrInTheDesigner) {
   ASSERT_EQ(b.Dock->GetHeight(), 1);
   EXPECT_EQ(Printed(b.Dock, PRF_NONCLIENT).At(5, 0), ColorToRef(clRed));
   // The designer's empty dock shows its lines.
-  BarSetDesigning(b.Form.get(), true);
+  b.Form.get()->SetDesigning(true);
   b.Dock->ArrangeToolbars();
   ASSERT_EQ(b.Dock->GetHeight(), 9);
   EXPECT_EQ(edges(), std::make_pair(shadow, light));
-  BarSetDesigning(b.Form.get(), false);
+  b.Form.get()->SetDesigning(false);
 }
 
 }  // namespace
