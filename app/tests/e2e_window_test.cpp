@@ -11,6 +11,7 @@
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
 #include "toolbars/BarPopup.h"
+#include "toolbars/BarViews.h"
 
 using namespace e2e;
 
@@ -101,6 +102,24 @@ TBarPopupWindow* OpenPopup() {
       },
       reinterpret_cast<LPARAM>(&found));
   return found;
+}
+
+// The text of the hint window shown by this thread, or empty.
+String ShownHint() {
+  String text;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND W, LPARAM P) -> BOOL {
+        if (dynamic_cast<THintWindow*>(TWinControl::FindControl(W)) && IsWindowVisible(W)) {
+          wchar_t buf[256] = {};
+          GetWindowTextW(W, buf, 255);
+          *reinterpret_cast<String*>(P) = buf;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&text));
+  return text;
 }
 
 class AppWindow : public EditorTest {
@@ -206,6 +225,25 @@ TEST_F(AppWindow, PanesStayInOrderAfterARestartAndInASmallWindow) {
   StoreGeometry(252, 202, 150);
   Start();
   ExpectStacked(30, 0);
+}
+
+TEST_F(AppWindow, ToolbarButtonsShowTheirHints) {
+  Start();
+  SetForegroundWindow(Window->GetHandle());
+  auto centre = [&](TBarCustomItem* Item) {
+    TBarItemViewer* v = Window->tbrView->View()->Find(Item);
+    const RECT& b = v->BoundsRect;
+    return testsupport::ScreenPoint(Window->tbrView->GetHandle(), (b.left + b.right) / 2, (b.top + b.bottom) / 2);
+  };
+  testsupport::MoveMouse(testsupport::ClientCentre(Window->treeRegTree->GetHandle()));
+  for (const auto& [item, hint] : {std::pair<TBarCustomItem*, const wchar_t*>{Window->tbtnRefresh, L"Refresh"},
+                                   {Window->tbtnView_Toolbars, L"Show / hide toolbars"}}) {
+    POINT p = centre(item);
+    testsupport::MoveMouse(POINT{p.x - 2, p.y});
+    testsupport::MoveMouse(p);
+    EXPECT_TRUE(PumpUntil([&] { return ShownHint() == hint; }, 5000)) << WideToAnsi(hint) << ": "
+                                                                       << WideToAnsi(ShownHint());
+  }
 }
 
 TEST_F(AppWindow, ShiftF10AndTheAppsKeyOpenTheTreeMenuAtTheSelectedKey) {
