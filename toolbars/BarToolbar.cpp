@@ -748,6 +748,14 @@ void TBarCustomToolbar::WndProc(TMessage& m) {
   switch (m.Msg) {
     case WM_SYSCOMMAND:
       if (HandleSysCommand(m)) return;
+      // A keyboard-menu command the menu bar leaves (Alt+Space and the like)
+      // is its form's, which carries it out once the menu bar has said no:
+      // this window's default procedure would carry it out first, and the
+      // system menu would open twice.
+      if (menuBar_ && (m.WParam & 0xFFF0) == SC_KEYMENU) {
+        m.Result = 0;
+        return;
+      }
       break;
     case WM_GETOBJECT:
       if (view_ && View()->HandleWMGetObject(m)) return;

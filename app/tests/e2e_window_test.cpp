@@ -246,6 +246,42 @@ TEST_F(AppWindow, ToolbarButtonsShowTheirHints) {
   }
 }
 
+TEST_F(AppWindow, AltSpaceThenALetterRunsTheSystemCommandOnce) {
+  Start();
+  Foreground(Window->treeRegTree);
+  const DWORD tid = GetCurrentThreadId();
+  const HWND main = Window->GetHandle();
+  // Played from a thread of its own: the system menu's loop runs here.
+  auto menuMode = [tid] {
+    GUITHREADINFO gi{sizeof gi};
+    return GetGUIThreadInfo(tid, &gi) && (gi.flags & GUI_INMENUMODE);
+  };
+  auto waitFor = [](const std::function<bool()>& Cond, int Ms) {
+    for (int t = 0; t < Ms; t += 10) {
+      if (Cond()) return true;
+      Sleep(10);
+    }
+    return Cond();
+  };
+  for (WORD letter : {WORD('X'), WORD('R')}) {
+    bool opened = false, done = false, reopened = false;
+    EXPECT_TRUE(testsupport::RunInput([&] {
+      testsupport::InputScript().Press(VK_SPACE, {VK_MENU}).Post();
+      opened = waitFor(menuMode, 5000);
+      if (!opened) return;
+      testsupport::InputScript().Press(letter).Post();
+      done = waitFor([&] { return !menuMode() && bool(IsZoomed(main)) == (letter == 'X'); }, 5000);
+      // Nothing opens the menu again by itself.
+      reopened = waitFor(menuMode, 1000);
+      if (reopened) testsupport::InputScript().Press(VK_ESCAPE).Post();
+    }, 20000));
+    EXPECT_TRUE(opened) << char(letter);
+    EXPECT_TRUE(done) << char(letter);
+    EXPECT_FALSE(reopened) << char(letter);
+    PumpUntil([&] { return !menuMode(); }, 3000);
+  }
+}
+
 TEST_F(AppWindow, ShiftF10AndTheAppsKeyOpenTheTreeMenuAtTheSelectedKey) {
   for (int i = 0; i < 12; ++i) CreateKey(Data + L"\\K" + IntToStr(i));
   Start();
