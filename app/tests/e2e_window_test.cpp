@@ -18,55 +18,7 @@ using namespace e2e;
 namespace {
 
 // Sends the keys and returns at once (a modal loop may be the one to read them).
-void Post(WORD Vk, const std::vector<WORD>& Mods = {}) {
-  testsupport::InputScript in;
-  in.Press(Vk, Mods);
-  in.Post();
-}
-
-// Steps run from a thread timer, so they go on inside the modal loops that
-// the action starts (menus, dialogs): each waits for its condition, then
-// acts. Past the deadline Escape is pressed, and the active window told to
-// close, until every loop has ended.
-struct Script {
-  struct Step {
-    std::function<bool()> When;
-    std::function<void()> Do;
-  };
-  std::vector<Step> Steps;
-  size_t Next = 0;
-  DWORD Deadline = 0;
-  bool TimedOut = false;
-  static Script* Current;
-
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    Script* s = Current;
-    if (!s) return;
-    if (GetTickCount() > s->Deadline) {
-      // Escape ends menus; a dialog that does not hear it is closed.
-      s->TimedOut = true;
-      Post(VK_ESCAPE);
-      GUITHREADINFO gi{sizeof gi};
-      if (GetGUIThreadInfo(GetCurrentThreadId(), &gi) && gi.hwndActive)
-        PostMessageW(gi.hwndActive, WM_CLOSE, 0, 0);
-      return;
-    }
-    while (s->Next < s->Steps.size() && s->Steps[s->Next].When()) s->Steps[s->Next++].Do();
-  }
-  // Runs Action with the steps going on; true when every step came in time.
-  bool Run(const std::function<void()>& Action, int TimeoutMs = 8000) {
-    Current = this;
-    Deadline = GetTickCount() + DWORD(TimeoutMs);
-    UINT_PTR t = SetTimer(nullptr, 0, 15, &Tick);
-    Action();
-    PumpUntil([&] { return Next == Steps.size() || TimedOut; }, TimeoutMs + 4000);
-    PumpUntil([&] { return false; }, 100);
-    KillTimer(nullptr, t);
-    Current = nullptr;
-    return Next == Steps.size();
-  }
-};
-Script* Script::Current = nullptr;
+void Post(WORD Vk, const std::vector<WORD>& Mods = {}) { testsupport::InputScript().Press(Vk, Mods).Post(); }
 
 // The pixels of an icon drawn on white at Size by Size.
 std::vector<DWORD> IconPixels(HICON Icon, int Size) {
@@ -87,38 +39,24 @@ std::vector<DWORD> IconPixels(HICON Icon, int Size) {
   return px;
 }
 
-// The visible pop-up menu window of this thread, or null.
-TBarPopupWindow* OpenPopup() {
-  TBarPopupWindow* found = nullptr;
+// The visible window of class T of this thread (a pop-up menu, a hint), or null.
+template <class T>
+HWND Shown() {
+  HWND found = nullptr;
   EnumThreadWindows(
       GetCurrentThreadId(),
       [](HWND W, LPARAM P) -> BOOL {
-        auto* w = dynamic_cast<TBarPopupWindow*>(TWinControl::FindControl(W));
-        if (w && IsWindowVisible(W)) {
-          *reinterpret_cast<TBarPopupWindow**>(P) = w;
-          return FALSE;
-        }
-        return TRUE;
+        if (!dynamic_cast<T*>(TWinControl::FindControl(W)) || !IsWindowVisible(W)) return TRUE;
+        *reinterpret_cast<HWND*>(P) = W;
+        return FALSE;
       },
       reinterpret_cast<LPARAM>(&found));
   return found;
 }
-
-// The text of the hint window shown by this thread, or empty.
+HWND OpenPopup() { return Shown<TBarPopupWindow>(); }
 String ShownHint() {
-  String text;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND W, LPARAM P) -> BOOL {
-        if (dynamic_cast<THintWindow*>(TWinControl::FindControl(W)) && IsWindowVisible(W)) {
-          wchar_t buf[256] = {};
-          GetWindowTextW(W, buf, 255);
-          *reinterpret_cast<String*>(P) = buf;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&text));
+  wchar_t text[256] = {};
+  if (HWND w = Shown<THintWindow>()) GetWindowTextW(w, text, 255);
   return text;
 }
 
@@ -295,10 +233,10 @@ TEST_F(AppWindow, ShiftF10AndTheAppsKeyOpenTheTreeMenuAtTheSelectedKey) {
     Script s;
     s.Steps = {{[&] { return OpenPopup() != nullptr; },
                 [&] {
-                  GetWindowRect(OpenPopup()->GetHandle(), &shown);
+                  GetWindowRect(OpenPopup(), &shown);
                   Post(VK_ESCAPE);
                 }}};
-    ASSERT_TRUE(s.Run([&] { testsupport::InputScript().Press(vk, mods).Post(); })) << what;
+    ASSERT_EQ(s.Run([&] { testsupport::InputScript().Press(vk, mods).Post(); }), s.Steps.size()) << what;
     ASSERT_TRUE(PumpUntil([&] { return OpenPopup() == nullptr; }, 5000));
     const TRect node = key->DisplayRect(true);
     const TPoint below = Window->treeRegTree->ClientToScreen(Point(node.left, node.bottom));
@@ -367,12 +305,11 @@ TEST_F(AppWindow, TheErrorDialogShowsItsWholeTextAndEscapeClosesIt) {
   Start();
   TfrmError::ShowHook = nullptr;
   TfrmError* e = F.Error;
-  bool fits = false, inside = false, shown = false;
+  bool fits = false, inside = false;
   String why;
   Script s;
   s.Steps = {{[&] { return e->GetVisible() && GetForegroundWindow() == e->GetHandle(); },
               [&] {
-                shown = true;
                 // Each label is at least as tall as its text in its font at
                 // its width; nothing lies over another.
                 HDC dc = GetDC(e->GetHandle());
@@ -396,9 +333,8 @@ TEST_F(AppWindow, TheErrorDialogShowsItsWholeTextAndEscapeClosesIt) {
                 Post(VK_ESCAPE);
               }}};
   // Escape ends the dialog: the script is not left pressing it past its time.
-  EXPECT_TRUE(s.Run([&] { e->ShowError(L"Something failed."); }));
+  EXPECT_EQ(s.Run([&] { e->ShowError(L"Something failed."); }), s.Steps.size());
   EXPECT_FALSE(s.TimedOut);
-  EXPECT_TRUE(shown);
   EXPECT_TRUE(fits) << WideToAnsi(why);
   EXPECT_TRUE(inside);
 }
@@ -414,7 +350,7 @@ TEST_F(AppWindow, EnterAnswersTheButtonDrawnAsDefaultAfterANo) {
   auto asking = [&] { return c->GetVisible() && GetForegroundWindow() == c->GetHandle(); };
   Script no;
   no.Steps = {{asking, [&] { testsupport::InputScript().Click(testsupport::ClientCentre(c->btnNo->GetHandle())).Post(); }}};
-  ASSERT_TRUE(no.Run([&] { testsupport::InputScript().Press(VK_DELETE).Post(); }));
+  ASSERT_EQ(no.Run([&] { testsupport::InputScript().Press(VK_DELETE).Post(); }), no.Steps.size());
   ASSERT_TRUE(PumpUntil([&] { return !c->GetVisible(); }));
   ASSERT_TRUE(KeyExists(Data + L"\\Doomed"));
   // The next opens on the default button: Enter answers Yes.
@@ -427,7 +363,7 @@ TEST_F(AppWindow, EnterAnswersTheButtonDrawnAsDefaultAfterANo) {
                                    (GetWindowLongW(focus, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON;
                   Post(VK_RETURN);
                 }}};
-  ASSERT_TRUE(yes.Run([&] { testsupport::InputScript().Press(VK_DELETE).Post(); }));
+  ASSERT_EQ(yes.Run([&] { testsupport::InputScript().Press(VK_DELETE).Post(); }), yes.Steps.size());
   EXPECT_TRUE(focusOnDefault);
   EXPECT_TRUE(PumpUntil([&] { return !KeyExists(Data + L"\\Doomed"); }, 5000));
 }
