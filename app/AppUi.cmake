@@ -31,6 +31,7 @@ if(TARGET zembrio_dialogs)
       LIBS zembrio_ui)
     # The end-to-end tests load the system libraries as the program does.
     zembrio_delay_load(app_e2e_tests)
+    add_dependencies(app_e2e_tests zembrio_icon)
   endif()
 endif()
 

@@ -1,10 +1,16 @@
 #include "app/Bookmarks.h"
 
+#include <cerrno>
 #include <filesystem>
+#include <system_error>
 #include <fstream>
 #include <iterator>
 
 #include "app/RegFile.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -18,6 +24,18 @@ String OneLine(const String& s) {
 }
 
 std::filesystem::path FsPath(const String& name) { return std::filesystem::path(name); }
+
+// "Cannot create file" with the system's reason for the failure that just
+// happened (a missing folder, a denied access...).
+String CannotCreate(const String& FileName) {
+  String reason;
+#ifdef _WIN32
+  if (DWORD err = GetLastError()) reason = SysErrorMessage(err);
+#endif
+  if (reason.empty() && errno) reason = AnsiToWide(std::generic_category().message(errno));
+  String text = L"Cannot create file \"" + FileName + L"\".";
+  return reason.empty() ? text : text + L" " + Trim(reason);
+}
 
 }  // namespace
 
@@ -71,8 +89,12 @@ void WriteFileBytes(const String& FileName, const std::string& Bytes) {
   std::filesystem::path temp = target;
   temp += L".tmp~";
   {
+#ifdef _WIN32
+    SetLastError(0);
+#endif
+    errno = 0;
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) throw EFCreateError(L"Cannot create file \"" + FileName + L"\".");
+    if (!out) throw EFCreateError(CannotCreate(FileName));
     out.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
     out.close();  // a failed close loses what was buffered, as a failed write does
     if (!out) {
@@ -82,8 +104,9 @@ void WriteFileBytes(const String& FileName, const std::string& Bytes) {
   }
   std::filesystem::rename(temp, target, ec);
   if (ec) {
+    const String reason = AnsiToWide(ec.message());
     std::filesystem::remove(temp, ec);
-    throw EFCreateError(L"Cannot create file \"" + FileName + L"\".");
+    throw EFCreateError(L"Cannot create file \"" + FileName + L"\". " + reason);
   }
 }
 

@@ -455,7 +455,11 @@ bool TfrmMain::RenameKey(TTreeExNode* Node, const String& NewPath) {
       TWaitCursor wait;
       Node->DeleteChildren();
       Node->Collapse(false);
-      Node->SetChildren(true);
+      // The button says whether the key has subkeys, as a listed key's does
+      // (a key that can't be read keeps it).
+      TRegistry reg(KEY_READ);
+      reg.SetRootKey(RootHandle(dmodCommon->GetNodeRootKey(Node)));
+      Node->SetChildren(!reg.OpenKeyReadOnly(dmodCommon->GetNodeKeyPath(Node)) || reg.HasSubKeys());
     }
     // The address box shows the selected key by its new name.
     if (Node == treeRegTree->GetSelection()) UpdatePathText(Node);
@@ -496,6 +500,28 @@ void TfrmMain::treeRegTreeMouseUp(TObject*, TMouseButton Button, TShiftState, in
   treeRegTree->SetSelection(treeRegTree->GetNodeAt(X, Y));
 }
 
-void TfrmMain::treeRegTreeKeyDown(TObject*, WORD& Key, TShiftState) {
+void TfrmMain::treeRegTreeKeyDown(TObject*, WORD& Key, TShiftState Shift) {
   if (Key == VK_DELETE && !treeRegTree->IsEditing()) DeleteSelected(treeRegTree);
+  // Shift+F10 asks for the context menu as the Apps key does.
+  if (Key == VK_F10 && Shift.Contains(ssShift) && !Shift.Contains(ssCtrl) && !Shift.Contains(ssAlt) &&
+      !treeRegTree->IsEditing()) {
+    Key = 0;
+    treeRegTree->Perform(WM_CONTEXTMENU, WPARAM(treeRegTree->GetHandle()), LPARAM(-1));
+  }
+}
+
+void TfrmMain::treeRegTreeContextPopup(TObject*, TPoint MousePos, bool& Handled) {
+  // From the keyboard the menu opens below the selected key (the pointer's
+  // place has nothing to do with it).
+  if (MousePos.x != -1 || MousePos.y != -1) return;
+  TPoint at = Point(0, 0);
+  if (TTreeExNode* n = treeRegTree->GetSelection()) {
+    n->MakeVisible();
+    const TRect r = n->DisplayRect(true);
+    at = Point(r.left + 4, r.bottom);
+  }
+  at = treeRegTree->ClientToScreen(at);
+  pmnuTree->SetPopupComponent(treeRegTree);
+  pmnuTree->Popup(at.x, at.y);
+  Handled = true;
 }

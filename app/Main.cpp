@@ -70,6 +70,13 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
   SetPosition(poDefaultPosOnly);
   SetBounds(0, 0, 694, 469);
   Constraints()->Set(200, 150, 0, 0);
+  // The program's own icon (a resource of the program), at both sizes.
+  const HINSTANCE module = GetModuleHandleW(nullptr);
+  if (HICON big = static_cast<HICON>(LoadImageW(module, L"MAINICON", IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                GetSystemMetrics(SM_CYICON), 0)))
+    Icon()->SetHandle(big);
+  smallIcon_ = static_cast<HICON>(LoadImageW(module, L"MAINICON", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                             GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   Font()->SetName(L"MS Sans Serif");
   Font()->SetSize(8);
   SettingsKey = dmodCommon->rsOptions().BaseKey;
@@ -100,6 +107,11 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
   OnClose = TCloseEvent(this, &TfrmMain::FormClose);
   if (!frmMain) frmMain = this;
   dmodCommon->SetMainForm(this);
+}
+
+void TfrmMain::CreateWnd() {
+  TForm::CreateWnd();
+  if (smallIcon_) SendMessageW(GetHandle(), WM_SETICON, ICON_SMALL, LPARAM(smallIcon_));
 }
 
 TfrmMain::~TfrmMain() {
@@ -195,7 +207,7 @@ void TfrmMain::CreateControls() {
   panelTop->SetAlign(alClient);
   panelTop->SetBevelOuter(bvNone);
   panelTop->SetCaption(L"");
-  panelTop->Constraints()->Set(0, 30, 0, 0);
+  panelTop->Constraints()->Set(0, kUpperPaneMinHeight, 0, 0);
 
   treeRegTree = new TTreeEx(this);
   treeRegTree->SetName(L"treeRegTree");
@@ -215,6 +227,7 @@ void TfrmMain::CreateControls() {
   treeRegTree->OnEdited = TTVEditedEvent(this, &TfrmMain::treeRegTreeEdited);
   treeRegTree->OnMouseUp = TMouseEvent(this, &TfrmMain::treeRegTreeMouseUp);
   treeRegTree->OnKeyDown = TKeyEvent(this, &TfrmMain::treeRegTreeKeyDown);
+  treeRegTree->OnContextPopup = TContextPopupEvent(this, &TfrmMain::treeRegTreeContextPopup);
 
   spltVertical = new TSplitter(this);
   spltVertical->SetName(L"spltVertical");
@@ -305,6 +318,8 @@ void TfrmMain::CreateMenus() {
                                   &TfrmMain::mnuView_TB_NavigationClick);
   for (TSkinItem* it : {mnuView_TB_Menu, mnuView_TB_File, mnuView_TB_Edit, mnuView_TB_View, mnuView_TB_Navigation})
     it->SetChecked(true);
+  // The menu bar is always shown (below).
+  mnuView_TB_Menu->SetEnabled(false);
   mnuView_Refresh = NewItem(this, mnuView, L"mnuView_Refresh", L"&Refresh", 17, &TfrmMain::mnuView_RefreshClick,
                             Key(VK_F5), L"Refresh");
 
@@ -473,6 +488,8 @@ void TfrmMain::FormShow(TObject*) {
   } catch (const Exception&) {
     // Damaged stored positions: the toolbars keep their designed places.
   }
+  // A menu bar stored hidden (by an earlier version) is shown again.
+  tbrMainMenu->SetVisible(true);
   for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation}) ToolbarVisibleChanged(t);
   InitListViews();
   LoadOptions(true);
@@ -601,8 +618,9 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
     TBarDragHandleStyle style = dh == 0 ? dhNone : dh == 1 ? dhSingle : dhDouble;
     for (TSkinToolbar* t : bars) t->SetDragHandleStyle(style);
   }
+  // The menu bar is never closed: nothing else would bring it back.
   bool closeDocked = dmodCommon->OptionBool(SettingName::CloseButtonDocked);
-  for (TSkinToolbar* t : bars) t->SetCloseButtonWhenDocked(closeDocked);
+  for (TSkinToolbar* t : bars) t->SetCloseButtonWhenDocked(closeDocked && t != tbrMainMenu);
   tbrMainMenu->SetFullSize(dmodCommon->OptionBool(SettingName::FullSizeMenu));
   SetShowHint(dmodCommon->OptionBool(SettingName::ShowHints));
   if (ApplyGeometry) {
@@ -638,7 +656,12 @@ void TfrmMain::ApplySplitOption() {
   // restored by giving the lower pane the rest (each keeping its minimum).
   int total = panelTop->GetHeight() + pagExtras->GetHeight();
   int tp = dmodCommon->OptionInt(SettingName::TPHeight);
-  if (tp >= 30 && total - tp >= 50) pagExtras->SetHeight(total - tp);
+  if (tp < 30 || total - tp < 50) return;
+  // The pane keeps its bottom edge: grown downwards it would pass the
+  // status bar's and be aligned below it.
+  const int h = total - tp;
+  pagExtras->SetBounds(pagExtras->GetLeft(), pagExtras->GetTop() + pagExtras->GetHeight() - h, pagExtras->GetWidth(),
+                       h);
 }
 
 void TfrmMain::KeepTreeInPane() {
@@ -892,7 +915,9 @@ void ToggleToolbar(TSkinToolbar* Bar, TSkinItem* Item) {
 }
 }  // namespace
 
-void TfrmMain::mnuView_TB_MenuClick(TObject*) { ToggleToolbar(tbrMainMenu, mnuView_TB_Menu); }
+// The menu bar stays: hidden, with the View toolbar closed too, nothing
+// would bring it back.
+void TfrmMain::mnuView_TB_MenuClick(TObject*) { mnuView_TB_Menu->SetChecked(tbrMainMenu->GetVisible()); }
 void TfrmMain::mnuView_TB_FileClick(TObject*) { ToggleToolbar(tbrFile, mnuView_TB_File); }
 void TfrmMain::mnuView_TB_EditClick(TObject*) { ToggleToolbar(tbrEdit, mnuView_TB_Edit); }
 void TfrmMain::mnuView_TB_ViewClick(TObject*) { ToggleToolbar(tbrView, mnuView_TB_View); }
@@ -1001,12 +1026,46 @@ void TfrmMain::txtPathAcceptText(TObject* Sender, String&, bool&) {
     PostMessageW(GetHandle(), WM_OPENTYPEDPATH, 0, 0);
 }
 
+namespace {
+// The height of a visible control, 0 for a hidden one.
+int ShownHeight(TControl* C) { return C && C->GetVisible() ? C->GetHeight() : 0; }
+}  // namespace
+
+int TfrmMain::FixedPanesHeight() {
+  return ShownHeight(tbdTop) + ShownHeight(sbStatus) + ShownHeight(spltHorizontal) + kUpperPaneMinHeight;
+}
+
+void TfrmMain::AlignControls(TControl* aControl, TRect& r) {
+  // The upper panel keeps its minimum height: where the window is too
+  // short for both, the lower pane gives way (else it would be laid over
+  // the toolbars and the key and values panes).
+  if (pagExtras && pagExtras->GetVisible()) {
+    const int room = std::max(RectHeight(r) - FixedPanesHeight(), 0);
+    if (pagExtras->GetHeight() > room)
+      pagExtras->SetBounds(pagExtras->GetLeft(), pagExtras->GetTop() + pagExtras->GetHeight() - room,
+                           pagExtras->GetWidth(), room);
+  }
+  TForm::AlignControls(aControl, r);
+}
+
 void TfrmMain::WndProc(TMessage& Message) {
   if (Message.Msg == WM_OPENTYPEDPATH) {
     tbtnNavigation_GoClick(txtPath);
     return;
   }
   TForm::WndProc(Message);
+  if (Message.Msg == WM_GETMINMAXINFO && HandleAllocated() && spltHorizontal) {
+    // The window is never sized so short that a pane is lost: the toolbars,
+    // the upper panel at its minimum, the splitter, the lower pane at the
+    // splitter's minimum and the status bar all stay in it.
+    RECT w, c;
+    GetWindowRect(GetHandle(), &w);
+    ::GetClientRect(GetHandle(), &c);
+    const int frame = (w.bottom - w.top) - (c.bottom - c.top);
+    auto* info = reinterpret_cast<MINMAXINFO*>(Message.LParam);
+    info->ptMinTrackSize.y = std::max<LONG>(info->ptMinTrackSize.y,
+                                            frame + FixedPanesHeight() + spltHorizontal->GetMinSize());
+  }
 }
 
 void TfrmMain::mnuHelp_ContentsClick(TObject*) { dmodCommon->ShowHelpContents(); }

@@ -28,13 +28,15 @@ class TfrmMain : public TForm {
   ~TfrmMain() override;
   const char* ClassName() const override { return "TfrmMain"; }
   void WndProc(TMessage& Message) override;
+  void AlignControls(TControl* aControl, TRect& r) override;
+  void CreateWnd() override;
 
   // Where the window keeps its toolbar positions and list layouts (the
   // settings store's base key; tests point both at a key of their own).
   String SettingsKey;
 
   // --- Controls.
-  TBarDock* tbdTop;
+  TBarDock* tbdTop = nullptr;
   TThemeManager* tmThemes = nullptr;
   TSkinSwitcher* skinSwitcher = nullptr;
   TSkinToolbar* tbrMainMenu;
@@ -46,8 +48,8 @@ class TfrmMain : public TForm {
   TTreeEx* treeRegTree;
   TSplitter* spltVertical;
   TListViewQ* lvKeyValues;
-  TSplitter* spltHorizontal;
-  TPageControl* pagExtras;
+  TSplitter* spltHorizontal = nullptr;
+  TPageControl* pagExtras = nullptr;
   TTabSheet* tbsBookmarks;
   TTabSheet* tbsFindResults;
   TListViewQ* lvBookmarks;
@@ -55,7 +57,7 @@ class TfrmMain : public TForm {
   TPanel* panelSearching;
   TLabel* lblFindStats;
   TButton* btnFindStop;
-  TStatusBar* sbStatus;
+  TStatusBar* sbStatus = nullptr;
   TButton* btnStop;  // on the status bar while an export or import runs
   TSkinPopupMenu* pmnuTree;
   TSkinPopupMenu* pmnuValues;
@@ -241,6 +243,7 @@ class TfrmMain : public TForm {
   void treeRegTreeEdited(TObject*, TTreeExNode* Node, String& S);
   void treeRegTreeMouseUp(TObject*, TMouseButton Button, TShiftState Shift, int X, int Y);
   void treeRegTreeKeyDown(TObject*, WORD& Key, TShiftState Shift);
+  void treeRegTreeContextPopup(TObject*, TPoint MousePos, bool& Handled);
   void lvKeyValuesEditing(TObject*, TListItem* Item, bool& AllowEdit);
   void lvKeyValuesEdited(TObject*, TListItem* Item, String& S);
   void lvKeyValuesDeletion(TObject*, TListItem* Item);
@@ -273,6 +276,11 @@ class TfrmMain : public TForm {
   void tbrNavigationResize(TObject* Sender);
 
  private:
+  HICON smallIcon_ = nullptr;  // the program's 16-pixel icon (title bar, taskbar); shared
+  // The key and values panes' least height; the toolbars, the status bar,
+  // the splitter and that height together.
+  static constexpr int kUpperPaneMinHeight = 30;
+  int FixedPanesHeight();
   void CreateControls();
   void CreateMenus();
   void CreatePopups();

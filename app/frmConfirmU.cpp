@@ -68,6 +68,9 @@ int TfrmConfirm::Execute(const String& Prompt, const String& Item, const String&
   lblPrompt3->SetTop(lblPrompt2->GetTop() + lblPrompt2->GetHeight() + 11);
   panelButtons->SetTop(lblPrompt3->GetTop() + lblPrompt3->GetHeight() + 11);
   SetClientHeight(panelButtons->GetTop() + 33);
+  // Each question starts on Yes, the button drawn as the default, whatever
+  // the last one was answered with: Enter presses the button it shows.
+  SetActiveControl(btnYes);
   if (ExecuteHook) return ExecuteHook(this);
   return ShowModal();
 }

@@ -1,6 +1,8 @@
 // The error dialog with its way to the manual.
 #include "app/frmErrorU.h"
 
+#include <algorithm>
+
 #include "app/Dialogs.h"
 #include "app/dmodCommonU.h"
 
@@ -43,13 +45,34 @@ TfrmError::TfrmError(TComponent* AOwner) : TForm(AOwner) {
   btnOK->SetDefault(true);
   btnManual = MakeButton(this, this, L"btnManual", 288, 280, L"Manual", mrNone);
   btnManual->OnClick = TNotifyEvent(this, &TfrmError::btnManualClick);
+  // Escape closes the dialog as OK does.
+  btnOK->SetCancel(true);
   SetDefaultButton(btnOK);
+  SetCancelButton(btnOK);
   OnShow = TNotifyEvent(this, &TfrmError::FormShow);
 }
 
 void TfrmError::FormShow(TObject*) {
   ShowSystemIcon(Image1, reinterpret_cast<LPCWSTR>(IDI_ERROR));
   PlayMessageBeep(MB_ICONHAND);
+}
+
+void TfrmError::ArrangeLabels() {
+  // Each label is as tall as its text in the font in use, and what lies
+  // below it moves down (the dialog grows) rather than covering its last
+  // line.
+  for (TLabel* l : {lblHead, lblInfo, Label1}) {
+    l->SetWidth(385);
+    l->SetAutoSize(true);
+    l->AdjustBounds();
+  }
+  txtDescription->SetTop(std::max(24, lblHead->GetTop() + lblHead->GetHeight()));
+  lblInfo->SetTop(txtDescription->GetTop() + txtDescription->GetHeight() + 7);
+  Label1->SetTop(lblInfo->GetTop() + lblInfo->GetHeight() + 7);
+  const int buttons = Label1->GetTop() + Label1->GetHeight() + 7;
+  btnOK->SetTop(buttons);
+  btnManual->SetTop(buttons);
+  SetClientHeight(buttons + btnOK->GetHeight() + 9);
 }
 
 void TfrmError::btnManualClick(TObject*) {
@@ -61,6 +84,7 @@ void TfrmError::ShowError(const String& Text) {
   std::vector<String> lines = SplitDialogLines(Text);
   for (size_t i = 0; i < lines.size(); ++i) shown += (i ? L"\r\n" : L"") + lines[i];
   txtDescription->SetText(shown);
+  ArrangeLabels();
   if (ShowHook) {
     ShowHook(Text);
     return;

@@ -26,6 +26,7 @@ class TfrmError : public TForm {
  private:
   void FormShow(TObject*);
   void btnManualClick(TObject*);
+  void ArrangeLabels();
 };
 
 extern TfrmError* frmError;

@@ -517,14 +517,21 @@ void TBarCustomToolbar::MouseMove(TShiftState Shift, int X, int Y) {
       POINT sp{X, Y};
       ::ClientToScreen(GetHandle(), &sp);
       View()->UpdateSelection(&sp, true);
-      if (TBarItemViewer* sel = View()->GetSelected()) {
-        String h = sel->Item->GetEffectiveOptions().Contains(tboLongHintInMenuOnly) ? String()
-                                                                                    : sel->Item->GetHint();
+      TBarItemViewer* sel = View()->GetSelected();
+      const String h = !sel || sel->Item->GetEffectiveOptions().Contains(tboLongHintInMenuOnly) ? String()
+                                                                                             : sel->Item->GetHint();
+      if (h != GetHint()) {
         SetHint(h);
-        sel->MouseMove(X - sel->BoundsRect.left, Y - sel->BoundsRect.top);
-      } else {
-        SetHint(String());
+        // The application took this window's hint when the mouse came in,
+        // before any item was under it: it is given the item's hint now, and
+        // its pause starts again for each item.
+        if (Application) {
+          Application->CancelHintFor(this);
+          TMessage m{WM_MOUSEMOVE, 0, MAKELPARAM(X, Y), 0};
+          Application->HintMouseMessage(this, m);
+        }
       }
+      if (sel) sel->MouseMove(X - sel->BoundsRect.left, Y - sel->BoundsRect.top);
     }
     CallTrackMouseEvent(GetHandle(), TME_LEAVE);
   }
@@ -745,7 +752,13 @@ void TBarCustomToolbar::CMHintShow(TMessage& Message) {
   auto* info = reinterpret_cast<THintInfo*>(Message.LParam);
   if (!info) return;
   info->HintStr.clear();
-  TBarItemViewer* v = View()->ViewerFromPoint(info->CursorPos);
+  // The item under the pointer, in this window's client coordinates (taken
+  // from the pointer itself: the application hands its place in screen
+  // coordinates).
+  POINT p;
+  GetCursorPos(&p);
+  ::ScreenToClient(GetHandle(), &p);
+  TBarItemViewer* v = View()->ViewerFromPoint(p);
   if (v && !IsRectEmpty(&v->BoundsRect)) {
     info->CursorRect = v->BoundsRect;
     info->HintStr = v->GetHintText();
@@ -756,6 +769,14 @@ void TBarCustomToolbar::WndProc(TMessage& m) {
   switch (m.Msg) {
     case WM_SYSCOMMAND:
       if (HandleSysCommand(m)) return;
+      // A keyboard-menu command the menu bar leaves (Alt+Space and the like)
+      // is its form's, which carries it out once the menu bar has said no:
+      // this window's default procedure would carry it out first, and the
+      // system menu would open twice.
+      if (menuBar_ && (m.WParam & 0xFFF0) == SC_KEYMENU) {
+        m.Result = 0;
+        return;
+      }
       break;
     case WM_GETOBJECT:
       if (view_ && View()->HandleWMGetObject(m)) return;

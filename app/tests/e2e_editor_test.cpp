@@ -640,6 +640,8 @@ TEST_F(Editor, ExportWithoutAKeyOrCancelledIsAborted) {
   ASSERT_EQ(Errors.size(), 1u);
   EXPECT_EQ(Errors[0].rfind(L"An exception occurred attempting to export a registry file.", 0), 0u)
       << WideToAnsi(Errors[0]);
+  // With the system's reason.
+  EXPECT_NE(Errors[0].find(Trim(SysErrorMessage(ERROR_PATH_NOT_FOUND))), String::npos) << WideToAnsi(Errors[0]);
 
   // A read-only file is neither replaced nor announced as written, and no
   // temporary file is left beside it.

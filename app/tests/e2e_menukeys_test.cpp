@@ -1,7 +1,5 @@
 // The menu bar of the main window reached from the keyboard, as a user
 // types: Alt+letter, then an item's letter; F10 or Alt, then the arrow keys.
-#include <chrono>
-
 #include "app/PlacesDialogs.h"
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
@@ -19,45 +17,6 @@ void Keys(std::vector<std::pair<WORD, bool>> Seq) {
 }
 void Tap(WORD K) { Keys({{K, false}, {K, true}}); }
 
-// Steps run from a thread timer, so they go on while a menu loop runs its
-// own message loop: each waits for its condition, then acts. Past the
-// deadline Escape is pressed until every loop has ended.
-struct Script {
-  struct Step {
-    std::function<bool()> When;
-    std::function<void()> Do;
-  };
-  std::vector<Step> Steps;
-  size_t Next = 0;
-  std::chrono::steady_clock::time_point Deadline;
-  bool TimedOut = false;
-  static Script* Current;
-
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    Script* s = Current;
-    if (!s) return;
-    if (std::chrono::steady_clock::now() > s->Deadline) {
-      s->TimedOut = true;
-      Tap(VK_ESCAPE);
-      return;
-    }
-    while (s->Next < s->Steps.size() && s->Steps[s->Next].When()) s->Steps[s->Next++].Do();
-  }
-  // Runs the steps; the index of the first step that never came is returned
-  // (the count of steps when all ran).
-  size_t Run(int TimeoutMs = 8000) {
-    Current = this;
-    Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
-    UINT_PTR t = SetTimer(nullptr, 0, 15, &Tick);
-    PumpUntil([&] { return Next == Steps.size() || TimedOut; }, TimeoutMs + 4000);
-    // The last step's effects (a closing menu) settle.
-    PumpUntil([&] { return false; }, 100);
-    KillTimer(nullptr, t);
-    Current = nullptr;
-    return Next;
-  }
-};
-Script* Script::Current = nullptr;
 
 class MenuKeys : public EditorTest {
  protected:

@@ -2,6 +2,7 @@
 
 #include "app/Dialogs.h"
 #include "app/PlacesDialogs.h"
+#include "testsupport/Input.h"
 #include "testsupport/Watchdog.h"
 
 namespace e2e {
@@ -23,6 +24,37 @@ bool WithModal(const std::function<void()>& Action, std::vector<std::function<vo
   }
   dlgtest::ScheduleSteps({});
   return !fired;
+}
+
+namespace {
+Script* g_script = nullptr;
+
+void CALLBACK ScriptTick(HWND, UINT, UINT_PTR, DWORD Now) {
+  Script* s = g_script;
+  if (!s) return;
+  if (s->TimedOut || Now > s->Deadline()) {
+    s->TimedOut = true;
+    testsupport::InputScript().Press(VK_ESCAPE).Post();
+    GUITHREADINFO gi{};
+    gi.cbSize = sizeof gi;
+    if (GetGUIThreadInfo(GetCurrentThreadId(), &gi) && gi.hwndActive) PostMessageW(gi.hwndActive, WM_CLOSE, 0, 0);
+    return;
+  }
+  while (s->Next < s->Steps.size() && s->Steps[s->Next].When()) s->Steps[s->Next++].Do();
+}
+}  // namespace
+
+size_t Script::Run(const std::function<void()>& Action, int TimeoutMs) {
+  g_script = this;
+  deadline_ = GetTickCount() + DWORD(TimeoutMs);
+  UINT_PTR t = SetTimer(nullptr, 0, 15, &ScriptTick);
+  Action();
+  PumpUntil([&] { return Next == Steps.size() || TimedOut; }, TimeoutMs + 4000);
+  // The last step's effects (a closing menu) settle.
+  PumpUntil([] { return false; }, 100);
+  KillTimer(nullptr, t);
+  g_script = nullptr;
+  return Next;
 }
 
 void EditorTest::SetUp() {

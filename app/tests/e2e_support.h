@@ -39,6 +39,29 @@ using testsupport::PumpUntil;
 bool WithModal(const std::function<void()>& Action, std::vector<std::function<void()>> Steps,
                int TimeoutMs = 15000);
 
+// Steps run from a thread timer, so they go on while a modal loop (a menu,
+// a dialog) runs its own message loop: each waits for its condition, then
+// acts. Past the deadline Escape is pressed, and the active window told to
+// close, until every loop has ended.
+struct Script {
+  struct Step {
+    std::function<bool()> When;
+    std::function<void()> Do;
+  };
+  std::vector<Step> Steps;
+  size_t Next = 0;
+  bool TimedOut = false;
+  // Runs Action (which may start a modal loop) with the steps going on; the
+  // index of the first step that never came is returned (the count of
+  // steps when all ran).
+  size_t Run(const std::function<void()>& Action, int TimeoutMs = 8000);
+  size_t Run(int TimeoutMs = 8000) { return Run([] {}, TimeoutMs); }
+  DWORD Deadline() const { return deadline_; }
+
+ private:
+  DWORD deadline_ = 0;
+};
+
 class EditorTest : public ::testing::Test {
  protected:
   void SetUp() override;

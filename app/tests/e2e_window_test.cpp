@@ -1,0 +1,371 @@
+// The main window's frame as a user meets it: the menu bar that stays, the
+// panes after a restart and in a small window, the tree's context menu from
+// the keyboard, a renamed key's expand button, the program's icon, and the
+// error and confirm dialogs answered from the keyboard.
+#include <algorithm>
+#include <vector>
+
+#include "app/AboutForm.h"
+#include "app/frmConfirmU.h"
+#include "app/frmErrorU.h"
+#include "app/tests/e2e_support.h"
+#include "testsupport/Input.h"
+#include "toolbars/BarPopup.h"
+#include "toolbars/BarViews.h"
+
+using namespace e2e;
+
+namespace {
+
+// Sends the keys and returns at once (a modal loop may be the one to read them).
+void Post(WORD Vk, const std::vector<WORD>& Mods = {}) { testsupport::InputScript().Press(Vk, Mods).Post(); }
+
+// The pixels of an icon drawn on white at Size by Size.
+std::vector<DWORD> IconPixels(HICON Icon, int Size) {
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), Size, -Size, 1, 32, BI_RGB};
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bmp);
+  RECT r{0, 0, Size, Size};
+  FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  DrawIconEx(dc, 0, 0, Icon, Size, Size, 0, nullptr, DI_NORMAL);
+  GdiFlush();
+  std::vector<DWORD> px(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + Size * Size);
+  SelectObject(dc, old);
+  DeleteObject(bmp);
+  DeleteDC(dc);
+  return px;
+}
+
+// The visible window of class T of this thread (a pop-up menu, a hint), or null.
+template <class T>
+HWND Shown() {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND W, LPARAM P) -> BOOL {
+        if (!dynamic_cast<T*>(TWinControl::FindControl(W)) || !IsWindowVisible(W)) return TRUE;
+        *reinterpret_cast<HWND*>(P) = W;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+HWND OpenPopup() { return Shown<TBarPopupWindow>(); }
+String ShownHint() {
+  wchar_t text[256] = {};
+  if (HWND w = Shown<THintWindow>()) GetWindowTextW(w, text, 255);
+  return text;
+}
+
+class AppWindow : public EditorTest {
+ protected:
+  void Foreground(TWinControl* Focus) {
+    testsupport::MoveMouse(testsupport::ClientCentre(Focus->GetHandle()));
+    SetForegroundWindow(Window->GetHandle());
+    Window->SetActiveControl(Focus);
+    ASSERT_TRUE(PumpUntil([&] {
+      return GetForegroundWindow() == Window->GetHandle() && GetFocus() == Focus->GetHandle();
+    }));
+  }
+  // Bounds of a control in the main window's client coordinates.
+  RECT InWindow(TControl* C) {
+    RECT r;
+    GetWindowRect(static_cast<TWinControl*>(C)->GetHandle(), &r);
+    MapWindowPoints(nullptr, Window->GetHandle(), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  }
+  void StoreGeometry(int Width, int Height, int UpperPane) {
+    for (const auto& [name, v] : std::vector<std::pair<const wchar_t*, int>>{
+             {L"Top", 0}, {L"Left", 0}, {L"Width", Width}, {L"Height", Height}, {L"TPHeight", UpperPane}})
+      Write(Settings + L"\\MainForm", name, REG_DWORD, Dw(uint32_t(v)));
+  }
+  // Toolbars, key and values panes, splitter, lower pane and status bar lie
+  // one below the other inside the window, none over another; the upper
+  // panel keeps at least MinUpper pixels and the lower pane at least MinLower.
+  void ExpectStacked(int MinUpper, int MinLower) {
+    RECT client;
+    ::GetClientRect(Window->GetHandle(), &client);
+    const RECT dock = InWindow(Window->tbdTop), upper = InWindow(Window->panelTop),
+               lower = InWindow(Window->pagExtras), status = InWindow(Window->sbStatus);
+    SCOPED_TRACE(testing::Message() << "client height " << client.bottom);
+    EXPECT_EQ(dock.top, 0);
+    EXPECT_GE(upper.top, dock.bottom);
+    EXPECT_GE(upper.bottom - upper.top, MinUpper);
+    EXPECT_GE(lower.top, upper.bottom);
+    EXPECT_GE(lower.bottom - lower.top, MinLower);
+    EXPECT_LE(lower.bottom, status.top);
+    EXPECT_EQ(status.bottom, client.bottom);
+    EXPECT_GT(Window->treeRegTree->GetHeight(), 0);
+    EXPECT_GT(Window->lvKeyValues->GetHeight(), 0);
+  }
+};
+
+TEST_F(AppWindow, TheMenuBarHasNoCloseButtonAndAStoredHiddenMenuBarStartsShown) {
+  Write(Settings + L"\\Appearance", L"CloseButtonDocked", REG_DWORD, Dw(1));
+  Start();
+  // A press where a docked toolbar's close button lies: the File toolbar
+  // closes, the menu bar stays.
+  auto closeSpot = [](TControl* Bar) {
+    RECT r;
+    GetWindowRect(static_cast<TWinControl*>(Bar)->GetHandle(), &r);
+    return POINT{r.left + 7, r.top + 7};
+  };
+  testsupport::Click(closeSpot(Window->tbrFile));
+  ASSERT_TRUE(PumpUntil([&] { return !Window->tbrFile->GetVisible(); }));
+  testsupport::Click(closeSpot(Window->tbrMainMenu));
+  dlgtest::Pump(100);
+  EXPECT_TRUE(Window->tbrMainMenu->GetVisible());
+  EXPECT_TRUE(Window->mnuView_TB_Menu->GetChecked());
+  Window->mnuView_TB_MenuClick(nullptr);
+  EXPECT_TRUE(Window->tbrMainMenu->GetVisible());
+  Stop();
+  DWORD type = 0;
+  std::string bytes;
+  ASSERT_TRUE(Read(Settings + L"\\Toolbars\\tbrMainMenu", L"Visible", type, bytes));
+  EXPECT_EQ(bytes, Sz(L"1"));
+
+  // A hidden menu bar stored by hand (or by an earlier version) comes back.
+  Write(Settings + L"\\Toolbars\\tbrMainMenu", L"Visible", REG_SZ, Sz(L"0"));
+  Start();
+  EXPECT_TRUE(Window->tbrMainMenu->GetVisible());
+  EXPECT_TRUE(Window->mnuView_TB_Menu->GetChecked());
+  Stop();
+  ASSERT_TRUE(Read(Settings + L"\\Toolbars\\tbrMainMenu", L"Visible", type, bytes));
+  EXPECT_EQ(bytes, Sz(L"1"));
+}
+
+TEST_F(AppWindow, PanesStayInOrderAfterARestartAndInASmallWindow) {
+  // A stored split that gives the lower pane more than it had while the
+  // window was built: the status bar stays below it, at the bottom.
+  StoreGeometry(640, 520, 40);
+  Start();
+  EXPECT_EQ(Window->panelTop->GetHeight(), 40);
+  ExpectStacked(40, 50);
+  Stop();
+  Start();
+  ExpectStacked(40, 50);
+  // The window sized as small as it goes keeps every pane in it.
+  for (int pass = 0; pass < 2; ++pass) {
+    // (The toolbars take more rows in the narrower window.)
+    MINMAXINFO mm{};
+    SendMessageW(Window->GetHandle(), WM_GETMINMAXINFO, 0, LPARAM(&mm));
+    SetWindowPos(Window->GetHandle(), nullptr, 0, 0, 200, mm.ptMinTrackSize.y, SWP_NOZORDER | SWP_NOMOVE);
+    dlgtest::Pump(50);
+  }
+  ExpectStacked(30, Window->spltHorizontal->GetMinSize());
+  Stop();
+
+  // A small window stored: the lower pane gives way to the upper panel's
+  // minimum.
+  StoreGeometry(252, 202, 150);
+  Start();
+  ExpectStacked(30, 0);
+}
+
+TEST_F(AppWindow, ToolbarButtonsShowTheirHints) {
+  Start();
+  SetForegroundWindow(Window->GetHandle());
+  auto centre = [&](TBarCustomItem* Item) {
+    TBarItemViewer* v = Window->tbrView->View()->Find(Item);
+    const RECT& b = v->BoundsRect;
+    return testsupport::ScreenPoint(Window->tbrView->GetHandle(), (b.left + b.right) / 2, (b.top + b.bottom) / 2);
+  };
+  testsupport::MoveMouse(testsupport::ClientCentre(Window->treeRegTree->GetHandle()));
+  for (const auto& [item, hint] : {std::pair<TBarCustomItem*, const wchar_t*>{Window->tbtnRefresh, L"Refresh"},
+                                   {Window->tbtnView_Toolbars, L"Show / hide toolbars"}}) {
+    POINT p = centre(item);
+    testsupport::MoveMouse(POINT{p.x - 2, p.y});
+    testsupport::MoveMouse(p);
+    EXPECT_TRUE(PumpUntil([&] { return ShownHint() == hint; }, 5000)) << WideToAnsi(hint) << ": "
+                                                                       << WideToAnsi(ShownHint());
+  }
+}
+
+TEST_F(AppWindow, AltSpaceThenALetterRunsTheSystemCommandOnce) {
+  Start();
+  Foreground(Window->treeRegTree);
+  const DWORD tid = GetCurrentThreadId();
+  const HWND main = Window->GetHandle();
+  // Played from a thread of its own: the system menu's loop runs here.
+  auto menuMode = [tid] {
+    GUITHREADINFO gi{sizeof gi};
+    return GetGUIThreadInfo(tid, &gi) && (gi.flags & GUI_INMENUMODE);
+  };
+  auto waitFor = [](const std::function<bool()>& Cond, int Ms) {
+    for (int t = 0; t < Ms; t += 10) {
+      if (Cond()) return true;
+      Sleep(10);
+    }
+    return Cond();
+  };
+  for (WORD letter : {WORD('X'), WORD('R')}) {
+    bool opened = false, done = false, reopened = false;
+    EXPECT_TRUE(testsupport::RunInput([&] {
+      testsupport::InputScript().Press(VK_SPACE, {VK_MENU}).Post();
+      opened = waitFor(menuMode, 5000);
+      if (!opened) return;
+      testsupport::InputScript().Press(letter).Post();
+      done = waitFor([&] { return !menuMode() && bool(IsZoomed(main)) == (letter == 'X'); }, 5000);
+      // Nothing opens the menu again by itself.
+      reopened = waitFor(menuMode, 1000);
+      if (reopened) testsupport::InputScript().Press(VK_ESCAPE).Post();
+    }, 20000));
+    EXPECT_TRUE(opened) << char(letter);
+    EXPECT_TRUE(done) << char(letter);
+    EXPECT_FALSE(reopened) << char(letter);
+    PumpUntil([&] { return !menuMode(); }, 3000);
+  }
+}
+
+TEST_F(AppWindow, ShiftF10AndTheAppsKeyOpenTheTreeMenuAtTheSelectedKey) {
+  for (int i = 0; i < 12; ++i) CreateKey(Data + L"\\K" + IntToStr(i));
+  Start();
+  TTreeExNode* key = Open(L"K9");
+  ASSERT_NE(key, nullptr);
+  Foreground(Window->treeRegTree);
+  for (const std::vector<WORD>& mods : {std::vector<WORD>{VK_SHIFT}, std::vector<WORD>{}}) {
+    const WORD vk = mods.empty() ? VK_APPS : VK_F10;
+    const char* what = mods.empty() ? "Apps" : "Shift+F10";
+    RECT shown{};
+    Script s;
+    s.Steps = {{[&] { return OpenPopup() != nullptr; },
+                [&] {
+                  GetWindowRect(OpenPopup(), &shown);
+                  Post(VK_ESCAPE);
+                }}};
+    ASSERT_EQ(s.Run([&] { testsupport::InputScript().Press(vk, mods).Post(); }), s.Steps.size()) << what;
+    ASSERT_TRUE(PumpUntil([&] { return OpenPopup() == nullptr; }, 5000));
+    const TRect node = key->DisplayRect(true);
+    const TPoint below = Window->treeRegTree->ClientToScreen(Point(node.left, node.bottom));
+    EXPECT_NEAR(shown.left, below.x, 8) << what;
+    EXPECT_NEAR(shown.top, below.y, 8) << what;
+  }
+}
+
+TEST_F(AppWindow, ARenamedKeyShowsAnExpandButtonOnlyWithSubkeys) {
+  CreateKey(Data + L"\\Full\\Inner");
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Foreground(Window->treeRegTree);
+  Window->mnuEdit_New_KeyClick(nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return Window->treeRegTree->IsEditing(); }));
+  testsupport::PressKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !Window->treeRegTree->IsEditing(); }));
+  TTreeExNode* made = Window->GetSelectedNode();
+  ASSERT_EQ(made->GetText(), L"New Key");
+  auto rename = [&](const std::wstring& Name) {
+    testsupport::PressKey(VK_F2);
+    ASSERT_TRUE(PumpUntil([&] { return Window->treeRegTree->IsEditing(); }));
+    testsupport::PressKey('A', {VK_CONTROL});
+    testsupport::TypeText(Name);
+    testsupport::PressKey(VK_RETURN);
+    ASSERT_TRUE(PumpUntil([&] { return !Window->treeRegTree->IsEditing(); }));
+  };
+  rename(L"Empty");
+  EXPECT_TRUE(KeyExists(Data + L"\\Empty"));
+  EXPECT_EQ(made->GetText(), L"Empty");
+  EXPECT_FALSE(made->GetChildren());
+
+  TTreeExNode* full = Open(L"Full");
+  ASSERT_NE(full, nullptr);
+  Foreground(Window->treeRegTree);
+  rename(L"Filled");
+  EXPECT_TRUE(KeyExists(Data + L"\\Filled\\Inner"));
+  EXPECT_TRUE(full->GetChildren());
+}
+
+TEST_F(AppWindow, TheProgramShowsItsOwnIconInTheWindowAndTheAboutBox) {
+  Start();
+  const HINSTANCE module = GetModuleHandleW(nullptr);
+  HICON own = static_cast<HICON>(LoadImageW(module, L"MAINICON", IMAGE_ICON, 32, 32, LR_SHARED));
+  ASSERT_NE(own, nullptr);
+  const std::vector<DWORD> expected = IconPixels(own, 32);
+  EXPECT_NE(expected, IconPixels(LoadIconW(nullptr, IDI_APPLICATION), 32));
+  // The title bar and the taskbar show the small one, Alt+Tab the large one.
+  for (const auto& [which, size] : {std::pair<WPARAM, int>{ICON_BIG, 32}, std::pair<WPARAM, int>{ICON_SMALL, 16}}) {
+    auto icon = reinterpret_cast<HICON>(SendMessageW(Window->GetHandle(), WM_GETICON, which, 0));
+    ASSERT_NE(icon, nullptr) << size;
+    EXPECT_EQ(IconPixels(icon, size),
+              IconPixels(static_cast<HICON>(LoadImageW(module, L"MAINICON", IMAGE_ICON, size, size, LR_SHARED)), size))
+        << size;
+  }
+  std::vector<DWORD> about;
+  ASSERT_TRUE(WithModal([&] { Window->mnuHelp_AboutClick(nullptr); },
+                        {[&] {
+                          about = IconPixels(F.About->imgIcon->Picture()->Icon()->GetHandle(), 32);
+                          F.About->SetModalResult(mrOk);
+                        }}));
+  EXPECT_EQ(about, expected);
+}
+
+TEST_F(AppWindow, TheErrorDialogShowsItsWholeTextAndEscapeClosesIt) {
+  Start();
+  TfrmError::ShowHook = nullptr;
+  TfrmError* e = F.Error;
+  bool fits = false, inside = false;
+  String why;
+  Script s;
+  s.Steps = {{[&] { return e->GetVisible() && GetForegroundWindow() == e->GetHandle(); },
+              [&] {
+                // Each label is at least as tall as its text in its font at
+                // its width; nothing lies over another.
+                HDC dc = GetDC(e->GetHandle());
+                fits = true;
+                for (TLabel* l : {e->lblHead, e->lblInfo, e->Label1}) {
+                  HGDIOBJ old = SelectObject(dc, l->Font()->GetHandle());
+                  RECT r{0, 0, l->GetWidth(), 0};
+                  const String text = l->GetCaption();
+                  DrawTextW(dc, text.c_str(), int(text.size()), &r, DT_CALCRECT | DT_WORDBREAK);
+                  SelectObject(dc, old);
+                  if (r.bottom > l->GetHeight()) {
+                    fits = false;
+                    why += l->GetName() + L" ";
+                  }
+                }
+                ReleaseDC(e->GetHandle(), dc);
+                inside = e->lblInfo->GetTop() >= e->txtDescription->GetTop() + e->txtDescription->GetHeight() &&
+                         e->Label1->GetTop() >= e->lblInfo->GetTop() + e->lblInfo->GetHeight() &&
+                         e->btnOK->GetTop() >= e->Label1->GetTop() + e->Label1->GetHeight() &&
+                         e->btnOK->GetTop() + e->btnOK->GetHeight() <= e->GetClientHeight();
+                Post(VK_ESCAPE);
+              }}};
+  // Escape ends the dialog: the script is not left pressing it past its time.
+  EXPECT_EQ(s.Run([&] { e->ShowError(L"Something failed."); }), s.Steps.size());
+  EXPECT_FALSE(s.TimedOut);
+  EXPECT_TRUE(fits) << WideToAnsi(why);
+  EXPECT_TRUE(inside);
+}
+
+TEST_F(AppWindow, EnterAnswersTheButtonDrawnAsDefaultAfterANo) {
+  CreateKey(Data + L"\\Doomed");
+  Start();
+  TfrmConfirm* c = F.Confirm;
+  TTreeExNode* doomed = Open(L"Doomed");
+  ASSERT_NE(doomed, nullptr);
+  // The first question answered No with the mouse.
+  Foreground(Window->treeRegTree);
+  auto asking = [&] { return c->GetVisible() && GetForegroundWindow() == c->GetHandle(); };
+  Script no;
+  no.Steps = {{asking, [&] { testsupport::InputScript().Click(testsupport::ClientCentre(c->btnNo->GetHandle())).Post(); }}};
+  ASSERT_EQ(no.Run([&] { testsupport::InputScript().Press(VK_DELETE).Post(); }), no.Steps.size());
+  ASSERT_TRUE(PumpUntil([&] { return !c->GetVisible(); }));
+  ASSERT_TRUE(KeyExists(Data + L"\\Doomed"));
+  // The next opens on the default button: Enter answers Yes.
+  Foreground(Window->treeRegTree);
+  bool focusOnDefault = false;
+  Script yes;
+  yes.Steps = {{asking, [&] {
+                  const HWND focus = GetFocus();
+                  focusOnDefault = focus == c->btnYes->GetHandle() &&
+                                   (GetWindowLongW(focus, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON;
+                  Post(VK_RETURN);
+                }}};
+  ASSERT_EQ(yes.Run([&] { testsupport::InputScript().Press(VK_DELETE).Post(); }), yes.Steps.size());
+  EXPECT_TRUE(focusOnDefault);
+  EXPECT_TRUE(PumpUntil([&] { return !KeyExists(Data + L"\\Doomed"); }, 5000));
+}
+
+}  // namespace
