@@ -105,7 +105,8 @@ class TBarPopupMenu : public TPopupMenu, public IBarItems {
   void GetChildren(const TGetChildProc& Proc, TComponent* Root) override { Items()->GetChildren(Proc, Root); }
   void SetChildOrder(TComponent* Child, int Order) override { Items()->SetChildOrder(Child, Order); }
 
-  TBarPopupAlignment Alignment = tbpaLeft;
+  // Where the menu stands against the point it pops up at is the pop-up
+  // menu's Alignment (so a control that places it reads the same setting).
   bool TrackRightButton = true;
 
  protected:
