@@ -512,6 +512,9 @@ class TControl : public TComponent {
   void Loaded() override;
   // The colour used to paint this control's background.
   TColor EffectiveColor() const;
+  // Tells each form above the control that the user turned to the sender
+  // (a press, a focus change): the control that holds a pop-up open there
+  // hears CM_CANCELMODE with the sender in LParam.
   void SendCancelMode(TControl* sender);
   virtual void UpdateBoundsRect(const TRect& r);
   void InvalidateControl(bool isVisible, bool isOpaque);
