@@ -136,6 +136,12 @@ TShiftState GetShiftState() {
   return s;
 }
 
+void TSizeConstraints::ScaleBy(int m, int d) {
+  if (d == 0 || m == d) return;
+  for (int* v : {&MinWidth, &MinHeight, &MaxWidth, &MaxHeight}) *v = MulDiv(*v, m, d);
+  if (OnChange) OnChange(this);
+}
+
 void TSizeConstraints::Apply(int& w, int& h) const {
   if (MaxWidth > 0 && w > MaxWidth) w = MaxWidth;
   if (MinWidth > 0 && w < MinWidth) w = MinWidth;
@@ -1321,6 +1327,7 @@ void TWinControl::ScaleBy(int m, int d) {
     // itself when it is resized (a radio group's buttons) then has the last
     // word, and nothing is scaled twice.
     if (auto* w = dynamic_cast<TWinControl*>(c)) w->ScaleBy(m, d);
+    c->Constraints()->ScaleBy(m, d);
     c->SetBounds(MulDiv(c->left_, m, d), MulDiv(c->top_, m, d), MulDiv(c->width_, m, d), MulDiv(c->height_, m, d));
   }
   EnableAlign();

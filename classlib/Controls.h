@@ -292,6 +292,8 @@ class TSizeConstraints : public TObject {
   }
   // Clamps a width and height to the limits.
   void Apply(int& w, int& h) const;
+  // Each limit that is set times m / d (a layout moved to another screen).
+  void ScaleBy(int m, int d);
   TNotifyEvent OnChange;
 };
 

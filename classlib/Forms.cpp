@@ -143,6 +143,7 @@ void TCustomForm::CreateWnd() {
     pixelsPerInch_ = screenPpi;
     DisableAlign();
     ScaleBy(m, d);
+    Constraints()->ScaleBy(m, d);
     SetClientWidth(MulDiv(RectWidth(cr), m, d));
     SetClientHeight(MulDiv(RectHeight(cr), m, d));
     EnableAlign();

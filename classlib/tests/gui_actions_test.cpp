@@ -486,7 +486,8 @@ TEST(Scaling, AFormMadeAt96IsScaledToA120DotScreenOnce) {
 
 // A radio group lays its buttons out itself when it is resized: scaled to a
 // 144-dot screen (inside a group box), its buttons fill the group once, not
-// one and a half times over, and every button stays inside it.
+// one and a half times over, and every button stays inside it; the group
+// box's size limits are scaled with it.
 TEST(Scaling, RadioGroupButtonsAreScaledOnceAt144Dots) {
   auto layout = [](int ppi) {
     Screen->SetPixelsPerInch(ppi);
@@ -496,6 +497,7 @@ TEST(Scaling, RadioGroupButtonsAreScaledOnceAt144Dots) {
     auto* frame = new TGroupBox(f.get());
     frame->SetParent(f.get());
     frame->SetBounds(8, 8, 180, 140);
+    frame->Constraints()->Set(0, 0, 180, 0);  // limits move with the layout
     auto* group = new TRadioGroup(f.get());
     group->SetParent(frame);
     group->SetBounds(8, 16, 161, 105);
@@ -510,6 +512,8 @@ TEST(Scaling, RadioGroupButtonsAreScaledOnceAt144Dots) {
       widths.push_back(b->GetWidth());
     }
     EXPECT_LE(group->GetLeft() + group->GetWidth(), frame->GetClientWidth()) << ppi << " dpi";
+    EXPECT_EQ(frame->GetWidth(), MulDiv(180, ppi, 96));
+    EXPECT_EQ(frame->Constraints()->MaxWidth, MulDiv(180, ppi, 96));
     return widths;
   };
   const std::vector<int> at96 = layout(96), at144 = layout(144);
