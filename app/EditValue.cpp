@@ -58,6 +58,7 @@ TfrmEditValue::TfrmEditValue(TComponent* AOwner, TCommonLogic* Logic) : TForm(AO
 
   pagEditFormat = Place<TPageControl>(this, this, L"pagEditFormat", 4, 84, 401, 72);
   pagEditFormat->Font()->SetStyle(TFontStyles{fsBold});
+  pagEditFormat->SetMultiLine(true);
 
   auto page = [this](const wchar_t* name, const wchar_t* caption) {
     TTabSheet* p = new TTabSheet(this);

@@ -978,7 +978,14 @@ void TPageControl::CreateParams(TCreateParams& p) {
   TWinControl::CreateParams(p);
   CreateSubClass(p, WC_TABCONTROLW);
   p.Style |= WS_CLIPCHILDREN;
+  if (multiLine_) p.Style |= TCS_MULTILINE;
   p.WindowClass.style &= ~UINT(CS_HREDRAW | CS_VREDRAW);
+}
+
+void TPageControl::SetMultiLine(bool Value) {
+  if (Value == multiLine_) return;
+  multiLine_ = Value;
+  if (HandleAllocated()) RecreateWnd();
 }
 
 void TPageControl::CreateWnd() {

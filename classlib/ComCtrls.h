@@ -335,6 +335,10 @@ class TPageControl : public TWinControl {
   void SetImages(TCustomImageList* il);
   // The area the pages fill, in client coordinates.
   TRect GetDisplayRect();
+  // Tabs that do not fit one row wrap into more rows (the window is made
+  // anew on a change).
+  bool GetMultiLine() const { return multiLine_; }
+  void SetMultiLine(bool Value);
   TTabSheet* FindNextPage(TTabSheet* cur, bool goForward, bool checkTabVisible) const;
   void SelectNextPage(bool goForward);
   int TabCount() const;
@@ -365,6 +369,7 @@ class TPageControl : public TWinControl {
   TTabSheet* activePage_ = nullptr;
   TCustomImageList* images_ = nullptr;
   std::unique_ptr<TChangeLink> imagesLink_;
+  bool multiLine_ = false;
 };
 
 // ---------------------------------------------------------------------------

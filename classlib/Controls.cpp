@@ -136,6 +136,12 @@ TShiftState GetShiftState() {
   return s;
 }
 
+void TSizeConstraints::ScaleBy(int m, int d) {
+  if (d == 0 || m == d) return;
+  for (int* v : {&MinWidth, &MinHeight, &MaxWidth, &MaxHeight}) *v = MulDiv(*v, m, d);
+  if (OnChange) OnChange(this);
+}
+
 void TSizeConstraints::Apply(int& w, int& h) const {
   if (MaxWidth > 0 && w > MaxWidth) w = MaxWidth;
   if (MinWidth > 0 && w < MinWidth) w = MinWidth;
@@ -594,7 +600,10 @@ void TControl::DoContextPopup(TPoint mousePos, bool& handled) {
   if (OnContextPopup) OnContextPopup(this, mousePos, handled);
 }
 
-void TControl::SendCancelMode(TControl*) {}
+void TControl::SendCancelMode(TControl* sender) {
+  for (TControl* c = this; c; c = c->parent_)
+    if (auto* f = dynamic_cast<TCustomForm*>(c)) f->SendCancelMode(sender);
+}
 
 void TControl::HandleMouse(TMessage& m) {
   int x = GET_X_LPARAM(m.LParam), y = GET_Y_LPARAM(m.LParam);
@@ -647,6 +656,8 @@ void TControl::HandleMouse(TMessage& m) {
 
 void TControl::WndProc(TMessage& m) {
   if (IsMouseMsg(m.Msg)) {
+    // A press anywhere on a form ends what its active control holds open.
+    if (m.Msg == WM_LBUTTONDOWN || m.Msg == WM_LBUTTONDBLCLK) SendCancelMode(this);
     // An automatic drag starts once the pointer moves far enough with the
     // left button down; a release before that is an ordinary click.
     if (DragPendingMouse(this, m)) {
@@ -1312,8 +1323,12 @@ void TWinControl::ScaleBy(int m, int d) {
   if (d == 0 || m == d) return;
   DisableAlign();
   for (TControl* c : std::vector<TControl*>(controls_)) {
-    c->SetBounds(MulDiv(c->left_, m, d), MulDiv(c->top_, m, d), MulDiv(c->width_, m, d), MulDiv(c->height_, m, d));
+    // A container's own controls first: a container that lays them out
+    // itself when it is resized (a radio group's buttons) then has the last
+    // word, and nothing is scaled twice.
     if (auto* w = dynamic_cast<TWinControl*>(c)) w->ScaleBy(m, d);
+    c->Constraints()->ScaleBy(m, d);
+    c->SetBounds(MulDiv(c->left_, m, d), MulDiv(c->top_, m, d), MulDiv(c->width_, m, d), MulDiv(c->height_, m, d));
   }
   EnableAlign();
 }
@@ -1757,8 +1772,19 @@ void TWinControl::WndProc(TMessage& m) {
     case WM_MOUSELEAVE:
       break;
     case WM_SYSCOLORCHANGE:
+      // Only top-level windows hear of it; every control of the tree is told.
       RefreshSystemColors();
+      Perform(CM_SYSCOLORCHANGE, 0, 0);
       break;
+    case CM_SYSCOLORCHANGE:
+      // A child window of the system's (the common controls) redraws its
+      // cached colours once told the way the system tells top-level ones.
+      if (handle_ && parent_) {
+        TMessage w{WM_SYSCOLORCHANGE, 0, 0, 0};
+        DefaultHandler(w);
+      }
+      for (TControl* c : std::vector<TControl*>(controls_)) c->Perform(CM_SYSCOLORCHANGE, m.WParam, m.LParam);
+      return;
     case WM_SYSCOMMAND:
       // Alt+letter typed in a control: its form hears it (and passes it to
       // the application's hooks, CM_APPSYSCOMMAND), as the form's menus need.

@@ -292,6 +292,8 @@ class TSizeConstraints : public TObject {
   }
   // Clamps a width and height to the limits.
   void Apply(int& w, int& h) const;
+  // Each limit that is set times m / d (a layout moved to another screen).
+  void ScaleBy(int m, int d);
   TNotifyEvent OnChange;
 };
 
@@ -512,6 +514,9 @@ class TControl : public TComponent {
   void Loaded() override;
   // The colour used to paint this control's background.
   TColor EffectiveColor() const;
+  // Tells each form above the control that the user turned to the sender
+  // (a press, a focus change): the control that holds a pop-up open there
+  // hears CM_CANCELMODE with the sender in LParam.
   void SendCancelMode(TControl* sender);
   virtual void UpdateBoundsRect(const TRect& r);
   void InvalidateControl(bool isVisible, bool isOpaque);

@@ -143,6 +143,7 @@ void TCustomForm::CreateWnd() {
     pixelsPerInch_ = screenPpi;
     DisableAlign();
     ScaleBy(m, d);
+    Constraints()->ScaleBy(m, d);
     SetClientWidth(MulDiv(RectWidth(cr), m, d));
     SetClientHeight(MulDiv(RectHeight(cr), m, d));
     EnableAlign();
@@ -802,8 +803,16 @@ void TCustomForm::SetFocus() {
   SetForegroundWindow(handle_);
 }
 
+void TCustomForm::SendCancelMode(TControl* Sender) {
+  TWinControl* c = focusedControl_ ? focusedControl_ : activeControl_;
+  if (active_ && c && c != Sender) c->Perform(CM_CANCELMODE, 0, reinterpret_cast<LPARAM>(Sender));
+  if (formStyle_ == fsMDIForm)
+    if (TCustomForm* child = ActiveMDIChild()) child->SendCancelMode(Sender);
+}
+
 void TCustomForm::ActiveControlChanged(TWinControl* c) {
   if (c == focusedControl_) return;
+  if (focusedControl_ && c) SendCancelMode(c);
   TWinControl* old = focusedControl_;
   focusedControl_ = c;
   activeControl_ = c;
@@ -1553,6 +1562,19 @@ TRect TScreen::WorkAreaOf(const TRect& r) const {
 }
 
 void TScreen::AddForm(TCustomForm* f) { forms_.push_back(f); }
+
+void TScreen::RemoveDataModule(TDataModule* d) {
+  dataModules_.erase(std::remove(dataModules_.begin(), dataModules_.end(), d), dataModules_.end());
+}
+
+TDataModule::TDataModule(TComponent* AOwner) : TComponent(AOwner) {
+  if (Screen) Screen->AddDataModule(this);
+}
+
+TDataModule::~TDataModule() {
+  DoDestroy();
+  if (Screen) Screen->RemoveDataModule(this);
+}
 
 void TScreen::RemoveForm(TCustomForm* f) {
   forms_.erase(std::remove(forms_.begin(), forms_.end(), f), forms_.end());

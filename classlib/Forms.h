@@ -222,6 +222,11 @@ class TCustomForm : public TWinControl {
   void DefaultHandler(TMessage& m) override;
   // Called by controls when they receive and lose the focus.
   void ActiveControlChanged(TWinControl* c);
+  // The user turned to Sender (pressed it, or it takes the focus): the
+  // focused control of an active form, unless it is the sender, hears
+  // CM_CANCELMODE and closes what it holds open; an MDI frame passes it on
+  // to its active child.
+  void SendCancelMode(TControl* Sender);
   // Runs OnCreate once (call after the form's controls are set up).
   void DoCreate();
   // Runs OnDestroy once. The base destructor calls it, but by then the
@@ -300,10 +305,12 @@ class TForm : public TCustomForm {
 // owned by the application like its forms.
 class TDataModule : public TComponent {
  public:
-  explicit TDataModule(TComponent* AOwner) : TComponent(AOwner) {}
+  // The screen lists every data module from its creation to its
+  // destruction (so references to its components can be found by name).
+  explicit TDataModule(TComponent* AOwner);
   // Runs OnDestroy unless DoDestroy ran already (a derived module whose
   // handler needs its own members calls it first in its destructor).
-  ~TDataModule() override { DoDestroy(); }
+  ~TDataModule() override;
   const char* ClassName() const override { return "TDataModule"; }
   // Run OnCreate / OnDestroy once each.
   void DoCreate() {
@@ -529,6 +536,8 @@ class TScreen : public TComponent {
   TWinControl* GetActiveControl() const { return activeControl_; }
   int FormCount() const { return int(forms_.size()); }
   TCustomForm* Forms(int i) const { return forms_[size_t(i)]; }
+  int DataModuleCount() const { return int(dataModules_.size()); }
+  TDataModule* DataModules(int i) const { return dataModules_[size_t(i)]; }
 
   TFont* IconFont();       // the icon-title font
   TFont* HintFont();
@@ -550,6 +559,8 @@ class TScreen : public TComponent {
   // Internal bookkeeping.
   void AddForm(TCustomForm* f);
   void RemoveForm(TCustomForm* f);
+  void AddDataModule(TDataModule* d) { dataModules_.push_back(d); }
+  void RemoveDataModule(TDataModule* d);
   void SetActiveForm(TCustomForm* f);
   void SetActiveControl(TWinControl* c) { activeControl_ = c; }
   TNotifyEvent OnActiveFormChange;
@@ -560,6 +571,7 @@ class TScreen : public TComponent {
   TCursor cursor_ = crDefault;
   std::vector<std::pair<TCursor, HCURSOR>> cursors_;
   std::vector<TCustomForm*> forms_;
+  std::vector<TDataModule*> dataModules_;
   TCustomForm* activeForm_ = nullptr;
   TWinControl* activeControl_ = nullptr;
   std::unique_ptr<TFont> iconFont_, hintFont_, menuFont_;

@@ -157,7 +157,9 @@ class TCustomEdit : public TWinControl {
   void SetSelLength(int v);
   String GetSelText();
   void SetSelText(const String& s);
-  void SelectAll();
+  // Entering the edit with AutoSelect selects through this, so a descendant
+  // decides when all is selected.
+  virtual void SelectAll();
   void ClearSelection();
   void Clear() { SetText(String()); }
   void CopyToClipboard();

@@ -391,7 +391,7 @@ void TCustomComboEdit::PopupCloseUp(TObject*, bool Accept) {
   Variant Value = GetPopupValue();
   HidePopup();
   try {
-    if (CanFocus()) SetFocus();
+    if (!losingFocus_ && CanFocus()) SetFocus();
     if (GetFocus() == Handle()) {
       DestroyCaret();
       CreateCaret(Handle(), nullptr, Font()->GetStyle().Contains(fsBold) ? 2 : 1, TextHeightOf(Font()));
@@ -529,7 +529,16 @@ void TCustomComboEdit::WndProc(TMessage& M) {
       return;
     case WM_KILLFOCUS:
       TCustomMaskEdit::WndProc(M);
-      if (popupVisible_) PopupCloseUp(popup_, false);
+      if (popupVisible_) {
+        losingFocus_ = true;
+        try {
+          PopupCloseUp(popup_, false);
+        } catch (...) {
+          losingFocus_ = false;
+          throw;
+        }
+        losingFocus_ = false;
+      }
       return;
     case CM_CANCELMODE: {
       auto* Sender = reinterpret_cast<TControl*>(M.LParam);
@@ -559,8 +568,11 @@ void TCustomComboEdit::WndProc(TMessage& M) {
   TCustomMaskEdit::WndProc(M);
 }
 
+bool MiddleEastSystem = GetSystemMetrics(SM_MIDEASTENABLED) != 0;
+
 TPoint EditorTextMargins(TCustomComboEdit* Editor) {
-  int I = Editor->GetBorderStyle() == bsNone ? 0 : 1;
+  // A sunken edge leaves the text one pixel in, a flat frame two.
+  int I = Editor->GetBorderStyle() == bsNone ? 0 : Editor->GetCtl3D() ? 1 : 2;
   int X = I;
   if (Editor->HandleAllocated()) X += LOWORD(SendMessageW(Editor->Handle(), EM_GETMARGINS, 0, 0));
   return TPoint{X, I};
@@ -568,7 +580,21 @@ TPoint EditorTextMargins(TCustomComboEdit* Editor) {
 
 bool PaintComboEdit(TCustomComboEdit* Editor, const String& AText, TAlignment AAlignment, bool StandardPaint,
                     std::unique_ptr<TControlCanvas>& ACanvas, TMessage& Message) {
-  if (StandardPaint && !Editor->ControlState.Contains(csPaintCopy)) return false;
+  if (StandardPaint && !Editor->ControlState.Contains(csPaintCopy)) {
+    // The edit paints itself; on a middle-east system its window takes the
+    // reading order and the side the text stands on.
+    if (MiddleEastSystem && Editor->HandleAllocated() && Editor->UseRightToLeftReading()) {
+      HWND W = Editor->Handle();
+      const LONG_PTR Old = GetWindowLongPtrW(W, GWL_EXSTYLE);
+      LONG_PTR Ex = Old & ~LONG_PTR(WS_EX_RIGHT | WS_EX_RTLREADING | WS_EX_LEFTSCROLLBAR);
+      Ex |= WS_EX_RTLREADING;
+      if (Editor->UseRightToLeftScrollBar()) Ex |= WS_EX_LEFTSCROLLBAR;
+      const bool Mirrored = Editor->UseRightToLeftAlignment();
+      if ((!Mirrored && AAlignment == taRightJustify) || (Mirrored && AAlignment == taLeftJustify)) Ex |= WS_EX_RIGHT;
+      if (Ex != Old) SetWindowLongPtrW(W, GWL_EXSTYLE, Ex);
+    }
+    return false;
+  }
   if (!ACanvas) ACanvas = std::make_unique<TControlCanvas>(Editor);
   HWND Wnd = Editor->Handle();
   PAINTSTRUCT PS{};
@@ -582,6 +608,11 @@ bool PaintComboEdit(TCustomComboEdit* Editor, const String& AText, TAlignment AA
     if (!Editor->GetEnabled() && ColorToRGB(Editor->GetColor()) != ColorToRGB(clGrayText))
       C->Font()->SetColor(clGrayText);
     TRect R = Editor->GetClientRect();
+    if (!Editor->GetCtl3D() && Editor->GetBorderStyle() == bsSingle) {
+      C->Brush()->SetColor(clWindowFrame);
+      C->FrameRect(R);
+      InflateRect(&R, -1, -1);
+    }
     C->Brush()->SetColor(Editor->GetColor());
     C->FillRect(R);
     TPoint Margins = EditorTextMargins(Editor);

@@ -104,7 +104,7 @@ class TCustomComboEdit : public TCustomMaskEdit {
   // Acts as a press of the button.
   void DoClick();
   // Selects all only with direct input.
-  void SelectAll();
+  void SelectAll() override;
   bool PopupVisible() const { return popupVisible_; }
   // Closes an open pop-up (accepting or not).
   void PopupCloseUp(TObject* Sender, bool Accept);
@@ -136,6 +136,8 @@ class TCustomComboEdit : public TCustomMaskEdit {
   TPopupWindow* popup_ = nullptr;  // made by descendants, owned by the edit
   int defNumGlyphs_ = 1;
   bool popupVisible_ = false;
+  // Closing because the focus went elsewhere: the edit does not take it back.
+  bool losingFocus_ = false;
 
  private:
   friend class TEditButton;
@@ -161,6 +163,9 @@ class TComboEdit : public TCustomComboEdit {
 };
 
 // The text origin a combo edit's own text painting starts at.
+// The system reads right to left (set at start-up; the standard painting
+// then gives the edit's window its reading order).
+extern bool MiddleEastSystem;
 TPoint EditorTextMargins(TCustomComboEdit* Editor);
 // Paints a combo edit's text itself, for descendants that show a text of
 // their own (the message's context, or a paint of the window). With

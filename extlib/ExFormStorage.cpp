@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "classlib/ExtCtrls.h"
+#include "classlib/Menus.h"
 #include "classlib/StdCtrls.h"
 #include "extlib/ExStrUtil.h"
 
@@ -207,6 +208,9 @@ void RegisterControlProps() {
         IntProp<C>(L"Color", [](C* O) -> int64_t { return O->GetColor(); },
                    [](C* O, int64_t V) { O->SetColor(TColor(V)); }),
         ClassProp<C>(L"Font", L"TFont", [](C* O) -> TObject* { return O->GetFont(); }),
+        ClassProp<C>(
+            L"PopupMenu", L"TPopupMenu", [](C* O) -> TObject* { return O->GetPopupMenu(); },
+            [](C* O, TObject* V) { O->SetPopupMenu(dynamic_cast<TPopupMenu*>(V)); }),
     });
     using F = TFont;
     RegisterProps<TFont>({
@@ -248,6 +252,8 @@ void RegisterControlProps() {
       if (!Screen) return nullptr;
       for (int I = 0; I < Screen->FormCount(); ++I)
         if (CompareText(Screen->Forms(I)->GetName(), Name) == 0) return Screen->Forms(I);
+      for (int I = 0; I < Screen->DataModuleCount(); ++I)
+        if (CompareText(Screen->DataModules(I)->GetName(), Name) == 0) return Screen->DataModules(I);
       return nullptr;
     };
   });

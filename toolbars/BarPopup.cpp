@@ -511,7 +511,12 @@ void TBarPopupMenu::RootItemClick(TObject* Sender) {
   if (OnPopup) OnPopup(Sender == items_ ? static_cast<TObject*>(this) : Sender);
 }
 
-void TBarPopupMenu::Popup(int X, int Y) { Items()->Popup(X, Y, TrackRightButton, Alignment); }
+void TBarPopupMenu::Popup(int X, int Y) {
+  const TBarPopupAlignment A = GetAlignment() == paRight    ? tbpaRight
+                               : GetAlignment() == paCenter ? tbpaCenter
+                                                            : tbpaLeft;
+  Items()->Popup(X, Y, TrackRightButton, A);
+}
 
 TBarItemContainer::TBarItemContainer(TComponent* AOwner) : TComponent(AOwner) {
   items_ = new TBarRootItem(this);

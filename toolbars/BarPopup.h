@@ -108,7 +108,8 @@ class TBarPopupMenu : public TPopupMenu, public IBarItems {
   void DefineProperties(TFiler* Filer) override;
   void Loaded() override;
 
-  TBarPopupAlignment Alignment = tbpaLeft;
+  // Where the menu stands against the point it pops up at is the pop-up
+  // menu's Alignment (so a control that places it reads the same setting).
   bool TrackRightButton = true;
 
  protected:

@@ -99,6 +99,8 @@ TEST_F(EditValueTest, IntegerOpensOnHexadecimalWithTheThreeNumberPages) {
   TModalResult r = RunModal(form, [&] {
     EXPECT_EQ(form->tbsHex, form->pagEditFormat->GetActivePage());
     EXPECT_EQ((std::vector<TTabSheet*>{form->tbsHex, form->tbsBinary, form->tbsDecimal}), VisibleTabs());
+    // Tabs that outgrow the strip wrap into rows instead of scrolling.
+    EXPECT_TRUE(GetWindowLongW(form->pagEditFormat->GetHandle(), GWL_STYLE) & TCS_MULTILINE);
     EXPECT_EQ(form->edtValueHex, form->GetActiveControl());
     EXPECT_EQ(255, form->edtValueHex->GetAsInteger());
     EXPECT_EQ(L"255", form->edtValueDec->GetText());

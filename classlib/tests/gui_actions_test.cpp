@@ -483,3 +483,43 @@ TEST(Scaling, AFormMadeAt96IsScaledToA120DotScreenOnce) {
   EXPECT_EQ(unscaled->GetClientWidth(), 400);
   delete unscaled;
 }
+
+// A radio group lays its buttons out itself when it is resized: scaled to a
+// 144-dot screen (inside a group box), its buttons fill the group once, not
+// one and a half times over, and every button stays inside it; the group
+// box's size limits are scaled with it.
+TEST(Scaling, RadioGroupButtonsAreScaledOnceAt144Dots) {
+  auto layout = [](int ppi) {
+    Screen->SetPixelsPerInch(ppi);
+    std::unique_ptr<TForm> f(new TForm(Application));
+    f->SetBorderStyle(bsNone);
+    f->SetBounds(40, 40, 400, 300);
+    auto* frame = new TGroupBox(f.get());
+    frame->SetParent(f.get());
+    frame->SetBounds(8, 8, 180, 140);
+    frame->Constraints()->Set(0, 0, 180, 0);  // limits move with the layout
+    auto* group = new TRadioGroup(f.get());
+    group->SetParent(frame);
+    group->SetBounds(8, 16, 161, 105);
+    for (const wchar_t* s : {L"Exact text", L"Substring", L"Regular expression"}) group->Items()->Add(s);
+    f->Show();
+    Screen->SetPixelsPerInch(0);
+    std::vector<int> widths{group->GetWidth()};
+    for (int i = 0; i < group->ButtonCount(); ++i) {
+      const TRadioButton* b = group->Buttons(i);
+      EXPECT_LE(b->GetLeft() + b->GetWidth(), group->GetClientWidth()) << ppi << " dpi, button " << i;
+      EXPECT_LE(b->GetTop() + b->GetHeight(), group->GetClientHeight()) << ppi << " dpi, button " << i;
+      widths.push_back(b->GetWidth());
+    }
+    EXPECT_LE(group->GetLeft() + group->GetWidth(), frame->GetClientWidth()) << ppi << " dpi";
+    EXPECT_EQ(frame->GetWidth(), MulDiv(180, ppi, 96));
+    EXPECT_EQ(frame->Constraints()->MaxWidth, MulDiv(180, ppi, 96));
+    return widths;
+  };
+  const std::vector<int> at96 = layout(96), at144 = layout(144);
+  ASSERT_EQ(at96.size(), 4u);
+  ASSERT_EQ(at144.size(), 4u);
+  EXPECT_EQ(at96[0], 161);
+  EXPECT_EQ(at144[0], 242);  // 161 * 1.5, rounded
+  for (size_t i = 1; i < 4; ++i) EXPECT_GT(at144[i], at96[i]) << "button " << i;  // they grew with the group
+}

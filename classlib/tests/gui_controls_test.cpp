@@ -313,6 +313,54 @@ TEST(GuiListView, ColumnClickAndColumnWidths) {
 
 // --- page control -----------------------------------------------------------
 
+// Tabs that do not fit wrap into rows once MultiLine is set, on the window
+// made anew: the pages move down below the rows, the active page stays and
+// the user's tab selection still works.
+TEST(GuiPageControl, MultiLineTabsWrapIntoRows) {
+  auto f = HostForm();
+  auto* pc = new TPageControl(f.get());
+  pc->SetParent(f.get());
+  pc->SetBounds(10, 10, 160, 120);
+  TTabSheet* pages[6];
+  for (int i = 0; i < 6; ++i) {
+    pages[i] = new TTabSheet(f.get());
+    pages[i]->SetPageControl(pc);
+    pages[i]->SetCaption(L"Longer page " + std::to_wstring(i));
+  }
+  auto* box = new TEdit(f.get());
+  box->SetParent(pages[3]);
+  f->Show();
+  pc->SetActivePageIndex(3);
+  EXPECT_FALSE(pc->GetMultiLine());
+  HWND before = pc->GetHandle();
+  const TRect oneRow = pc->GetDisplayRect();
+  EXPECT_EQ(1, int(SendMessageW(before, TCM_GETROWCOUNT, 0, 0)));
+
+  pc->SetMultiLine(true);
+  HWND after = pc->GetHandle();
+  EXPECT_TRUE(GetWindowLongW(after, GWL_STYLE) & TCS_MULTILINE);
+  EXPECT_GT(int(SendMessageW(after, TCM_GETROWCOUNT, 0, 0)), 1);
+  const TRect rows = pc->GetDisplayRect();
+  EXPECT_GT(rows.top, oneRow.top);
+  EXPECT_EQ(rows, pages[3]->GetBoundsRect());
+  EXPECT_EQ(pages[3], pc->GetActivePage());
+  EXPECT_EQ(3, int(SendMessageW(after, TCM_GETCURSEL, 0, 0)));
+  EXPECT_EQ(6, int(SendMessageW(after, TCM_GETITEMCOUNT, 0, 0)));
+  EXPECT_EQ(pages[3]->GetHandle(), GetParent(box->GetHandle()));
+  EXPECT_TRUE(IsWindowVisible(box->GetHandle()));
+
+  // A click on the first tab's row selects it.
+  RECT tab{};
+  SendMessageW(after, TCM_GETITEMRECT, 0, LPARAM(&tab));
+  MouseClick(pc, (tab.left + tab.right) / 2, (tab.top + tab.bottom) / 2);
+  EXPECT_TRUE(PumpUntil([&] { return pc->GetActivePage() == pages[0]; }));
+
+  pc->SetMultiLine(false);
+  EXPECT_FALSE(GetWindowLongW(pc->GetHandle(), GWL_STYLE) & TCS_MULTILINE);
+  EXPECT_EQ(oneRow, pc->GetDisplayRect());
+  EXPECT_EQ(pages[0], pc->GetActivePage());
+}
+
 TEST(GuiPageControl, SwitchingPagesAndTheChangingVeto) {
   auto f = HostForm();
   auto* pc = new TPageControl(f.get());

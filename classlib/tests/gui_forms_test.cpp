@@ -248,6 +248,91 @@ TEST(GuiMessages, ChildNotificationsAreReflectedToTheChild) {
   EXPECT_EQ(2, changes);
 }
 
+namespace {
+
+// An edit (or a graphic control) that keeps the senders of the cancel-mode
+// notices and counts the system-colour notices it hears.
+template <class Base>
+class TNoticeRecorder : public Base {
+ public:
+  using Base::Base;
+  std::vector<TControl*> cancels;
+  int colourChanges = 0;
+  void WndProc(TMessage& m) override {
+    if (m.Msg == CM_CANCELMODE) cancels.push_back(reinterpret_cast<TControl*>(m.LParam));
+    if (m.Msg == CM_SYSCOLORCHANGE) ++colourChanges;
+    Base::WndProc(m);
+  }
+};
+using TRecordingEdit = TNoticeRecorder<TEdit>;
+
+}  // namespace
+
+// A press anywhere else on the form, and a focus change, tell the focused
+// control who the user turned to; pressing the focused control itself does
+// not.
+TEST(GuiMessages, PressOrFocusElsewhereSendsCancelModeToTheFocusedControl) {
+  std::unique_ptr<TForm> f(NewForm());
+  auto* first = new TRecordingEdit(f.get());
+  first->SetParent(f.get());
+  first->SetBounds(10, 10, 100, 24);
+  auto* second = new TRecordingEdit(f.get());
+  second->SetParent(f.get());
+  second->SetBounds(10, 50, 100, 24);
+  TWinControl* box = NewBox(f.get(), alNone, 200, 10, 120, 120);
+  auto* label = new TLabel(f.get());
+  label->SetParent(box);
+  label->SetBounds(10, 10, 60, 20);
+  label->SetCaption(L"Label");
+  f->Show();
+  SetForegroundWindow(f->GetHandle());
+  first->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return f->GetActive() && GetFocus() == first->GetHandle(); }));
+
+  MouseClick(box, 100, 100);
+  ASSERT_EQ(first->cancels, (std::vector<TControl*>{box}));
+  MouseClick(label, 5, 5);  // a windowless control is the sender itself
+  ASSERT_EQ(first->cancels.size(), 2u);
+  EXPECT_EQ(first->cancels.back(), label);
+  MouseClick(f.get(), 150, 250);
+  ASSERT_EQ(first->cancels.size(), 3u);
+  EXPECT_EQ(first->cancels.back(), f.get());
+  MouseClick(first, 5, 5);
+  EXPECT_EQ(first->cancels.size(), 3u);
+  EXPECT_EQ(GetFocus(), first->GetHandle());
+  EXPECT_TRUE(second->cancels.empty());
+
+  // The press on another edit and the focus it takes name that edit.
+  first->cancels.clear();
+  MouseClick(second, 5, 5);
+  ASSERT_EQ(GetFocus(), second->GetHandle());
+  ASSERT_FALSE(first->cancels.empty());
+  for (TControl* c : first->cancels) EXPECT_EQ(c, second);
+  // A focus change by the keyboard alone.
+  PressKey(VK_TAB);
+  ASSERT_EQ(GetFocus(), first->GetHandle());
+  EXPECT_EQ(second->cancels, (std::vector<TControl*>{first}));
+}
+
+// The system's colour change reaches the top-level window only; the form
+// passes the notice to every control inside it, windowed or not, at any depth.
+TEST(GuiMessages, SystemColourChangeReachesEveryControl) {
+  std::unique_ptr<TForm> f(NewForm());
+  auto* top = new TRecordingEdit(f.get());
+  top->SetParent(f.get());
+  TWinControl* outer = NewBox(f.get(), alNone, 10, 40, 200, 200);
+  TWinControl* inner = NewBox(outer, alNone, 10, 10, 150, 150);
+  auto* deep = new TRecordingEdit(f.get());
+  deep->SetParent(inner);
+  auto* graphic = new TNoticeRecorder<TLabel>(f.get());
+  graphic->SetParent(inner);
+  f->Show();
+  SendMessageW(f->GetHandle(), WM_SYSCOLORCHANGE, 0, 0);
+  EXPECT_EQ(top->colourChanges, 1);
+  EXPECT_EQ(deep->colourChanges, 1);
+  EXPECT_EQ(graphic->colourChanges, 1);
+}
+
 TEST(GuiMessages, ExceptionInAClickHandlerIsShownAndTheLoopGoesOn) {
   std::unique_ptr<TForm> f(NewForm());
   auto* bad = new TButton(f.get());

@@ -279,6 +279,7 @@ TEST(ComboEdit, LosingTheFocusClosesWithoutAccepting) {
   Pump(10);
   EXPECT_FALSE(e->PopupVisible());
   EXPECT_EQ(e->GetText(), L"");
+  EXPECT_EQ(GetFocus(), other->Handle());  // the closing edit does not take the focus back
 }
 
 namespace {
@@ -340,6 +341,83 @@ TEST(ComboEdit, OwnTextPaintingByAlignment) {
   e->Standard = true;  // the edit paints itself
   e->Perform(WM_PAINT, WPARAM(b.Canvas()->GetHandle()), 0);
   EXPECT_FALSE(e->Painted);
+}
+
+// Without the sunken edge the own painting frames the text area in the
+// window-frame colour and keeps the text two pixels in (one with the edge).
+TEST(ComboEdit, FlatEditFramesItsOwnPaintingAndMovesTheTextIn) {
+  EditHost h;
+  auto* e = h.Add<TOwnTextEdit>(10, 10, 200);
+  e->SetColor(clWhite);
+  e->Align = taLeftJustify;
+  const int leftMargin = LOWORD(SendMessageW(e->Handle(), EM_GETMARGINS, 0, 0));
+  EXPECT_EQ(EditorTextMargins(e), (TPoint{leftMargin + 1, 1}));
+  auto paint = [&] {
+    TBitmap b(e->GetClientWidth(), e->GetClientHeight(), pf24bit);
+    b.Canvas()->Brush()->SetColor(clRed);
+    b.Canvas()->FillRect(Rect(0, 0, b.GetWidth(), b.GetHeight()));
+    e->Perform(WM_PAINT, WPARAM(b.Canvas()->GetHandle()), 0);
+    return std::vector<COLORREF>{COLORREF(b.Canvas()->GetPixel(0, 0) & 0xFFFFFF), COLORREF(b.Canvas()->GetPixel(1, 1) & 0xFFFFFF)};
+  };
+  EXPECT_EQ(paint(), (std::vector<COLORREF>{ColorToRef(clWhite), ColorToRef(clWhite)}));
+  e->SetCtl3D(false);
+  EXPECT_EQ(EditorTextMargins(e), (TPoint{leftMargin + 2, 2}));
+  EXPECT_EQ(paint(), (std::vector<COLORREF>{ColorToRef(clWindowFrame), ColorToRef(clWhite)}));
+  e->SetBorderStyle(bsNone);
+  EXPECT_EQ(EditorTextMargins(e), (TPoint{leftMargin, 0}));
+  EXPECT_EQ(paint(), (std::vector<COLORREF>{ColorToRef(clWhite), ColorToRef(clWhite)}));
+}
+
+// When the edit paints itself, a middle-east system gives its window the
+// right-to-left reading, the left scroll bar and the side its (mirrored)
+// alignment puts the text on; other systems leave the window as it is.
+TEST(ComboEdit, StandardPaintTakesTheReadingOrderOnAMiddleEastSystem) {
+  EditHost h;
+  auto* e = h.Add<TOwnTextEdit>(10, 10, 200);
+  e->Standard = true;
+  const LONG_PTR bidi = WS_EX_RTLREADING | WS_EX_LEFTSCROLLBAR | WS_EX_RIGHT;
+  auto paintedStyle = [&](TBiDiMode mode, TAlignment align) {
+    e->SetBiDiMode(mode);
+    e->Align = align;
+    SetWindowLongPtrW(e->Handle(), GWL_EXSTYLE, GetWindowLongPtrW(e->Handle(), GWL_EXSTYLE) & ~bidi);
+    e->Perform(WM_PAINT, 0, 0);
+    EXPECT_FALSE(e->Painted);
+    return GetWindowLongPtrW(e->Handle(), GWL_EXSTYLE) & bidi;
+  };
+  const bool saved = MiddleEastSystem;
+  MiddleEastSystem = false;
+  EXPECT_EQ(paintedStyle(bdRightToLeft, taLeftJustify), 0);
+  MiddleEastSystem = true;
+  EXPECT_EQ(paintedStyle(bdRightToLeft, taLeftJustify), WS_EX_RTLREADING | WS_EX_LEFTSCROLLBAR | WS_EX_RIGHT);
+  EXPECT_EQ(paintedStyle(bdRightToLeft, taRightJustify), WS_EX_RTLREADING | WS_EX_LEFTSCROLLBAR);
+  EXPECT_EQ(paintedStyle(bdRightToLeftNoAlign, taRightJustify), WS_EX_RTLREADING | WS_EX_LEFTSCROLLBAR | WS_EX_RIGHT);
+  EXPECT_EQ(paintedStyle(bdRightToLeftReadingOnly, taLeftJustify), WS_EX_RTLREADING);
+  EXPECT_EQ(paintedStyle(bdLeftToRight, taRightJustify), 0);
+  MiddleEastSystem = saved;
+}
+
+// Entering the edit with the keyboard selects its text, only while it takes
+// direct input.
+TEST(ComboEdit, EnteringSelectsAllOnlyWithDirectInput) {
+  EditHost h;
+  auto* first = h.Add<TComboEdit>(10, 10);
+  auto* e = h.Add<TComboEdit>(10, 60);
+  e->SetText(L"some text");
+  SetForegroundWindow(h.form->GetHandle());
+  first->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == first->Handle(); }));
+  PressKey(VK_TAB);
+  ASSERT_EQ(GetFocus(), e->Handle());
+  EXPECT_EQ(e->GetSelStart(), 0);
+  EXPECT_EQ(e->GetSelLength(), 9);
+  PressKey(VK_TAB, {VK_SHIFT});
+  ASSERT_EQ(GetFocus(), first->Handle());
+  e->SetDirectInput(false);
+  e->SetSelStart(2);
+  e->SetSelLength(0);
+  PressKey(VK_TAB);
+  ASSERT_EQ(GetFocus(), e->Handle());
+  EXPECT_EQ(e->GetSelLength(), 0);
 }
 
 TEST(ComboEdit, DisabledEditGreysItsTextAndButton) {

@@ -2,6 +2,7 @@
 // calendar, the date dialog and format changes.
 #include <cmath>
 
+#include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
 #include "classlib/StdCtrls.h"
 #include "testsupport/Gui.h"
@@ -253,6 +254,50 @@ TEST(DateEdit, KeysAmongTheFormsControls) {
   EXPECT_EQ(cancels, 1);
   PressKey(VK_RETURN);
   EXPECT_EQ(defaults, 1);
+}
+
+// An open calendar closes without taking its date when the user presses
+// anywhere else on the form: a panel, the form itself or another edit.
+TEST(DateEdit, ClickElsewhereOnTheFormClosesTheCalendar) {
+  DateHost h;
+  TDateEdit* e = h.edit;
+  h.form->SetBounds(40, 40, 560, 150);
+  auto* panel = new TPanel(h.form.get());
+  panel->SetParent(h.form.get());
+  panel->SetBounds(400, 10, 120, 40);
+  auto* other = new TEdit(h.form.get());
+  other->SetParent(h.form.get());
+  other->SetBounds(400, 70, 120, 21);
+  e->SetDate(D(2024, 12, 25));
+  SetForegroundWindow(h.form->GetHandle());
+  e->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == e->GetHandle(); }));
+
+  auto open = [&] {
+    PressKey(VK_DOWN, {VK_MENU});
+    ASSERT_TRUE(e->PopupVisible());
+    PressKey(VK_RIGHT);  // the calendar moves on a day
+    RECT r{};
+    GetWindowRect(e->PopupCalendar()->GetHandle(), &r);
+    ASSERT_LT(r.right, panel->ClientToScreen(TPoint{0, 0}).x);  // the presses below miss it
+  };
+  ASSERT_NO_FATAL_FAILURE(open());
+  Click(ClientCentre(panel->GetHandle()));
+  EXPECT_FALSE(e->PopupVisible());
+  EXPECT_FALSE(IsWindowVisible(e->PopupCalendar()->GetHandle()));
+  EXPECT_EQ(e->GetDate(), D(2024, 12, 25));
+  EXPECT_EQ(GetFocus(), e->GetHandle());
+
+  ASSERT_NO_FATAL_FAILURE(open());
+  Click(ScreenPoint(h.form->GetHandle(), 300, 100));
+  EXPECT_FALSE(e->PopupVisible());
+  EXPECT_EQ(e->GetDate(), D(2024, 12, 25));
+
+  ASSERT_NO_FATAL_FAILURE(open());
+  Click(ClientCentre(other->GetHandle()));
+  EXPECT_FALSE(e->PopupVisible());
+  EXPECT_EQ(GetFocus(), other->GetHandle());
+  EXPECT_EQ(e->GetDate(), D(2024, 12, 25));
 }
 
 TEST(DateEdit, DialogStyleRunsTheDateDialog) {

@@ -8,6 +8,9 @@
 #include "classlib/ImgList.h"
 #include "extlib/ExCtlSpeedButton.h"
 #include "testsupport/Input.h"
+#include "testsupport/LoopScript.h"
+#include "toolbars/BarItems.h"
+#include "toolbars/BarPopup.h"
 
 using namespace testsupport;
 
@@ -259,6 +262,50 @@ TEST(SpeedButton, DropDownMenuOpensOnPressOnlyWhenItPopsUpByItself) {
   b->OnClick = TNotifyEvent();
 }
 
+// The program's own pop-up menu dropped down from the button by a real
+// press stands where the button's drop-down point says: the menu's one
+// Alignment decides both the point and how the menu stands against it.
+TEST(SpeedButton, BarMenuDropsDownAsItsAlignmentSays) {
+  ButtonHost h;
+  TExtSpeedButton* b = h.Add(120);
+  auto* menu = new TBarPopupMenu(h.form.get());
+  for (const wchar_t* caption : {L"Open", L"Save everything now", L"Close"}) {
+    auto* item = new TBarItem(menu);
+    item->SetCaption(caption);
+    menu->Items()->Add(item);
+  }
+  b->SetDropDownMenu(menu);
+  auto shownAt = [&](TPopupAlignment a) {
+    menu->SetAlignment(a);
+    RECT shown{};
+    LoopScript script({[&] {
+      EnumThreadWindows(
+          GetCurrentThreadId(),
+          [](HWND w, LPARAM p) -> BOOL {
+            if (IsWindowVisible(w) && dynamic_cast<TBarPopupWindow*>(TWinControl::FindControl(w)))
+              GetWindowRect(w, reinterpret_cast<RECT*>(p));
+            return TRUE;
+          },
+          reinterpret_cast<LPARAM>(&shown));
+      if (IsRectEmpty(&shown)) LoopScript::Current()->Again();
+      else PostKey(VK_ESCAPE);
+    }});
+    const TPoint centre = b->ClientToScreen(TPoint{15, 15});
+    Click(POINT{centre.x, centre.y});
+    return shown;
+  };
+  const TPoint corner = b->ClientToScreen(TPoint{0, 0});
+  RECT r = shownAt(paRight);
+  ASSERT_GT(r.right - r.left, 30);
+  EXPECT_EQ(r.right, corner.x + 31);  // right edge by the button's right edge
+  EXPECT_EQ(r.top, corner.y + 30);
+  r = shownAt(paCenter);
+  EXPECT_LE(std::abs((r.left + r.right) / 2 - (corner.x + 15)), 1);  // centred under the button
+  EXPECT_EQ(r.top, corner.y + 30);
+  r = shownAt(paLeft);
+  EXPECT_EQ(r.left, corner.x - 1);
+}
+
 TEST(SpeedButton, DropDownMarkIsDrawnInButtonTextColour) {
   ButtonHost h;
   TExtSpeedButton* b = h.Add(10);
@@ -345,6 +392,29 @@ TEST(SpeedButton, TransparentButtonShowsItsParent) {
   b->SetGroupIndex(3);
   b->SetDown(true);
   EXPECT_EQ(PaintedPixel(b, 15, 15), RGB(255, 0, 0));
+}
+
+// A system colour change reaches a button inside a panel: its made images
+// are given back and made anew on the next painting.
+TEST(SpeedButton, SystemColourChangeRebuildsTheGlyph) {
+  ButtonHost h;
+  auto* panel = new TPanel(h.form.get());
+  panel->SetParent(h.form.get());
+  panel->SetBounds(0, 0, 200, 80);
+  auto* b = new TExtSpeedButton(h.form.get());
+  b->SetParent(panel);
+  b->SetBounds(10, 10, 30, 30);
+  TBitmap glyph(16, 16);
+  glyph.Canvas()->Brush()->SetColor(clLime);
+  glyph.Canvas()->FillRect(Rect(0, 0, 16, 16));
+  glyph.Canvas()->SetPixel(0, 15, clFuchsia);  // the transparent colour
+  b->SetGlyph(&glyph);
+  EXPECT_EQ(PaintedPixel(b, 15, 15), RGB(0, 255, 0));
+  ASSERT_NE(b->ButtonGlyph()->GlyphList(), nullptr);
+  SendMessageW(h.form->GetHandle(), WM_SYSCOLORCHANGE, 0, 0);
+  EXPECT_EQ(b->ButtonGlyph()->GlyphList(), nullptr);
+  EXPECT_EQ(PaintedPixel(b, 15, 15), RGB(0, 255, 0));
+  EXPECT_NE(b->ButtonGlyph()->GlyphList(), nullptr);
 }
 
 TEST(SpeedButton, DoubleClickReportsOnlyOnADownButton) {

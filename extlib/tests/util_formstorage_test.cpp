@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "classlib/Forms.h"
+#include "classlib/Menus.h"
 #include "classlib/StdCtrls.h"
 #include "extlib/ExFileUtil.h"
 #include "extlib/ExFormStorage.h"
@@ -81,6 +82,40 @@ TEST_F(FormStorage, PropertiesAndValuesSurviveCloseAndShow) {
   EXPECT_EQ(Memo->Lines()->GetCount(), 2);
   EXPECT_EQ(Edit->Font()->GetName(), L"Tahoma");
   EXPECT_EQ(Storage->GetStoredValue(L"counter").AsString(), L"7");
+  Storage->Active = false;
+}
+
+// A control's pop-up menu that lives on a data module is stored as the
+// module's name and the menu's and found on the module again on loading;
+// once the module is gone the reference is left as it is.
+TEST_F(FormStorage, ReferenceToADataModulesComponentLoadsBack) {
+  std::unique_ptr<TDataModule> Module(new TDataModule(Application));
+  Module->SetName(L"SharedMenus");
+  auto* Shared = new TPopupMenu(Module.get());
+  Shared->SetName(L"EditMenu");
+  {
+    auto F = MakeForm();
+    Storage->GetStoredProps()->AddObject(L"Edit1.PopupMenu", Edit);
+    F->Show();
+    Edit->SetPopupMenu(Shared);
+    F->Close();
+  }
+  EXPECT_EQ(Read(L"Main", L"Edit1_PopupMenu"), L"SharedMenus.EditMenu");
+
+  auto F = MakeForm();
+  Storage->GetStoredProps()->AddObject(L"Edit1.PopupMenu", Edit);
+  auto* Local = new TPopupMenu(F.get());
+  Local->SetName(L"LocalMenu");
+  Edit->SetPopupMenu(Local);
+  F->Show();
+  EXPECT_EQ(Edit->GetPopupMenu(), Shared);
+
+  Edit->SetPopupMenu(Local);
+  const int Modules = Screen->DataModuleCount();
+  Module.reset();
+  EXPECT_EQ(Screen->DataModuleCount(), Modules - 1);
+  Storage->RestoreProperties();
+  EXPECT_EQ(Edit->GetPopupMenu(), Local);
   Storage->Active = false;
 }
 
