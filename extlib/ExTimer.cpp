@@ -1,9 +1,8 @@
 #include "extlib/ExTimer.h"
 
-#include "extlib/ExFiler.h"
-
 #include "classlib/Forms.h"
 #include "classlib/Graphics.h"
+#include "extlib/ExFiler.h"
 
 // ---------------------------------------------------------------------------
 // TTimerThread

@@ -5,6 +5,8 @@
 #include "testsupport/Input.h"
 #include "testsupport/Pump.h"
 #include "extlib/ExComboEdit.h"
+#include "extlib/ExFileEdit.h"
+#include "extlib/tests/FormStream.h"
 
 using namespace testsupport;
 
@@ -400,4 +402,39 @@ TEST(ComboEdit, OemConvertKeepsOemCharacters) {
   e->SetOEMConvert(true);
   EXPECT_TRUE(GetWindowLongW(e->Handle(), GWL_STYLE) & ES_OEMCONVERT);
   EXPECT_EQ(e->GetText(), L"x");  // the text survives the new window
+}
+
+TEST(ComboEdit, StoresItsGlyphOnlyWhenCustomAndTheMaskBeforeTheText) {
+  using formstream::Holds;
+  ExToolEditInitialize();
+  TMemoryStream S;
+  {
+    std::unique_ptr<TForm> f(new TForm(Application));
+    f->SetName(L"ComboSource");
+    auto* e = new TComboEdit(f.get());
+    e->SetName(L"Combo");
+    e->SetParent(f.get());
+    e->SetGlyphKind(gkEllipsis);  // a glyph of its own making
+    e->SetEditMask(L"000-000;0;_");
+    e->SetText(L"123456");
+    e->SetAlignment(taRightJustify);
+    e->ClickKey = escCtrl | VK_RETURN;
+    e->SetDirectInput(false);
+    formstream::Write(f.get(), S);
+  }
+  EXPECT_TRUE(Holds(S, "gkEllipsis"));
+  for (const char* Name : {"Glyph.Data", "NumGlyphs", "ButtonWidth", "CharCase"})
+    EXPECT_FALSE(Holds(S, Name)) << Name;
+
+  std::unique_ptr<TForm> f(new TForm(Application));
+  formstream::Read(S, f.get());
+  auto* e = dynamic_cast<TComboEdit*>(f->FindComponent(L"Combo"));
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->GetGlyphKind(), gkEllipsis);
+  EXPECT_FALSE(e->GetGlyph()->Empty());
+  EXPECT_EQ(e->GetEditMask(), L"000-000;0;_");
+  EXPECT_EQ(e->GetText(), L"123456");
+  EXPECT_EQ(e->GetAlignment(), taRightJustify);
+  EXPECT_EQ(e->ClickKey, escCtrl | VK_RETURN);
+  EXPECT_FALSE(e->GetDirectInput());
 }

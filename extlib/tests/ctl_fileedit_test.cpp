@@ -9,6 +9,7 @@
 #include "extlib/ExDrawUtil.h"
 #include "extlib/ExFileEdit.h"
 #include "extlib/ExFileUtil.h"
+#include "extlib/tests/FormStream.h"
 
 using namespace testsupport;
 
@@ -384,4 +385,78 @@ TEST(ExtResources, ProgramCarriesTheGlyphsAndCursors) {
   ExDrawUtilFinalize();
   EXPECT_EQ(Screen->Cursors(crExtHand), LoadCursorW(nullptr, IDC_ARROW));
   EXPECT_EQ(LoadCursorW(MainInstance(), L"EXT_HANDCUR"), Hand);  // shared, not destroyed
+}
+
+TEST(FileEdit, PublishedPropertiesTravelInTheFormStream) {
+  using formstream::Holds;
+  ExToolEditInitialize();
+  TMemoryStream S;
+  {
+    std::unique_ptr<TForm> f(new TForm(Application));
+    f->SetName(L"PlainEdits");
+    auto* fe = new TFilenameEdit(f.get());
+    fe->SetName(L"FileBox");
+    fe->SetParent(f.get());
+    auto* de = new TDirectoryEdit(f.get());
+    de->SetName(L"DirBox");
+    de->SetParent(f.get());
+    formstream::Write(f.get(), S);
+  }
+  for (const char* Name : {"DialogKind", "Filter", "DialogTitle", "DialogOptions", "FileEditStyle", "DefaultExt",
+                           "InitialDir", "HistoryList", "AcceptFiles", "MultipleDirs", "DialogText", "Text",
+                           "FileName", "GlyphKind", "Glyph.Data", "ButtonWidth", "MaxLength"})
+    EXPECT_FALSE(Holds(S, Name)) << Name;
+
+  {
+    std::unique_ptr<TForm> f(new TForm(Application));
+    f->SetName(L"SetEdits");
+    auto* fe = new TFilenameEdit(f.get());
+    fe->SetName(L"FileBox");
+    fe->SetParent(f.get());
+    fe->SetDialogTitle(L"Open a hive");
+    fe->SetFilter(L"Registry files (*.reg)|*.reg");
+    fe->Dialog()->SetFilterIndex(2);
+    fe->Dialog()->SetDefaultExt(L"reg");
+    fe->SetDialogOptions(TOpenOptions{ofAllowMultiSelect, ofFileMustExist});
+    fe->HistoryList()->Add(L"C:\\one.reg");
+    fe->SetDialogKind(dkSavePicture);
+    fe->SetAcceptFiles(true);
+    fe->SetFileName(L"C:\\some dir\\a b.reg");
+    auto* de = new TDirectoryEdit(f.get());
+    de->SetName(L"DirBox");
+    de->SetParent(f.get());
+    de->DialogKind = dkWin32;
+    de->DialogOptions = TSelectDirOpts{sdAllowCreate, sdPrompt};
+    de->DialogText = L"Where to?";
+    de->InitialDir = L"C:\\";
+    de->SetMultipleDirs(true);
+    de->SetText(L"C:\\a;C:\\b");
+    formstream::Write(f.get(), S);
+  }
+  EXPECT_FALSE(Holds(S, "FileName"));
+  EXPECT_TRUE(Holds(S, "ofAllowMultiSelect"));
+  EXPECT_TRUE(Holds(S, "dkSavePicture"));
+
+  std::unique_ptr<TForm> f(new TForm(Application));
+  formstream::Read(S, f.get());
+  auto* fe = dynamic_cast<TFilenameEdit*>(f->FindComponent(L"FileBox"));
+  auto* de = dynamic_cast<TDirectoryEdit*>(f->FindComponent(L"DirBox"));
+  ASSERT_TRUE(fe && de);
+  EXPECT_EQ(fe->GetDialogKind(), dkSavePicture);
+  EXPECT_NE(dynamic_cast<TSavePictureDialog*>(fe->Dialog()), nullptr);
+  EXPECT_EQ(fe->GetDialogTitle(), L"Open a hive");
+  EXPECT_EQ(fe->GetFilter(), L"Registry files (*.reg)|*.reg");
+  EXPECT_EQ(fe->Dialog()->GetFilterIndex(), 2);
+  EXPECT_EQ(fe->Dialog()->GetDefaultExt(), L"reg");
+  EXPECT_EQ(fe->GetDialogOptions(), (TOpenOptions{ofAllowMultiSelect, ofFileMustExist}));
+  EXPECT_TRUE(fe->GetMultipleDirs());  // follows ofAllowMultiSelect
+  EXPECT_EQ(fe->HistoryList()->GetCount(), 1);
+  EXPECT_TRUE(fe->GetAcceptFiles());
+  EXPECT_EQ(fe->GetFileName(), L"C:\\some dir\\a b.reg");
+  EXPECT_EQ(de->DialogKind, dkWin32);
+  EXPECT_EQ(de->DialogOptions, (TSelectDirOpts{sdAllowCreate, sdPrompt}));
+  EXPECT_EQ(de->DialogText, L"Where to?");
+  EXPECT_EQ(de->InitialDir, L"C:\\");
+  EXPECT_TRUE(de->GetMultipleDirs());
+  EXPECT_EQ(de->GetText(), L"C:\\a;C:\\b");
 }
