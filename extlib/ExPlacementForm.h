@@ -29,6 +29,7 @@ class TFormPlacement : public TComponent {
  public:
   explicit TFormPlacement(TComponent* AOwner);
   ~TFormPlacement() override;
+  const char* ClassName() const override { return "TFormPlacement"; }
 
   bool Active = true;
   bool UseRegistry = false;

@@ -7,6 +7,8 @@
 #include "classlib/Filer.h"
 #include "extlib/ExCheckListBox.h"
 #include "extlib/ExFileUtil.h"
+#include "extlib/ExPlacementForm.h"
+#include "extlib/tests/FormStream.h"
 #include "classlib/ExtCtrls.h"
 #include "testsupport/Input.h"
 
@@ -724,4 +726,54 @@ TEST(CheckListBox, SingleBorderIsSunkenOnlyWithThreeDimensionalLook) {
   EXPECT_FALSE(Ex());
   EXPECT_FALSE(Plain());
   EXPECT_EQ(LeftFrame(l->Handle()), 0);
+}
+
+TEST(CheckListBox, PublishedPropertiesTravelInTheFormStream) {
+  using formstream::Holds;
+  TMemoryStream S;
+  {
+    ListHost h(L"PlainChecks");
+    h.Add<TExtCheckListBox>();
+    formstream::Write(h.form.get(), S);
+  }
+  for (const char* Name : {"AllowGrayed", "CheckKind", "CheckedIndex", "IniStorage", "AutoScroll", "BorderStyle",
+                           "Columns", "ExtendedSelect", "IntegralHeight", "ItemHeight", "Sorted", "Style", "TabWidth",
+                           "Strings"})
+    EXPECT_FALSE(Holds(S, Name)) << Name;
+
+  {
+    ListHost h(L"SetChecks");
+    auto* Storage = new TFormPlacement(h.form.get());
+    Storage->SetName(L"Placement");
+    auto* l = h.Add<TExtCheckListBox>({L"b", L"a", L"c"});
+    l->SetCheckKind(ckRadioButtons);
+    l->SetChecked(2, true);
+    l->SetSorted(true);
+    l->SetAutoScroll(false);
+    l->SetBorderStyle(bsNone);
+    l->SetTabWidth(12);
+    l->SetGraySelection(true);
+    l->SetItemHeight(20);
+    l->SetIniStorage(Storage);
+    formstream::Write(h.form.get(), S);
+  }
+  for (const char* Name : {"ckRadioButtons", "CheckedIndex", "IniStorage", "Placement", "AutoScroll", "bsNone"})
+    EXPECT_TRUE(Holds(S, Name)) << Name;
+
+  ListHost h(L"ReadChecks");
+  auto* Storage = new TFormPlacement(h.form.get());
+  Storage->SetName(L"Placement");
+  auto* l = h.Add<TExtCheckListBox>({L"old"});
+  formstream::Read(S, h.form.get());
+  EXPECT_EQ(l->GetCheckKind(), ckRadioButtons);
+  EXPECT_TRUE(l->GetSorted());
+  EXPECT_FALSE(l->GetAutoScroll());
+  EXPECT_EQ(l->GetBorderStyle(), bsNone);
+  EXPECT_EQ(l->GetTabWidth(), 12);
+  EXPECT_TRUE(l->GetGraySelection());
+  EXPECT_EQ(l->GetIniStorage(), Storage);
+  ASSERT_EQ(l->Items()->GetCount(), 3);
+  EXPECT_EQ(l->Items()->Get(2), L"c");
+  EXPECT_EQ(l->GetCheckedIndex(), 2);  // exactly one radio button checked
+  EXPECT_FALSE(l->GetChecked(0));
 }
