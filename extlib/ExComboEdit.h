@@ -33,6 +33,7 @@ class TCustomComboEdit;
 class TEditButton : public TExtSpeedButton {
  public:
   explicit TEditButton(TComponent* AOwner);
+  const char* ClassName() const override { return "TEditButton"; }
   void Click() override;
 
  protected:

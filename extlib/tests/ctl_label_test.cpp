@@ -6,6 +6,7 @@
 #include "testsupport/Pump.h"
 #include "testsupport/Input.h"
 #include "extlib/ExCtlLabel.h"
+#include "extlib/tests/FormStream.h"
 
 using namespace testsupport;
 
@@ -350,4 +351,61 @@ TEST(ShadowLabel, FocusFrameFollowsTheRealFocus) {
   EXPECT_TRUE(PumpUntil([&] { return l->FocusShown(); }, 10000));
   second->SetFocus();
   EXPECT_TRUE(PumpUntil([&] { return !l->FocusShown(); }, 10000));
+}
+
+TEST(ShadowLabel, PublishedPropertiesTravelInTheFormStreamAndFindTheirFocusControl) {
+  using formstream::Holds;
+  // Each form: a label named Title and after it the edit it labels.
+  auto Make = [](const wchar_t* FormName, TExtLabel*& L, TEdit*& E) {
+    auto* F = new TForm(Application);
+    F->SetName(FormName);
+    L = new TExtLabel(F);
+    L->SetName(L"Title");
+    L->SetParent(F);
+    E = new TEdit(F);
+    E->SetName(L"Target");
+    E->SetParent(F);
+    return std::unique_ptr<TForm>(F);
+  };
+  TExtLabel* L;
+  TEdit* E;
+  TMemoryStream S;
+  {
+    auto F = Make(L"PlainLabels", L, E);
+    L->SetLeftMargin(4);  // the margins are not published
+    formstream::Write(F.get(), S);
+  }
+  for (const char* Name : {"Alignment", "AutoSize", "Caption", "FocusControl", "Layout", "ShadowColor", "ShadowSize",
+                           "ShadowPos", "ShowAccelChar", "ShowFocus", "Transparent", "WordWrap", "Margin"})
+    EXPECT_FALSE(Holds(S, Name)) << Name;
+  {
+    auto F = Make(L"SetLabels", L, E);
+    L->SetText(L"&Name:");
+    L->SetFocusControl(E);
+    L->SetAlignment(taRightJustify);
+    L->SetLayout(tlCenter);
+    L->SetShadowColor(clGray);
+    L->SetShadowSize(0);
+    L->SetShadowPos(spRightBottom);
+    L->SetShowAccelChar(false);
+    L->SetShowFocus(true);
+    L->SetTransparent(true);
+    L->SetWordWrap(true);
+    L->SetAutoSize(false);
+    formstream::Write(F.get(), S);
+  }
+  auto F = Make(L"ReadLabels", L, E);
+  formstream::Read(S, F.get());
+  EXPECT_EQ(L->GetText(), L"&Name:");
+  EXPECT_EQ(L->GetFocusControl(), E);  // named before the edit was read
+  EXPECT_EQ(L->GetAlignment(), taRightJustify);
+  EXPECT_EQ(L->GetLayout(), tlCenter);
+  EXPECT_EQ(L->GetShadowColor(), clGray);
+  EXPECT_EQ(L->GetShadowSize(), 0);
+  EXPECT_EQ(L->GetShadowPos(), spRightBottom);
+  EXPECT_FALSE(L->GetShowAccelChar());
+  EXPECT_TRUE(L->GetShowFocus());
+  EXPECT_TRUE(L->GetTransparent());
+  EXPECT_TRUE(L->GetWordWrap());
+  EXPECT_FALSE(L->GetAutoSize());
 }

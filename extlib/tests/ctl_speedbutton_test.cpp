@@ -7,6 +7,7 @@
 #include "classlib/Actions.h"
 #include "classlib/ImgList.h"
 #include "extlib/ExCtlSpeedButton.h"
+#include "extlib/tests/FormStream.h"
 #include "testsupport/Input.h"
 
 using namespace testsupport;
@@ -410,3 +411,73 @@ TEST(SpeedButton, ActionsGiveDownAndAnEmptyGlyph) {
 }
 
 }  // namespace
+
+TEST(SpeedButton, PublishedPropertiesTravelInTheFormStream) {
+  using formstream::Holds;
+  auto Make = [](const wchar_t* FormName) {
+    auto* F = new TForm(Application);
+    F->SetName(FormName);
+    auto* Menu = new TPopupMenu(F);
+    Menu->SetName(L"Choices");
+    for (const wchar_t* Name : {L"One", L"Two"}) {
+      auto* B = new TExtSpeedButton(F);
+      B->SetName(Name);
+      B->SetParent(F);
+    }
+    return std::unique_ptr<TForm>(F);
+  };
+  auto Button = [](TForm* F, const wchar_t* Name) { return dynamic_cast<TExtSpeedButton*>(F->FindComponent(Name)); };
+  TMemoryStream S;
+  {
+    auto F = Make(L"PlainButtons");
+    formstream::Write(F.get(), S);
+  }
+  for (const char* Name : {"AllowAllUp", "Caption", "GroupIndex", "Down", "DropDownMenu", "Glyph.Data", "Layout",
+                           "Margin", "MarkDropDown", "GrayedInactive", "InitPause", "RepeatInterval", "NumGlyphs",
+                           "Spacing", "Style", "Alignment", "WordWrap"})
+    EXPECT_FALSE(Holds(S, Name)) << Name;
+  {
+    auto F = Make(L"SetButtons");
+    TExtSpeedButton* One = Button(F.get(), L"One");
+    TExtSpeedButton* Two = Button(F.get(), L"Two");
+    for (TExtSpeedButton* B : {One, Two}) B->SetGroupIndex(3);
+    Two->SetDown(true);
+    One->SetText(L"Bold");
+    One->SetMargin(2);
+    One->SetLayout(blGlyphLeft);
+    One->SetMarkDropDown(false);
+    One->SetGrayedInactive(false);
+    One->SetInitPause(250);
+    One->SetRepeatInterval(40);
+    One->SetAllowTimer(true);
+    One->SetDropDownMenu(dynamic_cast<TPopupMenu*>(F->FindComponent(L"Choices")));
+    One->SetMenuPosition(dmpRight);
+    One->SetAlignment(taLeftJustify);
+    TBitmap G;
+    G.SetSize(32, 16);
+    One->SetGlyph(&G);
+    One->SetNumGlyphs(2);
+    formstream::Write(F.get(), S);
+  }
+  EXPECT_TRUE(Holds(S, "Choices"));
+  auto F = Make(L"ReadButtons");
+  formstream::Read(S, F.get());
+  TExtSpeedButton* One = Button(F.get(), L"One");
+  TExtSpeedButton* Two = Button(F.get(), L"Two");
+  EXPECT_EQ(One->GetGroupIndex(), 3);
+  EXPECT_FALSE(One->GetDown());
+  EXPECT_TRUE(Two->GetDown());
+  EXPECT_EQ(One->GetText(), L"Bold");
+  EXPECT_EQ(One->GetMargin(), 2);
+  EXPECT_EQ(One->GetLayout(), blGlyphLeft);
+  EXPECT_FALSE(One->GetMarkDropDown());
+  EXPECT_FALSE(One->GetGrayedInactive());
+  EXPECT_EQ(One->GetInitPause(), 250u);
+  EXPECT_EQ(One->GetRepeatInterval(), 40u);
+  EXPECT_TRUE(One->GetAllowTimer());
+  EXPECT_EQ(One->GetDropDownMenu(), F->FindComponent(L"Choices"));
+  EXPECT_EQ(One->GetMenuPosition(), dmpRight);
+  EXPECT_EQ(One->GetAlignment(), taLeftJustify);
+  EXPECT_EQ(One->GetGlyph()->GetWidth(), 32);
+  EXPECT_EQ(One->GetNumGlyphs(), 2);
+}
