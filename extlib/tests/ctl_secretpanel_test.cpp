@@ -5,6 +5,7 @@
 #include "testsupport/Pump.h"
 #include "classlib/StdCtrls.h"
 #include "extlib/ExSecretPanel.h"
+#include "extlib/tests/FormStream.h"
 
 using namespace testsupport;
 
@@ -170,4 +171,60 @@ TEST(SecretPanel, FreedWhileRunning) {
     Pump(15 * i);
   }  // the form and the running panel go here
   SUCCEED();
+}
+
+TEST(SecretPanel, PublishedPropertiesTravelInTheFormStreamAndPlayingResumes) {
+  using formstream::Holds;
+  auto Make = [](const wchar_t* FormName) {
+    std::unique_ptr<TForm> F(new TForm(Application));
+    F->SetName(FormName);
+    F->SetBounds(40, 40, 300, 200);
+    auto* P = new TSecretPanel(F.get());
+    P->SetName(L"Credits");
+    P->SetParent(F.get());
+    P->SetBounds(10, 10, 200, 100);
+    F->Show();
+    return F;
+  };
+  auto Panel = [](TForm* F) { return dynamic_cast<TSecretPanel*>(F->FindComponent(L"Credits")); };
+  TMemoryStream S;
+  {
+    auto F = Make(L"PlainPanels");
+    formstream::Write(F.get(), S);
+  }
+  for (const char* Name : {"BevelOuter", "BevelInner", "Active", "Alignment", "AsyncDrawing", "Cycled", "Glyph.Data",
+                           "GlyphLayout", "Interval", "Lines", "ScrollDirection", "TextStyle"})
+    EXPECT_FALSE(Holds(S, Name)) << Name;
+  {
+    auto F = Make(L"SetPanels");
+    TSecretPanel* P = Panel(F.get());
+    P->SetBevelOuter(bvRaised);
+    P->SetTextAlignment(taLeftJustify);
+    P->SetAsyncDrawing(false);
+    P->Cycled = true;
+    P->SetGlyphLayout(glGlyphRight);
+    P->SetInterval(60000);  // no tick while the test runs
+    P->Lines()->Add(L"Written by");
+    P->Lines()->Add(L"the team");
+    P->SetScrollDirection(sdHorizontal);
+    P->SetTextStyle(bvRaised);
+    P->Play();
+    formstream::Write(F.get(), S);
+    P->Stop();
+  }
+  auto F = Make(L"ReadPanels");
+  formstream::Read(S, F.get());
+  TSecretPanel* P = Panel(F.get());
+  EXPECT_TRUE(P->GetActive());
+  EXPECT_NE(P->MemoryImage(), nullptr);  // playing: the text is drawn off screen
+  EXPECT_EQ(P->GetBevelOuter(), bvRaised);
+  EXPECT_EQ(P->GetTextAlignment(), taLeftJustify);
+  EXPECT_FALSE(P->GetAsyncDrawing());
+  EXPECT_TRUE(P->Cycled);
+  EXPECT_EQ(P->GetGlyphLayout(), glGlyphRight);
+  EXPECT_EQ(P->GetInterval(), 60000u);
+  EXPECT_EQ(P->Lines()->GetCount(), 2);
+  EXPECT_EQ(P->GetScrollDirection(), sdHorizontal);
+  EXPECT_EQ(P->GetTextStyle(), bvRaised);
+  P->Stop();
 }
