@@ -954,7 +954,7 @@ void TExtCheckListBox::DefineProperties(TFiler* Filer) {
           [this](int64_t V) { checkedIndexRead_ = static_cast<int>(V); });
   Reference(Filer, L"IniStorage", GetIniStorage(), A ? A->GetIniStorage() : nullptr, iniStorageName_);
   Boolean(Filer, L"AutoScroll", autoScroll_, A ? A->autoScroll_ : true, [this](bool V) { SetAutoScroll(V); });
-  Enum(Filer, L"BorderStyle", borderStyle_, A ? A->borderStyle_ : bsSingle, {L"bsNone", L"bsSingle"},
+  Enum(Filer, L"BorderStyle", borderStyle_, A ? A->borderStyle_ : bsSingle, BorderStyleNames,
        [this](int V) { SetBorderStyle(V == bsNone ? bsNone : bsSingle); });
   Integer(Filer, L"Columns", columns_, A ? A->columns_ : 0, [this](int64_t V) { SetColumns(static_cast<int>(V)); });
   Boolean(Filer, L"ExtendedSelect", extendedSelect_, A ? A->extendedSelect_ : true,

@@ -622,7 +622,7 @@ void TCustomComboEdit::DefineProperties(TFiler* Filer) {
   auto* A = dynamic_cast<TCustomComboEdit*>(Filer->GetAncestor());
   using namespace ExFiler;
   Boolean(Filer, L"AutoSelect", GetAutoSelect(), A ? A->GetAutoSelect() : true, [this](bool V) { SetAutoSelect(V); });
-  Enum(Filer, L"BorderStyle", GetBorderStyle(), A ? A->GetBorderStyle() : bsSingle, {L"bsNone", L"bsSingle"},
+  Enum(Filer, L"BorderStyle", GetBorderStyle(), A ? A->GetBorderStyle() : bsSingle, BorderStyleNames,
        [this](int V) { SetBorderStyle(V == bsNone ? bsNone : bsSingle); });
   Text(Filer, L"ButtonHint", GetButtonHint(), A ? A->GetButtonHint() : String(),
        [this](const String& V) { SetButtonHint(V); });
@@ -653,7 +653,7 @@ void TComboEdit::DefineProperties(TFiler* Filer) {
   auto* A = dynamic_cast<TComboEdit*>(Filer->GetAncestor());
   using namespace ExFiler;
   Enum(Filer, L"Alignment", GetAlignment(), A ? A->GetAlignment() : taLeftJustify,
-       {L"taLeftJustify", L"taRightJustify", L"taCenter"},
+       AlignmentNames,
        [this](int V) { SetAlignment(static_cast<TAlignment>(V)); });
   Enum(Filer, L"CharCase", GetCharCase(), A ? A->GetCharCase() : ecNormal,
        {L"ecNormal", L"ecUpperCase", L"ecLowerCase"}, [this](int V) { SetCharCase(static_cast<TEditCharCase>(V)); });

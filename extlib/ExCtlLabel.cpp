@@ -311,7 +311,7 @@ void TExtLabel::DefineProperties(TFiler* Filer) {
   auto* A = dynamic_cast<TExtLabel*>(Filer->GetAncestor());
   using namespace ExFiler;
   Enum(Filer, L"Alignment", GetAlignment(), A ? A->GetAlignment() : taLeftJustify,
-       {L"taLeftJustify", L"taRightJustify", L"taCenter"},
+       AlignmentNames,
        [this](int V) { SetAlignment(static_cast<TAlignment>(V)); });
   Boolean(Filer, L"AutoSize", GetAutoSize(), A ? A->GetAutoSize() : true, [this](bool V) { SetAutoSize(V); });
   Text(Filer, L"Caption", GetText(), A ? A->GetText() : String(), [this](const String& V) { SetText(V); });

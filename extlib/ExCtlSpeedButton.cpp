@@ -545,7 +545,7 @@ void TExtSpeedButton::DefineProperties(TFiler* Filer) {
   Boolean(Filer, L"AllowAllUp", allowAllUp_, A ? A->allowAllUp_ : false, [this](bool V) { SetAllowAllUp(V); });
   Boolean(Filer, L"AllowTimer", allowTimer_, A ? A->allowTimer_ : false, [this](bool V) { SetAllowTimer(V); });
   Enum(Filer, L"Alignment", GetAlignment(), A ? A->GetAlignment() : taCenter,
-       {L"taLeftJustify", L"taRightJustify", L"taCenter"},
+       AlignmentNames,
        [this](int V) { SetAlignment(static_cast<TAlignment>(V)); });
   Text(Filer, L"Caption", GetText(), A ? A->GetText() : String(), [this](const String& V) { SetText(V); });
   // The group before Down: a grouped button going down lets the others up.

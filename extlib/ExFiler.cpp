@@ -2,6 +2,9 @@
 
 namespace ExFiler {
 
+const TNames AlignmentNames{L"taLeftJustify", L"taRightJustify", L"taCenter"};
+const TNames BorderStyleNames{L"bsNone", L"bsSingle"};
+
 namespace {
 
 int IndexOf(const TNames& Names, const String& Ident) {

@@ -16,6 +16,9 @@
 namespace ExFiler {
 
 using TNames = std::vector<const wchar_t*>;
+// The identifiers of TAlignment and of the two border styles of controls.
+extern const TNames AlignmentNames;
+extern const TNames BorderStyleNames;
 
 void Boolean(TFiler* Filer, const wchar_t* Name, bool Value, bool Base, const std::function<void(bool)>& Set,
              bool Stored = true);

@@ -379,11 +379,11 @@ void TSecretPanel::DefineProperties(TFiler* Filer) {
           [this](int64_t V) { SetBevelWidth(static_cast<int>(V)); });
   Integer(Filer, L"BorderWidth", GetBorderWidth(), A ? A->GetBorderWidth() : 0,
           [this](int64_t V) { SetBorderWidth(static_cast<int>(V)); });
-  Enum(Filer, L"BorderStyle", GetBorderStyle(), A ? A->GetBorderStyle() : bsNone, {L"bsNone", L"bsSingle"},
+  Enum(Filer, L"BorderStyle", GetBorderStyle(), A ? A->GetBorderStyle() : bsNone, BorderStyleNames,
        [this](int V) { SetBorderStyle(V == bsSingle ? bsSingle : bsNone); });
   Boolean(Filer, L"Active", active_, A ? A->GetActive() : false, [this](bool V) { activeRead_ = V; });
   Enum(Filer, L"Alignment", textAlignment_, A ? A->textAlignment_ : taCenter,
-       {L"taLeftJustify", L"taRightJustify", L"taCenter"},
+       AlignmentNames,
        [this](int V) { SetTextAlignment(static_cast<TAlignment>(V)); });
   Boolean(Filer, L"AsyncDrawing", GetAsyncDrawing(), A ? A->GetAsyncDrawing() : true,
           [this](bool V) { SetAsyncDrawing(V); });

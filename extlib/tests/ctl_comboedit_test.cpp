@@ -409,11 +409,8 @@ TEST(ComboEdit, StoresItsGlyphOnlyWhenCustomAndTheMaskBeforeTheText) {
   ExToolEditInitialize();
   TMemoryStream S;
   {
-    std::unique_ptr<TForm> f(new TForm(Application));
-    f->SetName(L"ComboSource");
-    auto* e = new TComboEdit(f.get());
-    e->SetName(L"Combo");
-    e->SetParent(f.get());
+    auto f = formstream::NewForm(L"ComboSource");
+    auto* e = formstream::Place<TComboEdit>(f.get(), L"Combo");
     e->SetGlyphKind(gkEllipsis);  // a glyph of its own making
     e->SetEditMask(L"000-000;0;_");
     e->SetText(L"123456");
@@ -426,7 +423,7 @@ TEST(ComboEdit, StoresItsGlyphOnlyWhenCustomAndTheMaskBeforeTheText) {
   for (const char* Name : {"Glyph.Data", "NumGlyphs", "ButtonWidth", "CharCase"})
     EXPECT_FALSE(Holds(S, Name)) << Name;
 
-  std::unique_ptr<TForm> f(new TForm(Application));
+  auto f = formstream::NewForm(L"ComboRead");
   formstream::Read(S, f.get());
   auto* e = dynamic_cast<TComboEdit*>(f->FindComponent(L"Combo"));
   ASSERT_NE(e, nullptr);

@@ -351,12 +351,8 @@ namespace {
 struct DueForm {
   std::unique_ptr<TForm> form;
   TDateEdit* edit;
-  explicit DueForm(const wchar_t* Name) : form(new TForm(Application)) {
-    form->SetName(Name);
-    edit = new TDateEdit(form.get());
-    edit->SetName(L"Due");
-    edit->SetParent(form.get());
-  }
+  explicit DueForm(const wchar_t* Name)
+      : form(formstream::NewForm(Name)), edit(formstream::Place<TDateEdit>(form.get(), L"Due")) {}
 };
 
 }  // namespace
@@ -445,7 +441,7 @@ TEST(DateEdit, StreamsMakeDateEditsByClassAndKeepACustomGlyph) {
   }
   EXPECT_TRUE(formstream::Holds(S, "Glyph.Data"));
   EXPECT_TRUE(formstream::Holds(S, "ButtonWidth"));
-  std::unique_ptr<TForm> f(new TForm(Application));
+  auto f = formstream::NewForm(L"MadeForm");
   formstream::Read(S, f.get());
   auto* r = dynamic_cast<TDateEdit*>(f->FindComponent(L"Due"));
   ASSERT_NE(r, nullptr);

@@ -392,14 +392,9 @@ TEST(FileEdit, PublishedPropertiesTravelInTheFormStream) {
   ExToolEditInitialize();
   TMemoryStream S;
   {
-    std::unique_ptr<TForm> f(new TForm(Application));
-    f->SetName(L"PlainEdits");
-    auto* fe = new TFilenameEdit(f.get());
-    fe->SetName(L"FileBox");
-    fe->SetParent(f.get());
-    auto* de = new TDirectoryEdit(f.get());
-    de->SetName(L"DirBox");
-    de->SetParent(f.get());
+    auto f = formstream::NewForm(L"PlainEdits");
+    formstream::Place<TFilenameEdit>(f.get(), L"FileBox");
+    formstream::Place<TDirectoryEdit>(f.get(), L"DirBox");
     formstream::Write(f.get(), S);
   }
   for (const char* Name : {"DialogKind", "Filter", "DialogTitle", "DialogOptions", "FileEditStyle", "DefaultExt",
@@ -408,11 +403,8 @@ TEST(FileEdit, PublishedPropertiesTravelInTheFormStream) {
     EXPECT_FALSE(Holds(S, Name)) << Name;
 
   {
-    std::unique_ptr<TForm> f(new TForm(Application));
-    f->SetName(L"SetEdits");
-    auto* fe = new TFilenameEdit(f.get());
-    fe->SetName(L"FileBox");
-    fe->SetParent(f.get());
+    auto f = formstream::NewForm(L"SetEdits");
+    auto* fe = formstream::Place<TFilenameEdit>(f.get(), L"FileBox");
     fe->SetDialogTitle(L"Open a hive");
     fe->SetFilter(L"Registry files (*.reg)|*.reg");
     fe->Dialog()->SetFilterIndex(2);
@@ -422,9 +414,7 @@ TEST(FileEdit, PublishedPropertiesTravelInTheFormStream) {
     fe->SetDialogKind(dkSavePicture);
     fe->SetAcceptFiles(true);
     fe->SetFileName(L"C:\\some dir\\a b.reg");
-    auto* de = new TDirectoryEdit(f.get());
-    de->SetName(L"DirBox");
-    de->SetParent(f.get());
+    auto* de = formstream::Place<TDirectoryEdit>(f.get(), L"DirBox");
     de->DialogKind = dkWin32;
     de->DialogOptions = TSelectDirOpts{sdAllowCreate, sdPrompt};
     de->DialogText = L"Where to?";
@@ -437,7 +427,7 @@ TEST(FileEdit, PublishedPropertiesTravelInTheFormStream) {
   EXPECT_TRUE(Holds(S, "ofAllowMultiSelect"));
   EXPECT_TRUE(Holds(S, "dkSavePicture"));
 
-  std::unique_ptr<TForm> f(new TForm(Application));
+  auto f = formstream::NewForm(L"ReadEdits");
   formstream::Read(S, f.get());
   auto* fe = dynamic_cast<TFilenameEdit*>(f->FindComponent(L"FileBox"));
   auto* de = dynamic_cast<TDirectoryEdit*>(f->FindComponent(L"DirBox"));

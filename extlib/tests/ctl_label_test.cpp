@@ -357,15 +357,10 @@ TEST(ShadowLabel, PublishedPropertiesTravelInTheFormStreamAndFindTheirFocusContr
   using formstream::Holds;
   // Each form: a label named Title and after it the edit it labels.
   auto Make = [](const wchar_t* FormName, TExtLabel*& L, TEdit*& E) {
-    auto* F = new TForm(Application);
-    F->SetName(FormName);
-    L = new TExtLabel(F);
-    L->SetName(L"Title");
-    L->SetParent(F);
-    E = new TEdit(F);
-    E->SetName(L"Target");
-    E->SetParent(F);
-    return std::unique_ptr<TForm>(F);
+    auto F = formstream::NewForm(FormName);
+    L = formstream::Place<TExtLabel>(F.get(), L"Title");
+    E = formstream::Place<TEdit>(F.get(), L"Target");
+    return F;
   };
   TExtLabel* L;
   TEdit* E;

@@ -176,13 +176,9 @@ TEST(SecretPanel, FreedWhileRunning) {
 TEST(SecretPanel, PublishedPropertiesTravelInTheFormStreamAndPlayingResumes) {
   using formstream::Holds;
   auto Make = [](const wchar_t* FormName) {
-    std::unique_ptr<TForm> F(new TForm(Application));
-    F->SetName(FormName);
+    auto F = formstream::NewForm(FormName);
     F->SetBounds(40, 40, 300, 200);
-    auto* P = new TSecretPanel(F.get());
-    P->SetName(L"Credits");
-    P->SetParent(F.get());
-    P->SetBounds(10, 10, 200, 100);
+    formstream::Place<TSecretPanel>(F.get(), L"Credits")->SetBounds(10, 10, 200, 100);
     F->Show();
     return F;
   };

@@ -415,16 +415,10 @@ TEST(SpeedButton, ActionsGiveDownAndAnEmptyGlyph) {
 TEST(SpeedButton, PublishedPropertiesTravelInTheFormStream) {
   using formstream::Holds;
   auto Make = [](const wchar_t* FormName) {
-    auto* F = new TForm(Application);
-    F->SetName(FormName);
-    auto* Menu = new TPopupMenu(F);
-    Menu->SetName(L"Choices");
-    for (const wchar_t* Name : {L"One", L"Two"}) {
-      auto* B = new TExtSpeedButton(F);
-      B->SetName(Name);
-      B->SetParent(F);
-    }
-    return std::unique_ptr<TForm>(F);
+    auto F = formstream::NewForm(FormName);
+    (new TPopupMenu(F.get()))->SetName(L"Choices");
+    for (const wchar_t* Name : {L"One", L"Two"}) formstream::Place<TExtSpeedButton>(F.get(), Name);
+    return F;
   };
   auto Button = [](TForm* F, const wchar_t* Name) { return dynamic_cast<TExtSpeedButton*>(F->FindComponent(Name)); };
   TMemoryStream S;
