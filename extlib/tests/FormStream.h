@@ -2,6 +2,9 @@
 // for the tests of the components' published properties.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -42,6 +45,25 @@ inline void Read(TMemoryStream& S, TComponent* Root) {
 inline bool Holds(TMemoryStream& S, const char* Text) {
   std::string Bytes(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
   return Bytes.find(Text) != std::string::npos;
+}
+
+// What the stream holds below its root's class and name: two forms with
+// the same components and properties give the same body.
+inline std::string Body(TMemoryStream& S) {
+  std::string Bytes(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
+  size_t At = 4;  // the signature
+  for (int Header = 0; Header < 2 && At < Bytes.size(); ++Header) At += 1 + static_cast<unsigned char>(Bytes[At]);
+  return Bytes.substr(std::min(At, Bytes.size()));
+}
+
+// Writes Source, reads the stream into Copy and writes Copy: each property
+// read back as it was written gives the same stream body again.
+inline void ExpectRoundTrip(TComponent* Source, TComponent* Copy, TMemoryStream& S) {
+  Write(Source, S);
+  Read(S, Copy);
+  TMemoryStream Again;
+  Write(Copy, Again);
+  EXPECT_EQ(Body(S), Body(Again));
 }
 
 }  // namespace formstream

@@ -388,65 +388,39 @@ TEST(ExtResources, ProgramCarriesTheGlyphsAndCursors) {
 }
 
 TEST(FileEdit, PublishedPropertiesTravelInTheFormStream) {
-  using formstream::Holds;
+  using namespace formstream;
   ExToolEditInitialize();
   TMemoryStream S;
-  {
-    auto f = formstream::NewForm(L"PlainEdits");
-    formstream::Place<TFilenameEdit>(f.get(), L"FileBox");
-    formstream::Place<TDirectoryEdit>(f.get(), L"DirBox");
-    formstream::Write(f.get(), S);
-  }
-  for (const char* Name : {"DialogKind", "Filter", "DialogTitle", "DialogOptions", "FileEditStyle", "DefaultExt",
-                           "InitialDir", "HistoryList", "AcceptFiles", "MultipleDirs", "DialogText", "Text",
-                           "FileName", "GlyphKind", "Glyph.Data", "ButtonWidth", "MaxLength"})
+  auto Plain = NewForm(L"PlainEdits");
+  Place<TFilenameEdit>(Plain.get(), L"FileBox");
+  Place<TDirectoryEdit>(Plain.get(), L"DirBox");
+  Write(Plain.get(), S);
+  for (const char* Name : {"DialogKind", "Filter", "DialogTitle", "DialogOptions", "FileEditStyle", "AcceptFiles",
+                           "MultipleDirs", "Text", "GlyphKind", "ButtonWidth"})
     EXPECT_FALSE(Holds(S, Name)) << Name;
 
-  {
-    auto f = formstream::NewForm(L"SetEdits");
-    auto* fe = formstream::Place<TFilenameEdit>(f.get(), L"FileBox");
-    fe->SetDialogTitle(L"Open a hive");
-    fe->SetFilter(L"Registry files (*.reg)|*.reg");
-    fe->Dialog()->SetFilterIndex(2);
-    fe->Dialog()->SetDefaultExt(L"reg");
-    fe->SetDialogOptions(TOpenOptions{ofAllowMultiSelect, ofFileMustExist});
-    fe->HistoryList()->Add(L"C:\\one.reg");
-    fe->SetDialogKind(dkSavePicture);
-    fe->SetAcceptFiles(true);
-    fe->SetFileName(L"C:\\some dir\\a b.reg");
-    auto* de = formstream::Place<TDirectoryEdit>(f.get(), L"DirBox");
-    de->DialogKind = dkWin32;
-    de->DialogOptions = TSelectDirOpts{sdAllowCreate, sdPrompt};
-    de->DialogText = L"Where to?";
-    de->InitialDir = L"C:\\";
-    de->SetMultipleDirs(true);
-    de->SetText(L"C:\\a;C:\\b");
-    formstream::Write(f.get(), S);
-  }
+  auto Source = NewForm(L"SetEdits");
+  auto* fe = Place<TFilenameEdit>(Source.get(), L"FileBox");
+  fe->SetDialogTitle(L"Open a hive");
+  fe->SetFilter(L"Registry files (*.reg)|*.reg");
+  fe->Dialog()->SetFilterIndex(2);
+  fe->SetDialogOptions(TOpenOptions{ofAllowMultiSelect, ofFileMustExist});
+  fe->HistoryList()->Add(L"C:\\one.reg");
+  fe->SetDialogKind(dkSavePicture);  // after the settings: the new dialog keeps them
+  fe->SetFileName(L"C:\\some dir\\a b.reg");
+  auto* de = Place<TDirectoryEdit>(Source.get(), L"DirBox");
+  de->DialogKind = dkWin32;
+  de->DialogOptions = TSelectDirOpts{sdAllowCreate, sdPrompt};
+  de->DialogText = L"Where to?";
+  de->SetMultipleDirs(true);
+  de->SetText(L"C:\\a;C:\\b");
+  auto Made = NewForm(L"ReadEdits");
+  ExpectRoundTrip(Source.get(), Made.get(), S);
   EXPECT_FALSE(Holds(S, "FileName"));
-  EXPECT_TRUE(Holds(S, "ofAllowMultiSelect"));
-  EXPECT_TRUE(Holds(S, "dkSavePicture"));
-
-  auto f = formstream::NewForm(L"ReadEdits");
-  formstream::Read(S, f.get());
-  auto* fe = dynamic_cast<TFilenameEdit*>(f->FindComponent(L"FileBox"));
-  auto* de = dynamic_cast<TDirectoryEdit*>(f->FindComponent(L"DirBox"));
-  ASSERT_TRUE(fe && de);
-  EXPECT_EQ(fe->GetDialogKind(), dkSavePicture);
-  EXPECT_NE(dynamic_cast<TSavePictureDialog*>(fe->Dialog()), nullptr);
-  EXPECT_EQ(fe->GetDialogTitle(), L"Open a hive");
-  EXPECT_EQ(fe->GetFilter(), L"Registry files (*.reg)|*.reg");
-  EXPECT_EQ(fe->Dialog()->GetFilterIndex(), 2);
-  EXPECT_EQ(fe->Dialog()->GetDefaultExt(), L"reg");
-  EXPECT_EQ(fe->GetDialogOptions(), (TOpenOptions{ofAllowMultiSelect, ofFileMustExist}));
-  EXPECT_TRUE(fe->GetMultipleDirs());  // follows ofAllowMultiSelect
-  EXPECT_EQ(fe->HistoryList()->GetCount(), 1);
-  EXPECT_TRUE(fe->GetAcceptFiles());
-  EXPECT_EQ(fe->GetFileName(), L"C:\\some dir\\a b.reg");
-  EXPECT_EQ(de->DialogKind, dkWin32);
-  EXPECT_EQ(de->DialogOptions, (TSelectDirOpts{sdAllowCreate, sdPrompt}));
-  EXPECT_EQ(de->DialogText, L"Where to?");
-  EXPECT_EQ(de->InitialDir, L"C:\\");
-  EXPECT_TRUE(de->GetMultipleDirs());
-  EXPECT_EQ(de->GetText(), L"C:\\a;C:\\b");
+  auto* r = dynamic_cast<TFilenameEdit*>(Made->FindComponent(L"FileBox"));
+  ASSERT_NE(r, nullptr);
+  EXPECT_NE(dynamic_cast<TSavePictureDialog*>(r->Dialog()), nullptr);
+  EXPECT_EQ(r->GetDialogTitle(), L"Open a hive");
+  EXPECT_TRUE(r->GetMultipleDirs());  // follows ofAllowMultiSelect
+  EXPECT_EQ(r->GetFileName(), L"C:\\some dir\\a b.reg");
 }
