@@ -6,9 +6,12 @@
 #include <windowsx.h>
 
 #include "classlib/Forms.h"
+#include "extlib/ExCtlLabel.h"
+#include "extlib/ExCtlSpeedButton.h"
 #include "extlib/ExDrawUtil.h"
 #include "extlib/ExFiler.h"
 #include "extlib/ExPlacement.h"
+#include "extlib/ExSecretPanel.h"
 
 namespace {
 
@@ -655,9 +658,15 @@ void TCheckListBoxStrings::Move(int CurIndex, int NewIndex) {
 
 TBitmap* CheckListImages() { return LibraryBitmap(CheckImages, L"CHECK_IMAGES"); }
 
-void ExCheckListBoxInitialize() { RegisterClass(ComponentClass<TExtCheckListBox>(L"TExtCheckListBox")); }
+// The controls of the unit that a form stream may name by class.
+void ExCheckListBoxInitialize() {
+  RegisterClasses({ComponentClass<TExtCheckListBox>(L"TExtCheckListBox"), ComponentClass<TExtLabel>(L"TExtLabel"),
+                   ComponentClass<TExtSpeedButton>(L"TExtSpeedButton"),
+                   ComponentClass<TSecretPanel>(L"TSecretPanel")});
+}
 void ExCheckListBoxFinalize() {
-  UnRegisterClass(L"TExtCheckListBox");
+  for (const wchar_t* Name : {L"TExtCheckListBox", L"TExtLabel", L"TExtSpeedButton", L"TSecretPanel"})
+    UnRegisterClass(Name);
   CheckImages.reset();
 }
 

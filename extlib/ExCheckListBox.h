@@ -171,6 +171,8 @@ class TExtCheckListBox;
 // rows (check boxes, radio buttons, check marks), loaded on first use and
 // freed by ExCheckListBoxFinalize.
 TBitmap* CheckListImages();
+// Registers the check list box, the shadow label, the extended speed button
+// and the scrolling text panel by class name, for form streams.
 void ExCheckListBoxInitialize();
 void ExCheckListBoxFinalize();
 
