@@ -543,7 +543,7 @@ void TExtSpeedButton::DefineProperties(TFiler* Filer) {
   auto* A = dynamic_cast<TExtSpeedButton*>(Filer->GetAncestor());
   using namespace ExFiler;
   Boolean(Filer, L"AllowAllUp", allowAllUp_, A ? A->allowAllUp_ : false, [this](bool V) { SetAllowAllUp(V); });
-  Boolean(Filer, L"AllowTimer", allowTimer_, A ? A->allowTimer_ : false, [this](bool V) { SetAllowTimer(V); });
+  Boolean(Filer, L"AllowTimer", allowTimer_, A ? A->allowTimer_ : defaultAllowTimer_, [this](bool V) { SetAllowTimer(V); });
   Enum(Filer, L"Alignment", GetAlignment(), A ? A->GetAlignment() : taCenter,
        AlignmentNames,
        [this](int V) { SetAlignment(static_cast<TAlignment>(V)); });
@@ -573,7 +573,7 @@ void TExtSpeedButton::DefineProperties(TFiler* Filer) {
   Integer(Filer, L"RepeatInterval", repeatInterval_, A ? A->repeatInterval_ : 100,
           [this](int64_t V) { SetRepeatInterval(static_cast<unsigned>(V)); });
   Integer(Filer, L"Spacing", spacing_, A ? A->spacing_ : 1, [this](int64_t V) { SetSpacing(static_cast<int>(V)); });
-  Enum(Filer, L"Style", style_, A ? A->style_ : bsAutoDetect, {L"bsAutoDetect", L"bsWin31", L"bsNew"},
+  Enum(Filer, L"Style", style_, A ? A->style_ : defaultStyle_, {L"bsAutoDetect", L"bsWin31", L"bsNew"},
        [this](int V) { SetStyle(static_cast<TButtonStyle>(V)); });
   Boolean(Filer, L"Transparent", transparent_, A ? A->transparent_ : false, [this](bool V) { SetTransparent(V); });
   Boolean(Filer, L"WordWrap", GetWordWrap(), A ? A->GetWordWrap() : false, [this](bool V) { SetWordWrap(V); });

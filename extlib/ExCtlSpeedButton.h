@@ -96,6 +96,9 @@ class TExtSpeedButton : public TGraphicControl {
   // differ from their defaults (Margin -1, InitPause 500, RepeatInterval
   // 100, GrayedInactive and MarkDropDown true).
   void DefineProperties(TFiler* Filer) override;
+  // The Style and AllowTimer a button of the class starts with.
+  TButtonStyle defaultStyle_ = bsAutoDetect;
+  bool defaultAllowTimer_ = false;
   // A grouped button takes the action's Checked as Down; an empty glyph is
   // filled from the action list's image.
   void ActionChange(TObject* Sender, bool CheckDefaults) override;

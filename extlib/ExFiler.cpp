@@ -36,6 +36,24 @@ void Text(TFiler* Filer, const wchar_t* Name, const String& Value, const String&
       Stored && Value != Base);
 }
 
+void DateTime(TFiler* Filer, const wchar_t* Name, double Value, double Base, const std::function<void(double)>& Set,
+              bool Stored) {
+  static_assert(sizeof(double) == 8, "a date value is 8 bytes");
+  Filer->DefineProperty(
+      Name,
+      [&](TReader* R) {
+        if (R->ReadValue() != vaDate) throw EReadError(L"Invalid property value: a date was expected");
+        double D = 0;
+        R->Read(&D, sizeof D);
+        Set(D);
+      },
+      [&](TWriter* W) {
+        W->WriteValue(vaDate);
+        W->Write(&Value, sizeof Value);
+      },
+      Stored && Value != Base);
+}
+
 void Enum(TFiler* Filer, const wchar_t* Name, int Value, int Base, const TNames& Names,
           const std::function<void(int)>& Set, bool Stored) {
   Filer->DefineProperty(

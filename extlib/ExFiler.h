@@ -26,6 +26,9 @@ void Integer(TFiler* Filer, const wchar_t* Name, int64_t Value, int64_t Base,
              const std::function<void(int64_t)>& Set, bool Stored = true);
 void Text(TFiler* Filer, const wchar_t* Name, const String& Value, const String& Base,
           const std::function<void(const String&)>& Set, bool Stored = true);
+// A date and time (days since 1899-12-30), stored as a date value.
+void DateTime(TFiler* Filer, const wchar_t* Name, double Value, double Base, const std::function<void(double)>& Set,
+              bool Stored = true);
 // Stored as the identifier Names[Value]; an unknown identifier read raises
 // EReadError.
 void Enum(TFiler* Filer, const wchar_t* Name, int Value, int Base, const TNames& Names,
