@@ -80,6 +80,10 @@ class TFormPlacement : public TComponent {
   void UpdatePlacement();
 
  protected:
+  // Active, IniFileName and IniSection (only when set), UseRegistry,
+  // RegistryRoot, Options, Version, PreventResize and the MinMaxInfo
+  // fields where they differ from their defaults.
+  void DefineProperties(TFiler* Filer) override;
   virtual void SavePlacement();
   virtual void RestorePlacement();
   virtual void Save();
