@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "extlib/ExDrawUtil.h"
+#include "extlib/ExFiler.h"
 
 TPoint PopupCalendarSize{187, 124};
 TEvent<void(TSelectDateDlg*)> OnDateDialogShow;
@@ -44,6 +46,8 @@ TBitmap* CreateCalendarGlyph(int Kind) {
 TExtTimerSpeedButton::TExtTimerSpeedButton(TComponent* AOwner) : TExtSpeedButton(AOwner) {
   SetStyle(bsWin31);
   SetAllowTimer(true);
+  defaultStyle_ = bsWin31;
+  defaultAllowTimer_ = true;
 }
 
 // ---------------------------------------------------------------------------
@@ -648,4 +652,34 @@ bool SelectDateStr(String& StrDate, const String& DlgCaption, TDayOfWeekName ASt
   if (!SelectDate(D, DlgCaption, AStartOfWeek, AWeekends, AWeekendColor, BtnHints)) return false;
   StrDate = FormatDateTime(ShortDateFormat, D);
   return true;
+}
+
+// ---------------------------------------------------------------------------
+// Form streams
+
+void TExtCalendar::DefineProperties(TFiler* Filer) {
+  TCustomGrid::DefineProperties(Filer);
+  auto* A = dynamic_cast<TExtCalendar*>(Filer->GetAncestor());
+  using namespace ExFiler;
+  // Without an ancestor that holds a date of its own, any date differs.
+  DateTime(
+      Filer, L"CalendarDate", date_,
+      A && !A->useCurrentDate_ ? A->date_ : std::numeric_limits<double>::quiet_NaN(),
+      [this](double V) { SetCalendarDate(V); }, !useCurrentDate_);
+  Integer(
+      Filer, L"Day", 0, 0, [this](int64_t V) { SetDay(static_cast<int>(V)); }, false);
+  Integer(
+      Filer, L"Month", 0, 0, [this](int64_t V) { SetMonth(static_cast<int>(V)); }, false);
+  Integer(
+      Filer, L"Year", 0, 0, [this](int64_t V) { SetYear(static_cast<int>(V)); }, false);
+  Boolean(Filer, L"ReadOnly", readOnly_, A ? A->readOnly_ : false, [this](bool V) { SetReadOnly(V); });
+  const TNames Days{L"Sun", L"Mon", L"Tue", L"Wed", L"Thu", L"Fri", L"Sat"};
+  Enum(Filer, L"StartOfWeek", startOfWeek_, A ? A->startOfWeek_ : Mon, Days,
+       [this](int V) { SetStartOfWeek(static_cast<TDayOfWeekName>(V)); });
+  Boolean(Filer, L"UseCurrentDate", useCurrentDate_, A ? A->useCurrentDate_ : true,
+          [this](bool V) { SetUseCurrentDate(V); });
+  Integer(Filer, L"WeekendColor", weekendColor_, A ? A->weekendColor_ : clRed,
+          [this](int64_t V) { SetWeekendColor(static_cast<TColor>(V)); });
+  Set(Filer, L"Weekends", weekends_.Bits(), (A ? A->weekends_ : TDaysOfWeek{Sun}).Bits(), Days,
+      [this](uint64_t V) { SetWeekends(TDaysOfWeek::FromBits(V)); });
 }

@@ -15,11 +15,13 @@ using TDaysOfWeek = TSet<TDayOfWeekName>;
 class TExtTimerSpeedButton : public TExtSpeedButton {
  public:
   explicit TExtTimerSpeedButton(TComponent* AOwner);
+  const char* ClassName() const override { return "TExtTimerSpeedButton"; }
 };
 
 class TExtCalendar : public TCustomGrid {
  public:
   explicit TExtCalendar(TComponent* AOwner);
+  const char* ClassName() const override { return "TExtCalendar"; }
 
   TDateTime GetCalendarDate() const { return date_; }
   void SetCalendarDate(TDateTime Value);
@@ -60,6 +62,10 @@ class TExtCalendar : public TCustomGrid {
   void WndProc(TMessage& M) override;
 
  protected:
+  // CalendarDate only when UseCurrentDate is off, never Day, Month and
+  // Year (the date holds them), then ReadOnly, StartOfWeek,
+  // UseCurrentDate, WeekendColor and Weekends where not the defaults.
+  void DefineProperties(TFiler* Filer) override;
   void CreateParams(TCreateParams& Params) override;
   void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) override;
   bool SelectCell(int ACol, int ARow) override;
@@ -92,6 +98,7 @@ class TExtCalendar : public TCustomGrid {
 class TLocCalendar : public TExtCalendar {
  public:
   explicit TLocCalendar(TComponent* AOwner);
+  const char* ClassName() const override { return "TLocCalendar"; }
   void WndProc(TMessage& M) override;
 
  protected:

@@ -6,8 +6,12 @@
 #include <windowsx.h>
 
 #include "classlib/Forms.h"
+#include "extlib/ExCtlLabel.h"
+#include "extlib/ExCtlSpeedButton.h"
 #include "extlib/ExDrawUtil.h"
+#include "extlib/ExFiler.h"
 #include "extlib/ExPlacement.h"
+#include "extlib/ExSecretPanel.h"
 
 namespace {
 
@@ -654,8 +658,17 @@ void TCheckListBoxStrings::Move(int CurIndex, int NewIndex) {
 
 TBitmap* CheckListImages() { return LibraryBitmap(CheckImages, L"CHECK_IMAGES"); }
 
-void ExCheckListBoxInitialize() {}
-void ExCheckListBoxFinalize() { CheckImages.reset(); }
+// The controls of the unit that a form stream may name by class.
+void ExCheckListBoxInitialize() {
+  RegisterClasses({ComponentClass<TExtCheckListBox>(L"TExtCheckListBox"), ComponentClass<TExtLabel>(L"TExtLabel"),
+                   ComponentClass<TExtSpeedButton>(L"TExtSpeedButton"),
+                   ComponentClass<TSecretPanel>(L"TSecretPanel")});
+}
+void ExCheckListBoxFinalize() {
+  for (const wchar_t* Name : {L"TExtCheckListBox", L"TExtLabel", L"TExtSpeedButton", L"TSecretPanel"})
+    UnRegisterClass(Name);
+  CheckImages.reset();
+}
 
 TExtCheckListBox::TExtCheckListBox(TComponent* AOwner) : TExtCustomListBox(AOwner) {
   items_ = CreateItemList();
@@ -924,6 +937,12 @@ void TExtCheckListBox::SetCheckKind(TCheckKind Value) {
 
 void TExtCheckListBox::Loaded() {
   TExtCustomListBox::Loaded();
+  if (!iniStorageName_.empty()) {
+    SetIniStorage(dynamic_cast<TFormPlacement*>(ExFiler::Find(this, iniStorageName_)));
+    iniStorageName_.clear();
+  }
+  if (checkedIndexRead_ >= 0 && checkedIndexRead_ < items_->GetCount()) SetCheckedIndex(checkedIndexRead_);
+  checkedIndexRead_ = -1;
   ForceRadio();
 }
 
@@ -933,6 +952,37 @@ void TExtCheckListBox::Loaded() {
 void TExtCheckListBox::DefineProperties(TFiler* Filer) {
   TExtCustomListBox::DefineProperties(Filer);
   auto* Ancestor = dynamic_cast<TExtCheckListBox*>(Filer->GetAncestor());
+  auto* A = Ancestor;
+  using namespace ExFiler;
+  Boolean(Filer, L"AllowGrayed", allowGrayed_, A ? A->allowGrayed_ : false, [this](bool V) { SetAllowGrayed(V); });
+  Enum(Filer, L"CheckKind", checkKind_, A ? A->checkKind_ : ckCheckBoxes,
+       {L"ckCheckBoxes", L"ckRadioButtons", L"ckCheckMarks"},
+       [this](int V) { SetCheckKind(static_cast<TCheckKind>(V)); });
+  // Read before the items it names: applied once loading is over.
+  Integer(Filer, L"CheckedIndex", GetCheckedIndex(), A ? A->GetCheckedIndex() : -1,
+          [this](int64_t V) { checkedIndexRead_ = static_cast<int>(V); });
+  Reference(Filer, L"IniStorage", GetIniStorage(), A ? A->GetIniStorage() : nullptr, iniStorageName_);
+  Boolean(Filer, L"AutoScroll", autoScroll_, A ? A->autoScroll_ : true, [this](bool V) { SetAutoScroll(V); });
+  Enum(Filer, L"BorderStyle", borderStyle_, A ? A->borderStyle_ : bsSingle, BorderStyleNames,
+       [this](int V) { SetBorderStyle(V == bsNone ? bsNone : bsSingle); });
+  Integer(Filer, L"Columns", columns_, A ? A->columns_ : 0, [this](int64_t V) { SetColumns(static_cast<int>(V)); });
+  Boolean(Filer, L"ExtendedSelect", extendedSelect_, A ? A->extendedSelect_ : true,
+          [this](bool V) { SetExtendedSelect(V); });
+  Boolean(Filer, L"GraySelection", graySelection_, A ? A->graySelection_ : false,
+          [this](bool V) { SetGraySelection(V); });
+  Boolean(Filer, L"IntegralHeight", integralHeight_, A ? A->integralHeight_ : false,
+          [this](bool V) { SetIntegralHeight(V); });
+  // The height set, not the one the window measures.
+  Integer(Filer, L"ItemHeight", itemHeight_, A ? A->itemHeight_ : 16,
+          [this](int64_t V) { SetItemHeight(static_cast<int>(V)); });
+  Boolean(Filer, L"MultiSelect", multiSelect_, A ? A->multiSelect_ : false, [this](bool V) { SetMultiSelect(V); });
+  Boolean(Filer, L"Sorted", sorted_, A ? A->sorted_ : false, [this](bool V) { SetSorted(V); });
+  Enum(Filer, L"Style", style_, A ? A->style_ : lbStandard,
+       {L"lbStandard", L"lbOwnerDrawFixed", L"lbOwnerDrawVariable"},
+       [this](int V) { SetStyle(static_cast<TListBoxStyle>(V)); });
+  Integer(Filer, L"TabWidth", tabWidth_, A ? A->tabWidth_ : 0, [this](int64_t V) { SetTabWidth(static_cast<int>(V)); });
+  // The items with their states come last: the kind and the sorting above
+  // shape them.
   Filer->DefineProperty(
       L"InternalVersion", [this](TReader* Reader) { streamVersion_ = Reader->ReadInteger(); },
       [](TWriter* Writer) { Writer->WriteInteger(202); }, Ancestor == nullptr);

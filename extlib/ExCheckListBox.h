@@ -171,6 +171,8 @@ class TExtCheckListBox;
 // rows (check boxes, radio buttons, check marks), loaded on first use and
 // freed by ExCheckListBoxFinalize.
 TBitmap* CheckListImages();
+// Registers the check list box, the shadow label, the extended speed button
+// and the scrolling text panel by class name, for form streams.
 void ExCheckListBoxInitialize();
 void ExCheckListBoxFinalize();
 
@@ -251,8 +253,10 @@ class TExtCheckListBox : public TExtCustomListBox {
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   virtual void ClickCheck();
   virtual void ChangeItemState(int Index);
-  // "InternalVersion" (written only without an ancestor) and "Strings":
-  // per item its text, state and enabled flag.
+  // The published properties where they differ from their defaults
+  // (CheckedIndex -1, AutoScroll true), then "InternalVersion" (written
+  // only without an ancestor) and "Strings": per item its text, state and
+  // enabled flag.
   void DefineProperties(TFiler* Filer) override;
 
  private:
@@ -273,6 +277,8 @@ class TExtCheckListBox : public TExtCustomListBox {
   void ReadCheckData(TReader* Reader);
   void WriteCheckData(TWriter* Writer);
   int streamVersion_ = 0;
+  String iniStorageName_;  // read from a stream, found once loading is over
+  int checkedIndexRead_ = -1;
 
   std::vector<uint32_t> saveStates_;
   bool haveSavedStates_ = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "classlib/Forms.h"
+#include "extlib/ExFiler.h"
 
 namespace {
 
@@ -245,6 +246,7 @@ void TCustomComboEdit::SetNumGlyphs(int Value) {
 }
 
 void TCustomComboEdit::SetGlyphKind(TGlyphKind Value) {
+  if (ControlState.Contains(csCreating)) defGlyphKind_ = Value;
   if (Value == glyphKind_) return;
   glyphKind_ = Value;
   if (glyphKind_ == gkDropDown) {
@@ -641,4 +643,57 @@ bool PaintComboEdit(TCustomComboEdit* Editor, const String& AText, TAlignment AA
   C->SetHandle(nullptr);
   if (Began) EndPaint(Wnd, &PS);
   return true;
+}
+
+// ---------------------------------------------------------------------------
+// Form streams
+
+void TCustomComboEdit::DefineProperties(TFiler* Filer) {
+  TCustomMaskEdit::DefineProperties(Filer);
+  auto* A = dynamic_cast<TCustomComboEdit*>(Filer->GetAncestor());
+  using namespace ExFiler;
+  Boolean(Filer, L"AutoSelect", GetAutoSelect(), A ? A->GetAutoSelect() : true, [this](bool V) { SetAutoSelect(V); });
+  Enum(Filer, L"BorderStyle", GetBorderStyle(), A ? A->GetBorderStyle() : bsSingle, BorderStyleNames,
+       [this](int V) { SetBorderStyle(V == bsNone ? bsNone : bsSingle); });
+  Text(Filer, L"ButtonHint", GetButtonHint(), A ? A->GetButtonHint() : String(),
+       [this](const String& V) { SetButtonHint(V); });
+  Integer(Filer, L"ClickKey", ClickKey, A ? A->ClickKey : escAlt | VK_DOWN,
+          [this](int64_t V) { ClickKey = static_cast<TEditShortCut>(V); });
+  Boolean(Filer, L"DirectInput", directInput_, A ? A->directInput_ : true, [this](bool V) { SetDirectInput(V); });
+  // The kind before the glyph: setting a glyph makes the kind gkCustom.
+  Enum(Filer, L"GlyphKind", glyphKind_, A ? A->glyphKind_ : defGlyphKind_,
+       {L"gkCustom", L"gkDefault", L"gkDropDown", L"gkEllipsis"},
+       [this](int V) { SetGlyphKind(static_cast<TGlyphKind>(V)); });
+  const bool Custom = glyphKind_ == gkCustom;
+  Picture(
+      Filer, L"Glyph.Data", GetGlyph(), A && A->glyphKind_ == gkCustom ? A->GetGlyph() : nullptr,
+      [this](TBitmap* B) { SetGlyph(B); }, Custom);
+  Integer(
+      Filer, L"NumGlyphs", GetNumGlyphs(), A && A->glyphKind_ == gkCustom ? A->GetNumGlyphs() : 1,
+      [this](int64_t V) { SetNumGlyphs(static_cast<int>(V)); }, Custom);
+  Integer(
+      Filer, L"ButtonWidth", GetButtonWidth(), A ? A->GetButtonWidth() : DefaultButtonWidth(),
+      [this](int64_t V) { SetButtonWidth(static_cast<int>(V)); }, GetButtonWidth() != DefaultButtonWidth());
+  Boolean(Filer, L"HideSelection", GetHideSelection(), A ? A->GetHideSelection() : true,
+          [this](bool V) { SetHideSelection(V); });
+  Boolean(Filer, L"ReadOnly", comboReadOnly_, A ? A->comboReadOnly_ : false, [this](bool V) { SetReadOnly(V); });
+}
+
+void TComboEdit::DefineProperties(TFiler* Filer) {
+  TCustomComboEdit::DefineProperties(Filer);
+  auto* A = dynamic_cast<TComboEdit*>(Filer->GetAncestor());
+  using namespace ExFiler;
+  Enum(Filer, L"Alignment", GetAlignment(), A ? A->GetAlignment() : taLeftJustify,
+       AlignmentNames,
+       [this](int V) { SetAlignment(static_cast<TAlignment>(V)); });
+  Enum(Filer, L"CharCase", GetCharCase(), A ? A->GetCharCase() : ecNormal,
+       {L"ecNormal", L"ecUpperCase", L"ecLowerCase"}, [this](int V) { SetCharCase(static_cast<TEditCharCase>(V)); });
+  // The mask before the text it shapes.
+  Text(Filer, L"EditMask", GetEditMask(), A ? A->GetEditMask() : String(),
+       [this](const String& V) { SetEditMask(V); });
+  Integer(Filer, L"MaxLength", GetMaxLength(), A ? A->GetMaxLength() : 0,
+          [this](int64_t V) { SetMaxLength(static_cast<int>(V)); });
+  Boolean(Filer, L"OEMConvert", GetOEMConvert(), A ? A->GetOEMConvert() : false,
+          [this](bool V) { SetOEMConvert(V); });
+  Text(Filer, L"Text", GetText(), A ? A->GetText() : String(), [this](const String& V) { SetText(V); });
 }

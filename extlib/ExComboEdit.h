@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "classlib/Filer.h"
 #include "classlib/Mask.h"
 #include "classlib/StdCtrls.h"
 #include "classlib/Variants.h"
@@ -32,6 +33,7 @@ class TCustomComboEdit;
 class TEditButton : public TExtSpeedButton {
  public:
   explicit TEditButton(TComponent* AOwner);
+  const char* ClassName() const override { return "TEditButton"; }
   void Click() override;
 
  protected:
@@ -132,6 +134,14 @@ class TCustomComboEdit : public TCustomMaskEdit {
   void RecreateGlyph();
   void UpdateBtnBounds();
   void SetEditRect();
+  // The button's and the edit's properties every combo edit publishes,
+  // each stored where it differs from its default: the glyph and the
+  // number of glyphs only for gkCustom (the other kinds make their own),
+  // the button width only when it is not the one the glyph kind gives.
+  void DefineProperties(TFiler* Filer) override;
+  // The glyph kind the class starts with (gkDefault for the file, folder
+  // and date edits).
+  TGlyphKind DefaultGlyphKind() const { return defGlyphKind_; }
 
   TPopupWindow* popup_ = nullptr;  // made by descendants, owned by the edit
   int defNumGlyphs_ = 1;
@@ -154,12 +164,18 @@ class TCustomComboEdit : public TCustomMaskEdit {
   bool directInput_ = true;
   TAlignment alignment_ = taLeftJustify;
   TGlyphKind glyphKind_ = gkCustom;
+  TGlyphKind defGlyphKind_ = gkCustom;
   bool buttonWidthSet_ = false;
 };
 
 class TComboEdit : public TCustomComboEdit {
  public:
   explicit TComboEdit(TComponent* AOwner) : TCustomComboEdit(AOwner) {}
+  const char* ClassName() const override { return "TComboEdit"; }
+
+ protected:
+  // Adds Alignment, CharCase, EditMask, MaxLength, OEMConvert and Text.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 // The text origin a combo edit's own text painting starts at.

@@ -2,6 +2,7 @@
 
 #include "extlib/ExCtlTrack.h"
 #include "extlib/ExDrawUtil.h"
+#include "extlib/ExFiler.h"
 
 using exctl::AccelOf;
 using exctl::ControlUnderCursor;
@@ -300,4 +301,41 @@ void TExtCustomLabel::SetRightMargin(int v) {
   rightMargin_ = v;
   AdjustBounds();
   Invalidate();
+}
+
+// ---------------------------------------------------------------------------
+// Form streams
+
+void TExtLabel::DefineProperties(TFiler* Filer) {
+  TExtCustomLabel::DefineProperties(Filer);
+  auto* A = dynamic_cast<TExtLabel*>(Filer->GetAncestor());
+  using namespace ExFiler;
+  Enum(Filer, L"Alignment", GetAlignment(), A ? A->GetAlignment() : taLeftJustify,
+       AlignmentNames,
+       [this](int V) { SetAlignment(static_cast<TAlignment>(V)); });
+  Boolean(Filer, L"AutoSize", GetAutoSize(), A ? A->GetAutoSize() : true, [this](bool V) { SetAutoSize(V); });
+  Text(Filer, L"Caption", GetText(), A ? A->GetText() : String(), [this](const String& V) { SetText(V); });
+  Reference(Filer, L"FocusControl", GetFocusControl(), A ? A->GetFocusControl() : nullptr, focusControlName_);
+  Enum(Filer, L"Layout", GetLayout(), A ? A->GetLayout() : tlTop, {L"tlTop", L"tlCenter", L"tlBottom"},
+       [this](int V) { SetLayout(static_cast<TTextLayout>(V)); });
+  Integer(Filer, L"ShadowColor", GetShadowColor(), A ? A->GetShadowColor() : clBtnHighlight,
+          [this](int64_t V) { SetShadowColor(static_cast<TColor>(V)); });
+  Integer(Filer, L"ShadowSize", GetShadowSize(), A ? A->GetShadowSize() : 1,
+          [this](int64_t V) { SetShadowSize(static_cast<BYTE>(V)); });
+  Enum(Filer, L"ShadowPos", GetShadowPos(), A ? A->GetShadowPos() : spLeftTop,
+       {L"spLeftTop", L"spLeftBottom", L"spRightBottom", L"spRightTop"},
+       [this](int V) { SetShadowPos(static_cast<TShadowPosition>(V)); });
+  Boolean(Filer, L"ShowAccelChar", GetShowAccelChar(), A ? A->GetShowAccelChar() : true,
+          [this](bool V) { SetShowAccelChar(V); });
+  Boolean(Filer, L"ShowFocus", GetShowFocus(), A ? A->GetShowFocus() : false, [this](bool V) { SetShowFocus(V); });
+  Boolean(Filer, L"Transparent", GetTransparent(), A ? A->GetTransparent() : false,
+          [this](bool V) { SetTransparent(V); });
+  Boolean(Filer, L"WordWrap", GetWordWrap(), A ? A->GetWordWrap() : false, [this](bool V) { SetWordWrap(V); });
+}
+
+void TExtLabel::Loaded() {
+  TExtCustomLabel::Loaded();
+  if (focusControlName_.empty()) return;
+  SetFocusControl(dynamic_cast<TWinControl*>(ExFiler::Find(this, focusControlName_)));
+  focusControlName_.clear();
 }

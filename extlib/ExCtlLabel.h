@@ -93,4 +93,15 @@ class TExtCustomLabel : public TGraphicControl {
 class TExtLabel : public TExtCustomLabel {
  public:
   explicit TExtLabel(TComponent* AOwner) : TExtCustomLabel(AOwner) {}
+  const char* ClassName() const override { return "TExtLabel"; }
+
+ protected:
+  // The caption and the label's own properties where they differ from
+  // their defaults; the margins are not stored.
+  void DefineProperties(TFiler* Filer) override;
+  // Finds the focus control a stream named.
+  void Loaded() override;
+
+ private:
+  String focusControlName_;
 };

@@ -2,6 +2,7 @@
 
 #include "extlib/ExCtlTrack.h"
 #include "extlib/ExDrawUtil.h"
+#include "extlib/ExFiler.h"
 
 #include <windowsx.h>
 
@@ -425,8 +426,24 @@ void TExtSpeedButton::PrepareGlyph() {
   glyph_->CreateButtonGlyph(!enabled_ ? rbsDisabled : flat_ ? rbsInactive : rbsUp);
 }
 
+void TExtSpeedButton::SetWordWrap(bool v) {
+  if (v == GetWordWrap()) return;
+  glyph_->SetWordWrap(v);
+  Invalidate();
+}
+
+void TExtSpeedButton::SetAlignment(TAlignment a) {
+  if (a == GetAlignment()) return;
+  glyph_->SetAlignment(a);
+  Invalidate();
+}
+
 void TExtSpeedButton::Loaded() {
   TGraphicControl::Loaded();
+  if (!dropDownMenuName_.empty()) {
+    SetDropDownMenu(dynamic_cast<TPopupMenu*>(ExFiler::Find(this, dropDownMenuName_)));
+    dropDownMenuName_.clear();
+  }
   PrepareGlyph();
   Invalidate();
 }
@@ -516,4 +533,48 @@ void TExtSpeedButton::WndProc(TMessage& m) {
     default: break;
   }
   TGraphicControl::WndProc(m);
+}
+
+// ---------------------------------------------------------------------------
+// Form streams
+
+void TExtSpeedButton::DefineProperties(TFiler* Filer) {
+  TGraphicControl::DefineProperties(Filer);
+  auto* A = dynamic_cast<TExtSpeedButton*>(Filer->GetAncestor());
+  using namespace ExFiler;
+  Boolean(Filer, L"AllowAllUp", allowAllUp_, A ? A->allowAllUp_ : false, [this](bool V) { SetAllowAllUp(V); });
+  Boolean(Filer, L"AllowTimer", allowTimer_, A ? A->allowTimer_ : defaultAllowTimer_, [this](bool V) { SetAllowTimer(V); });
+  Enum(Filer, L"Alignment", GetAlignment(), A ? A->GetAlignment() : taCenter,
+       AlignmentNames,
+       [this](int V) { SetAlignment(static_cast<TAlignment>(V)); });
+  Text(Filer, L"Caption", GetText(), A ? A->GetText() : String(), [this](const String& V) { SetText(V); });
+  // The group before Down: a grouped button going down lets the others up.
+  Integer(Filer, L"GroupIndex", groupIndex_, A ? A->groupIndex_ : 0,
+          [this](int64_t V) { SetGroupIndex(static_cast<int>(V)); });
+  Boolean(Filer, L"Down", down_, A ? A->down_ : false, [this](bool V) { SetDown(V); });
+  Reference(Filer, L"DropDownMenu", dropDownMenu_, A ? A->dropDownMenu_ : nullptr, dropDownMenuName_);
+  Boolean(Filer, L"Flat", flat_, A ? A->flat_ : false, [this](bool V) { SetFlat(V); });
+  Picture(Filer, L"Glyph.Data", GetGlyph(), A ? A->GetGlyph() : nullptr, [this](TBitmap* B) { SetGlyph(B); });
+  Boolean(Filer, L"GrayedInactive", grayedInactive_, A ? A->grayedInactive_ : true,
+          [this](bool V) { SetGrayedInactive(V); });
+  Integer(Filer, L"InitPause", initPause_, A ? A->initPause_ : 500,
+          [this](int64_t V) { SetInitPause(static_cast<unsigned>(V)); });
+  Enum(Filer, L"Layout", layout_, A ? A->layout_ : blGlyphTop,
+       {L"blGlyphLeft", L"blGlyphRight", L"blGlyphTop", L"blGlyphBottom"},
+       [this](int V) { SetLayout(static_cast<TButtonLayout>(V)); });
+  Integer(Filer, L"Margin", margin_, A ? A->margin_ : -1, [this](int64_t V) { SetMargin(static_cast<int>(V)); });
+  Boolean(Filer, L"MarkDropDown", markDropDown_, A ? A->markDropDown_ : true, [this](bool V) { SetMarkDropDown(V); });
+  Enum(Filer, L"MenuPosition", menuPosition_, A ? A->menuPosition_ : dmpBottom, {L"dmpBottom", L"dmpRight"},
+       [this](int V) { SetMenuPosition(static_cast<TExtDropDownMenuPos>(V)); });
+  Integer(Filer, L"ModalResult", modalResult_, A ? A->modalResult_ : mrNone,
+          [this](int64_t V) { SetModalResult(static_cast<TModalResult>(V)); });
+  Integer(Filer, L"NumGlyphs", GetNumGlyphs(), A ? A->GetNumGlyphs() : 1,
+          [this](int64_t V) { SetNumGlyphs(static_cast<int>(V)); });
+  Integer(Filer, L"RepeatInterval", repeatInterval_, A ? A->repeatInterval_ : 100,
+          [this](int64_t V) { SetRepeatInterval(static_cast<unsigned>(V)); });
+  Integer(Filer, L"Spacing", spacing_, A ? A->spacing_ : 1, [this](int64_t V) { SetSpacing(static_cast<int>(V)); });
+  Enum(Filer, L"Style", style_, A ? A->style_ : defaultStyle_, {L"bsAutoDetect", L"bsWin31", L"bsNew"},
+       [this](int V) { SetStyle(static_cast<TButtonStyle>(V)); });
+  Boolean(Filer, L"Transparent", transparent_, A ? A->transparent_ : false, [this](bool V) { SetTransparent(V); });
+  Boolean(Filer, L"WordWrap", GetWordWrap(), A ? A->GetWordWrap() : false, [this](bool V) { SetWordWrap(V); });
 }

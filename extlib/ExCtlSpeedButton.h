@@ -17,6 +17,7 @@ class TExtSpeedButton : public TGraphicControl {
  public:
   explicit TExtSpeedButton(TComponent* AOwner);
   ~TExtSpeedButton() override;
+  const char* ClassName() const override { return "TExtSpeedButton"; }
 
   int GetGroupIndex() const { return groupIndex_; }
   void SetGroupIndex(int v);
@@ -42,6 +43,11 @@ class TExtSpeedButton : public TGraphicControl {
   void SetGlyph(TBitmap* b);
   int GetNumGlyphs() const { return glyph_->GetNumGlyphs(); }
   void SetNumGlyphs(int n);
+  // How the caption wraps and lines up beside the glyph.
+  bool GetWordWrap() const { return glyph_->GetWordWrap(); }
+  void SetWordWrap(bool v);
+  TAlignment GetAlignment() const { return glyph_->GetAlignment(); }
+  void SetAlignment(TAlignment a);
   bool GetAllowTimer() const { return allowTimer_; }
   void SetAllowTimer(bool v);
   unsigned GetInitPause() const { return initPause_; }
@@ -86,6 +92,13 @@ class TExtSpeedButton : public TGraphicControl {
   void Loaded() override;
 
  protected:
+  // The caption, the glyph and the button's own properties where they
+  // differ from their defaults (Margin -1, InitPause 500, RepeatInterval
+  // 100, GrayedInactive and MarkDropDown true).
+  void DefineProperties(TFiler* Filer) override;
+  // The Style and AllowTimer a button of the class starts with.
+  TButtonStyle defaultStyle_ = bsAutoDetect;
+  bool defaultAllowTimer_ = false;
   // A grouped button takes the action's Checked as Down; an empty glyph is
   // filled from the action list's image.
   void ActionChange(TObject* Sender, bool CheckDefaults) override;
@@ -131,4 +144,5 @@ class TExtSpeedButton : public TGraphicControl {
   TExtDropDownMenuPos menuPosition_ = dmpBottom;
   bool menuTracking_ = false;
   bool transparent_ = false;
+  String dropDownMenuName_;  // read from a stream, found once loading is over
 };

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "extlib/ExDrawUtil.h"
+#include "extlib/ExFiler.h"
 
 namespace {
 
@@ -158,15 +159,17 @@ void TCustomDateEdit::ApplyDate(TDateTime Value) {
   SelectAll();
 }
 
+bool TCustomDateEdit::TextHoldsDate() {
+  for (wchar_t C : GetText())
+    if (C != 0 && C != L' ' && C != blanksChar_ && C != DateSeparator) return true;
+  return false;
+}
+
 void TCustomDateEdit::CheckValidDate() {
-  String T = GetText();
-  bool Something = false;
-  for (wchar_t C : T)
-    if (C != 0 && C != L' ' && C != blanksChar_ && C != DateSeparator) Something = true;
-  if (!Something) return;
+  if (!TextHoldsDate()) return;
   formatting_ = true;
   try {
-    TDateTime D = StrToDateFmt(dateFormat_, T);
+    TDateTime D = StrToDateFmt(dateFormat_, GetText());
     SetDate(D);
   } catch (...) {
     formatting_ = false;
@@ -307,5 +310,46 @@ void DateFormatChanged() {
   for (int I = 0; I < Screen->FormCount(); ++I) UpdateDateEdits(Screen->Forms(I));
 }
 
-void ExDateEditInitialize() {}
-void ExDateEditFinalize() { DateEditGlyph.reset(); }
+// ---------------------------------------------------------------------------
+// Form streams
+
+void TDateEdit::DefineProperties(TFiler* Filer) {
+  TCustomDateEdit::DefineProperties(Filer);
+  auto* A = dynamic_cast<TDateEdit*>(Filer->GetAncestor());
+  using namespace ExFiler;
+  // The mask follows the blanks and the year digits: both come before the
+  // text.
+  Text(Filer, L"BlanksChar", String(1, GetBlanksChar()), String(1, A ? A->GetBlanksChar() : L' '),
+       [this](const String& V) { SetBlanksChar(V.empty() ? L' ' : V[0]); });
+  Lines(Filer, L"CalendarHints", GetCalendarHints(), A ? A->GetCalendarHints() : nullptr);
+  Boolean(Filer, L"CheckOnExit", CheckOnExit, A ? A->CheckOnExit : false, [this](bool V) { CheckOnExit = V; });
+  Boolean(Filer, L"DefaultToday", DefaultToday, A ? A->DefaultToday : false, [this](bool V) { DefaultToday = V; });
+  Text(Filer, L"DialogTitle", DialogTitle, A ? A->DialogTitle : String(L"Select a Date"),
+       [this](const String& V) { DialogTitle = V; });
+  Ignored(Filer, L"MaxLength");
+  Enum(Filer, L"PopupAlign", PopupAlign, A ? A->PopupAlign : epaRight, {L"epaRight", L"epaLeft"},
+       [this](int V) { PopupAlign = static_cast<TPopupAlign>(V); });
+  Integer(Filer, L"PopupColor", GetPopupColor(), A ? A->GetPopupColor() : clBtnFace,
+          [this](int64_t V) { SetPopupColor(static_cast<TColor>(V)); });
+  Enum(Filer, L"CalendarStyle", GetCalendarStyle(), A ? A->GetCalendarStyle() : csPopup, {L"csPopup", L"csDialog"},
+       [this](int V) { SetCalendarStyle(static_cast<TCalendarStyle>(V)); });
+  const TNames Days{L"Sun", L"Mon", L"Tue", L"Wed", L"Thu", L"Fri", L"Sat"};
+  Enum(Filer, L"StartOfWeek", GetStartOfWeek(), A ? A->GetStartOfWeek() : Mon, Days,
+       [this](int V) { SetStartOfWeek(static_cast<TDayOfWeekName>(V)); });
+  Set(Filer, L"Weekends", GetWeekends().Bits(), (A ? A->GetWeekends() : TDaysOfWeek{Sun}).Bits(), Days,
+      [this](uint64_t V) { SetWeekends(TDaysOfWeek::FromBits(V)); });
+  Integer(Filer, L"WeekendColor", GetWeekendColor(), A ? A->GetWeekendColor() : clRed,
+          [this](int64_t V) { SetWeekendColor(static_cast<TColor>(V)); });
+  Enum(Filer, L"YearDigits", GetYearDigits(), A ? A->GetYearDigits() : dyDefault, {L"dyDefault", L"dyFour", L"dyTwo"},
+       [this](int V) { SetYearDigits(static_cast<TYearDigits>(V)); });
+  const bool HasDate = TextHoldsDate();
+  Text(
+      Filer, L"Text", GetText(), A && A->TextHoldsDate() ? A->GetText() : String(),
+      [this](const String& V) { SetText(V); }, HasDate);
+}
+
+void ExDateEditInitialize() { RegisterClass(ComponentClass<TDateEdit>(L"TDateEdit")); }
+void ExDateEditFinalize() {
+  UnRegisterClass(L"TDateEdit");
+  DateEditGlyph.reset();
+}

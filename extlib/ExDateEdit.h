@@ -66,6 +66,8 @@ class TCustomDateEdit : public TCustomComboEdit {
   void CreateWnd() override;
   void DestroyWnd() override;
   void DoExit() override;
+  // The text holds something besides blanks and date separators.
+  bool TextHoldsDate();
 
  private:
   bool FourDigits() const;
@@ -90,6 +92,13 @@ class TCustomDateEdit : public TCustomComboEdit {
 class TDateEdit : public TCustomDateEdit {
  public:
   explicit TDateEdit(TComponent* AOwner) : TCustomDateEdit(AOwner) { UpdateMask(); }
+  const char* ClassName() const override { return "TDateEdit"; }
+
+ protected:
+  // The date edit's own properties where they differ from their defaults;
+  // DialogTitle only when not "Select a Date", the text only when it holds
+  // a date's digits, MaxLength never (the mask sets the length).
+  void DefineProperties(TFiler* Filer) override;
 };
 
 // Re-reads whether the short date format writes four-digit years and

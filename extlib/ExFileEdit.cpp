@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "extlib/ExDrawUtil.h"
+#include "extlib/ExFiler.h"
 #include "extlib/ExFileUtil.h"
 
 namespace {
@@ -264,5 +265,76 @@ void TDirectoryEdit::ReceptFileDir(const String& AFileName) {
     SetText(Name);
 }
 
-void ExToolEditInitialize() {}
-void ExToolEditFinalize() { FileEditGlyph.reset(); }
+// ---------------------------------------------------------------------------
+// Form streams
+
+void TFileDirEdit::DefineProperties(TFiler* Filer) {
+  TCustomComboEdit::DefineProperties(Filer);
+  auto* A = dynamic_cast<TFileDirEdit*>(Filer->GetAncestor());
+  using namespace ExFiler;
+  Boolean(Filer, L"AcceptFiles", acceptFiles_, A ? A->acceptFiles_ : false, [this](bool V) { SetAcceptFiles(V); });
+  Integer(Filer, L"MaxLength", GetMaxLength(), A ? A->GetMaxLength() : 0,
+          [this](int64_t V) { SetMaxLength(static_cast<int>(V)); });
+  Text(Filer, L"Text", GetText(), A ? A->GetText() : String(), [this](const String& V) { SetText(V); });
+}
+
+namespace {
+const ExFiler::TNames OpenOptionNames{
+    L"ofReadOnly",         L"ofOverwritePrompt",  L"ofHideReadOnly",      L"ofNoChangeDir",
+    L"ofShowHelp",         L"ofNoValidate",       L"ofAllowMultiSelect",  L"ofExtensionDifferent",
+    L"ofPathMustExist",    L"ofFileMustExist",    L"ofCreatePrompt",      L"ofShareAware",
+    L"ofNoReadOnlyReturn", L"ofNoTestFileCreate", L"ofNoNetworkButton",   L"ofNoLongNames",
+    L"ofOldStyleDialog",   L"ofNoDereferenceLinks", L"ofEnableIncludeNotify", L"ofEnableSizing",
+    L"ofDontAddToRecent",  L"ofForceShowHidden"};
+}  // namespace
+
+void TFilenameEdit::DefineProperties(TFiler* Filer) {
+  TFileDirEdit::DefineProperties(Filer);
+  auto* A = dynamic_cast<TFilenameEdit*>(Filer->GetAncestor());
+  TOpenDialog* D = A ? A->dialog_ : nullptr;
+  using namespace ExFiler;
+  Enum(Filer, L"DialogKind", dialogKind_, A ? A->dialogKind_ : dkOpen,
+       {L"dkOpen", L"dkSave", L"dkOpenPicture", L"dkSavePicture"},
+       [this](int V) { SetDialogKind(static_cast<TFileDialogKind>(V)); });
+  Text(Filer, L"DefaultExt", dialog_->GetDefaultExt(), D ? D->GetDefaultExt() : String(),
+       [this](const String& V) { dialog_->SetDefaultExt(V); });
+  Enum(Filer, L"FileEditStyle", GetFileEditStyle(), D ? D->GetFileEditStyle() : fsEdit, {L"fsEdit", L"fsComboBox"},
+       [this](int V) { SetFileEditStyle(static_cast<TFileEditStyle>(V)); });
+  Text(Filer, L"Filter", GetFilter(), D ? D->GetFilter() : String(L"All files (*.*)|*.*"),
+       [this](const String& V) { SetFilter(V); });
+  Integer(Filer, L"FilterIndex", dialog_->GetFilterIndex(), D ? D->GetFilterIndex() : 1,
+          [this](int64_t V) { dialog_->SetFilterIndex(static_cast<int>(V)); });
+  Text(Filer, L"InitialDir", GetInitialDir(), D ? D->GetInitialDir() : String(),
+       [this](const String& V) { SetInitialDir(V); });
+  Lines(Filer, L"HistoryList", HistoryList(), D ? D->HistoryList() : nullptr);
+  Set(Filer, L"DialogOptions", GetDialogOptions().Bits(), (D ? D->GetOptions() : TOpenOptions{ofHideReadOnly}).Bits(),
+      OpenOptionNames, [this](uint64_t V) { SetDialogOptions(TOpenOptions::FromBits(V)); });
+  Text(Filer, L"DialogTitle", GetDialogTitle(), D ? D->GetTitle() : String(L"Browse"),
+       [this](const String& V) { SetDialogTitle(V); });
+  Text(
+      Filer, L"FileName", String(), String(), [this](const String& V) { SetFileName(V); }, false);
+}
+
+void TDirectoryEdit::DefineProperties(TFiler* Filer) {
+  TFileDirEdit::DefineProperties(Filer);
+  auto* A = dynamic_cast<TDirectoryEdit*>(Filer->GetAncestor());
+  using namespace ExFiler;
+  Enum(Filer, L"DialogKind", DialogKind, A ? A->DialogKind : dkVCL, {L"dkVCL", L"dkWin32"},
+       [this](int V) { DialogKind = static_cast<TDirDialogKind>(V); });
+  Set(Filer, L"DialogOptions", DialogOptions.Bits(), A ? A->DialogOptions.Bits() : 0,
+      {L"sdAllowCreate", L"sdPerformCreate", L"sdPrompt"},
+      [this](uint64_t V) { DialogOptions = TSelectDirOpts::FromBits(V); });
+  Text(Filer, L"DialogText", DialogText, A ? A->DialogText : String(), [this](const String& V) { DialogText = V; });
+  Text(Filer, L"InitialDir", InitialDir, A ? A->InitialDir : String(), [this](const String& V) { InitialDir = V; });
+  Boolean(Filer, L"MultipleDirs", multipleDirs_, A ? A->multipleDirs_ : false,
+          [this](bool V) { SetMultipleDirs(V); });
+}
+
+void ExToolEditInitialize() {
+  RegisterClasses({ComponentClass<TComboEdit>(L"TComboEdit"), ComponentClass<TFilenameEdit>(L"TFilenameEdit"),
+                   ComponentClass<TDirectoryEdit>(L"TDirectoryEdit")});
+}
+void ExToolEditFinalize() {
+  for (const wchar_t* Name : {L"TComboEdit", L"TFilenameEdit", L"TDirectoryEdit"}) UnRegisterClass(Name);
+  FileEditGlyph.reset();
+}

@@ -41,6 +41,9 @@ class TFileDirEdit : public TCustomComboEdit {
   virtual void DoBeforeDialog(String& FileName, bool& Action);
   virtual void DoAfterDialog(String& FileName, bool& Action);
   TBitmap* GetDefaultBitmap(bool& DestroyNeeded) override;
+  // Adds AcceptFiles, MaxLength and Text where they differ from their
+  // defaults.
+  void DefineProperties(TFiler* Filer) override;
   void CreateWnd() override;
   void DestroyWnd() override;
   // System error boxes stay away while a dialog runs.
@@ -68,6 +71,7 @@ class TFileDirEdit : public TCustomComboEdit {
 class TFilenameEdit : public TFileDirEdit {
  public:
   explicit TFilenameEdit(TComponent* AOwner);
+  const char* ClassName() const override { return "TFilenameEdit"; }
 
   TFileDialogKind GetDialogKind() const { return dialogKind_; }
   void SetDialogKind(TFileDialogKind Value);
@@ -91,6 +95,11 @@ class TFilenameEdit : public TFileDirEdit {
   void SetFileEditStyle(TFileEditStyle Value) { dialog_->SetFileEditStyle(Value); }
 
  protected:
+  // The dialog kind first (it makes the dialog anew), then the dialog's
+  // properties where they differ from the first dialog's: the filter only
+  // when not "All files (*.*)|*.*", the title only when not "Browse".
+  // FileName is read but never written (the text holds it).
+  void DefineProperties(TFiler* Filer) override;
   void ButtonClick() override;
   String GetLongName() override;
   String GetShortName() override;
@@ -108,6 +117,7 @@ class TFilenameEdit : public TFileDirEdit {
 class TDirectoryEdit : public TFileDirEdit {
  public:
   explicit TDirectoryEdit(TComponent* AOwner);
+  const char* ClassName() const override { return "TDirectoryEdit"; }
   void SetMultipleDirs(bool Value) { multipleDirs_ = Value; }
   String InitialDir;
   String DialogText;
@@ -117,6 +127,9 @@ class TDirectoryEdit : public TFileDirEdit {
   TSelectDirOpts DialogOptions;
 
  protected:
+  // DialogKind, DialogOptions, DialogText, InitialDir and MultipleDirs
+  // where they differ from their defaults.
+  void DefineProperties(TFiler* Filer) override;
   void ButtonClick() override;
   String GetLongName() override;
   String GetShortName() override;

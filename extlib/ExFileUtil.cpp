@@ -9,6 +9,7 @@
 #include "classlib/Controls.h"
 #include "classlib/Forms.h"
 #include "extlib/ExFileUtil.h"
+#include "extlib/ExFiler.h"
 #include "extlib/ExProgress.h"
 
 namespace {
@@ -525,4 +526,39 @@ void CreateFileLink(const String& FileName, const String& DisplayName, int Folde
 
 void DeleteFileLink(const String& DisplayName, int Folder) {
   DeleteFileW((NormalDir(SpecialFolder(Folder)) + DisplayName + L".lnk").c_str());
+}
+
+// ---------------------------------------------------------------------------
+// Form streams
+
+void TBrowseFolderDlg::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  auto* A = dynamic_cast<TBrowseFolderDlg*>(Filer->GetAncestor());
+  using namespace ExFiler;
+  Enum(Filer, L"BrowseKind", BrowseKind, A ? A->BrowseKind : bfFolders, {L"bfFolders", L"bfComputers"},
+       [this](int V) { BrowseKind = static_cast<TBrowseKind>(V); });
+  Boolean(Filer, L"DesktopRoot", DesktopRoot, A ? A->DesktopRoot : true, [this](bool V) { DesktopRoot = V; });
+  Text(Filer, L"DialogText", DialogText, A ? A->DialogText : String(), [this](const String& V) { DialogText = V; });
+  Text(Filer, L"FolderName", FolderName, A ? A->FolderName : String(), [this](const String& V) { FolderName = V; });
+  Integer(Filer, L"HelpContext", HelpContext, A ? A->HelpContext : 0,
+          [this](int64_t V) { HelpContext = static_cast<THelpContext>(V); });
+  Enum(Filer, L"Position", Position, A ? A->Position : dpScreenCenter, {L"dpDefault", L"dpScreenCenter"},
+       [this](int V) { Position = static_cast<TDialogPosition>(V); });
+}
+
+void TExtFileOperator::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  auto* A = dynamic_cast<TExtFileOperator*>(Filer->GetAncestor());
+  using namespace ExFiler;
+  Text(Filer, L"Destination", Destination, A ? A->Destination : String(),
+       [this](const String& V) { Destination = V; });
+  Enum(Filer, L"Operation", Operation, A ? A->Operation : foCopy, {L"foCopy", L"foDelete", L"foMove", L"foRename"},
+       [this](int V) { Operation = static_cast<TFileOperation>(V); });
+  Set(Filer, L"Options", Options.Bits(), (A ? A->Options : TFileOperFlags{flAllowUndo, flNoConfirmMkDir}).Bits(),
+      {L"flAllowUndo", L"flConfirmMouse", L"flFilesOnly", L"flMultiDest", L"flNoConfirmation", L"flNoConfirmMkDir",
+       L"flRenameOnCollision", L"flSilent", L"flSimpleProgress", L"flNoErrorUI"},
+      [this](uint64_t V) { Options = TFileOperFlags::FromBits(V); });
+  Text(Filer, L"ProgressTitle", ProgressTitle, A ? A->ProgressTitle : String(),
+       [this](const String& V) { ProgressTitle = V; });
+  Text(Filer, L"Source", Source, A ? A->Source : String(), [this](const String& V) { Source = V; });
 }

@@ -78,6 +78,7 @@ class TBrowseFolderDlg : public TComponent {
  public:
   explicit TBrowseFolderDlg(TComponent* AOwner);
   ~TBrowseFolderDlg() override;
+  const char* ClassName() const override { return "TBrowseFolderDlg"; }
   bool Execute();
 
   // Non-zero adds a "&Help" button that shows this help topic.
@@ -101,6 +102,11 @@ class TBrowseFolderDlg : public TComponent {
   // system's error: it is no cancel.
   using TPathLookup = BOOL(WINAPI*)(PCIDLIST_ABSOLUTE List, LPWSTR Path);
   static TPathLookup PathLookup;
+
+ protected:
+  // BrowseKind, DesktopRoot, DialogText, FolderName, HelpContext and
+  // Position where they differ from their defaults.
+  void DefineProperties(TFiler* Filer) override;
 
  private:
   static int CALLBACK Callback(HWND Wnd, UINT Msg, LPARAM Param, LPARAM Data);
@@ -128,6 +134,7 @@ using TFileOperFlags = TSet<TFileOperFlag>;
 class TExtFileOperator : public TComponent {
  public:
   explicit TExtFileOperator(TComponent* AOwner) : TComponent(AOwner) {}
+  const char* ClassName() const override { return "TExtFileOperator"; }
   bool Execute();
   bool GetAborted() const { return aborted_; }
 
@@ -136,6 +143,11 @@ class TExtFileOperator : public TComponent {
   TFileOperFlags Options{flAllowUndo, flNoConfirmMkDir};
   String ProgressTitle;
   String Source;
+
+ protected:
+  // Destination, Operation, Options, ProgressTitle and Source, in this
+  // order, where they differ from their defaults.
+  void DefineProperties(TFiler* Filer) override;
 
  private:
   bool aborted_ = false;

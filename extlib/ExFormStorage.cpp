@@ -1,10 +1,12 @@
 #include "extlib/ExFormStorage.h"
 
+#include <cstring>
 #include <mutex>
 
 #include "classlib/ExtCtrls.h"
 #include "classlib/Menus.h"
 #include "classlib/StdCtrls.h"
+#include "extlib/ExFiler.h"
 #include "extlib/ExStrUtil.h"
 
 // ---------------------------------------------------------------------------
@@ -131,6 +133,130 @@ void TFormStorage::SetStoredProps(TStrings* Value) {
   storedProps_->Assign(Value);
   for (int I = 0; I < storedProps_->GetCount(); ++I)
     if (auto* C = dynamic_cast<TComponent*>(storedProps_->GetObjects(I))) C->FreeNotification(this);
+}
+
+// ---------------------------------------------------------------------------
+// Form streams
+
+namespace {
+
+// A property name inside a collection item: a short 8-bit string.
+void WriteItemName(TWriter* W, const char* Name) {
+  const auto N = static_cast<uint8_t>(std::strlen(Name));
+  W->Write(&N, 1);
+  W->Write(Name, N);
+}
+
+std::string ReadItemName(TReader* R) {
+  uint8_t N = 0;
+  R->Read(&N, 1);
+  std::string Name(N, '\0');
+  if (N) R->Read(Name.data(), N);
+  return Name;
+}
+
+void WriteVariant(TWriter* W, const Variant& V) {
+  switch (V.VarType()) {
+    case varBoolean: W->WriteBoolean(V.AsBoolean()); break;
+    case varInteger:
+    case varInt64: W->WriteInteger(V.AsInt64()); break;
+    case varDouble:
+    case varDate: {
+      double D = V.AsDouble();
+      W->WriteValue(V.VarType() == varDate ? vaDate : vaDouble);
+      W->Write(&D, sizeof D);
+      break;
+    }
+    default: W->WriteString(V.AsString()); break;
+  }
+}
+
+Variant ReadVariant(TReader* R) {
+  switch (R->NextValue()) {
+    case vaFalse:
+    case vaTrue: return Variant(R->ReadBoolean());
+    case vaInt8:
+    case vaInt16:
+    case vaInt32: return Variant(R->ReadInteger());
+    case vaInt64: return Variant(R->ReadInt64());
+    case vaDouble:
+    case vaDate: {
+      const bool IsDate = R->ReadValue() == vaDate;
+      double D = 0;
+      R->Read(&D, sizeof D);
+      return IsDate ? Variant::FromDate(D) : Variant(D);
+    }
+    case vaNil: R->ReadValue(); return Variant();
+    default: return Variant(R->ReadString());
+  }
+}
+
+}  // namespace
+
+void TFormStorage::DefineProperties(TFiler* Filer) {
+  TFormPlacement::DefineProperties(Filer);
+  auto* A = dynamic_cast<TFormStorage*>(Filer->GetAncestor());
+  if (dynamic_cast<TWriter*>(Filer)) UpdateStoredList(GetOwner(), storedProps_.get(), false);
+  ExFiler::Lines(Filer, L"StoredProps", storedProps_.get(), A ? A->storedProps_.get() : nullptr);
+  bool Differs = storedValues_->GetCount() > 0;
+  if (A) {
+    // The values differ from the ancestor's when they write otherwise.
+    TMemoryStream Mine, Theirs;
+    {
+      TWriter W(&Mine);
+      WriteValues(&W);
+    }
+    {
+      TWriter W(&Theirs);
+      A->WriteValues(&W);
+    }
+    Differs = Mine.GetSize() != Theirs.GetSize() ||
+              std::memcmp(Mine.Memory(), Theirs.Memory(), static_cast<size_t>(Mine.GetSize())) != 0;
+  }
+  Filer->DefineProperty(
+      L"StoredValues", [this](TReader* R) { ReadValues(R); }, [this](TWriter* W) { WriteValues(W); }, Differs);
+}
+
+void TFormStorage::WriteValues(TWriter* W) {
+  W->WriteValue(vaCollection);
+  for (int I = 0; I < storedValues_->GetCount(); ++I) {
+    TStoredValue* V = storedValues_->Items(I);
+    W->WriteListBegin();
+    WriteItemName(W, "Name");
+    W->WriteString(V->GetName());
+    if (!V->KeyString.empty()) {
+      WriteItemName(W, "KeyString");
+      W->WriteString(V->KeyString);
+    }
+    if (!V->Value.IsEmpty()) {
+      WriteItemName(W, "Value");
+      WriteVariant(W, V->Value);
+    }
+    W->WriteListEnd();
+  }
+  W->WriteListEnd();
+}
+
+void TFormStorage::ReadValues(TReader* R) {
+  if (R->ReadValue() != vaCollection) throw EReadError(L"Invalid property value: a collection was expected");
+  storedValues_->Clear();
+  while (!R->EndOfList()) {
+    auto* V = static_cast<TStoredValue*>(storedValues_->Add());
+    R->ReadListBegin();
+    while (!R->EndOfList()) {
+      const std::string Name = ReadItemName(R);
+      if (Name == "Name")
+        V->SetName(R->ReadString());
+      else if (Name == "KeyString")
+        V->KeyString = R->ReadString();
+      else if (Name == "Value")
+        V->Value = ReadVariant(R);
+      else
+        R->SkipValue();
+    }
+    R->ReadListEnd();
+  }
+  R->ReadListEnd();
 }
 
 void TFormStorage::Loaded() {

@@ -84,11 +84,17 @@ class TFormStorage : public TFormPlacement {
   using TFormPlacement::DoWriteString;
 
  protected:
+  // Adds StoredProps (rebuilt from the components' current names before it
+  // is written) and StoredValues: per value its name, its key string and,
+  // when not empty, its value.
+  void DefineProperties(TFiler* Filer) override;
   void SavePlacement() override;
   void RestorePlacement() override;
 
  private:
   void EraseStoreSection(const String& Section);
+  void WriteValues(TWriter* Writer);
+  void ReadValues(TReader* Reader);
   std::unique_ptr<TStringList> storedProps_;
   std::unique_ptr<TStoredValues> storedValues_;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "classlib/Menus.h"
+#include "extlib/ExFiler.h"
 #include "extlib/ExStrUtil.h"
 
 TFormPlacement::TFormPlacement(TComponent* AOwner) : TComponent(AOwner) {
@@ -468,4 +469,51 @@ void TFormPlacement::Save() {
 
 void TFormPlacement::Restore() {
   if (OnRestorePlacement) OnRestorePlacement(this);
+}
+
+// ---------------------------------------------------------------------------
+// Form streams
+
+void TFormPlacement::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  auto* A = dynamic_cast<TFormPlacement*>(Filer->GetAncestor());
+  using namespace ExFiler;
+  Boolean(Filer, L"Active", Active, A ? A->Active : true, [this](bool V) { Active = V; });
+  // The names as set: the defaults the getters give follow the program.
+  Text(Filer, L"IniFileName", iniFileName_, A ? A->iniFileName_ : String(),
+       [this](const String& V) { SetIniFileName(V); });
+  Text(Filer, L"IniSection", iniSection_, A ? A->iniSection_ : String(),
+       [this](const String& V) { SetIniSection(V); });
+  Boolean(Filer, L"UseRegistry", UseRegistry, A ? A->UseRegistry : false, [this](bool V) { UseRegistry = V; });
+  Enum(Filer, L"RegistryRoot", RegistryRoot, A ? A->RegistryRoot : prCurrentUser,
+       {L"prCurrentUser", L"prLocalMachine", L"prCurrentConfig", L"prClassesRoot", L"prUsers", L"prDynData"},
+       [this](int V) { RegistryRoot = static_cast<TPlacementRegRoot>(V); });
+  // The default set is the one the constructor gives for this owner.
+  const TPlacementOptions Default =
+      dynamic_cast<TForm*>(GetOwner()) ? TPlacementOptions{fpState, fpPosition} : TPlacementOptions{};
+  Set(Filer, L"Options", Options.Bits(), (A ? A->Options : Default).Bits(),
+      {L"fpState", L"fpPosition", L"fpActiveControl"},
+      [this](uint64_t V) { Options = TPlacementOptions::FromBits(V); });
+  Integer(Filer, L"Version", Version, A ? A->Version : 0, [this](int64_t V) { Version = static_cast<int>(V); });
+  Boolean(Filer, L"PreventResize", preventResize_, A ? A->preventResize_ : false,
+          [this](bool V) { SetPreventResize(V); });
+  const TWinMinMaxInfo None;
+  const TWinMinMaxInfo& Base = A ? A->minMaxInfo_ : None;
+  const struct {
+    const wchar_t* Name;
+    int TWinMinMaxInfo::*Field;
+  } Fields[] = {{L"MinMaxInfo.MaxPosLeft", &TWinMinMaxInfo::MaxPosLeft},
+                {L"MinMaxInfo.MaxPosTop", &TWinMinMaxInfo::MaxPosTop},
+                {L"MinMaxInfo.MaxSizeHeight", &TWinMinMaxInfo::MaxSizeHeight},
+                {L"MinMaxInfo.MaxSizeWidth", &TWinMinMaxInfo::MaxSizeWidth},
+                {L"MinMaxInfo.MaxTrackHeight", &TWinMinMaxInfo::MaxTrackHeight},
+                {L"MinMaxInfo.MaxTrackWidth", &TWinMinMaxInfo::MaxTrackWidth},
+                {L"MinMaxInfo.MinTrackHeight", &TWinMinMaxInfo::MinTrackHeight},
+                {L"MinMaxInfo.MinTrackWidth", &TWinMinMaxInfo::MinTrackWidth}};
+  for (const auto& F : Fields)
+    Integer(Filer, F.Name, minMaxInfo_.*F.Field, Base.*F.Field, [this, Field = F.Field](int64_t V) {
+      TWinMinMaxInfo Info = minMaxInfo_;
+      Info.*Field = static_cast<int>(V);
+      SetMinMaxInfo(Info);
+    });
 }

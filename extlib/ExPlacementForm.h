@@ -29,6 +29,7 @@ class TFormPlacement : public TComponent {
  public:
   explicit TFormPlacement(TComponent* AOwner);
   ~TFormPlacement() override;
+  const char* ClassName() const override { return "TFormPlacement"; }
 
   bool Active = true;
   bool UseRegistry = false;
@@ -79,6 +80,10 @@ class TFormPlacement : public TComponent {
   void UpdatePlacement();
 
  protected:
+  // Active, IniFileName and IniSection (only when set), UseRegistry,
+  // RegistryRoot, Options, Version, PreventResize and the MinMaxInfo
+  // fields where they differ from their defaults.
+  void DefineProperties(TFiler* Filer) override;
   virtual void SavePlacement();
   virtual void RestorePlacement();
   virtual void Save();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "extlib/ExDrawUtil.h"
+#include "extlib/ExFiler.h"
 
 namespace {
 
@@ -360,4 +361,48 @@ void TSecretPanel::WndProc(TMessage& M) {
     default:
       break;
   }
+}
+
+// ---------------------------------------------------------------------------
+// Form streams
+
+void TSecretPanel::DefineProperties(TFiler* Filer) {
+  TCustomPanel::DefineProperties(Filer);
+  auto* A = dynamic_cast<TSecretPanel*>(Filer->GetAncestor());
+  using namespace ExFiler;
+  const TNames Cuts{L"bvNone", L"bvLowered", L"bvRaised", L"bvSpace"};
+  Enum(Filer, L"BevelInner", GetBevelInner(), A ? A->GetBevelInner() : bvNone, Cuts,
+       [this](int V) { SetBevelInner(static_cast<TBevelCut>(V)); });
+  Enum(Filer, L"BevelOuter", GetBevelOuter(), A ? A->GetBevelOuter() : bvLowered, Cuts,
+       [this](int V) { SetBevelOuter(static_cast<TBevelCut>(V)); });
+  Integer(Filer, L"BevelWidth", GetBevelWidth(), A ? A->GetBevelWidth() : 1,
+          [this](int64_t V) { SetBevelWidth(static_cast<int>(V)); });
+  Integer(Filer, L"BorderWidth", GetBorderWidth(), A ? A->GetBorderWidth() : 0,
+          [this](int64_t V) { SetBorderWidth(static_cast<int>(V)); });
+  Enum(Filer, L"BorderStyle", GetBorderStyle(), A ? A->GetBorderStyle() : bsNone, BorderStyleNames,
+       [this](int V) { SetBorderStyle(V == bsSingle ? bsSingle : bsNone); });
+  Boolean(Filer, L"Active", active_, A ? A->GetActive() : false, [this](bool V) { activeRead_ = V; });
+  Enum(Filer, L"Alignment", textAlignment_, A ? A->textAlignment_ : taCenter,
+       AlignmentNames,
+       [this](int V) { SetTextAlignment(static_cast<TAlignment>(V)); });
+  Boolean(Filer, L"AsyncDrawing", GetAsyncDrawing(), A ? A->GetAsyncDrawing() : true,
+          [this](bool V) { SetAsyncDrawing(V); });
+  Boolean(Filer, L"Cycled", Cycled, A ? A->Cycled : false, [this](bool V) { Cycled = V; });
+  Picture(Filer, L"Glyph.Data", Glyph(), A ? A->Glyph() : nullptr, [this](TBitmap* B) { SetGlyph(B); });
+  Enum(Filer, L"GlyphLayout", glyphLayout_, A ? A->glyphLayout_ : glGlyphLeft,
+       {L"glGlyphLeft", L"glGlyphRight", L"glGlyphTop", L"glGlyphBottom"},
+       [this](int V) { SetGlyphLayout(static_cast<TGlyphLayout>(V)); });
+  Integer(Filer, L"Interval", GetInterval(), A ? A->GetInterval() : 30,
+          [this](int64_t V) { SetInterval(static_cast<unsigned>(V)); });
+  ExFiler::Lines(Filer, L"Lines", Lines(), A ? A->Lines() : nullptr);
+  Enum(Filer, L"ScrollDirection", scrollDirection_, A ? A->scrollDirection_ : sdVertical,
+       {L"sdVertical", L"sdHorizontal"}, [this](int V) { SetScrollDirection(static_cast<TScrollDirection>(V)); });
+  Enum(Filer, L"TextStyle", textStyle_, A ? A->textStyle_ : bvNone, Cuts,
+       [this](int V) { SetTextStyle(static_cast<TBevelCut>(V)); });
+}
+
+void TSecretPanel::Loaded() {
+  TCustomPanel::Loaded();
+  if (activeRead_) SetActive(true);
+  activeRead_ = false;
 }

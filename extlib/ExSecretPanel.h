@@ -19,6 +19,7 @@ class TSecretPanel : public TCustomPanel {
  public:
   explicit TSecretPanel(TComponent* AOwner);
   ~TSecretPanel() override;
+  const char* ClassName() const override { return "TSecretPanel"; }
 
   bool GetActive() const { return active_; }
   void SetActive(bool Value);
@@ -61,6 +62,11 @@ class TSecretPanel : public TCustomPanel {
   void WndProc(TMessage& M) override;
 
  protected:
+  // The frame, the text and the scrolling where they differ from their
+  // defaults (BevelOuter bvLowered, Interval 30, AsyncDrawing true).
+  void DefineProperties(TFiler* Filer) override;
+  // A panel read as active starts playing once loading is over.
+  void Loaded() override;
   // While active, a change of the children's alignment rebuilds the image.
   void AlignControls(TControl* AControl, TRect& Rect) override;
   void Paint() override;
@@ -95,6 +101,7 @@ class TSecretPanel : public TCustomPanel {
   TBevelCut textStyle_ = bvNone;
   TScrollDirection scrollDirection_ = sdVertical;
   TGlyphLayout glyphLayout_ = glGlyphLeft;
+  bool activeRead_ = false;
   // Held for a whole frame, and while the image is rebuilt or freed.
   std::recursive_mutex imageLock_;
 };

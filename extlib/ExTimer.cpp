@@ -2,6 +2,7 @@
 
 #include "classlib/Forms.h"
 #include "classlib/Graphics.h"
+#include "extlib/ExFiler.h"
 
 // ---------------------------------------------------------------------------
 // TTimerThread
@@ -267,5 +268,22 @@ void TExtTimer::WndProc(TMessage& Message) {
   Message.Result = DefWindowProcW(wnd_, Message.Msg, Message.WParam, Message.LParam);
 }
 
-void ExTimerInitialize() {}
-void ExTimerFinalize() {}
+// ---------------------------------------------------------------------------
+// Form streams
+
+void TExtTimer::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  auto* A = dynamic_cast<TExtTimer*>(Filer->GetAncestor());
+  using namespace ExFiler;
+  Boolean(Filer, L"Enabled", enabled_, A ? A->GetEnabled() : true, [this](bool V) { SetEnabled(V); });
+  Integer(Filer, L"Interval", interval_, A ? A->GetInterval() : 1000,
+          [this](int64_t V) { SetInterval(static_cast<unsigned>(V)); });
+  Boolean(Filer, L"SyncEvent", SyncEvent, A ? A->SyncEvent.load() : true, [this](bool V) { SyncEvent = V; });
+  Boolean(Filer, L"Threaded", threaded_, A ? A->threaded_ : true, [this](bool V) { SetThreaded(V); });
+  Enum(Filer, L"ThreadPriority", priority_, A ? A->priority_ : tpNormal,
+       {L"tpIdle", L"tpLowest", L"tpLower", L"tpNormal", L"tpHigher", L"tpHighest", L"tpTimeCritical"},
+       [this](int V) { SetThreadPriority(static_cast<TThreadPriority>(V)); });
+}
+
+void ExTimerInitialize() { RegisterClass(ComponentClass<TExtTimer>(L"TExtTimer")); }
+void ExTimerFinalize() { UnRegisterClass(L"TExtTimer"); }

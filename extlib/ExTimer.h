@@ -67,6 +67,7 @@ class TExtTimer : public TComponent {
  public:
   explicit TExtTimer(TComponent* AOwner);
   ~TExtTimer() override;
+  const char* ClassName() const override { return "TExtTimer"; }
 
   bool GetEnabled() const { return enabled_; }
   void SetEnabled(bool Value);
@@ -91,6 +92,11 @@ class TExtTimer : public TComponent {
 
   // Calls OnTimer unless disabled or being destroyed.
   virtual void Timer();
+
+ protected:
+  // Enabled, Interval, SyncEvent, Threaded and ThreadPriority, in this
+  // order, each where it differs from its default.
+  void DefineProperties(TFiler* Filer) override;
 
  private:
   friend class TTimerThread;

@@ -6,6 +6,7 @@
 #include "testsupport/Gui.h"
 #include "testsupport/Pump.h"
 #include "extlib/ExCalendar.h"
+#include "extlib/tests/FormStream.h"
 
 using namespace testsupport;
 
@@ -431,4 +432,33 @@ TEST(PopupCalendar, ArrowsAreTheProgramsPictures) {
   SelectDate(date, L"", Mon, TDaysOfWeek{Sun}, clRed, nullptr);
   OnDateDialogShow = nullptr;
   EXPECT_EQ(Shown, 1);
+}
+
+TEST(Calendar, StoresItsDateOnlyWhenNotTodaysAndTheRestWhereNotDefault) {
+  using namespace formstream;
+  TMemoryStream S;
+  auto Plain = NewForm(L"PlainCalendars");
+  Place<TExtCalendar>(Plain.get(), L"Cal");
+  Place<TExtTimerSpeedButton>(Plain.get(), L"Repeat");  // bsWin31 and AllowTimer are its defaults
+  Write(Plain.get(), S);
+  for (const char* Name : {"CalendarDate", "Day", "Month", "Year", "ReadOnly", "StartOfWeek", "UseCurrentDate",
+                           "WeekendColor", "Weekends", "Style", "AllowTimer"})
+    EXPECT_FALSE(Holds(S, Name)) << Name;
+
+  auto Source = NewForm(L"SetCalendars");
+  TExtCalendar* C = Place<TExtCalendar>(Source.get(), L"Cal");
+  C->SetUseCurrentDate(false);
+  C->SetCalendarDate(EncodeDate(1999, 12, 31));
+  C->SetStartOfWeek(Sun);
+  C->SetWeekends(TDaysOfWeek{Fri, Sat});
+  C->SetReadOnly(true);
+  Place<TExtTimerSpeedButton>(Source.get(), L"Repeat")->SetAllowTimer(false);
+  auto Copy = NewForm(L"ReadCalendars");
+  TExtCalendar* R = Place<TExtCalendar>(Copy.get(), L"Cal");  // starts on today
+  auto* B = Place<TExtTimerSpeedButton>(Copy.get(), L"Repeat");
+  ExpectRoundTrip(Source.get(), Copy.get(), S);
+  EXPECT_EQ(R->GetCalendarDate(), EncodeDate(1999, 12, 31));
+  EXPECT_EQ(R->GetDay(), 31);
+  EXPECT_FALSE(R->GetUseCurrentDate());
+  EXPECT_FALSE(B->GetAllowTimer());
 }

@@ -7,6 +7,8 @@
 #include "classlib/Filer.h"
 #include "extlib/ExCheckListBox.h"
 #include "extlib/ExFileUtil.h"
+#include "extlib/ExPlacementForm.h"
+#include "extlib/tests/FormStream.h"
 #include "classlib/ExtCtrls.h"
 #include "testsupport/Input.h"
 
@@ -724,4 +726,34 @@ TEST(CheckListBox, SingleBorderIsSunkenOnlyWithThreeDimensionalLook) {
   EXPECT_FALSE(Ex());
   EXPECT_FALSE(Plain());
   EXPECT_EQ(LeftFrame(l->Handle()), 0);
+}
+
+TEST(CheckListBox, PublishedPropertiesTravelInTheFormStream) {
+  TMemoryStream S;
+  {
+    ListHost h(L"PlainChecks");
+    h.Add<TExtCheckListBox>();
+    formstream::Write(h.form.get(), S);
+  }
+  for (const char* Name : {"CheckKind", "CheckedIndex", "IniStorage", "AutoScroll", "BorderStyle", "ItemHeight"})
+    EXPECT_FALSE(formstream::Holds(S, Name)) << Name;
+
+  ListHost Source(L"SetChecks"), Copy(L"ReadChecks");
+  (new TFormPlacement(Source.form.get()))->SetName(L"Placement");
+  auto* Storage = new TFormPlacement(Copy.form.get());
+  Storage->SetName(L"Placement");
+  auto* l = Source.Add<TExtCheckListBox>({L"b", L"a", L"c"});
+  l->SetCheckKind(ckRadioButtons);
+  l->SetChecked(2, true);
+  l->SetSorted(true);
+  l->SetAutoScroll(false);
+  l->SetBorderStyle(bsNone);
+  l->SetTabWidth(12);
+  l->SetIniStorage(dynamic_cast<TFormPlacement*>(Source.form->FindComponent(L"Placement")));
+  // The list read into has one item only when CheckedIndex 2 is read.
+  auto* r = Copy.Add<TExtCheckListBox>({L"old"});
+  formstream::ExpectRoundTrip(Source.form.get(), Copy.form.get(), S);
+  EXPECT_EQ(r->GetIniStorage(), Storage);
+  EXPECT_EQ(r->GetCheckedIndex(), 2);
+  EXPECT_FALSE(r->GetChecked(0));
 }

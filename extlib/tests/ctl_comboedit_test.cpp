@@ -5,6 +5,8 @@
 #include "testsupport/Input.h"
 #include "testsupport/Pump.h"
 #include "extlib/ExComboEdit.h"
+#include "extlib/ExFileEdit.h"
+#include "extlib/tests/FormStream.h"
 
 using namespace testsupport;
 
@@ -478,4 +480,24 @@ TEST(ComboEdit, OemConvertKeepsOemCharacters) {
   e->SetOEMConvert(true);
   EXPECT_TRUE(GetWindowLongW(e->Handle(), GWL_STYLE) & ES_OEMCONVERT);
   EXPECT_EQ(e->GetText(), L"x");  // the text survives the new window
+}
+
+TEST(ComboEdit, StoresItsGlyphOnlyWhenCustomAndTheMaskBeforeTheText) {
+  using namespace formstream;
+  ExToolEditInitialize();
+  TMemoryStream S;
+  auto Source = NewForm(L"ComboSource");
+  auto* e = Place<TComboEdit>(Source.get(), L"Combo");
+  e->SetGlyphKind(gkEllipsis);  // a glyph of its own making
+  e->SetEditMask(L"000-000;0;_");
+  e->SetText(L"123456");
+  e->SetAlignment(taRightJustify);
+  e->ClickKey = escCtrl | VK_RETURN;
+  auto Made = NewForm(L"ComboRead");
+  ExpectRoundTrip(Source.get(), Made.get(), S);
+  for (const char* Name : {"Glyph.Data", "NumGlyphs", "ButtonWidth"}) EXPECT_FALSE(Holds(S, Name)) << Name;
+  auto* r = dynamic_cast<TComboEdit*>(Made->FindComponent(L"Combo"));
+  ASSERT_NE(r, nullptr);
+  EXPECT_FALSE(r->GetGlyph()->Empty());
+  EXPECT_EQ(r->GetText(), L"123456");
 }

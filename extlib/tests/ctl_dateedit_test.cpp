@@ -9,6 +9,7 @@
 #include "testsupport/Input.h"
 #include "testsupport/Pump.h"
 #include "extlib/ExDateEdit.h"
+#include "extlib/tests/FormStream.h"
 
 using namespace testsupport;
 
@@ -387,4 +388,62 @@ TEST(DateEdit, TypingFollowsTheDateMask) {
   EXPECT_EQ(e->GetEditText(), L"07/03/____");
   TypeText(L"2025");
   EXPECT_EQ(e->GetDate(), D(2025, 7, 3));
+}
+
+TEST(DateEdit, PublishedPropertiesTravelInTheFormStream) {
+  using namespace formstream;
+  TMemoryStream S;
+  auto Plain = NewForm(L"PlainForm");
+  TDateEdit* e = Place<TDateEdit>(Plain.get(), L"Due");
+  e->SetBlanksChar(L'_');
+  e->SetText(e->GetText());  // the mask's underscores and separators
+  e->SetMaxLength(30);
+  Write(Plain.get(), S);
+  // Defaults, a text of blanks and separators only, and the maximum length
+  // stay out.
+  for (const char* Name : {"DialogTitle", "PopupAlign", "CalendarStyle", "Text", "MaxLength", "GlyphKind",
+                           "Glyph.Data", "NumGlyphs", "ButtonWidth", "YearDigits", "Weekends", "CalendarHints"})
+    EXPECT_FALSE(Holds(S, Name)) << Name;
+
+  auto Source = NewForm(L"SourceForm");
+  e = Place<TDateEdit>(Source.get(), L"Due");
+  e->SetBlanksChar(L'_');
+  e->SetYearDigits(dyFour);
+  e->DialogTitle = L"Pick the day";
+  e->PopupAlign = epaLeft;
+  e->SetCalendarStyle(csDialog);
+  e->SetWeekends(TDaysOfWeek{Sat, Sun});
+  e->GetCalendarHints()->Add(L"Last year");
+  e->DefaultToday = true;
+  e->SetDate(D(2031, 12, 24));
+  auto Copy = NewForm(L"ReadForm");
+  TDateEdit* r = Place<TDateEdit>(Copy.get(), L"Due");
+  ExpectRoundTrip(Source.get(), Copy.get(), S);
+  EXPECT_TRUE(Holds(S, "Pick the day") && Holds(S, "Text"));
+  EXPECT_EQ(r->GetDate(), D(2031, 12, 24));  // the mask is in place before the text
+  EXPECT_EQ(r->PopupCalendar(), nullptr);
+
+  // Against an ancestor that has the same values nothing of them is written.
+  TMemoryStream Same;
+  TWriter(&Same).WriteDescendent(Copy.get(), Source.get());
+  for (const char* Name : {"DialogTitle", "Text", "CalendarHints", "Weekends"})
+    EXPECT_FALSE(Holds(Same, Name)) << Name;
+}
+
+TEST(DateEdit, StreamsMakeDateEditsByClassAndKeepACustomGlyph) {
+  ExDateEditInitialize();
+  TMemoryStream S;
+  auto Source = formstream::NewForm(L"GlyphSource");
+  TDateEdit* e = formstream::Place<TDateEdit>(Source.get(), L"Due");
+  TBitmap G;
+  G.SetSize(12, 10);
+  e->SetGlyph(&G);
+  e->SetButtonWidth(30);
+  auto Made = formstream::NewForm(L"MadeForm");
+  formstream::ExpectRoundTrip(Source.get(), Made.get(), S);
+  auto* r = dynamic_cast<TDateEdit*>(Made->FindComponent(L"Due"));
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->GetParent(), Made.get());
+  EXPECT_EQ(r->GetGlyphKind(), gkCustom);
+  EXPECT_EQ(r->GetGlyph()->GetWidth(), 12);
 }

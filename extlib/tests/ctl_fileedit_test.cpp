@@ -9,6 +9,7 @@
 #include "extlib/ExDrawUtil.h"
 #include "extlib/ExFileEdit.h"
 #include "extlib/ExFileUtil.h"
+#include "extlib/tests/FormStream.h"
 
 using namespace testsupport;
 
@@ -384,4 +385,42 @@ TEST(ExtResources, ProgramCarriesTheGlyphsAndCursors) {
   ExDrawUtilFinalize();
   EXPECT_EQ(Screen->Cursors(crExtHand), LoadCursorW(nullptr, IDC_ARROW));
   EXPECT_EQ(LoadCursorW(MainInstance(), L"EXT_HANDCUR"), Hand);  // shared, not destroyed
+}
+
+TEST(FileEdit, PublishedPropertiesTravelInTheFormStream) {
+  using namespace formstream;
+  ExToolEditInitialize();
+  TMemoryStream S;
+  auto Plain = NewForm(L"PlainEdits");
+  Place<TFilenameEdit>(Plain.get(), L"FileBox");
+  Place<TDirectoryEdit>(Plain.get(), L"DirBox");
+  Write(Plain.get(), S);
+  for (const char* Name : {"DialogKind", "Filter", "DialogTitle", "DialogOptions", "FileEditStyle", "AcceptFiles",
+                           "MultipleDirs", "Text", "GlyphKind", "ButtonWidth"})
+    EXPECT_FALSE(Holds(S, Name)) << Name;
+
+  auto Source = NewForm(L"SetEdits");
+  auto* fe = Place<TFilenameEdit>(Source.get(), L"FileBox");
+  fe->SetDialogTitle(L"Open a hive");
+  fe->SetFilter(L"Registry files (*.reg)|*.reg");
+  fe->Dialog()->SetFilterIndex(2);
+  fe->SetDialogOptions(TOpenOptions{ofAllowMultiSelect, ofFileMustExist});
+  fe->HistoryList()->Add(L"C:\\one.reg");
+  fe->SetDialogKind(dkSavePicture);  // after the settings: the new dialog keeps them
+  fe->SetFileName(L"C:\\some dir\\a b.reg");
+  auto* de = Place<TDirectoryEdit>(Source.get(), L"DirBox");
+  de->DialogKind = dkWin32;
+  de->DialogOptions = TSelectDirOpts{sdAllowCreate, sdPrompt};
+  de->DialogText = L"Where to?";
+  de->SetMultipleDirs(true);
+  de->SetText(L"C:\\a;C:\\b");
+  auto Made = NewForm(L"ReadEdits");
+  ExpectRoundTrip(Source.get(), Made.get(), S);
+  EXPECT_FALSE(Holds(S, "FileName"));
+  auto* r = dynamic_cast<TFilenameEdit*>(Made->FindComponent(L"FileBox"));
+  ASSERT_NE(r, nullptr);
+  EXPECT_NE(dynamic_cast<TSavePictureDialog*>(r->Dialog()), nullptr);
+  EXPECT_EQ(r->GetDialogTitle(), L"Open a hive");
+  EXPECT_TRUE(r->GetMultipleDirs());  // follows ofAllowMultiSelect
+  EXPECT_EQ(r->GetFileName(), L"C:\\some dir\\a b.reg");
 }

@@ -6,6 +6,7 @@
 #include "testsupport/Pump.h"
 #include "testsupport/Input.h"
 #include "extlib/ExCtlLabel.h"
+#include "extlib/tests/FormStream.h"
 
 using namespace testsupport;
 
@@ -350,4 +351,36 @@ TEST(ShadowLabel, FocusFrameFollowsTheRealFocus) {
   EXPECT_TRUE(PumpUntil([&] { return l->FocusShown(); }, 10000));
   second->SetFocus();
   EXPECT_TRUE(PumpUntil([&] { return !l->FocusShown(); }, 10000));
+}
+
+TEST(ShadowLabel, PublishedPropertiesTravelInTheFormStreamAndFindTheirFocusControl) {
+  using namespace formstream;
+  // Each form: a label and after it the edit it labels.
+  auto Make = [](const wchar_t* FormName) {
+    auto F = NewForm(FormName);
+    Place<TExtLabel>(F.get(), L"Title");
+    Place<TEdit>(F.get(), L"Target");
+    return F;
+  };
+  auto Label = [](TForm* F) { return dynamic_cast<TExtLabel*>(F->FindComponent(L"Title")); };
+  TMemoryStream S;
+  auto Plain = Make(L"PlainLabels");
+  Label(Plain.get())->SetLeftMargin(4);  // the margins are not published
+  Write(Plain.get(), S);
+  for (const char* Name : {"Alignment", "AutoSize", "Caption", "FocusControl", "ShadowSize", "ShowAccelChar", "Margin"})
+    EXPECT_FALSE(Holds(S, Name)) << Name;
+
+  auto Source = Make(L"SetLabels");
+  TExtLabel* L = Label(Source.get());
+  L->SetText(L"&Name:");
+  L->SetFocusControl(dynamic_cast<TWinControl*>(Source->FindComponent(L"Target")));
+  L->SetLayout(tlCenter);
+  L->SetShadowSize(0);
+  L->SetShadowPos(spRightBottom);
+  L->SetShowAccelChar(false);
+  L->SetTransparent(true);
+  L->SetAutoSize(false);
+  auto Copy = Make(L"ReadLabels");
+  ExpectRoundTrip(Source.get(), Copy.get(), S);
+  EXPECT_EQ(Label(Copy.get())->GetFocusControl(), Copy->FindComponent(L"Target"));  // read before the edit
 }

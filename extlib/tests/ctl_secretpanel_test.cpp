@@ -4,7 +4,9 @@
 #include "testsupport/Gui.h"
 #include "testsupport/Pump.h"
 #include "classlib/StdCtrls.h"
+#include "extlib/ExCheckListBox.h"
 #include "extlib/ExSecretPanel.h"
+#include "extlib/tests/FormStream.h"
 
 using namespace testsupport;
 
@@ -170,4 +172,40 @@ TEST(SecretPanel, FreedWhileRunning) {
     Pump(15 * i);
   }  // the form and the running panel go here
   SUCCEED();
+}
+
+TEST(SecretPanel, PublishedPropertiesTravelInTheFormStreamAndPlayingResumes) {
+  using namespace formstream;
+  auto Make = [](const wchar_t* FormName) {
+    auto F = NewForm(FormName);
+    F->SetBounds(40, 40, 300, 200);
+    Place<TSecretPanel>(F.get(), L"Credits")->SetBounds(10, 10, 200, 100);
+    F->Show();
+    return F;
+  };
+  auto Panel = [](TForm* F) { return dynamic_cast<TSecretPanel*>(F->FindComponent(L"Credits")); };
+  TMemoryStream S;
+  auto Plain = Make(L"PlainPanels");
+  Write(Plain.get(), S);
+  for (const char* Name : {"BevelOuter", "Active", "Alignment", "AsyncDrawing", "Interval", "Lines"})
+    EXPECT_FALSE(Holds(S, Name)) << Name;
+
+  auto Source = Make(L"SetPanels");
+  TSecretPanel* P = Panel(Source.get());
+  P->SetBevelOuter(bvRaised);
+  P->SetAsyncDrawing(false);
+  P->Cycled = true;
+  P->SetInterval(60000);  // no tick while the test runs
+  P->Lines()->Add(L"Written by");
+  P->SetScrollDirection(sdHorizontal);
+  P->Play();
+  // Read into an empty form: the panel is made by its class.
+  ExCheckListBoxInitialize();
+  auto Copy = NewForm(L"ReadPanels");
+  Copy->Show();
+  ExpectRoundTrip(Source.get(), Copy.get(), S);
+  P->Stop();
+  EXPECT_TRUE(Panel(Copy.get())->GetActive());
+  EXPECT_NE(Panel(Copy.get())->MemoryImage(), nullptr);  // playing: the text is drawn off screen
+  Panel(Copy.get())->Stop();
 }

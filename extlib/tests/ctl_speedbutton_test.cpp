@@ -7,6 +7,7 @@
 #include "classlib/Actions.h"
 #include "classlib/ImgList.h"
 #include "extlib/ExCtlSpeedButton.h"
+#include "extlib/tests/FormStream.h"
 #include "testsupport/Input.h"
 #include "testsupport/LoopScript.h"
 #include "toolbars/BarItems.h"
@@ -480,3 +481,40 @@ TEST(SpeedButton, ActionsGiveDownAndAnEmptyGlyph) {
 }
 
 }  // namespace
+
+TEST(SpeedButton, PublishedPropertiesTravelInTheFormStream) {
+  using namespace formstream;
+  auto Make = [](const wchar_t* FormName) {
+    auto F = NewForm(FormName);
+    for (const wchar_t* Name : {L"One", L"Two"}) Place<TExtSpeedButton>(F.get(), Name);
+    (new TPopupMenu(F.get()))->SetName(L"Choices");  // after the buttons that name it
+    return F;
+  };
+  auto Button = [](TForm* F, const wchar_t* Name) { return dynamic_cast<TExtSpeedButton*>(F->FindComponent(Name)); };
+  TMemoryStream S;
+  auto Plain = Make(L"PlainButtons");
+  Write(Plain.get(), S);
+  for (const char* Name : {"Caption", "GroupIndex", "Down", "DropDownMenu", "Glyph.Data", "Margin", "MarkDropDown",
+                           "GrayedInactive", "InitPause", "RepeatInterval", "NumGlyphs", "Spacing", "Alignment"})
+    EXPECT_FALSE(Holds(S, Name)) << Name;
+
+  auto Source = Make(L"SetButtons");
+  TExtSpeedButton* One = Button(Source.get(), L"One");
+  for (const wchar_t* Name : {L"One", L"Two"}) Button(Source.get(), Name)->SetGroupIndex(3);
+  Button(Source.get(), L"Two")->SetDown(true);
+  One->SetText(L"Bold");
+  One->SetMargin(2);
+  One->SetGrayedInactive(false);
+  One->SetInitPause(250);
+  One->SetDropDownMenu(dynamic_cast<TPopupMenu*>(Source->FindComponent(L"Choices")));
+  One->SetAlignment(taLeftJustify);
+  TBitmap G;
+  G.SetSize(32, 16);
+  One->SetGlyph(&G);
+  One->SetNumGlyphs(2);
+  auto Copy = Make(L"ReadButtons");
+  ExpectRoundTrip(Source.get(), Copy.get(), S);
+  EXPECT_TRUE(Button(Copy.get(), L"Two")->GetDown());
+  EXPECT_FALSE(Button(Copy.get(), L"One")->GetDown());
+  EXPECT_EQ(Button(Copy.get(), L"One")->GetDropDownMenu(), Copy->FindComponent(L"Choices"));
+}

@@ -9,6 +9,7 @@
 #include "classlib/ComCtrls.h"
 #include "classlib/Forms.h"
 #include "extlib/ExFileUtil.h"
+#include "extlib/tests/FormStream.h"
 
 namespace {
 
@@ -291,4 +292,36 @@ TEST_F(FileUtil, FolderBrowser) {
   EXPECT_EQ(Folder, Root);
   AnswerNextDialog(IDCANCEL);  // a cancel still looks nothing up
   EXPECT_FALSE(BrowseDirectory(Folder, L"Cancel me", 0));
+}
+
+TEST(FileUtilComponents, FolderBrowserAndFileOperatorTravelInTheFormStream) {
+  using namespace formstream;
+  auto Make = [](TComponent& Root) {
+    (new TBrowseFolderDlg(&Root))->SetName(L"Browser");
+    (new TExtFileOperator(&Root))->SetName(L"Copier");
+  };
+  TMemoryStream S;
+  TComponent Plain(nullptr);
+  Make(Plain);
+  Write(&Plain, S);
+  for (const char* Name : {"BrowseKind", "DesktopRoot", "DialogText", "HelpContext", "Position", "Destination",
+                           "Operation", "Options", "Source"})
+    EXPECT_FALSE(Holds(S, Name)) << Name;
+
+  TComponent Source(nullptr), Copy(nullptr);
+  Make(Source);
+  Make(Copy);
+  auto* B = dynamic_cast<TBrowseFolderDlg*>(Source.FindComponent(L"Browser"));
+  B->BrowseKind = bfComputers;
+  B->DesktopRoot = false;
+  B->FolderName = L"C:\\Windows";
+  B->Position = dpDefault;
+  auto* O = dynamic_cast<TExtFileOperator*>(Source.FindComponent(L"Copier"));
+  O->Operation = foMove;
+  O->Options = TFileOperFlags{flSilent};
+  O->Source = L"a.txt;b.txt";
+  ExpectRoundTrip(&Source, &Copy, S);
+  auto* R = dynamic_cast<TExtFileOperator*>(Copy.FindComponent(L"Copier"));
+  EXPECT_EQ(R->Options, TFileOperFlags{flSilent});  // the defaults dropped
+  EXPECT_EQ(dynamic_cast<TBrowseFolderDlg*>(Copy.FindComponent(L"Browser"))->Position, dpDefault);
 }

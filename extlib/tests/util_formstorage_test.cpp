@@ -7,6 +7,7 @@
 #include "classlib/StdCtrls.h"
 #include "extlib/ExFileUtil.h"
 #include "extlib/ExFormStorage.h"
+#include "extlib/tests/FormStream.h"
 
 namespace {
 
@@ -186,4 +187,47 @@ TEST_F(FormStorage, LinkOutlivingItsPlacementIsDetached) {
   }
   EXPECT_EQ(Link.GetStorage(), nullptr);
   EXPECT_EQ(Link.GetIniObject(), nullptr);
+}
+
+TEST_F(FormStorage, SettingsStoredPropertiesAndValuesTravelInTheFormStream) {
+  using namespace formstream;
+  auto Make = [](const wchar_t* Name) {
+    auto F = NewForm(Name);
+    Place<TEdit>(F.get(), L"Edit1");
+    (new TFormStorage(F.get()))->SetName(L"Storage");
+    return F;
+  };
+  auto StorageOf = [](TForm* F) { return dynamic_cast<TFormStorage*>(F->FindComponent(L"Storage")); };
+  TMemoryStream S;
+  auto Plain = Make(L"PlainStorage");
+  Write(Plain.get(), S);
+  for (const char* Name : {"Active", "IniFileName", "Options", "Version", "MinMaxInfo", "StoredProps", "StoredValues"})
+    EXPECT_FALSE(Holds(S, Name)) << Name;
+
+  auto Source = Make(L"SourceStorage");
+  TFormStorage* St = StorageOf(Source.get());
+  St->SetIniSection(L"Main");
+  St->Options = TPlacementOptions{fpActiveControl};
+  St->Version = 3;
+  TWinMinMaxInfo Info;
+  Info.MinTrackWidth = 200;
+  St->SetMinMaxInfo(Info);
+  St->GetStoredProps()->AddObject(L"Edit1.Text", Source->FindComponent(L"Edit1"));
+  St->SetStoredValue(L"Count", 5);
+  St->SetStoredValue(L"When", Variant::FromDate(EncodeDate(2026, 12, 7)));
+  St->SetStoredValue(L"Blank", Variant());
+  St->GetStoredValues()->GetValue(L"Count")->KeyString = L"k3y";
+  // Written under the edit's name of the moment.
+  Source->FindComponent(L"Edit1")->SetName(L"NameEdit");
+  auto Copy = Make(L"CopyStorage");
+  Copy->FindComponent(L"Edit1")->SetName(L"NameEdit");
+  ExpectRoundTrip(Source.get(), Copy.get(), S);
+  TFormStorage* R = StorageOf(Copy.get());
+  EXPECT_EQ(R->GetStoredProps()->Get(0), L"NameEdit.Text");
+  EXPECT_EQ(R->GetStoredProps()->GetObjects(0), Copy->FindComponent(L"NameEdit"));
+  EXPECT_EQ(R->GetMinMaxInfo().MinTrackWidth, 200);
+  EXPECT_EQ(R->GetStoredValue(L"Count").AsInteger(), 5);
+  EXPECT_EQ(R->GetStoredValue(L"When").VarType(), varDate);
+  EXPECT_TRUE(R->GetStoredValue(L"Blank").IsEmpty());
+  EXPECT_EQ(R->GetStoredValues()->GetCount(), 3);
 }

@@ -303,3 +303,39 @@ TEST(ExtTimer, HandlerFreedOrReplacedDuringAnUnsynchronisedTickIsNotUsedAfterFre
   EXPECT_EQ(TRaceHandler::Faults.load(), 0);
   EXPECT_EQ(Errors.load(), 0);
 }
+
+#include "extlib/tests/FormStream.h"
+
+TEST(ExtTimer, PublishedPropertiesTravelInTheFormStreamInTheirOrder) {
+  InitForms();
+  InitThreadSynchronization();
+  TMemoryStream S;
+  TComponent Plain(nullptr);
+  (new TExtTimer(&Plain))->SetName(L"Ticker");
+  formstream::Write(&Plain, S);
+  for (const char* Name : {"Enabled", "Interval", "SyncEvent", "Threaded", "ThreadPriority"})
+    EXPECT_FALSE(formstream::Holds(S, Name)) << Name;
+
+  TComponent Source(nullptr);
+  auto* T = new TExtTimer(&Source);
+  T->SetName(L"Ticker");
+  T->SetThreadPriority(tpHigher);
+  T->SyncEvent = false;
+  T->SetInterval(250);
+  T->SetEnabled(false);
+  T->SetThreaded(false);
+  TComponent Copy(nullptr);
+  auto* R = new TExtTimer(&Copy);
+  R->SetName(L"Ticker");
+  formstream::ExpectRoundTrip(&Source, &Copy, S);
+  EXPECT_NE(R->GetWindowHandle(), nullptr);  // window mode, idle
+  // Written in the published order, whatever order they were set in.
+  std::string Bytes = formstream::Body(S);
+  size_t Last = 0;
+  for (const char* Name : {"Enabled", "Interval", "SyncEvent", "Threaded", "ThreadPriority"}) {
+    size_t At = Bytes.find(Name);
+    ASSERT_NE(At, std::string::npos) << Name;
+    EXPECT_GT(At, Last) << Name;
+    Last = At;
+  }
+}

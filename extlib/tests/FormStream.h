@@ -1,0 +1,69 @@
+// Writing a form (or a lone component) to a form stream and reading it back,
+// for the tests of the components' published properties.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "classlib/Filer.h"
+#include "classlib/Forms.h"
+
+namespace formstream {
+
+// A form of the application named Name (names of the application's forms
+// are unique).
+inline std::unique_ptr<TForm> NewForm(const wchar_t* Name) {
+  std::unique_ptr<TForm> F(new TForm(Application));
+  F->SetName(Name);
+  return F;
+}
+
+// A control of F named Name, on F.
+template <class T>
+T* Place(TForm* F, const wchar_t* Name) {
+  auto* C = new T(F);
+  C->SetName(Name);
+  C->SetParent(F);
+  return C;
+}
+
+inline void Write(TComponent* Root, TMemoryStream& S) {
+  S.SetSize(0);
+  TWriter(&S).WriteRootComponent(Root);
+  S.SetPosition(0);
+}
+
+inline void Read(TMemoryStream& S, TComponent* Root) {
+  S.SetPosition(0);
+  TReader(&S).ReadRootComponent(Root);
+}
+
+// The stream holds the 8-bit text (a property's name or value).
+inline bool Holds(TMemoryStream& S, const char* Text) {
+  std::string Bytes(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
+  return Bytes.find(Text) != std::string::npos;
+}
+
+// What the stream holds below its root's class and name: two forms with
+// the same components and properties give the same body.
+inline std::string Body(TMemoryStream& S) {
+  std::string Bytes(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
+  size_t At = 4;  // the signature
+  for (int Header = 0; Header < 2 && At < Bytes.size(); ++Header) At += 1 + static_cast<unsigned char>(Bytes[At]);
+  return Bytes.substr(std::min(At, Bytes.size()));
+}
+
+// Writes Source, reads the stream into Copy and writes Copy: each property
+// read back as it was written gives the same stream body again.
+inline void ExpectRoundTrip(TComponent* Source, TComponent* Copy, TMemoryStream& S) {
+  Write(Source, S);
+  Read(S, Copy);
+  TMemoryStream Again;
+  Write(Copy, Again);
+  EXPECT_EQ(Body(S), Body(Again));
+}
+
+}  // namespace formstream
