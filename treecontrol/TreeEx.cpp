@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <functional>
 
-#include "classlib/Forms.h"
-
 #include "treecontrol/TreeEx.h"
 
 namespace {
@@ -142,14 +140,6 @@ void DefineInteger(TFiler* Filer, const wchar_t* Name, int64_t Value, bool Store
       Name, [&](TReader* R) { Set(R->ReadInt64()); }, [&](TWriter* W) { W->WriteInteger(Value); }, Stored);
 }
 
-// The name of a component the tree refers to, as the form stores it: the
-// name alone for one of the same form, "Form.Name" for one of another.
-String ReferenceName(TComponent* Self, TComponent* C) {
-  if (!C) return String();
-  TComponent* Root = Self->GetOwner() ? Self->GetOwner() : Self;
-  if (C->GetOwner() == Root || !C->GetOwner()) return C->GetName();
-  return C->GetOwner()->GetName() + L"." + C->GetName();
-}
 }  // namespace
 
 void TCustomTreeEx::DefineProperties(TFiler* Filer) {
@@ -195,12 +185,17 @@ void TCustomTreeEx::DefineProperties(TFiler* Filer) {
         W->WriteListEnd();
       },
       FOptions != BaseOptions);
-  // The lists are found by name once the whole form is read (Loaded).
-  const String ImagesName = ReferenceName(this, FImages), StateName = ReferenceName(this, FStateImages);
+  // The image lists by name, set once the whole form is read.
+  TComponent* Root = Filer->GetRoot();
+  auto Differs = [&](TCustomImageList* Mine, TCustomImageList* Theirs) {
+    return !SameText(ComponentReferenceName(Root, Mine), A ? ComponentReferenceName(A->GetOwner(), Theirs) : String());
+  };
   Filer->DefineProperty(
-      L"Images", [this](TReader* R) { FPendingImages = R->ReadIdent(); },
-      [&](TWriter* W) { W->WriteIdent(ImagesName); },
-      !ImagesName.empty() && (!A || ImagesName != ReferenceName(A, A->FImages)));
+      L"Images",
+      [this](TReader* R) {
+        R->ReadReference([this](TComponent* C) { SetImages(dynamic_cast<TCustomImageList*>(C)); });
+      },
+      [this](TWriter* W) { W->WriteReference(FImages); }, Differs(FImages, A ? A->FImages : nullptr));
   DefineInteger(Filer, L"Indent", Value([this] { return GetIndent(); }), true,
                 [this](int64_t V) {
                   if (V >= 0) SetIndent(static_cast<int>(V));  // -1: the native default
@@ -227,39 +222,12 @@ void TCustomTreeEx::DefineProperties(TFiler* Filer) {
       L"SortType", [this](TReader* R) { SetSortType(static_cast<TSortType>(IdentIndex(kSortTypeNames, R->ReadIdent()))); },
       [this](TWriter* W) { W->WriteIdent(kSortTypeNames[FSortType]); }, FSortType != (A ? A->FSortType : stNone));
   Filer->DefineProperty(
-      L"StateImages", [this](TReader* R) { FPendingStateImages = R->ReadIdent(); },
-      [&](TWriter* W) { W->WriteIdent(StateName); },
-      !StateName.empty() && (!A || StateName != ReferenceName(A, A->FStateImages)));
-}
-
-namespace {
-// The component a stored name refers to: one the tree's owners own (the
-// owner itself by its own name), or "Form.Name" for a form's component.
-TComponent* FindReference(TComponent* Self, const String& Name) {
-  const size_t Dot = Name.find(L'.');
-  if (Dot != String::npos) {
-    const String Form = Name.substr(0, Dot), Rest = Name.substr(Dot + 1);
-    if (Screen)
-      for (int I = 0; I < Screen->FormCount(); ++I)
-        if (SameText(Screen->Forms(I)->GetName(), Form)) return Screen->Forms(I)->FindComponent(Rest);
-    return nullptr;
-  }
-  for (TComponent* O = Self->GetOwner(); O; O = O->GetOwner()) {
-    if (SameText(O->GetName(), Name)) return O;
-    if (TComponent* C = O->FindComponent(Name)) return C;
-  }
-  return nullptr;
-}
-}  // namespace
-
-void TCustomTreeEx::Loaded() {
-  TWinControl::Loaded();
-  if (!FPendingImages.empty())
-    if (auto* L = dynamic_cast<TCustomImageList*>(FindReference(this, FPendingImages))) SetImages(L);
-  if (!FPendingStateImages.empty())
-    if (auto* L = dynamic_cast<TCustomImageList*>(FindReference(this, FPendingStateImages))) SetStateImages(L);
-  FPendingImages.clear();
-  FPendingStateImages.clear();
+      L"StateImages",
+      [this](TReader* R) {
+        R->ReadReference([this](TComponent* C) { SetStateImages(dynamic_cast<TCustomImageList*>(C)); });
+      },
+      [this](TWriter* W) { W->WriteReference(FStateImages); },
+      Differs(FStateImages, A ? A->FStateImages : nullptr));
 }
 
 void TCustomTreeEx::CreateWnd() {

@@ -600,7 +600,6 @@ class TCustomTreeEx : public TWinControl {
   // differ from their defaults. The image lists are stored by name and
   // found when the form has been read.
   void DefineProperties(TFiler* Filer) override;
-  void Loaded() override;
   void CreateWnd() override;
   void DestroyWnd() override;
   void DoStartDrag(TDragObject*& DragObject) override;
@@ -692,7 +691,6 @@ class TCustomTreeEx : public TWinControl {
   // Kept while there is no window, handed to the next one.
   TColor FInsertMarkColor = clBlack;
   bool FInsertMarkColorSet = false;
-  String FPendingImages, FPendingStateImages;  // names read, not yet found
   TTreeExNode* FChangeNode = nullptr;
   bool FChangePending = false;
   std::unique_ptr<TControlCanvas> FCanvas;
