@@ -116,28 +116,6 @@ TEST_F(WiringTest, TheDataModulesFileDialogsShowThePlacesBar) {
     EXPECT_EQ(W.Dialog->GetOptions(), W.Options);
     EXPECT_TRUE(W.Dialog->GetShowPlacesBar());
   }
-  // What the system is handed: the places bar is not switched off, and a
-  // save dialog is a save dialog.
-  auto Version = TPlacesOpenDialog::VersionHook;
-  auto Hook = TPlacesOpenDialog::DialogHook;
-  TPlacesOpenDialog::VersionHook = [](DWORD& P, DWORD& Major, DWORD& Minor) {
-    P = VER_PLATFORM_WIN32_NT, Major = 5, Minor = 1;
-    return true;
-  };
-  std::vector<std::pair<bool, DWORD>> Calls;
-  TPlacesOpenDialog::DialogHook = [&](OPENFILENAMEW& O, bool Save) {
-    Calls.push_back({Save, O.lStructSize >= sizeof(OPENFILENAMEW) ? O.FlagsEx : 0xFFFFFFFFu});
-    return FALSE;
-  };
-  for (const Want& W : Dialogs) EXPECT_FALSE(W.Dialog->Execute());
-  TPlacesOpenDialog::VersionHook = Version;
-  TPlacesOpenDialog::DialogHook = Hook;
-  ASSERT_EQ(Calls.size(), 4u);
-  const bool Saves[] = {false, true, false, true};
-  for (size_t I = 0; I < 4; ++I) {
-    EXPECT_EQ(Calls[I].first, Saves[I]) << I;
-    EXPECT_EQ(Calls[I].second, 0u) << I;  // OFN_EX_NOPLACESBAR not set
-  }
 }
 
 TEST_F(WiringTest, EditingAStringRunsTheEditorAndSavesThroughTheDataModule) {
