@@ -217,6 +217,12 @@ TThemeManager::TThemeManager(TComponent* AOwner) : TComponent(AOwner) {
   lists_[skStatusBar].reset(new TWindowProcList(this, skStatusBar, &PreStatusBarWindowProc));
   lists_[skCheckListBox].reset(new TWindowProcList(this, skCheckListBox, &PreCheckListBoxWindowProc));
   lists_[skForm].reset(new TWindowProcList(this, skForm, &PreFormWindowProc));
+  // A manager on a form being designed only keeps the form's options: it
+  // neither watches the application nor takes part in the subclassing.
+  if (IsDesigning()) {
+    subManager_ = true;
+    return;
+  }
   if (Application) {
     Application->HookMainWindow(TWindowHook(this, &TThemeManager::MainWindowHook));
     hooked_ = true;
@@ -246,7 +252,9 @@ TThemeManager::~TThemeManager() {
       wasMain = true;
     }
   }
-  if (wasMain && Application) {
+  // A designed manager that was made main lets go of that (nothing may
+  // keep pointing at it) but hands nothing over.
+  if (wasMain && Application && !IsDesigning()) {
     HWND h = Application->Handle();
     if (h && ::IsWindow(h)) ::SendMessageW(h, WM_MAINMANAGERRELEASED, 0, 0);
   }
@@ -328,7 +336,7 @@ void TThemeManager::ForceAsMainManager() {
 
 void TThemeManager::Loaded() {
   TComponent::Loaded();
-  if (GetIsMainManager()) CollectForms(nullptr);
+  if (GetIsMainManager() && !IsDesigning()) CollectForms(nullptr);
 }
 
 bool TThemeManager::MainWindowHook(TMessage& Message) {
@@ -369,6 +377,10 @@ bool TThemeManager::MainWindowHook(TMessage& Message) {
 }
 
 void TThemeManager::Notification(TComponent* AComponent, TOperation Operation) {
+  if (IsDesigning()) {
+    TComponent::Notification(AComponent, Operation);
+    return;
+  }
   if (Operation == opInsert) {
     // Insertion is announced while the component is still being built, so
     // its class can't be told yet: it waits, and the hook looks at it once
@@ -398,22 +410,26 @@ void TThemeManager::Notification(TComponent* AComponent, TOperation Operation) {
 
 void TThemeManager::SetThemeOptions(TThemeOptions Value) {
   std::lock_guard<TCriticalSection> g(Lock());
-  if (subManager_ && mainManager_ && mainManager_ != this) {
+  const bool designing = IsDesigning();
+  // A designed manager's options are the form's own, not the running
+  // application's.
+  if (subManager_ && !designing && mainManager_ && mainManager_ != this) {
     mainManager_->SetThemeOptions(Value);
     options_ = mainManager_->options_;
     return;
   }
   if (Value == options_) return;
   options_ = Value;
-  if (!GetIsMainManager()) return;
-  if (ThemeServices()->LibraryAvailable() && uxtheme::SetThemeAppProperties) {
+  if (!designing && !GetIsMainManager()) return;
+  if (!designing && ThemeServices()->LibraryAvailable() && uxtheme::SetThemeAppProperties) {
     DWORD flags = 0;
     if (Value.Contains(toAllowNonClientArea)) flags |= STAP_ALLOW_NONCLIENT;
     if (Value.Contains(toAllowControls)) flags |= STAP_ALLOW_CONTROLS;
     if (Value.Contains(toAllowWebContent)) flags |= STAP_ALLOW_WEBCONTENT;
     uxtheme::SetThemeAppProperties(flags);
   }
-  if (IsLoading()) return;
+  // While the form is read the rest waits: the form is not complete yet.
+  if (IsLoading() || GetComponentState().Contains(csReading)) return;
   UpdateThemes();
   BroadcastThemeChange();
   if (Application && Application->Handle()) ::SendMessageW(Application->Handle(), WM_THEMECHANGED, 0, 0);
@@ -425,10 +441,48 @@ void TThemeManager::SetThemeOptions(TThemeOptions Value) {
                            RDW_ERASENOW | RDW_FRAME);
 }
 
+namespace {
+const wchar_t* const kOptionNames[] = {
+    L"toAllowNonClientArea", L"toAllowControls",       L"toAllowWebContent",    L"toSubclassAnimate",
+    L"toSubclassButtons",    L"toSubclassCheckListbox", L"toSubclassDBLookup",  L"toSubclassFrame",
+    L"toSubclassGroupBox",   L"toSubclassListView",    L"toSubclassPanel",      L"toSubclassTabSheet",
+    L"toSubclassSpeedButtons", L"toSubclassStatusBar", L"toSubclassTrackBar",   L"toSubclassWinControl",
+    L"toResetMouseCapture",  L"toSetTransparency",     L"toAlternateTabSheetDraw"};
+constexpr int kOptionCount = int(sizeof kOptionNames / sizeof kOptionNames[0]);
+}  // namespace
+
+void TThemeManager::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  auto* ancestor = dynamic_cast<TThemeManager*>(Filer->GetAncestor());
+  const TThemeOptions base = ancestor ? ancestor->options_ : DefaultThemeOptions();
+  Filer->DefineProperty(
+      L"Options",
+      [this](TReader* R) {
+        TThemeOptions read;
+        R->ReadListBegin();
+        while (!R->EndOfList()) {
+          const String name = R->ReadIdent();
+          int i = 0;
+          while (i < kOptionCount && !SameText(name, kOptionNames[i])) ++i;
+          if (i == kOptionCount) throw EReadError(L"Invalid property value: " + name);
+          read.Include(static_cast<TThemeOption>(i));
+        }
+        R->ReadListEnd();
+        SetThemeOptions(read);
+      },
+      [this](TWriter* W) {
+        W->WriteListBegin();
+        for (int i = 0; i < kOptionCount; ++i)
+          if (options_.Contains(static_cast<TThemeOption>(i))) W->WriteIdent(kOptionNames[i]);
+        W->WriteListEnd();
+      },
+      options_ != base);
+}
+
 void TThemeManager::UpdateThemes() {
   TThemeServices* s = ThemeServices();
   s->UpdateThemes();
-  if (s->LibraryAvailable() && uxtheme::GetThemeAppProperties) {
+  if (s->LibraryAvailable() && !IsDesigning() && uxtheme::GetThemeAppProperties) {
     DWORD p = uxtheme::GetThemeAppProperties();
     auto set = [&](TThemeOption o, bool on) { on ? options_.Include(o) : options_.Exclude(o); };
     set(toAllowNonClientArea, (p & STAP_ALLOW_NONCLIENT) != 0);
@@ -463,7 +517,7 @@ void TThemeManager::BroadcastThemeChange() {
 // Collecting controls
 
 void TThemeManager::CollectForms(TCustomForm* Form) {
-  if (!GetIsMainManager()) return;
+  if (!GetIsMainManager() || IsDesigning()) return;
   if (Form) {
     lists_[skForm]->Add(Form);
     Form->FreeNotification(this);
@@ -483,7 +537,7 @@ void TThemeManager::CollectForms(TCustomForm* Form) {
 
 void TThemeManager::CollectControls(TWinControl* Parent) {
   if (!Parent) throw EThemeManagerError(L"Parent of controls to be collected must be valid.");
-  if (!GetIsMainManager()) return;
+  if (!GetIsMainManager() || IsDesigning()) return;
   for (int i = 0; i < Parent->ControlCount(); ++i) {
     TControl* c = Parent->Controls(i);
     HandleControlChange(c, true);

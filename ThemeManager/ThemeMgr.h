@@ -179,6 +179,10 @@ class TThemeManager : public TComponent {
   void Loaded() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
+  // Options stored with the form where they differ from 0x3FFF7 (or the
+  // ancestor's), as the set of option names.
+  void DefineProperties(TFiler* Filer) override;
+
   // The size of one check-box image of the system (measured at start-up).
   static TSize CheckBoxSize();
 

@@ -9,38 +9,12 @@
 #include "app/Help.h"
 #include "app/Main.h"
 #include "app/OptionsForm.h"
-#include "app/PlacesDialogs.h"
 #include "classlib/Forms.h"
-
-namespace {
-
-// The data module's file dialogs with the places bar, set up like the
-// plain ones it was created with.
-template <class D>
-D* WithPlacesBar(TOpenDialog*& Dialog) {
-  auto* d = new D(dmodCommon);
-  d->SetName(Dialog->GetName());
-  d->SetDefaultExt(Dialog->GetDefaultExt());
-  d->SetFileName(Dialog->GetFileName());
-  d->SetFilter(Dialog->GetFilter());
-  d->SetOptions(Dialog->GetOptions());
-  d->SetTitle(Dialog->GetTitle());
-  d->SetShowPlacesBar(true);
-  delete Dialog;
-  Dialog = d;
-  return d;
-}
-
-}  // namespace
 
 TZembrioForms CreateZembrioForms(const std::function<void(TdmodCommon*)>& AfterDataModule) {
   TZembrioForms f;
   InstallApplicationHelp();
   f.DataModule = dmodCommon = new TdmodCommon(Application);
-  WithPlacesBar<TPlacesOpenDialog>(dmodCommon->odlgImport);
-  WithPlacesBar<TPlacesOpenDialog>(dmodCommon->odlgBookmarks);
-  WithPlacesBar<TPlacesSaveDialog>(dmodCommon->sdlgExport);
-  WithPlacesBar<TPlacesSaveDialog>(dmodCommon->sdlgBookmarks);
   if (AfterDataModule) AfterDataModule(dmodCommon);
   TCommonLogic* logic = &dmodCommon->Logic;
   f.Main = Application->CreateForm<TfrmMain>();

@@ -46,26 +46,31 @@ TdmodCommon::TdmodCommon(TComponent* AOwner) : TDataModule(AOwner) {
   imlMenuToolbar = new TImageList(this, 16, 16);
   BuildImages();
 
-  odlgImport = new TOpenDialog(this);
-  odlgImport->SetDefaultExt(L"reg");
-  odlgImport->SetFileName(L"RegExport.reg");
-  odlgImport->SetFilter(L"Registry Files (*.reg)|*.reg|All Files (*.*)|*.*");
+  odlgImport = new TPlacesOpenDialog(this);
+  odlgImport->SetName(L"odlgImport");
   odlgImport->SetOptions(TOpenOptions{ofFileMustExist, ofEnableSizing});
   odlgImport->SetTitle(L"Import Registry File");
-  sdlgExport = new TSaveDialog(this);
-  sdlgExport->SetDefaultExt(L"reg");
-  sdlgExport->SetFileName(L"RegExport.reg");
-  sdlgExport->SetFilter(L"Registry Files (*.reg)|*.reg|All Files (*.*)|*.*");
+  sdlgExport = new TPlacesSaveDialog(this);
+  sdlgExport->SetName(L"sdlgExport");
   sdlgExport->SetOptions(TOpenOptions{ofOverwritePrompt, ofEnableSizing});
   sdlgExport->SetTitle(L"Export Registry File");
-  odlgBookmarks = new TOpenDialog(this);
-  sdlgBookmarks = new TSaveDialog(this);
-  for (TOpenDialog* d : {odlgBookmarks, static_cast<TOpenDialog*>(sdlgBookmarks)}) {
+  for (TPlacesOpenDialog* d : {odlgImport, static_cast<TPlacesOpenDialog*>(sdlgExport)}) {
+    d->SetDefaultExt(L"reg");
+    d->SetFileName(L"RegExport.reg");
+    d->SetFilter(L"Registry Files (*.reg)|*.reg|All Files (*.*)|*.*");
+    d->SetShowPlacesBar(true);
+  }
+  odlgBookmarks = new TPlacesOpenDialog(this);
+  odlgBookmarks->SetName(L"odlgBookmarks");
+  sdlgBookmarks = new TPlacesSaveDialog(this);
+  sdlgBookmarks->SetName(L"sdlgBookmarks");
+  for (TPlacesOpenDialog* d : {odlgBookmarks, static_cast<TPlacesOpenDialog*>(sdlgBookmarks)}) {
     d->SetDefaultExt(L"ZembrioBM");
     d->SetFileName(L"Bookmarks.ZembrioBM");
     d->SetFilter(L"Zembrio Bookmarks (*.ZembrioBM)|*.ZembrioBM|All files (*.*)|*.*");
     d->SetOptions(TOpenOptions{ofOverwritePrompt, ofHideReadOnly, ofEnableSizing});
     d->SetTitle(L"Select a bookmark file");
+    d->SetShowPlacesBar(true);
   }
   fdlgFont = new TFontDialog(this);
   fdlgFont->SetOptions(TFontDialogOptions{fdEffects, fdForceFontExist, fdNoVectorFonts});

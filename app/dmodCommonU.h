@@ -9,6 +9,7 @@
 
 #include "app/CommonLogic.h"
 #include "app/ItemData.h"
+#include "app/PlacesDialogs.h"
 #include "classlib/Dialogs.h"
 #include "classlib/Forms.h"
 #include "classlib/ImgList.h"
@@ -30,11 +31,12 @@ class TdmodCommon : public TDataModule {
   TImageList* imlLVImages32;
   TImageList* imlTabSheets;
   TImageList* imlMenuToolbar;
-  TOpenDialog* odlgImport;
-  TOpenDialog* sdlgExport;  // a save dialog
-  TOpenDialog* odlgBookmarks;
+  // The file dialogs show the places bar where the system has one.
+  TPlacesOpenDialog* odlgImport;
+  TPlacesSaveDialog* sdlgExport;
+  TPlacesOpenDialog* odlgBookmarks;
   TFontDialog* fdlgFont;
-  TOpenDialog* sdlgBookmarks;  // a save dialog
+  TPlacesSaveDialog* sdlgBookmarks;
   TRegStore& rsOptions() { return Logic.rsOptions; }
 
   // The window that shows the status text and receives the search reports.

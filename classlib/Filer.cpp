@@ -133,6 +133,32 @@ void TWriter::WriteIdent(const String& Value) {
   WriteStr(Value);
 }
 
+String ComponentReferenceName(TComponent* Root, TComponent* Component) {
+  if (!Component) return String();
+  if (Component == Root || !Component->GetOwner() || Component->GetOwner() == Root) return Component->GetName();
+  return Component->GetOwner()->GetName() + L"." + Component->GetName();
+}
+
+TComponent* FindReferencedComponent(TComponent* Root, const String& Name) {
+  if (!Root || Name.empty()) return nullptr;
+  const size_t dot = Name.find(L'.');
+  if (dot == String::npos) {
+    if (SameText(Root->GetName(), Name)) return Root;
+    return Root->FindComponent(Name);
+  }
+  const String ownerName = Name.substr(0, dot), rest = Name.substr(dot + 1);
+  TComponent* owner = nullptr;
+  if (SameText(Root->GetName(), ownerName)) owner = Root;
+  else if (Root->GetOwner()) owner = Root->GetOwner()->FindComponent(ownerName);
+  return owner ? owner->FindComponent(rest) : nullptr;
+}
+
+void TWriter::WriteReference(TComponent* Component) {
+  const String name = ComponentReferenceName(root_, Component);
+  if (name.empty()) WriteValue(vaNil);
+  else WriteIdent(name);
+}
+
 void TWriter::WriteStr(const String& Value) {
   AnsiString a = WideToAnsi(Value);
   if (a.size() > 255) a.resize(255);
@@ -312,6 +338,28 @@ void TReader::ReadListEnd() {
   if (ReadValue() != vaNull) Error(L"Invalid property value: the end of a list was expected");
 }
 
+void TReader::ReadReference(const std::function<void(TComponent*)>& Set) {
+  String name;
+  if (NextValue() == vaNil) ReadValue();
+  else name = ReadIdent();
+  fixups_.push_back({name, Set});
+}
+
+void TReader::FixupReferences() {
+  // A setter may read nothing more from the stream: the list is taken
+  // whole first.
+  std::vector<TFixup> fixups;
+  fixups.swap(fixups_);
+  for (const TFixup& f : fixups) {
+    if (!f.Set) continue;
+    if (f.Name.empty()) {
+      f.Set(nullptr);
+    } else if (TComponent* c = FindReferencedComponent(root_, f.Name)) {
+      f.Set(c);
+    }
+  }
+}
+
 void TReader::SkipValue() {
   auto skip = [&](int64_t n) {
     if (n < 0 || n > stream_->GetSize() - stream_->GetPosition()) Error(L"Invalid stream format");
@@ -420,7 +468,9 @@ void TReader::ReadRootComponent(TComponent* Root) {
     ReadListEnd();
     while (!EndOfList()) ReadComponent(Root);
     ReadListEnd();
+    FixupReferences();
   } catch (...) {
+    fixups_.clear();
     // Nothing half read is reported as loaded.
     ForTree(Root, [](TComponent* c) {
       c->SetComponentStateFlag(csReading, false);

@@ -104,6 +104,9 @@ class TWriter : public TFiler {
   // Always UTF-16.
   void WriteWideString(const String& Value);
   void WriteIdent(const String& Value);
+  // A reference to a component, by name (ComponentReferenceName against
+  // the root being written); none is stored as nil.
+  void WriteReference(TComponent* Component);
   void WriteListBegin() { WriteValue(vaList); }
   void WriteListEnd() { WriteValue(vaNull); }
   void WriteValue(TValueType Value);
@@ -147,6 +150,12 @@ class TReader : public TFiler {
   void ReadListBegin();
   void ReadListEnd();
   bool EndOfList() { return NextValue() == vaNull; }
+  // A reference to a component, stored by name (or nil). The component
+  // it names may come later in the stream: Set is called once the whole
+  // stream is read, before any component hears Loaded, with the component
+  // the name stands for (null for nil). A name that stands for none is
+  // left alone: Set is not called.
+  void ReadReference(const std::function<void(TComponent*)>& Set);
   // Passes over one value of any kind.
   void SkipValue();
   void Read(void* Buffer, int64_t Count) { stream_->ReadBuffer(Buffer, Count); }
@@ -156,9 +165,26 @@ class TReader : public TFiler {
   void ReadProperty(TPersistent* Instance, const String& Path);
   String ReadStr();
   [[noreturn]] void Error(const String& Message);
+  void FixupReferences();
   String propName_;
   bool propHandled_ = false;
+  struct TFixup {
+    String Name;  // empty for nil
+    std::function<void(TComponent*)> Set;
+  };
+  std::vector<TFixup> fixups_;
 };
+
+// The name under which a reference to Component is stored in Root's
+// stream: the name alone for Root itself or a component Root owns,
+// "Owner.Name" for a component of another root (a form's component on
+// another form); empty for none.
+String ComponentReferenceName(TComponent* Root, TComponent* Component);
+// The component a stored reference name stands for, seen from Root: Root
+// itself or a component it owns for a plain name; for "Owner.Name" the
+// component named Owner that Root's owner holds (as the application
+// holds its forms), then its component Name. Null when there is none.
+TComponent* FindReferencedComponent(TComponent* Root, const String& Name);
 
 // The classes a reader can make, by class name.
 using TComponentFactory = std::function<TComponent*(TComponent* AOwner)>;

@@ -2,6 +2,7 @@
 // properties, re-creation that keeps the nodes, sorting and the change
 // delay.
 #include <algorithm>
+#include <functional>
 
 #include "treecontrol/TreeEx.h"
 
@@ -115,13 +116,118 @@ class TPrefixFiler : public TFiler {
   TFiler* Inner_;
   String Prefix_;
 };
+
+
+const wchar_t* const kOptionNames[] = {
+    L"toAutoExpand",   L"toAutoScroll", L"toCheckSupport",  L"toNoEraseBkgnd",
+    L"toEvenHeight",   L"toFullRowSelect", L"toHideSelection", L"toHotTrack",
+    L"toInfoTip",      L"toLevelSelectConstraint", L"toMultiSelect", L"toNoScroll",
+    L"toReadOnly",     L"toRightClickSelect", L"toToolTips", L"toShowButtons",
+    L"toShowLines",    L"toShowRoot",   L"toSingleExpand",  L"toWantReturn"};
+const wchar_t* const kSortTypeNames[] = {L"stNone", L"stData", L"stText", L"stBoth"};
+const wchar_t* const kBorderStyleNames[] = {L"bsNone", L"bsSingle"};
+
+template <size_t N>
+int IdentIndex(const wchar_t* const (&Names)[N], const String& Ident) {
+  for (size_t I = 0; I < N; ++I)
+    if (SameText(Ident, Names[I])) return static_cast<int>(I);
+  throw EReadError(L"Invalid property value: " + Ident);
+}
+
+void DefineInteger(TFiler* Filer, const wchar_t* Name, int64_t Value, bool Stored,
+                   const std::function<void(int64_t)>& Set) {
+  Filer->DefineProperty(
+      Name, [&](TReader* R) { Set(R->ReadInt64()); }, [&](TWriter* W) { W->WriteInteger(Value); }, Stored);
+}
+
 }  // namespace
 
 void TCustomTreeEx::DefineProperties(TFiler* Filer) {
   TWinControl::DefineProperties(Filer);
   auto* Ancestor = dynamic_cast<TCustomTreeEx*>(Filer->GetAncestor());
+  TCustomTreeEx* A = Ancestor;
+  const bool Writing = dynamic_cast<TWriter*>(Filer) != nullptr;
+  // Only a writer asks the window; a reader's values go through the setters.
+  auto Value = [&](auto Get) { return Writing ? Get() : decltype(Get())(); };
+
+  Filer->DefineProperty(
+      L"BorderStyle",
+      [this](TReader* R) { SetBorderStyle(IdentIndex(kBorderStyleNames, R->ReadIdent()) ? bsSingle : bsNone); },
+      [this](TWriter* W) { W->WriteIdent(kBorderStyleNames[FBorderStyle == bsNone ? 0 : 1]); },
+      FBorderStyle != (A ? A->FBorderStyle : bsSingle));
+  DefineInteger(Filer, L"ChangeDelay", FChangeDelay, FChangeDelay != (A ? A->FChangeDelay : 0),
+                [this](int64_t V) { SetChangeDelay(static_cast<int>(V)); });
+  DefineInteger(Filer, L"Color", color_, color_ != (A ? A->color_ : clWindow),
+                [this](int64_t V) { SetColor(static_cast<TColor>(V)); });
+  DefineInteger(Filer, L"ColorDropSelected", ColorDropSelected,
+                ColorDropSelected != (A ? A->ColorDropSelected : clBtnFace),
+                [this](int64_t V) { ColorDropSelected = static_cast<TColor>(V); });
+  DefineInteger(Filer, L"ColorSelected", ColorSelected, ColorSelected != (A ? A->ColorSelected : clHighlight),
+                [this](int64_t V) { ColorSelected = static_cast<TColor>(V); });
+  DefineInteger(Filer, L"ColorUnfocusedSelected", ColorUnfocusedSelected,
+                ColorUnfocusedSelected != (A ? A->ColorUnfocusedSelected : cl3DLight),
+                [this](int64_t V) { ColorUnfocusedSelected = static_cast<TColor>(V); });
+  // The options before the heights: without toEvenHeight an odd height stays.
+  const TTreeOptions BaseOptions = A ? A->FOptions : kDefaultOptions;
+  Filer->DefineProperty(
+      L"Options",
+      [this](TReader* R) {
+        TTreeOptions O;
+        R->ReadListBegin();
+        while (!R->EndOfList()) O += static_cast<TTreeOption>(IdentIndex(kOptionNames, R->ReadIdent()));
+        R->ReadListEnd();
+        SetOptions(O);
+      },
+      [this](TWriter* W) {
+        W->WriteListBegin();
+        for (int I = 0; I <= toWantReturn; ++I)
+          if (FOptions.Contains(static_cast<TTreeOption>(I))) W->WriteIdent(kOptionNames[I]);
+        W->WriteListEnd();
+      },
+      FOptions != BaseOptions);
+  // The image lists by name, set once the whole form is read.
+  TComponent* Root = Filer->GetRoot();
+  auto Differs = [&](TCustomImageList* Mine, TCustomImageList* Theirs) {
+    return !SameText(ComponentReferenceName(Root, Mine), A ? ComponentReferenceName(A->GetOwner(), Theirs) : String());
+  };
+  Filer->DefineProperty(
+      L"Images",
+      [this](TReader* R) {
+        R->ReadReference([this](TComponent* C) { SetImages(dynamic_cast<TCustomImageList*>(C)); });
+      },
+      [this](TWriter* W) { W->WriteReference(FImages); }, Differs(FImages, A ? A->FImages : nullptr));
+  DefineInteger(Filer, L"Indent", Value([this] { return GetIndent(); }), true,
+                [this](int64_t V) {
+                  if (V >= 0) SetIndent(static_cast<int>(V));  // -1: the native default
+                });
+  DefineInteger(Filer, L"InsertMarkColor", Value([this] { return static_cast<int64_t>(GetInsertMarkColor()); }),
+                true, [this](int64_t V) { SetInsertMarkColor(static_cast<TColor>(V)); });
   TPrefixFiler Items(Filer, L"Items.", Ancestor ? Ancestor->FItems.get() : nullptr);
   FItems->DefineProperties(&Items);
+  // A signed 8-bit value in the form.
+  DefineInteger(Filer, L"ItemHeight", static_cast<int8_t>(Value([this] { return GetItemHeight(); })), true,
+                [this](int64_t V) { SetItemHeight(static_cast<int8_t>(V)); });
+  // Always stored: the tree starts without the parent's colour, so a true
+  // left out would come back false.
+  Filer->DefineProperty(
+      L"ParentColor", [this](TReader* R) { SetParentColor(R->ReadBoolean()); },
+      [this](TWriter* W) { W->WriteBoolean(GetParentColor()); }, !A || GetParentColor() != A->GetParentColor());
+  // Read into the field: a stored 0 stays 0 until the window reports its own.
+  const int Scroll = Value([this] { return GetScrollTime(); });
+  DefineInteger(Filer, L"ScrollTime", Scroll, Scroll != (A ? A->GetScrollTime() : 100), [this](int64_t V) {
+    FScrollTime = static_cast<int>(V);
+    SendTV(TVM_SETSCROLLTIME, static_cast<WPARAM>(FScrollTime));
+  });
+  Filer->DefineProperty(
+      L"SortType", [this](TReader* R) { SetSortType(static_cast<TSortType>(IdentIndex(kSortTypeNames, R->ReadIdent()))); },
+      [this](TWriter* W) { W->WriteIdent(kSortTypeNames[FSortType]); }, FSortType != (A ? A->FSortType : stNone));
+  Filer->DefineProperty(
+      L"StateImages",
+      [this](TReader* R) {
+        R->ReadReference([this](TComponent* C) { SetStateImages(dynamic_cast<TCustomImageList*>(C)); });
+      },
+      [this](TWriter* W) { W->WriteReference(FStateImages); },
+      Differs(FStateImages, A ? A->FStateImages : nullptr));
 }
 
 void TCustomTreeEx::CreateWnd() {
@@ -135,6 +241,7 @@ void TCustomTreeEx::CreateWnd() {
   ApplyImageLists();
   SendTV(TVM_SETSCROLLTIME, static_cast<WPARAM>(FScrollTime));
   FScrollTime = static_cast<int>(SendTV(TVM_GETSCROLLTIME));
+  if (FInsertMarkColorSet) SendTV(TVM_SETINSERTMARKCOLOR, 0, static_cast<LPARAM>(FInsertMarkColor));
   SendTV(TVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(ColorToRef(font_->GetColor())));
   if (color_ != clWindow) SendTV(TVM_SETBKCOLOR, 0, static_cast<LPARAM>(ColorToRef(color_)));
   ReinsertNodes();
@@ -178,6 +285,7 @@ void TCustomTreeEx::DestroyWnd() {
   FSavedTopItem = GetTopItem();
   FSavedIndent = static_cast<int>(SendTV(TVM_GETINDENT));
   FSavedItemHeight = static_cast<int>(SendTV(TVM_GETITEMHEIGHT));
+  if (FInsertMarkColorSet) FInsertMarkColor = static_cast<TColor>(SendTV(TVM_GETINSERTMARKCOLOR));
   StopTimer(TTreeTimer::Change);
   StopTimer(TTreeTimer::DragExpand);
   StopTimer(TTreeTimer::Scroll);
@@ -431,9 +539,14 @@ void TCustomTreeEx::SetScrollTime(int Value) {
   SendTV(TVM_SETSCROLLTIME, static_cast<WPARAM>(FScrollTime));
 }
 
-TColor TCustomTreeEx::GetInsertMarkColor() { return static_cast<TColor>(SendTV(TVM_GETINSERTMARKCOLOR)); }
+TColor TCustomTreeEx::GetInsertMarkColor() {
+  return handle_ ? static_cast<TColor>(SendTV(TVM_GETINSERTMARKCOLOR)) : FInsertMarkColor;
+}
+
 void TCustomTreeEx::SetInsertMarkColor(TColor Value) {
-  SendTV(TVM_SETINSERTMARKCOLOR, 0, static_cast<LPARAM>(ColorToRef(Value)));
+  FInsertMarkColor = static_cast<TColor>(ColorToRef(Value));
+  FInsertMarkColorSet = true;
+  SendTV(TVM_SETINSERTMARKCOLOR, 0, static_cast<LPARAM>(FInsertMarkColor));
 }
 
 void TCustomTreeEx::FullExpand() {

@@ -595,7 +595,10 @@ class TCustomTreeEx : public TWinControl {
 
  protected:
   void CreateParams(TCreateParams& Params) override;
-  // Stores the nodes as "Items.Data".
+  // Stores the published properties with the form: Indent, InsertMarkColor
+  // and ItemHeight always, the nodes as "Items.Data", the others where they
+  // differ from their defaults. The image lists are stored by name and
+  // found when the form has been read.
   void DefineProperties(TFiler* Filer) override;
   void CreateWnd() override;
   void DestroyWnd() override;
@@ -685,6 +688,9 @@ class TCustomTreeEx : public TWinControl {
   TTreeExNode* FCheckNode = nullptr;
   bool FHelpKeyTaken = false;  // F1 answered by the multiple selection
   int FChangeDelay = 0;
+  // Kept while there is no window, handed to the next one.
+  TColor FInsertMarkColor = clBlack;
+  bool FInsertMarkColorSet = false;
   TTreeExNode* FChangeNode = nullptr;
   bool FChangePending = false;
   std::unique_ptr<TControlCanvas> FCanvas;

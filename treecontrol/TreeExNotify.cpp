@@ -105,9 +105,11 @@ void TCustomTreeEx::WndProc(TMessage& M) {
       SendTV(TVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(ColorToRef(font_->GetColor())));
       return;
     case CM_SYSCOLORCHANGE:
+      TWinControl::WndProc(M);
       RebuildCheckImages();
-      ApplyImageLists();
+      ApplyImageLists();  // the same list: the window measures it again
       SendTV(WM_SYSCOLORCHANGE);
+      if (handle_) InvalidateRect(handle_, nullptr, TRUE);
       return;
     case WM_DESTROY:
       FWindowGoing = true;

@@ -45,7 +45,11 @@ void TCustomTreeEx::RebuildCheckImages() {
   SetDIBColorTable(DC, 7, 2, Colors);
   COLORREF Transparent = GetPixel(DC, 0, 0);
   int Size = Info.bmHeight;
-  HIMAGELIST L = ImageList_Create(Size, Size, ILC_COLOR24 | ILC_MASK, 9, 0);
+  // Every tree holds the list's handle: the pictures are renewed inside the
+  // same list (setting the size empties it), never in a new one.
+  HIMAGELIST L = gCheckImages;
+  if (L) ImageList_SetIconSize(L, Size, Size);
+  else L = ImageList_Create(Size, Size, ILC_COLOR24 | ILC_MASK, 9, 0);
   // The whole strip goes in at once: the list cuts it into square pictures
   // (a partial one at the end is left out).
   const int Width = Size > 0 ? Info.bmWidth / Size * Size : 0;
@@ -64,7 +68,6 @@ void TCustomTreeEx::RebuildCheckImages() {
   SelectObject(DC, Old);
   DeleteDC(DC);
   DeleteObject(Bmp);
-  if (gCheckImages) ImageList_Destroy(gCheckImages);
   gCheckImages = L;
 }
 

@@ -1367,3 +1367,132 @@ TEST_F(ThemeFixture, RegisteredOnThePageXPAndMadeByName) {
   EXPECT_EQ(m->GetOwner(), form.get());
   EXPECT_EQ(m->GetOptions(), DefaultThemeOptions());
 }
+
+// ---- Design time and the form stream ----------------------------------------
+
+namespace {
+// A manager whose reading state a test sets alone, as a reader filling in
+// one component of a loaded form does.
+class TReadManager : public TThemeManager {
+ public:
+  using TThemeManager::TThemeManager;
+  void Reading(bool On) { SetComponentStateFlag(csReading, On); }
+};
+}  // namespace
+
+TEST_F(ThemeFixture, ADesignedManagerKeepsItsOptionsAndLeavesTheApplicationAlone) {
+  Use(Lib::Fake);
+  TestForm t;
+  auto* running = new TThemeManager(nullptr);
+  running->CollectForms();
+  running->SetThemeOptions(running->GetOptions() - toSubclassPanel);
+  const TThemeOptions runningOptions = running->GetOptions();
+
+  TComponent designer(nullptr);
+  designer.SetDesigning(true);
+  auto* designed = new TThemeManager(&designer);
+  EXPECT_TRUE(designed->IsDesigning());
+  EXPECT_FALSE(designed->IsMainManager());
+  EXPECT_EQ(designed->GetOptions(), DefaultThemeOptions());  // not the running manager's
+
+  // No collecting, whatever asks for it.
+  designed->CollectForms();
+  designed->CollectForms(t.Form);
+  designed->CollectControls(t.Form);
+  designer.BeginLoading();
+  designer.EndLoading();
+  for (int kind = 0; kind < SubclassKindCount; ++kind)
+    EXPECT_EQ(designed->ListCount(TSubclassKind(kind)), 0) << kind;
+  EXPECT_THROW(designed->CollectControls(nullptr), EThemeManagerError);
+
+  // A form put on the designer is not handed to the running manager.
+  auto* designedForm = new TForm(&designer);
+  Pump(30);
+  EXPECT_FALSE(running->IsSubclassed(designedForm, skForm));
+
+  // Its options are its own: no forwarding, no application properties, and
+  // the library's properties do not overwrite them.
+  fake.SetProperties = 0xFFFFFFFF;
+  designed->SetThemeOptions(DefaultThemeOptions() - toSubclassButtons);
+  EXPECT_EQ(designed->GetOptions(), DefaultThemeOptions() - toSubclassButtons);
+  EXPECT_EQ(fake.SetProperties, 0xFFFFFFFFu);
+  EXPECT_EQ(running->GetOptions(), runningOptions);
+  fake.AppProperties = 0;
+  designed->UpdateThemes();
+  EXPECT_TRUE(designed->GetOptions().Contains(toAllowNonClientArea));
+
+  // Taking the main role and going away hands nothing over (no 0xBCB2):
+  // the manager that was main stays a sub-manager, and no one points at
+  // the designed one any more.
+  designed->ForceAsMainManager();
+  EXPECT_EQ(TThemeManager::CurrentThemeManager(), designed);
+  delete designed;
+  Pump(30);
+  EXPECT_EQ(TThemeManager::CurrentThemeManager(), nullptr);
+  EXPECT_FALSE(running->IsMainManager());
+  // The running manager's hook still hears the application window.
+  ::SendMessageW(Application->Handle(), WM_MAINMANAGERRELEASED, 0, 0);
+  EXPECT_TRUE(running->IsMainManager());
+  delete running;
+}
+
+TEST_F(ThemeFixture, ADesignedManagerDoesNotHookTheApplicationWindow) {
+  Use(Lib::Fake);
+  TComponent designer(nullptr);
+  designer.SetDesigning(true);
+  TThemeManager designed(&designer);
+  ASSERT_EQ(TThemeManager::CurrentThemeManager(), nullptr);
+  // A hooked manager with no main manager about would take the role here.
+  ::SendMessageW(Application->Handle(), WM_MAINMANAGERRELEASED, 0, 0);
+  EXPECT_EQ(TThemeManager::CurrentThemeManager(), nullptr);
+  EXPECT_FALSE(designed.IsMainManager());
+}
+
+TEST_F(ThemeFixture, OptionsTravelWithTheFormAndReadingDefersTheThemeChange) {
+  Use(Lib::Fake);
+  auto stored = [](TThemeOptions options) {
+    std::unique_ptr<TForm> form(new TForm(Application));
+    form->SetName(L"Stored");
+    auto* m = new TThemeManager(form.get());
+    m->SetName(L"tmThemes");
+    m->SetThemeOptions(options);
+    TMemoryStream s;
+    TWriter(&s).WriteRootComponent(form.get());
+    std::string bytes(static_cast<const char*>(s.Memory()), size_t(s.GetSize()));
+    delete m;
+    return bytes;
+  };
+  EXPECT_EQ(stored(DefaultThemeOptions()).find("Options"), std::string::npos);
+  const TThemeOptions chosen = TThemeOptions{toAllowNonClientArea, toAllowControls, toSubclassButtons,
+                                             toSubclassListView, toAlternateTabSheetDraw};
+  const std::string bytes = stored(chosen);
+  ASSERT_NE(bytes.find("toAlternateTabSheetDraw"), std::string::npos);
+
+  std::unique_ptr<TForm> form(new TForm(Application));
+  auto* m = new TReadManager(form.get());
+  m->SetName(L"tmThemes");
+  ASSERT_TRUE(m->IsMainManager());
+  int themeChanges = 0;
+  m->OnThemeChange = [&](TObject*) { ++themeChanges; };
+  fake.SetProperties = 0xFFFFFFFF;
+  TMemoryStream s;
+  s.WriteBuffer(bytes.data(), int64_t(bytes.size()));
+  s.SetPosition(0);
+  TReader(&s).ReadRootComponent(form.get());
+  EXPECT_EQ(m->GetOptions(), chosen);
+  EXPECT_EQ(fake.SetProperties, DWORD(STAP_ALLOW_NONCLIENT | STAP_ALLOW_CONTROLS));
+  Pump(30);
+  EXPECT_EQ(themeChanges, 0);
+
+  // Reading alone (one component filled in, no loading) defers it too;
+  // afterwards an option change is announced.
+  m->Reading(true);
+  m->SetThemeOptions(m->GetOptions() + toSubclassPanel);
+  EXPECT_TRUE(m->GetOptions().Contains(toSubclassPanel));
+  Pump(30);
+  EXPECT_EQ(themeChanges, 0);
+  m->Reading(false);
+  m->SetThemeOptions(m->GetOptions() - toSubclassPanel);
+  EXPECT_EQ(themeChanges, 1);
+  m->OnThemeChange = nullptr;
+}

@@ -8,6 +8,7 @@
 #include "app/FindForm.h"
 #include "app/Help.h"
 #include "app/OptionsForm.h"
+#include "app/PlacesDialogs.h"
 #include "app/tests/dialogs_support.h"
 #include "testsupport/Registry.h"
 
@@ -78,6 +79,43 @@ TEST_F(WiringTest, TheFontDialogStartsWithMsSansSerifEightPoints) {
   // Before the options dialog first hands it a font.
   EXPECT_EQ(dmodCommon->fdlgFont->Font()->GetName(), L"MS Sans Serif");
   EXPECT_EQ(dmodCommon->fdlgFont->Font()->GetSize(), 8);
+}
+
+TEST_F(WiringTest, TheDataModulesFileDialogsShowThePlacesBar) {
+  struct Want {
+    TPlacesOpenDialog* Dialog;
+    const char* Class;
+    const wchar_t* Title;
+    const wchar_t* Ext;
+    const wchar_t* File;
+    const wchar_t* Filter;
+    TOpenOptions Options;
+  };
+  const wchar_t* RegFilter = L"Registry Files (*.reg)|*.reg|All Files (*.*)|*.*";
+  const wchar_t* BmFilter = L"Zembrio Bookmarks (*.ZembrioBM)|*.ZembrioBM|All files (*.*)|*.*";
+  const TOpenOptions Bm{ofOverwritePrompt, ofHideReadOnly, ofEnableSizing};
+  const Want Dialogs[] = {
+      {dmodCommon->odlgImport, "TPlacesOpenDialog", L"Import Registry File", L"reg", L"RegExport.reg", RegFilter,
+       TOpenOptions{ofFileMustExist, ofEnableSizing}},
+      {dmodCommon->sdlgExport, "TPlacesSaveDialog", L"Export Registry File", L"reg", L"RegExport.reg", RegFilter,
+       TOpenOptions{ofOverwritePrompt, ofEnableSizing}},
+      {dmodCommon->odlgBookmarks, "TPlacesOpenDialog", L"Select a bookmark file", L"ZembrioBM",
+       L"Bookmarks.ZembrioBM", BmFilter, Bm},
+      {dmodCommon->sdlgBookmarks, "TPlacesSaveDialog", L"Select a bookmark file", L"ZembrioBM",
+       L"Bookmarks.ZembrioBM", BmFilter, Bm},
+  };
+  for (const Want& W : Dialogs) {
+    SCOPED_TRACE(W.Title);
+    ASSERT_NE(W.Dialog, nullptr);
+    EXPECT_STREQ(W.Dialog->ClassName(), W.Class);
+    EXPECT_EQ(W.Dialog->GetOwner(), dmodCommon);
+    EXPECT_EQ(W.Dialog->GetTitle(), W.Title);
+    EXPECT_EQ(W.Dialog->GetDefaultExt(), W.Ext);
+    EXPECT_EQ(W.Dialog->GetFileName(), W.File);
+    EXPECT_EQ(W.Dialog->GetFilter(), W.Filter);
+    EXPECT_EQ(W.Dialog->GetOptions(), W.Options);
+    EXPECT_TRUE(W.Dialog->GetShowPlacesBar());
+  }
 }
 
 TEST_F(WiringTest, EditingAStringRunsTheEditorAndSavesThroughTheDataModule) {

@@ -289,3 +289,85 @@ TEST(Registration, ClassesByNameAndTheTableOfPages) {
   UnRegisterClass(L"TRegTestD");
   EXPECT_FALSE(GetClass(L"TRegTestD"));
 }
+
+namespace {
+// An item that refers to another component by name.
+class TLinkItem : public TItem {
+ public:
+  using TItem::TItem;
+  const char* ClassName() const override { return "TLinkItem"; }
+  TComponent* Target = nullptr;
+  bool TargetSetAtLoaded = false;
+  void Loaded() override {
+    TItem::Loaded();
+    TargetSetAtLoaded = Target != nullptr;
+  }
+
+ protected:
+  void DefineProperties(TFiler* Filer) override {
+    TItem::DefineProperties(Filer);
+    Filer->DefineProperty(
+        L"Target", [this](TReader* R) { R->ReadReference([this](TComponent* C) { Target = C; }); },
+        [this](TWriter* W) { W->WriteReference(Target); }, true);
+  }
+};
+
+const bool kLinkRegistered = [] {
+  RegisterComponentClass(L"TLinkItem", [](TComponent* Owner) { return new TLinkItem(Owner); });
+  return true;
+}();
+}  // namespace
+
+TEST(Filer, ReferencesAreResolvedByNameOnceTheWholeStreamIsRead) {
+  // Two roots held by one owner, as the application holds its forms.
+  TComponent app(nullptr);
+  auto* other = new TStore(&app);
+  other->SetName(L"Other");
+  auto* distant = new TItem(other);
+  distant->SetName(L"Far");
+
+  TStore src;
+  src.SetName(L"Src");
+  src.Top = MakeItem(src, L"Top", nullptr, L"top");
+  auto link = [&](const String& name, TComponent* target) {
+    auto* l = new TLinkItem(&src);
+    l->SetName(name);
+    l->Target = target;
+    src.Top->Add(l);
+    return l;
+  };
+  TLinkItem* first = link(L"First", nullptr);
+  link(L"ToNothing", nullptr);
+  link(L"ToRoot", &src);
+  link(L"ToFar", distant);
+  TLinkItem* later = link(L"Later", nullptr);
+  first->Target = later;  // comes after it in the stream
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(&src);
+  EXPECT_TRUE(Contains(m, "Other.Far"));
+
+  auto* dst = new TStore(&app);
+  dst->Top = MakeItem(*dst, L"Top", nullptr, L"");
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(dst);
+  auto target = [&](const wchar_t* name) { return dynamic_cast<TLinkItem*>(dst->FindComponent(name)); };
+  ASSERT_NE(target(L"First"), nullptr);
+  EXPECT_EQ(target(L"First")->Target, target(L"Later"));
+  EXPECT_TRUE(target(L"First")->TargetSetAtLoaded);
+  EXPECT_EQ(target(L"ToNothing")->Target, nullptr);
+  EXPECT_EQ(target(L"ToRoot")->Target, dst);
+  EXPECT_EQ(target(L"ToFar")->Target, distant);
+
+  // A name that stands for nothing leaves the reference as it was.
+  delete distant;
+  auto* again = new TStore(&app);
+  again->SetName(L"Again");
+  again->Top = MakeItem(*again, L"Top", nullptr, L"");
+  auto* kept = new TLinkItem(again);
+  kept->SetName(L"ToFar");
+  again->Top->Add(kept);
+  kept->Target = again->Top;
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(again);
+  EXPECT_EQ(kept->Target, again->Top);
+}

@@ -253,6 +253,30 @@ TEST_F(TreeInput, EnterWalksToTheNextNodeOnlyWithWantReturn) {
   EXPECT_EQ(Tree->Items()->GetSelectedCount(), 1);
 }
 
+TEST_F(TreeInput, DoubleClickRightOfTheTextTogglesTheRowOnlyWithFullRowSelect) {
+  auto Top = Fill(2);
+  Fill(2, Top[0]);
+  if (!Focus()) GTEST_SKIP() << "the test window cannot take the focus here";
+  auto RightOfText = [&] {
+    TRect R = Top[0]->DisplayRect(true);
+    return testsupport::ScreenPoint(Tree->GetHandle(), R.right + 60, (R.top + R.bottom) / 2);
+  };
+  auto DoubleClickRight = [&] {
+    testsupport::DoubleClick(RightOfText());
+    Pump(1);
+    testsupport::MoveMouse(testsupport::ParkingPlace());
+  };
+  DoubleClickRight();
+  EXPECT_FALSE(Top[0]->GetExpanded());  // without a full row it is empty space
+  Tree->SetOptions(Tree->GetOptions() + toFullRowSelect);
+  ASSERT_TRUE(Tree->GetHitTestInfoAt(Top[0]->DisplayRect(true).right + 60, Top[0]->DisplayRect(true).top + 2)
+                  .Contains(htOnRight));
+  DoubleClickRight();
+  EXPECT_TRUE(Top[0]->GetExpanded());
+  DoubleClickRight();
+  EXPECT_FALSE(Top[0]->GetExpanded());
+}
+
 TEST_F(TreeInput, SingleExpandHandlerMayKeepTheOpenBranch) {
   Tree->SetOptions(Tree->GetOptions() + toSingleExpand);
   auto Top = Fill(2);

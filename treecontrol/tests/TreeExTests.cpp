@@ -480,6 +480,99 @@ TEST(TreeStreaming, AgainstAnAncestorOnlyDifferencesOrACheckTypeAreStored) {
   EXPECT_EQ(B.Tree->Items()->GetNodeCount(), 3);
 }
 
+TEST(TreeStreaming, PublishedPropertiesComeBackFromTheForm) {
+  StoredForm Plain;
+  std::string Bytes = Plain.Write();
+  // A fresh tree stores only what is always stored (ParentColor too: a
+  // tree starts without its parent's colour).
+  for (const char* Always : {"Indent", "InsertMarkColor", "ItemHeight", "ParentColor"})
+    EXPECT_NE(Bytes.find(Always), std::string::npos) << Always;
+  for (const char* Default : {"Options", "SortType", "BorderStyle", "ChangeDelay", "ColorSelected",
+                              "ColorUnfocusedSelected", "ColorDropSelected", "Images"})
+    EXPECT_EQ(Bytes.find(Default), std::string::npos) << Default;
+
+  StoredForm A;
+  auto* Pictures = new TImageList(A.Form.get());
+  Pictures->SetName(L"Pictures");
+  auto* States = new TImageList(A.Form.get());
+  States->SetName(L"States");
+  TTreeEx* T = A.Tree;
+  T->Items()->AddChild(nullptr, L"b");
+  T->Items()->AddChild(nullptr, L"a");
+  T->SetOptions(TTreeOptions{toCheckSupport, toFullRowSelect, toShowRoot, toWantReturn});
+  T->SetSortType(stText);
+  T->SetBorderStyle(bsNone);
+  T->SetChangeDelay(250);
+  T->ColorSelected = clRed;
+  T->ColorUnfocusedSelected = clLime;
+  T->ColorDropSelected = clBlue;
+  T->SetParentColor(true);
+  T->SetInsertMarkColor(static_cast<TColor>(RGB(1, 2, 3)));
+  T->SetImages(Pictures);
+  T->SetStateImages(States);
+  T->HandleNeeded();
+  T->SetIndent(27);
+  T->SetItemHeight(21);
+  Bytes = A.Write();
+
+  StoredForm B;
+  auto* Pictures2 = new TImageList(B.Form.get());
+  auto* States2 = new TImageList(B.Form.get());
+  States2->GetHandle();
+  Pictures2->SetName(L"Pictures");
+  States2->SetName(L"States");
+  B.Tree->HandleNeeded();
+  B.Read(Bytes);
+  TTreeEx* R = B.Tree;
+  EXPECT_EQ(R->GetOptions(), (TTreeOptions{toCheckSupport, toFullRowSelect, toShowRoot, toWantReturn}));
+  EXPECT_EQ(R->GetSortType(), stText);
+  EXPECT_EQ(R->Items()->GetFirstNode()->GetText(), L"a");
+  EXPECT_EQ(R->GetBorderStyle(), bsNone);
+  EXPECT_EQ(R->GetChangeDelay(), 250);
+  EXPECT_EQ(R->ColorSelected, clRed);
+  EXPECT_EQ(R->ColorUnfocusedSelected, clLime);
+  EXPECT_EQ(R->ColorDropSelected, clBlue);
+  EXPECT_TRUE(R->GetParentColor());
+  EXPECT_EQ(R->GetInsertMarkColor(), static_cast<TColor>(RGB(1, 2, 3)));
+  EXPECT_EQ(R->GetIndent(), 27);
+  EXPECT_EQ(R->GetItemHeight(), 21);
+  EXPECT_EQ(R->GetImages(), Pictures2);
+  EXPECT_EQ(R->GetStateImages(), States2);
+  EXPECT_EQ(reinterpret_cast<HIMAGELIST>(R->SendTV(TVM_GETIMAGELIST, TVSIL_STATE)), States2->GetHandle());
+}
+
+TEST(TreeStreaming, StoredScrollTimeZeroAndWindowlessValuesReachTheWindow) {
+  // A tree that never had a window stores its scroll time 0; read back it
+  // bypasses the setter's floor of 100: the new window gets 0 and what it
+  // reports becomes the value.
+  StoredForm A;
+  A.Tree->SetInsertMarkColor(clRed);  // no window yet: kept for the window
+  std::string Bytes = A.Write();
+  const char Zero[] = "\x0AScrollTime\x02\x00";
+  EXPECT_NE(Bytes.find(std::string(Zero, sizeof Zero - 1)), std::string::npos);
+  StoredForm B;
+  B.Tree->SetScrollTime(500);
+  B.Read(Bytes);
+  B.Tree->HandleNeeded();
+  EXPECT_EQ(B.Tree->GetScrollTime(), static_cast<int>(B.Tree->SendTV(TVM_GETSCROLLTIME)));
+  EXPECT_NE(B.Tree->GetScrollTime(), 500);
+  EXPECT_EQ(B.Tree->GetInsertMarkColor(), clRed);
+  // A value set without a window travels as it is.
+  StoredForm D, E;
+  D.Tree->SetScrollTime(300);
+  E.Read(D.Write());
+  EXPECT_EQ(E.Tree->GetScrollTime(), 300);
+  // A height too large for a signed 8-bit value comes back as the window's
+  // own.
+  A.Tree->HandleNeeded();
+  A.Tree->SetItemHeight(200);
+  StoredForm C;
+  C.Tree->HandleNeeded();
+  const int Native = C.Tree->GetItemHeight();
+  C.Read(A.Write());
+  EXPECT_EQ(C.Tree->GetItemHeight(), Native);
+}
+
 TEST_F(TreeTest, MalformedStreamsRaiseReadErrors) {
   auto Load = [&](std::vector<unsigned char> Bytes) {
     TMemoryStream S;
@@ -870,16 +963,16 @@ TEST_F(TreeTest, PrintingThroughAPaletteGivesTheSamePicture) {
   EXPECT_EQ(GetPixel(Pal.DC, 2, R.bottom + 3), RGB(0, 0, 0));  // nothing beyond
 }
 
-TEST_F(TreeTest, CheckImagesHaveNinePictures) {
-  HIMAGELIST L = TCustomTreeEx::CheckImages();
+// The list holds the nine pictures of the check strip, each in its cell,
+// in the scheme's current button colours, with the strip's corner colour
+// see-through.
+void ExpectCheckPictures(HIMAGELIST L) {
   ASSERT_NE(L, nullptr);
-  EXPECT_EQ(ImageList_GetImageCount(L), 9);
+  ASSERT_EQ(ImageList_GetImageCount(L), 9);
   int W = 0, H = 0;
   ImageList_GetIconSize(L, &W, &H);
   EXPECT_EQ(W, 16);
   EXPECT_EQ(H, 16);
-  // Each picture is its cell of the strip, in the scheme's button colours,
-  // with the strip's corner colour see-through.
   HBITMAP Bmp = static_cast<HBITMAP>(
       LoadImageW(MainInstance(), L"CHECK_LIGHT", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   ASSERT_NE(Bmp, nullptr);
@@ -897,20 +990,24 @@ TEST_F(TreeTest, CheckImagesHaveNinePictures) {
   HGDIOBJ OldDst = SelectObject(Dst, Pic);
   HBRUSH Brush = CreateSolidBrush(Back);
   const RECT Cell{0, 0, 16, 16};
-  int Seen = 0, Shown = 0;
+  int Seen = 0, Shown = 0, Scheme = 0, Wrong = 0;
   for (int I = 0; I < 9; ++I) {
     FillRect(Dst, &Cell, Brush);
-    ASSERT_TRUE(ImageList_Draw(L, I, Dst, 0, 0, ILD_TRANSPARENT));
+    EXPECT_TRUE(ImageList_Draw(L, I, Dst, 0, 0, ILD_TRANSPARENT));
     for (int Y = 0; Y < 16; ++Y)
       for (int X = 0; X < 16; ++X) {
         const COLORREF Want = GetPixel(Src, I * 16 + X, Y);
         Seen += Want == Clear;
         Shown += Want != Clear;
-        ASSERT_EQ(GetPixel(Dst, X, Y), Want == Clear ? Back : Want) << "picture " << I << " at " << X << "," << Y;
+        Scheme += Want == Shadow || Want == Face;
+        if (GetPixel(Dst, X, Y) != (Want == Clear ? Back : Want) && Wrong++ == 0)
+          ADD_FAILURE() << "picture " << I << " at " << X << "," << Y;
       }
   }
+  EXPECT_EQ(Wrong, 0);
   EXPECT_GT(Seen, 0);
   EXPECT_GT(Shown, 9 * 16);
+  EXPECT_GT(Scheme, 0);  // the scheme's colours are in the pictures
   DeleteObject(Brush);
   SelectObject(Dst, OldDst);
   DeleteObject(Pic);
@@ -918,6 +1015,36 @@ TEST_F(TreeTest, CheckImagesHaveNinePictures) {
   SelectObject(Src, OldSrc);
   DeleteDC(Src);
   DeleteObject(Bmp);
+}
+
+TEST_F(TreeTest, CheckImagesHaveNinePictures) { ExpectCheckPictures(TCustomTreeEx::CheckImages()); }
+
+TEST_F(TreeTest, SystemColourChangeRenewsTheCheckPicturesOfEveryTree) {
+  auto* Second = new TTreeEx(Form);
+  Second->SetBounds(300, 0, 90, 250);
+  Second->SetParent(Form);
+  Second->HandleNeeded();
+  auto StateList = [](TCustomTreeEx* T) {
+    return reinterpret_cast<HIMAGELIST>(T->SendTV(TVM_GETIMAGELIST, TVSIL_STATE));
+  };
+  const INT Elements[2] = {COLOR_BTNSHADOW, COLOR_BTNFACE};
+  const COLORREF Old[2] = {GetSysColor(COLOR_BTNSHADOW), GetSysColor(COLOR_BTNFACE)};
+  const COLORREF New[2] = {RGB(20, 110, 40), RGB(230, 200, 60)};
+  auto Change = [&](const COLORREF* Colors) {
+    ASSERT_TRUE(SetSysColors(2, Elements, Colors));
+    // What the application's broadcast of the change brings to each tree.
+    for (TCustomTreeEx* T : {static_cast<TCustomTreeEx*>(Tree), static_cast<TCustomTreeEx*>(Second)})
+      T->Perform(CM_SYSCOLORCHANGE, 0, 0);
+  };
+  Change(New);
+  for (TCustomTreeEx* T : {static_cast<TCustomTreeEx*>(Tree), static_cast<TCustomTreeEx*>(Second)}) {
+    SCOPED_TRACE(T == Tree ? "first tree" : "second tree");
+    EXPECT_EQ(StateList(T), TCustomTreeEx::CheckImages());
+    ExpectCheckPictures(StateList(T));
+  }
+  Change(Old);
+  ExpectCheckPictures(StateList(Tree));
+  delete Second;
 }
 
 }  // namespace
