@@ -53,6 +53,7 @@ TCommonLogic::~TCommonLogic() {
   // No event may reach a window that is going away.
   OnSearchFinished = nullptr;
   OnAddFindResult = nullptr;
+  OnFindResultBatch = nullptr;
   OnSearchProgress = nullptr;
   OnStatusText = nullptr;
   OnShowException = nullptr;
@@ -142,6 +143,9 @@ void TCommonLogic::StartSearch(bool Repeat, TSearchInput Input) {
     ended_.reset();  // the previous search's thread has ended: release it
     TSearchEvents ev;
     ev.OnResult = TEvent<void(const TSearchHit&)>(this, &TCommonLogic::SearchResult);
+    ev.OnResultBatch = [this](bool Begin) {
+      if (OnFindResultBatch) OnFindResultBatch(Begin);
+    };
     ev.OnProgress = [this](const String& t) {
       if (OnSearchProgress) OnSearchProgress(t);
     };

@@ -720,6 +720,16 @@ void TfrmMain::AddFindResult(TSearchHit* Hit) {
   item->SubItems()->Add(Hit->Data);
 }
 
+void TfrmMain::FindResultBatch(bool Begin) {
+  // A list that is drawn while it takes items lays itself out and repaints
+  // for each of them (about a millisecond a hit): a batch is added with
+  // the drawing held and is drawn once at its end.
+  if (Begin)
+    lvFindResults->Items()->BeginUpdate();
+  else
+    lvFindResults->Items()->EndUpdate();
+}
+
 void TfrmMain::SearchProgress(const String& KeyPath) { lblFindStats->SetCaption(L"Search in progress... " + KeyPath); }
 
 void TfrmMain::SearchFinished() {

@@ -116,6 +116,8 @@ class TfrmMain : public TForm {
   // --- Search callbacks.
   void SearchStarted();
   void AddFindResult(TSearchHit* Hit);
+  // Around a batch of AddFindResult calls: the list is drawn once for all.
+  void FindResultBatch(bool Begin);
   void SearchProgress(const String& KeyPath);
   void SearchFinished();
 
