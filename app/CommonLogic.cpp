@@ -46,6 +46,12 @@ const wchar_t* const ConfirmImportQuestion = L"This operation can be destructive
 
 TCommonLogic::TCommonLogic() {
   DeclareEditorSettings(rsOptions);
+  // A first start shows the windows at the sizes they have at 96 dots per
+  // inch, scaled to the screen like the windows' contents.
+  if (HDC screen = GetDC(nullptr)) {
+    ScaleEditorSizeDefaults(rsOptions, GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+  }
   iorPort.OnProgressChange = TProgressEvent(this, &TCommonLogic::WorkProgress);
 }
 

@@ -272,14 +272,19 @@ class TfrmMain : public TForm {
   void tbrNavigationVisibleChanged(TObject* Sender);
   void ToolbarVisibleChanged(TObject* Sender);
 
+ protected:
+  void CreateWnd() override;
+
  private:
   void CreateControls();
   void CreateMenus();
   void CreatePopups();
   void SetFindItemsEnabled(bool Enabled);
   // The window's font by the settings (the system's icon font, or the
-  // stored name, size and styles).
+  // stored name, size and styles), and the tree's rows fitted to it.
   void ApplyFontOptions();
+  // The tree's row height for the screen's dots per inch and the font.
+  void FitTreeRows();
   // The three lists' styles and images, and with WithColumns their columns,
   // sorting, pop-up menus, layout keys and events (InitListViews).
   void SetUpLists(bool WithColumns);
