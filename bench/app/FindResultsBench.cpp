@@ -69,12 +69,6 @@ void RunUntil(const std::function<bool()>& Done) {
   while (!Done()) Application->HandleMessage();
 }
 
-double Ms(const std::function<void()>& f) {
-  auto t = std::chrono::steady_clock::now();
-  f();
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count();
-}
-
 }  // namespace
 
 int main() {
