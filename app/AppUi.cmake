@@ -32,6 +32,15 @@ if(TARGET zembrio_dialogs)
     # The end-to-end tests load the system libraries as the program does.
     zembrio_delay_load(app_e2e_tests)
     add_dependencies(app_e2e_tests zembrio_icon)
+    # The tests of the windows on the screen once more in a prefix of their
+    # own whose screen has 144 dots per inch.
+    if(BUILD_TESTING)
+      add_test(NAME app.e2e_dpi144
+               COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-run.sh ${CMAKE_BINARY_DIR}/dpi144
+                       ${CMAKE_BINARY_DIR}/tests/app_e2e_tests.exe --gtest_color=no --gtest_filter=ScreenDpi.*)
+      set_tests_properties(app.e2e_dpi144 PROPERTIES ENVIRONMENT ZEMBRIO_LOG_PIXELS=144 RESOURCE_LOCK gui
+                                                     LABELS app TIMEOUT 300)
+    endif()
   endif()
 endif()
 

@@ -46,6 +46,12 @@ const wchar_t* const ConfirmImportQuestion = L"This operation can be destructive
 
 TCommonLogic::TCommonLogic() {
   DeclareEditorSettings(rsOptions);
+  // A first start shows the windows at the sizes they have at 96 dots per
+  // inch, scaled to the screen like the windows' contents.
+  if (HDC screen = GetDC(nullptr)) {
+    ScaleEditorSizeDefaults(rsOptions, GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+  }
   iorPort.OnProgressChange = TProgressEvent(this, &TCommonLogic::WorkProgress);
 }
 
@@ -53,6 +59,7 @@ TCommonLogic::~TCommonLogic() {
   // No event may reach a window that is going away.
   OnSearchFinished = nullptr;
   OnAddFindResult = nullptr;
+  OnFindResultBatch = nullptr;
   OnSearchProgress = nullptr;
   OnStatusText = nullptr;
   OnShowException = nullptr;
@@ -142,6 +149,9 @@ void TCommonLogic::StartSearch(bool Repeat, TSearchInput Input) {
     ended_.reset();  // the previous search's thread has ended: release it
     TSearchEvents ev;
     ev.OnResult = TEvent<void(const TSearchHit&)>(this, &TCommonLogic::SearchResult);
+    ev.OnResultBatch = [this](bool Begin) {
+      if (OnFindResultBatch) OnFindResultBatch(Begin);
+    };
     ev.OnProgress = [this](const String& t) {
       if (OnSearchProgress) OnSearchProgress(t);
     };

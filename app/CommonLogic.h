@@ -63,6 +63,8 @@ class TCommonLogic {
   TEvent<void()> OnSearchFinished;
   // Receives a new hit; the receiver owns it.
   TEvent<void(TSearchHit*)> OnAddFindResult;
+  // True before a batch of hits, false after it (OnAddFindResult between).
+  TEvent<void(bool)> OnFindResultBatch;
   // The error dialog with the text and the exception's details.
   TEvent<void(const Exception&, const String&)> OnShowException;
   // The selected tree key for the subtree scope: false when no key node

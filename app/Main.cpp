@@ -217,7 +217,7 @@ void TfrmMain::CreateControls() {
   treeRegTree->SetOptions(TTreeOptions{toAutoExpand, toEvenHeight, toRightClickSelect, toShowButtons, toShowLines,
                                        toShowRoot});
   treeRegTree->SetImages(dmodCommon->imlTreeImages);
-  treeRegTree->SetItemHeight(16);
+  treeRegTree->SetItemHeight(16);  // fitted to the screen and the font with the font (FitTreeRows)
   treeRegTree->SetIndent(19);
   treeRegTree->OnExpanding = TTVExpandingEvent(this, &TfrmMain::treeRegTreeExpanding);
   treeRegTree->OnCollapsed = TTVExpandedEvent(this, &TfrmMain::treeRegTreeCollapsed);
@@ -480,6 +480,20 @@ String TfrmMain::LayoutKey(const wchar_t* Name) const { return SettingsKey + L"\
 // ---------------------------------------------------------------------------
 // Start-up and shutdown.
 
+void TfrmMain::CreateWnd() {
+  TForm::CreateWnd();
+  // The window scales its controls to the screen when it is first made;
+  // the search panel's anchored Stop button and text, moved with the
+  // panel's new width and then scaled once more, are put back at the
+  // panel's right edge and their anchors taken from there.
+  const int gap = MulDiv(8, GetPixelsPerInch(), 96);
+  const int width = panelSearching->GetClientWidth();
+  btnFindStop->SetLeft(std::max(0, width - gap - btnFindStop->GetWidth()));
+  lblFindStats->SetWidth(std::max(0, btnFindStop->GetLeft() - gap - lblFindStats->GetLeft()));
+  lblFindStats->SetAnchors(TAnchors{akLeft, akTop, akRight});
+  btnFindStop->SetAnchors(TAnchors{akTop, akRight});
+}
+
 void TfrmMain::FormShow(TObject*) {
   if (shown_) return;
   shown_ = true;
@@ -689,6 +703,22 @@ void TfrmMain::ApplyFontOptions() {
     if (dmodCommon->OptionBool(SettingName::FontStrikeout)) style.Include(fsStrikeOut);
     Font()->SetStyle(style);
   }
+  FitTreeRows();
+}
+
+void TfrmMain::FitTreeRows() {
+  // Rows of 16 pixels at 96 dots per inch, scaled to the screen, and never
+  // lower than a line of the font in use with room for the focus frame;
+  // even, as the tree's rows are.
+  int height = MulDiv(16, Screen ? Screen->PixelsPerInch() : 96, 96);
+  if (HDC dc = GetDC(nullptr)) {
+    HGDIOBJ old = SelectObject(dc, Font()->GetHandle());
+    TEXTMETRICW tm{};
+    if (GetTextMetricsW(dc, &tm)) height = std::max<int>(height, tm.tmHeight + tm.tmExternalLeading + 2);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+  }
+  treeRegTree->SetItemHeight(height + (height & 1));
 }
 
 void TfrmMain::SaveOptions() {
@@ -751,6 +781,16 @@ void TfrmMain::AddFindResult(TSearchHit* Hit) {
   else
     item->SubItems()->Add(Hit->ValueName.empty() ? String(L"(Default)") : Hit->ValueName);
   item->SubItems()->Add(Hit->Data);
+}
+
+void TfrmMain::FindResultBatch(bool Begin) {
+  // A list that is drawn while it takes items lays itself out and repaints
+  // for each of them (about a millisecond a hit): a batch is added with
+  // the drawing held and is drawn once at its end.
+  if (Begin)
+    lvFindResults->Items()->BeginUpdate();
+  else
+    lvFindResults->Items()->EndUpdate();
 }
 
 void TfrmMain::SearchProgress(const String& KeyPath) { lblFindStats->SetCaption(L"Search in progress... " + KeyPath); }

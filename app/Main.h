@@ -118,6 +118,8 @@ class TfrmMain : public TForm {
   // --- Search callbacks.
   void SearchStarted();
   void AddFindResult(TSearchHit* Hit);
+  // Around a batch of AddFindResult calls: the list is drawn once for all.
+  void FindResultBatch(bool Begin);
   void SearchProgress(const String& KeyPath);
   void SearchFinished();
 
@@ -275,6 +277,9 @@ class TfrmMain : public TForm {
   // The Navigation toolbar was given another length by its dock.
   void tbrNavigationResize(TObject* Sender);
 
+ protected:
+  void CreateWnd() override;
+
  private:
   HICON smallIcon_ = nullptr;  // the program's 16-pixel icon (title bar, taskbar); shared
   // The key and values panes' least height; the toolbars, the status bar,
@@ -286,8 +291,10 @@ class TfrmMain : public TForm {
   void CreatePopups();
   void SetFindItemsEnabled(bool Enabled);
   // The window's font by the settings (the system's icon font, or the
-  // stored name, size and styles).
+  // stored name, size and styles), and the tree's rows fitted to it.
   void ApplyFontOptions();
+  // The tree's row height for the screen's dots per inch and the font.
+  void FitTreeRows();
   // The three lists' styles and images, and with WithColumns their columns,
   // sorting, pop-up menus, layout keys and events (InitListViews).
   void SetUpLists(bool WithColumns);

@@ -165,3 +165,13 @@ void DeclareEditorSettings(TRegStore& S) {
   S.Add(SettingName::ToolbarXPThemes, L"Appearance", vtBoolean, L"true");
   for (int i = 0; i < 15; ++i) S.Add(FindMRUName(i), L"FindForm\\MRU", vtString);
 }
+
+void ScaleEditorSizeDefaults(TRegStore& S, int Dpi) {
+  if (Dpi <= 0 || Dpi == 96) return;
+  for (const wchar_t* name : {SettingName::Width, SettingName::Height, SettingName::LPWidth, SettingName::TPHeight,
+                              SettingName::EditBinWidth, SettingName::EditBinHeight}) {
+    TRegStoreValue& v = S.GetValueByName(name);
+    const long long scaled = (StrToInt(v.GetDefaultValue()) * static_cast<long long>(Dpi) + 48) / 96;
+    v.SetDefaultValue(IntToStr(static_cast<int>(scaled)));
+  }
+}

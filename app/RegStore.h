@@ -256,3 +256,8 @@ int UsableFontSize(int Stored);
 // and base key ("Software\Quorvel\Zembrio" below HKEY_CURRENT_USER).
 void DeclareEditorSettings(TRegStore& Store);
 extern const wchar_t* const EditorSettingsKey;
+// The default window sizes of the editor's settings (main window, its tree
+// width and upper pane height, the binary editor) are pixels at 96 dots
+// per inch: scales them to a screen of Dpi dots per inch. Stored sizes are
+// the screen's pixels already and stay as they are.
+void ScaleEditorSizeDefaults(TRegStore& Store, int Dpi);

@@ -51,7 +51,21 @@ void TthrdRegSearch::DoTerminate() {
 }
 
 void TthrdRegSearch::SyncAddResult() {
-  if (events_.OnResult) events_.OnResult(pending_);
+  // A stop made by the receiver at one of these hits drops the rest of the
+  // batch; hits found before a stop made earlier (the Stop button while
+  // the batch was being collected) are all shown.
+  const bool stoppedBefore = Terminated();
+  if (events_.OnResultBatch) events_.OnResultBatch(true);
+  try {
+    for (const TSearchHit& hit : pending_) {
+      if (!stoppedBefore && Terminated()) break;
+      if (events_.OnResult) events_.OnResult(hit);
+    }
+  } catch (...) {
+    if (events_.OnResultBatch) events_.OnResultBatch(false);
+    throw;
+  }
+  if (events_.OnResultBatch) events_.OnResultBatch(false);
 }
 
 void TthrdRegSearch::SyncProgress() {
@@ -115,6 +129,11 @@ void TthrdRegSearch::Search() {
   if (parts.empty() || Terminated()) return;
 
   std::vector<std::vector<TEvent>> found(parts.size());
+  // Set by the readers once a part is read, so that hits collected so far
+  // are not held back longer than a batch's time while a part is read.
+  std::vector<char> read(parts.size());
+  TSlimLock readLock;
+  CONDITION_VARIABLE readDone = CONDITION_VARIABLE_INIT;
   TSlimLock matchersLock;
   std::vector<std::unique_ptr<TSearchMatcher>> matchers;  // one per reader at a time
   auto work = [&](size_t i) {
@@ -140,6 +159,11 @@ void TthrdRegSearch::Search() {
       failure.Failure = std::current_exception();
       found[i].push_back(std::move(failure));
     }
+    {
+      std::lock_guard<TSlimLock> hold(readLock);
+      read[i] = 1;
+    }
+    WakeAllConditionVariable(&readDone);
     if (m) {
       std::lock_guard<TSlimLock> hold(matchersLock);
       try {
@@ -149,14 +173,39 @@ void TthrdRegSearch::Search() {
       }
     }
   };
-  TPartRunner runner(parts.size(), work, kReaders, true);
+  TPartRunner runner(parts.size(), work, kReaders, true, kReadAhead);
+  // However the hand-over ends (a failed report included), the readers stop.
+  struct TStopReaders {
+    TthrdRegSearch* Self;
+    TPartRunner& Runner;
+    ~TStopReaders() {
+      Self->abandon_ = true;
+      Runner.Stop();
+    }
+  } stopReaders{this, runner};
   for (size_t i = 0; i < parts.size() && !Terminated(); ++i) {
+    if (!pending_.empty()) {
+      // Waits for the part while the batch may still grow, then hands the
+      // batch over before waiting on.
+      bool ready;
+      {
+        std::unique_lock<TSlimLock> hold(readLock);
+        for (;;) {
+          ready = read[i] != 0;
+          const unsigned long long age = GetTickCount64() - pendingSince_;
+          if (ready || age >= BatchMilliseconds || Terminated()) break;
+          SleepConditionVariableSRW(&readDone, readLock.Handle(), static_cast<DWORD>(BatchMilliseconds - age), 0);
+        }
+      }
+      if (!ready) FlushResults();
+    }
     if (!runner.WaitFor(i)) break;
     for (TEvent& e : found[i]) {
       if (Terminated()) break;
       if (e.Failure) {
         abandon_ = true;
         runner.Stop();
+        FlushResults();  // the hits found before the failure come before its report
         std::rethrow_exception(e.Failure);
       }
       root_ = e.Root;
@@ -171,22 +220,34 @@ void TthrdRegSearch::Search() {
   }
   abandon_ = true;
   runner.Stop();
+  FlushResults();
 }
 
 void TthrdRegSearch::ReportProgress(const String& Path) {
   if (ProgressCounter.fetch_add(1) > 100) {
     ProgressCounter = 0;
+    FlushResults();  // the hits met before this key come first
     progressText_ = Path.empty() ? String() : Path + L"\\";
     Sync(&TthrdRegSearch::SyncProgress);
   }
 }
 
 void TthrdRegSearch::ReportResult(uint8_t Kind, const String& Path, const String& ValueName, const String& Data) {
-  pending_.Kind = Kind;
-  pending_.RootKey = root_;
-  pending_.Path = Path;
-  pending_.ValueName = ValueName;
-  pending_.Data = Data;
+  // Each hand-over waits for the window thread, and a list that takes its
+  // hits one by one lays itself out and repaints for every one: hits go
+  // over in batches.
+  const unsigned long long now = GetTickCount64();
+  if (pending_.empty()) pendingSince_ = now;
+  pending_.push_back(TSearchHit{Kind, root_, Path, ValueName, Data});
+  if (pending_.size() >= BatchHits || now - pendingSince_ >= BatchMilliseconds) FlushResults();
+}
+
+void TthrdRegSearch::FlushResults() {
+  if (pending_.empty()) return;
+  struct TClear {
+    std::vector<TSearchHit>& Hits;
+    ~TClear() { Hits.clear(); }
+  } clear{pending_};
   Sync(&TthrdRegSearch::SyncAddResult);
 }
 

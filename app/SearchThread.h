@@ -1,7 +1,7 @@
 // The search thread: walks the registry (all six root keys or one subtree)
-// on a worker thread and hands every hit, progress text, expression error,
-// exception and its end to the window thread, waiting each time until the
-// window thread has handled it. Windows only.
+// on a worker thread and hands its hits (in batches), progress text,
+// expression error, exception and its end to the window thread, waiting
+// each time until the window thread has handled it. Windows only.
 #pragma once
 
 #include <atomic>
@@ -16,6 +16,10 @@ class TRegKey;
 
 struct TSearchEvents {
   TEvent<void(const TSearchHit&)> OnResult;
+  // Hits are handed over in batches: the OnResult calls of one batch come
+  // between OnResultBatch(true) and OnResultBatch(false), the end also
+  // when a hit's report fails.
+  TEvent<void(bool)> OnResultBatch;
   TEvent<void(const String&)> OnProgress;
   TEvent<void(const String&)> OnRegexError;
   TEvent<void(const Exception&, const String&)> OnException;
@@ -39,6 +43,12 @@ class TthrdRegSearch : public TThread {
   // Keys visited, shared by all searches: progress is reported on every
   // 102nd key.
   static std::atomic<int> ProgressCounter;
+  // A batch of hits is handed over once it holds this many, once its first
+  // hit is this old, before the search waits for a part of the registry
+  // not read yet, before a progress report and at the end (also after a
+  // stop: the hits found before it are shown).
+  static constexpr size_t BatchHits = 2000;
+  static constexpr unsigned BatchMilliseconds = 100;
 
  protected:
   void Execute() override;
@@ -49,6 +59,9 @@ class TthrdRegSearch : public TThread {
  private:
   struct TEvent;
   static constexpr unsigned kReaders = 4;
+  // Parts read beyond the one being handed over: the readers go on while
+  // the window thread adds a batch to its list.
+  static constexpr size_t kReadAhead = 1024;
   void Search();
   // Reads one key (and, with Recurse, everything below it) into Out.
   void SearchKey(TRegKey& Key, TRegRoot Root, const String& Path, bool Recurse, TSearchMatcher& Matcher,
@@ -56,8 +69,10 @@ class TthrdRegSearch : public TThread {
   bool Stopping() const { return abandon_ || Terminated(); }
   void ReportProgress(const String& Path);
   void ReportResult(uint8_t Kind, const String& Path, const String& ValueName, const String& Data);
+  // Hands the pending hits over, if any.
+  void FlushResults();
   // The reports, each run on the window thread while the search waits:
-  // the pending hit, the progress text, the expression's error text, the
+  // the pending hits, the progress text, the expression's error text, the
   // caught exception with the message text, and the end.
   void SyncAddResult();
   void SyncProgress();
@@ -69,7 +84,8 @@ class TthrdRegSearch : public TThread {
   TSearchInput input_;
   TSearchEvents events_;
   TRegRoot root_ = RegRoot::None;
-  TSearchHit pending_;
+  std::vector<TSearchHit> pending_;
+  unsigned long long pendingSince_ = 0;  // tick count of the batch's first hit
   String progressText_;
   String message_;
   const Exception* caught_ = nullptr;  // during the exception report only; not owned

@@ -106,6 +106,7 @@ void TdmodCommon::SetMainForm(TfrmMain* Form) {
     Logic.OnSearchFinished = {};
     Logic.OnSearchProgress = {};
     Logic.OnAddFindResult = {};
+    Logic.OnFindResultBatch = {};
     Logic.OnLongWorkState = {};
     Logic.OnLongWorkMessage = {};
     return;
@@ -115,6 +116,7 @@ void TdmodCommon::SetMainForm(TfrmMain* Form) {
   Logic.OnSearchFinished = [Form] { Form->SearchFinished(); };
   Logic.OnSearchProgress = [this](const String& Path) { ShowSearchProgressText(Path); };
   Logic.OnAddFindResult = [Form](TSearchHit* Hit) { Form->AddFindResult(Hit); };
+  Logic.OnFindResultBatch = [Form](bool Begin) { Form->FindResultBatch(Begin); };
   Logic.OnLongWorkState = [Form](bool Running) { Form->LongWorkState(Running); };
   Logic.OnLongWorkMessage = [Form](MSG& M) { return Form->LongWorkMessage(M); };
 }

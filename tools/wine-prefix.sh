@@ -35,6 +35,19 @@ if [ "${ZEMBRIO_VISUAL_STYLE:-}" = light ]; then
 else
   theme_settings='"ThemeActive"="0"'
 fi
+# ZEMBRIO_LOG_PIXELS=<dots per inch> makes a prefix whose screen has that
+# many dots per inch instead of 96 (the tests of scaled windows run once at
+# 144 that way).
+dpi_settings=
+if [ -n "${ZEMBRIO_LOG_PIXELS:-}" ]; then
+  dpi=$(printf 'dword:%08x' "$ZEMBRIO_LOG_PIXELS")
+  dpi_settings="[HKEY_CURRENT_USER\\Control Panel\\Desktop]
+\"LogPixels\"=$dpi
+
+[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts]
+\"LogPixels\"=$dpi
+"
+fi
 cat >"$build_dir/prefix-settings.reg" <<REG
 REGEDIT4
 
@@ -48,6 +61,8 @@ ${theme_settings}
 "Decorated"="N"
 "Managed"="N"
 "UseTakeFocus"=-
+
+${dpi_settings}
 REG
 reg_win="Z:$(echo "$build_dir/prefix-settings.reg" | sed 's|/|\\|g')"
 "$WINELOADER" regedit /s "$reg_win" >/dev/null 2>&1 </dev/null

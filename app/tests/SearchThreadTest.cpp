@@ -32,16 +32,25 @@ class SearchThreadT : public RegTest {
 
   void Run(const TSearchInput& in, const std::function<void(TthrdRegSearch&)>& onHit = {}) {
     hits.clear();
+    batches.clear();
     progress.clear();
     regexErrors.clear();
     failures.clear();
     finished = 0;
     TSearchEvents ev;
     TthrdRegSearch* self = nullptr;
+    bool inBatch = false;
     ev.OnResult = [&](const TSearchHit& h) {
       EXPECT_EQ(GetCurrentThreadId(), MainThreadID);
+      EXPECT_TRUE(inBatch);
       hits.push_back(h);
+      ++batches.back();
       if (onHit) onHit(*self);
+    };
+    ev.OnResultBatch = [&](bool begin) {
+      EXPECT_NE(begin, inBatch);
+      inBatch = begin;
+      if (begin) batches.push_back(0);
     };
     ev.OnProgress = [&](const String& t) { progress.push_back(t); };
     ev.OnRegexError = [&](const String& m) { regexErrors.push_back(m); };
@@ -50,6 +59,7 @@ class SearchThreadT : public RegTest {
     TthrdRegSearch search(in, ev);
     self = &search;
     search.WaitFor();
+    EXPECT_FALSE(inBatch);
     EXPECT_EQ(finished, 1);
     EXPECT_TRUE(search.Finished());
     if (!allowFailures) EXPECT_TRUE(failures.empty()) << WideToAnsi(failures.empty() ? String() : failures[0]);
@@ -64,6 +74,7 @@ class SearchThreadT : public RegTest {
   }
 
   std::vector<TSearchHit> hits;
+  std::vector<size_t> batches;  // hits reported in each batch
   std::vector<String> progress, regexErrors, failures;
   bool allowFailures = false;
   int finished = 0;
@@ -190,6 +201,8 @@ TEST_F(SearchThreadT, FailureInTheWalkIsReportedThenFinished) {
   String text, message;
   TSearchEvents ev;
   ev.OnResult = [](const TSearchHit&) { throw Exception(String(L"list refused the hit")); };
+  int opened = 0;
+  ev.OnResultBatch = [&](bool begin) { opened += begin ? 1 : -1; };
   ev.OnException = [&](const Exception& e, const String& t) {
     ++exceptions;
     text = t;
@@ -202,6 +215,7 @@ TEST_F(SearchThreadT, FailureInTheWalkIsReportedThenFinished) {
   EXPECT_EQ(text, L"An exception occurred in the search thread.");
   EXPECT_EQ(message, L"list refused the hit");
   EXPECT_EQ(ended, 1);
+  EXPECT_EQ(opened, 0);  // the failed batch was ended
 }
 
 // Through the registry layer's fault seam: keys and values the system
@@ -293,4 +307,35 @@ TEST_F(SearchThreadT, ABigBranchReportsInWalkOrder) {
   });
   std::vector<String> prefix(want.begin(), want.begin() + 20);
   EXPECT_EQ(texts(), prefix);
+}
+
+// Hits go to the window thread in batches of at most BatchHits, in the
+// order of the walk; a stop at a hit drops the rest of its batch, and a
+// failing report ends its batch as well.
+TEST_F(SearchThreadT, HitsArriveInBoundedBatchesInWalkOrder) {
+  const size_t n = 2 * TthrdRegSearch::BatchHits + 7;
+  for (size_t i = 0; i < n; ++i) {
+    wchar_t name[16];
+    swprintf(name, 16, L"v%05zu", i);
+    Put(L"Many", name, REG_SZ, StringToRegBytes(L"many"));
+  }
+  auto in = Input(L"v0", stSubstring);
+  in.StartPath = L"\\" + Path(L"Many") + L"\\";
+  in.ValueNames = true;
+  Run(in);
+  ASSERT_EQ(hits.size(), n);
+  for (size_t i = 0; i < n; ++i) {
+    wchar_t name[16];
+    swprintf(name, 16, L"v%05zu", i);
+    EXPECT_EQ(hits[i].ValueName, name) << i;
+  }
+  EXPECT_GE(batches.size(), 3u);
+  for (size_t b : batches) EXPECT_LE(b, TthrdRegSearch::BatchHits);
+
+  int seen = 0;
+  Run(in, [&](TthrdRegSearch& s) {
+    if (++seen == 3) s.Terminate();
+  });
+  EXPECT_EQ(hits.size(), 3u);
+  EXPECT_EQ(batches.size(), 1u);
 }

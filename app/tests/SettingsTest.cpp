@@ -20,6 +20,28 @@ TEST(Settings, DeclaredTable) {
   EXPECT_EQ(s.GetValueByName(L"EditBinWidth").GetType(), vtInteger);
 }
 
+// The default window sizes follow the screen's dots per inch (rounded to
+// the nearest pixel); positions and the other settings do not.
+TEST(Settings, DefaultSizesScaleToTheScreen) {
+  TRegStore s;
+  DeclareEditorSettings(s);
+  ScaleEditorSizeDefaults(s, 144);
+  EXPECT_EQ(s.GetValueByName(L"Width").GetDefaultValue(), L"750");
+  EXPECT_EQ(s.GetValueByName(L"Height").GetDefaultValue(), L"600");
+  EXPECT_EQ(s.GetValueByName(L"LPWidth").GetDefaultValue(), L"225");
+  EXPECT_EQ(s.GetValueByName(L"TPHeight").GetDefaultValue(), L"225");
+  EXPECT_EQ(s.GetValueByName(L"EditBinWidth").GetDefaultValue(), L"626");
+  EXPECT_EQ(s.GetValueByName(L"EditBinHeight").GetDefaultValue(), L"539");
+  EXPECT_EQ(s.GetValueByName(L"Top").GetDefaultValue(), L"0");
+  EXPECT_EQ(s.GetValueByName(L"FontSize").GetDefaultValue(), L"8");
+  TRegStore t;
+  DeclareEditorSettings(t);
+  ScaleEditorSizeDefaults(t, 120);
+  EXPECT_EQ(t.GetValueByName(L"LPWidth").GetDefaultValue(), L"188");  // 187.5
+  ScaleEditorSizeDefaults(t, 96);
+  EXPECT_EQ(t.GetValueByName(L"LPWidth").GetDefaultValue(), L"188");
+}
+
 TEST(Settings, LookupIgnoresCaseAndRefusesUnknownNames) {
   TRegStore s;
   DeclareEditorSettings(s);

@@ -1,7 +1,11 @@
 // Find results used as a user uses them: deleting through them with the
-// keyboard, stopping a search from a narrow window, bookmarking a result.
+// keyboard, stopping a search from a narrow window, bookmarking a result,
+// watching many results come in and stopping the search.
+#include <algorithm>
+
 #include "app/Dialogs.h"
 #include "app/FindForm.h"
+#include "app/SearchThread.h"
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
 
@@ -11,9 +15,8 @@ namespace {
 
 class FindResults : public EditorTest {
  protected:
-  // Runs a search of the selected subtree through the find dialog and
-  // waits for its end.
-  void Search(const String& Text, int Type) {
+  // Starts a search of the selected subtree through the find dialog.
+  void StartSearch(const String& Text, int Type) {
     TfrmFind* find = F.Find;
     ASSERT_TRUE(WithModal([&] { Window->mnuEdit_FindClick(nullptr); },
                           {[=] {
@@ -23,6 +26,10 @@ class FindResults : public EditorTest {
                             find->chkCaseSensitive->SetChecked(true);
                             find->btnFind->Click();
                           }}));
+  }
+  // The same, waiting for its end.
+  void Search(const String& Text, int Type) {
+    StartSearch(Text, Type);
     ASSERT_TRUE(PumpUntil([] { return !dmodCommon->Logic.IsSearching(); }, 30000));
     dlgtest::Pump(30);
   }
@@ -186,3 +193,67 @@ TEST_F(FindResults, AKeyDeletedThroughItsResultLeavesTheTree) {
 }
 
 }  // namespace
+
+// A search with thousands of hits: they are listed while it runs (a batch
+// at a time), and a stop with the Stop button keeps every hit found before
+// it, none missing in between; run to its end, all of them are listed.
+TEST_F(FindResults, ManyHitsAreListedWhileTheSearchRunsAndNoneIsLostAtAStop) {
+  const int keys = 40, perKey = static_cast<int>(3 * TthrdRegSearch::BatchHits) / keys + 1;
+  const int total = keys * perKey;
+  // The data numbers the hits in the order of the walk.
+  for (int k = 0; k < keys; ++k)
+    for (int v = 0; v < perKey; ++v) {
+      wchar_t key[16], name[16], data[32];
+      swprintf(key, 16, L"\\K%02d", k);
+      swprintf(name, 16, L"v%03d", v);
+      swprintf(data, 32, L"hit %05d", k * perKey + v);
+      Write(String(Data) + key, name, REG_SZ, Sz(data));
+    }
+  Start();
+  Window->SetBounds(20, 20, 700, 520);
+  ASSERT_NE(Open(), nullptr);
+  // Each batch's end: how many results the list shows, and whether the
+  // search still runs.
+  std::vector<std::pair<int, bool>> batchEnds;
+  auto batch = dmodCommon->Logic.OnFindResultBatch;
+  dmodCommon->Logic.OnFindResultBatch = [&](bool Begin) {
+    batch(Begin);
+    if (!Begin) batchEnds.emplace_back(Window->lvFindResults->Items()->GetCount(), dmodCommon->Logic.IsSearching());
+  };
+  // Listed numbers, checked to be exactly the first ones of the walk.
+  auto listed = [&] {
+    std::vector<int> r;
+    TListItems* items = Window->lvFindResults->Items();
+    for (int i = 0; i < items->GetCount(); ++i) r.push_back(std::stoi(items->GetItem(i)->SubItems()->Get(2).substr(4)));
+    std::sort(r.begin(), r.end());
+    return r;
+  };
+  auto firstOnes = [](int n) {
+    std::vector<int> r(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) r[static_cast<size_t>(i)] = i;
+    return r;
+  };
+
+  StartSearch(L"hit ", 1);
+  ASSERT_TRUE(PumpUntil([&] { return !batchEnds.empty(); }, 30000));
+  ASSERT_TRUE(batchEnds[0].second);  // shown while the search runs
+  EXPECT_GT(batchEnds[0].first, 0);
+  RECT stop;
+  GetWindowRect(Window->btnFindStop->GetHandle(), &stop);
+  testsupport::Click(POINT{(stop.left + stop.right) / 2, (stop.top + stop.bottom) / 2});
+  ASSERT_TRUE(PumpUntil([] { return !dmodCommon->Logic.IsSearching(); }, 30000));
+  const std::vector<int> stopped = listed();
+  EXPECT_GE(stopped.size(), static_cast<size_t>(batchEnds[0].first));
+  EXPECT_EQ(stopped, firstOnes(static_cast<int>(stopped.size())));
+  EXPECT_EQ(stopped.size(), static_cast<size_t>(batchEnds.back().first));
+
+  batchEnds.clear();
+  Window->mnuEdit_RepeatFindClick(nullptr);
+  ASSERT_TRUE(PumpUntil([] { return !dmodCommon->Logic.IsSearching(); }, 30000));
+  EXPECT_GE(batchEnds.size(), 2u);
+  EXPECT_TRUE(batchEnds[0].second);
+  EXPECT_EQ(listed(), firstOnes(total));
+  EXPECT_FALSE(Window->panelSearching->GetVisible());
+  dmodCommon->Logic.OnFindResultBatch = batch;
+  EXPECT_TRUE(Errors.empty());
+}

@@ -81,12 +81,6 @@ class TProbe {
   std::thread thread_;
 };
 
-double Ms(const std::function<void()>& f) {
-  auto t = std::chrono::steady_clock::now();
-  f();
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count();
-}
-
 }  // namespace
 
 int main() {

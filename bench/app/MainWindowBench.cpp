@@ -28,12 +28,6 @@ constexpr int kKeys = 5000;
 constexpr int kValues = 2000;
 constexpr int kRounds = 7;
 
-double Ms(const std::function<void()>& f) {
-  auto t = std::chrono::steady_clock::now();
-  f();
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count();
-}
-
 // The best of several rounds (the least disturbed by the rest of the machine).
 double Best(const std::function<void()>& f) {
   double best = 1e30;
