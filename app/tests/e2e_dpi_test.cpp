@@ -200,12 +200,9 @@ TEST_F(ScreenDpi, TheDialogsKeepTheirControlsInside) {
 }
 
 // Every choice of the find dialog's "Search Type" and "Search Scope" and of
-// the options' "Toolbar Grip Style" shows whole inside its group's frame.
-// Disabled until the class library scales a radio group's buttons once: a
-// form scaled to the screen scales the group, whose buttons are laid out
-// anew for its new size, and then scales those buttons once more (at 144
-// dots per inch a 242-pixel group holds 347-pixel buttons). It passes at
-// 96; run it with --gtest_also_run_disabled_tests.
+// the options' "Toolbar Grip Style" shows whole inside its group's frame
+// (the group's buttons are scaled once: at 144 dots per inch a 242-pixel
+// group once held 347-pixel buttons).
 TEST_F(ScreenDpi, RadioGroupsShowEveryChoiceWhole) {
   Start();
   std::vector<String> faults;
