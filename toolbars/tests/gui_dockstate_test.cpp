@@ -207,19 +207,21 @@ TEST(BarDockedWindow, MovedOverABackgroundItShowsItsNewTilesAtOnce) {
   ReleaseDC(a->GetHandle(), dc);
 }
 
+// The bytes a form is stored in.
+std::string Stored(TForm* F) {
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(F);
+  const char* p = static_cast<const char*>(m.Memory());
+  return std::string(p, p + m.GetSize());
+}
+
 TEST(BarDockedWindow, StoresItsSizeOnlyOnTheFormAndItsLastDockOnlyOffTheDock) {
   BarFiler::RegisterClasses();
-  auto stream = [](TForm* F) {
-    TMemoryStream m;
-    TWriter(&m).WriteRootComponent(F);
-    const char* p = static_cast<const char*>(m.Memory());
-    return std::string(p, p + m.GetSize());
-  };
   FloatHost b(600, 300);
   auto* t = b.AddToolbar(L"tbrDocked", 0, 0, 2);
   t->SetAutoResize(false);
   b.Show();
-  std::string s = stream(b.Form.get());
+  std::string s = Stored(b.Form.get());
   EXPECT_NE(s.find("tbrDocked"), std::string::npos);
   EXPECT_EQ(s.find("Width"), std::string::npos);
   EXPECT_EQ(s.find("LastDock"), std::string::npos);
@@ -483,17 +485,11 @@ TEST(BarDesign, ADesignedWindowNeverFloatsAndIsStoredAsDesigned) {
   EXPECT_EQ(floatingForms(), before);
   EXPECT_EQ(b.Dock->ToolbarCount(), 0);
   EXPECT_TRUE(IsWindowVisible(t->GetHandle()));
-  auto written = [&] {
-    TMemoryStream m;
-    TWriter(&m).WriteRootComponent(b.Form.get());
-    const char* p = static_cast<const char*>(m.Memory());
-    return std::string(p, p + m.GetSize());
-  };
-  std::string s = written();
+  const std::string s = Stored(b.Form.get());
   EXPECT_NE(s.find("tbrDesigned"), std::string::npos);
   EXPECT_EQ(s.find("SavedAtRunTime"), std::string::npos);
   b.Form->SetDesigning(false);
-  EXPECT_NE(written().find("SavedAtRunTime"), std::string::npos);
+  EXPECT_NE(Stored(b.Form.get()).find("SavedAtRunTime"), std::string::npos);
 }
 
 // The class styles that redraw a window whole when it is sized stay with
