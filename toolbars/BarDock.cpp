@@ -657,9 +657,21 @@ void TBarCustomDockableWindow::SetBounds(int l, int t, int w, int h) {
   if (moved && !inSetParent_) Moved();
 }
 
+// A window class is registered once, with the styles of the first window
+// made of it: a designed window, which keeps the redraw styles, has a
+// class of its own.
+namespace {
+void BarDesignedWindowClass(TControl* Control, TCreateParams& Params) {
+  if (Control->IsDesigning())
+    Params.WinClassName += L".Designed";
+  else
+    Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
+}
+}  // namespace
+
 void TBarCustomDockableWindow::CreateParams(TCreateParams& Params) {
   TCustomControl::CreateParams(Params);
-  if (!IsDesigning()) Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
+  BarDesignedWindowClass(this, Params);
 }
 
 void TBarCustomDockableWindow::Close() {
@@ -1503,7 +1515,7 @@ void TBarDock::Paint() {
 
 void TBarDock::CreateParams(TCreateParams& Params) {
   TCustomControl::CreateParams(Params);
-  if (!IsDesigning()) Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
+  BarDesignedWindowClass(this, Params);
 }
 
 void TBarDock::PaintNCArea(HDC DC) {

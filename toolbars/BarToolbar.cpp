@@ -134,6 +134,11 @@ void TBarToolbarView::DoUpdatePositions(POINT& ASize) {
   // The length the dock shrank the toolbar to holds for the items it was
   // given for: laid out anew, the dock shares the row out again.
   toolbar_->ShrunkLength = 0;
+  // Laid out on its own (its items changed), not by an arrangement: for
+  // its whole length too, or the items would go into the chevron at the
+  // length it had, and the dock, finding the row long enough now, would
+  // never lay it out again.
+  if (!t_inDoArrange) toolbar_->UpdateViewProperties();
   toolbar_->GetMinBarSize(ASize);
   if (toolbar_->GetFullSize()) {
     if (Orientation != tbvoVertical)

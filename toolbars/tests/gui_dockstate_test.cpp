@@ -11,10 +11,12 @@
 #include "classlib/StdCtrls.h"
 #include "testsupport/Gui.h"
 #include "testsupport/Input.h"
+#include "testsupport/LoopScript.h"
 #include "testsupport/Pump.h"
 #include "toolbars/BarDock.h"
 #include "toolbars/BarFiler.h"
 #include "toolbars/BarFloat.h"
+#include "toolbars/BarPopup.h"
 #include "toolbars/BarToolWindow.h"
 #include "toolbars/BarToolbar.h"
 #include "toolbars/BarUtilsWin.h"
@@ -147,6 +149,38 @@ TEST(BarDockRows, AShrunkToolbarIsLaidOutAgainWhenItsRowChanges) {
   EXPECT_GT(shown, 0);
 }
 
+// Laid out anew because its items changed, a toolbar that the dock once
+// shrank is laid out for its whole length: with the row to itself it shows
+// every item instead of keeping the chevron at the length it once had.
+TEST(BarDockRows, AToolbarOnceShrunkShowsAllItsItemsWhenTheyComeBackToARoomyRow) {
+  FloatHost b(420, 300);
+  auto* a = b.AddToolbar(L"tbrA", 0, 0, 6);
+  auto* c = b.AddToolbar(L"tbrC", 0, 300, 6);
+  c->SetShrinkMode(tbsmNone);  // the first one gives way
+  b.Show();
+  ASSERT_EQ(c->EffectiveDockRow, 0);
+  ASSERT_GT(a->ShrunkLength, 0);
+  ASSERT_GT(OffEdgeCount(a), 0);
+  auto showItems = [&](bool Show) {
+    for (int i = 1; i < a->Items()->Count(); ++i) a->Items()->GetItem(i)->SetVisible(Show);
+    Pump(30);
+  };
+  showItems(false);
+  c->SetVisible(false);
+  Pump(30);
+  showItems(true);
+  EXPECT_EQ(a->ShrunkLength, 0);
+  EXPECT_EQ(OffEdgeCount(a), 0);
+  TBarItemViewer* chevron = a->View()->Find(a->ChevronItem());
+  EXPECT_TRUE(chevron == nullptr || !chevron->Show);
+  // The other one back: the first is shrunk again, its chevron holds the rest.
+  c->SetVisible(true);
+  Pump(30);
+  EXPECT_GT(a->ShrunkLength, 0);
+  EXPECT_GT(OffEdgeCount(a), 0);
+  EXPECT_EQ(Right(a), c->GetLeft());
+}
+
 TEST(BarDockedWindow, MovedOverABackgroundItShowsItsNewTilesAtOnce) {
   FloatHost b(600, 300);
   auto* a = b.AddToolbar(L"tbrA", 0, 0, 2);
@@ -173,19 +207,21 @@ TEST(BarDockedWindow, MovedOverABackgroundItShowsItsNewTilesAtOnce) {
   ReleaseDC(a->GetHandle(), dc);
 }
 
+// The bytes a form is stored in.
+std::string Stored(TForm* F) {
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(F);
+  const char* p = static_cast<const char*>(m.Memory());
+  return std::string(p, p + m.GetSize());
+}
+
 TEST(BarDockedWindow, StoresItsSizeOnlyOnTheFormAndItsLastDockOnlyOffTheDock) {
   BarFiler::RegisterClasses();
-  auto stream = [](TForm* F) {
-    TMemoryStream m;
-    TWriter(&m).WriteRootComponent(F);
-    const char* p = static_cast<const char*>(m.Memory());
-    return std::string(p, p + m.GetSize());
-  };
   FloatHost b(600, 300);
   auto* t = b.AddToolbar(L"tbrDocked", 0, 0, 2);
   t->SetAutoResize(false);
   b.Show();
-  std::string s = stream(b.Form.get());
+  std::string s = Stored(b.Form.get());
   EXPECT_NE(s.find("tbrDocked"), std::string::npos);
   EXPECT_EQ(s.find("Width"), std::string::npos);
   EXPECT_EQ(s.find("LastDock"), std::string::npos);
@@ -379,6 +415,222 @@ TEST(BarDesign, ControlsAddedWhileUpdatingGetNoWrapper) {
   auto* e2 = new TEdit(b.Form.get());
   e2->SetParent(t);
   EXPECT_NE(t->FindWrapper(e2), nullptr);
+}
+
+// Dropped on a dock in the designer, a window takes the row its centre is
+// in and the place its left edge is at; the dock arranges round it.
+TEST(BarDesign, AWindowDroppedOnADockTakesTheRowAndPlaceItWasDroppedAt) {
+  FloatHost b(600, 300);
+  auto* a = b.AddToolbar(L"tbrA", 0, 0, 2);
+  auto* c = b.AddToolbar(L"tbrC", 0, 300, 2);
+  auto* d = b.AddToolbar(L"tbrD", 1, 0, 2);
+  b.Show();
+  b.Form->SetDesigning(true);
+  const int row = a->GetHeight(), w = a->GetWidth();
+  ASSERT_EQ(d->GetTop(), row);
+  // Its centre in the second row.
+  a->SetBounds(250, row - row / 2 + 3, w, row);
+  EXPECT_EQ(a->GetDockRow(), 1);
+  EXPECT_EQ(a->GetDockPos(), 250);
+  EXPECT_EQ(a->GetLeft(), 250);
+  EXPECT_EQ(a->GetTop(), row);
+  EXPECT_EQ(c->GetTop(), 0);
+  EXPECT_EQ(c->GetLeft(), 300);
+  EXPECT_EQ(d->GetLeft(), 0);
+  // Back into the first row, just above its middle.
+  a->SetBounds(100, -3, w, row);
+  EXPECT_EQ(a->GetDockRow(), 0);
+  EXPECT_EQ(a->GetLeft(), 100);
+  EXPECT_EQ(a->GetTop(), 0);
+  EXPECT_EQ(d->GetTop(), row);
+  // Below every row: a row of its own after them.
+  a->SetBounds(20, 2 * row + 5, w, row);
+  EXPECT_EQ(a->GetDockRow(), 2);
+  EXPECT_EQ(a->GetLeft(), 20);
+  EXPECT_EQ(a->GetTop(), 2 * row);
+  EXPECT_EQ(b.Dock->GetHeight(), 3 * row);
+  // At run time a move is no drop: the place on the dock stays.
+  b.Form->SetDesigning(false);
+  a->SetBounds(60, 0, w, row);
+  EXPECT_EQ(a->GetDockRow(), 2);
+  EXPECT_EQ(a->GetDockPos(), 20);
+}
+
+// The designer keeps windows on their form: no floating form is made, and
+// what it stores carries no run-time mark.
+TEST(BarDesign, ADesignedWindowNeverFloatsAndIsStoredAsDesigned) {
+  BarFiler::RegisterClasses();
+  FloatHost b(600, 300);
+  auto* t = b.AddToolbar(L"tbrDesigned", 0, 0, 2);
+  b.Show();
+  auto floatingForms = [] {
+    int n = 0;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM p) -> BOOL {
+          if (dynamic_cast<TBarFloatingWindowParent*>(TWinControl::FindControl(w))) ++*reinterpret_cast<int*>(p);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&n));
+    return n;
+  };
+  const int before = floatingForms();
+  b.Form->SetDesigning(true);
+  t->SetFloating(true);
+  EXPECT_FALSE(t->GetFloating());
+  EXPECT_FALSE(t->GetDocked());
+  EXPECT_EQ(t->GetParent(), b.Form.get());
+  EXPECT_EQ(GetParent(t->GetHandle()), b.Form->GetHandle());
+  EXPECT_EQ(t->GetFloatingParent(), nullptr);
+  EXPECT_EQ(floatingForms(), before);
+  EXPECT_EQ(b.Dock->ToolbarCount(), 0);
+  EXPECT_TRUE(IsWindowVisible(t->GetHandle()));
+  const std::string s = Stored(b.Form.get());
+  EXPECT_NE(s.find("tbrDesigned"), std::string::npos);
+  EXPECT_EQ(s.find("SavedAtRunTime"), std::string::npos);
+  b.Form->SetDesigning(false);
+  EXPECT_NE(Stored(b.Form.get()).find("SavedAtRunTime"), std::string::npos);
+}
+
+// The class styles that redraw a window whole when it is sized stay with
+// designed docks and windows (the designer's outlines), and only with them.
+TEST(BarDesign, DesignedDocksAndWindowsKeepTheirRedrawClassStyles) {
+  FloatHost b(600, 300);
+  auto* t = b.AddToolbar(L"tbrRunning", 0, 0, 1);
+  b.Show();
+  auto redraw = [](TWinControl* C) {
+    return static_cast<UINT>(GetClassLongPtrW(C->GetHandle(), GCL_STYLE)) & (CS_HREDRAW | CS_VREDRAW);
+  };
+  EXPECT_EQ(redraw(t), 0u);
+  EXPECT_EQ(redraw(b.Dock), 0u);
+  b.Form->SetDesigning(true);
+  auto* dock = new TBarDock(b.Form.get());
+  dock->SetName(L"tbdDesigned");
+  dock->SetPosition(dpBottom);
+  dock->SetParent(b.Form.get());
+  auto* designed = new TBarToolbar(b.Form.get());
+  designed->SetName(L"tbrDesigned");
+  designed->SetParent(dock);
+  auto* tw = new TBarToolWindow(b.Form.get());
+  tw->SetName(L"twDesigned");
+  tw->SetParent(dock);
+  Pump(30);
+  ASSERT_TRUE(designed->IsDesigning());
+  EXPECT_EQ(redraw(dock), UINT(CS_HREDRAW | CS_VREDRAW));
+  EXPECT_EQ(redraw(designed), UINT(CS_HREDRAW | CS_VREDRAW));
+  EXPECT_EQ(redraw(tw), UINT(CS_HREDRAW | CS_VREDRAW));
+  EXPECT_EQ(redraw(t), 0u);
+  b.Form->SetDesigning(false);
+  // Made at run time again, they have none.
+  auto* later = new TBarToolbar(b.Form.get());
+  later->SetName(L"tbrLater");
+  later->SetParent(b.Dock);
+  Pump(30);
+  EXPECT_EQ(redraw(later), 0u);
+}
+
+// A right-button release on a docked window's frame pops up the nearest
+// context menu of the window and its parents, for the window; the
+// designer has its own.
+TEST(BarDockedWindow, ARightClickOnItsFrameShowsTheNearestContextMenuOutsideTheDesigner) {
+  FloatHost b(600, 300);
+  auto* t = b.AddToolbar(L"tbrMenu", 0, 0, 2);
+  auto* formMenu = new TBarPopupMenu(b.Form.get());
+  formMenu->SetName(L"pmForm");
+  auto* entry = new TBarItem(b.Form.get());
+  entry->SetCaption(L"Customize");
+  formMenu->Items()->Add(entry);
+  b.Form->SetPopupMenu(formMenu);
+  b.Show();
+  TObject* popped = nullptr;
+  TComponent* forWhom = nullptr;
+  int popups = 0;
+  formMenu->OnPopup = [&](TObject* S) {
+    ++popups;
+    popped = S;
+    forWhom = formMenu->GetPopupComponent();
+  };
+  auto popupShowing = [] {
+    bool any = false;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM p) -> BOOL {
+          if (dynamic_cast<TBarPopupWindow*>(TWinControl::FindControl(w)) && IsWindowVisible(w))
+            *reinterpret_cast<bool*>(p) = true;
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&any));
+    return any;
+  };
+  RECT r;
+  GetWindowRect(t->GetHandle(), &r);
+  const POINT handle{r.left + 4, (r.top + r.bottom) / 2};
+  ASSERT_EQ(SendMessageW(t->GetHandle(), WM_NCHITTEST, 0, MAKELPARAM(handle.x, handle.y)), HTBARDRAG);
+  auto rightClick = [&] {
+    RunInput([&] {
+      InputScript().Move(handle).Wait(20).Down(testsupport::Button::Right).Wait(20).Up(testsupport::Button::Right).Post();
+    });
+  };
+  bool shown = false;
+  int polls = 0;
+  {
+    LoopScript s({[&] {
+      if (!popupShowing()) {
+        if (++polls < 300) LoopScript::Current()->Again();
+        return;
+      }
+      shown = true;
+      PostKey(VK_ESCAPE);
+    }});
+    rightClick();
+    PumpUntil([&] { return shown && !popupShowing(); }, 10000);
+  }
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(popups, 1);
+  EXPECT_EQ(popped, formMenu);
+  EXPECT_EQ(forWhom, t);
+  EXPECT_FALSE(popupShowing());
+  // In the designer nothing pops up.
+  formMenu->SetPopupComponent(nullptr);
+  formMenu->OnPopup = [&](TObject*) {
+    ++popups;
+    PostKey(VK_ESCAPE);
+  };
+  b.Form->SetDesigning(true);
+  rightClick();
+  Pump(50);
+  EXPECT_EQ(popups, 1);
+  EXPECT_EQ(formMenu->GetPopupComponent(), nullptr);
+  b.Form->SetDesigning(false);
+}
+
+// Stored floating by the designer, a window's place is on its form: once
+// loaded it goes to that place on the screen, or onto the screen when the
+// place is off it.
+TEST(BarDockedWindow, AWindowLoadedFloatingFromTheDesignerIsPlacedOnTheScreen) {
+  FloatHost b(400, 300);
+  auto* t = b.AddToolbar(L"tbrNear", 0, 0, 2);
+  auto* away = b.AddToolbar(L"tbrFar", 1, 0, 2);
+  b.Show();
+  b.Form->BeginLoading();
+  t->FloatingPosition = POINT{30, 40};
+  t->SetFloating(true);
+  away->FloatingPosition = POINT{20000, 50};
+  away->SetFloating(true);
+  b.Form->EndLoading();
+  ASSERT_TRUE(t->GetFloating());
+  ASSERT_FALSE(t->GetSavedAtRunTime());
+  POINT o{30, 40};
+  ClientToScreen(b.Form->GetHandle(), &o);
+  RECT r;
+  GetWindowRect(t->GetFloatingParent()->GetHandle(), &r);
+  EXPECT_EQ(r.left, o.x);
+  EXPECT_EQ(r.top, o.y);
+  GetWindowRect(away->GetFloatingParent()->GetHandle(), &r);
+  const RECT wa = GetRectOfMonitorContainingRect(r, true);
+  EXPECT_LE(r.right, wa.right);
+  EXPECT_GT(r.right, wa.right - 10);
+  EXPECT_EQ(r.top, o.y + 10);
 }
 
 // ---- the floating form follows its settings ------------------------------------------

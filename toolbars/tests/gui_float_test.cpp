@@ -634,6 +634,109 @@ TEST(BarFloating, ARowTooLongHoldsAWindowDraggedAlongIt) {
 }
 
 
+// A dock catches the mouse up to 25 pixels past its rectangle grown by 3,
+// shared out between its two sides by where the window is held: held by
+// its left end, the room is on the dock's left; by its right end, on its
+// right.
+TEST(BarFloating, ADockCatchesAWindowFurtherOnTheSideItIsHeldBy) {
+  FloatHost h(520, 360);
+  auto* t = h.AddToolbar(L"tbrCatch", 0, 0, 3);
+  h.Show();
+  const RECT dr = WindowRectOf(h.Dock);
+  const int y = (dr.top + dr.bottom) / 2;
+  auto dragTo = [&](bool ByRightEnd, int X) {
+    if (t->GetFloating()) {
+      t->DoubleClick();
+      Pump(30);
+    }
+    EXPECT_TRUE(t->GetDocked());
+    const RECT tr = WindowRectOf(t);
+    // The right end is the window's frame: it drags as the handle does.
+    const POINT from{ByRightEnd ? tr.right - 1 : tr.left + 2, y};
+    Drag({from, POINT{X, y}});
+    return t->GetDocked();
+  };
+  const int left = dr.left - 3, right = dr.right + 3;  // the grown rectangle
+  EXPECT_TRUE(dragTo(false, left - 20));
+  EXPECT_FALSE(dragTo(false, right + 10));
+  EXPECT_TRUE(t->GetFloating());
+  EXPECT_TRUE(dragTo(true, right + 20));
+  EXPECT_FALSE(dragTo(true, left - 10));
+  EXPECT_TRUE(t->GetFloating());
+}
+
+// Dragged past the screen's edges a floating window keeps its border and 4
+// pixels on the work area, and its client area starts at least 4 pixels
+// below the work area's top.
+TEST(BarFloating, AFloatingWindowDraggedPastTheScreensEdgesKeepsItsHold) {
+  FloatHost h;
+  auto* t = h.AddToolbar(L"tbrEdge", 0, 0, 3);
+  h.Show();
+  t->SetFloating(true);
+  t->SetFloatingPosition(POINT{700, 400});
+  Pump(30);
+  TBarFloatingWindowParent* f = t->GetFloatingParent();
+  ASSERT_NE(f, nullptr);
+  const RECT wa = GetRectOfMonitorContainingRect(WindowRectOf(f), true);
+  const POINT border = t->GetFloatingBorderSize();
+  auto captionAt = [&](bool Lowest) {
+    RECT r = WindowRectOf(f);
+    RECT cap = f->GetCaptionRect();
+    return POINT{r.left + cap.left + 6, r.top + (Lowest ? cap.bottom - 1 : cap.top)};
+  };
+  // Held by the caption's lowest pixels, up to the top of the screen.
+  POINT from = captionAt(true);
+  Drag({from, POINT{from.x, wa.top}});
+  ASSERT_TRUE(t->GetFloating());
+  EXPECT_EQ(WindowRectOf(t).top, wa.top + 4);
+  // Held by its highest, down to the bottom.
+  t->SetFloatingPosition(POINT{700, 400});
+  Pump(30);
+  from = captionAt(false);
+  Drag({from, POINT{from.x, wa.bottom - 1}});
+  ASSERT_TRUE(t->GetFloating());
+  EXPECT_EQ(wa.bottom - WindowRectOf(f).top, border.y + 4);
+  EXPECT_EQ(t->FloatingPosition.y, WindowRectOf(f).top);
+}
+
+// Off its dock, a window that may not float shows the not-allowed cursor
+// and stays where it was.
+HCURSOR g_dragCursor = nullptr;
+HWND g_dragWindow = nullptr;
+void CALLBACK SeeTheDragCursor(HWND, UINT, UINT_PTR, DWORD) {
+  POINT p;
+  GetCursorPos(&p);
+  RECT r;
+  GetWindowRect(g_dragWindow, &r);
+  if (GetCapture() == g_dragWindow && p.y > r.bottom + 100) g_dragCursor = GetCursor();
+}
+
+TEST(BarFloating, AWindowThatMayNotFloatShowsTheNotAllowedCursorOffItsDock) {
+  FloatHost h;
+  auto* t = h.AddToolbar(L"tbrStay", 0, 0, 3);
+  t->DockMode = dmCannotFloat;
+  h.Show();
+  const int left = t->GetLeft();
+  g_dragWindow = t->GetHandle();
+  g_dragCursor = nullptr;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 10, SeeTheDragCursor);
+  POINT from = HandlePoint(t);
+  AwayFromADoubleClick();
+  RunInput([&] {
+    InputScript()
+        .Move(from).Wait(30).Down().Wait(30)
+        .Move(POINT{from.x + 40, from.y + 80}).Wait(30)
+        .Move(POINT{from.x + 40, from.y + 180}).Wait(200)
+        .Up()
+        .Post();
+  });
+  KillTimer(nullptr, timer);
+  EXPECT_EQ(g_dragCursor, LoadCursorW(nullptr, IDC_NO));
+  EXPECT_TRUE(t->GetDocked());
+  EXPECT_EQ(t->GetLeft(), left);
+  EXPECT_NE(GetCursor(), LoadCursorW(nullptr, IDC_NO));
+}
+
 struct MenuKeyProbe : TBarToolbar {
   using TBarToolbar::TBarToolbar;
   int SysCommands = 0;
