@@ -166,10 +166,11 @@ void TfrmEditValue::TakeNumber(TBinHexEdit* Box, bool EmptyIsZero) {
     try {
       v = Box->GetAsInteger();
     } catch (const Exception&) {
-      // A text that is not a number yet (a lone "-" while typing): the
-      // number keeps its previous value.
+      // A text that is no number (a lone "-" left once the digits are
+      // deleted): the number keeps its previous value, and the conversion
+      // error goes on to the application's error display.
       if (outOfRange_ == Box) outOfRange_ = nullptr;
-      return;
+      throw;
     }
   }
   if (!FitsIn32Bits(v)) {

@@ -318,7 +318,7 @@ void TLocCalendar::WndProc(TMessage& M) {
   // The header row takes the calendar's colour, which follows the parent's.
   if (M.Msg == CM_COLORCHANGED || M.Msg == CM_PARENTCOLORCHANGED) SetFixedColor(GetColor());
   // The drop-down's calendar always takes the mouse.
-  if (M.Msg == CM_ENABLEDCHANGED && HandleAllocated()) EnableWindow(Handle(), TRUE);
+  if (M.Msg == CM_ENABLEDCHANGED && HandleAllocated() && !IsDesigning()) EnableWindow(Handle(), TRUE);
 }
 
 void TLocCalendar::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
@@ -352,6 +352,8 @@ TPopupCalendar::TPopupCalendar(TComponent* AOwner) : TPopupWindow(AOwner) {
   SetDefaultDialogFont(Font());
   auto* Owner = dynamic_cast<TControl*>(AOwner);
   SetShowHint(Owner ? Owner->GetShowHint() : true);
+  // A designed pop-up is never shown: it holds nothing.
+  if (IsDesigning()) return;
 
   auto* Back = new TPanel(this);
   Back->SetParent(this);
@@ -394,6 +396,7 @@ TPopupCalendar::TPopupCalendar(TComponent* AOwner) : TPopupWindow(AOwner) {
 }
 
 void TPopupCalendar::UpdateTitle() {
+  if (!calendar_ || !title_) return;
   title_->SetCaption(FormatDateTime(L"MMMM, YYYY", calendar_->GetCalendarDate()));
 }
 
@@ -406,6 +409,7 @@ void TPopupCalendar::CalendarMouseUp(TObject*, TMouseButton Button, TShiftState 
 }
 
 void TPopupCalendar::PopupKeyDown(WORD& Key, TShiftState Shift) {
+  if (!calendar_) return;
   bool Ctrl = Shift.Contains(ssCtrl);
   if (Key == VK_PRIOR) {
     Ctrl ? calendar_->PrevYear() : calendar_->PrevMonth();
@@ -421,13 +425,17 @@ void TPopupCalendar::PopupKeyDown(WORD& Key, TShiftState Shift) {
 }
 
 void TPopupCalendar::PopupKeyPress(wchar_t& Key) {
+  if (!calendar_) return;
   calendar_->Perform(WM_CHAR, Key, 0);
   Key = 0;
 }
 
-Variant TPopupCalendar::GetValue() { return Variant::FromDate(calendar_->GetCalendarDate()); }
+Variant TPopupCalendar::GetValue() {
+  return Variant::FromDate(calendar_ ? calendar_->GetCalendarDate() : std::floor(Now()));
+}
 
 void TPopupCalendar::SetValue(const Variant& Value) {
+  if (!calendar_) return;
   TDateTime D = std::floor(Now());
   if (!Value.IsEmpty()) {
     String T;
@@ -474,6 +482,7 @@ void SetupPopupCalendar(TPopupWindow* PopupCalendar, TDayOfWeekName AStartOfWeek
   auto* P = dynamic_cast<TPopupCalendar*>(PopupCalendar);
   if (!P) return;
   P->FourDigitYear = FourDigitYear;
+  if (!P->Calendar()) return;  // a designed pop-up holds no calendar
   P->Calendar()->SetStartOfWeek(AStartOfWeek);
   P->Calendar()->SetWeekendColor(AWeekendColor);
   P->Calendar()->SetWeekends(AWeekends);

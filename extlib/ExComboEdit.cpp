@@ -64,6 +64,8 @@ void TEditButton::Click() {
 TPopupWindow::TPopupWindow(TComponent* AOwner) : TCustomControl(AOwner) {
   editor_ = dynamic_cast<TWinControl*>(AOwner);
   ControlStyle += TControlStyle{csAcceptsControls, csNoDesignVisible, csReplicatable};
+  SetCtl3D(false);
+  SetParentCtl3D(false);
   visible_ = false;
   OnMouseUp = TMouseEvent(this, &TPopupWindow::PopupMouseUp);
 }
@@ -249,6 +251,9 @@ void TCustomComboEdit::SetGlyphKind(TGlyphKind Value) {
   if (ControlState.Contains(csCreating)) defGlyphKind_ = Value;
   if (Value == glyphKind_) return;
   glyphKind_ = Value;
+  // A form that stores the kind gkCustom stores the user's glyph after it,
+  // or none: what the former kind put on the button does not stay.
+  if (glyphKind_ == gkCustom && GetComponentState().Contains(csReading)) button_->SetGlyph(nullptr);
   if (glyphKind_ == gkDropDown) {
     btnControl_->SetWidth(GetSystemMetrics(SM_CXVSCROLL));
     button_->ControlStyle += csFixedWidth;
@@ -264,6 +269,18 @@ void TCustomComboEdit::SetGlyphKind(TGlyphKind Value) {
       SetEditRect();
     }
   }
+}
+
+void TCustomComboEdit::Loaded() {
+  PlaceDesignedPopup();  // still loading here
+  TCustomMaskEdit::Loaded();
+}
+
+void TCustomComboEdit::PlaceDesignedPopup() {
+  if (!popup_ || !IsDesigning()) return;
+  TCustomForm* F = GetParentForm();
+  if (!IsLoading() && !(F && F->IsLoading())) return;
+  popup_->SetBounds(0, GetHeight() + 1, 10, 10);
 }
 
 TBitmap* TCustomComboEdit::GetDefaultBitmap(bool& DestroyNeeded) {
@@ -519,6 +536,7 @@ void TCustomComboEdit::WndProc(TMessage& M) {
       }
       UpdateBtnBounds();
       SetEditRect();
+      PlaceDesignedPopup();
       return;
     case CM_FONTCHANGED:
       TCustomMaskEdit::WndProc(M);
@@ -607,7 +625,7 @@ bool PaintComboEdit(TCustomComboEdit* Editor, const String& AText, TAlignment AA
   C->SetHandle(DC);
   try {
     C->Font()->Assign(*Editor->Font());
-    if (!Editor->GetEnabled() && ColorToRGB(Editor->GetColor()) != ColorToRGB(clGrayText))
+    if (!Editor->GetEnabled() && !Editor->IsDesigning() && ColorToRGB(Editor->GetColor()) != ColorToRGB(clGrayText))
       C->Font()->SetColor(clGrayText);
     TRect R = Editor->GetClientRect();
     if (!Editor->GetCtl3D() && Editor->GetBorderStyle() == bsSingle) {

@@ -130,6 +130,7 @@ class TCustomComboEdit : public TCustomMaskEdit {
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void CreateParams(TCreateParams& Params) override;
   void CreateWnd() override;
+  void Loaded() override;
   bool EditCanModify() const override { return !comboReadOnly_; }
   void RecreateGlyph();
   void UpdateBtnBounds();
@@ -156,6 +157,8 @@ class TCustomComboEdit : public TCustomMaskEdit {
   void ApplyReadOnly();
   int DefaultButtonWidth() const;
   int MinHeight();
+  // On a designed form being loaded the pop-up stands just below the edit.
+  void PlaceDesignedPopup();
 
   TEditButton* button_ = nullptr;
   TWinControl* btnControl_ = nullptr;

@@ -68,7 +68,8 @@ void TExtSpeedButton::Paint() {
   } else if (state_ == rbsDisabled) {
     state_ = down_ && groupIndex_ ? rbsExclusive : rbsUp;
   }
-  TExtButtonState painted = flat_ && !mouseInside_ ? rbsInactive : state_;
+  // A designed flat button keeps its frame, so it can be seen on the form.
+  TExtButtonState painted = flat_ && !mouseInside_ && !IsDesigning() ? rbsInactive : state_;
   if (drawBitmap_->GetWidth() != width_ || drawBitmap_->GetHeight() != height_) {
     drawBitmap_ = std::make_unique<TBitmap>(std::max(width_, 1), std::max(height_, 1));
   }
@@ -288,10 +289,10 @@ TPoint TExtSpeedButton::GetDropDownMenuPos() {
 }
 
 bool TExtSpeedButton::CheckMenuDropDown(TPoint p, bool manual) {
-  if (!dropDownMenu_ || !(manual || dropDownMenu_->GetAutoPopup())) return false;
-  if (TCustomForm* f = GetParentForm()) {
-    if (f->HandleAllocated()) SendMessageW(f->GetHandle(), WM_CANCELMODE, 0, 0);
-  }
+  if (IsDesigning() || !dropDownMenu_ || !(manual || dropDownMenu_->GetAutoPopup())) return false;
+  // Whatever the form's focused control has open (a drop-down, a capture)
+  // closes before the menu takes the mouse.
+  if (TCustomForm* f = GetParentForm()) f->SendCancelMode(this);
   dropDownMenu_->SetPopupComponent(this);
   TPoint s = ClientToScreen(p);
   dropDownMenu_->Popup(s.x, s.y);
@@ -348,6 +349,12 @@ void TExtSpeedButton::UpdateExclusive() {
 void TExtSpeedButton::SetGroupIndex(int v) {
   if (v == groupIndex_) return;
   groupIndex_ = v;
+  if (v == 0 && down_) {
+    // Only a grouped button can stay down.
+    down_ = false;
+    state_ = rbsUp;
+    Invalidate();
+  }
   UpdateExclusive();
 }
 

@@ -119,7 +119,7 @@ void TCustomDateEdit::HintsChanged(TObject*) {
   calendarHints_->OnChange = nullptr;
   while (calendarHints_->GetCount() > 4) calendarHints_->Delete(calendarHints_->GetCount() - 1);
   calendarHints_->OnChange = TNotifyEvent(this, &TCustomDateEdit::HintsChanged);
-  ConfigurePopup();
+  if (!IsDesigning()) ConfigurePopup();
 }
 
 void TCustomDateEdit::SetCalendarStyle(TCalendarStyle Value) {
@@ -180,7 +180,7 @@ void TCustomDateEdit::CheckValidDate() {
 }
 
 void TCustomDateEdit::DoExit() {
-  if (CheckOnExit) CheckValidDate();
+  if (CheckOnExit && !IsDesigning()) CheckValidDate();
   TCustomComboEdit::DoExit();
 }
 

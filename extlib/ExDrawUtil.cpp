@@ -930,7 +930,11 @@ void RaiseWin32Error(DWORD Code) {
 }
 
 void CheckWin32(bool OK) {
-  if (!OK) RaiseWin32Error(GetLastError());
+  if (OK) return;
+  const DWORD Code = GetLastError();
+  // A call that failed without saying why is still a failure.
+  if (Code == 0) throw EWin32Error(String(L"A call to an OS function failed"), 0);
+  RaiseWin32Error(Code);
 }
 
 HCURSOR LoadAniCursor(HINSTANCE Instance, const wchar_t* ResID) {

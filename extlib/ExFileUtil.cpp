@@ -271,8 +271,11 @@ String LongToShortPath(const String& LongName) {
 // The folder browser
 
 namespace {
-// The browser being initialised or run on this thread (the dialog is modal).
-thread_local TBrowseFolderDlg* RunningBrowser = nullptr;
+// A browser's dialog window knows its browser and the window procedure it
+// had before the browser took its messages: a browser opened from another
+// one's handler runs a window of its own.
+const wchar_t* const BrowserProp = L"Zembrio.FolderBrowser";
+const wchar_t* const BrowserPrevProcProp = L"Zembrio.FolderBrowser.PrevProc";
 constexpr int HelpButtonId = 0xFFFF;
 
 // Disables this thread's other enabled top-level windows while a system
@@ -309,7 +312,8 @@ HWND OwnerWindow() {
 TBrowseFolderDlg::TBrowseFolderDlg(TComponent* AOwner) : TComponent(AOwner) {}
 
 TBrowseFolderDlg::~TBrowseFolderDlg() {
-  if (RunningBrowser == this) RunningBrowser = nullptr;
+  // The window outliving its browser passes its messages straight on.
+  if (handle_ && IsWindow(handle_) && GetPropW(handle_, BrowserProp) == this) RemovePropW(handle_, BrowserProp);
 }
 
 TBrowseFolderDlg::TPathLookup TBrowseFolderDlg::PathLookup = &SHGetPathFromIDListW;
@@ -331,10 +335,7 @@ bool TBrowseFolderDlg::Execute() {
   PIDLIST_ABSOLUTE List;
   {
     TTaskWindowsDisabled Disabled;
-    TBrowseFolderDlg* Outer = RunningBrowser;
-    RunningBrowser = this;
     List = SHBrowseForFolderW(&Info);
-    RunningBrowser = Outer;
   }
   handle_ = nullptr;
   prevProc_ = nullptr;
@@ -377,8 +378,10 @@ void TBrowseFolderDlg::Initialized(HWND Wnd) {
     SetWindowPos(Wnd, nullptr, (GetSystemMetrics(SM_CXSCREEN) - W) / 2, (GetSystemMetrics(SM_CYSCREEN) - H) / 2, 0,
                  0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
+  SetPropW(Wnd, BrowserProp, this);
   prevProc_ = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(Wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TBrowseFolderDlg::SubclassProc)));
+  SetPropW(Wnd, BrowserPrevProcProp, reinterpret_cast<HANDLE>(prevProc_));
   if (!FolderName.empty() && (BrowseKind == bfComputers || DirExists(FolderName)))
     SendMessageW(Wnd, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(FolderName.c_str()));
   if (HelpContext != 0) {
@@ -414,16 +417,20 @@ void TBrowseFolderDlg::SelChanged(LPARAM Item) {
 }
 
 LRESULT CALLBACK TBrowseFolderDlg::SubclassProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
-  TBrowseFolderDlg* Self = RunningBrowser;
-  if (!Self || Self->handle_ != Wnd) return DefWindowProcW(Wnd, Msg, WParam, LParam);
-  WNDPROC Prev = Self->prevProc_;
-  if (Msg == WM_COMMAND && LOWORD(WParam) == HelpButtonId && HIWORD(WParam) == 0 && Self->HelpContext != 0) {
+  auto* Self = static_cast<TBrowseFolderDlg*>(GetPropW(Wnd, BrowserProp));
+  auto Prev = reinterpret_cast<WNDPROC>(GetPropW(Wnd, BrowserPrevProcProp));
+  if (!Prev) return DefWindowProcW(Wnd, Msg, WParam, LParam);
+  if (Self && Msg == WM_COMMAND && LOWORD(WParam) == HelpButtonId && HIWORD(WParam) == 0 && Self->HelpContext != 0) {
     if (Application) Application->HelpContext(Self->HelpContext);
     return 0;
   }
-  LRESULT R = CallWindowProcW(Prev, Wnd, Msg, WParam, LParam);
-  if (Msg == WM_NCDESTROY) Self->handle_ = nullptr;
-  return R;
+  if (Msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(Wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Prev));
+    RemovePropW(Wnd, BrowserProp);
+    RemovePropW(Wnd, BrowserPrevProcProp);
+    if (Self) Self->handle_ = nullptr;
+  }
+  return CallWindowProcW(Prev, Wnd, Msg, WParam, LParam);
 }
 
 namespace {

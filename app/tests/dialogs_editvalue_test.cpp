@@ -2,6 +2,7 @@
 // linked integer boxes, the 32-bit range, Cancel, and its stored position.
 #include "app/EditValue.h"
 #include "app/tests/dialogs_support.h"
+#include "testsupport/Input.h"
 
 using namespace dlgtest;
 
@@ -213,24 +214,39 @@ TEST_F(EditValueTest, HexadecimalBeyond32BitsIsRefusedToo) {
   EXPECT_EQ(-1, dm->EditInteger);
 }
 
-TEST_F(EditValueTest, ALoneMinusIsNoErrorAndKeepsThePreviousNumber) {
+// The box never makes a lone "-" itself (the sign key gives "-0"), but
+// deleting the 0 after it leaves one: the conversion error is shown and the
+// number keeps its value; a number typed after it is taken again.
+TEST_F(EditValueTest, ALoneMinusShowsTheConversionErrorAndKeepsThePreviousNumber) {
   dm->EditValueType = 3;
   dm->EditInteger = 42;
   RunModal(form, [&] {
     form->pagEditFormat->SelectNextPage(false);  // Decimal
-    Clear(form->edtValueDec);
-    EXPECT_EQ(0, form->GetEditedNumber());
-    // The box itself never leaves a lone "-" (the sign key toggles a
-    // number), but a pasted or window-set text can: the number stays.
-    Retype(form->edtValueDec, L"8");
-    SetBoxText(form->edtValueDec, L"-");
-    EXPECT_EQ(8, form->GetEditedNumber());
-    Retype(form->edtValueDec, L"17-");
+    ASSERT_EQ(form->tbsDecimal, form->pagEditFormat->GetActivePage());
+    testsupport::Click(testsupport::ClientCentre(form->edtValueDec->GetHandle()));
+    ASSERT_EQ(form->edtValueDec->GetHandle(), GetFocus());
+    SendMessageW(form->edtValueDec->GetHandle(), EM_SETSEL, 0, -1);
+    testsupport::TypeText(L"-5");
+    EXPECT_EQ(L"-5", form->edtValueDec->GetText());
+    EXPECT_EQ(-5, form->GetEditedNumber());
+    EXPECT_TRUE(ShownExceptions().empty());
+    testsupport::PressKey(VK_BACK);
+    EXPECT_EQ(L"-", form->edtValueDec->GetText());
+    ASSERT_EQ(1u, ShownExceptions().size());
+    EXPECT_NE(std::wstring::npos, ShownExceptions()[0].find(L"'-' is not a valid integer value"));
+    EXPECT_EQ(-5, form->GetEditedNumber());
+    testsupport::TypeText(L"17");
+    EXPECT_EQ(L"-17", form->edtValueDec->GetText());
     EXPECT_EQ(-17, form->GetEditedNumber());
+    testsupport::PressKey(VK_BACK);
+    testsupport::PressKey(VK_BACK);
+    EXPECT_EQ(2u, ShownExceptions().size());
+    EXPECT_EQ(-1, form->GetEditedNumber());
     form->btnOk->Click();
   });
-  EXPECT_EQ(-17, dm->EditInteger);
-  // TearDown checks that no exception reached the display.
+  // OK takes the last number the box held.
+  EXPECT_EQ(-1, dm->EditInteger);
+  ShownExceptions().clear();
 }
 
 TEST_F(EditValueTest, CancelClosesWithoutAQuestionEvenOutOfRange) {

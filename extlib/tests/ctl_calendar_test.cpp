@@ -462,3 +462,18 @@ TEST(Calendar, StoresItsDateOnlyWhenNotTodaysAndTheRestWhereNotDefault) {
   EXPECT_FALSE(R->GetUseCurrentDate());
   EXPECT_FALSE(B->GetAllowTimer());
 }
+
+// The drop-down's calendar keeps its window enabled, so it always takes the
+// mouse; a designed one follows its Enabled.
+TEST(PopupCalendar, CalendarWindowStaysEnabledOutsideDesign) {
+  for (bool Designed : {false, true}) {
+    std::unique_ptr<TForm> f(new TForm(Application));
+    if (Designed) f->SetDesigning(true);
+    auto* c = new TLocCalendar(f.get());
+    c->SetParent(f.get());
+    c->SetBounds(0, 0, 180, 120);
+    c->HandleNeeded();
+    c->SetEnabled(false);
+    EXPECT_EQ(IsWindowEnabled(c->GetHandle()) != FALSE, !Designed) << Designed;
+  }
+}

@@ -501,3 +501,39 @@ TEST(ComboEdit, StoresItsGlyphOnlyWhenCustomAndTheMaskBeforeTheText) {
   EXPECT_FALSE(r->GetGlyph()->Empty());
   EXPECT_EQ(r->GetText(), L"123456");
 }
+
+// A disabled edit paints its own text grey, but not on a designed form,
+// where it keeps the font colour. The pop-up window has no 3-D look of
+// its own nor its parent's.
+TEST(ComboEdit, DisabledOwnTextIsGreyOnlyOutsideDesign) {
+  auto inkOf = [](bool Designed) {
+    EditHost h;
+    if (Designed) h.form->SetDesigning(true);
+    auto* e = h.Add<TOwnTextEdit>(10, 10, 200);
+    e->Shown = L"MMMM";
+    e->SetColor(clWhite);
+    e->Font()->SetColor(clBlack);
+    e->SetEnabled(false);
+    TBitmap b(e->GetClientWidth(), e->GetClientHeight(), pf24bit);
+    e->Perform(WM_PAINT, WPARAM(b.Canvas()->GetHandle()), 0);
+    EXPECT_TRUE(e->Painted);
+    std::pair<int, int> Ink{0, 0};  // black, grey text
+    for (int x = 0; x < b.GetWidth(); ++x)
+      for (int y = 0; y < b.GetHeight(); ++y) {
+        COLORREF C = b.Canvas()->GetPixel(x, y) & 0xFFFFFF;
+        if (C == 0) ++Ink.first;
+        if (C == ColorToRef(clGrayText)) ++Ink.second;
+      }
+    return Ink;
+  };
+  std::pair<int, int> Running = inkOf(false), Designed = inkOf(true);
+  EXPECT_EQ(Running.first, 0);
+  EXPECT_GT(Running.second, 0);
+  EXPECT_GT(Designed.first, 0);
+  EXPECT_EQ(Designed.second, 0);
+
+  EditHost h;
+  auto* e = h.Add<TPopupEdit>();
+  EXPECT_FALSE(e->Popup->GetCtl3D());
+  EXPECT_FALSE(e->Popup->GetParentCtl3D());
+}

@@ -8,6 +8,7 @@
 #include "testsupport/Gui.h"
 #include "testsupport/Input.h"
 #include "testsupport/Pump.h"
+#include "extlib/ExCtlSpeedButton.h"
 #include "extlib/ExDateEdit.h"
 #include "extlib/tests/FormStream.h"
 
@@ -446,4 +447,110 @@ TEST(DateEdit, StreamsMakeDateEditsByClassAndKeepACustomGlyph) {
   EXPECT_EQ(r->GetParent(), Made.get());
   EXPECT_EQ(r->GetGlyphKind(), gkCustom);
   EXPECT_EQ(r->GetGlyph()->GetWidth(), 12);
+
+  // A custom kind without a glyph reads back without the calendar picture.
+  e->SetGlyph(nullptr);
+  ASSERT_EQ(e->GetGlyphKind(), gkCustom);
+  auto Bare = formstream::NewForm(L"BareForm");
+  formstream::ExpectRoundTrip(Source.get(), Bare.get(), S);
+  auto* b = dynamic_cast<TDateEdit*>(Bare->FindComponent(L"Due"));
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->GetGlyphKind(), gkCustom);
+  EXPECT_TRUE(b->GetGlyph()->Empty());
+}
+
+// A menu dropped down from code closes the calendar open on the form, as a
+// press elsewhere on the form does.
+TEST(DateEdit, MenuDroppedDownFromCodeClosesTheCalendar) {
+  DateHost h;
+  TDateEdit* e = h.edit;
+  auto* b = new TExtSpeedButton(h.form.get());
+  b->SetParent(h.form.get());
+  b->SetBounds(200, 10, 30, 30);
+  auto* menu = new TPopupMenu(h.form.get());
+  int popups = 0;
+  menu->OnPopup = TNotifyEvent([&](TObject*) { ++popups; });
+  b->SetDropDownMenu(menu);
+  e->SetDate(D(2024, 12, 25));
+  SetForegroundWindow(h.form->GetHandle());
+  e->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == e->GetHandle(); }));
+  e->Perform(WM_SYSKEYDOWN, VK_DOWN, 0x20000001);
+  ASSERT_TRUE(e->PopupVisible());
+  Key(e, VK_RIGHT);  // the calendar moves on; closing does not take it
+  EXPECT_TRUE(b->CheckBtnMenuDropDown());
+  EXPECT_EQ(popups, 1);
+  EXPECT_FALSE(e->PopupVisible());
+  EXPECT_FALSE(IsWindowVisible(e->PopupCalendar()->GetHandle()));
+  EXPECT_EQ(e->GetDate(), D(2024, 12, 25));
+}
+
+// A date edit made on a designed form: its calendar pop-up holds nothing
+// and answers today, leaving the edit checks no date, and a form read at
+// design time puts the pop-up just below the edit.
+TEST(DateEdit, OnADesignedFormThePopupHoldsNothing) {
+  ExDateEditInitialize();
+  std::unique_ptr<TForm> form(new TForm(Application));
+  form->SetDesigning(true);
+  form->SetBounds(40, 40, 300, 150);
+  auto* e = new TDateEdit(form.get());
+  e->SetParent(form.get());
+  e->SetBounds(10, 10, 120, 21);
+  auto* other = new TEdit(form.get());
+  other->SetParent(form.get());
+  other->SetBounds(10, 50, 120, 21);
+  form->Show();
+  Pump(20);
+  TPopupCalendar* p = e->PopupCalendar();
+  ASSERT_NE(p, nullptr);
+  EXPECT_TRUE(p->IsDesigning());
+  EXPECT_EQ(p->Calendar(), nullptr);
+  EXPECT_EQ(p->TitleLabel(), nullptr);
+  EXPECT_EQ(p->NavButton(0), nullptr);
+  EXPECT_EQ(p->ControlCount(), 0);
+  EXPECT_EQ(p->GetValue().AsDateTime(), Today());
+  p->SetValue(Variant::FromDate(D(2024, 2, 3)));
+  EXPECT_EQ(p->GetValue().AsDateTime(), Today());
+  WORD k = VK_NEXT;
+  p->PopupKeyDown(k, TShiftState{});
+  wchar_t c = L't';
+  p->PopupKeyPress(c);
+  p->UpdateTitle();
+  // Settings handed to the pop-up find no calendar and no buttons.
+  e->SetStartOfWeek(Sun);
+  e->SetWeekendColor(clBlue);
+  e->GetCalendarHints()->Add(L"Back a year");
+  e->SetDate(D(2024, 2, 3));
+  // Leaving the edit checks no date.
+  e->CheckOnExit = true;
+  e->SetText(L"31/31/31x");
+  ShownExceptions().clear();
+  e->SetFocus();
+  other->SetFocus();
+  Pump(20);
+  EXPECT_TRUE(ShownExceptions().empty());
+
+  // Read into a designed form: the pop-up stands below the edit, 10 x 10.
+  TMemoryStream S;
+  auto Source = formstream::NewForm(L"DesignSource");
+  formstream::Place<TDateEdit>(Source.get(), L"Due");
+  auto Made = formstream::NewForm(L"DesignMade");
+  Made->SetDesigning(true);
+  formstream::Write(Source.get(), S);
+  formstream::Read(S, Made.get());
+  auto* r = dynamic_cast<TDateEdit*>(Made->FindComponent(L"Due"));
+  ASSERT_NE(r, nullptr);
+  ASSERT_NE(r->PopupCalendar(), nullptr);
+  const int H = r->GetHeight();
+  EXPECT_EQ(r->PopupCalendar()->GetBoundsRect(), Rect(0, H + 1, 10, H + 11)) << H;
+  // Also when a windowed edit is resized while the form loads.
+  Made->HandleNeeded();
+  r->HandleNeeded();
+  Made->BeginLoading();
+  r->SetHeight(30);
+  Made->EndLoading();
+  EXPECT_EQ(r->PopupCalendar()->GetBoundsRect(), Rect(0, 31, 10, 41));
+  // Outside loading the pop-up keeps its place.
+  r->SetHeight(27);
+  EXPECT_EQ(r->PopupCalendar()->GetBoundsRect(), Rect(0, 31, 10, 41));
 }

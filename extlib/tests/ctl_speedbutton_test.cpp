@@ -101,6 +101,10 @@ TEST(SpeedButton, GroupKeepsOneDownAndRefusesReleasingTheLast) {
   EXPECT_FALSE(a->GetDown());
   EXPECT_EQ(a->GetState(), rbsUp);
   EXPECT_TRUE(other->GetDown());  // another group
+  // Leaving its group takes a down button up.
+  other->SetGroupIndex(0);
+  EXPECT_FALSE(other->GetDown());
+  EXPECT_EQ(other->GetState(), rbsUp);
   // Clicking the down button again does not release it.
   Press(b);
   Release(b);
@@ -261,6 +265,26 @@ TEST(SpeedButton, DropDownMenuOpensOnPressOnlyWhenItPopsUpByItself) {
   EXPECT_EQ(b->GetDropDownMenu(), nullptr);
   EXPECT_FALSE(b->CheckBtnMenuDropDown());
   b->OnClick = TNotifyEvent();
+}
+
+// On a designed form a flat button shows its frame with the mouse away, and
+// its menu never drops down.
+TEST(SpeedButton, DesignedFlatButtonShowsItsFrameAndDropsNoMenu) {
+  ButtonHost h;
+  h.form->SetDesigning(true);
+  TExtSpeedButton* b = h.Add(10);
+  b->SetFlat(true);
+  EXPECT_EQ(PixelOf(b, 0, 0), ColorToRef(clBtnHighlight));
+  EXPECT_EQ(PixelOf(b, 29, 29), ColorToRef(clBtnShadow));
+  auto* menu = new TPopupMenu(h.form.get());
+  MenuSpy spy;
+  menu->OnPopup = TNotifyEvent(&spy, &MenuSpy::On);
+  b->SetDropDownMenu(menu);
+  EXPECT_FALSE(b->CheckBtnMenuDropDown());
+  Press(b);
+  Release(b);
+  EXPECT_EQ(spy.popups, 0);
+  EXPECT_EQ(menu->GetPopupComponent(), nullptr);
 }
 
 // The program's own pop-up menu dropped down from the button by a real

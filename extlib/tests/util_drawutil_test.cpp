@@ -206,6 +206,15 @@ TEST(ExDrawUtil, CommandLinesAndText) {
     EXPECT_EQ(dynamic_cast<EWin32Error&>(*Copy).ErrorCode, 2u);
   }
   EXPECT_NO_THROW(CheckWin32(true));
+  // A failure that left no error code still raises.
+  SetLastError(0);
+  try {
+    CheckWin32(false);
+    FAIL();
+  } catch (const EWin32Error& E) {
+    EXPECT_EQ(E.Message(), L"A call to an OS function failed");
+    EXPECT_EQ(E.ErrorCode, 0u);
+  }
 
   String V = GetWindowsVersion();
   EXPECT_EQ(V.rfind(L"Windows NT ", 0), 0u);

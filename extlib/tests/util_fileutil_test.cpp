@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "classlib/ComCtrls.h"
 #include "classlib/Forms.h"
@@ -292,6 +293,44 @@ TEST_F(FileUtil, FolderBrowser) {
   EXPECT_EQ(Folder, Root);
   AnswerNextDialog(IDCANCEL);  // a cancel still looks nothing up
   EXPECT_FALSE(BrowseDirectory(Folder, L"Cancel me", 0));
+}
+
+// A browser opened from another browser's handler: each dialog keeps its
+// own help button, also while the other runs.
+TEST_F(FileUtil, FolderBrowserOpenedFromAnotherKeepsEachDialogItsOwn) {
+  InitForms();
+  TBrowseFolderDlg Outer(nullptr), Inner(nullptr);
+  Outer.HelpContext = 7;
+  Inner.HelpContext = 9;
+  std::vector<intptr_t> Shown;
+  THelpEvent OldHelp = Application->OnHelp;
+  Application->OnHelp = THelpEvent([&](WORD Command, intptr_t Data, bool& CallHelp) {
+    if (Command == HELP_CONTEXT) Shown.push_back(Data);
+    CallHelp = false;
+    return true;
+  });
+  auto PressHelp = [](TBrowseFolderDlg& D) {
+    HWND Help = GetDlgItem(D.GetHandle(), 0xFFFF);
+    SendMessageW(D.GetHandle(), WM_COMMAND, MAKEWPARAM(0xFFFF, BN_CLICKED), reinterpret_cast<LPARAM>(Help));
+  };
+  bool InnerRan = false;
+  Inner.OnInitialized = TNotifyEvent([&](TObject*) {
+    InnerRan = true;
+    PressHelp(Outer);
+    PressHelp(Inner);
+    PostMessageW(Inner.GetHandle(), WM_COMMAND, IDCANCEL, 0);
+  });
+  Outer.OnInitialized = TNotifyEvent([&](TObject*) {
+    Inner.Execute();
+    PressHelp(Outer);  // the inner dialog is gone
+    PostMessageW(Outer.GetHandle(), WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_FALSE(Outer.Execute());
+  Application->OnHelp = OldHelp;
+  EXPECT_TRUE(InnerRan);
+  EXPECT_EQ(Shown, (std::vector<intptr_t>{7, 9, 7}));
+  EXPECT_EQ(Outer.GetHandle(), nullptr);
+  EXPECT_EQ(Inner.GetHandle(), nullptr);
 }
 
 TEST(FileUtilComponents, FolderBrowserAndFileOperatorTravelInTheFormStream) {
