@@ -109,11 +109,6 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
   dmodCommon->SetMainForm(this);
 }
 
-void TfrmMain::CreateWnd() {
-  TForm::CreateWnd();
-  if (smallIcon_) SendMessageW(GetHandle(), WM_SETICON, ICON_SMALL, LPARAM(smallIcon_));
-}
-
 TfrmMain::~TfrmMain() {
   if (dmodCommon && dmodCommon->MainForm() == this) {
     dmodCommon->Logic.StopSearchAndWait();
@@ -492,6 +487,7 @@ void TfrmMain::CreateWnd() {
   lblFindStats->SetWidth(std::max(0, btnFindStop->GetLeft() - gap - lblFindStats->GetLeft()));
   lblFindStats->SetAnchors(TAnchors{akLeft, akTop, akRight});
   btnFindStop->SetAnchors(TAnchors{akTop, akRight});
+  if (smallIcon_) SendMessageW(GetHandle(), WM_SETICON, ICON_SMALL, LPARAM(smallIcon_));
 }
 
 void TfrmMain::FormShow(TObject*) {

@@ -277,9 +277,6 @@ class TfrmMain : public TForm {
   // The Navigation toolbar was given another length by its dock.
   void tbrNavigationResize(TObject* Sender);
 
- protected:
-  void CreateWnd() override;
-
  private:
   HICON smallIcon_ = nullptr;  // the program's 16-pixel icon (title bar, taskbar); shared
   // The key and values panes' least height; the toolbars, the status bar,
