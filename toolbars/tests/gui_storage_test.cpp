@@ -134,6 +134,41 @@ TEST(BarImageStreaming, ImagesAndStateListsReadBackAndABitmapListStoresOnlyItsBi
   EXPECT_EQ(ImagePixel(strip, 2), green);
 }
 
+TEST(BarImageList, ItsOwnBitmapStripRebuildsTheImagesWheneverItChanges) {
+  const COLORREF red = RGB(255, 0, 0), green = RGB(0, 255, 0), blue = RGB(0, 0, 255);
+  TBarImageList il(nullptr);
+  il.SetSize(8, 8);
+  // A new list has an empty strip to load into.
+  ASSERT_NE(il.GetImagesBitmap(), nullptr);
+  EXPECT_TRUE(il.GetImagesBitmap()->Empty());
+  const std::vector<uint8_t> file = Strip({red, RGB(255, 0, 255), green})->SaveToBytes();
+  il.GetImagesBitmap()->LoadFromBytes(file.data(), file.size());
+  ASSERT_EQ(il.GetCount(), 3);
+  EXPECT_EQ(ImagePixel(&il, 0), red);
+  EXPECT_EQ(ImagePixel(&il, 1), RGB(0, 0, 0));  // all mask colour
+  EXPECT_EQ(ImagePixel(&il, 2), green);
+
+  // Drawing on the strip and resizing it rebuild the images too.
+  TCanvas* c = il.GetImagesBitmap()->Canvas();
+  c->GetBrush()->SetColor(static_cast<TColor>(blue));
+  c->FillRect(TRect{0, 0, 8, 8});
+  ASSERT_EQ(il.GetCount(), 3);
+  EXPECT_EQ(ImagePixel(&il, 0), blue);
+  il.GetImagesBitmap()->SetWidth(16);
+  ASSERT_EQ(il.GetCount(), 2);
+  EXPECT_EQ(ImagePixel(&il, 0), blue);
+
+  // Another mask colour masks other pixels; assigning copies.
+  il.SetImagesBitmapMaskColor(static_cast<TColor>(blue));
+  EXPECT_EQ(ImagePixel(&il, 0), RGB(0, 0, 0));
+  EXPECT_EQ(ImagePixel(&il, 1), RGB(255, 0, 255));
+  auto other = Strip({green});
+  il.SetImagesBitmap(other.get());
+  EXPECT_NE(il.GetImagesBitmap(), other.get());
+  ASSERT_EQ(il.GetCount(), 1);
+  EXPECT_EQ(ImagePixel(&il, 0), green);
+}
+
 TEST(BarImageStreaming, MenusAndContainersKeepTheirImagesAndOptions) {
   BarFiler::RegisterClasses();
   TMemoryStream m;
