@@ -7,6 +7,7 @@
 #include "classlib/ImgList.h"
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
+#include "testsupport/MemCanvas.h"
 #include "testsupport/Pump.h"
 #include "toolbars/BarUtilsWin.h"
 #include "classlib/ExtCtrls.h"
@@ -35,41 +36,6 @@ class Listener : public TObject, public ISkinListener {
 };
 
 TSkinTheme* MakeOther(const String& Name) { return new TSkinDefaultTheme(Name); }
-
-// A memory canvas of the given size filled with one colour.
-struct Surface {
-  HDC DC;
-  HBITMAP Bmp;
-  HGDIOBJ Old;
-  TCanvas C;
-  int W, H;
-  Surface(int w, int h, COLORREF fill) : W(w), H(h) {
-    HDC s = GetDC(nullptr);
-    DC = CreateCompatibleDC(s);
-    Bmp = CreateCompatibleBitmap(s, w, h);
-    ReleaseDC(nullptr, s);
-    Old = SelectObject(DC, Bmp);
-    RECT r{0, 0, w, h};
-    HBRUSH b = CreateSolidBrush(fill);
-    FillRect(DC, &r, b);
-    DeleteObject(b);
-    C.SetHandle(DC);
-  }
-  ~Surface() {
-    C.SetHandle(nullptr);
-    SelectObject(DC, Old);
-    DeleteObject(Bmp);
-    DeleteDC(DC);
-  }
-  int CountNot(COLORREF c) {
-    int n = 0;
-    for (int y = 0; y < H; ++y)
-      for (int x = 0; x < W; ++x)
-        if (GetPixel(DC, x, y) != c) ++n;
-    return n;
-  }
-  int Count(COLORREF c) { return W * H - CountNot(c); }
-};
 
 struct Host {
   std::unique_ptr<TForm> Form;
@@ -310,7 +276,7 @@ TEST(SkinDefaultTheme, ClassicPaintingOfSeparatorsAndDisabledText) {
   TSkinTheme* t = CurrentSkinTheme();
   const COLORREF white = RGB(255, 255, 255);
   {
-    Surface s(20, 20, white);
+    MemCanvas s(20, 20, white);
     TSkinItemInfo I;
     I.ViewType = VT_TOOLBARBAR;
     I.ItemOptions = IO_TOOLBARSTYLE;
@@ -323,7 +289,7 @@ TEST(SkinDefaultTheme, ClassicPaintingOfSeparatorsAndDisabledText) {
   }
   {
     // A disabled caption is embossed: highlight one pixel down-right of the shadow.
-    Surface s(60, 20, RGB(0, 0, 0));
+    MemCanvas s(60, 20, RGB(0, 0, 0));
     TSkinItemInfo I;
     I.ViewType = VT_TOOLBARBAR;
     I.ItemOptions = IO_TOOLBARSTYLE;
@@ -338,7 +304,7 @@ TEST(SkinDefaultTheme, ClassicPaintingOfSeparatorsAndDisabledText) {
     // A hot flat menu-bar item is one solid highlight block.
     bool oldFlat = USE_FLATMENUS;
     USE_FLATMENUS = true;
-    Surface s(30, 20, white);
+    MemCanvas s(30, 20, white);
     TSkinItemInfo I;
     I.ViewType = VT_MENUBAR;
     I.ItemOptions = IO_TOOLBARSTYLE | IO_APPACTIVE;
@@ -695,18 +661,18 @@ TEST(SkinVisualStyles, PaintersTakeTheStyledBranches) {
       {"status grip", [&](TCanvas* C) { t->PaintStatusBar(C, R, 3); }},
   };
   const COLORREF bg = RGB(255, 0, 255);
-  auto pixels = [](Surface& S) {
+  auto pixels = [](MemCanvas& S) {
     std::vector<COLORREF> v;
     for (int y = 0; y < S.H; ++y)
       for (int x = 0; x < S.W; ++x) v.push_back(GetPixel(S.DC, x, y));
     return v;
   };
   for (const Case& c : cases) {
-    Surface styled(64, 26, bg);
+    MemCanvas styled(64, 26, bg);
     c.Paint(&styled.C);
     SetSkinSysParam(2, 1);  // visual styles forbidden: the classic picture
     ASSERT_FALSE(USE_THEMES);
-    Surface classic(64, 26, bg);
+    MemCanvas classic(64, 26, bg);
     c.Paint(&classic.C);
     SetSkinSysParam(2, 0);
     ASSERT_TRUE(USE_THEMES);
@@ -778,7 +744,7 @@ TEST(SkinToolbars, CaptionLinesStayOnToolbarsAndJoinInMenus) {
   auto* ov = dynamic_cast<TSkinItemViewer*>(v->Find(one));
   auto* tv = dynamic_cast<TSkinItemViewer*>(v->Find(two));
   ASSERT_TRUE(ov && tv);
-  Surface probe(4, 4, RGB(255, 255, 255));
+  MemCanvas probe(4, 4, RGB(255, 255, 255));
   probe.C.Font()->Assign(*v->GetFont());
   int line = tv->GetTextSize(&probe.C, L"Top", 0, false).cy;
   int oh = 0, ow = 0, th = 0, tw = 0;
@@ -788,7 +754,7 @@ TEST(SkinToolbars, CaptionLinesStayOnToolbarsAndJoinInMenus) {
 
   // Painted, the caption's ink reaches down into the second line.
   const COLORREF bg = RGB(255, 0, 255);
-  Surface s(tw, th, bg);
+  MemCanvas s(tw, th, bg);
   tv->Paint(&s.C, RECT{0, 0, tw, th}, false, false, false);
   int lowest = -1;
   for (int y = 0; y < th; ++y)
@@ -832,7 +798,7 @@ TEST(SkinToolbars, CaptionLinesAreCentredInTallButtons) {
   h.Show();
   TBarView* v = t->View();
   v->ValidatePositions();
-  Surface probe(4, 4, RGB(255, 255, 255));
+  MemCanvas probe(4, 4, RGB(255, 255, 255));
   probe.C.Font()->Assign(*v->GetFont());
   int lines = 0;
   for (TSkinItem* it : {alone, beside}) {
@@ -843,7 +809,7 @@ TEST(SkinToolbars, CaptionLinesAreCentredInTallButtons) {
     iv->CalcSize(&probe.C, w, hgt);
     ASSERT_EQ(hgt, 72);
     const COLORREF bg = RGB(255, 0, 255);
-    Surface s(w, hgt, bg);
+    MemCanvas s(w, hgt, bg);
     iv->Paint(&s.C, RECT{0, 0, w, hgt}, false, false, false);
     int first = -1, last = -1;
     for (int y = 0; y < hgt; ++y)
@@ -886,7 +852,7 @@ TEST(SkinItems, DesignedItemsShowTheirFrameAndKeepTheirCheck) {
   v->ValidatePositions();
   const COLORREF bg = RGB(255, 0, 255);
   auto topEdge = [&](TBarItemViewer* iv) {
-    Surface s(40, 24, bg);
+    MemCanvas s(40, 24, bg);
     iv->Paint(&s.C, RECT{0, 0, 40, 24}, false, false, false);
     return GetPixel(s.DC, 20, 0);
   };
