@@ -16,6 +16,13 @@ class TFormRoot : public TComponent {
   const char* ClassName() const override { return "TFormRoot"; }
 };
 
+// The item container the items of a test are added to.
+TBarItemContainer* Box(TComponent* Root) {
+  auto* b = new TBarItemContainer(Root);
+  b->SetName(L"Box");
+  return b;
+}
+
 template <class T>
 T* Make(TComponent* Root, TBarItemContainer* Box, const wchar_t* Name) {
   auto* i = new T(Root);
@@ -41,8 +48,7 @@ TEST(SkinStreaming, ThemedItemsReadBackWhatTheyStored) {
   TMemoryStream m;
   {
     TFormRoot src;
-    auto* box = new TBarItemContainer(&src);
-    box->SetName(L"Box");
+    TBarItemContainer* box = Box(&src);
     auto* e = Make<TSkinEditItem>(&src, box, L"Edit");
     e->SetAlignment(taCenter);
     e->SetPasswordChar(L'*');
@@ -227,8 +233,7 @@ TEST(SkinStreaming, ComboBoxHoldsItsListOnlyOutsideDesign) {
   TMemoryStream m;
   {
     TFormRoot src;
-    auto* box = new TBarItemContainer(&src);
-    box->SetName(L"Box");
+    TBarItemContainer* box = Box(&src);
     auto* c = Make<TSkinComboBoxItem>(&src, box, L"Combo");
     ASSERT_EQ(c->Count(), 1);
     EXPECT_EQ(c->GetItem(0), c->List());
@@ -258,8 +263,7 @@ TEST(SkinStreaming, DefaultsAreNotStored) {
   InitSkin();
   RegisterSkinClasses();
   TFormRoot src;
-  auto* box = new TBarItemContainer(&src);
-  box->SetName(L"Box");
+  TBarItemContainer* box = Box(&src);
   Make<TSkinSpinEditItem>(&src, box, L"Spin");
   Make<TSkinComboBoxItem>(&src, box, L"Combo");
   Make<TSkinColorItem>(&src, box, L"Colour");
