@@ -230,6 +230,20 @@ void TBarMRUListItem::SetMRUList(TBarMRUList* Value) {
   }
 }
 
+void TBarMRUListItem::DefineProperties(TFiler* Filer) {
+  TBarCustomItem::DefineProperties(Filer);
+  auto* a = dynamic_cast<TBarMRUListItem*>(Filer->GetAncestor());
+  BarFiler::Reference(Filer, L"MRUList", mruList_, a ? a->mruList_ : nullptr, true, pendingMRUList_);
+}
+
+void TBarMRUListItem::Loaded() {
+  TBarCustomItem::Loaded();
+  if (pendingMRUList_.empty()) return;
+  auto* l = dynamic_cast<TBarMRUList*>(BarFiler::Find(this, pendingMRUList_));
+  pendingMRUList_.clear();
+  SetMRUList(l);
+}
+
 void TBarMRUListItem::Notification(TComponent* AComponent, TOperation Operation) {
   TBarCustomItem::Notification(AComponent, Operation);
   if (Operation == opRemove && AComponent && AComponent == mruList_) SetMRUList(nullptr);

@@ -99,9 +99,13 @@ class TBarMRUListItem : public TBarCustomItem {
   void SetMRUList(TBarMRUList* Value);
   void Notification(TComponent* AComponent, TOperation Operation) override;
   String GetDefaultCaption() const override { return SBarMRUListItemDefCaption; }
+  // The list is stored by name and found once the stream is read.
+  void DefineProperties(TFiler* Filer) override;
+  void Loaded() override;
 
  private:
   TBarMRUList* mruList_ = nullptr;
+  String pendingMRUList_;
 };
 
 // The caption of an entry: accelerator for key number Key (1-9, then A-Z,
