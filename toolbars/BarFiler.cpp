@@ -31,6 +31,26 @@ void Text(TFiler* Filer, const wchar_t* Name, const String& Value, const String&
       Stored && Value != Base);
 }
 
+void StringList(TFiler* Filer, const wchar_t* Name, TStrings* Value, TStrings* Base) {
+  bool differs = Base ? !Value->Equals(Base) : Value->GetCount() > 0;
+  Filer->DefineProperty(
+      Name,
+      [&](TReader* R) {
+        Value->BeginUpdate();
+        Value->Clear();
+        R->ReadListBegin();
+        while (!R->EndOfList()) Value->Add(R->ReadString());
+        R->ReadListEnd();
+        Value->EndUpdate();
+      },
+      [&](TWriter* W) {
+        W->WriteListBegin();
+        for (int i = 0; i < Value->GetCount(); ++i) W->WriteString(Value->Get(i));
+        W->WriteListEnd();
+      },
+      differs);
+}
+
 namespace {
 int IndexOfName(const std::vector<const wchar_t*>& Names, const String& Ident) {
   for (size_t i = 0; i < Names.size(); ++i)

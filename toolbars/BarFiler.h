@@ -24,6 +24,9 @@ void Enum(TFiler* Filer, const wchar_t* Name, int Value, int Base, const std::ve
 // A set of up to 32 members stored as a list of the identifiers of its members.
 void Set(TFiler* Filer, const wchar_t* Name, unsigned Bits, unsigned Base, bool Stored,
          const std::vector<const wchar_t*>& Names, const std::function<void(unsigned)>& Set);
+// A list of strings, stored when it differs from Base (without Base: when
+// it is not empty); reading replaces the list's contents.
+void StringList(TFiler* Filer, const wchar_t* Name, TStrings* Value, TStrings* Base);
 // A component stored by name; the name read goes to Pending.
 void Reference(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent* Base, bool Stored,
                String& Pending);

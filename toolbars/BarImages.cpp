@@ -48,13 +48,20 @@ void TBarCustomImageList::Notification(TComponent* AComponent, TOperation Operat
   if (AComponent == hot_) hot_ = nullptr;
 }
 
+std::unique_ptr<TBitmap> TBarCustomImageList::NewImagesBitmap() {
+  auto b = std::make_unique<TBitmap>();
+  b->OnChange = TNotifyEvent(this, &TBarCustomImageList::ImagesBitmapChanged);
+  // Drawing on the strip's canvas changes it too.
+  b->Canvas()->OnChange = TNotifyEvent(this, &TBarCustomImageList::ImagesBitmapChanged);
+  return b;
+}
+
 void TBarCustomImageList::SetImagesBitmap(TBitmap* Value) {
-  if (!imagesBitmap_) imagesBitmap_ = std::make_unique<TBitmap>();
+  if (Value == imagesBitmap_.get()) return;
   if (Value)
-    imagesBitmap_->Assign(*Value);
+    imagesBitmap_->Assign(*Value);  // signals the change itself
   else
-    imagesBitmap_ = std::make_unique<TBitmap>();
-  ImagesBitmapChanged();
+    imagesBitmap_->Assign(TBitmap());
 }
 
 void TBarCustomImageList::SetImagesBitmapMaskColor(TColor Value) {
@@ -63,8 +70,8 @@ void TBarCustomImageList::SetImagesBitmapMaskColor(TColor Value) {
   ImagesBitmapChanged();
 }
 
-void TBarCustomImageList::ImagesBitmapChanged() {
-  if (!imagesBitmap_ || imagesBitmap_->Empty()) return;
+void TBarCustomImageList::ImagesBitmapChanged(TObject*) {
+  if (!imagesBitmap_ || imagesBitmap_->Empty() || IsDestroying()) return;
   Clear();
   AddMasked(imagesBitmap_.get(), maskColor_);
 }

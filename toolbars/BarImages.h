@@ -22,9 +22,11 @@ class TBarCustomImageList : public TCustomImageList {
   void SetDisabledImages(TCustomImageList* Value) { SetList(disabled_, disabledLink_, Value); }
   TCustomImageList* GetHotImages() const { return hot_; }
   void SetHotImages(TCustomImageList* Value) { SetList(hot_, hotLink_, Value); }
+  // The list's own bitmap strip: whenever it changes (loaded, resized,
+  // assigned or drawn on) and is not empty, it replaces all images (masked
+  // images of the list's size).
   TBitmap* GetImagesBitmap() const { return imagesBitmap_.get(); }
-  // Copies the bitmap; a non-empty one replaces all images (masked images
-  // of the list's size).
+  // Copies Value into the bitmap strip; null empties it.
   void SetImagesBitmap(TBitmap* Value);
   TColor GetImagesBitmapMaskColor() const { return maskColor_; }
   void SetImagesBitmapMaskColor(TColor Value);
@@ -42,13 +44,14 @@ class TBarCustomImageList : public TCustomImageList {
   // its own change (as it does whenever one of them changes).
   void SetList(TCustomImageList*& Field, TChangeLink& Link, TCustomImageList* Value);
   void StateListChanged(TObject*);
-  void ImagesBitmapChanged();
+  void ImagesBitmapChanged(TObject* = nullptr);
+  std::unique_ptr<TBitmap> NewImagesBitmap();
   TCustomImageList* checked_ = nullptr;
   TCustomImageList* disabled_ = nullptr;
   TCustomImageList* hot_ = nullptr;
   TChangeLink checkedLink_, disabledLink_, hotLink_;
   String pendingChecked_, pendingDisabled_, pendingHot_;  // names read, found in Loaded
-  std::unique_ptr<TBitmap> imagesBitmap_;
+  std::unique_ptr<TBitmap> imagesBitmap_ = NewImagesBitmap();
   TColor maskColor_ = clFuchsia;
 };
 

@@ -604,7 +604,7 @@ void TBarCustomItem::DefineProperties(TFiler* Filer) {
   using namespace BarFiler;
   Reference(Filer, L"Action", GetAction(), a ? a->GetAction() : nullptr, true, refs.Action);
   Boolean(Filer, L"AutoCheck", autoCheck_, a ? a->autoCheck_ : false, true, [this](bool v) { SetAutoCheck(v); });
-  Text(Filer, L"Caption", caption_, a ? a->caption_ : String(), IsCaptionStored(),
+  Text(Filer, L"Caption", caption_, a ? a->caption_ : GetDefaultCaption(), IsCaptionStored(),
        [this](const String& v) { SetCaption(v); });
   Boolean(Filer, L"Checked", checked_, a ? a->checked_ : false, IsCheckedStored(), [this](bool v) { SetChecked(v); });
   Enum(Filer, L"DisplayMode", displayMode_, a ? a->displayMode_ : nbdmDefault, kDisplayModeNames,

@@ -206,6 +206,9 @@ class TBarCustomItem : public TComponent {
   // still has at their defaults.
   virtual void ActionChange(TObject* Sender, bool CheckDefaults);
   void DoActionChange(TObject* Sender);
+  // The caption a new item of the class has; a caption equal to it is not
+  // stored.
+  virtual String GetDefaultCaption() const { return String(); }
   // A property is stored only while the action link does not tie it.
   bool IsCaptionStored() const;
   bool IsCheckedStored() const;

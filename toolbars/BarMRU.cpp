@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include "classlib/Filer.h"
+#include "toolbars/BarFiler.h"
+
 const wchar_t* const SBarMRUListItemDefCaption = L"(MRU List)";
 
 // ---- the names --------------------------------------------------------------
@@ -13,7 +16,7 @@ int TBarMRUListStrings::GetCount() const { return names_.GetCount(); }
 
 void TBarMRUListStrings::Changed() {
   list_->SetItemCaptions();
-  if (list_->trimming_ || list_->loading_) return;
+  if (list_->trimming_ || list_->loading_ || list_->GetComponentState().Contains(csLoading)) return;
   if (list_->OnChange) list_->OnChange(list_);
 }
 
@@ -196,6 +199,18 @@ void TBarMRUList::SaveToRegIni(TRegIniFile* Ini, const String& Section) {
            [&](const String& Key) { Ini->DeleteKey(Section, Key); });
 }
 
+void TBarMRUList::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  auto* a = dynamic_cast<TBarMRUList*>(Filer->GetAncestor());
+  using namespace BarFiler;
+  Boolean(Filer, L"AddFullPath", AddFullPath, a ? a->AddFullPath : true, true, [this](bool v) { AddFullPath = v; });
+  Boolean(Filer, L"HidePathExtension", hidePathExtension_, a ? a->hidePathExtension_ : true, true,
+          [this](bool v) { SetHidePathExtension(v); });
+  Integer(Filer, L"MaxItems", maxItems_, a ? a->maxItems_ : 4, true, [this](int v) { SetMaxItems(v); });
+  StringList(Filer, L"Items", list_, a ? a->list_ : nullptr);
+  Text(Filer, L"Prefix", Prefix, a ? a->Prefix : String(L"MRU"), true, [this](const String& v) { Prefix = v; });
+}
+
 // ---- the menu item --------------------------------------------------------------
 TBarMRUListItem::TBarMRUListItem(TComponent* AOwner) : TBarCustomItem(AOwner) {
   TBarItemStyle st = GetItemStyle();
@@ -213,6 +228,20 @@ void TBarMRUListItem::SetMRUList(TBarMRUList* Value) {
   } else {
     SetLinkSubitems(nullptr);
   }
+}
+
+void TBarMRUListItem::DefineProperties(TFiler* Filer) {
+  TBarCustomItem::DefineProperties(Filer);
+  auto* a = dynamic_cast<TBarMRUListItem*>(Filer->GetAncestor());
+  BarFiler::Reference(Filer, L"MRUList", mruList_, a ? a->mruList_ : nullptr, true, pendingMRUList_);
+}
+
+void TBarMRUListItem::Loaded() {
+  TBarCustomItem::Loaded();
+  if (pendingMRUList_.empty()) return;
+  auto* l = dynamic_cast<TBarMRUList*>(BarFiler::Find(this, pendingMRUList_));
+  pendingMRUList_.clear();
+  SetMRUList(l);
 }
 
 void TBarMRUListItem::Notification(TComponent* AComponent, TOperation Operation) {

@@ -67,6 +67,10 @@ class TBarMRUList : public TComponent {
   // The items that stand for the names, in the same order.
   TBarCustomItem* GetItemContainer() const { return container_; }
 
+  // Stores AddFullPath, HidePathExtension, MaxItems, Items and Prefix where
+  // they differ from the defaults; MaxItems reads before the names it cuts.
+  void DefineProperties(TFiler* Filer) override;
+
   virtual int GetFirstKey() { return 0; }
   virtual TBarMRUItemClass GetItemClass();
   virtual void SetItemCaptions();
@@ -94,9 +98,14 @@ class TBarMRUListItem : public TBarCustomItem {
   TBarMRUList* GetMRUList() const { return mruList_; }
   void SetMRUList(TBarMRUList* Value);
   void Notification(TComponent* AComponent, TOperation Operation) override;
+  String GetDefaultCaption() const override { return SBarMRUListItemDefCaption; }
+  // The list is stored by name and found once the stream is read.
+  void DefineProperties(TFiler* Filer) override;
+  void Loaded() override;
 
  private:
   TBarMRUList* mruList_ = nullptr;
+  String pendingMRUList_;
 };
 
 // The caption of an entry: accelerator for key number Key (1-9, then A-Z,

@@ -94,8 +94,10 @@ TSkinComboBoxItem::TSkinComboBoxItem(TComponent* AOwner) : TSkinCustomDropDownIt
   list_->OnClick = TNotifyEvent(this, &TSkinComboBoxItem::ListClickHandler);
   list_->OnAdjustImageIndex = TSkinLAdjustImageIndex(this, &TSkinComboBoxItem::ListImageIndexHandler);
   list_->SetMinWidth(64);
-  // Forms built in code never stream in, so the list drops down from the start.
-  Add(list_);
+  // The list is what drops down: it becomes the sub-item here, since forms
+  // built in code never stream in, or in Loaded. A designed combo box has
+  // no sub-items, as the designer shows only the item's own.
+  if (!GetComponentState().Contains(csDesigning)) Add(list_);
 }
 
 TBarItemViewerClass TSkinComboBoxItem::GetItemViewerClass(TBarView* AView) {
@@ -422,9 +424,13 @@ void TSkinMRUList::SetKeyShift(int Value) {
 
 TSkinMRUListItem::TSkinMRUListItem(TComponent* AOwner) : TSkinCustomItem(AOwner) {
   SetItemStyle(GetItemStyle() + TBarItemStyle{tbisEmbeddedGroup});
+  SetCaption(GetDefaultCaption());
+}
+
+String TSkinMRUListItem::GetDefaultCaption() const {
   String c = SBarMRUListItemDefCaption;
   if (!c.empty()) c.insert(1, L"Skin ");
-  SetCaption(c);
+  return c;
 }
 
 void TSkinMRUListItem::SetMRUList(TBarMRUList* Value) {

@@ -196,6 +196,8 @@ class TSkinMRUListItem : public TSkinCustomItem {
   void Notification(TComponent* AComponent, TOperation Operation) override;
   void DefineProperties(TFiler* Filer) override;
   void Loaded() override;
+  // "(Skin MRU List)".
+  String GetDefaultCaption() const override;
 
  private:
   TBarMRUList* mruList_ = nullptr;

@@ -40,27 +40,6 @@ void Float(TFiler* Filer, const wchar_t* Name, double Value, double Base, const 
       Value != Base);
 }
 
-// A list of strings; reading replaces the list's contents.
-void StringList(TFiler* Filer, const wchar_t* Name, TStrings* Value, TStrings* Base) {
-  bool differs = Base ? !Value->Equals(Base) : Value->GetCount() > 0;
-  Filer->DefineProperty(
-      Name,
-      [&](TReader* R) {
-        Value->BeginUpdate();
-        Value->Clear();
-        R->ReadListBegin();
-        while (!R->EndOfList()) Value->Add(R->ReadString());
-        R->ReadListEnd();
-        Value->EndUpdate();
-      },
-      [&](TWriter* W) {
-        W->WriteListBegin();
-        for (int i = 0; i < Value->GetCount(); ++i) W->WriteString(Value->Get(i));
-        W->WriteListEnd();
-      },
-      differs);
-}
-
 // Font overrides as "FontSettings.<name>" properties.
 void DefineFontSettings(TFiler* Filer, TFontSettings* F, const TFontSettings* A) {
   TFontSettings defaults;

@@ -534,6 +534,12 @@ void TSkinItemViewer::Paint(TCanvas* Canvas, RECT CR, bool IsSelected, bool IsPu
           f &= ~DT_VCENTER;
         }
       }
+      // Without DT_SINGLELINE the system ignores DT_VCENTER: a caption of
+      // several lines is centred here.
+      if (!rotated && (f & DT_VCENTER)) {
+        int room = (tr.bottom - tr.top) - textSize.cy;
+        if (room > 0) tr.top += room / 2;
+      }
       bool def = true;
       DoPaintCaption(Canvas, CR, tr, rotated, def);
       if (def) T->PaintCaption(Canvas, tr, I, caption, f, rotated);

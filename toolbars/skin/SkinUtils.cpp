@@ -360,19 +360,23 @@ void DrawSkinPattern(HDC DC, const uint8_t* Rows, int X, int Y, int W, int H, in
 // ---- drop shadows -------------------------------------------------------------------------
 namespace {
 const wchar_t kShadowClass[] = L"ZembrioSkinShadow";
-// The strips are made before their save-bits flag is set (they are rendered
-// first), and a live window's class can't change, so one plain class serves.
+const wchar_t kShadowSaveBitsClass[] = L"ZembrioSkinShadowSaveBits";
+// A live window's class can't change: a strip with the save-bits flag is
+// made from a class of its own.
 void RegisterShadowClasses() {
   static bool done = false;
   if (done) return;
   done = true;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = kShadowClass;
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.lpfnWndProc = DefWindowProcW;  // replaced per window
-  RegisterClassExW(&wc);
+  for (bool saveBits : {false, true}) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.style = saveBits ? CS_SAVEBITS : 0;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = saveBits ? kShadowSaveBitsClass : kShadowClass;
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.lpfnWndProc = DefWindowProcW;  // replaced per window
+    RegisterClassExW(&wc);
+  }
 }
 }  // namespace
 
@@ -387,30 +391,43 @@ TShadow::TShadow(const RECT& R, uint8_t Opacity, bool LoColor, unsigned Edges, b
     style_ = ssAlphaBlend;
   else
     style_ = ssFlat;
-  RegisterShadowClasses();
-  HWND owner = Application && Application->Handle() ? Application->Handle() : nullptr;
-  wnd_ = CreateWindowExW(WS_EX_TOOLWINDOW | (style_ == ssLayered ? WS_EX_LAYERED : 0), kShadowClass, L"",
-                         WS_POPUP, R.left, R.top, R.right - R.left, R.bottom - R.top, owner, nullptr,
-                         GetModuleHandleW(nullptr), nullptr);
-  if (wnd_) {
-    SetWindowLongPtrW(wnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(wnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TShadow::WndProc));
-  }
 }
 
-TShadow::~TShadow() {
-  if (wnd_) {
-    SetWindowLongPtrW(wnd_, GWLP_USERDATA, 0);
-    DestroyWindow(wnd_);
-  }
+// The window is made when the strip is first shown, once its save-bits flag
+// is known; a rendered strip takes its picture along.
+void TShadow::CreateStripWindow() {
+  RegisterShadowClasses();
+  HWND owner = Application && Application->Handle() ? Application->Handle() : nullptr;
+  const RECT& R = bounds_;
+  wnd_ = CreateWindowExW(WS_EX_TOOLWINDOW | (style_ == ssLayered ? WS_EX_LAYERED : 0),
+                         saveBits_ ? kShadowSaveBitsClass : kShadowClass, L"", WS_POPUP, R.left, R.top,
+                         R.right - R.left, R.bottom - R.top, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!wnd_) return;
+  SetWindowLongPtrW(wnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrW(wnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TShadow::WndProc));
+  if (rendered_) UpdateLayered();
 }
+
+void TShadow::DestroyStripWindow() {
+  if (!wnd_) return;
+  SetWindowLongPtrW(wnd_, GWLP_USERDATA, 0);
+  DestroyWindow(wnd_);
+  wnd_ = nullptr;
+}
+
+TShadow::~TShadow() { DestroyStripWindow(); }
 
 void THorzShadow::FillBuffer(uint32_t* Pixels, int W, int H) { FillHorzShadowBuffer(Pixels, W, H, Edges()); }
 
 void TVertShadow::FillBuffer(uint32_t* Pixels, int W, int H) { FillVertShadowBuffer(Pixels, W, H, Edges()); }
 
 void TShadow::Render() {
-  if (style_ != ssLayered || !wnd_) return;
+  if (style_ != ssLayered) return;
+  rendered_ = true;
+  if (wnd_) UpdateLayered();
+}
+
+void TShadow::UpdateLayered() {
   int w = bounds_.right - bounds_.left, h = bounds_.bottom - bounds_.top;
   if (w <= 0 || h <= 0) return;
   BITMAPINFO bi{};
@@ -491,13 +508,24 @@ LRESULT CALLBACK TShadow::WndProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L) {
 }
 
 void TShadow::Show(HWND InsertAfter) {
+  if (!wnd_) CreateStripWindow();
   if (!wnd_) return;
   SetWindowPos(wnd_, InsertAfter, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING |
                    SWP_SHOWWINDOW);
 }
 
-void TShadow::SetSaveBits(bool Value) { saveBits_ = Value; }
+void TShadow::SetSaveBits(bool Value) {
+  if (saveBits_ == Value) return;
+  saveBits_ = Value;
+  if (!wnd_) return;
+  // Made again from the other class, in the same place in the z-order.
+  const bool shown = IsWindowVisible(wnd_) != FALSE;
+  HWND above = GetWindow(wnd_, GW_HWNDPREV);
+  DestroyStripWindow();
+  CreateStripWindow();
+  if (shown) Show(above ? above : HWND_TOP);
+}
 
 TShadows::TShadows(const RECT& R1, const RECT& R2, int Size, uint8_t Opacity, bool LoColor) {
   InitSkinUtils();

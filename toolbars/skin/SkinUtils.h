@@ -86,6 +86,7 @@ class TShadow : public TObject {
   void Show(HWND InsertAfter);
   void Clear(const RECT& R) { cleared_ = R; }
   void SetSaveBits(bool Value);
+  // The strip's window, made when it is first shown (null before).
   HWND Handle() const { return wnd_; }
   TShadowStyle Style() const { return style_; }
   bool Vertical() const { return vertical_; }
@@ -99,6 +100,9 @@ class TShadow : public TObject {
  private:
   static LRESULT CALLBACK WndProc(HWND Wnd, UINT Msg, WPARAM W, LPARAM L);
   void EraseBackground(HDC DC);
+  void CreateStripWindow();
+  void DestroyStripWindow();
+  void UpdateLayered();
   HWND wnd_ = nullptr;
   RECT bounds_{};
   RECT cleared_{};
@@ -107,6 +111,7 @@ class TShadow : public TObject {
   bool vertical_;
   TShadowStyle style_ = ssFlat;
   bool saveBits_ = false;
+  bool rendered_ = false;  // a layered strip has its picture
 };
 
 // A strip under an edge: corners at its left and right ends.

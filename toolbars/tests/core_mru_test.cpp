@@ -6,10 +6,13 @@
 #include <memory>
 #include <vector>
 
+#include "classlib/Filer.h"
 #include "classlib/IniFiles.h"
 #include "classlib/Registry.h"
 #include "testsupport/Registry.h"
+#include "toolbars/BarFiler.h"
 #include "toolbars/BarMRU.h"
+#include "toolbars/BarPopup.h"
 
 namespace {
 
@@ -209,6 +212,64 @@ TEST(BarMRUList, MenuItemShowsTheListAndForgetsItWhenFreed) {
   delete l;
   EXPECT_EQ(item.GetMRUList(), nullptr);
   EXPECT_EQ(item.GetLinkSubitems(), nullptr);
+}
+
+class TMRURoot : public TComponent {
+ public:
+  TMRURoot() : TComponent(nullptr) { SetName(L"Root"); }
+  const char* ClassName() const override { return "TMRURoot"; }
+};
+
+// A form keeps what differs from the defaults: the list's options and
+// names (all of them, the length being read first), the item's list.
+TEST(BarMRUList, FormKeepsTheListAndItsMenuItem) {
+  BarFiler::RegisterClasses();
+  TMemoryStream m, plain;
+  {
+    TMRURoot src;
+    auto* l = new TBarMRUList(&src);
+    l->SetName(L"mru");
+    l->SetMaxItems(5);
+    for (const wchar_t* n : {L"a.reg", L"b.reg", L"c.reg", L"d.reg", L"e.reg"}) l->GetItems()->Add(n);
+    l->Prefix = L"Recent";
+    l->AddFullPath = false;
+    l->SetHidePathExtension(false);
+    auto* box = new TBarItemContainer(&src);  // items are written by their parents
+    box->SetName(L"Box");
+    auto* item = new TBarMRUListItem(&src);
+    item->SetName(L"mruItem");
+    item->SetMRUList(l);
+    box->Items()->Add(item);
+    TWriter(&m).WriteRootComponent(&src);
+    TMRURoot bare;
+    (new TBarMRUList(&bare))->SetName(L"mru");
+    auto* bareBox = new TBarItemContainer(&bare);
+    bareBox->SetName(L"Box");
+    auto* bareItem = new TBarMRUListItem(&bare);
+    bareItem->SetName(L"mruItem");
+    bareBox->Items()->Add(bareItem);
+    TWriter(&plain).WriteRootComponent(&bare);
+  }
+  TMRURoot dst;
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(&dst);
+  auto* l = dynamic_cast<TBarMRUList*>(dst.FindComponent(L"mru"));
+  auto* item = dynamic_cast<TBarMRUListItem*>(dst.FindComponent(L"mruItem"));
+  ASSERT_TRUE(l && item);
+  EXPECT_EQ(l->GetMaxItems(), 5);
+  EXPECT_EQ(Names(*l), (std::vector<String>{L"a.reg", L"b.reg", L"c.reg", L"d.reg", L"e.reg"}));
+  EXPECT_EQ(Captions(*l)[4], L"&5 e.reg");
+  EXPECT_EQ(l->Prefix, L"Recent");
+  EXPECT_FALSE(l->AddFullPath);
+  EXPECT_FALSE(l->GetHidePathExtension());
+  EXPECT_EQ(item->GetMRUList(), l);
+  EXPECT_EQ(item->GetLinkSubitems(), l->GetItemContainer());
+  EXPECT_EQ(item->GetCaption(), L"(MRU List)");
+  // Defaults, the item's own caption among them, are not written.
+  const char* p = static_cast<const char*>(plain.Memory());
+  const std::string bytes(p, p + plain.GetSize());
+  for (const char* name : {"MaxItems", "Items", "Prefix", "AddFullPath", "HidePathExtension", "Caption", "MRUList"})
+    EXPECT_EQ(bytes.find(std::string(1, static_cast<char>(strlen(name))) + name), std::string::npos) << name;
 }
 
 }  // namespace

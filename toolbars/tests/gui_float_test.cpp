@@ -11,6 +11,7 @@
 #include "classlib/StdCtrls.h"
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
+#include "testsupport/MemCanvas.h"
 #include "testsupport/Pump.h"
 #include "testsupport/Input.h"
 #include "testsupport/Registry.h"
@@ -1004,26 +1005,6 @@ std::unique_ptr<TBitmap> Pattern(int W, int H) {
   return b;
 }
 
-struct Surface {
-  HDC DC;
-  HBITMAP Bmp;
-  HGDIOBJ Old;
-  Surface(int W, int H) {
-    HDC screen = GetDC(nullptr);
-    DC = CreateCompatibleDC(screen);
-    Bmp = CreateCompatibleBitmap(screen, W, H);
-    ReleaseDC(nullptr, screen);
-    Old = SelectObject(DC, Bmp);
-    RECT r{0, 0, W, H};
-    FillRect(DC, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  }
-  ~Surface() {
-    SelectObject(DC, Old);
-    DeleteObject(Bmp);
-    DeleteDC(DC);
-  }
-};
-
 struct ChangeCounter {
   int N = 0;
   void Changed(TObject*) { ++N; }
@@ -1037,7 +1018,7 @@ TEST(BarBackground, TilesFromTheRectangleCornerThroughEitherPath) {
     const int h = size == 8 ? 8 : 3;
     bg.SetBitmap(pic.get());
     ASSERT_TRUE(bg.UsingBackground());
-    Surface s(60, 40);
+    MemCanvas s(60, 40);
     RECT r{7, 4, 50, 33};
     bg.Draw(s.DC, r);
     for (POINT p : {POINT{7, 4}, POINT{8, 5}, POINT{20, 9}, POINT{49, 32}, POINT{31, 17}}) {
@@ -1052,7 +1033,7 @@ TEST(BarBackground, TilesFromTheRectangleCornerThroughEitherPath) {
   // Transparent: the bottom-left pixel's colour shows the background colour.
   bg.SetBkColor(clRed);
   bg.SetTransparent(true);
-  Surface s(20, 20);
+  MemCanvas s(20, 20);
   bg.Draw(s.DC, RECT{0, 0, 20, 20});
   EXPECT_EQ(GetPixel(s.DC, 0, 2), RGB(255, 0, 0));  // (0, 2) is the bottom-left colour
   EXPECT_EQ(GetPixel(s.DC, 1, 2), RGB(20, 40, 100));
@@ -1089,17 +1070,17 @@ TEST(BarBackground, ChangeHandlersAreKeptOnceAndDocksPaintIt) {
   dockBg->SetBitmap(pic.get());
   host.Dock->SetBackground(dockBg);
   host.Show();
-  Surface s(400, 60);
+  MemCanvas s(400, 60);
   SendMessageW(host.Dock->GetHandle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(s.DC), 0);
   EXPECT_EQ(GetPixel(s.DC, 11, 4), RGB(1 * 20, 1 * 20, 100));
-  Surface w(200, 60);
+  MemCanvas w(200, 60);
   SendMessageW(t->GetHandle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(w.DC), 0);
   POINT o{0, 0};
   MapWindowPoints(t->GetHandle(), host.Dock->GetHandle(), &o, 1);
   EXPECT_EQ(GetPixel(w.DC, 2, 1), RGB(((o.x + 2) % 5) * 20, ((o.y + 1) % 3) * 20, 100));
   // The frame ring too (a bsNone border leaves it all to the background).
   t->SetBorderStyle(bsNone);
-  Surface nc(200, 60);
+  MemCanvas nc(200, 60);
   t->DrawNCArea(nc.DC, nullptr);
   RECT twr = WindowRectOf(t);
   POINT wo{twr.left, twr.top};

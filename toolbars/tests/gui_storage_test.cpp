@@ -8,6 +8,7 @@
 #include "classlib/Forms.h"
 #include "testsupport/Input.h"
 #include "testsupport/LoopScript.h"
+#include "testsupport/MemCanvas.h"
 #include "testsupport/Pump.h"
 #include "toolbars/BarBackground.h"
 #include "toolbars/BarFiler.h"
@@ -22,36 +23,6 @@ class TStoreRoot : public TComponent {
  public:
   TStoreRoot() : TComponent(nullptr) { SetName(L"Root"); }
   const char* ClassName() const override { return "TStoreRoot"; }
-};
-
-// A 32-bit memory surface.
-struct Surface {
-  HDC DC;
-  HBITMAP Bmp;
-  HGDIOBJ Old;
-  TCanvas C;
-  Surface(int W, int H) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = W;
-    bi.bmiHeader.biHeight = -H;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    DC = CreateCompatibleDC(nullptr);
-    Bmp = CreateDIBSection(DC, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    Old = SelectObject(DC, Bmp);
-    RECT r{0, 0, W, H};
-    FillRect(DC, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    C.SetHandle(DC);
-  }
-  ~Surface() {
-    C.SetHandle(nullptr);
-    SelectObject(DC, Old);
-    DeleteObject(Bmp);
-    DeleteDC(DC);
-  }
-  COLORREF At(int X, int Y) { return GetPixel(DC, X, Y); }
 };
 
 // A strip of 8 x 8 squares, one per colour.
@@ -71,7 +42,7 @@ std::unique_ptr<TBitmap> Strip(std::initializer_list<COLORREF> Colours) {
 }
 
 COLORREF ImagePixel(TCustomImageList* IL, int Index) {
-  Surface s(IL->GetWidth(), IL->GetHeight());
+  MemCanvas s(IL->GetWidth(), IL->GetHeight());
   IL->Draw(&s.C, 0, 0, Index, true);
   return s.At(IL->GetWidth() / 2, IL->GetHeight() / 2);
 }
@@ -132,6 +103,41 @@ TEST(BarImageStreaming, ImagesAndStateListsReadBackAndABitmapListStoresOnlyItsBi
   EXPECT_EQ(ImagePixel(strip, 0), blue);
   EXPECT_EQ(ImagePixel(strip, 1), RGB(0, 0, 0));  // masked: the black surface shows
   EXPECT_EQ(ImagePixel(strip, 2), green);
+}
+
+TEST(BarImageList, ItsOwnBitmapStripRebuildsTheImagesWheneverItChanges) {
+  const COLORREF red = RGB(255, 0, 0), green = RGB(0, 255, 0), blue = RGB(0, 0, 255);
+  TBarImageList il(nullptr);
+  il.SetSize(8, 8);
+  // A new list has an empty strip to load into.
+  ASSERT_NE(il.GetImagesBitmap(), nullptr);
+  EXPECT_TRUE(il.GetImagesBitmap()->Empty());
+  const std::vector<uint8_t> file = Strip({red, RGB(255, 0, 255), green})->SaveToBytes();
+  il.GetImagesBitmap()->LoadFromBytes(file.data(), file.size());
+  ASSERT_EQ(il.GetCount(), 3);
+  EXPECT_EQ(ImagePixel(&il, 0), red);
+  EXPECT_EQ(ImagePixel(&il, 1), RGB(0, 0, 0));  // all mask colour
+  EXPECT_EQ(ImagePixel(&il, 2), green);
+
+  // Drawing on the strip and resizing it rebuild the images too.
+  TCanvas* c = il.GetImagesBitmap()->Canvas();
+  c->GetBrush()->SetColor(static_cast<TColor>(blue));
+  c->FillRect(TRect{0, 0, 8, 8});
+  ASSERT_EQ(il.GetCount(), 3);
+  EXPECT_EQ(ImagePixel(&il, 0), blue);
+  il.GetImagesBitmap()->SetWidth(16);
+  ASSERT_EQ(il.GetCount(), 2);
+  EXPECT_EQ(ImagePixel(&il, 0), blue);
+
+  // Another mask colour masks other pixels; assigning copies.
+  il.SetImagesBitmapMaskColor(static_cast<TColor>(blue));
+  EXPECT_EQ(ImagePixel(&il, 0), RGB(0, 0, 0));
+  EXPECT_EQ(ImagePixel(&il, 1), RGB(255, 0, 255));
+  auto other = Strip({green});
+  il.SetImagesBitmap(other.get());
+  EXPECT_NE(il.GetImagesBitmap(), other.get());
+  ASSERT_EQ(il.GetCount(), 1);
+  EXPECT_EQ(ImagePixel(&il, 0), green);
 }
 
 TEST(BarImageStreaming, MenusAndContainersKeepTheirImagesAndOptions) {
@@ -204,7 +210,7 @@ TEST(BarBackground, APalettedBitmapGivesItsPaletteAndDrawsInItsColours) {
   EXPECT_EQ(e[1], RGB(10, 200, 30));
   EXPECT_EQ(e[2], RGB(1, 2, 3));
   EXPECT_EQ(bg.GetPalette(), p);  // kept while the bitmap stays
-  Surface s(12, 12);
+  MemCanvas s(12, 12);
   bg.Draw(s.DC, RECT{0, 0, 12, 12});
   EXPECT_EQ(s.At(7, 7), RGB(10, 200, 30));
   // The device context keeps its own palette after drawing.
@@ -215,7 +221,7 @@ TEST(BarBackground, APalettedBitmapGivesItsPaletteAndDrawsInItsColours) {
   bg.SetBitmap(b.get());
   ASSERT_NE(bg.GetPalette(), nullptr);
   EXPECT_EQ(Entries(bg.GetPalette())[1], RGB(250, 5, 5));
-  Surface s2(16, 16);
+  MemCanvas s2(16, 16);
   bg.Draw(s2.DC, RECT{0, 0, 16, 16});  // the pattern-brush path
   EXPECT_EQ(s2.At(11, 3), RGB(250, 5, 5));
   TBitmap plain(6, 6, pf32bit);

@@ -6,6 +6,7 @@
 #include "toolbars/BarPopup.h"
 #include "toolbars/skin/SkinExtItems.h"
 #include "toolbars/skin/SkinFiler.h"
+#include "toolbars/skin/SkinLists.h"
 
 namespace {
 
@@ -14,6 +15,13 @@ class TFormRoot : public TComponent {
   TFormRoot() : TComponent(nullptr) { SetName(L"Root"); }
   const char* ClassName() const override { return "TFormRoot"; }
 };
+
+// The item container the items of a test are added to.
+TBarItemContainer* Box(TComponent* Root) {
+  auto* b = new TBarItemContainer(Root);
+  b->SetName(L"Box");
+  return b;
+}
 
 template <class T>
 T* Make(TComponent* Root, TBarItemContainer* Box, const wchar_t* Name) {
@@ -40,8 +48,7 @@ TEST(SkinStreaming, ThemedItemsReadBackWhatTheyStored) {
   TMemoryStream m;
   {
     TFormRoot src;
-    auto* box = new TBarItemContainer(&src);
-    box->SetName(L"Box");
+    TBarItemContainer* box = Box(&src);
     auto* e = Make<TSkinEditItem>(&src, box, L"Edit");
     e->SetAlignment(taCenter);
     e->SetPasswordChar(L'*');
@@ -91,8 +98,27 @@ TEST(SkinStreaming, ThemedItemsReadBackWhatTheyStored) {
     auto* mru = new TSkinMRUList(&src);
     mru->SetName(L"mru");
     mru->SetKeyShift(2);
+    mru->SetMaxItems(6);  // more names than the default keeps
+    for (const wchar_t* n : {L"C:\\a.reg", L"C:\\b.reg", L"C:\\c.reg", L"C:\\d.reg", L"C:\\e.reg"})
+      mru->GetItems()->Add(n);
+    mru->Prefix = L"File";
+    mru->AddFullPath = false;
+    mru->SetHidePathExtension(false);
     auto* mi = Make<TSkinMRUListItem>(&src, box, L"Recent");
     mi->SetMRUList(mru);
+    Make<TSkinMRUListItem>(&src, box, L"Unnamed")->SetCaption(L"");
+    auto* list = Make<TSkinStringList>(&src, box, L"Strings");
+    list->Strings()->Add(L"one");
+    list->Strings()->Add(L"two");
+    list->ShowImages = true;
+    list->MaxWidth = 300;
+    list->MaxVisibleItems = 5;
+    list->SetItemIndex(1);
+    auto* undo = Make<TSkinUndoList>(&src, box, L"Undo");
+    undo->Strings()->Add(L"Rename");
+    undo->SetMinWidth(0);
+    Make<TSkinSeparatorItem>(&src, box, L"Gap")->SetSize(9);
+    Make<TSkinSubmenuItem>(&src, box, L"Split")->SetDropdownCombo(true);
     TWriter(&m).WriteRootComponent(&src);
   }
   TFormRoot dst;
@@ -166,25 +192,90 @@ TEST(SkinStreaming, ThemedItemsReadBackWhatTheyStored) {
   auto* mi = Find<TSkinMRUListItem>(&dst, L"Recent");
   ASSERT_TRUE(mru && mi);
   EXPECT_EQ(mru->GetKeyShift(), 2);
+  EXPECT_EQ(mru->GetMaxItems(), 6);
+  ASSERT_EQ(mru->GetItems()->GetCount(), 5);
+  EXPECT_EQ(mru->GetItems()->Get(4), L"C:\\e.reg");
+  EXPECT_EQ(mru->Prefix, L"File");
+  EXPECT_FALSE(mru->AddFullPath);
+  EXPECT_FALSE(mru->GetHidePathExtension());
+  ASSERT_EQ(mru->GetItemContainer()->Count(), 5);  // its menu items are back too
+  EXPECT_EQ(mru->GetItemContainer()->GetItem(0)->GetCaption(), L"&3 C:\\a.reg");
   EXPECT_EQ(mi->GetMRUList(), mru);
   EXPECT_EQ(mi->GetCaption(), L"(Skin MRU List)");
+  EXPECT_EQ(Find<TSkinMRUListItem>(&dst, L"Unnamed")->GetCaption(), L"");
+
+  auto* list = Find<TSkinStringList>(&dst, L"Strings");
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(list->Strings()->GetCount(), 2);
+  EXPECT_EQ(list->Strings()->Get(1), L"two");
+  EXPECT_TRUE(list->ShowImages);
+  EXPECT_EQ(list->MaxWidth, 300);
+  EXPECT_EQ(list->MaxVisibleItems, 5);
+  EXPECT_EQ(list->GetItemIndex(), 1);
+  EXPECT_EQ(list->GetMinWidth(), 32);
+  auto* undo = Find<TSkinUndoList>(&dst, L"Undo");
+  ASSERT_NE(undo, nullptr);
+  ASSERT_EQ(undo->Strings()->GetCount(), 1);
+  EXPECT_EQ(undo->Strings()->Get(0), L"Rename");
+  EXPECT_EQ(undo->GetMinWidth(), 0);
+  EXPECT_FALSE(undo->ShowImages);
+  EXPECT_EQ(undo->MaxVisibleItems, 8);
+  EXPECT_EQ(undo->GetItemIndex(), -1);
+  EXPECT_EQ(Find<TSkinSeparatorItem>(&dst, L"Gap")->GetSize(), 9);
+  EXPECT_TRUE(Find<TSkinSubmenuItem>(&dst, L"Split")->GetDropdownCombo());
+}
+
+// A combo box's list is what drops down, so it is the item's sub-item at
+// run time; a designed combo box has none, made in code or read.
+TEST(SkinStreaming, ComboBoxHoldsItsListOnlyOutsideDesign) {
+  InitSkin();
+  RegisterSkinClasses();
+  TMemoryStream m;
+  {
+    TFormRoot src;
+    TBarItemContainer* box = Box(&src);
+    auto* c = Make<TSkinComboBoxItem>(&src, box, L"Combo");
+    ASSERT_EQ(c->Count(), 1);
+    EXPECT_EQ(c->GetItem(0), c->List());
+    c->Strings()->Add(L"Apple");
+    TWriter(&m).WriteRootComponent(&src);
+  }
+  TFormRoot designed;
+  designed.SetDesigning(true);
+  auto* made = new TSkinComboBoxItem(&designed);
+  EXPECT_EQ(made->Count(), 0);
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(&designed);
+  auto* read = Find<TSkinComboBoxItem>(&designed, L"Combo");
+  ASSERT_NE(read, nullptr);
+  EXPECT_EQ(read->Count(), 0);
+  EXPECT_EQ(read->Strings()->GetCount(), 1);
+  TFormRoot run;
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(&run);
+  read = Find<TSkinComboBoxItem>(&run, L"Combo");
+  ASSERT_NE(read, nullptr);
+  ASSERT_EQ(read->Count(), 1);
+  EXPECT_EQ(read->GetItem(0), read->List());
 }
 
 TEST(SkinStreaming, DefaultsAreNotStored) {
   InitSkin();
   RegisterSkinClasses();
   TFormRoot src;
-  auto* box = new TBarItemContainer(&src);
-  box->SetName(L"Box");
+  TBarItemContainer* box = Box(&src);
   Make<TSkinSpinEditItem>(&src, box, L"Spin");
   Make<TSkinComboBoxItem>(&src, box, L"Combo");
   Make<TSkinColorItem>(&src, box, L"Colour");
   Make<TSkinLabelItem>(&src, box, L"Label");
+  Make<TSkinMRUListItem>(&src, box, L"Recent");
+  (new TSkinMRUList(&src))->SetName(L"mru");
   TMemoryStream m;
   TWriter(&m).WriteRootComponent(&src);
   for (const char* name : {"Increment", "MinValue", "MaxValue", "Value", "Alignment", "Decimal", "Snap", "Strings",
                            "MinListWidth", "MaxVisibleItems", "AutoComplete", "Color", "Margin", "Caption",
-                           "FontSettings.Size", "MinWidth", "TSkinStringList"})
+                           "FontSettings.Size", "MinWidth", "TSkinStringList", "MaxItems", "Prefix",
+                           "AddFullPath", "HidePathExtension", "Items"})
     EXPECT_FALSE(Holds(m, name)) << name;
   // A value away from its default is.
   auto* s = Find<TSkinSpinEditItem>(&src, L"Spin");

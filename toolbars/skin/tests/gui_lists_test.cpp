@@ -5,6 +5,7 @@
 
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
+#include "testsupport/MemCanvas.h"
 #include "testsupport/Pump.h"
 #include "toolbars/skin/SkinLists.h"
 #include "toolbars/skin/SkinWindows.h"
@@ -47,29 +48,6 @@ std::unique_ptr<TImageList> SquareImages(std::initializer_list<COLORREF> Colours
   }
   return il;
 }
-
-// A memory canvas of the screen's format.
-struct MemCanvas {
-  HDC DC;
-  HBITMAP Bmp;
-  HGDIOBJ Old;
-  TCanvas C;
-  MemCanvas(int W, int H) {
-    HDC s = GetDC(nullptr);
-    DC = CreateCompatibleDC(s);
-    Bmp = CreateCompatibleBitmap(s, W, H);
-    ReleaseDC(nullptr, s);
-    Old = SelectObject(DC, Bmp);
-    C.SetHandle(DC);
-  }
-  ~MemCanvas() {
-    C.SetHandle(nullptr);
-    SelectObject(DC, Old);
-    DeleteObject(Bmp);
-    DeleteDC(DC);
-  }
-  COLORREF At(int X, int Y) { return GetPixel(DC, X, Y); }
-};
 }  // namespace
 
 TEST(SkinLists, ShortAndEmptyListsSizeToTheirRows) {

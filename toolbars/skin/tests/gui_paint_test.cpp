@@ -7,6 +7,7 @@
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
+#include "testsupport/MemCanvas.h"
 #include "testsupport/Pump.h"
 #include "toolbars/skin/SkinDefaultTheme.h"
 #include "toolbars/skin/SkinUtils.h"
@@ -15,71 +16,10 @@
 using namespace testsupport;
 
 namespace {
-struct Canvas32 {
-  HDC DC;
-  HBITMAP Bmp;
-  HGDIOBJ Old;
-  TCanvas C;
-  int W, H;
-  Canvas32(int w, int h, COLORREF fill = RGB(255, 255, 255)) : W(w), H(h) {
-    HDC s = GetDC(nullptr);
-    DC = CreateCompatibleDC(s);
-    Bmp = CreateCompatibleBitmap(s, w, h);
-    ReleaseDC(nullptr, s);
-    Old = SelectObject(DC, Bmp);
-    Fill(fill);
-    C.SetHandle(DC);
-  }
-  ~Canvas32() {
-    C.SetHandle(nullptr);
-    SelectObject(DC, Old);
-    DeleteObject(Bmp);
-    DeleteDC(DC);
-  }
-  void Fill(COLORREF c) {
-    RECT r{0, 0, W, H};
-    HBRUSH b = CreateSolidBrush(c);
-    FillRect(DC, &r, b);
-    DeleteObject(b);
-  }
-  COLORREF At(int x, int y) { return GetPixel(DC, x, y); }
-  // Columns (x) in row y whose pixel has the given colour.
-  std::vector<int> ColumnsOf(int y, COLORREF c) {
-    std::vector<int> v;
-    for (int x = 0; x < W; ++x)
-      if (At(x, y) == c) v.push_back(x);
-    return v;
-  }
-  // The pixels of colour c inside [x0, x1) x [y0, y1), cut to their
-  // bounding box: one text a row, '#' for the colour, '.' for anything else.
-  std::vector<std::string> Shape(COLORREF c, int x0 = 0, int y0 = 0, int x1 = -1, int y1 = -1) {
-    if (x1 < 0) x1 = W;
-    if (y1 < 0) y1 = H;
-    int l = x1, t = y1, r = x0 - 1, b = y0 - 1;
-    for (int y = y0; y < y1; ++y)
-      for (int x = x0; x < x1; ++x)
-        if (At(x, y) == c) l = std::min(l, x), r = std::max(r, x), t = std::min(t, y), b = std::max(b, y);
-    std::vector<std::string> rows;
-    for (int y = t; y <= b; ++y) {
-      std::string row;
-      for (int x = l; x <= r; ++x) row += At(x, y) == c ? '#' : '.';
-      rows.push_back(row);
-    }
-    return rows;
-  }
-  int Count(COLORREF c) {
-    int n = 0;
-    for (int y = 0; y < H; ++y)
-      for (int x = 0; x < W; ++x)
-        if (At(x, y) == c) ++n;
-    return n;
-  }
-};
-
 // A mask pattern (one byte a row, high bit leftmost) in the form of
-// Canvas32::Shape: the first W columns, cut to the set bits' bounding box.
+// MemCanvas::Shape: the first W columns, cut to the set bits' bounding box.
 std::vector<std::string> PatternShape(std::vector<uint8_t> Rows, int W) {
-  Canvas32 c(W, int(Rows.size()));
+  MemCanvas c(W, int(Rows.size()), RGB(255, 255, 255));
   for (size_t y = 0; y < Rows.size(); ++y)
     for (int x = 0; x < W; ++x)
       if (Rows[y] & (0x80 >> x)) SetPixel(c.DC, x, int(y), RGB(0, 0, 0));
@@ -107,7 +47,7 @@ TEST(SkinDefaultFrames, DockedGripsAndCloseButton) {
   info.ClientHeight = 22;
   info.DragHandleStyle = dhDouble;
   {
-    Canvas32 c(64, 26, RGB(0, 0, 0));
+    MemCanvas c(64, 26, RGB(0, 0, 0));
     c.C.Brush()->SetColor(clRed);
     t->PaintToolbarNCArea(&c.C, RECT{0, 0, 64, 26}, info);
     // Two raised bars 3 pixels apart: their highlight columns differ by 3.
@@ -120,7 +60,7 @@ TEST(SkinDefaultFrames, DockedGripsAndCloseButton) {
     // dhNone: no grip, but the close button's mark.
     info.DragHandleStyle = dhNone;
     info.CloseButtonState = 1;
-    Canvas32 c(64, 26, RGB(0, 0, 0));
+    MemCanvas c(64, 26, RGB(0, 0, 0));
     c.C.Brush()->SetColor(clRed);
     t->PaintToolbarNCArea(&c.C, RECT{0, 0, 64, 26}, info);
     EXPECT_TRUE(c.ColumnsOf(20, hi).empty() || c.ColumnsOf(20, hi).front() > 14);
@@ -133,7 +73,7 @@ TEST(SkinDefaultFrames, StatusGripGroupsAndPanels) {
   InitSkin();
   if (USE_THEMES) GTEST_SKIP();
   TSkinTheme* t = CurrentSkinTheme();
-  Canvas32 c(8, 8, RGB(1, 2, 3));
+  MemCanvas c(8, 8, RGB(1, 2, 3));
   t->PaintStatusBar(&c.C, RECT{0, 0, 8, 8}, 3);
   // Below 9 pixels the groups are shadow, highlight: the diagonal starting
   // at the bottom row alternates between the two colours.
@@ -141,7 +81,7 @@ TEST(SkinDefaultFrames, StatusGripGroupsAndPanels) {
   EXPECT_EQ(c.At(6, 6), sh);
   EXPECT_EQ(c.At(5, 6), hi);
   EXPECT_EQ(c.At(4, 6), sh);
-  Canvas32 p(40, 10, RGB(1, 2, 3));
+  MemCanvas p(40, 10, RGB(1, 2, 3));
   t->PaintStatusBar(&p.C, RECT{0, 0, 40, 10}, 1);
   EXPECT_EQ(p.At(0, 5), sh);   // sunken: shadow at the left
   EXPECT_EQ(p.At(37, 5), hi);  // highlight at the right, two pixels in
@@ -157,19 +97,19 @@ TEST(SkinDefaultFrames, PopupBordersAndGlyphs) {
   TSkinTheme* t = CurrentSkinTheme();
   TSkinPopupInfo p;
   p.ViewType = VT_LISTBOX;
-  Canvas32 c(20, 20, RGB(1, 2, 3));
+  MemCanvas c(20, 20, RGB(1, 2, 3));
   t->PaintPopupNCArea(&c.C, RECT{0, 0, 20, 20}, p);
   EXPECT_EQ(c.At(0, 10), ColorToRef(clWindowFrame));
   EXPECT_EQ(c.At(1, 10), ColorToRef(clWindow));
   EXPECT_EQ(c.At(2, 10), ColorToRef(clWindow));
   EXPECT_EQ(c.At(3, 10), RGB(1, 2, 3));  // the client area stays
   // A checked, disabled check box: grey mark on a face-coloured box.
-  Canvas32 g(13, 13, RGB(1, 2, 3));
+  MemCanvas g(13, 13, RGB(1, 2, 3));
   t->PaintGlyph(&g.C, RECT{0, 0, 13, 13}, 1, 1 | 4);
   EXPECT_EQ(g.At(1, 1), ColorToRef(clBtnShadow));
   EXPECT_GT(g.Count(ColorToRef(clGrayText)), 3);
   // A chevron draws its mark even on a plain (not hot) button.
-  Canvas32 ch(14, 22, RGB(255, 255, 255));
+  MemCanvas ch(14, 22, RGB(255, 255, 255));
   TSkinItemInfo I;
   I.ViewType = VT_TOOLBARBAR;
   I.ItemOptions = IO_TOOLBARSTYLE;
@@ -179,13 +119,13 @@ TEST(SkinDefaultFrames, PopupBordersAndGlyphs) {
   EXPECT_EQ(ch.Shape(ColorToRef(clBtnText)), right);
   EXPECT_EQ(ch.At(2, 4), ColorToRef(clBtnText));  // the glyph box starts at (2, 4)
   // Vertical: the down-pointing pattern's first five columns, at the right.
-  Canvas32 cv(22, 14, RGB(255, 255, 255));
+  MemCanvas cv(22, 14, RGB(255, 255, 255));
   I.IsVertical = true;
   t->PaintChevron(&cv.C, RECT{0, 0, 22, 14}, I);
   EXPECT_EQ(cv.Shape(ColorToRef(clBtnText)), PatternShape({0x88, 0xD8, 0x70, 0x20, 0x88, 0xD8, 0x70, 0x20}, 5));
   EXPECT_EQ(cv.Shape(ColorToRef(clBtnText), 0, 0, 13, 14), std::vector<std::string>{});
   // Disabled: the shadow in place over the highlight one pixel lower.
-  Canvas32 cd(14, 22, RGB(255, 0, 255));
+  MemCanvas cd(14, 22, RGB(255, 0, 255));
   I.IsVertical = false;
   I.Enabled = false;
   t->PaintChevron(&cd.C, RECT{0, 0, 14, 22}, I);
@@ -203,7 +143,7 @@ TEST(SkinDefaultFrames, DockPanelCaptionKeepsItsEdgeAndCloseMark) {
   p.ShowCaption = true;
   p.CloseButtonState = 1;
   p.Caption = L"";
-  Canvas32 c(120, 80, RGB(1, 2, 3));
+  MemCanvas c(120, 80, RGB(1, 2, 3));
   t->PaintDockPanelNCArea(&c.C, RECT{0, 0, 120, 80}, p);
   // Inside the toolbar-coloured frame: the caption's raised edge, its
   // highlight on the top and left, its shadow along the bottom.
@@ -217,7 +157,7 @@ TEST(SkinDefaultFrames, DockPanelCaptionKeepsItsEdgeAndCloseMark) {
             PatternShape({0xC6, 0x6C, 0x38, 0x38, 0x6C, 0xC6}, 7));
   // Down the left side: the edge runs along the caption's length.
   p.IsVertical = true;
-  Canvas32 v(80, 120, RGB(1, 2, 3));
+  MemCanvas v(80, 120, RGB(1, 2, 3));
   t->PaintDockPanelNCArea(&v.C, RECT{0, 0, 80, 120}, p);
   EXPECT_EQ(v.At(1, 40), hi);
   EXPECT_EQ(v.At(s, 40), sh);
@@ -227,7 +167,7 @@ TEST(SkinDefaultFrames, DockPanelCaptionKeepsItsEdgeAndCloseMark) {
 
 TEST(SkinUtilsDrawing, RectanglesLinesAndIcons) {
   InitSkin();
-  Canvas32 c(20, 20, RGB(255, 255, 255));
+  MemCanvas c(20, 20, RGB(255, 255, 255));
   RECT r{2, 2, 12, 12};
   EXPECT_FALSE(FrameRectEx(&c.C, r, clNone, true));
   EXPECT_EQ(r.left, 3);  // shrunk although nothing was drawn
@@ -252,7 +192,7 @@ TEST(SkinUtilsDrawing, RectanglesLinesAndIcons) {
   FillRect(bmp->Canvas()->GetHandle(), &all, red);
   DeleteObject(red);
   il->Add(bmp.get(), nullptr);
-  Canvas32 ic(10, 10, RGB(255, 255, 255));
+  MemCanvas ic(10, 10, RGB(255, 255, 255));
   HighlightSkinIcon(&ic.C, RECT{0, 0, 8, 8}, il.get(), 0, clBlack, 128);
   COLORREF px = ic.At(3, 3);
   EXPECT_NEAR(GetRValue(px), 127, 2);  // half red over black
@@ -371,7 +311,7 @@ TEST(SkinDefaultTheme, LineSeparatorMarginFollowsTheItemOption) {
   auto firstInk = [&](uint32_t ViewType, uint32_t Options) {
     I.ViewType = ViewType;
     I.ItemOptions = Options;
-    Canvas32 c(40, 8, RGB(255, 0, 255));
+    MemCanvas c(40, 8, RGB(255, 0, 255));
     t->PaintSeparator(&c.C, RECT{0, 0, 40, 8}, I, true, true);
     for (int x = 0; x < 40; ++x)
       for (int y = 0; y < 8; ++y)
@@ -388,7 +328,7 @@ namespace {
 // Which way an arrow drawn in Ink inside C (its 3-pixel edge left out)
 // points: the end of its run where the ink is narrowest. 'u', 'd', 'l', 'r'
 // or '?'.
-char ArrowWay(Canvas32& C, COLORREF Ink) {
+char ArrowWay(MemCanvas& C, COLORREF Ink) {
   auto count = [&](bool Rows, int I) {
     int n = 0;
     for (int j = 3; j < (Rows ? C.W : C.H) - 3; ++j)
@@ -426,7 +366,7 @@ TEST(SkinDefaultFrames, PageScrollButtonsPointWhereTheyScroll) {
     if (forbid) SetSkinSysParam(2, 1);
     std::string ways;
     for (int kind = 1; kind <= 4; ++kind) {
-      Canvas32 s(24, 24, RGB(255, 0, 255));
+      MemCanvas s(24, 24, RGB(255, 0, 255));
       t->PaintPageScrollButton(&s.C, RECT{0, 0, 24, 24}, kind, true);
       ways += ArrowWay(s, ink);
     }
@@ -438,16 +378,16 @@ TEST(SkinDefaultFrames, PageScrollButtonsPointWhereTheyScroll) {
 TEST(SkinDefaultFrames, RadioGlyphShowsItsDotAndState) {
   InitSkin();
   TSkinTheme* t = CurrentSkinTheme();
-  auto paint = [&](int State, Canvas32& S) { t->PaintGlyph(&S.C, RECT{0, 0, 13, 13}, 2, State); };
+  auto paint = [&](int State, MemCanvas& S) { t->PaintGlyph(&S.C, RECT{0, 0, 13, 13}, 2, State); };
   {
     // Whatever the manner, a checked radio differs from an unchecked one.
-    Canvas32 off(13, 13, RGB(255, 0, 255)), on(13, 13, RGB(255, 0, 255));
+    MemCanvas off(13, 13, RGB(255, 0, 255)), on(13, 13, RGB(255, 0, 255));
     paint(0, off);
     paint(1, on);
     EXPECT_NE(off.At(6, 6), on.At(6, 6));
   }
   SetSkinSysParam(2, 1);
-  Canvas32 off(13, 13, RGB(255, 0, 255)), on(13, 13, RGB(255, 0, 255)), dis(13, 13, RGB(255, 0, 255)),
+  MemCanvas off(13, 13, RGB(255, 0, 255)), on(13, 13, RGB(255, 0, 255)), dis(13, 13, RGB(255, 0, 255)),
       hot(13, 13, RGB(255, 0, 255));
   paint(0, off);
   paint(1, on);
@@ -484,7 +424,7 @@ TEST(SkinDefaultFrames, FloatingCloseButtonTakesTheCaptionsColour) {
   auto ring = [&](BOOL Gradient, int State) {
     SystemParametersInfoW(SPI_SETGRADIENTCAPTIONS, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(Gradient)), 0);
     W.CloseButtonState = State;
-    Canvas32 s(106, 30 + 3 * 2 + GetSystemMetrics(SM_CYSMCAPTION) + 2, RGB(255, 0, 255));
+    MemCanvas s(106, 30 + 3 * 2 + GetSystemMetrics(SM_CYSMCAPTION) + 2, RGB(255, 0, 255));
     t->PaintFloatingBorder(&s.C, RECT{0, 0, s.W, s.H}, W);
     return std::make_pair(s.At(K.left, (K.top + K.bottom) / 2), s.At((K.left + K.right) / 2, K.top + 3));
   };

@@ -7,9 +7,12 @@
 #include "classlib/ImgList.h"
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
+#include "testsupport/MemCanvas.h"
 #include "testsupport/Pump.h"
 #include "toolbars/BarUtilsWin.h"
+#include "classlib/ExtCtrls.h"
 #include "toolbars/skin/SkinDefaultTheme.h"
+#include "toolbars/skin/SkinEditItems.h"
 #include "toolbars/skin/SkinItems.h"
 #include "toolbars/skin/SkinSwitcher.h"
 #include "toolbars/skin/SkinUtils.h"
@@ -33,41 +36,6 @@ class Listener : public TObject, public ISkinListener {
 };
 
 TSkinTheme* MakeOther(const String& Name) { return new TSkinDefaultTheme(Name); }
-
-// A memory canvas of the given size filled with one colour.
-struct Surface {
-  HDC DC;
-  HBITMAP Bmp;
-  HGDIOBJ Old;
-  TCanvas C;
-  int W, H;
-  Surface(int w, int h, COLORREF fill) : W(w), H(h) {
-    HDC s = GetDC(nullptr);
-    DC = CreateCompatibleDC(s);
-    Bmp = CreateCompatibleBitmap(s, w, h);
-    ReleaseDC(nullptr, s);
-    Old = SelectObject(DC, Bmp);
-    RECT r{0, 0, w, h};
-    HBRUSH b = CreateSolidBrush(fill);
-    FillRect(DC, &r, b);
-    DeleteObject(b);
-    C.SetHandle(DC);
-  }
-  ~Surface() {
-    C.SetHandle(nullptr);
-    SelectObject(DC, Old);
-    DeleteObject(Bmp);
-    DeleteDC(DC);
-  }
-  int CountNot(COLORREF c) {
-    int n = 0;
-    for (int y = 0; y < H; ++y)
-      for (int x = 0; x < W; ++x)
-        if (GetPixel(DC, x, y) != c) ++n;
-    return n;
-  }
-  int Count(COLORREF c) { return W * H - CountNot(c); }
-};
 
 struct Host {
   std::unique_ptr<TForm> Form;
@@ -308,7 +276,7 @@ TEST(SkinDefaultTheme, ClassicPaintingOfSeparatorsAndDisabledText) {
   TSkinTheme* t = CurrentSkinTheme();
   const COLORREF white = RGB(255, 255, 255);
   {
-    Surface s(20, 20, white);
+    MemCanvas s(20, 20, white);
     TSkinItemInfo I;
     I.ViewType = VT_TOOLBARBAR;
     I.ItemOptions = IO_TOOLBARSTYLE;
@@ -321,7 +289,7 @@ TEST(SkinDefaultTheme, ClassicPaintingOfSeparatorsAndDisabledText) {
   }
   {
     // A disabled caption is embossed: highlight one pixel down-right of the shadow.
-    Surface s(60, 20, RGB(0, 0, 0));
+    MemCanvas s(60, 20, RGB(0, 0, 0));
     TSkinItemInfo I;
     I.ViewType = VT_TOOLBARBAR;
     I.ItemOptions = IO_TOOLBARSTYLE;
@@ -336,7 +304,7 @@ TEST(SkinDefaultTheme, ClassicPaintingOfSeparatorsAndDisabledText) {
     // A hot flat menu-bar item is one solid highlight block.
     bool oldFlat = USE_FLATMENUS;
     USE_FLATMENUS = true;
-    Surface s(30, 20, white);
+    MemCanvas s(30, 20, white);
     TSkinItemInfo I;
     I.ViewType = VT_MENUBAR;
     I.ItemOptions = IO_TOOLBARSTYLE | IO_APPACTIVE;
@@ -562,8 +530,9 @@ TEST(SkinPopups, PopupWindowsAnswerAsMenusWithoutOwnShadow) {
   w->ShowPopup(false);
 }
 
-TEST(SkinShadows, StripsLetTheMouseThrough) {
+TEST(SkinShadows, StripsLetTheMouseThroughAndSaveTheScreenBeneath) {
   InitSkin();
+  auto saveBits = [](HWND W) { return (GetClassLongPtrW(W, GCL_STYLE) & CS_SAVEBITS) != 0; };
   RECT item{100, 100, 140, 120}, popup{100, 120, 300, 300};
   TShadows s(item, popup, 4, 61, false);
   EXPECT_EQ(s.Count(), 3);
@@ -573,7 +542,25 @@ TEST(SkinShadows, StripsLetTheMouseThrough) {
     if (!st) continue;
     EXPECT_EQ(SendMessageW(st->Handle(), WM_NCHITTEST, 0, 0), HTTRANSPARENT);
     EXPECT_TRUE(IsWindowVisible(st->Handle()));
+    EXPECT_TRUE(saveBits(st->Handle()));  // the set sets it after rendering
   }
+  // A lone strip saves nothing until told; told while shown, it stays
+  // shown, layered and in its place.
+  TVertShadow v(RECT{300, 124, 304, 300}, 61, false, 1);
+  v.Render();
+  v.Show(HWND_TOPMOST);
+  ASSERT_NE(v.Handle(), nullptr);
+  EXPECT_FALSE(saveBits(v.Handle()));
+  v.SetSaveBits(true);
+  ASSERT_TRUE(IsWindow(v.Handle()));
+  EXPECT_TRUE(saveBits(v.Handle()));
+  EXPECT_TRUE(IsWindowVisible(v.Handle()));
+  RECT vr{};
+  GetWindowRect(v.Handle(), &vr);
+  EXPECT_EQ(vr.left, 300);
+  EXPECT_EQ(vr.bottom, 300);
+  if (v.Style() == ssLayered) EXPECT_TRUE(GetWindowLongPtrW(v.Handle(), GWL_EXSTYLE) & WS_EX_LAYERED);
+  EXPECT_EQ(SendMessageW(v.Handle(), WM_NCHITTEST, 0, 0), HTTRANSPARENT);
   // Low colour: flat strips half as wide.
   TShadows lo(RECT{}, popup, 4, 61, true);
   ASSERT_EQ(lo.Count(), 2);
@@ -674,18 +661,18 @@ TEST(SkinVisualStyles, PaintersTakeTheStyledBranches) {
       {"status grip", [&](TCanvas* C) { t->PaintStatusBar(C, R, 3); }},
   };
   const COLORREF bg = RGB(255, 0, 255);
-  auto pixels = [](Surface& S) {
+  auto pixels = [](MemCanvas& S) {
     std::vector<COLORREF> v;
     for (int y = 0; y < S.H; ++y)
       for (int x = 0; x < S.W; ++x) v.push_back(GetPixel(S.DC, x, y));
     return v;
   };
   for (const Case& c : cases) {
-    Surface styled(64, 26, bg);
+    MemCanvas styled(64, 26, bg);
     c.Paint(&styled.C);
     SetSkinSysParam(2, 1);  // visual styles forbidden: the classic picture
     ASSERT_FALSE(USE_THEMES);
-    Surface classic(64, 26, bg);
+    MemCanvas classic(64, 26, bg);
     c.Paint(&classic.C);
     SetSkinSysParam(2, 0);
     ASSERT_TRUE(USE_THEMES);
@@ -757,7 +744,7 @@ TEST(SkinToolbars, CaptionLinesStayOnToolbarsAndJoinInMenus) {
   auto* ov = dynamic_cast<TSkinItemViewer*>(v->Find(one));
   auto* tv = dynamic_cast<TSkinItemViewer*>(v->Find(two));
   ASSERT_TRUE(ov && tv);
-  Surface probe(4, 4, RGB(255, 255, 255));
+  MemCanvas probe(4, 4, RGB(255, 255, 255));
   probe.C.Font()->Assign(*v->GetFont());
   int line = tv->GetTextSize(&probe.C, L"Top", 0, false).cy;
   int oh = 0, ow = 0, th = 0, tw = 0;
@@ -767,7 +754,7 @@ TEST(SkinToolbars, CaptionLinesStayOnToolbarsAndJoinInMenus) {
 
   // Painted, the caption's ink reaches down into the second line.
   const COLORREF bg = RGB(255, 0, 255);
-  Surface s(tw, th, bg);
+  MemCanvas s(tw, th, bg);
   tv->Paint(&s.C, RECT{0, 0, tw, th}, false, false, false);
   int lowest = -1;
   for (int y = 0; y < th; ++y)
@@ -789,6 +776,111 @@ TEST(SkinToolbars, CaptionLinesStayOnToolbarsAndJoinInMenus) {
   w->View->UpdatePositions();
   auto height = [&](TBarItemViewer* x) { return x->BoundsRect.bottom - x->BoundsRect.top; };
   EXPECT_EQ(height(w->View->Find(m1)), height(w->View->Find(m2)));
+}
+
+// A caption of two lines in a tall button sits in its middle, beside a
+// glyph or alone.
+TEST(SkinToolbars, CaptionLinesAreCentredInTallButtons) {
+  Host h;
+  TSkinToolbar* t = h.AddToolbar(L"tbrCentre");
+  TCustomImageList il(nullptr, 16, 16);
+  t->SetImages(&il);
+  auto* alone = new TSkinItem(h.Form.get());
+  auto* beside = new TSkinItem(h.Form.get());
+  for (TSkinItem* it : {alone, beside}) {
+    it->SetCaption(L"Top\nLow");
+    it->SetMinHeight(72);
+    t->Items()->Add(it);
+  }
+  beside->SetImageIndex(0);  // an empty cell: its column holds no ink
+  beside->SetLayout(skinlGlyphLeft);
+  beside->SetDisplayMode(nbdmImageAndText);
+  h.Show();
+  TBarView* v = t->View();
+  v->ValidatePositions();
+  MemCanvas probe(4, 4, RGB(255, 255, 255));
+  probe.C.Font()->Assign(*v->GetFont());
+  int lines = 0;
+  for (TSkinItem* it : {alone, beside}) {
+    auto* iv = dynamic_cast<TSkinItemViewer*>(v->Find(it));
+    ASSERT_TRUE(iv);
+    lines = iv->GetTextSize(&probe.C, it->GetCaption(), 0, false).cy;
+    int w = 0, hgt = 0;
+    iv->CalcSize(&probe.C, w, hgt);
+    ASSERT_EQ(hgt, 72);
+    const COLORREF bg = RGB(255, 0, 255);
+    MemCanvas s(w, hgt, bg);
+    iv->Paint(&s.C, RECT{0, 0, w, hgt}, false, false, false);
+    int first = -1, last = -1;
+    for (int y = 0; y < hgt; ++y)
+      for (int x = 0; x < w; ++x) {
+        COLORREF c = GetPixel(s.DC, x, y);
+        if (c != bg && GetRValue(c) + GetGValue(c) + GetBValue(c) < 300) {
+          if (first < 0) first = y;
+          last = y;
+        }
+      }
+    ASSERT_GE(first, 0);
+    // Ink from both lines, as far above the middle as below it (the ink of
+    // a line is not its cell, hence the slack).
+    EXPECT_GT(last - first, lines / 2) << it->GetImageIndex();
+    EXPECT_NEAR(hgt / 2 - first, last - hgt / 2, 4) << it->GetImageIndex();
+  }
+}
+
+// Items being designed: buttons and the chevron show a raised frame and
+// edit fields a sunken one without the mouse over them; a visibility toggle
+// keeps the check it was given whatever its control shows.
+TEST(SkinItems, DesignedItemsShowTheirFrameAndKeepTheirCheck) {
+  InitSkin();
+  SetSkinSysParam(2, 1);  // the classic painter draws plain edges
+  Host h;
+  TComponent designer(nullptr);
+  designer.SetDesigning(true);
+  TSkinToolbar* t = h.AddToolbar(L"tbrDesign");
+  auto* runButton = new TSkinItem(h.Form.get());
+  auto* designedButton = new TSkinItem(&designer);
+  auto* runEdit = new TSkinEditItem(h.Form.get());
+  auto* designedEdit = new TSkinEditItem(&designer);
+  ASSERT_TRUE(designedButton->IsDesigning() && designedEdit->IsDesigning());
+  for (TBarCustomItem* it : std::initializer_list<TBarCustomItem*>{runButton, designedButton, runEdit, designedEdit}) {
+    it->SetCaption(L"Go");
+    t->Items()->Add(it);
+  }
+  h.Show();
+  TBarView* v = t->View();
+  v->ValidatePositions();
+  const COLORREF bg = RGB(255, 0, 255);
+  auto topEdge = [&](TBarItemViewer* iv) {
+    MemCanvas s(40, 24, bg);
+    iv->Paint(&s.C, RECT{0, 0, 40, 24}, false, false, false);
+    return GetPixel(s.DC, 20, 0);
+  };
+  const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT), dark = GetSysColor(COLOR_BTNSHADOW);
+  EXPECT_EQ(topEdge(v->Find(runButton)), bg);
+  EXPECT_EQ(topEdge(v->Find(designedButton)), light);
+  EXPECT_EQ(topEdge(v->Find(runEdit)), bg);
+  EXPECT_EQ(topEdge(v->Find(designedEdit)), dark);
+  TBarCustomItem* chevron = t->ChevronItem();
+  std::unique_ptr<TBarItemViewer> cv(TSkinChevronItemViewer::CreateViewer(v, chevron, 0));
+  EXPECT_EQ(topEdge(cv.get()), bg);
+  chevron->SetDesigning(true);
+  EXPECT_EQ(topEdge(cv.get()), light);
+  chevron->SetDesigning(false);
+  SetSkinSysParam(2, 0);
+
+  auto* panel = new TPanel(h.Form.get());
+  panel->SetParent(h.Form.get());
+  auto* toggle = new TSkinVisibilityToggleItem(&designer);
+  toggle->SetControl(panel);
+  EXPECT_FALSE(toggle->GetChecked());  // not taken from the shown panel
+  toggle->SetChecked(true);
+  panel->SetVisible(false);
+  toggle->InitiateAction();
+  EXPECT_TRUE(toggle->GetChecked());
+  toggle->SetControl(nullptr);
+  toggle->SetControl(panel);
+  EXPECT_TRUE(toggle->GetChecked());
 }
 
 TEST(SkinToolbars, SubmenuItemsShowOpenWhilePushedOnTheirArrow) {
