@@ -473,7 +473,7 @@ bool TfrmMain::RenameKey(TTreeExNode* Node, const String& NewPath) {
     dmodCommon->ShowErrorText(E.Message());
   } catch (const Exception& E) {
     dmodCommon->SetStatusText(KeyNotRenamed);
-    dmodCommon->ShowException(E, L"An exception occurred attemping to rename the registry key.");
+    dmodCommon->ShowException(E, L"An exception occurred attempting to rename the registry key.");
   }
   // The registry was not changed as asked: the node keeps its name.
   return false;

@@ -589,11 +589,11 @@ class TImporter {
   static bool IsContinuation(TextView t) { return !t.empty() && HexDigit(t[0]) >= 0; }
 
   // The hex list from t[i] on, joined with its continuation lines: a list
-  // ending in a backslash goes on on the next line; comment and blank lines
-  // in between are passed over. A list is continued only after a whole
-  // byte and its comma (or right after the prefix), and only by a line of
-  // hex data: anything else (a key line, another value, a lone backslash, a
-  // byte split over two lines) breaks the value, which is refused whole
+  // ending in a backslash goes on on the next line; blank lines in between
+  // are passed over. A list is continued only after a whole byte and its
+  // comma (or right after the prefix), and only by a line of hex data:
+  // anything else (a key line, another value, a comment, a lone backslash,
+  // a byte split over two lines) breaks the value, which is refused whole
   // together with the line that broke it, as regedit does.
   bool ParseHexData(TextView t, size_t i, std::string& bytes) {
     TextView list = TrimBlanks(WithoutComment(t.substr(i)));
@@ -606,7 +606,7 @@ class TImporter {
         size_t next = idx_ + 1;
         while (next < lines_.size()) {
           const TextView n = TrimBlanks(lines_[next]);
-          if (!n.empty() && n[0] != L';') break;
+          if (!n.empty()) break;
           ++next;
         }
         // A mark with no line after it: the file was cut off inside the

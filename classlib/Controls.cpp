@@ -664,7 +664,8 @@ void TControl::WndProc(TMessage& m) {
       m.Result = 0;
       return;
     }
-    if (m.Msg == WM_LBUTTONDOWN && dragMode_ == dmAutomatic && !SuppressAutoDrag && !Dragging())
+    // A designed control is moved by its designer, never dragged by itself.
+    if (m.Msg == WM_LBUTTONDOWN && dragMode_ == dmAutomatic && !SuppressAutoDrag && !Dragging() && !IsDesigning())
       StartControlDrag(this, false, -1);
     // A windowless control gets mouse messages from its parent.
     if (m.Msg == WM_LBUTTONDOWN && ControlStyle.Contains(csCaptureMouse) && !dynamic_cast<TWinControl*>(this) &&
@@ -1785,6 +1786,15 @@ void TWinControl::WndProc(TMessage& m) {
       }
       for (TControl* c : std::vector<TControl*>(controls_)) c->Perform(CM_SYSCOLORCHANGE, m.WParam, m.LParam);
       return;
+    case WM_SETTINGCHANGE:
+      // Only top-level windows hear of a changed system setting (metrics,
+      // fonts, locale); every control of the tree is told, with the same
+      // arguments.
+      Perform(CM_WININICHANGE, m.WParam, m.LParam);
+      break;
+    case CM_WININICHANGE:
+      for (TControl* c : std::vector<TControl*>(controls_)) c->Perform(CM_WININICHANGE, m.WParam, m.LParam);
+      return;
     case WM_SYSCOMMAND:
       // Alt+letter typed in a control: its form hears it (and passes it to
       // the application's hooks, CM_APPSYSCOMMAND), as the form's menus need.
@@ -1860,8 +1870,11 @@ void TWinControl::WndProc(TMessage& m) {
     case CN_KEYDOWN:
     case CN_SYSKEYDOWN: {
       m.Result = 1;
-      // Shortcuts of the form's menu (an MDI child's main form's too), of
-      // the pop-up menus and the application's hooks first.
+      // Shortcuts of the pop-up menus of this control and its parents, of
+      // the form's menu (an MDI child's main form's too) and the
+      // application's hooks first.
+      for (TControl* c = this; c; c = c->parent_)
+        if (c->popupMenu_ && c->popupMenu_->IsShortCut(static_cast<WORD>(m.WParam), m.LParam)) return;
       if (TCustomForm* f = GetParentForm()) {
         if (f->IsShortCut(m)) return;
         TCustomForm* main = Application ? Application->MainForm() : nullptr;

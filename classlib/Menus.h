@@ -177,6 +177,10 @@ class TPopupMenu : public TComponent {
   // The control whose context menu request opened the menu.
   TComponent* GetPopupComponent() const { return popupComponent_; }
   void SetPopupComponent(TComponent* c) { popupComponent_ = c; }
+  // A key (virtual key and key data) typed in the control whose menu this
+  // is, or in a control inside it: true when it ran the item it is the
+  // shortcut of. The base menu has no items of its own.
+  virtual bool IsShortCut(WORD Key, LPARAM KeyData) { return false; }
 
   TNotifyEvent OnPopup;
 

@@ -102,6 +102,14 @@ class TBarPopupMenu : public TPopupMenu, public IBarItems {
   void SetLinkSubitems(TBarCustomItem* Value) { Items()->SetLinkSubitems(Value); }
   void Popup(int X, int Y) override;
   bool IsShortCut(TWMKey& Message) { return Items()->IsShortCut(Message); }
+  // A key typed in a control whose pop-up menu this is (or in one inside
+  // it) runs the item it is the shortcut of.
+  bool IsShortCut(WORD Key, LPARAM KeyData) override {
+    TWMKey k;
+    k.CharCode = Key;
+    k.KeyData = KeyData;
+    return IsShortCut(k);
+  }
   void GetChildren(const TGetChildProc& Proc, TComponent* Root) override { Items()->GetChildren(Proc, Root); }
   void SetChildOrder(TComponent* Child, int Order) override { Items()->SetChildOrder(Child, Order); }
   // Images, LinkSubitems and Options, kept by the root item.

@@ -285,11 +285,11 @@ TEST(RegFileImport, KeyLinesFoldRootCaseAndTrimBackslashes) {
   EXPECT_EQ(r.ops[2].name, L"X");
   // ANSI text bytes of a REGEDIT4 file become UTF-16 (e9 is an e with acute).
   EXPECT_EQ(r.ops[4].data, StringToRegBytes(L"\u00E9A"));
-  // The same with only blank and comment lines after the mark, and after
-  // continuation lines.
+  // After continuation lines, a comment after the mark breaks the value,
+  // which is skipped with every line it took.
   Recorder r2;
   const auto cut = Import({L"[HKEY_CURRENT_USER\\C]", L"\"h\"=hex:01,02,\\", L"  03,\\", L"", L"; end"}, r2);
-  EXPECT_EQ(cut.SkippedLines, 2);
+  EXPECT_EQ(cut.SkippedLines, 4);
   EXPECT_EQ(cut.FirstSkippedLine, 2);
   ASSERT_EQ(r2.ops.size(), 1u);
 }
@@ -358,18 +358,21 @@ TEST(RegFileImport, KeyThatCantBeOpenedSkipsItsValues) {
 TEST(RegFileImport, CommentsAfterDataAndBetweenContinuationLines) {
   Recorder r;
   const auto res = Import({L"REGEDIT4", L"[HKEY_CURRENT_USER\\A] ; the key [1] of 2", L"\"s\"=\"1\" ; note",
-                           L"\"d\"=dword:00000002\t; two", L"\"h\"=hex:01,02,\\", L"; in between", L"",
-                           L"  03,04 ; end", L"\"cut\"=hex:05,\\", L"\"next\"=\"v\"", L"\"gone\"=- ; bye"},
+                           L"\"d\"=dword:00000002\t; two", L"\"j\"=hex:0a,0b,\\", L"", L"  0c ; end",
+                           L"\"h\"=hex:01,02,\\", L"; in between", L"  03,04", L"\"cut\"=hex:05,\\",
+                           L"\"next\"=\"v\"", L"\"gone\"=- ; bye"},
                           r);
-  // A continuation mark before a line that carries no hex data breaks the
-  // value: neither it nor that line is written.
-  EXPECT_EQ(res.SkippedLines, 2);
-  EXPECT_EQ(res.FirstSkippedLine, 9);
+  // A blank line between continuation lines is passed over; a continuation
+  // mark before a line that carries no hex data (a comment, another value)
+  // breaks the value: neither it nor that line is written, and the orphaned
+  // hex line after the comment is no line of its own either.
+  EXPECT_EQ(res.SkippedLines, 5);
+  EXPECT_EQ(res.FirstSkippedLine, 8);
   ASSERT_EQ(r.ops.size(), 5u);
   EXPECT_EQ(r.ops[0].name, L"A");
   EXPECT_EQ(r.ops[1].data, StringToRegBytes(L"1"));
   EXPECT_EQ(r.ops[2].data, Dw(2));
-  EXPECT_EQ(r.ops[3].data, std::string("\x01\x02\x03\x04", 4));
+  EXPECT_EQ(r.ops[3].data, std::string("\x0a\x0b\x0c", 3));
   EXPECT_EQ(r.ops[4].what, L"rm");
 }
 
@@ -417,9 +420,9 @@ TEST(RegFileImport, TextDataWithoutItsFinalNulIsStoredAsRegeditStoresIt) {
 // A hex value broken between its lines is refused whole, as regedit does:
 // nothing of it is written, and the line that broke it (a key line, another
 // value, a default value, a lone backslash, the rest of a split byte) is
-// taken with it. Data lines after a key line taken that way go nowhere
-// rather than into the key before it. Text of an odd byte count in a
-// version 5 file (ANSI bytes there) is refused too.
+// taken with it (a comment too). Data lines after a key line taken that
+// way go nowhere rather than into the key before it. Text of an odd byte
+// count in a version 5 file (ANSI bytes there) is refused too.
 TEST(RegFileImport, BrokenContinuationsRefuseTheValueAndTheLineThatBrokeIt) {
   Recorder r;
   const auto res = Import({L"REGEDIT4",                                  // 1
@@ -430,18 +433,18 @@ TEST(RegFileImport, BrokenContinuationsRefuseTheValueAndTheLineThatBrokeIt) {
                            L"[HKEY_CURRENT_USER\\P]",                   // 6
                            L"\"b\"=hex:01,02,03,\\", L"\"c\"=\"after\"",   // 7, 8
                            L"\"d\"=hex:01,02,\\", L"@=\"def\"",            // 9, 10
-                           L"\"e\"=hex:01,\\", L"; c", L"\"x\"=\"y\"",      // 11-13
+                           L"\"e\"=hex:01,\\", L"; c", L"\"x\"=\"y\"",      // 11-13: 13 a value
                            L"\"f\"=hex:01,\\", L"\\", L"  02",             // 14-16
                            L"\"g\"=hex:01,0\\", L"  2,03",                 // 17, 18: a byte split
                            L"\"k\"=hex:01,02\\", L"  03",                  // 19, 20: no comma
                            L"\"ok\"=hex:01,\\", L"", L"  02",               // 21-23
                            L"\"m\"=hex:\\", L"  01,02"},                    // 24, 25
                           r);
-  EXPECT_EQ(res.SkippedLines, 17);
+  EXPECT_EQ(res.SkippedLines, 16);
   EXPECT_EQ(res.FirstSkippedLine, 3);
   std::vector<String> written;
   for (const Op& op : r.ops) written.push_back(op.name + (op.what == L"set" ? L"=" + IntToStr(int(op.data.size())) : L""));
-  EXPECT_EQ(written, (std::vector<String>{L"P", L"P", L"ok=2", L"m=2"}));
+  EXPECT_EQ(written, (std::vector<String>{L"P", L"P", L"x=4", L"ok=2", L"m=2"}));
 
   Recorder odd;
   const auto oddRes = Import({L"Windows Registry Editor Version 5.00", L"[HKEY_CURRENT_USER\\P]",

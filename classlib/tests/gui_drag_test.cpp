@@ -128,6 +128,22 @@ TEST(GuiDrag, RealMouseDragFiresStartOverDropAndEndInOrder) {
   EXPECT_EQ(nullptr, GetCapture());
 }
 
+// A designed control is its designer's to move: a press and a move far
+// enough start no automatic drag of its own.
+TEST(GuiDrag, ADesignedControlStartsNoAutomaticDrag) {
+  DragHost h;
+  h.Src->SetDragMode(dmAutomatic);
+  h.Src->SetDesigning(true);
+  testsupport::DragScript d;
+  d.From = DragHost::At(h.Src, 60, 60);
+  d.Via = {DragHost::At(h.R, 60, 60)};
+  d.To = DragHost::At(h.T, 30, 40);
+  ASSERT_TRUE(testsupport::Drag(d));
+  Pump();
+  EXPECT_TRUE(h.Log.empty());
+  EXPECT_FALSE(h.Src->Dragging());
+}
+
 TEST(GuiDrag, EscapeAndARightClickCancel) {
   DragHost h;
   h.Src->OnMouseDown = [&](TObject*, TMouseButton B, TShiftState, int, int) {

@@ -258,9 +258,11 @@ class TNoticeRecorder : public Base {
   using Base::Base;
   std::vector<TControl*> cancels;
   int colourChanges = 0;
+  std::vector<WPARAM> settingChanges;
   void WndProc(TMessage& m) override {
     if (m.Msg == CM_CANCELMODE) cancels.push_back(reinterpret_cast<TControl*>(m.LParam));
     if (m.Msg == CM_SYSCOLORCHANGE) ++colourChanges;
+    if (m.Msg == CM_WININICHANGE) settingChanges.push_back(m.WParam);
     Base::WndProc(m);
   }
 };
@@ -314,9 +316,9 @@ TEST(GuiMessages, PressOrFocusElsewhereSendsCancelModeToTheFocusedControl) {
   EXPECT_EQ(second->cancels, (std::vector<TControl*>{first}));
 }
 
-// The system's colour change reaches the top-level window only; the form
+// The system's colour and setting changes reach the top-level window only; the form
 // passes the notice to every control inside it, windowed or not, at any depth.
-TEST(GuiMessages, SystemColourChangeReachesEveryControl) {
+TEST(GuiMessages, SystemColourAndSettingChangesReachEveryControl) {
   std::unique_ptr<TForm> f(NewForm());
   auto* top = new TRecordingEdit(f.get());
   top->SetParent(f.get());
@@ -331,6 +333,11 @@ TEST(GuiMessages, SystemColourChangeReachesEveryControl) {
   EXPECT_EQ(top->colourChanges, 1);
   EXPECT_EQ(deep->colourChanges, 1);
   EXPECT_EQ(graphic->colourChanges, 1);
+  // A changed system setting reaches them the same way, with its argument.
+  SendMessageW(f->GetHandle(), WM_SETTINGCHANGE, SPI_SETNONCLIENTMETRICS, 0);
+  for (auto* c : {static_cast<TNoticeRecorder<TEdit>*>(top), deep})
+    EXPECT_EQ(c->settingChanges, std::vector<WPARAM>{SPI_SETNONCLIENTMETRICS});
+  EXPECT_EQ(graphic->settingChanges, std::vector<WPARAM>{SPI_SETNONCLIENTMETRICS});
 }
 
 TEST(GuiMessages, ExceptionInAClickHandlerIsShownAndTheLoopGoesOn) {
