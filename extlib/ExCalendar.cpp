@@ -443,7 +443,10 @@ void TPopupCalendar::SetValue(const Variant& Value) {
       if (C != DateSeparator) T += C;
     if (!Trim(T).empty()) {
       try {
-        D = Value.AsDateTime();
+        // A text is read in the default date format of the year digits
+        // the pop-up was set up with.
+        D = Value.VarType() == varString ? StrToDateFmt(DefDateFormat(FourDigitYear), Value.AsString())
+                                         : Value.AsDateTime();
       } catch (const Exception&) {
         D = std::floor(Now());
       }
@@ -597,6 +600,20 @@ void TSelectDateDlg::FormKeyDown(TObject*, WORD& Key, TShiftState Shift) {
   }
   if (Navigated) TitleLabel->Repaint();
   Key = 0;
+}
+
+void TSelectDateDlg::WndProc(TMessage& M) {
+  // Tab turns the month here: the form's own key handling sees it before
+  // the focus would move on.
+  if (M.Msg == CM_DIALOGKEY && M.WParam == VK_TAB) {
+    WORD Key = VK_TAB;
+    KeyDown(Key, KeyDataToShiftState(M.LParam));
+    if (Key == 0) {
+      M.Result = 1;
+      return;
+    }
+  }
+  TForm::WndProc(M);
 }
 
 namespace {

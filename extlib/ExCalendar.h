@@ -118,6 +118,7 @@ class TPopupCalendar : public TPopupWindow {
   TLabel* TitleLabel() const { return title_; }
   // Previous year, previous month, next month, next year.
   TExtTimerSpeedButton* NavButton(int Index) const { return buttons_[Index]; }
+  // Two- or four-digit years in the texts SetValue reads.
   bool FourDigitYear = true;
   // Keys and characters handed on by the edit while the pop-up is open.
   void PopupKeyDown(WORD& Key, TShiftState Shift);
@@ -157,6 +158,7 @@ class TSelectDateDlg : public TForm {
   void CalendarDblClick(TObject*);
   void TopPanelDblClick(TObject*);
   void FormKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
+  void WndProc(TMessage& M) override;
 };
 
 // The drop-down calendar of an edit: at other than 96 DPI scaled to the

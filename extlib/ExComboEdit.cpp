@@ -208,7 +208,6 @@ void TCustomComboEdit::SetButtonWidth(int Value) {
   btnControl_->SetVisible(Value > 1);
   btnControl_->SetWidth(Value);
   button_->SetWidth(Value);
-  buttonWidthSet_ = true;
   button_->ControlStyle -= csFixedWidth;
   UpdateBtnBounds();
   SetEditRect();

@@ -168,7 +168,6 @@ class TCustomComboEdit : public TCustomMaskEdit {
   TAlignment alignment_ = taLeftJustify;
   TGlyphKind glyphKind_ = gkCustom;
   TGlyphKind defGlyphKind_ = gkCustom;
-  bool buttonWidthSet_ = false;
 };
 
 class TComboEdit : public TCustomComboEdit {

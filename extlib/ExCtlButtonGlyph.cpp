@@ -490,6 +490,9 @@ void TButtonImage::DrawEx(TCanvas* canvas, int x, int y, int margin, int spacing
   frame(r, clBtnShadow, clWindowFrame);
   frame(r, clBtnHighlight, clBtnShadow);
   if (font) canvas->Font()->Assign(*font);
+  // The caption's lines lie as the alignment says, whatever the caller asked.
+  const UINT align = GetAlignment() == taLeftJustify ? DT_LEFT : GetAlignment() == taRightJustify ? DT_RIGHT : DT_CENTER;
+  flags = (flags & ~UINT(DT_CENTER | DT_RIGHT)) | align;
   glyph_->DrawEx(canvas, r, caption_, layout, margin, spacing, false, images, index, rbsUp, flags);
   canvas->Font()->Assign(keepFont);
   canvas->Brush()->SetColor(keepBrush);

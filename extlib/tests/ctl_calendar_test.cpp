@@ -4,6 +4,8 @@
 
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
+#include "testsupport/Input.h"
+#include "testsupport/LoopScript.h"
 #include "testsupport/Pump.h"
 #include "extlib/ExCalendar.h"
 #include "extlib/tests/FormStream.h"
@@ -30,6 +32,28 @@ struct CalendarHost {
 
 TDateTime D(int y, int m, int d) { return EncodeDate(y, m, d); }
 void Key(TWinControl* c, WORD k) { c->Perform(WM_KEYDOWN, k, 1); }
+
+// A step of a script run inside the date dialog's modal loop: it waits
+// (up to 5 s) until Ready holds, then acts.
+std::function<void()> When(std::function<bool()> Ready, std::function<void()> Act) {
+  auto Ticks = std::make_shared<int>(0);
+  return [=] {
+    if (!Ready() && ++*Ticks < 170) return LoopScript::Current()->Again();
+    Act();
+  };
+}
+
+// The screen point in the middle of the calendar's cell of a day.
+POINT DayPoint(TExtCalendar* c, int Day) {
+  for (int r = 1; r < 7; ++r)
+    for (int col = 0; col < 7; ++col)
+      if (c->CellText(col, r) == IntToStr(Day)) {
+        TRect cr = c->CellRect(col, r);
+        return ScreenPoint(c->GetHandle(), (cr.left + cr.right) / 2, (cr.top + cr.bottom) / 2);
+      }
+  ADD_FAILURE() << "no cell for day " << Day;
+  return POINT{};
+}
 
 }  // namespace
 
@@ -168,6 +192,21 @@ TEST(PopupCalendar, ValuesTitleKeysAndPick) {
   EXPECT_EQ(p->GetValue().AsDateTime(), std::floor(Now()));
   p->SetValue(Variant(String(L"no date")));
   EXPECT_EQ(p->GetValue().AsDateTime(), std::floor(Now()));
+  {
+    // A text is read in the default format of the pop-up's year digits, in
+    // the order of the short date format.
+    String savedFormat = ShortDateFormat;
+    ShortDateFormat = L"d/M/yyyy";
+    p->FourDigitYear = false;
+    p->SetValue(Variant(String(L"05/03/24")));
+    EXPECT_EQ(p->GetValue().AsDateTime(), D(2024, 3, 5));
+    p->SetValue(Variant(String(L"31/02/24")));
+    EXPECT_EQ(p->GetValue().AsDateTime(), std::floor(Now()));
+    p->FourDigitYear = true;
+    p->SetValue(Variant(String(L"06/03/1999")));
+    EXPECT_EQ(p->GetValue().AsDateTime(), D(1999, 3, 6));
+    ShortDateFormat = savedFormat;
+  }
 
   p->SetValue(Variant::FromDate(D(2024, 1, 15)));
   WORD k = VK_NEXT;
@@ -259,6 +298,46 @@ TEST(DateDialog, SelectDateAcceptsAndCancels) {
   EXPECT_TRUE(SelectDateStr(text, L"", Mon, TDaysOfWeek{Sun}, clRed, nullptr));
   ShortDateFormat = saved;
   OnDateDialogShow = nullptr;
+}
+
+// The user's keys and mouse in the shown dialog: Tab and Shift+Tab turn the
+// month (the calendar keeps the focus), a double-click on a day takes it.
+TEST(DateDialog, TabTurnsTheMonthAndADoubleClickedDayIsTaken) {
+  TSelectDateDlg* dlg = nullptr;
+  OnDateDialogShow = [&](TSelectDateDlg* d) { dlg = d; };
+  auto focused = [&] { return dlg && IsWindowVisible(dlg->GetHandle()) && GetFocus() == dlg->Calendar->GetHandle(); };
+  auto title = [&] { return dlg->TitleLabel->GetCaption(); };
+  const String jan = LongMonthNames[0] + L", 2024", feb = LongMonthNames[1] + L", 2024";
+  String afterTab, afterShiftTab;
+  bool focusStayed = false;
+  TDateTime date = D(2024, 1, 15);
+  {
+    LoopScript s({When(focused, [&] { InputScript().Press(VK_TAB).Post(); }),
+                  When([&] { return title() != jan; },
+                       [&] {
+                         afterTab = title();
+                         InputScript().Press(VK_TAB, {VK_SHIFT}).Post();
+                       }),
+                  When([&] { return title() != feb; },
+                       [&] {
+                         afterShiftTab = title();
+                         focusStayed = focused();
+                         dlg->SetModalResult(mrCancel);
+                       })});
+    EXPECT_FALSE(SelectDate(date, L"", Mon, TDaysOfWeek{Sun}, clRed, nullptr));
+  }
+  EXPECT_EQ(afterTab, feb);
+  EXPECT_EQ(afterShiftTab, jan);
+  EXPECT_TRUE(focusStayed);
+
+  dlg = nullptr;
+  {
+    LoopScript s({When(focused, [&] { InputScript().Move(DayPoint(dlg->Calendar, 10)).Down().Up().Down().Up().Post(); }),
+                  When([] { return false; }, [&] { dlg->SetModalResult(mrCancel); })});
+    EXPECT_TRUE(SelectDate(date, L"", Mon, TDaysOfWeek{Sun}, clRed, nullptr));
+  }
+  OnDateDialogShow = nullptr;
+  EXPECT_EQ(date, D(2024, 1, 10));
 }
 
 TEST(DateDialog, PopupDateOpensUnderTheEdit) {

@@ -36,6 +36,21 @@ TDateTime Today() { return std::floor(Now()); }
 void Key(TWinControl* c, WORD k, LPARAM l = 1) { c->Perform(WM_KEYDOWN, k, l); }
 void Char(TWinControl* c, wchar_t ch) { c->Perform(WM_CHAR, ch, 1); }
 bool NoDigits(const String& s) { return s.find_first_of(L"0123456789") == String::npos; }
+POINT Centre(TControl* c) {
+  TPoint p = c->ClientToScreen(TPoint{c->GetWidth() / 2, c->GetHeight() / 2});
+  return POINT{p.x, p.y};
+}
+// The screen point in the middle of the calendar's cell of a day.
+POINT DayPoint(TExtCalendar* c, int Day) {
+  for (int r = 1; r < 7; ++r)
+    for (int col = 0; col < 7; ++col)
+      if (c->CellText(col, r) == IntToStr(Day)) {
+        TRect cr = c->CellRect(col, r);
+        return ScreenPoint(c->GetHandle(), (cr.left + cr.right) / 2, (cr.top + cr.bottom) / 2);
+      }
+  ADD_FAILURE() << "no cell for day " << Day;
+  return POINT{};
+}
 
 // A short date format for one test; the one before comes back when the
 // test ends, also when an assertion ends it early.
@@ -198,6 +213,72 @@ TEST(DateEdit, PopupExchangesTheDate) {
   EXPECT_EQ(e->GetDate(), NullDate);
 }
 
+// The drop-down calendar by mouse: an arrow turns the month, a clicked day
+// becomes the edit's date, a held arrow repeats, and a double-click on the
+// title goes back to today.
+TEST(DateEdit, PopupCalendarByMouse) {
+  DateHost h;
+  TDateEdit* e = h.edit;
+  e->SetDate(D(2024, 1, 15));
+  SetForegroundWindow(h.form->GetHandle());
+  e->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == e->GetHandle(); }));
+  TPopupCalendar* p = e->PopupCalendar();
+  auto months = [&] {
+    int y, m, d;
+    DecodeDate(p->GetValue().AsDateTime(), y, m, d);
+    return y * 12 + m - 1;
+  };
+  Click(Centre(e->Button()));
+  ASSERT_TRUE(e->PopupVisible());
+  Click(Centre(p->NavButton(2)));
+  EXPECT_EQ(p->TitleLabel()->GetCaption(), LongMonthNames[1] + L", 2024");
+  EXPECT_TRUE(e->PopupVisible());
+  Click(DayPoint(p->Calendar(), 10));
+  EXPECT_FALSE(e->PopupVisible());
+  EXPECT_EQ(e->GetDate(), D(2024, 2, 10));
+
+  Click(Centre(e->Button()));
+  ASSERT_TRUE(e->PopupVisible());
+  const int start = months();
+  InputScript().Move(Centre(p->NavButton(2))).Down().Send();
+  EXPECT_TRUE(PumpUntil([&] { return months() >= start + 3; }));
+  InputScript().Up().Send();
+  EXPECT_TRUE(e->PopupVisible());
+  EXPECT_GE(months(), start + 3);
+  DoubleClick(Centre(p->TitleLabel()));
+  EXPECT_EQ(p->GetValue().AsDateTime(), Today());
+  EXPECT_TRUE(e->PopupVisible());
+  PressKey(VK_ESCAPE);
+  EXPECT_FALSE(e->PopupVisible());
+  EXPECT_EQ(e->GetDate(), D(2024, 2, 10));
+}
+
+// The pop-up repaints the edit's text area at once and leaves the button
+// alone.
+TEST(DateEdit, PopupRepaintsTheEditsTextArea) {
+  DateHost h;
+  TDateEdit* e = h.edit;
+  UpdateWindow(e->GetHandle());
+  std::vector<RECT> painted;
+  TWndMethod old = e->WindowProc;
+  e->WindowProc = TWndMethod([&](TMessage& m) {
+    if (m.Msg == WM_PAINT) {
+      RECT r{};
+      GetUpdateRect(e->GetHandle(), &r, FALSE);
+      painted.push_back(r);
+    }
+    old(m);
+  });
+  e->PopupCalendar()->InvalidateEditor();
+  e->WindowProc = old;
+  ASSERT_EQ(painted.size(), 1u);
+  EXPECT_EQ(painted[0].left, 0);
+  EXPECT_EQ(painted[0].top, 0);
+  EXPECT_EQ(painted[0].right, e->GetClientWidth() - e->GetButtonWidth() - 2);
+  EXPECT_EQ(painted[0].bottom, e->GetClientHeight());
+}
+
 // The date edit among a form's controls, by keyboard: Tab and Shift+Tab
 // pass through it; Escape closes an open calendar and nothing else (the
 // date typed before it opened stays); with the calendar closed, Escape
@@ -339,6 +420,8 @@ TEST(DateEdit, CheckValidDateRaisesForNoDate) {
   EXPECT_EQ(e->GetDate(), D(2024, 1, 2));
 }
 
+// A settings change the application's window hears re-formats the running
+// date edits; a designed one keeps its format and mask.
 TEST(DateEdit, SystemSettingsChangeReformats) {
   DateHost h;
   TDateEdit* e = h.edit;
@@ -347,14 +430,49 @@ TEST(DateEdit, SystemSettingsChangeReformats) {
   ShortDateFormat = FourDigitYear ? L"d/M/yy" : L"d/M/yyyy";  // the opposite of the system's
   ExDateUtilInitialize();
   e->UpdateMask();
-  String before = e->GetDateFormat();
+  std::unique_ptr<TForm> designed(new TForm(Application));
+  designed->SetDesigning(true);
+  designed->SetBounds(40, 200, 300, 100);
+  auto* d = new TDateEdit(designed.get());
+  d->SetParent(designed.get());
+  d->SetBounds(10, 10, 120, 21);
+  designed->Show();
+  Pump(20);
+  String before = e->GetDateFormat(), mask = e->GetEditMask();
+  ASSERT_EQ(d->GetDateFormat(), before);
   TMessage m{WM_WININICHANGE, 0, 0, 0};
   Application->HandleNeededAndSend(m);  // the settings are read again
   EXPECT_NE(e->GetDateFormat(), before);
   EXPECT_EQ(e->GetDateFormat(), DefDateFormat(FourDigitYear));
+  EXPECT_EQ(e->GetEditMask(), DefDateMask(e->GetBlanksChar(), FourDigitYear));
   EXPECT_EQ(e->GetDate(), D(2024, 3, 5));
+  EXPECT_EQ(d->GetDateFormat(), before);
+  EXPECT_EQ(d->GetEditMask(), mask);
   ShortDateFormat = saved;
   ExDateUtilInitialize();
+}
+
+// At another screen density a date edit made on a designed form gets its
+// pop-up as made: not scaled, its font not reset.
+TEST(DateEdit, OnADesignedFormAtOtherDensitiesThePopupIsNotScaled) {
+  std::unique_ptr<TPopupCalendar> plain(new TPopupCalendar(nullptr));
+  std::unique_ptr<TForm> form(new TForm(Application));
+  form->SetDesigning(true);
+  form->SetBounds(40, 40, 300, 150);
+  Screen->SetPixelsPerInch(120);
+  auto* e = new TDateEdit(form.get());
+  Screen->SetPixelsPerInch(0);
+  e->SetParent(form.get());
+  e->SetBounds(10, 10, 120, 21);
+  TPopupCalendar* p = e->PopupCalendar();
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p->GetWidth(), 187);
+  EXPECT_EQ(p->GetHeight(), 124);
+  EXPECT_EQ(p->Font()->GetHeight(), plain->Font()->GetHeight());
+  EXPECT_EQ(p->Font()->GetName(), plain->Font()->GetName());
+  form->Show();
+  Pump(20);
+  EXPECT_EQ(p->GetWidth(), 187);
 }
 
 // Typed keys fill the digit places of the date mask, which follows the year

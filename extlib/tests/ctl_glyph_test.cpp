@@ -3,6 +3,8 @@
 // and caption.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "extlib/ExCtlButtonGlyph.h"
 
 namespace {
@@ -229,6 +231,45 @@ TEST(ButtonImage, PaintsAFramedFaceWithItsGlyphAndKeepsTheCanvasState) {
   EXPECT_EQ(GetPixel(dc, 2 + 15, 3 + 12) & 0xFFFFFF, RGB(255, 0, 0));
   EXPECT_EQ(out.Canvas()->Brush()->GetColor(), clLime);
   EXPECT_EQ(out.Canvas()->Font()->GetSize(), keepSize);
+}
+
+// The caption's lines of a two-line face follow the image's alignment: the
+// short second line starts with the long first one, ends with it, or sits
+// in its middle.
+TEST(ButtonImage, CaptionLinesFollowTheAlignment) {
+  for (TAlignment a : {taLeftJustify, taRightJustify, taCenter}) {
+    SCOPED_TRACE(int(a));
+    TButtonImage img;
+    img.SetButtonSize(TPoint{120, 44});
+    img.SetCaption(L"WWWWWWWW\r\nll");
+    img.SetAlignment(a);
+    TBitmap out(120, 44);
+    img.Draw(out.Canvas(), 0, 0, -1, -1, blGlyphLeft, nullptr, DT_CENTER);
+    HDC dc = out.Canvas()->GetHandle();
+    auto dark = [&](int x, int y) {
+      COLORREF c = GetPixel(dc, x, y);
+      return GetRValue(c) + GetGValue(c) + GetBValue(c) < 300;
+    };
+    int top = 44, bottom = -1;
+    for (int y = 3; y < 41; ++y)
+      for (int x = 3; x < 117; ++x)
+        if (dark(x, y)) top = std::min(top, y), bottom = std::max(bottom, y);
+    ASSERT_LT(top, bottom);
+    // The ink of each line: left-most and right-most dark columns.
+    auto span = [&](int y0, int y1) {
+      std::pair<int, int> r{120, -1};
+      for (int y = y0; y < y1; ++y)
+        for (int x = 3; x < 117; ++x)
+          if (dark(x, y)) r.first = std::min(r.first, x), r.second = std::max(r.second, x);
+      return r;
+    };
+    const int mid = (top + bottom) / 2;
+    auto first = span(top, mid), second = span(mid + 1, bottom + 1);
+    ASSERT_GT(first.second - first.first, 3 * (second.second - second.first));
+    if (a == taLeftJustify) EXPECT_NEAR(second.first, first.first, 2);
+    if (a == taRightJustify) EXPECT_NEAR(second.second, first.second, 2);
+    if (a == taCenter) EXPECT_NEAR(second.first + second.second, first.first + first.second, 4);
+  }
 }
 
 }  // namespace
