@@ -8,9 +8,11 @@
 #include "testsupport/LoopScript.h"
 #include "testsupport/Pump.h"
 #include "extlib/ExCalendar.h"
+#include "extlib/tests/CalendarPoints.h"
 #include "extlib/tests/FormStream.h"
 
 using namespace testsupport;
+using calendarpoints::DayPoint;
 
 namespace {
 
@@ -41,18 +43,6 @@ std::function<void()> When(std::function<bool()> Ready, std::function<void()> Ac
     if (!Ready() && ++*Ticks < 170) return LoopScript::Current()->Again();
     Act();
   };
-}
-
-// The screen point in the middle of the calendar's cell of a day.
-POINT DayPoint(TExtCalendar* c, int Day) {
-  for (int r = 1; r < 7; ++r)
-    for (int col = 0; col < 7; ++col)
-      if (c->CellText(col, r) == IntToStr(Day)) {
-        TRect cr = c->CellRect(col, r);
-        return ScreenPoint(c->GetHandle(), (cr.left + cr.right) / 2, (cr.top + cr.bottom) / 2);
-      }
-  ADD_FAILURE() << "no cell for day " << Day;
-  return POINT{};
 }
 
 }  // namespace

@@ -10,9 +10,11 @@
 #include "testsupport/Pump.h"
 #include "extlib/ExCtlSpeedButton.h"
 #include "extlib/ExDateEdit.h"
+#include "extlib/tests/CalendarPoints.h"
 #include "extlib/tests/FormStream.h"
 
 using namespace testsupport;
+using calendarpoints::DayPoint;
 
 namespace {
 
@@ -36,20 +38,10 @@ TDateTime Today() { return std::floor(Now()); }
 void Key(TWinControl* c, WORD k, LPARAM l = 1) { c->Perform(WM_KEYDOWN, k, l); }
 void Char(TWinControl* c, wchar_t ch) { c->Perform(WM_CHAR, ch, 1); }
 bool NoDigits(const String& s) { return s.find_first_of(L"0123456789") == String::npos; }
+// The screen point in the middle of a control.
 POINT Centre(TControl* c) {
   TPoint p = c->ClientToScreen(TPoint{c->GetWidth() / 2, c->GetHeight() / 2});
   return POINT{p.x, p.y};
-}
-// The screen point in the middle of the calendar's cell of a day.
-POINT DayPoint(TExtCalendar* c, int Day) {
-  for (int r = 1; r < 7; ++r)
-    for (int col = 0; col < 7; ++col)
-      if (c->CellText(col, r) == IntToStr(Day)) {
-        TRect cr = c->CellRect(col, r);
-        return ScreenPoint(c->GetHandle(), (cr.left + cr.right) / 2, (cr.top + cr.bottom) / 2);
-      }
-  ADD_FAILURE() << "no cell for day " << Day;
-  return POINT{};
 }
 
 // A short date format for one test; the one before comes back when the
