@@ -215,6 +215,11 @@ class TComponent : public TPersistent {
   virtual void Notification(TComponent* AComponent, TOperation Operation);
   // Called when loading has finished; the base clears csLoading.
   virtual void Loaded();
+  // Around a change of many properties at once (the reader calls them while
+  // it reads a component's properties): the base sets and clears
+  // csUpdating.
+  virtual void Updating() { state_.Include(csUpdating); }
+  virtual void Updated() { state_.Exclude(csUpdating); }
 
   // Streaming of a tree of components (classlib/Filer.h). GetChildren hands
   // Proc the children stored inside this component, in order; Root is the

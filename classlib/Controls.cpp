@@ -346,6 +346,12 @@ void TControl::SetTextImpl(const String& s) {
   Invalidate();
 }
 
+void TControl::SetHint(const String& h) {
+  if (h == hint_) return;
+  hint_ = h;
+  if (Application) Application->HintChanged(this);
+}
+
 void TControl::SetShowHint(bool v) {
   parentShowHint_ = false;
   if (v == showHint_) return;

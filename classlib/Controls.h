@@ -363,7 +363,7 @@ class TControl : public TComponent {
   void SetCaption(const String& s) { SetText(s); }
 
   const String& GetHint() const { return hint_; }
-  void SetHint(const String& h) { hint_ = h; }
+  void SetHint(const String& h);
 
   // The control's help topic: a context number (HelpType htContext, the
   // default) or a keyword. A control without one (0, or an empty keyword)

@@ -775,8 +775,23 @@ void TBitmap::Recreate(int w, int h, TPixelFormat pf, bool keepImage) {
 void TBitmap::Assign(const TBitmap& src) {
   if (&src == this) return;
   Recreate(src.width_, src.height_, src.pixelFormat_, false);
-  if (src.handle_ && handle_) {
-    TBitmap& s = const_cast<TBitmap&>(src);
+  TBitmap& s = const_cast<TBitmap&>(src);
+  if (src.handle_ && handle_ && bits_ && src.bits_ && BitsPerPixel() > 0 && BitsPerPixel() <= 8) {
+    // A paletted image keeps its own colour table and its pixels' indexes:
+    // a copy through a device context would map them onto the new table.
+    if (s.canvas_) s.canvas_->FreeContext();
+    RGBQUAD colors[256];
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ o = SelectObject(dc, s.handle_);
+    const UINT n = GetDIBColorTable(dc, 0, 256, colors);
+    SelectObject(dc, handle_);
+    if (n > 0) SetDIBColorTable(dc, 0, n, colors);
+    SelectObject(dc, o);
+    DeleteDC(dc);
+    GdiFlush();
+    const size_t rowBytes = size_t(std::min(stride_, s.stride_));
+    for (int y = 0; y < height_; ++y) std::memcpy(ScanLine(y), s.ScanLine(y), rowBytes);
+  } else if (src.handle_ && handle_) {
     if (s.canvas_) s.canvas_->FreeContext();
     HDC sdc = GetDC(nullptr);
     HDC a = CreateCompatibleDC(sdc);

@@ -243,11 +243,6 @@ TEST(BarToolbarActions, TheToolbarsOwnActionUpdatesBeforeItsItems) {
 
 // ---- the design state ----------------------------------------------------------------------
 
-struct UpdatingBar : TBarToolbar {
-  using TBarToolbar::TBarToolbar;
-  void SetUpdating(bool On) { SetComponentStateFlag(csUpdating, On); }
-};
-
 TEST(BarDesign, DocksAndWindowsShowTheirOutline) {
   FloatHost b(600, 300);
   auto* t = b.AddToolbar(L"tbrDesigned", 0, 0, 2);
@@ -367,15 +362,15 @@ TEST(BarDesign, TheChevronShowsNoHotEdge) {
 
 TEST(BarDesign, ControlsAddedWhileUpdatingGetNoWrapper) {
   FloatHost b(600, 300);
-  auto* t = new UpdatingBar(b.Form.get());
+  auto* t = new TBarToolbar(b.Form.get());
   t->SetName(L"tbrUpdating");
   t->SetParent(b.Dock);
   b.Show();
-  t->SetUpdating(true);
+  t->Updating();
   auto* e = new TEdit(b.Form.get());
   e->SetParent(t);
   EXPECT_EQ(t->FindWrapper(e), nullptr);
-  t->SetUpdating(false);
+  t->Updated();
   auto* e2 = new TEdit(b.Form.get());
   e2->SetParent(t);
   EXPECT_NE(t->FindWrapper(e2), nullptr);
