@@ -310,7 +310,7 @@ void TBarCustomToolbar::DefineProperties(TFiler* Filer) {
   TBarCustomDockableWindow::DefineProperties(Filer);
   const auto* a = dynamic_cast<TBarCustomToolbar*>(Filer->GetAncestor());
   BarFiler::Text(Filer, L"ChevronHint", GetChevronHint(), a ? a->GetChevronHint() : TBarChevronItem::GetDefaultHint(),
-                 IsChevronHintStored() || a, [this](const String& v) { SetChevronHint(v); });
+                 [this](const String& v) { SetChevronHint(v); }, IsChevronHintStored() || a);
 }
 
 void TBarCustomToolbar::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
