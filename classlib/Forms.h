@@ -124,6 +124,9 @@ class TScrollBox : public TScrollingWinControl {
 };
 
 class TCustomForm : public TWinControl {
+ protected:
+  const wchar_t* StoredTextName() const override { return L"Caption"; }
+
  public:
   explicit TCustomForm(TComponent* AOwner);
   ~TCustomForm() override;

@@ -45,6 +45,25 @@ void Picture(TFiler* Filer, const wchar_t* Name, TBitmap* Value, TBitmap* Base,
 // once loading is over.
 void Reference(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent* Base, String& Pending,
                bool Stored = true);
+// An event stored as the name its root (Filer->GetRoot(), a form) offers
+// its handler under (TComponent::RegisterMethod); a handler the root does
+// not offer is not stored. Read, the root's handler of that name is bound;
+// a name the root does not offer raises EReadError.
+template <class E>
+void Event(TFiler* Filer, const wchar_t* Name, E& Value, const E* Base) {
+  TComponent* root = Filer->GetRoot();
+  const String method = root && Value ? root->MethodName(Value) : String();
+  const bool differs = Base ? Value != *Base : static_cast<bool>(Value);
+  Filer->DefineProperty(
+      Name,
+      [&](TReader* R) {
+        const String read = R->ReadIdent();
+        E handler = root ? root->FindMethod<E>(read) : E();
+        if (!handler) throw EReadError(L"Method " + read + L" not found");
+        Value = handler;
+      },
+      [&](TWriter* W) { W->WriteIdent(method); }, differs && !method.empty());
+}
 // The component named Name among the components of Self's owners (or one
 // of those owners itself), or null.
 TComponent* Find(TComponent* Self, const String& Name);

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "classlib/ExtCtrls.h"
+#include "classlib/Forms.h"
 #include "classlib/PropFiler.h"
+#include "classlib/StdCtrls.h"
 
 namespace {
 
@@ -135,4 +138,138 @@ TEST(PropFiler, AnUnknownIdentifierIsAReadError) {
     EXPECT_EQ(e.Message(), L"Invalid property value: kMost");
   }
   EXPECT_EQ(dst.Kind, kNone);
+}
+
+// ---- the usual control properties ------------------------------------------------------
+
+namespace {
+
+// A form with a panel holding an edit box and a button, and a label: the
+// same names and classes each time, as a form's class makes them.
+struct Designed {
+  std::unique_ptr<TForm> Form{new TForm(Application)};
+  TPanel* Panel = Make<TPanel>(L"pnl", Form.get());
+  TEdit* Edit = Make<TEdit>(L"edt", Panel);
+  TButton* Button = Make<TButton>(L"btn", Panel);
+  TLabel* Label = Make<TLabel>(L"lbl", Form.get());
+  explicit Designed(const wchar_t* Name) { Form->SetName(Name); }
+  template <class T>
+  T* Make(const wchar_t* Name, TWinControl* Parent) {
+    T* c = new T(Form.get());
+    c->SetName(Name);
+    c->SetParent(Parent);
+    return c;
+  }
+};
+
+}  // namespace
+
+TEST(ControlStreaming, TheUsualPropertiesRoundTrip) {
+  Designed src(L"frmSource");
+  src.Panel->SetBounds(5, 6, 300, 120);
+  src.Panel->SetCaption(L"Panel");
+  src.Panel->SetColor(clRed);
+  src.Edit->SetBounds(10, 10, 150, 22);
+  src.Edit->SetText(L"typed");
+  src.Edit->SetHint(L"Type here");
+  src.Edit->SetShowHint(true);
+  src.Edit->SetEnabled(false);
+  src.Edit->Font()->SetName(L"Courier New");
+  src.Edit->Font()->SetHeight(-15);
+  src.Edit->Font()->SetStyle(TFontStyles{fsBold, fsUnderline});
+  src.Button->SetBounds(10, 40, 80, 25);
+  src.Button->SetCaption(L"Go");
+  src.Button->SetVisible(false);
+  src.Button->SetTabOrder(0);
+  src.Label->SetCaption(L"Label");
+  src.Label->SetParentColor(true);
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(src.Form.get());
+
+  Designed dst(L"frmCopy");
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(dst.Form.get());
+  EXPECT_EQ(dst.Panel->GetBoundsRect(), Rect(5, 6, 305, 126));
+  EXPECT_EQ(dst.Panel->GetCaption(), L"Panel");
+  EXPECT_EQ(dst.Panel->GetColor(), clRed);
+  EXPECT_EQ(dst.Edit->GetBoundsRect(), Rect(10, 10, 160, 32));
+  EXPECT_EQ(dst.Edit->GetText(), L"typed");
+  EXPECT_EQ(dst.Edit->GetHint(), L"Type here");
+  EXPECT_TRUE(dst.Edit->GetShowHint());
+  EXPECT_FALSE(dst.Edit->GetParentShowHint());
+  EXPECT_FALSE(dst.Edit->GetEnabled());
+  EXPECT_FALSE(dst.Edit->GetParentFont());
+  EXPECT_EQ(dst.Edit->Font()->GetName(), L"Courier New");
+  EXPECT_EQ(dst.Edit->Font()->GetHeight(), -15);
+  EXPECT_EQ(dst.Edit->Font()->GetStyle(), (TFontStyles{fsBold, fsUnderline}));
+  EXPECT_EQ(dst.Button->GetCaption(), L"Go");
+  EXPECT_FALSE(dst.Button->GetVisible());
+  EXPECT_EQ(dst.Button->GetTabOrder(), 0);
+  EXPECT_EQ(dst.Edit->GetTabOrder(), 1);
+  EXPECT_EQ(dst.Label->GetCaption(), L"Label");
+  EXPECT_TRUE(dst.Label->GetParentColor());
+  EXPECT_TRUE(dst.Label->GetParentFont());
+}
+
+TEST(ControlStreaming, DefaultsAndWhatTheParentGivesAreNotStored) {
+  TPanel plain(nullptr);
+  plain.SetName(L"pnlPlain");
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(&plain);
+  for (const char* name : {"Left", "Top", "Enabled", "Visible", "Hint", "ShowHint", "ParentShowHint", "ParentColor",
+                           "ParentFont", "Font.", "TabOrder", "Caption"})
+    EXPECT_FALSE(Contains(m, name)) << name;
+  // A parent's font and colour are not the control's own.
+  plain.SetColor(clLime);
+  plain.SetParentColor(true);
+  plain.Font()->SetHeight(-30);
+  plain.SetParentFont(true);
+  TMemoryStream m2;
+  TWriter(&m2).WriteRootComponent(&plain);
+  EXPECT_TRUE(Contains(m2, "ParentColor"));
+  EXPECT_FALSE(Contains(m2, "\x05" "Color"));  // the name alone
+  EXPECT_FALSE(Contains(m2, "Font."));
+  EXPECT_FALSE(Contains(m2, "ParentFont"));
+}
+
+namespace {
+struct THandlers {
+  void GoClick(TObject*) { ++Clicks; }
+  void Other(TObject*) {}
+  int Clicks = 0;
+};
+}  // namespace
+
+TEST(ControlStreaming, EventHandlersAreStoredByTheNamesTheFormOffers) {
+  THandlers mine, theirs;
+  Designed src(L"frmEventsSource");
+  src.Form->RegisterMethod(L"GoClick", TNotifyEvent(&mine, &THandlers::GoClick));
+  src.Button->OnClick = TNotifyEvent(&mine, &THandlers::GoClick);
+  src.Edit->OnEnter = [](TObject*) {};  // offered by no name: not stored
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(src.Form.get());
+  EXPECT_TRUE(Contains(m, "GoClick"));
+  EXPECT_FALSE(Contains(m, "OnEnter"));
+
+  // The copy's form offers its own handler under that name.
+  Designed dst(L"frmEventsCopy");
+  dst.Form->RegisterMethod(L"Other", TNotifyEvent(&theirs, &THandlers::Other));
+  dst.Form->RegisterMethod(L"goclick", TNotifyEvent(&theirs, &THandlers::GoClick));
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(dst.Form.get());
+  ASSERT_TRUE(dst.Button->OnClick);
+  dst.Button->Click();
+  EXPECT_EQ(theirs.Clicks, 1);
+  EXPECT_EQ(mine.Clicks, 0);
+  EXPECT_FALSE(dst.Edit->OnEnter);
+
+  // A form that offers no such handler cannot read the stream.
+  Designed bare(L"frmEventsBare");
+  m.SetPosition(0);
+  try {
+    TReader(&m).ReadRootComponent(bare.Form.get());
+    FAIL();
+  } catch (const EReadError& e) {
+    EXPECT_EQ(e.Message(), L"Method GoClick not found");
+  }
 }
