@@ -692,7 +692,7 @@ int TBitmap::BitsPerPixel() const {
 
 // Builds a new image of the given size and format; the old picture is
 // copied into it (top-left aligned) when keepImage is set.
-void TBitmap::Recreate(int w, int h, TPixelFormat pf, bool keepImage) {
+void TBitmap::Recreate(int w, int h, TPixelFormat pf, bool keepImage, bool notify) {
   if (w < 0 || h < 0) throw EInvalidGraphic(L"Invalid bitmap size");
   HBITMAP nb = nullptr;
   uint8_t* nbits = nullptr;
@@ -769,12 +769,15 @@ void TBitmap::Recreate(int w, int h, TPixelFormat pf, bool keepImage) {
   width_ = w;
   height_ = h;
   pixelFormat_ = pf;
-  Changed();
+  if (notify) Changed();
 }
 
 void TBitmap::Assign(const TBitmap& src) {
   if (&src == this) return;
-  Recreate(src.width_, src.height_, src.pixelFormat_, false);
+  // One change notice, once the picture is copied: a handler that reads
+  // this bitmap meanwhile would hold it in its canvas.
+  Recreate(src.width_, src.height_, src.pixelFormat_, false, false);
+  if (canvas_) canvas_->FreeContext();
   TBitmap& s = const_cast<TBitmap&>(src);
   if (src.handle_ && handle_ && bits_ && src.bits_ && BitsPerPixel() > 0 && BitsPerPixel() <= 8) {
     // A paletted image keeps its own colour table and its pixels' indexes:

@@ -616,7 +616,15 @@ TEST(GuiGraphics, BitmapCopiesDrawsAndSaves) {
   a.Canvas()->FillRect(Rect(0, 0, 8, 8));
   a.Canvas()->SetPixel(0, 7, clFuchsia);
   TBitmap b;
+  // A change handler that reads the copy sees it whole, and is told once.
+  int changes = 0;
+  b.OnChange = [&](TObject*) {
+    ++changes;
+    EXPECT_EQ(clYellow, b.Canvas()->GetPixel(3, 3));
+  };
   b.Assign(a);
+  b.OnChange = nullptr;
+  EXPECT_EQ(changes, 1);
   EXPECT_EQ(clYellow, b.Canvas()->GetPixel(3, 3));
   // Transparent drawing skips the colour of the bottom-left pixel.
   b.Canvas()->SetPixel(4, 4, clFuchsia);
