@@ -17,6 +17,9 @@ void DrawButtonGlyphAndCaption(TCanvas* Canvas, const TRect& r, TBitmap* Glyph, 
                                const String& Caption, TButtonLayout Layout, int Margin, int Spacing, int Offset);
 
 class TSpeedButton : public TGraphicControl {
+ protected:
+  const wchar_t* StoredTextName() const override { return L"Caption"; }
+
  public:
   explicit TSpeedButton(TComponent* AOwner);
   ~TSpeedButton() override;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <typeinfo>
 #include <vector>
 
 #include "classlib/Events.h"
@@ -215,6 +216,11 @@ class TComponent : public TPersistent {
   virtual void Notification(TComponent* AComponent, TOperation Operation);
   // Called when loading has finished; the base clears csLoading.
   virtual void Loaded();
+  // Around a change of many properties at once (the reader calls them while
+  // it reads a component's properties): the base sets and clears
+  // csUpdating.
+  virtual void Updating() { state_.Include(csUpdating); }
+  virtual void Updated() { state_.Exclude(csUpdating); }
 
   // Streaming of a tree of components (classlib/Filer.h). GetChildren hands
   // Proc the children stored inside this component, in order; Root is the
@@ -235,6 +241,35 @@ class TComponent : public TPersistent {
   virtual bool ExecuteAction(TBasicAction* Action);
   virtual bool UpdateAction(TBasicAction* Action);
 
+  // The event handlers this component (a form) offers by name: a stream
+  // stores the name of the handler of its components' events, and the
+  // reader binds the handler of that name back. Registering a name again
+  // replaces its handler.
+  template <class E>
+  void RegisterMethod(const String& Name, const E& Handler) {
+    TMethodEntry entry{Name, std::make_shared<E>(Handler), &typeid(E)};
+    for (TMethodEntry& m : methods_)
+      if (SameText(m.Name, Name)) {
+        m = std::move(entry);
+        return;
+      }
+    methods_.push_back(std::move(entry));
+  }
+  // The name Handler is offered under, or empty.
+  template <class E>
+  String MethodName(const E& Handler) const {
+    for (const TMethodEntry& m : methods_)
+      if (*m.Type == typeid(E) && *static_cast<const E*>(m.Handler.get()) == Handler) return m.Name;
+    return String();
+  }
+  // The handler offered under Name (any case) for events of E's kind; an
+  // empty one when there is none.
+  template <class E>
+  E FindMethod(const String& Name) const {
+    const TMethodEntry* m = FindMethodEntry<E>(Name);
+    return m ? *static_cast<const E*>(m->Handler.get()) : E();
+  }
+
  protected:
   friend class TReader;
   friend class TWriter;
@@ -248,6 +283,18 @@ class TComponent : public TPersistent {
   void Insert(TComponent* AComponent);
   void Remove(TComponent* AComponent);
   void ForgetFreeNotifier(TComponent* AComponent);
+  struct TMethodEntry {
+    String Name;
+    std::shared_ptr<const void> Handler;
+    const std::type_info* Type;
+  };
+  template <class E>
+  const TMethodEntry* FindMethodEntry(const String& Name) const {
+    for (const TMethodEntry& m : methods_)
+      if (*m.Type == typeid(E) && SameText(m.Name, Name)) return &m;
+    return nullptr;
+  }
+  std::vector<TMethodEntry> methods_;
 
   TComponent* owner_ = nullptr;
   std::vector<TComponent*> components_;

@@ -11,6 +11,7 @@
 
 #include "classlib/Forms.h"
 #include "classlib/Menus.h"
+#include "classlib/PropFiler.h"
 
 namespace {
 
@@ -344,6 +345,12 @@ void TControl::SetText(const String& s) {
 void TControl::SetTextImpl(const String& s) {
   text_ = s;
   Invalidate();
+}
+
+void TControl::SetHint(const String& h) {
+  if (h == hint_) return;
+  hint_ = h;
+  if (Application) Application->HintChanged(this);
 }
 
 void TControl::SetShowHint(bool v) {
@@ -2039,4 +2046,67 @@ void TGraphicControl::TrackPress(bool Tracking, bool& Pressed, int X, int Y) {
   if (!Tracking || IsInside(X, Y) == Pressed) return;
   Pressed = !Pressed;
   Invalidate();
+}
+
+// ---------------------------------------------------------------------------
+// Stored properties
+
+namespace {
+const PropFiler::TNames kFontStyleNames{L"fsBold", L"fsItalic", L"fsUnderline", L"fsStrikeOut"};
+}  // namespace
+
+void TControl::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  using namespace PropFiler;
+  auto* a = dynamic_cast<TControl*>(Filer->GetAncestor());
+  if (StoresBounds()) {
+    Integer(Filer, L"Left", left_, a ? a->left_ : 0, [this](int64_t v) { SetLeft(int(v)); });
+    Integer(Filer, L"Top", top_, a ? a->top_ : 0, [this](int64_t v) { SetTop(int(v)); });
+    Integer(Filer, L"Width", width_, a ? a->width_ : 0, [this](int64_t v) { SetWidth(int(v)); });
+    Integer(Filer, L"Height", height_, a ? a->height_ : 0, [this](int64_t v) { SetHeight(int(v)); });
+  }
+  Boolean(Filer, L"Enabled", enabled_, a ? a->enabled_ : true, [this](bool v) { SetEnabled(v); });
+  Boolean(Filer, L"Visible", visible_, a ? a->visible_ : true, [this](bool v) { SetVisible(v); });
+  Text(Filer, L"Hint", hint_, a ? a->hint_ : String(), [this](const String& v) { SetHint(v); });
+  Boolean(Filer, L"ParentShowHint", parentShowHint_, a ? a->parentShowHint_ : true,
+          [this](bool v) { SetParentShowHint(v); });
+  Boolean(Filer, L"ShowHint", showHint_, a ? a->showHint_ : false, [this](bool v) { SetShowHint(v); },
+          !parentShowHint_);
+  if (const wchar_t* name = StoredTextName()) {
+    // Only the text is asked for: a windowed control reads its window.
+    const bool writing = dynamic_cast<TWriter*>(Filer) != nullptr;
+    const String text = writing ? GetText() : String();
+    const String base = writing && a ? a->GetText() : String();
+    Text(Filer, name, text, base, [this](const String& v) { SetText(v); });
+  }
+  Boolean(Filer, L"ParentColor", parentColor_, a ? a->parentColor_ : false, [this](bool v) { SetParentColor(v); });
+  Integer(Filer, L"Color", color_, a ? a->color_ : clWindow, [this](int64_t v) { SetColor(TColor(v)); },
+          !parentColor_);
+  Boolean(Filer, L"ParentFont", parentFont_, a ? a->parentFont_ : true, [this](bool v) { SetParentFont(v); });
+  // The font's description, where it differs from a new font's, while the
+  // control has a font of its own.
+  TFont fresh;
+  const TFont& f = *font_;
+  const TFont& b = a ? *a->font_ : fresh;
+  const bool own = !parentFont_;
+  Integer(Filer, L"Font.Charset", f.GetCharset(), b.GetCharset(),
+          [this](int64_t v) { font_->SetCharset(TFontCharset(v)); }, own);
+  Integer(Filer, L"Font.Color", f.GetColor(), b.GetColor(), [this](int64_t v) { font_->SetColor(TColor(v)); }, own);
+  Integer(Filer, L"Font.Height", f.GetHeight(), b.GetHeight(), [this](int64_t v) { font_->SetHeight(int(v)); }, own);
+  Text(Filer, L"Font.Name", f.GetName(), b.GetName(), [this](const String& v) { font_->SetName(v); }, own);
+  Set(Filer, L"Font.Style", f.GetStyle().Bits(), b.GetStyle().Bits(), kFontStyleNames,
+      [this](uint64_t v) { font_->SetStyle(TFontStyles::FromBits(v)); }, own);
+  Event(Filer, L"OnClick", OnClick, a ? &a->OnClick : nullptr);
+  Event(Filer, L"OnDblClick", OnDblClick, a ? &a->OnDblClick : nullptr);
+  Event(Filer, L"OnResize", OnResize, a ? &a->OnResize : nullptr);
+}
+
+void TWinControl::DefineProperties(TFiler* Filer) {
+  TControl::DefineProperties(Filer);
+  using namespace PropFiler;
+  auto* a = dynamic_cast<TWinControl*>(Filer->GetAncestor());
+  Integer(Filer, L"TabOrder", GetTabOrder(), a ? a->GetTabOrder() : -1, [this](int64_t v) { SetTabOrder(int(v)); });
+  Boolean(Filer, L"TabStop", tabStop_, a ? a->tabStop_ : false, [this](bool v) { SetTabStop(v); });
+  Event(Filer, L"OnEnter", OnEnter, a ? &a->OnEnter : nullptr);
+  Event(Filer, L"OnExit", OnExit, a ? &a->OnExit : nullptr);
 }

@@ -363,7 +363,7 @@ class TControl : public TComponent {
   void SetCaption(const String& s) { SetText(s); }
 
   const String& GetHint() const { return hint_; }
-  void SetHint(const String& h) { hint_ = h; }
+  void SetHint(const String& h);
 
   // The control's help topic: a context number (HelpType htContext, the
   // default) or a keyword. A control without one (0, or an empty keyword)
@@ -512,6 +512,16 @@ class TControl : public TComponent {
   virtual TControlActionLink* CreateActionLink();
   void DoActionChange(TObject* Sender);
   void Loaded() override;
+  // Stores the usual properties of a control (bounds, Enabled, Visible,
+  // the hint, the text, Color, Font and their Parent flags) where they
+  // differ from the ancestor's or, without one, from a new control's.
+  void DefineProperties(TFiler* Filer) override;
+  // The name the control's text is stored under ("Caption", "Text"); null
+  // when the text is not stored with the control.
+  virtual const wchar_t* StoredTextName() const { return nullptr; }
+  // False for a control whose place and size others decide (a docked
+  // window's, its dock): its bounds are not stored.
+  virtual bool StoresBounds() const { return true; }
   // The colour used to paint this control's background.
   TColor EffectiveColor() const;
   // Tells each form above the control that the user turned to the sender
@@ -703,6 +713,8 @@ class TWinControl : public TControl {
   friend class TControl;
   friend class TApplication;
   friend class TCustomForm;
+  // With the control's: TabOrder and TabStop.
+  void DefineProperties(TFiler* Filer) override;
   virtual void CreateParams(TCreateParams& params);
   // Sets up superclassing of a system window class for CreateParams.
   void CreateSubClass(TCreateParams& params, const wchar_t* className);

@@ -8,6 +8,9 @@ enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
 using TBevelWidth = int;
 
 class TCustomPanel : public TCustomControl {
+ protected:
+  const wchar_t* StoredTextName() const override { return L"Caption"; }
+
  public:
   explicit TCustomPanel(TComponent* AOwner);
   TBevelCut GetBevelInner() const { return bevelInner_; }

@@ -464,8 +464,7 @@ void TReader::ReadRootComponent(TComponent* Root) {
     ReadStr();  // the class: the root is the one given
     const String name = ReadStr();
     if (Root->GetName().empty() && !name.empty()) Root->SetName(name);
-    while (!EndOfList()) ReadProperty(Root, Root->GetName());
-    ReadListEnd();
+    ReadProperties(Root, Root->GetName());
     while (!EndOfList()) ReadComponent(Root);
     ReadListEnd();
     FixupReferences();
@@ -514,8 +513,7 @@ void TReader::ReadComponent(TComponent* Parent) {
   if (c->HasParent()) c->SetParentComponent(Parent);
   if (position >= 0) Parent->SetChildOrder(c, position);
   const String path = name.empty() ? String(L"<" + className + L">") : name;
-  while (!EndOfList()) ReadProperty(c, path);
-  ReadListEnd();
+  ReadProperties(c, path);
   while (!EndOfList()) ReadComponent(c);
   ReadListEnd();
   made.release();  // read whole: its owner keeps it
@@ -576,4 +574,18 @@ std::vector<String> ComponentsOnPage(const String& Page) {
   for (const auto& p : PageTable().pages)
     if (p.first == Page) return p.second;
   return {};
+}
+
+// A component's properties up to the end of their list, the component
+// updating meanwhile.
+void TReader::ReadProperties(TComponent* Instance, const String& Path) {
+  Instance->Updating();
+  try {
+    while (!EndOfList()) ReadProperty(Instance, Path);
+  } catch (...) {
+    Instance->Updated();
+    throw;
+  }
+  Instance->Updated();
+  ReadListEnd();
 }

@@ -163,6 +163,9 @@ class TReader : public TFiler {
  private:
   void ReadComponent(TComponent* Parent);
   void ReadProperty(TPersistent* Instance, const String& Path);
+  // Every property of Instance to the end of their list, Instance updating
+  // (csUpdating) meanwhile.
+  void ReadProperties(TComponent* Instance, const String& Path);
   String ReadStr();
   [[noreturn]] void Error(const String& Message);
   void FixupReferences();

@@ -1239,37 +1239,56 @@ void TApplication::DoMouseIdle() {
       if (TControl* g = wc->ControlAtPos(q, false)) c = g;
     }
   }
-  MouseOver(c);
+  MouseOver(c, TPoint{p.x, p.y});
 }
 
 void TApplication::HintMouseMessage(TControl* Control, TMessage& Message) {
   if (Message.Msg == WM_MOUSEMOVE) {
     TControl* c = Control;
+    const TPoint p{short(LOWORD(Message.LParam)), short(HIWORD(Message.LParam))};
     auto* wc = dynamic_cast<TWinControl*>(Control);
     if (wc && wc->HandleAllocated()) {
-      const TPoint p{short(LOWORD(Message.LParam)), short(HIWORD(Message.LParam))};
       if (TControl* g = wc->ControlAtPos(p, false)) c = g;
     }
-    MouseOver(c);
+    MouseOver(c, Control ? Control->ClientToScreen(p) : p);
   } else if (hintActive_ && (Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_RBUTTONDOWN ||
                              Message.Msg == WM_MBUTTONDOWN)) {
     CancelHint();
   }
 }
 
-void TApplication::MouseOver(TControl* c) {
-  if (c == mouseControl_) return;
+void TApplication::MouseOver(TControl* c, TPoint screenPos) {
+  if (c == mouseControl_) {
+    // The same control: its hint holds over its CursorRect only.
+    if (c && c == hintControl_ && hintRectValid_ && !PtInRect(&hintCursorRect_, screenPos)) RestartHint(c);
+    return;
+  }
   TControl* old = mouseControl_;
   mouseControl_ = c;
   if (old) old->Perform(CM_MOUSELEAVE, 0, 0);
   if (c) c->Perform(CM_MOUSEENTER, 0, 0);
   // Hints follow the control under the mouse.
   hintControl_ = c;
+  RestartHint(c);
+}
+
+void TApplication::HintChanged(TControl* c) {
+  if (!c || c != mouseControl_ || c != hintControl_ || c->GetHint() == hint_) return;
+  RestartHint(c);
+}
+
+void TApplication::RestartHint(TControl* c) {
+  const bool reshow = hintActive_ || (hintReshow_ && hintTimer_ && hintTimerKind_ == 0);
   if (hintActive_) CancelHint();
   StopHintTimer();
+  hintRectValid_ = false;
+  hintReshow_ = false;
   String h = c ? c->GetHint() : String();
   SetHint(h);
-  if (c && showHint_ && c->GetShowHint() && !h.empty()) StartHintTimer(HintPause, 0);
+  if (c && showHint_ && c->GetShowHint() && !h.empty()) {
+    hintReshow_ = reshow;
+    StartHintTimer(reshow ? HintShortPause : HintPause, 0);
+  }
 }
 
 void TApplication::SetHint(const String& h) {
@@ -1311,10 +1330,17 @@ void TApplication::ActivateHint(TPoint cursorPos) {
   if (!c || !showHint_) return;
   THintInfo info;
   info.HintControl = c;
-  info.CursorPos = cursorPos;
+  info.CursorPos = c->ScreenToClient(cursorPos);
+  info.CursorRect = c->GetClientRect();
   info.HintStr = c->GetHint();
   info.HideTimeout = HintHidePause;
-  if (c->Perform(CM_HINTSHOW, 0, LPARAM(&info)) != 0) return;
+  const LRESULT refused = c->Perform(CM_HINTSHOW, 0, LPARAM(&info));
+  // Shown or not, this answer holds until the pointer leaves the rectangle.
+  const TPoint tl = c->ClientToScreen(TPoint{info.CursorRect.left, info.CursorRect.top});
+  const TPoint br = c->ClientToScreen(TPoint{info.CursorRect.right, info.CursorRect.bottom});
+  hintCursorRect_ = TRect{tl.x, tl.y, br.x, br.y};
+  hintRectValid_ = true;
+  if (refused != 0) return;
   bool canShow = true;
   if (OnShowHint) OnShowHint(info.HintStr, canShow, info);
   if (!canShow || info.HintStr.empty()) return;
@@ -1336,6 +1362,7 @@ void TApplication::CancelHintFor(TControl* c) {
   if (hintControl_ == c) {
     CancelHint();
     hintControl_ = nullptr;
+    hintRectValid_ = false;
   }
   if (mouseControl_ == c) mouseControl_ = nullptr;
 }

@@ -124,6 +124,9 @@ class TScrollBox : public TScrollingWinControl {
 };
 
 class TCustomForm : public TWinControl {
+ protected:
+  const wchar_t* StoredTextName() const override { return L"Caption"; }
+
  public:
   explicit TCustomForm(TComponent* AOwner);
   ~TCustomForm() override;
@@ -423,7 +426,15 @@ class TApplication : public TComponent {
   void CancelHint();
   // Forgets a control that is going away.
   void CancelHintFor(TControl* c);
+  // Shows the hint of the hint control for the pointer at cursorPos (screen
+  // coordinates); CM_HINTSHOW gets the place in the control's client
+  // coordinates and may narrow CursorRect, the stretch over which this hint
+  // holds.
   void ActivateHint(TPoint cursorPos);
+  // A control's hint changed: when the pointer is over it, the application
+  // takes the new hint and its pause starts again (one control with many
+  // parts, such as a toolbar, gives each part's hint this way).
+  void HintChanged(TControl* c);
   THintWindow* GetHintWindow() const { return hintWindow_; }
   // A mouse message (client coordinates of Control) that the caller keeps
   // from the queue, e.g. a modal menu loop's: hints and CM_MOUSEENTER /
@@ -483,7 +494,8 @@ class TApplication : public TComponent {
   // The MDI keys (Ctrl+F4, Ctrl+F6...) of the main form's children.
   bool IsMDIMsg(MSG& msg);
   void DoMouseIdle();
-  void MouseOver(TControl* c);
+  void MouseOver(TControl* c, TPoint screenPos);
+  void RestartHint(TControl* c);
   void AppWndProc(TMessage& m);
   static LRESULT CALLBACK AppWindowProc(HWND, UINT, WPARAM, LPARAM);
   void HintTimerExpired();
@@ -508,6 +520,12 @@ class TApplication : public TComponent {
   TControl* hintControl_ = nullptr;
   TControl* mouseControl_ = nullptr;
   bool hintActive_ = false;
+  // The shown (or refused) hint's CursorRect in screen coordinates: leaving
+  // it starts the hint again.
+  TRect hintCursorRect_{};
+  bool hintRectValid_ = false;
+  // The pending pause follows a shown hint: the next one shows sooner.
+  bool hintReshow_ = false;
   UINT_PTR hintTimer_ = 0;
   int hintTimerKind_ = 0;
   bool inException_ = false;

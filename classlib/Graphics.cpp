@@ -692,7 +692,7 @@ int TBitmap::BitsPerPixel() const {
 
 // Builds a new image of the given size and format; the old picture is
 // copied into it (top-left aligned) when keepImage is set.
-void TBitmap::Recreate(int w, int h, TPixelFormat pf, bool keepImage) {
+void TBitmap::Recreate(int w, int h, TPixelFormat pf, bool keepImage, bool notify) {
   if (w < 0 || h < 0) throw EInvalidGraphic(L"Invalid bitmap size");
   HBITMAP nb = nullptr;
   uint8_t* nbits = nullptr;
@@ -769,14 +769,32 @@ void TBitmap::Recreate(int w, int h, TPixelFormat pf, bool keepImage) {
   width_ = w;
   height_ = h;
   pixelFormat_ = pf;
-  Changed();
+  if (notify) Changed();
 }
 
 void TBitmap::Assign(const TBitmap& src) {
   if (&src == this) return;
-  Recreate(src.width_, src.height_, src.pixelFormat_, false);
-  if (src.handle_ && handle_) {
-    TBitmap& s = const_cast<TBitmap&>(src);
+  // One change notice, once the picture is copied: a handler that reads
+  // this bitmap meanwhile would hold it in its canvas.
+  Recreate(src.width_, src.height_, src.pixelFormat_, false, false);
+  if (canvas_) canvas_->FreeContext();
+  TBitmap& s = const_cast<TBitmap&>(src);
+  if (src.handle_ && handle_ && bits_ && src.bits_ && BitsPerPixel() > 0 && BitsPerPixel() <= 8) {
+    // A paletted image keeps its own colour table and its pixels' indexes:
+    // a copy through a device context would map them onto the new table.
+    if (s.canvas_) s.canvas_->FreeContext();
+    RGBQUAD colors[256];
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ o = SelectObject(dc, s.handle_);
+    const UINT n = GetDIBColorTable(dc, 0, 256, colors);
+    SelectObject(dc, handle_);
+    if (n > 0) SetDIBColorTable(dc, 0, n, colors);
+    SelectObject(dc, o);
+    DeleteDC(dc);
+    GdiFlush();
+    const size_t rowBytes = size_t(std::min(stride_, s.stride_));
+    for (int y = 0; y < height_; ++y) std::memcpy(ScanLine(y), s.ScanLine(y), rowBytes);
+  } else if (src.handle_ && handle_) {
     if (s.canvas_) s.canvas_->FreeContext();
     HDC sdc = GetDC(nullptr);
     HDC a = CreateCompatibleDC(sdc);

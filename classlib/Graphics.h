@@ -431,7 +431,8 @@ class TBitmap : public TGraphic {
 
  private:
   friend class TBitmapCanvas;
-  void Recreate(int w, int h, TPixelFormat pf, bool keepImage);
+  // notify: report the change (Changed) once the new image is made.
+  void Recreate(int w, int h, TPixelFormat pf, bool keepImage, bool notify = true);
   void FreeImage();
   int BitsPerPixel() const;
   void TakeBitmap(HBITMAP bmp);

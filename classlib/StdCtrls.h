@@ -9,6 +9,9 @@ enum TTextLayout { tlTop, tlCenter, tlBottom };
 
 // ---------------------------------------------------------------------------
 class TCustomLabel : public TGraphicControl {
+ protected:
+  const wchar_t* StoredTextName() const override { return L"Caption"; }
+
  public:
   explicit TCustomLabel(TComponent* AOwner);
   bool GetAutoSize() const { return autoSize_; }
@@ -52,6 +55,9 @@ class TLabel : public TCustomLabel {
 
 // ---------------------------------------------------------------------------
 class TButtonControl : public TWinControl {
+ protected:
+  const wchar_t* StoredTextName() const override { return L"Caption"; }
+
  public:
   explicit TButtonControl(TComponent* AOwner);
 };
@@ -126,6 +132,9 @@ class TRadioButton : public TButtonControl {
 enum TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
 
 class TCustomEdit : public TWinControl {
+ protected:
+  const wchar_t* StoredTextName() const override { return L"Text"; }
+
  public:
   explicit TCustomEdit(TComponent* AOwner);
   int GetMaxLength() const { return maxLength_; }
@@ -225,6 +234,9 @@ class TMemoStrings : public TStrings {
 };
 
 class TCustomMemo : public TCustomEdit {
+ protected:
+  const wchar_t* StoredTextName() const override { return nullptr; }
+
  public:
   explicit TCustomMemo(TComponent* AOwner);
   ~TCustomMemo() override;
@@ -287,6 +299,9 @@ using TOwnerDrawState = TSet<TOwnerDrawStateItem>;
 using TDrawItemEvent = TEvent<void(TWinControl* Control, int Index, TRect Rect, TOwnerDrawState State)>;
 
 class TCustomComboBox : public TWinControl {
+ protected:
+  const wchar_t* StoredTextName() const override { return L"Text"; }
+
  public:
   explicit TCustomComboBox(TComponent* AOwner);
   ~TCustomComboBox() override;
@@ -388,6 +403,9 @@ class TListBox : public TCustomListBox {
 
 // ---------------------------------------------------------------------------
 class TCustomGroupBox : public TCustomControl {
+ protected:
+  const wchar_t* StoredTextName() const override { return L"Caption"; }
+
  public:
   explicit TCustomGroupBox(TComponent* AOwner);
   void WndProc(TMessage& m) override;
@@ -412,6 +430,9 @@ class TGroupBox : public TCustomGroupBox {
 enum TStaticBorderStyle { sbsNone, sbsSingle, sbsSunken };
 
 class TCustomStaticText : public TWinControl {
+ protected:
+  const wchar_t* StoredTextName() const override { return L"Caption"; }
+
  public:
   explicit TCustomStaticText(TComponent* AOwner);
   TAlignment GetAlignment() const { return alignment_; }

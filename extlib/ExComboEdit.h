@@ -75,6 +75,11 @@ class TPopupWindow : public TCustomControl {
 };
 
 class TCustomComboEdit : public TCustomMaskEdit {
+ protected:
+  // Its text is stored with its own properties, after the mask that
+  // shapes it.
+  const wchar_t* StoredTextName() const override { return nullptr; }
+
  public:
   explicit TCustomComboEdit(TComponent* AOwner);
   ~TCustomComboEdit() override;

@@ -1,55 +1,16 @@
 // Declaring the published properties of the library's components to a form
-// stream. Each helper declares one property: a writer writes it when it is
-// stored and differs from its base (the ancestor's value while a form is
-// written against one, else the property's default); a reader hands the
-// value read to the setter. Enumerations and sets are stored as their
-// identifiers, so a stream stays readable when members are added.
+// stream: the class library's property helpers (classlib/PropFiler.h), and
+// the identifiers of the enumerations the library's components share.
 #pragma once
 
-#include <cstdint>
-#include <functional>
-#include <vector>
-
-#include "classlib/Filer.h"
-#include "classlib/Graphics.h"
+#include "classlib/PropFiler.h"
 
 namespace ExFiler {
 
-using TNames = std::vector<const wchar_t*>;
+using namespace PropFiler;
+
 // The identifiers of TAlignment and of the two border styles of controls.
 extern const TNames AlignmentNames;
 extern const TNames BorderStyleNames;
-
-void Boolean(TFiler* Filer, const wchar_t* Name, bool Value, bool Base, const std::function<void(bool)>& Set,
-             bool Stored = true);
-void Integer(TFiler* Filer, const wchar_t* Name, int64_t Value, int64_t Base,
-             const std::function<void(int64_t)>& Set, bool Stored = true);
-void Text(TFiler* Filer, const wchar_t* Name, const String& Value, const String& Base,
-          const std::function<void(const String&)>& Set, bool Stored = true);
-// A date and time (days since 1899-12-30), stored as a date value.
-void DateTime(TFiler* Filer, const wchar_t* Name, double Value, double Base, const std::function<void(double)>& Set,
-              bool Stored = true);
-// Stored as the identifier Names[Value]; an unknown identifier read raises
-// EReadError.
-void Enum(TFiler* Filer, const wchar_t* Name, int Value, int Base, const TNames& Names,
-          const std::function<void(int)>& Set, bool Stored = true);
-// A set stored as the list of its members' identifiers.
-void Set(TFiler* Filer, const wchar_t* Name, uint64_t Bits, uint64_t Base, const TNames& Names,
-         const std::function<void(uint64_t)>& Set, bool Stored = true);
-// A string list stored as a list of its lines; read, the lines replace
-// those of Value. Without Base, stored when it has lines.
-void Lines(TFiler* Filer, const wchar_t* Name, TStrings* Value, TStrings* Base, bool Stored = true);
-// A picture stored as its bytes. Without Base, stored when not empty.
-void Picture(TFiler* Filer, const wchar_t* Name, TBitmap* Value, TBitmap* Base,
-             const std::function<void(TBitmap*)>& Set, bool Stored = true);
-// A component stored by name. The name read goes to Pending: the component
-// it names may come later in the stream, so the owner resolves it (Find)
-// once loading is over.
-void Reference(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent* Base, String& Pending);
-// The component named Name among the components of Self's owners, or null.
-TComponent* Find(TComponent* Self, const String& Name);
-// A property that streams of older versions may carry but that is never
-// written: the value read is passed over.
-void Ignored(TFiler* Filer, const wchar_t* Name);
 
 }  // namespace ExFiler

@@ -963,8 +963,7 @@ void TOdStatusBar::PaintSizeGrip() {
 }
 
 void TOdStatusBar::ShowPanelHint(THintInfo& Info) {
-  POINT pt = Info.CursorPos;
-  if (HandleAllocated()) ::ScreenToClient(GetHandle(), &pt);
+  const POINT pt = Info.CursorPos;
   int n = panels_->GetCount();
   std::vector<TRect> rects(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) rects[size_t(i)] = GetPanelRect(i);

@@ -45,14 +45,9 @@ void TBarBackground::SetBitmap(TBitmap* Value) {
   // One change notice for the whole copy.
   assigning_ = true;
   try {
-    if (Value && IsPaletted(Value)) {
-      // A copy through the pixels would map them to another colour table;
-      // the bitmap's bytes keep its own.
-      std::vector<uint8_t> bytes = Value->SaveToBytes();
-      bitmap_->LoadFromBytes(bytes.data(), bytes.size());
-    } else if (Value) {
-      bitmap_->Assign(*Value);
-    } else
+    if (Value)
+      bitmap_->Assign(*Value);  // a paletted bitmap keeps its colour table
+    else
       bitmap_->SetSize(0, 0);
   } catch (...) {
     assigning_ = false;

@@ -743,18 +743,18 @@ void TBarCustomDockableWindow::DefineProperties(TFiler* Filer) {
   const auto* a = dynamic_cast<TBarCustomDockableWindow*>(Filer->GetAncestor());
   using namespace BarFiler;
   // Written only by the running program, never by a designer.
-  Boolean(Filer, L"SavedAtRunTime", true, false, !IsDesigning(), [this](bool v) { savedAtRunTime_ = v; });
-  Integer(Filer, L"DockRow", dockRow_, a ? a->dockRow_ : 0, true, [this](int v) { SetDockRow(v); });
-  Integer(Filer, L"DockPos", dockPos_, a ? a->dockPos_ : -1, true, [this](int v) { SetDockPos(v); });
+  Boolean(Filer, L"SavedAtRunTime", true, false, [this](bool v) { savedAtRunTime_ = v; }, !IsDesigning());
+  Integer(Filer, L"DockRow", dockRow_, a ? a->dockRow_ : 0, [this](int v) { SetDockRow(v); });
+  Integer(Filer, L"DockPos", dockPos_, a ? a->dockPos_ : -1, [this](int v) { SetDockPos(v); });
   // On a dock or floating the window's size follows its place; only a
   // window placed on the form keeps a size of its own.
   const bool ownSize = !GetDocked() && !floating_;
-  Integer(Filer, L"Width", GetWidth(), a ? a->GetWidth() : -1, ownSize,
-          [this](int v) { SetBounds(GetLeft(), GetTop(), v, GetHeight()); });
-  Integer(Filer, L"Height", GetHeight(), a ? a->GetHeight() : -1, ownSize,
-          [this](int v) { SetBounds(GetLeft(), GetTop(), GetWidth(), v); });
+  Integer(Filer, L"Width", GetWidth(), a ? a->GetWidth() : -1,
+          [this](int v) { SetBounds(GetLeft(), GetTop(), v, GetHeight()); }, ownSize);
+  Integer(Filer, L"Height", GetHeight(), a ? a->GetHeight() : -1,
+          [this](int v) { SetBounds(GetLeft(), GetTop(), GetWidth(), v); }, ownSize);
   // A docked window's last dock is the one it is on.
-  Reference(Filer, L"LastDock", lastDock_, a ? a->lastDock_ : nullptr, !GetDocked(), pendingLastDock_);
+  Reference(Filer, L"LastDock", lastDock_, a ? a->lastDock_ : nullptr, pendingLastDock_, !GetDocked());
 }
 
 void TBarCustomDockableWindow::RepaintOverBackground() {

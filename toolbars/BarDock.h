@@ -114,6 +114,10 @@ class TBarFloatingSetting {
 };
 
 class TBarCustomDockableWindow : public TCustomControl {
+ protected:
+  // Its dock places it; it stores its own size where it keeps one.
+  bool StoresBounds() const override { return false; }
+
  public:
   explicit TBarCustomDockableWindow(TComponent* AOwner);
   ~TBarCustomDockableWindow() override;
@@ -321,6 +325,10 @@ HWND BarFormTopWindow(TCustomForm* Form);
 
 // ---- the dock ------------------------------------------------------------------------
 class TBarDock : public TCustomControl {
+ protected:
+  // Its place and size follow its position and its windows.
+  bool StoresBounds() const override { return false; }
+
  public:
   explicit TBarDock(TComponent* AOwner);
   ~TBarDock() override;

@@ -114,17 +114,17 @@ void TBarEditItem::DefineProperties(TFiler* Filer) {
   using namespace BarFiler;
   Enum(Filer, L"CharCase", charCase_, a ? a->charCase_ : ecNormal, kCharCaseNames,
        [this](int v) { SetCharCase(static_cast<TEditCharCase>(v)); });
-  Text(Filer, L"EditCaption", editCaption_, a ? a->editCaption_ : String(), IsEditCaptionStored(),
-       [this](const String& v) { SetEditCaption(v); });
+  Text(Filer, L"EditCaption", editCaption_, a ? a->editCaption_ : String(),
+       [this](const String& v) { SetEditCaption(v); }, IsEditCaptionStored());
   // Against an ancestor what differs is stored, unless the action ties it.
   TBarEditItemActionLink* l = EditLinkOf(this);
   Set(Filer, L"EditOptions", editOptions_.Bits(), a ? a->editOptions_.Bits() : 0u,
-      a ? !l || !l->IsEditOptionsLinked() : IsEditOptionsStored(), kEditOptionNames,
-      [this](unsigned v) { SetEditOptions(TBarEditItemOptions::FromBits(v)); });
+      kEditOptionNames, [this](unsigned v) { SetEditOptions(TBarEditItemOptions::FromBits(v)); },
+      a ? !l || !l->IsEditOptionsLinked() : IsEditOptionsStored());
   Integer(Filer, L"EditWidth", editWidth_, a ? a->editWidth_ : 64,
-          a ? !l || !l->IsEditWidthLinked() : IsEditWidthStored(), [this](int v) { SetEditWidth(v); });
-  Integer(Filer, L"MaxLength", maxLength_, a ? a->maxLength_ : 0, true, [this](int v) { SetMaxLength(v); });
-  Text(Filer, L"Text", text_, a ? a->text_ : String(), IsTextStored(), [this](const String& v) { SetText(v); });
+          [this](int v) { SetEditWidth(v); }, a ? !l || !l->IsEditWidthLinked() : IsEditWidthStored());
+  Integer(Filer, L"MaxLength", maxLength_, a ? a->maxLength_ : 0, [this](int v) { SetMaxLength(v); });
+  Text(Filer, L"Text", text_, a ? a->text_ : String(), [this](const String& v) { SetText(v); }, IsTextStored());
 }
 
 TBarEditAction::TBarEditAction(TComponent* AOwner) : TAction(AOwner) { SetDisableIfNoHandler(false); }

@@ -124,18 +124,18 @@ void TBarCustomImageList::DefineProperties(TFiler* Filer) {
   auto* a = dynamic_cast<TBarCustomImageList*>(Filer->GetAncestor());
   using namespace BarFiler;
   // The size first: a new size empties the list.
-  Integer(Filer, L"Height", GetHeight(), a ? a->GetHeight() : 16, true, [this](int v) { SetHeight(v); });
-  Integer(Filer, L"Width", GetWidth(), a ? a->GetWidth() : 16, true, [this](int v) { SetWidth(v); });
-  Integer(Filer, L"BkColor", GetBkColor(), a ? a->GetBkColor() : clNone, true, [this](int v) { SetBkColor(v); });
+  Integer(Filer, L"Height", GetHeight(), a ? a->GetHeight() : 16, [this](int v) { SetHeight(v); });
+  Integer(Filer, L"Width", GetWidth(), a ? a->GetWidth() : 16, [this](int v) { SetWidth(v); });
+  Integer(Filer, L"BkColor", GetBkColor(), a ? a->GetBkColor() : clNone, [this](int v) { SetBkColor(v); });
   Enum(Filer, L"DrawingStyle", GetDrawingStyle(), a ? a->GetDrawingStyle() : dsNormal, kDrawingStyleNames,
        [this](int v) { SetDrawingStyle(static_cast<TDrawingStyle>(v)); });
   Enum(Filer, L"ImageType", GetImageType(), a ? a->GetImageType() : itImage, kImageTypeNames,
        [this](int v) { SetImageType(static_cast<TImageType>(v)); });
-  Boolean(Filer, L"Masked", GetMasked(), a ? a->GetMasked() : true, true, [this](bool v) { SetMasked(v); });
-  Reference(Filer, L"CheckedImages", checked_, a ? a->checked_ : nullptr, true, pendingChecked_);
-  Reference(Filer, L"DisabledImages", disabled_, a ? a->disabled_ : nullptr, true, pendingDisabled_);
-  Reference(Filer, L"HotImages", hot_, a ? a->hot_ : nullptr, true, pendingHot_);
-  Integer(Filer, L"ImagesBitmapMaskColor", maskColor_, a ? a->maskColor_ : clFuchsia, true,
+  Boolean(Filer, L"Masked", GetMasked(), a ? a->GetMasked() : true, [this](bool v) { SetMasked(v); });
+  Reference(Filer, L"CheckedImages", checked_, a ? a->checked_ : nullptr, pendingChecked_);
+  Reference(Filer, L"DisabledImages", disabled_, a ? a->disabled_ : nullptr, pendingDisabled_);
+  Reference(Filer, L"HotImages", hot_, a ? a->hot_ : nullptr, pendingHot_);
+  Integer(Filer, L"ImagesBitmapMaskColor", maskColor_, a ? a->maskColor_ : clFuchsia,
           [this](int v) { SetImagesBitmapMaskColor(v); });
   const bool fromBitmap = imagesBitmap_ && !imagesBitmap_->Empty();
   Filer->DefineBinaryProperty(

@@ -602,40 +602,40 @@ void TBarCustomItem::DefineProperties(TFiler* Filer) {
   // defaults without one.
   const TBarCustomItem* a = dynamic_cast<TBarCustomItem*>(Filer->GetAncestor());
   using namespace BarFiler;
-  Reference(Filer, L"Action", GetAction(), a ? a->GetAction() : nullptr, true, refs.Action);
-  Boolean(Filer, L"AutoCheck", autoCheck_, a ? a->autoCheck_ : false, true, [this](bool v) { SetAutoCheck(v); });
-  Text(Filer, L"Caption", caption_, a ? a->caption_ : GetDefaultCaption(), IsCaptionStored(),
-       [this](const String& v) { SetCaption(v); });
-  Boolean(Filer, L"Checked", checked_, a ? a->checked_ : false, IsCheckedStored(), [this](bool v) { SetChecked(v); });
+  Reference(Filer, L"Action", GetAction(), a ? a->GetAction() : nullptr, refs.Action);
+  Boolean(Filer, L"AutoCheck", autoCheck_, a ? a->autoCheck_ : false, [this](bool v) { SetAutoCheck(v); });
+  Text(Filer, L"Caption", caption_, a ? a->caption_ : GetDefaultCaption(), [this](const String& v) { SetCaption(v); },
+       IsCaptionStored());
+  Boolean(Filer, L"Checked", checked_, a ? a->checked_ : false, [this](bool v) { SetChecked(v); }, IsCheckedStored());
   Enum(Filer, L"DisplayMode", displayMode_, a ? a->displayMode_ : nbdmDefault, kDisplayModeNames,
        [this](int v) { SetDisplayMode(static_cast<TBarItemDisplayMode>(v)); });
-  Boolean(Filer, L"Enabled", enabled_, a ? a->enabled_ : true, IsEnabledStored(), [this](bool v) { SetEnabled(v); });
-  Integer(Filer, L"GroupIndex", groupIndex_, a ? a->groupIndex_ : 0, true, [this](int v) { SetGroupIndex(v); });
-  Integer(Filer, L"HelpContext", helpContext_, a ? a->helpContext_ : 0, IsHelpContextStored(),
-          [this](int v) { SetHelpContext(v); });
-  Text(Filer, L"Hint", hint_, a ? a->hint_ : String(), IsHintStored(), [this](const String& v) { SetHint(v); });
-  Integer(Filer, L"ImageIndex", imageIndex_, a ? a->imageIndex_ : -1, IsImageIndexStored(),
-          [this](int v) { SetImageIndex(v); });
-  Reference(Filer, L"Images", images_, a ? a->images_ : nullptr, true, refs.Images);
-  Boolean(Filer, L"InheritOptions", inheritOptions_, a ? a->inheritOptions_ : true, true,
+  Boolean(Filer, L"Enabled", enabled_, a ? a->enabled_ : true, [this](bool v) { SetEnabled(v); }, IsEnabledStored());
+  Integer(Filer, L"GroupIndex", groupIndex_, a ? a->groupIndex_ : 0, [this](int v) { SetGroupIndex(v); });
+  Integer(Filer, L"HelpContext", helpContext_, a ? a->helpContext_ : 0, [this](int v) { SetHelpContext(v); },
+          IsHelpContextStored());
+  Text(Filer, L"Hint", hint_, a ? a->hint_ : String(), [this](const String& v) { SetHint(v); }, IsHintStored());
+  Integer(Filer, L"ImageIndex", imageIndex_, a ? a->imageIndex_ : -1, [this](int v) { SetImageIndex(v); },
+          IsImageIndexStored());
+  Reference(Filer, L"Images", images_, a ? a->images_ : nullptr, refs.Images);
+  Boolean(Filer, L"InheritOptions", inheritOptions_, a ? a->inheritOptions_ : true,
           [this](bool v) { SetInheritOptions(v); });
-  Reference(Filer, L"LinkSubitems", linkSubitems_, a ? a->linkSubitems_ : nullptr, true, refs.LinkSubitems);
-  Set(Filer, L"MaskOptions", maskOptions_.Bits(), a ? a->maskOptions_.Bits() : 0, true, kOptionNames,
+  Reference(Filer, L"LinkSubitems", linkSubitems_, a ? a->linkSubitems_ : nullptr, refs.LinkSubitems);
+  Set(Filer, L"MaskOptions", maskOptions_.Bits(), a ? a->maskOptions_.Bits() : 0, kOptionNames,
       [this](unsigned v) { SetMaskOptions(TBarItemOptions::FromBits(v)); });
-  Set(Filer, L"Options", options_.Bits(), a ? a->options_.Bits() : 0, true, kOptionNames,
+  Set(Filer, L"Options", options_.Bits(), a ? a->options_.Bits() : 0, kOptionNames,
       [this](unsigned v) { SetOptions(TBarItemOptions::FromBits(v)); });
-  Integer(Filer, L"ShortCut", shortCut_, a ? a->shortCut_ : 0, IsShortCutStored(),
-          [this](int v) { SetShortCut(static_cast<TShortCut>(v)); });
-  Reference(Filer, L"SubMenuImages", subMenuImages_, a ? a->subMenuImages_ : nullptr, true, refs.SubMenuImages);
-  Boolean(Filer, L"Visible", visible_, a ? a->visible_ : true, IsVisibleStored(), [this](bool v) { SetVisible(v); });
+  Integer(Filer, L"ShortCut", shortCut_, a ? a->shortCut_ : 0,
+          [this](int v) { SetShortCut(static_cast<TShortCut>(v)); }, IsShortCutStored());
+  Reference(Filer, L"SubMenuImages", subMenuImages_, a ? a->subMenuImages_ : nullptr, refs.SubMenuImages);
+  Boolean(Filer, L"Visible", visible_, a ? a->visible_ : true, [this](bool v) { SetVisible(v); }, IsVisibleStored());
   if (auto* sub = dynamic_cast<TBarSubmenuItem*>(this)) {
     auto* as = dynamic_cast<const TBarSubmenuItem*>(a);
-    Boolean(Filer, L"DropdownCombo", sub->GetDropdownCombo(), as ? as->GetDropdownCombo() : false, true,
+    Boolean(Filer, L"DropdownCombo", sub->GetDropdownCombo(), as ? as->GetDropdownCombo() : false,
             [sub](bool v) { sub->SetDropdownCombo(v); });
   }
   if (auto* sep = dynamic_cast<TBarSeparatorItem*>(this)) {
     auto* as = dynamic_cast<const TBarSeparatorItem*>(a);
-    Boolean(Filer, L"Blank", sep->GetBlank(), as ? as->GetBlank() : false, true, [sep](bool v) { sep->SetBlank(v); });
+    Boolean(Filer, L"Blank", sep->GetBlank(), as ? as->GetBlank() : false, [sep](bool v) { sep->SetBlank(v); });
   }
 }
 
@@ -843,7 +843,7 @@ void TBarControlItem::DefineProperties(TFiler* Filer) {
   StoredReferences scratch;
   StoredReferences& refs = dynamic_cast<TReader*>(Filer) ? *storedRefs_ : scratch;
   auto* a = dynamic_cast<TBarControlItem*>(Filer->GetAncestor());
-  BarFiler::Reference(Filer, L"Control", control_, a ? a->control_ : nullptr, true, refs.Control);
+  BarFiler::Reference(Filer, L"Control", control_, a ? a->control_ : nullptr, refs.Control);
 }
 
 void TBarControlItem::Notification(TComponent* AComponent, TOperation Operation) {

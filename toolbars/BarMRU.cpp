@@ -203,12 +203,12 @@ void TBarMRUList::DefineProperties(TFiler* Filer) {
   TComponent::DefineProperties(Filer);
   auto* a = dynamic_cast<TBarMRUList*>(Filer->GetAncestor());
   using namespace BarFiler;
-  Boolean(Filer, L"AddFullPath", AddFullPath, a ? a->AddFullPath : true, true, [this](bool v) { AddFullPath = v; });
-  Boolean(Filer, L"HidePathExtension", hidePathExtension_, a ? a->hidePathExtension_ : true, true,
+  Boolean(Filer, L"AddFullPath", AddFullPath, a ? a->AddFullPath : true, [this](bool v) { AddFullPath = v; });
+  Boolean(Filer, L"HidePathExtension", hidePathExtension_, a ? a->hidePathExtension_ : true,
           [this](bool v) { SetHidePathExtension(v); });
-  Integer(Filer, L"MaxItems", maxItems_, a ? a->maxItems_ : 4, true, [this](int v) { SetMaxItems(v); });
-  StringList(Filer, L"Items", list_, a ? a->list_ : nullptr);
-  Text(Filer, L"Prefix", Prefix, a ? a->Prefix : String(L"MRU"), true, [this](const String& v) { Prefix = v; });
+  Integer(Filer, L"MaxItems", maxItems_, a ? a->maxItems_ : 4, [this](int64_t v) { SetMaxItems(static_cast<int>(v)); });
+  Lines(Filer, L"Items", list_, a ? a->list_ : nullptr);
+  Text(Filer, L"Prefix", Prefix, a ? a->Prefix : String(L"MRU"), [this](const String& v) { Prefix = v; });
 }
 
 // ---- the menu item --------------------------------------------------------------
@@ -233,7 +233,7 @@ void TBarMRUListItem::SetMRUList(TBarMRUList* Value) {
 void TBarMRUListItem::DefineProperties(TFiler* Filer) {
   TBarCustomItem::DefineProperties(Filer);
   auto* a = dynamic_cast<TBarMRUListItem*>(Filer->GetAncestor());
-  BarFiler::Reference(Filer, L"MRUList", mruList_, a ? a->mruList_ : nullptr, true, pendingMRUList_);
+  BarFiler::Reference(Filer, L"MRUList", mruList_, a ? a->mruList_ : nullptr, pendingMRUList_);
 }
 
 void TBarMRUListItem::Loaded() {

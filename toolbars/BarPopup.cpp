@@ -534,10 +534,10 @@ void TBarPopupMenu::DefineProperties(TFiler* Filer) {
   TPopupMenu::DefineProperties(Filer);
   auto* a = dynamic_cast<TBarPopupMenu*>(Filer->GetAncestor());
   using namespace BarFiler;
-  Reference(Filer, L"Images", GetImages(), a ? a->GetImages() : nullptr, true, pendingImages_);
-  Reference(Filer, L"LinkSubitems", Items()->GetLinkSubitems(), a ? a->Items()->GetLinkSubitems() : nullptr, true,
+  Reference(Filer, L"Images", GetImages(), a ? a->GetImages() : nullptr, pendingImages_);
+  Reference(Filer, L"LinkSubitems", Items()->GetLinkSubitems(), a ? a->Items()->GetLinkSubitems() : nullptr,
             pendingLink_);
-  Set(Filer, L"Options", GetOptions().Bits(), a ? a->GetOptions().Bits() : 0, true, ItemOptionNames(),
+  Set(Filer, L"Options", GetOptions().Bits(), a ? a->GetOptions().Bits() : 0, ItemOptionNames(),
       [this](unsigned v) { SetOptions(TBarItemOptions::FromBits(v)); });
 }
 
@@ -552,7 +552,7 @@ void TBarPopupMenu::Loaded() {
 void TBarItemContainer::DefineProperties(TFiler* Filer) {
   TComponent::DefineProperties(Filer);
   auto* a = dynamic_cast<TBarItemContainer*>(Filer->GetAncestor());
-  BarFiler::Reference(Filer, L"Images", GetImages(), a ? a->GetImages() : nullptr, true, pendingImages_);
+  BarFiler::Reference(Filer, L"Images", GetImages(), a ? a->GetImages() : nullptr, pendingImages_);
 }
 
 void TBarItemContainer::Loaded() {

@@ -315,7 +315,7 @@ void TBarCustomToolbar::DefineProperties(TFiler* Filer) {
   TBarCustomDockableWindow::DefineProperties(Filer);
   const auto* a = dynamic_cast<TBarCustomToolbar*>(Filer->GetAncestor());
   BarFiler::Text(Filer, L"ChevronHint", GetChevronHint(), a ? a->GetChevronHint() : TBarChevronItem::GetDefaultHint(),
-                 IsChevronHintStored() || a, [this](const String& v) { SetChevronHint(v); });
+                 [this](const String& v) { SetChevronHint(v); }, IsChevronHintStored() || a);
 }
 
 void TBarCustomToolbar::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
@@ -525,17 +525,9 @@ void TBarCustomToolbar::MouseMove(TShiftState Shift, int X, int Y) {
       TBarItemViewer* sel = View()->GetSelected();
       const String h = !sel || sel->Item->GetEffectiveOptions().Contains(tboLongHintInMenuOnly) ? String()
                                                                                              : sel->Item->GetHint();
-      if (h != GetHint()) {
-        SetHint(h);
-        // The application took this window's hint when the mouse came in,
-        // before any item was under it: it is given the item's hint now, and
-        // its pause starts again for each item.
-        if (Application) {
-          Application->CancelHintFor(this);
-          TMessage m{WM_MOUSEMOVE, 0, MAKELPARAM(X, Y), 0};
-          Application->HintMouseMessage(this, m);
-        }
-      }
+      // The application takes the item's hint, and starts its pause
+      // again, as the hint changes.
+      SetHint(h);
       if (sel) sel->MouseMove(X - sel->BoundsRect.left, Y - sel->BoundsRect.top);
     }
     CallTrackMouseEvent(GetHandle(), TME_LEAVE);
@@ -757,13 +749,7 @@ void TBarCustomToolbar::CMHintShow(TMessage& Message) {
   auto* info = reinterpret_cast<THintInfo*>(Message.LParam);
   if (!info) return;
   info->HintStr.clear();
-  // The item under the pointer, in this window's client coordinates (taken
-  // from the pointer itself: the application hands its place in screen
-  // coordinates).
-  POINT p;
-  GetCursorPos(&p);
-  ::ScreenToClient(GetHandle(), &p);
-  TBarItemViewer* v = View()->ViewerFromPoint(p);
+  TBarItemViewer* v = View()->ViewerFromPoint(info->CursorPos);
   if (v && !IsRectEmpty(&v->BoundsRect)) {
     info->CursorRect = v->BoundsRect;
     info->HintStr = v->GetHintText();

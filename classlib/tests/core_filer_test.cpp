@@ -24,6 +24,7 @@ class TItem : public TComponent {
   TItem* parent_ = nullptr;
   String Text;
   int LoadedCount = 0;
+  bool TextReadUpdating = false;
 
   void Add(TItem* c) { c->SetParentComponent(this); }
   bool HasParent() const override { return true; }
@@ -52,7 +53,12 @@ class TItem : public TComponent {
   void DefineProperties(TFiler* Filer) override {
     auto* a = dynamic_cast<TItem*>(Filer->GetAncestor());
     Filer->DefineProperty(
-        L"Text", [this](TReader* R) { Text = R->ReadString(); }, [this](TWriter* W) { W->WriteString(Text); },
+        L"Text",
+        [this](TReader* R) {
+          Text = R->ReadString();
+          TextReadUpdating = GetComponentState().Contains(csUpdating);
+        },
+        [this](TWriter* W) { W->WriteString(Text); },
         a ? a->Text != Text : !Text.empty());
   }
 };
@@ -167,6 +173,9 @@ TEST(Filer, TreeAndDefinedPropertiesRoundTrip) {
   for (int i = 0; i < dst.GetComponentCount(); ++i) {
     auto* it = static_cast<TItem*>(dst.GetComponent(i));
     EXPECT_EQ(it->LoadedCount, 1) << WideToUtf8(it->GetName());
+    // Updating while its properties were read, and no longer.
+    EXPECT_TRUE(it->TextReadUpdating) << WideToUtf8(it->GetName());
+    EXPECT_FALSE(it->GetComponentState().Contains(csUpdating));
     EXPECT_FALSE(it->GetComponentState().Contains(csLoading));
     EXPECT_FALSE(it->GetComponentState().Contains(csReading));
   }
@@ -230,9 +239,12 @@ TEST(Filer, BrokenStreamsRaiseAndLeaveNothingLoading) {
     m.SetPosition(0);
     TStore dst;
     EXPECT_THROW(TReader(&m).ReadRootComponent(&dst), EReadError) << cut;
-    for (int i = 0; i < dst.GetComponentCount(); ++i)
+    for (int i = 0; i < dst.GetComponentCount(); ++i) {
       EXPECT_FALSE(dst.GetComponent(i)->GetComponentState().Contains(csLoading));
+      EXPECT_FALSE(dst.GetComponent(i)->GetComponentState().Contains(csUpdating));
+    }
     EXPECT_FALSE(dst.GetComponentState().Contains(csLoading));
+    EXPECT_FALSE(dst.GetComponentState().Contains(csUpdating));
   }
 
   // A property the class doesn't declare, and a class nobody registered.

@@ -523,3 +523,69 @@ TEST(Scaling, RadioGroupButtonsAreScaledOnceAt144Dots) {
   EXPECT_EQ(at144[0], 242);  // 161 * 1.5, rounded
   for (size_t i = 1; i < 4; ++i) EXPECT_GT(at144[i], at96[i]) << "button " << i;  // they grew with the group
 }
+
+namespace {
+// A control whose hint holds over its left half only; it records where the
+// application says the pointer is.
+class THalfHint : public TCustomControl {
+ public:
+  explicit THalfHint(TComponent* Owner) : TCustomControl(Owner) {}
+  void WndProc(TMessage& m) override {
+    if (m.Msg == CM_HINTSHOW) {
+      auto* info = reinterpret_cast<THintInfo*>(m.LParam);
+      Asked.push_back(info->CursorPos);
+      const int half = GetClientWidth() / 2;
+      info->CursorRect = info->CursorPos.x < half ? Rect(0, 0, half, GetClientHeight())
+                                                  : Rect(half, 0, GetClientWidth(), GetClientHeight());
+      m.Result = 0;
+      return;
+    }
+    TCustomControl::WndProc(m);
+  }
+  std::vector<TPoint> Asked;
+};
+}  // namespace
+
+TEST(Hints, TheHintFollowsThePointerAcrossItsRectangleAndTheControlsHintChanges) {
+  auto f = ShownForm();
+  auto* c = Put<THalfHint>(f.get(), 50, 60, 200, 40);
+  c->SetHint(L"left or right");
+  c->SetShowHint(true);
+  const int savedPause = Application->HintPause, savedShort = Application->HintShortPause,
+            savedHide = Application->HintHidePause;
+  Application->HintPause = 10;
+  Application->HintShortPause = 10;
+  Application->HintHidePause = 0;  // stays up
+  auto shownText = [] {
+    THintWindow* w = Application->GetHintWindow();
+    return w && w->HandleAllocated() && IsWindowVisible(w->GetHandle()) ? w->GetText() : String();
+  };
+  auto moveTo = [&](int x, int y) { testsupport::MoveMouse(testsupport::ScreenPoint(c->GetHandle(), x, y)); };
+  moveTo(30, 20);
+  ASSERT_TRUE(PumpUntil([&] { return shownText() == L"left or right"; }));
+  ASSERT_EQ(c->Asked.size(), 1u);
+  // The control's own client coordinates, not the screen's.
+  EXPECT_EQ(c->Asked[0].x, 30);
+  EXPECT_EQ(c->Asked[0].y, 20);
+  // Within the rectangle the hint holds; past it the control is asked again.
+  moveTo(60, 25);
+  Pump(100);
+  EXPECT_EQ(c->Asked.size(), 1u);
+  moveTo(150, 10);
+  ASSERT_TRUE(PumpUntil([&] { return c->Asked.size() == 2 && shownText() == L"left or right"; }));
+  EXPECT_EQ(c->Asked[1].x, 150);
+  EXPECT_EQ(c->Asked[1].y, 10);
+  // The pointer stays: a new hint of the control replaces the shown one, an
+  // empty one puts it away, and a hint given later shows after its pause.
+  c->SetHint(L"changed");
+  EXPECT_TRUE(PumpUntil([&] { return shownText() == L"changed"; }));
+  EXPECT_EQ(Application->GetHint(), L"changed");
+  c->SetHint(L"");
+  EXPECT_TRUE(PumpUntil([&] { return shownText().empty(); }));
+  c->SetHint(L"given later");
+  EXPECT_TRUE(PumpUntil([&] { return shownText() == L"given later"; }));
+  Application->HintPause = savedPause;
+  Application->HintShortPause = savedShort;
+  Application->HintHidePause = savedHide;
+  Application->CancelHint();
+}

@@ -616,7 +616,15 @@ TEST(GuiGraphics, BitmapCopiesDrawsAndSaves) {
   a.Canvas()->FillRect(Rect(0, 0, 8, 8));
   a.Canvas()->SetPixel(0, 7, clFuchsia);
   TBitmap b;
+  // A change handler that reads the copy sees it whole, and is told once.
+  int changes = 0;
+  b.OnChange = [&](TObject*) {
+    ++changes;
+    EXPECT_EQ(clYellow, b.Canvas()->GetPixel(3, 3));
+  };
   b.Assign(a);
+  b.OnChange = nullptr;
+  EXPECT_EQ(changes, 1);
   EXPECT_EQ(clYellow, b.Canvas()->GetPixel(3, 3));
   // Transparent drawing skips the colour of the bottom-left pixel.
   b.Canvas()->SetPixel(4, 4, clFuchsia);
@@ -640,6 +648,48 @@ TEST(GuiGraphics, BitmapCopiesDrawsAndSaves) {
   a.SetSize(16, 4);
   EXPECT_EQ(clYellow, a.Canvas()->GetPixel(7, 3));
   EXPECT_EQ(16, a.GetWidth());
+}
+
+TEST(GuiGraphics, APalettedBitmapsCopyKeepsItsColourTableAndIndexes) {
+  auto table = [](TBitmap& b) {
+    RGBQUAD q[256];
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ o = SelectObject(dc, b.GetHandle());
+    const UINT n = GetDIBColorTable(dc, 0, 256, q);
+    SelectObject(dc, o);
+    DeleteDC(dc);
+    std::vector<COLORREF> v;
+    for (UINT i = 0; i < n; ++i) v.push_back(RGB(q[i].rgbRed, q[i].rgbGreen, q[i].rgbBlue));
+    return v;
+  };
+  for (TPixelFormat pf : {pf4bit, pf8bit}) {
+    TBitmap a(6, 3, pf);
+    RGBQUAD colours[3] = {{10, 20, 30, 0}, {200, 0, 100, 0}, {0, 255, 7, 0}};
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ o = SelectObject(dc, a.GetHandle());
+    SetDIBColorTable(dc, 0, 3, colours);
+    SelectObject(dc, o);
+    DeleteDC(dc);
+    // Row y holds index y: entries no grey ramp has.
+    for (int y = 0; y < 3; ++y) memset(a.ScanLine(y), pf == pf4bit ? y * 0x11 : y, pf == pf4bit ? 3 : 6);
+    // A copy of the bitmap itself, and of its image read back from a .bmp
+    // (stored bottom-up).
+    std::vector<uint8_t> bytes = a.SaveToBytes();
+    TBitmap loaded;
+    loaded.LoadFromBytes(bytes.data(), bytes.size());
+    for (TBitmap* src : {&a, &loaded}) {
+      TBitmap b;
+      b.Assign(*src);
+      EXPECT_EQ(b.GetPixelFormat(), pf);
+      std::vector<COLORREF> t = table(b);
+      ASSERT_GE(t.size(), 3u);
+      EXPECT_EQ(t[1], RGB(100, 0, 200));
+      EXPECT_EQ(t[2], RGB(7, 255, 0));
+      EXPECT_EQ(static_cast<uint8_t*>(b.ScanLine(2))[0], pf == pf4bit ? 0x22 : 2);
+      EXPECT_EQ(b.Canvas()->GetPixel(5, 1), TColor(RGB(100, 0, 200)));
+      EXPECT_EQ(b.Canvas()->GetPixel(0, 0), TColor(RGB(30, 20, 10)));
+    }
+  }
 }
 
 TEST(GuiGraphics, SystemColoursResolve) {

@@ -359,11 +359,10 @@ TEST(OdStatusBarPanels, HintOfThePanelUnderTheCursor) {
   h.bar->SetHint(L"Bar");
   auto ask = [&](int panel) {
     TRect r = h.bar->GetPanelRect(panel);
-    POINT pt{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    ClientToScreen(h.bar->GetHandle(), &pt);
     THintInfo info;
     info.HintControl = h.bar;
-    info.CursorPos = pt;
+    info.CursorPos = TPoint{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    info.CursorRect = h.bar->GetClientRect();
     info.HintStr = h.bar->GetHint();
     h.bar->Perform(CM_HINTSHOW, 0, LPARAM(&info));
     return info;

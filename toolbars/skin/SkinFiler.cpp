@@ -52,10 +52,9 @@ void DefineFontSettings(TFiler* Filer, TFontSettings* F, const TFontSettings* A)
        [F](int v) { F->SetUnderline(static_cast<TTriState>(v)); });
   Enum(Filer, L"FontSettings.StrikeOut", F->GetStrikeOut(), b.GetStrikeOut(), kTriStateNames,
        [F](int v) { F->SetStrikeOut(static_cast<TTriState>(v)); });
-  Integer(Filer, L"FontSettings.Size", F->GetSize(), b.GetSize(), true,
-          [F](int v) { F->SetSize(static_cast<uint16_t>(v)); });
-  Integer(Filer, L"FontSettings.Color", F->GetColor(), b.GetColor(), true, [F](int v) { F->SetColor(v); });
-  Text(Filer, L"FontSettings.Name", F->GetName(), b.GetName(), true, [F](const String& v) { F->SetName(v); });
+  Integer(Filer, L"FontSettings.Size", F->GetSize(), b.GetSize(), [F](int v) { F->SetSize(static_cast<uint16_t>(v)); });
+  Integer(Filer, L"FontSettings.Color", F->GetColor(), b.GetColor(), [F](int v) { F->SetColor(v); });
+  Text(Filer, L"FontSettings.Name", F->GetName(), b.GetName(), [F](const String& v) { F->SetName(v); });
 }
 }  // namespace
 
@@ -65,13 +64,13 @@ void TSkinCustomItem::DefineProperties(TFiler* Filer) {
   DefineFontSettings(Filer, fontSettings_, a ? a->fontSettings_ : nullptr);
   Enum(Filer, L"Layout", layout_, a ? a->layout_ : skinlAuto, kLayoutNames,
        [this](int v) { SetLayout(static_cast<TSkinItemLayout>(v)); });
-  Integer(Filer, L"MinHeight", minHeight_, a ? a->minHeight_ : 0, true, [this](int v) { SetMinHeight(v); });
+  Integer(Filer, L"MinHeight", minHeight_, a ? a->minHeight_ : 0, [this](int v) { SetMinHeight(v); });
   const int minWidthDefault = dynamic_cast<TSkinCustomList*>(this) ? 32 : 0;
-  Integer(Filer, L"MinWidth", minWidth_, a ? a->minWidth_ : minWidthDefault, true, [this](int v) { SetMinWidth(v); });
-  Boolean(Filer, L"Stretch", GetStretch(), a ? a->GetStretch() : false, true, [this](bool v) { SetStretch(v); });
+  Integer(Filer, L"MinWidth", minWidth_, a ? a->minWidth_ : minWidthDefault, [this](int v) { SetMinWidth(v); });
+  Boolean(Filer, L"Stretch", GetStretch(), a ? a->GetStretch() : false, [this](bool v) { SetStretch(v); });
   if (auto* sub = dynamic_cast<TSkinSubmenuItem*>(this)) {
     auto* as = dynamic_cast<TSkinSubmenuItem*>(a);
-    Boolean(Filer, L"DropdownCombo", sub->GetDropdownCombo(), as ? as->GetDropdownCombo() : false, true,
+    Boolean(Filer, L"DropdownCombo", sub->GetDropdownCombo(), as ? as->GetDropdownCombo() : false,
             [sub](bool v) { sub->SetDropdownCombo(v); });
   }
 }
@@ -79,7 +78,7 @@ void TSkinCustomItem::DefineProperties(TFiler* Filer) {
 void TSkinVisibilityToggleItem::DefineProperties(TFiler* Filer) {
   TSkinCustomItem::DefineProperties(Filer);
   auto* a = dynamic_cast<TSkinVisibilityToggleItem*>(Filer->GetAncestor());
-  Reference(Filer, L"Control", control_, a ? a->control_ : nullptr, true, pendingControl_);
+  Reference(Filer, L"Control", control_, a ? a->control_ : nullptr, pendingControl_);
 }
 
 void TSkinVisibilityToggleItem::Loaded() {
@@ -95,7 +94,7 @@ void TSkinVisibilityToggleItem::Loaded() {
 void TSkinSeparatorItem::DefineProperties(TFiler* Filer) {
   TBarSeparatorItem::DefineProperties(Filer);
   auto* a = dynamic_cast<TSkinSeparatorItem*>(Filer->GetAncestor());
-  Integer(Filer, L"Size", size_, a ? a->size_ : -1, true, [this](int v) { SetSize(v); });
+  Integer(Filer, L"Size", size_, a ? a->size_ : -1, [this](int v) { SetSize(v); });
 }
 
 void TSkinEditItem::DefineProperties(TFiler* Filer) {
@@ -104,13 +103,13 @@ void TSkinEditItem::DefineProperties(TFiler* Filer) {
   const TAlignment alignDefault = dynamic_cast<TSkinCustomSpinEditItem*>(this) ? taRightJustify : taLeftJustify;
   Enum(Filer, L"Alignment", alignment_, a ? a->alignment_ : alignDefault, kAlignmentNames,
        [this](int v) { SetAlignment(static_cast<TAlignment>(v)); });
-  Boolean(Filer, L"ExtendedAccept", ExtendedAccept, a ? a->ExtendedAccept : false, true,
+  Boolean(Filer, L"ExtendedAccept", ExtendedAccept, a ? a->ExtendedAccept : false,
           [this](bool v) { ExtendedAccept = v; });
   DefineFontSettings(Filer, fontSettings_, a ? a->fontSettings_ : nullptr);
-  Integer(Filer, L"PasswordChar", passwordChar_, a ? a->passwordChar_ : 0, true,
+  Integer(Filer, L"PasswordChar", passwordChar_, a ? a->passwordChar_ : 0,
           [this](int v) { SetPasswordChar(static_cast<wchar_t>(v)); });
-  Boolean(Filer, L"ReadOnly", ReadOnly, a ? a->ReadOnly : false, true, [this](bool v) { ReadOnly = v; });
-  Boolean(Filer, L"ShowImage", showImage_, a ? a->showImage_ : false, true, [this](bool v) { SetShowImage(v); });
+  Boolean(Filer, L"ReadOnly", ReadOnly, a ? a->ReadOnly : false, [this](bool v) { ReadOnly = v; });
+  Boolean(Filer, L"ShowImage", showImage_, a ? a->showImage_ : false, [this](bool v) { SetShowImage(v); });
 }
 
 void TSkinCustomSpinEditItem::DefineProperties(TFiler* Filer) {
@@ -119,16 +118,16 @@ void TSkinCustomSpinEditItem::DefineProperties(TFiler* Filer) {
   // The type first: it decides how the rest reads and formats.
   Enum(Filer, L"ValueType", valueType_, a ? a->valueType_ : evtInteger, kValueTypeNames,
        [this](int v) { SetValueType(static_cast<TSEValueType>(v)); });
-  Integer(Filer, L"Decimal", decimal_, a ? a->decimal_ : 2, true, [this](int v) { SetDecimal(v); });
+  Integer(Filer, L"Decimal", decimal_, a ? a->decimal_ : 2, [this](int v) { SetDecimal(v); });
   Float(Filer, L"Increment", increment_, a ? a->increment_ : 1.0, [this](double v) { SetIncrement(v); });
   Float(Filer, L"MaxValue", MaxValue, a ? a->MaxValue : 0, [this](double v) { MaxValue = v; });
   Float(Filer, L"MinValue", MinValue, a ? a->MinValue : 0, [this](double v) { MinValue = v; });
-  Text(Filer, L"Postfix", postfix_, a ? a->postfix_ : String(), true, [this](const String& v) { SetPostfix(v); });
-  Text(Filer, L"Prefix", prefix_, a ? a->prefix_ : String(), true, [this](const String& v) { SetPrefix(v); });
-  Boolean(Filer, L"Snap", Snap, a ? a->Snap : true, true, [this](bool v) { Snap = v; });
-  Boolean(Filer, L"SpaceAfterPrefix", spaceAfterPrefix_, a ? a->spaceAfterPrefix_ : false, true,
+  Text(Filer, L"Postfix", postfix_, a ? a->postfix_ : String(), [this](const String& v) { SetPostfix(v); });
+  Text(Filer, L"Prefix", prefix_, a ? a->prefix_ : String(), [this](const String& v) { SetPrefix(v); });
+  Boolean(Filer, L"Snap", Snap, a ? a->Snap : true, [this](bool v) { Snap = v; });
+  Boolean(Filer, L"SpaceAfterPrefix", spaceAfterPrefix_, a ? a->spaceAfterPrefix_ : false,
           [this](bool v) { SetSpaceAfterPrefix(v); });
-  Boolean(Filer, L"SpaceBeforePostfix", spaceBeforePostfix_, a ? a->spaceBeforePostfix_ : false, true,
+  Boolean(Filer, L"SpaceBeforePostfix", spaceBeforePostfix_, a ? a->spaceBeforePostfix_ : false,
           [this](bool v) { SetSpaceBeforePostfix(v); });
   Float(Filer, L"Value", GetValue(), a ? a->GetValue() : 0, [this](double v) { SetValue(v); });
 }
@@ -136,26 +135,24 @@ void TSkinCustomSpinEditItem::DefineProperties(TFiler* Filer) {
 void TSkinCustomDropDownItem::DefineProperties(TFiler* Filer) {
   TSkinEditItem::DefineProperties(Filer);
   auto* a = dynamic_cast<TSkinCustomDropDownItem*>(Filer->GetAncestor());
-  Boolean(Filer, L"AlwaysSelectFirst", AlwaysSelectFirst, a ? a->AlwaysSelectFirst : true, true,
+  Boolean(Filer, L"AlwaysSelectFirst", AlwaysSelectFirst, a ? a->AlwaysSelectFirst : true,
           [this](bool v) { AlwaysSelectFirst = v; });
-  Boolean(Filer, L"DropDownList", DropDownList, a ? a->DropDownList : false, true,
-          [this](bool v) { DropDownList = v; });
+  Boolean(Filer, L"DropDownList", DropDownList, a ? a->DropDownList : false, [this](bool v) { DropDownList = v; });
 }
 
 void TSkinComboBoxItem::DefineProperties(TFiler* Filer) {
   TSkinCustomDropDownItem::DefineProperties(Filer);
   auto* a = dynamic_cast<TSkinComboBoxItem*>(Filer->GetAncestor());
-  Boolean(Filer, L"AutoComplete", AutoComplete, a ? a->AutoComplete : true, true,
-          [this](bool v) { AutoComplete = v; });
-  Integer(Filer, L"MaxListWidth", GetMaxListWidth(), a ? a->GetMaxListWidth() : 0, true,
+  Boolean(Filer, L"AutoComplete", AutoComplete, a ? a->AutoComplete : true, [this](bool v) { AutoComplete = v; });
+  Integer(Filer, L"MaxListWidth", GetMaxListWidth(), a ? a->GetMaxListWidth() : 0,
           [this](int v) { SetMaxListWidth(v); });
-  Integer(Filer, L"MaxVisibleItems", GetMaxVisibleItems(), a ? a->GetMaxVisibleItems() : 8, true,
+  Integer(Filer, L"MaxVisibleItems", GetMaxVisibleItems(), a ? a->GetMaxVisibleItems() : 8,
           [this](int v) { SetMaxVisibleItems(v); });
-  Integer(Filer, L"MinListWidth", GetMinListWidth(), a ? a->GetMinListWidth() : 64, true,
+  Integer(Filer, L"MinListWidth", GetMinListWidth(), a ? a->GetMinListWidth() : 64,
           [this](int v) { SetMinListWidth(v); });
-  Boolean(Filer, L"ShowListImages", GetShowListImages(), a ? a->GetShowListImages() : false, true,
+  Boolean(Filer, L"ShowListImages", GetShowListImages(), a ? a->GetShowListImages() : false,
           [this](bool v) { SetShowListImages(v); });
-  StringList(Filer, L"Strings", Strings(), a ? a->Strings() : nullptr);
+  Lines(Filer, L"Strings", Strings(), a ? a->Strings() : nullptr);
 }
 
 void TSkinComboBoxItem::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
@@ -167,11 +164,10 @@ void TSkinComboBoxItem::GetChildren(const TGetChildProc& Proc, TComponent* Root)
 void TSkinLabelItem::DefineProperties(TFiler* Filer) {
   auto* a = dynamic_cast<TSkinLabelItem*>(Filer->GetAncestor());
   // Declared before the item's own caption, which a label does not show.
-  Text(Filer, L"Caption", caption_, a ? a->caption_ : String(), true,
-       [this](const String& v) { SetLabelCaption(v); });
+  Text(Filer, L"Caption", caption_, a ? a->caption_ : String(), [this](const String& v) { SetLabelCaption(v); });
   TBarCustomItem::DefineProperties(Filer);
   DefineFontSettings(Filer, fontSettings_, a ? a->fontSettings_ : nullptr);
-  Integer(Filer, L"Margin", margin_, a ? a->margin_ : 0, true, [this](int v) { SetMargin(v); });
+  Integer(Filer, L"Margin", margin_, a ? a->margin_ : 0, [this](int v) { SetMargin(v); });
   Enum(Filer, L"Orientation", orientation_, a ? a->orientation_ : skinoAuto, kOrientationNames,
        [this](int v) { SetOrientation(static_cast<TSkinLabelOrientation>(v)); });
 }
@@ -179,33 +175,33 @@ void TSkinLabelItem::DefineProperties(TFiler* Filer) {
 void TSkinColorItem::DefineProperties(TFiler* Filer) {
   TSkinCustomItem::DefineProperties(Filer);
   auto* a = dynamic_cast<TSkinColorItem*>(Filer->GetAncestor());
-  Integer(Filer, L"Color", color_, a ? a->color_ : 0xFFFFFF, true, [this](int v) { SetColor(v); });
+  Integer(Filer, L"Color", color_, a ? a->color_ : 0xFFFFFF, [this](int v) { SetColor(v); });
 }
 
 void TSkinCustomList::DefineProperties(TFiler* Filer) {
   TSkinCustomItem::DefineProperties(Filer);
   auto* a = dynamic_cast<TSkinCustomList*>(Filer->GetAncestor());
-  Integer(Filer, L"MaxWidth", MaxWidth, a ? a->MaxWidth : 0, true, [this](int v) { MaxWidth = v; });
-  Integer(Filer, L"MaxVisibleItems", MaxVisibleItems, a ? a->MaxVisibleItems : 8, true,
+  Integer(Filer, L"MaxWidth", MaxWidth, a ? a->MaxWidth : 0, [this](int v) { MaxWidth = v; });
+  Integer(Filer, L"MaxVisibleItems", MaxVisibleItems, a ? a->MaxVisibleItems : 8,
           [this](int v) { MaxVisibleItems = v; });
-  Boolean(Filer, L"ShowImages", ShowImages, a ? a->ShowImages : false, true, [this](bool v) { ShowImages = v; });
+  Boolean(Filer, L"ShowImages", ShowImages, a ? a->ShowImages : false, [this](bool v) { ShowImages = v; });
   if (auto* sl = dynamic_cast<TSkinStringList*>(this)) {
     auto* as = dynamic_cast<TSkinStringList*>(a);
-    StringList(Filer, L"Strings", sl->Strings(), as ? as->Strings() : nullptr);
+    Lines(Filer, L"Strings", sl->Strings(), as ? as->Strings() : nullptr);
   }
-  Integer(Filer, L"ItemIndex", itemIndex_, a ? a->itemIndex_ : -1, true, [this](int v) { itemIndex_ = v; });
+  Integer(Filer, L"ItemIndex", itemIndex_, a ? a->itemIndex_ : -1, [this](int v) { itemIndex_ = v; });
 }
 
 void TSkinMRUList::DefineProperties(TFiler* Filer) {
   TBarMRUList::DefineProperties(Filer);
   auto* a = dynamic_cast<TSkinMRUList*>(Filer->GetAncestor());
-  Integer(Filer, L"KeyShift", keyShift_, a ? a->keyShift_ : 0, true, [this](int v) { SetKeyShift(v); });
+  Integer(Filer, L"KeyShift", keyShift_, a ? a->keyShift_ : 0, [this](int v) { SetKeyShift(v); });
 }
 
 void TSkinMRUListItem::DefineProperties(TFiler* Filer) {
   TSkinCustomItem::DefineProperties(Filer);
   auto* a = dynamic_cast<TSkinMRUListItem*>(Filer->GetAncestor());
-  Reference(Filer, L"MRUList", mruList_, a ? a->mruList_ : nullptr, true, pendingMRUList_);
+  Reference(Filer, L"MRUList", mruList_, a ? a->mruList_ : nullptr, pendingMRUList_);
 }
 
 void TSkinMRUListItem::Loaded() {

@@ -1,0 +1,74 @@
+// Declaring a component's stored properties to a filer, one helper a
+// property. A writer writes the property when it is stored and differs from
+// its base (the ancestor's value while a form is written against one, else
+// the property's default); a reader hands the value read to the setter.
+// Enumerations and sets are stored as their identifiers, so that a stream
+// stays readable when members are added; references to other components are
+// stored by name and found once the whole stream is read.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "classlib/Filer.h"
+#include "classlib/Graphics.h"
+
+namespace PropFiler {
+
+using TNames = std::vector<const wchar_t*>;
+
+void Boolean(TFiler* Filer, const wchar_t* Name, bool Value, bool Base, const std::function<void(bool)>& Set,
+             bool Stored = true);
+void Integer(TFiler* Filer, const wchar_t* Name, int64_t Value, int64_t Base,
+             const std::function<void(int64_t)>& Set, bool Stored = true);
+void Text(TFiler* Filer, const wchar_t* Name, const String& Value, const String& Base,
+          const std::function<void(const String&)>& Set, bool Stored = true);
+// A date and time (days since 1899-12-30), stored as a date value.
+void DateTime(TFiler* Filer, const wchar_t* Name, double Value, double Base, const std::function<void(double)>& Set,
+              bool Stored = true);
+// Stored as the identifier Names[Value]; an unknown identifier read raises
+// EReadError.
+void Enum(TFiler* Filer, const wchar_t* Name, int Value, int Base, const TNames& Names,
+          const std::function<void(int)>& Set, bool Stored = true);
+// A set of up to 64 members stored as the list of its members' identifiers.
+void Set(TFiler* Filer, const wchar_t* Name, uint64_t Bits, uint64_t Base, const TNames& Names,
+         const std::function<void(uint64_t)>& Set, bool Stored = true);
+// A string list stored as a list of its lines; read, the lines replace
+// those of Value. Without Base, stored when it has lines.
+void Lines(TFiler* Filer, const wchar_t* Name, TStrings* Value, TStrings* Base, bool Stored = true);
+// A picture stored as its bytes. Without Base, stored when not empty.
+void Picture(TFiler* Filer, const wchar_t* Name, TBitmap* Value, TBitmap* Base,
+             const std::function<void(TBitmap*)>& Set, bool Stored = true);
+// A component stored by name. The name read goes to Pending: the component
+// it names may come later in the stream, so the owner resolves it (Find)
+// once loading is over.
+void Reference(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent* Base, String& Pending,
+               bool Stored = true);
+// An event stored as the name its root (Filer->GetRoot(), a form) offers
+// its handler under (TComponent::RegisterMethod); a handler the root does
+// not offer is not stored. Read, the root's handler of that name is bound;
+// a name the root does not offer raises EReadError.
+template <class E>
+void Event(TFiler* Filer, const wchar_t* Name, E& Value, const E* Base) {
+  TComponent* root = Filer->GetRoot();
+  const String method = root && Value ? root->MethodName(Value) : String();
+  const bool differs = Base ? Value != *Base : static_cast<bool>(Value);
+  Filer->DefineProperty(
+      Name,
+      [&](TReader* R) {
+        const String read = R->ReadIdent();
+        E handler = root ? root->FindMethod<E>(read) : E();
+        if (!handler) throw EReadError(L"Method " + read + L" not found");
+        Value = handler;
+      },
+      [&](TWriter* W) { W->WriteIdent(method); }, differs && !method.empty());
+}
+// The component named Name among the components of Self's owners (or one
+// of those owners itself), or null.
+TComponent* Find(TComponent* Self, const String& Name);
+// A property that streams of older versions may carry but that is never
+// written: the value read is passed over.
+void Ignored(TFiler* Filer, const wchar_t* Name);
+
+}  // namespace PropFiler

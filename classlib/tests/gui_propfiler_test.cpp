@@ -1,0 +1,275 @@
+// The property helpers components declare their stored properties with:
+// what is written, what is read back, and what a damaged stream does.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "classlib/ExtCtrls.h"
+#include "classlib/Forms.h"
+#include "classlib/PropFiler.h"
+#include "classlib/StdCtrls.h"
+
+namespace {
+
+enum TKind { kNone, kSome, kAll };
+const PropFiler::TNames kKindNames{L"kNone", L"kSome", L"kAll"};
+const PropFiler::TNames kOptionNames{L"opFirst", L"opSecond", L"opThird"};
+
+class TProps : public TComponent {
+ public:
+  explicit TProps(TComponent* Owner = nullptr) : TComponent(Owner) {}
+  const char* ClassName() const override { return "TProps"; }
+  bool Flag = true;
+  int64_t Count = 0;
+  String Caption;
+  double When = 0;
+  int Kind = kNone;
+  uint64_t Options = 0;
+  TStringList Items;
+  TBitmap Picture;
+  TComponent* Buddy = nullptr;
+  String PendingBuddy;
+  bool WriteOld = false;  // as an older version did
+
+ protected:
+  void DefineProperties(TFiler* Filer) override {
+    using namespace PropFiler;
+    auto* a = dynamic_cast<TProps*>(Filer->GetAncestor());
+    Boolean(Filer, L"Flag", Flag, a ? a->Flag : true, [this](bool v) { Flag = v; });
+    Integer(Filer, L"Count", Count, a ? a->Count : 0, [this](int64_t v) { Count = v; });
+    Text(Filer, L"Caption", Caption, a ? a->Caption : String(), [this](const String& v) { Caption = v; });
+    DateTime(Filer, L"When", When, a ? a->When : 0, [this](double v) { When = v; });
+    Enum(Filer, L"Kind", Kind, a ? a->Kind : kNone, kKindNames, [this](int v) { Kind = v; });
+    Set(Filer, L"Options", Options, a ? a->Options : 0, kOptionNames, [this](uint64_t v) { Options = v; });
+    Lines(Filer, L"Items", &Items, a ? &a->Items : nullptr);
+    PropFiler::Picture(Filer, L"Picture", &Picture, a ? &a->Picture : nullptr,
+                       [this](TBitmap* b) { Picture.Assign(*b); });
+    Reference(Filer, L"Buddy", Buddy, a ? a->Buddy : nullptr, PendingBuddy);
+    if (WriteOld)
+      Filer->DefineProperty(L"Old", nullptr, [](TWriter* W) { W->WriteString(L"gone"); }, true);
+    else
+      Ignored(Filer, L"Old");
+  }
+};
+
+bool Contains(TMemoryStream& m, const char* text) {
+  const char* p = static_cast<const char*>(m.Memory());
+  return std::search(p, p + m.GetSize(), text, text + std::strlen(text)) != p + m.GetSize();
+}
+
+}  // namespace
+
+TEST(PropFiler, PropertiesThatDifferRoundTripAndDefaultsAreNotWritten) {
+  TProps plain;
+  plain.SetName(L"Plain");
+  TMemoryStream empty;
+  TWriter(&empty).WriteRootComponent(&plain);
+  for (const char* name : {"Flag", "Count", "Caption", "When", "Kind", "Options", "Items", "Picture", "Buddy", "Old"})
+    EXPECT_FALSE(Contains(empty, name)) << name;
+
+  TComponent owner(nullptr);
+  auto* buddy = new TComponent(&owner);
+  buddy->SetName(L"Friend");
+  auto* src = new TProps(&owner);
+  src->SetName(L"Src");
+  src->Flag = false;
+  src->Count = int64_t{1} << 40;
+  src->Caption = L"\u00E9t\u00E9";
+  src->When = 45000.25;
+  src->Kind = kAll;
+  src->Options = 0b101;
+  src->Items.Add(L"one");
+  src->Items.Add(L"");
+  src->Picture.SetPixelFormat(pf8bit);
+  src->Picture.SetSize(4, 2);
+  std::memset(src->Picture.ScanLine(1), 200, 4);
+  src->Buddy = buddy;
+  src->WriteOld = true;
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(src);
+  EXPECT_TRUE(Contains(m, "opFirst") && Contains(m, "opThird") && !Contains(m, "opSecond"));
+
+  TProps dst;
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(&dst);
+  EXPECT_FALSE(dst.Flag);
+  EXPECT_EQ(dst.Count, int64_t{1} << 40);
+  EXPECT_EQ(dst.Caption, src->Caption);
+  EXPECT_EQ(dst.When, 45000.25);
+  EXPECT_EQ(dst.Kind, kAll);
+  EXPECT_EQ(dst.Options, 0b101u);
+  ASSERT_EQ(dst.Items.GetCount(), 2);
+  EXPECT_EQ(dst.Items.Get(0), L"one");
+  EXPECT_EQ(dst.Picture.GetPixelFormat(), pf8bit);
+  EXPECT_EQ(static_cast<uint8_t*>(dst.Picture.ScanLine(1))[3], 200);
+  // The reference is read as a name, found among the owners' components.
+  EXPECT_EQ(dst.PendingBuddy, L"Friend");
+  EXPECT_EQ(PropFiler::Find(src, dst.PendingBuddy), buddy);
+  EXPECT_EQ(PropFiler::Find(src, L"Nobody"), nullptr);
+
+  // Against an ancestor only what differs from it is written.
+  TProps same;
+  same.Kind = kAll;
+  same.Caption = src->Caption;
+  TMemoryStream d;
+  TWriter(&d).WriteDescendent(src, &same);
+  EXPECT_FALSE(Contains(d, "Kind"));
+  EXPECT_FALSE(Contains(d, "Caption"));
+  EXPECT_TRUE(Contains(d, "Count"));
+}
+
+TEST(PropFiler, AnUnknownIdentifierIsAReadError) {
+  TProps src;
+  src.SetName(L"Src");
+  src.Kind = kSome;
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(&src);
+  std::string bytes(static_cast<const char*>(m.Memory()), static_cast<size_t>(m.GetSize()));
+  bytes.replace(bytes.find("kSome"), 5, "kMost");
+  TMemoryStream bad;
+  bad.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  bad.SetPosition(0);
+  TProps dst;
+  try {
+    TReader(&bad).ReadRootComponent(&dst);
+    FAIL();
+  } catch (const EReadError& e) {
+    EXPECT_EQ(e.Message(), L"Invalid property value: kMost");
+  }
+  EXPECT_EQ(dst.Kind, kNone);
+}
+
+// ---- the usual control properties ------------------------------------------------------
+
+namespace {
+
+// A form with a panel holding an edit box and a button, and a label: the
+// same names and classes each time, as a form's class makes them.
+struct Designed {
+  std::unique_ptr<TForm> Form{new TForm(Application)};
+  TPanel* Panel = Make<TPanel>(L"pnl", Form.get());
+  TEdit* Edit = Make<TEdit>(L"edt", Panel);
+  TButton* Button = Make<TButton>(L"btn", Panel);
+  TLabel* Label = Make<TLabel>(L"lbl", Form.get());
+  explicit Designed(const wchar_t* Name) { Form->SetName(Name); }
+  template <class T>
+  T* Make(const wchar_t* Name, TWinControl* Parent) {
+    T* c = new T(Form.get());
+    c->SetName(Name);
+    c->SetParent(Parent);
+    return c;
+  }
+};
+
+}  // namespace
+
+TEST(ControlStreaming, TheUsualPropertiesRoundTrip) {
+  Designed src(L"frmSource");
+  src.Panel->SetBounds(5, 6, 300, 120);
+  src.Panel->SetCaption(L"Panel");
+  src.Panel->SetColor(clRed);
+  src.Edit->SetBounds(10, 10, 150, 22);
+  src.Edit->SetText(L"typed");
+  src.Edit->SetHint(L"Type here");
+  src.Edit->SetShowHint(true);
+  src.Edit->SetEnabled(false);
+  src.Edit->Font()->SetName(L"Courier New");
+  src.Edit->Font()->SetHeight(-15);
+  src.Edit->Font()->SetStyle(TFontStyles{fsBold, fsUnderline});
+  src.Button->SetBounds(10, 40, 80, 25);
+  src.Button->SetCaption(L"Go");
+  src.Button->SetVisible(false);
+  src.Button->SetTabOrder(0);
+  src.Label->SetCaption(L"Label");
+  src.Label->SetParentColor(true);
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(src.Form.get());
+
+  Designed dst(L"frmCopy");
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(dst.Form.get());
+  EXPECT_EQ(dst.Panel->GetBoundsRect(), Rect(5, 6, 305, 126));
+  EXPECT_EQ(dst.Panel->GetCaption(), L"Panel");
+  EXPECT_EQ(dst.Panel->GetColor(), clRed);
+  EXPECT_EQ(dst.Edit->GetBoundsRect(), Rect(10, 10, 160, 32));
+  EXPECT_EQ(dst.Edit->GetText(), L"typed");
+  EXPECT_EQ(dst.Edit->GetHint(), L"Type here");
+  EXPECT_TRUE(dst.Edit->GetShowHint());
+  EXPECT_FALSE(dst.Edit->GetParentShowHint());
+  EXPECT_FALSE(dst.Edit->GetEnabled());
+  EXPECT_FALSE(dst.Edit->GetParentFont());
+  EXPECT_EQ(dst.Edit->Font()->GetName(), L"Courier New");
+  EXPECT_EQ(dst.Edit->Font()->GetHeight(), -15);
+  EXPECT_EQ(dst.Edit->Font()->GetStyle(), (TFontStyles{fsBold, fsUnderline}));
+  EXPECT_EQ(dst.Button->GetCaption(), L"Go");
+  EXPECT_FALSE(dst.Button->GetVisible());
+  EXPECT_EQ(dst.Button->GetTabOrder(), 0);
+  EXPECT_EQ(dst.Edit->GetTabOrder(), 1);
+  EXPECT_EQ(dst.Label->GetCaption(), L"Label");
+  EXPECT_TRUE(dst.Label->GetParentColor());
+  EXPECT_TRUE(dst.Label->GetParentFont());
+}
+
+TEST(ControlStreaming, DefaultsAndWhatTheParentGivesAreNotStored) {
+  TPanel plain(nullptr);
+  plain.SetName(L"pnlPlain");
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(&plain);
+  for (const char* name : {"Left", "Top", "Enabled", "Visible", "Hint", "ShowHint", "ParentShowHint", "ParentColor",
+                           "ParentFont", "Font.", "TabOrder", "Caption"})
+    EXPECT_FALSE(Contains(m, name)) << name;
+  // A parent's font and colour are not the control's own.
+  plain.SetColor(clLime);
+  plain.SetParentColor(true);
+  plain.Font()->SetHeight(-30);
+  plain.SetParentFont(true);
+  TMemoryStream m2;
+  TWriter(&m2).WriteRootComponent(&plain);
+  EXPECT_TRUE(Contains(m2, "ParentColor"));
+  EXPECT_FALSE(Contains(m2, "\x05" "Color"));  // the name alone
+  EXPECT_FALSE(Contains(m2, "Font."));
+  EXPECT_FALSE(Contains(m2, "ParentFont"));
+}
+
+namespace {
+struct THandlers {
+  void GoClick(TObject*) { ++Clicks; }
+  void Other(TObject*) {}
+  int Clicks = 0;
+};
+}  // namespace
+
+TEST(ControlStreaming, EventHandlersAreStoredByTheNamesTheFormOffers) {
+  THandlers mine, theirs;
+  Designed src(L"frmEventsSource");
+  src.Form->RegisterMethod(L"GoClick", TNotifyEvent(&mine, &THandlers::GoClick));
+  src.Button->OnClick = TNotifyEvent(&mine, &THandlers::GoClick);
+  src.Edit->OnEnter = [](TObject*) {};  // offered by no name: not stored
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(src.Form.get());
+  EXPECT_TRUE(Contains(m, "GoClick"));
+  EXPECT_FALSE(Contains(m, "OnEnter"));
+
+  // The copy's form offers its own handler under that name.
+  Designed dst(L"frmEventsCopy");
+  dst.Form->RegisterMethod(L"Other", TNotifyEvent(&theirs, &THandlers::Other));
+  dst.Form->RegisterMethod(L"goclick", TNotifyEvent(&theirs, &THandlers::GoClick));
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(dst.Form.get());
+  ASSERT_TRUE(dst.Button->OnClick);
+  dst.Button->Click();
+  EXPECT_EQ(theirs.Clicks, 1);
+  EXPECT_EQ(mine.Clicks, 0);
+  EXPECT_FALSE(dst.Edit->OnEnter);
+
+  // A form that offers no such handler cannot read the stream.
+  Designed bare(L"frmEventsBare");
+  m.SetPosition(0);
+  try {
+    TReader(&m).ReadRootComponent(bare.Form.get());
+    FAIL();
+  } catch (const EReadError& e) {
+    EXPECT_EQ(e.Message(), L"Method GoClick not found");
+  }
+}
