@@ -40,10 +40,15 @@ void AddStrip(TCustomImageList* List, const TImageStrip& Strip) {
 TdmodCommon::TdmodCommon(TComponent* AOwner) : TDataModule(AOwner) {
   SetName(L"dmodCommon");
   imlTreeImages = new TImageList(this, 16, 16);
+  imlTreeImages->SetName(L"imlTreeImages");
   imlLVImages16 = new TImageList(this, 16, 16);
+  imlLVImages16->SetName(L"imlLVImages16");
   imlLVImages32 = new TImageList(this, 32, 32);
+  imlLVImages32->SetName(L"imlLVImages32");
   imlTabSheets = new TImageList(this, 16, 16);
+  imlTabSheets->SetName(L"imlTabSheets");
   imlMenuToolbar = new TImageList(this, 16, 16);
+  imlMenuToolbar->SetName(L"imlMenuToolbar");
   BuildImages();
 
   odlgImport = new TPlacesOpenDialog(this);
@@ -73,6 +78,7 @@ TdmodCommon::TdmodCommon(TComponent* AOwner) : TDataModule(AOwner) {
     d->SetShowPlacesBar(true);
   }
   fdlgFont = new TFontDialog(this);
+  fdlgFont->SetName(L"fdlgFont");
   fdlgFont->SetOptions(TFontDialogOptions{fdEffects, fdForceFontExist, fdNoVectorFonts});
   fdlgFont->Font()->SetName(L"MS Sans Serif");
   fdlgFont->Font()->SetSize(8);

@@ -216,6 +216,10 @@ void TCustomTreeEx::CNNotify(TMessage& M) {
     }
     case TVN_BEGINDRAGW:
     case TVN_BEGINRDRAGW: {
+      // A designed tree is moved by its designer: the native control's
+      // drag start (it detects drags whenever drag-and-drop is allowed)
+      // marks nothing there.
+      if (GetComponentState().Contains(csDesigning)) return;
       auto* TV = reinterpret_cast<NMTREEVIEWW*>(H);
       FDragged = true;
       FDragNode = NodeOf(TV->itemNew);

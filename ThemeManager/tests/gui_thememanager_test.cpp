@@ -445,6 +445,32 @@ TEST_F(ThemeFixture, ListViewColumnsWithoutImageLoseTheImageFlag) {
   EXPECT_NE(col.mask & LVCF_IMAGE, 0u);
 }
 
+TEST_F(ThemeFixture, AListViewWithAWindowIsMadeAnewUnderTheManager) {
+  Use(Lib::Fake);
+  TestForm t;
+  t.List->SetViewStyle(vsReport);
+  t.List->Columns()->Add()->SetCaption(L"Name");
+  HWND before = t.List->GetHandle();
+  ASSERT_TRUE(::IsWindow(before));
+  // The manager sees what reaches the list view from now on.
+  int inserted = 0;
+  TThemeManager m(t.Form);
+  m.OnControlMessage = TControlMessageEvent([&](TThemeManager*, TControl* c, TMessage& msg, bool&) {
+    if (c == t.List && msg.Msg == LVM_INSERTCOLUMNW) ++inserted;
+  });
+  m.CollectForms();
+  ASSERT_TRUE(m.IsSubclassed(t.List, skListView));
+  EXPECT_EQ(t.List->GetHandle(), before) << "made anew only when the message loop runs";
+  EXPECT_TRUE(PumpUntil([&] { return t.List->HandleAllocated() && t.List->GetHandle() != before; }, 3000));
+  EXPECT_FALSE(::IsWindow(before));
+  EXPECT_TRUE(m.IsSubclassed(t.List, skListView));
+  // The new window's column went in through the manager's procedure.
+  EXPECT_EQ(inserted, 1);
+  HWND header = HWND(::SendMessageW(t.List->GetHandle(), LVM_GETHEADER, 0, 0));
+  EXPECT_EQ(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), 1);
+  m.OnControlMessage = TControlMessageEvent();
+}
+
 TEST_F(ThemeFixture, RemovalRestoresTheControlsOwnProcedure) {
   Use(Lib::Fake);
   TestForm t;

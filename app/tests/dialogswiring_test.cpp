@@ -10,6 +10,7 @@
 #include "app/OptionsForm.h"
 #include "app/PlacesDialogs.h"
 #include "app/tests/dialogs_support.h"
+#include "classlib/Filer.h"
 #include "testsupport/Registry.h"
 
 using namespace dlgtest;
@@ -79,6 +80,24 @@ TEST_F(WiringTest, TheFontDialogStartsWithMsSansSerifEightPoints) {
   // Before the options dialog first hands it a font.
   EXPECT_EQ(dmodCommon->fdlgFont->Font()->GetName(), L"MS Sans Serif");
   EXPECT_EQ(dmodCommon->fdlgFont->Font()->GetSize(), 8);
+}
+
+TEST_F(WiringTest, TheDataModulesSharedComponentsAreFoundByName) {
+  // A form's stored reference to a shared component names the data
+  // module and the component, and reads back as that component.
+  const std::pair<TComponent*, const wchar_t*> Shared[] = {
+      {dmodCommon->imlTreeImages, L"imlTreeImages"},   {dmodCommon->imlLVImages16, L"imlLVImages16"},
+      {dmodCommon->imlLVImages32, L"imlLVImages32"},   {dmodCommon->imlTabSheets, L"imlTabSheets"},
+      {dmodCommon->imlMenuToolbar, L"imlMenuToolbar"}, {dmodCommon->odlgImport, L"odlgImport"},
+      {dmodCommon->sdlgExport, L"sdlgExport"},         {dmodCommon->odlgBookmarks, L"odlgBookmarks"},
+      {dmodCommon->fdlgFont, L"fdlgFont"},             {dmodCommon->sdlgBookmarks, L"sdlgBookmarks"},
+  };
+  for (const auto& [Component, Name] : Shared) {
+    SCOPED_TRACE(Name);
+    const String Stored = ComponentReferenceName(frmOptions, Component);
+    EXPECT_EQ(Stored, String(L"dmodCommon.") + Name);
+    EXPECT_EQ(FindReferencedComponent(frmOptions, Stored), Component);
+  }
 }
 
 TEST_F(WiringTest, TheDataModulesFileDialogsShowThePlacesBar) {

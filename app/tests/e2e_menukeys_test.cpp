@@ -151,4 +151,40 @@ TEST_F(MenuKeys, AltLetterWhileANameIsEditedOpensFileAndTheEditGoesOn) {
   }
 }
 
+// Edit > New > String Value typed on the menu bar while the selected key
+// has been deleted by another program: the error says the key is gone, no
+// empty key is made in its place and no item is added to the list.
+TEST_F(MenuKeys, NewStringValueInAKeyDeletedElsewhereSaysTheKeyNoLongerExists) {
+  const String key = String(Data) + L"\\Doomed";
+  CreateKey(key);
+  Start();
+  ASSERT_NE(Open(L"Doomed"), nullptr);
+  Foreground(Window->treeRegTree);
+  const int items = Window->lvKeyValues->Items()->GetCount();
+  DeleteTree(key);
+  ASSERT_FALSE(KeyExists(key));
+  auto subOpen = [&] {
+    TBarView* menu = OpenMenu() == Window->mnuEdit ? Bar()->OpenViewerView : nullptr;
+    return menu && menu->OpenViewer && menu->OpenViewerView && menu->OpenViewer->Item == Window->mnuEdit_New;
+  };
+  Script s;
+  s.Steps = {
+      {[] { return true; }, [] { Keys({{VK_MENU, false}, {'E', false}, {'E', true}, {VK_MENU, true}}); }},
+      // N is also Rename's letter: it would only move between the two.
+      {[&] { return OpenMenu() == Window->mnuEdit && OpenMenuSelected() == Window->mnuEdit_New; },
+       [] { Tap(VK_RIGHT); }},
+      {subOpen, [] { Tap('S'); }},
+      {[&] { return !Errors.empty() && !OpenMenu(); }, [] {}},
+  };
+  EXPECT_EQ(s.Run(), s.Steps.size()) << "step 1: Alt+E opens Edit; 2: Right opens New; 3: S runs String Value";
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(Errors[0].find(L"Unable to successfully create a new string value."), 0u) << WideToAnsi(Errors[0]);
+  EXPECT_NE(Errors[0].find(L"The key no longer exists: it may have been deleted or renamed by another process or "
+                           L"application."),
+            String::npos);
+  EXPECT_NE(Errors[0].find(L"Doomed"), String::npos);
+  EXPECT_FALSE(KeyExists(key));
+  EXPECT_EQ(Window->lvKeyValues->Items()->GetCount(), items);
+}
+
 }  // namespace

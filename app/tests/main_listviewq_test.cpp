@@ -5,6 +5,7 @@
 #include "classlib/Filer.h"
 #include "classlib/Forms.h"
 #include "classlib/Registry.h"
+#include "testsupport/Input.h"
 #include "testsupport/Pump.h"
 #include "testsupport/Registry.h"
 
@@ -75,6 +76,24 @@ TEST_F(ListViewQTest, ColumnSortMarksAndReverses) {
   List->Items()->Add()->SetCaption(L"zz");
   EXPECT_EQ(List->SortColumn, -1);
   EXPECT_EQ(List->Columns()->GetItem(1)->GetCaption(), L"Value");
+
+  // So does an accepted in-place edit of a caption, typed by the user.
+  ASSERT_TRUE(List->DoColumnSort(0, false));
+  SetForegroundWindow(Form->GetHandle());
+  List->SetFocus();
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return GetFocus() == List->GetHandle(); }, 3000));
+  TListItem* it = List->Items()->GetItem(0);
+  ASSERT_TRUE(it->EditCaption());
+  HWND edit = HWND(SendMessageW(List->GetHandle(), LVM_GETEDITCONTROL, 0, 0));
+  ASSERT_TRUE(edit);
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return GetFocus() == edit; }, 3000));
+  testsupport::TypeText(L"renamed");
+  testsupport::PressKey(VK_RETURN);
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return !IsWindow(edit); }, 3000));
+  EXPECT_EQ(it->GetCaption(), L"renamed");
+  EXPECT_EQ(List->SortColumn, -1);
+  EXPECT_TRUE(List->SortAscending);
+  EXPECT_EQ(List->Columns()->GetItem(0)->GetCaption(), L"Name");
 }
 
 TEST_F(ListViewQTest, ColumnsMadeBeforeTheWindowShowOnceAfterItIsMadeAgain) {

@@ -640,4 +640,21 @@ TEST_F(TreeDrag, NativeDragStartFollowsDragMode) {
   Tree->OnMouseUp = nullptr;
 }
 
+TEST_F(TreeDrag, DesignedTreeStartsNoDragOnAPress) {
+  auto R = Fill(4);
+  Form->SetDesigning(true);
+  ASSERT_EQ(GetWindowLongW(Tree->GetHandle(), GWL_STYLE) & TVS_DISABLEDRAGDROP, 0);
+  // The native control still detects the move with the button held; the
+  // designed tree starts neither its own drag nor the library's.
+  bool Released = false;
+  Tree->OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { Released = true; };
+  PlayDrag(At(R[0]), {{At(R[3]), nullptr}});
+  PumpUntil([&] { return Released; }, 3000);
+  Tree->OnMouseUp = nullptr;
+  EXPECT_TRUE(Log.empty());
+  EXPECT_FALSE(Tree->Dragging());
+  EXPECT_EQ(Tree->GetDragNode(), nullptr);
+  Form->SetDesigning(false);
+}
+
 }  // namespace
