@@ -95,6 +95,34 @@ void Reference(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent
       Stored && !value.empty() && value != base);
 }
 
+void Link(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent* Base, bool Stored,
+          const std::function<void(TComponent*)>& Set) {
+  Filer->DefineProperty(
+      Name, [&](TReader* R) { R->ReadReference(Set); }, [&](TWriter* W) { W->WriteReference(Value); },
+      Stored && Value != Base);
+}
+
+void Picture(TFiler* Filer, const wchar_t* Name, TBitmap* Value, TBitmap* Base,
+             const std::function<void(TBitmap*)>& Set) {
+  const bool has = Value && !Value->Empty();
+  const bool differs = Base && !Base->Empty() ? !has || Value->SaveToBytes() != Base->SaveToBytes() : has;
+  Filer->DefineBinaryProperty(
+      Name,
+      [&](TStream* In) {
+        std::vector<uint8_t> bytes(static_cast<size_t>(In->GetSize() - In->GetPosition()));
+        if (!bytes.empty()) In->ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+        TBitmap b;
+        if (!bytes.empty()) b.LoadFromBytes(bytes.data(), bytes.size());
+        Set(&b);
+      },
+      [&](TStream* Out) {
+        if (!has) return;
+        std::vector<uint8_t> bytes = Value->SaveToBytes();
+        Out->WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+      },
+      differs);
+}
+
 TComponent* Find(TComponent* Self, const String& Name) {
   if (Name.empty()) return nullptr;
   for (TComponent* o = Self->GetOwner(); o; o = o->GetOwner()) {
@@ -122,6 +150,7 @@ void RegisterClasses() {
     Register<TBarToolbar>(L"TBarToolbar");
     Register<TBarToolWindow>(L"TBarToolWindow");
     Register<TBarDock>(L"TBarDock");
+    Register<TBarBackground>(L"TBarBackground");
     Register<TBarImageList>(L"TBarImageList");
     return true;
   }();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "classlib/Filer.h"
+#include "classlib/Graphics.h"
 
 namespace BarFiler {
 
@@ -30,6 +31,16 @@ void StringList(TFiler* Filer, const wchar_t* Name, TStrings* Value, TStrings* B
 // A component stored by name; the name read goes to Pending.
 void Reference(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent* Base, bool Stored,
                String& Pending);
+
+// A component stored by name; read back once the whole stream is read
+// (before anything hears Loaded) through Set, with the component the name
+// stands for.
+void Link(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent* Base, bool Stored,
+          const std::function<void(TComponent*)>& Set);
+// A picture stored as its bitmap file; an empty one is stored only against
+// a base that has a picture.
+void Picture(TFiler* Filer, const wchar_t* Name, TBitmap* Value, TBitmap* Base,
+             const std::function<void(TBitmap*)>& Set);
 
 // The identifiers of the item options, in the order of their bits.
 const std::vector<const wchar_t*>& ItemOptionNames();

@@ -391,6 +391,35 @@ TEST(BarMenuBar, AltLetterInTheMDIAreaOpensTheMenuBar) {
   }
 }
 
+TEST(BarMenuBar, AltLetterOnTheFormOpensTheMenuBarFloatingFromItsDock) {
+  MenuHost h;
+  h.Bar->HideWhenInactive = false;
+  h.Bar->SetFloating(true);
+  ASSERT_TRUE(h.Bar->GetFloating());
+  ASSERT_EQ(h.Dock->GetHeight(), 0);
+  const HWND form = h.Form->GetHandle();
+  SetForegroundWindow(form);
+  SetFocus(form);
+  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == form && IsWindowVisible(h.Bar->GetHandle()); }, 10000));
+  TBarCustomItem* openFrom = nullptr;
+  {
+    LoopScript s({[&] {
+      if (!h.OpenView()) return LoopScript::Current()->Again();
+      openFrom = h.OpenView()->GetParentItem();
+      PostKey(VK_ESCAPE);
+      PostKey(VK_ESCAPE);
+    }});
+    InputScript().Press('F', {VK_MENU}).Post();
+    EXPECT_TRUE(PumpUntil([&] { return s.StepsRun() == 1 && !h.Bar->View()->State.Contains(vsModal); }, 10000));
+  }
+  EXPECT_EQ(openFrom, h.File);
+  // Without a floating window to take it the dock answers for itself
+  // (handed on, the command would come back to it through the form).
+  h.Bar->SetParent(h.Dock);
+  EXPECT_EQ(SendMessageW(h.Dock->GetHandle(), WM_SYSCOMMAND, SC_KEYMENU, L'f'), 0);
+  EXPECT_FALSE(h.Bar->View()->State.Contains(vsModal));
+}
+
 }  // namespace
 
 // ---- shortcuts ---------------------------------------------------------------------------
