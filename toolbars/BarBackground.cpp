@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "toolbars/BarFiler.h"
+
 namespace {
 // A bitmap with a colour table: 1, 4 or 8 bits a pixel.
 bool IsPaletted(TBitmap* B) {
@@ -19,6 +21,15 @@ TBarBackground::TBarBackground(TComponent* AOwner) : TBarBasicBackground(AOwner)
 TBarBackground::~TBarBackground() {
   DropCache();
   bitmap_->OnChange = TNotifyEvent();
+}
+
+void TBarBackground::DefineProperties(TFiler* Filer) {
+  TBarBasicBackground::DefineProperties(Filer);
+  auto* a = dynamic_cast<TBarBackground*>(Filer->GetAncestor());
+  using namespace BarFiler;
+  Picture(Filer, L"Bitmap", bitmap_.get(), a ? a->bitmap_.get() : nullptr, [this](TBitmap* b) { SetBitmap(b); });
+  Integer(Filer, L"BkColor", bkColor_, a ? a->bkColor_ : clBtnFace, [this](int v) { SetBkColor(v); });
+  Boolean(Filer, L"Transparent", transparent_, a ? a->transparent_ : false, [this](bool v) { SetTransparent(v); });
 }
 
 void TBarBackground::DropCache() {

@@ -46,6 +46,7 @@ class TBarBackground : public TBarBasicBackground {
   bool GetTransparent() const { return transparent_; }
   void SetTransparent(bool Value);
   int HandlerCount() const { return static_cast<int>(handlers_.size()); }
+  void DefineProperties(TFiler* Filer) override;
 
  private:
   void BitmapChanged(TObject* Sender);

@@ -13,6 +13,11 @@
 #include <cwchar>
 
 namespace {
+// The identifiers of stored values.
+const std::vector<const wchar_t*> kPositionNames{L"dpTop", L"dpBottom", L"dpLeft", L"dpRight"};
+const std::vector<const wchar_t*> kBorderStyleNames{L"bsNone",   L"bsSingle",      L"bsSizeable",
+                                                    L"bsDialog", L"bsToolWindow", L"bsSizeToolWin"};
+constexpr TBarDockableTo kAllPositions{dpTop, dpBottom, dpLeft, dpRight};
 // Every window that floats now.
 std::vector<TBarCustomDockableWindow*> g_floatingWindows;
 // The application's activation as last reported to its windows.
@@ -755,6 +760,57 @@ void TBarCustomDockableWindow::DefineProperties(TFiler* Filer) {
           [this](int v) { SetBounds(GetLeft(), GetTop(), GetWidth(), v); }, ownSize);
   // A docked window's last dock is the one it is on.
   Reference(Filer, L"LastDock", lastDock_, a ? a->lastDock_ : nullptr, pendingLastDock_, !GetDocked());
+  Boolean(Filer, L"ActivateParent", ActivateParent, a ? a->ActivateParent : true,
+          [this](bool v) { ActivateParent = v; });
+  Boolean(Filer, L"AutoResize", autoResize_, a ? a->autoResize_ : true, [this](bool v) { SetAutoResize(v); });
+  Enum(Filer, L"BorderStyle", borderStyle_, a ? a->borderStyle_ : bsSingle, kBorderStyleNames,
+       [this](int v) { SetBorderStyle(static_cast<TBorderStyle>(v)); });
+  Boolean(Filer, L"CloseButton", CloseButton, a ? a->CloseButton.Get() : true, [this](bool v) { CloseButton = v; });
+  Boolean(Filer, L"CloseButtonWhenDocked", closeButtonWhenDocked_, a ? a->closeButtonWhenDocked_ : false,
+          [this](bool v) { SetCloseButtonWhenDocked(v); });
+  Boolean(Filer, L"DblClickUndock", DblClickUndock, a ? a->DblClickUndock : true,
+          [this](bool v) { DblClickUndock = v; });
+  Link(Filer, L"DefaultDock", DefaultDock, a ? a->DefaultDock : nullptr,
+       [this](TComponent* c) { DefaultDock = dynamic_cast<TBarDock*>(c); });
+  Set(Filer, L"DockableTo", static_cast<unsigned>(DockableTo.Bits()),
+      static_cast<unsigned>(a ? a->DockableTo.Bits() : kAllPositions.Bits()), kPositionNames,
+      [this](unsigned v) { DockableTo = TBarDockableTo::FromBits(v); });
+  Enum(Filer, L"DockMode", DockMode, a ? a->DockMode : dmCanFloat, {L"dmCanFloat", L"dmCannotFloat",
+       L"dmCannotFloatOrChangeDocks"}, [this](int v) { DockMode = static_cast<TBarDockMode>(v); });
+  Enum(Filer, L"DragHandleStyle", dragHandleStyle_, a ? a->dragHandleStyle_ : dhSingle,
+       {L"dhDouble", L"dhNone", L"dhSingle"},
+       [this](int v) { SetDragHandleStyle(static_cast<TBarDragHandleStyle>(v)); });
+  Enum(Filer, L"FloatingMode", FloatingMode, a ? a->FloatingMode.Get() : fmOnTopOfParentForm,
+       {L"fmOnTopOfParentForm", L"fmOnTopOfAllForms"},
+       [this](int v) { FloatingMode = static_cast<TBarFloatingMode>(v); });
+  Boolean(Filer, L"FullSize", fullSize_, a ? a->fullSize_ : false, [this](bool v) { SetFullSize(v); });
+  Boolean(Filer, L"HideWhenInactive", HideWhenInactive, a ? a->HideWhenInactive.Get() : true,
+          [this](bool v) { HideWhenInactive = v; });
+  Boolean(Filer, L"Resizable", Resizable, a ? a->Resizable.Get() : true, [this](bool v) { Resizable = v; });
+  Boolean(Filer, L"ShowCaption", ShowCaption, a ? a->ShowCaption.Get() : true, [this](bool v) { ShowCaption = v; });
+  Boolean(Filer, L"SmoothDrag", SmoothDrag, a ? a->SmoothDrag : true, [this](bool v) { SmoothDrag = v; });
+  Boolean(Filer, L"Stretch", stretch_, a ? a->stretch_ : false, [this](bool v) { SetStretch(v); });
+  Boolean(Filer, L"UseLastDock", useLastDock_, a ? a->useLastDock_ : true, [this](bool v) { SetUseLastDock(v); });
+}
+
+void TBarDock::DefineProperties(TFiler* Filer) {
+  TCustomControl::DefineProperties(Filer);
+  auto* a = dynamic_cast<TBarDock*>(Filer->GetAncestor());
+  using namespace BarFiler;
+  // Read first: the position decides the edge before any window arrives.
+  Enum(Filer, L"Position", position_, a ? a->position_ : dpTop, kPositionNames,
+       [this](int v) { SetPosition(static_cast<TBarDockPosition>(v)); });
+  Boolean(Filer, L"AllowDrag", allowDrag_, a ? a->allowDrag_ : true, [this](bool v) { SetAllowDrag(v); });
+  Link(Filer, L"Background", background_, a ? a->background_ : nullptr,
+       [this](TComponent* c) { SetBackground(dynamic_cast<TBarBasicBackground*>(c)); });
+  Boolean(Filer, L"BackgroundOnToolbars", backgroundOnToolbars_, a ? a->backgroundOnToolbars_ : true,
+          [this](bool v) { SetBackgroundOnToolbars(v); });
+  Set(Filer, L"BoundLines", static_cast<unsigned>(boundLines_.Bits()),
+      static_cast<unsigned>(a ? a->boundLines_.Bits() : 0), {L"blTop", L"blBottom", L"blLeft", L"blRight"},
+      [this](unsigned v) { SetBoundLines(TBarDockBoundLines::FromBits(v)); });
+  Boolean(Filer, L"FixAlign", fixAlign_, a ? a->fixAlign_ : false, [this](bool v) { SetFixAlign(v); });
+  Boolean(Filer, L"LimitToOneRow", limitToOneRow_, a ? a->limitToOneRow_ : false,
+          [this](bool v) { SetLimitToOneRow(v); });
 }
 
 void TBarCustomDockableWindow::RepaintOverBackground() {
@@ -984,7 +1040,9 @@ void TBarCustomDockableWindow::WndProc(TMessage& m) {
 // ---- dock ------------------------------------------------------------------------------
 TBarDock::TBarDock(TComponent* AOwner) : TCustomControl(AOwner) {
   ControlStyle -= TControlStyle{csCaptureMouse, csClickEvents, csOpaque};
-  ControlStyle += csAcceptsControls;
+  // Menu events: the form's keyboard-menu commands reach a menu bar that
+  // floats from this dock through it.
+  ControlStyle += TControlStyle{csAcceptsControls, csMenuEvents};
   SetColor(clBtnFace);
   SetAlign(alTop);
   SetHeight(0);
@@ -1569,7 +1627,8 @@ void TBarDock::WndProc(TMessage& m) {
         return;
       }
       break;
-    case WM_SYSCOLORCHANGE:
+    case CM_SYSCOLORCHANGE:
+      // The form tells its controls of changed system colours.
       if (background_) background_->SysColorChanged();
       break;
     case WM_MOVE:
@@ -1603,6 +1662,12 @@ void TBarDock::WndProc(TMessage& m) {
           m.Result = r;
           return;
         }
+      }
+      // A command none of them takes is not the dock's: the default window
+      // procedure would hand it up to the form, which asks the dock again.
+      if (m.Msg == WM_SYSCOMMAND) {
+        m.Result = 0;
+        return;
       }
       break;
     case WM_NCPAINT: {

@@ -339,6 +339,7 @@ class TBarDock : public TCustomControl {
   void SetParent(TWinControl* AParent) override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
   void Loaded() override;
+  void DefineProperties(TFiler* Filer) override;
   void WndProc(TMessage& m) override;
 
   void BeginUpdate() { ++updateCount_; }

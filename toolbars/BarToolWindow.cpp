@@ -1,5 +1,6 @@
 #include "toolbars/BarToolWindow.h"
 
+#include "toolbars/BarFiler.h"
 #include "toolbars/BarUtilsWin.h"
 
 TBarToolWindow::TBarToolWindow(TComponent* AOwner) : TBarCustomDockableWindow(AOwner) {
@@ -98,4 +99,25 @@ void TBarToolWindow::ReadPositionData(const TBarReadPositionData& Data) {
 void TBarToolWindow::WritePositionData(const TBarWritePositionData& Data) {
   Data.WriteIntProc(*Data.Name, L"ClientWidth", barWidth_, Data.ExtraData);
   Data.WriteIntProc(*Data.Name, L"ClientHeight", barHeight_, Data.ExtraData);
+}
+
+void TBarToolWindow::DefineProperties(TFiler* Filer) {
+  TBarCustomDockableWindow::DefineProperties(Filer);
+  auto* a = dynamic_cast<TBarToolWindow*>(Filer->GetAncestor());
+  using namespace BarFiler;
+  // The client size is the window's own: always stored. While the form
+  // loads, a docked window's client area is not laid out yet: the other
+  // dimension kept is the one recorded.
+  Filer->DefineProperty(
+      L"ClientAreaWidth", [this](TReader* R) { SetClientAreaSize(R->ReadInteger(), barHeight_); },
+      [this](TWriter* W) { W->WriteInteger(GetClientAreaWidth()); }, true);
+  Filer->DefineProperty(
+      L"ClientAreaHeight", [this](TReader* R) { SetClientAreaSize(barWidth_, R->ReadInteger()); },
+      [this](TWriter* W) { W->WriteInteger(GetClientAreaHeight()); }, true);
+  Integer(Filer, L"MinClientWidth", MinClientWidth, a ? a->MinClientWidth : 32, [this](int v) { MinClientWidth = v; });
+  Integer(Filer, L"MinClientHeight", MinClientHeight, a ? a->MinClientHeight : 32,
+          [this](int v) { MinClientHeight = v; });
+  Integer(Filer, L"MaxClientWidth", MaxClientWidth, a ? a->MaxClientWidth : 0, [this](int v) { MaxClientWidth = v; });
+  Integer(Filer, L"MaxClientHeight", MaxClientHeight, a ? a->MaxClientHeight : 0,
+          [this](int v) { MaxClientHeight = v; });
 }

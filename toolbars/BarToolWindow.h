@@ -17,6 +17,7 @@ class TBarToolWindow : public TBarCustomDockableWindow {
   void SizeChanging(int AWidth, int AHeight) override;
   void ReadPositionData(const TBarReadPositionData& Data) override;
   void WritePositionData(const TBarWritePositionData& Data) override;
+  void DefineProperties(TFiler* Filer) override;
 
   void SetClientAreaSize(int AWidth, int AHeight);
   int GetClientAreaWidth();

@@ -314,8 +314,29 @@ bool TBarCustomToolbar::IsChevronHintStored() const {
 void TBarCustomToolbar::DefineProperties(TFiler* Filer) {
   TBarCustomDockableWindow::DefineProperties(Filer);
   const auto* a = dynamic_cast<TBarCustomToolbar*>(Filer->GetAncestor());
-  BarFiler::Text(Filer, L"ChevronHint", GetChevronHint(), a ? a->GetChevronHint() : TBarChevronItem::GetDefaultHint(),
-                 [this](const String& v) { SetChevronHint(v); }, IsChevronHintStored() || a);
+  BarFiler::Text(
+      Filer, L"ChevronHint", GetChevronHint(), a ? a->GetChevronHint() : TBarChevronItem::GetDefaultHint(),
+      [this](const String& v) { SetChevronHint(v); }, IsChevronHintStored() || a);
+  using namespace BarFiler;
+  Link(Filer, L"Images", GetImages(), a ? a->GetImages() : nullptr,
+       [this](TComponent* c) { SetImages(dynamic_cast<TCustomImageList*>(c)); });
+  Link(Filer, L"LinkSubitems", GetLinkSubitems(), a ? a->GetLinkSubitems() : nullptr,
+       [this](TComponent* c) { SetLinkSubitems(dynamic_cast<TBarCustomItem*>(c)); });
+  Set(Filer, L"Options", static_cast<unsigned>(GetOptions().Bits()),
+      static_cast<unsigned>(a ? a->GetOptions().Bits() : 0), ItemOptionNames(),
+      [this](unsigned v) { SetOptions(TBarItemOptions::FromBits(v)); });
+  Boolean(Filer, L"ChevronMoveItems", chevronMoveItems_, a ? a->chevronMoveItems_ : true,
+          [this](bool v) { SetChevronMoveItems(v); });
+  Integer(Filer, L"FloatingWidth", floatingWidth_, a ? a->floatingWidth_ : 0, [this](int v) { SetFloatingWidth(v); });
+  // A menu bar read from a stream takes none of the settings it implies:
+  // they are stored in their own right.
+  Boolean(Filer, L"MenuBar", menuBar_, a ? a->menuBar_ : false, [this](bool v) { SetMenuBar(v); });
+  Boolean(Filer, L"ProcessShortCuts", processShortCuts_, a ? a->processShortCuts_ : false,
+          [this](bool v) { SetProcessShortCuts(v); });
+  Enum(Filer, L"ShrinkMode", shrinkMode_, a ? a->shrinkMode_ : tbsmChevron, {L"tbsmNone", L"tbsmWrap", L"tbsmChevron"},
+       [this](int v) { SetShrinkMode(static_cast<TBarShrinkMode>(v)); });
+  Boolean(Filer, L"SystemFont", systemFont_, a ? a->systemFont_ : true, [this](bool v) { SetSystemFont(v); });
+  Boolean(Filer, L"UpdateActions", UpdateActions, a ? a->UpdateActions : true, [this](bool v) { UpdateActions = v; });
 }
 
 void TBarCustomToolbar::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
@@ -627,7 +648,8 @@ void TBarCustomToolbar::UninstallMainWindowHook() {
   RemoveFromList(g_hookedToolbars, this);
   if (--g_mainHookCount <= 0) {
     g_mainHookCount = 0;
-    if (g_mainHookInstalled && Application) Application->UnhookMainWindow(TWindowHook(&g_mainHookHolder, &MainHookHolder::Hook));
+    if (g_mainHookInstalled && Application)
+      Application->UnhookMainWindow(TWindowHook(&g_mainHookHolder, &MainHookHolder::Hook));
     g_mainHookInstalled = false;
   }
 }

@@ -14,8 +14,10 @@
 #include "testsupport/LoopScript.h"
 #include "testsupport/Pump.h"
 #include "toolbars/BarDock.h"
+#include "toolbars/BarEditItem.h"
 #include "toolbars/BarFiler.h"
 #include "toolbars/BarFloat.h"
+#include "toolbars/BarImages.h"
 #include "toolbars/BarPopup.h"
 #include "toolbars/BarToolWindow.h"
 #include "toolbars/BarToolbar.h"
@@ -719,6 +721,256 @@ TEST(BarDockRows, BoundLinesShowRoundWindowsOrInTheDesigner) {
   ASSERT_EQ(b.Dock->GetHeight(), 9);
   EXPECT_EQ(edges(), std::make_pair(shadow, light));
   b.Form.get()->SetDesigning(false);
+}
+
+// A background of one colour, which turns blue when the system colours change.
+class TFlipBackground : public TBarBasicBackground {
+ public:
+  using TBarBasicBackground::TBarBasicBackground;
+  void Draw(HDC DC, const RECT& R) override {
+    HBRUSH b = CreateSolidBrush(Colour);
+    FillRect(DC, &R, b);
+    DeleteObject(b);
+  }
+  HPALETTE GetPalette() override { return nullptr; }
+  void RegisterChanges(const TNotifyEvent& Proc) override { handlers_.push_back(Proc); }
+  void UnregisterChanges(const TNotifyEvent&) override { handlers_.clear(); }
+  void SysColorChanged() override {
+    ++Changes;
+    Colour = RGB(0, 0, 255);
+    for (const TNotifyEvent& h : std::vector<TNotifyEvent>(handlers_)) h(this);
+  }
+  bool UsingBackground() override { return true; }
+  COLORREF Colour = RGB(255, 0, 0);
+  int Changes = 0;
+
+ private:
+  std::vector<TNotifyEvent> handlers_;
+};
+
+TEST(BarDockSettings, ChangedSystemColoursReachTheDocksBackground) {
+  FloatHost b(600, 300);
+  b.AddToolbar(L"tbrColours", 0, 0, 1);
+  auto* bg = new TFlipBackground(b.Form.get());
+  b.Dock->SetBackground(bg);
+  b.Show();
+  auto dockPixel = [&] {
+    HDC dc = GetDC(b.Dock->GetHandle());
+    COLORREF c = GetPixel(dc, b.Dock->GetClientWidth() - 5, 3);
+    ReleaseDC(b.Dock->GetHandle(), dc);
+    return c;
+  };
+  ASSERT_TRUE(PumpUntil([&] { return dockPixel() == RGB(255, 0, 0); }, 3000));
+  SendMessageW(b.Form->GetHandle(), WM_SYSCOLORCHANGE, 0, 0);
+  EXPECT_EQ(bg->Changes, 1);
+  EXPECT_TRUE(PumpUntil([&] { return dockPixel() == RGB(0, 0, 255); }, 3000));
+}
+
+// The menu font the system reports, made taller.
+BOOL WINAPI TallMenuFont(UINT Action, UINT Param, PVOID Data, UINT WinIni) {
+  BOOL ok = SystemParametersInfoW(Action, Param, Data, WinIni);
+  if (ok && Action == SPI_GETNONCLIENTMETRICS) static_cast<NONCLIENTMETRICSW*>(Data)->lfMenuFont.lfHeight = -36;
+  return ok;
+}
+
+TEST(BarDockSettings, NewNonClientMetricsLayTheSystemFontToolbarsOutAgain) {
+  struct Restore {
+    decltype(BarSystemParametersInfo) Saved = BarSystemParametersInfo;
+    ~Restore() {
+      BarSystemParametersInfo = Saved;
+      BarInitToolbarSystemFont();
+    }
+  } restore;
+  FloatHost b(700, 300);
+  auto* sys = b.AddToolbar(L"tbrSystemFont", 0, 0, 2);
+  auto* own = b.AddToolbar(L"tbrOwnFont", 1, 0, 2);
+  own->SetSystemFont(false);
+  b.Show();
+  const int sysHeight = sys->GetHeight(), ownHeight = own->GetHeight();
+  BarSystemParametersInfo = TallMenuFont;
+  // Another setting changes nothing.
+  SendMessageW(b.Form->GetHandle(), WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
+  EXPECT_EQ(sys->GetHeight(), sysHeight);
+  SendMessageW(b.Form->GetHandle(), WM_SETTINGCHANGE, SPI_SETNONCLIENTMETRICS, 0);
+  EXPECT_GT(sys->GetHeight(), sysHeight + 10);
+  EXPECT_EQ(own->GetHeight(), ownHeight);
+  EXPECT_GE(b.Dock->GetHeight(), sys->GetHeight() + own->GetHeight());
+}
+
+TEST(BarDockStorage, EveryChangedSettingReadsBackAndDefaultsStayOut) {
+  BarFiler::RegisterClasses();
+  {
+    // Defaults only.
+    FloatHost b(600, 300);
+    b.AddToolbar(L"tbrPlain", 0, 0, 1);
+    auto* tw = new TBarToolWindow(b.Form.get());
+    tw->SetName(L"twPlain");
+    tw->SetParent(b.Dock);
+    (new TBarBackground(b.Form.get()))->SetName(L"bgPlain");
+    const std::string s = Stored(b.Form.get());
+    for (const char* name :
+         {"Position", "AllowDrag", "BackgroundOnToolbars", "BoundLines", "FixAlign", "LimitToOneRow", "ActivateParent",
+          "AutoResize", "BorderStyle", "CloseButton", "DblClickUndock", "DefaultDock", "DockableTo", "DockMode",
+          "DragHandleStyle", "FloatingMode", "FullSize", "Resizable", "ShowCaption", "SmoothDrag", "Stretch",
+          "UseLastDock", "Images", "LinkSubitems", "Options", "ChevronMoveItems", "FloatingWidth", "MenuBar",
+          "ProcessShortCuts", "ShrinkMode", "SystemFont", "UpdateActions", "MinClient", "MaxClient", "Bitmap",
+          "BkColor", "Transparent"})
+      EXPECT_EQ(s.find(name), std::string::npos) << name;
+    EXPECT_NE(s.find("ClientAreaWidth"), std::string::npos);
+    EXPECT_NE(s.find("ClientAreaHeight"), std::string::npos);
+  }
+  FloatHost b(600, 300);
+  auto* top = b.AddToolbar(L"tbrTop", 0, 0, 0);
+  auto* linked = new TBarSubmenuItem(b.Form.get());
+  linked->SetName(L"smLinked");
+  top->Items()->Add(linked);
+  auto* images = new TBarImageList(b.Form.get());
+  images->SetName(L"ilStore");
+  auto* bg = new TBarBackground(b.Form.get());
+  bg->SetName(L"bgStore");
+  auto pic = std::make_unique<TBitmap>();
+  pic->SetSize(4, 4);
+  bg->SetBitmap(pic.get());
+  bg->SetBkColor(clRed);
+  bg->SetTransparent(true);
+  auto* bottom = new TBarDock(b.Form.get());
+  bottom->SetName(L"tbdBottom");
+  bottom->SetPosition(dpBottom);
+  bottom->SetParent(b.Form.get());
+  bottom->SetAllowDrag(false);
+  bottom->SetBackground(bg);
+  bottom->SetBackgroundOnToolbars(false);
+  bottom->SetBoundLines(TBarDockBoundLines{blTop, blRight});
+  bottom->SetFixAlign(true);
+  bottom->SetLimitToOneRow(true);
+  auto* t = new TBarToolbar(b.Form.get());
+  t->SetName(L"tbrStore");
+  t->SetMenuBar(true);  // with full size, wrapping, no close button and shortcuts
+  t->SetParent(bottom);
+  t->SetImages(images);
+  t->SetLinkSubitems(linked);
+  t->SetOptions(TBarItemOptions{tboImageAboveCaption});
+  t->SetChevronMoveItems(false);
+  t->SetFloatingWidth(180);
+  t->SetSystemFont(false);
+  t->UpdateActions = false;
+  t->ActivateParent = false;
+  t->SetAutoResize(false);
+  t->SetBorderStyle(bsNone);
+  t->SetCloseButtonWhenDocked(true);
+  t->DblClickUndock = false;
+  t->DefaultDock = b.Dock;
+  t->DockableTo = TBarDockableTo{dpTop, dpBottom};
+  t->DockMode = dmCannotFloat;
+  t->SetDragHandleStyle(dhDouble);
+  t->FloatingMode = fmOnTopOfAllForms;
+  t->HideWhenInactive = false;
+  t->Resizable = false;
+  t->ShowCaption = false;
+  t->SmoothDrag = false;
+  t->SetStretch(true);
+  t->SetUseLastDock(false);
+  auto* tw = new TBarToolWindow(b.Form.get());
+  tw->SetName(L"twStore");
+  tw->SetParent(b.Dock);
+  tw->SetDockRow(1);
+  tw->SetClientAreaSize(120, 70);
+  tw->MinClientWidth = 40;
+  tw->MinClientHeight = 20;
+  tw->MaxClientWidth = 300;
+  tw->MaxClientHeight = 200;
+  b.Show();
+  const std::string first = Stored(b.Form.get());
+
+  std::unique_ptr<TForm> again(new TForm(Application));
+  TMemoryStream m;
+  m.WriteBuffer(first.data(), static_cast<int64_t>(first.size()));
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(again.get());
+  again->SetBounds(40, 40, 600, 300);
+  again->Show();
+  Pump(50);
+  EXPECT_EQ(Stored(again.get()), first);
+  auto* readDock = dynamic_cast<TBarDock*>(again->FindComponent(L"tbdBottom"));
+  auto* readBar = dynamic_cast<TBarToolbar*>(again->FindComponent(L"tbrStore"));
+  auto* readWindow = dynamic_cast<TBarToolWindow*>(again->FindComponent(L"twStore"));
+  auto* readBg = dynamic_cast<TBarBackground*>(again->FindComponent(L"bgStore"));
+  ASSERT_TRUE(readDock && readBar && readWindow && readBg);
+  EXPECT_EQ(readDock->GetPosition(), dpBottom);
+  EXPECT_EQ(readDock->GetAlign(), alBottom);
+  EXPECT_EQ(readDock->GetBackground(), readBg);
+  EXPECT_EQ(readDock->GetBoundLines(), (TBarDockBoundLines{blTop, blRight}));
+  EXPECT_TRUE(readDock->GetLimitToOneRow());
+  EXPECT_EQ(readBar->GetCurrentDock(), readDock);
+  EXPECT_EQ(readBar->DefaultDock, again->FindComponent(L"tbdTop"));
+  EXPECT_EQ(readBar->GetImages(), again->FindComponent(L"ilStore"));
+  EXPECT_EQ(readBar->GetLinkSubitems(), again->FindComponent(L"smLinked"));
+  // A menu bar read keeps the settings stored with it.
+  EXPECT_TRUE(readBar->GetMenuBar());
+  EXPECT_TRUE(readBar->GetFullSize());
+  EXPECT_EQ(readBar->GetShrinkModeProp(), tbsmWrap);
+  EXPECT_FALSE(readBar->CloseButton);
+  EXPECT_TRUE(readBar->GetProcessShortCuts());
+  EXPECT_EQ(readBar->FloatingMode, fmOnTopOfAllForms);
+  EXPECT_EQ(readBar->GetDragHandleStyle(), dhDouble);
+  EXPECT_EQ(readWindow->GetClientAreaWidth(), 120);
+  EXPECT_EQ(readWindow->GetClientAreaHeight(), 70);
+  EXPECT_EQ(readWindow->MaxClientHeight, 200);
+  EXPECT_TRUE(readBg->GetTransparent());
+  EXPECT_EQ(readBg->GetBkColor(), clRed);
+  EXPECT_EQ(readBg->GetBitmap()->GetWidth(), 4);
+}
+
+TEST(BarDesign, ADesignedToolbarKeepsTheCursorAndItsViewNoPriorities) {
+  FloatHost b(600, 300);
+  b.Form->SetDesigning(true);
+  auto* made = new TBarToolbar(b.Form.get());
+  EXPECT_FALSE(made->View()->UsePriorityList);
+  delete made;
+  b.Form->SetDesigning(false);
+  auto* t = b.AddToolbar(L"tbrCursor", 0, 0, 0);
+  auto* edit = new TBarEditItem(b.Form.get());
+  edit->SetCaption(L"Find");
+  t->Items()->Add(edit);
+  b.Show();
+  TBarItemViewer* v = t->View()->Find(edit);
+  ASSERT_NE(v, nullptr);
+  // Near the right end of the item: inside its edit box.
+  POINT sp = ScreenPoint(t->GetHandle(), v->BoundsRect.right - 8, (v->BoundsRect.top + v->BoundsRect.bottom) / 2);
+  MoveMouse(sp);
+  Pump(30);
+  const HCURSOR ibeam = LoadCursorW(nullptr, IDC_IBEAM);
+  auto setCursor = [&] {
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    return SendMessageW(t->GetHandle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(t->GetHandle()),
+                        MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  };
+  EXPECT_EQ(setCursor(), 1);
+  EXPECT_EQ(GetCursor(), ibeam);
+  b.Form->SetDesigning(true);
+  setCursor();
+  EXPECT_NE(GetCursor(), ibeam);
+  b.Form->SetDesigning(false);
+}
+
+TEST(BarDockedWindow, MovedWhileWhollyInvalidItIsSimplyRedrawn) {
+  FloatHost b(600, 300);
+  auto* a = b.AddToolbar(L"tbrInvalid", 0, 0, 1);
+  b.Dock->SetBackground(new TFlipBackground(b.Form.get()));
+  b.Show();
+  InvalidateRect(a->GetHandle(), nullptr, TRUE);
+  a->SetDockPos(40);
+  ASSERT_EQ(a->GetLeft(), 40);
+  // Left to the next paint, which shows the tiles.
+  RECT upd;
+  EXPECT_TRUE(GetUpdateRect(a->GetHandle(), &upd, FALSE));
+  auto pixel = [&] {
+    HDC dc = GetDC(a->GetHandle());
+    COLORREF c = GetPixel(dc, a->GetClientWidth() - 1, 0);
+    ReleaseDC(a->GetHandle(), dc);
+    return c;
+  };
+  EXPECT_TRUE(PumpUntil([&] { return !GetUpdateRect(a->GetHandle(), &upd, FALSE) && pixel() == RGB(255, 0, 0); }, 3000));
 }
 
 }  // namespace
