@@ -35,6 +35,7 @@ void RegisterClasses() {
     Register<TBarToolbar>(L"TBarToolbar");
     Register<TBarToolWindow>(L"TBarToolWindow");
     Register<TBarDock>(L"TBarDock");
+    Register<TBarBackground>(L"TBarBackground");
     Register<TBarImageList>(L"TBarImageList");
     return true;
   }();
