@@ -6,6 +6,7 @@
 #include <set>
 
 #include "classlib/Forms.h"
+#include "classlib/ImgList.h"
 #include "testsupport/Gui.h"
 #include "testsupport/MemCanvas.h"
 #include "testsupport/Pump.h"
@@ -380,4 +381,108 @@ TEST(SkinGridPopup, ItemsAreToolbarButtonsOneToARow) {
     EXPECT_LT(redCentreInMenu, redRowCentreInMenu - 20);
   }
   close(w);
+}
+
+// A checked themed button tells its font and image handlers what it is and
+// in what state, once a paint; what the font handler sets is what shows.
+// A submenu item that forces it opens with its first item selected even
+// when opened by the mouse.
+TEST(SkinItemEvents, FontAndImageHandlersAndForcedFirstSelection) {
+  WinHost h;
+  TImageList il(nullptr);
+  il.SetWidth(16);
+  il.SetHeight(16);
+  {
+    TBitmap b;
+    b.SetSize(16, 16);
+    b.Canvas()->GetBrush()->SetColor(clBlue);
+    b.Canvas()->FillRect(TRect{0, 0, 16, 16});
+    il.Add(&b, nullptr);
+  }
+  h.Bar->SetImages(&il);
+  auto* it = new TSkinItem(h.Form.get());
+  it->SetCaption(L"WWWW");
+  it->SetImageIndex(0);
+  it->SetDisplayMode(nbdmImageAndText);
+  it->SetChecked(true);
+  h.Bar->Items()->Add(it);
+  h.Show();
+  TBarItemViewer* v = h.Bar->View()->Find(it);
+  ASSERT_NE(v, nullptr);
+  struct Font {
+    int Calls = 0;
+    TBarCustomItem* Item = nullptr;
+    TBarItemViewer* Viewer = nullptr;
+    unsigned Flags = 0;
+  } font;
+  struct Image {
+    int Calls = 0;
+    TBarCustomItem* Item = nullptr;
+    TBarItemViewer* Viewer = nullptr;
+    RECT Rect{};
+    POINT Offset{};
+    unsigned Flags = 0;
+    COLORREF Under = 0;
+  } image;
+  it->OnAdjustFont = TAdjustFontEvent([&](TBarCustomItem* I, TBarItemViewer* V, TFont* F, unsigned S) {
+    ++font.Calls;
+    font.Item = I;
+    font.Viewer = V;
+    font.Flags = S;
+    F->SetColor(clRed);
+  });
+  it->OnDrawImage = TDrawImageEvent([&](TBarCustomItem* I, TBarItemViewer* V, TCanvas* C, RECT R, POINT O, unsigned S) {
+    ++image.Calls;
+    image.Item = I;
+    image.Viewer = V;
+    image.Rect = R;
+    image.Offset = O;
+    image.Flags = S;
+    image.Under = GetPixel(C->GetHandle(), (R.left + R.right) / 2 + O.x, (R.top + R.bottom) / 2 + O.y);
+  });
+  const int w = v->BoundsRect.right - v->BoundsRect.left, ht = v->BoundsRect.bottom - v->BoundsRect.top;
+  MemCanvas c(w, ht);
+  c.C.Font()->Assign(*h.Bar->View()->GetFont());
+  v->Paint(&c.C, RECT{0, 0, w, ht}, false, false, false);
+  EXPECT_EQ(font.Calls, 1);
+  EXPECT_EQ(font.Item, it);
+  EXPECT_EQ(font.Viewer, v);
+  EXPECT_EQ(font.Flags, ISF_SELECTED);  // checked
+  EXPECT_GT(c.Count(RGB(255, 0, 0)), 10);  // the caption in the handler's colour
+  EXPECT_EQ(image.Calls, 1);
+  EXPECT_EQ(image.Item, it);
+  EXPECT_EQ(image.Viewer, v);
+  EXPECT_EQ(image.Rect.right - image.Rect.left, 16);
+  EXPECT_EQ(image.Rect.bottom - image.Rect.top, 16);
+  EXPECT_EQ(image.Offset.x, 1);  // a checked button's image sits one pixel in
+  EXPECT_EQ(image.Offset.y, 1);
+  EXPECT_EQ(image.Flags, ISF_SELECTED);
+  EXPECT_EQ(image.Under, RGB(0, 0, 255));  // called after the image is drawn
+  h.Bar->SetImages(nullptr);
+
+  // Forced first selection.
+  auto* sub = new TSkinSubmenuItem(h.Form.get());
+  sub->SetCaption(L"Menu");
+  auto* first = new TSkinItem(h.Form.get());
+  first->SetCaption(L"First");
+  auto* second = new TSkinItem(h.Form.get());
+  second->SetCaption(L"Second");
+  sub->Add(first);
+  sub->Add(second);
+  h.Bar->Items()->Add(sub);
+  h.Bar->View()->ValidatePositions();
+  TBarView* bv = h.Bar->View();
+  auto selectedOnOpen = [&] {
+    const POINT none{0, 0};
+    std::unique_ptr<TBarPopupWindow> pw(sub->CreatePopup(bv, bv->Find(sub), false, false, false, none, tbpaLeft));
+    TBarItemViewer* s = pw->View->GetSelected();
+    TBarCustomItem* r = s ? s->Item : nullptr;
+    bv->OpenViewer = nullptr;
+    bv->OpenViewerView = nullptr;
+    bv->OpenViewerWindow = nullptr;
+    return r;
+  };
+  EXPECT_EQ(selectedOnOpen(), nullptr);
+  sub->ForceSelectFirst = true;
+  EXPECT_EQ(selectedOnOpen(), first);
 }
