@@ -1,8 +1,10 @@
 // Themed lists and their scroll bar.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <set>
+#include <vector>
 
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
@@ -300,6 +302,17 @@ struct ListOnToolbar {
     TWinControl* w = v->View->Window;
     return w && w->HandleAllocated() && IsWindowVisible(w->GetHandle()) && v->ScrollBar() ? v : nullptr;
   }
+  // Opens the menu with a click and runs Steps inside its loop, then waits
+  // for the button to be up (the script then closes the menu with Escape).
+  bool Run(std::vector<std::function<void()>> Steps) {
+    Steps.push_back([] {
+      if (GetKeyState(VK_LBUTTON) & 0x8000) LoopScript::Current()->Again();
+    });
+    const size_t n = Steps.size();
+    LoopScript script(std::move(Steps));
+    InputScript().Click(Button()).Post();
+    return PumpUntil([&] { return script.StepsRun() >= n && !Shown(); }, 30000);
+  }
   // The screen point of a place in the viewer.
   static POINT At(TSkinCustomListViewer* V, int X, int Y) {
     return ScreenPoint(V->View->Window->GetHandle(), V->BoundsRect.left + X, V->BoundsRect.top + Y);
@@ -316,7 +329,7 @@ TEST(SkinLists, DraggingBelowAnUndoListScrollsAndSelectsToTheEnd) {
   std::vector<int> tops, hovers;
   int changes = 0, atEnd = 0, ticks = 0;
   h.List->OnChange = TNotifyEvent([&](TObject*) { ++changes; });
-  std::unique_ptr<LoopScript> script(new LoopScript({
+  ASSERT_TRUE(h.Run({
       [&] {
         if (!(v = h.Shown())) return LoopScript::Current()->Again();
         InputScript().Move(ListOnToolbar::At(v, 10, v->ItemHeight * 2 + v->ItemHeight / 2)).Down().Post();
@@ -334,13 +347,7 @@ TEST(SkinLists, DraggingBelowAnUndoListScrollsAndSelectsToTheEnd) {
           return LoopScript::Current()->Again();
         InputScript().Up().Post();
       },
-      [&] {
-        if (GetKeyState(VK_LBUTTON) & 0x8000) return LoopScript::Current()->Again();
-      },
   }));
-  InputScript().Click(h.Button()).Post();
-  ASSERT_TRUE(PumpUntil([&] { return script->StepsRun() >= 4 && !h.Shown(); }, 30000));
-  script.reset();
   ASSERT_GE(tops.size(), 3u);
   for (size_t i = 1; i < tops.size(); ++i) EXPECT_GT(tops[i], tops[i - 1]);
   EXPECT_EQ(tops.back(), 12);  // stopped at the end
@@ -357,7 +364,7 @@ TEST(SkinLists, DraggingTheHandleScrollsTheList) {
   ListOnToolbar h(false);
   TSkinCustomListViewer* v = nullptr;
   int topWhileDown = -1, ticks = 0;
-  std::unique_ptr<LoopScript> script(new LoopScript({
+  ASSERT_TRUE(h.Run({
       [&] {
         if (!(v = h.Shown())) return LoopScript::Current()->Again();
         const RECT b = v->ScrollBar()->GetBounds(), hz = v->ScrollBar()->ZoneRect(sbzHandle);
@@ -374,13 +381,7 @@ TEST(SkinLists, DraggingTheHandleScrollsTheList) {
         topWhileDown = v->TopIndex;
         InputScript().Up().Post();
       },
-      [&] {
-        if (GetKeyState(VK_LBUTTON) & 0x8000) return LoopScript::Current()->Again();
-      },
   }));
-  InputScript().Click(h.Button()).Post();
-  ASSERT_TRUE(PumpUntil([&] { return script->StepsRun() >= 3 && !h.Shown(); }, 30000));
-  script.reset();
   EXPECT_EQ(topWhileDown, 12);
   EXPECT_EQ(h.List->GetItemIndex(), -1);
   EXPECT_TRUE(ShownExceptions().empty());

@@ -242,6 +242,13 @@ TEST(SkinItemInfo, HoverKindsAndMenuSizes) {
 }
 
 namespace {
+// An item of class T with a caption.
+template <class T>
+T* Captioned(TComponent* Owner, const String& Caption) {
+  auto* it = new T(Owner);
+  it->SetCaption(Caption);
+  return it;
+}
 // What a pop-up window shows, frame included.
 std::unique_ptr<MemCanvas> Printed(TBarPopupWindow* W) {
   RECT r;
@@ -271,24 +278,18 @@ std::vector<int> ColumnsIn(const MemCanvas& S, RECT R, int NC, COLORREF C) {
 // wide as the widest, on the toolbar's colour inside a frame of that colour.
 TEST(SkinGridPopup, ItemsAreToolbarButtonsOneToARow) {
   WinHost h;
-  auto* sub = new TSkinSubmenuItem(h.Form.get());
-  sub->SetCaption(L"Colours");
+  auto* sub = Captioned<TSkinSubmenuItem>(h.Form.get(), L"Colours");
   sub->GridPopup = true;
-  auto* red = new TSkinColorItem(h.Form.get());
-  red->SetCaption(L"Red");
+  auto* red = Captioned<TSkinColorItem>(h.Form.get(), L"Red");
   red->SetColor(clRed);
-  auto* wide = new TSkinItem(h.Form.get());
-  wide->SetCaption(L"A much wider entry than the others");
-  auto* label = new TSkinLabelItem(h.Form.get());
-  label->SetCaption(L"Label");
+  auto* wide = Captioned<TSkinItem>(h.Form.get(), L"A much wider entry than the others");
+  auto* label = Captioned<TSkinLabelItem>(h.Form.get(), L"Label");
   auto* edit = new TSkinEditItem(h.Form.get());
   edit->SetText(L"12");
   for (TBarCustomItem* it : std::initializer_list<TBarCustomItem*>{red, wide, label, edit}) sub->Add(it);
   // Twins of the colour and the plain item on the toolbar itself.
-  auto* redOnBar = new TSkinColorItem(h.Form.get());
-  redOnBar->SetCaption(L"Red");
-  auto* wideOnBar = new TSkinItem(h.Form.get());
-  wideOnBar->SetCaption(wide->GetCaption());
+  auto* redOnBar = Captioned<TSkinColorItem>(h.Form.get(), L"Red");
+  auto* wideOnBar = Captioned<TSkinItem>(h.Form.get(), wide->GetCaption());
   h.Bar->Items()->Add(sub);
   h.Bar->Items()->Add(redOnBar);
   h.Bar->Items()->Add(wideOnBar);
@@ -400,8 +401,7 @@ TEST(SkinItemEvents, FontAndImageHandlersAndForcedFirstSelection) {
     il.Add(&b, nullptr);
   }
   h.Bar->SetImages(&il);
-  auto* it = new TSkinItem(h.Form.get());
-  it->SetCaption(L"WWWW");
+  auto* it = Captioned<TSkinItem>(h.Form.get(), L"WWWW");
   it->SetImageIndex(0);
   it->SetDisplayMode(nbdmImageAndText);
   it->SetChecked(true);
@@ -461,14 +461,10 @@ TEST(SkinItemEvents, FontAndImageHandlersAndForcedFirstSelection) {
   h.Bar->SetImages(nullptr);
 
   // Forced first selection.
-  auto* sub = new TSkinSubmenuItem(h.Form.get());
-  sub->SetCaption(L"Menu");
-  auto* first = new TSkinItem(h.Form.get());
-  first->SetCaption(L"First");
-  auto* second = new TSkinItem(h.Form.get());
-  second->SetCaption(L"Second");
+  auto* sub = Captioned<TSkinSubmenuItem>(h.Form.get(), L"Menu");
+  auto* first = Captioned<TSkinItem>(h.Form.get(), L"First");
   sub->Add(first);
-  sub->Add(second);
+  sub->Add(Captioned<TSkinItem>(h.Form.get(), L"Second"));
   h.Bar->Items()->Add(sub);
   h.Bar->View()->ValidatePositions();
   TBarView* bv = h.Bar->View();
