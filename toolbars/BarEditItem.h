@@ -170,7 +170,10 @@ class TBarVisibilityToggleItem : public TBarCustomItem {
   TControl* GetControl() const { return control_; }
   void SetControl(TControl* Value);
   void Click() override;
-  void InitiateAction() override { UpdateProps(); }
+  void InitiateAction() override {
+    UpdateProps();
+    TBarCustomItem::InitiateAction();
+  }
   void Notification(TComponent* AComponent, TOperation Operation) override;
   void UpdateProps();
 

@@ -182,17 +182,14 @@ void TBarPopupWindow::CMShowingChanged(TMessage& Message) {
         BarSystemParametersInfo(SPI_GETMENUANIMATION, 0, &menuAnim, 0) && menuAnim) {
       BarSystemParametersInfo(SPI_GETMENUFADE, 0, &fade, 0);
       if ((fade || AnimationDirection != 0) && SendMessageW(h, BarMPopupShowing, 1, 0) == 0) {
-        shown_ = true;
         BarStartAnimation(h, 150, fade != FALSE, AnimationDirection);
         return;
       }
     }
-    shown_ = true;
     SetWindowPos(h, nullptr, 0, 0, 0, 0, 0x57);
     SendNotifyMessageW(h, BarMPopupShowing, 3, 0);
   } else {
     BarEndAnimation(h);
-    shown_ = false;
     SetWindowPos(h, nullptr, 0, 0, 0, 0, 0x97);
   }
 }

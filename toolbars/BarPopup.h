@@ -81,7 +81,6 @@ class TBarPopupWindow : public TCustomControl {
  private:
   void CreateView(TBarView* AParentView, TBarCustomItem* AItem, bool ACustomizing);
   bool accelsInitialised_ = false;
-  bool shown_ = false;
 };
 
 // A context menu of framework items; a control's PopupMenu can hold it.

@@ -111,8 +111,14 @@ bool TSkinEditItem::StartEditing(TBarView* AView) {
   String before = GetText();
   SetChecked(true);
   AView->SetCapture();
-  WORD key = VK_RETURN;
-  v->KeyDown(key, 0);
+  // As Enter on the item in a toolbar or menu: the field's edit loop runs.
+  try {
+    v->DoExecute();
+  } catch (...) {
+    AView->CancelCapture();
+    SetChecked(false);
+    throw;
+  }
   AView->CancelCapture();
   SetChecked(false);
   return GetText() != before;

@@ -408,15 +408,6 @@ TBarCustomItem* NewSkinMRUItem(TComponent* AOwner) { return new TSkinItem(AOwner
 
 TBarMRUItemClass TSkinMRUList::GetItemClass() { return &NewSkinMRUItem; }
 
-void TSkinMRUList::SetItemCaptions() {
-  TBarMRUList::SetItemCaptions();
-  auto* container = dynamic_cast<TSkinCustomItem*>(GetItemContainer());
-  if (!container) return;
-  for (int i = 0; i < container->Count(); ++i)
-    if (auto* it = dynamic_cast<TSkinCustomItem*>(container->GetItem(i)))
-      it->FontSettings()->Assign(container->FontSettings());
-}
-
 void TSkinMRUList::SetKeyShift(int Value) {
   keyShift_ = Value < 0 ? 0 : Value;
   SetItemCaptions();

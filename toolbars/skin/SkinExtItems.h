@@ -178,7 +178,6 @@ class TSkinMRUList : public TBarMRUList {
   const char* ClassName() const override { return "TSkinMRUList"; }
   int GetFirstKey() override { return keyShift_; }
   TBarMRUItemClass GetItemClass() override;
-  void SetItemCaptions() override;
   void DefineProperties(TFiler* Filer) override;
   int GetKeyShift() const { return keyShift_; }
   void SetKeyShift(int Value);

@@ -120,7 +120,10 @@ class TSkinVisibilityToggleItem : public TSkinCustomItem {
   using TSkinCustomItem::TSkinCustomItem;
   const char* ClassName() const override { return "TSkinVisibilityToggleItem"; }
   void Click() override;
-  void InitiateAction() override { UpdateProps(); }
+  void InitiateAction() override {
+    UpdateProps();
+    TSkinCustomItem::InitiateAction();
+  }
   TControl* GetControl() const { return control_; }
   void SetControl(TControl* Value);
   void Notification(TComponent* AComponent, TOperation Operation) override;

@@ -77,9 +77,13 @@ void TSkinScrollBar::UpdatePosition(int Value) {
 
 void TSkinScrollBar::SetRange(int Value) {
   if (Value < 0) Value = 0;
-  range_ = Value;
-  UpdateZones();
-  Redraw();
+  // The list sets the range on every paint: redrawing an unchanged bar
+  // would invalidate the list again and keep it painting for ever.
+  if (Value != range_) {
+    range_ = Value;
+    UpdateZones();
+    Redraw();
+  }
   SetPosition(position_);
 }
 

@@ -300,3 +300,36 @@ TEST(BarMenuMouse, AReleaseOnAMenusFrameKeepsTheMenuOpen) {
 }
 
 }  // namespace
+
+// Each state draws from its own list when it has one: disabled before
+// checked before hot, else the list itself; the state lists draw their
+// picture as it is (a disabled picture is not greyed again).
+TEST(BarImageList, DrawStateTakesThePictureOfTheItemsState) {
+  const COLORREF red = RGB(255, 0, 0), grey = RGB(128, 128, 128), green = RGB(0, 255, 0),
+                 yellow = RGB(255, 255, 0);
+  TBarImageList il(nullptr), disabled(nullptr), checked(nullptr), hot(nullptr);
+  for (auto* l : {&il, &disabled, &checked, &hot}) l->SetSize(8, 8);
+  il.Add(Strip({red}).get(), nullptr);
+  disabled.Add(Strip({grey}).get(), nullptr);
+  checked.Add(Strip({green}).get(), nullptr);
+  hot.Add(Strip({yellow}).get(), nullptr);
+  auto drawn = [&](bool Enabled, bool Selected, bool Checked) {
+    MemCanvas s(8, 8);
+    il.DrawState(&s.C, 0, 0, 0, Enabled, Selected, Checked);
+    return s.At(4, 4);
+  };
+  // No state lists: every state is the list's own picture (greyed when disabled).
+  EXPECT_EQ(drawn(true, true, true), red);
+  EXPECT_NE(drawn(false, false, false), red);
+  il.SetDisabledImages(&disabled);
+  il.SetCheckedImages(&checked);
+  il.SetHotImages(&hot);
+  EXPECT_EQ(drawn(true, false, false), red);
+  EXPECT_EQ(drawn(false, true, true), grey);
+  EXPECT_EQ(drawn(true, true, true), green);
+  EXPECT_EQ(drawn(true, true, false), yellow);
+  // A disabled item without a disabled picture takes the checked one, greyed.
+  il.SetDisabledImages(nullptr);
+  EXPECT_NE(drawn(false, false, true), green);
+  EXPECT_NE(drawn(false, false, true), red);
+}

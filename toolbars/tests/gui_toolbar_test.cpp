@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 
+#include "classlib/Actions.h"
 #include "classlib/Filer.h"
 #include "classlib/ImgList.h"
 #include "classlib/Forms.h"
@@ -467,6 +468,44 @@ TEST(BarShortCuts, RunOnceWithTheFocusElsewhereButNotWhileTheFormIsDisabled) {
     EXPECT_FALSE(Application->IsShortCut(km));
   }
   EXPECT_EQ(h.OpenClicks, 1);
+}
+
+// A key typed in a control runs the item of the control's own bar pop-up
+// menu, or of a parent's, that has it as shortcut; any other key is the
+// control's.
+TEST(BarShortCuts, TheFocusedControlsPopupMenuRunsItsItem) {
+  Host h;
+  auto* edit = new TEdit(h.Form.get());
+  edit->SetBounds(10, 100, 120, 22);
+  edit->SetParent(h.Form.get());
+  auto* own = new TBarPopupMenu(h.Form.get());
+  int kClicks = 0, lClicks = 0;
+  AddItem(own->Items(), L"Kill", &kClicks)->SetShortCut(ShortCut('K', TShiftState{ssCtrl}));
+  edit->SetPopupMenu(own);
+  auto* parents = new TBarPopupMenu(h.Form.get());
+  AddItem(parents->Items(), L"Load", &lClicks)->SetShortCut(ShortCut('L', TShiftState{ssCtrl}));
+  h.Form->SetPopupMenu(parents);
+  h.Show();
+  SetForegroundWindow(h.Form->GetHandle());
+  Click(ScreenPoint(edit->GetHandle(), 5, 5));
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == edit->GetHandle(); }, 10000));
+
+  PressKey('K', {VK_CONTROL});
+  PumpPending();
+  EXPECT_EQ(kClicks, 1);
+  EXPECT_EQ(lClicks, 0);
+  EXPECT_EQ(edit->GetText(), L"");
+  PressKey('L', {VK_CONTROL});
+  PumpPending();
+  EXPECT_EQ(kClicks, 1);
+  EXPECT_EQ(lClicks, 1);
+  // A key that is no item's shortcut is typed into the edit box.
+  PressKey('K');
+  ASSERT_TRUE(PumpUntil([&] { return edit->GetText() == L"k"; }, 5000));
+  EXPECT_EQ(kClicks, 1);
+  EXPECT_EQ(lClicks, 1);
+  edit->SetPopupMenu(nullptr);
+  h.Form->SetPopupMenu(nullptr);
 }
 
 // ---- chevron and wrapping --------------------------------------------------------------
@@ -1786,6 +1825,20 @@ TEST(BarItems, VisibilityToggleFollowsItsControl) {
   EXPECT_FALSE(toggle.GetChecked());
   toggle.Click();
   EXPECT_TRUE(t->GetVisible());
+
+  // An action linked to the item is updated by the same call.
+  TAction act(h.Form.get());
+  int updates = 0;
+  act.OnUpdate = [&](TObject*) {
+    ++updates;
+    act.SetEnabled(false);
+  };
+  toggle.SetAction(&act);
+  EXPECT_TRUE(toggle.GetEnabled());
+  toggle.InitiateAction();
+  EXPECT_EQ(updates, 1);
+  EXPECT_FALSE(toggle.GetEnabled());
+  toggle.SetAction(nullptr);
 }
 
 TEST_F(BarPositions, IniFileVariantUsesThePrefixedSections) {

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <atomic>
+#include <thread>
 
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
@@ -325,4 +326,43 @@ TEST(SkinEditItems, MenuEditBoxStartsAtTheCaptionAndHoldsItsField) {
   ASSERT_TRUE(fieldThere);
   EXPECT_LE(fieldLeft, er.left);  // the control opens inside the field, clear of the frame
   EXPECT_GE(fieldLeft, er.left - 3);
+}
+
+// Editing started by the program: the item shows checked while its field
+// is open; typed text accepted with Enter is a change, text dropped with
+// Escape is not.
+TEST(SkinEditItems, StartEditingReportsWhetherTheTextChanged) {
+  EditHost h;
+  auto* e = new TSkinEditItem(h.Form.get());
+  e->SetText(L"old");
+  h.Bar->Items()->Add(e);
+  h.Show();
+  SetForegroundWindow(h.Form->GetHandle());
+  Pump(30);
+  std::atomic<int> began{0};
+  bool checkedWhileOpen = false;
+  e->OnBeginEdit = [&](TBarEditItem*, TBarEditItemViewer*, TEdit*) {
+    checkedWhileOpen = e->GetChecked();
+    ++began;
+  };
+  auto edit = [&](const std::wstring& Text, WORD EndKey) {
+    const int want = began + 1;
+    std::thread typist([&, want] {
+      for (int i = 0; i < 500 && began < want; ++i) Sleep(10);
+      InputScript().Text(Text).Wait(50).Press(EndKey).Post();
+    });
+    const bool changed = e->StartEditing(h.Bar->View());
+    typist.join();
+    return changed;
+  };
+  EXPECT_TRUE(edit(L"new", VK_RETURN));
+  EXPECT_TRUE(checkedWhileOpen);
+  EXPECT_FALSE(e->GetChecked());
+  EXPECT_EQ(e->GetText(), L"new");
+  checkedWhileOpen = false;
+  EXPECT_FALSE(edit(L"dropped", VK_ESCAPE));
+  EXPECT_TRUE(checkedWhileOpen);
+  EXPECT_FALSE(e->GetChecked());
+  EXPECT_EQ(e->GetText(), L"new");
+  EXPECT_TRUE(ShownExceptions().empty());
 }

@@ -1,10 +1,15 @@
 // Themed lists and their scroll bar.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <set>
+#include <vector>
 
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
+#include "testsupport/Input.h"
+#include "testsupport/LoopScript.h"
 #include "testsupport/MemCanvas.h"
 #include "testsupport/Pump.h"
 #include "toolbars/skin/SkinLists.h"
@@ -191,4 +196,193 @@ TEST(SkinLists, RowsShowTheImageOfTheirIndexUnlessTheHandlerAdjustsIt) {
   EXPECT_EQ(imageAt(c, 0), blue);
   EXPECT_EQ(imageAt(c, 1), ColorToRef(clWindow));
   EXPECT_EQ(imageAt(c, 2), red);
+}
+
+namespace {
+// The colours of a rectangle of a canvas.
+std::set<COLORREF> ColoursIn(const MemCanvas& C, RECT R) {
+  std::set<COLORREF> s;
+  for (int y = R.top; y < R.bottom; ++y)
+    for (int x = R.left; x < R.right; ++x) s.insert(C.At(x, y));
+  return s;
+}
+RECT Moved(RECT R, int DX, int DY) {
+  OffsetRect(&R, DX, DY);
+  return R;
+}
+}  // namespace
+
+// The bar paints within its bounds: the buttons, the page parts (dark
+// while one is pressed), the raised handle; a bar with nothing to scroll
+// shows a bare track.
+TEST(SkinLists, ScrollBarPaintsItsZonesAtItsBounds) {
+  InitSkin();
+  const COLORREF paper = RGB(1, 2, 3);
+  TSkinScrollBar bar;
+  bar.SetBounds(RECT{10, 10, 26, 210});
+  bar.SetRange(20);
+  bar.SetWindow(5);
+  const RECT prev = Moved(bar.ZoneRect(sbzPrev), 10, 10), handle = Moved(bar.ZoneRect(sbzHandle), 10, 10),
+             page = Moved(bar.ZoneRect(sbzPageNext), 10, 10);
+  ASSERT_FALSE(IsRectEmpty(&handle));
+  ASSERT_FALSE(IsRectEmpty(&page));
+  const bool styled = USE_THEMES && SCROLLBAR_THEME;
+  std::set<COLORREF> pageBefore;
+  {
+    MemCanvas c(40, 230, paper);
+    bar.PaintTo(&c.C);
+    EXPECT_EQ(c.CountNot(paper), 16 * 200);  // all of the bar, nothing beside it
+    EXPECT_GE(ColoursIn(c, prev).size(), 2u);  // a glyph on the button
+    pageBefore = ColoursIn(c, page);
+    if (!styled) {
+      EXPECT_EQ(c.At((handle.left + handle.right) / 2, (handle.top + handle.bottom) / 2), ColorToRef(clBtnFace));
+      EXPECT_EQ(c.At(handle.left, handle.top), ColorToRef(cl3DLight));
+      EXPECT_EQ(c.At(handle.right - 1, handle.bottom - 1), ColorToRef(cl3DDkShadow));
+      for (COLORREF px : pageBefore)
+        EXPECT_TRUE(px == ColorToRef(cl3DLight) || px == ColorToRef(clScrollBar)) << std::hex << px;
+    }
+  }
+  {
+    bar.MouseDown(mbLeft, 5, page.bottom - 10 - 5);
+    ASSERT_EQ(bar.PressedZone(), sbzPageNext);
+    MemCanvas c(40, 230, paper);
+    bar.PaintTo(&c.C);
+    const RECT pressed = Moved(bar.ZoneRect(sbzPageNext), 10, 10);
+    const std::set<COLORREF> now = ColoursIn(c, pressed);
+    if (!styled) EXPECT_EQ(now, std::set<COLORREF>{ColorToRef(cl3DDkShadow)});
+    bar.MouseUp(mbLeft, 5, page.bottom - 10 - 5);
+  }
+  {
+    // Nothing to scroll: no handle, no page parts, the track bare.
+    bar.SetRange(3);
+    MemCanvas c(40, 230, paper);
+    bar.PaintTo(&c.C);
+    const RECT none = bar.ZoneRect(sbzHandle);
+    EXPECT_TRUE(IsRectEmpty(&none));
+    const RECT track = Moved(bar.ZoneRect(sbzEmpty), 10, 10);
+    ASSERT_FALSE(IsRectEmpty(&track));
+    EXPECT_EQ(ColoursIn(c, track), std::set<COLORREF>{ColorToRef(clScrollBar)});
+  }
+}
+
+namespace {
+// A toolbar button whose menu holds nothing but a list of 20 entries.
+struct ListOnToolbar {
+  std::unique_ptr<TForm> Form;
+  TSkinToolbar* Bar;
+  TSkinSubmenuItem* Menu;
+  TSkinStringList* List;
+  explicit ListOnToolbar(bool Undo) {
+    InitSkin();
+    Form.reset(new TForm(Application));
+    Form->SetBounds(60, 60, 400, 120);
+    auto* dock = new TSkinDock(Form.get());
+    dock->SetParent(Form.get());
+    Bar = new TSkinToolbar(Form.get());
+    Bar->SetParent(dock);
+    Menu = new TSkinSubmenuItem(Form.get());
+    Menu->SetCaption(L"Undo");
+    List = Undo ? new TSkinUndoList(Form.get()) : new TSkinStringList(Form.get());
+    for (int i = 0; i < 20; ++i) List->Strings()->Add(L"Action " + IntToStr(i));
+    Menu->Add(List);
+    Bar->Items()->Add(Menu);
+    Form->Show();
+    SetForegroundWindow(Form->GetHandle());
+    Pump(30);
+    Bar->View()->ValidatePositions();
+  }
+  POINT Button() {
+    RECT r = Bar->View()->Find(Menu)->BoundsRect;
+    return ScreenPoint(Bar->GetHandle(), (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  }
+  // The list's viewer once its pop-up shows.
+  TSkinCustomListViewer* Shown() {
+    if (!List->Viewers() || List->Viewers()->empty()) return nullptr;
+    TSkinCustomListViewer* v = List->Viewers()->front();
+    TWinControl* w = v->View->Window;
+    return w && w->HandleAllocated() && IsWindowVisible(w->GetHandle()) && v->ScrollBar() ? v : nullptr;
+  }
+  // Opens the menu with a click and runs Steps inside its loop, then waits
+  // for the button to be up (the script then closes the menu with Escape).
+  bool Run(std::vector<std::function<void()>> Steps) {
+    Steps.push_back([] {
+      if (GetKeyState(VK_LBUTTON) & 0x8000) LoopScript::Current()->Again();
+    });
+    const size_t n = Steps.size();
+    LoopScript script(std::move(Steps));
+    InputScript().Click(Button()).Post();
+    return PumpUntil([&] { return script.StepsRun() >= n && !Shown(); }, 30000);
+  }
+  // The screen point of a place in the viewer.
+  static POINT At(TSkinCustomListViewer* V, int X, int Y) {
+    return ScreenPoint(V->View->Window->GetHandle(), V->BoundsRect.left + X, V->BoundsRect.top + Y);
+  }
+};
+}  // namespace
+
+// Pressing on a row of an undo list and dragging below it scrolls the list
+// row by row, each step selecting more rows, until the end; releasing
+// selects the row under the mouse.
+TEST(SkinLists, DraggingBelowAnUndoListScrollsAndSelectsToTheEnd) {
+  ListOnToolbar h(true);
+  TSkinCustomListViewer* v = nullptr;
+  std::vector<int> tops, hovers;
+  int changes = 0, atEnd = 0, ticks = 0;
+  h.List->OnChange = TNotifyEvent([&](TObject*) { ++changes; });
+  ASSERT_TRUE(h.Run({
+      [&] {
+        if (!(v = h.Shown())) return LoopScript::Current()->Again();
+        InputScript().Move(ListOnToolbar::At(v, 10, v->ItemHeight * 2 + v->ItemHeight / 2)).Down().Post();
+      },
+      [&] {
+        if (v->HoverIndex != 2 || !(GetKeyState(VK_LBUTTON) & 0x8000)) return LoopScript::Current()->Again();
+        const int below = v->VisibleItems * v->ItemHeight + 15;  // near the edge: a row a step
+        InputScript().Move(ListOnToolbar::At(v, 10, below)).Post();
+      },
+      [&] {
+        // Held below the list: watch it scroll until it rests at the end.
+        if (tops.empty() || tops.back() != v->TopIndex) tops.push_back(v->TopIndex);
+        if (hovers.empty() || hovers.back() != v->HoverIndex) hovers.push_back(v->HoverIndex);
+        if ((v->TopIndex + v->VisibleItems < 20 || ++atEnd < 8) && ++ticks < 400)
+          return LoopScript::Current()->Again();
+        InputScript().Up().Post();
+      },
+  }));
+  ASSERT_GE(tops.size(), 3u);
+  for (size_t i = 1; i < tops.size(); ++i) EXPECT_GT(tops[i], tops[i - 1]);
+  EXPECT_EQ(tops.back(), 12);  // stopped at the end
+  for (size_t i = 1; i < hovers.size(); ++i) EXPECT_GT(hovers[i], hovers[i - 1]);
+  EXPECT_EQ(hovers.back(), 19);
+  EXPECT_EQ(h.List->GetItemIndex(), 19);
+  EXPECT_GE(changes, 1);
+  EXPECT_TRUE(ShownExceptions().empty());
+}
+
+// Dragging the scroll bar's handle scrolls the rows with it and selects
+// nothing.
+TEST(SkinLists, DraggingTheHandleScrollsTheList) {
+  ListOnToolbar h(false);
+  TSkinCustomListViewer* v = nullptr;
+  int topWhileDown = -1, ticks = 0;
+  ASSERT_TRUE(h.Run({
+      [&] {
+        if (!(v = h.Shown())) return LoopScript::Current()->Again();
+        const RECT b = v->ScrollBar()->GetBounds(), hz = v->ScrollBar()->ZoneRect(sbzHandle);
+        const int x = b.left + (b.right - b.left) / 2, y = b.top + (hz.top + hz.bottom) / 2;
+        // Down on the handle, then to the foot of the track.
+        InputScript()
+            .Move(ListOnToolbar::At(v, x, y)).Down().Wait(40)
+            .Move(ListOnToolbar::At(v, x, y + 20)).Wait(40)
+            .Move(ListOnToolbar::At(v, x, b.bottom + 30)).Wait(40)
+            .Post();
+      },
+      [&] {
+        if (v->TopIndex != 12 && ++ticks < 300) return LoopScript::Current()->Again();
+        topWhileDown = v->TopIndex;
+        InputScript().Up().Post();
+      },
+  }));
+  EXPECT_EQ(topWhileDown, 12);
+  EXPECT_EQ(h.List->GetItemIndex(), -1);
+  EXPECT_TRUE(ShownExceptions().empty());
 }

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "classlib/Actions.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
@@ -295,6 +296,20 @@ TEST(SkinItems, VisibilityToggleFollowsItsControl) {
   EXPECT_FALSE(p->GetVisible());
   t->InitiateAction();
   EXPECT_FALSE(t->GetChecked());
+
+  // An action linked to the item is updated by the same call.
+  auto* act = new TAction(f.get());
+  int updates = 0;
+  act->OnUpdate = [&](TObject*) {
+    ++updates;
+    act->SetEnabled(false);
+  };
+  t->SetAction(act);
+  EXPECT_TRUE(t->GetEnabled());
+  t->InitiateAction();
+  EXPECT_EQ(updates, 1);
+  EXPECT_FALSE(t->GetEnabled());
+  t->SetAction(nullptr);
   delete p;
   EXPECT_EQ(t->GetControl(), nullptr);
 }

@@ -6,9 +6,13 @@
 #include <set>
 
 #include "classlib/Forms.h"
+#include "classlib/ImgList.h"
 #include "testsupport/Gui.h"
+#include "testsupport/MemCanvas.h"
 #include "testsupport/Pump.h"
 #include "toolbars/skin/SkinDefaultTheme.h"
+#include "toolbars/skin/SkinEditItems.h"
+#include "toolbars/skin/SkinExtItems.h"
 #include "toolbars/skin/SkinWindows.h"
 
 using namespace testsupport;
@@ -235,4 +239,246 @@ TEST(SkinItemInfo, HoverKindsAndMenuSizes) {
   int scw = c->TextWidth(shortcut->GetShortCutText());
   EXPECT_NEAR(w2 - w1, scw + (h2 - 6), 2);
   EXPECT_GE(h1, 2 * CurrentSkinTheme()->GetIntegerMetrics(30) + 16);  // room for a 16-pixel image
+}
+
+namespace {
+// An item of class T with a caption.
+template <class T>
+T* Captioned(TComponent* Owner, const String& Caption) {
+  auto* it = new T(Owner);
+  it->SetCaption(Caption);
+  return it;
+}
+// What a pop-up window shows, frame included.
+std::unique_ptr<MemCanvas> Printed(TBarPopupWindow* W) {
+  RECT r;
+  GetWindowRect(W->GetHandle(), &r);
+  auto s = std::make_unique<MemCanvas>(r.right - r.left, r.bottom - r.top);
+  SendMessageW(W->GetHandle(), WM_PRINT, reinterpret_cast<WPARAM>(s->DC),
+               PRF_NONCLIENT | PRF_CLIENT | PRF_ERASEBKGND);
+  return s;
+}
+// The columns of a window print in the rows of R (client coordinates,
+// frame NC around it) that have the colour.
+std::vector<int> ColumnsIn(const MemCanvas& S, RECT R, int NC, COLORREF C) {
+  std::vector<int> cols;
+  for (int x = R.left; x < R.right; ++x)
+    for (int y = R.top; y < R.bottom; ++y)
+      if (S.At(x + NC, y + NC) == C) {
+        cols.push_back(x);
+        break;
+      }
+  return cols;
+}
+}  // namespace
+
+// A themed submenu item with GridPopup opens a grid of buttons: its items
+// measure and paint as toolbar buttons (a hot one is no highlighted menu
+// row, a colour item's caption stands in the middle), one to a row and as
+// wide as the widest, on the toolbar's colour inside a frame of that colour.
+TEST(SkinGridPopup, ItemsAreToolbarButtonsOneToARow) {
+  WinHost h;
+  auto* sub = Captioned<TSkinSubmenuItem>(h.Form.get(), L"Colours");
+  sub->GridPopup = true;
+  auto* red = Captioned<TSkinColorItem>(h.Form.get(), L"Red");
+  red->SetColor(clRed);
+  auto* wide = Captioned<TSkinItem>(h.Form.get(), L"A much wider entry than the others");
+  auto* label = Captioned<TSkinLabelItem>(h.Form.get(), L"Label");
+  auto* edit = new TSkinEditItem(h.Form.get());
+  edit->SetText(L"12");
+  for (TBarCustomItem* it : std::initializer_list<TBarCustomItem*>{red, wide, label, edit}) sub->Add(it);
+  // Twins of the colour and the plain item on the toolbar itself.
+  auto* redOnBar = Captioned<TSkinColorItem>(h.Form.get(), L"Red");
+  auto* wideOnBar = Captioned<TSkinItem>(h.Form.get(), wide->GetCaption());
+  h.Bar->Items()->Add(sub);
+  h.Bar->Items()->Add(redOnBar);
+  h.Bar->Items()->Add(wideOnBar);
+  h.Show();
+  TBarView* v = h.Bar->View();
+  const POINT none{0, 0};
+  const bool classic = !USE_THEMES;
+  const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT), text = GetSysColor(COLOR_BTNTEXT);
+  auto open = [&] {
+    return std::unique_ptr<TBarPopupWindow>(sub->CreatePopup(v, v->Find(sub), false, false, false, none, tbpaLeft));
+  };
+  auto close = [&](std::unique_ptr<TBarPopupWindow>& W) {
+    v->OpenViewer = nullptr;
+    v->OpenViewerView = nullptr;
+    v->OpenViewerWindow = nullptr;
+    W.reset();
+  };
+  int redCentreInMenu = 0, redRowCentreInMenu = 0;
+  {
+    // As a plain menu first: menu rows, a hot row highlighted.
+    sub->GridPopup = false;
+    auto w = open();
+    TBarView* pv = w->View;
+    EXPECT_EQ(GetViewType(pv), VT_POPUPMENU);
+    EXPECT_FALSE(pv->Find(red)->IsToolbarStyle());
+    EXPECT_FALSE(pv->Find(label)->IsToolbarSize());
+    EXPECT_FALSE(pv->Find(edit)->IsToolbarStyle());
+    pv->SetSelected(pv->Find(red));
+    auto s = Printed(w.get());
+    const RECT r = pv->Find(red)->BoundsRect;
+    if (classic) {
+      EXPECT_FALSE(ColumnsIn(*s, r, 3, highlight).empty());
+      std::vector<int> t = ColumnsIn(*s, r, 3, GetSysColor(COLOR_HIGHLIGHTTEXT));
+      ASSERT_FALSE(t.empty());
+      redCentreInMenu = (t.front() + t.back()) / 2;
+      redRowCentreInMenu = (r.left + r.right) / 2;
+    }
+    close(w);
+  }
+  sub->GridPopup = true;
+  auto w = open();
+  auto* sw = dynamic_cast<TSkinPopupWindow*>(w.get());
+  ASSERT_NE(sw, nullptr);
+  TBarView* gv = w->View;
+  EXPECT_EQ(GetViewType(gv), VT_GRIDPOPUP);
+  EXPECT_EQ(sw->GetNCSize().cx, 3);
+  for (TBarCustomItem* it : std::initializer_list<TBarCustomItem*>{red, wide, label, edit}) {
+    TBarItemViewer* iv = gv->Find(it);
+    ASSERT_NE(iv, nullptr);
+    EXPECT_TRUE(iv->IsToolbarStyle()) << it->ClassName();
+    EXPECT_TRUE(iv->IsToolbarSize()) << it->ClassName();
+  }
+  // Measured as the same items on the toolbar.
+  int gw = 0, gh = 0, tw = 0, th = 0;
+  gv->Find(wide)->CalcSize(w->Canvas(), gw, gh);
+  v->Find(wideOnBar)->CalcSize(h.Bar->Canvas(), tw, th);
+  EXPECT_EQ(gw, tw);
+  EXPECT_EQ(gh, th);
+  gv->Find(red)->CalcSize(w->Canvas(), gw, gh);
+  v->Find(redOnBar)->CalcSize(h.Bar->Canvas(), tw, th);
+  EXPECT_EQ(gh, th);
+  // One to a row, each as wide as the widest.
+  RECT prev{};
+  bool first = true;
+  for (TBarCustomItem* it : std::initializer_list<TBarCustomItem*>{red, wide, label, edit}) {
+    const RECT r = gv->Find(it)->BoundsRect;
+    if (!first) {
+      EXPECT_EQ(r.top, prev.bottom) << it->ClassName();
+      EXPECT_EQ(r.left, prev.left) << it->ClassName();
+      EXPECT_EQ(r.right, prev.right) << it->ClassName();
+    }
+    prev = r;
+    first = false;
+  }
+
+  gv->SetSelected(gv->Find(red));
+  auto s = Printed(w.get());
+  if (classic) {
+    const COLORREF bar = ColorToRef(CurrentSkinTheme()->GetViewColor(VT_TOOLBARBAR));
+    // The frame: a raised edge, then a ring in the toolbar's colour.
+    EXPECT_EQ(s->At(2, s->H / 2), bar);
+    EXPECT_EQ(s->At(s->W - 3, s->H / 2), bar);
+    // The hot colour button is no highlighted menu row, and its caption
+    // stands in the middle of the row (in the menu it sat left).
+    const RECT r = gv->Find(red)->BoundsRect;
+    EXPECT_TRUE(ColumnsIn(*s, r, 3, highlight).empty());
+    std::vector<int> t = ColumnsIn(*s, RECT{r.left + 3, r.top + 3, r.right - 3, r.bottom - 3}, 3, text);
+    ASSERT_FALSE(t.empty());
+    EXPECT_NEAR((t.front() + t.back()) / 2, (r.left + r.right) / 2, 3);
+    EXPECT_LT(redCentreInMenu, redRowCentreInMenu - 20);
+  }
+  close(w);
+}
+
+// A checked themed button tells its font and image handlers what it is and
+// in what state, once a paint; what the font handler sets is what shows.
+// A submenu item that forces it opens with its first item selected even
+// when opened by the mouse.
+TEST(SkinItemEvents, FontAndImageHandlersAndForcedFirstSelection) {
+  WinHost h;
+  TImageList il(nullptr);
+  il.SetWidth(16);
+  il.SetHeight(16);
+  {
+    TBitmap b;
+    b.SetSize(16, 16);
+    b.Canvas()->GetBrush()->SetColor(clBlue);
+    b.Canvas()->FillRect(TRect{0, 0, 16, 16});
+    il.Add(&b, nullptr);
+  }
+  h.Bar->SetImages(&il);
+  auto* it = Captioned<TSkinItem>(h.Form.get(), L"WWWW");
+  it->SetImageIndex(0);
+  it->SetDisplayMode(nbdmImageAndText);
+  it->SetChecked(true);
+  h.Bar->Items()->Add(it);
+  h.Show();
+  TBarItemViewer* v = h.Bar->View()->Find(it);
+  ASSERT_NE(v, nullptr);
+  struct Font {
+    int Calls = 0;
+    TBarCustomItem* Item = nullptr;
+    TBarItemViewer* Viewer = nullptr;
+    unsigned Flags = 0;
+  } font;
+  struct Image {
+    int Calls = 0;
+    TBarCustomItem* Item = nullptr;
+    TBarItemViewer* Viewer = nullptr;
+    RECT Rect{};
+    POINT Offset{};
+    unsigned Flags = 0;
+    COLORREF Under = 0;
+  } image;
+  it->OnAdjustFont = TAdjustFontEvent([&](TBarCustomItem* I, TBarItemViewer* V, TFont* F, unsigned S) {
+    ++font.Calls;
+    font.Item = I;
+    font.Viewer = V;
+    font.Flags = S;
+    F->SetColor(clRed);
+  });
+  it->OnDrawImage = TDrawImageEvent([&](TBarCustomItem* I, TBarItemViewer* V, TCanvas* C, RECT R, POINT O, unsigned S) {
+    ++image.Calls;
+    image.Item = I;
+    image.Viewer = V;
+    image.Rect = R;
+    image.Offset = O;
+    image.Flags = S;
+    image.Under = GetPixel(C->GetHandle(), (R.left + R.right) / 2 + O.x, (R.top + R.bottom) / 2 + O.y);
+  });
+  const int w = v->BoundsRect.right - v->BoundsRect.left, ht = v->BoundsRect.bottom - v->BoundsRect.top;
+  MemCanvas c(w, ht);
+  c.C.Font()->Assign(*h.Bar->View()->GetFont());
+  v->Paint(&c.C, RECT{0, 0, w, ht}, false, false, false);
+  EXPECT_EQ(font.Calls, 1);
+  EXPECT_EQ(font.Item, it);
+  EXPECT_EQ(font.Viewer, v);
+  EXPECT_EQ(font.Flags, ISF_SELECTED);  // checked
+  EXPECT_GT(c.Count(RGB(255, 0, 0)), 10);  // the caption in the handler's colour
+  EXPECT_EQ(image.Calls, 1);
+  EXPECT_EQ(image.Item, it);
+  EXPECT_EQ(image.Viewer, v);
+  EXPECT_EQ(image.Rect.right - image.Rect.left, 16);
+  EXPECT_EQ(image.Rect.bottom - image.Rect.top, 16);
+  EXPECT_EQ(image.Offset.x, 1);  // a checked button's image sits one pixel in
+  EXPECT_EQ(image.Offset.y, 1);
+  EXPECT_EQ(image.Flags, ISF_SELECTED);
+  EXPECT_EQ(image.Under, RGB(0, 0, 255));  // called after the image is drawn
+  h.Bar->SetImages(nullptr);
+
+  // Forced first selection.
+  auto* sub = Captioned<TSkinSubmenuItem>(h.Form.get(), L"Menu");
+  auto* first = Captioned<TSkinItem>(h.Form.get(), L"First");
+  sub->Add(first);
+  sub->Add(Captioned<TSkinItem>(h.Form.get(), L"Second"));
+  h.Bar->Items()->Add(sub);
+  h.Bar->View()->ValidatePositions();
+  TBarView* bv = h.Bar->View();
+  auto selectedOnOpen = [&] {
+    const POINT none{0, 0};
+    std::unique_ptr<TBarPopupWindow> pw(sub->CreatePopup(bv, bv->Find(sub), false, false, false, none, tbpaLeft));
+    TBarItemViewer* s = pw->View->GetSelected();
+    TBarCustomItem* r = s ? s->Item : nullptr;
+    bv->OpenViewer = nullptr;
+    bv->OpenViewerView = nullptr;
+    bv->OpenViewerWindow = nullptr;
+    return r;
+  };
+  EXPECT_EQ(selectedOnOpen(), nullptr);
+  sub->ForceSelectFirst = true;
+  EXPECT_EQ(selectedOnOpen(), first);
 }
