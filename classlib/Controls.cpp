@@ -2053,6 +2053,8 @@ void TGraphicControl::TrackPress(bool Tracking, bool& Pressed, int X, int Y) {
 
 namespace {
 const PropFiler::TNames kFontStyleNames{L"fsBold", L"fsItalic", L"fsUnderline", L"fsStrikeOut"};
+const PropFiler::TNames kAlignNames{L"alNone", L"alTop", L"alBottom", L"alLeft", L"alRight", L"alClient", L"alCustom"};
+const PropFiler::TNames kAnchorNames{L"akLeft", L"akTop", L"akRight", L"akBottom"};
 }  // namespace
 
 void TControl::DefineProperties(TFiler* Filer) {
@@ -2065,6 +2067,10 @@ void TControl::DefineProperties(TFiler* Filer) {
     Integer(Filer, L"Width", width_, a ? a->width_ : 0, [this](int64_t v) { SetWidth(int(v)); });
     Integer(Filer, L"Height", height_, a ? a->height_ : 0, [this](int64_t v) { SetHeight(int(v)); });
   }
+  Enum(Filer, L"Align", align_, a ? a->align_ : alNone, kAlignNames,
+       [this](int v) { SetAlign(static_cast<TAlign>(v)); });
+  Set(Filer, L"Anchors", anchors_.Bits(), a ? a->anchors_.Bits() : TAnchors{akLeft, akTop}.Bits(), kAnchorNames,
+      [this](uint64_t v) { SetAnchors(TAnchors::FromBits(v)); });
   Boolean(Filer, L"Enabled", enabled_, a ? a->enabled_ : true, [this](bool v) { SetEnabled(v); });
   Boolean(Filer, L"Visible", visible_, a ? a->visible_ : true, [this](bool v) { SetVisible(v); });
   Text(Filer, L"Hint", hint_, a ? a->hint_ : String(), [this](const String& v) { SetHint(v); });
@@ -2096,6 +2102,13 @@ void TControl::DefineProperties(TFiler* Filer) {
   Text(Filer, L"Font.Name", f.GetName(), b.GetName(), [this](const String& v) { font_->SetName(v); }, own);
   Set(Filer, L"Font.Style", f.GetStyle().Bits(), b.GetStyle().Bits(), kFontStyleNames,
       [this](uint64_t v) { font_->SetStyle(TFontStyles::FromBits(v)); }, own);
+  // The pop-up menu by its name (a menu without one can't be found again).
+  TPopupMenu* menuBase = a ? a->popupMenu_ : nullptr;
+  Filer->DefineProperty(
+      L"PopupMenu",
+      [this](TReader* R) { R->ReadReference([this](TComponent* c) { SetPopupMenu(dynamic_cast<TPopupMenu*>(c)); }); },
+      [this](TWriter* W) { W->WriteReference(popupMenu_); },
+      popupMenu_ && !popupMenu_->GetName().empty() && popupMenu_ != menuBase);
   Event(Filer, L"OnClick", OnClick, a ? &a->OnClick : nullptr);
   Event(Filer, L"OnDblClick", OnDblClick, a ? &a->OnDblClick : nullptr);
   Event(Filer, L"OnResize", OnResize, a ? &a->OnResize : nullptr);

@@ -526,6 +526,13 @@ void TCustomForm::SetVisibleImpl(bool v) {
 
 void TCustomForm::WndProc(TMessage& m) {
   switch (m.Msg) {
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK:
+      // A press on the frame (caption, border, menu bar) ends what the
+      // active control holds open, as a press inside the form does: a
+      // pop-up would otherwise stay where it was while the form moves.
+      SendCancelMode(this);
+      break;
     case CM_VISIBLECHANGED:
       SetVisibleImpl(visible_);
       return;

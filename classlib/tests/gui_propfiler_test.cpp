@@ -7,6 +7,7 @@
 
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
+#include "classlib/Menus.h"
 #include "classlib/PropFiler.h"
 #include "classlib/StdCtrls.h"
 
@@ -152,7 +153,11 @@ struct Designed {
   TEdit* Edit = Make<TEdit>(L"edt", Panel);
   TButton* Button = Make<TButton>(L"btn", Panel);
   TLabel* Label = Make<TLabel>(L"lbl", Form.get());
-  explicit Designed(const wchar_t* Name) { Form->SetName(Name); }
+  TPopupMenu* Menu = new TPopupMenu(Form.get());
+  explicit Designed(const wchar_t* Name) {
+    Form->SetName(Name);
+    Menu->SetName(L"pmEdit");
+  }
   template <class T>
   T* Make(const wchar_t* Name, TWinControl* Parent) {
     T* c = new T(Form.get());
@@ -183,6 +188,9 @@ TEST(ControlStreaming, TheUsualPropertiesRoundTrip) {
   src.Button->SetTabOrder(0);
   src.Label->SetCaption(L"Label");
   src.Label->SetParentColor(true);
+  src.Label->SetAlign(alBottom);
+  src.Button->SetAnchors(TAnchors{akRight, akBottom});
+  src.Edit->SetPopupMenu(src.Menu);
   TMemoryStream m;
   TWriter(&m).WriteRootComponent(src.Form.get());
 
@@ -209,6 +217,10 @@ TEST(ControlStreaming, TheUsualPropertiesRoundTrip) {
   EXPECT_EQ(dst.Label->GetCaption(), L"Label");
   EXPECT_TRUE(dst.Label->GetParentColor());
   EXPECT_TRUE(dst.Label->GetParentFont());
+  EXPECT_EQ(dst.Label->GetAlign(), alBottom);
+  EXPECT_EQ(dst.Button->GetAnchors(), (TAnchors{akRight, akBottom}));
+  EXPECT_EQ(dst.Edit->GetPopupMenu(), dst.Menu);
+  EXPECT_EQ(dst.Panel->GetPopupMenu(), nullptr);
 }
 
 TEST(ControlStreaming, DefaultsAndWhatTheParentGivesAreNotStored) {
@@ -217,7 +229,7 @@ TEST(ControlStreaming, DefaultsAndWhatTheParentGivesAreNotStored) {
   TMemoryStream m;
   TWriter(&m).WriteRootComponent(&plain);
   for (const char* name : {"Left", "Top", "Enabled", "Visible", "Hint", "ShowHint", "ParentShowHint", "ParentColor",
-                           "ParentFont", "Font.", "TabOrder", "Caption"})
+                           "ParentFont", "Font.", "TabOrder", "Caption", "Align", "Anchors", "PopupMenu"})
     EXPECT_FALSE(Contains(m, name)) << name;
   // A parent's font and colour are not the control's own.
   plain.SetColor(clLime);

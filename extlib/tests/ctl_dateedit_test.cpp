@@ -368,6 +368,15 @@ TEST(DateEdit, ClickElsewhereOnTheFormClosesTheCalendar) {
   EXPECT_FALSE(e->PopupVisible());
   EXPECT_EQ(e->GetDate(), D(2024, 12, 25));
 
+  // A press on the form's caption bar closes it too.
+  ASSERT_NO_FATAL_FAILURE(open());
+  RECT wr{};
+  GetWindowRect(h.form->GetHandle(), &wr);
+  const TPoint clientTop = h.form->ClientToScreen(TPoint{0, 0});
+  Click(POINT{wr.left + 60, (wr.top + clientTop.y) / 2});
+  EXPECT_FALSE(e->PopupVisible());
+  EXPECT_EQ(e->GetDate(), D(2024, 12, 25));
+
   ASSERT_NO_FATAL_FAILURE(open());
   Click(ClientCentre(other->GetHandle()));
   EXPECT_FALSE(e->PopupVisible());
