@@ -6,6 +6,7 @@
 #include "statusbar/OdStatusBar.h"
 #include "statusbar/VersionInfo.h"
 #include "toolbars/skin/SkinModules.h"
+#include "treecontrol/TreeEx.h"
 
 const std::vector<TModuleEntry>& ZembrioModuleTable() {
   static const std::vector<TModuleEntry> table = [] {
@@ -18,6 +19,7 @@ const std::vector<TModuleEntry>& ZembrioModuleTable() {
         {"OdStatusBar", OdStatusBarInitialize, OdStatusBarFinalize},
         {"OdVersionInfo", VersionInfoInitialize, VersionInfoFinalize},
         {"HtmlHelp", Hh::InitializeModule, Hh::FinalizeModule},
+        {"TreeEx", TreeExInitialize, TreeExFinalize},
     });
     t.insert(t.end(), ExtLibUtilModules, ExtLibUtilModules + ExtLibUtilModuleCount);
     return t;

@@ -709,3 +709,11 @@ void TExtCalendar::DefineProperties(TFiler* Filer) {
   Set(Filer, L"Weekends", weekends_.Bits(), (A ? A->weekends_ : TDaysOfWeek{Sun}).Bits(), Days,
       [this](uint64_t V) { SetWeekends(TDaysOfWeek::FromBits(V)); });
 }
+
+void ExCalendarInitialize() {
+  RegisterClasses({ComponentClass<TExtCalendar>(L"TExtCalendar"),
+                   ComponentClass<TExtTimerSpeedButton>(L"TExtTimerSpeedButton")});
+}
+void ExCalendarFinalize() {
+  for (const wchar_t* Name : {L"TExtCalendar", L"TExtTimerSpeedButton"}) UnRegisterClass(Name);
+}

@@ -181,3 +181,8 @@ extern TEvent<void(TSelectDateDlg*)> OnDateDialogShow;
 // "PREV1", "NEXT1" and "NEXT2": 0 previous year, 1 previous month, 2 next
 // month, 3 next year.
 TBitmap* CreateCalendarGlyph(int Kind);
+
+// Registers the calendar and the repeating button, so that a reader makes
+// them from a form stream by class name.
+void ExCalendarInitialize();
+void ExCalendarFinalize();

@@ -1,5 +1,6 @@
 #include "extlib/ExUtilModules.h"
 
+#include "extlib/ExCalendar.h"
 #include "extlib/ExCheckListBox.h"
 #include "extlib/ExDateUtil.h"
 #include "extlib/ExDrawUtil.h"
@@ -26,5 +27,6 @@ const TModuleEntry ExtLibUtilModules[] = {
     {"extlib.ToolEdit", &ExToolEditInitialize, &ExToolEditFinalize},
     {"extlib.DateEdit", &ExDateEditInitialize, &ExDateEditFinalize},
     {"extlib.CheckListBox", &ExCheckListBoxInitialize, &ExCheckListBoxFinalize},
+    {"extlib.Calendar", &ExCalendarInitialize, &ExCalendarFinalize},
 };
 const size_t ExtLibUtilModuleCount = sizeof(ExtLibUtilModules) / sizeof(ExtLibUtilModules[0]);

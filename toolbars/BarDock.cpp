@@ -507,16 +507,18 @@ void TBarCustomDockableWindow::UpdateTopmostFlag() {
 
 void TBarCustomDockableWindow::ShowNCContextMenu() {
   if (IsDesigning()) return;  // the designer has its own menu
+  // The nearest menu is the window's, shown only where it pops up by itself.
   for (TControl* c = this; c; c = c->GetParent()) {
     TPopupMenu* pm = c->GetPopupMenu();
-    if (pm && pm->GetAutoPopup()) {
+    if (!pm) continue;
+    if (pm->GetAutoPopup()) {
       SendMessageW(GetHandle(), WM_CANCELMODE, 0, 0);
       pm->SetPopupComponent(this);
       POINT p;
       GetCursorPos(&p);
       pm->Popup(p.x, p.y);
-      return;
     }
+    return;
   }
 }
 
@@ -751,13 +753,15 @@ void TBarCustomDockableWindow::DefineProperties(TFiler* Filer) {
   Boolean(Filer, L"SavedAtRunTime", true, false, [this](bool v) { savedAtRunTime_ = v; }, !IsDesigning());
   Integer(Filer, L"DockRow", dockRow_, a ? a->dockRow_ : 0, [this](int v) { SetDockRow(v); });
   Integer(Filer, L"DockPos", dockPos_, a ? a->dockPos_ : -1, [this](int v) { SetDockPos(v); });
-  // On a dock or floating the window's size follows its place; only a
-  // window placed on the form keeps a size of its own.
-  const bool ownSize = !GetDocked() && !floating_;
-  Integer(Filer, L"Width", GetWidth(), a ? a->GetWidth() : -1,
-          [this](int v) { SetBounds(GetLeft(), GetTop(), v, GetHeight()); }, ownSize);
-  Integer(Filer, L"Height", GetHeight(), a ? a->GetHeight() : -1,
-          [this](int v) { SetBounds(GetLeft(), GetTop(), GetWidth(), v); }, ownSize);
+  // A window placed on the form stores its bounds with the control's other
+  // settings. Read into a window that is on a dock or floating, stored bounds
+  // are taken (and the dock or floating window places it again).
+  if (!StoresBounds()) {
+    Integer(Filer, L"Left", GetLeft(), 0, [this](int v) { SetLeft(v); }, false);
+    Integer(Filer, L"Top", GetTop(), 0, [this](int v) { SetTop(v); }, false);
+    Integer(Filer, L"Width", GetWidth(), 0, [this](int v) { SetWidth(v); }, false);
+    Integer(Filer, L"Height", GetHeight(), 0, [this](int v) { SetHeight(v); }, false);
+  }
   // A docked window's last dock is the one it is on.
   Reference(Filer, L"LastDock", lastDock_, a ? a->lastDock_ : nullptr, pendingLastDock_, !GetDocked());
   Boolean(Filer, L"ActivateParent", ActivateParent, a ? a->ActivateParent : true,

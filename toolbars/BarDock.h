@@ -115,8 +115,10 @@ class TBarFloatingSetting {
 
 class TBarCustomDockableWindow : public TCustomControl {
  protected:
-  // Its dock places it; it stores its own size where it keeps one.
-  bool StoresBounds() const override { return false; }
+  // A dock or the floating window places it: only a window placed on the
+  // form stores its place and size.
+  bool StoresBounds() const override { return !GetDocked() && !floating_; }
+  const wchar_t* StoredTextName() const override { return L"Caption"; }
 
  public:
   explicit TBarCustomDockableWindow(TComponent* AOwner);

@@ -759,3 +759,6 @@ void TCustomTreeEx::SyncSelectionWithCaret(bool NotifyAlways) {
   }
   if (Old != Caret && (Old || (NotifyAlways && Caret))) DoChange(Caret);
 }
+
+void TreeExInitialize() { RegisterClass(ComponentClass<TTreeEx>(L"TTreeEx")); }
+void TreeExFinalize() { UnRegisterClass(L"TTreeEx"); }

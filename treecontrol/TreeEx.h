@@ -702,3 +702,8 @@ class TTreeEx : public TCustomTreeEx {
   explicit TTreeEx(TComponent* AOwner) : TCustomTreeEx(AOwner) {}
   const char* ClassName() const override { return "TTreeEx"; }
 };
+
+// Registers the tree, so that a reader makes it from a form stream by class
+// name; the program runs it at start-up.
+void TreeExInitialize();
+void TreeExFinalize();

@@ -530,6 +530,15 @@ TEST(Calendar, StoresItsDateOnlyWhenNotTodaysAndTheRestWhereNotDefault) {
   EXPECT_EQ(R->GetDay(), 31);
   EXPECT_FALSE(R->GetUseCurrentDate());
   EXPECT_FALSE(B->GetAllowTimer());
+  // Read into an empty form: the calendar and the button are made by class.
+  ExCalendarInitialize();
+  auto Made = NewForm(L"MadeCalendars");
+  ExpectRoundTrip(Source.get(), Made.get(), S);
+  auto* MC = dynamic_cast<TExtCalendar*>(Made->FindComponent(L"Cal"));
+  auto* MB = dynamic_cast<TExtTimerSpeedButton*>(Made->FindComponent(L"Repeat"));
+  ASSERT_TRUE(MC && MB);
+  EXPECT_EQ(MC->GetCalendarDate(), EncodeDate(1999, 12, 31));
+  EXPECT_FALSE(MB->GetAllowTimer());
 }
 
 // The drop-down's calendar keeps its window enabled, so it always takes the

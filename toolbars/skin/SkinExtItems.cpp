@@ -76,6 +76,13 @@ bool TSkinDropDownItemViewer::IsPtInButtonPart(int X, int) {
   return X < (BoundsRect.right - BoundsRect.left) - GetIndentAfter();
 }
 
+// A list-only item has no field to type in: running it opens the list.
+bool TSkinDropDownItemViewer::DoExecute() {
+  if (!DropDownItem()->DropDownList) return TSkinEditItemViewer::DoExecute();
+  View->OpenChildPopup(true);
+  return false;
+}
+
 void TSkinDropDownItemViewer::GetCursor(POINT Pt, HCURSOR& ACursor) {
   if (DropDownItem()->DropDownList) return;
   TSkinEditItemViewer::GetCursor(Pt, ACursor);

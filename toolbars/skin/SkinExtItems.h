@@ -38,6 +38,7 @@ class TSkinDropDownItemViewer : public TSkinEditItemViewer {
   bool IsPtInButtonPart(int X, int Y) override;
   void GetCursor(POINT Pt, HCURSOR& ACursor) override;
   void KeyDown(WORD& Key, TBarShift Shift) override;
+  bool DoExecute() override;
   int GetAccRole() override { return 46; }
 
  protected:

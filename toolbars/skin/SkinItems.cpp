@@ -4,6 +4,7 @@
 
 #include "toolbars/BarImages.h"
 #include "toolbars/BarUtilsWin.h"
+#include "toolbars/skin/SkinEditItems.h"
 #include "toolbars/skin/SkinUtils.h"
 #include "toolbars/skin/SkinWindows.h"
 
@@ -306,6 +307,8 @@ void TSkinItemViewer::DoAdjustFont(TFont* AFont, unsigned StateFlags) {
   if (auto* si = dynamic_cast<TSkinCustomItem*>(Item)) {
     si->FontSettings()->Apply(AFont);
     if (si->OnAdjustFont) si->OnAdjustFont(Item, this, AFont, StateFlags);
+  } else if (auto* ei = dynamic_cast<TSkinEditItem*>(Item)) {
+    ei->FontSettings()->Apply(AFont);  // an edit item shown as a button
   }
 }
 

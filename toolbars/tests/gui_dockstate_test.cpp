@@ -246,6 +246,8 @@ TEST(BarDockedWindow, StoresItsSizeOnlyOnTheFormAndItsLastDockOnlyOffTheDock) {
   m.SetPosition(0);
   TReader(&m).ReadRootComponent(again.Form.get());
   EXPECT_EQ(read->GetLastDock(), again.Dock);
+  EXPECT_EQ(read->GetLeft(), 10);
+  EXPECT_EQ(read->GetTop(), 100);
   EXPECT_EQ(read->GetWidth(), 150);
   EXPECT_EQ(read->GetHeight(), 30);
 }
@@ -601,6 +603,21 @@ TEST(BarDockedWindow, ARightClickOnItsFrameShowsTheNearestContextMenuOutsideTheD
   EXPECT_EQ(popups, 1);
   EXPECT_EQ(formMenu->GetPopupComponent(), nullptr);
   b.Form->SetDesigning(false);
+  // The dock's own menu is the nearest: kept from popping up by itself, no
+  // menu shows, not even the form's.
+  auto* dockMenu = new TBarPopupMenu(b.Form.get());
+  int dockPopups = 0;
+  dockMenu->OnPopup = [&](TObject*) {
+    ++dockPopups;
+    PostKey(VK_ESCAPE);
+  };
+  dockMenu->SetAutoPopup(false);
+  b.Dock->SetPopupMenu(dockMenu);
+  rightClick();
+  Pump(50);
+  EXPECT_EQ(popups, 1);
+  EXPECT_EQ(dockPopups, 0);
+  EXPECT_EQ(formMenu->GetPopupComponent(), nullptr);
 }
 
 // Stored floating by the designer, a window's place is on its form: once
@@ -870,6 +887,7 @@ TEST(BarDockStorage, EveryChangedSettingReadsBackAndDefaultsStayOut) {
   t->SmoothDrag = false;
   t->SetStretch(true);
   t->SetUseLastDock(false);
+  t->SetText(L"Storage bar");
   auto* tw = new TBarToolWindow(b.Form.get());
   tw->SetName(L"twStore");
   tw->SetParent(b.Dock);
@@ -913,6 +931,7 @@ TEST(BarDockStorage, EveryChangedSettingReadsBackAndDefaultsStayOut) {
   EXPECT_TRUE(readBar->GetProcessShortCuts());
   EXPECT_EQ(readBar->FloatingMode, fmOnTopOfAllForms);
   EXPECT_EQ(readBar->GetDragHandleStyle(), dhDouble);
+  EXPECT_EQ(readBar->GetText(), L"Storage bar");
   EXPECT_EQ(readWindow->GetClientAreaWidth(), 120);
   EXPECT_EQ(readWindow->GetClientAreaHeight(), 70);
   EXPECT_EQ(readWindow->MaxClientHeight, 200);

@@ -457,6 +457,18 @@ TEST(TreeStreaming, NodesTravelWithTheFormAsItemsData) {
   EXPECT_EQ(I->GetFirstNode()->GetText(), L"Keys");
   EXPECT_EQ(I->GetFirstNode()->GetFirstChild()->GetText(), L"Software");
   EXPECT_EQ(I->GetFirstNode()->GetNextSibling()->GetText(), L"Values");
+  // Read into an empty form, the tree is made by its class.
+  TreeExInitialize();
+  std::unique_ptr<TForm> Empty(new TForm(nullptr));
+  Empty->SetName(L"Stored");
+  TMemoryStream S;
+  S.WriteBuffer(Bytes.data(), static_cast<int64_t>(Bytes.size()));
+  S.SetPosition(0);
+  TReader(&S).ReadRootComponent(Empty.get());
+  auto* Made = dynamic_cast<TTreeEx*>(Empty->FindComponent(L"Tree1"));
+  ASSERT_NE(Made, nullptr);
+  EXPECT_EQ(Made->GetParent(), Empty.get());
+  EXPECT_EQ(Made->Items()->GetNodeCount(), 3);
 }
 
 TEST(TreeStreaming, AgainstAnAncestorOnlyDifferencesOrACheckTypeAreStored) {

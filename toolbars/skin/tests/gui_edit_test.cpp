@@ -237,6 +237,26 @@ TEST(SkinEditItems, LayoutInToolbarsAndVerticalDocks) {
   TBarItemViewer* vv = vh.Bar->View()->Find(ve);
   EXPECT_FALSE(dynamic_cast<TSkinEditItemViewer*>(vv));  // shown as a button
   EXPECT_TRUE(dynamic_cast<TSkinItemViewer*>(vv));
+  // As a button it measures its caption in its own font.
+  auto* bold = new TSkinEditItem(vh.Form.get());
+  bold->SetCaption(L"Path");
+  bold->FontSettings()->SetBold(tsTrue);
+  auto* big = new TSkinEditItem(vh.Form.get());
+  big->SetCaption(L"Path");
+  big->FontSettings()->SetSize(150);
+  vh.Bar->Items()->Add(bold);
+  vh.Bar->Items()->Add(big);
+  vh.Bar->View()->ValidatePositions();
+  auto width = [&](TBarCustomItem* I) {
+    const RECT r = vh.Bar->View()->Find(I)->BoundsRect;
+    return r.right - r.left;
+  };
+  auto height = [&](TBarCustomItem* I) {
+    const RECT r = vh.Bar->View()->Find(I)->BoundsRect;
+    return r.bottom - r.top;
+  };
+  EXPECT_GT(std::max(width(bold), height(bold)), std::max(width(ve), height(ve)));
+  EXPECT_GT(width(big), width(ve));
 }
 
 // A click opens the field: the edit control takes the item's look, is named

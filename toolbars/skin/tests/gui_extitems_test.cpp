@@ -213,7 +213,7 @@ TEST(SkinDropDown, F4InTheFieldAndAClickOnAListOnlyItemOpenTheList) {
   l->DropDownList = true;
   b.T->Items()->Add(l);
   b.Show();
-  std::atomic<int> began{0}, lBegan{0}, dOpened{0}, lOpened{0};
+  std::atomic<int> began{0}, lBegan{0}, dOpened{0}, lOpened{0}, opensBefore{0};
   d->OnBeginEdit = [&](TBarEditItem*, TBarEditItemViewer*, TEdit*) { ++began; };
   l->OnBeginEdit = [&](TBarEditItem*, TBarEditItemViewer*, TEdit*) { ++lBegan; };
   d->OnPopup = [&](TBarCustomItem*, bool) { ++dOpened; };
@@ -248,10 +248,17 @@ TEST(SkinDropDown, F4InTheFieldAndAClickOnAListOnlyItemOpenTheList) {
     wait(lOpened);
     InputScript().Press(VK_ESCAPE).Post();
     Sleep(100);
+    // Return on the still selected list-only item opens its list again.
+    opensBefore = lOpened.load();
+    InputScript().Press(VK_RETURN).Post();
+    for (int i = 0; i < 500 && lOpened == opensBefore; ++i) Sleep(10);
+    InputScript().Press(VK_ESCAPE).Post();
+    Sleep(100);
     InputScript().Press(VK_ESCAPE).Post();
   }, 20000));
+  EXPECT_GT(lOpened, opensBefore);
   EXPECT_GE(began, 1);
-  EXPECT_EQ(lBegan, 0);  // the list-only item opened no field
+  EXPECT_EQ(lBegan, 0);  // the list-only item opened no field, clicked or run
   EXPECT_GE(dOpened, 1);
   EXPECT_GE(lOpened, 1);
   EXPECT_TRUE(ShownExceptions().empty());
