@@ -183,7 +183,7 @@ class TComponent : public TPersistent {
   // Puts this component (and, with SetChildren, every component it owns)
   // into or out of the design state, as a designer does with what it edits.
   // A component later inserted into a designed owner is designed as well.
-  void SetDesigning(bool Value, bool SetChildren = true);
+  virtual void SetDesigning(bool Value, bool SetChildren = true);
 
   intptr_t GetTag() const { return tag_; }
   void SetTag(intptr_t Value) { tag_ = Value; }

@@ -112,6 +112,14 @@ TBarItemViewerClass TSkinComboBoxItem::GetItemViewerClass(TBarView* AView) {
   return &TSkinComboBoxItemViewer::CreateViewer;
 }
 
+void TSkinComboBoxItem::SetDesigning(bool Value, bool SetChildren) {
+  TSkinCustomDropDownItem::SetDesigning(Value, SetChildren);
+  if (Value && ContainsItem(list_))
+    Remove(list_);
+  else if (!Value && !ContainsItem(list_))
+    Add(list_);
+}
+
 void TSkinComboBoxItem::Loaded() {
   TSkinCustomDropDownItem::Loaded();
   int i = Strings()->IndexOf(GetText());

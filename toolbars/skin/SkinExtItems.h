@@ -54,6 +54,8 @@ class TSkinComboBoxItem : public TSkinCustomDropDownItem {
   const char* ClassName() const override { return "TSkinComboBoxItem"; }
   TBarItemViewerClass GetItemViewerClass(TBarView* AView) override;
   void Loaded() override;
+  // Designed, the list is no sub-item of the combo box; at run time it is.
+  void SetDesigning(bool Value, bool SetChildren = true) override;
   void DefineProperties(TFiler* Filer) override;
   // The item's own list is made with it, never read from a stream.
   void GetChildren(const TGetChildProc& Proc, TComponent* Root) override;

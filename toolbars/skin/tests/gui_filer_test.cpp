@@ -257,6 +257,13 @@ TEST(SkinStreaming, ComboBoxHoldsItsListOnlyOutsideDesign) {
   ASSERT_NE(read, nullptr);
   ASSERT_EQ(read->Count(), 1);
   EXPECT_EQ(read->GetItem(0), read->List());
+  // A form put into design afterwards takes the list from the combo box,
+  // and gives it back when it runs again.
+  run.SetDesigning(true);
+  EXPECT_EQ(read->Count(), 0);
+  run.SetDesigning(false);
+  ASSERT_EQ(read->Count(), 1);
+  EXPECT_EQ(read->GetItem(0), read->List());
 }
 
 TEST(SkinStreaming, DefaultsAreNotStored) {
