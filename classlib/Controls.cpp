@@ -2103,12 +2103,9 @@ void TControl::DefineProperties(TFiler* Filer) {
   Set(Filer, L"Font.Style", f.GetStyle().Bits(), b.GetStyle().Bits(), kFontStyleNames,
       [this](uint64_t v) { font_->SetStyle(TFontStyles::FromBits(v)); }, own);
   // The pop-up menu by its name (a menu without one can't be found again).
-  TPopupMenu* menuBase = a ? a->popupMenu_ : nullptr;
-  Filer->DefineProperty(
-      L"PopupMenu",
-      [this](TReader* R) { R->ReadReference([this](TComponent* c) { SetPopupMenu(dynamic_cast<TPopupMenu*>(c)); }); },
-      [this](TWriter* W) { W->WriteReference(popupMenu_); },
-      popupMenu_ && !popupMenu_->GetName().empty() && popupMenu_ != menuBase);
+  Link(Filer, L"PopupMenu", popupMenu_, a ? a->popupMenu_ : nullptr,
+       [this](TComponent* c) { SetPopupMenu(dynamic_cast<TPopupMenu*>(c)); },
+       popupMenu_ && !popupMenu_->GetName().empty());
   Event(Filer, L"OnClick", OnClick, a ? &a->OnClick : nullptr);
   Event(Filer, L"OnDblClick", OnDblClick, a ? &a->OnDblClick : nullptr);
   Event(Filer, L"OnResize", OnResize, a ? &a->OnResize : nullptr);

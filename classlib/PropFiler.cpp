@@ -128,6 +128,13 @@ void Reference(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent
       Stored && !V.empty() && !SameText(V, B));
 }
 
+void Link(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent* Base,
+          const std::function<void(TComponent*)>& Set, bool Stored) {
+  Filer->DefineProperty(
+      Name, [&](TReader* R) { R->ReadReference(Set); }, [&](TWriter* W) { W->WriteReference(Value); },
+      Stored && Value != Base);
+}
+
 TComponent* Find(TComponent* Self, const String& Name) {
   if (Name.empty()) return nullptr;
   for (TComponent* O = Self->GetOwner(); O; O = O->GetOwner()) {

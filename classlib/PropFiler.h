@@ -45,6 +45,11 @@ void Picture(TFiler* Filer, const wchar_t* Name, TBitmap* Value, TBitmap* Base,
 // once loading is over.
 void Reference(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent* Base, String& Pending,
                bool Stored = true);
+// A component stored by name; read back once the whole stream is read
+// (before anything hears Loaded) through Set, with the component the name
+// stands for.
+void Link(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent* Base,
+          const std::function<void(TComponent*)>& Set, bool Stored = true);
 // An event stored as the name its root (Filer->GetRoot(), a form) offers
 // its handler under (TComponent::RegisterMethod); a handler the root does
 // not offer is not stored. Read, the root's handler of that name is bound;

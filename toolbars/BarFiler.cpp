@@ -10,13 +10,6 @@
 
 namespace BarFiler {
 
-void Link(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent* Base,
-          const std::function<void(TComponent*)>& Set, bool Stored) {
-  Filer->DefineProperty(
-      Name, [&](TReader* R) { R->ReadReference(Set); }, [&](TWriter* W) { W->WriteReference(Value); },
-      Stored && Value != Base);
-}
-
 void RegisterClasses() {
   static const bool done = [] {
     Register<TBarItem>(L"TBarItem");

@@ -13,12 +13,6 @@ namespace BarFiler {
 // The class library's property helpers.
 using namespace PropFiler;
 
-// A component stored by name; read back once the whole stream is read
-// (before anything hears Loaded) through Set, with the component the name
-// stands for.
-void Link(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent* Base,
-          const std::function<void(TComponent*)>& Set, bool Stored = true);
-
 // The identifiers of the item options, in the order of their bits.
 const std::vector<const wchar_t*>& ItemOptionNames();
 

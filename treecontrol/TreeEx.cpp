@@ -157,8 +157,6 @@ void TCustomTreeEx::DefineProperties(TFiler* Filer) {
       FBorderStyle != (A ? A->FBorderStyle : bsSingle));
   DefineInteger(Filer, L"ChangeDelay", FChangeDelay, FChangeDelay != (A ? A->FChangeDelay : 0),
                 [this](int64_t V) { SetChangeDelay(static_cast<int>(V)); });
-  DefineInteger(Filer, L"Color", color_, color_ != (A ? A->color_ : clWindow),
-                [this](int64_t V) { SetColor(static_cast<TColor>(V)); });
   DefineInteger(Filer, L"ColorDropSelected", ColorDropSelected,
                 ColorDropSelected != (A ? A->ColorDropSelected : clBtnFace),
                 [this](int64_t V) { ColorDropSelected = static_cast<TColor>(V); });
@@ -207,11 +205,13 @@ void TCustomTreeEx::DefineProperties(TFiler* Filer) {
   // A signed 8-bit value in the form.
   DefineInteger(Filer, L"ItemHeight", static_cast<int8_t>(Value([this] { return GetItemHeight(); })), true,
                 [this](int64_t V) { SetItemHeight(static_cast<int8_t>(V)); });
-  // Always stored: the tree starts without the parent's colour, so a true
-  // left out would come back false.
+  // Always stored: the control stores Color and a ParentColor that differs
+  // from a plain control's false (or from the ancestor's); without an
+  // ancestor a false one is stored here too, as the tree's stored default is
+  // true.
   Filer->DefineProperty(
       L"ParentColor", [this](TReader* R) { SetParentColor(R->ReadBoolean()); },
-      [this](TWriter* W) { W->WriteBoolean(GetParentColor()); }, !A || GetParentColor() != A->GetParentColor());
+      [this](TWriter* W) { W->WriteBoolean(GetParentColor()); }, !A && !GetParentColor());
   // Read into the field: a stored 0 stays 0 until the window reports its own.
   const int Scroll = Value([this] { return GetScrollTime(); });
   DefineInteger(Filer, L"ScrollTime", Scroll, Scroll != (A ? A->GetScrollTime() : 100), [this](int64_t V) {
