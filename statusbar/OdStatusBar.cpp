@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "classlib/PropFiler.h"
 #include "statusbar/KbMon.h"
 
 String SCapsLock, SNumLock, SScrollLock;
@@ -134,6 +135,11 @@ TOdStatusPanel::~TOdStatusPanel() {
 
 TOdStatusBar* TOdStatusPanel::GetStatusBar() const { return collection_->bar_; }
 
+bool TOdStatusPanel::Designed() const {
+  TOdStatusBar* bar = GetStatusBar();
+  return bar && bar->IsDesigning();
+}
+
 int TOdStatusPanel::GetIndex() const {
   auto& v = collection_->items_;
   auto it = std::find(v.begin(), v.end(), this);
@@ -146,6 +152,8 @@ bool TOdStatusPanel::IsIndeterminateGauge() const {
 
 bool TOdStatusPanel::GetEnabled() const {
   TOdStatusBar* bar = GetStatusBar();
+  // A bar being written stores each panel's own flag, not the bar's.
+  if (bar && bar->GetComponentState().Contains(csWriting)) return enabled_;
   return enabled_ && (!bar || bar->GetEnabled());
 }
 
@@ -309,6 +317,11 @@ void TOdStatusPanel::SetBorderWidth(TBorderWidth Value) {
   Invalidate();
 }
 
+void TOdStatusPanel::SetGlyph(TPicture* Value) {
+  if (Value == glyph_.get()) return;
+  glyph_->SetGraphic(Value ? Value->GetGraphic() : nullptr);
+}
+
 void TOdStatusPanel::GlyphChanged(TObject*) {
   if (panelType_ != sptGlyph) return;
   Invalidate();
@@ -373,7 +386,8 @@ void TOdStatusPanel::UpdateDateTime() {
 
 String TOdStatusPanel::GetHint() {
   String h = hint_;
-  if ((panelType_ == sptEllipsisText || panelType_ == sptEllipsisPath) && hint_ == L"...") h = text_;
+  // A designer shows the hint as set.
+  if ((panelType_ == sptEllipsisText || panelType_ == sptEllipsisPath) && hint_ == L"..." && !Designed()) h = text_;
   DoHintText(h);
   return h;
 }
@@ -396,8 +410,7 @@ void TOdStatusPanel::Assign(TOdStatusPanel* Source) {
   SetBevel(Source->GetBevel());
   SetBiDiMode(Source->GetBiDiMode());
   SetParentBiDiMode(Source->GetParentBiDiMode());
-  if (Source->glyph_->GetGraphic()) glyph_->SetGraphic(Source->glyph_->GetGraphic());
-  else glyph_->Clear();
+  SetGlyph(Source->glyph_.get());
   SetText(Source->text_);
   SetDateFormat(Source->dateFormat_);
   SetTimeFormat(Source->timeFormat_);
@@ -478,7 +491,8 @@ void TOdStatusPanel::Click() {
 
 void TOdStatusPanel::DrawPanel(const TRect& Rect) {
   TOdStatusBar* bar = GetStatusBar();
-  if (panelType_ == sptOwnerDraw) {
+  // A designed owner-drawn panel shows that it is one (Redraw).
+  if (panelType_ == sptOwnerDraw && !Designed()) {
     if (OnDrawPanel) OnDrawPanel(bar, this, Rect);
     return;
   }
@@ -496,7 +510,7 @@ TBitmap* TOdStatusPanel::GetGaugeBitmap() {
 void TOdStatusPanel::Redraw(TCanvas* Canvas, const TRect& Rect) {
   TOdStatusBar* bar = GetStatusBar();
   if (!bar->HandleAllocated() || IsRectEmpty(&Rect)) return;
-  if (panelType_ == sptOwnerDraw && GetEnabled()) return;  // the application paints it
+  if (panelType_ == sptOwnerDraw && GetEnabled() && !Designed()) return;  // the application paints it
   TRect r = Rect;
   InflateRect(&r, -1, -1);
   int w = r.right - r.left, h = r.bottom - r.top;
@@ -675,6 +689,19 @@ TOdStatusPanel* TOdStatusPanels::Add() {
   auto* p = new TOdStatusPanel(this);
   items_.push_back(p);
   return p;
+}
+
+void TOdStatusPanels::Assign(TOdStatusPanels* Source) {
+  if (!Source || Source == this) return;
+  BeginUpdate();
+  try {
+    Clear();
+    for (TOdStatusPanel* p : Source->items_) Add()->Assign(p);
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
 }
 
 TOdStatusPanel* TOdStatusPanels::GetItem(int Index) const {
@@ -859,9 +886,11 @@ void TOdStatusBar::SetUseMonitorDLL(bool Value) {
   useMonitorDLL_ = Value;
   UpdateKeyboardHooks();
   if (Value && !KbMonDLL_Loaded && !InitKbMonDLL()) {
-    // No library: back to the bar's own keyboard hook.
+    // No library: back to the bar's own keyboard hook, which a designer is
+    // told about.
     useMonitorDLL_ = false;
     UpdateKeyboardHooks();
+    if (IsDesigning()) throw Exception(L"Could not load " + KbMonDLLName);
   }
 }
 
@@ -1061,9 +1090,263 @@ void TOdStatusBar::WndProc(TMessage& m) {
 }
 
 // ===========================================================================
+// Form streaming: the bar stores its panels as a collection, each panel as
+// a list of its stored properties.
+
+namespace {
+
+const PropFiler::TNames kPanelTypeNames(std::begin(kTypeNames), std::end(kTypeNames));
+const PropFiler::TNames kGaugeStyleNames{L"gsPercent", L"gsIndeterminate", L"gsIndeterminate2"};
+const PropFiler::TNames kAlignmentNames{L"taLeftJustify", L"taRightJustify", L"taCenter"};
+const PropFiler::TNames kBevelNames{L"pbNone", L"pbLowered", L"pbRaised"};
+const PropFiler::TNames kBiDiModeNames{L"bdLeftToRight", L"bdRightToLeft", L"bdRightToLeftNoAlign",
+                                       L"bdRightToLeftReadingOnly"};
+// The width of a new panel.
+constexpr int kNewPanelWidth = 50;
+
+// The filer a panel declares its properties to. Written, everything goes
+// to the form's writer; read, the property whose name was just read from
+// the panel's list is handed its value.
+class TPanelFiler : public TFiler {
+ public:
+  TPanelFiler(TFiler* Outer, TComponent* Root) : TFiler(Outer->GetStream()), outer_(Outer) {
+    root_ = Root;
+    reader_ = dynamic_cast<TReader*>(Outer);
+  }
+
+  void DefineProperty(const String& Name, const TReaderProc& ReadData, const TWriterProc& WriteData,
+                      bool HasData) override {
+    if (!reader_) {
+      outer_->DefineProperty(Name, ReadData, WriteData, HasData);
+      return;
+    }
+    if (!Takes(Name)) return;
+    if (ReadData)
+      ReadData(reader_);
+    else
+      reader_->SkipValue();
+  }
+
+  void DefineBinaryProperty(const String& Name, const TStreamProc& ReadData, const TStreamProc& WriteData,
+                            bool HasData) override {
+    if (!reader_) {
+      outer_->DefineBinaryProperty(Name, ReadData, WriteData, HasData);
+      return;
+    }
+    if (!Takes(Name)) return;
+    if (reader_->ReadValue() != vaBinary) throw EReadError(L"Invalid property value: binary data was expected");
+    uint32_t n = 0;
+    reader_->Read(&n, sizeof n);
+    if (static_cast<int64_t>(n) > stream_->GetSize() - stream_->GetPosition())
+      throw EReadError(L"Invalid stream format");
+    TMemoryStream data;
+    data.SetSize(n);
+    if (n) reader_->Read(data.Memory(), n);
+    data.SetPosition(0);
+    if (ReadData) ReadData(&data);
+  }
+
+  // Reads one panel's list of properties into Panel.
+  void ReadPanel(TOdStatusPanel* Panel) {
+    reader_->ReadListBegin();
+    while (!reader_->EndOfList()) {
+      uint8_t n = 0;
+      reader_->Read(&n, 1);
+      std::string name(n, '\0');
+      if (n) reader_->Read(name.data(), n);
+      name_ = AnsiToWide(name);
+      handled_ = false;
+      Panel->DefineProperties(this);
+      if (!handled_) throw EReadError(Format(L"Error reading Panels: Property %s does not exist", name_));
+    }
+    reader_->ReadListEnd();
+  }
+
+ private:
+  bool Takes(const String& Name) {
+    if (handled_ || !SameText(Name, name_)) return false;
+    handled_ = true;
+    return true;
+  }
+  TFiler* outer_;
+  TReader* reader_ = nullptr;
+  String name_;
+  bool handled_ = false;
+};
+
+void WritePanels(TWriter* W, TOdStatusPanels* Panels, TComponent* Root) {
+  TPanelFiler f(W, Root);
+  W->WriteValue(vaCollection);
+  for (int i = 0; i < Panels->GetCount(); ++i) {
+    W->WriteListBegin();
+    Panels->GetItem(i)->DefineProperties(&f);
+    W->WriteListEnd();
+  }
+  W->WriteListEnd();
+}
+
+std::vector<uint8_t> PanelsBytes(TOdStatusPanels* Panels, TComponent* Root) {
+  TMemoryStream m;
+  {
+    TWriter w(&m);
+    WritePanels(&w, Panels, Root);
+  }
+  const auto* b = static_cast<const uint8_t*>(m.Memory());
+  return std::vector<uint8_t>(b, b + m.GetSize());
+}
+
+// A glyph is stored as the class of its graphic (a short string) and the
+// graphic's bytes: a bitmap as its file image, an icon as the file images
+// of its colour and mask bitmaps, each with its length.
+void PutBytes(TStream* S, const std::vector<uint8_t>& B) {
+  const auto n = static_cast<uint32_t>(B.size());
+  S->WriteBuffer(&n, sizeof n);
+  if (n) S->WriteBuffer(B.data(), n);
+}
+
+std::vector<uint8_t> GetBytes(TStream* S) {
+  uint32_t n = 0;
+  S->ReadBuffer(&n, sizeof n);
+  if (static_cast<int64_t>(n) > S->GetSize() - S->GetPosition()) throw EReadError(L"Invalid stream format");
+  std::vector<uint8_t> b(n);
+  if (n) S->ReadBuffer(b.data(), n);
+  return b;
+}
+
+std::vector<uint8_t> BitmapBytes(HBITMAP H) {
+  if (!H) return {};
+  TBitmap b;
+  b.SetHandle(static_cast<HBITMAP>(CopyImage(H, IMAGE_BITMAP, 0, 0, 0)));
+  return b.SaveToBytes();
+}
+
+void WriteGlyph(TStream* S, TGraphic* G) {
+  const std::string kind = dynamic_cast<TIcon*>(G) ? "TIcon" : "TBitmap";
+  const auto n = static_cast<uint8_t>(kind.size());
+  S->WriteBuffer(&n, 1);
+  S->WriteBuffer(kind.data(), n);
+  if (auto* icon = dynamic_cast<TIcon*>(G)) {
+    ICONINFO ii{};
+    std::vector<uint8_t> color, mask;
+    if (icon->GetHandle() && GetIconInfo(icon->GetHandle(), &ii)) {
+      color = BitmapBytes(ii.hbmColor);
+      mask = BitmapBytes(ii.hbmMask);
+      if (ii.hbmColor) DeleteObject(ii.hbmColor);
+      if (ii.hbmMask) DeleteObject(ii.hbmMask);
+    }
+    PutBytes(S, color);
+    PutBytes(S, mask);
+  } else {
+    PutBytes(S, static_cast<TBitmap*>(G)->SaveToBytes());
+  }
+}
+
+void ReadGlyph(TStream* S, TPicture* Glyph) {
+  uint8_t n = 0;
+  S->ReadBuffer(&n, 1);
+  std::string kind(n, '\0');
+  if (n) S->ReadBuffer(kind.data(), n);
+  if (kind == "TBitmap") {
+    std::vector<uint8_t> b = GetBytes(S);
+    TBitmap bmp;
+    bmp.LoadFromBytes(b.data(), b.size());
+    Glyph->SetGraphic(&bmp);
+  } else if (kind == "TIcon") {
+    std::vector<uint8_t> c = GetBytes(S), m = GetBytes(S);
+    TBitmap color, mask;
+    if (!c.empty()) color.LoadFromBytes(c.data(), c.size());
+    mask.LoadFromBytes(m.data(), m.size());
+    ICONINFO ii{TRUE, 0, 0, mask.GetHandle(), c.empty() ? nullptr : color.GetHandle()};
+    TIcon icon;
+    icon.SetHandle(CreateIconIndirect(&ii));
+    Glyph->SetGraphic(&icon);
+  } else {
+    throw EReadError(L"Invalid property value: unknown glyph class " + AnsiToWide(kind));
+  }
+}
+
+}  // namespace
+
+void TOdStatusPanel::DefineProperties(TFiler* Filer) {
+  using namespace PropFiler;
+  // What setting the type gives a new panel is its default here.
+  const bool ellipsis = panelType_ == sptEllipsisText || panelType_ == sptEllipsisPath;
+  String typeText;
+  if (IsLockType()) typeText = panelType_ == sptCapsLock ? SCapsLock : panelType_ == sptNumLock ? SNumLock : SScrollLock;
+  Enum(Filer, L"PanelType", panelType_, sptNormal, kPanelTypeNames,
+       [this](int v) { SetPanelType(static_cast<TOdStatusPanelType>(v)); });
+  // Stored always: the type sets it on its own.
+  Boolean(Filer, L"AutoFit", autoFit_, !autoFit_, [this](bool v) { SetAutoFit(v); });
+  Boolean(Filer, L"Enabled", GetEnabled(), true, [this](bool v) { SetEnabled(v); });
+  Text(Filer, L"TimeFormat", timeFormat_, String(), [this](const String& v) { SetTimeFormat(v); });
+  Text(Filer, L"DateFormat", dateFormat_, String(), [this](const String& v) { SetDateFormat(v); });
+  // A clock panel's text is the time it shows when read.
+  Text(Filer, L"Text", text_, typeText, [this](const String& v) { SetText(v); }, !IsDateTimeType());
+  TGraphic* g = glyph_->GetGraphic();
+  Filer->DefineBinaryProperty(
+      L"Glyph", [this](TStream* S) { ReadGlyph(S, glyph_.get()); }, [g](TStream* S) { WriteGlyph(S, g); },
+      g && !g->Empty());
+  Text(Filer, L"Hint", hint_, ellipsis ? String(L"...") : String(), [this](const String& v) { SetHint(v); });
+  Integer(Filer, L"BorderWidth", borderWidth_, 0, [this](int64_t v) { SetBorderWidth(TBorderWidth(v)); });
+  TOdGaugeAttrs* ga = gaugeAttrs_.get();
+  Enum(Filer, L"GaugeAttrs.Style", ga->GetStyle(), gsPercent, kGaugeStyleNames,
+       [ga](int v) { ga->SetStyle(static_cast<TOdGaugeStyle>(v)); });
+  Integer(Filer, L"GaugeAttrs.Position", ga->GetPosition(), 0, [ga](int64_t v) { ga->SetPosition(int(v)); });
+  Integer(Filer, L"GaugeAttrs.Speed", ga->GetSpeed(), 4, [ga](int64_t v) { ga->SetSpeed(int(v)); });
+  Integer(Filer, L"GaugeAttrs.Color", ga->GetColor(), clHighlight, [ga](int64_t v) { ga->SetColor(TColor(v)); });
+  Integer(Filer, L"GaugeAttrs.TextColor", ga->GetTextColor(), clHighlightText,
+          [ga](int64_t v) { ga->SetTextColor(TColor(v)); });
+  Enum(Filer, L"Alignment", GetAlignment(), panelType_ == sptGauge ? taCenter : taLeftJustify, kAlignmentNames,
+       [this](int v) { SetAlignment(static_cast<TAlignment>(v)); });
+  Enum(Filer, L"Bevel", GetBevel(), pbLowered, kBevelNames,
+       [this](int v) { SetBevel(static_cast<TStatusPanelBevel>(v)); });
+  Integer(Filer, L"Width", GetWidth(), kNewPanelWidth, [this](int64_t v) { SetWidth(int(v)); });
+  Enum(Filer, L"BiDiMode", GetBiDiMode(), bdLeftToRight, kBiDiModeNames,
+       [this](int v) { SetBiDiMode(static_cast<TBiDiMode>(v)); }, IsBiDiModeStored());
+  Boolean(Filer, L"ParentBiDiMode", GetParentBiDiMode(), true, [this](bool v) { SetParentBiDiMode(v); });
+  Event<TOdDrawPanelEvent>(Filer, L"OnDrawPanel", OnDrawPanel, nullptr);
+  Event<TOdPanelHintTextEvent>(Filer, L"OnHintText", OnHintText, nullptr);
+  Event<TNotifyEvent>(Filer, L"OnClick", OnClick, nullptr);
+}
+
+void TOdStatusBar::DefineProperties(TFiler* Filer) {
+  TStatusBar::DefineProperties(Filer);
+  using namespace PropFiler;
+  auto* a = dynamic_cast<TOdStatusBar*>(Filer->GetAncestor());
+  Boolean(Filer, L"UseMonitorDLL", useMonitorDLL_, a ? a->useMonitorDLL_ : false,
+          [this](bool v) { SetUseMonitorDLL(v); });
+  Event(Filer, L"OnDrawPanel", onDrawPanel_, a ? &a->onDrawPanel_ : nullptr);
+  // The panels are read whole into an empty collection: stored whole when
+  // they differ from the ancestor's, or, without one, when there are any.
+  bool differs = panels_->GetCount() > 0;
+  if (a && dynamic_cast<TWriter*>(Filer))
+    differs = PanelsBytes(panels_.get(), Filer->GetRoot()) != PanelsBytes(a->panels_.get(), a->GetOwner());
+  Filer->DefineProperty(
+      L"Panels",
+      [this](TReader* R) {
+        if (R->ReadValue() != vaCollection) throw EReadError(L"Invalid property value: a collection was expected");
+        TPanelFiler f(R, R->GetRoot());
+        panels_->BeginUpdate();
+        try {
+          panels_->Clear();
+          while (!R->EndOfList()) f.ReadPanel(panels_->Add());
+          R->ReadListEnd();
+        } catch (...) {
+          panels_->EndUpdate();
+          throw;
+        }
+        panels_->EndUpdate();
+      },
+      [this, Filer](TWriter* W) { WritePanels(W, panels_.get(), Filer->GetRoot()); }, differs);
+  // Streams of older versions may carry the version text.
+  Ignored(Filer, L"Version");
+}
+
+// ===========================================================================
 // Unit set-up and tear-down
 
 void OdStatusBarInitialize() {
+  RegisterClasses({ComponentClass<TOdStatusBar>(L"TOdStatusBar")});
   SCapsLock = L" CAPS ";
   SNumLock = L" NUM ";
   SScrollLock = L" SCROLL ";
@@ -1074,6 +1357,7 @@ void OdStatusBarInitialize() {
 }
 
 void OdStatusBarFinalize() {
+  UnRegisterClass(L"TOdStatusBar");
   bool hookLeft = gHook != nullptr;
   if (hookLeft) {
     UnhookWindowsHookEx(gHook);

@@ -90,6 +90,8 @@ class TOdStatusPanel : public TObject {
   const String& GetText() const { return text_; }
   void SetText(const String& Value);
   TPicture* Glyph() const { return glyph_.get(); }
+  // Copies the given picture (none clears the glyph).
+  void SetGlyph(TPicture* Value);
   TOdGaugeAttrs* GaugeAttrs() const { return gaugeAttrs_.get(); }
   void SetGaugeAttrs(const TOdGaugeAttrs& Value) { gaugeAttrs_->Assign(Value); }
   TBorderWidth GetBorderWidth() const { return borderWidth_; }
@@ -114,6 +116,10 @@ class TOdStatusPanel : public TObject {
   virtual void SetIndex(int Value);
   String GetDisplayName() const;
   virtual void Assign(TOdStatusPanel* Source);
+  // Declares the panel's stored properties (inside its bar's Panels). The
+  // panel's type comes first, so that what setting it changes is read
+  // over; what the type itself sets is not stored again.
+  void DefineProperties(TFiler* Filer);
 
   TOdDrawPanelEvent OnDrawPanel;
   TOdPanelHintTextEvent OnHintText;
@@ -158,6 +164,8 @@ class TOdStatusPanel : public TObject {
   bool IsLockType() const { return panelType_ >= sptCapsLock && panelType_ <= sptScrollLock; }
   bool IsDateTimeType() const { return panelType_ >= sptDate && panelType_ <= sptTimeDate; }
   bool IsIndeterminateGauge() const;
+  // Whether the bar is being designed.
+  bool Designed() const;
 
   TOdStatusPanels* collection_;
   TStatusPanel* linked_ = nullptr;
@@ -182,6 +190,8 @@ class TOdStatusPanels : public TObject {
   TOdStatusPanels(TOdStatusBar* StatusBar, TStatusPanels* Linked);
   ~TOdStatusPanels() override;
   TOdStatusPanel* Add();
+  // Makes these panels copies of Source's panels.
+  void Assign(TOdStatusPanels* Source);
   int GetCount() const { return int(items_.size()); }
   TOdStatusPanel* GetItem(int Index) const;
   TOdStatusPanel* operator[](int Index) const { return GetItem(Index); }
@@ -215,6 +225,7 @@ class TOdStatusBar : public TStatusBar {
   const char* ClassName() const override { return "TOdStatusBar"; }
 
   TOdStatusPanels* Panels() const { return panels_.get(); }
+  void SetPanels(TOdStatusPanels* Value) { panels_->Assign(Value); }
   bool GetUseMonitorDLL() const { return useMonitorDLL_; }
   void SetUseMonitorDLL(bool Value);
   String GetVersion() const;
@@ -253,6 +264,9 @@ class TOdStatusBar : public TStatusBar {
  protected:
   void CreateWnd() override;
   void DrawPanel(TStatusPanel* Panel, const TRect& Rect) override;
+  // Stores UseMonitorDLL, the panels and OnDrawPanel besides what every
+  // control stores; Version never.
+  void DefineProperties(TFiler* Filer) override;
 
  private:
   friend class TOdStatusPanel;

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include "classlib/PropFiler.h"
+
 namespace {
 
 struct TKeyCaption {
@@ -321,7 +323,9 @@ void TOdVersionInfoResource::SetLabel(TLabel*& field, TLabel* Value, TPreDef sho
   field = Value;
   if (!Value) return;
   Value->FreeNotification(this);
-  showResource_.Exclude(shown);
+  // A form being read brings the entries it shows along: a label read back
+  // does not take its entry out of them again.
+  if (!IsLoading()) showResource_.Exclude(shown);
   PopulateControls();
 }
 
@@ -344,6 +348,40 @@ void TOdVersionInfoResource::SetShowResource(TPreDefs Value) {
   PopulateControls();
 }
 
-// The captions are compiled in; nothing to load or release.
-void VersionInfoInitialize() {}
-void VersionInfoFinalize() {}
+void TOdVersionInfoResource::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  using namespace PropFiler;
+  static const TNames kPreDefNames{L"pdCompanyName",      L"pdFileDescription", L"pdFileVersion",
+                                   L"pdInternalName",     L"pdLegalCopyright",  L"pdLegalTrademarks",
+                                   L"pdOriginalFilename", L"pdProductName",     L"pdProductVersion",
+                                   L"pdComments",         L"pdBuildFlags"};
+  auto* a = dynamic_cast<TOdVersionInfoResource*>(Filer->GetAncestor());
+  Text(Filer, L"Filename", filename_, a ? a->filename_ : String(), [this](const String& v) { SetFilename(v); });
+  Boolean(Filer, L"ForceEXE", forceEXE_, a && a->forceEXE_, [this](bool v) { SetForceEXE(v); });
+  Set(Filer, L"ShowResource", showResource_.Bits(), a ? a->showResource_.Bits() : AllPreDefs().Bits(), kPreDefNames,
+      [this](uint64_t v) { SetShowResource(TPreDefs::FromBits(v)); });
+  // The ancestor's control of the same name counts as the same.
+  auto base = [](TComponent* Value, TComponent* Base) {
+    return Value && Base && SameText(Value->GetName(), Base->GetName()) ? Value : Base;
+  };
+  auto label = [&](const wchar_t* Name, TLabel* Value, TLabel* Base, void (TOdVersionInfoResource::*Setter)(TLabel*)) {
+    Link(Filer, Name, Value, base(Value, Base),
+         [this, Setter](TComponent* c) { (this->*Setter)(dynamic_cast<TLabel*>(c)); });
+  };
+  label(L"VersionLabel", versionLabel_, a ? a->versionLabel_ : nullptr, &TOdVersionInfoResource::SetVersionLabel);
+  label(L"CopyrightLabel", copyrightLabel_, a ? a->copyrightLabel_ : nullptr,
+        &TOdVersionInfoResource::SetCopyrightLabel);
+  label(L"DescriptionLabel", descriptionLabel_, a ? a->descriptionLabel_ : nullptr,
+        &TOdVersionInfoResource::SetDescriptionLabel);
+  label(L"ProductLabel", productLabel_, a ? a->productLabel_ : nullptr, &TOdVersionInfoResource::SetProductLabel);
+  Link(Filer, L"VersionListView", listView_, base(listView_, a ? a->listView_ : nullptr),
+       [this](TComponent* c) { SetVersionListView(dynamic_cast<TListView*>(c)); });
+  // Streams of older versions may carry the version text.
+  Ignored(Filer, L"Version");
+}
+
+// The captions are compiled in; only the class is registered for reading.
+void VersionInfoInitialize() {
+  RegisterClasses({ComponentClass<TOdVersionInfoResource>(L"TOdVersionInfoResource")});
+}
+void VersionInfoFinalize() { UnRegisterClass(L"TOdVersionInfoResource"); }

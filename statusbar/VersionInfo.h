@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "classlib/Classes.h"
+#include "classlib/Filer.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/StdCtrls.h"
 #include "classlib/SysUtils.h"
@@ -137,6 +138,11 @@ class TOdVersionInfoResource : public TComponent {
   virtual void BuildListView();
   virtual String BuildFlags();
   virtual void ReadVersionInfoData();
+
+ protected:
+  // Stores Filename, ForceEXE, ShowResource and the labels and list view
+  // it fills (by name, found once the whole form is read); Version never.
+  void DefineProperties(TFiler* Filer) override;
 
  private:
   std::vector<uint8_t> data_;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "statusbar/tests/sb_support.h"
+#include "statusbar/VersionInfo.h"
 #include "testsupport/Input.h"
 
 using namespace testsupport;
@@ -16,8 +17,10 @@ class StatusBarEnvironment : public GuiEnvironment {
     GuiEnvironment::SetUp();
     KbMonInitialize();
     OdStatusBarInitialize();
+    VersionInfoInitialize();
   }
   void TearDown() override {
+    VersionInfoFinalize();
     OdStatusBarFinalize();
     KbMonFinalize();
     GuiEnvironment::TearDown();
