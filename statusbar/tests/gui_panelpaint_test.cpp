@@ -272,3 +272,47 @@ TEST(PanelPainting, BarDrawHandlersDrawInTheMeasuringFont) {
   ASSERT_GE(probe.calls, 1);
   EXPECT_EQ(probe.inExtentFont, probe.calls);
 }
+
+// A designed owner-drawn panel shows that it is one, in the place and the
+// font a text panel would show it; its handler is for the running program.
+TEST(PanelPainting, DesignedOwnerDrawnPanelShowsItsMark) {
+  BarHost h;
+  TOdStatusPanel* od = h.Add(sptOwnerDraw, 100);
+  TOdStatusPanel* text = h.Add(sptNormal, 100);
+  text->SetText(L" *OD* ");
+  int calls = 0;
+  struct Painter {
+    int* n;
+    void Draw(TOdStatusBar*, TOdStatusPanel*, const TRect&) { ++*n; }
+  } painter{&calls};
+  od->OnDrawPanel = TOdDrawPanelEvent(&painter, &Painter::Draw);
+  h.form->SetDesigning(true);
+  ASSERT_TRUE(h.bar->IsDesigning());
+  Target mark(102, 22), expect(102, 22);
+  od->Redraw(mark.bmp.Canvas(), mark.r);
+  text->Redraw(expect.bmp.Canvas(), expect.r);
+  EXPECT_GT(mark.Count(Ref(clBlack), 1, 101), 3);
+  for (int y = 0; y < 22; ++y)
+    for (int x = 0; x < 102; ++x) ASSERT_EQ(mark.At(x, y), expect.At(x, y)) << x << "," << y;
+
+  // On the bar's window: the mark is painted, the handler is not called.
+  auto shot = [&] {
+    h.bar->Invalidate();
+    h.bar->Update();
+    Pump(30);
+    TBitmap b(h.bar->GetWidth(), h.bar->GetHeight());
+    HDC dc = b.Canvas()->GetHandle();
+    EXPECT_TRUE(PrintWindow(h.bar->GetHandle(), dc, 0));
+    TRect r = h.bar->GetPanelRect(0);
+    int black = 0;
+    for (int y = r.top + 1; y < r.bottom - 1; ++y)
+      for (int x = r.left + 1; x < r.right - 1; ++x) black += (GetPixel(dc, x, y) & 0xFFFFFF) == Ref(clBlack);
+    return black;
+  };
+  EXPECT_GT(shot(), 3);
+  EXPECT_EQ(calls, 0);
+  // Running, the handler paints it and the mark is gone.
+  h.form->SetDesigning(false);
+  EXPECT_EQ(shot(), 0);
+  EXPECT_GE(calls, 1);
+}

@@ -453,3 +453,34 @@ TEST(OdStatusBarActions, AnActionOnTheBarRepaintsIt) {
   EXPECT_EQ(p->GetText(), L"Done");
   EXPECT_TRUE(pending());
 }
+
+// A designer is told that the monitor library is missing; the bar falls
+// back to its own hook all the same.
+TEST(OdStatusBarDesign, MissingMonitorLibraryIsReportedWhileDesigned) {
+  BarHost h;
+  h.Add(sptCapsLock);
+  String saved = KbMonDLLName;
+  KbMonDLLName = L"ZembrioNoSuchKbMon.dll";
+  h.form->SetDesigning(true);
+  try {
+    h.bar->SetUseMonitorDLL(true);
+    ADD_FAILURE() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), L"Could not load ZembrioNoSuchKbMon.dll");
+  }
+  EXPECT_FALSE(h.bar->GetUseMonitorDLL());
+  EXPECT_EQ(h.bar->MonitorRegistrations(), 0);
+  EXPECT_EQ(OdStatusHookClients(), 1);
+  KbMonDLLName = saved;
+}
+
+// The full text stands in for a "..." hint only in the running program.
+TEST(OdStatusBarDesign, EllipsisHintShowsAsSetWhileDesigned) {
+  BarHost h;
+  TOdStatusPanel* p = h.Add(sptEllipsisText, 60);
+  p->SetText(L"A text too long for its panel");
+  h.form->SetDesigning(true);
+  EXPECT_EQ(p->GetHint(), L"...");
+  h.form->SetDesigning(false);
+  EXPECT_EQ(p->GetHint(), p->GetText());
+}
