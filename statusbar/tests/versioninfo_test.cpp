@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "classlib/Forms.h"
+#include "classlib/Filer.h"
 #include "statusbar/VersionInfo.h"
 
 namespace {
@@ -124,4 +125,107 @@ TEST(VersionInfo, FillsLabelsAndTheListView) {
   vi.SetShowResource(TPreDefs{pdCompanyName});
   EXPECT_EQ(rows().size(), 1u);
   delete form;
+}
+
+namespace {
+
+bool Stored(TMemoryStream& S, const std::string& Name) {
+  std::string bytes(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
+  return bytes.find(char(Name.size()) + Name) != std::string::npos;
+}
+
+// A form with the four labels and the list view a version reader fills.
+struct AboutForm {
+  std::unique_ptr<TForm> form;
+  TLabel *version, *copyright, *description, *product;
+  TListView* list;
+  explicit AboutForm(const wchar_t* Name) : form(new TForm(Application)) {
+    form->SetName(Name);
+    auto label = [&](const wchar_t* N) {
+      auto* l = new TLabel(form.get());
+      l->SetName(N);
+      l->SetCaption(N);
+      l->SetParent(form.get());
+      return l;
+    };
+    version = label(L"VersionText");
+    copyright = label(L"CopyrightText");
+    description = label(L"DescriptionText");
+    product = label(L"ProductText");
+    list = new TListView(form.get());
+    list->SetName(L"Details");
+    list->SetParent(form.get());
+  }
+};
+
+const char* const kStoredNames[] = {"Filename",    "ForceEXE",         "ShowResource", "VersionLabel",
+                                    "CopyrightLabel", "DescriptionLabel", "ProductLabel", "VersionListView"};
+
+String ProgramName() {
+  wchar_t buf[MAX_PATH];
+  return String(buf, GetModuleFileNameW(nullptr, buf, MAX_PATH));
+}
+
+}  // namespace
+
+TEST(VersionInfo, EveryPublishedPropertyReadsBack) {
+  TMemoryStream S;
+  {
+    AboutForm a(L"AboutSource");
+    auto* vi = new TOdVersionInfoResource(a.form.get());
+    vi->SetName(L"Info");
+    TWriter(&S).WriteRootComponent(a.form.get());
+    for (const char* n : kStoredNames) EXPECT_FALSE(Stored(S, n)) << n;
+    EXPECT_FALSE(Stored(S, "Version"));
+    vi->SetFilename(ProgramName());
+    vi->SetForceEXE(true);
+    vi->SetVersionLabel(a.version);
+    vi->SetCopyrightLabel(a.copyright);
+    vi->SetDescriptionLabel(a.description);
+    vi->SetProductLabel(a.product);
+    vi->SetVersionListView(a.list);
+    // Chosen after the labels: the file version shows in the list too.
+    vi->SetShowResource(TPreDefs{pdCompanyName, pdFileVersion});
+    S.Clear();
+    TWriter(&S).WriteRootComponent(a.form.get());
+    for (const char* n : kStoredNames) EXPECT_TRUE(Stored(S, n)) << n;
+    EXPECT_FALSE(Stored(S, "Version"));
+  }
+  // Read into a form of the same controls; the reader is made by class and
+  // fills them once the form is read.
+  AboutForm b(L"AboutCopy");
+  S.SetPosition(0);
+  TReader(&S).ReadRootComponent(b.form.get());
+  auto* vi = dynamic_cast<TOdVersionInfoResource*>(b.form->FindComponent(L"Info"));
+  ASSERT_NE(vi, nullptr);
+  EXPECT_EQ(vi->GetFilename(), ProgramName());
+  EXPECT_TRUE(vi->GetForceEXE());
+  EXPECT_EQ(vi->GetShowResource(), (TPreDefs{pdCompanyName, pdFileVersion}));
+  EXPECT_EQ(vi->GetVersionLabel(), b.version);
+  EXPECT_EQ(vi->GetCopyrightLabel(), b.copyright);
+  EXPECT_EQ(vi->GetDescriptionLabel(), b.description);
+  EXPECT_EQ(vi->GetProductLabel(), b.product);
+  EXPECT_EQ(vi->GetVersionListView(), b.list);
+  EXPECT_EQ(b.version->GetCaption(), L"1.2 beta");
+  EXPECT_EQ(b.product->GetCaption(), L"Zembrio Test");
+  ASSERT_EQ(b.list->Items()->GetCount(), 2);
+  EXPECT_EQ(b.list->Items()->GetItem(1)->GetCaption(), L"File Version");
+}
+
+// A designed reader leaves its controls as designed.
+TEST(VersionInfo, DesignedReaderFillsNothing) {
+  AboutForm a(L"AboutDesigned");
+  a.form->SetDesigning(true);
+  auto* vi = new TOdVersionInfoResource(a.form.get());
+  ASSERT_TRUE(vi->IsDesigning());
+  vi->SetVersionLabel(a.version);
+  vi->SetVersionListView(a.list);
+  vi->SetFilename(L"");
+  EXPECT_TRUE(vi->FileVersion()->GetValid());
+  EXPECT_EQ(a.version->GetCaption(), L"VersionText");
+  EXPECT_EQ(a.list->Items()->GetCount(), 0);
+  a.form->SetDesigning(false);
+  vi->SetFilename(L"");
+  EXPECT_EQ(a.version->GetCaption(), L"1.2 beta");
+  EXPECT_GT(a.list->Items()->GetCount(), 0);
 }
