@@ -1319,8 +1319,20 @@ void TOdStatusBar::DefineProperties(TFiler* Filer) {
   // The panels are read whole into an empty collection: stored whole when
   // they differ from the ancestor's, or, without one, when there are any.
   bool differs = panels_->GetCount() > 0;
-  if (a && dynamic_cast<TWriter*>(Filer))
-    differs = PanelsBytes(panels_.get(), Filer->GetRoot()) != PanelsBytes(a->panels_.get(), a->GetOwner());
+  if (a && dynamic_cast<TWriter*>(Filer)) {
+    // The ancestor's panels as they would be written (their own Enabled).
+    const bool wasWriting = a->GetComponentState().Contains(csWriting);
+    a->SetComponentStateFlag(csWriting, true);
+    std::vector<uint8_t> theirs;
+    try {
+      theirs = PanelsBytes(a->panels_.get(), a->GetOwner());
+    } catch (...) {
+      a->SetComponentStateFlag(csWriting, wasWriting);
+      throw;
+    }
+    a->SetComponentStateFlag(csWriting, wasWriting);
+    differs = PanelsBytes(panels_.get(), Filer->GetRoot()) != theirs;
+  }
   Filer->DefineProperty(
       L"Panels",
       [this](TReader* R) {

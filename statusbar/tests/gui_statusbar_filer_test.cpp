@@ -218,6 +218,7 @@ TEST(OdStatusBarFiler, AgainstAnAncestorOnlyChangedPanelsAreStored) {
     TOdStatusBar* bar = NewBar(f);
     bar->Panels()->Add()->SetText(L"same");
     bar->Panels()->Add()->SetWidth(80);
+    bar->SetEnabled(false);  // compared by their own Enabled
   }
   Write(mine.get(), S, base.get());
   EXPECT_FALSE(Stored(S, "Panels"));
