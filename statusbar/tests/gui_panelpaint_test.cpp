@@ -30,6 +30,12 @@ struct Target {
 
 COLORREF Ref(TColor c) { return ColorToRef(c); }
 
+// Counts the calls of a panel's draw handler.
+struct Painter {
+  int* n;
+  void Draw(TOdStatusBar*, TOdStatusPanel*, const TRect&) { ++*n; }
+};
+
 TOdStatusPanel* Gauge(BarHost& h, int pos) {
   TOdStatusPanel* g = h.Add(sptGauge, 200);
   g->GaugeAttrs()->SetColor(kGauge);
@@ -90,10 +96,7 @@ TEST(PanelPainting, DisabledAndOwnerDrawnPanels) {
   od->Redraw(u.bmp.Canvas(), u.r);
   EXPECT_EQ(u.Count(Ref(clLime), 0, 102), 102 * 22) << "the application paints it";
   int calls = 0;
-  struct Painter {
-    int* n;
-    void Draw(TOdStatusBar*, TOdStatusPanel*, const TRect&) { ++*n; }
-  } painter{&calls};
+  Painter painter{&calls};
   od->OnDrawPanel = TOdDrawPanelEvent(&painter, &Painter::Draw);
   h.bar->Invalidate();
   h.bar->Update();
@@ -281,10 +284,7 @@ TEST(PanelPainting, DesignedOwnerDrawnPanelShowsItsMark) {
   TOdStatusPanel* text = h.Add(sptNormal, 100);
   text->SetText(L" *OD* ");
   int calls = 0;
-  struct Painter {
-    int* n;
-    void Draw(TOdStatusBar*, TOdStatusPanel*, const TRect&) { ++*n; }
-  } painter{&calls};
+  Painter painter{&calls};
   od->OnDrawPanel = TOdDrawPanelEvent(&painter, &Painter::Draw);
   h.form->SetDesigning(true);
   ASSERT_TRUE(h.bar->IsDesigning());
