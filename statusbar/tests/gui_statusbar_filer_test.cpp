@@ -174,9 +174,12 @@ TEST(OdStatusBarFiler, DefaultsAndWhatTheTypeSetsStayOut) {
   Write(form.get(), S);
   for (const char* n : kBarNames) EXPECT_FALSE(Stored(S, n)) << n;
   // A new panel stores only AutoFit, which is stored always; a disabled
-  // bar does not make its enabled panels store Enabled.
+  // bar does not make its enabled panels store Enabled, nor a bar read
+  // right to left the reading order its panels take from it.
   bar->Panels()->Add();
   bar->SetEnabled(false);
+  bar->SetBiDiMode(bdRightToLeft);
+  ASSERT_EQ(bar->Panels()->GetItem(0)->GetBiDiMode(), bdRightToLeft);
   Write(form.get(), S);
   for (const char* n : kPanelNames) EXPECT_EQ(Stored(S, n, true), std::string(n) == "AutoFit") << n;
   // What a type sets on its own is its panel's default; changed back, it
