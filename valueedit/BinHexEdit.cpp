@@ -229,20 +229,7 @@ TBoxTable MakeBoxTable() {
   // The edit's and the control's events, until the class library stores
   // them.
   T.Event(L"OnChange", &TCustomEdit::OnChange, true);
-  T.Event(L"OnClick", &TControl::OnClick, true);
-  T.Event(L"OnDblClick", &TControl::OnDblClick, true);
-  T.Event(L"OnDragDrop", &TControl::OnDragDrop, true);
-  T.Event(L"OnDragOver", &TControl::OnDragOver, true);
-  T.Event(L"OnEndDrag", &TControl::OnEndDrag, true);
-  T.Event(L"OnEnter", &TWinControl::OnEnter, true);
-  T.Event(L"OnExit", &TWinControl::OnExit, true);
-  T.Event(L"OnKeyDown", &TWinControl::OnKeyDown, true);
-  T.Event(L"OnKeyPress", &TWinControl::OnKeyPress, true);
-  T.Event(L"OnKeyUp", &TWinControl::OnKeyUp, true);
-  T.Event(L"OnMouseDown", &TControl::OnMouseDown, true);
-  T.Event(L"OnMouseMove", &TControl::OnMouseMove, true);
-  T.Event(L"OnMouseUp", &TControl::OnMouseUp, true);
-  T.Event(L"OnStartDrag", &TControl::OnStartDrag, true);
+  T.ControlEvents();
   return T;
 }
 }  // namespace
@@ -257,16 +244,13 @@ void TBinHexEdit::DefineProperties(TFiler* Filer) {
   // shows now; read back, it is that colour again (SetColor).
   Filer->DefineProperty(
       L"Color", [this](TReader* R) { SetColor(static_cast<TColor>(R->ReadInt64())); }, nullptr, false);
-  const TColor Shown = color_;
-  color_ = enabledColor_;
-  try {
-    TCustomEdit::DefineProperties(Filer);
-  } catch (...) {
-    color_ = Shown;
-    throw;
-  }
-  color_ = Shown;
-  static const std::set<String> Inherited =
-      ValueEditFiler::DeclaredNames([this](TFiler* F) { TCustomEdit::DefineProperties(F); });
-  StoredProperties().Define(Filer, *this, Inherited);
+  StoredProperties().Define(Filer, *this, [this](TFiler* F) {
+    struct TShown {
+      TColor& Color;
+      const TColor Was;
+      ~TShown() { Color = Was; }
+    } shown{color_, color_};
+    color_ = enabledColor_;
+    TCustomEdit::DefineProperties(F);
+  });
 }

@@ -973,23 +973,10 @@ THexTable MakeHexTable() {
   T.Event(L"OnTopLeftChanged", &TCustomGrid::OnTopLeftChanged);
   T.Event(L"OnChange", &THexEditorCore::OnChange);
   // The control's inherited events, until the class library stores them.
-  T.Event(L"OnClick", &TControl::OnClick, true);
-  T.Event(L"OnDblClick", &TControl::OnDblClick, true);
-  T.Event(L"OnDragDrop", &TControl::OnDragDrop, true);
-  T.Event(L"OnDragOver", &TControl::OnDragOver, true);
+  T.ControlEvents();
   T.Event(L"OnEndDock", &TControl::OnEndDock, true);
-  T.Event(L"OnEndDrag", &TControl::OnEndDrag, true);
-  T.Event(L"OnEnter", &TWinControl::OnEnter, true);
-  T.Event(L"OnExit", &TWinControl::OnExit, true);
-  T.Event(L"OnKeyDown", &TWinControl::OnKeyDown, true);
-  T.Event(L"OnKeyPress", &TWinControl::OnKeyPress, true);
-  T.Event(L"OnKeyUp", &TWinControl::OnKeyUp, true);
-  T.Event(L"OnMouseDown", &TControl::OnMouseDown, true);
-  T.Event(L"OnMouseMove", &TControl::OnMouseMove, true);
-  T.Event(L"OnMouseUp", &TControl::OnMouseUp, true);
   T.Event(L"OnMouseWheel", &TWinControl::OnMouseWheel, true);
   T.Event(L"OnStartDock", &TControl::OnStartDock, true);
-  T.Event(L"OnStartDrag", &TControl::OnStartDrag, true);
   return T;
 }
 }  // namespace
@@ -1000,8 +987,5 @@ const ValueEditFiler::TPropTable<THexEditor>& THexEditor::StoredProperties() {
 }
 
 void THexEditor::DefineProperties(TFiler* Filer) {
-  TCustomHexEditor::DefineProperties(Filer);
-  static const std::set<String> Inherited =
-      ValueEditFiler::DeclaredNames([this](TFiler* F) { TCustomHexEditor::DefineProperties(F); });
-  StoredProperties().Define(Filer, *this, Inherited);
+  StoredProperties().Define(Filer, *this, [this](TFiler* F) { TCustomHexEditor::DefineProperties(F); });
 }

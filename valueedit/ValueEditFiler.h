@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "classlib/Controls.h"
 #include "classlib/Filer.h"
 #include "classlib/PropFiler.h"
 
@@ -127,9 +128,30 @@ class TPropTable {
     return *this;
   }
 
-  // Declares the table to Filer, skipping the inherited entries whose names
-  // Declared holds.
-  void Define(TFiler* Filer, C& Self, const std::set<String>& Declared = {}) const {
+  // The events every control publishes (click, drag, focus, key and mouse),
+  // left to the class library where it stores them.
+  TPropTable& ControlEvents() {
+    Event(L"OnClick", &TControl::OnClick, true);
+    Event(L"OnDblClick", &TControl::OnDblClick, true);
+    Event(L"OnDragDrop", &TControl::OnDragDrop, true);
+    Event(L"OnDragOver", &TControl::OnDragOver, true);
+    Event(L"OnEndDrag", &TControl::OnEndDrag, true);
+    Event(L"OnEnter", &TWinControl::OnEnter, true);
+    Event(L"OnExit", &TWinControl::OnExit, true);
+    Event(L"OnKeyDown", &TWinControl::OnKeyDown, true);
+    Event(L"OnKeyPress", &TWinControl::OnKeyPress, true);
+    Event(L"OnKeyUp", &TWinControl::OnKeyUp, true);
+    Event(L"OnMouseDown", &TControl::OnMouseDown, true);
+    Event(L"OnMouseMove", &TControl::OnMouseMove, true);
+    Event(L"OnMouseUp", &TControl::OnMouseUp, true);
+    return Event(L"OnStartDrag", &TControl::OnStartDrag, true);
+  }
+
+  // Declares Self's inherited properties (Inherited), then the table; an
+  // entry marked inherited whose name those declare is left to them.
+  void Define(TFiler* Filer, C& Self, const std::function<void(TFiler*)>& Inherited) const {
+    Inherited(Filer);
+    static const std::set<String> Declared = DeclaredNames(Inherited);
     C* A = dynamic_cast<C*>(Filer->GetAncestor());
     for (const TEntry& E : entries_)
       if (!E.Inherited || !Declared.count(E.Name)) E.Define(Filer, Self, A);

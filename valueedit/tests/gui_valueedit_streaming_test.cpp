@@ -66,6 +66,22 @@ struct TDesigned {
     other->SetName(L"edtOther");
     other->SetParent(Form.get());
   }
+  // The control under test, named "ctl".
+  template <class C>
+  C* Make() {
+    auto* c = new C(Form.get());
+    c->SetName(L"ctl");
+    c->SetParent(Form.get());
+    return c;
+  }
+  void Write(TMemoryStream& m) { TWriter(&m).WriteRootComponent(Form.get()); }
+  // Reads the form written to m into this one; answers its "ctl".
+  template <class C>
+  C* Read(TMemoryStream& m) {
+    m.SetPosition(0);
+    TReader(&m).ReadRootComponent(Form.get());
+    return dynamic_cast<C*>(Form->FindComponent(L"ctl"));
+  }
 };
 
 template <class C>
@@ -121,12 +137,10 @@ std::vector<String> RoundTrip(const std::vector<TCase<C>>& cases) {
   for (const TCase<C>& k : cases) {
     SCOPED_TRACE(WideToAnsi(k.Name));
     TDesigned src(L"frmSource");
-    auto* ctl = new C(src.Form.get());
-    ctl->SetName(L"ctl");
-    ctl->SetParent(src.Form.get());
+    auto* ctl = src.Make<C>();
     k.Vary(*ctl, src.Form.get());
     TMemoryStream m;
-    TWriter(&m).WriteRootComponent(src.Form.get());
+    src.Write(m);
     if (!Stored(m, k.Name) && !StoredWithPrefix(m, k.Name)) {
       EXPECT_TRUE(k.Awaited) << "not stored";
       awaited.push_back(k.Name);
@@ -134,9 +148,7 @@ std::vector<String> RoundTrip(const std::vector<TCase<C>>& cases) {
     }
     TDesigned dst(L"frmCopy");
     if (k.Offer) k.Offer(L"ctl", dst.Form.get());
-    m.SetPosition(0);
-    TReader(&m).ReadRootComponent(dst.Form.get());
-    auto* copy = dynamic_cast<C*>(dst.Form->FindComponent(L"ctl"));
+    auto* copy = dst.Read<C>(m);
     EXPECT_TRUE(copy && k.Same(*ctl, *copy));
   }
   return awaited;
@@ -161,11 +173,9 @@ void EveryNameHasACase(const std::vector<TCase<C>>& cases, const std::vector<con
 template <class C>
 void DefaultsAreNotWritten(const std::vector<TCase<C>>& cases) {
   TDesigned src(L"frmDefaults");
-  auto* ctl = new C(src.Form.get());
-  ctl->SetName(L"ctl");
-  ctl->SetParent(src.Form.get());
+  auto* ctl = src.Make<C>();
   TMemoryStream m;
-  TWriter(&m).WriteRootComponent(src.Form.get());
+  src.Write(m);
   for (const auto& e : C::StoredProperties().Entries())
     EXPECT_FALSE(Stored(m, e.Name)) << WideToAnsi(e.Name);
   (void)cases;
@@ -233,22 +243,18 @@ TEST(HexEditorStreaming, DefaultsAndTheBuiltInIconsAreNotWritten) {
   DefaultsAreNotWritten(HexCases());
   // The built-in icons are not written: only a bitmap the host supplied.
   TDesigned src(L"frmIcons");
-  auto* ed = new THexEditor(src.Form.get());
-  ed->SetName(L"ctl");
-  ed->SetParent(src.Form.get());
+  auto* ed = src.Make<THexEditor>();
   ed->SetBookmarkBitmap(nullptr);
   EXPECT_FALSE(ed->HasCustomBookmarkBitmap());
   TMemoryStream m;
-  TWriter(&m).WriteRootComponent(src.Form.get());
+  src.Write(m);
   EXPECT_FALSE(StoredWithPrefix(m, L"BookmarkBitmap"));
 }
 
 TEST(HexEditorStreaming, DependentSettingsReadBackTogether) {
   ValueEditInitialize();
   TDesigned src(L"frmTogether");
-  auto* ed = new THexEditor(src.Form.get());
-  ed->SetName(L"heValue");
-  ed->SetParent(src.Form.get());
+  auto* ed = src.Make<THexEditor>();
   // A format counting rows takes its unit from the row width read before
   // it; insert mode needs its permission; the ruler and colours as the
   // value editor sets them.
@@ -259,11 +265,9 @@ TEST(HexEditorStreaming, DependentSettingsReadBackTogether) {
   ed->Colors()->SetBackground(clInfoBk);
   ed->SetDrawGridLines(true);
   TMemoryStream m;
-  TWriter(&m).WriteRootComponent(src.Form.get());
+  src.Write(m);
   TDesigned dst(L"frmTogetherCopy");
-  m.SetPosition(0);
-  TReader(&m).ReadRootComponent(dst.Form.get());
-  auto* copy = dynamic_cast<THexEditor*>(dst.Form->FindComponent(L"heValue"));
+  auto* copy = dst.Read<THexEditor>(m);
   ASSERT_NE(copy, nullptr);
   EXPECT_EQ(copy->GetBytesPerRow(), 8);
   EXPECT_EQ(copy->GetAnyOffsetString(16), L"0002h");
@@ -312,12 +316,10 @@ TEST(BinHexEditStreaming, DefaultsAndTheTextAreNotWritten) {
   ValueEditInitialize();
   DefaultsAreNotWritten(BoxCases());
   TDesigned src(L"frmBoxText");
-  auto* box = new TBinHexEdit(src.Form.get());
-  box->SetName(L"ctl");
-  box->SetParent(src.Form.get());
+  auto* box = src.Make<TBinHexEdit>();
   box->SetAsInteger(77);
   TMemoryStream m;
-  TWriter(&m).WriteRootComponent(src.Form.get());
+  src.Write(m);
   // The value once, as a number.
   EXPECT_TRUE(Stored(m, L"AsInteger"));
   for (const wchar_t* n : {L"Text", L"AsBin", L"AsHex", L"Version"}) EXPECT_FALSE(Stored(m, n)) << WideToAnsi(n);
@@ -326,9 +328,7 @@ TEST(BinHexEditStreaming, DefaultsAndTheTextAreNotWritten) {
 TEST(BinHexEditStreaming, ValueBaseRangeAndColoursReadBackTogether) {
   ValueEditInitialize();
   TDesigned src(L"frmBox");
-  auto* box = new TBinHexEdit(src.Form.get());
-  box->SetName(L"ctl");
-  box->SetParent(src.Form.get());
+  auto* box = src.Make<TBinHexEdit>();
   // A range wholly below 0: its maximum lies below the minimum a new box
   // starts with, whichever end is read first.
   box->SetMinValue(-100);
@@ -339,11 +339,9 @@ TEST(BinHexEditStreaming, ValueBaseRangeAndColoursReadBackTogether) {
   box->SetDisabledColor(clRed);
   box->SetEnabled(false);  // shows the disabled colour; yellow is kept
   TMemoryStream m;
-  TWriter(&m).WriteRootComponent(src.Form.get());
+  src.Write(m);
   TDesigned dst(L"frmBoxCopy");
-  m.SetPosition(0);
-  TReader(&m).ReadRootComponent(dst.Form.get());
-  auto* copy = dynamic_cast<TBinHexEdit*>(dst.Form->FindComponent(L"ctl"));
+  auto* copy = dst.Read<TBinHexEdit>(m);
   ASSERT_NE(copy, nullptr);
   EXPECT_EQ(copy->GetMinValue(), -100);
   EXPECT_EQ(copy->GetMaxValue(), -10);
