@@ -26,7 +26,7 @@ void TBinHexEdit::Beep() {
 }
 
 void TBinHexEdit::TakeFocusBack() {
-  if (CanFocus()) SetFocus();
+  if (CanFocus() && !IsDesigning()) SetFocus();
 }
 
 void TBinHexEdit::TypeChar(wchar_t c) {
@@ -92,17 +92,23 @@ void TBinHexEdit::SetAlignment(TAlignment a) {
   }
 }
 
-void TBinHexEdit::ApplyColor() { TCustomEdit::SetColor(GetEnabled() ? enabledColor_ : disabledColor_); }
+// Showing a colour keeps ParentColor: the enabled colour may be the
+// parent's.
+void TBinHexEdit::ApplyColor() {
+  const bool parentColor = parentColor_;
+  TCustomEdit::SetColor(GetEnabled() ? enabledColor_ : disabledColor_);
+  parentColor_ = parentColor;
+}
 
 void TBinHexEdit::SetColor(TColor c) {
   enabledColor_ = c;
-  if (GetEnabled()) TCustomEdit::SetColor(c);
+  if (GetEnabled()) ApplyColor();
   if (parent_ && parent_->Brush()->GetColor() != c) TCustomEdit::SetParentColor(false);
 }
 
 void TBinHexEdit::SetDisabledColor(TColor c) {
   disabledColor_ = c;
-  if (!GetEnabled()) TCustomEdit::SetColor(c);
+  if (!GetEnabled()) ApplyColor();
 }
 
 void TBinHexEdit::SetEnabled(bool v) {
@@ -167,3 +173,84 @@ void TBinHexEdit::WndProc(TMessage& m) {
 }
 
 void BinHexEdit::Register() { RegisterComponents(L"ValueEdit", {ComponentClass<TBinHexEdit>(L"TBinHexEdit")}); }
+
+// ---------------------------------------------------------------------------
+// Form streams
+
+namespace {
+const ValueEditFiler::TNames kAlignmentNames{L"taLeftJustify", L"taRightJustify", L"taCenter"};
+const ValueEditFiler::TNames kBaseFormatNames{L"Number", L"Binary", L"HexaDecimal"};
+const ValueEditFiler::TNames kBorderStyleNames{L"bsNone", L"bsSingle"};
+
+using TBoxTable = ValueEditFiler::TPropTable<TBinHexEdit>;
+
+TBoxTable MakeBoxTable() {
+  TBoxTable T;
+  using B = TBinHexEdit;
+  T.Enum(L"Alignment", taCenter, kAlignmentNames, [](B& C) { return static_cast<int>(C.GetAlignment()); },
+         [](B& C, int V) { C.SetAlignment(static_cast<TAlignment>(V)); });
+  // The value in other notations: read when a stream has them, written as
+  // AsInteger only.
+  T.ReadOnly(L"AsBin", [](TReader* R, B& C) { C.SetAsBin(R->ReadString()); });
+  T.Boolean(L"AutoSelect", true, [](B& C) { return C.GetAutoSelect(); }, [](B& C, bool V) { C.SetAutoSelect(V); });
+  T.Boolean(L"AutoSize", true, [](B& C) { return C.GetAutoSize(); }, [](B& C, bool V) { C.SetAutoSize(V); });
+  // The base and the lengths before the value they shape.
+  T.Enum(L"BaseFormat", HexaDecimal, kBaseFormatNames, [](B& C) { return static_cast<int>(C.GetBaseFormat()); },
+         [](B& C, int V) { C.SetBaseFormat(static_cast<TBaseFormat>(V)); });
+  T.Integer(L"BinLength", 32, 16, [](B& C) { return C.GetBinLength(); },
+            [](B& C, int64_t V) { C.SetBinLength(static_cast<int>(V)); });
+  T.Integer(L"HexLength", 8, 4, [](B& C) { return C.GetHexLength(); },
+            [](B& C, int64_t V) { C.SetHexLength(static_cast<int>(V)); });
+  T.Integer(
+      L"AsInteger", 0, -1234567890123,
+      [](B& C) -> int64_t {
+        try {
+          return C.GetAsInteger();
+        } catch (const EConvertError&) {
+          return 0;  // a text that is no number yet ("-", "$") holds no value
+        }
+      },
+      [](B& C, int64_t V) { C.SetAsInteger(V); });
+  T.ReadOnly(L"AsHex", [](TReader* R, B& C) { C.SetAsHex(R->ReadString()); });
+  T.Integer(L"DisabledColor", clBtnFace, clRed, [](B& C) { return C.GetDisabledColor(); },
+            [](B& C, int64_t V) { C.SetDisabledColor(static_cast<TColor>(V)); });
+  T.Enum(L"BorderStyle", bsSingle, kBorderStyleNames, [](B& C) { return C.GetBorderStyle() == bsNone ? 0 : 1; },
+         [](B& C, int V) { C.SetBorderStyle(V ? bsSingle : bsNone); });
+  T.Boolean(L"HideSelection", true, [](B& C) { return C.GetHideSelection(); },
+            [](B& C, bool V) { C.SetHideSelection(V); });
+  T.Integer(L"MaxLength", 0, 12, [](B& C) { return C.GetMaxLength(); },
+            [](B& C, int64_t V) { C.SetMaxLength(static_cast<int>(V)); });
+  T.Integer(L"MaxValue", 0, 100, [](B& C) { return C.GetMaxValue(); }, [](B& C, int64_t V) { C.SetMaxValue(V); });
+  T.Integer(L"MinValue", 0, -100, [](B& C) { return C.GetMinValue(); }, [](B& C, int64_t V) { C.SetMinValue(V); });
+  T.Boolean(L"ReadOnly", false, [](B& C) { return C.GetReadOnly(); }, [](B& C, bool V) { C.SetReadOnly(V); });
+  // Fixed: a stream may carry it, nothing writes it.
+  T.ReadOnly(L"Version", [](TReader* R, B& C) { C.SetVersion(R->ReadString()); });
+  T.Event(L"OnInvalidEntry", &TBinHexEditCore::OnInvalidEntry);
+  // The edit's and the control's events, until the class library stores
+  // them.
+  T.Event(L"OnChange", &TCustomEdit::OnChange, true);
+  T.ControlEvents();
+  return T;
+}
+}  // namespace
+
+const ValueEditFiler::TPropTable<TBinHexEdit>& TBinHexEdit::StoredProperties() {
+  static const TBoxTable Table = MakeBoxTable();
+  return Table;
+}
+
+void TBinHexEdit::DefineProperties(TFiler* Filer) {
+  // The colour stored is the one shown while enabled, whatever the box
+  // shows now; read back, it is that colour again (SetColor).
+  Filer->DefineProperty(
+      L"Color", [this](TReader* R) { SetColor(static_cast<TColor>(R->ReadInt64())); }, nullptr, false);
+  StoredProperties().Define(Filer, *this, [this](TFiler* F) {
+    struct TShown {
+      TColor& Color;
+      const TColor Was;
+      ~TShown() { Color = Was; }
+    } shown{color_, color_};
+    color_ = enabledColor_;
+    TCustomEdit::DefineProperties(F);
+  });
+}

@@ -5,10 +5,14 @@
 
 #include "classlib/StdCtrls.h"
 #include "valueedit/BinHexEditCore.h"
+#include "valueedit/ValueEditFiler.h"
 
 class TBinHexEdit : public TCustomEdit, public TBinHexEditCore {
  public:
   explicit TBinHexEdit(TComponent* AOwner);
+  const char* ClassName() const override { return "TBinHexEdit"; }
+  // The properties and events stored with a form, in the order written.
+  static const ValueEditFiler::TPropTable<TBinHexEdit>& StoredProperties();
 
   TAlignment GetAlignment() const { return alignment_; }
   void SetAlignment(TAlignment a);
@@ -35,6 +39,7 @@ class TBinHexEdit : public TCustomEdit, public TBinHexEditCore {
   void TakeFocusBack() override;
   TObject* EventSender() override { return this; }
   bool IsLoadingNow() const override { return IsLoading(); }
+  bool IsDesigningNow() const override { return IsDesigning(); }
   void FireKeyPress(wchar_t& key) override { TCustomEdit::KeyPress(key); }
 
   void KeyPress(wchar_t& key) override { FilterKeyPress(key); }
@@ -44,6 +49,9 @@ class TBinHexEdit : public TCustomEdit, public TBinHexEditCore {
   void DoEnter() override;
   void DoExit() override;
   void CreateParams(TCreateParams& p) override;
+  // The value is stored once, as AsInteger, not as the text.
+  const wchar_t* StoredTextName() const override { return nullptr; }
+  void DefineProperties(TFiler* Filer) override;
 
  private:
   void ApplyColor();

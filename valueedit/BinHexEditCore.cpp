@@ -92,6 +92,7 @@ int64_t TBinHexEditCore::GetAsInteger() const {
 void TBinHexEditCore::SetAsInteger(int64_t value) {
   String t = FormatText(value, baseFormat_, hexLength_);
   if (t != EditText()) SetEditText(t);
+  if (IsDesigningNow() && RangeInForce() && (value < minValue_ || value > maxValue_)) InvalidEntry();
 }
 
 void TBinHexEditCore::SetAsBin(const String& s) {
@@ -113,13 +114,14 @@ void TBinHexEditCore::SetBaseFormat(TBaseFormat base) {
 }
 
 void TBinHexEditCore::SetMaxValue(int64_t v) {
-  if (v == maxValue_ || v < minValue_) return;
+  // A form read gives the two ends in either order: both are taken.
+  if (v == maxValue_ || (v < minValue_ && !IsLoadingNow())) return;
   maxValue_ = v;
   if (RangeInForce() && GetAsInteger() > maxValue_) InvalidEntry();
 }
 
 void TBinHexEditCore::SetMinValue(int64_t v) {
-  if (v == minValue_ || v > maxValue_) return;
+  if (v == minValue_ || (v > maxValue_ && !IsLoadingNow())) return;
   minValue_ = v;
   if (RangeInForce() && GetAsInteger() < minValue_) InvalidEntry();
 }

@@ -74,6 +74,9 @@ class TBinHexEditCore {
   virtual TObject* EventSender() { return nullptr; }
   // While a form description is read no range is enforced.
   virtual bool IsLoadingNow() const { return false; }
+  // In a form designer a value assigned outside the range in force is
+  // answered as an invalid entry, and the box never takes the focus.
+  virtual bool IsDesigningNow() const { return false; }
   // The control's own key-press event (runs after Enter/Escape are dropped).
   virtual void FireKeyPress(wchar_t& /*key*/) {}
   void ReplaceSelectionText(const String& s);

@@ -94,8 +94,8 @@ TCustomHexEditor::TCustomHexEditor(TComponent* AOwner)
   readOnlyFile_ = true;
   SetBookmarkBitmap(nullptr);
   AdjustMetrics();
-  // Controls are not read from form descriptions here: the empty document
-  // that loading would make exists from the start.
+  // The empty document that reading a form would make (Loaded) exists from
+  // the start for an editor made in code.
   CreateEmptyFile(L"Untitled");
 }
 
@@ -110,8 +110,9 @@ void TCustomHexEditor::Loaded() {
 
 void TCustomHexEditor::CreateWnd() {
   TCustomGrid::CreateWnd();
-  // Never at the cost of data the host put in before the window existed.
-  if (fileName_ == L"---" && GetDataSize() == 0) CreateEmptyFile(L"Untitled");
+  // A designed editor shows an empty document; at run time never at the
+  // cost of data the host put in before the window existed.
+  if (IsDesigning() || (fileName_ == L"---" && GetDataSize() == 0)) CreateEmptyFile(L"Untitled");
   AdjustMetrics();
 }
 
@@ -218,7 +219,7 @@ void TCustomHexEditor::FontChanged(TObject* sender) {
 }
 
 void TCustomHexEditor::SetShowRuler(bool v) {
-  if (v == showRuler_) return;
+  if (v == showRuler_ && !IsLoading()) return;
   showRuler_ = v;
   AdjustMetrics();
 }
@@ -548,7 +549,7 @@ int32_t TCustomHexEditor::ShowDragCell(int x, int y) {
   else if (c.X >= GetLeftCol() + VisibleColCount() - 1 && c.X < GetColCount() - 1)
     SetLeftCol(GetLeftCol() + 1);
   int nc, nr;
-  GetCursorAtPos(pos, GetInCharField(), nc, nr);
+  GetCursorAtPos(pos, CaretInCharField(), nc, nr);
   if (!(GridCoord(nc, nr) == dragCell_)) {
     InvalidateCell(dragCell_.X, dragCell_.Y);
     dragCell_ = GridCoord(nc, nr);
@@ -862,4 +863,129 @@ void TCustomHexEditor::Paint() {
       cv->LineTo(cr.right, rulerH - 1);
     }
   }
+}
+
+// ---------------------------------------------------------------------------
+// Form streams
+
+namespace {
+const ValueEditFiler::TNames kTranslationNames{L"tkAsIs", L"tkDos8", L"tkASCII", L"tkMac", L"tkBCD", L"tkCustom"};
+const ValueEditFiler::TNames kCaretKindNames{L"ckFull", L"ckLeft", L"ckBottom", L"ckAuto"};
+const ValueEditFiler::TNames kBorderStyleNames{L"bsNone", L"bsSingle"};
+const ValueEditFiler::TNames kScrollStyleNames{L"ssNone", L"ssHorizontal", L"ssVertical", L"ssBoth"};
+
+using THexTable = ValueEditFiler::TPropTable<THexEditor>;
+
+// One colour of the set, stored as "Colors.<name>".
+void AddColor(THexTable& T, const wchar_t* Name, TColor Default, TColor Other, TColor (THexColors::*Get)() const,
+              void (THexColors::*Set)(TColor)) {
+  T.Integer(
+      Name, Default, Other, [Get](THexEditor& E) -> int64_t { return (E.Colors()->*Get)(); },
+      [Set](THexEditor& E, int64_t V) { (E.Colors()->*Set)(static_cast<TColor>(V)); });
+}
+
+THexTable MakeHexTable() {
+  THexTable T;
+  using E = THexEditor;
+  T.Enum(L"BorderStyle", bsSingle, kBorderStyleNames, [](E& C) { return C.GetBorderStyle() == bsNone ? 0 : 1; },
+         [](E& C, int V) { C.SetBorderStyle(V ? bsSingle : bsNone); });
+  T.Enum(L"ScrollBars", ssBoth, kScrollStyleNames, [](E& C) { return static_cast<int>(C.GetScrollBars()); },
+         [](E& C, int V) { C.SetScrollBars(static_cast<TScrollStyle>(V)); });
+  // The layout before the offset format: a format counting rows or column
+  // groups takes its unit from them.
+  T.Integer(L"BytesPerRow", 16, 8, [](E& C) { return C.GetBytesPerRow(); },
+            [](E& C, int64_t V) { C.SetBytesPerRow(static_cast<int>(V)); });
+  T.Integer(L"BytesPerColumn", 2, 4, [](E& C) { return C.GetBytesPerColumn(); },
+            [](E& C, int64_t V) { C.SetBytesPerColumn(static_cast<int>(V)); });
+  T.Enum(L"Translation", tkAsIs, kTranslationNames, [](E& C) { return static_cast<int>(C.GetTranslation()); },
+         [](E& C, int V) { C.SetTranslation(static_cast<THexTranslationKind>(V)); });
+  T.Text(L"OffsetFormat", L"-!10:0x|", L"R%4!A:|h", [](E& C) { return C.GetOffsetFormat(); },
+         [](E& C, const String& V) { C.SetOffsetFormat(V); });
+  T.Enum(L"CaretKind", ckAuto, kCaretKindNames, [](E& C) { return static_cast<int>(C.GetCaretKind()); },
+         [](E& C, int V) { C.SetCaretKind(static_cast<THexCaretKind>(V)); });
+  AddColor(T, L"Colors.Background", clWindow, clYellow, &THexColors::GetBackground, &THexColors::SetBackground);
+  AddColor(T, L"Colors.ChangedBackground", 11075583, clAqua, &THexColors::GetChangedBackground,
+           &THexColors::SetChangedBackground);
+  AddColor(T, L"Colors.ChangedText", clMaroon, clRed, &THexColors::GetChangedText, &THexColors::SetChangedText);
+  AddColor(T, L"Colors.CursorFrame", clNavy, clLime, &THexColors::GetCursorFrame, &THexColors::SetCursorFrame);
+  AddColor(T, L"Colors.Offset", clBlack, clGreen, &THexColors::GetOffset, &THexColors::SetOffset);
+  AddColor(T, L"Colors.OddColumn", clBlue, clPurple, &THexColors::GetOddColumn, &THexColors::SetOddColumn);
+  AddColor(T, L"Colors.EvenColumn", clNavy, clTeal, &THexColors::GetEvenColumn, &THexColors::SetEvenColumn);
+  AddColor(T, L"Colors.CurrentOffsetBackground", clBtnShadow, clOlive, &THexColors::GetCurrentOffsetBackground,
+           &THexColors::SetCurrentOffsetBackground);
+  AddColor(T, L"Colors.OffsetBackGround", clBtnFace, clSilver, &THexColors::GetOffsetBackGround,
+           &THexColors::SetOffsetBackGround);
+  AddColor(T, L"Colors.CurrentOffset", clBtnHighlight, clFuchsia, &THexColors::GetCurrentOffset,
+           &THexColors::SetCurrentOffset);
+  AddColor(T, L"Colors.Grid", clBtnFace, clGray, &THexColors::GetGrid, &THexColors::SetGrid);
+  T.Boolean(L"FocusFrame", true, [](E& C) { return C.GetFocusFrame(); }, [](E& C, bool V) { C.SetFocusFrame(V); });
+  T.Boolean(L"SwapNibbles", false, [](E& C) { return C.GetSwapNibbles(); },
+            [](E& C, bool V) { C.SetSwapNibbles(V); });
+  // One character of the ANSI set.
+  T.Text(
+      L"MaskChar", L".", L"*", [](E& C) { return AnsiToWide(std::string(1, static_cast<char>(C.GetMaskChar()))); },
+      [](E& C, const String& V) {
+        const AnsiString A = WideToAnsi(V);
+        if (!A.empty()) C.SetMaskChar(static_cast<uint8_t>(A[0]));
+      });
+  // The size and view flags before the insert mode they allow or forbid.
+  T.Boolean(L"AllowInsertMode", true, [](E& C) { return C.GetAllowInsertMode(); },
+            [](E& C, bool V) { C.SetAllowInsertMode(V); });
+  T.Boolean(L"InsertMode", false, [](E& C) { return C.GetInsertMode(); }, [](E& C, bool V) { C.SetInsertMode(V); });
+  T.Boolean(L"NoSizeChange", false, [](E& C) { return C.GetNoSizeChange(); },
+            [](E& C, bool V) { C.SetNoSizeChange(V); });
+  T.Boolean(L"ReadOnlyView", false, [](E& C) { return C.GetReadOnlyView(); },
+            [](E& C, bool V) { C.SetReadOnlyView(V); });
+  T.Boolean(L"DrawGridLines", false, [](E& C) { return C.GetDrawGridLines(); },
+            [](E& C, bool V) { C.SetDrawGridLines(V); });
+  T.Boolean(L"WantTabs", true, [](E& C) { return C.GetWantTabs(); }, [](E& C, bool V) { C.SetWantTabs(V); });
+  T.Boolean(L"HideSelection", false, [](E& C) { return C.GetHideSelection(); },
+            [](E& C, bool V) { C.SetHideSelection(V); });
+  T.Boolean(L"GraySelectionIfNotFocused", false, [](E& C) { return C.GetGraySelectionIfNotFocused(); },
+            [](E& C, bool V) { C.SetGraySelectionIfNotFocused(V); });
+  T.Integer(L"GutterWidth", -1, 40, [](E& C) { return C.GetGutterWidth(); },
+            [](E& C, int64_t V) { C.SetGutterWidth(static_cast<int>(V)); });
+  // Only a bitmap the host supplied; the built-in icons come from the
+  // program's resources.
+  T.Picture(
+      L"BookmarkBitmap.Data", [](E& C) { return C.GetBookmarkBitmap(); },
+      [](E& C, TBitmap* B) { C.SetBookmarkBitmap(B->Empty() ? nullptr : B); },
+      [](E& C) { return C.HasCustomBookmarkBitmap(); },
+      [](E& C) {
+        TBitmap B(200, 10, pf24bit);
+        B.Canvas()->Brush()->SetColor(clFuchsia);
+        B.Canvas()->FillRect(Rect(0, 0, 200, 10));
+        B.Canvas()->Brush()->SetColor(clRed);
+        B.Canvas()->FillRect(Rect(2, 2, 8, 8));
+        C.SetBookmarkBitmap(&B);
+      });
+  // Fixed: a stream may carry it, nothing writes it.
+  T.ReadOnly(L"Version", [](TReader* R, E& C) { C.SetVersion(R->ReadString()); });
+  T.Integer(L"MaxUndo", 1048576, 4096, [](E& C) { return C.GetMaxUndo(); },
+            [](E& C, int64_t V) { C.SetMaxUndo(static_cast<int32_t>(V)); });
+  T.Boolean(L"HexLowerCase", false, [](E& C) { return C.GetHexLowerCase(); },
+            [](E& C, bool V) { C.SetHexLowerCase(V); });
+  T.Boolean(L"DrawGutter3D", true, [](E& C) { return C.GetDrawGutter3D(); },
+            [](E& C, bool V) { C.SetDrawGutter3D(V); });
+  T.Boolean(L"ShowRuler", false, [](E& C) { return C.GetShowRuler(); }, [](E& C, bool V) { C.SetShowRuler(V); });
+  T.Event(L"OnLoadSaveProgress", &THexEditorCore::OnLoadSaveProgress);
+  T.Event(L"OnInvalidKey", &THexEditorCore::OnInvalidKey);
+  T.Event(L"OnTopLeftChanged", &TCustomGrid::OnTopLeftChanged);
+  T.Event(L"OnChange", &THexEditorCore::OnChange);
+  // The control's inherited events, until the class library stores them.
+  T.ControlEvents();
+  T.Event(L"OnEndDock", &TControl::OnEndDock, true);
+  T.Event(L"OnMouseWheel", &TWinControl::OnMouseWheel, true);
+  T.Event(L"OnStartDock", &TControl::OnStartDock, true);
+  return T;
+}
+}  // namespace
+
+const ValueEditFiler::TPropTable<THexEditor>& THexEditor::StoredProperties() {
+  static const THexTable Table = MakeHexTable();
+  return Table;
+}
+
+void THexEditor::DefineProperties(TFiler* Filer) {
+  StoredProperties().Define(Filer, *this, [this](TFiler* F) { TCustomHexEditor::DefineProperties(F); });
 }

@@ -11,6 +11,7 @@
 #include "classlib/Grids.h"
 #include "classlib/ImgList.h"
 #include "valueedit/HexEditorCore.h"
+#include "valueedit/ValueEditFiler.h"
 
 class TCustomHexEditor;
 
@@ -215,4 +216,10 @@ class TCustomHexEditor : public TCustomGrid, public THexEditorCore {
 class THexEditor : public TCustomHexEditor {
  public:
   explicit THexEditor(TComponent* AOwner) : TCustomHexEditor(AOwner) {}
+  const char* ClassName() const override { return "THexEditor"; }
+  // The properties and events stored with a form, in the order written.
+  static const ValueEditFiler::TPropTable<THexEditor>& StoredProperties();
+
+ protected:
+  void DefineProperties(TFiler* Filer) override;
 };

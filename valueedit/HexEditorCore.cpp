@@ -405,7 +405,7 @@ int32_t THexEditorCore::GetSelEnd() {
 void THexEditorCore::SetSelStart(int32_t pos) {
   if (pos < 0 || pos >= GetDataSize()) throw EHexException(L"Invalid selection start");
   ResetSelection(true);
-  MoveCaretToPos(pos, GetInCharField());
+  MoveCaretToPos(pos, CaretInCharField());
 }
 
 void THexEditorCore::SetSelEnd(int32_t pos) {
@@ -413,7 +413,7 @@ void THexEditorCore::SetSelEnd(int32_t pos) {
   ResetSelection(true);
   if (pos >= 0) {
     int col, row;
-    GetCursorAtPos(pos, GetInCharField(), col, row);
+    GetCursorAtPos(pos, CaretInCharField(), col, row);
     Select(GridCol(), GridRow(), row, col);
   }
 }
@@ -454,7 +454,7 @@ void THexEditorCore::SelectAll() {
   int32_t ds = GetDataSize();
   if (ds == 0) return;
   selecting_ = false;
-  MoveCaretToPos(GetInsertMode() ? ds : ds - 1, GetInCharField());
+  MoveCaretToPos(GetInsertMode() ? ds : ds - 1, CaretInCharField());
   NewSelection(0, ds - 1);
 }
 
@@ -462,7 +462,7 @@ void THexEditorCore::InternalGetCurSel(int32_t& start, int32_t& end, int& col, i
   if (selAnchor_ >= 0) {
     start = selLow_;
     end = selHigh_ + 1;
-    GetCursorAtPos(selLow_, GetInCharField(), col, row);
+    GetCursorAtPos(selLow_, CaretInCharField(), col, row);
   } else {
     col = GridCol();
     row = GridRow();
@@ -477,10 +477,7 @@ void THexEditorCore::SetInCharField(bool value) {
   GridMoveCurrent(GetOtherFieldCol(GridCol()), GridRow());
 }
 
-bool THexEditorCore::GetInCharField() {
-  if (GetDataSize() == 0) return IsCharCol(GridCol());
-  return IsCharCol(GridCol());
-}
+bool THexEditorCore::GetInCharField() { return GetDataSize() > 0 && CaretInCharField(); }
 
 int32_t THexEditorCore::GetTopLeftPosition(bool& inCharField) {
   int32_t p = GetPosAtCursor(std::max(2, GridLeftCol()), GridTopRow());
@@ -640,7 +637,7 @@ void THexEditorCore::InsertBuffer(const uint8_t* buffer, int32_t count, int32_t 
   if (pos < 0 || pos > GetDataSize()) throw EHexException(kInvalidMemoryIndex);
   CheckGrowth(GetDataSize(), count);
   if (!CreateUndo(ufKindInsertBuffer, pos, count, 0, description)) return;
-  bool inChar = GetInCharField();
+  bool inChar = CaretInCharField();
   InternalInsertBuffer(buffer, count, pos);
   AdjustBookmarks(pos, count);
   CutChangeMarks(static_cast<size_t>(pos));
@@ -658,7 +655,7 @@ void THexEditorCore::AppendBuffer(const uint8_t* buffer, int32_t count, const St
   int32_t ds = GetDataSize();
   CheckGrowth(ds, count);
   if (!CreateUndo(ufKindAppendBuffer, ds, count, 0, description)) return;
-  bool inChar = GetInCharField();
+  bool inChar = CaretInCharField();
   CutChangeMarks(static_cast<size_t>(ds));
   InternalAppendBuffer(buffer, count);
   selecting_ = false;
@@ -686,7 +683,7 @@ void THexEditorCore::ReplaceSelection(const uint8_t* buffer, int32_t count, cons
   }
   CheckGrowth(GetDataSize(), static_cast<int64_t>(count) - len);
   if (!CreateUndo(ufKindReplaceSelection, lo, count, len, description)) return;
-  bool inChar = GetInCharField();
+  bool inChar = CaretInCharField();
   std::vector<uint8_t> copy(buffer ? buffer : nullptr, buffer ? buffer + count : nullptr);
   int32_t old = GetDataSize();
   uint8_t* m = static_cast<uint8_t*>(data_.Memory());

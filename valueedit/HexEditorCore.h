@@ -192,7 +192,10 @@ class THexEditorCore {
   void SelectAll();
   void InternalGetCurSel(int32_t& start, int32_t& end, int& col, int& row);
   void SetInCharField(bool value);
+  // The caret's field; false while there is no data.
   bool GetInCharField();
+  // The field of the caret cell, data or not.
+  bool CaretInCharField() const { return IsCharCol(GridCol()); }
   int32_t GetTopLeftPosition(bool& inCharField);
   void SetTopLeftPosition(int32_t pos, bool inCharField);
   int32_t SelLow() const { return selLow_; }

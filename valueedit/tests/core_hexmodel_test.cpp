@@ -389,9 +389,20 @@ TEST(HexTyping, InsertModeCharactersAppendAtTheEnd) {
   TestHexEditor ed;
   ed.SetInsertMode(true);
   ed.Key(Tab);
+  // With no data the caret stands in the character column, but no field
+  // holds it; typing keeps to the column the caret stands in.
+  EXPECT_EQ(ed.Col(), ed.FirstCharCol());
+  EXPECT_FALSE(ed.GetInCharField());
   ed.Type("hi!");
   EXPECT_EQ(ed.GetAsText(), "hi!");
+  EXPECT_TRUE(ed.GetInCharField());
   EXPECT_EQ(ed.GetPosAtCursor(ed.Col(), ed.Row()), 3);
+  // Emptied again, the answer is false again.
+  ed.SelectAll();
+  ed.DeleteSelection();
+  EXPECT_EQ(ed.GetDataSize(), 0);
+  EXPECT_TRUE(ed.IsCharCol(ed.Col()));
+  EXPECT_FALSE(ed.GetInCharField());
 }
 
 TEST(HexTyping, BackspaceAndDeleteInBothModes) {

@@ -147,3 +147,46 @@ TEST(BinHexEditControl, RegisteredOnItsPageAndMadeByName) {
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(box->GetText(), L"$00000000");
 }
+
+TEST(BinHexEditDesign, ADesignedBoxChecksAnAssignedValueAndNeverTakesTheFocus) {
+  BoxHost h;
+  h.box->SetMaxValue(100);
+  h.box->SetMinValue(1);
+  h.other->SetFocus();
+  Pump(20);
+  // At run time an assigned value is not checked; a narrowed range is, and
+  // the box takes the focus back.
+  h.box->SetAsInteger(500);
+  EXPECT_EQ(h.box->GetAsInteger(), 500);
+  int beeps = h.box->BeepCount;
+  h.box->SetMaxValue(50);
+  Pump(20);
+  EXPECT_EQ(h.box->GetAsInteger(), 50);
+  EXPECT_EQ(h.box->BeepCount - beeps, 1);
+  EXPECT_TRUE(h.box->Focused());
+
+  h.other->SetFocus();
+  Pump(20);
+  h.form->SetDesigning(true);
+  beeps = h.box->BeepCount;
+  h.box->SetAsInteger(500);
+  EXPECT_EQ(h.box->GetAsInteger(), 50);
+  h.box->SetAsInteger(-7);
+  EXPECT_EQ(h.box->GetAsInteger(), 1);
+  h.box->SetMaxValue(40);
+  EXPECT_EQ(h.box->GetAsInteger(), 1);
+  h.box->SetAsInteger(30);  // inside the range: no answer
+  h.box->SetMinValue(35);
+  Pump(20);
+  EXPECT_EQ(h.box->GetAsInteger(), 35);
+  EXPECT_EQ(h.box->BeepCount - beeps, 3);
+  EXPECT_TRUE(h.other->Focused());
+  EXPECT_FALSE(h.box->Focused());
+  // An invalid-entry handler hears it instead.
+  int heard = 0;
+  h.box->OnInvalidEntry = [&](TObject* s) { heard += s == h.box; };
+  h.box->SetAsInteger(99);
+  EXPECT_EQ(heard, 1);
+  EXPECT_EQ(h.box->GetAsInteger(), 99);
+  h.form->SetDesigning(false);
+}

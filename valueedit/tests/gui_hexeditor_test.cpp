@@ -518,3 +518,24 @@ TEST(HexEditorControl, DragAndDropOntoAndFromTheEditor) {
   EXPECT_EQ(ed->GetGridState(), gsNormal);
   EXPECT_EQ(GetCapture(), nullptr);
 }
+
+TEST(HexEditorDesign, AWindowMadeWhileDesignedHoldsAnEmptyDocument) {
+  for (bool designing : {false, true}) {
+    SCOPED_TRACE(designing ? "designing" : "running");
+    std::unique_ptr<TForm> form(new TForm(Application));
+    auto* ed = new THexEditor(form.get());
+    ed->SetParent(form.get());
+    form->SetDesigning(designing);
+    ed->SetAsText("abc");  // before the window exists
+    ed->HandleNeeded();
+    EXPECT_EQ(ed->GetDataSize(), designing ? 0 : 3);
+    EXPECT_EQ(ed->GetModified(), !designing);
+    EXPECT_EQ(ed->GetCanUndo(), !designing);
+    EXPECT_EQ(ed->GetFileName(), L"Untitled");
+    // A window made again in the designer empties it again.
+    ed->SetAsText("de");
+    ed->RecreateWnd();
+    ed->HandleNeeded();
+    EXPECT_EQ(ed->GetDataSize(), designing ? 0 : 2);
+  }
+}
