@@ -7,6 +7,7 @@
 #include "statusbar/VersionInfo.h"
 #include "toolbars/skin/SkinModules.h"
 #include "treecontrol/TreeEx.h"
+#include "valueedit/ValueEditFiler.h"
 
 const std::vector<TModuleEntry>& ZembrioModuleTable() {
   static const std::vector<TModuleEntry> table = [] {
@@ -20,6 +21,7 @@ const std::vector<TModuleEntry>& ZembrioModuleTable() {
         {"OdVersionInfo", VersionInfoInitialize, VersionInfoFinalize},
         {"HtmlHelp", Hh::InitializeModule, Hh::FinalizeModule},
         {"TreeEx", TreeExInitialize, TreeExFinalize},
+        {"ValueEdit", ValueEditInitialize, ValueEditFinalize},
     });
     t.insert(t.end(), ExtLibUtilModules, ExtLibUtilModules + ExtLibUtilModuleCount);
     return t;

@@ -113,6 +113,10 @@ TEST(StartupTable, ModulesInitialiseOnceAndFinaliseInReverse) {
   InitializeModules(table);
   InitializeModules(table);
   for (const auto& m : table) EXPECT_EQ(ModuleInitCount(m.Name), 2) << m.Name;
+  // A stored form of the program's own windows can be read back: every
+  // library's classes are known by name while the modules are up.
+  for (const wchar_t* name : {L"THexEditor", L"TBinHexEdit", L"TOdStatusBar", L"TTreeEx"})
+    EXPECT_TRUE(static_cast<bool>(GetClass(name))) << name;
   FinalizeModules();
   FinalizeModules();
   for (const auto& m : table) EXPECT_EQ(ModuleInitCount(m.Name), 0) << m.Name;
