@@ -104,7 +104,9 @@ void TExtCustomLabel::Paint() {
 }
 
 void TExtCustomLabel::AdjustBounds() {
-  if (!autoSize_ || ControlState.Contains(csReadingState)) return;
+  // While a form is read the caption may come after the font: the size is
+  // measured once everything is read.
+  if (!autoSize_ || ControlState.Contains(csReadingState) || GetComponentState().Contains(csReading)) return;
   TRect r = GetClientRect();
   r.left += leftMargin_;
   r.right -= rightMargin_;
@@ -343,6 +345,7 @@ void TExtLabel::DefineProperties(TFiler* Filer) {
 
 void TExtLabel::Loaded() {
   TExtCustomLabel::Loaded();
+  AdjustBounds();
   if (focusControlName_.empty()) return;
   SetFocusControl(dynamic_cast<TWinControl*>(ExFiler::Find(this, focusControlName_)));
   focusControlName_.clear();

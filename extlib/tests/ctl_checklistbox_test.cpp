@@ -752,7 +752,30 @@ TEST(CheckListBox, PublishedPropertiesTravelInTheFormStream) {
   l->SetIniStorage(dynamic_cast<TFormPlacement*>(Source.form->FindComponent(L"Placement")));
   // The list read into has one item only when CheckedIndex 2 is read.
   auto* r = Copy.Add<TExtCheckListBox>({L"old"});
+  l->SetAllowGrayed(true);
+  l->SetColumns(2);
+  l->SetExtendedSelect(false);
+  l->SetGraySelection(true);
+  l->SetItemHeight(20);
+  l->SetMultiSelect(true);
+  l->SetStyle(lbOwnerDrawFixed);
+  using formstream::Offer;
+  std::initializer_list<TComponent*> Forms{Source.form.get(), Copy.form.get()};
+  l->OnStateChange = Offer<TChangeStateEvent>(L"ChecksState", Forms);
+  l->OnClickCheck = Offer<TNotifyEvent>(L"ChecksClick", Forms);
+  l->SetOnDrawItem(Offer<TDrawItemEvent>(L"ChecksDraw", Forms));
+  l->SetOnGetItemWidth(Offer<TGetItemWidthEvent>(L"ChecksWidth", Forms));
+  l->OnMeasureItem = Offer<TMeasureItemEvent>(L"ChecksMeasure", Forms);
   formstream::ExpectRoundTrip(Source.form.get(), Copy.form.get(), S);
+  formstream::ExpectStored(S, {"AllowGrayed", "CheckKind", "CheckedIndex", "IniStorage", "AutoScroll", "BorderStyle",
+                               "Columns", "ExtendedSelect", "GraySelection", "ItemHeight",
+                               "Strings", "MultiSelect", "Sorted", "Style", "TabWidth", "OnStateChange",
+                               "OnClickCheck", "OnDrawItem", "OnGetItemWidth", "OnMeasureItem"});
+  EXPECT_EQ(r->GetOnGetItemWidth(), l->GetOnGetItemWidth());  // through its setter
+  // The window fits its height to whole items: written, not read back equal.
+  l->SetIntegralHeight(true);
+  formstream::Write(Source.form.get(), S);
+  formstream::ExpectStored(S, {"IntegralHeight"});
   EXPECT_EQ(r->GetIniStorage(), Storage);
   EXPECT_EQ(r->GetCheckedIndex(), 2);
   EXPECT_FALSE(r->GetChecked(0));

@@ -414,8 +414,19 @@ TEST(FileEdit, PublishedPropertiesTravelInTheFormStream) {
   de->DialogText = L"Where to?";
   de->SetMultipleDirs(true);
   de->SetText(L"C:\\a;C:\\b");
+  de->InitialDir = L"C:\\";
+  fe->Dialog()->SetDefaultExt(L"reg");
+  fe->SetFileEditStyle(fsComboBox);
+  fe->SetInitialDir(L"C:\\hives");
+  fe->SetAcceptFiles(true);
   auto Made = NewForm(L"ReadEdits");
+  fe->OnDropFiles = Offer<TNotifyEvent>(L"FileDropped", {Source.get(), Made.get()});
+  fe->OnBeforeDialog = Offer<TExecOpenDialogEvent>(L"FileBefore", {Source.get(), Made.get()});
+  fe->OnAfterDialog = Offer<TExecOpenDialogEvent>(L"FileAfter", {Source.get(), Made.get()});
   ExpectRoundTrip(Source.get(), Made.get(), S);
+  ExpectStored(S, {"DialogKind", "DefaultExt", "FileEditStyle", "Filter", "FilterIndex", "InitialDir", "HistoryList",
+                   "DialogOptions", "DialogTitle", "AcceptFiles", "DialogText", "MultipleDirs", "Text",
+                   "OnDropFiles", "OnBeforeDialog", "OnAfterDialog"});
   EXPECT_FALSE(Holds(S, "FileName"));
   auto* r = dynamic_cast<TFilenameEdit*>(Made->FindComponent(L"FileBox"));
   ASSERT_NE(r, nullptr);

@@ -380,7 +380,27 @@ TEST(ShadowLabel, PublishedPropertiesTravelInTheFormStreamAndFindTheirFocusContr
   L->SetShowAccelChar(false);
   L->SetTransparent(true);
   L->SetAutoSize(false);
+  L->SetAlignment(taRightJustify);
+  L->SetShadowColor(clRed);
+  L->SetShowFocus(true);
+  L->SetWordWrap(true);
+  L->SetAlign(alTop);
+  L->SetParentFont(false);
+  L->GetFont()->SetHeight(-20);
+  L->SetColor(clYellow);
+  L->SetEnabled(false);
+  L->SetParentShowHint(false);
+  L->SetShowHint(true);
+  L->SetVisible(false);
   auto Copy = Make(L"ReadLabels");
+  L->OnMouseEnter = Offer<TNotifyEvent>(L"TitleEnter", {Source.get(), Copy.get()});
+  L->OnMouseLeave = Offer<TNotifyEvent>(L"TitleLeave", {Source.get(), Copy.get()});
+  L->OnClick = Offer<TNotifyEvent>(L"TitleClick", {Source.get(), Copy.get()});
   ExpectRoundTrip(Source.get(), Copy.get(), S);
+  ExpectStored(S, {"Align", "Alignment", "AutoSize", "Caption", "Color", "Enabled", "FocusControl", "Font.Height",
+                   "Layout", "ParentFont", "ParentShowHint", "ShadowColor", "ShadowSize", "ShadowPos",
+                   "ShowAccelChar", "ShowFocus", "ShowHint", "Transparent", "Visible", "WordWrap", "OnMouseEnter",
+                   "OnMouseLeave", "OnClick"});
   EXPECT_EQ(Label(Copy.get())->GetFocusControl(), Copy->FindComponent(L"Target"));  // read before the edit
+  EXPECT_EQ(Label(Copy.get())->OnMouseLeave, L->OnMouseLeave);
 }

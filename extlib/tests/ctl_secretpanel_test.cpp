@@ -198,12 +198,28 @@ TEST(SecretPanel, PublishedPropertiesTravelInTheFormStreamAndPlayingResumes) {
   P->SetInterval(60000);  // no tick while the test runs
   P->Lines()->Add(L"Written by");
   P->SetScrollDirection(sdHorizontal);
-  P->Play();
+  P->SetBevelInner(bvRaised);
+  P->SetBevelWidth(2);
+  P->SetBorderWidth(3);
+  P->SetBorderStyle(bsSingle);
+  P->SetTextAlignment(taLeftJustify);
+  P->SetGlyphLayout(glGlyphTop);
+  P->SetTextStyle(bvLowered);
+  TBitmap Picture;
+  Picture.SetSize(8, 8);
+  P->SetGlyph(&Picture);
   // Read into an empty form: the panel is made by its class.
   ExCheckListBoxInitialize();
   auto Copy = NewForm(L"ReadPanels");
+  P->OnPaintClient = Offer<TPanelDrawEvent>(L"CreditsPaint", {Source.get(), Copy.get()});
+  P->OnStartPlay = Offer<TNotifyEvent>(L"CreditsStart", {Source.get(), Copy.get()});
+  P->OnStopPlay = Offer<TNotifyEvent>(L"CreditsStop", {Source.get(), Copy.get()});
+  P->Play();
   Copy->Show();
   ExpectRoundTrip(Source.get(), Copy.get(), S);
+  ExpectStored(S, {"Active", "AsyncDrawing", "Cycled", "Glyph.Data", "GlyphLayout", "Interval", "Lines",
+                   "ScrollDirection", "TextStyle", "OnPaintClient", "OnStartPlay", "OnStopPlay", "Alignment",
+                   "BevelInner", "BevelOuter", "BevelWidth", "BorderWidth", "BorderStyle"});
   P->Stop();
   EXPECT_TRUE(Panel(Copy.get())->GetActive());
   EXPECT_NE(Panel(Copy.get())->MemoryImage(), nullptr);  // playing: the text is drawn off screen
