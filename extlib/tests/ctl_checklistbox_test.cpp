@@ -448,6 +448,10 @@ TEST(ExtListBox, GraySelectionAndTabStops) {
   EXPECT_EQ(rowColour(), ColorToRGB(clHighlight) & 0xFFFFFF);
   l->SetGraySelection(true);
   EXPECT_EQ(rowColour(), ColorToRGB(clBtnFace) & 0xFFFFFF);
+  // The designer always shows the selection as selected.
+  h.form->SetDesigning(true);
+  EXPECT_EQ(rowColour(), ColorToRGB(clHighlight) & 0xFFFFFF);
+  h.form->SetDesigning(false);
 
   // Tab stops widen an item with tabs beyond its plain text width.
   auto* t = h.Add<TExtCustomListBox>({}, L"Tabs");
@@ -779,4 +783,22 @@ TEST(CheckListBox, PublishedPropertiesTravelInTheFormStream) {
   EXPECT_EQ(r->GetIniStorage(), Storage);
   EXPECT_EQ(r->GetCheckedIndex(), 2);
   EXPECT_FALSE(r->GetChecked(0));
+}
+
+// In the designer a press with automatic dragging is the list's own: it
+// selects the item and starts no drag.
+TEST(ExtListBox, DesignedListTakesPressesWithoutDragging) {
+  ListHost h;
+  auto* l = h.Add<TExtCustomListBox>({L"zero", L"one", L"two"});
+  l->SetDragMode(dmAutomatic);
+  int starts = 0;
+  l->OnStartDrag = TStartDragEvent([&](TObject*, TDragObject*&) { ++starts; });
+  h.form->SetDesigning(true);
+  SetForegroundWindow(h.form->GetHandle());
+  PumpUntil([&] { return GetForegroundWindow() == h.form->GetHandle(); });
+  TRect r = l->ItemRect(2);
+  testsupport::Click(testsupport::ScreenPoint(l->GetHandle(), r.left + 20, (r.top + r.bottom) / 2));
+  EXPECT_TRUE(PumpUntil([&] { return l->GetItemIndex() == 2; }));
+  EXPECT_FALSE(l->Dragging());
+  EXPECT_EQ(starts, 0);
 }

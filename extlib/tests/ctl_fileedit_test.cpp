@@ -435,3 +435,28 @@ TEST(FileEdit, PublishedPropertiesTravelInTheFormStream) {
   EXPECT_TRUE(r->GetMultipleDirs());  // follows ofAllowMultiSelect
   EXPECT_EQ(r->GetFileName(), L"C:\\some dir\\a b.reg");
 }
+
+// In the designer the edit neither registers for dropped files nor takes
+// them.
+TEST(FileEdit, DesignedEditTakesNoDroppedFiles) {
+  EditHost h;
+  h.form->SetDesigning(true);
+  auto* e = h.Add<TFilenameEdit>();
+  int drops = 0;
+  e->OnDropFiles = TNotifyEvent([&](TObject*) { ++drops; });
+  e->SetAcceptFiles(true);
+  EXPECT_FALSE(GetWindowLongW(e->Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  e->RecreateWnd();
+  EXPECT_FALSE(GetWindowLongW(e->Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  HDROP Drop = MakeDrop({L"C:\\one.txt"});
+  e->Perform(WM_DROPFILES, WPARAM(Drop), 0);
+  DragFinish(Drop);  // not taken, so not released
+  EXPECT_EQ(drops, 0);
+  EXPECT_EQ(e->GetText(), L"");
+
+  h.form->SetDesigning(false);
+  e->RecreateWnd();
+  EXPECT_TRUE(GetWindowLongW(e->Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  e->Perform(WM_DROPFILES, WPARAM(MakeDrop({L"C:\\one.txt"})), 0);
+  EXPECT_EQ(drops, 1);
+}
