@@ -7,6 +7,7 @@
 
 #include "classlib/Forms.h"
 #include "extlib/ExCtlLabel.h"
+#include "extlib/ExCtlListBox.h"
 #include "extlib/ExCtlSpeedButton.h"
 #include "extlib/ExDrawUtil.h"
 #include "extlib/ExFiler.h"
@@ -661,11 +662,12 @@ TBitmap* CheckListImages() { return LibraryBitmap(CheckImages, L"CHECK_IMAGES");
 // The controls of the unit that a form stream may name by class.
 void ExCheckListBoxInitialize() {
   RegisterClasses({ComponentClass<TExtCheckListBox>(L"TExtCheckListBox"), ComponentClass<TExtLabel>(L"TExtLabel"),
+                   ComponentClass<TTextListBox>(L"TTextListBox"),
                    ComponentClass<TExtSpeedButton>(L"TExtSpeedButton"),
                    ComponentClass<TSecretPanel>(L"TSecretPanel")});
 }
 void ExCheckListBoxFinalize() {
-  for (const wchar_t* Name : {L"TExtCheckListBox", L"TExtLabel", L"TExtSpeedButton", L"TSecretPanel"})
+  for (const wchar_t* Name : {L"TExtCheckListBox", L"TExtLabel", L"TTextListBox", L"TExtSpeedButton", L"TSecretPanel"})
     UnRegisterClass(Name);
   CheckImages.reset();
 }
