@@ -123,6 +123,13 @@ struct LabelHost {
     form->Show();
     Pump(30);
   }
+  // An edit on the form, below the label, at Top.
+  TEdit* AddEdit(int Top = 60) {
+    auto* e = new TEdit(form.get());
+    e->SetParent(form.get());
+    e->SetBounds(10, Top, 100, 22);
+    return e;
+  }
   // Paints the label into a bitmap of its size.
   std::unique_ptr<Surface> Shot() {
     auto s = std::make_unique<Surface>(label->GetWidth(), label->GetHeight());
@@ -250,9 +257,7 @@ TEST(ShadowLabel, LayoutMovesTextDownAndTransparencyKeepsBackground) {
 TEST(ShadowLabel, FocusFrameAcceleratorAndFocusControlRemoval) {
   LabelHost h;
   TExtLabel* l = h.label;
-  TEdit* edit = new TEdit(h.form.get());
-  edit->SetParent(h.form.get());
-  edit->SetBounds(10, 60, 100, 22);
+  TEdit* edit = h.AddEdit(60);
   l->SetCaption(L"&Name");
   l->SetFocusControl(edit);
   l->SetShowFocus(true);
@@ -331,12 +336,8 @@ TEST(ShadowLabel, MouseEnterAndLeaveFollowTheNoticesAndAHeldButton) {
 TEST(ShadowLabel, FocusFrameFollowsTheRealFocus) {
   LabelHost h;
   TExtLabel* l = h.label;
-  TEdit* first = new TEdit(h.form.get());
-  first->SetParent(h.form.get());
-  first->SetBounds(10, 60, 100, 22);
-  TEdit* second = new TEdit(h.form.get());
-  second->SetParent(h.form.get());
-  second->SetBounds(10, 90, 100, 22);
+  TEdit* first = h.AddEdit(60);
+  TEdit* second = h.AddEdit(90);
   l->SetFocusControl(first);
   l->SetShowFocus(true);
   second->SetFocus();
@@ -410,9 +411,7 @@ TEST(ShadowLabel, PublishedPropertiesTravelInTheFormStreamAndFindTheirFocusContr
 TEST(ShadowLabel, DesignedLabelDrawsNoFocusFrameAndKeepsItsPress) {
   LabelHost h;
   TExtLabel* l = h.label;
-  TEdit* edit = new TEdit(h.form.get());
-  edit->SetParent(h.form.get());
-  edit->SetBounds(10, 60, 100, 22);
+  TEdit* edit = h.AddEdit(60);
   l->SetCaption(L"Name");
   l->SetFocusControl(edit);
   l->Perform(CM_FOCUSCHANGED, 0, LPARAM(edit));
