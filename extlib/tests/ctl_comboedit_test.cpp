@@ -565,11 +565,12 @@ TEST(ComboEdit, EveryPublishedPropertyAndEventTravelsInTheFormStream) {
   e->SetText(L"123");
   auto Made = NewForm(L"ComboAllRead");
   e->OnButtonClick = Offer<TNotifyEvent>(L"ComboButton", {Source.get(), Made.get()});
+  e->OnChange = Offer<TNotifyEvent>(L"ComboChange", {Source.get(), Made.get()});
   ExpectRoundTrip(Source.get(), Made.get(), S);
   // GlyphKind stays gkCustom, its default here (written in the test above).
   ExpectStored(S, {"Alignment", "AutoSelect", "BorderStyle", "ButtonHint", "CharCase", "ClickKey", "DirectInput",
                    "EditMask", "Glyph.Data", "ButtonWidth", "HideSelection", "MaxLength", "NumGlyphs",
-                   "OEMConvert", "ReadOnly", "Text", "OnButtonClick"});
+                   "OEMConvert", "ReadOnly", "Text", "OnButtonClick", "OnChange"});
   auto* r = dynamic_cast<TComboEdit*>(Made->FindComponent(L"Combo"));
   ASSERT_NE(r, nullptr);
   EXPECT_EQ(r->OnButtonClick, e->OnButtonClick);

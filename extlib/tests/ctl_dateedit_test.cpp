@@ -556,12 +556,13 @@ TEST(DateEdit, PublishedPropertiesTravelInTheFormStream) {
   TDateEdit* r = Place<TDateEdit>(Copy.get(), L"Due");
   e->OnAcceptDate = Offer<TExecDateDialog>(L"DueAccept", {Source.get(), Copy.get()});
   e->OnButtonClick = Offer<TNotifyEvent>(L"DueButton", {Source.get(), Copy.get()});
+  e->OnChange = Offer<TNotifyEvent>(L"DueChange", {Source.get(), Copy.get()});
   ExpectRoundTrip(Source.get(), Copy.get(), S);
   ExpectStored(S, {"AutoSelect", "BlanksChar", "BorderStyle", "ButtonHint", "CalendarHints", "CheckOnExit",
                    "ClickKey", "DefaultToday", "DialogTitle", "DirectInput", "GlyphKind", "Glyph.Data",
                    "ButtonWidth", "HideSelection", "NumGlyphs", "PopupAlign", "PopupColor", "ReadOnly",
                    "CalendarStyle", "StartOfWeek", "Weekends", "WeekendColor", "YearDigits", "Text", "OnAcceptDate",
-                   "OnButtonClick"});
+                   "OnButtonClick", "OnChange"});
   EXPECT_TRUE(Holds(S, "Pick the day") && Holds(S, "Text"));
   EXPECT_EQ(r->GetDate(), D(2031, 12, 24));  // the mask is in place before the text
   EXPECT_EQ(r->PopupCalendar(), nullptr);
