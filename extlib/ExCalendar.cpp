@@ -708,6 +708,7 @@ void TExtCalendar::DefineProperties(TFiler* Filer) {
           [this](int64_t V) { SetWeekendColor(static_cast<TColor>(V)); });
   Set(Filer, L"Weekends", weekends_.Bits(), (A ? A->weekends_ : TDaysOfWeek{Sun}).Bits(), Days,
       [this](uint64_t V) { SetWeekends(TDaysOfWeek::FromBits(V)); });
+  Event(Filer, L"OnChange", OnChange, A ? &A->OnChange : nullptr);
 }
 
 void ExCalendarInitialize() {

@@ -7,6 +7,7 @@
 
 #include "classlib/Forms.h"
 #include "extlib/ExCtlLabel.h"
+#include "extlib/ExCtlListBox.h"
 #include "extlib/ExCtlSpeedButton.h"
 #include "extlib/ExDrawUtil.h"
 #include "extlib/ExFiler.h"
@@ -410,7 +411,7 @@ void TExtCustomListBox::CNDrawItem(TMessage& M) {
   canvas_->Font()->Assign(*font_);
   canvas_->Brush()->Assign(*brush_);
   if (State.Contains(odSelected)) {
-    if (graySelection_ && !Focused()) {
+    if (graySelection_ && !IsDesigning() && !Focused()) {
       canvas_->Brush()->SetColor(clBtnFace);
       if (ColorToRGB(canvas_->Font()->GetColor()) == ColorToRGB(clBtnFace)) canvas_->Font()->SetColor(clBtnText);
     } else {
@@ -661,11 +662,12 @@ TBitmap* CheckListImages() { return LibraryBitmap(CheckImages, L"CHECK_IMAGES");
 // The controls of the unit that a form stream may name by class.
 void ExCheckListBoxInitialize() {
   RegisterClasses({ComponentClass<TExtCheckListBox>(L"TExtCheckListBox"), ComponentClass<TExtLabel>(L"TExtLabel"),
+                   ComponentClass<TTextListBox>(L"TTextListBox"),
                    ComponentClass<TExtSpeedButton>(L"TExtSpeedButton"),
                    ComponentClass<TSecretPanel>(L"TSecretPanel")});
 }
 void ExCheckListBoxFinalize() {
-  for (const wchar_t* Name : {L"TExtCheckListBox", L"TExtLabel", L"TExtSpeedButton", L"TSecretPanel"})
+  for (const wchar_t* Name : {L"TExtCheckListBox", L"TExtLabel", L"TTextListBox", L"TExtSpeedButton", L"TSecretPanel"})
     UnRegisterClass(Name);
   CheckImages.reset();
 }
@@ -981,6 +983,13 @@ void TExtCheckListBox::DefineProperties(TFiler* Filer) {
        {L"lbStandard", L"lbOwnerDrawFixed", L"lbOwnerDrawVariable"},
        [this](int V) { SetStyle(static_cast<TListBoxStyle>(V)); });
   Integer(Filer, L"TabWidth", tabWidth_, A ? A->tabWidth_ : 0, [this](int64_t V) { SetTabWidth(static_cast<int>(V)); });
+  Event(Filer, L"OnStateChange", OnStateChange, A ? &A->OnStateChange : nullptr);
+  Event(Filer, L"OnClickCheck", OnClickCheck, A ? &A->OnClickCheck : nullptr);
+  EventVia(Filer, L"OnDrawItem", GetOnDrawItem(), A ? &A->GetOnDrawItem() : nullptr,
+           [this](const TDrawItemEvent& E) { SetOnDrawItem(E); });
+  EventVia(Filer, L"OnGetItemWidth", GetOnGetItemWidth(), A ? &A->GetOnGetItemWidth() : nullptr,
+           [this](const TGetItemWidthEvent& E) { SetOnGetItemWidth(E); });
+  Event(Filer, L"OnMeasureItem", OnMeasureItem, A ? &A->OnMeasureItem : nullptr);
   // The items with their states come last: the kind and the sorting above
   // shape them.
   Filer->DefineProperty(

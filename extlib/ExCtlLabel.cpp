@@ -44,6 +44,7 @@ void TExtCustomLabel::DoDrawText(HDC dc, TRect& r, UINT flags) {
   String text = GetLabelCaption();
   if ((flags & DT_CALCRECT) && (text.empty() || (showAccelChar_ && text == L"&"))) text += L' ';
   if (!showAccelChar_) flags |= DT_NOPREFIX;
+  flags = DrawTextBiDiModeFlags(this, flags);
   TColor fontColor = GetDefaultFontColor();
   TColor shColor = shadowColor_;
   BYTE shSize = shadowSize_;
@@ -67,7 +68,7 @@ void TExtCustomLabel::DoDrawText(HDC dc, TRect& r, UINT flags) {
 }
 
 void TExtCustomLabel::Paint() {
-  if (!enabled_) pressed_ = false;
+  if (!enabled_ && !IsDesigning()) pressed_ = false;
   TCanvas* c = Canvas();
   TRect client = GetClientRect();
   if (!GetTransparent()) {
@@ -94,7 +95,7 @@ void TExtCustomLabel::Paint() {
     OffsetRect(&r, 0, delta);
   }
   DoDrawText(dc, r, flags);
-  if (showFocus_ && focusControl_ && focused_) {
+  if (showFocus_ && focusControl_ && focused_ && !IsDesigning()) {
     InflateRect(&r, 1, 0);
     c->Brush()->SetStyle(bsSolid);
     c->Brush()->SetColor(color_);
@@ -103,7 +104,9 @@ void TExtCustomLabel::Paint() {
 }
 
 void TExtCustomLabel::AdjustBounds() {
-  if (!autoSize_ || ControlState.Contains(csReadingState)) return;
+  // While a form is read the caption may come after the font: the size is
+  // measured once everything is read.
+  if (!autoSize_ || ControlState.Contains(csReadingState) || GetComponentState().Contains(csReading)) return;
   TRect r = GetClientRect();
   r.left += leftMargin_;
   r.right -= rightMargin_;
@@ -117,7 +120,12 @@ void TExtCustomLabel::AdjustBounds() {
   int w = r.right;
   int h = r.bottom;
   int x = left_;
-  if (alignment_ == taRightJustify) x += width_ - w;
+  // Right-justified as drawn: a right-to-left label swaps the sides.
+  const TAlignment drawn =
+      UseRightToLeftAlignment() && alignment_ != taCenter
+          ? (alignment_ == taLeftJustify ? taRightJustify : taLeftJustify)
+          : alignment_;
+  if (drawn == taRightJustify) x += width_ - w;
   SetBounds(x, top_, w, h);
 }
 
@@ -331,10 +339,13 @@ void TExtLabel::DefineProperties(TFiler* Filer) {
   Boolean(Filer, L"Transparent", GetTransparent(), A ? A->GetTransparent() : false,
           [this](bool V) { SetTransparent(V); });
   Boolean(Filer, L"WordWrap", GetWordWrap(), A ? A->GetWordWrap() : false, [this](bool V) { SetWordWrap(V); });
+  Event(Filer, L"OnMouseEnter", OnMouseEnter, A ? &A->OnMouseEnter : nullptr);
+  Event(Filer, L"OnMouseLeave", OnMouseLeave, A ? &A->OnMouseLeave : nullptr);
 }
 
 void TExtLabel::Loaded() {
   TExtCustomLabel::Loaded();
+  AdjustBounds();
   if (focusControlName_.empty()) return;
   SetFocusControl(dynamic_cast<TWinControl*>(ExFiler::Find(this, focusControlName_)));
   focusControlName_.clear();

@@ -50,6 +50,8 @@ class TExtCustomLabel : public TGraphicControl {
 
   // Whether the mouse is over the (enabled) label of the active program.
   bool MouseInside() const { return mouseInside_; }
+  // The left button went down on the label and has not come up.
+  bool Pressed() const { return pressed_; }
   // Whether the focus control holds the focus.
   bool FocusShown() const { return focused_; }
 

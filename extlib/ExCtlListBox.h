@@ -6,12 +6,16 @@
 class TTextListBox : public TCustomListBox {
  public:
   explicit TTextListBox(TComponent* AOwner) : TCustomListBox(AOwner) {}
+  const char* ClassName() const override { return "TTextListBox"; }
   void WndProc(TMessage& m) override;
   // The widest item in pixels (the horizontal scroll range).
   int MaxItemWidth() const { return maxWidth_; }
 
  protected:
   void CreateParams(TCreateParams& p) override;
+  // The list box's usual properties: Style, ItemHeight, MultiSelect,
+  // Sorted, Items and OnDrawItem.
+  void DefineProperties(TFiler* Filer) override;
   // The width of one item's text, with a little room after it.
   int GetItemWidth(int index);
 

@@ -584,4 +584,11 @@ void TExtSpeedButton::DefineProperties(TFiler* Filer) {
        [this](int V) { SetStyle(static_cast<TButtonStyle>(V)); });
   Boolean(Filer, L"Transparent", transparent_, A ? A->transparent_ : false, [this](bool V) { SetTransparent(V); });
   Boolean(Filer, L"WordWrap", GetWordWrap(), A ? A->GetWordWrap() : false, [this](bool V) { SetWordWrap(V); });
+  // The action by its name, found once the whole form is read.
+  Link(
+      Filer, L"Action", GetAction(), A ? A->GetAction() : nullptr,
+      [this](TComponent* C) { SetAction(dynamic_cast<TBasicAction*>(C)); },
+      GetAction() && !GetAction()->GetName().empty());
+  Event(Filer, L"OnMouseEnter", OnMouseEnter, A ? &A->OnMouseEnter : nullptr);
+  Event(Filer, L"OnMouseLeave", OnMouseLeave, A ? &A->OnMouseLeave : nullptr);
 }

@@ -346,6 +346,7 @@ void TDateEdit::DefineProperties(TFiler* Filer) {
   Text(
       Filer, L"Text", GetText(), A && A->TextHoldsDate() ? A->GetText() : String(),
       [this](const String& V) { SetText(V); }, HasDate);
+  Event(Filer, L"OnAcceptDate", OnAcceptDate, A ? &A->OnAcceptDate : nullptr);
 }
 
 void ExDateEditInitialize() { RegisterClass(ComponentClass<TDateEdit>(L"TDateEdit")); }

@@ -432,6 +432,17 @@ void DrawCellText(TCustomGrid* Control, int ACol, int ARow, const String& S, con
   DrawCellTextEx(Control, ACol, ARow, S, ARect, Align, VertAlign, false, false);
 }
 
+UINT DrawTextBiDiModeFlags(const TControl* Control, UINT Flags) {
+  if (Control->UseRightToLeftAlignment()) {
+    if ((Flags & DT_RIGHT) == DT_RIGHT)
+      Flags &= ~DT_RIGHT;  // DT_LEFT is no bit
+    else if ((Flags & DT_CENTER) != DT_CENTER)
+      Flags |= DT_RIGHT;
+  }
+  if (Control->UseRightToLeftReading()) Flags |= DT_RTLREADING;
+  return Flags;
+}
+
 String MinimizeText(const String& Text, TCanvas* Canvas, int MaxWidth) {
   String R = Text;
   size_t I = 1;

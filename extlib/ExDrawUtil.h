@@ -88,6 +88,10 @@ void DrawCellText(TCustomGrid* Control, int ACol, int ARow, const String& S, con
 void DrawCellBitmap(TCustomGrid* Control, int ACol, int ARow, TGraphic* Graphic, const TRect& Rect);
 // The text cut and ended in "..." until it fits MaxWidth.
 String MinimizeText(const String& Text, TCanvas* Canvas, int MaxWidth);
+// DrawText flags in Control's reading order: with right-to-left alignment
+// left and right justification trade places (centred text stays), with
+// right-to-left reading DT_RTLREADING is added.
+UINT DrawTextBiDiModeFlags(const TControl* Control, UINT Flags);
 TPoint GetAveCharSize(TCanvas* Canvas);
 
 // A canvas on the whole screen.

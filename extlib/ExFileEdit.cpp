@@ -52,16 +52,16 @@ TBitmap* TFileDirEdit::GetDefaultBitmap(bool& DestroyNeeded) {
 void TFileDirEdit::SetAcceptFiles(bool Value) {
   if (Value == acceptFiles_) return;
   acceptFiles_ = Value;
-  if (HandleAllocated()) DragAcceptFiles(Handle(), Value);
+  if (HandleAllocated() && !IsDesigning()) DragAcceptFiles(Handle(), Value);
 }
 
 void TFileDirEdit::CreateWnd() {
   TCustomComboEdit::CreateWnd();
-  if (acceptFiles_) DragAcceptFiles(Handle(), TRUE);
+  if (acceptFiles_ && !IsDesigning()) DragAcceptFiles(Handle(), TRUE);
 }
 
 void TFileDirEdit::DestroyWnd() {
-  if (acceptFiles_ && HandleAllocated()) DragAcceptFiles(Handle(), FALSE);
+  if (acceptFiles_ && HandleAllocated() && !IsDesigning()) DragAcceptFiles(Handle(), FALSE);
   TCustomComboEdit::DestroyWnd();
 }
 
@@ -95,7 +95,7 @@ void TFileDirEdit::WMDropFiles(HDROP Drop) {
 }
 
 void TFileDirEdit::WndProc(TMessage& M) {
-  if (M.Msg == WM_DROPFILES && acceptFiles_) {
+  if (M.Msg == WM_DROPFILES && acceptFiles_ && !IsDesigning()) {
     M.Result = 0;
     WMDropFiles(reinterpret_cast<HDROP>(M.WParam));
     return;
@@ -276,6 +276,9 @@ void TFileDirEdit::DefineProperties(TFiler* Filer) {
   Integer(Filer, L"MaxLength", GetMaxLength(), A ? A->GetMaxLength() : 0,
           [this](int64_t V) { SetMaxLength(static_cast<int>(V)); });
   Text(Filer, L"Text", GetText(), A ? A->GetText() : String(), [this](const String& V) { SetText(V); });
+  Event(Filer, L"OnDropFiles", OnDropFiles, A ? &A->OnDropFiles : nullptr);
+  Event(Filer, L"OnBeforeDialog", OnBeforeDialog, A ? &A->OnBeforeDialog : nullptr);
+  Event(Filer, L"OnAfterDialog", OnAfterDialog, A ? &A->OnAfterDialog : nullptr);
 }
 
 namespace {

@@ -551,6 +551,8 @@ void TBrowseFolderDlg::DefineProperties(TFiler* Filer) {
           [this](int64_t V) { HelpContext = static_cast<THelpContext>(V); });
   Enum(Filer, L"Position", Position, A ? A->Position : dpScreenCenter, {L"dpDefault", L"dpScreenCenter"},
        [this](int V) { Position = static_cast<TDialogPosition>(V); });
+  Event(Filer, L"OnInitialized", OnInitialized, A ? &A->OnInitialized : nullptr);
+  Event(Filer, L"OnSelChanged", OnSelChanged, A ? &A->OnSelChanged : nullptr);
 }
 
 void TExtFileOperator::DefineProperties(TFiler* Filer) {

@@ -13,4 +13,13 @@ using namespace PropFiler;
 extern const TNames AlignmentNames;
 extern const TNames BorderStyleNames;
 
+// An event held behind a setter (assigning it does more than store it):
+// stored like any event; read, the handler goes through Set.
+template <class E, class S>
+void EventVia(TFiler* Filer, const wchar_t* Name, const E& Value, const E* Base, S Set) {
+  E Read = Value;
+  Event(Filer, Name, Read, Base);
+  if (Read != Value) Set(Read);
+}
+
 }  // namespace ExFiler

@@ -232,6 +232,13 @@ void TFormStorage::WriteValues(TWriter* W) {
       WriteItemName(W, "Value");
       WriteVariant(W, V->Value);
     }
+    // The events by the names the form offers their handlers under.
+    for (const auto& [Name, Handler] : {std::pair{"OnSave", &V->OnSave}, std::pair{"OnRestore", &V->OnRestore}}) {
+      const String Method = W->GetRoot() && *Handler ? W->GetRoot()->MethodName(*Handler) : String();
+      if (Method.empty()) continue;
+      WriteItemName(W, Name);
+      W->WriteIdent(Method);
+    }
     W->WriteListEnd();
   }
   W->WriteListEnd();
@@ -251,6 +258,12 @@ void TFormStorage::ReadValues(TReader* R) {
         V->KeyString = R->ReadString();
       else if (Name == "Value")
         V->Value = ReadVariant(R);
+      else if (Name == "OnSave" || Name == "OnRestore") {
+        const String Method = R->ReadIdent();
+        TStoredValueEvent Handler = R->GetRoot() ? R->GetRoot()->FindMethod<TStoredValueEvent>(Method) : TStoredValueEvent();
+        if (!Handler) throw EReadError(L"Method " + Method + L" not found");
+        (Name == "OnSave" ? V->OnSave : V->OnRestore) = Handler;
+      }
       else
         R->SkipValue();
     }
@@ -383,4 +396,12 @@ void RegisterControlProps() {
       return nullptr;
     };
   });
+}
+
+void ExFormStorageInitialize() {
+  RegisterClasses({ComponentClass<TFormPlacement>(L"TFormPlacement"), ComponentClass<TFormStorage>(L"TFormStorage")});
+}
+
+void ExFormStorageFinalize() {
+  for (const wchar_t* Name : {L"TFormPlacement", L"TFormStorage"}) UnRegisterClass(Name);
 }

@@ -103,3 +103,7 @@ class TFormStorage : public TFormPlacement {
 // (position, size, text, check state, item index, list lines, font).
 // Runs once; every form storage calls it.
 void RegisterControlProps();
+
+// Registers the placement and the storage for the form reader.
+void ExFormStorageInitialize();
+void ExFormStorageFinalize();

@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "classlib/Forms.h"
+#include "extlib/ExFiler.h"
 
 namespace {
 THookList* GHookList = nullptr;
@@ -113,6 +114,15 @@ void TExtWindowHook::WriteForm(TWriter* Writer) { Writer->WriteBoolean(IsForm())
 void TExtWindowHook::DefineProperties(TFiler* Filer) {
   TComponent::DefineProperties(Filer);
   auto* Ancestor = dynamic_cast<TExtWindowHook*>(Filer->GetAncestor());
+  using namespace ExFiler;
+  // Read first: a hook read inactive does not attach when its control is
+  // found once the form is read.
+  Boolean(Filer, L"Active", active_, Ancestor ? Ancestor->active_ : true, [this](bool V) { SetActive(V); });
+  Link(
+      Filer, L"WinControl", GetWinControl(), Ancestor ? Ancestor->GetWinControl() : nullptr,
+      [this](TComponent* C) { SetWinControl(dynamic_cast<TWinControl*>(C)); }, NotIsForm());
+  Event(Filer, L"BeforeMessage", BeforeMessage, Ancestor ? &Ancestor->BeforeMessage : nullptr);
+  Event(Filer, L"AfterMessage", AfterMessage, Ancestor ? &Ancestor->AfterMessage : nullptr);
   bool HasData = Ancestor ? IsForm() != Ancestor->IsForm() : IsForm();
   Filer->DefineProperty(
       L"IsForm", [this](TReader* Reader) { ReadForm(Reader->ReadBoolean()); },
@@ -168,7 +178,8 @@ void TControlHook::RemoveHook(TExtWindowHook* Hook) {
 }
 
 void TControlHook::HookControl() {
-  if (!control_ || control_->IsDestroying() || destroying_) return;
+  // A control being designed keeps its own window procedure.
+  if (!control_ || control_->IsDesigning() || control_->IsDestroying() || destroying_) return;
   control_->HandleNeeded();
   HWND W = control_->GetHandle();
   if (hookedWnd_ == W && prevWndProc_) return;  // already watching it
@@ -380,9 +391,10 @@ int FindVirtualMethodIndex(const void* Instance, void* Method) {
   return -1;
 }
 
-void ExHookInitialize() {}
+void ExHookInitialize() { RegisterClass(ComponentClass<TExtWindowHook>(L"TExtWindowHook")); }
 
 void ExHookFinalize() {
+  UnRegisterClass(L"TExtWindowHook");
   delete GHookList;
   GHookList = nullptr;
 }

@@ -242,7 +242,10 @@ void ReadFormPlacement(TCustomForm* Form, TObject* Ini, const String& Section, b
         P.rcNormalPosition.bottom = P.rcNormalPosition.top + Form->GetHeight();
       }
       if (P.rcNormalPosition.right > P.rcNormalPosition.left) {
-        if (Form->GetPosition() == poScreenCenter || Form->GetPosition() == poDesktopCenter)
+        // The class library's setter moves nothing, so the form needs no
+        // designing mark around the change.
+        if ((Form->GetPosition() == poScreenCenter || Form->GetPosition() == poDesktopCenter) &&
+            !Form->IsDesigning())
           Form->SetPosition(poDesigned);
         SetWindowPlacement(Form->Handle(), &P);
       }

@@ -22,12 +22,13 @@ TFormPlacement::~TFormPlacement() {
 TCustomForm* TFormPlacement::Form() const { return dynamic_cast<TCustomForm*>(GetOwner()); }
 
 String TFormPlacement::GetIniFileName() const {
-  if (!iniFileName_.empty()) return iniFileName_;
+  // In the designer only the name set is shown, never the program's.
+  if (!iniFileName_.empty() || IsDesigning()) return iniFileName_;
   return UseRegistry ? GetDefaultIniRegKey() : GetDefaultIniName();
 }
 
 String TFormPlacement::GetIniSection() const {
-  if (!iniSection_.empty()) return iniSection_;
+  if (!iniSection_.empty() || IsDesigning()) return iniSection_;
   return GetDefaultSection(GetOwner());
 }
 
@@ -45,7 +46,8 @@ void GetDefaultIniData(TControl* Control, String& IniFileName, String& Section, 
 
 void TFormPlacement::Loaded() {
   TComponent::Loaded();
-  if (!Form() || hooked_) return;
+  // A designed form keeps its own events and its own window procedure.
+  if (!Form() || hooked_ || IsDesigning()) return;
   SetEvents();
   CheckToggleHook();
 }
@@ -117,7 +119,7 @@ void TFormPlacement::ApplyPlacement(HWND Wnd, const WINDOWPLACEMENT& Placement) 
 
 void TFormPlacement::UpdatePreventResize() {
   TCustomForm* F = Form();
-  if (!F) return;
+  if (!F || IsDesigning()) return;
   bool WasActive = Active;
   Active = false;
   if (preventResize_) {
@@ -516,4 +518,6 @@ void TFormPlacement::DefineProperties(TFiler* Filer) {
       Info.*Field = static_cast<int>(V);
       SetMinMaxInfo(Info);
     });
+  Event(Filer, L"OnSavePlacement", OnSavePlacement, A ? &A->OnSavePlacement : nullptr);
+  Event(Filer, L"OnRestorePlacement", OnRestorePlacement, A ? &A->OnRestorePlacement : nullptr);
 }

@@ -169,7 +169,8 @@ void TSecretPanel::PaintText() {
     R.top = TH - counter_;
   } else {
     R.top = 0;
-    if (!(GetWindowLongPtrW(Handle(), GWL_EXSTYLE) & WS_EX_LAYOUTRTL)) {
+    // Read right to left, the text enters from the left edge.
+    if (!UseRightToLeftReading()) {
       R.left = TW - counter_;
       R.right = R.left + (scrollLength_ - TW);
     } else {
@@ -180,6 +181,7 @@ void TSecretPanel::PaintText() {
   R.bottom = R.top + lineHeight_;
   UINT Flags = DT_SINGLELINE | DT_EXPANDTABS | DT_NOCLIP | DT_NOPREFIX;
   Flags |= textAlignment_ == taLeftJustify ? DT_LEFT : textAlignment_ == taRightJustify ? DT_RIGHT : DT_CENTER;
+  Flags = DrawTextBiDiModeFlags(this, Flags);
   for (int I = firstLine_; I < lines_->GetCount(); ++I) {
     if (R.top >= TH) break;
     if (R.bottom > 0) {
@@ -256,7 +258,8 @@ void TSecretPanel::SetActive(bool Value) {
       TControl* C = Controls(I);
       if (C->GetVisible()) {
         hidden_.push_back(C);
-        C->SetVisible(false);
+        // The designer keeps showing the children it lays out.
+        if (!IsDesigning()) C->SetVisible(false);
       }
     }
   } else {
@@ -272,6 +275,7 @@ void TSecretPanel::SetActive(bool Value) {
       for (TControl* C : hidden_) {
         C->SetVisible(true);
         C->Invalidate();
+        if (IsDesigning()) C->Update();
       }
     }
     hidden_.clear();
@@ -399,6 +403,9 @@ void TSecretPanel::DefineProperties(TFiler* Filer) {
        {L"sdVertical", L"sdHorizontal"}, [this](int V) { SetScrollDirection(static_cast<TScrollDirection>(V)); });
   Enum(Filer, L"TextStyle", textStyle_, A ? A->textStyle_ : bvNone, Cuts,
        [this](int V) { SetTextStyle(static_cast<TBevelCut>(V)); });
+  Event(Filer, L"OnPaintClient", OnPaintClient, A ? &A->OnPaintClient : nullptr);
+  Event(Filer, L"OnStartPlay", OnStartPlay, A ? &A->OnStartPlay : nullptr);
+  Event(Filer, L"OnStopPlay", OnStopPlay, A ? &A->OnStopPlay : nullptr);
 }
 
 void TSecretPanel::Loaded() {

@@ -283,6 +283,8 @@ void TExtTimer::DefineProperties(TFiler* Filer) {
   Enum(Filer, L"ThreadPriority", priority_, A ? A->priority_ : tpNormal,
        {L"tpIdle", L"tpLowest", L"tpLower", L"tpNormal", L"tpHigher", L"tpHighest", L"tpTimeCritical"},
        [this](int V) { SetThreadPriority(static_cast<TThreadPriority>(V)); });
+  EventVia(Filer, L"OnTimer", GetOnTimer(), A ? &A->GetOnTimer() : nullptr,
+           [this](const TNotifyEvent& E) { SetOnTimer(E); });
 }
 
 void ExTimerInitialize() { RegisterClass(ComponentClass<TExtTimer>(L"TExtTimer")); }

@@ -7,6 +7,7 @@
 #include "extlib/ExDateEdit.h"
 #include "extlib/ExFileEdit.h"
 #include "extlib/ExFileUtil.h"
+#include "extlib/ExFormStorage.h"
 #include "extlib/ExHook.h"
 #include "extlib/ExPlacement.h"
 #include "extlib/ExProgress.h"
@@ -24,6 +25,7 @@ const TModuleEntry ExtLibUtilModules[] = {
     {"extlib.FileUtil", &ExFileUtilInitialize, &ExFileUtilFinalize},
     {"extlib.Progress", &ExProgressInitialize, &ExProgressFinalize},
     {"extlib.Placement", &ExPlacementInitialize, &ExPlacementFinalize},
+    {"extlib.FormStorage", &ExFormStorageInitialize, &ExFormStorageFinalize},
     {"extlib.ToolEdit", &ExToolEditInitialize, &ExToolEditFinalize},
     {"extlib.DateEdit", &ExDateEditInitialize, &ExDateEditFinalize},
     {"extlib.CheckListBox", &ExCheckListBoxInitialize, &ExCheckListBoxFinalize},

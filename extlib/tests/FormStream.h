@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -45,6 +46,34 @@ inline void Read(TMemoryStream& S, TComponent* Root) {
 inline bool Holds(TMemoryStream& S, const char* Text) {
   std::string Bytes(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
   return Bytes.find(Text) != std::string::npos;
+}
+
+// The stream holds a property of that name (as the filer writes names: a
+// length byte, then the characters), not just the text inside another.
+inline bool Stores(TMemoryStream& S, const char* Name) {
+  std::string Key(1, static_cast<char>(std::char_traits<char>::length(Name)));
+  Key += Name;
+  std::string Bytes(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
+  return Bytes.find(Key) != std::string::npos;
+}
+
+// Every name of a component's published list is written: a property or
+// event the component forgets fails here.
+inline void ExpectStored(TMemoryStream& S, std::initializer_list<const char*> Names) {
+  for (const char* Name : Names) EXPECT_TRUE(Stores(S, Name)) << Name;
+}
+
+inline void ExpectNotStored(TMemoryStream& S, std::initializer_list<const char*> Names) {
+  for (const char* Name : Names) EXPECT_FALSE(Stores(S, Name)) << Name;
+}
+
+// A handler for events of kind E that each of Roots offers under Name: a
+// form read back binds the very handler the written one held.
+template <class E>
+E Offer(const wchar_t* Name, std::initializer_list<TComponent*> Roots) {
+  E Handler([](auto&&...) {});
+  for (TComponent* Root : Roots) Root->RegisterMethod(Name, Handler);
+  return Handler;
 }
 
 // What the stream holds below its root's class and name: two forms with

@@ -525,7 +525,13 @@ TEST(Calendar, StoresItsDateOnlyWhenNotTodaysAndTheRestWhereNotDefault) {
   auto Copy = NewForm(L"ReadCalendars");
   TExtCalendar* R = Place<TExtCalendar>(Copy.get(), L"Cal");  // starts on today
   auto* B = Place<TExtTimerSpeedButton>(Copy.get(), L"Repeat");
+  C->SetWeekendColor(clBlue);
+  C->OnChange = Offer<TNotifyEvent>(L"CalChanged", {Source.get(), Copy.get()});
   ExpectRoundTrip(Source.get(), Copy.get(), S);
+  ExpectStored(S, {"CalendarDate", "ReadOnly", "StartOfWeek", "UseCurrentDate", "WeekendColor", "Weekends",
+                   "OnChange"});
+  ExpectNotStored(S, {"Day", "Month", "Year"});  // the date holds them
+  EXPECT_EQ(R->OnChange, C->OnChange);
   EXPECT_EQ(R->GetCalendarDate(), EncodeDate(1999, 12, 31));
   EXPECT_EQ(R->GetDay(), 31);
   EXPECT_FALSE(R->GetUseCurrentDate());
@@ -533,6 +539,7 @@ TEST(Calendar, StoresItsDateOnlyWhenNotTodaysAndTheRestWhereNotDefault) {
   // Read into an empty form: the calendar and the button are made by class.
   ExCalendarInitialize();
   auto Made = NewForm(L"MadeCalendars");
+  Made->RegisterMethod(L"CalChanged", C->OnChange);
   ExpectRoundTrip(Source.get(), Made.get(), S);
   auto* MC = dynamic_cast<TExtCalendar*>(Made->FindComponent(L"Cal"));
   auto* MB = dynamic_cast<TExtTimerSpeedButton*>(Made->FindComponent(L"Repeat"));

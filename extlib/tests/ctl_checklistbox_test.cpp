@@ -448,6 +448,10 @@ TEST(ExtListBox, GraySelectionAndTabStops) {
   EXPECT_EQ(rowColour(), ColorToRGB(clHighlight) & 0xFFFFFF);
   l->SetGraySelection(true);
   EXPECT_EQ(rowColour(), ColorToRGB(clBtnFace) & 0xFFFFFF);
+  // The designer always shows the selection as selected.
+  h.form->SetDesigning(true);
+  EXPECT_EQ(rowColour(), ColorToRGB(clHighlight) & 0xFFFFFF);
+  h.form->SetDesigning(false);
 
   // Tab stops widen an item with tabs beyond its plain text width.
   auto* t = h.Add<TExtCustomListBox>({}, L"Tabs");
@@ -752,8 +756,49 @@ TEST(CheckListBox, PublishedPropertiesTravelInTheFormStream) {
   l->SetIniStorage(dynamic_cast<TFormPlacement*>(Source.form->FindComponent(L"Placement")));
   // The list read into has one item only when CheckedIndex 2 is read.
   auto* r = Copy.Add<TExtCheckListBox>({L"old"});
+  l->SetAllowGrayed(true);
+  l->SetColumns(2);
+  l->SetExtendedSelect(false);
+  l->SetGraySelection(true);
+  l->SetItemHeight(20);
+  l->SetMultiSelect(true);
+  l->SetStyle(lbOwnerDrawFixed);
+  using formstream::Offer;
+  std::initializer_list<TComponent*> Forms{Source.form.get(), Copy.form.get()};
+  l->OnStateChange = Offer<TChangeStateEvent>(L"ChecksState", Forms);
+  l->OnClickCheck = Offer<TNotifyEvent>(L"ChecksClick", Forms);
+  l->SetOnDrawItem(Offer<TDrawItemEvent>(L"ChecksDraw", Forms));
+  l->SetOnGetItemWidth(Offer<TGetItemWidthEvent>(L"ChecksWidth", Forms));
+  l->OnMeasureItem = Offer<TMeasureItemEvent>(L"ChecksMeasure", Forms);
   formstream::ExpectRoundTrip(Source.form.get(), Copy.form.get(), S);
+  formstream::ExpectStored(S, {"AllowGrayed", "CheckKind", "CheckedIndex", "IniStorage", "AutoScroll", "BorderStyle",
+                               "Columns", "ExtendedSelect", "GraySelection", "ItemHeight",
+                               "Strings", "MultiSelect", "Sorted", "Style", "TabWidth", "OnStateChange",
+                               "OnClickCheck", "OnDrawItem", "OnGetItemWidth", "OnMeasureItem"});
+  EXPECT_EQ(r->GetOnGetItemWidth(), l->GetOnGetItemWidth());  // through its setter
+  // The window fits its height to whole items: written, not read back equal.
+  l->SetIntegralHeight(true);
+  formstream::Write(Source.form.get(), S);
+  formstream::ExpectStored(S, {"IntegralHeight"});
   EXPECT_EQ(r->GetIniStorage(), Storage);
   EXPECT_EQ(r->GetCheckedIndex(), 2);
   EXPECT_FALSE(r->GetChecked(0));
+}
+
+// In the designer a press with automatic dragging is the list's own: it
+// selects the item and starts no drag.
+TEST(ExtListBox, DesignedListTakesPressesWithoutDragging) {
+  ListHost h;
+  auto* l = h.Add<TExtCustomListBox>({L"zero", L"one", L"two"});
+  l->SetDragMode(dmAutomatic);
+  int starts = 0;
+  l->OnStartDrag = TStartDragEvent([&](TObject*, TDragObject*&) { ++starts; });
+  h.form->SetDesigning(true);
+  SetForegroundWindow(h.form->GetHandle());
+  PumpUntil([&] { return GetForegroundWindow() == h.form->GetHandle(); });
+  TRect r = l->ItemRect(2);
+  testsupport::Click(testsupport::ScreenPoint(l->GetHandle(), r.left + 20, (r.top + r.bottom) / 2));
+  EXPECT_TRUE(PumpUntil([&] { return l->GetItemIndex() == 2; }));
+  EXPECT_FALSE(l->Dragging());
+  EXPECT_EQ(starts, 0);
 }

@@ -496,6 +496,7 @@ TEST(ComboEdit, StoresItsGlyphOnlyWhenCustomAndTheMaskBeforeTheText) {
   auto Made = NewForm(L"ComboRead");
   ExpectRoundTrip(Source.get(), Made.get(), S);
   for (const char* Name : {"Glyph.Data", "NumGlyphs", "ButtonWidth"}) EXPECT_FALSE(Holds(S, Name)) << Name;
+  ExpectStored(S, {"GlyphKind"});
   auto* r = dynamic_cast<TComboEdit*>(Made->FindComponent(L"Combo"));
   ASSERT_NE(r, nullptr);
   EXPECT_FALSE(r->GetGlyph()->Empty());
@@ -536,4 +537,42 @@ TEST(ComboEdit, DisabledOwnTextIsGreyOnlyOutsideDesign) {
   auto* e = h.Add<TPopupEdit>();
   EXPECT_FALSE(e->Popup->GetCtl3D());
   EXPECT_FALSE(e->Popup->GetParentCtl3D());
+}
+
+TEST(ComboEdit, EveryPublishedPropertyAndEventTravelsInTheFormStream) {
+  using namespace formstream;
+  ExToolEditInitialize();
+  TMemoryStream S;
+  auto Source = NewForm(L"ComboAll");
+  auto* e = Place<TComboEdit>(Source.get(), L"Combo");
+  e->SetAlignment(taCenter);
+  e->SetAutoSelect(false);
+  e->SetBorderStyle(bsNone);
+  e->SetButtonHint(L"More");
+  e->SetCharCase(ecUpperCase);
+  e->ClickKey = escCtrl | VK_RETURN;
+  e->SetDirectInput(false);
+  e->SetEditMask(L"000;0;_");
+  TBitmap G;
+  G.SetSize(20, 10);
+  e->SetGlyph(&G);  // custom: the glyph and its count are written
+  e->SetNumGlyphs(2);
+  e->SetButtonWidth(33);
+  e->SetHideSelection(false);
+  e->SetMaxLength(3);
+  e->SetOEMConvert(true);
+  e->SetReadOnly(true);
+  e->SetText(L"123");
+  auto Made = NewForm(L"ComboAllRead");
+  e->OnButtonClick = Offer<TNotifyEvent>(L"ComboButton", {Source.get(), Made.get()});
+  e->OnChange = Offer<TNotifyEvent>(L"ComboChange", {Source.get(), Made.get()});
+  ExpectRoundTrip(Source.get(), Made.get(), S);
+  // GlyphKind stays gkCustom, its default here (written in the test above).
+  ExpectStored(S, {"Alignment", "AutoSelect", "BorderStyle", "ButtonHint", "CharCase", "ClickKey", "DirectInput",
+                   "EditMask", "Glyph.Data", "ButtonWidth", "HideSelection", "MaxLength", "NumGlyphs",
+                   "OEMConvert", "ReadOnly", "Text", "OnButtonClick", "OnChange"});
+  auto* r = dynamic_cast<TComboEdit*>(Made->FindComponent(L"Combo"));
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->OnButtonClick, e->OnButtonClick);
+  EXPECT_EQ(r->GetButtonWidth(), 33);
 }

@@ -536,9 +536,33 @@ TEST(DateEdit, PublishedPropertiesTravelInTheFormStream) {
   e->GetCalendarHints()->Add(L"Last year");
   e->DefaultToday = true;
   e->SetDate(D(2031, 12, 24));
+  e->SetAutoSelect(false);
+  e->SetBorderStyle(bsNone);
+  e->SetButtonHint(L"Open the calendar");
+  e->CheckOnExit = true;
+  e->ClickKey = escCtrl | VK_RETURN;
+  e->SetDirectInput(false);
+  e->SetHideSelection(false);
+  e->SetReadOnly(true);
+  e->SetPopupColor(clYellow);
+  e->SetStartOfWeek(Sun);
+  e->SetWeekendColor(clBlue);
+  TBitmap G;
+  G.SetSize(24, 12);
+  e->SetGlyph(&G);
+  e->SetNumGlyphs(2);
+  e->SetButtonWidth(30);
   auto Copy = NewForm(L"ReadForm");
   TDateEdit* r = Place<TDateEdit>(Copy.get(), L"Due");
+  e->OnAcceptDate = Offer<TExecDateDialog>(L"DueAccept", {Source.get(), Copy.get()});
+  e->OnButtonClick = Offer<TNotifyEvent>(L"DueButton", {Source.get(), Copy.get()});
+  e->OnChange = Offer<TNotifyEvent>(L"DueChange", {Source.get(), Copy.get()});
   ExpectRoundTrip(Source.get(), Copy.get(), S);
+  ExpectStored(S, {"AutoSelect", "BlanksChar", "BorderStyle", "ButtonHint", "CalendarHints", "CheckOnExit",
+                   "ClickKey", "DefaultToday", "DialogTitle", "DirectInput", "GlyphKind", "Glyph.Data",
+                   "ButtonWidth", "HideSelection", "NumGlyphs", "PopupAlign", "PopupColor", "ReadOnly",
+                   "CalendarStyle", "StartOfWeek", "Weekends", "WeekendColor", "YearDigits", "Text", "OnAcceptDate",
+                   "OnButtonClick", "OnChange"});
   EXPECT_TRUE(Holds(S, "Pick the day") && Holds(S, "Text"));
   EXPECT_EQ(r->GetDate(), D(2031, 12, 24));  // the mask is in place before the text
   EXPECT_EQ(r->PopupCalendar(), nullptr);

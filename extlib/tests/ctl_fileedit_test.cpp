@@ -414,8 +414,19 @@ TEST(FileEdit, PublishedPropertiesTravelInTheFormStream) {
   de->DialogText = L"Where to?";
   de->SetMultipleDirs(true);
   de->SetText(L"C:\\a;C:\\b");
+  de->InitialDir = L"C:\\";
+  fe->Dialog()->SetDefaultExt(L"reg");
+  fe->SetFileEditStyle(fsComboBox);
+  fe->SetInitialDir(L"C:\\hives");
+  fe->SetAcceptFiles(true);
   auto Made = NewForm(L"ReadEdits");
+  fe->OnDropFiles = Offer<TNotifyEvent>(L"FileDropped", {Source.get(), Made.get()});
+  fe->OnBeforeDialog = Offer<TExecOpenDialogEvent>(L"FileBefore", {Source.get(), Made.get()});
+  fe->OnAfterDialog = Offer<TExecOpenDialogEvent>(L"FileAfter", {Source.get(), Made.get()});
   ExpectRoundTrip(Source.get(), Made.get(), S);
+  ExpectStored(S, {"DialogKind", "DefaultExt", "FileEditStyle", "Filter", "FilterIndex", "InitialDir", "HistoryList",
+                   "DialogOptions", "DialogTitle", "AcceptFiles", "DialogText", "MultipleDirs", "Text",
+                   "OnDropFiles", "OnBeforeDialog", "OnAfterDialog"});
   EXPECT_FALSE(Holds(S, "FileName"));
   auto* r = dynamic_cast<TFilenameEdit*>(Made->FindComponent(L"FileBox"));
   ASSERT_NE(r, nullptr);
@@ -423,4 +434,29 @@ TEST(FileEdit, PublishedPropertiesTravelInTheFormStream) {
   EXPECT_EQ(r->GetDialogTitle(), L"Open a hive");
   EXPECT_TRUE(r->GetMultipleDirs());  // follows ofAllowMultiSelect
   EXPECT_EQ(r->GetFileName(), L"C:\\some dir\\a b.reg");
+}
+
+// In the designer the edit neither registers for dropped files nor takes
+// them.
+TEST(FileEdit, DesignedEditTakesNoDroppedFiles) {
+  EditHost h;
+  h.form->SetDesigning(true);
+  auto* e = h.Add<TFilenameEdit>();
+  int drops = 0;
+  e->OnDropFiles = TNotifyEvent([&](TObject*) { ++drops; });
+  e->SetAcceptFiles(true);
+  EXPECT_FALSE(GetWindowLongW(e->Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  e->RecreateWnd();
+  EXPECT_FALSE(GetWindowLongW(e->Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  HDROP Drop = MakeDrop({L"C:\\one.txt"});
+  e->Perform(WM_DROPFILES, WPARAM(Drop), 0);
+  DragFinish(Drop);  // not taken, so not released
+  EXPECT_EQ(drops, 0);
+  EXPECT_EQ(e->GetText(), L"");
+
+  h.form->SetDesigning(false);
+  e->RecreateWnd();
+  EXPECT_TRUE(GetWindowLongW(e->Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  e->Perform(WM_DROPFILES, WPARAM(MakeDrop({L"C:\\one.txt"})), 0);
+  EXPECT_EQ(drops, 1);
 }

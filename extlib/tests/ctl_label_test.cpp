@@ -123,6 +123,13 @@ struct LabelHost {
     form->Show();
     Pump(30);
   }
+  // An edit on the form, below the label, at Top.
+  TEdit* AddEdit(int Top = 60) {
+    auto* e = new TEdit(form.get());
+    e->SetParent(form.get());
+    e->SetBounds(10, Top, 100, 22);
+    return e;
+  }
   // Paints the label into a bitmap of its size.
   std::unique_ptr<Surface> Shot() {
     auto s = std::make_unique<Surface>(label->GetWidth(), label->GetHeight());
@@ -250,9 +257,7 @@ TEST(ShadowLabel, LayoutMovesTextDownAndTransparencyKeepsBackground) {
 TEST(ShadowLabel, FocusFrameAcceleratorAndFocusControlRemoval) {
   LabelHost h;
   TExtLabel* l = h.label;
-  TEdit* edit = new TEdit(h.form.get());
-  edit->SetParent(h.form.get());
-  edit->SetBounds(10, 60, 100, 22);
+  TEdit* edit = h.AddEdit(60);
   l->SetCaption(L"&Name");
   l->SetFocusControl(edit);
   l->SetShowFocus(true);
@@ -331,12 +336,8 @@ TEST(ShadowLabel, MouseEnterAndLeaveFollowTheNoticesAndAHeldButton) {
 TEST(ShadowLabel, FocusFrameFollowsTheRealFocus) {
   LabelHost h;
   TExtLabel* l = h.label;
-  TEdit* first = new TEdit(h.form.get());
-  first->SetParent(h.form.get());
-  first->SetBounds(10, 60, 100, 22);
-  TEdit* second = new TEdit(h.form.get());
-  second->SetParent(h.form.get());
-  second->SetBounds(10, 90, 100, 22);
+  TEdit* first = h.AddEdit(60);
+  TEdit* second = h.AddEdit(90);
   l->SetFocusControl(first);
   l->SetShowFocus(true);
   second->SetFocus();
@@ -380,7 +381,99 @@ TEST(ShadowLabel, PublishedPropertiesTravelInTheFormStreamAndFindTheirFocusContr
   L->SetShowAccelChar(false);
   L->SetTransparent(true);
   L->SetAutoSize(false);
+  L->SetAlignment(taRightJustify);
+  L->SetShadowColor(clRed);
+  L->SetShowFocus(true);
+  L->SetWordWrap(true);
+  L->SetAlign(alTop);
+  L->SetParentFont(false);
+  L->GetFont()->SetHeight(-20);
+  L->SetColor(clYellow);
+  L->SetEnabled(false);
+  L->SetParentShowHint(false);
+  L->SetShowHint(true);
+  L->SetVisible(false);
   auto Copy = Make(L"ReadLabels");
+  L->OnMouseEnter = Offer<TNotifyEvent>(L"TitleEnter", {Source.get(), Copy.get()});
+  L->OnMouseLeave = Offer<TNotifyEvent>(L"TitleLeave", {Source.get(), Copy.get()});
+  L->OnClick = Offer<TNotifyEvent>(L"TitleClick", {Source.get(), Copy.get()});
   ExpectRoundTrip(Source.get(), Copy.get(), S);
+  ExpectStored(S, {"Align", "Alignment", "AutoSize", "Caption", "Color", "Enabled", "FocusControl", "Font.Height",
+                   "Layout", "ParentFont", "ParentShowHint", "ShadowColor", "ShadowSize", "ShadowPos",
+                   "ShowAccelChar", "ShowFocus", "ShowHint", "Transparent", "Visible", "WordWrap", "OnMouseEnter",
+                   "OnMouseLeave", "OnClick"});
   EXPECT_EQ(Label(Copy.get())->GetFocusControl(), Copy->FindComponent(L"Target"));  // read before the edit
+  EXPECT_EQ(Label(Copy.get())->OnMouseLeave, L->OnMouseLeave);
+}
+
+// In the designer the label shows no focus frame and keeps its pressed
+// flag when it is disabled.
+TEST(ShadowLabel, DesignedLabelDrawsNoFocusFrameAndKeepsItsPress) {
+  LabelHost h;
+  TExtLabel* l = h.label;
+  TEdit* edit = h.AddEdit(60);
+  l->SetCaption(L"Name");
+  l->SetFocusControl(edit);
+  l->Perform(CM_FOCUSCHANGED, 0, LPARAM(edit));
+  auto Pixels = [&] {
+    auto s = h.Shot();
+    std::vector<COLORREF> P;
+    for (int y = 0; y < l->GetHeight(); ++y)
+      for (int x = 0; x < l->GetWidth(); ++x) P.push_back(s->At(x, y));
+    return P;
+  };
+  const auto Plain = Pixels();
+  l->SetShowFocus(true);
+  EXPECT_NE(Pixels(), Plain);  // the frame
+  h.form->SetDesigning(true);
+  EXPECT_EQ(Pixels(), Plain);
+
+  l->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  l->SetEnabled(false);
+  h.Shot();
+  EXPECT_TRUE(l->Pressed());
+  h.form->SetDesigning(false);
+  h.Shot();
+  EXPECT_FALSE(l->Pressed());
+  l->Perform(WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+  if (GetCapture()) ReleaseCapture();
+}
+
+// Right-to-left alignment swaps the sides the text keeps to; right-to-left
+// reading orders the text from the right (a closing full stop goes first).
+TEST(ShadowLabel, RightToLeftAlignmentAndReading) {
+  LabelHost h;
+  TExtLabel* l = h.label;
+  l->SetShadowSize(0);
+  l->SetCaption(L"ab.");
+  l->SetAutoSize(false);
+  l->SetWidth(200);
+  auto Ink = [&] { return h.Shot()->Box(RGB(0, 0, 0)); };
+  const TRect LeftToRight = Ink();
+  ASSERT_LT(LeftToRight.left, 10);
+  l->SetBiDiMode(bdRightToLeft);
+  const TRect Swapped = Ink();
+  EXPECT_GT(Swapped.left, 150);
+  EXPECT_NEAR(Swapped.right - Swapped.left, LeftToRight.right - LeftToRight.left, 1);
+  l->SetAlignment(taRightJustify);  // swapped back to the left
+  EXPECT_LT(Ink().left, 10);
+
+  // Reading order alone: the same letters drawn as ".ab" from the left.
+  l->SetAlignment(taLeftJustify);
+  l->SetBiDiMode(bdRightToLeftReadingOnly);
+  auto Read = h.Shot();
+  l->SetBiDiMode(bdLeftToRight);
+  l->SetCaption(L".ab");
+  auto Written = h.Shot();
+  for (int y = 0; y < l->GetHeight(); ++y)
+    for (int x = 0; x < l->GetWidth(); ++x) ASSERT_EQ(Read->At(x, y), Written->At(x, y)) << x << "," << y;
+
+  // Auto-sized, a label drawn at the right keeps its right edge.
+  l->SetCaption(L"Wide caption");
+  l->SetBiDiMode(bdRightToLeft);
+  l->SetWidth(200);
+  const int Right = l->GetLeft() + l->GetWidth();
+  l->SetAutoSize(true);
+  EXPECT_LT(l->GetWidth(), 200);
+  EXPECT_EQ(l->GetLeft() + l->GetWidth(), Right);
 }

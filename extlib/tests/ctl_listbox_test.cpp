@@ -54,3 +54,35 @@ TEST(TextListBox, RangeFollowsTheWidestItem) {
 }
 
 }  // namespace
+
+#include "extlib/ExCheckListBox.h"
+#include "extlib/tests/FormStream.h"
+
+// Read into an empty form: the list is made by its class, with its lines
+// and the list box's usual settings.
+TEST(TextListBox, UsualPropertiesTravelInTheFormStream) {
+  using namespace formstream;
+  ExCheckListBoxInitialize();
+  TMemoryStream S;
+  auto Plain = NewForm(L"PlainTextLists");
+  Place<TTextListBox>(Plain.get(), L"Names");
+  Write(Plain.get(), S);
+  ExpectNotStored(S, {"Style", "ItemHeight", "MultiSelect", "Sorted", "Items.Strings", "OnDrawItem"});
+
+  auto Source = NewForm(L"SourceTextLists");
+  auto* L = Place<TTextListBox>(Source.get(), L"Names");
+  L->SetStyle(lbOwnerDrawFixed);
+  L->SetItemHeight(22);
+  L->SetMultiSelect(true);
+  L->SetSorted(true);
+  for (const wchar_t* Item : {L"pear", L"apple"}) L->Items()->Add(Item);
+  auto Copy = NewForm(L"CopyTextLists");
+  L->OnDrawItem = Offer<TDrawItemEvent>(L"NamesDraw", {Source.get(), Copy.get()});
+  ExpectRoundTrip(Source.get(), Copy.get(), S);
+  ExpectStored(S, {"Style", "ItemHeight", "MultiSelect", "Sorted", "Items.Strings", "OnDrawItem"});
+  auto* R = dynamic_cast<TTextListBox*>(Copy->FindComponent(L"Names"));
+  ASSERT_NE(R, nullptr);
+  ASSERT_EQ(R->Items()->GetCount(), 2);
+  EXPECT_EQ(R->Items()->Get(0), L"apple");
+  EXPECT_EQ(R->GetItemHeight(), 22);
+}

@@ -198,14 +198,105 @@ TEST(SecretPanel, PublishedPropertiesTravelInTheFormStreamAndPlayingResumes) {
   P->SetInterval(60000);  // no tick while the test runs
   P->Lines()->Add(L"Written by");
   P->SetScrollDirection(sdHorizontal);
-  P->Play();
+  P->SetBevelInner(bvRaised);
+  P->SetBevelWidth(2);
+  P->SetBorderWidth(3);
+  P->SetBorderStyle(bsSingle);
+  P->SetTextAlignment(taLeftJustify);
+  P->SetGlyphLayout(glGlyphTop);
+  P->SetTextStyle(bvLowered);
+  TBitmap Picture;
+  Picture.SetSize(8, 8);
+  P->SetGlyph(&Picture);
   // Read into an empty form: the panel is made by its class.
   ExCheckListBoxInitialize();
   auto Copy = NewForm(L"ReadPanels");
+  P->OnPaintClient = Offer<TPanelDrawEvent>(L"CreditsPaint", {Source.get(), Copy.get()});
+  P->OnStartPlay = Offer<TNotifyEvent>(L"CreditsStart", {Source.get(), Copy.get()});
+  P->OnStopPlay = Offer<TNotifyEvent>(L"CreditsStop", {Source.get(), Copy.get()});
+  P->Play();
   Copy->Show();
   ExpectRoundTrip(Source.get(), Copy.get(), S);
+  ExpectStored(S, {"Active", "AsyncDrawing", "Cycled", "Glyph.Data", "GlyphLayout", "Interval", "Lines",
+                   "ScrollDirection", "TextStyle", "OnPaintClient", "OnStartPlay", "OnStopPlay", "Alignment",
+                   "BevelInner", "BevelOuter", "BevelWidth", "BorderWidth", "BorderStyle"});
   P->Stop();
   EXPECT_TRUE(Panel(Copy.get())->GetActive());
   EXPECT_NE(Panel(Copy.get())->MemoryImage(), nullptr);  // playing: the text is drawn off screen
   Panel(Copy.get())->Stop();
+}
+
+// In the designer playing keeps the children on show.
+TEST(SecretPanel, DesignedPanelKeepsItsChildrenVisible) {
+  PanelHost h;
+  TSteppedPanel* p = h.panel;
+  p->SetAsyncDrawing(false);
+  p->Lines()->Add(L"Designed");
+  h.form->SetDesigning(true);
+  p->Play();
+  EXPECT_TRUE(p->GetActive());
+  EXPECT_TRUE(h.child->GetVisible());
+  p->Stop();
+  EXPECT_TRUE(h.child->GetVisible());
+  h.form->SetDesigning(false);
+  p->Play();
+  EXPECT_FALSE(h.child->GetVisible());
+  p->Stop();
+  EXPECT_TRUE(h.child->GetVisible());
+}
+
+namespace {
+// The columns of the frame's image that hold text.
+std::pair<int, int> InkColumns(TBitmap* b) {
+  int first = b->GetWidth(), last = -1;
+  for (int y = 0; y < b->GetHeight(); ++y)
+    for (int x = 0; x < b->GetWidth(); ++x)
+      if ((b->Canvas()->GetPixel(x, y) & 0xFFFFFF) != 0xFFFFFF) {
+        first = std::min(first, x);
+        last = std::max(last, x);
+      }
+  return {first, last};
+}
+}  // namespace
+
+// Sideways, left-to-right text enters from the right edge; read right to
+// left it enters from the left, its lines in right-to-left order.
+TEST(SecretPanel, HorizontalTextEntersFromTheSideItsReadingStartsAt) {
+  PanelHost h;
+  TSteppedPanel* p = h.panel;
+  p->SetAsyncDrawing(false);
+  p->SetScrollDirection(sdHorizontal);
+  p->Lines()->Add(L"ab.");
+  auto Frame = [&](int Ticks) {
+    p->Play();
+    p->Timer()->SetEnabled(false);
+    p->Tick(Ticks);
+    auto Copy = std::make_unique<TBitmap>();
+    Copy->Assign(*p->MemoryImage());
+    p->Stop();
+    return Copy;
+  };
+  p->Play();
+  const int TW = RectWidth(p->TextRect()), W = p->ScrollLength() - TW;
+  p->Stop();
+  ASSERT_GT(W, 10);
+  auto LeftToRight = InkColumns(Frame(10).get());
+  EXPECT_GE(LeftToRight.first, TW - 10);
+
+  p->SetBiDiMode(bdRightToLeftReadingOnly);
+  auto RightToLeft = InkColumns(Frame(10).get());
+  EXPECT_LT(RightToLeft.second, 10);
+  EXPECT_GE(RightToLeft.second, 0);
+
+  // The whole line in view 5 pixels from the left, both ways: right to
+  // left it reads as ".ab" does left to right.
+  auto Read = Frame(W + 5);
+  p->SetBiDiMode(bdLeftToRight);
+  p->Lines()->Clear();
+  p->Lines()->Add(L".ab");
+  auto Written = Frame(TW - 5);
+  ASSERT_EQ(Read->GetWidth(), Written->GetWidth());
+  for (int y = 0; y < Read->GetHeight(); ++y)
+    for (int x = 0; x < Read->GetWidth(); ++x)
+      ASSERT_EQ(Read->Canvas()->GetPixel(x, y), Written->Canvas()->GetPixel(x, y)) << x << "," << y;
 }

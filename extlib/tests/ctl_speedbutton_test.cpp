@@ -510,8 +510,11 @@ TEST(SpeedButton, PublishedPropertiesTravelInTheFormStream) {
   using namespace formstream;
   auto Make = [](const wchar_t* FormName) {
     auto F = NewForm(FormName);
-    for (const wchar_t* Name : {L"One", L"Two"}) Place<TExtSpeedButton>(F.get(), Name);
+    for (const wchar_t* Name : {L"One", L"Two", L"Three"}) Place<TExtSpeedButton>(F.get(), Name);
     (new TPopupMenu(F.get()))->SetName(L"Choices");  // after the buttons that name it
+    auto* Act = new TAction(F.get());
+    Act->SetName(L"Act");
+    Act->SetCaption(L"Italic");
     return F;
   };
   auto Button = [](TForm* F, const wchar_t* Name) { return dynamic_cast<TExtSpeedButton*>(F->FindComponent(Name)); };
@@ -536,8 +539,28 @@ TEST(SpeedButton, PublishedPropertiesTravelInTheFormStream) {
   G.SetSize(32, 16);
   One->SetGlyph(&G);
   One->SetNumGlyphs(2);
+  One->SetStyle(bsWin31);
+  One->SetFlat(true);
+  One->SetAllowAllUp(true);
+  One->SetLayout(blGlyphLeft);
+  One->SetSpacing(4);
+  One->SetModalResult(mrOk);
+  One->SetTransparent(true);
+  One->SetMarkDropDown(false);
+  One->SetMenuPosition(dmpRight);
+  One->SetAllowTimer(true);
+  One->SetRepeatInterval(50);
+  One->SetWordWrap(true);
+  Button(Source.get(), L"Three")->SetAction(dynamic_cast<TBasicAction*>(Source->FindComponent(L"Act")));
   auto Copy = Make(L"ReadButtons");
+  One->OnMouseEnter = Offer<TNotifyEvent>(L"OneEnter", {Source.get(), Copy.get()});
+  One->OnMouseLeave = Offer<TNotifyEvent>(L"OneLeave", {Source.get(), Copy.get()});
   ExpectRoundTrip(Source.get(), Copy.get(), S);
+  ExpectStored(S, {"GroupIndex", "Style", "Down", "Flat", "AllowAllUp", "Layout", "Spacing", "Margin", "ModalResult",
+                   "Transparent", "MarkDropDown", "DropDownMenu", "MenuPosition", "GrayedInactive", "AllowTimer",
+                   "InitPause", "RepeatInterval", "OnMouseEnter", "OnMouseLeave", "Action", "Caption", "Glyph.Data",
+                   "NumGlyphs", "WordWrap", "Alignment"});
+  EXPECT_EQ(Button(Copy.get(), L"Three")->GetAction(), Copy->FindComponent(L"Act"));
   EXPECT_TRUE(Button(Copy.get(), L"Two")->GetDown());
   EXPECT_FALSE(Button(Copy.get(), L"One")->GetDown());
   EXPECT_EQ(Button(Copy.get(), L"One")->GetDropDownMenu(), Copy->FindComponent(L"Choices"));

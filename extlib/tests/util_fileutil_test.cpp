@@ -359,7 +359,15 @@ TEST(FileUtilComponents, FolderBrowserAndFileOperatorTravelInTheFormStream) {
   O->Operation = foMove;
   O->Options = TFileOperFlags{flSilent};
   O->Source = L"a.txt;b.txt";
+  O->Destination = L"C:\\out";
+  O->ProgressTitle = L"Copying";
+  B->DialogText = L"Pick one";
+  B->HelpContext = 7;
+  B->OnInitialized = Offer<TNotifyEvent>(L"BrowserUp", {&Source, &Copy});
+  B->OnSelChanged = Offer<TNotifyEvent>(L"BrowserMoved", {&Source, &Copy});
   ExpectRoundTrip(&Source, &Copy, S);
+  ExpectStored(S, {"BrowseKind", "DesktopRoot", "DialogText", "FolderName", "HelpContext", "Position",
+                   "OnInitialized", "OnSelChanged", "Destination", "Operation", "Options", "ProgressTitle", "Source"});
   auto* R = dynamic_cast<TExtFileOperator*>(Copy.FindComponent(L"Copier"));
   EXPECT_EQ(R->Options, TFileOperFlags{flSilent});  // the defaults dropped
   EXPECT_EQ(dynamic_cast<TBrowseFolderDlg*>(Copy.FindComponent(L"Browser"))->Position, dpDefault);

@@ -329,3 +329,46 @@ TEST(PlacementRegistry, CurrentUserAndReadOnlyOtherRoots) {
   EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, Absent.c_str(), 0, KEY_READ, &K), ERROR_SUCCESS);
   EXPECT_FALSE(Scratch.KeyExists(L"absent"));
 }
+
+// In the designer the placement leaves the form alone: its events, its
+// maximise button and its window procedure; it shows only the names set,
+// and gives back on destruction only what it took.
+TEST_F(PlacementForm, DesignedFormKeepsItsEventsButtonsAndNames) {
+  std::unique_ptr<TForm> F(new TForm(Application));
+  TNotifyEvent Shown([](TObject*) {});
+  F->OnShow = Shown;
+  Placement = new TFormPlacement(F.get());
+  F->SetDesigning(true);
+  ASSERT_TRUE(Placement->IsDesigning());
+  EXPECT_EQ(Placement->GetIniFileName(), L"");
+  EXPECT_EQ(Placement->GetIniSection(), L"");
+  Placement->SetIniFileName(IniName);
+  Placement->SetIniSection(L"Designed");
+  EXPECT_EQ(Placement->GetIniFileName(), IniName);
+  EXPECT_EQ(Placement->GetIniSection(), L"Designed");
+  Placement->SetPreventResize(true);
+  Placement->Loaded();
+  EXPECT_TRUE(F->GetBorderIcons().Contains(biMaximize));
+  EXPECT_EQ(F->OnShow, Shown);
+  EXPECT_FALSE(F->OnCloseQuery);
+  F->HandleNeeded();
+  EXPECT_EQ(HookList() ? HookList()->FindControlHook(F.get()) : nullptr, nullptr);
+  // Events set after the placement was read stay when it goes.
+  TNotifyEvent Later([](TObject*) {});
+  F->OnDestroy = Later;
+  delete Placement;
+  EXPECT_EQ(F->OnDestroy, Later);
+  EXPECT_EQ(F->OnShow, Shown);
+
+  // Running, the names default to the program's and the events are taken
+  // and given back.
+  F->SetDesigning(false);
+  Placement = new TFormPlacement(F.get());
+  EXPECT_FALSE(Placement->GetIniFileName().empty());
+  EXPECT_EQ(Placement->GetIniSection(), GetDefaultSection(F.get()));
+  Placement->Loaded();
+  EXPECT_NE(F->OnShow, Shown);
+  delete Placement;
+  EXPECT_EQ(F->OnShow, Shown);
+  EXPECT_EQ(F->OnDestroy, Later);
+}

@@ -223,8 +223,23 @@ TEST_F(FormStorage, SettingsStoredPropertiesAndValuesTravelInTheFormStream) {
   Source->FindComponent(L"Edit1")->SetName(L"NameEdit");
   auto Copy = Make(L"CopyStorage");
   Copy->FindComponent(L"Edit1")->SetName(L"NameEdit");
+  St->Active = false;
+  St->SetIniFileName(L"elsewhere.ini");
+  St->UseRegistry = true;
+  St->RegistryRoot = prLocalMachine;
+  St->SetPreventResize(true);
+  St->OnSavePlacement = Offer<TNotifyEvent>(L"PlacementSaved", {Source.get(), Copy.get()});
+  St->OnRestorePlacement = Offer<TNotifyEvent>(L"PlacementRestored", {Source.get(), Copy.get()});
+  TStoredValue* Count = St->GetStoredValues()->GetValue(L"Count");
+  Count->OnSave = Offer<TStoredValueEvent>(L"CountSaved", {Source.get(), Copy.get()});
+  Count->OnRestore = Offer<TStoredValueEvent>(L"CountRestored", {Source.get(), Copy.get()});
   ExpectRoundTrip(Source.get(), Copy.get(), S);
+  ExpectStored(S, {"Active", "IniFileName", "IniSection", "UseRegistry", "RegistryRoot", "Options", "Version",
+                   "PreventResize", "MinMaxInfo.MinTrackWidth", "OnSavePlacement", "OnRestorePlacement",
+                   "StoredProps", "StoredValues", "OnSave", "OnRestore"});
   TFormStorage* R = StorageOf(Copy.get());
+  EXPECT_EQ(R->GetStoredValues()->GetValue(L"Count")->OnRestore, Count->OnRestore);
+  EXPECT_EQ(R->OnSavePlacement, St->OnSavePlacement);
   EXPECT_EQ(R->GetStoredProps()->Get(0), L"NameEdit.Text");
   EXPECT_EQ(R->GetStoredProps()->GetObjects(0), Copy->FindComponent(L"NameEdit"));
   EXPECT_EQ(R->GetMinMaxInfo().MinTrackWidth, 200);

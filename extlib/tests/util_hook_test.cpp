@@ -330,3 +330,79 @@ TEST_F(ExtWindowHook, FormHookTravelsAsIsFormInTheStream) {
   EXPECT_EQ(H->GetWinControl(), Other.get());
   EXPECT_TRUE(H->IsForm());
 }
+
+#include "classlib/StdCtrls.h"
+#include "extlib/tests/FormStream.h"
+
+TEST_F(ExtWindowHook, ActiveItsControlAndItsEventsTravelInTheStream) {
+  using namespace formstream;
+  ExHookInitialize();  // the reader makes hooks by class
+  auto Make = [](const wchar_t* Name) {
+    auto F = NewForm(Name);
+    Place<TEdit>(F.get(), L"Target");
+    return F;
+  };
+  auto Edit = [](TForm* F) { return dynamic_cast<TEdit*>(F->FindComponent(L"Target")); };
+  TMemoryStream S;
+  auto Plain = Make(L"PlainHooks");
+  (new TExtWindowHook(Plain.get()))->SetName(L"Watcher");
+  Write(Plain.get(), S);
+  ExpectNotStored(S, {"Active", "WinControl", "BeforeMessage", "AfterMessage", "IsForm"});
+
+  auto Source = Make(L"SourceHooks");
+  auto Copy = Make(L"CopyHooks");
+  auto* Watcher = new TExtWindowHook(Source.get());
+  Watcher->SetName(L"Watcher");
+  Watcher->SetWinControl(Edit(Source.get()));
+  auto* Idle = new TExtWindowHook(Source.get());
+  Idle->SetName(L"Idle");
+  Idle->SetWinControl(Edit(Source.get()));
+  Idle->SetActive(false);
+  int Before = 0, After = 0;
+  THookMessageEvent CountBefore([&](TObject*, TMessage& M, bool&) { Before += M.Msg == WM_PROBE; });
+  THookMessageEvent CountAfter([&](TObject*, TMessage& M, bool&) { After += M.Msg == WM_PROBE; });
+  for (TForm* F : {Source.get(), Copy.get()}) {
+    F->RegisterMethod(L"WatchBefore", CountBefore);
+    F->RegisterMethod(L"WatchAfter", CountAfter);
+  }
+  Watcher->BeforeMessage = CountBefore;
+  Watcher->AfterMessage = CountAfter;
+  ExpectRoundTrip(Source.get(), Copy.get(), S);
+  ExpectStored(S, {"Active", "WinControl", "BeforeMessage", "AfterMessage"});
+  ExpectNotStored(S, {"IsForm"});
+
+  TEdit* Target = Edit(Copy.get());
+  auto* ReadWatcher = dynamic_cast<TExtWindowHook*>(Copy->FindComponent(L"Watcher"));
+  auto* ReadIdle = dynamic_cast<TExtWindowHook*>(Copy->FindComponent(L"Idle"));
+  ASSERT_NE(ReadWatcher, nullptr);
+  ASSERT_NE(ReadIdle, nullptr);
+  EXPECT_EQ(ReadWatcher->GetWinControl(), Target);
+  EXPECT_TRUE(ReadWatcher->GetActive());
+  EXPECT_EQ(ReadIdle->GetWinControl(), Target);
+  EXPECT_FALSE(ReadIdle->GetActive());
+  ASSERT_NE(HookList()->FindControlHook(Target), nullptr);
+  EXPECT_EQ(HookList()->FindControlHook(Target)->HookCount(), 1u);  // the active one only
+  SendMessageW(Target->Handle(), WM_PROBE, 0, 0);
+  EXPECT_EQ(Before, 1);
+  EXPECT_EQ(After, 1);
+}
+
+TEST_F(ExtWindowHook, ADesignedControlKeepsItsWindowProcedure) {
+  Form->SetDesigning(true);
+  HWND W = Panel->Handle();
+  const LONG_PTR Own = GetWindowLongPtrW(W, GWLP_WNDPROC);
+  int Seen = 0;
+  TExtWindowHook H(Form.get());
+  H.BeforeMessage = THookMessageEvent([&](TObject*, TMessage& M, bool&) { Seen += M.Msg == WM_PROBE; });
+  H.SetWinControl(Panel);
+  EXPECT_EQ(GetWindowLongPtrW(W, GWLP_WNDPROC), Own);
+  EXPECT_EQ(SendMessageW(W, WM_PROBE, 0, 0), 42);
+  EXPECT_EQ(Seen, 0);
+  // Running, the hook takes the window when it attaches again.
+  Form->SetDesigning(false);
+  H.SetActive(false);
+  H.SetActive(true);
+  EXPECT_NE(GetWindowLongPtrW(W, GWLP_WNDPROC), Own);
+  SendMessageW(W, WM_PROBE, 0, 0);
+  EXPECT_EQ(Seen, 1);
+}

@@ -133,6 +133,21 @@ TEST_F(FormPlacement, PlainNameServesANewResolutionAndFixedBordersKeepSize) {
   EXPECT_EQ(Form->GetHeight(), H);
 }
 
+// A centred form takes the restored place and stops centring itself; a
+// designed one keeps its centring.
+TEST_F(FormPlacement, CentredFormStopsCentringUnlessDesigned) {
+  IniWriteString(&Ini, L"F", L"NormPos", L"10,20,410,320");
+  Form->SetPosition(poScreenCenter);
+  Form->SetDesigning(true);
+  ReadFormPlacement(Form.get(), &Ini, L"F", false, true);
+  EXPECT_EQ(Form->GetPosition(), poScreenCenter);
+  EXPECT_EQ(Form->GetLeft(), 10);
+  Form->SetDesigning(false);
+  Form->SetPosition(poDesktopCenter);
+  ReadFormPlacement(Form.get(), &Ini, L"F", false, true);
+  EXPECT_EQ(Form->GetPosition(), poDesigned);
+}
+
 TEST_F(FormPlacement, OtherDensityKeepsPositionButAppliesState) {
   IniWriteString(&Ini, L"F", L"NormPos", L"10,20,410,320");
   IniWriteInteger(&Ini, L"F", L"PixelsPerInch", Screen->PixelsPerInch() + 48);

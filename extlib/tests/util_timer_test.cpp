@@ -327,7 +327,10 @@ TEST(ExtTimer, PublishedPropertiesTravelInTheFormStreamInTheirOrder) {
   TComponent Copy(nullptr);
   auto* R = new TExtTimer(&Copy);
   R->SetName(L"Ticker");
+  T->SetOnTimer(formstream::Offer<TNotifyEvent>(L"Tick", {&Source, &Copy}));
   formstream::ExpectRoundTrip(&Source, &Copy, S);
+  formstream::ExpectStored(S, {"Enabled", "Interval", "SyncEvent", "Threaded", "ThreadPriority", "OnTimer"});
+  EXPECT_EQ(R->GetOnTimer(), T->GetOnTimer());
   EXPECT_NE(R->GetWindowHandle(), nullptr);  // window mode, idle
   // Written in the published order, whatever order they were set in.
   std::string Bytes = formstream::Body(S);
