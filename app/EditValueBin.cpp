@@ -105,11 +105,20 @@ void TfrmEditValueBin::FormShow(TObject*) {
   heValue->SetAsText(dm.EditBinary);
   FitWholeRow();
   KeepOnScreen(this);
-  if (heValue->GetDataSize() > 0) heValue->SetSelStart(0);
-  FocusControl(heValue);
   // Typing overwrites; an empty value has no byte to overwrite, so there
   // typing adds bytes (in overwrite mode it would be lost).
   heValue->SetInsertMode(heValue->GetDataSize() == 0);
+  // Every opening starts on the first hex digit. The hex editor keeps the
+  // field its caret was left in (Tab moves it to the characters), so an
+  // earlier opening, even a cancelled one, would otherwise have the typing
+  // go to the characters.
+  if (heValue->GetDataSize() > 0) {
+    heValue->SetSelStart(0);
+    heValue->SetInCharField(false);
+  } else {
+    heValue->SetCol(2);
+  }
+  FocusControl(heValue);
 }
 
 void TfrmEditValueBin::FitWholeRow() {
