@@ -30,8 +30,15 @@ class TfrmEditValueBin : public TForm {
   // Escape cancels and Enter accepts, though the hex editor has the focus.
   void heValueKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
 
+ protected:
+  void CreateWnd() override;
+
  private:
-  // Widens the dialog when a whole row of the hex editor doesn't fit.
-  void FitWholeRow();
+  // Places the anchored controls for the client area and the dots per inch
+  // the window has.
+  void Arrange();
+  // The size below which a control would be cut off or hidden: a whole row
+  // of bytes with their characters, some rows of them and both buttons.
+  void SetMinimumSize();
   TCommonLogic* logic_;  // the data module's logic; not owned
 };
