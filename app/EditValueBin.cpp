@@ -128,10 +128,12 @@ void TfrmEditValueBin::FormShow(TObject*) {
   heValue->SetAsText(dm.EditBinary);
   // A size stored by an earlier run (another screen, another dots per
   // inch) never hides a control: the dialog is at least as big as its
-  // controls need, and no bigger than the screen's work area.
+  // controls need, wide enough for a whole row where the screen allows, and
+  // no bigger than the screen's work area.
   SetMinimumSize();
   SetBounds(dm.GetOption(SettingName::EditBinLeft).AsInteger(), dm.GetOption(SettingName::EditBinTop).AsInteger(),
             dm.GetOption(SettingName::EditBinWidth).AsInteger(), dm.GetOption(SettingName::EditBinHeight).AsInteger());
+  FitWholeRow();
   KeepOnScreen(this);
   // Typing overwrites; an empty value has no byte to overwrite, so there
   // typing adds bytes (in overwrite mode it would be lost).
@@ -150,22 +152,24 @@ void TfrmEditValueBin::FormShow(TObject*) {
 }
 
 void TfrmEditValueBin::SetMinimumSize() {
+  // Both buttons beside each other and four rows of bytes, with room for
+  // the horizontal scroll bar whether or not it shows yet.
+  const bool hscroll = (GetWindowLongW(heValue->GetHandle(), GWL_STYLE) & WS_HSCROLL) != 0;
+  const int editorHeight = 4 * heValue->RowHeightPx() + heValue->GetHeight() - heValue->GetClientHeight() +
+                           (hscroll ? 0 : GetSystemMetrics(SM_CYHSCROLL));
+  Constraints()->MinWidth = GetWidth() - btnOk->GetLeft() + lblPath->GetLeft();
+  Constraints()->MinHeight = GetHeight() - heValue->GetHeight() + editorHeight;
+}
+
+void TfrmEditValueBin::FitWholeRow() {
   // Offsets, the eight bytes and their characters side by side, with room
-  // for the vertical scroll bar whether or not it shows yet; four rows of
-  // bytes; the buttons beside each other.
+  // for the vertical scroll bar whether or not it shows yet.
   int content = 0;
   for (int c = 0; c < heValue->GetColCount(); ++c) content += heValue->GetColWidths(c) + heValue->GetGridLineWidth();
   const bool vscroll = (GetWindowLongW(heValue->GetHandle(), GWL_STYLE) & WS_VSCROLL) != 0;
-  const bool hscroll = (GetWindowLongW(heValue->GetHandle(), GWL_STYLE) & WS_HSCROLL) != 0;
-  const int editorWidth = content + heValue->GetWidth() - heValue->GetClientWidth() +
-                          (vscroll ? 0 : GetSystemMetrics(SM_CXVSCROLL));
-  const int editorHeight = 4 * heValue->RowHeightPx() + heValue->GetHeight() - heValue->GetClientHeight() -
-                           (hscroll ? GetSystemMetrics(SM_CYHSCROLL) : 0);
-  const int cw = GetClientWidth(), ch = GetClientHeight();
-  const int minClientWidth = std::max(editorWidth + cw - heValue->GetWidth(), cw - btnOk->GetLeft() + lblPath->GetLeft());
-  const int minClientHeight = editorHeight + ch - heValue->GetHeight();
-  Constraints()->MinWidth = minClientWidth + GetWidth() - cw;
-  Constraints()->MinHeight = minClientHeight + GetHeight() - ch;
+  const int frame = heValue->GetWidth() - heValue->GetClientWidth() + (vscroll ? 0 : GetSystemMetrics(SM_CXVSCROLL));
+  const int missing = content + frame - heValue->GetWidth();
+  if (missing > 0) SetWidth(GetWidth() + missing);
 }
 
 void TfrmEditValueBin::FormClose(TObject*, TCloseAction&) {

@@ -37,8 +37,11 @@ class TfrmEditValueBin : public TForm {
   // Places the anchored controls for the client area and the dots per inch
   // the window has.
   void Arrange();
-  // The size below which a control would be cut off or hidden: a whole row
-  // of bytes with their characters, some rows of them and both buttons.
+  // The size below which a control would be cut off or hidden: both
+  // buttons and some rows of bytes (narrower than a row, the hex editor
+  // scrolls).
   void SetMinimumSize();
+  // Widens the dialog when a whole row of the hex editor doesn't fit.
+  void FitWholeRow();
   TCommonLogic* logic_;  // the data module's logic; not owned
 };

@@ -357,7 +357,7 @@ TEST_F(ScreenDpi, ABinaryEditorSizeStoredByAnEarlierRunNeverHidesItsControls) {
       GetWindowRect(Form->GetHandle(), &r);
       EXPECT_TRUE(r.left >= work.left && r.top >= work.top && r.right <= work.right && r.bottom <= work.bottom)
           << r.left << "," << r.top << "-" << r.right << "," << r.bottom;
-      // A whole row of bytes and their characters, and some rows of them.
+      // Some rows of bytes.
       THexEditor* he = F.EditValueBin->heValue;
       EXPECT_GE(he->GetClientHeight(), 4 * he->RowHeightPx());
     });
