@@ -30,7 +30,17 @@ class TfrmEditValueBin : public TForm {
   // Escape cancels and Enter accepts, though the hex editor has the focus.
   void heValueKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
 
+ protected:
+  void CreateWnd() override;
+
  private:
+  // Places the anchored controls for the client area and the dots per inch
+  // the window has.
+  void Arrange();
+  // The size below which a control would be cut off or hidden: both
+  // buttons and some rows of bytes (narrower than a row, the hex editor
+  // scrolls).
+  void SetMinimumSize();
   // Widens the dialog when a whole row of the hex editor doesn't fit.
   void FitWholeRow();
   TCommonLogic* logic_;  // the data module's logic; not owned

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "classlib/Controls.h"
+#include "classlib/Forms.h"
 
 template <class T>
 T* Place(TComponent* Owner, TWinControl* Parent, const wchar_t* Name, int L, int T_, int W, int H) {
@@ -21,6 +22,10 @@ template <class T>
 T* Place(TWinControl* Parent, const wchar_t* Name, int L, int T_, int W, int H) {
   return Place<T>(Parent, Parent, Name, L, T_, W, H);
 }
+
+// A measure of the form's layout at 96 dots per inch at the dots per inch
+// the form is laid out for (the screen's once its window is made).
+inline int Scaled(TCustomForm* Form, int V) { return MulDiv(V, Form->GetPixelsPerInch(), 96); }
 
 // Keeps a window whose stored place lies off every monitor (one since
 // removed, a damaged setting) where it can be used: a window larger than

@@ -324,7 +324,8 @@ void ReadLevelAgain(TTreeExNode* Node) {
 }
 }  // namespace
 
-TTreeExNode* TfrmMain::ExpandToBranch(TRegRoot Root, const String& Path, bool Report) {
+TTreeExNode* TfrmMain::ExpandToBranch(TRegRoot Root, const String& Path, bool Report, bool* Reached) {
+  if (Reached) *Reached = false;
   TRegistry reg(KEY_READ);
   if (Root != RegRoot::None) reg.SetRootKey(RootHandle(Root));
   TTreeExNode* top = treeRegTree->Items()->GetFirstNode();
@@ -337,6 +338,7 @@ TTreeExNode* TfrmMain::ExpandToBranch(TRegRoot Root, const String& Path, bool Re
   }
   String rest = Path;
   String part = NextComponent(rest);
+  bool reached = true;
   while (!part.empty()) {
     if (!current->GetExpanded()) current->Expand(false);
     // Key names compare without regard to case, as the registry does.
@@ -352,10 +354,12 @@ TTreeExNode* TfrmMain::ExpandToBranch(TRegRoot Root, const String& Path, bool Re
       child = FindChildNoCase(current, part);
       if (!child) {
         dmodCommon->ShowErrorText(String(FindChildFailed) + L"\n\nKey: " + part);
+        reached = false;
         break;
       }
     }
     if (!child) {
+      reached = false;
       if (Report)
         dmodCommon->ShowMessageText(L"The requested key does not exist:\n\n" +
                                     dmodCommon->GetRootKeyName(Root, rnmByOption) + Path);
@@ -375,8 +379,9 @@ TTreeExNode* TfrmMain::ExpandToBranch(TRegRoot Root, const String& Path, bool Re
     current->SetSelected(true);
   }
   ShowNode(current);
-  if (treeRegTree->CanFocus()) treeRegTree->SetFocus();
+  if ((reached || !Report) && treeRegTree->CanFocus()) treeRegTree->SetFocus();
   UpdatePathText(current);
+  if (Reached) *Reached = reached;
   return current;
 }
 

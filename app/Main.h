@@ -130,7 +130,11 @@ class TfrmMain : public TForm {
                           TRegRoot Root);
   void AddSubKeys(TTreeExNode* Node, TRegistry& Reg);
   TTreeExNode* GetSelectedNode();
-  TTreeExNode* ExpandToBranch(TRegRoot Root, const String& Path, bool Report);
+  // Opens the tree along the path and selects the deepest key reached;
+  // Reached tells whether that is the key the path names. The tree takes
+  // the keyboard, except after a reported failure: the keyboard then stays
+  // where the user was (a list whose stale entry the next Delete is for).
+  TTreeExNode* ExpandToBranch(TRegRoot Root, const String& Path, bool Report, bool* Reached = nullptr);
   // Scrolls the tree to the node (MakeVisible), keeping its left edge in
   // sight when the node's name starts inside the pane.
   void ShowNode(TTreeExNode* Node);

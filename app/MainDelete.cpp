@@ -249,8 +249,11 @@ void TfrmMain::OpenListItem() {
   String path = hit->Path;
   while (path.size() > 1 && path.back() == L'\\') path.pop_back();
   if (path == L"\\") path.clear();
-  TTreeExNode* node = ExpandToBranch(hit->RootKey, path, true);
-  if (node && !hit->ValueName.empty()) SelectValue(hit->ValueName);
+  // A value of the same name in the key above a key that went is not the
+  // hit's value.
+  bool reached = false;
+  ExpandToBranch(hit->RootKey, path, true, &reached);
+  if (reached && !hit->ValueName.empty()) SelectValue(hit->ValueName);
 }
 
 void TfrmMain::SelectValue(const String& ValueName) {

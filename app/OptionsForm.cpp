@@ -184,6 +184,15 @@ void TfrmOptions::LoadControls() {
 }
 
 void TfrmOptions::FormShow(TObject*) {
+  // The "..." buttons stand beside their edits as tall as them: an edit
+  // takes the height of its font, which scales to the screen otherwise
+  // than the buttons' stored height (an edit on a page not shown yet takes
+  // it when its window is made).
+  for (auto [edit, button] : {std::pair<TEdit*, TButton*>{edtBookmarkFile, btnSelectBookmarkFile},
+                              std::pair<TEdit*, TButton*>{edtFont, btnFont}}) {
+    edit->HandleNeeded();
+    button->SetBounds(button->GetLeft(), edit->GetTop(), edit->GetHeight(), edit->GetHeight());
+  }
   if (logic_) LoadControls();
   // Loading the edit box counts as a change; only the user's edits count.
   bookmarkPathChanged_ = false;

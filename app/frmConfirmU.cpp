@@ -2,6 +2,7 @@
 #include "app/frmConfirmU.h"
 
 #include "app/Dialogs.h"
+#include "app/FormBuild.h"
 
 using namespace DialogBuild;
 
@@ -48,10 +49,15 @@ void TfrmConfirm::FormShow(TObject*) {
 }
 
 int TfrmConfirm::Execute(const String& Prompt, const String& Item, const String& Question, bool Single) {
+  // The window is made first: making it scales the layout to the screen's
+  // dots per inch, which would scale what is measured here once more; the
+  // measures here are scaled alike.
+  HandleNeeded();
+  auto scaled = [this](int v) { return Scaled(this, v); };
   btnYesToAll->SetVisible(!Single);
   btnCancel->SetVisible(!Single);
-  int panelWidth = Single ? 153 : 313;
-  btnNo->SetLeft(Single ? 80 : 160);
+  int panelWidth = scaled(Single ? 153 : 313);
+  btnNo->SetLeft(scaled(Single ? 80 : 160));
   panelButtons->SetWidth(panelWidth);
   panelButtons->SetLeft((GetClientWidth() - panelWidth) / 2);
   lblPrompt1->SetCaption(Prompt);
@@ -60,14 +66,14 @@ int TfrmConfirm::Execute(const String& Prompt, const String& Item, const String&
   const int widths[3] = {361, 345, 361};
   TLabel* labels[3] = {lblPrompt1, lblPrompt2, lblPrompt3};
   for (int i = 0; i < 3; ++i) {
-    labels[i]->SetWidth(widths[i]);
+    labels[i]->SetWidth(scaled(widths[i]));
     labels[i]->SetAutoSize(true);
     labels[i]->AdjustBounds();
   }
-  lblPrompt2->SetTop(lblPrompt1->GetTop() + lblPrompt1->GetHeight() + 11);
-  lblPrompt3->SetTop(lblPrompt2->GetTop() + lblPrompt2->GetHeight() + 11);
-  panelButtons->SetTop(lblPrompt3->GetTop() + lblPrompt3->GetHeight() + 11);
-  SetClientHeight(panelButtons->GetTop() + 33);
+  lblPrompt2->SetTop(lblPrompt1->GetTop() + lblPrompt1->GetHeight() + scaled(11));
+  lblPrompt3->SetTop(lblPrompt2->GetTop() + lblPrompt2->GetHeight() + scaled(11));
+  panelButtons->SetTop(lblPrompt3->GetTop() + lblPrompt3->GetHeight() + scaled(11));
+  SetClientHeight(panelButtons->GetTop() + scaled(33));
   // Each question starts on Yes, the button drawn as the default, whatever
   // the last one was answered with: Enter presses the button it shows.
   SetActiveControl(btnYes);

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "app/Dialogs.h"
+#include "app/FormBuild.h"
 #include "app/dmodCommonU.h"
 
 using namespace DialogBuild;
@@ -60,19 +61,23 @@ void TfrmError::FormShow(TObject*) {
 void TfrmError::ArrangeLabels() {
   // Each label is as tall as its text in the font in use, and what lies
   // below it moves down (the dialog grows) rather than covering its last
-  // line.
+  // line. The window is made first: making it scales the layout to the
+  // screen's dots per inch, which would scale the measured heights once
+  // more; the measures here are scaled alike.
+  HandleNeeded();
+  auto scaled = [this](int v) { return Scaled(this, v); };
   for (TLabel* l : {lblHead, lblInfo, Label1}) {
-    l->SetWidth(385);
+    l->SetWidth(scaled(385));
     l->SetAutoSize(true);
     l->AdjustBounds();
   }
-  txtDescription->SetTop(std::max(24, lblHead->GetTop() + lblHead->GetHeight()));
-  lblInfo->SetTop(txtDescription->GetTop() + txtDescription->GetHeight() + 7);
-  Label1->SetTop(lblInfo->GetTop() + lblInfo->GetHeight() + 7);
-  const int buttons = Label1->GetTop() + Label1->GetHeight() + 7;
+  txtDescription->SetTop(std::max(scaled(24), lblHead->GetTop() + lblHead->GetHeight()));
+  lblInfo->SetTop(txtDescription->GetTop() + txtDescription->GetHeight() + scaled(7));
+  Label1->SetTop(lblInfo->GetTop() + lblInfo->GetHeight() + scaled(7));
+  const int buttons = Label1->GetTop() + Label1->GetHeight() + scaled(7);
   btnOK->SetTop(buttons);
   btnManual->SetTop(buttons);
-  SetClientHeight(buttons + btnOK->GetHeight() + 9);
+  SetClientHeight(buttons + btnOK->GetHeight() + scaled(9));
 }
 
 void TfrmError::btnManualClick(TObject*) {

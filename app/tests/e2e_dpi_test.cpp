@@ -6,10 +6,14 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "app/Dialogs.h"
+#include "app/EditValue.h"
+#include "app/EditValueBin.h"
 #include "app/FindForm.h"
 #include "app/OptionsForm.h"
 #include "app/tests/e2e_support.h"
 #include "classlib/ExtCtrls.h"
+#include "testsupport/Input.h"
 
 using namespace e2e;
 
@@ -103,7 +107,72 @@ void GroupFaults(TCustomRadioGroup* Group, std::vector<String>& Out) {
   }
 }
 
-class ScreenDpi : public EditorTest {};
+// How far down a control shows something: a label's text may end above
+// its bottom.
+LONG ShownBottom(TControl* C, const RECT& R) {
+  auto* label = dynamic_cast<TCustomLabel*>(C);
+  if (!label) return R.bottom;
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, label->Font()->GetHandle());
+  const String text = label->GetCaption();
+  RECT t{0, 0, R.right - R.left, 0};
+  DrawTextW(dc, text.c_str(), int(text.size()), &t, DT_CALCRECT | DT_NOPREFIX | (label->GetWordWrap() ? DT_WORDBREAK : 0));
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return std::min(R.bottom, R.top + t.bottom);
+}
+
+// A horizontal band of the form's client area, taller than a wide gap
+// between two rows of controls, that no shown control reaches into.
+void EmptyBands(TWinControl* Form, std::vector<String>& Out) {
+  RECT room;
+  GetClientRect(Form->GetHandle(), &room);
+  std::vector<std::pair<LONG, LONG>> rows;
+  for (int i = 0; i < Form->ControlCount(); ++i)
+    if (TControl* c = Form->Controls(i); c->GetVisible()) {
+      const RECT r = PlaceInParent(c);
+      rows.push_back({r.top, ShownBottom(c, r)});
+    }
+  std::sort(rows.begin(), rows.end());
+  rows.push_back({room.bottom, room.bottom});
+  const LONG widest = MulDiv(24, Dpi(), 96);
+  LONG reached = room.top;
+  for (const auto& [top, bottom] : rows) {
+    if (top - reached > widest) {
+      wchar_t t[100];
+      swprintf(t, 100, L"%ls: nothing from y %ld to %ld of %ld", Form->GetName().c_str(), reached, top, room.bottom);
+      Out.push_back(t);
+    }
+    reached = std::max(reached, bottom);
+  }
+}
+
+// Sends the key and returns at once: a dialog's modal loop reads it.
+void Post(WORD Vk) { testsupport::InputScript().Press(Vk).Post(); }
+
+class ScreenDpi : public EditorTest {
+ protected:
+  // Opens the value with Enter in the values list, runs Check on the
+  // editor that comes up and closes it with Escape.
+  void WithValueEditor(const String& Name, const std::function<void(TForm*)>& Check) {
+    SelectOnly(Window->lvKeyValues, {Name});
+    Foreground(Window->lvKeyValues);
+    auto shown = [&]() -> TForm* {
+      for (TForm* f : {static_cast<TForm*>(F.EditValue), static_cast<TForm*>(F.EditValueBin)})
+        if (f->GetVisible() && GetForegroundWindow() == f->GetHandle()) return f;
+      return nullptr;
+    };
+    Script s;
+    s.Steps = {{[] { return true; }, [] { Post(VK_RETURN); }},
+               {[&] { return shown() != nullptr; },
+                [&] {
+                  Check(shown());
+                  Post(VK_ESCAPE);
+                }},
+               {[&] { return !F.EditValue->GetVisible() && !F.EditValueBin->GetVisible(); }, [] {}}};
+    EXPECT_EQ(s.Run(), s.Steps.size()) << WideToAnsi(Name) << ": 1: Enter; 2: the editor up; 3: Escape closed it";
+  }
+};
 
 // The 144 run is at 144 indeed (a prefix whose setting took no effect
 // would pass everything at 96).
@@ -218,6 +287,101 @@ TEST_F(ScreenDpi, RadioGroupsShowEveryChoiceWhole) {
                           GroupFaults(options->rgrpDragHandleStyle, faults);
                           options->btnCancel->Click();
                         }}));
+  EXPECT_TRUE(faults.empty()) << WideToUtf8(Joined(faults));
+}
+
+// Each value editor (string, expandable string, integer, binary) and the
+// error box hold every control inside and no empty band. The binary
+// editor, sizeable, does so at its first-start size, maximised and at a
+// size an earlier run stored too small or too large for the screen (at 144
+// dots per inch its anchored controls once lay out for a dialog half as big
+// again: OK and Cancel out of sight even maximised).
+TEST_F(ScreenDpi, TheValueEditorsAndTheMessageBoxesKeepTheirControlsInside) {
+  Write(Data, L"Str", REG_SZ, Sz(L"text"));
+  Write(Data, L"Exp", REG_EXPAND_SZ, Sz(L"%PATH%"));
+  Write(Data, L"Int", REG_DWORD, Dw(42));
+  Write(Data, L"Bin", REG_BINARY, std::string(40, '\x5A'));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  std::vector<String> faults;
+  auto check = [&](TForm* Form) {
+    dlgtest::Pump(20);
+    Faults(Form, faults, true);
+    EmptyBands(Form, faults);
+  };
+  for (const wchar_t* name : {L"Str", L"Exp", L"Int"}) {
+    WithValueEditor(name, [&](TForm* Form) {
+      EXPECT_EQ(Form, F.EditValue) << WideToAnsi(name);
+      check(Form);
+    });
+  }
+  WithValueEditor(L"Bin", [&](TForm* Form) {
+    ASSERT_EQ(Form, F.EditValueBin);
+    check(Form);
+    SendMessageW(Form->GetHandle(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    ASSERT_TRUE(IsZoomed(Form->GetHandle()));
+    check(Form);
+    SendMessageW(Form->GetHandle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+  });
+  TfrmError::ShowHook = nullptr;
+  for (const String& text : {String(L"Short."), String(L"Unable to save.\n\n") + String(30, L'x') + L"\nMessage: m"})
+    ASSERT_TRUE(WithModal([&] { dmodCommon->ShowErrorText(text); }, {[&] {
+                            check(frmError);
+                            frmError->btnOK->Click();
+                          }}));
+  for (const String& item : {String(L"Key"), String(L"HKEY_CURRENT_USER\\") + String(120, L'k')})
+    ASSERT_TRUE(WithModal([&] { dmodCommon->ConfirmDelete(L"key", item); }, {[&] {
+                            check(frmConfirm);
+                            frmConfirm->btnNo->Click();
+                          }}));
+  EXPECT_TRUE(faults.empty()) << WideToUtf8(Joined(faults));
+}
+
+// A binary editor size stored too small or too large opens at a size that
+// holds every control, inside the work area.
+TEST_F(ScreenDpi, ABinaryEditorSizeStoredByAnEarlierRunNeverHidesItsControls) {
+  Write(Data, L"Bin", REG_BINARY, std::string(40, '\x5A'));
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  for (const auto& [w, h] : std::vector<std::pair<int, int>>{{60, 40}, {20000, 20000}}) {
+    SCOPED_TRACE(testing::Message() << w << " x " << h);
+    Write(Settings + L"\\EditBinForm", L"EditBinWidth", REG_DWORD, Dw(w));
+    Write(Settings + L"\\EditBinForm", L"EditBinHeight", REG_DWORD, Dw(h));
+    Start();
+    ASSERT_NE(Open(), nullptr);
+    std::vector<String> faults;
+    WithValueEditor(L"Bin", [&](TForm* Form) {
+      dlgtest::Pump(20);
+      Faults(Form, faults, true);
+      RECT r;
+      GetWindowRect(Form->GetHandle(), &r);
+      EXPECT_TRUE(r.left >= work.left && r.top >= work.top && r.right <= work.right && r.bottom <= work.bottom)
+          << r.left << "," << r.top << "-" << r.right << "," << r.bottom;
+      // Some rows of bytes.
+      THexEditor* he = F.EditValueBin->heValue;
+      EXPECT_GE(he->GetClientHeight(), 4 * he->RowHeightPx());
+    });
+    Stop();
+    EXPECT_TRUE(faults.empty()) << WideToUtf8(Joined(faults));
+  }
+}
+
+// The "..." buttons of the options stand beside their edits as tall as them.
+TEST_F(ScreenDpi, ThePreferencesBrowseButtonsAreAsTallAsTheirEdits) {
+  Start();
+  TfrmOptions* options = F.Options;
+  std::vector<String> faults;
+  std::vector<std::function<void()>> steps;
+  for (auto [edit, button] : {std::pair<TEdit*, TButton*>{options->edtBookmarkFile, options->btnSelectBookmarkFile},
+                              std::pair<TEdit*, TButton*>{options->edtFont, options->btnFont}})
+    steps.push_back([&, edit, button] {
+      options->pagesOptions->SetActivePage(static_cast<TTabSheet*>(edit->GetParent()));
+      dlgtest::Pump(20);
+      const RECT e = PlaceInParent(edit), b = PlaceInParent(button);
+      if (b.top != e.top || b.bottom != e.bottom) faults.push_back(Describe(button, b, e));
+      if (edit == options->edtFont) options->btnCancel->Click();
+    });
+  ASSERT_TRUE(WithModal([&] { Window->mnuFile_PreferencesClick(nullptr); }, steps));
   EXPECT_TRUE(faults.empty()) << WideToUtf8(Joined(faults));
 }
 

@@ -91,6 +91,79 @@ TEST_F(FindResults, DeletingWithTheDeleteKeyLeavesTheKeyboardOnTheResults) {
   EXPECT_TRUE(Errors.empty());
 }
 
+// Opening a find result or a bookmark whose key another program deleted
+// warns and selects the deepest key still there, but the keyboard stays on
+// the list: the Delete that follows drops the stale entry (it once asked to
+// delete the key above, Yes the default). The parent's value of the same
+// name is not selected in its place either.
+TEST_F(FindResults, AFailedOpenOfAStaleResultOrBookmarkLeavesTheKeyboardOnItsList) {
+  Write(String(Data) + L"\\Gone", L"Stale", REG_SZ, Sz(L"1"));
+  Write(Data, L"Stale", REG_SZ, Sz(L"2"));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"^Stale$", 2);
+  const String data = String(L"HKEY_CURRENT_USER\\") + Data + L"\\";
+  TListItem* hit = Result(data + L"Gone\\ : Stale");
+  ASSERT_NE(hit, nullptr);
+  Window->AddBookmarkItem(L"Gone", RegRoot::CurrentUser, String(L"\\") + Data + L"\\Gone");
+  DeleteTree(String(Data) + L"\\Gone");
+  const String warning = L"The requested key does not exist:\n\n" + data + L"Gone";
+
+  struct Asked {
+    String Prompt, Item;
+  };
+  std::vector<Asked> asked;
+  int answer = mrNo;
+  TfrmConfirm::ExecuteHook = [&](TfrmConfirm* C) {
+    asked.push_back({C->lblPrompt1->GetCaption(), C->lblPrompt2->GetCaption()});
+    return answer;
+  };
+  auto openAndDelete = [&](TListViewQ* List, TTabSheet* Page, const String& Kind, const String& Item) {
+    Window->pagExtras->SetActivePage(Page);
+    List->ClearSelection();
+    TListItem* item = List == Window->lvFindResults ? hit : List->Items()->GetItem(0);
+    List->SetSelected(item);
+    List->SetItemFocused(item);
+    Foreground(List);
+    for (bool doubleClick : {true, false}) {
+      SCOPED_TRACE(testing::Message() << WideToAnsi(List->GetName()) << (doubleClick ? " double click" : " Enter"));
+      Messages().clear();
+      asked.clear();
+      if (doubleClick) {
+        RECT r{LVIR_LABEL};
+        ASSERT_TRUE(SendMessageW(List->GetHandle(), LVM_GETITEMRECT, item->GetIndex(), LPARAM(&r)));
+        testsupport::DoubleClick(testsupport::ScreenPoint(List->GetHandle(), (r.left + r.right) / 2,
+                                                          (r.top + r.bottom) / 2));
+      } else {
+        testsupport::PressKey(VK_RETURN);
+      }
+      ASSERT_TRUE(PumpUntil([&] { return !Messages().empty(); }, 10000));
+      EXPECT_EQ(Messages(), std::vector<String>{warning});
+      ASSERT_NE(Window->GetSelectedNode(), nullptr);
+      EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Data");
+      EXPECT_EQ(Window->lvKeyValues->GetSelected(), nullptr);
+      // Elsewhere, the keys below would act on the wrong list.
+      ASSERT_EQ(Window->ActiveControlName(), List->GetName());
+      ASSERT_EQ(GetFocus(), List->GetHandle());
+      answer = doubleClick ? mrNo : mrYes;
+      PressDelete();
+      ASSERT_EQ(asked.size(), 1u);
+      EXPECT_NE(asked[0].Prompt.find(L"the following " + Kind + L":"), String::npos) << WideToAnsi(asked[0].Prompt);
+      EXPECT_EQ(asked[0].Item, Item);
+    }
+    EXPECT_EQ(List->Items()->IndexOf(item), -1);
+    EXPECT_TRUE(KeyExists(Data));
+    EXPECT_TRUE(HasValue(Data, L"Stale"));
+  };
+  openAndDelete(Window->lvFindResults, Window->tbsFindResults, L"find result (key or value)", data + L"Gone\\ : Stale");
+  // The value's key is reported gone as the result drops.
+  EXPECT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(Errors.empty() ? String() : Errors[0].substr(0, 43), L"Unable to find key for the value to delete.");
+  Errors.clear();
+  openAndDelete(Window->lvBookmarks, Window->tbsBookmarks, L"bookmark", L"Gone");
+  EXPECT_TRUE(Errors.empty());
+}
+
 // The Stop button of the search panel stays inside a narrow window, where
 // the mouse reaches it.
 TEST_F(FindResults, TheStopButtonStaysInReachOfANarrowWindow) {

@@ -20,18 +20,6 @@ void Tap(WORD K) { Keys({{K, false}, {K, true}}); }
 
 class MenuKeys : public EditorTest {
  protected:
-  void Foreground(TWinControl* Focus) {
-    // The mouse rests away from the menu bar, which would otherwise show
-    // the item under it as hot.
-    RECT r;
-    GetWindowRect(Focus->GetHandle(), &r);
-    testsupport::MoveMouse(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
-    SetForegroundWindow(Window->GetHandle());
-    Window->SetActiveControl(Focus);
-    ASSERT_TRUE(PumpUntil([&] {
-      return GetForegroundWindow() == Window->GetHandle() && GetFocus() == Focus->GetHandle();
-    }));
-  }
   TBarView* Bar() { return Window->tbrMainMenu->View(); }
   // The menu bar's selected item, or null.
   TBarCustomItem* Selected() {

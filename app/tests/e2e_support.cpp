@@ -109,6 +109,14 @@ TTreeExNode* EditorTest::Open(const String& Sub) {
   return Window->ExpandToBranch(RegRoot::CurrentUser, path, true);
 }
 
+void EditorTest::Foreground(TWinControl* Focus) {
+  testsupport::MoveMouse(testsupport::ClientCentre(Focus->GetHandle()));
+  SetForegroundWindow(Window->GetHandle());
+  Window->SetActiveControl(Focus);
+  ASSERT_TRUE(
+      PumpUntil([&] { return GetForegroundWindow() == Window->GetHandle() && GetFocus() == Focus->GetHandle(); }));
+}
+
 TListItem* EditorTest::ValueItem(const String& Caption) {
   TListItems* items = Window->lvKeyValues->Items();
   for (int i = 0; i < items->GetCount(); ++i)

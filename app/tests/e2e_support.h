@@ -78,6 +78,9 @@ class EditorTest : public ::testing::Test {
   void Stop();
 
   TTreeExNode* Open(const String& Sub = String());
+  // The main window in front with the keyboard on Focus, the mouse resting
+  // over it (away from the menu bar, whose items it would show as hot).
+  void Foreground(TWinControl* Focus);
   TListItem* ValueItem(const String& Caption);
   static String ValueText(TListItem* Item);
   void SelectOnly(TListViewQ* List, const std::vector<String>& Captions);

@@ -62,14 +62,6 @@ String ShownHint() {
 
 class AppWindow : public EditorTest {
  protected:
-  void Foreground(TWinControl* Focus) {
-    testsupport::MoveMouse(testsupport::ClientCentre(Focus->GetHandle()));
-    SetForegroundWindow(Window->GetHandle());
-    Window->SetActiveControl(Focus);
-    ASSERT_TRUE(PumpUntil([&] {
-      return GetForegroundWindow() == Window->GetHandle() && GetFocus() == Focus->GetHandle();
-    }));
-  }
   // Bounds of a control in the main window's client coordinates.
   RECT InWindow(TControl* C) {
     RECT r;
