@@ -222,6 +222,43 @@ TEST_F(IORegistryT, ImportKeepsTheFileOrderOfEachKey) {
   EXPECT_TRUE(Has(L"back", L"y"));
 }
 
+// Every key is created with the spelling of its first mention in the file,
+// whichever writer thread comes to it first: a subkey's line in another
+// spelling, which another writer may take first, doesn't create its parent
+// in that spelling. Repeated into an empty branch, so that the writers meet
+// in many orders, each run leaves what a one-line-at-a-time import leaves.
+TEST_F(IORegistryT, KeysTakeTheSpellingOfTheirFirstMentionWhateverTheWritersDo) {
+  const String p = L"HKEY_CURRENT_USER\\" + Path(L"sp");
+  String text = L"REGEDIT4\r\n";
+  std::vector<std::string> expected;
+  for (int k = 0; k < 8; ++k) {
+    const String n = IntToStr(k);
+    text += L"[" + p + L"\\MixedCase" + n + L"]\r\n";
+    for (int v = 0; v < 30; ++v) text += L"\"v" + IntToStr(v) + L"\"=\"x\"\r\n";  // a section that takes a while
+    text += L"[" + p + L"\\MIXEDCASE" + n + L"]\r\n\"w\"=\"y\"\r\n";
+    text += L"[" + p + L"\\mixedcase" + n + L"\\Sub]\r\n\"z\"=\"1\"\r\n";
+    text += L"[" + p + L"\\deep" + n + L"\\Mid\\low]\r\n[" + p + L"\\DEEP" + n + L"\\mid]\r\n\"m\"=\"2\"\r\n";
+    for (const wchar_t* key : {L"\\MixedCase", L"\\deep"}) expected.push_back("key " + WideToUtf8(key + n));
+    expected.push_back("key " + WideToUtf8(L"\\MixedCase" + n + L"\\Sub"));
+    expected.push_back("key " + WideToUtf8(L"\\deep" + n + L"\\Mid"));
+    expected.push_back("key " + WideToUtf8(L"\\deep" + n + L"\\Mid\\low"));
+  }
+  expected.push_back("key ");
+  std::sort(expected.begin(), expected.end());
+  WriteFileBytes(File(L"case.reg"), WideToAnsi(text));
+  for (int run = 0; run < 40; ++run) {
+    testsupport::reg::DeleteTree(Path(L"sp"));
+    const auto res = io.ImportRegistry(File(L"case.reg"));
+    ASSERT_EQ(res.SkippedLines, 0);
+    std::vector<std::string> keys;
+    for (const std::string& line : Snapshot(L"sp"))
+      if (line.rfind("key ", 0) == 0) keys.push_back(line);
+    ASSERT_EQ(keys, expected) << "run " << run;
+    ASSERT_TRUE(Has(L"sp\\MixedCase3", L"w"));
+    ASSERT_TRUE(Has(L"sp\\deep5\\Mid", L"m"));
+  }
+}
+
 // A write the registry refuses (a name longer than it allows) is raised,
 // never reported as a finished import; what came before it is written.
 TEST_F(IORegistryT, AFailedWriteIsRaised) {
