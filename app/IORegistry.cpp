@@ -612,6 +612,7 @@ TRegImportResult TIORegistry::_DoImportRegistryKey(const std::vector<String>& Li
     return !StopRequested.load();
   };
   TRegImportResult result = ImportRegLines(Lines, sink, Unicode, options);
+  if (!result.Stopped) sink.InTurn([&] { Progress(total, 1, total, 2); });  // every line read
   sink.Finish();
   if (sink.Stopped() || result.Stopped) {
     // Stopped while reading or writing: the lines before the first one
