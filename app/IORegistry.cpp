@@ -2,6 +2,8 @@
 
 #include "app/Bookmarks.h"
 #include "app/RegAccess.h"
+#include "classlib/Filer.h"
+#include "classlib/PropFiler.h"
 #include "classlib/Registry.h"
 #include "classlib/Thread.h"
 
@@ -784,6 +786,64 @@ bool TIORegistry::CompareRegFiles(const TStrings& First, const TStrings& Second)
     return false;
   }
 }
+
+// ---------------------------------------------------------------------------
+// Form streaming.
+
+namespace {
+// A character property stored as a text of that one character.
+void CharProperty(TFiler* Filer, const wchar_t* Name, wchar_t& Value, wchar_t Base) {
+  PropFiler::Text(Filer, Name, String(1, Value), String(1, Base), [&Value, Name](const String& V) {
+    if (V.size() != 1) throw EReadError(String(L"Invalid property value for ") + Name + L": one character was expected");
+    Value = V[0];
+  });
+}
+}  // namespace
+
+void TIORegistry::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  // Without an ancestor the base is what the constructor sets.
+  const TIORegistry fresh;
+  const auto* a = dynamic_cast<TIORegistry*>(Filer->GetAncestor());
+  const TIORegistry& b = a ? *a : fresh;
+  // A list is stored when it has lines (or differs from the ancestor's).
+  auto listBase = [a](TStringList TIORegistry::*List) -> TStrings* {
+    return a ? &(const_cast<TIORegistry*>(a)->*List) : nullptr;
+  };
+  PropFiler::Lines(Filer, L"NewKeyList", &NewKeyList, listBase(&TIORegistry::NewKeyList));
+  PropFiler::Lines(Filer, L"DeletedKeyList", &DeletedKeyList, listBase(&TIORegistry::DeletedKeyList));
+  PropFiler::Lines(Filer, L"ExistingKeyList", &ExistingKeyList, listBase(&TIORegistry::ExistingKeyList));
+  PropFiler::Text(Filer, L"RegHeader", RegHeader, b.RegHeader, [this](const String& V) { RegHeader = V; });
+  CharProperty(Filer, L"DataNameValueDelim", DataNameValueDelim, b.DataNameValueDelim);
+  CharProperty(Filer, L"StringStartEndChar", StringStartEndChar, b.StringStartEndChar);
+  CharProperty(Filer, L"RootStart", RootStart, b.RootStart);
+  CharProperty(Filer, L"RootEnd", RootEnd, b.RootEnd);
+  PropFiler::Text(Filer, L"Filename", Filename, b.Filename, [this](const String& V) { Filename = V; });
+  PropFiler::Enum(Filer, L"RootKey", RootKey, b.RootKey,
+                  {L"rkHKEY_CLASSES_ROOT", L"rkHKEY_CURRENT_USER", L"rkHKEY_LOCAL_MACHINE", L"rkHKEY_USERS",
+                   L"rkHKEY_CURRENT_CONFIG", L"rkHKEY_DYN_DATA", L"rkNONE"},
+                  [this](int V) { RootKey = static_cast<TRootKeys>(V); });
+  PropFiler::Text(Filer, L"HexIntPrefix", HexIntPrefix, b.HexIntPrefix, [this](const String& V) { HexIntPrefix = V; });
+  PropFiler::Text(Filer, L"BinaryPrefix", BinaryPrefix, b.BinaryPrefix, [this](const String& V) { BinaryPrefix = V; });
+  PropFiler::Text(Filer, L"ExpStringPrefix", ExpStringPrefix, b.ExpStringPrefix,
+                  [this](const String& V) { ExpStringPrefix = V; });
+  CharProperty(Filer, L"KeyLevelDelim", KeyLevelDelim, b.KeyLevelDelim);
+  PropFiler::Boolean(Filer, L"IncludeSubKeys", IncludeSubKeys, b.IncludeSubKeys,
+                     [this](bool V) { IncludeSubKeys = V; });
+  PropFiler::Text(Filer, L"KeyToGet", KeyToGet, b.KeyToGet, [this](const String& V) { KeyToGet = V; });
+  const PropFiler::TNames sources = {L"eiFile", L"eiProperty"};
+  PropFiler::Enum(Filer, L"ExportDestination", ExportDestination, b.ExportDestination, sources,
+                  [this](int V) { ExportDestination = static_cast<TExpImpSource>(V); });
+  PropFiler::Enum(Filer, L"ImportSource", ImportSource, b.ImportSource, sources,
+                  [this](int V) { ImportSource = static_cast<TExpImpSource>(V); });
+  PropFiler::Lines(Filer, L"RegistryData", &RegistryData, listBase(&TIORegistry::RegistryData));
+  PropFiler::Text(Filer, L"RemovedPrefix", RemovedPrefix, b.RemovedPrefix,
+                  [this](const String& V) { RemovedPrefix = V; });
+  PropFiler::Text(Filer, L"AddedPrefix", AddedPrefix, b.AddedPrefix, [this](const String& V) { AddedPrefix = V; });
+  PropFiler::Event(Filer, L"OnProgressChange", OnProgressChange, a ? &a->OnProgressChange : nullptr);
+}
+
+void TIORegistry::Register() { RegisterClass(ComponentClass<TIORegistry>(L"TIORegistry")); }
 
 // ---------------------------------------------------------------------------
 // Single values.

@@ -136,6 +136,17 @@ class TIORegistry : public TComponent, public TRegFileFormat {
   // The kind of a registry-file line by the format properties.
   TRegLineKind _whatIsThisLine(const String& Line) const { return ClassifyRegLine(Line, *this); }
 
+  // Registers the class for form readers (by name); each call after the
+  // first does nothing.
+  static void Register();
+
+ protected:
+  // Stored with the form where they differ from what the constructor sets:
+  // the four line lists, the format properties, Filename, RootKey,
+  // IncludeSubKeys, KeyToGet, ExportDestination, ImportSource, the compare
+  // prefixes and OnProgressChange (by the name its form offers it under).
+  void DefineProperties(TFiler* Filer) override;
+
  private:
   // The full name of a root-key value (rkNONE: the empty text).
   static String _ExtractRootKey(TRootKeys Root);

@@ -1,7 +1,9 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 
@@ -10,6 +12,7 @@
 #include "app/IORegistry.h"
 #include "app/RegAccess.h"
 #include "app/tests/RegTestKey.h"
+#include "classlib/Filer.h"
 
 class IORegistryT : public RegTest {
  protected:
@@ -733,4 +736,95 @@ TEST(PartRunner, EachPartOnceWithinItsLeadAndNothingAfterAStop) {
   }
   for (size_t i = 0; i <= 10; ++i) EXPECT_EQ(runs[i].load(), 1) << i;
   for (size_t i = 10 + kAhead + 1; i < kCount; ++i) EXPECT_EQ(runs[i].load(), 0) << i;
+}
+
+// The registry-file component goes with its form: as made it writes no
+// property; every published property changed (its progress event by the
+// name its form offers the handler under) reads back into a component the
+// reader makes by its class name.
+TEST(IORegistryForm, ThePublishedPropertiesReadBackFromTheForm) {
+  TIORegistry::Register();
+  auto contains = [](TMemoryStream& M, const char* Text) {
+    const char* p = static_cast<const char*>(M.Memory());
+    return std::search(p, p + M.GetSize(), Text, Text + std::strlen(Text)) != p + M.GetSize();
+  };
+  const char* names[] = {"NewKeyList",  "DeletedKeyList", "ExistingKeyList", "RegHeader",      "DataNameValueDelim",
+                         "StringStartEndChar", "RootStart", "RootEnd",       "Filename",       "RootKey",
+                         "HexIntPrefix", "BinaryPrefix",  "ExpStringPrefix", "KeyLevelDelim",  "IncludeSubKeys",
+                         "KeyToGet",    "ExportDestination", "ImportSource", "RegistryData",   "RemovedPrefix",
+                         "AddedPrefix", "OnProgressChange"};
+  uint32_t heard = 0;
+  const TProgressEvent handler = [&heard](TObject*, uint32_t P, uint32_t, uint32_t, uint32_t) { heard = P; };
+  auto makeRoot = [&](TComponent& Root) {
+    Root.SetName(L"Form");
+    Root.RegisterMethod(L"PortProgress", handler);
+  };
+  {
+    TComponent root(nullptr);
+    makeRoot(root);
+    (new TIORegistry(&root))->SetName(L"iorPort");
+    TMemoryStream m;
+    TWriter(&m).WriteRootComponent(&root);
+    for (const char* n : names) EXPECT_FALSE(contains(m, n)) << n;
+  }
+  TComponent root(nullptr);
+  makeRoot(root);
+  auto* src = new TIORegistry(&root);
+  src->SetName(L"iorPort");
+  src->NewKeyList.Add(L"[new]");
+  src->DeletedKeyList.Add(L"[gone]");
+  src->ExistingKeyList.Add(L"[both]");
+  src->RegHeader = L"REGEDIT5";
+  src->DataNameValueDelim = L':';
+  src->StringStartEndChar = L'\'';
+  src->RootStart = L'<';
+  src->RootEnd = L'>';
+  src->Filename = L"dump.reg";
+  src->RootKey = TIORegistry::rkNONE;
+  src->HexIntPrefix = L"d:";
+  src->BinaryPrefix = L"b:";
+  src->ExpStringPrefix = L"e:";
+  src->KeyLevelDelim = L'/';
+  src->IncludeSubKeys = false;
+  src->KeyToGet = L"Software\\X";
+  src->ExportDestination = eiProperty;
+  src->ImportSource = eiProperty;
+  src->RegistryData.Add(L"REGEDIT4");
+  src->RemovedPrefix = L"- ";
+  src->AddedPrefix = L"+ ";
+  src->OnProgressChange = handler;
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(&root);
+  for (const char* n : names) EXPECT_TRUE(contains(m, n)) << n;
+
+  TComponent back(nullptr);
+  makeRoot(back);
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(&back);
+  auto* dst = dynamic_cast<TIORegistry*>(back.FindComponent(L"iorPort"));
+  ASSERT_NE(dst, nullptr);
+  EXPECT_EQ(dst->NewKeyList.Get(0), L"[new]");
+  EXPECT_EQ(dst->DeletedKeyList.Get(0), L"[gone]");
+  EXPECT_EQ(dst->ExistingKeyList.Get(0), L"[both]");
+  EXPECT_EQ(dst->RegHeader, L"REGEDIT5");
+  EXPECT_EQ(dst->DataNameValueDelim, L':');
+  EXPECT_EQ(dst->StringStartEndChar, L'\'');
+  EXPECT_EQ(dst->RootStart, L'<');
+  EXPECT_EQ(dst->RootEnd, L'>');
+  EXPECT_EQ(dst->Filename, L"dump.reg");
+  EXPECT_EQ(dst->RootKey, TIORegistry::rkNONE);
+  EXPECT_EQ(dst->HexIntPrefix, L"d:");
+  EXPECT_EQ(dst->BinaryPrefix, L"b:");
+  EXPECT_EQ(dst->ExpStringPrefix, L"e:");
+  EXPECT_EQ(dst->KeyLevelDelim, L'/');
+  EXPECT_FALSE(dst->IncludeSubKeys);
+  EXPECT_EQ(dst->KeyToGet, L"Software\\X");
+  EXPECT_EQ(dst->ExportDestination, eiProperty);
+  EXPECT_EQ(dst->ImportSource, eiProperty);
+  ASSERT_EQ(dst->RegistryData.GetCount(), 1);
+  EXPECT_EQ(dst->RemovedPrefix, L"- ");
+  EXPECT_EQ(dst->AddedPrefix, L"+ ");
+  ASSERT_TRUE(static_cast<bool>(dst->OnProgressChange));
+  dst->OnProgressChange(dst, 7, 1, 9, 1);
+  EXPECT_EQ(heard, 7u);
 }
