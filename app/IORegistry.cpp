@@ -176,6 +176,12 @@ class TRegistrySink : public IRegFileSink {
     Send();
     WaitIdle();
     Check();
+    // Once stopped, nothing more is changed, deletions included.
+    if (stop_.load()) {
+      std::lock_guard<TSlimLock> hold(lock_);
+      unwritten_ = std::min(unwritten_, line_);
+      return;
+    }
     RegDeleteBranch(Root, Path);
   }
   void DataLine(size_t Index) override { line_ = Index; }
@@ -614,7 +620,7 @@ TRegImportResult TIORegistry::_DoImportRegistryKey(const std::vector<String>& Li
     return !StopRequested.load();
   };
   TRegImportResult result = ImportRegLines(Lines, sink, Unicode, options);
-  if (!result.Stopped) sink.InTurn([&] { Progress(total, 1, total, 2); });  // every line read
+  if (!StopRequested) sink.InTurn([&] { Progress(total, 1, total, 2); });  // every line read
   sink.Finish();
   if (sink.Stopped() || result.Stopped) {
     // Stopped while reading or writing: the lines before the first one

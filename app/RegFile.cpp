@@ -536,6 +536,7 @@ class TImporter {
         if (c == delim) c = L'\\';
     if (del) {
       if (path.empty()) return false;  // a root key is never deleted
+      sink_.DataLine(idx_);
       sink_.DeleteKey(root, path);
       ++r_.DeletedKeys;
       return true;

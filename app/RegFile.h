@@ -109,8 +109,8 @@ class IRegFileSink {
   virtual bool OpenKey(TRegRoot Root, const String& Path) = 0;
   // Deletes a key with everything below it ("[-ROOT\path]").
   virtual void DeleteKey(TRegRoot Root, const String& Path) = 0;
-  // The 0-based index of the line the next value (SetValue or
-  // DeleteValue) comes from.
+  // The 0-based index of the line the next change (SetValue, DeleteValue
+  // or DeleteKey) comes from.
   virtual void DataLine(size_t Index) {}
   // Writes a value into the key opened last.
   virtual void SetValue(const String& Name, uint32_t Type, const std::string& Data) = 0;

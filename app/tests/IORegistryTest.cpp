@@ -262,6 +262,43 @@ TEST_F(IORegistryT, KeysTakeTheSpellingOfTheirFirstMentionWhateverTheWritersDo) 
   }
 }
 
+// A stop that comes while values are written ends the writing at the next
+// value and changes nothing after it, deletions included: the import says
+// where it stopped and what it wrote, and its progress went on through the
+// writing.
+TEST_F(IORegistryT, AStopWhileWritingEndsTheWritingAndTheDeletions) {
+  MakeKey(L"stop\\B");
+  const String p = L"HKEY_CURRENT_USER\\" + Path(L"stop");
+  String text = L"REGEDIT4\r\n[" + p + L"\\A]\r\n";
+  for (int i = 0; i < 300; ++i) text += L"\"v" + IntToStr(i) + L"\"=\"x\"\r\n";
+  text += L"[-" + p + L"\\B]\r\n[" + p + L"\\C]\r\n\"c\"=\"1\"\r\n";
+  WriteFileBytes(File(L"stop.reg"), WideToAnsi(text));
+  std::vector<std::pair<uint32_t, uint32_t>> reports;  // level, progress
+  io.OnProgressChange = [&](TObject*, uint32_t P, uint32_t L, uint32_t M, uint32_t ML) {
+    reports.push_back({L, P});
+    if (L == 2) {
+      EXPECT_EQ(M, 305u);
+      EXPECT_EQ(ML, 2u);
+      io.StopRequested = true;  // the writer reports after the key and 255 values
+    }
+  };
+  const TRegImportResult res = io.ImportRegistry(File(L"stop.reg"));
+  io.OnProgressChange = nullptr;
+  EXPECT_TRUE(res.Stopped);
+  EXPECT_EQ(res.LinesRead, 257);  // the lines before the value v255
+  EXPECT_EQ(res.Keys, 1);
+  EXPECT_EQ(res.Values, 255);
+  EXPECT_TRUE(Has(L"stop\\A", L"v254"));
+  EXPECT_FALSE(Has(L"stop\\A", L"v255"));
+  EXPECT_TRUE(RegKeyExists(RegRoot::CurrentUser, Path(L"stop\\B")));
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"stop\\C")));
+  EXPECT_FALSE(io.StopRequested);
+  // The lines read (the deletion waits for the key's values to be
+  // written), then the writing's report; the last event has all numbers 0.
+  const std::vector<std::pair<uint32_t, uint32_t>> expected = {{1u, 256u}, {2u, 256u}, {0u, 0u}};
+  EXPECT_EQ(reports, expected);
+}
+
 // A write the registry refuses (a name longer than it allows) is raised,
 // never reported as a finished import; what came before it is written.
 TEST_F(IORegistryT, AFailedWriteIsRaised) {
