@@ -13,6 +13,12 @@ add_library(zembrio_app_core STATIC
   ${_app_dir}/RegStore.cpp
   ${_app_dir}/SearchMatch.cpp)
 target_link_libraries(zembrio_app_core PUBLIC classlib_core zregex)
+if(WIN32)
+  # The settings store goes with its form through the class library's
+  # property helpers.
+  target_sources(zembrio_app_core PRIVATE ${_app_dir}/RegStoreFiler.cpp)
+  target_link_libraries(zembrio_app_core PUBLIC classlib)
+endif()
 
 zembrio_add_tests(app core
   SOURCES
@@ -35,7 +41,9 @@ if(WIN32)
     ${_app_dir}/SearchThread.cpp
     ${_app_dir}/CommonLogic.cpp
     ${_app_dir}/RegEdits.cpp)
-  target_link_libraries(zembrio_app PUBLIC zembrio_app_core classlib_system advapi32 version)
+  # Form streaming of the settings store and the registry-file component
+  # takes the class library's property helpers.
+  target_link_libraries(zembrio_app PUBLIC zembrio_app_core classlib_system classlib advapi32 version)
 
   zembrio_add_tests(app logic GUI
     SOURCES

@@ -339,9 +339,14 @@ Exception AsException(const std::exception& E) { return Exception(Utf8ToWide(E.w
 
 void TCommonLogic::WorkProgress(TObject*, uint32_t Progress, uint32_t Level, uint32_t Max, uint32_t MaxLevel) {
   // Runs on the worker: only the share done is kept for the window thread.
-  if (MaxLevel == 0 || Max == 0 || Level == 0) return;
+  // Each level is its share of the whole; levels that overlap (an import
+  // reads and writes at once) add up.
+  if (MaxLevel == 0 || Max == 0 || Level == 0 || Level > kLevels || MaxLevel > kLevels) return;
   const uint64_t perLevel = 1000 / MaxLevel;
-  progress_ = perLevel * (Level - 1) + perLevel * std::min(Progress, Max) / Max;
+  levelShare_[Level - 1] = perLevel * std::min(Progress, Max) / Max;
+  uint64_t sum = 0;
+  for (uint32_t l = 0; l < MaxLevel; ++l) sum += levelShare_[l].load();
+  progress_ = std::min<uint64_t>(sum, 1000);
 }
 
 void TCommonLogic::StopLongWork() {
@@ -353,6 +358,7 @@ void TCommonLogic::RunLongWork(const String& Doing, const std::function<void()>&
   if (!done) throw Exception(String(L"Unable to start the work: ") + SysErrorMessage(GetLastError()));
   std::exception_ptr failure;
   progress_ = 0;
+  for (auto& share : levelShare_) share = 0;
   iorPort.StopRequested = false;
   working_ = true;
   stoppable_ = Stoppable;
@@ -493,10 +499,11 @@ bool TCommonLogic::ImportFile(const String& FileName, const std::function<void()
   if (wrote && AfterImport) AfterImport();
   const TRegImportResult& r = lastImport_;
   if (r.Stopped) {
-    // The registry holds what the lines before the stop wrote.
-    SetStatusText(L"Import stopped at line " + IntToStr(r.LinesRead) + L" of " + IntToStr(r.TotalLines) +
+    // The registry holds what was written before the stop, whether lines
+    // were still read or only written then.
+    SetStatusText(L"Import stopped at line " + IntToStr(r.LinesRead + 1) + L" of " + IntToStr(r.TotalLines) +
                   L": the lines before it were imported (" + IntToStr(r.Keys) + L" keys, " + IntToStr(r.Values) +
-                  L" values).");
+                  L" values written).");
     return false;
   }
   if (r.SkippedLines == 0) {

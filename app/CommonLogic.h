@@ -183,6 +183,8 @@ class TCommonLogic {
   std::atomic<bool> working_{false};
   bool stoppable_ = false;
   std::atomic<uint64_t> progress_{0};  // per mille of the work done, 0 to 1000
+  static constexpr uint32_t kLevels = 8;
+  std::atomic<uint64_t> levelShare_[kLevels] = {};  // per mille done at each progress level
   std::unique_ptr<TthrdRegSearch> running_;
   std::unique_ptr<TthrdRegSearch> ended_;
   TRegImportResult lastImport_;

@@ -2,6 +2,8 @@
 
 #include "app/Bookmarks.h"
 #include "app/RegAccess.h"
+#include "classlib/Filer.h"
+#include "classlib/PropFiler.h"
 #include "classlib/Registry.h"
 #include "classlib/Thread.h"
 
@@ -125,11 +127,18 @@ struct TWalk {
 // by side. A key always goes to the same writer, which keeps the order of
 // its sections; deleting a key, and a key line under another root (one key
 // may be reached through two roots), wait for every writer to finish first.
+// Every key is created with the spelling of its first mention in the file
+// (its own line or a line below it), whichever writer comes to it first, so
+// the outcome is that of writing the sections one after another.
 // The first failed write stops the import and is raised; a key that can't
-// be created has its lines counted as skipped.
+// be created has its lines counted as skipped. A stop request ends the
+// writing at the next value: what was written stays.
 class TRegistrySink : public IRegFileSink {
  public:
-  TRegistrySink() {
+  // Report is called (one call at a time, from whichever thread) with the
+  // keys and values written so far, every few hundred of them.
+  TRegistrySink(const std::atomic<bool>& StopFlag, std::function<void(size_t Written)> Report)
+      : stop_(StopFlag), report_(std::move(Report)) {
     try {
       for (unsigned i = 0; i < kWriters; ++i) writers_.emplace_back(std::make_unique<TWriter>());
       for (auto& w : writers_) w->Thread = std::thread([this, wp = w.get()] { Run(*wp); });
@@ -151,7 +160,7 @@ class TRegistrySink : public IRegFileSink {
     }
     Check();
     section_.Root = Root;
-    section_.Path = Path;
+    section_.Path = FirstSpelling(Path);
     section_.Open = true;
     // The same key in any spelling the registry takes for it goes to the
     // same writer.
@@ -167,14 +176,21 @@ class TRegistrySink : public IRegFileSink {
     Send();
     WaitIdle();
     Check();
+    // Once stopped, nothing more is changed, deletions included.
+    if (stop_.load()) {
+      std::lock_guard<TSlimLock> hold(lock_);
+      unwritten_ = std::min(unwritten_, line_);
+      return;
+    }
     RegDeleteBranch(Root, Path);
   }
+  void DataLine(size_t Index) override { line_ = Index; }
   void SetValue(const String& Name, uint32_t Type, const std::string& Data) override {
-    section_.Ops.push_back(TOp{false, Name, Type, Data});
+    section_.Ops.push_back(TOp{false, Name, Type, Data, line_});
   }
-  void DeleteValue(const String& Name) override { section_.Ops.push_back(TOp{true, Name, 0, {}}); }
+  void DeleteValue(const String& Name) override { section_.Ops.push_back(TOp{true, Name, 0, {}, line_}); }
 
-  // Writes what is left and raises the first failure.
+  // Writes what is left (nothing once stopped) and raises the first failure.
   void Finish() {
     Send();
     WaitIdle();
@@ -187,14 +203,28 @@ class TRegistrySink : public IRegFileSink {
     int Values;
   };
   const std::vector<TSkipped>& Skipped() const { return skipped_; }
+  // After Finish: whether a stop left anything unwritten, the 0-based index
+  // of the first line it left unwritten, and what was written in all.
+  bool Stopped() const { return unwritten_ != SIZE_MAX; }
+  size_t FirstUnwritten() const { return unwritten_; }
+  int WrittenKeys() const { return writtenKeys_; }
+  int WrittenValues() const { return writtenValues_; }
+  // Runs F in turn with the writers' reports.
+  template <class F>
+  void InTurn(F&& Fn) {
+    std::lock_guard<std::mutex> hold(reportLock_);
+    Fn();
+  }
 
  private:
   static constexpr unsigned kWriters = 6;
+  static constexpr size_t kReportEvery = 256;
   struct TOp {
     bool Delete;
     String Name;
     uint32_t Type;
     std::string Data;
+    size_t Line;
   };
   struct TSection {
     bool Open = false;
@@ -212,6 +242,30 @@ class TRegistrySink : public IRegFileSink {
     bool Sleeping = false;  // waiting on Wake for work
     bool Busy = false;      // writing a section taken from the queue
   };
+
+  // The path with each level spelled as the file first named it since the
+  // writers were last idle (before then, every key named exists, and the
+  // registry keeps its spelling).
+  String FirstSpelling(const String& Path) {
+    String spelled, folded;
+    size_t from = 0;
+    for (;;) {
+      const size_t to = std::min(Path.find(L'\\', from), Path.size());
+      const String level = Path.substr(from, to - from);
+      if (from) {
+        spelled += L'\\';
+        folded += L'\\';
+      }
+      folded += KeyNameFold(level);
+      auto it = spelling_.find(folded);
+      if (it == spelling_.end())
+        spelling_.emplace(folded, spelled += level);
+      else
+        spelled = it->second;
+      if (to == Path.size()) return spelled;
+      from = to + 1;
+    }
+  }
 
   void Send() {
     if (!section_.Open) return;
@@ -235,6 +289,7 @@ class TRegistrySink : public IRegFileSink {
       return true;
     });
     waitingIdle_ = false;
+    spelling_.clear();
   }
   void Check() {
     std::lock_guard<TSlimLock> hold(lock_);
@@ -243,6 +298,12 @@ class TRegistrySink : public IRegFileSink {
       failure_ = nullptr;
       std::rethrow_exception(f);
     }
+  }
+  void Wrote() {
+    const size_t n = ++written_;
+    if (n % kReportEvery || !report_) return;
+    std::lock_guard<std::mutex> hold(reportLock_);
+    report_(n);
   }
   void Run(TWriter& W) {
     std::unique_lock<TSlimLock> hold(lock_);
@@ -260,19 +321,34 @@ class TRegistrySink : public IRegFileSink {
       hold.unlock();
       std::exception_ptr failure;
       bool created = true;
+      size_t unwritten = SIZE_MAX;
+      int keys = 0, values = 0;
       if (!skip) {
-        TRegKey key;
-        created = key.Create(s.Root, s.Path);
-        try {
-          if (created)
-            for (const TOp& op : s.Ops) {
-              if (op.Delete)
-                key.DeleteValue(op.Name);
-              else
-                key.WriteValue(op.Name, op.Type, op.Data);
+        if (stop_.load()) {
+          unwritten = s.FirstLine;
+        } else {
+          TRegKey key;
+          created = key.Create(s.Root, s.Path);
+          try {
+            if (created) {
+              ++keys;
+              Wrote();
+              for (const TOp& op : s.Ops) {
+                if (stop_.load()) {
+                  unwritten = op.Line;
+                  break;
+                }
+                if (op.Delete)
+                  key.DeleteValue(op.Name);
+                else
+                  key.WriteValue(op.Name, op.Type, op.Data);
+                ++values;
+                Wrote();
+              }
             }
-        } catch (...) {
-          failure = std::current_exception();
+          } catch (...) {
+            failure = std::current_exception();
+          }
         }
       }
       hold.lock();
@@ -281,6 +357,9 @@ class TRegistrySink : public IRegFileSink {
         failedAt_ = s.Order;
         failure_ = failure;
       }
+      unwritten_ = std::min(unwritten_, unwritten);
+      writtenKeys_ += keys;
+      writtenValues_ += values;
       W.Busy = false;
       if (waitingIdle_ && W.Queue.empty()) idle_.NotifyAll();
     }
@@ -296,6 +375,10 @@ class TRegistrySink : public IRegFileSink {
     section_ = TSection();
   }
 
+  const std::atomic<bool>& stop_;
+  std::function<void(size_t)> report_;
+  std::mutex reportLock_;
+  std::atomic<size_t> written_{0};
   std::vector<std::unique_ptr<TWriter>> writers_;
   TSlimLock lock_;
   TSlimCondition idle_;
@@ -305,9 +388,15 @@ class TRegistrySink : public IRegFileSink {
   size_t failedAt_ = SIZE_MAX;  // the first section in the file whose write failed
   std::exception_ptr failure_;
   std::vector<TSkipped> skipped_;
+  size_t unwritten_ = SIZE_MAX;
+  int writtenKeys_ = 0, writtenValues_ = 0;
   TSection section_;
   size_t writer_ = 0;
+  size_t line_ = 0;
   TRegRoot lastRoot_ = RegRoot::None;
+  // Folded key path -> its spelling in the file, since the writers were
+  // last idle.
+  std::unordered_map<String, String> spelling_;
 };
 
 // Clears the stop request when an export or import ends, however it ends.
@@ -517,15 +606,33 @@ TRegImportResult TIORegistry::_DoImportRegistryKey(const std::vector<String>& Li
   if (FileLines && !HasRegFileHeader(Lines, *this))
     throw ENotRegistryFile(L"This is not a registry file: its first line is neither \"" + RegHeader +
                            L"\" nor \"" + RegHeader5 + L"\".  The registry was left as it was.");
-  TRegistrySink sink;
+  // Progress in two halves: the lines read, then the keys and values
+  // written (of all lines, which hold at least one line for each). Reading
+  // and writing overlap; the reports come one at a time.
+  const uint32_t total = static_cast<uint32_t>(Lines.size());
+  TRegistrySink sink(StopRequested, [this, total](size_t Written) {
+    Progress(static_cast<uint32_t>(std::min<size_t>(Written, total)), 2, total, 2);
+  });
   TRegImportOptions options;
   options.Format = *this;
-  options.Progress = [this](size_t Done, size_t Total) {
-    Progress(static_cast<uint32_t>(Done), 1, static_cast<uint32_t>(Total), 1);
+  options.Progress = [this, &sink](size_t Done, size_t Total) {
+    sink.InTurn([&] { Progress(static_cast<uint32_t>(Done), 1, static_cast<uint32_t>(Total), 2); });
     return !StopRequested.load();
   };
   TRegImportResult result = ImportRegLines(Lines, sink, Unicode, options);
+  if (!StopRequested) sink.InTurn([&] { Progress(total, 1, total, 2); });  // every line read
   sink.Finish();
+  if (sink.Stopped() || result.Stopped) {
+    // Stopped while reading or writing: the lines before the first one
+    // left unwritten are in the registry, and the counts are those written
+    // (a writer may have gone on a little beyond that line).
+    result.Stopped = true;
+    if (sink.Stopped()) result.LinesRead = std::min(result.LinesRead, static_cast<int>(sink.FirstUnwritten()));
+    result.Keys = sink.WrittenKeys();
+    result.Values = sink.WrittenValues();
+    Progress(0, 0, 0, 0);
+    return result;
+  }
   // Keys that could not be created: their lines count as skipped.
   for (const auto& k : sink.Skipped()) {
     result.Keys -= 1;
@@ -685,6 +792,64 @@ bool TIORegistry::CompareRegFiles(const TStrings& First, const TStrings& Second)
     return false;
   }
 }
+
+// ---------------------------------------------------------------------------
+// Form streaming.
+
+namespace {
+// A character property stored as a text of that one character.
+void CharProperty(TFiler* Filer, const wchar_t* Name, wchar_t& Value, wchar_t Base) {
+  PropFiler::Text(Filer, Name, String(1, Value), String(1, Base), [&Value, Name](const String& V) {
+    if (V.size() != 1) throw EReadError(String(L"Invalid property value for ") + Name + L": one character was expected");
+    Value = V[0];
+  });
+}
+}  // namespace
+
+void TIORegistry::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  // Without an ancestor the base is what the constructor sets.
+  const TIORegistry fresh;
+  const auto* a = dynamic_cast<TIORegistry*>(Filer->GetAncestor());
+  const TIORegistry& b = a ? *a : fresh;
+  // A list is stored when it has lines (or differs from the ancestor's).
+  auto listBase = [a](TStringList TIORegistry::*List) -> TStrings* {
+    return a ? &(const_cast<TIORegistry*>(a)->*List) : nullptr;
+  };
+  PropFiler::Lines(Filer, L"NewKeyList", &NewKeyList, listBase(&TIORegistry::NewKeyList));
+  PropFiler::Lines(Filer, L"DeletedKeyList", &DeletedKeyList, listBase(&TIORegistry::DeletedKeyList));
+  PropFiler::Lines(Filer, L"ExistingKeyList", &ExistingKeyList, listBase(&TIORegistry::ExistingKeyList));
+  PropFiler::Text(Filer, L"RegHeader", RegHeader, b.RegHeader, [this](const String& V) { RegHeader = V; });
+  CharProperty(Filer, L"DataNameValueDelim", DataNameValueDelim, b.DataNameValueDelim);
+  CharProperty(Filer, L"StringStartEndChar", StringStartEndChar, b.StringStartEndChar);
+  CharProperty(Filer, L"RootStart", RootStart, b.RootStart);
+  CharProperty(Filer, L"RootEnd", RootEnd, b.RootEnd);
+  PropFiler::Text(Filer, L"Filename", Filename, b.Filename, [this](const String& V) { Filename = V; });
+  PropFiler::Enum(Filer, L"RootKey", RootKey, b.RootKey,
+                  {L"rkHKEY_CLASSES_ROOT", L"rkHKEY_CURRENT_USER", L"rkHKEY_LOCAL_MACHINE", L"rkHKEY_USERS",
+                   L"rkHKEY_CURRENT_CONFIG", L"rkHKEY_DYN_DATA", L"rkNONE"},
+                  [this](int V) { RootKey = static_cast<TRootKeys>(V); });
+  PropFiler::Text(Filer, L"HexIntPrefix", HexIntPrefix, b.HexIntPrefix, [this](const String& V) { HexIntPrefix = V; });
+  PropFiler::Text(Filer, L"BinaryPrefix", BinaryPrefix, b.BinaryPrefix, [this](const String& V) { BinaryPrefix = V; });
+  PropFiler::Text(Filer, L"ExpStringPrefix", ExpStringPrefix, b.ExpStringPrefix,
+                  [this](const String& V) { ExpStringPrefix = V; });
+  CharProperty(Filer, L"KeyLevelDelim", KeyLevelDelim, b.KeyLevelDelim);
+  PropFiler::Boolean(Filer, L"IncludeSubKeys", IncludeSubKeys, b.IncludeSubKeys,
+                     [this](bool V) { IncludeSubKeys = V; });
+  PropFiler::Text(Filer, L"KeyToGet", KeyToGet, b.KeyToGet, [this](const String& V) { KeyToGet = V; });
+  const PropFiler::TNames sources = {L"eiFile", L"eiProperty"};
+  PropFiler::Enum(Filer, L"ExportDestination", ExportDestination, b.ExportDestination, sources,
+                  [this](int V) { ExportDestination = static_cast<TExpImpSource>(V); });
+  PropFiler::Enum(Filer, L"ImportSource", ImportSource, b.ImportSource, sources,
+                  [this](int V) { ImportSource = static_cast<TExpImpSource>(V); });
+  PropFiler::Lines(Filer, L"RegistryData", &RegistryData, listBase(&TIORegistry::RegistryData));
+  PropFiler::Text(Filer, L"RemovedPrefix", RemovedPrefix, b.RemovedPrefix,
+                  [this](const String& V) { RemovedPrefix = V; });
+  PropFiler::Text(Filer, L"AddedPrefix", AddedPrefix, b.AddedPrefix, [this](const String& V) { AddedPrefix = V; });
+  PropFiler::Event(Filer, L"OnProgressChange", OnProgressChange, a ? &a->OnProgressChange : nullptr);
+}
+
+void TIORegistry::Register() { RegisterClass(ComponentClass<TIORegistry>(L"TIORegistry")); }
 
 // ---------------------------------------------------------------------------
 // Single values.

@@ -64,13 +64,16 @@ class TIORegistry : public TComponent, public TRegFileFormat {
   TStringList RegistryData;
   String RemovedPrefix = L"Removed : ";
   String AddedPrefix = L"Added   : ";
-  // Fires on the thread that runs the work, only when assigned. Export:
-  // level 1 reading the branch (parts read of all parts), level 2 writing;
-  // import: level 1, lines read of all lines; compare: levels 1 to 7.
+  // Fires on the thread that runs the work, only when assigned, one call
+  // at a time. Export: level 1 reading the branch (parts read of all
+  // parts), level 2 writing; import (on the reading thread and on the
+  // threads that write): level 1 lines read of all lines, level 2 keys and
+  // values written of all lines, which overlap; compare: levels 1 to 7.
   TProgressEvent OnProgressChange;
 
   // Set (from any thread) to stop the export or import under way: an
-  // export then writes nothing, an import stops after the line it is on.
+  // export then writes nothing, an import stops reading after the line it
+  // is on and writing at the next value (what was written stays).
   // Every export and import clears it when it ends.
   std::atomic<bool> StopRequested{false};
 
@@ -132,6 +135,17 @@ class TIORegistry : public TComponent, public TRegFileFormat {
 
   // The kind of a registry-file line by the format properties.
   TRegLineKind _whatIsThisLine(const String& Line) const { return ClassifyRegLine(Line, *this); }
+
+  // Registers the class for form readers (by name); each call after the
+  // first does nothing.
+  static void Register();
+
+ protected:
+  // Stored with the form where they differ from what the constructor sets:
+  // the four line lists, the format properties, Filename, RootKey,
+  // IncludeSubKeys, KeyToGet, ExportDestination, ImportSource, the compare
+  // prefixes and OnProgressChange (by the name its form offers it under).
+  void DefineProperties(TFiler* Filer) override;
 
  private:
   // The full name of a root-key value (rkNONE: the empty text).

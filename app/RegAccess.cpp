@@ -73,6 +73,14 @@ TUpcaseChar UpcaseChar() {
 }
 }  // namespace
 
+String KeyNameFold(const String& Name) {
+  const TUpcaseChar up = UpcaseChar();
+  String r(Name);
+  if (up)
+    for (wchar_t& c : r) c = static_cast<wchar_t>(up(static_cast<WCHAR>(c)));
+  return r;
+}
+
 size_t KeyNameHash(const String& Name) {
   const TUpcaseChar up = UpcaseChar();
   uint64_t h = 1469598103934665603ull;

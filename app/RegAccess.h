@@ -21,6 +21,9 @@ bool SameKeyName(const String& A, const String& B);
 // A hash of a name or path that is the same for every spelling
 // SameKeyName takes for one.
 size_t KeyNameHash(const String& Name);
+// The name or path upper-cased by the same table: equal for every spelling
+// SameKeyName takes for one.
+String KeyNameFold(const String& Name);
 // Deletes a key with everything below it (nothing for a missing key).
 // Raises ERegistryException "Unable to delete the key <path>" naming the key
 // that can't be deleted. A root key (empty path) is refused.

@@ -379,6 +379,17 @@ bool ParseQuoted(TextView s, size_t& i, String& out, wchar_t Quote) {
   return false;
 }
 
+// True when the quoted text s[From, To) holds the escape "\\0" (a backslash
+// that is not itself escaped, followed by a zero).
+bool HoldsNulEscape(TextView s, size_t From, size_t To) {
+  for (size_t i = From + 1; i + 1 < To; ++i) {
+    if (s[i] != L'\\') continue;
+    if (s[i + 1] == L'0') return true;
+    ++i;  // the escaped character
+  }
+  return false;
+}
+
 // Nothing but blanks from i on, or blanks and then a comment.
 bool OnlyBlanksOrCommentFrom(TextView s, size_t i) {
   for (; i < s.size(); ++i) {
@@ -525,6 +536,7 @@ class TImporter {
         if (c == delim) c = L'\\';
     if (del) {
       if (path.empty()) return false;  // a root key is never deleted
+      sink_.DataLine(idx_);
       sink_.DeleteKey(root, path);
       ++r_.DeletedKeys;
       return true;
@@ -559,6 +571,7 @@ class TImporter {
     if (!ParseData(t, i, type, data, remove)) return false;
     if (!keyOpen_) return false;
     if (name.find(L'\0') != String::npos) return false;  // another value's name up to the NUL
+    sink_.DataLine(lineStart_);
     if (remove) {
       sink_.DeleteValue(name);
     } else {
@@ -589,12 +602,14 @@ class TImporter {
   static bool IsContinuation(TextView t) { return !t.empty() && HexDigit(t[0]) >= 0; }
 
   // The hex list from t[i] on, joined with its continuation lines: a list
-  // ending in a backslash goes on on the next line; blank lines in between
-  // are passed over. A list is continued only after a whole byte and its
-  // comma (or right after the prefix), and only by a line of hex data:
-  // anything else (a key line, another value, a comment, a lone backslash,
-  // a byte split over two lines) breaks the value, which is refused whole
-  // together with the line that broke it, as regedit does.
+  // ending in a backslash goes on on the next line; blank lines and comment
+  // lines in between are passed over. A list is continued only after a
+  // whole byte and its comma (or right after the prefix): a backslash
+  // straight after a byte refuses that value alone, and the next line is
+  // read as a line of its own. The continuation must be a line of hex
+  // data: anything else (a key line, another value, a lone backslash)
+  // breaks the value, which is refused whole together with the line that
+  // broke it, as regedit does.
   bool ParseHexData(TextView t, size_t i, std::string& bytes) {
     TextView list = TrimBlanks(WithoutComment(t.substr(i)));
     String joined;
@@ -603,16 +618,17 @@ class TImporter {
       while (!joined.empty() && joined.back() == L'\\') {
         joined.pop_back();
         const TextView before = TrimBlanks(joined);
+        if (!before.empty() && before.back() != L',') return false;
         size_t next = idx_ + 1;
         while (next < lines_.size()) {
-          const TextView n = TrimBlanks(lines_[next]);
-          if (!n.empty()) break;
+          const TextView n = TrimBlanks(TrimLeadingControls(lines_[next]));
+          if (!n.empty() && n[0] != L';') break;
           ++next;
         }
         // A mark with no line after it: the file was cut off inside the
         // value, whose bytes can't all be there.
         if (next >= lines_.size()) return false;
-        if (!IsContinuation(TrimBlanks(lines_[next])) || (!before.empty() && before.back() != L',')) {
+        if (!IsContinuation(TrimBlanks(lines_[next]))) {
           idx_ = next;
           // A key line taken into a broken value opens no key; nor do the
           // data lines after it go into the key before it, which the file
@@ -638,8 +654,12 @@ class TImporter {
       return true;
     }
     if (i < t.size() && t[i] == quote) {
+      const size_t start = i;
       String text;
       if (!ParseQuoted(t, i, text, quote) || !OnlyBlanksOrCommentFrom(t, i)) return false;
+      // A "\\0" in the text has no form regedit accepts: the line is refused
+      // rather than stored as a backslash and a zero.
+      if (HoldsNulEscape(t, start, i)) return false;
       type = RegType::Sz;
       data = StringToRegBytes(text);
       return true;

@@ -109,6 +109,9 @@ class IRegFileSink {
   virtual bool OpenKey(TRegRoot Root, const String& Path) = 0;
   // Deletes a key with everything below it ("[-ROOT\path]").
   virtual void DeleteKey(TRegRoot Root, const String& Path) = 0;
+  // The 0-based index of the line the next change (SetValue, DeleteValue
+  // or DeleteKey) comes from.
+  virtual void DataLine(size_t Index) {}
   // Writes a value into the key opened last.
   virtual void SetValue(const String& Name, uint32_t Type, const std::string& Data) = 0;
   // Deletes a value of the key opened last ("name"=-).
@@ -128,7 +131,10 @@ struct TRegImportResult {
   int FirstSkippedLine = 0;  // 1-based number of the first of them, 0 if none
   int LinesRead = 0;      // lines handled (all of them unless stopped)
   int TotalLines = 0;
-  bool Stopped = false;   // the progress callback asked to stop
+  // The progress callback asked to stop. An import into the registry then
+  // gives in LinesRead the lines before the first one left unwritten, and
+  // in Keys and Values what was written in all.
+  bool Stopped = false;
 };
 
 struct TRegImportOptions {
@@ -145,11 +151,12 @@ struct TRegImportOptions {
 // of the six and data lines without an open key are skipped and counted.
 // A comment may follow the data or the key on its line, and comment and
 // blank lines may stand between a hex value's continuation lines, as
-// regedit allows. A hex value continued by a line that is no hex data (or
-// split inside a byte) is skipped whole with that line, as is text data of
-// an odd byte count in a Unicode file; text data without its final NUL
-// character gets one, as regedit stores it. Exceptions of the sink pass to
-// the caller.
+// regedit allows. A hex value continued by a line that is no hex data is
+// skipped whole with that line; one whose backslash follows a byte without
+// its comma is skipped alone (the next line is read as usual), as is text
+// data of an odd byte count in a Unicode file, and string data holding the
+// escape "\0". Text data without its final NUL character gets one, as
+// regedit stores it. Exceptions of the sink pass to the caller.
 TRegImportResult ImportRegLines(const std::vector<String>& Lines, IRegFileSink& Sink, bool Unicode,
                                 const TRegImportOptions& Options = TRegImportOptions());
 

@@ -39,6 +39,9 @@ void TRegStoreValue::SetType(TValueTypes Type) {
 String TRegStoreValue::GetDefaultValue() const {
   if (default_.IsEmpty()) return String();
   if (type_ == vtBoolean) return default_.AsBoolean() ? L"true" : L"false";
+  // A date as its day count (days since 30 December 1899), the text the
+  // setter reads back; a date's own text has no way back.
+  if (type_ == vtDate) return FloatToStr(default_.AsDateTime());
   return default_.AsString();
 }
 

@@ -26,6 +26,7 @@ class TRegStore;
 class TRegStoreValues;
 #ifdef _WIN32
 class TRegistry;
+class TFiler;
 #endif
 
 // One declared setting: an item of its store's collection.
@@ -43,7 +44,8 @@ class TRegStoreValue : public TCollectionItem {
   TValueTypes GetType() const { return type_; }
   // Converts the default and the current value to the new type.
   void SetType(TValueTypes Type);
-  // "true"/"false" for booleans, the default as text otherwise.
+  // "true"/"false" for booleans, the day count for dates, the default as
+  // text otherwise; empty when there is none. The setter takes each back.
   String GetDefaultValue() const;
   // Converts the text to the setting's type ("true"/"false" in any case or
   // a number for booleans, a decimal number for integers).
@@ -81,6 +83,9 @@ class TRegStoreValue : public TCollectionItem {
   // Points Reg at the store's root and opens the setting's key, creating
   // it when Create is set.
   bool OpenKey(TRegistry& Reg, bool Create);
+  // Stored with its store's form: Name and SubKey when not empty, Type
+  // when not vtBoolean, DefaultValue when there is one.
+  void DefineProperties(TFiler* Filer) override;
 #endif
 
  private:
@@ -168,6 +173,16 @@ class TRegStore : public TComponent {
   void ReadValues(const std::vector<String>& Names) { values_->ReadValues(Names); }
   void WriteValues() { values_->WriteValues(); }
   void DeleteValues() { values_->DeleteValues(); }
+
+  // Registers the class for form readers (by name) and on the "Quorvel"
+  // page of the component palette; each call after the first does nothing.
+  static void Register();
+
+ protected:
+  // Stored with the form: RootKey (default rkHKEY_CURRENT_USER) and
+  // BaseKey (default empty) where they differ, Values (each setting's
+  // Name, SubKey, Type and DefaultValue) when the store declares any.
+  void DefineProperties(TFiler* Filer) override;
 #endif
 
  private:

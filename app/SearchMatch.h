@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <unordered_map>
 
 #include "app/RegRoots.h"
 #include "classlib/SysUtils.h"
@@ -52,13 +54,26 @@ class TSearchMatcher {
   bool Prepare(String& ErrorMessage);
   // True when the candidate matches. The search text was upper-cased once
   // when the matcher was made; only the candidate is converted here.
+  // A regular expression matches the candidate's own characters: one that
+  // the ANSI code page can't carry matches only what any character would
+  // (".", a class that leaves characters out), never a character of the
+  // expression (the "?" the conversion would put in its place, say).
   // Execution errors of the expression engine raise ERegex.
   bool Matches(const String& Candidate);
 
  private:
+  // The candidate in ANSI bytes with Stand in place of each character the
+  // code page can't carry; false when there was none.
+  bool ToAnsi(const String& Candidate, char Stand, std::string& Out);
+  bool RegexMatches(const String& Candidate);
   uint8_t type_;
   bool caseSensitive_;
   String text_;  // upper-cased unless case-sensitive
   bool ansiExpression_ = true;
   std::unique_ptr<TRegex> regex_;
+  // Two stand-ins for characters the code page can't carry.
+  char stand_[2] = {'\x01', '\x80'};
+  // The ANSI bytes of each character above ASCII met so far; empty for one
+  // the code page can't carry (or only as another character).
+  std::unordered_map<wchar_t, std::string> ansi_;
 };

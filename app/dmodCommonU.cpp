@@ -45,6 +45,14 @@ TdmodCommon::TdmodCommon(TComponent* AOwner) : TDataModule(AOwner) {
   imlLVImages16->SetName(L"imlLVImages16");
   imlLVImages32 = new TImageList(this, 32, 32);
   imlLVImages32->SetName(L"imlLVImages32");
+  // The settings store and the registry-file component live in Logic; the
+  // data module owns them by name among its components (in their place in
+  // its component list), so forms find them as "dmodCommon.rsOptions" and
+  // its stream holds them.
+  TIORegistry::Register();
+  TRegStore::Register();
+  InsertComponent(&Logic.iorPort);
+  Logic.iorPort.SetName(L"iorPort");
   imlTabSheets = new TImageList(this, 16, 16);
   imlTabSheets->SetName(L"imlTabSheets");
   imlMenuToolbar = new TImageList(this, 16, 16);
@@ -67,6 +75,8 @@ TdmodCommon::TdmodCommon(TComponent* AOwner) : TDataModule(AOwner) {
   }
   odlgBookmarks = new TPlacesOpenDialog(this);
   odlgBookmarks->SetName(L"odlgBookmarks");
+  fdlgFont = new TFontDialog(this);
+  fdlgFont->SetName(L"fdlgFont");
   sdlgBookmarks = new TPlacesSaveDialog(this);
   sdlgBookmarks->SetName(L"sdlgBookmarks");
   for (TPlacesOpenDialog* d : {odlgBookmarks, static_cast<TPlacesOpenDialog*>(sdlgBookmarks)}) {
@@ -77,11 +87,11 @@ TdmodCommon::TdmodCommon(TComponent* AOwner) : TDataModule(AOwner) {
     d->SetTitle(L"Select a bookmark file");
     d->SetShowPlacesBar(true);
   }
-  fdlgFont = new TFontDialog(this);
-  fdlgFont->SetName(L"fdlgFont");
   fdlgFont->SetOptions(TFontDialogOptions{fdEffects, fdForceFontExist, fdNoVectorFonts});
   fdlgFont->Font()->SetName(L"MS Sans Serif");
   fdlgFont->Font()->SetSize(8);
+  InsertComponent(&Logic.rsOptions);
+  Logic.rsOptions.SetName(L"rsOptions");
 
   Logic.OnShowMessage = [](const String& Text) { ShowMessage(Text); };
   Logic.OnShowErrorText = [this](const String& Text) { ShowErrorText(Text); };
@@ -93,6 +103,9 @@ TdmodCommon::TdmodCommon(TComponent* AOwner) : TDataModule(AOwner) {
 TdmodCommon::~TdmodCommon() {
   Logic.StopSearchAndWait();
   Logic.OnStatusText = {};
+  // Logic frees them, not the component list.
+  RemoveComponent(&Logic.rsOptions);
+  RemoveComponent(&Logic.iorPort);
   if (dmodCommon == this) dmodCommon = nullptr;
 }
 

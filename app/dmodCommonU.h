@@ -37,7 +37,9 @@ class TdmodCommon : public TDataModule {
   TPlacesOpenDialog* odlgBookmarks;
   TFontDialog* fdlgFont;
   TPlacesSaveDialog* sdlgBookmarks;
+  // Components of the data module held by Logic.
   TRegStore& rsOptions() { return Logic.rsOptions; }
+  TIORegistry& iorPort() { return Logic.iorPort; }
 
   // The window that shows the status text and receives the search reports.
   void SetMainForm(TfrmMain* Form);

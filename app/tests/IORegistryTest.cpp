@@ -1,7 +1,9 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 
@@ -10,6 +12,7 @@
 #include "app/IORegistry.h"
 #include "app/RegAccess.h"
 #include "app/tests/RegTestKey.h"
+#include "classlib/Filer.h"
 
 class IORegistryT : public RegTest {
  protected:
@@ -220,6 +223,80 @@ TEST_F(IORegistryT, ImportKeepsTheFileOrderOfEachKey) {
   EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"gone")));
   EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"back\\inner")));
   EXPECT_TRUE(Has(L"back", L"y"));
+}
+
+// Every key is created with the spelling of its first mention in the file,
+// whichever writer thread comes to it first: a subkey's line in another
+// spelling, which another writer may take first, doesn't create its parent
+// in that spelling. Repeated into an empty branch, so that the writers meet
+// in many orders, each run leaves what a one-line-at-a-time import leaves.
+TEST_F(IORegistryT, KeysTakeTheSpellingOfTheirFirstMentionWhateverTheWritersDo) {
+  const String p = L"HKEY_CURRENT_USER\\" + Path(L"sp");
+  String text = L"REGEDIT4\r\n";
+  std::vector<std::string> expected;
+  for (int k = 0; k < 8; ++k) {
+    const String n = IntToStr(k);
+    text += L"[" + p + L"\\MixedCase" + n + L"]\r\n";
+    for (int v = 0; v < 30; ++v) text += L"\"v" + IntToStr(v) + L"\"=\"x\"\r\n";  // a section that takes a while
+    text += L"[" + p + L"\\MIXEDCASE" + n + L"]\r\n\"w\"=\"y\"\r\n";
+    text += L"[" + p + L"\\mixedcase" + n + L"\\Sub]\r\n\"z\"=\"1\"\r\n";
+    text += L"[" + p + L"\\deep" + n + L"\\Mid\\low]\r\n[" + p + L"\\DEEP" + n + L"\\mid]\r\n\"m\"=\"2\"\r\n";
+    for (const wchar_t* key : {L"\\MixedCase", L"\\deep"}) expected.push_back("key " + WideToUtf8(key + n));
+    expected.push_back("key " + WideToUtf8(L"\\MixedCase" + n + L"\\Sub"));
+    expected.push_back("key " + WideToUtf8(L"\\deep" + n + L"\\Mid"));
+    expected.push_back("key " + WideToUtf8(L"\\deep" + n + L"\\Mid\\low"));
+  }
+  expected.push_back("key ");
+  std::sort(expected.begin(), expected.end());
+  WriteFileBytes(File(L"case.reg"), WideToAnsi(text));
+  for (int run = 0; run < 40; ++run) {
+    testsupport::reg::DeleteTree(Path(L"sp"));
+    const auto res = io.ImportRegistry(File(L"case.reg"));
+    ASSERT_EQ(res.SkippedLines, 0);
+    std::vector<std::string> keys;
+    for (const std::string& line : Snapshot(L"sp"))
+      if (line.rfind("key ", 0) == 0) keys.push_back(line);
+    ASSERT_EQ(keys, expected) << "run " << run;
+    ASSERT_TRUE(Has(L"sp\\MixedCase3", L"w"));
+    ASSERT_TRUE(Has(L"sp\\deep5\\Mid", L"m"));
+  }
+}
+
+// A stop that comes while values are written ends the writing at the next
+// value and changes nothing after it, deletions included: the import says
+// where it stopped and what it wrote, and its progress went on through the
+// writing.
+TEST_F(IORegistryT, AStopWhileWritingEndsTheWritingAndTheDeletions) {
+  MakeKey(L"stop\\B");
+  const String p = L"HKEY_CURRENT_USER\\" + Path(L"stop");
+  String text = L"REGEDIT4\r\n[" + p + L"\\A]\r\n";
+  for (int i = 0; i < 300; ++i) text += L"\"v" + IntToStr(i) + L"\"=\"x\"\r\n";
+  text += L"[-" + p + L"\\B]\r\n[" + p + L"\\C]\r\n\"c\"=\"1\"\r\n";
+  WriteFileBytes(File(L"stop.reg"), WideToAnsi(text));
+  std::vector<std::pair<uint32_t, uint32_t>> reports;  // level, progress
+  io.OnProgressChange = [&](TObject*, uint32_t P, uint32_t L, uint32_t M, uint32_t ML) {
+    reports.push_back({L, P});
+    if (L == 2) {
+      EXPECT_EQ(M, 305u);
+      EXPECT_EQ(ML, 2u);
+      io.StopRequested = true;  // the writer reports after the key and 255 values
+    }
+  };
+  const TRegImportResult res = io.ImportRegistry(File(L"stop.reg"));
+  io.OnProgressChange = nullptr;
+  EXPECT_TRUE(res.Stopped);
+  EXPECT_EQ(res.LinesRead, 257);  // the lines before the value v255
+  EXPECT_EQ(res.Keys, 1);
+  EXPECT_EQ(res.Values, 255);
+  EXPECT_TRUE(Has(L"stop\\A", L"v254"));
+  EXPECT_FALSE(Has(L"stop\\A", L"v255"));
+  EXPECT_TRUE(RegKeyExists(RegRoot::CurrentUser, Path(L"stop\\B")));
+  EXPECT_FALSE(RegKeyExists(RegRoot::CurrentUser, Path(L"stop\\C")));
+  EXPECT_FALSE(io.StopRequested);
+  // The lines read (the deletion waits for the key's values to be
+  // written), then the writing's report; the last event has all numbers 0.
+  const std::vector<std::pair<uint32_t, uint32_t>> expected = {{1u, 256u}, {2u, 256u}, {0u, 0u}};
+  EXPECT_EQ(reports, expected);
 }
 
 // A write the registry refuses (a name longer than it allows) is raised,
@@ -696,4 +773,95 @@ TEST(PartRunner, EachPartOnceWithinItsLeadAndNothingAfterAStop) {
   }
   for (size_t i = 0; i <= 10; ++i) EXPECT_EQ(runs[i].load(), 1) << i;
   for (size_t i = 10 + kAhead + 1; i < kCount; ++i) EXPECT_EQ(runs[i].load(), 0) << i;
+}
+
+// The registry-file component goes with its form: as made it writes no
+// property; every published property changed (its progress event by the
+// name its form offers the handler under) reads back into a component the
+// reader makes by its class name.
+TEST(IORegistryForm, ThePublishedPropertiesReadBackFromTheForm) {
+  TIORegistry::Register();
+  auto contains = [](TMemoryStream& M, const char* Text) {
+    const char* p = static_cast<const char*>(M.Memory());
+    return std::search(p, p + M.GetSize(), Text, Text + std::strlen(Text)) != p + M.GetSize();
+  };
+  const char* names[] = {"NewKeyList",  "DeletedKeyList", "ExistingKeyList", "RegHeader",      "DataNameValueDelim",
+                         "StringStartEndChar", "RootStart", "RootEnd",       "Filename",       "RootKey",
+                         "HexIntPrefix", "BinaryPrefix",  "ExpStringPrefix", "KeyLevelDelim",  "IncludeSubKeys",
+                         "KeyToGet",    "ExportDestination", "ImportSource", "RegistryData",   "RemovedPrefix",
+                         "AddedPrefix", "OnProgressChange"};
+  uint32_t heard = 0;
+  const TProgressEvent handler = [&heard](TObject*, uint32_t P, uint32_t, uint32_t, uint32_t) { heard = P; };
+  auto makeRoot = [&](TComponent& Root) {
+    Root.SetName(L"Form");
+    Root.RegisterMethod(L"PortProgress", handler);
+  };
+  {
+    TComponent root(nullptr);
+    makeRoot(root);
+    (new TIORegistry(&root))->SetName(L"iorPort");
+    TMemoryStream m;
+    TWriter(&m).WriteRootComponent(&root);
+    for (const char* n : names) EXPECT_FALSE(contains(m, n)) << n;
+  }
+  TComponent root(nullptr);
+  makeRoot(root);
+  auto* src = new TIORegistry(&root);
+  src->SetName(L"iorPort");
+  src->NewKeyList.Add(L"[new]");
+  src->DeletedKeyList.Add(L"[gone]");
+  src->ExistingKeyList.Add(L"[both]");
+  src->RegHeader = L"REGEDIT5";
+  src->DataNameValueDelim = L':';
+  src->StringStartEndChar = L'\'';
+  src->RootStart = L'<';
+  src->RootEnd = L'>';
+  src->Filename = L"dump.reg";
+  src->RootKey = TIORegistry::rkNONE;
+  src->HexIntPrefix = L"d:";
+  src->BinaryPrefix = L"b:";
+  src->ExpStringPrefix = L"e:";
+  src->KeyLevelDelim = L'/';
+  src->IncludeSubKeys = false;
+  src->KeyToGet = L"Software\\X";
+  src->ExportDestination = eiProperty;
+  src->ImportSource = eiProperty;
+  src->RegistryData.Add(L"REGEDIT4");
+  src->RemovedPrefix = L"- ";
+  src->AddedPrefix = L"+ ";
+  src->OnProgressChange = handler;
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(&root);
+  for (const char* n : names) EXPECT_TRUE(contains(m, n)) << n;
+
+  TComponent back(nullptr);
+  makeRoot(back);
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(&back);
+  auto* dst = dynamic_cast<TIORegistry*>(back.FindComponent(L"iorPort"));
+  ASSERT_NE(dst, nullptr);
+  EXPECT_EQ(dst->NewKeyList.Get(0), L"[new]");
+  EXPECT_EQ(dst->DeletedKeyList.Get(0), L"[gone]");
+  EXPECT_EQ(dst->ExistingKeyList.Get(0), L"[both]");
+  EXPECT_EQ(dst->RegHeader, L"REGEDIT5");
+  EXPECT_EQ(dst->DataNameValueDelim, L':');
+  EXPECT_EQ(dst->StringStartEndChar, L'\'');
+  EXPECT_EQ(dst->RootStart, L'<');
+  EXPECT_EQ(dst->RootEnd, L'>');
+  EXPECT_EQ(dst->Filename, L"dump.reg");
+  EXPECT_EQ(dst->RootKey, TIORegistry::rkNONE);
+  EXPECT_EQ(dst->HexIntPrefix, L"d:");
+  EXPECT_EQ(dst->BinaryPrefix, L"b:");
+  EXPECT_EQ(dst->ExpStringPrefix, L"e:");
+  EXPECT_EQ(dst->KeyLevelDelim, L'/');
+  EXPECT_FALSE(dst->IncludeSubKeys);
+  EXPECT_EQ(dst->KeyToGet, L"Software\\X");
+  EXPECT_EQ(dst->ExportDestination, eiProperty);
+  EXPECT_EQ(dst->ImportSource, eiProperty);
+  ASSERT_EQ(dst->RegistryData.GetCount(), 1);
+  EXPECT_EQ(dst->RemovedPrefix, L"- ");
+  EXPECT_EQ(dst->AddedPrefix, L"+ ");
+  ASSERT_TRUE(static_cast<bool>(dst->OnProgressChange));
+  dst->OnProgressChange(dst, 7, 1, 9, 1);
+  EXPECT_EQ(heard, 7u);
 }

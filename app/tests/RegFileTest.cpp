@@ -285,11 +285,12 @@ TEST(RegFileImport, KeyLinesFoldRootCaseAndTrimBackslashes) {
   EXPECT_EQ(r.ops[2].name, L"X");
   // ANSI text bytes of a REGEDIT4 file become UTF-16 (e9 is an e with acute).
   EXPECT_EQ(r.ops[4].data, StringToRegBytes(L"\u00E9A"));
-  // After continuation lines, a comment after the mark breaks the value,
-  // which is skipped with every line it took.
+  // A file that ends inside a value (only a blank line and a comment after
+  // the mark) refuses the value with every line it took; the blank line
+  // and the comment are lines of their own.
   Recorder r2;
   const auto cut = Import({L"[HKEY_CURRENT_USER\\C]", L"\"h\"=hex:01,02,\\", L"  03,\\", L"", L"; end"}, r2);
-  EXPECT_EQ(cut.SkippedLines, 4);
+  EXPECT_EQ(cut.SkippedLines, 2);
   EXPECT_EQ(cut.FirstSkippedLine, 2);
   ASSERT_EQ(r2.ops.size(), 1u);
 }
@@ -362,18 +363,67 @@ TEST(RegFileImport, CommentsAfterDataAndBetweenContinuationLines) {
                            L"\"h\"=hex:01,02,\\", L"; in between", L"  03,04", L"\"cut\"=hex:05,\\",
                            L"\"next\"=\"v\"", L"\"gone\"=- ; bye"},
                           r);
-  // A blank line between continuation lines is passed over; a continuation
-  // mark before a line that carries no hex data (a comment, another value)
-  // breaks the value: neither it nor that line is written, and the orphaned
-  // hex line after the comment is no line of its own either.
-  EXPECT_EQ(res.SkippedLines, 5);
-  EXPECT_EQ(res.FirstSkippedLine, 8);
-  ASSERT_EQ(r.ops.size(), 5u);
+  // Blank lines and comment lines between continuation lines are passed
+  // over and the joining goes on; a continuation mark before a line that
+  // carries no hex data (another value) breaks the value: neither it nor
+  // that line is written.
+  EXPECT_EQ(res.SkippedLines, 2);
+  EXPECT_EQ(res.FirstSkippedLine, 11);
+  ASSERT_EQ(r.ops.size(), 6u);
   EXPECT_EQ(r.ops[0].name, L"A");
   EXPECT_EQ(r.ops[1].data, StringToRegBytes(L"1"));
   EXPECT_EQ(r.ops[2].data, Dw(2));
   EXPECT_EQ(r.ops[3].data, std::string("\x0a\x0b\x0c", 3));
-  EXPECT_EQ(r.ops[4].what, L"rm");
+  EXPECT_EQ(r.ops[4].name, L"h");
+  EXPECT_EQ(r.ops[4].data, std::string("\x01\x02\x03\x04", 4));
+  EXPECT_EQ(r.ops[5].what, L"rm");
+
+  // Several comment lines (indented too) and blank lines in a row, in a
+  // version 5 file's text value.
+  Recorder t;
+  const auto text = Import({L"Windows Registry Editor Version 5.00", L"[HKEY_CURRENT_USER\\T]",
+                            L"\"e\"=hex(2):41,00,\\", L"  ; one", L"", L"\t;two", L"  42,00,00,00", L"\"n\"=dword:1"},
+                           t, true);
+  EXPECT_EQ(text.SkippedLines, 0);
+  ASSERT_EQ(t.ops.size(), 3u);
+  EXPECT_EQ(t.ops[1].data, std::string("A\0B\0\0\0", 6));
+  EXPECT_EQ(t.ops[2].name, L"n");
+}
+
+// A backslash straight after a byte (no comma before it) refuses that
+// value alone: the line after it is read as a line of its own, whether a
+// value, a key line or a default value.
+TEST(RegFileImport, ABackslashRightAfterAByteRefusesThatValueAlone) {
+  Recorder r;
+  const auto res = Import({L"REGEDIT4",                              // 1
+                           L"[HKEY_CURRENT_USER\\P]",               // 2
+                           L"\"a\"=hex:61,62,63,64,65\\",           // 3: refused
+                           L"\"good\"=\"1\"",                         // 4
+                           L"\"b\"=hex(2):64,65\\",                 // 5: refused
+                           L"[HKEY_CURRENT_USER\\P\\Sub]",           // 6
+                           L"\"c\"=hex:01 \\",                       // 7: refused
+                           L"@=\"def\""},                              // 8
+                          r);
+  EXPECT_EQ(res.SkippedLines, 3);
+  EXPECT_EQ(res.FirstSkippedLine, 3);
+  std::vector<String> written;
+  for (const Op& op : r.ops) written.push_back(op.what + L":" + op.name);
+  EXPECT_EQ(written, (std::vector<String>{L"key:P", L"set:good", L"key:P\\Sub", L"set:"}));
+}
+
+// String data holding the escape "\0" is refused and counted, as regedit
+// refuses it; an escaped backslash before a zero is text like any other.
+TEST(RegFileImport, StringDataHoldingANulEscapeIsRefused) {
+  Recorder r;
+  const auto res = Import({L"REGEDIT4", L"[HKEY_CURRENT_USER\\P]", L"\"v\"=\"Value1\\0\"", L"\"w\"=\"\\0x\"",
+                           L"\"ok\"=\"a\\\\0\"", L"\"after\"=\"1\""},
+                          r);
+  EXPECT_EQ(res.SkippedLines, 2);
+  EXPECT_EQ(res.FirstSkippedLine, 3);
+  ASSERT_EQ(r.ops.size(), 3u);
+  EXPECT_EQ(r.ops[1].name, L"ok");
+  EXPECT_EQ(r.ops[1].data, StringToRegBytes(L"a\\0"));
+  EXPECT_EQ(r.ops[2].name, L"after");
 }
 
 // The bytes regedit stores for text data given without its final NUL
@@ -419,9 +469,11 @@ TEST(RegFileImport, TextDataWithoutItsFinalNulIsStoredAsRegeditStoresIt) {
 
 // A hex value broken between its lines is refused whole, as regedit does:
 // nothing of it is written, and the line that broke it (a key line, another
-// value, a default value, a lone backslash, the rest of a split byte) is
-// taken with it (a comment too). Data lines after a key line taken that
-// way go nowhere rather than into the key before it. Text of an odd byte
+// value, a default value, a lone backslash) is taken with it; comment lines
+// before that line are passed over. A byte split over two lines (no comma
+// before the mark) refuses the value alone, and the rest of the byte is a
+// line that can't be read. Data lines after a key line taken that way go
+// nowhere rather than into the key before it. Text of an odd byte
 // count in a version 5 file (ANSI bytes there) is refused too.
 TEST(RegFileImport, BrokenContinuationsRefuseTheValueAndTheLineThatBrokeIt) {
   Recorder r;
@@ -433,18 +485,18 @@ TEST(RegFileImport, BrokenContinuationsRefuseTheValueAndTheLineThatBrokeIt) {
                            L"[HKEY_CURRENT_USER\\P]",                   // 6
                            L"\"b\"=hex:01,02,03,\\", L"\"c\"=\"after\"",   // 7, 8
                            L"\"d\"=hex:01,02,\\", L"@=\"def\"",            // 9, 10
-                           L"\"e\"=hex:01,\\", L"; c", L"\"x\"=\"y\"",      // 11-13: 13 a value
+                           L"\"e\"=hex:01,\\", L"; c", L"\"x\"=\"y\"",      // 11-13: 13 taken
                            L"\"f\"=hex:01,\\", L"\\", L"  02",             // 14-16
                            L"\"g\"=hex:01,0\\", L"  2,03",                 // 17, 18: a byte split
                            L"\"k\"=hex:01,02\\", L"  03",                  // 19, 20: no comma
                            L"\"ok\"=hex:01,\\", L"", L"  02",               // 21-23
                            L"\"m\"=hex:\\", L"  01,02"},                    // 24, 25
                           r);
-  EXPECT_EQ(res.SkippedLines, 16);
+  EXPECT_EQ(res.SkippedLines, 17);
   EXPECT_EQ(res.FirstSkippedLine, 3);
   std::vector<String> written;
   for (const Op& op : r.ops) written.push_back(op.name + (op.what == L"set" ? L"=" + IntToStr(int(op.data.size())) : L""));
-  EXPECT_EQ(written, (std::vector<String>{L"P", L"P", L"x=4", L"ok=2", L"m=2"}));
+  EXPECT_EQ(written, (std::vector<String>{L"P", L"P", L"ok=2", L"m=2"}));
 
   Recorder odd;
   const auto oddRes = Import({L"Windows Registry Editor Version 5.00", L"[HKEY_CURRENT_USER\\P]",

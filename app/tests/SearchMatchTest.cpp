@@ -62,3 +62,40 @@ TEST(SearchMatch, RegularExpressions) {
   EXPECT_FALSE(bad.Prepare(err));
   EXPECT_FALSE(err.empty());
 }
+
+// Characters the ANSI code page can't carry never match a character of the
+// expression (the "?" the conversion puts in their place, or the letter a
+// best fit would give): only what any character matches.
+TEST(SearchMatch, RegexNeverMatchesWhatStandsInForACharacterOutsideTheCodePage) {
+  String err;
+  TSearchMatcher question(In(L"a\\?b", stRegex));
+  ASSERT_TRUE(question.Prepare(err)) << err;
+  EXPECT_FALSE(question.Matches(L"a\u0416b"));
+  EXPECT_TRUE(question.Matches(L"a?b"));
+  TSearchMatcher only(In(L"^\\?+$", stRegex));
+  ASSERT_TRUE(only.Prepare(err));
+  for (const wchar_t* t : {L"\u540d\u524d", L"\u0416\u0416\u0416", L"\u65e5\u672c", L"\U0001F600"})
+    EXPECT_FALSE(only.Matches(t)) << WideToAnsi(t);
+  EXPECT_TRUE(only.Matches(L"??"));
+  TSearchMatcher letter(In(L"^a$", stRegex));
+  ASSERT_TRUE(letter.Prepare(err));
+  EXPECT_FALSE(letter.Matches(L"\u0101"));  // a best fit would give "a"
+  // What any character matches still matches them, and the characters the
+  // code page has match as before.
+  TSearchMatcher any(In(L"^a.b$", stRegex));
+  ASSERT_TRUE(any.Prepare(err));
+  EXPECT_TRUE(any.Matches(L"a\u0416b"));
+  EXPECT_TRUE(any.Matches(L"A\U0001F600B"));
+  TSearchMatcher notQuestion(In(L"^[^?]+$", stRegex));
+  ASSERT_TRUE(notQuestion.Prepare(err));
+  EXPECT_TRUE(notQuestion.Matches(L"\u540d\u524d"));
+  TSearchMatcher around(In(L"x.*y", stRegex));
+  ASSERT_TRUE(around.Prepare(err));
+  EXPECT_TRUE(around.Matches(L"\u0416x\u0416\u00e9y"));
+  // An expression that names a control byte doesn't match a character the
+  // code page lacks either.
+  TSearchMatcher control(In(L"^[\\x01-\\x02]$", stRegex));
+  ASSERT_TRUE(control.Prepare(err)) << err;
+  EXPECT_FALSE(control.Matches(L"\u0416"));
+  EXPECT_TRUE(control.Matches(L"\x01"));
+}

@@ -1,6 +1,10 @@
+#include <algorithm>
+#include <cstring>
+
 #include "app/Cvalue.h"
 #include "app/RegStore.h"
 #include "app/tests/RegTestKey.h"
+#include "classlib/Filer.h"
 #include "classlib/Registry.h"
 
 class SettingsRegistry : public RegTest {
@@ -184,4 +188,84 @@ TEST_F(SettingsRegistry, ReadFromRegistryFallsBackAndOpenKeyCreatesOnlyWhenAsked
   width.DeleteFromRegistry();
   EXPECT_FALSE(Has(L"Zembrio\\MainForm", L"Width"));
   EXPECT_EQ(width.Read().AsInteger(), 500);
+}
+
+namespace {
+bool StreamHolds(TMemoryStream& M, const char* Text) {
+  const char* p = static_cast<const char*>(M.Memory());
+  return std::search(p, p + M.GetSize(), Text, Text + std::strlen(Text)) != p + M.GetSize();
+}
+}  // namespace
+
+// The store goes with its form: a store as made writes no property; the
+// 57 declared settings (name, subkey, type and default each), the root and
+// the base key read back into a store the reader makes by its class name.
+TEST(SettingsForm, TheDeclaredSettingsReadBackFromTheForm) {
+  TRegStore::Register();
+  {
+    TComponent root(nullptr);
+    root.SetName(L"Form");
+    auto* plain = new TRegStore(&root);
+    plain->SetName(L"rsPlain");
+    TMemoryStream m;
+    TWriter(&m).WriteRootComponent(&root);
+    for (const char* name : {"RootKey", "BaseKey", "Values"}) EXPECT_FALSE(StreamHolds(m, name)) << name;
+  }
+  TComponent root(nullptr);
+  root.SetName(L"Form");
+  auto* src = new TRegStore(&root);
+  src->SetName(L"rsOptions");
+  DeclareEditorSettings(*src);
+  ASSERT_EQ(src->Count(), 57);
+  src->Item(0).SetSubKey(String());  // a setting in the base key itself
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(&root);
+  // Stored where they differ: the current user's root is the default.
+  EXPECT_FALSE(StreamHolds(m, "rkHKEY_CURRENT_USER"));
+  EXPECT_TRUE(StreamHolds(m, "BaseKey"));
+
+  TComponent back(nullptr);
+  back.SetName(L"Form");
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(&back);
+  auto* dst = dynamic_cast<TRegStore*>(back.FindComponent(L"rsOptions"));
+  ASSERT_NE(dst, nullptr);
+  EXPECT_EQ(dst->RootKey, TRegStore::rkHKEY_CURRENT_USER);
+  EXPECT_EQ(dst->BaseKey, L"Software\\Quorvel\\Zembrio");
+  ASSERT_EQ(dst->Count(), 57);
+  for (int i = 0; i < 57; ++i) {
+    TRegStoreValue& a = src->Item(i);
+    TRegStoreValue& b = dst->Item(i);
+    SCOPED_TRACE(WideToAnsi(a.GetName()));
+    EXPECT_EQ(b.GetName(), a.GetName());
+    EXPECT_EQ(b.GetSubKey(), a.GetSubKey());
+    EXPECT_EQ(b.GetType(), a.GetType());
+    EXPECT_EQ(b.GetDefaultValue(), a.GetDefaultValue());
+  }
+  EXPECT_EQ(dst->GetValueByName(L"FontName").GetDefaultValue(), L"Tahoma");
+  dst->ResetValues();
+  EXPECT_EQ(dst->GetValueByName(L"Width").GetValue().AsInteger(), 500);
+
+  // Another root and no settings read back as such; dates and doubles too.
+  src->RootKey = TRegStore::rkHKEY_LOCAL_MACHINE;
+  src->BaseKey.clear();
+  src->GetValues()->Clear();
+  src->Add(L"When", L"", vtDate, FloatToStr(45000.5));
+  src->Add(L"Ratio", L"Sub", vtDouble, FloatToStr(0.25));
+  TMemoryStream m2;
+  TWriter(&m2).WriteRootComponent(&root);
+  EXPECT_FALSE(StreamHolds(m2, "BaseKey"));
+  TComponent again(nullptr);
+  again.SetName(L"Form");
+  m2.SetPosition(0);
+  TReader(&m2).ReadRootComponent(&again);
+  dst = dynamic_cast<TRegStore*>(again.FindComponent(L"rsOptions"));
+  ASSERT_NE(dst, nullptr);
+  EXPECT_EQ(dst->RootKey, TRegStore::rkHKEY_LOCAL_MACHINE);
+  EXPECT_EQ(dst->BaseKey, String());
+  ASSERT_EQ(dst->Count(), 2);
+  EXPECT_EQ(dst->Item(0).GetType(), vtDate);
+  EXPECT_EQ(dst->Item(0).GetDefaultValue(), src->Item(0).GetDefaultValue());
+  EXPECT_EQ(dst->Item(1).GetSubKey(), L"Sub");
+  EXPECT_EQ(dst->Item(1).GetDefaultValue(), src->Item(1).GetDefaultValue());
 }

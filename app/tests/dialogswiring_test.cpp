@@ -91,13 +91,46 @@ TEST_F(WiringTest, TheDataModulesSharedComponentsAreFoundByName) {
       {dmodCommon->imlMenuToolbar, L"imlMenuToolbar"}, {dmodCommon->odlgImport, L"odlgImport"},
       {dmodCommon->sdlgExport, L"sdlgExport"},         {dmodCommon->odlgBookmarks, L"odlgBookmarks"},
       {dmodCommon->fdlgFont, L"fdlgFont"},             {dmodCommon->sdlgBookmarks, L"sdlgBookmarks"},
+      {&dmodCommon->rsOptions(), L"rsOptions"},        {&dmodCommon->iorPort(), L"iorPort"},
   };
   for (const auto& [Component, Name] : Shared) {
     SCOPED_TRACE(Name);
+    EXPECT_EQ(Component->GetOwner(), dmodCommon);
+    EXPECT_EQ(dmodCommon->FindComponent(Name), Component);
     const String Stored = ComponentReferenceName(frmOptions, Component);
     EXPECT_EQ(Stored, String(L"dmodCommon.") + Name);
     EXPECT_EQ(FindReferencedComponent(frmOptions, Stored), Component);
   }
+}
+
+// The data module's published components in their order, and its
+// settings store and registry-file component read back from its stream:
+// the 57 settings and the port's format into a data module whose own
+// were changed.
+TEST_F(WiringTest, TheDataModulesStreamHoldsItsSettingsStoreAndRegistryFilePort) {
+  std::vector<String> names;
+  for (int i = 0; i < dmodCommon->GetComponentCount(); ++i) names.push_back(dmodCommon->GetComponent(i)->GetName());
+  const std::vector<String> published = {L"imlTreeImages", L"imlLVImages16", L"imlLVImages32", L"iorPort",
+                                         L"imlTabSheets",  L"imlMenuToolbar", L"odlgImport",    L"sdlgExport",
+                                         L"odlgBookmarks", L"fdlgFont",       L"sdlgBookmarks", L"rsOptions"};
+  EXPECT_EQ(names, published);
+
+  dmodCommon->iorPort().Filename = L"Other.reg";
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(dmodCommon);
+  dmodCommon->iorPort().Filename = L"RegistryDump.reg";
+  TdmodCommon other(nullptr);
+  other.rsOptions().GetValues()->Clear();
+  other.rsOptions().BaseKey.clear();
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(&other);
+  ASSERT_EQ(other.rsOptions().Count(), 57);
+  EXPECT_EQ(other.rsOptions().BaseKey, L"Software\\Quorvel\\Zembrio");
+  for (int i = 0; i < 57; ++i) {
+    EXPECT_EQ(other.rsOptions().Item(i).GetName(), dmodCommon->rsOptions().Item(i).GetName());
+    EXPECT_EQ(other.rsOptions().Item(i).GetDefaultValue(), dmodCommon->rsOptions().Item(i).GetDefaultValue());
+  }
+  EXPECT_EQ(other.iorPort().Filename, L"Other.reg");
 }
 
 TEST_F(WiringTest, TheDataModulesFileDialogsShowThePlacesBar) {

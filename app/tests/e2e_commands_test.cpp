@@ -342,11 +342,13 @@ TEST_F(Commands, LongExportAndImportStopOnTheStopButtonAndEscape) {
   TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
   Window->mnuFile_ImportClick(nullptr);
   EXPECT_TRUE(fired);
-  EXPECT_EQ(Window->GetStatusText().rfind(L"Import stopped at line 256 of ", 0), 0u)
+  // The stop came while the key Many was still being read: none of its
+  // values is written.
+  EXPECT_EQ(Window->GetStatusText().rfind(L"Import stopped at line ", 0), 0u)
       << WideToAnsi(Window->GetStatusText());
   DWORD type = 0;
   std::string raw;
-  EXPECT_FALSE(Read(String(Data) + L"\\Many", L"v1999", type, raw));
+  EXPECT_FALSE(Read(String(Data) + L"\\Many", L"v0", type, raw));
   io.OnProgressChange = report;
 }
 
