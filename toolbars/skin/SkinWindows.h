@@ -151,6 +151,7 @@ class TSkinToolbar : public TSkinDockableWindow<TBarCustomToolbar> {
   bool IsEmbedded() { return !GetFloating() && !GetDocked(); }
   TSkinItemTransparency GetItemTransparency() const { return itemTransparency_; }
   void SetItemTransparency(TSkinItemTransparency Value);
+  void DefineProperties(TFiler* Filer) override;
 
   void WndProc(TMessage& m) override;
   // Repaints only the background between the items (on a dock background).
@@ -170,6 +171,7 @@ class TSkinToolWindow : public TSkinDockableWindow<TBarToolWindow> {
   void GetToolbarInfo(TSkinToolbarInfo& ToolbarInfo) override;
   int GetViewTypeOf() override;
   void UpdateEffectiveColor() override;
+  void DefineProperties(TFiler* Filer) override;
 
   void WndProc(TMessage& m) override;
 };
@@ -185,6 +187,7 @@ class TSkinDock : public TBarDock, public ISkinListener {
   void DrawBackground(HDC DC, const RECT& DrawRect) override;
   bool GetUseParentBackground() const { return useParentBackground_; }
   void SetUseParentBackground(bool Value);
+  void DefineProperties(TFiler* Filer) override;
   TColor GetEffectiveColorOf();
   bool Resizing() const { return resizing_; }
   void WndProc(TMessage& m) override;
