@@ -194,6 +194,29 @@ TEST(SkinSwitcher, PropertiesAreProgramWide) {
   RemoveThemeNotification(&l);
 }
 
+// The last switcher of a designer, freed, leaves the program on "Default";
+// freeing a running one, or a designed one while another lives, keeps the
+// theme chosen.
+TEST(SkinSwitcher, TheLastDesignedSwitcherPutsTheDefaultThemeBack) {
+  InitSkin();
+  if (!IsSkinThemeAvailable(L"Other")) RegisterSkinTheme(L"Other", &MakeOther);
+  {
+    TSkinSwitcher running(nullptr);
+    running.SetTheme(L"Other");
+  }
+  EXPECT_EQ(SkinCurrentTheme(), L"Other");
+  {
+    TComponent designer(nullptr);
+    designer.SetDesigning(true);
+    auto* first = new TSkinSwitcher(&designer);
+    new TSkinSwitcher(&designer);
+    ASSERT_TRUE(first->IsDesigning());
+    delete first;
+    EXPECT_EQ(SkinCurrentTheme(), L"Other");
+  }
+  EXPECT_EQ(SkinCurrentTheme(), L"Default");
+}
+
 TEST(SkinDefaultTheme, MetricsColoursAndBorders) {
   InitSkin();
   TSkinTheme* t = CurrentSkinTheme();
