@@ -772,7 +772,7 @@ void TBarCustomDockableWindow::DefineProperties(TFiler* Filer) {
   Boolean(Filer, L"CloseButton", CloseButton, a ? a->CloseButton.Get() : true, [this](bool v) { CloseButton = v; });
   Boolean(Filer, L"CloseButtonWhenDocked", closeButtonWhenDocked_, a ? a->closeButtonWhenDocked_ : false,
           [this](bool v) { SetCloseButtonWhenDocked(v); });
-  Boolean(Filer, L"DblClickUndock", DblClickUndock, a ? a->DblClickUndock : true,
+  Boolean(Filer, L"DblClickUndock", DblClickUndock, a ? a->DblClickUndock : DefaultDblClickUndock(),
           [this](bool v) { DblClickUndock = v; });
   Link(Filer, L"DefaultDock", DefaultDock, a ? a->DefaultDock : nullptr,
        [this](TComponent* c) { DefaultDock = dynamic_cast<TBarDock*>(c); });

@@ -115,6 +115,7 @@ class TSkinDockableWindow : public Base, public ISkinListener {
   TColor GetEffectiveColorOf() const { return effectiveColor_; }
   int GetSnapDistance() const { return snapDistance_; }
   void SetSnapDistance(int Value);
+  bool DefaultDblClickUndock() const override { return false; }
 
   void DrawNCArea(HDC DC, HRGN Clip) override;
   POINT GetFloatingBorderSize() override;

@@ -238,8 +238,8 @@ TEST(SkinPublished, ThemedItemsAndListsAtTheirDefaultsWriteNothing) {
     declared::ExpectNothingWritten(c, &src);
 }
 
-// The themed windows' own settings, and their defaults (a colour of none,
-// no double-click undocking) left out.
+// The themed windows' own settings, and their defaults left out (they start
+// without double-click undocking).
 TEST(SkinPublished, ThemedWindowsStoreTheirOwnSettings) {
   InitSkin();
   RegisterSkinClasses();
@@ -258,10 +258,13 @@ TEST(SkinPublished, ThemedWindowsStoreTheirOwnSettings) {
   EXPECT_FALSE(plainBar.at(L"ItemTransparency"));
   EXPECT_FALSE(plainBar.at(L"SnapDistance"));
   EXPECT_FALSE(declared::Of(tw, form.get()).at(L"SnapDistance"));
+  EXPECT_FALSE(plainBar.at(L"DblClickUndock"));  // false from the start
+  EXPECT_FALSE(declared::Of(tw, form.get()).at(L"DblClickUndock"));
   EXPECT_FALSE(declared::Of(dock, form.get()).at(L"UseParentBackground"));
 
   bar->SetItemTransparency(itDisable);
   bar->SetSnapDistance(12);
+  tw->DblClickUndock = true;
   tw->SetSnapDistance(8);
   dock->SetUseParentBackground(true);
   declared::ExpectWritten(bar, form.get(), {L"ItemTransparency", L"SnapDistance"});
@@ -285,7 +288,7 @@ TEST(SkinPublished, ThemedWindowsStoreTheirOwnSettings) {
   EXPECT_TRUE(readDock->GetUseParentBackground());
   EXPECT_EQ(readBar->GetColor(), clNone);
   EXPECT_FALSE(readBar->DblClickUndock);
-  EXPECT_FALSE(readWindow->DblClickUndock);
+  EXPECT_TRUE(readWindow->DblClickUndock);
   EXPECT_EQ(readDock->GetColor(), clNone);
 }
 
