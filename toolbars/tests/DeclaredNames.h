@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "classlib/Filer.h"
+#include "toolbars/BarImages.h"
+#include "toolbars/BarPopup.h"
 
 namespace declared {
 
@@ -115,5 +117,31 @@ inline void ExpectReadsBack(TComponent* Source, TComponent* Target) {
   TWriter(&second).WriteRootComponent(Target);
   EXPECT_EQ(Bytes(first), Bytes(second));
 }
+
+// A form root named "Root" with an image list "ilMain" and an item container
+// "Box" for the items of a test, offering a handler of each kind of Events.
+template <class... Events>
+class TItemsRoot : public TComponent {
+ public:
+  TItemsRoot() : TComponent(nullptr) {
+    SetName(L"Root");
+    Offer<Events...>(this);
+    images = new TBarImageList(this);
+    images->SetName(L"ilMain");
+    box = new TBarItemContainer(this);
+    box->SetName(L"Box");
+  }
+  const char* ClassName() const override { return "TItemsRoot"; }
+  // A new item of Box.
+  template <class T>
+  T* Add(const wchar_t* Name) {
+    auto* i = new T(this);
+    i->SetName(Name);
+    box->Items()->Add(i);
+    return i;
+  }
+  TBarImageList* images;
+  TBarItemContainer* box;
+};
 
 }  // namespace declared

@@ -35,31 +35,16 @@ const std::vector<const wchar_t*> kToggleNames = {
 const std::vector<const wchar_t*> kMRUListNames = {L"AddFullPath", L"HidePathExtension", L"MaxItems", L"Items",
                                                    L"OnClick",     L"OnChange",          L"Prefix"};
 
-// A form root offering a handler for every event kind of the framework.
-class TFormRoot : public TComponent {
+// A form root offering a handler for every event kind of the framework, with
+// a panel for the toggles.
+class TFormRoot : public declared::TItemsRoot<TNotifyEvent, TBarSelectEvent, TBarPopupEvent, TBarAcceptTextEvent,
+                                              TBarBeginEditEvent, THintEvent, TBarMRUListClickEvent> {
  public:
-  TFormRoot() : TComponent(nullptr) {
-    SetName(L"Root");
-    declared::Offer<TNotifyEvent, TBarSelectEvent, TBarPopupEvent, TBarAcceptTextEvent, TBarBeginEditEvent,
-                    THintEvent, TBarMRUListClickEvent>(this);
+  TFormRoot() {
     panel = new TPanel(this);
     panel->SetName(L"pnlShown");
-    images = new TBarImageList(this);
-    images->SetName(L"ilMain");
-    box = new TBarItemContainer(this);
-    box->SetName(L"Box");
-  }
-  const char* ClassName() const override { return "TFormRoot"; }
-  template <class T>
-  T* Add(const wchar_t* Name) {
-    auto* i = new T(this);
-    i->SetName(Name);
-    box->Items()->Add(i);
-    return i;
   }
   TPanel* panel;
-  TBarImageList* images;
-  TBarItemContainer* box;
 };
 
 // Every property of the core item away from its default.

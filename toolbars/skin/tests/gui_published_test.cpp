@@ -48,30 +48,11 @@ const std::vector<const wchar_t*> kListNames = {L"ItemIndex",  L"MinWidth",     
                                                 L"OnAdjustImageIndex", L"OnMeasureHeight", L"OnMeasureWidth"};
 
 // A form root offering a handler for every event kind of the themed layer.
-class TFormRoot : public TComponent {
- public:
-  TFormRoot() : TComponent(nullptr) {
-    SetName(L"Root");
-    declared::Offer<TNotifyEvent, TBarSelectEvent, TBarPopupEvent, TBarAcceptTextEvent, TBarBeginEditEvent,
-                    TAdjustFontEvent, TDrawImageEvent, TSkinEditChange, TSEConvertEvent, TSEStepEvent,
-                    TSETextToValueEvent, TSEChangeEvent, TSEValueToTextEvent, TSkinCAdjustImageIndex,
-                    TSkinLPaintEvent, TSkinLAdjustImageIndex, TSkinLMeasureHeight, TSkinLMeasureWidth>(this);
-    images = new TBarImageList(this);
-    images->SetName(L"ilMain");
-    box = new TBarItemContainer(this);
-    box->SetName(L"Box");
-  }
-  const char* ClassName() const override { return "TFormRoot"; }
-  template <class T>
-  T* Add(const wchar_t* Name) {
-    auto* i = new T(this);
-    i->SetName(Name);
-    box->Items()->Add(i);
-    return i;
-  }
-  TBarImageList* images;
-  TBarItemContainer* box;
-};
+using TFormRoot =
+    declared::TItemsRoot<TNotifyEvent, TBarSelectEvent, TBarPopupEvent, TBarAcceptTextEvent, TBarBeginEditEvent,
+                         TAdjustFontEvent, TDrawImageEvent, TSkinEditChange, TSEConvertEvent, TSEStepEvent,
+                         TSETextToValueEvent, TSEChangeEvent, TSEValueToTextEvent, TSkinCAdjustImageIndex,
+                         TSkinLPaintEvent, TSkinLAdjustImageIndex, TSkinLMeasureHeight, TSkinLMeasureWidth>;
 
 void ChangeSkinItem(TSkinCustomItem* I, TFormRoot& R) {
   I->FontSettings()->SetBold(tsTrue);
