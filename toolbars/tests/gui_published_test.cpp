@@ -18,7 +18,7 @@ using declared::Handler;
 // What a dockable window publishes (a toolbar's bases), less the dock it
 // sits on, which is its parent.
 const std::vector<const wchar_t*> kDockableNames = {
-    L"ActivateParent", L"Align", L"Anchors", L"AutoResize", L"BorderStyle", L"CloseButton",
+    L"ActivateParent", L"Align", L"Anchors", L"AutoResize", L"BorderStyle", L"Caption", L"CloseButton",
     L"CloseButtonWhenDocked", L"Color", L"DefaultDock", L"DockableTo", L"DockMode", L"DockPos", L"DockRow",
     L"DragHandleStyle", L"FloatingMode", L"Font", L"FullSize", L"HideWhenInactive", L"ParentFont",
     L"ParentShowHint", L"PopupMenu", L"Resizable", L"ShowCaption", L"ShowHint", L"SmoothDrag", L"Stretch",
