@@ -1,8 +1,9 @@
 // Toolbars being designed: the designer owns the keyboard, so a designed
-// toolbar takes no item shortcuts from its form.
+// toolbar takes no item shortcuts from its form and watches no messages.
 #include <gtest/gtest.h>
 
 #include "testsupport/Pump.h"
+#include "toolbars/BarHooks.h"
 #include "toolbars/tests/BarTestHost.h"
 
 namespace {
@@ -48,6 +49,23 @@ TEST(BarDesign, ADesignedToolbarTakesNoShortCutsFromItsForm) {
   EXPECT_TRUE(CtrlKIsShortCut());
   ASSERT_TRUE(PumpUntil([&] { return clicks == 1; }, 10000));
   t->SetProcessShortCuts(false);
+}
+
+// A designed menu bar registers its message watcher but sets no system hook
+// for it; running, the hook is set.
+TEST(BarDesign, ADesignedMenuBarSetsNoMessageHook) {
+  FloatHost b;
+  TBarToolbar* t = b.AddToolbar(L"tbrMenu", 0, 0, 1);
+  const bool before = BarHookInstalled(2);  // a menu bar of another test may hold it
+  b.Form->SetDesigning(true);
+  t->SetMenuBar(true);
+  EXPECT_EQ(BarHookInstalled(2), before);
+  t->SetMenuBar(false);
+  b.Form->SetDesigning(false);
+  t->SetMenuBar(true);
+  EXPECT_TRUE(BarHookInstalled(2));
+  t->SetMenuBar(false);
+  EXPECT_EQ(BarHookInstalled(2), before);
 }
 
 }  // namespace
