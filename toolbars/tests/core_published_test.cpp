@@ -200,8 +200,15 @@ TEST(BarPublished, TheEditActionAndItsOwnActionPropertiesReadBack) {
   act->OnUpdate = Handler<TNotifyEvent>(&src);
   act->OnHint = Handler<THintEvent>(&src);
   declared::ExpectWritten(act, &src, kEditActionNames);
+  // An item showing the action: its click handler is the action's, written
+  // with the action only, and it comes back from there.
+  auto* item = src.Add<TBarItem>(L"Go");
+  item->SetAction(act);
+  EXPECT_EQ(item->OnClick, act->OnExecute);
+  EXPECT_FALSE(declared::Of(item, &src).at(L"OnClick"));
   TFormRoot dst;
   declared::ExpectReadsBack(&src, &dst);
+  EXPECT_EQ(dynamic_cast<TBarItem*>(dst.FindComponent(L"Go"))->OnClick, Handler<TNotifyEvent>(&dst));
   auto* read = dynamic_cast<TBarEditAction*>(dst.FindComponent(L"actPath"));
   ASSERT_NE(read, nullptr);
   EXPECT_EQ(read->GetEditWidth(), 120);
