@@ -43,8 +43,11 @@ class TFormRoot : public declared::TItemsRoot<TNotifyEvent, TBarSelectEvent, TBa
   TFormRoot() {
     panel = new TPanel(this);
     panel->SetName(L"pnlShown");
+    wrapped = new TPanel(this);
+    wrapped->SetName(L"pnlWrapped");
   }
   TPanel* panel;
+  TPanel* wrapped;
 };
 
 // Every property of the core item away from its default.
@@ -103,7 +106,12 @@ TEST(BarPublished, EachItemPropertyAndEventIsWrittenAndReadBack) {
   ChangeItem(toggle, src);
   toggle->SetControl(src.panel);
 
+  auto* wrapper = src.Add<TBarControlItem>(L"Wrapper");
+  wrapper->DontFreeControl = true;  // the root frees it
+  wrapper->SetControl(src.wrapped);
+
   declared::ExpectWritten(item, &src, kItemNames);
+  declared::ExpectWritten(wrapper, &src, {L"Control"});
   declared::ExpectWritten(sub, &src, kItemNames);
   declared::ExpectWritten(sub, &src, kSubmenuNames);
   declared::ExpectWritten(group, &src, {L"InheritOptions", L"LinkSubitems", L"MaskOptions", L"Options"});
@@ -122,6 +130,10 @@ TEST(BarPublished, EachItemPropertyAndEventIsWrittenAndReadBack) {
   ASSERT_NE(readSub, nullptr);
   EXPECT_EQ(readSub->OnPopup, Handler<TBarPopupEvent>(&dst));
   EXPECT_EQ(readSub->GetLinkSubitems(), dst.FindComponent(L"Item"));
+  auto* readWrapper = dynamic_cast<TBarControlItem*>(dst.FindComponent(L"Wrapper"));
+  ASSERT_NE(readWrapper, nullptr);
+  readWrapper->DontFreeControl = true;
+  EXPECT_EQ(readWrapper->GetControl(), dst.wrapped);
 }
 
 TEST(BarPublished, ItemsListsAndMenusAtTheirDefaultsWriteNothing) {
