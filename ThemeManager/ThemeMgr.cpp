@@ -6,6 +6,7 @@
 
 #include "classlib/Buttons.h"
 #include "classlib/Filer.h"
+#include "classlib/PropFiler.h"
 #include "classlib/CheckLst.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/ExtCtrls.h"
@@ -477,6 +478,10 @@ void TThemeManager::DefineProperties(TFiler* Filer) {
         W->WriteListEnd();
       },
       options_ != base);
+  using PropFiler::Event;
+  Event(Filer, L"OnAllowSubclassing", OnAllowSubclassing, ancestor ? &ancestor->OnAllowSubclassing : nullptr);
+  Event(Filer, L"OnControlMessage", OnControlMessage, ancestor ? &ancestor->OnControlMessage : nullptr);
+  Event(Filer, L"OnThemeChange", OnThemeChange, ancestor ? &ancestor->OnThemeChange : nullptr);
 }
 
 void TThemeManager::UpdateThemes() {

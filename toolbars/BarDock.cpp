@@ -772,7 +772,7 @@ void TBarCustomDockableWindow::DefineProperties(TFiler* Filer) {
   Boolean(Filer, L"CloseButton", CloseButton, a ? a->CloseButton.Get() : true, [this](bool v) { CloseButton = v; });
   Boolean(Filer, L"CloseButtonWhenDocked", closeButtonWhenDocked_, a ? a->closeButtonWhenDocked_ : false,
           [this](bool v) { SetCloseButtonWhenDocked(v); });
-  Boolean(Filer, L"DblClickUndock", DblClickUndock, a ? a->DblClickUndock : true,
+  Boolean(Filer, L"DblClickUndock", DblClickUndock, a ? a->DblClickUndock : DefaultDblClickUndock(),
           [this](bool v) { DblClickUndock = v; });
   Link(Filer, L"DefaultDock", DefaultDock, a ? a->DefaultDock : nullptr,
        [this](TComponent* c) { DefaultDock = dynamic_cast<TBarDock*>(c); });
@@ -795,6 +795,7 @@ void TBarCustomDockableWindow::DefineProperties(TFiler* Filer) {
   Boolean(Filer, L"SmoothDrag", SmoothDrag, a ? a->SmoothDrag : true, [this](bool v) { SmoothDrag = v; });
   Boolean(Filer, L"Stretch", stretch_, a ? a->stretch_ : false, [this](bool v) { SetStretch(v); });
   Boolean(Filer, L"UseLastDock", useLastDock_, a ? a->useLastDock_ : true, [this](bool v) { SetUseLastDock(v); });
+  DefineDockableWindowEvents(Filer, this);
 }
 
 void TBarDock::DefineProperties(TFiler* Filer) {
@@ -815,6 +816,7 @@ void TBarDock::DefineProperties(TFiler* Filer) {
   Boolean(Filer, L"FixAlign", fixAlign_, a ? a->fixAlign_ : false, [this](bool v) { SetFixAlign(v); });
   Boolean(Filer, L"LimitToOneRow", limitToOneRow_, a ? a->limitToOneRow_ : false,
           [this](bool v) { SetLimitToOneRow(v); });
+  DefineDockEvents(Filer, this);
 }
 
 void TBarCustomDockableWindow::RepaintOverBackground() {

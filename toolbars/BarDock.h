@@ -243,6 +243,9 @@ class TBarCustomDockableWindow : public TCustomControl {
 
   bool ActivateParent = true;
   bool DblClickUndock = true;
+  // What DblClickUndock starts as in this class: a stream holds it only
+  // where it differs.
+  virtual bool DefaultDblClickUndock() const { return true; }
   bool SmoothDrag = true;
   TBarDockMode DockMode = dmCanFloat;
   TBarDockableTo DockableTo{dpTop, dpBottom, dpLeft, dpRight};

@@ -76,6 +76,9 @@ void TBarEditItem::ActionChange(TObject* Sender, bool CheckDefaults) {
   if (!a) return;
   if (!CheckDefaults || editCaption_.empty()) SetEditCaption(a->GetEditCaption());
   if (!CheckDefaults || editOptions_.Empty()) SetEditOptions(a->GetEditOptions());
+  // The width too: while tied it is stored with the action only, so an item
+  // read back takes it from there.
+  if (!CheckDefaults || editWidth_ == 64) SetEditWidth(a->GetEditWidth());
   if (!CheckDefaults || text_.empty()) SetText(a->GetText());
   if (!CheckDefaults || !OnAcceptText) OnAcceptText = a->GetOnAcceptText();
 }
@@ -125,6 +128,23 @@ void TBarEditItem::DefineProperties(TFiler* Filer) {
           [this](int v) { SetEditWidth(v); }, a ? !l || !l->IsEditWidthLinked() : IsEditWidthStored());
   Integer(Filer, L"MaxLength", maxLength_, a ? a->maxLength_ : 0, [this](int v) { SetMaxLength(v); });
   Text(Filer, L"Text", text_, a ? a->text_ : String(), [this](const String& v) { SetText(v); }, IsTextStored());
+  Event(Filer, L"OnAcceptText", OnAcceptText, a ? &a->OnAcceptText : nullptr);
+  Event(Filer, L"OnBeginEdit", OnBeginEdit, a ? &a->OnBeginEdit : nullptr);
+}
+
+void TBarEditAction::DefineProperties(TFiler* Filer) {
+  TAction::DefineProperties(Filer);
+  using namespace BarFiler;
+  DefineActionProperties(Filer, this);
+  const auto* a = dynamic_cast<TBarEditAction*>(Filer->GetAncestor());
+  Text(Filer, L"EditCaption", editCaption_, a ? a->editCaption_ : String(),
+       [this](const String& v) { SetEditCaption(v); });
+  Set(Filer, L"EditOptions", editOptions_.Bits(), a ? a->editOptions_.Bits() : 0u, kEditOptionNames,
+      [this](unsigned v) { SetEditOptions(TBarEditItemOptions::FromBits(v)); });
+  Integer(Filer, L"EditWidth", editWidth_, a ? a->editWidth_ : 64, [this](int v) { SetEditWidth(v); });
+  Text(Filer, L"Text", text_, a ? a->text_ : String(), [this](const String& v) { SetText(v); });
+  EventBy(Filer, L"OnAcceptText", onAcceptText_, a ? &a->onAcceptText_ : nullptr,
+          [this](const TBarAcceptTextEvent& v) { SetOnAcceptText(v); });
 }
 
 TBarEditAction::TBarEditAction(TComponent* AOwner) : TAction(AOwner) { SetDisableIfNoHandler(false); }
@@ -504,13 +524,21 @@ void TBarVisibilityToggleItem::SetControl(TControl* Value) {
 }
 
 void TBarVisibilityToggleItem::UpdateProps() {
-  if (IsLoading() || IsDestroying()) return;
+  if (IsLoading() || IsDestroying() || IsDesigning()) return;
   SetChecked(control_ && control_->GetVisible());
 }
 
 void TBarVisibilityToggleItem::Click() {
   if (control_) control_->SetVisible(!control_->GetVisible());
   TBarCustomItem::Click();
+}
+
+void TBarVisibilityToggleItem::DefineProperties(TFiler* Filer) {
+  TBarCustomItem::DefineProperties(Filer);
+  const auto* a = dynamic_cast<TBarVisibilityToggleItem*>(Filer->GetAncestor());
+  // Read back once the whole form is read: the control may come later.
+  BarFiler::Link(Filer, L"Control", control_, a ? a->control_ : nullptr,
+                 [this](TComponent* c) { SetControl(dynamic_cast<TControl*>(c)); });
 }
 
 void TBarVisibilityToggleItem::Notification(TComponent* AComponent, TOperation Operation) {

@@ -26,7 +26,8 @@ class TBarEditItem : public TBarCustomItem {
   bool NeedToRecreateViewer(TBarItemViewer* AViewer) override;
   virtual void DoBeginEdit(TBarEditItemViewer* Viewer);
   TBarCustomItemActionLinkClass GetActionLinkClass() override;
-  // Also takes an edit action's caption, options, text and OnAcceptText.
+  // Also takes an edit action's caption, options, width, text and
+  // OnAcceptText.
   void ActionChange(TObject* Sender, bool CheckDefaults) override;
   bool IsEditCaptionStored() const;
   bool IsEditOptionsStored() const;
@@ -79,6 +80,7 @@ class TBarEditAction : public TAction {
   void SetText(const String& Value);
   const TBarAcceptTextEvent& GetOnAcceptText() const { return onAcceptText_; }
   void SetOnAcceptText(const TBarAcceptTextEvent& Value);
+  void DefineProperties(TFiler* Filer) override;
 
  private:
   template <class F>
@@ -175,6 +177,9 @@ class TBarVisibilityToggleItem : public TBarCustomItem {
     TBarCustomItem::InitiateAction();
   }
   void Notification(TComponent* AComponent, TOperation Operation) override;
+  void DefineProperties(TFiler* Filer) override;
+  // Checked follows the control's visibility, except while loading,
+  // destroying or designing (a Checked set in the designer is kept).
   void UpdateProps();
 
  private:

@@ -8,6 +8,11 @@
 
 #include "classlib/PropFiler.h"
 
+class TBarCustomDockableWindow;
+class TBarDock;
+class TControl;
+class TCustomAction;
+
 namespace BarFiler {
 
 // The class library's property helpers.
@@ -15,6 +20,34 @@ using namespace PropFiler;
 
 // The identifiers of the item options, in the order of their bits.
 const std::vector<const wchar_t*>& ItemOptionNames();
+
+// An event behind a setter: the handler read goes to Set.
+template <class E, class S>
+void EventBy(TFiler* Filer, const wchar_t* Name, const E& Value, const E* Base, S&& Set) {
+  E v = Value;
+  Event(Filer, Name, v, Base);
+  if (!(v == Value)) Set(v);
+}
+
+// An event stored only while Stored (a handler an action link ties is the
+// action's, not the item's).
+template <class E>
+void EventIf(TFiler* Filer, const wchar_t* Name, E& Value, const E* Base, bool Stored) {
+  Event(Filer, Name, Value, Stored ? Base : &Value);
+}
+
+// The published properties and events an action of the class library
+// (TCustomAction and its bases) declares, stored where they differ from
+// the ancestor's or from a new action's.
+void DefineActionProperties(TFiler* Filer, TCustomAction* Action);
+
+// The mouse and drag events the toolbar framework's windows publish from
+// the class library's control.
+void DefineControlEvents(TFiler* Filer, TControl* Control);
+
+// The events a dockable window and a dock publish.
+void DefineDockableWindowEvents(TFiler* Filer, TBarCustomDockableWindow* Window);
+void DefineDockEvents(TFiler* Filer, TBarDock* Dock);
 
 // Registers the framework's items, menus, toolbars and docks, so that a
 // reader can make them from a stream by class name.

@@ -637,6 +637,10 @@ void TBarCustomItem::DefineProperties(TFiler* Filer) {
     auto* as = dynamic_cast<const TBarSeparatorItem*>(a);
     Boolean(Filer, L"Blank", sep->GetBlank(), as ? as->GetBlank() : false, [sep](bool v) { sep->SetBlank(v); });
   }
+  // A click handler the action ties is the action's.
+  EventIf(Filer, L"OnClick", OnClick, a ? &a->OnClick : nullptr, IsOnClickStored());
+  Event(Filer, L"OnPopup", OnPopup, a ? &a->OnPopup : nullptr);
+  Event(Filer, L"OnSelect", OnSelect, a ? &a->OnSelect : nullptr);
 }
 
 void TBarCustomItem::ResolveReferences() {

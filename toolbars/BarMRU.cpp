@@ -209,6 +209,8 @@ void TBarMRUList::DefineProperties(TFiler* Filer) {
   Integer(Filer, L"MaxItems", maxItems_, a ? a->maxItems_ : 4, [this](int64_t v) { SetMaxItems(static_cast<int>(v)); });
   Lines(Filer, L"Items", list_, a ? a->list_ : nullptr);
   Text(Filer, L"Prefix", Prefix, a ? a->Prefix : String(L"MRU"), [this](const String& v) { Prefix = v; });
+  Event(Filer, L"OnChange", OnChange, a ? &a->OnChange : nullptr);
+  Event(Filer, L"OnClick", OnClick, a ? &a->OnClick : nullptr);
 }
 
 // ---- the menu item --------------------------------------------------------------

@@ -337,6 +337,7 @@ void TBarCustomToolbar::DefineProperties(TFiler* Filer) {
        [this](int v) { SetShrinkMode(static_cast<TBarShrinkMode>(v)); });
   Boolean(Filer, L"SystemFont", systemFont_, a ? a->systemFont_ : true, [this](bool v) { SetSystemFont(v); });
   Boolean(Filer, L"UpdateActions", UpdateActions, a ? a->UpdateActions : true, [this](bool v) { UpdateActions = v; });
+  Event(Filer, L"OnShortCut", OnShortCut, a ? &a->OnShortCut : nullptr);
 }
 
 void TBarCustomToolbar::GetChildren(const TGetChildProc& Proc, TComponent* Root) {

@@ -23,6 +23,7 @@
 #include "testsupport/Pump.h"
 #include "testsupport/Input.h"
 #include "ThemeManager/tests/tm_support.h"
+#include "toolbars/tests/DeclaredNames.h"
 
 using namespace testsupport;
 using namespace tmtest;
@@ -1521,4 +1522,38 @@ TEST_F(ThemeFixture, OptionsTravelWithTheFormAndReadingDefersTheThemeChange) {
   m->SetThemeOptions(m->GetOptions() - toSubclassPanel);
   EXPECT_EQ(themeChanges, 1);
   m->OnThemeChange = nullptr;
+}
+
+// Every published property and event of the manager is held in the form
+// stream; the events come back by the names the form offers.
+TEST_F(ThemeFixture, EveryPublishedPropertyAndEventTravelsWithTheForm) {
+  Use(Lib::Fake);
+  std::unique_ptr<TForm> form(new TForm(Application));
+  form->SetName(L"Stored");
+  declared::Offer<TNotifyEvent, TAllowSubclassingEvent, TControlMessageEvent>(form.get());
+  auto* m = new TThemeManager(form.get());
+  m->SetName(L"tmThemes");
+  declared::ExpectNothingWritten(m, form.get());
+  m->SetThemeOptions(m->GetOptions() - toSubclassGroupBox);
+  m->OnAllowSubclassing = declared::Handler<TAllowSubclassingEvent>(form.get());
+  m->OnControlMessage = declared::Handler<TControlMessageEvent>(form.get());
+  m->OnThemeChange = declared::Handler<TNotifyEvent>(form.get());
+  declared::ExpectWritten(m, form.get(), {L"Options", L"OnAllowSubclassing", L"OnControlMessage", L"OnThemeChange"});
+  TMemoryStream s;
+  TWriter(&s).WriteRootComponent(form.get());
+  form.reset();  // the name is the one read next
+
+  std::unique_ptr<TForm> again(new TForm(Application));
+  declared::Offer<TNotifyEvent, TAllowSubclassingEvent, TControlMessageEvent>(again.get());
+  auto* read = new TThemeManager(again.get());
+  read->SetName(L"tmThemes");
+  s.SetPosition(0);
+  TReader(&s).ReadRootComponent(again.get());
+  EXPECT_FALSE(read->GetOptions().Contains(toSubclassGroupBox));
+  EXPECT_EQ(read->OnAllowSubclassing, declared::Handler<TAllowSubclassingEvent>(again.get()));
+  EXPECT_EQ(read->OnControlMessage, declared::Handler<TControlMessageEvent>(again.get()));
+  EXPECT_EQ(read->OnThemeChange, declared::Handler<TNotifyEvent>(again.get()));
+  read->OnThemeChange = nullptr;
+  read->OnAllowSubclassing = nullptr;
+  read->OnControlMessage = nullptr;
 }

@@ -190,7 +190,7 @@ void TSkinComboBoxItem::DoListChange() {
     String T = Strings()->Get(i);
     if (GetText() != T) {
       SetText(T);
-      TSkinEditItem::DoChange(nullptr, GetText());
+      DoChange(nullptr, GetText());
     }
   } catch (...) {
     updating_ = was;
@@ -238,9 +238,10 @@ TBarItemViewer* TSkinComboBoxItemViewer::CreateViewer(TBarView* AView, TBarCusto
 bool TSkinComboBoxItemViewer::HandleEditMessage(TMessage& M) {
   if (M.Msg == WM_KEYDOWN && (M.WParam == VK_UP || M.WParam == VK_DOWN)) {
     auto* c = static_cast<TSkinComboBoxItem*>(Item);
-    int i = c->GetItemIndex() + (M.WParam == VK_UP ? -1 : 1);
-    // Stay on the list: stepping off either end keeps the current entry.
-    if (i >= 0 && i < c->Strings()->GetCount()) c->SetItemIndex(i);
+    // Up from the first string clears the selection; the index never
+    // leaves the list (Down stays on the last string, Up on no selection).
+    const int i = std::clamp(c->GetItemIndex() + (M.WParam == VK_UP ? -1 : 1), -1, c->Strings()->GetCount() - 1);
+    if (i != c->GetItemIndex()) c->SetItemIndex(i);
     if (EditControl) {
       EditControl->SetText(c->GetText());
       EditControl->SelectAll();

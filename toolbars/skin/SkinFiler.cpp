@@ -7,6 +7,7 @@
 #include "toolbars/BarFiler.h"
 #include "toolbars/skin/SkinExtItems.h"
 #include "toolbars/skin/SkinLists.h"
+#include "toolbars/skin/SkinSwitcher.h"
 #include "toolbars/skin/SkinWindows.h"
 
 namespace {
@@ -17,6 +18,8 @@ const std::vector<const wchar_t*> kLayoutNames = {L"skinlAuto", L"skinlGlyphLeft
 const std::vector<const wchar_t*> kAlignmentNames = {L"taLeftJustify", L"taRightJustify", L"taCenter"};
 const std::vector<const wchar_t*> kValueTypeNames = {L"evtInteger", L"evtFloat", L"evtHex"};
 const std::vector<const wchar_t*> kOrientationNames = {L"skinoAuto", L"skinoHorizontal", L"skinoVertical"};
+const std::vector<const wchar_t*> kItemTransparencyNames = {L"itAuto", L"itEnable", L"itDisable"};
+const std::vector<const wchar_t*> kFlatMenuStyleNames = {L"fmsAuto", L"fmsEnable", L"fmsDisable"};
 
 // A floating-point value, written as a double; an integer in the stream
 // reads too.
@@ -73,6 +76,8 @@ void TSkinCustomItem::DefineProperties(TFiler* Filer) {
     Boolean(Filer, L"DropdownCombo", sub->GetDropdownCombo(), as ? as->GetDropdownCombo() : false,
             [sub](bool v) { sub->SetDropdownCombo(v); });
   }
+  Event(Filer, L"OnAdjustFont", OnAdjustFont, a ? &a->OnAdjustFont : nullptr);
+  Event(Filer, L"OnDrawImage", OnDrawImage, a ? &a->OnDrawImage : nullptr);
 }
 
 void TSkinVisibilityToggleItem::DefineProperties(TFiler* Filer) {
@@ -110,6 +115,7 @@ void TSkinEditItem::DefineProperties(TFiler* Filer) {
           [this](int v) { SetPasswordChar(static_cast<wchar_t>(v)); });
   Boolean(Filer, L"ReadOnly", ReadOnly, a ? a->ReadOnly : false, [this](bool v) { ReadOnly = v; });
   Boolean(Filer, L"ShowImage", showImage_, a ? a->showImage_ : false, [this](bool v) { SetShowImage(v); });
+  Event(Filer, L"OnChange", OnChange, a ? &a->OnChange : nullptr);
 }
 
 void TSkinCustomSpinEditItem::DefineProperties(TFiler* Filer) {
@@ -130,6 +136,11 @@ void TSkinCustomSpinEditItem::DefineProperties(TFiler* Filer) {
   Boolean(Filer, L"SpaceBeforePostfix", spaceBeforePostfix_, a ? a->spaceBeforePostfix_ : false,
           [this](bool v) { SetSpaceBeforePostfix(v); });
   Float(Filer, L"Value", GetValue(), a ? a->GetValue() : 0, [this](double v) { SetValue(v); });
+  Event(Filer, L"OnConvert", OnConvert, a ? &a->OnConvert : nullptr);
+  Event(Filer, L"OnStep", OnStep, a ? &a->OnStep : nullptr);
+  Event(Filer, L"OnTextToValue", OnTextToValue, a ? &a->OnTextToValue : nullptr);
+  Event(Filer, L"OnValueChange", OnValueChange, a ? &a->OnValueChange : nullptr);
+  Event(Filer, L"OnValueToText", OnValueToText, a ? &a->OnValueToText : nullptr);
 }
 
 void TSkinCustomDropDownItem::DefineProperties(TFiler* Filer) {
@@ -153,6 +164,14 @@ void TSkinComboBoxItem::DefineProperties(TFiler* Filer) {
   Boolean(Filer, L"ShowListImages", GetShowListImages(), a ? a->GetShowListImages() : false,
           [this](bool v) { SetShowListImages(v); });
   Lines(Filer, L"Strings", Strings(), a ? a->Strings() : nullptr);
+  Event(Filer, L"OnAdjustImageIndex", OnAdjustImageIndex, a ? &a->OnAdjustImageIndex : nullptr);
+  Event(Filer, L"OnItemClick", OnItemClick, a ? &a->OnItemClick : nullptr);
+  // The list's own events, kept in the list.
+  TSkinStringList* al = a ? a->list_ : nullptr;
+  Event(Filer, L"OnClearItem", list_->OnClearItem, al ? &al->OnClearItem : nullptr);
+  Event(Filer, L"OnDrawItem", list_->OnDrawItem, al ? &al->OnDrawItem : nullptr);
+  Event(Filer, L"OnMeasureHeight", list_->OnMeasureHeight, al ? &al->OnMeasureHeight : nullptr);
+  Event(Filer, L"OnMeasureWidth", list_->OnMeasureWidth, al ? &al->OnMeasureWidth : nullptr);
 }
 
 void TSkinComboBoxItem::GetChildren(const TGetChildProc& Proc, TComponent* Root) {
@@ -170,6 +189,7 @@ void TSkinLabelItem::DefineProperties(TFiler* Filer) {
   Integer(Filer, L"Margin", margin_, a ? a->margin_ : 0, [this](int v) { SetMargin(v); });
   Enum(Filer, L"Orientation", orientation_, a ? a->orientation_ : skinoAuto, kOrientationNames,
        [this](int v) { SetOrientation(static_cast<TSkinLabelOrientation>(v)); });
+  Event(Filer, L"OnAdjustFont", OnAdjustFont, a ? &a->OnAdjustFont : nullptr);
 }
 
 void TSkinColorItem::DefineProperties(TFiler* Filer) {
@@ -190,6 +210,12 @@ void TSkinCustomList::DefineProperties(TFiler* Filer) {
     Lines(Filer, L"Strings", sl->Strings(), as ? as->Strings() : nullptr);
   }
   Integer(Filer, L"ItemIndex", itemIndex_, a ? a->itemIndex_ : -1, [this](int v) { itemIndex_ = v; });
+  Event(Filer, L"OnAdjustImageIndex", OnAdjustImageIndex, a ? &a->OnAdjustImageIndex : nullptr);
+  Event(Filer, L"OnChange", OnChange, a ? &a->OnChange : nullptr);
+  Event(Filer, L"OnClearItem", OnClearItem, a ? &a->OnClearItem : nullptr);
+  Event(Filer, L"OnDrawItem", OnDrawItem, a ? &a->OnDrawItem : nullptr);
+  Event(Filer, L"OnMeasureHeight", OnMeasureHeight, a ? &a->OnMeasureHeight : nullptr);
+  Event(Filer, L"OnMeasureWidth", OnMeasureWidth, a ? &a->OnMeasureWidth : nullptr);
 }
 
 void TSkinMRUList::DefineProperties(TFiler* Filer) {
@@ -210,6 +236,39 @@ void TSkinMRUListItem::Loaded() {
   auto* l = dynamic_cast<TBarMRUList*>(BarFiler::Find(this, pendingMRUList_));
   pendingMRUList_.clear();
   SetMRUList(l);
+}
+
+void TSkinToolbar::DefineProperties(TFiler* Filer) {
+  TSkinDockableWindow<TBarCustomToolbar>::DefineProperties(Filer);
+  auto* a = dynamic_cast<TSkinToolbar*>(Filer->GetAncestor());
+  Enum(Filer, L"ItemTransparency", itemTransparency_, a ? a->itemTransparency_ : itAuto, kItemTransparencyNames,
+       [this](int v) { SetItemTransparency(static_cast<TSkinItemTransparency>(v)); });
+  Integer(Filer, L"SnapDistance", snapDistance_, a ? a->snapDistance_ : 0, [this](int v) { SetSnapDistance(v); });
+}
+
+void TSkinToolWindow::DefineProperties(TFiler* Filer) {
+  TSkinDockableWindow<TBarToolWindow>::DefineProperties(Filer);
+  auto* a = dynamic_cast<TSkinToolWindow*>(Filer->GetAncestor());
+  Integer(Filer, L"SnapDistance", snapDistance_, a ? a->snapDistance_ : 0, [this](int v) { SetSnapDistance(v); });
+}
+
+void TSkinDock::DefineProperties(TFiler* Filer) {
+  TBarDock::DefineProperties(Filer);
+  auto* a = dynamic_cast<TSkinDock*>(Filer->GetAncestor());
+  Boolean(Filer, L"UseParentBackground", useParentBackground_, a ? a->useParentBackground_ : false,
+          [this](bool v) { SetUseParentBackground(v); });
+}
+
+void TSkinSwitcher::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  // Each is the program-wide state: read, it is set at once, in this order.
+  auto* a = dynamic_cast<TSkinSwitcher*>(Filer->GetAncestor());
+  Text(Filer, L"Theme", GetTheme(), a ? a->GetTheme() : String(), [this](const String& v) { SetTheme(v); });
+  Boolean(Filer, L"EnableXPStyles", GetEnableXPStyles(), a ? a->GetEnableXPStyles() : true,
+          [this](bool v) { SetEnableXPStyles(v); });
+  Enum(Filer, L"FlatMenuStyle", GetFlatMenuStyle(), a ? a->GetFlatMenuStyle() : fmsAuto, kFlatMenuStyleNames,
+       [this](int v) { SetFlatMenuStyle(static_cast<TFlatMenuStyle>(v)); });
+  Event(Filer, L"OnThemeChange", OnThemeChange, a ? &a->OnThemeChange : nullptr);
 }
 
 void RegisterSkinClasses() {
@@ -233,6 +292,7 @@ void RegisterSkinClasses() {
     Register<TSkinToolbar>(L"TSkinToolbar");
     Register<TSkinToolWindow>(L"TSkinToolWindow");
     Register<TSkinDock>(L"TSkinDock");
+    Register<TSkinSwitcher>(L"TSkinSwitcher");
     return true;
   }();
   (void)done;

@@ -24,6 +24,7 @@ class TSkinSwitcher : public TComponent, public ISkinListener {
   String GetThemes(int Index) const;
 
   TNotifyEvent OnThemeChange;
+  void DefineProperties(TFiler* Filer) override;
   void SkinMessage(TMessage& Message) override;
   // Live switchers (for tests).
   static int Count();

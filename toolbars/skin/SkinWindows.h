@@ -115,6 +115,7 @@ class TSkinDockableWindow : public Base, public ISkinListener {
   TColor GetEffectiveColorOf() const { return effectiveColor_; }
   int GetSnapDistance() const { return snapDistance_; }
   void SetSnapDistance(int Value);
+  bool DefaultDblClickUndock() const override { return false; }
 
   void DrawNCArea(HDC DC, HRGN Clip) override;
   POINT GetFloatingBorderSize() override;
@@ -151,6 +152,7 @@ class TSkinToolbar : public TSkinDockableWindow<TBarCustomToolbar> {
   bool IsEmbedded() { return !GetFloating() && !GetDocked(); }
   TSkinItemTransparency GetItemTransparency() const { return itemTransparency_; }
   void SetItemTransparency(TSkinItemTransparency Value);
+  void DefineProperties(TFiler* Filer) override;
 
   void WndProc(TMessage& m) override;
   // Repaints only the background between the items (on a dock background).
@@ -170,6 +172,7 @@ class TSkinToolWindow : public TSkinDockableWindow<TBarToolWindow> {
   void GetToolbarInfo(TSkinToolbarInfo& ToolbarInfo) override;
   int GetViewTypeOf() override;
   void UpdateEffectiveColor() override;
+  void DefineProperties(TFiler* Filer) override;
 
   void WndProc(TMessage& m) override;
 };
@@ -185,6 +188,7 @@ class TSkinDock : public TBarDock, public ISkinListener {
   void DrawBackground(HDC DC, const RECT& DrawRect) override;
   bool GetUseParentBackground() const { return useParentBackground_; }
   void SetUseParentBackground(bool Value);
+  void DefineProperties(TFiler* Filer) override;
   TColor GetEffectiveColorOf();
   bool Resizing() const { return resizing_; }
   void WndProc(TMessage& m) override;

@@ -16,6 +16,7 @@
 #include "toolbars/BarFiler.h"
 #include "toolbars/BarItems.h"
 #include "toolbars/BarPopup.h"
+#include "toolbars/tests/DeclaredNames.h"
 #include "toolbars/BarUtilsWin.h"
 #include "testsupport/Registry.h"
 
@@ -542,7 +543,7 @@ TEST(BarItemStreaming, ItemTreeRoundTripsWithLinkedPropertiesLeftToTheAction) {
   EXPECT_EQ(file->GetParentComponent(), box);
 }
 
-TEST(BarEditAction, EditPropertiesReachTheLinkedEditItemsAndAreNotStoredThere) {
+TEST(BarEditAction, EditPropertiesReachTheLinkedEditItemsAndReadBackFromTheAction) {
   BarFiler::RegisterClasses();
   TItemsRoot root;
   auto* act = new TBarEditAction(&root);
@@ -576,13 +577,29 @@ TEST(BarEditAction, EditPropertiesReachTheLinkedEditItemsAndAreNotStoredThere) {
   EXPECT_FALSE(edit->IsTextStored());
   EXPECT_FALSE(edit->IsEditWidthStored());
   EXPECT_FALSE(edit->IsEditOptionsStored());
+  // The tied values are the action's: stored with it, not with the item.
+  const auto itemStores = declared::Of(edit, &root);
+  EXPECT_FALSE(itemStores.at(L"Text"));
+  EXPECT_FALSE(itemStores.at(L"EditWidth"));
+  EXPECT_FALSE(itemStores.at(L"EditCaption"));
   TMemoryStream m;
   TWriter(&m).WriteRootComponent(&root);
-  const char* p = static_cast<const char*>(m.Memory());
-  const std::string bytes(p, p + m.GetSize());
-  EXPECT_EQ(bytes.find("HKEY_LOCAL"), std::string::npos);
-  EXPECT_EQ(bytes.find("EditWidth"), std::string::npos);
-  EXPECT_NE(bytes.find("actPath"), std::string::npos);
+  TItemsRoot read;
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(&read);
+  auto* readAct = dynamic_cast<TBarEditAction*>(read.FindComponent(L"actPath"));
+  auto* readEdit = dynamic_cast<TBarEditItem*>(read.FindComponent(L"Edit"));
+  ASSERT_TRUE(readAct && readEdit);
+  EXPECT_EQ(readAct->GetText(), L"HKEY_LOCAL_MACHINE");
+  EXPECT_EQ(readAct->GetEditWidth(), 120);
+  EXPECT_EQ(readAct->GetEditCaption(), L"Path:");
+  EXPECT_EQ(readAct->GetEditOptions(), TBarEditItemOptions{tboUseEditWhenVertical});
+  EXPECT_EQ(readEdit->GetAction(), readAct);
+  EXPECT_EQ(readEdit->GetText(), L"HKEY_LOCAL_MACHINE");
+  EXPECT_EQ(readEdit->GetEditWidth(), 120);
+  EXPECT_EQ(readEdit->GetEditCaption(), L"Path:");
+  readAct->SetText(L"HKEY_USERS");
+  EXPECT_EQ(readEdit->GetText(), L"HKEY_USERS");
 
   // A text typed into the item is its own and stored.
   edit->SetText(L"HKEY_USERS");

@@ -309,6 +309,23 @@ TEST(BarAccToolbar, DescribesTheBarAndItsButtons) {
   EXPECT_FALSE(SameObject(window, bar.P));
 }
 
+// The buttons of a toolbar being designed are not focusable: the designer
+// owns the keyboard there.
+TEST(BarAccToolbar, ButtonsOfADesignedToolbarAreNotFocusable) {
+  Host h;
+  auto* t = h.AddToolbar(L"tbrDesigned");
+  AddItem(t->Items(), L"&Open");
+  h.Show();
+  Acc bar = FromWindow(t->GetHandle());
+  ASSERT_TRUE(bar);
+  EXPECT_EQ(State(Child(bar, 1)) & STATE_SYSTEM_FOCUSABLE, STATE_SYSTEM_FOCUSABLE);
+  h.Form->SetDesigning(true);
+  ASSERT_TRUE(t->IsDesigning());
+  EXPECT_EQ(State(Child(bar, 1)) & STATE_SYSTEM_FOCUSABLE, 0);
+  h.Form->SetDesigning(false);
+  EXPECT_EQ(State(Child(bar, 1)) & STATE_SYSTEM_FOCUSABLE, STATE_SYSTEM_FOCUSABLE);
+}
+
 TEST(BarAccToolbar, ItemsOffTheEdgeCountButHiddenOnesDoNot) {
   Host h(260);
   auto* t = h.AddToolbar(L"tbrWide");

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
@@ -69,25 +70,63 @@ TEST(SkinComboBox, CompletesForwardTypingOnly) {
   EXPECT_TRUE(c->ContainsItem(c->List()));
 }
 
+namespace {
+// A combo box of a later kind: it hears the changes the list's choices make
+// (those come without an edit control).
+class TRecordingCombo : public TSkinComboBoxItem {
+ public:
+  using TSkinComboBoxItem::TSkinComboBoxItem;
+  void DoChange(TObject* EditControl, const String& AText) override {
+    if (!EditControl) Seen.push_back(AText);
+    TSkinComboBoxItem::DoChange(EditControl, AText);
+  }
+  std::vector<String> Seen;
+};
+}  // namespace
+
+// Up and Down in the field step through the strings and show the chosen
+// one; Up on the first string clears the choice, Down on the last stays.
 TEST(SkinComboBox, ArrowKeysStepThroughTheStrings) {
   Bar b;
-  auto* c = new TSkinComboBoxItem(b.Form.get());
+  auto* c = new TRecordingCombo(b.Form.get());
   for (const wchar_t* s : {L"one", L"two", L"three"}) c->Strings()->Add(s);
   b.T->Items()->Add(c);
   b.Show();
   auto* v = dynamic_cast<TSkinComboBoxItemViewer*>(b.T->View()->Find(c));
   ASSERT_NE(v, nullptr);
   EXPECT_EQ(v->GetAccRole(), 46);
-  TMessage down{WM_KEYDOWN, VK_DOWN, 0, 0};
-  EXPECT_TRUE(v->HandleEditMessage(down));
-  EXPECT_EQ(c->GetText(), L"one");
-  EXPECT_TRUE(v->HandleEditMessage(down));
-  EXPECT_EQ(c->GetText(), L"two");
-  TMessage up{WM_KEYDOWN, VK_UP, 0, 0};
-  EXPECT_TRUE(v->HandleEditMessage(up));
-  EXPECT_EQ(c->GetText(), L"one");
-  EXPECT_TRUE(v->HandleEditMessage(up));  // stays on the first
-  EXPECT_EQ(c->GetItemIndex(), 0);
+  std::atomic<int> began{0}, accepted{0};
+  std::atomic<int> indexAtAccept[2] = {{-5}, {-5}};
+  c->OnBeginEdit = [&](TBarEditItem*, TBarEditItemViewer*, TEdit*) { ++began; };
+  c->OnAcceptText = [&](TObject*, String&, bool&) {
+    const int n = accepted.load();
+    if (n < 2) indexAtAccept[n] = c->GetItemIndex();
+    ++accepted;
+  };
+  auto wait = [](std::atomic<int>& N, int Above) {
+    for (int i = 0; i < 500 && N <= Above; ++i) Sleep(10);
+  };
+  const POINT p = ScreenPoint(b.T->GetHandle(), v->BoundsRect.left + 6, (v->BoundsRect.top + v->BoundsRect.bottom) / 2);
+  ASSERT_TRUE(RunInput([&] {
+    InputScript().Click(p).Post();
+    wait(began, 0);
+    InputScript().Press(VK_DOWN).Press(VK_DOWN).Press(VK_UP).Press(VK_UP).Press(VK_DOWN).Press(VK_RETURN).Post();
+    wait(accepted, 0);
+    InputScript().Click(p).Post();
+    wait(began, 1);
+    InputScript().Press(VK_DOWN).Press(VK_DOWN).Press(VK_DOWN).Press(VK_DOWN).Press(VK_RETURN).Post();
+    wait(accepted, 1);
+  }, 20000));
+  ASSERT_EQ(accepted, 2);
+  // one, two, one, no choice, one again (the text unchanged, so no change).
+  EXPECT_EQ(indexAtAccept[0], 0);
+  // one, two, three, and Down on the last stays there.
+  EXPECT_EQ(indexAtAccept[1], 2);
+  EXPECT_EQ(c->GetItemIndex(), 2);
+  EXPECT_EQ(c->GetText(), L"three");
+  // The list's choices reach the later kind's DoChange.
+  EXPECT_EQ(c->Seen, (std::vector<String>{L"one", L"two", L"one", L"two", L"three"}));
+  EXPECT_TRUE(ShownExceptions().empty());
   int w = v->BoundsRect.right - v->BoundsRect.left;
   EXPECT_TRUE(v->IsPtInButtonPart(2, 2));
   EXPECT_FALSE(v->IsPtInButtonPart(w - 2, 2));

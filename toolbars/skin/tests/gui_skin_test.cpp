@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "classlib/ImgList.h"
 #include "classlib/Forms.h"
@@ -13,6 +14,7 @@
 #include "classlib/ExtCtrls.h"
 #include "toolbars/skin/SkinDefaultTheme.h"
 #include "toolbars/skin/SkinEditItems.h"
+#include "toolbars/skin/SkinExtItems.h"
 #include "toolbars/skin/SkinItems.h"
 #include "toolbars/skin/SkinSwitcher.h"
 #include "toolbars/skin/SkinUtils.h"
@@ -192,6 +194,29 @@ TEST(SkinSwitcher, PropertiesAreProgramWide) {
   s1.reset();
   EXPECT_EQ(TSkinSwitcher::Count(), 1);
   RemoveThemeNotification(&l);
+}
+
+// The last switcher of a designer, freed, leaves the program on "Default";
+// freeing a running one, or a designed one while another lives, keeps the
+// theme chosen.
+TEST(SkinSwitcher, TheLastDesignedSwitcherPutsTheDefaultThemeBack) {
+  InitSkin();
+  if (!IsSkinThemeAvailable(L"Other")) RegisterSkinTheme(L"Other", &MakeOther);
+  {
+    TSkinSwitcher running(nullptr);
+    running.SetTheme(L"Other");
+  }
+  EXPECT_EQ(SkinCurrentTheme(), L"Other");
+  {
+    TComponent designer(nullptr);
+    designer.SetDesigning(true);
+    auto* first = new TSkinSwitcher(&designer);
+    new TSkinSwitcher(&designer);
+    ASSERT_TRUE(first->IsDesigning());
+    delete first;
+    EXPECT_EQ(SkinCurrentTheme(), L"Other");
+  }
+  EXPECT_EQ(SkinCurrentTheme(), L"Default");
 }
 
 TEST(SkinDefaultTheme, MetricsColoursAndBorders) {
@@ -826,6 +851,58 @@ TEST(SkinToolbars, CaptionLinesAreCentredInTallButtons) {
     EXPECT_GT(last - first, lines / 2) << it->GetImageIndex();
     EXPECT_NEAR(hgt / 2 - first, last - hgt / 2, 4) << it->GetImageIndex();
   }
+}
+
+namespace {
+// The Default theme noting whether the label caption and the separator it
+// is asked to paint come from designed items.
+class DesignNotingTheme : public TSkinDefaultTheme {
+ public:
+  using TSkinDefaultTheme::TSkinDefaultTheme;
+  void PaintCaption(TCanvas* C, const RECT& R, const TSkinItemInfo& I, const String& S, UINT F, bool Rot) override {
+    Captions.push_back((I.ItemOptions & IO_DESIGNING) != 0);
+    TSkinDefaultTheme::PaintCaption(C, R, I, S, F, Rot);
+  }
+  void PaintSeparator(TCanvas* C, const RECT& R, const TSkinItemInfo& I, bool H, bool L) override {
+    Separators.push_back((I.ItemOptions & IO_DESIGNING) != 0);
+    TSkinDefaultTheme::PaintSeparator(C, R, I, H, L);
+  }
+  std::vector<bool> Captions, Separators;
+};
+TSkinTheme* MakeDesignNoting(const String& Name) { return new DesignNotingTheme(Name); }
+}  // namespace
+
+// A label and a separator tell the theme when they are being designed.
+TEST(SkinItems, DesignedLabelsAndSeparatorsSayTheyAreDesigned) {
+  InitSkin();
+  if (!IsSkinThemeAvailable(L"DesignNoting")) RegisterSkinTheme(L"DesignNoting", &MakeDesignNoting);
+  SkinSetTheme(L"DesignNoting");
+  auto* theme = dynamic_cast<DesignNotingTheme*>(CurrentSkinTheme());
+  ASSERT_NE(theme, nullptr);
+  Host h;
+  TSkinToolbar* t = h.AddToolbar(L"tbrLabels");
+  auto* label = new TSkinLabelItem(h.Form.get());
+  label->SetLabelCaption(L"Find:");
+  auto* sep = new TSkinSeparatorItem(h.Form.get());
+  t->Items()->Add(label);
+  t->Items()->Add(sep);
+  h.Show();
+  t->View()->ValidatePositions();
+  auto paint = [&](TBarCustomItem* It) {
+    MemCanvas s(40, 24);
+    t->View()->Find(It)->Paint(&s.C, RECT{0, 0, 40, 24}, false, false, false);
+  };
+  for (bool designing : {false, true, false}) {
+    h.Form->SetDesigning(designing);
+    ASSERT_EQ(label->IsDesigning(), designing);
+    theme->Captions.clear();
+    theme->Separators.clear();
+    paint(label);
+    paint(sep);
+    EXPECT_EQ(theme->Captions, std::vector<bool>{designing});
+    EXPECT_EQ(theme->Separators, std::vector<bool>{designing});
+  }
+  SkinSetTheme(L"Default");
 }
 
 // Items being designed: buttons and the chevron show a raised frame and

@@ -5,6 +5,7 @@
 #include <memory>
 #include <set>
 
+#include "classlib/ComCtrls.h"
 #include "classlib/Forms.h"
 #include "classlib/ImgList.h"
 #include "testsupport/Gui.h"
@@ -13,6 +14,7 @@
 #include "toolbars/skin/SkinDefaultTheme.h"
 #include "toolbars/skin/SkinEditItems.h"
 #include "toolbars/skin/SkinExtItems.h"
+#include "toolbars/skin/SkinUxThemes.h"
 #include "toolbars/skin/SkinWindows.h"
 
 using namespace testsupport;
@@ -481,4 +483,47 @@ TEST(SkinItemEvents, FontAndImageHandlersAndForcedFirstSelection) {
   EXPECT_EQ(selectedOnOpen(), nullptr);
   sub->ForceSelectFirst = true;
   EXPECT_EQ(selectedOnOpen(), first);
+}
+
+// A control on a tab sheet shows the sheet's themed body behind it while the
+// program runs under visual styles; while designed it shows the sheet's
+// colour plainly.
+TEST(SkinParentBackground, ATabSheetsThemedBodyShowsOnlyOutsideDesign) {
+  InitSkin();
+  std::unique_ptr<TForm> form(new TForm(Application));
+  form->SetBounds(80, 80, 400, 300);
+  auto* pages = new TPageControl(form.get());
+  pages->SetBounds(0, 0, 380, 260);
+  pages->SetParent(form.get());
+  auto* sheet = new TTabSheet(form.get());
+  sheet->SetPageControl(pages);
+  auto* bar = new TSkinToolbar(form.get());
+  bar->SetParent(sheet);
+  bar->SetBounds(10, 12, 120, 30);
+  form->Show();
+  Pump(30);
+  const RECT r{0, 0, 120, 30};
+  auto paint = [&](MemCanvas& C) { DrawParentBackground(bar, C.DC, r); };
+  const COLORREF plain = ColorToRef(GetEffectiveColor(sheet));
+
+  // What the sheet's body looks like under the bar, drawn by the platform.
+  MemCanvas body(120, 30, RGB(1, 2, 3));
+  HTHEME theme = USE_THEMES && uxtheme::OpenThemeData ? uxtheme::OpenThemeData(sheet->GetHandle(), L"TAB") : nullptr;
+  if (theme) {
+    RECT pr{-10, -12, sheet->GetClientWidth() - 10, sheet->GetClientHeight() - 12};
+    uxtheme::DrawThemeBackground(theme, body.DC, 10, 0, &pr, &r);
+    uxtheme::CloseThemeData(theme);
+  } else {
+    body.Fill(plain);
+  }
+  MemCanvas running(120, 30, RGB(1, 2, 3));
+  paint(running);
+  for (int y = 0; y < 30; y += 7)
+    for (int x = 0; x < 120; x += 11) EXPECT_EQ(running.At(x, y), body.At(x, y)) << x << "," << y;
+
+  form->SetDesigning(true);
+  ASSERT_TRUE(bar->IsDesigning());
+  MemCanvas designed(120, 30, RGB(1, 2, 3));
+  paint(designed);
+  EXPECT_EQ(designed.Count(plain), 120 * 30);
 }
