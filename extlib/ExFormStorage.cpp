@@ -399,6 +399,9 @@ void RegisterControlProps() {
 }
 
 void ExFormStorageInitialize() {
+  // The descriptions serve every property storage, also one used without a
+  // form storage.
+  RegisterControlProps();
   RegisterClasses({ComponentClass<TFormPlacement>(L"TFormPlacement"), ComponentClass<TFormStorage>(L"TFormStorage")});
 }
 

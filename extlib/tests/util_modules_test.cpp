@@ -4,6 +4,8 @@
 #include "extlib/ExDateUtil.h"
 #include "extlib/ExHook.h"
 #include "extlib/ExPlacement.h"
+#include "extlib/ExProps.h"
+#include "classlib/StdCtrls.h"
 #include "extlib/ExUtilModules.h"
 
 // The table runs each module once and the finalisations release their
@@ -23,4 +25,30 @@ TEST(ExtLibModules, StartUpAndShutDown) {
   EXPECT_TRUE(DefCompanyName.empty());
   EXPECT_EQ(HookList(), nullptr);
   ExDateUtilInitialize();
+}
+
+// Once the library has started, a property storage used on its own (no form
+// storage made yet) knows the class library's controls: an edit's text is
+// stored, not silently passed over.
+TEST(ExtLibModules, StartedLibraryLetsAPropertyStorageStoreAControlAlone) {
+  InitForms();
+  InitializeModules(ExtLibUtilModules, ExtLibUtilModuleCount);
+  TComponent Owner(nullptr);
+  TEdit* Edit = new TEdit(&Owner);
+  Edit->SetText(L"kept");
+  std::vector<String> Written;
+  struct TSink {
+    std::vector<String>* Out;
+    void Write(const String&, const String& Item, const String& Value) { Out->push_back(Item + L"=" + Value); }
+  } Sink{&Written};
+  TPropsStorage Storage;
+  Storage.AObject = Edit;
+  Storage.Section = L"Edit";
+  Storage.OnWriteString = TWriteStrEvent(&Sink, &TSink::Write);
+  TStringList Props;
+  Props.Add(L"Text");
+  Storage.StoreProperties(&Props);
+  FinalizeModules();
+  ASSERT_EQ(Written.size(), 1u);
+  EXPECT_EQ(Written[0], L"Text=kept");
 }
