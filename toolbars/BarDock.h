@@ -275,6 +275,8 @@ class TBarCustomDockableWindow : public TCustomControl {
  protected:
   void CreateParams(TCreateParams& Params) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  // Remembers the client size the window was told of.
+  void Resize() override;
   void TrackCloseButton();
   void UpdateCloseHover(bool Hot);
   // Moved over a dock with a background: paints itself anew at once.
@@ -292,6 +294,12 @@ class TBarCustomDockableWindow : public TCustomControl {
   void ApplyFloatingSize(const RECT& R);
   // Frees the floating form once the window has left it.
   void ReleaseFloatingParent();
+  // The client size from the window's size and frame.
+  POINT ClientSizeOfFrame();
+  // Tells the window of a client size its own sizing did not report (its
+  // frame changed while its size stayed).
+  void ResizeIfClientChanged();
+  POINT toldClientSize_{-1, -1};
   TBarFloatingWindowParent* floatParent_ = nullptr;
   std::vector<TCustomForm*> dockForms_;
   bool smoothDragging_ = false;
