@@ -392,6 +392,8 @@ class TBarDock : public TCustomControl {
   void SetBackground(TBarBasicBackground* Value);
   bool GetBackgroundOnToolbars() const { return backgroundOnToolbars_; }
   void SetBackgroundOnToolbars(bool Value);
+  // DrawRect starts at the dock's client origin in DC's coordinates; the
+  // tiles start at the parent's client origin.
   virtual void DrawBackground(HDC DC, const RECT& DrawRect);
   virtual bool UsingBackground();
   // Redraws the dock and every window on it.
