@@ -1021,7 +1021,15 @@ TEST(BarFloating, DockingInPassingHidesTheFloatingFormThatComesBackAtTheDropPoin
   std::atomic<bool> docked{false}, formShownWhileDocked{true};
   AwayFromADoubleClick();
   RunInput([&] {
-    InputScript().Move(grab).Wait(30).Down().Wait(30).Move(POINT{grab.x + 2, grab.y + 2}).Wait(30).Move(over).Post();
+    InputScript().Move(grab).Wait(30).Down().Wait(30).Move(POINT{grab.x + 2, grab.y + 2}).Post();
+    // The drag's first step (which never docks) is taken before the next.
+    for (int i = 0; i < 500; ++i) {
+      RECT r;
+      GetWindowRect(form, &r);
+      if (r.left == start.left + 2) break;
+      Sleep(10);
+    }
+    InputScript().Move(over).Post();
     for (int i = 0; i < 500 && !docked; ++i) {
       docked = GetParent(window) == dock;
       Sleep(10);
