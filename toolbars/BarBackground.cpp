@@ -168,10 +168,20 @@ void TBarBackground::Draw(HDC DC, const RECT& R) {
     DeleteObject(brush);
   } else {
     IntersectClipRect(DC, R.left, R.top, R.right, R.bottom);
+    // Only the tiles that reach what the context lets through are copied
+    // (a dock far from its parent's origin starts its tiles far outside).
+    RECT clip{};
+    if (GetClipBox(DC, &clip) == NULLREGION) {
+      RestoreDC(DC, saved);
+      return;
+    }
+    const int x0 = R.left + std::max<int>(0, (clip.left - R.left) / cacheWidth_) * cacheWidth_;
+    const int y0 = R.top + std::max<int>(0, (clip.top - R.top) / cacheHeight_) * cacheHeight_;
+    const int x1 = std::min<int>(R.right, clip.right), y1 = std::min<int>(R.bottom, clip.bottom);
     HDC mem = CreateCompatibleDC(DC);
     HGDIOBJ old = SelectObject(mem, cache_);
-    for (int y = R.top; y < R.bottom; y += cacheHeight_)
-      for (int x = R.left; x < R.right; x += cacheWidth_)
+    for (int y = y0; y < y1; y += cacheHeight_)
+      for (int x = x0; x < x1; x += cacheWidth_)
         BitBlt(DC, x, y, cacheWidth_, cacheHeight_, mem, 0, 0, SRCCOPY);
     SelectObject(mem, old);
     DeleteDC(mem);

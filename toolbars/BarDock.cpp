@@ -297,6 +297,9 @@ void TBarCustomDockableWindow::SetParent(TWinControl* AParent) {
   const bool leavingFloat = floating_ && floatParent_ && AParent != floatParent_;
   TBarDock* oldDock = currentDock_;
   inSetParent_ = true;
+  // While the window changes parents nothing shows it: a floating form it
+  // leaves (kept through a drag, say) hides now, not when the drag ends.
+  UpdateVisibility();
   if (oldDock) oldDock->BeginUpdate();
   if (newDock) newDock->BeginUpdate();
   BeginUpdate();
@@ -381,6 +384,11 @@ void TBarCustomDockableWindow::SetFloating(bool Value) {
     AddFloatingNCAreaToSize(nc);
     fp->SetBounds(FloatingPosition.x, FloatingPosition.y, nc.x, nc.y);
     floatParent_ = fp;
+  } else if (floatParent_->GetLeft() != FloatingPosition.x || floatParent_->GetTop() != FloatingPosition.y) {
+    // A form kept through a drag shows where the window is dropped, never
+    // for a moment where it was left.
+    floatParent_->SetBounds(FloatingPosition.x, FloatingPosition.y, floatParent_->GetWidth(),
+                            floatParent_->GetHeight());
   }
   // With a window to go to, the toolbar keeps its own (and its controls').
   if (HandleAllocated()) floatParent_->HandleNeeded();
@@ -426,6 +434,23 @@ void TBarCustomDockableWindow::DoubleClick() {
     dockPos_ = -8;
     SetParent(DefaultDock);
   }
+}
+
+POINT TBarCustomDockableWindow::ClientSizeOfFrame() {
+  POINT nc = CalcNCSizes();
+  return POINT{std::max<LONG>(0, GetWidth() - nc.x), std::max<LONG>(0, GetHeight() - nc.y)};
+}
+
+void TBarCustomDockableWindow::Resize() {
+  toldClientSize_ = ClientSizeOfFrame();
+  TCustomControl::Resize();
+}
+
+void TBarCustomDockableWindow::ResizeIfClientChanged() {
+  // Never told yet: its first sizing tells it.
+  if (toldClientSize_.x < 0 || IsDestroying()) return;
+  POINT c = ClientSizeOfFrame();
+  if (c.x != toldClientSize_.x || c.y != toldClientSize_.y) Resize();
 }
 
 void TBarCustomDockableWindow::Moved() {
@@ -1086,7 +1111,16 @@ void TBarDock::SetBackgroundOnToolbars(bool Value) {
 bool TBarDock::UsingBackground() { return background_ && background_->UsingBackground(); }
 
 void TBarDock::DrawBackground(HDC DC, const RECT& DrawRect) {
-  if (background_) background_->Draw(DC, DrawRect);
+  if (!background_) return;
+  // DrawRect starts at the dock's client origin; the tiles start at the
+  // parent's, so that the docks of a form sharing a background line up
+  // (and a dock that moves shows other tiles: see WM_MOVE).
+  POINT o{GetLeft(), GetTop()};
+  if (HandleAllocated() && GetParent() && GetParent()->HandleAllocated()) {
+    o = POINT{0, 0};
+    MapWindowPoints(GetHandle(), GetParent()->GetHandle(), &o, 1);
+  }
+  background_->Draw(DC, RECT{DrawRect.left - o.x, DrawRect.top - o.y, DrawRect.right, DrawRect.bottom});
 }
 
 void TBarDock::BackgroundChanged(TObject*) { InvalidateBackgrounds(); }
@@ -1510,13 +1544,15 @@ void TBarDock::ArrangeToolbars() {
         cursor += r.Len;
       }
     }
+    // Every registered window takes its row as renumbered here (rows keep
+    // their order); a place along the row only the windows placed on it
+    // have: a hidden or floating one keeps the place it will come back to.
     for (auto& r : recs) {
       r.W->EffectiveDockRow = r.Row;
+      if (commitPositions_) r.W->dockRow_ = r.Row;
+      if (!r.Visible) continue;
       r.W->EffectiveDockPos = r.Pos;
-      if (commitPositions_) {
-        r.W->dockRow_ = r.Row;
-        r.W->dockPos_ = r.Pos;
-      }
+      if (commitPositions_) r.W->dockPos_ = r.Pos;
     }
     // Stack the rows.
     int offset = 0;
@@ -1566,6 +1602,12 @@ void TBarDock::ArrangeToolbars() {
       w->Arrange();
       w->ShrunkLength = given;
     }
+    // A window whose client length changed while its size stayed (its frame
+    // grew or shrank) hears of it as of any sizing: what stretches with the
+    // window (an address box, say) gives way or takes the room before the
+    // next pass decides what leaves the row.
+    for (auto& r : recs)
+      if (r.Visible) r.W->ResizeIfClientChanged();
     if (!arrangeNeeded_) break;
   }
   arrangeNeeded_ = false;
@@ -1638,7 +1680,8 @@ void TBarDock::WndProc(TMessage& m) {
       if (background_) background_->SysColorChanged();
       break;
     case WM_MOVE:
-      // A background lines up with the form: moving the dock shifts it.
+      // The tiles line up with the parent: moving the dock shifts them
+      // under it and under its windows.
       TCustomControl::WndProc(m);
       if (UsingBackground()) InvalidateBackgrounds();
       return;

@@ -278,6 +278,8 @@ class TBarCustomDockableWindow : public TCustomControl {
  protected:
   void CreateParams(TCreateParams& Params) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  // Remembers the client size the window was told of.
+  void Resize() override;
   void TrackCloseButton();
   void UpdateCloseHover(bool Hot);
   // Moved over a dock with a background: paints itself anew at once.
@@ -295,6 +297,12 @@ class TBarCustomDockableWindow : public TCustomControl {
   void ApplyFloatingSize(const RECT& R);
   // Frees the floating form once the window has left it.
   void ReleaseFloatingParent();
+  // The client size from the window's size and frame.
+  POINT ClientSizeOfFrame();
+  // Tells the window of a client size its own sizing did not report (its
+  // frame changed while its size stayed).
+  void ResizeIfClientChanged();
+  POINT toldClientSize_{-1, -1};
   TBarFloatingWindowParent* floatParent_ = nullptr;
   std::vector<TCustomForm*> dockForms_;
   bool smoothDragging_ = false;
@@ -387,6 +395,8 @@ class TBarDock : public TCustomControl {
   void SetBackground(TBarBasicBackground* Value);
   bool GetBackgroundOnToolbars() const { return backgroundOnToolbars_; }
   void SetBackgroundOnToolbars(bool Value);
+  // DrawRect starts at the dock's client origin in DC's coordinates; the
+  // tiles start at the parent's client origin.
   virtual void DrawBackground(HDC DC, const RECT& DrawRect);
   virtual bool UsingBackground();
   // Redraws the dock and every window on it.

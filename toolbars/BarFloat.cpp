@@ -33,9 +33,17 @@ void TBarFloatingWindowParent::Notification(TComponent* AComponent, TOperation O
 
 void TBarFloatingWindowParent::CreateParams(TCreateParams& Params) {
   TCustomForm::CreateParams(Params);
-  Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
-  // Border, caption and close button are our own non-client area.
-  Params.Style = WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+  if (IsDesigning()) {
+    // The designer's form keeps the redraw styles (a class of its own) and
+    // shows the system's border round its own style.
+    Params.WinClassName += L".Designed";
+    Params.Style |= WS_BORDER;
+    if (dockableWindow_ && dockableWindow_->Resizable) Params.Style |= WS_THICKFRAME;
+  } else {
+    Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
+    // Border, caption and close button are our own non-client area.
+    Params.Style = WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+  }
   Params.ExStyle = WS_EX_TOOLWINDOW;
   HWND owner = nullptr;
   if (dockableWindow_ && dockableWindow_->FloatingMode == fmOnTopOfAllForms) {

@@ -725,18 +725,16 @@ bool TBarCustomToolbar::KeyboardOpen(wchar_t Key, bool RequirePrimaryAccel) {
   if (Key != 0) {
     bool only = false;
     v = View()->NextSelectableWithAccel(nullptr, Key, RequirePrimaryAccel, only);
-    if (!v || !v->Item->GetEnabled()) {
-      v = nullptr;
-    } else if (only) {
-      View()->SetSelected(v);
-      View()->EnterToolbarLoop(TBarEnterToolbarLoopOptions{tbetExecuteSelected});
-      result = true;
-    } else if (menuBar_) {
-      View()->SetSelected(v);
-      View()->EnterToolbarLoop(TBarEnterToolbarLoopOptions{});
-      result = true;
-    } else {
-      v = nullptr;
+    if (v && v->Item->GetEnabled()) {
+      if (only) {
+        View()->SetSelected(v);
+        View()->EnterToolbarLoop(TBarEnterToolbarLoopOptions{tbetExecuteSelected});
+        result = true;
+      } else if (menuBar_) {
+        View()->SetSelected(v);
+        View()->EnterToolbarLoop(TBarEnterToolbarLoopOptions{});
+        result = true;
+      }
     }
   } else {
     v = View()->FirstSelectable();
@@ -746,7 +744,8 @@ bool TBarCustomToolbar::KeyboardOpen(wchar_t Key, bool RequirePrimaryAccel) {
       result = true;
     }
   }
-  if (v || !result) View()->SetAccelsVisibility(false);
+  // A key that matched nothing leaves the underlines showing what would.
+  if (v) View()->SetAccelsVisibility(false);
   return result;
 }
 

@@ -80,4 +80,35 @@ TEST_F(Toolbars, TheAddressBoxUsesTheRoomOfItsRow) {
   EXPECT_TRUE(Errors.empty());
 }
 
+// With the close buttons shown on docked toolbars the Navigation toolbar's
+// frame grows: the stretching address box gives that room, not a button.
+TEST_F(Toolbars, TheAddressBoxGivesWayBeforeAnyButtonWithCloseButtonsShown) {
+  Write(Settings + L"\\Appearance", L"CloseButtonDocked", REG_DWORD, Dw(1));
+  Start();
+  dlgtest::Pump(50);
+  auto check = [&](const char* When) {
+    SCOPED_TRACE(When);
+    ASSERT_TRUE(Window->tbrNavigation->GetCloseButtonWhenDocked());
+    ExpectAllShown();
+    EXPECT_GT(BoxWidth(), 100);
+    EXPECT_LE(NavRight(), DockEnd());
+  };
+  check("first start's size");
+  Window->SetWindowState(wsMaximized);
+  dlgtest::Pump(50);
+  check("maximised");
+  Window->SetWindowState(wsNormal);
+  dlgtest::Pump(50);
+  check("restored");
+  EXPECT_TRUE(Errors.empty());
+  // Started maximised, as the window was left.
+  Stop();
+  Write(Settings + L"\\MainForm", L"WindowState", REG_DWORD, Dw(2));
+  Start();
+  dlgtest::Pump(50);
+  ASSERT_EQ(Window->GetWindowState(), wsMaximized);
+  check("started maximised");
+  EXPECT_TRUE(Errors.empty());
+}
+
 }  // namespace

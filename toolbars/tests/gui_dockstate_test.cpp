@@ -493,6 +493,61 @@ TEST(BarDesign, ADesignedWindowNeverFloatsAndIsStoredAsDesigned) {
   EXPECT_NE(Stored(b.Form.get()).find("SavedAtRunTime"), std::string::npos);
 }
 
+struct ProbeFloatingParent : TBarFloatingWindowParent {
+  using TBarFloatingWindowParent::TBarFloatingWindowParent;
+  using TBarFloatingWindowParent::CreateParams;
+};
+struct ProbeFloatingBar : TBarToolbar {
+  using TBarToolbar::TBarToolbar;
+  TBarFloatingWindowParentClass GetFloatingWindowParentClass() override {
+    return &BarClassOf<TBarFloatingWindowParent, ProbeFloatingParent, TComponent*>;
+  }
+};
+
+// A floating window that is being designed counts as shown whatever its
+// form does; a designed floating form keeps the redraw class styles and
+// gets the system's border (and sizing frame) round its own style.
+TEST(BarDesign, ADesignedFloatingWindowShowsAndItsFormHasTheSystemsFrame) {
+  FloatHost b(600, 300);
+  auto* t = new ProbeFloatingBar(b.Form.get());
+  t->SetName(L"tbrProbe");
+  t->HideWhenInactive = false;
+  t->SetParent(b.Dock);
+  b.Show();
+  t->SetFloating(true);
+  Pump(30);
+  auto* f = static_cast<ProbeFloatingParent*>(t->GetFloatingParent());
+  ASSERT_NE(f, nullptr);
+  ASSERT_TRUE(IsWindowVisible(f->GetHandle()));
+  b.Form->Hide();
+  Pump(30);
+  EXPECT_FALSE(IsWindowVisible(f->GetHandle()));
+  t->SetDesigning(true);
+  t->UpdateVisibility();
+  EXPECT_TRUE(IsWindowVisible(f->GetHandle()));
+  t->SetDesigning(false);
+  t->UpdateVisibility();
+  EXPECT_FALSE(IsWindowVisible(f->GetHandle()));
+
+  auto params = [&] {
+    TCreateParams p;
+    f->CreateParams(p);
+    return p;
+  };
+  TCreateParams run = params();
+  EXPECT_EQ(run.Style & (WS_BORDER | WS_THICKFRAME), 0u);
+  EXPECT_EQ(run.WindowClass.style & (CS_HREDRAW | CS_VREDRAW), 0u);
+  EXPECT_EQ(run.ExStyle, DWORD(WS_EX_TOOLWINDOW));
+  f->SetDesigning(true);
+  TCreateParams designed = params();
+  EXPECT_EQ(designed.Style & (WS_BORDER | WS_THICKFRAME), DWORD(WS_BORDER | WS_THICKFRAME));
+  EXPECT_NE(designed.WinClassName, run.WinClassName);
+  EXPECT_EQ(designed.ExStyle, DWORD(WS_EX_TOOLWINDOW));
+  t->Resizable = false;
+  EXPECT_EQ(params().Style & (WS_BORDER | WS_THICKFRAME), DWORD(WS_BORDER));
+  f->SetDesigning(false);
+}
+
 // The class styles that redraw a window whole when it is sized stay with
 // designed docks and windows (the designer's outlines), and only with them.
 TEST(BarDesign, DesignedDocksAndWindowsKeepTheirRedrawClassStyles) {

@@ -987,6 +987,117 @@ TEST(BarFloating, ADraggedWindowPushesTheWindowsBeforeIt) {
   EXPECT_EQ(c->GetLeft(), 500);  // stays
 }
 
+// A floating window smoothly dragged onto a dock docks while the button is
+// still down: its floating form hides then; dragged off again it floats
+// where the pointer left the dock, the form never showing at its old place.
+TEST(BarFloating, DockingInPassingHidesTheFloatingFormThatComesBackAtTheDropPoint) {
+  FloatHost h(520, 400);
+  h.AddToolbar(L"tbrStays", 0, 0);
+  auto* t = h.AddToolbar(L"tbrPassing", 1, 0);
+  h.Show();
+  t->SetFloating(true);
+  Pump(30);
+  TBarFloatingWindowParent* f = t->GetFloatingParent();
+  ASSERT_NE(f, nullptr);
+  const HWND form = f->GetHandle(), window = t->GetHandle(), dock = h.Dock->GetHandle();
+  const RECT fr = WindowRectOf(h.Form.get());
+  t->SetFloatingPosition(POINT{fr.left + 150, fr.top + 200});
+  Pump(30);
+  struct Seen {
+    bool Docked, FormVisible;
+    POINT FormAt, FloatingPosition;
+  };
+  std::vector<Seen> seen;
+  t->OnDockChanged = [&](TObject*) {
+    RECT r;
+    GetWindowRect(form, &r);
+    seen.push_back({t->GetDocked(), IsWindowVisible(form) != FALSE, POINT{r.left, r.top}, t->FloatingPosition});
+  };
+  const POINT grab = CaptionPoint(t);
+  const RECT start = WindowRectOf(f);
+  const RECT dr = WindowRectOf(h.Dock);
+  const POINT over{dr.right - 60, dr.top + 4};
+  const POINT drop{fr.left + 260, fr.top + 260};  // the first point off the dock
+  std::atomic<bool> docked{false}, formShownWhileDocked{true};
+  AwayFromADoubleClick();
+  RunInput([&] {
+    InputScript().Move(grab).Wait(30).Down().Wait(30).Move(POINT{grab.x + 2, grab.y + 2}).Post();
+    // The drag's first step (which never docks) is taken before the next.
+    for (int i = 0; i < 500; ++i) {
+      RECT r;
+      GetWindowRect(form, &r);
+      if (r.left == start.left + 2) break;
+      Sleep(10);
+    }
+    InputScript().Move(over).Post();
+    for (int i = 0; i < 500 && !docked; ++i) {
+      docked = GetParent(window) == dock;
+      Sleep(10);
+    }
+    formShownWhileDocked = IsWindowVisible(form) != FALSE;
+    InputScript().Move(drop).Up().Post();
+  });
+  ASSERT_TRUE(docked.load());
+  EXPECT_FALSE(formShownWhileDocked.load());
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_TRUE(seen[0].Docked);
+  EXPECT_FALSE(seen[0].FormVisible);
+  EXPECT_FALSE(seen[1].Docked);
+  EXPECT_TRUE(seen[1].FormVisible);
+  EXPECT_EQ(seen[1].FormAt.x, seen[1].FloatingPosition.x);
+  EXPECT_EQ(seen[1].FormAt.y, seen[1].FloatingPosition.y);
+  // Where the drop put it, the grab point under the pointer.
+  ASSERT_TRUE(t->GetFloating());
+  EXPECT_EQ(t->GetFloatingParent(), f);
+  const RECT end = WindowRectOf(f);
+  EXPECT_EQ(end.left, drop.x - (grab.x - start.left));
+  EXPECT_EQ(end.top, drop.y - (grab.y - start.top));
+  EXPECT_EQ(t->FloatingPosition.x, end.left);
+  EXPECT_EQ(t->FloatingPosition.y, end.top);
+  EXPECT_TRUE(IsWindowVisible(form));
+}
+
+// Another window dragged along the row leaves the place of a window that
+// is hidden or floats alone: it comes back there, and that place is stored.
+TEST(BarDockRows, AWindowOffTheDockKeepsItsPlaceWhileAnotherIsDragged) {
+  for (bool floats : {false, true}) {
+    SCOPED_TRACE(floats ? "floating" : "hidden");
+    const testsupport::ScratchKey positions(L"toolbars");
+    FloatHost h(700, 300);
+    auto* a = h.AddToolbar(L"tbrKeepA", 0, 0, 2);
+    auto* b = h.AddToolbar(L"tbrKeepB", 0, 200, 2);
+    h.Show();
+    ASSERT_EQ(b->GetLeft(), 200);
+    if (floats)
+      b->SetFloating(true);
+    else
+      b->SetVisible(false);
+    Pump(30);
+    POINT from = HandlePoint(a);
+    Drag({from, POINT{from.x + 30, from.y}});
+    ASSERT_TRUE(a->GetDocked());
+    EXPECT_EQ(a->GetLeft(), 30);
+    EXPECT_EQ(a->GetDockPos(), 30);
+    EXPECT_EQ(b->GetDockRow(), 0);
+    EXPECT_EQ(b->GetDockPos(), 200);
+    BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, positions.Path());
+    {
+      TRegIniFile reg(positions.Path());
+      EXPECT_EQ(reg.ReadString(L"tbrKeepB", L"DockPos", L"?"), L"200");
+      EXPECT_EQ(reg.ReadString(L"tbrKeepA", L"DockPos", L"?"), L"30");
+    }
+    if (floats)
+      b->DoubleClick();
+    else
+      b->SetVisible(true);
+    Pump(30);
+    ASSERT_TRUE(b->GetDocked());
+    EXPECT_EQ(b->EffectiveDockRow, 0);
+    EXPECT_EQ(b->GetLeft(), 200);
+    EXPECT_EQ(a->GetLeft(), 30);
+  }
+}
+
 }  // namespace
 
 // ---- dock backgrounds ------------------------------------------------------------------
@@ -1089,6 +1200,61 @@ TEST(BarBackground, ChangeHandlersAreKeptOnceAndDocksPaintIt) {
   delete dockBg;
   EXPECT_EQ(host.Dock->GetBackground(), nullptr);
   EXPECT_FALSE(host.Dock->UsingBackground());
+}
+
+// Docks sharing a background tile it from their parent's client origin,
+// so the tiles run on from one dock into the next; a dock that moves shows
+// the tiles of its new place at once, and so do its windows.
+TEST(BarBackground, DocksOfAFormTileFromTheFormsOriginAndRetileWhenMoved) {
+  FloatHost host(600, 400);
+  host.AddToolbar(L"tbrTop", 0, 0);
+  auto* left = new TBarDock(host.Form.get());
+  left->SetName(L"tbdLeft");
+  left->SetPosition(dpLeft);
+  left->SetParent(host.Form.get());
+  auto* t = host.AddToolbar(L"tbrLeft", 0, 0, 2, left);
+  auto pic = Pattern(7, 11);
+  auto* bg = new TBarBackground(host.Form.get());
+  bg->SetBitmap(pic.get());
+  host.Dock->SetBackground(bg);
+  left->SetBackground(bg);
+  host.Show();
+  Pump(50);
+  const COLORREF unset = CLR_INVALID;
+  // The colour that a point of the form's client area shows through the
+  // dock or window W, read from the screen.
+  auto shown = [&](TWinControl* W, POINT FormPt) {
+    POINT p = FormPt;
+    MapWindowPoints(host.Form->GetHandle(), W->GetHandle(), &p, 1);
+    HDC dc = GetDC(W->GetHandle());
+    COLORREF c = GetPixel(dc, p.x, p.y);
+    ReleaseDC(W->GetHandle(), dc);
+    return c;
+  };
+  auto tile = [](POINT FormPt) { return RGB((FormPt.x % 7) * 20, (FormPt.y % 11) * 20, 100); };
+  auto check = [&](const char* When) {
+    SCOPED_TRACE(When);
+    ASSERT_GT(left->GetTop(), 0);
+    // A point of the left dock below its window, and one of the top dock
+    // right of its toolbar: the tiles of the form's grid.
+    POINT inLeft{left->GetLeft() + 3, left->GetTop() + left->GetHeight() - 4};
+    POINT inTop{host.Dock->GetWidth() - 5, host.Dock->GetHeight() - 3};
+    EXPECT_NE(shown(left, inLeft), unset);
+    EXPECT_EQ(shown(left, inLeft), tile(inLeft));
+    EXPECT_EQ(shown(host.Dock, inTop), tile(inTop));
+    // The window on the left dock, in its client area between the items.
+    POINT o{0, 0};
+    MapWindowPoints(t->GetHandle(), host.Form->GetHandle(), &o, 1);
+    POINT inWindow{o.x + t->GetClientWidth() - 1, o.y + t->GetClientHeight() - 1};
+    EXPECT_EQ(shown(t, inWindow), tile(inWindow));
+  };
+  check("first shown");
+  // A second row on the top dock moves the left dock down.
+  const int before = left->GetTop();
+  host.AddToolbar(L"tbrSecond", 1, 0);
+  Pump(50);
+  ASSERT_GT(left->GetTop(), before);
+  check("moved");
 }
 
 }  // namespace

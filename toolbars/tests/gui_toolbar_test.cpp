@@ -297,6 +297,32 @@ TEST(BarMenuBar, SharedAcceleratorOnlyMovesTheSelection) {
   EXPECT_EQ(h.CopyClicks + h.CutClicks, 0);
 }
 
+// Alt with a letter that no item has leaves the underlines showing what
+// the keys would open; a letter of a disabled item hides them again.
+TEST(BarMenuBar, ALetterThatMatchesNothingKeepsTheUnderlinesShowing) {
+  BOOL cues = FALSE;
+  SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0);
+  SystemParametersInfoW(SPI_SETKEYBOARDCUES, 0, reinterpret_cast<PVOID>(FALSE), 0);
+  {
+    MenuHost h;
+    auto* zoom = new TBarItem(h.Form.get());
+    zoom->SetCaption(L"&Zoom");
+    zoom->SetEnabled(false);
+    h.Bar->Items()->Add(zoom);
+    Pump(20);
+    ASSERT_FALSE(h.Bar->View()->State.Contains(vsShowAccels));
+    PressKey('Q', {VK_MENU});
+    Pump(20);
+    EXPECT_TRUE(h.Bar->View()->State.Contains(vsShowAccels));
+    EXPECT_FALSE(h.Bar->View()->State.Contains(vsModal));
+    PressKey('Z', {VK_MENU});
+    Pump(20);
+    EXPECT_FALSE(h.Bar->View()->State.Contains(vsShowAccels));
+    EXPECT_FALSE(h.Bar->View()->State.Contains(vsModal));
+  }
+  SystemParametersInfoW(SPI_SETKEYBOARDCUES, 0, reinterpret_cast<PVOID>(static_cast<INT_PTR>(cues)), 0);
+}
+
 TEST(BarMenuBar, DownArrowInTheMenuBarOpensAndMovesInThePopup) {
   MenuHost h;
   TBarCustomItem* inPopup = nullptr;
