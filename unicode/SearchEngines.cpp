@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "unicode/UnicodeTables.h"
 
@@ -888,13 +890,33 @@ bool TURESearch::ExecuteURE(const WideChar* Text, int TextLen, int From, unsigne
   // leftmost match is found ("ab" in "aab"). An attempt that began with the
   // empty line start at From is tried again at From without it, leaving that
   // character to the other branches.
+  // Beyond From the walk from a state at a position is the same whichever
+  // attempt makes it; the pairs that an attempt without any match walked
+  // through lead nowhere, and a later attempt that reaches one gives up at
+  // once, so that the retries take linear time.
+  std::unordered_set<std::uint64_t> dead;
+  std::vector<std::uint64_t> path;
+  auto key = [](int state, int at) { return (std::uint64_t(unsigned(at)) << 32) | unsigned(state); };
   int sp = From;
   bool emptyLineStart = true;
   for (;;) {
     int state = 0, ms = -1, me = -1, acceptStart = -1, acceptStop = -1;
     int zeroRun = 0, begin = -1;
     bool beganEmpty = false, failed = false;
+    path.clear();
     while (sp < TextLen) {
+      if (ms >= 0 && sp > From) {
+        if (dead.count(key(state, sp))) {
+          if (acceptStart >= 0) {
+            Start = acceptStart;
+            Stop = acceptStop;
+            return true;
+          }
+          failed = true;
+          break;
+        }
+        path.push_back(key(state, sp));
+      }
       int lp = sp;
       UCS4 c = CharAt(Text, TextLen, sp, sp);
       if ((Flags & xfIgnoreNonSpacing) && UnicodeIsNonSpacing(c)) continue;
@@ -982,6 +1004,7 @@ bool TURESearch::ExecuteURE(const WideChar* Text, int TextLen, int From, unsigne
       }
       if (ms < 0) return false;
     }
+    dead.insert(path.begin(), path.end());
     if (beganEmpty) {
       emptyLineStart = false;
       sp = begin;

@@ -199,8 +199,9 @@ TEST(UnicodeTables, CanonicalComposition) {
     WideString composed = WideCompose(one);
     ASSERT_EQ(WideCompose(composed), composed) << std::hex << c;
     ASSERT_EQ(WideCompose(WideDecompose(one)), composed) << std::hex << c;
-    if ((c >= 0xC0 && c <= 0x24F && UnicodeIsComposite(c)) || (c >= 0xAC00 && c <= 0xD7A3))
+    if ((c >= 0xC0 && c <= 0x24F && UnicodeIsComposite(c)) || (c >= 0xAC00 && c <= 0xD7A3)) {
       ASSERT_EQ(composed, one) << std::hex << c;
+    }
   }
 }
 
