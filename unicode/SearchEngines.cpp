@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "unicode/UnicodeTables.h"
 
@@ -882,89 +884,134 @@ bool TURESearch::ExecuteURE(const WideChar* Text, int TextLen, int From, unsigne
     Start = Stop = 0;
     return true;
   }
-  int state = 0, ms = -1, me = -1, acceptStart = -1, acceptStop = -1;
-  int zeroRun = 0;
   const int stateCount = static_cast<int>(states_.size());
+  // The automaton follows one branch per character, so an attempt that fails
+  // part-way is tried again from the character after the one it began on: the
+  // leftmost match is found ("ab" in "aab"). An attempt that began with the
+  // empty line start at From is tried again at From without it, leaving that
+  // character to the other branches.
+  // Beyond From the walk from a state at a position is the same whichever
+  // attempt makes it; the pairs that an attempt without any match walked
+  // through lead nowhere, and a later attempt that reaches one gives up at
+  // once, so that the retries take linear time.
+  std::unordered_set<std::uint64_t> dead;
+  std::vector<std::uint64_t> path;
+  auto key = [](int state, int at) { return (std::uint64_t(unsigned(at)) << 32) | unsigned(state); };
   int sp = From;
-  while (sp < TextLen) {
-    int lp = sp;
-    UCS4 c = CharAt(Text, TextLen, sp, sp);
-    if ((Flags & xfIgnoreNonSpacing) && UnicodeIsNonSpacing(c)) continue;
-    if (caseInsensitive_) c = UnicodeToLower(c);
-    const State& st = states_[static_cast<std::size_t>(state)];
-    bool found = false;
-    for (int t = st.TransitionCount - 1; t >= 0; --t) {
-      const Transition& tr = transitions_[static_cast<std::size_t>(st.FirstTransition + t)];
-      const TSymbolTableEntry& sym = symbols_[static_cast<std::size_t>(tr.Symbol)];
-      int newStart = lp, newStop = sp, after = sp;
-      bool took = false, zeroWidth = false;
-      if (sym.Kind == skLineStart) {
-        if (lp == From && (lp == 0 || IsBreak(Text[lp - 1])) && zeroRun < stateCount) {
-          took = zeroWidth = true;
-          after = newStart = newStop = lp;
-        } else if (IsBreak(c)) {
-          if (c == u'\r' && after < TextLen && Text[after] == u'\n') ++after;
-          took = true;
-          newStart = newStop = after;
+  bool emptyLineStart = true;
+  for (;;) {
+    int state = 0, ms = -1, me = -1, acceptStart = -1, acceptStop = -1;
+    int zeroRun = 0, begin = -1;
+    bool beganEmpty = false, failed = false;
+    path.clear();
+    while (sp < TextLen) {
+      if (ms >= 0 && sp > From) {
+        if (dead.count(key(state, sp))) {
+          if (acceptStart >= 0) {
+            Start = acceptStart;
+            Stop = acceptStop;
+            return true;
+          }
+          failed = true;
+          break;
         }
-      } else if (sym.Kind == skLineEnd) {
-        if (IsBreak(c)) {
-          if (c == u'\r' && after < TextLen && Text[after] == u'\n') ++after;
-          took = true;
-          newStart = newStop = lp;
+        path.push_back(key(state, sp));
+      }
+      int lp = sp;
+      UCS4 c = CharAt(Text, TextLen, sp, sp);
+      if ((Flags & xfIgnoreNonSpacing) && UnicodeIsNonSpacing(c)) continue;
+      if (caseInsensitive_) c = UnicodeToLower(c);
+      const State& st = states_[static_cast<std::size_t>(state)];
+      bool found = false;
+      for (int t = st.TransitionCount - 1; t >= 0; --t) {
+        const Transition& tr = transitions_[static_cast<std::size_t>(st.FirstTransition + t)];
+        const TSymbolTableEntry& sym = symbols_[static_cast<std::size_t>(tr.Symbol)];
+        int newStart = lp, newStop = sp, after = sp;
+        bool took = false, zeroWidth = false;
+        if (sym.Kind == skLineStart) {
+          if (emptyLineStart && lp == From && (lp == 0 || IsBreak(Text[lp - 1])) &&
+              zeroRun < stateCount) {
+            took = zeroWidth = true;
+            after = newStart = newStop = lp;
+          } else if (IsBreak(c)) {
+            if (c == u'\r' && after < TextLen && Text[after] == u'\n') ++after;
+            took = true;
+            newStart = newStop = after;
+          }
+        } else if (sym.Kind == skLineEnd) {
+          if (IsBreak(c)) {
+            if (c == u'\r' && after < TextLen && Text[after] == u'\n') ++after;
+            took = true;
+            newStart = newStop = lp;
+          }
+        } else {
+          took = SymbolMatches(sym, c, Flags);
         }
-      } else {
-        took = SymbolMatches(sym, c, Flags);
+        if (!took) continue;
+        if (ms < 0) {
+          ms = newStart;
+          begin = lp;
+          beganEmpty = zeroWidth;
+        }
+        me = newStop;
+        sp = after;
+        state = tr.Target;
+        zeroRun = zeroWidth ? zeroRun + 1 : 0;
+        if (states_[static_cast<std::size_t>(state)].Accepting) {
+          acceptStart = ms;
+          acceptStop = me;
+        }
+        found = true;
+        break;
       }
-      if (!took) continue;
-      if (ms < 0) ms = newStart;
-      me = newStop;
-      sp = after;
-      state = tr.Target;
-      zeroRun = zeroWidth ? zeroRun + 1 : 0;
-      if (states_[static_cast<std::size_t>(state)].Accepting) {
-        acceptStart = ms;
-        acceptStop = me;
+      if (found) continue;
+      if (states_[static_cast<std::size_t>(state)].Accepting && ms >= 0) {
+        Start = ms;
+        Stop = me;
+        return true;
       }
-      found = true;
-      break;
+      if (acceptStart >= 0) {  // the longest match so far ended earlier
+        Start = acceptStart;
+        Stop = acceptStop;
+        return true;
+      }
+      if (ms >= 0) {
+        failed = true;
+        break;
+      }
+      // Nothing begun: the character failed in the first state; go on.
     }
-    if (found) continue;
-    if (states_[static_cast<std::size_t>(state)].Accepting && ms >= 0) {
-      Start = ms;
-      Stop = me;
-      return true;
+    if (!failed) {
+      const State& st = states_[static_cast<std::size_t>(state)];
+      if (st.Accepting && ms >= 0) {
+        Start = ms;
+        Stop = me;
+        return true;
+      }
+      for (int t = 0; t < st.TransitionCount; ++t) {
+        const Transition& tr = transitions_[static_cast<std::size_t>(st.FirstTransition + t)];
+        if (symbols_[static_cast<std::size_t>(tr.Symbol)].Kind == skLineEnd &&
+            states_[static_cast<std::size_t>(tr.Target)].Accepting) {
+          Start = ms >= 0 ? ms : TextLen;
+          Stop = ms >= 0 ? me : TextLen;
+          return true;
+        }
+      }
+      if (acceptStart >= 0) {
+        Start = acceptStart;
+        Stop = acceptStop;
+        return true;
+      }
+      if (ms < 0) return false;
     }
-    if (acceptStart >= 0) {  // the longest match so far ended earlier
-      Start = acceptStart;
-      Stop = acceptStop;
-      return true;
-    }
-    state = 0;
-    ms = me = -1;
-    zeroRun = 0;
-  }
-  const State& st = states_[static_cast<std::size_t>(state)];
-  if (st.Accepting && ms >= 0) {
-    Start = ms;
-    Stop = me;
-    return true;
-  }
-  for (int t = 0; t < st.TransitionCount; ++t) {
-    const Transition& tr = transitions_[static_cast<std::size_t>(st.FirstTransition + t)];
-    if (symbols_[static_cast<std::size_t>(tr.Symbol)].Kind == skLineEnd &&
-        states_[static_cast<std::size_t>(tr.Target)].Accepting) {
-      Start = ms >= 0 ? ms : TextLen;
-      Stop = ms >= 0 ? me : TextLen;
-      return true;
+    dead.insert(path.begin(), path.end());
+    if (beganEmpty) {
+      emptyLineStart = false;
+      sp = begin;
+    } else {
+      CharAt(Text, TextLen, begin, sp);
     }
   }
-  if (acceptStart >= 0) {
-    Start = acceptStart;
-    Stop = acceptStop;
-    return true;
-  }
-  return false;
 }
 
 bool TURESearch::FindFirst(const WideString& Text, int& Start, int& Stop) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
+#include <map>
 #include <string>
 
 #ifdef _WIN32
@@ -198,6 +199,68 @@ const TUnicodeTables::NumberTable& TUnicodeTables::Numbers() {
   return numbers_;
 }
 
+namespace {
+
+// Characters whose decomposition is never composed again: the script-specific
+// and the post-composition exclusions of the character database (fixed by its
+// stability rules). Singletons and decompositions that begin with a mark need
+// no entry: the first never form a pair, the second never meet a starter.
+constexpr UCS4 kCompositionExclusions[][2] = {
+    {0x0958, 0x095F}, {0x09DC, 0x09DD}, {0x09DF, 0x09DF}, {0x0A33, 0x0A33},
+    {0x0A36, 0x0A36}, {0x0A59, 0x0A5B}, {0x0A5E, 0x0A5E}, {0x0B5C, 0x0B5D},
+    {0x0F43, 0x0F43}, {0x0F4D, 0x0F4D}, {0x0F52, 0x0F52}, {0x0F57, 0x0F57},
+    {0x0F5C, 0x0F5C}, {0x0F69, 0x0F69}, {0x0F76, 0x0F76}, {0x0F78, 0x0F78},
+    {0x0F93, 0x0F93}, {0x0F9D, 0x0F9D}, {0x0FA2, 0x0FA2}, {0x0FA7, 0x0FA7},
+    {0x0FAC, 0x0FAC}, {0x0FB9, 0x0FB9}, {0x2ADC, 0x2ADC}, {0xFB1D, 0xFB1D},
+    {0xFB1F, 0xFB1F}, {0xFB2A, 0xFB36}, {0xFB38, 0xFB3C}, {0xFB3E, 0xFB3E},
+    {0xFB40, 0xFB41}, {0xFB43, 0xFB44}, {0xFB46, 0xFB4E}, {0x1D15E, 0x1D164},
+    {0x1D1BB, 0x1D1C0}};
+
+bool IsCompositionExcluded(UCS4 c) {
+  for (const auto& r : kCompositionExclusions)
+    if (c >= r[0] && c <= r[1]) return true;
+  return false;
+}
+
+std::uint64_t PairKey(UCS4 first, UCS4 second) {
+  return (std::uint64_t(first) << 32) | second;
+}
+
+}  // namespace
+
+// The table holds full decompositions, so the pair a composite is made of is
+// found again: its last value, after the character whose decomposition is all
+// the values before it (or the first value itself when there are only two).
+// Characters of equal decomposition are singletons and their primary form;
+// the primary form is the one of the lowest code.
+const std::unordered_map<std::uint64_t, UCS4>& TUnicodeTables::Compositions() {
+  const DecomposeTable& t = Decompose();
+  LoadOnce(compositionsDone_, [&] {
+    std::size_t count = (t.pairs.size() - 1) / 2;
+    std::map<std::vector<UCS4>, UCS4> owner;
+    for (std::size_t i = 0; i < count; ++i) {
+      UCS4 code = t.pairs[2 * i];
+      std::vector<UCS4> d = Decomposition(code);
+      if (d.size() < 2 || std::find(d.begin(), d.end(), 0u) != d.end()) continue;
+      auto at = owner.emplace(std::move(d), code).first;
+      if (IsCompositionExcluded(at->second) && !IsCompositionExcluded(code)) at->second = code;
+    }
+    std::unordered_map<std::uint64_t, UCS4> pairs;
+    for (const auto& [d, code] : owner) {
+      if (IsCompositionExcluded(code)) continue;
+      UCS4 first = d[0];
+      if (d.size() > 2) {
+        auto prefix = owner.find(std::vector<UCS4>(d.begin(), d.end() - 1));
+        if (prefix == owner.end()) continue;
+        first = prefix->second;
+      }
+      pairs.emplace(PairKey(first, d.back()), code);
+    }
+    compositions_ = std::move(pairs);
+  });
+  return compositions_;
+}
+
 // --- queries --------------------------------------------------------------
 
 bool TUnicodeTables::InCategory(UCS4 c, unsigned category) {
@@ -297,6 +360,12 @@ unsigned TUnicodeTables::CombiningClass(UCS4 c) {
       return t.recs[3 * mid + 2];
   }
   return 0;
+}
+
+UCS4 TUnicodeTables::Composition(UCS4 First, UCS4 Second) {
+  const auto& pairs = Compositions();
+  auto at = pairs.find(PairKey(First, Second));
+  return at == pairs.end() ? 0 : at->second;
 }
 
 bool TUnicodeTables::GetNumber(UCS4 c, TUNumber& number) {
@@ -455,9 +524,8 @@ void DecomposeOne(UCS4 c, std::vector<UCS4>& out) {
   }
 }
 
-}  // namespace
-
-WideString WideDecompose(const WideString& s) {
+// The canonical decomposition of s as code points, marks in canonical order.
+std::vector<UCS4> DecomposeCodes(const WideString& s) {
   TUnicodeTables& tables = UnicodeTables();
   std::vector<UCS4> result, parts;
   result.reserve(s.size());
@@ -480,11 +548,29 @@ WideString WideDecompose(const WideString& s) {
       result.insert(result.begin() + static_cast<std::ptrdiff_t>(at), v);
     }
   }
+  return result;
+}
+
+WideString ToWide(const std::vector<UCS4>& codes) {
   WideString out;
-  out.reserve(result.size());
-  for (UCS4 v : result) AppendCodePoint(out, v);
+  out.reserve(codes.size());
+  for (UCS4 v : codes) AppendCodePoint(out, v);
   return out;
 }
+
+// Hangul syllables from their jamo, else the stored pairs.
+UCS4 ComposePair(TUnicodeTables& tables, UCS4 first, UCS4 second) {
+  if (first >= kLBase && first < kLBase + 19 && second >= kVBase && second < kVBase + kVCount)
+    return kSBase + ((first - kLBase) * kVCount + (second - kVBase)) * kTCount;
+  if (first >= kSBase && first < kSBase + 19 * kNCount && (first - kSBase) % kTCount == 0 &&
+      second > kTBase && second < kTBase + kTCount)
+    return first + (second - kTBase);
+  return tables.Composition(first, second);
+}
+
+}  // namespace
+
+WideString WideDecompose(const WideString& s) { return ToWide(DecomposeCodes(s)); }
 
 WideString WideComposeHangul(const WideString& s) {
   WideString out;
@@ -507,4 +593,30 @@ WideString WideComposeHangul(const WideString& s) {
   return out;
 }
 
-WideString WideCompose(const WideString&) { return WideString(); }
+// Each character is joined to the last starter when nothing blocks it: every
+// character between them is a mark of a lower class than its own (so a
+// starter composes only with the starter right before it).
+WideString WideCompose(const WideString& s) {
+  TUnicodeTables& tables = UnicodeTables();
+  std::vector<UCS4> codes = DecomposeCodes(s), out;
+  out.reserve(codes.size());
+  std::size_t starter = 0;
+  bool haveStarter = false;
+  unsigned lastClass = 0;
+  for (UCS4 c : codes) {
+    unsigned cls = tables.CombiningClass(c);
+    if (haveStarter && (starter + 1 == out.size() || (lastClass != 0 && lastClass < cls))) {
+      if (UCS4 composed = ComposePair(tables, out[starter], c)) {
+        out[starter] = composed;
+        continue;
+      }
+    }
+    if (cls == 0) {
+      starter = out.size();
+      haveStarter = true;
+    }
+    out.push_back(c);
+    lastClass = cls;
+  }
+  return ToWide(out);
+}

@@ -10,6 +10,7 @@
 #include <functional>
 #include <atomic>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "unicode/WideTypes.h"
@@ -69,6 +70,9 @@ class TUnicodeTables {
   // Stored canonical decomposition of c (empty when c has none stored).
   std::vector<UCS4> Decomposition(UCS4 c);
   unsigned CombiningClass(UCS4 c);
+  // The primary composite of First followed by Second, from the stored
+  // decompositions (Hangul syllables aside); 0 when they don't compose.
+  UCS4 Composition(UCS4 First, UCS4 Second);
   bool GetNumber(UCS4 c, TUNumber& number);
 
  private:
@@ -96,6 +100,7 @@ class TUnicodeTables {
   const DecomposeTable& Decompose();
   const CombineTable& Combine();
   const NumberTable& Numbers();
+  const std::unordered_map<std::uint64_t, UCS4>& Compositions();
   UCS4 CaseLookup(std::size_t from, std::size_t to, UCS4 c, int field);
 
   TSource source_;
@@ -105,6 +110,7 @@ class TUnicodeTables {
   DecomposeTable decompose_;
   CombineTable combine_;
   NumberTable numbers_;
+  std::unordered_map<std::uint64_t, UCS4> compositions_;  // (first << 32 | second) -> composite
   // Runs load once under the lock; a load that throws is tried again later.
   template <class F>
   void LoadOnce(std::atomic<bool>& done, F&& load) {
@@ -115,7 +121,7 @@ class TUnicodeTables {
     done.store(true, std::memory_order_release);
   }
   std::atomic<bool> typeDone_{false}, caseDone_{false}, decomposeDone_{false},
-      combineDone_{false}, numbersDone_{false};
+      combineDone_{false}, numbersDone_{false}, compositionsDone_{false};
 };
 
 // The process-wide tables of the program.
@@ -191,5 +197,6 @@ int UnicodeGetDigit(UCS4 c);
 WideString WideDecompose(const WideString& s);
 // Composes Hangul jamo into syllables.
 WideString WideComposeHangul(const WideString& s);
-// General composition is not provided: returns the empty text.
+// Canonical composition of s: decomposes it, then joins each starter with
+// the following characters it composes with, Hangul jamo included.
 WideString WideCompose(const WideString& s);

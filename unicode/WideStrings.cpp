@@ -124,8 +124,11 @@ void TWideStrings::SetCapacity(int) {}
 void TWideStrings::SetUpdateState(bool) {}
 void TWideStrings::SetLanguage(std::uint32_t Value) { language_ = Value; }
 
-// Inserts before it deletes, so a refused insertion loses nothing.
+// Inserts before it deletes, so a refused insertion loses nothing; an index
+// outside the list is refused before anything changes (inserting at the count
+// would succeed and the deletion after it fail).
 void TWideStrings::Put(int Index, const WideString& S) {
+  if (Index < 0 || Index >= GetCount()) Error(kIndexError, Index);
   TObject* object = GetObject(Index);
   UpdateScope scope(this);
   InsertObject(Index, S, object);

@@ -147,8 +147,13 @@ TEST(SearchEngine, ResultList) {
 }
 
 TEST(URESearch, DocumentedResults) {
-  // The second a is not retried from the first state.
-  EXPECT_EQ(Ure(u"ab", u"aab"), kNone);
+  // A failed partial match is tried again from the character after its start.
+  EXPECT_EQ(Ure(u"ab", u"aab"), std::make_pair(1, 3));
+  EXPECT_EQ(Ure(u"aab", u"aaab"), std::make_pair(1, 4));
+  EXPECT_EQ(Ure(u"abc", u"ababc"), std::make_pair(2, 5));
+  // ... also when the text ends inside it.
+  EXPECT_EQ(Ure(u"abc|b", u"ab"), std::make_pair(1, 2));
+  EXPECT_EQ(Ure(u"x[ab]*c|b", u"xabab"), std::make_pair(2, 3));
   EXPECT_EQ(Ure(u"ab", u"xab"), std::make_pair(1, 3));
   EXPECT_EQ(Ure(u"[^a-c]", u"abcd"), std::make_pair(3, 4));
   EXPECT_EQ(Ure(u"\\p11", u"X"), kNone);
@@ -216,8 +221,12 @@ TEST(URESearch, Anchors) {
   engine.FindPrepare(u"$", {sfCaseSensitive});
   EXPECT_EQ(All(engine, u"a\nb"), (Matches{{1, 1}, {3, 3}}));
   engine.FindPrepare(u"^", {sfCaseSensitive});
-  EXPECT_FALSE(All(engine, u"a\nb\n").empty());
-  EXPECT_LE(engine.GetCount(), 4);
+  EXPECT_EQ(All(engine, u"a\nb\n"), (Matches{{0, 0}, {2, 2}, {4, 4}}));
+  EXPECT_EQ(All(engine, u"a\r\nb"), (Matches{{0, 0}, {3, 3}}));
+  // A line start that led nowhere leaves the character to the other branches.
+  EXPECT_EQ(Ure(u"^b|a", u"a"), std::make_pair(0, 1));
+  EXPECT_EQ(Ure(u"a|^b", u"xa"), std::make_pair(1, 2));
+  EXPECT_EQ(Ure(u"^b|ca", u"x\ncca"), std::make_pair(3, 5));
   engine.FindPrepare(u"^*a", {sfCaseSensitive});
   EXPECT_EQ(First(engine, u"a"), std::make_pair(0, 1));
 }

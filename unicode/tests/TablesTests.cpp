@@ -160,7 +160,49 @@ TEST(UnicodeTables, HangulSyllables) {
   std::u16string all;
   for (char16_t c = 0xAC00; c <= 0xD7A3; ++c) all.push_back(c);
   EXPECT_EQ(WideComposeHangul(WideDecompose(all)), all);
-  EXPECT_EQ(WideCompose(u"abc"), u"");
+}
+
+TEST(UnicodeTables, CanonicalComposition) {
+  EXPECT_EQ(WideCompose(u"e\u0301"), u"\u00E9");
+  EXPECT_EQ(WideCompose(u"\u1100\u1161"), u"\uAC00");
+  EXPECT_EQ(WideCompose(u"\u1100\u1161\u11A8"), u"\uAC01");
+  EXPECT_EQ(WideCompose(u"abc"), u"abc");
+  EXPECT_EQ(WideCompose(u""), u"");
+  EXPECT_EQ(WideCompose(u"\u00E9t\u00E9"), u"\u00E9t\u00E9");
+  // Several levels, whatever the order of the marks: a, dot below, circumflex.
+  EXPECT_EQ(WideCompose(u"a\u0302\u0323"), u"\u1EAD");
+  EXPECT_EQ(WideCompose(u"s\u0323\u0307"), u"\u1E69");
+  // A mark of a lower class in between does not block; one of the same class,
+  // or a starter, does.
+  EXPECT_EQ(WideCompose(u"a\u0316\u0301"), u"\u00E1\u0316");
+  EXPECT_EQ(WideCompose(u"a\u0305\u0301"), u"a\u0305\u0301");
+  EXPECT_EQ(WideCompose(u"e\u200D\u0301"), u"e\u200D\u0301");
+  EXPECT_EQ(WideCompose(u"\u0301e"), u"\u0301e");
+  // Two starters compose only side by side.
+  EXPECT_EQ(WideCompose(u"\u0B47\u0B3E"), u"\u0B4B");
+  EXPECT_EQ(WideCompose(u"\u0B47\u0301\u0B3E"), u"\u0B47\u0301\u0B3E");
+  EXPECT_EQ(WideCompose(u"\u1100\u0301\u1161"), u"\u1100\u0301\u1161");
+  // Singletons go to their primary form; excluded characters stay decomposed.
+  EXPECT_EQ(WideCompose(u"\u212B"), u"\u00C5");
+  EXPECT_EQ(WideCompose(u"\u1F71"), u"\u03AC");
+  EXPECT_EQ(WideCompose(u"\u0958"), u"\u0915\u093C");
+  EXPECT_EQ(WideCompose(u"\U0001D15E"), u"\U0001D157\U0001D165");
+  EXPECT_EQ(WideCompose(u"\u0344"), u"\u0308\u0301");
+  // Supplementary characters.
+  EXPECT_EQ(WideCompose(u"\U00011099\U000110BA"), u"\U0001109A");
+  // Every character is in composed form after one pass, and a second changes
+  // nothing; a composed Latin or Hangul character comes back as itself.
+  for (UCS4 c = 1; c < 0x30000; ++c) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;
+    WideString one;
+    AppendCodePoint(one, c);
+    WideString composed = WideCompose(one);
+    ASSERT_EQ(WideCompose(composed), composed) << std::hex << c;
+    ASSERT_EQ(WideCompose(WideDecompose(one)), composed) << std::hex << c;
+    if ((c >= 0xC0 && c <= 0x24F && UnicodeIsComposite(c)) || (c >= 0xAC00 && c <= 0xD7A3)) {
+      ASSERT_EQ(composed, one) << std::hex << c;
+    }
+  }
 }
 
 TEST(UnicodeTables, NumericValues) {

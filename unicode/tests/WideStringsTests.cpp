@@ -447,6 +447,47 @@ TEST(WideStringListBasics, RefusedMovesLoseNothing) {
 
 namespace {
 
+// The least a list must provide; everything else is the base class's.
+class TPlainWideStrings : public TWideStrings {
+ public:
+  WideString Get(int Index) const override {
+    Check(Index, GetCount());
+    return items_[static_cast<std::size_t>(Index)];
+  }
+  int GetCount() const override { return static_cast<int>(items_.size()); }
+  void Clear() override { items_.clear(); }
+  void Delete(int Index) override {
+    Check(Index, GetCount());
+    items_.erase(items_.begin() + Index);
+  }
+  void Insert(int Index, const WideString& S) override {
+    Check(Index, GetCount() + 1);
+    items_.insert(items_.begin() + Index, S);
+  }
+
+ private:
+  void Check(int Index, int Limit) const {
+    if (Index < 0 || Index >= Limit) Error(L"List index out of bounds (%d)", Index);
+  }
+  std::vector<WideString> items_;
+};
+
+}  // namespace
+
+TEST(WideStringsBase, PutOutsideTheListRaisesAndChangesNothing) {
+  TPlainWideStrings list;
+  list.Add(u"a");
+  list.Add(u"b");
+  EXPECT_EQ(ErrorOf([&] { list.Put(2, u"x"); }), "List index out of bounds (2)");
+  EXPECT_EQ(ErrorOf([&] { list.Put(-1, u"x"); }), "List index out of bounds (-1)");
+  EXPECT_EQ(Lines(list), (L{u"a", u"b"}));
+  list.Put(1, u"B");
+  list.Exchange(0, 1);
+  EXPECT_EQ(Lines(list), (L{u"B", u"a"}));
+}
+
+namespace {
+
 // A component that stores a list, as a form stores one of its lists.
 class THolder : public TComponent {
  public:
