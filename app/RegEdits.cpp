@@ -55,7 +55,8 @@ String NewKey(TRegRoot Root, const String& ParentPath) {
   // Made below the parent as it is open: a parent that another program
   // deleted is reported, not brought back empty around the new key.
   TRegKey parent, made;
-  if (!parent.Open(Root != RegRoot::None ? RootHandle(Root) : HKEY_CURRENT_USER, ApiKeyPath(ParentPath), KEY_READ) ||
+  if (!parent.Open(Root != RegRoot::None ? RootHandle(Root) : HKEY_CURRENT_USER, ApiKeyPath(ParentPath),
+                   KEY_READ | KEY_CREATE_SUB_KEY) ||
       !made.CreateSub(parent, name))
     throw ERegEditFailed(
         L"Unable to successfully create the registry key.  The key name may have been invalid.\n\nKey: " + newPath);
