@@ -1,5 +1,7 @@
 #include "classlib/PropFiler.h"
 
+#include <algorithm>
+
 namespace PropFiler {
 
 namespace {
@@ -9,6 +11,25 @@ int IndexOf(const TNames& Names, const String& Ident) {
     if (SameText(Ident, Names[I])) return static_cast<int>(I);
   throw EReadError(L"Invalid property value: " + Ident);
 }
+
+// A filer that only notes the names declared to it.
+class TNameRecorder : public TFiler {
+ public:
+  TNameRecorder() : TFiler(nullptr) {}
+  void DefineProperty(const String& Name, const TReaderProc&, const TWriterProc&, bool) override {
+    Names.push_back(Name);
+  }
+  void DefineBinaryProperty(const String& Name, const TStreamProc&, const TStreamProc&, bool) override {
+    Names.push_back(Name);
+  }
+  std::vector<String> Names;
+};
+
+// DefineProperties is protected (readers and writers call it); a derived
+// class may name it, which is how the recorder reaches it.
+struct TDeclare : TComponent {
+  static void Properties(TComponent* C, TFiler* F) { (C->*(&TDeclare::DefineProperties))(F); }
+};
 
 }  // namespace
 
@@ -146,6 +167,25 @@ TComponent* Find(TComponent* Self, const String& Name) {
 
 void Ignored(TFiler* Filer, const wchar_t* Name) {
   Filer->DefineProperty(Name, [](TReader* R) { R->SkipValue(); }, nullptr, false);
+}
+
+std::vector<String> DefinedNames(TComponent* Component) {
+  TNameRecorder Recorder;
+  TDeclare::Properties(Component, &Recorder);
+  return Recorder.Names;
+}
+
+std::vector<String> MissingNames(TComponent* Component, const TNames& Names) {
+  const std::vector<String> Defined = DefinedNames(Component);
+  std::vector<String> Missing;
+  for (const wchar_t* Name : Names) {
+    const String Part = String(Name) + L".";
+    const bool Found = std::any_of(Defined.begin(), Defined.end(), [&](const String& D) {
+      return SameText(D, Name) || (D.size() > Part.size() && SameText(D.substr(0, Part.size()), Part));
+    });
+    if (!Found) Missing.push_back(Name);
+  }
+  return Missing;
 }
 
 }  // namespace PropFiler

@@ -285,3 +285,19 @@ TEST(ControlStreaming, EventHandlersAreStoredByTheNamesTheFormOffers) {
     EXPECT_EQ(e.Message(), L"Method GoClick not found");
   }
 }
+
+TEST(PropFiler, DefinedNamesListsEveryDeclaredPropertyStoredOrNot) {
+  // A plain instance stores nothing, yet every property is declared.
+  TProps plain;
+  const std::vector<String> names = PropFiler::DefinedNames(&plain);
+  const std::vector<String> expected{L"Flag", L"Count", L"Caption", L"When",  L"Kind",
+                                     L"Options", L"Items", L"Picture", L"Buddy", L"Old"};
+  EXPECT_EQ(names, expected);
+
+  // A control's parts count by their prefix; a name that is only a prefix
+  // of another property's does not.
+  TButton button(nullptr);
+  EXPECT_EQ(PropFiler::MissingNames(&button, {L"Font", L"Left", L"TabStop", L"OnClick"}), std::vector<String>{});
+  EXPECT_EQ(PropFiler::MissingNames(&button, {L"Fon", L"ParentFon", L"Nonsense"}),
+            (std::vector<String>{L"Fon", L"ParentFon", L"Nonsense"}));
+}
