@@ -10,6 +10,7 @@
 // when AllowGrayed).
 class TCheckListBox : public TCustomListBox {
  public:
+  const char* ClassName() const override { return "TCheckListBox"; }
   explicit TCheckListBox(TComponent* AOwner);
 
   TCheckBoxState GetState(int Index) const;

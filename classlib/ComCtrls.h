@@ -282,6 +282,7 @@ class TCustomListView : public TWinControl {
 
 class TListView : public TCustomListView {
  public:
+  const char* ClassName() const override { return "TListView"; }
   explicit TListView(TComponent* AOwner) : TCustomListView(AOwner) {}
 };
 
@@ -292,6 +293,7 @@ class TPageControl;
 
 class TTabSheet : public TWinControl {
  public:
+  const char* ClassName() const override { return "TTabSheet"; }
   explicit TTabSheet(TComponent* AOwner);
   ~TTabSheet() override;
   TPageControl* GetPageControl() const { return pageControl_; }
@@ -323,6 +325,7 @@ using TTabChangingEvent = TEvent<void(TObject* Sender, bool& AllowChange)>;
 
 class TPageControl : public TWinControl {
  public:
+  const char* ClassName() const override { return "TPageControl"; }
   explicit TPageControl(TComponent* AOwner);
   ~TPageControl() override;
   int PageCount() const { return int(pages_.size()); }
@@ -439,6 +442,7 @@ using TDrawPanelEvent = TEvent<void(TStatusBar* StatusBar, TStatusPanel* Panel, 
 
 class TStatusBar : public TWinControl {
  public:
+  const char* ClassName() const override { return "TStatusBar"; }
   explicit TStatusBar(TComponent* AOwner);
   ~TStatusBar() override;
   TStatusPanels* Panels() const { return panels_.get(); }
@@ -478,6 +482,7 @@ enum TProgressBarOrientation { pbHorizontal, pbVertical };
 
 class TProgressBar : public TWinControl {
  public:
+  const char* ClassName() const override { return "TProgressBar"; }
   explicit TProgressBar(TComponent* AOwner);
   int GetMin() const { return min_; }
   void SetMin(int v);
@@ -512,6 +517,7 @@ enum TTrackBarOrientation { trHorizontal, trVertical };
 
 class TTrackBar : public TWinControl {
  public:
+  const char* ClassName() const override { return "TTrackBar"; }
   explicit TTrackBar(TComponent* AOwner);
   int GetMin() const { return min_; }
   void SetMin(int Value) { SetRange(Value, std::max(Value, max_)); }
@@ -549,6 +555,7 @@ class TTrackBar : public TWinControl {
 // Transparent one draws on its Color.
 class TAnimate : public TWinControl {
  public:
+  const char* ClassName() const override { return "TAnimate"; }
   explicit TAnimate(TComponent* AOwner);
   const String& GetFileName() const { return fileName_; }
   void SetFileName(const String& Value);
@@ -600,5 +607,6 @@ class TCustomRichEdit : public TCustomMemo {
 
 class TRichEdit : public TCustomRichEdit {
  public:
+  const char* ClassName() const override { return "TRichEdit"; }
   explicit TRichEdit(TComponent* AOwner) : TCustomRichEdit(AOwner) {}
 };

@@ -44,6 +44,7 @@ enum TFileEditStyle { fsEdit, fsComboBox };
 
 class TOpenDialog : public TCommonDialog {
  public:
+  const char* ClassName() const override { return "TOpenDialog"; }
   explicit TOpenDialog(TComponent* AOwner);
   ~TOpenDialog() override;
   bool Execute() override;
@@ -101,6 +102,7 @@ class TOpenDialog : public TCommonDialog {
 
 class TSaveDialog : public TOpenDialog {
  public:
+  const char* ClassName() const override { return "TSaveDialog"; }
   explicit TSaveDialog(TComponent* AOwner) : TOpenDialog(AOwner) {}
 
  protected:
@@ -116,6 +118,7 @@ using TFontDialogOptions = TSet<TFontDialogOption>;
 
 class TFontDialog : public TCommonDialog {
  public:
+  const char* ClassName() const override { return "TFontDialog"; }
   explicit TFontDialog(TComponent* AOwner);
   ~TFontDialog() override;
   bool Execute() override;

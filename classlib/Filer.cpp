@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <typeinfo>
 
 namespace {
 
@@ -166,15 +167,33 @@ void TWriter::WriteStr(const String& Value) {
   Write(a.data(), static_cast<int64_t>(a.size()));
 }
 
+bool TWriter::LastDeclaration(const String& Name) {
+  auto at = std::find_if(declared_.begin(), declared_.end(), [&](const String& D) { return SameText(D, Name); });
+  if (at == declared_.end()) return false;  // declared now and not before
+  declared_.erase(at);
+  return std::none_of(declared_.begin(), declared_.end(), [&](const String& D) { return SameText(D, Name); });
+}
+
+TNameRecorder::TNameRecorder(const TFiler* Like) : TFiler(Like ? Like->GetStream() : nullptr) {
+  if (Like) {
+    root_ = Like->GetRoot();
+    ancestor_ = Like->GetAncestor();
+  }
+}
+
+int TNameRecorder::Count(const String& Name) const {
+  return static_cast<int>(std::count_if(Names.begin(), Names.end(), [&](const String& N) { return SameText(N, Name); }));
+}
+
 void TWriter::DefineProperty(const String& Name, const TReaderProc&, const TWriterProc& WriteData, bool HasData) {
-  if (!HasData || !WriteData) return;
+  if (!LastDeclaration(Name) || !HasData || !WriteData) return;
   WriteStr(Name);
   WriteData(this);
 }
 
 void TWriter::DefineBinaryProperty(const String& Name, const TStreamProc&, const TStreamProc& WriteData,
                                    bool HasData) {
-  if (!HasData || !WriteData) return;
+  if (!LastDeclaration(Name) || !HasData || !WriteData) return;
   TMemoryStream data;
   WriteData(&data);
   if (data.GetSize() > INT32_MAX) throw EWriteError(Format(L"Property %s is too large to store", Name));
@@ -182,6 +201,26 @@ void TWriter::DefineBinaryProperty(const String& Name, const TStreamProc&, const
   WriteValue(vaBinary);
   PutLE(*this, static_cast<uint32_t>(data.GetSize()));
   Write(data.Memory(), data.GetSize());
+}
+
+TComponent* TWriter::NewOfClass(TComponent* Component) {
+  const String name = AnsiToWide(Component->ClassName());
+  auto at = news_.find(name);
+  if (at == news_.end()) {
+    std::unique_ptr<TComponent> fresh;
+    if (TComponentFactory make = FindComponentClass(name)) {
+      try {
+        fresh.reset(make(nullptr));
+      } catch (const Exception&) {
+        fresh.reset();
+      }
+    }
+    at = news_.emplace(name, std::move(fresh)).first;
+  }
+  TComponent* fresh = at->second.get();
+  // Only the very class: a class that does not name itself answers its
+  // base's name.
+  return fresh && typeid(*fresh) == typeid(*Component) ? fresh : nullptr;
 }
 
 void TWriter::WriteDescendent(TComponent* Root, TComponent* AncestorRoot) {
@@ -192,6 +231,8 @@ void TWriter::WriteDescendent(TComponent* Root, TComponent* AncestorRoot) {
   if (AncestorRoot) flags.Include(ffInherited);
   WriteComponent(Root, AncestorRoot, flags, -1);
   ancestor_ = nullptr;
+  ancestorIsNew_ = false;
+  news_.clear();
 }
 
 void TWriter::WriteComponent(TComponent* Component, TComponent* Ancestor, const TFilerFlags& Flags, int Position) {
@@ -207,6 +248,19 @@ void TWriter::WriteComponent(TComponent* Component, TComponent* Ancestor, const 
   WriteStr(AnsiToWide(Component->ClassName()));
   WriteStr(Component->GetName());
   ancestor_ = Ancestor;
+  ancestorIsNew_ = false;
+  // A component without an ancestor is compared with a new one of its
+  // class: what its constructor sets is not written while unchanged.
+  if (!Ancestor && Component != root_)
+    if (TComponent* fresh = NewOfClass(Component)) {
+      ancestor_ = fresh;
+      ancestorIsNew_ = true;
+    }
+  {
+    TNameRecorder names(this);
+    names.Record(Component);
+    declared_ = std::move(names.Names);
+  }
   Component->DefineProperties(this);
   WriteListEnd();
   WriteChildren(Component, Ancestor);
@@ -419,6 +473,9 @@ String TReader::ReadStr() {
 
 void TReader::DefineProperty(const String& Name, const TReaderProc& ReadData, const TWriterProc&, bool) {
   if (propHandled_ || !SameText(Name, propName_)) return;
+  // The last declaration of the name reads it (a class's own overrides its
+  // base's).
+  if (propDeclarations_-- > 0) return;
   propHandled_ = true;
   if (ReadData)
     ReadData(this);
@@ -428,6 +485,7 @@ void TReader::DefineProperty(const String& Name, const TReaderProc& ReadData, co
 
 void TReader::DefineBinaryProperty(const String& Name, const TStreamProc& ReadData, const TStreamProc&, bool) {
   if (propHandled_ || !SameText(Name, propName_)) return;
+  if (propDeclarations_-- > 0) return;
   propHandled_ = true;
   if (ReadValue() != vaBinary) Error(L"Invalid property value: binary data was expected");
   const uint32_t n = GetLE<uint32_t>(*this);
@@ -442,6 +500,11 @@ void TReader::DefineBinaryProperty(const String& Name, const TStreamProc& ReadDa
 void TReader::ReadProperty(TPersistent* Instance, const String& Path) {
   propName_ = ReadStr();
   propHandled_ = false;
+  {
+    TNameRecorder names(this);
+    names.Record(Instance);
+    propDeclarations_ = names.Count(propName_) - 1;
+  }
   Instance->DefineProperties(this);
   if (!propHandled_)
     Error(Format(L"Error reading %s.%s: Property %s does not exist", Path, propName_, propName_));

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <map>
+#include <memory>
 #include <vector>
 
 #include "classlib/Classes.h"
@@ -69,6 +71,10 @@ class TFiler : public TObject {
   // null. Properties equal to the ancestor's are not written.
   TPersistent* GetAncestor() const { return ancestor_; }
   void SetAncestor(TPersistent* Value) { ancestor_ = Value; }
+  // While a writer writes a component that has no ancestor: true when
+  // GetAncestor() is a new component of its class (as its constructor made
+  // it), so that what the class sets itself is not written.
+  bool AncestorIsNew() const { return ancestorIsNew_; }
   // The component whose tree is being read or written.
   TComponent* GetRoot() const { return root_; }
   TStream* GetStream() const { return stream_; }
@@ -76,6 +82,7 @@ class TFiler : public TObject {
  protected:
   TStream* stream_;
   TPersistent* ancestor_ = nullptr;
+  bool ancestorIsNew_ = false;
   TComponent* root_ = nullptr;
 };
 
@@ -116,7 +123,35 @@ class TWriter : public TFiler {
   void WriteComponent(TComponent* Component, TComponent* Ancestor, const TFilerFlags& Flags, int Position);
   void WriteChildren(TComponent* Parent, TComponent* AncestorParent);
   void WriteStr(const String& Value);  // up to 255 8-bit characters
+  // Whether this declaration of Name is the component's last one: a class
+  // that declares what its base declares overrides it, and it is written
+  // once.
+  bool LastDeclaration(const String& Name);
+  // A new component of Component's class, made through its registered
+  // class and kept for the rest of the writing; null when the class is not
+  // registered under Component's class name.
+  TComponent* NewOfClass(TComponent* Component);
+  std::map<String, std::unique_ptr<TComponent>> news_;
   TComponent* ancestorRoot_ = nullptr;
+  std::vector<String> declared_;  // by the component, as many times as declared
+};
+
+// A filer that only notes the names declared to it, in order (with the
+// root and ancestor of the filer it stands in for, when given).
+class TNameRecorder : public TFiler {
+ public:
+  explicit TNameRecorder(const TFiler* Like = nullptr);
+  void DefineProperty(const String& Name, const TReaderProc&, const TWriterProc&, bool) override {
+    Names.push_back(Name);
+  }
+  void DefineBinaryProperty(const String& Name, const TStreamProc&, const TStreamProc&, bool) override {
+    Names.push_back(Name);
+  }
+  // How many times Name was declared.
+  int Count(const String& Name) const;
+  // Declares Instance's properties to this recorder.
+  void Record(TPersistent* Instance) { Instance->DefineProperties(this); }
+  std::vector<String> Names;
 };
 
 class TReader : public TFiler {
@@ -171,6 +206,7 @@ class TReader : public TFiler {
   void FixupReferences();
   String propName_;
   bool propHandled_ = false;
+  int propDeclarations_ = 0;  // declarations of propName_ before the last one
   struct TFixup {
     String Name;  // empty for nil
     std::function<void(TComponent*)> Set;

@@ -112,6 +112,7 @@ class TScrollingWinControl : public TWinControl {
 
 class TScrollBox : public TScrollingWinControl {
  public:
+  const char* ClassName() const override { return "TScrollBox"; }
   explicit TScrollBox(TComponent* AOwner);
   TBorderStyle GetBorderStyle() const { return borderStyle_; }
   void SetBorderStyle(TBorderStyle Value);

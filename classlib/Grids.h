@@ -198,6 +198,7 @@ class TCustomGrid : public TCustomControl {
 // A grid whose cells are painted by OnDrawCell.
 class TDrawGrid : public TCustomGrid {
  public:
+  const char* ClassName() const override { return "TDrawGrid"; }
   explicit TDrawGrid(TComponent* AOwner) : TCustomGrid(AOwner) {}
   using TCustomGrid::DrawCell;
   using TCustomGrid::SelectCell;

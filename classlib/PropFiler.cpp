@@ -12,25 +12,6 @@ int IndexOf(const TNames& Names, const String& Ident) {
   throw EReadError(L"Invalid property value: " + Ident);
 }
 
-// A filer that only notes the names declared to it.
-class TNameRecorder : public TFiler {
- public:
-  TNameRecorder() : TFiler(nullptr) {}
-  void DefineProperty(const String& Name, const TReaderProc&, const TWriterProc&, bool) override {
-    Names.push_back(Name);
-  }
-  void DefineBinaryProperty(const String& Name, const TStreamProc&, const TStreamProc&, bool) override {
-    Names.push_back(Name);
-  }
-  std::vector<String> Names;
-};
-
-// DefineProperties is protected (readers and writers call it); a derived
-// class may name it, which is how the recorder reaches it.
-struct TDeclare : TComponent {
-  static void Properties(TComponent* C, TFiler* F) { (C->*(&TDeclare::DefineProperties))(F); }
-};
-
 }  // namespace
 
 void Boolean(TFiler* Filer, const wchar_t* Name, bool Value, bool Base, const std::function<void(bool)>& Set,
@@ -171,7 +152,7 @@ void Ignored(TFiler* Filer, const wchar_t* Name) {
 
 std::vector<String> DefinedNames(TComponent* Component) {
   TNameRecorder Recorder;
-  TDeclare::Properties(Component, &Recorder);
+  Recorder.Record(Component);
   return Recorder.Names;
 }
 

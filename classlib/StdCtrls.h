@@ -50,6 +50,7 @@ class TCustomLabel : public TGraphicControl {
 
 class TLabel : public TCustomLabel {
  public:
+  const char* ClassName() const override { return "TLabel"; }
   explicit TLabel(TComponent* AOwner) : TCustomLabel(AOwner) {}
 };
 
@@ -64,6 +65,7 @@ class TButtonControl : public TWinControl {
 
 class TButton : public TButtonControl {
  public:
+  const char* ClassName() const override { return "TButton"; }
   explicit TButton(TComponent* AOwner);
   TModalResult GetModalResult() const { return modalResult_; }
   void SetModalResult(TModalResult r) { modalResult_ = r; }
@@ -112,11 +114,13 @@ class TCustomCheckBox : public TButtonControl {
 
 class TCheckBox : public TCustomCheckBox {
  public:
+  const char* ClassName() const override { return "TCheckBox"; }
   explicit TCheckBox(TComponent* AOwner) : TCustomCheckBox(AOwner) {}
 };
 
 class TRadioButton : public TButtonControl {
  public:
+  const char* ClassName() const override { return "TRadioButton"; }
   explicit TRadioButton(TComponent* AOwner);
   bool GetChecked() const { return checked_; }
   void SetChecked(bool v);
@@ -207,6 +211,7 @@ class TCustomEdit : public TWinControl {
 
 class TEdit : public TCustomEdit {
  public:
+  const char* ClassName() const override { return "TEdit"; }
   explicit TEdit(TComponent* AOwner) : TCustomEdit(AOwner) {}
 };
 
@@ -262,6 +267,7 @@ class TCustomMemo : public TCustomEdit {
 
 class TMemo : public TCustomMemo {
  public:
+  const char* ClassName() const override { return "TMemo"; }
   explicit TMemo(TComponent* AOwner) : TCustomMemo(AOwner) {}
 };
 
@@ -346,6 +352,7 @@ class TCustomComboBox : public TWinControl {
 
 class TComboBox : public TCustomComboBox {
  public:
+  const char* ClassName() const override { return "TComboBox"; }
   explicit TComboBox(TComponent* AOwner) : TCustomComboBox(AOwner) {}
 };
 
@@ -398,6 +405,7 @@ class TCustomListBox : public TWinControl {
 
 class TListBox : public TCustomListBox {
  public:
+  const char* ClassName() const override { return "TListBox"; }
   explicit TListBox(TComponent* AOwner) : TCustomListBox(AOwner) {}
 };
 
@@ -420,6 +428,7 @@ class TCustomGroupBox : public TCustomControl {
 
 class TGroupBox : public TCustomGroupBox {
  public:
+  const char* ClassName() const override { return "TGroupBox"; }
   explicit TGroupBox(TComponent* AOwner) : TCustomGroupBox(AOwner) {}
 };
 
@@ -459,5 +468,6 @@ class TCustomStaticText : public TWinControl {
 
 class TStaticText : public TCustomStaticText {
  public:
+  const char* ClassName() const override { return "TStaticText"; }
   explicit TStaticText(TComponent* AOwner) : TCustomStaticText(AOwner) {}
 };

@@ -301,3 +301,86 @@ TEST(PropFiler, DefinedNamesListsEveryDeclaredPropertyStoredOrNot) {
   EXPECT_EQ(PropFiler::MissingNames(&button, {L"Fon", L"ParentFon", L"Nonsense"}),
             (std::vector<String>{L"Fon", L"ParentFon", L"Nonsense"}));
 }
+
+namespace {
+// A button class that does not name itself: it answers its base's name.
+class TUnnamedButton : public TButton {
+ public:
+  explicit TUnnamedButton(TComponent* AOwner) : TButton(AOwner) {}
+};
+
+std::string Part(TMemoryStream& m, const char* Name) {
+  std::string all(static_cast<const char*>(m.Memory()), static_cast<size_t>(m.GetSize()));
+  const size_t at = all.find(Name);
+  return at == std::string::npos ? std::string() : all.substr(at);
+}
+}  // namespace
+
+TEST(ControlStreaming, WhatTheConstructorSetsIsTheStoredDefault) {
+  // A button's TabStop and a panel's colour are their classes' own.
+  Designed src(L"frmDefaults");
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(src.Form.get());
+  const std::string button = Part(m, "btn"), panel = Part(m, "pnl");
+  EXPECT_EQ(button.substr(0, button.find("lbl")).find("TabStop"), std::string::npos);
+  EXPECT_EQ(panel.substr(0, panel.find("edt")).find("\x05" "Color"), std::string::npos);
+
+  // Changed, they are stored, and a reader that makes the components by
+  // class gets them back; unchanged, it gets the class's own.
+  src.Button->SetTabStop(false);
+  src.Panel->SetColor(clWindow);
+  src.Edit->SetTabStop(false);  // an edit's own TabStop is true as well
+  TMemoryStream changed;
+  TWriter(&changed).WriteRootComponent(src.Form.get());
+  std::unique_ptr<TForm> empty(new TForm(nullptr));
+  changed.SetPosition(0);
+  TReader(&changed).ReadRootComponent(empty.get());
+  auto* button2 = dynamic_cast<TButton*>(empty->FindComponent(L"btn"));
+  auto* panel2 = dynamic_cast<TPanel*>(empty->FindComponent(L"pnl"));
+  ASSERT_TRUE(button2 && panel2);
+  EXPECT_FALSE(button2->GetTabStop());
+  EXPECT_EQ(panel2->GetColor(), clWindow);
+  EXPECT_FALSE(dynamic_cast<TEdit*>(empty->FindComponent(L"edt"))->GetTabStop());
+  EXPECT_TRUE(dynamic_cast<TLabel*>(empty->FindComponent(L"lbl"))->GetParentColor());  // its own
+
+  // A class known only by its base's name is compared with the plain
+  // defaults: what it holds is stored rather than lost.
+  TForm owner(Application);
+  owner.SetName(L"frmUnnamed");
+  auto* unnamed = new TUnnamedButton(&owner);
+  unnamed->SetName(L"btnUnnamed");
+  unnamed->SetParent(&owner);
+  TMemoryStream u;
+  TWriter(&u).WriteRootComponent(&owner);
+  EXPECT_NE(Part(u, "btnUnnamed").find("TabStop"), std::string::npos);
+}
+
+TEST(ControlStreaming, BorderWidthShrinksTheClientAreaAndIsPaintedInTheControlsColour) {
+  TForm form(Application);
+  form.SetBounds(0, 0, 300, 200);
+  auto* box = new TListBox(&form);
+  box->SetParent(&form);
+  box->SetBounds(10, 10, 120, 100);
+  box->SetColor(clRed);
+  form.Show();
+  const TRect before = box->GetClientRect();
+  box->SetBorderWidth(5);
+  const TRect after = box->GetClientRect();
+  EXPECT_EQ(RectWidth(after), RectWidth(before) - 10);
+  EXPECT_EQ(RectHeight(after), RectHeight(before) - 10);
+  RedrawWindow(box->GetHandle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+  // The ring just outside the client area shows the control's colour.
+  HDC dc = GetWindowDC(box->GetHandle());
+  RECT w, c;
+  GetWindowRect(box->GetHandle(), &w);
+  GetClientRect(box->GetHandle(), &c);
+  MapWindowPoints(box->GetHandle(), nullptr, reinterpret_cast<POINT*>(&c), 2);
+  const COLORREF ring = GetPixel(dc, c.left - w.left - 2, c.top - w.top + 10);
+  ReleaseDC(box->GetHandle(), dc);
+  EXPECT_EQ(ring, RGB(255, 0, 0));
+  // A windowless size counts the border too.
+  TListBox loose(nullptr);
+  loose.SetBounds(0, 0, 100, 50);
+  loose.SetBorderWidth(4);
+  EXPECT_EQ(loose.GetClientRect(), Rect(0, 0, 92, 42));
+}
