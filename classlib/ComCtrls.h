@@ -278,6 +278,10 @@ class TCustomListView : public TWinControl {
   std::unique_ptr<TChangeLink> smallLink_, largeLink_;
   bool clearing_ = false;
   std::exception_ptr sortError_;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 class TListView : public TCustomListView {
@@ -319,6 +323,10 @@ class TTabSheet : public TWinControl {
   TPageControl* pageControl_ = nullptr;
   bool tabVisible_ = true;
   int imageIndex_ = -1;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 using TTabChangingEvent = TEvent<void(TObject* Sender, bool& AllowChange)>;
@@ -373,6 +381,10 @@ class TPageControl : public TWinControl {
   TCustomImageList* images_ = nullptr;
   std::unique_ptr<TChangeLink> imagesLink_;
   bool multiLine_ = false;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 // ---------------------------------------------------------------------------
@@ -475,6 +487,10 @@ class TStatusBar : public TWinControl {
   bool simplePanel_ = false;
   String simpleText_;
   bool sizeGrip_ = true;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 // ---------------------------------------------------------------------------
@@ -547,6 +563,10 @@ class TTrackBar : public TWinControl {
   int min_ = 0, max_ = 10, position_ = 0;
   TTrackBarOrientation orientation_ = trHorizontal;
   int frequency_ = 1, lineSize_ = 1, pageSize_ = 2;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 // ---------------------------------------------------------------------------
@@ -583,6 +603,10 @@ class TAnimate : public TWinControl {
   String fileName_;
   int resId_ = 0;
   bool active_ = false, transparent_ = true, center_ = true, open_ = false;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 // ---------------------------------------------------------------------------

@@ -26,6 +26,10 @@ class TCommonDialog : public TComponent {
   // The owner window for a dialog: the active form, else the main form.
   HWND OwnerWindow() const;
   HWND handle_ = nullptr;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 enum TOpenOption {

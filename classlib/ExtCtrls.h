@@ -99,6 +99,10 @@ class TPaintBox : public TGraphicControl {
 
  protected:
   void Paint() override;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 // A bar between aligned controls that resizes its neighbour when dragged.
@@ -148,6 +152,10 @@ class TSplitter : public TGraphicControl {
   bool dragging_ = false;
   bool lineVisible_ = false;
   int lineX_ = 0, lineY_ = 0;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 class TCustomRadioGroup : public TCustomGroupBox {
@@ -206,4 +214,8 @@ class TTimer : public TComponent {
   bool enabled_ = true;
   unsigned interval_ = 1000;
   HWND window_ = nullptr;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };

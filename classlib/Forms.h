@@ -298,6 +298,10 @@ class TCustomForm : public TWinControl {
   TMainMenu* menu_ = nullptr;
   HWND clientHandle_ = nullptr;
   TTileMode tileMode_ = tbHorizontal;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 class TForm : public TCustomForm {
@@ -333,6 +337,10 @@ class TDataModule : public TComponent {
  private:
   bool created_ = false;
   bool destroyed_ = false;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 // ---------------------------------------------------------------------------

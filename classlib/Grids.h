@@ -193,6 +193,10 @@ class TCustomGrid : public TCustomControl {
   bool timerOn_ = false;
   int wheelRemainder_ = 0;
   bool updatingScroll_ = false;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 // A grid whose cells are painted by OnDrawCell.

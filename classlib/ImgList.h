@@ -43,7 +43,8 @@ class TCustomImageList : public TComponent {
 
   int GetWidth() const { return width_; }
   int GetHeight() const { return height_; }
-  // Changing the size empties the list.
+  // Changing the size (or SetMasked) empties the list: a new list is made,
+  // and the watchers hear of it at once, inside BeginUpdate too.
   void SetWidth(int w);
   void SetHeight(int h);
   void SetSize(int w, int h);
@@ -58,7 +59,9 @@ class TCustomImageList : public TComponent {
 
   HIMAGELIST GetHandle();
   bool HandleAllocated() const { return handle_ != nullptr; }
-  // Takes ownership of an image list handle.
+  // Takes ownership of an image list handle; the old one is destroyed once
+  // the watchers have heard of the new one, which they do at once, inside
+  // BeginUpdate too.
   void SetHandle(HIMAGELIST h);
   int GetCount();
 
@@ -99,6 +102,11 @@ class TCustomImageList : public TComponent {
 
  private:
   void CreateImageList();
+  // A new empty list of the list's size, mask and background.
+  HIMAGELIST NewImageList() const;
+  // Makes H the list's handle, tells the watchers at once and destroys the
+  // old handle after that.
+  void ReplaceHandle(HIMAGELIST H);
   void FreeHandle();
   int width_ = 16, height_ = 16;
   bool masked_ = true;

@@ -207,6 +207,10 @@ class TCustomEdit : public TWinControl {
   bool modified_ = false;
   int savedSelStart_ = 0, savedSelLength_ = 0;
   bool creating_ = false;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 class TEdit : public TCustomEdit {
@@ -348,6 +352,10 @@ class TCustomComboBox : public TWinControl {
   int maxLength_ = 0;
   int itemIndex_ = -1;
   int itemHeight_ = 16;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 class TComboBox : public TCustomComboBox {
@@ -401,6 +409,10 @@ class TCustomListBox : public TWinControl {
   int itemIndex_ = -1;
   int topIndex_ = 0;
   std::vector<int> savedSelection_;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 class TListBox : public TCustomListBox {

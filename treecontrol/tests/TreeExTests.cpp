@@ -1153,3 +1153,62 @@ TEST_F(TreeTest, SystemColourChangeRenewsTheCheckPicturesOfEveryTree) {
 }
 
 }  // namespace
+
+TEST_F(TreeTest, ImageListsRebuiltInsideAnUpdateReachTheTreeAtOnce) {
+  TImageList Pictures(nullptr), States(nullptr);
+  Pictures.GetHandle();
+  States.GetHandle();
+  Tree->SetImages(&Pictures);
+  Tree->SetStateImages(&States);
+  auto Held = [&](WPARAM Which) { return reinterpret_cast<HIMAGELIST>(Tree->SendTV(TVM_GETIMAGELIST, Which)); };
+  ASSERT_EQ(Held(TVSIL_NORMAL), Pictures.GetHandle());
+  ASSERT_EQ(Held(TVSIL_STATE), States.GetHandle());
+
+  // Each rebuild frees the old list: the tree holds the new one before
+  // EndUpdate, and never the destroyed one.
+  Pictures.BeginUpdate();
+  Pictures.SetSize(20, 20);
+  EXPECT_EQ(Held(TVSIL_NORMAL), Pictures.GetHandle());
+  Pictures.SetMasked(false);
+  EXPECT_EQ(Held(TVSIL_NORMAL), Pictures.GetHandle());
+  HIMAGELIST Given = ImageList_Create(24, 24, ILC_COLOR32, 1, 1);
+  Pictures.SetHandle(Given);
+  EXPECT_EQ(Held(TVSIL_NORMAL), Given);
+  EXPECT_EQ(Pictures.GetWidth(), 24);
+  Pictures.EndUpdate();
+  EXPECT_EQ(Held(TVSIL_NORMAL), Given);
+
+  States.BeginUpdate();
+  States.SetSize(12, 12);
+  EXPECT_EQ(Held(TVSIL_STATE), States.GetHandle());
+  States.EndUpdate();
+  int W = 0, H = 0;
+  ImageList_GetIconSize(Held(TVSIL_STATE), &W, &H);
+  EXPECT_EQ(W, 12);
+  Tree->SetImages(nullptr);
+  Tree->SetStateImages(nullptr);
+}
+
+TEST_F(TreeTest, ADesignedTreeWritesItsNodesUnselected) {
+  Tree->SetOptions(Tree->GetOptions() + toMultiSelect);
+  TTreeExNode* A = Tree->Items()->AddChild(nullptr, L"a");
+  TTreeExNode* B = Tree->Items()->AddChild(nullptr, L"b");
+  Tree->Items()->SelectNode(A, stSet);
+  Tree->Items()->SelectNode(B, stSet);
+  ASSERT_EQ(Tree->Items()->GetSelectedCount(), 2);
+  auto CopySelects = [&] {
+    TMemoryStream S;
+    Tree->Items()->WriteData(&S);
+    S.SetPosition(0);
+    TTreeEx Copy(Form);
+    Copy.SetParent(Form);
+    Copy.SetOptions(Copy.GetOptions() + toMultiSelect);
+    Copy.Items()->ReadData(&S);
+    return Copy.Items()->GetSelectedCount();
+  };
+  EXPECT_EQ(CopySelects(), 2);
+  Tree->SetDesigning(true);
+  EXPECT_EQ(CopySelects(), 0);
+  Tree->SetDesigning(false);
+  EXPECT_EQ(Tree->Items()->GetSelectedCount(), 2);  // the tree's own is kept
+}
