@@ -2112,6 +2112,7 @@ const PropFiler::TNames kBiDiModeNames{L"bdLeftToRight", L"bdRightToLeft", L"bdR
                                        L"bdRightToLeftReadingOnly"};
 const PropFiler::TNames kDragKindNames{L"dkDrag", L"dkDock"};
 const PropFiler::TNames kDragModeNames{L"dmManual", L"dmAutomatic"};
+const PropFiler::TNames kHelpTypeNames{L"htKeyword", L"htContext"};
 }  // namespace
 
 void TControl::DefineProperties(TFiler* Filer) {
@@ -2183,6 +2184,13 @@ void TControl::DefineProperties(TFiler* Filer) {
   Integer(Filer, L"Constraints.MaxWidth", c.MaxWidth, cb.MaxWidth, limit(&TSizeConstraints::MaxWidth));
   Integer(Filer, L"Constraints.MinHeight", c.MinHeight, cb.MinHeight, limit(&TSizeConstraints::MinHeight));
   Integer(Filer, L"Constraints.MinWidth", c.MinWidth, cb.MinWidth, limit(&TSizeConstraints::MinWidth));
+  Integer(Filer, L"Cursor", cursor_, a ? a->cursor_ : crDefault, [this](int64_t v) { SetCursor(TCursor(v)); });
+  Integer(Filer, L"HelpContext", helpContext_, a ? a->helpContext_ : 0,
+          [this](int64_t v) { SetHelpContext(THelpContext(v)); });
+  Text(Filer, L"HelpKeyword", helpKeyword_, a ? a->helpKeyword_ : String(),
+       [this](const String& v) { SetHelpKeyword(v); });
+  Enum(Filer, L"HelpType", helpType_, a ? a->helpType_ : htContext, kHelpTypeNames,
+       [this](int v) { SetHelpType(static_cast<THelpType>(v)); });
   Integer(Filer, L"DragCursor", dragCursor_, a ? a->dragCursor_ : crDrag,
           [this](int64_t v) { SetDragCursor(TCursor(v)); });
   Enum(Filer, L"DragKind", dragKind_, a ? a->dragKind_ : dkDrag, kDragKindNames,

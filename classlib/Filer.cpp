@@ -53,6 +53,10 @@ std::map<String, TComponentFactory>& Classes() {
   static std::map<String, TComponentFactory> classes;
   return classes;
 }
+std::vector<String>& ComparedWithNew() {
+  static std::vector<String> names;
+  return names;
+}
 
 // Sets or clears a state flag on a component and everything it owns.
 template <class F>
@@ -66,6 +70,13 @@ void ForTree(TComponent* C, F&& f) {
 void RegisterComponentClass(const String& ClassName, TComponentFactory Factory) {
   std::lock_guard<std::mutex> hold(ClassesLock());
   Classes()[ClassName] = std::move(Factory);
+}
+
+void CompareWithNewComponents(std::initializer_list<const wchar_t*> ClassNames) {
+  std::lock_guard<std::mutex> hold(ClassesLock());
+  std::vector<String>& names = ComparedWithNew();
+  for (const wchar_t* name : ClassNames)
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
 }
 
 TComponentFactory FindComponentClass(const String& ClassName) {
@@ -167,11 +178,11 @@ void TWriter::WriteStr(const String& Value) {
   Write(a.data(), static_cast<int64_t>(a.size()));
 }
 
-bool TWriter::LastDeclaration(const String& Name) {
-  auto at = std::find_if(declared_.begin(), declared_.end(), [&](const String& D) { return SameText(D, Name); });
-  if (at == declared_.end()) return false;  // declared now and not before
-  declared_.erase(at);
-  return std::none_of(declared_.begin(), declared_.end(), [&](const String& D) { return SameText(D, Name); });
+bool TWriter::Declared(const String& Name) {
+  for (const String& D : declared_)
+    if (SameText(D, Name)) return true;
+  declared_.push_back(Name);
+  return false;
 }
 
 TNameRecorder::TNameRecorder(const TFiler* Like) : TFiler(Like ? Like->GetStream() : nullptr) {
@@ -181,19 +192,17 @@ TNameRecorder::TNameRecorder(const TFiler* Like) : TFiler(Like ? Like->GetStream
   }
 }
 
-int TNameRecorder::Count(const String& Name) const {
-  return static_cast<int>(std::count_if(Names.begin(), Names.end(), [&](const String& N) { return SameText(N, Name); }));
-}
-
 void TWriter::DefineProperty(const String& Name, const TReaderProc&, const TWriterProc& WriteData, bool HasData) {
-  if (!LastDeclaration(Name) || !HasData || !WriteData) return;
+  // The first declaration of a name is the one a reader hands the value
+  // to; a later one (a base class's, after a class's own) is not written.
+  if (Declared(Name) || !HasData || !WriteData) return;
   WriteStr(Name);
   WriteData(this);
 }
 
 void TWriter::DefineBinaryProperty(const String& Name, const TStreamProc&, const TStreamProc& WriteData,
                                    bool HasData) {
-  if (!LastDeclaration(Name) || !HasData || !WriteData) return;
+  if (Declared(Name) || !HasData || !WriteData) return;
   TMemoryStream data;
   WriteData(&data);
   if (data.GetSize() > INT32_MAX) throw EWriteError(Format(L"Property %s is too large to store", Name));
@@ -208,7 +217,12 @@ TComponent* TWriter::NewOfClass(TComponent* Component) {
   auto at = news_.find(name);
   if (at == news_.end()) {
     std::unique_ptr<TComponent> fresh;
-    if (TComponentFactory make = FindComponentClass(name)) {
+    bool compared;
+    {
+      std::lock_guard<std::mutex> hold(ClassesLock());
+      compared = std::find(ComparedWithNew().begin(), ComparedWithNew().end(), name) != ComparedWithNew().end();
+    }
+    if (TComponentFactory make = compared ? FindComponentClass(name) : TComponentFactory()) {
       try {
         fresh.reset(make(nullptr));
       } catch (const Exception&) {
@@ -231,7 +245,6 @@ void TWriter::WriteDescendent(TComponent* Root, TComponent* AncestorRoot) {
   if (AncestorRoot) flags.Include(ffInherited);
   WriteComponent(Root, AncestorRoot, flags, -1);
   ancestor_ = nullptr;
-  ancestorIsNew_ = false;
   news_.clear();
 }
 
@@ -248,19 +261,11 @@ void TWriter::WriteComponent(TComponent* Component, TComponent* Ancestor, const 
   WriteStr(AnsiToWide(Component->ClassName()));
   WriteStr(Component->GetName());
   ancestor_ = Ancestor;
-  ancestorIsNew_ = false;
   // A component without an ancestor is compared with a new one of its
   // class: what its constructor sets is not written while unchanged.
   if (!Ancestor && Component != root_)
-    if (TComponent* fresh = NewOfClass(Component)) {
-      ancestor_ = fresh;
-      ancestorIsNew_ = true;
-    }
-  {
-    TNameRecorder names(this);
-    names.Record(Component);
-    declared_ = std::move(names.Names);
-  }
+    if (TComponent* fresh = NewOfClass(Component)) ancestor_ = fresh;
+  declared_.clear();
   Component->DefineProperties(this);
   WriteListEnd();
   WriteChildren(Component, Ancestor);
@@ -473,9 +478,6 @@ String TReader::ReadStr() {
 
 void TReader::DefineProperty(const String& Name, const TReaderProc& ReadData, const TWriterProc&, bool) {
   if (propHandled_ || !SameText(Name, propName_)) return;
-  // The last declaration of the name reads it (a class's own overrides its
-  // base's).
-  if (propDeclarations_-- > 0) return;
   propHandled_ = true;
   if (ReadData)
     ReadData(this);
@@ -485,7 +487,6 @@ void TReader::DefineProperty(const String& Name, const TReaderProc& ReadData, co
 
 void TReader::DefineBinaryProperty(const String& Name, const TStreamProc& ReadData, const TStreamProc&, bool) {
   if (propHandled_ || !SameText(Name, propName_)) return;
-  if (propDeclarations_-- > 0) return;
   propHandled_ = true;
   if (ReadValue() != vaBinary) Error(L"Invalid property value: binary data was expected");
   const uint32_t n = GetLE<uint32_t>(*this);
@@ -500,11 +501,6 @@ void TReader::DefineBinaryProperty(const String& Name, const TStreamProc& ReadDa
 void TReader::ReadProperty(TPersistent* Instance, const String& Path) {
   propName_ = ReadStr();
   propHandled_ = false;
-  {
-    TNameRecorder names(this);
-    names.Record(Instance);
-    propDeclarations_ = names.Count(propName_) - 1;
-  }
   Instance->DefineProperties(this);
   if (!propHandled_)
     Error(Format(L"Error reading %s.%s: Property %s does not exist", Path, propName_, propName_));

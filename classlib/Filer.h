@@ -67,14 +67,13 @@ class TFiler : public TObject {
                                     bool HasData) = 0;
 
   // While a writer writes an object: the object of the ancestor it is
-  // compared with (the same-named component of the ancestor root), or
-  // null. Properties equal to the ancestor's are not written.
+  // compared with (the same-named component of the ancestor root; for a
+  // component without one, a new component of its class where the class
+  // is compared with new ones, CompareWithNewComponents), or null. Properties equal to the
+  // ancestor's are not written, so what a class's constructor sets is not
+  // written while unchanged.
   TPersistent* GetAncestor() const { return ancestor_; }
   void SetAncestor(TPersistent* Value) { ancestor_ = Value; }
-  // While a writer writes a component that has no ancestor: true when
-  // GetAncestor() is a new component of its class (as its constructor made
-  // it), so that what the class sets itself is not written.
-  bool AncestorIsNew() const { return ancestorIsNew_; }
   // The component whose tree is being read or written.
   TComponent* GetRoot() const { return root_; }
   TStream* GetStream() const { return stream_; }
@@ -82,7 +81,6 @@ class TFiler : public TObject {
  protected:
   TStream* stream_;
   TPersistent* ancestor_ = nullptr;
-  bool ancestorIsNew_ = false;
   TComponent* root_ = nullptr;
 };
 
@@ -123,17 +121,18 @@ class TWriter : public TFiler {
   void WriteComponent(TComponent* Component, TComponent* Ancestor, const TFilerFlags& Flags, int Position);
   void WriteChildren(TComponent* Parent, TComponent* AncestorParent);
   void WriteStr(const String& Value);  // up to 255 8-bit characters
-  // Whether this declaration of Name is the component's last one: a class
-  // that declares what its base declares overrides it, and it is written
-  // once.
-  bool LastDeclaration(const String& Name);
+  // Whether the component being written declared Name before (a class
+  // that declares a property before its base does overrides the base's:
+  // the first declaration is written and read).
+  bool Declared(const String& Name);
   // A new component of Component's class, made through its registered
-  // class and kept for the rest of the writing; null when the class is not
-  // registered under Component's class name.
+  // class and kept for the rest of the writing; null unless the class is
+  // registered under Component's class name and compared with new ones
+  // (CompareWithNewComponents).
   TComponent* NewOfClass(TComponent* Component);
   std::map<String, std::unique_ptr<TComponent>> news_;
   TComponent* ancestorRoot_ = nullptr;
-  std::vector<String> declared_;  // by the component, as many times as declared
+  std::vector<String> declared_;  // by the component being written
 };
 
 // A filer that only notes the names declared to it, in order (with the
@@ -147,8 +146,6 @@ class TNameRecorder : public TFiler {
   void DefineBinaryProperty(const String& Name, const TStreamProc&, const TStreamProc&, bool) override {
     Names.push_back(Name);
   }
-  // How many times Name was declared.
-  int Count(const String& Name) const;
   // Declares Instance's properties to this recorder.
   void Record(TPersistent* Instance) { Instance->DefineProperties(this); }
   std::vector<String> Names;
@@ -206,7 +203,6 @@ class TReader : public TFiler {
   void FixupReferences();
   String propName_;
   bool propHandled_ = false;
-  int propDeclarations_ = 0;  // declarations of propName_ before the last one
   struct TFixup {
     String Name;  // empty for nil
     std::function<void(TComponent*)> Set;
@@ -224,6 +220,12 @@ String ComponentReferenceName(TComponent* Root, TComponent* Component);
 // component named Owner that Root's owner holds (as the application
 // holds its forms), then its component Name. Null when there is none.
 TComponent* FindReferencedComponent(TComponent* Root, const String& Name);
+
+// Registered classes whose components a writer compares with a new one of
+// their class (made through the registered factory, without an owner), so
+// that what the class's constructor sets is not written while unchanged.
+// For classes whose construction touches nothing beyond the new component.
+void CompareWithNewComponents(std::initializer_list<const wchar_t*> ClassNames);
 
 // The classes a reader can make, by class name.
 using TComponentFactory = std::function<TComponent*(TComponent* AOwner)>;

@@ -42,6 +42,16 @@ void RegisterStandardComponentClasses() {
       ComponentClass<TMenuItem>(L"TMenuItem"),     ComponentClass<TActionList>(L"TActionList"),
       ComponentClass<TAction>(L"TAction"),
   });
+  // Making one of these touches nothing but the new component.
+  CompareWithNewComponents({L"TLabel",       L"TButton",      L"TCheckBox",    L"TRadioButton", L"TEdit",
+                            L"TMemo",        L"TComboBox",    L"TListBox",     L"TGroupBox",    L"TStaticText",
+                            L"TPanel",       L"TBevel",       L"TImage",       L"TPaintBox",    L"TSplitter",
+                            L"TRadioGroup",  L"TTimer",       L"TSpeedButton", L"TBitBtn",      L"TCheckListBox",
+                            L"TListView",    L"TTabSheet",    L"TPageControl", L"TStatusBar",   L"TProgressBar",
+                            L"TTrackBar",    L"TAnimate",     L"TRichEdit",    L"TDrawGrid",    L"TMaskEdit",
+                            L"TToolButton",  L"TToolBar",     L"TCoolBar",     L"TScrollBox",   L"TOpenDialog",
+                            L"TSaveDialog",  L"TFontDialog",  L"TImageList",   L"TMainMenu",    L"TPopupMenu",
+                            L"TMenuItem",    L"TActionList",  L"TAction"});
 }
 
 // An event of the component being declared, stored by its handler's name

@@ -207,12 +207,6 @@ void TCustomTreeEx::DefineProperties(TFiler* Filer) {
   // A signed 8-bit value in the form.
   DefineInteger(Filer, L"ItemHeight", static_cast<int8_t>(Value([this] { return GetItemHeight(); })), true,
                 [this](int64_t V) { SetItemHeight(static_cast<int8_t>(V)); });
-  // Against a new tree (or the ancestor's) where the writer has one; else
-  // always, as the tree's declared default (true) is not what it starts
-  // with (false).
-  Filer->DefineProperty(
-      L"ParentColor", [this](TReader* R) { SetParentColor(R->ReadBoolean()); },
-      [this](TWriter* W) { W->WriteBoolean(GetParentColor()); }, !A || GetParentColor() != A->GetParentColor());
   // Read into the field: a stored 0 stays 0 until the window reports its own.
   const int Scroll = Value([this] { return GetScrollTime(); });
   DefineInteger(Filer, L"ScrollTime", Scroll, Scroll != (A ? A->GetScrollTime() : 100), [this](int64_t V) {
@@ -786,5 +780,8 @@ void TCustomTreeEx::SyncSelectionWithCaret(bool NotifyAlways) {
   if (Old != Caret && (Old || (NotifyAlways && Caret))) DoChange(Caret);
 }
 
-void TreeExInitialize() { RegisterClass(ComponentClass<TTreeEx>(L"TTreeEx")); }
+void TreeExInitialize() {
+  RegisterClass(ComponentClass<TTreeEx>(L"TTreeEx"));
+  CompareWithNewComponents({L"TTreeEx"});
+}
 void TreeExFinalize() { UnRegisterClass(L"TTreeEx"); }

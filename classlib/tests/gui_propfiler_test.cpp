@@ -384,3 +384,71 @@ TEST(ControlStreaming, BorderWidthShrinksTheClientAreaAndIsPaintedInTheControlsC
   loose.SetBorderWidth(4);
   EXPECT_EQ(loose.GetClientRect(), Rect(0, 0, 92, 42));
 }
+
+// Every event a control of the class library stores, by name.
+#define CONTROL_EVENTS(X)                                                                            \
+  X(OnClick) X(OnDblClick) X(OnResize) X(OnMouseDown) X(OnMouseMove) X(OnMouseUp) X(OnContextPopup) \
+  X(OnCanResize) X(OnDragDrop) X(OnDragOver) X(OnEndDock) X(OnEndDrag) X(OnStartDock) X(OnStartDrag)
+#define WINCONTROL_EVENTS(X) X(OnEnter) X(OnExit) X(OnKeyDown) X(OnKeyPress) X(OnKeyUp) X(OnMouseWheel)
+
+TEST(ControlStreaming, EveryEventIsStoredByTheNameItsFormOffers) {
+  Designed src(L"frmAllEventsSource"), dst(L"frmAllEventsCopy");
+  auto* timer = new TTimer(src.Form.get());
+  timer->SetName(L"tmr");
+  auto* timer2 = new TTimer(dst.Form.get());
+  timer2->SetName(L"tmr");
+  auto* combo = new TComboBox(src.Form.get());
+  combo->SetName(L"cmb");
+  combo->SetParent(src.Form.get());
+  auto* combo2 = new TComboBox(dst.Form.get());
+  combo2->SetName(L"cmb");
+  combo2->SetParent(dst.Form.get());
+  // Each handler offered under the control's name and the event's; the
+  // copy's form offers its own under the same names.
+#define OFFER(Form, Control, Prefix, N)                 \
+  {                                                     \
+    decltype(Control->N) h = [](auto&&...) {};         \
+    Form->RegisterMethod(String(Prefix) + L"" #N, h);   \
+    if (d == &src) Control->N = h;                      \
+  }
+  for (Designed* d : {&src, &dst}) {
+    TEdit* e = d == &src ? src.Edit : dst.Edit;
+#define EDIT(N) OFFER(d->Form, e, L"edt", N)
+    CONTROL_EVENTS(EDIT) WINCONTROL_EVENTS(EDIT) EDIT(OnChange)
+#undef EDIT
+    TTimer* t = d == &src ? timer : timer2;
+    OFFER(d->Form, t, L"tmr", OnTimer)
+    TComboBox* c = d == &src ? combo : combo2;
+#define COMBO(N) OFFER(d->Form, c, L"cmb", N)
+    COMBO(OnChange) COMBO(OnSelect) COMBO(OnDropDown) COMBO(OnCloseUp) COMBO(OnDrawItem)
+#undef COMBO
+    TCustomForm* f = d->Form.get();
+#define FORM(N) OFFER(d->Form, f, L"frm", N)
+    FORM(OnCreate) FORM(OnShow) FORM(OnClose) FORM(OnCloseQuery)
+#undef FORM
+  }
+#undef OFFER
+  timer->SetInterval(250);
+  timer->SetEnabled(false);
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(src.Form.get());
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(dst.Form.get());
+  TForm* df = dst.Form.get();
+#define BOUND(Control, Prefix, N) \
+  EXPECT_TRUE(Control->N && Control->N == df->FindMethod<decltype(Control->N)>(String(Prefix) + L"" #N)) << #N;
+#define EDIT(N) BOUND(dst.Edit, L"edt", N)
+  CONTROL_EVENTS(EDIT) WINCONTROL_EVENTS(EDIT) EDIT(OnChange)
+#undef EDIT
+#define COMBO(N) BOUND(combo2, L"cmb", N)
+  COMBO(OnChange) COMBO(OnSelect) COMBO(OnDropDown) COMBO(OnCloseUp) COMBO(OnDrawItem)
+#undef COMBO
+#define FORM(N) BOUND(df, L"frm", N)
+  FORM(OnCreate) FORM(OnShow) FORM(OnClose) FORM(OnCloseQuery)
+#undef FORM
+  BOUND(timer2, L"tmr", OnTimer)
+#undef BOUND
+  EXPECT_EQ(timer2->GetInterval(), 250u);
+  EXPECT_FALSE(timer2->GetEnabled());
+  EXPECT_FALSE(dst.Button->OnMouseDown);  // none was given
+}
