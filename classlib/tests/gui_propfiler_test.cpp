@@ -452,3 +452,40 @@ TEST(ControlStreaming, EveryEventIsStoredByTheNameItsFormOffers) {
   EXPECT_FALSE(timer2->GetEnabled());
   EXPECT_FALSE(dst.Button->OnMouseDown);  // none was given
 }
+
+namespace {
+// Declares Flag and Count itself, before its base does: its own are the
+// ones written and read.
+class TOverriding : public TProps {
+ public:
+  using TProps::TProps;
+  bool Own = false;
+
+ protected:
+  void DefineProperties(TFiler* Filer) override {
+    PropFiler::Boolean(Filer, L"Flag", Own, false, [this](bool v) { Own = v; });
+    TProps::DefineProperties(Filer);
+  }
+};
+}  // namespace
+
+TEST(PropFiler, APropertyDeclaredTwiceIsWrittenOnceAndReadByTheFirstDeclaration) {
+  TOverriding src;
+  src.SetName(L"Src");
+  src.Own = true;
+  src.Flag = false;  // the base's value under the same name: not written
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(&src);
+  std::string bytes(static_cast<const char*>(m.Memory()), static_cast<size_t>(m.GetSize()));
+  const size_t first = bytes.find("Flag");
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_EQ(bytes.find("Flag", first + 1), std::string::npos);
+  TOverriding dst;
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(&dst);
+  EXPECT_TRUE(dst.Own);
+  EXPECT_TRUE(dst.Flag);
+  // Both declarations are listed.
+  const std::vector<String> names = PropFiler::DefinedNames(&dst);
+  EXPECT_EQ(std::count(names.begin(), names.end(), String(L"Flag")), 2);
+}
