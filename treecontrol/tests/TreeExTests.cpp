@@ -594,6 +594,19 @@ TEST(TreeStreaming, InheritedPropertiesAndEventsComeBackFromTheForm) {
   T->SetBiDiMode(bdRightToLeft);
   T->Constraints()->Set(50, 40, 400, 300);
   T->SetBorderWidth(3);
+  // And the control's usual ones.
+  auto* Menu = new TPopupMenu(A.Form.get());
+  Menu->SetName(L"pmTree");
+  T->SetPopupMenu(Menu);
+  T->SetAlign(alLeft);
+  T->SetAnchors(TAnchors{akLeft, akBottom});
+  T->SetEnabled(false);
+  T->SetVisible(false);
+  T->SetShowHint(true);
+  T->SetColor(clYellow);
+  T->Font()->SetName(L"Courier New");
+  T->SetTabStop(false);
+  T->SetTabOrder(0);
 #define OFFER(N)                                   \
   {                                                \
     decltype(T->N) H = [](auto&&...) {};           \
@@ -608,6 +621,8 @@ TEST(TreeStreaming, InheritedPropertiesAndEventsComeBackFromTheForm) {
 
   StoredForm B;
   TTreeEx* R = B.Tree;
+  auto* Menu2 = new TPopupMenu(B.Form.get());
+  Menu2->SetName(L"pmTree");
 #define OFFER_COPY(N)                              \
   {                                                \
     decltype(R->N) H = [](auto&&...) {};           \
@@ -630,6 +645,19 @@ TEST(TreeStreaming, InheritedPropertiesAndEventsComeBackFromTheForm) {
   EXPECT_EQ((std::vector<int>{C->MinWidth, C->MinHeight, C->MaxWidth, C->MaxHeight}),
             (std::vector<int>{50, 40, 400, 300}));
   EXPECT_EQ(R->GetBorderWidth(), 3);
+  EXPECT_EQ(R->GetPopupMenu(), Menu2);
+  EXPECT_EQ(R->GetAlign(), alLeft);
+  EXPECT_EQ(R->GetAnchors(), (TAnchors{akLeft, akBottom}));
+  EXPECT_FALSE(R->GetEnabled());
+  EXPECT_FALSE(R->GetVisible());
+  EXPECT_TRUE(R->GetShowHint());
+  EXPECT_FALSE(R->GetParentShowHint());
+  EXPECT_EQ(R->GetColor(), clYellow);
+  EXPECT_FALSE(R->GetParentFont());
+  EXPECT_EQ(R->Font()->GetName(), L"Courier New");
+  EXPECT_FALSE(R->GetTabStop());
+  EXPECT_EQ(R->GetTabOrder(), 0);
+  R->SetVisible(true);
   // The border takes its width off each side of the client area.
   const int ClientWidth = R->GetClientWidth();
   R->SetBorderWidth(0);
@@ -639,6 +667,7 @@ TEST(TreeStreaming, InheritedPropertiesAndEventsComeBackFromTheForm) {
 #undef EXPECT_BOUND
 
   // Following the parent again, the tree stores neither Ctl3D nor BiDiMode.
+  T->SetPopupMenu(nullptr);
   T->SetParentCtl3D(true);
   T->SetParentBiDiMode(true);
   const std::string Parent = A.Write();
