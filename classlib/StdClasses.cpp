@@ -106,10 +106,11 @@ void TPaintBox::DefineProperties(TFiler* Filer) {
 }
 
 void TSplitter::DefineProperties(TFiler* Filer) {
-  TGraphicControl::DefineProperties(Filer);
   auto* a = dynamic_cast<TSplitter*>(Filer->GetAncestor());
-  // The splitter's own OnCanResize (a new size) replaces the control's.
+  // The splitter's own OnCanResize (a new size) is declared before the
+  // control's, which it replaces.
   STORE_EVENT(OnCanResize);
+  TGraphicControl::DefineProperties(Filer);
   STORE_EVENT(OnMoved);
   STORE_EVENT(OnPaint);
 }

@@ -403,6 +403,12 @@ TEST(ControlStreaming, EveryEventIsStoredByTheNameItsFormOffers) {
   auto* combo2 = new TComboBox(dst.Form.get());
   combo2->SetName(L"cmb");
   combo2->SetParent(dst.Form.get());
+  auto* split = new TSplitter(src.Form.get());
+  split->SetName(L"spl");
+  split->SetParent(src.Form.get());
+  auto* split2 = new TSplitter(dst.Form.get());
+  split2->SetName(L"spl");
+  split2->SetParent(dst.Form.get());
   // Each handler offered under the control's name and the event's; the
   // copy's form offers its own under the same names.
 #define OFFER(Form, Control, Prefix, N)                 \
@@ -422,6 +428,10 @@ TEST(ControlStreaming, EveryEventIsStoredByTheNameItsFormOffers) {
 #define COMBO(N) OFFER(d->Form, c, L"cmb", N)
     COMBO(OnChange) COMBO(OnSelect) COMBO(OnDropDown) COMBO(OnCloseUp) COMBO(OnDrawItem)
 #undef COMBO
+    // The splitter's own OnCanResize, not the control's it hides.
+    TSplitter* sp = d == &src ? split : split2;
+    OFFER(d->Form, sp, L"spl", OnCanResize)
+    OFFER(d->Form, sp, L"spl", OnMoved)
     TCustomForm* f = d->Form.get();
 #define FORM(N) OFFER(d->Form, f, L"frm", N)
     FORM(OnCreate) FORM(OnShow) FORM(OnClose) FORM(OnCloseQuery)
@@ -447,6 +457,8 @@ TEST(ControlStreaming, EveryEventIsStoredByTheNameItsFormOffers) {
   FORM(OnCreate) FORM(OnShow) FORM(OnClose) FORM(OnCloseQuery)
 #undef FORM
   BOUND(timer2, L"tmr", OnTimer)
+  BOUND(split2, L"spl", OnCanResize)
+  BOUND(split2, L"spl", OnMoved)
 #undef BOUND
   EXPECT_EQ(timer2->GetInterval(), 250u);
   EXPECT_FALSE(timer2->GetEnabled());
