@@ -191,6 +191,12 @@ TEST(ControlStreaming, TheUsualPropertiesRoundTrip) {
   src.Label->SetAlign(alBottom);
   src.Button->SetAnchors(TAnchors{akRight, akBottom});
   src.Edit->SetPopupMenu(src.Menu);
+  src.Edit->SetCursor(crHandPoint);
+  src.Edit->SetHelpType(htKeyword);
+  src.Edit->SetHelpKeyword(L"editing");
+  src.Button->SetHelpContext(42);
+  src.Panel->SetBiDiMode(bdRightToLeftReadingOnly);
+  src.Label->SetDragMode(dmAutomatic);
   TMemoryStream m;
   TWriter(&m).WriteRootComponent(src.Form.get());
 
@@ -221,6 +227,12 @@ TEST(ControlStreaming, TheUsualPropertiesRoundTrip) {
   EXPECT_EQ(dst.Button->GetAnchors(), (TAnchors{akRight, akBottom}));
   EXPECT_EQ(dst.Edit->GetPopupMenu(), dst.Menu);
   EXPECT_EQ(dst.Panel->GetPopupMenu(), nullptr);
+  EXPECT_EQ(dst.Edit->GetCursor(), crHandPoint);
+  EXPECT_EQ(dst.Edit->GetHelpType(), htKeyword);
+  EXPECT_EQ(dst.Edit->GetHelpKeyword(), L"editing");
+  EXPECT_EQ(dst.Button->GetHelpContext(), 42);
+  EXPECT_EQ(dst.Panel->GetBiDiMode(), bdRightToLeftReadingOnly);
+  EXPECT_EQ(dst.Label->GetDragMode(), dmAutomatic);
 }
 
 TEST(ControlStreaming, DefaultsAndWhatTheParentGivesAreNotStored) {
