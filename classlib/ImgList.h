@@ -96,6 +96,8 @@ class TCustomImageList : public TComponent {
   TNotifyEvent OnChange;
 
  protected:
+  // Its OnChange, by the handler's name.
+  void DefineProperties(TFiler* Filer) override;
   virtual void Change();
   void HandleNeeded();
   void CheckIndex(int index, const wchar_t* op) const;

@@ -243,3 +243,9 @@ void TCustomActionList::DefineProperties(TFiler* Filer) {
   STORE_EVENT(OnExecute);
   STORE_EVENT(OnUpdate);
 }
+
+void TCustomImageList::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  auto* a = dynamic_cast<TCustomImageList*>(Filer->GetAncestor());
+  STORE_EVENT(OnChange);
+}

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "classlib/Actions.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
 #include "classlib/Menus.h"
@@ -512,4 +513,46 @@ TEST(PropFiler, APropertyDeclaredTwiceIsWrittenOnceAndReadByTheFirstDeclaration)
   // Both declarations are listed.
   const std::vector<String> names = PropFiler::DefinedNames(&dst);
   EXPECT_EQ(std::count(names.begin(), names.end(), String(L"Flag")), 2);
+}
+
+TEST(ControlStreaming, AnActionStoresItsOwnPropertiesAndEvents) {
+  auto make = [](const wchar_t* Name, TAction*& Action) {
+    auto* form = new TForm(nullptr);
+    form->SetName(Name);
+    auto* list = new TActionList(form);
+    list->SetName(L"alMain");
+    Action = new TAction(form);
+    Action->SetName(L"actGo");
+    Action->SetActionList(list);
+    TNotifyEvent run = [](TObject*) {};
+    form->RegisterMethod(L"actGoExecute", run);
+    return std::unique_ptr<TForm>(form);
+  };
+  TAction* src = nullptr;
+  std::unique_ptr<TForm> from = make(L"frmActionSource", src);
+  src->SetCaption(L"&Go");
+  src->SetCategory(L"Move");
+  src->SetHint(L"Go there");
+  src->SetEnabled(false);
+  src->SetChecked(true);
+  src->SetImageIndex(3);
+  src->SetShortCut(ShortCut('G', TShiftState{ssCtrl}));
+  src->SetHelpContext(7);
+  src->OnExecute = from->FindMethod<TNotifyEvent>(L"actGoExecute");
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(from.get());
+
+  TAction* dst = nullptr;
+  std::unique_ptr<TForm> to = make(L"frmActionCopy", dst);
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(to.get());
+  EXPECT_EQ(dst->GetCaption(), L"&Go");
+  EXPECT_EQ(dst->GetCategory(), L"Move");
+  EXPECT_EQ(dst->GetHint(), L"Go there");
+  EXPECT_FALSE(dst->GetEnabled());
+  EXPECT_TRUE(dst->GetChecked());
+  EXPECT_EQ(dst->GetImageIndex(), 3);
+  EXPECT_EQ(dst->GetShortCut(), ShortCut('G', TShiftState{ssCtrl}));
+  EXPECT_EQ(dst->GetHelpContext(), 7);
+  EXPECT_TRUE(dst->OnExecute && dst->OnExecute == to->FindMethod<TNotifyEvent>(L"actGoExecute"));
 }
