@@ -179,6 +179,9 @@ void TWriter::WriteStr(const String& Value) {
 }
 
 bool TWriter::Declared(const String& Name) {
+  // Inside a value (a collection's items, each with the same names) every
+  // declaration is written.
+  if (valueDepth_ > 0) return false;
   for (const String& D : declared_)
     if (SameText(D, Name)) return true;
   declared_.push_back(Name);
@@ -197,7 +200,14 @@ void TWriter::DefineProperty(const String& Name, const TReaderProc&, const TWrit
   // to; a later one (a base class's, after a class's own) is not written.
   if (Declared(Name) || !HasData || !WriteData) return;
   WriteStr(Name);
-  WriteData(this);
+  ++valueDepth_;
+  try {
+    WriteData(this);
+  } catch (...) {
+    --valueDepth_;
+    throw;
+  }
+  --valueDepth_;
 }
 
 void TWriter::DefineBinaryProperty(const String& Name, const TStreamProc&, const TStreamProc& WriteData,

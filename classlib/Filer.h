@@ -133,6 +133,7 @@ class TWriter : public TFiler {
   std::map<String, std::unique_ptr<TComponent>> news_;
   TComponent* ancestorRoot_ = nullptr;
   std::vector<String> declared_;  // by the component being written
+  int valueDepth_ = 0;            // values being written (their own parts are not the component's)
 };
 
 // A filer that only notes the names declared to it, in order (with the
