@@ -188,13 +188,6 @@ bool TWriter::Declared(const String& Name) {
   return false;
 }
 
-TNameRecorder::TNameRecorder(const TFiler* Like) : TFiler(Like ? Like->GetStream() : nullptr) {
-  if (Like) {
-    root_ = Like->GetRoot();
-    ancestor_ = Like->GetAncestor();
-  }
-}
-
 void TWriter::DefineProperty(const String& Name, const TReaderProc&, const TWriterProc& WriteData, bool HasData) {
   // The first declaration of a name is the one a reader hands the value
   // to; a later one (a base class's, after a class's own) is not written.

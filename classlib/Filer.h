@@ -68,10 +68,9 @@ class TFiler : public TObject {
 
   // While a writer writes an object: the object of the ancestor it is
   // compared with (the same-named component of the ancestor root; for a
-  // component without one, a new component of its class where the class
-  // is compared with new ones, CompareWithNewComponents), or null. Properties equal to the
-  // ancestor's are not written, so what a class's constructor sets is not
-  // written while unchanged.
+  // component without one, a new component of its class where its class
+  // is compared with new ones, CompareWithNewComponents), or null.
+  // Properties equal to the ancestor's are not written.
   TPersistent* GetAncestor() const { return ancestor_; }
   void SetAncestor(TPersistent* Value) { ancestor_ = Value; }
   // The component whose tree is being read or written.
@@ -136,11 +135,10 @@ class TWriter : public TFiler {
   int valueDepth_ = 0;            // values being written (their own parts are not the component's)
 };
 
-// A filer that only notes the names declared to it, in order (with the
-// root and ancestor of the filer it stands in for, when given).
+// A filer that only notes the names declared to it, in order.
 class TNameRecorder : public TFiler {
  public:
-  explicit TNameRecorder(const TFiler* Like = nullptr);
+  TNameRecorder() : TFiler(nullptr) {}
   void DefineProperty(const String& Name, const TReaderProc&, const TWriterProc&, bool) override {
     Names.push_back(Name);
   }
