@@ -410,18 +410,10 @@ TEST(ControlStreaming, EveryEventIsStoredByTheNameItsFormOffers) {
   timer->SetName(L"tmr");
   auto* timer2 = new TTimer(dst.Form.get());
   timer2->SetName(L"tmr");
-  auto* combo = new TComboBox(src.Form.get());
-  combo->SetName(L"cmb");
-  combo->SetParent(src.Form.get());
-  auto* combo2 = new TComboBox(dst.Form.get());
-  combo2->SetName(L"cmb");
-  combo2->SetParent(dst.Form.get());
-  auto* split = new TSplitter(src.Form.get());
-  split->SetName(L"spl");
-  split->SetParent(src.Form.get());
-  auto* split2 = new TSplitter(dst.Form.get());
-  split2->SetName(L"spl");
-  split2->SetParent(dst.Form.get());
+  auto* combo = src.Make<TComboBox>(L"cmb", src.Form.get());
+  auto* combo2 = dst.Make<TComboBox>(L"cmb", dst.Form.get());
+  auto* split = src.Make<TSplitter>(L"spl", src.Form.get());
+  auto* split2 = dst.Make<TSplitter>(L"spl", dst.Form.get());
   // Each handler offered under the control's name and the event's; the
   // copy's form offers its own under the same names.
 #define OFFER(Form, Control, Prefix, N)                 \
