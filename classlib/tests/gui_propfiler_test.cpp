@@ -6,7 +6,12 @@
 #include <cstring>
 
 #include "classlib/Actions.h"
+#include "classlib/CheckLst.h"
+#include "classlib/ComCtrls.h"
+#include "classlib/Dialogs.h"
 #include "classlib/ExtCtrls.h"
+#include "classlib/Grids.h"
+#include "classlib/ImgList.h"
 #include "classlib/Forms.h"
 #include "classlib/Menus.h"
 #include "classlib/PropFiler.h"
@@ -547,4 +552,29 @@ TEST(ControlStreaming, AnActionStoresItsOwnPropertiesAndEvents) {
   EXPECT_EQ(dst->GetShortCut(), ShortCut('G', TShiftState{ssCtrl}));
   EXPECT_EQ(dst->GetHelpContext(), 7);
   EXPECT_TRUE(dst->OnExecute && dst->OnExecute == to->FindMethod<TNotifyEvent>(L"actGoExecute"));
+}
+
+TEST(ControlStreaming, EachComponentDeclaresItsOwnEvents) {
+  // What each class of the class library adds to its base's.
+  auto expect = [](TComponent* C, const PropFiler::TNames& Names) {
+    std::unique_ptr<TComponent> hold(C);
+    EXPECT_EQ(PropFiler::MissingNames(C, Names), std::vector<String>{}) << C->ClassName();
+  };
+  expect(new TListBox(nullptr), {L"OnDrawItem", L"OnKeyPress", L"OnMouseWheel", L"BorderWidth", L"Ctl3D"});
+  expect(new TCheckListBox(nullptr), {L"OnClickCheck", L"OnDrawItem"});
+  expect(new TPaintBox(nullptr), {L"OnPaint", L"DragMode", L"Constraints"});
+  expect(new TMenuItem(nullptr), {L"OnClick"});
+  expect(new TPopupMenu(nullptr), {L"OnPopup"});
+  expect(new TDataModule(nullptr), {L"OnCreate", L"OnDestroy"});
+  expect(new TPageControl(nullptr), {L"OnChange", L"OnChanging"});
+  expect(new TTabSheet(nullptr), {L"OnShow", L"OnHide"});
+  expect(new TTrackBar(nullptr), {L"OnChange"});
+  expect(new TAnimate(nullptr), {L"OnOpen"});
+  expect(new TStatusBar(nullptr), {L"OnDrawPanel"});
+  expect(new TListView(nullptr), {L"OnChange", L"OnColumnClick", L"OnCompare", L"OnDeletion", L"OnEdited",
+                                  L"OnEditing", L"OnInsert", L"OnSelectItem"});
+  expect(new TDrawGrid(nullptr), {L"OnDrawCell", L"OnSelectCell", L"OnTopLeftChanged"});
+  expect(new TOpenDialog(nullptr), {L"OnShow", L"OnClose", L"HelpContext"});
+  expect(new TActionList(nullptr), {L"Images", L"OnChange", L"OnExecute", L"OnUpdate"});
+  expect(new TImageList(nullptr), {L"OnChange"});
 }
