@@ -111,6 +111,10 @@ class TCustomAction : public TContainedAction {
   bool autoCheck_ = false;
   bool disableIfNoHandler_ = true;
   bool checking_ = false;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 class TAction : public TCustomAction {
@@ -199,6 +203,10 @@ class TCustomActionList : public TComponent {
   std::vector<TContainedAction*> actions_;
   TCustomImageList* images_ = nullptr;
   std::unique_ptr<TChangeLink> imageLink_;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 class TActionList : public TCustomActionList {

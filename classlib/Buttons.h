@@ -17,6 +17,8 @@ void DrawButtonGlyphAndCaption(TCanvas* Canvas, const TRect& r, TBitmap* Glyph, 
                                const String& Caption, TButtonLayout Layout, int Margin, int Spacing, int Offset);
 
 class TSpeedButton : public TGraphicControl {
+ public:
+  const char* ClassName() const override { return "TSpeedButton"; }
  protected:
   const wchar_t* StoredTextName() const override { return L"Caption"; }
 
@@ -77,6 +79,7 @@ class TSpeedButton : public TGraphicControl {
 // WM_DRAWITEM reaches its WindowProc as CN_DRAWITEM.
 class TBitBtn : public TButton {
  public:
+  const char* ClassName() const override { return "TBitBtn"; }
   explicit TBitBtn(TComponent* AOwner);
   ~TBitBtn() override;
 

@@ -10,6 +10,7 @@
 // when AllowGrayed).
 class TCheckListBox : public TCustomListBox {
  public:
+  const char* ClassName() const override { return "TCheckListBox"; }
   explicit TCheckListBox(TComponent* AOwner);
 
   TCheckBoxState GetState(int Index) const;
@@ -40,4 +41,8 @@ class TCheckListBox : public TCustomListBox {
   void Toggle(int Index);
   std::vector<Item> states_;
   bool allowGrayed_ = false;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };

@@ -125,6 +125,7 @@ class TPersistent : public TObject {
  protected:
   friend class TReader;
   friend class TWriter;
+  friend class TNameRecorder;
   virtual void AssignTo(TPersistent* Dest);
   // Declares the object's stored properties to a reader or writer (see
   // classlib/Filer.h): Filer->DefineProperty / DefineBinaryProperty for

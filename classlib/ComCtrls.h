@@ -278,10 +278,15 @@ class TCustomListView : public TWinControl {
   std::unique_ptr<TChangeLink> smallLink_, largeLink_;
   bool clearing_ = false;
   std::exception_ptr sortError_;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 class TListView : public TCustomListView {
  public:
+  const char* ClassName() const override { return "TListView"; }
   explicit TListView(TComponent* AOwner) : TCustomListView(AOwner) {}
 };
 
@@ -292,6 +297,7 @@ class TPageControl;
 
 class TTabSheet : public TWinControl {
  public:
+  const char* ClassName() const override { return "TTabSheet"; }
   explicit TTabSheet(TComponent* AOwner);
   ~TTabSheet() override;
   TPageControl* GetPageControl() const { return pageControl_; }
@@ -317,12 +323,17 @@ class TTabSheet : public TWinControl {
   TPageControl* pageControl_ = nullptr;
   bool tabVisible_ = true;
   int imageIndex_ = -1;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 using TTabChangingEvent = TEvent<void(TObject* Sender, bool& AllowChange)>;
 
 class TPageControl : public TWinControl {
  public:
+  const char* ClassName() const override { return "TPageControl"; }
   explicit TPageControl(TComponent* AOwner);
   ~TPageControl() override;
   int PageCount() const { return int(pages_.size()); }
@@ -370,6 +381,10 @@ class TPageControl : public TWinControl {
   TCustomImageList* images_ = nullptr;
   std::unique_ptr<TChangeLink> imagesLink_;
   bool multiLine_ = false;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 // ---------------------------------------------------------------------------
@@ -439,6 +454,7 @@ using TDrawPanelEvent = TEvent<void(TStatusBar* StatusBar, TStatusPanel* Panel, 
 
 class TStatusBar : public TWinControl {
  public:
+  const char* ClassName() const override { return "TStatusBar"; }
   explicit TStatusBar(TComponent* AOwner);
   ~TStatusBar() override;
   TStatusPanels* Panels() const { return panels_.get(); }
@@ -471,6 +487,10 @@ class TStatusBar : public TWinControl {
   bool simplePanel_ = false;
   String simpleText_;
   bool sizeGrip_ = true;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 // ---------------------------------------------------------------------------
@@ -478,6 +498,7 @@ enum TProgressBarOrientation { pbHorizontal, pbVertical };
 
 class TProgressBar : public TWinControl {
  public:
+  const char* ClassName() const override { return "TProgressBar"; }
   explicit TProgressBar(TComponent* AOwner);
   int GetMin() const { return min_; }
   void SetMin(int v);
@@ -512,6 +533,7 @@ enum TTrackBarOrientation { trHorizontal, trVertical };
 
 class TTrackBar : public TWinControl {
  public:
+  const char* ClassName() const override { return "TTrackBar"; }
   explicit TTrackBar(TComponent* AOwner);
   int GetMin() const { return min_; }
   void SetMin(int Value) { SetRange(Value, std::max(Value, max_)); }
@@ -541,6 +563,10 @@ class TTrackBar : public TWinControl {
   int min_ = 0, max_ = 10, position_ = 0;
   TTrackBarOrientation orientation_ = trHorizontal;
   int frequency_ = 1, lineSize_ = 1, pageSize_ = 2;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 // ---------------------------------------------------------------------------
@@ -549,6 +575,7 @@ class TTrackBar : public TWinControl {
 // Transparent one draws on its Color.
 class TAnimate : public TWinControl {
  public:
+  const char* ClassName() const override { return "TAnimate"; }
   explicit TAnimate(TComponent* AOwner);
   const String& GetFileName() const { return fileName_; }
   void SetFileName(const String& Value);
@@ -576,6 +603,10 @@ class TAnimate : public TWinControl {
   String fileName_;
   int resId_ = 0;
   bool active_ = false, transparent_ = true, center_ = true, open_ = false;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 // ---------------------------------------------------------------------------
@@ -600,5 +631,6 @@ class TCustomRichEdit : public TCustomMemo {
 
 class TRichEdit : public TCustomRichEdit {
  public:
+  const char* ClassName() const override { return "TRichEdit"; }
   explicit TRichEdit(TComponent* AOwner) : TCustomRichEdit(AOwner) {}
 };

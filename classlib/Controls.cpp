@@ -1186,7 +1186,42 @@ TRect TWinControl::GetClientRect() {
     ::GetClientRect(handle_, &r);
     return r;
   }
-  return TControl::GetClientRect();
+  TRect r = TControl::GetClientRect();
+  const int b = NonClientBorderWidth();
+  if (b > 0) {
+    r.right = std::max(r.left, r.right - 2 * b);
+    r.bottom = std::max(r.top, r.bottom - 2 * b);
+  }
+  return r;
+}
+
+void TWinControl::SetBorderWidth(int Value) {
+  if (Value < 0 || Value == borderWidth_) return;
+  borderWidth_ = Value;
+  // The frame is measured again (WM_NCCALCSIZE); the children are laid out
+  // in what is left.
+  if (handle_)
+    SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
+                 SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+  Realign();
+}
+
+void TWinControl::PaintBorderWidth() {
+  const int b = NonClientBorderWidth();
+  if (b <= 0 || !handle_) return;
+  // The ring between the window's own frame and its client area, in window
+  // coordinates.
+  RECT window, client;
+  GetWindowRect(handle_, &window);
+  ::GetClientRect(handle_, &client);
+  MapWindowPoints(handle_, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  OffsetRect(&client, -window.left, -window.top);
+  RECT outer = client;
+  InflateRect(&outer, b, b);
+  HDC dc = GetWindowDC(handle_);
+  ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
+  FillRect(dc, &outer, brush_->GetHandle());
+  ReleaseDC(handle_, dc);
 }
 
 TPoint TWinControl::GetClientOrigin() {
@@ -1690,6 +1725,21 @@ void TWinControl::WndProc(TMessage& m) {
       }
       break;
     }
+    case WM_NCCALCSIZE:
+      DefaultHandler(m);
+      if (const int b = NonClientBorderWidth(); b > 0) {
+        // The first rectangle becomes the client area: it loses the border
+        // on every side.
+        RECT& r = reinterpret_cast<NCCALCSIZE_PARAMS*>(m.LParam)->rgrc[0];
+        InflateRect(&r, -b, -b);
+        if (r.right < r.left) r.right = r.left;
+        if (r.bottom < r.top) r.bottom = r.top;
+      }
+      return;
+    case WM_NCPAINT:
+      DefaultHandler(m);
+      PaintBorderWidth();
+      return;
     case WM_PAINT:
       WMPaint(m);
       return;
@@ -2051,10 +2101,18 @@ void TGraphicControl::TrackPress(bool Tracking, bool& Pressed, int X, int Y) {
 // ---------------------------------------------------------------------------
 // Stored properties
 
+// StdClasses.cpp: the class library's components for readers and writers.
+void RegisterStandardComponentClasses();
 namespace {
+const bool kStandardClassesRegistered = (RegisterStandardComponentClasses(), true);
 const PropFiler::TNames kFontStyleNames{L"fsBold", L"fsItalic", L"fsUnderline", L"fsStrikeOut"};
 const PropFiler::TNames kAlignNames{L"alNone", L"alTop", L"alBottom", L"alLeft", L"alRight", L"alClient", L"alCustom"};
 const PropFiler::TNames kAnchorNames{L"akLeft", L"akTop", L"akRight", L"akBottom"};
+const PropFiler::TNames kBiDiModeNames{L"bdLeftToRight", L"bdRightToLeft", L"bdRightToLeftNoAlign",
+                                       L"bdRightToLeftReadingOnly"};
+const PropFiler::TNames kDragKindNames{L"dkDrag", L"dkDock"};
+const PropFiler::TNames kDragModeNames{L"dmManual", L"dmAutomatic"};
+const PropFiler::TNames kHelpTypeNames{L"htKeyword", L"htContext"};
 }  // namespace
 
 void TControl::DefineProperties(TFiler* Filer) {
@@ -2106,9 +2164,53 @@ void TControl::DefineProperties(TFiler* Filer) {
   Link(Filer, L"PopupMenu", popupMenu_, a ? a->popupMenu_ : nullptr,
        [this](TComponent* c) { SetPopupMenu(dynamic_cast<TPopupMenu*>(c)); },
        popupMenu_ && !popupMenu_->GetName().empty());
+  // Reading order: the control's own only while it does not follow its
+  // parent's.
+  Boolean(Filer, L"ParentBiDiMode", parentBiDiMode_, a ? a->parentBiDiMode_ : true,
+          [this](bool v) { SetParentBiDiMode(v); });
+  Enum(Filer, L"BiDiMode", biDiMode_, a ? a->biDiMode_ : bdLeftToRight, kBiDiModeNames,
+       [this](int v) { SetBiDiMode(static_cast<TBiDiMode>(v)); }, !parentBiDiMode_);
+  // The size limits (after the bounds): each one read clamps the size.
+  TSizeConstraints none;
+  const TSizeConstraints& c = *constraints_;
+  const TSizeConstraints& cb = a ? *a->constraints_ : none;
+  auto limit = [this](int TSizeConstraints::*Field) {
+    return [this, Field](int64_t v) {
+      constraints_.get()->*Field = int(v);
+      SetBounds(left_, top_, width_, height_);
+    };
+  };
+  Integer(Filer, L"Constraints.MaxHeight", c.MaxHeight, cb.MaxHeight, limit(&TSizeConstraints::MaxHeight));
+  Integer(Filer, L"Constraints.MaxWidth", c.MaxWidth, cb.MaxWidth, limit(&TSizeConstraints::MaxWidth));
+  Integer(Filer, L"Constraints.MinHeight", c.MinHeight, cb.MinHeight, limit(&TSizeConstraints::MinHeight));
+  Integer(Filer, L"Constraints.MinWidth", c.MinWidth, cb.MinWidth, limit(&TSizeConstraints::MinWidth));
+  Integer(Filer, L"Cursor", cursor_, a ? a->cursor_ : crDefault, [this](int64_t v) { SetCursor(TCursor(v)); });
+  Integer(Filer, L"HelpContext", helpContext_, a ? a->helpContext_ : 0,
+          [this](int64_t v) { SetHelpContext(THelpContext(v)); });
+  Text(Filer, L"HelpKeyword", helpKeyword_, a ? a->helpKeyword_ : String(),
+       [this](const String& v) { SetHelpKeyword(v); });
+  Enum(Filer, L"HelpType", helpType_, a ? a->helpType_ : htContext, kHelpTypeNames,
+       [this](int v) { SetHelpType(static_cast<THelpType>(v)); });
+  Integer(Filer, L"DragCursor", dragCursor_, a ? a->dragCursor_ : crDrag,
+          [this](int64_t v) { SetDragCursor(TCursor(v)); });
+  Enum(Filer, L"DragKind", dragKind_, a ? a->dragKind_ : dkDrag, kDragKindNames,
+       [this](int v) { SetDragKind(static_cast<TDragKind>(v)); });
+  Enum(Filer, L"DragMode", dragMode_, a ? a->dragMode_ : dmManual, kDragModeNames,
+       [this](int v) { SetDragMode(static_cast<TDragMode>(v)); });
   Event(Filer, L"OnClick", OnClick, a ? &a->OnClick : nullptr);
   Event(Filer, L"OnDblClick", OnDblClick, a ? &a->OnDblClick : nullptr);
   Event(Filer, L"OnResize", OnResize, a ? &a->OnResize : nullptr);
+  Event(Filer, L"OnMouseDown", OnMouseDown, a ? &a->OnMouseDown : nullptr);
+  Event(Filer, L"OnMouseMove", OnMouseMove, a ? &a->OnMouseMove : nullptr);
+  Event(Filer, L"OnMouseUp", OnMouseUp, a ? &a->OnMouseUp : nullptr);
+  Event(Filer, L"OnContextPopup", OnContextPopup, a ? &a->OnContextPopup : nullptr);
+  Event(Filer, L"OnCanResize", OnCanResize, a ? &a->OnCanResize : nullptr);
+  Event(Filer, L"OnDragDrop", OnDragDrop, a ? &a->OnDragDrop : nullptr);
+  Event(Filer, L"OnDragOver", OnDragOver, a ? &a->OnDragOver : nullptr);
+  Event(Filer, L"OnEndDock", OnEndDock, a ? &a->OnEndDock : nullptr);
+  Event(Filer, L"OnEndDrag", OnEndDrag, a ? &a->OnEndDrag : nullptr);
+  Event(Filer, L"OnStartDock", OnStartDock, a ? &a->OnStartDock : nullptr);
+  Event(Filer, L"OnStartDrag", OnStartDrag, a ? &a->OnStartDrag : nullptr);
 }
 
 void TWinControl::DefineProperties(TFiler* Filer) {
@@ -2117,6 +2219,14 @@ void TWinControl::DefineProperties(TFiler* Filer) {
   auto* a = dynamic_cast<TWinControl*>(Filer->GetAncestor());
   Integer(Filer, L"TabOrder", GetTabOrder(), a ? a->GetTabOrder() : -1, [this](int64_t v) { SetTabOrder(int(v)); });
   Boolean(Filer, L"TabStop", tabStop_, a ? a->tabStop_ : false, [this](bool v) { SetTabStop(v); });
+  Integer(Filer, L"BorderWidth", borderWidth_, a ? a->borderWidth_ : 0,
+          [this](int64_t v) { SetBorderWidth(int(v)); });
+  Boolean(Filer, L"ParentCtl3D", parentCtl3D_, a ? a->parentCtl3D_ : true, [this](bool v) { SetParentCtl3D(v); });
+  Boolean(Filer, L"Ctl3D", ctl3D_, a ? a->ctl3D_ : true, [this](bool v) { SetCtl3D(v); }, !parentCtl3D_);
   Event(Filer, L"OnEnter", OnEnter, a ? &a->OnEnter : nullptr);
   Event(Filer, L"OnExit", OnExit, a ? &a->OnExit : nullptr);
+  Event(Filer, L"OnKeyDown", OnKeyDown, a ? &a->OnKeyDown : nullptr);
+  Event(Filer, L"OnKeyPress", OnKeyPress, a ? &a->OnKeyPress : nullptr);
+  Event(Filer, L"OnKeyUp", OnKeyUp, a ? &a->OnKeyUp : nullptr);
+  Event(Filer, L"OnMouseWheel", OnMouseWheel, a ? &a->OnMouseWheel : nullptr);
 }

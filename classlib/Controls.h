@@ -668,6 +668,11 @@ class TWinControl : public TControl {
   bool GetParentCtl3D() const { return parentCtl3D_; }
   void SetParentCtl3D(bool v);
 
+  // A plain border of this width inside the window's frame, painted in the
+  // control's colour: the client area shrinks by it on every side.
+  int GetBorderWidth() const { return borderWidth_; }
+  virtual void SetBorderWidth(int Value);
+
   // Paints through a bitmap (erase and paint shown at once, no flicker).
   bool GetDoubleBuffered() const { return doubleBuffered_; }
   void SetDoubleBuffered(bool v);
@@ -765,6 +770,12 @@ class TWinControl : public TControl {
   bool tabStop_ = false;
   bool ctl3D_ = true;
   bool parentCtl3D_ = true;
+  int borderWidth_ = 0;
+  // The part of BorderWidth kept outside the client area (a control that
+  // draws its border inside its client area answers 0).
+  virtual int NonClientBorderWidth() const { return borderWidth_; }
+  // Fills the border of BorderWidth with the control's brush (WM_NCPAINT).
+  void PaintBorderWidth();
   bool doubleBuffered_ = false;
   HDC bufferDC_ = nullptr;  // the bitmap being painted while double-buffered
   bool keepWindow_ = false;  // being moved to a parent that has a window

@@ -26,6 +26,10 @@ class TCommonDialog : public TComponent {
   // The owner window for a dialog: the active form, else the main form.
   HWND OwnerWindow() const;
   HWND handle_ = nullptr;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 enum TOpenOption {
@@ -44,6 +48,7 @@ enum TFileEditStyle { fsEdit, fsComboBox };
 
 class TOpenDialog : public TCommonDialog {
  public:
+  const char* ClassName() const override { return "TOpenDialog"; }
   explicit TOpenDialog(TComponent* AOwner);
   ~TOpenDialog() override;
   bool Execute() override;
@@ -101,6 +106,7 @@ class TOpenDialog : public TCommonDialog {
 
 class TSaveDialog : public TOpenDialog {
  public:
+  const char* ClassName() const override { return "TSaveDialog"; }
   explicit TSaveDialog(TComponent* AOwner) : TOpenDialog(AOwner) {}
 
  protected:
@@ -116,6 +122,7 @@ using TFontDialogOptions = TSet<TFontDialogOption>;
 
 class TFontDialog : public TCommonDialog {
  public:
+  const char* ClassName() const override { return "TFontDialog"; }
   explicit TFontDialog(TComponent* AOwner);
   ~TFontDialog() override;
   bool Execute() override;

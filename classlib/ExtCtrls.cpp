@@ -78,6 +78,7 @@ void TCustomPanel::SetBevelWidth(int w) {
 }
 
 void TCustomPanel::SetBorderWidth(int w) {
+  // Drawn by the panel between its bevels, inside the client area.
   if (w < 0 || w == borderWidth_) return;
   borderWidth_ = w;
   Changed2();

@@ -19,8 +19,8 @@ class TCustomPanel : public TCustomControl {
   void SetBevelOuter(TBevelCut b);
   int GetBevelWidth() const { return bevelWidth_; }
   void SetBevelWidth(int w);
-  int GetBorderWidth() const { return borderWidth_; }
-  void SetBorderWidth(int w);
+  // The border between the bevels, drawn inside the client area.
+  void SetBorderWidth(int w) override;
   TBorderStyle GetBorderStyle() const { return borderStyle_; }
   void SetBorderStyle(TBorderStyle b);
   TAlignment GetAlignment() const { return alignment_; }
@@ -34,11 +34,11 @@ class TCustomPanel : public TCustomControl {
   void Paint() override;
   void AdjustClientRect(TRect& r) override;
   void Changed2();
+  int NonClientBorderWidth() const override { return 0; }
 
   TBevelCut bevelInner_ = bvNone;
   TBevelCut bevelOuter_ = bvRaised;
   int bevelWidth_ = 1;
-  int borderWidth_ = 0;
   TBorderStyle borderStyle_ = bsNone;
   TAlignment alignment_ = taCenter;
   bool fullRepaint_ = true;
@@ -46,6 +46,7 @@ class TCustomPanel : public TCustomControl {
 
 class TPanel : public TCustomPanel {
  public:
+  const char* ClassName() const override { return "TPanel"; }
   explicit TPanel(TComponent* AOwner) : TCustomPanel(AOwner) {}
 };
 
@@ -54,6 +55,7 @@ enum TBevelShape { bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightL
 
 class TBevel : public TGraphicControl {
  public:
+  const char* ClassName() const override { return "TBevel"; }
   explicit TBevel(TComponent* AOwner);
   TBevelShape GetShape() const { return shape_; }
   void SetShape(TBevelShape s);
@@ -68,6 +70,7 @@ class TBevel : public TGraphicControl {
 
 class TImage : public TGraphicControl {
  public:
+  const char* ClassName() const override { return "TImage"; }
   explicit TImage(TComponent* AOwner);
   ~TImage() override;
   TPicture* Picture() const { return picture_.get(); }
@@ -90,11 +93,16 @@ class TImage : public TGraphicControl {
 
 class TPaintBox : public TGraphicControl {
  public:
+  const char* ClassName() const override { return "TPaintBox"; }
   explicit TPaintBox(TComponent* AOwner);
   TNotifyEvent OnPaint;
 
  protected:
   void Paint() override;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 // A bar between aligned controls that resizes its neighbour when dragged.
@@ -103,6 +111,7 @@ using TCanResizeSplitterEvent = TEvent<void(TObject* Sender, int& NewSize, bool&
 
 class TSplitter : public TGraphicControl {
  public:
+  const char* ClassName() const override { return "TSplitter"; }
   explicit TSplitter(TComponent* AOwner);
   int GetMinSize() const { return minSize_; }
   void SetMinSize(int v) { minSize_ = v < 1 ? 1 : v; }
@@ -143,6 +152,10 @@ class TSplitter : public TGraphicControl {
   bool dragging_ = false;
   bool lineVisible_ = false;
   int lineX_ = 0, lineY_ = 0;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 class TCustomRadioGroup : public TCustomGroupBox {
@@ -174,6 +187,7 @@ class TCustomRadioGroup : public TCustomGroupBox {
 
 class TRadioGroup : public TCustomRadioGroup {
  public:
+  const char* ClassName() const override { return "TRadioGroup"; }
   explicit TRadioGroup(TComponent* AOwner) : TCustomRadioGroup(AOwner) {}
 };
 
@@ -200,4 +214,8 @@ class TTimer : public TComponent {
   bool enabled_ = true;
   unsigned interval_ = 1000;
   HWND window_ = nullptr;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <typeinfo>
 
 namespace {
 
@@ -52,6 +53,10 @@ std::map<String, TComponentFactory>& Classes() {
   static std::map<String, TComponentFactory> classes;
   return classes;
 }
+std::vector<String>& ComparedWithNew() {
+  static std::vector<String> names;
+  return names;
+}
 
 // Sets or clears a state flag on a component and everything it owns.
 template <class F>
@@ -65,6 +70,13 @@ void ForTree(TComponent* C, F&& f) {
 void RegisterComponentClass(const String& ClassName, TComponentFactory Factory) {
   std::lock_guard<std::mutex> hold(ClassesLock());
   Classes()[ClassName] = std::move(Factory);
+}
+
+void CompareWithNewComponents(std::initializer_list<const wchar_t*> ClassNames) {
+  std::lock_guard<std::mutex> hold(ClassesLock());
+  std::vector<String>& names = ComparedWithNew();
+  for (const wchar_t* name : ClassNames)
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
 }
 
 TComponentFactory FindComponentClass(const String& ClassName) {
@@ -166,15 +178,34 @@ void TWriter::WriteStr(const String& Value) {
   Write(a.data(), static_cast<int64_t>(a.size()));
 }
 
+bool TWriter::Declared(const String& Name) {
+  // Inside a value (a collection's items, each with the same names) every
+  // declaration is written.
+  if (valueDepth_ > 0) return false;
+  for (const String& D : declared_)
+    if (SameText(D, Name)) return true;
+  declared_.push_back(Name);
+  return false;
+}
+
 void TWriter::DefineProperty(const String& Name, const TReaderProc&, const TWriterProc& WriteData, bool HasData) {
-  if (!HasData || !WriteData) return;
+  // The first declaration of a name is the one a reader hands the value
+  // to; a later one (a base class's, after a class's own) is not written.
+  if (Declared(Name) || !HasData || !WriteData) return;
   WriteStr(Name);
-  WriteData(this);
+  ++valueDepth_;
+  try {
+    WriteData(this);
+  } catch (...) {
+    --valueDepth_;
+    throw;
+  }
+  --valueDepth_;
 }
 
 void TWriter::DefineBinaryProperty(const String& Name, const TStreamProc&, const TStreamProc& WriteData,
                                    bool HasData) {
-  if (!HasData || !WriteData) return;
+  if (Declared(Name) || !HasData || !WriteData) return;
   TMemoryStream data;
   WriteData(&data);
   if (data.GetSize() > INT32_MAX) throw EWriteError(Format(L"Property %s is too large to store", Name));
@@ -182,6 +213,31 @@ void TWriter::DefineBinaryProperty(const String& Name, const TStreamProc&, const
   WriteValue(vaBinary);
   PutLE(*this, static_cast<uint32_t>(data.GetSize()));
   Write(data.Memory(), data.GetSize());
+}
+
+TComponent* TWriter::NewOfClass(TComponent* Component) {
+  const String name = AnsiToWide(Component->ClassName());
+  auto at = news_.find(name);
+  if (at == news_.end()) {
+    std::unique_ptr<TComponent> fresh;
+    bool compared;
+    {
+      std::lock_guard<std::mutex> hold(ClassesLock());
+      compared = std::find(ComparedWithNew().begin(), ComparedWithNew().end(), name) != ComparedWithNew().end();
+    }
+    if (TComponentFactory make = compared ? FindComponentClass(name) : TComponentFactory()) {
+      try {
+        fresh.reset(make(nullptr));
+      } catch (const Exception&) {
+        fresh.reset();
+      }
+    }
+    at = news_.emplace(name, std::move(fresh)).first;
+  }
+  TComponent* fresh = at->second.get();
+  // Only the very class: a class that does not name itself answers its
+  // base's name.
+  return fresh && typeid(*fresh) == typeid(*Component) ? fresh : nullptr;
 }
 
 void TWriter::WriteDescendent(TComponent* Root, TComponent* AncestorRoot) {
@@ -192,6 +248,7 @@ void TWriter::WriteDescendent(TComponent* Root, TComponent* AncestorRoot) {
   if (AncestorRoot) flags.Include(ffInherited);
   WriteComponent(Root, AncestorRoot, flags, -1);
   ancestor_ = nullptr;
+  news_.clear();
 }
 
 void TWriter::WriteComponent(TComponent* Component, TComponent* Ancestor, const TFilerFlags& Flags, int Position) {
@@ -207,6 +264,11 @@ void TWriter::WriteComponent(TComponent* Component, TComponent* Ancestor, const 
   WriteStr(AnsiToWide(Component->ClassName()));
   WriteStr(Component->GetName());
   ancestor_ = Ancestor;
+  // A component without an ancestor is compared with a new one of its
+  // class: what its constructor sets is not written while unchanged.
+  if (!Ancestor && Component != root_)
+    if (TComponent* fresh = NewOfClass(Component)) ancestor_ = fresh;
+  declared_.clear();
   Component->DefineProperties(this);
   WriteListEnd();
   WriteChildren(Component, Ancestor);

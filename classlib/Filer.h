@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <map>
+#include <memory>
 #include <vector>
 
 #include "classlib/Classes.h"
@@ -65,8 +67,10 @@ class TFiler : public TObject {
                                     bool HasData) = 0;
 
   // While a writer writes an object: the object of the ancestor it is
-  // compared with (the same-named component of the ancestor root), or
-  // null. Properties equal to the ancestor's are not written.
+  // compared with (the same-named component of the ancestor root; for a
+  // component without one, a new component of its class where its class
+  // is compared with new ones, CompareWithNewComponents), or null.
+  // Properties equal to the ancestor's are not written.
   TPersistent* GetAncestor() const { return ancestor_; }
   void SetAncestor(TPersistent* Value) { ancestor_ = Value; }
   // The component whose tree is being read or written.
@@ -116,7 +120,34 @@ class TWriter : public TFiler {
   void WriteComponent(TComponent* Component, TComponent* Ancestor, const TFilerFlags& Flags, int Position);
   void WriteChildren(TComponent* Parent, TComponent* AncestorParent);
   void WriteStr(const String& Value);  // up to 255 8-bit characters
+  // Whether the component being written declared Name before (a class
+  // that declares a property before its base does overrides the base's:
+  // the first declaration is written and read).
+  bool Declared(const String& Name);
+  // A new component of Component's class, made through its registered
+  // class and kept for the rest of the writing; null unless the class is
+  // registered under Component's class name and compared with new ones
+  // (CompareWithNewComponents).
+  TComponent* NewOfClass(TComponent* Component);
+  std::map<String, std::unique_ptr<TComponent>> news_;
   TComponent* ancestorRoot_ = nullptr;
+  std::vector<String> declared_;  // by the component being written
+  int valueDepth_ = 0;            // values being written (their own parts are not the component's)
+};
+
+// A filer that only notes the names declared to it, in order.
+class TNameRecorder : public TFiler {
+ public:
+  TNameRecorder() : TFiler(nullptr) {}
+  void DefineProperty(const String& Name, const TReaderProc&, const TWriterProc&, bool) override {
+    Names.push_back(Name);
+  }
+  void DefineBinaryProperty(const String& Name, const TStreamProc&, const TStreamProc&, bool) override {
+    Names.push_back(Name);
+  }
+  // Declares Instance's properties to this recorder.
+  void Record(TPersistent* Instance) { Instance->DefineProperties(this); }
+  std::vector<String> Names;
 };
 
 class TReader : public TFiler {
@@ -188,6 +219,12 @@ String ComponentReferenceName(TComponent* Root, TComponent* Component);
 // component named Owner that Root's owner holds (as the application
 // holds its forms), then its component Name. Null when there is none.
 TComponent* FindReferencedComponent(TComponent* Root, const String& Name);
+
+// Registered classes whose components a writer compares with a new one of
+// their class (made through the registered factory, without an owner), so
+// that what the class's constructor sets is not written while unchanged.
+// For classes whose construction touches nothing beyond the new component.
+void CompareWithNewComponents(std::initializer_list<const wchar_t*> ClassNames);
 
 // The classes a reader can make, by class name.
 using TComponentFactory = std::function<TComponent*(TComponent* AOwner)>;

@@ -112,6 +112,7 @@ class TScrollingWinControl : public TWinControl {
 
 class TScrollBox : public TScrollingWinControl {
  public:
+  const char* ClassName() const override { return "TScrollBox"; }
   explicit TScrollBox(TComponent* AOwner);
   TBorderStyle GetBorderStyle() const { return borderStyle_; }
   void SetBorderStyle(TBorderStyle Value);
@@ -297,6 +298,10 @@ class TCustomForm : public TWinControl {
   TMainMenu* menu_ = nullptr;
   HWND clientHandle_ = nullptr;
   TTileMode tileMode_ = tbHorizontal;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 class TForm : public TCustomForm {
@@ -332,6 +337,10 @@ class TDataModule : public TComponent {
  private:
   bool created_ = false;
   bool destroyed_ = false;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 // ---------------------------------------------------------------------------

@@ -193,11 +193,16 @@ class TCustomGrid : public TCustomControl {
   bool timerOn_ = false;
   int wheelRemainder_ = 0;
   bool updatingScroll_ = false;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 // A grid whose cells are painted by OnDrawCell.
 class TDrawGrid : public TCustomGrid {
  public:
+  const char* ClassName() const override { return "TDrawGrid"; }
   explicit TDrawGrid(TComponent* AOwner) : TCustomGrid(AOwner) {}
   using TCustomGrid::DrawCell;
   using TCustomGrid::SelectCell;

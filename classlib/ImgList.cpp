@@ -44,13 +44,7 @@ void TCustomImageList::FreeHandle() {
   handle_ = nullptr;
 }
 
-void TCustomImageList::CreateImageList() {
-  InitCommonControl(ICC_WIN95_CLASSES);
-  UINT flags = ILC_COLOR32 | (masked_ ? ILC_MASK : 0);
-  handle_ = ImageList_Create(width_, height_, flags, 4, 4);
-  if (!handle_) throw EImageListError(L"Invalid image size");
-  if (bkColor_ != clNone) ImageList_SetBkColor(handle_, ColorToRef(bkColor_));
-}
+void TCustomImageList::CreateImageList() { handle_ = NewImageList(); }
 
 void TCustomImageList::HandleNeeded() {
   if (!handle_) CreateImageList();
@@ -62,15 +56,41 @@ HIMAGELIST TCustomImageList::GetHandle() {
 }
 
 void TCustomImageList::SetHandle(HIMAGELIST h) {
-  FreeHandle();
-  handle_ = h;
+  if (h == handle_) return;
   if (h) {
     int w = 0, hh = 0;
     ImageList_GetIconSize(h, &w, &hh);
     width_ = w;
     height_ = hh;
   }
-  Change();
+  ReplaceHandle(h);
+}
+
+void TCustomImageList::ReplaceHandle(HIMAGELIST h) {
+  // The watchers take the new list before the old one goes, and at once
+  // even inside BeginUpdate: a control must never hold a destroyed list.
+  HIMAGELIST old = handle_;
+  handle_ = h;
+  const int level = updateCount_;
+  updateCount_ = 0;
+  try {
+    Change();
+  } catch (...) {
+    updateCount_ = level;
+    if (old) ImageList_Destroy(old);
+    throw;
+  }
+  updateCount_ = level;
+  if (old) ImageList_Destroy(old);
+}
+
+HIMAGELIST TCustomImageList::NewImageList() const {
+  InitCommonControl(ICC_WIN95_CLASSES);
+  UINT flags = ILC_COLOR32 | (masked_ ? ILC_MASK : 0);
+  HIMAGELIST h = ImageList_Create(width_, height_, flags, 4, 4);
+  if (!h) throw EImageListError(L"Invalid image size");
+  if (bkColor_ != clNone) ImageList_SetBkColor(h, ColorToRef(bkColor_));
+  return h;
 }
 
 void TCustomImageList::SetSize(int w, int h) {
@@ -78,11 +98,10 @@ void TCustomImageList::SetSize(int w, int h) {
   if (w == width_ && h == height_) return;
   width_ = w;
   height_ = h;
-  if (handle_) {
-    FreeHandle();
-    CreateImageList();
-  }
-  Change();
+  if (handle_)
+    ReplaceHandle(NewImageList());
+  else
+    Change();
 }
 
 void TCustomImageList::SetWidth(int w) { SetSize(w, height_); }
@@ -91,11 +110,7 @@ void TCustomImageList::SetHeight(int h) { SetSize(width_, h); }
 void TCustomImageList::SetMasked(bool m) {
   if (m == masked_) return;
   masked_ = m;
-  if (handle_) {
-    FreeHandle();
-    CreateImageList();
-    Change();
-  }
+  if (handle_) ReplaceHandle(NewImageList());
 }
 
 void TCustomImageList::SetBkColor(TColor c) {

@@ -43,7 +43,8 @@ class TCustomImageList : public TComponent {
 
   int GetWidth() const { return width_; }
   int GetHeight() const { return height_; }
-  // Changing the size empties the list.
+  // Changing the size (or SetMasked) empties the list: a new list is made,
+  // and the watchers hear of it at once, inside BeginUpdate too.
   void SetWidth(int w);
   void SetHeight(int h);
   void SetSize(int w, int h);
@@ -58,7 +59,9 @@ class TCustomImageList : public TComponent {
 
   HIMAGELIST GetHandle();
   bool HandleAllocated() const { return handle_ != nullptr; }
-  // Takes ownership of an image list handle.
+  // Takes ownership of an image list handle; the old one is destroyed once
+  // the watchers have heard of the new one, which they do at once, inside
+  // BeginUpdate too.
   void SetHandle(HIMAGELIST h);
   int GetCount();
 
@@ -93,12 +96,19 @@ class TCustomImageList : public TComponent {
   TNotifyEvent OnChange;
 
  protected:
+  // Its OnChange, by the handler's name.
+  void DefineProperties(TFiler* Filer) override;
   virtual void Change();
   void HandleNeeded();
   void CheckIndex(int index, const wchar_t* op) const;
 
  private:
   void CreateImageList();
+  // A new empty list of the list's size, mask and background.
+  HIMAGELIST NewImageList() const;
+  // Makes H the list's handle, tells the watchers at once and destroys the
+  // old handle after that.
+  void ReplaceHandle(HIMAGELIST H);
   void FreeHandle();
   int width_ = 16, height_ = 16;
   bool masked_ = true;

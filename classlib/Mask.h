@@ -132,5 +132,6 @@ class TCustomMaskEdit : public TCustomEdit {
 
 class TMaskEdit : public TCustomMaskEdit {
  public:
+  const char* ClassName() const override { return "TMaskEdit"; }
   explicit TMaskEdit(TComponent* AOwner) : TCustomMaskEdit(AOwner) {}
 };

@@ -101,6 +101,10 @@ class TMenuItem : public TComponent {
   TMenuItem* parent_ = nullptr;
   TMenu* menu_ = nullptr;  // set on a menu's root item
   std::vector<TMenuItem*> items_;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 enum TFindItemKind { fkCommand, fkHandle, fkShortCut };
@@ -188,4 +192,8 @@ class TPopupMenu : public TComponent {
   bool autoPopup_ = true;
   TPopupAlignment alignment_ = paLeft;
   TComponent* popupComponent_ = nullptr;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };

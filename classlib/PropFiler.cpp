@@ -1,5 +1,7 @@
 #include "classlib/PropFiler.h"
 
+#include <algorithm>
+
 namespace PropFiler {
 
 namespace {
@@ -146,6 +148,25 @@ TComponent* Find(TComponent* Self, const String& Name) {
 
 void Ignored(TFiler* Filer, const wchar_t* Name) {
   Filer->DefineProperty(Name, [](TReader* R) { R->SkipValue(); }, nullptr, false);
+}
+
+std::vector<String> DefinedNames(TComponent* Component) {
+  TNameRecorder Recorder;
+  Recorder.Record(Component);
+  return Recorder.Names;
+}
+
+std::vector<String> MissingNames(TComponent* Component, const TNames& Names) {
+  const std::vector<String> Defined = DefinedNames(Component);
+  std::vector<String> Missing;
+  for (const wchar_t* Name : Names) {
+    const String Part = String(Name) + L".";
+    const bool Found = std::any_of(Defined.begin(), Defined.end(), [&](const String& D) {
+      return SameText(D, Name) || (D.size() > Part.size() && SameText(D.substr(0, Part.size()), Part));
+    });
+    if (!Found) Missing.push_back(Name);
+  }
+  return Missing;
 }
 
 }  // namespace PropFiler

@@ -76,4 +76,13 @@ TComponent* Find(TComponent* Self, const String& Name);
 // written: the value read is passed over.
 void Ignored(TFiler* Filer, const wchar_t* Name);
 
+// The name of every property Component declares to a filer, stored or not,
+// in the order declared (a part's properties as "Part.Name"). Nothing is
+// read or written.
+std::vector<String> DefinedNames(TComponent* Component);
+// Those of Names that Component does not declare: a name counts as
+// declared when a property has it, or when properties of that part
+// ("Name.Something") are declared.
+std::vector<String> MissingNames(TComponent* Component, const TNames& Names);
+
 }  // namespace PropFiler

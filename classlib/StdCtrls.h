@@ -50,6 +50,7 @@ class TCustomLabel : public TGraphicControl {
 
 class TLabel : public TCustomLabel {
  public:
+  const char* ClassName() const override { return "TLabel"; }
   explicit TLabel(TComponent* AOwner) : TCustomLabel(AOwner) {}
 };
 
@@ -64,6 +65,7 @@ class TButtonControl : public TWinControl {
 
 class TButton : public TButtonControl {
  public:
+  const char* ClassName() const override { return "TButton"; }
   explicit TButton(TComponent* AOwner);
   TModalResult GetModalResult() const { return modalResult_; }
   void SetModalResult(TModalResult r) { modalResult_ = r; }
@@ -112,11 +114,13 @@ class TCustomCheckBox : public TButtonControl {
 
 class TCheckBox : public TCustomCheckBox {
  public:
+  const char* ClassName() const override { return "TCheckBox"; }
   explicit TCheckBox(TComponent* AOwner) : TCustomCheckBox(AOwner) {}
 };
 
 class TRadioButton : public TButtonControl {
  public:
+  const char* ClassName() const override { return "TRadioButton"; }
   explicit TRadioButton(TComponent* AOwner);
   bool GetChecked() const { return checked_; }
   void SetChecked(bool v);
@@ -203,10 +207,15 @@ class TCustomEdit : public TWinControl {
   bool modified_ = false;
   int savedSelStart_ = 0, savedSelLength_ = 0;
   bool creating_ = false;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 class TEdit : public TCustomEdit {
  public:
+  const char* ClassName() const override { return "TEdit"; }
   explicit TEdit(TComponent* AOwner) : TCustomEdit(AOwner) {}
 };
 
@@ -262,6 +271,7 @@ class TCustomMemo : public TCustomEdit {
 
 class TMemo : public TCustomMemo {
  public:
+  const char* ClassName() const override { return "TMemo"; }
   explicit TMemo(TComponent* AOwner) : TCustomMemo(AOwner) {}
 };
 
@@ -342,10 +352,15 @@ class TCustomComboBox : public TWinControl {
   int maxLength_ = 0;
   int itemIndex_ = -1;
   int itemHeight_ = 16;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 class TComboBox : public TCustomComboBox {
  public:
+  const char* ClassName() const override { return "TComboBox"; }
   explicit TComboBox(TComponent* AOwner) : TCustomComboBox(AOwner) {}
 };
 
@@ -394,10 +409,15 @@ class TCustomListBox : public TWinControl {
   int itemIndex_ = -1;
   int topIndex_ = 0;
   std::vector<int> savedSelection_;
+
+ protected:
+  // Its own stored properties and events, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 };
 
 class TListBox : public TCustomListBox {
  public:
+  const char* ClassName() const override { return "TListBox"; }
   explicit TListBox(TComponent* AOwner) : TCustomListBox(AOwner) {}
 };
 
@@ -420,6 +440,7 @@ class TCustomGroupBox : public TCustomControl {
 
 class TGroupBox : public TCustomGroupBox {
  public:
+  const char* ClassName() const override { return "TGroupBox"; }
   explicit TGroupBox(TComponent* AOwner) : TCustomGroupBox(AOwner) {}
 };
 
@@ -459,5 +480,6 @@ class TCustomStaticText : public TWinControl {
 
 class TStaticText : public TCustomStaticText {
  public:
+  const char* ClassName() const override { return "TStaticText"; }
   explicit TStaticText(TComponent* AOwner) : TCustomStaticText(AOwner) {}
 };

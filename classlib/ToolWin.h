@@ -13,6 +13,7 @@ enum TToolButtonStyle { tbsButton, tbsCheck, tbsDropDown, tbsSeparator, tbsDivid
 
 class TToolButton : public TGraphicControl {
  public:
+  const char* ClassName() const override { return "TToolButton"; }
   explicit TToolButton(TComponent* AOwner);
   TToolButtonStyle GetStyle() const { return style_; }
   void SetStyle(TToolButtonStyle Value);
@@ -55,6 +56,7 @@ class TToolButton : public TGraphicControl {
 
 class TToolBar : public TCustomControl {
  public:
+  const char* ClassName() const override { return "TToolBar"; }
   explicit TToolBar(TComponent* AOwner);
   int ButtonCount() const;
   TToolButton* Buttons(int Index) const;
@@ -125,6 +127,7 @@ class TCoolBands : public TOwnedCollection {
 
 class TCoolBar : public TWinControl {
  public:
+  const char* ClassName() const override { return "TCoolBar"; }
   explicit TCoolBar(TComponent* AOwner);
   ~TCoolBar() override;
   TCoolBands* Bands() const { return bands_.get(); }

@@ -6,6 +6,8 @@
 
 #include "treecontrol/TreeEx.h"
 
+#include "classlib/PropFiler.h"
+
 namespace {
 const TTreeOptions kDefaultOptions{toAutoExpand, toAutoScroll,       toEvenHeight,  toHideSelection,
                                    toRightClickSelect, toShowButtons, toShowLines, toShowRoot};
@@ -205,13 +207,6 @@ void TCustomTreeEx::DefineProperties(TFiler* Filer) {
   // A signed 8-bit value in the form.
   DefineInteger(Filer, L"ItemHeight", static_cast<int8_t>(Value([this] { return GetItemHeight(); })), true,
                 [this](int64_t V) { SetItemHeight(static_cast<int8_t>(V)); });
-  // Always stored: the control stores Color and a ParentColor that differs
-  // from a plain control's false (or from the ancestor's); without an
-  // ancestor a false one is stored here too, as the tree's stored default is
-  // true.
-  Filer->DefineProperty(
-      L"ParentColor", [this](TReader* R) { SetParentColor(R->ReadBoolean()); },
-      [this](TWriter* W) { W->WriteBoolean(GetParentColor()); }, !A && !GetParentColor());
   // Read into the field: a stored 0 stays 0 until the window reports its own.
   const int Scroll = Value([this] { return GetScrollTime(); });
   DefineInteger(Filer, L"ScrollTime", Scroll, Scroll != (A ? A->GetScrollTime() : 100), [this](int64_t V) {
@@ -228,6 +223,31 @@ void TCustomTreeEx::DefineProperties(TFiler* Filer) {
       },
       [this](TWriter* W) { W->WriteReference(FStateImages); },
       Differs(FStateImages, A ? A->FStateImages : nullptr));
+  // The tree's own events, by the names of the form's handlers.
+  using PropFiler::Event;
+  Event(Filer, L"OnAfterItemPaint", OnAfterItemPaint, A ? &A->OnAfterItemPaint : nullptr);
+  Event(Filer, L"OnAfterPaint", OnAfterPaint, A ? &A->OnAfterPaint : nullptr);
+  Event(Filer, L"OnBeforeItemPaint", OnBeforeItemPaint, A ? &A->OnBeforeItemPaint : nullptr);
+  Event(Filer, L"OnBeforePaint", OnBeforePaint, A ? &A->OnBeforePaint : nullptr);
+  Event(Filer, L"OnChange", OnChange, A ? &A->OnChange : nullptr);
+  Event(Filer, L"OnChanging", OnChanging, A ? &A->OnChanging : nullptr);
+  Event(Filer, L"OnChecked", OnChecked, A ? &A->OnChecked : nullptr);
+  Event(Filer, L"OnChecking", OnChecking, A ? &A->OnChecking : nullptr);
+  Event(Filer, L"OnCollapsed", OnCollapsed, A ? &A->OnCollapsed : nullptr);
+  Event(Filer, L"OnCollapsing", OnCollapsing, A ? &A->OnCollapsing : nullptr);
+  Event(Filer, L"OnCompare", OnCompare, A ? &A->OnCompare : nullptr);
+  Event(Filer, L"OnCreateNode", OnCreateNode, A ? &A->OnCreateNode : nullptr);
+  Event(Filer, L"OnDeletion", OnDeletion, A ? &A->OnDeletion : nullptr);
+  Event(Filer, L"OnEdited", OnEdited, A ? &A->OnEdited : nullptr);
+  Event(Filer, L"OnEditing", OnEditing, A ? &A->OnEditing : nullptr);
+  Event(Filer, L"OnExpanded", OnExpanded, A ? &A->OnExpanded : nullptr);
+  Event(Filer, L"OnExpanding", OnExpanding, A ? &A->OnExpanding : nullptr);
+  Event(Filer, L"OnGetHelpContext", OnGetHelpContext, A ? &A->OnGetHelpContext : nullptr);
+  Event(Filer, L"OnGetImageIndex", OnGetImageIndex, A ? &A->OnGetImageIndex : nullptr);
+  Event(Filer, L"OnGetPopupMenu", OnGetPopupMenu, A ? &A->OnGetPopupMenu : nullptr);
+  Event(Filer, L"OnGetSelectedIndex", OnGetSelectedIndex, A ? &A->OnGetSelectedIndex : nullptr);
+  Event(Filer, L"OnHint", OnHint, A ? &A->OnHint : nullptr);
+  Event(Filer, L"OnSingleExpanded", OnSingleExpanded, A ? &A->OnSingleExpanded : nullptr);
 }
 
 void TCustomTreeEx::CreateWnd() {
@@ -760,5 +780,8 @@ void TCustomTreeEx::SyncSelectionWithCaret(bool NotifyAlways) {
   if (Old != Caret && (Old || (NotifyAlways && Caret))) DoChange(Caret);
 }
 
-void TreeExInitialize() { RegisterClass(ComponentClass<TTreeEx>(L"TTreeEx")); }
+void TreeExInitialize() {
+  RegisterClass(ComponentClass<TTreeEx>(L"TTreeEx"));
+  CompareWithNewComponents({L"TTreeEx"});
+}
 void TreeExFinalize() { UnRegisterClass(L"TTreeEx"); }

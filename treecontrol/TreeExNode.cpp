@@ -615,7 +615,8 @@ void TTreeExNode::FillInfo(TNodeInfo& Info) const {
   Info.CheckType = FCheckType;
   Info.Enabled = FEnabled;
   Info.Expanded = FExpanded;
-  Info.Selected = FSelectedMark;
+  // A designed tree's selection is the designer's, not stored with it.
+  Info.Selected = FSelectedMark && !FOwner->GetOwner()->GetComponentState().Contains(csDesigning);
   // The record has room for 32 bits: a pointer can't be stored, so a node
   // with data writes the low half only as an opaque number.
   Info.Data = FData ? static_cast<uint32_t>(reinterpret_cast<uintptr_t>(FData)) : FStreamData;

@@ -383,3 +383,44 @@ TEST(Filer, ReferencesAreResolvedByNameOnceTheWholeStreamIsRead) {
   TReader(&m).ReadRootComponent(again);
   EXPECT_EQ(kept->Target, again->Top);
 }
+
+namespace {
+// Its parts, each with the same property names, written inside one value
+// of its own ("Parts").
+class TWithParts : public TComponent {
+ public:
+  TWithParts() : TComponent(nullptr) { SetName(L"Whole"); }
+  const char* ClassName() const override { return "TWithParts"; }
+  std::vector<String> Parts{L"first", L"second"};
+
+ protected:
+  void DefineProperties(TFiler* Filer) override {
+    Filer->DefineProperty(
+        L"Parts", nullptr,
+        [this](TWriter* W) {
+          W->WriteListBegin();
+          for (const String& P : Parts)
+            W->DefineProperty(L"Text", nullptr, [&](TWriter* X) { X->WriteString(P); }, true);
+          W->WriteListEnd();
+        },
+        true);
+    Filer->DefineProperty(L"Parts", nullptr, [](TWriter* W) { W->WriteString(L"again"); }, true);
+  }
+};
+}  // namespace
+
+TEST(Filer, ANameDeclaredTwiceIsWrittenOnceButAValuesPartsAllAre) {
+  TWithParts whole;
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(&whole);
+  const std::string bytes(static_cast<const char*>(m.Memory()), static_cast<size_t>(m.GetSize()));
+  auto count = [&](const std::string& what) {
+    int n = 0;
+    for (size_t at = bytes.find(what); at != std::string::npos; at = bytes.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("\x05" "Parts"), 1);
+  EXPECT_EQ(count("again"), 0);
+  EXPECT_EQ(count("Text"), 2);
+  EXPECT_EQ(count("first") + count("second"), 2);
+}

@@ -5,7 +5,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "classlib/Actions.h"
+#include "classlib/CheckLst.h"
+#include "classlib/ComCtrls.h"
+#include "classlib/Dialogs.h"
 #include "classlib/ExtCtrls.h"
+#include "classlib/Grids.h"
+#include "classlib/ImgList.h"
 #include "classlib/Forms.h"
 #include "classlib/Menus.h"
 #include "classlib/PropFiler.h"
@@ -191,6 +197,12 @@ TEST(ControlStreaming, TheUsualPropertiesRoundTrip) {
   src.Label->SetAlign(alBottom);
   src.Button->SetAnchors(TAnchors{akRight, akBottom});
   src.Edit->SetPopupMenu(src.Menu);
+  src.Edit->SetCursor(crHandPoint);
+  src.Edit->SetHelpType(htKeyword);
+  src.Edit->SetHelpKeyword(L"editing");
+  src.Button->SetHelpContext(42);
+  src.Panel->SetBiDiMode(bdRightToLeftReadingOnly);
+  src.Label->SetDragMode(dmAutomatic);
   TMemoryStream m;
   TWriter(&m).WriteRootComponent(src.Form.get());
 
@@ -221,6 +233,12 @@ TEST(ControlStreaming, TheUsualPropertiesRoundTrip) {
   EXPECT_EQ(dst.Button->GetAnchors(), (TAnchors{akRight, akBottom}));
   EXPECT_EQ(dst.Edit->GetPopupMenu(), dst.Menu);
   EXPECT_EQ(dst.Panel->GetPopupMenu(), nullptr);
+  EXPECT_EQ(dst.Edit->GetCursor(), crHandPoint);
+  EXPECT_EQ(dst.Edit->GetHelpType(), htKeyword);
+  EXPECT_EQ(dst.Edit->GetHelpKeyword(), L"editing");
+  EXPECT_EQ(dst.Button->GetHelpContext(), 42);
+  EXPECT_EQ(dst.Panel->GetBiDiMode(), bdRightToLeftReadingOnly);
+  EXPECT_EQ(dst.Label->GetDragMode(), dmAutomatic);
 }
 
 TEST(ControlStreaming, DefaultsAndWhatTheParentGivesAreNotStored) {
@@ -284,4 +302,279 @@ TEST(ControlStreaming, EventHandlersAreStoredByTheNamesTheFormOffers) {
   } catch (const EReadError& e) {
     EXPECT_EQ(e.Message(), L"Method GoClick not found");
   }
+}
+
+TEST(PropFiler, DefinedNamesListsEveryDeclaredPropertyStoredOrNot) {
+  // A plain instance stores nothing, yet every property is declared.
+  TProps plain;
+  const std::vector<String> names = PropFiler::DefinedNames(&plain);
+  const std::vector<String> expected{L"Flag", L"Count", L"Caption", L"When",  L"Kind",
+                                     L"Options", L"Items", L"Picture", L"Buddy", L"Old"};
+  EXPECT_EQ(names, expected);
+
+  // A control's parts count by their prefix; a name that is only a prefix
+  // of another property's does not.
+  TButton button(nullptr);
+  EXPECT_EQ(PropFiler::MissingNames(&button, {L"Font", L"Left", L"TabStop", L"OnClick"}), std::vector<String>{});
+  EXPECT_EQ(PropFiler::MissingNames(&button, {L"Fon", L"ParentFon", L"Nonsense"}),
+            (std::vector<String>{L"Fon", L"ParentFon", L"Nonsense"}));
+}
+
+namespace {
+// A button class that does not name itself: it answers its base's name.
+class TUnnamedButton : public TButton {
+ public:
+  explicit TUnnamedButton(TComponent* AOwner) : TButton(AOwner) {}
+};
+
+std::string Part(TMemoryStream& m, const char* Name) {
+  std::string all(static_cast<const char*>(m.Memory()), static_cast<size_t>(m.GetSize()));
+  const size_t at = all.find(Name);
+  return at == std::string::npos ? std::string() : all.substr(at);
+}
+}  // namespace
+
+TEST(ControlStreaming, WhatTheConstructorSetsIsTheStoredDefault) {
+  // A button's TabStop and a panel's colour are their classes' own.
+  Designed src(L"frmDefaults");
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(src.Form.get());
+  const std::string button = Part(m, "btn"), panel = Part(m, "pnl");
+  EXPECT_EQ(button.substr(0, button.find("lbl")).find("TabStop"), std::string::npos);
+  EXPECT_EQ(panel.substr(0, panel.find("edt")).find("\x05" "Color"), std::string::npos);
+
+  // Changed, they are stored, and a reader that makes the components by
+  // class gets them back; unchanged, it gets the class's own.
+  src.Button->SetTabStop(false);
+  src.Panel->SetColor(clWindow);
+  src.Edit->SetTabStop(false);  // an edit's own TabStop is true as well
+  TMemoryStream changed;
+  TWriter(&changed).WriteRootComponent(src.Form.get());
+  std::unique_ptr<TForm> empty(new TForm(nullptr));
+  changed.SetPosition(0);
+  TReader(&changed).ReadRootComponent(empty.get());
+  auto* button2 = dynamic_cast<TButton*>(empty->FindComponent(L"btn"));
+  auto* panel2 = dynamic_cast<TPanel*>(empty->FindComponent(L"pnl"));
+  ASSERT_TRUE(button2 && panel2);
+  EXPECT_FALSE(button2->GetTabStop());
+  EXPECT_EQ(panel2->GetColor(), clWindow);
+  EXPECT_FALSE(dynamic_cast<TEdit*>(empty->FindComponent(L"edt"))->GetTabStop());
+  EXPECT_TRUE(dynamic_cast<TLabel*>(empty->FindComponent(L"lbl"))->GetParentColor());  // its own
+
+  // A class known only by its base's name is compared with the plain
+  // defaults: what it holds is stored rather than lost.
+  TForm owner(Application);
+  owner.SetName(L"frmUnnamed");
+  auto* unnamed = new TUnnamedButton(&owner);
+  unnamed->SetName(L"btnUnnamed");
+  unnamed->SetParent(&owner);
+  TMemoryStream u;
+  TWriter(&u).WriteRootComponent(&owner);
+  EXPECT_NE(Part(u, "btnUnnamed").find("TabStop"), std::string::npos);
+}
+
+TEST(ControlStreaming, BorderWidthShrinksTheClientAreaAndIsPaintedInTheControlsColour) {
+  TForm form(Application);
+  form.SetBounds(0, 0, 300, 200);
+  auto* box = new TListBox(&form);
+  box->SetParent(&form);
+  box->SetBounds(10, 10, 120, 100);
+  box->SetColor(clRed);
+  form.Show();
+  const TRect before = box->GetClientRect();
+  box->SetBorderWidth(5);
+  const TRect after = box->GetClientRect();
+  EXPECT_EQ(RectWidth(after), RectWidth(before) - 10);
+  EXPECT_EQ(RectHeight(after), RectHeight(before) - 10);
+  RedrawWindow(box->GetHandle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+  // The ring just outside the client area shows the control's colour.
+  HDC dc = GetWindowDC(box->GetHandle());
+  RECT w, c;
+  GetWindowRect(box->GetHandle(), &w);
+  GetClientRect(box->GetHandle(), &c);
+  MapWindowPoints(box->GetHandle(), nullptr, reinterpret_cast<POINT*>(&c), 2);
+  const COLORREF ring = GetPixel(dc, c.left - w.left - 2, c.top - w.top + 10);
+  ReleaseDC(box->GetHandle(), dc);
+  EXPECT_EQ(ring, RGB(255, 0, 0));
+  // A windowless size counts the border too.
+  TListBox loose(nullptr);
+  loose.SetBounds(0, 0, 100, 50);
+  loose.SetBorderWidth(4);
+  EXPECT_EQ(loose.GetClientRect(), Rect(0, 0, 92, 42));
+}
+
+// Every event a control of the class library stores, by name.
+#define CONTROL_EVENTS(X)                                                                            \
+  X(OnClick) X(OnDblClick) X(OnResize) X(OnMouseDown) X(OnMouseMove) X(OnMouseUp) X(OnContextPopup) \
+  X(OnCanResize) X(OnDragDrop) X(OnDragOver) X(OnEndDock) X(OnEndDrag) X(OnStartDock) X(OnStartDrag)
+#define WINCONTROL_EVENTS(X) X(OnEnter) X(OnExit) X(OnKeyDown) X(OnKeyPress) X(OnKeyUp) X(OnMouseWheel)
+
+TEST(ControlStreaming, EveryEventIsStoredByTheNameItsFormOffers) {
+  Designed src(L"frmAllEventsSource"), dst(L"frmAllEventsCopy");
+  auto* timer = new TTimer(src.Form.get());
+  timer->SetName(L"tmr");
+  auto* timer2 = new TTimer(dst.Form.get());
+  timer2->SetName(L"tmr");
+  auto* combo = src.Make<TComboBox>(L"cmb", src.Form.get());
+  auto* combo2 = dst.Make<TComboBox>(L"cmb", dst.Form.get());
+  auto* split = src.Make<TSplitter>(L"spl", src.Form.get());
+  auto* split2 = dst.Make<TSplitter>(L"spl", dst.Form.get());
+  // Each handler offered under the control's name and the event's; the
+  // copy's form offers its own under the same names.
+#define OFFER(Form, Control, Prefix, N)                 \
+  {                                                     \
+    decltype(Control->N) h = [](auto&&...) {};         \
+    Form->RegisterMethod(String(Prefix) + L"" #N, h);   \
+    if (d == &src) Control->N = h;                      \
+  }
+  for (Designed* d : {&src, &dst}) {
+    TEdit* e = d == &src ? src.Edit : dst.Edit;
+#define EDIT(N) OFFER(d->Form, e, L"edt", N)
+    CONTROL_EVENTS(EDIT) WINCONTROL_EVENTS(EDIT) EDIT(OnChange)
+#undef EDIT
+    TTimer* t = d == &src ? timer : timer2;
+    OFFER(d->Form, t, L"tmr", OnTimer)
+    TComboBox* c = d == &src ? combo : combo2;
+#define COMBO(N) OFFER(d->Form, c, L"cmb", N)
+    COMBO(OnChange) COMBO(OnSelect) COMBO(OnDropDown) COMBO(OnCloseUp) COMBO(OnDrawItem)
+#undef COMBO
+    // The splitter's own OnCanResize, not the control's it hides.
+    TSplitter* sp = d == &src ? split : split2;
+    OFFER(d->Form, sp, L"spl", OnCanResize)
+    OFFER(d->Form, sp, L"spl", OnMoved)
+    TCustomForm* f = d->Form.get();
+#define FORM(N) OFFER(d->Form, f, L"frm", N)
+    FORM(OnCreate) FORM(OnShow) FORM(OnClose) FORM(OnCloseQuery)
+#undef FORM
+  }
+#undef OFFER
+  timer->SetInterval(250);
+  timer->SetEnabled(false);
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(src.Form.get());
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(dst.Form.get());
+  TForm* df = dst.Form.get();
+#define BOUND(Control, Prefix, N) \
+  EXPECT_TRUE(Control->N && Control->N == df->FindMethod<decltype(Control->N)>(String(Prefix) + L"" #N)) << #N;
+#define EDIT(N) BOUND(dst.Edit, L"edt", N)
+  CONTROL_EVENTS(EDIT) WINCONTROL_EVENTS(EDIT) EDIT(OnChange)
+#undef EDIT
+#define COMBO(N) BOUND(combo2, L"cmb", N)
+  COMBO(OnChange) COMBO(OnSelect) COMBO(OnDropDown) COMBO(OnCloseUp) COMBO(OnDrawItem)
+#undef COMBO
+#define FORM(N) BOUND(df, L"frm", N)
+  FORM(OnCreate) FORM(OnShow) FORM(OnClose) FORM(OnCloseQuery)
+#undef FORM
+  BOUND(timer2, L"tmr", OnTimer)
+  BOUND(split2, L"spl", OnCanResize)
+  BOUND(split2, L"spl", OnMoved)
+#undef BOUND
+  EXPECT_EQ(timer2->GetInterval(), 250u);
+  EXPECT_FALSE(timer2->GetEnabled());
+  EXPECT_FALSE(dst.Button->OnMouseDown);  // none was given
+}
+
+namespace {
+// Declares Flag and Count itself, before its base does: its own are the
+// ones written and read.
+class TOverriding : public TProps {
+ public:
+  using TProps::TProps;
+  bool Own = false;
+
+ protected:
+  void DefineProperties(TFiler* Filer) override {
+    PropFiler::Boolean(Filer, L"Flag", Own, false, [this](bool v) { Own = v; });
+    TProps::DefineProperties(Filer);
+  }
+};
+}  // namespace
+
+TEST(PropFiler, APropertyDeclaredTwiceIsWrittenOnceAndReadByTheFirstDeclaration) {
+  TOverriding src;
+  src.SetName(L"Src");
+  src.Own = true;
+  src.Flag = false;  // the base's value under the same name: not written
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(&src);
+  std::string bytes(static_cast<const char*>(m.Memory()), static_cast<size_t>(m.GetSize()));
+  const size_t first = bytes.find("Flag");
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_EQ(bytes.find("Flag", first + 1), std::string::npos);
+  TOverriding dst;
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(&dst);
+  EXPECT_TRUE(dst.Own);
+  EXPECT_TRUE(dst.Flag);
+  // Both declarations are listed.
+  const std::vector<String> names = PropFiler::DefinedNames(&dst);
+  EXPECT_EQ(std::count(names.begin(), names.end(), String(L"Flag")), 2);
+}
+
+TEST(ControlStreaming, AnActionStoresItsOwnPropertiesAndEvents) {
+  auto make = [](const wchar_t* Name, TAction*& Action) {
+    auto* form = new TForm(nullptr);
+    form->SetName(Name);
+    auto* list = new TActionList(form);
+    list->SetName(L"alMain");
+    Action = new TAction(form);
+    Action->SetName(L"actGo");
+    Action->SetActionList(list);
+    TNotifyEvent run = [](TObject*) {};
+    form->RegisterMethod(L"actGoExecute", run);
+    return std::unique_ptr<TForm>(form);
+  };
+  TAction* src = nullptr;
+  std::unique_ptr<TForm> from = make(L"frmActionSource", src);
+  src->SetCaption(L"&Go");
+  src->SetCategory(L"Move");
+  src->SetHint(L"Go there");
+  src->SetEnabled(false);
+  src->SetChecked(true);
+  src->SetImageIndex(3);
+  src->SetShortCut(ShortCut('G', TShiftState{ssCtrl}));
+  src->SetHelpContext(7);
+  src->OnExecute = from->FindMethod<TNotifyEvent>(L"actGoExecute");
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(from.get());
+
+  TAction* dst = nullptr;
+  std::unique_ptr<TForm> to = make(L"frmActionCopy", dst);
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(to.get());
+  EXPECT_EQ(dst->GetCaption(), L"&Go");
+  EXPECT_EQ(dst->GetCategory(), L"Move");
+  EXPECT_EQ(dst->GetHint(), L"Go there");
+  EXPECT_FALSE(dst->GetEnabled());
+  EXPECT_TRUE(dst->GetChecked());
+  EXPECT_EQ(dst->GetImageIndex(), 3);
+  EXPECT_EQ(dst->GetShortCut(), ShortCut('G', TShiftState{ssCtrl}));
+  EXPECT_EQ(dst->GetHelpContext(), 7);
+  EXPECT_TRUE(dst->OnExecute && dst->OnExecute == to->FindMethod<TNotifyEvent>(L"actGoExecute"));
+}
+
+TEST(ControlStreaming, EachComponentDeclaresItsOwnEvents) {
+  // What each class of the class library adds to its base's.
+  auto expect = [](TComponent* C, const PropFiler::TNames& Names) {
+    std::unique_ptr<TComponent> hold(C);
+    EXPECT_EQ(PropFiler::MissingNames(C, Names), std::vector<String>{}) << C->ClassName();
+  };
+  expect(new TListBox(nullptr), {L"OnDrawItem", L"OnKeyPress", L"OnMouseWheel", L"BorderWidth", L"Ctl3D"});
+  expect(new TCheckListBox(nullptr), {L"OnClickCheck", L"OnDrawItem"});
+  expect(new TPaintBox(nullptr), {L"OnPaint", L"DragMode", L"Constraints"});
+  expect(new TMenuItem(nullptr), {L"OnClick"});
+  expect(new TPopupMenu(nullptr), {L"OnPopup"});
+  expect(new TDataModule(nullptr), {L"OnCreate", L"OnDestroy"});
+  expect(new TPageControl(nullptr), {L"OnChange", L"OnChanging"});
+  expect(new TTabSheet(nullptr), {L"OnShow", L"OnHide"});
+  expect(new TTrackBar(nullptr), {L"OnChange"});
+  expect(new TAnimate(nullptr), {L"OnOpen"});
+  expect(new TStatusBar(nullptr), {L"OnDrawPanel"});
+  expect(new TListView(nullptr), {L"OnChange", L"OnColumnClick", L"OnCompare", L"OnDeletion", L"OnEdited",
+                                  L"OnEditing", L"OnInsert", L"OnSelectItem"});
+  expect(new TDrawGrid(nullptr), {L"OnDrawCell", L"OnSelectCell", L"OnTopLeftChanged"});
+  expect(new TOpenDialog(nullptr), {L"OnShow", L"OnClose", L"HelpContext"});
+  expect(new TActionList(nullptr), {L"Images", L"OnChange", L"OnExecute", L"OnUpdate"});
+  expect(new TImageList(nullptr), {L"OnChange"});
 }

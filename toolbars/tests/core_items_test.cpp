@@ -509,8 +509,9 @@ TEST(BarItemStreaming, ItemTreeRoundTripsWithLinkedPropertiesLeftToTheAction) {
     file->SetChildOrder(quit, 0);  // Quit Open Sep
     TWriter(&m).WriteRootComponent(&src);
   }
-  // Into a root whose action says something else now: the linked caption
-  // was not stored, so the item takes the action's.
+  // Into a root whose action says something else now: the action reads its
+  // own caption back, and the item, whose linked caption was not stored,
+  // shows the action's.
   TItemsRoot dst;
   auto* act = new TAction(&dst);
   act->SetName(L"actOpen");
@@ -536,7 +537,8 @@ TEST(BarItemStreaming, ItemTreeRoundTripsWithLinkedPropertiesLeftToTheAction) {
   EXPECT_TRUE(dynamic_cast<TBarSeparatorItem*>(file->GetItem(2))->GetBlank());
   TBarCustomItem* open = file->GetItem(1);
   EXPECT_EQ(open->GetAction(), act);
-  EXPECT_EQ(open->GetCaption(), L"Open now");
+  EXPECT_EQ(act->GetCaption(), L"Open");
+  EXPECT_EQ(open->GetCaption(), L"Open");
   act->SetCaption(L"Open later");
   EXPECT_EQ(open->GetCaption(), L"Open later");
   EXPECT_EQ(open->GetParentComponent(), file);

@@ -2,6 +2,7 @@
 // streams, check marks, selection, sorting, printing arithmetic.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <set>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "classlib/Forms.h"
+#include "classlib/PropFiler.h"
 #include "testsupport/Pump.h"
 #include "treecontrol/TreeEx.h"
 
@@ -419,6 +421,7 @@ TEST_F(TreeTest, ReadsAndWritesTheStoredMainWindowTree) {
 // A form with one tree named Tree1, as a stored form holds it.
 struct StoredForm {
   StoredForm() : Form(new TForm(nullptr)) {
+    TreeExInitialize();  // the class by name, for readers and writers
     Form->SetName(L"Stored");
     Tree = new TTreeEx(Form.get());
     Tree->SetName(L"Tree1");
@@ -495,12 +498,14 @@ TEST(TreeStreaming, AgainstAnAncestorOnlyDifferencesOrACheckTypeAreStored) {
 TEST(TreeStreaming, PublishedPropertiesComeBackFromTheForm) {
   StoredForm Plain;
   std::string Bytes = Plain.Write();
-  // A fresh tree stores only what is always stored (ParentColor too: a
-  // tree starts without its parent's colour).
-  for (const char* Always : {"Indent", "InsertMarkColor", "ItemHeight", "ParentColor"})
+  Bytes = Bytes.substr(Bytes.find("Tree1"));  // the tree's part
+  // A fresh tree stores only what is always stored; what its constructor
+  // sets (ParentColor false, TabStop, the scroll time 0) is its own default.
+  for (const char* Always : {"Indent", "InsertMarkColor", "ItemHeight"})
     EXPECT_NE(Bytes.find(Always), std::string::npos) << Always;
   for (const char* Default : {"Options", "SortType", "BorderStyle", "ChangeDelay", "ColorSelected",
-                              "ColorUnfocusedSelected", "ColorDropSelected", "Images"})
+                              "ColorUnfocusedSelected", "ColorDropSelected", "Images", "ParentColor", "TabStop",
+                              "ScrollTime", "\x05" "Color"})
     EXPECT_EQ(Bytes.find(Default), std::string::npos) << Default;
 
   StoredForm A;
@@ -553,13 +558,130 @@ TEST(TreeStreaming, PublishedPropertiesComeBackFromTheForm) {
   EXPECT_EQ(reinterpret_cast<HIMAGELIST>(R->SendTV(TVM_GETIMAGELIST, TVSIL_STATE)), States2->GetHandle());
 }
 
-TEST(TreeStreaming, StoredScrollTimeZeroAndWindowlessValuesReachTheWindow) {
-  // A tree that never had a window stores its scroll time 0; read back it
-  // bypasses the setter's floor of 100: the new window gets 0 and what it
-  // reports becomes the value.
+// Every published event of the tree, by name.
+#define TREE_EVENTS(X)                                                                                     \
+  X(OnAfterPaint) X(OnAfterItemPaint) X(OnBeforePaint) X(OnBeforeItemPaint) X(OnChange) X(OnChanging)     \
+  X(OnChecked) X(OnChecking) X(OnClick) X(OnCollapsed) X(OnCollapsing) X(OnCompare) X(OnCreateNode)       \
+  X(OnDeletion) X(OnDblClick) X(OnDragDrop) X(OnDragOver) X(OnEdited) X(OnEditing) X(OnEndDock)           \
+  X(OnEnter) X(OnExit) X(OnExpanded) X(OnExpanding) X(OnEndDrag) X(OnGetHelpContext) X(OnGetImageIndex)   \
+  X(OnGetPopupMenu) X(OnGetSelectedIndex) X(OnHint) X(OnKeyDown) X(OnKeyPress) X(OnKeyUp) X(OnMouseDown) \
+  X(OnMouseMove) X(OnMouseUp) X(OnSingleExpanded) X(OnStartDock) X(OnStartDrag)
+#define TREE_EVENT_NAME(N) L"" #N,
+
+TEST(TreeStreaming, EveryPublishedPropertyAndEventIsDeclared) {
   StoredForm A;
+  const PropFiler::TNames Published{
+      L"Align", L"Anchors", L"BiDiMode", L"BorderStyle", L"BorderWidth", L"ChangeDelay", L"Color",
+      L"ColorDropSelected", L"ColorSelected", L"ColorUnfocusedSelected", L"Ctl3D", L"Constraints", L"DragKind",
+      L"DragCursor", L"DragMode", L"Enabled", L"Font", L"Images", L"Indent", L"InsertMarkColor", L"Items",
+      L"ItemHeight", L"Options", L"ParentBiDiMode", L"ParentColor", L"ParentCtl3D", L"ParentFont",
+      L"ParentShowHint", L"PopupMenu", L"ShowHint", L"ScrollTime", L"SortType", L"StateImages", L"TabOrder",
+      L"TabStop", L"Visible", TREE_EVENTS(TREE_EVENT_NAME)};
+  EXPECT_EQ(PropFiler::MissingNames(A.Tree, Published), std::vector<String>{});
+  // Items through its "Data" property; SearchString is read only.
+  const std::vector<String> Names = PropFiler::DefinedNames(A.Tree);
+  EXPECT_NE(std::find(Names.begin(), Names.end(), L"Items.Data"), Names.end());
+  EXPECT_EQ(std::find(Names.begin(), Names.end(), L"SearchString"), Names.end());
+}
+
+TEST(TreeStreaming, InheritedPropertiesAndEventsComeBackFromTheForm) {
+  StoredForm A;
+  TTreeEx* T = A.Tree;
+  T->SetDragMode(dmAutomatic);
+  T->SetDragKind(dkDock);
+  T->SetDragCursor(crHandPoint);
+  T->SetCtl3D(false);
+  T->SetBiDiMode(bdRightToLeft);
+  T->Constraints()->Set(50, 40, 400, 300);
+  T->SetBorderWidth(3);
+  // And the control's usual ones.
+  auto* Menu = new TPopupMenu(A.Form.get());
+  Menu->SetName(L"pmTree");
+  T->SetPopupMenu(Menu);
+  T->SetAlign(alLeft);
+  T->SetAnchors(TAnchors{akLeft, akBottom});
+  T->SetEnabled(false);
+  T->SetVisible(false);
+  T->SetShowHint(true);
+  T->SetColor(clYellow);
+  T->Font()->SetName(L"Courier New");
+  T->SetTabStop(false);
+  T->SetTabOrder(0);
+#define OFFER(N)                                   \
+  {                                                \
+    decltype(T->N) H = [](auto&&...) {};           \
+    A.Form->RegisterMethod(L"Tree1" #N, H);        \
+    T->N = H;                                      \
+  }
+  TREE_EVENTS(OFFER)
+#undef OFFER
+  const std::string Bytes = A.Write();
+  for (const char* Name : {"Ctl3D", "ParentCtl3D", "BiDiMode", "ParentBiDiMode"})
+    EXPECT_NE(Bytes.find(Name), std::string::npos) << Name;
+
+  StoredForm B;
+  TTreeEx* R = B.Tree;
+  auto* Menu2 = new TPopupMenu(B.Form.get());
+  Menu2->SetName(L"pmTree");
+#define OFFER_COPY(N)                              \
+  {                                                \
+    decltype(R->N) H = [](auto&&...) {};           \
+    B.Form->RegisterMethod(L"Tree1" #N, H);        \
+  }
+  TREE_EVENTS(OFFER_COPY)
+#undef OFFER_COPY
+  R->HandleNeeded();
+  B.Read(Bytes);
+  EXPECT_EQ(R->GetDragMode(), dmAutomatic);
+  // The window lets the native control start drags now.
+  EXPECT_EQ(GetWindowLongPtrW(R->GetHandle(), GWL_STYLE) & TVS_DISABLEDRAGDROP, 0);
+  EXPECT_EQ(R->GetDragKind(), dkDock);
+  EXPECT_EQ(R->GetDragCursor(), crHandPoint);
+  EXPECT_FALSE(R->GetCtl3D());
+  EXPECT_FALSE(R->GetParentCtl3D());
+  EXPECT_EQ(R->GetBiDiMode(), bdRightToLeft);
+  EXPECT_FALSE(R->GetParentBiDiMode());
+  const TSizeConstraints* C = R->Constraints();
+  EXPECT_EQ((std::vector<int>{C->MinWidth, C->MinHeight, C->MaxWidth, C->MaxHeight}),
+            (std::vector<int>{50, 40, 400, 300}));
+  EXPECT_EQ(R->GetBorderWidth(), 3);
+  EXPECT_EQ(R->GetPopupMenu(), Menu2);
+  EXPECT_EQ(R->GetAlign(), alLeft);
+  EXPECT_EQ(R->GetAnchors(), (TAnchors{akLeft, akBottom}));
+  EXPECT_FALSE(R->GetEnabled());
+  EXPECT_FALSE(R->GetVisible());
+  EXPECT_TRUE(R->GetShowHint());
+  EXPECT_FALSE(R->GetParentShowHint());
+  EXPECT_EQ(R->GetColor(), clYellow);
+  EXPECT_FALSE(R->GetParentFont());
+  EXPECT_EQ(R->Font()->GetName(), L"Courier New");
+  EXPECT_FALSE(R->GetTabStop());
+  EXPECT_EQ(R->GetTabOrder(), 0);
+  R->SetVisible(true);
+  // The border takes its width off each side of the client area.
+  const int ClientWidth = R->GetClientWidth();
+  R->SetBorderWidth(0);
+  EXPECT_EQ(R->GetClientWidth(), ClientWidth + 6);
+#define EXPECT_BOUND(N) EXPECT_TRUE(R->N && R->N == B.Form->FindMethod<decltype(R->N)>(L"Tree1" #N)) << #N;
+  TREE_EVENTS(EXPECT_BOUND)
+#undef EXPECT_BOUND
+
+  // Following the parent again, the tree stores neither Ctl3D nor BiDiMode.
+  T->SetPopupMenu(nullptr);
+  T->SetParentCtl3D(true);
+  T->SetParentBiDiMode(true);
+  const std::string Parent = A.Write();
+  for (const char* Name : {"Ctl3D", "BiDiMode"}) EXPECT_EQ(Parent.find(Name), std::string::npos) << Name;
+}
+
+TEST(TreeStreaming, StoredScrollTimeZeroAndWindowlessValuesReachTheWindow) {
+  // A tree that never had a window stores its scroll time 0 (against an
+  // ancestor with another); read back it bypasses the setter's floor of
+  // 100: the new window gets 0 and what it reports becomes the value.
+  StoredForm A, Ancestor;
+  Ancestor.Tree->SetScrollTime(100);
   A.Tree->SetInsertMarkColor(clRed);  // no window yet: kept for the window
-  std::string Bytes = A.Write();
+  std::string Bytes = A.Write(&Ancestor);
   const char Zero[] = "\x0AScrollTime\x02\x00";
   EXPECT_NE(Bytes.find(std::string(Zero, sizeof Zero - 1)), std::string::npos);
   StoredForm B;
@@ -1060,3 +1182,62 @@ TEST_F(TreeTest, SystemColourChangeRenewsTheCheckPicturesOfEveryTree) {
 }
 
 }  // namespace
+
+TEST_F(TreeTest, ImageListsRebuiltInsideAnUpdateReachTheTreeAtOnce) {
+  TImageList Pictures(nullptr), States(nullptr);
+  Pictures.GetHandle();
+  States.GetHandle();
+  Tree->SetImages(&Pictures);
+  Tree->SetStateImages(&States);
+  auto Held = [&](WPARAM Which) { return reinterpret_cast<HIMAGELIST>(Tree->SendTV(TVM_GETIMAGELIST, Which)); };
+  ASSERT_EQ(Held(TVSIL_NORMAL), Pictures.GetHandle());
+  ASSERT_EQ(Held(TVSIL_STATE), States.GetHandle());
+
+  // Each rebuild frees the old list: the tree holds the new one before
+  // EndUpdate, and never the destroyed one.
+  Pictures.BeginUpdate();
+  Pictures.SetSize(20, 20);
+  EXPECT_EQ(Held(TVSIL_NORMAL), Pictures.GetHandle());
+  Pictures.SetMasked(false);
+  EXPECT_EQ(Held(TVSIL_NORMAL), Pictures.GetHandle());
+  HIMAGELIST Given = ImageList_Create(24, 24, ILC_COLOR32, 1, 1);
+  Pictures.SetHandle(Given);
+  EXPECT_EQ(Held(TVSIL_NORMAL), Given);
+  EXPECT_EQ(Pictures.GetWidth(), 24);
+  Pictures.EndUpdate();
+  EXPECT_EQ(Held(TVSIL_NORMAL), Given);
+
+  States.BeginUpdate();
+  States.SetSize(12, 12);
+  EXPECT_EQ(Held(TVSIL_STATE), States.GetHandle());
+  States.EndUpdate();
+  int W = 0, H = 0;
+  ImageList_GetIconSize(Held(TVSIL_STATE), &W, &H);
+  EXPECT_EQ(W, 12);
+  Tree->SetImages(nullptr);
+  Tree->SetStateImages(nullptr);
+}
+
+TEST_F(TreeTest, ADesignedTreeWritesItsNodesUnselected) {
+  Tree->SetOptions(Tree->GetOptions() + toMultiSelect);
+  TTreeExNode* A = Tree->Items()->AddChild(nullptr, L"a");
+  TTreeExNode* B = Tree->Items()->AddChild(nullptr, L"b");
+  Tree->Items()->SelectNode(A, stSet);
+  Tree->Items()->SelectNode(B, stSet);
+  ASSERT_EQ(Tree->Items()->GetSelectedCount(), 2);
+  auto CopySelects = [&] {
+    TMemoryStream S;
+    Tree->Items()->WriteData(&S);
+    S.SetPosition(0);
+    TTreeEx Copy(Form);
+    Copy.SetParent(Form);
+    Copy.SetOptions(Copy.GetOptions() + toMultiSelect);
+    Copy.Items()->ReadData(&S);
+    return Copy.Items()->GetSelectedCount();
+  };
+  EXPECT_EQ(CopySelects(), 2);
+  Tree->SetDesigning(true);
+  EXPECT_EQ(CopySelects(), 0);
+  Tree->SetDesigning(false);
+  EXPECT_EQ(Tree->Items()->GetSelectedCount(), 2);  // the tree's own is kept
+}

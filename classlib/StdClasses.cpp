@@ -1,0 +1,251 @@
+// The class library's own component classes, registered by name so that a
+// reader makes them and a writer knows what a new one of each class holds,
+// and the properties and events each stores beyond its base's.
+#include "classlib/Actions.h"
+#include "classlib/Buttons.h"
+#include "classlib/CheckLst.h"
+#include "classlib/ComCtrls.h"
+#include "classlib/Dialogs.h"
+#include "classlib/ExtCtrls.h"
+#include "classlib/Forms.h"
+#include "classlib/Grids.h"
+#include "classlib/ImgList.h"
+#include "classlib/Mask.h"
+#include "classlib/Menus.h"
+#include "classlib/PropFiler.h"
+#include "classlib/StdCtrls.h"
+#include "classlib/Filer.h"
+#include "classlib/ToolWin.h"
+
+void RegisterStandardComponentClasses() {
+  RegisterClasses({
+      ComponentClass<TLabel>(L"TLabel"),           ComponentClass<TButton>(L"TButton"),
+      ComponentClass<TCheckBox>(L"TCheckBox"),     ComponentClass<TRadioButton>(L"TRadioButton"),
+      ComponentClass<TEdit>(L"TEdit"),             ComponentClass<TMemo>(L"TMemo"),
+      ComponentClass<TComboBox>(L"TComboBox"),     ComponentClass<TListBox>(L"TListBox"),
+      ComponentClass<TGroupBox>(L"TGroupBox"),     ComponentClass<TStaticText>(L"TStaticText"),
+      ComponentClass<TPanel>(L"TPanel"),           ComponentClass<TBevel>(L"TBevel"),
+      ComponentClass<TImage>(L"TImage"),           ComponentClass<TPaintBox>(L"TPaintBox"),
+      ComponentClass<TSplitter>(L"TSplitter"),     ComponentClass<TRadioGroup>(L"TRadioGroup"),
+      ComponentClass<TTimer>(L"TTimer"),           ComponentClass<TSpeedButton>(L"TSpeedButton"),
+      ComponentClass<TBitBtn>(L"TBitBtn"),         ComponentClass<TCheckListBox>(L"TCheckListBox"),
+      ComponentClass<TListView>(L"TListView"),     ComponentClass<TTabSheet>(L"TTabSheet"),
+      ComponentClass<TPageControl>(L"TPageControl"), ComponentClass<TStatusBar>(L"TStatusBar"),
+      ComponentClass<TProgressBar>(L"TProgressBar"), ComponentClass<TTrackBar>(L"TTrackBar"),
+      ComponentClass<TAnimate>(L"TAnimate"),       ComponentClass<TRichEdit>(L"TRichEdit"),
+      ComponentClass<TDrawGrid>(L"TDrawGrid"),     ComponentClass<TMaskEdit>(L"TMaskEdit"),
+      ComponentClass<TToolButton>(L"TToolButton"), ComponentClass<TToolBar>(L"TToolBar"),
+      ComponentClass<TCoolBar>(L"TCoolBar"),       ComponentClass<TScrollBox>(L"TScrollBox"),
+      ComponentClass<TOpenDialog>(L"TOpenDialog"), ComponentClass<TSaveDialog>(L"TSaveDialog"),
+      ComponentClass<TFontDialog>(L"TFontDialog"), ComponentClass<TImageList>(L"TImageList"),
+      ComponentClass<TMainMenu>(L"TMainMenu"),     ComponentClass<TPopupMenu>(L"TPopupMenu"),
+      ComponentClass<TMenuItem>(L"TMenuItem"),     ComponentClass<TActionList>(L"TActionList"),
+      ComponentClass<TAction>(L"TAction"),
+  });
+  // Making one of these touches nothing but the new component.
+  CompareWithNewComponents({L"TLabel",       L"TButton",      L"TCheckBox",    L"TRadioButton", L"TEdit",
+                            L"TMemo",        L"TComboBox",    L"TListBox",     L"TGroupBox",    L"TStaticText",
+                            L"TPanel",       L"TBevel",       L"TImage",       L"TPaintBox",    L"TSplitter",
+                            L"TRadioGroup",  L"TTimer",       L"TSpeedButton", L"TBitBtn",      L"TCheckListBox",
+                            L"TListView",    L"TTabSheet",    L"TPageControl", L"TStatusBar",   L"TProgressBar",
+                            L"TTrackBar",    L"TAnimate",     L"TRichEdit",    L"TDrawGrid",    L"TMaskEdit",
+                            L"TToolButton",  L"TToolBar",     L"TCoolBar",     L"TScrollBox",   L"TOpenDialog",
+                            L"TSaveDialog",  L"TFontDialog",  L"TImageList",   L"TMainMenu",    L"TPopupMenu",
+                            L"TMenuItem",    L"TActionList",  L"TAction"});
+}
+
+// An event of the component being declared, stored by its handler's name
+// where it differs from the ancestor's (a, or none).
+#define STORE_EVENT(Name) PropFiler::Event(Filer, L"" #Name, Name, a ? &a->Name : nullptr)
+
+void TCustomEdit::DefineProperties(TFiler* Filer) {
+  TWinControl::DefineProperties(Filer);
+  auto* a = dynamic_cast<TCustomEdit*>(Filer->GetAncestor());
+  STORE_EVENT(OnChange);
+}
+
+void TCustomComboBox::DefineProperties(TFiler* Filer) {
+  TWinControl::DefineProperties(Filer);
+  auto* a = dynamic_cast<TCustomComboBox*>(Filer->GetAncestor());
+  STORE_EVENT(OnChange);
+  STORE_EVENT(OnCloseUp);
+  STORE_EVENT(OnDrawItem);
+  STORE_EVENT(OnDropDown);
+  STORE_EVENT(OnSelect);
+}
+
+void TCustomListBox::DefineProperties(TFiler* Filer) {
+  TWinControl::DefineProperties(Filer);
+  auto* a = dynamic_cast<TCustomListBox*>(Filer->GetAncestor());
+  STORE_EVENT(OnDrawItem);
+}
+
+void TCheckListBox::DefineProperties(TFiler* Filer) {
+  TCustomListBox::DefineProperties(Filer);
+  auto* a = dynamic_cast<TCheckListBox*>(Filer->GetAncestor());
+  STORE_EVENT(OnClickCheck);
+}
+
+void TTimer::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  using namespace PropFiler;
+  auto* a = dynamic_cast<TTimer*>(Filer->GetAncestor());
+  Boolean(Filer, L"Enabled", enabled_, a ? a->enabled_ : true, [this](bool v) { SetEnabled(v); });
+  Integer(Filer, L"Interval", interval_, a ? a->interval_ : 1000,
+          [this](int64_t v) { SetInterval(static_cast<unsigned>(v)); });
+  // Read through the setter: the timer runs once it has a handler.
+  TNotifyEvent handler = OnTimer;
+  Event(Filer, L"OnTimer", handler, a ? &a->OnTimer : nullptr);
+  if (handler != OnTimer) SetOnTimer(handler);
+}
+
+void TPaintBox::DefineProperties(TFiler* Filer) {
+  TGraphicControl::DefineProperties(Filer);
+  auto* a = dynamic_cast<TPaintBox*>(Filer->GetAncestor());
+  STORE_EVENT(OnPaint);
+}
+
+void TSplitter::DefineProperties(TFiler* Filer) {
+  auto* a = dynamic_cast<TSplitter*>(Filer->GetAncestor());
+  // The splitter's own OnCanResize (a new size) is declared before the
+  // control's, which it replaces.
+  STORE_EVENT(OnCanResize);
+  TGraphicControl::DefineProperties(Filer);
+  STORE_EVENT(OnMoved);
+  STORE_EVENT(OnPaint);
+}
+
+void TMenuItem::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  auto* a = dynamic_cast<TMenuItem*>(Filer->GetAncestor());
+  STORE_EVENT(OnClick);
+}
+
+void TPopupMenu::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  auto* a = dynamic_cast<TPopupMenu*>(Filer->GetAncestor());
+  STORE_EVENT(OnPopup);
+}
+
+void TCustomForm::DefineProperties(TFiler* Filer) {
+  TWinControl::DefineProperties(Filer);
+  auto* a = dynamic_cast<TCustomForm*>(Filer->GetAncestor());
+  STORE_EVENT(OnActivate);
+  STORE_EVENT(OnClose);
+  STORE_EVENT(OnCloseQuery);
+  STORE_EVENT(OnCreate);
+  STORE_EVENT(OnDeactivate);
+  STORE_EVENT(OnDestroy);
+  STORE_EVENT(OnHide);
+  STORE_EVENT(OnShow);
+}
+
+void TDataModule::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  auto* a = dynamic_cast<TDataModule*>(Filer->GetAncestor());
+  STORE_EVENT(OnCreate);
+  STORE_EVENT(OnDestroy);
+}
+
+void TPageControl::DefineProperties(TFiler* Filer) {
+  TWinControl::DefineProperties(Filer);
+  auto* a = dynamic_cast<TPageControl*>(Filer->GetAncestor());
+  STORE_EVENT(OnChange);
+  STORE_EVENT(OnChanging);
+}
+
+void TTabSheet::DefineProperties(TFiler* Filer) {
+  TWinControl::DefineProperties(Filer);
+  auto* a = dynamic_cast<TTabSheet*>(Filer->GetAncestor());
+  STORE_EVENT(OnHide);
+  STORE_EVENT(OnShow);
+}
+
+void TTrackBar::DefineProperties(TFiler* Filer) {
+  TWinControl::DefineProperties(Filer);
+  auto* a = dynamic_cast<TTrackBar*>(Filer->GetAncestor());
+  STORE_EVENT(OnChange);
+}
+
+void TAnimate::DefineProperties(TFiler* Filer) {
+  TWinControl::DefineProperties(Filer);
+  auto* a = dynamic_cast<TAnimate*>(Filer->GetAncestor());
+  STORE_EVENT(OnOpen);
+}
+
+void TStatusBar::DefineProperties(TFiler* Filer) {
+  TWinControl::DefineProperties(Filer);
+  auto* a = dynamic_cast<TStatusBar*>(Filer->GetAncestor());
+  STORE_EVENT(OnDrawPanel);
+}
+
+void TCustomListView::DefineProperties(TFiler* Filer) {
+  TWinControl::DefineProperties(Filer);
+  auto* a = dynamic_cast<TCustomListView*>(Filer->GetAncestor());
+  STORE_EVENT(OnChange);
+  STORE_EVENT(OnColumnClick);
+  STORE_EVENT(OnCompare);
+  STORE_EVENT(OnDeletion);
+  STORE_EVENT(OnEdited);
+  STORE_EVENT(OnEditing);
+  STORE_EVENT(OnInsert);
+  STORE_EVENT(OnSelectItem);
+}
+
+void TCustomGrid::DefineProperties(TFiler* Filer) {
+  TCustomControl::DefineProperties(Filer);
+  auto* a = dynamic_cast<TCustomGrid*>(Filer->GetAncestor());
+  STORE_EVENT(OnDrawCell);
+  STORE_EVENT(OnSelectCell);
+  STORE_EVENT(OnTopLeftChanged);
+}
+
+void TCommonDialog::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  auto* a = dynamic_cast<TCommonDialog*>(Filer->GetAncestor());
+  PropFiler::Integer(Filer, L"HelpContext", helpContext_, a ? a->helpContext_ : 0,
+                     [this](int64_t v) { SetHelpContext(static_cast<THelpContext>(v)); });
+  STORE_EVENT(OnClose);
+  STORE_EVENT(OnShow);
+}
+
+void TCustomAction::DefineProperties(TFiler* Filer) {
+  TContainedAction::DefineProperties(Filer);
+  using namespace PropFiler;
+  auto* a = dynamic_cast<TCustomAction*>(Filer->GetAncestor());
+  Boolean(Filer, L"AutoCheck", autoCheck_, a ? a->autoCheck_ : false, [this](bool v) { SetAutoCheck(v); });
+  Text(Filer, L"Caption", caption_, a ? a->caption_ : String(), [this](const String& v) { SetCaption(v); });
+  Text(Filer, L"Category", GetCategory(), a ? a->GetCategory() : String(), [this](const String& v) { SetCategory(v); });
+  Boolean(Filer, L"Checked", checked_, a ? a->checked_ : false, [this](bool v) { SetChecked(v); });
+  Boolean(Filer, L"DisableIfNoHandler", disableIfNoHandler_, a ? a->disableIfNoHandler_ : true,
+          [this](bool v) { SetDisableIfNoHandler(v); });
+  Boolean(Filer, L"Enabled", enabled_, a ? a->enabled_ : true, [this](bool v) { SetEnabled(v); });
+  Integer(Filer, L"GroupIndex", groupIndex_, a ? a->groupIndex_ : 0, [this](int64_t v) { SetGroupIndex(int(v)); });
+  Integer(Filer, L"HelpContext", helpContext_, a ? a->helpContext_ : 0,
+          [this](int64_t v) { SetHelpContext(static_cast<THelpContext>(v)); });
+  Text(Filer, L"Hint", hint_, a ? a->hint_ : String(), [this](const String& v) { SetHint(v); });
+  Integer(Filer, L"ImageIndex", imageIndex_, a ? a->imageIndex_ : -1, [this](int64_t v) { SetImageIndex(int(v)); });
+  Integer(Filer, L"ShortCut", shortCut_, a ? a->shortCut_ : 0,
+          [this](int64_t v) { SetShortCut(static_cast<TShortCut>(v)); });
+  Boolean(Filer, L"Visible", visible_, a ? a->visible_ : true, [this](bool v) { SetVisible(v); });
+  STORE_EVENT(OnExecute);
+  STORE_EVENT(OnHint);
+  STORE_EVENT(OnUpdate);
+}
+
+void TCustomActionList::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  auto* a = dynamic_cast<TCustomActionList*>(Filer->GetAncestor());
+  PropFiler::Link(Filer, L"Images", GetImages(), a ? a->GetImages() : nullptr,
+                  [this](TComponent* c) { SetImages(dynamic_cast<TCustomImageList*>(c)); },
+                  GetImages() && !GetImages()->GetName().empty());
+  STORE_EVENT(OnChange);
+  STORE_EVENT(OnExecute);
+  STORE_EVENT(OnUpdate);
+}
+
+void TCustomImageList::DefineProperties(TFiler* Filer) {
+  TComponent::DefineProperties(Filer);
+  auto* a = dynamic_cast<TCustomImageList*>(Filer->GetAncestor());
+  STORE_EVENT(OnChange);
+}
