@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "classlib/Forms.h"
@@ -8,6 +9,7 @@
 #include "extlib/ExFileUtil.h"
 #include "extlib/ExFormStorage.h"
 #include "extlib/tests/FormStream.h"
+#include "testsupport/Registry.h"
 
 namespace {
 
@@ -247,4 +249,104 @@ TEST_F(FormStorage, SettingsStoredPropertiesAndValuesTravelInTheFormStream) {
   EXPECT_EQ(R->GetStoredValue(L"When").VarType(), varDate);
   EXPECT_TRUE(R->GetStoredValue(L"Blank").IsEmpty());
   EXPECT_EQ(R->GetStoredValues()->GetCount(), 3);
+}
+
+namespace {
+// Saves and restores the edit's text and two stored values Cycles times
+// through the form storage of a fresh form each time; the texts read back
+// after each cycle.
+void ExpectQuotedTextsSurvive(const std::function<std::unique_ptr<TForm>(TFormStorage*&, TEdit*&)>& Make) {
+  const String Texts[] = {L"\"x\"", L"'y'", L"\"", L"\"\"", L"a \"b\" c"};
+  for (const String& Text : Texts) {
+    SCOPED_TRACE(testing::PrintToString(std::string(Text.begin(), Text.end())));
+    for (int Cycle = 0; Cycle < 3; ++Cycle) {
+      TFormStorage* Storage = nullptr;
+      TEdit* Edit = nullptr;
+      auto F = Make(Storage, Edit);
+      F->Show();
+      EXPECT_EQ(Edit->GetText(), Cycle ? Text : String()) << Cycle;
+      EXPECT_EQ(Storage->GetStoredValue(L"Quoted").AsString(), Cycle ? Text : String()) << Cycle;
+      Edit->SetText(Text);
+      Storage->SetStoredValue(L"Quoted", Variant(Text));
+      F->Close();
+    }
+    // The placement's own values too.
+    TFormStorage* Storage = nullptr;
+    TEdit* Edit = nullptr;
+    auto F = Make(Storage, Edit);
+    Storage->WriteString(L"Own", Text);
+    EXPECT_EQ(Storage->ReadString(L"Own", L""), Text);
+    Storage->EraseSections();
+    Storage->Active = false;
+  }
+}
+}  // namespace
+
+TEST_F(FormStorage, QuotedTextsRoundTripThroughIniAndRegistry) {
+  auto Make = [&](bool Registry, const String& Key) {
+    return [=](TFormStorage*& S, TEdit*& E) {
+      auto F = MakeForm();
+      S = Storage;
+      E = Edit;
+      S->UseRegistry = Registry;
+      if (Registry) S->SetIniFileName(Key);
+      S->SetStoredValue(L"Quoted", Variant());
+      return F;
+    };
+  };
+  ExpectQuotedTextsSurvive(Make(false, String()));
+  testsupport::ScratchKey Scratch(L"extlib");
+  ExpectQuotedTextsSurvive(Make(true, Scratch.Path(L"quoted")));
+}
+
+// Showing a form reads its settings and never writes the file: comment
+// lines, lines before the first section and repeated names stay, a missing
+// file is not made and a read-only one reads without complaint.
+TEST_F(FormStorage, ReadingNeverWritesTheFile) {
+  const std::string Text =
+      "; the user's own notes\r\nloose=line\r\n[Main]\r\n; about the edit\r\nEdit1_Text=kept\r\n"
+      "Edit1_Text=second\r\nFormVersion=0\r\n\r\n[Other]\r\nx=1\r\n";
+  auto PutFile = [&] {
+    HANDLE H = CreateFileW(IniName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(H, INVALID_HANDLE_VALUE);
+    DWORD N = 0;
+    ::WriteFile(H, Text.data(), DWORD(Text.size()), &N, nullptr);
+    CloseHandle(H);
+  };
+  auto FileText = [&] {
+    TMemoryStream S;
+    S.LoadFromFile(IniName);
+    return std::string(static_cast<const char*>(S.Memory()), size_t(S.GetSize()));
+  };
+  PutFile();
+  {
+    auto F = MakeForm();
+    F->Show();
+    EXPECT_EQ(Edit->GetText(), L"kept");
+    EXPECT_EQ(Storage->ReadString(L"Edit1_Text", L""), L"kept");
+    EXPECT_EQ(Storage->ReadInteger(L"FormVersion", 5), 0);
+    Storage->RestoreProperties();
+    Storage->RestoreFormPlacement();
+    EXPECT_EQ(FileText(), Text);
+    Storage->Active = false;
+  }
+  SetFileAttributesW(IniName.c_str(), FILE_ATTRIBUTE_READONLY);
+  {
+    auto F = MakeForm();
+    EXPECT_NO_THROW(Storage->RestoreFormPlacement());
+    EXPECT_NO_THROW(Storage->ReadString(L"Edit1_Text", L""));
+    EXPECT_EQ(Edit->GetText(), L"kept");
+    Storage->Active = false;
+  }
+  SetFileAttributesW(IniName.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(FileText(), Text);
+
+  DeleteFileW(IniName.c_str());
+  {
+    auto F = MakeForm();
+    F->Show();
+    EXPECT_EQ(Storage->ReadInteger(L"FormVersion", 5), 5);
+    Storage->Active = false;
+  }
+  EXPECT_EQ(GetFileAttributesW(IniName.c_str()), INVALID_FILE_ATTRIBUTES);
 }
