@@ -6,6 +6,9 @@
 #include "classlib/Forms.h"
 #include "classlib/Menus.h"
 #include "classlib/StdCtrls.h"
+#include "extlib/ExCalendar.h"
+#include "extlib/ExCtlListBox.h"
+#include "extlib/ExDateEdit.h"
 #include "extlib/ExFileUtil.h"
 #include "extlib/ExFormStorage.h"
 #include "extlib/tests/FormStream.h"
@@ -284,7 +287,7 @@ void ExpectQuotedTextsSurvive(const std::function<std::unique_ptr<TForm>(TFormSt
 
 TEST_F(FormStorage, QuotedTextsRoundTripThroughIniAndRegistry) {
   auto Make = [&](bool Registry, const String& Key) {
-    return [=](TFormStorage*& S, TEdit*& E) {
+    return [=, this](TFormStorage*& S, TEdit*& E) {
       auto F = MakeForm();
       S = Storage;
       E = Edit;
@@ -349,4 +352,82 @@ TEST_F(FormStorage, ReadingNeverWritesTheFile) {
     Storage->Active = false;
   }
   EXPECT_EQ(GetFileAttributesW(IniName.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// Any property the components declare to the form streaming is storable,
+// not only those with a description of their own: lists' and combo boxes'
+// items, the calendar's date, first day and weekends, a date edit's date
+// and the storage's own options.
+TEST_F(FormStorage, EveryStreamedPropertyIsStorable) {
+  auto Make = [&] {
+    auto F = MakeForm();
+    auto Add = [&](TControl* C, const wchar_t* Name) {
+      C->SetName(Name);
+      C->SetParent(F.get());
+    };
+    auto* List = new TTextListBox(F.get());
+    Add(List, L"List1");
+    auto* Combo = new TComboBox(F.get());
+    Add(Combo, L"Combo1");
+    auto* Cal = new TExtCalendar(F.get());
+    Add(Cal, L"Cal1");
+    Cal->SetUseCurrentDate(false);
+    auto* DateEdit = new TDateEdit(F.get());
+    Add(DateEdit, L"Date1");
+    Storage->SetName(L"Storage1");
+    for (const wchar_t* P : {L"List1.Items", L"List1.Sorted", L"Combo1.Items", L"Cal1.CalendarDate", L"Cal1.Weekends",
+                             L"Cal1.StartOfWeek", L"Cal1.UseCurrentDate", L"Date1.Date", L"Storage1.Options",
+                             L"Storage1.Version", L"Cal1.NoSuchProperty"})
+      Storage->GetStoredProps()->Add(P);
+    Storage->Loaded();
+    return F;
+  };
+  {
+    auto F = Make();
+    F->Show();
+    auto* List = dynamic_cast<TTextListBox*>(F->FindComponent(L"List1"));
+    List->Items()->SetText(L"one\r\ntwo\r\n");
+    List->SetSorted(true);
+    dynamic_cast<TComboBox*>(F->FindComponent(L"Combo1"))->Items()->SetText(L"red\r\ngreen\r\nblue\r\n");
+    auto* Cal = dynamic_cast<TExtCalendar*>(F->FindComponent(L"Cal1"));
+    Cal->SetCalendarDate(EncodeDate(2024, 2, 29));
+    Cal->SetWeekends(TDaysOfWeek{Fri, Sat});
+    Cal->SetStartOfWeek(Sun);
+    dynamic_cast<TDateEdit*>(F->FindComponent(L"Date1"))->SetDate(EncodeDate(2001, 9, 8));
+    Storage->Options = TPlacementOptions{fpPosition, fpActiveControl};
+    Storage->Version = 0;
+    F->Close();
+  }
+  EXPECT_EQ(Read(L"Main", L"Cal1_Weekends"), L"[Fri,Sat]");
+  EXPECT_EQ(Read(L"Main", L"Cal1_StartOfWeek"), L"Sun");
+  EXPECT_EQ(Read(L"Main", L"Cal1_UseCurrentDate"), L"False");
+  EXPECT_EQ(Read(L"Main", L"List1_Sorted"), L"True");
+  EXPECT_EQ(Read(L"Main", L"Storage1_Options"), L"[fpPosition,fpActiveControl]");
+  EXPECT_EQ(Read(L"Main.Combo1_Items", L"Count"), L"3");
+  EXPECT_EQ(Read(L"Main", L"Cal1_NoSuchProperty"), L"<none>");
+
+  auto F = Make();
+  auto* Cal = dynamic_cast<TExtCalendar*>(F->FindComponent(L"Cal1"));
+  Cal->SetUseCurrentDate(true);
+  Storage->RestoreProperties();
+  auto* List = dynamic_cast<TTextListBox*>(F->FindComponent(L"List1"));
+  EXPECT_EQ(List->Items()->GetCount(), 2);
+  EXPECT_TRUE(List->GetSorted());
+  auto* Combo = dynamic_cast<TComboBox*>(F->FindComponent(L"Combo1"));
+  ASSERT_EQ(Combo->Items()->GetCount(), 3);
+  EXPECT_EQ(Combo->Items()->Get(2), L"blue");
+  EXPECT_FALSE(Cal->GetUseCurrentDate());
+  EXPECT_EQ(Cal->GetCalendarDate(), EncodeDate(2024, 2, 29));
+  EXPECT_EQ(Cal->GetWeekends(), (TDaysOfWeek{Fri, Sat}));
+  EXPECT_EQ(Cal->GetStartOfWeek(), Sun);
+  EXPECT_EQ(dynamic_cast<TDateEdit*>(F->FindComponent(L"Date1"))->GetDate(), EncodeDate(2001, 9, 8));
+  EXPECT_EQ(Storage->Options, (TPlacementOptions{fpPosition, fpActiveControl}));
+
+  // A stored text that is no value of its property leaves the property.
+  Storage->WriteString(L"Cal1_Weekends", L"[Someday]");
+  Storage->WriteString(L"Cal1_CalendarDate", L"zz");
+  Storage->RestoreProperties();
+  EXPECT_EQ(Cal->GetWeekends(), (TDaysOfWeek{Fri, Sat}));
+  EXPECT_EQ(Cal->GetCalendarDate(), EncodeDate(2024, 2, 29));
+  Storage->Active = false;
 }
