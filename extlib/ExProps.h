@@ -6,6 +6,8 @@
 // registering them once (RegisterProps<T>), each with its name, kind and
 // getter/setter. Objects list the properties of every registered class they
 // are an instance of, base classes first when those were registered first.
+// A component's property without a registration is stored through what the
+// component declares to the form streaming (FilerPropInfo).
 // Portable.
 #pragma once
 
