@@ -506,6 +506,15 @@ TSelectDateDlg::TSelectDateDlg(TComponent* AOwner) : TForm(AOwner) {
   SetColor(clBtnFace);
   SetDefaultDialogFont(Font());
   SetKeyPreview(true);
+  // The dialog offers its handlers by name, so that its events stream.
+  RegisterMethod(L"PrevMonthBtnClick", TNotifyEvent(this, &TSelectDateDlg::PrevMonthBtnClick));
+  RegisterMethod(L"NextMonthBtnClick", TNotifyEvent(this, &TSelectDateDlg::NextMonthBtnClick));
+  RegisterMethod(L"PrevYearBtnClick", TNotifyEvent(this, &TSelectDateDlg::PrevYearBtnClick));
+  RegisterMethod(L"NextYearBtnClick", TNotifyEvent(this, &TSelectDateDlg::NextYearBtnClick));
+  RegisterMethod(L"CalendarChange", TNotifyEvent(this, &TSelectDateDlg::CalendarChange));
+  RegisterMethod(L"CalendarDblClick", TNotifyEvent(this, &TSelectDateDlg::CalendarDblClick));
+  RegisterMethod(L"TopPanelDblClick", TNotifyEvent(this, &TSelectDateDlg::TopPanelDblClick));
+  RegisterMethod(L"FormKeyDown", TKeyEvent(this, &TSelectDateDlg::FormKeyDown));
   OnKeyDown = TKeyEvent(this, &TSelectDateDlg::FormKeyDown);
 
   auto* Top = new TPanel(this);
@@ -514,6 +523,7 @@ TSelectDateDlg::TSelectDateDlg(TComponent* AOwner) : TForm(AOwner) {
   Top->SetBevelOuter(bvNone);
   Top->OnDblClick = TNotifyEvent(this, &TSelectDateDlg::TopPanelDblClick);
   TitleLabel = new TLabel(this);
+  TitleLabel->SetName(L"TitleLabel");
   TitleLabel->SetParent(Top);
   TitleLabel->SetAutoSize(false);
   TitleLabel->SetBounds(35, 4, 152, 14);
@@ -556,6 +566,7 @@ TSelectDateDlg::TSelectDateDlg(TComponent* AOwner) : TForm(AOwner) {
   Client->SetBounds(0, 22, 222, 111);
   Client->SetBevelOuter(bvNone);
   Calendar = new TExtCalendar(this);
+  Calendar->SetName(L"Calendar");
   Calendar->SetParent(Client);
   Calendar->SetBounds(2, 2, 218, 113);
   Calendar->SetColor(clWhite);
@@ -600,6 +611,12 @@ void TSelectDateDlg::FormKeyDown(TObject*, WORD& Key, TShiftState Shift) {
   }
   if (Navigated) TitleLabel->Repaint();
   Key = 0;
+}
+
+void TSelectDateDlg::DefineProperties(TFiler* Filer) {
+  TForm::DefineProperties(Filer);
+  auto* A = dynamic_cast<TSelectDateDlg*>(Filer->GetAncestor());
+  ExFiler::Event(Filer, L"OnKeyDown", OnKeyDown, A ? &A->OnKeyDown : nullptr);
 }
 
 void TSelectDateDlg::WndProc(TMessage& M) {

@@ -305,7 +305,7 @@ TBitmap* CreateDisabledBitmap(TBitmap* FOriginal, TColor OutlineColor) {
 // Fills and text
 
 void GradientFillRect(TCanvas* Canvas, const TRect& ARect, TColor StartColor, TColor EndColor,
-                      TFillDirection Direction, BYTE Colors) {
+                      TFillDirection Direction, int Colors) {
   if (IsRectEmpty(&ARect)) return;
   Canvas->Pen()->SetStyle(psSolid);
   Canvas->Pen()->SetMode(pmCopy);
@@ -316,7 +316,7 @@ void GradientFillRect(TCanvas* Canvas, const TRect& ARect, TColor StartColor, TC
   }
   bool Vertical = Direction == fdTopToBottom || Direction == fdBottomToTop;
   int Extent = Vertical ? HeightOf(ARect) : WidthOf(ARect);
-  int Count = std::clamp<int>(Colors, 2, std::max(Extent, 2));
+  int Count = std::clamp(Colors, 2, std::max(Extent, 2));
   int Band = Extent / Count;
   TColor From = ColorToRGB(StartColor), To = ColorToRGB(EndColor);
   bool Reverse = Direction == fdBottomToTop || Direction == fdRightToLeft;

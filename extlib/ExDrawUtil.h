@@ -73,8 +73,10 @@ TBitmap* CreateDisabledBitmapEx(TBitmap* FOriginal, TColor OutlineColor, TColor 
                                 TColor ShadowColor, bool DrawHighlight);
 TBitmap* CreateDisabledBitmap(TBitmap* FOriginal, TColor OutlineColor);
 
+// Colors bands from StartColor to EndColor, cut to 2 .. the rect's extent
+// in the fill's direction; fewer than 2 fill with StartColor.
 void GradientFillRect(TCanvas* Canvas, const TRect& ARect, TColor StartColor, TColor EndColor,
-                      TFillDirection Direction, BYTE Colors);
+                      TFillDirection Direction, int Colors);
 // Darkens every other pixel along diagonals.
 void ShadeRect(HDC DC, const TRect& Rect);
 

@@ -571,3 +571,12 @@ void TExtFileOperator::DefineProperties(TFiler* Filer) {
        [this](const String& V) { ProgressTitle = V; });
   Text(Filer, L"Source", Source, A ? A->Source : String(), [this](const String& V) { Source = V; });
 }
+
+void ExFileUtilInitialize() {
+  RegisterClasses({ComponentClass<TBrowseFolderDlg>(L"TBrowseFolderDlg"),
+                   ComponentClass<TExtFileOperator>(L"TExtFileOperator")});
+}
+
+void ExFileUtilFinalize() {
+  for (const wchar_t* Name : {L"TBrowseFolderDlg", L"TExtFileOperator"}) UnRegisterClass(Name);
+}

@@ -20,6 +20,3 @@ String RemoveBackSlash(const String& DirName) {
 bool ValidFileName(const String& FileName) {
   return !FileName.empty() && FileName.find_first_of(L"<>\"[]|") == String::npos;
 }
-
-void ExFileUtilInitialize() {}
-void ExFileUtilFinalize() {}

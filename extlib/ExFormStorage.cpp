@@ -6,6 +6,7 @@
 #include "classlib/ExtCtrls.h"
 #include "classlib/Menus.h"
 #include "classlib/StdCtrls.h"
+#include "extlib/ExDateEdit.h"
 #include "extlib/ExFiler.h"
 #include "extlib/ExStrUtil.h"
 
@@ -375,13 +376,21 @@ void RegisterControlProps() {
     });
     using L = TCustomListBox;
     RegisterProps<TCustomListBox>({
+        ClassProp<L>(L"Items", L"TStrings", [](L* O) -> TObject* { return O->Items(); }),
         IntProp<L>(L"ItemIndex", [](L* O) -> int64_t { return O->GetItemIndex(); },
                    [](L* O, int64_t V) { O->SetItemIndex(int(V)); }),
     });
     using B = TCustomComboBox;
     RegisterProps<TCustomComboBox>({
+        ClassProp<B>(L"Items", L"TStrings", [](B* O) -> TObject* { return O->Items(); }),
         IntProp<B>(L"ItemIndex", [](B* O) -> int64_t { return O->GetItemIndex(); },
                    [](B* O, int64_t V) { O->SetItemIndex(int(V)); }),
+    });
+    // The date edit streams its date as its text; stored, it is the date.
+    using D = TCustomDateEdit;
+    RegisterProps<TCustomDateEdit>({
+        FloatProp<D>(L"Date", ftDouble, [](D* O) -> double { return O->GetDate(); },
+                     [](D* O, double V) { O->SetDate(V); }),
     });
     using M = TCustomMemo;
     RegisterProps<TCustomMemo>({

@@ -107,12 +107,15 @@ bool IniReadBool(TObject* Ini, const String& Section, const String& Ident, bool 
 void IniWriteString(TObject* Ini, const String& Section, const String& Ident, const String& Value) {
   if (auto* R = dynamic_cast<TRegIniFile*>(Ini)) {
     R->WriteString(Section, Ident, Value);
-  } else if (auto* F = dynamic_cast<TCustomIniFile*>(Ini)) {
-    // The ini layer strips one pair of enclosing quotes when reading.
+  } else if (auto* F = dynamic_cast<TIniFile*>(Ini)) {
+    // A TIniFile strips one pair of enclosing quotes when reading; other
+    // ini files give the text back as written.
     String V = Value;
     if (!V.empty() && ((V.front() == L'"' && V.back() == L'"') || (V.front() == L'\'' && V.back() == L'\'')))
       V = L"\"" + V + L"\"";
     F->WriteString(Section, Ident, V);
+  } else if (auto* M = dynamic_cast<TCustomIniFile*>(Ini)) {
+    M->WriteString(Section, Ident, Value);
   }
 }
 

@@ -79,7 +79,7 @@ void TFormPlacement::SetMinMaxInfo(const TWinMinMaxInfo& Value) {
 
 void TFormPlacement::MinMaxInfoModified() {
   UpdatePlacement();
-  if (hooked_ && !IsLoading()) CheckToggleHook();
+  if (!IsLoading() && !IsDesigning()) CheckToggleHook();
 }
 
 void TFormPlacement::UpdatePlacement() {
@@ -131,7 +131,7 @@ void TFormPlacement::UpdatePreventResize() {
     F->SetBorderIcons(F->GetBorderIcons() + biMaximize);
   }
   Active = WasActive;
-  if (hooked_) CheckToggleHook();
+  if (!IsLoading()) CheckToggleHook();
 }
 
 void TFormPlacement::CheckToggleHook() {
@@ -238,7 +238,9 @@ void TFormPlacement::FormDestroy(TObject* Sender) {
 void TFormPlacement::IniNeeded(bool ReadOnly) {
   if (ini_ || reg_) return;
   if (!UseRegistry) {
-    ini_ = std::make_unique<TMemIniFile>(GetIniFileName());
+    // Reads go to the file as it is and write nothing; each write goes
+    // straight to it.
+    ini_ = std::make_unique<TIniFile>(GetIniFileName());
     return;
   }
   HKEY Root = HKEY_CURRENT_USER;
@@ -265,7 +267,6 @@ void TFormPlacement::IniNeeded(bool ReadOnly) {
 }
 
 void TFormPlacement::IniFree() {
-  if (ini_) ini_->UpdateFile();
   ini_.reset();
   reg_.reset();
 }

@@ -113,7 +113,7 @@ class TFormPlacement : public TComponent {
   void WndMessage(TObject* Sender, TMessage& Msg, bool& Handled);
 
   String iniFileName_, iniSection_;
-  std::unique_ptr<TMemIniFile> ini_;
+  std::unique_ptr<TIniFile> ini_;
   std::unique_ptr<TRegIniFile> reg_;
   bool saved_ = false, restored_ = false, destroying_ = false, hooked_ = false;
   TNotifyEvent saveShow_, saveDestroy_;

@@ -1,6 +1,11 @@
 #include "extlib/ExProps.h"
 
+#include <algorithm>
 #include <cstring>
+#include <cwctype>
+#include <string>
+
+#include "classlib/Filer.h"
 
 const TTypeKinds tkStoredProps = TTypeKinds{tkInteger, tkChar, tkEnumeration, tkFloat, tkString, tkSet,
                                             tkClass, tkWChar, tkLString, tkWString, tkVariant, tkArray,
@@ -83,6 +88,216 @@ PPropInfo TPropInfoList::Find(const String& AName) const {
   for (PPropInfo Q : list_)
     if (CompareText(Q->Name, AName) == 0) return Q;
   return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Properties a component declares only to the form streaming: their value
+// goes through the filer, one property at a time.
+
+namespace {
+
+const char kFormSignature[] = {'T', 'P', 'F', '0'};
+
+// Writes a component whole, the property asked for always (also when it
+// holds its default), so that its value can be cut out of the stream.
+class TOnePropWriter : public TWriter {
+ public:
+  TOnePropWriter(TStream* Stream, const String& Name) : TWriter(Stream), name_(Name) {}
+  void DefineProperty(const String& Name, const TReaderProc& ReadData, const TWriterProc& WriteData,
+                      bool HasData) override {
+    TWriter::DefineProperty(Name, ReadData, WriteData, HasData || SameText(Name, name_));
+  }
+  void DefineBinaryProperty(const String& Name, const TStreamProc& ReadData, const TStreamProc& WriteData,
+                            bool HasData) override {
+    TWriter::DefineBinaryProperty(Name, ReadData, WriteData, HasData || SameText(Name, name_));
+  }
+
+ private:
+  String name_;
+};
+
+void PutShortStr(TStream& S, const std::string& Text) {
+  const uint8_t N = static_cast<uint8_t>(std::min<size_t>(Text.size(), 255));
+  S.WriteBuffer(&N, 1);
+  if (N) S.WriteBuffer(Text.data(), N);
+}
+
+std::string GetShortStr(TStream& S) {
+  uint8_t N = 0;
+  S.ReadBuffer(&N, 1);
+  std::string R(N, '\0');
+  if (N) S.ReadBuffer(R.data(), N);
+  return R;
+}
+
+std::string Bytes(TMemoryStream& S) {
+  return std::string(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
+}
+
+// The stream form of the property Name of C (its value only), or false
+// when C declares no such property.
+bool CaptureValue(TComponent* C, const String& Name, std::string& Value) {
+  TMemoryStream S;
+  TOnePropWriter(&S, Name).WriteRootComponent(C);
+  S.SetPosition(sizeof kFormSignature);
+  TReader R(&S);
+  if ((static_cast<uint8_t>(R.NextValue()) & 0xF0) == 0xF0) R.ReadValue();
+  GetShortStr(S);  // class
+  GetShortStr(S);  // name
+  while (R.NextValue() != vaNull) {
+    const String Prop = AnsiToWide(GetShortStr(S));
+    const int64_t Start = S.GetPosition();
+    R.SkipValue();
+    if (SameText(Prop, Name)) {
+      Value = Bytes(S).substr(static_cast<size_t>(Start), static_cast<size_t>(S.GetPosition() - Start));
+      return true;
+    }
+  }
+  return false;
+}
+
+// Reads the stream form of the property Name into C as a form file would
+// set it (C loading meanwhile, Loaded after).
+void ApplyValue(TComponent* C, const String& Name, const std::string& Value) {
+  TMemoryStream S;
+  S.WriteBuffer(kFormSignature, sizeof kFormSignature);
+  PutShortStr(S, C->ClassName());
+  PutShortStr(S, WideToAnsi(C->GetName()));
+  PutShortStr(S, WideToAnsi(Name));
+  S.WriteBuffer(Value.data(), static_cast<int64_t>(Value.size()));
+  const uint8_t End[2] = {vaNull, vaNull};  // the properties, the children
+  S.WriteBuffer(End, 2);
+  S.SetPosition(0);
+  TReader(&S).ReadRootComponent(C);
+}
+
+enum class TValueGroup { Integer, Boolean, Ident, Text, Other };
+
+TValueGroup GroupOf(const std::string& Value) {
+  switch (Value.empty() ? vaNull : static_cast<TValueType>(Value[0])) {
+    case vaInt8:
+    case vaInt16:
+    case vaInt32:
+    case vaInt64: return TValueGroup::Integer;
+    case vaFalse:
+    case vaTrue: return TValueGroup::Boolean;
+    case vaIdent: return TValueGroup::Ident;
+    case vaString:
+    case vaLString:
+    case vaWString:
+    case vaUTF8String: return TValueGroup::Text;
+    default: return TValueGroup::Other;
+  }
+}
+
+const wchar_t kHex[] = L"0123456789abcdef";
+
+// A list of identifiers only (a set's members) as "[a,b]"; false for any
+// other value.
+bool IdentListText(TMemoryStream& S, String& Text) {
+  TReader R(&S);
+  if (R.ReadValue() != vaList) return false;
+  Text = L"[";
+  for (bool First = true; !R.EndOfList(); First = false) {
+    if (R.NextValue() != vaIdent) return false;
+    Text += (First ? L"" : L",") + R.ReadIdent();
+  }
+  Text += L"]";
+  return true;
+}
+
+// Numbers, truth values, identifiers and texts as themselves, a set as its
+// members in brackets separated by commas, anything else (lists of lines,
+// dates, pictures) as the hexadecimal digits of its stream form.
+String ValueToText(const std::string& Value) {
+  TMemoryStream S;
+  S.WriteBuffer(Value.data(), static_cast<int64_t>(Value.size()));
+  S.SetPosition(0);
+  TReader R(&S);
+  String T;
+  switch (GroupOf(Value)) {
+    case TValueGroup::Integer: return IntToStr(R.ReadInt64());
+    case TValueGroup::Boolean: return R.ReadBoolean() ? L"True" : L"False";
+    case TValueGroup::Ident: return R.ReadIdent();
+    case TValueGroup::Text: return R.ReadString();
+    case TValueGroup::Other:
+      if (IdentListText(S, T)) return T;
+      break;
+  }
+  T.clear();
+  for (unsigned char B : Value) {
+    T += kHex[B >> 4];
+    T += kHex[B & 15];
+  }
+  return T;
+}
+
+// The stream form of Text for a property whose value now has the stream
+// form Current; raises EConvertError for a text that is no such value.
+std::string TextToValue(const std::string& Current, const String& Text) {
+  TMemoryStream S;
+  TWriter W(&S);
+  const String T = Trim(Text);
+  switch (GroupOf(Current)) {
+    case TValueGroup::Integer: W.WriteInteger(StrToInt64(T)); break;
+    case TValueGroup::Boolean:
+      if (CompareText(T, L"True") == 0)
+        W.WriteBoolean(true);
+      else if (CompareText(T, L"False") == 0)
+        W.WriteBoolean(false);
+      else
+        W.WriteBoolean(StrToInt64(T) != 0);
+      break;
+    case TValueGroup::Ident: W.WriteIdent(T); break;
+    case TValueGroup::Text: W.WriteString(Text); break;
+    case TValueGroup::Other:
+      if (T.size() >= 2 && T.front() == L'[' && T.back() == L']') {
+        W.WriteListBegin();
+        const String Body = T.substr(1, T.size() - 2);
+        for (size_t At = 0; At < Body.size();) {
+          size_t Comma = std::min(Body.find(L',', At), Body.size());
+          const String E = Trim(Body.substr(At, Comma - At));
+          if (!E.empty()) W.WriteIdent(E);
+          At = Comma + 1;
+        }
+        W.WriteListEnd();
+        break;
+      }
+      std::string R;
+      if (T.size() % 2) throw EConvertError(L"'" + T + L"' is not a stored value");
+      for (size_t I = 0; I < T.size(); I += 2) {
+        const wchar_t* H = std::wcschr(kHex, static_cast<wchar_t>(std::towlower(T[I])));
+        const wchar_t* L = std::wcschr(kHex, static_cast<wchar_t>(std::towlower(T[I + 1])));
+        if (!H || !L || !*H || !*L) throw EConvertError(L"'" + T + L"' is not a stored value");
+        R += static_cast<char>(((H - kHex) << 4) | (L - kHex));
+      }
+      return R;
+  }
+  return Bytes(S);
+}
+
+}  // namespace
+
+std::unique_ptr<TPropInfo> FilerPropInfo(TObject* Obj, const String& Name) {
+  auto* C = dynamic_cast<TComponent*>(Obj);
+  std::string Value;
+  if (!C || Name.empty() || !CaptureValue(C, Name, Value)) return nullptr;
+  auto P = std::make_unique<TPropInfo>();
+  P->Name = Name;
+  P->Kind = tkLString;
+  P->TypeName = L"String";
+  P->GetStr = [Name](TObject* O) {
+    std::string V;
+    return CaptureValue(static_cast<TComponent*>(O), Name, V) ? ValueToText(V) : String();
+  };
+  P->SetStr = [Name](TObject* O, const String& Text) {
+    auto* Self = static_cast<TComponent*>(O);
+    std::string Current;
+    if (!CaptureValue(Self, Name, Current)) return;
+    const std::string Value = TextToValue(Current, Text);
+    if (Value != Current) ApplyValue(Self, Name, Value);
+  };
+  return P;
 }
 
 void TPropInfoList::Delete(int Index) {
@@ -434,14 +649,25 @@ void TPropsStorage::LoadNested(TObject* Obj, const String& APrefix, const String
 
 // ---------------------------------------------------------------------------
 
+void TPropsStorage::ForProperty(const TPropInfoList& Info, const String& Name, bool Store) {
+  PPropInfo P = Info.Find(Name);
+  // A property without a description goes through the form streaming.
+  std::unique_ptr<TPropInfo> Filed = P ? nullptr : FilerPropInfo(AObject, Name);
+  if (Filed) P = Filed.get();
+  if (Store)
+    StoreAnyProperty(P);
+  else
+    LoadAnyProperty(P);
+}
+
 void TPropsStorage::StoreProperties(TStrings* PropList) {
   TPropInfoList Info(AObject, tkStoredProps);
-  for (int I = 0; I < PropList->GetCount(); ++I) StoreAnyProperty(Info.Find(PropList->Get(I)));
+  for (int I = 0; I < PropList->GetCount(); ++I) ForProperty(Info, PropList->Get(I), true);
 }
 
 void TPropsStorage::LoadProperties(TStrings* PropList) {
   TPropInfoList Info(AObject, tkStoredProps);
-  for (int I = 0; I < PropList->GetCount(); ++I) LoadAnyProperty(Info.Find(PropList->Get(I)));
+  for (int I = 0; I < PropList->GetCount(); ++I) ForProperty(Info, PropList->Get(I), false);
 }
 
 TStringList* TPropsStorage::CreateInfoList(TComponent* AComponent, TStrings* StoredList) {
@@ -496,10 +722,6 @@ void TPropsStorage::ForEachStoredItem(TComponent* AComponent, TStrings* StoredLi
     int Index;
     if (!Info->Find(C->GetName(), Index)) continue;
     Prefix = C->GetName() + sPropNameDelimiter;
-    PPropInfo P = static_cast<TPropInfoList*>(Info->GetObjects(Index))->Find(Prop);
-    if (Store)
-      StoreAnyProperty(P);
-    else
-      LoadAnyProperty(P);
+    ForProperty(*static_cast<TPropInfoList*>(Info->GetObjects(Index)), Prop, Store);
   }
 }

@@ -6,6 +6,8 @@
 // registering them once (RegisterProps<T>), each with its name, kind and
 // getter/setter. Objects list the properties of every registered class they
 // are an instance of, base classes first when those were registered first.
+// A component's property without a registration is stored through what the
+// component declares to the form streaming (FilerPropInfo).
 // Portable.
 #pragma once
 
@@ -153,6 +155,14 @@ class TPropInfoList : public TObject {
   std::vector<PPropInfo> list_;
 };
 
+// A description of the property Name that a component declares only to the
+// form streaming (DefineProperties), or nullptr when it declares none: its
+// text is the value as the filer writes it (numbers, truth values,
+// identifiers and texts as themselves, a set as its members separated by
+// commas, anything else as hexadecimal digits), and setting the text reads
+// the value back through the filer as a form file would.
+std::unique_ptr<TPropInfo> FilerPropInfo(TObject* Obj, const String& Name);
+
 extern const wchar_t sPropNameDelimiter[];  // "_"
 
 using TReadStrEvent = TEvent<String(const String& ASection, const String& Item, const String& Default)>;
@@ -226,6 +236,9 @@ class TPropsStorage : public TObject {
  private:
   String StoreComponent(TComponent* C);
   void ForEachStoredItem(TComponent* AComponent, TStrings* StoredList, bool Store);
+  // Stores or loads the property Name of AObject: its description in Info,
+  // else the form streaming's.
+  void ForProperty(const TPropInfoList& Info, const String& Name, bool Store);
   void StoreNested(TObject* Obj, const String& APrefix, const String& ASection);
   void LoadNested(TObject* Obj, const String& APrefix, const String& ASection);
   // A storage for the properties of a nested object, wired like this one.

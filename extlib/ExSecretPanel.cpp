@@ -46,9 +46,21 @@ TSecretPanel::~TSecretPanel() {
   timer_->SetEnabled(false);
   delete timer_;
   timer_ = nullptr;
-  std::lock_guard<std::recursive_mutex> Guard(imageLock_);
-  active_ = false;
-  memImage_.reset();
+  bool WasActive = active_;
+  {
+    std::lock_guard<std::recursive_mutex> Guard(imageLock_);
+    active_ = false;
+    counter_ = 0;
+    memImage_.reset();
+  }
+  // Going away while playing ends the play like Stop does.
+  if (WasActive) {
+    try {
+      StopPlay();
+    } catch (...) {
+      // A destructor lets nothing out.
+    }
+  }
 }
 
 int TSecretPanel::FrameWidth() const {

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <string>
+#include <vector>
+
+#include "classlib/Filer.h"
 
 #include "extlib/ExProps.h"
 
@@ -371,4 +375,126 @@ TEST(PropsStorageNoEvents, ReadsNothingAndWritesNothing) {
   P.LoadProperties(&Names);
   EXPECT_EQ(S.Num, 5);  // an empty text is no number
   EXPECT_EQ(S.Text, L"");
+}
+
+namespace {
+// Declares its properties only to the form streaming, each written only
+// when it differs from its default.
+class TStreamedSample : public TComponent {
+ public:
+  using TComponent::TComponent;
+  int Count = 0;
+  String Title;
+  bool On = false;
+  String Kind = L"kNone";
+  std::vector<String> Marks;
+  std::string Blob;
+  int LoadedCalls = 0;
+
+ protected:
+  void Loaded() override {
+    TComponent::Loaded();
+    ++LoadedCalls;
+  }
+  void DefineProperties(TFiler* Filer) override {
+    TComponent::DefineProperties(Filer);
+    Filer->DefineProperty(
+        L"Count", [this](TReader* R) { Count = R->ReadInteger(); }, [this](TWriter* W) { W->WriteInteger(Count); },
+        Count != 0);
+    Filer->DefineProperty(
+        L"Title", [this](TReader* R) { Title = R->ReadString(); }, [this](TWriter* W) { W->WriteString(Title); },
+        !Title.empty());
+    Filer->DefineProperty(
+        L"On", [this](TReader* R) { On = R->ReadBoolean(); }, [this](TWriter* W) { W->WriteBoolean(On); }, On);
+    Filer->DefineProperty(
+        L"Kind",
+        [this](TReader* R) {
+          String K = R->ReadIdent();
+          if (K.substr(0, 1) != L"k") throw EReadError(L"bad kind");
+          Kind = K;
+        },
+        [this](TWriter* W) { W->WriteIdent(Kind); }, Kind != L"kNone");
+    Filer->DefineProperty(
+        L"Marks",
+        [this](TReader* R) {
+          Marks.clear();
+          R->ReadListBegin();
+          while (!R->EndOfList()) Marks.push_back(R->ReadIdent());
+          R->ReadListEnd();
+        },
+        [this](TWriter* W) {
+          W->WriteListBegin();
+          for (auto& M : Marks) W->WriteIdent(M);
+          W->WriteListEnd();
+        },
+        !Marks.empty());
+    Filer->DefineBinaryProperty(
+        L"Blob",
+        [this](TStream* S) {
+          Blob.assign(static_cast<size_t>(S->GetSize()), '\0');
+          if (!Blob.empty()) S->ReadBuffer(Blob.data(), S->GetSize());
+        },
+        [this](TStream* S) { S->WriteBuffer(Blob.data(), static_cast<int64_t>(Blob.size())); }, !Blob.empty());
+  }
+};
+}  // namespace
+
+// A property without a description is stored through the form streaming:
+// its value as the filer writes it, also when that is the default, and
+// read back as a form file would set it.
+TEST(PropsStreamed, PropertiesDeclaredOnlyToTheFilerRoundTrip) {
+  TComponent Form(nullptr);
+  auto* Obj = new TStreamedSample(&Form);
+  Obj->SetName(L"Thing");
+  TMemStore Store;
+  TPropsStorage Storage;
+  Store.Attach(Storage);
+  Storage.Section = L"S";
+  TStringList L;
+  for (const wchar_t* P : {L"Thing.Count", L"Thing.Title", L"Thing.On", L"Thing.Kind", L"Thing.Marks", L"Thing.Blob",
+                           L"Thing.Missing"})
+    L.Add(P);
+  UpdateStoredList(&Form, &L, true);
+  Obj->Count = 300000;
+  Obj->Title = L"\x0416 title";
+  Obj->Kind = L"kBig";
+  Obj->Marks = {L"mA", L"mC"};
+  Obj->Blob = std::string("\x00\x01\xff", 3);
+  Storage.StoreObjectsProps(&Form, &L);
+  EXPECT_EQ(Store.Read(L"S", L"Thing_Count", L""), L"300000");
+  EXPECT_EQ(Store.Read(L"S", L"Thing_Title", L""), L"\x0416 title");
+  EXPECT_EQ(Store.Read(L"S", L"Thing_On", L""), L"False");  // the default is stored too
+  EXPECT_EQ(Store.Read(L"S", L"Thing_Kind", L""), L"kBig");
+  EXPECT_EQ(Store.Read(L"S", L"Thing_Marks", L""), L"[mA,mC]");
+  EXPECT_EQ(Store.Read(L"S", L"Thing_Blob", L""), L"0a030000000001ff");
+  EXPECT_FALSE(Store.Has(L"S", L"Thing_Missing"));
+
+  Store.Write(L"S", L"Thing_On", L"True");
+  Obj->Count = 0;
+  Obj->Title.clear();
+  Obj->Kind = L"kNone";
+  Obj->Marks.clear();
+  Obj->Blob.clear();
+  Obj->LoadedCalls = 0;
+  Storage.LoadObjectsProps(&Form, &L);
+  EXPECT_EQ(Obj->Count, 300000);
+  EXPECT_EQ(Obj->Title, L"\x0416 title");
+  EXPECT_TRUE(Obj->On);
+  EXPECT_EQ(Obj->Kind, L"kBig");
+  EXPECT_EQ(Obj->Marks, (std::vector<String>{L"mA", L"mC"}));
+  EXPECT_EQ(Obj->Blob, std::string("\x00\x01\xff", 3));
+  EXPECT_EQ(Obj->LoadedCalls, 6);  // once per property set, as after a form file
+  EXPECT_FALSE(Obj->IsLoading());
+
+  // Texts that are no value of the property leave it as it is; a value
+  // already held is not set again.
+  Store.Write(L"S", L"Thing_Count", L"many");
+  Store.Write(L"S", L"Thing_Kind", L"Big");
+  Store.Write(L"S", L"Thing_Blob", L"0g");
+  Obj->LoadedCalls = 0;
+  Storage.LoadObjectsProps(&Form, &L);
+  EXPECT_EQ(Obj->Count, 300000);
+  EXPECT_EQ(Obj->Kind, L"kBig");
+  EXPECT_EQ(Obj->Blob, std::string("\x00\x01\xff", 3));
+  EXPECT_EQ(Obj->LoadedCalls, 0);
 }

@@ -562,3 +562,44 @@ TEST(PopupCalendar, CalendarWindowStaysEnabledOutsideDesign) {
     EXPECT_EQ(IsWindowEnabled(c->GetHandle()) != FALSE, !Designed) << Designed;
   }
 }
+
+// The dialog's calendar and title are found by name, and each of its eight
+// handlers is offered by name, so the events bound to them stream.
+TEST(DateDialog, NamedPartsAndHandlersStream) {
+  std::unique_ptr<TSelectDateDlg> Dlg(new TSelectDateDlg(Application));
+  EXPECT_EQ(Dlg->FindComponent(L"Calendar"), Dlg->Calendar);
+  EXPECT_EQ(Dlg->FindComponent(L"TitleLabel"), Dlg->TitleLabel);
+  EXPECT_EQ(Dlg->MethodName(Dlg->Calendar->OnChange), L"CalendarChange");
+  EXPECT_EQ(Dlg->MethodName(Dlg->Calendar->OnDblClick), L"CalendarDblClick");
+  EXPECT_EQ(Dlg->MethodName(Dlg->TitleLabel->OnDblClick), L"TopPanelDblClick");
+  EXPECT_EQ(Dlg->MethodName(Dlg->OnKeyDown), L"FormKeyDown");
+  const wchar_t* Clicks[4] = {L"PrevYearBtnClick", L"PrevMonthBtnClick", L"NextMonthBtnClick", L"NextYearBtnClick"};
+  for (int I = 0; I < 4; ++I) EXPECT_EQ(Dlg->MethodName(Dlg->Buttons[I]->OnClick), Clicks[I]);
+
+  TMemoryStream S;
+  formstream::Write(Dlg.get(), S);
+  for (const char* Name : {"CalendarChange", "CalendarDblClick", "TopPanelDblClick", "FormKeyDown", "PrevYearBtnClick",
+                           "PrevMonthBtnClick", "NextMonthBtnClick", "NextYearBtnClick"})
+    EXPECT_TRUE(formstream::Holds(S, Name)) << Name;
+}
+
+// A pop-up made for a designed owner builds nothing, gives today and takes
+// no value, and is neither scaled nor given the edit's reading order.
+TEST(PopupCalendar, DesignedOwnerGetsAnEmptyUnscaledPopup) {
+  std::unique_ptr<TForm> Owner(new TForm(Application));
+  Owner->SetDesigning(true);
+  Screen->SetPixelsPerInch(120);
+  std::unique_ptr<TPopupCalendar> P(CreatePopupCalendar(Owner.get(), bdRightToLeft));
+  Screen->SetPixelsPerInch(0);
+  ASSERT_TRUE(P->IsDesigning());
+  EXPECT_EQ(P->Calendar(), nullptr);
+  EXPECT_EQ(P->ControlCount(), 0);
+  EXPECT_EQ(P->GetWidth(), 187);
+  EXPECT_EQ(P->GetHeight(), 124);
+  EXPECT_EQ(P->GetBiDiMode(), bdLeftToRight);
+  EXPECT_EQ(P->GetValue().AsDateTime(), std::floor(Now()));
+  P->SetValue(Variant::FromDate(D(2024, 1, 15)));
+  EXPECT_EQ(P->GetValue().AsDateTime(), std::floor(Now()));
+  SetupPopupCalendar(P.get(), Sun, TDaysOfWeek{Sat}, clBlue, nullptr, false);
+  EXPECT_FALSE(P->FourDigitYear);
+}

@@ -11,6 +11,8 @@
 #include "extlib/tests/FormStream.h"
 #include "classlib/ExtCtrls.h"
 #include "testsupport/Input.h"
+#include "testsupport/Registry.h"
+#include "classlib/Registry.h"
 
 using namespace testsupport;
 
@@ -291,6 +293,36 @@ TEST(CheckListBox, SavingAndRestoringStates) {
   p->RestoreFormPlacement();
   EXPECT_TRUE(l->GetChecked(1));
   DeleteFileW(name.c_str());
+}
+
+// The registry twins keep the states below a key: the section is erased
+// before the states are written, and the states read back.
+TEST(CheckListBox, SavingAndRestoringStatesInTheRegistry) {
+  testsupport::ScratchKey Scratch(L"extlib");
+  const String Key = Scratch.Path(L"checks");
+  ListHost h;
+  auto* l = h.Add<TExtCheckListBox>({L"a", L"b", L"c"});
+  l->SetAllowGrayed(true);
+  {
+    TRegIniFile Reg(Key);
+    Reg.WriteString(L"TChecksFormList", L"Item7", L"1");  // an older, longer list
+    l->SetState(1, cbChecked);
+    l->SetState(2, cbGrayed);
+    l->SaveStatesReg(&Reg);
+  }
+  EXPECT_FALSE(Scratch.HasValue(L"checks\\TChecksFormList", L"Item7"));
+  for (const wchar_t* Name : {L"Count", L"Item0", L"Item1", L"Item2"})
+    EXPECT_TRUE(Scratch.HasValue(L"checks\\TChecksFormList", Name)) << Name;
+
+  l->SetState(1, cbUnchecked);
+  l->SetState(2, cbUnchecked);
+  l->SetState(0, cbChecked);
+  TRegIniFile Reg(Key);
+  l->RestoreStatesReg(&Reg);
+  EXPECT_EQ(l->GetState(0), cbUnchecked);
+  EXPECT_EQ(l->GetState(1), cbChecked);
+  EXPECT_EQ(l->GetState(2), cbGrayed);
+  EXPECT_EQ(Reg.ReadInteger(L"TChecksFormList", L"Count", 0), 3);
 }
 
 TEST(CheckListBox, PaintsItsItemsIntoAGivenContext) {
@@ -776,10 +808,14 @@ TEST(CheckListBox, PublishedPropertiesTravelInTheFormStream) {
                                "Strings", "MultiSelect", "Sorted", "Style", "TabWidth", "OnStateChange",
                                "OnClickCheck", "OnDrawItem", "OnGetItemWidth", "OnMeasureItem"});
   EXPECT_EQ(r->GetOnGetItemWidth(), l->GetOnGetItemWidth());  // through its setter
-  // The window fits its height to whole items: written, not read back equal.
+  // The window fits its height to whole items: written, not read back equal;
+  // the property itself is read back.
   l->SetIntegralHeight(true);
   formstream::Write(Source.form.get(), S);
   formstream::ExpectStored(S, {"IntegralHeight"});
+  ASSERT_FALSE(r->GetIntegralHeight());
+  formstream::Read(S, Copy.form.get());
+  EXPECT_TRUE(r->GetIntegralHeight());
   EXPECT_EQ(r->GetIniStorage(), Storage);
   EXPECT_EQ(r->GetCheckedIndex(), 2);
   EXPECT_FALSE(r->GetChecked(0));

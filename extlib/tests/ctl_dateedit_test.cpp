@@ -697,3 +697,40 @@ TEST(DateEdit, OnADesignedFormThePopupHoldsNothing) {
   r->SetHeight(27);
   EXPECT_EQ(r->PopupCalendar()->GetBoundsRect(), Rect(0, 31, 10, 41));
 }
+
+// Leaving a running edit by Tab or by a click elsewhere checks its date: a
+// text that is no date takes the focus back and the error is shown; a date
+// is written back in the edit's format and lets the focus go.
+TEST(DateEdit, CheckOnExitHoldsTheFocusOnARealExit) {
+  ShortDateFormatFor Format(L"dd/MM/yyyy");
+  DateHost h;
+  TDateEdit* e = h.edit;
+  auto* other = new TEdit(h.form.get());
+  other->SetParent(h.form.get());
+  other->SetBounds(10, 60, 120, 21);
+  e->CheckOnExit = true;
+  SetForegroundWindow(h.form->Handle());
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == e->GetHandle(); }));
+
+  for (bool ByClick : {false, true}) {
+    SCOPED_TRACE(ByClick ? "click" : "Tab");
+    e->SetText(L"31/13/2031");
+    ShownExceptions().clear();
+    InputScript In;
+    ByClick ? In.Click(Centre(other)) : In.Press(VK_TAB);
+    ASSERT_TRUE(In.Send());
+    Pump(20);
+    EXPECT_EQ(GetFocus(), e->GetHandle());
+    ASSERT_EQ(ShownExceptions().size(), 1u);
+    EXPECT_NE(ShownExceptions()[0].find(L"31/13/2031"), std::wstring::npos) << ShownExceptions()[0];
+  }
+
+  e->SetText(L"05/03/2031");
+  ShownExceptions().clear();
+  ASSERT_TRUE(InputScript().Press(VK_TAB).Send());
+  Pump(20);
+  EXPECT_TRUE(ShownExceptions().empty());
+  EXPECT_EQ(GetFocus(), other->GetHandle());
+  EXPECT_EQ(e->GetDate(), D(2031, 3, 5));
+  EXPECT_EQ(e->GetText(), L"05/03/2031");
+}

@@ -162,16 +162,39 @@ TEST(SecretPanel, RunsToTheEndOnItsTimerThread) {
   EXPECT_TRUE(h.child->GetVisible());
 }
 
+// Freeing a playing panel ends its play: OnStopPlay runs once, the timer
+// is gone with it; a stopped panel does not hear of it again.
 TEST(SecretPanel, FreedWhileRunning) {
   for (int i = 0; i < 3; ++i) {
+    int Stops = 0;
+    TObject* StoppedBy = nullptr;
+    TSecretPanel* Panel = nullptr;
+    {
+      PanelHost h;
+      Panel = h.panel;
+      h.panel->SetInterval(1);
+      h.panel->SetBounds(10, 10, 60, 20);
+      h.panel->Lines()->Add(L"gone soon");
+      h.panel->Cycled = true;  // plays until freed
+      h.panel->OnStopPlay = TNotifyEvent([&](TObject* S) {
+        ++Stops;
+        StoppedBy = S;
+      });
+      h.panel->Play();
+      Pump(15 * i);
+      EXPECT_TRUE(h.panel->GetActive());
+    }  // the form and the running panel go here
+    EXPECT_EQ(Stops, 1) << i;
+    EXPECT_EQ(StoppedBy, Panel);
+  }
+  int Stops = 0;
+  {
     PanelHost h;
-    h.panel->SetInterval(1);
-    h.panel->SetBounds(10, 10, 60, 20);
-    h.panel->Lines()->Add(L"gone soon");
+    h.panel->OnStopPlay = TNotifyEvent([&](TObject*) { ++Stops; });
     h.panel->Play();
-    Pump(15 * i);
-  }  // the form and the running panel go here
-  SUCCEED();
+    h.panel->Stop();
+  }
+  EXPECT_EQ(Stops, 1);
 }
 
 TEST(SecretPanel, PublishedPropertiesTravelInTheFormStreamAndPlayingResumes) {

@@ -34,6 +34,12 @@ TEST(ExDrawUtil, GradientBandsStayInsideTheRect) {
   EXPECT_EQ(Px(B, 0, 109), clBlack);
   EXPECT_NE(Px(B, 0, 11), Px(B, 0, 12));
 
+  // 256 colours over 100 rows: cut to one colour per row, not a plain fill.
+  GradientFillRect(B.Canvas(), Rect(0, 10, 20, 110), clBlack, clWhite, fdTopToBottom, 256);
+  EXPECT_EQ(Px(B, 0, 10), clBlack);
+  EXPECT_EQ(Px(B, 0, 109), clWhite);
+  EXPECT_EQ(Px(B, 0, 60), TColor(RGB(MulDiv(50, 255, 99), MulDiv(50, 255, 99), MulDiv(50, 255, 99))));
+
   // Fewer than two colours: a plain fill; an empty rect draws nothing.
   GradientFillRect(B.Canvas(), Rect(0, 0, 20, 5), clRed, clBlue, fdLeftToRight, 1);
   EXPECT_EQ(Px(B, 19, 4), clRed);

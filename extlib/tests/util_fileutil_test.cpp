@@ -372,3 +372,25 @@ TEST(FileUtilComponents, FolderBrowserAndFileOperatorTravelInTheFormStream) {
   EXPECT_EQ(R->Options, TFileOperFlags{flSilent});  // the defaults dropped
   EXPECT_EQ(dynamic_cast<TBrowseFolderDlg*>(Copy.FindComponent(L"Browser"))->Position, dpDefault);
 }
+
+// The library's start-up makes both components known by class name: a form
+// read into an empty one makes them.
+TEST(FileUtilComponents, StartUpRegistersBothForTheReader) {
+  using namespace formstream;
+  InitForms();
+  auto Source = NewForm(L"FileComponents");
+  (new TBrowseFolderDlg(Source.get()))->SetName(L"Browser");
+  auto* Op = new TExtFileOperator(Source.get());
+  Op->SetName(L"Copier");
+  Op->Operation = foRename;
+  ExFileUtilFinalize();
+  EXPECT_FALSE(GetClass(L"TBrowseFolderDlg"));
+  ExFileUtilInitialize();
+  auto Made = NewForm(L"MadeFileComponents");
+  TMemoryStream S;
+  ExpectRoundTrip(Source.get(), Made.get(), S);
+  EXPECT_NE(dynamic_cast<TBrowseFolderDlg*>(Made->FindComponent(L"Browser")), nullptr);
+  auto* R = dynamic_cast<TExtFileOperator*>(Made->FindComponent(L"Copier"));
+  ASSERT_NE(R, nullptr);
+  EXPECT_EQ(R->Operation, foRename);
+}

@@ -372,3 +372,45 @@ TEST_F(PlacementForm, DesignedFormKeepsItsEventsButtonsAndNames) {
   EXPECT_EQ(F->OnShow, Shown);
   EXPECT_EQ(F->OnDestroy, Later);
 }
+
+// A placement made in code (never read from a form file) pins or limits
+// the size of its form as the system sizes it.
+TEST_F(PlacementForm, PlacementMadeInCodeHooksItsForm) {
+  auto SizeTo = [](TForm* F, int W, int H) {
+    SetWindowPos(F->Handle(), nullptr, 0, 0, W, H, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT R;
+    GetWindowRect(F->Handle(), &R);
+    return SIZE{R.right - R.left, R.bottom - R.top};
+  };
+  {
+    std::unique_ptr<TForm> F(new TForm(Application));
+    F->SetBounds(40, 50, 320, 240);
+    Placement = new TFormPlacement(F.get());
+    Placement->Active = false;
+    Placement->SetPreventResize(true);
+    EXPECT_FALSE(F->GetBorderIcons().Contains(biMaximize));
+    F->Show();
+    SIZE S = SizeTo(F.get(), 500, 400);
+    EXPECT_EQ(S.cx, 320);
+    EXPECT_EQ(S.cy, 240);
+    Placement->SetPreventResize(false);
+    S = SizeTo(F.get(), 500, 400);
+    EXPECT_EQ(S.cx, 500);
+  }
+  std::unique_ptr<TForm> F(new TForm(Application));
+  F->SetBounds(40, 50, 320, 240);
+  Placement = new TFormPlacement(F.get());
+  Placement->Active = false;
+  TWinMinMaxInfo M;
+  M.MinTrackWidth = 300;
+  M.MaxTrackHeight = 350;
+  Placement->SetMinMaxInfo(M);
+  F->Show();
+  SIZE S = SizeTo(F.get(), 150, 500);
+  EXPECT_EQ(S.cx, 300);
+  EXPECT_EQ(S.cy, 350);
+  Placement->SetMinMaxInfo(TWinMinMaxInfo());
+  S = SizeTo(F.get(), 150, 500);
+  EXPECT_EQ(S.cx, 150);
+  EXPECT_EQ(S.cy, 500);
+}

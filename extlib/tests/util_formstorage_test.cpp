@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "classlib/Forms.h"
 #include "classlib/Menus.h"
 #include "classlib/StdCtrls.h"
+#include "extlib/ExCalendar.h"
+#include "extlib/ExCtlListBox.h"
+#include "extlib/ExDateEdit.h"
 #include "extlib/ExFileUtil.h"
 #include "extlib/ExFormStorage.h"
 #include "extlib/tests/FormStream.h"
+#include "testsupport/Registry.h"
 
 namespace {
 
@@ -247,4 +252,182 @@ TEST_F(FormStorage, SettingsStoredPropertiesAndValuesTravelInTheFormStream) {
   EXPECT_EQ(R->GetStoredValue(L"When").VarType(), varDate);
   EXPECT_TRUE(R->GetStoredValue(L"Blank").IsEmpty());
   EXPECT_EQ(R->GetStoredValues()->GetCount(), 3);
+}
+
+namespace {
+// Saves and restores the edit's text and two stored values Cycles times
+// through the form storage of a fresh form each time; the texts read back
+// after each cycle.
+void ExpectQuotedTextsSurvive(const std::function<std::unique_ptr<TForm>(TFormStorage*&, TEdit*&)>& Make) {
+  const String Texts[] = {L"\"x\"", L"'y'", L"\"", L"\"\"", L"a \"b\" c"};
+  for (const String& Text : Texts) {
+    SCOPED_TRACE(testing::PrintToString(std::string(Text.begin(), Text.end())));
+    for (int Cycle = 0; Cycle < 3; ++Cycle) {
+      TFormStorage* Storage = nullptr;
+      TEdit* Edit = nullptr;
+      auto F = Make(Storage, Edit);
+      F->Show();
+      EXPECT_EQ(Edit->GetText(), Cycle ? Text : String()) << Cycle;
+      EXPECT_EQ(Storage->GetStoredValue(L"Quoted").AsString(), Cycle ? Text : String()) << Cycle;
+      Edit->SetText(Text);
+      Storage->SetStoredValue(L"Quoted", Variant(Text));
+      F->Close();
+    }
+    // The placement's own values too.
+    TFormStorage* Storage = nullptr;
+    TEdit* Edit = nullptr;
+    auto F = Make(Storage, Edit);
+    Storage->WriteString(L"Own", Text);
+    EXPECT_EQ(Storage->ReadString(L"Own", L""), Text);
+    Storage->EraseSections();
+    Storage->Active = false;
+  }
+}
+}  // namespace
+
+TEST_F(FormStorage, QuotedTextsRoundTripThroughIniAndRegistry) {
+  auto Make = [&](bool Registry, const String& Key) {
+    return [=, this](TFormStorage*& S, TEdit*& E) {
+      auto F = MakeForm();
+      S = Storage;
+      E = Edit;
+      S->UseRegistry = Registry;
+      if (Registry) S->SetIniFileName(Key);
+      S->SetStoredValue(L"Quoted", Variant());
+      return F;
+    };
+  };
+  ExpectQuotedTextsSurvive(Make(false, String()));
+  testsupport::ScratchKey Scratch(L"extlib");
+  ExpectQuotedTextsSurvive(Make(true, Scratch.Path(L"quoted")));
+}
+
+// Showing a form reads its settings and never writes the file: comment
+// lines, lines before the first section and repeated names stay, a missing
+// file is not made and a read-only one reads without complaint.
+TEST_F(FormStorage, ReadingNeverWritesTheFile) {
+  const std::string Text =
+      "; the user's own notes\r\nloose=line\r\n[Main]\r\n; about the edit\r\nEdit1_Text=kept\r\n"
+      "Edit1_Text=second\r\nFormVersion=0\r\n\r\n[Other]\r\nx=1\r\n";
+  auto PutFile = [&] {
+    HANDLE H = CreateFileW(IniName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(H, INVALID_HANDLE_VALUE);
+    DWORD N = 0;
+    ::WriteFile(H, Text.data(), DWORD(Text.size()), &N, nullptr);
+    CloseHandle(H);
+  };
+  auto FileText = [&] {
+    TMemoryStream S;
+    S.LoadFromFile(IniName);
+    return std::string(static_cast<const char*>(S.Memory()), size_t(S.GetSize()));
+  };
+  PutFile();
+  {
+    auto F = MakeForm();
+    F->Show();
+    EXPECT_EQ(Edit->GetText(), L"kept");
+    EXPECT_EQ(Storage->ReadString(L"Edit1_Text", L""), L"kept");
+    EXPECT_EQ(Storage->ReadInteger(L"FormVersion", 5), 0);
+    Storage->RestoreProperties();
+    Storage->RestoreFormPlacement();
+    EXPECT_EQ(FileText(), Text);
+    Storage->Active = false;
+  }
+  SetFileAttributesW(IniName.c_str(), FILE_ATTRIBUTE_READONLY);
+  {
+    auto F = MakeForm();
+    EXPECT_NO_THROW(Storage->RestoreFormPlacement());
+    EXPECT_NO_THROW(Storage->ReadString(L"Edit1_Text", L""));
+    EXPECT_EQ(Edit->GetText(), L"kept");
+    Storage->Active = false;
+  }
+  SetFileAttributesW(IniName.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(FileText(), Text);
+
+  DeleteFileW(IniName.c_str());
+  {
+    auto F = MakeForm();
+    F->Show();
+    EXPECT_EQ(Storage->ReadInteger(L"FormVersion", 5), 5);
+    Storage->Active = false;
+  }
+  EXPECT_EQ(GetFileAttributesW(IniName.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// Any property the components declare to the form streaming is storable,
+// not only those with a description of their own: lists' and combo boxes'
+// items, the calendar's date, first day and weekends, a date edit's date
+// and the storage's own options.
+TEST_F(FormStorage, EveryStreamedPropertyIsStorable) {
+  auto Make = [&] {
+    auto F = MakeForm();
+    auto Add = [&](TControl* C, const wchar_t* Name) {
+      C->SetName(Name);
+      C->SetParent(F.get());
+    };
+    auto* List = new TTextListBox(F.get());
+    Add(List, L"List1");
+    auto* Combo = new TComboBox(F.get());
+    Add(Combo, L"Combo1");
+    auto* Cal = new TExtCalendar(F.get());
+    Add(Cal, L"Cal1");
+    Cal->SetUseCurrentDate(false);
+    auto* DateEdit = new TDateEdit(F.get());
+    Add(DateEdit, L"Date1");
+    Storage->SetName(L"Storage1");
+    for (const wchar_t* P : {L"List1.Items", L"List1.Sorted", L"Combo1.Items", L"Cal1.CalendarDate", L"Cal1.Weekends",
+                             L"Cal1.StartOfWeek", L"Cal1.UseCurrentDate", L"Date1.Date", L"Storage1.Options",
+                             L"Storage1.Version", L"Cal1.NoSuchProperty"})
+      Storage->GetStoredProps()->Add(P);
+    Storage->Loaded();
+    return F;
+  };
+  {
+    auto F = Make();
+    F->Show();
+    auto* List = dynamic_cast<TTextListBox*>(F->FindComponent(L"List1"));
+    List->Items()->SetText(L"one\r\ntwo\r\n");
+    List->SetSorted(true);
+    dynamic_cast<TComboBox*>(F->FindComponent(L"Combo1"))->Items()->SetText(L"red\r\ngreen\r\nblue\r\n");
+    auto* Cal = dynamic_cast<TExtCalendar*>(F->FindComponent(L"Cal1"));
+    Cal->SetCalendarDate(EncodeDate(2024, 2, 29));
+    Cal->SetWeekends(TDaysOfWeek{Fri, Sat});
+    Cal->SetStartOfWeek(Sun);
+    dynamic_cast<TDateEdit*>(F->FindComponent(L"Date1"))->SetDate(EncodeDate(2001, 9, 8));
+    Storage->Options = TPlacementOptions{fpPosition, fpActiveControl};
+    Storage->Version = 0;
+    F->Close();
+  }
+  EXPECT_EQ(Read(L"Main", L"Cal1_Weekends"), L"[Fri,Sat]");
+  EXPECT_EQ(Read(L"Main", L"Cal1_StartOfWeek"), L"Sun");
+  EXPECT_EQ(Read(L"Main", L"Cal1_UseCurrentDate"), L"False");
+  EXPECT_EQ(Read(L"Main", L"List1_Sorted"), L"True");
+  EXPECT_EQ(Read(L"Main", L"Storage1_Options"), L"[fpPosition,fpActiveControl]");
+  EXPECT_EQ(Read(L"Main.Combo1_Items", L"Count"), L"3");
+  EXPECT_EQ(Read(L"Main", L"Cal1_NoSuchProperty"), L"<none>");
+
+  auto F = Make();
+  auto* Cal = dynamic_cast<TExtCalendar*>(F->FindComponent(L"Cal1"));
+  Cal->SetUseCurrentDate(true);
+  Storage->RestoreProperties();
+  auto* List = dynamic_cast<TTextListBox*>(F->FindComponent(L"List1"));
+  EXPECT_EQ(List->Items()->GetCount(), 2);
+  EXPECT_TRUE(List->GetSorted());
+  auto* Combo = dynamic_cast<TComboBox*>(F->FindComponent(L"Combo1"));
+  ASSERT_EQ(Combo->Items()->GetCount(), 3);
+  EXPECT_EQ(Combo->Items()->Get(2), L"blue");
+  EXPECT_FALSE(Cal->GetUseCurrentDate());
+  EXPECT_EQ(Cal->GetCalendarDate(), EncodeDate(2024, 2, 29));
+  EXPECT_EQ(Cal->GetWeekends(), (TDaysOfWeek{Fri, Sat}));
+  EXPECT_EQ(Cal->GetStartOfWeek(), Sun);
+  EXPECT_EQ(dynamic_cast<TDateEdit*>(F->FindComponent(L"Date1"))->GetDate(), EncodeDate(2001, 9, 8));
+  EXPECT_EQ(Storage->Options, (TPlacementOptions{fpPosition, fpActiveControl}));
+
+  // A stored text that is no value of its property leaves the property.
+  Storage->WriteString(L"Cal1_Weekends", L"[Someday]");
+  Storage->WriteString(L"Cal1_CalendarDate", L"zz");
+  Storage->RestoreProperties();
+  EXPECT_EQ(Cal->GetWeekends(), (TDaysOfWeek{Fri, Sat}));
+  EXPECT_EQ(Cal->GetCalendarDate(), EncodeDate(2024, 2, 29));
+  Storage->Active = false;
 }
