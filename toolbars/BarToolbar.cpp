@@ -399,12 +399,12 @@ void TBarCustomToolbar::SetSystemFont(bool Value) {
 int TBarCustomToolbar::CalcWrapOffset(TBarDock* Dock) {
   if (!Dock) return floatingWidth_;
   if (shrinkMode_ != tbsmWrap) return 0;
-  POINT nc{4, 4};
-  // The window's frame on that dock (handle on the long axis).
-  int handle = DragHandleWidth();
-  if (Dock != GetCurrentDock()) handle = 0;
-  if (Dock->IsVertical()) return Dock->GetHeight() - Dock->NonClientHeight() - (nc.y + handle);
-  return Dock->GetWidth() - Dock->NonClientWidth() - (nc.x + handle);
+  // The window's frame on that dock, whether it is docked there yet or laid
+  // out on trial over it (the drag handle that dock gives it included).
+  POINT frame{0, 0};
+  AddDockedNCAreaToSize(frame, Dock->IsVertical(), Dock);
+  if (Dock->IsVertical()) return Dock->GetHeight() - Dock->NonClientHeight() - frame.y;
+  return Dock->GetWidth() - Dock->NonClientWidth() - frame.x;
 }
 
 int TBarCustomToolbar::CalcChevronOffset(TBarDock* Dock, TBarViewOrientation Orientation) {

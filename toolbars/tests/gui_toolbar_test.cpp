@@ -17,6 +17,7 @@
 #include "toolbars/BarEditItem.h"
 #include "toolbars/BarFiler.h"
 #include "toolbars/BarFloat.h"
+#include "toolbars/BarHooks.h"
 #include "toolbars/BarImages.h"
 #include "toolbars/BarPopup.h"
 #include "toolbars/BarToolbar.h"
@@ -397,6 +398,33 @@ TEST(BarMenuBar, AltLetterInTheMDIAreaOpensTheMenuBar) {
   }
 }
 
+// A menu bar being designed elsewhere registers the message watcher without
+// a system hook of its own: switching it off or freeing it leaves the
+// running menu bar's hook, and Alt+letter in the MDI area, working.
+TEST(BarMenuBar, ADesignedMenuBarLeavesTheRunningOnesHook) {
+  MDIMenuHost h;
+  const HWND frame = h.Frame->GetHandle(), client = h.Frame->ClientHandle();
+  ASSERT_TRUE(BarHookInstalled(2));
+  auto designed = std::make_unique<TForm>(Application);
+  designed->SetDesigning(true);
+  auto* dock = new TBarDock(designed.get());
+  dock->SetParent(designed.get());
+  auto* other = new TBarToolbar(designed.get());
+  other->SetParent(dock);
+  ASSERT_TRUE(other->IsDesigning());
+  other->SetMenuBar(true);
+  other->SetMenuBar(false);
+  EXPECT_TRUE(BarHookInstalled(2));
+  other->SetMenuBar(true);
+  designed.reset();  // freed while a menu bar
+  EXPECT_TRUE(BarHookInstalled(2));
+  SetForegroundWindow(frame);
+  SetFocus(client);
+  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == frame && GetFocus() == client; }, 10000));
+  EXPECT_EQ(MenuOpenedByAltF(h.Bar), h.File);
+  EXPECT_EQ(h.OpenClicks, 0);
+}
+
 TEST(BarMenuBar, AltLetterOnTheFormOpensTheMenuBarFloatingFromItsDock) {
   MenuHost h;
   h.Bar->HideWhenInactive = false;
@@ -584,6 +612,40 @@ TEST(BarChevron, MenuBarWrapsInsteadOfShowingAChevron) {
   }
   EXPECT_GE(h.Bar->GetClientHeight(), bottom);
   EXPECT_EQ(h.Bar->GetWidth(), h.Dock->GetClientWidth());  // full row
+}
+
+// Laid out on trial over another dock (as a drag over it does), a wrapping
+// toolbar wraps within the frame it will have there: the same rows it has
+// on a dock of that width.
+TEST(BarChevron, WrappingToolbarMeasuredOverAnotherDockWrapsForThatDocksFrame) {
+  Host h(800);
+  auto* bottom = new TBarDock(h.Form.get());
+  bottom->SetName(L"tbdBottom");
+  bottom->SetPosition(dpBottom);
+  bottom->SetParent(h.Form.get());
+  auto* t = h.AddToolbar(L"tbrWrap", 0, 0);
+  for (int i = 0; i < 6; ++i) AddItem(t->Items(), L"Item" + IntToStr(i));
+  t->SetShrinkMode(tbsmWrap);
+  h.Show();
+  const int oneRow = t->GetWidth();
+  ASSERT_EQ(t->CalcNCSizes().x, 4 + 6);
+  // Docks a little narrower than the row with its frame, wider than the row alone.
+  h.Form->SetClientWidth(oneRow - 3);
+  Pump(30);
+  ASSERT_EQ(bottom->GetClientWidth(), h.Dock->GetClientWidth());
+  t->View()->ValidatePositions();
+  ASSERT_GT(t->View()->WrappedLines, 1);
+  const POINT docked{t->GetClientWidth(), t->GetClientHeight()};
+  const POINT trial = t->DoArrange(false, dtTopBottom, false, bottom);
+  EXPECT_GT(t->WrappedLines, 1);
+  EXPECT_EQ(trial.x, docked.x);
+  EXPECT_EQ(trial.y, docked.y);
+  EXPECT_LE(trial.x + 4 + 6, bottom->GetClientWidth());
+  // With no drag handle on that dock the frame is only the border.
+  bottom->SetAllowDrag(false);
+  const POINT bare = t->DoArrange(false, dtTopBottom, false, bottom);
+  EXPECT_EQ(t->WrappedLines, 1);
+  EXPECT_LE(bare.x + 4, bottom->GetClientWidth());
 }
 
 // ---- pop-up menus ----------------------------------------------------------------------
@@ -1001,6 +1063,31 @@ TEST(BarThreadHooks, SharedSystemHooksFollowTheirRegistrations) {
   DestroyWindow(w);
   EXPECT_EQ(g_hookB, 1);
   UninstallHookProc(HookB);
+}
+
+// A registration made without a system hook (a designer's) gives none back
+// when it goes, whether it shares the procedure or has one of its own.
+TEST(BarThreadHooks, RegistrationsWithoutAHookLeaveTheOthersHook) {
+  InstallHookProc(HookA, THookProcCodes{hpGetMessage}, false);
+  InstallHookProc(HookB, THookProcCodes{hpGetMessage}, true);
+  UninstallHookProc(HookB);
+  EXPECT_TRUE(BarHookInstalled(2));
+  InstallHookProc(HookA, THookProcCodes{hpGetMessage}, true);
+  UninstallHookProc(HookA);
+  EXPECT_TRUE(BarHookInstalled(2));
+  g_hookA = 0;
+  PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+  MSG m;
+  GetMessageW(&m, nullptr, 0, 0);
+  EXPECT_GT(g_hookA, 0);
+  UninstallHookProc(HookA);
+  EXPECT_FALSE(BarHookInstalled(2));
+  // The uses taken are all given back, in whatever order the clients go.
+  InstallHookProc(HookA, THookProcCodes{hpGetMessage}, true);
+  InstallHookProc(HookA, THookProcCodes{hpGetMessage}, false);
+  UninstallHookProc(HookA);
+  UninstallHookProc(HookA);
+  EXPECT_FALSE(BarHookInstalled(2));
 }
 
 TEST(BarThreadHooks, ClientsRemovingThemselvesOrFailingDuringDispatch) {
