@@ -50,6 +50,11 @@ void ToolbarGetMessageHook(THookProcCode Code, HWND, WPARAM WParam, LPARAM LPara
       if (repeat && msg->wParam == t_loneMenuKey) return;
       t_loneMenuKey = 0;
       if (repeat) return;
+      // Alt held down is offered to the form's controls as a dialog key, as
+      // the class library does not do for system keys: a menu bar shows its
+      // underlines while it is held.
+      if (msg->wParam == VK_MENU)
+        if (TCustomForm* f = MenuBarFormOf(msg->hwnd)) f->Perform(CM_DIALOGKEY, VK_MENU, msg->lParam);
       if (msg->wParam == VK_MENU && GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_SHIFT) >= 0)
         t_loneMenuKey = VK_MENU;
       else if (msg->wParam == VK_F10 && !(msg->lParam & 0x20000000) && GetKeyState(VK_CONTROL) >= 0 &&
