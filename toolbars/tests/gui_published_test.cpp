@@ -150,15 +150,7 @@ TEST(BarPublished, ShrinkModeAndShortCutProcessingReadBackOnTheirOwn) {
   again->Show();
   SetForegroundWindow(again->GetHandle());
   ASSERT_TRUE(testsupport::PumpUntil([&] { return GetForegroundWindow() == again->GetHandle(); }, 10000));
-  BYTE saved[256], down[256];
-  GetKeyboardState(saved);
-  memcpy(down, saved, sizeof down);
-  down[VK_CONTROL] = 0x80;
-  SetKeyboardState(down);
-  TMessage km{WM_KEYDOWN, 'K', 0x00250001, 0};
-  const bool taken = Application->IsShortCut(km);
-  SetKeyboardState(saved);
-  EXPECT_TRUE(taken);
+  EXPECT_TRUE(bartest::CtrlKIsShortCut());
   EXPECT_TRUE(testsupport::PumpUntil([&] { return clicks == 1; }, 10000));
 }
 

@@ -53,6 +53,13 @@ struct Host {
     Form->Show();
     Pump(50);
   }
+  // An edit box on the form, below the dock.
+  TEdit* AddEdit() {
+    auto* e = new TEdit(Form.get());
+    e->SetBounds(10, 100, 100, 20);
+    e->SetParent(Form.get());
+    return e;
+  }
 };
 
 TBarItem* AddItem(TBarCustomItem* Parent, const String& Caption, int* Clicks = nullptr) {
@@ -462,9 +469,7 @@ struct KeyState {
 
 TEST(BarShortCuts, RunOnceWithTheFocusElsewhereButNotWhileTheFormIsDisabled) {
   MenuHost h;
-  auto* edit = new TEdit(h.Form.get());
-  edit->SetBounds(10, 100, 100, 20);
-  edit->SetParent(h.Form.get());
+  TEdit* edit = h.AddEdit();
   h.Open->SetShortCut(ShortCut('O', TShiftState{ssCtrl}));
   Pump(20);
   edit->SetFocus();
@@ -1032,6 +1037,15 @@ void HookRemovesAll(THookProcCode, HWND, WPARAM, LPARAM) {
 }
 void HookThrows(THookProcCode, HWND, WPARAM, LPARAM) { throw Exception(String(L"client failure")); }
 
+// How often HookA is called while this thread retrieves one message.
+int HookACallsForOneMessage() {
+  g_hookA = 0;
+  PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+  MSG m;
+  GetMessageW(&m, nullptr, 0, 0);
+  return g_hookA;
+}
+
 TEST(BarThreadHooks, SharedSystemHooksFollowTheirRegistrations) {
   InstallHookProc(HookA, THookProcCodes{hpGetMessage}, false);
   InstallHookProc(HookB, THookProcCodes{hpPreDestroy}, false);
@@ -1046,16 +1060,9 @@ TEST(BarThreadHooks, SharedSystemHooksFollowTheirRegistrations) {
   InstallHookProc(HookA, THookProcCodes{hpGetMessage}, false);
   InstallHookProc(HookA, THookProcCodes{hpGetMessage}, false);
   UninstallHookProc(HookA);
-  g_hookA = 0;
-  PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
-  MSG m;
-  GetMessageW(&m, nullptr, 0, 0);
-  EXPECT_GT(g_hookA, 0);
+  EXPECT_GT(HookACallsForOneMessage(), 0);
   UninstallHookProc(HookA);
-  g_hookA = 0;
-  PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
-  GetMessageW(&m, nullptr, 0, 0);
-  EXPECT_EQ(g_hookA, 0);
+  EXPECT_EQ(HookACallsForOneMessage(), 0);
   EXPECT_FALSE(BarHookInstalled(2));
   // Destroying a window reaches the pre-destroy client.
   g_hookB = 0;
@@ -1075,11 +1082,7 @@ TEST(BarThreadHooks, RegistrationsWithoutAHookLeaveTheOthersHook) {
   InstallHookProc(HookA, THookProcCodes{hpGetMessage}, true);
   UninstallHookProc(HookA);
   EXPECT_TRUE(BarHookInstalled(2));
-  g_hookA = 0;
-  PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
-  MSG m;
-  GetMessageW(&m, nullptr, 0, 0);
-  EXPECT_GT(g_hookA, 0);
+  EXPECT_GT(HookACallsForOneMessage(), 0);
   UninstallHookProc(HookA);
   EXPECT_FALSE(BarHookInstalled(2));
   // The uses taken are all given back, in whatever order the clients go.
@@ -2567,6 +2570,12 @@ TEST(BarChevron, TabPassesOverTheControlsTheChevronHides) {
 // ---- hints, colour and keys of a toolbar under real input -----------------------------------
 namespace {
 
+// A real click into a control, which then has the focus.
+void ClickToFocus(TWinControl* C) {
+  Click(ScreenPoint(C->GetHandle(), 5, 5));
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == C->GetHandle(); }, 10000));
+}
+
 // What the application offers to show for the control under the pointer.
 struct ShownHintInfo {
   int Count = 0;
@@ -2693,12 +2702,9 @@ struct NoKeyboardCues {
 TEST(BarToolbarKeys, HoldingAltShowsTheMenuBarsUnderlines) {
   NoKeyboardCues cues;
   MenuHost h;
-  auto* edit = new TEdit(h.Form.get());
-  edit->SetBounds(10, 100, 100, 20);
-  edit->SetParent(h.Form.get());
+  TEdit* edit = h.AddEdit();
   Pump(20);
-  Click(ScreenPoint(edit->GetHandle(), 5, 5));
-  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == edit->GetHandle(); }, 10000));
+  ClickToFocus(edit);
   ASSERT_FALSE(h.Bar->View()->State.Contains(vsShowAccels));
   // (Posted: the key that marks the end of sent input would make the Alt
   // press no lone one.)
@@ -2724,9 +2730,7 @@ TEST(BarToolbarKeys, HoldingAltShowsTheMenuBarsUnderlines) {
 // turn it into another one that an item then runs.
 TEST(BarShortCuts, TheToolbarsHandlerIsAskedFirst) {
   MenuHost h;
-  auto* edit = new TEdit(h.Form.get());
-  edit->SetBounds(10, 100, 100, 20);
-  edit->SetParent(h.Form.get());
+  TEdit* edit = h.AddEdit();
   h.Open->SetShortCut(ShortCut('O', TShiftState{ssCtrl}));
   h.Copy->SetShortCut(ShortCut('C', TShiftState{ssCtrl}));
   std::vector<WORD> asked;
@@ -2736,8 +2740,7 @@ TEST(BarShortCuts, TheToolbarsHandlerIsAskedFirst) {
     if (Message.CharCode == 'K') Message.CharCode = 'C';
   };
   Pump(20);
-  Click(ScreenPoint(edit->GetHandle(), 5, 5));
-  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == edit->GetHandle(); }, 10000));
+  ClickToFocus(edit);
   PressKey('O', {VK_CONTROL});
   Pump(30);
   EXPECT_EQ(h.OpenClicks, 0);
