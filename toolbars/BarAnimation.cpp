@@ -3,13 +3,13 @@
 #include <atomic>
 
 namespace {
-using UpdateLayeredWindowFn = BOOL(WINAPI*)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF,
-                                            BLENDFUNCTION*, DWORD);
+using UpdateLayeredWindowFn = TBarUpdateLayeredWindow;
 
 struct AnimationRecord {
   HWND Wnd = nullptr;
   int Time = 0;
   bool Blend = false;
+  UpdateLayeredWindowFn Ulw = nullptr;  // the function a fade draws with
   int Step = 0;
   HDC WindowDC = nullptr;
   HDC MemDC = nullptr;
@@ -30,11 +30,20 @@ HANDLE g_thread = nullptr;
 UpdateLayeredWindowFn g_ulw = nullptr;
 bool g_ulwLooked = false;
 bool g_disableLayered = false;
+UpdateLayeredWindowFn g_ulwInstead = nullptr;
+
+void LookUpLayeredFunction() {
+  if (g_ulwLooked) return;
+  g_ulwLooked = true;
+  if (HMODULE u = GetModuleHandleW(L"user32.dll"))
+    g_ulw = reinterpret_cast<UpdateLayeredWindowFn>(reinterpret_cast<void*>(GetProcAddress(u, "UpdateLayeredWindow")));
+}
 
 void ResetRecord() {
   g_anim.Wnd = nullptr;
   g_anim.Time = 0;
   g_anim.Blend = false;
+  g_anim.Ulw = nullptr;
   g_anim.Step = 0;
   g_anim.WindowDC = nullptr;
   g_anim.MemDC = nullptr;
@@ -105,21 +114,22 @@ DWORD WINAPI AnimationThread(LPVOID Param) {
 }  // namespace
 
 void BarAnimationDisableLayered(bool Disable) { g_disableLayered = Disable; }
+TBarUpdateLayeredWindow BarAnimationSystemLayeredFunction() {
+  LookUpLayeredFunction();
+  return g_ulw;
+}
+void BarAnimationUseLayeredFunction(TBarUpdateLayeredWindow Fn) { g_ulwInstead = Fn; }
 bool BarAnimationRunning() { return g_thread != nullptr; }
 
 void BarStartAnimation(HWND Wnd, int Time, bool Blend, TBarAnimationDirection Directions) {
   BarEndAnimation(nullptr);
   ResetRecord();
-  if (!g_ulwLooked) {
-    g_ulwLooked = true;
-    if (HMODULE u = GetModuleHandleW(L"user32.dll"))
-      g_ulw = reinterpret_cast<UpdateLayeredWindowFn>(
-          reinterpret_cast<void*>(GetProcAddress(u, "UpdateLayeredWindow")));
-  }
-  UpdateLayeredWindowFn ulw = g_disableLayered ? nullptr : g_ulw;
+  LookUpLayeredFunction();
+  UpdateLayeredWindowFn ulw = g_disableLayered || !g_ulw ? nullptr : g_ulwInstead ? g_ulwInstead : g_ulw;
   g_anim.Wnd = Wnd;
   g_anim.Time = Time > 0 ? Time : 1;
   g_anim.Blend = Blend && ulw;
+  g_anim.Ulw = ulw;
   g_anim.Dir = Directions;
   GetCursorPos(&g_anim.LastPos);
   GetClientRect(Wnd, &g_anim.ClientRect);
@@ -172,7 +182,7 @@ void BarStepAnimation(WPARAM, LPARAM LParam) {
   int F = g_anim.Step;
   if (g_anim.Blend) {
     BLENDFUNCTION bf{AC_SRC_OVER, 0, static_cast<BYTE>(F), 0};
-    if (g_ulw) g_ulw(w, nullptr, nullptr, nullptr, nullptr, nullptr, 0, &bf, ULW_ALPHA);
+    g_anim.Ulw(w, nullptr, nullptr, nullptr, nullptr, nullptr, 0, &bf, ULW_ALPHA);
   } else {
     int W = g_anim.Width, H = g_anim.Height;
     int Y = 0, X = 0;

@@ -21,3 +21,9 @@ void BarEndAnimation(HWND Wnd);
 bool BarAnimationRunning();
 // Test seam: pretend UpdateLayeredWindow is missing.
 void BarAnimationDisableLayered(bool Disable);
+using TBarUpdateLayeredWindow = BOOL(WINAPI*)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*,
+                                              DWORD);
+// Test seam: the system's UpdateLayeredWindow (null where it is missing),
+// and a function the fades call in its place (null: the system's again).
+TBarUpdateLayeredWindow BarAnimationSystemLayeredFunction();
+void BarAnimationUseLayeredFunction(TBarUpdateLayeredWindow Fn);

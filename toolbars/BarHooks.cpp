@@ -7,6 +7,9 @@ struct Registration {
   THookProc Proc;
   int RefCount;
   THookProcCodes Codes;
+  // How many of the RefCount registrations took a use of the system hooks
+  // (a designer registers without one).
+  int Counted;
 };
 
 std::vector<Registration>* g_list = nullptr;
@@ -81,15 +84,19 @@ void Release(unsigned Kinds, bool All) {
 
 void InstallHookProc(THookProc Proc, THookProcCodes Codes, bool OnlyIncrementCount) {
   if (!g_list) g_list = new std::vector<Registration>();
-  bool found = false;
+  Registration* reg = nullptr;
   for (Registration& r : *g_list)
     if (r.Proc == Proc) {
       ++r.RefCount;
-      found = true;
+      reg = &r;
       break;
     }
-  if (!found) g_list->push_back(Registration{Proc, 1, Codes});
+  if (!reg) {
+    g_list->push_back(Registration{Proc, 1, Codes, 0});
+    reg = &g_list->back();
+  }
   if (OnlyIncrementCount) return;
+  ++reg->Counted;
   unsigned kinds = KindsOf(Codes);
   for (int i = 0; i < 3; ++i) {
     if (!(kinds & (1u << i))) continue;
@@ -104,8 +111,14 @@ void UninstallHookProc(THookProc Proc) {
     Registration& r = (*g_list)[i];
     if (r.Proc != Proc) continue;
     THookProcCodes codes = r.Codes;
+    // Only a use that was taken is given back: a registration made without
+    // one must not drop the hooks another client still needs. Which of
+    // several registrations goes is not known, so a taken use is kept for
+    // as long as the registrations left could all hold one.
+    bool release = r.Counted > r.RefCount - 1;
+    if (release) --r.Counted;
     if (--r.RefCount == 0) g_list->erase(g_list->begin() + static_cast<long>(i));
-    Release(KindsOf(codes), false);
+    if (release) Release(KindsOf(codes), false);
     break;
   }
   if (g_list->empty()) {

@@ -15,9 +15,17 @@ String TBarMRUListStrings::Get(int Index) const { return names_.Get(Index); }
 int TBarMRUListStrings::GetCount() const { return names_.GetCount(); }
 
 void TBarMRUListStrings::Changed() {
-  list_->SetItemCaptions();
-  if (list_->trimming_ || list_->loading_ || list_->GetComponentState().Contains(csLoading)) return;
-  if (list_->OnChange) list_->OnChange(list_);
+  // A change that trims the list is one change: its notice covers the trim.
+  if (list_->trimming_) return list_->SetItemCaptions();
+  ++list_->changing_;
+  try {
+    list_->SetItemCaptions();
+  } catch (...) {
+    --list_->changing_;
+    throw;
+  }
+  --list_->changing_;
+  list_->NotifyChange();
 }
 
 void TBarMRUListStrings::Put(int Index, const String& S) {
@@ -122,20 +130,28 @@ String BarMRUCaption(int Key, const String& Name) {
   return String(L"&") + accel + L" " + s;
 }
 
+void TBarMRUList::NotifyChange() {
+  if (loading_ || GetComponentState().Contains(csLoading)) return;
+  if (OnChange) OnChange(this);
+}
+
 void TBarMRUList::SetItemCaptions() {
-  // Drop the oldest names past the limit; their changes are part of this one.
-  if (!trimming_) {
-    trimming_ = true;
-    try {
-      while (list_->GetCount() > maxItems_) list_->Delete(list_->GetCount() - 1);
-    } catch (...) {
-      trimming_ = false;
-      throw;
+  // Drop the oldest names past the limit. Within a change of the names the
+  // trim is part of that change; on its own (a lower MaxItems) it is a
+  // change of its own and is announced once.
+  if (trimming_) return;
+  bool trimmed = false;
+  trimming_ = true;
+  try {
+    while (list_->GetCount() > maxItems_) {
+      list_->Delete(list_->GetCount() - 1);
+      trimmed = true;
     }
+  } catch (...) {
     trimming_ = false;
-  } else {
-    return;
+    throw;
   }
+  trimming_ = false;
   int key = GetFirstKey();
   for (int i = 0; i < container_->Count(); ++i, ++key) {
     String s = list_->Get(i);
@@ -145,6 +161,7 @@ void TBarMRUList::SetItemCaptions() {
     }
     container_->Items(i)->SetCaption(BarMRUCaption(key, s));
   }
+  if (trimmed && changing_ == 0) NotifyChange();
 }
 
 void TBarMRUList::ClickHandler(TObject* Sender) {

@@ -84,8 +84,11 @@ class TBarMRUList : public TComponent {
   void SaveWith(Writer&& Write, Deleter&& Del);
   bool hidePathExtension_ = true;
   int maxItems_ = 4;
+  // OnChange unless the list is being loaded.
+  void NotifyChange();
   bool loading_ = false;
   bool trimming_ = false;
+  int changing_ = 0;  // changes of the names under way
   TBarCustomItem* container_ = nullptr;
   TBarMRUListStrings* list_ = nullptr;
 };

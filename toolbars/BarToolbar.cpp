@@ -50,6 +50,11 @@ void ToolbarGetMessageHook(THookProcCode Code, HWND, WPARAM WParam, LPARAM LPara
       if (repeat && msg->wParam == t_loneMenuKey) return;
       t_loneMenuKey = 0;
       if (repeat) return;
+      // Alt held down is offered to the form's controls as a dialog key, as
+      // the class library does not do for system keys: a menu bar shows its
+      // underlines while it is held.
+      if (msg->wParam == VK_MENU)
+        if (TCustomForm* f = MenuBarFormOf(msg->hwnd)) f->Perform(CM_DIALOGKEY, VK_MENU, msg->lParam);
       if (msg->wParam == VK_MENU && GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_SHIFT) >= 0)
         t_loneMenuKey = VK_MENU;
       else if (msg->wParam == VK_F10 && !(msg->lParam & 0x20000000) && GetKeyState(VK_CONTROL) >= 0 &&
@@ -399,12 +404,12 @@ void TBarCustomToolbar::SetSystemFont(bool Value) {
 int TBarCustomToolbar::CalcWrapOffset(TBarDock* Dock) {
   if (!Dock) return floatingWidth_;
   if (shrinkMode_ != tbsmWrap) return 0;
-  POINT nc{4, 4};
-  // The window's frame on that dock (handle on the long axis).
-  int handle = DragHandleWidth();
-  if (Dock != GetCurrentDock()) handle = 0;
-  if (Dock->IsVertical()) return Dock->GetHeight() - Dock->NonClientHeight() - (nc.y + handle);
-  return Dock->GetWidth() - Dock->NonClientWidth() - (nc.x + handle);
+  // The window's frame on that dock, whether it is docked there yet or laid
+  // out on trial over it (the drag handle that dock gives it included).
+  POINT frame{0, 0};
+  AddDockedNCAreaToSize(frame, Dock->IsVertical(), Dock);
+  if (Dock->IsVertical()) return Dock->GetHeight() - Dock->NonClientHeight() - frame.y;
+  return Dock->GetWidth() - Dock->NonClientWidth() - frame.x;
 }
 
 int TBarCustomToolbar::CalcChevronOffset(TBarDock* Dock, TBarViewOrientation Orientation) {

@@ -2,6 +2,7 @@
 // put their toolbars on.
 #pragma once
 
+#include <cstring>
 #include <memory>
 
 #include "classlib/Forms.h"
@@ -42,5 +43,19 @@ struct FloatHost {
     testsupport::Pump(50);
   }
 };
+
+// Ctrl+K offered to the application as a shortcut, with Ctrl down: true
+// when something took it.
+inline bool CtrlKIsShortCut() {
+  BYTE saved[256], down[256];
+  GetKeyboardState(saved);
+  memcpy(down, saved, sizeof down);
+  down[VK_CONTROL] = 0x80;
+  SetKeyboardState(down);
+  TMessage km{WM_KEYDOWN, 'K', 0x00250001, 0};
+  const bool taken = Application->IsShortCut(km);
+  SetKeyboardState(saved);
+  return taken;
+}
 
 }  // namespace bartest

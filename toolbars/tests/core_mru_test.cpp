@@ -155,6 +155,44 @@ TEST(BarMRUList, ChangeNoticesButNoneWhileLoading) {
   EXPECT_EQ(Captions(*l), (std::vector<String>{L"&1 p", L"&2 q"}));
 }
 
+// A lower limit that drops names changes the list: one notice for the
+// names it drops, with the items already gone and the captions renumbered.
+TEST(BarMRUList, ALowerLimitThatDropsNamesIsAnnounced) {
+  auto l = PlainList();
+  Counter c;
+  int countSeen = -1;
+  l->OnChange = [&](TObject*) {
+    ++c.changes;
+    countSeen = l->GetItemContainer()->Count();
+  };
+  for (const wchar_t* n : {L"a", L"b", L"c"}) l->Add(n);
+  c.changes = 0;
+  l->SetMaxItems(1);
+  EXPECT_EQ(c.changes, 1);
+  EXPECT_EQ(countSeen, 1);
+  EXPECT_EQ(Names(*l), (std::vector<String>{L"c"}));
+  // A limit that drops nothing is no change of the list.
+  l->SetMaxItems(6);
+  l->SetMaxItems(2);
+  EXPECT_EQ(c.changes, 1);
+  // Names assigned past the limit: each name a change, the trim part of them.
+  TStringList src;
+  for (const wchar_t* n : {L"p", L"q", L"r"}) src.Add(n);
+  c.changes = 0;
+  l->SetItems(&src);
+  EXPECT_EQ(Names(*l), (std::vector<String>{L"p", L"q"}));
+  EXPECT_EQ(Captions(*l), (std::vector<String>{L"&1 p", L"&2 q"}));
+  const int assigned = c.changes;
+  EXPECT_GT(assigned, 0);
+  // Loading stays silent, trimming or not.
+  TMemIniFile ini(L"");
+  for (int n = 1; n <= 3; ++n) ini.WriteString(L"R", L"MRU" + IntToStr(n), L"x" + IntToStr(n));
+  l->LoadFromIni(&ini, L"R");
+  l->SetMaxItems(1);  // after the load: announced again
+  EXPECT_EQ(c.changes, assigned + 1);
+  EXPECT_EQ(Names(*l), (std::vector<String>{L"x1"}));
+}
+
 TEST(BarMRUList, IniStorageWritesPresentKeysAndDeletesTheRest) {
   TMemIniFile ini(L"");
   for (int n = 1; n <= 4; ++n) ini.WriteString(L"Files", L"MRU" + IntToStr(n), L"old" + IntToStr(n));

@@ -8,22 +8,10 @@
 
 namespace {
 
+using bartest::CtrlKIsShortCut;
 using bartest::FloatHost;
 using testsupport::Pump;
 using testsupport::PumpUntil;
-
-// Ctrl+K offered to the application as a shortcut, with Ctrl down.
-bool CtrlKIsShortCut() {
-  BYTE saved[256], down[256];
-  GetKeyboardState(saved);
-  memcpy(down, saved, sizeof down);
-  down[VK_CONTROL] = 0x80;
-  SetKeyboardState(down);
-  TMessage km{WM_KEYDOWN, 'K', 0x00250001, 0};
-  const bool taken = Application->IsShortCut(km);
-  SetKeyboardState(saved);
-  return taken;
-}
 
 TEST(BarDesign, ADesignedToolbarTakesNoShortCutsFromItsForm) {
   FloatHost b;

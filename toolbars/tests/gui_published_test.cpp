@@ -106,4 +106,52 @@ TEST(BarPublished, WindowsAndDocksDeclareWhatTheyPublishAndTheirEventsReadBack) 
   EXPECT_EQ(readDock->OnInsertRemoveBar, Handler<TBarInsertRemoveEvent>(again.get()));
 }
 
+// ShrinkMode and ProcessShortCuts are stored in their own right: a toolbar
+// that only stops shrinking, or only processes shortcuts, reads back so, and
+// a menu bar keeps the values stored with it rather than those it implies.
+TEST(BarPublished, ShrinkModeAndShortCutProcessingReadBackOnTheirOwn) {
+  BarFiler::RegisterClasses();
+  FloatHost b(600, 300);
+  TBarToolbar* still = b.AddToolbar(L"tbrStill", 0, 0, 1);
+  still->SetShrinkMode(tbsmNone);
+  TBarToolbar* keys = b.AddToolbar(L"tbrKeys", 1, 0, 1);
+  keys->SetProcessShortCuts(true);
+  TBarToolbar* menu = b.AddToolbar(L"tbrMenu", 2, 0, 1);
+  menu->SetMenuBar(true);
+  menu->SetShrinkMode(tbsmNone);
+  menu->SetProcessShortCuts(false);
+  b.Show();
+
+  std::unique_ptr<TForm> again(new TForm(Application));
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(b.Form.get());
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(again.get());
+  auto* readStill = dynamic_cast<TBarToolbar*>(again->FindComponent(L"tbrStill"));
+  auto* readKeys = dynamic_cast<TBarToolbar*>(again->FindComponent(L"tbrKeys"));
+  auto* readMenu = dynamic_cast<TBarToolbar*>(again->FindComponent(L"tbrMenu"));
+  ASSERT_TRUE(readStill && readKeys && readMenu);
+  EXPECT_EQ(readStill->GetShrinkModeProp(), tbsmNone);
+  EXPECT_FALSE(readStill->GetProcessShortCuts());
+  EXPECT_EQ(readKeys->GetShrinkModeProp(), tbsmChevron);
+  EXPECT_TRUE(readKeys->GetProcessShortCuts());
+  EXPECT_FALSE(readKeys->GetMenuBar());
+  EXPECT_TRUE(readMenu->GetMenuBar());
+  EXPECT_EQ(readMenu->GetShrinkModeProp(), tbsmNone);
+  EXPECT_FALSE(readMenu->GetProcessShortCuts());
+
+  // The toolbar read with shortcut processing runs its item's shortcut.
+  auto* item = new TBarItem(again.get());
+  item->SetShortCut(ShortCut('K', TShiftState{ssCtrl}));
+  int clicks = 0;
+  item->OnClick = [&](TObject*) { ++clicks; };
+  readKeys->Items()->Add(item);
+  again->SetBounds(40, 40, 600, 300);
+  again->Show();
+  SetForegroundWindow(again->GetHandle());
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return GetForegroundWindow() == again->GetHandle(); }, 10000));
+  EXPECT_TRUE(bartest::CtrlKIsShortCut());
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return clicks == 1; }, 10000));
+}
+
 }  // namespace

@@ -17,6 +17,7 @@
 #include "toolbars/BarEditItem.h"
 #include "toolbars/BarFiler.h"
 #include "toolbars/BarFloat.h"
+#include "toolbars/BarHooks.h"
 #include "toolbars/BarImages.h"
 #include "toolbars/BarPopup.h"
 #include "toolbars/BarToolbar.h"
@@ -51,6 +52,13 @@ struct Host {
   void Show() {
     Form->Show();
     Pump(50);
+  }
+  // An edit box on the form, below the dock.
+  TEdit* AddEdit() {
+    auto* e = new TEdit(Form.get());
+    e->SetBounds(10, 100, 100, 20);
+    e->SetParent(Form.get());
+    return e;
   }
 };
 
@@ -423,6 +431,33 @@ TEST(BarMenuBar, AltLetterInTheMDIAreaOpensTheMenuBar) {
   }
 }
 
+// A menu bar being designed elsewhere registers the message watcher without
+// a system hook of its own: switching it off or freeing it leaves the
+// running menu bar's hook, and Alt+letter in the MDI area, working.
+TEST(BarMenuBar, ADesignedMenuBarLeavesTheRunningOnesHook) {
+  MDIMenuHost h;
+  const HWND frame = h.Frame->GetHandle(), client = h.Frame->ClientHandle();
+  ASSERT_TRUE(BarHookInstalled(2));
+  auto designed = std::make_unique<TForm>(Application);
+  designed->SetDesigning(true);
+  auto* dock = new TBarDock(designed.get());
+  dock->SetParent(designed.get());
+  auto* other = new TBarToolbar(designed.get());
+  other->SetParent(dock);
+  ASSERT_TRUE(other->IsDesigning());
+  other->SetMenuBar(true);
+  other->SetMenuBar(false);
+  EXPECT_TRUE(BarHookInstalled(2));
+  other->SetMenuBar(true);
+  designed.reset();  // freed while a menu bar
+  EXPECT_TRUE(BarHookInstalled(2));
+  SetForegroundWindow(frame);
+  SetFocus(client);
+  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == frame && GetFocus() == client; }, 10000));
+  EXPECT_EQ(MenuOpenedByAltF(h.Bar), h.File);
+  EXPECT_EQ(h.OpenClicks, 0);
+}
+
 TEST(BarMenuBar, AltLetterOnTheFormOpensTheMenuBarFloatingFromItsDock) {
   MenuHost h;
   h.Bar->HideWhenInactive = false;
@@ -460,9 +495,7 @@ struct KeyState {
 
 TEST(BarShortCuts, RunOnceWithTheFocusElsewhereButNotWhileTheFormIsDisabled) {
   MenuHost h;
-  auto* edit = new TEdit(h.Form.get());
-  edit->SetBounds(10, 100, 100, 20);
-  edit->SetParent(h.Form.get());
+  TEdit* edit = h.AddEdit();
   h.Open->SetShortCut(ShortCut('O', TShiftState{ssCtrl}));
   Pump(20);
   edit->SetFocus();
@@ -610,6 +643,40 @@ TEST(BarChevron, MenuBarWrapsInsteadOfShowingAChevron) {
   }
   EXPECT_GE(h.Bar->GetClientHeight(), bottom);
   EXPECT_EQ(h.Bar->GetWidth(), h.Dock->GetClientWidth());  // full row
+}
+
+// Laid out on trial over another dock (as a drag over it does), a wrapping
+// toolbar wraps within the frame it will have there: the same rows it has
+// on a dock of that width.
+TEST(BarChevron, WrappingToolbarMeasuredOverAnotherDockWrapsForThatDocksFrame) {
+  Host h(800);
+  auto* bottom = new TBarDock(h.Form.get());
+  bottom->SetName(L"tbdBottom");
+  bottom->SetPosition(dpBottom);
+  bottom->SetParent(h.Form.get());
+  auto* t = h.AddToolbar(L"tbrWrap", 0, 0);
+  for (int i = 0; i < 6; ++i) AddItem(t->Items(), L"Item" + IntToStr(i));
+  t->SetShrinkMode(tbsmWrap);
+  h.Show();
+  const int oneRow = t->GetWidth();
+  ASSERT_EQ(t->CalcNCSizes().x, 4 + 6);
+  // Docks a little narrower than the row with its frame, wider than the row alone.
+  h.Form->SetClientWidth(oneRow - 3);
+  Pump(30);
+  ASSERT_EQ(bottom->GetClientWidth(), h.Dock->GetClientWidth());
+  t->View()->ValidatePositions();
+  ASSERT_GT(t->View()->WrappedLines, 1);
+  const POINT docked{t->GetClientWidth(), t->GetClientHeight()};
+  const POINT trial = t->DoArrange(false, dtTopBottom, false, bottom);
+  EXPECT_GT(t->WrappedLines, 1);
+  EXPECT_EQ(trial.x, docked.x);
+  EXPECT_EQ(trial.y, docked.y);
+  EXPECT_LE(trial.x + 4 + 6, bottom->GetClientWidth());
+  // With no drag handle on that dock the frame is only the border.
+  bottom->SetAllowDrag(false);
+  const POINT bare = t->DoArrange(false, dtTopBottom, false, bottom);
+  EXPECT_EQ(t->WrappedLines, 1);
+  EXPECT_LE(bare.x + 4, bottom->GetClientWidth());
 }
 
 // ---- pop-up menus ----------------------------------------------------------------------
@@ -996,6 +1063,15 @@ void HookRemovesAll(THookProcCode, HWND, WPARAM, LPARAM) {
 }
 void HookThrows(THookProcCode, HWND, WPARAM, LPARAM) { throw Exception(String(L"client failure")); }
 
+// How often HookA is called while this thread retrieves one message.
+int HookACallsForOneMessage() {
+  g_hookA = 0;
+  PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+  MSG m;
+  GetMessageW(&m, nullptr, 0, 0);
+  return g_hookA;
+}
+
 TEST(BarThreadHooks, SharedSystemHooksFollowTheirRegistrations) {
   InstallHookProc(HookA, THookProcCodes{hpGetMessage}, false);
   InstallHookProc(HookB, THookProcCodes{hpPreDestroy}, false);
@@ -1010,16 +1086,9 @@ TEST(BarThreadHooks, SharedSystemHooksFollowTheirRegistrations) {
   InstallHookProc(HookA, THookProcCodes{hpGetMessage}, false);
   InstallHookProc(HookA, THookProcCodes{hpGetMessage}, false);
   UninstallHookProc(HookA);
-  g_hookA = 0;
-  PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
-  MSG m;
-  GetMessageW(&m, nullptr, 0, 0);
-  EXPECT_GT(g_hookA, 0);
+  EXPECT_GT(HookACallsForOneMessage(), 0);
   UninstallHookProc(HookA);
-  g_hookA = 0;
-  PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
-  GetMessageW(&m, nullptr, 0, 0);
-  EXPECT_EQ(g_hookA, 0);
+  EXPECT_EQ(HookACallsForOneMessage(), 0);
   EXPECT_FALSE(BarHookInstalled(2));
   // Destroying a window reaches the pre-destroy client.
   g_hookB = 0;
@@ -1027,6 +1096,27 @@ TEST(BarThreadHooks, SharedSystemHooksFollowTheirRegistrations) {
   DestroyWindow(w);
   EXPECT_EQ(g_hookB, 1);
   UninstallHookProc(HookB);
+}
+
+// A registration made without a system hook (a designer's) gives none back
+// when it goes, whether it shares the procedure or has one of its own.
+TEST(BarThreadHooks, RegistrationsWithoutAHookLeaveTheOthersHook) {
+  InstallHookProc(HookA, THookProcCodes{hpGetMessage}, false);
+  InstallHookProc(HookB, THookProcCodes{hpGetMessage}, true);
+  UninstallHookProc(HookB);
+  EXPECT_TRUE(BarHookInstalled(2));
+  InstallHookProc(HookA, THookProcCodes{hpGetMessage}, true);
+  UninstallHookProc(HookA);
+  EXPECT_TRUE(BarHookInstalled(2));
+  EXPECT_GT(HookACallsForOneMessage(), 0);
+  UninstallHookProc(HookA);
+  EXPECT_FALSE(BarHookInstalled(2));
+  // The uses taken are all given back, in whatever order the clients go.
+  InstallHookProc(HookA, THookProcCodes{hpGetMessage}, true);
+  InstallHookProc(HookA, THookProcCodes{hpGetMessage}, false);
+  UninstallHookProc(HookA);
+  UninstallHookProc(HookA);
+  EXPECT_FALSE(BarHookInstalled(2));
 }
 
 TEST(BarThreadHooks, ClientsRemovingThemselvesOrFailingDuringDispatch) {
@@ -2501,4 +2591,338 @@ TEST(BarChevron, TabPassesOverTheControlsTheChevronHides) {
     EXPECT_EQ(std::find(seen.begin(), seen.end(), c->GetHandle()), seen.end());
   EXPECT_NE(std::find(seen.begin(), seen.end(), after->GetHandle()), seen.end());
 }
+}  // namespace
+
+// ---- hints, colour and keys of a toolbar under real input -----------------------------------
+namespace {
+
+// A real click into a control, which then has the focus.
+void ClickToFocus(TWinControl* C) {
+  Click(ScreenPoint(C->GetHandle(), 5, 5));
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == C->GetHandle(); }, 10000));
+}
+
+// What the application offers to show for the control under the pointer.
+struct ShownHintInfo {
+  int Count = 0;
+  String Text;
+  TRect CursorRect{};
+  TControl* Control = nullptr;
+  ShownHintInfo() {
+    Application->OnShowHint = [this](String& HintStr, bool&, THintInfo& Info) {
+      ++Count;
+      Text = HintStr;
+      CursorRect = Info.CursorRect;
+      Control = Info.HintControl;
+    };
+  }
+  ~ShownHintInfo() { Application->OnShowHint = TShowHintEvent(); }
+};
+
+// The pointer over a button shows that button's hint for as long as it
+// stays within the button; the toolbar's own hint (the status text) follows
+// the button, unless the item keeps its long hint for menus; the frame and
+// bare places have none.
+TEST(BarToolbarHints, HoveredButtonsShowTheirHintsForTheirRectangles) {
+  Host h;
+  auto* t = h.AddToolbar(L"tbrHints", 0, 0);
+  auto* open = AddItem(t->Items(), L"Open");
+  open->SetHint(L"Open a file|Opens a registry file");
+  auto* save = AddItem(t->Items(), L"Save");
+  save->SetHint(L"Save it|Saves the file");
+  auto* menuOnly = AddItem(t->Items(), L"Find");
+  menuOnly->SetHint(L"Find|Finds a key");
+  menuOnly->SetOptions(TBarItemOptions{tboLongHintInMenuOnly});
+  t->SetShowHint(true);
+  h.Show();
+  SetForegroundWindow(h.Form->GetHandle());
+  Pump(30);
+  const int savedPause = Application->HintPause;
+  Application->HintPause = 50;
+  ShownHintInfo shown;
+  TBarItemViewer* ov = t->View()->Find(open);
+  TBarItemViewer* sv = t->View()->Find(save);
+
+  MoveMouse(ScreenCentre(t->View(), open));
+  EXPECT_EQ(t->GetHint(), L"Open a file|Opens a registry file");
+  ASSERT_TRUE(PumpUntil([&] { return ShownHint() != nullptr; }, 10000));
+  EXPECT_EQ(ShownHint()->GetCaption(), L"Open a file");
+  EXPECT_EQ(shown.Control, t);
+  EXPECT_EQ(shown.Text, L"Open a file");
+  EXPECT_EQ(shown.CursorRect, TRect(ov->BoundsRect));
+  // Within the same button the hint stays as it is. (Moved without the
+  // key that marks the end of sent input: a key hides any hint.)
+  const int count = shown.Count;
+  const POINT corner = ScreenPoint(t->GetHandle(), ov->BoundsRect.left + 2, ov->BoundsRect.top + 2);
+  MouseTo(corner);
+  ASSERT_TRUE(PumpUntil([&] { return PointerPos() == corner; }, 5000));
+  Pump(100);
+  EXPECT_EQ(shown.Count, count);
+  EXPECT_NE(ShownHint(), nullptr);
+  // The next button: its own hint over its own rectangle.
+  MoveMouse(ScreenCentre(t->View(), save));
+  EXPECT_EQ(t->GetHint(), L"Save it|Saves the file");
+  ASSERT_TRUE(PumpUntil([&] { return shown.Count > count && ShownHint() != nullptr; }, 10000));
+  EXPECT_EQ(shown.Text, L"Save it");
+  EXPECT_EQ(shown.CursorRect, TRect(sv->BoundsRect));
+  // A long hint kept for menus: none for the toolbar.
+  MoveMouse(ScreenCentre(t->View(), menuOnly));
+  EXPECT_EQ(t->GetHint(), L"");
+  // The drag handle is the frame: no item, no hint.
+  MoveMouse(ScreenCentre(t->View(), open));
+  EXPECT_NE(t->GetHint(), L"");
+  RECT wr;
+  GetWindowRect(t->GetHandle(), &wr);
+  MoveMouse(POINT{wr.left + 4, (wr.top + wr.bottom) / 2});
+  Pump(30);
+  EXPECT_EQ(t->GetHint(), L"");
+  Application->HintPause = savedPause;
+  MoveMouse(ParkingPlace());
+  Pump(30);
+}
+
+// The view shows hints in its menus too while the toolbar shows hints, and
+// paints its background in the toolbar's colour.
+TEST(BarToolbarHints, ShowHintAndColourReachTheView) {
+  Host h;
+  auto* t = h.AddToolbar(L"tbrLook", 0, 0);
+  AddItem(t->Items(), L"A");
+  AddItem(t->Items(), L"B");
+  h.Show();
+  t->SetShowHint(true);
+  EXPECT_TRUE(t->View()->Style.Contains(vsAlwaysShowHints));
+  t->SetShowHint(false);
+  EXPECT_FALSE(t->View()->Style.Contains(vsAlwaysShowHints));
+  // Taken from the form as well.
+  t->SetParentShowHint(true);
+  h.Form->SetShowHint(true);
+  EXPECT_TRUE(t->GetShowHint());
+  EXPECT_TRUE(t->View()->Style.Contains(vsAlwaysShowHints));
+
+  t->SetColor(clRed);
+  EXPECT_EQ(t->View()->BackgroundColor, clRed);
+  Pump(30);
+  // The button's blank corner, inside the frame (2 pixels and the handle).
+  TBarItemViewer* v = t->View()->Viewers(0);
+  const int x = 2 + 6 + v->BoundsRect.left + 1, y = 2 + v->BoundsRect.top + 1;
+  EXPECT_EQ(PrintedPixel(t, x, y), RGB(255, 0, 0));
+  t->SetColor(clLime);
+  EXPECT_EQ(PrintedPixel(t, x, y), RGB(0, 255, 0));
+}
+
+// Holding Alt down shows the menu bar's accelerator underlines; Alt
+// released alone selects the first item, and leaving hides them again.
+// The system's keyboard cues off (underlines only while the keyboard is
+// used) for one test.
+struct NoKeyboardCues {
+  BOOL Saved = TRUE;
+  NoKeyboardCues() {
+    SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &Saved, 0);
+    SystemParametersInfoW(SPI_SETKEYBOARDCUES, 0, reinterpret_cast<PVOID>(FALSE), 0);
+  }
+  ~NoKeyboardCues() {
+    SystemParametersInfoW(SPI_SETKEYBOARDCUES, 0, reinterpret_cast<PVOID>(static_cast<INT_PTR>(Saved)), 0);
+  }
+};
+
+TEST(BarToolbarKeys, HoldingAltShowsTheMenuBarsUnderlines) {
+  NoKeyboardCues cues;
+  MenuHost h;
+  TEdit* edit = h.AddEdit();
+  Pump(20);
+  ClickToFocus(edit);
+  ASSERT_FALSE(h.Bar->View()->State.Contains(vsShowAccels));
+  // (Posted: the key that marks the end of sent input would make the Alt
+  // press no lone one.)
+  InputScript().Key(VK_MENU, true).Post();
+  EXPECT_TRUE(PumpUntil([&] { return h.Bar->View()->State.Contains(vsShowAccels); }, 5000));
+  EXPECT_FALSE(h.Bar->View()->State.Contains(vsModal));
+  TBarCustomItem* selected = nullptr;
+  {
+    int waits = 0;
+    LoopScript s({[&] {
+      if (!h.Bar->View()->State.Contains(vsModal) && ++waits < 300) return LoopScript::Current()->Again();
+      if (TBarItemViewer* v = h.Bar->View()->GetSelected()) selected = v->Item;
+      PostKey(VK_ESCAPE);
+    }});
+    InputScript().Key(VK_MENU, false).Post();
+    EXPECT_TRUE(PumpUntil([&] { return s.StepsRun() == 1 && !h.Bar->View()->State.Contains(vsModal); }, 10000));
+  }
+  EXPECT_EQ(selected, h.File);
+  EXPECT_FALSE(h.Bar->View()->State.Contains(vsShowAccels));
+}
+
+// The toolbar's OnShortCut is asked before its items: it may take a key, or
+// turn it into another one that an item then runs.
+TEST(BarShortCuts, TheToolbarsHandlerIsAskedFirst) {
+  MenuHost h;
+  TEdit* edit = h.AddEdit();
+  h.Open->SetShortCut(ShortCut('O', TShiftState{ssCtrl}));
+  h.Copy->SetShortCut(ShortCut('C', TShiftState{ssCtrl}));
+  std::vector<WORD> asked;
+  h.Bar->OnShortCut = [&](TWMKey& Message, bool& Handled) {
+    asked.push_back(Message.CharCode);
+    if (Message.CharCode == 'O') Handled = true;  // taken: the item does not run
+    if (Message.CharCode == 'K') Message.CharCode = 'C';
+  };
+  Pump(20);
+  ClickToFocus(edit);
+  PressKey('O', {VK_CONTROL});
+  Pump(30);
+  EXPECT_EQ(h.OpenClicks, 0);
+  ASSERT_FALSE(asked.empty());
+  EXPECT_EQ(asked.back(), 'O');
+  PressKey('K', {VK_CONTROL});
+  EXPECT_TRUE(PumpUntil([&] { return h.CopyClicks == 1; }, 5000));
+  EXPECT_EQ(asked.back(), 'K');
+  EXPECT_EQ(h.OpenClicks, 0);
+  EXPECT_EQ(edit->GetText(), L"");
+  h.Bar->OnShortCut = TShortCutEvent();
+}
+
+}  // namespace
+
+// ---- the address box under the mouse ----------------------------------------------------------
+namespace {
+
+// Clicking the box starts the edit at once; typed text and Tab accept it
+// and move to the next item (Shift+Tab the one before), the toolbar's loop
+// still running.
+TEST(BarEditItem, ClickedBoxEditsAndTabAcceptsAndMovesOn) {
+  EditHost h;
+  auto* go = AddItem(h.Bar->Items(), L"Go");
+  Pump(30);
+  TBarCustomItem* bookmark = h.Bar->Items()->GetItem(0);
+  int began = 0;
+  h.Path->OnBeginEdit = [&](TObject*, TBarEditItemViewer*, TEdit*) { ++began; };
+  struct Round {
+    std::vector<WORD> Mods;
+    const wchar_t* Text;
+    TBarCustomItem* Next;
+  };
+  for (const Round& r : {Round{{}, L"HKEY_USERS", go}, Round{{VK_SHIFT}, L"HKCU", bookmark}}) {
+    SCOPED_TRACE(WideToAnsi(r.Text));
+    h.Path->SetText(L"old");
+    bool focused = false;
+    TBarCustomItem* after = nullptr;
+    bool stillModal = false;
+    int waits = 0;
+    LoopScript s({[&] {
+                    TEdit* e = h.Viewer()->EditControl;
+                    if (!e && ++waits < 300) return LoopScript::Current()->Again();
+                    focused = e && GetFocus() == e->GetHandle();
+                    InputScript().Text(r.Text).Press(VK_TAB, r.Mods).Post();
+                  },
+                  [&] {
+                    if ((h.Viewer()->EditControl || h.Path->GetText() != r.Text) && ++waits < 600)
+                      return LoopScript::Current()->Again();
+                    stillModal = h.Bar->View()->State.Contains(vsModal);
+                    if (TBarItemViewer* v = h.Bar->View()->GetSelected()) after = v->Item;
+                    PostKey(VK_ESCAPE);
+                  }});
+    InputScript().Click(ScreenCentre(h.Bar->View(), h.Path)).Post();
+    EXPECT_TRUE(PumpUntil([&] { return s.StepsRun() == 2 && !h.Bar->View()->State.Contains(vsModal); }, 20000));
+    EXPECT_TRUE(focused);
+    EXPECT_EQ(h.Path->GetText(), r.Text);
+    EXPECT_TRUE(stillModal);
+    EXPECT_EQ(after, r.Next);
+  }
+  // (The press starts an edit that the release ends unaccepted; the release
+  // starts the one typed into.)
+  EXPECT_GE(began, 2);
+  EXPECT_EQ(h.Accepts, 2);
+}
+
+// Pressing a disabled box ends the toolbar's loop at once, the button still
+// held: no edit starts.
+TEST(BarEditItem, PressOnADisabledBoxEndsTheLoop) {
+  EditHost h;
+  int began = 0;
+  h.Path->OnBeginEdit = [&](TObject*, TBarEditItemViewer*, TEdit*) { ++began; };
+  h.Path->SetEnabled(false);
+  Pump(30);
+  MenuEvents events;
+  InputScript().Move(ScreenCentre(h.Bar->View(), h.Path)).Down().Post();
+  EXPECT_TRUE(PumpUntil([&] { return MenuEvents::Count(EVENT_SYSTEM_MENUEND) == 1; }, 10000));
+  EXPECT_EQ(MenuEvents::Count(EVENT_SYSTEM_MENUSTART), 1);
+  EXPECT_LT(GetAsyncKeyState(VK_LBUTTON), 0);  // still held
+  EXPECT_FALSE(h.Bar->View()->State.Contains(vsModal));
+  InputScript().Up().Send();
+  EXPECT_EQ(began, 0);
+  EXPECT_EQ(h.Viewer()->EditControl, nullptr);
+  EXPECT_EQ(h.Accepts, 0);
+}
+
+}  // namespace
+
+// ---- fading pop-ups -----------------------------------------------------------------------------
+namespace {
+
+struct LayeredCall {
+  BYTE Alpha;
+  DWORD Flags;
+  bool Layered;  // the window had WS_EX_LAYERED when it was drawn
+  bool WithPicture;
+};
+std::vector<LayeredCall> g_layeredCalls;
+TBarUpdateLayeredWindow g_systemLayered = nullptr;
+
+BOOL WINAPI RecordingLayered(HWND W, HDC Dst, POINT* Pos, SIZE* Size, HDC Src, POINT* SrcPos, COLORREF Key,
+                             BLENDFUNCTION* Blend, DWORD Flags) {
+  g_layeredCalls.push_back(LayeredCall{Blend ? Blend->SourceConstantAlpha : BYTE(0), Flags,
+                                       (GetWindowLongPtrW(W, GWL_EXSTYLE) & WS_EX_LAYERED) != 0, Src != nullptr});
+  return g_systemLayered(W, Dst, Pos, Size, Src, SrcPos, Key, Blend, Flags);
+}
+
+bool Layered(HWND W) { return (GetWindowLongPtrW(W, GWL_EXSTYLE) & WS_EX_LAYERED) != 0; }
+
+// A fade makes the window layered, draws its picture at alpha 32 and raises
+// the alpha in steps of 16 while it runs; at its end the window is plain
+// again. A whole fade takes at most 13 steps after the first picture.
+TEST(BarAnimation, FadeRaisesTheAlphaOfALayeredWindowAndEndsPlain) {
+  g_systemLayered = BarAnimationSystemLayeredFunction();
+  ASSERT_NE(g_systemLayered, nullptr);
+  BarAnimationUseLayeredFunction(RecordingLayered);
+  auto checkSteps = [] {
+    ASSERT_FALSE(g_layeredCalls.empty());
+    EXPECT_EQ(g_layeredCalls[0].Alpha, 32);
+    EXPECT_TRUE(g_layeredCalls[0].WithPicture);
+    for (size_t i = 0; i < g_layeredCalls.size(); ++i) {
+      EXPECT_TRUE(g_layeredCalls[i].Layered) << i;
+      EXPECT_EQ(g_layeredCalls[i].Flags, DWORD(ULW_ALPHA)) << i;
+      EXPECT_EQ(g_layeredCalls[i].Alpha % 16, 0) << i;
+      if (i > 0) {
+        EXPECT_FALSE(g_layeredCalls[i].WithPicture) << i;
+        EXPECT_GT(g_layeredCalls[i].Alpha, g_layeredCalls[i - 1].Alpha) << i;
+      }
+    }
+  };
+  {
+    // Stopped while it runs.
+    AnimWindow w;
+    g_layeredCalls.clear();
+    BarStartAnimation(w.Wnd, 4000, true, tbadDown);
+    EXPECT_TRUE(Layered(w.Wnd));
+    EXPECT_TRUE(IsWindowVisible(w.Wnd));
+    EXPECT_TRUE(PumpUntil([] { return g_layeredCalls.size() >= 3; }, 10000));
+    EXPECT_TRUE(Layered(w.Wnd));
+    BarEndAnimation(0);
+    EXPECT_FALSE(Layered(w.Wnd));
+    checkSteps();
+  }
+  {
+    // Run to its end.
+    AnimWindow w;
+    g_layeredCalls.clear();
+    AnimWindow::Ended() = 0;
+    BarStartAnimation(w.Wnd, 300, true, 0);
+    EXPECT_TRUE(PumpUntil([] { return !BarAnimationRunning() && AnimWindow::Ended() == 1; }, 10000));
+    EXPECT_FALSE(Layered(w.Wnd));
+    EXPECT_TRUE(IsWindowVisible(w.Wnd));
+    EXPECT_LE(g_layeredCalls.size(), 14u);
+    checkSteps();
+  }
+  BarAnimationUseLayeredFunction(nullptr);
+}
+
 }  // namespace
