@@ -502,8 +502,9 @@ bool TCommonLogic::ImportFile(const String& FileName, const std::function<void()
     // The registry holds what was written before the stop, whether lines
     // were still read or only written then.
     SetStatusText(L"Import stopped at line " + IntToStr(r.LinesRead + 1) + L" of " + IntToStr(r.TotalLines) +
-                  L": the lines before it were imported (" + IntToStr(r.Keys) + L" keys, " + IntToStr(r.Values) +
-                  L" values written).");
+                  (r.LaterLinesWritten ? L": the lines before it and some after it were imported ("
+                                       : L": the lines before it were imported (") +
+                  IntToStr(r.Keys) + L" keys, " + IntToStr(r.Values) + L" values written).");
     return false;
   }
   if (r.SkippedLines == 0) {

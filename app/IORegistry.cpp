@@ -207,6 +207,9 @@ class TRegistrySink : public IRegFileSink {
   // of the first line it left unwritten, and what was written in all.
   bool Stopped() const { return unwritten_ != SIZE_MAX; }
   size_t FirstUnwritten() const { return unwritten_; }
+  // Whether the writers, each on its own keys, wrote lines after the first
+  // one a stop left unwritten.
+  bool WroteAfterUnwritten() const { return Stopped() && writtenKeys_ && lastWritten_ > unwritten_; }
   int WrittenKeys() const { return writtenKeys_; }
   int WrittenValues() const { return writtenValues_; }
   // Runs F in turn with the writers' reports.
@@ -321,7 +324,7 @@ class TRegistrySink : public IRegFileSink {
       hold.unlock();
       std::exception_ptr failure;
       bool created = true;
-      size_t unwritten = SIZE_MAX;
+      size_t unwritten = SIZE_MAX, lastWritten = 0;
       int keys = 0, values = 0;
       if (!skip) {
         if (stop_.load()) {
@@ -332,6 +335,7 @@ class TRegistrySink : public IRegFileSink {
           try {
             if (created) {
               ++keys;
+              lastWritten = s.FirstLine;
               Wrote();
               for (const TOp& op : s.Ops) {
                 if (stop_.load()) {
@@ -343,6 +347,7 @@ class TRegistrySink : public IRegFileSink {
                 else
                   key.WriteValue(op.Name, op.Type, op.Data);
                 ++values;
+                lastWritten = op.Line;
                 Wrote();
               }
             }
@@ -358,6 +363,7 @@ class TRegistrySink : public IRegFileSink {
         failure_ = failure;
       }
       unwritten_ = std::min(unwritten_, unwritten);
+      if (keys) lastWritten_ = std::max(lastWritten_, lastWritten);
       writtenKeys_ += keys;
       writtenValues_ += values;
       W.Busy = false;
@@ -389,6 +395,7 @@ class TRegistrySink : public IRegFileSink {
   std::exception_ptr failure_;
   std::vector<TSkipped> skipped_;
   size_t unwritten_ = SIZE_MAX;
+  size_t lastWritten_ = 0;  // 0-based index of the last line written
   int writtenKeys_ = 0, writtenValues_ = 0;
   TSection section_;
   size_t writer_ = 0;
@@ -627,7 +634,10 @@ TRegImportResult TIORegistry::_DoImportRegistryKey(const std::vector<String>& Li
     // left unwritten are in the registry, and the counts are those written
     // (a writer may have gone on a little beyond that line).
     result.Stopped = true;
-    if (sink.Stopped()) result.LinesRead = std::min(result.LinesRead, static_cast<int>(sink.FirstUnwritten()));
+    if (sink.Stopped()) {
+      result.LinesRead = std::min(result.LinesRead, static_cast<int>(sink.FirstUnwritten()));
+      result.LaterLinesWritten = sink.WroteAfterUnwritten();
+    }
     result.Keys = sink.WrittenKeys();
     result.Values = sink.WrittenValues();
     Progress(0, 0, 0, 0);

@@ -135,6 +135,9 @@ struct TRegImportResult {
   // gives in LinesRead the lines before the first one left unwritten, and
   // in Keys and Values what was written in all.
   bool Stopped = false;
+  // Stopped while the keys' writers were apart: some lines after LinesRead
+  // were written too.
+  bool LaterLinesWritten = false;
 };
 
 struct TRegImportOptions {

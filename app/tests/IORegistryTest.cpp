@@ -262,6 +262,37 @@ TEST_F(IORegistryT, KeysTakeTheSpellingOfTheirFirstMentionWhateverTheWritersDo) 
   }
 }
 
+// A stop while two keys' writers are apart: a later key may be written
+// while an earlier one is not yet whole, and the result says so rather than
+// claiming only the lines before the stop were imported.
+TEST_F(IORegistryT, AStopSaysWhenLinesAfterItWereWrittenToo) {
+  const String p = L"HKEY_CURRENT_USER\\" + Path(L"apart");
+  auto writer = [&](const String& Name) { return KeyNameHash(ApiKeyPath(Path(L"apart\\") + Name)) % 6; };
+  // A long key, then a short one that goes to another writer.
+  const String large = L"K0";
+  String small;
+  for (int i = 1; small.empty(); ++i)
+    if (writer(L"K" + IntToStr(i)) != writer(large)) small = L"K" + IntToStr(i);
+  String text = L"REGEDIT4\r\n[" + p + L"\\" + large + L"]\r\n";
+  for (int i = 0; i < 300; ++i) text += L"\"v" + IntToStr(i) + L"\"=\"x\"\r\n";
+  text += L"[" + p + L"\\" + small + L"]\r\n\"s\"=\"1\"\r\n";
+  WriteFileBytes(File(L"apart.reg"), WideToAnsi(text));
+  for (int run = 0; run < 10; ++run) {
+    testsupport::reg::DeleteTree(Path(L"apart"));
+    io.OnProgressChange = [&](TObject*, uint32_t, uint32_t L, uint32_t, uint32_t) {
+      if (L == 2) io.StopRequested = true;
+    };
+    const TRegImportResult res = io.ImportRegistry(File(L"apart.reg"));
+    io.OnProgressChange = nullptr;
+    ASSERT_TRUE(res.Stopped);
+    ASSERT_FALSE(Has(L"apart\\" + large, L"v299"));
+    // Stopped inside the long key; the short key after it was written only
+    // if its writer got to it first, and then the result says so.
+    EXPECT_LT(res.LinesRead, 302) << "run " << run;
+    EXPECT_EQ(res.LaterLinesWritten, Has(L"apart\\" + small, L"s")) << "run " << run;
+  }
+}
+
 // A stop that comes while values are written ends the writing at the next
 // value and changes nothing after it, deletions included: the import says
 // where it stopped and what it wrote, and its progress went on through the
