@@ -269,3 +269,50 @@ TEST(SettingsForm, TheDeclaredSettingsReadBackFromTheForm) {
   EXPECT_EQ(dst->Item(1).GetSubKey(), L"Sub");
   EXPECT_EQ(dst->Item(1).GetDefaultValue(), src->Item(1).GetDefaultValue());
 }
+
+// A store read from its form behaves as the one declared in code: the text
+// settings without a default (the bookmark file, the previous key, the
+// find history) read as the empty text on a first start and are written
+// as empty strings, so a write-all stores all 57 values.
+TEST_F(SettingsRegistry, AStoreReadFromItsFormReadsAndWritesAsTheDeclaredOne) {
+  TRegStore::Register();
+  TComponent root(nullptr);
+  root.SetName(L"Form");
+  auto* src = new TRegStore(&root);
+  src->SetName(L"rsOptions");
+  DeclareEditorSettings(*src);
+  src->BaseKey = Path(L"Zembrio");
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(&root);
+  TComponent back(nullptr);
+  back.SetName(L"Form");
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(&back);
+  auto* dst = dynamic_cast<TRegStore*>(back.FindComponent(L"rsOptions"));
+  ASSERT_NE(dst, nullptr);
+  ASSERT_EQ(dst->Count(), 57);
+
+  src->ReadValues();
+  dst->ReadValues();
+  for (int i = 0; i < 57; ++i) {
+    SCOPED_TRACE(WideToAnsi(src->Item(i).GetName()));
+    const TSettingValue a = src->Item(i).GetValue(), b = dst->Item(i).GetValue();
+    EXPECT_FALSE(b.IsEmpty());
+    EXPECT_EQ(b.AsString(), a.AsString());
+  }
+  dst->WriteValues();
+  size_t values = 0;
+  for (const wchar_t* sub : {L"General", L"Appearance", L"MainForm", L"FindForm", L"FindForm\\MRU", L"EditForm",
+                             L"EditBinForm", L"OptionsForm"})
+    values += testsupport::reg::ValueNames(Path(String(L"Zembrio\\") + sub)).size();
+  EXPECT_EQ(values, 57u);
+  for (const auto& [sub, name] : std::vector<std::pair<String, String>>{{L"Zembrio\\General", L"BookmarkFile"},
+                                                                         {L"Zembrio\\General", L"PreviousHKEY"},
+                                                                         {L"Zembrio\\FindForm\\MRU", L"FindMRU_14"}}) {
+    DWORD t = 0;
+    std::string d;
+    ASSERT_TRUE(Get(sub, name, t, d)) << WideToAnsi(name);
+    EXPECT_EQ(t, DWORD(REG_SZ));
+    EXPECT_EQ(d, std::string(2, '\0'));
+  }
+}
