@@ -832,10 +832,10 @@ void TfrmMain::mnuFile_ExportClick(TObject*) {
 }
 
 void TfrmMain::mnuFile_PreferencesClick(TObject*) {
-  // "Cancel" (and the window's close box, which counts as Cancel) leaves
-  // the options as they were.
-  int r = dmodCommon->ShowOptionsHook ? dmodCommon->ShowOptionsHook() : mrCancel;
-  if (r != mrCancel && r != mrAbort) LoadOptions(false);
+  // Only "Cancel" (the Abort result) leaves the options as they were; "OK"
+  // and the window's close box stored them, and they are applied again.
+  int r = dmodCommon->ShowOptionsHook ? dmodCommon->ShowOptionsHook() : mrAbort;
+  if (r != mrAbort) LoadOptions(false);
 }
 
 void TfrmMain::mnuFile_ExitClick(TObject*) { Close(); }
@@ -1148,7 +1148,6 @@ void TfrmMain::ListExit(TObject*) {
 
 void TfrmMain::SetListViewStyle(TListViewQ* List, TViewStyle Style) {
   List->SetViewStyle(Style);
-  tbtnView_ListStyle->SetImageIndex(mnuView_LVS_Details->GetImageIndex());
   TSkinItem* item = Style == vsIcon        ? mnuView_LVS_LargeIcons
                    : Style == vsSmallIcon ? mnuView_LVS_SmallIcons
                    : Style == vsList      ? mnuView_LVS_List

@@ -6,6 +6,7 @@
 #include "app/OptionsForm.h"
 #include "app/PlacesDialogs.h"
 #include "app/tests/dialogs_support.h"
+#include "testsupport/Input.h"
 
 using namespace dlgtest;
 
@@ -106,7 +107,9 @@ TEST_F(OptionsTest, OkStoresEverySettingAndWritesThem) {
   EXPECT_EQ(0, mainCloses);
 }
 
-TEST_F(OptionsTest, CancelEscapeAndTheCloseBoxStoreOnlyThePosition) {
+// "Cancel" and Escape end the dialog with the Abort result and store
+// nothing but the dialog's position.
+TEST_F(OptionsTest, CancelAndEscapeStoreOnlyThePosition) {
   const bool preload = dm->GetOption(L"PreloadHasChildren").AsBoolean();
   auto changeThen = [&](const std::function<void()>& end) {
     return RunModal(form, [&] {
@@ -117,15 +120,42 @@ TEST_F(OptionsTest, CancelEscapeAndTheCloseBoxStoreOnlyThePosition) {
       end();
     });
   };
-  EXPECT_EQ(mrCancel, changeThen([&] { form->btnCancel->Click(); }));
-  EXPECT_EQ(mrCancel, changeThen([&] { PostMessageW(form->GetHandle(), WM_CLOSE, 0, 0); }));
-  EXPECT_EQ(mrCancel, changeThen([&] { PostMessageW(form->chkReopenPrevious->GetHandle(), WM_KEYDOWN, VK_ESCAPE, 0); }));
+  EXPECT_EQ(mrAbort, changeThen([&] {
+              testsupport::InputScript().Click(testsupport::ClientCentre(form->btnCancel->GetHandle())).Post();
+            }));
+  EXPECT_EQ(mrAbort, changeThen([&] {
+              ASSERT_TRUE(WaitForKeyboard(form));
+              testsupport::InputScript().Press(VK_ESCAPE).Post();
+            }));
   EXPECT_EQ(preload, dm->GetOption(L"PreloadHasChildren").AsBoolean());
   EXPECT_EQ(String(), dm->GetOption(L"BookmarkFile").AsString());
   EXPECT_EQ(77, dm->GetOption(L"OptTop").AsInteger());
+  DWORD type = 0, n = 0;
+  std::wstring text;
+  EXPECT_FALSE(ReadSetting(L"General", L"PreloadHasChildren", type, text, n));
   EXPECT_TRUE(Messages().Texts.empty());
   EXPECT_EQ(0, mainCloses);
   EXPECT_EQ(0, clears);
+}
+
+// The window's close box ends the dialog with the standard cancel result,
+// which is not cancelling: the settings are stored as with "OK".
+TEST_F(OptionsTest, TheCloseBoxSavesAsOkDoes) {
+  const bool preload = dm->GetOption(L"PreloadHasChildren").AsBoolean();
+  TModalResult r = RunModal(form, [&] {
+    form->chkPreloadHasChildren->SetChecked(!preload);
+    form->rgrpDragHandleStyle->SetItemIndex(0);
+    testsupport::InputScript().Click(CloseBoxPoint(form->GetHandle())).Post();
+  });
+  EXPECT_EQ(mrCancel, r);
+  EXPECT_EQ(!preload, dm->GetOption(L"PreloadHasChildren").AsBoolean());
+  EXPECT_EQ(!preload, StoredBool(L"General", L"PreloadHasChildren"));
+  DWORD type = 0, n = 99;
+  std::wstring text;
+  ASSERT_TRUE(ReadSetting(L"Appearance", L"DragHandleStyle", type, text, n));
+  EXPECT_EQ(0u, n);
+  EXPECT_TRUE(Messages().Texts.empty());
+  EXPECT_EQ(0, mainCloses);
 }
 
 TEST_F(OptionsTest, ChangingTheRootKeyNamingAsksForARestart) {

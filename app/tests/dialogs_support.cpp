@@ -1,5 +1,7 @@
 #include "app/tests/dialogs_support.h"
 
+#include <algorithm>
+
 #include "testsupport/Registry.h"
 #include "testsupport/Watchdog.h"
 
@@ -122,6 +124,31 @@ TModalResult RunModalSteps(TCustomForm* Form, std::vector<std::function<void()>>
   g_steps.clear();
   EXPECT_FALSE(fired) << "the dialog did not end by itself";
   return r;
+}
+
+POINT CloseBoxPoint(HWND Window) {
+  RECT w{};
+  GetWindowRect(Window, &w);
+  RECT box{w.right, w.bottom, w.left, w.top};
+  const int rows = std::min<LONG>(w.bottom - w.top, 64), cols = std::min<LONG>(w.right - w.left, 96);
+  for (int y = w.top; y < w.top + rows; ++y)
+    for (int x = w.right - cols; x < w.right; ++x)
+      if (SendMessageW(Window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE) {
+        box.left = std::min<LONG>(box.left, x);
+        box.right = std::max<LONG>(box.right, x);
+        box.top = std::min<LONG>(box.top, y);
+        box.bottom = std::max<LONG>(box.bottom, y);
+      }
+  EXPECT_LE(box.left, box.right) << "the window shows no close box";
+  return POINT{(box.left + box.right) / 2, (box.top + box.bottom) / 2};
+}
+
+bool WaitForKeyboard(TCustomForm* Form) {
+  const HWND h = Form->GetHandle();
+  return testsupport::PumpUntil([h] {
+    const HWND focus = GetFocus();
+    return GetForegroundWindow() == h && focus && (focus == h || IsChild(h, focus));
+  });
 }
 
 void DialogTest::SetUp() {

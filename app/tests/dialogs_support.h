@@ -50,6 +50,13 @@ void ScheduleSteps(std::vector<std::function<void()>> Steps);
 // Lets pending messages run.
 using testsupport::Pump;
 
+// The screen point in the middle of a window's close box on its title bar,
+// found by asking the window what lies under each point, as a click does.
+POINT CloseBoxPoint(HWND Window);
+// Waits (letting messages run) until the form is the active window with
+// the keyboard in it, so that keys pressed go to it; false when it never is.
+bool WaitForKeyboard(TCustomForm* Form);
+
 // Base of the dialog tests: messages cleared, settings cleared and read
 // into a fresh set of services.
 class DialogTest : public ::testing::Test {

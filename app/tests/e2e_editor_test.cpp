@@ -13,6 +13,7 @@
 #include "app/OptionsForm.h"
 #include "app/PlacesDialogs.h"
 #include "app/tests/e2e_support.h"
+#include "testsupport/Input.h"
 #include "classlib/Clipbrd.h"
 #include "toolbars/BarDock.h"
 
@@ -811,18 +812,32 @@ TEST_F(Editor, OptionsChangedAppliedAndPersisted) {
   EXPECT_EQ(Window->tbrFile->GetDragHandleStyle(), dhNone);
 }
 
-TEST_F(Editor, OptionsCloseBoxCountsAsCancel) {
+// The options dialog's close box saves and the main window applies the
+// options again; Escape cancels, and nothing is applied.
+TEST_F(Editor, OptionsCloseBoxSavesAndEscapeCancels) {
   Start();
   TfrmOptions* o = F.Options;
+  ASSERT_TRUE(Window->GetShowHint());
   ASSERT_TRUE(WithModal([&] { Window->mnuFile_PreferencesClick(nullptr); },
                         {[=] {
                           o->chkShowHints->SetChecked(false);
-                          PostMessageW(o->GetHandle(), WM_CLOSE, 0, 0);
+                          testsupport::InputScript().Click(dlgtest::CloseBoxPoint(o->GetHandle())).Post();
                         }}));
-  EXPECT_TRUE(Window->GetShowHint());
+  EXPECT_FALSE(Window->GetShowHint());
   DWORD type = 0;
   std::string raw;
-  EXPECT_FALSE(Read(String(Settings) + L"\\Appearance", L"ShowHints", type, raw));
+  ASSERT_TRUE(Read(String(Settings) + L"\\Appearance", L"ShowHints", type, raw));
+  EXPECT_EQ(raw, Dw(0));
+
+  ASSERT_TRUE(WithModal([&] { Window->mnuFile_PreferencesClick(nullptr); },
+                        {[=] {
+                          o->chkShowHints->SetChecked(true);
+                          ASSERT_TRUE(dlgtest::WaitForKeyboard(o));
+                          testsupport::InputScript().Press(VK_ESCAPE).Post();
+                        }}));
+  EXPECT_FALSE(Window->GetShowHint());
+  ASSERT_TRUE(Read(String(Settings) + L"\\Appearance", L"ShowHints", type, raw));
+  EXPECT_EQ(raw, Dw(0));
 }
 
 TEST_F(Editor, AboutBoxTitleComesFromTheVersionResource) {
