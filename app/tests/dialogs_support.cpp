@@ -126,20 +126,23 @@ TModalResult RunModalSteps(TCustomForm* Form, std::vector<std::function<void()>>
   return r;
 }
 
-POINT CloseBoxPoint(HWND Window) {
+POINT TitleBarPoint(HWND Window, LRESULT Hit) {
   RECT w{};
   GetWindowRect(Window, &w);
   RECT box{w.right, w.bottom, w.left, w.top};
-  const int rows = std::min<LONG>(w.bottom - w.top, 64), cols = std::min<LONG>(w.right - w.left, 96);
+  // The title bar's buttons lie at its right end; the caption's middle
+  // (left of them) is looked for over the whole width.
+  const int rows = std::min<LONG>(w.bottom - w.top, 64);
+  const int cols = Hit == HTCAPTION ? w.right - w.left : std::min<LONG>(w.right - w.left, 160);
   for (int y = w.top; y < w.top + rows; ++y)
     for (int x = w.right - cols; x < w.right; ++x)
-      if (SendMessageW(Window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE) {
+      if (SendMessageW(Window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == Hit) {
         box.left = std::min<LONG>(box.left, x);
         box.right = std::max<LONG>(box.right, x);
         box.top = std::min<LONG>(box.top, y);
         box.bottom = std::max<LONG>(box.bottom, y);
       }
-  EXPECT_LE(box.left, box.right) << "the window shows no close box";
+  EXPECT_LE(box.left, box.right) << "no such part on the title bar: " << Hit;
   return POINT{(box.left + box.right) / 2, (box.top + box.bottom) / 2};
 }
 

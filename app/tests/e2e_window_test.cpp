@@ -361,3 +361,72 @@ TEST_F(AppWindow, EnterAnswersTheButtonDrawnAsDefaultAfterANo) {
 }
 
 }  // namespace
+
+namespace {
+
+// The window's placement in the normal state (where it comes back to).
+RECT NormalBounds(HWND Window) {
+  WINDOWPLACEMENT wp{};
+  wp.length = sizeof wp;
+  GetWindowPlacement(Window, &wp);
+  return wp.rcNormalPosition;
+}
+
+}  // namespace
+
+// A window moved with the mouse, then maximised and closed from its title
+// bar, opens maximised at the next start and comes back, restored, where
+// it was moved to; minimised when it closes, it keeps that place too.
+TEST_F(AppWindow, AMovedThenMaximisedWindowComesBackWhereItWasMoved) {
+  StoreGeometry(500, 400, 150);
+  Start();
+  const HWND main = Window->GetHandle();
+  SetForegroundWindow(main);
+  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == main; }));
+  const int left = Window->GetLeft() + 120, top = Window->GetTop() + 90;
+  testsupport::DragScript move;
+  move.From = dlgtest::TitleBarPoint(main, HTCAPTION);
+  move.To = POINT{move.From.x + 120, move.From.y + 90};
+  ASSERT_TRUE(testsupport::Drag(move));
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetLeft() == left && Window->GetTop() == top; }))
+      << Window->GetLeft() << "," << Window->GetTop();
+  testsupport::Click(dlgtest::TitleBarPoint(main, HTMAXBUTTON));
+  ASSERT_TRUE(PumpUntil([&] { return IsZoomed(main) && Window->GetWindowState() == wsMaximized; }));
+  testsupport::Click(dlgtest::TitleBarPoint(main, HTCLOSE));
+  ASSERT_TRUE(PumpUntil([&] { return !Window->GetVisible(); }));
+  auto stored = [&](const wchar_t* Name) {
+    DWORD type = 0;
+    std::string raw;
+    EXPECT_TRUE(Read(Settings + L"\\MainForm", Name, type, raw)) << WideToAnsi(Name);
+    return raw.size() == 4 ? *reinterpret_cast<const int32_t*>(raw.data()) : INT32_MIN;
+  };
+  EXPECT_EQ(stored(L"Left"), left);
+  EXPECT_EQ(stored(L"Top"), top);
+  EXPECT_EQ(stored(L"Width"), 500);
+  EXPECT_EQ(stored(L"Height"), 400);
+  EXPECT_EQ(stored(L"WindowState"), 2);
+  Stop();
+
+  Start();
+  const HWND again = Window->GetHandle();
+  ASSERT_TRUE(PumpUntil([&] { return IsZoomed(again) != FALSE; }));
+  RECT normal = NormalBounds(again);
+  EXPECT_EQ(normal.left, left);
+  EXPECT_EQ(normal.top, top);
+  // Restored from the title bar: where it was moved to, at its size.
+  testsupport::Click(dlgtest::TitleBarPoint(again, HTMAXBUTTON));
+  ASSERT_TRUE(PumpUntil([&] { return !IsZoomed(again) && Window->GetWindowState() == wsNormal; }));
+  EXPECT_EQ(Window->GetLeft(), left);
+  EXPECT_EQ(Window->GetTop(), top);
+  EXPECT_EQ(Window->GetWidth(), 500);
+  EXPECT_EQ(Window->GetHeight(), 400);
+
+  // Minimised, then closed: the place is the restored one, not the place
+  // off the screen where a minimised window lies.
+  testsupport::Click(dlgtest::TitleBarPoint(again, HTMINBUTTON));
+  ASSERT_TRUE(PumpUntil([&] { return IsIconic(again) != FALSE; }));
+  Stop();
+  EXPECT_EQ(stored(L"Left"), left);
+  EXPECT_EQ(stored(L"Top"), top);
+  EXPECT_EQ(stored(L"WindowState"), 1);
+}
