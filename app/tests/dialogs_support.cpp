@@ -1,6 +1,7 @@
 #include "app/tests/dialogs_support.h"
 
 #include <algorithm>
+#include <cwchar>
 
 #include "testsupport/Registry.h"
 #include "testsupport/Watchdog.h"
@@ -27,6 +28,10 @@ void CopyTree(const String& from, const String& to) {
   RegCloseKey(src);
 }
 
+// A test program started again to run one test that ends its program (a
+// death test); the program that started it owns the settings set aside.
+bool IsChildRun() { return std::wcsstr(GetCommandLineW(), L"gtest_internal_run_death_test") != nullptr; }
+
 // The real settings are set aside for the run and put back at its end.
 class DialogEnvironment : public testsupport::GuiEnvironment {
  public:
@@ -36,11 +41,17 @@ class DialogEnvironment : public testsupport::GuiEnvironment {
       Messages().Texts.push_back(text);
       return Messages().Answer;
     };
+    if (IsChildRun()) return;
     RegDeleteTreeW(HKEY_CURRENT_USER, BackupKey.c_str());
     hadSettings_ = testsupport::reg::KeyExists(SettingsKey);
     if (hadSettings_) CopyTree(SettingsKey, BackupKey);
   }
   void TearDown() override {
+    if (IsChildRun()) {
+      MessageBoxHook = nullptr;
+      GuiEnvironment::TearDown();
+      return;
+    }
     RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKey);
     if (hadSettings_) CopyTree(BackupKey, SettingsKey);
     RegDeleteTreeW(HKEY_CURRENT_USER, ScratchKey);

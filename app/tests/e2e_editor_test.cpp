@@ -840,6 +840,51 @@ TEST_F(Editor, OptionsCloseBoxSavesAndEscapeCancels) {
   EXPECT_EQ(raw, Dw(0));
 }
 
+// The program started again for a test that ends it.
+using EditorDeathTest = EditorTest;
+
+// Ticking the abbreviated root-key names and pressing OK, with the mouse,
+// tells the user that the program ends and ends it: the main window closes
+// (storing the selected key and its settings as they still were), and the
+// new naming, written after that close, is what the registry keeps.
+TEST_F(EditorDeathTest, ChangingTheRootKeyNamingEndsTheProgramAndKeepsTheNewNaming) {
+  auto program = [&] {
+    // The test host gives way: the editor's window is the program's
+    // main window, whose close ends the program.
+    delete Application->MainForm();
+    Start();
+    if (Application->MainForm() != Window) ExitProcess(10);
+    if (!Open()) ExitProcess(11);
+    Foreground(Window->treeRegTree);
+    TfrmOptions* o = F.Options;
+    Script s;
+    s.Steps = {{[&] { return o->GetVisible() && GetForegroundWindow() == o->GetHandle(); },
+                [&] {
+                  testsupport::InputScript().Click(testsupport::ClientCentre(o->chkAbbrBaseKey->GetHandle())).Post();
+                }},
+               {[&] { return o->chkAbbrBaseKey->GetChecked(); },
+                [&] { testsupport::InputScript().Click(testsupport::ClientCentre(o->btnOk->GetHandle())).Post(); }}};
+    const size_t ran = s.Run([&] { Window->mnuFile_PreferencesClick(nullptr); });
+    if (ran != s.Steps.size()) ExitProcess(12);
+    if (Messages() != std::vector<String>{TfrmOptions::RestartText}) ExitProcess(13);
+    // The application's message loop has been told to end.
+    ExitProcess(Application->Terminated() ? 0 : 14);
+  };
+  EXPECT_EXIT(program(), ::testing::ExitedWithCode(0), "");
+  DWORD type = 0;
+  std::string raw;
+  ASSERT_TRUE(Read(Settings + L"\\General", L"AbbrBaseKeyNames", type, raw));
+  EXPECT_EQ(raw, Dw(1));
+  ASSERT_TRUE(Read(Settings + L"\\General", L"PreviousPath", type, raw));
+  EXPECT_EQ(raw, Sz(L"\\" + Data));
+  // The next start shows the short names.
+  Start();
+  TTreeExNode* key = Open();
+  ASSERT_NE(key, nullptr);
+  while (key->GetLevel() > 1) key = key->GetParent();
+  EXPECT_EQ(key->GetText(), L"Current User");
+}
+
 TEST_F(Editor, AboutBoxTitleComesFromTheVersionResource) {
   Start();
   TfrmAbout* a = F.About;
