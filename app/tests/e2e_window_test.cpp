@@ -8,6 +8,7 @@
 #include "app/AboutForm.h"
 #include "app/frmConfirmU.h"
 #include "app/frmErrorU.h"
+#include "app/Help.h"
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
 #include "toolbars/BarPopup.h"
@@ -429,4 +430,58 @@ TEST_F(AppWindow, AMovedThenMaximisedWindowComesBackWhereItWasMoved) {
   EXPECT_EQ(stored(L"Left"), left);
   EXPECT_EQ(stored(L"Top"), top);
   EXPECT_EQ(stored(L"WindowState"), 1);
+}
+
+// The confirm dialog answered from the keyboard and the title bar, in both
+// layouts: Escape answers No, the close box Cancel, which the single
+// questions (delete, import) take as No. The error dialog's "Manual" opens
+// the manual and leaves the dialog up.
+TEST_F(AppWindow, TheConfirmDialogsEscapeAnswersNoAndItsCloseBoxCancel) {
+  Start();
+  TfrmConfirm* c = F.Confirm;
+  auto asking = [c] { return c->GetVisible() && GetForegroundWindow() == c->GetHandle(); };
+  auto answer = [&](const std::function<void()>& Input, const std::function<int()>& Ask) {
+    int got = -1;
+    Script s;
+    s.Steps = {{asking, Input}};
+    EXPECT_EQ(s.Run([&] { got = Ask(); }), s.Steps.size());
+    EXPECT_FALSE(s.TimedOut);
+    return got;
+  };
+  auto escape = [] { Post(VK_ESCAPE); };
+  // (Two clicks at one place within the double-click time make a double
+  // click, which the close box ignores: the time of the last is waited out.)
+  auto closeBox = [c] {
+    Sleep(GetDoubleClickTime());
+    testsupport::InputScript().Click(dlgtest::CloseBoxPoint(c->GetHandle())).Post();
+  };
+  for (bool single : {true, false}) {
+    SCOPED_TRACE(single ? "two buttons" : "four buttons");
+    EXPECT_EQ(answer(escape, [&] { return c->Execute(L"Prompt", L"Item", L"Question?", single); }), int(mrNo));
+    EXPECT_EQ(answer(closeBox, [&] { return c->Execute(L"Prompt", L"Item", L"Question?", single); }), int(mrCancel));
+  }
+  EXPECT_EQ(answer(closeBox, [&] { return int(dmodCommon->ConfirmDelete(L"key", L"HKEY_CURRENT_USER\\X")); }), 0);
+  EXPECT_EQ(answer(closeBox, [&] { return int(dmodCommon->ConfirmImport(L"C:\\a.reg")); }), 0);
+  EXPECT_EQ(answer(escape, [&] { return dmodCommon->ConfirmDeleteEach(L"value", L"v"); }), int(mrNo));
+
+  TfrmError::ShowHook = nullptr;
+  TfrmError* e = F.Error;
+  std::vector<String> help;
+  HelpDisplayHook = [&](const String& Target) { help.push_back(Target); };
+  bool stillUp = false;
+  Script s;
+  s.Steps = {{[&] { return e->GetVisible() && GetForegroundWindow() == e->GetHandle(); },
+              [&] { testsupport::InputScript().Click(testsupport::ClientCentre(e->btnManual->GetHandle())).Post(); }},
+             {[&] { return !help.empty(); },
+              [&] {
+                stillUp = e->GetVisible();
+                testsupport::InputScript().Click(testsupport::ClientCentre(e->btnOK->GetHandle())).Post();
+              }}};
+  EXPECT_EQ(s.Run([&] { e->ShowError(L"Something failed."); }), s.Steps.size());
+  HelpDisplayHook = nullptr;
+  EXPECT_FALSE(s.TimedOut);
+  EXPECT_TRUE(stillUp);
+  ASSERT_EQ(help.size(), 1u);
+  EXPECT_EQ(help[0], HelpFileName() + L"::/int_welcome.htm");
+  EXPECT_FALSE(e->GetVisible());
 }
