@@ -195,6 +195,24 @@ bool StreamHolds(TMemoryStream& M, const char* Text) {
   const char* p = static_cast<const char*>(M.Memory());
   return std::search(p, p + M.GetSize(), Text, Text + std::strlen(Text)) != p + M.GetSize();
 }
+
+// A form (Root) holding the editor's settings store "rsOptions".
+TRegStore* DeclaredOnForm(TComponent& Root) {
+  Root.SetName(L"Form");
+  auto* store = new TRegStore(&Root);
+  store->SetName(L"rsOptions");
+  DeclareEditorSettings(*store);
+  return store;
+}
+
+// The store "rsOptions" as a reader makes it from the form written to M,
+// read into Into; null when there is none.
+TRegStore* ReadBack(TMemoryStream& M, TComponent& Into) {
+  Into.SetName(L"Form");
+  M.SetPosition(0);
+  TReader(&M).ReadRootComponent(&Into);
+  return dynamic_cast<TRegStore*>(Into.FindComponent(L"rsOptions"));
+}
 }  // namespace
 
 // The store goes with its form: a store as made writes no property; the
@@ -212,10 +230,7 @@ TEST(SettingsForm, TheDeclaredSettingsReadBackFromTheForm) {
     for (const char* name : {"RootKey", "BaseKey", "Values"}) EXPECT_FALSE(StreamHolds(m, name)) << name;
   }
   TComponent root(nullptr);
-  root.SetName(L"Form");
-  auto* src = new TRegStore(&root);
-  src->SetName(L"rsOptions");
-  DeclareEditorSettings(*src);
+  auto* src = DeclaredOnForm(root);
   ASSERT_EQ(src->Count(), 57);
   src->Item(0).SetSubKey(String());  // a setting in the base key itself
   TMemoryStream m;
@@ -225,10 +240,7 @@ TEST(SettingsForm, TheDeclaredSettingsReadBackFromTheForm) {
   EXPECT_TRUE(StreamHolds(m, "BaseKey"));
 
   TComponent back(nullptr);
-  back.SetName(L"Form");
-  m.SetPosition(0);
-  TReader(&m).ReadRootComponent(&back);
-  auto* dst = dynamic_cast<TRegStore*>(back.FindComponent(L"rsOptions"));
+  auto* dst = ReadBack(m, back);
   ASSERT_NE(dst, nullptr);
   EXPECT_EQ(dst->RootKey, TRegStore::rkHKEY_CURRENT_USER);
   EXPECT_EQ(dst->BaseKey, L"Software\\Quorvel\\Zembrio");
@@ -256,10 +268,7 @@ TEST(SettingsForm, TheDeclaredSettingsReadBackFromTheForm) {
   TWriter(&m2).WriteRootComponent(&root);
   EXPECT_FALSE(StreamHolds(m2, "BaseKey"));
   TComponent again(nullptr);
-  again.SetName(L"Form");
-  m2.SetPosition(0);
-  TReader(&m2).ReadRootComponent(&again);
-  dst = dynamic_cast<TRegStore*>(again.FindComponent(L"rsOptions"));
+  dst = ReadBack(m2, again);
   ASSERT_NE(dst, nullptr);
   EXPECT_EQ(dst->RootKey, TRegStore::rkHKEY_LOCAL_MACHINE);
   EXPECT_EQ(dst->BaseKey, String());
@@ -277,18 +286,12 @@ TEST(SettingsForm, TheDeclaredSettingsReadBackFromTheForm) {
 TEST_F(SettingsRegistry, AStoreReadFromItsFormReadsAndWritesAsTheDeclaredOne) {
   TRegStore::Register();
   TComponent root(nullptr);
-  root.SetName(L"Form");
-  auto* src = new TRegStore(&root);
-  src->SetName(L"rsOptions");
-  DeclareEditorSettings(*src);
+  auto* src = DeclaredOnForm(root);
   src->BaseKey = Path(L"Zembrio");
   TMemoryStream m;
   TWriter(&m).WriteRootComponent(&root);
   TComponent back(nullptr);
-  back.SetName(L"Form");
-  m.SetPosition(0);
-  TReader(&m).ReadRootComponent(&back);
-  auto* dst = dynamic_cast<TRegStore*>(back.FindComponent(L"rsOptions"));
+  auto* dst = ReadBack(m, back);
   ASSERT_NE(dst, nullptr);
   ASSERT_EQ(dst->Count(), 57);
 

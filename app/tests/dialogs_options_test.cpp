@@ -49,6 +49,12 @@ class OptionsTest : public DialogTest {
     if (!ReadSetting(sub, name, type, text, n)) return false;
     return n != 0 || text == L"True" || text == L"true" || text == L"1";
   }
+  // A number setting as stored; -1 when it is missing.
+  long long StoredNumber(const String& sub, const String& name) {
+    DWORD type = 0, n = 0;
+    std::wstring text;
+    return ReadSetting(sub, name, type, text, n) ? static_cast<long long>(n) : -1;
+  }
   TfrmOptions* form = nullptr;
   int clears = 0;
   int mainCloses = 0;
@@ -99,10 +105,7 @@ TEST_F(OptionsTest, OkStoresEverySettingAndWritesThem) {
   EXPECT_EQ(2, dm->GetOption(L"DragHandleStyle").AsInteger());
   EXPECT_EQ(!preload, StoredBool(L"General", L"PreloadHasChildren"));
   EXPECT_TRUE(StoredBool(L"General", L"ReopenPrevious"));
-  DWORD type = 0, n = 0;
-  std::wstring text;
-  ASSERT_TRUE(ReadSetting(L"OptionsForm", L"OptLeft", type, text, n));
-  EXPECT_EQ(12u, n);
+  EXPECT_EQ(12, StoredNumber(L"OptionsForm", L"OptLeft"));
   EXPECT_TRUE(Messages().Texts.empty());
   EXPECT_EQ(0, mainCloses);
 }
@@ -130,9 +133,7 @@ TEST_F(OptionsTest, CancelAndEscapeStoreOnlyThePosition) {
   EXPECT_EQ(preload, dm->GetOption(L"PreloadHasChildren").AsBoolean());
   EXPECT_EQ(String(), dm->GetOption(L"BookmarkFile").AsString());
   EXPECT_EQ(77, dm->GetOption(L"OptTop").AsInteger());
-  DWORD type = 0, n = 0;
-  std::wstring text;
-  EXPECT_FALSE(ReadSetting(L"General", L"PreloadHasChildren", type, text, n));
+  EXPECT_EQ(-1, StoredNumber(L"General", L"PreloadHasChildren"));
   EXPECT_TRUE(Messages().Texts.empty());
   EXPECT_EQ(0, mainCloses);
   EXPECT_EQ(0, clears);
@@ -150,10 +151,7 @@ TEST_F(OptionsTest, TheCloseBoxSavesAsOkDoes) {
   EXPECT_EQ(mrCancel, r);
   EXPECT_EQ(!preload, dm->GetOption(L"PreloadHasChildren").AsBoolean());
   EXPECT_EQ(!preload, StoredBool(L"General", L"PreloadHasChildren"));
-  DWORD type = 0, n = 99;
-  std::wstring text;
-  ASSERT_TRUE(ReadSetting(L"Appearance", L"DragHandleStyle", type, text, n));
-  EXPECT_EQ(0u, n);
+  EXPECT_EQ(0, StoredNumber(L"Appearance", L"DragHandleStyle"));
   EXPECT_TRUE(Messages().Texts.empty());
   EXPECT_EQ(0, mainCloses);
 }
