@@ -619,6 +619,52 @@ void TfrmMain::SetUpLists(bool WithColumns) {
   lvFindResults->OnKeyDown = TKeyEvent(this, &TfrmMain::lvFindResultsKeyDown);
 }
 
+namespace {
+
+// A window's placement counts from the work area of its monitor (a taskbar
+// on the left or at the top moves it), its bounds from the screen's corner:
+// the offset between the two.
+POINT WorkAreaOffset(HWND Window) {
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  if (!GetMonitorInfoW(MonitorFromWindow(Window, MONITOR_DEFAULTTONEAREST), &mi)) return POINT{0, 0};
+  return POINT{mi.rcWork.left - mi.rcMonitor.left, mi.rcWork.top - mi.rcMonitor.top};
+}
+
+RECT BoundsOf(TControl* Window) {
+  return RECT{Window->GetLeft(), Window->GetTop(), Window->GetLeft() + Window->GetWidth(),
+              Window->GetTop() + Window->GetHeight()};
+}
+
+// The bounds a window has in the normal state, whatever its state now.
+RECT NormalPlace(TWinControl* Window) {
+  WINDOWPLACEMENT wp{};
+  wp.length = sizeof wp;
+  if (!Window->HandleAllocated() || !GetWindowPlacement(Window->GetHandle(), &wp)) return BoundsOf(Window);
+  const POINT offset = WorkAreaOffset(Window->GetHandle());
+  OffsetRect(&wp.rcNormalPosition, offset.x, offset.y);
+  return wp.rcNormalPosition;
+}
+
+// Makes the window's bounds its normal place: the one it comes back to
+// from a state it is about to take.
+void SetNormalPlace(TWinControl* Window) {
+  if (!Window->HandleAllocated()) return;
+  const HWND h = Window->GetHandle();
+  WINDOWPLACEMENT wp{};
+  wp.length = sizeof wp;
+  if (!GetWindowPlacement(h, &wp)) return;
+  const POINT offset = WorkAreaOffset(h);
+  wp.rcNormalPosition = BoundsOf(Window);
+  OffsetRect(&wp.rcNormalPosition, -offset.x, -offset.y);
+  wp.flags = 0;
+  // A hidden window stays hidden (it is shown once its contents are there).
+  if (!IsWindowVisible(h)) wp.showCmd = SW_HIDE;
+  SetWindowPlacement(h, &wp);
+}
+
+}  // namespace
+
 void TfrmMain::LoadOptions(bool ApplyGeometry) {
   SetStatusText(L"Loading options...");
   dmodCommon->ReadAllOptions();
@@ -641,8 +687,12 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
     // A state the window has already is not set again: at start-up that
     // would show the window before its tree and lists are filled.
     const int state = dmodCommon->OptionInt(SettingName::WindowState);
-    if (state >= 0 && state <= 2 && static_cast<TWindowState>(state) != GetWindowState())
+    if (state >= 0 && state <= 2 && static_cast<TWindowState>(state) != GetWindowState()) {
+      // The stored bounds become the window's normal place, the one it
+      // comes back to from the stored state.
+      SetNormalPlace(this);
       SetWindowState(static_cast<TWindowState>(state));
+    }
     // The split was stored from the window as it was at the close (often
     // maximised): it is given again once the window has its state.
     ApplySplitOption();
@@ -720,12 +770,14 @@ void TfrmMain::FitTreeRows() {
 void TfrmMain::SaveOptions() {
   SetStatusText(L"Saving options...");
   TWindowState state = GetWindowState();
-  if (state == wsNormal) {
-    dmodCommon->SetOption(SettingName::Top, GetTop());
-    dmodCommon->SetOption(SettingName::Left, GetLeft());
-    dmodCommon->SetOption(SettingName::Width, GetWidth());
-    dmodCommon->SetOption(SettingName::Height, GetHeight());
-  }
+  // The bounds the window has in the normal state, whatever its state now:
+  // a window moved and then maximised comes back where it was moved to, and
+  // a minimised one never stores the place off the screen where it lies.
+  const RECT normal = NormalPlace(this);
+  dmodCommon->SetOption(SettingName::Top, static_cast<int>(normal.top));
+  dmodCommon->SetOption(SettingName::Left, static_cast<int>(normal.left));
+  dmodCommon->SetOption(SettingName::Width, static_cast<int>(normal.right - normal.left));
+  dmodCommon->SetOption(SettingName::Height, static_cast<int>(normal.bottom - normal.top));
   dmodCommon->SetOption(SettingName::LPWidth, treeRegTree->GetWidth());
   dmodCommon->SetOption(SettingName::TPHeight, panelTop->GetHeight());
   TTreeExNode* node = GetSelectedNode();
@@ -832,10 +884,10 @@ void TfrmMain::mnuFile_ExportClick(TObject*) {
 }
 
 void TfrmMain::mnuFile_PreferencesClick(TObject*) {
-  // "Cancel" (and the window's close box, which counts as Cancel) leaves
-  // the options as they were.
-  int r = dmodCommon->ShowOptionsHook ? dmodCommon->ShowOptionsHook() : mrCancel;
-  if (r != mrCancel && r != mrAbort) LoadOptions(false);
+  // Only "Cancel" (the Abort result) leaves the options as they were; "OK"
+  // and the window's close box stored them, and they are applied again.
+  int r = dmodCommon->ShowOptionsHook ? dmodCommon->ShowOptionsHook() : mrAbort;
+  if (r != mrAbort) LoadOptions(false);
 }
 
 void TfrmMain::mnuFile_ExitClick(TObject*) { Close(); }
@@ -1148,7 +1200,6 @@ void TfrmMain::ListExit(TObject*) {
 
 void TfrmMain::SetListViewStyle(TListViewQ* List, TViewStyle Style) {
   List->SetViewStyle(Style);
-  tbtnView_ListStyle->SetImageIndex(mnuView_LVS_Details->GetImageIndex());
   TSkinItem* item = Style == vsIcon        ? mnuView_LVS_LargeIcons
                    : Style == vsSmallIcon ? mnuView_LVS_SmallIcons
                    : Style == vsList      ? mnuView_LVS_List

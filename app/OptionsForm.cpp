@@ -114,8 +114,10 @@ TfrmOptions::TfrmOptions(TComponent* AOwner, TCommonLogic* Logic)
   btnOk->SetModalResult(mrOk);
   btnCancel = Place<TButton>(this, pnlButtons, L"btnCancel", 262, 4, 75, 25);
   btnCancel->SetCaption(L"Cancel");
+  // Cancel (and Escape, which presses it) ends the dialog with the Abort
+  // result, the one answer that counts as cancelling.
   btnCancel->SetCancel(true);
-  btnCancel->SetModalResult(mrCancel);
+  btnCancel->SetModalResult(mrAbort);
   btnHelp = Place<TButton>(this, pnlButtons, L"btnHelp", 342, 4, 75, 25);
   btnHelp->SetCaption(L"&Help");
   SetDefaultButton(btnOk);
@@ -207,9 +209,9 @@ void TfrmOptions::FormClose(TObject*, TCloseAction&) {
   if (!logic_) return;
   logic_->SetOption(SettingName::OptTop, GetTop());
   logic_->SetOption(SettingName::OptLeft, GetLeft());
-  // Only "OK" (or Enter) accepts; Cancel, Escape and the close box store
-  // nothing but the position.
-  if (GetModalResult() == mrOk) SaveOptions();
+  // Cancel and Escape store nothing but the position; "OK", Enter and the
+  // window's close box save.
+  if (GetModalResult() != mrAbort) SaveOptions();
 }
 
 void TfrmOptions::SaveOptions() {

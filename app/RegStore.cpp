@@ -34,6 +34,10 @@ void TRegStoreValue::SetType(TValueTypes Type) {
   };
   convert(default_);
   convert(value_);
+  // A text setting without a default has the empty text as its default, as
+  // SetDefaultValue gives it: a setting read from a form (where an empty
+  // default is not stored) then reads and writes as one declared in code.
+  if (type_ == vtString && default_.IsEmpty()) default_ = TSettingValue(String());
 }
 
 String TRegStoreValue::GetDefaultValue() const {

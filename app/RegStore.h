@@ -42,7 +42,8 @@ class TRegStoreValue : public TCollectionItem {
   const String& GetSubKey() const { return subKey_; }
   void SetSubKey(const String& SubKey) { subKey_ = SubKey; }
   TValueTypes GetType() const { return type_; }
-  // Converts the default and the current value to the new type.
+  // Converts the default and the current value to the new type; a text
+  // setting without a default gets the empty text as its default.
   void SetType(TValueTypes Type);
   // "true"/"false" for booleans, the day count for dates, the default as
   // text otherwise; empty when there is none. The setter takes each back.

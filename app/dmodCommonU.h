@@ -92,7 +92,7 @@ class TdmodCommon : public TDataModule {
 
   // Hooks for the dialogs that live in their own units (find, options,
   // about, help): the start-up binds them; unbound they do nothing (the
-  // options hook then answers mrCancel).
+  // options hook then answers mrAbort, as a cancelled dialog).
   std::function<void()> ShowFindDialogHook;
   std::function<int()> ShowOptionsHook;
   std::function<void()> ShowAboutHook;

@@ -195,6 +195,24 @@ bool StreamHolds(TMemoryStream& M, const char* Text) {
   const char* p = static_cast<const char*>(M.Memory());
   return std::search(p, p + M.GetSize(), Text, Text + std::strlen(Text)) != p + M.GetSize();
 }
+
+// A form (Root) holding the editor's settings store "rsOptions".
+TRegStore* DeclaredOnForm(TComponent& Root) {
+  Root.SetName(L"Form");
+  auto* store = new TRegStore(&Root);
+  store->SetName(L"rsOptions");
+  DeclareEditorSettings(*store);
+  return store;
+}
+
+// The store "rsOptions" as a reader makes it from the form written to M,
+// read into Into; null when there is none.
+TRegStore* ReadBack(TMemoryStream& M, TComponent& Into) {
+  Into.SetName(L"Form");
+  M.SetPosition(0);
+  TReader(&M).ReadRootComponent(&Into);
+  return dynamic_cast<TRegStore*>(Into.FindComponent(L"rsOptions"));
+}
 }  // namespace
 
 // The store goes with its form: a store as made writes no property; the
@@ -212,10 +230,7 @@ TEST(SettingsForm, TheDeclaredSettingsReadBackFromTheForm) {
     for (const char* name : {"RootKey", "BaseKey", "Values"}) EXPECT_FALSE(StreamHolds(m, name)) << name;
   }
   TComponent root(nullptr);
-  root.SetName(L"Form");
-  auto* src = new TRegStore(&root);
-  src->SetName(L"rsOptions");
-  DeclareEditorSettings(*src);
+  auto* src = DeclaredOnForm(root);
   ASSERT_EQ(src->Count(), 57);
   src->Item(0).SetSubKey(String());  // a setting in the base key itself
   TMemoryStream m;
@@ -225,10 +240,7 @@ TEST(SettingsForm, TheDeclaredSettingsReadBackFromTheForm) {
   EXPECT_TRUE(StreamHolds(m, "BaseKey"));
 
   TComponent back(nullptr);
-  back.SetName(L"Form");
-  m.SetPosition(0);
-  TReader(&m).ReadRootComponent(&back);
-  auto* dst = dynamic_cast<TRegStore*>(back.FindComponent(L"rsOptions"));
+  auto* dst = ReadBack(m, back);
   ASSERT_NE(dst, nullptr);
   EXPECT_EQ(dst->RootKey, TRegStore::rkHKEY_CURRENT_USER);
   EXPECT_EQ(dst->BaseKey, L"Software\\Quorvel\\Zembrio");
@@ -256,10 +268,7 @@ TEST(SettingsForm, TheDeclaredSettingsReadBackFromTheForm) {
   TWriter(&m2).WriteRootComponent(&root);
   EXPECT_FALSE(StreamHolds(m2, "BaseKey"));
   TComponent again(nullptr);
-  again.SetName(L"Form");
-  m2.SetPosition(0);
-  TReader(&m2).ReadRootComponent(&again);
-  dst = dynamic_cast<TRegStore*>(again.FindComponent(L"rsOptions"));
+  dst = ReadBack(m2, again);
   ASSERT_NE(dst, nullptr);
   EXPECT_EQ(dst->RootKey, TRegStore::rkHKEY_LOCAL_MACHINE);
   EXPECT_EQ(dst->BaseKey, String());
@@ -268,4 +277,45 @@ TEST(SettingsForm, TheDeclaredSettingsReadBackFromTheForm) {
   EXPECT_EQ(dst->Item(0).GetDefaultValue(), src->Item(0).GetDefaultValue());
   EXPECT_EQ(dst->Item(1).GetSubKey(), L"Sub");
   EXPECT_EQ(dst->Item(1).GetDefaultValue(), src->Item(1).GetDefaultValue());
+}
+
+// A store read from its form behaves as the one declared in code: the text
+// settings without a default (the bookmark file, the previous key, the
+// find history) read as the empty text on a first start and are written
+// as empty strings, so a write-all stores all 57 values.
+TEST_F(SettingsRegistry, AStoreReadFromItsFormReadsAndWritesAsTheDeclaredOne) {
+  TRegStore::Register();
+  TComponent root(nullptr);
+  auto* src = DeclaredOnForm(root);
+  src->BaseKey = Path(L"Zembrio");
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(&root);
+  TComponent back(nullptr);
+  auto* dst = ReadBack(m, back);
+  ASSERT_NE(dst, nullptr);
+  ASSERT_EQ(dst->Count(), 57);
+
+  src->ReadValues();
+  dst->ReadValues();
+  for (int i = 0; i < 57; ++i) {
+    SCOPED_TRACE(WideToAnsi(src->Item(i).GetName()));
+    const TSettingValue a = src->Item(i).GetValue(), b = dst->Item(i).GetValue();
+    EXPECT_FALSE(b.IsEmpty());
+    EXPECT_EQ(b.AsString(), a.AsString());
+  }
+  dst->WriteValues();
+  size_t values = 0;
+  for (const wchar_t* sub : {L"General", L"Appearance", L"MainForm", L"FindForm", L"FindForm\\MRU", L"EditForm",
+                             L"EditBinForm", L"OptionsForm"})
+    values += testsupport::reg::ValueNames(Path(String(L"Zembrio\\") + sub)).size();
+  EXPECT_EQ(values, 57u);
+  for (const auto& [sub, name] : std::vector<std::pair<String, String>>{{L"Zembrio\\General", L"BookmarkFile"},
+                                                                         {L"Zembrio\\General", L"PreviousHKEY"},
+                                                                         {L"Zembrio\\FindForm\\MRU", L"FindMRU_14"}}) {
+    DWORD t = 0;
+    std::string d;
+    ASSERT_TRUE(Get(sub, name, t, d)) << WideToAnsi(name);
+    EXPECT_EQ(t, DWORD(REG_SZ));
+    EXPECT_EQ(d, std::string(2, '\0'));
+  }
 }

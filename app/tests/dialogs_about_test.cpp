@@ -5,6 +5,7 @@
 #include "app/PlacesDialogs.h"
 #include "app/tests/dialogs_support.h"
 #include "classlib/Filer.h"
+#include "testsupport/Registry.h"
 
 using namespace dlgtest;
 
@@ -63,6 +64,44 @@ TEST(HelpLoader, LoadsOnceAndUnloadsOnce) {
   EXPECT_EQ(nullptr, Hh::HtmlHelpA);
   EXPECT_EQ(nullptr, Hh::HtmlHelpW);
   EXPECT_EQ(nullptr, Hh::HtmlHelp);
+}
+
+// The control's registration as the loader finds it, in a key of the test
+// that stands in for HKEY_CLASSES_ROOT: a path with an environment-variable
+// reference is taken as it is, fails the file test and leaves help
+// unavailable; the same path spelt out loads the control.
+TEST(HelpLoader, AnUnexpandedRegisteredPathLeavesHelpUnavailable) {
+  testsupport::ScratchKey scratch(L"app");
+  const std::wstring clsid = scratch.Path(L"CLSID\\{adb880a6-d8ff-11cf-9377-00aa003b7a11}\\InprocServer32");
+  testsupport::reg::CreateKey(clsid);
+  const std::wstring unexpanded = L"%SystemRoot%\\system32\\hhctrl.ocx";
+  wchar_t expanded[MAX_PATH] = {};
+  ASSERT_GT(ExpandEnvironmentStringsW(unexpanded.c_str(), expanded, MAX_PATH), 0u);
+  ASSERT_TRUE(FileExists(expanded)) << "the system's HTML Help control is missing";
+  HKEY stand = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, scratch.Path().c_str(), 0, KEY_READ, &stand));
+  ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CLASSES_ROOT, stand));
+  Hh::UnloadHtmlHelp();
+  String refused, taken;
+  HMODULE loaded = nullptr;
+  for (DWORD type : {DWORD(REG_EXPAND_SZ), DWORD(REG_SZ)}) {
+    testsupport::reg::Write(clsid, L"", type, testsupport::Sz(unexpanded));
+    refused += Hh::GetPathToHHCtrlOCX();
+    Hh::LoadHtmlHelp();
+    if (Hh::HHCtrlHandle) loaded = Hh::HHCtrlHandle;
+  }
+  testsupport::reg::Write(clsid, L"", REG_SZ, testsupport::Sz(expanded));
+  taken = Hh::GetPathToHHCtrlOCX();
+  Hh::LoadHtmlHelp();
+  HMODULE spelt = Hh::HHCtrlHandle;
+  Hh::UnloadHtmlHelp();
+  RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+  RegCloseKey(stand);
+  Hh::LoadHtmlHelp();  // as the program had it
+  EXPECT_EQ(String(), refused);
+  EXPECT_EQ(nullptr, loaded);
+  EXPECT_EQ(String(expanded), taken);
+  EXPECT_NE(nullptr, spelt);
 }
 
 TEST(PlacesDialogs, PlacesBarOnWindows2000MeAndLater) {

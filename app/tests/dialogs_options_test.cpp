@@ -6,6 +6,7 @@
 #include "app/OptionsForm.h"
 #include "app/PlacesDialogs.h"
 #include "app/tests/dialogs_support.h"
+#include "testsupport/Input.h"
 
 using namespace dlgtest;
 
@@ -47,6 +48,12 @@ class OptionsTest : public DialogTest {
     std::wstring text;
     if (!ReadSetting(sub, name, type, text, n)) return false;
     return n != 0 || text == L"True" || text == L"true" || text == L"1";
+  }
+  // A number setting as stored; -1 when it is missing.
+  long long StoredNumber(const String& sub, const String& name) {
+    DWORD type = 0, n = 0;
+    std::wstring text;
+    return ReadSetting(sub, name, type, text, n) ? static_cast<long long>(n) : -1;
   }
   TfrmOptions* form = nullptr;
   int clears = 0;
@@ -98,15 +105,14 @@ TEST_F(OptionsTest, OkStoresEverySettingAndWritesThem) {
   EXPECT_EQ(2, dm->GetOption(L"DragHandleStyle").AsInteger());
   EXPECT_EQ(!preload, StoredBool(L"General", L"PreloadHasChildren"));
   EXPECT_TRUE(StoredBool(L"General", L"ReopenPrevious"));
-  DWORD type = 0, n = 0;
-  std::wstring text;
-  ASSERT_TRUE(ReadSetting(L"OptionsForm", L"OptLeft", type, text, n));
-  EXPECT_EQ(12u, n);
+  EXPECT_EQ(12, StoredNumber(L"OptionsForm", L"OptLeft"));
   EXPECT_TRUE(Messages().Texts.empty());
   EXPECT_EQ(0, mainCloses);
 }
 
-TEST_F(OptionsTest, CancelEscapeAndTheCloseBoxStoreOnlyThePosition) {
+// "Cancel" and Escape end the dialog with the Abort result and store
+// nothing but the dialog's position.
+TEST_F(OptionsTest, CancelAndEscapeStoreOnlyThePosition) {
   const bool preload = dm->GetOption(L"PreloadHasChildren").AsBoolean();
   auto changeThen = [&](const std::function<void()>& end) {
     return RunModal(form, [&] {
@@ -117,15 +123,37 @@ TEST_F(OptionsTest, CancelEscapeAndTheCloseBoxStoreOnlyThePosition) {
       end();
     });
   };
-  EXPECT_EQ(mrCancel, changeThen([&] { form->btnCancel->Click(); }));
-  EXPECT_EQ(mrCancel, changeThen([&] { PostMessageW(form->GetHandle(), WM_CLOSE, 0, 0); }));
-  EXPECT_EQ(mrCancel, changeThen([&] { PostMessageW(form->chkReopenPrevious->GetHandle(), WM_KEYDOWN, VK_ESCAPE, 0); }));
+  EXPECT_EQ(mrAbort, changeThen([&] {
+              testsupport::InputScript().Click(testsupport::ClientCentre(form->btnCancel->GetHandle())).Post();
+            }));
+  EXPECT_EQ(mrAbort, changeThen([&] {
+              ASSERT_TRUE(WaitForKeyboard(form));
+              testsupport::InputScript().Press(VK_ESCAPE).Post();
+            }));
   EXPECT_EQ(preload, dm->GetOption(L"PreloadHasChildren").AsBoolean());
   EXPECT_EQ(String(), dm->GetOption(L"BookmarkFile").AsString());
   EXPECT_EQ(77, dm->GetOption(L"OptTop").AsInteger());
+  EXPECT_EQ(-1, StoredNumber(L"General", L"PreloadHasChildren"));
   EXPECT_TRUE(Messages().Texts.empty());
   EXPECT_EQ(0, mainCloses);
   EXPECT_EQ(0, clears);
+}
+
+// The window's close box ends the dialog with the standard cancel result,
+// which is not cancelling: the settings are stored as with "OK".
+TEST_F(OptionsTest, TheCloseBoxSavesAsOkDoes) {
+  const bool preload = dm->GetOption(L"PreloadHasChildren").AsBoolean();
+  TModalResult r = RunModal(form, [&] {
+    form->chkPreloadHasChildren->SetChecked(!preload);
+    form->rgrpDragHandleStyle->SetItemIndex(0);
+    testsupport::InputScript().Click(CloseBoxPoint(form->GetHandle())).Post();
+  });
+  EXPECT_EQ(mrCancel, r);
+  EXPECT_EQ(!preload, dm->GetOption(L"PreloadHasChildren").AsBoolean());
+  EXPECT_EQ(!preload, StoredBool(L"General", L"PreloadHasChildren"));
+  EXPECT_EQ(0, StoredNumber(L"Appearance", L"DragHandleStyle"));
+  EXPECT_TRUE(Messages().Texts.empty());
+  EXPECT_EQ(0, mainCloses);
 }
 
 TEST_F(OptionsTest, ChangingTheRootKeyNamingAsksForARestart) {

@@ -1,5 +1,8 @@
 #include "app/tests/dialogs_support.h"
 
+#include <algorithm>
+#include <cwchar>
+
 #include "testsupport/Registry.h"
 #include "testsupport/Watchdog.h"
 
@@ -25,6 +28,10 @@ void CopyTree(const String& from, const String& to) {
   RegCloseKey(src);
 }
 
+// A test program started again to run one test that ends its program (a
+// death test); the program that started it owns the settings set aside.
+bool IsChildRun() { return std::wcsstr(GetCommandLineW(), L"gtest_internal_run_death_test") != nullptr; }
+
 // The real settings are set aside for the run and put back at its end.
 class DialogEnvironment : public testsupport::GuiEnvironment {
  public:
@@ -34,11 +41,17 @@ class DialogEnvironment : public testsupport::GuiEnvironment {
       Messages().Texts.push_back(text);
       return Messages().Answer;
     };
+    if (IsChildRun()) return;
     RegDeleteTreeW(HKEY_CURRENT_USER, BackupKey.c_str());
     hadSettings_ = testsupport::reg::KeyExists(SettingsKey);
     if (hadSettings_) CopyTree(SettingsKey, BackupKey);
   }
   void TearDown() override {
+    if (IsChildRun()) {
+      MessageBoxHook = nullptr;
+      GuiEnvironment::TearDown();
+      return;
+    }
     RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKey);
     if (hadSettings_) CopyTree(BackupKey, SettingsKey);
     RegDeleteTreeW(HKEY_CURRENT_USER, ScratchKey);
@@ -122,6 +135,34 @@ TModalResult RunModalSteps(TCustomForm* Form, std::vector<std::function<void()>>
   g_steps.clear();
   EXPECT_FALSE(fired) << "the dialog did not end by itself";
   return r;
+}
+
+POINT TitleBarPoint(HWND Window, LRESULT Hit) {
+  RECT w{};
+  GetWindowRect(Window, &w);
+  RECT box{w.right, w.bottom, w.left, w.top};
+  // The title bar's buttons lie at its right end; the caption's middle
+  // (left of them) is looked for over the whole width.
+  const int rows = std::min<LONG>(w.bottom - w.top, 64);
+  const int cols = Hit == HTCAPTION ? w.right - w.left : std::min<LONG>(w.right - w.left, 160);
+  for (int y = w.top; y < w.top + rows; ++y)
+    for (int x = w.right - cols; x < w.right; ++x)
+      if (SendMessageW(Window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == Hit) {
+        box.left = std::min<LONG>(box.left, x);
+        box.right = std::max<LONG>(box.right, x);
+        box.top = std::min<LONG>(box.top, y);
+        box.bottom = std::max<LONG>(box.bottom, y);
+      }
+  EXPECT_LE(box.left, box.right) << "no such part on the title bar: " << Hit;
+  return POINT{(box.left + box.right) / 2, (box.top + box.bottom) / 2};
+}
+
+bool WaitForKeyboard(TCustomForm* Form) {
+  const HWND h = Form->GetHandle();
+  return testsupport::PumpUntil([h] {
+    const HWND focus = GetFocus();
+    return GetForegroundWindow() == h && focus && (focus == h || IsChild(h, focus));
+  });
 }
 
 void DialogTest::SetUp() {

@@ -50,6 +50,15 @@ void ScheduleSteps(std::vector<std::function<void()>> Steps);
 // Lets pending messages run.
 using testsupport::Pump;
 
+// The screen point in the middle of a part of a window's title bar (Hit:
+// HTCLOSE, HTMAXBUTTON, HTMINBUTTON, HTCAPTION), found by asking the window
+// what lies under each point, as a click does.
+POINT TitleBarPoint(HWND Window, LRESULT Hit);
+inline POINT CloseBoxPoint(HWND Window) { return TitleBarPoint(Window, HTCLOSE); }
+// Waits (letting messages run) until the form is the active window with
+// the keyboard in it, so that keys pressed go to it; false when it never is.
+bool WaitForKeyboard(TCustomForm* Form);
+
 // Base of the dialog tests: messages cleared, settings cleared and read
 // into a fresh set of services.
 class DialogTest : public ::testing::Test {

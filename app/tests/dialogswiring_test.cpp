@@ -11,6 +11,7 @@
 #include "app/PlacesDialogs.h"
 #include "app/tests/dialogs_support.h"
 #include "classlib/Filer.h"
+#include "testsupport/Input.h"
 #include "testsupport/Registry.h"
 
 using namespace dlgtest;
@@ -246,12 +247,22 @@ TEST_F(WiringTest, EditingBinaryDataSavesTheHexEditorsBytes) {
   EXPECT_EQ(L"Binary value saved.", status.back());
 }
 
-TEST_F(WiringTest, PreferencesAnswerOkOnlyWhenAccepted) {
-  ScheduleSteps({[] { frmOptions->btnOk->Click(); }});
+// The preferences command hears OK, Abort from "Cancel" and Escape (the
+// one answer that counts as cancelling), and the standard cancel result
+// from the window's close box.
+TEST_F(WiringTest, PreferencesAnswerAbortOnlyWhenCancelled) {
+  ScheduleSteps({[] { testsupport::InputScript().Click(testsupport::ClientCentre(frmOptions->btnOk->GetHandle())).Post(); }});
   EXPECT_EQ(mrOk, dmodCommon->ShowOptionsHook());
-  ScheduleSteps({[] { frmOptions->btnCancel->Click(); }});
-  EXPECT_EQ(mrCancel, dmodCommon->ShowOptionsHook());
-  ScheduleSteps({[] { PostMessageW(frmOptions->GetHandle(), WM_CLOSE, 0, 0); }});
+  ScheduleSteps({[] {
+    testsupport::InputScript().Click(testsupport::ClientCentre(frmOptions->btnCancel->GetHandle())).Post();
+  }});
+  EXPECT_EQ(mrAbort, dmodCommon->ShowOptionsHook());
+  ScheduleSteps({[] {
+    ASSERT_TRUE(WaitForKeyboard(frmOptions));
+    testsupport::InputScript().Press(VK_ESCAPE).Post();
+  }});
+  EXPECT_EQ(mrAbort, dmodCommon->ShowOptionsHook());
+  ScheduleSteps({[] { testsupport::InputScript().Click(CloseBoxPoint(frmOptions->GetHandle())).Post(); }});
   EXPECT_EQ(mrCancel, dmodCommon->ShowOptionsHook());
 }
 

@@ -13,6 +13,7 @@
 #include "app/OptionsForm.h"
 #include "app/PlacesDialogs.h"
 #include "app/tests/e2e_support.h"
+#include "testsupport/Input.h"
 #include "classlib/Clipbrd.h"
 #include "toolbars/BarDock.h"
 
@@ -811,18 +812,77 @@ TEST_F(Editor, OptionsChangedAppliedAndPersisted) {
   EXPECT_EQ(Window->tbrFile->GetDragHandleStyle(), dhNone);
 }
 
-TEST_F(Editor, OptionsCloseBoxCountsAsCancel) {
+// The options dialog's close box saves and the main window applies the
+// options again; Escape cancels, and nothing is applied.
+TEST_F(Editor, OptionsCloseBoxSavesAndEscapeCancels) {
   Start();
   TfrmOptions* o = F.Options;
+  ASSERT_TRUE(Window->GetShowHint());
   ASSERT_TRUE(WithModal([&] { Window->mnuFile_PreferencesClick(nullptr); },
                         {[=] {
                           o->chkShowHints->SetChecked(false);
-                          PostMessageW(o->GetHandle(), WM_CLOSE, 0, 0);
+                          testsupport::InputScript().Click(dlgtest::CloseBoxPoint(o->GetHandle())).Post();
                         }}));
-  EXPECT_TRUE(Window->GetShowHint());
+  EXPECT_FALSE(Window->GetShowHint());
   DWORD type = 0;
   std::string raw;
-  EXPECT_FALSE(Read(String(Settings) + L"\\Appearance", L"ShowHints", type, raw));
+  ASSERT_TRUE(Read(String(Settings) + L"\\Appearance", L"ShowHints", type, raw));
+  EXPECT_EQ(raw, Dw(0));
+
+  ASSERT_TRUE(WithModal([&] { Window->mnuFile_PreferencesClick(nullptr); },
+                        {[=] {
+                          o->chkShowHints->SetChecked(true);
+                          ASSERT_TRUE(dlgtest::WaitForKeyboard(o));
+                          testsupport::InputScript().Press(VK_ESCAPE).Post();
+                        }}));
+  EXPECT_FALSE(Window->GetShowHint());
+  ASSERT_TRUE(Read(String(Settings) + L"\\Appearance", L"ShowHints", type, raw));
+  EXPECT_EQ(raw, Dw(0));
+}
+
+// The program started again for a test that ends it.
+using EditorDeathTest = EditorTest;
+
+// Ticking the abbreviated root-key names and pressing OK, with the mouse,
+// tells the user that the program ends and ends it: the main window closes
+// (storing the selected key and its settings as they still were), and the
+// new naming, written after that close, is what the registry keeps.
+TEST_F(EditorDeathTest, ChangingTheRootKeyNamingEndsTheProgramAndKeepsTheNewNaming) {
+  auto program = [&] {
+    // The test host gives way: the editor's window is the program's
+    // main window, whose close ends the program.
+    delete Application->MainForm();
+    Start();
+    if (Application->MainForm() != Window) ExitProcess(10);
+    if (!Open()) ExitProcess(11);
+    Foreground(Window->treeRegTree);
+    TfrmOptions* o = F.Options;
+    Script s;
+    s.Steps = {{[&] { return o->GetVisible() && GetForegroundWindow() == o->GetHandle(); },
+                [&] {
+                  testsupport::InputScript().Click(testsupport::ClientCentre(o->chkAbbrBaseKey->GetHandle())).Post();
+                }},
+               {[&] { return o->chkAbbrBaseKey->GetChecked(); },
+                [&] { testsupport::InputScript().Click(testsupport::ClientCentre(o->btnOk->GetHandle())).Post(); }}};
+    const size_t ran = s.Run([&] { Window->mnuFile_PreferencesClick(nullptr); });
+    if (ran != s.Steps.size()) ExitProcess(12);
+    if (Messages() != std::vector<String>{TfrmOptions::RestartText}) ExitProcess(13);
+    // The application's message loop has been told to end.
+    ExitProcess(Application->Terminated() ? 0 : 14);
+  };
+  EXPECT_EXIT(program(), ::testing::ExitedWithCode(0), "");
+  DWORD type = 0;
+  std::string raw;
+  ASSERT_TRUE(Read(Settings + L"\\General", L"AbbrBaseKeyNames", type, raw));
+  EXPECT_EQ(raw, Dw(1));
+  ASSERT_TRUE(Read(Settings + L"\\General", L"PreviousPath", type, raw));
+  EXPECT_EQ(raw, Sz(L"\\" + Data));
+  // The next start shows the short names.
+  Start();
+  TTreeExNode* key = Open();
+  ASSERT_NE(key, nullptr);
+  while (key->GetLevel() > 1) key = key->GetParent();
+  EXPECT_EQ(key->GetText(), L"Current User");
 }
 
 TEST_F(Editor, AboutBoxTitleComesFromTheVersionResource) {

@@ -188,4 +188,32 @@ TEST_F(Tree, DamagedSizeSettingsStillShowTheTreeTheListAndReadableText) {
   }
 }
 
+// With the abbreviated names on, the tree shows the root keys by their
+// short names while the address box keeps the full ones, for a key below a
+// root and for a root key clicked with the mouse.
+TEST_F(Tree, ShortRootNamesInTheTreeFullNamesInTheAddressBox) {
+  Write(Settings + L"\\General", L"AbbrBaseKeyNames", REG_DWORD, Dw(1));
+  CreateKey(String(Data) + L"\\Inner");
+  Start();
+  TTreeExNode* top = Window->treeRegTree->Items()->GetFirstNode();
+  ASSERT_NE(top, nullptr);
+  std::vector<String> roots;
+  for (TTreeExNode* c = top->GetFirstChild(); c; c = c->GetNextSibling()) roots.push_back(c->GetText());
+  EXPECT_EQ(roots, (std::vector<String>{L"Classes", L"Current User", L"Local Machine", L"Users", L"Current Config",
+                                        L"Dynamic Data"}));
+  TTreeExNode* inner = Open(L"Inner");
+  ASSERT_NE(inner, nullptr);
+  EXPECT_EQ(Window->txtPath->GetText(), String(L"HKEY_CURRENT_USER\\") + Data + L"\\Inner");
+  TTreeExNode* root = inner;
+  while (root->GetLevel() > 1) root = root->GetParent();
+  ASSERT_EQ(root->GetText(), L"Current User");
+  Foreground(Window->treeRegTree);
+  root->MakeVisible();
+  const TRect r = root->DisplayRect(true);
+  testsupport::Click(testsupport::ScreenPoint(Window->treeRegTree->GetHandle(), (r.left + r.right) / 2,
+                                              (r.top + r.bottom) / 2));
+  ASSERT_TRUE(PumpUntil([&] { return Window->treeRegTree->Selected() == root; }));
+  EXPECT_EQ(Window->txtPath->GetText(), L"HKEY_CURRENT_USER");
+}
+
 }  // namespace

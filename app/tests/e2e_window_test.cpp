@@ -8,6 +8,7 @@
 #include "app/AboutForm.h"
 #include "app/frmConfirmU.h"
 #include "app/frmErrorU.h"
+#include "app/Help.h"
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
 #include "toolbars/BarPopup.h"
@@ -361,3 +362,126 @@ TEST_F(AppWindow, EnterAnswersTheButtonDrawnAsDefaultAfterANo) {
 }
 
 }  // namespace
+
+namespace {
+
+// The window's placement in the normal state (where it comes back to).
+RECT NormalBounds(HWND Window) {
+  WINDOWPLACEMENT wp{};
+  wp.length = sizeof wp;
+  GetWindowPlacement(Window, &wp);
+  return wp.rcNormalPosition;
+}
+
+}  // namespace
+
+// A window moved with the mouse, then maximised and closed from its title
+// bar, opens maximised at the next start and comes back, restored, where
+// it was moved to; minimised when it closes, it keeps that place too.
+TEST_F(AppWindow, AMovedThenMaximisedWindowComesBackWhereItWasMoved) {
+  StoreGeometry(500, 400, 150);
+  Start();
+  const HWND main = Window->GetHandle();
+  SetForegroundWindow(main);
+  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == main; }));
+  const int left = Window->GetLeft() + 120, top = Window->GetTop() + 90;
+  testsupport::DragScript move;
+  move.From = dlgtest::TitleBarPoint(main, HTCAPTION);
+  move.To = POINT{move.From.x + 120, move.From.y + 90};
+  ASSERT_TRUE(testsupport::Drag(move));
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetLeft() == left && Window->GetTop() == top; }))
+      << Window->GetLeft() << "," << Window->GetTop();
+  testsupport::Click(dlgtest::TitleBarPoint(main, HTMAXBUTTON));
+  ASSERT_TRUE(PumpUntil([&] { return IsZoomed(main) && Window->GetWindowState() == wsMaximized; }));
+  testsupport::Click(dlgtest::TitleBarPoint(main, HTCLOSE));
+  ASSERT_TRUE(PumpUntil([&] { return !Window->GetVisible(); }));
+  auto stored = [&](const wchar_t* Name) {
+    DWORD type = 0;
+    std::string raw;
+    EXPECT_TRUE(Read(Settings + L"\\MainForm", Name, type, raw)) << WideToAnsi(Name);
+    return raw.size() == 4 ? *reinterpret_cast<const int32_t*>(raw.data()) : INT32_MIN;
+  };
+  EXPECT_EQ(stored(L"Left"), left);
+  EXPECT_EQ(stored(L"Top"), top);
+  EXPECT_EQ(stored(L"Width"), 500);
+  EXPECT_EQ(stored(L"Height"), 400);
+  EXPECT_EQ(stored(L"WindowState"), 2);
+  Stop();
+
+  Start();
+  const HWND again = Window->GetHandle();
+  ASSERT_TRUE(PumpUntil([&] { return IsZoomed(again) != FALSE; }));
+  RECT normal = NormalBounds(again);
+  EXPECT_EQ(normal.left, left);
+  EXPECT_EQ(normal.top, top);
+  // Restored from the title bar: where it was moved to, at its size.
+  testsupport::Click(dlgtest::TitleBarPoint(again, HTMAXBUTTON));
+  ASSERT_TRUE(PumpUntil([&] { return !IsZoomed(again) && Window->GetWindowState() == wsNormal; }));
+  EXPECT_EQ(Window->GetLeft(), left);
+  EXPECT_EQ(Window->GetTop(), top);
+  EXPECT_EQ(Window->GetWidth(), 500);
+  EXPECT_EQ(Window->GetHeight(), 400);
+
+  // Minimised, then closed: the place is the restored one, not the place
+  // off the screen where a minimised window lies.
+  testsupport::Click(dlgtest::TitleBarPoint(again, HTMINBUTTON));
+  ASSERT_TRUE(PumpUntil([&] { return IsIconic(again) != FALSE; }));
+  Stop();
+  EXPECT_EQ(stored(L"Left"), left);
+  EXPECT_EQ(stored(L"Top"), top);
+  EXPECT_EQ(stored(L"WindowState"), 1);
+}
+
+// The confirm dialog answered from the keyboard and the title bar, in both
+// layouts: Escape answers No, the close box Cancel, which the single
+// questions (delete, import) take as No. The error dialog's "Manual" opens
+// the manual and leaves the dialog up.
+TEST_F(AppWindow, TheConfirmDialogsEscapeAnswersNoAndItsCloseBoxCancel) {
+  Start();
+  TfrmConfirm* c = F.Confirm;
+  auto asking = [c] { return c->GetVisible() && GetForegroundWindow() == c->GetHandle(); };
+  auto answer = [&](const std::function<void()>& Input, const std::function<int()>& Ask) {
+    int got = -1;
+    Script s;
+    s.Steps = {{asking, Input}};
+    EXPECT_EQ(s.Run([&] { got = Ask(); }), s.Steps.size());
+    EXPECT_FALSE(s.TimedOut);
+    return got;
+  };
+  auto escape = [] { Post(VK_ESCAPE); };
+  // (Two clicks at one place within the double-click time make a double
+  // click, which the close box ignores: the time of the last is waited out.)
+  auto closeBox = [c] {
+    Sleep(GetDoubleClickTime());
+    testsupport::InputScript().Click(dlgtest::CloseBoxPoint(c->GetHandle())).Post();
+  };
+  for (bool single : {true, false}) {
+    SCOPED_TRACE(single ? "two buttons" : "four buttons");
+    EXPECT_EQ(answer(escape, [&] { return c->Execute(L"Prompt", L"Item", L"Question?", single); }), int(mrNo));
+    EXPECT_EQ(answer(closeBox, [&] { return c->Execute(L"Prompt", L"Item", L"Question?", single); }), int(mrCancel));
+  }
+  EXPECT_EQ(answer(closeBox, [&] { return int(dmodCommon->ConfirmDelete(L"key", L"HKEY_CURRENT_USER\\X")); }), 0);
+  EXPECT_EQ(answer(closeBox, [&] { return int(dmodCommon->ConfirmImport(L"C:\\a.reg")); }), 0);
+  EXPECT_EQ(answer(escape, [&] { return dmodCommon->ConfirmDeleteEach(L"value", L"v"); }), int(mrNo));
+
+  TfrmError::ShowHook = nullptr;
+  TfrmError* e = F.Error;
+  std::vector<String> help;
+  HelpDisplayHook = [&](const String& Target) { help.push_back(Target); };
+  bool stillUp = false;
+  Script s;
+  s.Steps = {{[&] { return e->GetVisible() && GetForegroundWindow() == e->GetHandle(); },
+              [&] { testsupport::InputScript().Click(testsupport::ClientCentre(e->btnManual->GetHandle())).Post(); }},
+             {[&] { return !help.empty(); },
+              [&] {
+                stillUp = e->GetVisible();
+                testsupport::InputScript().Click(testsupport::ClientCentre(e->btnOK->GetHandle())).Post();
+              }}};
+  EXPECT_EQ(s.Run([&] { e->ShowError(L"Something failed."); }), s.Steps.size());
+  HelpDisplayHook = nullptr;
+  EXPECT_FALSE(s.TimedOut);
+  EXPECT_TRUE(stillUp);
+  ASSERT_EQ(help.size(), 1u);
+  EXPECT_EQ(help[0], HelpFileName() + L"::/int_welcome.htm");
+  EXPECT_FALSE(e->GetVisible());
+}

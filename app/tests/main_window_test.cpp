@@ -921,6 +921,8 @@ TEST_F(MainWindow, FindResultsAreListedDeletedAndOpened) {
   EXPECT_TRUE(ReadValue(Data, L"keep", v));
 }
 
+// The preferences command applies the options again, without the window's
+// geometry, unless the dialog was cancelled.
 TEST_F(MainWindow, PreferencesReapplyOptionsWithoutGeometryUnlessCancelled) {
   StartWindow();
   Window->SetBounds(10, 20, 510, 410);
@@ -929,21 +931,27 @@ TEST_F(MainWindow, PreferencesReapplyOptionsWithoutGeometryUnlessCancelled) {
   StoreOption(L"FontName", String(L"Courier New"));
   StoreOption(L"FontBold", true);
   int shown = 0;
+  // "Cancel" (the Abort result) is the one answer that applies nothing.
   dmodCommon->ShowOptionsHook = [&shown] {
     ++shown;
-    return int(mrCancel);
+    return int(mrAbort);
   };
   Window->SetStatusText(L"before");
   Window->mnuFile_PreferencesClick(nullptr);
   EXPECT_EQ(shown, 1);
   EXPECT_EQ(Window->GetStatusText(), L"before");
-  dmodCommon->ShowOptionsHook = [] { return int(mrOk); };
-  Window->mnuFile_PreferencesClick(nullptr);
-  EXPECT_EQ(Window->GetStatusText(), L"Options loaded.");
-  EXPECT_EQ(Window->GetTop(), 20);
-  EXPECT_EQ(Window->GetLeft(), 10);
-  EXPECT_EQ(Window->Font()->GetName(), L"Courier New");
-  EXPECT_TRUE(Window->Font()->GetStyle().Contains(fsBold));
+  // "OK" and the close box (the standard cancel result) apply the options.
+  for (int answer : {int(mrOk), int(mrCancel)}) {
+    Window->SetStatusText(L"before");
+    Window->Font()->SetName(L"Tahoma");
+    dmodCommon->ShowOptionsHook = [answer] { return answer; };
+    Window->mnuFile_PreferencesClick(nullptr);
+    EXPECT_EQ(Window->GetStatusText(), L"Options loaded.") << answer;
+    EXPECT_EQ(Window->GetTop(), 20);
+    EXPECT_EQ(Window->GetLeft(), 10);
+    EXPECT_EQ(Window->Font()->GetName(), L"Courier New") << answer;
+    EXPECT_TRUE(Window->Font()->GetStyle().Contains(fsBold));
+  }
 }
 
 // The main window written as a form stream reads back into a new form: every
