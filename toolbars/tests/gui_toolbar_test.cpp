@@ -912,13 +912,17 @@ TEST_F(BarPositions, WrittenToAndReadFromTheRegistry) {
   b->SetDockPos(40);
   BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, PosKey());
   EXPECT_EQ(RegText(L"tbrEdit", L"Visible"), L"0");
+  // A toolbar of its own (nothing stored for it) holds row 0 there; the
+  // loaded rows are taken as the dock arranges them: the hidden one's row 3
+  // becomes the next after row 1, its place stays.
   Host h2;
+  h2.AddToolbar(L"tbrNotStored", 0, 0);
   auto* a2 = h2.AddToolbar(L"tbrFile", 0, 0);
   auto* b2 = h2.AddToolbar(L"tbrEdit", 0, 0);
   h2.Show();
   BarRegLoadPositions(h2.Form.get(), HKEY_CURRENT_USER, PosKey());
   EXPECT_FALSE(b2->GetVisible());
-  EXPECT_EQ(b2->GetDockRow(), 3);
+  EXPECT_EQ(b2->GetDockRow(), 2);
   EXPECT_EQ(b2->GetDockPos(), 40);
   EXPECT_TRUE(a2->GetVisible());
   EXPECT_EQ(a2->GetDockRow(), 1);
@@ -1887,6 +1891,7 @@ TEST_F(BarPositions, IniFileVariantUsesThePrefixedSections) {
   GetPrivateProfileStringW(L"Bar_tbrFile", L"DockedTo", L"?", buf, 64, file.c_str());
   EXPECT_STREQ(buf, L"tbdTop");
   Host h2;
+  h2.AddToolbar(L"tbrNotStored", 0, 0);  // row 0 stays taken
   auto* a2 = h2.AddToolbar(L"tbrFile", 0, 0);
   h2.Show();
   BarIniLoadPositions(h2.Form.get(), file, L"Bar_");
