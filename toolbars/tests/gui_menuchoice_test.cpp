@@ -24,26 +24,10 @@ POINT CentreOf(TBarView* V, TBarCustomItem* Item) {
   return ScreenPoint(V->Window->GetHandle(), (r.left + r.right) / 2, (r.top + r.bottom) / 2);
 }
 
-bool AnyPopupVisible() {
-  bool any = false;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND w, LPARAM p) -> BOOL {
-        if (IsWindowVisible(w) && dynamic_cast<TBarPopupWindow*>(TWinControl::FindControl(w)))
-          *reinterpret_cast<bool*>(p) = true;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&any));
-  return any;
-}
+using bartest::LeftButton;
+using bartest::MouseTo;
 
-// Input sent from inside a menu loop, which reads it itself: posted, not
-// waited for.
-void MouseTo(POINT P) { InputScript().Move(P).Post(); }
-void LeftButton(bool Down) {
-  InputScript s;
-  (Down ? s.Down() : s.Up()).Post();
-}
+bool AnyPopupVisible() { return bartest::VisiblePopupWindow() != nullptr; }
 
 // The chevron's list shows the items that did not fit as buttons; a click on
 // one of them runs it.

@@ -21,6 +21,7 @@
 #include "toolbars/BarPopup.h"
 #include "toolbars/BarToolbar.h"
 #include "toolbars/BarUtilsWin.h"
+#include "toolbars/tests/BarTestHost.h"
 #include "classlib/StdCtrls.h"
 
 using namespace testsupport;
@@ -176,18 +177,7 @@ struct MenuHost : Host {
     SetActiveWindow(Form->GetHandle());
     Pump(30);
   }
-  static bool AnyPopupVisible() {
-    bool any = false;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND w, LPARAM p) -> BOOL {
-          if (IsWindowVisible(w) && dynamic_cast<TBarPopupWindow*>(TWinControl::FindControl(w)))
-            *reinterpret_cast<bool*>(p) = true;
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&any));
-    return any;
-  }
+  static bool AnyPopupVisible() { return bartest::VisiblePopupWindow() != nullptr; }
   TBarView* OpenView() { return Bar->View()->OpenViewerView; }
 };
 
@@ -1308,13 +1298,8 @@ POINT ScreenCentre(TBarView* V, TBarCustomItem* Item) {
   return p;
 }
 
-// Input sent from inside a menu loop, which reads it itself: posted, not
-// waited for.
-void MouseTo(POINT P) { InputScript().Move(P).Post(); }
-void LeftButton(bool Down) {
-  InputScript s;
-  (Down ? s.Down() : s.Up()).Post();
-}
+using bartest::LeftButton;
+using bartest::MouseTo;
 
 TEST(BarMenuMouse, ClickOpensMovingOverTheBarSwitchesMenusAndAClickRunsTheItem) {
   MenuHost h;
