@@ -1,6 +1,7 @@
 #include "toolbars/BarDock.h"
 
 #include <algorithm>
+#include <climits>
 #include <map>
 
 #include "classlib/Menus.h"
@@ -391,7 +392,18 @@ void TBarCustomDockableWindow::SetFloating(bool Value) {
                             floatParent_->GetHeight());
   }
   // With a window to go to, the toolbar keeps its own (and its controls').
-  if (HandleAllocated()) floatParent_->HandleNeeded();
+  // The form made and placed, the window has not moved yet: it moves (and
+  // says so) as it goes into the form.
+  if (HandleAllocated()) {
+    ++disableMove_;
+    try {
+      floatParent_->HandleNeeded();
+    } catch (...) {
+      --disableMove_;
+      throw;
+    }
+    --disableMove_;
+  }
   SetParent(floatParent_);
   ++disableMove_;
   SetBounds(0, 0, GetWidth(), GetHeight());
@@ -505,6 +517,13 @@ void TBarCustomDockableWindow::RedrawFloatingCaption() {
 
 void TBarCustomDockableWindow::ReframeFloatingForm() {
   if (!floating_ || !floatParent_) return;
+  // The sizing frame goes with Resizable.
+  if (floatParent_->HandleAllocated()) {
+    const HWND h = floatParent_->GetHandle();
+    const LONG_PTR style = GetWindowLongPtrW(h, GWL_STYLE);
+    const LONG_PTR wanted = Resizable ? (style | WS_THICKFRAME) : (style & ~static_cast<LONG_PTR>(WS_THICKFRAME));
+    if (wanted != style) SetWindowLongPtrW(h, GWL_STYLE, wanted);
+  }
   // The border and caption change size: the form grows or shrinks round
   // the window, which keeps its size.
   floatParent_->FitToWindow();
@@ -1313,15 +1332,16 @@ void TBarDock::ArrangeToolbars() {
     if (limitToOneRow_)
       for (TBarCustomDockableWindow* w : dockList_) w->dockRow_ = 0;
     // Sorted copy of the dock list.
+    // A position of -1 means "at the end of the row": it sorts after every
+    // other; any other position before the row's start sorts first.
+    auto byRowAndPos = [](TBarCustomDockableWindow* a, TBarCustomDockableWindow* b) {
+      if (a->dockRow_ != b->dockRow_) return a->dockRow_ < b->dockRow_;
+      auto key = [](int pos) { return pos == -1 ? INT_MAX : pos; };
+      return key(a->dockPos_) < key(b->dockPos_);
+    };
     std::vector<TBarCustomDockableWindow*> list = dockList_;
-    std::stable_sort(list.begin(), list.end(), [](auto* a, auto* b) {
-      if (a->dockRow_ != b->dockRow_) return a->dockRow_ < b->dockRow_;
-      return a->dockPos_ < b->dockPos_;
-    });
-    std::stable_sort(visibleList_.begin(), visibleList_.end(), [](auto* a, auto* b) {
-      if (a->dockRow_ != b->dockRow_) return a->dockRow_ < b->dockRow_;
-      return a->dockPos_ < b->dockPos_;
-    });
+    std::stable_sort(list.begin(), list.end(), byRowAndPos);
+    std::stable_sort(visibleList_.begin(), visibleList_.end(), byRowAndPos);
     // A window dragged along its locked row keeps its place among the others.
     if (rowLocked_ && draggingWindow_) {
       auto from = std::find(dockList_.begin(), dockList_.end(), draggingWindow_);

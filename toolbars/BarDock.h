@@ -410,6 +410,8 @@ class TBarDock : public TCustomControl {
 
  private:
   friend class TBarCustomDockableWindow;
+  // Loaded positions are committed by the arrangement that follows.
+  friend void BarCustomLoadPositions(TComponent*, TBarPositionReadIntProc, TBarPositionReadStringProc, void*);
   std::vector<TBarCustomDockableWindow*> dockList_;
   std::vector<TBarCustomDockableWindow*> visibleList_;
   int updateCount_ = 0;

@@ -41,8 +41,11 @@ void TBarFloatingWindowParent::CreateParams(TCreateParams& Params) {
     if (dockableWindow_ && dockableWindow_->Resizable) Params.Style |= WS_THICKFRAME;
   } else {
     Params.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
-    // Border, caption and close button are our own non-client area.
-    Params.Style = WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    // A bordered pop-up (sizable when the window is); border, caption and
+    // close button are still drawn, sized and hit-tested here, not by the
+    // system.
+    Params.Style = WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_BORDER;
+    if (dockableWindow_ && dockableWindow_->Resizable) Params.Style |= WS_THICKFRAME;
   }
   Params.ExStyle = WS_EX_TOOLWINDOW;
   HWND owner = nullptr;

@@ -706,10 +706,20 @@ restart:
     while (P) {
       if (!P->enabled_) return false;
       TBarCustomItem* C = P->linkSubitems_ ? P->linkSubitems_ : P;
-      for (TBarCustomItem* s : std::vector<TBarCustomItem*>(C->items_)) s->InitiateAction();
+      // A designed item's actions are the designer's to update.
+      if (!IsDesigning())
+        for (TBarCustomItem* s : std::vector<TBarCustomItem*>(C->items_)) s->InitiateAction();
       if (!P->itemStyle_.Contains(tbisEmbeddedGroup)) {
+        // Each pop-up handler on its own: one that fails is reported, and
+        // the other still runs.
+        if (C != P) {
+          try {
+            C->DoPopup(P, true);
+          } catch (...) {
+            BarHandleException(this);
+          }
+        }
         try {
-          if (C != P) C->DoPopup(P, true);
           P->DoPopup(P, false);
         } catch (...) {
           BarHandleException(this);

@@ -195,7 +195,9 @@ void TBarModalHandler::Loop(TBarView* RootView, bool AssumeButtonDown, bool AExe
         POINT p = msg.pt;
         HWND target = WindowFromPoint(p);
         TBarView* inChain = ViewOfWindow(RootView, target);
-        bool handledNormally = inChain && inChain->IsPopup;
+        // Any pop-up window of the chain, a chevron's list too (whose view
+        // counts as a toolbar's).
+        bool handledNormally = inChain && dynamic_cast<TBarPopupWindow*>(inChain->Window);
         if (!handledNormally) {
           if (RootView->IsPopup) return;
           HWND rootWnd = RootView->Window && RootView->Window->HandleAllocated()

@@ -363,7 +363,8 @@ TBarPopupWindow* TBarCustomItem::CreatePopup(TBarView* ParentView, TBarItemViewe
     }
   }
   view->State += vsDrawInOrder;
-  TBarPopupWindow* w = win.release();
+  // Until it is returned, a failure frees the window.
+  TBarPopupWindow* w = win.get();
   if (!rec.PlayPopupSound || !NeedToPlaySound(L"MenuPopup")) {
     w->ShowPopup(true);
   } else if (!g_firstPopupSoundPlayed) {
@@ -377,7 +378,7 @@ TBarPopupWindow* TBarCustomItem::CreatePopup(TBarView* ParentView, TBarItemViewe
   }
   CallNotifyWinEvent(EVENT_SYSTEM_MENUPOPUPSTART, w->GetHandle(), OBJID_CLIENT, CHILDID_SELF);
   if (view->GetSelected()) view->NotifyFocusEvent();
-  return w;
+  return win.release();
 }
 
 void TBarCustomItem::GetPopupPosition(TBarView* ParentView, TBarPopupWindow* PopupWindow,

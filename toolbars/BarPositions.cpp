@@ -1,4 +1,5 @@
 // Saving and loading where the dockable windows of a form stand.
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -69,8 +70,21 @@ void BarCustomLoadPositions(TComponent* OwnerComponent, TBarPositionReadIntProc 
       d->BeginUpdate();
       docks.push_back(d);
     }
+  // The docks that windows were placed on (or will return to): the
+  // arrangement when they end their update makes the loaded rows and
+  // positions the windows' own, as arranged.
+  std::vector<TBarDock*> placed;
   auto endUpdates = [&] {
+    for (TBarDock* d : placed) {
+      d->commitPositions_ = true;
+      d->arrangeNeeded_ = true;
+    }
     for (auto it = docks.rbegin(); it != docks.rend(); ++it) (*it)->EndUpdate();
+    // A dock that could not arrange now keeps no commit for later.
+    for (TBarDock* d : placed) d->commitPositions_ = false;
+  };
+  auto place = [&](TBarDock* d) {
+    if (d && std::find(placed.begin(), placed.end(), d) == placed.end()) placed.push_back(d);
   };
   try {
     for (int i = 0; i < OwnerComponent->GetComponentCount(); ++i) {
@@ -95,13 +109,17 @@ void BarCustomLoadPositions(TComponent* OwnerComponent, TBarPositionReadIntProc 
       w->ReadPositionData(data);
       w->SetFloatingPosition(POINT{fl, ft});
       if (dock) {
+        place(dock);
         w->SetParent(dock);
       } else {
         w->SetFloating(true);
         w->MoveOnScreen(true);
         if (w->GetUseLastDock()) {
           String last = ReadStringProc(name, L"LastDock", String(), ExtraData);
-          if (TBarDock* d = last.empty() ? nullptr : FindDock(OwnerComponent, last)) w->SetLastDock(d);
+          if (TBarDock* d = last.empty() ? nullptr : FindDock(OwnerComponent, last)) {
+            place(d);
+            w->SetLastDock(d);
+          }
         }
       }
       w->Arrange();

@@ -339,7 +339,9 @@ void TBarItemViewer::Paint(TCanvas* Canvas, RECT RC, bool IsSelected, bool IsPus
         RC.right = D.left;
       }
     }
-    if (selEnabled || checked) {
+    // A designed item shows its button frame whatever its state.
+    const bool designed = Item->IsDesigning();
+    if (selEnabled || checked || designed) {
       if (!isCombo) {
         RECT e = RC;
         DrawEdge(dc, &e, (IsPushed || checked) ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
@@ -347,7 +349,7 @@ void TBarItemViewer::Paint(TCanvas* Canvas, RECT RC, bool IsSelected, bool IsPus
         RECT e = RC;
         bool pushed = (IsPushed && viewCapture) || checked;
         DrawEdge(dc, &e, pushed ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
-        if (selEnabled) {
+        if (selEnabled || designed) {
           RECT d = D;
           DrawEdge(dc, &d, (IsPushed && !viewCapture) ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
         }

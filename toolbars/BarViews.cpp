@@ -89,7 +89,8 @@ void TBarView::UpdateCurParentItem() {
   curParentItem_ = n;
   if (n) n->RegisterNotification(TBarItemChangedProc(this, &TBarView::ItemNotification));
   RecreateAllViewers();
-  if (n) InitiateActions();
+  // A designed item's actions are the designer's to update.
+  if (n && !n->IsDesigning()) InitiateActions();
 }
 
 void TBarView::InitiateActions() {
@@ -379,6 +380,13 @@ void TBarView::DoUpdatePositions(POINT& ASize) {
     AutoSize(ASize.x, ASize.y);
     return;
   }
+  if (IsDesigning()) {
+    // The designer's window is simply painted again.
+    InvalidatePositions();
+    positionsValid_ = true;
+    AutoSize(ASize.x, ASize.y);
+    return;
+  }
   if (Window && Window->HandleAllocated()) ValidateRect(Window->GetHandle(), nullptr);
   AutoSize(ASize.x, ASize.y);
   RepaintNow();
@@ -442,7 +450,7 @@ bool TBarView::CalculatePositions(bool CanMoveControls, TBarViewOrientation AOri
       }
     } else {
       TControl* c = static_cast<TBarControlItem*>(it)->GetControl();
-      rec[i].Show = c && c->GetParent() == Window && c->GetVisible();
+      rec[i].Show = c && c->GetParent() == Window && (c->GetVisible() || c->IsDesigning());
       prevSep = false;
     }
   }
@@ -1194,9 +1202,11 @@ TBarItemViewer* TBarView::NextSelectableWithAccel(TBarItemViewer* Cur, wchar_t K
       i = i < 0 ? 0 : (i + 1) % n;
       TBarItemViewer* v = viewers_[i];
       if (!match(v)) continue;
+      // Only the matches of this pass count: a disabled item sharing the
+      // accelerator of an enabled one does not keep it from running.
       int others = 0;
       for (TBarItemViewer* o : viewers_)
-        if (o != v && candidate(o) && (pass < 2 ? primary(o) : secondary(o))) ++others;
+        if (o != v && match(o)) ++others;
       IsOnlyItemWithAccel = !v->Item->GetEnabled() || others == 0;
       return v;
     }

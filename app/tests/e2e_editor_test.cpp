@@ -153,7 +153,9 @@ TEST_F(Editor, RestartRestoresToolbarPositionsLayoutsAndTheSelectedKey) {
   Window->tbrEdit->SetDockPos(37);
   ASSERT_NE(Open(L"Kept"), nullptr);
   dlgtest::Pump(50);
-  const int row = Window->tbrEdit->GetDockRow(), pos = Window->tbrEdit->GetDockPos();
+  // Where the dock put it (its place is taken by the navigation bar's
+  // length), which is what comes back.
+  const int row = Window->tbrEdit->EffectiveDockRow, pos = Window->tbrEdit->EffectiveDockPos;
   Stop();
 
   Start();
@@ -163,6 +165,8 @@ TEST_F(Editor, RestartRestoresToolbarPositionsLayoutsAndTheSelectedKey) {
   EXPECT_EQ(Window->GetHeight(), 480);
   EXPECT_EQ(Window->lvFindResults->Columns()->GetItem(2)->GetWidth(), 133);
   EXPECT_EQ(Window->lvKeyValues->GetViewStyle(), vsList);
+  EXPECT_EQ(Window->tbrEdit->EffectiveDockRow, row);
+  EXPECT_EQ(Window->tbrEdit->EffectiveDockPos, pos);
   EXPECT_EQ(Window->tbrEdit->GetDockRow(), row);
   EXPECT_EQ(Window->tbrEdit->GetDockPos(), pos);
   ASSERT_NE(Window->GetSelectedNode(), nullptr);

@@ -6,8 +6,10 @@
 #include <memory>
 
 #include "classlib/Forms.h"
+#include "testsupport/Input.h"
 #include "testsupport/Pump.h"
 #include "toolbars/BarDock.h"
+#include "toolbars/BarPopup.h"
 #include "toolbars/BarToolbar.h"
 
 namespace bartest {
@@ -56,6 +58,28 @@ inline bool CtrlKIsShortCut() {
   const bool taken = Application->IsShortCut(km);
   SetKeyboardState(saved);
   return taken;
+}
+
+// A visible pop-up window of this thread (null when none shows).
+inline HWND VisiblePopupWindow() {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND w, LPARAM p) -> BOOL {
+        if (IsWindowVisible(w) && dynamic_cast<TBarPopupWindow*>(TWinControl::FindControl(w)))
+          *reinterpret_cast<HWND*>(p) = w;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// Input sent from inside a menu loop, which reads it itself: posted, not
+// waited for.
+inline void MouseTo(POINT P) { testsupport::InputScript().Move(P).Post(); }
+inline void LeftButton(bool Down) {
+  testsupport::InputScript s;
+  (Down ? s.Down() : s.Up()).Post();
 }
 
 }  // namespace bartest

@@ -12,6 +12,7 @@
 #include "testsupport/LoopScript.h"
 #include "testsupport/Pump.h"
 #include "toolbars/BarAcc.h"
+#include "toolbars/tests/BarTestHost.h"
 #include "toolbars/BarDock.h"
 #include "toolbars/BarEditItem.h"
 #include "toolbars/BarPopup.h"
@@ -178,18 +179,7 @@ HWND WindowOf(TBarView* V) {
 }
 
 // The visible pop-up window of this thread.
-HWND VisiblePopup() {
-  HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND w, LPARAM p) -> BOOL {
-        if (IsWindowVisible(w) && dynamic_cast<TBarPopupWindow*>(TWinControl::FindControl(w)))
-          *reinterpret_cast<HWND*>(p) = w;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
-}
+HWND VisiblePopup() { return bartest::VisiblePopupWindow(); }
 
 String AltName() {
   wchar_t buf[256] = {};

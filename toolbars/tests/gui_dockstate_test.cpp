@@ -287,7 +287,8 @@ TEST(BarToolbarActions, TheToolbarsOwnActionUpdatesBeforeItsItems) {
 
 TEST(BarDesign, DocksAndWindowsShowTheirOutline) {
   FloatHost b(600, 300);
-  auto* t = b.AddToolbar(L"tbrDesigned", 0, 0, 2);
+  // No items: designed items show their frames along the client's edges.
+  auto* t = b.AddToolbar(L"tbrDesigned", 0, 0, 0);
   auto* tw = new TBarToolWindow(b.Form.get());
   tw->SetName(L"twDesigned");
   tw->SetBounds(20, 150, 60, 40);
@@ -506,7 +507,8 @@ struct ProbeFloatingBar : TBarToolbar {
 
 // A floating window that is being designed counts as shown whatever its
 // form does; a designed floating form keeps the redraw class styles and
-// gets the system's border (and sizing frame) round its own style.
+// gets the system's border (and sizing frame) round its own style. Running,
+// the form is a bordered pop-up, sizable with its window.
 TEST(BarDesign, ADesignedFloatingWindowShowsAndItsFormHasTheSystemsFrame) {
   FloatHost b(600, 300);
   auto* t = new ProbeFloatingBar(b.Form.get());
@@ -535,7 +537,7 @@ TEST(BarDesign, ADesignedFloatingWindowShowsAndItsFormHasTheSystemsFrame) {
     return p;
   };
   TCreateParams run = params();
-  EXPECT_EQ(run.Style & (WS_BORDER | WS_THICKFRAME), 0u);
+  EXPECT_EQ(run.Style & (WS_POPUP | WS_BORDER | WS_THICKFRAME), DWORD(WS_POPUP | WS_BORDER | WS_THICKFRAME));
   EXPECT_EQ(run.WindowClass.style & (CS_HREDRAW | CS_VREDRAW), 0u);
   EXPECT_EQ(run.ExStyle, DWORD(WS_EX_TOOLWINDOW));
   f->SetDesigning(true);
@@ -715,6 +717,9 @@ TEST(BarFloatingSettings, ChangedWhileFloatingTheFloatingFormFollows) {
   TBarFloatingWindowParent* f = t->GetFloatingParent();
   ASSERT_NE(f, nullptr);
   const HWND fh = f->GetHandle();
+  // The form's frame bits: a border, and the sizing frame while resizable.
+  auto frameBits = [&] { return static_cast<DWORD>(GetWindowLongW(fh, GWL_STYLE)) & (WS_BORDER | WS_THICKFRAME); };
+  EXPECT_EQ(frameBits(), DWORD(WS_BORDER | WS_THICKFRAME));
   RECT before;
   GetWindowRect(fh, &before);
   RECT tb;
@@ -734,7 +739,9 @@ TEST(BarFloatingSettings, ChangedWhileFloatingTheFloatingFormFollows) {
   GetWindowRect(t->GetHandle(), &ta);
   EXPECT_EQ(ta.left - r.left, GetSystemMetrics(SM_CXFIXEDFRAME));
   EXPECT_EQ(r.right - r.left, (tb.right - tb.left) + 2 * GetSystemMetrics(SM_CXFIXEDFRAME));
+  EXPECT_EQ(frameBits(), DWORD(WS_BORDER));
   t->Resizable = true;
+  EXPECT_EQ(frameBits(), DWORD(WS_BORDER | WS_THICKFRAME));
   t->ShowCaption = true;
   GetWindowRect(fh, &r);
   EXPECT_EQ(r.bottom - r.top, before.bottom - before.top);
@@ -1045,6 +1052,153 @@ TEST(BarDockedWindow, MovedWhileWhollyInvalidItIsSimplyRedrawn) {
     return c;
   };
   EXPECT_TRUE(PumpUntil([&] { return !GetUpdateRect(a->GetHandle(), &upd, FALSE) && pixel() == RGB(255, 0, 0); }, 3000));
+}
+
+
+// A designed item shows its button frame whatever its state, a combo's
+// drop-down part too; running, the same items lie flat until selected.
+TEST(BarDesign, DesignedItemsShowTheirButtonFrames) {
+  FloatHost b(600, 300);
+  auto* t = b.AddToolbar(L"tbrFrames", 0, 0, 0);
+  TBarItem* plain = AddItem(t, L"Plain");
+  auto* combo = new TBarSubmenuItem(b.Form.get());
+  combo->SetCaption(L"Combo");
+  combo->SetDropdownCombo(true);
+  t->Items()->Add(combo);
+  b.Show();
+  const RECT c = PrintedClient(t);
+  const COLORREF hi = GetSysColor(COLOR_BTNHIGHLIGHT), face = GetSysColor(COLOR_BTNFACE);
+  // The top-left corners of the plain button, the combo's button part and
+  // the combo's drop-down part (the last 9 pixels, 2 in from the right).
+  auto corners = [&] {
+    Printed p(t, PRF_NONCLIENT | PRF_CLIENT | PRF_ERASEBKGND);
+    const RECT pr = t->View()->Find(plain)->BoundsRect, cr = t->View()->Find(combo)->BoundsRect;
+    return std::vector<COLORREF>{p.At(c.left + pr.left, c.top + pr.top), p.At(c.left + cr.left, c.top + cr.top),
+                                 p.At(c.left + cr.right - 2 - 9, c.top + cr.top)};
+  };
+  EXPECT_EQ(corners(), (std::vector<COLORREF>{face, face, face}));
+  plain->SetDesigning(true);
+  combo->SetDesigning(true);
+  EXPECT_EQ(corners(), (std::vector<COLORREF>{hi, hi, hi}));
+  plain->SetDesigning(false);
+  combo->SetDesigning(false);
+}
+
+// A designed view leaves its items' actions to the designer, shows a control
+// item whose control is hidden, and, laid out anew, is simply painted again.
+TEST(BarDesign, ADesignedViewUpdatesNoActionsShowsHiddenControlsAndRepaintsLater) {
+  FloatHost b(600, 300);
+  auto* t = b.AddToolbar(L"tbrDesignedView", 0, 0, 0);
+  TBarItem* wide = AddItem(t, L"A wide caption");
+  TBarItem* narrow = AddItem(t, L"N");
+  auto* edit = new TEdit(b.Form.get());
+  edit->SetParent(t);
+  b.Show();
+  // Actions of the items a view comes to show.
+  auto* list = new TBarSubmenuItem(b.Form.get());
+  auto* acted = new TBarItem(b.Form.get());
+  list->Add(acted);
+  auto* act = new TAction(b.Form.get());
+  int updates = 0;
+  act->OnUpdate = [&](TObject*) { ++updates; };
+  act->OnExecute = [](TObject*) {};
+  acted->SetAction(act);
+  auto* shown = new TBarSubmenuItem(b.Form.get());
+  auto* view = new TBarView(nullptr, nullptr, shown, nullptr, false, false, false);
+  list->SetDesigning(true);
+  acted->SetDesigning(true);
+  shown->SetLinkSubitems(list);
+  EXPECT_EQ(updates, 0);
+  shown->SetLinkSubitems(nullptr);
+  list->SetDesigning(false);
+  acted->SetDesigning(false);
+  shown->SetLinkSubitems(list);
+  EXPECT_GT(updates, 0);
+  delete view;
+
+  // A hidden control is placed only while it is designed.
+  TBarCustomItem* wrapper = t->FindWrapper(edit);
+  ASSERT_NE(wrapper, nullptr);
+  edit->SetVisible(false);
+  t->View()->ValidatePositions();
+  EXPECT_FALSE(t->View()->Find(wrapper)->Show);
+  edit->SetDesigning(true);
+  t->View()->InvalidatePositions();
+  t->View()->ValidatePositions();
+  EXPECT_TRUE(t->View()->Find(wrapper)->Show);
+  edit->SetDesigning(false);
+  edit->SetVisible(true);
+  Pump(30);
+
+  // Two captions trade places: the items move, the bar keeps its size.
+  auto swapCaptions = [&] {
+    t->View()->BeginUpdate();
+    const String w = wide->GetCaption();
+    wide->SetCaption(narrow->GetCaption());
+    narrow->SetCaption(w);
+    t->View()->EndUpdate();
+  };
+  auto pendingPaint = [&] {
+    RECT r{};
+    return GetUpdateRect(t->GetHandle(), &r, FALSE) ? r : RECT{};
+  };
+  const int width = t->GetWidth();
+  swapCaptions();
+  ASSERT_EQ(t->GetWidth(), width);
+  // Running: painted at once, nothing left to paint.
+  const RECT none = pendingPaint();
+  EXPECT_TRUE(IsRectEmpty(&none));
+  Pump(30);
+  t->SetDesigning(true);
+  ASSERT_TRUE(t->View()->IsDesigning());
+  Pump(30);
+  swapCaptions();
+  const RECT pending = pendingPaint();
+  EXPECT_EQ(pending.right - pending.left, t->GetClientWidth());
+  EXPECT_EQ(pending.bottom - pending.top, t->GetClientHeight());
+  t->SetDesigning(false);
+}
+
+// Running, a click on a floating toolbar leaves its form active, and the
+// floating form activated from another window hands activation to its form;
+// a designed floating form is activated like any other window.
+TEST(BarDesign, ADesignedFloatingFormTakesActivation) {
+  FloatHost b(600, 300);
+  auto* t = b.AddToolbar(L"tbrActivate", 0, 0, 0);
+  AddItem(t, L"Item");
+  std::unique_ptr<TForm> other(new TForm(Application));
+  other->SetBounds(700, 40, 200, 150);
+  other->Show();
+  b.Show();
+  t->SetFloating(true);
+  Pump(30);
+  TBarFloatingWindowParent* f = t->GetFloatingParent();
+  ASSERT_NE(f, nullptr);
+  const HWND fh = f->GetHandle(), form = b.Form->GetHandle();
+  ASSERT_TRUE(IsWindowVisible(fh));
+  // Free toolbar area right of the item.
+  const POINT free = ScreenPoint(t->GetHandle(), t->GetClientWidth() - 2, t->GetClientHeight() / 2);
+  auto clicked = [&] {
+    SetActiveWindow(form);
+    Pump(static_cast<int>(GetDoubleClickTime()) + 30);
+    Click(free);
+    Pump(30);
+    return GetActiveWindow();
+  };
+  auto activatedFromOther = [&] {
+    SetActiveWindow(other->GetHandle());
+    SetActiveWindow(fh);
+    Pump(30);
+    return GetActiveWindow();
+  };
+  EXPECT_EQ(clicked(), form);
+  EXPECT_EQ(activatedFromOther(), form);
+  f->SetDesigning(true);
+  EXPECT_EQ(clicked(), fh);
+  EXPECT_EQ(activatedFromOther(), fh);
+  f->SetDesigning(false);
+  SetActiveWindow(form);
+  Pump(30);
 }
 
 }  // namespace

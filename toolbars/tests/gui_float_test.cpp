@@ -1098,6 +1098,200 @@ TEST(BarDockRows, AWindowOffTheDockKeepsItsPlaceWhileAnotherIsDragged) {
   }
 }
 
+// A position of -1 places a window at the end of its row, after windows
+// placed further on; docked again by its default dock, a window goes before
+// every other of row 0.
+TEST(BarDockRows, MinusOneGoesToTheRowsEndAndTheDefaultDockPutsAWindowFirst) {
+  FloatHost h(700, 300);
+  auto* a = h.AddToolbar(L"tbrPlaceA", 0, 0, 2);
+  auto* last = h.AddToolbar(L"tbrPlaceLast", 0, -1, 2);
+  auto* c = h.AddToolbar(L"tbrPlaceC", 0, 150, 2);
+  auto* d = h.AddToolbar(L"tbrPlaceD", 1, 0, 1);
+  h.Show();
+  EXPECT_EQ(a->GetLeft(), 0);
+  EXPECT_EQ(c->GetLeft(), 150);
+  EXPECT_EQ(last->GetLeft(), c->GetLeft() + c->GetWidth());
+  EXPECT_EQ(last->EffectiveDockRow, 0);
+  d->SetFloating(true);
+  Pump(30);
+  d->SetLastDock(nullptr);
+  d->DefaultDock = h.Dock;
+  testsupport::DoubleClick(CaptionPoint(d));
+  ASSERT_TRUE(d->GetDocked());
+  EXPECT_EQ(d->EffectiveDockRow, 0);
+  EXPECT_EQ(d->GetLeft(), 0);
+  EXPECT_EQ(a->GetLeft(), d->GetWidth());
+  EXPECT_GT(c->GetLeft(), a->GetLeft());
+  EXPECT_GT(last->GetLeft(), c->GetLeft());
+}
+
+// Loaded rows and places become the windows' own as the dock arranges them,
+// and are stored that way again.
+TEST(BarDockRows, LoadedRowsAndPlacesAreTheArrangedOnes) {
+  const testsupport::ScratchKey positions(L"toolbars");
+  FloatHost h(700, 300);
+  auto* a = h.AddToolbar(L"tbrLoadA", 0, 0, 2);
+  auto* b = h.AddToolbar(L"tbrLoadB", 1, 0, 2);
+  h.Show();
+  BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, positions.Path());
+  {
+    TRegIniFile reg(positions.Path());
+    reg.WriteInteger(L"tbrLoadB", L"DockRow", 1000);
+    reg.WriteInteger(L"tbrLoadB", L"DockPos", 99999);
+    reg.WriteInteger(L"tbrLoadA", L"DockPos", 40);
+  }
+  BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, positions.Path());
+  Pump(30);
+  EXPECT_EQ(a->GetDockRow(), 0);
+  EXPECT_EQ(a->GetDockPos(), 40);
+  EXPECT_EQ(a->GetLeft(), 40);
+  EXPECT_EQ(b->GetDockRow(), 1);
+  EXPECT_EQ(b->GetDockPos(), b->GetLeft());
+  EXPECT_LT(b->GetDockPos(), h.Dock->GetWidth());
+  BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, positions.Path());
+  TRegIniFile reg(positions.Path());
+  EXPECT_EQ(reg.ReadString(L"tbrLoadB", L"DockRow", L"?"), L"1");
+  EXPECT_EQ(reg.ReadString(L"tbrLoadB", L"DockPos", L"?"), IntToStr(b->GetLeft()));
+}
+
+// Taken off its dock and put back, a window and its docks report each step
+// in order.
+TEST(BarDockEvents, ReparentingReportsItsStepsInOrder) {
+  FloatHost h(700, 300);
+  auto* t = h.AddToolbar(L"tbrEvents", 0, 0, 2);
+  h.Show();
+  std::vector<String> log;
+  t->OnDockChanging = [&](TObject*, bool Floating, TBarDock* To) {
+    log.push_back(String(L"changing ") + (Floating ? L"floating" : To ? To->GetName() : String(L"-")));
+  };
+  t->OnRecreating = [&](TObject*) { log.push_back(L"recreating"); };
+  t->OnDockChangingHidden = [&](TObject*, bool Floating, TBarDock* To) {
+    log.push_back(String(L"hidden ") + (Floating ? L"floating" : To ? To->GetName() : String(L"-")));
+  };
+  t->OnMove = [&](TObject*) { log.push_back(L"move"); };
+  t->OnRecreated = [&](TObject*) { log.push_back(L"recreated"); };
+  t->OnDockChanged = [&](TObject*) { log.push_back(L"changed"); };
+  h.Dock->OnInsertRemoveBar = [&](TObject*, bool Inserting, TBarCustomDockableWindow* Bar) {
+    log.push_back(String(Inserting ? L"insert " : L"remove ") + Bar->GetName());
+  };
+  auto movesOnce = [&] {
+    // A move may be reported more than once (the form sized round the
+    // window); the steps keep their order.
+    std::vector<String> l;
+    for (const String& e : log)
+      if (e != L"move" || l.empty() || l.back() != L"move") l.push_back(e);
+    log.clear();
+    return l;
+  };
+  t->SetFloating(true);
+  Pump(30);
+  EXPECT_EQ(movesOnce(), (std::vector<String>{L"changing floating", L"recreating", L"hidden floating",
+                                               L"remove tbrEvents", L"move", L"recreated", L"changed"}));
+  t->SetParent(h.Dock);
+  Pump(30);
+  EXPECT_EQ(movesOnce(), (std::vector<String>{L"changing tbdTop", L"recreating", L"hidden tbdTop",
+                                               L"insert tbrEvents", L"move", L"recreated", L"changed"}));
+  t->SetVisible(false);
+  EXPECT_EQ(movesOnce(), (std::vector<String>{L"remove tbrEvents"}));
+  t->SetVisible(true);
+  EXPECT_EQ(movesOnce(), (std::vector<String>{L"insert tbrEvents"}));
+}
+
+// A hidden window keeps its row among the others: when a drag renumbers the
+// rows, it comes back in its row, not in the row that took its number.
+TEST(BarDockRows, AHiddenWindowComesBackInItsRowAfterTheRowsWereRenumbered) {
+  FloatHost h(700, 300);
+  auto* a = h.AddToolbar(L"tbrRowA", 0, 0, 2);
+  auto* b = h.AddToolbar(L"tbrRowB", 1, 0, 2);
+  auto* c = h.AddToolbar(L"tbrRowC", 2, 0, 2);
+  h.Show();
+  b->SetVisible(false);
+  Pump(30);
+  ASSERT_EQ(c->GetTop(), a->GetTop() + a->GetHeight());
+  // A dragged below C, into a row of its own at the end.
+  const POINT from = HandlePoint(a);
+  const RECT dock = WindowRectOf(h.Dock);
+  Drag({from, POINT{from.x, dock.bottom + 2}});
+  ASSERT_TRUE(a->GetDocked());
+  ASSERT_GT(a->GetTop(), c->GetTop());
+  EXPECT_LT(b->GetDockRow(), c->GetDockRow());
+  EXPECT_LT(c->GetDockRow(), a->GetDockRow());
+  b->SetVisible(true);
+  Pump(30);
+  EXPECT_EQ(b->GetTop(), 0);
+  EXPECT_EQ(c->GetTop(), b->GetHeight());
+  EXPECT_EQ(a->GetTop(), c->GetTop() + c->GetHeight());
+}
+
+// The floating form is a bordered pop-up, sizable while its window is, but
+// its frame on the screen is its own, and it may be narrower than the
+// system lets a sizable window be.
+TEST(BarFloating, TheFloatingFormShowsItsOwnFrameAndMayBeNarrow) {
+  FloatHost h(700, 300);
+  auto* t = h.AddToolbar(L"tbrNarrow", 0, 0, 0);
+  auto* it = new TBarItem(h.Form.get());
+  it->SetCaption(L"I");
+  t->Items()->Add(it);
+  h.Show();
+  t->SetFloating(true);
+  Pump(50);
+  TBarFloatingWindowParent* f = t->GetFloatingParent();
+  ASSERT_NE(f, nullptr);
+  const HWND fh = f->GetHandle();
+  auto frameBits = [&] { return static_cast<DWORD>(GetWindowLongW(fh, GWL_STYLE)) & (WS_POPUP | WS_BORDER | WS_THICKFRAME); };
+  EXPECT_EQ(frameBits(), DWORD(WS_POPUP | WS_BORDER | WS_THICKFRAME));
+  const int border = GetSystemMetrics(SM_CXSIZEFRAME);
+  RECT r = WindowRectOf(f);
+  ASSERT_LT(r.right - r.left, GetSystemMetrics(SM_CXMINTRACK));
+  EXPECT_EQ(r.right - r.left, t->GetWidth() + 2 * border);
+  // What the screen shows of the frame is what the form paints itself.
+  auto frameDiffers = [&] {
+    const RECT wr = WindowRectOf(f);
+    const int w = wr.right - wr.left, hgt = wr.bottom - wr.top;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, w, hgt);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    SendMessageW(fh, WM_PRINT, reinterpret_cast<WPARAM>(mem), PRF_NONCLIENT);
+    POINT tl{0, 0}, br{0, 0};
+    t->GetFloatingNCArea(tl, br);
+    int differ = 0;
+    for (int y = 0; y < hgt; ++y)
+      for (int x = 0; x < w; ++x) {
+        if (x >= tl.x && x < w - br.x && y >= tl.y && y < hgt - br.y) continue;
+        differ += (GetPixel(mem, x, y) & 0xFFFFFF) != (GetPixel(screen, wr.left + x, wr.top + y) & 0xFFFFFF);
+      }
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return differ;
+  };
+  EXPECT_EQ(frameDiffers(), 0);
+  {
+    HDC screen = GetDC(nullptr);
+    EXPECT_EQ(GetPixel(screen, r.left, r.top) & 0xFFFFFF, GetSysColor(COLOR_3DLIGHT));
+    ReleaseDC(nullptr, screen);
+  }
+  // Not resizable: the border alone, the form as narrow as its window.
+  t->Resizable = false;
+  Pump(30);
+  EXPECT_EQ(frameBits(), DWORD(WS_POPUP | WS_BORDER));
+  r = WindowRectOf(f);
+  EXPECT_EQ(r.right - r.left, t->GetWidth() + 2 * GetSystemMetrics(SM_CXFIXEDFRAME));
+  EXPECT_EQ(frameDiffers(), 0);
+  t->Resizable = true;
+  Pump(30);
+  EXPECT_EQ(frameBits(), DWORD(WS_POPUP | WS_BORDER | WS_THICKFRAME));
+  r = WindowRectOf(f);
+  EXPECT_EQ(r.right - r.left, t->GetWidth() + 2 * border);
+  EXPECT_EQ(frameDiffers(), 0);
+  // Sized narrower still by a program, it keeps the width it was given.
+  SetWindowPos(fh, nullptr, 0, 0, 30, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  r = WindowRectOf(f);
+  EXPECT_EQ(r.right - r.left, 30);
+}
+
 }  // namespace
 
 // ---- dock backgrounds ------------------------------------------------------------------

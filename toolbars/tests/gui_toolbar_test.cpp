@@ -22,6 +22,7 @@
 #include "toolbars/BarPopup.h"
 #include "toolbars/BarToolbar.h"
 #include "toolbars/BarUtilsWin.h"
+#include "toolbars/tests/BarTestHost.h"
 #include "classlib/StdCtrls.h"
 
 using namespace testsupport;
@@ -184,18 +185,7 @@ struct MenuHost : Host {
     SetActiveWindow(Form->GetHandle());
     Pump(30);
   }
-  static bool AnyPopupVisible() {
-    bool any = false;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND w, LPARAM p) -> BOOL {
-          if (IsWindowVisible(w) && dynamic_cast<TBarPopupWindow*>(TWinControl::FindControl(w)))
-            *reinterpret_cast<bool*>(p) = true;
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&any));
-    return any;
-  }
+  static bool AnyPopupVisible() { return bartest::VisiblePopupWindow() != nullptr; }
   TBarView* OpenView() { return Bar->View()->OpenViewerView; }
 };
 
@@ -979,13 +969,17 @@ TEST_F(BarPositions, WrittenToAndReadFromTheRegistry) {
   b->SetDockPos(40);
   BarRegSavePositions(h.Form.get(), HKEY_CURRENT_USER, PosKey());
   EXPECT_EQ(RegText(L"tbrEdit", L"Visible"), L"0");
+  // A toolbar of its own (nothing stored for it) holds row 0 there; the
+  // loaded rows are taken as the dock arranges them: the hidden one's row 3
+  // becomes the next after row 1, its place stays.
   Host h2;
+  h2.AddToolbar(L"tbrNotStored", 0, 0);
   auto* a2 = h2.AddToolbar(L"tbrFile", 0, 0);
   auto* b2 = h2.AddToolbar(L"tbrEdit", 0, 0);
   h2.Show();
   BarRegLoadPositions(h2.Form.get(), HKEY_CURRENT_USER, PosKey());
   EXPECT_FALSE(b2->GetVisible());
-  EXPECT_EQ(b2->GetDockRow(), 3);
+  EXPECT_EQ(b2->GetDockRow(), 2);
   EXPECT_EQ(b2->GetDockPos(), 40);
   EXPECT_TRUE(a2->GetVisible());
   EXPECT_EQ(a2->GetDockRow(), 1);
@@ -1394,13 +1388,8 @@ POINT ScreenCentre(TBarView* V, TBarCustomItem* Item) {
   return p;
 }
 
-// Input sent from inside a menu loop, which reads it itself: posted, not
-// waited for.
-void MouseTo(POINT P) { InputScript().Move(P).Post(); }
-void LeftButton(bool Down) {
-  InputScript s;
-  (Down ? s.Down() : s.Up()).Post();
-}
+using bartest::LeftButton;
+using bartest::MouseTo;
 
 TEST(BarMenuMouse, ClickOpensMovingOverTheBarSwitchesMenusAndAClickRunsTheItem) {
   MenuHost h;
@@ -1977,6 +1966,7 @@ TEST_F(BarPositions, IniFileVariantUsesThePrefixedSections) {
   GetPrivateProfileStringW(L"Bar_tbrFile", L"DockedTo", L"?", buf, 64, file.c_str());
   EXPECT_STREQ(buf, L"tbdTop");
   Host h2;
+  h2.AddToolbar(L"tbrNotStored", 0, 0);  // row 0 stays taken
   auto* a2 = h2.AddToolbar(L"tbrFile", 0, 0);
   h2.Show();
   BarIniLoadPositions(h2.Form.get(), file, L"Bar_");
