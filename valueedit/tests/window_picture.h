@@ -56,6 +56,11 @@ class Picture {
   }
   // Whether the colour shows somewhere inside r.
   bool Has(const TRect& r, TColor c) const { return Count(r, c) > 0; }
+  // Whether each colour of `in` shows inside r and none of `out`.
+  bool Shows(const TRect& r, std::initializer_list<TColor> in, std::initializer_list<TColor> out = {}) const {
+    return std::all_of(in.begin(), in.end(), [&](TColor c) { return Has(r, c); }) &&
+           std::none_of(out.begin(), out.end(), [&](TColor c) { return Has(r, c); });
+  }
   // Whether every pixel of r has one of the colours.
   bool Only(const TRect& r, std::initializer_list<TColor> cs) const {
     for (int y = r.top; y < r.bottom; ++y)
