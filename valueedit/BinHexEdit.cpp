@@ -56,7 +56,16 @@ void TBinHexEdit::KeyUp(WORD& key, TShiftState shift) {
 
 void TBinHexEdit::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   TCustomEdit::MouseDown(button, shift, x, y);
-  if ((button == mbLeft || shift.Contains(ssLeft)) && enteredByMouse_) {
+  leftPress_ = button == mbLeft || shift.Contains(ssLeft);
+}
+
+// The edit control places its caret where it was pressed only after
+// MouseDown has run, and may take the focus only then: the press that
+// entered the box selects the whole number once the edit is done with it.
+void TBinHexEdit::AfterPress() {
+  const bool left = leftPress_;
+  leftPress_ = false;
+  if (left && enteredByMouse_) {
     enteredByMouse_ = false;
     if (GetAutoSelect()) SelectAll();
   }
@@ -162,6 +171,16 @@ void TBinHexEdit::WndProc(TMessage& m) {
     case WM_PASTE: WMPaste(m); return;
     case WM_GETDLGCODE: WMGetDlgCode(m); return;
     case CM_PARENTCOLORCHANGED: CMParentColorChanged(m); return;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+      leftPress_ = false;
+      TCustomEdit::WndProc(m);
+      AfterPress();
+      return;
     case CM_EXIT:
     case WM_KILLFOCUS:
       CallProtected([&] { TCustomEdit::WndProc(m); });

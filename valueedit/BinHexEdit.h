@@ -60,10 +60,12 @@ class TBinHexEdit : public TCustomEdit, public TBinHexEditCore {
   void WMPaste(TMessage& m);
   void WMGetDlgCode(TMessage& m);
   void CMParentColorChanged(TMessage& m);
+  void AfterPress();
   TAlignment alignment_ = taCenter;
   TColor enabledColor_ = clWindow;
   TColor disabledColor_ = clBtnFace;
   bool enteredByMouse_ = false;
+  bool leftPress_ = false;  // MouseDown saw the left button (pressed or held)
 };
 
 namespace BinHexEdit {

@@ -1463,9 +1463,11 @@ void THexEditorCore::LoadFromFile(const String& name) {
     unsigned long err = HexLastError();
     throw EFOpenError(Format(L"Cannot open %s.\r\n(%s.)", name, SysErrorMessage(err)));
   }
+  // A file with the read-only attribute stays read-only also where the
+  // system lets this user open it for writing anyway (root under Wine).
   try {
     TFileStream probe(name, fmOpenReadWrite | fmShareDenyNone);
-    readOnlyFile_ = false;
+    readOnlyFile_ = HexFileReadOnly(name);
   } catch (const Exception&) {
     readOnlyFile_ = true;
   }

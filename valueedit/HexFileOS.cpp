@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -22,6 +23,10 @@ void HexCloseFile(intptr_t handle) {
 bool HexReplaceFile(const String& from, const String& to) {
   return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
+bool HexFileReadOnly(const String& name) {
+  const DWORD a = GetFileAttributesW(name.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY) != 0;
+}
 uint32_t HexTickCount() { return GetTickCount(); }
 unsigned long HexLastError() { return GetLastError(); }
 #else
@@ -34,6 +39,10 @@ void HexCloseFile(intptr_t handle) {
 }
 bool HexReplaceFile(const String& from, const String& to) {
   return std::rename(WideToUtf8(from).c_str(), WideToUtf8(to).c_str()) == 0;
+}
+bool HexFileReadOnly(const String& name) {
+  struct stat st {};
+  return ::stat(WideToUtf8(name).c_str(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 uint32_t HexTickCount() {
   using namespace std::chrono;

@@ -1,5 +1,6 @@
 // The few file-system calls the hex editor needs beyond the class library:
-// exclusive creation of a new file and replacing one file by another.
+// exclusive creation of a new file, replacing one file by another and the
+// read-only attribute.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,9 @@ intptr_t HexCreateNewFile(const String& name);
 void HexCloseFile(intptr_t handle);
 // Moves `from` over `to`, replacing `to` when it exists.
 bool HexReplaceFile(const String& from, const String& to);
+// Whether the file's read-only attribute is set (on the host: nobody may
+// write it).
+bool HexFileReadOnly(const String& name);
 // Milliseconds since start-up (wraps).
 uint32_t HexTickCount();
 // The last operating-system error code.

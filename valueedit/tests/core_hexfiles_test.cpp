@@ -4,6 +4,8 @@
 #include <cstdlib>
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/stat.h>
 #endif
 
 #include <filesystem>
@@ -168,6 +170,79 @@ TEST_F(HexFiles, MissingFileAndReadOnlyDocument) {
   EXPECT_EQ(ed.GetFileName(), g);
   EXPECT_EQ(ReadAll(g), "abc");
 }
+
+namespace {
+// Sets or clears the file's read-only attribute (the write permissions on
+// the host).
+void SetReadOnlyAttribute(const String& name, bool on) {
+#ifdef _WIN32
+  SetFileAttributesW(name.c_str(), on ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+#else
+  chmod(WideToUtf8(name).c_str(), on ? 0444 : 0644);
+#endif
+}
+}  // namespace
+
+// The document of a file that can be read but not written is read-only:
+// found out when it is loaded, not told.
+TEST_F(HexFiles, FileWithTheReadOnlyAttributeLoadsAsAReadOnlyDocument) {
+  String f = File(L"locked.bin");
+  WriteAll(f, "locked");
+  struct Unlock {
+    String name;
+    ~Unlock() { SetReadOnlyAttribute(name, false); }
+  } unlock{f};
+  SetReadOnlyAttribute(f, true);
+  TestHexEditor ed;
+  ed.LoadFromFile(f);
+  EXPECT_TRUE(ed.GetReadOnlyFile());
+  EXPECT_TRUE(ed.HasFile());
+  EXPECT_EQ(ed.GetFileName(), f);
+  EXPECT_EQ(ed.GetAsText(), "locked");
+  // Saving an edit under its own name is refused and leaves the file.
+  ed.Type("41");
+  ASSERT_EQ(ed.GetMemory(0), 'A');
+  try {
+    ed.SaveToFile(f, true);
+    FAIL() << "saved over a read-only file";
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(e.Message(), L"Cannot save readonly file " + f + L".");
+  }
+  EXPECT_EQ(ReadAll(f), "locked");
+  EXPECT_TRUE(ed.GetReadOnlyFile());
+  EXPECT_TRUE(ed.GetModified());
+  // Under another name it saves and becomes writable there.
+  String g = File(L"unlocked.bin");
+  ed.SaveToFile(g, true);
+  EXPECT_FALSE(ed.GetReadOnlyFile());
+  EXPECT_EQ(ReadAll(g), "Aocked");
+  // Once the attribute is gone, loading the file again finds it writable.
+  SetReadOnlyAttribute(f, false);
+  TestHexEditor again;
+  again.LoadFromFile(f);
+  EXPECT_FALSE(again.GetReadOnlyFile());
+  SetReadOnlyAttribute(f, true);
+  again.LoadFromFile(f);
+  EXPECT_TRUE(again.GetReadOnlyFile());
+}
+
+#ifdef _WIN32
+// A file that another program holds open, letting others read it but not
+// write it, loads as a read-only document.
+TEST_F(HexFiles, FileOthersKeepFromWritingLoadsAsAReadOnlyDocument) {
+  String f = File(L"shared.bin");
+  WriteAll(f, "held");
+  HANDLE held = CreateFileW(f.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  TestHexEditor ed;
+  ed.LoadFromFile(f);
+  EXPECT_TRUE(ed.GetReadOnlyFile());
+  EXPECT_EQ(ed.GetAsText(), "held");
+  CloseHandle(held);
+  ed.LoadFromFile(f);
+  EXPECT_FALSE(ed.GetReadOnlyFile());
+}
+#endif
 
 TEST(HexTempFiles, TempNameIsFreeAndInTheTempFolder) {
   TestHexEditor ed;

@@ -5,7 +5,9 @@
 #include "classlib/Filer.h"
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
+#include "testsupport/Input.h"
 #include "testsupport/Pump.h"
+#include "valueedit/tests/window_picture.h"
 
 using namespace testsupport;
 
@@ -125,6 +127,146 @@ TEST(BinHexEditControl, RangeCheckOnLeavingClampsBeepsAndKeepsFocus) {
   EXPECT_EQ(h.box->GetText(), L"100");
   EXPECT_EQ(h.box->BeepCount - before, 1);
   EXPECT_TRUE(h.box->Focused());
+}
+
+TEST(BinHexEditControl, AlignmentRecreatesTheWindowAndKeepsTextAndSelection) {
+  BoxHost h;
+  h.box->SetText(L"$1");
+  auto style = [&] { return GetWindowLongW(h.box->GetHandle(), GWL_STYLE); };
+  auto selection = [&] {
+    DWORD from = 0, to = 0;
+    SendMessageW(h.box->GetHandle(), EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    return std::make_pair(static_cast<int>(from), static_cast<int>(to));
+  };
+  // Where the digits stand: the leftmost and rightmost pixel that is not the
+  // box's colour, the focus elsewhere (no caret, the selection hidden).
+  auto ink = [&] {
+    h.other->SetFocus();
+    Pump(20);
+    Picture p(h.box);
+    const COLORREF paper = ColorToRef(h.box->GetColor());
+    int lo = p.Width(), hi = -1;
+    for (int y = 0; y < p.Height(); ++y)
+      for (int x = 0; x < p.Width(); ++x)
+        if (p.At(x, y) != paper) {
+          lo = std::min(lo, x);
+          hi = std::max(hi, x);
+        }
+    h.box->SetFocus();
+    Pump(20);
+    return std::make_pair(lo, hi);
+  };
+  const int w = h.box->GetClientWidth();
+  EXPECT_EQ(h.box->GetAlignment(), taCenter);
+  EXPECT_TRUE(style() & ES_MULTILINE);
+  EXPECT_EQ(style() & (ES_CENTER | ES_RIGHT), ES_CENTER);
+  auto [clo, chi] = ink();
+  EXPECT_LT(std::abs((clo + chi) / 2 - w / 2), w / 8) << clo << ".." << chi;
+
+  h.box->SetText(L"$12345678");
+  h.box->SetSelStart(3);
+  h.box->SetSelLength(4);
+  const HWND before = h.box->GetHandle();
+  h.box->SetAlignment(taRightJustify);
+  EXPECT_NE(h.box->GetHandle(), before);
+  EXPECT_EQ(style() & (ES_CENTER | ES_RIGHT), ES_RIGHT);
+  EXPECT_TRUE(style() & ES_MULTILINE);
+  EXPECT_EQ(h.box->GetText(), L"$12345678");
+  EXPECT_EQ(selection(), std::make_pair(3, 7));
+  h.box->SetText(L"$1");
+  auto [rlo, rhi] = ink();
+  EXPECT_GT(rlo, w / 2) << rlo;
+
+  h.box->SetText(L"$12345678");
+  h.box->SetSelStart(1);
+  h.box->SetSelLength(2);
+  h.box->SetAlignment(taLeftJustify);
+  EXPECT_EQ(style() & (ES_CENTER | ES_RIGHT), 0);
+  EXPECT_EQ(selection(), std::make_pair(1, 3));
+  h.box->SetText(L"$1");
+  auto [llo, lhi] = ink();
+  EXPECT_LT(lhi, w / 2) << lhi;
+}
+
+TEST(BinHexEditControl, AClickThatGivesTheFocusSelectsTheWholeNumber) {
+  BoxHost h;
+  h.box->SetText(L"$00ABCDEF");
+  h.other->SetFocus();
+  SetForegroundWindow(h.form->GetHandle());
+  Pump(30);
+  const POINT at = ScreenPoint(h.box->GetHandle(), h.box->GetClientWidth() / 2 + 10, h.box->GetClientHeight() / 2);
+  Click(at);
+  ASSERT_TRUE(h.box->Focused());
+  EXPECT_EQ(h.box->GetSelStart(), 0);
+  EXPECT_EQ(h.box->GetSelLength(), 9);
+  // Once the box has the focus a click places the caret.
+  Pump(static_cast<int>(GetDoubleClickTime()) + 30);
+  Click(at);
+  EXPECT_EQ(h.box->GetSelLength(), 0);
+  EXPECT_GT(h.box->GetSelStart(), 0);
+  // Entered by the keyboard the number is selected too.
+  h.other->SetFocus();
+  Pump(20);
+  PressKey(VK_TAB, {VK_SHIFT});
+  ASSERT_TRUE(h.box->Focused());
+  EXPECT_EQ(h.box->GetSelLength(), 9);
+  // Focus handed over while the button is down (a press beside the boxes
+  // that moves it) counts as entered by the mouse: the next click on the
+  // box selects the whole number again, the one after places the caret.
+  h.form->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { h.box->SetFocus(); };
+  h.other->SetFocus();
+  Pump(static_cast<int>(GetDoubleClickTime()) + 30);
+  Click(ScreenPoint(h.form->GetHandle(), h.form->GetClientWidth() - 20, h.form->GetClientHeight() / 2));
+  ASSERT_TRUE(h.box->Focused());
+  h.box->SetSelStart(2);
+  h.box->SetSelLength(0);
+  Click(at);
+  EXPECT_EQ(h.box->GetSelStart(), 0);
+  EXPECT_EQ(h.box->GetSelLength(), 9);
+  Pump(static_cast<int>(GetDoubleClickTime()) + 30);
+  Click(at);
+  EXPECT_EQ(h.box->GetSelLength(), 0);
+  h.form->OnMouseDown = nullptr;
+  // Without AutoSelect the click only places the caret.
+  h.other->SetFocus();
+  h.box->SetAutoSelect(false);
+  Pump(static_cast<int>(GetDoubleClickTime()) + 30);
+  Click(at);
+  ASSERT_TRUE(h.box->Focused());
+  EXPECT_EQ(h.box->GetSelLength(), 0);
+}
+
+TEST(BinHexEditControl, ParentColourIsFollowedUntilAColourOfItsOwn) {
+  BoxHost h;
+  const TColor green = Rgb(0xC0, 0xFF, 0xC0), blue = Rgb(0xC0, 0xD0, 0xFF);
+  auto shown = [&] {
+    Picture p(h.box);
+    return p.At(2, 2);
+  };
+  h.form->SetColor(green);
+  EXPECT_EQ(h.box->GetColor(), clWindow);  // not following yet
+  h.box->SetParentColor(true);
+  EXPECT_EQ(h.box->GetColor(), green);
+  EXPECT_EQ(shown(), ColorToRef(green));
+  // the parent's colour changes: the box's with it
+  h.form->SetColor(blue);
+  EXPECT_TRUE(h.box->GetParentColor());
+  EXPECT_EQ(h.box->GetColor(), blue);
+  EXPECT_EQ(h.box->GetEnabledColor(), blue);
+  EXPECT_EQ(shown(), ColorToRef(blue));
+  // disabled it shows its disabled colour, enabled the parent's again
+  h.box->SetEnabled(false);
+  EXPECT_EQ(h.box->GetColor(), clBtnFace);
+  h.form->SetColor(green);
+  EXPECT_EQ(h.box->GetColor(), clBtnFace);
+  h.box->SetEnabled(true);
+  EXPECT_EQ(h.box->GetColor(), green);
+  // a colour of its own ends following
+  h.box->SetColor(clWhite);
+  EXPECT_FALSE(h.box->GetParentColor());
+  h.form->SetColor(blue);
+  EXPECT_EQ(h.box->GetColor(), clWhite);
+  EXPECT_EQ(shown(), ColorToRef(clWhite));
 }
 
 TEST(BinHexEditControl, DisabledColour) {

@@ -353,27 +353,31 @@ TEST(BinHexEditStreaming, ValueBaseRangeAndColoursReadBackTogether) {
 }
 
 namespace {
-// A box as an older writer stored it: the value as binary and hexadecimal
-// text, and the version.
+// A box as an older writer stored it: the base, the value as binary or
+// hexadecimal text, and the version, in the order given.
 class TOlderBox : public TComponent {
  public:
-  using TComponent::TComponent;
+  TOlderBox(TComponent* Owner, const wchar_t* Base, std::vector<std::pair<const wchar_t*, String>> Texts)
+      : TComponent(Owner), Base_(Base), Texts_(std::move(Texts)) {}
   const char* ClassName() const override { return "TBinHexEdit"; }
 
  protected:
   void DefineProperties(TFiler* Filer) override {
-    Filer->DefineProperty(L"BaseFormat", nullptr, [](TWriter* W) { W->WriteIdent(L"Number"); }, true);
-    Filer->DefineProperty(L"AsBin", nullptr, [](TWriter* W) { W->WriteString(L"101"); }, true);
-    Filer->DefineProperty(L"Version", nullptr, [](TWriter* W) { W->WriteString(L"1.0"); }, true);
+    Filer->DefineProperty(L"BaseFormat", nullptr, [this](TWriter* W) { W->WriteIdent(Base_); }, true);
+    for (const auto& [Name, Text] : Texts_)
+      Filer->DefineProperty(Name, nullptr, [T = Text](TWriter* W) { W->WriteString(T); }, true);
   }
-};
-}  // namespace
 
-TEST(BinHexEditStreaming, ValuesInOtherNotationsAreRead) {
-  ValueEditInitialize();
+ private:
+  String Base_;
+  std::vector<std::pair<const wchar_t*, String>> Texts_;
+};
+
+// The text of the box read from what an older box wrote.
+String ReadOlder(const wchar_t* Base, std::vector<std::pair<const wchar_t*, String>> Texts) {
   TComponent root(nullptr);
   root.SetName(L"frmOld");
-  auto* old = new TOlderBox(&root);
+  auto* old = new TOlderBox(&root, Base, std::move(Texts));
   old->SetName(L"ctl");
   TMemoryStream m;
   TWriter(&m).WriteRootComponent(&root);
@@ -381,7 +385,21 @@ TEST(BinHexEditStreaming, ValuesInOtherNotationsAreRead) {
   m.SetPosition(0);
   TReader(&m).ReadRootComponent(&copyRoot);
   auto* box = dynamic_cast<TBinHexEdit*>(copyRoot.FindComponent(L"ctl"));
-  ASSERT_NE(box, nullptr);
-  EXPECT_EQ(box->GetText(), L"5");
+  if (!box) return L"(no box)";
   EXPECT_EQ(box->GetVersion(), L"8.00.00.00");
+  return box->GetText();
+}
+}  // namespace
+
+TEST(BinHexEditStreaming, ValuesInOtherNotationsAreRead) {
+  ValueEditInitialize();
+  EXPECT_EQ(ReadOlder(L"Number", {{L"AsBin", L"101"}, {L"Version", L"1.0"}}), L"5");
+  // hexadecimal text, with or without its "$", in any base
+  EXPECT_EQ(ReadOlder(L"Number", {{L"AsHex", L"1F"}}), L"31");
+  EXPECT_EQ(ReadOlder(L"HexaDecimal", {{L"AsHex", L"$ff"}}), L"$000000FF");
+  EXPECT_EQ(ReadOlder(L"Binary", {{L"AsHex", L"$A"}}), L"1010");
+  EXPECT_EQ(ReadOlder(L"HexaDecimal", {{L"AsHex", L"FFFFFFFFFFFFFFFF"}}), L"$FFFFFFFFFFFFFFFF");
+  // the notation read last wins
+  EXPECT_EQ(ReadOlder(L"Number", {{L"AsBin", L"1"}, {L"AsHex", L"$20"}, {L"Version", L"2.0"}}), L"32");
+  EXPECT_EQ(ReadOlder(L"Number", {{L"AsHex", L"$20"}, {L"AsBin", L"11"}}), L"3");
 }
