@@ -675,9 +675,19 @@ void TSkinToolWindow::WndProc(TMessage& m) {
       } else if (m.WParam == 3) {
         EndUpdate();
         UpdateEffectiveColor();
-        ThemeChangeEnd(this);
+        if (HandleAllocated() && !GetComponentState().Contains(csDestroying)) {
+          // The client area keeps its size; the frame around it follows the theme.
+          const int cw = GetClientAreaWidth(), ch = GetClientAreaHeight();
+          ThemeChangeEnd(this);
+          SetClientAreaSize(cw, ch);
+        }
         BroadcastParentColor(this, effectiveColor_);
       }
+      return;
+    case CM_CONTROLLISTCHANGE:
+      TBarToolWindow::WndProc(m);
+      if (m.LParam && GetColor() == clNone)
+        reinterpret_cast<TControl*>(m.WParam)->Perform(CM_PARENTCOLORCHANGED, 1, effectiveColor_);
       return;
     default:
       break;

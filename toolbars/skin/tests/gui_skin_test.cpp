@@ -2,12 +2,15 @@
 // Default theme's answers and painting, themed items, toolbars and shadows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "classlib/ImgList.h"
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
+#include "testsupport/Input.h"
 #include "testsupport/MemCanvas.h"
 #include "testsupport/Pump.h"
 #include "toolbars/BarUtilsWin.h"
@@ -992,4 +995,128 @@ TEST(SkinToolbars, SubmenuItemsShowOpenWhilePushedOnTheirArrow) {
   v->OpenViewer = v->Find(plain);
   EXPECT_TRUE(info(plain, true));
   v->OpenViewer = nullptr;
+}
+
+// A split item pushed on its arrow paints its caption pushed, one pixel down
+// and to the right, like an item pushed on its button part.
+TEST(SkinToolbars, SplitItemPushedOnItsArrowShiftsItsCaption) {
+  Host h;
+  TSkinToolbar* t = h.AddToolbar(L"tbrSplitInk");
+  auto* split = new TSkinSubmenuItem(h.Form.get());
+  split->SetCaption(L"HH");
+  split->SetDropdownCombo(true);
+  const COLORREF ink = RGB(200, 0, 0);
+  split->FontSettings()->SetColor(TColor(ink));
+  t->Items()->Add(split);
+  h.Show();
+  TBarView* v = t->View();
+  v->ValidatePositions();
+  auto* sv = dynamic_cast<TSkinItemViewer*>(v->Find(split));
+  ASSERT_NE(sv, nullptr);
+  const RECT b = sv->BoundsRect;
+  const int W = b.right - b.left, H = b.bottom - b.top;
+  // The top-left corner of the caption's ink.
+  auto inkCorner = [&](bool Pushed, bool Capture) {
+    MemCanvas c(W, H, RGB(255, 255, 255));
+    v->Capture = Capture;
+    sv->Paint(&c.C, RECT{0, 0, W, H}, false, Pushed, false);
+    v->Capture = false;
+    POINT p{W, H};
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x)
+        if (c.At(x, y) == ink) p.x = std::min<LONG>(p.x, x), p.y = std::min<LONG>(p.y, y);
+    return p;
+  };
+  const POINT up = inkCorner(false, false), onArrow = inkCorner(true, false), onButton = inkCorner(true, true);
+  ASSERT_LT(up.x, W) << "no caption painted";
+  EXPECT_EQ(onArrow.x, up.x + 1);
+  EXPECT_EQ(onArrow.y, up.y + 1);
+  EXPECT_EQ(onButton.x, up.x + 1);
+  EXPECT_EQ(onButton.y, up.y + 1);
+}
+
+namespace {
+// Notes the close-button state of every docked frame it paints, by view type.
+std::vector<std::pair<int, int>> g_closeStates;
+class CloseNotingTheme : public TintedTheme {
+ public:
+  using TintedTheme::TintedTheme;
+  bool GetBooleanMetrics(int Index) override { return TSkinDefaultTheme::GetBooleanMetrics(Index); }
+  void PaintToolbarNCArea(TCanvas* Canvas, const RECT& R, const TSkinToolbarInfo& I) override {
+    g_closeStates.push_back({I.ViewType, I.CloseButtonState});
+    TintedTheme::PaintToolbarNCArea(Canvas, R, I);
+  }
+};
+TSkinTheme* MakeCloseNoting(const String& Name) { return new CloseNotingTheme(Name); }
+
+// Holds the docked close button of W down and lets it go away from it; the
+// states its frame was painted with meanwhile.
+std::vector<int> CloseStatesWhilePressed(TBarCustomDockableWindow* W, int ViewType) {
+  RECT wr, b = W->GetDockedCloseButtonRect(false);
+  GetWindowRect(W->GetHandle(), &wr);
+  const POINT on{wr.left + (b.left + b.right) / 2, wr.top + (b.top + b.bottom) / 2};
+  const POINT off{wr.left + 60, wr.bottom + 40};
+  MoveMouse(on);
+  PumpUntil([&] { return !g_closeStates.empty(); }, 2000);
+  g_closeStates.clear();
+  RunInput([&] {
+    InputScript().Down().Wait(80).Move(off).Wait(80).Up().Post();
+  });
+  Pump(30);
+  std::vector<int> v;
+  for (auto& s : g_closeStates)
+    if (s.first == ViewType) v.push_back(s.second);
+  return v;
+}
+}  // namespace
+
+// A tool window answers as one, shows its close button both pushed and hot
+// at once, hands its colour to every control put on it, and keeps its client
+// size when the theme changes.
+TEST(SkinToolWindows, ViewTypeCloseStateChildColourAndSize) {
+  InitSkin();
+  if (!IsSkinThemeAvailable(L"CloseNoting")) RegisterSkinTheme(L"CloseNoting", &MakeCloseNoting);
+  Host h;
+  auto* w = new TSkinToolWindow(h.Form.get());
+  w->SetName(L"twTools");
+  w->SetCloseButtonWhenDocked(true);
+  w->SetParent(h.Dock);
+  w->SetClientAreaSize(90, 40);
+  TSkinToolbar* t = h.AddToolbar(L"tbrBeside");
+  t->SetCloseButtonWhenDocked(true);
+  auto* it = new TSkinItem(h.Form.get());
+  it->SetCaption(L"Item");
+  t->Items()->Add(it);
+  h.Show();
+  EXPECT_EQ(GetWinViewType(w), 0x1004);
+  EXPECT_EQ(GetWinViewType(t), 0x1001);
+
+  SkinSetTheme(L"CloseNoting");
+  Pump(30);
+  EXPECT_EQ(w->GetClientAreaWidth(), 90);
+  EXPECT_EQ(w->GetClientAreaHeight(), 40);
+  EXPECT_EQ(GetEffectiveColor(w), TColor(TintedTheme::Bar));
+  // A control put on it while its Color is clNone takes its colour at once.
+  auto* p = new TPanel(h.Form.get());
+  p->SetParentColor(true);
+  p->SetBounds(0, 0, 20, 20);
+  p->SetParent(w);
+  EXPECT_EQ(p->GetColor(), TColor(TintedTheme::Bar));
+
+  // Pushed and hot together: 4 and 2 both for the tool window, only 4 for
+  // the toolbar.
+  const std::vector<int> ws = CloseStatesWhilePressed(w, 0x1004);
+  EXPECT_NE(std::find(ws.begin(), ws.end(), 1 | 4 | 2), ws.end()) << ::testing::PrintToString(ws);
+  const std::vector<int> ts = CloseStatesWhilePressed(t, 0x1001);
+  EXPECT_NE(std::find(ts.begin(), ts.end(), 1 | 4), ts.end()) << ::testing::PrintToString(ts);
+  EXPECT_EQ(std::find(ts.begin(), ts.end(), 1 | 4 | 2), ts.end()) << ::testing::PrintToString(ts);
+  EXPECT_TRUE(w->GetVisible());  // released away from the button: not closed
+
+  // Back to Default: the child follows, the client size stays.
+  SkinSetTheme(L"Default");
+  EXPECT_EQ(p->GetColor(), GetEffectiveColor(w));
+  EXPECT_NE(p->GetColor(), TColor(TintedTheme::Bar));
+  EXPECT_EQ(w->GetClientAreaWidth(), 90);
+  EXPECT_EQ(w->GetClientAreaHeight(), 40);
+  ParkPointer();
 }
