@@ -160,13 +160,13 @@ void DrawParentBackground(TControl* Control, HDC DC, const RECT& R) {
     return;
   }
   if (USE_THEMES && !Control->GetComponentState().Contains(csDesigning) && dynamic_cast<TTabSheet*>(parent) &&
-      parent->HandleAllocated() && uxtheme::OpenThemeData) {
-    HTHEME t = uxtheme::OpenThemeData(parent->GetHandle(), L"TAB");
+      parent->HandleAllocated() && skinux::OpenThemeData) {
+    HTHEME t = skinux::OpenThemeData(parent->GetHandle(), L"TAB");
     if (t) {
       RECT pr{0, 0, parent->GetClientWidth(), parent->GetClientHeight()};
       OffsetRect(&pr, -Control->GetLeft(), -Control->GetTop());
-      uxtheme::DrawThemeBackground(t, DC, 10, 0, &pr, &R);
-      uxtheme::CloseThemeData(t);
+      skinux::DrawThemeBackground(t, DC, 10, 0, &pr, &R);
+      skinux::CloseThemeData(t);
       return;
     }
   }

@@ -13,6 +13,7 @@
 #include "testsupport/Input.h"
 #include "testsupport/MemCanvas.h"
 #include "testsupport/Pump.h"
+#include "ThemeManager/ThemeLibrary.h"
 #include "toolbars/BarUtilsWin.h"
 #include "classlib/ExtCtrls.h"
 #include "toolbars/skin/SkinDefaultTheme.h"
@@ -21,6 +22,7 @@
 #include "toolbars/skin/SkinItems.h"
 #include "toolbars/skin/SkinSwitcher.h"
 #include "toolbars/skin/SkinUtils.h"
+#include "toolbars/skin/SkinUxThemes.h"
 #include "toolbars/skin/SkinWindows.h"
 
 using namespace testsupport;
@@ -1119,4 +1121,59 @@ TEST(SkinToolWindows, ViewTypeCloseStateChildColourAndSize) {
   EXPECT_EQ(w->GetClientAreaWidth(), 90);
   EXPECT_EQ(w->GetClientAreaHeight(), 40);
   ParkPointer();
+}
+
+namespace {
+int g_uxLoads = 0, g_uxFrees = 0;
+HMODULE g_uxFreed = nullptr;
+}  // namespace
+
+// The layer binds the visual-styles library by itself: freeing its binding
+// unloads its own hold and nulls its pointers, while the theme manager's
+// binding of the same library stays as it was.
+TEST(SkinVisualStylesBinding, FreeingTheLayersBindingLeavesTheThemeManagersAlone) {
+  InitSkin();
+  const bool styled = USE_THEMES;
+  const bool managerHas = InitThemeLibrary();
+  g_uxLoads = g_uxFrees = 0;
+  FreeXPThemes();  // what the layer held goes through the system's FreeLibrary
+  const TXPThemesLoader old = SetXPThemesLoader(
+      {[]() -> HMODULE {
+         ++g_uxLoads;
+         return ::LoadLibraryW(L"uxtheme.dll");
+       },
+       [](HMODULE M) {
+         ++g_uxFrees;
+         g_uxFreed = M;
+         ::FreeLibrary(M);
+       }});
+  ASSERT_TRUE(InitXPThemes());
+  ASSERT_TRUE(InitXPThemes());
+  EXPECT_EQ(g_uxLoads, 1);  // a loaded library is not loaded again
+  const HMODULE m = XPThemesModule();
+  ASSERT_NE(m, nullptr);
+  EXPECT_NE(skinux::OpenThemeData, nullptr);
+  EXPECT_NE(skinux::IsThemeActive, nullptr);
+
+  FreeXPThemes();
+  EXPECT_EQ(g_uxFrees, 1);
+  EXPECT_EQ(g_uxFreed, m);
+  EXPECT_EQ(XPThemesModule(), nullptr);
+  EXPECT_FALSE(CanUseXPThemes());
+  for (int i = 0; i < skinux::FunctionCount; ++i) EXPECT_EQ(skinux::Pointers()[i], nullptr) << i;
+  FreeXPThemes();
+  EXPECT_EQ(g_uxFrees, 1);
+  if (managerHas) {
+    EXPECT_TRUE(ThemeLibraryLoaded());
+    ASSERT_NE(uxtheme::IsThemeActive, nullptr);
+    uxtheme::IsThemeActive();  // still callable: the manager's hold keeps the library
+  }
+  FreeThemeLibrary();
+
+  // The layer binds again when it recomputes its state.
+  SetXPThemesLoader(old);
+  SetSkinSysParam(2, 1);
+  SetSkinSysParam(2, 0);
+  EXPECT_EQ(USE_THEMES, styled);
+  if (styled) EXPECT_NE(XPThemesModule(), nullptr);
 }

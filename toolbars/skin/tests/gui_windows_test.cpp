@@ -508,11 +508,11 @@ TEST(SkinParentBackground, ATabSheetsThemedBodyShowsOnlyOutsideDesign) {
 
   // What the sheet's body looks like under the bar, drawn by the platform.
   MemCanvas body(120, 30, RGB(1, 2, 3));
-  HTHEME theme = USE_THEMES && uxtheme::OpenThemeData ? uxtheme::OpenThemeData(sheet->GetHandle(), L"TAB") : nullptr;
+  HTHEME theme = USE_THEMES && skinux::OpenThemeData ? skinux::OpenThemeData(sheet->GetHandle(), L"TAB") : nullptr;
   if (theme) {
     RECT pr{-10, -12, sheet->GetClientWidth() - 10, sheet->GetClientHeight() - 12};
-    uxtheme::DrawThemeBackground(theme, body.DC, 10, 0, &pr, &r);
-    uxtheme::CloseThemeData(theme);
+    skinux::DrawThemeBackground(theme, body.DC, 10, 0, &pr, &r);
+    skinux::CloseThemeData(theme);
   } else {
     body.Fill(plain);
   }
