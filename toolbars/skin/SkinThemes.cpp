@@ -287,6 +287,8 @@ void SetSkinSysParam(int Param, int Value) {
   m->Notify();
 }
 
+HWND SkinSysChangeWindow() { return Manager()->wnd_; }
+
 int GetSkinSysParam(int Param) {
   TSkinThemeManager* m = Manager();
   if (Param == 1) return m->flatMenu;

@@ -1177,3 +1177,75 @@ TEST(SkinVisualStylesBinding, FreeingTheLayersBindingLeavesTheThemeManagersAlone
   EXPECT_EQ(USE_THEMES, styled);
   if (styled) EXPECT_NE(XPThemesModule(), nullptr);
 }
+
+// The manager's hidden window recomputes the layer's state on the system's
+// colour, display and theme broadcasts and relays them in three steps; an
+// application (de)activation goes out once as 4 or 5.
+TEST(SkinRegistry, UtilityWindowRecomputesAndRelaysSystemBroadcasts) {
+  InitSkin();
+  Listener l;
+  AddThemeNotification(&l);
+  HWND w = SkinSysChangeWindow();
+  ASSERT_TRUE(IsWindow(w));
+  const TColor toolbar = clToolbar;
+  for (UINT msg : {UINT(WM_SYSCOLORCHANGE), UINT(WM_DISPLAYCHANGE), UINT(WM_THEMECHANGED)}) {
+    l.Got.clear();
+    clToolbar = 0x123456;
+    SendMessageW(w, msg, 0, 0);
+    EXPECT_EQ(clToolbar, toolbar) << msg;
+    ASSERT_EQ(l.Got.size(), 3u) << msg;
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(l.Got[i].Msg, BarMThemeChange);
+      EXPECT_EQ(l.Got[i].W, WPARAM(i + 1));
+      EXPECT_EQ(l.Got[i].L, 0);
+    }
+  }
+  for (BOOL active : {FALSE, TRUE}) {
+    l.Got.clear();
+    SendMessageW(w, WM_ACTIVATEAPP, active, 0);
+    ASSERT_EQ(l.Got.size(), 1u);
+    EXPECT_EQ(l.Got[0].W, active ? 4u : 5u);
+  }
+  RemoveThemeNotification(&l);
+}
+
+// A menu bar repaints when the application is (de)activated, a plain
+// toolbar does not; a toolbar hands its colour to its controls, at their
+// insertion and at every theme change.
+TEST(SkinToolbars, MenuBarRepaintsOnActivationAndControlsTakeTheColour) {
+  InitSkin();
+  if (!IsSkinThemeAvailable(L"Tinted")) RegisterSkinTheme(L"Tinted", &MakeTinted);
+  Host h;
+  TSkinToolbar* menu = h.AddToolbar(L"tbrMenuBar");
+  menu->SetMenuBar(true);
+  auto* file = new TSkinSubmenuItem(h.Form.get());
+  file->SetCaption(L"&File");
+  menu->Items()->Add(file);
+  TSkinToolbar* bar = h.AddToolbar(L"tbrPlainBar");
+  auto* it = new TSkinItem(h.Form.get());
+  it->SetCaption(L"Go");
+  bar->Items()->Add(it);
+  auto* p = new TPanel(h.Form.get());
+  p->SetParentColor(true);
+  p->SetBounds(60, 0, 20, 16);
+  p->SetParent(bar);
+  h.Show();
+  EXPECT_EQ(p->GetColor(), GetEffectiveColor(bar));
+  auto pending = [](TWinControl* c) {
+    RECT r;
+    return GetUpdateRect(c->GetHandle(), &r, FALSE) != FALSE;
+  };
+  for (BOOL active : {FALSE, TRUE}) {
+    UpdateWindow(menu->GetHandle());
+    UpdateWindow(bar->GetHandle());
+    ASSERT_FALSE(pending(menu));
+    ASSERT_FALSE(pending(bar));
+    SendMessageW(SkinSysChangeWindow(), WM_ACTIVATEAPP, active, 0);
+    EXPECT_TRUE(pending(menu)) << active;
+    EXPECT_FALSE(pending(bar)) << active;
+  }
+  SkinSetTheme(L"Tinted");
+  EXPECT_EQ(p->GetColor(), TColor(TintedTheme::Bar));
+  SkinSetTheme(L"Default");
+  EXPECT_EQ(p->GetColor(), GetEffectiveColor(bar));
+}
