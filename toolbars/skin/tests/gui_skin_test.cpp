@@ -1,6 +1,8 @@
 // The themed layer on real windows: theme registry and broadcasts, the
 // Default theme's answers and painting, themed items, toolbars and shadows.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <vssym32.h>
 
 #include <algorithm>
 #include <functional>
@@ -656,6 +658,19 @@ TEST(SkinToolbars, ReleaseOverAnItemPressedElsewhereRunsIt) {
   v->SetSelected(nullptr);
 }
 
+namespace {
+// Draws a part of the active visual style through the theme manager's own
+// binding of the library, apart from the layer's.
+void DrawStylePart(const wchar_t* Class, HDC DC, int Part, int State, const RECT& R) {
+  ASSERT_TRUE(InitThemeLibrary());
+  HTHEME h = uxtheme::OpenThemeData(nullptr, Class);
+  ASSERT_NE(h, nullptr) << Class;
+  uxtheme::DrawThemeBackground(h, DC, Part, State, &R, nullptr);
+  uxtheme::CloseThemeData(h);
+  FreeThemeLibrary();
+}
+}  // namespace
+
 // With a visual style active (the skin.gui_styled run), the Default theme's
 // painters take their visual-style branches: each draws something, and
 // something else than with visual styles forbidden.
@@ -681,14 +696,20 @@ TEST(SkinVisualStyles, PaintersTakeTheStyledBranches) {
   struct Case {
     const char* Name;
     std::function<void(TCanvas*)> Paint;
+    // The style's part and state the painter shows alone (class empty: more
+    // than one part).
+    const wchar_t* Class;
+    int Part, State;
+    RECT Rect;
   };
   const RECT R{0, 0, 64, 26};
   const std::vector<Case> cases = {
-      {"button", [&](TCanvas* C) { t->PaintButton(C, R, I); }},
-      {"toolbar frame", [&](TCanvas* C) { t->PaintToolbarNCArea(C, R, tb); }},
-      {"edit button", [&](TCanvas* C) { t->PaintEditButton(C, RECT{0, 0, 16, 20}, I, eb); }},
-      {"check box", [&](TCanvas* C) { t->PaintGlyph(C, RECT{0, 0, 13, 13}, 1, 1); }},
-      {"status grip", [&](TCanvas* C) { t->PaintStatusBar(C, R, 3); }},
+      {"button", [&](TCanvas* C) { t->PaintButton(C, R, I); }, L"TOOLBAR", TP_BUTTON, TS_HOT, R},
+      {"toolbar frame", [&](TCanvas* C) { t->PaintToolbarNCArea(C, R, tb); }, nullptr, 0, 0, R},
+      {"edit button", [&](TCanvas* C) { t->PaintEditButton(C, RECT{0, 0, 16, 20}, I, eb); }, nullptr, 0, 0, R},
+      {"check box", [&](TCanvas* C) { t->PaintGlyph(C, RECT{0, 0, 13, 13}, 1, 1); }, L"BUTTON", BP_CHECKBOX,
+       CBS_CHECKEDNORMAL, RECT{0, 0, 13, 13}},
+      {"status grip", [&](TCanvas* C) { t->PaintStatusBar(C, R, 3); }, L"STATUS", SP_GRIPPER, 0, R},
   };
   const COLORREF bg = RGB(255, 0, 255);
   auto pixels = [](MemCanvas& S) {
@@ -708,6 +729,12 @@ TEST(SkinVisualStyles, PaintersTakeTheStyledBranches) {
     ASSERT_TRUE(USE_THEMES);
     EXPECT_GT(styled.CountNot(bg), 0) << c.Name;
     EXPECT_NE(pixels(styled), pixels(classic)) << c.Name;
+    if (c.Class) {
+      // Pixel for pixel what the style itself draws for that part and state.
+      MemCanvas want(64, 26, bg);
+      DrawStylePart(c.Class, want.DC, c.Part, c.State, c.Rect);
+      EXPECT_EQ(pixels(styled), pixels(want)) << c.Name;
+    }
   }
 
   // Button and status-panel margins come from the style's own content
@@ -1248,4 +1275,61 @@ TEST(SkinToolbars, MenuBarRepaintsOnActivationAndControlsTakeTheColour) {
   EXPECT_EQ(p->GetColor(), TColor(TintedTheme::Bar));
   SkinSetTheme(L"Default");
   EXPECT_EQ(p->GetColor(), GetEffectiveColor(bar));
+}
+
+// Styled, a designed button shows the outline of its hot shape in the
+// button-shadow colour over the normal picture, filled with the toolbar's
+// colour only on a transparent toolbar; a designed edit frame shows the
+// combo-box frame of the style.
+TEST(SkinVisualStyles, DesignedButtonsAndFramesShowTheirOutline) {
+  InitSkin();
+  if (!USE_THEMES) GTEST_SKIP() << "no visual style active";
+  TSkinTheme* t = CurrentSkinTheme();
+  const COLORREF bg = RGB(255, 0, 255);
+  const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW), fill = ColorToRef(t->GetViewColor(VT_TOOLBARBAR));
+  const RECT R{0, 0, 40, 24};
+  TSkinItemInfo I;
+  I.ViewType = VT_TOOLBARBAR;
+  I.ItemOptions = IO_TOOLBARSTYLE;
+  I.Enabled = true;
+  MemCanvas plain(40, 24, bg);
+  t->PaintButton(&plain.C, R, I);
+  I.ItemOptions |= IO_DESIGNING;
+  MemCanvas designed(40, 24, bg);
+  t->PaintButton(&designed.C, R, I);
+  I.ViewType |= VT_ITEMTRANSPARENCY;
+  MemCanvas transparent(40, 24, bg);
+  t->PaintButton(&transparent.C, R, I);
+  int outline = 0, filled = 0, filledOnGlass = 0, open = 0;
+  for (int y = 0; y < 24; ++y)
+    for (int x = 0; x < 40; ++x) {
+      if (plain.At(x, y) != bg) continue;  // the normal picture covers it
+      ++open;
+      outline += designed.At(x, y) == shadow;
+      filled += designed.At(x, y) == fill;
+      filledOnGlass += transparent.At(x, y) == fill;
+    }
+  ASSERT_GT(open, 0) << "the style's normal button covers everything";
+  EXPECT_GT(outline, 0);
+  EXPECT_EQ(filled, 0);
+  EXPECT_GT(filledOnGlass, 0);
+
+  // The edit frame: the combo-box part only when designed (or active).
+  TSkinItemInfo E;
+  E.ViewType = VT_TOOLBARBAR;
+  E.ItemOptions = IO_TOOLBARSTYLE;
+  E.Enabled = true;
+  MemCanvas frame(40, 24, bg), designedFrame(40, 24, bg), combo(40, 24, bg);
+  t->PaintFrame(&frame.C, R, E);
+  E.ItemOptions |= IO_DESIGNING;
+  t->PaintFrame(&designedFrame.C, R, E);
+  DrawStylePart(L"COMBOBOX", combo.DC, 0, 0, R);
+  EXPECT_EQ(frame.At(0, 0), bg);
+  EXPECT_EQ(frame.At(1, 1), fill);
+  EXPECT_EQ(frame.At(2, 2), ColorToRef(clWindow));
+  EXPECT_EQ(designedFrame.At(2, 2), ColorToRef(clWindow));
+  for (int x = 0; x < 40; ++x) {
+    EXPECT_EQ(designedFrame.At(x, 0), combo.At(x, 0)) << x;
+    EXPECT_EQ(designedFrame.At(x, 23), combo.At(x, 23)) << x;
+  }
 }
