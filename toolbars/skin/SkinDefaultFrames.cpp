@@ -19,7 +19,7 @@ inline int Cx(const RECT& R) { return (R.left + R.right) / 2; }
 inline int Cy(const RECT& R) { return (R.top + R.bottom) / 2; }
 
 void DrawPart(HTHEME Theme, HDC DC, int Part, int State, const RECT& R) {
-  if (Theme && uxtheme::DrawThemeBackground) uxtheme::DrawThemeBackground(Theme, DC, Part, State, &R, nullptr);
+  if (Theme && skinux::DrawThemeBackground) skinux::DrawThemeBackground(Theme, DC, Part, State, &R, nullptr);
 }
 
 void FrameIn(HDC DC, RECT& R, TColor C) {
@@ -57,9 +57,9 @@ void TSkinDefaultTheme::PaintToolbarNCArea(TCanvas* Canvas, const RECT& ARect, c
   RECT R = ARect;
   Canvas->FillRect(R);
   if (T.BorderStyle == 1) {
-    if (USE_THEMES && TOOLBAR_THEME && uxtheme::DrawThemeEdge) {
+    if (USE_THEMES && TOOLBAR_THEME && skinux::DrawThemeEdge) {
       RECT in{};
-      uxtheme::DrawThemeEdge(TOOLBAR_THEME, dc, TP_SPLITBUTTON, 0, &R, BDR_RAISEDINNER, BF_RECT | BF_ADJUST, &in);
+      skinux::DrawThemeEdge(TOOLBAR_THEME, dc, TP_SPLITBUTTON, 0, &R, BDR_RAISEDINNER, BF_RECT | BF_ADJUST, &in);
       R = in;
     } else {
       DrawEdge(dc, &R, BDR_RAISEDINNER, BF_RECT | BF_ADJUST);

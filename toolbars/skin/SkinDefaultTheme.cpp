@@ -45,7 +45,7 @@ void Polyline(HDC DC, TColor C, std::initializer_list<POINT> Pts) {
 }
 
 void DrawPart(HTHEME Theme, HDC DC, int Part, int State, const RECT& R, const RECT* Clip = nullptr) {
-  if (Theme && uxtheme::DrawThemeBackground) uxtheme::DrawThemeBackground(Theme, DC, Part, State, &R, Clip);
+  if (Theme && skinux::DrawThemeBackground) skinux::DrawThemeBackground(Theme, DC, Part, State, &R, Clip);
 }
 
 void Frame(HDC DC, RECT& R, TColor C) {
@@ -103,8 +103,8 @@ int TSkinDefaultTheme::GetIntegerMetrics(int Index) {
     case 10:
       if (USE_THEMES) {
         SIZE s{};
-        if (TOOLBAR_THEME && uxtheme::GetThemePartSize &&
-            SUCCEEDED(uxtheme::GetThemePartSize(TOOLBAR_THEME, StockCompatibleDC(), TP_SPLITBUTTONDROPDOWN, 1,
+        if (TOOLBAR_THEME && skinux::GetThemePartSize &&
+            SUCCEEDED(skinux::GetThemePartSize(TOOLBAR_THEME, StockCompatibleDC(), TP_SPLITBUTTONDROPDOWN, 1,
                                                 nullptr, TS_TRUE, &s)))
           return s.cx + 2;
         return 11;
@@ -196,17 +196,17 @@ void TSkinDefaultTheme::GetMargins(int ID, TSkinMargins& M) {
   M = TSkinMargins{};
   if (ID == 1) {
     M = TSkinMargins{2, 2, 2, 2};
-    if (USE_THEMES && TOOLBAR_THEME && uxtheme::GetThemeMargins) {
+    if (USE_THEMES && TOOLBAR_THEME && skinux::GetThemeMargins) {
       MARGINS m{};
-      if (SUCCEEDED(uxtheme::GetThemeMargins(TOOLBAR_THEME, StockCompatibleDC(), TP_BUTTON, TS_HOT, 3603, nullptr,
+      if (SUCCEEDED(skinux::GetThemeMargins(TOOLBAR_THEME, StockCompatibleDC(), TP_BUTTON, TS_HOT, 3603, nullptr,
                                              &m)))
         M = TSkinMargins{m.cxLeftWidth, m.cxRightWidth, m.cyTopHeight, m.cyBottomHeight};
     }
   } else if (ID == 3) {
     M = TSkinMargins{1, 3, 1, 1};
-    if (USE_THEMES && STATUSBAR_THEME && uxtheme::GetThemeBackgroundContentRect) {
+    if (USE_THEMES && STATUSBAR_THEME && skinux::GetThemeBackgroundContentRect) {
       RECT r{0, 0, 100, 100}, c{};
-      if (SUCCEEDED(uxtheme::GetThemeBackgroundContentRect(STATUSBAR_THEME, StockCompatibleDC(), SP_PANE, 0, &r, &c)))
+      if (SUCCEEDED(skinux::GetThemeBackgroundContentRect(STATUSBAR_THEME, StockCompatibleDC(), SP_PANE, 0, &r, &c)))
         M = TSkinMargins{c.left, 100 - c.right, c.top, 100 - c.bottom};
     }
   }
@@ -239,11 +239,11 @@ void TSkinDefaultTheme::PaintButton(TCanvas* Canvas, const RECT& ARect, const TS
     else
       state = I.HoverKind != hkNone ? TS_HOT : TS_NORMAL;
     int part = kComboPart[I.ComboPart & 3];
-    if ((transparent || design) && TOOLBAR_THEME && uxtheme::GetThemeBackgroundRegion) {
+    if ((transparent || design) && TOOLBAR_THEME && skinux::GetThemeBackgroundRegion) {
       RECT rr = R;
       if (I.ComboPart == cpSplitRight) rr.left -= 1;
       HRGN rgn = nullptr;
-      if (SUCCEEDED(uxtheme::GetThemeBackgroundRegion(TOOLBAR_THEME, dc, part, TS_HOT, &rr, &rgn)) && rgn) {
+      if (SUCCEEDED(skinux::GetThemeBackgroundRegion(TOOLBAR_THEME, dc, part, TS_HOT, &rr, &rgn)) && rgn) {
         if (!(!transparent && design)) {
           HBRUSH b = CreateSolidBrush(ColorToRef(toolbarColor_));
           FillRgn(dc, rgn, b);

@@ -266,6 +266,7 @@ TSkinLabelItem::~TSkinLabelItem() {
 TBarItemViewerClass TSkinLabelItem::GetItemViewerClass(TBarView*) { return &TSkinLabelItemViewer::CreateViewer; }
 
 void TSkinLabelItem::SetLabelCaption(const TCaption& Value) {
+  if (caption_ == Value) return;
   caption_ = Value;
   Change(true);
 }
@@ -276,11 +277,13 @@ void TSkinLabelItem::UpdateCaption(const TCaption& Value) {
 }
 
 void TSkinLabelItem::SetMargin(int Value) {
+  if (margin_ == Value) return;
   margin_ = Value;
   Change(true);
 }
 
 void TSkinLabelItem::SetOrientation(TSkinLabelOrientation Value) {
+  if (orientation_ == Value) return;
   orientation_ = Value;
   Change(true);
 }
@@ -427,6 +430,15 @@ TBarMRUItemClass TSkinMRUList::GetItemClass() { return &NewSkinMRUItem; }
 void TSkinMRUList::SetKeyShift(int Value) {
   keyShift_ = Value < 0 ? 0 : Value;
   SetItemCaptions();
+}
+
+void TSkinMRUList::SetItemCaptions() {
+  TBarMRUList::SetItemCaptions();
+  auto* container = dynamic_cast<TSkinCustomItem*>(GetItemContainer());
+  if (!container) return;
+  for (int i = 0; i < container->Count(); ++i)
+    if (auto* it = dynamic_cast<TSkinCustomItem*>(container->GetItem(i)))
+      it->FontSettings()->Assign(container->FontSettings());
 }
 
 TSkinMRUListItem::TSkinMRUListItem(TComponent* AOwner) : TSkinCustomItem(AOwner) {

@@ -181,6 +181,9 @@ class TSkinMRUList : public TBarMRUList {
   const char* ClassName() const override { return "TSkinMRUList"; }
   int GetFirstKey() override { return keyShift_; }
   TBarMRUItemClass GetItemClass() override;
+  // The inherited captions; a themed container passes its font settings on
+  // to every item of the list.
+  void SetItemCaptions() override;
   void DefineProperties(TFiler* Filer) override;
   int GetKeyShift() const { return keyShift_; }
   void SetKeyShift(int Value);

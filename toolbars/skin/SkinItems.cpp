@@ -505,6 +505,9 @@ void TSkinItemViewer::Paint(TCanvas* Canvas, RECT CR, bool IsSelected, bool IsPu
         }
       }
     } else {
+      // The button part shows pushed only while the mouse holds it; the
+      // arrow shows pushed while its pop-up is open. The caption and image
+      // below take the item's own pushed state again.
       bool capture = View->Capture;
       I.Pushed = IsPushed && capture;
       T->PaintButton(Canvas, R, I);
@@ -514,6 +517,7 @@ void TSkinItemViewer::Paint(TCanvas* Canvas, RECT CR, bool IsSelected, bool IsPu
       A.Selected = false;
       T->PaintButton(Canvas, arrow, A);
       I.ComboPart = cpSplitLeft;
+      I.Pushed = IsPushed;
     }
     InflateRect(&R, -2, -2);
   } else {

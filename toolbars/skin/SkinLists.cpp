@@ -216,9 +216,9 @@ void TSkinScrollBar::PaintTo(TCanvas* Canvas) {
   bool vertical = kind_ == sbVertical, en = GetEnabled();
   RECT prev = ZoneRect(sbzPrev), next = ZoneRect(sbzNext), track = ZoneRect(sbzEmpty);
   RECT pp = ZoneRect(sbzPagePrev), pn = ZoneRect(sbzPageNext), handle = ZoneRect(sbzHandle);
-  if (USE_THEMES && SCROLLBAR_THEME && uxtheme::DrawThemeBackground) {
+  if (USE_THEMES && SCROLLBAR_THEME && skinux::DrawThemeBackground) {
     auto part = [&](int p, int s, const RECT& r) {
-      if (!IsRectEmpty(&r)) uxtheme::DrawThemeBackground(SCROLLBAR_THEME, dc, p, s, &r, nullptr);
+      if (!IsRectEmpty(&r)) skinux::DrawThemeBackground(SCROLLBAR_THEME, dc, p, s, &r, nullptr);
     };
     auto arrow = [&](int base, bool isPressed) { return en ? (isPressed ? base + 2 : base) : base + 3; };
     part(SBP_ARROWBTN, arrow(vertical ? 1 : 9, pressed_ == sbzPrev), prev);

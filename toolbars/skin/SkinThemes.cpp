@@ -112,7 +112,7 @@ class TSkinThemeManager : public TObject {
     HTHEME* hs[] = {&BUTTON_THEME, &SCROLLBAR_THEME, &REBAR_THEME, &TOOLBAR_THEME, &WINDOW_THEME,
                     &COMBO_THEME, &EXPLORERBAR_THEME, &STATUSBAR_THEME, &SPIN_THEME};
     for (HTHEME* h : hs) {
-      if (*h && uxtheme::CloseThemeData) uxtheme::CloseThemeData(*h);
+      if (*h && skinux::CloseThemeData) skinux::CloseThemeData(*h);
       *h = nullptr;
     }
   }
@@ -137,16 +137,16 @@ void TSkinThemeManager::Recompute() {
     try {
       InitXPThemes();
       USE_THEMES = CanUseXPThemes();
-      if (USE_THEMES && uxtheme::OpenThemeData) {
-        BUTTON_THEME = uxtheme::OpenThemeData(wnd_, L"BUTTON");
-        SCROLLBAR_THEME = uxtheme::OpenThemeData(wnd_, L"SCROLLBAR");
-        REBAR_THEME = uxtheme::OpenThemeData(wnd_, L"REBAR");
-        TOOLBAR_THEME = uxtheme::OpenThemeData(wnd_, L"TOOLBAR");
-        WINDOW_THEME = uxtheme::OpenThemeData(wnd_, L"WINDOW");
-        COMBO_THEME = uxtheme::OpenThemeData(wnd_, L"COMBOBOX");
-        EXPLORERBAR_THEME = uxtheme::OpenThemeData(wnd_, L"EXPLORERBAR");
-        STATUSBAR_THEME = uxtheme::OpenThemeData(wnd_, L"STATUS");
-        SPIN_THEME = uxtheme::OpenThemeData(wnd_, L"SPIN");
+      if (USE_THEMES && skinux::OpenThemeData) {
+        BUTTON_THEME = skinux::OpenThemeData(wnd_, L"BUTTON");
+        SCROLLBAR_THEME = skinux::OpenThemeData(wnd_, L"SCROLLBAR");
+        REBAR_THEME = skinux::OpenThemeData(wnd_, L"REBAR");
+        TOOLBAR_THEME = skinux::OpenThemeData(wnd_, L"TOOLBAR");
+        WINDOW_THEME = skinux::OpenThemeData(wnd_, L"WINDOW");
+        COMBO_THEME = skinux::OpenThemeData(wnd_, L"COMBOBOX");
+        EXPLORERBAR_THEME = skinux::OpenThemeData(wnd_, L"EXPLORERBAR");
+        STATUSBAR_THEME = skinux::OpenThemeData(wnd_, L"STATUS");
+        SPIN_THEME = skinux::OpenThemeData(wnd_, L"SPIN");
       }
     } catch (...) {
       CloseHandles();
@@ -156,10 +156,10 @@ void TSkinThemeManager::Recompute() {
   }
   clToolbar = clBtnFace;
   clToolbarText = clBtnText;
-  if (USE_THEMES && TOOLBAR_THEME && uxtheme::GetThemeColor) {
+  if (USE_THEMES && TOOLBAR_THEME && skinux::GetThemeColor) {
     COLORREF c;
-    if (SUCCEEDED(uxtheme::GetThemeColor(TOOLBAR_THEME, 0, 0, 3802, &c))) clToolbar = static_cast<TColor>(c);
-    if (SUCCEEDED(uxtheme::GetThemeColor(TOOLBAR_THEME, 0, 0, 3803, &c))) clToolbarText = static_cast<TColor>(c);
+    if (SUCCEEDED(skinux::GetThemeColor(TOOLBAR_THEME, 0, 0, 3802, &c))) clToolbar = static_cast<TColor>(c);
+    if (SUCCEEDED(skinux::GetThemeColor(TOOLBAR_THEME, 0, 0, 3803, &c))) clToolbarText = static_cast<TColor>(c);
   }
   if (SystemFlatMenus()) {
     if (flatMenu == 1) {
@@ -286,6 +286,8 @@ void SetSkinSysParam(int Param, int Value) {
   m->Recompute();
   m->Notify();
 }
+
+HWND SkinSysChangeWindow() { return Manager()->wnd_; }
 
 int GetSkinSysParam(int Param) {
   TSkinThemeManager* m = Manager();

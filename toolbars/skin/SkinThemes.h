@@ -196,6 +196,8 @@ int SkinThemeRefCount(const String& Name);
 // allowed, anything else forbids them).
 void SetSkinSysParam(int Param, int Value);
 int GetSkinSysParam(int Param);
+// The manager's hidden window that receives the system's broadcasts.
+HWND SkinSysChangeWindow();
 void AddSkinSysChangeNotification(TObject* AObject);
 void RemoveSkinSysChangeNotification(TObject* AObject);
 void AddThemeNotification(TObject* AObject);

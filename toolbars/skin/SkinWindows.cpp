@@ -160,13 +160,13 @@ void DrawParentBackground(TControl* Control, HDC DC, const RECT& R) {
     return;
   }
   if (USE_THEMES && !Control->GetComponentState().Contains(csDesigning) && dynamic_cast<TTabSheet*>(parent) &&
-      parent->HandleAllocated() && uxtheme::OpenThemeData) {
-    HTHEME t = uxtheme::OpenThemeData(parent->GetHandle(), L"TAB");
+      parent->HandleAllocated() && skinux::OpenThemeData) {
+    HTHEME t = skinux::OpenThemeData(parent->GetHandle(), L"TAB");
     if (t) {
       RECT pr{0, 0, parent->GetClientWidth(), parent->GetClientHeight()};
       OffsetRect(&pr, -Control->GetLeft(), -Control->GetTop());
-      uxtheme::DrawThemeBackground(t, DC, 10, 0, &pr, &R);
-      uxtheme::CloseThemeData(t);
+      skinux::DrawThemeBackground(t, DC, 10, 0, &pr, &R);
+      skinux::CloseThemeData(t);
       return;
     }
   }
@@ -675,9 +675,19 @@ void TSkinToolWindow::WndProc(TMessage& m) {
       } else if (m.WParam == 3) {
         EndUpdate();
         UpdateEffectiveColor();
-        ThemeChangeEnd(this);
+        if (HandleAllocated() && !GetComponentState().Contains(csDestroying)) {
+          // The client area keeps its size; the frame around it follows the theme.
+          const int cw = GetClientAreaWidth(), ch = GetClientAreaHeight();
+          ThemeChangeEnd(this);
+          SetClientAreaSize(cw, ch);
+        }
         BroadcastParentColor(this, effectiveColor_);
       }
+      return;
+    case CM_CONTROLLISTCHANGE:
+      TBarToolWindow::WndProc(m);
+      if (m.LParam && GetColor() == clNone)
+        reinterpret_cast<TControl*>(m.WParam)->Perform(CM_PARENTCOLORCHANGED, 1, effectiveColor_);
       return;
     default:
       break;

@@ -236,6 +236,34 @@ TEST(SkinMRU, KeyShiftAndEmbeddingItem) {
   EXPECT_EQ(item->GetLinkSubitems(), nullptr);
 }
 
+// A label setter given its current value tells nobody; a new value makes
+// the item change with a resize.
+TEST(SkinLabelAndColour, LabelSettersChangeOnlyOnANewValue) {
+  TBarRootItem root(nullptr);
+  auto* l = new TSkinLabelItem(nullptr);
+  root.Add(l);
+  int resizes = 0;
+  struct Counter {
+    int* N;
+    void Proc(TBarCustomItem*, bool, TBarItemChangedAction A, int, TBarCustomItem*) {
+      if (A == tbicInvalidateAndResize) ++*N;
+    }
+  } counter{&resizes};
+  root.RegisterNotification(TBarItemChangedProc(&counter, &Counter::Proc));
+  l->SetLabelCaption(L"");
+  l->SetMargin(0);
+  l->SetOrientation(skinoAuto);
+  EXPECT_EQ(resizes, 0);
+  l->SetLabelCaption(L"Path");
+  l->SetLabelCaption(L"Path");
+  l->SetMargin(3);
+  l->SetMargin(3);
+  l->SetOrientation(skinoVertical);
+  l->SetOrientation(skinoVertical);
+  EXPECT_EQ(resizes, 3);
+  root.UnregisterNotification(TBarItemChangedProc(&counter, &Counter::Proc));
+}
+
 // F4 in a drop-down item's field opens its list; a list-only item opens the
 // list wherever it is clicked, with no field and no typing.
 TEST(SkinDropDown, F4InTheFieldAndAClickOnAListOnlyItemOpenTheList) {

@@ -272,6 +272,15 @@ TEST(SkinUtilsMDI, AnMDIFormsClientSizeIsItsMDIClientsAndItsColourButtonFace) {
   EXPECT_EQ(s.cy, r.bottom - r.top);
   EXPECT_LE(s.cy, frame->GetClientHeight() - 40);
   EXPECT_EQ(GetEffectiveColor(frame), clBtnFace);
+  // Being designed, an MDI form measures its own client area.
+  frame->SetDesigning(true, false);
+  GetClientSizeEx(frame, s);
+  RECT cr;
+  GetClientRect(frame->GetHandle(), &cr);
+  EXPECT_EQ(s.cx, cr.right);
+  EXPECT_EQ(s.cy, cr.bottom);
+  EXPECT_GT(s.cy, r.bottom - r.top);
+  frame->SetDesigning(false, false);
   // A plain form: its own client size and colour.
   delete top;
   frame->Hide();

@@ -1,15 +1,21 @@
 // The themed layer on real windows: theme registry and broadcasts, the
 // Default theme's answers and painting, themed items, toolbars and shadows.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <vssym32.h>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "classlib/ImgList.h"
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
+#include "testsupport/Input.h"
 #include "testsupport/MemCanvas.h"
 #include "testsupport/Pump.h"
+#include "ThemeManager/ThemeLibrary.h"
 #include "toolbars/BarUtilsWin.h"
 #include "classlib/ExtCtrls.h"
 #include "toolbars/skin/SkinDefaultTheme.h"
@@ -18,6 +24,7 @@
 #include "toolbars/skin/SkinItems.h"
 #include "toolbars/skin/SkinSwitcher.h"
 #include "toolbars/skin/SkinUtils.h"
+#include "toolbars/skin/SkinUxThemes.h"
 #include "toolbars/skin/SkinWindows.h"
 
 using namespace testsupport;
@@ -651,6 +658,19 @@ TEST(SkinToolbars, ReleaseOverAnItemPressedElsewhereRunsIt) {
   v->SetSelected(nullptr);
 }
 
+namespace {
+// Draws a part of the active visual style through the theme manager's own
+// binding of the library, apart from the layer's.
+void DrawStylePart(const wchar_t* Class, HDC DC, int Part, int State, const RECT& R) {
+  ASSERT_TRUE(InitThemeLibrary());
+  HTHEME h = uxtheme::OpenThemeData(nullptr, Class);
+  ASSERT_NE(h, nullptr) << Class;
+  uxtheme::DrawThemeBackground(h, DC, Part, State, &R, nullptr);
+  uxtheme::CloseThemeData(h);
+  FreeThemeLibrary();
+}
+}  // namespace
+
 // With a visual style active (the skin.gui_styled run), the Default theme's
 // painters take their visual-style branches: each draws something, and
 // something else than with visual styles forbidden.
@@ -676,14 +696,20 @@ TEST(SkinVisualStyles, PaintersTakeTheStyledBranches) {
   struct Case {
     const char* Name;
     std::function<void(TCanvas*)> Paint;
+    // The style's part and state the painter shows alone (class empty: more
+    // than one part).
+    const wchar_t* Class;
+    int Part, State;
+    RECT Rect;
   };
   const RECT R{0, 0, 64, 26};
   const std::vector<Case> cases = {
-      {"button", [&](TCanvas* C) { t->PaintButton(C, R, I); }},
-      {"toolbar frame", [&](TCanvas* C) { t->PaintToolbarNCArea(C, R, tb); }},
-      {"edit button", [&](TCanvas* C) { t->PaintEditButton(C, RECT{0, 0, 16, 20}, I, eb); }},
-      {"check box", [&](TCanvas* C) { t->PaintGlyph(C, RECT{0, 0, 13, 13}, 1, 1); }},
-      {"status grip", [&](TCanvas* C) { t->PaintStatusBar(C, R, 3); }},
+      {"button", [&](TCanvas* C) { t->PaintButton(C, R, I); }, L"TOOLBAR", TP_BUTTON, TS_HOT, R},
+      {"toolbar frame", [&](TCanvas* C) { t->PaintToolbarNCArea(C, R, tb); }, nullptr, 0, 0, R},
+      {"edit button", [&](TCanvas* C) { t->PaintEditButton(C, RECT{0, 0, 16, 20}, I, eb); }, nullptr, 0, 0, R},
+      {"check box", [&](TCanvas* C) { t->PaintGlyph(C, RECT{0, 0, 13, 13}, 1, 1); }, L"BUTTON", BP_CHECKBOX,
+       CBS_CHECKEDNORMAL, RECT{0, 0, 13, 13}},
+      {"status grip", [&](TCanvas* C) { t->PaintStatusBar(C, R, 3); }, L"STATUS", SP_GRIPPER, 0, R},
   };
   const COLORREF bg = RGB(255, 0, 255);
   auto pixels = [](MemCanvas& S) {
@@ -703,6 +729,12 @@ TEST(SkinVisualStyles, PaintersTakeTheStyledBranches) {
     ASSERT_TRUE(USE_THEMES);
     EXPECT_GT(styled.CountNot(bg), 0) << c.Name;
     EXPECT_NE(pixels(styled), pixels(classic)) << c.Name;
+    if (c.Class) {
+      // Pixel for pixel what the style itself draws for that part and state.
+      MemCanvas want(64, 26, bg);
+      DrawStylePart(c.Class, want.DC, c.Part, c.State, c.Rect);
+      EXPECT_EQ(pixels(styled), pixels(want)) << c.Name;
+    }
   }
 
   // Button and status-panel margins come from the style's own content
@@ -992,4 +1024,312 @@ TEST(SkinToolbars, SubmenuItemsShowOpenWhilePushedOnTheirArrow) {
   v->OpenViewer = v->Find(plain);
   EXPECT_TRUE(info(plain, true));
   v->OpenViewer = nullptr;
+}
+
+// A split item pushed on its arrow paints its caption pushed, one pixel down
+// and to the right, like an item pushed on its button part.
+TEST(SkinToolbars, SplitItemPushedOnItsArrowShiftsItsCaption) {
+  Host h;
+  TSkinToolbar* t = h.AddToolbar(L"tbrSplitInk");
+  auto* split = new TSkinSubmenuItem(h.Form.get());
+  split->SetCaption(L"HH");
+  split->SetDropdownCombo(true);
+  const COLORREF ink = RGB(200, 0, 0);
+  split->FontSettings()->SetColor(TColor(ink));
+  t->Items()->Add(split);
+  h.Show();
+  TBarView* v = t->View();
+  v->ValidatePositions();
+  auto* sv = dynamic_cast<TSkinItemViewer*>(v->Find(split));
+  ASSERT_NE(sv, nullptr);
+  const RECT b = sv->BoundsRect;
+  const int W = b.right - b.left, H = b.bottom - b.top;
+  // The top-left corner of the caption's ink.
+  auto inkCorner = [&](bool Pushed, bool Capture) {
+    MemCanvas c(W, H, RGB(255, 255, 255));
+    v->Capture = Capture;
+    sv->Paint(&c.C, RECT{0, 0, W, H}, false, Pushed, false);
+    v->Capture = false;
+    POINT p{W, H};
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x)
+        if (c.At(x, y) == ink) p.x = std::min<LONG>(p.x, x), p.y = std::min<LONG>(p.y, y);
+    return p;
+  };
+  const POINT up = inkCorner(false, false), onArrow = inkCorner(true, false), onButton = inkCorner(true, true);
+  ASSERT_LT(up.x, W) << "no caption painted";
+  EXPECT_EQ(onArrow.x, up.x + 1);
+  EXPECT_EQ(onArrow.y, up.y + 1);
+  EXPECT_EQ(onButton.x, up.x + 1);
+  EXPECT_EQ(onButton.y, up.y + 1);
+}
+
+namespace {
+// Notes the close-button state of every docked frame it paints, by view type.
+std::vector<std::pair<int, int>> g_closeStates;
+class CloseNotingTheme : public TintedTheme {
+ public:
+  using TintedTheme::TintedTheme;
+  bool GetBooleanMetrics(int Index) override { return TSkinDefaultTheme::GetBooleanMetrics(Index); }
+  void PaintToolbarNCArea(TCanvas* Canvas, const RECT& R, const TSkinToolbarInfo& I) override {
+    g_closeStates.push_back({I.ViewType, I.CloseButtonState});
+    TintedTheme::PaintToolbarNCArea(Canvas, R, I);
+  }
+};
+TSkinTheme* MakeCloseNoting(const String& Name) { return new CloseNotingTheme(Name); }
+
+// Holds the docked close button of W down and lets it go away from it; the
+// states its frame was painted with meanwhile.
+std::vector<int> CloseStatesWhilePressed(TBarCustomDockableWindow* W, int ViewType) {
+  RECT wr, b = W->GetDockedCloseButtonRect(false);
+  GetWindowRect(W->GetHandle(), &wr);
+  const POINT on{wr.left + (b.left + b.right) / 2, wr.top + (b.top + b.bottom) / 2};
+  const POINT off{wr.left + 60, wr.bottom + 40};
+  MoveMouse(on);
+  PumpUntil([&] { return !g_closeStates.empty(); }, 2000);
+  g_closeStates.clear();
+  RunInput([&] {
+    InputScript().Down().Wait(80).Move(off).Wait(80).Up().Post();
+  });
+  Pump(30);
+  std::vector<int> v;
+  for (auto& s : g_closeStates)
+    if (s.first == ViewType) v.push_back(s.second);
+  return v;
+}
+}  // namespace
+
+// A tool window answers as one, shows its close button both pushed and hot
+// at once, hands its colour to every control put on it, and keeps its client
+// size when the theme changes.
+TEST(SkinToolWindows, ViewTypeCloseStateChildColourAndSize) {
+  InitSkin();
+  if (!IsSkinThemeAvailable(L"CloseNoting")) RegisterSkinTheme(L"CloseNoting", &MakeCloseNoting);
+  Host h;
+  auto* w = new TSkinToolWindow(h.Form.get());
+  w->SetName(L"twTools");
+  w->SetCloseButtonWhenDocked(true);
+  w->SetParent(h.Dock);
+  w->SetClientAreaSize(90, 40);
+  TSkinToolbar* t = h.AddToolbar(L"tbrBeside");
+  t->SetCloseButtonWhenDocked(true);
+  auto* it = new TSkinItem(h.Form.get());
+  it->SetCaption(L"Item");
+  t->Items()->Add(it);
+  h.Show();
+  EXPECT_EQ(GetWinViewType(w), 0x1004);
+  EXPECT_EQ(GetWinViewType(t), 0x1001);
+
+  SkinSetTheme(L"CloseNoting");
+  Pump(30);
+  EXPECT_EQ(w->GetClientAreaWidth(), 90);
+  EXPECT_EQ(w->GetClientAreaHeight(), 40);
+  EXPECT_EQ(GetEffectiveColor(w), TColor(TintedTheme::Bar));
+  // A control put on it while its Color is clNone takes its colour at once.
+  auto* p = new TPanel(h.Form.get());
+  p->SetParentColor(true);
+  p->SetBounds(0, 0, 20, 20);
+  p->SetParent(w);
+  EXPECT_EQ(p->GetColor(), TColor(TintedTheme::Bar));
+
+  // Pushed and hot together: 4 and 2 both for the tool window, only 4 for
+  // the toolbar.
+  const std::vector<int> ws = CloseStatesWhilePressed(w, 0x1004);
+  EXPECT_NE(std::find(ws.begin(), ws.end(), 1 | 4 | 2), ws.end()) << ::testing::PrintToString(ws);
+  const std::vector<int> ts = CloseStatesWhilePressed(t, 0x1001);
+  EXPECT_NE(std::find(ts.begin(), ts.end(), 1 | 4), ts.end()) << ::testing::PrintToString(ts);
+  EXPECT_EQ(std::find(ts.begin(), ts.end(), 1 | 4 | 2), ts.end()) << ::testing::PrintToString(ts);
+  EXPECT_TRUE(w->GetVisible());  // released away from the button: not closed
+
+  // Back to Default: the child follows, the client size stays.
+  SkinSetTheme(L"Default");
+  EXPECT_EQ(p->GetColor(), GetEffectiveColor(w));
+  EXPECT_NE(p->GetColor(), TColor(TintedTheme::Bar));
+  EXPECT_EQ(w->GetClientAreaWidth(), 90);
+  EXPECT_EQ(w->GetClientAreaHeight(), 40);
+  ParkPointer();
+}
+
+namespace {
+int g_uxLoads = 0, g_uxFrees = 0;
+HMODULE g_uxFreed = nullptr;
+}  // namespace
+
+// The layer binds the visual-styles library by itself: freeing its binding
+// unloads its own hold and nulls its pointers, while the theme manager's
+// binding of the same library stays as it was.
+TEST(SkinVisualStylesBinding, FreeingTheLayersBindingLeavesTheThemeManagersAlone) {
+  InitSkin();
+  const bool styled = USE_THEMES;
+  const bool managerHas = InitThemeLibrary();
+  g_uxLoads = g_uxFrees = 0;
+  FreeXPThemes();  // what the layer held goes through the system's FreeLibrary
+  const TXPThemesLoader old = SetXPThemesLoader(
+      {[]() -> HMODULE {
+         ++g_uxLoads;
+         return ::LoadLibraryW(L"uxtheme.dll");
+       },
+       [](HMODULE M) {
+         ++g_uxFrees;
+         g_uxFreed = M;
+         ::FreeLibrary(M);
+       }});
+  ASSERT_TRUE(InitXPThemes());
+  ASSERT_TRUE(InitXPThemes());
+  EXPECT_EQ(g_uxLoads, 1);  // a loaded library is not loaded again
+  const HMODULE m = XPThemesModule();
+  ASSERT_NE(m, nullptr);
+  EXPECT_NE(skinux::OpenThemeData, nullptr);
+  EXPECT_NE(skinux::IsThemeActive, nullptr);
+
+  FreeXPThemes();
+  EXPECT_EQ(g_uxFrees, 1);
+  EXPECT_EQ(g_uxFreed, m);
+  EXPECT_EQ(XPThemesModule(), nullptr);
+  EXPECT_FALSE(CanUseXPThemes());
+  for (int i = 0; i < skinux::FunctionCount; ++i) EXPECT_EQ(skinux::Pointers()[i], nullptr) << i;
+  FreeXPThemes();
+  EXPECT_EQ(g_uxFrees, 1);
+  if (managerHas) {
+    EXPECT_TRUE(ThemeLibraryLoaded());
+    ASSERT_NE(uxtheme::IsThemeActive, nullptr);
+    uxtheme::IsThemeActive();  // still callable: the manager's hold keeps the library
+  }
+  FreeThemeLibrary();
+
+  // The layer binds again when it recomputes its state.
+  SetXPThemesLoader(old);
+  SetSkinSysParam(2, 1);
+  SetSkinSysParam(2, 0);
+  EXPECT_EQ(USE_THEMES, styled);
+  if (styled) EXPECT_NE(XPThemesModule(), nullptr);
+}
+
+// The manager's hidden window recomputes the layer's state on the system's
+// colour, display and theme broadcasts and relays them in three steps; an
+// application (de)activation goes out once as 4 or 5.
+TEST(SkinRegistry, UtilityWindowRecomputesAndRelaysSystemBroadcasts) {
+  InitSkin();
+  Listener l;
+  AddThemeNotification(&l);
+  HWND w = SkinSysChangeWindow();
+  ASSERT_TRUE(IsWindow(w));
+  const TColor toolbar = clToolbar;
+  for (UINT msg : {UINT(WM_SYSCOLORCHANGE), UINT(WM_DISPLAYCHANGE), UINT(WM_THEMECHANGED)}) {
+    l.Got.clear();
+    clToolbar = 0x123456;
+    SendMessageW(w, msg, 0, 0);
+    EXPECT_EQ(clToolbar, toolbar) << msg;
+    ASSERT_EQ(l.Got.size(), 3u) << msg;
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(l.Got[i].Msg, BarMThemeChange);
+      EXPECT_EQ(l.Got[i].W, WPARAM(i + 1));
+      EXPECT_EQ(l.Got[i].L, 0);
+    }
+  }
+  for (BOOL active : {FALSE, TRUE}) {
+    l.Got.clear();
+    SendMessageW(w, WM_ACTIVATEAPP, active, 0);
+    ASSERT_EQ(l.Got.size(), 1u);
+    EXPECT_EQ(l.Got[0].W, active ? 4u : 5u);
+  }
+  RemoveThemeNotification(&l);
+}
+
+// A menu bar repaints when the application is (de)activated, a plain
+// toolbar does not; a toolbar hands its colour to its controls, at their
+// insertion and at every theme change.
+TEST(SkinToolbars, MenuBarRepaintsOnActivationAndControlsTakeTheColour) {
+  InitSkin();
+  if (!IsSkinThemeAvailable(L"Tinted")) RegisterSkinTheme(L"Tinted", &MakeTinted);
+  Host h;
+  TSkinToolbar* menu = h.AddToolbar(L"tbrMenuBar");
+  menu->SetMenuBar(true);
+  auto* file = new TSkinSubmenuItem(h.Form.get());
+  file->SetCaption(L"&File");
+  menu->Items()->Add(file);
+  TSkinToolbar* bar = h.AddToolbar(L"tbrPlainBar");
+  auto* it = new TSkinItem(h.Form.get());
+  it->SetCaption(L"Go");
+  bar->Items()->Add(it);
+  auto* p = new TPanel(h.Form.get());
+  p->SetParentColor(true);
+  p->SetBounds(60, 0, 20, 16);
+  p->SetParent(bar);
+  h.Show();
+  EXPECT_EQ(p->GetColor(), GetEffectiveColor(bar));
+  auto pending = [](TWinControl* c) {
+    RECT r;
+    return GetUpdateRect(c->GetHandle(), &r, FALSE) != FALSE;
+  };
+  for (BOOL active : {FALSE, TRUE}) {
+    UpdateWindow(menu->GetHandle());
+    UpdateWindow(bar->GetHandle());
+    ASSERT_FALSE(pending(menu));
+    ASSERT_FALSE(pending(bar));
+    SendMessageW(SkinSysChangeWindow(), WM_ACTIVATEAPP, active, 0);
+    EXPECT_TRUE(pending(menu)) << active;
+    EXPECT_FALSE(pending(bar)) << active;
+  }
+  SkinSetTheme(L"Tinted");
+  EXPECT_EQ(p->GetColor(), TColor(TintedTheme::Bar));
+  SkinSetTheme(L"Default");
+  EXPECT_EQ(p->GetColor(), GetEffectiveColor(bar));
+}
+
+// Styled, a designed button shows the outline of its hot shape in the
+// button-shadow colour over the normal picture, filled with the toolbar's
+// colour only on a transparent toolbar; a designed edit frame shows the
+// combo-box frame of the style.
+TEST(SkinVisualStyles, DesignedButtonsAndFramesShowTheirOutline) {
+  InitSkin();
+  if (!USE_THEMES) GTEST_SKIP() << "no visual style active";
+  TSkinTheme* t = CurrentSkinTheme();
+  const COLORREF bg = RGB(255, 0, 255);
+  const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW), fill = ColorToRef(t->GetViewColor(VT_TOOLBARBAR));
+  const RECT R{0, 0, 40, 24};
+  TSkinItemInfo I;
+  I.ViewType = VT_TOOLBARBAR;
+  I.ItemOptions = IO_TOOLBARSTYLE;
+  I.Enabled = true;
+  MemCanvas plain(40, 24, bg);
+  t->PaintButton(&plain.C, R, I);
+  I.ItemOptions |= IO_DESIGNING;
+  MemCanvas designed(40, 24, bg);
+  t->PaintButton(&designed.C, R, I);
+  I.ViewType |= VT_ITEMTRANSPARENCY;
+  MemCanvas transparent(40, 24, bg);
+  t->PaintButton(&transparent.C, R, I);
+  int outline = 0, filled = 0, filledOnGlass = 0, open = 0;
+  for (int y = 0; y < 24; ++y)
+    for (int x = 0; x < 40; ++x) {
+      if (plain.At(x, y) != bg) continue;  // the normal picture covers it
+      ++open;
+      outline += designed.At(x, y) == shadow;
+      filled += designed.At(x, y) == fill;
+      filledOnGlass += transparent.At(x, y) == fill;
+    }
+  ASSERT_GT(open, 0) << "the style's normal button covers everything";
+  EXPECT_GT(outline, 0);
+  EXPECT_EQ(filled, 0);
+  EXPECT_GT(filledOnGlass, 0);
+
+  // The edit frame: the combo-box part only when designed (or active).
+  TSkinItemInfo E;
+  E.ViewType = VT_TOOLBARBAR;
+  E.ItemOptions = IO_TOOLBARSTYLE;
+  E.Enabled = true;
+  MemCanvas frame(40, 24, bg), designedFrame(40, 24, bg), combo(40, 24, bg);
+  t->PaintFrame(&frame.C, R, E);
+  E.ItemOptions |= IO_DESIGNING;
+  t->PaintFrame(&designedFrame.C, R, E);
+  DrawStylePart(L"COMBOBOX", combo.DC, 0, 0, R);
+  EXPECT_EQ(frame.At(0, 0), bg);
+  EXPECT_EQ(frame.At(1, 1), fill);
+  EXPECT_EQ(frame.At(2, 2), ColorToRef(clWindow));
+  EXPECT_EQ(designedFrame.At(2, 2), ColorToRef(clWindow));
+  for (int x = 0; x < 40; ++x) {
+    EXPECT_EQ(designedFrame.At(x, 0), combo.At(x, 0)) << x;
+    EXPECT_EQ(designedFrame.At(x, 23), combo.At(x, 23)) << x;
+  }
 }

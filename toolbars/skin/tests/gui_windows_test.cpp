@@ -508,11 +508,11 @@ TEST(SkinParentBackground, ATabSheetsThemedBodyShowsOnlyOutsideDesign) {
 
   // What the sheet's body looks like under the bar, drawn by the platform.
   MemCanvas body(120, 30, RGB(1, 2, 3));
-  HTHEME theme = USE_THEMES && uxtheme::OpenThemeData ? uxtheme::OpenThemeData(sheet->GetHandle(), L"TAB") : nullptr;
+  HTHEME theme = USE_THEMES && skinux::OpenThemeData ? skinux::OpenThemeData(sheet->GetHandle(), L"TAB") : nullptr;
   if (theme) {
     RECT pr{-10, -12, sheet->GetClientWidth() - 10, sheet->GetClientHeight() - 12};
-    uxtheme::DrawThemeBackground(theme, body.DC, 10, 0, &pr, &r);
-    uxtheme::CloseThemeData(theme);
+    skinux::DrawThemeBackground(theme, body.DC, 10, 0, &pr, &r);
+    skinux::CloseThemeData(theme);
   } else {
     body.Fill(plain);
   }
@@ -526,4 +526,67 @@ TEST(SkinParentBackground, ATabSheetsThemedBodyShowsOnlyOutsideDesign) {
   MemCanvas designed(120, 30, RGB(1, 2, 3));
   paint(designed);
   EXPECT_EQ(designed.Count(plain), 120 * 30);
+}
+
+namespace {
+// The Default theme with a wider border round floating views.
+class WideFloatTheme : public TSkinDefaultTheme {
+ public:
+  using TSkinDefaultTheme::TSkinDefaultTheme;
+  void GetViewBorder(int ViewType, POINT& Border) override {
+    TSkinDefaultTheme::GetViewBorder(ViewType, Border);
+    if (ViewType & VT_FLOATING) Border = POINT{Border.x + 5, Border.y + 5};
+  }
+};
+TSkinTheme* MakeWideFloat(const String& Name) { return new WideFloatTheme(Name); }
+
+SIZE WindowSize(HWND W) {
+  RECT r;
+  GetWindowRect(W, &r);
+  return SIZE{r.right - r.left, r.bottom - r.top};
+}
+}  // namespace
+
+// Over a theme change a floating toolbar and a floating tool window keep
+// their own size and their floating forms take the new border around it;
+// a docked one keeps its client size.
+TEST(SkinFloatingToolbar, ThemeChangeKeepsTheClientSizeAndRefitsTheForm) {
+  InitSkin();
+  if (!IsSkinThemeAvailable(L"WideFloat")) RegisterSkinTheme(L"WideFloat", &MakeWideFloat);
+  WinHost h;
+  auto* it = new TSkinItem(h.Form.get());
+  it->SetCaption(L"Item");
+  h.Bar->Items()->Add(it);
+  auto* w = new TSkinToolWindow(h.Form.get());
+  w->SetName(L"twFloat");
+  w->SetParent(h.Dock);
+  w->SetClientAreaSize(70, 50);
+  auto* docked = new TSkinToolWindow(h.Form.get());
+  docked->SetName(L"twDocked");
+  docked->SetParent(h.Dock);
+  docked->SetClientAreaSize(60, 30);
+  h.Show();
+  h.Bar->SetFloating(true);
+  w->SetFloating(true);
+  Pump(50);
+  ASSERT_TRUE(h.Bar->GetFloating() && w->GetFloating());
+  const SIZE bar{h.Bar->GetWidth(), h.Bar->GetHeight()};
+  const SIZE barForm = WindowSize(h.Bar->GetFloatingParent()->GetHandle());
+  const SIZE toolForm = WindowSize(w->GetFloatingParent()->GetHandle());
+  SkinSetTheme(L"WideFloat");
+  Pump(30);
+  EXPECT_EQ(h.Bar->GetWidth(), bar.cx);
+  EXPECT_EQ(h.Bar->GetHeight(), bar.cy);
+  EXPECT_EQ(WindowSize(h.Bar->GetFloatingParent()->GetHandle()).cx, barForm.cx + 10);
+  EXPECT_EQ(WindowSize(h.Bar->GetFloatingParent()->GetHandle()).cy, barForm.cy + 10);
+  EXPECT_EQ(w->GetClientAreaWidth(), 70);
+  EXPECT_EQ(w->GetClientAreaHeight(), 50);
+  EXPECT_EQ(WindowSize(w->GetFloatingParent()->GetHandle()).cx, toolForm.cx + 10);
+  EXPECT_EQ(WindowSize(w->GetFloatingParent()->GetHandle()).cy, toolForm.cy + 10);
+  EXPECT_EQ(docked->GetClientAreaWidth(), 60);
+  EXPECT_EQ(docked->GetClientAreaHeight(), 30);
+  SkinSetTheme(L"Default");
+  Pump(30);
+  EXPECT_EQ(WindowSize(w->GetFloatingParent()->GetHandle()).cx, toolForm.cx);
+  EXPECT_EQ(w->GetClientAreaWidth(), 70);
 }
