@@ -73,9 +73,12 @@ int TBarMRUListStrings::IndexOf(const String& S) const {
 }
 
 // ---- the list -----------------------------------------------------------------
-TBarMRUList::TBarMRUList(TComponent* AOwner) : TComponent(AOwner) {
+TBarMRUList::TBarMRUList(TComponent* AOwner)
+    : TBarMRUList(AOwner, [](TComponent* O) -> TBarCustomItem* { return new TBarCustomItem(O); }) {}
+
+TBarMRUList::TBarMRUList(TComponent* AOwner, TBarMRUItemClass ContainerClass) : TComponent(AOwner) {
   list_ = new TBarMRUListStrings(this);
-  container_ = new TBarCustomItem(nullptr);
+  container_ = ContainerClass(nullptr);
 }
 
 TBarMRUList::~TBarMRUList() {

@@ -75,6 +75,11 @@ class TBarMRUList : public TComponent {
   virtual TBarMRUItemClass GetItemClass();
   virtual void SetItemCaptions();
 
+ protected:
+  // A list whose container item is made by ContainerClass (a descendant's
+  // themed container, say) instead of a plain item.
+  TBarMRUList(TComponent* AOwner, TBarMRUItemClass ContainerClass);
+
  private:
   friend class TBarMRUListStrings;
   void ClickHandler(TObject* Sender);

@@ -236,6 +236,32 @@ TEST(SkinMRU, KeyShiftAndEmbeddingItem) {
   EXPECT_EQ(item->GetLinkSubitems(), nullptr);
 }
 
+// A themed list whose container is a themed item gives every item the
+// container's font settings, also those added later.
+TEST(SkinMRU, ItemsTakeAThemedContainersFontSettings) {
+  InitSkin();
+  struct TThemedContainerList : TSkinMRUList {
+    explicit TThemedContainerList(TComponent* O)
+        : TSkinMRUList(O, [](TComponent* C) -> TBarCustomItem* { return new TSkinCustomItem(C); }) {}
+  };
+  std::unique_ptr<TComponent> owner(new TComponent(nullptr));
+  auto* mru = new TThemedContainerList(owner.get());
+  auto* container = dynamic_cast<TSkinCustomItem*>(mru->GetItemContainer());
+  ASSERT_NE(container, nullptr);
+  container->FontSettings()->SetBold(tsTrue);
+  mru->Add(L"C:\\a.reg");
+  mru->Add(L"C:\\b.reg");
+  ASSERT_EQ(container->Count(), 2);
+  for (int i = 0; i < 2; ++i) {
+    auto* it = dynamic_cast<TSkinCustomItem*>(container->GetItem(i));
+    ASSERT_NE(it, nullptr);
+    EXPECT_EQ(it->FontSettings()->GetBold(), tsTrue) << i;
+  }
+  // A plain themed list keeps the plain container of the framework.
+  auto* plain = new TSkinMRUList(owner.get());
+  EXPECT_EQ(dynamic_cast<TSkinCustomItem*>(plain->GetItemContainer()), nullptr);
+}
+
 // A label setter given its current value tells nobody; a new value makes
 // the item change with a resize.
 TEST(SkinLabelAndColour, LabelSettersChangeOnlyOnANewValue) {
