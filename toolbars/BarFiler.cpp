@@ -39,10 +39,6 @@ void RegisterClasses() {
     Register<TBarControlItem>(L"TBarControlItem");
     Register<TBarEditItem>(L"TBarEditItem");
     Register<TBarEditAction>(L"TBarEditAction");
-    // A new edit action touches nothing else: one is written against a new
-    // one, so that the DisableIfNoHandler its constructor clears is not
-    // written while unchanged.
-    CompareWithNewComponents({L"TBarEditAction"});
     Register<TBarVisibilityToggleItem>(L"TBarVisibilityToggleItem");
     Register<TBarMRUListItem>(L"TBarMRUListItem");
     Register<TBarMRUList>(L"TBarMRUList");
@@ -53,6 +49,12 @@ void RegisterClasses() {
     Register<TBarDock>(L"TBarDock");
     Register<TBarBackground>(L"TBarBackground");
     Register<TBarImageList>(L"TBarImageList");
+    // Making one of these touches nothing else: each is written against a
+    // new one, so that what its constructor sets (a toolbar's and a dock's
+    // colour, an edit action's DisableIfNoHandler) is not written while
+    // unchanged, and a value the class library's default stands for (a
+    // toolbar made clWindow) is.
+    CompareWithNewComponents({L"TBarEditAction", L"TBarToolbar", L"TBarToolWindow", L"TBarDock"});
     return true;
   }();
   (void)done;

@@ -294,6 +294,8 @@ void RegisterSkinClasses() {
     Register<TSkinToolWindow>(L"TSkinToolWindow");
     Register<TSkinDock>(L"TSkinDock");
     Register<TSkinSwitcher>(L"TSkinSwitcher");
+    // Written against a new one of their class, as the framework's own.
+    CompareWithNewComponents({L"TSkinToolbar", L"TSkinToolWindow", L"TSkinDock"});
     return true;
   }();
   (void)done;
