@@ -1,6 +1,7 @@
 #include "app/ModuleTable.h"
 
 #include "app/Help.h"
+#include "app/ListViewQ.h"
 #include "extlib/ExUtilModules.h"
 #include "statusbar/KbMon.h"
 #include "statusbar/OdStatusBar.h"
@@ -22,6 +23,8 @@ const std::vector<TModuleEntry>& ZembrioModuleTable() {
         {"HtmlHelp", Hh::InitializeModule, Hh::FinalizeModule},
         {"TreeEx", TreeExInitialize, TreeExFinalize},
         {"ValueEdit", ValueEditInitialize, ValueEditFinalize},
+        // The editor's own list view, known to a reader by its class name.
+        {"ListViewQ", ListViewQ::Register, nullptr},
     });
     t.insert(t.end(), ExtLibUtilModules, ExtLibUtilModules + ExtLibUtilModuleCount);
     return t;

@@ -79,6 +79,11 @@ void CompareWithNewComponents(std::initializer_list<const wchar_t*> ClassNames) 
     if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
 }
 
+bool ComparedWithNewComponents(const String& ClassName) {
+  std::lock_guard<std::mutex> hold(ClassesLock());
+  return std::find(ComparedWithNew().begin(), ComparedWithNew().end(), ClassName) != ComparedWithNew().end();
+}
+
 TComponentFactory FindComponentClass(const String& ClassName) {
   std::lock_guard<std::mutex> hold(ClassesLock());
   auto it = Classes().find(ClassName);
@@ -178,20 +183,20 @@ void TWriter::WriteStr(const String& Value) {
   Write(a.data(), static_cast<int64_t>(a.size()));
 }
 
-bool TWriter::Declared(const String& Name) {
+bool TWriter::LastDeclaration(const String& Name) {
   // Inside a value (a collection's items, each with the same names) every
   // declaration is written.
-  if (valueDepth_ > 0) return false;
-  for (const String& D : declared_)
-    if (SameText(D, Name)) return true;
-  declared_.push_back(Name);
-  return false;
+  if (valueDepth_ > 0) return true;
+  auto at = std::find_if(declared_.begin(), declared_.end(), [&](const String& D) { return SameText(D, Name); });
+  if (at == declared_.end()) return true;  // declared now only
+  declared_.erase(at);
+  return std::none_of(declared_.begin(), declared_.end(), [&](const String& D) { return SameText(D, Name); });
 }
 
 void TWriter::DefineProperty(const String& Name, const TReaderProc&, const TWriterProc& WriteData, bool HasData) {
-  // The first declaration of a name is the one a reader hands the value
-  // to; a later one (a base class's, after a class's own) is not written.
-  if (Declared(Name) || !HasData || !WriteData) return;
+  // The last declaration of a name is the one a reader hands the value to;
+  // an earlier one (a base class's, before a class's own) is not written.
+  if (!LastDeclaration(Name) || !HasData || !WriteData) return;
   WriteStr(Name);
   ++valueDepth_;
   try {
@@ -205,7 +210,7 @@ void TWriter::DefineProperty(const String& Name, const TReaderProc&, const TWrit
 
 void TWriter::DefineBinaryProperty(const String& Name, const TStreamProc&, const TStreamProc& WriteData,
                                    bool HasData) {
-  if (Declared(Name) || !HasData || !WriteData) return;
+  if (!LastDeclaration(Name) || !HasData || !WriteData) return;
   TMemoryStream data;
   WriteData(&data);
   if (data.GetSize() > INT32_MAX) throw EWriteError(Format(L"Property %s is too large to store", Name));
@@ -220,12 +225,7 @@ TComponent* TWriter::NewOfClass(TComponent* Component) {
   auto at = news_.find(name);
   if (at == news_.end()) {
     std::unique_ptr<TComponent> fresh;
-    bool compared;
-    {
-      std::lock_guard<std::mutex> hold(ClassesLock());
-      compared = std::find(ComparedWithNew().begin(), ComparedWithNew().end(), name) != ComparedWithNew().end();
-    }
-    if (TComponentFactory make = compared ? FindComponentClass(name) : TComponentFactory()) {
+    if (TComponentFactory make = ComparedWithNewComponents(name) ? FindComponentClass(name) : TComponentFactory()) {
       try {
         fresh.reset(make(nullptr));
       } catch (const Exception&) {
@@ -268,7 +268,11 @@ void TWriter::WriteComponent(TComponent* Component, TComponent* Ancestor, const 
   // class: what its constructor sets is not written while unchanged.
   if (!Ancestor && Component != root_)
     if (TComponent* fresh = NewOfClass(Component)) ancestor_ = fresh;
-  declared_.clear();
+  {
+    TNameRecorder names(root_, ancestor_);
+    names.Record(Component);
+    declared_ = std::move(names.Names);
+  }
   Component->DefineProperties(this);
   WriteListEnd();
   WriteChildren(Component, Ancestor);
@@ -481,6 +485,9 @@ String TReader::ReadStr() {
 
 void TReader::DefineProperty(const String& Name, const TReaderProc& ReadData, const TWriterProc&, bool) {
   if (propHandled_ || !SameText(Name, propName_)) return;
+  // The last declaration of the name reads it (a class's own overrides its
+  // base's).
+  if (propDeclarations_-- > 0) return;
   propHandled_ = true;
   if (ReadData)
     ReadData(this);
@@ -490,6 +497,7 @@ void TReader::DefineProperty(const String& Name, const TReaderProc& ReadData, co
 
 void TReader::DefineBinaryProperty(const String& Name, const TStreamProc& ReadData, const TStreamProc&, bool) {
   if (propHandled_ || !SameText(Name, propName_)) return;
+  if (propDeclarations_-- > 0) return;
   propHandled_ = true;
   if (ReadValue() != vaBinary) Error(L"Invalid property value: binary data was expected");
   const uint32_t n = GetLE<uint32_t>(*this);
@@ -504,6 +512,12 @@ void TReader::DefineBinaryProperty(const String& Name, const TStreamProc& ReadDa
 void TReader::ReadProperty(TPersistent* Instance, const String& Path) {
   propName_ = ReadStr();
   propHandled_ = false;
+  {
+    TNameRecorder names(root_);
+    names.Record(Instance);
+    propDeclarations_ = static_cast<int>(std::count_if(names.Names.begin(), names.Names.end(),
+                                                       [&](const String& N) { return SameText(N, propName_); })) - 1;
+  }
   Instance->DefineProperties(this);
   if (!propHandled_)
     Error(Format(L"Error reading %s.%s: Property %s does not exist", Path, propName_, propName_));

@@ -120,10 +120,11 @@ class TWriter : public TFiler {
   void WriteComponent(TComponent* Component, TComponent* Ancestor, const TFilerFlags& Flags, int Position);
   void WriteChildren(TComponent* Parent, TComponent* AncestorParent);
   void WriteStr(const String& Value);  // up to 255 8-bit characters
-  // Whether the component being written declared Name before (a class
-  // that declares a property before its base does overrides the base's:
-  // the first declaration is written and read).
-  bool Declared(const String& Name);
+  // Whether this declaration of Name is the component's last one: a class
+  // declares its own properties after its base's, so a class that declares
+  // what its base declares overrides it (the last declaration is written
+  // and read, once).
+  bool LastDeclaration(const String& Name);
   // A new component of Component's class, made through its registered
   // class and kept for the rest of the writing; null unless the class is
   // registered under Component's class name and compared with new ones
@@ -131,14 +132,19 @@ class TWriter : public TFiler {
   TComponent* NewOfClass(TComponent* Component);
   std::map<String, std::unique_ptr<TComponent>> news_;
   TComponent* ancestorRoot_ = nullptr;
-  std::vector<String> declared_;  // by the component being written
+  std::vector<String> declared_;  // still to come from the component being written, as many times as declared
   int valueDepth_ = 0;            // values being written (their own parts are not the component's)
 };
 
-// A filer that only notes the names declared to it, in order.
+// A filer that only notes the names declared to it, in order. Given a
+// root and an ancestor, it declares them as a filer of that root and
+// ancestor would, so that a component declares what it declares to one.
 class TNameRecorder : public TFiler {
  public:
-  TNameRecorder() : TFiler(nullptr) {}
+  explicit TNameRecorder(TComponent* Root = nullptr, TPersistent* Ancestor = nullptr) : TFiler(nullptr) {
+    root_ = Root;
+    ancestor_ = Ancestor;
+  }
   void DefineProperty(const String& Name, const TReaderProc&, const TWriterProc&, bool) override {
     Names.push_back(Name);
   }
@@ -202,6 +208,7 @@ class TReader : public TFiler {
   void FixupReferences();
   String propName_;
   bool propHandled_ = false;
+  int propDeclarations_ = 0;  // declarations of propName_ before the last one
   struct TFixup {
     String Name;  // empty for nil
     std::function<void(TComponent*)> Set;
@@ -225,6 +232,8 @@ TComponent* FindReferencedComponent(TComponent* Root, const String& Name);
 // that what the class's constructor sets is not written while unchanged.
 // For classes whose construction touches nothing beyond the new component.
 void CompareWithNewComponents(std::initializer_list<const wchar_t*> ClassNames);
+// Whether components of ClassName are compared with a new one.
+bool ComparedWithNewComponents(const String& ClassName);
 
 // The classes a reader can make, by class name.
 using TComponentFactory = std::function<TComponent*(TComponent* AOwner)>;

@@ -106,11 +106,11 @@ void TPaintBox::DefineProperties(TFiler* Filer) {
 }
 
 void TSplitter::DefineProperties(TFiler* Filer) {
-  auto* a = dynamic_cast<TSplitter*>(Filer->GetAncestor());
-  // The splitter's own OnCanResize (a new size) is declared before the
-  // control's, which it replaces.
-  STORE_EVENT(OnCanResize);
   TGraphicControl::DefineProperties(Filer);
+  auto* a = dynamic_cast<TSplitter*>(Filer->GetAncestor());
+  // The splitter's own OnCanResize (a new size), declared after the
+  // control's, replaces it.
+  STORE_EVENT(OnCanResize);
   STORE_EVENT(OnMoved);
   STORE_EVENT(OnPaint);
 }

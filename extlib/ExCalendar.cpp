@@ -731,6 +731,7 @@ void TExtCalendar::DefineProperties(TFiler* Filer) {
 void ExCalendarInitialize() {
   RegisterClasses({ComponentClass<TExtCalendar>(L"TExtCalendar"),
                    ComponentClass<TExtTimerSpeedButton>(L"TExtTimerSpeedButton")});
+  CompareWithNewComponents({L"TExtCalendar", L"TExtTimerSpeedButton"});
 }
 void ExCalendarFinalize() {
   for (const wchar_t* Name : {L"TExtCalendar", L"TExtTimerSpeedButton"}) UnRegisterClass(Name);

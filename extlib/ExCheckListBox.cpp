@@ -665,6 +665,10 @@ void ExCheckListBoxInitialize() {
                    ComponentClass<TTextListBox>(L"TTextListBox"),
                    ComponentClass<TExtSpeedButton>(L"TExtSpeedButton"),
                    ComponentClass<TSecretPanel>(L"TSecretPanel")});
+  // Written against a new control of their class, so that what their
+  // constructors set (a list box's tab stop, a button's hints) is not
+  // written while unchanged.
+  CompareWithNewComponents({L"TExtCheckListBox", L"TExtLabel", L"TTextListBox", L"TExtSpeedButton", L"TSecretPanel"});
 }
 void ExCheckListBoxFinalize() {
   for (const wchar_t* Name : {L"TExtCheckListBox", L"TExtLabel", L"TTextListBox", L"TExtSpeedButton", L"TSecretPanel"})

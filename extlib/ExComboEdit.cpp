@@ -695,9 +695,6 @@ void TCustomComboEdit::DefineProperties(TFiler* Filer) {
           [this](bool V) { SetHideSelection(V); });
   Boolean(Filer, L"ReadOnly", comboReadOnly_, A ? A->comboReadOnly_ : false, [this](bool V) { SetReadOnly(V); });
   Event(Filer, L"OnButtonClick", OnButtonClick, A ? &A->OnButtonClick : nullptr);
-  // The edit's own change event, which the class library's edit does not
-  // store.
-  Event(Filer, L"OnChange", OnChange, A ? &A->OnChange : nullptr);
 }
 
 void TComboEdit::DefineProperties(TFiler* Filer) {

@@ -349,7 +349,10 @@ void TDateEdit::DefineProperties(TFiler* Filer) {
   Event(Filer, L"OnAcceptDate", OnAcceptDate, A ? &A->OnAcceptDate : nullptr);
 }
 
-void ExDateEditInitialize() { RegisterClass(ComponentClass<TDateEdit>(L"TDateEdit")); }
+void ExDateEditInitialize() {
+  RegisterClass(ComponentClass<TDateEdit>(L"TDateEdit"));
+  CompareWithNewComponents({L"TDateEdit"});
+}
 void ExDateEditFinalize() {
   UnRegisterClass(L"TDateEdit");
   DateEditGlyph.reset();

@@ -336,6 +336,7 @@ void TDirectoryEdit::DefineProperties(TFiler* Filer) {
 void ExToolEditInitialize() {
   RegisterClasses({ComponentClass<TComboEdit>(L"TComboEdit"), ComponentClass<TFilenameEdit>(L"TFilenameEdit"),
                    ComponentClass<TDirectoryEdit>(L"TDirectoryEdit")});
+  CompareWithNewComponents({L"TComboEdit", L"TFilenameEdit", L"TDirectoryEdit"});
 }
 void ExToolEditFinalize() {
   for (const wchar_t* Name : {L"TComboEdit", L"TFilenameEdit", L"TDirectoryEdit"}) UnRegisterClass(Name);

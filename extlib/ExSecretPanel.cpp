@@ -393,8 +393,6 @@ void TSecretPanel::DefineProperties(TFiler* Filer) {
        [this](int V) { SetBevelOuter(static_cast<TBevelCut>(V)); });
   Integer(Filer, L"BevelWidth", GetBevelWidth(), A ? A->GetBevelWidth() : 1,
           [this](int64_t V) { SetBevelWidth(static_cast<int>(V)); });
-  Integer(Filer, L"BorderWidth", GetBorderWidth(), A ? A->GetBorderWidth() : 0,
-          [this](int64_t V) { SetBorderWidth(static_cast<int>(V)); });
   Enum(Filer, L"BorderStyle", GetBorderStyle(), A ? A->GetBorderStyle() : bsNone, BorderStyleNames,
        [this](int V) { SetBorderStyle(V == bsSingle ? bsSingle : bsNone); });
   Boolean(Filer, L"Active", active_, A ? A->GetActive() : false, [this](bool V) { activeRead_ = V; });

@@ -1359,6 +1359,7 @@ void TOdStatusBar::DefineProperties(TFiler* Filer) {
 
 void OdStatusBarInitialize() {
   RegisterClasses({ComponentClass<TOdStatusBar>(L"TOdStatusBar")});
+  CompareWithNewComponents({L"TOdStatusBar"});
   SCapsLock = L" CAPS ";
   SNumLock = L" NUM ";
   SScrollLock = L" SCROLL ";

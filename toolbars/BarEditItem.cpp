@@ -135,7 +135,6 @@ void TBarEditItem::DefineProperties(TFiler* Filer) {
 void TBarEditAction::DefineProperties(TFiler* Filer) {
   TAction::DefineProperties(Filer);
   using namespace BarFiler;
-  DefineActionProperties(Filer, this);
   const auto* a = dynamic_cast<TBarEditAction*>(Filer->GetAncestor());
   Text(Filer, L"EditCaption", editCaption_, a ? a->editCaption_ : String(),
        [this](const String& v) { SetEditCaption(v); });

@@ -10,37 +10,6 @@
 
 namespace BarFiler {
 
-void DefineActionProperties(TFiler* Filer, TCustomAction* Action) {
-  auto* a = dynamic_cast<TCustomAction*>(Filer->GetAncestor());
-  TAction fresh(nullptr);
-  const TCustomAction& b = a ? *a : fresh;
-  TCustomAction* s = Action;
-  Boolean(Filer, L"AutoCheck", s->GetAutoCheck(), b.GetAutoCheck(), [s](bool v) { s->SetAutoCheck(v); });
-  Text(Filer, L"Caption", s->GetCaption(), b.GetCaption(), [s](const String& v) { s->SetCaption(v); });
-  Text(Filer, L"Category", s->GetCategory(), b.GetCategory(), [s](const String& v) { s->SetCategory(v); });
-  Boolean(Filer, L"Checked", s->GetChecked(), b.GetChecked(), [s](bool v) { s->SetChecked(v); });
-  Boolean(Filer, L"Enabled", s->GetEnabled(), b.GetEnabled(), [s](bool v) { s->SetEnabled(v); });
-  Integer(Filer, L"GroupIndex", s->GetGroupIndex(), b.GetGroupIndex(), [s](int64_t v) { s->SetGroupIndex(int(v)); });
-  Integer(Filer, L"HelpContext", s->GetHelpContext(), b.GetHelpContext(),
-          [s](int64_t v) { s->SetHelpContext(THelpContext(v)); });
-  Text(Filer, L"Hint", s->GetHint(), b.GetHint(), [s](const String& v) { s->SetHint(v); });
-  Integer(Filer, L"ImageIndex", s->GetImageIndex(), b.GetImageIndex(), [s](int64_t v) { s->SetImageIndex(int(v)); });
-  Integer(Filer, L"ShortCut", s->GetShortCut(), b.GetShortCut(), [s](int64_t v) { s->SetShortCut(TShortCut(v)); });
-  Boolean(Filer, L"Visible", s->GetVisible(), b.GetVisible(), [s](bool v) { s->SetVisible(v); });
-  Event(Filer, L"OnExecute", s->OnExecute, a ? &a->OnExecute : nullptr);
-  Event(Filer, L"OnHint", s->OnHint, a ? &a->OnHint : nullptr);
-  Event(Filer, L"OnUpdate", s->OnUpdate, a ? &a->OnUpdate : nullptr);
-}
-
-void DefineControlEvents(TFiler* Filer, TControl* Control) {
-  auto* a = dynamic_cast<TControl*>(Filer->GetAncestor());
-  Event(Filer, L"OnDragDrop", Control->OnDragDrop, a ? &a->OnDragDrop : nullptr);
-  Event(Filer, L"OnDragOver", Control->OnDragOver, a ? &a->OnDragOver : nullptr);
-  Event(Filer, L"OnMouseDown", Control->OnMouseDown, a ? &a->OnMouseDown : nullptr);
-  Event(Filer, L"OnMouseMove", Control->OnMouseMove, a ? &a->OnMouseMove : nullptr);
-  Event(Filer, L"OnMouseUp", Control->OnMouseUp, a ? &a->OnMouseUp : nullptr);
-}
-
 void DefineDockableWindowEvents(TFiler* Filer, TBarCustomDockableWindow* W) {
   auto* a = dynamic_cast<TBarCustomDockableWindow*>(Filer->GetAncestor());
   Event(Filer, L"OnClose", W->OnClose, a ? &a->OnClose : nullptr);
@@ -52,7 +21,6 @@ void DefineDockableWindowEvents(TFiler* Filer, TBarCustomDockableWindow* W) {
   Event(Filer, L"OnRecreated", W->OnRecreated, a ? &a->OnRecreated : nullptr);
   Event(Filer, L"OnRecreating", W->OnRecreating, a ? &a->OnRecreating : nullptr);
   Event(Filer, L"OnVisibleChanged", W->OnVisibleChanged, a ? &a->OnVisibleChanged : nullptr);
-  DefineControlEvents(Filer, W);
 }
 
 void DefineDockEvents(TFiler* Filer, TBarDock* Dock) {
@@ -81,6 +49,12 @@ void RegisterClasses() {
     Register<TBarDock>(L"TBarDock");
     Register<TBarBackground>(L"TBarBackground");
     Register<TBarImageList>(L"TBarImageList");
+    // Making one of these touches nothing else: each is written against a
+    // new one, so that what its constructor sets (a toolbar's and a dock's
+    // colour, an edit action's DisableIfNoHandler) is not written while
+    // unchanged, and a value the class library's default stands for (a
+    // toolbar made clWindow) is.
+    CompareWithNewComponents({L"TBarEditAction", L"TBarToolbar", L"TBarToolWindow", L"TBarDock"});
     return true;
   }();
   (void)done;

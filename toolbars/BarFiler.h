@@ -10,8 +10,6 @@
 
 class TBarCustomDockableWindow;
 class TBarDock;
-class TControl;
-class TCustomAction;
 
 namespace BarFiler {
 
@@ -35,15 +33,6 @@ template <class E>
 void EventIf(TFiler* Filer, const wchar_t* Name, E& Value, const E* Base, bool Stored) {
   Event(Filer, Name, Value, Stored ? Base : &Value);
 }
-
-// The published properties and events an action of the class library
-// (TCustomAction and its bases) declares, stored where they differ from
-// the ancestor's or from a new action's.
-void DefineActionProperties(TFiler* Filer, TCustomAction* Action);
-
-// The mouse and drag events the toolbar framework's windows publish from
-// the class library's control.
-void DefineControlEvents(TFiler* Filer, TControl* Control);
 
 // The events a dockable window and a dock publish.
 void DefineDockableWindowEvents(TFiler* Filer, TBarCustomDockableWindow* Window);

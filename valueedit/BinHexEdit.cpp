@@ -259,17 +259,11 @@ const ValueEditFiler::TPropTable<TBinHexEdit>& TBinHexEdit::StoredProperties() {
 }
 
 void TBinHexEdit::DefineProperties(TFiler* Filer) {
+  StoredProperties().Define(Filer, *this, [this](TFiler* F) { TCustomEdit::DefineProperties(F); });
   // The colour stored is the one shown while enabled, whatever the box
-  // shows now; read back, it is that colour again (SetColor).
-  Filer->DefineProperty(
-      L"Color", [this](TReader* R) { SetColor(static_cast<TColor>(R->ReadInt64())); }, nullptr, false);
-  StoredProperties().Define(Filer, *this, [this](TFiler* F) {
-    struct TShown {
-      TColor& Color;
-      const TColor Was;
-      ~TShown() { Color = Was; }
-    } shown{color_, color_};
-    color_ = enabledColor_;
-    TCustomEdit::DefineProperties(F);
-  });
+  // shows now; read back, it is that colour again (SetColor). Declared
+  // after the control's, it replaces it.
+  auto* a = dynamic_cast<TBinHexEdit*>(Filer->GetAncestor());
+  PropFiler::Integer(Filer, L"Color", enabledColor_, a ? a->enabledColor_ : clWindow,
+                     [this](int64_t v) { SetColor(static_cast<TColor>(v)); }, !GetParentColor());
 }

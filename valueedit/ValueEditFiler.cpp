@@ -32,6 +32,9 @@ std::set<String> DeclaredNames(const std::function<void(TFiler*)>& Define) {
 
 void ValueEditInitialize() {
   RegisterClasses({ComponentClass<THexEditor>(L"THexEditor"), ComponentClass<TBinHexEdit>(L"TBinHexEdit")});
+  // Written against a new control of their class: the font, colours and
+  // tab stop their constructors set are not written while unchanged.
+  CompareWithNewComponents({L"THexEditor", L"TBinHexEdit"});
 }
 
 void ValueEditFinalize() {

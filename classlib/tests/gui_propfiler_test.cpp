@@ -484,14 +484,16 @@ class TOverriding : public TProps {
   bool Own = false;
 
  protected:
+  // The base's properties first, then the class's own: its Flag replaces
+  // the base's.
   void DefineProperties(TFiler* Filer) override {
-    PropFiler::Boolean(Filer, L"Flag", Own, false, [this](bool v) { Own = v; });
     TProps::DefineProperties(Filer);
+    PropFiler::Boolean(Filer, L"Flag", Own, false, [this](bool v) { Own = v; });
   }
 };
 }  // namespace
 
-TEST(PropFiler, APropertyDeclaredTwiceIsWrittenOnceAndReadByTheFirstDeclaration) {
+TEST(PropFiler, APropertyDeclaredTwiceIsWrittenOnceAndReadByTheClasssOwnDeclaration) {
   TOverriding src;
   src.SetName(L"Src");
   src.Own = true;
@@ -506,7 +508,7 @@ TEST(PropFiler, APropertyDeclaredTwiceIsWrittenOnceAndReadByTheFirstDeclaration)
   m.SetPosition(0);
   TReader(&m).ReadRootComponent(&dst);
   EXPECT_TRUE(dst.Own);
-  EXPECT_TRUE(dst.Flag);
+  EXPECT_TRUE(dst.Flag);  // the base's flag keeps its default
   // Both declarations are listed.
   const std::vector<String> names = PropFiler::DefinedNames(&dst);
   EXPECT_EQ(std::count(names.begin(), names.end(), String(L"Flag")), 2);

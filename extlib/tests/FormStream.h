@@ -48,6 +48,16 @@ inline bool Holds(TMemoryStream& S, const char* Text) {
   return Bytes.find(Text) != std::string::npos;
 }
 
+// The stream holds the 8-bit text after the first component named
+// Component (in what is written of that component and those after it).
+inline bool HoldsAfter(TMemoryStream& S, const char* Component, const char* Text) {
+  std::string Bytes(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
+  std::string Key(1, static_cast<char>(std::char_traits<char>::length(Component)));
+  Key += Component;
+  const size_t At = Bytes.find(Key);
+  return At != std::string::npos && Bytes.find(Text, At) != std::string::npos;
+}
+
 // The stream holds a property of that name (as the filer writes names: a
 // length byte, then the characters), not just the text inside another.
 inline bool Stores(TMemoryStream& S, const char* Name) {

@@ -68,6 +68,8 @@ TEST(TextListBox, UsualPropertiesTravelInTheFormStream) {
   Place<TTextListBox>(Plain.get(), L"Names");
   Write(Plain.get(), S);
   ExpectNotStored(S, {"Style", "ItemHeight", "MultiSelect", "Sorted", "Items.Strings", "OnDrawItem"});
+  // Nor the tab stop and colour a new list box starts with.
+  for (const char* Name : {"TabStop", "Color"}) EXPECT_FALSE(HoldsAfter(S, "Names", Name)) << Name;
 
   auto Source = NewForm(L"SourceTextLists");
   auto* L = Place<TTextListBox>(Source.get(), L"Names");

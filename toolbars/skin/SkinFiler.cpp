@@ -181,10 +181,11 @@ void TSkinComboBoxItem::GetChildren(const TGetChildProc& Proc, TComponent* Root)
 }
 
 void TSkinLabelItem::DefineProperties(TFiler* Filer) {
-  auto* a = dynamic_cast<TSkinLabelItem*>(Filer->GetAncestor());
-  // Declared before the item's own caption, which a label does not show.
-  Text(Filer, L"Caption", caption_, a ? a->caption_ : String(), [this](const String& v) { SetLabelCaption(v); });
   TBarCustomItem::DefineProperties(Filer);
+  auto* a = dynamic_cast<TSkinLabelItem*>(Filer->GetAncestor());
+  // Declared after the item's own caption, which a label does not show,
+  // so it replaces it.
+  Text(Filer, L"Caption", caption_, a ? a->caption_ : String(), [this](const String& v) { SetLabelCaption(v); });
   DefineFontSettings(Filer, fontSettings_, a ? a->fontSettings_ : nullptr);
   Integer(Filer, L"Margin", margin_, a ? a->margin_ : 0, [this](int v) { SetMargin(v); });
   Enum(Filer, L"Orientation", orientation_, a ? a->orientation_ : skinoAuto, kOrientationNames,
@@ -293,6 +294,8 @@ void RegisterSkinClasses() {
     Register<TSkinToolWindow>(L"TSkinToolWindow");
     Register<TSkinDock>(L"TSkinDock");
     Register<TSkinSwitcher>(L"TSkinSwitcher");
+    // Written against a new one of their class, as the framework's own.
+    CompareWithNewComponents({L"TSkinToolbar", L"TSkinToolWindow", L"TSkinDock"});
     return true;
   }();
   (void)done;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,10 @@ namespace declared {
 
 class TRecorder : public TFiler {
  public:
-  explicit TRecorder(TComponent* Root) : TFiler(nullptr) { root_ = Root; }
+  explicit TRecorder(TComponent* Root, TPersistent* Ancestor = nullptr) : TFiler(nullptr) {
+    root_ = Root;
+    ancestor_ = Ancestor;
+  }
   void DefineProperty(const String& Name, const TReaderProc&, const TWriterProc&, bool HasData) override {
     Note(Name, HasData);
   }
@@ -43,9 +47,14 @@ struct TDeclare : TComponent {
 };
 
 // The names Component declares, with whether each is written, its events
-// named by Root's handlers.
+// named by Root's handlers; compared, as a writer compares it, with a new
+// component of its class where its class asks for that.
 inline std::map<String, bool> Of(TComponent* Component, TComponent* Root) {
-  TRecorder r(Root);
+  std::unique_ptr<TComponent> fresh;
+  const String cls = AnsiToWide(Component->ClassName());
+  if (ComparedWithNewComponents(cls))
+    if (TComponentFactory make = FindComponentClass(cls)) fresh.reset(make(nullptr));
+  TRecorder r(Root, fresh.get());
   TDeclare::Properties(Component, &r);
   return r.Stored;
 }

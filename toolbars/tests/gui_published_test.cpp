@@ -155,3 +155,34 @@ TEST(BarPublished, ShrinkModeAndShortCutProcessingReadBackOnTheirOwn) {
 }
 
 }  // namespace
+
+// A toolbar, a tool window and a dock are written against new ones: what
+// their constructors set (their face colour) is not written while
+// unchanged, and a toolbar made clWindow, the class library's own default,
+// reads back clWindow.
+TEST(BarPublished, WindowsAtTheirConstructorsColoursWriteNoneAndAWindowColourReadsBack) {
+  BarFiler::RegisterClasses();
+  FloatHost b(600, 300);
+  TBarToolbar* bar = b.AddToolbar(L"tbrColour", 0, 0, 1);
+  auto* tw = new TBarToolWindow(b.Form.get());
+  tw->SetName(L"twColour");
+  tw->SetParent(b.Dock);
+  for (TComponent* c : std::vector<TComponent*>{bar, tw, b.Dock}) {
+    auto d = declared::Of(c, b.Form.get());
+    EXPECT_FALSE(d[L"Color"] || d[L"ParentColor"]) << c->ClassName() << " writes its colour";
+  }
+  bar->SetColor(clWindow);
+  tw->SetColor(clWindow);
+  std::unique_ptr<TForm> again(new TForm(Application));
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(b.Form.get());
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(again.get());
+  auto* readBar = dynamic_cast<TBarToolbar*>(again->FindComponent(L"tbrColour"));
+  auto* readWindow = dynamic_cast<TBarToolWindow*>(again->FindComponent(L"twColour"));
+  auto* readDock = dynamic_cast<TBarDock*>(again->FindComponent(L"tbdTop"));
+  ASSERT_TRUE(readBar && readWindow && readDock);
+  EXPECT_EQ(readBar->GetColor(), clWindow);
+  EXPECT_EQ(readWindow->GetColor(), clWindow);
+  EXPECT_EQ(readDock->GetColor(), clBtnFace);
+}
