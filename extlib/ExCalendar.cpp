@@ -731,6 +731,9 @@ void TExtCalendar::DefineProperties(TFiler* Filer) {
 void ExCalendarInitialize() {
   RegisterClasses({ComponentClass<TExtCalendar>(L"TExtCalendar"),
                    ComponentClass<TExtTimerSpeedButton>(L"TExtTimerSpeedButton")});
+  // Making one touches nothing but the new control: what its constructor
+  // sets is not written while unchanged.
+  CompareWithNewComponents({L"TExtCalendar", L"TExtTimerSpeedButton"});
 }
 void ExCalendarFinalize() {
   for (const wchar_t* Name : {L"TExtCalendar", L"TExtTimerSpeedButton"}) UnRegisterClass(Name);

@@ -665,6 +665,9 @@ void ExCheckListBoxInitialize() {
                    ComponentClass<TTextListBox>(L"TTextListBox"),
                    ComponentClass<TExtSpeedButton>(L"TExtSpeedButton"),
                    ComponentClass<TSecretPanel>(L"TSecretPanel")});
+  // Making one touches nothing but the new control: what its constructor
+  // sets is not written while unchanged.
+  CompareWithNewComponents({L"TExtCheckListBox", L"TExtLabel", L"TTextListBox", L"TExtSpeedButton", L"TSecretPanel"});
 }
 void ExCheckListBoxFinalize() {
   for (const wchar_t* Name : {L"TExtCheckListBox", L"TExtLabel", L"TTextListBox", L"TExtSpeedButton", L"TSecretPanel"})

@@ -349,7 +349,12 @@ void TDateEdit::DefineProperties(TFiler* Filer) {
   Event(Filer, L"OnAcceptDate", OnAcceptDate, A ? &A->OnAcceptDate : nullptr);
 }
 
-void ExDateEditInitialize() { RegisterClass(ComponentClass<TDateEdit>(L"TDateEdit")); }
+void ExDateEditInitialize() {
+  RegisterClass(ComponentClass<TDateEdit>(L"TDateEdit"));
+  // Making one touches nothing but the new control: what its constructor
+  // sets is not written while unchanged.
+  CompareWithNewComponents({L"TDateEdit"});
+}
 void ExDateEditFinalize() {
   UnRegisterClass(L"TDateEdit");
   DateEditGlyph.reset();

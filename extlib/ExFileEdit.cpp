@@ -336,6 +336,9 @@ void TDirectoryEdit::DefineProperties(TFiler* Filer) {
 void ExToolEditInitialize() {
   RegisterClasses({ComponentClass<TComboEdit>(L"TComboEdit"), ComponentClass<TFilenameEdit>(L"TFilenameEdit"),
                    ComponentClass<TDirectoryEdit>(L"TDirectoryEdit")});
+  // Making one touches nothing but the new control: what its constructor
+  // sets is not written while unchanged.
+  CompareWithNewComponents({L"TComboEdit", L"TFilenameEdit", L"TDirectoryEdit"});
 }
 void ExToolEditFinalize() {
   for (const wchar_t* Name : {L"TComboEdit", L"TFilenameEdit", L"TDirectoryEdit"}) UnRegisterClass(Name);

@@ -32,6 +32,9 @@ std::set<String> DeclaredNames(const std::function<void(TFiler*)>& Define) {
 
 void ValueEditInitialize() {
   RegisterClasses({ComponentClass<THexEditor>(L"THexEditor"), ComponentClass<TBinHexEdit>(L"TBinHexEdit")});
+  // Making one touches nothing but the new control: what its constructor
+  // sets is not written while unchanged.
+  CompareWithNewComponents({L"THexEditor", L"TBinHexEdit"});
 }
 
 void ValueEditFinalize() {

@@ -293,6 +293,8 @@ void RegisterSkinClasses() {
     Register<TSkinToolWindow>(L"TSkinToolWindow");
     Register<TSkinDock>(L"TSkinDock");
     Register<TSkinSwitcher>(L"TSkinSwitcher");
+    // Making a dock touches nothing but the new dock.
+    CompareWithNewComponents({L"TSkinDock"});
     return true;
   }();
   (void)done;
