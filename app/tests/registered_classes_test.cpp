@@ -27,6 +27,8 @@
 #include "classlib/Filer.h"
 #include "classlib/Forms.h"
 #include "classlib/Grids.h"
+#include "classlib/ImgList.h"
+#include "classlib/Menus.h"
 #include "classlib/ModuleInit.h"
 #include "classlib/StdCtrls.h"
 #include "classlib/Thread.h"
@@ -38,9 +40,11 @@
 #include "extlib/ExHook.h"
 #include "extlib/ExProps.h"
 #include "statusbar/OdStatusBar.h"
+#include "toolbars/BarBackground.h"
 #include "toolbars/BarDock.h"
 #include "toolbars/BarEditItem.h"
 #include "toolbars/BarItems.h"
+#include "toolbars/BarImages.h"
 #include "toolbars/BarMRU.h"
 #include "toolbars/BarToolbar.h"
 #include "toolbars/skin/SkinEditItems.h"
@@ -222,8 +226,9 @@ void OfferHandlers(TComponent* Root) {
 }
 
 // ---------------------------------------------------------------------------
-// The forms of the walk: each offers the handlers and holds an item
-// container for items (which stand in a parent of their own).
+// The forms of the walk: each offers the handlers, holds an item container
+// for items (which stand in a parent of their own), and a component of each
+// kind that references name.
 
 class TWalkForm : public TForm {
  public:
@@ -236,7 +241,28 @@ class TWalkForm : public TForm {
     auto* before = new TPanel(this);
     before->SetName(L"Before");
     before->SetParent(this);
+    auto add = [this](TComponent* C, const wchar_t* Name) {
+      C->SetName(Name);
+      if (auto* control = dynamic_cast<TControl*>(C)) control->SetParent(this);
+      return C;
+    };
+    add(new TPopupMenu(this), L"RefPopup");
+    add(new TImageList(this), L"RefImages");
+    add(new TBarImageList(this), L"RefBarImages");
+    add(new TAction(this), L"RefAction");
+    add(new TBarMRUList(this), L"RefMRU");
+    add(new TBarBackground(this), L"RefBackground");
+    add(new TBarDock(this), L"RefDock");
+    add(new TLabel(this), L"RefLabel");
+    add(new TListView(this), L"RefListView");
+    auto* item = new TBarItem(this);
+    item->SetName(L"RefItem");
+    Box->Items()->Add(item);
   }
+  // The names a reference of the walk may give.
+  static constexpr const wchar_t* kTargets[] = {L"Before",       L"RefPopup", L"RefImages",     L"RefBarImages",
+                                                L"RefAction",    L"RefMRU",   L"RefBackground", L"RefDock",
+                                                L"RefLabel",     L"RefListView", L"RefItem",   L"Box"};
   const char* ClassName() const override { return "TWalkForm"; }
   TBarItemContainer* Box;
 };
@@ -260,6 +286,7 @@ bool Place(TWalkForm* Form, TComponent* Component) {
 
 struct TStoredComponent {
   String Name;
+  size_t PropertiesEnd = 0;  // where the end of its property list is
   std::vector<std::pair<String, std::string>> Properties;
   std::string Bytes;
 };
@@ -295,7 +322,10 @@ class TStreamParts {
     Str(R);
     TStoredComponent c;
     c.Name = Str(R);
-    for (String name = Str(R); !name.empty(); name = Str(R)) {
+    for (;;) {
+      c.PropertiesEnd = static_cast<size_t>(S.GetPosition());
+      const String name = Str(R);
+      if (name.empty()) break;
       const int64_t at = S.GetPosition();
       R.SkipValue();
       c.Properties.emplace_back(name, bytes_.substr(at, S.GetPosition() - at));
@@ -671,6 +701,80 @@ TMemoryStream& Write(TComponent* Root, TMemoryStream& S) {
   return S;
 }
 
+std::string ShowProperties(const TStoredComponent* C) {
+  std::string s;
+  for (const auto& [n, v] : C->Properties) s += " " + Narrow(n) + "=" + Show(v);
+  return s;
+}
+
+// First is a form's stream in which Walked's property Name holds Changed:
+// it is written so, and read into a new form it is written the same again.
+// What goes wrong, or nothing.
+std::string RoundTrip(TMemoryStream& First, const String& Name, const std::string& Changed) {
+  const std::string what = "changed to " + Show(Changed);
+  const TStreamParts firstParts(First);
+  const TStoredComponent* one = firstParts.Find(L"Walked");
+  if (!one) return what + ", the component is not written";
+  auto stored = std::find_if(one->Properties.begin(), one->Properties.end(),
+                             [&](const auto& p) { return SameText(p.first, Name); });
+  if (stored == one->Properties.end()) return what + ", it is not written";
+  if (stored->second != Changed) return what + ", it is written as " + Show(stored->second);
+  auto b = NewForm(L"WalkB");
+  try {
+    First.SetPosition(0);
+    TReader(&First).ReadRootComponent(b.get());
+  } catch (const Exception& e) {
+    return what + ", its form does not read back: " + Narrow(e.Message());
+  }
+  TMemoryStream second;
+  Write(b.get(), second);
+  const TStreamParts secondParts(second);
+  const TStoredComponent* two = secondParts.Find(L"Walked");
+  if (!two) return what + ", read back it is not written";
+  if (two->Bytes != one->Bytes)
+    return what + ", written" + ShowProperties(one) + "; read back, written" + ShowProperties(two);
+  return std::string();
+}
+
+// A reference changed to name one of the walk form's components: the
+// stream of a new one with the name put in is read into a new form, whose
+// stream then reads back. The name taken, or empty when none is.
+std::string ChangeReference(const String& ClassName, const String& Name, std::string& Failure) {
+  for (const wchar_t* target : TWalkForm::kTargets) {
+    auto a = NewForm(L"WalkA");
+    NewOn(a.get(), ClassName);
+    TMemoryStream plain;
+    Write(a.get(), plain);
+    const TStreamParts parts(plain);
+    const TStoredComponent* w = parts.Find(L"Walked");
+    if (!w) return std::string();
+    const std::string changed = IdentValue(target);
+    std::string bytes = Bytes(plain);
+    bytes.insert(w->PropertiesEnd, std::string(1, static_cast<char>(Name.size())) + Narrow(Name) + changed);
+    TMemoryStream put;
+    put.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+    auto b = NewForm(L"WalkC");
+    try {
+      put.SetPosition(0);
+      TReader(&put).ReadRootComponent(b.get());
+    } catch (const Exception&) {
+      continue;
+    }
+    a.reset();
+    TMemoryStream first;
+    Write(b.get(), first);
+    const TStreamParts firstParts(first);
+    const TStoredComponent* one = firstParts.Find(L"Walked");
+    if (!one || std::none_of(one->Properties.begin(), one->Properties.end(), [&](const auto& p) {
+          return SameText(p.first, Name) && p.second == changed;
+        }))
+      continue;
+    Failure = RoundTrip(first, Name, changed);
+    return changed;
+  }
+  return std::string();
+}
+
 TClassWalk WalkClass(const String& ClassName) {
   TClassWalk r;
   const std::string cls = Narrow(ClassName);
@@ -728,6 +832,17 @@ TClassWalk WalkClass(const String& ClassName) {
       fail(prop, "its writer raises: " + Narrow(error));
       continue;
     }
+    if (Parse(before).Type == vaNil) {
+      std::string failure;
+      if (ChangeReference(ClassName, d.Name, failure).empty()) {
+        r.Skipped.push_back(prop + " (a reference none of the walk's components is taken by)");
+      } else if (!failure.empty()) {
+        fail(prop, failure);
+      } else {
+        ++r.ReadBack;
+      }
+      continue;
+    }
     String skip;
     const std::vector<std::string> changes = Changes(before, skip);
     if (changes.empty()) {
@@ -752,8 +867,14 @@ TClassWalk WalkClass(const String& ClassName) {
     }
     if (changed.empty()) {
       const TValue was = Parse(before);
+      std::string failure;
       if (was.Type == vaIdent && was.Text.empty() && !methodsOnly) {
-        r.Skipped.push_back(prop + " (a reference)");
+        if (ChangeReference(ClassName, d.Name, failure).empty())
+          r.Skipped.push_back(prop + " (a reference none of the walk's components is taken by)");
+        else if (!failure.empty())
+          fail(prop, failure);
+        else
+          ++r.ReadBack;
       } else if (was.Type == vaIdent && was.Text.empty()) {
         fail(prop, "an event of a kind no handler of the walk's forms offers (add its kind to OfferHandlers)");
       } else {
@@ -766,43 +887,8 @@ TClassWalk WalkClass(const String& ClassName) {
     // Written with its form, read into a new form, written again.
     TMemoryStream first;
     Write(a.get(), first);
-    const TStreamParts firstParts(first);
-    const TStoredComponent* one = firstParts.Find(L"Walked");
-    auto stored = one ? std::find_if(one->Properties.begin(), one->Properties.end(),
-                                     [&](const auto& p) { return SameText(p.first, d.Name); })
-                      : std::vector<std::pair<String, std::string>>::const_iterator();
-    if (!one || stored == one->Properties.end()) {
-      fail(prop, "changed to " + Show(changed) + ", it is not written");
-      continue;
-    }
-    if (stored->second != changed) {
-      fail(prop, "changed to " + Show(changed) + ", it is written as " + Show(stored->second));
-      continue;
-    }
-    auto b = NewForm(L"WalkB");
-    try {
-      first.SetPosition(0);
-      TReader(&first).ReadRootComponent(b.get());
-    } catch (const Exception& e) {
-      fail(prop, "changed to " + Show(changed) + ", its form does not read back: " + Narrow(e.Message()));
-      continue;
-    }
-    TMemoryStream second;
-    Write(b.get(), second);
-    const TStreamParts secondParts(second);
-    const TStoredComponent* two = secondParts.Find(L"Walked");
-    if (!two) {
-      fail(prop, "changed to " + Show(changed) + ", read back it is not written");
-      continue;
-    }
-    if (two->Bytes != one->Bytes) {
-      std::string diff;
-      auto show = [](const TStoredComponent* C) {
-        std::string s;
-        for (const auto& [n, v] : C->Properties) s += " " + Narrow(n) + "=" + Show(v);
-        return s;
-      };
-      fail(prop, "changed to " + Show(changed) + ", written" + show(one) + "; read back, written" + show(two));
+    if (const std::string f = RoundTrip(first, d.Name, changed); !f.empty()) {
+      fail(prop, f);
       continue;
     }
     ++r.ReadBack;

@@ -43,9 +43,11 @@ struct TDeclare : TComponent {
 };
 
 // The names Component declares, with whether each is written, its events
-// named by Root's handlers.
-inline std::map<String, bool> Of(TComponent* Component, TComponent* Root) {
+// named by Root's handlers; compared with Ancestor where given (a writer
+// compares a component whose class is compared with new ones with a new one).
+inline std::map<String, bool> Of(TComponent* Component, TComponent* Root, TPersistent* Ancestor = nullptr) {
   TRecorder r(Root);
+  r.SetAncestor(Ancestor);
   TDeclare::Properties(Component, &r);
   return r.Stored;
 }
@@ -71,8 +73,8 @@ inline void ExpectWritten(TComponent* Component, TComponent* Root, const std::ve
 
 // Nothing is written (a component with its defaults).
 inline void ExpectNothingWritten(TComponent* Component, TComponent* Root,
-                                 const std::vector<const wchar_t*>& Except = {}) {
-  for (const auto& [name, stored] : Of(Component, Root)) {
+                                 const std::vector<const wchar_t*>& Except = {}, TPersistent* Ancestor = nullptr) {
+  for (const auto& [name, stored] : Of(Component, Root, Ancestor)) {
     bool allowed = false;
     for (const wchar_t* e : Except) allowed = allowed || name == e;
     EXPECT_FALSE(stored && !allowed) << Component->ClassName() << " writes its default " << Narrow(name);

@@ -142,9 +142,13 @@ TEST(BarPublished, ItemsListsAndMenusAtTheirDefaultsWriteNothing) {
   std::vector<TComponent*> fresh = {src.Add<TBarItem>(L"Item"),        src.Add<TBarSubmenuItem>(L"Sub"),
                                     src.Add<TBarGroupItem>(L"Group"),  src.Add<TBarSeparatorItem>(L"Sep"),
                                     src.Add<TBarEditItem>(L"Edit"),    src.Add<TBarVisibilityToggleItem>(L"Toggle"),
-                                    src.Add<TBarMRUListItem>(L"Recent"), new TBarEditAction(&src),
-                                    new TBarMRUList(&src),             new TBarPopupMenu(&src)};
+                                    src.Add<TBarMRUListItem>(L"Recent"), new TBarMRUList(&src),
+                                    new TBarPopupMenu(&src)};
   for (TComponent* c : fresh) declared::ExpectNothingWritten(c, &src);
+  // An edit action is compared with a new one: its constructor clears
+  // DisableIfNoHandler.
+  TBarEditAction base(nullptr);
+  declared::ExpectNothingWritten(new TBarEditAction(&src), &src, {}, &base);
   declared::ExpectNothingWritten(src.images, &src);
   declared::ExpectNothingWritten(src.box, &src);
 }
