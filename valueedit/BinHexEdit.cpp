@@ -1,6 +1,7 @@
 #include "valueedit/BinHexEdit.h"
 
 #include "classlib/Filer.h"
+#include "classlib/PropFiler.h"
 
 TBinHexEdit::TBinHexEdit(TComponent* AOwner) : TCustomEdit(AOwner) {
   SetWidth(100);
@@ -241,9 +242,12 @@ const ValueEditFiler::TPropTable<TBinHexEdit>& TBinHexEdit::StoredProperties() {
 
 void TBinHexEdit::DefineProperties(TFiler* Filer) {
   // The colour stored is the one shown while enabled, whatever the box
-  // shows now; read back, it is that colour again (SetColor).
-  Filer->DefineProperty(
-      L"Color", [this](TReader* R) { SetColor(static_cast<TColor>(R->ReadInt64())); }, nullptr, false);
+  // shows now; read back, it is that colour again (SetColor). Declared
+  // first, this is the declaration a writer writes and a reader reads.
+  auto* A = dynamic_cast<TBinHexEdit*>(Filer->GetAncestor());
+  PropFiler::Integer(
+      Filer, L"Color", enabledColor_, A ? A->enabledColor_ : clWindow,
+      [this](int64_t V) { SetColor(static_cast<TColor>(V)); }, !GetParentColor());
   StoredProperties().Define(Filer, *this, [this](TFiler* F) {
     struct TShown {
       TColor& Color;

@@ -163,6 +163,7 @@ const std::map<std::string, const char*> kUnchangeable = {
     {"TSkinToolWindow.SavedAtRunTime", "set by the window whenever it is written"},
     {"TOdStatusBar.UseMonitorDLL", "the keyboard monitor library is not there to load"},
     {"TSecretPanel.Active", "runs only with lines to show"},
+    {"TExtCalendar.CalendarDate", "stored only while UseCurrentDate is off; the walk changes one at a time"},
     {"TComboEdit.NumGlyphs", "the built-in button glyph keeps its own count"},
     {"TDateEdit.NumGlyphs", "the built-in button glyph keeps its own count"},
     {"TDirectoryEdit.NumGlyphs", "the built-in button glyph keeps its own count"},
@@ -384,16 +385,25 @@ String What(const std::function<void()>& Run) {
   return String();
 }
 
-// Every name declared, in order, and whether it is binary data.
+// Every name declared, in order, whether it is binary data, and whether
+// its first declaration, without a writer, hides a later one with a writer
+// (the value is then never written).
 struct TDeclared {
   String Name;
   bool Binary;
+  bool Writes = true;
+  bool HidesWriter = false;
 };
-class TNames : public TNameRecorder {
+class TDeclaredNames : public TNameRecorder {
  public:
-  explicit TNames(TComponent* Root) { root_ = Root; }
-  void DefineProperty(const String& Name, const TReaderProc&, const TWriterProc&, bool) override {
-    if (names_.First(Name)) Declared.push_back({Name, false});
+  explicit TDeclaredNames(TComponent* Root) { root_ = Root; }
+  void DefineProperty(const String& Name, const TReaderProc&, const TWriterProc& WriteData, bool) override {
+    if (names_.First(Name)) {
+      Declared.push_back({Name, false, static_cast<bool>(WriteData)});
+      return;
+    }
+    for (TDeclared& d : Declared)
+      if (SameText(d.Name, Name) && !d.Writes && WriteData) d.HidesWriter = true;
   }
   void DefineBinaryProperty(const String& Name, const TStreamProc&, const TStreamProc&, bool) override {
     if (names_.First(Name)) Declared.push_back({Name, true});
@@ -632,6 +642,22 @@ std::vector<std::string> Changes(const std::string& Written, String& Skip) {
           if (!LowerPrefix(id).empty()) out.push_back(IdentList({id}));
       }
       break;
+    case vaDate:
+    case vaDouble: {
+      double d = 0;
+      if (Written.size() != 1 + sizeof d) {
+        Skip = L"a value of its kind of another size";
+        break;
+      }
+      std::memcpy(&d, Written.data() + 1, sizeof d);
+      for (double n : {d + 1, d - 1, 1.0, 0.5})
+        if (n != d) {
+          std::string bytes(1, static_cast<char>(v.Type));
+          bytes.append(reinterpret_cast<const char*>(&n), sizeof n);
+          out.push_back(bytes);
+        }
+      break;
+    }
     case vaNil: Skip = L"a reference"; break;
     case vaCollection: Skip = L"a collection"; break;
     case vaBinary: Skip = L"binary data"; break;
@@ -654,6 +680,14 @@ std::string Show(const std::string& V) {
     case vaWString:
     case vaUTF8String: return "'" + Narrow(v.Text) + "'";
     case vaIdent: return Narrow(v.Text);
+    case vaDate:
+    case vaDouble:
+      if (V.size() == 9) {
+        double d = 0;
+        std::memcpy(&d, V.data() + 1, sizeof d);
+        return std::to_string(d);
+      }
+      return "<a number>";
     case vaList: {
       std::string s = "[";
       for (const String& i : v.Idents) s += (s.size() > 1 ? "," : "") + Narrow(i);
@@ -790,7 +824,7 @@ TClassWalk WalkClass(const String& ClassName) {
       r.Placed = false;
       return r;
     }
-    TNames names(form.get());
+    TDeclaredNames names(form.get());
     TDeclare::To(c, &names);
     declared = names.Declared;
     alignedBounds = PlacedByAlignment(c, "Left");
@@ -814,6 +848,10 @@ TClassWalk WalkClass(const String& ClassName) {
     const std::string prop = Narrow(d.Name);
     if (d.Binary) {
       r.Skipped.push_back(prop + " (binary data)");
+      continue;
+    }
+    if (d.HidesWriter) {
+      fail(prop, "declared first without a writer, it hides the later declaration that writes it: never written");
       continue;
     }
     if (auto u = kUnchangeable.find(cls + "." + prop); u != kUnchangeable.end()) {
