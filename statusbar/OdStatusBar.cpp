@@ -1310,12 +1310,14 @@ void TOdStatusPanel::DefineProperties(TFiler* Filer) {
 }
 
 void TOdStatusBar::DefineProperties(TFiler* Filer) {
-  TStatusBar::DefineProperties(Filer);
   using namespace PropFiler;
   auto* a = dynamic_cast<TOdStatusBar*>(Filer->GetAncestor());
+  // The bar's OnDrawPanel stands for the base's of the same name: declared
+  // first, it is the one written and read.
+  Event(Filer, L"OnDrawPanel", onDrawPanel_, a ? &a->onDrawPanel_ : nullptr);
+  TStatusBar::DefineProperties(Filer);
   Boolean(Filer, L"UseMonitorDLL", useMonitorDLL_, a ? a->useMonitorDLL_ : false,
           [this](bool v) { SetUseMonitorDLL(v); });
-  Event(Filer, L"OnDrawPanel", onDrawPanel_, a ? &a->onDrawPanel_ : nullptr);
   // The panels are read whole into an empty collection: stored whole when
   // they differ from the ancestor's, or, without one, when there are any.
   bool differs = panels_->GetCount() > 0;
