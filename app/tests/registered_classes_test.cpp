@@ -1,8 +1,11 @@
 // Every class a reader can make while the program's modules are up, walked
 // through the form stream: a new one on a form writes none of its
 // properties, and each property it declares, changed, is written, read back
-// into a new form and written again the same. A component that declares a
-// property its reader drops, or writes a default, fails here.
+// into a new form and written again the same; events are set to a handler
+// the form offers, references to a component of the form. A component that
+// declares a property its reader drops, writes a default, or hides one of
+// its properties behind another declaration of the name, fails here; a
+// property never declared at all is for each class's published list.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +13,6 @@
 #include <cstring>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
