@@ -42,6 +42,43 @@ if(TARGET zembrio_dialogs)
                                                      LABELS app TIMEOUT 300)
     endif()
   endif()
+
+  # Every class registered while the program's modules are up, walked
+  # through the form stream. The program sees each registration (the class
+  # library's registration functions wrapped) and tries the identifiers of
+  # the sources as changed values.
+  if(BUILD_TESTING)
+    set(_walk_dir ${CMAKE_CURRENT_BINARY_DIR}/walk)
+    file(GLOB_RECURSE _walk_sources CONFIGURE_DEPENDS
+         ${CMAKE_SOURCE_DIR}/classlib/*.cpp ${CMAKE_SOURCE_DIR}/classlib/*.h
+         ${CMAKE_SOURCE_DIR}/toolbars/*.cpp ${CMAKE_SOURCE_DIR}/toolbars/*.h
+         ${CMAKE_SOURCE_DIR}/treecontrol/*.cpp ${CMAKE_SOURCE_DIR}/treecontrol/*.h
+         ${CMAKE_SOURCE_DIR}/valueedit/*.cpp ${CMAKE_SOURCE_DIR}/valueedit/*.h
+         ${CMAKE_SOURCE_DIR}/extlib/*.cpp ${CMAKE_SOURCE_DIR}/extlib/*.h
+         ${CMAKE_SOURCE_DIR}/statusbar/*.cpp ${CMAKE_SOURCE_DIR}/statusbar/*.h
+         ${CMAKE_SOURCE_DIR}/ThemeManager/*.cpp ${CMAKE_SOURCE_DIR}/ThemeManager/*.h
+         ${CMAKE_SOURCE_DIR}/unicode/*.cpp ${CMAKE_SOURCE_DIR}/unicode/*.h
+         ${_ui_dir}/*.cpp ${_ui_dir}/*.h)
+    add_custom_command(
+      OUTPUT ${_walk_dir}/WalkIdents.inc
+      COMMAND ${CMAKE_COMMAND} -DROOT=${CMAKE_SOURCE_DIR} -DOUT=${_walk_dir}/WalkIdents.inc
+              -P ${_ui_dir}/tests/walk-idents.cmake
+      DEPENDS ${_walk_sources} ${_ui_dir}/tests/walk-idents.cmake
+      COMMENT "Listing the identifiers of the sources"
+      VERBATIM)
+  endif()
+  zembrio_add_tests(app registeredclasses GUI
+    SOURCES ${_ui_dir}/tests/registered_classes_test.cpp ${_walk_dir}/WalkIdents.inc ${_ui_dir}/Zembrio.rc
+    LIBS zembrio_ui)
+  if(TARGET app_registeredclasses_tests)
+    target_include_directories(app_registeredclasses_tests PRIVATE ${_walk_dir})
+    zembrio_delay_load(app_registeredclasses_tests)
+    add_dependencies(app_registeredclasses_tests zembrio_icon)
+    target_link_options(app_registeredclasses_tests PRIVATE
+      -Wl,--wrap=_Z22RegisterComponentClassRKNSt7__cxx1112basic_stringIwSt11char_traitsIwESaIwEEESt8functionIFP10TComponentS9_EE
+      -Wl,--wrap=_Z15RegisterClassesSt16initializer_listI19TComponentClassInfoE
+      -Wl,--wrap=_Z18RegisterComponentsRKNSt7__cxx1112basic_stringIwSt11char_traitsIwESaIwEEESt16initializer_listI19TComponentClassInfoE)
+  endif()
 endif()
 
 zembrio_add_tests(app mainwindow GUI

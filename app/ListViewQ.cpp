@@ -131,4 +131,9 @@ void TListViewQ::DefineProperties(TFiler* Filer) {
       ShowSortIndicator != (a ? a->ShowSortIndicator : true));
 }
 
-void ListViewQ::Register() { RegisterComponents(L"Quorvel", {ComponentClass<TListViewQ>(L"TListViewQ")}); }
+void ListViewQ::Register() {
+  RegisterComponents(L"Quorvel", {ComponentClass<TListViewQ>(L"TListViewQ")});
+  // Making one touches nothing but the new control: what its constructor
+  // sets is not written while unchanged.
+  CompareWithNewComponents({L"TListViewQ"});
+}
