@@ -453,6 +453,15 @@ POINT TBarCustomDockableWindow::ClientSizeOfFrame() {
   return POINT{std::max<LONG>(0, GetWidth() - nc.x), std::max<LONG>(0, GetHeight() - nc.y)};
 }
 
+TRect TBarCustomDockableWindow::GetClientRect() {
+  // Without a handle the class library knows nothing of the frame
+  // WM_NCCALCSIZE sets aside: what is sized against the client area before
+  // the window shows (an address box, say) would take the grip's room.
+  if (HandleAllocated() || !currentDock_) return TCustomControl::GetClientRect();
+  POINT c = ClientSizeOfFrame();
+  return TRect{0, 0, c.x, c.y};
+}
+
 void TBarCustomDockableWindow::Resize() {
   toldClientSize_ = ClientSizeOfFrame();
   TCustomControl::Resize();

@@ -238,6 +238,9 @@ class TBarCustomDockableWindow : public TCustomControl {
   bool GetUseLastDock() const { return useLastDock_; }
   void SetUseLastDock(bool Value);
   POINT FloatingPosition{0, 0};
+  // Docked, the client area lies inside the frame the window draws (its
+  // grip and close button among it), with a handle or before it has one.
+  TRect GetClientRect() override;
   int NonClientWidth() { return CalcNCSizes().x; }
   int NonClientHeight() { return CalcNCSizes().y; }
 

@@ -111,4 +111,40 @@ TEST_F(Toolbars, TheAddressBoxGivesWayBeforeAnyButtonWithCloseButtonsShown) {
   EXPECT_TRUE(Errors.empty());
 }
 
+// Started restored with the default grip (a single bar, no close button):
+// the box is sized against the room the grip leaves, so every button stays
+// in the row, at the first start's size and at a stored one alike, and the
+// box is as wide as a resize to that size makes it.
+TEST_F(Toolbars, TheAddressBoxLeavesTheGripRoomWhenStartedRestored) {
+  auto check = [&](const char* When, int Width) {
+    SCOPED_TRACE(When);
+    ASSERT_EQ(Window->GetWindowState(), wsNormal);
+    ASSERT_EQ(Window->GetWidth(), Width);
+    ASSERT_EQ(Window->tbrNavigation->GetDragHandleStyle(), dhSingle);
+    ASSERT_FALSE(Window->tbrNavigation->GetCloseButtonWhenDocked());
+    ExpectAllShown();
+    const int started = BoxWidth();
+    EXPECT_GT(started, 100);
+    EXPECT_LE(NavRight(), DockEnd());
+    // A border drag away and back gives the same box.
+    Window->SetBounds(Window->GetLeft(), Window->GetTop(), Width + 50, Window->GetHeight());
+    dlgtest::Pump(50);
+    Window->SetBounds(Window->GetLeft(), Window->GetTop(), Width, Window->GetHeight());
+    dlgtest::Pump(50);
+    ExpectAllShown();
+    EXPECT_EQ(BoxWidth(), started);
+  };
+  Start();
+  dlgtest::Pump(50);
+  check("first start", 500);
+  EXPECT_TRUE(Errors.empty());
+  Stop();
+  Write(Settings + L"\\MainForm", L"Width", REG_DWORD, Dw(608));
+  Write(Settings + L"\\MainForm", L"Height", REG_DWORD, Dw(450));
+  Start();
+  dlgtest::Pump(50);
+  check("stored size", 608);
+  EXPECT_TRUE(Errors.empty());
+}
+
 }  // namespace

@@ -118,6 +118,37 @@ TEST(BarDockRows, StretchWindowsFillWhatTheirRowLeaves) {
   EXPECT_EQ(Right(s), b.Dock->GetClientWidth());
 }
 
+// A stretched window is sized before its form shows, with no handle yet:
+// what its sizing tells (and what is laid out against it) is the client
+// area inside the frame it will draw, for every grip.
+TEST(BarDockedWindow, SizedBeforeItHasAHandleItsClientAreaLiesInsideItsFrame) {
+  struct Grip {
+    TBarDragHandleStyle Style;
+    bool Close;
+  };
+  for (Grip g : {Grip{dhNone, false}, Grip{dhSingle, false}, Grip{dhDouble, false}, Grip{dhSingle, true}}) {
+    SCOPED_TRACE(testing::Message() << "grip " << g.Style << (g.Close ? " with close button" : ""));
+    FloatHost b(500, 300);
+    auto* t = new TBarToolbar(b.Form.get());
+    t->HideWhenInactive = false;
+    t->SetStretch(true);
+    t->SetDragHandleStyle(g.Style);
+    t->SetCloseButtonWhenDocked(g.Close);
+    AddItem(t, L"Item");
+    int told = -1;
+    t->OnResize = [&](TObject*) { told = t->GetClientWidth(); };
+    t->SetParent(b.Dock);
+    ASSERT_FALSE(t->HandleAllocated());
+    ASSERT_GT(told, 0);
+    EXPECT_EQ(told, t->GetWidth() - t->NonClientWidth());
+    b.Show();
+    RECT cr;
+    ::GetClientRect(t->GetHandle(), &cr);
+    EXPECT_EQ(told, cr.right);
+    EXPECT_EQ(t->GetClientWidth(), cr.right);
+  }
+}
+
 TEST(BarDockRows, AShrunkToolbarIsLaidOutAgainWhenItsRowChanges) {
   FloatHost b(420, 300);
   auto* a = b.AddToolbar(L"tbrA", 0, 0, 6);
