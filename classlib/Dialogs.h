@@ -88,6 +88,8 @@ class TOpenDialog : public TCommonDialog {
   // Reads the results back (file names, filter index, read-only flag).
   virtual void ReadResult(const OPENFILENAMEW& ofn, const std::vector<wchar_t>& fileBuffer);
   bool DoExecute();
+  // The file name, filter, folder, title and options, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 
   String filter_;
   int filterIndex_ = 1;
@@ -134,6 +136,8 @@ class TFontDialog : public TCommonDialog {
 
  protected:
   virtual BOOL CallDialog(CHOOSEFONTW& cf);
+  // The font, options and size limits, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 
  private:
   std::unique_ptr<TFont> font_;

@@ -58,6 +58,31 @@ void RegisterStandardComponentClasses() {
 // where it differs from the ancestor's (a, or none).
 #define STORE_EVENT(Name) PropFiler::Event(Filer, L"" #Name, Name, a ? &a->Name : nullptr)
 
+namespace {
+const PropFiler::TNames kListBoxStyleNames{L"lbStandard", L"lbOwnerDrawFixed", L"lbOwnerDrawVariable"};
+const PropFiler::TNames kComboBoxStyleNames{L"csDropDown", L"csSimple", L"csDropDownList", L"csOwnerDrawFixed",
+                                            L"csOwnerDrawVariable"};
+const PropFiler::TNames kPopupAlignmentNames{L"paLeft", L"paRight", L"paCenter"};
+const PropFiler::TNames kOpenOptionNames{
+    L"ofReadOnly",         L"ofOverwritePrompt",     L"ofHideReadOnly",     L"ofNoChangeDir",
+    L"ofShowHelp",         L"ofNoValidate",          L"ofAllowMultiSelect", L"ofExtensionDifferent",
+    L"ofPathMustExist",    L"ofFileMustExist",       L"ofCreatePrompt",     L"ofShareAware",
+    L"ofNoReadOnlyReturn", L"ofNoTestFileCreate",    L"ofNoNetworkButton",  L"ofNoLongNames",
+    L"ofOldStyleDialog",   L"ofNoDereferenceLinks",  L"ofEnableIncludeNotify", L"ofEnableSizing",
+    L"ofDontAddToRecent",  L"ofForceShowHidden"};
+const PropFiler::TNames kFontDialogOptionNames{
+    L"fdAnsiOnly",      L"fdTrueTypeOnly", L"fdEffects",   L"fdFixedPitchOnly", L"fdForceFontExist", L"fdNoFaceSel",
+    L"fdNoOEMFonts",    L"fdNoSimulations", L"fdNoSizeSel", L"fdNoStyleSel",    L"fdNoVectorFonts",  L"fdShowHelp",
+    L"fdWysiwyg",       L"fdLimitSize",    L"fdScalableOnly", L"fdApplyButton"};
+const PropFiler::TNames kFontStyleNames{L"fsBold", L"fsItalic", L"fsUnderline", L"fsStrikeOut"};
+
+// The selected line: asked of the window only while writing; read, set once
+// the lines are read (they come first).
+int WrittenIndex(TFiler* Filer, const std::function<int()>& Get) {
+  return dynamic_cast<TWriter*>(Filer) ? Get() : -1;
+}
+}  // namespace
+
 void TCustomEdit::DefineProperties(TFiler* Filer) {
   TWinControl::DefineProperties(Filer);
   auto* a = dynamic_cast<TCustomEdit*>(Filer->GetAncestor());
@@ -66,7 +91,18 @@ void TCustomEdit::DefineProperties(TFiler* Filer) {
 
 void TCustomComboBox::DefineProperties(TFiler* Filer) {
   TWinControl::DefineProperties(Filer);
+  using namespace PropFiler;
   auto* a = dynamic_cast<TCustomComboBox*>(Filer->GetAncestor());
+  Enum(Filer, L"Style", style_, a ? a->style_ : csDropDown, kComboBoxStyleNames,
+       [this](int v) { SetStyle(static_cast<TComboBoxStyle>(v)); });
+  Integer(Filer, L"DropDownCount", dropDownCount_, a ? a->dropDownCount_ : 8,
+          [this](int64_t v) { SetDropDownCount(int(v)); });
+  Integer(Filer, L"MaxLength", maxLength_, a ? a->maxLength_ : 0, [this](int64_t v) { SetMaxLength(int(v)); });
+  Boolean(Filer, L"Sorted", sorted_, a ? a->sorted_ : false, [this](bool v) { SetSorted(v); });
+  Lines(Filer, L"Items.Strings", Items(), a ? a->Items() : nullptr);
+  Integer(Filer, L"ItemIndex", WrittenIndex(Filer, [this] { return GetItemIndex(); }),
+          a ? WrittenIndex(Filer, [a] { return a->GetItemIndex(); }) : -1,
+          [this](int64_t v) { SetItemIndex(int(v)); });
   STORE_EVENT(OnChange);
   STORE_EVENT(OnCloseUp);
   STORE_EVENT(OnDrawItem);
@@ -76,7 +112,18 @@ void TCustomComboBox::DefineProperties(TFiler* Filer) {
 
 void TCustomListBox::DefineProperties(TFiler* Filer) {
   TWinControl::DefineProperties(Filer);
+  using namespace PropFiler;
   auto* a = dynamic_cast<TCustomListBox*>(Filer->GetAncestor());
+  // The shape of the list before its lines, the lines before the selection.
+  Enum(Filer, L"Style", style_, a ? a->style_ : lbStandard, kListBoxStyleNames,
+       [this](int v) { SetStyle(static_cast<TListBoxStyle>(v)); });
+  Integer(Filer, L"ItemHeight", itemHeight_, a ? a->itemHeight_ : 16, [this](int64_t v) { SetItemHeight(int(v)); });
+  Boolean(Filer, L"MultiSelect", multiSelect_, a ? a->multiSelect_ : false, [this](bool v) { SetMultiSelect(v); });
+  Boolean(Filer, L"Sorted", sorted_, a ? a->sorted_ : false, [this](bool v) { SetSorted(v); });
+  Lines(Filer, L"Items.Strings", Items(), a ? a->Items() : nullptr);
+  Integer(Filer, L"ItemIndex", WrittenIndex(Filer, [this] { return GetItemIndex(); }),
+          a ? WrittenIndex(Filer, [a] { return a->GetItemIndex(); }) : -1,
+          [this](int64_t v) { SetItemIndex(int(v)); });
   STORE_EVENT(OnDrawItem);
 }
 
@@ -123,7 +170,11 @@ void TMenuItem::DefineProperties(TFiler* Filer) {
 
 void TPopupMenu::DefineProperties(TFiler* Filer) {
   TComponent::DefineProperties(Filer);
+  using namespace PropFiler;
   auto* a = dynamic_cast<TPopupMenu*>(Filer->GetAncestor());
+  Enum(Filer, L"Alignment", alignment_, a ? a->alignment_ : paLeft, kPopupAlignmentNames,
+       [this](int v) { SetAlignment(static_cast<TPopupAlignment>(v)); });
+  Boolean(Filer, L"AutoPopup", GetAutoPopup(), a ? a->GetAutoPopup() : true, [this](bool v) { SetAutoPopup(v); });
   STORE_EVENT(OnPopup);
 }
 
@@ -175,7 +226,11 @@ void TAnimate::DefineProperties(TFiler* Filer) {
 
 void TStatusBar::DefineProperties(TFiler* Filer) {
   TWinControl::DefineProperties(Filer);
+  using namespace PropFiler;
   auto* a = dynamic_cast<TStatusBar*>(Filer->GetAncestor());
+  Boolean(Filer, L"SimplePanel", simplePanel_, a ? a->simplePanel_ : false, [this](bool v) { SetSimplePanel(v); });
+  Text(Filer, L"SimpleText", simpleText_, a ? a->simpleText_ : String(), [this](const String& v) { SetSimpleText(v); });
+  Boolean(Filer, L"SizeGrip", sizeGrip_, a ? a->sizeGrip_ : true, [this](bool v) { SetSizeGrip(v); });
   STORE_EVENT(OnDrawPanel);
 }
 
@@ -207,6 +262,45 @@ void TCommonDialog::DefineProperties(TFiler* Filer) {
                      [this](int64_t v) { SetHelpContext(static_cast<THelpContext>(v)); });
   STORE_EVENT(OnClose);
   STORE_EVENT(OnShow);
+}
+
+void TOpenDialog::DefineProperties(TFiler* Filer) {
+  TCommonDialog::DefineProperties(Filer);
+  using namespace PropFiler;
+  auto* a = dynamic_cast<TOpenDialog*>(Filer->GetAncestor());
+  Text(Filer, L"DefaultExt", defaultExt_, a ? a->defaultExt_ : String(), [this](const String& v) { SetDefaultExt(v); });
+  Enum(Filer, L"FileEditStyle", fileEditStyle_, a ? a->fileEditStyle_ : fsEdit, {L"fsEdit", L"fsComboBox"},
+       [this](int v) { SetFileEditStyle(static_cast<TFileEditStyle>(v)); });
+  Text(Filer, L"FileName", fileName_, a ? a->fileName_ : String(), [this](const String& v) { SetFileName(v); });
+  Text(Filer, L"Filter", filter_, a ? a->filter_ : String(), [this](const String& v) { SetFilter(v); });
+  Integer(Filer, L"FilterIndex", filterIndex_, a ? a->filterIndex_ : 1, [this](int64_t v) { SetFilterIndex(int(v)); });
+  Lines(Filer, L"HistoryList.Strings", HistoryList(), a ? a->HistoryList() : nullptr);
+  Text(Filer, L"InitialDir", initialDir_, a ? a->initialDir_ : String(), [this](const String& v) { SetInitialDir(v); });
+  Set(Filer, L"Options", options_.Bits(), (a ? a->options_ : TOpenOptions{ofHideReadOnly, ofEnableSizing}).Bits(),
+      kOpenOptionNames, [this](uint64_t v) { SetOptions(TOpenOptions::FromBits(v)); });
+  Set(Filer, L"OptionsEx", optionsEx_.Bits(), a ? a->optionsEx_.Bits() : 0, {L"ofExNoPlacesBar"},
+      [this](uint64_t v) { SetOptionsEx(TOpenOptionsEx::FromBits(v)); });
+  Text(Filer, L"Title", title_, a ? a->title_ : String(), [this](const String& v) { SetTitle(v); });
+}
+
+void TFontDialog::DefineProperties(TFiler* Filer) {
+  TCommonDialog::DefineProperties(Filer);
+  using namespace PropFiler;
+  auto* a = dynamic_cast<TFontDialog*>(Filer->GetAncestor());
+  TFont fresh;
+  const TFont& f = *font_;
+  const TFont& b = a ? *a->font_ : fresh;
+  Integer(Filer, L"Font.Charset", f.GetCharset(), b.GetCharset(),
+          [this](int64_t v) { font_->SetCharset(TFontCharset(v)); });
+  Integer(Filer, L"Font.Color", f.GetColor(), b.GetColor(), [this](int64_t v) { font_->SetColor(TColor(v)); });
+  Integer(Filer, L"Font.Height", f.GetHeight(), b.GetHeight(), [this](int64_t v) { font_->SetHeight(int(v)); });
+  Text(Filer, L"Font.Name", f.GetName(), b.GetName(), [this](const String& v) { font_->SetName(v); });
+  Set(Filer, L"Font.Style", f.GetStyle().Bits(), b.GetStyle().Bits(), kFontStyleNames,
+      [this](uint64_t v) { font_->SetStyle(TFontStyles::FromBits(v)); });
+  Integer(Filer, L"MaxFontSize", MaxFontSize, a ? a->MaxFontSize : 0, [this](int64_t v) { MaxFontSize = int(v); });
+  Integer(Filer, L"MinFontSize", MinFontSize, a ? a->MinFontSize : 0, [this](int64_t v) { MinFontSize = int(v); });
+  Set(Filer, L"Options", options_.Bits(), (a ? a->options_ : TFontDialogOptions{fdEffects}).Bits(),
+      kFontDialogOptionNames, [this](uint64_t v) { SetOptions(TFontDialogOptions::FromBits(v)); });
 }
 
 void TCustomAction::DefineProperties(TFiler* Filer) {

@@ -580,3 +580,116 @@ TEST(ControlStreaming, EachComponentDeclaresItsOwnEvents) {
   expect(new TActionList(nullptr), {L"Images", L"OnChange", L"OnExecute", L"OnUpdate"});
   expect(new TImageList(nullptr), {L"OnChange"});
 }
+
+namespace {
+// Src written and read into Dst (both forms with the same names).
+void CopyForm(TForm* Src, TForm* Dst) {
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(Src);
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(Dst);
+}
+template <class T>
+T* Named(TForm* F, const wchar_t* Name) {
+  return dynamic_cast<T*>(F->FindComponent(Name));
+}
+}  // namespace
+
+TEST(ComponentStreaming, DialogsStoreTheirFilesFiltersOptionsAndFont) {
+  Designed src(L"frmDialogsSource"), dst(L"frmDialogsCopy");
+  auto* open = new TOpenDialog(src.Form.get());
+  open->SetName(L"dlgOpen");
+  auto* save = new TSaveDialog(src.Form.get());
+  save->SetName(L"dlgSave");
+  auto* font = new TFontDialog(src.Form.get());
+  font->SetName(L"dlgFont");
+  open->SetDefaultExt(L"reg");
+  open->SetFileName(L"export.reg");
+  open->SetFilter(L"Registry files (*.reg)|*.reg|All files (*.*)|*.*");
+  open->SetFilterIndex(2);
+  open->SetInitialDir(L"C:\\Temp");
+  open->SetTitle(L"Import");
+  open->SetOptions({ofFileMustExist, ofPathMustExist});  // dropped the defaults
+  save->SetOptions({ofHideReadOnly, ofEnableSizing, ofOverwritePrompt});
+  font->Font()->SetName(L"Courier New");
+  font->Font()->SetHeight(-15);
+  font->Font()->SetStyle({fsBold});
+  font->SetOptions({fdTrueTypeOnly});
+  font->MaxFontSize = 40;
+  CopyForm(src.Form.get(), dst.Form.get());
+  auto* o = Named<TOpenDialog>(dst.Form.get(), L"dlgOpen");
+  auto* s = Named<TSaveDialog>(dst.Form.get(), L"dlgSave");
+  auto* f = Named<TFontDialog>(dst.Form.get(), L"dlgFont");
+  ASSERT_TRUE(o && s && f);
+  EXPECT_EQ(o->GetDefaultExt(), L"reg");
+  EXPECT_EQ(o->GetFileName(), L"export.reg");
+  EXPECT_EQ(o->GetFilter(), open->GetFilter());
+  EXPECT_EQ(o->GetFilterIndex(), 2);
+  EXPECT_EQ(o->GetInitialDir(), L"C:\\Temp");
+  EXPECT_EQ(o->GetTitle(), L"Import");
+  EXPECT_EQ(o->GetOptions(), (TOpenOptions{ofFileMustExist, ofPathMustExist}));
+  EXPECT_EQ(s->GetOptions(), (TOpenOptions{ofHideReadOnly, ofEnableSizing, ofOverwritePrompt}));
+  EXPECT_EQ(s->GetFilterIndex(), 1);
+  EXPECT_EQ(f->Font()->GetName(), L"Courier New");
+  EXPECT_EQ(f->Font()->GetHeight(), -15);
+  EXPECT_TRUE(f->Font()->GetStyle().Contains(fsBold));
+  EXPECT_EQ(f->GetOptions(), TFontDialogOptions{fdTrueTypeOnly});
+  EXPECT_EQ(f->MaxFontSize, 40);
+  // New dialogs write nothing of their own.
+  auto names = [](TComponent* c) {
+    TMemoryStream m;
+    TWriter(&m).WriteRootComponent(c);
+    return std::string(static_cast<const char*>(m.Memory()), static_cast<size_t>(m.GetSize()));
+  };
+  TOpenDialog plain(nullptr);
+  TFontDialog plainFont(nullptr);
+  for (const char* n : {"Options", "FilterIndex", "Filter", "Title"}) EXPECT_EQ(names(&plain).find(n), std::string::npos) << n;
+  for (const char* n : {"Options", "Font."}) EXPECT_EQ(names(&plainFont).find(n), std::string::npos) << n;
+}
+
+TEST(ComponentStreaming, ListsStoreTheirLinesSelectionAndShape) {
+  Designed src(L"frmListsSource"), dst(L"frmListsCopy");
+  auto* list = src.Make<TListBox>(L"lst", src.Form.get());
+  list->SetStyle(lbOwnerDrawFixed);
+  list->SetItemHeight(20);
+  list->SetSorted(true);
+  for (const wchar_t* s : {L"pear", L"apple", L"fig"}) list->Items()->Add(s);
+  list->SetItemIndex(1);  // "fig", sorted
+  auto* combo = src.Make<TComboBox>(L"cmbKinds", src.Form.get());
+  combo->SetStyle(csDropDownList);
+  combo->SetDropDownCount(12);
+  for (const wchar_t* s : {L"String", L"Integer", L"Binary"}) combo->Items()->Add(s);
+  combo->SetItemIndex(2);
+  auto* menu = src.Menu;
+  menu->SetAlignment(paRight);
+  menu->SetAutoPopup(false);
+  auto* bar = src.Make<TStatusBar>(L"sb", src.Form.get());
+  bar->SetSimplePanel(true);
+  bar->SetSimpleText(L"Ready");
+  bar->SetSizeGrip(false);
+  src.Form->Show();
+  CopyForm(src.Form.get(), dst.Form.get());
+  auto* l = Named<TListBox>(dst.Form.get(), L"lst");
+  auto* c = Named<TComboBox>(dst.Form.get(), L"cmbKinds");
+  auto* m = Named<TPopupMenu>(dst.Form.get(), L"pmEdit");
+  auto* b = Named<TStatusBar>(dst.Form.get(), L"sb");
+  ASSERT_TRUE(l && c && m && b);
+  ASSERT_EQ(l->Items()->GetCount(), 3);
+  EXPECT_EQ(l->Items()->Get(0), L"apple");
+  EXPECT_EQ(l->GetStyle(), lbOwnerDrawFixed);
+  EXPECT_EQ(l->GetItemHeight(), 20);
+  EXPECT_TRUE(l->GetSorted());
+  EXPECT_EQ(l->GetItemIndex(), 1);
+  ASSERT_EQ(c->Items()->GetCount(), 3);
+  EXPECT_EQ(c->GetStyle(), csDropDownList);
+  EXPECT_EQ(c->GetDropDownCount(), 12);
+  EXPECT_EQ(c->GetItemIndex(), 2);
+  dst.Form->Show();  // the windows made from what was read
+  EXPECT_EQ(l->GetItemIndex(), 1);
+  EXPECT_EQ(c->GetItemIndex(), 2);
+  EXPECT_EQ(m->GetAlignment(), paRight);
+  EXPECT_FALSE(m->GetAutoPopup());
+  EXPECT_TRUE(b->GetSimplePanel());
+  EXPECT_EQ(b->GetSimpleText(), L"Ready");
+  EXPECT_FALSE(b->GetSizeGrip());
+}
