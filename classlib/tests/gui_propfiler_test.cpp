@@ -406,7 +406,8 @@ TEST(ControlStreaming, BorderWidthShrinksTheClientAreaAndIsPaintedInTheControlsC
 // Every event a control of the class library stores, by name.
 #define CONTROL_EVENTS(X)                                                                            \
   X(OnClick) X(OnDblClick) X(OnResize) X(OnMouseDown) X(OnMouseMove) X(OnMouseUp) X(OnContextPopup) \
-  X(OnCanResize) X(OnDragDrop) X(OnDragOver) X(OnEndDock) X(OnEndDrag) X(OnStartDock) X(OnStartDrag)
+  X(OnCanResize) X(OnDragDrop) X(OnDragOver) X(OnEndDock) X(OnEndDrag) X(OnStartDock) X(OnStartDrag)      \
+  X(OnMouseWheelDown) X(OnMouseWheelUp)
 #define WINCONTROL_EVENTS(X) X(OnEnter) X(OnExit) X(OnKeyDown) X(OnKeyPress) X(OnKeyUp) X(OnMouseWheel)
 
 TEST(ControlStreaming, EveryEventIsStoredByTheNameItsFormOffers) {
