@@ -1,6 +1,11 @@
 // The class library's own component classes, registered by name so that a
 // reader makes them and a writer knows what a new one of each class holds,
 // and the properties and events each stores beyond its base's.
+#include <objbase.h>
+#include <commctrl.h>
+
+#include <cstring>
+
 #include "classlib/Actions.h"
 #include "classlib/Buttons.h"
 #include "classlib/CheckLst.h"
@@ -338,8 +343,79 @@ void TCustomActionList::DefineProperties(TFiler* Filer) {
   STORE_EVENT(OnUpdate);
 }
 
+// The image list's stream functions, which commctrl.h declares only where
+// it was included after the COM stream interface.
+#ifndef __IStream_INTERFACE_DEFINED__
+#error the COM stream interface is needed
+#endif
+extern "C" {
+BOOL WINAPI ImageList_Write(HIMAGELIST, IStream*);
+HIMAGELIST WINAPI ImageList_Read(IStream*);
+}
+
+namespace {
+// The images of a list (with their masks and depth) as the system writes
+// them to a stream; empty for a list without images.
+std::vector<uint8_t> ImageListBytes(TCustomImageList* List) {
+  std::vector<uint8_t> bytes;
+  if (List->GetCount() == 0) return bytes;
+  IStream* s = nullptr;
+  if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &s))) return bytes;
+  if (ImageList_Write(List->GetHandle(), s)) {
+    HGLOBAL g = nullptr;
+    if (SUCCEEDED(GetHGlobalFromStream(s, &g))) {
+      STATSTG st{};
+      s->Stat(&st, STATFLAG_NONAME);
+      const auto* p = static_cast<const uint8_t*>(GlobalLock(g));
+      if (p) bytes.assign(p, p + st.cbSize.QuadPart);
+      GlobalUnlock(g);
+    }
+  }
+  s->Release();
+  return bytes;
+}
+
+// A list of the images Bytes hold, or null for bytes that hold none.
+HIMAGELIST ImageListFromBytes(TMemoryStream* Bytes) {
+  HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(Bytes->GetSize()) + 1);
+  if (!g) return nullptr;
+  if (void* p = GlobalLock(g)) {
+    if (Bytes->GetSize()) memcpy(p, Bytes->Memory(), static_cast<size_t>(Bytes->GetSize()));
+    GlobalUnlock(g);
+  }
+  IStream* s = nullptr;
+  if (FAILED(CreateStreamOnHGlobal(g, TRUE, &s))) {
+    GlobalFree(g);
+    return nullptr;
+  }
+  HIMAGELIST h = ImageList_Read(s);
+  s->Release();
+  return h;
+}
+}  // namespace
+
 void TCustomImageList::DefineProperties(TFiler* Filer) {
   TComponent::DefineProperties(Filer);
+  using namespace PropFiler;
   auto* a = dynamic_cast<TCustomImageList*>(Filer->GetAncestor());
+  // The size and kind of list before its images: changing them empties it.
+  Integer(Filer, L"Height", height_, a ? a->height_ : 16, [this](int64_t v) { SetHeight(int(v)); });
+  Integer(Filer, L"Width", width_, a ? a->width_ : 16, [this](int64_t v) { SetWidth(int(v)); });
+  Boolean(Filer, L"Masked", masked_, a ? a->masked_ : true, [this](bool v) { SetMasked(v); });
+  Integer(Filer, L"BkColor", bkColor_, a ? a->bkColor_ : clNone, [this](int64_t v) { SetBkColor(TColor(v)); });
+  const bool writing = dynamic_cast<TWriter*>(Filer) != nullptr;
+  std::vector<uint8_t> images = writing ? ImageListBytes(this) : std::vector<uint8_t>();
+  const bool differs = writing && (a ? images != ImageListBytes(a) : !images.empty());
+  Filer->DefineBinaryProperty(
+      L"Bitmap",
+      [this](TStream* S) {
+        auto* m = dynamic_cast<TMemoryStream*>(S);
+        HIMAGELIST h = m ? ImageListFromBytes(m) : nullptr;
+        if (!h) throw EReadError(L"Invalid image list data");
+        SetHandle(h);
+        if (bkColor_ != clNone) ImageList_SetBkColor(h, ColorToRef(bkColor_));
+        Change();
+      },
+      [&images](TStream* S) { S->WriteBuffer(images.data(), static_cast<int64_t>(images.size())); }, differs);
   STORE_EVENT(OnChange);
 }

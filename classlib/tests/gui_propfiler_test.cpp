@@ -694,3 +694,34 @@ TEST(ComponentStreaming, ListsStoreTheirLinesSelectionAndShape) {
   EXPECT_EQ(b->GetSimpleText(), L"Ready");
   EXPECT_FALSE(b->GetSizeGrip());
 }
+
+TEST(ComponentStreaming, AnImageListStoresItsSizeKindAndImages) {
+  Designed src(L"frmImagesSource"), dst(L"frmImagesCopy");
+  auto* list = new TImageList(src.Form.get());
+  list->SetName(L"imlLarge");
+  list->SetSize(32, 32);
+  list->SetBkColor(clWhite);
+  for (TColor c : {clRed, clBlue}) {
+    TBitmap b;
+    b.SetSize(32, 32);
+    b.Canvas()->Brush()->SetColor(c);
+    b.Canvas()->FillRect(TRect{0, 0, 32, 32});
+    list->AddMasked(&b, clFuchsia);
+  }
+  auto* plain = new TImageList(src.Form.get());
+  plain->SetName(L"imlPlain");
+  CopyForm(src.Form.get(), dst.Form.get());
+  auto* l = Named<TImageList>(dst.Form.get(), L"imlLarge");
+  auto* p = Named<TImageList>(dst.Form.get(), L"imlPlain");
+  ASSERT_TRUE(l && p);
+  EXPECT_EQ(l->GetWidth(), 32);
+  EXPECT_EQ(l->GetHeight(), 32);
+  EXPECT_EQ(l->GetBkColor(), clWhite);
+  ASSERT_EQ(l->GetCount(), 2);
+  TBitmap second;
+  l->GetBitmap(1, &second);
+  EXPECT_EQ(second.GetWidth(), 32);
+  EXPECT_EQ(ColorToRef(second.Canvas()->GetPixel(16, 16)), ColorToRef(clBlue));
+  EXPECT_EQ(p->GetWidth(), 16);
+  EXPECT_EQ(p->GetCount(), 0);
+}
