@@ -4,6 +4,7 @@
 #include <objbase.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "classlib/Actions.h"
@@ -239,9 +240,80 @@ void TStatusBar::DefineProperties(TFiler* Filer) {
   STORE_EVENT(OnDrawPanel);
 }
 
+namespace {
+const PropFiler::TNames kAlignmentNames{L"taLeftJustify", L"taRightJustify", L"taCenter"};
+
+// A list view's columns as a list of their caption, width, alignment and
+// automatic sizing, four values a column.
+void WriteColumns(TWriter* W, TListColumns* Columns) {
+  W->WriteListBegin();
+  for (int i = 0; i < Columns->GetCount(); ++i) {
+    TListColumn* c = Columns->GetItem(i);
+    W->WriteString(c->GetCaption());
+    W->WriteInteger(c->GetWidth());
+    W->WriteIdent(kAlignmentNames[c->GetAlignment()]);
+    W->WriteBoolean(c->GetAutoSize());
+  }
+  W->WriteListEnd();
+}
+
+bool SameColumns(TListColumns* X, TListColumns* Y) {
+  if (X->GetCount() != Y->GetCount()) return false;
+  for (int i = 0; i < X->GetCount(); ++i) {
+    TListColumn* a = X->GetItem(i);
+    TListColumn* b = Y->GetItem(i);
+    if (a->GetCaption() != b->GetCaption() || a->GetWidth() != b->GetWidth() ||
+        a->GetAlignment() != b->GetAlignment() || a->GetAutoSize() != b->GetAutoSize())
+      return false;
+  }
+  return true;
+}
+}  // namespace
+
 void TCustomListView::DefineProperties(TFiler* Filer) {
   TWinControl::DefineProperties(Filer);
+  using namespace PropFiler;
   auto* a = dynamic_cast<TCustomListView*>(Filer->GetAncestor());
+  // The columns are read whole, replacing those there are.
+  Filer->DefineProperty(
+      L"Columns",
+      [this](TReader* R) {
+        R->ReadListBegin();
+        columns_->Clear();
+        while (!R->EndOfList()) {
+          TListColumn* c = columns_->Add();
+          c->SetCaption(R->ReadString());
+          c->SetWidth(R->ReadInteger());
+          const String align = R->ReadIdent();
+          const auto at = std::find_if(kAlignmentNames.begin(), kAlignmentNames.end(),
+                                       [&](const wchar_t* n) { return align == n; });
+          if (at == kAlignmentNames.end()) throw EReadError(L"Invalid property value: " + align);
+          c->SetAlignment(static_cast<TAlignment>(at - kAlignmentNames.begin()));
+          c->SetAutoSize(R->ReadBoolean());
+        }
+        R->ReadListEnd();
+      },
+      [this](TWriter* W) { WriteColumns(W, columns_.get()); },
+      a ? !SameColumns(columns_.get(), a->columns_.get()) : columns_->GetCount() > 0);
+  Boolean(Filer, L"ColumnClick", columnClick_, a ? a->columnClick_ : true, [this](bool v) { SetColumnClick(v); });
+  Boolean(Filer, L"GridLines", gridLines_, a ? a->gridLines_ : false, [this](bool v) { SetGridLines(v); });
+  Boolean(Filer, L"HideSelection", hideSelection_, a ? a->hideSelection_ : true,
+          [this](bool v) { SetHideSelection(v); });
+  Link(Filer, L"LargeImages", largeImages_, a ? a->largeImages_ : nullptr,
+       [this](TComponent* c) { SetLargeImages(dynamic_cast<TCustomImageList*>(c)); },
+       largeImages_ && !largeImages_->GetName().empty());
+  Boolean(Filer, L"MultiSelect", multiSelect_, a ? a->multiSelect_ : false, [this](bool v) { SetMultiSelect(v); });
+  Boolean(Filer, L"ReadOnly", readOnly_, a ? a->readOnly_ : false, [this](bool v) { SetReadOnly(v); });
+  Boolean(Filer, L"RowSelect", rowSelect_, a ? a->rowSelect_ : false, [this](bool v) { SetRowSelect(v); });
+  Boolean(Filer, L"ShowColumnHeaders", showColumnHeaders_, a ? a->showColumnHeaders_ : true,
+          [this](bool v) { SetShowColumnHeaders(v); });
+  Link(Filer, L"SmallImages", smallImages_, a ? a->smallImages_ : nullptr,
+       [this](TComponent* c) { SetSmallImages(dynamic_cast<TCustomImageList*>(c)); },
+       smallImages_ && !smallImages_->GetName().empty());
+  Enum(Filer, L"SortType", sortType_, a ? a->sortType_ : stNone, {L"stNone", L"stData", L"stText", L"stBoth"},
+       [this](int v) { SetSortType(static_cast<TSortType>(v)); });
+  Enum(Filer, L"ViewStyle", viewStyle_, a ? a->viewStyle_ : vsIcon, {L"vsIcon", L"vsSmallIcon", L"vsList", L"vsReport"},
+       [this](int v) { SetViewStyle(static_cast<TViewStyle>(v)); });
   STORE_EVENT(OnChange);
   STORE_EVENT(OnColumnClick);
   STORE_EVENT(OnCompare);

@@ -725,3 +725,44 @@ TEST(ComponentStreaming, AnImageListStoresItsSizeKindAndImages) {
   EXPECT_EQ(p->GetWidth(), 16);
   EXPECT_EQ(p->GetCount(), 0);
 }
+
+TEST(ComponentStreaming, AListViewStoresItsColumnsLookAndImages) {
+  Designed src(L"frmListViewSource"), dst(L"frmListViewCopy");
+  auto* images = new TImageList(src.Form.get());
+  images->SetName(L"imlSmall");
+  (new TImageList(dst.Form.get()))->SetName(L"imlSmall");
+  auto* lv = src.Make<TListView>(L"lvValues", src.Form.get());
+  const wchar_t* captions[] = {L"Name", L"Type", L"Data"};
+  for (int i = 0; i < 3; ++i) {
+    TListColumn* c = lv->Columns()->Add();
+    c->SetCaption(captions[i]);
+    c->SetWidth(80 + 10 * i);
+  }
+  lv->Columns()->GetItem(1)->SetAlignment(taRightJustify);
+  lv->Columns()->GetItem(2)->SetAutoSize(true);
+  lv->SetViewStyle(vsReport);
+  lv->SetMultiSelect(true);
+  lv->SetRowSelect(true);
+  lv->SetReadOnly(true);
+  lv->SetHideSelection(false);
+  lv->SetColumnClick(false);
+  lv->SetSmallImages(images);
+  CopyForm(src.Form.get(), dst.Form.get());
+  auto* l = Named<TListView>(dst.Form.get(), L"lvValues");
+  ASSERT_NE(l, nullptr);
+  ASSERT_EQ(l->Columns()->GetCount(), 3);
+  EXPECT_EQ(l->Columns()->GetItem(0)->GetCaption(), L"Name");
+  EXPECT_EQ(l->Columns()->GetItem(1)->GetWidth(), 90);
+  EXPECT_EQ(l->Columns()->GetItem(1)->GetAlignment(), taRightJustify);
+  EXPECT_TRUE(l->Columns()->GetItem(2)->GetAutoSize());
+  EXPECT_EQ(l->GetViewStyle(), vsReport);
+  EXPECT_TRUE(l->GetMultiSelect());
+  EXPECT_TRUE(l->GetRowSelect());
+  EXPECT_TRUE(l->GetReadOnly());
+  EXPECT_FALSE(l->GetHideSelection());
+  EXPECT_FALSE(l->GetColumnClick());
+  EXPECT_EQ(l->GetSmallImages(), dst.Form->FindComponent(L"imlSmall"));
+  // Read again over the columns it has: they are replaced, not added to.
+  CopyForm(src.Form.get(), dst.Form.get());
+  EXPECT_EQ(l->Columns()->GetCount(), 3);
+}
