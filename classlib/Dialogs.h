@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "classlib/Forms.h"
 
@@ -40,6 +41,9 @@ enum TOpenOption {
   ofForceShowHidden
 };
 using TOpenOptions = TSet<TOpenOption>;
+// The identifiers of the open options, in the order of their members (as
+// form streams store them).
+const std::vector<const wchar_t*>& OpenOptionNames();
 enum TOpenOptionEx { ofExNoPlacesBar };
 using TOpenOptionsEx = TSet<TOpenOptionEx>;
 // The file name box of old-style dialogs: an edit, or a combo box that

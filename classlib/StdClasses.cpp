@@ -69,13 +69,6 @@ const PropFiler::TNames kListBoxStyleNames{L"lbStandard", L"lbOwnerDrawFixed", L
 const PropFiler::TNames kComboBoxStyleNames{L"csDropDown", L"csSimple", L"csDropDownList", L"csOwnerDrawFixed",
                                             L"csOwnerDrawVariable"};
 const PropFiler::TNames kPopupAlignmentNames{L"paLeft", L"paRight", L"paCenter"};
-const PropFiler::TNames kOpenOptionNames{
-    L"ofReadOnly",         L"ofOverwritePrompt",     L"ofHideReadOnly",     L"ofNoChangeDir",
-    L"ofShowHelp",         L"ofNoValidate",          L"ofAllowMultiSelect", L"ofExtensionDifferent",
-    L"ofPathMustExist",    L"ofFileMustExist",       L"ofCreatePrompt",     L"ofShareAware",
-    L"ofNoReadOnlyReturn", L"ofNoTestFileCreate",    L"ofNoNetworkButton",  L"ofNoLongNames",
-    L"ofOldStyleDialog",   L"ofNoDereferenceLinks",  L"ofEnableIncludeNotify", L"ofEnableSizing",
-    L"ofDontAddToRecent",  L"ofForceShowHidden"};
 const PropFiler::TNames kFontDialogOptionNames{
     L"fdAnsiOnly",      L"fdTrueTypeOnly", L"fdEffects",   L"fdFixedPitchOnly", L"fdForceFontExist", L"fdNoFaceSel",
     L"fdNoOEMFonts",    L"fdNoSimulations", L"fdNoSizeSel", L"fdNoStyleSel",    L"fdNoVectorFonts",  L"fdShowHelp",
@@ -341,6 +334,17 @@ void TCommonDialog::DefineProperties(TFiler* Filer) {
   STORE_EVENT(OnShow);
 }
 
+const std::vector<const wchar_t*>& OpenOptionNames() {
+  static const std::vector<const wchar_t*> names{
+      L"ofReadOnly",         L"ofOverwritePrompt",    L"ofHideReadOnly",        L"ofNoChangeDir",
+      L"ofShowHelp",         L"ofNoValidate",         L"ofAllowMultiSelect",    L"ofExtensionDifferent",
+      L"ofPathMustExist",    L"ofFileMustExist",      L"ofCreatePrompt",        L"ofShareAware",
+      L"ofNoReadOnlyReturn", L"ofNoTestFileCreate",   L"ofNoNetworkButton",     L"ofNoLongNames",
+      L"ofOldStyleDialog",   L"ofNoDereferenceLinks", L"ofEnableIncludeNotify", L"ofEnableSizing",
+      L"ofDontAddToRecent",  L"ofForceShowHidden"};
+  return names;
+}
+
 void TOpenDialog::DefineProperties(TFiler* Filer) {
   TCommonDialog::DefineProperties(Filer);
   using namespace PropFiler;
@@ -354,7 +358,7 @@ void TOpenDialog::DefineProperties(TFiler* Filer) {
   Lines(Filer, L"HistoryList.Strings", HistoryList(), a ? a->HistoryList() : nullptr);
   Text(Filer, L"InitialDir", initialDir_, a ? a->initialDir_ : String(), [this](const String& v) { SetInitialDir(v); });
   Set(Filer, L"Options", options_.Bits(), (a ? a->options_ : TOpenOptions{ofHideReadOnly, ofEnableSizing}).Bits(),
-      kOpenOptionNames, [this](uint64_t v) { SetOptions(TOpenOptions::FromBits(v)); });
+      OpenOptionNames(), [this](uint64_t v) { SetOptions(TOpenOptions::FromBits(v)); });
   Set(Filer, L"OptionsEx", optionsEx_.Bits(), a ? a->optionsEx_.Bits() : 0, {L"ofExNoPlacesBar"},
       [this](uint64_t v) { SetOptionsEx(TOpenOptionsEx::FromBits(v)); });
   Text(Filer, L"Title", title_, a ? a->title_ : String(), [this](const String& v) { SetTitle(v); });
