@@ -319,7 +319,29 @@ void TCustomListView::DefineProperties(TFiler* Filer) {
 
 void TCustomGrid::DefineProperties(TFiler* Filer) {
   TCustomControl::DefineProperties(Filer);
+  using namespace PropFiler;
   auto* a = dynamic_cast<TCustomGrid*>(Filer->GetAncestor());
+  Enum(Filer, L"BorderStyle", borderStyle_ == bsNone ? 0 : 1, a ? (a->borderStyle_ == bsNone ? 0 : 1) : 1,
+       {L"bsNone", L"bsSingle"}, [this](int v) { SetBorderStyle(v ? bsSingle : bsNone); });
+  // The counts before the fixed ones they bound.
+  Integer(Filer, L"ColCount", colCount_, a ? a->colCount_ : 5, [this](int64_t v) { SetColCount(int(v)); });
+  Integer(Filer, L"RowCount", rowCount_, a ? a->rowCount_ : 5, [this](int64_t v) { SetRowCount(int(v)); });
+  Integer(Filer, L"DefaultColWidth", defaultColWidth_, a ? a->defaultColWidth_ : 64,
+          [this](int64_t v) { SetDefaultColWidth(int(v)); });
+  Integer(Filer, L"DefaultRowHeight", defaultRowHeight_, a ? a->defaultRowHeight_ : 24,
+          [this](int64_t v) { SetDefaultRowHeight(int(v)); });
+  Integer(Filer, L"FixedCols", fixedCols_, a ? a->fixedCols_ : 1, [this](int64_t v) { SetFixedCols(int(v)); });
+  Integer(Filer, L"FixedRows", fixedRows_, a ? a->fixedRows_ : 1, [this](int64_t v) { SetFixedRows(int(v)); });
+  Integer(Filer, L"GridLineWidth", gridLineWidth_, a ? a->gridLineWidth_ : 1,
+          [this](int64_t v) { SetGridLineWidth(int(v)); });
+  Set(Filer, L"Options", options_.Bits(),
+      (a ? a->options_ : TGridOptions{goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect}).Bits(),
+      {L"goFixedVertLine", L"goFixedHorzLine", L"goVertLine", L"goHorzLine", L"goRangeSelect", L"goDrawFocusSelected",
+       L"goRowSizing", L"goColSizing", L"goRowMoving", L"goColMoving", L"goEditing", L"goTabs", L"goRowSelect",
+       L"goAlwaysShowEditor", L"goThumbTracking"},
+      [this](uint64_t v) { SetOptions(TGridOptions::FromBits(v)); });
+  Enum(Filer, L"ScrollBars", scrollBars_, a ? a->scrollBars_ : ssBoth, {L"ssNone", L"ssHorizontal", L"ssVertical", L"ssBoth"},
+       [this](int v) { SetScrollBars(static_cast<TScrollStyle>(v)); });
   STORE_EVENT(OnDrawCell);
   STORE_EVENT(OnSelectCell);
   STORE_EVENT(OnTopLeftChanged);

@@ -766,3 +766,30 @@ TEST(ComponentStreaming, AListViewStoresItsColumnsLookAndImages) {
   CopyForm(src.Form.get(), dst.Form.get());
   EXPECT_EQ(l->Columns()->GetCount(), 3);
 }
+
+TEST(ComponentStreaming, AGridStoresItsShapeLinesOptionsAndBorder) {
+  Designed src(L"frmGridSource"), dst(L"frmGridCopy");
+  auto* g = src.Make<TDrawGrid>(L"grd", src.Form.get());
+  g->SetColCount(3);
+  g->SetRowCount(40);
+  g->SetFixedCols(0);
+  g->SetDefaultColWidth(120);
+  g->SetDefaultRowHeight(18);
+  g->SetGridLineWidth(0);
+  g->SetOptions({goRowSelect, goThumbTracking});
+  g->SetScrollBars(ssVertical);
+  g->SetBorderStyle(bsNone);
+  CopyForm(src.Form.get(), dst.Form.get());
+  auto* r = Named<TDrawGrid>(dst.Form.get(), L"grd");
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->GetColCount(), 3);
+  EXPECT_EQ(r->GetRowCount(), 40);
+  EXPECT_EQ(r->GetFixedCols(), 0);
+  EXPECT_EQ(r->GetFixedRows(), 1);
+  EXPECT_EQ(r->GetDefaultColWidth(), 120);
+  EXPECT_EQ(r->GetDefaultRowHeight(), 18);
+  EXPECT_EQ(r->GetGridLineWidth(), 0);
+  EXPECT_EQ(r->GetOptions(), (TGridOptions{goRowSelect, goThumbTracking}));
+  EXPECT_EQ(r->GetScrollBars(), ssVertical);
+  EXPECT_EQ(r->GetBorderStyle(), bsNone);
+}
