@@ -1501,6 +1501,9 @@ bool TWinControl::DoKeyUp(TMessage& m) {
 bool TWinControl::DoMouseWheel(TShiftState shift, int delta, TPoint pos) {
   bool handled = false;
   if (OnMouseWheel) OnMouseWheel(this, shift, delta, pos, handled);
+  if (handled || delta == 0) return handled;
+  TMouseWheelUpDownEvent& turn = delta < 0 ? OnMouseWheelDown : OnMouseWheelUp;
+  if (turn) turn(this, shift, pos, handled);
   return handled;
 }
 
@@ -2203,6 +2206,8 @@ void TControl::DefineProperties(TFiler* Filer) {
   Event(Filer, L"OnMouseDown", OnMouseDown, a ? &a->OnMouseDown : nullptr);
   Event(Filer, L"OnMouseMove", OnMouseMove, a ? &a->OnMouseMove : nullptr);
   Event(Filer, L"OnMouseUp", OnMouseUp, a ? &a->OnMouseUp : nullptr);
+  Event(Filer, L"OnMouseWheelDown", OnMouseWheelDown, a ? &a->OnMouseWheelDown : nullptr);
+  Event(Filer, L"OnMouseWheelUp", OnMouseWheelUp, a ? &a->OnMouseWheelUp : nullptr);
   Event(Filer, L"OnContextPopup", OnContextPopup, a ? &a->OnContextPopup : nullptr);
   Event(Filer, L"OnCanResize", OnCanResize, a ? &a->OnCanResize : nullptr);
   Event(Filer, L"OnDragDrop", OnDragDrop, a ? &a->OnDragDrop : nullptr);

@@ -197,6 +197,7 @@ using TMouseMoveEvent = TEvent<void(TObject* Sender, TShiftState Shift, int X, i
 using TKeyEvent = TEvent<void(TObject* Sender, WORD& Key, TShiftState Shift)>;
 using TKeyPressEvent = TEvent<void(TObject* Sender, wchar_t& Key)>;
 using TMouseWheelEvent = TEvent<void(TObject* Sender, TShiftState Shift, int WheelDelta, TPoint MousePos, bool& Handled)>;
+using TMouseWheelUpDownEvent = TEvent<void(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled)>;
 using TContextPopupEvent = TEvent<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
 using TCanResizeEvent = TEvent<void(TObject* Sender, int& NewWidth, int& NewHeight, bool& Resize)>;
 
@@ -468,6 +469,10 @@ class TControl : public TComponent {
   TNotifyEvent OnDblClick;
   TNotifyEvent OnResize;
   TMouseEvent OnMouseDown;
+  // A turn of the mouse wheel towards the user (Down) or away (Up), where
+  // OnMouseWheel left it unhandled; MousePos is in screen coordinates.
+  TMouseWheelUpDownEvent OnMouseWheelDown;
+  TMouseWheelUpDownEvent OnMouseWheelUp;
   TMouseEvent OnMouseUp;
   TMouseMoveEvent OnMouseMove;
   TContextPopupEvent OnContextPopup;

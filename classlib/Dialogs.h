@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "classlib/Forms.h"
 
@@ -40,6 +41,9 @@ enum TOpenOption {
   ofForceShowHidden
 };
 using TOpenOptions = TSet<TOpenOption>;
+// The identifiers of the open options, in the order of their members (as
+// form streams store them).
+const std::vector<const wchar_t*>& OpenOptionNames();
 enum TOpenOptionEx { ofExNoPlacesBar };
 using TOpenOptionsEx = TSet<TOpenOptionEx>;
 // The file name box of old-style dialogs: an edit, or a combo box that
@@ -88,6 +92,8 @@ class TOpenDialog : public TCommonDialog {
   // Reads the results back (file names, filter index, read-only flag).
   virtual void ReadResult(const OPENFILENAMEW& ofn, const std::vector<wchar_t>& fileBuffer);
   bool DoExecute();
+  // The file name, filter, folder, title and options, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 
   String filter_;
   int filterIndex_ = 1;
@@ -134,6 +140,8 @@ class TFontDialog : public TCommonDialog {
 
  protected:
   virtual BOOL CallDialog(CHOOSEFONTW& cf);
+  // The font, options and size limits, after its base's.
+  void DefineProperties(TFiler* Filer) override;
 
  private:
   std::unique_ptr<TFont> font_;

@@ -1,6 +1,12 @@
 // The class library's own component classes, registered by name so that a
 // reader makes them and a writer knows what a new one of each class holds,
 // and the properties and events each stores beyond its base's.
+#include <objbase.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
+
 #include "classlib/Actions.h"
 #include "classlib/Buttons.h"
 #include "classlib/CheckLst.h"
@@ -58,6 +64,24 @@ void RegisterStandardComponentClasses() {
 // where it differs from the ancestor's (a, or none).
 #define STORE_EVENT(Name) PropFiler::Event(Filer, L"" #Name, Name, a ? &a->Name : nullptr)
 
+namespace {
+const PropFiler::TNames kListBoxStyleNames{L"lbStandard", L"lbOwnerDrawFixed", L"lbOwnerDrawVariable"};
+const PropFiler::TNames kComboBoxStyleNames{L"csDropDown", L"csSimple", L"csDropDownList", L"csOwnerDrawFixed",
+                                            L"csOwnerDrawVariable"};
+const PropFiler::TNames kPopupAlignmentNames{L"paLeft", L"paRight", L"paCenter"};
+const PropFiler::TNames kFontDialogOptionNames{
+    L"fdAnsiOnly",      L"fdTrueTypeOnly", L"fdEffects",   L"fdFixedPitchOnly", L"fdForceFontExist", L"fdNoFaceSel",
+    L"fdNoOEMFonts",    L"fdNoSimulations", L"fdNoSizeSel", L"fdNoStyleSel",    L"fdNoVectorFonts",  L"fdShowHelp",
+    L"fdWysiwyg",       L"fdLimitSize",    L"fdScalableOnly", L"fdApplyButton"};
+const PropFiler::TNames kFontStyleNames{L"fsBold", L"fsItalic", L"fsUnderline", L"fsStrikeOut"};
+
+// The selected line: asked of the window only while writing; read, set once
+// the lines are read (they come first).
+int WrittenIndex(TFiler* Filer, const std::function<int()>& Get) {
+  return dynamic_cast<TWriter*>(Filer) ? Get() : -1;
+}
+}  // namespace
+
 void TCustomEdit::DefineProperties(TFiler* Filer) {
   TWinControl::DefineProperties(Filer);
   auto* a = dynamic_cast<TCustomEdit*>(Filer->GetAncestor());
@@ -66,7 +90,18 @@ void TCustomEdit::DefineProperties(TFiler* Filer) {
 
 void TCustomComboBox::DefineProperties(TFiler* Filer) {
   TWinControl::DefineProperties(Filer);
+  using namespace PropFiler;
   auto* a = dynamic_cast<TCustomComboBox*>(Filer->GetAncestor());
+  Enum(Filer, L"Style", style_, a ? a->style_ : csDropDown, kComboBoxStyleNames,
+       [this](int v) { SetStyle(static_cast<TComboBoxStyle>(v)); });
+  Integer(Filer, L"DropDownCount", dropDownCount_, a ? a->dropDownCount_ : 8,
+          [this](int64_t v) { SetDropDownCount(int(v)); });
+  Integer(Filer, L"MaxLength", maxLength_, a ? a->maxLength_ : 0, [this](int64_t v) { SetMaxLength(int(v)); });
+  Boolean(Filer, L"Sorted", sorted_, a ? a->sorted_ : false, [this](bool v) { SetSorted(v); });
+  Lines(Filer, L"Items.Strings", Items(), a ? a->Items() : nullptr);
+  Integer(Filer, L"ItemIndex", WrittenIndex(Filer, [this] { return GetItemIndex(); }),
+          a ? WrittenIndex(Filer, [a] { return a->GetItemIndex(); }) : -1,
+          [this](int64_t v) { SetItemIndex(int(v)); });
   STORE_EVENT(OnChange);
   STORE_EVENT(OnCloseUp);
   STORE_EVENT(OnDrawItem);
@@ -76,7 +111,18 @@ void TCustomComboBox::DefineProperties(TFiler* Filer) {
 
 void TCustomListBox::DefineProperties(TFiler* Filer) {
   TWinControl::DefineProperties(Filer);
+  using namespace PropFiler;
   auto* a = dynamic_cast<TCustomListBox*>(Filer->GetAncestor());
+  // The shape of the list before its lines, the lines before the selection.
+  Enum(Filer, L"Style", style_, a ? a->style_ : lbStandard, kListBoxStyleNames,
+       [this](int v) { SetStyle(static_cast<TListBoxStyle>(v)); });
+  Integer(Filer, L"ItemHeight", itemHeight_, a ? a->itemHeight_ : 16, [this](int64_t v) { SetItemHeight(int(v)); });
+  Boolean(Filer, L"MultiSelect", multiSelect_, a ? a->multiSelect_ : false, [this](bool v) { SetMultiSelect(v); });
+  Boolean(Filer, L"Sorted", sorted_, a ? a->sorted_ : false, [this](bool v) { SetSorted(v); });
+  Lines(Filer, L"Items.Strings", Items(), a ? a->Items() : nullptr);
+  Integer(Filer, L"ItemIndex", WrittenIndex(Filer, [this] { return GetItemIndex(); }),
+          a ? WrittenIndex(Filer, [a] { return a->GetItemIndex(); }) : -1,
+          [this](int64_t v) { SetItemIndex(int(v)); });
   STORE_EVENT(OnDrawItem);
 }
 
@@ -123,7 +169,11 @@ void TMenuItem::DefineProperties(TFiler* Filer) {
 
 void TPopupMenu::DefineProperties(TFiler* Filer) {
   TComponent::DefineProperties(Filer);
+  using namespace PropFiler;
   auto* a = dynamic_cast<TPopupMenu*>(Filer->GetAncestor());
+  Enum(Filer, L"Alignment", alignment_, a ? a->alignment_ : paLeft, kPopupAlignmentNames,
+       [this](int v) { SetAlignment(static_cast<TPopupAlignment>(v)); });
+  Boolean(Filer, L"AutoPopup", GetAutoPopup(), a ? a->GetAutoPopup() : true, [this](bool v) { SetAutoPopup(v); });
   STORE_EVENT(OnPopup);
 }
 
@@ -175,13 +225,88 @@ void TAnimate::DefineProperties(TFiler* Filer) {
 
 void TStatusBar::DefineProperties(TFiler* Filer) {
   TWinControl::DefineProperties(Filer);
+  using namespace PropFiler;
   auto* a = dynamic_cast<TStatusBar*>(Filer->GetAncestor());
+  Boolean(Filer, L"SimplePanel", simplePanel_, a ? a->simplePanel_ : false, [this](bool v) { SetSimplePanel(v); });
+  Text(Filer, L"SimpleText", simpleText_, a ? a->simpleText_ : String(), [this](const String& v) { SetSimpleText(v); });
+  Boolean(Filer, L"SizeGrip", sizeGrip_, a ? a->sizeGrip_ : true, [this](bool v) { SetSizeGrip(v); });
   STORE_EVENT(OnDrawPanel);
 }
 
+namespace {
+const PropFiler::TNames kAlignmentNames{L"taLeftJustify", L"taRightJustify", L"taCenter"};
+
+// A list view's columns as a list of their caption, width, alignment and
+// automatic sizing, four values a column.
+void WriteColumns(TWriter* W, TListColumns* Columns) {
+  W->WriteListBegin();
+  for (int i = 0; i < Columns->GetCount(); ++i) {
+    TListColumn* c = Columns->GetItem(i);
+    W->WriteString(c->GetCaption());
+    W->WriteInteger(c->GetWidth());
+    W->WriteIdent(kAlignmentNames[c->GetAlignment()]);
+    W->WriteBoolean(c->GetAutoSize());
+  }
+  W->WriteListEnd();
+}
+
+bool SameColumns(TListColumns* X, TListColumns* Y) {
+  if (X->GetCount() != Y->GetCount()) return false;
+  for (int i = 0; i < X->GetCount(); ++i) {
+    TListColumn* a = X->GetItem(i);
+    TListColumn* b = Y->GetItem(i);
+    if (a->GetCaption() != b->GetCaption() || a->GetWidth() != b->GetWidth() ||
+        a->GetAlignment() != b->GetAlignment() || a->GetAutoSize() != b->GetAutoSize())
+      return false;
+  }
+  return true;
+}
+}  // namespace
+
 void TCustomListView::DefineProperties(TFiler* Filer) {
   TWinControl::DefineProperties(Filer);
+  using namespace PropFiler;
   auto* a = dynamic_cast<TCustomListView*>(Filer->GetAncestor());
+  // The columns are read whole, replacing those there are.
+  Filer->DefineProperty(
+      L"Columns",
+      [this](TReader* R) {
+        R->ReadListBegin();
+        columns_->Clear();
+        while (!R->EndOfList()) {
+          TListColumn* c = columns_->Add();
+          c->SetCaption(R->ReadString());
+          c->SetWidth(R->ReadInteger());
+          const String align = R->ReadIdent();
+          const auto at = std::find_if(kAlignmentNames.begin(), kAlignmentNames.end(),
+                                       [&](const wchar_t* n) { return align == n; });
+          if (at == kAlignmentNames.end()) throw EReadError(L"Invalid property value: " + align);
+          c->SetAlignment(static_cast<TAlignment>(at - kAlignmentNames.begin()));
+          c->SetAutoSize(R->ReadBoolean());
+        }
+        R->ReadListEnd();
+      },
+      [this](TWriter* W) { WriteColumns(W, columns_.get()); },
+      a ? !SameColumns(columns_.get(), a->columns_.get()) : columns_->GetCount() > 0);
+  Boolean(Filer, L"ColumnClick", columnClick_, a ? a->columnClick_ : true, [this](bool v) { SetColumnClick(v); });
+  Boolean(Filer, L"GridLines", gridLines_, a ? a->gridLines_ : false, [this](bool v) { SetGridLines(v); });
+  Boolean(Filer, L"HideSelection", hideSelection_, a ? a->hideSelection_ : true,
+          [this](bool v) { SetHideSelection(v); });
+  Link(Filer, L"LargeImages", largeImages_, a ? a->largeImages_ : nullptr,
+       [this](TComponent* c) { SetLargeImages(dynamic_cast<TCustomImageList*>(c)); },
+       largeImages_ && !largeImages_->GetName().empty());
+  Boolean(Filer, L"MultiSelect", multiSelect_, a ? a->multiSelect_ : false, [this](bool v) { SetMultiSelect(v); });
+  Boolean(Filer, L"ReadOnly", readOnly_, a ? a->readOnly_ : false, [this](bool v) { SetReadOnly(v); });
+  Boolean(Filer, L"RowSelect", rowSelect_, a ? a->rowSelect_ : false, [this](bool v) { SetRowSelect(v); });
+  Boolean(Filer, L"ShowColumnHeaders", showColumnHeaders_, a ? a->showColumnHeaders_ : true,
+          [this](bool v) { SetShowColumnHeaders(v); });
+  Link(Filer, L"SmallImages", smallImages_, a ? a->smallImages_ : nullptr,
+       [this](TComponent* c) { SetSmallImages(dynamic_cast<TCustomImageList*>(c)); },
+       smallImages_ && !smallImages_->GetName().empty());
+  Enum(Filer, L"SortType", sortType_, a ? a->sortType_ : stNone, {L"stNone", L"stData", L"stText", L"stBoth"},
+       [this](int v) { SetSortType(static_cast<TSortType>(v)); });
+  Enum(Filer, L"ViewStyle", viewStyle_, a ? a->viewStyle_ : vsIcon, {L"vsIcon", L"vsSmallIcon", L"vsList", L"vsReport"},
+       [this](int v) { SetViewStyle(static_cast<TViewStyle>(v)); });
   STORE_EVENT(OnChange);
   STORE_EVENT(OnColumnClick);
   STORE_EVENT(OnCompare);
@@ -194,7 +319,29 @@ void TCustomListView::DefineProperties(TFiler* Filer) {
 
 void TCustomGrid::DefineProperties(TFiler* Filer) {
   TCustomControl::DefineProperties(Filer);
+  using namespace PropFiler;
   auto* a = dynamic_cast<TCustomGrid*>(Filer->GetAncestor());
+  Enum(Filer, L"BorderStyle", borderStyle_ == bsNone ? 0 : 1, a ? (a->borderStyle_ == bsNone ? 0 : 1) : 1,
+       {L"bsNone", L"bsSingle"}, [this](int v) { SetBorderStyle(v ? bsSingle : bsNone); });
+  // The counts before the fixed ones they bound.
+  Integer(Filer, L"ColCount", colCount_, a ? a->colCount_ : 5, [this](int64_t v) { SetColCount(int(v)); });
+  Integer(Filer, L"RowCount", rowCount_, a ? a->rowCount_ : 5, [this](int64_t v) { SetRowCount(int(v)); });
+  Integer(Filer, L"DefaultColWidth", defaultColWidth_, a ? a->defaultColWidth_ : 64,
+          [this](int64_t v) { SetDefaultColWidth(int(v)); });
+  Integer(Filer, L"DefaultRowHeight", defaultRowHeight_, a ? a->defaultRowHeight_ : 24,
+          [this](int64_t v) { SetDefaultRowHeight(int(v)); });
+  Integer(Filer, L"FixedCols", fixedCols_, a ? a->fixedCols_ : 1, [this](int64_t v) { SetFixedCols(int(v)); });
+  Integer(Filer, L"FixedRows", fixedRows_, a ? a->fixedRows_ : 1, [this](int64_t v) { SetFixedRows(int(v)); });
+  Integer(Filer, L"GridLineWidth", gridLineWidth_, a ? a->gridLineWidth_ : 1,
+          [this](int64_t v) { SetGridLineWidth(int(v)); });
+  Set(Filer, L"Options", options_.Bits(),
+      (a ? a->options_ : TGridOptions{goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect}).Bits(),
+      {L"goFixedVertLine", L"goFixedHorzLine", L"goVertLine", L"goHorzLine", L"goRangeSelect", L"goDrawFocusSelected",
+       L"goRowSizing", L"goColSizing", L"goRowMoving", L"goColMoving", L"goEditing", L"goTabs", L"goRowSelect",
+       L"goAlwaysShowEditor", L"goThumbTracking"},
+      [this](uint64_t v) { SetOptions(TGridOptions::FromBits(v)); });
+  Enum(Filer, L"ScrollBars", scrollBars_, a ? a->scrollBars_ : ssBoth, {L"ssNone", L"ssHorizontal", L"ssVertical", L"ssBoth"},
+       [this](int v) { SetScrollBars(static_cast<TScrollStyle>(v)); });
   STORE_EVENT(OnDrawCell);
   STORE_EVENT(OnSelectCell);
   STORE_EVENT(OnTopLeftChanged);
@@ -207,6 +354,56 @@ void TCommonDialog::DefineProperties(TFiler* Filer) {
                      [this](int64_t v) { SetHelpContext(static_cast<THelpContext>(v)); });
   STORE_EVENT(OnClose);
   STORE_EVENT(OnShow);
+}
+
+const std::vector<const wchar_t*>& OpenOptionNames() {
+  static const std::vector<const wchar_t*> names{
+      L"ofReadOnly",         L"ofOverwritePrompt",    L"ofHideReadOnly",        L"ofNoChangeDir",
+      L"ofShowHelp",         L"ofNoValidate",         L"ofAllowMultiSelect",    L"ofExtensionDifferent",
+      L"ofPathMustExist",    L"ofFileMustExist",      L"ofCreatePrompt",        L"ofShareAware",
+      L"ofNoReadOnlyReturn", L"ofNoTestFileCreate",   L"ofNoNetworkButton",     L"ofNoLongNames",
+      L"ofOldStyleDialog",   L"ofNoDereferenceLinks", L"ofEnableIncludeNotify", L"ofEnableSizing",
+      L"ofDontAddToRecent",  L"ofForceShowHidden"};
+  return names;
+}
+
+void TOpenDialog::DefineProperties(TFiler* Filer) {
+  TCommonDialog::DefineProperties(Filer);
+  using namespace PropFiler;
+  auto* a = dynamic_cast<TOpenDialog*>(Filer->GetAncestor());
+  Text(Filer, L"DefaultExt", defaultExt_, a ? a->defaultExt_ : String(), [this](const String& v) { SetDefaultExt(v); });
+  Enum(Filer, L"FileEditStyle", fileEditStyle_, a ? a->fileEditStyle_ : fsEdit, {L"fsEdit", L"fsComboBox"},
+       [this](int v) { SetFileEditStyle(static_cast<TFileEditStyle>(v)); });
+  Text(Filer, L"FileName", fileName_, a ? a->fileName_ : String(), [this](const String& v) { SetFileName(v); });
+  Text(Filer, L"Filter", filter_, a ? a->filter_ : String(), [this](const String& v) { SetFilter(v); });
+  Integer(Filer, L"FilterIndex", filterIndex_, a ? a->filterIndex_ : 1, [this](int64_t v) { SetFilterIndex(int(v)); });
+  Lines(Filer, L"HistoryList.Strings", HistoryList(), a ? a->HistoryList() : nullptr);
+  Text(Filer, L"InitialDir", initialDir_, a ? a->initialDir_ : String(), [this](const String& v) { SetInitialDir(v); });
+  Set(Filer, L"Options", options_.Bits(), (a ? a->options_ : TOpenOptions{ofHideReadOnly, ofEnableSizing}).Bits(),
+      OpenOptionNames(), [this](uint64_t v) { SetOptions(TOpenOptions::FromBits(v)); });
+  Set(Filer, L"OptionsEx", optionsEx_.Bits(), a ? a->optionsEx_.Bits() : 0, {L"ofExNoPlacesBar"},
+      [this](uint64_t v) { SetOptionsEx(TOpenOptionsEx::FromBits(v)); });
+  Text(Filer, L"Title", title_, a ? a->title_ : String(), [this](const String& v) { SetTitle(v); });
+}
+
+void TFontDialog::DefineProperties(TFiler* Filer) {
+  TCommonDialog::DefineProperties(Filer);
+  using namespace PropFiler;
+  auto* a = dynamic_cast<TFontDialog*>(Filer->GetAncestor());
+  TFont fresh;
+  const TFont& f = *font_;
+  const TFont& b = a ? *a->font_ : fresh;
+  Integer(Filer, L"Font.Charset", f.GetCharset(), b.GetCharset(),
+          [this](int64_t v) { font_->SetCharset(TFontCharset(v)); });
+  Integer(Filer, L"Font.Color", f.GetColor(), b.GetColor(), [this](int64_t v) { font_->SetColor(TColor(v)); });
+  Integer(Filer, L"Font.Height", f.GetHeight(), b.GetHeight(), [this](int64_t v) { font_->SetHeight(int(v)); });
+  Text(Filer, L"Font.Name", f.GetName(), b.GetName(), [this](const String& v) { font_->SetName(v); });
+  Set(Filer, L"Font.Style", f.GetStyle().Bits(), b.GetStyle().Bits(), kFontStyleNames,
+      [this](uint64_t v) { font_->SetStyle(TFontStyles::FromBits(v)); });
+  Integer(Filer, L"MaxFontSize", MaxFontSize, a ? a->MaxFontSize : 0, [this](int64_t v) { MaxFontSize = int(v); });
+  Integer(Filer, L"MinFontSize", MinFontSize, a ? a->MinFontSize : 0, [this](int64_t v) { MinFontSize = int(v); });
+  Set(Filer, L"Options", options_.Bits(), (a ? a->options_ : TFontDialogOptions{fdEffects}).Bits(),
+      kFontDialogOptionNames, [this](uint64_t v) { SetOptions(TFontDialogOptions::FromBits(v)); });
 }
 
 void TCustomAction::DefineProperties(TFiler* Filer) {
@@ -244,8 +441,79 @@ void TCustomActionList::DefineProperties(TFiler* Filer) {
   STORE_EVENT(OnUpdate);
 }
 
+// The image list's stream functions, which commctrl.h declares only where
+// it was included after the COM stream interface.
+#ifndef __IStream_INTERFACE_DEFINED__
+#error the COM stream interface is needed
+#endif
+extern "C" {
+BOOL WINAPI ImageList_Write(HIMAGELIST, IStream*);
+HIMAGELIST WINAPI ImageList_Read(IStream*);
+}
+
+namespace {
+// The images of a list (with their masks and depth) as the system writes
+// them to a stream; empty for a list without images.
+std::vector<uint8_t> ImageListBytes(TCustomImageList* List) {
+  std::vector<uint8_t> bytes;
+  if (List->GetCount() == 0) return bytes;
+  IStream* s = nullptr;
+  if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &s))) return bytes;
+  if (ImageList_Write(List->GetHandle(), s)) {
+    HGLOBAL g = nullptr;
+    if (SUCCEEDED(GetHGlobalFromStream(s, &g))) {
+      STATSTG st{};
+      s->Stat(&st, STATFLAG_NONAME);
+      const auto* p = static_cast<const uint8_t*>(GlobalLock(g));
+      if (p) bytes.assign(p, p + st.cbSize.QuadPart);
+      GlobalUnlock(g);
+    }
+  }
+  s->Release();
+  return bytes;
+}
+
+// A list of the images Bytes hold, or null for bytes that hold none.
+HIMAGELIST ImageListFromBytes(TMemoryStream* Bytes) {
+  HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(Bytes->GetSize()) + 1);
+  if (!g) return nullptr;
+  if (void* p = GlobalLock(g)) {
+    if (Bytes->GetSize()) memcpy(p, Bytes->Memory(), static_cast<size_t>(Bytes->GetSize()));
+    GlobalUnlock(g);
+  }
+  IStream* s = nullptr;
+  if (FAILED(CreateStreamOnHGlobal(g, TRUE, &s))) {
+    GlobalFree(g);
+    return nullptr;
+  }
+  HIMAGELIST h = ImageList_Read(s);
+  s->Release();
+  return h;
+}
+}  // namespace
+
 void TCustomImageList::DefineProperties(TFiler* Filer) {
   TComponent::DefineProperties(Filer);
+  using namespace PropFiler;
   auto* a = dynamic_cast<TCustomImageList*>(Filer->GetAncestor());
+  // The size and kind of list before its images: changing them empties it.
+  Integer(Filer, L"Height", height_, a ? a->height_ : 16, [this](int64_t v) { SetHeight(int(v)); });
+  Integer(Filer, L"Width", width_, a ? a->width_ : 16, [this](int64_t v) { SetWidth(int(v)); });
+  Boolean(Filer, L"Masked", masked_, a ? a->masked_ : true, [this](bool v) { SetMasked(v); });
+  Integer(Filer, L"BkColor", bkColor_, a ? a->bkColor_ : clNone, [this](int64_t v) { SetBkColor(TColor(v)); });
+  const bool writing = dynamic_cast<TWriter*>(Filer) != nullptr;
+  std::vector<uint8_t> images = writing ? ImageListBytes(this) : std::vector<uint8_t>();
+  const bool differs = writing && (a ? images != ImageListBytes(a) : !images.empty());
+  Filer->DefineBinaryProperty(
+      L"Bitmap",
+      [this](TStream* S) {
+        auto* m = dynamic_cast<TMemoryStream*>(S);
+        HIMAGELIST h = m ? ImageListFromBytes(m) : nullptr;
+        if (!h) throw EReadError(L"Invalid image list data");
+        SetHandle(h);
+        if (bkColor_ != clNone) ImageList_SetBkColor(h, ColorToRef(bkColor_));
+        Change();
+      },
+      [&images](TStream* S) { S->WriteBuffer(images.data(), static_cast<int64_t>(images.size())); }, differs);
   STORE_EVENT(OnChange);
 }

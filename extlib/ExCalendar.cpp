@@ -613,12 +613,6 @@ void TSelectDateDlg::FormKeyDown(TObject*, WORD& Key, TShiftState Shift) {
   Key = 0;
 }
 
-void TSelectDateDlg::DefineProperties(TFiler* Filer) {
-  TForm::DefineProperties(Filer);
-  auto* A = dynamic_cast<TSelectDateDlg*>(Filer->GetAncestor());
-  ExFiler::Event(Filer, L"OnKeyDown", OnKeyDown, A ? &A->OnKeyDown : nullptr);
-}
-
 void TSelectDateDlg::WndProc(TMessage& M) {
   // Tab turns the month here: the form's own key handling sees it before
   // the focus would move on.

@@ -159,10 +159,6 @@ class TSelectDateDlg : public TForm {
   void TopPanelDblClick(TObject*);
   void FormKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
   void WndProc(TMessage& M) override;
-
- protected:
-  // The form's OnKeyDown (the form itself declares none of its events).
-  void DefineProperties(TFiler* Filer) override;
 };
 
 // The drop-down calendar of an edit: at other than 96 DPI scaled to the

@@ -2,24 +2,6 @@
 
 #include <algorithm>
 
-#include "extlib/ExFiler.h"
-
-void TTextListBox::DefineProperties(TFiler* Filer) {
-  TCustomListBox::DefineProperties(Filer);
-  auto* A = dynamic_cast<TTextListBox*>(Filer->GetAncestor());
-  using namespace ExFiler;
-  // The shape of the list before its lines.
-  Enum(Filer, L"Style", GetStyle(), A ? A->GetStyle() : lbStandard,
-       {L"lbStandard", L"lbOwnerDrawFixed", L"lbOwnerDrawVariable"},
-       [this](int V) { SetStyle(static_cast<TListBoxStyle>(V)); });
-  Integer(Filer, L"ItemHeight", itemHeight_, A ? A->itemHeight_ : 16,
-          [this](int64_t V) { SetItemHeight(static_cast<int>(V)); });
-  Boolean(Filer, L"MultiSelect", GetMultiSelect(), A ? A->GetMultiSelect() : false,
-          [this](bool V) { SetMultiSelect(V); });
-  Boolean(Filer, L"Sorted", GetSorted(), A ? A->GetSorted() : false, [this](bool V) { SetSorted(V); });
-  Lines(Filer, L"Items.Strings", Items(), A ? A->Items() : nullptr);
-  Event(Filer, L"OnDrawItem", OnDrawItem, A ? &A->OnDrawItem : nullptr);
-}
 
 void TTextListBox::CreateParams(TCreateParams& p) {
   TCustomListBox::CreateParams(p);

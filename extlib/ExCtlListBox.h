@@ -13,9 +13,6 @@ class TTextListBox : public TCustomListBox {
 
  protected:
   void CreateParams(TCreateParams& p) override;
-  // The list box's usual properties: Style, ItemHeight, MultiSelect,
-  // Sorted, Items and OnDrawItem.
-  void DefineProperties(TFiler* Filer) override;
   // The width of one item's text, with a little room after it.
   int GetItemWidth(int index);
 

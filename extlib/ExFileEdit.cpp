@@ -281,16 +281,6 @@ void TFileDirEdit::DefineProperties(TFiler* Filer) {
   Event(Filer, L"OnAfterDialog", OnAfterDialog, A ? &A->OnAfterDialog : nullptr);
 }
 
-namespace {
-const ExFiler::TNames OpenOptionNames{
-    L"ofReadOnly",         L"ofOverwritePrompt",  L"ofHideReadOnly",      L"ofNoChangeDir",
-    L"ofShowHelp",         L"ofNoValidate",       L"ofAllowMultiSelect",  L"ofExtensionDifferent",
-    L"ofPathMustExist",    L"ofFileMustExist",    L"ofCreatePrompt",      L"ofShareAware",
-    L"ofNoReadOnlyReturn", L"ofNoTestFileCreate", L"ofNoNetworkButton",   L"ofNoLongNames",
-    L"ofOldStyleDialog",   L"ofNoDereferenceLinks", L"ofEnableIncludeNotify", L"ofEnableSizing",
-    L"ofDontAddToRecent",  L"ofForceShowHidden"};
-}  // namespace
-
 void TFilenameEdit::DefineProperties(TFiler* Filer) {
   TFileDirEdit::DefineProperties(Filer);
   auto* A = dynamic_cast<TFilenameEdit*>(Filer->GetAncestor());
@@ -311,7 +301,7 @@ void TFilenameEdit::DefineProperties(TFiler* Filer) {
        [this](const String& V) { SetInitialDir(V); });
   Lines(Filer, L"HistoryList", HistoryList(), D ? D->HistoryList() : nullptr);
   Set(Filer, L"DialogOptions", GetDialogOptions().Bits(), (D ? D->GetOptions() : TOpenOptions{ofHideReadOnly}).Bits(),
-      OpenOptionNames, [this](uint64_t V) { SetDialogOptions(TOpenOptions::FromBits(V)); });
+      OpenOptionNames(), [this](uint64_t V) { SetDialogOptions(TOpenOptions::FromBits(V)); });
   Text(Filer, L"DialogTitle", GetDialogTitle(), D ? D->GetTitle() : String(L"Browse"),
        [this](const String& V) { SetDialogTitle(V); });
   Text(

@@ -58,6 +58,13 @@ InputScript& InputScript::Up(Button B) {
   return *this;
 }
 
+InputScript& InputScript::Wheel(int Delta) {
+  INPUT i = MouseInput(MOUSEEVENTF_WHEEL);
+  i.mi.mouseData = static_cast<DWORD>(Delta);
+  in_.push_back(i);
+  return *this;
+}
+
 InputScript& InputScript::Key(WORD Vk, bool Down) {
   INPUT i{};
   i.type = INPUT_KEYBOARD;

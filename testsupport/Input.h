@@ -22,6 +22,9 @@ class InputScript {
   InputScript& Move(POINT P);
   InputScript& Down(Button B = Button::Left);
   InputScript& Up(Button B = Button::Left);
+  // A turn of the mouse wheel (WHEEL_DELTA a notch; below 0 towards the
+  // user).
+  InputScript& Wheel(int Delta);
   InputScript& Key(WORD Vk, bool Down);
   // Vk pressed and released with the modifier keys held around it.
   InputScript& Press(WORD Vk, const std::vector<WORD>& Mods = {});

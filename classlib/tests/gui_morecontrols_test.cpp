@@ -438,3 +438,43 @@ TEST(DoubleBuffered, PaintsThroughABitmapAndTheParentErasesBehind) {
   DeleteObject(bmp);
   DeleteDC(mem);
 }
+
+// A turn of the wheel over a focused control: towards the user it is
+// OnMouseWheelDown, away OnMouseWheelUp, each with the pointer's screen
+// place; an OnMouseWheel that handles the turn keeps both quiet.
+TEST(MouseWheel, TurnsReachWheelDownAndUpUnlessOnMouseWheelHandlesThem) {
+  auto f = ShownForm();
+  auto* l = Put<TListBox>(f.get(), 10, 10, 200, 150);
+  for (int i = 0; i < 40; ++i) l->Items()->Add(L"line " + std::to_wstring(i));
+  l->SetFocus();
+  int downs = 0, ups = 0;
+  TPoint at{};
+  l->OnMouseWheelDown = [&](TObject*, TShiftState, TPoint P, bool& Handled) {
+    ++downs;
+    at = P;
+    Handled = true;
+  };
+  l->OnMouseWheelUp = [&](TObject*, TShiftState, TPoint, bool& Handled) {
+    ++ups;
+    Handled = true;
+  };
+  const POINT centre = testsupport::ClientCentre(l->GetHandle());
+  testsupport::MoveMouse(centre);
+  testsupport::InputScript().Wheel(-WHEEL_DELTA).Send();
+  ASSERT_TRUE(PumpUntil([&] { return downs == 1; }));
+  EXPECT_EQ(ups, 0);
+  EXPECT_EQ(at.x, centre.x);
+  EXPECT_EQ(at.y, centre.y);
+  testsupport::InputScript().Wheel(WHEEL_DELTA).Send();
+  ASSERT_TRUE(PumpUntil([&] { return ups == 1; }));
+  EXPECT_EQ(downs, 1);
+  int wheels = 0;
+  l->OnMouseWheel = [&](TObject*, TShiftState, int, TPoint, bool& Handled) {
+    ++wheels;
+    Handled = true;
+  };
+  testsupport::InputScript().Wheel(-WHEEL_DELTA).Wheel(WHEEL_DELTA).Send();
+  ASSERT_TRUE(PumpUntil([&] { return wheels == 2; }));
+  EXPECT_EQ(downs, 1);
+  EXPECT_EQ(ups, 1);
+}

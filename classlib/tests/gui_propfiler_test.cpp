@@ -406,7 +406,8 @@ TEST(ControlStreaming, BorderWidthShrinksTheClientAreaAndIsPaintedInTheControlsC
 // Every event a control of the class library stores, by name.
 #define CONTROL_EVENTS(X)                                                                            \
   X(OnClick) X(OnDblClick) X(OnResize) X(OnMouseDown) X(OnMouseMove) X(OnMouseUp) X(OnContextPopup) \
-  X(OnCanResize) X(OnDragDrop) X(OnDragOver) X(OnEndDock) X(OnEndDrag) X(OnStartDock) X(OnStartDrag)
+  X(OnCanResize) X(OnDragDrop) X(OnDragOver) X(OnEndDock) X(OnEndDrag) X(OnStartDock) X(OnStartDrag)      \
+  X(OnMouseWheelDown) X(OnMouseWheelUp)
 #define WINCONTROL_EVENTS(X) X(OnEnter) X(OnExit) X(OnKeyDown) X(OnKeyPress) X(OnKeyUp) X(OnMouseWheel)
 
 TEST(ControlStreaming, EveryEventIsStoredByTheNameItsFormOffers) {
@@ -579,4 +580,216 @@ TEST(ControlStreaming, EachComponentDeclaresItsOwnEvents) {
   expect(new TOpenDialog(nullptr), {L"OnShow", L"OnClose", L"HelpContext"});
   expect(new TActionList(nullptr), {L"Images", L"OnChange", L"OnExecute", L"OnUpdate"});
   expect(new TImageList(nullptr), {L"OnChange"});
+}
+
+namespace {
+// Src written and read into Dst (both forms with the same names).
+void CopyForm(TForm* Src, TForm* Dst) {
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(Src);
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(Dst);
+}
+template <class T>
+T* Named(TForm* F, const wchar_t* Name) {
+  return dynamic_cast<T*>(F->FindComponent(Name));
+}
+}  // namespace
+
+TEST(ComponentStreaming, DialogsStoreTheirFilesFiltersOptionsAndFont) {
+  Designed src(L"frmDialogsSource"), dst(L"frmDialogsCopy");
+  auto* open = new TOpenDialog(src.Form.get());
+  open->SetName(L"dlgOpen");
+  auto* save = new TSaveDialog(src.Form.get());
+  save->SetName(L"dlgSave");
+  auto* font = new TFontDialog(src.Form.get());
+  font->SetName(L"dlgFont");
+  open->SetDefaultExt(L"reg");
+  open->SetFileName(L"export.reg");
+  open->SetFilter(L"Registry files (*.reg)|*.reg|All files (*.*)|*.*");
+  open->SetFilterIndex(2);
+  open->SetInitialDir(L"C:\\Temp");
+  open->SetTitle(L"Import");
+  open->SetOptions({ofFileMustExist, ofPathMustExist});  // dropped the defaults
+  save->SetOptions({ofHideReadOnly, ofEnableSizing, ofOverwritePrompt});
+  font->Font()->SetName(L"Courier New");
+  font->Font()->SetHeight(-15);
+  font->Font()->SetStyle({fsBold});
+  font->SetOptions({fdTrueTypeOnly});
+  font->MaxFontSize = 40;
+  CopyForm(src.Form.get(), dst.Form.get());
+  auto* o = Named<TOpenDialog>(dst.Form.get(), L"dlgOpen");
+  auto* s = Named<TSaveDialog>(dst.Form.get(), L"dlgSave");
+  auto* f = Named<TFontDialog>(dst.Form.get(), L"dlgFont");
+  ASSERT_TRUE(o && s && f);
+  EXPECT_EQ(o->GetDefaultExt(), L"reg");
+  EXPECT_EQ(o->GetFileName(), L"export.reg");
+  EXPECT_EQ(o->GetFilter(), open->GetFilter());
+  EXPECT_EQ(o->GetFilterIndex(), 2);
+  EXPECT_EQ(o->GetInitialDir(), L"C:\\Temp");
+  EXPECT_EQ(o->GetTitle(), L"Import");
+  EXPECT_EQ(o->GetOptions(), (TOpenOptions{ofFileMustExist, ofPathMustExist}));
+  EXPECT_EQ(s->GetOptions(), (TOpenOptions{ofHideReadOnly, ofEnableSizing, ofOverwritePrompt}));
+  EXPECT_EQ(s->GetFilterIndex(), 1);
+  EXPECT_EQ(f->Font()->GetName(), L"Courier New");
+  EXPECT_EQ(f->Font()->GetHeight(), -15);
+  EXPECT_TRUE(f->Font()->GetStyle().Contains(fsBold));
+  EXPECT_EQ(f->GetOptions(), TFontDialogOptions{fdTrueTypeOnly});
+  EXPECT_EQ(f->MaxFontSize, 40);
+  // New dialogs write nothing of their own.
+  auto names = [](TComponent* c) {
+    TMemoryStream m;
+    TWriter(&m).WriteRootComponent(c);
+    return std::string(static_cast<const char*>(m.Memory()), static_cast<size_t>(m.GetSize()));
+  };
+  TOpenDialog plain(nullptr);
+  TFontDialog plainFont(nullptr);
+  for (const char* n : {"Options", "FilterIndex", "Filter", "Title"}) EXPECT_EQ(names(&plain).find(n), std::string::npos) << n;
+  for (const char* n : {"Options", "Font."}) EXPECT_EQ(names(&plainFont).find(n), std::string::npos) << n;
+}
+
+TEST(ComponentStreaming, ListsStoreTheirLinesSelectionAndShape) {
+  Designed src(L"frmListsSource"), dst(L"frmListsCopy");
+  auto* list = src.Make<TListBox>(L"lst", src.Form.get());
+  list->SetStyle(lbOwnerDrawFixed);
+  list->SetItemHeight(20);
+  list->SetSorted(true);
+  for (const wchar_t* s : {L"pear", L"apple", L"fig"}) list->Items()->Add(s);
+  list->SetItemIndex(1);  // "fig", sorted
+  auto* combo = src.Make<TComboBox>(L"cmbKinds", src.Form.get());
+  combo->SetStyle(csDropDownList);
+  combo->SetDropDownCount(12);
+  for (const wchar_t* s : {L"String", L"Integer", L"Binary"}) combo->Items()->Add(s);
+  combo->SetItemIndex(2);
+  auto* menu = src.Menu;
+  menu->SetAlignment(paRight);
+  menu->SetAutoPopup(false);
+  auto* bar = src.Make<TStatusBar>(L"sb", src.Form.get());
+  bar->SetSimplePanel(true);
+  bar->SetSimpleText(L"Ready");
+  bar->SetSizeGrip(false);
+  src.Form->Show();
+  CopyForm(src.Form.get(), dst.Form.get());
+  auto* l = Named<TListBox>(dst.Form.get(), L"lst");
+  auto* c = Named<TComboBox>(dst.Form.get(), L"cmbKinds");
+  auto* m = Named<TPopupMenu>(dst.Form.get(), L"pmEdit");
+  auto* b = Named<TStatusBar>(dst.Form.get(), L"sb");
+  ASSERT_TRUE(l && c && m && b);
+  ASSERT_EQ(l->Items()->GetCount(), 3);
+  EXPECT_EQ(l->Items()->Get(0), L"apple");
+  EXPECT_EQ(l->GetStyle(), lbOwnerDrawFixed);
+  EXPECT_EQ(l->GetItemHeight(), 20);
+  EXPECT_TRUE(l->GetSorted());
+  EXPECT_EQ(l->GetItemIndex(), 1);
+  ASSERT_EQ(c->Items()->GetCount(), 3);
+  EXPECT_EQ(c->GetStyle(), csDropDownList);
+  EXPECT_EQ(c->GetDropDownCount(), 12);
+  EXPECT_EQ(c->GetItemIndex(), 2);
+  dst.Form->Show();  // the windows made from what was read
+  EXPECT_EQ(l->GetItemIndex(), 1);
+  EXPECT_EQ(c->GetItemIndex(), 2);
+  EXPECT_EQ(m->GetAlignment(), paRight);
+  EXPECT_FALSE(m->GetAutoPopup());
+  EXPECT_TRUE(b->GetSimplePanel());
+  EXPECT_EQ(b->GetSimpleText(), L"Ready");
+  EXPECT_FALSE(b->GetSizeGrip());
+}
+
+TEST(ComponentStreaming, AnImageListStoresItsSizeKindAndImages) {
+  Designed src(L"frmImagesSource"), dst(L"frmImagesCopy");
+  auto* list = new TImageList(src.Form.get());
+  list->SetName(L"imlLarge");
+  list->SetSize(32, 32);
+  list->SetBkColor(clWhite);
+  for (TColor c : {clRed, clBlue}) {
+    TBitmap b;
+    b.SetSize(32, 32);
+    b.Canvas()->Brush()->SetColor(c);
+    b.Canvas()->FillRect(TRect{0, 0, 32, 32});
+    list->AddMasked(&b, clFuchsia);
+  }
+  auto* plain = new TImageList(src.Form.get());
+  plain->SetName(L"imlPlain");
+  CopyForm(src.Form.get(), dst.Form.get());
+  auto* l = Named<TImageList>(dst.Form.get(), L"imlLarge");
+  auto* p = Named<TImageList>(dst.Form.get(), L"imlPlain");
+  ASSERT_TRUE(l && p);
+  EXPECT_EQ(l->GetWidth(), 32);
+  EXPECT_EQ(l->GetHeight(), 32);
+  EXPECT_EQ(l->GetBkColor(), clWhite);
+  ASSERT_EQ(l->GetCount(), 2);
+  TBitmap second;
+  l->GetBitmap(1, &second);
+  EXPECT_EQ(second.GetWidth(), 32);
+  EXPECT_EQ(ColorToRef(second.Canvas()->GetPixel(16, 16)), ColorToRef(clBlue));
+  EXPECT_EQ(p->GetWidth(), 16);
+  EXPECT_EQ(p->GetCount(), 0);
+}
+
+TEST(ComponentStreaming, AListViewStoresItsColumnsLookAndImages) {
+  Designed src(L"frmListViewSource"), dst(L"frmListViewCopy");
+  auto* images = new TImageList(src.Form.get());
+  images->SetName(L"imlSmall");
+  (new TImageList(dst.Form.get()))->SetName(L"imlSmall");
+  auto* lv = src.Make<TListView>(L"lvValues", src.Form.get());
+  const wchar_t* captions[] = {L"Name", L"Type", L"Data"};
+  for (int i = 0; i < 3; ++i) {
+    TListColumn* c = lv->Columns()->Add();
+    c->SetCaption(captions[i]);
+    c->SetWidth(80 + 10 * i);
+  }
+  lv->Columns()->GetItem(1)->SetAlignment(taRightJustify);
+  lv->Columns()->GetItem(2)->SetAutoSize(true);
+  lv->SetViewStyle(vsReport);
+  lv->SetMultiSelect(true);
+  lv->SetRowSelect(true);
+  lv->SetReadOnly(true);
+  lv->SetHideSelection(false);
+  lv->SetColumnClick(false);
+  lv->SetSmallImages(images);
+  CopyForm(src.Form.get(), dst.Form.get());
+  auto* l = Named<TListView>(dst.Form.get(), L"lvValues");
+  ASSERT_NE(l, nullptr);
+  ASSERT_EQ(l->Columns()->GetCount(), 3);
+  EXPECT_EQ(l->Columns()->GetItem(0)->GetCaption(), L"Name");
+  EXPECT_EQ(l->Columns()->GetItem(1)->GetWidth(), 90);
+  EXPECT_EQ(l->Columns()->GetItem(1)->GetAlignment(), taRightJustify);
+  EXPECT_TRUE(l->Columns()->GetItem(2)->GetAutoSize());
+  EXPECT_EQ(l->GetViewStyle(), vsReport);
+  EXPECT_TRUE(l->GetMultiSelect());
+  EXPECT_TRUE(l->GetRowSelect());
+  EXPECT_TRUE(l->GetReadOnly());
+  EXPECT_FALSE(l->GetHideSelection());
+  EXPECT_FALSE(l->GetColumnClick());
+  EXPECT_EQ(l->GetSmallImages(), dst.Form->FindComponent(L"imlSmall"));
+  // Read again over the columns it has: they are replaced, not added to.
+  CopyForm(src.Form.get(), dst.Form.get());
+  EXPECT_EQ(l->Columns()->GetCount(), 3);
+}
+
+TEST(ComponentStreaming, AGridStoresItsShapeLinesOptionsAndBorder) {
+  Designed src(L"frmGridSource"), dst(L"frmGridCopy");
+  auto* g = src.Make<TDrawGrid>(L"grd", src.Form.get());
+  g->SetColCount(3);
+  g->SetRowCount(40);
+  g->SetFixedCols(0);
+  g->SetDefaultColWidth(120);
+  g->SetDefaultRowHeight(18);
+  g->SetGridLineWidth(0);
+  g->SetOptions({goRowSelect, goThumbTracking});
+  g->SetScrollBars(ssVertical);
+  g->SetBorderStyle(bsNone);
+  CopyForm(src.Form.get(), dst.Form.get());
+  auto* r = Named<TDrawGrid>(dst.Form.get(), L"grd");
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->GetColCount(), 3);
+  EXPECT_EQ(r->GetRowCount(), 40);
+  EXPECT_EQ(r->GetFixedCols(), 0);
+  EXPECT_EQ(r->GetFixedRows(), 1);
+  EXPECT_EQ(r->GetDefaultColWidth(), 120);
+  EXPECT_EQ(r->GetDefaultRowHeight(), 18);
+  EXPECT_EQ(r->GetGridLineWidth(), 0);
+  EXPECT_EQ(r->GetOptions(), (TGridOptions{goRowSelect, goThumbTracking}));
+  EXPECT_EQ(r->GetScrollBars(), ssVertical);
+  EXPECT_EQ(r->GetBorderStyle(), bsNone);
 }
