@@ -111,7 +111,8 @@ void TExtCustomListBox::CreateParams(TCreateParams& P) {
   if (style_ == lbOwnerDrawVariable) P.Style |= LBS_OWNERDRAWVARIABLE;
   if (sorted_) P.Style |= LBS_SORT;
   if (multiSelect_) P.Style |= extendedSelect_ ? LBS_EXTENDEDSEL : LBS_MULTIPLESEL;
-  if (!integralHeight_) P.Style |= LBS_NOINTEGRALHEIGHT;
+  // Whole items are fitted by SetBounds, never by the window.
+  P.Style |= LBS_NOINTEGRALHEIGHT;
   if (columns_ != 0) P.Style |= LBS_MULTICOLUMN;
   if (tabWidth_ != 0) P.Style |= LBS_USETABSTOPS;
   if (borderStyle_ == bsSingle) {
@@ -135,6 +136,21 @@ void TExtCustomListBox::CreateWnd() {
     SetTopIndex(saveTopIndex_);
     SetItemIndex(saveItemIndex_);
   }
+  FitHeight();
+}
+
+void TExtCustomListBox::SetBounds(int l, int t, int w, int h) {
+  // Only the window knows the item height it draws with.
+  if (integralHeight_ && style_ != lbOwnerDrawVariable && handle_) {
+    const int item = static_cast<int>(SendMessageW(handle_, LB_GETITEMHEIGHT, 0, 0));
+    const int client = h - (height_ - GetClientHeight());
+    if (item > 0 && client > item) h -= client % item;
+  }
+  TWinControl::SetBounds(l, t, w, h);
+}
+
+void TExtCustomListBox::FitHeight() {
+  if (handle_ && integralHeight_) SetBounds(left_, top_, width_, height_);
 }
 
 void TExtCustomListBox::DestroyWnd() {
@@ -738,6 +754,7 @@ void TExtCheckListBox::ResetItemHeight() {
   int H = std::max(TextHeightOf(font_.get(), L"Wg"), checkHeight_);
   if (style_ == lbOwnerDrawFixed) H = std::max(H, itemHeight_);
   SendMessageW(handle_, LB_SETITEMHEIGHT, 0, H);
+  FitHeight();
   TRect C = GetClientRect();
   if (items_->GetCount() * H <= RectHeight(C)) SetScrollRange(handle_, SB_VERT, 0, 0, TRUE);
 }

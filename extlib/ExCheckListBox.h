@@ -73,6 +73,7 @@ class TExtCustomListBox : public TWinControl {
   void SetStyle(TListBoxStyle Value);
   bool GetIntegralHeight() const { return integralHeight_; }
   void SetIntegralHeight(bool Value);
+  void SetBounds(int l, int t, int w, int h) override;
   bool GetMultiSelect() const { return multiSelect_; }
   void SetMultiSelect(bool Value);
   bool GetSorted() const { return sorted_; }
@@ -112,6 +113,9 @@ class TExtCustomListBox : public TWinControl {
   void DoEndDrag(TObject* Target, int X, int Y) override;
   void CreateParams(TCreateParams& Params) override;
   void CreateWnd() override;
+  // With IntegralHeight the list is fitted to whole items here rather than
+  // by the window (which fits it again, smaller, each time it is made).
+  void FitHeight();
   void DestroyWnd() override;
   virtual std::unique_ptr<TExtListBoxStrings> CreateItemList();
   virtual int GetItemWidth(int Index);

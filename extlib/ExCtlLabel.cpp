@@ -38,6 +38,9 @@ TExtCustomLabel::TExtCustomLabel(TComponent* AOwner) : TGraphicControl(AOwner) {
   ControlStyle += csReplicatable;
   width_ = 65;
   height_ = 17;
+  // Sized to its (empty) caption from the start: a label written before any
+  // change reads back the size it was written with.
+  AdjustBounds();
 }
 
 void TExtCustomLabel::DoDrawText(HDC dc, TRect& r, UINT flags) {
@@ -126,7 +129,14 @@ void TExtCustomLabel::AdjustBounds() {
           ? (alignment_ == taLeftJustify ? taRightJustify : taLeftJustify)
           : alignment_;
   if (drawn == taRightJustify) x += width_ - w;
-  SetBounds(x, top_, w, h);
+  adjusting_ = true;
+  TGraphicControl::SetBounds(x, top_, w, h);
+  adjusting_ = false;
+}
+
+void TExtCustomLabel::SetBounds(int l, int t, int w, int h) {
+  TGraphicControl::SetBounds(l, t, w, h);
+  if (!adjusting_ && GetAlign() == alNone) AdjustBounds();
 }
 
 void TExtCustomLabel::UpdateTracking() {
@@ -267,6 +277,8 @@ void TExtCustomLabel::SetShadowSize(BYTE s) {
 void TExtCustomLabel::SetShadowPos(TShadowPosition p) {
   if (p == shadowPos_) return;
   shadowPos_ = p;
+  // The shadow's side decides which way the measured text grows.
+  AdjustBounds();
   Invalidate();
 }
 

@@ -62,6 +62,9 @@ class TExtCustomLabel : public TGraphicControl {
   void WndProc(TMessage& m) override;
   // Sizes the label to its caption (only with AutoSize).
   void AdjustBounds();
+  // An auto-sized label that no alignment places keeps its caption's size
+  // whatever bounds it is given (a word-wrapped one wraps in the new width).
+  void SetBounds(int l, int t, int w, int h) override;
 
  protected:
   virtual TColor GetDefaultFontColor() { return font_->GetColor(); }
@@ -90,6 +93,7 @@ class TExtCustomLabel : public TGraphicControl {
   bool pressed_ = false;
   int leftMargin_ = 0;
   int rightMargin_ = 0;
+  bool adjusting_ = false;
 };
 
 class TExtLabel : public TExtCustomLabel {

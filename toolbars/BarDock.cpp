@@ -450,6 +450,7 @@ void TBarCustomDockableWindow::DoubleClick() {
 
 POINT TBarCustomDockableWindow::ClientSizeOfFrame() {
   POINT nc = CalcNCSizes();
+  if (!currentDock_) nc.x = nc.y = 2 * NonClientBorderWidth();
   return POINT{std::max<LONG>(0, GetWidth() - nc.x), std::max<LONG>(0, GetHeight() - nc.y)};
 }
 
@@ -688,9 +689,10 @@ void TBarCustomDockableWindow::ChangeSize(int AWidth, int AHeight) {
     currentDock_->ArrangeToolbars();
     return;
   }
-  POINT nc = CalcNCSizes();
-  AWidth += nc.x;
-  AHeight += nc.y;
+  // Off a dock the frame is the border the window draws around its client.
+  const int border = 2 * NonClientBorderWidth();
+  AWidth += border;
+  AHeight += border;
   if (!floating_) {
     TAnchors a = GetAnchors();
     if (a.Contains(akLeft) && a.Contains(akRight)) AWidth = GetWidth();

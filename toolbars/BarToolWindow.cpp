@@ -61,18 +61,22 @@ void TBarToolWindow::GetMinMaxSize(int& AMinClientWidth, int& AMinClientHeight, 
   AMaxClientHeight = MaxClientHeight;
 }
 
-void TBarToolWindow::SizeChanging(int AWidth, int AHeight) {
-  int fx = 0, fy = 0;
-  if (GetParent()) {
-    fx = GetWidth() - GetClientWidth();
-    fy = GetHeight() - GetClientHeight();
-  }
-  barWidth_ = AWidth - fx;
-  barHeight_ = AHeight - fy;
+POINT TBarToolWindow::FrameSize() {
+  // On a parent the window measures its frame; without one (a form being
+  // read places it later) the frame it will have is its border.
+  if (GetParent()) return POINT{GetWidth() - GetClientWidth(), GetHeight() - GetClientHeight()};
+  const int b = 2 * NonClientBorderWidth();
+  return POINT{b, b};
 }
 
-int TBarToolWindow::GetClientAreaWidth() { return GetParent() ? GetClientWidth() : GetWidth(); }
-int TBarToolWindow::GetClientAreaHeight() { return GetParent() ? GetClientHeight() : GetHeight(); }
+void TBarToolWindow::SizeChanging(int AWidth, int AHeight) {
+  const POINT f = FrameSize();
+  barWidth_ = AWidth - f.x;
+  barHeight_ = AHeight - f.y;
+}
+
+int TBarToolWindow::GetClientAreaWidth() { return GetWidth() - FrameSize().x; }
+int TBarToolWindow::GetClientAreaHeight() { return GetHeight() - FrameSize().y; }
 
 void TBarToolWindow::SetClientAreaSize(int AWidth, int AHeight) {
   barWidth_ = AWidth;
@@ -81,12 +85,8 @@ void TBarToolWindow::SetClientAreaSize(int AWidth, int AHeight) {
     Arrange();
     return;
   }
-  int fx = 0, fy = 0;
-  if (GetParent()) {
-    fx = GetWidth() - GetClientWidth();
-    fy = GetHeight() - GetClientHeight();
-  }
-  SetBounds(GetLeft(), GetTop(), AWidth + fx, AHeight + fy);
+  const POINT f = FrameSize();
+  SetBounds(GetLeft(), GetTop(), AWidth + f.x, AHeight + f.y);
 }
 
 void TBarToolWindow::ReadPositionData(const TBarReadPositionData& Data) {

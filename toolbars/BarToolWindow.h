@@ -35,6 +35,8 @@ class TBarToolWindow : public TBarCustomDockableWindow {
 
  private:
   POINT SizeFor(TBarDock* Dock);
+  // Width and height of everything around the client area.
+  POINT FrameSize();
   int barWidth_ = 32;
   int barHeight_ = 32;
 };

@@ -196,16 +196,29 @@ void TCustomTreeEx::DefineProperties(TFiler* Filer) {
         R->ReadReference([this](TComponent* C) { SetImages(dynamic_cast<TCustomImageList*>(C)); });
       },
       [this](TWriter* W) { W->WriteReference(FImages); }, Differs(FImages, A ? A->FImages : nullptr));
-  DefineInteger(Filer, L"Indent", Value([this] { return GetIndent(); }), true,
+  // The indent, insert mark colour and item height are the window's own
+  // until set: a tree written before that writes none of them.
+  auto Stored = [&](bool Mine, bool Theirs, int64_t Value, auto Get) {
+    return A ? (Mine || Theirs) && Value != Get(A) : Mine;
+  };
+  const int64_t IndentValue = Value([this] { return GetIndent(); });
+  DefineInteger(Filer, L"Indent", IndentValue,
+                Stored(FIndentSet, A && A->FIndentSet, IndentValue, [](TCustomTreeEx* T) { return T->GetIndent(); }),
                 [this](int64_t V) {
                   if (V >= 0) SetIndent(static_cast<int>(V));  // -1: the native default
                 });
-  DefineInteger(Filer, L"InsertMarkColor", Value([this] { return static_cast<int64_t>(GetInsertMarkColor()); }),
-                true, [this](int64_t V) { SetInsertMarkColor(static_cast<TColor>(V)); });
+  const int64_t MarkValue = Value([this] { return static_cast<int64_t>(GetInsertMarkColor()); });
+  DefineInteger(Filer, L"InsertMarkColor", MarkValue,
+                Stored(FInsertMarkColorSet, A && A->FInsertMarkColorSet, MarkValue,
+                       [](TCustomTreeEx* T) { return static_cast<int64_t>(T->GetInsertMarkColor()); }),
+                [this](int64_t V) { SetInsertMarkColor(static_cast<TColor>(V)); });
   TPrefixFiler Items(Filer, L"Items.", Ancestor ? Ancestor->FItems.get() : nullptr);
   FItems->DefineProperties(&Items);
   // A signed 8-bit value in the form.
-  DefineInteger(Filer, L"ItemHeight", static_cast<int8_t>(Value([this] { return GetItemHeight(); })), true,
+  const int64_t HeightValue = static_cast<int8_t>(Value([this] { return GetItemHeight(); }));
+  DefineInteger(Filer, L"ItemHeight", HeightValue,
+                Stored(FItemHeightSet, A && A->FItemHeightSet, HeightValue,
+                       [](TCustomTreeEx* T) { return static_cast<int64_t>(static_cast<int8_t>(T->GetItemHeight())); }),
                 [this](int64_t V) { SetItemHeight(static_cast<int8_t>(V)); });
   // Read into the field: a stored 0 stays 0 until the window reports its own.
   const int Scroll = Value([this] { return GetScrollTime(); });
@@ -531,6 +544,7 @@ int TCustomTreeEx::GetItemHeight() {
 }
 
 void TCustomTreeEx::SetItemHeight(int Value) {
+  FItemHeightSet = Value >= 1;
   if (!handle_) {
     FSavedItemHeight = Value < 1 ? -1 : Value;
     return;
@@ -541,6 +555,7 @@ void TCustomTreeEx::SetItemHeight(int Value) {
 int TCustomTreeEx::GetIndent() { return handle_ ? static_cast<int>(SendTV(TVM_GETINDENT)) : FSavedIndent; }
 
 void TCustomTreeEx::SetIndent(int Value) {
+  FIndentSet = true;
   if (!handle_) {
     FSavedIndent = Value;
     return;

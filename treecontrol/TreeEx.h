@@ -660,6 +660,10 @@ class TCustomTreeEx : public TWinControl {
   TSortType FSortType = stNone;
   int FSavedIndent = -1;
   int FSavedItemHeight = -1;
+  // Set by the program (or read from a form) rather than the window's own:
+  // only these are written with a form.
+  bool FIndentSet = false;
+  bool FItemHeightSet = false;
   TTreeExNode* FSavedTopItem = nullptr;
   int FScrollTime = 0;
   HWND FEditWnd = nullptr;

@@ -808,8 +808,7 @@ TEST(CheckListBox, PublishedPropertiesTravelInTheFormStream) {
                                "Strings", "MultiSelect", "Sorted", "Style", "TabWidth", "OnStateChange",
                                "OnClickCheck", "OnDrawItem", "OnGetItemWidth", "OnMeasureItem"});
   EXPECT_EQ(r->GetOnGetItemWidth(), l->GetOnGetItemWidth());  // through its setter
-  // The window fits its height to whole items: written, not read back equal;
-  // the property itself is read back.
+  // The property itself is read back (its height: below).
   l->SetIntegralHeight(true);
   formstream::Write(Source.form.get(), S);
   formstream::ExpectStored(S, {"IntegralHeight"});
@@ -819,6 +818,30 @@ TEST(CheckListBox, PublishedPropertiesTravelInTheFormStream) {
   EXPECT_EQ(r->GetIniStorage(), Storage);
   EXPECT_EQ(r->GetCheckedIndex(), 2);
   EXPECT_FALSE(r->GetChecked(0));
+}
+
+// A list fitted to whole items is as high as it was written: reading does
+// not shrink it further, whether the height comes before the property or
+// the window is made again.
+int ItemHeightOf(TExtCheckListBox* L) { return int(SendMessageW(L->GetHandle(), LB_GETITEMHEIGHT, 0, 0)); }
+
+TEST(CheckListBox, IntegralHeightReadsBackTheHeightWritten) {
+  ListHost Source(L"FitChecks"), Copy(L"FitRead");
+  auto* l = Source.Add<TExtCheckListBox>({L"a", L"b"});
+  l->SetHeight(97);
+  l->SetIntegralHeight(true);
+  const int written = l->GetHeight();
+  EXPECT_EQ(l->GetClientHeight() % ItemHeightOf(l), 0);
+  EXPECT_LE(written, 97);
+  TMemoryStream S;
+  formstream::Write(Source.form.get(), S);
+  auto* r = Copy.Add<TExtCheckListBox>();
+  formstream::Read(S, Copy.form.get());
+  Pump(10);
+  EXPECT_EQ(r->GetHeight(), written);
+  l->SetIntegralHeight(false);
+  l->SetIntegralHeight(true);
+  EXPECT_EQ(l->GetHeight(), written);
 }
 
 // In the designer a press with automatic dragging is the list's own: it

@@ -175,6 +175,27 @@ TEST(ShadowLabel, DefaultsAndAutoSizeIncludeMarginsAndShadow) {
   EXPECT_LT(l->GetLeft(), 10);
 }
 
+// An auto-sized label is its caption's size from the start and whatever
+// bounds it is given, so a form writes the size it reads back; the shadow's
+// side counts in that size.
+TEST(ShadowLabel, AutoSizedLabelKeepsItsCaptionsSize) {
+  LabelHost h;
+  auto* fresh = new TExtLabel(h.form.get());
+  fresh->SetParent(h.form.get());
+  const int w = fresh->GetWidth(), ht = fresh->GetHeight();
+  EXPECT_LT(w, 65);
+  EXPECT_LT(ht, 17);
+  fresh->SetBounds(5, 6, 200, 50);
+  EXPECT_EQ(fresh->GetLeft(), 5);
+  EXPECT_EQ(fresh->GetWidth(), w);
+  EXPECT_EQ(fresh->GetHeight(), ht);
+  fresh->SetShadowPos(spLeftBottom);  // the shadow now hangs below the text
+  EXPECT_EQ(fresh->GetHeight(), ht + 1);
+  fresh->SetAutoSize(false);
+  fresh->SetWidth(200);
+  EXPECT_EQ(fresh->GetWidth(), 200);
+}
+
 TEST(ShadowLabel, LoneAmpersandAndEmptyCaptionKeepOneCharacterWidth) {
   LabelHost h;
   TExtLabel* l = h.label;

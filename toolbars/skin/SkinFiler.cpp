@@ -136,6 +136,10 @@ void TSkinCustomSpinEditItem::DefineProperties(TFiler* Filer) {
   Boolean(Filer, L"SpaceBeforePostfix", spaceBeforePostfix_, a ? a->spaceBeforePostfix_ : false,
           [this](bool v) { SetSpaceBeforePostfix(v); });
   Float(Filer, L"Value", GetValue(), a ? a->GetValue() : 0, [this](double v) { SetValue(v); });
+  // The text is the value's while it reads as what the value gives: stored
+  // only when it says something else, and then read after the value.
+  Text(Filer, L"Text", GetText(), a ? a->GetText() : String(), [this](const String& v) { SetText(v); },
+       IsTextStored() && GetText() != AsText(GetValue()));
   Event(Filer, L"OnConvert", OnConvert, a ? &a->OnConvert : nullptr);
   Event(Filer, L"OnStep", OnStep, a ? &a->OnStep : nullptr);
   Event(Filer, L"OnTextToValue", OnTextToValue, a ? &a->OnTextToValue : nullptr);

@@ -456,6 +456,30 @@ TEST(BarToolWindow, DockedSizesLimitsAndStoredClientSize) {
 }
 
 
+// Off a dock the border is part of the window's frame: the client area it
+// is given stays its client area, however it is laid out again.
+TEST(BarToolWindow, BorderSurroundsTheClientAreaOffADock) {
+  std::unique_ptr<TForm> form(new TForm(Application));
+  form->SetBounds(60, 60, 400, 300);
+  auto* w = new TBarToolWindow(form.get());
+  w->HideWhenInactive = false;
+  w->SetParent(form.get());
+  w->SetBorderWidth(2);
+  w->SetClientAreaSize(50, 40);
+  EXPECT_EQ(w->GetWidth(), 54);
+  EXPECT_EQ(w->GetHeight(), 44);
+  form->Show();
+  Pump(20);
+  w->Arrange();
+  EXPECT_EQ(w->GetWidth(), 54);
+  EXPECT_EQ(w->GetClientAreaWidth(), 50);
+  EXPECT_EQ(w->GetClientAreaHeight(), 40);
+  RECT c;
+  ::GetClientRect(w->GetHandle(), &c);
+  EXPECT_EQ(c.right, 50);
+  EXPECT_EQ(c.bottom, 40);
+}
+
 TEST(BarFloating, EscapeCancelsAndOutlineModeMovesOnRelease) {
   FloatHost h;
   auto* t = h.AddToolbar(L"tbrEsc", 0, 0);

@@ -495,15 +495,42 @@ TEST(TreeStreaming, AgainstAnAncestorOnlyDifferencesOrACheckTypeAreStored) {
   EXPECT_EQ(B.Tree->Items()->GetNodeCount(), 3);
 }
 
+// The indent, insert mark colour and item height a window reports are its
+// own: a shown tree writes them only once they are set, and set to what
+// the window already shows they are still written and read back.
+TEST(TreeStreaming, WindowMetricsAreStoredOnlyOnceSet) {
+  StoredForm A;
+  A.Form->Show();
+  ASSERT_TRUE(A.Tree->HandleAllocated());
+  std::string Bytes = A.Write();
+  Bytes = Bytes.substr(Bytes.find("Tree1"));
+  for (const char* Name : {"Indent", "InsertMarkColor", "ItemHeight"})
+    EXPECT_EQ(Bytes.find(Name), std::string::npos) << Name;
+  A.Tree->SetIndent(A.Tree->GetIndent());
+  A.Tree->SetItemHeight(A.Tree->GetItemHeight());
+  A.Tree->SetInsertMarkColor(A.Tree->GetInsertMarkColor());
+  Bytes = A.Write();
+  for (const char* Name : {"Indent", "InsertMarkColor", "ItemHeight"})
+    EXPECT_NE(Bytes.find(Name), std::string::npos) << Name;
+  StoredForm B;
+  B.Read(Bytes);
+  B.Form->Show();
+  EXPECT_EQ(B.Tree->GetIndent(), A.Tree->GetIndent());
+  EXPECT_EQ(B.Tree->GetItemHeight(), A.Tree->GetItemHeight());
+  EXPECT_EQ(B.Write(), Bytes);
+  // Back to the window's own height: not stored again.
+  A.Tree->SetItemHeight(-1);
+  EXPECT_EQ(A.Write().find("ItemHeight"), std::string::npos);
+}
+
 TEST(TreeStreaming, PublishedPropertiesComeBackFromTheForm) {
   StoredForm Plain;
   std::string Bytes = Plain.Write();
   Bytes = Bytes.substr(Bytes.find("Tree1"));  // the tree's part
-  // A fresh tree stores only what is always stored; what its constructor
-  // sets (ParentColor false, TabStop, the scroll time 0) is its own default.
-  for (const char* Always : {"Indent", "InsertMarkColor", "ItemHeight"})
-    EXPECT_NE(Bytes.find(Always), std::string::npos) << Always;
-  for (const char* Default : {"Options", "SortType", "BorderStyle", "ChangeDelay", "ColorSelected",
+  // A fresh tree stores nothing: what its constructor sets (ParentColor
+  // false, TabStop, the scroll time 0) is its own default, and the indent,
+  // insert mark colour and item height stay the window's until set.
+  for (const char* Default : {"Indent", "InsertMarkColor", "ItemHeight", "Options", "SortType", "BorderStyle", "ChangeDelay", "ColorSelected",
                               "ColorUnfocusedSelected", "ColorDropSelected", "Images", "ParentColor", "TabStop",
                               "ScrollTime", "\x05" "Color"})
     EXPECT_EQ(Bytes.find(Default), std::string::npos) << Default;

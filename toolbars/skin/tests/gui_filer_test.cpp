@@ -293,4 +293,32 @@ TEST(SkinStreaming, DefaultsAreNotStored) {
   EXPECT_FALSE(Holds(m2, "Value"));
 }
 
+// A spin item's text is its value's while it reads as what the value gives:
+// only a text that says something else is stored, and read after the value.
+TEST(SkinStreaming, SpinTextIsStoredOnlyWhenItIsNotTheValues) {
+  InitSkin();
+  RegisterSkinClasses();
+  TFormRoot src;
+  auto* s = Make<TSkinSpinEditItem>(&src, Box(&src), L"Spin");
+  auto Stream = [&] {
+    TMemoryStream m;
+    TWriter(&m).WriteRootComponent(&src);
+    return std::string(static_cast<const char*>(m.Memory()), static_cast<size_t>(m.GetSize()));
+  };
+  auto HoldsText = [](const std::string& b) { return b.find("\x04Text") != std::string::npos; };
+  EXPECT_FALSE(HoldsText(Stream()));  // "0"
+  s->SetValue(12);
+  EXPECT_FALSE(HoldsText(Stream()));  // "12"
+  s->SetText(L"twelve");
+  const std::string b = Stream();
+  EXPECT_TRUE(HoldsText(b));
+  TFormRoot dst;
+  Make<TSkinSpinEditItem>(&dst, Box(&dst), L"Spin");
+  TMemoryStream in;
+  in.WriteBuffer(b.data(), static_cast<int64_t>(b.size()));
+  in.SetPosition(0);
+  TReader(&in).ReadRootComponent(&dst);
+  EXPECT_EQ(Find<TSkinSpinEditItem>(&dst, L"Spin")->GetText(), L"twelve");
+}
+
 }  // namespace
