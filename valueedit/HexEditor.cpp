@@ -1,3 +1,4 @@
+#include "classlib/PropFiler.h"
 #include "valueedit/HexEditor.h"
 
 #include <algorithm>
@@ -987,5 +988,12 @@ const ValueEditFiler::TPropTable<THexEditor>& THexEditor::StoredProperties() {
 }
 
 void THexEditor::DefineProperties(TFiler* Filer) {
-  StoredProperties().Define(Filer, *this, [this](TFiler* F) { TCustomHexEditor::DefineProperties(F); });
+  StoredProperties().Define(Filer, *this, [this](TFiler* F) {
+    TCustomHexEditor::DefineProperties(F);
+    // The grid's shape follows the data, the layout and the font: it is
+    // never stored, and a stream that holds it is read past.
+    for (const wchar_t* name :
+         {L"ColCount", L"RowCount", L"FixedCols", L"FixedRows", L"DefaultColWidth", L"DefaultRowHeight"})
+      PropFiler::Ignored(F, name);
+  });
 }

@@ -251,18 +251,23 @@ TEST_F(WiringTest, EditingBinaryDataSavesTheHexEditorsBytes) {
 // one answer that counts as cancelling), and the standard cancel result
 // from the window's close box.
 TEST_F(WiringTest, PreferencesAnswerAbortOnlyWhenCancelled) {
-  ScheduleSteps({[] { testsupport::InputScript().Click(testsupport::ClientCentre(frmOptions->btnOk->GetHandle())).Post(); }});
+  // Each step waits for the dialog to take the keyboard before it clicks.
+  auto clickOn = [](std::function<POINT()> Where) {
+    return [Where] {
+      ASSERT_TRUE(WaitForKeyboard(frmOptions));
+      testsupport::InputScript().Click(Where()).Post();
+    };
+  };
+  ScheduleSteps({clickOn([] { return testsupport::ClientCentre(frmOptions->btnOk->GetHandle()); })});
   EXPECT_EQ(mrOk, dmodCommon->ShowOptionsHook());
-  ScheduleSteps({[] {
-    testsupport::InputScript().Click(testsupport::ClientCentre(frmOptions->btnCancel->GetHandle())).Post();
-  }});
+  ScheduleSteps({clickOn([] { return testsupport::ClientCentre(frmOptions->btnCancel->GetHandle()); })});
   EXPECT_EQ(mrAbort, dmodCommon->ShowOptionsHook());
   ScheduleSteps({[] {
     ASSERT_TRUE(WaitForKeyboard(frmOptions));
     testsupport::InputScript().Press(VK_ESCAPE).Post();
   }});
   EXPECT_EQ(mrAbort, dmodCommon->ShowOptionsHook());
-  ScheduleSteps({[] { testsupport::InputScript().Click(CloseBoxPoint(frmOptions->GetHandle())).Post(); }});
+  ScheduleSteps({clickOn([] { return CloseBoxPoint(frmOptions->GetHandle()); })});
   EXPECT_EQ(mrCancel, dmodCommon->ShowOptionsHook());
 }
 

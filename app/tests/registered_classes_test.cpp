@@ -134,6 +134,9 @@ const std::map<std::string, const char*> kAlwaysStored = {
 // Properties whose value cannot change on a walk's form, with the reason.
 const std::map<std::string, const char*> kUnchangeable = {
     {"TSkinSwitcher.Theme", "\"Default\" is the only theme registered"},
+    {"*.ItemIndex", "a list without lines selects none"},
+    {"TListView.Columns", "a list of column records; its round trip is ComponentStreaming's"},
+    {"TListViewQ.Columns", "as TListView.Columns"},
     {"TExtCheckListBox.CheckedIndex", "a list without items checks none"},
     {"TExtCheckListBox.InternalVersion", "the version of the stored layout, set by the control"},
     {"TExtCheckListBox.Strings", "a list of text and state pairs: empty, its kind is not known"},
@@ -170,6 +173,12 @@ const std::map<std::string, const char*> kUnchangeable = {
 const std::map<std::string, const char*> kOverrides = {
     {"TSkinLabelItem.Caption", "the label's caption stands for the item's, which a label does not show"},
     {"TOdStatusBar.OnDrawPanel", "the bar's drawing event, with its own panel, stands for the base's"},
+    {"THexEditor.ColCount", "the grid's shape follows the data, layout and font: never stored"},
+    {"THexEditor.RowCount", "as THexEditor.ColCount"},
+    {"THexEditor.FixedCols", "as THexEditor.ColCount"},
+    {"THexEditor.FixedRows", "as THexEditor.ColCount"},
+    {"THexEditor.DefaultColWidth", "as THexEditor.ColCount"},
+    {"THexEditor.DefaultRowHeight", "as THexEditor.ColCount"},
 };
 
 bool Listed(const std::map<std::string, const char*>& List, const std::string& Class, const std::string& Name) {
@@ -203,7 +212,8 @@ void OfferHandlers(TComponent* Root) {
              TLVChangeEvent, TLVColumnClickEvent, TLVCompareEvent, TLVDeletedEvent, TLVEditedEvent,
              TLVEditingEvent, TLVSelectItemEvent, TTabChangingEvent, TCanResizeEvent, TContextPopupEvent,
              TDragDropEvent, TDragOverEvent, TEndDragEvent, TKeyEvent, TKeyPressEvent, TMouseEvent, TMouseMoveEvent,
-             TMouseWheelEvent, TStartDockEvent, TStartDragEvent, TWndMethod, TCanResizeSplitterEvent, TCloseEvent,
+             TMouseWheelEvent, TMouseWheelUpDownEvent, TStartDockEvent, TStartDragEvent, TWndMethod,
+             TCanResizeSplitterEvent, TCloseEvent,
              TCloseQueryEvent, TExceptionEvent, THelpEvent, TIdleEvent, TMessageEvent, TShowHintEvent, TWindowHook,
              TDrawCellEvent, TSelectCellEvent, TDrawItemEvent, TThreadMethod, TWndMethodEvent, TChangeStateEvent,
              TGetItemWidthEvent, TMeasureItemEvent, TCloseUpEvent, TExecDateDialog, TExecOpenDialogEvent,
@@ -865,11 +875,17 @@ TClassWalk WalkClass(const String& ClassName) {
       r.Skipped.push_back(prop + " (binary data)");
       continue;
     }
+    if (d.HidesWriter && Listed(kOverrides, cls, prop)) {
+      r.Skipped.push_back(prop + " (" + kOverrides.at(cls + "." + prop) + ")");
+      continue;
+    }
     if (d.HidesWriter) {
       fail(prop, "declared last without a writer, it hides an earlier declaration that writes it: never written");
       continue;
     }
-    if (auto u = kUnchangeable.find(cls + "." + prop); u != kUnchangeable.end()) {
+    auto u = kUnchangeable.find(cls + "." + prop);
+    if (u == kUnchangeable.end()) u = kUnchangeable.find("*." + prop);
+    if (u != kUnchangeable.end()) {
       r.Skipped.push_back(prop + " (" + u->second + ")");
       continue;
     }
