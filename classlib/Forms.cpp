@@ -1630,6 +1630,12 @@ void TScreen::SetActiveForm(TCustomForm* f) {
 
 // ===========================================================================
 
+void NotifyDesigner(TControl* c) {
+  if (!c || !c->IsDesigning() || c->IsDestroying()) return;
+  if (TCustomForm* f = GetParentForm(c))
+    if (IDesigner* d = f->GetDesigner()) d->Modified();
+}
+
 void InitForms() {
   if (!Application) {
     Application = new TApplication(nullptr);

@@ -41,6 +41,14 @@ enum TCloseAction { caNone, caHide, caFree, caMinimize };
 enum TTileMode { tbHorizontal, tbVertical };
 
 using TCloseEvent = TEvent<void(TObject* Sender, TCloseAction& Action)>;
+
+// A form's designer: a form being designed holds one, and the components on
+// it tell it when they changed something the designer shows or stores.
+class IDesigner {
+ public:
+  virtual ~IDesigner() = default;
+  virtual void Modified() = 0;
+};
 using TCloseQueryEvent = TEvent<void(TObject* Sender, bool& CanClose)>;
 using TExceptionEvent = TEvent<void(TObject* Sender, const Exception& E)>;
 using TIdleEvent = TEvent<void(TObject* Sender, bool& Done)>;
@@ -193,6 +201,9 @@ class TCustomForm : public TWinControl {
   TRect GetClientRect() override;
 
   TIcon* Icon() const { return icon_.get(); }
+  // The designer of a form being designed (not owned; none at run time).
+  IDesigner* GetDesigner() const { return designer_; }
+  void SetDesigner(IDesigner* Value) { designer_ = Value; }
   // The menu bar. Its commands (WM_COMMAND) and the opening of its
   // sub-menus (WM_INITMENUPOPUP) reach its items; its shortcuts work while
   // the form has the focus.
@@ -298,6 +309,7 @@ class TCustomForm : public TWinControl {
   TMainMenu* menu_ = nullptr;
   HWND clientHandle_ = nullptr;
   TTileMode tileMode_ = tbHorizontal;
+  IDesigner* designer_ = nullptr;
 
  protected:
   // Its own stored properties and events, after its base's.
@@ -615,3 +627,7 @@ void DoneForms();
 
 // The form that holds a control.
 TCustomForm* GetParentForm(TControl* c);
+// Tells the designer of a designed control's form that the control changed;
+// does nothing at run time, while the control is being destroyed, or when
+// its form has no designer.
+void NotifyDesigner(TControl* c);

@@ -119,11 +119,20 @@ void TCustomListBox::DefineProperties(TFiler* Filer) {
   Integer(Filer, L"ItemHeight", itemHeight_, a ? a->itemHeight_ : 16, [this](int64_t v) { SetItemHeight(int(v)); });
   Boolean(Filer, L"MultiSelect", multiSelect_, a ? a->multiSelect_ : false, [this](bool v) { SetMultiSelect(v); });
   Boolean(Filer, L"Sorted", sorted_, a ? a->sorted_ : false, [this](bool v) { SetSorted(v); });
+  Enum(Filer, L"BorderStyle", borderStyle_ == bsNone ? 0 : 1, a ? (a->borderStyle_ == bsNone ? 0 : 1) : 1,
+       {L"bsNone", L"bsSingle"}, [this](int v) { SetBorderStyle(v ? bsSingle : bsNone); });
+  Integer(Filer, L"Columns", columns_, a ? a->columns_ : 0, [this](int64_t v) { SetColumns(int(v)); });
+  Boolean(Filer, L"ExtendedSelect", extendedSelect_, a ? a->extendedSelect_ : true,
+          [this](bool v) { SetExtendedSelect(v); });
+  Boolean(Filer, L"IntegralHeight", integralHeight_, a ? a->integralHeight_ : false,
+          [this](bool v) { SetIntegralHeight(v); });
+  Integer(Filer, L"TabWidth", tabWidth_, a ? a->tabWidth_ : 0, [this](int64_t v) { SetTabWidth(int(v)); });
   Lines(Filer, L"Items.Strings", Items(), a ? a->Items() : nullptr);
   Integer(Filer, L"ItemIndex", WrittenIndex(Filer, [this] { return GetItemIndex(); }),
           a ? WrittenIndex(Filer, [a] { return a->GetItemIndex(); }) : -1,
           [this](int64_t v) { SetItemIndex(int(v)); });
   STORE_EVENT(OnDrawItem);
+  STORE_EVENT(OnMeasureItem);
 }
 
 void TCheckListBox::DefineProperties(TFiler* Filer) {

@@ -940,16 +940,27 @@ TCustomListBox::~TCustomListBox() { DestroyHandle(); }
 void TCustomListBox::CreateParams(TCreateParams& p) {
   TWinControl::CreateParams(p);
   CreateSubClass(p, L"LISTBOX");
-  p.Style |= WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT;
-  if (multiSelect_) p.Style |= LBS_EXTENDEDSEL;
+  p.Style |= WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_HASSTRINGS;
+  if (!integralHeight_) p.Style |= LBS_NOINTEGRALHEIGHT;
+  if (multiSelect_) p.Style |= extendedSelect_ ? LBS_EXTENDEDSEL : LBS_MULTIPLESEL;
+  if (columns_ > 0) p.Style |= LBS_MULTICOLUMN;
+  if (tabWidth_ > 0) p.Style |= LBS_USETABSTOPS;
   if (style_ == lbOwnerDrawFixed) p.Style |= LBS_OWNERDRAWFIXED;
   if (style_ == lbOwnerDrawVariable) p.Style |= LBS_OWNERDRAWVARIABLE;
-  p.ExStyle |= WS_EX_CLIENTEDGE;
+  if (borderStyle_ == bsSingle) {
+    if (ctl3D_) p.ExStyle |= WS_EX_CLIENTEDGE;
+    else p.Style |= WS_BORDER;
+  }
   p.WindowClass.style &= ~UINT(CS_HREDRAW | CS_VREDRAW);
 }
 
 void TCustomListBox::CreateWnd() {
   TWinControl::CreateWnd();
+  if (tabWidth_ > 0) {
+    UINT stop = UINT(tabWidth_);
+    SendMessageW(handle_, LB_SETTABSTOPS, 1, LPARAM(&stop));
+  }
+  SetColumnWidth();
   items_->Reload();
   if (style_ == lbOwnerDrawFixed) SendMessageW(handle_, LB_SETITEMHEIGHT, 0, itemHeight_);
   if (multiSelect_) {
@@ -1057,6 +1068,52 @@ void TCustomListBox::SetItemHeight(int h) {
   Invalidate();
 }
 
+void TCustomListBox::SetBorderStyle(TBorderStyle Value) {
+  if (Value == borderStyle_) return;
+  borderStyle_ = Value;
+  RecreateWnd();
+}
+
+void TCustomListBox::SetColumns(int Value) {
+  if (Value < 0) Value = 0;
+  if (Value == columns_) return;
+  bool flowChanges = (Value > 0) != (columns_ > 0);
+  columns_ = Value;
+  if (flowChanges) RecreateWnd();
+  else SetColumnWidth();
+}
+
+void TCustomListBox::SetColumnWidth() {
+  if (!handle_ || columns_ <= 0) return;
+  RECT r;
+  ::GetClientRect(handle_, &r);
+  int width = (r.right - r.left + columns_ - 1) / columns_;
+  if (width > 0) SendMessageW(handle_, LB_SETCOLUMNWIDTH, WPARAM(width), 0);
+}
+
+void TCustomListBox::SetExtendedSelect(bool Value) {
+  if (Value == extendedSelect_) return;
+  extendedSelect_ = Value;
+  if (multiSelect_) RecreateWnd();
+}
+
+void TCustomListBox::SetIntegralHeight(bool Value) {
+  if (Value == integralHeight_) return;
+  integralHeight_ = Value;
+  RecreateWnd();
+}
+
+void TCustomListBox::SetTabWidth(int Value) {
+  if (Value < 0) Value = 0;
+  if (Value == tabWidth_) return;
+  tabWidth_ = Value;
+  RecreateWnd();
+}
+
+void TCustomListBox::MeasureItem(int Index, int& Height) {
+  if (OnMeasureItem) OnMeasureItem(this, Index, Height);
+}
+
 int TCustomListBox::GetTopIndex() {
   if (handle_) topIndex_ = int(SendMessageW(handle_, LB_GETTOPINDEX, 0, 0));
   return topIndex_;
@@ -1134,10 +1191,16 @@ void TCustomListBox::WndProc(TMessage& m) {
     }
     case CN_MEASUREITEM: {
       auto* mi = reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam);
-      mi->itemHeight = UINT(itemHeight_);
+      int height = itemHeight_;
+      if (style_ == lbOwnerDrawVariable) MeasureItem(int(mi->itemID), height);
+      mi->itemHeight = UINT(std::max(height, 1));
       m.Result = 1;
       return;
     }
+    case WM_SIZE:
+      TWinControl::WndProc(m);
+      SetColumnWidth();
+      return;
     default: break;
   }
   TWinControl::WndProc(m);

@@ -365,6 +365,8 @@ class TComboBox : public TCustomComboBox {
 };
 
 enum TListBoxStyle { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable };
+// Asks the height of an item of a list whose items vary in height.
+using TMeasureItemEvent = TEvent<void(TWinControl* Control, int Index, int& Height)>;
 
 class TCustomListBox : public TWinControl {
  public:
@@ -384,6 +386,24 @@ class TCustomListBox : public TWinControl {
   void SetStyle(TListBoxStyle s);
   int GetItemHeight() const { return itemHeight_; }
   void SetItemHeight(int h);
+  // A sunken (or, without Ctl3D, a plain) frame for bsSingle; none for bsNone.
+  TBorderStyle GetBorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle Value);
+  // Above 0 the items flow in that many columns side by side, each a share
+  // of the client width.
+  int GetColumns() const { return columns_; }
+  void SetColumns(int Value);
+  // With MultiSelect: Shift and Ctrl extend the selection (true), or each
+  // click toggles an item (false).
+  bool GetExtendedSelect() const { return extendedSelect_; }
+  void SetExtendedSelect(bool Value);
+  // The window shows whole items only, shrinking to a multiple of their height.
+  bool GetIntegralHeight() const { return integralHeight_; }
+  void SetIntegralHeight(bool Value);
+  // Above 0 tab characters in items align to stops this many dialog units
+  // apart.
+  int GetTabWidth() const { return tabWidth_; }
+  void SetTabWidth(int Value);
   int GetTopIndex();
   void SetTopIndex(int i);
   int ItemAtPos(TPoint p, bool existing);
@@ -392,6 +412,7 @@ class TCustomListBox : public TWinControl {
   TCanvas* Canvas() const { return canvas_.get(); }
 
   TDrawItemEvent OnDrawItem;
+  TMeasureItemEvent OnMeasureItem;
   void WndProc(TMessage& m) override;
 
  protected:
@@ -399,6 +420,10 @@ class TCustomListBox : public TWinControl {
   void CreateWnd() override;
   void SaveWindowState() override;
   virtual void DrawItem(int index, TRect r, TOwnerDrawState state);
+  // The height of an item of an lbOwnerDrawVariable list (ItemHeight
+  // unless OnMeasureItem says otherwise).
+  virtual void MeasureItem(int Index, int& Height);
+  void SetColumnWidth();
 
   std::unique_ptr<TWinItemStrings> items_;
   std::unique_ptr<TCanvas> canvas_;
@@ -408,6 +433,11 @@ class TCustomListBox : public TWinControl {
   int itemHeight_ = 16;
   int itemIndex_ = -1;
   int topIndex_ = 0;
+  TBorderStyle borderStyle_ = bsSingle;
+  int columns_ = 0;
+  bool extendedSelect_ = true;
+  bool integralHeight_ = false;
+  int tabWidth_ = 0;
   std::vector<int> savedSelection_;
 
  protected:

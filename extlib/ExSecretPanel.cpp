@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "classlib/Forms.h"
 #include "extlib/ExDrawUtil.h"
 #include "extlib/ExFiler.h"
 
@@ -283,6 +284,7 @@ void TSecretPanel::SetActive(bool Value) {
       memImage_.reset();
     }
     StopPlay();
+    NotifyDesigner(this);
     if (!IsDestroying()) {
       for (TControl* C : hidden_) {
         C->SetVisible(true);

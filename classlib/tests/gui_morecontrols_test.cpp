@@ -210,6 +210,99 @@ TEST(ListBox, ADoubleClickIsReportedOnce) {
   EXPECT_EQ(2, atIndex);
 }
 
+// Border, columns, selection kind, integral height and tab stops shape the
+// list's window; changing one makes the window again with the items, the
+// selection and the top item kept.
+TEST(ListBox, ShapePropertiesSetTheWindowStyleAndKeepTheItems) {
+  auto f = ShownForm();
+  auto* l = Put<TListBox>(f.get(), 10, 10, 200, 97);
+  auto style = [&] { return GetWindowLongPtrW(l->GetHandle(), GWL_STYLE); };
+  auto exStyle = [&] { return GetWindowLongPtrW(l->GetHandle(), GWL_EXSTYLE); };
+  for (int i = 0; i < 40; ++i) l->Items()->Add(L"item\t" + std::to_wstring(i));
+  l->SetItemIndex(3);
+  EXPECT_EQ(l->GetBorderStyle(), bsSingle);
+  EXPECT_TRUE(exStyle() & WS_EX_CLIENTEDGE);
+  EXPECT_TRUE(style() & LBS_NOINTEGRALHEIGHT);
+  EXPECT_FALSE(style() & (LBS_MULTICOLUMN | LBS_USETABSTOPS | LBS_EXTENDEDSEL | LBS_MULTIPLESEL));
+
+  l->SetBorderStyle(bsNone);
+  EXPECT_FALSE(exStyle() & WS_EX_CLIENTEDGE);
+  EXPECT_FALSE(style() & WS_BORDER);
+  l->SetCtl3D(false);
+  l->SetBorderStyle(bsSingle);
+  EXPECT_TRUE(style() & WS_BORDER);
+  EXPECT_FALSE(exStyle() & WS_EX_CLIENTEDGE);
+
+  // Multiple selection: extended by default, toggling without it.
+  l->SetMultiSelect(true);
+  EXPECT_TRUE(style() & LBS_EXTENDEDSEL);
+  l->SetSelected(5, true);
+  l->SetExtendedSelect(false);
+  EXPECT_TRUE(style() & LBS_MULTIPLESEL);
+  EXPECT_FALSE(style() & LBS_EXTENDEDSEL);
+  EXPECT_TRUE(l->GetSelected(5));
+  // A click toggles an item without clearing the others.
+  const TRect r = l->ItemRect(1);
+  testsupport::Click(testsupport::ScreenPoint(l->GetHandle(), r.left + 10, (r.top + r.bottom) / 2));
+  ASSERT_TRUE(PumpUntil([&] { return l->GetSelected(1); }));
+  EXPECT_TRUE(l->GetSelected(5));
+  l->SetMultiSelect(false);
+
+  // Columns: side by side, each a share of the client width.
+  l->SetColumns(2);
+  EXPECT_TRUE(style() & LBS_MULTICOLUMN);
+  EXPECT_EQ(l->Items()->GetCount(), 40);
+  RECT c;
+  GetClientRect(l->GetHandle(), &c);
+  const int half = (c.right + 1) / 2;
+  const TRect first = l->ItemRect(0);
+  EXPECT_EQ(first.right - first.left, half);
+  const int perColumn = c.bottom / (first.bottom - first.top);
+  EXPECT_EQ(l->ItemRect(perColumn).left, half);
+  l->SetColumns(4);
+  EXPECT_EQ(l->ItemRect(0).right - l->ItemRect(0).left, (c.right + 3) / 4);
+  l->SetColumns(0);
+  EXPECT_FALSE(style() & LBS_MULTICOLUMN);
+
+  // Integral height: the window shrinks to whole items.
+  l->SetIntegralHeight(true);
+  EXPECT_FALSE(style() & LBS_NOINTEGRALHEIGHT);
+  GetClientRect(l->GetHandle(), &c);
+  EXPECT_EQ(c.bottom % (l->ItemRect(0).bottom - l->ItemRect(0).top), 0);
+
+  // Tab stops: the window is made again with them, its items unchanged.
+  l->SetTabWidth(100);
+  EXPECT_TRUE(style() & LBS_USETABSTOPS);
+  EXPECT_EQ(l->GetTabWidth(), 100);
+  EXPECT_EQ(l->Items()->GetCount(), 40);
+  EXPECT_EQ(l->Items()->Get(7), L"item\t7");
+}
+
+// An lbOwnerDrawVariable list asks each item's height of OnMeasureItem.
+TEST(ListBox, VariableItemsTakeTheHeightOnMeasureItemGives) {
+  auto f = ShownForm();
+  auto* l = Put<TListBox>(f.get(), 10, 10, 200, 150);
+  std::vector<int> asked;
+  l->OnMeasureItem = [&](TWinControl* c, int index, int& height) {
+    EXPECT_EQ(c, l);
+    EXPECT_EQ(height, l->GetItemHeight());
+    asked.push_back(index);
+    height = 10 + 5 * index;
+  };
+  for (auto s : {L"a", L"b", L"c"}) l->Items()->Add(s);
+  // Fixed items never ask.
+  EXPECT_TRUE(asked.empty());
+  l->SetStyle(lbOwnerDrawVariable);
+  EXPECT_EQ(asked, (std::vector<int>{0, 1, 2}));
+  for (int i = 0; i < 3; ++i) {
+    const TRect r = l->ItemRect(i);
+    EXPECT_EQ(r.bottom - r.top, 10 + 5 * i) << i;
+  }
+  l->Items()->Add(L"d");
+  EXPECT_EQ(asked.back(), 3);
+  EXPECT_EQ(l->ItemRect(3).bottom - l->ItemRect(3).top, 25);
+}
+
 TEST(StaticText, ColoursComeThroughItsWindowProcAndTheAcceleratorFocuses) {
   auto f = ShownForm();
   auto* t = Put<TStaticText>(f.get(), 10, 10, 120, 20);

@@ -563,7 +563,8 @@ TEST(ControlStreaming, EachComponentDeclaresItsOwnEvents) {
     std::unique_ptr<TComponent> hold(C);
     EXPECT_EQ(PropFiler::MissingNames(C, Names), std::vector<String>{}) << C->ClassName();
   };
-  expect(new TListBox(nullptr), {L"OnDrawItem", L"OnKeyPress", L"OnMouseWheel", L"BorderWidth", L"Ctl3D"});
+  expect(new TListBox(nullptr), {L"OnDrawItem", L"OnMeasureItem", L"BorderStyle", L"Columns", L"ExtendedSelect",
+                                 L"IntegralHeight", L"TabWidth", L"OnKeyPress", L"OnMouseWheel", L"BorderWidth", L"Ctl3D"});
   expect(new TCheckListBox(nullptr), {L"OnClickCheck", L"OnDrawItem"});
   expect(new TPaintBox(nullptr), {L"OnPaint", L"DragMode", L"Constraints"});
   expect(new TMenuItem(nullptr), {L"OnClick"});
@@ -646,6 +647,9 @@ TEST(ComponentStreaming, DialogsStoreTheirFilesFiltersOptionsAndFont) {
   TFontDialog plainFont(nullptr);
   for (const char* n : {"Options", "FilterIndex", "Filter", "Title"}) EXPECT_EQ(names(&plain).find(n), std::string::npos) << n;
   for (const char* n : {"Options", "Font."}) EXPECT_EQ(names(&plainFont).find(n), std::string::npos) << n;
+  TListBox plainList(nullptr);
+  for (const char* n : {"BorderStyle", "Columns", "ExtendedSelect", "IntegralHeight", "TabWidth"})
+    EXPECT_EQ(names(&plainList).find(n), std::string::npos) << n;
 }
 
 TEST(ComponentStreaming, ListsStoreTheirLinesSelectionAndShape) {
@@ -656,6 +660,11 @@ TEST(ComponentStreaming, ListsStoreTheirLinesSelectionAndShape) {
   list->SetSorted(true);
   for (const wchar_t* s : {L"pear", L"apple", L"fig"}) list->Items()->Add(s);
   list->SetItemIndex(1);  // "fig", sorted
+  list->SetBorderStyle(bsNone);
+  list->SetColumns(3);
+  list->SetExtendedSelect(false);
+  list->SetIntegralHeight(true);
+  list->SetTabWidth(40);
   auto* combo = src.Make<TComboBox>(L"cmbKinds", src.Form.get());
   combo->SetStyle(csDropDownList);
   combo->SetDropDownCount(12);
@@ -681,6 +690,11 @@ TEST(ComponentStreaming, ListsStoreTheirLinesSelectionAndShape) {
   EXPECT_EQ(l->GetItemHeight(), 20);
   EXPECT_TRUE(l->GetSorted());
   EXPECT_EQ(l->GetItemIndex(), 1);
+  EXPECT_EQ(l->GetBorderStyle(), bsNone);
+  EXPECT_EQ(l->GetColumns(), 3);
+  EXPECT_FALSE(l->GetExtendedSelect());
+  EXPECT_TRUE(l->GetIntegralHeight());
+  EXPECT_EQ(l->GetTabWidth(), 40);
   ASSERT_EQ(c->Items()->GetCount(), 3);
   EXPECT_EQ(c->GetStyle(), csDropDownList);
   EXPECT_EQ(c->GetDropDownCount(), 12);

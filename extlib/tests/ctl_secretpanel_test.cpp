@@ -249,9 +249,19 @@ TEST(SecretPanel, PublishedPropertiesTravelInTheFormStreamAndPlayingResumes) {
   Panel(Copy.get())->Stop();
 }
 
-// In the designer playing keeps the children on show.
-TEST(SecretPanel, DesignedPanelKeepsItsChildrenVisible) {
+namespace {
+struct TRecordingDesigner : IDesigner {
+  int Changes = 0;
+  void Modified() override { ++Changes; }
+};
+}  // namespace
+
+// In the designer playing keeps the children on show, and stopping tells the
+// form's designer; at run time, or when the panel is freed, it hears nothing.
+TEST(SecretPanel, DesignedPanelKeepsItsChildrenVisibleAndTellsTheDesigner) {
   PanelHost h;
+  TRecordingDesigner Designer;
+  h.form->SetDesigner(&Designer);
   TSteppedPanel* p = h.panel;
   p->SetAsyncDrawing(false);
   p->Lines()->Add(L"Designed");
@@ -259,13 +269,26 @@ TEST(SecretPanel, DesignedPanelKeepsItsChildrenVisible) {
   p->Play();
   EXPECT_TRUE(p->GetActive());
   EXPECT_TRUE(h.child->GetVisible());
+  EXPECT_EQ(Designer.Changes, 0);
   p->Stop();
   EXPECT_TRUE(h.child->GetVisible());
+  EXPECT_EQ(Designer.Changes, 1);
+  p->Stop();  // already stopped: nothing changes
+  EXPECT_EQ(Designer.Changes, 1);
+
   h.form->SetDesigning(false);
   p->Play();
   EXPECT_FALSE(h.child->GetVisible());
   p->Stop();
   EXPECT_TRUE(h.child->GetVisible());
+  EXPECT_EQ(Designer.Changes, 1);
+
+  // Freed while playing at design time.
+  h.form->SetDesigning(true);
+  p->Play();
+  delete p;
+  EXPECT_EQ(Designer.Changes, 1);
+  h.form->SetDesigner(nullptr);
 }
 
 namespace {
