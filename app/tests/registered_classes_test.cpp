@@ -443,9 +443,8 @@ class TCapture : public TWriter {
     if (WriteData) Error = What([&] { WriteData(this); });
     Value = Bytes(stream_).substr(from);
   }
-  void DefineBinaryProperty(const String& Name, const TStreamProc&, const TStreamProc&, bool) override {
-    names_.First(Name);
-  }
+  // Binary data is not captured.
+  void DefineBinaryProperty(const String&, const TStreamProc&, const TStreamProc&, bool) override {}
   std::string Value;
   String Error;
 
@@ -453,7 +452,6 @@ class TCapture : public TWriter {
   TMemoryStream stream_;
   String target_;
   int skip_;
-  TFirstNames names_;
 };
 
 std::string Capture(TComponent* Root, TComponent* C, const String& Target, String* Error = nullptr,
@@ -480,16 +478,14 @@ class TFeed : public TReader {
     else Error = What([&] { ReadData(this); });
     if (Error.empty() && stream_.GetPosition() != stream_.GetSize()) Error = L"its reader leaves part of the value";
   }
-  void DefineBinaryProperty(const String& Name, const TStreamProc&, const TStreamProc&, bool) override {
-    names_.First(Name);
-  }
+  // Binary data is not fed.
+  void DefineBinaryProperty(const String&, const TStreamProc&, const TStreamProc&, bool) override {}
   String Error;
 
  private:
   TMemoryStream stream_;
   String target_;
   int skip_;
-  TFirstNames names_;
 };
 
 String Feed(TComponent* Root, TComponent* C, const String& Target, const std::string& Value, int Occurrence) {
