@@ -114,6 +114,11 @@ String ValueNameText(const String& Key, const String& Name) {
 }
 }  // namespace
 
+const String& TRegFileWriter::LastKeyName() const {
+  static const String none;
+  return lastKey_ < values_.size() ? values_[lastKey_].name : none;
+}
+
 void TRegFileWriter::TNamedCount::Add(String Name) {
   if (Named.size() < kNamed) Named.push_back(std::move(Name));
   ++Count;
@@ -127,14 +132,14 @@ void TRegFileWriter::TNamedCount::Append(TNamedCount&& Other) {
 }
 
 void TRegFileWriter::AddKey(const String& RootName, const String& Path) {
-  keyName_ = Path.empty() ? RootName : RootName + L"\\" + Path;
   skipping_ = HasUnwritableChar(RootName) || HasUnwritableChar(Path);
   if (skipping_) {
     ++unwritable_;
     ++unwritableKeys_;
-    unwritableNamed_.Add(VisibleName(keyName_));
+    unwritableNamed_.Add(VisibleName(Path.empty() ? RootName : RootName + L"\\" + Path));
     return;
   }
+  lastKey_ = values_.size();
   unicode_ = -1;
   // A root key itself is written as its name alone, as regedit does.
   String name = RootName;
@@ -157,15 +162,16 @@ void TRegFileWriter::AddValue(String Name, uint32_t Type, std::string Data) {
   }
   if (HasUnwritableChar(Name)) {
     ++unwritable_;
-    unwritableNamed_.Add(ValueNameText(keyName_, Name));
+    unwritableNamed_.Add(ValueNameText(LastKeyName(), Name));
     return;
   }
-  if (IsTextType(Type) && LacksFinalNul(Data)) gainsNul_.Add(ValueNameText(keyName_, Name));
+  if (IsTextType(Type) && LacksFinalNul(Data)) gainsNul_.Add(ValueNameText(LastKeyName(), Name));
   unicode_ = -1;
   values_.push_back({false, std::move(Name), Type, std::move(Data)});
 }
 
 void TRegFileWriter::Append(TRegFileWriter&& Other) {
+  if (Other.lastKey_ != SIZE_MAX) lastKey_ = values_.size() + Other.lastKey_;
   if (values_.empty())
     values_ = std::move(Other.values_);
   else
@@ -177,12 +183,11 @@ void TRegFileWriter::Append(TRegFileWriter&& Other) {
   unwritableNamed_.Append(std::move(Other.unwritableNamed_));
   gainsNul_.Append(std::move(Other.gainsNul_));
   skipping_ = Other.skipping_;
-  keyName_ = std::move(Other.keyName_);
   unicode_ = -1;
   Other.values_.clear();
   Other.keyCount_ = Other.unwritable_ = Other.unwritableKeys_ = 0;
   Other.skipping_ = false;
-  Other.keyName_.clear();
+  Other.lastKey_ = SIZE_MAX;
 }
 
 bool TRegFileWriter::ValueNeedsUnicode(const Entry& e) const {

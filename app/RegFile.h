@@ -106,7 +106,8 @@ class TRegFileWriter {
   size_t unwritableKeys_ = 0;
   TNamedCount unwritableNamed_;  // the left-out keys and the values left out for their own names
   TNamedCount gainsNul_;
-  String keyName_;  // the full name of the last key added, for naming its values
+  size_t lastKey_ = SIZE_MAX;  // the entry of the last key written, for naming its values
+  const String& LastKeyName() const;
   bool skipping_ = false;
   mutable int unicode_ = -1;  // NeedsUnicode's answer until the next addition; -1 unknown
   bool ValueNeedsUnicode(const Entry& e) const;
