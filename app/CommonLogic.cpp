@@ -38,6 +38,7 @@ const wchar_t* const RegistryFileExported = L"Registry file exported.";
 const wchar_t* const RegistryFileImported = L"Registry file imported.";
 const wchar_t* const ExportStopped = L"Export stopped; no file was written.";
 const wchar_t* const NotRegistryFile = L"Import refused: the file is not a registry file.";
+const wchar_t* const Utf8RegistryFile = L"Import refused: the file is UTF-8 text.";
 const wchar_t* const ConfirmImportCaption = L"Please confirm import";
 const wchar_t* const ConfirmImportPrompt =
     L"Please confirm.  Zembrio is about to import the following registry file:";
@@ -453,7 +454,19 @@ bool TCommonLogic::ExportKey(TRegRoot Root, const String& KeyPath, const String&
       SetStatusText(AppText::ExportStopped);
       return false;
     }
-    SetStatusText(AppText::RegistryFileExported);
+    if (result.Notes.empty()) {
+      SetStatusText(AppText::RegistryFileExported);
+      return true;
+    }
+    // The file is written: what it lacks, or will read back otherwise, is
+    // told plainly, not as a failure.
+    String status = L"Registry file exported";
+    if (result.LeftOutKeys || result.LeftOutValues)
+      status += L" with " + KeysAndValuesText(result.LeftOutKeys, result.LeftOutValues) + L" left out";
+    if (result.GainNul)
+      status += L"; " + KeysAndValuesText(0, result.GainNul) + L" will read back with a NUL character added";
+    SetStatusText(status + L".");
+    if (OnShowMessage) OnShowMessage(L"The registry file was written:\n" + FileName + L"\n\n" + result.Notes);
     return true;
   } catch (const Exception& E) {
     SetStatusText(AppText::ExportAborted);
@@ -474,6 +487,10 @@ bool TCommonLogic::ImportFile(const String& FileName, const std::function<void()
       lastImport_ = iorPort.ImportRegistry(FileName, true);
       wrote = true;
     });
+  } catch (const EUtf8RegistryFile& E) {
+    SetStatusText(AppText::Utf8RegistryFile);
+    if (OnShowMessage) OnShowMessage(FileName + L"\n\n" + E.Message());
+    return false;
   } catch (const ENotRegistryFile& E) {
     SetStatusText(AppText::NotRegistryFile);
     if (OnShowMessage) OnShowMessage(FileName + L"\n\n" + E.Message());

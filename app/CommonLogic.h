@@ -41,6 +41,7 @@ extern const wchar_t* const RegistryFileExported; // "Registry file exported."
 extern const wchar_t* const RegistryFileImported; // "Registry file imported."
 extern const wchar_t* const ExportStopped;         // "Export stopped; no file was written."
 extern const wchar_t* const NotRegistryFile;       // "Import refused: the file is not a registry file."
+extern const wchar_t* const Utf8RegistryFile;      // "Import refused: the file is UTF-8 text."
 extern const wchar_t* const ConfirmImportCaption;  // "Please confirm import"
 extern const wchar_t* const ConfirmImportPrompt;
 extern const wchar_t* const ConfirmImportQuestion;
@@ -127,7 +128,9 @@ class TCommonLogic {
   // Both run on a worker thread while the calling thread goes on handling
   // its messages, with their progress in the status text; StopLongWork (the
   // Stop button, Escape) stops them. Return false (after the error dialog)
-  // on failure, and when stopped.
+  // on failure, and when stopped. An export that left keys or values out
+  // for their names, or wrote text that will read back with a NUL added,
+  // is done: its status says how many and a plain message names them.
   bool ExportKey(TRegRoot Root, const String& KeyPath, const String& FileName, bool IncludeSubKeys = true);
   // Imports the file; AfterImport (the tree's refresh) runs after the
   // import wrote anything (also when stopped), before the status text.

@@ -63,6 +63,35 @@ struct TReadFailures {
   }
 };
 
+// What the user is told of the keys and values an export left out for
+// their names, and of the text values that will read back with a NUL added.
+String ExportNotes(const TRegFileWriter& W) {
+  String t;
+  auto list = [&t](const std::vector<String>& Named, size_t Nameable) {
+    for (const String& n : Named) t += L"\n" + n;
+    if (Nameable > Named.size())
+      t += L"\n... and " + UIntToStr(static_cast<unsigned>(Nameable - Named.size())) + L" more.";
+  };
+  if (W.Unwritable()) {
+    const size_t keys = W.UnwritableKeys(), values = W.Unwritable() - keys;
+    t += KeysAndValuesText(keys, values) + (keys + values == 1 ? L" was" : L" were") +
+         L" left out of the file: a registry file has no way to write a line break or a NUL character in a name" +
+         (keys ? L" (a key left out takes its values and subkeys along):" : L":");
+    list(W.UnwritableNamed(), W.UnwritableNameable());
+  }
+  if (W.GainsNul()) {
+    const bool one = W.GainsNul() == 1;
+    if (!t.empty()) t += L"\n\n";
+    t += UIntToStr(static_cast<unsigned>(W.GainsNul())) +
+         (one ? L" text value has no NUL character at its end: imported from the file, it will be stored with one"
+              : L" text values have no NUL character at their end: imported from the file, they will be stored with "
+                L"one") +
+         L" added, as text from a registry file is stored:";
+    list(W.GainsNulNamed(), W.GainsNul());
+  }
+  return t;
+}
+
 struct TWalk {
   TRegFileWriter& writer;
   String rootName;
@@ -443,6 +472,17 @@ class TMessagePump {
 
 }  // namespace
 
+String KeysAndValuesText(size_t Keys, size_t Values) {
+  auto count = [](size_t n, const wchar_t* One, const wchar_t* Many) {
+    return UIntToStr(static_cast<unsigned>(n)) + (n == 1 ? One : Many);
+  };
+  String t;
+  if (Keys) t = count(Keys, L" key", L" keys");
+  if (Keys && Values) t += L" and ";
+  if (Values || !Keys) t += count(Values, L" value", L" values");
+  return t;
+}
+
 // ---------------------------------------------------------------------------
 // Root names.
 
@@ -557,13 +597,14 @@ TRegExportResult TIORegistry::_DoExportRegistryKey(TRegRoot Root, const String& 
     for (const String& line : writer.RenderLines()) RegistryData.Add(line);
   }
   Progress(0, 0, 0, 0);
-  if (failure.empty() && writer.Unwritable())
-    failure = UIntToStr(writer.Unwritable()) +
-              L" keys or values have a line break or a NUL in their name and were left out of the file.";
-  if (!failure.empty()) throw ERegistryException(failure);
   result.Keys = writer.KeyCount();
   result.Values = writer.ValueCount();
   result.Unicode = writer.NeedsUnicode();
+  result.LeftOutKeys = writer.UnwritableKeys();
+  result.LeftOutValues = writer.Unwritable() - writer.UnwritableKeys();
+  result.GainNul = writer.GainsNul();
+  result.Notes = ExportNotes(writer);
+  if (!failure.empty()) throw ERegistryException(result.Notes.empty() ? failure : failure + L"\n\n" + result.Notes);
   return result;
 }
 
@@ -599,8 +640,17 @@ TRegImportResult TIORegistry::ImportRegistry(const String& FileName, bool) {
     StopRequested = false;
     throw EFOpenError(L"File \"" + FileName + L"\" not found.");
   }
+  const std::string bytes = ReadFileBytes(FileName);
+  // A UTF-8 file would read as ANSI text, its characters beyond ASCII
+  // turned into others: refused, and said so.
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 && HasRegFileHeader(DecodeTextLines(bytes.substr(3)), *this)) {
+    StopRequested = false;
+    throw EUtf8RegistryFile(String(L"This registry file is UTF-8 text (it begins with the UTF-8 byte-order mark). "
+                                   L"Zembrio reads Unicode (UTF-16) and ANSI registry files: save the file in one "
+                                   L"of these encodings and import it again.  The registry was left as it was."));
+  }
   bool unicode = false;
-  const std::vector<String> lines = DecodeTextLines(ReadFileBytes(FileName), &unicode);
+  const std::vector<String> lines = DecodeTextLines(bytes, &unicode);
   return ImportLines(lines, unicode);
 }
 

@@ -18,7 +18,21 @@ struct TRegExportResult {
   size_t Values = 0;
   bool Unicode = false;  // written as "Windows Registry Editor Version 5.00"
   bool Stopped = false;  // stopped through StopRequested: nothing was written
+  // Left out of the file: keys and values whose names hold a line break or
+  // a NUL, which a registry file can't hold (a left-out key takes its
+  // values and subkeys along).
+  size_t LeftOutKeys = 0;
+  size_t LeftOutValues = 0;
+  // Text values written whose data lacks its final NUL character: imported
+  // from the file, they are stored with one added.
+  size_t GainNul = 0;
+  // Both told to the user: how many, why, and the first few by name; empty
+  // when there are none.
+  String Notes;
 };
+
+// "1 key", "2 values", "1 key and 2 values" (Keys or Values may be 0, not both).
+String KeysAndValuesText(size_t Keys, size_t Values);
 
 // Where an export puts its lines and where an import takes them from.
 enum TExpImpSource : unsigned char { eiFile, eiProperty };
@@ -83,8 +97,10 @@ class TIORegistry : public TComponent, public TRegFileFormat {
   // is empty or ExportDestination is eiProperty. Keys are only read, never
   // created. Raises ERegistryException when the key can't be opened or a
   // part of the branch can't be read (naming the first keys that could not
-  // be read and why; the file then holds what could be read), and a stream
-  // error when the file can't be written.
+  // be read and why, and the result's Notes; the file then holds what could
+  // be read), and a stream error when the file can't be written. Keys and
+  // values left out for their names are no failure: the result counts and
+  // names them.
   TRegExportResult ExportRegistry(const String& RootName, const String& KeyPath, const String& FileName,
                                   bool IncludeSubKeys);
   TRegExportResult ExportRegistry(const String& RootName, const String& KeyPath) {
@@ -104,7 +120,8 @@ class TIORegistry : public TComponent, public TRegFileFormat {
   // eiProperty. A missing file raises EFOpenError "File \"<name>\" not
   // found."; a file whose first line that is not blank is no registry
   // header raises ENotRegistryFile and writes nothing (RegistryData lines
-  // need no header); a registry failure raises,
+  // need no header), one in UTF-8 (a header after a UTF-8 byte-order mark)
+  // EUtf8RegistryFile, saying which encodings are read; a registry failure raises,
   // with the lines before it applied (and, as values are written side by
   // side, possibly some values of other keys after it). Lines that can't be
   // read are counted.
@@ -171,3 +188,4 @@ class TIORegistry : public TComponent, public TRegFileFormat {
 };
 
 ZEMBRIO_DECLARE_EXCEPTION(ENotRegistryFile, Exception)
+ZEMBRIO_DECLARE_EXCEPTION(EUtf8RegistryFile, ENotRegistryFile)

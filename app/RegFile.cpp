@@ -33,6 +33,13 @@ std::string UnitsToBytes(const std::u16string& u) {
 
 bool IsTextType(uint32_t t) { return t == RegType::Sz || t == RegType::ExpandSz || t == RegType::MultiSz; }
 
+// Text data of whole characters whose last character is not NUL: read from
+// a registry file, such data is stored with a NUL added, as regedit stores
+// it. (Data of an odd byte count is stored as the file gives it.)
+bool LacksFinalNul(const std::string& d) {
+  return !d.empty() && d.size() % 2 == 0 && (d[d.size() - 2] != '\0' || d[d.size() - 1] != '\0');
+}
+
 // A REG_SZ that can be written as a quoted string: one terminating NUL,
 // no other NUL, no line breaks.
 bool QuotableString(const std::string& data, String* text) {
@@ -84,14 +91,55 @@ namespace {
 // A line break has no form in a name of a registry file, and a NUL would
 // name another key or value when read back.
 bool HasUnwritableChar(const String& s) { return s.find_first_of(std::wstring_view(L"\r\n\0", 3)) != String::npos; }
+
+// A name as the user can read it in a message: its line breaks and NULs shown.
+String VisibleName(const String& s) {
+  String r;
+  r.reserve(s.size());
+  for (const wchar_t c : s) {
+    if (c == L'\r')
+      r += L"<CR>";
+    else if (c == L'\n')
+      r += L"<LF>";
+    else if (c == L'\0')
+      r += L"<NUL>";
+    else
+      r.push_back(c);
+  }
+  return r;
+}
+
+String ValueNameText(const String& Key, const String& Name) {
+  return VisibleName(Key) + (Name.empty() ? String(L", the default value") : L", value \"" + VisibleName(Name) + L"\"");
+}
 }  // namespace
+
+const String& TRegFileWriter::LastKeyName() const {
+  static const String none;
+  return lastKey_ < values_.size() ? values_[lastKey_].name : none;
+}
+
+void TRegFileWriter::TNamedCount::Add(String Name) {
+  if (Named.size() < kNamed) Named.push_back(std::move(Name));
+  ++Count;
+}
+
+void TRegFileWriter::TNamedCount::Append(TNamedCount&& Other) {
+  for (String& n : Other.Named)
+    if (Named.size() < kNamed) Named.push_back(std::move(n));
+  Count += Other.Count;
+  Other = TNamedCount();
+}
 
 void TRegFileWriter::AddKey(const String& RootName, const String& Path) {
   skipping_ = HasUnwritableChar(RootName) || HasUnwritableChar(Path);
   if (skipping_) {
     ++unwritable_;
+    ++unwritableKeys_;
+    unwritableNamed_.Add(VisibleName(Path.empty() ? RootName : RootName + L"\\" + Path));
     return;
   }
+  lastKey_ = values_.size();
   unicode_ = -1;
   // A root key itself is written as its name alone, as regedit does.
   String name = RootName;
@@ -108,15 +156,22 @@ void TRegFileWriter::AddKey(const String& RootName, const String& Path) {
 }
 
 void TRegFileWriter::AddValue(String Name, uint32_t Type, std::string Data) {
-  if (skipping_ || HasUnwritableChar(Name)) {
+  if (skipping_) {
     ++unwritable_;
     return;
   }
+  if (HasUnwritableChar(Name)) {
+    ++unwritable_;
+    unwritableNamed_.Add(ValueNameText(LastKeyName(), Name));
+    return;
+  }
+  if (IsTextType(Type) && LacksFinalNul(Data)) gainsNul_.Add(ValueNameText(LastKeyName(), Name));
   unicode_ = -1;
   values_.push_back({false, std::move(Name), Type, std::move(Data)});
 }
 
 void TRegFileWriter::Append(TRegFileWriter&& Other) {
+  if (Other.lastKey_ != SIZE_MAX) lastKey_ = values_.size() + Other.lastKey_;
   if (values_.empty())
     values_ = std::move(Other.values_);
   else
@@ -124,11 +179,15 @@ void TRegFileWriter::Append(TRegFileWriter&& Other) {
                    std::make_move_iterator(Other.values_.end()));
   keyCount_ += Other.keyCount_;
   unwritable_ += Other.unwritable_;
+  unwritableKeys_ += Other.unwritableKeys_;
+  unwritableNamed_.Append(std::move(Other.unwritableNamed_));
+  gainsNul_.Append(std::move(Other.gainsNul_));
   skipping_ = Other.skipping_;
   unicode_ = -1;
   Other.values_.clear();
-  Other.keyCount_ = Other.unwritable_ = 0;
+  Other.keyCount_ = Other.unwritable_ = Other.unwritableKeys_ = 0;
   Other.skipping_ = false;
+  Other.lastKey_ = SIZE_MAX;
 }
 
 bool TRegFileWriter::ValueNeedsUnicode(const Entry& e) const {
@@ -706,14 +765,14 @@ class TImporter {
       // ANSI bytes in a "REGEDIT4" file: stored as UTF-16.
       data = AnsiBytesToRegBytes(bytes);
     } else {
-      // UTF-16 text comes in whole characters: an odd count (ANSI bytes
-      // in a Unicode file, a byte lost) is no text the file can mean.
-      if (bytes.size() % 2 != 0) return false;
+      // UTF-16 bytes as the registry held them. Text of an odd byte count
+      // is a value stored so (the writer writes it as it is): it is stored
+      // back exactly as the file gives it.
       data = std::move(bytes);
     }
     // Text without its final NUL character gets one, as regedit stores it
     // (a multi-string's list end too: one NUL added, not two).
-    if (!data.empty() && (data[data.size() - 2] != '\0' || data[data.size() - 1] != '\0')) data.append(2, '\0');
+    if (LacksFinalNul(data)) data.append(2, '\0');
     return true;
   }
 

@@ -72,6 +72,18 @@ class TRegFileWriter {
   // Keys and values left out because a line break or a NUL in their name or path
   // has no form in a registry file (a left-out key takes its values along).
   size_t Unwritable() const { return unwritable_; }
+  size_t UnwritableKeys() const { return unwritableKeys_; }
+  // Text values written whose data lacks its final NUL character: read back
+  // from the file they get one, as text from a registry file is stored.
+  size_t GainsNul() const { return gainsNul_.Count; }
+  // The first few of each by name, and how many could be named: a key as
+  // its full name, a value as its key's full name, ", value " and its
+  // quoted name (the values of a left-out key are not named apart); line
+  // breaks and NULs show as <CR>, <LF> and <NUL>.
+  static constexpr size_t kNamed = 5;
+  const std::vector<String>& UnwritableNamed() const { return unwritableNamed_.Named; }
+  size_t UnwritableNameable() const { return unwritableNamed_.Count; }
+  const std::vector<String>& GainsNulNamed() const { return gainsNul_.Named; }
 
  private:
   struct Entry {
@@ -80,10 +92,22 @@ class TRegFileWriter {
     uint32_t type;
     std::string data;
   };
+  // A count and the first kNamed names.
+  struct TNamedCount {
+    size_t Count = 0;
+    std::vector<String> Named;
+    void Add(String Name);
+    void Append(TNamedCount&& Other);
+  };
   TRegFileFormat format_;
   std::vector<Entry> values_;
   size_t keyCount_ = 0;
   size_t unwritable_ = 0;
+  size_t unwritableKeys_ = 0;
+  TNamedCount unwritableNamed_;  // the left-out keys and the values left out for their own names
+  TNamedCount gainsNul_;
+  size_t lastKey_ = SIZE_MAX;  // the entry of the last key written, for naming its values
+  const String& LastKeyName() const;
   bool skipping_ = false;
   mutable int unicode_ = -1;  // NeedsUnicode's answer until the next addition; -1 unknown
   bool ValueNeedsUnicode(const Entry& e) const;
@@ -156,10 +180,11 @@ struct TRegImportOptions {
 // blank lines may stand between a hex value's continuation lines, as
 // regedit allows. A hex value continued by a line that is no hex data is
 // skipped whole with that line; one whose backslash follows a byte without
-// its comma is skipped alone (the next line is read as usual), as is text
-// data of an odd byte count in a Unicode file, and string data holding the
-// escape "\0". Text data without its final NUL character gets one, as
-// regedit stores it. Exceptions of the sink pass to the caller.
+// its comma is skipped alone (the next line is read as usual), as is
+// string data holding the escape "\0". Text data without its final NUL
+// character gets one, as regedit stores it; text data of an odd byte count
+// in a Unicode file (a value the registry held so, as the writer writes it)
+// is stored exactly as given. Exceptions of the sink pass to the caller.
 TRegImportResult ImportRegLines(const std::vector<String>& Lines, IRegFileSink& Sink, bool Unicode,
                                 const TRegImportOptions& Options = TRegImportOptions());
 

@@ -106,7 +106,11 @@ TEST_F(IORegistryT, ExportOfMissingKeyFailsAndCreatesNothing) {
 TEST_F(IORegistryT, NamesWithLineBreaksAreReportedNotLostSilently) {
   Put(L"src", L"ok", REG_SZ, StringToRegBytes(L"1"));
   Put(L"src", L"two\nlines", REG_SZ, StringToRegBytes(L"2"));
-  EXPECT_THROW(io.ExportRegistry(L"HKEY_CURRENT_USER", Path(L"src"), File(L"n.reg"), true), ERegistryException);
+  const auto r = io.ExportRegistry(L"HKEY_CURRENT_USER", Path(L"src"), File(L"n.reg"), true);
+  EXPECT_EQ(r.LeftOutKeys, 0u);
+  EXPECT_EQ(r.LeftOutValues, 1u);
+  EXPECT_EQ(r.Notes, L"1 value was left out of the file: a registry file has no way to write a line break or a NUL "
+                     L"character in a name:\nHKEY_CURRENT_USER\\" + Path(L"src") + L", value \"two<LF>lines\"");
   // The rest is in the file.
   RegDeleteBranch(RegRoot::CurrentUser, Path(L"src"));
   EXPECT_EQ(io.ImportRegistry(File(L"n.reg")).SkippedLines, 0);

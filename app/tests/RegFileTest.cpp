@@ -103,6 +103,11 @@ TEST(RegFileWrite, NamesWithLineBreaksAreLeftOutAndCounted) {
   w.AddValue(L"after", RegType::Sz, StringToRegBytes(L"w"));
   w.AddValue(String(L"nul\0in", 6), RegType::Sz, StringToRegBytes(L"v"));  // read back, it would name "nul"
   EXPECT_EQ(w.Unwritable(), 4u);
+  EXPECT_EQ(w.UnwritableKeys(), 1u);
+  // Named for the user, the left-out key's value not apart.
+  EXPECT_EQ(w.UnwritableNamed(),
+            (std::vector<String>{L"HKEY_CURRENT_USER\\A, value \"bad<LF>name\"", L"HKEY_CURRENT_USER\\A\\bro<CR>ken",
+                                 L"HKEY_CURRENT_USER\\B, value \"nul<NUL>in\""}));
   EXPECT_EQ(w.KeyCount(), 2u);
   EXPECT_EQ(w.ValueCount(), 2u);
   const std::vector<String> expected = {L"REGEDIT4", L"", L"[HKEY_CURRENT_USER\\A]", L"\"good\"=\"y\"", L"",
@@ -118,6 +123,7 @@ TEST(RegFileWrite, JoinedPartsRenderAsOneWriter) {
       w.AddKey(L"HKEY_CURRENT_USER", L"Br\\K" + IntToStr(k) + (k == 3 ? L"\nbad" : L""));
       w.AddValue(L"v", RegType::Sz, StringToRegBytes(k == 5 ? L"\u4e2d" : L"x"));
       w.AddValue(L"d", RegType::Dword, std::string("\x01\0\0\0", 4));
+      if (k % 3 == 0) w.AddValue(L"bare" + IntToStr(k), RegType::ExpandSz, std::string("a\0", 2));
     }
   };
   TRegFileWriter whole, joined, a, b, c;
@@ -134,6 +140,8 @@ TEST(RegFileWrite, JoinedPartsRenderAsOneWriter) {
   EXPECT_EQ(joined.KeyCount(), whole.KeyCount());
   EXPECT_EQ(joined.ValueCount(), whole.ValueCount());
   EXPECT_EQ(joined.Unwritable(), whole.Unwritable());
+  EXPECT_EQ(joined.UnwritableNamed(), whole.UnwritableNamed());
+  EXPECT_EQ(joined.GainsNulNamed(), whole.GainsNulNamed());
   EXPECT_EQ(joined.Render(), whole.Render());
   EXPECT_EQ(b.KeyCount(), 0u);  // moved out
 }
@@ -150,6 +158,11 @@ TEST(RegFileWrite, StringsThatCantBeQuotedUseHex) {
   EXPECT_EQ(lines[4], L"\"noterm\"=hex(1):61");
   EXPECT_EQ(lines[5], L"\"empty\"=hex(1):");
   EXPECT_EQ(lines[6], L"\"short\"=hex(4):01,02");
+  // Text without its final NUL reads back with one: such values are named.
+  w.AddValue(L"", RegType::MultiSz, std::string("a\0", 2));
+  w.AddValue(L"odd", RegType::ExpandSz, std::string("a\0b", 3));  // read back as it is
+  EXPECT_EQ(w.GainsNulNamed(), (std::vector<String>{L"HKEY_CURRENT_USER\\A, value \"noterm\"",
+                                                    L"HKEY_CURRENT_USER\\A, the default value"}));
 }
 
 TEST(RegFileRoundTrip, EveryValueComesBackIdentical) {
@@ -200,8 +213,8 @@ TEST(RegFileRoundTrip, EveryValueComesBackIdentical) {
     }
     EXPECT_EQ(r.ops.back().root, RegRoot::LocalMachine);
   }
-  // Half a character of text is written (as hex(1) bytes in the Unicode
-  // form) but, as with regedit, not read back: no text can end that way.
+  // Text of an odd byte count is written as hex(1) bytes in the Unicode
+  // form and read back as it was, without a NUL added.
   TRegFileWriter w;
   w.AddKey(L"HKEY_CURRENT_USER", L"T");
   w.AddValue(L"odd", RegType::Sz, std::string("abc", 3));
@@ -210,8 +223,9 @@ TEST(RegFileRoundTrip, EveryValueComesBackIdentical) {
   EXPECT_TRUE(unicode);
   EXPECT_EQ(lines.back(), L"\"odd\"=hex(1):61,62,63");
   Recorder r;
-  EXPECT_EQ(Import(lines, r, unicode).SkippedLines, 1);
-  EXPECT_EQ(r.ops.size(), 1u);
+  EXPECT_EQ(Import(lines, r, unicode).SkippedLines, 0);
+  ASSERT_EQ(r.ops.size(), 2u);
+  EXPECT_EQ(r.ops[1].data, std::string("abc", 3));
 }
 
 // Key names may hold brackets, semicolons and blanks at either end: a
@@ -474,7 +488,7 @@ TEST(RegFileImport, TextDataWithoutItsFinalNulIsStoredAsRegeditStoresIt) {
 // before the mark) refuses the value alone, and the rest of the byte is a
 // line that can't be read. Data lines after a key line taken that way go
 // nowhere rather than into the key before it. Text of an odd byte
-// count in a version 5 file (ANSI bytes there) is refused too.
+// count in a version 5 file is stored as the file gives it, no NUL added.
 TEST(RegFileImport, BrokenContinuationsRefuseTheValueAndTheLineThatBrokeIt) {
   Recorder r;
   const auto res = Import({L"REGEDIT4",                                  // 1
@@ -502,9 +516,11 @@ TEST(RegFileImport, BrokenContinuationsRefuseTheValueAndTheLineThatBrokeIt) {
   const auto oddRes = Import({L"Windows Registry Editor Version 5.00", L"[HKEY_CURRENT_USER\\P]",
                               L"\"o\"=hex(2):41,00,42", L"\"p\"=hex(7):41,00,42,00,00", L"\"q\"=hex:41,00,42"},
                              odd, true);
-  EXPECT_EQ(oddRes.SkippedLines, 2);
-  ASSERT_EQ(odd.ops.size(), 2u);
-  EXPECT_EQ(odd.ops[1].name, L"q");  // binary data has no characters
+  EXPECT_EQ(oddRes.SkippedLines, 0);
+  ASSERT_EQ(odd.ops.size(), 4u);
+  EXPECT_EQ(odd.ops[1].data, std::string("A\0B", 3));
+  EXPECT_EQ(odd.ops[2].data, std::string("A\0B\0\0", 5));
+  EXPECT_EQ(odd.ops[3].data, std::string("A\0B", 3));
 }
 
 // Blanks and tabs around "=" and after "dword:" are read as regedit reads them.

@@ -16,6 +16,7 @@
 #include "testsupport/Input.h"
 #include "classlib/Clipbrd.h"
 #include "toolbars/BarDock.h"
+#include "toolbars/BarViews.h"
 
 using namespace e2e;
 
@@ -59,6 +60,36 @@ class Editor : public EditorTest {
       wcscpy(Ofn.lpstrFile, File.c_str());
       return TRUE;
     };
+  }
+
+  // File > Export (Letter 'E') or File > Import ('I') chosen from the
+  // keyboard with the tree focused, as a user does: Alt+F, then the item's
+  // letter; the file dialog answers File, an import's confirmation is
+  // answered with a click on Yes. Returns the status the command ends with.
+  String FileCommand(wchar_t Letter, const String& File) {
+    AnswerFileDialogs(File);
+    Foreground(Window->treeRegTree);
+    Window->SetStatusText(L"before");
+    TBarView* bar = Window->tbrMainMenu->View();
+    TfrmConfirm* confirm = F.Confirm;
+    auto ended = [this] {
+      const String t = Window->GetStatusText();
+      return t != L"before" && t.rfind(L"Exporting", 0) != 0 && t.rfind(L"Importing", 0) != 0;
+    };
+    Script s;
+    s.Steps = {
+        {[] { return true; }, [] { testsupport::InputScript().Press('F', {VK_MENU}).Post(); }},
+        {[this, bar] { return bar->OpenViewer && bar->OpenViewerView && bar->OpenViewer->Item == Window->mnuFile; },
+         [=] { testsupport::InputScript().Press(WORD(Letter)).Post(); }},
+    };
+    if (Letter == L'I')
+      s.Steps.push_back({[=] { return confirm->GetVisible() && IsWindowVisible(confirm->btnYes->GetHandle()); },
+                         [=] {
+                           testsupport::InputScript().Click(testsupport::ClientCentre(confirm->btnYes->GetHandle())).Post();
+                         }});
+    s.Steps.push_back({ended, [] {}});
+    EXPECT_EQ(s.Run(20000), s.Steps.size()) << "Alt+F, " << char(Letter) << (Letter == L'I' ? ", Yes" : "");
+    return Window->GetStatusText();
   }
 
   // Runs a search through the find dialog and waits for its end.
@@ -537,7 +568,8 @@ TEST_F(Editor, ExportAndImportRoundTripABranch) {
   const String file = TempFile(L"export.reg");
   AnswerFileDialogs(file);
   Window->mnuFile_ExportClick(nullptr);
-  EXPECT_EQ(Window->GetStatusText(), L"Registry file exported.");
+  // "Bare" lacks its final NUL: the export says it will read back with one.
+  EXPECT_EQ(Window->GetStatusText(), L"Registry file exported; 1 value will read back with a NUL character added.");
   // A non-ANSI name makes it a UTF-16LE file.
   std::ifstream in(WideToAnsi(file), std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -566,6 +598,147 @@ TEST_F(Editor, ExportAndImportRoundTripABranch) {
   EXPECT_EQ(ValueNames(branch + L"\\a").size(), 1u);
   // The imported branch shows in the tree.
   EXPECT_NE(Open(L"Files\\Sub key"), nullptr);
+}
+
+// Every shape of value the exporter writes apart comes back byte for byte
+// through File > Export and File > Import chosen on the keyboard: text of
+// an odd byte count (the issue's "szodd" among them), text with NULs
+// inside, empty data, each text type, integers of other sizes, unlisted
+// types, and names and data outside the code page, in a Unicode file; the
+// same but for those that need Unicode in an ANSI file. Text without its
+// final NUL is the one value that reads back otherwise (with the NUL added,
+// as registry files store text): the export names it, the import writes it.
+TEST_F(Editor, EveryShapeOfValueComesBackByteForByteThroughExportAndImport) {
+  struct V {
+    String Name;
+    DWORD Type;
+    std::string Bytes;
+  };
+  const std::string nul2(2, '\0');
+  const std::vector<V> ansi = {
+      {L"", REG_SZ, Sz(L"default")},
+      {L"quoted", REG_SZ, Sz(L"say \"hi\" C:\\dir\\ ;x \\0")},
+      {L"q\"b\\=n", REG_EXPAND_SZ, Sz(L"%TEMP%\\x")},
+      {L"nuls", REG_SZ, Sz(L"a") + Sz(L"") + Sz(L"b")},
+      {L"lines", REG_SZ, Sz(L"one\r\ntwo\r")},
+      {L"szempty", REG_SZ, std::string()},
+      {L"sznul", REG_SZ, nul2},
+      {L"expempty", REG_EXPAND_SZ, std::string()},
+      {L"multi", REG_MULTI_SZ, Sz(L"one") + Sz(L"") + Sz(L"two") + nul2},
+      {L"multiempty", REG_MULTI_SZ, std::string()},
+      {L"dword", REG_DWORD, Dw(0x80000001)},
+      {L"dword2", REG_DWORD, std::string("\x01\x02", 2)},
+      {L"dword0", REG_DWORD, std::string()},
+      {L"bin", REG_BINARY, std::string("\0\x80\xFF", 3)},
+      {L"binempty", REG_BINARY, std::string()},
+      {L"qword", REG_QWORD, std::string("\x01\0\0\0\0\0\0\x80", 8)},
+      {L"none", REG_NONE, std::string("\x7F", 1)},
+      {L"bigendian", REG_DWORD_BIG_ENDIAN, std::string("\0\0\0\x01", 4)},
+      {L"unlisted", 0x20000, std::string("ab", 2)},
+      {L"bare", REG_SZ, std::string("a\0b\0", 4)},  // no final NUL
+  };
+  std::vector<V> unicode = ansi;
+  unicode.insert(unicode.end(), {
+                                    {L"szodd", REG_SZ, std::string("\x41\0\0\0\0", 5)},
+                                    {L"szodd3", REG_SZ, std::string("\x41\0\x42", 3)},
+                                    {L"szone", REG_SZ, std::string("\x41", 1)},
+                                    {L"expodd", REG_EXPAND_SZ, std::string("%\0A\0%", 5)},
+                                    {L"multiodd", REG_MULTI_SZ, std::string("a\0\0\0\0", 5)},
+                                    {L"\u4E2D\u00E9", REG_SZ, Sz(L"\u2603 \u65E5")},
+                                    {L"surrogate\xD800", REG_EXPAND_SZ, std::string("\x00\xD8\x41\x00\x00\x00", 6)},
+                                    {L"quotedwide", REG_SZ, Sz(L"\"\u0416\" \\ \xDC00")},
+                                });
+  struct Case {
+    const wchar_t* Key;
+    const std::vector<V>& Values;
+    std::string Start;  // how the file begins
+  };
+  for (const Case& c : {Case{L"ShapesAnsi", ansi, "REGEDIT4\r\n"},
+                        Case{L"ShapesUnicode", unicode, std::string("\xFF\xFEW\0", 4)}}) {
+    SCOPED_TRACE(WideToAnsi(c.Key));
+    const String key = String(Data) + L"\\" + c.Key;
+    for (const V& v : c.Values) Write(key, v.Name, v.Type, v.Bytes);
+    if (!F.Main) Start();
+    ASSERT_NE(Open(c.Key), nullptr);
+    const String file = TempFile(String(c.Key) + L".reg");
+    Messages().clear();
+    EXPECT_EQ(FileCommand(L'E', file),
+              L"Registry file exported; 1 value will read back with a NUL character added.");
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_NE(Messages()[0].find(L"HKEY_CURRENT_USER\\" + key + L", value \"bare\""), String::npos)
+        << WideToAnsi(Messages()[0]);
+    EXPECT_EQ(Messages()[0].find(L"szodd"), String::npos);
+    std::ifstream in(WideToAnsi(file), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    EXPECT_EQ(bytes.substr(0, c.Start.size()), c.Start);
+
+    DeleteTree(key);
+    EXPECT_EQ(FileCommand(L'I', file), L"Registry file imported.");
+    EXPECT_TRUE(Errors.empty());
+    for (const V& v : c.Values) {
+      DWORD type = 0;
+      std::string raw;
+      ASSERT_TRUE(Read(key, v.Name, type, raw)) << WideToAnsi(v.Name);
+      EXPECT_EQ(type, v.Type) << WideToAnsi(v.Name);
+      const std::string back = v.Name == L"bare" ? v.Bytes + nul2 : v.Bytes;
+      EXPECT_TRUE(raw == back) << WideToAnsi(v.Name) << ": " << raw.size() << " bytes, not " << back.size();
+    }
+    EXPECT_EQ(ValueNames(key).size(), c.Values.size());
+  }
+}
+
+// A value whose name holds a line break can't be written to a registry
+// file: the export writes every other value, names what it left out and
+// why in a plain message, and reports the export as done with the count;
+// a key named so is left out with its values.
+TEST_F(Editor, AnExportThatLeavesOutAValueNamesItAndIsDone) {
+  const String key = String(Data) + L"\\Breaks";
+  Write(key, L"ok", REG_SZ, Sz(L"1"));
+  Write(key, L"two\nlines", REG_SZ, Sz(L"2"));
+  Write(key + L"\\bro\r\nken", L"inside", REG_SZ, Sz(L"3"));
+  Write(key + L"\\fine", L"v", REG_DWORD, Dw(4));
+  Start();
+  ASSERT_NE(Open(L"Breaks"), nullptr);
+  const String file = TempFile(L"breaks.reg");
+  EXPECT_EQ(FileCommand(L'E', file), L"Registry file exported with 1 key and 2 values left out.");
+  EXPECT_TRUE(Errors.empty()) << WideToAnsi(Errors.empty() ? String() : Errors[0]);
+  ASSERT_EQ(Messages().size(), 1u);
+  const String& m = Messages()[0];
+  EXPECT_NE(m.find(L"1 key and 2 values were left out of the file: a registry file has no way to write a line "
+                   L"break or a NUL character in a name"),
+            String::npos)
+      << WideToAnsi(m);
+  EXPECT_NE(m.find(L"\nHKEY_CURRENT_USER\\" + key + L", value \"two<LF>lines\""), String::npos) << WideToAnsi(m);
+  EXPECT_NE(m.find(L"\nHKEY_CURRENT_USER\\" + key + L"\\bro<CR><LF>ken"), String::npos) << WideToAnsi(m);
+
+  DeleteTree(key);
+  EXPECT_EQ(FileCommand(L'I', file), L"Registry file imported.");
+  EXPECT_EQ(ValueNames(key), std::vector<String>{L"ok"});
+  EXPECT_TRUE(HasValue(key + L"\\fine", L"v"));
+}
+
+// A UTF-8 registry file (with its byte-order mark) is refused with the
+// reason: it is UTF-8, and Unicode (UTF-16) and ANSI files are read. A
+// UTF-8 file that is no registry file is refused as such.
+TEST_F(Editor, AUtf8RegistryFileIsRefusedAsUtf8) {
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  const String file = TempFile(L"utf8.reg");
+  const std::string key = "[HKEY_CURRENT_USER\\" + WideToAnsi(Data) + "\\Utf8]\r\n";
+  std::ofstream(WideToAnsi(file), std::ios::binary)
+      << "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n" << key << "\"caf\xC3\xA9\"=\"x\"\r\n";
+  EXPECT_EQ(FileCommand(L'I', file), L"Import refused: the file is UTF-8 text.");
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_NE(Messages()[0].find(L"UTF-8"), String::npos) << WideToAnsi(Messages()[0]);
+  EXPECT_NE(Messages()[0].find(L"Zembrio reads Unicode (UTF-16) and ANSI registry files"), String::npos)
+      << WideToAnsi(Messages()[0]);
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\Utf8"));
+  EXPECT_TRUE(Errors.empty());
+
+  std::ofstream(WideToAnsi(file), std::ios::binary) << "\xEF\xBB\xBFno header\r\n" << key;
+  EXPECT_EQ(FileCommand(L'I', file), L"Import refused: the file is not a registry file.");
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\Utf8"));
 }
 
 TEST_F(Editor, ImportReadsUtf16LeUtf16BeAndAnsiFiles) {
