@@ -133,6 +133,10 @@ void TfrmEditValue::FormShow(TObject*) {
       tbsDecimal->SetTabVisible(false);
       pagEditFormat->SetActivePage(tbsString);
       FocusControl(edtValueStr);
+      // The box selects its text only when the keyboard comes to it from
+      // another control; an opening after one that ended in this box would
+      // leave the caret where it was, and typing would add to the value.
+      edtValueStr->SelectAll();
       break;
     case 3:
       SetAllBoxes(dm.EditInteger);
@@ -142,6 +146,7 @@ void TfrmEditValue::FormShow(TObject*) {
       tbsDecimal->SetTabVisible(true);
       pagEditFormat->SetActivePage(tbsHex);
       FocusControl(edtValueHex);
+      edtValueHex->SelectAll();  // as the string box
       break;
     default:
       break;
