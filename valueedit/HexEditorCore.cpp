@@ -1121,10 +1121,10 @@ void THexEditorCore::WMChar(uint8_t c) {
   const int32_t P = GetPosAtCursor(col, row);
   const bool inChar = inCharField_;
   const int32_t ds = GetDataSize();
-  if (P >= ds && !ins) return;
-  // Typed on past the last cell in overwrite mode, the character adds a
-  // byte, as in insert mode.
-  const bool append = pastEnd_ && !ins;
+  // Typed on past the last cell in overwrite mode, or with no data to
+  // overwrite, the character adds a byte, as in insert mode.
+  const bool append = (pastEnd_ || ds == 0) && !ins;
+  if (P >= ds && !ins && !append) return;
   uint8_t old = (P < ds) ? GetMemory(P) : 0;
   if (inChar) {
     bool alt = altReleased_;
@@ -1201,7 +1201,10 @@ void THexEditorCore::AppendTyped(uint8_t b) {
   const int32_t pos = GetDataSize();
   LeavePastEnd();
   AppendBuffer(&b, 1);
-  if (GetDataSize() > pos) SetChanged(pos, true);
+  if (GetDataSize() > pos)
+    SetChanged(pos, true);
+  else
+    WrongKey();  // the size is fixed
 }
 
 bool THexEditorCore::IsLastCell(int col, int row) {

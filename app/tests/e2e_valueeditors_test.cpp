@@ -219,7 +219,8 @@ TEST_F(ValueEditors, TypingOverASelectionWritesTheSelectedBytesFromTheFirst) {
 }
 
 // Typing on past the last digit adds bytes, as typing into an empty value
-// does; each digit once overwrote the last one ("01 02 05" for "45").
+// does; each digit once overwrote the last one ("01 02 05" for "45"), and
+// with no byte left to overwrite the typing was lost.
 TEST_F(ValueEditors, TypingPastTheLastByteAddsBytes) {
   Write(Data, L"Blob", REG_BINARY, std::string());
   Start();
@@ -243,6 +244,10 @@ TEST_F(ValueEditors, TypingPastTheLastByteAddsBytes) {
        std::string("\x01\x02\x09", 3)},
       {"characters", three, [](InputScript& s) { Type(s.Press(VK_TAB).Press(VK_END, {VK_CONTROL}), L"xyz"); },
        std::string("\x01\x02\x78\x79\x7A", 5)},
+      {"an emptied value", three, [](InputScript& s) { Type(Repeat(s, 3, VK_DELETE, {VK_CONTROL}), L"ab"); },
+       std::string("\xAB", 1)},
+      {"an empty value switched to overwrite", std::string(), [](InputScript& s) { Type(s.Press(VK_INSERT), L"abc"); },
+       std::string("\xAB\xC0", 2)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.What);
