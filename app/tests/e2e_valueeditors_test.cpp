@@ -259,4 +259,28 @@ TEST_F(ValueEditors, TypingPastTheLastByteAddsBytes) {
   }
 }
 
+// Ctrl+Tab turns the number pages from the box being typed in, and the
+// keyboard goes on to the box of the page that comes up; it once stayed in
+// the hexadecimal box, so "101" meant for the binary page stored 101 hex.
+TEST_F(ValueEditors, CtrlTabTurnsTheNumberPagesFromTheBox) {
+  Write(Data, L"Num", REG_DWORD, Dw(7));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  struct Case {
+    const char* What;
+    std::vector<WORD> Mods;
+    int Times;
+    const wchar_t* Typed;
+    uint32_t Expected;
+  };
+  const Case cases[] = {{"to Binary", {VK_CONTROL}, 1, L"101", 5},
+                        {"back to Decimal", {VK_CONTROL, VK_SHIFT}, 1, L"-5", 0xFFFFFFFBu},
+                        {"round to Hexadecimal", {VK_CONTROL}, 3, L"1f", 0x1F}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    ASSERT_TRUE(EditWith(L"Num", [&](InputScript& s) { Type(Repeat(s, c.Times, VK_TAB, c.Mods), c.Typed).Press(VK_RETURN); }));
+    EXPECT_EQ(Stored(L"Num", REG_DWORD), Dw(c.Expected));
+  }
+}
+
 }  // namespace
