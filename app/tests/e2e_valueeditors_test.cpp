@@ -210,11 +210,11 @@ TEST_F(ValueEditors, TypingOverASelectionWritesTheSelectedBytesFromTheFirst) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.What);
-    EXPECT_EQ(TypedIntoBinary(five, [&](InputScript& s) {
+    const std::string stored = TypedIntoBinary(five, [&](InputScript& s) {
       c.Select(s);
       Type(s, c.Typed).Press(VK_RETURN);
-    }),
-              c.Expected);
+    });
+    EXPECT_EQ(stored, c.Expected);
   }
 }
 
@@ -251,11 +251,11 @@ TEST_F(ValueEditors, TypingPastTheLastByteAddsBytes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.What);
-    EXPECT_EQ(TypedIntoBinary(c.Bytes, [&](InputScript& s) {
-                               c.Keys(s);
-                               s.Press(VK_RETURN);
-                             }),
-              c.Expected);
+    const std::string stored = TypedIntoBinary(c.Bytes, [&](InputScript& s) {
+      c.Keys(s);
+      s.Press(VK_RETURN);
+    });
+    EXPECT_EQ(stored, c.Expected);
   }
 }
 
@@ -278,7 +278,9 @@ TEST_F(ValueEditors, CtrlTabTurnsTheNumberPagesFromTheBox) {
                         {"round to Hexadecimal", {VK_CONTROL}, 3, L"1f", 0x1F}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.What);
-    ASSERT_TRUE(EditWith(L"Num", [&](InputScript& s) { Type(Repeat(s, c.Times, VK_TAB, c.Mods), c.Typed).Press(VK_RETURN); }));
+    ASSERT_TRUE(EditWith(L"Num", [&](InputScript& s) {
+      Type(Repeat(s, c.Times, VK_TAB, c.Mods), c.Typed).Press(VK_RETURN);
+    }));
     EXPECT_EQ(Stored(L"Num", REG_DWORD), Dw(c.Expected));
   }
 }
