@@ -345,7 +345,17 @@ void TCustomHexEditor::UpdateCaretPos() {
   if (RectWidth(r) <= 0 || RectHeight(r) <= 0)
     IntSetCaretPos(kHidden, kHidden);
   else
-    IntSetCaretPos(r.left, r.top);
+    IntSetCaretPos(CaretLeft(r), r.top);
+}
+
+int TCustomHexEditor::CaretLeft(const TRect& cell) const {
+  // Typing past the end, the caret stands right of the last cell (which is
+  // at least two characters wide, or has an empty cell beside it).
+  return cell.left + (GetTypingPastEnd() ? charWidth_ : 0);
+}
+
+void TCustomHexEditor::CaretPlaceChanged() {
+  if (HandleAllocated()) PostMessageW(handle_, WM_INTUPDATECARET, 7, 7);
 }
 
 void TCustomHexEditor::SetCaretKind(THexCaretKind k) {
@@ -671,7 +681,7 @@ void TCustomHexEditor::DrawDataCell(int col, int row, const TRect& rc, bool focu
   TCanvas* cv = Canvas();
   const int B = bytesPerRow_;
   const int lastCharCol = GetLastCharCol();
-  if (col == GetCol() && row == TCustomGrid::GetRow() && focused) IntSetCaretPos(rc.left, rc.top);
+  if (col == GetCol() && row == TCustomGrid::GetRow() && focused) IntSetCaretPos(CaretLeft(rc), rc.top);
   const bool inChar = col > SeparatorCol();
   const int32_t P = (row - 2) * B + (inChar ? col - FirstCharCol() : (col - 2) / 2);
   const bool isSep = col == SeparatorCol();

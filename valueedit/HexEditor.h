@@ -144,6 +144,7 @@ class TCustomHexEditor : public TCustomGrid, public THexEditorCore {
   void InvalidateCaretRows(int oldRow, int newRow) override;
   void MetricsChanged() override { AdjustMetrics(); }
   void CaretShapeChanged() override;
+  void CaretPlaceChanged() override;
   bool IsKeyDown(int vk) const override;
   bool IsControlEnabled() const override { return enabled_; }
   void WaitCursor() override;
@@ -175,6 +176,8 @@ class TCustomHexEditor : public TCustomGrid, public THexEditorCore {
   void CreateColoredCaret();
   void IntSetCaretPos(int x, int y);
   void UpdateCaretPos();
+  // The caret's left edge in the caret cell.
+  int CaretLeft(const TRect& cell) const;
   void BookmarkBitmapChanged();
 
  private:

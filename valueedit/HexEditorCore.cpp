@@ -284,6 +284,7 @@ int THexEditorCore::CalcRowCount() const {
 }
 
 void THexEditorCore::CalcSizes() {
+  LeavePastEnd();
   CutChangeMarks(static_cast<size_t>(GetDataSize()));
   GridSetCounts(CalcColCount(), CalcRowCount());
   SetOffsetDisplayWidth();
@@ -499,6 +500,9 @@ void THexEditorCore::SetInsertMode(bool value) {
   int32_t ds = GetDataSize();
   bool atAppend = ds > 0 && GetPosAtCursor(GridCol(), GridRow()) >= ds;
   bool inChar = IsCharCol(GridCol());
+  // The typing place after the data becomes the append position.
+  const bool pastEnd = pastEnd_;
+  LeavePastEnd();
   insertMode_ = value;
   CaretShapeChanged();
   if (ds > 0) {
@@ -507,6 +511,10 @@ void THexEditorCore::SetInsertMode(bool value) {
       MoveCaretToPos(ds - 1, inChar);
     }
     GridSetCounts(CalcColCount(), CalcRowCount());
+    if (value && pastEnd) {
+      selecting_ = false;
+      MoveCaretToPos(ds, inChar);
+    }
   }
   changes_.SetSize(0);
   InvalidateAll();
@@ -922,6 +930,7 @@ void THexEditorCore::HexKeyDown(int& key, TShiftState shift) {
     case hexkeys::Delete:
       if (!readOnlyView_) {
         key = 0;
+        LeavePastEnd();
         if (CtrlOnly(shift)) {
           DeleteSelection();
         } else if (GetInsertMode()) {
@@ -941,8 +950,36 @@ void THexEditorCore::HexKeyDown(int& key, TShiftState shift) {
 
 void THexEditorCore::HexKeyUp(int& key, TShiftState /*shift*/) { altReleased_ = key == hexkeys::Menu; }
 
+namespace {
+// The keys that move the caret.
+bool IsCaretKey(int key) {
+  switch (key) {
+    case hexkeys::Left:
+    case hexkeys::Right:
+    case hexkeys::Up:
+    case hexkeys::Down:
+    case hexkeys::Prior:
+    case hexkeys::Next:
+    case hexkeys::Home:
+    case hexkeys::End:
+    case hexkeys::Tab:
+      return true;
+    default:
+      return false;
+  }
+}
+}  // namespace
+
 bool THexEditorCore::ParseKeyDown(TShiftState shift, int key) {
-  if (shift.Empty() && key != hexkeys::Shift && !GetInsertMode()) ResetSelection(true);
+  // A caret key without Shift ends the selection in overwrite mode. The key
+  // of a typed character leaves it: what is typed goes onto the selection.
+  if (shift.Empty() && IsCaretKey(key) && !GetInsertMode()) ResetSelection(true);
+  if (pastEnd_ && IsCaretKey(key) && !(key == hexkeys::Right && !HasCtrl(shift))) {
+    // From the typing place after the data a caret key starts on the last
+    // cell; Left only goes back onto it.
+    LeavePastEnd();
+    if (key == hexkeys::Left && !HasCtrl(shift)) return true;
+  }
   const int B = bytesPerRow_;
   const int col = GridCol(), row = GridRow();
   const int32_t P = GetPosAtCursor(col, row);
@@ -967,6 +1004,7 @@ bool THexEditorCore::ParseKeyDown(TShiftState shift, int key) {
         GridMoveCurrent(GetLastCharCol(), row);
         return true;
       }
+      if (pastEnd_) return true;  // nothing further right
       if (inChar) {
         MoveCaretToPos(std::max(0, std::min(P + 1, maxPos)), true);
       } else if (!IsSecondDigitCol(col)) {
@@ -1054,12 +1092,7 @@ bool THexEditorCore::ParseKeyDown(TShiftState shift, int key) {
 
 void THexEditorCore::WMChar(uint8_t c) {
   if (readOnlyView_ || c < 32) return;
-  const int col = GridCol(), row = GridRow();
-  const int32_t P = GetPosAtCursor(col, row);
-  const bool inChar = inCharField_;
-  const int32_t ds = GetDataSize();
   const bool ins = GetInsertMode();
-  if (P >= ds && !ins) return;
   // Shift held for a typed character (an upper-case hex digit or letter)
   // selects nothing: the caret's step past the typed byte or digit must not
   // select it, or the next digit would replace it. A selection already made
@@ -1074,6 +1107,24 @@ void THexEditorCore::WMChar(uint8_t c) {
       if (wanted && ed.IsKeyDown(hexkeys::Shift)) ed.selecting_ = true;
     }
   } selectingAfter{*this, selectingBefore};
+  // In overwrite mode what is typed over a selection goes onto the selected
+  // bytes, from the first one's first digit on, wherever the caret stands
+  // in it.
+  if (!ins && selAnchor_ >= 0) {
+    const int32_t first = selLow_;
+    const bool chars = CaretInCharField();
+    ResetSelection(true);
+    LeavePastEnd();
+    MoveCaretToPos(first, chars);
+  }
+  const int col = GridCol(), row = GridRow();
+  const int32_t P = GetPosAtCursor(col, row);
+  const bool inChar = inCharField_;
+  const int32_t ds = GetDataSize();
+  // Typed on past the last cell in overwrite mode, or with no data to
+  // overwrite, the character adds a byte, as in insert mode.
+  const bool append = (pastEnd_ || ds == 0) && !ins;
+  if (P >= ds && !ins && !append) return;
   uint8_t old = (P < ds) ? GetMemory(P) : 0;
   if (inChar) {
     bool alt = altReleased_;
@@ -1086,7 +1137,9 @@ void THexEditorCore::WMChar(uint8_t c) {
       return;
     }
     altReleased_ = false;
-    if (!ins) {
+    if (append) {
+      AppendTyped(c);
+    } else if (!ins) {
       ResetSelection(true);
       IntChangeByte(old, c, P, col, row);
     } else if (selAnchor_ < 0) {
@@ -1110,7 +1163,9 @@ void THexEditorCore::WMChar(uint8_t c) {
     bool onHigh = second == swapNibbles_;
     uint8_t nb = (onHigh || selAnchor_ >= 0) ? static_cast<uint8_t>(d * 16 + (old % 16))
                                              : static_cast<uint8_t>((old & 0xF0) + d);
-    if (ins) {
+    if (append) {
+      AppendTyped(swapNibbles_ ? static_cast<uint8_t>(d) : static_cast<uint8_t>(d * 16));
+    } else if (ins) {
       if (!second || selAnchor_ >= 0) {
         uint8_t ib = swapNibbles_ ? static_cast<uint8_t>(nb % 16) : static_cast<uint8_t>(nb & 0xF0);
         if (ds == 0 || P == ds) {
@@ -1132,7 +1187,36 @@ void THexEditorCore::WMChar(uint8_t c) {
       IntChangeByte(old, nb, P, col, row);
     }
   }
+  const int typedCol = GridCol(), typedRow = GridRow();
   ParseKeyDown(TShiftState{}, hexkeys::Right);
+  // In overwrite mode the caret cannot step past the last cell; it stands
+  // after it instead, where the next character adds a byte.
+  if (!GetInsertMode() && GridCol() == typedCol && GridRow() == typedRow && IsLastCell(typedCol, typedRow)) {
+    pastEnd_ = true;
+    CaretPlaceChanged();
+  }
+}
+
+void THexEditorCore::AppendTyped(uint8_t b) {
+  const int32_t pos = GetDataSize();
+  LeavePastEnd();
+  AppendBuffer(&b, 1);
+  if (GetDataSize() > pos)
+    SetChanged(pos, true);
+  else
+    WrongKey();  // the size is fixed
+}
+
+bool THexEditorCore::IsLastCell(int col, int row) {
+  const int32_t ds = GetDataSize();
+  if (ds == 0 || GetPosAtCursor(col, row) != ds - 1) return false;
+  return IsCharCol(col) || IsSecondDigitCol(col);
+}
+
+void THexEditorCore::LeavePastEnd() {
+  if (!pastEnd_) return;
+  pastEnd_ = false;
+  CaretPlaceChanged();
 }
 
 // ---------------------------------------------------------------------------
@@ -1165,6 +1249,7 @@ bool THexEditorCore::CheckSelectCell(int col, int row) {
       }
     }
   }
+  LeavePastEnd();
   InvalidateCaretRows(oldRow, row);
   const int32_t oldPos = GetPosAtCursor(oldCol, oldRow);
   const int32_t newPos = GetPosAtCursor(col, row);  // leaves the field flag on the new cell

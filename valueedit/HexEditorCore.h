@@ -302,6 +302,10 @@ class THexEditorCore {
   virtual bool ParseKeyDown(TShiftState shift, int key);
   // A typed character (after the control's own key-press event).
   void WMChar(uint8_t c);
+  // In overwrite mode, after a character typed on the last cell of the
+  // data: the caret stands after that cell, and the next character typed
+  // adds a byte. A caret move, or a caret key other than Right, ends it.
+  bool GetTypingPastEnd() const { return pastEnd_; }
   // Whether the caret may move to the cell (the grid's SelectCell).
   bool CheckSelectCell(int col, int row);
 
@@ -387,6 +391,8 @@ class THexEditorCore {
   virtual void InvalidateCaretRows(int /*oldRow*/, int /*newRow*/) {}
   virtual void MetricsChanged() {}
   virtual void CaretShapeChanged() {}
+  // The caret's place in its cell changed (GetTypingPastEnd).
+  virtual void CaretPlaceChanged() {}
   virtual bool IsKeyDown(int vk) const;
   virtual bool IsControlEnabled() const { return true; }
   virtual void WaitCursor() {}
@@ -407,6 +413,12 @@ class THexEditorCore {
     if (static_cast<size_t>(changes_.GetSize()) > n) changes_.SetSize(static_cast<int>(n));
   }
   void TruncateData(int32_t n);
+  // Typing past the end: appends the typed byte and marks it changed.
+  void AppendTyped(uint8_t b);
+  // The last cell of the data in its field: the character cell or the
+  // second digit of the last byte.
+  bool IsLastCell(int col, int row);
+  void LeavePastEnd();
   void ClearBookmarksPastEnd();
   // Copies the source from its position to its end into dest in blocks,
   // reporting progress (OnLoadSaveProgress may cancel).
@@ -437,6 +449,7 @@ class THexEditorCore {
   bool modified_ = false;
   bool altReleased_ = false;
   bool inSelectCheck_ = false;
+  bool pastEnd_ = false;  // GetTypingPastEnd
   int32_t maxUndo_ = 1048576;
 
   String fileName_ = L"---";

@@ -1,18 +1,41 @@
 // The value editors opened from the values list and used from the keyboard
 // as a user does: what an opening starts with does not depend on what an
 // earlier opening was left with.
+#include "app/EditValue.h"
 #include "app/EditValueBin.h"
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
 
 using namespace e2e;
+using testsupport::InputScript;
 
 namespace {
 
 // Sends the keys (or text) and returns at once: the dialog's modal loop
 // reads them.
-void Post(WORD Vk, const std::vector<WORD>& Mods = {}) { testsupport::InputScript().Press(Vk, Mods).Post(); }
-void PostText(const std::wstring& Text) { testsupport::InputScript().Text(Text).Post(); }
+void Post(WORD Vk, const std::vector<WORD>& Mods = {}) { InputScript().Press(Vk, Mods).Post(); }
+void PostText(const std::wstring& Text) { InputScript().Text(Text).Post(); }
+
+// Text typed on the keyboard's keys, as a user types it: letters and digits
+// by their keys (capitals with Shift), anything else as a character.
+InputScript& Type(InputScript& S, const std::wstring& Text) {
+  for (wchar_t c : Text) {
+    if (c >= L'a' && c <= L'z')
+      S.Press(WORD(c - L'a' + 'A'));
+    else if (c >= L'A' && c <= L'Z')
+      S.Press(WORD(c), {VK_SHIFT});
+    else if (c >= L'0' && c <= L'9')
+      S.Press(WORD(c));
+    else
+      S.Text(std::wstring(1, c));
+  }
+  return S;
+}
+
+InputScript& Repeat(InputScript& S, int Times, WORD Vk, const std::vector<WORD>& Mods = {}) {
+  for (int i = 0; i < Times; ++i) S.Press(Vk, Mods);
+  return S;
+}
 
 class ValueEditors : public EditorTest {
  protected:
@@ -22,12 +45,48 @@ class ValueEditors : public EditorTest {
     return ed->GetVisible() && GetFocus() == ed->heValue->GetHandle();
   }
   bool BinaryEditorDown() { return !F.EditValueBin->GetVisible(); }
-  std::string Stored(const String& Name) {
+  // The string and integer editor up with the keyboard in the box its
+  // value opens in.
+  bool ValueEditorUp() {
+    TfrmEditValue* ed = F.EditValue;
+    const HWND focus = GetFocus();
+    return ed->GetVisible() &&
+           (focus == ed->edtValueStr->GetHandle() || focus == ed->edtValueHex->GetHandle());
+  }
+  std::string Stored(const String& Name, DWORD Type = REG_BINARY) {
     DWORD type = 0;
     std::string raw;
     EXPECT_TRUE(Read(Data, Name, type, raw));
-    EXPECT_EQ(type, DWORD(REG_BINARY));
+    EXPECT_EQ(type, Type);
     return raw;
+  }
+
+  // Opens the value from the values list with Enter and, once its editor
+  // has the keyboard, plays Keys, which end with the key that closes it.
+  // False when the editor did not open, or did not close.
+  bool EditWith(const String& Name, const std::function<void(InputScript&)>& Keys) {
+    Window->LoadValues(Window->GetSelectedNode());
+    SelectOnly(Window->lvKeyValues, {Name});
+    Foreground(Window->lvKeyValues);
+    Script s;
+    s.Steps = {{[] { return true; }, [] { Post(VK_RETURN); }},
+               {[&] { return BinaryEditorUp() || ValueEditorUp(); },
+                [&] {
+                  InputScript keys;
+                  Keys(keys);
+                  keys.Post();
+                }},
+               {[&] { return !F.EditValue->GetVisible() && BinaryEditorDown(); }, [] {}}};
+    const size_t done = s.Run();
+    EXPECT_EQ(done, s.Steps.size()) << "1: Enter opens; 2: the keys once the editor has the keyboard; 3: closed";
+    return done == s.Steps.size();
+  }
+
+  // The bytes stored after typing Keys into the binary value holding Bytes.
+  std::string TypedIntoBinary(const std::string& Bytes, const std::function<void(InputScript&)>& Keys) {
+    Write(Data, L"Blob", REG_BINARY, Bytes);
+    if (!EditWith(L"Blob", Keys)) return "<not edited>";
+    return Stored(L"Blob");
   }
 };
 
@@ -47,7 +106,7 @@ TEST_F(ValueEditors, EachBinaryOpeningStartsOnTheFirstHexDigitWhateverTheLastWas
     const wchar_t* Value;
     int Tabs;
     bool Insert;
-    std::wstring Typed;
+    const wchar_t* Typed;
     std::string Expected;
   };
   const Case cases[] = {{L"Blob", 1, false, L"ab", std::string("\xAB\x02\x03", 3)},
@@ -85,6 +144,140 @@ TEST_F(ValueEditors, EachBinaryOpeningStartsOnTheFirstHexDigitWhateverTheLastWas
     EXPECT_TRUE(hexAtStart);
     EXPECT_TRUE(overwriting) << "typing overwrites, but adds to an empty value";
     EXPECT_EQ(Stored(c.Value), c.Expected);
+  }
+}
+
+// Each opening selects the whole value, whatever was opened before and
+// wherever the last typing left the caret: the string editor once put the
+// caret at the start after an integer had been opened ("firsthello"), or
+// kept it after the text typed at the last opening ("firstsecond").
+TEST_F(ValueEditors, EveryOpeningSelectsTheWholeValueSoTypingReplacesIt) {
+  Write(Data, L"Str", REG_SZ, Sz(L"hello"));
+  Write(Data, L"Exp", REG_EXPAND_SZ, Sz(L"%TEMP%"));
+  Write(Data, L"Num", REG_DWORD, Dw(7));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  struct Step {
+    const wchar_t* Value;
+    const wchar_t* Typed;
+    WORD Close;
+    DWORD Type;
+    std::string Expected;
+  };
+  const Step steps[] = {{L"Num", L"", VK_ESCAPE, REG_DWORD, Dw(7)},
+                        {L"Str", L"first", VK_RETURN, REG_SZ, Sz(L"first")},
+                        {L"Str", L"second", VK_RETURN, REG_SZ, Sz(L"second")},
+                        {L"Exp", L"third", VK_RETURN, REG_EXPAND_SZ, Sz(L"third")},
+                        {L"Num", L"1f", VK_RETURN, REG_DWORD, Dw(0x1F)},
+                        {L"Num", L"2", VK_RETURN, REG_DWORD, Dw(2)},
+                        {L"Str", L"", VK_ESCAPE, REG_SZ, Sz(L"second")},
+                        {L"Str", L"fourth", VK_RETURN, REG_SZ, Sz(L"fourth")}};
+  int n = 0;
+  for (const Step& st : steps) {
+    SCOPED_TRACE(testing::Message() << "opening " << ++n << ": " << WideToAnsi(st.Value));
+    ASSERT_TRUE(EditWith(st.Value, [&](InputScript& s) { Type(s, st.Typed).Press(st.Close); }));
+    EXPECT_EQ(Stored(st.Value, st.Type), st.Expected);
+  }
+}
+
+// Typing over a selection in overwrite mode writes the selected bytes from
+// the first one's first digit on. The selection once went at the typed key,
+// and the digits landed where the caret stood: on the second digit of the
+// last selected byte ("01 0F F3 04 05"), or on the byte after the selection.
+TEST_F(ValueEditors, TypingOverASelectionWritesTheSelectedBytesFromTheFirst) {
+  Write(Data, L"Blob", REG_BINARY, std::string());
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  const std::string five("\x01\x02\x03\x04\x05", 5);
+  struct Case {
+    const char* What;
+    std::function<void(InputScript&)> Select;
+    const wchar_t* Typed;
+    std::string Expected;
+  };
+  const Case cases[] = {
+      {"three Shift+Right", [](InputScript& s) { Repeat(s, 3, VK_RIGHT, {VK_SHIFT}); }, L"ff",
+       std::string("\xFF\x02\x03\x04\x05", 5)},
+      {"four Shift+Right", [](InputScript& s) { Repeat(s, 4, VK_RIGHT, {VK_SHIFT}); }, L"fff",
+       std::string("\xFF\xF2\x03\x04\x05", 5)},
+      {"capitals typed with Shift", [](InputScript& s) { Repeat(s, 3, VK_RIGHT, {VK_SHIFT}); }, L"AB",
+       std::string("\xAB\x02\x03\x04\x05", 5)},
+      {"Shift+Left from the end",
+       [](InputScript& s) { Repeat(s.Press(VK_END, {VK_CONTROL}), 2, VK_LEFT, {VK_SHIFT}); }, L"ab",
+       std::string("\x01\x02\x03\xAB\x05", 5)},
+      {"characters", [](InputScript& s) { Repeat(s.Press(VK_TAB), 2, VK_RIGHT, {VK_SHIFT}); }, L"z",
+       std::string("\x7A\x02\x03\x04\x05", 5)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    const std::string stored = TypedIntoBinary(five, [&](InputScript& s) {
+      c.Select(s);
+      Type(s, c.Typed).Press(VK_RETURN);
+    });
+    EXPECT_EQ(stored, c.Expected);
+  }
+}
+
+// Typing on past the last digit adds bytes, as typing into an empty value
+// does; each digit once overwrote the last one ("01 02 05" for "45"), and
+// with no byte left to overwrite the typing was lost.
+TEST_F(ValueEditors, TypingPastTheLastByteAddsBytes) {
+  Write(Data, L"Blob", REG_BINARY, std::string());
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  const std::string three("\x01\x02\x03", 3), eight("\x01\x02\x03\x04\x05\x06\x07\x08", 8);
+  struct Case {
+    const char* What;
+    std::string Bytes;
+    std::function<void(InputScript&)> Keys;
+    std::string Expected;
+  };
+  const Case cases[] = {
+      {"on the last digit", three, [](InputScript& s) { Type(s.Press(VK_END, {VK_CONTROL}).Press(VK_RIGHT), L"45"); },
+       std::string("\x01\x02\x04\x50", 4)},
+      {"onto a new row", eight, [](InputScript& s) { Type(s.Press(VK_END, {VK_CONTROL}), L"9abc"); },
+       std::string("\x01\x02\x03\x04\x05\x06\x07\x9A\xBC", 9)},
+      {"back onto the last digit", three,
+       [](InputScript& s) { Type(Type(s.Press(VK_END, {VK_CONTROL}).Press(VK_RIGHT), L"4").Press(VK_LEFT), L"9"); },
+       std::string("\x01\x02\x09", 3)},
+      {"characters", three, [](InputScript& s) { Type(s.Press(VK_TAB).Press(VK_END, {VK_CONTROL}), L"xyz"); },
+       std::string("\x01\x02\x78\x79\x7A", 5)},
+      {"an empty value switched to overwrite", std::string(), [](InputScript& s) { Type(s.Press(VK_INSERT), L"abc"); },
+       std::string("\xAB\xC0", 2)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    const std::string stored = TypedIntoBinary(c.Bytes, [&](InputScript& s) {
+      c.Keys(s);
+      s.Press(VK_RETURN);
+    });
+    EXPECT_EQ(stored, c.Expected);
+  }
+}
+
+// Ctrl+Tab turns the number pages from the box being typed in, and the
+// keyboard goes on to the box of the page that comes up; it once stayed in
+// the hexadecimal box, so "101" meant for the binary page stored 101 hex.
+TEST_F(ValueEditors, CtrlTabTurnsTheNumberPagesFromTheBox) {
+  Write(Data, L"Num", REG_DWORD, Dw(7));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  struct Case {
+    const char* What;
+    std::vector<WORD> Mods;
+    int Times;
+    const wchar_t* Typed;
+    uint32_t Expected;
+  };
+  const Case cases[] = {{"to Binary", {VK_CONTROL}, 1, L"101", 5},
+                        {"back to Decimal", {VK_CONTROL, VK_SHIFT}, 1, L"-5", 0xFFFFFFFBu},
+                        {"round to Hexadecimal", {VK_CONTROL}, 3, L"1f", 0x1F}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    ASSERT_TRUE(EditWith(L"Num", [&](InputScript& s) {
+      Type(Repeat(s, c.Times, VK_TAB, c.Mods), c.Typed).Press(VK_RETURN);
+    }));
+    EXPECT_EQ(Stored(L"Num", REG_DWORD), Dw(c.Expected));
   }
 }
 

@@ -170,6 +170,37 @@ TEST(HexEditorControl, TypingThroughWindowMessagesInBothFields) {
   EXPECT_EQ(h.ed->GetDataSize(), 8);
 }
 
+// In overwrite mode a digit typed on the last one leaves the caret after
+// it, where typing goes on adding bytes; Left goes back onto the digit, and
+// Insert makes that place the append position.
+TEST(HexEditorControl, CaretStandsAfterTheLastDigitTypedInOverwriteMode) {
+  EditorHost h;
+  h.SetData(std::string("\x01\x02\x03", 3));
+  const int charWidth = RectWidth(h.ed->CellRect(2, 2));
+  auto caretX = [&] {
+    Pump(20);
+    POINT p{};
+    EXPECT_TRUE(GetCaretPos(&p));
+    return p.x;
+  };
+  h.ed->SetSelStart(2);
+  h.Key(VK_RIGHT);
+  const TRect last = h.ed->CellRect(h.ed->GetCol(), h.ed->TCustomGrid::GetRow());
+  h.Char(L'4');
+  EXPECT_TRUE(h.ed->GetTypingPastEnd());
+  EXPECT_EQ(caretX(), last.left + charWidth);
+  h.Key(VK_LEFT);
+  EXPECT_FALSE(h.ed->GetTypingPastEnd());
+  EXPECT_EQ(caretX(), last.left);
+  EXPECT_EQ(h.ed->GetCursorPos(), 2);
+  h.Char(L'9');
+  h.Key(VK_INSERT);
+  EXPECT_TRUE(h.ed->GetInsertMode());
+  EXPECT_EQ(h.ed->GetPosAtCursor(h.ed->GetCol(), h.ed->TCustomGrid::GetRow()), 3);
+  h.Char(L'5');
+  EXPECT_EQ(h.ed->GetAsText(), std::string("\x01\x02\x09\x50", 4));
+}
+
 TEST(HexEditorControl, MouseMovesTheCaretAndDragSelects) {
   EditorHost h;
   h.SetData(std::string(40, 'x'));
