@@ -157,7 +157,8 @@ void TListViewQ::WndProc(TMessage& m) {
     shown_.clear();
     countStale_ = false;
   }
-  if (ownerData_ && OwnerDataMessage(m)) return;
+  // Messages performed on a control without a window leave it so.
+  if (ownerData_ && HandleAllocated() && OwnerDataMessage(m)) return;
   TCustomListView::WndProc(m);
 }
 

@@ -114,7 +114,7 @@ TEST(SearchMatch, RegexMatchesACharacterOutsideTheCodePageAsOneItDoesNotName) {
     String Candidate;
     bool Hit;
   };
-  const TCase cases[] = {
+  std::vector<TCase> cases = {
       {L"^[^\\x00-\\x1F]+$", zhe, true},
       {L"^[^\\x01-\\x7F]+$", zhe, true},
       {L"^[^\\x01-\\x1F\\x7F-\\xFF]+$", zhe, true},
@@ -126,11 +126,13 @@ TEST(SearchMatch, RegexMatchesACharacterOutsideTheCodePageAsOneItDoesNotName) {
       {L"^[\\x01-\\xFF]$", L"\u0416", false},
       {L"^\\x80$", L"\u0416", false},
       {L"^(.)\\1$", zhe, true},
-      {L"^(.)\\1$", L"\u0416\u0436", true},
       {L"^(.)\\1$", two, false},
       {L"^(.)\\1$", L"\x01\u0416", false},
       {L"^(.).\\1$", L"\u0416\x01\u0416", true},
   };
+  // Either case, where the system's case mapping pairs them (builds
+  // without the window system know only the code page's own letters).
+  if (AnsiUpperCase(L"\u0436") == L"\u0416") cases.push_back({L"^(.)\\1$", L"\u0416\u0436", true});
   String err;
   for (const TCase& c : cases) {
     TSearchMatcher m(In(c.Expression, stRegex));
