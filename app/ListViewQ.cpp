@@ -3,6 +3,9 @@
 
 #include "classlib/Registry.h"
 
+#include <algorithm>
+#include <unordered_set>
+
 TListViewQ::TListViewQ(TComponent* AOwner) : TCustomListView(AOwner) {}
 
 void TListViewQ::ColClick(TListColumn* Column) {
@@ -129,6 +132,143 @@ void TListViewQ::DefineProperties(TFiler* Filer) {
       L"ShowSortIndicator", [this](TReader* R) { ShowSortIndicator = R->ReadBoolean(); },
       [this](TWriter* W) { W->WriteBoolean(ShowSortIndicator); },
       ShowSortIndicator != (a ? a->ShowSortIndicator : true));
+}
+
+// ---------------------------------------------------------------------------
+// A virtual list: the class library keeps the items and sends the window the
+// messages of a list that holds them; here they become what a virtual window
+// understands (its count, and the selection and focus it keeps by position).
+
+void TListViewQ::SetOwnerData(bool Value) {
+  if (Value == ownerData_) return;
+  ownerData_ = Value;
+  shown_.clear();
+  countStale_ = false;
+  if (HandleAllocated()) RecreateWnd();
+}
+
+void TListViewQ::CreateParams(TCreateParams& p) {
+  TCustomListView::CreateParams(p);
+  if (ownerData_) p.Style |= LVS_OWNERDATA;
+}
+
+void TListViewQ::WndProc(TMessage& m) {
+  if (m.Msg == WM_NCDESTROY) {
+    shown_.clear();
+    countStale_ = false;
+  }
+  // Messages performed on a control without a window leave it so.
+  if (ownerData_ && HandleAllocated() && OwnerDataMessage(m)) return;
+  TCustomListView::WndProc(m);
+}
+
+void TListViewQ::SyncCount() {
+  if (!countStale_) return;
+  countStale_ = false;
+  // A window made again was told the whole count before its items.
+  const HWND h = GetHandle();
+  if (SendMessageW(h, LVM_GETITEMCOUNT, 0, 0) < LRESULT(shown_.size()))
+    SendMessageW(h, LVM_SETITEMCOUNT, WPARAM(shown_.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+}
+
+bool TListViewQ::OwnerDataMessage(TMessage& m) {
+  const HWND h = GetHandle();
+  if (m.Msg != LVM_INSERTITEMW) SyncCount();
+  const int count = static_cast<int>(shown_.size());
+  switch (m.Msg) {
+    case LVM_INSERTITEMW: {
+      const auto* it = reinterpret_cast<const LVITEMW*>(m.LParam);
+      const int at = std::clamp(it->iItem, 0, count);
+      shown_.insert(shown_.begin() + at, reinterpret_cast<TListItem*>(it->lParam));
+      // The window learns the new count with the next message that is no
+      // insertion: one count for a batch of items.
+      countStale_ = true;
+      if (at < count) InvalidateRect(h, nullptr, FALSE);  // the items below it moved down
+      if ((it->mask & LVIF_STATE) && (it->state & it->stateMask)) {
+        SyncCount();
+        LVITEMW st{};
+        st.stateMask = it->stateMask;
+        st.state = it->state;
+        SendMessageW(h, LVM_SETITEMSTATE, WPARAM(at), LPARAM(&st));
+      }
+      m.Result = at;
+      return true;
+    }
+    case LVM_DELETEITEM: {
+      const int at = static_cast<int>(m.WParam);
+      TCustomListView::WndProc(m);
+      if (at >= 0 && at < count) shown_.erase(shown_.begin() + at);
+      return true;
+    }
+    case LVM_DELETEALLITEMS:
+      TCustomListView::WndProc(m);
+      shown_.clear();
+      return true;
+    case LVM_SORTITEMS:
+      SortShown(reinterpret_cast<PFNLVCOMPARE>(m.LParam), LPARAM(m.WParam));
+      m.Result = TRUE;
+      return true;
+    case LVM_GETITEMW: {
+      TCustomListView::WndProc(m);
+      auto* it = reinterpret_cast<LVITEMW*>(m.LParam);
+      if ((it->mask & LVIF_PARAM) && it->iItem >= 0 && it->iItem < count) {
+        it->lParam = LPARAM(shown_[size_t(it->iItem)]);
+        m.Result = TRUE;
+      }
+      return true;
+    }
+    case CN_NOTIFY: {
+      auto* hdr = reinterpret_cast<NMHDR*>(m.LParam);
+      if (hdr->code == LVN_GETDISPINFOW) {
+        // The window passes no item record: the item is found by position.
+        auto* di = reinterpret_cast<NMLVDISPINFOW*>(m.LParam);
+        const int i = di->item.iItem;
+        di->item.lParam = i >= 0 && i < count ? LPARAM(shown_[size_t(i)]) : 0;
+        return false;
+      }
+      if (hdr->code != LVN_ODFINDITEMW) return false;
+      // Typing in the list: the next item whose caption starts with the text.
+      auto* f = reinterpret_cast<NMLVFINDITEMW*>(m.LParam);
+      const UINT flags = f->lvfi.flags;
+      const int n = Items()->GetCount();
+      TListItem* found = nullptr;
+      if (flags & LVFI_PARAM)
+        found = reinterpret_cast<TListItem*>(f->lvfi.lParam);
+      else if ((flags & (LVFI_STRING | LVFI_PARTIAL)) && f->lvfi.psz && n > 0)
+        found = FindCaption(std::clamp(f->iStart, 0, n), f->lvfi.psz, (flags & LVFI_PARTIAL) != 0, true,
+                            (flags & LVFI_WRAP) != 0);
+      m.Result = found ? Items()->IndexOf(found) : -1;
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void TListViewQ::SortShown(PFNLVCOMPARE Compare, LPARAM Param) {
+  const HWND h = GetHandle();
+  const int count = static_cast<int>(shown_.size());
+  // The window keeps the selection and the focus by position: they move
+  // with their items.
+  std::unordered_set<TListItem*> selected;
+  for (int i = -1; (i = int(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(i), LVNI_SELECTED))) >= 0 && i < count;)
+    selected.insert(shown_[size_t(i)]);
+  const int f = int(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
+  TListItem* focused = f >= 0 && f < count ? shown_[size_t(f)] : nullptr;
+  if (Compare)
+    std::stable_sort(shown_.begin(), shown_.end(),
+                     [&](TListItem* a, TListItem* b) { return Compare(LPARAM(a), LPARAM(b), Param) < 0; });
+  if (!selected.empty() || focused) {
+    LVITEMW st{};
+    st.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(h, LVM_SETITEMSTATE, WPARAM(-1), LPARAM(&st));
+    for (int i = 0; i < count; ++i) {
+      TListItem* item = shown_[size_t(i)];
+      st.state = (selected.count(item) ? LVIS_SELECTED : 0) | (item == focused ? LVIS_FOCUSED : 0);
+      if (st.state) SendMessageW(h, LVM_SETITEMSTATE, WPARAM(i), LPARAM(&st));
+    }
+  }
+  InvalidateRect(h, nullptr, FALSE);
 }
 
 void ListViewQ::Register() {

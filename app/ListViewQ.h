@@ -7,6 +7,8 @@
 #include "classlib/ComCtrls.h"
 #include "classlib/Filer.h"
 
+#include <vector>
+
 class TListViewQ : public TCustomListView {
  public:
   explicit TListViewQ(TComponent* AOwner);
@@ -17,6 +19,16 @@ class TListViewQ : public TCustomListView {
   bool AutoColumnSort = false;
   String RegistryKey = L"Software";
   bool ShowSortIndicator = true;
+
+  // A virtual list: the window keeps only the count of the items (and which
+  // are selected and focused) and asks for their texts as it draws them.
+  // Emptying or destroying such a window costs the same for any number of
+  // items, where a window that holds a record per item frees them one by
+  // one (and some systems take time that grows with the square of their
+  // number). Set before the window is made, or the window is made again.
+  bool GetOwnerData() const { return ownerData_; }
+  void SetOwnerData(bool Value);
+  void WndProc(TMessage& m) override;
 
   bool ColumnSort(int Column, bool Ascending) { return DoColumnSort(Column, Ascending); }
   bool DoColumnSort(int Column, bool Ascending);
@@ -34,12 +46,22 @@ class TListViewQ : public TCustomListView {
   // AutoColumnSort, RegistryKey and ShowSortIndicator are stored with the
   // form where they differ from their defaults.
   void DefineProperties(TFiler* Filer) override;
+  void CreateParams(TCreateParams& p) override;
   void ColClick(TListColumn* Column) override;
   void InsertItem(TListItem* Item) override;
   void Edit(const LVITEMW& Item) override;
 
  private:
   static int CALLBACK Compare(LPARAM A, LPARAM B, LPARAM Param);
+  // A virtual list answers the item messages of the class library from
+  // shown_ (the items in the order the window shows them).
+  bool OwnerDataMessage(TMessage& m);
+  void SortShown(PFNLVCOMPARE Compare, LPARAM Param);
+  // Tells the window the count of shown_ when it doesn't know it yet.
+  void SyncCount();
+  bool ownerData_ = false;
+  bool countStale_ = false;
+  std::vector<TListItem*> shown_;
 };
 
 namespace ListViewQ {

@@ -186,6 +186,9 @@ void TfrmMain::CreateControls() {
   btnFindStop->SetEnabled(false);
   btnFindStop->OnClick = TNotifyEvent(this, &TfrmMain::btnFindStopClick);
   lvFindResults = NewList(this, tbsFindResults, L"lvFindResults");
+  // A search can list hundreds of thousands of hits: the window keeps only
+  // their count, so that the next search empties it at once.
+  lvFindResults->SetOwnerData(true);
   pagExtras->SetActivePage(tbsBookmarks);
 
   spltHorizontal = new TSplitter(this);

@@ -2,6 +2,8 @@
 
 #include "Libraries/regex/RegExpr.h"
 
+#include <algorithm>
+
 TSearchMatcher::TSearchMatcher(const TSearchInput& Input)
     : type_(Input.SearchType),
       caseSensitive_(Input.CaseSensitive),
@@ -19,25 +21,7 @@ TSearchMatcher::TSearchMatcher(const TSearchInput& Input)
     ansiExpression_ = FitsAnsi(Input.Text);
     const AnsiString expression = WideToAnsi(Input.Text);
     regex_->SetExpression(expression);
-    // The stand-ins: a control byte and a byte above ASCII without a case,
-    // far apart so that no narrow class or escape names both, neither a
-    // line separator nor in the expression.
-    const AnsiString& separators = regex_->GetLineSeparators();
-    auto usable = [&](unsigned c) {
-      const char b = static_cast<char>(c);
-      return expression.find(b) == AnsiString::npos && separators.find(b) == AnsiString::npos &&
-             TRegex::InvertCaseFunction(b) == b;
-    };
-    for (unsigned c = 0x01; c < 0x20; ++c)
-      if ((c < 0x09 || c > 0x0D) && usable(c)) {
-        stand_[0] = static_cast<char>(c);
-        break;
-      }
-    for (unsigned c = 0xFF; c >= 0x80; --c)
-      if (usable(c)) {
-        stand_[1] = static_cast<char>(c);
-        break;
-      }
+    ChooseStandIns(expression);
   }
 }
 
@@ -64,10 +48,95 @@ bool TSearchMatcher::Prepare(String& ErrorMessage) {
   }
 }
 
-bool TSearchMatcher::ToAnsi(const String& Candidate, char Stand, std::string& Out) {
+void TSearchMatcher::ChooseStandIns(const AnsiString& Expression) {
+  // Every byte the expression names, or may name: its own bytes, what its
+  // escapes stand for, and all between the two ends of anything that reads
+  // as a range ("a-z", "\x00-\x1F"), wherever it stands. Naming too many
+  // only narrows the choice.
+  bool named[256] = {};
+  auto hex = [](char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+  };
+  struct TUnit {
+    int Code;  // the byte it stands for; -1 for a class or an assertion
+    bool Dash;
+  };
+  std::vector<TUnit> units;
+  for (size_t i = 0; i < Expression.size();) {
+    const unsigned char c = static_cast<unsigned char>(Expression[i++]);
+    named[c] = true;
+    if (c != '\\' || i == Expression.size()) {
+      units.push_back({c, c == '-'});
+      continue;
+    }
+    const char e = Expression[i++];
+    named[static_cast<unsigned char>(e)] = true;
+    int code = static_cast<unsigned char>(e);
+    switch (e) {
+      case 't': code = 9; break;
+      case 'n': code = 10; break;
+      case 'r': code = 13; break;
+      case 'f': code = 12; break;
+      case 'a': code = 7; break;
+      case 'e': code = 27; break;
+      case 'd': case 'D': case 's': case 'S': case 'w': case 'W': case 'b': case 'B': case 'A': case 'Z':
+        code = -1;
+        break;
+      case 'x': {
+        code = 0;
+        const bool braced = i < Expression.size() && Expression[i] == '{';
+        if (braced) ++i;
+        for (int n = 0; i < Expression.size() && hex(Expression[i]) >= 0 && (braced || n < 2); ++n)
+          code = (code * 16 + hex(Expression[i++])) & 0xFF;
+        if (braced && i < Expression.size() && Expression[i] == '}') ++i;
+        break;
+      }
+      default: break;
+    }
+    if (code >= 0) named[code] = true;
+    units.push_back({code, false});
+  }
+  for (size_t k = 1; k + 1 < units.size(); ++k) {
+    if (!units[k].Dash || units[k - 1].Code < 0 || units[k + 1].Code < 0) continue;
+    int lo = std::min(units[k - 1].Code, units[k + 1].Code), hi = std::max(units[k - 1].Code, units[k + 1].Code);
+    if (hi >= 0xC0) {
+      // Modifier r widens the Cyrillic letter ranges of code page 1251.
+      lo = std::min(lo, 0xC0);
+      hi = 0xFF;
+      named[0xA8] = named[0xB8] = true;
+    }
+    for (int b = lo; b <= hi; ++b) named[b] = true;
+  }
+  TRegexInvertCaseFunction invert = regex_->GetInvertCase();
+  if (!invert) invert = &TRegex::InvertCaseFunction;
+  bool upper[256] = {};
+  for (int b = 0; b < 256; ++b)
+    if (named[b]) upper[static_cast<unsigned char>(invert(static_cast<char>(b)))] = true;
+  // Nor what a built-in class or an anchor names: digits, spaces, word
+  // characters, line separators; nor a letter, which the other case of
+  // another stand-in could match.
+  for (const AnsiString* list : {&regex_->GetSpaceChars(), &regex_->GetWordChars(), &regex_->GetLineSeparators()})
+    for (char b : *list) named[static_cast<unsigned char>(b)] = true;
+  for (char b : regex_->GetLinePairedSeparator()) named[static_cast<unsigned char>(b)] = true;
+  for (int b = '0'; b <= '9'; ++b) named[b] = true;
+  named[0] = true;  // ends the engine's input
+  // Control bytes first, then bytes above ASCII, then punctuation: the
+  // order in which text is less likely to hold them.
+  auto take = [&](int From, int To) {
+    for (int b = From; b < To; ++b) {
+      const char ch = static_cast<char>(b);
+      if (!named[b] && !upper[b] && invert(ch) == ch) standIns_.push_back(ch);
+    }
+  };
+  take(0x01, 0x20);
+  take(0x7F, 0x100);
+  take(0x20, 0x7F);
+}
+
+void TSearchMatcher::ToAnsi(const String& Candidate, std::string& Out) {
   Out.clear();
   Out.reserve(Candidate.size());
-  bool stood = false;
+  aliens_.clear();
   for (size_t i = 0; i < Candidate.size(); ++i) {
     const wchar_t c = Candidate[i];
     if (c < 0x80) {
@@ -77,39 +146,57 @@ bool TSearchMatcher::ToAnsi(const String& Candidate, char Stand, std::string& Ou
     // A pair of surrogates is one character, which no ANSI code page has.
     if (c >= 0xD800 && c < 0xDC00 && i + 1 < Candidate.size() && Candidate[i + 1] >= 0xDC00 &&
         Candidate[i + 1] < 0xE000) {
+      aliens_.emplace_back(Out.size(), 0x10000 + ((uint32_t(c) - 0xD800) << 10) + (Candidate[i + 1] - 0xDC00));
+      Out.push_back('\0');
       ++i;
-      Out.push_back(Stand);
-      stood = true;
       continue;
     }
     auto it = ansi_.find(c);
     if (it == ansi_.end()) {
       // Converted alone and read back: a best fit (an "a" for an "a" with
       // a macron) or the default character fails the round trip.
-      const wchar_t one[1] = {c};
-      AnsiString bytes = WideToAnsi(std::wstring_view(one, 1));
-      if (AnsiToWide(bytes) != std::wstring_view(one, 1)) bytes.clear();
-      it = ansi_.emplace(c, std::move(bytes)).first;
+      const String one(1, c);
+      TAnsiChar a;
+      a.Bytes = WideToAnsi(one);
+      if (AnsiToWide(a.Bytes) != one) {
+        a.Bytes.clear();
+        const String key = caseSensitive_ ? one : AnsiUpperCase(one);
+        a.Key = key.size() == 1 ? key[0] : c;
+      }
+      it = ansi_.emplace(c, std::move(a)).first;
     }
-    if (it->second.empty()) {
-      Out.push_back(Stand);
-      stood = true;
+    if (it->second.Bytes.empty()) {
+      aliens_.emplace_back(Out.size(), it->second.Key);
+      Out.push_back('\0');
     } else {
-      Out += it->second;
+      Out += it->second.Bytes;
     }
   }
-  return stood;
 }
 
 bool TSearchMatcher::RegexMatches(const String& Candidate) {
   std::string text;
-  if (!ToAnsi(Candidate, stand_[0], text)) return regex_->Exec(text);
-  // A character the code page can't carry stands as a byte the expression
-  // doesn't name. An expression that names it all the same (an escape, a
-  // class of control bytes) must match with another byte in its place too,
-  // so the hit never rests on what stands in for the character.
-  if (!regex_->Exec(text)) return false;
-  ToAnsi(Candidate, stand_[1], text);
+  ToAnsi(Candidate, text);
+  if (aliens_.empty()) return regex_->Exec(text);
+  // An expression that names every byte leaves a character it can't name
+  // nothing to match as.
+  if (standIns_.empty()) return false;
+  // The same character stands as the same byte, different ones as
+  // different bytes (a back-reference tells them apart), each a byte that
+  // the candidate's own text doesn't hold while there are such.
+  bool used[256] = {};
+  for (char b : text) used[static_cast<unsigned char>(b)] = true;
+  std::unordered_map<uint32_t, char> given;
+  size_t next = 0;
+  for (const auto& [pos, key] : aliens_) {
+    auto it = given.find(key);
+    if (it == given.end()) {
+      while (next < standIns_.size() && used[static_cast<unsigned char>(standIns_[next])]) ++next;
+      const char b = next < standIns_.size() ? standIns_[next++] : standIns_[given.size() % standIns_.size()];
+      it = given.emplace(key, b).first;
+    }
+    text[pos] = it->second;
+  }
   return regex_->Exec(text);
 }
 

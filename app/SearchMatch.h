@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "app/RegRoots.h"
 #include "classlib/SysUtils.h"
@@ -55,25 +56,38 @@ class TSearchMatcher {
   // True when the candidate matches. The search text was upper-cased once
   // when the matcher was made; only the candidate is converted here.
   // A regular expression matches the candidate's own characters: one that
-  // the ANSI code page can't carry matches only what any character would
-  // (".", a class that leaves characters out), never a character of the
-  // expression (the "?" the conversion would put in its place, say).
+  // the ANSI code page can't carry matches exactly what a character the
+  // expression doesn't name matches (".", a negated class, "\W"), never a
+  // character of the expression (the "?" the conversion would put in its
+  // place, say) nor a class that lists characters.
   // Execution errors of the expression engine raise ERegex.
   bool Matches(const String& Candidate);
 
  private:
-  // The candidate in ANSI bytes with Stand in place of each character the
-  // code page can't carry; false when there was none.
-  bool ToAnsi(const String& Candidate, char Stand, std::string& Out);
+  // The candidate in ANSI bytes; each character the code page can't carry
+  // takes a zero byte, its place and its key going to aliens_.
+  void ToAnsi(const String& Candidate, std::string& Out);
   bool RegexMatches(const String& Candidate);
+  // The bytes that the expression names nowhere (as itself, in a class or
+  // range, by an escape or in either case) and that no built-in class or
+  // line separator holds: what a character unknown to the code page
+  // stands as, in the order they are taken.
+  void ChooseStandIns(const AnsiString& Expression);
   uint8_t type_;
   bool caseSensitive_;
   String text_;  // upper-cased unless case-sensitive
   bool ansiExpression_ = true;
   std::unique_ptr<TRegex> regex_;
-  // Two stand-ins for characters the code page can't carry.
-  char stand_[2] = {'\x01', '\x80'};
-  // The ANSI bytes of each character above ASCII met so far; empty for one
-  // the code page can't carry (or only as another character).
-  std::unordered_map<wchar_t, std::string> ansi_;
+  std::string standIns_;
+  // Each character above ASCII met so far: its ANSI bytes, empty for one
+  // the code page can't carry (or only as another character), and then its
+  // key (below).
+  struct TAnsiChar {
+    std::string Bytes;
+    uint32_t Key = 0;
+  };
+  std::unordered_map<wchar_t, TAnsiChar> ansi_;
+  // Where the candidate's unknown characters are, each with its key (its
+  // code point, upper-cased unless the search is case-sensitive).
+  std::vector<std::pair<size_t, uint32_t>> aliens_;
 };

@@ -99,3 +99,48 @@ TEST(SearchMatch, RegexNeverMatchesWhatStandsInForACharacterOutsideTheCodePage) 
   EXPECT_FALSE(control.Matches(L"\u0416"));
   EXPECT_TRUE(control.Matches(L"\x01"));
 }
+
+// A character the code page can't carry matches what a character the
+// expression doesn't name matches: a negated class (whatever bytes it
+// leaves out), ".", "\W", "\D", "\S"; never a literal, a class that lists
+// characters or a built-in class of them. The same character is the same
+// for a back-reference (in either case unless the search is
+// case-sensitive), different ones are not, nor one and a character the
+// code page has.
+TEST(SearchMatch, RegexMatchesACharacterOutsideTheCodePageAsOneItDoesNotName) {
+  const String zhe = L"\u0416\u0416", two = L"\u0416\u042F";
+  struct TCase {
+    const wchar_t* Expression;
+    String Candidate;
+    bool Hit;
+  };
+  std::vector<TCase> cases = {
+      {L"^[^\\x00-\\x1F]+$", zhe, true},
+      {L"^[^\\x01-\\x7F]+$", zhe, true},
+      {L"^[^\\x01-\\x1F\\x7F-\\xFF]+$", zhe, true},
+      {L"^[^a-z]$", L"\U0001F600", true},
+      {L"^\\W\\D\\S$", L"\u0416\u042F\u4e2d", true},
+      {L"^\\w$", L"\u0416", false},
+      {L"^[\\x00-\\x1F]+$", zhe, false},
+      {L"^[\\x7F-\\xFF]+$", zhe, false},
+      {L"^[\\x01-\\xFF]$", L"\u0416", false},
+      {L"^\\x80$", L"\u0416", false},
+      {L"^(.)\\1$", zhe, true},
+      {L"^(.)\\1$", two, false},
+      {L"^(.)\\1$", L"\x01\u0416", false},
+      {L"^(.).\\1$", L"\u0416\x01\u0416", true},
+  };
+  // Either case, where the system's case mapping pairs them (builds
+  // without the window system know only the code page's own letters).
+  if (AnsiUpperCase(L"\u0436") == L"\u0416") cases.push_back({L"^(.)\\1$", L"\u0416\u0436", true});
+  String err;
+  for (const TCase& c : cases) {
+    TSearchMatcher m(In(c.Expression, stRegex));
+    ASSERT_TRUE(m.Prepare(err)) << WideToAnsi(c.Expression) << ": " << WideToAnsi(err);
+    EXPECT_EQ(m.Matches(c.Candidate), c.Hit) << WideToAnsi(c.Expression);
+  }
+  TSearchMatcher cs(In(L"^(.)\\1$", stRegex, true));
+  ASSERT_TRUE(cs.Prepare(err));
+  EXPECT_FALSE(cs.Matches(L"\u0416\u0436"));
+  EXPECT_TRUE(cs.Matches(zhe));
+}

@@ -149,6 +149,21 @@ TEST_F(SearchThreadT, StringDataOnlyOfStringTypes) {
   EXPECT_EQ(Paths(hkValueName), (std::vector<String>{a + L"|num"}));
 }
 
+// A name the ANSI code page can't carry is found by an expression that
+// leaves out only what the name doesn't hold.
+TEST_F(SearchThreadT, RegularExpressionFindsNamesOutsideTheCodePage) {
+  Put(L"C", L"\u0416\u0416", REG_SZ, StringToRegBytes(L"\u0416"));
+  Put(L"C", L"tab\there", REG_SZ, StringToRegBytes(L"1"));
+  auto in = Input(L"^[^\\x00-\\x1F]+$", stRegex);
+  in.StartPath = L"\\" + Path(L"C") + L"\\";
+  in.ValueNames = in.StringData = true;
+  Run(in);
+  const String c = L"\\" + Path(L"C") + L"\\";
+  EXPECT_EQ(Paths(hkValueName), (std::vector<String>{c + L"|\u0416\u0416"}));
+  // The data "\u0416" and "1", of the values named so.
+  EXPECT_EQ(Paths(hkStringData), (std::vector<String>{c + L"|tab\there", c + L"|\u0416\u0416"}));
+}
+
 TEST_F(SearchThreadT, BadExpressionIsReportedAndSearchesNothing) {
   auto in = Input(L"Run(", stRegex);
   in.KeyNames = true;
