@@ -58,8 +58,7 @@ bool ValueIsSet(TRegRoot Root, const String& Path, const String& Name) {
 void TfrmMain::DeleteSelected(TWinControl* Control) {
   String name = Control ? Control->GetName() : String();
   if (name == L"treeRegTree") {
-    TTreeExNode* node = GetSelectedNode();
-    if (dmodCommon->NodeHasData(node)) DeleteKey(node);
+    if (TTreeExNode* node = SelectedKeyNode()) DeleteKey(node);
   } else if (name == L"lvKeyValues") {
     DeleteListItems(lvKeyValues, L"value", L"Values deleted: ", &TfrmMain::DeleteValue, &TfrmMain::ItemCaption);
   } else if (name == L"lvBookmarks") {
