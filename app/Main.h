@@ -184,7 +184,9 @@ class TfrmMain : public TForm {
   bool DeleteFindResult(TListItem* Item);
   String GetFindResultText(TListItem* Item);
   void OpenListItem();
-  void SelectValue(const String& ValueName);
+  // Selects the value of that name in the values list; false when it is
+  // not listed.
+  bool SelectValue(const String& ValueName);
 
   // --- Commands.
   void mnuFile_ImportClick(TObject*);
