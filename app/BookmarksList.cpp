@@ -12,6 +12,16 @@ bool FileReadable(const String& FileName) {
   return true;
 }
 
+// Why a bookmark file that isn't there can't be read (nor written) either:
+// its name is a folder's, or its folder is missing. Empty for a file not
+// written yet.
+String MissingFileReason(const String& FileName) {
+  const String file = ExpandFileName(FileName);
+  if (DirectoryExists(file)) return L"its name is that of a folder";
+  if (!DirectoryExists(ExtractFileDir(file))) return L"its folder does not exist";
+  return String();
+}
+
 }  // namespace
 
 String TfrmMain::GetBookmarkFileName(bool UseDefault) {
@@ -104,6 +114,8 @@ void TfrmMain::SaveBookmarks(const String& FileName) {
   }
   for (int i = 0; i < lvBookmarks->Items()->GetCount(); ++i)
     if (auto* b = ItemBookmark(lvBookmarks->Items()->GetItem(i))) list.push_back(*b);
+  // No bookmarks, and no place for a file (said at start): nothing is lost.
+  if (list.empty() && !FileExists(FileName) && !MissingFileReason(FileName).empty()) return;
   if (dmodCommon->Logic.SaveBookmarks(FileName, list)) SetStatusText(L"Bookmarks saved.");
 }
 
@@ -113,7 +125,14 @@ void TfrmMain::LoadBookmarks(const String& FileName, bool ClearFirst) {
   std::vector<TBookmark> list;
   const bool loaded = dmodCommon->Logic.LoadBookmarks(FileName, list);
   if (AnsiSameText(unreadBookmarkFile_, FileName)) unreadBookmarkFile_.clear();
-  if (!exists) return;
+  if (!exists) {
+    // A file not written yet is no failure; one that can't be there is.
+    const String why = MissingFileReason(FileName);
+    if (!why.empty())
+      dmodCommon->ShowMessageText(L"The bookmark file can't be read: " + why + L".\n\nBookmark file: " + FileName +
+                                  L"\n\nCheck the bookmark file location setting in the Zembrio preferences.");
+    return;
+  }
   if (!loaded && list.empty() && !FileReadable(FileName)) unreadBookmarkFile_ = FileName;
   lvBookmarks->Items()->BeginUpdate();
   if (ClearFirst) lvBookmarks->Items()->Clear();

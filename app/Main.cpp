@@ -895,25 +895,33 @@ void TfrmMain::mnuFile_PreferencesClick(TObject*) {
 
 void TfrmMain::mnuFile_ExitClick(TObject*) { Close(); }
 
+TTreeExNode* TfrmMain::SelectedKeyNode() {
+  TTreeExNode* n = GetSelectedNode();
+  if (dmodCommon->NodeHasData(n)) return n;
+  // Said in place of what an earlier command reported, which would read as
+  // this one's doing.
+  SetStatusText(L"No registry key is selected.");
+  return nullptr;
+}
+
 void TfrmMain::mnuEdit_New_KeyClick(TObject*) {
-  if (dmodCommon->NodeHasData(GetSelectedNode())) NewKey();
+  if (SelectedKeyNode()) NewKey();
 }
 
 void TfrmMain::mnuEdit_New_StringClick(TObject*) {
-  TTreeExNode* n = GetSelectedNode();
-  if (dmodCommon->NodeHasData(n)) NewStringValue(dmodCommon->GetNodeRootKey(n), dmodCommon->GetNodeKeyPath(n));
+  if (TTreeExNode* n = SelectedKeyNode())
+    NewStringValue(dmodCommon->GetNodeRootKey(n), dmodCommon->GetNodeKeyPath(n));
 }
 void TfrmMain::mnuEdit_New_BinaryClick(TObject*) {
-  TTreeExNode* n = GetSelectedNode();
-  if (dmodCommon->NodeHasData(n)) NewBinaryValue(dmodCommon->GetNodeRootKey(n), dmodCommon->GetNodeKeyPath(n));
+  if (TTreeExNode* n = SelectedKeyNode())
+    NewBinaryValue(dmodCommon->GetNodeRootKey(n), dmodCommon->GetNodeKeyPath(n));
 }
 void TfrmMain::mnuEdit_New_DwordClick(TObject*) {
-  TTreeExNode* n = GetSelectedNode();
-  if (dmodCommon->NodeHasData(n)) NewIntegerValue(dmodCommon->GetNodeRootKey(n), dmodCommon->GetNodeKeyPath(n));
+  if (TTreeExNode* n = SelectedKeyNode())
+    NewIntegerValue(dmodCommon->GetNodeRootKey(n), dmodCommon->GetNodeKeyPath(n));
 }
 void TfrmMain::mnuEdit_New_ExpStringClick(TObject*) {
-  TTreeExNode* n = GetSelectedNode();
-  if (dmodCommon->NodeHasData(n))
+  if (TTreeExNode* n = SelectedKeyNode())
     NewExpandStringValue(dmodCommon->GetNodeRootKey(n), dmodCommon->GetNodeKeyPath(n));
 }
 
@@ -922,10 +930,15 @@ void TfrmMain::mnuEdit_RenameClick(TObject*) {
   if (name == L"treeRegTree") {
     // Only a key that may be renamed gets the edit box (the system scrolls
     // the name into view as it starts one, even one refused at once).
-    TTreeExNode* n = GetSelectedNode();
-    bool allow = n != nullptr;
+    TTreeExNode* n = SelectedKeyNode();
+    if (!n) return;
+    if (n->GetLevel() <= 1) {
+      dmodCommon->ShowMessageText(L"A root key can't be renamed.");
+      return;
+    }
+    bool allow = true;
     KeyEditRequested = true;
-    if (n) treeRegTreeEditing(treeRegTree, n, allow);
+    treeRegTreeEditing(treeRegTree, n, allow);
     if (allow) n->EditText();
     KeyEditRequested = false;
   } else if (name == L"lvKeyValues") {
@@ -961,8 +974,8 @@ void TfrmMain::mnuEdit_CopyKeyClick(TObject*) {
     Clipboard()->SetAsText(dmodCommon->GetRootKeyName(h->RootKey, rnmFull) + h->Path);
     SetStatusText(L"Copied path of the selected find result to the clipboard.");
   } else {
-    TTreeExNode* n = GetSelectedNode();
-    if (!dmodCommon->NodeHasData(n)) return;
+    TTreeExNode* n = SelectedKeyNode();
+    if (!n) return;
     Clipboard()->SetAsText(dmodCommon->GetRootKeyName(dmodCommon->GetNodeRootKey(n), rnmFull) +
                            dmodCommon->GetNodeKeyPath(n));
     SetStatusText(L"Copied path of the selected key to the clipboard.");
@@ -972,7 +985,10 @@ void TfrmMain::mnuEdit_CopyKeyClick(TObject*) {
 void TfrmMain::mnuEdit_CopyValueClick(TObject*) {
   TListItem* it = lvKeyValues->GetSelected();
   auto* v = ItemValue(it);
-  if (!v) return;
+  if (!v) {
+    SetStatusText(L"No value is selected.");
+    return;
+  }
   Clipboard()->SetAsText(v->GetDisplayText());
   SetStatusText(L"Copied selected value to the clipboard.");
 }
@@ -1058,8 +1074,7 @@ void TfrmMain::ToolbarVisibleChanged(TObject* Sender) {
 void TfrmMain::mnuView_RefreshClick(TObject*) { RefreshTree(); }
 
 void TfrmMain::mnuNavigation_BookmarkClick(TObject*) {
-  TTreeExNode* n = GetSelectedNode();
-  if (dmodCommon->NodeHasData(n)) AddBookmark(n);
+  if (TTreeExNode* n = SelectedKeyNode()) AddBookmark(n);
 }
 
 void TfrmMain::mnuNavigation_ExpandClick(TObject*) {

@@ -130,6 +130,9 @@ class TfrmMain : public TForm {
                           TRegRoot Root);
   void AddSubKeys(TTreeExNode* Node, TRegistry& Reg);
   TTreeExNode* GetSelectedNode();
+  // The selected node when it is a key; else (the top node "My Registry",
+  // which is no key) none, and the status says that no key is selected.
+  TTreeExNode* SelectedKeyNode();
   // Opens the tree along the path and selects the deepest key reached;
   // Reached tells whether that is the key the path names. The tree takes
   // the keyboard, except after a reported failure: the keyboard then stays
@@ -181,7 +184,9 @@ class TfrmMain : public TForm {
   bool DeleteFindResult(TListItem* Item);
   String GetFindResultText(TListItem* Item);
   void OpenListItem();
-  void SelectValue(const String& ValueName);
+  // Selects the value of that name in the values list; false when it is
+  // not listed.
+  bool SelectValue(const String& ValueName);
 
   // --- Commands.
   void mnuFile_ImportClick(TObject*);

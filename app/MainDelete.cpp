@@ -53,13 +53,42 @@ bool ValueIsSet(TRegRoot Root, const String& Path, const String& Name) {
   return key.OpenReadOnly(Root, ApiKeyPath(Path)) && key.ValueExists(Name);
 }
 
+// True only when the key is there and the value is not (a key that can't be
+// read may still hold it).
+bool ValueGone(TRegRoot Root, const String& Path, const String& Name) {
+  TRegKey key;
+  return key.OpenReadOnly(Root, ApiKeyPath(Path)) && !key.ValueExists(Name);
+}
+
+// A find result's key named in full, as the messages about it name it.
+String HitKeyName(const TSearchHit& Hit) {
+  String path = Hit.Path;
+  while (!path.empty() && path.back() == L'\\') path.pop_back();
+  return dmodCommon->GetRootKeyName(Hit.RootKey, rnmByOption) + path;
+}
+
+// What a find result names that has gone since the search (deleted or
+// renamed by another program, or with a result deleted before it): the
+// message that says so, or empty while it is there.
+String FindResultGone(const TSearchHit& Hit) {
+  const wchar_t* const tail = L" may have been deleted or renamed by another process or application.\n\nKey: ";
+  if (ApiKeyPath(Hit.Path).empty()) return String();  // a root key is always there (and refused)
+  if (!KeyStillThere(Hit.RootKey, Hit.Path))
+    return (Hit.Kind == hkKeyName ? String(L"Unable to find the key to delete.  The key")
+                                  : String(L"Unable to find key for the value to delete.  The key value")) +
+           tail + HitKeyName(Hit);
+  if (Hit.Kind != hkKeyName && ValueGone(Hit.RootKey, Hit.Path, Hit.ValueName))
+    return String(L"Unable to find the value to delete.  The value") + tail + HitKeyName(Hit) + L"\nValue: " +
+           Hit.ValueName;
+  return String();
+}
+
 }  // namespace
 
 void TfrmMain::DeleteSelected(TWinControl* Control) {
   String name = Control ? Control->GetName() : String();
   if (name == L"treeRegTree") {
-    TTreeExNode* node = GetSelectedNode();
-    if (dmodCommon->NodeHasData(node)) DeleteKey(node);
+    if (TTreeExNode* node = SelectedKeyNode()) DeleteKey(node);
   } else if (name == L"lvKeyValues") {
     DeleteListItems(lvKeyValues, L"value", L"Values deleted: ", &TfrmMain::DeleteValue, &TfrmMain::ItemCaption);
   } else if (name == L"lvBookmarks") {
@@ -203,6 +232,16 @@ String TfrmMain::GetFindResultText(TListItem* Item) {
 bool TfrmMain::DeleteFindResult(TListItem* Item) {
   auto* hit = ItemHit(Item);
   if (!hit) return false;
+  // A result whose key or value is gone names nothing any more: it leaves
+  // the list with a word on why, and does not count as deleted. Nothing
+  // failed, so this is no error for the error dialog.
+  const String gone = FindResultGone(*hit);
+  if (!gone.empty()) {
+    dmodCommon->ShowMessageText(gone);
+    Item->Delete();
+    treeRegTree->Invalidate();
+    return false;
+  }
   try {
     if (hit->Kind == hkKeyName)
       RegEdits::DeleteFoundKey(hit->RootKey, hit->Path);
@@ -212,9 +251,8 @@ bool TfrmMain::DeleteFindResult(TListItem* Item) {
     dmodCommon->ShowMessageText(E.Message());
     return false;
   } catch (const ERegEditKeyGone& E) {
-    dmodCommon->ShowErrorText(E.Message());
-    // The result names nothing any more: it leaves the list, but it does
-    // not count as deleted.
+    // Gone between the look above and the deletion: as above.
+    dmodCommon->ShowMessageText(E.Message());
     Item->Delete();
     treeRegTree->Invalidate();
     return false;
@@ -253,10 +291,12 @@ void TfrmMain::OpenListItem() {
   // hit's value.
   bool reached = false;
   ExpandToBranch(hit->RootKey, path, true, &reached);
-  if (reached && !hit->ValueName.empty()) SelectValue(hit->ValueName);
+  if (reached && !hit->ValueName.empty() && !SelectValue(hit->ValueName))
+    dmodCommon->ShowMessageText(L"The requested value does not exist:\n\n" + HitKeyName(*hit) + L"\n\nValue: " +
+                                hit->ValueName);
 }
 
-void TfrmMain::SelectValue(const String& ValueName) {
+bool TfrmMain::SelectValue(const String& ValueName) {
   TListItems* items = lvKeyValues->Items();
   for (int i = 0; i < items->GetCount(); ++i) {
     TListItem* it = items->GetItem(i);
@@ -265,7 +305,8 @@ void TfrmMain::SelectValue(const String& ValueName) {
       lvKeyValues->SetSelected(it);
       it->MakeVisible(false);
       if (lvKeyValues->CanFocus()) lvKeyValues->SetFocus();
-      return;
+      return true;
     }
   }
+  return false;
 }

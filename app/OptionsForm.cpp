@@ -130,6 +130,7 @@ TfrmOptions::TfrmOptions(TComponent* AOwner, TCommonLogic* Logic)
   btnFont->OnClick = TNotifyEvent(this, &TfrmOptions::btnFontClick);
   OnShow = TNotifyEvent(this, &TfrmOptions::FormShow);
   OnClose = TCloseEvent(this, &TfrmOptions::FormClose);
+  OnCloseQuery = TCloseQueryEvent(this, &TfrmOptions::FormCloseQuery);
 }
 
 TfrmOptions::~TfrmOptions() = default;
@@ -203,6 +204,59 @@ void TfrmOptions::FormShow(TObject*) {
 bool TfrmOptions::Ask(const String& Question) {
   if (OnAskYesNo) return OnAskYesNo(Question);
   return MessageDlg(Question, mtConfirmation, TMsgDlgButtons{mbYes, mbNo}) == mrYes;
+}
+
+void TfrmOptions::Tell(const String& Text) { MessageDlg(Text, mtWarning, TMsgDlgButtons{mbOK}); }
+
+void TfrmOptions::FormCloseQuery(TObject*, bool& CanClose) {
+  if (!logic_ || GetModalResult() == mrAbort || !bookmarkPathChanged_) return;
+  if (Application && Application->Terminated()) return;
+  CanClose = CheckBookmarkFile();
+}
+
+bool TfrmOptions::CheckBookmarkFile() {
+  // The name as the main window will take it: surrounding quotes dropped,
+  // empty for the default file beside the program.
+  String name = edtBookmarkFile->GetText();
+  if (!name.empty() && name[0] == L'"') name = name.size() >= 2 ? name.substr(1, name.size() - 2) : String();
+  if (name.empty()) return true;
+  auto refuse = [this](const String& Text) {
+    if (!Text.empty()) Tell(Text);
+    pagesOptions->SetActivePage(pageGeneral);
+    if (edtBookmarkFile->CanFocus()) edtBookmarkFile->SetFocus();
+    edtBookmarkFile->SelectAll();
+    return false;
+  };
+  const String file = ExpandFileName(name);
+  if (DirectoryExists(file)) return refuse(L"The bookmark file location is a folder, not a file:\n\n" + file);
+  if (FileExists(file)) {
+    // Its bookmarks may be merged in; it is replaced at close, which a
+    // read-only file refuses.
+    if (GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_READONLY)
+      return refuse(L"The bookmark file is read-only:\n\n" + file);
+    return true;
+  }
+  const String folder = ExtractFileDir(file);
+  if (!DirectoryExists(folder)) {
+    if (!Ask(L"The folder of the bookmark file does not exist:\n\n" + folder + L"\n\nDo you wish to create it?"))
+      return refuse(String());
+    SetLastError(0);
+    if (!ForceDirectories(folder)) {
+      const DWORD err = GetLastError();
+      return refuse(L"The folder of the bookmark file could not be created:\n\n" + folder +
+                    (err ? L"\n\n" + Trim(SysErrorMessage(err)) : String()));
+    }
+  }
+  // A file can be made there (a valid name in a folder open to writing):
+  // one is made and goes again at once.
+  HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD err = GetLastError();
+    return refuse(L"The bookmark file can't be created:\n\n" + file + L"\n\n" + Trim(SysErrorMessage(err)));
+  }
+  CloseHandle(h);
+  return true;
 }
 
 void TfrmOptions::FormClose(TObject*, TCloseAction&) {

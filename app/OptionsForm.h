@@ -76,6 +76,10 @@ class TfrmOptions : public TForm {
 
   void FormShow(TObject* Sender);
   void FormClose(TObject* Sender, TCloseAction& Action);
+  // Accepting with a bookmark file path changed to one where no file can be
+  // written keeps the dialog open (after saying why, or after the offer to
+  // create a missing folder was declined).
+  void FormCloseQuery(TObject* Sender, bool& CanClose);
   void chkShowHintsClick(TObject* Sender);
   void chkSystemFontClick(TObject* Sender);
   void edtBookmarkFileChange(TObject* Sender);
@@ -86,6 +90,10 @@ class TfrmOptions : public TForm {
   void LoadControls();
   void SaveOptions();
   bool Ask(const String& Question);
+  void Tell(const String& Text);
+  // Whether the bookmark file path can take the file; says what is wrong
+  // when it can't, and offers to create a missing folder.
+  bool CheckBookmarkFile();
   void UpdateFontControls();
 
   TCommonLogic* logic_;  // the data module's logic; not owned

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "app/Bookmarks.h"
 
@@ -72,5 +77,16 @@ TEST(BookmarkFile, SaveAndLoadFiles) {
   EXPECT_TRUE(LoadBookmarkFile(file, out));
   EXPECT_EQ(out.size(), 2u);
   EXPECT_THROW(SaveBookmarkFile((dir / L"no_such_dir" / L"x.bm").wstring(), Sample()), Exception);
+#ifdef _WIN32
+  // A file that can't be replaced (another program has it open) keeps its
+  // bytes whole, and no part-written file is left beside it.
+  const std::string before = EncodeBookmarks(Sample());
+  HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_THROW(SaveBookmarkFile(file, {}), Exception);
+  CloseHandle(held);
+  EXPECT_EQ(ReadFileBytes(file), before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1);
+#endif
   std::filesystem::remove_all(dir);
 }

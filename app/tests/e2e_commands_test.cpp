@@ -644,3 +644,63 @@ TEST_F(Commands, CollapsingAKeyAboveTheSelectionSelectsIt) {
   EXPECT_EQ(ValueItem(L"inC"), nullptr);
   EXPECT_EQ(Window->txtPath->GetText(), String(L"HKEY_CURRENT_USER\\") + Data + L"\\A");
 }
+
+// "My Registry" is no key: the commands on the selected key, typed with it
+// selected, change nothing and say so, in place of what an earlier command
+// reported (a copy of a key's path had left "Copied path..." standing). A
+// root key can't be renamed or deleted, and each says that.
+TEST_F(Commands, KeyCommandsOnMyRegistryOrARootKeySayWhyNothingWasDone) {
+  Write(Data, L"V", REG_SZ, Sz(L"x"));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Focus(Window->treeRegTree);
+  Press('C', {VK_CONTROL, VK_MENU});
+  ASSERT_EQ(Window->GetStatusText(), L"Copied path of the selected key to the clipboard.");
+
+  TTreeExNode* top = Window->treeRegTree->Items()->GetFirstNode();
+  top->MakeVisible();
+  dlgtest::Pump(30);
+  const TRect r = top->DisplayRect(true);
+  testsupport::Click(
+      testsupport::ScreenPoint(Window->treeRegTree->GetHandle(), (r.left + r.right) / 2, (r.top + r.bottom) / 2));
+  ASSERT_EQ(Window->GetSelectedNode(), top);
+  Clipboard()->SetAsText(L"untouched");
+  int asked = 0;
+  TfrmConfirm::ExecuteHook = [&](TfrmConfirm*) {
+    ++asked;
+    return int(mrYes);
+  };
+  const String noKey = L"No registry key is selected.";
+  const std::vector<std::tuple<WORD, std::vector<WORD>, String>> keys = {
+      {'C', {VK_CONTROL, VK_MENU}, noKey},  // Copy key path
+      {'B', {VK_CONTROL}, noKey},           // Bookmark
+      {'D', {VK_CONTROL}, noKey},           // Delete
+      {VK_F2, {}, noKey},                   // Rename
+      {'C', {VK_CONTROL, VK_SHIFT}, L"No value is selected."}};  // Copy value
+  for (const auto& [vk, mods, said] : keys) {
+    SCOPED_TRACE(testing::Message() << "key " << vk);
+    Press(vk, mods);
+    EXPECT_EQ(Window->GetStatusText(), said);
+    Window->SetStatusText(L"before");
+  }
+  for (auto command : {&TfrmMain::mnuEdit_New_KeyClick, &TfrmMain::mnuEdit_New_StringClick}) {
+    (Window->*command)(nullptr);
+    EXPECT_EQ(Window->GetStatusText(), noKey);
+    Window->SetStatusText(L"before");
+  }
+  EXPECT_EQ(Clipboard()->GetAsText(), L"untouched");
+  EXPECT_EQ(Window->lvBookmarks->Items()->GetCount(), 0);
+  EXPECT_EQ(asked, 0);
+  EXPECT_FALSE(Window->treeRegTree->IsEditing());
+  EXPECT_TRUE(Messages().empty());
+
+  ASSERT_NE(Window->ExpandToBranch(RegRoot::CurrentUser, L"", true), nullptr);
+  Focus(Window->treeRegTree);
+  Press(VK_F2, {});
+  Press('D', {VK_CONTROL});
+  EXPECT_EQ(Messages(), (std::vector<String>{L"A root key can't be renamed.", L"A root key can't be deleted."}));
+  EXPECT_FALSE(Window->treeRegTree->IsEditing());
+  EXPECT_EQ(asked, 0);
+  EXPECT_TRUE(KeyExists(Data));
+  EXPECT_TRUE(Errors.empty());
+}

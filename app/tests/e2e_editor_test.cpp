@@ -1017,6 +1017,99 @@ TEST_F(Editor, OptionsCloseBoxSavesAndEscapeCancels) {
   EXPECT_EQ(raw, Dw(0));
 }
 
+// A bookmark file path is checked when the preferences are accepted: a
+// folder's name is refused, a missing folder is made only when the user
+// agrees (else the dialog stays open), and the bookmarks of the run reach
+// the new file at close while the old file keeps its own. A start whose
+// bookmark file can't be read, its folder missing, says so.
+TEST_F(Editor, ABookmarkFileInAMissingFolderIsCheckedAtOkAndReportedAtStart) {
+  const std::string oldBytes = "Old\r\nHKEY_CURRENT_USER\r\n\\Software\r\n";
+  {
+    std::ofstream f(BookmarkFile.c_str(), std::ios::binary);
+    f << oldBytes;
+  }
+  const String folder = TempFile(L"bmdir"), file = folder + L"\\Marks.ZembrioBM";
+  auto removeFolder = [&] {
+    DeleteFileW(file.c_str());
+    RemoveDirectoryW(folder.c_str());
+  };
+  removeFolder();
+  CreateKey(String(Data) + L"\\Marked");
+  Start();
+  ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 1);
+  TfrmOptions* o = F.Options;
+  std::vector<int> answers = {IDOK, IDNO, IDYES, IDNO};
+  const auto keptHook = MessageBoxHook;
+  MessageBoxHook = [&](const String& Text, const String&, UINT) {
+    Messages().push_back(Text);
+    const int a = answers.empty() ? IDCANCEL : answers.front();
+    if (!answers.empty()) answers.erase(answers.begin());
+    return a;
+  };
+  auto typePathAndOk = [o](const String& Path) {
+    testsupport::InputScript()
+        .Click(testsupport::ClientCentre(o->edtBookmarkFile->GetHandle()))
+        .Press(VK_HOME)
+        .Press(VK_END, {VK_SHIFT})
+        .Text(Path)
+        .Click(testsupport::ClientCentre(o->btnOk->GetHandle()))
+        .Post();
+  };
+  const String tempDir = ExtractFileDir(folder);
+  bool madeAfterNo = true;
+  Script s;
+  s.Steps = {{[&] { return o->GetVisible() && GetForegroundWindow() == o->GetHandle(); },
+              [&] { typePathAndOk(tempDir); }},
+             {[&] { return Messages().size() == 1 && GetForegroundWindow() == o->GetHandle(); },
+              [&] { typePathAndOk(file); }},
+             {[&] { return Messages().size() == 2 && GetForegroundWindow() == o->GetHandle(); },
+              [&] {
+                madeAfterNo = DirectoryExists(folder);
+                testsupport::InputScript().Click(testsupport::ClientCentre(o->btnOk->GetHandle())).Post();
+              }},
+             {[&] { return !o->GetVisible(); }, [] {}}};
+  EXPECT_EQ(s.Run([&] { Window->mnuFile_PreferencesClick(nullptr); }), s.Steps.size());
+  MessageBoxHook = keptHook;
+  const String create =
+      L"The folder of the bookmark file does not exist:\n\n" + folder + L"\n\nDo you wish to create it?";
+  EXPECT_EQ(Messages(), (std::vector<String>{L"The bookmark file location is a folder, not a file:\n\n" + tempDir,
+                                             create, create, TfrmOptions::ClearBookmarksQuestion}));
+  EXPECT_FALSE(madeAfterNo);
+  EXPECT_TRUE(DirectoryExists(folder));
+  DWORD type = 0;
+  std::string raw;
+  ASSERT_TRUE(Read(Settings + L"\\General", L"BookmarkFile", type, raw));
+  EXPECT_EQ(raw, Sz(file));
+
+  // A bookmark added, the window closed: the list, old bookmark and new,
+  // is in the new file; the old file is as it was.
+  ASSERT_NE(Open(L"Marked"), nullptr);
+  Foreground(Window->treeRegTree);
+  testsupport::InputScript().Press('B', {VK_CONTROL}).Press(VK_ESCAPE).Send();
+  ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 2);
+  Stop();
+  EXPECT_TRUE(Errors.empty()) << (Errors.empty() ? "" : WideToAnsi(Errors[0]));
+  auto bytesOf = [](const String& Name) {
+    std::ifstream f(Name.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  };
+  EXPECT_EQ(bytesOf(file), oldBytes + "Marked\r\nHKEY_CURRENT_USER\r\n\\" + WideToAnsi(Data) + "\\Marked\r\n");
+  EXPECT_EQ(bytesOf(BookmarkFile), oldBytes);
+
+  // The folder gone before the next start: the start says so, and the
+  // close has nothing to write and reports no failure.
+  removeFolder();
+  Messages().clear();
+  Start();
+  EXPECT_EQ(Messages(), std::vector<String>{L"The bookmark file can't be read: its folder does not exist.\n\nBookmark "
+                                            L"file: " + file + L"\n\nCheck the bookmark file location setting in "
+                                            L"the Zembrio preferences."});
+  EXPECT_EQ(Window->lvBookmarks->Items()->GetCount(), 0);
+  Stop();
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_FALSE(DirectoryExists(folder));
+}
+
 // The program started again for a test that ends it.
 using EditorDeathTest = EditorTest;
 

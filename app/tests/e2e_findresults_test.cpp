@@ -156,11 +156,68 @@ TEST_F(FindResults, AFailedOpenOfAStaleResultOrBookmarkLeavesTheKeyboardOnItsLis
     EXPECT_TRUE(HasValue(Data, L"Stale"));
   };
   openAndDelete(Window->lvFindResults, Window->tbsFindResults, L"find result (key or value)", data + L"Gone\\ : Stale");
-  // The value's key is reported gone as the result drops.
-  EXPECT_EQ(Errors.size(), 1u);
-  EXPECT_EQ(Errors.empty() ? String() : Errors[0].substr(0, 43), L"Unable to find key for the value to delete.");
-  Errors.clear();
+  // The value's key is reported gone, in an ordinary message, as the
+  // result drops.
+  EXPECT_TRUE(Errors.empty());
+  ASSERT_EQ(Messages().size(), 2u);
+  EXPECT_EQ(Messages()[1].substr(0, 43), L"Unable to find key for the value to delete.");
   openAndDelete(Window->lvBookmarks, Window->tbsBookmarks, L"bookmark", L"Gone");
+  EXPECT_TRUE(Errors.empty());
+}
+
+// Results whose key or value another program deleted since the search:
+// Delete drops each with an ordinary message that names what is gone (not
+// the error dialog, which asks for a restart), and none counts as deleted;
+// opening a value result whose value went says so as well.
+TEST_F(FindResults, ResultsWhoseKeyOrValueWentAreDroppedWithAnOrdinaryMessage) {
+  Write(String(Data) + L"\\Gone", L"Hit", REG_SZ, Sz(L"1"));
+  CreateKey(String(Data) + L"\\HitKey");
+  Write(Data, L"Hit", REG_SZ, Sz(L"2"));
+  Write(Data, L"Hit2", REG_SZ, Sz(L"3"));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"^Hit", 2);
+  const String data = String(L"HKEY_CURRENT_USER\\") + Data;
+  for (const String& r : {data + L"\\Gone\\ : Hit", data + L"\\HitKey\\", data + L"\\ : Hit", data + L"\\ : Hit2"})
+    ASSERT_NE(Result(r), nullptr) << WideToAnsi(r);
+  DeleteTree(String(Data) + L"\\Gone");
+  DeleteTree(String(Data) + L"\\HitKey");
+  ASSERT_EQ(RegDeleteKeyValueW(HKEY_CURRENT_USER, Data.c_str(), L"Hit"), ERROR_SUCCESS);
+  int asked = 0;
+  TfrmConfirm::ExecuteHook = [&](TfrmConfirm* C) {
+    ++asked;
+    return int(C->btnYesToAll->GetVisible() ? mrYesToAll : mrYes);
+  };
+  auto selectOnly = [&](const std::vector<String>& Texts) {
+    Window->lvFindResults->ClearSelection();
+    for (const String& t : Texts) Window->lvFindResults->SetSelected(Result(t));
+    Window->lvFindResults->SetItemFocused(Result(Texts[0]));
+    Foreground(Window->lvFindResults);
+    Messages().clear();
+  };
+
+  selectOnly({data + L"\\ : Hit"});
+  testsupport::PressKey(VK_RETURN);
+  EXPECT_EQ(Messages(), std::vector<String>{L"The requested value does not exist:\n\n" + data + L"\n\nValue: Hit"});
+
+  const String gone = L" may have been deleted or renamed by another process or application.\n\nKey: ";
+  selectOnly({data + L"\\Gone\\ : Hit"});
+  PressDelete();
+  EXPECT_EQ(Messages(),
+            std::vector<String>{L"Unable to find key for the value to delete.  The key value" + gone + data +
+                                L"\\Gone"});
+  EXPECT_EQ(Result(data + L"\\Gone\\ : Hit"), nullptr);
+  // Three at once, one of them still there: only that one counts.
+  selectOnly({data + L"\\HitKey\\", data + L"\\ : Hit", data + L"\\ : Hit2"});
+  PressDelete();
+  std::sort(Messages().begin(), Messages().end());
+  EXPECT_EQ(Messages(), (std::vector<String>{L"Unable to find the key to delete.  The key" + gone + data + L"\\HitKey",
+                                             L"Unable to find the value to delete.  The value" + gone + data +
+                                                 L"\nValue: Hit"}));
+  EXPECT_EQ(Window->GetStatusText(), L"Find results deleted: 1");
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(Window->lvFindResults->Items()->GetCount(), 0);
+  EXPECT_TRUE(ValueNames(Data).empty());
   EXPECT_TRUE(Errors.empty());
 }
 
