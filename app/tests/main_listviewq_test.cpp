@@ -1,6 +1,8 @@
 // The list view with sortable columns and a stored layout.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/ListViewQ.h"
 #include "classlib/Filer.h"
 #include "classlib/Forms.h"
@@ -167,7 +169,9 @@ TEST_F(ListViewQTest, LayoutRoundTripAndDamagedValues) {
 TEST(ListViewQDesign, RegisteredOnQuorvelAndItsPropertiesStreamed) {
   ListViewQ::Register();
   ListViewQ::Register();  // again: still once
-  EXPECT_EQ(ComponentsOnPage(L"Quorvel"), (std::vector<String>{L"TListViewQ"}));
+  // Once, whatever else the program's other parts put on the page.
+  const std::vector<String> page = ComponentsOnPage(L"Quorvel");
+  EXPECT_EQ(std::count(page.begin(), page.end(), String(L"TListViewQ")), 1);
 
   TListViewQ src(nullptr);
   src.SetName(L"lvDesigned");
