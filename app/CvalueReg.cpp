@@ -22,6 +22,34 @@ void WriteCopy(TRegistry& Reg, const String& Name, const TRegRawValue& Raw) {
   key.WriteValue(Name, Raw.Type, Raw.Data.data(), static_cast<DWORD>(Raw.Data.size()));
 }
 
+// Writing a value under another spelling of its name keeps the stored
+// spelling, so the value passes through a spare name of the key: at every
+// step the data is held under one name or another, and a failed step puts
+// the value back under its old name.
+void RenameCase(TRegistry& reg, const String& oldName, const String& newName, const TRegRawValue& raw) {
+  const String where = Where(reg.GetCurrentPath(), oldName);
+  String spare = L"Zembrio rename";
+  for (int i = 2; reg.ValueExists(spare); ++i) spare = L"Zembrio rename #" + IntToStr(i);
+  WriteCopy(reg, spare, raw);
+  if (!reg.DeleteValue(oldName)) {
+    reg.DeleteValue(spare);
+    throw ERegistryException(String(cValueText::RenameFailed) + where);
+  }
+  try {
+    WriteCopy(reg, newName, raw);
+  } catch (const Exception&) {
+    // Back under the old name; the spare copy stays unless that worked.
+    try {
+      WriteCopy(reg, oldName, raw);
+      reg.DeleteValue(spare);
+    } catch (const Exception&) {
+      throw ERegistryException(String(cValueText::RenameFailed) + where + L"\nThe data is kept as: " + spare);
+    }
+    throw ERegistryException(String(cValueText::RenameFailed) + where);
+  }
+  reg.DeleteValue(spare);
+}
+
 }  // namespace
 
 void cValue::Update(TRegRoot root, const String& keyPath) {
@@ -54,18 +82,23 @@ void cValue::RenameInKey(TRegistry& reg, TRegRoot root, const String& keyPath, c
   OpenOrRaise(reg, root, keyPath, cValueText::OpenRename, name_);
   const String oldName = name_;
   if (newName == oldName) return;
-  // The registry compares names without regard to letter case, so a new
-  // name that differs from the old one only in case is taken as well.
-  if (reg.ValueExists(newName)) throw EValueExists(String(cValueText::ValueExists));
+  // The registry compares names without regard to letter case: a new name
+  // that differs from the old one only in case names this very value.
+  const bool caseOnly = SameKeyName(newName, oldName);
+  if (!caseOnly && reg.ValueExists(newName)) throw EValueExists(String(cValueText::ValueExists));
   TRegRawValue raw;
   if (!reg.ReadRaw(oldName, raw))
     throw ERegistryException(String(cValueText::LocateRename) + Where(reg.GetCurrentPath(), oldName));
-  // An exact copy of type and bytes (any size, zero included); the old
-  // value goes last.
-  WriteCopy(reg, newName, raw);
-  if (!reg.DeleteValue(oldName)) {
-    reg.DeleteValue(newName);
-    throw ERegistryException(String(cValueText::RenameFailed) + Where(reg.GetCurrentPath(), oldName));
+  if (caseOnly) {
+    RenameCase(reg, oldName, newName, raw);
+  } else {
+    // An exact copy of type and bytes (any size, zero included); the old
+    // value goes last.
+    WriteCopy(reg, newName, raw);
+    if (!reg.DeleteValue(oldName)) {
+      reg.DeleteValue(newName);
+      throw ERegistryException(String(cValueText::RenameFailed) + Where(reg.GetCurrentPath(), oldName));
+    }
   }
   name_ = newName;
 }

@@ -789,12 +789,34 @@ void TCustomListView::CNNotify(TMessage& m) {
     case LVN_BEGINLABELEDITW: {
       auto* di = reinterpret_cast<NMLVDISPINFOW*>(m.LParam);
       TListItem* item = di->item.iItem >= 0 && di->item.iItem < items_->GetCount() ? items_->items_[size_t(di->item.iItem)] : nullptr;
-      m.Result = (item && CanEdit(item)) ? FALSE : TRUE;
+      const bool allow = item && CanEdit(item);
+      m.Result = allow ? FALSE : TRUE;
+      // The control fills its edit box through the display callback, whose
+      // buffer is shorter than a caption may be: the box gets the whole
+      // caption, and room for any length.
+      if (allow) {
+        if (HWND edit = HWND(SendMessageW(handle_, LVM_GETEDITCONTROL, 0, 0))) {
+          SendMessageW(edit, EM_SETLIMITTEXT, 0, 0);
+          SetWindowTextW(edit, item->caption_.c_str());
+          SendMessageW(edit, EM_SETSEL, 0, -1);
+        }
+      }
       return;
     }
     case LVN_ENDLABELEDITW: {
       auto* di = reinterpret_cast<NMLVDISPINFOW*>(m.LParam);
-      if (di->item.pszText) Edit(di->item);
+      if (di->item.pszText) {
+        // The control's copy of the text may be cut short: the edit box
+        // still holds all of it.
+        LVITEMW it = di->item;
+        String text;
+        if (HWND edit = HWND(SendMessageW(handle_, LVM_GETEDITCONTROL, 0, 0))) {
+          text.resize(size_t(GetWindowTextLengthW(edit)) + 1);
+          text.resize(size_t(GetWindowTextW(edit, &text[0], int(text.size()))));
+          it.pszText = &text[0];
+        }
+        Edit(it);
+      }
       m.Result = FALSE;  // the caption lives in the item
       return;
     }

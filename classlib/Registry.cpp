@@ -16,6 +16,7 @@ namespace {
 struct TFault {
   int count;  // -1: until cleared
   LONG code;
+  int skip;  // calls that still go through first
 };
 
 std::mutex g_faultLock;
@@ -31,6 +32,10 @@ LONG Forced(const wchar_t* Operation) {
   std::lock_guard<std::mutex> lock(g_faultLock);
   auto it = Faults().find(Operation);
   if (it == Faults().end() || it->second.count == 0) return ERROR_SUCCESS;
+  if (it->second.skip > 0) {
+    --it->second.skip;
+    return ERROR_SUCCESS;
+  }
   LONG code = it->second.code;
   if (it->second.count > 0 && --it->second.count == 0) Faults().erase(it);
   if (Faults().empty()) g_anyFault = false;
@@ -435,12 +440,12 @@ LONG TRegKey::CopyTo(const TRegKey& Target) const {
   return ERROR_SUCCESS;
 }
 
-void RegistryFailNext(const String& Operation, int Count, LONG ErrorCode) {
+void RegistryFailNext(const String& Operation, int Count, LONG ErrorCode, int Skip) {
   std::lock_guard<std::mutex> lock(g_faultLock);
   if (Count == 0) {
     Faults().erase(Operation);
   } else {
-    Faults()[Operation] = TFault{Count, ErrorCode};
+    Faults()[Operation] = TFault{Count, ErrorCode, Skip};
   }
   g_anyFault = !Faults().empty();
 }

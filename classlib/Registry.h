@@ -305,8 +305,9 @@ String RegTextOf(const TRegRawValue& Value);
 // "RegCreateKeyEx", "RegSetValueEx", "RegQueryValueEx", "RegDeleteValue",
 // "RegDeleteKey", "RegEnumKeyEx", "RegEnumValue", "RegQueryInfoKey",
 // "RegFlushKey". The next Count calls of it fail with ErrorCode (e.g.
-// ERROR_ACCESS_DENIED); Count -1 means until cleared. Thread-safe.
-void RegistryFailNext(const String& Operation, int Count, LONG ErrorCode);
+// ERROR_ACCESS_DENIED); Count -1 means until cleared. With Skip, that many
+// calls of it go through first. Thread-safe.
+void RegistryFailNext(const String& Operation, int Count, LONG ErrorCode, int Skip = 0);
 void RegistryClearFaults();
 
 // ---------------------------------------------------------------------------

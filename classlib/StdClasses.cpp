@@ -270,6 +270,35 @@ bool SameColumns(TListColumns* X, TListColumns* Y) {
   }
   return true;
 }
+
+// A list view's items as a list of their caption, image index and
+// sub-items (a list of texts), three values an item.
+void WriteItems(TWriter* W, TListItems* Items) {
+  W->WriteListBegin();
+  for (int i = 0; i < Items->GetCount(); ++i) {
+    TListItem* it = Items->GetItem(i);
+    W->WriteString(it->GetCaption());
+    W->WriteInteger(it->GetImageIndex());
+    W->WriteListBegin();
+    for (int j = 0; j < it->SubItems()->GetCount(); ++j) W->WriteString(it->SubItems()->Get(j));
+    W->WriteListEnd();
+  }
+  W->WriteListEnd();
+}
+
+bool SameItems(TListItems* X, TListItems* Y) {
+  if (X->GetCount() != Y->GetCount()) return false;
+  for (int i = 0; i < X->GetCount(); ++i) {
+    TListItem* a = X->GetItem(i);
+    TListItem* b = Y->GetItem(i);
+    if (a->GetCaption() != b->GetCaption() || a->GetImageIndex() != b->GetImageIndex() ||
+        a->SubItems()->GetCount() != b->SubItems()->GetCount())
+      return false;
+    for (int j = 0; j < a->SubItems()->GetCount(); ++j)
+      if (a->SubItems()->Get(j) != b->SubItems()->Get(j)) return false;
+  }
+  return true;
+}
 }  // namespace
 
 void TCustomListView::DefineProperties(TFiler* Filer) {
@@ -316,6 +345,32 @@ void TCustomListView::DefineProperties(TFiler* Filer) {
        [this](int v) { SetSortType(static_cast<TSortType>(v)); });
   Enum(Filer, L"ViewStyle", viewStyle_, a ? a->viewStyle_ : vsIcon, {L"vsIcon", L"vsSmallIcon", L"vsList", L"vsReport"},
        [this](int v) { SetViewStyle(static_cast<TViewStyle>(v)); });
+  // The items after the look they are shown in, read whole, replacing
+  // those there are; before the events, so that none runs for them.
+  Filer->DefineProperty(
+      L"Items",
+      [this](TReader* R) {
+        R->ReadListBegin();
+        items_->BeginUpdate();
+        try {
+          items_->Clear();
+          while (!R->EndOfList()) {
+            TListItem* it = items_->Add();
+            it->SetCaption(R->ReadString());
+            it->SetImageIndex(R->ReadInteger());
+            R->ReadListBegin();
+            while (!R->EndOfList()) it->SubItems()->Add(R->ReadString());
+            R->ReadListEnd();
+          }
+        } catch (...) {
+          items_->EndUpdate();
+          throw;
+        }
+        items_->EndUpdate();
+        R->ReadListEnd();
+      },
+      [this](TWriter* W) { WriteItems(W, items_.get()); },
+      a ? !SameItems(items_.get(), a->items_.get()) : items_->GetCount() > 0);
   STORE_EVENT(OnChange);
   STORE_EVENT(OnColumnClick);
   STORE_EVENT(OnCompare);

@@ -288,6 +288,16 @@ bool StartsText(const String& Sub, const String& S);
 bool EndsText(const String& Sub, const String& S);
 
 // ---------------------------------------------------------------------------
+// Frees the object Obj points to (nothing for null), clearing Obj first:
+// whatever runs while the object is destroyed finds the variable empty.
+template <class T>
+void FreeAndNil(T*& Obj) {
+  T* Temp = Obj;
+  Obj = nullptr;
+  delete Temp;
+}
+
+// ---------------------------------------------------------------------------
 // The command line: ParamStr(0) is the program's own full path, 1 to
 // ParamCount() its arguments (quotes and backslashes read as the system's
 // programs read them); an index out of range gives the empty text.

@@ -207,12 +207,7 @@ long GetMemoSize(void* Block);
 inline bool CompareMem(const void* P1, const void* P2, size_t Length) {
   return std::memcmp(P1, P2, Length) == 0;
 }
-template <class T>
-void FreeAndNil(T*& Obj) {
-  T* Temp = Obj;
-  Obj = nullptr;
-  delete Temp;
-}
+// FreeAndNil is the class library's (classlib/SysUtils.h).
 // Pointer arithmetic in bytes, and moves (HugeMove moves Count 4-byte
 // elements from index Src to index Dst of Base).
 inline void* HugeOffset(void* P, ptrdiff_t Offset) { return static_cast<char*>(P) + Offset; }

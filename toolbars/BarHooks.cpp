@@ -122,15 +122,13 @@ void UninstallHookProc(THookProc Proc) {
     break;
   }
   if (g_list->empty()) {
-    delete g_list;
-    g_list = nullptr;
+    FreeAndNil(g_list);
   }
 }
 
 void UninstallAllHookProcs() {
   Release(7, true);
-  delete g_list;
-  g_list = nullptr;
+  FreeAndNil(g_list);
 }
 
 bool BarHookInstalled(int Kind) { return Kind >= 0 && Kind < 3 && g_hook[Kind] != nullptr; }

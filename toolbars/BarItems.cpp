@@ -89,8 +89,7 @@ void Release() {
   t_click.RefCount = 0;
   if (t_click.Wnd) DestroyWindow(t_click.Wnd);
   t_click.Wnd = nullptr;
-  delete t_click.List;
-  t_click.List = nullptr;
+  FreeAndNil(t_click.List);
 }
 
 void QueueClick(TObject* Object, WPARAM WParam) {
@@ -166,10 +165,8 @@ TBarCustomItem::~TBarCustomItem() {
   }
   actionLink_.reset();
   DestroyComponents();
-  delete notifyList_;
-  notifyList_ = nullptr;
-  delete linkParents_;
-  linkParents_ = nullptr;
+  FreeAndNil(notifyList_);
+  FreeAndNil(linkParents_);
   BarClickQueue::Release();
 }
 
@@ -262,8 +259,7 @@ void TBarCustomItem::UnregisterNotification(const TBarItemChangedProc& Proc) {
     }
   }
   if (notifyList_->empty()) {
-    delete notifyList_;
-    notifyList_ = nullptr;
+    FreeAndNil(notifyList_);
   }
 }
 

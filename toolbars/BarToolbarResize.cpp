@@ -161,6 +161,5 @@ void TBarCustomToolbar::ResizeTrackAccept() {
 
 void TBarCustomToolbar::ResizeEnd() {
   TBarCustomDockableWindow::ResizeEnd();
-  delete resize_;
-  resize_ = nullptr;
+  FreeAndNil(resize_);
 }

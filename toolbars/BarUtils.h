@@ -7,6 +7,9 @@
 
 #include "classlib/SysUtils.h"
 
+// FreeAndNil (clear the variable, then free the object) is the class
+// library's, from classlib/SysUtils.h.
+
 // ---- lists ---------------------------------------------------------------
 // Lists are created on demand and freed when they empty, so a null list
 // pointer means "no entries".

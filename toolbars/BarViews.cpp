@@ -33,8 +33,7 @@ void BarInitToolbarSystemFont() {
 }
 
 void BarFreeToolbarFont() {
-  delete g_toolbarFont;
-  g_toolbarFont = nullptr;
+  FreeAndNil(g_toolbarFont);
 }
 
 TFont* BarToolbarFont() {
@@ -73,8 +72,7 @@ TBarView::~TBarView() {
     parentItem_->UnregisterNotification(TBarItemChangedProc(this, &TBarView::LinkNotification));
     parentItem_->RemoveFreeNotification(this);
   }
-  delete priorityList_;
-  priorityList_ = nullptr;
+  FreeAndNil(priorityList_);
   FreeViewers();
   if (ChevronParentView) ChevronParentView->RemoveFreeNotification(this);
   if (ParentView) ParentView->NotifyFocusEvent();
@@ -166,8 +164,7 @@ void TBarView::RecreateAllViewers() {
   CloseChildPopups();
   selected_ = nullptr;
   InvalidatePositions();
-  delete priorityList_;
-  priorityList_ = nullptr;
+  FreeAndNil(priorityList_);
   FreeViewers();
   InternalViewersAtFront = 0;
   InternalViewersAtEnd = 0;

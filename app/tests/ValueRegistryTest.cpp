@@ -99,20 +99,62 @@ TEST_F(ValueRegistry, RenameRefusals) {
     EXPECT_EQ(e.Message(), String(cValueText::LocateRename) + Path() + L"\nValue: nothere");
   }
   EXPECT_FALSE(Has(L"", L"c"));
-  // The registry takes a name in other letter case for the same value: a
-  // change of case only is refused as a taken name, and nothing changes.
-  try {
-    v.Rename(RegRoot::CurrentUser, Path(), L"A");
-    FAIL();
-  } catch (const EValueExists& e) {
-    EXPECT_EQ(e.Message(), L"New value name already exists.");
-  }
-  EXPECT_EQ(v.GetName(), L"a");
+}
+
+// The registry takes a name in other letter case for the same value: a
+// change of case only renames it, through a spare name that is free (a
+// value already holding the first spare name is left alone) and gone
+// afterwards.
+TEST_F(ValueRegistry, RenameChangesTheLetterCaseOnly) {
+  Put(L"", L"a", REG_BINARY, std::string("\x01\x00\x02", 3));
+  Put(L"", L"zembrio RENAME", REG_SZ, StringToRegBytes(L"kept"));
+  cValue v;
+  v.SetName(L"a");
+  v.Rename(RegRoot::CurrentUser, Path(), L"A");
+  EXPECT_EQ(v.GetName(), L"A");
   TRegKey k;
   ASSERT_TRUE(k.OpenReadOnly(RegRoot::CurrentUser, Path()));
-  const auto names = k.ValueNames();
-  EXPECT_NE(std::find(names.begin(), names.end(), String(L"a")), names.end());
-  EXPECT_EQ(std::find(names.begin(), names.end(), String(L"A")), names.end());
+  auto names = k.ValueNames();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<String>{L"A", L"zembrio RENAME"}));
+  DWORD t;
+  std::string d;
+  ASSERT_TRUE(Get(L"", L"A", t, d));
+  EXPECT_EQ(t, DWORD(REG_BINARY));
+  EXPECT_EQ(d, std::string("\x01\x00\x02", 3));
+  ASSERT_TRUE(Get(L"", L"zembrio RENAME", t, d));
+  EXPECT_EQ(d, StringToRegBytes(L"kept"));
+
+  // No failed step loses the data. The write of the new spelling refused:
+  // the value is back under its old name, and the spare name gone.
+  auto namesNow = [&] {
+    TRegKey key;
+    EXPECT_TRUE(key.OpenReadOnly(RegRoot::CurrentUser, Path()));
+    auto n = key.ValueNames();
+    std::sort(n.begin(), n.end());
+    return n;
+  };
+  RegistryFailNext(L"RegSetValueEx", 1, ERROR_ACCESS_DENIED, 1);
+  EXPECT_THROW(v.Rename(RegRoot::CurrentUser, Path(), L"a"), ERegistryException);
+  RegistryClearFaults();
+  EXPECT_EQ(v.GetName(), L"A");
+  EXPECT_EQ(namesNow(), (std::vector<String>{L"A", L"zembrio RENAME"}));
+  // Writing it back refused too: the spare copy keeps the data, and the
+  // error names it.
+  RegistryFailNext(L"RegSetValueEx", -1, ERROR_ACCESS_DENIED, 1);
+  String message;
+  try {
+    v.Rename(RegRoot::CurrentUser, Path(), L"a");
+  } catch (const ERegistryException& e) {
+    message = e.Message();
+  }
+  RegistryClearFaults();
+  EXPECT_EQ(message.rfind(cValueText::RenameFailed, 0), 0u) << WideToUtf8(message);
+  EXPECT_NE(message.find(L"Zembrio rename #2"), String::npos) << WideToUtf8(message);
+  EXPECT_EQ(namesNow(), (std::vector<String>{L"Zembrio rename #2", L"zembrio RENAME"}));
+  ASSERT_TRUE(Get(L"", L"Zembrio rename #2", t, d));
+  EXPECT_EQ(t, DWORD(REG_BINARY));
+  EXPECT_EQ(d, std::string("\x01\x00\x02", 3));
 }
 
 TEST_F(ValueRegistry, DeleteAndReload) {

@@ -2,6 +2,7 @@
 // keyboard, stopping a search from a narrow window, bookmarking a result,
 // watching many results come in and stopping the search.
 #include <algorithm>
+#include <fstream>
 
 #include "app/Dialogs.h"
 #include "app/FindForm.h"
@@ -406,3 +407,49 @@ TEST_F(FindResults, ManyHitsAreListedWhileTheSearchRunsAndNoneIsLostAtAStop) {
   dmodCommon->Logic.OnFindResultBatch = batch;
   EXPECT_TRUE(Errors.empty());
 }
+
+namespace {
+
+// Names far beyond the lists' display buffer stay whole through the lists:
+// a found value name opens its value, and a long bookmark description
+// renamed in place (End, one more character, Enter) is saved whole.
+TEST_F(FindResults, LongNamesStayWholeThroughResultsAndBookmarks) {
+  String digits;
+  for (int i = 0; i < 300; ++i) digits += wchar_t(L'0' + i % 10);
+  Write(String(Data) + L"\\Deep", L"L" + digits, REG_SZ, Sz(L"x"));
+  const String description = L"D" + digits;
+  {
+    std::ofstream out(WideToAnsi(BookmarkFile), std::ios::binary);
+    out << WideToAnsi(description) << "\r\nHKEY_CURRENT_USER\r\n\\" << WideToAnsi(Data) << "\r\n";
+  }
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"^L[0-9]+$", 2);
+  ASSERT_EQ(Window->lvFindResults->Items()->GetCount(), 1);
+  TListItem* hit = Window->lvFindResults->Items()->GetItem(0);
+  Window->lvFindResults->SetSelected(hit);
+  Window->lvFindResults->SetItemFocused(hit);
+  Foreground(Window->lvFindResults);
+  testsupport::PressKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return Window->lvKeyValues->GetSelected() != nullptr; }, 10000));
+  EXPECT_TRUE(Window->lvKeyValues->GetSelected()->GetCaption() == L"L" + digits);
+
+  Window->pagExtras->SetActivePage(Window->tbsBookmarks);
+  ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 1);
+  SelectOnly(Window->lvBookmarks, {description});
+  Foreground(Window->lvBookmarks);
+  testsupport::PressKey(VK_F2);
+  ASSERT_TRUE(PumpUntil([&] { return Window->lvBookmarks->IsEditing(); }, 10000));
+  testsupport::InputScript().Press(VK_END).Text(L"!").Press(VK_RETURN).Send();
+  ASSERT_TRUE(PumpUntil([&] { return !Window->lvBookmarks->IsEditing(); }, 10000));
+  Stop();
+  std::ifstream in(WideToAnsi(BookmarkFile), std::ios::binary);
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first.size(), 303u);
+  EXPECT_TRUE(first == WideToAnsi(description) + "!\r");
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_TRUE(Messages().empty());
+}
+
+}  // namespace

@@ -7,6 +7,7 @@
 #include "app/PlacesDialogs.h"
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
+#include "classlib/Clipbrd.h"
 
 using namespace e2e;
 
@@ -214,6 +215,39 @@ TEST_F(Tree, ShortRootNamesInTheTreeFullNamesInTheAddressBox) {
                                               (r.top + r.bottom) / 2));
   ASSERT_TRUE(PumpUntil([&] { return Window->treeRegTree->Selected() == root; }));
   EXPECT_EQ(Window->txtPath->GetText(), L"HKEY_CURRENT_USER");
+}
+
+}  // namespace
+
+namespace {
+
+// Key names run to 255 characters, and the tree's name box holds them
+// whole: the first character deleted from the longest name leaves the
+// other 254. A pasted name beyond the limit is refused, never cut to fit.
+TEST_F(Tree, TheLongestKeyNameIsEditedWholeAndALongerOneRefused) {
+  String digits;
+  for (int i = 0; i < 255; ++i) digits += wchar_t(L'0' + i % 10);
+  CreateKey(String(Data) + L"\\" + digits);
+  Start();
+  ASSERT_NE(Open(digits), nullptr);
+  Foreground(Window->treeRegTree);
+  auto rename = [&](testsupport::InputScript Keys) {
+    testsupport::InputScript().Press(VK_F2).Send();
+    ASSERT_TRUE(PumpUntil([&] { return Window->treeRegTree->IsEditing(); }, 10000));
+    Keys.Press(VK_RETURN).Send();
+    ASSERT_TRUE(PumpUntil([&] { return !Window->treeRegTree->IsEditing() && !dmodCommon->Logic.IsWorking(); }, 20000));
+  };
+  rename(testsupport::InputScript().Press(VK_HOME).Press(VK_DELETE));
+  EXPECT_EQ(testsupport::reg::SubkeyNames(Data), std::vector<String>{digits.substr(1)});
+  EXPECT_TRUE(Errors.empty());
+
+  Clipboard()->SetAsText(String(300, L'k'));
+  rename(testsupport::InputScript().Press('A', {VK_CONTROL}).Press('V', {VK_CONTROL}));
+  EXPECT_EQ(testsupport::reg::SubkeyNames(Data), std::vector<String>{digits.substr(1)});
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(Errors[0].rfind(L"Unable to successfully rename the registry key.", 0), 0u);
+  Errors.clear();
+  EXPECT_TRUE(Messages().empty());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "app/EditValue.h"
 #include "app/EditValueBin.h"
 #include "app/tests/e2e_support.h"
+#include "classlib/Clipbrd.h"
 #include "testsupport/Input.h"
 
 using namespace e2e;
@@ -15,6 +16,16 @@ class ValuesE2E : public EditorTest {
   bool EnterOn(const String& Name, std::vector<std::function<void()>> Steps) {
     SelectOnly(Window->lvKeyValues, {Name});
     return WithModal([] { testsupport::PressKey(VK_RETURN); }, std::move(Steps));
+  }
+  // F2 on the value, Keys typed into its name box, Enter; waits until the
+  // box has gone.
+  void RenameBy(const String& Name, testsupport::InputScript Keys) {
+    SelectOnly(Window->lvKeyValues, {Name});
+    Foreground(Window->lvKeyValues);
+    testsupport::PressKey(VK_F2);
+    ASSERT_TRUE(PumpUntil([&] { return Window->lvKeyValues->IsEditing(); }, 10000));
+    Keys.Press(VK_RETURN).Send();
+    ASSERT_TRUE(PumpUntil([&] { return !Window->lvKeyValues->IsEditing(); }, 10000));
   }
 };
 
@@ -101,4 +112,62 @@ TEST_F(ValuesE2E, AFailedWriteLeavesTheListShowingTheDataItHad) {
                       }}));
   ASSERT_EQ(Errors.size(), 1u);
   EXPECT_EQ(ValueText(ValueItem(L"Blob")), L"01 02 ");
+}
+
+// Value names run far beyond the list's display buffer. The name box of a
+// long name holds all of it (the first character deleted leaves the rest
+// whole), a pasted long name is stored whole, and the status names what
+// the registry now holds.
+TEST_F(ValuesE2E, ALongValueNameIsRenamedWhole) {
+  String digits;
+  for (int i = 0; i < 300; ++i) digits += wchar_t(L'0' + i % 10);
+  Write(Data, L"L" + digits, REG_SZ, Sz(L"long"));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+
+  RenameBy(L"L" + digits, testsupport::InputScript().Press(VK_HOME).Press(VK_DELETE));
+  auto names = ValueNames(Data);
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(names[0].size(), 300u);
+  EXPECT_TRUE(names[0] == digits);
+  EXPECT_TRUE(Window->GetStatusText() == L"Value successfully renamed to " + digits + L".");
+
+  // The longest name the registry takes, pasted over the whole name.
+  String longest(16383 - digits.size(), L'p');
+  longest += digits;
+  Clipboard()->SetAsText(longest);
+  RenameBy(digits, testsupport::InputScript().Press('A', {VK_CONTROL}).Press('V', {VK_CONTROL}));
+  names = ValueNames(Data);
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(names[0].size(), 16383u);
+  EXPECT_TRUE(names[0] == longest);
+  DWORD type = 0;
+  std::string raw;
+  ASSERT_TRUE(Read(Data, longest, type, raw));
+  EXPECT_EQ(raw, Sz(L"long"));
+  EXPECT_NE(ValueItem(longest), nullptr);
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_TRUE(Messages().empty()) << Messages().size();
+}
+
+// A rename that changes only the letter case renames the value (the
+// registry takes the two names for one): the new spelling is stored with
+// the same type and bytes, and nothing else is left in the key.
+TEST_F(ValuesE2E, ARenameThatChangesOnlyTheCaseRenames) {
+  const std::string bytes("\x01\x00\xfe", 3);
+  Write(Data, L"v2", REG_BINARY, bytes);
+  Write(Data, L"other", REG_DWORD, Dw(7));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  RenameBy(L"v2", testsupport::InputScript().Press(VK_HOME).Press(VK_DELETE).Text(L"V"));
+  EXPECT_EQ(ValueNames(Data), (std::vector<String>{L"V2", L"other"}));
+  DWORD type = 0;
+  std::string raw;
+  ASSERT_TRUE(Read(Data, L"V2", type, raw));
+  EXPECT_EQ(type, DWORD(REG_BINARY));
+  EXPECT_EQ(raw, bytes);
+  EXPECT_EQ(Window->GetStatusText(), L"Value successfully renamed to V2.");
+  EXPECT_NE(ValueItem(L"V2"), nullptr);
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_EQ(Messages(), std::vector<String>{});
 }

@@ -242,15 +242,22 @@ TEST_F(ListViewQTest, LayoutRoundTripAndDamagedValues) {
 TEST(ListViewQDesign, RegisteredOnQuorvelAndItsPropertiesStreamed) {
   ListViewQ::Register();
   ListViewQ::Register();  // again: still once
-  // Other components of the program register on the same page.
+  // Once, whatever else the program's other parts put on the page.
   const std::vector<String> page = ComponentsOnPage(L"Quorvel");
-  EXPECT_EQ(std::count(page.begin(), page.end(), L"TListViewQ"), 1);
+  EXPECT_EQ(std::count(page.begin(), page.end(), String(L"TListViewQ")), 1);
 
   TListViewQ src(nullptr);
   src.SetName(L"lvDesigned");
   src.AutoColumnSort = true;
   src.RegistryKey = L"Software\\Quorvel\\Zembrio\\ListViews\\Values";
   src.ShowSortIndicator = false;
+  // Its items too, in their order.
+  for (const wchar_t* n : {L"b", L"a"}) {
+    TListItem* it = src.Items()->Add();
+    it->SetCaption(n);
+    it->SetImageIndex(3);
+    it->SubItems()->Add(String(L"v_") + n);
+  }
   TMemoryStream m;
   TWriter(&m).WriteRootComponent(&src);
   std::unique_ptr<TComponent> made(FindClass(L"TListViewQ")(nullptr));
@@ -261,6 +268,10 @@ TEST(ListViewQDesign, RegisteredOnQuorvelAndItsPropertiesStreamed) {
   EXPECT_TRUE(dst->AutoColumnSort);
   EXPECT_EQ(dst->RegistryKey, src.RegistryKey);
   EXPECT_FALSE(dst->ShowSortIndicator);
+  ASSERT_EQ(dst->Items()->GetCount(), 2);
+  EXPECT_EQ(dst->Items()->GetItem(0)->GetCaption(), L"b");
+  EXPECT_EQ(dst->Items()->GetItem(1)->GetImageIndex(), 3);
+  EXPECT_EQ(dst->Items()->GetItem(1)->SubItems()->GetText(), L"v_a\r\n");
 
   // Defaults are left out of the stream.
   TListViewQ plain(nullptr);
@@ -269,7 +280,7 @@ TEST(ListViewQDesign, RegisteredOnQuorvelAndItsPropertiesStreamed) {
   TWriter(&m2).WriteRootComponent(&plain);
   const char* p = static_cast<const char*>(m2.Memory());
   std::string bytes(p, size_t(m2.GetSize()));
-  for (const char* name : {"AutoColumnSort", "RegistryKey", "ShowSortIndicator"})
+  for (const char* name : {"AutoColumnSort", "RegistryKey", "ShowSortIndicator", "Items"})
     EXPECT_EQ(bytes.find(name), std::string::npos) << name;
 }
 

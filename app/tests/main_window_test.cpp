@@ -985,6 +985,8 @@ TEST_F(MainWindow, TheMainWindowsFormStreamReadsBack) {
   ASSERT_TRUE(unknown.empty()) << "classes a reader can't make:" << list;
 
   Window->skinSwitcher->SetFlatMenuStyle(fmsDisable);
+  // The lists' items go with them.
+  Window->AddBookmarkItem(L"Mark", RegRoot::CurrentUser, L"\\Software");
   TMemoryStream m;
   TWriter(&m).WriteRootComponent(Window);
   Window->skinSwitcher->SetFlatMenuStyle(fmsAuto);
@@ -1000,6 +1002,11 @@ TEST_F(MainWindow, TheMainWindowsFormStreamReadsBack) {
   EXPECT_EQ(sw->GetTheme(), L"Default");
   EXPECT_EQ(sw->GetFlatMenuStyle(), fmsDisable);
   EXPECT_EQ(Window->skinSwitcher->GetFlatMenuStyle(), fmsDisable);  // one state for both
+  auto* marks = dynamic_cast<TListViewQ*>(copy->FindComponent(L"lvBookmarks"));
+  ASSERT_NE(marks, nullptr);
+  ASSERT_EQ(marks->Items()->GetCount(), 1);
+  EXPECT_EQ(marks->Items()->GetItem(0)->GetCaption(), L"Mark");
+  EXPECT_EQ(marks->Items()->GetItem(0)->SubItems()->Get(1), L"\\Software");
   for (int i = 0; i < Window->GetComponentCount(); ++i) {
     TComponent* c = Window->GetComponent(i);
     if (c->GetName().empty()) continue;

@@ -137,6 +137,8 @@ const std::map<std::string, const char*> kUnchangeable = {
     {"*.ItemIndex", "a list without lines selects none"},
     {"TListView.Columns", "a list of column records; its round trip is ComponentStreaming's"},
     {"TListViewQ.Columns", "as TListView.Columns"},
+    {"TListView.Items", "a list of item records; its round trip is ComponentStreaming's"},
+    {"TListViewQ.Items", "as TListView.Items"},
     {"TExtCheckListBox.CheckedIndex", "a list without items checks none"},
     {"TExtCheckListBox.InternalVersion", "the version of the stored layout, set by the control"},
     {"TExtCheckListBox.Strings", "a list of text and state pairs: empty, its kind is not known"},

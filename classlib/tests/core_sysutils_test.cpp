@@ -383,3 +383,28 @@ TEST(CommandLine, SplitsAsTheSystemsProgramsDo) {
   EXPECT_TRUE(FileExists(ParamStr(0)));
   EXPECT_EQ(ParamStr(ParamCount() + 1), L"");
 }
+
+// FreeAndNil clears the variable before the object goes: the destructor
+// (and whatever it calls) already finds it empty. A null variable is left
+// as it is.
+TEST(Objects, FreeAndNilClearsTheVariableFirst) {
+  struct Probe {
+    Probe*& Var;
+    Probe** Seen;
+    bool* Destroyed;
+    ~Probe() {
+      *Seen = Var;
+      *Destroyed = true;
+    }
+  };
+  Probe* var = nullptr;
+  Probe* seen = reinterpret_cast<Probe*>(1);
+  bool destroyed = false;
+  var = new Probe{var, &seen, &destroyed};
+  FreeAndNil(var);
+  EXPECT_TRUE(destroyed);
+  EXPECT_EQ(seen, nullptr);
+  EXPECT_EQ(var, nullptr);
+  FreeAndNil(var);
+  EXPECT_EQ(var, nullptr);
+}

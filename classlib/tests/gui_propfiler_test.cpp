@@ -761,6 +761,25 @@ TEST(ComponentStreaming, AListViewStoresItsColumnsLookAndImages) {
   lv->SetHideSelection(false);
   lv->SetColumnClick(false);
   lv->SetSmallImages(images);
+  // Items in their order, not sorted: caption, image and sub-items (none,
+  // or one that is empty).
+  const struct {
+    const wchar_t* Caption;
+    int Image;
+    std::vector<String> Subs;
+  } items[] = {{L"zeta", 2, {L"REG_SZ", L"text"}}, {L"Gr\u00FC\u00DFe", -1, {}}, {L"", 0, {L"", L"last"}}};
+  for (const auto& i : items) {
+    TListItem* it = lv->Items()->Add();
+    it->SetCaption(i.Caption);
+    it->SetImageIndex(i.Image);
+    for (const String& t : i.Subs) it->SubItems()->Add(t);
+  }
+  // An empty list stores no items.
+  auto* empty = src.Make<TListView>(L"lvEmpty", src.Form.get());
+  TMemoryStream plain;
+  TWriter(&plain).WriteRootComponent(empty);
+  const std::string bytes(static_cast<const char*>(plain.Memory()), size_t(plain.GetSize()));
+  EXPECT_EQ(bytes.find("Items"), std::string::npos);
   CopyForm(src.Form.get(), dst.Form.get());
   auto* l = Named<TListView>(dst.Form.get(), L"lvValues");
   ASSERT_NE(l, nullptr);
@@ -776,9 +795,23 @@ TEST(ComponentStreaming, AListViewStoresItsColumnsLookAndImages) {
   EXPECT_FALSE(l->GetHideSelection());
   EXPECT_FALSE(l->GetColumnClick());
   EXPECT_EQ(l->GetSmallImages(), dst.Form->FindComponent(L"imlSmall"));
-  // Read again over the columns it has: they are replaced, not added to.
+  auto readItems = [&] {
+    ASSERT_EQ(l->Items()->GetCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+      TListItem* it = l->Items()->GetItem(i);
+      EXPECT_EQ(it->GetCaption(), items[i].Caption);
+      EXPECT_EQ(it->GetImageIndex(), items[i].Image);
+      std::vector<String> subs;
+      for (int j = 0; j < it->SubItems()->GetCount(); ++j) subs.push_back(it->SubItems()->Get(j));
+      EXPECT_EQ(subs, items[i].Subs);
+    }
+  };
+  readItems();
+  // Read again over the columns and items it has: they are replaced, not
+  // added to.
   CopyForm(src.Form.get(), dst.Form.get());
   EXPECT_EQ(l->Columns()->GetCount(), 3);
+  readItems();
 }
 
 TEST(ComponentStreaming, AGridStoresItsShapeLinesOptionsAndBorder) {

@@ -462,8 +462,7 @@ TBarItemViewer* TSkinSpinEditViewer::CreateViewer(TBarView* AView, TBarCustomIte
 TSkinSpinEditViewer::~TSkinSpinEditViewer() { FreeTimer(); }
 
 void TSkinSpinEditViewer::FreeTimer() {
-  delete timer_;
-  timer_ = nullptr;
+  FreeAndNil(timer_);
 }
 
 void TSkinSpinEditViewer::GetEditInfo(TSkinEditInfo& E, const TSkinItemInfo& I) {
