@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <map>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "unicode/UnicodeTables.h"
@@ -11,6 +10,11 @@
 namespace {
 
 bool IsBreak(UCS4 c) { return c == u'\r' || c == u'\n' || c == 0x2028 || c == 0x2029; }
+
+// What the fixed-pattern search takes for a blank, in the pattern and in the
+// text alike: white space, line breaks and other control characters. Blanks
+// also end words.
+bool IsBlank(UCS4 c) { return UnicodeIsWhiteSpace(c) || UnicodeIsControl(c) || IsBreak(c); }
 
 // The character whose last unit is at index End (a pair when End holds its
 // second half); First receives the index of its first unit. Reads nothing
@@ -97,17 +101,14 @@ void TUTBMSearch::FindPrepare(const WideChar* Pattern, int PatternLength, TSearc
   for (int i = 0; i < PatternLength;) {
     UCS4 c = CharAt(Pattern, PatternLength, i, i);
     if (ignoreMarks && UnicodeIsNonSpacing(c)) continue;
-    if (compress) {
-      if (UnicodeIsWhiteSpace(c)) {
-        if (!haveSpace) {
-          pattern_.push_back({u' ', u' ', u' '});
-          unitsBefore.push_back(units);
-          ++units;
-          haveSpace = true;
-        }
-        continue;
+    if (compress && IsBlank(c)) {
+      if (!haveSpace) {
+        pattern_.push_back({u' ', u' ', u' '});
+        unitsBefore.push_back(units);
+        ++units;
+        haveSpace = true;
       }
-      if (UnicodeIsControl(c)) continue;
+      continue;
     }
     haveSpace = false;
     if (caseSensitive)
@@ -148,7 +149,7 @@ bool TUTBMSearch::Match(const WideChar* Text, int TextLen, int From, int End, in
   bool wholeWord = flags_.Contains(sfWholeWordOnly);
   if (wholeWord && End + 1 < TextLen) {
     int next;
-    if (!UnicodeIsWhiteSpace(CharAt(Text, TextLen, End + 1, next))) return false;
+    if (!IsBlank(CharAt(Text, TextLen, End + 1, next))) return false;
   }
   int t = End;
   int k = static_cast<int>(pattern_.size()) - 1;
@@ -160,12 +161,12 @@ bool TUTBMSearch::Match(const WideChar* Text, int TextLen, int From, int End, in
       t = first - 1;
       continue;
     }
-    if (compress && (UnicodeIsWhiteSpace(c) || UnicodeIsControl(c))) {
+    if (compress && IsBlank(c)) {
       if (pattern_[static_cast<std::size_t>(k)].UpperCase != u' ') return false;
       t = first - 1;
       while (t >= From) {
         UCS4 d = CharEndingAt(Text, t, From, first);
-        if (!UnicodeIsWhiteSpace(d) && !UnicodeIsControl(d)) break;
+        if (!IsBlank(d)) break;
         t = first - 1;
       }
       --k;
@@ -179,7 +180,7 @@ bool TUTBMSearch::Match(const WideChar* Text, int TextLen, int From, int End, in
   Start = t + 1;
   if (wholeWord && Start > 0) {
     int first;
-    if (!UnicodeIsWhiteSpace(CharEndingAt(Text, Start - 1, 0, first))) return false;
+    if (!IsBlank(CharEndingAt(Text, Start - 1, 0, first))) return false;
   }
   Stop = End + 1;
   return true;
@@ -329,7 +330,7 @@ class TURESearch::Compiler {
     for (std::size_t i = 0; i < symbols_.size(); ++i) {
       const TSymbolTableEntry& o = symbols_[i];
       if (o.Kind == s.Kind && o.Properties == s.Properties && o.Code == s.Code &&
-          o.Ranges == s.Ranges)
+          o.Ranges == s.Ranges && o.Lacks == s.Lacks)
         return static_cast<int>(i);
     }
     symbols_.push_back(std::move(s));
@@ -682,8 +683,10 @@ class TURESearch::Compiler {
     bool negated = false;
     if (ReadEscape(code, props, negated, true)) return true;
     if (peek) return false;
-    s.Properties |= props;
-    if (negated) s.Properties = ~s.Properties;
+    if (!negated)
+      s.Properties |= props;
+    else if (std::find(s.Lacks.begin(), s.Lacks.end(), props) == s.Lacks.end())
+      s.Lacks.push_back(props);
     return false;
   }
 
@@ -865,6 +868,7 @@ bool TURESearch::SymbolMatches(const TSymbolTableEntry& s, UCS4 c, unsigned flag
     case skClass:
     case skNegatedClass: {
       bool in = s.Properties && HasProperty(c, s.Properties);
+      for (std::size_t k = 0; !in && k < s.Lacks.size(); ++k) in = !HasProperty(c, s.Lacks[k]);
       if (!in)
         for (const Range& r : s.Ranges)
           if (c >= r.First && c <= r.Last) {
@@ -884,134 +888,143 @@ bool TURESearch::ExecuteURE(const WideChar* Text, int TextLen, int From, unsigne
     Start = Stop = 0;
     return true;
   }
-  const int stateCount = static_cast<int>(states_.size());
-  // The automaton follows one branch per character, so an attempt that fails
-  // part-way is tried again from the character after the one it began on: the
-  // leftmost match is found ("ab" in "aab"). An attempt that began with the
-  // empty line start at From is tried again at From without it, leaving that
-  // character to the other branches.
-  // Beyond From the walk from a state at a position is the same whichever
-  // attempt makes it; the pairs that an attempt without any match walked
-  // through lead nowhere, and a later attempt that reaches one gives up at
-  // once, so that the retries take linear time.
-  std::unordered_set<std::uint64_t> dead;
-  std::vector<std::uint64_t> path;
-  auto key = [](int state, int at) { return (std::uint64_t(unsigned(at)) << 32) | unsigned(state); };
-  int sp = From;
-  bool emptyLineStart = true;
+  // The symbols of one state may overlap ("a.c|abd": "a" and "." both take an
+  // "a"), so the automaton is run on every branch at once. An attempt begins
+  // at every character until a match is found; a branch remembers where its
+  // attempt began and the start and stop of its match so far (start -1 while
+  // it has taken nothing). The futures of branches in the same state are the
+  // same, so one per state is kept: the one that began first. Of the matches
+  // the one whose attempt began first wins, and of those the longest.
+  struct Branch {
+    int State, Begin, Start, Stop;
+    bool Before(const Branch& o) const {
+      if (Begin != o.Begin) return Begin < o.Begin;
+      if (Stop != o.Stop) return Stop > o.Stop;
+      return Start < o.Start;
+    }
+  };
+  const std::size_t stateCount = states_.size();
+  if (slots_.size() != 3 * stateCount) slots_.assign(3 * stateCount, -1);
+  // The branches at one position, one per state (Slot: the state's index in
+  // Items or -1, left all -1 when emptied).
+  struct BranchSet {
+    std::vector<Branch> Items;
+    int* Slot;
+    void Add(const Branch& b) {
+      int& k = Slot[b.State];
+      if (k < 0) {
+        k = static_cast<int>(Items.size());
+        Items.push_back(b);
+      } else if (b.Before(Items[static_cast<std::size_t>(k)])) {
+        Items[static_cast<std::size_t>(k)] = b;
+      }
+    }
+    void Empty() {
+      for (const Branch& b : Items) Slot[b.State] = -1;
+      Items.clear();
+    }
+  };
+  // A line break of CR LF moves the anchors that take it two units on, past
+  // the next position: those branches wait in Ahead.
+  BranchSet cur{{}, slots_.data()}, next{{}, slots_.data() + stateCount},
+      ahead{{}, slots_.data() + 2 * stateCount};
+  struct Cleanup {
+    BranchSet* Sets[3];
+    ~Cleanup() {
+      for (BranchSet* s : Sets) s->Empty();
+    }
+  } cleanup{{&cur, &next, &ahead}};
+  int aheadAt = -1;
+  int bestBegin = -1, bestStart = 0, bestStop = 0;
+  auto offer = [&](int begin, int start, int stop) {
+    if (bestBegin < 0 || begin < bestBegin ||
+        (begin == bestBegin && (stop > bestStop || (stop == bestStop && start < bestStart)))) {
+      bestBegin = begin;
+      bestStart = start;
+      bestStop = stop;
+    }
+  };
+  auto arrive = [&](BranchSet& set, const Branch& b) {
+    if (bestBegin >= 0 && b.Begin > bestBegin) return;
+    if (states_[static_cast<std::size_t>(b.State)].Accepting) offer(b.Begin, b.Start, b.Stop);
+    set.Add(b);
+  };
+  auto transitionsOf = [&](int state) {
+    const State& st = states_[static_cast<std::size_t>(state)];
+    return std::make_pair(transitions_.data() + st.FirstTransition,
+                          transitions_.data() + st.FirstTransition + st.TransitionCount);
+  };
+  int p = From;
   for (;;) {
-    int state = 0, ms = -1, me = -1, acceptStart = -1, acceptStop = -1;
-    int zeroRun = 0, begin = -1;
-    bool beganEmpty = false, failed = false;
-    path.clear();
-    while (sp < TextLen) {
-      if (ms >= 0 && sp > From) {
-        if (dead.count(key(state, sp))) {
-          if (acceptStart >= 0) {
-            Start = acceptStart;
-            Stop = acceptStop;
-            return true;
-          }
-          failed = true;
-          break;
-        }
-        path.push_back(key(state, sp));
+    if (aheadAt == p) {
+      for (const Branch& b : ahead.Items) cur.Add(b);
+      ahead.Empty();
+      aheadAt = -1;
+    }
+    if (bestBegin < 0) cur.Add({0, p, -1, -1});
+    // At the start of the searched text, when it starts a line, the line
+    // start takes nothing.
+    if (p == From && (p == 0 || IsBreak(Text[p - 1]))) {
+      for (std::size_t i = 0; i < cur.Items.size(); ++i) {
+        Branch b = cur.Items[i];
+        auto range = transitionsOf(b.State);
+        for (const Transition* tr = range.first; tr != range.second; ++tr)
+          if (symbols_[static_cast<std::size_t>(tr->Symbol)].Kind == skLineStart)
+            arrive(cur, {tr->Target, b.Begin, b.Start < 0 ? p : b.Start, p});
       }
-      int lp = sp;
-      UCS4 c = CharAt(Text, TextLen, sp, sp);
-      if ((Flags & xfIgnoreNonSpacing) && UnicodeIsNonSpacing(c)) continue;
-      if (caseInsensitive_) c = UnicodeToLower(c);
-      const State& st = states_[static_cast<std::size_t>(state)];
-      bool found = false;
-      for (int t = st.TransitionCount - 1; t >= 0; --t) {
-        const Transition& tr = transitions_[static_cast<std::size_t>(st.FirstTransition + t)];
-        const TSymbolTableEntry& sym = symbols_[static_cast<std::size_t>(tr.Symbol)];
-        int newStart = lp, newStop = sp, after = sp;
-        bool took = false, zeroWidth = false;
-        if (sym.Kind == skLineStart) {
-          if (emptyLineStart && lp == From && (lp == 0 || IsBreak(Text[lp - 1])) &&
-              zeroRun < stateCount) {
-            took = zeroWidth = true;
-            after = newStart = newStop = lp;
-          } else if (IsBreak(c)) {
-            if (c == u'\r' && after < TextLen && Text[after] == u'\n') ++after;
-            took = true;
-            newStart = newStop = after;
-          }
-        } else if (sym.Kind == skLineEnd) {
-          if (IsBreak(c)) {
-            if (c == u'\r' && after < TextLen && Text[after] == u'\n') ++after;
-            took = true;
-            newStart = newStop = lp;
-          }
+    }
+    if (p >= TextLen || (cur.Items.empty() && aheadAt < 0)) break;
+    int q;
+    UCS4 c = CharAt(Text, TextLen, p, q);
+    if ((Flags & xfIgnoreNonSpacing) && UnicodeIsNonSpacing(c)) {
+      p = q;
+      continue;
+    }
+    if (caseInsensitive_) c = UnicodeToLower(c);
+    int afterBreak = q;
+    if (c == u'\r' && q < TextLen && Text[q] == u'\n') ++afterBreak;
+    for (const Branch& b : cur.Items) {
+      if (bestBegin >= 0 && b.Begin > bestBegin) continue;
+      auto range = transitionsOf(b.State);
+      for (const Transition* tr = range.first; tr != range.second; ++tr) {
+        const TSymbolTableEntry& sym = symbols_[static_cast<std::size_t>(tr->Symbol)];
+        int start = p, stop = q, to = q;
+        if (sym.Kind == skLineStart || sym.Kind == skLineEnd) {
+          // Both take the line break; the match starts after it or stops
+          // before it.
+          if (!IsBreak(c)) continue;
+          to = afterBreak;
+          start = stop = sym.Kind == skLineStart ? afterBreak : p;
+        } else if (!SymbolMatches(sym, c, Flags)) {
+          continue;
+        }
+        Branch n{tr->Target, b.Begin, b.Start < 0 ? start : b.Start, stop};
+        if (to == q) {
+          arrive(next, n);
         } else {
-          took = SymbolMatches(sym, c, Flags);
+          aheadAt = to;
+          arrive(ahead, n);
         }
-        if (!took) continue;
-        if (ms < 0) {
-          ms = newStart;
-          begin = lp;
-          beganEmpty = zeroWidth;
-        }
-        me = newStop;
-        sp = after;
-        state = tr.Target;
-        zeroRun = zeroWidth ? zeroRun + 1 : 0;
-        if (states_[static_cast<std::size_t>(state)].Accepting) {
-          acceptStart = ms;
-          acceptStop = me;
-        }
-        found = true;
-        break;
       }
-      if (found) continue;
-      if (states_[static_cast<std::size_t>(state)].Accepting && ms >= 0) {
-        Start = ms;
-        Stop = me;
-        return true;
-      }
-      if (acceptStart >= 0) {  // the longest match so far ended earlier
-        Start = acceptStart;
-        Stop = acceptStop;
-        return true;
-      }
-      if (ms >= 0) {
-        failed = true;
-        break;
-      }
-      // Nothing begun: the character failed in the first state; go on.
     }
-    if (!failed) {
-      const State& st = states_[static_cast<std::size_t>(state)];
-      if (st.Accepting && ms >= 0) {
-        Start = ms;
-        Stop = me;
-        return true;
-      }
-      for (int t = 0; t < st.TransitionCount; ++t) {
-        const Transition& tr = transitions_[static_cast<std::size_t>(st.FirstTransition + t)];
-        if (symbols_[static_cast<std::size_t>(tr.Symbol)].Kind == skLineEnd &&
-            states_[static_cast<std::size_t>(tr.Target)].Accepting) {
-          Start = ms >= 0 ? ms : TextLen;
-          Stop = ms >= 0 ? me : TextLen;
-          return true;
-        }
-      }
-      if (acceptStart >= 0) {
-        Start = acceptStart;
-        Stop = acceptStop;
-        return true;
-      }
-      if (ms < 0) return false;
-    }
-    dead.insert(path.begin(), path.end());
-    if (beganEmpty) {
-      emptyLineStart = false;
-      sp = begin;
-    } else {
-      CharAt(Text, TextLen, begin, sp);
-    }
+    cur.Empty();
+    std::swap(cur, next);
+    p = q;
   }
+  // At the end of the text a line end still to come is there.
+  if (p >= TextLen)
+    for (const Branch& b : cur.Items) {
+      if (bestBegin >= 0 && b.Begin > bestBegin) continue;
+      auto range = transitionsOf(b.State);
+      for (const Transition* tr = range.first; tr != range.second; ++tr)
+        if (symbols_[static_cast<std::size_t>(tr->Symbol)].Kind == skLineEnd &&
+            states_[static_cast<std::size_t>(tr->Target)].Accepting)
+          offer(b.Begin, b.Start < 0 ? TextLen : b.Start, b.Start < 0 ? TextLen : b.Stop);
+    }
+  if (bestBegin < 0) return false;
+  Start = bestStart;
+  Stop = bestStop;
+  return true;
 }
 
 bool TURESearch::FindFirst(const WideString& Text, int& Start, int& Stop) {

@@ -90,7 +90,8 @@ class TURESearch : public TSearchEngine {
   // Execution flags of Execute.
   static constexpr unsigned xfIgnoreNonSpacing = 1;  // pass over non-spacing marks
   static constexpr unsigned xfDotMatchesBreaks = 2;  // "." also matches line breaks
-  // One scan from From: true and the match's start and stop when found.
+  // Searches from From: true and the start and stop of the leftmost match
+  // (the longest of those) when there is one.
   bool ExecuteURE(const WideChar* Text, int TextLen, int From, unsigned Flags, int& Start,
                int& Stop) const;
 
@@ -116,7 +117,9 @@ class TURESearch : public TSearchEngine {
   };
   struct TSymbolTableEntry {
     int Kind = 0;
-    std::uint32_t Properties = 0;
+    std::uint32_t Properties = 0;  // members: characters with any of these
+    // Members of a class from "\P" lists: characters with none of one list.
+    std::vector<std::uint32_t> Lacks;
     std::vector<Range> Ranges;
     UCS4 Code = 0;
   };
@@ -141,4 +144,6 @@ class TURESearch : public TSearchEngine {
   std::vector<Transition> transitions_;
   bool caseInsensitive_ = false;
   bool anchorsOnly_ = false;
+  // Scratch of ExecuteURE: three per-state tables, all -1 between calls.
+  mutable std::vector<int> slots_;
 };

@@ -130,10 +130,21 @@ void TRegex::SetInvertCase(TRegexInvertCaseFunction f) {
   program_.clear();
 }
 
+void TRegex::SetSpaceChars(const AnsiString& s) {
+  if (s == spaceChars_) return;
+  spaceChars_ = s;
+  compiled_ = false;
+  program_.clear();
+}
+
 void TRegex::SetWordChars(const AnsiString& s) {
-  wordChars_ = s;
   std::memset(wordSet_, 0, sizeof wordSet_);
   for (unsigned char c : s) AddToSet(wordSet_, c);
+  if (s != wordChars_) {
+    wordChars_ = s;
+    compiled_ = false;
+    program_.clear();
+  }
 }
 
 void TRegex::SetLineSeparators(const AnsiString& s) {

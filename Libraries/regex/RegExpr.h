@@ -98,7 +98,8 @@ class TRegex : public TObject {
   void SetInvertCase(TRegexInvertCaseFunction f);
 
   const AnsiString& GetSpaceChars() const { return spaceChars_; }
-  void SetSpaceChars(const AnsiString& s) { spaceChars_ = s; }
+  // A change discards the program (the classes "\s" and "\w" are compiled).
+  void SetSpaceChars(const AnsiString& s);
   const AnsiString& GetWordChars() const { return wordChars_; }
   void SetWordChars(const AnsiString& s);
   const AnsiString& GetLineSeparators() const { return lineSeparators_; }

@@ -1,6 +1,10 @@
 // The two wide-text search engines.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -128,6 +132,15 @@ TEST(UTBMSearch, WholeWords) {
   EXPECT_EQ(All(engine, u"cat bobcat cat"), (Matches{{0, 3}, {11, 14}}));
 }
 
+TEST(UTBMSearch, LineBreaksAndControlsAreBlanks) {
+  TUTBMSearch engine(nullptr);
+  engine.FindPrepare(u"cat", {sfWholeWordOnly});
+  EXPECT_EQ(First(engine, u"cat\ndog"), std::make_pair(0, 3));
+  EXPECT_EQ(First(engine, u"dog\r\ncat\x01"), std::make_pair(5, 8));
+  engine.FindPrepare(u"a\nb", {sfSpaceCompress});
+  EXPECT_EQ(All(engine, u"a\nb ab a \r\nb a\x01" u"b"), (Matches{{0, 3}, {7, 12}, {13, 16}}));
+}
+
 TEST(SearchEngine, ResultList) {
   TUTBMSearch engine(nullptr);
   engine.FindPrepare(u"a", {});
@@ -160,6 +173,108 @@ TEST(URESearch, DocumentedResults) {
   EXPECT_EQ(Ure(u"\\p11", u"Xx"), std::make_pair(1, 2));
   EXPECT_EQ(Ure(u"\\P11", u"xX"), std::make_pair(1, 2));
   EXPECT_EQ(Ure(u"[\\p10]+", u"abCDe"), std::make_pair(2, 4));  // upper-case letters
+}
+
+TEST(URESearch, NegatedPropertiesInAClass) {
+  EXPECT_EQ(Ure(u"[\\P11]", u"aB"), std::make_pair(1, 2));  // not lower-case
+  EXPECT_EQ(Ure(u"[\\P11]", u"a"), kNone);
+  EXPECT_EQ(Ure(u"[^\\P11]", u"Ba"), std::make_pair(1, 2));
+  EXPECT_EQ(Ure(u"[x\\P11,10]+", u"aB1x-"), std::make_pair(2, 5));  // neither case
+  EXPECT_EQ(Ure(u"[\\P11\\P10]+", u"aB1"), std::make_pair(0, 3));  // each list a member
+}
+
+// Every branch of an alternation is followed, also when branches begin with
+// symbols that take the same character: the leftmost match is found, and the
+// longest of those.
+TEST(URESearch, OverlappingSymbolsGiveTheLeftmostLongestMatch) {
+  EXPECT_EQ(Ure(u"a.c|abd", u"abc"), std::make_pair(0, 3));
+  EXPECT_EQ(Ure(u"abd|a.c", u"abc"), std::make_pair(0, 3));
+  EXPECT_EQ(Ure(u"[0-9]+\\.[0-9]+|1x", u"12.5"), std::make_pair(0, 4));
+  EXPECT_EQ(Ure(u"b[a-z]+|bad", u"bade"), std::make_pair(0, 4));
+  EXPECT_EQ(Ure(u"x.*y|xa", u"xaby"), std::make_pair(0, 4));
+  EXPECT_EQ(Ure(u"abcd|c", u"abcd"), std::make_pair(0, 4));
+  EXPECT_EQ(Ure(u"^a|\\na.", u"\nab"), std::make_pair(0, 3));
+  EXPECT_EQ(Ure(u"a$|a\\r\\n", u"a\r\n"), std::make_pair(0, 3));
+
+  // Random expressions over ".", "[ab]", "a" and "b" against a reference
+  // that tries every start and every way through the expression.
+  struct Node {
+    char Op;  // symbol: '.', '[', 'a', 'b'; '|', '+' (concatenation), '*', 'p' (one or more), '?'
+    int Left = -1, Right = -1;
+  };
+  std::vector<Node> nodes;
+  std::mt19937 rng(20240611);
+  std::function<int(int)> make = [&](int depth) {
+    const char kSymbols[] = ".[ab";
+    unsigned pick = depth > 3 ? rng() % 4 : rng() % 9;
+    Node n{pick < 4 ? kSymbols[pick] : "|+*p?"[pick - 4]};
+    if (pick >= 4) n.Left = make(depth + 1);
+    if (pick == 4 || pick == 5) n.Right = make(depth + 1);
+    nodes.push_back(n);
+    return static_cast<int>(nodes.size()) - 1;
+  };
+  std::function<std::u16string(int)> text = [&](int i) -> std::u16string {
+    const Node& n = nodes[static_cast<std::size_t>(i)];
+    switch (n.Op) {
+      case '[': return u"[ab]";
+      case '|': return u"(" + text(n.Left) + u"|" + text(n.Right) + u")";
+      case '+': return text(n.Left) + text(n.Right);
+      case '*': return u"(" + text(n.Left) + u")*";
+      case 'p': return u"(" + text(n.Left) + u")+";
+      case '?': return u"(" + text(n.Left) + u")?";
+      default: return std::u16string(1, char16_t(n.Op));
+    }
+  };
+  // The ends of every way through node I from position At.
+  std::function<std::set<int>(int, const std::u16string&, int)> ends =
+      [&](int i, const std::u16string& s, int at) {
+        const Node& n = nodes[static_cast<std::size_t>(i)];
+        std::set<int> out;
+        auto more = [&](std::set<int> from) {  // one or more further times
+          std::vector<int> work(from.begin(), from.end());
+          while (!work.empty()) {
+            int k = work.back();
+            work.pop_back();
+            for (int e : ends(n.Left, s, k))
+              if (from.insert(e).second) work.push_back(e);
+          }
+          return from;
+        };
+        switch (n.Op) {
+          case '|':
+            out = ends(n.Left, s, at);
+            for (int e : ends(n.Right, s, at)) out.insert(e);
+            break;
+          case '+':
+            for (int k : ends(n.Left, s, at))
+              for (int e : ends(n.Right, s, k)) out.insert(e);
+            break;
+          case '*': out = more({at}); break;
+          case 'p': out = more(ends(n.Left, s, at)); break;
+          case '?':
+            out = ends(n.Left, s, at);
+            out.insert(at);
+            break;
+          default:
+            if (at < static_cast<int>(s.size())) {
+              char16_t c = s[static_cast<std::size_t>(at)];
+              if (n.Op == '.' || c == n.Op || (n.Op == '[' && c != u'c')) out.insert(at + 1);
+            }
+        }
+        return out;
+      };
+  for (int round = 0; round < 300; ++round) {
+    nodes.clear();
+    int root = make(0);
+    std::u16string pattern = text(root), s;
+    for (unsigned k = rng() % 8; k > 0; --k) s += u"abc"[rng() % 3];
+    std::pair<int, int> want = kNone;
+    for (int at = 0; at < static_cast<int>(s.size()) && want == kNone; ++at) {
+      std::set<int> e = ends(root, s, at);
+      if (!e.empty() && *e.rbegin() > at) want = {at, *e.rbegin()};
+    }
+    EXPECT_EQ(Ure(pattern, s), want) << WideToUtf8(ToString(pattern)) << " in " << WideToUtf8(ToString(s));
+  }
 }
 
 TEST(URESearch, OperatorsAndClasses) {

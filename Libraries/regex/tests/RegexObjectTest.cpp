@@ -101,6 +101,22 @@ TEST(RegexObject, ChangedModifierRecompilesAtNextExec) {
   EXPECT_EQ(r.GetMatchPos(0), 2);
 }
 
+TEST(RegexObject, ChangedSpaceOrWordCharsRecompileAtNextExec) {
+  TRegex r;
+  r.SetExpression("\\w+");
+  ASSERT_TRUE(r.Exec("abc xyz"));
+  EXPECT_EQ(r.GetMatchPos(0), 1);
+  r.SetWordChars("xyz");
+  ASSERT_TRUE(r.Exec("abc xyz"));
+  EXPECT_EQ(r.GetMatchPos(0), 5);
+  r.SetExpression("\\s");
+  ASSERT_TRUE(r.Exec("a b-c"));
+  EXPECT_EQ(r.GetMatchPos(0), 2);
+  r.SetSpaceChars("-");
+  ASSERT_TRUE(r.Exec("a b-c"));
+  EXPECT_EQ(r.GetMatchPos(0), 4);
+}
+
 TEST(RegexObject, LinePairedSeparator) {
   TRegex r;
   std::string msg;
