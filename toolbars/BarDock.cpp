@@ -400,9 +400,12 @@ void TBarCustomDockableWindow::SetFloating(bool Value) {
     floatParent_ = fp;
   } else if (floatParent_->GetLeft() != FloatingPosition.x || floatParent_->GetTop() != FloatingPosition.y) {
     // A form kept through a drag shows where the window is dropped, never
-    // for a moment where it was left.
+    // for a moment where it was left. The window, still docked, has not
+    // moved: it says so once it is in the form.
+    ++disableMove_;
     floatParent_->SetBounds(FloatingPosition.x, FloatingPosition.y, floatParent_->GetWidth(),
                             floatParent_->GetHeight());
+    --disableMove_;
   }
   // With a window to go to, the toolbar keeps its own (and its controls').
   // The form made and placed, the window has not moved yet: it moves (and
