@@ -42,6 +42,19 @@ void DockHookProc(THookProcCode Code, HWND Wnd, WPARAM WParam, LPARAM) {
         if (fh == Wnd || IsChild(Wnd, fh)) w->UpdateVisibility();
       }
       break;
+    case hpSendSetFocus: {
+      // The focus entering a form brings the form to the top: its floating
+      // forms go back above it once that is through (see RaiseAboveOwner).
+      HWND top = GetAncestor(Wnd, GA_ROOT);
+      for (TBarCustomDockableWindow* w : list) {
+        TBarFloatingWindowParent* fp = w->GetFloatingParent();
+        if (w->FloatingMode == fmOnTopOfAllForms || !fp || !fp->HandleAllocated() ||
+            !IsWindowVisible(fp->GetHandle()) || BarFormTopWindow(fp->GetParentForm()) != top)
+          continue;
+        PostMessageW(fp->GetHandle(), BarMRaiseAboveOwner, 0, 0);
+      }
+      break;
+    }
     case hpPreDestroy:
       // Floating forms outlive the window that owns them.
       for (TBarCustomDockableWindow* w : list) {
@@ -76,8 +89,8 @@ void SetFloatingListed(TBarCustomDockableWindow* W, bool Listed) {
   if (Listed && it == g_floatingWindows.end()) {
     if (g_floatingWindows.empty()) {
       g_appActive = ApplicationOwnsForeground();
-      InstallHookProc(DockHookProc, THookProcCodes{hpSendActivateApp, hpSendWindowPosChanged, hpPreDestroy},
-                      false);
+      InstallHookProc(DockHookProc,
+                      THookProcCodes{hpSendActivateApp, hpSendWindowPosChanged, hpPreDestroy, hpSendSetFocus}, false);
     }
     g_floatingWindows.push_back(W);
   }
@@ -387,9 +400,12 @@ void TBarCustomDockableWindow::SetFloating(bool Value) {
     floatParent_ = fp;
   } else if (floatParent_->GetLeft() != FloatingPosition.x || floatParent_->GetTop() != FloatingPosition.y) {
     // A form kept through a drag shows where the window is dropped, never
-    // for a moment where it was left.
+    // for a moment where it was left. The window, still docked, has not
+    // moved: it says so once it is in the form.
+    ++disableMove_;
     floatParent_->SetBounds(FloatingPosition.x, FloatingPosition.y, floatParent_->GetWidth(),
                             floatParent_->GetHeight());
+    --disableMove_;
   }
   // With a window to go to, the toolbar keeps its own (and its controls').
   // The form made and placed, the window has not moved yet: it moves (and
@@ -768,12 +784,14 @@ void TBarCustomDockableWindow::Notification(TComponent* AComponent, TOperation O
   if (it != dockForms_.end()) dockForms_.erase(it);
   // The form a floating window belongs to goes away: on top of all forms it
   // stays, owned by the application window; else it leaves its floating
-  // form, which is freed.
+  // form, which is freed. A window that goes with the form leaves it too,
+  // now, while the form's other components (a theme manager that watches
+  // its window, say) are still there to see its window go.
   if (AComponent == floatForm_) {
     floatForm_ = nullptr;
-    if (!floatParent_ || IsDestroying()) return;
+    if (!floatParent_) return;
     floatParent_->SetParentForm(nullptr);
-    if (FloatingMode == fmOnTopOfAllForms) {
+    if (FloatingMode == fmOnTopOfAllForms && !IsDestroying()) {
       if (floatParent_->HandleAllocated()) floatParent_->PlaceAboveOwner();
     } else if (GetParent() == floatParent_) {
       SetParent(nullptr);

@@ -122,6 +122,23 @@ void TBarFloatingWindowParent::PlaceAboveOwner() {
   }
 }
 
+void TBarFloatingWindowParent::RaiseAboveOwner() {
+  if (!HandleAllocated() || !IsWindowVisible(GetHandle())) return;
+  // A form that takes the focus comes to the top with the windows it owns.
+  // Wine running its windows without a window manager raises the form alone
+  // on the screen (when it takes the focus, and once more when it takes in
+  // the report that the form has appeared), and its window list follows the
+  // screen later. So the reports already in are taken in first; then this
+  // form goes to the bottom (the system keeps it above its owner) and back
+  // to the top: a change of place, which reaches the screen even where the
+  // list had it on top already.
+  MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, 0);
+  if (!IsWindowVisible(GetHandle())) return;
+  const UINT flags = SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE;
+  SetWindowPos(GetHandle(), HWND_BOTTOM, 0, 0, 0, 0, flags);
+  SetWindowPos(GetHandle(), HWND_TOP, 0, 0, 0, 0, flags);
+}
+
 void TBarFloatingWindowParent::RedrawNCArea(TBarToolWindowNCRedrawWhat RedrawWhat) {
   if (!HandleAllocated()) return;
   HDC dc = GetWindowDC(GetHandle());
@@ -261,6 +278,10 @@ void TBarFloatingWindowParent::WndProc(TMessage& m) {
   switch (m.Msg) {
     case CM_VISIBLECHANGED:
       UpdateShowing();
+      return;
+    case BarMRaiseAboveOwner:
+      RaiseAboveOwner();
+      m.Result = 0;
       return;
     case WM_GETMINMAXINFO: {
       auto* mm = reinterpret_cast<MINMAXINFO*>(m.LParam);

@@ -6,6 +6,9 @@
 #include "classlib/Forms.h"
 #include "toolbars/BarDock.h"
 
+// Posted to a visible floating form when the focus has entered its form.
+constexpr UINT BarMRaiseAboveOwner = WM_USER + 0x120;
+
 enum TBarToolWindowNCRedrawWhatElement { twrdBorder, twrdCaption, twrdCloseButton };
 using TBarToolWindowNCRedrawWhat = TSet<TBarToolWindowNCRedrawWhatElement>;
 
@@ -29,6 +32,9 @@ class TBarFloatingWindowParent : public TCustomForm {
   // Owned by its form (by the application window when the hosted window
   // floats on top of all forms), just above that form.
   void PlaceAboveOwner();
+  // Its form has taken the focus, and with it the top of the z-order: this
+  // form goes back above it (a visible form only).
+  void RaiseAboveOwner();
 
   // Layout in window coordinates.
   bool HasCaption() const;

@@ -6,7 +6,9 @@
 
 #include "classlib/Classes.h"
 
-enum THookProcCode { hpSendActivateApp, hpSendWindowPosChanged, hpPreDestroy, hpGetMessage };
+// hpSendSetFocus (a sent WM_SETFOCUS) comes after the others, which keep
+// their values.
+enum THookProcCode { hpSendActivateApp, hpSendWindowPosChanged, hpPreDestroy, hpGetMessage, hpSendSetFocus };
 using THookProcCodes = TSet<THookProcCode>;
 using THookProc = void (*)(THookProcCode Code, HWND Wnd, WPARAM WParam, LPARAM LParam);
 

@@ -1,9 +1,10 @@
-// The main window's toolbars on their dock: the Navigation toolbar's
-// address box and the room its row has.
+// The main window's toolbars: the Navigation toolbar's address box and the
+// room its row has on the dock, and a toolbar floating over the window.
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
 #include "toolbars/BarDock.h"
 #include "toolbars/BarEditItem.h"
+#include "toolbars/BarFloat.h"
 
 using namespace e2e;
 
@@ -144,6 +145,73 @@ TEST_F(Toolbars, TheAddressBoxLeavesTheGripRoomWhenStartedRestored) {
   Start();
   dlgtest::Pump(50);
   check("stored size", 608);
+  EXPECT_TRUE(Errors.empty());
+}
+
+// A toolbar floating over the main window lies above it, owned by it: when
+// it was dragged there, when the window takes the focus again, and after
+// restarts (where it appears while the window is being shown); closing the
+// window with it floating shows no error.
+TEST_F(Toolbars, AToolbarFloatingOverTheWindowStaysAboveIt) {
+  auto check = [&](const char* When) {
+    SCOPED_TRACE(When);
+    ASSERT_TRUE(Window->tbrFile->GetFloating());
+    TBarFloatingWindowParent* f = Window->tbrFile->GetFloatingParent();
+    ASSERT_NE(f, nullptr);
+    const HWND fh = f->GetHandle(), main = Window->GetHandle();
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(fh) != FALSE; }));
+    dlgtest::Pump(100);
+    EXPECT_EQ(GetWindow(fh, GW_OWNER), main);
+    bool above = false;
+    for (HWND w = GetWindow(main, GW_HWNDPREV); w && !above; w = GetWindow(w, GW_HWNDPREV)) above = w == fh;
+    EXPECT_TRUE(above);
+    // The screen shows the toolbar's form where it lies over the window.
+    RECT fr, mr, both;
+    GetWindowRect(fh, &fr);
+    GetWindowRect(main, &mr);
+    ASSERT_TRUE(IntersectRect(&both, &fr, &mr));
+    ASSERT_TRUE(EqualRect(&both, &fr));
+    HDC screen = GetDC(nullptr), own = GetWindowDC(fh);
+    int differ = 0, seen = 0;
+    for (int y = 0; y < fr.bottom - fr.top; y += 3)
+      for (int x = 0; x < fr.right - fr.left; x += 3, ++seen)
+        if (GetPixel(screen, fr.left + x, fr.top + y) != GetPixel(own, x, y)) ++differ;
+    ReleaseDC(fh, own);
+    ReleaseDC(nullptr, screen);
+    EXPECT_LT(differ * 20, seen) << differ << " of " << seen << " pixels are not the toolbar's";
+    EXPECT_TRUE(Window->mnuView_TB_File->GetChecked());
+  };
+  Start();
+  Window->SetBounds(20, 20, 800, 560);
+  SetForegroundWindow(Window->GetHandle());
+  dlgtest::Pump(50);
+  RECT tr, mr;
+  GetWindowRect(Window->tbrFile->GetHandle(), &tr);
+  GetWindowRect(Window->GetHandle(), &mr);
+  ASSERT_TRUE(testsupport::Drag({POINT{tr.left + 4, (tr.top + tr.bottom) / 2},
+                                 POINT{(mr.left + mr.right) / 2, (mr.top + mr.bottom) / 2}}));
+  check("floated");
+  // Another window of the program takes the activation; a click on the
+  // key tree brings the main window back, a click on the values list moves
+  // the focus within it.
+  {
+    TForm other(Application);
+    other.SetBounds(mr.right + 20, mr.top, 200, 150);
+    other.Show();
+    ASSERT_TRUE(PumpUntil([&] { return GetActiveWindow() == other.GetHandle(); }));
+    testsupport::Click(testsupport::ClientCentre(Window->treeRegTree->GetHandle()));
+    ASSERT_TRUE(PumpUntil([&] { return GetFocus() == Window->treeRegTree->GetHandle(); }));
+  }
+  check("activated again");
+  testsupport::Click(testsupport::ScreenPoint(Window->lvKeyValues->GetHandle(), 20, 60));
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == Window->lvKeyValues->GetHandle(); }));
+  check("focus moved");
+  for (const char* when : {"restarted", "restarted again"}) {
+    Stop();
+    EXPECT_TRUE(dlgtest::ShownExceptions().empty());
+    Start();
+    check(when);
+  }
   EXPECT_TRUE(Errors.empty());
 }
 

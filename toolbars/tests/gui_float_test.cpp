@@ -1032,10 +1032,18 @@ TEST(BarFloating, DockingInPassingHidesTheFloatingFormThatComesBackAtTheDropPoin
     POINT FormAt, FloatingPosition;
   };
   std::vector<Seen> seen;
+  // The reparenting steps and the moves, each with where the window was.
+  std::vector<String> steps;
+  auto where = [&] { return String(t->GetDocked() ? L"docked" : L"floating"); };
+  t->OnDockChanging = [&](TObject*, bool Floating, TBarDock*) {
+    steps.push_back(L"changing to " + String(Floating ? L"floating" : L"docked"));
+  };
+  t->OnMove = [&](TObject*) { steps.push_back(L"move " + where()); };
   t->OnDockChanged = [&](TObject*) {
     RECT r;
     GetWindowRect(form, &r);
     seen.push_back({t->GetDocked(), IsWindowVisible(form) != FALSE, POINT{r.left, r.top}, t->FloatingPosition});
+    steps.push_back(L"changed " + where());
   };
   const POINT grab = CaptionPoint(t);
   const RECT start = WindowRectOf(f);
@@ -1070,6 +1078,14 @@ TEST(BarFloating, DockingInPassingHidesTheFloatingFormThatComesBackAtTheDropPoin
   EXPECT_TRUE(seen[1].FormVisible);
   EXPECT_EQ(seen[1].FormAt.x, seen[1].FloatingPosition.x);
   EXPECT_EQ(seen[1].FormAt.y, seen[1].FloatingPosition.y);
+  // Floating again, the window moves (and says so) only once it is out of
+  // the dock, not when its kept form is put at the drop point.
+  auto inDock = std::find(steps.begin(), steps.end(), String(L"changed docked"));
+  ASSERT_NE(inDock, steps.end());
+  const auto out = std::find(inDock, steps.end(), String(L"changed floating"));
+  ASSERT_NE(out, steps.end());
+  const std::vector<String> after(inDock + 1, out + 1);
+  EXPECT_EQ(after, (std::vector<String>{L"changing to floating", L"move floating", L"changed floating"}));
   // Where the drop put it, the grab point under the pointer.
   ASSERT_TRUE(t->GetFloating());
   EXPECT_EQ(t->GetFloatingParent(), f);
