@@ -635,6 +635,7 @@ void TSkinSeparatorItemViewer::Paint(TCanvas* Canvas, RECT CR, bool, bool IsPush
   bool TS = IsToolbarStyle();
   if (TS) I.ItemOptions |= IO_TOOLBARSTYLE;
   if (Item->GetComponentState().Contains(csDesigning)) I.ItemOptions |= IO_DESIGNING;
+  if (View->Orientation == tbvoFloating) I.ItemOptions |= IO_FLOATING;
   I.Enabled = !blank;
   I.Pushed = IsPushed;
   I.IsVertical = View->Orientation == tbvoVertical;
