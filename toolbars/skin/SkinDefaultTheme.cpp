@@ -587,8 +587,8 @@ void TSkinDefaultTheme::PaintSeparator(TCanvas* Canvas, const RECT& ARect, const
     return;
   }
   int m = 0;
-  // Item option 0x800 keeps a line separator close to the edges.
-  if (LineSeparator) m = (I.ItemOptions & 0x800) ? 1 : 4;
+  // On a floating toolbar a line separator runs close to the edges.
+  if (LineSeparator) m = (I.ItemOptions & IO_FLOATING) ? 1 : 4;
   if (Horizontal) {
     if (!IsToolbarStyle(I)) m = 12;
     int h = R.bottom - R.top;

@@ -414,8 +414,13 @@ void TSkinColorItemViewer::DrawItemImage(TCanvas* Canvas, const RECT& ARect, con
   }
 }
 
-void TSkinColorItemViewer::DoPaintCaption(TCanvas*, const RECT& CR, RECT& CaptionRect, bool, bool&) {
+void TSkinColorItemViewer::DoPaintCaption(TCanvas* Canvas, const RECT& CR, RECT& CaptionRect, bool IsRotated,
+                                          bool&) {
   if ((GetViewType(View) & VT_GRIDPOPUP) != VT_GRIDPOPUP) return;
+  // The caption's own width is centred in the row, not the room the
+  // swatch leaves beside it.
+  if (!IsRotated)
+    CaptionRect.right = CaptionRect.left + GetTextSize(Canvas, GetCaptionText(), GetTextFlags(), false).cx;
   OffsetRect(&CaptionRect, -CaptionRect.left, 0);
   OffsetRect(&CaptionRect, (CR.right - CaptionRect.right) / 2, 0);
 }

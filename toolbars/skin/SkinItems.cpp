@@ -329,11 +329,13 @@ void TSkinItemViewer::FillItemInfo(TSkinItemInfo& I, bool IsPushed) {
   else if (selected && !Item->GetEnabled() && !View->MouseOverSelected)
     I.HoverKind = hkKeyboardHover;
   I.Selected = Item->GetChecked();
-  I.ImageShown = GetImageShown() && GetImageList();
+  // Whether an image shows depends on its size alone: a viewer that draws
+  // its own image (the colour swatch) needs no image list.
+  SIZE img = GetImageSize();
+  I.ImageShown = GetImageShown() && img.cx >= 1 && img.cy >= 1;
   if (I.ImageShown) {
-    SIZE s = GetImageSize();
-    I.ImageWidth = s.cx;
-    I.ImageHeight = s.cy;
+    I.ImageWidth = img.cx;
+    I.ImageHeight = img.cy;
   }
   I.IsVertical = View->Orientation == tbvoVertical && !IsCombo(Item);
   // A split item shows its sub-menu open only while pushed on the arrow:
@@ -372,8 +374,8 @@ void TSkinItemViewer::CalcSize(TCanvas* Canvas, int& AWidth, int& AHeight) {
   TEXTMETRICW tm{};
   GetTextMetricsW(dc, &tm);
   String caption = GetCaptionText();
-  bool imageShown = GetImageShown() && GetImageList();
   SIZE img = GetImageSize();
+  bool imageShown = GetImageShown() && img.cx >= 1 && img.cy >= 1;
   int w, h;
   if (TS) {
     bool rotated = CaptionRotated();
@@ -389,7 +391,7 @@ void TSkinItemViewer::CalcSize(TCanvas* Canvas, int& AWidth, int& AHeight) {
       else
         w += 4;
     }
-    if (imageShown && img.cx >= 1 && img.cy >= 1) {
+    if (imageShown) {
       if (layout == skinlGlyphTop) {
         h += img.cy;
         w = std::max<int>(w, img.cx + 7);
@@ -635,6 +637,7 @@ void TSkinSeparatorItemViewer::Paint(TCanvas* Canvas, RECT CR, bool, bool IsPush
   bool TS = IsToolbarStyle();
   if (TS) I.ItemOptions |= IO_TOOLBARSTYLE;
   if (Item->GetComponentState().Contains(csDesigning)) I.ItemOptions |= IO_DESIGNING;
+  if (View->Orientation == tbvoFloating) I.ItemOptions |= IO_FLOATING;
   I.Enabled = !blank;
   I.Pushed = IsPushed;
   I.IsVertical = View->Orientation == tbvoVertical;

@@ -45,9 +45,12 @@ std::vector<ThemeRecord>& Registry() {
   static std::vector<ThemeRecord> r;
   return r;
 }
+// Names are kept to 255 characters, so a longer name is looked up by as
+// much of it as was kept.
 ThemeRecord* FindRecord(const String& Name) {
+  const String key = Name.substr(0, 255);
   for (auto& r : Registry())
-    if (CompareText(r.Name, Name) == 0) return &r;
+    if (CompareText(r.Name, key) == 0) return &r;
   return nullptr;
 }
 

@@ -34,6 +34,9 @@ constexpr int VT_FLOATING = 0x800, VT_RESIZABLE = 0x400, VT_ITEMTRANSPARENCY = 0
 // Item options of TSkinItemInfo.
 constexpr unsigned IO_TOOLBARSTYLE = 0x01, IO_SUBMENUITEM = 0x04, IO_COMBO = 0x08, IO_DESIGNING = 0x10,
                    IO_APPACTIVE = 0x20;
+// Given by a separator on a floating toolbar: its line runs close to the
+// edges there.
+constexpr unsigned IO_FLOATING = 0x800;
 // State flags.
 constexpr unsigned ISF_DISABLED = 1, ISF_HOT = 2, ISF_PUSHED = 4, ISF_SELECTED = 8;
 

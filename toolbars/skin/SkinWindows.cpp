@@ -6,6 +6,7 @@
 #include "classlib/Forms.h"
 #include "toolbars/BarAnimation.h"
 #include "toolbars/BarUtilsWin.h"
+#include "toolbars/skin/SkinEditItems.h"
 #include "toolbars/skin/SkinLists.h"
 #include "toolbars/skin/SkinUxThemes.h"
 
@@ -201,6 +202,9 @@ int TSkinPopupWindow::GetViewTypeOf() {
   TBarCustomItem* parent = View ? View->GetParentItem() : nullptr;
   // A pop-up that holds nothing but a themed list.
   if (parent && parent->Count() == 1 && dynamic_cast<TSkinCustomList*>(parent->GetItem(0))) return VT_LISTBOX;
+  // An edit item's pop-up, and that of a themed item asking for a grid, is
+  // a grid of buttons.
+  if (dynamic_cast<TSkinEditItem*>(parent)) return VT_GRIDPOPUP;
   auto* si = dynamic_cast<TSkinCustomItem*>(parent);
   if (si && si->GridPopup) return VT_GRIDPOPUP;
   return VT_POPUPMENU;

@@ -1,16 +1,22 @@
 // Drop-down, combo-box, label, colour and MRU items.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
 #include "testsupport/Input.h"
+#include "testsupport/LoopScript.h"
+#include "testsupport/MemCanvas.h"
 #include "testsupport/Pump.h"
+#include "toolbars/tests/BarTestHost.h"
 #include "toolbars/skin/SkinExtItems.h"
 #include "toolbars/skin/SkinWindows.h"
+#include "toolbars/skin/tests/WindowPixels.h"
 
 using namespace testsupport;
 
@@ -147,6 +153,7 @@ TEST(SkinComboBox, ListRowsGrowForImagesOnlyWhenShown) {
   b.Show();
   EXPECT_FALSE(c->GetShowListImages());
   std::unique_ptr<TBarPopupWindow> w(c->GetPopupWindowClass()(nullptr, nullptr, c, false));
+  EXPECT_EQ(GetWinViewType(w.get()), VT_LISTBOX);  // an edit item, but its only item is a list
   w->View->UpdatePositions();
   auto* lv = dynamic_cast<TSkinCustomListViewer*>(w->View->Find(c->List()));
   ASSERT_NE(lv, nullptr);
@@ -169,10 +176,16 @@ TEST(SkinLabelAndColour, MeasureAndPaint) {
   auto* col = new TSkinColorItem(b.Form.get());
   col->SetCaption(L"Red");
   col->SetColor(clRed);
-  b.T->Items()->Add(empty);
-  b.T->Items()->Add(zero);
-  b.T->Items()->Add(tab);
-  b.T->Items()->Add(col);
+  auto* plain = new TSkinItem(b.Form.get());
+  plain->SetCaption(L"Red");
+  auto* sub = new TSkinSubmenuItem(b.Form.get());
+  sub->SetCaption(L"More");
+  auto* inMenu = new TSkinColorItem(b.Form.get());
+  inMenu->SetCaption(L"Red");
+  inMenu->SetColor(clRed);
+  sub->Add(inMenu);
+  for (TBarCustomItem* it : std::initializer_list<TBarCustomItem*>{empty, zero, tab, col, plain, sub})
+    b.T->Items()->Add(it);
   b.Show();
   TBarView* v = b.T->View();
   RECT e = v->Find(empty)->BoundsRect, z = v->Find(zero)->BoundsRect;
@@ -180,38 +193,46 @@ TEST(SkinLabelAndColour, MeasureAndPaint) {
   EXPECT_EQ(v->Find(tab)->GetCaptionText(), L"Left");
   auto* cv = dynamic_cast<TSkinColorItemViewer*>(v->Find(col));
   ASSERT_NE(cv, nullptr);
-  EXPECT_EQ(cv->GetImageSize().cx, 12);
-  EXPECT_TRUE(cv->GetImageShown());
-  b.T->Invalidate();
-  Pump(30);
-  EXPECT_TRUE(ShownExceptions().empty());
 
-  // In a menu a colour item without a colour shows an empty box.
-  HDC s = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(s);
-  HBITMAP bmp = CreateCompatibleBitmap(s, 20, 20);
-  ReleaseDC(nullptr, s);
-  HGDIOBJ old = SelectObject(dc, bmp);
-  RECT all{0, 0, 20, 20};
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  TCanvas c;
-  c.SetHandle(dc);
-  col->SetColor(clNone);
-  TSkinItemInfo info;
-  info.Enabled = true;
-  cv->DrawItemImage(&c, RECT{2, 2, 18, 18}, info);
-  int nonWhite = 0;
-  for (int y = 0; y < 20; ++y)
-    for (int x = 0; x < 20; ++x)
-      if (GetPixel(dc, x, y) != RGB(255, 255, 255)) ++nonWhite;
-  EXPECT_EQ(nonWhite, 0);
-  col->SetColor(clRed);
-  cv->DrawItemImage(&c, RECT{2, 2, 18, 18}, info);
-  EXPECT_EQ(GetPixel(dc, 8, 8), RGB(255, 0, 0));
-  c.SetHandle(nullptr);
-  SelectObject(dc, old);
-  DeleteObject(bmp);
-  DeleteDC(dc);
+  // Neither the toolbar nor the menu has images: the swatch needs none. On
+  // the toolbar it is 12 pixels beside the caption, in the menu 16 less 2 on
+  // each side; either way a shadow-coloured frame round the colour.
+  const RECT cr = cv->BoundsRect, pr = v->Find(plain)->BoundsRect;
+  EXPECT_EQ(cr.right - cr.left, pr.right - pr.left + 12);
+  auto expectSwatch = [](const MemCanvas& S, RECT R, const char* Where) {
+    int l = R.right, t = R.bottom, r = R.left - 1, bt = R.top - 1;
+    for (int y = R.top; y < R.bottom; ++y)
+      for (int x = R.left; x < R.right; ++x)
+        if (S.At(x, y) == RGB(255, 0, 0)) l = std::min(l, x), r = std::max(r, x), t = std::min(t, y), bt = std::max(bt, y);
+    ASSERT_LE(l, r) << Where << ": no swatch";
+    EXPECT_EQ(r - l + 1, 10) << Where;
+    EXPECT_EQ(bt - t + 1, 10) << Where;
+    const COLORREF shadow = ColorToRef(clBtnShadow);
+    for (int i = -1; i <= 10; ++i) {
+      EXPECT_EQ(S.At(l + i, t - 1), shadow) << Where;
+      EXPECT_EQ(S.At(l + i, bt + 1), shadow) << Where;
+      EXPECT_EQ(S.At(l - 1, t + i), shadow) << Where;
+      EXPECT_EQ(S.At(r + 1, t + i), shadow) << Where;
+    }
+  };
+  b.T->Invalidate();
+  expectSwatch(*skintest::WindowPixels(b.T->GetHandle()), cr, "toolbar");
+  auto inPopup = [&](const std::function<void(const MemCanvas&, RECT)>& Check) {
+    std::unique_ptr<TBarPopupWindow> w(sub->CreatePopup(v, v->Find(sub), false, false, false, POINT{0, 0}, tbpaLeft));
+    Pump(50);
+    Check(*skintest::WindowPixels(w->GetHandle()), w->View->Find(inMenu)->BoundsRect);
+    v->OpenViewer = nullptr;
+    v->OpenViewerView = nullptr;
+    v->OpenViewerWindow = nullptr;
+  };
+  inPopup([&](const MemCanvas& S, RECT R) { expectSwatch(S, R, "menu"); });
+  // Without a colour the menu shows neither colour nor frame.
+  inMenu->SetColor(clNone);
+  inPopup([&](const MemCanvas& S, RECT R) {
+    for (COLORREF c : {RGB(255, 0, 0), ColorToRef(clBtnShadow)})
+      EXPECT_TRUE(S.Shape(c, R.left, R.top, R.right, R.bottom).empty()) << std::hex << c;
+  });
+  EXPECT_TRUE(ShownExceptions().empty());
 }
 
 TEST(SkinMRU, KeyShiftAndEmbeddingItem) {
@@ -354,5 +375,60 @@ TEST(SkinDropDown, F4InTheFieldAndAClickOnAListOnlyItemOpenTheList) {
   EXPECT_EQ(lBegan, 0);  // the list-only item opened no field, clicked or run
   EXPECT_GE(dOpened, 1);
   EXPECT_GE(lOpened, 1);
+  EXPECT_TRUE(ShownExceptions().empty());
+}
+
+// A drop-down item's arrow opens a grid of buttons in the toolbar's colours
+// inside a raised edge, not a menu, also where menus are flat and take the
+// window's colour.
+TEST(SkinDropDown, TheArrowOpensAGridInTheToolbarsColours) {
+  InitSkin();
+  auto oldSeam = SkinSystemFlatMenusSeam;
+  SkinSystemFlatMenusSeam = [] { return false; };
+  SetSkinSysParam(1, 2);
+  Bar b;
+  auto* d = new TSkinDropDownItem(b.Form.get());
+  for (const wchar_t* caption : {L"One", L"Two"}) {
+    auto* it = new TSkinItem(b.Form.get());
+    it->SetCaption(caption);
+    d->Add(it);
+  }
+  b.T->Items()->Add(d);
+  b.Show();
+  TSkinTheme* t = CurrentSkinTheme();
+  const COLORREF bar = ColorToRef(t->GetViewColor(VT_GRIDPOPUP));
+  ASSERT_NE(bar, ColorToRef(t->GetViewColor(VT_POPUPMENU)));
+  const RECT dr = b.T->View()->Find(d)->BoundsRect;
+  const POINT arrow = ScreenPoint(b.T->GetHandle(), dr.right - 4, (dr.top + dr.bottom) / 2);
+  int viewType = 0, polls = 0;
+  std::unique_ptr<MemCanvas> whole, client;
+  RECT two{};
+  {
+    LoopScript s({[&] {
+      HWND pw = bartest::VisiblePopupWindow();
+      if (!pw) {
+        if (++polls < 300) LoopScript::Current()->Again();
+        return;
+      }
+      auto* w = dynamic_cast<TBarPopupWindow*>(TWinControl::FindControl(pw));
+      viewType = GetWinViewType(w);
+      two = w->View->Find(d->GetItem(1))->BoundsRect;
+      whole = skintest::WindowPixels(pw, true);
+      client = skintest::WindowPixels(pw);
+      PostKey(VK_ESCAPE);
+    }});
+    RunInput([&] { InputScript().Click(arrow).Post(); });
+    PumpUntil([&] { return whole && !bartest::VisiblePopupWindow(); }, 10000);
+  }
+  SetSkinSysParam(1, 0);
+  SkinSystemFlatMenusSeam = oldSeam;
+  SkinRecomputeAndNotify();
+  ASSERT_TRUE(whole && client);
+  EXPECT_EQ(viewType, VT_GRIDPOPUP);
+  const int mid = whole->H / 2;
+  EXPECT_EQ(whole->At(0, mid), GetSysColor(COLOR_3DLIGHT));  // the raised edge, no flat shadow line
+  EXPECT_EQ(whole->At(2, mid), bar);
+  EXPECT_EQ(whole->At(whole->W - 3, mid), bar);
+  EXPECT_EQ(client->At(two.left + 1, two.top + 1), bar);  // behind the item that is not hot
   EXPECT_TRUE(ShownExceptions().empty());
 }

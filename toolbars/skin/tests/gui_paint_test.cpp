@@ -323,31 +323,6 @@ TEST(SkinItems, VisibilityToggleFollowsItsControl) {
   EXPECT_EQ(t->GetControl(), nullptr);
 }
 
-// A line separator keeps 4 pixels from the ends, 1 with item option 0x800;
-// whether its toolbar floats does not matter.
-TEST(SkinDefaultTheme, LineSeparatorMarginFollowsTheItemOption) {
-  InitSkin();
-  SetSkinSysParam(2, 1);  // the classic painter
-  TSkinTheme* t = CurrentSkinTheme();
-  TSkinItemInfo I;
-  I.ItemOptions = IO_TOOLBARSTYLE;
-  I.Enabled = true;
-  auto firstInk = [&](uint32_t ViewType, uint32_t Options) {
-    I.ViewType = ViewType;
-    I.ItemOptions = Options;
-    MemCanvas c(40, 8, RGB(255, 0, 255));
-    t->PaintSeparator(&c.C, RECT{0, 0, 40, 8}, I, true, true);
-    for (int x = 0; x < 40; ++x)
-      for (int y = 0; y < 8; ++y)
-        if (c.At(x, y) != RGB(255, 0, 255)) return x;
-    return -1;
-  };
-  EXPECT_EQ(firstInk(VT_TOOLBARBAR, IO_TOOLBARSTYLE), 4);
-  EXPECT_EQ(firstInk(VT_TOOLBARBAR | VT_FLOATING, IO_TOOLBARSTYLE), 4);
-  EXPECT_EQ(firstInk(VT_TOOLBARBAR, IO_TOOLBARSTYLE | 0x800), 1);
-  SetSkinSysParam(2, 0);
-}
-
 namespace {
 // Which way an arrow drawn in Ink inside C (its 3-pixel edge left out)
 // points: the end of its run where the ink is narrowest. 'u', 'd', 'l', 'r'

@@ -82,6 +82,17 @@ TEST(SkinRegistry, SharedInstancesAndReleaseErrors) {
   }
   EXPECT_THROW(RegisterSkinTheme(L"", &MakeOther), Exception);
   EXPECT_THROW(RegisterSkinTheme(L"X", nullptr), Exception);
+  // A name longer than the 255 characters kept is found by itself and
+  // registers once.
+  const String longName = L"Long" + String(296, L'x');
+  if (!IsSkinThemeAvailable(longName)) RegisterSkinTheme(longName, &MakeOther);
+  EXPECT_TRUE(IsSkinThemeAvailable(longName));
+  try {
+    RegisterSkinTheme(longName, &MakeOther);
+    FAIL() << "a long name registered twice";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), L"Theme " + longName + L" is already registered");
+  }
   if (!IsSkinThemeAvailable(L"Other")) RegisterSkinTheme(L"Other", &MakeOther);
   auto list = std::make_unique<TStringList>();
   GetAvailableSkinThemes(list.get());

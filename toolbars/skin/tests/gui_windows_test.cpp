@@ -16,6 +16,7 @@
 #include "toolbars/skin/SkinExtItems.h"
 #include "toolbars/skin/SkinUxThemes.h"
 #include "toolbars/skin/SkinWindows.h"
+#include "toolbars/skin/tests/WindowPixels.h"
 
 using namespace testsupport;
 
@@ -113,6 +114,47 @@ TEST(SkinFloatingToolbar, FloatsInAThemedFormWithSizeFrameBorders) {
   }
   h.Bar->SetFloating(false);
   Pump(30);
+}
+
+// A separator where a toolbar's items wrap is a line across the toolbar,
+// 4 pixels from its ends on a dock and 1 on a floating toolbar.
+TEST(SkinFloatingToolbar, LineSeparatorsRunCloserToTheEdgesThanOnADock) {
+  WinHost h;
+  SetSkinSysParam(2, 1);  // the classic painter
+  h.Bar->SetShrinkMode(tbsmWrap);
+  auto* first = new TSkinItem(h.Form.get());
+  first->SetCaption(L"A first item of some width");
+  auto* sep = new TSkinSeparatorItem(h.Form.get());
+  auto* second = new TSkinItem(h.Form.get());
+  second->SetCaption(L"A second item of some width");
+  h.Bar->Items()->Add(first);
+  h.Bar->Items()->Add(sep);
+  h.Bar->Items()->Add(second);
+  h.Show();
+  TBarView* v = h.Bar->View();
+  const int one = v->Find(first)->BoundsRect.right - v->Find(first)->BoundsRect.left;
+  // Room for either item, not for both.
+  h.Form->SetClientWidth(one + 60);
+  h.Bar->SetFloatingWidth(one + 20);
+  // Where the line starts in the separator, counted from its left end.
+  auto lineStart = [&] {
+    Pump(30);
+    v->ValidatePositions();
+    TBarItemViewer* sv = v->Find(sep);
+    EXPECT_TRUE(sv->State.Contains(tbisLineSep));
+    const RECT r = sv->BoundsRect;
+    std::vector<int> cols =
+        skintest::WindowPixels(h.Bar->GetHandle())->ColumnsOf(r.top + (r.bottom - r.top) / 2 - 1, ColorToRef(clBtnShadow));
+    while (!cols.empty() && cols.front() < r.left) cols.erase(cols.begin());
+    return cols.empty() ? -1 : cols.front() - r.left;
+  };
+  EXPECT_EQ(lineStart(), 4);
+  h.Bar->SetFloating(true);
+  ASSERT_TRUE(h.Bar->GetFloating());
+  EXPECT_EQ(lineStart(), 1);
+  h.Bar->SetFloating(false);
+  Pump(30);
+  SetSkinSysParam(2, 0);
 }
 
 namespace {
