@@ -1021,7 +1021,8 @@ void TExtCheckListBox::DefineProperties(TFiler* Filer) {
   // shape them.
   Filer->DefineProperty(
       L"InternalVersion", [this](TReader* Reader) { streamVersion_ = Reader->ReadInteger(); },
-      [](TWriter* Writer) { Writer->WriteInteger(202); }, Ancestor == nullptr || Bare(Ancestor));
+      [](TWriter* Writer) { Writer->WriteInteger(202); },
+      Ancestor == nullptr || (Bare(Ancestor) && DiffersFrom(Ancestor)));  // with the items it tells how to read
   Filer->DefineProperty(
       L"Strings", [this](TReader* Reader) { ReadCheckData(Reader); },
       [this](TWriter* Writer) { WriteCheckData(Writer); }, DiffersFrom(Ancestor));
