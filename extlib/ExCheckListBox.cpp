@@ -972,6 +972,12 @@ void TExtCheckListBox::Loaded() {
 // ---------------------------------------------------------------------------
 // Form streams
 
+// A list without a window that can't have one (a new one of the class the
+// writer compares with, made without a parent) has no items to ask for.
+bool TExtCheckListBox::Bare(TExtCheckListBox* List) {
+  return !List->HandleAllocated() && !List->GetParent() && !List->GetParentWindow();
+}
+
 void TExtCheckListBox::DefineProperties(TFiler* Filer) {
   TExtCustomListBox::DefineProperties(Filer);
   auto* Ancestor = dynamic_cast<TExtCheckListBox*>(Filer->GetAncestor());
@@ -982,7 +988,7 @@ void TExtCheckListBox::DefineProperties(TFiler* Filer) {
        {L"ckCheckBoxes", L"ckRadioButtons", L"ckCheckMarks"},
        [this](int V) { SetCheckKind(static_cast<TCheckKind>(V)); });
   // Read before the items it names: applied once loading is over.
-  Integer(Filer, L"CheckedIndex", GetCheckedIndex(), A ? A->GetCheckedIndex() : -1,
+  Integer(Filer, L"CheckedIndex", GetCheckedIndex(), A && !Bare(A) ? A->GetCheckedIndex() : -1,
           [this](int64_t V) { checkedIndexRead_ = static_cast<int>(V); });
   Reference(Filer, L"IniStorage", GetIniStorage(), A ? A->GetIniStorage() : nullptr, iniStorageName_);
   Boolean(Filer, L"AutoScroll", autoScroll_, A ? A->autoScroll_ : true, [this](bool V) { SetAutoScroll(V); });
@@ -1015,7 +1021,8 @@ void TExtCheckListBox::DefineProperties(TFiler* Filer) {
   // shape them.
   Filer->DefineProperty(
       L"InternalVersion", [this](TReader* Reader) { streamVersion_ = Reader->ReadInteger(); },
-      [](TWriter* Writer) { Writer->WriteInteger(202); }, Ancestor == nullptr);
+      [](TWriter* Writer) { Writer->WriteInteger(202); },
+      Ancestor == nullptr || (Bare(Ancestor) && DiffersFrom(Ancestor)));  // with the items it tells how to read
   Filer->DefineProperty(
       L"Strings", [this](TReader* Reader) { ReadCheckData(Reader); },
       [this](TWriter* Writer) { WriteCheckData(Writer); }, DiffersFrom(Ancestor));
@@ -1023,7 +1030,7 @@ void TExtCheckListBox::DefineProperties(TFiler* Filer) {
 
 bool TExtCheckListBox::DiffersFrom(TExtCheckListBox* Ancestor) {
   int N = items_->GetCount();
-  if (!Ancestor || N == 0 || Ancestor->Items()->GetCount() != N) return N > 0;
+  if (!Ancestor || N == 0 || Bare(Ancestor) || Ancestor->Items()->GetCount() != N) return N > 0;
   // Every item counts, the first one too.
   for (int I = 0; I < N; ++I) {
     TCheckListBoxItem* Mine = FindCheckObject(I);

@@ -277,6 +277,7 @@ class TExtCheckListBox : public TExtCustomListBox {
   void ReadStates(TObject* Ini, const String& Section);
   void IniSave(TObject*);
   void IniLoad(TObject*);
+  static bool Bare(TExtCheckListBox* List);
   bool DiffersFrom(TExtCheckListBox* Ancestor);
   void ReadCheckData(TReader* Reader);
   void WriteCheckData(TWriter* Writer);

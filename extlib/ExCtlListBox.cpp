@@ -1,6 +1,7 @@
 #include "extlib/ExCtlListBox.h"
 
 #include <algorithm>
+#include <cmath>
 
 
 void TTextListBox::CreateParams(TCreateParams& p) {
@@ -18,11 +19,22 @@ int TTextListBox::GetItemWidth(int index) {
   s += L'x';
   HDC dc = GetDC(handle_);
   HGDIOBJ old = SelectObject(dc, font_->GetHandle());
-  SIZE sz{};
-  GetTextExtentPoint32W(dc, s.c_str(), int(s.size()), &sz);
+  int width;
+  if (GetTabWidth() >= 1) {
+    // Tabs expand to the stops the window sets from TabWidth (dialog units,
+    // a quarter of the width of "0" each).
+    SIZE zero{};
+    GetTextExtentPoint32W(dc, L"0", 1, &zero);
+    int stop = int(std::lround(GetTabWidth() * zero.cx * 0.25));
+    width = LOWORD(GetTabbedTextExtentW(dc, s.c_str(), int(s.size()), 1, &stop));
+  } else {
+    SIZE sz{};
+    GetTextExtentPoint32W(dc, s.c_str(), int(s.size()), &sz);
+    width = int(sz.cx);
+  }
   SelectObject(dc, old);
   ReleaseDC(handle_, dc);
-  return int(sz.cx);
+  return width;
 }
 
 void TTextListBox::SetExtent() {

@@ -6,6 +6,7 @@
 #include "classlib/ExtCtrls.h"
 #include "classlib/Menus.h"
 #include "classlib/StdCtrls.h"
+#include "extlib/ExCheckListBox.h"
 #include "extlib/ExDateEdit.h"
 #include "extlib/ExFiler.h"
 #include "extlib/ExStrUtil.h"
@@ -391,6 +392,11 @@ void RegisterControlProps() {
     RegisterProps<TCustomDateEdit>({
         FloatProp<D>(L"Date", ftDouble, [](D* O) -> double { return O->GetDate(); },
                      [](D* O, double V) { O->SetDate(V); }),
+    });
+    // The check list box streams its items with their states as "Strings".
+    using X = TExtCustomListBox;
+    RegisterProps<TExtCustomListBox>({
+        ClassProp<X>(L"Items", L"TStrings", [](X* O) -> TObject* { return O->Items(); }),
     });
     using M = TCustomMemo;
     RegisterProps<TCustomMemo>({

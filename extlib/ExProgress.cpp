@@ -3,6 +3,8 @@
 #include <memory>
 #include <vector>
 
+#include "extlib/ExProps.h"
+
 namespace {
 
 struct TProgressEntry {
@@ -62,7 +64,19 @@ bool SetIntProp(TControl* Control, const String& Name, int Value) {
       return true;
     }
   }
-  return false;
+  // Else the control's published properties, as the property storage sees
+  // them: those described to it and those the control declares to the form
+  // stream. Only an integer property is set.
+  TPropInfoList Info(Control, tkStoredProps);
+  PPropInfo Prop = Info.Find(Name);
+  std::unique_ptr<TPropInfo> Filed;
+  if (!Prop) {
+    Filed = FilerPropInfo(Control, Name);
+    Prop = Filed.get();
+  }
+  if (!Prop || (Prop->Kind != tkInteger && Prop->Kind != tkInt64) || !Prop->SetOrd) return false;
+  SetOrdProp(Control, Prop, Value);
+  return true;
 }
 
 bool SetProgress(TControl* Control, int Value, String TProgressEntry::*Field) {

@@ -1,9 +1,10 @@
 // Drives any progress-indicating control through three calls without
 // knowing its class. A process-wide registry maps control classes to the
 // names of their maximum, minimum and position properties; the names are
-// resolved through a small table of integer property setters that each
-// control class publishes (TProgressBar's Max, Min and Position are known
-// from the start).
+// resolved through a small table of integer property setters
+// (RegisterIntProperty; TProgressBar's Max, Min and Position are known from
+// the start), else among the control's published integer properties as the
+// property storage sees them (ExProps.h).
 #pragma once
 
 #include <functional>

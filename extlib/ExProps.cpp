@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cwctype>
+#include <memory>
 #include <string>
 
 #include "classlib/Filer.h"
@@ -62,9 +63,16 @@ void RegisterPublishedProps(std::function<bool(const TObject*)> Matches, std::ve
   Registry().push_back(std::move(E));
 }
 
+namespace {
+// The properties of an object that describes its own (the parts, items and
+// lists made from what a component declares to the form streaming).
+void AddOwnProps(const TObject* Obj, TTypeKinds Filter, std::vector<PPropInfo>& List);
+}  // namespace
+
 std::vector<PPropInfo> GetPropList(const TObject* Obj, TTypeKinds Filter) {
   std::vector<PPropInfo> R;
   if (!Obj) return R;
+  AddOwnProps(Obj, Filter, R);
   for (auto& E : Registry())
     if (E->Matches(Obj))
       for (const TPropInfo& P : E->Props)
@@ -99,21 +107,37 @@ namespace {
 const char kFormSignature[] = {'T', 'P', 'F', '0'};
 
 // Writes a component whole, the property asked for always (also when it
-// holds its default), so that its value can be cut out of the stream.
+// holds its default), so that its value can be cut out of the stream; inside
+// that value (a collection's items) every property an item declares is
+// written too, so that an item comes back whole when read.
 class TOnePropWriter : public TWriter {
  public:
   TOnePropWriter(TStream* Stream, const String& Name) : TWriter(Stream), name_(Name) {}
   void DefineProperty(const String& Name, const TReaderProc& ReadData, const TWriterProc& WriteData,
                       bool HasData) override {
-    TWriter::DefineProperty(Name, ReadData, WriteData, HasData || SameText(Name, name_));
+    if (inside_ == 0 && SameText(Name, name_)) {
+      ++inside_;
+      struct TLeave {
+        int& N;
+        ~TLeave() { --N; }
+      } Leave{inside_};
+      TWriter::DefineProperty(Name, ReadData, WriteData, true);
+      return;
+    }
+    if (inside_ > 0 && !HasData) HasData = Writable(WriteData);
+    TWriter::DefineProperty(Name, ReadData, WriteData, HasData);
   }
   void DefineBinaryProperty(const String& Name, const TStreamProc& ReadData, const TStreamProc& WriteData,
                             bool HasData) override {
-    TWriter::DefineBinaryProperty(Name, ReadData, WriteData, HasData || SameText(Name, name_));
+    TWriter::DefineBinaryProperty(Name, ReadData, WriteData, HasData || (inside_ == 0 && SameText(Name, name_)));
   }
 
  private:
+  // Whether a value left at its default writes as one that reads back: not
+  // an event without a handler (an empty name), nor one whose writer fails.
+  static bool Writable(const TWriterProc& WriteData);
   String name_;
+  int inside_ = 0;
 };
 
 void PutShortStr(TStream& S, const std::string& Text) {
@@ -132,6 +156,19 @@ std::string GetShortStr(TStream& S) {
 
 std::string Bytes(TMemoryStream& S) {
   return std::string(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
+}
+
+bool TOnePropWriter::Writable(const TWriterProc& WriteData) {
+  if (!WriteData) return false;
+  TMemoryStream S;
+  try {
+    TWriter W(&S);
+    WriteData(&W);
+  } catch (...) {
+    return false;
+  }
+  const std::string B = Bytes(S);
+  return !B.empty() && !(B.size() == 2 && static_cast<uint8_t>(B[0]) == vaIdent && B[1] == 0);
 }
 
 // The stream form of the property Name of C (its value only), or false
@@ -276,28 +313,460 @@ std::string TextToValue(const std::string& Current, const String& Text) {
   return Bytes(S);
 }
 
+// ---------------------------------------------------------------------------
+// Objects made from the form stream. A component shows its string lists,
+// collections and parts (properties declared under dotted names such as
+// "Constraints.MaxHeight") only as values of the stream; these stand for
+// them, reading and setting each value through the component's own filer
+// declarations.
+
+// Something whose properties are values of the form stream.
+class TFiled {
+ public:
+  virtual ~TFiled() = default;
+  // Every property name it declares, once each, in order.
+  virtual std::vector<String> FiledNames() = 0;
+  // The stream form of the property Name, or false when there is none.
+  virtual bool Capture(const String& Name, std::string& Value) = 0;
+  virtual void Apply(const String& Name, const std::string& Value) = 0;
+};
+using PFiled = std::shared_ptr<TFiled>;
+
+// A reference to a filed object that its owner keeps alive.
+PFiled Unowned(TFiled* F) { return PFiled(PFiled(), F); }
+
+class TFiledComponent : public TFiled {
+ public:
+  explicit TFiledComponent(TComponent* C) : c_(C) {}
+  std::vector<String> FiledNames() override {
+    TNameRecorder R;
+    R.Record(c_);
+    std::vector<String> Names;
+    for (const String& N : R.Names)
+      if (std::none_of(Names.begin(), Names.end(), [&](const String& M) { return SameText(M, N); }))
+        Names.push_back(N);
+    return Names;
+  }
+  bool Capture(const String& Name, std::string& Value) override { return CaptureValue(c_, Name, Value); }
+  void Apply(const String& Name, const std::string& Value) override { ApplyValue(c_, Name, Value); }
+
+ private:
+  TComponent* c_;
+};
+
+// A filed object that is the value of a class-kind property and lists its
+// own properties (made once, on first need).
+class TFiledObject : public TFiled {
+ public:
+  const std::vector<std::unique_ptr<TPropInfo>>& OwnProps();
+
+ private:
+  std::vector<std::unique_ptr<TPropInfo>> props_;
+  bool built_ = false;
+};
+
+std::unique_ptr<TPropInfo> ValueProp(const PFiled& F, const String& Name, const std::string& Value);
+std::unique_ptr<TPropInfo> PartProp(const PFiled& F, const String& Name);
+
+// Names that start with Prefix, without it.
+std::vector<String> NamesAfter(const std::vector<String>& Names, const String& Prefix) {
+  std::vector<String> R;
+  for (const String& N : Names)
+    if (N.size() > Prefix.size() && SameText(N.substr(0, Prefix.size()), Prefix)) R.push_back(N.substr(Prefix.size()));
+  return R;
+}
+
+// The properties of F: each plain name by the kind of its value, each
+// dotted name's first part once, as an object of its own.
+std::vector<std::unique_ptr<TPropInfo>> FiledProps(const PFiled& F) {
+  std::vector<std::unique_ptr<TPropInfo>> R;
+  std::vector<String> Parts;
+  for (const String& N : F->FiledNames()) {
+    const size_t Dot = N.find(L'.');
+    if (Dot == String::npos) {
+      std::string V;
+      if (F->Capture(N, V)) R.push_back(ValueProp(F, N, V));
+      continue;
+    }
+    const String Part = N.substr(0, Dot);
+    if (Part.empty() || std::any_of(Parts.begin(), Parts.end(), [&](const String& P) { return SameText(P, Part); }))
+      continue;
+    Parts.push_back(Part);
+    R.push_back(PartProp(F, Part));
+  }
+  return R;
+}
+
+const std::vector<std::unique_ptr<TPropInfo>>& TFiledObject::OwnProps() {
+  if (!built_) {
+    built_ = true;
+    props_ = FiledProps(Unowned(this));
+  }
+  return props_;
+}
+
+// A part of a filed object: the properties declared as "Part.Name".
+class TFiledPart : public TObject, public TFiledObject {
+ public:
+  TFiledPart(PFiled Parent, const String& Part) : parent_(std::move(Parent)), prefix_(Part + L".") {}
+  std::vector<String> FiledNames() override { return NamesAfter(parent_->FiledNames(), prefix_); }
+  bool Capture(const String& Name, std::string& Value) override { return parent_->Capture(prefix_ + Name, Value); }
+  void Apply(const String& Name, const std::string& Value) override { parent_->Apply(prefix_ + Name, Value); }
+
+ private:
+  PFiled parent_;
+  String prefix_;
+};
+
+using TFiledValues = std::vector<std::pair<String, std::string>>;
+
+// The items of a collection value, each its properties in stream order;
+// false for a value that is no collection.
+bool ParseCollection(const std::string& Value, std::vector<TFiledValues>& Items) {
+  Items.clear();
+  if (Value.empty() || static_cast<uint8_t>(Value[0]) != vaCollection) return false;
+  TMemoryStream S;
+  S.WriteBuffer(Value.data(), static_cast<int64_t>(Value.size()));
+  S.SetPosition(0);
+  TReader R(&S);
+  try {
+    R.ReadValue();
+    while (!R.EndOfList()) {
+      const TValueType T = R.NextValue();
+      if (T == vaInt8 || T == vaInt16 || T == vaInt32 || T == vaInt64) R.ReadInt64();  // the item's index
+      R.ReadListBegin();
+      TFiledValues Item;
+      while (!R.EndOfList()) {
+        const String Name = AnsiToWide(GetShortStr(S));
+        const int64_t Start = S.GetPosition();
+        R.SkipValue();
+        Item.emplace_back(Name, Value.substr(static_cast<size_t>(Start), static_cast<size_t>(S.GetPosition() - Start)));
+      }
+      R.ReadListEnd();
+      Items.push_back(std::move(Item));
+    }
+  } catch (const Exception&) {
+    Items.clear();
+    return false;
+  }
+  return true;
+}
+
+// The lines of a list of texts; false for any other value. An empty list
+// counts as one.
+bool ParseLines(const std::string& Value, std::vector<String>& Lines) {
+  Lines.clear();
+  if (Value.empty() || static_cast<uint8_t>(Value[0]) != vaList) return false;
+  TMemoryStream S;
+  S.WriteBuffer(Value.data(), static_cast<int64_t>(Value.size()));
+  S.SetPosition(0);
+  TReader R(&S);
+  try {
+    R.ReadListBegin();
+    while (!R.EndOfList()) {
+      const TValueType T = R.NextValue();
+      if (T != vaString && T != vaLString && T != vaWString && T != vaUTF8String) return false;
+      Lines.push_back(R.ReadString());
+    }
+    R.ReadListEnd();
+  } catch (const Exception&) {
+    return false;
+  }
+  return S.GetPosition() == S.GetSize();
+}
+
+class TFiledCollection;
+
+// An item of a collection value.
+class TFiledItem : public TCollectionItem, public TFiledObject {
+ public:
+  explicit TFiledItem(TCollection* Collection);
+  ~TFiledItem() override;
+  std::vector<String> FiledNames() override;
+  bool Capture(const String& Name, std::string& Value) override;
+  void Apply(const String& Name, const std::string& Value) override;
+
+  TFiledValues Values;
+  // Added here and not yet known to the component.
+  bool Fresh = true;
+
+ private:
+  TFiledCollection* Owner() const;
+};
+
+// A collection value of a filed object. Changes (items added or removed,
+// an item's property set) are written back whole once no update runs.
+class TFiledCollection : public TCollection {
+ public:
+  TFiledCollection(PFiled Owner, const String& Name, const std::string& Value)
+      : TCollection([](TCollection* C) -> TCollectionItem* { return new TFiledItem(C); }),
+        owner_(std::move(Owner)),
+        name_(Name) {
+    std::vector<TFiledValues> Items;
+    ParseCollection(Value, Items);
+    Take(Items, true);
+    quiet_ = false;
+  }
+  ~TFiledCollection() override {
+    quiet_ = true;
+    Clear();
+  }
+  const char* ClassName() const override { return "TFiledCollection"; }
+
+  // Lets the component make the items added here, so that they have their
+  // properties (with the values a new item has).
+  void Materialise() {
+    if (!HasFresh()) return;
+    owner_->Apply(name_, Serialise());
+    std::string Now;
+    std::vector<TFiledValues> Items;
+    if (owner_->Capture(name_, Now) && ParseCollection(Now, Items)) Take(Items, false);
+  }
+  void Changed() {
+    if (!quiet_) dirty_ = true;
+  }
+
+ protected:
+  void Update(TCollectionItem*) override {
+    if (quiet_ || !dirty_) return;
+    dirty_ = false;
+    Materialise();
+    owner_->Apply(name_, Serialise());
+  }
+
+ private:
+  bool HasFresh() const {
+    for (int I = 0; I < GetCount(); ++I)
+      if (static_cast<TFiledItem*>(GetItem(I))->Fresh) return true;
+    return false;
+  }
+  // Fills the items (making them when All) from what the component holds.
+  void Take(const std::vector<TFiledValues>& Items, bool All) {
+    const bool WasQuiet = quiet_;
+    quiet_ = true;
+    if (All)
+      for (size_t I = 0; I < Items.size(); ++I) Add();
+    for (int I = 0; I < GetCount() && I < static_cast<int>(Items.size()); ++I) {
+      auto* Item = static_cast<TFiledItem*>(GetItem(I));
+      if (!All && !Item->Fresh) continue;
+      Item->Values = Items[static_cast<size_t>(I)];
+      Item->Fresh = false;
+    }
+    quiet_ = WasQuiet;
+  }
+  std::string Serialise() const {
+    TMemoryStream S;
+    {
+      TWriter W(&S);
+      W.WriteValue(vaCollection);
+      for (int I = 0; I < GetCount(); ++I) {
+        W.WriteListBegin();
+        for (const auto& [Name, Value] : static_cast<TFiledItem*>(GetItem(I))->Values) {
+          PutShortStr(S, WideToAnsi(Name));
+          S.WriteBuffer(Value.data(), static_cast<int64_t>(Value.size()));
+        }
+        W.WriteListEnd();
+      }
+      W.WriteListEnd();
+    }
+    return Bytes(S);
+  }
+
+  PFiled owner_;
+  String name_;
+  bool quiet_ = true;  // filling from the component: nothing to write back
+  bool dirty_ = false;
+};
+
+TFiledItem::TFiledItem(TCollection* Collection) : TCollectionItem(Collection) { Owner()->Changed(); }
+TFiledItem::~TFiledItem() {
+  if (TFiledCollection* C = Owner()) C->Changed();
+}
+TFiledCollection* TFiledItem::Owner() const { return static_cast<TFiledCollection*>(GetCollection()); }
+
+std::vector<String> TFiledItem::FiledNames() {
+  if (Fresh && Owner()) Owner()->Materialise();
+  std::vector<String> Names;
+  for (const auto& V : Values) Names.push_back(V.first);
+  return Names;
+}
+
+bool TFiledItem::Capture(const String& Name, std::string& Value) {
+  for (const auto& V : Values)
+    if (SameText(V.first, Name)) {
+      Value = V.second;
+      return true;
+    }
+  return false;
+}
+
+void TFiledItem::Apply(const String& Name, const std::string& Value) {
+  for (auto& V : Values)
+    if (SameText(V.first, Name)) V.second = Value;
+  if (Owner()) Owner()->Changed();
+  Changed(false);
+}
+
+// A list of texts of a filed object: changes are written back at once. An
+// empty list may as well be a set (a list of names) held empty: which one
+// it is shows only when storing.
+class TFiledLines : public TStringList {
+ public:
+  TFiledLines(PFiled Owner, const String& Name, const std::string& Value)
+      : owner_(std::move(Owner)), name_(Name), current_(Value) {
+    std::vector<String> Lines;
+    ParseLines(Value, Lines);
+    for (const String& L : Lines) Add(L);
+    quiet_ = false;
+  }
+  const char* ClassName() const override { return "TFiledLines"; }
+
+  // Whether the value is a list of lines: a list that holds texts is; an
+  // empty one is when the component takes a text into it (tried, and set
+  // back as it was).
+  bool HoldsLines() {
+    if (GetCount() > 0) return true;
+    bool Lines = false;
+    try {
+      TMemoryStream S;
+      {
+        TWriter W(&S);
+        W.WriteListBegin();
+        W.WriteString(String());
+        W.WriteListEnd();
+      }
+      owner_->Apply(name_, Bytes(S));
+      Lines = true;
+    } catch (const Exception&) {
+    }
+    try {
+      owner_->Apply(name_, current_);
+    } catch (const Exception&) {
+    }
+    return Lines;
+  }
+  // The value as one stored text (a set's "[...]").
+  String ValueText() const { return ValueToText(current_); }
+  // Sets the value from one stored text: a set's, or the digits an earlier
+  // version stored a list as. An empty text does nothing.
+  void LoadValueText(const String& Text) {
+    if (Text.empty()) return;
+    const std::string V = TextToValue(current_, Text);
+    if (V != current_) owner_->Apply(name_, V);
+  }
+
+ protected:
+  void Changed() override {
+    TStringList::Changed();
+    if (quiet_ || GetUpdateCount() > 0) return;
+    TMemoryStream S;
+    {
+      TWriter W(&S);
+      W.WriteListBegin();
+      for (int I = 0; I < GetCount(); ++I) W.WriteString(Get(I));
+      W.WriteListEnd();
+    }
+    current_ = Bytes(S);
+    owner_->Apply(name_, current_);
+  }
+
+ private:
+  PFiled owner_;
+  String name_;
+  std::string current_;
+  bool quiet_ = true;
+};
+
+// A class-kind property whose object is made on first need and kept.
+std::unique_ptr<TPropInfo> ClassKindProp(const String& Name, const String& TypeName,
+                                         std::function<std::unique_ptr<TObject>()> Make) {
+  struct TState {
+    std::function<std::unique_ptr<TObject>()> Make;
+    std::unique_ptr<TObject> Object;
+  };
+  auto State = std::make_shared<TState>();
+  State->Make = std::move(Make);
+  auto P = std::make_unique<TPropInfo>();
+  P->Name = Name;
+  P->Kind = tkClass;
+  P->TypeName = TypeName;
+  P->GetObj = [State](TObject*) {
+    if (!State->Object) State->Object = State->Make();
+    return State->Object.get();
+  };
+  return P;
+}
+
+std::unique_ptr<TPropInfo> PartProp(const PFiled& F, const String& Name) {
+  return ClassKindProp(Name, L"TPersistent", [F, Name] { return std::make_unique<TFiledPart>(F, Name); });
+}
+
+// A property of F by the kind of its value: a collection, a list of texts
+// (or an empty list), an integer, else its text.
+std::unique_ptr<TPropInfo> ValueProp(const PFiled& F, const String& Name, const std::string& Value) {
+  std::vector<TFiledValues> Items;
+  if (ParseCollection(Value, Items))
+    return ClassKindProp(Name, L"TCollection", [F, Name]() -> std::unique_ptr<TObject> {
+      std::string V;
+      F->Capture(Name, V);
+      return std::make_unique<TFiledCollection>(F, Name, V);
+    });
+  std::vector<String> Lines;
+  if (ParseLines(Value, Lines))
+    return ClassKindProp(Name, L"TStrings", [F, Name]() -> std::unique_ptr<TObject> {
+      std::string V;
+      F->Capture(Name, V);
+      return std::make_unique<TFiledLines>(F, Name, V);
+    });
+  auto P = std::make_unique<TPropInfo>();
+  P->Name = Name;
+  P->GetStr = [F, Name](TObject*) {
+    std::string V;
+    return F->Capture(Name, V) ? ValueToText(V) : String();
+  };
+  P->SetStr = [F, Name](TObject*, const String& Text) {
+    std::string Current;
+    if (!F->Capture(Name, Current)) return;
+    const std::string V = TextToValue(Current, Text);
+    if (V != Current) F->Apply(Name, V);
+  };
+  if (GroupOf(Value) == TValueGroup::Integer) {
+    P->Kind = tkInt64;
+    P->TypeName = L"Int64";
+    P->GetOrd = [F, Name](TObject*) -> int64_t {
+      std::string V;
+      if (!F->Capture(Name, V) || GroupOf(V) != TValueGroup::Integer) return 0;
+      TMemoryStream S;
+      S.WriteBuffer(V.data(), static_cast<int64_t>(V.size()));
+      S.SetPosition(0);
+      return TReader(&S).ReadInt64();
+    };
+    P->SetOrd = [Set = P->SetStr](TObject* O, int64_t V) { Set(O, IntToStr(V)); };
+  } else {
+    P->Kind = tkLString;
+    P->TypeName = L"String";
+  }
+  return P;
+}
+
+void AddOwnProps(const TObject* Obj, TTypeKinds Filter, std::vector<PPropInfo>& List) {
+  auto* F = dynamic_cast<TFiledObject*>(const_cast<TObject*>(Obj));
+  if (!F) return;
+  for (const auto& P : F->OwnProps())
+    if (Filter.Contains(P->Kind)) List.push_back(P.get());
+}
+
 }  // namespace
 
 std::unique_ptr<TPropInfo> FilerPropInfo(TObject* Obj, const String& Name) {
   auto* C = dynamic_cast<TComponent*>(Obj);
+  if (!C || Name.empty()) return nullptr;
+  auto F = std::make_shared<TFiledComponent>(C);
   std::string Value;
-  if (!C || Name.empty() || !CaptureValue(C, Name, Value)) return nullptr;
-  auto P = std::make_unique<TPropInfo>();
-  P->Name = Name;
-  P->Kind = tkLString;
-  P->TypeName = L"String";
-  P->GetStr = [Name](TObject* O) {
-    std::string V;
-    return CaptureValue(static_cast<TComponent*>(O), Name, V) ? ValueToText(V) : String();
-  };
-  P->SetStr = [Name](TObject* O, const String& Text) {
-    auto* Self = static_cast<TComponent*>(O);
-    std::string Current;
-    if (!CaptureValue(Self, Name, Current)) return;
-    const std::string Value = TextToValue(Current, Text);
-    if (Value != Current) ApplyValue(Self, Name, Value);
-  };
-  return P;
+  if (F->Capture(Name, Value)) return ValueProp(F, Name, Value);
+  // Declared only as its parts ("Constraints.MaxHeight"): an object of its own.
+  if (!NamesAfter(F->FiledNames(), Name + L".").empty()) return PartProp(F, Name);
+  return nullptr;
 }
 
 void TPropInfoList::Delete(int Index) {
@@ -520,6 +989,8 @@ void TPropsStorage::LoadAnyProperty(PPropInfo PropInfo) {
 
 String TPropsStorage::StoreClassProperty(PPropInfo P) {
   TObject* Value = P->GetObj(AObject);
+  // An empty list of the form stream that holds names, not lines: a set.
+  if (auto* F = dynamic_cast<TFiledLines*>(Value); F && !F->HoldsLines()) return F->ValueText();
   if (dynamic_cast<TStrings*>(Value)) return StoreStringsProperty(P);
   if (auto* C = dynamic_cast<TCollection*>(Value)) {
     String Sect = Format(L"%s.%s", Section, GetItemName(P->Name));
@@ -583,11 +1054,17 @@ void TPropsStorage::LoadClassProperty(PPropInfo P, const String& S) {
   LoadNested(Value, Prefix + P->Name, Section);
 }
 
-void TPropsStorage::LoadStringsProperty(PPropInfo P, const String&) {
+void TPropsStorage::LoadStringsProperty(PPropInfo P, const String& S) {
   auto* L = dynamic_cast<TStrings*>(P->GetObj(AObject));
   String Sect = Format(L"%s.%s", Section, GetItemName(P->Name));
   int Count = StrToIntDef(Trim(ReadString(Sect, L"Count", L"0")), 0);
-  if (!L || Count <= 0) return;
+  if (!L) return;
+  if (Count <= 0) {
+    // A list of the form stream may hold a value of its own instead: a set
+    // stored as names, or the digits an earlier version stored lines as.
+    if (auto* F = dynamic_cast<TFiledLines*>(L)) F->LoadValueText(S);
+    return;
+  }
   TStringList Temp;
   for (int I = 0; I < Count; ++I) Temp.Add(ReadString(Sect, Format(L"Item%d", I), L""));
   L->Assign(&Temp);

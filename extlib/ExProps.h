@@ -7,7 +7,8 @@
 // getter/setter. Objects list the properties of every registered class they
 // are an instance of, base classes first when those were registered first.
 // A component's property without a registration is stored through what the
-// component declares to the form streaming (FilerPropInfo).
+// component declares to the form streaming (FilerPropInfo): string lists,
+// collections and parts of it as the class kind's layout asks.
 // Portable.
 #pragma once
 
@@ -156,11 +157,16 @@ class TPropInfoList : public TObject {
 };
 
 // A description of the property Name that a component declares only to the
-// form streaming (DefineProperties), or nullptr when it declares none: its
-// text is the value as the filer writes it (numbers, truth values,
-// identifiers and texts as themselves, a set as its members separated by
-// commas, anything else as hexadecimal digits), and setting the text reads
-// the value back through the filer as a form file would.
+// form streaming (DefineProperties), or nullptr when it declares none. Its
+// kind follows the value the filer writes: a list of texts is a class-kind
+// property holding a string list, a collection one holding a collection
+// whose items have the properties each item declares, a name declared only
+// as parts ("Constraints.MaxHeight") one holding an object with those parts
+// as its properties; an integer is a 64-bit integer; anything else is text
+// (truth values, identifiers and texts as themselves, a set as its members
+// in brackets separated by commas, the rest as hexadecimal digits). Setting
+// a value reads it back through the filer as a form file would; a list or
+// collection changed writes itself back whole.
 std::unique_ptr<TPropInfo> FilerPropInfo(TObject* Obj, const String& Name);
 
 extern const wchar_t sPropNameDelimiter[];  // "_"

@@ -132,6 +132,8 @@ void TSecretPanel::UpdateMemoryImage() {
   if (!memImage_) memImage_ = std::make_unique<TBitmap>(1, 1, pf24bit);
   firstLine_ = 0;
   while (firstLine_ < lines_->GetCount() && Blank(lines_->Get(firstLine_))) ++firstLine_;
+  drawLines_.clear();
+  for (int I = 0; I < lines_->GetCount(); ++I) drawLines_.push_back(lines_->Get(I));
   TCanvas* C = memImage_->Canvas();
   C->Font()->Assign(*Font());
   HDC DC = C->GetHandle();
@@ -164,9 +166,8 @@ void TSecretPanel::PaintClient(TCanvas* Canvas, const TRect& Rect) {
 }
 
 void TSecretPanel::PaintText() {
-  if (lines_->GetCount() == 0 || IsRectEmpty(&textRect_) || !HandleAllocated()) return;
   std::lock_guard<std::recursive_mutex> Guard(imageLock_);
-  if (!memImage_) return;
+  if (!memImage_ || drawLines_.empty() || IsRectEmpty(&textRect_) || !paintWnd_.load()) return;
   TCanvas* C = memImage_->Canvas();
   int TW = RectWidth(textRect_), TH = RectHeight(textRect_);
   HDC DC = C->GetHandle();
@@ -195,10 +196,10 @@ void TSecretPanel::PaintText() {
   UINT Flags = DT_SINGLELINE | DT_EXPANDTABS | DT_NOCLIP | DT_NOPREFIX;
   Flags |= textAlignment_ == taLeftJustify ? DT_LEFT : textAlignment_ == taRightJustify ? DT_RIGHT : DT_CENTER;
   Flags = DrawTextBiDiModeFlags(this, Flags);
-  for (int I = firstLine_; I < lines_->GetCount(); ++I) {
+  for (size_t I = static_cast<size_t>(firstLine_); I < drawLines_.size(); ++I) {
     if (R.top >= TH) break;
     if (R.bottom > 0) {
-      String S = lines_->Get(I).substr(0, 255);
+      String S = drawLines_[I].substr(0, 255);
       int Len = static_cast<int>(S.size());
       if (textStyle_ == bvLowered || textStyle_ == bvRaised) {
         TRect Shadow = R;
@@ -213,13 +214,27 @@ void TSecretPanel::PaintText() {
     }
     OffsetRect(&R, 0, lineHeight_);
   }
-  // Onto the control, straight from the image.
+  // Onto the control, straight from the image; a window gone meanwhile
+  // gives no device context.
+  HWND Wnd = paintWnd_.load();
+  if (!Wnd) return;
   canvas_->Lock();
-  HDC Wnd = GetDC(Handle());
-  BitBlt(Wnd, textRect_.left, textRect_.top, TW, TH, DC, 0, 0, SRCCOPY);
-  ReleaseDC(Handle(), Wnd);
+  if (HDC WndDC = GetDC(Wnd)) {
+    BitBlt(WndDC, textRect_.left, textRect_.top, TW, TH, DC, 0, 0, SRCCOPY);
+    ReleaseDC(Wnd, WndDC);
+  }
   canvas_->Unlock();
-  ValidateRect(Handle(), &textRect_);
+  ValidateRect(Wnd, &textRect_);
+}
+
+void TSecretPanel::CreateWnd() {
+  TCustomPanel::CreateWnd();
+  paintWnd_ = handle_;
+}
+
+void TSecretPanel::DestroyWnd() {
+  paintWnd_ = nullptr;
+  TCustomPanel::DestroyWnd();
 }
 
 void TSecretPanel::TimerExpired(TObject*) {
@@ -358,7 +373,11 @@ void TSecretPanel::Paint() {
   RestoreDC(DC, Saved);
   C->Refresh();
   if (active_ && !glyph_->Empty()) {
-    RecalcDrawRect();
+    {
+      // A frame on the timer's thread reads the layout.
+      std::lock_guard<std::recursive_mutex> Guard(imageLock_);
+      RecalcDrawRect();
+    }
     DrawBitmapTransparent(C, glyphOrigin_.x, glyphOrigin_.y, glyph_.get(), glyph_->GetTransparentColor());
   }
 }

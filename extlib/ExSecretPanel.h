@@ -70,6 +70,10 @@ class TSecretPanel : public TCustomPanel {
   // While active, a change of the children's alignment rebuilds the image.
   void AlignControls(TControl* AControl, TRect& Rect) override;
   void Paint() override;
+  // Keep the window frames are copied to (the timer's thread never asks
+  // for the handle, which could make a window there).
+  void CreateWnd() override;
+  void DestroyWnd() override;
   virtual void PaintClient(TCanvas* Canvas, const TRect& Rect);
   virtual void TimerExpired(TObject* Sender);
   virtual void StartPlay();
@@ -96,6 +100,11 @@ class TSecretPanel : public TCustomPanel {
   TRect textRect_{}, paintRect_{};
   TPoint glyphOrigin_{};
   std::unique_ptr<TBitmap> memImage_;
+  // The lines as the image was prepared with: frames draw these, so the
+  // timer's thread never reads Lines while the window thread changes it.
+  std::vector<String> drawLines_;
+  // The window frames go to, or none; set on the window thread.
+  std::atomic<HWND> paintWnd_{nullptr};
   std::unique_ptr<TBitmap> glyph_;
   std::vector<TControl*> hidden_;
   TBevelCut textStyle_ = bvNone;

@@ -884,14 +884,20 @@ void TOdStatusBar::DeregisterSystemHook() {
 void TOdStatusBar::SetUseMonitorDLL(bool Value) {
   if (Value == useMonitorDLL_) return;
   useMonitorDLL_ = Value;
+  // The enabled lock panels load the library as they register with it; a
+  // bar without one leaves it unloaded.
   UpdateKeyboardHooks();
-  if (Value && !KbMonDLL_Loaded && !InitKbMonDLL()) {
-    // No library: back to the bar's own keyboard hook, which a designer is
-    // told about.
-    useMonitorDLL_ = false;
-    UpdateKeyboardHooks();
-    if (IsDesigning()) throw Exception(L"Could not load " + KbMonDLLName);
-  }
+  // A form being read sets this before its panels: Loaded checks it then.
+  if (!IsLoading()) CheckMonitorLoaded(IsDesigning());
+}
+
+void TOdStatusBar::CheckMonitorLoaded(bool Report) {
+  if (!useMonitorDLL_ || KbMonDLL_Loaded) return;
+  // No library: back to the bar's own keyboard hook, which a designer is
+  // told about.
+  useMonitorDLL_ = false;
+  UpdateKeyboardHooks();
+  if (Report) throw Exception(L"Could not load " + KbMonDLLName);
 }
 
 bool TOdStatusBar::AppWinHook(TMessage& Message) {
@@ -904,6 +910,7 @@ bool TOdStatusBar::AppWinHook(TMessage& Message) {
 
 void TOdStatusBar::Loaded() {
   TStatusBar::Loaded();
+  CheckMonitorLoaded(false);
   UpdateExtentFont();
   for (int i = 0; i < panels_->GetCount(); ++i)
     if ((*panels_)[i]->GetAutoFit()) (*panels_)[i]->UpdateAutoFitWidth();

@@ -272,6 +272,10 @@ class TOdStatusBar : public TStatusBar {
   friend class TOdStatusPanel;
   friend class TOdStatusPanels;
   void PaintSizeGrip();
+  // With UseMonitorDLL set but no library loaded (none found, or no enabled
+  // lock panel to load it), turns UseMonitorDLL off again; Report raises
+  // "Could not load ..." then.
+  void CheckMonitorLoaded(bool Report);
   void ShowPanelHint(THintInfo& Info);
   TCanvas* PaintCanvas();
   std::unique_ptr<TOdStatusPanels> panels_;

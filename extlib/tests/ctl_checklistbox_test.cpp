@@ -532,6 +532,9 @@ bool Holds(TMemoryStream& S, const char* Text) {
 }  // namespace
 
 TEST(CheckListBox, StatesTravelInTheFormStream) {
+  // As in the program, whose start-up registers the class: the list is
+  // written against a new one of its class.
+  ExCheckListBoxInitialize();
   TMemoryStream S;
   {
     ListHost h;

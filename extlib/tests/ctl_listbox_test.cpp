@@ -1,4 +1,6 @@
 // The text list box keeps its horizontal scroll range at its widest item.
+#include <cmath>
+
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
 #include "testsupport/Pump.h"
@@ -51,6 +53,25 @@ TEST(TextListBox, RangeFollowsTheWidestItem) {
   h.list->Items()->Clear();
   EXPECT_EQ(h.Extent(), 0);
   EXPECT_EQ(h.list->MaxItemWidth(), 0);
+}
+
+// With tab stops, a tabbed item reaches past its first stop, so the range
+// covers the text the window shows after the tab.
+TEST(TextListBox, TabbedItemsAreMeasuredToTheirTabStop) {
+  ListHost h;
+  h.list->SetTabWidth(60);
+  h.list->HandleNeeded();
+  h.list->Items()->Add(L"a\tb");
+  HDC dc = GetDC(h.list->GetHandle());
+  HGDIOBJ old = SelectObject(dc, h.list->Font()->GetHandle());
+  SIZE zero{}, tail{};
+  GetTextExtentPoint32W(dc, L"0", 1, &zero);
+  GetTextExtentPoint32W(dc, L"bx", 2, &tail);
+  SelectObject(dc, old);
+  ReleaseDC(h.list->GetHandle(), dc);
+  int stop = int(std::lround(60 * zero.cx * 0.25));
+  EXPECT_EQ(h.Extent(), stop + tail.cx);
+  EXPECT_EQ(h.list->MaxItemWidth(), h.Extent());
 }
 
 }  // namespace

@@ -1,5 +1,11 @@
 // The scrolling text panel: layout, stepping through its frames, the end of
 // the text, cycling, and a real run on its timer thread.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 #include "classlib/Forms.h"
 #include "testsupport/Gui.h"
 #include "testsupport/Pump.h"
@@ -18,6 +24,7 @@ class TSteppedPanel : public TSecretPanel {
   void Tick(int n = 1) {
     for (int i = 0; i < n; ++i) TimerExpired(this);
   }
+  using TWinControl::DestroyHandle;
 };
 
 struct PanelHost {
@@ -160,6 +167,74 @@ TEST(SecretPanel, RunsToTheEndOnItsTimerThread) {
   p->Play();
   EXPECT_TRUE(PumpUntil([&] { return !p->GetActive(); }, 10000));
   EXPECT_TRUE(h.child->GetVisible());
+}
+
+// A frame drawn on the timer's thread keeps to what the window thread
+// prepared: it draws the lines the image was made with, whatever Lines goes
+// through meanwhile, and it never makes a window on its own thread when the
+// panel's window is gone. The frame waits inside OnPaintClient while the
+// window thread acts.
+TEST(SecretPanel, FramesOnTheTimerThreadKeepToWhatTheWindowThreadPrepared) {
+  PanelHost h;
+  TSteppedPanel* p = h.panel;
+  p->SetInterval(1);
+  p->Cycled = true;
+  p->Lines()->Add(L"WWWW");
+  const std::thread::id Main = std::this_thread::get_id();
+  const int K = 40;  // the line is wholly inside the text area by then
+  std::mutex M;
+  std::condition_variable CV;
+  int Asked = 0, Done = 0;
+  std::atomic<int> Frames{0};
+  std::atomic<bool> Ink{false};
+  auto Ask = [&](int Step) {
+    std::unique_lock<std::mutex> L(M);
+    Asked = Step;
+    CV.wait_for(L, std::chrono::seconds(10), [&] { return Done >= Step; });
+  };
+  p->OnPaintClient = TPanelDrawEvent([&](TObject*, TCanvas* C, const TRect& R) {
+    if (std::this_thread::get_id() != Main) {
+      const int N = ++Frames;
+      if (N == K) {
+        Ask(1);
+      } else if (N == K + 1) {
+        // The image still holds frame K.
+        for (int y = R.top + 3; y < R.bottom - 3 && !Ink; ++y)
+          for (int x = R.left + 3; x < R.right - 3; ++x)
+            if ((C->GetPixel(x, y) & 0xFFFFFF) != 0xFFFFFF) {
+              Ink = true;
+              break;
+            }
+        Ask(2);
+      }
+    }
+    C->FillRect(R);
+  });
+  auto Answer = [&](int Step) {
+    std::lock_guard<std::mutex> L(M);
+    Done = Step;
+    CV.notify_all();
+  };
+  p->Play();
+  ASSERT_TRUE(PumpUntil([&] { std::lock_guard<std::mutex> L(M); return Asked == 1; }));
+  // The lines change without telling the panel yet.
+  p->Lines()->BeginUpdate();
+  p->Lines()->Clear();
+  p->Lines()->Add(L" ");
+  Answer(1);
+  ASSERT_TRUE(PumpUntil([&] { std::lock_guard<std::mutex> L(M); return Asked == 2; }));
+  p->DestroyHandle();
+  Answer(2);
+  // Frames without a window draw nothing; a window made on the timer's
+  // thread would need this one answering its parent's messages meanwhile.
+  Pump(300);
+  p->Stop();  // waits for the frame in flight
+  p->Lines()->EndUpdate();
+  EXPECT_TRUE(Ink) << "frame " << K << " drew the lines it was prepared with";
+  if (p->HandleAllocated()) {
+    EXPECT_EQ(GetWindowThreadProcessId(p->GetHandle(), nullptr), GetCurrentThreadId())
+        << "the panel's window was made on another thread";
+  }
 }
 
 // Freeing a playing panel ends its play: OnStopPlay runs once, the timer

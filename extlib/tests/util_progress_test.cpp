@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "classlib/Forms.h"
+#include "classlib/PropFiler.h"
 #include "classlib/StdCtrls.h"
 #include "extlib/ExProgress.h"
 
@@ -91,4 +92,44 @@ TEST_F(ProgressRegistry, UnregisteringADescendantKeepsTheBase) {
   EXPECT_TRUE(SupportsProgressControl(Steps));  // as a plain progress bar
   EXPECT_TRUE(SetProgressValue(Steps, 4));
   EXPECT_EQ(Steps->GetPosition(), 4);
+}
+
+namespace {
+
+// A gauge whose properties are published the usual way: declared to the
+// form stream, nothing registered for them.
+class TMeter : public TGraphicControl {
+ public:
+  using TGraphicControl::TGraphicControl;
+  int Limit = 100, Floor = 0, Level = 0;
+  String Label;
+
+ protected:
+  void DefineProperties(TFiler* Filer) override {
+    TGraphicControl::DefineProperties(Filer);
+    using namespace PropFiler;
+    Integer(Filer, L"Limit", Limit, 100, [this](int64_t V) { Limit = int(V); });
+    Integer(Filer, L"Floor", Floor, 0, [this](int64_t V) { Floor = int(V); });
+    Integer(Filer, L"Level", Level, 0, [this](int64_t V) { Level = int(V); });
+    Text(Filer, L"Label", Label, String(), [this](const String& V) { Label = V; });
+  }
+};
+
+}  // namespace
+
+TEST_F(ProgressRegistry, PublishedIntegerPropertiesAreFoundByName) {
+  RegisterProgressControl(TControlClassRef::Of<TMeter>(), L"limit", L"Floor", L"Level");
+  auto* Meter = new TMeter(Form.get());
+  Meter->SetParent(Form.get());
+  EXPECT_TRUE(SetProgressMax(Meter, 250));
+  EXPECT_TRUE(SetProgressMin(Meter, 5));
+  EXPECT_TRUE(SetProgressValue(Meter, 60));
+  EXPECT_EQ(Meter->Limit, 250);
+  EXPECT_EQ(Meter->Floor, 5);
+  EXPECT_EQ(Meter->Level, 60);
+  // A text property is no progress property, nor one that does not exist.
+  RegisterProgressControl(TControlClassRef::Of<TMeter>(), L"Label", L"NoSuchFloor", L"Level");
+  EXPECT_FALSE(SetProgressMax(Meter, 1));
+  EXPECT_FALSE(SetProgressMin(Meter, 1));
+  EXPECT_EQ(Meter->Label, L"");
 }

@@ -89,8 +89,6 @@ TEST(OdStatusBarFiler, EveryPublishedPropertyReadsBack) {
     auto form = NewForm(L"SbSource");
     h.Offer(form.get());
     TOdStatusBar* bar = NewBar(form.get());
-    bar->SetUseMonitorDLL(true);
-    ASSERT_TRUE(bar->GetUseMonitorDLL());
     bar->SetOnDrawPanel(TOdDrawPanelEvent(&h, &Handlers::BarDraw));
     TOdStatusPanel* p = bar->Panels()->Add();
     p->SetPanelType(sptEllipsisPath);
@@ -119,6 +117,9 @@ TEST(OdStatusBarFiler, EveryPublishedPropertyReadsBack) {
     TOdStatusPanel* caps = bar->Panels()->Add();
     caps->SetPanelType(sptCapsLock);
     caps->SetAutoFit(false);
+    // The monitor library serves a bar with an enabled lock panel.
+    bar->SetUseMonitorDLL(true);
+    ASSERT_TRUE(bar->GetUseMonitorDLL());
     Write(form.get(), S);
     for (const char* n : kBarNames) EXPECT_TRUE(Stored(S, n)) << n;
     for (const char* n : kPanelNames) EXPECT_TRUE(Stored(S, n, true)) << n;

@@ -206,6 +206,29 @@ TEST(OdStatusBarLocks, MonitorLibraryAbsentFallsBackToTheOwnHook) {
   (void)caps;
 }
 
+// The library is loaded for an enabled lock panel only: a bar without one
+// keeps its own hook and leaves the library alone.
+TEST(OdStatusBarLocks, MonitorLibraryLoadsOnlyForAnEnabledLockPanel) {
+  BarHost h;
+  String saved = KbMonDLLName;
+  KbMonDLLName = L"KbMonFake.dll";
+  h.Add(sptNormal);
+  TOdStatusPanel* caps = h.Add(sptCapsLock);
+  caps->SetEnabled(false);
+  h.bar->SetUseMonitorDLL(true);
+  EXPECT_FALSE(KbMonDLL_Loaded);
+  EXPECT_FALSE(h.bar->GetUseMonitorDLL());
+  EXPECT_EQ(h.bar->MonitorRegistrations(), 0);
+  caps->SetEnabled(true);
+  h.bar->SetUseMonitorDLL(true);
+  EXPECT_TRUE(KbMonDLL_Loaded);
+  EXPECT_TRUE(h.bar->GetUseMonitorDLL());
+  EXPECT_EQ(h.bar->MonitorRegistrations(), 1);
+  h.bar->SetUseMonitorDLL(false);
+  EXPECT_FALSE(KbMonDLL_Loaded);
+  KbMonDLLName = saved;
+}
+
 TEST(OdStatusBarLocks, MonitorLibraryNotificationsSetTheKeyState) {
   BarHost h;
   String saved = KbMonDLLName;

@@ -1,0 +1,103 @@
+// A form storage keeps what components declare only to the form stream in
+// the layout of class-kind properties: a string list in a section of its
+// own, a collection as a count beside a section of its items, a part
+// (Constraints, a panel's GaugeAttrs) under its parent's prefix; in an ini
+// file and in the registry alike.
+#include "classlib/IniFiles.h"
+#include "extlib/ExCheckListBox.h"
+#include "extlib/ExFileUtil.h"
+#include "extlib/ExFormStorage.h"
+#include "extlib/ExSecretPanel.h"
+#include "statusbar/tests/sb_support.h"
+#include "testsupport/Registry.h"
+
+namespace {
+
+struct StoreForm {
+  std::unique_ptr<TForm> form;
+  TSecretPanel* panel = nullptr;
+  TOdStatusBar* bar = nullptr;
+  TExtCheckListBox* checks = nullptr;
+  TFormStorage* storage = nullptr;
+  StoreForm(bool Registry, const String& Where) {
+    form.reset(new TForm(Application));
+    form->SetName(L"StoreForm");
+    panel = new TSecretPanel(form.get());
+    panel->SetName(L"Panel1");
+    panel->SetParent(form.get());
+    bar = new TOdStatusBar(form.get());
+    bar->SetName(L"Bar1");
+    bar->SetParent(form.get());
+    checks = new TExtCheckListBox(form.get());
+    checks->SetName(L"Checks1");
+    checks->SetParent(form.get());
+    storage = new TFormStorage(form.get());
+    storage->UseRegistry = Registry;
+    storage->SetIniFileName(Where);
+    storage->SetIniSection(L"Main");
+    for (const wchar_t* P : {L"Panel1.Lines", L"Bar1.Panels", L"Bar1.Constraints", L"Checks1.Items"})
+      storage->GetStoredProps()->Add(P);
+    storage->Loaded();
+  }
+};
+
+}  // namespace
+
+TEST(PropsStorageStreamed, ListsCollectionsAndPartsRoundTripInIniAndRegistry) {
+  InitForms();
+  testsupport::ScratchKey Scratch(L"statusbar");
+  const String IniName = NormalDir(GetTempDir()) + L"zembrio-statusbar-storage.ini";
+  for (bool Registry : {false, true}) {
+    SCOPED_TRACE(Registry ? "registry" : "ini file");
+    const String Where = Registry ? String(Scratch.Path(L"store")) : IniName;
+    DeleteFileW(IniName.c_str());
+    {
+      StoreForm F(Registry, Where);
+      F.panel->Lines()->SetText(L"one\r\ntwo\r\n");
+      TOdStatusPanel* Text = F.bar->Panels()->Add();
+      Text->SetText(L"first");
+      Text->SetWidth(140);
+      TOdStatusPanel* Gauge = F.bar->Panels()->Add();
+      Gauge->SetPanelType(sptGauge);
+      Gauge->GaugeAttrs()->SetPosition(40);
+      F.bar->Constraints()->MaxHeight = 30;
+      F.checks->Items()->Add(L"alpha");
+      F.checks->Items()->Add(L"beta");
+      F.storage->SaveProperties();
+    }
+    // Read back where the values landed.
+    auto Get = [&](const String& Section, const String& Ident) -> String {
+      if (!Registry) return TMemIniFile(IniName).ReadString(Section, Ident, L"<none>");
+      DWORD Type = 0;
+      std::string Bytes;
+      if (!Scratch.Read(L"store\\" + Section, Ident, Type, Bytes) || Type != REG_SZ) return L"<none>";
+      String S(reinterpret_cast<const wchar_t*>(Bytes.data()), Bytes.size() / sizeof(wchar_t));
+      while (!S.empty() && S.back() == L'\0') S.pop_back();
+      return S;
+    };
+    EXPECT_EQ(Get(L"Main.Panel1_Lines", L"Count"), L"2");
+    EXPECT_EQ(Get(L"Main.Panel1_Lines", L"Item1"), L"two");
+    EXPECT_EQ(Get(L"Main", L"Panel1_Lines"), L"<none>");
+    EXPECT_EQ(Get(L"Main", L"Bar1_Panels.Count"), L"2");
+    EXPECT_EQ(Get(L"Main.Bar1_Panels", L"Item0_Text"), L"first");
+    EXPECT_EQ(Get(L"Main.Bar1_Panels", L"Item0_Width"), L"140");
+    EXPECT_EQ(Get(L"Main.Bar1_Panels", L"Item1_PanelType"), L"sptGauge");
+    EXPECT_EQ(Get(L"Main.Bar1_Panels", L"Item1_GaugeAttrsPosition"), L"40");
+    EXPECT_EQ(Get(L"Main", L"Bar1_ConstraintsMaxHeight"), L"30");
+    EXPECT_EQ(Get(L"Main.Checks1_Items", L"Item0"), L"alpha");
+
+    // A fresh form takes them all back.
+    StoreForm F(Registry, Where);
+    F.storage->RestoreProperties();
+    EXPECT_EQ(F.panel->Lines()->GetText(), L"one\r\ntwo\r\n");
+    ASSERT_EQ(F.bar->Panels()->GetCount(), 2);
+    EXPECT_EQ(F.bar->Panels()->GetItem(0)->GetText(), L"first");
+    EXPECT_EQ(F.bar->Panels()->GetItem(0)->GetWidth(), 140);
+    EXPECT_EQ(F.bar->Panels()->GetItem(1)->GetPanelType(), sptGauge);
+    EXPECT_EQ(F.bar->Panels()->GetItem(1)->GaugeAttrs()->GetPosition(), 40);
+    EXPECT_EQ(F.bar->Constraints()->MaxHeight, 30);
+    ASSERT_EQ(F.checks->Items()->GetCount(), 2);
+    EXPECT_EQ(F.checks->Items()->Get(1), L"beta");
+  }
+  DeleteFileW(IniName.c_str());
+}
