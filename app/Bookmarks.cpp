@@ -39,12 +39,21 @@ String CannotCreate(const String& FileName) {
 
 }  // namespace
 
+bool BookmarkPathStorable(const String& KeyPath) { return KeyPath.find_first_of(L"\r\n") == String::npos; }
+
+String BookmarkFileFromSetting(const String& Setting) {
+  if (Setting.size() >= 2 && Setting.front() == L'"' && Setting.back() == L'"')
+    return Setting.substr(1, Setting.size() - 2);
+  return Setting;
+}
+
 std::string EncodeBookmarks(const std::vector<TBookmark>& Bookmarks) {
   String text;
   for (const auto& b : Bookmarks) {
+    if (!BookmarkPathStorable(b.KeyPath)) continue;
     text += OneLine(b.Description) + L"\r\n";
-    text += RootKeyName(b.RootKey, rnmFull, false) + L"\r\n";
-    text += OneLine(b.KeyPath) + L"\r\n";
+    text += (b.RootKey == RegRoot::None ? b.RootText : RootKeyName(b.RootKey, rnmFull, false)) + L"\r\n";
+    text += b.KeyPath + L"\r\n";
   }
   if (FitsAnsi(text)) return WideToAnsi(text);
   const std::u16string u = ToUtf16(text);
@@ -64,6 +73,8 @@ void DecodeBookmarks(const std::string& Bytes, std::vector<TBookmark>& Out) {
     TBookmark b;
     b.Description = lines[i];
     b.RootKey = RootKeyFromName(lines[i + 1]);
+    if (b.RootKey == RegRoot::None) b.RootKey = RootOfAbbreviation(lines[i + 1]);
+    if (b.RootKey == RegRoot::None) b.RootText = lines[i + 1];
     b.KeyPath = lines[i + 2];
     Out.push_back(std::move(b));
   }

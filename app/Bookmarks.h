@@ -16,12 +16,27 @@ struct TBookmark {
   String Description;
   TRegRoot RootKey = RegRoot::None;
   String KeyPath;  // each component preceded by a backslash; empty for a root key
+  // The file's root-key line of a bookmark whose root key is not known
+  // (RootKey None): written back as it was read.
+  String RootText;
 };
 
-// The file's bytes for a list of bookmarks.
+// Whether a key path can be kept in the bookmark file, one line per path:
+// a key whose name holds a line break can't be.
+bool BookmarkPathStorable(const String& KeyPath);
+
+// The file a BookmarkFile setting names. A name in double quotes, as
+// Explorer's "Copy as path" gives it, stands for the name inside them; any
+// other name is taken as it is (a quote at one end only is no pair, and a
+// name with a quote names no file).
+String BookmarkFileFromSetting(const String& Setting);
+
+// The file's bytes for a list of bookmarks. A bookmark whose path can't be
+// stored is left out (never written as some other key's path).
 std::string EncodeBookmarks(const std::vector<TBookmark>& Bookmarks);
-// Appends the bookmarks of the file's bytes to Out, in file order. A root
-// name that matches no root key gives RegRoot::None. A last group of fewer
+// Appends the bookmarks of the file's bytes to Out, in file order. The root
+// line takes the full and short names and the abbreviations (HKLM...); any
+// other text gives RegRoot::None and is kept in RootText. A last group of fewer
 // than three lines raises EBookmarkFileError after the complete groups
 // before it were appended.
 void DecodeBookmarks(const std::string& Bytes, std::vector<TBookmark>& Out);

@@ -22,32 +22,40 @@ String MissingFileReason(const String& FileName) {
   return String();
 }
 
+// A key whose name holds a line break can't be bookmarked: the file keeps
+// a path on one line, and another path would reopen another key.
+bool RefusedBookmark(const String& Path) {
+  if (BookmarkPathStorable(Path)) return false;
+  dmodCommon->ShowMessageText(L"This key can't be bookmarked: its name holds a line break, which the bookmark "
+                              L"file can't keep.\n\nKey: " +
+                              Path);
+  return true;
+}
+
 }  // namespace
 
 String TfrmMain::GetBookmarkFileName(bool UseDefault) {
-  if (!UseDefault) {
-    String name = dmodCommon->OptionString(SettingName::BookmarkFile);
-    if (!name.empty() && name[0] == L'"') name = name.size() >= 2 ? name.substr(1, name.size() - 2) : String();
-    return name;
-  }
+  if (!UseDefault) return BookmarkFileFromSetting(dmodCommon->OptionString(SettingName::BookmarkFile));
   return dmodCommon->Logic.GetBookmarkFileName(ExtractFilePath(ParamStr(0)));
 }
 
-TListItem* TfrmMain::AddBookmarkItem(const String& Description, TRegRoot Root, const String& Path) {
-  auto* b = new TBookmark{Description, Root, Path};
+TListItem* TfrmMain::AddBookmarkItem(const String& Description, TRegRoot Root, const String& Path,
+                                     const String& RootText) {
+  auto* b = new TBookmark{Description, Root, Path, Root == RegRoot::None ? RootText : String()};
   TListItem* item = lvBookmarks->Items()->Add();
   item->SetData(b);
   item->SetCaption(Description);
-  item->SubItems()->Add(dmodCommon->GetRootKeyName(Root, rnmByOption));
+  item->SubItems()->Add(Root == RegRoot::None ? b->RootText : dmodCommon->GetRootKeyName(Root, rnmByOption));
   item->SubItems()->Add(Path);
   item->SetImageIndex(3);
   return item;
 }
 
 void TfrmMain::AddBookmark(TTreeExNode* Node) {
+  const String path = dmodCommon->GetNodeKeyPath(Node);
+  if (RefusedBookmark(path)) return;
   pagExtras->SetActivePage(tbsBookmarks);
-  TListItem* item =
-      AddBookmarkItem(Node->GetText(), dmodCommon->GetNodeRootKey(Node), dmodCommon->GetNodeKeyPath(Node));
+  TListItem* item = AddBookmarkItem(Node->GetText(), dmodCommon->GetNodeRootKey(Node), path);
   lvBookmarks->SetSelected(item);
   if (lvBookmarks->CanFocus()) lvBookmarks->SetFocus();
   item->EditCaption();
@@ -58,10 +66,11 @@ void TfrmMain::pmnuFind_BookmarkClick(TObject*) {
   TListItem* sel = lvFindResults->GetSelected();
   auto* hit = ItemHit(sel);
   if (!hit) return;
-  pagExtras->SetActivePage(tbsBookmarks);
   // The tree's form of the path: no trailing backslash.
   String path = hit->Path;
   while (!path.empty() && path.back() == L'\\') path.pop_back();
+  if (RefusedBookmark(path)) return;
+  pagExtras->SetActivePage(tbsBookmarks);
   // A root key's result names no key below it: the root key's name
   // describes it, as it does a bookmark made on the root key in the tree.
   String description = dmodCommon->GetKeyNameFromPath(hit->Path);
@@ -136,7 +145,7 @@ void TfrmMain::LoadBookmarks(const String& FileName, bool ClearFirst) {
   if (!loaded && list.empty() && !FileReadable(FileName)) unreadBookmarkFile_ = FileName;
   lvBookmarks->Items()->BeginUpdate();
   if (ClearFirst) lvBookmarks->Items()->Clear();
-  for (const TBookmark& b : list) AddBookmarkItem(b.Description, b.RootKey, b.KeyPath);
+  for (const TBookmark& b : list) AddBookmarkItem(b.Description, b.RootKey, b.KeyPath, b.RootText);
   lvBookmarks->Items()->EndUpdate();
 }
 

@@ -539,12 +539,11 @@ bool TCommonLogic::ImportFile(const String& FileName, const std::function<void()
 // Bookmarks.
 
 String TCommonLogic::GetBookmarkFileName(const String& ProgramFolder) {
-  String name = GetOption(SettingName::BookmarkFile).AsString();
+  String name = BookmarkFileFromSetting(GetOption(SettingName::BookmarkFile).AsString());
   if (name.empty()) {
     name = IncludeTrailingPathDelimiter(ProgramFolder) + L"Bookmarks.ZembrioBM";
     SetOption(SettingName::BookmarkFile, name);
   }
-  if (!name.empty() && name[0] == L'"') name = name.size() >= 2 ? name.substr(1, name.size() - 2) : String();
   return name;
 }
 

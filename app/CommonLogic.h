@@ -160,9 +160,9 @@ class TCommonLogic {
   TEvent<void(bool)> OnLongWorkState;
 
   // --- Bookmark file.
-  // The file name by the BookmarkFile setting: empty means ProgramFolder +
-  // "Bookmarks.ZembrioBM" (stored back into the setting); surrounding
-  // double quotes are removed.
+  // The file name by the BookmarkFile setting (BookmarkFileFromSetting):
+  // empty means ProgramFolder + "Bookmarks.ZembrioBM" (stored back into the
+  // setting).
   String GetBookmarkFileName(const String& ProgramFolder);
   bool SaveBookmarks(const String& FileName, const std::vector<TBookmark>& Bookmarks);
   // Appends the file's bookmarks; false when it failed (the bookmarks read

@@ -1087,19 +1087,6 @@ void TfrmMain::mnuNavigation_CollapseClick(TObject*) {
   if (n && n->GetExpanded()) n->Collapse(true);
 }
 
-namespace {
-// The root keys' abbreviations that other registry tools write and accept.
-TRegRoot RootOfAbbreviation(const String& Name) {
-  static const std::pair<const wchar_t*, TRegRoot> abbreviations[] = {
-      {L"HKCR", RegRoot::ClassesRoot}, {L"HKCU", RegRoot::CurrentUser},   {L"HKLM", RegRoot::LocalMachine},
-      {L"HKU", RegRoot::Users},        {L"HKCC", RegRoot::CurrentConfig}};
-  const String up = AnsiUpperCase(Name);
-  for (const auto& [abbreviation, root] : abbreviations)
-    if (up == abbreviation) return root;
-  return RegRoot::None;
-}
-}  // namespace
-
 void TfrmMain::GoToPath(const String& Text) {
   if (Text.empty()) return;
   String path = Text;

@@ -166,7 +166,10 @@ class TfrmMain : public TForm {
 
   // --- Bookmarks.
   String GetBookmarkFileName(bool UseDefault = true);
-  TListItem* AddBookmarkItem(const String& Description, TRegRoot Root, const String& Path);
+  // RootText: the bookmark file's root line for a root key it does not
+  // know (Root None), shown and written back as it was read.
+  TListItem* AddBookmarkItem(const String& Description, TRegRoot Root, const String& Path,
+                             const String& RootText = String());
   void AddBookmark(TTreeExNode* Node);
   void OpenBookmark();
   void SaveBookmarks(const String& FileName);

@@ -215,10 +215,9 @@ void TfrmOptions::FormCloseQuery(TObject*, bool& CanClose) {
 }
 
 bool TfrmOptions::CheckBookmarkFile() {
-  // The name as the main window will take it: surrounding quotes dropped,
-  // empty for the default file beside the program.
-  String name = edtBookmarkFile->GetText();
-  if (!name.empty() && name[0] == L'"') name = name.size() >= 2 ? name.substr(1, name.size() - 2) : String();
+  // The name as the main window will take it: empty for the default file
+  // beside the program.
+  const String name = BookmarkFileFromSetting(edtBookmarkFile->GetText());
   if (name.empty()) return true;
   auto refuse = [this](const String& Text) {
     if (!Text.empty()) Tell(Text);
@@ -227,6 +226,12 @@ bool TfrmOptions::CheckBookmarkFile() {
     edtBookmarkFile->SelectAll();
     return false;
   };
+  // No file name holds a double quote: one left after a surrounding pair
+  // is taken off is a quote missing at the other end, or a stray one.
+  if (name.find(L'"') != String::npos)
+    return refuse(L"The bookmark file name has a double quote that does not enclose the whole name.  Put the whole "
+                  L"name in quotes, or leave the quotes out:\n\n" +
+                  edtBookmarkFile->GetText());
   const String file = ExpandFileName(name);
   if (DirectoryExists(file)) return refuse(L"The bookmark file location is a folder, not a file:\n\n" + file);
   if (FileExists(file)) {
@@ -300,7 +305,7 @@ void TfrmOptions::SaveOptions() {
 
   if (bookmarkPathChanged_) {
     if (Ask(ClearBookmarksQuestion) && OnClearBookmarks) OnClearBookmarks(this);
-    const String file = edtBookmarkFile->GetText();
+    const String file = BookmarkFileFromSetting(edtBookmarkFile->GetText());
     if (!file.empty() && FileExists(file) && Ask(MergeBookmarksQuestion) && OnLoadBookmarks) OnLoadBookmarks(file);
   }
 }

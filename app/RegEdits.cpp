@@ -29,6 +29,19 @@ void OnRoot(TRegistry& Reg, TRegRoot Root) {
   if (Root != RegRoot::None) Reg.SetRootKey(RootHandle(Root));
 }
 
+// The root key's handle (a null root is the registry object's default).
+HKEY RootOf(TRegRoot Root) { return Root != RegRoot::None ? RootHandle(Root) : HKEY_CURRENT_USER; }
+
+// A line with the system's reason for a failure.
+String Reason(LONG Code) { return L"\n" + SysErrorMessage(static_cast<unsigned long>(Code)); }
+
+// Only a key that isn't there may have been deleted or renamed; any other
+// refusal is told with the system's reason.
+String KeyDeleteFailure(const String& Path, LONG Code) {
+  if (Code == ERROR_FILE_NOT_FOUND) return KeyDeleteFailed + Path;
+  return L"Unable to successfully delete the registry key.\n\nKey: " + Path + Reason(Code);
+}
+
 // The path from the root key, whatever backslashes the caller gave.
 String FromRoot(const String& Path) { return L"\\" + ApiKeyPath(Path); }
 
@@ -55,11 +68,13 @@ String NewKey(TRegRoot Root, const String& ParentPath) {
   // Made below the parent as it is open: a parent that another program
   // deleted is reported, not brought back empty around the new key.
   TRegKey parent, made;
-  if (!parent.Open(Root != RegRoot::None ? RootHandle(Root) : HKEY_CURRENT_USER, ApiKeyPath(ParentPath),
-                   KEY_READ | KEY_CREATE_SUB_KEY) ||
-      !made.CreateSub(parent, name))
+  if (!parent.Open(RootOf(Root), ApiKeyPath(ParentPath), KEY_READ | KEY_CREATE_SUB_KEY) ||
+      !made.CreateSub(parent, name)) {
+    const LONG code = parent.IsOpen() ? made.LastError() : parent.LastError();
     throw ERegEditFailed(
-        L"Unable to successfully create the registry key.  The key name may have been invalid.\n\nKey: " + newPath);
+        L"Unable to successfully create the registry key.  The key name may have been invalid.\n\nKey: " + newPath +
+        (code == ERROR_FILE_NOT_FOUND ? String() : Reason(code)));
+  }
   return name;
 }
 
@@ -69,13 +84,17 @@ void RenameKey(TRegRoot Root, const String& OldPath, const String& NewPath,
   OnRoot(reg, Root);
   if (reg.KeyExists(FromRoot(NewPath)))
     throw ERegEditRefused(L"Key name already exists: " + GetKeyNameFromPath(OldPath) + L"\n\nRename aborted.");
-  if (!reg.KeyExists(FromRoot(OldPath)))
+  const HKEY root = RootOf(Root);
+  const String from = ApiKeyPath(OldPath), to = ApiKeyPath(NewPath);
+  // A key that can't be opened is missing only when the registry says so;
+  // a refusal is told below, with its reason.
+  TRegKey probe;
+  if (!probe.Open(root, from, KEY_QUERY_VALUE) && probe.LastError() == ERROR_FILE_NOT_FOUND)
     throw ERegEditFailed(
         L"Unable to locate old key to rename.  The key may have been renamed or deleted by another process or "
         L"application.\n\nKey: " +
         OldPath);
-  const HKEY root = Root != RegRoot::None ? RootHandle(Root) : HKEY_CURRENT_USER;
-  const String from = ApiKeyPath(OldPath), to = ApiKeyPath(NewPath);
+  probe.Close();
   auto failed = [&OldPath](LONG Code) {
     return ERegEditFailed(L"Unable to successfully rename the registry key.\n\nKey: " + OldPath + L"\n" +
                           SysErrorMessage(static_cast<unsigned long>(Code)));
@@ -124,14 +143,14 @@ TNewValue NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath) {
     // Say why: no value name was tried yet.
     TRegKey key;
     const String kind = NewValueKindWords(texts);
-    if (!key.OpenReadOnly(Root != RegRoot::None ? RootHandle(Root) : HKEY_CURRENT_USER, ApiKeyPath(KeyPath)) &&
+    if (!key.OpenReadOnly(RootOf(Root), ApiKeyPath(KeyPath)) &&
         key.LastError() == ERROR_FILE_NOT_FOUND)
       throw ERegEditFailed(L"Unable to successfully create a new " + kind +
                            L" value.  The key no longer exists: it may have been deleted or renamed by another "
                            L"process or application.\n\nKey: " +
                            KeyPath);
     throw ERegEditFailed(L"Unable to successfully create a new " + kind + L" value.  The key can't be opened.\n\nKey: " +
-                         KeyPath + L"\n" + SysErrorMessage(static_cast<unsigned long>(key.LastError())));
+                         KeyPath + Reason(key.LastError()));
   }
   TNewValue made;
   made.Name = TCommonLogic::NewValueName(reg, texts.TypeWord);
@@ -150,13 +169,12 @@ void DeleteKey(TRegRoot Root, const String& Path, const std::function<void(size_
   if (path.empty()) throw ERegEditRefused(RootKeyRefused);
   TRegKey key;
   std::vector<String> names;
-  if (Progress && key.Open(Root != RegRoot::None ? RootHandle(Root) : HKEY_CURRENT_USER, path, KEY_READ) &&
-      key.ReadKeyNames(names)) {
+  if (Progress && key.Open(RootOf(Root), path, KEY_READ) && key.ReadKeyNames(names)) {
     size_t done = 0;
     for (const String& name : names) {
       const LONG rc = key.DeleteTree(name);
       if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
-        throw ERegEditFailed(KeyDeleteFailed + Path +
+        throw ERegEditFailed(KeyDeleteFailure(Path, rc) +
                              (done ? L"\n\n" + UIntToStr(unsigned(done)) + L" of its " + UIntToStr(unsigned(names.size())) +
                                          L" subkeys were deleted before the failure."
                                    : String()));
@@ -164,29 +182,35 @@ void DeleteKey(TRegRoot Root, const String& Path, const std::function<void(size_
     }
     key.Close();
   }
-  TRegistry reg;
-  OnRoot(reg, Root);
-  if (!reg.DeleteKey(FromRoot(Path))) throw ERegEditFailed(KeyDeleteFailed + Path);
+  const LONG rc = TRegKey(RootOf(Root)).DeleteTree(path);
+  if (rc != ERROR_SUCCESS) throw ERegEditFailed(KeyDeleteFailure(Path, rc));
 }
 
 void DeleteFoundKey(TRegRoot Root, const String& Path) {
-  if (ApiKeyPath(Path).empty()) throw ERegEditRefused(RootKeyRefused);
-  TRegistry reg;
-  OnRoot(reg, Root);
-  if (!reg.DeleteKey(FromRoot(Path)) && reg.KeyExists(FromRoot(Path))) throw ERegEditFailed(KeyDeleteFailed + Path);
+  const String path = ApiKeyPath(Path);
+  if (path.empty()) throw ERegEditRefused(RootKeyRefused);
+  // A key that is gone already (through an alias) is no failure.
+  const LONG rc = TRegKey(RootOf(Root)).DeleteTree(path);
+  if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) throw ERegEditFailed(KeyDeleteFailure(Path, rc));
 }
 
 void DeleteFoundValue(TRegRoot Root, const String& Path, const String& ValueName) {
-  TRegistry reg;
-  OnRoot(reg, Root);
-  if (!reg.OpenKey(FromRoot(Path), false))
+  auto failed = [&](LONG Code) {
+    return ERegEditFailed(L"Unable to successfully delete the registry value.\n\nKey: " + Path + L"\nValue: " +
+                          ValueName + Reason(Code));
+  };
+  // Only a key that isn't there is gone: one that refuses to open (a key
+  // the user may read but not change) keeps its value, and says why.
+  TRegKey key;
+  if (!key.Open(RootOf(Root), ApiKeyPath(Path), KEY_QUERY_VALUE | KEY_SET_VALUE)) {
+    if (key.LastError() != ERROR_FILE_NOT_FOUND) throw failed(key.LastError());
     throw ERegEditKeyGone(
         L"Unable to find key for the value to delete.  The key value may have been deleted or renamed by another "
         L"process or application.\n\nKey: " +
         Path);
-  if (!reg.DeleteValue(ValueName) && reg.ValueExists(ValueName))
-    throw ERegEditFailed(L"Unable to successfully delete the registry value.\n\nKey: " + Path + L"\nValue: " +
-                         ValueName);
+  }
+  // A value that is gone already is no failure.
+  if (!key.DeleteValue(ValueName) && key.LastError() != ERROR_FILE_NOT_FOUND) throw failed(key.LastError());
 }
 
 }  // namespace RegEdits

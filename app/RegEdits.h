@@ -69,8 +69,9 @@ void DeleteKey(TRegRoot Root, const String& Path,
 
 // The deletions of find results, where an alias may have taken the key or
 // value already: only what is still there after a failed deletion is a
-// failure. A root key itself is refused; a value whose key can't be opened
-// raises ERegEditKeyGone.
+// failure. A root key itself is refused; a value whose key is not there
+// raises ERegEditKeyGone. Any other refusal (a key the user may read but
+// not change) raises ERegEditFailed with the system's reason.
 void DeleteFoundKey(TRegRoot Root, const String& Path);
 void DeleteFoundValue(TRegRoot Root, const String& Path, const String& ValueName);
 

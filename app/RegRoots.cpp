@@ -31,6 +31,21 @@ TRegRoot RootKeyFromName(const String& Name) {
   return RegRoot::None;
 }
 
+TRegRoot RootOfAbbreviation(const String& Name) {
+  static const struct {
+    const wchar_t* Abbreviation;
+    TRegRoot Root;
+  } abbreviations[] = {{L"HKCR", RegRoot::ClassesRoot},
+                       {L"HKCU", RegRoot::CurrentUser},
+                       {L"HKLM", RegRoot::LocalMachine},
+                       {L"HKU", RegRoot::Users},
+                       {L"HKCC", RegRoot::CurrentConfig}};
+  const String up = AnsiUpperCase(Name);
+  for (const auto& a : abbreviations)
+    if (up == a.Abbreviation) return a.Root;
+  return RegRoot::None;
+}
+
 String SplitRegistryPath(String& Text) {
   if (!Text.empty() && Text[0] == L'\\') Text.erase(0, 1);
   const size_t p = Text.find(L'\\');

@@ -46,6 +46,10 @@ String RootKeyName(TRegRoot Root, TRootNameMode Mode, bool abbreviate);
 // Root key of a full or short name, compared without regard to case (the
 // registry ignores case too); RegRoot::None when no name matches.
 TRegRoot RootKeyFromName(const String& Name);
+// Root key of an abbreviation that other registry tools write and accept
+// ("HKCR", "HKCU", "HKLM", "HKU", "HKCC"), without regard to case;
+// RegRoot::None for any other text.
+TRegRoot RootOfAbbreviation(const String& Name);
 // Index of a root key in RootKeyTable, or -1.
 int RootKeyIndex(TRegRoot Root);
 

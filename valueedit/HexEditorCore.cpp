@@ -1005,6 +1005,13 @@ bool THexEditorCore::ParseKeyDown(TShiftState shift, int key) {
         return true;
       }
       if (pastEnd_) return true;  // nothing further right
+      // In overwrite mode Right on the last cell goes on to the typing place
+      // after it, as typing there does, where the next character adds a byte.
+      if (!ins && shift.Empty() && !readOnlyView_ && !noSizeChange_ && IsLastCell(col, row)) {
+        pastEnd_ = true;
+        CaretPlaceChanged();
+        return true;
+      }
       if (inChar) {
         MoveCaretToPos(std::max(0, std::min(P + 1, maxPos)), true);
       } else if (!IsSecondDigitCol(col)) {

@@ -303,8 +303,9 @@ class THexEditorCore {
   // A typed character (after the control's own key-press event).
   void WMChar(uint8_t c);
   // In overwrite mode, after a character typed on the last cell of the
-  // data: the caret stands after that cell, and the next character typed
-  // adds a byte. A caret move, or a caret key other than Right, ends it.
+  // data, or Right pressed there: the caret stands after that cell, and the
+  // next character typed adds a byte. A caret move, or a caret key other
+  // than Right, ends it (Left goes back onto the last cell).
   bool GetTypingPastEnd() const { return pastEnd_; }
   // Whether the caret may move to the cell (the grid's SelectCell).
   bool CheckSelectCell(int col, int row);

@@ -46,10 +46,16 @@ TEST(BookmarkFile, Utf16WithMarkWhenNot) {
 
 TEST(BookmarkFile, ShortNamesUnknownRootsAndLineBreaks) {
   std::vector<TBookmark> back;
-  DecodeBookmarks("A\nLocal Machine\n\\X\nB\r\nno such root\r\n\\Y\r\n", back);
-  ASSERT_EQ(back.size(), 2u);
+  DecodeBookmarks("A\nLocal Machine\n\\X\nB\r\nno such root\r\n\\Y\r\nC\r\nhkcu\r\n\\Z\r\n", back);
+  ASSERT_EQ(back.size(), 3u);
   EXPECT_EQ(back[0].RootKey, RegRoot::LocalMachine);
   EXPECT_EQ(back[1].RootKey, RegRoot::None);
+  EXPECT_EQ(back[2].RootKey, RegRoot::CurrentUser);
+  // An unknown root is written back as it was read; a path with a line
+  // break is never written as another one.
+  back.push_back({L"D", RegRoot::Users, L"\\two\nlines"});
+  EXPECT_EQ(EncodeBookmarks(back),
+            "A\r\nHKEY_LOCAL_MACHINE\r\n\\X\r\nB\r\nno such root\r\n\\Y\r\nC\r\nHKEY_CURRENT_USER\r\n\\Z\r\n");
   // A description with a line break can't split its record.
   std::vector<TBookmark> one = {{L"two\r\nlines", RegRoot::Users, L"\\S"}};
   back.clear();

@@ -464,6 +464,9 @@ TEST_F(CommonLogicT, BookmarkFileNameAndFile) {
   EXPECT_EQ(logic->GetOption(L"BookmarkFile").AsString(), name);
   logic->SetOption(L"BookmarkFile", L"\"" + File(L"q.bm") + L"\"");
   EXPECT_EQ(logic->GetBookmarkFileName(folder), File(L"q.bm"));
+  // Without its closing quote the name is not cut short.
+  logic->SetOption(L"BookmarkFile", L"\"" + File(L"q.bm"));
+  EXPECT_EQ(logic->GetBookmarkFileName(folder), L"\"" + File(L"q.bm"));
 
   std::vector<TBookmark> out;
   status.clear();

@@ -51,7 +51,7 @@ TEST_F(RegEditsT, NewKeyTakesTheFirstFreeName) {
   RegistryFailNext(L"RegCreateKeyEx", -1, ERROR_ACCESS_DENIED);
   EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::NewKey(HKCU, Node(L"P")); }),
             L"Unable to successfully create the registry key.  The key name may have been invalid.\n\nKey: " +
-                Node(L"P") + L"\\New Key #5");
+                Node(L"P") + L"\\New Key #5\n" + SysErrorMessage(ERROR_ACCESS_DENIED));
 }
 
 TEST_F(RegEditsT, RenameMovesTheWholeKeyOrRefuses) {
@@ -167,10 +167,12 @@ TEST_F(RegEditsT, DeletingKeys) {
               L"A root key can't be deleted.");
   }
 
+  // A key that refuses is not said to be gone.
   MakeKey(L"Kept");
   RegistryFailNext(L"RegDeleteKey", -1, ERROR_ACCESS_DENIED);
   EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::DeleteFoundKey(HKCU, Node(L"Kept") + L"\\"); }),
-            failed + Node(L"Kept") + L"\\");
+            L"Unable to successfully delete the registry key.\n\nKey: " + Node(L"Kept") + L"\\\n" +
+                SysErrorMessage(ERROR_ACCESS_DENIED));
   RegistryClearFaults();
   EXPECT_TRUE(KeyThere(L"Kept"));
 }
@@ -190,8 +192,8 @@ TEST_F(RegEditsT, DeletingAKeyWithProgressReportsEachSubkeyAndWhatAFailureLeft) 
     if (Done == 2) RegistryFailNext(L"RegDeleteKey", -1, ERROR_ACCESS_DENIED);
   };
   EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::DeleteKey(HKCU, Node(L"C"), failFromThird); }),
-            L"Unable to successfully delete the registry key.  The key may have been deleted or renamed.\n\nKey: " +
-                Node(L"C") + L"\n\n2 of its 4 subkeys were deleted before the failure.");
+            L"Unable to successfully delete the registry key.\n\nKey: " + Node(L"C") + L"\n" +
+                SysErrorMessage(ERROR_ACCESS_DENIED) + L"\n\n2 of its 4 subkeys were deleted before the failure.");
   RegistryClearFaults();
   EXPECT_TRUE(KeyThere(L"C\\3"));
   EXPECT_TRUE(KeyThere(L"C\\4"));
@@ -205,10 +207,15 @@ TEST_F(RegEditsT, DeletingFoundValues) {
   EXPECT_FALSE(Has(L"F", L"a"));
   EXPECT_NO_THROW(RegEdits::DeleteFoundValue(HKCU, key, L"a"));  // gone already: nothing to do
 
+  // A refusal, deleting or opening the key (one the user may read but not
+  // change), is told with its reason; the value stays, the key is not gone.
+  const String denied = L"Unable to successfully delete the registry value.\n\nKey: " + key + L"\nValue: b\n" +
+                        SysErrorMessage(ERROR_ACCESS_DENIED);
   RegistryFailNext(L"RegDeleteValue", -1, ERROR_ACCESS_DENIED);
-  EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::DeleteFoundValue(HKCU, key, L"b"); }),
-            L"Unable to successfully delete the registry value.\n\nKey: " + key + L"\nValue: b");
+  EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::DeleteFoundValue(HKCU, key, L"b"); }), denied);
   RegistryClearFaults();
+  RegistryFailNext(L"RegOpenKeyEx", 1, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::DeleteFoundValue(HKCU, key, L"b"); }), denied);
   EXPECT_TRUE(Has(L"F", L"b"));
 
   RegDeleteBranch(HKCU, Path(L"F"));

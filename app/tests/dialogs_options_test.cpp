@@ -165,7 +165,8 @@ TEST_F(OptionsTest, ChangingTheRootKeyNamingAsksForARestart) {
   EXPECT_EQ(TfrmOptions::RestartText, Messages().Texts[0]);
   EXPECT_EQ(1, mainCloses);
   EXPECT_TRUE(dm->GetOption(L"AbbrBaseKeyNames").AsBoolean());
-  EXPECT_TRUE(StoredBool(L"Appearance", L"AbbrBaseKeyNames") || StoredBool(L"General", L"AbbrBaseKeyNames"));
+  EXPECT_TRUE(StoredBool(L"General", L"AbbrBaseKeyNames"));
+  EXPECT_FALSE(StoredBool(L"Appearance", L"AbbrBaseKeyNames"));
   // Toggled twice: back to the stored value, nothing to say.
   Messages().Texts.clear();
   RunModal(form, [&] {
@@ -198,6 +199,33 @@ TEST_F(OptionsTest, ABookmarkPathTypedBackStillCountsAsAChange) {
   EXPECT_EQ(1, clears);
   EXPECT_EQ(std::vector<String>{existing}, loads);
 
+  // The same file's name in quotes ("Copy as path"): the same questions,
+  // and its bookmarks are merged in.
+  Messages().Texts.clear();
+  RunModal(form, [&] {
+    form->edtBookmarkFile->SetText(L"\"" + existing + L"\"");
+    form->btnOk->Click();
+  });
+  EXPECT_EQ(2u, Messages().Texts.size());
+  EXPECT_EQ(2, clears);
+  EXPECT_EQ((std::vector<String>{existing, existing}), loads);
+
+  // A quote missing at one end: refused at OK, the dialog stays open.
+  Messages().Texts.clear();
+  bool stayed = false;
+  RunModalSteps(form, {[&] {
+                         form->edtBookmarkFile->SetText(L"\"" + existing);
+                         form->btnOk->Click();
+                       },
+                       [&] {
+                         stayed = form->GetVisible();
+                         form->btnCancel->Click();
+                       }});
+  EXPECT_TRUE(stayed);
+  ASSERT_EQ(1u, Messages().Texts.size());
+  EXPECT_EQ(0u, Messages().Texts[0].rfind(L"The bookmark file name has a double quote", 0));
+  EXPECT_EQ(L"\"" + existing + L"\"", dm->GetOption(L"BookmarkFile").AsString());
+
   // No to both: the list stays; a file that does not exist asks once.
   Messages().Texts.clear();
   Messages().Answer = IDNO;
@@ -206,8 +234,8 @@ TEST_F(OptionsTest, ABookmarkPathTypedBackStillCountsAsAChange) {
     form->btnOk->Click();
   });
   EXPECT_EQ(1u, Messages().Texts.size());
-  EXPECT_EQ(1, clears);
-  EXPECT_EQ(1u, loads.size());
+  EXPECT_EQ(2, clears);
+  EXPECT_EQ(2u, loads.size());
   EXPECT_EQ(existing + L".missing", dm->GetOption(L"BookmarkFile").AsString());
   _wremove(existing.c_str());
 }

@@ -244,6 +244,12 @@ TEST_F(ValueEditors, TypingPastTheLastByteAddsBytes) {
        std::string("\x01\x02\x78\x79\x7A", 5)},
       {"an empty value switched to overwrite", std::string(), [](InputScript& s) { Type(s.Press(VK_INSERT), L"abc"); },
        std::string("\xAB\xC0", 2)},
+      {"Right past the last digit", three,
+       [](InputScript& s) { Type(s.Press(VK_END, {VK_CONTROL}).Press(VK_RIGHT).Press(VK_RIGHT), L"45"); },
+       std::string("\x01\x02\x03\x45", 4)},
+      {"Right past the last character and Left back", three,
+       [](InputScript& s) { Type(s.Press(VK_TAB).Press(VK_END, {VK_CONTROL}).Press(VK_RIGHT).Press(VK_LEFT), L"x"); },
+       std::string("\x01\x02\x78", 3)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.What);

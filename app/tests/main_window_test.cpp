@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <functional>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
 #include "ThemeManager/ThemeMgr.h"
 #include "treecontrol/TreeEx.h"
@@ -652,22 +654,37 @@ TEST_F(MainWindow, BookmarksAreAddedRenamedSavedAndRestored) {
   text = L"My place";
   Window->lvBookmarksEdited(nullptr, item, text);
   EXPECT_EQ(Window->GetStatusText(), L"Bookmark renamed.");
+  // A key whose name holds a line break can't be kept in the file: refused.
+  CreateKey(String(Data) + L"\\Two\r\nLines");
+  TTreeExNode* broken = Open(L"Two\r\nLines");
+  ASSERT_NE(broken, nullptr);
+  Window->AddBookmark(broken);
+  EXPECT_EQ(Window->lvBookmarks->Items()->GetCount(), 1);
+  ASSERT_EQ(Warnings.size(), 2u);
+  EXPECT_EQ(Warnings[1].rfind(L"This key can't be bookmarked", 0), 0u);
   CloseWindow();
   // The file: three lines, the full root-key name.
-  FILE* f = _wfopen(BookmarkFile.c_str(), L"rb");
-  ASSERT_NE(f, nullptr);
-  char buf[512] = {};
-  size_t n = fread(buf, 1, sizeof buf - 1, f);
-  fclose(f);
-  std::string content(buf, n);
-  EXPECT_EQ(content, "My place\r\nHKEY_CURRENT_USER\r\n\\" + WideToAnsi(Data) + "\\Marked\r\n");
+  auto fileBytes = [&] {
+    std::ifstream in(BookmarkFile.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  const std::string mine = "My place\r\nHKEY_CURRENT_USER\r\n\\" + WideToAnsi(Data) + "\\Marked\r\n";
+  EXPECT_EQ(fileBytes(), mine);
+  // Root lines written by others: an abbreviation is its root key, and one
+  // the editor doesn't know is kept as it was.
+  const std::string others = "Abbr\r\nHKLM\r\n\\Software\r\nOdd\r\nHKEY_ELSEWHERE\r\n\\X\r\n";
+  std::ofstream(BookmarkFile.c_str(), std::ios::binary | std::ios::app) << others;
   StopForms();
   StartWindow();
-  ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 1);
+  ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 3);
+  EXPECT_EQ(Window->lvBookmarks->Items()->GetItem(1)->SubItems()->Get(0), L"HKEY_LOCAL_MACHINE");
+  EXPECT_EQ(Window->lvBookmarks->Items()->GetItem(2)->SubItems()->Get(0), L"HKEY_ELSEWHERE");
   Window->lvBookmarks->SetSelected(Window->lvBookmarks->Items()->GetItem(0));
   EXPECT_EQ(Window->lvBookmarks->Items()->GetItem(0)->GetCaption(), L"My place");
   Window->OpenBookmark();
   EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Marked");
+  CloseWindow();
+  EXPECT_EQ(fileBytes(), mine + "Abbr\r\nHKEY_LOCAL_MACHINE\r\n\\Software\r\nOdd\r\nHKEY_ELSEWHERE\r\n\\X\r\n");
 }
 
 // A bookmark file that can't be read at start-up (another program holds it
