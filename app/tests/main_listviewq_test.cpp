@@ -1,6 +1,8 @@
 // The list view with sortable columns and a stored layout.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/ListViewQ.h"
 #include "classlib/Filer.h"
 #include "classlib/Forms.h"
@@ -167,7 +169,9 @@ TEST_F(ListViewQTest, LayoutRoundTripAndDamagedValues) {
 TEST(ListViewQDesign, RegisteredOnQuorvelAndItsPropertiesStreamed) {
   ListViewQ::Register();
   ListViewQ::Register();  // again: still once
-  EXPECT_EQ(ComponentsOnPage(L"Quorvel"), (std::vector<String>{L"TListViewQ"}));
+  // The page is shared: the data module puts its store there too.
+  const std::vector<String> onPage = ComponentsOnPage(L"Quorvel");
+  EXPECT_EQ(std::count(onPage.begin(), onPage.end(), String(L"TListViewQ")), 1);
 
   TListViewQ src(nullptr);
   src.SetName(L"lvDesigned");
