@@ -421,8 +421,10 @@ void TThemeManager::SetThemeOptions(TThemeOptions Value) {
   }
   if (Value == options_) return;
   options_ = Value;
-  if (!designing && !GetIsMainManager()) return;
-  if (!designing && ThemeServices()->LibraryAvailable() && uxtheme::SetThemeAppProperties) {
+  // The rest is the running application's, which only its main manager
+  // changes.
+  if (designing || !GetIsMainManager()) return;
+  if (ThemeServices()->LibraryAvailable() && uxtheme::SetThemeAppProperties) {
     DWORD flags = 0;
     if (Value.Contains(toAllowNonClientArea)) flags |= STAP_ALLOW_NONCLIENT;
     if (Value.Contains(toAllowControls)) flags |= STAP_ALLOW_CONTROLS;

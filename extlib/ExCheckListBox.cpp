@@ -139,6 +139,11 @@ void TExtCustomListBox::CreateWnd() {
   FitHeight();
 }
 
+int TExtCustomListBox::ItemCountWithoutWindow() const {
+  if (handle_) return items_->GetCount();
+  return saveItems_ ? saveItems_->GetCount() : 0;
+}
+
 void TExtCustomListBox::SetBounds(int l, int t, int w, int h) {
   // Only the window knows the item height it draws with.
   if (integralHeight_ && style_ != lbOwnerDrawVariable && handle_) {
@@ -1018,19 +1023,21 @@ void TExtCheckListBox::DefineProperties(TFiler* Filer) {
            [this](const TGetItemWidthEvent& E) { SetOnGetItemWidth(E); });
   Event(Filer, L"OnMeasureItem", OnMeasureItem, A ? &A->OnMeasureItem : nullptr);
   // The items with their states come last: the kind and the sorting above
-  // shape them.
+  // shape them. The layout's version goes with them: against a new list
+  // (no ancestor's stream read before this one) the reader knows it from
+  // nowhere else.
+  const bool ItemsDiffer = DiffersFrom(Ancestor);
   Filer->DefineProperty(
       L"InternalVersion", [this](TReader* Reader) { streamVersion_ = Reader->ReadInteger(); },
-      [](TWriter* Writer) { Writer->WriteInteger(202); },
-      Ancestor == nullptr || (Bare(Ancestor) && DiffersFrom(Ancestor)));  // with the items it tells how to read
+      [](TWriter* Writer) { Writer->WriteInteger(202); }, Ancestor == nullptr || ItemsDiffer);
   Filer->DefineProperty(
       L"Strings", [this](TReader* Reader) { ReadCheckData(Reader); },
-      [this](TWriter* Writer) { WriteCheckData(Writer); }, DiffersFrom(Ancestor));
+      [this](TWriter* Writer) { WriteCheckData(Writer); }, ItemsDiffer);
 }
 
 bool TExtCheckListBox::DiffersFrom(TExtCheckListBox* Ancestor) {
-  int N = items_->GetCount();
-  if (!Ancestor || N == 0 || Bare(Ancestor) || Ancestor->Items()->GetCount() != N) return N > 0;
+  int N = ItemCountWithoutWindow();
+  if (!Ancestor || N == 0 || Ancestor->ItemCountWithoutWindow() != N) return N > 0;
   // Every item counts, the first one too.
   for (int I = 0; I < N; ++I) {
     TCheckListBoxItem* Mine = FindCheckObject(I);

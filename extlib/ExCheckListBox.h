@@ -140,6 +140,10 @@ class TExtCustomListBox : public TWinControl {
   void SetColumnWidth();
   // Draws the visible items into a given context, one by one.
   void PaintItems(HDC DC);
+  // The number of items, without making a window to ask: a list without
+  // one holds only what it keeps for its next window (a new list, made
+  // without a parent to be written against, holds nothing).
+  int ItemCountWithoutWindow() const;
 
   std::unique_ptr<TExtListBoxStrings> items_;
   std::unique_ptr<TCanvas> canvas_;

@@ -101,8 +101,10 @@ class TFormStorage : public TFormPlacement {
 
 // Makes the usual properties of the class library's controls storable
 // (position, size, text, check state, item index, list lines, font).
-// Runs once; every form storage calls it.
+// Registers once until UnregisterControlProps (the library's finishing)
+// takes them back; every form storage calls it.
 void RegisterControlProps();
+void UnregisterControlProps();
 
 // Registers the placement and the storage for the form reader.
 void ExFormStorageInitialize();

@@ -19,6 +19,7 @@ namespace {
 struct TPropClassEntry {
   std::function<bool(const TObject*)> Matches;
   std::vector<TPropInfo> Props;
+  const void* Group = nullptr;
 };
 
 std::vector<std::unique_ptr<TPropClassEntry>>& Registry() {
@@ -56,11 +57,19 @@ bool IsSetDelimiter(wchar_t C) { return C == L' ' || C == L',' || C == L'[' || C
 
 }  // namespace
 
-void RegisterPublishedProps(std::function<bool(const TObject*)> Matches, std::vector<TPropInfo> Props) {
+void RegisterPublishedProps(std::function<bool(const TObject*)> Matches, std::vector<TPropInfo> Props,
+                            const void* Group) {
   auto E = std::make_unique<TPropClassEntry>();
   E->Matches = std::move(Matches);
   E->Props = std::move(Props);
+  E->Group = Group;
   Registry().push_back(std::move(E));
+}
+
+void UnregisterPublishedProps(const void* Group) {
+  if (!Group) return;
+  auto& R = Registry();
+  R.erase(std::remove_if(R.begin(), R.end(), [Group](const auto& E) { return E->Group == Group; }), R.end());
 }
 
 namespace {

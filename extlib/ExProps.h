@@ -55,13 +55,19 @@ struct TPropInfo {
 };
 using PPropInfo = const TPropInfo*;
 
-// Registers the properties of the objects that Matches accepts.
-void RegisterPublishedProps(std::function<bool(const TObject*)> Matches, std::vector<TPropInfo> Props);
+// Registers the properties of the objects that Matches accepts. Group,
+// when given, marks registrations that UnregisterPublishedProps takes back
+// together.
+void RegisterPublishedProps(std::function<bool(const TObject*)> Matches, std::vector<TPropInfo> Props,
+                            const void* Group = nullptr);
 template <class T>
-void RegisterProps(std::vector<TPropInfo> Props) {
+void RegisterProps(std::vector<TPropInfo> Props, const void* Group = nullptr) {
   RegisterPublishedProps([](const TObject* O) { return dynamic_cast<const T*>(O) != nullptr; },
-                         std::move(Props));
+                         std::move(Props), Group);
 }
+// Takes back the registrations of Group. Property lists made before hold
+// descriptors of the group no longer.
+void UnregisterPublishedProps(const void* Group);
 // The registered properties of an object whose kind is in Filter.
 std::vector<PPropInfo> GetPropList(const TObject* Obj, TTypeKinds Filter);
 

@@ -197,9 +197,13 @@ void TCustomTreeEx::DefineProperties(TFiler* Filer) {
       },
       [this](TWriter* W) { W->WriteReference(FImages); }, Differs(FImages, A ? A->FImages : nullptr));
   // The indent, insert mark colour and item height are the window's own
-  // until set: a tree written before that writes none of them.
+  // until set: a tree written before that writes none of them. Set here and
+  // not in the ancestor (a new tree, say), it is written whatever the
+  // ancestor's field holds: that field is no value the window shows.
   auto Stored = [&](bool Mine, bool Theirs, int64_t Value, auto Get) {
-    return A ? (Mine || Theirs) && Value != Get(A) : Mine;
+    if (!A) return Mine;
+    if (Mine && !Theirs) return true;
+    return (Mine || Theirs) && Value != Get(A);
   };
   const int64_t IndentValue = Value([this] { return GetIndent(); });
   DefineInteger(Filer, L"Indent", IndentValue,

@@ -1438,9 +1438,25 @@ TEST_F(ThemeFixture, ADesignedManagerKeepsItsOptionsAndLeavesTheApplicationAlone
   EXPECT_FALSE(running->IsSubclassed(designedForm, skForm));
 
   // Its options are its own: no forwarding, no application properties, and
-  // the library's properties do not overwrite them.
+  // the library's properties do not overwrite them. Nor does a change of
+  // them touch the running application: its themes stay open, no theme
+  // change reaches the application window or a form, no form is redrawn.
   fake.SetProperties = 0xFFFFFFFF;
+  ASSERT_NE(ThemeServices()->GetTheme(teButton), nullptr);
+  const int closed = fake.Closed;
+  Pump(30);
+  int appThemeChanges = 0, formMessages = 0;
+  running->OnThemeChange = [&](TObject*) { ++appThemeChanges; };
+  running->OnControlMessage = TControlMessageEvent([&](TThemeManager*, TControl* c, TMessage& msg, bool&) {
+    if (c == t.Form && (msg.Msg == WM_THEMECHANGED || msg.Msg == WM_PAINT || msg.Msg == WM_ERASEBKGND)) ++formMessages;
+  });
   designed->SetThemeOptions(DefaultThemeOptions() - toSubclassButtons);
+  Pump(30);
+  running->OnThemeChange = nullptr;
+  running->OnControlMessage = TControlMessageEvent();
+  EXPECT_EQ(fake.Closed, closed);
+  EXPECT_EQ(appThemeChanges, 0);
+  EXPECT_EQ(formMessages, 0);
   EXPECT_EQ(designed->GetOptions(), DefaultThemeOptions() - toSubclassButtons);
   EXPECT_EQ(fake.SetProperties, 0xFFFFFFFFu);
   EXPECT_EQ(running->GetOptions(), runningOptions);

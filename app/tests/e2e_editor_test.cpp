@@ -517,8 +517,9 @@ TEST_F(SearchTest, ClosingTheWindowWhileSearchingStopsTheSearch) {
                           find->btnFind->Click();
                         }}));
   ASSERT_TRUE(dmodCommon->Logic.IsSearching());
-  Stop();  // closes and frees the window while the thread runs
-  SUCCEED();
+  Window->Close();
+  EXPECT_FALSE(dmodCommon->Logic.IsSearching());  // stopped and waited for
+  Stop();  // frees the window
 }
 
 // ---------------------------------------------------------------------------

@@ -531,9 +531,9 @@ bool Holds(TMemoryStream& S, const char* Text) {
 }
 }  // namespace
 
+// As the program writes them, the library started: the list is written
+// against a new one, which has neither window nor items.
 TEST(CheckListBox, StatesTravelInTheFormStream) {
-  // As in the program, whose start-up registers the class: the list is
-  // written against a new one of its class.
   ExCheckListBoxInitialize();
   TMemoryStream S;
   {
@@ -829,6 +829,7 @@ TEST(CheckListBox, PublishedPropertiesTravelInTheFormStream) {
 int ItemHeightOf(TExtCheckListBox* L) { return int(SendMessageW(L->GetHandle(), LB_GETITEMHEIGHT, 0, 0)); }
 
 TEST(CheckListBox, IntegralHeightReadsBackTheHeightWritten) {
+  ExCheckListBoxInitialize();
   ListHost Source(L"FitChecks"), Copy(L"FitRead");
   auto* l = Source.Add<TExtCheckListBox>({L"a", L"b"});
   l->SetHeight(97);

@@ -76,7 +76,8 @@ TEST(VersionInfo, FileWithoutResourceGivesNothing) {
   wchar_t sys[MAX_PATH];
   GetSystemDirectoryW(sys, MAX_PATH);
   vi.SetFilename(String(sys) + L"\\kernel32.dll");
-  if (vi.TranslationIDs()->GetCount() == 1) EXPECT_EQ(vi.GetTranslationIDIndex(), 0);
+  ASSERT_EQ(vi.TranslationIDs()->GetCount(), 1);
+  EXPECT_EQ(vi.GetTranslationIDIndex(), 0);
   // Over-long names are refused like missing files.
   vi.SetFilename(String(300, L'x'));
   EXPECT_FALSE(vi.FileVersion()->GetValid());

@@ -521,6 +521,15 @@ TEST(TreeStreaming, WindowMetricsAreStoredOnlyOnceSet) {
   // Back to the window's own height: not stored again.
   A.Tree->SetItemHeight(-1);
   EXPECT_EQ(A.Write().find("ItemHeight"), std::string::npos);
+  // Black, which a new tree holds until it has a window, once set is
+  // stored and read back like any other colour.
+  A.Tree->SetInsertMarkColor(clBlack);
+  Bytes = A.Write();
+  EXPECT_NE(Bytes.find("InsertMarkColor"), std::string::npos);
+  StoredForm C;
+  C.Read(Bytes);
+  C.Form->Show();
+  EXPECT_EQ(C.Tree->GetInsertMarkColor(), clBlack);
 }
 
 TEST(TreeStreaming, PublishedPropertiesComeBackFromTheForm) {

@@ -602,7 +602,8 @@ TEST(SkinShadows, StripsLetTheMouseThroughAndSaveTheScreenBeneath) {
   GetWindowRect(v.Handle(), &vr);
   EXPECT_EQ(vr.left, 300);
   EXPECT_EQ(vr.bottom, 300);
-  if (v.Style() == ssLayered) EXPECT_TRUE(GetWindowLongPtrW(v.Handle(), GWL_EXSTYLE) & WS_EX_LAYERED);
+  EXPECT_EQ(v.Style(), ssLayered);
+  EXPECT_TRUE(GetWindowLongPtrW(v.Handle(), GWL_EXSTYLE) & WS_EX_LAYERED);
   EXPECT_EQ(SendMessageW(v.Handle(), WM_NCHITTEST, 0, 0), HTTRANSPARENT);
   // Low colour: flat strips half as wide.
   TShadows lo(RECT{}, popup, 4, 61, true);
