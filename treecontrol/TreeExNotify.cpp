@@ -112,6 +112,10 @@ void TCustomTreeEx::WndProc(TMessage& M) {
       if (handle_) InvalidateRect(handle_, nullptr, TRUE);
       return;
     case WM_DESTROY:
+      // The nodes outlive the window (they are the tree's own copy, handed
+      // to the next window), so nothing is collapsed here: collapsing would
+      // fire collapse events for nodes that are not going anywhere, and a
+      // handler could delete children the next window should still show.
       FWindowGoing = true;
       break;
     case TVM_EXPAND:
