@@ -192,8 +192,15 @@ void TCommonLogic::SearchFinishedReport() {
   // Runs on the window thread while the search thread waits for it: the
   // thread object is released later, never here.
   ended_ = std::move(running_);
+  const int unread = ended_ ? ended_->UnreadKeys() : 0;
   if (OnSearchFinished) OnSearchFinished();
-  SetStatusText(AppText::SearchFinished);
+  // Keys left out because they could not be read are told, so that "no
+  // hits" is not taken for a branch searched whole.
+  if (unread == 0)
+    SetStatusText(AppText::SearchFinished);
+  else
+    SetStatusText(L"Search finished; " + IntToStr(unread) + (unread == 1 ? L" key" : L" keys") +
+                  L" could not be read.");
 }
 
 void TCommonLogic::StopSearch() {

@@ -15,6 +15,9 @@ const wchar_t* const LocateRename =
 const wchar_t* const RenameFailed =
     L"Unable to successfully rename the registry value.  The value may have been deleted or "
     L"renamed by another process or application.\n\nKey: ";
+const wchar_t* const SpareLeft =
+    L"The value was renamed, but the spare copy made on the way could not be deleted and is left in the key."
+    L"\n\nKey: ";
 const wchar_t* const OpenDelete =
     L"Unable to open the key for the value to delete.  The value may have been deleted or renamed "
     L"by another process or application.\n\nKey: ";

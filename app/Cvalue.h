@@ -10,6 +10,9 @@
 #include "classlib/SysUtils.h"
 
 ZEMBRIO_DECLARE_EXCEPTION(EValueExists, Exception)
+// A rename that was done, but left a spare copy of the value in the key
+// (its message names it); the object has the new name.
+ZEMBRIO_DECLARE_EXCEPTION(ESpareValueLeft, Exception)
 
 #ifdef _WIN32
 class TRegistry;
@@ -78,7 +81,8 @@ class cValue {
   // and the value name.
   void Update(TRegRoot root, const String& keyPath);
   // Copies the value's type and bytes exactly to newName, then deletes the
-  // old value; EValueExists when newName is taken.
+  // old value; EValueExists when newName is taken, ESpareValueLeft when a
+  // change of letter case only was done but its spare copy stays.
   void Rename(TRegRoot root, const String& keyPath, const String& newName);
   void Delete(TRegRoot root, const String& keyPath);
   // Reads the value named like this object from the registry again (after
@@ -112,6 +116,7 @@ extern const wchar_t* const OpenRename;
 extern const wchar_t* const ValueExists;
 extern const wchar_t* const LocateRename;
 extern const wchar_t* const RenameFailed;
+extern const wchar_t* const SpareLeft;
 extern const wchar_t* const OpenDelete;
 extern const wchar_t* const DeleteFailed;
 }  // namespace cValueText

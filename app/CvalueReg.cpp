@@ -22,32 +22,35 @@ void WriteCopy(TRegistry& Reg, const String& Name, const TRegRawValue& Raw) {
   key.WriteValue(Name, Raw.Type, Raw.Data.data(), static_cast<DWORD>(Raw.Data.size()));
 }
 
+// Deletes the spare copy of a value; the line naming it when it stays.
+String DropSpare(TRegistry& reg, const String& spare) {
+  return reg.DeleteValue(spare) ? String() : L"\nThe data is also kept as: " + spare;
+}
+
 // Writing a value under another spelling of its name keeps the stored
 // spelling, so the value passes through a spare name of the key: at every
 // step the data is held under one name or another, and a failed step puts
-// the value back under its old name.
-void RenameCase(TRegistry& reg, const String& oldName, const String& newName, const TRegRawValue& raw) {
+// the value back under its old name. Returns the spare name when the
+// rename is done but the spare copy could not be deleted.
+String RenameCase(TRegistry& reg, const String& oldName, const String& newName, const TRegRawValue& raw) {
   const String where = Where(reg.GetCurrentPath(), oldName);
   String spare = L"Zembrio rename";
   for (int i = 2; reg.ValueExists(spare); ++i) spare = L"Zembrio rename #" + IntToStr(i);
   WriteCopy(reg, spare, raw);
-  if (!reg.DeleteValue(oldName)) {
-    reg.DeleteValue(spare);
-    throw ERegistryException(String(cValueText::RenameFailed) + where);
-  }
+  if (!reg.DeleteValue(oldName))
+    throw ERegistryException(String(cValueText::RenameFailed) + where + DropSpare(reg, spare));
   try {
     WriteCopy(reg, newName, raw);
   } catch (const Exception&) {
     // Back under the old name; the spare copy stays unless that worked.
     try {
       WriteCopy(reg, oldName, raw);
-      reg.DeleteValue(spare);
     } catch (const Exception&) {
       throw ERegistryException(String(cValueText::RenameFailed) + where + L"\nThe data is kept as: " + spare);
     }
-    throw ERegistryException(String(cValueText::RenameFailed) + where);
+    throw ERegistryException(String(cValueText::RenameFailed) + where + DropSpare(reg, spare));
   }
-  reg.DeleteValue(spare);
+  return reg.DeleteValue(spare) ? String() : spare;
 }
 
 }  // namespace
@@ -90,7 +93,11 @@ void cValue::RenameInKey(TRegistry& reg, TRegRoot root, const String& keyPath, c
   if (!reg.ReadRaw(oldName, raw))
     throw ERegistryException(String(cValueText::LocateRename) + Where(reg.GetCurrentPath(), oldName));
   if (caseOnly) {
-    RenameCase(reg, oldName, newName, raw);
+    const String left = RenameCase(reg, oldName, newName, raw);
+    name_ = newName;
+    if (!left.empty())
+      throw ESpareValueLeft(String(cValueText::SpareLeft) + Where(reg.GetCurrentPath(), newName) + L"\nLeft over: " +
+                            left);
   } else {
     // An exact copy of type and bytes (any size, zero included); the old
     // value goes last.

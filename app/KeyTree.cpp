@@ -184,7 +184,7 @@ class TSubKeyProbe {
 
 }  // namespace
 
-void TfrmMain::AddSubKeys(TTreeExNode* Node, TRegistry& Reg) {
+bool TfrmMain::AddSubKeys(TTreeExNode* Node, TRegistry& Reg) {
   TWaitCursor wait;
   // With PreloadHasChildren each subkey's button is exact: its subkey count
   // comes from the parent's enumeration at the same index (a key changed
@@ -197,8 +197,14 @@ void TfrmMain::AddSubKeys(TTreeExNode* Node, TRegistry& Reg) {
     TRegKeyInfo info;
     if (Reg.GetKeyInfo(info)) probe = std::make_unique<TSubKeyProbe>(parent, DWORD(info.NumSubKeys));
   }
-  TStringList names;
-  Reg.GetKeyNames(&names);
+  std::vector<String> names;
+  if (!TRegKey(Reg.GetCurrentKey()).ReadKeyNames(names)) {
+    // Said as for a key whose values can't be read: no children is not
+    // taken for a key without subkeys.
+    dmodCommon->SetStatusText(L"Unable to read the subkeys of the key " +
+                              dmodCommon->GetNodeRootKeyName(Node, rnmFull) + dmodCommon->GetNodeKeyPath(Node) + L".");
+    return false;
+  }
   TRegRoot root = dmodCommon->GetNodeRootKey(Node);
   String base = dmodCommon->GetNodeKeyPath(Node);
   bool byIndex = true;
@@ -207,8 +213,8 @@ void TfrmMain::AddSubKeys(TTreeExNode* Node, TRegistry& Reg) {
   TChangeMute mute(treeRegTree);
   treeRegTree->Items()->BeginUpdate();
   try {
-    for (int i = 0; i < names.GetCount(); ++i) {
-      String name = names.Get(i);
+    for (size_t i = 0; i < names.size(); ++i) {
+      const String& name = names[i];
       bool button = true;
       if (preload && parent) {
         DWORD subkeys = 0;
@@ -228,6 +234,7 @@ void TfrmMain::AddSubKeys(TTreeExNode* Node, TRegistry& Reg) {
     throw;
   }
   treeRegTree->Items()->EndUpdate();
+  return true;
 }
 
 void TfrmMain::treeRegTreeExpanding(TObject*, TTreeExNode* Node, bool& AllowExpansion) {
@@ -254,8 +261,9 @@ void TfrmMain::treeRegTreeExpanding(TObject*, TTreeExNode* Node, bool& AllowExpa
     TRegistry reg(KEY_READ);
     reg.SetRootKey(RootHandle(dmodCommon->GetNodeRootKey(Node)));
     if (reg.OpenKeyReadOnly(dmodCommon->GetNodeKeyPath(Node)) && reg.HasSubKeys()) {
-      AllowExpansion = true;
-      if (Node->GetCount() == 0) AddSubKeys(Node, reg);
+      // Subkeys that can't be listed leave the key closed, its button there
+      // for another try.
+      AllowExpansion = Node->GetCount() > 0 || AddSubKeys(Node, reg);
       Node->SetChildren(true);
     }
     reg.CloseKey();

@@ -128,7 +128,8 @@ class TfrmMain : public TForm {
   void AddRootKeys(TTreeExNode* Top);
   TTreeExNode* AddKeyNode(TTreeExNode* Parent, const String& Text, bool HasChildren, const String& Path,
                           TRegRoot Root);
-  void AddSubKeys(TTreeExNode* Node, TRegistry& Reg);
+  // False (said in the status bar) when the subkeys can't be listed.
+  bool AddSubKeys(TTreeExNode* Node, TRegistry& Reg);
   TTreeExNode* GetSelectedNode();
   // The selected node when it is a key; else (the top node "My Registry",
   // which is no key) none, and the status says that no key is selected.
@@ -155,7 +156,8 @@ class TfrmMain : public TForm {
 
   // --- Values list.
   void LoadValues(TTreeExNode* Node);
-  void ListValues(TRegistry& Reg);
+  // False (the list emptied) when the key's values can't be listed.
+  bool ListValues(TRegistry& Reg);
   void FillValueItem(TRegistry& Reg, TListItem* Item, const String& ValueName);
   void NewStringValue(TRegRoot Root, const String& KeyPath);
   void NewExpandStringValue(TRegRoot Root, const String& KeyPath);

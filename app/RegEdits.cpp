@@ -160,7 +160,15 @@ TNewValue NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath) {
     case TNewValueKind::Binary: reg.WriteBinaryData(made.Name, nullptr, 0); break;
     case TNewValueKind::Integer: reg.WriteInteger(made.Name, 0); break;
   }
-  reg.ReadRaw(made.Name, made.Value);
+  // What the list shows is read back from the registry; a value gone or
+  // unreadable meanwhile is reported, not listed without type and data.
+  const LONG rc = TRegKey(reg.GetCurrentKey()).ReadValue(made.Name, made.Value);
+  if (rc != ERROR_SUCCESS)
+    throw ERegEditFailed(L"The new " + NewValueKindWords(texts) +
+                         L" value was written but can't be read back: it may have been deleted or changed by another "
+                         L"process or application.\n\nKey: " +
+                         KeyPath + L"\nValue name: " + made.Name +
+                         (rc == ERROR_FILE_NOT_FOUND ? String() : Reason(rc)));
   return made;
 }
 

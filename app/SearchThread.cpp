@@ -90,7 +90,10 @@ void TthrdRegSearch::SyncFinished() {
 // window thread part after part, so hits and progress arrive in the order
 // of a walk in sequence, while the reading runs ahead.
 struct TthrdRegSearch::TEvent {
-  uint8_t Kind = 0;  // 0 a key visited (progress), else the kind of hit
+  // 0 a key visited (progress), kUnreadKey a key whose values or subkeys
+  // could not be listed, else the kind of hit.
+  static constexpr uint8_t kUnreadKey = 0xFF;
+  uint8_t Kind = 0;
   String Path;       // the key's path below the root, no backslashes at its ends
   String ValueName;
   String Data;
@@ -208,6 +211,10 @@ void TthrdRegSearch::Search() {
         FlushResults();  // the hits found before the failure come before its report
         std::rethrow_exception(e.Failure);
       }
+      if (e.Kind == TEvent::kUnreadKey) {
+        ++unreadKeys_;
+        continue;
+      }
       root_ = e.Root;
       if (e.Kind == 0) {
         ReportProgress(e.Path);
@@ -266,29 +273,42 @@ void TthrdRegSearch::SearchKey(TRegKey& Key, TRegRoot Root, const String& Path, 
   if (input_.ShowProgress) add(0, String(), String());
   if (input_.KeyNames && Matcher.Matches(GetKeyNameFromPath(Path))) add(hkKeyName, String(), String());
 
+  // What can't be listed is left out and counted, once per key: the end of
+  // the search tells how many keys it could not read whole.
+  auto unread = [&] { add(TEvent::kUnreadKey, String(), String()); };
   // One info query sizes both enumerations below.
   TRegKeyInfo info;
-  if (!Key.QueryInfo(info)) return;  // can't be read: left out like a key that can't be opened
+  if (!Key.QueryInfo(info)) {
+    unread();
+    return;
+  }
 
+  bool valuesUnread = false;
   if ((input_.ValueNames || input_.StringData) && info.NumValues > 0 && !Stopping()) {
     TRegValueBuffers buffers;
-    // Values that can't be read end the key's list, like a key that can't be opened.
-    Key.ForEachValue(info, buffers, input_.StringData,
-                     [&](std::wstring_view Name, DWORD Type, const unsigned char* Data, DWORD Size) {
-                       const String valueName(Name);
-                       if (input_.ValueNames && Matcher.Matches(valueName)) add(hkValueName, valueName, String());
-                       if (input_.StringData && (Type == REG_SZ || Type == REG_EXPAND_SZ)) {
-                         String text = RegBytesToString(std::string(reinterpret_cast<const char*>(Data), Size));
-                         if (Matcher.Matches(text)) add(hkStringData, valueName, text);
-                       }
-                       return !Stopping();
-                     });
+    // Values that can't be read end the key's list.
+    valuesUnread = !Key.ForEachValue(info, buffers, input_.StringData,
+                                     [&](std::wstring_view Name, DWORD Type, const unsigned char* Data, DWORD Size) {
+                                       const String valueName(Name);
+                                       if (input_.ValueNames && Matcher.Matches(valueName))
+                                         add(hkValueName, valueName, String());
+                                       if (input_.StringData && (Type == REG_SZ || Type == REG_EXPAND_SZ)) {
+                                         String text = RegBytesToString(
+                                             std::string(reinterpret_cast<const char*>(Data), Size));
+                                         if (Matcher.Matches(text)) add(hkStringData, valueName, text);
+                                       }
+                                       return !Stopping();
+                                     });
+    if (valuesUnread) unread();
     if (Stopping()) return;
   }
 
   if (!Recurse || info.NumSubKeys == 0) return;
   std::vector<String> subs;
-  if (!Key.ReadKeyNames(info, subs)) return;  // can't be listed: left out like a key that can't be opened
+  if (!Key.ReadKeyNames(info, subs)) {
+    if (!valuesUnread) unread();
+    return;
+  }
   for (const auto& s : subs) {
     if (Stopping()) return;
     if (s.empty()) continue;

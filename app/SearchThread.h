@@ -39,6 +39,9 @@ class TthrdRegSearch : public TThread {
   bool Terminated() const { return GetTerminated(); }
   // True once the run has made its finish report and ended.
   bool Finished() const { return GetFinished(); }
+  // Keys whose values or subkeys could not be listed (left out of the
+  // search), among those handed over so far; final at the finish report.
+  int UnreadKeys() const { return unreadKeys_; }
 
   // Keys visited, shared by all searches: progress is reported on every
   // 102nd key.
@@ -91,6 +94,7 @@ class TthrdRegSearch : public TThread {
   const Exception* caught_ = nullptr;  // during the exception report only; not owned
   std::unique_ptr<TSearchMatcher> matcher_;
   std::atomic<bool> abandon_{false};  // the readers stop: the walk ended early
+  std::atomic<int> unreadKeys_{0};
 };
 
 extern const wchar_t* const SearchExceptionText;  // "An exception occurred in the search thread."

@@ -65,11 +65,10 @@ void TfrmMain::LoadValues(TTreeExNode* Node) {
   if (!dmodCommon->NodeHasData(Node)) return;
   TRegistry reg(KEY_READ);
   reg.SetRootKey(RootHandle(dmodCommon->GetNodeRootKey(Node)));
-  if (reg.OpenKeyReadOnly(dmodCommon->GetNodeKeyPath(Node))) {
-    ListValues(reg);
-  } else {
-    // The key can't be read (deleted elsewhere, or no rights): show no
-    // values rather than another key's, which the commands would act on.
+  // A key that can't be opened or listed (deleted elsewhere, or no
+  // rights) shows no values rather than another key's, or a bare default
+  // value, which the commands would act on.
+  if (!reg.OpenKeyReadOnly(dmodCommon->GetNodeKeyPath(Node)) || !ListValues(reg)) {
     lvKeyValues->Items()->BeginUpdate();
     lvKeyValues->Items()->Clear();
     lvKeyValues->Items()->EndUpdate();
@@ -79,17 +78,20 @@ void TfrmMain::LoadValues(TTreeExNode* Node) {
   reg.CloseKey();
 }
 
-void TfrmMain::ListValues(TRegistry& Reg) {
+bool TfrmMain::ListValues(TRegistry& Reg) {
   TCursor oldCursor = Screen->GetCursor();
   Screen->SetCursor(crHourGlass);
   TListItems* items = lvKeyValues->Items();
   items->BeginUpdate();
   try {
     items->Clear();
-    // One pass over the key gives every name, type and data; a key that
-    // can't be enumerated lists only its default value.
+    // One pass over the key gives every name, type and data.
     std::vector<TRegNamedValue> values;
-    Reg.GetValues(values);
+    if (!Reg.GetValues(values)) {
+      items->EndUpdate();
+      Screen->SetCursor(oldCursor);
+      return false;
+    }
     bool hasDefault = std::any_of(values.begin(), values.end(), [](const TRegNamedValue& v) { return v.Name.empty(); });
     if (!hasDefault) values.emplace_back();  // shown as "(value not set)"
     // The items go in already in the list's order (the default value's
@@ -113,11 +115,12 @@ void TfrmMain::ListValues(TRegistry& Reg) {
     items->EndUpdate();
     Screen->SetCursor(oldCursor);
     dmodCommon->ShowException(E, L"An exception occurred attempting to load registry values.");
-    return;
+    return true;
   }
   items->EndUpdate();
   lvKeyValues->Invalidate();
   Screen->SetCursor(oldCursor);
+  return true;
 }
 
 void TfrmMain::FillValueItem(TRegistry& Reg, TListItem* Item, const String& ValueName) {
@@ -157,6 +160,11 @@ void TfrmMain::lvKeyValuesEdited(TObject*, TListItem* Item, String& S) {
     return;
   } catch (const EValueExists&) {
     dmodCommon->ShowMessageText(L"Value already exists: " + S + L"\n\nRename aborted.");
+  } catch (const ESpareValueLeft& E) {
+    // Renamed all the same: the item keeps the new name.
+    dmodCommon->ShowErrorText(E.Message());
+    dmodCommon->SetStatusText(L"Value renamed to " + S + L"; a spare value is left in the key.");
+    return;
   } catch (const ERegistryException& E) {
     dmodCommon->ShowErrorText(L"An exception occurred attempting to rename the registry value.\n\n" + E.Message());
   } catch (const Exception& E) {

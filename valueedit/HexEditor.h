@@ -108,6 +108,9 @@ class TCustomHexEditor : public TCustomGrid, public THexEditorCore {
 
   int CharWidth() const { return charWidth_; }
   int RowHeightPx() const { return rowHeight_; }
+  // The picture the caret was last made from (white where it inverts the
+  // cell), null before the control first had the focus.
+  TBitmap* CaretBitmap() const { return caretBitmap_.get(); }
 
   // Drop marker for hosts that drag data onto the control: their
   // OnDragOver shows it (ShowDragCell answers the position a drop there

@@ -1099,6 +1099,24 @@ bool THexEditorCore::ParseKeyDown(TShiftState shift, int key) {
 
 void THexEditorCore::WMChar(uint8_t c) {
   if (readOnlyView_ || c < 32) return;
+  // The character is checked before anything moves: a refused one leaves
+  // the selection and the caret where they were. In the character field it
+  // is translated here, once.
+  static const char kValid[] = "0123456789abcdef0123456789ABCDEF";
+  const bool alt = altReleased_;
+  if (CaretInCharField()) {
+    if (alt)
+      HexAnsiToOemBuff(&c, &c, 1);
+    else
+      c = TranslateFromAnsiChar(c);
+    if (c < 32 && !alt) {
+      WrongKey();
+      return;
+    }
+  } else if (!std::memchr(kValid, c, 32)) {
+    WrongKey();
+    return;
+  }
   const bool ins = GetInsertMode();
   // Shift held for a typed character (an upper-case hex digit or letter)
   // selects nothing: the caret's step past the typed byte or digit must not
@@ -1134,15 +1152,6 @@ void THexEditorCore::WMChar(uint8_t c) {
   if (P >= ds && !ins && !append) return;
   uint8_t old = (P < ds) ? GetMemory(P) : 0;
   if (inChar) {
-    bool alt = altReleased_;
-    if (alt)
-      HexAnsiToOemBuff(&c, &c, 1);
-    else
-      c = TranslateFromAnsiChar(c);
-    if (c < 32 && !alt) {
-      WrongKey();
-      return;
-    }
     altReleased_ = false;
     if (append) {
       AppendTyped(c);
@@ -1159,11 +1168,6 @@ void THexEditorCore::WMChar(uint8_t c) {
       ReplaceSelection(&c, 1);
     }
   } else {
-    static const char kValid[] = "0123456789abcdef0123456789ABCDEF";
-    if (!std::memchr(kValid, c, 32)) {
-      WrongKey();
-      return;
-    }
     int d = HexDigitValue(static_cast<char>(c));
     if (!ins) ResetSelection(true);
     bool second = IsSecondDigitCol(col);

@@ -100,6 +100,13 @@ TEST_F(CommonLogicT, SearchReportsStartHitsAndEnd) {
   WaitSearch();
   ASSERT_EQ(hits.size(), 2u);
   EXPECT_EQ(hits[1].Path, hits[0].Path);
+  // Keys that could not be read are counted at the end.
+  RegistryFailNext(L"RegEnumKeyEx", -1, ERROR_ACCESS_DENIED);
+  logic->StartSearch(true, TSearchInput());
+  WaitSearch();
+  RegistryClearFaults();
+  EXPECT_EQ(status.back(), L"Search finished; 1 key could not be read.");
+  EXPECT_EQ(hits.size(), 2u);
   // Nothing selected: the subtree scope becomes the whole registry.
   selected = false;
   in.Text = L"no such key name anywhere 8d1f";

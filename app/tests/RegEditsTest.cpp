@@ -148,6 +148,14 @@ TEST_F(RegEditsT, NewValuesOfTheFourKinds) {
                 .substr(0, 56),
             L"Unable to successfully create a new expandable string va");
   EXPECT_FALSE(KeyThere(L"Gone"));
+
+  // A new value that can't be read back is reported by name, not listed
+  // without its type and data.
+  RegistryFailNext(L"RegQueryValueEx", -1, ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::NewValue(TNewValueKind::Integer, HKCU, Node(L"V")); }),
+            L"The new integer value was written but can't be read back: it may have been deleted or changed by "
+            L"another process or application.\n\nKey: " +
+                Node(L"V") + L"\nValue name: New Integer Value");
 }
 
 TEST_F(RegEditsT, DeletingKeys) {

@@ -59,6 +59,7 @@ class SearchThreadT : public RegTest {
     TthrdRegSearch search(in, ev);
     self = &search;
     search.WaitFor();
+    unread = search.UnreadKeys();
     EXPECT_FALSE(inBatch);
     EXPECT_EQ(finished, 1);
     EXPECT_TRUE(search.Finished());
@@ -78,6 +79,7 @@ class SearchThreadT : public RegTest {
   std::vector<String> progress, regexErrors, failures;
   bool allowFailures = false;
   int finished = 0;
+  int unread = 0;  // keys the search could not read whole
 };
 
 // A subtree whose top key another program deleted is reported (through
@@ -234,8 +236,8 @@ TEST_F(SearchThreadT, FailureInTheWalkIsReportedThenFinished) {
 }
 
 // Through the registry layer's fault seam: keys and values the system
-// refuses to list are left out without a report, the rest is searched, and
-// the search finishes as usual.
+// refuses to list are left out and counted, the rest is searched, and the
+// search finishes as usual.
 TEST_F(SearchThreadT, WhatCantBeListedIsLeftOut) {
   struct TFaults {
     ~TFaults() { RegistryClearFaults(); }
@@ -245,11 +247,13 @@ TEST_F(SearchThreadT, WhatCantBeListedIsLeftOut) {
   RegistryFailNext(L"RegEnumValue", -1, ERROR_ACCESS_DENIED);
   Run(in);
   EXPECT_TRUE(hits.empty());
+  EXPECT_EQ(unread, 2);  // A and A\Run hold values
   RegistryClearFaults();
   in.Text = L"run";
   RegistryFailNext(L"RegEnumKeyEx", -1, ERROR_ACCESS_DENIED);
   Run(in);
   EXPECT_TRUE(hits.empty());  // the keys named run lie below the start key
+  EXPECT_EQ(unread, 1);
   RegistryClearFaults();
   // The start key itself that can't be opened is reported.
   RegistryFailNext(L"RegOpenKeyEx", -1, ERROR_ACCESS_DENIED);
@@ -261,6 +265,7 @@ TEST_F(SearchThreadT, WhatCantBeListedIsLeftOut) {
   RegistryClearFaults();
   Run(in);
   EXPECT_EQ(hits.size(), 3u);
+  EXPECT_EQ(unread, 0);
 }
 
 // A branch big enough to be read by several threads: hits and progress come

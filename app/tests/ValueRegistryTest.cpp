@@ -155,6 +155,25 @@ TEST_F(ValueRegistry, RenameChangesTheLetterCaseOnly) {
   ASSERT_TRUE(Get(L"", L"Zembrio rename #2", t, d));
   EXPECT_EQ(t, DWORD(REG_BINARY));
   EXPECT_EQ(d, std::string("\x01\x00\x02", 3));
+
+  // A spare copy that can't be deleted is named, after a rename that was
+  // done (the object takes the new name) and after one that wasn't.
+  Put(L"", L"b", REG_DWORD, Dw(5));
+  cValue w;
+  w.SetName(L"b");
+  for (const wchar_t* to : {L"B", L"b"}) {
+    RegistryFailNext(L"RegDeleteValue", to[0] == L'B' ? 1 : -1, ERROR_ACCESS_DENIED, to[0] == L'B' ? 1 : 0);
+    message.clear();
+    try {
+      w.Rename(RegRoot::CurrentUser, Path(), to);
+    } catch (const Exception& e) {
+      message = e.Message();
+    }
+    RegistryClearFaults();
+    EXPECT_NE(message.find(to[0] == L'B' ? L"Zembrio rename #3" : L"kept as: Zembrio rename #4"), String::npos)
+        << WideToUtf8(message);
+    EXPECT_EQ(w.GetName(), L"B");
+  }
 }
 
 TEST_F(ValueRegistry, DeleteAndReload) {

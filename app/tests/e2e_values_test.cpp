@@ -4,6 +4,7 @@
 #include "app/EditValueBin.h"
 #include "app/tests/e2e_support.h"
 #include "classlib/Clipbrd.h"
+#include "classlib/Registry.h"
 #include "testsupport/Input.h"
 
 using namespace e2e;
@@ -170,4 +171,17 @@ TEST_F(ValuesE2E, ARenameThatChangesOnlyTheCaseRenames) {
   EXPECT_NE(ValueItem(L"V2"), nullptr);
   EXPECT_TRUE(Errors.empty());
   EXPECT_EQ(Messages(), std::vector<String>{});
+
+  // The spare value's deletion refused: the rename is done, the status says
+  // so and the error names the value left over.
+  struct TFaults {
+    ~TFaults() { RegistryClearFaults(); }
+  } faults;
+  RegistryFailNext(L"RegDeleteValue", 1, ERROR_ACCESS_DENIED, 1);
+  RenameBy(L"V2", testsupport::InputScript().Press(VK_HOME).Press(VK_DELETE).Text(L"v"));
+  EXPECT_EQ(ValueNames(Data), (std::vector<String>{L"Zembrio rename", L"other", L"v2"}));
+  EXPECT_NE(ValueItem(L"v2"), nullptr);
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_NE(Errors[0].find(L"Zembrio rename"), String::npos);
+  EXPECT_EQ(Window->GetStatusText(), L"Value renamed to v2; a spare value is left in the key.");
 }

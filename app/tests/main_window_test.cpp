@@ -555,8 +555,11 @@ TEST_F(MainWindow, RenameValueInPlace) {
   EXPECT_EQ(std::string(v.Data.begin(), v.Data.end()), bytes);
 }
 
+// A key deleted elsewhere, or one whose values or subkeys the registry
+// refuses to list, shows nothing of its own and says so.
 TEST_F(MainWindow, KeyDeletedElsewhereEmptiesTheList) {
   CreateKey(String(Data) + L"\\Gone");
+  CreateKey(String(Data) + L"\\Kept\\Inner");
   WriteValue(Data, L"Here", REG_SZ, Sz(L"x"));
   StartWindow();
   TTreeExNode* data = Open();
@@ -573,6 +576,26 @@ TEST_F(MainWindow, KeyDeletedElsewhereEmptiesTheList) {
   EXPECT_EQ(Window->GetStatusText().rfind(L"Unable to read the values of the key", 0), 0u);
   // The list does not re-create the key either.
   EXPECT_FALSE(KeyExists(String(Data) + L"\\Gone"));
+
+  struct TFaults {
+    ~TFaults() { RegistryClearFaults(); }
+  } faults;
+  const String where = L"HKEY_CURRENT_USER\\" + String(Data);
+  RegistryFailNext(L"RegEnumValue", -1, ERROR_ACCESS_DENIED);
+  Window->treeRegTree->SetSelection(data);
+  Pump(10);
+  EXPECT_EQ(Window->lvKeyValues->Items()->GetCount(), 0);
+  EXPECT_EQ(Window->GetStatusText(), L"Unable to read the values of the key " + where + L".");
+  TTreeExNode* kept = Window->FindChild(data, L"Kept");
+  ASSERT_NE(kept, nullptr);
+  RegistryFailNext(L"RegEnumKeyEx", -1, ERROR_ACCESS_DENIED);
+  kept->Expand(false);
+  EXPECT_EQ(Window->GetStatusText(), L"Unable to read the subkeys of the key " + where + L"\\Kept.");
+  EXPECT_FALSE(kept->GetExpanded());
+  EXPECT_TRUE(kept->GetChildren());  // tried again on the next expansion
+  RegistryClearFaults();
+  kept->Expand(false);
+  EXPECT_NE(Window->FindChild(kept, L"Inner"), nullptr);
 }
 
 TEST_F(MainWindow, ExpandToBranchIgnoresCaseAndReportsMissingKeys) {

@@ -354,6 +354,33 @@ TEST(HexTyping, InvalidHexKeyAndControlCharactersChangeNothing) {
   EXPECT_FALSE(ed.GetCanUndo());
 }
 
+// Typed over a selection: overwrite mode writes from the first selected
+// byte on, insert mode replaces the selection; a refused key (a non-hex key,
+// a character the translation refuses) leaves selection and caret alone.
+TEST(HexTyping, OverASelectionInBothModes) {
+  for (bool ins : {false, true}) {
+    for (bool chars : {false, true}) {
+      TestHexEditor ed;
+      ed.Load(Bytes(8));
+      ed.SetTranslation(tkASCII);
+      ed.SetInsertMode(ins);
+      if (chars) ed.Key(Tab);
+      ed.SetSelStart(2);
+      ed.SetSelEnd(4);
+      const int col = ed.Col();
+      ed.WMChar(chars ? 0xE9 : 'g');
+      EXPECT_EQ(ed.invalidKeys, 1);
+      EXPECT_EQ(ed.GetSelCount(), 3) << ins << chars;
+      EXPECT_EQ(ed.Col(), col) << ins << chars;
+      ed.Type(chars ? "Z" : "A");
+      const int typed = chars ? 'Z' : 0xA0 | (ins ? 0 : 2);
+      EXPECT_EQ(ed.GetAsText(), ins ? AsText({0, 1, typed, 5, 6, 7}) : AsText({0, 1, typed, 3, 4, 5, 6, 7}))
+          << ins << chars;
+      EXPECT_EQ(ed.GetSelCount(), 0);
+    }
+  }
+}
+
 TEST(HexTyping, CharacterFieldUnderEachTranslation) {
   struct Case {
     THexTranslationKind kind;

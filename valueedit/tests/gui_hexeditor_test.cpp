@@ -282,16 +282,37 @@ TEST(HexEditorControl, ColoursAndHelpers) {
   EXPECT_EQ(h.ed->Colors()->GetOddColumn(), clRed);
 }
 
+// The white part of the caret's picture: what the caret inverts, from the
+// caret's place (the cell's top left) on.
+static TRect CaretShape(THexEditor* ed) {
+  TRect r = Rect(1 << 20, 1 << 20, 0, 0);
+  for (int y = 0; y < ed->CaretBitmap()->GetHeight(); ++y)
+    for (int x = 0; x < ed->CaretBitmap()->GetWidth(); ++x)
+      if (ed->CaretBitmap()->Canvas()->Pixels(x, y) == clWhite)
+        r = Rect(std::min<int>(r.left, x), std::min<int>(r.top, y), std::max<int>(r.right, x + 1),
+                 std::max<int>(r.bottom, y + 1));
+  return r;
+}
+
 TEST(HexEditorControl, LayoutChangesRepaintWithoutTrouble) {
   EditorHost h(700, 260);
   h.SetData(std::string(3000, 'q'));
+  const int w = h.ed->CharWidth(), rh = h.ed->RowHeightPx();
   for (int bpr : {1, 7, 256, 16}) {
     h.ed->SetBytesPerRow(bpr);
     h.ed->SetBytesPerColumn(bpr == 256 ? 256 : 4);
     h.ed->SetShowRuler(bpr == 7);
     h.ed->SetHexLowerCase(bpr == 256);
     h.ed->SetOffsetFormat(bpr == 1 ? L"R%4!A:|h" : L"-!10:0x|");
-    for (THexCaretKind k : {ckFull, ckLeft, ckBottom, ckAuto}) h.ed->SetCaretKind(k);
+    // Full: the whole cell; left: a bar two pixels wide; bottom: a band
+    // above the cell's last two rows; auto: full in overwrite mode.
+    for (THexCaretKind k : {ckFull, ckLeft, ckBottom, ckAuto}) {
+      h.ed->SetCaretKind(k);
+      EXPECT_EQ(CaretShape(h.ed), k == ckLeft     ? Rect(0, 0, 2, rh - 2)
+                                  : k == ckBottom ? Rect(0, rh - 4, w, rh - 2)
+                                                  : Rect(0, 0, w, rh - 2))
+          << int(k);
+    }
     h.ed->SetSelStart(2999);
     h.ed->Invalidate();
     h.ed->Update();
@@ -313,6 +334,7 @@ TEST(HexEditorControl, LayoutChangesRepaintWithoutTrouble) {
   EXPECT_EQ(h.ed->GetTopRow(), 2);
   h.FitWholeRow();
   h.ed->SetInsertMode(true);
+  EXPECT_EQ(CaretShape(h.ed), Rect(0, 0, 2, rh - 2));  // auto: a bar in insert mode
   TRect last = h.ed->CellRect(h.ed->GetLastCharCol(), 3);
   ASSERT_GT(RectWidth(last), 0);
   h.Click(last.right - 1, last.top + 2);
