@@ -106,8 +106,6 @@ TfrmEditValue::TfrmEditValue(TComponent* AOwner, TCommonLogic* Logic) : TForm(AO
   edtValueHex->OnChange = TNotifyEvent(this, &TfrmEditValue::edtValueHexChange);
   edtValueBin->OnChange = TNotifyEvent(this, &TfrmEditValue::edtValueBinChange);
   edtValueDec->OnChange = TNotifyEvent(this, &TfrmEditValue::edtValueDecChange);
-  for (TBinHexEdit* box : {edtValueHex, edtValueBin, edtValueDec})
-    box->OnKeyDown = TKeyEvent(this, &TfrmEditValue::NumberBoxKeyDown);
   pagEditFormat->OnChange = TNotifyEvent(this, &TfrmEditValue::pagEditFormatChange);
   pagEditFormat->OnChanging = TTabChangingEvent(this, &TfrmEditValue::pagEditFormatChanging);
   OnShow = TNotifyEvent(this, &TfrmEditValue::FormShow);
@@ -215,31 +213,6 @@ void TfrmEditValue::pagEditFormatChanging(TObject*, bool& AllowChange) {
 }
 
 void TfrmEditValue::pagEditFormatChange(TObject*) { SetAllBoxes(number_); }
-
-void TfrmEditValue::NumberBoxKeyDown(TObject*, WORD& Key, TShiftState Shift) {
-  // Ctrl+Tab and Ctrl+Shift+Tab turn the pages from the box being typed in,
-  // as in any dialog with tabs (the page control itself turns them only
-  // while its tabs have the keyboard); the keyboard goes on to the box of
-  // the page that comes up, its number selected.
-  if (Key != VK_TAB || !Shift.Contains(ssCtrl) || Shift.Contains(ssAlt)) return;
-  Key = 0;
-  TTabSheet* before = pagEditFormat->GetActivePage();
-  pagEditFormat->SelectNextPage(!Shift.Contains(ssShift));
-  if (pagEditFormat->GetActivePage() == before) return;
-  TBinHexEdit* box = ActiveNumberBox();
-  if (box && box->CanFocus()) {
-    FocusControl(box);
-    box->SelectAll();
-  }
-}
-
-TBinHexEdit* TfrmEditValue::ActiveNumberBox() {
-  TTabSheet* page = pagEditFormat->GetActivePage();
-  if (page == tbsHex) return edtValueHex;
-  if (page == tbsBinary) return edtValueBin;
-  if (page == tbsDecimal) return edtValueDec;
-  return nullptr;
-}
 
 void TfrmEditValue::FormCloseQuery(TObject*, bool& CanClose) {
   // Only an accepted number has to fit; Cancel always closes.

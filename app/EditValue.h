@@ -58,14 +58,11 @@ class TfrmEditValue : public TForm {
   void edtValueDecChange(TObject* Sender);
   void pagEditFormatChange(TObject* Sender);
   void pagEditFormatChanging(TObject* Sender, bool& AllowChange);
-  void NumberBoxKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
 
  private:
   // Takes the box's number when it can be read and fits in 32 bits.
   void TakeNumber(TBinHexEdit* Box, bool EmptyIsZero);
   void SetAllBoxes(int32_t V);
-  // The integer box of the page on show; none on the string page.
-  TBinHexEdit* ActiveNumberBox();
   bool RefuseOutOfRange();
 
   TCommonLogic* logic_;  // the data module's logic; not owned

@@ -20,6 +20,7 @@
 class TThemeManager;
 
 class TRegistry;
+struct TFindDeleteRun;
 enum class TNewValueKind : unsigned char;
 
 class TfrmMain : public TForm {
@@ -316,8 +317,18 @@ class TfrmMain : public TForm {
   // Keeps the values list and the splitter beside the tree in the window.
   void KeepTreeInPane();
   void NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath);
+  // Taken, when given, drops an item whose target an earlier deletion of
+  // the same command took (true: it counts as deleted) before it is asked
+  // about.
   void DeleteListItems(TListViewQ* List, const String& Kind, const String& Status, bool (TfrmMain::*Delete)(TListItem*),
-                       String (TfrmMain::*Text)(TListItem*));
+                       String (TfrmMain::*Text)(TListItem*), bool (TfrmMain::*Taken)(TListItem*) = nullptr);
+  // A find result whose key or value is gone leaves the list; true when
+  // the command deleting it took it before.
+  bool DropGoneFindResult(TListItem* Item, const String& Message);
+  bool DropTakenFindResult(TListItem* Item);
+  // What the delete command of find results under way has taken and found
+  // gone (MainDelete.cpp); none outside one.
+  TFindDeleteRun* findDeleteRun_ = nullptr;
   String ItemCaption(TListItem* Item) { return Item->GetCaption(); }
   String LayoutKey(const wchar_t* Name) const;
   String ToolbarsKey() const { return SettingsKey + L"\\Toolbars"; }

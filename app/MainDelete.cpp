@@ -2,10 +2,50 @@
 // each names), and opening a find result in the tree.
 #include "app/Main.h"
 
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
+
 #include "app/RegAccess.h"
 #include "app/RegEdits.h"
 
+// One delete command of find results: what it deleted, by the names the
+// system knows the keys by (one name for all aliases of a key: a search of
+// the whole registry finds a key below HKEY_CURRENT_USER and again below
+// HKEY_USERS), and the results it found gone without having taken them.
+struct TFindDeleteRun {
+  std::set<String> Keys;                       // keys deleted, with all below them
+  std::set<std::pair<String, String>> Values;  // key and folded name of each value deleted
+  std::vector<String> Gone;                    // the list texts of results gone otherwise
+  String GoneMessage;                          // the ordinary message of the first of them
+
+  String Identity(TRegRoot Root, const String& Path) {
+    String& id = identities_[{Root, KeyNameFold(ApiKeyPath(Path))}];
+    if (id.empty()) id = RegKeyIdentity(Root, Path);
+    return id;
+  }
+  // True when a deletion of this command took what the result names: its
+  // key or a key above it, or its value.
+  bool Took(const TSearchHit& Hit) {
+    if (Keys.empty() && Values.empty()) return false;
+    const String key = Identity(Hit.RootKey, Hit.Path);
+    for (size_t at = 0; at != String::npos;) {
+      at = key.find(L'\\', at + 1);
+      if (Keys.count(key.substr(0, at))) return true;  // the key itself last
+    }
+    return Hit.Kind != hkKeyName && Values.count({key, KeyNameFold(Hit.ValueName)}) != 0;
+  }
+
+ private:
+  std::map<std::pair<TRegRoot, String>, String> identities_;
+};
+
 namespace {
+
+// Results found gone, other than by the command itself, are named in one
+// message at its end: this many by name, then the count of the rest.
+constexpr size_t kGoneNamed = 10;
 
 // The key text of the confirmation: each backslash written as " \ ".
 String SpacedPath(const String& Path) {
@@ -96,8 +136,14 @@ void TfrmMain::DeleteSelected(TWinControl* Control) {
                     &TfrmMain::ItemCaption);
   } else if (name == L"lvFindResults") {
     if (!lvFindResults->GetSelected()) return;
+    TFindDeleteRun run;
+    findDeleteRun_ = &run;
+    struct TEnd {
+      TFindDeleteRun*& Run;
+      ~TEnd() { Run = nullptr; }
+    } end{findDeleteRun_};
     DeleteListItems(lvFindResults, L"find result (key or value)", L"Find results deleted: ",
-                    &TfrmMain::DeleteFindResult, &TfrmMain::GetFindResultText);
+                    &TfrmMain::DeleteFindResult, &TfrmMain::GetFindResultText, &TfrmMain::DropTakenFindResult);
     // Keys and values removed through find results leave the view too.
     TTreeExNode* node = GetSelectedNode();
     if (dmodCommon->NodeHasData(node)) {
@@ -112,11 +158,24 @@ void TfrmMain::DeleteSelected(TWinControl* Control) {
       // still meant for the results (a Delete there must not reach the key).
       if (listFocused && lvFindResults->CanFocus()) lvFindResults->SetFocus();
     }
+    // Results gone behind the program's back: one alone gets its own
+    // message, more are named together.
+    if (run.Gone.size() == 1) {
+      dmodCommon->ShowMessageText(run.GoneMessage);
+    } else if (run.Gone.size() > 1) {
+      String text = L"Unable to find the keys or values of " + IntToStr(int(run.Gone.size())) +
+                    L" find results to delete.  They may have been deleted or renamed by another process or "
+                    L"application.\n";
+      for (size_t i = 0; i < run.Gone.size() && i < kGoneNamed; ++i) text += L"\n" + run.Gone[i];
+      if (run.Gone.size() > kGoneNamed) text += L"\n... and " + IntToStr(int(run.Gone.size() - kGoneNamed)) + L" more.";
+      dmodCommon->ShowMessageText(text);
+    }
   }
 }
 
 void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const String& Status,
-                               bool (TfrmMain::*Delete)(TListItem*), String (TfrmMain::*Text)(TListItem*)) {
+                               bool (TfrmMain::*Delete)(TListItem*), String (TfrmMain::*Text)(TListItem*),
+                               bool (TfrmMain::*Taken)(TListItem*)) {
   TListItem* current = List->GetSelected();
   if (!current) return;
   if (List->GetSelCount() == 1) {
@@ -140,10 +199,16 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
     }
   } bulk;
   while (current && answer != mrCancel) {
+    TListItem* next = List->GetNextItem(current, sdAll, TItemStates{isSelected});
+    // What a Yes given before took already is not asked about again.
+    if (answer != mrYesToAll && Taken && (this->*Taken)(current)) {
+      ++count;
+      current = next;
+      continue;
+    }
     if (answer != mrYesToAll) answer = dmodCommon->ConfirmDeleteEach(Kind, (this->*Text)(current));
     if (answer == mrCancel) break;
     if (answer == mrYesToAll) bulk.Begin(List->Items());
-    TListItem* next = List->GetNextItem(current, sdAll, TItemStates{isSelected});
     if ((answer == mrYes || answer == mrYesToAll) && (this->*Delete)(current)) ++count;
     current = next;
   }
@@ -229,19 +294,39 @@ String TfrmMain::GetFindResultText(TListItem* Item) {
   return text;
 }
 
+bool TfrmMain::DropGoneFindResult(TListItem* Item, const String& Message) {
+  // A result whose key or value is gone names nothing any more: it leaves
+  // the list. Taken by a deletion of the same command, it was deleted as
+  // asked; else the command says so, in an ordinary message (nothing
+  // failed, so this is no error for the error dialog), and it does not
+  // count as deleted.
+  TFindDeleteRun* run = findDeleteRun_;
+  const bool taken = run && run->Took(*ItemHit(Item));
+  if (!run) {
+    dmodCommon->ShowMessageText(Message);
+  } else if (!taken) {
+    if (run->Gone.empty()) run->GoneMessage = Message;
+    run->Gone.push_back(GetFindResultText(Item));
+  }
+  Item->Delete();
+  treeRegTree->Invalidate();
+  return taken;
+}
+
+bool TfrmMain::DropTakenFindResult(TListItem* Item) {
+  auto* hit = ItemHit(Item);
+  if (!hit || !findDeleteRun_ || !findDeleteRun_->Took(*hit) || FindResultGone(*hit).empty()) return false;
+  return DropGoneFindResult(Item, String());
+}
+
 bool TfrmMain::DeleteFindResult(TListItem* Item) {
   auto* hit = ItemHit(Item);
   if (!hit) return false;
-  // A result whose key or value is gone names nothing any more: it leaves
-  // the list with a word on why, and does not count as deleted. Nothing
-  // failed, so this is no error for the error dialog.
   const String gone = FindResultGone(*hit);
-  if (!gone.empty()) {
-    dmodCommon->ShowMessageText(gone);
-    Item->Delete();
-    treeRegTree->Invalidate();
-    return false;
-  }
+  if (!gone.empty()) return DropGoneFindResult(Item, gone);
+  // The key's name as the system knows it, while it is there: the results
+  // that go with it are known by it.
+  const String key = findDeleteRun_ ? findDeleteRun_->Identity(hit->RootKey, hit->Path) : String();
   try {
     if (hit->Kind == hkKeyName)
       RegEdits::DeleteFoundKey(hit->RootKey, hit->Path);
@@ -252,10 +337,7 @@ bool TfrmMain::DeleteFindResult(TListItem* Item) {
     return false;
   } catch (const ERegEditKeyGone& E) {
     // Gone between the look above and the deletion: as above.
-    dmodCommon->ShowMessageText(E.Message());
-    Item->Delete();
-    treeRegTree->Invalidate();
-    return false;
+    return DropGoneFindResult(Item, E.Message());
   } catch (const ERegEditFailed& E) {
     dmodCommon->ShowErrorText(E.Message());
     return false;
@@ -265,6 +347,12 @@ bool TfrmMain::DeleteFindResult(TListItem* Item) {
                               L"value.  Due to aliases in the Windows registry, the key or value may have already "
                               L"been deleted when another find result was deleted.");
     return false;
+  }
+  if (findDeleteRun_) {
+    if (hit->Kind == hkKeyName)
+      findDeleteRun_->Keys.insert(key);
+    else
+      findDeleteRun_->Values.insert({key, KeyNameFold(hit->ValueName)});
   }
   if (hit->Kind == hkKeyName) {
     // The key leaves the tree where the tree shows it. The selected key and

@@ -1,5 +1,7 @@
 #include "app/RegAccess.h"
 
+#include <algorithm>
+
 bool RegKeyExists(TRegRoot Root, const String& Path) {
   TRegKey k;
   return k.OpenReadOnly(Root, Path);
@@ -79,6 +81,61 @@ String KeyNameFold(const String& Name) {
   if (up)
     for (wchar_t& c : r) c = static_cast<wchar_t>(up(static_cast<WCHAR>(c)));
   return r;
+}
+
+namespace {
+// The key's full name as the system keeps it ("\\REGISTRY\\USER\\..."); empty
+// when it tells none (a root key's predefined handle, say).
+String SystemKeyName(HKEY Key) {
+  using TNtQueryKey = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  static const TNtQueryKey query = reinterpret_cast<TNtQueryKey>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
+  constexpr int kKeyNameInformation = 3;
+  if (!query || !Key) return String();
+  std::vector<ULONG> buffer(256);  // ULONG aligned: a length, then the name
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    ULONG needed = 0;
+    const LONG status =
+        query(Key, kKeyNameInformation, buffer.data(), ULONG(buffer.size() * sizeof(ULONG)), &needed);
+    if (status >= 0) {
+      const ULONG bytes = std::min<ULONG>(buffer[0], ULONG((buffer.size() - 1) * sizeof(ULONG)));
+      return String(reinterpret_cast<const wchar_t*>(buffer.data() + 1), bytes / sizeof(wchar_t));
+    }
+    if (needed <= buffer.size() * sizeof(ULONG)) break;
+    buffer.resize(needed / sizeof(ULONG) + 2);
+  }
+  return String();
+}
+}  // namespace
+
+String RegKeyIdentity(TRegRoot Root, const String& Path) {
+  String path = ApiKeyPath(Path);
+  String rest;  // the part of the path below the key named
+  for (;;) {
+    TRegKey key;
+    String name;
+    if (!path.empty()) {
+      if (key.Open(Root, path, KEY_QUERY_VALUE)) name = SystemKeyName(key.Handle());
+    } else {
+      // A root key's handle tells no name: a key below it does, the root's
+      // being that name less the last component.
+      wchar_t child[256];
+      DWORD length = 256;
+      TRegKey sub;
+      if (RegEnumKeyExW(RootHandle(Root), 0, child, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+          sub.Open(Root, String(child, length), KEY_QUERY_VALUE)) {
+        name = SystemKeyName(sub.Handle());
+        const size_t cut = name.rfind(L'\\');
+        name = cut == String::npos ? String() : name.substr(0, cut);
+      }
+      if (name.empty()) name = RootKeyName(Root, rnmFull, false);
+    }
+    if (!name.empty()) return KeyNameFold(rest.empty() ? name : name + L"\\" + rest);
+    const size_t cut = path.rfind(L'\\');
+    const String last = cut == String::npos ? path : path.substr(cut + 1);
+    rest = rest.empty() ? last : last + L"\\" + rest;
+    path = cut == String::npos ? String() : path.substr(0, cut);
+  }
 }
 
 size_t KeyNameHash(const String& Name) {

@@ -24,6 +24,14 @@ size_t KeyNameHash(const String& Name);
 // The name or path upper-cased by the same table: equal for every spelling
 // SameKeyName takes for one.
 String KeyNameFold(const String& Name);
+// The name by which the system knows the key Path below Root, folded by
+// KeyNameFold: one name for every alias of the key (a key below
+// HKEY_CURRENT_USER and the same key below HKEY_USERS, a key below
+// HKEY_CLASSES_ROOT and where it lives). A key that is not there (or can't
+// be opened) is named after the nearest key above it that is, followed by
+// the rest of its path, so a key deleted with a key above it keeps the name
+// it had. Where the system tells no name, the root's name and the path.
+String RegKeyIdentity(TRegRoot Root, const String& Path);
 // Deletes a key with everything below it (nothing for a missing key).
 // Raises ERegistryException "Unable to delete the key <path>" naming the key
 // that can't be deleted. A root key (empty path) is refused.

@@ -1162,6 +1162,21 @@ void TPageControl::SelectNextPage(bool goForward) {
   }
 }
 
+void TPageControl::TurnPageByKey(bool goForward) {
+  TCustomForm* f = GetParentForm();
+  TTabSheet* before = activePage_;
+  const bool onPage = f && before && f->GetActiveControl() && before->ContainsControl(f->GetActiveControl());
+  SelectNextPage(goForward);
+  if (!onPage || !activePage_ || activePage_ == before) return;
+  // The keyboard went on to the new page's first control before the change
+  // event, which may have set its text anew: an edit's text is selected
+  // again, as when Tab brings the keyboard to it.
+  TWinControl* first = activePage_->FindNextControl(nullptr, true, true, false);
+  auto* edit = dynamic_cast<TCustomEdit*>(first);
+  if (edit && f->GetActiveControl() == edit && edit->GetAutoSelect() && !dynamic_cast<TCustomMemo*>(edit))
+    edit->SelectAll();
+}
+
 bool TPageControl::CanChange() {
   bool allow = true;
   if (OnChanging) OnChanging(this, allow);
@@ -1222,13 +1237,11 @@ void TPageControl::WndProc(TMessage& m) {
       TWinControl::WndProc(m);
       Realign();
       return;
-    case CM_DIALOGKEY:
-      if (m.WParam == VK_TAB && GetKeyState(VK_CONTROL) < 0 && activePage_ && Focused()) {
-        SelectNextPage(GetKeyState(VK_SHIFT) >= 0);
-        m.Result = 1;
-        return;
-      }
-      break;
+    case CM_TURNPAGE:
+      // The keyboard is on the tabs or on a page, in no page control inside.
+      TurnPageByKey(m.WParam != 0);
+      m.Result = 1;
+      return;
     default: break;
   }
   TWinControl::WndProc(m);

@@ -352,6 +352,10 @@ class TPageControl : public TWinControl {
   void SetMultiLine(bool Value);
   TTabSheet* FindNextPage(TTabSheet* cur, bool goForward, bool checkTabVisible) const;
   void SelectNextPage(bool goForward);
+  // Ctrl+Tab and the like while the keyboard is on the tabs or on a page:
+  // the next (or the previous) page with a tab comes up, and the keyboard,
+  // when it was on the page left, goes on to the new page's first control.
+  void TurnPageByKey(bool goForward);
   int TabCount() const;
 
   TNotifyEvent OnChange;

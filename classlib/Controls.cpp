@@ -1952,6 +1952,12 @@ void TWinControl::WndProc(TMessage& m) {
         case VK_EXECUTE:
         case VK_ESCAPE:
         case VK_CANCEL: mask = DLGC_WANTALLKEYS; break;
+        case VK_PRIOR:
+        case VK_NEXT:
+          // Ctrl+PageUp and Ctrl+PageDown turn the pages around a control
+          // that does not want every key.
+          if (GetKeyState(VK_CONTROL) < 0) mask = DLGC_WANTALLKEYS;
+          break;
         default: break;
       }
       if (mask && m.Msg == CN_KEYDOWN && Perform(CM_WANTSPECIALKEY, m.WParam, 0) == 0) {

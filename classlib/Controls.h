@@ -89,6 +89,11 @@ constexpr UINT CM_BORDERCHANGED = CM_BASE + 60;
 constexpr UINT CM_SHOWHINT = CM_BASE + 61;
 constexpr UINT CM_BIDIMODECHANGED = CM_BASE + 62;
 constexpr UINT CM_PARENTBIDIMODECHANGED = CM_BASE + 63;
+// Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PageDown or Ctrl+PageUp where the focus
+// is: the form sends it to the focused control and to each control around
+// it, innermost first, until one turns its pages (Result 1). WParam 1 turns
+// to the next page, 0 to the one before.
+constexpr UINT CM_TURNPAGE = CM_BASE + 64;
 
 // Reading order: left to right, or right to left with text aligned to the
 // right (bdRightToLeft), left as it is (NoAlign) or only the reading order.

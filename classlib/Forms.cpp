@@ -644,6 +644,14 @@ void TCustomForm::WndProc(TMessage& m) {
 
 bool TCustomForm::DialogKey(WORD key, TShiftState shift) {
   if (GetKeyState(VK_MENU) >= 0) {
+    // Ctrl+Tab and Ctrl+PageDown turn to the next page of the innermost
+    // page control around the focus, Ctrl+Shift+Tab and Ctrl+PageUp to the
+    // page before, whichever of its controls has the keyboard.
+    if (GetKeyState(VK_CONTROL) < 0 && (key == VK_TAB || key == VK_NEXT || key == VK_PRIOR)) {
+      const bool forward = key == VK_TAB ? GetKeyState(VK_SHIFT) >= 0 : key == VK_NEXT;
+      for (TWinControl* c = activeControl_; c && c != this; c = c->GetParent())
+        if (c->Perform(CM_TURNPAGE, forward ? 1 : 0, 0) != 0) return true;
+    }
     switch (key) {
       case VK_TAB:
         if (GetKeyState(VK_CONTROL) >= 0) {

@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <fstream>
 
+#include <sddl.h>
+
 #include "app/Dialogs.h"
 #include "app/FindForm.h"
+#include "app/RegAccess.h"
 #include "app/SearchThread.h"
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
@@ -168,8 +171,9 @@ TEST_F(FindResults, AFailedOpenOfAStaleResultOrBookmarkLeavesTheKeyboardOnItsLis
 
 // Results whose key or value another program deleted since the search:
 // Delete drops each with an ordinary message that names what is gone (not
-// the error dialog, which asks for a restart), and none counts as deleted;
-// opening a value result whose value went says so as well.
+// the error dialog, which asks for a restart), also one gone alone among
+// several deleted, and none counts as deleted; opening a value result
+// whose value went says so as well.
 TEST_F(FindResults, ResultsWhoseKeyOrValueWentAreDroppedWithAnOrdinaryMessage) {
   Write(String(Data) + L"\\Gone", L"Hit", REG_SZ, Sz(L"1"));
   CreateKey(String(Data) + L"\\HitKey");
@@ -208,16 +212,139 @@ TEST_F(FindResults, ResultsWhoseKeyOrValueWentAreDroppedWithAnOrdinaryMessage) {
             std::vector<String>{L"Unable to find key for the value to delete.  The key value" + gone + data +
                                 L"\\Gone"});
   EXPECT_EQ(Result(data + L"\\Gone\\ : Hit"), nullptr);
-  // Three at once, one of them still there: only that one counts.
-  selectOnly({data + L"\\HitKey\\", data + L"\\ : Hit", data + L"\\ : Hit2"});
+  selectOnly({data + L"\\ : Hit"});
   PressDelete();
-  std::sort(Messages().begin(), Messages().end());
-  EXPECT_EQ(Messages(), (std::vector<String>{L"Unable to find the key to delete.  The key" + gone + data + L"\\HitKey",
-                                             L"Unable to find the value to delete.  The value" + gone + data +
-                                                 L"\nValue: Hit"}));
+  EXPECT_EQ(Messages(), std::vector<String>{L"Unable to find the value to delete.  The value" + gone + data +
+                                            L"\nValue: Hit"});
+  // Two at once, one of them still there: only that one counts, and the
+  // one gone alone has its own message too.
+  selectOnly({data + L"\\HitKey\\", data + L"\\ : Hit2"});
+  PressDelete();
+  EXPECT_EQ(Messages(), std::vector<String>{L"Unable to find the key to delete.  The key" + gone + data + L"\\HitKey"});
   EXPECT_EQ(Window->GetStatusText(), L"Find results deleted: 1");
-  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(asked, 3);
   EXPECT_EQ(Window->lvFindResults->Items()->GetCount(), 0);
+  EXPECT_TRUE(ValueNames(Data).empty());
+  EXPECT_TRUE(Errors.empty());
+}
+
+// A search that finds a key and the values below it, all deleted in one
+// go: the key takes its values along, and their results leave the list as
+// deleted, without a question each (after a Yes) and without a message
+// each that their key is gone; a value found twice (by name and by data)
+// goes once. So too where a result names its key through an alias (the
+// same key below HKEY_USERS).
+TEST_F(FindResults, ResultsTakenWithAKeyDeletedBeforeThemGoAsDeleted) {
+  const int values = 500;
+  const String data = String(L"HKEY_CURRENT_USER\\") + Data;
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  std::vector<String> asked;
+  int answer = mrYes;
+  TfrmConfirm::ExecuteHook = [&](TfrmConfirm* C) {
+    asked.push_back(C->lblPrompt2->GetCaption());
+    return C->btnYesToAll->GetVisible() ? answer : int(mrYes);
+  };
+  auto deleteAll = [&] {
+    Window->lvFindResults->SelectAll();
+    Window->lvFindResults->SetItemFocused(Window->lvFindResults->Items()->GetItem(0));
+    Foreground(Window->lvFindResults);
+    asked.clear();
+    Messages().clear();
+    testsupport::PressKey(VK_DELETE);
+    dlgtest::Pump(50);
+  };
+  for (const int a : {int(mrYes), int(mrYesToAll)}) {
+    SCOPED_TRACE(a == mrYes ? "Yes to each" : "Yes to All");
+    answer = a;
+    for (int i = 0; i < values; ++i) {
+      wchar_t name[16];
+      swprintf(name, 16, L"Hit%03d", i);
+      Write(String(Data) + L"\\Hit", name, REG_SZ, Sz(L"x"));
+    }
+    Write(Data, L"HitTwice", REG_SZ, Sz(L"Hit"));
+    Search(L"^Hit", 2);
+    ASSERT_EQ(Window->lvFindResults->Items()->GetCount(), values + 3);
+    deleteAll();
+    EXPECT_FALSE(KeyExists(String(Data) + L"\\Hit"));
+    EXPECT_TRUE(ValueNames(Data).empty());
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_EQ(Window->GetStatusText(), L"Find results deleted: " + IntToStr(values + 3));
+    EXPECT_EQ(Window->lvFindResults->Items()->GetCount(), 0);
+    if (a == mrYes)
+      EXPECT_EQ(asked, (std::vector<String>{data + L"\\ : HitTwice", data + L"\\Hit\\"}));
+    else
+      EXPECT_EQ(asked.size(), 1u);
+  }
+
+  // The same keys below HKEY_USERS, by the user's security identifier.
+  HANDLE token = nullptr;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+  alignas(TOKEN_USER) BYTE user[256];
+  DWORD size = 0;
+  ASSERT_TRUE(GetTokenInformation(token, TokenUser, user, sizeof user, &size));
+  CloseHandle(token);
+  wchar_t* sid = nullptr;
+  ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid));
+  const String users = String(L"\\") + sid + L"\\" + Data;
+  LocalFree(sid);
+  ASSERT_TRUE(RegKeyExists(RegRoot::Users, users));
+  Write(String(Data) + L"\\A", L"v", REG_SZ, Sz(L"1"));
+  Write(String(Data) + L"\\B\\Sub", L"w", REG_SZ, Sz(L"2"));
+  const String mine = L"\\" + Data;
+  const TSearchHit hits[] = {{hkKeyName, RegRoot::CurrentUser, mine + L"\\A\\", L"", L""},
+                             {hkValueName, RegRoot::Users, users + L"\\A\\", L"v", L""},
+                             {hkKeyName, RegRoot::Users, users + L"\\B\\", L"", L""},
+                             {hkKeyName, RegRoot::CurrentUser, mine + L"\\B\\Sub\\", L"", L""},
+                             {hkStringData, RegRoot::CurrentUser, mine + L"\\B\\Sub\\", L"w", L"2"}};
+  Window->SearchStarted();
+  for (const TSearchHit& h : hits) Window->AddFindResult(new TSearchHit(h));
+  Window->SearchFinished();
+  answer = mrYesToAll;
+  deleteAll();
+  EXPECT_EQ(asked.size(), 1u);
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\A"));
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\B"));
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(Window->GetStatusText(), L"Find results deleted: 5");
+  EXPECT_TRUE(Errors.empty());
+}
+
+// Results whose keys or values another program deleted since the search,
+// deleted together: one message at the end names them (the first ten, and
+// the count of the rest); the results the command took itself are not
+// among them.
+TEST_F(FindResults, ResultsGoneBehindTheProgramsBackAreNamedInOneMessage) {
+  for (int i = 0; i < 12; ++i) Write(String(Data) + L"\\Many", L"Lost" + IntToStr(i), REG_SZ, Sz(L"x"));
+  Write(String(Data) + L"\\LostKey", L"LostInside", REG_SZ, Sz(L"x"));
+  CreateKey(String(Data) + L"\\LostKey2");
+  Write(Data, L"Lost", REG_SZ, Sz(L"x"));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"^Lost", 2);
+  TListItems* items = Window->lvFindResults->Items();
+  ASSERT_EQ(items->GetCount(), 16);
+  std::vector<String> gone;  // in the list's order
+  for (int i = 0; i < items->GetCount(); ++i) {
+    const String text = Window->GetFindResultText(items->GetItem(i));
+    if (text.find(L"\\Many\\") != String::npos || text.find(L"\\LostKey2\\") != String::npos) gone.push_back(text);
+  }
+  ASSERT_EQ(gone.size(), 13u);
+  DeleteTree(String(Data) + L"\\Many");
+  DeleteTree(String(Data) + L"\\LostKey2");
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYesToAll); };
+  Window->lvFindResults->SelectAll();
+  Foreground(Window->lvFindResults);
+  Messages().clear();
+  PressDelete();
+  String expected = L"Unable to find the keys or values of 13 find results to delete.  They may have been deleted or "
+                    L"renamed by another process or application.\n";
+  for (size_t i = 0; i < 10; ++i) expected += L"\n" + gone[i];
+  expected += L"\n... and 3 more.";
+  EXPECT_EQ(Messages(), std::vector<String>{expected});
+  EXPECT_EQ(Window->GetStatusText(), L"Find results deleted: 3");
+  EXPECT_EQ(items->GetCount(), 0);
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\LostKey"));
   EXPECT_TRUE(ValueNames(Data).empty());
   EXPECT_TRUE(Errors.empty());
 }

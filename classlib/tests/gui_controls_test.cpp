@@ -434,6 +434,95 @@ TEST(GuiPageControl, SwitchingPagesAndTheChangingVeto) {
   EXPECT_EQ(pages[0], pc->GetActivePage());
 }
 
+// Ctrl+Tab and Ctrl+PageDown turn to the next page from any control on the
+// pages, Ctrl+Shift+Tab and Ctrl+PageUp to the one before, skipping hidden
+// tabs; the keyboard goes on to the new page's first control with its text
+// selected, also when the change event set that text. Inside a page control
+// on a page, the inner one turns; on the tabs themselves the keyboard stays
+// there; outside, nothing turns.
+TEST(GuiPageControl, CtrlTabTurnsThePagesFromTheControlsOnThem) {
+  auto f = HostForm();
+  auto* outside = new TEdit(f.get());
+  outside->SetParent(f.get());
+  outside->SetBounds(10, 360, 100, 24);
+  auto* pc = new TPageControl(f.get());
+  pc->SetParent(f.get());
+  pc->SetBounds(10, 10, 460, 340);
+  TTabSheet* pages[4];
+  TEdit* edits[4];
+  for (int i = 0; i < 4; ++i) {
+    pages[i] = new TTabSheet(f.get());
+    pages[i]->SetPageControl(pc);
+    pages[i]->SetCaption(L"Page " + std::to_wstring(i));
+    edits[i] = new TEdit(f.get());
+    edits[i]->SetParent(pages[i]);
+    edits[i]->SetBounds(10, 10, 150, 24);
+  }
+  pages[2]->SetTabVisible(false);
+  // Page 3 holds a page control of its own, below its edit.
+  auto* inner = new TPageControl(f.get());
+  inner->SetParent(pages[3]);
+  inner->SetBounds(10, 50, 300, 200);
+  TEdit* innerEdits[2];
+  for (int i = 0; i < 2; ++i) {
+    auto* p = new TTabSheet(f.get());
+    p->SetPageControl(inner);
+    p->SetCaption(L"Inner " + std::to_wstring(i));
+    innerEdits[i] = new TEdit(f.get());
+    innerEdits[i]->SetParent(p);
+    innerEdits[i]->SetBounds(10, 10, 150, 24);
+  }
+  int changes = 0;
+  pc->OnChange = [&](TObject*) {
+    ++changes;
+    edits[pc->GetActivePageIndex()]->SetText(L"filled " + std::to_wstring(changes));
+  };
+  f->Show();
+  SetForegroundWindow(f->GetHandle());
+  edits[0]->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return f->GetActive() && GetFocus() == edits[0]->GetHandle(); }));
+
+  struct Step {
+    WORD Key;
+    std::vector<WORD> Mods;
+    TWinControl* Focus;  // where the keyboard is after it
+    TTabSheet* Page;
+  };
+  const Step steps[] = {{VK_TAB, {VK_CONTROL}, edits[1], pages[1]},
+                        {VK_TAB, {VK_CONTROL}, edits[3], pages[3]},  // past the hidden tab
+                        {VK_TAB, {VK_CONTROL, VK_SHIFT}, edits[1], pages[1]},
+                        {VK_NEXT, {VK_CONTROL}, edits[3], pages[3]},
+                        {VK_NEXT, {VK_CONTROL}, edits[0], pages[0]},  // round to the first
+                        {VK_PRIOR, {VK_CONTROL}, edits[3], pages[3]}};
+  for (const Step& s : steps) {
+    SCOPED_TRACE(testing::Message() << "to " << WideToAnsi(s.Page->GetCaption()));
+    testsupport::PressKey(s.Key, s.Mods);
+    EXPECT_EQ(pc->GetActivePage(), s.Page);
+    EXPECT_EQ(GetFocus(), s.Focus->GetHandle());
+  }
+  // Typing replaces the text the change event set.
+  testsupport::TypeText(L"typed");
+  EXPECT_EQ(edits[3]->GetText(), L"typed");
+
+  const int turns = changes;
+  innerEdits[0]->SetFocus();
+  testsupport::PressKey(VK_TAB, {VK_CONTROL});
+  EXPECT_EQ(inner->GetActivePageIndex(), 1);
+  EXPECT_EQ(GetFocus(), innerEdits[1]->GetHandle());
+  EXPECT_EQ(pc->GetActivePage(), pages[3]);
+
+  pc->SetFocus();
+  testsupport::PressKey(VK_NEXT, {VK_CONTROL});
+  EXPECT_EQ(pc->GetActivePage(), pages[0]);
+  EXPECT_EQ(GetFocus(), pc->GetHandle());
+
+  outside->SetFocus();
+  testsupport::PressKey(VK_TAB, {VK_CONTROL});
+  EXPECT_EQ(pc->GetActivePage(), pages[0]);
+  EXPECT_EQ(GetFocus(), outside->GetHandle());
+  EXPECT_EQ(changes, turns + 1);
+}
+
 // --- status bar -------------------------------------------------------------
 
 TEST(GuiStatusBar, PanelsAndSimpleText) {
