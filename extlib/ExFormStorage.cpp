@@ -329,73 +329,85 @@ void TFormStorage::RestorePlacement() {
 // ---------------------------------------------------------------------------
 // Storable properties of the class library's controls
 
+namespace {
+
+// The descriptions (made once, on the first use of storable properties).
+void BuildControlProps() {
+  using C = TControl;
+  RegisterProps<TControl>({
+      IntProp<C>(L"Left", [](C* O) -> int64_t { return O->GetLeft(); }, [](C* O, int64_t V) { O->SetLeft(int(V)); }),
+      IntProp<C>(L"Top", [](C* O) -> int64_t { return O->GetTop(); }, [](C* O, int64_t V) { O->SetTop(int(V)); }),
+      IntProp<C>(L"Width", [](C* O) -> int64_t { return O->GetWidth(); },
+                 [](C* O, int64_t V) { O->SetWidth(int(V)); }),
+      IntProp<C>(L"Height", [](C* O) -> int64_t { return O->GetHeight(); },
+                 [](C* O, int64_t V) { O->SetHeight(int(V)); }),
+      BoolProp<C>(L"Visible", [](C* O) { return O->GetVisible(); }, [](C* O, bool V) { O->SetVisible(V); }),
+      BoolProp<C>(L"Enabled", [](C* O) { return O->GetEnabled(); }, [](C* O, bool V) { O->SetEnabled(V); }),
+      StrProp<C>(L"Caption", [](C* O) { return O->GetText(); }, [](C* O, const String& V) { O->SetText(V); }),
+      StrProp<C>(L"Text", [](C* O) { return O->GetText(); }, [](C* O, const String& V) { O->SetText(V); }),
+      StrProp<C>(L"Hint", [](C* O) { return O->GetHint(); }, [](C* O, const String& V) { O->SetHint(V); }),
+      IntProp<C>(L"Color", [](C* O) -> int64_t { return O->GetColor(); },
+                 [](C* O, int64_t V) { O->SetColor(TColor(V)); }),
+      ClassProp<C>(L"Font", L"TFont", [](C* O) -> TObject* { return O->GetFont(); }),
+      ClassProp<C>(
+          L"PopupMenu", L"TPopupMenu", [](C* O) -> TObject* { return O->GetPopupMenu(); },
+          [](C* O, TObject* V) { O->SetPopupMenu(dynamic_cast<TPopupMenu*>(V)); }),
+  });
+  using F = TFont;
+  RegisterProps<TFont>({
+      StrProp<F>(L"Name", [](F* O) { return O->GetName(); }, [](F* O, const String& V) { O->SetName(V); }),
+      IntProp<F>(L"Size", [](F* O) -> int64_t { return O->GetSize(); }, [](F* O, int64_t V) { O->SetSize(int(V)); }),
+      IntProp<F>(L"Color", [](F* O) -> int64_t { return O->GetColor(); },
+                 [](F* O, int64_t V) { O->SetColor(TColor(V)); }),
+      OrdProp<F>(
+          L"Style", tkSet, L"TFontStyles", [](F* O) { return int64_t(O->GetStyle().Bits()); },
+          [](F* O, int64_t V) { O->SetStyle(TFontStyles::FromBits(uint64_t(V))); },
+          {L"fsBold", L"fsItalic", L"fsUnderline", L"fsStrikeOut"}),
+  });
+  using K = TCustomCheckBox;
+  RegisterProps<TCustomCheckBox>({
+      BoolProp<K>(L"Checked", [](K* O) { return O->GetChecked(); }, [](K* O, bool V) { O->SetChecked(V); }),
+      OrdProp<K>(
+          L"State", tkEnumeration, L"TCheckBoxState", [](K* O) -> int64_t { return O->GetState(); },
+          [](K* O, int64_t V) { O->SetState(TCheckBoxState(V)); }, {L"cbUnchecked", L"cbChecked", L"cbGrayed"}),
+  });
+  using R = TRadioButton;
+  RegisterProps<TRadioButton>({
+      BoolProp<R>(L"Checked", [](R* O) { return O->GetChecked(); }, [](R* O, bool V) { O->SetChecked(V); }),
+  });
+  using L = TCustomListBox;
+  RegisterProps<TCustomListBox>({
+      ClassProp<L>(L"Items", L"TStrings", [](L* O) -> TObject* { return O->Items(); }),
+      IntProp<L>(L"ItemIndex", [](L* O) -> int64_t { return O->GetItemIndex(); },
+                 [](L* O, int64_t V) { O->SetItemIndex(int(V)); }),
+  });
+  using B = TCustomComboBox;
+  RegisterProps<TCustomComboBox>({
+      ClassProp<B>(L"Items", L"TStrings", [](B* O) -> TObject* { return O->Items(); }),
+      IntProp<B>(L"ItemIndex", [](B* O) -> int64_t { return O->GetItemIndex(); },
+                 [](B* O, int64_t V) { O->SetItemIndex(int(V)); }),
+  });
+  // The date edit streams its date as its text; stored, it is the date.
+  using D = TCustomDateEdit;
+  RegisterProps<TCustomDateEdit>({
+      FloatProp<D>(L"Date", ftDouble, [](D* O) -> double { return O->GetDate(); },
+                   [](D* O, double V) { O->SetDate(V); }),
+  });
+  using M = TCustomMemo;
+  RegisterProps<TCustomMemo>({
+      ClassProp<M>(L"Lines", L"TStrings", [](M* O) -> TObject* { return O->Lines(); }),
+  });
+}
+
+}  // namespace
+
 void RegisterControlProps() {
   static std::once_flag Once;
   std::call_once(Once, [] {
-    using C = TControl;
-    RegisterProps<TControl>({
-        IntProp<C>(L"Left", [](C* O) -> int64_t { return O->GetLeft(); }, [](C* O, int64_t V) { O->SetLeft(int(V)); }),
-        IntProp<C>(L"Top", [](C* O) -> int64_t { return O->GetTop(); }, [](C* O, int64_t V) { O->SetTop(int(V)); }),
-        IntProp<C>(L"Width", [](C* O) -> int64_t { return O->GetWidth(); },
-                   [](C* O, int64_t V) { O->SetWidth(int(V)); }),
-        IntProp<C>(L"Height", [](C* O) -> int64_t { return O->GetHeight(); },
-                   [](C* O, int64_t V) { O->SetHeight(int(V)); }),
-        BoolProp<C>(L"Visible", [](C* O) { return O->GetVisible(); }, [](C* O, bool V) { O->SetVisible(V); }),
-        BoolProp<C>(L"Enabled", [](C* O) { return O->GetEnabled(); }, [](C* O, bool V) { O->SetEnabled(V); }),
-        StrProp<C>(L"Caption", [](C* O) { return O->GetText(); }, [](C* O, const String& V) { O->SetText(V); }),
-        StrProp<C>(L"Text", [](C* O) { return O->GetText(); }, [](C* O, const String& V) { O->SetText(V); }),
-        StrProp<C>(L"Hint", [](C* O) { return O->GetHint(); }, [](C* O, const String& V) { O->SetHint(V); }),
-        IntProp<C>(L"Color", [](C* O) -> int64_t { return O->GetColor(); },
-                   [](C* O, int64_t V) { O->SetColor(TColor(V)); }),
-        ClassProp<C>(L"Font", L"TFont", [](C* O) -> TObject* { return O->GetFont(); }),
-        ClassProp<C>(
-            L"PopupMenu", L"TPopupMenu", [](C* O) -> TObject* { return O->GetPopupMenu(); },
-            [](C* O, TObject* V) { O->SetPopupMenu(dynamic_cast<TPopupMenu*>(V)); }),
-    });
-    using F = TFont;
-    RegisterProps<TFont>({
-        StrProp<F>(L"Name", [](F* O) { return O->GetName(); }, [](F* O, const String& V) { O->SetName(V); }),
-        IntProp<F>(L"Size", [](F* O) -> int64_t { return O->GetSize(); }, [](F* O, int64_t V) { O->SetSize(int(V)); }),
-        IntProp<F>(L"Color", [](F* O) -> int64_t { return O->GetColor(); },
-                   [](F* O, int64_t V) { O->SetColor(TColor(V)); }),
-        OrdProp<F>(
-            L"Style", tkSet, L"TFontStyles", [](F* O) { return int64_t(O->GetStyle().Bits()); },
-            [](F* O, int64_t V) { O->SetStyle(TFontStyles::FromBits(uint64_t(V))); },
-            {L"fsBold", L"fsItalic", L"fsUnderline", L"fsStrikeOut"}),
-    });
-    using K = TCustomCheckBox;
-    RegisterProps<TCustomCheckBox>({
-        BoolProp<K>(L"Checked", [](K* O) { return O->GetChecked(); }, [](K* O, bool V) { O->SetChecked(V); }),
-        OrdProp<K>(
-            L"State", tkEnumeration, L"TCheckBoxState", [](K* O) -> int64_t { return O->GetState(); },
-            [](K* O, int64_t V) { O->SetState(TCheckBoxState(V)); }, {L"cbUnchecked", L"cbChecked", L"cbGrayed"}),
-    });
-    using R = TRadioButton;
-    RegisterProps<TRadioButton>({
-        BoolProp<R>(L"Checked", [](R* O) { return O->GetChecked(); }, [](R* O, bool V) { O->SetChecked(V); }),
-    });
-    using L = TCustomListBox;
-    RegisterProps<TCustomListBox>({
-        ClassProp<L>(L"Items", L"TStrings", [](L* O) -> TObject* { return O->Items(); }),
-        IntProp<L>(L"ItemIndex", [](L* O) -> int64_t { return O->GetItemIndex(); },
-                   [](L* O, int64_t V) { O->SetItemIndex(int(V)); }),
-    });
-    using B = TCustomComboBox;
-    RegisterProps<TCustomComboBox>({
-        ClassProp<B>(L"Items", L"TStrings", [](B* O) -> TObject* { return O->Items(); }),
-        IntProp<B>(L"ItemIndex", [](B* O) -> int64_t { return O->GetItemIndex(); },
-                   [](B* O, int64_t V) { O->SetItemIndex(int(V)); }),
-    });
-    // The date edit streams its date as its text; stored, it is the date.
-    using D = TCustomDateEdit;
-    RegisterProps<TCustomDateEdit>({
-        FloatProp<D>(L"Date", ftDouble, [](D* O) -> double { return O->GetDate(); },
-                     [](D* O, double V) { O->SetDate(V); }),
-    });
-    using M = TCustomMemo;
-    RegisterProps<TCustomMemo>({
-        ClassProp<M>(L"Lines", L"TStrings", [](M* O) -> TObject* { return O->Lines(); }),
-    });
+    // Made when storable properties are first registered or looked up
+    // (most programs never store any), and only so: a direct call could
+    // find itself still recorded.
+    RegisterPropsOnFirstUse(&BuildControlProps);
     PropsFindRoot = [](const String& Name) -> TComponent* {
       if (!Screen) return nullptr;
       for (int I = 0; I < Screen->FormCount(); ++I)

@@ -61,6 +61,11 @@ void RegisterProps(std::vector<TPropInfo> Props) {
   RegisterPublishedProps([](const TObject* O) { return dynamic_cast<const T*>(O) != nullptr; },
                          std::move(Props));
 }
+// Register runs once, in its turn among the registrations, when properties
+// are first registered or looked up after this call: a module's start-up
+// records it cheaply, and only a program that stores properties builds the
+// descriptions.
+void RegisterPropsOnFirstUse(void (*Register)());
 // The registered properties of an object whose kind is in Filter.
 std::vector<PPropInfo> GetPropList(const TObject* Obj, TTypeKinds Filter);
 

@@ -2,6 +2,7 @@
 
 #include "classlib/Forms.h"
 #include "extlib/ExDateUtil.h"
+#include "extlib/ExFormStorage.h"
 #include "extlib/ExHook.h"
 #include "extlib/ExPlacement.h"
 #include "extlib/ExProps.h"
@@ -51,4 +52,18 @@ TEST(ExtLibModules, StartedLibraryLetsAPropertyStorageStoreAControlAlone) {
   FinalizeModules();
   ASSERT_EQ(Written.size(), 1u);
   EXPECT_EQ(Written[0], L"Text=kept");
+}
+
+// The controls' descriptions, recorded at the start, are made by the first
+// use of storable properties however it comes: here a form storage made
+// before anything looked them up (it asks for them itself).
+TEST(ExtLibModules, FormStorageMadeFirstAfterTheStartFindsTheControlsDescribed) {
+  InitForms();
+  InitializeModules(ExtLibUtilModules, ExtLibUtilModuleCount);
+  TComponent Owner(nullptr);
+  new TFormStorage(&Owner);
+  TEdit* Edit = new TEdit(&Owner);
+  TPropInfoList Props(Edit, tkStoredProps);
+  FinalizeModules();
+  EXPECT_NE(Props.Find(L"Text"), nullptr);
 }
