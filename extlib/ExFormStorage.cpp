@@ -335,12 +335,10 @@ namespace {
 const char kControlProps = 0;
 std::mutex ControlPropsLock;
 bool ControlPropsRegistered = false;
-}  // namespace
 
-void RegisterControlProps() {
-  std::lock_guard<std::mutex> Guard(ControlPropsLock);
-  if (ControlPropsRegistered) return;
-  ControlPropsRegistered = true;
+// The descriptions (made once registered, on the first use of storable
+// properties).
+void BuildControlProps() {
   using C = TControl;
   RegisterProps<TControl>({
       IntProp<C>(L"Left", [](C* O) -> int64_t { return O->GetLeft(); }, [](C* O, int64_t V) { O->SetLeft(int(V)); }),
@@ -410,6 +408,17 @@ void RegisterControlProps() {
   RegisterProps<TCustomMemo>({
       ClassProp<M>(L"Lines", L"TStrings", [](M* O) -> TObject* { return O->Lines(); }),
   }, &kControlProps);
+}
+
+}  // namespace
+
+void RegisterControlProps() {
+  std::lock_guard<std::mutex> Guard(ControlPropsLock);
+  if (ControlPropsRegistered) return;
+  ControlPropsRegistered = true;
+  // Made when storable properties are first registered or looked up (most
+  // programs never store any).
+  RegisterPropsOnFirstUse(&BuildControlProps);
   PropsFindRoot = [](const String& Name) -> TComponent* {
     if (!Screen) return nullptr;
     for (int I = 0; I < Screen->FormCount(); ++I)
@@ -424,6 +433,7 @@ void UnregisterControlProps() {
   std::lock_guard<std::mutex> Guard(ControlPropsLock);
   if (!ControlPropsRegistered) return;
   ControlPropsRegistered = false;
+  CancelPropsOnFirstUse(&BuildControlProps);
   UnregisterPublishedProps(&kControlProps);
   PropsFindRoot = nullptr;
 }

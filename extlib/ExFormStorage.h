@@ -100,12 +100,15 @@ class TFormStorage : public TFormPlacement {
 };
 
 // Makes the usual properties of the class library's controls storable
-// (position, size, text, check state, item index, list lines, font).
-// Registers once until UnregisterControlProps (the library's finishing)
-// takes them back; every form storage calls it.
+// (position, size, text, check state, item index, list lines, font); the
+// descriptions are made when storable properties are first registered or
+// looked up (RegisterPropsOnFirstUse). Registers once until
+// UnregisterControlProps (the library's finishing) takes them back; every
+// form storage calls it.
 void RegisterControlProps();
 void UnregisterControlProps();
 
-// Registers the placement and the storage for the form reader.
+// Registers the placement and the storage for the form reader, and makes
+// the controls' properties storable (RegisterControlProps).
 void ExFormStorageInitialize();
 void ExFormStorageFinalize();

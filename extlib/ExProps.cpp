@@ -27,6 +27,27 @@ std::vector<std::unique_ptr<TPropClassEntry>>& Registry() {
   return R;
 }
 
+// Registrations recorded to run on first use, in the order recorded.
+std::vector<void (*)()>& Deferred() {
+  static std::vector<void (*)()> D;
+  return D;
+}
+
+// Runs the recorded registrations before anything registers or looks up
+// after them. What one of them registers comes in its turn, before the
+// next one runs.
+void RunDeferred() {
+  static bool running = false;
+  if (running) return;
+  running = true;
+  while (!Deferred().empty()) {
+    void (*Register)() = Deferred().front();
+    Deferred().erase(Deferred().begin());
+    Register();
+  }
+  running = false;
+}
+
 String Widen(const char* S) { return String(S, S + std::strlen(S)); }
 
 // The name a component is known by as the owner of another: its Name, or
@@ -57,8 +78,16 @@ bool IsSetDelimiter(wchar_t C) { return C == L' ' || C == L',' || C == L'[' || C
 
 }  // namespace
 
+void RegisterPropsOnFirstUse(void (*Register)()) { Deferred().push_back(Register); }
+
+void CancelPropsOnFirstUse(void (*Register)()) {
+  auto& D = Deferred();
+  D.erase(std::remove(D.begin(), D.end(), Register), D.end());
+}
+
 void RegisterPublishedProps(std::function<bool(const TObject*)> Matches, std::vector<TPropInfo> Props,
                             const void* Group) {
+  RunDeferred();
   auto E = std::make_unique<TPropClassEntry>();
   E->Matches = std::move(Matches);
   E->Props = std::move(Props);
@@ -81,6 +110,7 @@ void AddOwnProps(const TObject* Obj, TTypeKinds Filter, std::vector<PPropInfo>& 
 std::vector<PPropInfo> GetPropList(const TObject* Obj, TTypeKinds Filter) {
   std::vector<PPropInfo> R;
   if (!Obj) return R;
+  RunDeferred();
   AddOwnProps(Obj, Filter, R);
   for (auto& E : Registry())
     if (E->Matches(Obj))

@@ -68,6 +68,14 @@ void RegisterProps(std::vector<TPropInfo> Props, const void* Group = nullptr) {
 // Takes back the registrations of Group. Property lists made before hold
 // descriptors of the group no longer.
 void UnregisterPublishedProps(const void* Group);
+// Register runs once, in its turn among the registrations, when properties
+// are first registered or looked up after this call: a module's start-up
+// records it cheaply, and only a program that stores properties builds the
+// descriptions.
+void RegisterPropsOnFirstUse(void (*Register)());
+// Takes back a registration recorded by RegisterPropsOnFirstUse that has
+// not run yet.
+void CancelPropsOnFirstUse(void (*Register)());
 // The registered properties of an object whose kind is in Filter.
 std::vector<PPropInfo> GetPropList(const TObject* Obj, TTypeKinds Filter);
 

@@ -15,6 +15,19 @@ grep -q '\.debug_' <<<"$sections" && fail "Zembrio.exe still holds debug informa
 grep -q '\.gnu_debuglink' <<<"$sections" || fail "Zembrio.exe has no debug link"
 "${prefix}objdump" -s -j .gnu_debuglink "$exe" | grep -q 'Zembrio.debu' || fail "the debug link does not name Zembrio.debug"
 "${prefix}objdump" -h "$debug" | grep -q '\.debug_info' || fail "Zembrio.debug holds no debug information"
+# Each section at a page boundary of the file, as in memory (the program's
+# link): Wine then maps the image's pages instead of copying it whole.
+while read -r _ name _ _ _ offset _; do
+  case $name in .bss | .gnu_debuglink) continue ;; esac
+  (( 16#$offset % 4096 == 0 )) || fail "section $name of Zembrio.exe is not at a page boundary of the file"
+done < <(grep -E '^ +[0-9]+ ' <<<"$sections")
+# The functions start-up runs lie at the front of the code, in the order of
+# app/StartupOrder.txt: the code begins with one of them.
+order=$(dirname "$0")/../app/StartupOrder.txt
+if [ -f "$order" ]; then
+  first=$("${prefix}nm" -n "$debug" | awk '$2 ~ /^[tT]$/ && $3 !~ /^\./ {print $3; exit}')
+  grep -qxF -- "$first" "$order" || fail "Zembrio.exe's code does not begin with the start-up functions ($first)"
+fi
 size=$(stat -c %s "$exe")
 [ "$size" -lt 10000000 ] || fail "Zembrio.exe is $size bytes"
 

@@ -23,7 +23,6 @@
 // ZEMBRIO_BENCH_DETAIL=1 adds each round's times and each program's best,
 // lower-quartile and median time in milliseconds.
 #include <windows.h>
-#include <commctrl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -32,6 +31,8 @@
 #include <cwchar>
 #include <string>
 #include <vector>
+
+#include "bench/app/ProgramWatch.h"
 
 namespace {
 
@@ -42,38 +43,6 @@ constexpr int kQuartile = kRounds / 4;  // index of the lower quartile, sorted
 constexpr DWORD kWatchdogMs = 30000;
 // The pause after each end before the next start.
 constexpr DWORD kSettleMs = 100;
-
-// A tree view among the descendants of the thread's top-level windows, a
-// shown one first; null when there is none yet. The class is the system's tree
-// view or a class made from it (its name then holds the system class's
-// name).
-HWND FindTree(DWORD Thread) {
-  struct TFound {
-    HWND Shown = nullptr, Any = nullptr;
-  } found;
-  EnumThreadWindows(
-      Thread,
-      [](HWND Top, LPARAM P) -> BOOL {
-        EnumChildWindows(
-            Top,
-            [](HWND W, LPARAM P) -> BOOL {
-              auto* f = reinterpret_cast<TFound*>(P);
-              wchar_t cls[128];
-              if (!GetClassNameW(W, cls, 128) || !wcsstr(cls, WC_TREEVIEWW)) return TRUE;
-              if (!f->Any) f->Any = W;
-              if (IsWindowVisible(W)) f->Shown = W;
-              return f->Shown == nullptr;
-            },
-            P);
-        return reinterpret_cast<TFound*>(P)->Shown == nullptr;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found.Shown ? found.Shown : found.Any;
-}
-
-// The tree is shown (with its top-level window) and holds the top item and
-// the six root keys.
-bool TreeReady(HWND Tree) { return IsWindowVisible(Tree) && SendMessageW(Tree, TVM_GETCOUNT, 0, 0) >= 7; }
 
 // Milliseconds from CreateProcess to the ready window; negative on failure.
 double TimeStart(const std::wstring& Exe) {
@@ -110,18 +79,11 @@ double TimeStart(const std::wstring& Exe) {
   return ms;
 }
 
-std::wstring Folder(const std::wstring& Path) { return Path.substr(0, Path.find_last_of(L"\\/")); }
-
 }  // namespace
 
 int main() {
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  // This program lives in bench\ below the build folder that holds Zembrio.exe.
-  std::wstring ours = Folder(Folder(self)) + L"\\Zembrio.exe";
-  wchar_t win[MAX_PATH];
-  GetWindowsDirectoryW(win, MAX_PATH);
-  std::wstring theirs = std::wstring(win) + L"\\regedit.exe";
+  const std::wstring ours = OurProgram();
+  const std::wstring theirs = SystemRegedit();
 
   // One start of each first, unmeasured: the file cache and the window
   // system warm up alike for both.

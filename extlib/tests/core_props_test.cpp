@@ -188,6 +188,37 @@ TEST(PropsItems, InfoListFindContainsIntersect) {
   EXPECT_EQ(None.GetCount(), 0);
 }
 
+namespace {
+class TDeferredSample : public TComponent {
+ public:
+  using TComponent::TComponent;
+  int First = 1, Second = 2;
+};
+int gDeferredRuns = 0;
+void RegisterDeferredSample() {
+  ++gDeferredRuns;
+  using D = TDeferredSample;
+  RegisterProps<D>({IntProp<D>(L"First", [](D* O) -> int64_t { return O->First; }, [](D*, int64_t) {})});
+}
+}  // namespace
+
+// A registration recorded for first use runs once, not before properties
+// are next registered or looked up, and in its turn: what it registers is
+// listed before what was registered after it was recorded.
+TEST(PropsItems, RegistrationForFirstUseRunsOnceInItsTurn) {
+  RegisterPropsOnFirstUse(&RegisterDeferredSample);
+  EXPECT_EQ(gDeferredRuns, 0);
+  using D = TDeferredSample;
+  RegisterProps<D>({IntProp<D>(L"Second", [](D* O) -> int64_t { return O->Second; }, [](D*, int64_t) {})});
+  TDeferredSample S(nullptr);
+  const std::vector<PPropInfo> Props = GetPropList(&S, tkStoredProps);
+  ASSERT_EQ(Props.size(), 2u);
+  EXPECT_EQ(Props[0]->Name, L"First");
+  EXPECT_EQ(Props[1]->Name, L"Second");
+  GetPropList(&S, tkStoredProps);
+  EXPECT_EQ(gDeferredRuns, 1);
+}
+
 TEST_F(PropsStorage, OrdinalsStringsAndFloatsRoundTrip) {
   Obj->Num = -42;
   Obj->Big = int64_t(1) << 40;

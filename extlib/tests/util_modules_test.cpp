@@ -4,6 +4,7 @@
 
 #include "classlib/Forms.h"
 #include "extlib/ExDateUtil.h"
+#include "extlib/ExFormStorage.h"
 #include "extlib/ExHook.h"
 #include "extlib/ExPlacement.h"
 #include "extlib/ExProps.h"
@@ -63,4 +64,18 @@ TEST(ExtLibModules, StartedLibraryLetsAPropertyStorageStoreAControlAlone) {
   const std::vector<String> Started = Stored();
   FinalizeModules();
   EXPECT_EQ(Started, (std::vector<String>{L"Text=kept", L"Caption=kept"}));
+}
+
+// The controls' descriptions, recorded at the start, are made by the first
+// use of storable properties however it comes: here a form storage made
+// before anything looked them up (it asks for them itself).
+TEST(ExtLibModules, FormStorageMadeFirstAfterTheStartFindsTheControlsDescribed) {
+  InitForms();
+  InitializeModules(ExtLibUtilModules, ExtLibUtilModuleCount);
+  TComponent Owner(nullptr);
+  new TFormStorage(&Owner);
+  TEdit* Edit = new TEdit(&Owner);
+  TPropInfoList Props(Edit, tkStoredProps);
+  FinalizeModules();
+  EXPECT_NE(Props.Find(L"Text"), nullptr);
 }
