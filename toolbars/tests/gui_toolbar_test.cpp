@@ -1934,6 +1934,13 @@ TEST(BarItems, VisibilityToggleFollowsItsControl) {
   EXPECT_FALSE(toggle.GetChecked());
   toggle.Click();
   EXPECT_TRUE(t->GetVisible());
+  // Its control freed, it is unchecked at once.
+  auto* gone = h.AddToolbar(L"tbrGone", 1, 0);
+  toggle.SetControl(gone);
+  EXPECT_TRUE(toggle.GetChecked());
+  delete gone;
+  EXPECT_EQ(toggle.GetControl(), nullptr);
+  EXPECT_FALSE(toggle.GetChecked());
 
   // An action linked to the item is updated by the same call.
   TAction act(h.Form.get());
