@@ -202,13 +202,8 @@ TEST(BarMenuBar, AltAloneSelectsTheFirstItemWithoutOpeningIt) {
       opened = h.OpenView() != nullptr;
       PostKey(VK_ESCAPE);
     }});
-    // Alt pressed and released alone, through the queue as the keyboard
-    // delivers them: the release asks for the menu. (Sent past the queue,
-    // they would lean on the system's default procedure, which remembers an
-    // Alt press whose release never reached it, from an earlier test say.)
-    HWND f = h.Form->GetHandle();
-    PostMessageW(f, WM_SYSKEYDOWN, VK_MENU, 0x20380001);
-    PostMessageW(f, WM_SYSKEYUP, VK_MENU, 0xC0380001);
+    // Alt pressed and released alone: the release asks for the menu.
+    InputScript().Press(VK_MENU).Post();
     EXPECT_TRUE(PumpUntil([&] { return s.StepsRun() == 1 && !h.Bar->View()->State.Contains(vsModal); }, 10000));
   }
   EXPECT_TRUE(modal);
@@ -219,6 +214,26 @@ TEST(BarMenuBar, AltAloneSelectsTheFirstItemWithoutOpeningIt) {
   Pump(30);
   EXPECT_EQ(MenuEvents::Count(EVENT_SYSTEM_MENUSTART), 1);
   EXPECT_EQ(MenuEvents::Count(EVENT_SYSTEM_MENUEND), 1);
+
+  // The system's own handling of Alt alone still works afterwards: a form
+  // without a menu bar is asked for its keyboard menu.
+  TForm other(Application);
+  other.SetBounds(560, 40, 200, 150);
+  other.Show();
+  SetActiveWindow(other.GetHandle());
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == other.GetHandle(); }));
+  int keyMenus = 0;
+  const TWndMethod inherited = other.WindowProc;
+  other.WindowProc = [&](TMessage& m) {
+    if (m.Msg == WM_SYSCOMMAND && (m.WParam & 0xFFF0) == SC_KEYMENU) {
+      ++keyMenus;
+      return;
+    }
+    inherited(m);
+  };
+  PressKey(VK_MENU);
+  EXPECT_EQ(keyMenus, 1);
+  other.WindowProc = inherited;
 }
 
 TEST(BarMenuBar, F10SelectsTheFirstItem) {
