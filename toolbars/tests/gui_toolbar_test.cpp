@@ -1257,23 +1257,37 @@ TEST(BarPainting, APopupWindowPrintsItsItemsIntoAContext) {
   w->SetBounds(0, 0, 200, 60);
   w->View->UpdatePositions();
   w->HandleNeeded();
-  RECT cr;
-  GetClientRect(w->GetHandle(), &cr);
+  // Printed with a white margin of M pixels round the client area: ink in
+  // the item's rectangle, none beyond the window's frame.
+  const HWND h = w->GetHandle();
+  RECT cr, frame;
+  GetClientRect(h, &cr);
+  GetWindowRect(h, &frame);
+  MapWindowPoints(nullptr, h, reinterpret_cast<POINT*>(&frame), 2);
+  const RECT item = w->View->Viewers(0)->BoundsRect;
+  const int M = 20;
   HDC screen = GetDC(nullptr);
   HDC mem = CreateCompatibleDC(screen);
-  HBITMAP bmp = CreateCompatibleBitmap(screen, cr.right, cr.bottom);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, cr.right + 2 * M, cr.bottom + 2 * M);
   HGDIOBJ old = SelectObject(mem, bmp);
-  PatBlt(mem, 0, 0, cr.right, cr.bottom, WHITENESS);
-  SendMessageW(w->GetHandle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
-  int inked = 0;
-  for (int y = 0; y < cr.bottom; ++y)
-    for (int x = 0; x < cr.right; ++x)
-      if (GetPixel(mem, x, y) != RGB(255, 255, 255)) ++inked;
+  PatBlt(mem, 0, 0, cr.right + 2 * M, cr.bottom + 2 * M, WHITENESS);
+  SetViewportOrgEx(mem, M, M, nullptr);
+  SendMessageW(h, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
+  SetViewportOrgEx(mem, 0, 0, nullptr);
+  int inItem = 0, outside = 0;
+  for (int y = -M; y < cr.bottom + M; ++y)
+    for (int x = -M; x < cr.right + M; ++x) {
+      if (GetPixel(mem, x + M, y + M) == RGB(255, 255, 255)) continue;
+      const POINT p{x, y};
+      inItem += PtInRect(&item, p);
+      outside += !PtInRect(&frame, p);
+    }
   SelectObject(mem, old);
   DeleteObject(bmp);
   DeleteDC(mem);
   ReleaseDC(nullptr, screen);
-  EXPECT_GT(inked, 0);
+  EXPECT_GT(inItem, 20);
+  EXPECT_EQ(outside, 0);
 }
 
 TEST(BarPainting, ChevronGlyphPixels) {
