@@ -123,9 +123,16 @@ int TWindowProcList::Add(TControl* Control) {
     std::lock_guard<TCriticalSection> g(Lock());
     ++subclassCount_;
   }
-  entries_.push_back({Control, Control->WindowProc});
+  auto link = std::make_shared<Link>();
+  link->OldProc = Control->WindowProc;
+  entries_.push_back({Control, link});
   TPreProc p = proc_;
-  Control->WindowProc = TWndMethod([p, Control](TMessage& msg) { p(Control, msg); });
+  // Let go of by a manager that could not put the previous procedure back
+  // (the control was being freed), it passes everything on to that one.
+  Control->WindowProc = TWndMethod([p, Control, link](TMessage& msg) {
+    if (link->Released) link->OldProc(msg);
+    else p(Control, msg);
+  });
   // Freeing the control tells the manager, wherever the control lives.
   Control->FreeNotification(manager_);
   sorted_ = entries_.size() < 2;
@@ -161,10 +168,11 @@ bool TWindowProcList::Find(TControl* Control, int& Index) {
 void TWindowProcList::Remove(TControl* Control) {
   int index;
   if (Find(Control, index)) {
-    TWndMethod old = entries_[size_t(index)].OldProc;
+    std::shared_ptr<Link> link = entries_[size_t(index)].Subclass;
     entries_.erase(entries_.begin() + index);
     cacheControl_ = nullptr;
-    Control->WindowProc = old;
+    link->Released = true;
+    Control->WindowProc = link->OldProc;
     if (auto* w = dynamic_cast<TWinControl*>(Control)) manager_->RemoveChildSubclassing(w);
     std::lock_guard<TCriticalSection> g(Lock());
     --subclassCount_;
@@ -176,6 +184,7 @@ void TWindowProcList::Remove(TControl* Control) {
 void TWindowProcList::Forget(TControl* Control) {
   int index;
   if (Find(Control, index)) {
+    entries_[size_t(index)].Subclass->Released = true;
     entries_.erase(entries_.begin() + index);
     cacheControl_ = nullptr;
     std::lock_guard<TCriticalSection> g(Lock());
@@ -194,7 +203,7 @@ void TWindowProcList::Clear() {
 void TWindowProcList::DispatchMessage(TControl* Control, TMessage& Message) {
   int index;
   if (!Find(Control, index)) throw EThemeManagerError(L"Control reference not found.");
-  TWndMethod old = entries_[size_t(index)].OldProc;  // a copy: the entry may go while it runs
+  TWndMethod old = entries_[size_t(index)].Subclass->OldProc;  // a copy: the entry may go while it runs
   old(Message);
   if (Message.Msg == WM_DESTROY && Control->IsDestroying()) Remove(Control);
   else if (Message.Msg == CM_RECREATEWND) {

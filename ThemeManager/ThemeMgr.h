@@ -98,7 +98,8 @@ class TWindowProcList {
   bool Find(TControl* Control, int& Index);
   bool Contains(TControl* Control) { int i; return Find(Control, i); }
   void Remove(TControl* Control);
-  // Drops the entry of a control that is being freed, without touching it.
+  // Drops the entry of a control that is being freed, without touching it:
+  // should its window still see messages, they go to its previous procedure.
   void Forget(TControl* Control);
   void Clear();
   int Count() const { return int(entries_.size()); }
@@ -108,9 +109,15 @@ class TWindowProcList {
   TSubclassKind Kind() const { return kind_; }
 
  private:
+  // What the procedure installed in a control holds on to, so that it needs
+  // neither the list nor a manager once it has been let go of.
+  struct Link {
+    TWndMethod OldProc;
+    bool Released = false;
+  };
   struct Entry {
     TControl* Control;
-    TWndMethod OldProc;
+    std::shared_ptr<Link> Subclass;
   };
   void Sort();
 

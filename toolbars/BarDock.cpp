@@ -46,13 +46,30 @@ void DockHookProc(THookProcCode Code, HWND Wnd, WPARAM WParam, LPARAM) {
       // The focus entering a form brings the form to the top: its floating
       // forms go back above it once that is through (see RaiseAboveOwner).
       HWND top = GetAncestor(Wnd, GA_ROOT);
+      std::vector<HWND> forms;
       for (TBarCustomDockableWindow* w : list) {
         TBarFloatingWindowParent* fp = w->GetFloatingParent();
         if (w->FloatingMode == fmOnTopOfAllForms || !fp || !fp->HandleAllocated() ||
             !IsWindowVisible(fp->GetHandle()) || BarFormTopWindow(fp->GetParentForm()) != top)
           continue;
-        PostMessageW(fp->GetHandle(), BarMRaiseAboveOwner, 0, 0);
+        forms.push_back(fp->GetHandle());
       }
+      if (forms.empty()) break;
+      // Lowest first, from the lowest floating form up: going to the top in
+      // turn they keep the order they have now (the one just clicked on
+      // top), and so do the other windows the form owns among and above
+      // them (a modeless dialog).
+      std::vector<HWND> lowestFirst;
+      size_t seen = 0;
+      for (HWND h = GetTopWindow(nullptr); h && seen < forms.size(); h = GetWindow(h, GW_HWNDNEXT)) {
+        if (std::find(forms.begin(), forms.end(), h) != forms.end())
+          ++seen;
+        else if (GetWindow(h, GW_OWNER) != top || !IsWindowVisible(h) ||
+                 (GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOPMOST))
+          continue;
+        lowestFirst.insert(lowestFirst.begin(), h);
+      }
+      TBarFloatingWindowParent::RaiseAboveOwner(top, lowestFirst);
       break;
     }
     case hpPreDestroy:

@@ -542,5 +542,5 @@ void TBarVisibilityToggleItem::DefineProperties(TFiler* Filer) {
 
 void TBarVisibilityToggleItem::Notification(TComponent* AComponent, TOperation Operation) {
   TBarCustomItem::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent == control_) control_ = nullptr;
+  if (Operation == opRemove && AComponent == control_) SetControl(nullptr);
 }

@@ -1,5 +1,7 @@
 #include "toolbars/BarFloat.h"
 
+#include <algorithm>
+
 #include "toolbars/BarUtilsWin.h"
 
 TBarFloatingWindowParent::TBarFloatingWindowParent(TComponent* AOwner) : TCustomForm(AOwner) {
@@ -122,21 +124,49 @@ void TBarFloatingWindowParent::PlaceAboveOwner() {
   }
 }
 
-void TBarFloatingWindowParent::RaiseAboveOwner() {
-  if (!HandleAllocated() || !IsWindowVisible(GetHandle())) return;
+namespace {
+// Windows waiting to go back above the form that owns them, lowest first.
+struct PendingRaise {
+  HWND Wnd;
+  HWND Owner;
+};
+std::vector<PendingRaise> g_toRaise;
+}  // namespace
+
+void TBarFloatingWindowParent::RaiseAboveOwner(HWND Owner, const std::vector<HWND>& LowestFirst) {
+  // Windows still waiting from before go up first.
+  for (HWND h : LowestFirst)
+    g_toRaise.erase(std::remove_if(g_toRaise.begin(), g_toRaise.end(), [h](const PendingRaise& p) { return p.Wnd == h; }),
+                    g_toRaise.end());
+  for (HWND h : LowestFirst) g_toRaise.push_back(PendingRaise{h, Owner});
+  // A message to each floating form: should one go before its message is
+  // seen, the next still does the work.
+  for (HWND h : LowestFirst)
+    if (dynamic_cast<TBarFloatingWindowParent*>(TWinControl::FindControl(h))) PostMessageW(h, BarMRaiseAboveOwner, 0, 0);
+}
+
+void TBarFloatingWindowParent::RaisePending() {
+  if (g_toRaise.empty()) return;
+  std::vector<PendingRaise> list;
+  list.swap(g_toRaise);
   // A form that takes the focus comes to the top with the windows it owns.
   // Wine running its windows without a window manager raises the form alone
   // on the screen (when it takes the focus, and once more when it takes in
   // the report that the form has appeared), and its window list follows the
-  // screen later. So the reports already in are taken in first; then this
-  // form goes to the bottom (the system keeps it above its owner) and back
-  // to the top: a change of place, which reaches the screen even where the
-  // list had it on top already.
+  // screen later. So the reports already in are taken in first, once for
+  // all the windows, so that none goes up before a late report puts the
+  // form back over it. Then each window goes to the bottom (the system
+  // keeps it above its owner) and back to the top: a change of place, which
+  // reaches the screen even where the list had it in place already. (Placed
+  // below a window it does not always reach the screen, so the windows
+  // above go up after it.)
   MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, 0);
-  if (!IsWindowVisible(GetHandle())) return;
   const UINT flags = SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE;
-  SetWindowPos(GetHandle(), HWND_BOTTOM, 0, 0, 0, 0, flags);
-  SetWindowPos(GetHandle(), HWND_TOP, 0, 0, 0, 0, flags);
+  for (const PendingRaise& p : list) {
+    if (!IsWindow(p.Wnd) || !IsWindowVisible(p.Wnd) || GetWindow(p.Wnd, GW_OWNER) != p.Owner) continue;
+    SetWindowPos(p.Wnd, HWND_BOTTOM, 0, 0, 0, 0, flags);
+    SetWindowPos(p.Wnd, HWND_TOP, 0, 0, 0, 0, flags);
+  }
 }
 
 void TBarFloatingWindowParent::RedrawNCArea(TBarToolWindowNCRedrawWhat RedrawWhat) {
@@ -280,7 +310,7 @@ void TBarFloatingWindowParent::WndProc(TMessage& m) {
       UpdateShowing();
       return;
     case BarMRaiseAboveOwner:
-      RaiseAboveOwner();
+      RaisePending();
       m.Result = 0;
       return;
     case WM_GETMINMAXINFO: {

@@ -3,10 +3,13 @@
 // the form the window belongs to.
 #pragma once
 
+#include <vector>
+
 #include "classlib/Forms.h"
 #include "toolbars/BarDock.h"
 
-// Posted to a visible floating form when the focus has entered its form.
+// Posted to a visible floating form when the focus has entered its form
+// (see RaiseAboveOwner).
 constexpr UINT BarMRaiseAboveOwner = WM_USER + 0x120;
 
 enum TBarToolWindowNCRedrawWhatElement { twrdBorder, twrdCaption, twrdCloseButton };
@@ -32,9 +35,13 @@ class TBarFloatingWindowParent : public TCustomForm {
   // Owned by its form (by the application window when the hosted window
   // floats on top of all forms), just above that form.
   void PlaceAboveOwner();
-  // Its form has taken the focus, and with it the top of the z-order: this
-  // form goes back above it (a visible form only).
-  void RaiseAboveOwner();
+  // A form has taken the focus, and with it the top of the z-order: these
+  // windows it owns (its floating forms and the windows above them) go back
+  // above it in this order, once the messages in hand are through; each
+  // floating form among them is posted BarMRaiseAboveOwner, which runs
+  // RaisePending.
+  static void RaiseAboveOwner(HWND Owner, const std::vector<HWND>& LowestFirst);
+  static void RaisePending();
 
   // Layout in window coordinates.
   bool HasCaption() const;

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <vector>
+
 #include "classlib/Filer.h"
 #include "toolbars/BarFiler.h"
 
@@ -176,6 +178,17 @@ void TBarMRUList::ClickHandler(TObject* Sender) {
 
 template <class Reader>
 void TBarMRUList::LoadWith(Reader&& Read) {
+  // The names go in quietly, one by one; a client that follows the list
+  // hears of the load once, at the end, when it changed the names (a load
+  // that fails half way has changed them too).
+  std::vector<String> before;
+  for (int i = 0; i < list_->GetCount(); ++i) before.push_back(list_->Get(i));
+  auto changed = [&] {
+    if (static_cast<int>(before.size()) != list_->GetCount()) return true;
+    for (int i = 0; i < list_->GetCount(); ++i)
+      if (before[static_cast<size_t>(i)] != list_->Get(i)) return true;
+    return false;
+  };
   loading_ = true;
   try {
     list_->Clear();
@@ -185,9 +198,11 @@ void TBarMRUList::LoadWith(Reader&& Read) {
     }
   } catch (...) {
     loading_ = false;
+    if (changed()) NotifyChange();
     throw;
   }
   loading_ = false;
+  if (changed()) NotifyChange();
 }
 
 template <class Writer, class Deleter>

@@ -47,6 +47,7 @@ class TBarMRUList : public TComponent {
   void Add(const String& Filename);
   void Remove(const String& Filename);
 
+  // A load that changes the names is one change (OnChange once, at its end).
   void LoadFromIni(TCustomIniFile* Ini, const String& Section);
   void LoadFromRegIni(TRegIniFile* Ini, const String& Section);
   void SaveToIni(TCustomIniFile* Ini, const String& Section);

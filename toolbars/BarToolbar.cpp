@@ -77,6 +77,12 @@ void ToolbarGetMessageHook(THookProcCode Code, HWND, WPARAM WParam, LPARAM LPara
       if (msg->wParam != lone || GetCapture()) return;
       if (TCustomForm* f = MenuBarFormOf(msg->hwnd)) {
         PostMessageW(f->GetHandle(), WM_SYSCOMMAND, SC_KEYMENU, 0);
+        // The release is kept from the window, whose default procedure
+        // would ask for the menu a second time. But that procedure holds on
+        // to the press until it sees a key come up, and then takes the next
+        // lone Alt for the end of this one (and asks for nothing): it is
+        // told of a release that asks for nothing.
+        DefWindowProcW(f->GetHandle(), msg->message, 0, msg->lParam);
         msg->message = WM_NULL;
       }
       return;

@@ -512,6 +512,30 @@ TEST_F(ThemeFixture, FreedControlsLeaveTheListsWhereverTheyLive) {
   t.Form = new TForm(Application);  // for the fixture's delete
 }
 
+// A form that owns the manager and a control shown on another form: freed,
+// it frees both, in either order, and the control's window goes without a
+// word from a manager that is gone or has let go of it.
+TEST_F(ThemeFixture, AControlFreedAfterItsManagerLetGoOfItUsesItsOwnProcedure) {
+  Use(Lib::Fake);
+  TestForm shownOn;
+  std::vector<String> reported;
+  const TExceptionEvent oldHandler = Application->OnException;
+  Application->OnException = [&](TObject*, const Exception& E) { reported.push_back(E.Message()); };
+  for (bool managerFirst : {true, false}) {
+    auto* owner = new TForm(Application);
+    TThemeManager* m = managerFirst ? new TThemeManager(owner) : nullptr;
+    auto* edit = new TEdit(owner);
+    edit->SetParent(shownOn.Form);
+    if (!m) m = new TThemeManager(owner);
+    m->CollectForms();
+    EXPECT_TRUE(m->IsSubclassed(edit, skWinControl));
+    delete owner;
+    EXPECT_EQ(TThemeManager::SubclassedCount(), 0);
+  }
+  Application->OnException = oldHandler;
+  EXPECT_TRUE(reported.empty()) << reported.front();
+}
+
 TEST_F(ThemeFixture, OptionsGovernOnlyNewInsertions) {
   Use(Lib::Fake);
   TestForm t;

@@ -129,7 +129,7 @@ TEST(BarMRUList, ClickMovesTheNameUpBeforeTheHandlerRuns) {
   EXPECT_EQ(c.clicked, L"a");
 }
 
-TEST(BarMRUList, ChangeNoticesButNoneWhileLoading) {
+TEST(BarMRUList, ChangeNoticesAndOneForALoad) {
   auto l = PlainList();
   Counter c;
   l->OnChange = TNotifyEvent(&c, &Counter::Changed);
@@ -141,12 +141,22 @@ TEST(BarMRUList, ChangeNoticesButNoneWhileLoading) {
   int before = c.changes;
   l->Add(L"e");  // insert and the trim it causes
   EXPECT_EQ(c.changes, before + 1);
+  // A load is one notice, with every name in place; loading the same
+  // names again changes nothing.
   TMemIniFile ini(L"");
   ini.WriteString(L"Recent", L"MRU1", L"x");
+  ini.WriteString(L"Recent", L"MRU2", L"y");
   c.changes = 0;
+  std::vector<String> seen;
+  l->OnChange = [&](TObject*) {
+    ++c.changes;
+    seen = Names(*l);
+  };
   l->LoadFromIni(&ini, L"Recent");
-  EXPECT_EQ(c.changes, 0);
-  EXPECT_EQ(Names(*l), (std::vector<String>{L"x"}));
+  EXPECT_EQ(c.changes, 1);
+  EXPECT_EQ(seen, (std::vector<String>{L"x", L"y"}));
+  l->LoadFromIni(&ini, L"Recent");
+  EXPECT_EQ(c.changes, 1);
   // Assigning copies the names and builds their items.
   TStringList src;
   src.Add(L"p");
@@ -184,12 +194,13 @@ TEST(BarMRUList, ALowerLimitThatDropsNamesIsAnnounced) {
   EXPECT_EQ(Captions(*l), (std::vector<String>{L"&1 p", L"&2 q"}));
   const int assigned = c.changes;
   EXPECT_GT(assigned, 0);
-  // Loading stays silent, trimming or not.
+  // A load is one notice; a lower limit after it is another.
   TMemIniFile ini(L"");
   for (int n = 1; n <= 3; ++n) ini.WriteString(L"R", L"MRU" + IntToStr(n), L"x" + IntToStr(n));
   l->LoadFromIni(&ini, L"R");
-  l->SetMaxItems(1);  // after the load: announced again
   EXPECT_EQ(c.changes, assigned + 1);
+  l->SetMaxItems(1);
+  EXPECT_EQ(c.changes, assigned + 2);
   EXPECT_EQ(Names(*l), (std::vector<String>{L"x1"}));
 }
 
@@ -230,8 +241,11 @@ TEST(BarMRUList, RegistryStorageRoundTrip) {
     l->SaveToRegIni(&reg, L"Recent");
     EXPECT_EQ(reg.ReadString(L"Recent", L"MRU3", L"-"), L"-");
     auto m = PlainList();
+    int changes = 0;
+    m->OnChange = [&](TObject*) { ++changes; };
     m->LoadFromRegIni(&reg, L"Recent");
     EXPECT_EQ(Names(*m), (std::vector<String>{L"C:\\a.reg", L"C:\\b.reg"}));
+    EXPECT_EQ(changes, 1);
     // The generic ini interface over the registry reads the same section.
     TRegistryIniFile ri(base);
     auto k = PlainList();

@@ -1597,6 +1597,89 @@ TEST(BarFloating, AnMDIChildsFloatingToolbarBelongsToItsMDIParent) {
   second.reset();
   first.reset();
 }
+
+bool Above(HWND A, HWND B) {
+  for (HWND w = GetWindow(B, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
+    if (w == A) return true;
+  return false;
+}
+
+// Whether the screen shows A where A and B overlap (compared where their
+// own pixels differ).
+bool ShowsOver(HWND A, HWND B) {
+  RECT ra, rb, both;
+  GetWindowRect(A, &ra);
+  GetWindowRect(B, &rb);
+  if (!IntersectRect(&both, &ra, &rb)) return false;
+  HDC screen = GetDC(nullptr), da = GetWindowDC(A), db = GetWindowDC(B);
+  int likeA = 0, likeB = 0;
+  for (int y = both.top; y < both.bottom; y += 2)
+    for (int x = both.left; x < both.right; x += 2) {
+      const COLORREF s = GetPixel(screen, x, y), pa = GetPixel(da, x - ra.left, y - ra.top),
+                     pb = GetPixel(db, x - rb.left, y - rb.top);
+      if (pa == pb) continue;
+      likeA += s == pa;
+      likeB += s == pb;
+    }
+  ReleaseDC(A, da);
+  ReleaseDC(B, db);
+  ReleaseDC(nullptr, screen);
+  return likeA > likeB;
+}
+
+// Two overlapping floating toolbars: with another window active, a click
+// on the lower one's caption brings it above the other, on the screen too.
+// A window the form owns (a modeless dialog) that lies above them stays
+// above them when the form takes the focus again.
+TEST(BarFloating, AClickedFloatingToolbarComesUpAndTheFormsWindowsKeepTheirOrder) {
+  FloatHost h(600, 420);
+  auto* a = h.AddToolbar(L"tbrA", 0, 0);
+  auto* b = h.AddToolbar(L"tbrB", 0, 200);
+  h.Show();
+  a->SetFloatingPosition(POINT{200, 250});
+  a->SetFloating(true);
+  b->SetFloatingPosition(POINT{230, 262});
+  b->SetFloating(true);
+  Pump(200);
+  const HWND fa = a->GetFloatingParent()->GetHandle(), fb = b->GetFloatingParent()->GetHandle();
+  const bool aLower = Above(fb, fa);
+  const HWND lower = aLower ? fa : fb, upper = aLower ? fb : fa;
+  TForm other(Application);
+  other.SetBounds(700, 40, 200, 150);
+  other.Show();
+  SetActiveWindow(other.GetHandle());
+  ASSERT_TRUE(PumpUntil([&] { return GetActiveWindow() == other.GetHandle(); }));
+  Click(CaptionPoint(aLower ? a : b));
+  Pump(300);
+  EXPECT_EQ(GetActiveWindow(), h.Form->GetHandle());
+  EXPECT_TRUE(Above(lower, upper));
+  EXPECT_TRUE(ShowsOver(lower, upper));
+
+  // A window the form owns, shown over the toolbars without taking the
+  // activation; Tab moves the focus within the form.
+  TEdit* edits[2];
+  for (int i = 0; i < 2; ++i) {
+    edits[i] = new TEdit(h.Form.get());
+    edits[i]->SetParent(h.Form.get());
+    edits[i]->SetBounds(10 + 110 * i, 300, 100, 24);
+  }
+  Click(ClientCentre(edits[0]->GetHandle()));
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == edits[0]->GetHandle(); }));
+  RECT rl;
+  GetWindowRect(lower, &rl);
+  const HWND dialog = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | SS_BLACKRECT, rl.left + 10, rl.top + 4, 60, 30,
+                                      h.Form->GetHandle(), nullptr, nullptr, nullptr);
+  ShowWindow(dialog, SW_SHOWNA);
+  Pump(100);
+  PressKey(VK_TAB);
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == edits[1]->GetHandle(); }));
+  Pump(300);
+  EXPECT_TRUE(Above(dialog, lower));
+  EXPECT_TRUE(Above(lower, upper));
+  EXPECT_TRUE(ShowsOver(dialog, lower));
+  EXPECT_TRUE(ShowsOver(lower, upper));
+  DestroyWindow(dialog);
+}
 }  // namespace
 
 namespace {

@@ -202,13 +202,8 @@ TEST(BarMenuBar, AltAloneSelectsTheFirstItemWithoutOpeningIt) {
       opened = h.OpenView() != nullptr;
       PostKey(VK_ESCAPE);
     }});
-    // Alt pressed and released alone, through the queue as the keyboard
-    // delivers them: the release asks for the menu. (Sent past the queue,
-    // they would lean on the system's default procedure, which remembers an
-    // Alt press whose release never reached it, from an earlier test say.)
-    HWND f = h.Form->GetHandle();
-    PostMessageW(f, WM_SYSKEYDOWN, VK_MENU, 0x20380001);
-    PostMessageW(f, WM_SYSKEYUP, VK_MENU, 0xC0380001);
+    // Alt pressed and released alone: the release asks for the menu.
+    InputScript().Press(VK_MENU).Post();
     EXPECT_TRUE(PumpUntil([&] { return s.StepsRun() == 1 && !h.Bar->View()->State.Contains(vsModal); }, 10000));
   }
   EXPECT_TRUE(modal);
@@ -219,6 +214,26 @@ TEST(BarMenuBar, AltAloneSelectsTheFirstItemWithoutOpeningIt) {
   Pump(30);
   EXPECT_EQ(MenuEvents::Count(EVENT_SYSTEM_MENUSTART), 1);
   EXPECT_EQ(MenuEvents::Count(EVENT_SYSTEM_MENUEND), 1);
+
+  // The system's own handling of Alt alone still works afterwards: a form
+  // without a menu bar is asked for its keyboard menu.
+  TForm other(Application);
+  other.SetBounds(560, 40, 200, 150);
+  other.Show();
+  SetActiveWindow(other.GetHandle());
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == other.GetHandle(); }));
+  int keyMenus = 0;
+  const TWndMethod inherited = other.WindowProc;
+  other.WindowProc = [&](TMessage& m) {
+    if (m.Msg == WM_SYSCOMMAND && (m.WParam & 0xFFF0) == SC_KEYMENU) {
+      ++keyMenus;
+      return;
+    }
+    inherited(m);
+  };
+  PressKey(VK_MENU);
+  EXPECT_EQ(keyMenus, 1);
+  other.WindowProc = inherited;
 }
 
 TEST(BarMenuBar, F10SelectsTheFirstItem) {
@@ -1242,23 +1257,37 @@ TEST(BarPainting, APopupWindowPrintsItsItemsIntoAContext) {
   w->SetBounds(0, 0, 200, 60);
   w->View->UpdatePositions();
   w->HandleNeeded();
-  RECT cr;
-  GetClientRect(w->GetHandle(), &cr);
+  // Printed with a white margin of M pixels round the client area: ink in
+  // the item's rectangle, none beyond the window's frame.
+  const HWND h = w->GetHandle();
+  RECT cr, frame;
+  GetClientRect(h, &cr);
+  GetWindowRect(h, &frame);
+  MapWindowPoints(nullptr, h, reinterpret_cast<POINT*>(&frame), 2);
+  const RECT item = w->View->Viewers(0)->BoundsRect;
+  const int M = 20;
   HDC screen = GetDC(nullptr);
   HDC mem = CreateCompatibleDC(screen);
-  HBITMAP bmp = CreateCompatibleBitmap(screen, cr.right, cr.bottom);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, cr.right + 2 * M, cr.bottom + 2 * M);
   HGDIOBJ old = SelectObject(mem, bmp);
-  PatBlt(mem, 0, 0, cr.right, cr.bottom, WHITENESS);
-  SendMessageW(w->GetHandle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
-  int inked = 0;
-  for (int y = 0; y < cr.bottom; ++y)
-    for (int x = 0; x < cr.right; ++x)
-      if (GetPixel(mem, x, y) != RGB(255, 255, 255)) ++inked;
+  PatBlt(mem, 0, 0, cr.right + 2 * M, cr.bottom + 2 * M, WHITENESS);
+  SetViewportOrgEx(mem, M, M, nullptr);
+  SendMessageW(h, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
+  SetViewportOrgEx(mem, 0, 0, nullptr);
+  int inItem = 0, outside = 0;
+  for (int y = -M; y < cr.bottom + M; ++y)
+    for (int x = -M; x < cr.right + M; ++x) {
+      if (GetPixel(mem, x + M, y + M) == RGB(255, 255, 255)) continue;
+      const POINT p{x, y};
+      inItem += PtInRect(&item, p);
+      outside += !PtInRect(&frame, p);
+    }
   SelectObject(mem, old);
   DeleteObject(bmp);
   DeleteDC(mem);
   ReleaseDC(nullptr, screen);
-  EXPECT_GT(inked, 0);
+  EXPECT_GT(inItem, 20);
+  EXPECT_EQ(outside, 0);
 }
 
 TEST(BarPainting, ChevronGlyphPixels) {
@@ -1934,6 +1963,13 @@ TEST(BarItems, VisibilityToggleFollowsItsControl) {
   EXPECT_FALSE(toggle.GetChecked());
   toggle.Click();
   EXPECT_TRUE(t->GetVisible());
+  // Its control freed, it is unchecked at once.
+  auto* gone = h.AddToolbar(L"tbrGone", 1, 0);
+  toggle.SetControl(gone);
+  EXPECT_TRUE(toggle.GetChecked());
+  delete gone;
+  EXPECT_EQ(toggle.GetControl(), nullptr);
+  EXPECT_FALSE(toggle.GetChecked());
 
   // An action linked to the item is updated by the same call.
   TAction act(h.Form.get());
