@@ -641,15 +641,16 @@ void TThemeManager::HandleControlChange(TControl* Control, bool Inserting) {
     }
     if (list->Kind() == skSpeedButton) Control->FreeNotification(this);
     if (list->Kind() == skForm) {
+      // Its controls are asked one by one, whatever the form itself says.
       auto* f = static_cast<TCustomForm*>(Control);
       f->FreeNotification(this);
+      CollectControls(f);
       formsWaiting_.erase(std::remove(formsWaiting_.begin(), formsWaiting_.end(), static_cast<TComponent*>(f)),
                           formsWaiting_.end());
     }
   }
   if (Inserting && DoAllowSubclassing(Control) && Control->Perform(CM_DENYSUBCLASSING, 0, 0) == 0) {
-    bool added = list->Add(Control) >= 0;
-    if (added && list->Kind() == skForm) CollectControls(static_cast<TCustomForm*>(Control));
+    list->Add(Control);
   } else {
     list->Remove(Control);
   }

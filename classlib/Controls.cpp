@@ -1980,6 +1980,11 @@ void TWinControl::WndProc(TMessage& m) {
         }
       }
       return;
+    case CM_CONTROLLISTCHANGE:
+      // Up to the form, which hears of changes anywhere in its tree.
+      TControl::WndProc(m);
+      if (parent_) parent_->Perform(m.Msg, m.WParam, m.LParam);
+      return;
     case CM_DIALOGKEY:
     case CM_DIALOGCHAR:
       // Offered to every child until one takes it.

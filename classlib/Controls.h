@@ -69,6 +69,11 @@ constexpr UINT CM_TABSTOPCHANGED = CM_BASE + 40;
 constexpr UINT CM_UIACTIVATE = CM_BASE + 41;
 constexpr UINT CM_UIDEACTIVATE = CM_BASE + 42;
 constexpr UINT CM_DOCWINDOWACTIVATE = CM_BASE + 43;
+// A control was put into (LParam 1) or taken out of (LParam 0) the
+// controls of a windowed control (WParam the control). Each windowed
+// control passes it on to its parent after its own handling, so that the
+// form hears of every change in its tree; a handler meant for its own
+// controls tells an inserted one by its parent.
 constexpr UINT CM_CONTROLLISTCHANGE = CM_BASE + 44;
 constexpr UINT CM_GETDATALINK = CM_BASE + 45;
 constexpr UINT CM_CHILDKEY = CM_BASE + 46;

@@ -6,6 +6,14 @@
 #include <mutex>
 #include <typeinfo>
 
+thread_local TDeclaredKind TDeclaringKind::current_ = TDeclaredKind::Other;
+
+TDeclaredKind TNameRecorder::KindOf(const String& Name) const {
+  for (size_t I = Names.size(); I-- > 0;)
+    if (SameText(Names[I], Name)) return Kinds[I];
+  return TDeclaredKind::Other;
+}
+
 namespace {
 
 const char kSignature[4] = {'T', 'P', 'F', '0'};

@@ -52,6 +52,27 @@ using TReaderProc = std::function<void(TReader* Reader)>;
 using TWriterProc = std::function<void(TWriter* Writer)>;
 using TStreamProc = std::function<void(TStream* Stream)>;
 
+// What a declared property holds, as the helpers that declare properties
+// (classlib/PropFiler.h) tell it; Other for one declared directly.
+enum class TDeclaredKind { Other, Boolean, Integer, Text, DateTime, Enum, Set, Lines, Picture, Reference, Event };
+
+// The kind of the declarations made while it lives (on this thread): a
+// helper declares its property inside one, so that a filer that notes
+// kinds (TNameRecorder) learns it, also through filers that pass the
+// declaration on to another.
+class TDeclaringKind {
+ public:
+  explicit TDeclaringKind(TDeclaredKind Kind) : previous_(current_) { current_ = Kind; }
+  ~TDeclaringKind() { current_ = previous_; }
+  TDeclaringKind(const TDeclaringKind&) = delete;
+  TDeclaringKind& operator=(const TDeclaringKind&) = delete;
+  static TDeclaredKind Current() { return current_; }
+
+ private:
+  TDeclaredKind previous_;
+  static thread_local TDeclaredKind current_;
+};
+
 class TFiler : public TObject {
  public:
   explicit TFiler(TStream* Stream) : stream_(Stream) {}
@@ -136,9 +157,10 @@ class TWriter : public TFiler {
   int valueDepth_ = 0;            // values being written (their own parts are not the component's)
 };
 
-// A filer that only notes the names declared to it, in order. Given a
-// root and an ancestor, it declares them as a filer of that root and
-// ancestor would, so that a component declares what it declares to one.
+// A filer that only notes the names declared to it, in order, and the
+// kind of each. Given a root and an ancestor, it declares them as a filer
+// of that root and ancestor would, so that a component declares what it
+// declares to one.
 class TNameRecorder : public TFiler {
  public:
   explicit TNameRecorder(TComponent* Root = nullptr, TPersistent* Ancestor = nullptr) : TFiler(nullptr) {
@@ -147,13 +169,19 @@ class TNameRecorder : public TFiler {
   }
   void DefineProperty(const String& Name, const TReaderProc&, const TWriterProc&, bool) override {
     Names.push_back(Name);
+    Kinds.push_back(TDeclaringKind::Current());
   }
   void DefineBinaryProperty(const String& Name, const TStreamProc&, const TStreamProc&, bool) override {
     Names.push_back(Name);
+    Kinds.push_back(TDeclaringKind::Current());
   }
   // Declares Instance's properties to this recorder.
   void Record(TPersistent* Instance) { Instance->DefineProperties(this); }
+  // The kind of the last declaration of Name (the one written and read),
+  // Other when none was recorded.
+  TDeclaredKind KindOf(const String& Name) const;
   std::vector<String> Names;
+  std::vector<TDeclaredKind> Kinds;  // one for each of Names
 };
 
 class TReader : public TFiler {

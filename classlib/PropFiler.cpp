@@ -16,6 +16,7 @@ int IndexOf(const TNames& Names, const String& Ident) {
 
 void Boolean(TFiler* Filer, const wchar_t* Name, bool Value, bool Base, const std::function<void(bool)>& Set,
              bool Stored) {
+  TDeclaringKind Kind(TDeclaredKind::Boolean);
   Filer->DefineProperty(
       Name, [&](TReader* R) { Set(R->ReadBoolean()); }, [&](TWriter* W) { W->WriteBoolean(Value); },
       Stored && Value != Base);
@@ -23,6 +24,7 @@ void Boolean(TFiler* Filer, const wchar_t* Name, bool Value, bool Base, const st
 
 void Integer(TFiler* Filer, const wchar_t* Name, int64_t Value, int64_t Base,
              const std::function<void(int64_t)>& Set, bool Stored) {
+  TDeclaringKind Kind(TDeclaredKind::Integer);
   Filer->DefineProperty(
       Name, [&](TReader* R) { Set(R->ReadInt64()); }, [&](TWriter* W) { W->WriteInteger(Value); },
       Stored && Value != Base);
@@ -30,6 +32,7 @@ void Integer(TFiler* Filer, const wchar_t* Name, int64_t Value, int64_t Base,
 
 void Text(TFiler* Filer, const wchar_t* Name, const String& Value, const String& Base,
           const std::function<void(const String&)>& Set, bool Stored) {
+  TDeclaringKind Kind(TDeclaredKind::Text);
   Filer->DefineProperty(
       Name, [&](TReader* R) { Set(R->ReadString()); }, [&](TWriter* W) { W->WriteString(Value); },
       Stored && Value != Base);
@@ -38,6 +41,7 @@ void Text(TFiler* Filer, const wchar_t* Name, const String& Value, const String&
 void DateTime(TFiler* Filer, const wchar_t* Name, double Value, double Base, const std::function<void(double)>& Set,
               bool Stored) {
   static_assert(sizeof(double) == 8, "a date value is 8 bytes");
+  TDeclaringKind Kind(TDeclaredKind::DateTime);
   Filer->DefineProperty(
       Name,
       [&](TReader* R) {
@@ -55,6 +59,7 @@ void DateTime(TFiler* Filer, const wchar_t* Name, double Value, double Base, con
 
 void Enum(TFiler* Filer, const wchar_t* Name, int Value, int Base, const TNames& Names,
           const std::function<void(int)>& Set, bool Stored) {
+  TDeclaringKind Kind(TDeclaredKind::Enum);
   Filer->DefineProperty(
       Name, [&](TReader* R) { Set(IndexOf(Names, R->ReadIdent())); },
       [&](TWriter* W) { W->WriteIdent(Names.at(static_cast<size_t>(Value))); }, Stored && Value != Base);
@@ -62,6 +67,7 @@ void Enum(TFiler* Filer, const wchar_t* Name, int Value, int Base, const TNames&
 
 void Set(TFiler* Filer, const wchar_t* Name, uint64_t Bits, uint64_t Base, const TNames& Names,
          const std::function<void(uint64_t)>& Set, bool Stored) {
+  TDeclaringKind Kind(TDeclaredKind::Set);
   Filer->DefineProperty(
       Name,
       [&](TReader* R) {
@@ -82,6 +88,7 @@ void Set(TFiler* Filer, const wchar_t* Name, uint64_t Bits, uint64_t Base, const
 
 void Lines(TFiler* Filer, const wchar_t* Name, TStrings* Value, TStrings* Base, bool Stored) {
   bool Differs = Base ? Value->GetText() != Base->GetText() : Value->GetCount() > 0;
+  TDeclaringKind Kind(TDeclaredKind::Lines);
   Filer->DefineProperty(
       Name,
       [&](TReader* R) {
@@ -103,6 +110,7 @@ void Picture(TFiler* Filer, const wchar_t* Name, TBitmap* Value, TBitmap* Base,
              const std::function<void(TBitmap*)>& Set, bool Stored) {
   bool Has = Value && !Value->Empty();
   bool Differs = Base && !Base->Empty() ? !Has || Value->SaveToBytes() != Base->SaveToBytes() : Has;
+  TDeclaringKind Kind(TDeclaredKind::Picture);
   Filer->DefineBinaryProperty(
       Name,
       [&](TStream* S) {
@@ -125,6 +133,7 @@ void Reference(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent
                bool Stored) {
   String V = Value ? Value->GetName() : String();
   String B = Base ? Base->GetName() : String();
+  TDeclaringKind Kind(TDeclaredKind::Reference);
   Filer->DefineProperty(
       Name, [&](TReader* R) { Pending = R->ReadIdent(); }, [&](TWriter* W) { W->WriteIdent(V); },
       Stored && !V.empty() && !SameText(V, B));
@@ -132,6 +141,7 @@ void Reference(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent
 
 void Link(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent* Base,
           const std::function<void(TComponent*)>& Set, bool Stored) {
+  TDeclaringKind Kind(TDeclaredKind::Reference);
   Filer->DefineProperty(
       Name, [&](TReader* R) { R->ReadReference(Set); }, [&](TWriter* W) { W->WriteReference(Value); },
       Stored && Value != Base);

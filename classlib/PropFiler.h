@@ -18,6 +18,8 @@ namespace PropFiler {
 
 using TNames = std::vector<const wchar_t*>;
 
+// Each helper declares its property's kind with it (TDeclaringKind), which
+// a TNameRecorder notes beside the name.
 void Boolean(TFiler* Filer, const wchar_t* Name, bool Value, bool Base, const std::function<void(bool)>& Set,
              bool Stored = true);
 void Integer(TFiler* Filer, const wchar_t* Name, int64_t Value, int64_t Base,
@@ -59,6 +61,7 @@ void Event(TFiler* Filer, const wchar_t* Name, E& Value, const E* Base) {
   TComponent* root = Filer->GetRoot();
   const String method = root && Value ? root->MethodName(Value) : String();
   const bool differs = Base ? Value != *Base : static_cast<bool>(Value);
+  TDeclaringKind Kind(TDeclaredKind::Event);
   Filer->DefineProperty(
       Name,
       [&](TReader* R) {

@@ -515,7 +515,10 @@ void TCustomComboEdit::WndProc(TMessage& M) {
       M.Result &= ~LRESULT(DLGC_WANTALLKEYS | DLGC_WANTTAB);
       return;
     case CM_WANTSPECIALKEY:
-      if (popupVisible_ && (M.WParam == VK_RETURN || M.WParam == VK_ESCAPE)) {
+      // An open pop-up keeps Enter and Escape from the form's buttons, and
+      // Ctrl+Page Up and Ctrl+Page Down from a page control around the edit.
+      if (popupVisible_ &&
+          (M.WParam == VK_RETURN || M.WParam == VK_ESCAPE || M.WParam == VK_PRIOR || M.WParam == VK_NEXT)) {
         M.Result = 1;
         return;
       }

@@ -368,6 +368,9 @@ class TFiled {
   // The stream form of the property Name, or false when there is none.
   virtual bool Capture(const String& Name, std::string& Value) = 0;
   virtual void Apply(const String& Name, const std::string& Value) = 0;
+  // What the property Name is, as its declaration tells (Other when it
+  // does not).
+  virtual TDeclaredKind KindOf(const String& Name) { return TDeclaredKind::Other; }
 };
 using PFiled = std::shared_ptr<TFiled>;
 
@@ -388,6 +391,11 @@ class TFiledComponent : public TFiled {
   }
   bool Capture(const String& Name, std::string& Value) override { return CaptureValue(c_, Name, Value); }
   void Apply(const String& Name, const std::string& Value) override { ApplyValue(c_, Name, Value); }
+  TDeclaredKind KindOf(const String& Name) override {
+    TNameRecorder R;
+    R.Record(c_);
+    return R.KindOf(Name);
+  }
 
  private:
   TComponent* c_;
@@ -451,6 +459,7 @@ class TFiledPart : public TObject, public TFiledObject {
   std::vector<String> FiledNames() override { return NamesAfter(parent_->FiledNames(), prefix_); }
   bool Capture(const String& Name, std::string& Value) override { return parent_->Capture(prefix_ + Name, Value); }
   void Apply(const String& Name, const std::string& Value) override { parent_->Apply(prefix_ + Name, Value); }
+  TDeclaredKind KindOf(const String& Name) override { return parent_->KindOf(prefix_ + Name); }
 
  private:
   PFiled parent_;
@@ -646,9 +655,7 @@ void TFiledItem::Apply(const String& Name, const std::string& Value) {
   Changed(false);
 }
 
-// A list of texts of a filed object: changes are written back at once. An
-// empty list may as well be a set (a list of names) held empty: which one
-// it is shows only when storing.
+// A list of texts of a filed object: changes are written back at once.
 class TFiledLines : public TStringList {
  public:
   TFiledLines(PFiled Owner, const String& Name, const std::string& Value)
@@ -660,32 +667,6 @@ class TFiledLines : public TStringList {
   }
   const char* ClassName() const override { return "TFiledLines"; }
 
-  // Whether the value is a list of lines: a list that holds texts is; an
-  // empty one is when the component takes a text into it (tried, and set
-  // back as it was).
-  bool HoldsLines() {
-    if (GetCount() > 0) return true;
-    bool Lines = false;
-    try {
-      TMemoryStream S;
-      {
-        TWriter W(&S);
-        W.WriteListBegin();
-        W.WriteString(String());
-        W.WriteListEnd();
-      }
-      owner_->Apply(name_, Bytes(S));
-      Lines = true;
-    } catch (const Exception&) {
-    }
-    try {
-      owner_->Apply(name_, current_);
-    } catch (const Exception&) {
-    }
-    return Lines;
-  }
-  // The value as one stored text (a set's "[...]").
-  String ValueText() const { return ValueToText(current_); }
   // Sets the value from one stored text: a set's, or the digits an earlier
   // version stored a list as. An empty text does nothing.
   void LoadValueText(const String& Text) {
@@ -741,7 +722,8 @@ std::unique_ptr<TPropInfo> PartProp(const PFiled& F, const String& Name) {
 }
 
 // A property of F by the kind of its value: a collection, a list of texts
-// (or an empty list), an integer, else its text.
+// (or an empty list, unless it is declared as a set: a set without
+// members), an integer, else its text.
 std::unique_ptr<TPropInfo> ValueProp(const PFiled& F, const String& Name, const std::string& Value) {
   std::vector<TFiledValues> Items;
   if (ParseCollection(Value, Items))
@@ -751,7 +733,7 @@ std::unique_ptr<TPropInfo> ValueProp(const PFiled& F, const String& Name, const 
       return std::make_unique<TFiledCollection>(F, Name, V);
     });
   std::vector<String> Lines;
-  if (ParseLines(Value, Lines))
+  if (ParseLines(Value, Lines) && (!Lines.empty() || F->KindOf(Name) != TDeclaredKind::Set))
     return ClassKindProp(Name, L"TStrings", [F, Name]() -> std::unique_ptr<TObject> {
       std::string V;
       F->Capture(Name, V);
@@ -1028,8 +1010,6 @@ void TPropsStorage::LoadAnyProperty(PPropInfo PropInfo) {
 
 String TPropsStorage::StoreClassProperty(PPropInfo P) {
   TObject* Value = P->GetObj(AObject);
-  // An empty list of the form stream that holds names, not lines: a set.
-  if (auto* F = dynamic_cast<TFiledLines*>(Value); F && !F->HoldsLines()) return F->ValueText();
   if (dynamic_cast<TStrings*>(Value)) return StoreStringsProperty(P);
   if (auto* C = dynamic_cast<TCollection*>(Value)) {
     String Sect = Format(L"%s.%s", Section, GetItemName(P->Name));

@@ -573,6 +573,14 @@ TEST_F(ThemeFixture, ControlsCanRefuseSubclassing) {
   EXPECT_FALSE(m.IsSubclassed(stubborn, skPanel));
   EXPECT_FALSE(m.IsSubclassed(t.Button, skButton));
   EXPECT_TRUE(m.IsSubclassed(t.Panel, skPanel));
+  // A form that refuses still has its controls asked.
+  TestForm u;
+  m.OnAllowSubclassing = TAllowSubclassingEvent([&](TThemeManager*, TControl* c, bool& allow) {
+    if (c == u.Form) allow = false;
+  });
+  m.HandleControlChange(u.Form, true);
+  EXPECT_FALSE(m.IsSubclassed(u.Form, skForm));
+  EXPECT_TRUE(m.IsSubclassed(u.Button, skButton));
 }
 
 TEST_F(ThemeFixture, HandledMessagesStopAtTheManager) {
@@ -661,6 +669,14 @@ TEST_F(ThemeFixture, ControlsAddedToASubclassedFormAreSubclassed) {
   EXPECT_TRUE(m.IsSubclassed(b, skButton));
   delete b;
   EXPECT_EQ(m.ListCount(skButton), 2);  // the form's button and the panel's
+  // Put inside a panel or a group box, they are subclassed too; taken out,
+  // let go.
+  auto* nested = t.Add<TButton>(t.Panel);
+  auto* edit = t.Add<TEdit>(t.Group);
+  EXPECT_TRUE(m.IsSubclassed(nested, skButton));
+  EXPECT_TRUE(m.IsSubclassed(edit, skWinControl));
+  t.InPanel->SetParent(nullptr);
+  EXPECT_FALSE(m.IsSubclassed(t.InPanel, skButton));
 }
 
 TEST_F(ThemeFixture, FormsMadeLaterAreTakenUpWhenTheMessageLoopRuns) {

@@ -311,6 +311,12 @@ TEST(PropFiler, DefinedNamesListsEveryDeclaredPropertyStoredOrNot) {
   const std::vector<String> expected{L"Flag", L"Count", L"Caption", L"When",  L"Kind",
                                      L"Options", L"Items", L"Picture", L"Buddy", L"Old"};
   EXPECT_EQ(names, expected);
+  // With what each holds, as its helper tells.
+  TNameRecorder recorder;
+  recorder.Record(&plain);
+  using K = TDeclaredKind;
+  EXPECT_EQ(recorder.Kinds, (std::vector<K>{K::Boolean, K::Integer, K::Text, K::DateTime, K::Enum, K::Set, K::Lines,
+                                            K::Picture, K::Reference, K::Other}));
 
   // A control's parts count by their prefix; a name that is only a prefix
   // of another property's does not.

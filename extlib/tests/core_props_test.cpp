@@ -420,6 +420,9 @@ class TStreamedSample : public TComponent {
   String Kind = L"kNone";
   std::vector<String> Marks;
   std::string Blob;
+  std::vector<String> Notes;  // lines and a set, declared as the typed helpers do
+  bool Modes = false;
+  int Sets = 0;  // of Notes and Modes
   int LoadedCalls = 0;
 
  protected:
@@ -466,6 +469,39 @@ class TStreamedSample : public TComponent {
           if (!Blob.empty()) S->ReadBuffer(Blob.data(), S->GetSize());
         },
         [this](TStream* S) { S->WriteBuffer(Blob.data(), static_cast<int64_t>(Blob.size())); }, !Blob.empty());
+    {
+      TDeclaringKind Lines(TDeclaredKind::Lines);
+      Filer->DefineProperty(
+          L"Notes",
+          [this](TReader* R) {
+            ++Sets;
+            Notes.clear();
+            R->ReadListBegin();
+            while (!R->EndOfList()) Notes.push_back(R->ReadString());
+            R->ReadListEnd();
+          },
+          [this](TWriter* W) {
+            W->WriteListBegin();
+            for (auto& N : Notes) W->WriteString(N);
+            W->WriteListEnd();
+          },
+          !Notes.empty());
+    }
+    TDeclaringKind Set(TDeclaredKind::Set);
+    Filer->DefineProperty(
+        L"Modes",
+        [this](TReader* R) {
+          ++Sets;
+          R->ReadListBegin();
+          Modes = !R->EndOfList() && SameText(R->ReadIdent(), L"mdRead");
+          R->ReadListEnd();
+        },
+        [this](TWriter* W) {
+          W->WriteListBegin();
+          if (Modes) W->WriteIdent(L"mdRead");
+          W->WriteListEnd();
+        },
+        Modes);
   }
 };
 }  // namespace
@@ -483,7 +519,7 @@ TEST(PropsStreamed, PropertiesDeclaredOnlyToTheFilerRoundTrip) {
   Storage.Section = L"S";
   TStringList L;
   for (const wchar_t* P : {L"Thing.Count", L"Thing.Title", L"Thing.On", L"Thing.Kind", L"Thing.Marks", L"Thing.Blob",
-                           L"Thing.Missing"})
+                           L"Thing.Missing", L"Thing.Notes", L"Thing.Modes"})
     L.Add(P);
   UpdateStoredList(&Form, &L, true);
   Obj->Count = 300000;
@@ -491,7 +527,14 @@ TEST(PropsStreamed, PropertiesDeclaredOnlyToTheFilerRoundTrip) {
   Obj->Kind = L"kBig";
   Obj->Marks = {L"mA", L"mC"};
   Obj->Blob = std::string("\x00\x01\xff", 3);
+  Store.Write(L"S.Thing_Notes", L"Count", L"1");
   Storage.StoreObjectsProps(&Form, &L);
+  // Empty, a list of lines loses its section and a set is "[]", told apart
+  // by their declarations: storing sets nothing.
+  EXPECT_EQ(Store.Data.count(L"S.Thing_Notes"), 0u);
+  EXPECT_FALSE(Store.Has(L"S", L"Thing_Notes"));
+  EXPECT_EQ(Store.Read(L"S", L"Thing_Modes", L""), L"[]");
+  EXPECT_EQ(Obj->Sets + Obj->LoadedCalls, 0);
   EXPECT_EQ(Store.Read(L"S", L"Thing_Count", L""), L"300000");
   EXPECT_EQ(Store.Read(L"S", L"Thing_Title", L""), L"\x0416 title");
   EXPECT_EQ(Store.Read(L"S", L"Thing_On", L""), L"False");  // the default is stored too

@@ -2,6 +2,7 @@
 // calendar, the date dialog and format changes.
 #include <cmath>
 
+#include "classlib/ComCtrls.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
 #include "classlib/StdCtrls.h"
@@ -329,6 +330,39 @@ TEST(DateEdit, KeysAmongTheFormsControls) {
   EXPECT_EQ(cancels, 1);
   PressKey(VK_RETURN);
   EXPECT_EQ(defaults, 1);
+}
+
+// Ctrl+PageDown in a date edit on a page: the open calendar's next year,
+// with the calendar closed the next page.
+TEST(DateEdit, CtrlPageKeysTurnTheOpenCalendarsYearNotThePage) {
+  std::unique_ptr<TForm> form(new TForm(Application));
+  form->SetBounds(40, 40, 300, 200);
+  auto* pages = new TPageControl(form.get());
+  pages->SetParent(form.get());
+  pages->SetBounds(0, 0, 280, 150);
+  TTabSheet* sheets[2];
+  for (TTabSheet*& s : sheets) {
+    s = new TTabSheet(form.get());
+    s->SetPageControl(pages);
+  }
+  auto* e = new TDateEdit(form.get());
+  e->SetParent(sheets[0]);
+  e->SetBounds(10, 10, 120, 21);
+  pages->SetActivePage(sheets[0]);
+  form->Show();
+  SetForegroundWindow(form->GetHandle());
+  e->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == e->GetHandle(); }));
+  e->SetDate(D(2024, 1, 31));
+  PressKey(VK_DOWN, {VK_MENU});
+  ASSERT_TRUE(e->PopupVisible());
+  PressKey(VK_NEXT, {VK_CONTROL});
+  EXPECT_EQ(e->PopupCalendar()->GetValue().AsDateTime(), D(2025, 1, 31));
+  EXPECT_EQ(pages->GetActivePage(), sheets[0]);
+  PressKey(VK_ESCAPE);
+  ASSERT_FALSE(e->PopupVisible());
+  PressKey(VK_NEXT, {VK_CONTROL});
+  EXPECT_EQ(pages->GetActivePage(), sheets[1]);
 }
 
 // An open calendar closes without taking its date when the user presses

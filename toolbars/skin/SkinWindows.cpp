@@ -628,11 +628,14 @@ void TSkinToolbar::WndProc(TMessage& m) {
       }
       m.Result = 0;
       return;
-    case CM_CONTROLLISTCHANGE:
+    case CM_CONTROLLISTCHANGE: {
       TBarCustomToolbar::WndProc(m);
-      if (m.LParam && GetColor() == clNone)
-        reinterpret_cast<TControl*>(m.WParam)->Perform(CM_PARENTCOLORCHANGED, 1, effectiveColor_);
+      // Its own controls only: a control put deeper in has another parent.
+      auto* c = reinterpret_cast<TControl*>(m.WParam);
+      if (m.LParam && GetColor() == clNone && c->GetParent() == this)
+        c->Perform(CM_PARENTCOLORCHANGED, 1, effectiveColor_);
       return;
+    }
     case WM_SIZE: {
       TBarCustomToolbar::WndProc(m);
       TBarDock* d = GetCurrentDock();
@@ -688,11 +691,13 @@ void TSkinToolWindow::WndProc(TMessage& m) {
         BroadcastParentColor(this, effectiveColor_);
       }
       return;
-    case CM_CONTROLLISTCHANGE:
+    case CM_CONTROLLISTCHANGE: {
       TBarToolWindow::WndProc(m);
-      if (m.LParam && GetColor() == clNone)
-        reinterpret_cast<TControl*>(m.WParam)->Perform(CM_PARENTCOLORCHANGED, 1, effectiveColor_);
+      auto* c = reinterpret_cast<TControl*>(m.WParam);
+      if (m.LParam && GetColor() == clNone && c->GetParent() == this)
+        c->Perform(CM_PARENTCOLORCHANGED, 1, effectiveColor_);
       return;
+    }
     default:
       break;
   }

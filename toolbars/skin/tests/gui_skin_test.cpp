@@ -1143,6 +1143,15 @@ TEST(SkinToolWindows, ViewTypeCloseStateChildColourAndSize) {
   p->SetBounds(0, 0, 20, 20);
   p->SetParent(w);
   EXPECT_EQ(p->GetColor(), TColor(TintedTheme::Bar));
+  // Deeper in, a control takes the colour of the control it is put on.
+  auto* own = new TPanel(h.Form.get());
+  own->SetColor(clRed);
+  own->SetBounds(30, 0, 20, 20);
+  own->SetParent(w);
+  auto* in = new TPanel(h.Form.get());
+  in->SetParentColor(true);
+  in->SetParent(own);
+  EXPECT_EQ(in->GetColor(), clRed);
 
   // Pushed and hot together: 4 and 2 both for the tool window, only 4 for
   // the toolbar.
