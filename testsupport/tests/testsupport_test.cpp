@@ -3,6 +3,8 @@
 // between tests, and scratch keys leaving nothing behind.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include "testsupport/Input.h"
@@ -57,6 +59,17 @@ struct Recorder {
   }
 };
 
+// A plain top-level window, shown.
+HWND PlainWindow() {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"TestSupportPlain";
+  RegisterClassW(&wc);
+  return CreateWindowExW(0, wc.lpszClassName, L"Plain", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 300, 200, nullptr,
+                         nullptr, wc.hInstance, nullptr);
+}
+
 }  // namespace
 
 TEST(TestSupportPump, UntilAConditionOrTheTimeLimit) {
@@ -82,6 +95,38 @@ TEST(TestSupportWatchdog, EndsAMenuNobodyCloses) {
   Watchdog calm(5000);
   calm.Stop();
   EXPECT_FALSE(calm.Fired());
+}
+
+// A window waited for (as a modal loop waits for its dialog) that another
+// program's window took the activation from: the watchdog still asks it
+// to close.
+TEST(TestSupportWatchdog, EndsAWaitForAWindowThatLostTheActivation) {
+  std::atomic<HWND> other{nullptr};
+  std::atomic<DWORD> otherThread{0};
+  std::thread elsewhere([&] {
+    otherThread = GetCurrentThreadId();
+    other = PlainWindow();
+    MSG m;
+    while (GetMessageW(&m, nullptr, 0, 0) > 0) DispatchMessageW(&m);
+    DestroyWindow(other);
+  });
+  while (!other) Sleep(1);
+  HWND waited = PlainWindow();  // closed, it is gone
+  SetForegroundWindow(waited);
+  Pump(50);
+  SetForegroundWindow(other);
+  ASSERT_TRUE(PumpUntil([] {
+    GUITHREADINFO gi{sizeof gi};
+    return GetGUIThreadInfo(GetCurrentThreadId(), &gi) && !gi.hwndActive;
+  }));
+  {
+    Watchdog dog(300);
+    EXPECT_TRUE(PumpUntil([waited] { return !IsWindow(waited); }, 5000));
+    EXPECT_TRUE(dog.Fired());
+  }
+  if (IsWindow(waited)) DestroyWindow(waited);
+  PostThreadMessageW(otherThread, WM_QUIT, 0, 0);
+  elsewhere.join();
 }
 
 TEST(TestSupportInput, ClicksKeysAndTextReachTheWindow) {
@@ -126,17 +171,6 @@ TEST(TestSupportInput, EachTestStartsWithThePointerParked) {
   const POINT p = PointerPos(), park = ParkingPlace();
   EXPECT_EQ(p.x, park.x);
   EXPECT_EQ(p.y, park.y);
-}
-
-// A plain top-level window, shown.
-static HWND PlainWindow() {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = L"TestSupportPlain";
-  RegisterClassW(&wc);
-  return CreateWindowExW(0, wc.lpszClassName, L"Plain", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 300, 200, nullptr,
-                         nullptr, wc.hInstance, nullptr);
 }
 
 // Windows activated one after the other faster than the display reports
