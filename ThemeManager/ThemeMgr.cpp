@@ -460,35 +460,15 @@ const wchar_t* const kOptionNames[] = {
     L"toSubclassGroupBox",   L"toSubclassListView",    L"toSubclassPanel",      L"toSubclassTabSheet",
     L"toSubclassSpeedButtons", L"toSubclassStatusBar", L"toSubclassTrackBar",   L"toSubclassWinControl",
     L"toResetMouseCapture",  L"toSetTransparency",     L"toAlternateTabSheetDraw"};
-constexpr int kOptionCount = int(sizeof kOptionNames / sizeof kOptionNames[0]);
 }  // namespace
 
 void TThemeManager::DefineProperties(TFiler* Filer) {
   TComponent::DefineProperties(Filer);
   auto* ancestor = dynamic_cast<TThemeManager*>(Filer->GetAncestor());
   const TThemeOptions base = ancestor ? ancestor->options_ : DefaultThemeOptions();
-  Filer->DefineProperty(
-      L"Options",
-      [this](TReader* R) {
-        TThemeOptions read;
-        R->ReadListBegin();
-        while (!R->EndOfList()) {
-          const String name = R->ReadIdent();
-          int i = 0;
-          while (i < kOptionCount && !SameText(name, kOptionNames[i])) ++i;
-          if (i == kOptionCount) throw EReadError(L"Invalid property value: " + name);
-          read.Include(static_cast<TThemeOption>(i));
-        }
-        R->ReadListEnd();
-        SetThemeOptions(read);
-      },
-      [this](TWriter* W) {
-        W->WriteListBegin();
-        for (int i = 0; i < kOptionCount; ++i)
-          if (options_.Contains(static_cast<TThemeOption>(i))) W->WriteIdent(kOptionNames[i]);
-        W->WriteListEnd();
-      },
-      options_ != base);
+  PropFiler::Set(Filer, L"Options", options_.Bits(), base.Bits(),
+                 PropFiler::TNames(std::begin(kOptionNames), std::end(kOptionNames)),
+                 [this](uint64_t bits) { SetThemeOptions(TThemeOptions::FromBits(bits)); });
   using PropFiler::Event;
   Event(Filer, L"OnAllowSubclassing", OnAllowSubclassing, ancestor ? &ancestor->OnAllowSubclassing : nullptr);
   Event(Filer, L"OnControlMessage", OnControlMessage, ancestor ? &ancestor->OnControlMessage : nullptr);

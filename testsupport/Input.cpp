@@ -156,6 +156,19 @@ void ParkPointer() {
   if (now.x != p.x || now.y != p.y) SetCursorPos(p.x, p.y);
 }
 
+void MeetTheDisplay() {
+  // A move of one pixel first: the pointer may already be parked.
+  const POINT p = ParkingPlace();
+  SetCursorPos(p.x - 1, p.y - 1);
+  SetCursorPos(p.x, p.y);
+  // The display reports each move with its time. Asked for the pointer a
+  // while after it was moved, Wine asks the display, whose answer comes
+  // after those reports: they are then in, and run with the messages.
+  Pump(150);
+  PointerPos();
+  PumpPending();
+}
+
 POINT ScreenPoint(HWND Window, int X, int Y) {
   POINT p{X, Y};
   ClientToScreen(Window, &p);

@@ -60,6 +60,18 @@ POINT PointerPos();
 POINT ParkingPlace();
 // Moves the pointer to the parking place.
 void ParkPointer();
+// Parks the pointer and lets this thread handle the display's report of
+// the move, so that the program knows the display's time before its first
+// window takes the keyboard focus (the runner's main does it as the program
+// starts). Under Wine the program stamps each request for the focus with
+// that time, and asks for it "now" while it does not know it yet. It learns
+// the time from the first report it handles, as the time of handling it: a
+// report handled late (on a busy machine) puts its stamps behind the
+// display's clock, a "now" before then leaves the display's last focus
+// change ahead of the stamped requests of the next moments, which the
+// display ignores, and a dialog shown again at once loses its activation to
+// the desktop.
+void MeetTheDisplay();
 // The screen point of a window's client point, and of its client centre.
 POINT ScreenPoint(HWND Window, int X, int Y);
 POINT ClientCentre(HWND Window);

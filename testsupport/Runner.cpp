@@ -98,6 +98,9 @@ TestGuards* g_guards = nullptr;
 
 void InstallTestGuards() {
   if (g_guards) return;
+  // Before any window is shown, also in a death test's program (which hears
+  // no test events).
+  MeetTheDisplay();
   g_guards = new TestGuards;
   ::testing::UnitTest::GetInstance()->listeners().Append(g_guards);
 }

@@ -8,8 +8,9 @@
 
 namespace testsupport {
 
-// Installs the runner's guards (once); programs with a main of their own
-// call it before RUN_ALL_TESTS.
+// Installs the runner's guards (once) after letting the program meet the
+// display (Input.h, MeetTheDisplay); programs with a main of their own call
+// it before RUN_ALL_TESTS.
 void InstallTestGuards();
 // The running test may take up to Seconds before the watchdog steps in
 // (the default is 90).

@@ -46,6 +46,18 @@ void Watchdog::UnstickThread(DWORD ThreadId) {
     if (Application && Application->MainForm() && Application->MainForm()->HandleAllocated())
       mainForm = Application->MainForm()->GetHandle();
     if (gi.hwndActive && gi.hwndActive != mainForm) PostMessageW(gi.hwndActive, WM_CLOSE, 0, 0);
+    // The window waited for may have lost the activation (to another
+    // program's window): each window of the thread that takes input is
+    // asked, which in a modal loop is the dialog alone.
+    if (!gi.hwndActive)
+      EnumThreadWindows(
+          ThreadId,
+          [](HWND W, LPARAM MainForm) {
+            if (W != reinterpret_cast<HWND>(MainForm) && IsWindowVisible(W) && IsWindowEnabled(W))
+              PostMessageW(W, WM_CLOSE, 0, 0);
+            return TRUE;
+          },
+          reinterpret_cast<LPARAM>(mainForm));
   }
   PostThreadMessageW(ThreadId, WM_NULL, 0, 0);
 }

@@ -29,7 +29,8 @@ class Watchdog {
 
   // Ends what keeps a thread waiting: its mouse capture and menus are
   // cancelled, Escape goes to its focused window, its active window is
-  // asked to close (unless it is the application's main form) and the
+  // asked to close (unless it is the application's main form; without an
+  // active window, each of its shown windows that takes input) and the
   // thread is woken.
   static void UnstickThread(DWORD ThreadId);
 

@@ -169,22 +169,9 @@ void TCustomTreeEx::DefineProperties(TFiler* Filer) {
                 [this](int64_t V) { ColorUnfocusedSelected = static_cast<TColor>(V); });
   // The options before the heights: without toEvenHeight an odd height stays.
   const TTreeOptions BaseOptions = A ? A->FOptions : kDefaultOptions;
-  Filer->DefineProperty(
-      L"Options",
-      [this](TReader* R) {
-        TTreeOptions O;
-        R->ReadListBegin();
-        while (!R->EndOfList()) O += static_cast<TTreeOption>(IdentIndex(kOptionNames, R->ReadIdent()));
-        R->ReadListEnd();
-        SetOptions(O);
-      },
-      [this](TWriter* W) {
-        W->WriteListBegin();
-        for (int I = 0; I <= toWantReturn; ++I)
-          if (FOptions.Contains(static_cast<TTreeOption>(I))) W->WriteIdent(kOptionNames[I]);
-        W->WriteListEnd();
-      },
-      FOptions != BaseOptions);
+  PropFiler::Set(Filer, L"Options", FOptions.Bits(), BaseOptions.Bits(),
+                 PropFiler::TNames(std::begin(kOptionNames), std::end(kOptionNames)),
+                 [this](uint64_t Bits) { SetOptions(TTreeOptions::FromBits(Bits)); });
   // The image lists by name, set once the whole form is read.
   TComponent* Root = Filer->GetRoot();
   auto Differs = [&](TCustomImageList* Mine, TCustomImageList* Theirs) {

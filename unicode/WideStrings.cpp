@@ -618,6 +618,8 @@ void TWideStrings::DefineProperties(TFiler* Filer) {
   } else {
     HasData = GetCount() > 0;
   }
+  // A list of lines, as the form streaming's own string lists are.
+  TDeclaringKind Kind(TDeclaredKind::Lines);
   Filer->DefineProperty(
       L"WideStrings", [this](TReader* R) { ReadData(R); }, [this](TWriter* W) { WriteData(W); }, HasData);
 }

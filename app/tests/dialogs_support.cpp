@@ -159,10 +159,14 @@ POINT TitleBarPoint(HWND Window, LRESULT Hit) {
 
 bool WaitForKeyboard(TCustomForm* Form) {
   const HWND h = Form->GetHandle();
-  return testsupport::PumpUntil([h] {
+  const bool has = testsupport::PumpUntil([h] {
     const HWND focus = GetFocus();
     return GetForegroundWindow() == h && focus && (focus == h || IsChild(h, focus));
   });
+  // The step that waited cannot go on: the dialog ends, so that the test
+  // reports at once instead of waiting in the modal loop for the watchdog.
+  if (!has && Form->GetVisible()) Form->SetModalResult(mrCancel);
+  return has;
 }
 
 void DialogTest::SetUp() {

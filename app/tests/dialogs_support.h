@@ -56,7 +56,8 @@ using testsupport::Pump;
 POINT TitleBarPoint(HWND Window, LRESULT Hit);
 inline POINT CloseBoxPoint(HWND Window) { return TitleBarPoint(Window, HTCLOSE); }
 // Waits (letting messages run) until the form is the active window with
-// the keyboard in it, so that keys pressed go to it; false when it never is.
+// the keyboard in it, so that keys pressed go to it; false when it never is,
+// and the form, shown modally, is then ended with mrCancel.
 bool WaitForKeyboard(TCustomForm* Form);
 
 // Base of the dialog tests: messages cleared, settings cleared and read

@@ -403,6 +403,7 @@ struct TDeclared {
   bool AnyWrites = true;  // some declaration of it has one
   bool HidesWriter = false;
   int Again = 0;  // further declarations of the name
+  TDeclaredKind Kind = TDeclaredKind::Other;  // as its last declaration tells
 };
 class TDeclaredNames : public TNameRecorder {
  public:
@@ -410,11 +411,13 @@ class TDeclaredNames : public TNameRecorder {
   void DefineProperty(const String& Name, const TReaderProc&, const TWriterProc& WriteData, bool) override {
     if (names_.First(Name)) {
       Declared.push_back({Name, false, static_cast<bool>(WriteData), static_cast<bool>(WriteData)});
+      Declared.back().Kind = TDeclaringKind::Current();
       return;
     }
     for (TDeclared& d : Declared)
       if (SameText(d.Name, Name)) {
         ++d.Again;
+        d.Kind = TDeclaringKind::Current();
         d.Writes = static_cast<bool>(WriteData);
         d.AnyWrites = d.AnyWrites || d.Writes;
         d.HidesWriter = !d.Writes && d.AnyWrites;
@@ -949,6 +952,14 @@ TClassWalk WalkClass(const String& ClassName) {
                        (firstError.empty() ? std::string("takes it, its writer still writes ") + Show(before)
                                            : "raises " + firstError));
       }
+      continue;
+    }
+    // A property storage stores a set as what its declaration tells: told
+    // nothing, it takes an empty one for a list of no lines, and reading
+    // that back leaves the set as it was.
+    auto members = [](const TValue& v) { return v.Type == vaList && !v.Mixed && v.Texts.empty() && !v.Idents.empty(); };
+    if ((members(Parse(before)) || members(Parse(changed))) && d.Kind != TDeclaredKind::Set) {
+      fail(prop, "a set whose declaration does not tell that it is one");
       continue;
     }
     // An earlier declaration of the name that stands for another value is

@@ -3,6 +3,8 @@
 // between tests, and scratch keys leaving nothing behind.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include "testsupport/Input.h"
@@ -57,6 +59,17 @@ struct Recorder {
   }
 };
 
+// A plain top-level window, shown.
+HWND PlainWindow() {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"TestSupportPlain";
+  RegisterClassW(&wc);
+  return CreateWindowExW(0, wc.lpszClassName, L"Plain", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 300, 200, nullptr,
+                         nullptr, wc.hInstance, nullptr);
+}
+
 }  // namespace
 
 TEST(TestSupportPump, UntilAConditionOrTheTimeLimit) {
@@ -82,6 +95,39 @@ TEST(TestSupportWatchdog, EndsAMenuNobodyCloses) {
   Watchdog calm(5000);
   calm.Stop();
   EXPECT_FALSE(calm.Fired());
+}
+
+// A window waited for (as a modal loop waits for its dialog) that another
+// program's window took the activation from: the watchdog still asks it
+// to close.
+TEST(TestSupportWatchdog, EndsAWaitForAWindowThatLostTheActivation) {
+  std::atomic<HWND> other{nullptr};
+  std::atomic<DWORD> otherThread{0};
+  std::thread elsewhere([&] {
+    otherThread = GetCurrentThreadId();
+    other = PlainWindow();
+    MSG m;
+    while (GetMessageW(&m, nullptr, 0, 0) > 0) DispatchMessageW(&m);
+    DestroyWindow(other);
+  });
+  while (!other) Sleep(1);
+  HWND waited = PlainWindow();  // closed, it is gone
+  SetForegroundWindow(waited);
+  Pump(50);
+  SetForegroundWindow(other);
+  const bool lost = PumpUntil([] {
+    GUITHREADINFO gi{sizeof gi};
+    return GetGUIThreadInfo(GetCurrentThreadId(), &gi) && !gi.hwndActive;
+  });
+  EXPECT_TRUE(lost) << "the other window did not take the activation";
+  if (lost) {
+    Watchdog dog(300);
+    EXPECT_TRUE(PumpUntil([waited] { return !IsWindow(waited); }, 5000));
+    EXPECT_TRUE(dog.Fired());
+  }
+  if (IsWindow(waited)) DestroyWindow(waited);
+  PostThreadMessageW(otherThread, WM_QUIT, 0, 0);
+  elsewhere.join();
 }
 
 TEST(TestSupportInput, ClicksKeysAndTextReachTheWindow) {
@@ -135,29 +181,45 @@ TEST(TestSupportInput, EachTestStartsWithThePointerParked) {
 // runner would end the program).
 TEST(TestSupportWindows, WindowsActivatedInARowLeaveTheLastActive) {
   SetTestTimeLimit(15);
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = L"TestSupportPlain";
-  RegisterClassW(&wc);
-  auto make = [&] {
-    return CreateWindowExW(0, wc.lpszClassName, L"Plain", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 300, 200,
-                           nullptr, nullptr, wc.hInstance, nullptr);
-  };
   // As after an earlier test: the window with the focus is gone.
-  HWND gone = make();
+  HWND gone = PlainWindow();
   SetForegroundWindow(gone);
   Click(ClientCentre(gone));
   DestroyWindow(gone);
-  HWND first = make();
+  HWND first = PlainWindow();
   SetForegroundWindow(first);
-  HWND second = make();
+  HWND second = PlainWindow();
   SetForegroundWindow(second);
   Click(ClientCentre(second));
   Pump(200);
   EXPECT_EQ(GetForegroundWindow(), second);
   DestroyWindow(first);
   DestroyWindow(second);
+}
+
+// A window hidden and shown again at once, as a dialog shown twice in a
+// row: the display's late report that it lost the focus when hidden must
+// not take its activation away. It does when the display ignored the
+// focus request of the second showing (MeetTheDisplay tells why). In a
+// program of its own, whose first window this is.
+TEST(TestSupportWindowsDeathTest, AWindowShownAgainAtOnceKeepsTheActivation) {
+  EXPECT_EXIT(
+      {
+        // The pointer moved; its report waits, as in a test that starts
+        // with a window before any message runs.
+        const POINT park = ParkingPlace();
+        SetCursorPos(park.x - 10, park.y - 10);
+        Sleep(300);
+        HWND w = PlainWindow();
+        SetForegroundWindow(w);
+        PumpPending();
+        ShowWindow(w, SW_HIDE);
+        ShowWindow(w, SW_SHOW);
+        SetForegroundWindow(w);
+        Pump(300);
+        ExitProcess(GetForegroundWindow() == w ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST(TestSupportRegistry, AScratchKeyIsNamedAfterTheTestAndLeavesNothing) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "classlib/Forms.h"
 #include "classlib/PropFiler.h"
+#include "extlib/ExProps.h"
 #include "testsupport/Pump.h"
 #include "treecontrol/TreeEx.h"
 
@@ -592,6 +594,31 @@ TEST(TreeStreaming, PublishedPropertiesComeBackFromTheForm) {
   EXPECT_EQ(R->GetImages(), Pictures2);
   EXPECT_EQ(R->GetStateImages(), States2);
   EXPECT_EQ(reinterpret_cast<HIMAGELIST>(R->SendTV(TVM_GETIMAGELIST, TVSIL_STATE)), States2->GetHandle());
+}
+
+// A property storage keeps the options as a set: emptied, they are stored
+// as a set without members and come back empty, not as the defaults.
+TEST(TreeStreaming, EmptyOptionsComeBackFromAPropertyStorage) {
+  StoredForm A;
+  std::map<String, String> Store;  // "section/item" -> value
+  TPropsStorage Storage;
+  Storage.Section = L"Stored";
+  Storage.OnReadString = TReadStrEvent([&](const String& S, const String& I, const String& D) {
+    auto V = Store.find(S + L"/" + I);
+    return V == Store.end() ? D : V->second;
+  });
+  Storage.OnWriteString =
+      TWriteStrEvent([&](const String& S, const String& I, const String& V) { Store[S + L"/" + I] = V; });
+  Storage.OnEraseSection = TEraseSectEvent([](const String&) {});
+  TStringList Props;
+  Props.Add(L"Tree1.Options");
+  UpdateStoredList(A.Form.get(), &Props, true);
+  A.Tree->SetOptions(TTreeOptions{});
+  Storage.StoreObjectsProps(A.Form.get(), &Props);
+  EXPECT_EQ(Store[L"Stored/Tree1_Options"], L"[]");
+  A.Tree->SetOptions(TTreeOptions{toShowRoot, toHotTrack});
+  Storage.LoadObjectsProps(A.Form.get(), &Props);
+  EXPECT_EQ(A.Tree->GetOptions(), TTreeOptions{});
 }
 
 // Every published event of the tree, by name.
