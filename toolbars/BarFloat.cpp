@@ -155,17 +155,41 @@ void TBarFloatingWindowParent::RaisePending() {
   // the report that the form has appeared), and its window list follows the
   // screen later. So the reports already in are taken in first, once for
   // all the windows, so that none goes up before a late report puts the
-  // form back over it. Then each window goes to the bottom (the system
-  // keeps it above its owner) and back to the top: a change of place, which
-  // reaches the screen even where the list had it in place already. (Placed
-  // below a window it does not always reach the screen, so the windows
-  // above go up after it.)
+  // form back over it.
   MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, 0);
+  const HWND active = GetActiveWindow();
   const UINT flags = SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE;
-  for (const PendingRaise& p : list) {
-    if (!IsWindow(p.Wnd) || !IsWindowVisible(p.Wnd) || GetWindow(p.Wnd, GW_OWNER) != p.Owner) continue;
-    SetWindowPos(p.Wnd, HWND_BOTTOM, 0, 0, 0, 0, flags);
-    SetWindowPos(p.Wnd, HWND_TOP, 0, 0, 0, 0, flags);
+  std::vector<HWND> owners;
+  for (const PendingRaise& p : list)
+    if (std::find(owners.begin(), owners.end(), p.Owner) == owners.end()) owners.push_back(p.Owner);
+  for (HWND owner : owners) {
+    std::vector<HWND> windows;  // lowest first
+    for (const PendingRaise& p : list)
+      if (p.Owner == owner && IsWindow(p.Wnd) && IsWindowVisible(p.Wnd) && GetWindow(p.Wnd, GW_OWNER) == owner)
+        windows.push_back(p.Wnd);
+    if (windows.empty()) continue;
+    // The command that gave the form the focus may have shown a dialog
+    // over it by now (a modal form, a message box, a file dialog): the
+    // form is disabled then, or no longer the active window. The dialog
+    // stays on top; the windows go back just above the form, below it.
+    const bool formOnTop = IsWindowEnabled(owner) &&
+                           (active == owner || std::find(windows.begin(), windows.end(), active) != windows.end());
+    if (!formOnTop) {
+      for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        const HWND above = GetWindow(owner, GW_HWNDPREV);
+        if (above != *it) SetWindowPos(*it, above ? above : HWND_TOP, 0, 0, 0, 0, flags | SWP_NOOWNERZORDER);
+      }
+      continue;
+    }
+    // Each window goes to the bottom (the system keeps it above its owner)
+    // and back to the top: a change of place, which reaches the screen even
+    // where the list had it in place already. (Placed below a window it
+    // does not always reach the screen, so the windows above go up after
+    // it.)
+    for (HWND h : windows) {
+      SetWindowPos(h, HWND_BOTTOM, 0, 0, 0, 0, flags);
+      SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, flags);
+    }
   }
 }
 

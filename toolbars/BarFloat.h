@@ -39,7 +39,8 @@ class TBarFloatingWindowParent : public TCustomForm {
   // windows it owns (its floating forms and the windows above them) go back
   // above it in this order, once the messages in hand are through; each
   // floating form among them is posted BarMRaiseAboveOwner, which runs
-  // RaisePending.
+  // RaisePending. Where a dialog has come up over the form by then, they go
+  // just above the form, below the dialog.
   static void RaiseAboveOwner(HWND Owner, const std::vector<HWND>& LowestFirst);
   static void RaisePending();
 

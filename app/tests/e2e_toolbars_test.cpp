@@ -1,5 +1,9 @@
 // The main window's toolbars: the Navigation toolbar's address box and the
 // room its row has on the dock, and a toolbar floating over the window.
+#include <fstream>
+
+#include "app/frmConfirmU.h"
+#include "app/SearchMatch.h"
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
 #include "toolbars/BarDock.h"
@@ -23,6 +27,42 @@ class Toolbars : public EditorTest {
   }
   int NavRight() { return Window->tbrNavigation->GetLeft() + Window->tbrNavigation->GetWidth(); }
   int DockEnd() { return Window->tbdTop->GetClientWidth(); }
+  // The toolbar floats in a form owned by the main window, above it in the
+  // window list and on the screen.
+  void ExpectFloatingOverTheWindow(TSkinToolbar* T) {
+    ASSERT_TRUE(T->GetFloating());
+    TBarFloatingWindowParent* f = T->GetFloatingParent();
+    ASSERT_NE(f, nullptr);
+    const HWND fh = f->GetHandle(), main = Window->GetHandle();
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(fh) != FALSE; }));
+    EXPECT_EQ(GetWindow(fh, GW_OWNER), main);
+    RECT fr, mr, both;
+    GetWindowRect(fh, &fr);
+    GetWindowRect(main, &mr);
+    ASSERT_TRUE(IntersectRect(&both, &fr, &mr));
+    ASSERT_TRUE(EqualRect(&both, &fr));
+    // How many of the toolbar's pixels the screen shows otherwise, of how
+    // many.
+    auto notShown = [&] {
+      HDC screen = GetDC(nullptr), own = GetWindowDC(fh);
+      int differ = 0, seen = 0;
+      for (int y = 0; y < fr.bottom - fr.top; y += 3)
+        for (int x = 0; x < fr.right - fr.left; x += 3, ++seen)
+          if (GetPixel(screen, fr.left + x, fr.top + y) != GetPixel(own, x, y)) ++differ;
+      ReleaseDC(fh, own);
+      ReleaseDC(nullptr, screen);
+      return std::pair<int, int>{differ, seen};
+    };
+    // Late reports of the window's place come in first.
+    dlgtest::Pump(100);
+    PumpUntil([&] {
+      const auto [differ, seen] = notShown();
+      return testsupport::Above(fh, main) && differ * 20 < seen;
+    });
+    EXPECT_TRUE(testsupport::Above(fh, main));
+    const auto [differ, seen] = notShown();
+    EXPECT_LT(differ * 20, seen) << differ << " of " << seen << " pixels are not the toolbar's";
+  }
   // Every item of the toolbar in sight, none in its chevron.
   void ExpectAllShown() {
     EXPECT_TRUE(Shown(Window->tbtnNavigation_Bookmark));
@@ -155,30 +195,7 @@ TEST_F(Toolbars, TheAddressBoxLeavesTheGripRoomWhenStartedRestored) {
 TEST_F(Toolbars, AToolbarFloatingOverTheWindowStaysAboveIt) {
   auto check = [&](const char* When) {
     SCOPED_TRACE(When);
-    ASSERT_TRUE(Window->tbrFile->GetFloating());
-    TBarFloatingWindowParent* f = Window->tbrFile->GetFloatingParent();
-    ASSERT_NE(f, nullptr);
-    const HWND fh = f->GetHandle(), main = Window->GetHandle();
-    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(fh) != FALSE; }));
-    dlgtest::Pump(100);
-    EXPECT_EQ(GetWindow(fh, GW_OWNER), main);
-    bool above = false;
-    for (HWND w = GetWindow(main, GW_HWNDPREV); w && !above; w = GetWindow(w, GW_HWNDPREV)) above = w == fh;
-    EXPECT_TRUE(above);
-    // The screen shows the toolbar's form where it lies over the window.
-    RECT fr, mr, both;
-    GetWindowRect(fh, &fr);
-    GetWindowRect(main, &mr);
-    ASSERT_TRUE(IntersectRect(&both, &fr, &mr));
-    ASSERT_TRUE(EqualRect(&both, &fr));
-    HDC screen = GetDC(nullptr), own = GetWindowDC(fh);
-    int differ = 0, seen = 0;
-    for (int y = 0; y < fr.bottom - fr.top; y += 3)
-      for (int x = 0; x < fr.right - fr.left; x += 3, ++seen)
-        if (GetPixel(screen, fr.left + x, fr.top + y) != GetPixel(own, x, y)) ++differ;
-    ReleaseDC(fh, own);
-    ReleaseDC(nullptr, screen);
-    EXPECT_LT(differ * 20, seen) << differ << " of " << seen << " pixels are not the toolbar's";
+    ExpectFloatingOverTheWindow(Window->tbrFile);
     EXPECT_TRUE(Window->mnuView_TB_File->GetChecked());
   };
   Start();
@@ -212,6 +229,144 @@ TEST_F(Toolbars, AToolbarFloatingOverTheWindowStaysAboveIt) {
     Start();
     check(when);
   }
+  EXPECT_TRUE(Errors.empty());
+}
+
+// The main window maximised with a toolbar floated over its middle: each
+// dialog the program shows over it comes above the toolbar and shows whole,
+// also where it comes up as the window takes the focus back from another
+// (the import's confirmation after the system's file dialog, the system's
+// warning box after a delete's confirmation), and a click on the Yes
+// button where the toolbar lies over it answers it. The toolbar stays
+// above the window meanwhile, and is so once the dialog is gone.
+TEST_F(Toolbars, TheProgramsDialogsComeAboveAFloatingToolbar) {
+  const String file = TempFile(L"above.reg");
+  std::ofstream(WideToAnsi(file), std::ios::binary)
+      << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" << WideToAnsi(Data) << "\\Imported]\r\n\"A\"=\"1\"\r\n";
+  // Warnings come in the system's own message box.
+  struct RealMessageBoxes {
+    decltype(MessageBoxHook) Kept = MessageBoxHook;
+    RealMessageBoxes() { MessageBoxHook = nullptr; }
+    ~RealMessageBoxes() { MessageBoxHook = Kept; }
+  } realBoxes;
+  Start();
+  Window->SetWindowState(wsMaximized);
+  Foreground(Window->treeRegTree);
+  TSkinToolbar* edit = Window->tbrEdit;
+  RECT tr, mr;
+  GetWindowRect(edit->GetHandle(), &tr);
+  GetWindowRect(Window->GetHandle(), &mr);
+  ASSERT_TRUE(testsupport::Drag(
+      {POINT{tr.left + 4, (tr.top + tr.bottom) / 2}, POINT{(mr.left + mr.right) / 2, (mr.top + mr.bottom) / 2}}));
+  {
+    SCOPED_TRACE("floated");
+    ExpectFloatingOverTheWindow(edit);
+  }
+  TBarFloatingWindowParent* floating = edit->GetFloatingParent();
+  const HWND toolbar = floating->GetHandle();
+  // The screen shows the dialog where it lies over the toolbar.
+  auto shownWhole = [toolbar](HWND Dialog) {
+    RECT dr, fr, both;
+    GetWindowRect(Dialog, &dr);
+    GetWindowRect(toolbar, &fr);
+    return !IntersectRect(&both, &dr, &fr) || testsupport::ShowsOver(Dialog, toolbar);
+  };
+  // A dialog to answer: its window, and the button clicked in it (without
+  // one, the file name typed into it and Enter).
+  struct Dialog {
+    std::function<HWND()> Window;
+    std::function<HWND()> Button;
+  };
+  auto systemDialog = [] {
+    wchar_t cls[16] = {};
+    const HWND a = GetActiveWindow();
+    return a && GetClassNameW(a, cls, 16) && wcscmp(cls, L"#32770") == 0 ? a : nullptr;
+  };
+  const Dialog fileDialog{systemDialog, nullptr};
+  const Dialog messageBox{systemDialog, [=] { return GetDlgItem(systemDialog(), IDOK); }};
+  TfrmConfirm* confirm = F.Confirm;
+  auto confirmWith = [=](TButton* B) {
+    return Dialog{[=] { return confirm->GetHandle(); }, [=] { return B->GetHandle(); }};
+  };
+  POINT yes{};  // where the confirmation's Yes button was
+  TBarView* bar = Window->tbrMainMenu->View();
+  // With the keyboard on Focus, the menu Menu (Alt and the letter after the
+  // "&" of its caption) and its item of Letter, then each dialog as it
+  // comes up: once the screen shows it over the toolbar (or a while after
+  // it came up) it is checked and answered.
+  auto run = [&](const char* What, TWinControl* Focus, TBarCustomItem* Menu, wchar_t Letter,
+                 const std::vector<Dialog>& Dialogs) {
+    SCOPED_TRACE(What);
+    Foreground(Focus);
+    Script s;
+    s.Steps.push_back({[] { return true; },
+                       [=] { testsupport::InputScript().Press(WORD(Menu->GetCaption()[1]), {VK_MENU}).Post(); }});
+    s.Steps.push_back({[=] { return bar->OpenViewer && bar->OpenViewer->Item == Menu; },
+                       [=] { testsupport::InputScript().Press(WORD(Letter)).Post(); }});
+    DWORD upSince = 0;
+    for (const Dialog& d : Dialogs) {
+      s.Steps.push_back({[&, d] {
+                           const HWND w = d.Window();
+                           if (!w || !IsWindowVisible(w) || (d.Button && !IsWindowVisible(d.Button()))) return false;
+                           if (!upSince) upSince = GetTickCount();
+                           return shownWhole(w) || GetTickCount() - upSince > 3000;
+                         },
+                         [&, d] {
+                           upSince = 0;
+                           const HWND w = d.Window();
+                           wchar_t title[64] = {};
+                           GetWindowTextW(w, title, 64);
+                           SCOPED_TRACE(WideToAnsi(title));
+                           EXPECT_TRUE(testsupport::Above(w, toolbar));
+                           EXPECT_TRUE(shownWhole(w));
+                           // The toolbar still lies above the window.
+                           EXPECT_TRUE(testsupport::Above(toolbar, Window->GetHandle()));
+                           EXPECT_TRUE(testsupport::ShowsOver(toolbar, Window->GetHandle()));
+                           if (!d.Button) {
+                             testsupport::InputScript().Text(file.c_str()).Press(VK_RETURN).Post();
+                             return;
+                           }
+                           if (w == confirm->GetHandle()) yes = testsupport::ClientCentre(confirm->btnYes->GetHandle());
+                           const POINT at = testsupport::ClientCentre(d.Button());
+                           EXPECT_EQ(WindowFromPoint(at), d.Button());
+                           testsupport::InputScript().Click(at).Post();
+                         }});
+      s.Steps.push_back({[d] { return !d.Window() || !IsWindowVisible(d.Window()); }, [] {}});
+    }
+    EXPECT_EQ(s.Run(20000), s.Steps.size());
+    SCOPED_TRACE("closed");
+    ExpectFloatingOverTheWindow(edit);
+  };
+
+  const String imported = Data + L"\\Imported";
+  run("import, No", Window->treeRegTree, Window->mnuFile, L'I', {fileDialog, confirmWith(confirm->btnNo)});
+  EXPECT_FALSE(KeyExists(imported));
+  // The toolbar moved by its caption to lie over the Yes button.
+  RECT fr;
+  GetWindowRect(toolbar, &fr);
+  const RECT cap = floating->GetCaptionRect();
+  const POINT grip{fr.left + cap.left + 6, fr.top + (cap.top + cap.bottom) / 2};
+  const POINT centre = testsupport::ClientCentre(edit->GetHandle());
+  ASSERT_TRUE(testsupport::Drag({grip, POINT{grip.x + yes.x - centre.x, grip.y + yes.y - centre.y}}));
+  GetWindowRect(toolbar, &fr);
+  ASSERT_TRUE(PtInRect(&fr, yes));
+  run("import, Yes", Window->treeRegTree, Window->mnuFile, L'I', {fileDialog, confirmWith(confirm->btnYes)});
+  DWORD type = 0;
+  std::string bytes;
+  ASSERT_TRUE(Read(imported, L"A", type, bytes));
+  EXPECT_EQ(type, DWORD(REG_SZ));
+  EXPECT_EQ(bytes, Sz(L"1"));
+
+  // A find result whose key another program deleted: the system's box
+  // says so.
+  Window->SearchStarted();
+  Window->AddFindResult(new TSearchHit{hkValueName, RegRoot::CurrentUser, L"\\" + Data + L"\\Gone\\", L"Stale", L""});
+  Window->SearchFinished();
+  TListItem* result = Window->lvFindResults->Items()->GetItem(0);
+  result->SetSelected(true);
+  Window->lvFindResults->SetItemFocused(result);
+  run("delete", Window->lvFindResults, Window->mnuEdit, L'D', {confirmWith(confirm->btnYes), messageBox});
+  EXPECT_EQ(Window->lvFindResults->Items()->GetCount(), 0);
   EXPECT_TRUE(Errors.empty());
 }
 

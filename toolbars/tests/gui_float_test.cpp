@@ -1598,35 +1598,6 @@ TEST(BarFloating, AnMDIChildsFloatingToolbarBelongsToItsMDIParent) {
   first.reset();
 }
 
-bool Above(HWND A, HWND B) {
-  for (HWND w = GetWindow(B, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
-    if (w == A) return true;
-  return false;
-}
-
-// Whether the screen shows A where A and B overlap (compared where their
-// own pixels differ).
-bool ShowsOver(HWND A, HWND B) {
-  RECT ra, rb, both;
-  GetWindowRect(A, &ra);
-  GetWindowRect(B, &rb);
-  if (!IntersectRect(&both, &ra, &rb)) return false;
-  HDC screen = GetDC(nullptr), da = GetWindowDC(A), db = GetWindowDC(B);
-  int likeA = 0, likeB = 0;
-  for (int y = both.top; y < both.bottom; y += 2)
-    for (int x = both.left; x < both.right; x += 2) {
-      const COLORREF s = GetPixel(screen, x, y), pa = GetPixel(da, x - ra.left, y - ra.top),
-                     pb = GetPixel(db, x - rb.left, y - rb.top);
-      if (pa == pb) continue;
-      likeA += s == pa;
-      likeB += s == pb;
-    }
-  ReleaseDC(A, da);
-  ReleaseDC(B, db);
-  ReleaseDC(nullptr, screen);
-  return likeA > likeB;
-}
-
 // Two overlapping floating toolbars: with another window active, a click
 // on the lower one's caption brings it above the other, on the screen too.
 // A window the form owns (a modeless dialog) that lies above them stays
