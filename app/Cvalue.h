@@ -18,6 +18,11 @@ ZEMBRIO_DECLARE_EXCEPTION(ESpareValueLeft, Exception)
 class TRegistry;
 #endif
 
+// The longest value name the registry takes, in UTF-16 code units.
+constexpr size_t MaxValueNameLength = 16383;
+// The longest key name (one component of a key path) it takes.
+constexpr size_t MaxKeyNameLength = 255;
+
 // Registry type numbers (the platform's REG_* values).
 namespace RegType {
 constexpr uint32_t None = 0, Sz = 1, ExpandSz = 2, Binary = 3, Dword = 4, DwordBigEndian = 5,
