@@ -699,6 +699,16 @@ String TCommonLogic::GetBookmarkFileName(const String& ProgramFolder) {
 
 bool TCommonLogic::SaveBookmarks(const String& FileName, const std::vector<TBookmark>& Bookmarks) {
   SetStatusText(L"Saving bookmarks...");
+  // A folder gone (or never made) is no fault of the program: said
+  // plainly, and nothing is written.
+  const String folder = ExtractFileDir(ExpandFileName(FileName));
+  if (!folder.empty() && !DirectoryExists(folder)) {
+    SetStatusText(L"Bookmarks not saved.");
+    if (OnShowMessage)
+      OnShowMessage(L"The bookmarks were not saved: the folder of the bookmark file does not exist.\n\nBookmark file: " +
+                    FileName + L"\n\nCheck the bookmark file location setting in the Zembrio preferences.");
+    return false;
+  }
   try {
     SaveBookmarkFile(FileName, Bookmarks);
   } catch (const Exception& E) {
