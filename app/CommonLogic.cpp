@@ -400,6 +400,7 @@ bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue&
     EditValueType = Value.GetType();
     int result = 0;
     const wchar_t* status = nullptr;
+    String numberStatus;
     switch (Value.GetType()) {
       case cValue::cvtString:
       case cValue::cvtExpandString:
@@ -442,6 +443,21 @@ bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue&
         status = L"Binary value saved.";
         break;
       default:
+        if (Value.IsMisfitNumber()) {
+          // A DWORD or QWORD of another size than its type's: its bytes in
+          // the binary editor, written back under its own type.
+          const String type = RegTypeName(Value.GetRegType());
+          EditValueType = cValue::cvtBinary;
+          EditBinary = Value.GetBinary();
+          SetStatusText(L"The " + type + L" value has " + IntToStr(int(EditBinary.size())) +
+                        L" bytes of data: it is edited as bytes, and stays a " + type + L".");
+          result = OnEditValue ? OnEditValue(cValue::cvtBinary) : 0;
+          if (result != 1) return false;
+          Value.SetNumberBytes(EditBinary);
+          numberStatus = type + L" value saved.";
+          status = numberStatus.c_str();
+          break;
+        }
         // Values of other types are never opened in an editor: say why.
         if (OnShowMessage)
           OnShowMessage(L"Values of the type " + RegTypeName(Value.GetRegType()) +

@@ -242,3 +242,36 @@ TEST_F(ValuesE2E, ARenameThatChangesOnlyTheCaseRenames) {
   EXPECT_NE(Errors[0].find(L"Zembrio rename"), String::npos);
   EXPECT_EQ(Window->GetStatusText(), L"Value renamed to v2; a spare value is left in the key.");
 }
+
+// A DWORD or QWORD whose data is not four or eight bytes long opens in the
+// binary editor (no number editor can show it): the bytes typed are stored
+// as typed, and the value keeps its type.
+TEST_F(ValuesE2E, ANumberOfAnotherSizeIsEditedAsBytesKeepingItsType) {
+  Write(Data, L"D3", REG_DWORD, std::string("\x01\x02\x03", 3));
+  Write(Data, L"Q5", REG_QWORD, std::string("\x01\x02\x03\x04\x05", 5));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Foreground(Window->lvKeyValues);
+  TfrmEditValueBin* bin = F.EditValueBin;
+  for (const auto& [name, type, stored] :
+       {std::tuple<const wchar_t*, DWORD, std::string>{L"D3", REG_DWORD, std::string("\xAB\x02\x03", 3)},
+        std::tuple<const wchar_t*, DWORD, std::string>{L"Q5", REG_QWORD, std::string("\xAB\x02\x03\x04\x05", 5)}}) {
+    bool opened = false;
+    ASSERT_TRUE(EnterOn(name, {[&] {
+                          opened = bin->GetVisible();
+                          ASSERT_TRUE(opened);
+                          ASSERT_TRUE(PumpUntil([&] { return GetFocus() == bin->heValue->GetHandle(); }, 10000));
+                          testsupport::TypeText(L"ab");
+                          testsupport::PressKey(VK_RETURN);  // OK
+                        }}));
+    EXPECT_TRUE(opened) << WideToAnsi(name);
+    DWORD t = 0;
+    std::string raw;
+    ASSERT_TRUE(Read(Data, name, t, raw));
+    EXPECT_EQ(t, type) << WideToAnsi(name);
+    EXPECT_EQ(raw, stored) << WideToAnsi(name);
+    EXPECT_EQ(Window->GetStatusText(), RegTypeName(type) + L" value saved.");
+  }
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_TRUE(Errors.empty());
+}
