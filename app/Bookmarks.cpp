@@ -39,6 +39,21 @@ String CannotCreate(const String& FileName) {
 
 }  // namespace
 
+String BookmarkRootLine(const TBookmark& B) {
+  if (B.RootKey == RegRoot::None || (!B.RootText.empty() && RootOfAbbreviation(B.RootText) == B.RootKey))
+    return B.RootText;
+  return RootKeyName(B.RootKey, rnmFull, false);
+}
+
+bool SameBookmarks(const std::vector<TBookmark>& A, const std::vector<TBookmark>& B) {
+  if (A.size() != B.size()) return false;
+  for (size_t i = 0; i < A.size(); ++i)
+    if (OneLine(A[i].Description) != OneLine(B[i].Description) || A[i].RootKey != B[i].RootKey ||
+        A[i].KeyPath != B[i].KeyPath || BookmarkRootLine(A[i]) != BookmarkRootLine(B[i]))
+      return false;
+  return true;
+}
+
 bool BookmarkPathStorable(const String& KeyPath) { return KeyPath.find_first_of(L"\r\n") == String::npos; }
 
 String BookmarkFileFromSetting(const String& Setting) {
@@ -52,7 +67,7 @@ std::string EncodeBookmarks(const std::vector<TBookmark>& Bookmarks) {
   for (const auto& b : Bookmarks) {
     if (!BookmarkPathStorable(b.KeyPath)) continue;
     text += OneLine(b.Description) + L"\r\n";
-    text += (b.RootKey == RegRoot::None ? b.RootText : RootKeyName(b.RootKey, rnmFull, false)) + L"\r\n";
+    text += BookmarkRootLine(b) + L"\r\n";
     text += b.KeyPath + L"\r\n";
   }
   if (FitsAnsi(text)) return WideToAnsi(text);
@@ -73,8 +88,10 @@ void DecodeBookmarks(const std::string& Bytes, std::vector<TBookmark>& Out) {
     TBookmark b;
     b.Description = lines[i];
     b.RootKey = RootKeyFromName(lines[i + 1]);
-    if (b.RootKey == RegRoot::None) b.RootKey = RootOfAbbreviation(lines[i + 1]);
-    if (b.RootKey == RegRoot::None) b.RootText = lines[i + 1];
+    if (b.RootKey == RegRoot::None) {
+      b.RootKey = RootOfAbbreviation(lines[i + 1]);
+      b.RootText = lines[i + 1];
+    }
     b.KeyPath = lines[i + 2];
     Out.push_back(std::move(b));
   }

@@ -17,9 +17,15 @@ struct TBookmark {
   TRegRoot RootKey = RegRoot::None;
   String KeyPath;  // each component preceded by a backslash; empty for a root key
   // The file's root-key line of a bookmark whose root key is not known
-  // (RootKey None): written back as it was read.
+  // (RootKey None), or that names it by an abbreviation (HKLM...): written
+  // back as it was read.
   String RootText;
 };
+
+// Whether two lists hold the same bookmarks, as the file would keep them.
+bool SameBookmarks(const std::vector<TBookmark>& A, const std::vector<TBookmark>& B);
+// The root-key line a bookmark is written with.
+String BookmarkRootLine(const TBookmark& B);
 
 // Whether a key path can be kept in the bookmark file, one line per path:
 // a key whose name holds a line break can't be.
@@ -35,8 +41,9 @@ String BookmarkFileFromSetting(const String& Setting);
 // stored is left out (never written as some other key's path).
 std::string EncodeBookmarks(const std::vector<TBookmark>& Bookmarks);
 // Appends the bookmarks of the file's bytes to Out, in file order. The root
-// line takes the full and short names and the abbreviations (HKLM...); any
-// other text gives RegRoot::None and is kept in RootText. A last group of fewer
+// line takes the full and short names and the abbreviations (HKLM...); an
+// abbreviation, and any other text (which gives RegRoot::None), is kept in
+// RootText. A last group of fewer
 // than three lines raises EBookmarkFileError after the complete groups
 // before it were appended.
 void DecodeBookmarks(const std::string& Bytes, std::vector<TBookmark>& Out);

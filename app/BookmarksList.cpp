@@ -41,7 +41,8 @@ String TfrmMain::GetBookmarkFileName(bool UseDefault) {
 
 TListItem* TfrmMain::AddBookmarkItem(const String& Description, TRegRoot Root, const String& Path,
                                      const String& RootText) {
-  auto* b = new TBookmark{Description, Root, Path, Root == RegRoot::None ? RootText : String()};
+  auto* b = new TBookmark{Description, Root, Path, RootText};
+  b->RootText = BookmarkRootLine(*b) == RootText ? RootText : String();
   TListItem* item = lvBookmarks->Items()->Add();
   item->SetData(b);
   item->SetCaption(Description);
@@ -125,6 +126,27 @@ void TfrmMain::SaveBookmarks(const String& FileName) {
     if (auto* b = ItemBookmark(lvBookmarks->Items()->GetItem(i))) list.push_back(*b);
   // No bookmarks, and no place for a file (said at start): nothing is lost.
   if (list.empty() && !FileExists(FileName) && !MissingFileReason(FileName).empty()) return;
+  if (FileExists(FileName)) {
+    // A file that holds these bookmarks already is left as it is (its
+    // bytes, its way of naming root keys). One that can't be read whole
+    // now is never replaced: the list may lack what was not read.
+    std::vector<TBookmark> stored;
+    bool whole = true;
+    try {
+      DecodeBookmarks(ReadFileBytes(FileName), stored);
+    } catch (const Exception&) {
+      whole = false;
+    }
+    if (SameBookmarks(stored, list)) return;
+    if (!whole) {
+      SetStatusText(L"Bookmarks not saved.");
+      dmodCommon->ShowMessageText(L"The bookmarks were not saved: the bookmark file can't be read whole, and "
+                                  L"replacing it would lose what was not read.  The file was left as it was."
+                                  L"\n\nBookmark file: " +
+                                  FileName);
+      return;
+    }
+  }
   if (dmodCommon->Logic.SaveBookmarks(FileName, list)) SetStatusText(L"Bookmarks saved.");
 }
 

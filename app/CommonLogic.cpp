@@ -45,6 +45,149 @@ const wchar_t* const ConfirmImportPrompt =
 const wchar_t* const ConfirmImportQuestion = L"This operation can be destructive.  Do you wish to continue?";
 }  // namespace AppText
 
+std::vector<String> SplitDialogLines(const String& Text) {
+  std::vector<String> lines;
+  String cur;
+  for (size_t i = 0; i < Text.size(); ++i) {
+    wchar_t c = Text[i];
+    if (c == L'\r' || c == L'\n') {
+      lines.push_back(cur);
+      cur.clear();
+      if (c == L'\r' && i + 1 < Text.size() && Text[i + 1] == L'\n') ++i;
+    } else {
+      cur += c;
+    }
+  }
+  lines.push_back(cur);
+  return lines;
+}
+
+namespace {
+
+constexpr size_t MaxDialogLine = 1000;  // characters of one line
+constexpr size_t LineHead = 600;        // kept before the "…" of a longer line
+constexpr size_t MaxDialogLines = 60;
+constexpr size_t ShortRun = 40;        // a run this short is not measured
+
+bool Blank(wchar_t C) { return C == L' ' || C == L'\t'; }
+
+// A cut at At moved back off the middle of a surrogate pair.
+size_t CutAt(const String& S, size_t At) {
+  if (At > 0 && At < S.size() && S[At] >= 0xDC00 && S[At] <= 0xDFFF && S[At - 1] >= 0xD800 && S[At - 1] <= 0xDBFF)
+    return At - 1;
+  return At;
+}
+
+String ShortLine(const String& Line) {
+  if (Line.size() <= MaxDialogLine) return Line;
+  const size_t head = CutAt(Line, LineHead);
+  const size_t tail = CutAt(Line, Line.size() - (MaxDialogLine - LineHead - 1));
+  return Line.substr(0, head) + L"\u2026" + Line.substr(tail);
+}
+
+// Measures text in the font of the system's message boxes.
+class TDialogMeasure {
+ public:
+  TDialogMeasure() {
+    NONCLIENTMETRICSW m{};
+    m.cbSize = sizeof m;
+    dc_ = CreateCompatibleDC(nullptr);
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0)) font_ = CreateFontIndirectW(&m.lfMessageFont);
+    if (dc_ && font_) old_ = SelectObject(dc_, font_);
+  }
+  ~TDialogMeasure() {
+    if (old_) SelectObject(dc_, old_);
+    if (font_) DeleteObject(font_);
+    if (dc_) DeleteDC(dc_);
+  }
+  TDialogMeasure(const TDialogMeasure&) = delete;
+  TDialogMeasure& operator=(const TDialogMeasure&) = delete;
+  // How many of the Count characters at S fit in Width pixels (at least
+  // one).
+  size_t Fit(const wchar_t* S, size_t Count, int Width) const {
+    int fit = int(Count);
+    SIZE size{};
+    if (dc_) GetTextExtentExPointW(dc_, S, int(Count), Width, &fit, nullptr, &size);
+    return std::max<size_t>(1, size_t(fit));
+  }
+
+ private:
+  HDC dc_ = nullptr;
+  HFONT font_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+};
+
+// Breaks the line's runs without a blank that are wider than Width pixels
+// over lines no wider (the system's message box grows as wide as its
+// widest run).
+String BrokenRuns(const String& Line, const TDialogMeasure& Measure, int Width, bool& Broke) {
+  String out;
+  size_t i = 0;
+  while (i < Line.size()) {
+    size_t end = i;
+    while (end < Line.size() && !Blank(Line[end])) ++end;
+    while (Width > 0 && end - i > ShortRun) {
+      size_t fit = Measure.Fit(Line.data() + i, end - i, Width);
+      if (fit >= end - i) break;
+      const size_t cut = CutAt(Line, i + fit);
+      if (cut == i) break;
+      out.append(Line, i, cut - i);
+      out += L'\n';
+      Broke = true;
+      i = cut;
+    }
+    out.append(Line, i, end - i);
+    i = end;
+    while (i < Line.size() && Blank(Line[i])) out += Line[i++];
+  }
+  return out;
+}
+
+bool HasLongRun(const String& Text) {
+  size_t run = 0;
+  for (wchar_t c : Text) {
+    run = (Blank(c) || c == L'\r' || c == L'\n') ? 0 : run + 1;
+    if (run > ShortRun) return true;
+  }
+  return false;
+}
+
+bool NeedsShortening(const String& Text) {
+  size_t line = 0, lines = 1;
+  for (size_t i = 0; i < Text.size(); ++i) {
+    const wchar_t c = Text[i];
+    if (c == L'\r' || c == L'\n') {
+      line = 0;
+      if (!(c == L'\n' && i > 0 && Text[i - 1] == L'\r')) ++lines;
+      continue;
+    }
+    if (++line > MaxDialogLine) return true;
+  }
+  return lines > MaxDialogLines;
+}
+
+}  // namespace
+
+String DialogText(const String& Text, int RunWidth) {
+  const bool shorten = NeedsShortening(Text);
+  if (!shorten && (RunWidth < 0 || !HasLongRun(Text))) return Text;
+  std::vector<String> lines = SplitDialogLines(Text);
+  const size_t total = lines.size();
+  if (total > MaxDialogLines) lines.resize(MaxDialogLines - 1);
+  // The message box adds its icon and margins to its widest run.
+  if (RunWidth == 0) RunWidth = std::max(200, GetSystemMetrics(SM_CXSCREEN) * 4 / 5);
+  const TDialogMeasure measure;
+  bool broke = false;
+  String out;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i) out += L'\n';
+    out += BrokenRuns(ShortLine(lines[i]), measure, RunWidth, broke);
+  }
+  if (total > MaxDialogLines) out += L"\n\u2026 (" + UIntToStr(unsigned(total - lines.size())) + L" more lines)";
+  // A text within the bounds keeps its own line ends.
+  return shorten || broke ? out : Text;
+}
+
 TCommonLogic::TCommonLogic() {
   DeclareEditorSettings(rsOptions);
   // A first start shows the windows at the sizes they have at 96 dots per
@@ -257,6 +400,7 @@ bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue&
     EditValueType = Value.GetType();
     int result = 0;
     const wchar_t* status = nullptr;
+    String numberStatus;
     switch (Value.GetType()) {
       case cValue::cvtString:
       case cValue::cvtExpandString:
@@ -299,6 +443,21 @@ bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue&
         status = L"Binary value saved.";
         break;
       default:
+        if (Value.IsMisfitNumber()) {
+          // A DWORD or QWORD of another size than its type's: its bytes in
+          // the binary editor, written back under its own type.
+          const String type = RegTypeName(Value.GetRegType());
+          EditValueType = cValue::cvtBinary;
+          EditBinary = Value.GetBinary();
+          SetStatusText(L"The " + type + L" value has " + IntToStr(int(EditBinary.size())) +
+                        L" bytes of data: it is edited as bytes, and stays a " + type + L".");
+          result = OnEditValue ? OnEditValue(cValue::cvtBinary) : 0;
+          if (result != 1) return false;
+          Value.SetNumberBytes(EditBinary);
+          numberStatus = type + L" value saved.";
+          status = numberStatus.c_str();
+          break;
+        }
         // Values of other types are never opened in an editor: say why.
         if (OnShowMessage)
           OnShowMessage(L"Values of the type " + RegTypeName(Value.GetRegType()) +
@@ -556,6 +715,16 @@ String TCommonLogic::GetBookmarkFileName(const String& ProgramFolder) {
 
 bool TCommonLogic::SaveBookmarks(const String& FileName, const std::vector<TBookmark>& Bookmarks) {
   SetStatusText(L"Saving bookmarks...");
+  // A folder gone (or never made) is no fault of the program: said
+  // plainly, and nothing is written.
+  const String folder = ExtractFileDir(ExpandFileName(FileName));
+  if (!folder.empty() && !DirectoryExists(folder)) {
+    SetStatusText(L"Bookmarks not saved.");
+    if (OnShowMessage)
+      OnShowMessage(L"The bookmarks were not saved: the folder of the bookmark file does not exist.\n\nBookmark file: " +
+                    FileName + L"\n\nCheck the bookmark file location setting in the Zembrio preferences.");
+    return false;
+  }
   try {
     SaveBookmarkFile(FileName, Bookmarks);
   } catch (const Exception& E) {

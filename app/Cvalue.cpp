@@ -107,6 +107,17 @@ void cValue::SetRaw(uint32_t regType, const std::string& bytes) {
   type_ = cvtOther;
   otherType_ = regType;
   binary_ = bytes;
+  numberBytes_ = false;
+}
+
+void cValue::SetNumberBytes(const std::string& bytes) {
+  SetRaw(GetRegType(), bytes);
+  numberBytes_ = type_ == cvtOther;
+}
+
+bool cValue::IsMisfitNumber() const {
+  return type_ == cvtOther && ((otherType_ == RegType::Dword && binary_.size() != 4) ||
+                               (otherType_ == RegType::Qword && binary_.size() != 8));
 }
 
 uint32_t cValue::GetRegType() const {

@@ -18,6 +18,11 @@ ZEMBRIO_DECLARE_EXCEPTION(ESpareValueLeft, Exception)
 class TRegistry;
 #endif
 
+// The longest value name the registry takes, in UTF-16 code units.
+constexpr size_t MaxValueNameLength = 16383;
+// The longest key name (one component of a key path) it takes.
+constexpr size_t MaxKeyNameLength = 255;
+
 // Registry type numbers (the platform's REG_* values).
 namespace RegType {
 constexpr uint32_t None = 0, Sz = 1, ExpandSz = 2, Binary = 3, Dword = 4, DwordBigEndian = 5,
@@ -58,6 +63,12 @@ class cValue {
   std::string GetRawData() const;
   // True for the four types the editor edits.
   bool IsEditable() const { return type_ >= cvtString && type_ <= cvtBinary; }
+  // A DWORD or QWORD whose data is not four or eight bytes long: no number
+  // editor can show it, so it is edited as bytes, and its type is kept.
+  bool IsMisfitNumber() const;
+  // The bytes of such a value as edited: its type stays (a DWORD of four
+  // bytes now becomes the editor's integer), and Update writes them.
+  void SetNumberBytes(const std::string& bytes);
 
   void SetName(const String& name) { name_ = name; }
   void SetDefaultFlag(bool flag) { default_ = flag; }
@@ -78,7 +89,8 @@ class cValue {
 #ifdef _WIN32
   // Each opens the key (never creating it) on its own registry handle and
   // closes it again; failures raise ERegistryException with the key path
-  // and the value name.
+  // and the value name. Update writes the four editable types and the
+  // bytes of SetNumberBytes; any other value is never rewritten.
   void Update(TRegRoot root, const String& keyPath);
   // Copies the value's type and bytes exactly to newName, then deletes the
   // old value; EValueExists when newName is taken, ESpareValueLeft when a
@@ -106,6 +118,7 @@ class cValue {
   std::string binary_;
   unsigned char type_ = cvtNone;
   uint32_t otherType_ = 0;  // registry type of a cvtOther value
+  bool numberBytes_ = false;  // a cvtOther value's bytes set by SetNumberBytes
 };
 
 // Message texts of the value object's failures.

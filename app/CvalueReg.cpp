@@ -71,8 +71,17 @@ void cValue::Delete(TRegRoot root, const String& keyPath) {
 }
 
 void cValue::UpdateInKey(TRegistry& reg, TRegRoot root, const String& keyPath) {
-  if (!IsEditable()) throw Exception(String(cValueText::Unrecognised));
+  const bool numberBytes = type_ == cvtOther && numberBytes_;
+  if (!IsEditable() && !numberBytes) throw Exception(String(cValueText::Unrecognised));
   OpenOrRaise(reg, root, keyPath, cValueText::OpenUpdate, name_);
+  if (numberBytes) {
+    // The bytes as edited, under the value's own type.
+    TRegRawValue raw;
+    raw.Type = otherType_;
+    raw.Data.assign(binary_.begin(), binary_.end());
+    WriteCopy(reg, name_, raw);
+    return;
+  }
   switch (type_) {
     case cvtString: reg.WriteString(name_, string_); break;
     case cvtExpandString: reg.WriteExpandString(name_, string_); break;

@@ -1,5 +1,5 @@
 // What the confirmation and error dialogs share: their font, icons, labels
-// and buttons, and the splitting of a text into lines.
+// and buttons.
 #include "app/Dialogs.h"
 
 namespace DialogBuild {
@@ -38,20 +38,3 @@ TButton* MakeButton(TComponent* owner, TWinControl* parent, const String& name, 
 }
 
 }  // namespace DialogBuild
-
-std::vector<String> SplitDialogLines(const String& Text) {
-  std::vector<String> lines;
-  String cur;
-  for (size_t i = 0; i < Text.size(); ++i) {
-    wchar_t c = Text[i];
-    if (c == L'\r' || c == L'\n') {
-      lines.push_back(cur);
-      cur.clear();
-      if (c == L'\r' && i + 1 < Text.size() && Text[i + 1] == L'\n') ++i;
-    } else {
-      cur += c;
-    }
-  }
-  lines.push_back(cur);
-  return lines;
-}

@@ -1,8 +1,10 @@
-// The confirmation and error dialogs, and what the two share.
+// The confirmation and error dialogs, and what the two share (the texts
+// as dialogs show them are CommonLogic's, shared with the other dialogs).
 #pragma once
 
 #include <vector>
 
+#include "app/CommonLogic.h"
 #include "app/frmConfirmU.h"
 #include "app/frmErrorU.h"
 #include "classlib/Dialogs.h"
@@ -17,6 +19,3 @@ TLabel* MakeLabel(TForm* f, const String& name, int l, int t, int w, int h, cons
 TButton* MakeButton(TComponent* owner, TWinControl* parent, const String& name, int l, int t,
                     const String& caption, TModalResult r);
 }  // namespace DialogBuild
-
-// Splits a text into lines at LF, CR or CR LF.
-std::vector<String> SplitDialogLines(const String& Text);

@@ -627,6 +627,43 @@ TRegExportResult TIORegistry::ExportRegistry() {
 // ---------------------------------------------------------------------------
 // Import.
 
+namespace {
+
+// True when the bytes hold characters beyond ASCII and every one of them
+// is a well-formed UTF-8 sequence (no overlong form, no surrogate, nothing
+// above U+10FFFF): such a file is UTF-8 text. ANSI text beyond ASCII
+// hardly ever reads so; a file of ASCII alone is the same in both.
+bool IsUtf8BeyondAscii(const std::string& Bytes) {
+  bool beyond = false;
+  const size_t n = Bytes.size();
+  for (size_t i = 0; i < n;) {
+    const auto b = static_cast<unsigned char>(Bytes[i]);
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t len;
+    uint32_t cp;
+    if (b >= 0xC2 && b <= 0xDF) len = 2, cp = b & 0x1F;
+    else if (b >= 0xE0 && b <= 0xEF) len = 3, cp = b & 0x0F;
+    else if (b >= 0xF0 && b <= 0xF4) len = 4, cp = b & 0x07;
+    else return false;
+    if (i + len > n) return false;
+    for (size_t k = 1; k < len; ++k) {
+      const auto c = static_cast<unsigned char>(Bytes[i + k]);
+      if ((c & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (c & 0x3F);
+    }
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
+      return false;
+    beyond = true;
+    i += len;
+  }
+  return beyond;
+}
+
+}  // namespace
+
 TRegImportResult TIORegistry::ImportRegistry(const String& FileName, bool) {
   if (ImportSource == eiProperty) {
     std::vector<String> lines;
@@ -642,12 +679,16 @@ TRegImportResult TIORegistry::ImportRegistry(const String& FileName, bool) {
   }
   const std::string bytes = ReadFileBytes(FileName);
   // A UTF-8 file would read as ANSI text, its characters beyond ASCII
-  // turned into others: refused, and said so.
-  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 && HasRegFileHeader(DecodeTextLines(bytes.substr(3)), *this)) {
+  // turned into others: refused, and said so. It is told by its
+  // byte-order mark, or without one by its bytes beyond ASCII, all of
+  // which are UTF-8 sequences.
+  const bool marked = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
+  if ((marked || IsUtf8BeyondAscii(bytes)) && HasRegFileHeader(DecodeTextLines(bytes.substr(marked ? 3 : 0)), *this)) {
     StopRequested = false;
-    throw EUtf8RegistryFile(String(L"This registry file is UTF-8 text (it begins with the UTF-8 byte-order mark). "
-                                   L"Zembrio reads Unicode (UTF-16) and ANSI registry files: save the file in one "
-                                   L"of these encodings and import it again.  The registry was left as it was."));
+    throw EUtf8RegistryFile(String(L"This registry file is UTF-8 text (") +
+                            (marked ? L"it begins with the UTF-8 byte-order mark" : L"its characters beyond ASCII are UTF-8") +
+                            L"). Zembrio reads Unicode (UTF-16) and ANSI registry files: save the file in one of these "
+                            L"encodings and import it again.  The registry was left as it was.");
   }
   bool unicode = false;
   const std::vector<String> lines = DecodeTextLines(bytes, &unicode);

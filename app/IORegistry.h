@@ -120,7 +120,8 @@ class TIORegistry : public TComponent, public TRegFileFormat {
   // eiProperty. A missing file raises EFOpenError "File \"<name>\" not
   // found."; a file whose first line that is not blank is no registry
   // header raises ENotRegistryFile and writes nothing (RegistryData lines
-  // need no header), one in UTF-8 (a header after a UTF-8 byte-order mark)
+  // need no header), one in UTF-8 (a header after a UTF-8 byte-order mark,
+  // or without one, bytes beyond ASCII that are all UTF-8 sequences)
   // EUtf8RegistryFile, saying which encodings are read; a registry failure raises,
   // with the lines before it applied (and, as values are written side by
   // side, possibly some values of other keys after it). Lines that can't be

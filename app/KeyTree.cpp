@@ -441,6 +441,11 @@ void TfrmMain::treeRegTreeEditing(TObject*, TTreeExNode* Node, bool& AllowEdit) 
   // edit box started behind it could never get the focus, nor end.
   AllowEdit = Node && Node->GetLevel() > 1 &&
               (KeyEditRequested || (treeRegTree->HandleAllocated() && GetFocus() == treeRegTree->GetHandle()));
+  // The name box (made before this question) takes no more than the
+  // registry does.
+  if (AllowEdit && treeRegTree->HandleAllocated())
+    if (HWND edit = HWND(SendMessageW(treeRegTree->GetHandle(), TVM_GETEDITCONTROL, 0, 0)))
+      SendMessageW(edit, EM_SETLIMITTEXT, MaxKeyNameLength, 0);
 }
 
 void TfrmMain::treeRegTreeEdited(TObject*, TTreeExNode* Node, String& S) {

@@ -612,6 +612,8 @@ void TfrmMain::SetUpLists(bool WithColumns) {
   lvKeyValues->OnDeletion = TLVDeletedEvent(this, &TfrmMain::lvKeyValuesDeletion);
   lvKeyValues->OnEditing = TLVEditingEvent(this, &TfrmMain::lvKeyValuesEditing);
   lvKeyValues->OnEdited = TLVEditedEvent(this, &TfrmMain::lvKeyValuesEdited);
+  // The name box takes no more than the registry does.
+  lvKeyValues->SetEditMaxLength(int(MaxValueNameLength));
   lvKeyValues->OnKeyDown = TKeyEvent(this, &TfrmMain::lvKeyValuesKeyDown);
   lvBookmarks->OnDblClick = TNotifyEvent(this, &TfrmMain::lvBookmarksDblClick);
   lvBookmarks->OnDeletion = TLVDeletedEvent(this, &TfrmMain::lvBookmarksDeletion);

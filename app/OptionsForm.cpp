@@ -203,10 +203,10 @@ void TfrmOptions::FormShow(TObject*) {
 
 bool TfrmOptions::Ask(const String& Question) {
   if (OnAskYesNo) return OnAskYesNo(Question);
-  return MessageDlg(Question, mtConfirmation, TMsgDlgButtons{mbYes, mbNo}) == mrYes;
+  return MessageDlg(DialogText(Question), mtConfirmation, TMsgDlgButtons{mbYes, mbNo}) == mrYes;
 }
 
-void TfrmOptions::Tell(const String& Text) { MessageDlg(Text, mtWarning, TMsgDlgButtons{mbOK}); }
+void TfrmOptions::Tell(const String& Text) { MessageDlg(DialogText(Text), mtWarning, TMsgDlgButtons{mbOK}); }
 
 void TfrmOptions::FormCloseQuery(TObject*, bool& CanClose) {
   if (!logic_ || GetModalResult() == mrAbort || !bookmarkPathChanged_) return;

@@ -13,6 +13,8 @@
 
 namespace {
 
+const wchar_t* const ValueNotRenamed = L"Value not renamed.";
+
 int ImageOf(const cValue& V) {
   switch (V.GetType()) {
     case cValue::cvtInteger: return 1;
@@ -152,22 +154,34 @@ void TfrmMain::lvKeyValuesEdited(TObject*, TListItem* Item, String& S) {
     return;
   }
   if (S == v->GetName()) return;
+  // The name box takes no more than the registry does; a longer name from
+  // elsewhere is refused here, before the registry is asked.
+  if (S.size() > MaxValueNameLength) {
+    dmodCommon->SetStatusText(ValueNotRenamed);
+    dmodCommon->ShowMessageText(L"A value name can have at most 16,383 characters.");
+    S = Item->GetCaption();
+    return;
+  }
   TRegRoot root = dmodCommon->GetNodeRootKey(node);
   String path = dmodCommon->GetNodeKeyPath(node);
   try {
     v->Rename(root, path, S);
     dmodCommon->SetStatusText(L"Value successfully renamed to " + S + L".");
     return;
-  } catch (const EValueExists&) {
-    dmodCommon->ShowMessageText(L"Value already exists: " + S + L"\n\nRename aborted.");
   } catch (const ESpareValueLeft& E) {
     // Renamed all the same: the item keeps the new name.
     dmodCommon->ShowErrorText(E.Message());
     dmodCommon->SetStatusText(L"Value renamed to " + S + L"; a spare value is left in the key.");
     return;
+  } catch (const EValueExists&) {
+    // The status of an earlier rename must not stand for this one.
+    dmodCommon->SetStatusText(ValueNotRenamed);
+    dmodCommon->ShowMessageText(L"Value already exists: " + S + L"\n\nRename aborted.");
   } catch (const ERegistryException& E) {
+    dmodCommon->SetStatusText(ValueNotRenamed);
     dmodCommon->ShowErrorText(L"An exception occurred attempting to rename the registry value.\n\n" + E.Message());
   } catch (const Exception& E) {
+    dmodCommon->SetStatusText(ValueNotRenamed);
     dmodCommon->ShowException(E, L"An unknown exception occurred attempting to rename the registry value.\n\n");
   }
   // Show what the registry holds, never the refused name.

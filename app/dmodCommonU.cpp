@@ -93,7 +93,7 @@ TdmodCommon::TdmodCommon(TComponent* AOwner) : TDataModule(AOwner) {
   InsertComponent(&Logic.rsOptions);
   Logic.rsOptions.SetName(L"rsOptions");
 
-  Logic.OnShowMessage = [](const String& Text) { ShowMessage(Text); };
+  Logic.OnShowMessage = [](const String& Text) { ShowMessage(DialogText(Text)); };
   Logic.OnShowErrorText = [this](const String& Text) { ShowErrorText(Text); };
   Logic.OnShowException = [this](const Exception& E, const String& Text) { ShowException(E, Text); };
   Logic.OnGetSelectedKey = [this](TRegRoot& Root, String& Path) { return GetSelectedKey(Root, Path); };
@@ -227,10 +227,12 @@ bool TdmodCommon::ConfirmImport(const String& FileName) {
 }
 
 bool TdmodCommon::AskYesNo(const String& Text) {
-  return MessageDlg(Text, mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) == mrYes;
+  return MessageDlg(DialogText(Text), mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) == mrYes;
 }
 
-void TdmodCommon::ShowMessageText(const String& Text) { MessageDlg(Text, mtWarning, TMsgDlgButtons{mbOK}, 0); }
+void TdmodCommon::ShowMessageText(const String& Text) {
+  MessageDlg(DialogText(Text), mtWarning, TMsgDlgButtons{mbOK}, 0);
+}
 
 void TdmodCommon::ShowErrorText(const String& Text) {
   if (frmError) frmError->ShowError(Text);

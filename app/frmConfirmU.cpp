@@ -60,9 +60,10 @@ int TfrmConfirm::Execute(const String& Prompt, const String& Item, const String&
   btnNo->SetLeft(scaled(Single ? 80 : 160));
   panelButtons->SetWidth(panelWidth);
   panelButtons->SetLeft((GetClientWidth() - panelWidth) / 2);
-  lblPrompt1->SetCaption(Prompt);
-  lblPrompt2->SetCaption(Item);
-  lblPrompt3->SetCaption(Question);
+  // A very long name is shortened (the dialog keeps its width).
+  lblPrompt1->SetCaption(DialogText(Prompt, -1));
+  lblPrompt2->SetCaption(DialogText(Item, -1));
+  lblPrompt3->SetCaption(DialogText(Question, -1));
   const int widths[3] = {361, 345, 361};
   TLabel* labels[3] = {lblPrompt1, lblPrompt2, lblPrompt3};
   for (int i = 0; i < 3; ++i) {

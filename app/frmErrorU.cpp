@@ -86,7 +86,7 @@ void TfrmError::btnManualClick(TObject*) {
 
 void TfrmError::ShowError(const String& Text) {
   String shown;
-  std::vector<String> lines = SplitDialogLines(Text);
+  std::vector<String> lines = SplitDialogLines(DialogText(Text, -1));
   for (size_t i = 0; i < lines.size(); ++i) shown += (i ? L"\r\n" : L"") + lines[i];
   txtDescription->SetText(shown);
   ArrangeLabels();

@@ -793,10 +793,10 @@ void TCustomListView::CNNotify(TMessage& m) {
       m.Result = allow ? FALSE : TRUE;
       // The control fills its edit box through the display callback, whose
       // buffer is shorter than a caption may be: the box gets the whole
-      // caption, and room for any length.
+      // caption, and room for the length the list allows (any length).
       if (allow) {
         if (HWND edit = HWND(SendMessageW(handle_, LVM_GETEDITCONTROL, 0, 0))) {
-          SendMessageW(edit, EM_SETLIMITTEXT, 0, 0);
+          SendMessageW(edit, EM_SETLIMITTEXT, WPARAM(editMaxLength_), 0);
           SetWindowTextW(edit, item->caption_.c_str());
           SendMessageW(edit, EM_SETSEL, 0, -1);
         }

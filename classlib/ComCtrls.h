@@ -202,6 +202,10 @@ class TCustomListView : public TWinControl {
   void ClearSelection();
   void SelectAll();
   bool IsEditing() const;
+  // The most characters the in-place caption edit box takes (0: any
+  // number); a longer caption is still shown whole when the edit starts.
+  int GetEditMaxLength() const { return editMaxLength_; }
+  void SetEditMaxLength(int n) { editMaxLength_ = n < 0 ? 0 : n; }
   void Scroll(int dx, int dy);
 
   // Brackets many item changes: the window redraws once at the end.
@@ -277,6 +281,7 @@ class TCustomListView : public TWinControl {
   TCustomImageList* largeImages_ = nullptr;
   std::unique_ptr<TChangeLink> smallLink_, largeLink_;
   bool clearing_ = false;
+  int editMaxLength_ = 0;
   std::exception_ptr sortError_;
 
  protected:

@@ -51,11 +51,12 @@ TEST(BookmarkFile, ShortNamesUnknownRootsAndLineBreaks) {
   EXPECT_EQ(back[0].RootKey, RegRoot::LocalMachine);
   EXPECT_EQ(back[1].RootKey, RegRoot::None);
   EXPECT_EQ(back[2].RootKey, RegRoot::CurrentUser);
-  // An unknown root is written back as it was read; a path with a line
-  // break is never written as another one.
+  // An unknown root and an abbreviation are written back as they were
+  // read, a short name as the full one; a path with a line break is never
+  // written as another one.
   back.push_back({L"D", RegRoot::Users, L"\\two\nlines"});
   EXPECT_EQ(EncodeBookmarks(back),
-            "A\r\nHKEY_LOCAL_MACHINE\r\n\\X\r\nB\r\nno such root\r\n\\Y\r\nC\r\nHKEY_CURRENT_USER\r\n\\Z\r\n");
+            "A\r\nHKEY_LOCAL_MACHINE\r\n\\X\r\nB\r\nno such root\r\n\\Y\r\nC\r\nhkcu\r\n\\Z\r\n");
   // A description with a line break can't split its record.
   std::vector<TBookmark> one = {{L"two\r\nlines", RegRoot::Users, L"\\S"}};
   back.clear();

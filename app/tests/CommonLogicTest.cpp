@@ -493,8 +493,12 @@ TEST_F(CommonLogicT, BookmarkFileNameAndFile) {
   EXPECT_EQ(out.size(), 2u);
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0].substr(0, wcslen(AppText::BookmarksLoadFailed)), AppText::BookmarksLoadFailed);
+  // A missing folder is said plainly, not as an error, and nothing is made.
   EXPECT_FALSE(logic->SaveBookmarks(File(L"nodir\\x.bm"), bm));
-  EXPECT_EQ(errors.size(), 2u);
+  EXPECT_EQ(errors.size(), 1u);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].rfind(L"The bookmarks were not saved: the folder of the bookmark file does not exist.", 0), 0u);
+  EXPECT_FALSE(DirectoryExists(File(L"nodir")));
 }
 
 TEST(CommonLogicVersion, ReadsTheProgramsOwnVersionResource) {

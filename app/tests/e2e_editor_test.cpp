@@ -719,9 +719,9 @@ TEST_F(Editor, AnExportThatLeavesOutAValueNamesItAndIsDone) {
   EXPECT_TRUE(HasValue(key + L"\\fine", L"v"));
 }
 
-// A UTF-8 registry file (with its byte-order mark) is refused with the
-// reason: it is UTF-8, and Unicode (UTF-16) and ANSI files are read. A
-// UTF-8 file that is no registry file is refused as such.
+// A UTF-8 registry file (with its byte-order mark, or without one) is
+// refused with the reason: it is UTF-8, and Unicode (UTF-16) and ANSI
+// files are read. A UTF-8 file that is no registry file is refused as such.
 TEST_F(Editor, AUtf8RegistryFileIsRefusedAsUtf8) {
   Start();
   ASSERT_NE(Open(), nullptr);
@@ -736,6 +736,21 @@ TEST_F(Editor, AUtf8RegistryFileIsRefusedAsUtf8) {
       << WideToAnsi(Messages()[0]);
   EXPECT_FALSE(KeyExists(String(Data) + L"\\Utf8"));
   EXPECT_TRUE(Errors.empty());
+
+  // Without the mark, bytes beyond ASCII that are all UTF-8 sequences tell
+  // the same; a file of ASCII alone is imported.
+  Messages().clear();
+  std::ofstream(WideToAnsi(file), std::ios::binary)
+      << "REGEDIT4\r\n\r\n" << key << "\"caf\xC3\xA9\"=\"\xE2\x82\xAC \xF0\x9F\x98\x80\"\r\n";
+  EXPECT_EQ(FileCommand(L'I', file), L"Import refused: the file is UTF-8 text.");
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_NE(Messages()[0].find(L"Zembrio reads Unicode (UTF-16) and ANSI registry files"), String::npos)
+      << WideToAnsi(Messages()[0]);
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\Utf8"));
+  std::ofstream(WideToAnsi(file), std::ios::binary) << "REGEDIT4\r\n\r\n" << key << "\"cafe\"=\"x\"\r\n";
+  EXPECT_EQ(FileCommand(L'I', file), L"Registry file imported.");
+  EXPECT_EQ(ValueNames(String(Data) + L"\\Utf8"), std::vector<String>{L"cafe"});
+  DeleteTree(String(Data) + L"\\Utf8");
 
   std::ofstream(WideToAnsi(file), std::ios::binary) << "\xEF\xBB\xBFno header\r\n" << key;
   EXPECT_EQ(FileCommand(L'I', file), L"Import refused: the file is not a registry file.");

@@ -117,8 +117,8 @@ TEST_F(ValuesE2E, AFailedWriteLeavesTheListShowingTheDataItHad) {
 
 // Value names run far beyond the list's display buffer. The name box of a
 // long name holds all of it (the first character deleted leaves the rest
-// whole), a pasted long name is stored whole, and the status names what
-// the registry now holds.
+// whole) and up to the longest name the registry takes, a pasted long
+// name is stored whole, and the status names what the registry now holds.
 TEST_F(ValuesE2E, ALongValueNameIsRenamedWhole) {
   String digits;
   for (int i = 0; i < 300; ++i) digits += wchar_t(L'0' + i % 10);
@@ -134,7 +134,7 @@ TEST_F(ValuesE2E, ALongValueNameIsRenamedWhole) {
   EXPECT_TRUE(Window->GetStatusText() == L"Value successfully renamed to " + digits + L".");
 
   // The longest name the registry takes, pasted over the whole name.
-  String longest(16383 - digits.size(), L'p');
+  String longest(16383 - digits.size(), L'W');
   longest += digits;
   Clipboard()->SetAsText(longest);
   RenameBy(digits, testsupport::InputScript().Press('A', {VK_CONTROL}).Press('V', {VK_CONTROL}));
@@ -149,6 +149,63 @@ TEST_F(ValuesE2E, ALongValueNameIsRenamedWhole) {
   EXPECT_NE(ValueItem(longest), nullptr);
   EXPECT_TRUE(Errors.empty());
   EXPECT_TRUE(Messages().empty()) << Messages().size();
+
+  // The name box takes no more: a name pasted one character longer loses
+  // its last character, and the registry holds a name of the longest
+  // length.
+  const String cut = (L"q" + longest).substr(0, 16383);
+  Clipboard()->SetAsText(L"q" + longest);
+  RenameBy(longest, testsupport::InputScript().Press('A', {VK_CONTROL}).Press('V', {VK_CONTROL}));
+  names = ValueNames(Data);
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(names[0].size(), 16383u);
+  EXPECT_TRUE(names[0] == cut);
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_TRUE(Messages().empty()) << Messages().size();
+
+  // Another value renamed to that name is refused in a real message box
+  // that comes up at once, no wider than the screen, with the name's
+  // beginning and end around "…"; the status no longer says renamed.
+  Write(Data, L"short", REG_SZ, Sz(L"s"));
+  Foreground(Window->lvKeyValues);
+  testsupport::PressKey(VK_F5);
+  ASSERT_NE(ValueItem(L"short"), nullptr);
+  Clipboard()->SetAsText(cut);
+  const auto hook = MessageBoxHook;
+  MessageBoxHook = nullptr;
+  RECT box{};
+  String text;
+  Script s;
+  s.Steps = {{[] {
+                wchar_t cls[16] = {};
+                GetClassNameW(GetForegroundWindow(), cls, 16);
+                return String(cls) == L"#32770";
+              },
+              [&] {
+                const HWND w = GetForegroundWindow();
+                GetWindowRect(w, &box);
+                const HWND label = GetDlgItem(w, 0xFFFF);
+                text.resize(size_t(GetWindowTextLengthW(label)) + 1);
+                text.resize(size_t(GetWindowTextW(label, &text[0], int(text.size()))));
+                testsupport::InputScript().Press(VK_RETURN).Post();
+              }}};
+  EXPECT_EQ(s.Run([&] {
+    RenameBy(L"short", testsupport::InputScript().Press('A', {VK_CONTROL}).Press('V', {VK_CONTROL}));
+  }),
+            s.Steps.size());
+  MessageBoxHook = hook;
+  EXPECT_FALSE(s.TimedOut);
+  EXPECT_EQ(ValueNames(Data).size(), 2u);
+  EXPECT_EQ(Window->GetStatusText(), L"Value not renamed.");
+  EXPECT_GE(box.left, 0);
+  EXPECT_LE(box.right, GetSystemMetrics(SM_CXSCREEN));
+  EXPECT_EQ(text.rfind(L"Value already exists: " + cut.substr(0, 20), 0), 0u) << WideToAnsi(text.substr(0, 80));
+  EXPECT_NE(text.find(L"\u2026"), String::npos);
+  String joined;
+  for (wchar_t c : text)
+    if (c != L'\n' && c != L'\r') joined += c;
+  const String end = cut.substr(cut.size() - 60) + L"Rename aborted.";
+  EXPECT_TRUE(joined.size() > end.size() && joined.substr(joined.size() - end.size()) == end);
 }
 
 // A rename that changes only the letter case renames the value (the
@@ -184,4 +241,37 @@ TEST_F(ValuesE2E, ARenameThatChangesOnlyTheCaseRenames) {
   ASSERT_EQ(Errors.size(), 1u);
   EXPECT_NE(Errors[0].find(L"Zembrio rename"), String::npos);
   EXPECT_EQ(Window->GetStatusText(), L"Value renamed to v2; a spare value is left in the key.");
+}
+
+// A DWORD or QWORD whose data is not four or eight bytes long opens in the
+// binary editor (no number editor can show it): the bytes typed are stored
+// as typed, and the value keeps its type.
+TEST_F(ValuesE2E, ANumberOfAnotherSizeIsEditedAsBytesKeepingItsType) {
+  Write(Data, L"D3", REG_DWORD, std::string("\x01\x02\x03", 3));
+  Write(Data, L"Q5", REG_QWORD, std::string("\x01\x02\x03\x04\x05", 5));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Foreground(Window->lvKeyValues);
+  TfrmEditValueBin* bin = F.EditValueBin;
+  for (const auto& [name, type, stored] :
+       {std::tuple<const wchar_t*, DWORD, std::string>{L"D3", REG_DWORD, std::string("\xAB\x02\x03", 3)},
+        std::tuple<const wchar_t*, DWORD, std::string>{L"Q5", REG_QWORD, std::string("\xAB\x02\x03\x04\x05", 5)}}) {
+    bool opened = false;
+    ASSERT_TRUE(EnterOn(name, {[&] {
+                          opened = bin->GetVisible();
+                          ASSERT_TRUE(opened);
+                          ASSERT_TRUE(PumpUntil([&] { return GetFocus() == bin->heValue->GetHandle(); }, 10000));
+                          testsupport::TypeText(L"ab");
+                          testsupport::PressKey(VK_RETURN);  // OK
+                        }}));
+    EXPECT_TRUE(opened) << WideToAnsi(name);
+    DWORD t = 0;
+    std::string raw;
+    ASSERT_TRUE(Read(Data, name, t, raw));
+    EXPECT_EQ(t, type) << WideToAnsi(name);
+    EXPECT_EQ(raw, stored) << WideToAnsi(name);
+    EXPECT_EQ(Window->GetStatusText(), RegTypeName(type) + L" value saved.");
+  }
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_TRUE(Errors.empty());
 }

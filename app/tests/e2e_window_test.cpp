@@ -330,6 +330,29 @@ TEST_F(AppWindow, TheErrorDialogShowsItsWholeTextAndEscapeClosesIt) {
   EXPECT_FALSE(s.TimedOut);
   EXPECT_TRUE(fits) << WideToAnsi(why);
   EXPECT_TRUE(inside);
+
+  // A text naming a value of 16,384 characters: the dialog comes up at once
+  // (laying out such a line took minutes) with the name's beginning and
+  // end around "…", in lines of a thousand characters at most.
+  String name = L"W";
+  while (name.size() < 16384) name += IntToStr(int(name.size()));
+  name.resize(16384);
+  String shown;
+  Script big;
+  big.Steps = {{[&] { return e->GetVisible() && GetForegroundWindow() == e->GetHandle(); },
+                [&] {
+                  shown = e->txtDescription->GetText();
+                  Post(VK_ESCAPE);
+                }}};
+  EXPECT_EQ(big.Run([&] { e->ShowError(L"Rename failed.\n\nFailed to set data for '" + name + L"'"); }),
+            big.Steps.size());
+  EXPECT_FALSE(big.TimedOut);
+  const std::vector<String> lines = SplitDialogLines(shown);
+  EXPECT_EQ(lines.front(), L"Rename failed.");
+  EXPECT_TRUE(std::all_of(lines.begin(), lines.end(), [](const String& l) { return l.size() <= 1000; }));
+  EXPECT_EQ(shown.find(L"Failed to set data for 'W12345678"), 18u);
+  EXPECT_NE(shown.find(L"\u2026"), String::npos);
+  EXPECT_TRUE(shown.size() > 4 && shown.substr(shown.size() - 4) == name.substr(name.size() - 3) + L"'");
 }
 
 TEST_F(AppWindow, EnterAnswersTheButtonDrawnAsDefaultAfterANo) {

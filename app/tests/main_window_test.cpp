@@ -707,7 +707,78 @@ TEST_F(MainWindow, BookmarksAreAddedRenamedSavedAndRestored) {
   Window->OpenBookmark();
   EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Marked");
   CloseWindow();
-  EXPECT_EQ(fileBytes(), mine + "Abbr\r\nHKEY_LOCAL_MACHINE\r\n\\Software\r\nOdd\r\nHKEY_ELSEWHERE\r\n\\X\r\n");
+  // Nothing changed: the file is not written again.
+  EXPECT_EQ(fileBytes(), mine + others);
+  // A bookmark renamed: the file is written, the abbreviation as it was read.
+  StopForms();
+  StartWindow();
+  text = L"Elsewhere";
+  Window->lvBookmarksEdited(nullptr, Window->lvBookmarks->Items()->GetItem(1), text);
+  CloseWindow();
+  EXPECT_EQ(fileBytes(), mine + "Elsewhere\r\nHKLM\r\n\\Software\r\nOdd\r\nHKEY_ELSEWHERE\r\n\\X\r\n");
+}
+
+// A bookmark file that could not be read whole (cut short: its last
+// bookmark lacks lines) is never replaced at close, changed or not; a
+// change that can't be saved is said. A save whose folder has gone since
+// start-up is said plainly (no error dialog), and nothing is written.
+TEST_F(MainWindow, ABookmarkFileNotReadWholeIsKeptAndAGoneFolderIsSaidPlainly) {
+  CreateKey(String(Data) + L"\\New");
+  const std::string cut = "a\r\nHKEY_USERS\r\n\\1\r\nb\r\nHKEY_USERS\r\n\\2\r\nc\r\n";
+  auto fileBytes = [&] {
+    std::ifstream in(BookmarkFile.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  std::ofstream(BookmarkFile.c_str(), std::ios::binary) << cut;
+  for (bool added : {false, true}) {
+    Errors.clear();
+    Warnings.clear();
+    StartWindow();
+    EXPECT_EQ(Errors.size(), 1u);  // the load failure
+    ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 2);
+    if (added) {
+      TTreeExNode* node = Open(L"New");
+      ASSERT_NE(node, nullptr);
+      Window->AddBookmark(node);
+      Window->lvBookmarks->Items()->GetItem(2)->CancelEdit();
+    }
+    CloseWindow();
+    StopForms();
+    EXPECT_EQ(fileBytes(), cut) << added;
+    EXPECT_EQ(Errors.size(), 1u);
+    if (added) {
+      ASSERT_EQ(Warnings.size(), 1u);
+      EXPECT_EQ(Warnings[0].rfind(L"The bookmarks were not saved: the bookmark file can't be read whole", 0), 0u);
+    } else {
+      EXPECT_TRUE(Warnings.empty());
+    }
+  }
+
+  wchar_t tmp[MAX_PATH];
+  GetTempPathW(MAX_PATH, tmp);
+  const String folder = String(tmp) + L"ZembrioTest_app_marks";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const String kept = BookmarkFile;
+  BookmarkFile = folder + L"\\Marks.ZembrioBM";
+  std::ofstream(BookmarkFile.c_str(), std::ios::binary) << "a\r\nHKEY_USERS\r\n\\1\r\n";
+  Errors.clear();
+  Warnings.clear();
+  StartWindow();
+  ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 1);
+  TTreeExNode* node = Open(L"New");
+  ASSERT_NE(node, nullptr);
+  Window->AddBookmark(node);
+  Window->lvBookmarks->Items()->GetItem(1)->CancelEdit();
+  DeleteFileW(BookmarkFile.c_str());
+  RemoveDirectoryW(folder.c_str());
+  CloseWindow();
+  StopForms();
+  BookmarkFile = kept;
+  EXPECT_TRUE(Errors.empty());
+  ASSERT_EQ(Warnings.size(), 1u);
+  EXPECT_EQ(Warnings[0].rfind(L"The bookmarks were not saved: the folder of the bookmark file does not exist.", 0), 0u);
+  EXPECT_EQ(Warnings[0].find(L"restart"), String::npos);
+  EXPECT_FALSE(DirectoryExists(folder));
 }
 
 // A bookmark file that can't be read at start-up (another program holds it
