@@ -45,15 +45,6 @@ String BookmarkRootLine(const TBookmark& B) {
   return RootKeyName(B.RootKey, rnmFull, false);
 }
 
-bool SameBookmarks(const std::vector<TBookmark>& A, const std::vector<TBookmark>& B) {
-  if (A.size() != B.size()) return false;
-  for (size_t i = 0; i < A.size(); ++i)
-    if (OneLine(A[i].Description) != OneLine(B[i].Description) || A[i].RootKey != B[i].RootKey ||
-        A[i].KeyPath != B[i].KeyPath || BookmarkRootLine(A[i]) != BookmarkRootLine(B[i]))
-      return false;
-  return true;
-}
-
 bool BookmarkPathStorable(const String& KeyPath) { return KeyPath.find_first_of(L"\r\n") == String::npos; }
 
 String BookmarkFileFromSetting(const String& Setting) {

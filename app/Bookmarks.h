@@ -22,8 +22,6 @@ struct TBookmark {
   String RootText;
 };
 
-// Whether two lists hold the same bookmarks, as the file would keep them.
-bool SameBookmarks(const std::vector<TBookmark>& A, const std::vector<TBookmark>& B);
 // The root-key line a bookmark is written with.
 String BookmarkRootLine(const TBookmark& B);
 

@@ -115,39 +115,51 @@ void TfrmMain::lvBookmarksKeyDown(TObject*, WORD& Key, TShiftState) {
 }
 
 void TfrmMain::SaveBookmarks(const String& FileName) {
+  // The file as it is now, when it can be read.
+  const bool exists = FileExists(FileName);
+  std::string stored;
+  bool read = false;
+  if (exists) {
+    try {
+      stored = ReadFileBytes(FileName);
+      read = true;
+    } catch (const Exception&) {
+    }
+  }
   std::vector<TBookmark> list;
-  if (!unreadBookmarkFile_.empty() && AnsiSameText(unreadBookmarkFile_, FileName) && FileExists(FileName)) {
-    // The file's bookmarks come first, as a load would have put them; a
-    // file still unreadable (the failure reported) is left as it is.
-    if (!dmodCommon->Logic.LoadBookmarks(FileName, list)) return;
-    unreadBookmarkFile_.clear();
+  if (read && !unreadBookmarkFile_.empty() && AnsiSameText(unreadBookmarkFile_, FileName)) {
+    // The file could not be read at start: its bookmarks come first, as a
+    // load would have put them (a last bookmark short of lines is lost, as
+    // a load loses it).
+    try {
+      DecodeBookmarks(stored, list);
+    } catch (const EBookmarkFileError&) {
+    }
   }
   for (int i = 0; i < lvBookmarks->Items()->GetCount(); ++i)
     if (auto* b = ItemBookmark(lvBookmarks->Items()->GetItem(i))) list.push_back(*b);
-  // No bookmarks, and no place for a file (said at start): nothing is lost.
-  if (list.empty() && !FileExists(FileName) && !MissingFileReason(FileName).empty()) return;
-  if (FileExists(FileName)) {
-    // A file that holds these bookmarks already is left as it is (its
-    // bytes, its way of naming root keys). One that can't be read whole
-    // now is never replaced: the list may lack what was not read.
-    std::vector<TBookmark> stored;
-    bool whole = true;
-    try {
-      DecodeBookmarks(ReadFileBytes(FileName), stored);
-    } catch (const Exception&) {
-      whole = false;
-    }
-    if (SameBookmarks(stored, list)) return;
-    if (!whole) {
-      SetStatusText(L"Bookmarks not saved.");
-      dmodCommon->ShowMessageText(L"The bookmarks were not saved: the bookmark file can't be read whole, and "
-                                  L"replacing it would lose what was not read.  The file was left as it was."
-                                  L"\n\nBookmark file: " +
-                                  FileName);
-      return;
-    }
+  if (exists && !read) {
+    // A file that can't be read now is never replaced: the list may lack
+    // its bookmarks. One never read, with nothing added, lost nothing.
+    if (list.empty() && AnsiSameText(unreadBookmarkFile_, FileName)) return;
+    SetStatusText(L"Bookmarks not saved.");
+    dmodCommon->ShowMessageText(L"The bookmarks were not saved: the bookmark file can't be read, and replacing "
+                                L"it could lose the bookmarks it holds.  The file was left as it was."
+                                L"\n\nBookmark file: " +
+                                FileName);
+    return;
   }
-  if (dmodCommon->Logic.SaveBookmarks(FileName, list)) SetStatusText(L"Bookmarks saved.");
+  // No bookmarks, and no place for a file (said at start): nothing is lost.
+  if (list.empty() && !exists && !MissingFileReason(FileName).empty()) return;
+  // A file that holds exactly what would be written is left as it is.
+  if (read && stored == EncodeBookmarks(list)) {
+    unreadBookmarkFile_.clear();
+    return;
+  }
+  if (dmodCommon->Logic.SaveBookmarks(FileName, list)) {
+    unreadBookmarkFile_.clear();
+    SetStatusText(L"Bookmarks saved.");
+  }
 }
 
 void TfrmMain::LoadBookmarks(const String& FileName, bool ClearFirst) {

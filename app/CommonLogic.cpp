@@ -66,22 +66,25 @@ namespace {
 
 constexpr size_t MaxDialogLine = 1000;  // characters of one line
 constexpr size_t LineHead = 600;        // kept before the "…" of a longer line
-constexpr size_t MaxDialogLines = 60;
 constexpr size_t ShortRun = 40;        // a run this short is not measured
 
 bool Blank(wchar_t C) { return C == L' ' || C == L'\t'; }
 
-// A cut at At moved back off the middle of a surrogate pair.
-size_t CutAt(const String& S, size_t At) {
-  if (At > 0 && At < S.size() && S[At] >= 0xDC00 && S[At] <= 0xDFFF && S[At - 1] >= 0xD800 && S[At - 1] <= 0xDBFF)
-    return At - 1;
-  return At;
+bool InsidePair(const String& S, size_t At) {
+  return At > 0 && At < S.size() && S[At] >= 0xDC00 && S[At] <= 0xDFFF && S[At - 1] >= 0xD800 &&
+         S[At - 1] <= 0xDBFF;
 }
+
+// A cut at At moved back off the middle of a surrogate pair.
+size_t CutAt(const String& S, size_t At) { return InsidePair(S, At) ? At - 1 : At; }
 
 String ShortLine(const String& Line) {
   if (Line.size() <= MaxDialogLine) return Line;
   const size_t head = CutAt(Line, LineHead);
-  const size_t tail = CutAt(Line, Line.size() - (MaxDialogLine - LineHead - 1));
+  // The end kept starts after a pair the cut would split, so the line stays
+  // within its length.
+  size_t tail = Line.size() - (MaxDialogLine - LineHead - 1);
+  if (InsidePair(Line, tail)) ++tail;
   return Line.substr(0, head) + L"\u2026" + Line.substr(tail);
 }
 
@@ -152,7 +155,7 @@ bool HasLongRun(const String& Text) {
   return false;
 }
 
-bool NeedsShortening(const String& Text) {
+bool NeedsShortening(const String& Text, size_t MaxLines) {
   size_t line = 0, lines = 1;
   for (size_t i = 0; i < Text.size(); ++i) {
     const wchar_t c = Text[i];
@@ -163,17 +166,18 @@ bool NeedsShortening(const String& Text) {
     }
     if (++line > MaxDialogLine) return true;
   }
-  return lines > MaxDialogLines;
+  return MaxLines && lines > MaxLines;
 }
 
 }  // namespace
 
-String DialogText(const String& Text, int RunWidth) {
-  const bool shorten = NeedsShortening(Text);
+String DialogText(const String& Text, int RunWidth, size_t MaxLines) {
+  const bool shorten = NeedsShortening(Text, MaxLines);
   if (!shorten && (RunWidth < 0 || !HasLongRun(Text))) return Text;
   std::vector<String> lines = SplitDialogLines(Text);
   const size_t total = lines.size();
-  if (total > MaxDialogLines) lines.resize(MaxDialogLines - 1);
+  const bool cut = MaxLines && total > MaxLines;
+  if (cut) lines.resize(MaxLines - 1);
   // The message box adds its icon and margins to its widest run.
   if (RunWidth == 0) RunWidth = std::max(200, GetSystemMetrics(SM_CXSCREEN) * 4 / 5);
   const TDialogMeasure measure;
@@ -183,7 +187,7 @@ String DialogText(const String& Text, int RunWidth) {
     if (i) out += L'\n';
     out += BrokenRuns(ShortLine(lines[i]), measure, RunWidth, broke);
   }
-  if (total > MaxDialogLines) out += L"\n\u2026 (" + UIntToStr(unsigned(total - lines.size())) + L" more lines)";
+  if (cut) out += L"\n\u2026 (" + UIntToStr(unsigned(total - lines.size())) + L" more lines)";
   // A text within the bounds keeps its own line ends.
   return shorten || broke ? out : Text;
 }

@@ -50,17 +50,21 @@ extern const wchar_t* const ConfirmImportQuestion;
 // Splits a text into lines at LF, CR or CR LF.
 std::vector<String> SplitDialogLines(const String& Text);
 
+// The most lines a dialog that does not scroll shows.
+constexpr size_t DialogTextLines = 60;
+
 // A text as every dialog of the editor shows it (the error, confirmation
 // and message dialogs): a line longer than a thousand characters (a
 // very long name in it) keeps its beginning and its end around "…", a run
 // of characters without a blank wider than RunWidth pixels in the message
 // boxes' font (0: four fifths of the screen; below 0 for a dialog of a
 // fixed width: kept whole) is broken over lines (the system's message box
-// would grow as wide as the run), and beyond a few
-// dozen lines the rest is left out. Laying out what is left takes no time
-// worth noticing, and no dialog grows wider than the screen. A text within
-// these bounds is returned unchanged.
-String DialogText(const String& Text, int RunWidth = 0);
+// would grow as wide as the run), and beyond MaxLines lines (0: no bound,
+// for a box that scrolls) the rest is left out, said in a last line.
+// Laying out what is left takes no time worth noticing, and no dialog
+// grows wider than the screen. A text within these bounds is returned
+// unchanged.
+String DialogText(const String& Text, int RunWidth = 0, size_t MaxLines = DialogTextLines);
 
 class TCommonLogic {
  public:

@@ -441,11 +441,12 @@ void TfrmMain::treeRegTreeEditing(TObject*, TTreeExNode* Node, bool& AllowEdit) 
   // edit box started behind it could never get the focus, nor end.
   AllowEdit = Node && Node->GetLevel() > 1 &&
               (KeyEditRequested || (treeRegTree->HandleAllocated() && GetFocus() == treeRegTree->GetHandle()));
-  // The name box (made before this question) takes no more than the
-  // registry does.
+  // The name box (made before this question) takes one character more
+  // than the registry does: a huge paste can't flood it, and a name too
+  // long is refused on its end, never stored cut short.
   if (AllowEdit && treeRegTree->HandleAllocated())
     if (HWND edit = HWND(SendMessageW(treeRegTree->GetHandle(), TVM_GETEDITCONTROL, 0, 0)))
-      SendMessageW(edit, EM_SETLIMITTEXT, MaxKeyNameLength, 0);
+      SendMessageW(edit, EM_SETLIMITTEXT, MaxKeyNameLength + 1, 0);
 }
 
 void TfrmMain::treeRegTreeEdited(TObject*, TTreeExNode* Node, String& S) {
@@ -456,6 +457,12 @@ void TfrmMain::treeRegTreeEdited(TObject*, TTreeExNode* Node, String& S) {
     return;
   }
   if (S == Node->GetText()) return;
+  if (S.size() > MaxKeyNameLength) {
+    dmodCommon->SetStatusText(KeyNotRenamed);
+    dmodCommon->ShowMessageText(L"A key name can have at most 255 characters.");
+    S = Node->GetText();
+    return;
+  }
   TTreeExNode* parent = Node->GetParent();
   String newPath = dmodCommon->GetNodeKeyPath(parent) + L"\\" + S;
   if (RenameKey(Node, newPath))
@@ -491,7 +498,7 @@ bool TfrmMain::RenameKey(TTreeExNode* Node, const String& NewPath) {
     dmodCommon->ShowErrorText(E.Message());
   } catch (const Exception& E) {
     dmodCommon->SetStatusText(KeyNotRenamed);
-    dmodCommon->ShowException(E, L"An exception occurred attempting to rename the registry key.");
+    dmodCommon->ShowException(E, L"An exception occurred attemping to rename the registry key.");
   }
   // The registry was not changed as asked: the node keeps its name.
   return false;

@@ -612,8 +612,10 @@ void TfrmMain::SetUpLists(bool WithColumns) {
   lvKeyValues->OnDeletion = TLVDeletedEvent(this, &TfrmMain::lvKeyValuesDeletion);
   lvKeyValues->OnEditing = TLVEditingEvent(this, &TfrmMain::lvKeyValuesEditing);
   lvKeyValues->OnEdited = TLVEditedEvent(this, &TfrmMain::lvKeyValuesEdited);
-  // The name box takes no more than the registry does.
-  lvKeyValues->SetEditMaxLength(int(MaxValueNameLength));
+  // The name box takes one character more than the registry does: a huge
+  // paste can't flood it, and a name too long reaches the refusal on its
+  // end instead of being stored cut short.
+  lvKeyValues->SetEditMaxLength(int(MaxValueNameLength) + 1);
   lvKeyValues->OnKeyDown = TKeyEvent(this, &TfrmMain::lvKeyValuesKeyDown);
   lvBookmarks->OnDblClick = TNotifyEvent(this, &TfrmMain::lvBookmarksDblClick);
   lvBookmarks->OnDeletion = TLVDeletedEvent(this, &TfrmMain::lvBookmarksDeletion);

@@ -91,7 +91,7 @@ void RenameKey(TRegRoot Root, const String& OldPath, const String& NewPath,
   TRegKey probe;
   if (!probe.Open(root, from, KEY_QUERY_VALUE) && probe.LastError() == ERROR_FILE_NOT_FOUND)
     throw ERegEditFailed(
-        L"Unable to locate old key to rename.  The key may have been renamed or deleted by another process or "
+        L"Unable to local old key to rename.  The key may have been renamed or deleted by another process or "
         L"application.\n\nKey: " +
         OldPath);
   probe.Close();

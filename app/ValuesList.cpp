@@ -154,8 +154,8 @@ void TfrmMain::lvKeyValuesEdited(TObject*, TListItem* Item, String& S) {
     return;
   }
   if (S == v->GetName()) return;
-  // The name box takes no more than the registry does; a longer name from
-  // elsewhere is refused here, before the registry is asked.
+  // A name longer than the registry takes (the name box holds one
+  // character more) is refused here, before the registry is asked.
   if (S.size() > MaxValueNameLength) {
     dmodCommon->SetStatusText(ValueNotRenamed);
     dmodCommon->ShowMessageText(L"A value name can have at most 16,383 characters.");

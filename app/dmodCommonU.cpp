@@ -211,7 +211,7 @@ String TdmodCommon::OptionString(const String& Name) {
 // ---------------------------------------------------------------------------
 bool TdmodCommon::ConfirmDelete(const String& Kind, const String& Item) {
   frmConfirm->SetCaption(L"Please confirm delete");
-  return frmConfirm->Execute(L"Please confirm.  Zembrio is about to delete the following " + Kind + L":", Item,
+  return frmConfirm->Execute(L"Please confirm.  Zembrio is about to delte the following " + Kind + L":", Item,
                              L"Do you wish to continue?", true) == mrYes;
 }
 

@@ -36,7 +36,7 @@ TfrmError::TfrmError(TComponent* AOwner) : TForm(AOwner) {
   txtDescription->SetTabStop(false);
   lblInfo = MakeLabel(this, L"lblInfo", 48, 168, 385, 81,
                       L"NT-based versions of Windows (NT, Windows 2000, Windows XP), implement registry security.  "
-                      L"If you are running one of these operating systems, please ensure you are an administrator, "
+                      L"If you are running one of these operating systems, please ensure you are an administator, "
                       L"or have the necessary user permissions.\r\n\r\nIf you require further assistance, please "
                       L"contact the author.  Contact information is available in the online Zembrio manual.");
   lblInfo->SetWordWrap(true);
@@ -86,7 +86,9 @@ void TfrmError::btnManualClick(TObject*) {
 
 void TfrmError::ShowError(const String& Text) {
   String shown;
-  std::vector<String> lines = SplitDialogLines(DialogText(Text, -1));
+  // The memo scrolls: every line is shown (the message and address lines
+  // come last); only a line too long to lay out quickly is shortened.
+  std::vector<String> lines = SplitDialogLines(DialogText(Text, -1, 0));
   for (size_t i = 0; i < lines.size(); ++i) shown += (i ? L"\r\n" : L"") + lines[i];
   txtDescription->SetText(shown);
   ArrangeLabels();

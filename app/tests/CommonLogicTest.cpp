@@ -211,6 +211,58 @@ TEST(CommonLogicErrors, AddressLineIsWhereTheExceptionWasRaised) {
   EXPECT_EQ(texts[0].size() - texts[0].find(L"Address: ") - 9, 16u);
 }
 
+// Dialog texts: one within the bounds comes back as it was; a line beyond a
+// thousand characters keeps its beginning and end around "…", never
+// splitting a surrogate pair; beyond the line bound the rest is counted in
+// a last line, and with no bound (a box that scrolls) every line stays.
+TEST(CommonLogicDialogText, ShortensLongLinesAndBoundsTheLineCount) {
+  auto pairsWhole = [](const String& T) {
+    for (size_t i = 0; i < T.size(); ++i) {
+      const bool high = T[i] >= 0xD800 && T[i] <= 0xDBFF, low = T[i] >= 0xDC00 && T[i] <= 0xDFFF;
+      if (low) return false;
+      if (high && (i + 1 == T.size() || T[i + 1] < 0xDC00 || T[i + 1] > 0xDFFF)) return false;
+      if (high) ++i;
+    }
+    return true;
+  };
+  String within = String(1000, L'a');
+  for (int i = 2; i <= 60; ++i) within += (i % 2 ? L"\r\n" : L"\n") + (L"line " + IntToStr(i));
+  EXPECT_TRUE(DialogText(within, -1) == within);
+
+  // A pair across either cut point (600 characters kept before "…", 399
+  // after it) is kept whole or left out whole.
+  String plain;
+  for (int i = 0; i < 1500; ++i) plain += wchar_t(L'A' + i % 26);
+  for (size_t at : {size_t(599), plain.size() - 400}) {
+    String line = plain;
+    line.replace(at, 2, L"\U0001F600");
+    const String shown = DialogText(line + L"\nEnd", -1);
+    const std::vector<String> parts = SplitDialogLines(shown);
+    ASSERT_EQ(parts.size(), 2u);
+    const size_t dots = parts[0].find(L"\u2026");
+    ASSERT_NE(dots, String::npos);
+    EXPECT_TRUE(parts[0].substr(0, dots) == line.substr(0, dots));
+    const String tail = parts[0].substr(dots + 1);
+    EXPECT_TRUE(tail == line.substr(line.size() - tail.size()));
+    EXPECT_LE(parts[0].size(), 1000u) << at;
+    EXPECT_GE(parts[0].size(), 999u) << at;
+    EXPECT_TRUE(pairsWhole(shown)) << at;
+    EXPECT_EQ(parts[1], L"End");
+  }
+
+  String many;
+  for (int i = 1; i <= 100; ++i) many += (i > 1 ? L"\n" : L"") + IntToStr(i);
+  std::vector<String> lines = SplitDialogLines(DialogText(many, -1));
+  ASSERT_EQ(lines.size(), DialogTextLines);
+  EXPECT_EQ(lines[58], L"59");
+  EXPECT_EQ(lines[59], L"\u2026 (41 more lines)");
+  EXPECT_TRUE(DialogText(many, -1, 0) == many);
+  lines = SplitDialogLines(DialogText(many + L"\n" + String(3000, L'x'), -1, 0));
+  ASSERT_EQ(lines.size(), 101u);
+  EXPECT_EQ(lines[99], L"100");
+  EXPECT_EQ(lines[100].size(), 1000u);
+}
+
 TEST_F(CommonLogicT, SaveEditedValue) {
   Put(L"", L"s", REG_SZ, StringToRegBytes(L"old"));
   Put(L"", L"n", REG_DWORD, Dw(1));

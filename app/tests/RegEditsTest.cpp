@@ -79,7 +79,7 @@ TEST_F(RegEditsT, RenameMovesTheWholeKeyOrRefuses) {
   EXPECT_TRUE(Has(L"B", L"v"));
 
   EXPECT_EQ(Raised<ERegEditFailed>([&] { RegEdits::RenameKey(HKCU, Node(L"Gone"), Node(L"C")); }),
-            L"Unable to locate old key to rename.  The key may have been renamed or deleted by another process or "
+            L"Unable to local old key to rename.  The key may have been renamed or deleted by another process or "
             L"application.\n\nKey: " +
                 Node(L"Gone"));
   EXPECT_FALSE(KeyThere(L"C"));

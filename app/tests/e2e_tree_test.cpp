@@ -8,6 +8,7 @@
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
 #include "classlib/Clipbrd.h"
+#include "classlib/Registry.h"
 
 using namespace e2e;
 
@@ -93,8 +94,8 @@ TEST_F(Tree, ALargeBranchIsRenamedWhileTheWindowGoesOnAnswering) {
   EXPECT_TRUE(Errors.empty());
 }
 
-// A rename refused (the name is taken) or failed (a name the registry
-// won't take) leaves the key as it was and the status saying so, not
+// A rename refused (the name is taken) or failed (the registry refuses to
+// make the new key) leaves the key as it was and the status saying so, not
 // "Renaming key...".
 TEST_F(Tree, ARenameThatIsRefusedOrFailsSaysSo) {
   CreateKey(String(Data) + L"\\Mine\\Inner");
@@ -111,9 +112,12 @@ TEST_F(Tree, ARenameThatIsRefusedOrFailsSaysSo) {
   EXPECT_EQ(Window->GetStatusText(), L"Key not renamed.");
   EXPECT_EQ(mine->GetText(), L"Mine");
 
-  String tooLong(300, L'x');
-  Window->treeRegTreeEdited(nullptr, mine, tooLong);
-  EXPECT_EQ(tooLong, L"Mine");
+  String other = L"Other";
+  RegistryFailNext(L"RegCreateKeyEx", 1, ERROR_ACCESS_DENIED);
+  Window->treeRegTreeEdited(nullptr, mine, other);
+  RegistryClearFaults();
+  EXPECT_EQ(other, L"Mine");
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\Other"));
   ASSERT_EQ(Errors.size(), 1u);
   EXPECT_EQ(Errors[0].rfind(L"Unable to successfully rename the registry key.", 0), 0u) << WideToAnsi(Errors[0]);
   EXPECT_EQ(Window->GetStatusText(), L"Key not renamed.");
@@ -223,9 +227,10 @@ namespace {
 
 // Key names run to 255 characters, and the tree's name box holds them
 // whole: the first character deleted from the longest name leaves the
-// other 254. The box takes no more than 255: a longer name pasted into it
-// is cut to the longest the registry takes.
-TEST_F(Tree, TheLongestKeyNameIsEditedWholeAndTheBoxTakesNoMore) {
+// other 254, and the longest name pasted is stored whole. A longer name
+// pasted is refused in plain words, never stored cut short: the key keeps
+// its name and the status no longer says renamed.
+TEST_F(Tree, TheLongestKeyNameIsEditedWholeAndALongerOneIsRefused) {
   String digits;
   for (int i = 0; i < 255; ++i) digits += wchar_t(L'0' + i % 10);
   CreateKey(String(Data) + L"\\" + digits);
@@ -238,16 +243,31 @@ TEST_F(Tree, TheLongestKeyNameIsEditedWholeAndTheBoxTakesNoMore) {
     Keys.Press(VK_RETURN).Send();
     ASSERT_TRUE(PumpUntil([&] { return !Window->treeRegTree->IsEditing() && !dmodCommon->Logic.IsWorking(); }, 20000));
   };
+  auto paste = [&](const String& Name) {
+    Clipboard()->SetAsText(Name);
+    rename(testsupport::InputScript().Press('A', {VK_CONTROL}).Press('V', {VK_CONTROL}));
+  };
   rename(testsupport::InputScript().Press(VK_HOME).Press(VK_DELETE));
   EXPECT_EQ(testsupport::reg::SubkeyNames(Data), std::vector<String>{digits.substr(1)});
-  EXPECT_TRUE(Errors.empty());
 
-  Clipboard()->SetAsText(String(300, L'k'));
-  rename(testsupport::InputScript().Press('A', {VK_CONTROL}).Press('V', {VK_CONTROL}));
-  EXPECT_EQ(testsupport::reg::SubkeyNames(Data), std::vector<String>{String(255, L'k')});
-  EXPECT_TRUE(Errors.empty());
+  const String longest(255, L'k');
+  paste(longest);
+  std::vector<String> names = testsupport::reg::SubkeyNames(Data);
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(names[0].size(), 255u);
+  EXPECT_EQ(names[0], longest);
   EXPECT_EQ(Window->GetStatusText(), L"Key successfully renamed.");
   EXPECT_TRUE(Messages().empty());
+
+  for (const String& over : {String(256, L'm'), String(300, L'm')}) {
+    Messages().clear();
+    paste(over);
+    EXPECT_EQ(testsupport::reg::SubkeyNames(Data), std::vector<String>{longest}) << over.size();
+    EXPECT_EQ(Messages(), std::vector<String>{L"A key name can have at most 255 characters."});
+    EXPECT_EQ(Window->GetStatusText(), L"Key not renamed.");
+    EXPECT_EQ(Window->GetSelectedNode()->GetText(), longest);
+  }
+  EXPECT_TRUE(Errors.empty());
 }
 
 }  // namespace

@@ -117,8 +117,9 @@ TEST_F(ValuesE2E, AFailedWriteLeavesTheListShowingTheDataItHad) {
 
 // Value names run far beyond the list's display buffer. The name box of a
 // long name holds all of it (the first character deleted leaves the rest
-// whole) and up to the longest name the registry takes, a pasted long
-// name is stored whole, and the status names what the registry now holds.
+// whole), the longest name the registry takes, pasted, is stored whole and
+// the status names what the registry now holds; a longer one is refused,
+// never stored cut short.
 TEST_F(ValuesE2E, ALongValueNameIsRenamedWhole) {
   String digits;
   for (int i = 0; i < 300; ++i) digits += wchar_t(L'0' + i % 10);
@@ -150,18 +151,22 @@ TEST_F(ValuesE2E, ALongValueNameIsRenamedWhole) {
   EXPECT_TRUE(Errors.empty());
   EXPECT_TRUE(Messages().empty()) << Messages().size();
 
-  // The name box takes no more: a name pasted one character longer loses
-  // its last character, and the registry holds a name of the longest
-  // length.
-  const String cut = (L"q" + longest).substr(0, 16383);
-  Clipboard()->SetAsText(L"q" + longest);
-  RenameBy(longest, testsupport::InputScript().Press('A', {VK_CONTROL}).Press('V', {VK_CONTROL}));
-  names = ValueNames(Data);
-  ASSERT_EQ(names.size(), 1u);
-  EXPECT_EQ(names[0].size(), 16383u);
-  EXPECT_TRUE(names[0] == cut);
+  // A name pasted one character longer (or far longer) is refused in
+  // plain words; the value keeps its name and the status no longer says
+  // renamed.
+  for (const String& over : {L"q" + longest, String(40000, L'q')}) {
+    Messages().clear();
+    Clipboard()->SetAsText(over);
+    RenameBy(longest, testsupport::InputScript().Press('A', {VK_CONTROL}).Press('V', {VK_CONTROL}));
+    names = ValueNames(Data);
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_TRUE(names[0] == longest) << names[0].size();
+    EXPECT_EQ(Messages(), std::vector<String>{L"A value name can have at most 16,383 characters."});
+    EXPECT_TRUE(Window->GetStatusText() == L"Value not renamed.") << WideToAnsi(Window->GetStatusText().substr(0, 60));
+    ASSERT_NE(ValueItem(longest), nullptr);
+    EXPECT_TRUE(ValueItem(longest)->GetCaption() == longest);
+  }
   EXPECT_TRUE(Errors.empty());
-  EXPECT_TRUE(Messages().empty()) << Messages().size();
 
   // Another value renamed to that name is refused in a real message box
   // that comes up at once, no wider than the screen, with the name's
@@ -170,7 +175,7 @@ TEST_F(ValuesE2E, ALongValueNameIsRenamedWhole) {
   Foreground(Window->lvKeyValues);
   testsupport::PressKey(VK_F5);
   ASSERT_NE(ValueItem(L"short"), nullptr);
-  Clipboard()->SetAsText(cut);
+  Clipboard()->SetAsText(longest);
   const auto hook = MessageBoxHook;
   MessageBoxHook = nullptr;
   RECT box{};
@@ -199,12 +204,12 @@ TEST_F(ValuesE2E, ALongValueNameIsRenamedWhole) {
   EXPECT_EQ(Window->GetStatusText(), L"Value not renamed.");
   EXPECT_GE(box.left, 0);
   EXPECT_LE(box.right, GetSystemMetrics(SM_CXSCREEN));
-  EXPECT_EQ(text.rfind(L"Value already exists: " + cut.substr(0, 20), 0), 0u) << WideToAnsi(text.substr(0, 80));
+  EXPECT_EQ(text.rfind(L"Value already exists: " + longest.substr(0, 20), 0), 0u) << WideToAnsi(text.substr(0, 80));
   EXPECT_NE(text.find(L"\u2026"), String::npos);
   String joined;
   for (wchar_t c : text)
     if (c != L'\n' && c != L'\r') joined += c;
-  const String end = cut.substr(cut.size() - 60) + L"Rename aborted.";
+  const String end = longest.substr(longest.size() - 60) + L"Rename aborted.";
   EXPECT_TRUE(joined.size() > end.size() && joined.substr(joined.size() - end.size()) == end);
 }
 

@@ -693,66 +693,84 @@ TEST_F(MainWindow, BookmarksAreAddedRenamedSavedAndRestored) {
   };
   const std::string mine = "My place\r\nHKEY_CURRENT_USER\r\n\\" + WideToAnsi(Data) + "\\Marked\r\n";
   EXPECT_EQ(fileBytes(), mine);
-  // Root lines written by others: an abbreviation is its root key, and one
-  // the editor doesn't know is kept as it was.
-  const std::string others = "Abbr\r\nHKLM\r\n\\Software\r\nOdd\r\nHKEY_ELSEWHERE\r\n\\X\r\n";
+  // Root lines written by others: an abbreviation and a short name are
+  // their root key, and one the editor doesn't know is kept as it was. At
+  // close the short name is written in full, the abbreviation and the
+  // unknown name as they were read.
+  const std::string others = "Abbr\r\nHKLM\r\n\\Software\r\nShort\r\nLocal Machine\r\n\\Software\r\n"
+                             "Odd\r\nHKEY_ELSEWHERE\r\n\\X\r\n";
   std::ofstream(BookmarkFile.c_str(), std::ios::binary | std::ios::app) << others;
   StopForms();
   StartWindow();
-  ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 3);
+  ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 4);
   EXPECT_EQ(Window->lvBookmarks->Items()->GetItem(1)->SubItems()->Get(0), L"HKEY_LOCAL_MACHINE");
-  EXPECT_EQ(Window->lvBookmarks->Items()->GetItem(2)->SubItems()->Get(0), L"HKEY_ELSEWHERE");
+  EXPECT_EQ(Window->lvBookmarks->Items()->GetItem(2)->SubItems()->Get(0), L"HKEY_LOCAL_MACHINE");
+  EXPECT_EQ(Window->lvBookmarks->Items()->GetItem(3)->SubItems()->Get(0), L"HKEY_ELSEWHERE");
   Window->lvBookmarks->SetSelected(Window->lvBookmarks->Items()->GetItem(0));
   EXPECT_EQ(Window->lvBookmarks->Items()->GetItem(0)->GetCaption(), L"My place");
   Window->OpenBookmark();
   EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Marked");
   CloseWindow();
-  // Nothing changed: the file is not written again.
-  EXPECT_EQ(fileBytes(), mine + others);
+  const std::string rewritten = mine + "Abbr\r\nHKLM\r\n\\Software\r\nShort\r\nHKEY_LOCAL_MACHINE\r\n\\Software\r\n"
+                                       "Odd\r\nHKEY_ELSEWHERE\r\n\\X\r\n";
+  EXPECT_EQ(fileBytes(), rewritten);
+  // A file that holds the list as it would be written is not written
+  // again: made read-only, it gives no error at close.
+  StopForms();
+  StartWindow();
+  SetFileAttributesW(BookmarkFile.c_str(), FILE_ATTRIBUTE_READONLY);
+  CloseWindow();
+  SetFileAttributesW(BookmarkFile.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_EQ(fileBytes(), rewritten);
   // A bookmark renamed: the file is written, the abbreviation as it was read.
   StopForms();
   StartWindow();
   text = L"Elsewhere";
   Window->lvBookmarksEdited(nullptr, Window->lvBookmarks->Items()->GetItem(1), text);
   CloseWindow();
-  EXPECT_EQ(fileBytes(), mine + "Elsewhere\r\nHKLM\r\n\\Software\r\nOdd\r\nHKEY_ELSEWHERE\r\n\\X\r\n");
+  EXPECT_EQ(fileBytes(), mine + "Elsewhere\r\nHKLM\r\n\\Software\r\nShort\r\nHKEY_LOCAL_MACHINE\r\n\\Software\r\n"
+                                "Odd\r\nHKEY_ELSEWHERE\r\n\\X\r\n");
 }
 
-// A bookmark file that could not be read whole (cut short: its last
-// bookmark lacks lines) is never replaced at close, changed or not; a
-// change that can't be saved is said. A save whose folder has gone since
+// A bookmark file whose last bookmark lacks lines, or that ends in a blank
+// line, loads its whole bookmarks (the failure said) and is written again
+// at close without the incomplete one, a bookmark added or not; the next
+// start reads it without complaint. A save whose folder has gone since
 // start-up is said plainly (no error dialog), and nothing is written.
-TEST_F(MainWindow, ABookmarkFileNotReadWholeIsKeptAndAGoneFolderIsSaidPlainly) {
+TEST_F(MainWindow, ABookmarkFileEndingShortIsRewrittenAndAGoneFolderIsSaidPlainly) {
   CreateKey(String(Data) + L"\\New");
-  const std::string cut = "a\r\nHKEY_USERS\r\n\\1\r\nb\r\nHKEY_USERS\r\n\\2\r\nc\r\n";
+  const std::string whole = "a\r\nHKEY_USERS\r\n\\1\r\nb\r\nHKEY_USERS\r\n\\2\r\n";
+  const std::string added = "New\r\nHKEY_CURRENT_USER\r\n\\" + WideToAnsi(Data) + "\\New\r\n";
   auto fileBytes = [&] {
     std::ifstream in(BookmarkFile.c_str(), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   };
-  std::ofstream(BookmarkFile.c_str(), std::ios::binary) << cut;
-  for (bool added : {false, true}) {
-    Errors.clear();
-    Warnings.clear();
-    StartWindow();
-    EXPECT_EQ(Errors.size(), 1u);  // the load failure
-    ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 2);
-    if (added) {
-      TTreeExNode* node = Open(L"New");
-      ASSERT_NE(node, nullptr);
-      Window->AddBookmark(node);
-      Window->lvBookmarks->Items()->GetItem(2)->CancelEdit();
-    }
-    CloseWindow();
-    StopForms();
-    EXPECT_EQ(fileBytes(), cut) << added;
-    EXPECT_EQ(Errors.size(), 1u);
-    if (added) {
-      ASSERT_EQ(Warnings.size(), 1u);
-      EXPECT_EQ(Warnings[0].rfind(L"The bookmarks were not saved: the bookmark file can't be read whole", 0), 0u);
-    } else {
+  for (const std::string& stored : {whole + "c\r\n", whole + "\r\n"})
+    for (bool add : {false, true}) {
+      std::ofstream(BookmarkFile.c_str(), std::ios::binary | std::ios::trunc) << stored;
+      Errors.clear();
+      Warnings.clear();
+      StartWindow();
+      EXPECT_EQ(Errors.size(), 1u);  // the load failure
+      ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 2);
+      if (add) {
+        TTreeExNode* node = Open(L"New");
+        ASSERT_NE(node, nullptr);
+        Window->AddBookmark(node);
+        Window->lvBookmarks->Items()->GetItem(2)->CancelEdit();
+      }
+      CloseWindow();
+      StopForms();
+      EXPECT_EQ(fileBytes(), add ? whole + added : whole) << add;
+      EXPECT_EQ(Errors.size(), 1u);
       EXPECT_TRUE(Warnings.empty());
+      StartWindow();
+      EXPECT_EQ(Window->lvBookmarks->Items()->GetCount(), add ? 3 : 2);
+      CloseWindow();
+      StopForms();
+      EXPECT_EQ(Errors.size(), 1u);
     }
-  }
 
   wchar_t tmp[MAX_PATH];
   GetTempPathW(MAX_PATH, tmp);
@@ -784,7 +802,7 @@ TEST_F(MainWindow, ABookmarkFileNotReadWholeIsKeptAndAGoneFolderIsSaidPlainly) {
 // A bookmark file that can't be read at start-up (another program holds it
 // locked) is not replaced at close by a list that lacks its bookmarks: they
 // are read again then and kept ahead of the ones added meanwhile; a file
-// still unreadable is left as it is.
+// still unreadable is left as it is, and the bookmarks not saved are said.
 TEST_F(MainWindow, ABookmarkFileUnreadableAtStartIsNotOverwrittenAtClose) {
   CreateKey(String(Data) + L"\\New");
   const std::string stored = "Kept\r\nHKEY_CURRENT_USER\r\n\\Software\r\n";
@@ -812,6 +830,7 @@ TEST_F(MainWindow, ABookmarkFileUnreadableAtStartIsNotOverwrittenAtClose) {
     HANDLE held = lock();
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     Errors.clear();
+    Warnings.clear();
     StartWindow();
     EXPECT_EQ(Errors.size(), 1u);  // the load failure is reported
     EXPECT_EQ(Window->lvBookmarks->Items()->GetCount(), 0);
@@ -823,10 +842,15 @@ TEST_F(MainWindow, ABookmarkFileUnreadableAtStartIsNotOverwrittenAtClose) {
     CloseWindow();
     if (!freedBeforeClose) CloseHandle(held);
     StopForms();
-    if (freedBeforeClose)
+    EXPECT_EQ(Errors.size(), 1u);
+    if (freedBeforeClose) {
       EXPECT_EQ(readFile(), stored + "New\r\nHKEY_CURRENT_USER\r\n\\" + WideToAnsi(Data) + "\\New\r\n");
-    else
+      EXPECT_TRUE(Warnings.empty());
+    } else {
       EXPECT_EQ(readFile(), stored);
+      ASSERT_EQ(Warnings.size(), 1u);
+      EXPECT_EQ(Warnings[0].rfind(L"The bookmarks were not saved: the bookmark file can't be read,", 0), 0u);
+    }
   }
 }
 
@@ -859,9 +883,10 @@ TEST_F(MainWindow, ConfirmDialogLayoutsAndAnswers) {
   EXPECT_TRUE(dmodCommon->ConfirmDelete(L"key", L"HKEY_CURRENT_USER\\X"));
   EXPECT_EQ(answered, 136 * 1000 + 153);
   EXPECT_EQ(frmConfirm->GetCaption(), L"Please confirm delete");
-  EXPECT_EQ(frmConfirm->lblPrompt1->GetCaption(), L"Please confirm.  Zembrio is about to delete the following key:");
+  EXPECT_EQ(frmConfirm->lblPrompt1->GetCaption(), L"Please confirm.  Zembrio is about to delte the following key:");
   EXPECT_FALSE(frmConfirm->btnCancel->GetVisible());
   EXPECT_EQ(dmodCommon->ConfirmDeleteEach(L"value", L"v"), mrYes);
+  EXPECT_EQ(frmConfirm->lblPrompt1->GetCaption(), L"Please confirm.  Zembrio is about to delete the following value:");
   EXPECT_EQ(answered, 56 * 1000 + 313);
   EXPECT_TRUE(frmConfirm->btnYesToAll->GetVisible());
   EXPECT_EQ(frmConfirm->panelButtons->GetTop() + 33, frmConfirm->GetClientHeight());
@@ -883,6 +908,24 @@ TEST_F(MainWindow, ErrorDialogShowsTheExceptionDetails) {
   EXPECT_EQ(frmError->txtDescription->GetText().rfind(L"\r\n\r\nMessage: boom\r\nAddress: ", 0), 0u);
   EXPECT_EQ(frmError->GetCaption(), L"Zembrio Error");
   EXPECT_EQ(frmError->lblHead->GetCaption(), L"Zembrio encountered the following error:");
+  EXPECT_EQ(frmError->lblInfo->GetCaption(),
+            L"NT-based versions of Windows (NT, Windows 2000, Windows XP), implement registry security.  If you are "
+            L"running one of these operating systems, please ensure you are an administator, or have the necessary "
+            L"user permissions.\r\n\r\nIf you require further assistance, please contact the author.  Contact "
+            L"information is available in the online Zembrio manual.");
+  // The memo scrolls: a text of many lines is shown whole, down to the
+  // message and the address after it; only an over-long line is shortened.
+  String many;
+  for (int i = 1; i <= 150; ++i) many += L"Line " + IntToStr(i) + L"\n";
+  many += String(3000, L'x');
+  dmodCommon->ShowException(Exception(L"boom"), many);
+  const std::vector<String> lines = SplitDialogLines(frmError->txtDescription->GetText());
+  ASSERT_EQ(lines.size(), 154u);
+  EXPECT_EQ(lines[0], L"Line 1");
+  EXPECT_EQ(lines[149], L"Line 150");
+  EXPECT_EQ(lines[150].size(), 1000u);
+  EXPECT_EQ(lines[152], L"Message: boom");
+  EXPECT_EQ(lines[153].rfind(L"Address: ", 0), 0u);
 }
 
 // ---------------------------------------------------------------------------
