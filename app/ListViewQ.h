@@ -56,6 +56,11 @@ class TListViewQ : public TCustomListView {
   // A virtual list answers the item messages of the class library from
   // shown_ (the items in the order the window shows them).
   bool OwnerDataMessage(TMessage& m);
+  // Keys and clicks that choose rows in a virtual list (see there).
+  bool SelectionInput(TMessage& m);
+  // Drops the selection but for the row Keep (-1: none), visiting only
+  // the rows selected; the rows dropped are added to Dropped if given.
+  void DropSelection(int Keep, std::vector<int>* Dropped = nullptr);
   void SortShown(PFNLVCOMPARE Compare, LPARAM Param);
   // Tells the window the count of shown_ when it doesn't know it yet.
   void SyncCount();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 #include "app/ListViewQ.h"
 #include "classlib/Filer.h"
@@ -185,6 +186,77 @@ TEST_F(ListViewQTest, AVirtualListShowsSortsDeletesAndFindsItsItems) {
   List->Items()->Clear();
   EXPECT_EQ(SendMessageW(h, LVM_GETITEMCOUNT, 0, 0), 0);
   EXPECT_TRUE(shown().empty());
+}
+
+// Rows chosen with keys and clicks come out in a virtual list as in a list
+// that holds its items. A virtual list drops the rows chosen before when a
+// key or a click chooses others (the window would visit every row to do
+// it): a key that moves nowhere, a right click on the chosen rows and a
+// click on one of them still leave what they leave in the other list.
+TEST_F(ListViewQTest, AVirtualListChoosesRowsByKeysAndClicksAsAListOfItems) {
+  List->SetMultiSelect(true);
+  List->SetReadOnly(true);  // as the find results
+  for (int i = 0; i < 8; ++i) List->Items()->Add()->SetCaption(L"more" + IntToStr(i));
+  auto play = [this] {
+    const HWND h = List->GetHandle();
+    SetForegroundWindow(Form->GetHandle());
+    List->SetFocus();
+    Pump(10);
+    std::vector<std::string> states;
+    auto state = [&] {
+      Pump(10);
+      std::string s;
+      for (int i = -1; (i = int(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(i), LVNI_SELECTED))) >= 0;)
+        s += std::to_string(i) + " ";
+      states.push_back(s + "focus " + std::to_string(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED)));
+    };
+    auto click = [&](int Row, std::vector<WORD> Mods = {}, testsupport::Button B = testsupport::Button::Left) {
+      RECT r{};
+      r.left = LVIR_LABEL;
+      SendMessageW(h, LVM_GETITEMRECT, WPARAM(Row), LPARAM(&r));
+      testsupport::Click(testsupport::ScreenPoint(h, (r.left + r.right) / 2, (r.top + r.bottom) / 2), Mods, B);
+      state();
+    };
+    auto key = [&](WORD Vk, std::vector<WORD> Mods = {}) {
+      testsupport::PressKey(Vk, Mods);
+      state();
+    };
+    click(2);
+    key(VK_DOWN);
+    key(VK_DOWN, {VK_SHIFT});
+    key(VK_DOWN, {VK_SHIFT});
+    key(VK_UP, {VK_SHIFT});
+    key(VK_DOWN, {VK_CONTROL});
+    click(8, {VK_CONTROL});
+    click(10, {VK_SHIFT});
+    key(VK_END);
+    key(VK_DOWN);
+    key(VK_DOWN, {VK_SHIFT});
+    key(VK_HOME, {VK_SHIFT});
+    key(VK_UP);
+    click(5, {}, testsupport::Button::Right);
+    click(6);
+    key(VK_NEXT);
+    key(VK_PRIOR, {VK_SHIFT});
+    key(VK_SPACE);
+    click(9, {}, testsupport::Button::Right);
+    RECT c{};
+    GetClientRect(h, &c);
+    testsupport::Click(testsupport::ScreenPoint(h, 20, c.bottom - 4));  // beside the rows
+    state();
+    return states;
+  };
+  const std::vector<std::string> held = play();
+  ASSERT_EQ(held.size(), 20u);
+  EXPECT_EQ(held[0], "2 focus 2");
+  EXPECT_EQ(held[4], "3 4 focus 4");
+  EXPECT_EQ(held[9], "11 focus 11");  // Down on the last row
+  EXPECT_EQ(held[13], "0 1 2 3 4 5 6 7 8 9 10 11 focus 5");  // a right click on the chosen rows
+  EXPECT_EQ(held[19], "focus 9");
+  List->SetOwnerData(true);
+  Pump(10);
+  ASSERT_NE(GetWindowLongPtrW(List->GetHandle(), GWL_STYLE) & LVS_OWNERDATA, 0);
+  EXPECT_EQ(play(), held);
 }
 
 TEST_F(ListViewQTest, ColumnSizesText) {
