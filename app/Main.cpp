@@ -235,6 +235,11 @@ void TfrmMain::CreateControls() {
   spltVertical->SetLeft(200);
 
   lvKeyValues = NewList(this, panelTop, L"lvKeyValues");
+  // A key can hold hundreds of thousands of values: the window keeps only
+  // their count, so that leaving the key empties it at once (a window that
+  // holds a record per value frees them in time that grows with the square
+  // of their number, eight seconds for 230,000 under Wine).
+  lvKeyValues->SetOwnerData(true);
 }
 
 void TfrmMain::CreateMenus() {

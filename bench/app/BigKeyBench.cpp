@@ -1,0 +1,83 @@
+// Opening a key that holds 230,000 values and leaving it again, as the user
+// does it in the tree, against reading the same values (names, types and
+// data) through the registry API, in the same run. Under Wine the reading
+// is most of it (each value is a request to the registry server). One round
+// each: making the key takes as long as a round.
+//   BENCH app.open_key_230k_values_ratio <ours / raw read> x
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "bench/app/BenchWindow.h"
+
+namespace {
+
+const wchar_t* const kBase = L"Software\\ZembrioTest\\benchbigkey";
+const wchar_t* const kSettings = L"Software\\ZembrioTest\\benchbigkey\\Settings";
+const wchar_t* const kBig = L"Software\\ZembrioTest\\benchbigkey\\Big";
+const wchar_t* const kSmall = L"Software\\ZembrioTest\\benchbigkey\\Small";
+constexpr int kValues = 230000;
+
+void Prepare() {
+  RegDeleteTreeW(HKEY_CURRENT_USER, kBase);
+  HKEY k;
+  RegCreateKeyExW(HKEY_CURRENT_USER, kSmall, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+  RegCloseKey(k);
+  RegCreateKeyExW(HKEY_CURRENT_USER, kBig, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+  for (int i = 0; i < kValues; ++i) {
+    wchar_t name[32];
+    swprintf(name, 32, L"Value%06d", i);
+    if (i % 2) {
+      const wchar_t text[] = L"some text";
+      RegSetValueExW(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+    } else {
+      DWORD v = DWORD(i);
+      RegSetValueExW(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+    }
+  }
+  RegCloseKey(k);
+}
+
+// Raw: the names, types and data of the values; their count.
+int RawRead() {
+  HKEY k;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kBig, 0, KEY_READ, &k) != ERROR_SUCCESS) return 0;
+  wchar_t name[256];
+  BYTE data[1024];
+  int n = 0;
+  for (DWORD i = 0;; ++i) {
+    DWORD len = 256, size = sizeof data, type = 0;
+    if (RegEnumValueW(k, i, name, &len, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+    ++n;
+  }
+  RegCloseKey(k);
+  return n;
+}
+
+}  // namespace
+
+int main() {
+  TfrmMain* w = StartBenchWindow(kSettings, [] { Prepare(); });
+  int rc = 0;
+  if (!w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kSmall, false)) rc = 1;
+  int read = 0;
+  const double raw = Ms([&] { read = RawRead(); });
+  const double open = Ms([&] { w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kBig, false); });
+  const int listed = w->lvKeyValues->Items()->GetCount();
+  const double leave = Ms([&] { w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kSmall, false); });
+  if (read != kValues || listed != kValues + 1 || w->lvKeyValues->Items()->GetCount() != 1) {
+    std::fprintf(stderr, "read %d, listed %d, left %d\n", read, listed, w->lvKeyValues->Items()->GetCount());
+    rc = 1;
+  }
+  if (rc == 0) {
+    std::printf("BENCH app.open_key_230k_values_ratio %.3f x\n", (open + leave) / raw);
+    std::printf("BENCH app.open_key_230k_values_ms %.1f ms\n", open);
+    std::printf("BENCH app.leave_key_230k_values_ms %.1f ms\n", leave);
+    std::printf("BENCH app.read_230k_values_raw_ms %.1f ms\n", raw);
+  }
+  std::fflush(stdout);
+  delete w;
+  RegDeleteTreeW(HKEY_CURRENT_USER, kBase);
+  return rc;
+}
