@@ -375,14 +375,96 @@ void TListViewQ::ReplaceSelection(TMessage& m) {
   }
 }
 
+// Among icons a virtual window moves by no arrow key (it finds no icon
+// beside or above or below another); here they move as in a list of items.
+// The icons stand in lines in the order of the rows: left to right and
+// then down, or, aligned left, top to bottom and then right.
+int TListViewQ::IconNeighbour(int From, WPARAM Vk) {
+  const HWND h = GetHandle();
+  const int count = int(SendMessageW(h, LVM_GETITEMCOUNT, 0, 0));
+  const bool columns = (GetWindowLongPtrW(h, GWL_STYLE) & LVS_ALIGNMASK) == LVS_ALIGNLEFT;
+  // x along a line, y across the lines.
+  auto at = [&](int i) {
+    POINT p{};
+    SendMessageW(h, LVM_GETITEMPOSITION, WPARAM(i), LPARAM(&p));
+    return columns ? POINT{p.y, p.x} : p;
+  };
+  const bool along = (Vk == VK_LEFT || Vk == VK_RIGHT) != columns;
+  const int step = Vk == VK_RIGHT || Vk == VK_DOWN ? 1 : -1;
+  const POINT p0 = at(From);
+  bool crossed = false;
+  LONG line = 0;
+  for (int i = From + step; i >= 0 && i < count; i += step) {
+    const POINT p = at(i);
+    // The icon next in the order is beside it, or it ends its line.
+    if (along) return p.y == p0.y && (p.x - p0.x) * step > 0 ? i : -1;
+    if (p.y == p0.y) continue;
+    if (crossed && p.y != line) return -1;  // none in the next line
+    crossed = true;
+    line = p.y;
+    if (p.x == p0.x) return i;
+  }
+  return -1;
+}
+
+bool TListViewQ::IconArrow(WPARAM Vk) {
+  const TViewStyle view = GetViewStyle();
+  if ((view != vsIcon && view != vsSmallIcon) ||
+      (Vk != VK_LEFT && Vk != VK_RIGHT && Vk != VK_UP && Vk != VK_DOWN))
+    return false;
+  const HWND h = GetHandle();
+  const int from = int(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
+  if (from < 0) return false;  // the window starts at the first icon
+  const int to = IconNeighbour(from, Vk);
+  if (to < 0) return true;
+  const bool multi = GetMultiSelect();
+  const bool shift = multi && GetKeyState(VK_SHIFT) < 0;
+  const bool ctrl = multi && GetKeyState(VK_CONTROL) < 0;
+  TDrawHold hold(Items());
+  LVITEMW st{};
+  if (ctrl && !shift) {
+    // The focus alone.
+    st.stateMask = st.state = LVIS_FOCUSED;
+    SendMessageW(h, LVM_SETITEMSTATE, WPARAM(to), LPARAM(&st));
+  } else if (shift) {
+    // The icons in the rectangle from the mark's to the one moved to.
+    int mark = int(SendMessageW(h, LVM_GETSELECTIONMARK, 0, 0));
+    if (mark < 0) mark = from;
+    DropSelection(-1);
+    POINT a{}, b{};
+    SendMessageW(h, LVM_GETITEMPOSITION, WPARAM(mark), LPARAM(&a));
+    SendMessageW(h, LVM_GETITEMPOSITION, WPARAM(to), LPARAM(&b));
+    const RECT box{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
+    st.stateMask = st.state = LVIS_SELECTED;
+    for (int i = std::min(mark, to); i <= std::max(mark, to); ++i) {
+      POINT p{};
+      SendMessageW(h, LVM_GETITEMPOSITION, WPARAM(i), LPARAM(&p));
+      if (p.x >= box.left && p.x <= box.right && p.y >= box.top && p.y <= box.bottom)
+        SendMessageW(h, LVM_SETITEMSTATE, WPARAM(i), LPARAM(&st));
+    }
+    st.stateMask = st.state = LVIS_FOCUSED;
+    SendMessageW(h, LVM_SETITEMSTATE, WPARAM(to), LPARAM(&st));
+  } else {
+    // The icon moved to alone, and the mark on it.
+    DropSelection(-1);
+    st.stateMask = st.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(h, LVM_SETITEMSTATE, WPARAM(to), LPARAM(&st));
+    SendMessageW(h, LVM_SETSELECTIONMARK, 0, LPARAM(to));
+  }
+  SendMessageW(h, LVM_ENSUREVISIBLE, WPARAM(to), FALSE);
+  return true;
+}
+
 bool TListViewQ::SelectionInput(TMessage& m) {
   const HWND h = GetHandle();
   const bool multi = GetMultiSelect();
   switch (m.Msg) {
     case WM_KEYDOWN: {
+      if (IsEditing() || GetKeyState(VK_MENU) < 0) return false;
+      if (IconArrow(m.WParam)) return true;
       // Alt keys are commands; Ctrl without Shift moves only the focus (and
       // Ctrl+Space turns the focused row's choice over).
-      if (!multi || IsEditing() || GetKeyState(VK_MENU) < 0) return false;
+      if (!multi) return false;
       const bool ctrl = GetKeyState(VK_CONTROL) < 0;
       if (ctrl && GetKeyState(VK_SHIFT) >= 0) return false;
       switch (m.WParam) {

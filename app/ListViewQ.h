@@ -64,6 +64,9 @@ class TListViewQ : public TCustomListView {
   // Passes on input that may choose other rows, the rows chosen before
   // dropped first with the drawing held; kept when the input chose none.
   void ReplaceSelection(TMessage& m);
+  // Arrow keys among icons (false: not one of them).
+  bool IconArrow(WPARAM Vk);
+  int IconNeighbour(int From, WPARAM Vk);
   void SortShown(PFNLVCOMPARE Compare, LPARAM Param);
   // Tells the window the count of shown_ when it doesn't know it yet.
   void SyncCount();

@@ -300,6 +300,53 @@ TEST_F(ListViewQTest, AVirtualListChoosesRowsByKeysAndClicksAsAListOfItems) {
   EXPECT_EQ(play(), held);
 }
 
+// In the small icons view the arrow keys move to the row beside or above
+// or below, in a virtual list as in a list of items.
+TEST_F(ListViewQTest, AVirtualListMovesByArrowsAmongSmallIcons) {
+  List->SetMultiSelect(true);
+  List->SetReadOnly(true);
+  List->SetViewStyle(vsSmallIcon);
+  for (int i = 0; i < 36; ++i) List->Items()->Add()->SetCaption(L"more" + IntToStr(i));
+  auto play = [this] {
+    const HWND h = List->GetHandle();
+    SetForegroundWindow(Form->GetHandle());
+    List->SetFocus();
+    Pump(10);
+    std::vector<std::string> states;
+    auto state = [&] {
+      Pump(10);
+      std::string s;
+      for (int i = -1; (i = int(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(i), LVNI_SELECTED))) >= 0;)
+        s += std::to_string(i) + " ";
+      s += "focus " + std::to_string(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
+      states.push_back(s + " mark " + std::to_string(SendMessageW(h, LVM_GETSELECTIONMARK, 0, 0)));
+    };
+    auto key = [&](WORD Vk, std::vector<WORD> Mods = {}) {
+      testsupport::PressKey(Vk, Mods);
+      state();
+    };
+    RECT r{};
+    r.left = LVIR_LABEL;
+    SendMessageW(h, LVM_GETITEMRECT, 5, LPARAM(&r));
+    testsupport::Click(testsupport::ScreenPoint(h, (r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    state();
+    for (WORD k : {VK_DOWN, VK_RIGHT, VK_LEFT, VK_LEFT, VK_UP, VK_LEFT, VK_LEFT, VK_LEFT, VK_UP}) key(k);
+    key(VK_DOWN, {VK_SHIFT});
+    key(VK_RIGHT, {VK_SHIFT});
+    key(VK_DOWN, {VK_CONTROL});
+    key(VK_RIGHT, {VK_CONTROL, VK_SHIFT});
+    key(VK_END);
+    key(VK_DOWN);
+    key(VK_UP, {VK_SHIFT});
+    return states;
+  };
+  const std::vector<std::string> held = play();
+  List->SetOwnerData(true);
+  Pump(10);
+  ASSERT_NE(GetWindowLongPtrW(List->GetHandle(), GWL_STYLE) & LVS_OWNERDATA, 0);
+  EXPECT_EQ(play(), held);
+}
+
 TEST_F(ListViewQTest, ColumnSizesText) {
   EXPECT_EQ(List->GetColumnSizeString(), L"100,100");
   List->SetColumnSizes(L"120,130,140");
