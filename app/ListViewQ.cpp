@@ -276,13 +276,16 @@ void TListViewQ::SortShown(PFNLVCOMPARE Compare, LPARAM Param) {
   const HWND h = GetHandle();
   TDrawHold hold(Items());
   const int count = static_cast<int>(shown_.size());
-  // The window keeps the selection and the focus by position: they move
-  // with their items.
+  // The window keeps the selection, the focus and the selection's mark
+  // (where Shift+click or Shift+key starts) by position: they move with
+  // their items.
   std::unordered_set<TListItem*> selected;
   for (int i = -1; (i = int(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(i), LVNI_SELECTED))) >= 0 && i < count;)
     selected.insert(shown_[size_t(i)]);
   const int f = int(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
   TListItem* focused = f >= 0 && f < count ? shown_[size_t(f)] : nullptr;
+  const int k = int(SendMessageW(h, LVM_GETSELECTIONMARK, 0, 0));
+  TListItem* mark = k >= 0 && k < count ? shown_[size_t(k)] : nullptr;
   if (Compare)
     std::stable_sort(shown_.begin(), shown_.end(),
                      [&](TListItem* a, TListItem* b) { return Compare(LPARAM(a), LPARAM(b), Param) < 0; });
@@ -295,6 +298,10 @@ void TListViewQ::SortShown(PFNLVCOMPARE Compare, LPARAM Param) {
       st.state = (selected.count(item) ? LVIS_SELECTED : 0) | (item == focused ? LVIS_FOCUSED : 0);
       if (st.state) SendMessageW(h, LVM_SETITEMSTATE, WPARAM(i), LPARAM(&st));
     }
+  }
+  if (mark) {
+    const int at = int(std::find(shown_.begin(), shown_.end(), mark) - shown_.begin());
+    SendMessageW(h, LVM_SETSELECTIONMARK, 0, LPARAM(at));
   }
   InvalidateRect(h, nullptr, FALSE);
 }
@@ -343,16 +350,129 @@ void TListViewQ::DropSelection(int Keep, std::vector<int>* Dropped) {
   if (Dropped) *Dropped = std::move(rows);
 }
 
+void TListViewQ::ReplaceSelection(TMessage& m) {
+  const HWND h = GetHandle();
+  TDrawHold hold(Items());
+  std::vector<int> dropped;
+  DropSelection(-1, &dropped);
+  TCustomListView::WndProc(m);
+  if (dropped.empty() || SendMessageW(h, LVM_GETSELECTEDCOUNT, 0, 0) != 0) return;
+  LVITEMW st{};
+  st.stateMask = st.state = LVIS_SELECTED;
+  const int count = int(SendMessageW(h, LVM_GETITEMCOUNT, 0, 0));
+  if (int(dropped.size()) <= count / 2) {
+    for (int i : dropped) SendMessageW(h, LVM_SETITEMSTATE, WPARAM(i), LPARAM(&st));
+    return;
+  }
+  // Most rows: all of them in one visit, then the few between.
+  SendMessageW(h, LVM_SETITEMSTATE, WPARAM(-1), LPARAM(&st));
+  st.state = 0;
+  for (int i = 0, next = 0; i < count; ++i) {
+    if (next < int(dropped.size()) && dropped[size_t(next)] == i)
+      ++next;
+    else
+      SendMessageW(h, LVM_SETITEMSTATE, WPARAM(i), LPARAM(&st));
+  }
+}
+
+// Among icons a virtual window moves by no arrow key (it finds no icon
+// beside or above or below another); here they move as in a list of items.
+// The icons stand in lines in the order of the rows: left to right and
+// then down, or, aligned left, top to bottom and then right.
+int TListViewQ::IconNeighbour(int From, WPARAM Vk) {
+  const HWND h = GetHandle();
+  const int count = int(SendMessageW(h, LVM_GETITEMCOUNT, 0, 0));
+  const bool columns = (GetWindowLongPtrW(h, GWL_STYLE) & LVS_ALIGNMASK) == LVS_ALIGNLEFT;
+  // x along a line, y across the lines.
+  auto at = [&](int i) {
+    POINT p{};
+    SendMessageW(h, LVM_GETITEMPOSITION, WPARAM(i), LPARAM(&p));
+    return columns ? POINT{p.y, p.x} : p;
+  };
+  const bool along = (Vk == VK_LEFT || Vk == VK_RIGHT) != columns;
+  const int step = Vk == VK_RIGHT || Vk == VK_DOWN ? 1 : -1;
+  const POINT p0 = at(From);
+  bool crossed = false;
+  LONG line = 0;
+  for (int i = From + step; i >= 0 && i < count; i += step) {
+    const POINT p = at(i);
+    // The icon next in the order is beside it, or it ends its line.
+    if (along) return p.y == p0.y && (p.x - p0.x) * step > 0 ? i : -1;
+    if (p.y == p0.y) continue;
+    if (crossed && p.y != line) return -1;  // none in the next line
+    crossed = true;
+    line = p.y;
+    if (p.x == p0.x) return i;
+  }
+  return -1;
+}
+
+bool TListViewQ::IconArrow(WPARAM Vk) {
+  const TViewStyle view = GetViewStyle();
+  if ((view != vsIcon && view != vsSmallIcon) ||
+      (Vk != VK_LEFT && Vk != VK_RIGHT && Vk != VK_UP && Vk != VK_DOWN))
+    return false;
+  const HWND h = GetHandle();
+  const int from = int(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
+  if (from < 0) return false;  // the window starts at the first icon
+  const int to = IconNeighbour(from, Vk);
+  if (to < 0) return true;
+  const bool multi = GetMultiSelect();
+  const bool shift = multi && GetKeyState(VK_SHIFT) < 0;
+  const bool ctrl = multi && GetKeyState(VK_CONTROL) < 0;
+  TDrawHold hold(Items());
+  LVITEMW st{};
+  if (ctrl && !shift) {
+    // The focus alone.
+    st.stateMask = st.state = LVIS_FOCUSED;
+    SendMessageW(h, LVM_SETITEMSTATE, WPARAM(to), LPARAM(&st));
+  } else if (shift) {
+    // The icons in the rectangle from the mark's to the one moved to.
+    int mark = int(SendMessageW(h, LVM_GETSELECTIONMARK, 0, 0));
+    if (mark < 0) mark = from;
+    DropSelection(-1);
+    POINT a{}, b{};
+    SendMessageW(h, LVM_GETITEMPOSITION, WPARAM(mark), LPARAM(&a));
+    SendMessageW(h, LVM_GETITEMPOSITION, WPARAM(to), LPARAM(&b));
+    const RECT box{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
+    st.stateMask = st.state = LVIS_SELECTED;
+    for (int i = std::min(mark, to); i <= std::max(mark, to); ++i) {
+      POINT p{};
+      SendMessageW(h, LVM_GETITEMPOSITION, WPARAM(i), LPARAM(&p));
+      if (p.x >= box.left && p.x <= box.right && p.y >= box.top && p.y <= box.bottom)
+        SendMessageW(h, LVM_SETITEMSTATE, WPARAM(i), LPARAM(&st));
+    }
+    st.stateMask = st.state = LVIS_FOCUSED;
+    SendMessageW(h, LVM_SETITEMSTATE, WPARAM(to), LPARAM(&st));
+  } else {
+    // The icon moved to alone, and the mark on it.
+    DropSelection(-1);
+    st.stateMask = st.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(h, LVM_SETITEMSTATE, WPARAM(to), LPARAM(&st));
+    SendMessageW(h, LVM_SETSELECTIONMARK, 0, LPARAM(to));
+  }
+  SendMessageW(h, LVM_ENSUREVISIBLE, WPARAM(to), FALSE);
+  return true;
+}
+
 bool TListViewQ::SelectionInput(TMessage& m) {
   const HWND h = GetHandle();
   const bool multi = GetMultiSelect();
   switch (m.Msg) {
     case WM_KEYDOWN: {
-      // Ctrl moves only the focus; Alt keys are commands.
-      if (!multi || IsEditing() || GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
+      if (IsEditing() || GetKeyState(VK_MENU) < 0) return false;
+      if (IconArrow(m.WParam)) return true;
+      // Alt keys are commands; Ctrl without Shift moves only the focus (and
+      // Ctrl+Space turns the focused row's choice over).
+      if (!multi) return false;
+      const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+      if (ctrl && GetKeyState(VK_SHIFT) >= 0) return false;
       switch (m.WParam) {
         case VK_UP: case VK_DOWN: case VK_LEFT: case VK_RIGHT: case VK_HOME: case VK_END: case VK_PRIOR:
-        case VK_NEXT: case VK_SPACE:
+        case VK_NEXT:
+          break;
+        case VK_SPACE:
+          if (ctrl) return false;
           break;
         default:
           return false;
@@ -360,17 +480,15 @@ bool TListViewQ::SelectionInput(TMessage& m) {
       // The key selects the row it moves to (with Shift, the rows from the
       // selection's mark to it); a key that moves nowhere leaves the rows
       // as they were.
-      TDrawHold hold(Items());
-      std::vector<int> dropped;
-      DropSelection(-1, &dropped);
-      TCustomListView::WndProc(m);
-      if (!dropped.empty() && SendMessageW(h, LVM_GETSELECTEDCOUNT, 0, 0) == 0) {
-        LVITEMW st{};
-        st.stateMask = st.state = LVIS_SELECTED;
-        for (int i : dropped) SendMessageW(h, LVM_SETITEMSTATE, WPARAM(i), LPARAM(&st));
-      }
+      ReplaceSelection(m);
       return true;
     }
+    case WM_CHAR:
+      // Typing selects the next row whose caption starts with the text
+      // typed so far; a text that starts none leaves the rows as they were.
+      if (!multi || IsEditing() || m.WParam < L' ' || m.WParam == 0x7f) return false;
+      ReplaceSelection(m);
+      return true;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN: {
       if (!multi || (m.WParam & MK_CONTROL)) return false;
@@ -382,8 +500,9 @@ bool TListViewQ::SelectionInput(TMessage& m) {
       const bool selected =
           row >= 0 && (SendMessageW(h, LVM_GETITEMSTATE, WPARAM(row), LVIS_SELECTED) & LVIS_SELECTED) != 0;
       if (m.Msg == WM_RBUTTONDOWN) {
-        // A right click on a selected row keeps the selection for its menu.
-        if (selected || row < 0 || (m.WParam & MK_SHIFT)) return false;
+        // A right click on a selected row keeps the selection for its menu;
+        // one on another row chooses it alone, one beside the rows none.
+        if (selected || (row >= 0 && (m.WParam & MK_SHIFT))) return false;
         DropSelection(-1);
         return false;
       }

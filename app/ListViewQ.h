@@ -61,6 +61,12 @@ class TListViewQ : public TCustomListView {
   // Drops the selection but for the row Keep (-1: none), visiting only
   // the rows selected; the rows dropped are added to Dropped if given.
   void DropSelection(int Keep, std::vector<int>* Dropped = nullptr);
+  // Passes on input that may choose other rows, the rows chosen before
+  // dropped first with the drawing held; kept when the input chose none.
+  void ReplaceSelection(TMessage& m);
+  // Arrow keys among icons (false: not one of them).
+  bool IconArrow(WPARAM Vk);
+  int IconNeighbour(int From, WPARAM Vk);
   void SortShown(PFNLVCOMPARE Compare, LPARAM Param);
   // Tells the window the count of shown_ when it doesn't know it yet.
   void SyncCount();

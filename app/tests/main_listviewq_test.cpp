@@ -192,12 +192,19 @@ TEST_F(ListViewQTest, AVirtualListShowsSortsDeletesAndFindsItsItems) {
 // that holds its items. A virtual list drops the rows chosen before when a
 // key or a click chooses others (the window would visit every row to do
 // it): a key that moves nowhere, a right click on the chosen rows and a
-// click on one of them still leave what they leave in the other list.
+// click on one of them still leave what they leave in the other list. The
+// selection's mark moves with its item when a header click sorts the rows,
+// and typing, Ctrl+Shift keys and right clicks beside the rows replace
+// many rows chosen as they do there.
 TEST_F(ListViewQTest, AVirtualListChoosesRowsByKeysAndClicksAsAListOfItems) {
   List->SetMultiSelect(true);
   List->SetReadOnly(true);  // as the find results
+  List->AutoColumnSort = true;
   for (int i = 0; i < 8; ++i) List->Items()->Add()->SetCaption(L"more" + IntToStr(i));
   auto play = [this] {
+    // The same order for each list: more7 ... more0, item9, item10, Beta, alpha.
+    List->DoColumnSort(0, false);
+    List->InitSort();
     const HWND h = List->GetHandle();
     SetForegroundWindow(Form->GetHandle());
     List->SetFocus();
@@ -242,17 +249,98 @@ TEST_F(ListViewQTest, AVirtualListChoosesRowsByKeysAndClicksAsAListOfItems) {
     click(9, {}, testsupport::Button::Right);
     RECT c{};
     GetClientRect(h, &c);
-    testsupport::Click(testsupport::ScreenPoint(h, 20, c.bottom - 4));  // beside the rows
+    const POINT beside = testsupport::ScreenPoint(h, 20, c.bottom - 4);
+    testsupport::Click(beside);
+    state();
+    // A header click sorts by the captions: alpha, Beta, item10, item9,
+    // more0 ... more7; the mark goes with more6 from row 1 to row 10.
+    click(1);
+    RECT head{};
+    const HWND header = reinterpret_cast<HWND>(SendMessageW(h, LVM_GETHEADER, 0, 0));
+    SendMessageW(header, HDM_GETITEMRECT, 0, LPARAM(&head));
+    testsupport::Click(testsupport::ScreenPoint(header, (head.left + head.right) / 2, (head.top + head.bottom) / 2));
+    state();
+    click(0, {VK_SHIFT});
+    // Many rows chosen, then replaced.
+    auto type = [&](const wchar_t* Text) {
+      testsupport::TypeText(Text);
+      state();
+    };
+    click(3);
+    key(VK_END, {VK_SHIFT});
+    type(L"be");
+    key(VK_END, {VK_SHIFT});
+    Pump(1200);  // a new text to look for
+    type(L"zz");
+    key(VK_UP, {VK_CONTROL, VK_SHIFT});
+    click(2);
+    key(VK_END, {VK_SHIFT});
+    key(VK_HOME, {VK_CONTROL, VK_SHIFT});
+    key(VK_END, {VK_SHIFT});
+    testsupport::Click(beside, {}, testsupport::Button::Right);
+    state();
+    click(4);
+    key(VK_END, {VK_SHIFT});
+    testsupport::Click(beside, {VK_SHIFT}, testsupport::Button::Right);
     state();
     return states;
   };
   const std::vector<std::string> held = play();
-  ASSERT_EQ(held.size(), 20u);
+  ASSERT_EQ(held.size(), 37u);
   EXPECT_EQ(held[0], "2 focus 2");
   EXPECT_EQ(held[4], "3 4 focus 4");
   EXPECT_EQ(held[9], "11 focus 11");  // Down on the last row
   EXPECT_EQ(held[13], "0 1 2 3 4 5 6 7 8 9 10 11 focus 5");  // a right click on the chosen rows
   EXPECT_EQ(held[19], "focus 9");
+  EXPECT_EQ(held[22], "0 1 2 3 4 5 6 7 8 9 10 focus 0");  // Shift+click from the mark after the sort
+  EXPECT_EQ(held[25], "1 focus 1");                      // typed "be" after Shift+End
+  List->SetOwnerData(true);
+  Pump(10);
+  ASSERT_NE(GetWindowLongPtrW(List->GetHandle(), GWL_STYLE) & LVS_OWNERDATA, 0);
+  EXPECT_EQ(play(), held);
+}
+
+// In the small icons view the arrow keys move to the row beside or above
+// or below, in a virtual list as in a list of items.
+TEST_F(ListViewQTest, AVirtualListMovesByArrowsAmongSmallIcons) {
+  List->SetMultiSelect(true);
+  List->SetReadOnly(true);
+  List->SetViewStyle(vsSmallIcon);
+  for (int i = 0; i < 36; ++i) List->Items()->Add()->SetCaption(L"more" + IntToStr(i));
+  auto play = [this] {
+    const HWND h = List->GetHandle();
+    SetForegroundWindow(Form->GetHandle());
+    List->SetFocus();
+    Pump(10);
+    std::vector<std::string> states;
+    auto state = [&] {
+      Pump(10);
+      std::string s;
+      for (int i = -1; (i = int(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(i), LVNI_SELECTED))) >= 0;)
+        s += std::to_string(i) + " ";
+      s += "focus " + std::to_string(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
+      states.push_back(s + " mark " + std::to_string(SendMessageW(h, LVM_GETSELECTIONMARK, 0, 0)));
+    };
+    auto key = [&](WORD Vk, std::vector<WORD> Mods = {}) {
+      testsupport::PressKey(Vk, Mods);
+      state();
+    };
+    RECT r{};
+    r.left = LVIR_LABEL;
+    SendMessageW(h, LVM_GETITEMRECT, 5, LPARAM(&r));
+    testsupport::Click(testsupport::ScreenPoint(h, (r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    state();
+    for (WORD k : {VK_DOWN, VK_RIGHT, VK_LEFT, VK_LEFT, VK_UP, VK_LEFT, VK_LEFT, VK_LEFT, VK_UP}) key(k);
+    key(VK_DOWN, {VK_SHIFT});
+    key(VK_RIGHT, {VK_SHIFT});
+    key(VK_DOWN, {VK_CONTROL});
+    key(VK_RIGHT, {VK_CONTROL, VK_SHIFT});
+    key(VK_END);
+    key(VK_DOWN);
+    key(VK_UP, {VK_SHIFT});
+    return states;
+  };
+  const std::vector<std::string> held = play();
   List->SetOwnerData(true);
   Pump(10);
   ASSERT_NE(GetWindowLongPtrW(List->GetHandle(), GWL_STYLE) & LVS_OWNERDATA, 0);
