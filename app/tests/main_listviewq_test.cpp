@@ -300,6 +300,42 @@ TEST_F(ListViewQTest, AVirtualListChoosesRowsByKeysAndClicksAsAListOfItems) {
   EXPECT_EQ(play(), held);
 }
 
+// A click on one of several chosen rows of a list that renames in place
+// (the virtual list drops the others before the window sees the press)
+// leaves that row alone chosen, and starts its rename or not, in a virtual
+// list as in a list of items.
+TEST_F(ListViewQTest, AClickOnOneOfSeveralChosenRowsOfAnEditableListActsAsInAListOfItems) {
+  List->SetMultiSelect(true);
+  List->SetReadOnly(false);
+  auto play = [this] {
+    const HWND h = List->GetHandle();
+    SetForegroundWindow(Form->GetHandle());
+    List->SetFocus();
+    Pump(10);
+    auto click = [&](int Row, std::vector<WORD> Mods = {}) {
+      RECT r{};
+      r.left = LVIR_LABEL;
+      SendMessageW(h, LVM_GETITEMRECT, WPARAM(Row), LPARAM(&r));
+      testsupport::Click(testsupport::ScreenPoint(h, (r.left + r.right) / 2, (r.top + r.bottom) / 2), Mods);
+      Pump(GetDoubleClickTime() + 300);
+    };
+    click(0);
+    click(1, {VK_CONTROL});
+    click(0);
+    const bool editing = List->IsEditing();
+    if (editing) SendMessageW(h, LVM_CANCELEDITLABEL, 0, 0);
+    std::string s = editing ? "rename " : "no rename ";
+    for (int i = -1; (i = int(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(i), LVNI_SELECTED))) >= 0;)
+      s += std::to_string(i) + " ";
+    return s;
+  };
+  const std::string held = play();
+  EXPECT_TRUE(held.ends_with(" 0 ")) << held;
+  List->SetOwnerData(true);
+  Pump(10);
+  EXPECT_EQ(play(), held);
+}
+
 // In the small icons view the arrow keys move to the row beside or above
 // or below, in a virtual list as in a list of items.
 TEST_F(ListViewQTest, AVirtualListMovesByArrowsAmongSmallIcons) {
