@@ -22,6 +22,15 @@ class ListViewQTest : public testsupport::ScratchKeyTest {
   std::unique_ptr<TForm> Form;
   TListViewQ* List = nullptr;
 
+  // The rows chosen and the row with the focus, as the window keeps them.
+  std::string Chosen() const {
+    const HWND h = List->GetHandle();
+    std::string s;
+    for (int i = -1; (i = int(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(i), LVNI_SELECTED))) >= 0;)
+      s += std::to_string(i) + " ";
+    return s + "focus " + std::to_string(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
+  }
+
   void SetUp() override {
     ScratchKeyTest::SetUp();
     LayoutKey = Path();
@@ -212,10 +221,7 @@ TEST_F(ListViewQTest, AVirtualListChoosesRowsByKeysAndClicksAsAListOfItems) {
     std::vector<std::string> states;
     auto state = [&] {
       Pump(10);
-      std::string s;
-      for (int i = -1; (i = int(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(i), LVNI_SELECTED))) >= 0;)
-        s += std::to_string(i) + " ";
-      states.push_back(s + "focus " + std::to_string(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED)));
+      states.push_back(Chosen());
     };
     auto click = [&](int Row, std::vector<WORD> Mods = {}, testsupport::Button B = testsupport::Button::Left) {
       RECT r{};
@@ -324,13 +330,10 @@ TEST_F(ListViewQTest, AClickOnOneOfSeveralChosenRowsOfAnEditableListActsAsInALis
     click(0);
     const bool editing = List->IsEditing();
     if (editing) SendMessageW(h, LVM_CANCELEDITLABEL, 0, 0);
-    std::string s = editing ? "rename " : "no rename ";
-    for (int i = -1; (i = int(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(i), LVNI_SELECTED))) >= 0;)
-      s += std::to_string(i) + " ";
-    return s;
+    return (editing ? "rename " : "no rename ") + Chosen();
   };
   const std::string held = play();
-  EXPECT_TRUE(held.ends_with(" 0 ")) << held;
+  EXPECT_TRUE(held.ends_with(" 0 focus 0")) << held;
   List->SetOwnerData(true);
   Pump(10);
   EXPECT_EQ(play(), held);
@@ -351,11 +354,7 @@ TEST_F(ListViewQTest, AVirtualListMovesByArrowsAmongSmallIcons) {
     std::vector<std::string> states;
     auto state = [&] {
       Pump(10);
-      std::string s;
-      for (int i = -1; (i = int(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(i), LVNI_SELECTED))) >= 0;)
-        s += std::to_string(i) + " ";
-      s += "focus " + std::to_string(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
-      states.push_back(s + " mark " + std::to_string(SendMessageW(h, LVM_GETSELECTIONMARK, 0, 0)));
+      states.push_back(Chosen() + " mark " + std::to_string(SendMessageW(h, LVM_GETSELECTIONMARK, 0, 0)));
     };
     auto key = [&](WORD Vk, std::vector<WORD> Mods = {}) {
       testsupport::PressKey(Vk, Mods);

@@ -21,6 +21,23 @@ inline double Ms(const std::function<void()>& f) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count();
 }
 
+// The baseline of opening a key: the names, types and data of its values
+// read straight from the registry; their count.
+inline int RawReadValues(const wchar_t* Key) {
+  HKEY k;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, Key, 0, KEY_READ, &k) != ERROR_SUCCESS) return 0;
+  wchar_t name[256];
+  BYTE data[1024];
+  int n = 0;
+  for (DWORD i = 0;; ++i) {
+    DWORD len = 256, size = sizeof data, type = 0;
+    if (RegEnumValueW(k, i, name, &len, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+    ++n;
+  }
+  RegCloseKey(k);
+  return n;
+}
+
 // Application set-up first; Prepare (the registry data) runs before the
 // data module reads its settings.
 template <class F>

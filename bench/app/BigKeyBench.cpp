@@ -39,22 +39,6 @@ void Prepare() {
   RegCloseKey(k);
 }
 
-// Raw: the names, types and data of the values; their count.
-int RawRead() {
-  HKEY k;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, kBig, 0, KEY_READ, &k) != ERROR_SUCCESS) return 0;
-  wchar_t name[256];
-  BYTE data[1024];
-  int n = 0;
-  for (DWORD i = 0;; ++i) {
-    DWORD len = 256, size = sizeof data, type = 0;
-    if (RegEnumValueW(k, i, name, &len, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
-    ++n;
-  }
-  RegCloseKey(k);
-  return n;
-}
-
 }  // namespace
 
 int main() {
@@ -62,7 +46,7 @@ int main() {
   int rc = 0;
   if (!w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kSmall, false)) rc = 1;
   int read = 0;
-  const double raw = Ms([&] { read = RawRead(); });
+  const double raw = Ms([&] { read = RawReadValues(kBig); });
   const double open = Ms([&] { w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kBig, false); });
   const int listed = w->lvKeyValues->Items()->GetCount();
   const double leave = Ms([&] { w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kSmall, false); });

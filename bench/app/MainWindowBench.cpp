@@ -100,17 +100,7 @@ void RawKeys() {
 
 // Raw: the names, types and data of the values.
 void RawValues() {
-  HKEY k;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, kList, 0, KEY_READ, &k) != ERROR_SUCCESS) return;
-  wchar_t name[256];
-  BYTE data[1024];
-  int n = 0;
-  for (DWORD i = 0;; ++i) {
-    DWORD len = 256, size = sizeof data, type = 0;
-    if (RegEnumValueW(k, i, name, &len, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
-    ++n;
-  }
-  RegCloseKey(k);
+  const int n = RawReadValues(kList);
   if (n != kValues) std::fprintf(stderr, "raw values: %d\n", n);
 }
 
