@@ -760,6 +760,16 @@ void TCustomListView::ColClick(TListColumn* column) {
   if (OnColumnClick) OnColumnClick(this, column);
 }
 
+void TCustomListView::StateChanged(int From, int To, UINT OldState, UINT NewState) {
+  if (!OnChange && !OnSelectItem) return;
+  const bool was = (OldState & LVIS_SELECTED) != 0, now = (NewState & LVIS_SELECTED) != 0;
+  for (int i = std::max(From, 0); i <= To && i < items_->GetCount(); ++i) {
+    TListItem* item = items_->items_[size_t(i)];
+    if (OnChange) OnChange(this, item, ctState);
+    if (was != now && items_->IndexOf(item) >= 0) DoSelectItem(item, now);
+  }
+}
+
 void TCustomListView::DoSelectItem(TListItem* item, bool selected) {
   if (OnSelectItem) OnSelectItem(this, item, selected);
 }
@@ -827,13 +837,16 @@ void TCustomListView::CNNotify(TMessage& m) {
     }
     case LVN_ITEMCHANGED: {
       auto* nm = reinterpret_cast<NMLISTVIEW*>(m.LParam);
-      if (clearing_ || nm->iItem < 0 || nm->iItem >= items_->GetCount()) return;
-      TListItem* item = items_->items_[size_t(nm->iItem)];
-      if (nm->uChanged & LVIF_STATE) {
-        if (OnChange) OnChange(this, item, ctState);
-        bool was = (nm->uOldState & LVIS_SELECTED) != 0, now = (nm->uNewState & LVIS_SELECTED) != 0;
-        if (was != now) DoSelectItem(item, now);
-      }
+      if (clearing_ || !(nm->uChanged & LVIF_STATE) || nm->iItem >= items_->GetCount()) return;
+      // A virtual list reports a change of every row at once (item -1).
+      if (nm->iItem < 0) StateChanged(0, items_->GetCount() - 1, nm->uOldState, nm->uNewState);
+      else StateChanged(nm->iItem, nm->iItem, nm->uOldState, nm->uNewState);
+      return;
+    }
+    case LVN_ODSTATECHANGED: {
+      // A virtual list reports a run of rows whose state changed together.
+      auto* nm = reinterpret_cast<NMLVODSTATECHANGE*>(m.LParam);
+      if (!clearing_) StateChanged(nm->iFrom, std::min(nm->iTo, items_->GetCount() - 1), nm->uOldState, nm->uNewState);
       return;
     }
     case LVN_DELETEITEM:

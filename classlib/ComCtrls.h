@@ -247,6 +247,8 @@ class TCustomListView : public TWinControl {
   virtual void Delete(TListItem* item);
   virtual bool CanEdit(TListItem* item);
   void DoSelectItem(TListItem* item, bool selected);
+  // OnChange and OnSelectItem for each row From..To whose state changed.
+  void StateChanged(int From, int To, UINT OldState, UINT NewState);
   void CNNotify(TMessage& m);
   void ApplyExStyle();
   void ApplyImageLists();

@@ -339,6 +339,31 @@ TEST_F(ListViewQTest, AClickOnOneOfSeveralChosenRowsOfAnEditableListActsAsInALis
   EXPECT_EQ(play(), held);
 }
 
+// A virtual list reports every row chosen or dropped at once as one
+// change (and a run of rows chosen together as one): each row still
+// reaches OnSelectItem, as in a list of items.
+TEST_F(ListViewQTest, EveryRowChosenOrDroppedReachesOnSelectItem) {
+  List->SetMultiSelect(true);
+  for (int i = 0; i < 30; ++i) List->Items()->Add()->SetCaption(L"more" + IntToStr(i));
+  std::map<TListItem*, bool> told;
+  List->OnSelectItem = TLVSelectItemEvent([&](TObject*, TListItem* Item, bool Selected) { told[Item] = Selected; });
+  auto play = [&] {
+    told.clear();
+    LVITEMW st{};
+    st.stateMask = st.state = LVIS_SELECTED;
+    SendMessageW(List->GetHandle(), LVM_SETITEMSTATE, WPARAM(-1), LPARAM(&st));
+    const auto chosen = std::count_if(told.begin(), told.end(), [](auto& t) { return t.second; });
+    List->ClearSelection();
+    const auto dropped = std::count_if(told.begin(), told.end(), [](auto& t) { return !t.second; });
+    return std::to_string(chosen) + " chosen, " + std::to_string(dropped) + " dropped";
+  };
+  const std::string held = play();
+  EXPECT_EQ(held, "34 chosen, 34 dropped");
+  List->SetOwnerData(true);
+  Pump(10);
+  EXPECT_EQ(play(), held);
+}
+
 // In the small icons view the arrow keys move to the row beside or above
 // or below, in a virtual list as in a list of items.
 TEST_F(ListViewQTest, AVirtualListMovesByArrowsAmongSmallIcons) {
