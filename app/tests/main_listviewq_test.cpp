@@ -22,6 +22,13 @@ class ListViewQTest : public testsupport::ScratchKeyTest {
   std::unique_ptr<TForm> Form;
   TListViewQ* List = nullptr;
 
+  // The list with the keyboard, its form in front.
+  void FocusList() {
+    SetForegroundWindow(Form->GetHandle());
+    List->SetFocus();
+    Pump(10);
+  }
+
   // The rows chosen and the row with the focus, as the window keeps them.
   std::string Chosen() const {
     const HWND h = List->GetHandle();
@@ -215,9 +222,7 @@ TEST_F(ListViewQTest, AVirtualListChoosesRowsByKeysAndClicksAsAListOfItems) {
     List->DoColumnSort(0, false);
     List->InitSort();
     const HWND h = List->GetHandle();
-    SetForegroundWindow(Form->GetHandle());
-    List->SetFocus();
-    Pump(10);
+    FocusList();
     std::vector<std::string> states;
     auto state = [&] {
       Pump(10);
@@ -315,9 +320,7 @@ TEST_F(ListViewQTest, AClickOnOneOfSeveralChosenRowsOfAnEditableListActsAsInALis
   List->SetReadOnly(false);
   auto play = [this] {
     const HWND h = List->GetHandle();
-    SetForegroundWindow(Form->GetHandle());
-    List->SetFocus();
-    Pump(10);
+    FocusList();
     auto click = [&](int Row, std::vector<WORD> Mods = {}) {
       RECT r{};
       r.left = LVIR_LABEL;
@@ -373,9 +376,7 @@ TEST_F(ListViewQTest, AVirtualListMovesByArrowsAmongSmallIcons) {
   for (int i = 0; i < 36; ++i) List->Items()->Add()->SetCaption(L"more" + IntToStr(i));
   auto play = [this] {
     const HWND h = List->GetHandle();
-    SetForegroundWindow(Form->GetHandle());
-    List->SetFocus();
-    Pump(10);
+    FocusList();
     std::vector<std::string> states;
     auto state = [&] {
       Pump(10);
