@@ -561,34 +561,49 @@ TEST(BarFloating, FollowsTheApplicationAndItsFormAndEscapeReturnsFocus) {
   EXPECT_EQ(GetActiveWindow(), h.Form->GetHandle());
 }
 
-// The send-message hook makes every message sent in the thread pass
-// through the system's hook chain; docked windows need nothing from it.
-TEST(BarFloating, TheSendMessageHookStandsOnlyWhileAWindowFloats) {
+// A system send-message hook would make every message sent in the thread
+// pass through the system's hook chain; floating windows follow their
+// application and form without one, also after their form's window is made
+// again, and a window floating again after all were docked is still heard.
+TEST(BarFloating, FloatingWindowsFollowTheirFormWithNoSystemHook) {
   FloatHost h;
   auto* a = h.AddToolbar(L"tbrHookA", 0, 0);
   auto* b = h.AddToolbar(L"tbrHookB", 1, 0);
   h.Show();
-  EXPECT_FALSE(BarHookInstalled(0));
   a->HideWhenInactive = true;
   a->SetFloating(true);
   b->SetFloating(true);
   Pump(30);
-  EXPECT_TRUE(BarHookInstalled(0));
-  // Installed while the application was active: deactivation still hides.
-  ASSERT_TRUE(IsWindowVisible(a->GetFloatingParent()->GetHandle()));
-  SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, FALSE, 0);
-  EXPECT_FALSE(IsWindowVisible(a->GetFloatingParent()->GetHandle()));
-  SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, TRUE, 0);
-  EXPECT_TRUE(IsWindowVisible(a->GetFloatingParent()->GetHandle()));
-  a->SetFloating(false);
-  Pump(30);
-  EXPECT_TRUE(BarHookInstalled(0));  // b still floats
-  delete b;                          // freed while floating
   EXPECT_FALSE(BarHookInstalled(0));
-  // A window floating again brings it back.
+  EXPECT_FALSE(BarHookInstalled(1));
+  const HWND fa = a->GetFloatingParent()->GetHandle();
+  ASSERT_TRUE(IsWindowVisible(fa));
+  SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, FALSE, 0);
+  EXPECT_FALSE(IsWindowVisible(fa));
+  SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, TRUE, 0);
+  EXPECT_TRUE(IsWindowVisible(fa));
+
+  // The form's window made again: the floating forms are not destroyed with
+  // the old one, and go on following the new one.
+  h.Form->RecreateWnd();
+  Pump(30);
+  ASSERT_TRUE(IsWindow(fa));
+  EXPECT_EQ(a->GetFloatingParent()->GetHandle(), fa);
+  h.Form->Hide();
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(fa); }, 10000));
+  h.Form->Show();
+  EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(fa) != FALSE; }, 10000));
+
+  a->SetFloating(false);
+  delete b;  // freed while floating
   a->SetFloating(true);
   Pump(30);
-  EXPECT_TRUE(BarHookInstalled(0));
+  const HWND fa2 = a->GetFloatingParent()->GetHandle();
+  ASSERT_TRUE(IsWindowVisible(fa2));
+  SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, FALSE, 0);
+  EXPECT_FALSE(IsWindowVisible(fa2));
+  SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, TRUE, 0);
+  EXPECT_TRUE(IsWindowVisible(fa2));
   a->SetFloating(false);
   EXPECT_FALSE(BarHookInstalled(0));
 }
