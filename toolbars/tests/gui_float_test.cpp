@@ -705,10 +705,10 @@ TEST(BarFloating, ADockCatchesAWindowFurtherOnTheSideItIsHeldBy) {
   EXPECT_TRUE(t->GetFloating());
 }
 
-// Dragged past the screen's edges a floating window keeps its border and 4
-// pixels on the work area, and its client area starts at least 4 pixels
-// below the work area's top.
-TEST(BarFloating, AFloatingWindowDraggedPastTheScreensEdgesKeepsItsHold) {
+// Dragged past the screen's edges a floating window stays wholly on the
+// work area: up to the top, down to the bottom, and held in its middle to
+// the left edge.
+TEST(BarFloating, AFloatingWindowDraggedPastTheScreensEdgesStaysWhollyOnIt) {
   FloatHost h;
   auto* t = h.AddToolbar(L"tbrEdge", 0, 0, 3);
   h.Show();
@@ -718,7 +718,6 @@ TEST(BarFloating, AFloatingWindowDraggedPastTheScreensEdgesKeepsItsHold) {
   TBarFloatingWindowParent* f = t->GetFloatingParent();
   ASSERT_NE(f, nullptr);
   const RECT wa = GetRectOfMonitorContainingRect(WindowRectOf(f), true);
-  const POINT border = t->GetFloatingBorderSize();
   auto captionAt = [&](bool Lowest) {
     RECT r = WindowRectOf(f);
     RECT cap = f->GetCaptionRect();
@@ -728,15 +727,27 @@ TEST(BarFloating, AFloatingWindowDraggedPastTheScreensEdgesKeepsItsHold) {
   POINT from = captionAt(true);
   Drag({from, POINT{from.x, wa.top}});
   ASSERT_TRUE(t->GetFloating());
-  EXPECT_EQ(WindowRectOf(t).top, wa.top + 4);
+  EXPECT_EQ(WindowRectOf(f).top, wa.top);
   // Held by its highest, down to the bottom.
   t->SetFloatingPosition(POINT{700, 400});
   Pump(30);
   from = captionAt(false);
   Drag({from, POINT{from.x, wa.bottom - 1}});
   ASSERT_TRUE(t->GetFloating());
-  EXPECT_EQ(wa.bottom - WindowRectOf(f).top, border.y + 4);
+  EXPECT_EQ(WindowRectOf(f).bottom, wa.bottom);
   EXPECT_EQ(t->FloatingPosition.y, WindowRectOf(f).top);
+
+  // Held in the middle of its caption and dropped at the screen's left edge.
+  t->SetFloatingPosition(POINT{300, 400});
+  Pump(30);
+  RECT r = WindowRectOf(f);
+  ASSERT_GT(r.right - r.left, 60);
+  from = POINT{(r.left + r.right) / 2, captionAt(false).y + 2};
+  Drag({from, POINT{wa.left + 2, from.y}});
+  ASSERT_TRUE(t->GetFloating());
+  r = WindowRectOf(f);
+  EXPECT_EQ(r.left, wa.left);
+  EXPECT_EQ(t->FloatingPosition.x, wa.left);
 }
 
 // Off its dock, a window that may not float shows the not-allowed cursor
