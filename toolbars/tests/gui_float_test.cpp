@@ -576,12 +576,17 @@ TEST(BarFloating, FloatingWindowsFollowTheirFormWithNoSystemHook) {
   Pump(30);
   EXPECT_FALSE(BarHookInstalled(0));
   EXPECT_FALSE(BarHookInstalled(1));
+  // The application losing activation hides a's floating form; coming back
+  // shows it.
+  auto followsActivation = [&](HWND F) {
+    ASSERT_TRUE(IsWindowVisible(F));
+    SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, FALSE, 0);
+    EXPECT_FALSE(IsWindowVisible(F));
+    SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, TRUE, 0);
+    EXPECT_TRUE(IsWindowVisible(F));
+  };
   const HWND fa = a->GetFloatingParent()->GetHandle();
-  ASSERT_TRUE(IsWindowVisible(fa));
-  SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, FALSE, 0);
-  EXPECT_FALSE(IsWindowVisible(fa));
-  SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, TRUE, 0);
-  EXPECT_TRUE(IsWindowVisible(fa));
+  followsActivation(fa);
 
   // The form's window made again: the floating forms are not destroyed with
   // the old one, and go on following the new one.
@@ -598,12 +603,7 @@ TEST(BarFloating, FloatingWindowsFollowTheirFormWithNoSystemHook) {
   delete b;  // freed while floating
   a->SetFloating(true);
   Pump(30);
-  const HWND fa2 = a->GetFloatingParent()->GetHandle();
-  ASSERT_TRUE(IsWindowVisible(fa2));
-  SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, FALSE, 0);
-  EXPECT_FALSE(IsWindowVisible(fa2));
-  SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, TRUE, 0);
-  EXPECT_TRUE(IsWindowVisible(fa2));
+  followsActivation(a->GetFloatingParent()->GetHandle());
   a->SetFloating(false);
   EXPECT_FALSE(BarHookInstalled(0));
 }
