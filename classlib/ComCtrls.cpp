@@ -103,7 +103,10 @@ bool TListItem::EditCaption() {
 
 void TListItem::CancelEdit() {
   TCustomListView* lv = GetListView();
-  if (lv->HandleAllocated()) SendMessageW(lv->GetHandle(), LVM_CANCELEDITLABEL, 0, 0);
+  if (!lv->HandleAllocated()) return;
+  // Some systems end a cancelled edit with its text, as an accepted one.
+  if (lv->editRunning_) lv->editCancelled_ = true;
+  SendMessageW(lv->GetHandle(), LVM_CANCELEDITLABEL, 0, 0);
 }
 
 TRect TListItem::DisplayRect(TDisplayCode code) const {
@@ -756,6 +759,39 @@ void TCustomListView::Edit(const LVITEMW& item) {
   if (items_->IndexOf(li) >= 0) li->SetCaption(s);
 }
 
+namespace {
+const wchar_t* const kEditBoxProp = L"ZembrioListViewEdit";
+}  // namespace
+
+void TCustomListView::WatchEditBox(HWND edit) {
+  UnwatchEditBox();
+  editBox_ = edit;
+  SetPropW(edit, kEditBoxProp, this);
+  editBoxProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(edit, GWLP_WNDPROC, LONG_PTR(&TCustomListView::EditBoxProc)));
+}
+
+void TCustomListView::UnwatchEditBox() {
+  if (!editBox_) return;
+  if (IsWindow(editBox_) && GetPropW(editBox_, kEditBoxProp) == this) {
+    SetWindowLongPtrW(editBox_, GWLP_WNDPROC, LONG_PTR(editBoxProc_));
+    RemovePropW(editBox_, kEditBoxProp);
+  }
+  editBox_ = nullptr;
+}
+
+LRESULT CALLBACK TCustomListView::EditBoxProc(HWND wnd, UINT msg, WPARAM w, LPARAM l) {
+  auto* lv = static_cast<TCustomListView*>(GetPropW(wnd, kEditBoxProp));
+  if (!lv) return DefWindowProcW(wnd, msg, w, l);
+  const WNDPROC def = lv->editBoxProc_;
+  if (msg == WM_KEYDOWN && w == VK_ESCAPE) lv->editCancelled_ = true;
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(wnd, GWLP_WNDPROC, LONG_PTR(def));
+    RemovePropW(wnd, kEditBoxProp);
+    lv->editBox_ = nullptr;
+  }
+  return CallWindowProcW(def, wnd, msg, w, l);
+}
+
 void TCustomListView::ColClick(TListColumn* column) {
   if (OnColumnClick) OnColumnClick(this, column);
 }
@@ -805,29 +841,39 @@ void TCustomListView::CNNotify(TMessage& m) {
       // buffer is shorter than a caption may be: the box gets the whole
       // caption, and room for the length the list allows (any length).
       if (allow) {
+        editRunning_ = true;
+        editCancelled_ = false;
         if (HWND edit = HWND(SendMessageW(handle_, LVM_GETEDITCONTROL, 0, 0))) {
           SendMessageW(edit, EM_SETLIMITTEXT, WPARAM(editMaxLength_), 0);
           SetWindowTextW(edit, item->caption_.c_str());
           SendMessageW(edit, EM_SETSEL, 0, -1);
+          WatchEditBox(edit);
         }
       }
       return;
     }
     case LVN_ENDLABELEDITW: {
       auto* di = reinterpret_cast<NMLVDISPINFOW*>(m.LParam);
-      if (di->item.pszText) {
-        // The control's copy of the text may be cut short: the edit box
-        // still holds all of it.
-        LVITEMW it = di->item;
-        String text;
-        if (HWND edit = HWND(SendMessageW(handle_, LVM_GETEDITCONTROL, 0, 0))) {
-          text.resize(size_t(GetWindowTextLengthW(edit)) + 1);
-          text.resize(size_t(GetWindowTextW(edit, &text[0], int(text.size()))));
-          it.pszText = &text[0];
-        }
-        Edit(it);
-      }
       m.Result = FALSE;  // the caption lives in the item
+      // One end per edit, and none for an edit ended by Escape: the system
+      // may report the end again as the box goes away.
+      const bool accepted = editRunning_ && !editCancelled_;
+      editRunning_ = false;
+      editCancelled_ = false;
+      HWND edit = editBox_ && IsWindow(editBox_) ? editBox_ : HWND(SendMessageW(handle_, LVM_GETEDITCONTROL, 0, 0));
+      UnwatchEditBox();
+      // The control's copy of the text may be cut short, and some systems
+      // pass none for an emptied box or for a text equal to their (cut
+      // short) copy of the caption: the edit box holds what was typed.
+      if (!accepted || (!di->item.pszText && !edit)) return;
+      LVITEMW it = di->item;
+      String text;
+      if (edit) {
+        text.resize(size_t(GetWindowTextLengthW(edit)) + 1);
+        text.resize(size_t(GetWindowTextW(edit, &text[0], int(text.size()))));
+        it.pszText = &text[0];
+      }
+      Edit(it);
       return;
     }
     case LVN_COLUMNCLICK: {

@@ -284,6 +284,16 @@ class TCustomListView : public TWinControl {
   std::unique_ptr<TChangeLink> smallLink_, largeLink_;
   bool clearing_ = false;
   int editMaxLength_ = 0;
+  // The caption's edit box while an edit runs, watched so that an edit
+  // ended by Escape (or CancelEdit) is told from one accepted: some systems
+  // pass no text for an emptied box, as for a cancelled one.
+  HWND editBox_ = nullptr;
+  WNDPROC editBoxProc_ = nullptr;
+  bool editRunning_ = false;  // from the edit's start to its first end
+  bool editCancelled_ = false;
+  void WatchEditBox(HWND edit);
+  void UnwatchEditBox();
+  static LRESULT CALLBACK EditBoxProc(HWND wnd, UINT msg, WPARAM w, LPARAM l);
   std::exception_ptr sortError_;
 
  protected:
