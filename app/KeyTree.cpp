@@ -10,19 +10,10 @@
 
 #include "app/RegAccess.h"
 #include "app/RegEdits.h"
+#include "app/WaitCursor.h"
 #include "classlib/Registry.h"
 
 namespace {
-
-// Shows the hourglass until the scope ends.
-class TWaitCursor {
- public:
-  TWaitCursor() : old_(Screen->GetCursor()) { Screen->SetCursor(crHourGlass); }
-  ~TWaitCursor() { Screen->SetCursor(old_); }
-
- private:
-  TCursor old_;
-};
 
 // The status after a refused or failed rename (it said "Renaming key..."
 // while the rename ran).

@@ -737,11 +737,26 @@ bool TCustomListView::CustomSort(TLVCompare compare, LPARAM data) {
   if (std::is_sorted(v.begin(), v.end(), less)) return true;
   std::stable_sort(v.begin(), v.end(), less);
   if (handle_) {
-    for (size_t i = 0; i < v.size(); ++i) v[i]->sortKey_ = int(i);
-    SendMessageW(handle_, LVM_SORTITEMS, 0, LPARAM(&TCustomListView::ModelOrderCompare));
+    SortWindowByModel();
     SortModelFromWindow();
   }
   return true;
+}
+
+bool TCustomListView::SortInOrder(std::vector<TListItem*> order) {
+  auto& v = items_->items_;
+  if (order.size() != v.size()) return false;
+  if (order == v) return true;
+  v.swap(order);
+  // Each item has its own place: the window's sort can give no other order.
+  if (handle_) SortWindowByModel();
+  return true;
+}
+
+void TCustomListView::SortWindowByModel() {
+  auto& v = items_->items_;
+  for (size_t i = 0; i < v.size(); ++i) v[i]->sortKey_ = int(i);
+  SendMessageW(handle_, LVM_SORTITEMS, 0, LPARAM(&TCustomListView::ModelOrderCompare));
 }
 
 bool TCustomListView::CanEdit(TListItem* item) {
@@ -760,34 +775,42 @@ void TCustomListView::Edit(const LVITEMW& item) {
 }
 
 namespace {
+// On the watched edit box: its list view, and the procedure it had before.
 const wchar_t* const kEditBoxProp = L"ZembrioListViewEdit";
+const wchar_t* const kEditBoxProcProp = L"ZembrioListViewEditProc";
 }  // namespace
 
 void TCustomListView::WatchEditBox(HWND edit) {
   UnwatchEditBox();
   editBox_ = edit;
   SetPropW(edit, kEditBoxProp, this);
-  editBoxProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(edit, GWLP_WNDPROC, LONG_PTR(&TCustomListView::EditBoxProc)));
+  SetPropW(edit, kEditBoxProcProp,
+           reinterpret_cast<HANDLE>(SetWindowLongPtrW(edit, GWLP_WNDPROC, LONG_PTR(&TCustomListView::EditBoxProc))));
 }
 
 void TCustomListView::UnwatchEditBox() {
   if (!editBox_) return;
-  if (IsWindow(editBox_) && GetPropW(editBox_, kEditBoxProp) == this) {
-    SetWindowLongPtrW(editBox_, GWLP_WNDPROC, LONG_PTR(editBoxProc_));
+  // Another procedure put over this one keeps it in its chain until the
+  // box goes.
+  if (IsWindow(editBox_) && GetPropW(editBox_, kEditBoxProp) == this &&
+      GetWindowLongPtrW(editBox_, GWLP_WNDPROC) == LONG_PTR(&TCustomListView::EditBoxProc)) {
+    SetWindowLongPtrW(editBox_, GWLP_WNDPROC, LONG_PTR(GetPropW(editBox_, kEditBoxProcProp)));
     RemovePropW(editBox_, kEditBoxProp);
+    RemovePropW(editBox_, kEditBoxProcProp);
   }
   editBox_ = nullptr;
 }
 
 LRESULT CALLBACK TCustomListView::EditBoxProc(HWND wnd, UINT msg, WPARAM w, LPARAM l) {
   auto* lv = static_cast<TCustomListView*>(GetPropW(wnd, kEditBoxProp));
-  if (!lv) return DefWindowProcW(wnd, msg, w, l);
-  const WNDPROC def = lv->editBoxProc_;
-  if (msg == WM_KEYDOWN && w == VK_ESCAPE) lv->editCancelled_ = true;
+  const auto def = reinterpret_cast<WNDPROC>(GetPropW(wnd, kEditBoxProcProp));
+  if (!lv || !def) return DefWindowProcW(wnd, msg, w, l);
+  if (msg == WM_KEYDOWN && w == VK_ESCAPE && lv->editBox_ == wnd) lv->editCancelled_ = true;
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(wnd, GWLP_WNDPROC, LONG_PTR(def));
     RemovePropW(wnd, kEditBoxProp);
-    lv->editBox_ = nullptr;
+    RemovePropW(wnd, kEditBoxProcProp);
+    if (lv->editBox_ == wnd) lv->editBox_ = nullptr;
   }
   return CallWindowProcW(def, wnd, msg, w, l);
 }
