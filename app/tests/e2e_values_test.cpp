@@ -226,40 +226,22 @@ TEST_F(ValuesE2E, AnEmptiedNameIsRefusedAndEscapeEndsTheEditSilently) {
   Start();
   TTreeExNode* node = Open();
   ASSERT_NE(node, nullptr);
-  const auto emptied = [] { return testsupport::InputScript().Press('A', {VK_CONTROL}).Press(VK_DELETE); };
-
-  RenameBy(L"Kept", emptied());
-  EXPECT_EQ(Messages(), std::vector<String>{L"Invalid value name."});
+  Window->AddBookmark(node);
+  TListItem* mark = Window->lvBookmarks->Items()->GetItem(0);
+  mark->CancelEdit();
+  const String described = node->GetText();
+  for (const auto& [list, name, refusal] :
+       {std::tuple<TListViewQ*, String, String>{Window->lvKeyValues, L"Kept", L"Invalid value name."},
+        {Window->lvBookmarks, described, L"Invalid bookmark name."}})
+    for (const WORD end : {VK_RETURN, VK_ESCAPE}) {
+      Messages().clear();
+      RenameIn(list, name, testsupport::InputScript().Press('A', {VK_CONTROL}).Press(VK_DELETE), end);
+      EXPECT_EQ(Messages(), end == VK_RETURN ? std::vector<String>{refusal} : std::vector<String>{});
+    }
   EXPECT_EQ(ValueNames(Data), std::vector<String>{L"Kept"});
   EXPECT_NE(ValueItem(L"Kept"), nullptr);
-
-  // Ctrl+B bookmarks the key and starts the edit of its description.
-  Messages().clear();
-  Foreground(Window->treeRegTree);
-  testsupport::PressKey('B', {VK_CONTROL});
-  TListViewQ* marks = Window->lvBookmarks;
-  ASSERT_TRUE(PumpUntil([&] { return marks->IsEditing(); }, 10000));
-  emptied().Press(VK_RETURN).Send();
-  ASSERT_TRUE(PumpUntil([&] { return !marks->IsEditing(); }, 10000));
-  ASSERT_EQ(marks->Items()->GetCount(), 1);
-  TListItem* mark = marks->Items()->GetItem(0);
-  const String described = node->GetText();
-  auto description = [&] { return ItemBookmark(mark)->Description; };
-  EXPECT_EQ(Messages(), std::vector<String>{L"Invalid bookmark name."});
   EXPECT_EQ(mark->GetCaption(), described);
-  EXPECT_EQ(description(), described);
-  Messages().clear();
-  RenameIn(marks, described, emptied());
-  EXPECT_EQ(Messages(), std::vector<String>{L"Invalid bookmark name."});
-  EXPECT_EQ(description(), described);
-
-  Messages().clear();
-  RenameIn(marks, described, emptied(), VK_ESCAPE);
-  RenameIn(Window->lvKeyValues, L"Kept", emptied(), VK_ESCAPE);
-  EXPECT_TRUE(Messages().empty()) << Messages().size();
-  EXPECT_EQ(mark->GetCaption(), described);
-  EXPECT_EQ(description(), described);
-  EXPECT_EQ(ValueNames(Data), std::vector<String>{L"Kept"});
+  EXPECT_EQ(ItemBookmark(mark)->Description, described);
   EXPECT_TRUE(Errors.empty());
 }
 
@@ -279,10 +261,6 @@ TEST_F(ValuesE2E, ALongNameCutToWhatTheListShowsIsStored) {
   ASSERT_EQ(names.size(), 1u);
   EXPECT_EQ(names[0].size(), 259u);
   EXPECT_TRUE(names[0] == name.substr(0, 259));
-  DWORD type = 0;
-  std::string raw;
-  ASSERT_TRUE(Read(Data, name.substr(0, 259), type, raw));
-  EXPECT_EQ(raw, Dw(5));
   EXPECT_NE(ValueItem(name.substr(0, 259)), nullptr);
   EXPECT_TRUE(Messages().empty());
 }
