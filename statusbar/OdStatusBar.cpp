@@ -869,6 +869,10 @@ void TOdStatusBar::DeregisterMainWinHook(TOdStatusPanel* Panel) {
 void TOdStatusBar::RegisterSystemHook() {
   if (++monitorCount_ != 1) return;
   if (!KbMonDLL_Loaded) InitKbMonDLL();
+  RegisterMonitorWindow();
+}
+
+void TOdStatusBar::RegisterMonitorWindow() {
   if (HandleAllocated() && KbMonDLL_Loaded) monitorMessage_ = DLLRegisterKeyboardHook(GetHandle());
 }
 
@@ -884,8 +888,7 @@ void TOdStatusBar::DeregisterSystemHook() {
 void TOdStatusBar::SetUseMonitorDLL(bool Value) {
   if (Value == useMonitorDLL_) return;
   useMonitorDLL_ = Value;
-  // The enabled lock panels load the library as they register with it; a
-  // bar without one leaves it unloaded.
+  // The enabled lock panels load the library as they register with it.
   UpdateKeyboardHooks();
   // A form being read sets this before its panels: Loaded checks it then.
   if (!IsLoading()) CheckMonitorLoaded(IsDesigning());
@@ -893,6 +896,15 @@ void TOdStatusBar::SetUseMonitorDLL(bool Value) {
 
 void TOdStatusBar::CheckMonitorLoaded(bool Report) {
   if (!useMonitorDLL_ || KbMonDLL_Loaded) return;
+  // Not loaded is not yet missing: a bar without an enabled lock panel has
+  // had no reason to load the library, so it is loaded here to find out.
+  // Lock panels already counted (their own load failed) keep it; otherwise
+  // it goes again until the first lock panel registers.
+  if (InitKbMonDLL()) {
+    if (monitorCount_ > 0) RegisterMonitorWindow();
+    else UnloadKbMonDLL();
+    return;
+  }
   // No library: back to the bar's own keyboard hook, which a designer is
   // told about.
   useMonitorDLL_ = false;
@@ -923,7 +935,7 @@ void TOdStatusBar::CreateWnd() {
     for (int i = 0; i < panels_->GetCount(); ++i)
       if ((*panels_)[i]->GetAutoFit()) (*panels_)[i]->UpdateAutoFitWidth();
   }
-  if (monitorCount_ > 0 && KbMonDLL_Loaded) monitorMessage_ = DLLRegisterKeyboardHook(GetHandle());
+  if (monitorCount_ > 0) RegisterMonitorWindow();
 }
 
 void TOdStatusBar::DrawPanel(TStatusPanel* Panel, const TRect& Rect) {
