@@ -14,6 +14,10 @@ namespace {
 HHOOK gHook = nullptr;
 std::vector<TOdStatusPanel*> gHookClients;
 int gTimerRegs = 0;
+// Bars with monitor registrations, counted whether or not their window is
+// registered with the library yet: the library stays while there is one.
+// It follows the bars, so a restart of the unit leaves it alone.
+int gMonitorBars = 0;
 bool gRefreshAll = false;
 
 constexpr UINT kTextFlags = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;  // 0x824
@@ -868,6 +872,7 @@ void TOdStatusBar::DeregisterMainWinHook(TOdStatusPanel* Panel) {
 
 void TOdStatusBar::RegisterSystemHook() {
   if (++monitorCount_ != 1) return;
+  ++gMonitorBars;
   if (!KbMonDLL_Loaded) InitKbMonDLL();
   RegisterMonitorWindow();
 }
@@ -881,8 +886,10 @@ void TOdStatusBar::DeregisterSystemHook() {
   if (KbMonDLL_Loaded && HandleAllocated()) DLLDeregisterKeyboardHook(GetHandle());
   monitorCount_ = 0;
   monitorMessage_ = 0;
-  // Other bars may still be registered: the library goes only with the last.
-  if (KbMonDLL_Loaded && KbMonRegisteredCount() == 0) UnloadKbMonDLL();
+  if (gMonitorBars > 0) --gMonitorBars;
+  // Other bars may still count on it, their windows made or not: the
+  // library goes only with the last.
+  if (KbMonDLL_Loaded && gMonitorBars == 0) UnloadKbMonDLL();
 }
 
 void TOdStatusBar::SetUseMonitorDLL(bool Value) {
@@ -898,11 +905,11 @@ void TOdStatusBar::CheckMonitorLoaded(bool Report) {
   if (!useMonitorDLL_ || KbMonDLL_Loaded) return;
   // Not loaded is not yet missing: a bar without an enabled lock panel has
   // had no reason to load the library, so it is loaded here to find out.
-  // Lock panels already counted (their own load failed) keep it; otherwise
-  // it goes again until the first lock panel registers.
+  // Lock panels already counted, here or on another bar (their own load
+  // failed), keep it; otherwise it goes again until a lock panel registers.
   if (InitKbMonDLL()) {
     if (monitorCount_ > 0) RegisterMonitorWindow();
-    else UnloadKbMonDLL();
+    else if (gMonitorBars == 0) UnloadKbMonDLL();
     return;
   }
   // No library: back to the bar's own keyboard hook, which a designer is

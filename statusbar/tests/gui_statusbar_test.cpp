@@ -239,6 +239,29 @@ TEST(OdStatusBarLocks, MonitorLibraryLoadsOnlyForAnEnabledLockPanelAndTheSetting
   EXPECT_FALSE(KbMonDLL_Loaded);
 }
 
+// A bar without its window yet counts on the library all the same: another
+// bar giving up its last lock panel leaves the library loaded, and the
+// window is registered once it is made.
+TEST(OdStatusBarLocks, MonitorLibraryStaysForABarWithoutItsWindowYet) {
+  KbMonName fake(L"KbMonFake.dll");
+  BarHost h;
+  h.bar->SetUseMonitorDLL(true);
+  TOdStatusPanel* caps = h.Add(sptCapsLock);
+  auto* later = new TOdStatusBar(h.form.get());
+  later->SetUseMonitorDLL(true);
+  later->Panels()->Add()->SetPanelType(sptNumLock);
+  ASSERT_FALSE(later->HandleAllocated());
+  ASSERT_EQ(later->MonitorRegistrations(), 1);
+  h.bar->Panels()->Delete(caps->GetIndex());
+  EXPECT_TRUE(KbMonDLL_Loaded);
+  later->SetParent(h.form.get());
+  later->HandleNeeded();
+  EXPECT_EQ(later->MonitorMessage(), UINT(WM_APP + 0x321));
+  EXPECT_EQ(KbMonRegisteredCount(), 1);
+  delete later;
+  EXPECT_FALSE(KbMonDLL_Loaded);
+}
+
 TEST(OdStatusBarLocks, MonitorLibraryNotificationsSetTheKeyState) {
   BarHost h;
   String saved = KbMonDLLName;
