@@ -14,6 +14,10 @@ namespace {
 HHOOK gHook = nullptr;
 std::vector<TOdStatusPanel*> gHookClients;
 int gTimerRegs = 0;
+// Bars with monitor registrations, counted whether or not their window is
+// registered with the library yet: the library stays while there is one.
+// It follows the bars, so a restart of the unit leaves it alone.
+int gMonitorBars = 0;
 bool gRefreshAll = false;
 
 constexpr UINT kTextFlags = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;  // 0x824
@@ -868,7 +872,12 @@ void TOdStatusBar::DeregisterMainWinHook(TOdStatusPanel* Panel) {
 
 void TOdStatusBar::RegisterSystemHook() {
   if (++monitorCount_ != 1) return;
+  ++gMonitorBars;
   if (!KbMonDLL_Loaded) InitKbMonDLL();
+  RegisterMonitorWindow();
+}
+
+void TOdStatusBar::RegisterMonitorWindow() {
   if (HandleAllocated() && KbMonDLL_Loaded) monitorMessage_ = DLLRegisterKeyboardHook(GetHandle());
 }
 
@@ -877,15 +886,16 @@ void TOdStatusBar::DeregisterSystemHook() {
   if (KbMonDLL_Loaded && HandleAllocated()) DLLDeregisterKeyboardHook(GetHandle());
   monitorCount_ = 0;
   monitorMessage_ = 0;
-  // Other bars may still be registered: the library goes only with the last.
-  if (KbMonDLL_Loaded && KbMonRegisteredCount() == 0) UnloadKbMonDLL();
+  if (gMonitorBars > 0) --gMonitorBars;
+  // Other bars may still count on it, their windows made or not: the
+  // library goes only with the last.
+  if (KbMonDLL_Loaded && gMonitorBars == 0) UnloadKbMonDLL();
 }
 
 void TOdStatusBar::SetUseMonitorDLL(bool Value) {
   if (Value == useMonitorDLL_) return;
   useMonitorDLL_ = Value;
-  // The enabled lock panels load the library as they register with it; a
-  // bar without one leaves it unloaded.
+  // The enabled lock panels load the library as they register with it.
   UpdateKeyboardHooks();
   // A form being read sets this before its panels: Loaded checks it then.
   if (!IsLoading()) CheckMonitorLoaded(IsDesigning());
@@ -893,6 +903,15 @@ void TOdStatusBar::SetUseMonitorDLL(bool Value) {
 
 void TOdStatusBar::CheckMonitorLoaded(bool Report) {
   if (!useMonitorDLL_ || KbMonDLL_Loaded) return;
+  // Not loaded is not yet missing: a bar without an enabled lock panel has
+  // had no reason to load the library, so it is loaded here to find out.
+  // Lock panels already counted, here or on another bar (their own load
+  // failed), keep it; otherwise it goes again until a lock panel registers.
+  if (InitKbMonDLL()) {
+    if (monitorCount_ > 0) RegisterMonitorWindow();
+    else if (gMonitorBars == 0) UnloadKbMonDLL();
+    return;
+  }
   // No library: back to the bar's own keyboard hook, which a designer is
   // told about.
   useMonitorDLL_ = false;
@@ -923,7 +942,7 @@ void TOdStatusBar::CreateWnd() {
     for (int i = 0; i < panels_->GetCount(); ++i)
       if ((*panels_)[i]->GetAutoFit()) (*panels_)[i]->UpdateAutoFitWidth();
   }
-  if (monitorCount_ > 0 && KbMonDLL_Loaded) monitorMessage_ = DLLRegisterKeyboardHook(GetHandle());
+  if (monitorCount_ > 0) RegisterMonitorWindow();
 }
 
 void TOdStatusBar::DrawPanel(TStatusPanel* Panel, const TRect& Rect) {
