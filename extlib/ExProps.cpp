@@ -632,19 +632,17 @@ class TFiledCollection : public TCollection {
     // one it refuses left as it was there.
     std::vector<TFiledValues> Wanted = Values(), Now;
     owner_->Apply(name_, Held);
-    if (!ParseCollection(Held, Now) || Now.size() != Wanted.size()) {
-      Take(Now, false, true);
-      return;
-    }
+    const bool Parsed = ParseCollection(Held, Now);
     Take(Now, false, true);
+    if (!Parsed || Now.size() != Wanted.size()) return;
     for (size_t I = 0; I < Wanted.size(); ++I) {
       auto* Item = static_cast<TFiledItem*>(GetItem(static_cast<int>(I)));
-      for (const auto& [Name, Value] : Wanted[I]) {
+      for (const auto& Want : Wanted[I]) {
         auto At = std::find_if(Item->Values.begin(), Item->Values.end(),
-                               [&](const auto& V) { return SameText(V.first, Name); });
-        if (At == Item->Values.end() || At->second == Value) continue;
+                               [&](const auto& V) { return SameText(V.first, Want.first); });
+        if (At == Item->Values.end() || At->second == Want.second) continue;
         const std::string Was = At->second;
-        At->second = Value;
+        At->second = Want.second;
         try {
           owner_->Apply(name_, Serialise());
         } catch (const Exception&) {

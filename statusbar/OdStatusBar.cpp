@@ -1213,7 +1213,7 @@ bool HoldsEveryPanelWhole(TReader* R, TOdStatusPanels* Panels, std::vector<bool>
         whole = declared.Kinds[i] == TDeclaredKind::Event || SameText(declared.Names[i], L"Glyph") ||
                 std::any_of(named.begin(), named.end(), [&](const String& m) { return SameText(m, declared.Names[i]); });
     }
-  } catch (const EReadError&) {
+  } catch (const Exception&) {
     whole = false;  // the reading proper reports it
   }
   s->SetPosition(start);
