@@ -329,10 +329,18 @@ String ValueToText(const std::string& Value) {
   return T;
 }
 
-// A letter or underscore, then letters, digits and underscores.
+// Identifiers (a letter or underscore, then letters, digits and
+// underscores) joined by dots, as a reference to another form's component
+// is.
 bool IsIdent(const String& T) {
-  if (T.empty() || std::iswdigit(T[0])) return false;
-  return std::all_of(T.begin(), T.end(), [](wchar_t C) { return C == L'_' || std::iswalnum(C); });
+  for (size_t At = 0;; ++At) {
+    const size_t End = std::min(T.find(L'.', At), T.size());
+    if (End == At || std::iswdigit(T[At]) ||
+        !std::all_of(T.begin() + At, T.begin() + End, [](wchar_t C) { return C == L'_' || std::iswalnum(C); }))
+      return false;
+    if (End == T.size()) return true;
+    At = End;
+  }
 }
 
 // The stream form of Text for a property whose value now has the stream

@@ -594,6 +594,9 @@ TEST(PropsStreamed, PropertiesDeclaredOnlyToTheFilerRoundTrip) {
   Storage.LoadObjectsProps(&Form, &L);
   EXPECT_EQ(Obj->Count, 300000);
   EXPECT_EQ(Obj->Kind, L"kBig");
+  Store.Write(L"S", L"Thing_Kind", L"k Big");  // no identifier, though the reader would take it
+  Storage.LoadObjectsProps(&Form, &L);
+  EXPECT_EQ(Obj->Kind, L"kBig");
   EXPECT_EQ(Obj->Blob, std::string("\x00\x01\xff", 3));
   EXPECT_EQ(Obj->LoadedCalls, 0);
 }
