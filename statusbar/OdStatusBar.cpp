@@ -1200,6 +1200,45 @@ class TPanelFiler : public TFiler {
   bool handled_ = false;
 };
 
+// Whether the collection value the reader is at (just past its start)
+// holds exactly one whole item for each of Panels: every property a panel
+// declares is named in it, the events aside (a handler that has no name in
+// the form is never written) and the glyph (none is written as nothing).
+// Glyphs tells for each item whether it names one. The reader is left where
+// it was.
+bool HoldsEveryPanelWhole(TReader* R, TOdStatusPanels* Panels, std::vector<bool>& Glyphs) {
+  TNameRecorder declared;
+  if (Panels->GetCount() > 0) Panels->GetItem(0)->DefineProperties(&declared);
+  TStream* s = R->GetStream();
+  const int64_t start = s->GetPosition();
+  int items = 0;
+  bool whole = true;
+  try {
+    while (!R->EndOfList()) {
+      R->ReadListBegin();
+      std::vector<String> named;
+      while (!R->EndOfList()) {
+        uint8_t n = 0;
+        R->Read(&n, 1);
+        std::string name(n, '\0');
+        if (n) R->Read(name.data(), n);
+        named.push_back(AnsiToWide(name));
+        R->SkipValue();
+      }
+      R->ReadListEnd();
+      ++items;
+      Glyphs.push_back(std::any_of(named.begin(), named.end(), [](const String& m) { return SameText(m, L"Glyph"); }));
+      for (size_t i = 0; i < declared.Names.size() && whole; ++i)
+        whole = declared.Kinds[i] == TDeclaredKind::Event || SameText(declared.Names[i], L"Glyph") ||
+                std::any_of(named.begin(), named.end(), [&](const String& m) { return SameText(m, declared.Names[i]); });
+    }
+  } catch (const Exception&) {
+    whole = false;  // the reading proper reports it
+  }
+  s->SetPosition(start);
+  return whole && items == Panels->GetCount();
+}
+
 void WritePanels(TWriter* W, TOdStatusPanels* Panels, TComponent* Root) {
   TPanelFiler f(W, Root);
   W->WriteValue(vaCollection);
@@ -1364,10 +1403,25 @@ void TOdStatusBar::DefineProperties(TFiler* Filer) {
       [this](TReader* R) {
         if (R->ReadValue() != vaCollection) throw EReadError(L"Invalid property value: a collection was expected");
         TPanelFiler f(R, R->GetRoot());
+        // Whole panels, as many as the bar has, are read into the panels
+        // there are: callers keep theirs, with the handlers a stream cannot
+        // name (a property storage puts panels back this way). Anything
+        // else replaces the panels, as a form file does.
+        std::vector<bool> glyphs;
+        const bool inPlace = panels_->GetCount() > 0 && HoldsEveryPanelWhole(R, panels_.get(), glyphs);
         panels_->BeginUpdate();
         try {
-          panels_->Clear();
-          while (!R->EndOfList()) f.ReadPanel(panels_->Add());
+          if (inPlace) {
+            for (int i = 0; i < panels_->GetCount(); ++i) {
+              TOdStatusPanel* p = panels_->GetItem(i);
+              // A glyph is written only when there is one.
+              if (!glyphs[size_t(i)]) p->Glyph()->SetGraphic(nullptr);
+              f.ReadPanel(p);
+            }
+          } else {
+            panels_->Clear();
+            while (!R->EndOfList()) f.ReadPanel(panels_->Add());
+          }
           R->ReadListEnd();
         } catch (...) {
           panels_->EndUpdate();
