@@ -321,8 +321,6 @@ void TfrmMain::CreateMenus() {
                                   &TfrmMain::mnuView_TB_NavigationClick);
   for (TSkinItem* it : {mnuView_TB_Menu, mnuView_TB_File, mnuView_TB_Edit, mnuView_TB_View, mnuView_TB_Navigation})
     it->SetChecked(true);
-  // The menu bar is always shown (below).
-  mnuView_TB_Menu->SetEnabled(false);
   mnuView_Refresh = NewItem(this, mnuView, L"mnuView_Refresh", L"&Refresh", 17, &TfrmMain::mnuView_RefreshClick,
                             Key(VK_F5), L"Refresh");
 
@@ -506,8 +504,10 @@ void TfrmMain::FormShow(TObject*) {
   } catch (const Exception&) {
     // Damaged stored positions: the toolbars keep their designed places.
   }
-  // A menu bar stored hidden (by an earlier version) is shown again.
-  tbrMainMenu->SetVisible(true);
+  // A menu bar stored hidden stays hidden while the View toolbar is there
+  // to bring it back; with both stored hidden it is shown again.
+  if (!tbrMainMenu->GetVisible() && !tbrView->GetVisible()) tbrMainMenu->SetVisible(true);
+  toolbarsPlaced_ = true;
   for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation}) ToolbarVisibleChanged(t);
   InitListViews();
   LoadOptions(true);
@@ -522,6 +522,7 @@ void TfrmMain::FormShow(TObject*) {
 }
 
 void TfrmMain::FormClose(TObject*, TCloseAction&) {
+  toolbarsPlaced_ = false;
   dmodCommon->Logic.StopSearchAndWait();
   SaveBookmarks(GetBookmarkFileName(true));
   try {
@@ -1031,9 +1032,7 @@ void ToggleToolbar(TSkinToolbar* Bar, TSkinItem* Item) {
 }
 }  // namespace
 
-// The menu bar stays: hidden, with the View toolbar closed too, nothing
-// would bring it back.
-void TfrmMain::mnuView_TB_MenuClick(TObject*) { mnuView_TB_Menu->SetChecked(tbrMainMenu->GetVisible()); }
+void TfrmMain::mnuView_TB_MenuClick(TObject*) { ToggleToolbar(tbrMainMenu, mnuView_TB_Menu); }
 void TfrmMain::mnuView_TB_FileClick(TObject*) { ToggleToolbar(tbrFile, mnuView_TB_File); }
 void TfrmMain::mnuView_TB_EditClick(TObject*) { ToggleToolbar(tbrEdit, mnuView_TB_Edit); }
 void TfrmMain::mnuView_TB_ViewClick(TObject*) { ToggleToolbar(tbrView, mnuView_TB_View); }
@@ -1078,6 +1077,13 @@ void TfrmMain::ToolbarVisibleChanged(TObject* Sender) {
                    : Sender == tbrNavigation ? mnuView_TB_Navigation
                                              : nullptr;
   if (item) item->SetChecked(static_cast<TControl*>(Sender)->GetVisible());
+  // The menu bar and the View toolbar (whose drop-down holds the Toolbars
+  // submenu) are the ways back to a hidden toolbar: hiding the one while
+  // the other is hidden (by the Toolbars submenu or a close button) shows
+  // the other.
+  if (toolbarsPlaced_ && !IsDestroying() && (Sender == tbrMainMenu || Sender == tbrView) &&
+      !tbrMainMenu->GetVisible() && !tbrView->GetVisible())
+    (Sender == tbrMainMenu ? tbrView : tbrMainMenu)->SetVisible(true);
 }
 
 void TfrmMain::mnuView_RefreshClick(TObject*) { RefreshTree(); }

@@ -333,6 +333,9 @@ class TfrmMain : public TForm {
   String LayoutKey(const wchar_t* Name) const;
   String ToolbarsKey() const { return SettingsKey + L"\\Toolbars"; }
   bool shown_ = false;
+  // From the toolbars' placing at start to the close: hiding both the menu
+  // bar and the View toolbar shows the other one again.
+  bool toolbarsPlaced_ = false;
   // The address box takes what its toolbar's row leaves, on a top or
   // bottom dock; elsewhere (floating, on a side dock) its own width.
   void FitAddressBox();

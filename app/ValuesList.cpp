@@ -76,6 +76,9 @@ void TfrmMain::LoadValues(TTreeExNode* Node) {
     lvKeyValues->Items()->EndUpdate();
     dmodCommon->SetStatusText(L"Unable to read the values of the key " +
                               dmodCommon->GetNodeRootKeyName(Node, rnmFull) + dmodCommon->GetNodeKeyPath(Node) + L".");
+    dmodCommon->ShowErrorText(
+        L"An exception occurred attempting to load values for a key. This is a symptom that Zembrio has lost "
+        L"synchronization with the registry.  Please restart the program.");
   }
   reg.CloseKey();
 }
