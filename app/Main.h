@@ -175,7 +175,10 @@ class TfrmMain : public TForm {
                              const String& RootText = String());
   void AddBookmark(TTreeExNode* Node);
   void OpenBookmark();
+  // At close: a bookmark file whose folder is gone is first offered a
+  // folder made again, or another file (UnsavedBookmarksQuestion).
   void SaveBookmarks(const String& FileName);
+  static const wchar_t* const UnsavedBookmarksQuestion;
   void LoadBookmarks(const String& FileName, bool ClearFirst);
   void ClearBookmarks();
 
@@ -341,6 +344,10 @@ class TfrmMain : public TForm {
   // program, say): its bookmarks are not in the list, so the save reads it
   // again first instead of replacing it with the list alone.
   String unreadBookmarkFile_;
+  // Before bookmarks are saved to FileName, whose folder is gone: the user
+  // makes the folder again, or picks another file (which the settings then
+  // name), or lets the bookmarks go. False when they are not to be saved.
+  bool PlaceForBookmarks(String& FileName);
 };
 
 extern TfrmMain* frmMain;
