@@ -106,9 +106,7 @@ String SystemKeyName(HKEY Key) {
   }
   return String();
 }
-}  // namespace
 
-namespace {
 // The name the system keeps for a root key: its handle tells none, a key
 // below it does (the root's being that name less the last component);
 // empty when it has no subkey to ask.
