@@ -161,15 +161,20 @@ void TfrmMain::SaveBookmarks(const String& FileName) {
     unreadBookmarkFile_.clear();
     return;
   }
+  // Bookmarks that can't be written where the file is named go unsaved
+  // only when the user says so.
   String file = FileName;
-  if (!PlaceForBookmarks(file)) {
-    SetStatusText(L"Bookmarks not saved.");
-    return;
+  for (;;) {
+    if (!PlaceForBookmarks(file)) break;
+    if (dmodCommon->Logic.SaveBookmarks(file, list)) {
+      unreadBookmarkFile_.clear();
+      SetStatusText(L"Bookmarks saved.");
+      return;
+    }
+    // Not written (a read-only file, say; the error dialog said why).
+    if (!OtherBookmarkFile(file)) break;
   }
-  if (dmodCommon->Logic.SaveBookmarks(file, list)) {
-    unreadBookmarkFile_.clear();
-    SetStatusText(L"Bookmarks saved.");
-  }
+  SetStatusText(L"Bookmarks not saved.");
 }
 
 bool TfrmMain::PlaceForBookmarks(String& FileName) {
@@ -184,15 +189,22 @@ bool TfrmMain::PlaceForBookmarks(String& FileName) {
       dmodCommon->ShowMessageText(L"The folder of the bookmark file could not be created:\n\n" + folder +
                                   (err ? L"\n\n" + Trim(SysErrorMessage(err)) : String()));
     }
-    if (!dmodCommon->AskYesNo(UnsavedBookmarksQuestion)) return false;
-    TPlacesSaveDialog* dialog = dmodCommon->sdlgBookmarks;
-    dialog->SetFileName(ExtractFileName(FileName));
-    if (dialog->Execute()) {
-      FileName = dialog->GetFileName();
-      // Kept: the settings are written after the bookmarks at close.
-      dmodCommon->SetOption(SettingName::BookmarkFile, FileName);
-    }
+    if (!OtherBookmarkFile(FileName)) return false;
   }
+}
+
+bool TfrmMain::OtherBookmarkFile(String& FileName) {
+  if (!dmodCommon->AskYesNo(UnsavedBookmarksQuestion)) return false;
+  TPlacesSaveDialog* dialog = dmodCommon->sdlgBookmarks;
+  dialog->SetFileName(ExtractFileName(FileName));
+  // A cancelled dialog leaves the name: the bookmarks are tried there again,
+  // and the question comes back.
+  if (dialog->Execute()) {
+    FileName = dialog->GetFileName();
+    // Kept: the settings are written after the bookmarks at close.
+    dmodCommon->SetOption(SettingName::BookmarkFile, FileName);
+  }
+  return true;
 }
 
 void TfrmMain::LoadBookmarks(const String& FileName, bool ClearFirst) {

@@ -1169,7 +1169,7 @@ TEST_F(Editor, ABookmarkFileInAMissingFolderIsCheckedAtOkAndReportedAtStart) {
 
 // Bookmarks added while the bookmark file's folder is gone are not lost at
 // close: the user is offered the folder made again, or another file (which
-// the settings then name).
+// the settings then name); a file that can't be written, another file.
 TEST_F(Editor, BookmarksAddedWhileTheFileHasNoFolderAreSavedWhereTheUserSays) {
   const String folder = TempFile(L"gonedir"), file = folder + L"\\Marks.ZembrioBM";
   const String other = TempFile(L"other.ZembrioBM");
@@ -1190,15 +1190,16 @@ TEST_F(Editor, BookmarksAddedWhileTheFileHasNoFolderAreSavedWhereTheUserSays) {
   const std::string marked = "Marked\r\nHKEY_CURRENT_USER\r\n\\" + WideToAnsi(Data) + "\\Marked\r\n";
   const String create = L"The bookmarks can't be saved: the folder of the bookmark file does not exist:\n\n" +
                         folder + L"\n\nDo you wish to create it?";
-  // Started with the folder gone (which the start tells), a bookmark added
-  // with Ctrl+B, the window closed with the offer answered.
+  // Started (a gone folder the start tells), a bookmark added with Ctrl+B,
+  // the window closed with the offer answered.
   auto session = [&](std::vector<int> Answers) {
     Start();
     Messages().clear();
     ASSERT_NE(Open(L"Marked"), nullptr);
+    const int marks = Window->lvBookmarks->Items()->GetCount();
     Foreground(Window->treeRegTree);
     testsupport::InputScript().Press('B', {VK_CONTROL}).Press(VK_ESCAPE).Send();
-    ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 1);
+    ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), marks + 1);
     answers = std::move(Answers);
     Stop();
   };
@@ -1217,8 +1218,19 @@ TEST_F(Editor, BookmarksAddedWhileTheFileHasNoFolderAreSavedWhereTheUserSays) {
   std::string raw;
   ASSERT_TRUE(Read(Settings + L"\\General", L"BookmarkFile", type, raw));
   EXPECT_EQ(raw, Sz(other));
-  MessageBoxHook = keptHook;
   EXPECT_TRUE(Errors.empty());
+
+  const String third = TempFile(L"third.ZembrioBM");
+  AnswerFileDialogs(third);
+  SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_READONLY);
+  session({IDYES});
+  SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(Errors[0].rfind(AppText::BookmarksSaveFailed, 0), 0u) << WideToAnsi(Errors[0]);
+  EXPECT_EQ(Messages(), std::vector<String>{TfrmMain::UnsavedBookmarksQuestion});
+  EXPECT_EQ(bytesOf(other), marked);
+  EXPECT_EQ(bytesOf(third), marked + marked);
+  MessageBoxHook = keptHook;
 }
 
 // The program started again for a test that ends it.
