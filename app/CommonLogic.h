@@ -28,6 +28,8 @@ extern const wchar_t* const SearchFinished;    // "Search finished."
 extern const wchar_t* const SearchStartFailed; // "An exception occurred while attempting to start a search thead."
 extern const wchar_t* const RegexErrorIntro;
 extern const wchar_t* const SaveFailed;
+// The status after a failed save.
+extern const wchar_t* const ValueNotSaved;
 extern const wchar_t* const ExportFailed;
 extern const wchar_t* const ImportFailed;
 extern const wchar_t* const BookmarksSaveFailed;
@@ -148,8 +150,9 @@ class TCommonLogic {
   // its messages, with their progress in the status text; StopLongWork (the
   // Stop button, Escape) stops them. Return false (after the error dialog)
   // on failure, and when stopped. An export that left keys or values out
-  // for their names, or wrote text that will read back with a NUL added,
-  // is done: its status says how many and a plain message names them.
+  // for their names, left out keys the system would not let be read, or
+  // wrote text that will read back with a NUL added, is done: its status
+  // says how many and a plain message names them.
   bool ExportKey(TRegRoot Root, const String& KeyPath, const String& FileName, bool IncludeSubKeys = true);
   // Imports the file; AfterImport (the tree's refresh) runs after the
   // import wrote anything (also when stopped), before the status text.
@@ -190,6 +193,9 @@ class TCommonLogic {
   bool LoadBookmarks(const String& FileName, std::vector<TBookmark>& Out);
 
  private:
+  // Status and plain message of an export that wrote its file without all
+  // of the branch (Notes: what it lacks).
+  void ReportPartialExport(const String& FileName, const TRegExportResult& Result, const String& Notes);
   void SearchFinishedReport();
   void SearchResult(const TSearchHit& Hit);
   void RegexError(const String& Message);

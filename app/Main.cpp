@@ -1102,6 +1102,10 @@ void TfrmMain::mnuNavigation_CollapseClick(TObject*) {
   if (n && n->GetExpanded()) n->Collapse(true);
 }
 
+namespace {
+const wchar_t* const PathNotFound = L"Key not found.";
+}  // namespace
+
 void TfrmMain::GoToPath(const String& Text) {
   if (Text.empty()) return;
   String path = Text;
@@ -1111,10 +1115,17 @@ void TfrmMain::GoToPath(const String& Text) {
   // A text that names no root key names no key: said so plainly (the tree
   // would take it for a root key it lost).
   if (root == RegRoot::None) {
+    dmodCommon->SetStatusText(PathNotFound);
     dmodCommon->ShowMessageText(L"The requested key does not exist:\n\n" + Text);
     return;
   }
-  ExpandToBranch(root, path, true);
+  bool reached = false;
+  TTreeExNode* node = ExpandToBranch(root, path, true, &reached);
+  if (reached && node)
+    dmodCommon->SetStatusText(L"Key opened: " + dmodCommon->GetNodeRootKeyName(node, rnmByOption) +
+                              dmodCommon->GetNodeKeyPath(node));
+  else
+    dmodCommon->SetStatusText(PathNotFound);
 }
 
 void TfrmMain::mnuNavigation_GotoClick(TObject*) {

@@ -175,7 +175,11 @@ class TfrmMain : public TForm {
                              const String& RootText = String());
   void AddBookmark(TTreeExNode* Node);
   void OpenBookmark();
+  // At close: a bookmark file whose folder is gone is first offered a
+  // folder made again, or another file (UnsavedBookmarksQuestion), as is
+  // one that can't be written.
   void SaveBookmarks(const String& FileName);
+  static const wchar_t* const UnsavedBookmarksQuestion;
   void LoadBookmarks(const String& FileName, bool ClearFirst);
   void ClearBookmarks();
 
@@ -344,6 +348,13 @@ class TfrmMain : public TForm {
   // program, say): its bookmarks are not in the list, so the save reads it
   // again first instead of replacing it with the list alone.
   String unreadBookmarkFile_;
+  // Before bookmarks are saved to FileName, whose folder is gone: the user
+  // makes the folder again, or picks another file (OtherBookmarkFile), or
+  // lets the bookmarks go. False when they are not to be saved.
+  bool PlaceForBookmarks(String& FileName);
+  // Asks UnsavedBookmarksQuestion; on Yes the user picks another file,
+  // which the settings then name. False when the bookmarks are to go.
+  bool OtherBookmarkFile(String& FileName);
 };
 
 extern TfrmMain* frmMain;

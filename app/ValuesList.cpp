@@ -222,8 +222,10 @@ void TfrmMain::NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath
     item->EditCaption();
     dmodCommon->SetStatusText(String(texts.Status) + made.Name);
   } catch (const ERegEditFailed& E) {
+    dmodCommon->SetStatusText(L"New value not added.");
     dmodCommon->ShowErrorText(E.Message());
   } catch (const Exception& E) {
+    dmodCommon->SetStatusText(L"New value not added.");
     dmodCommon->ShowException(E, texts.ExceptionText);
   }
 }

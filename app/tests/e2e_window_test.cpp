@@ -42,20 +42,6 @@ std::vector<DWORD> IconPixels(HICON Icon, int Size) {
   return px;
 }
 
-// The visible window of class T of this thread (a pop-up menu, a hint), or null.
-template <class T>
-HWND Shown() {
-  HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND W, LPARAM P) -> BOOL {
-        if (!dynamic_cast<T*>(TWinControl::FindControl(W)) || !IsWindowVisible(W)) return TRUE;
-        *reinterpret_cast<HWND*>(P) = W;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
-}
 HWND OpenPopup() { return Shown<TBarPopupWindow>(); }
 String ShownHint() {
   wchar_t text[256] = {};

@@ -738,7 +738,8 @@ TEST_F(MainWindow, BookmarksAreAddedRenamedSavedAndRestored) {
 // line, loads its whole bookmarks (the failure said) and is written again
 // at close without the incomplete one, a bookmark added or not; the next
 // start reads it without complaint. A save whose folder has gone since
-// start-up is said plainly (no error dialog), and nothing is written.
+// start-up asks plainly (no error dialog), and nothing is written when the
+// user declines.
 TEST_F(MainWindow, ABookmarkFileEndingShortIsRewrittenAndAGoneFolderIsSaidPlainly) {
   CreateKey(String(Data) + L"\\New");
   const std::string whole = "a\r\nHKEY_USERS\r\n\\1\r\nb\r\nHKEY_USERS\r\n\\2\r\n";
@@ -794,8 +795,11 @@ TEST_F(MainWindow, ABookmarkFileEndingShortIsRewrittenAndAGoneFolderIsSaidPlainl
   StopForms();
   BookmarkFile = kept;
   EXPECT_TRUE(Errors.empty());
-  ASSERT_EQ(Warnings.size(), 1u);
-  EXPECT_EQ(Warnings[0].rfind(L"The bookmarks were not saved: the folder of the bookmark file does not exist.", 0), 0u);
+  // Both offers (the folder made again, another file) declined: nothing
+  // is written, by the user's choice.
+  ASSERT_EQ(Warnings.size(), 2u);
+  EXPECT_EQ(Warnings[0].rfind(L"The bookmarks can't be saved: the folder of the bookmark file does not exist:", 0), 0u);
+  EXPECT_EQ(Warnings[1], TfrmMain::UnsavedBookmarksQuestion);
   EXPECT_EQ(Warnings[0].find(L"restart"), String::npos);
   EXPECT_FALSE(DirectoryExists(folder));
 }
