@@ -14,6 +14,7 @@
 #include "app/tests/e2e_support.h"
 #include "classlib/ExtCtrls.h"
 #include "testsupport/Input.h"
+#include "toolbars/BarFloat.h"
 
 using namespace e2e;
 
@@ -281,6 +282,63 @@ TEST_F(ScreenDpi, SizesSavedAtOneDpiComeUpScaledToTheScreen) {
   EXPECT_EQ(dpi, Dw(Dpi()));
   Start();
   check("started again");
+}
+
+// A toolbar dragged off its dock floats with its whole caption: the text
+// the screen shows in the caption has every pixel of the caption's text
+// drawn with room to spare (at 144 dots per inch the caption font grows
+// and the buttons do not: "View Toolbar" showed as "View ...").
+TEST_F(ScreenDpi, AFloatingToolbarShowsItsWholeCaption) {
+  Start();
+  Window->SetBounds(20, 20, MulDiv(600, Dpi(), 96), MulDiv(450, Dpi(), 96));
+  SetForegroundWindow(Window->GetHandle());
+  dlgtest::Pump(50);
+  RECT tr;
+  GetWindowRect(Window->tbrView->GetHandle(), &tr);
+  const POINT centre = testsupport::ClientCentre(Window->GetHandle());
+  ASSERT_TRUE(testsupport::Drag({POINT{tr.left + 4, (tr.top + tr.bottom) / 2}, centre}));
+  ASSERT_TRUE(PumpUntil([&] { return Window->tbrView->GetFloating(); }));
+  TBarFloatingWindowParent* floating = Window->tbrView->GetFloatingParent();
+  ASSERT_NE(floating, nullptr);
+  const HWND fh = floating->GetHandle();
+  ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(fh) != FALSE; }));
+  RedrawWindow(fh, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  dlgtest::Pump(50);
+  // The pixels of the caption's text colours in a stretch of a window's
+  // device context.
+  auto ink = [](HDC Dc, const RECT& R) {
+    const COLORREF text[] = {GetSysColor(COLOR_CAPTIONTEXT), GetSysColor(COLOR_INACTIVECAPTIONTEXT)};
+    int count = 0;
+    for (int y = R.top; y < R.bottom; ++y)
+      for (int x = R.left; x < R.right; ++x) {
+        const COLORREF c = GetPixel(Dc, x, y);
+        count += c == text[0] || c == text[1];
+      }
+    return count;
+  };
+  RECT wr, cap = floating->GetCaptionRect();
+  GetWindowRect(fh, &wr);
+  if (Window->tbrView->CloseButton) cap.right = floating->GetCloseButtonRect().left;
+  HDC screen = GetDC(nullptr), mem = CreateCompatibleDC(screen);
+  const int wide = 4 * (wr.right - wr.left), high = wr.bottom - wr.top;
+  HBITMAP bmp = CreateCompatibleBitmap(screen, wide, high);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, wr.right - wr.left, high, screen, wr.left, wr.top, SRCCOPY);
+  const int shown = ink(mem, cap);
+  // The same caption drawn where nothing cuts it, active and inactive.
+  std::vector<int> whole;
+  for (UINT active : {UINT(DC_ACTIVE), 0u}) {
+    RECT all{0, 0, wide, cap.bottom - cap.top};
+    DrawCaption(fh, mem, &all, DC_SMALLCAP | DC_TEXT | active);
+    whole.push_back(ink(mem, all));
+  }
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  EXPECT_GT(whole[0], 0);
+  EXPECT_TRUE(shown == whole[0] || shown == whole[1])
+      << "shown " << shown << ", whole " << whole[0] << " (active) or " << whole[1] << " (inactive)";
 }
 
 // The tree's rows follow the font the options give, up and down again.
