@@ -284,10 +284,10 @@ TEST_F(ScreenDpi, SizesSavedAtOneDpiComeUpScaledToTheScreen) {
   check("started again");
 }
 
-// A toolbar dragged off its dock floats with its whole caption: the text
-// the screen shows in the caption has every pixel of the caption's text
-// drawn with room to spare (at 144 dots per inch the caption font grows
-// and the buttons do not: "View Toolbar" showed as "View ...").
+// A toolbar dragged off its dock floats with its whole caption: its
+// floating window shows every pixel of the caption's text (at 144 dots per
+// inch the caption font grows and the buttons do not: "View Toolbar"
+// showed as "View ...").
 TEST_F(ScreenDpi, AFloatingToolbarShowsItsWholeCaption) {
   Start();
   Window->SetBounds(20, 20, MulDiv(600, Dpi(), 96), MulDiv(450, Dpi(), 96));
@@ -302,8 +302,6 @@ TEST_F(ScreenDpi, AFloatingToolbarShowsItsWholeCaption) {
   ASSERT_NE(floating, nullptr);
   const HWND fh = floating->GetHandle();
   ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(fh) != FALSE; }));
-  RedrawWindow(fh, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  dlgtest::Pump(50);
   // The pixels of the caption's text colours (active or not) in a stretch
   // of a device context.
   auto ink = [](HDC Dc, const RECT& R) {
@@ -315,24 +313,30 @@ TEST_F(ScreenDpi, AFloatingToolbarShowsItsWholeCaption) {
       }
     return count;
   };
-  RECT wr, cap = floating->GetCaptionRect();
-  GetWindowRect(fh, &wr);
-  if (Window->tbrView->CloseButton) cap.right = floating->GetCloseButtonRect().left;
+  // The caption drawn where nothing cuts it.
   HDC screen = GetDC(nullptr), mem = CreateCompatibleDC(screen);
-  HBITMAP bmp = CreateCompatibleBitmap(screen, 4 * (wr.right - wr.left), wr.bottom - wr.top);
+  RECT all{0, 0, 1000, GetSystemMetrics(SM_CYSMCAPTION)};
+  HBITMAP bmp = CreateCompatibleBitmap(screen, all.right, all.bottom);
   HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, wr.right - wr.left, wr.bottom - wr.top, screen, wr.left, wr.top, SRCCOPY);
-  const int shown = ink(mem, cap);
-  // The same caption drawn where nothing cuts it.
-  RECT all{0, 0, 4 * (wr.right - wr.left), cap.bottom - cap.top};
   DrawCaption(fh, mem, &all, DC_SMALLCAP | DC_TEXT | DC_ACTIVE);
   const int whole = ink(mem, all);
   SelectObject(mem, old);
   DeleteObject(bmp);
   DeleteDC(mem);
   ReleaseDC(nullptr, screen);
+  // What the floating window shows of it, once it has painted its frame.
+  auto shown = [&] {
+    RECT cap = floating->GetCaptionRect();
+    if (Window->tbrView->CloseButton) cap.right = floating->GetCloseButtonRect().left;
+    RedrawWindow(fh, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
+    HDC dc = GetWindowDC(fh);
+    const int n = ink(dc, cap);
+    ReleaseDC(fh, dc);
+    return n;
+  };
   EXPECT_GT(whole, 0);
-  EXPECT_EQ(shown, whole);
+  PumpUntil([&] { return shown() == whole; });
+  EXPECT_EQ(shown(), whole);
 }
 
 // The tree's rows follow the font the options give, up and down again.
