@@ -578,7 +578,7 @@ void TfrmMain::SetUpLists(bool WithColumns) {
     if (!WithColumns) return;
     // The widths are pixels at 96 dots per inch, scaled to the screen as
     // the lists' text is.
-    auto width = [](const TCol& c) { return MulDiv(c.Width, TListViewQ::ScreenDpi(), 96); };
+    auto width = [](const TCol& c) { return ScaleSize(c.Width, 96, TListViewQ::ScreenDpi()); };
     // Columns that are already these (made before the window) stay.
     bool same = lv->Columns()->GetCount() == static_cast<int>(cols.size());
     int i = 0;
