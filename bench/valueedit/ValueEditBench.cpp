@@ -76,7 +76,7 @@ int main() {
   };
   Headless ed;
   double copyMs = 1e300, loadMs = 1e300, saveMs = 1e300;
-  for (int round = 0; round < 9; ++round) {
+  for (int round = 0; round < 15; ++round) {
     DeleteFile(copy);
     copyMs = std::min(copyMs, Best(1, copyFile));
     loadMs = std::min(loadMs, Best(1, [&] { ed.LoadFromFile(src); }));
