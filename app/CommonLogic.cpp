@@ -198,7 +198,8 @@ TCommonLogic::TCommonLogic() {
   // A first start shows the windows at the sizes they have at 96 dots per
   // inch, scaled to the screen like the windows' contents.
   if (HDC screen = GetDC(nullptr)) {
-    ScaleEditorSizeDefaults(rsOptions, GetDeviceCaps(screen, LOGPIXELSY));
+    screenDpi_ = GetDeviceCaps(screen, LOGPIXELSY);
+    ScaleEditorSizeDefaults(rsOptions, screenDpi_);
     ReleaseDC(nullptr, screen);
   }
   iorPort.OnProgressChange = TProgressEvent(this, &TCommonLogic::WorkProgress);
@@ -214,6 +215,51 @@ TCommonLogic::~TCommonLogic() {
   OnShowException = nullptr;
   OnShowMessage = nullptr;
   StopSearchAndWait();
+}
+
+// ---------------------------------------------------------------------------
+// Settings: sizes are held in this screen's pixels and stored with the dots
+// per inch they were taken at.
+
+int TCommonLogic::StoredSizesDpi() {
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(RootHandle(rsOptions.GetRootHKEY()));
+  if (!reg.OpenKeyReadOnly(rsOptions.BaseKey + L"\\" + SizesDpiSubKey) || !reg.ValueExists(SizesDpiValue)) return 96;
+  try {
+    return UsableDpi(reg.ReadInteger(SizesDpiValue));
+  } catch (const Exception&) {
+    return 96;  // not a DWORD
+  }
+}
+
+void TCommonLogic::ReadOptions(const std::vector<String>* Names) {
+  if (Names)
+    rsOptions.ReadValues(*Names);
+  else
+    rsOptions.ReadValues();
+  const int from = StoredSizesDpi();
+  if (from == screenDpi_) return;
+  for (const wchar_t* name : EditorSizeSettings) {
+    if (Names && std::none_of(Names->begin(), Names->end(), [name](const String& n) { return AnsiSameText(n, name); }))
+      continue;
+    // A size the registry does not hold took its default, which is this
+    // screen's already.
+    TRegStoreValue& v = rsOptions.GetValueByName(name);
+    TRegistry reg(KEY_READ);
+    if (!v.OpenKey(reg, false) || !reg.ValueExists(v.GetName())) continue;
+    v.SetValue(ScaleSize(v.GetValue().AsInteger(), from, screenDpi_));
+  }
+}
+
+void TCommonLogic::WriteAllOptions() {
+  rsOptions.WriteValues();
+  // Sizes never read (a read that failed before them) keep what is stored,
+  // and so the dots per inch stored with them.
+  for (const wchar_t* name : EditorSizeSettings)
+    if (rsOptions.GetValueByName(name).GetValue().IsEmpty()) return;
+  TRegistry reg(KEY_READ | KEY_WRITE);
+  reg.SetRootKey(RootHandle(rsOptions.GetRootHKEY()));
+  if (reg.OpenKey(rsOptions.BaseKey + L"\\" + SizesDpiSubKey, true)) reg.WriteInteger(SizesDpiValue, screenDpi_);
 }
 
 String TCommonLogic::GetRootKeyName(TRegRoot Root, TRootNameMode Mode) {

@@ -111,8 +111,16 @@ class TCommonLogic {
   // --- Settings.
   TSettingValue GetOption(const String& Name) { return rsOptions.Get(Name); }
   void SetOption(const String& Name, const TSettingValue& V) { rsOptions.Set(Name, V); }
-  void ReadAllOptions() { rsOptions.ReadValues(); }
-  void WriteAllOptions() { rsOptions.WriteValues(); }
+  // Reads every setting (or the named ones). Sizes stored on a screen of
+  // other dots per inch are scaled to this screen's as they are read, so
+  // the sizes in memory are always this screen's pixels.
+  void ReadAllOptions() { ReadOptions(nullptr); }
+  void ReadOptions(const std::vector<String>& Names) { ReadOptions(&Names); }
+  // Writes every setting, and with the sizes the dots per inch they were
+  // taken at.
+  void WriteAllOptions();
+  // The dots per inch of the screen the windows are shown on.
+  int ScreenDpi() const { return screenDpi_; }
 
   void SetStatusText(const String& Text);
   // One string of the program file's own version resource ("FileVersion"
@@ -196,6 +204,16 @@ class TCommonLogic {
   // Status and plain message of an export that wrote its file without all
   // of the branch (Notes: what it lacks).
   void ReportPartialExport(const String& FileName, const TRegExportResult& Result, const String& Notes);
+
+  // Reads the named settings (all with null), then scales the sizes read
+  // from the registry from the dots per inch stored with them to the
+  // screen's.
+  void ReadOptions(const std::vector<String>* Names);
+  // The dots per inch the stored sizes were taken at (96 when none is
+  // stored, or what is stored is no number of dots per inch).
+  int StoredSizesDpi();
+
+  int screenDpi_ = 96;
   void SearchFinishedReport();
   void SearchResult(const TSearchHit& Hit);
   void RegexError(const String& Message);

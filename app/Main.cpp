@@ -90,10 +90,10 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
   // the lists laying out their headers column by column and of every
   // control measuring and laying itself out anew.
   SetUpLists(true);
-  dmodCommon->rsOptions().ReadValues({SettingName::UseSystemFont, SettingName::FontName, SettingName::FontSize,
-                                      SettingName::FontBold, SettingName::FontItalic, SettingName::FontUnderline,
-                                      SettingName::FontStrikeout, SettingName::Width, SettingName::Height,
-                                      SettingName::LPWidth, SettingName::TPHeight});
+  dmodCommon->Logic.ReadOptions({SettingName::UseSystemFont, SettingName::FontName, SettingName::FontSize,
+                                 SettingName::FontBold, SettingName::FontItalic, SettingName::FontUnderline,
+                                 SettingName::FontStrikeout, SettingName::Width, SettingName::Height,
+                                 SettingName::LPWidth, SettingName::TPHeight});
   ApplyFontOptions();
   ApplySizeOptions();
   // Standard controls follow the system's visual styles where present.
@@ -577,13 +577,16 @@ void TfrmMain::SetUpLists(bool WithColumns) {
     lv->SetHideSelection(false);
     lv->SetMultiSelect(true);
     if (!WithColumns) return;
+    // The widths are pixels at 96 dots per inch, scaled to the screen as
+    // the lists' text is.
+    auto width = [](const TCol& c) { return ScaleSize(c.Width, 96, TListViewQ::ScreenDpi()); };
     // Columns that are already these (made before the window) stay.
     bool same = lv->Columns()->GetCount() == static_cast<int>(cols.size());
     int i = 0;
     for (const TCol& c : cols) {
       if (!same) break;
       TListColumn* col = lv->Columns()->GetItem(i++);
-      same = col->GetCaption() == c.Caption && (c.Width > 0 ? !col->GetAutoSize() && col->GetWidth() == c.Width
+      same = col->GetCaption() == c.Caption && (c.Width > 0 ? !col->GetAutoSize() && col->GetWidth() == width(c)
                                                              : col->GetAutoSize());
     }
     if (!same) {
@@ -592,7 +595,7 @@ void TfrmMain::SetUpLists(bool WithColumns) {
         TListColumn* col = lv->Columns()->Add();
         col->SetCaption(c.Caption);
         if (c.Width > 0)
-          col->SetWidth(c.Width);
+          col->SetWidth(width(c));
         else
           col->SetAutoSize(true);
       }
