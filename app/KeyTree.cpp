@@ -418,10 +418,12 @@ void TfrmMain::NewKey() {
     KeyEditRequested = false;
     dmodCommon->SetStatusText(L"New key successfully added: " + name);
   } catch (const ERegEditFailed& E) {
+    dmodCommon->SetStatusText(L"New key not added.");
     dmodCommon->ShowErrorText(E.Message());
   } catch (const Exception& E) {
     ExpansionGuard = false;
     KeyEditRequested = false;
+    dmodCommon->SetStatusText(L"New key not added.");
     dmodCommon->ShowException(E, L"An exception occurred attempting to create a new registry key.");
   }
 }

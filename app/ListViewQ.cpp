@@ -1,7 +1,9 @@
 // The list view with column sorting and a stored layout.
 #include "app/ListViewQ.h"
 
+#include "app/RegStore.h"
 #include "app/WaitCursor.h"
+#include "classlib/Forms.h"
 #include "classlib/Registry.h"
 
 #include <windowsx.h>
@@ -151,17 +153,23 @@ String TListViewQ::GetColumnSizeString() {
   return s;
 }
 
-void TListViewQ::SetColumnSizes(const String& Text) {
+void TListViewQ::SetColumnSizes(const String& Text) { SetColumnSizes(Text, 0); }
+
+void TListViewQ::SetColumnSizes(const String& Text, int FromDpi) {
+  const int screen = ScreenDpi();
+  auto width = [&](const String& Part) { return ScaleSize(StrToInt(Part), FromDpi, screen); };
   String rest = Text;
   int i = 0;
   size_t comma;
   while ((comma = rest.find(L',')) != String::npos && i < Columns()->GetCount()) {
-    Columns()->GetItem(i)->SetWidth(StrToInt(rest.substr(0, comma)));
+    Columns()->GetItem(i)->SetWidth(width(rest.substr(0, comma)));
     ++i;
     rest = rest.substr(comma + 1);
   }
-  if (!rest.empty() && i < Columns()->GetCount()) Columns()->GetItem(i)->SetWidth(StrToInt(rest));
+  if (!rest.empty() && i < Columns()->GetCount()) Columns()->GetItem(i)->SetWidth(width(rest));
 }
+
+int TListViewQ::ScreenDpi() { return Screen ? Screen->PixelsPerInch() : 96; }
 
 void TListViewQ::SaveOptions() {
   TRegistryIniFile ini(RegistryKey);
@@ -169,6 +177,7 @@ void TListViewQ::SaveOptions() {
   ini.WriteInteger(L"", L"SortColumn", SortColumn);
   ini.WriteString(L"", L"SortAscending", SortAscending ? L"1" : L"0");
   ini.WriteInteger(L"", L"ViewStyle", static_cast<int>(GetViewStyle()));
+  ini.WriteInteger(L"", L"PixelsPerInch", ScreenDpi());
 }
 
 void TListViewQ::LoadOptions() {
@@ -182,8 +191,11 @@ void TListViewQ::LoadOptions() {
       return def;
     }
   };
+  // The widths were taken on a screen of the dots per inch stored with
+  // them (96 where none is stored).
+  const int dpi = readInt(L"PixelsPerInch", 96);
   try {
-    SetColumnSizes(ini.ReadString(L"", L"ColumnSizes", L""));
+    SetColumnSizes(ini.ReadString(L"", L"ColumnSizes", L""), UsableDpi(dpi));
   } catch (const Exception&) {
   }
   int c = readInt(L"SortColumn", 0);

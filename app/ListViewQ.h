@@ -43,11 +43,18 @@ class TListViewQ : public TCustomListView {
   String GetColumnSizeString();
   // Widths from "w0,w1,..."; raises EConvertError for a part that is no number.
   void SetColumnSizes(const String& Text);
+  // The same with widths taken on a screen of FromDpi dots per inch, scaled
+  // to the screen's.
+  void SetColumnSizes(const String& Text, int FromDpi);
+  // Stores the layout, the widths with the screen's dots per inch
+  // ("PixelsPerInch").
   void SaveOptions();
-  // Restores the stored layout. A stored layout that can't be read (a
-  // width that is no number, a value of the wrong type, a view style out
-  // of range) leaves the rest as it is instead of raising.
+  // Restores the stored layout, widths stored at other dots per inch (96
+  // where none are stored) scaled to the screen's. A stored layout that
+  // can't be read (a width that is no number, a value of the wrong type, a
+  // view style out of range) leaves the rest as it is instead of raising.
   void LoadOptions();
+  static int ScreenDpi();
 
  protected:
   // AutoColumnSort, RegistryKey and ShowSortIndicator are stored with the

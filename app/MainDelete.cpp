@@ -277,9 +277,11 @@ bool TfrmMain::DeleteValue(TListItem* Item) {
   try {
     v->Delete(dmodCommon->GetNodeRootKey(node), dmodCommon->GetNodeKeyPath(node));
   } catch (const ERegistryException& E) {
+    dmodCommon->SetStatusText(L"Value not deleted.");
     dmodCommon->ShowErrorText(L"An exception occurred attempting to delete the registry value.\n\n" + E.Message());
     return false;
   } catch (const Exception& E) {
+    dmodCommon->SetStatusText(L"Value not deleted.");
     dmodCommon->ShowException(E, L"An unknown exception occurred attempting to delete the registry value.\n\n");
     return false;
   }
@@ -328,6 +330,7 @@ bool TfrmMain::DropGoneFindResult(TListItem* Item, const String& Message) {
   }
   Item->Delete();
   treeRegTree->Invalidate();
+  dmodCommon->SetStatusText(L"Find result removed.");
   return taken;
 }
 
@@ -383,6 +386,7 @@ bool TfrmMain::DeleteFindResult(TListItem* Item) {
   }
   Item->Delete();
   treeRegTree->Invalidate();
+  dmodCommon->SetStatusText(L"Find result deleted.");
   return true;
 }
 

@@ -77,6 +77,9 @@ void TfrmMain::LoadValues(TTreeExNode* Node) {
     lvKeyValues->Items()->EndUpdate();
     dmodCommon->SetStatusText(L"Unable to read the values of the key " +
                               dmodCommon->GetNodeRootKeyName(Node, rnmFull) + dmodCommon->GetNodeKeyPath(Node) + L".");
+    dmodCommon->ShowErrorText(
+        L"An exception occurred attempting to load values for a key. This is a symptom that Zembrio has lost "
+        L"synchronization with the registry.  Please restart the program.");
   }
   reg.CloseKey();
 }
@@ -220,8 +223,10 @@ void TfrmMain::NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath
     item->EditCaption();
     dmodCommon->SetStatusText(String(texts.Status) + made.Name);
   } catch (const ERegEditFailed& E) {
+    dmodCommon->SetStatusText(L"New value not added.");
     dmodCommon->ShowErrorText(E.Message());
   } catch (const Exception& E) {
+    dmodCommon->SetStatusText(L"New value not added.");
     dmodCommon->ShowException(E, texts.ExceptionText);
   }
 }

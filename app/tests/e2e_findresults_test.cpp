@@ -13,6 +13,7 @@
 #include "app/SearchThread.h"
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
+#include "toolbars/BarPopup.h"
 
 using namespace e2e;
 
@@ -651,6 +652,55 @@ TEST_F(FindResults, LongNamesStayWholeThroughResultsAndBookmarks) {
   EXPECT_TRUE(first == WideToAnsi(description) + "!\r");
   EXPECT_TRUE(Errors.empty());
   EXPECT_TRUE(Messages().empty());
+}
+
+// Each command that acts says what it did in the status bar, in place of
+// what came before: a single delete after a multiple one, Bookmark from the
+// results' pop-up menu, and Go to a path after the search.
+TEST_F(FindResults, EachCommandOnTheResultsSetsItsOwnStatus) {
+  for (const wchar_t* name : {L"S1", L"S2", L"S3"}) Write(Data, name, REG_SZ, Sz(L"x"));
+  CreateKey(String(Data) + L"\\Mark");
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"^(S[123]|Mark)$", 2);
+  ASSERT_EQ(Window->lvFindResults->Items()->GetCount(), 4);
+  ASSERT_EQ(Window->GetStatusText(), L"Search finished.");
+  const String data = String(L"HKEY_CURRENT_USER\\") + Data + L"\\";
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  auto selectOnly = [&](const std::vector<String>& Texts) {
+    Window->lvFindResults->ClearSelection();
+    for (const String& t : Texts) {
+      ASSERT_NE(Result(t), nullptr) << WideToAnsi(t);
+      Window->lvFindResults->SetSelected(Result(t));
+      Window->lvFindResults->SetItemFocused(Result(t));
+    }
+    Foreground(Window->lvFindResults);
+  };
+
+  selectOnly({data + L" : S1", data + L" : S2"});
+  PressDelete();
+  ASSERT_EQ(Window->GetStatusText(), L"Find results deleted: 2");
+  selectOnly({data + L" : S3"});
+  PressDelete();
+  EXPECT_EQ(Window->GetStatusText(), L"Find result deleted.");
+  EXPECT_FALSE(HasValue(Data, L"S3"));
+
+  // The pop-up menu from the keyboard, its Bookmark item by its letter.
+  selectOnly({data + L"Mark\\"});
+  Script s;
+  s.Steps = {{[] { return Shown<TBarPopupWindow>() != nullptr; },
+              [] { testsupport::InputScript().Press('B').Post(); }}};
+  ASSERT_EQ(s.Run([] { testsupport::InputScript().Press(VK_APPS).Post(); }), s.Steps.size());
+  ASSERT_TRUE(PumpUntil([&] { return Window->lvBookmarks->IsEditing(); }, 5000));
+  testsupport::PressKey(VK_ESCAPE);
+  ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 1);
+  EXPECT_EQ(Window->GetStatusText(), L"New bookmark added: Mark");
+
+  // A path opened from the address box.
+  Window->txtPath->SetText(data + L"mark");
+  Window->tbtnNavigation_GoClick(nullptr);
+  EXPECT_EQ(Window->GetStatusText(), L"Key opened: " + data + L"Mark");
+  EXPECT_TRUE(Errors.empty());
 }
 
 }  // namespace

@@ -62,6 +62,21 @@ struct Script {
   DWORD deadline_ = 0;
 };
 
+// The visible window of class T of this thread (a pop-up menu, a hint), or null.
+template <class T>
+HWND Shown() {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND W, LPARAM P) -> BOOL {
+        if (!dynamic_cast<T*>(TWinControl::FindControl(W)) || !IsWindowVisible(W)) return TRUE;
+        *reinterpret_cast<HWND*>(P) = W;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
 class EditorTest : public ::testing::Test {
  protected:
   void SetUp() override;
