@@ -263,7 +263,7 @@ void TfrmMain::ChooseValues(const TValuesChoice& Choice) {
     TListItem* it = items->GetItem(i);
     const cValue* v = ItemValue(it);
     if (!v) continue;
-    if (selected.count(v->GetName())) it->SetSelected(true);
+    if (!selected.empty() && selected.count(v->GetName())) it->SetSelected(true);
     if (Choice.HasFocused && !focused && v->GetName() == Choice.Focused) focused = it;
   }
   items->EndUpdate();
