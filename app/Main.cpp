@@ -22,6 +22,17 @@ constexpr int kMinAddressBoxWidth = 100;
 
 constexpr TShortCut Key(WORD K, TShortCut Mods = 0) { return static_cast<TShortCut>(K | Mods); }
 
+// A find result's text in the Branch, Value and Data columns (1 to 3), as
+// the list shows it and sorts it.
+const String& FindResultText(const TSearchHit& Hit, int Column) {
+  static const String defaultName = L"(Default)";
+  switch (Column) {
+    case 1: return Hit.Path;
+    case 2: return Hit.Kind != hkKeyName && Hit.ValueName.empty() ? defaultName : Hit.ValueName;
+    default: return Hit.Data;
+  }
+}
+
 using THandler = void (TfrmMain::*)(TObject*);
 
 template <class T = TSkinItem>
@@ -633,6 +644,10 @@ void TfrmMain::SetUpLists(bool WithColumns) {
   lvFindResults->OnDblClick = TNotifyEvent(this, &TfrmMain::lvFindResultsDblClick);
   lvFindResults->OnDeletion = TLVDeletedEvent(this, &TfrmMain::lvFindResultsDeletion);
   lvFindResults->OnKeyDown = TKeyEvent(this, &TfrmMain::lvFindResultsKeyDown);
+  lvFindResults->SortTextSource = [](TListItem* Item, int Column) -> const String* {
+    const TSearchHit* hit = ItemHit(Item);
+    return hit && Column >= 1 && Column <= 3 ? &FindResultText(*hit, Column) : nullptr;
+  };
 }
 
 namespace {
@@ -839,12 +854,7 @@ void TfrmMain::AddFindResult(TSearchHit* Hit) {
   TListItem* item = lvFindResults->Items()->Add();
   item->SetData(Hit);
   item->SetCaption(dmodCommon->GetRootKeyName(Hit->RootKey, rnmByOption));
-  item->SubItems()->Add(Hit->Path);
-  if (Hit->Kind == hkKeyName)
-    item->SubItems()->Add(Hit->ValueName);
-  else
-    item->SubItems()->Add(Hit->ValueName.empty() ? String(L"(Default)") : Hit->ValueName);
-  item->SubItems()->Add(Hit->Data);
+  for (int column = 1; column <= 3; ++column) item->SubItems()->Add(FindResultText(*Hit, column));
 }
 
 void TfrmMain::FindResultBatch(bool Begin) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "app/dmodCommonU.h"
 #include "app/ListViewQ.h"
@@ -166,6 +167,17 @@ class TfrmMain : public TForm {
   void NewIntegerValue(TRegRoot Root, const String& KeyPath);
   void SetListViewStyle(TListViewQ* List, TViewStyle Style);
   void EditSelectedValue();
+  // The values chosen in the values list, by name, and the one the keyboard
+  // is on: chosen again after the key is listed anew (a refresh).
+  struct TValuesChoice {
+    std::vector<String> Selected;
+    bool HasFocused = false;
+    String Focused;
+  };
+  TValuesChoice ChosenValues();
+  void ChooseValues(const TValuesChoice& Choice);
+  // Puts the keyboard on the item: the arrow keys and Shift go on from it.
+  void FocusValueItem(TListItem* Item);
 
   // --- Bookmarks.
   String GetBookmarkFileName(bool UseDefault = true);

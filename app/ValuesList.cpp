@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "app/RegAccess.h"
@@ -237,6 +238,43 @@ void TfrmMain::EditSelectedValue() {
   if (!dmodCommon->NodeHasData(node) || !v) return;
   dmodCommon->SaveEditedValue(dmodCommon->GetNodeRootKey(node), dmodCommon->GetNodeKeyPath(node), *v);
   ShowValue(item, *v);
+}
+
+TfrmMain::TValuesChoice TfrmMain::ChosenValues() {
+  TValuesChoice choice;
+  // Only the chosen rows are visited: the key may hold 230,000 values.
+  for (TListItem* it = lvKeyValues->GetNextItem(nullptr, sdAll, TItemStates{isSelected}); it;
+       it = lvKeyValues->GetNextItem(it, sdAll, TItemStates{isSelected}))
+    if (cValue* v = ItemValue(it)) choice.Selected.push_back(v->GetName());
+  if (cValue* v = ItemValue(lvKeyValues->GetItemFocused())) {
+    choice.HasFocused = true;
+    choice.Focused = v->GetName();
+  }
+  return choice;
+}
+
+void TfrmMain::ChooseValues(const TValuesChoice& Choice) {
+  if (Choice.Selected.empty() && !Choice.HasFocused) return;
+  const std::unordered_set<String> selected(Choice.Selected.begin(), Choice.Selected.end());
+  TListItem* focused = nullptr;
+  TListItems* items = lvKeyValues->Items();
+  items->BeginUpdate();
+  for (int i = 0; i < items->GetCount(); ++i) {
+    TListItem* it = items->GetItem(i);
+    const cValue* v = ItemValue(it);
+    if (!v) continue;
+    if (!selected.empty() && selected.count(v->GetName())) it->SetSelected(true);
+    if (Choice.HasFocused && !focused && v->GetName() == Choice.Focused) focused = it;
+  }
+  items->EndUpdate();
+  if (focused) FocusValueItem(focused);
+}
+
+void TfrmMain::FocusValueItem(TListItem* Item) {
+  lvKeyValues->SetItemFocused(Item);
+  if (lvKeyValues->HandleAllocated())
+    SendMessageW(lvKeyValues->GetHandle(), LVM_SETSELECTIONMARK, 0, LPARAM(Item->GetIndex()));
+  Item->MakeVisible(false);
 }
 
 void TfrmMain::lvKeyValuesDblClick(TObject*) { EditSelectedValue(); }

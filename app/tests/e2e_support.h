@@ -99,6 +99,10 @@ class EditorTest : public ::testing::Test {
   TListItem* ValueItem(const String& Caption);
   static String ValueText(TListItem* Item);
   void SelectOnly(TListViewQ* List, const std::vector<String>& Captions);
+  // The captions of the list's chosen rows, in order; of the row the
+  // keyboard is on ("<none>" when none is).
+  static std::vector<String> Chosen(TListViewQ* List);
+  static String FocusedCaption(TListViewQ* List);
 
   TZembrioForms F;
   String BookmarkFile;  // the bookmark file of the test settings
