@@ -34,6 +34,10 @@ bool RefusedBookmark(const String& Path) {
 
 }  // namespace
 
+const wchar_t* const TfrmMain::UnsavedBookmarksQuestion =
+    L"Do you wish to save the bookmarks in another file?\n\nNo closes without saving them: the bookmarks added "
+    L"or renamed since the program started are lost.";
+
 String TfrmMain::GetBookmarkFileName(bool UseDefault) {
   if (!UseDefault) return BookmarkFileFromSetting(dmodCommon->OptionString(SettingName::BookmarkFile));
   return dmodCommon->Logic.GetBookmarkFileName(ExtractFilePath(ParamStr(0)));
@@ -80,6 +84,7 @@ void TfrmMain::pmnuFind_BookmarkClick(TObject*) {
   lvBookmarks->SetSelected(item);
   if (lvBookmarks->CanFocus()) lvBookmarks->SetFocus();
   item->EditCaption();
+  dmodCommon->SetStatusText(L"New bookmark added: " + description);
 }
 
 void TfrmMain::lvBookmarksEdited(TObject*, TListItem* Item, String& S) {
@@ -156,10 +161,50 @@ void TfrmMain::SaveBookmarks(const String& FileName) {
     unreadBookmarkFile_.clear();
     return;
   }
-  if (dmodCommon->Logic.SaveBookmarks(FileName, list)) {
-    unreadBookmarkFile_.clear();
-    SetStatusText(L"Bookmarks saved.");
+  // Bookmarks that can't be written where the file is named go unsaved
+  // only when the user says so.
+  String file = FileName;
+  for (;;) {
+    if (!PlaceForBookmarks(file)) break;
+    if (dmodCommon->Logic.SaveBookmarks(file, list)) {
+      unreadBookmarkFile_.clear();
+      SetStatusText(L"Bookmarks saved.");
+      return;
+    }
+    // Not written (a read-only file, say; the error dialog said why).
+    if (!OtherBookmarkFile(file)) break;
   }
+  SetStatusText(L"Bookmarks not saved.");
+}
+
+bool TfrmMain::PlaceForBookmarks(String& FileName) {
+  for (;;) {
+    const String folder = ExtractFileDir(ExpandFileName(FileName));
+    if (folder.empty() || DirectoryExists(folder)) return true;
+    if (dmodCommon->AskYesNo(L"The bookmarks can't be saved: the folder of the bookmark file does not exist:\n\n" +
+                             folder + L"\n\nDo you wish to create it?")) {
+      SetLastError(0);
+      if (ForceDirectories(folder)) return true;
+      const DWORD err = GetLastError();
+      dmodCommon->ShowMessageText(L"The folder of the bookmark file could not be created:\n\n" + folder +
+                                  (err ? L"\n\n" + Trim(SysErrorMessage(err)) : String()));
+    }
+    if (!OtherBookmarkFile(FileName)) return false;
+  }
+}
+
+bool TfrmMain::OtherBookmarkFile(String& FileName) {
+  if (!dmodCommon->AskYesNo(UnsavedBookmarksQuestion)) return false;
+  TPlacesSaveDialog* dialog = dmodCommon->sdlgBookmarks;
+  dialog->SetFileName(ExtractFileName(FileName));
+  // A cancelled dialog leaves the name: the bookmarks are tried there again,
+  // and the question comes back.
+  if (dialog->Execute()) {
+    FileName = dialog->GetFileName();
+    // Kept: the settings are written after the bookmarks at close.
+    dmodCommon->SetOption(SettingName::BookmarkFile, FileName);
+  }
+  return true;
 }
 
 void TfrmMain::LoadBookmarks(const String& FileName, bool ClearFirst) {

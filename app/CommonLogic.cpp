@@ -16,6 +16,7 @@ const wchar_t* const SearchStartFailed = L"An exception occurred while attemptin
 const wchar_t* const RegexErrorIntro =
     L"An error occurred attempting to parse the regular expression. Please consult the Zembrio manual, and "
     L"check the expression syntax.  The following error was returned:\n\n";
+const wchar_t* const ValueNotSaved = L"Value not saved.";
 const wchar_t* const SaveFailed =
     L"An exception occurred while attempting to save the edited registry value.  The value may have been "
     L"deleted or renamed by another process or application.\n\nKey: ";
@@ -197,7 +198,8 @@ TCommonLogic::TCommonLogic() {
   // A first start shows the windows at the sizes they have at 96 dots per
   // inch, scaled to the screen like the windows' contents.
   if (HDC screen = GetDC(nullptr)) {
-    ScaleEditorSizeDefaults(rsOptions, GetDeviceCaps(screen, LOGPIXELSY));
+    screenDpi_ = GetDeviceCaps(screen, LOGPIXELSY);
+    ScaleEditorSizeDefaults(rsOptions, screenDpi_);
     ReleaseDC(nullptr, screen);
   }
   iorPort.OnProgressChange = TProgressEvent(this, &TCommonLogic::WorkProgress);
@@ -213,6 +215,51 @@ TCommonLogic::~TCommonLogic() {
   OnShowException = nullptr;
   OnShowMessage = nullptr;
   StopSearchAndWait();
+}
+
+// ---------------------------------------------------------------------------
+// Settings: sizes are held in this screen's pixels and stored with the dots
+// per inch they were taken at.
+
+int TCommonLogic::StoredSizesDpi() {
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(RootHandle(rsOptions.GetRootHKEY()));
+  if (!reg.OpenKeyReadOnly(rsOptions.BaseKey + L"\\" + SizesDpiSubKey) || !reg.ValueExists(SizesDpiValue)) return 96;
+  try {
+    return UsableDpi(reg.ReadInteger(SizesDpiValue));
+  } catch (const Exception&) {
+    return 96;  // not a DWORD
+  }
+}
+
+void TCommonLogic::ReadOptions(const std::vector<String>* Names) {
+  if (Names)
+    rsOptions.ReadValues(*Names);
+  else
+    rsOptions.ReadValues();
+  const int from = StoredSizesDpi();
+  if (from == screenDpi_) return;
+  for (const wchar_t* name : EditorSizeSettings) {
+    if (Names && std::none_of(Names->begin(), Names->end(), [name](const String& n) { return AnsiSameText(n, name); }))
+      continue;
+    // A size the registry does not hold took its default, which is this
+    // screen's already.
+    TRegStoreValue& v = rsOptions.GetValueByName(name);
+    TRegistry reg(KEY_READ);
+    if (!v.OpenKey(reg, false) || !reg.ValueExists(v.GetName())) continue;
+    v.SetValue(ScaleSize(v.GetValue().AsInteger(), from, screenDpi_));
+  }
+}
+
+void TCommonLogic::WriteAllOptions() {
+  rsOptions.WriteValues();
+  // Sizes never read (a read that failed before them) keep what is stored,
+  // and so the dots per inch stored with them.
+  for (const wchar_t* name : EditorSizeSettings)
+    if (rsOptions.GetValueByName(name).GetValue().IsEmpty()) return;
+  TRegistry reg(KEY_READ | KEY_WRITE);
+  reg.SetRootKey(RootHandle(rsOptions.GetRootHKEY()));
+  if (reg.OpenKey(rsOptions.BaseKey + L"\\" + SizesDpiSubKey, true)) reg.WriteInteger(SizesDpiValue, screenDpi_);
 }
 
 String TCommonLogic::GetRootKeyName(TRegRoot Root, TRootNameMode Mode) {
@@ -487,6 +534,8 @@ bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue&
     SetStatusText(status);
     return true;
   } catch (const Exception& E) {
+    // No earlier "saved" may stand for this one.
+    SetStatusText(AppText::ValueNotSaved);
     ShowException(E, String(AppText::SaveFailed) + KeyPath + L"\nValue name: " + EditValueName);
     return false;
   }
@@ -611,6 +660,21 @@ void TCommonLogic::RenameKeyBranch(TRegRoot Root, const String& OldPath, const S
       false);
 }
 
+void TCommonLogic::ReportPartialExport(const String& FileName, const TRegExportResult& Result, const String& Notes) {
+  // The file is written: what it lacks, or will read back otherwise, is
+  // told plainly, not as a failure.
+  String status = L"Registry file exported";
+  if (Result.LeftOutKeys || Result.LeftOutValues)
+    status += L" with " + KeysAndValuesText(Result.LeftOutKeys, Result.LeftOutValues) + L" left out";
+  if (Result.UnreadKeys)
+    status += L"; " + KeysAndValuesText(Result.UnreadKeys, 0) + (Result.UnreadKeys == 1 ? L" was" : L" were") +
+              L" not readable";
+  if (Result.GainNul)
+    status += L"; " + KeysAndValuesText(0, Result.GainNul) + L" will read back with a NUL character added";
+  SetStatusText(status + L".");
+  if (OnShowMessage) OnShowMessage(L"The registry file was written:\n" + FileName + L"\n\n" + Notes);
+}
+
 bool TCommonLogic::ExportKey(TRegRoot Root, const String& KeyPath, const String& FileName, bool IncludeSubKeys) {
   if (working_) return false;
   const String failed = String(AppText::ExportFailed) + FileName;
@@ -628,15 +692,12 @@ bool TCommonLogic::ExportKey(TRegRoot Root, const String& KeyPath, const String&
       SetStatusText(AppText::RegistryFileExported);
       return true;
     }
-    // The file is written: what it lacks, or will read back otherwise, is
-    // told plainly, not as a failure.
-    String status = L"Registry file exported";
-    if (result.LeftOutKeys || result.LeftOutValues)
-      status += L" with " + KeysAndValuesText(result.LeftOutKeys, result.LeftOutValues) + L" left out";
-    if (result.GainNul)
-      status += L"; " + KeysAndValuesText(0, result.GainNul) + L" will read back with a NUL character added";
-    SetStatusText(status + L".");
-    if (OnShowMessage) OnShowMessage(L"The registry file was written:\n" + FileName + L"\n\n" + result.Notes);
+    ReportPartialExport(FileName, result, result.Notes);
+    return true;
+  } catch (const ERegExportIncomplete& E) {
+    // Keys the system would not let the user read (much of
+    // HKEY_LOCAL_MACHINE without administrator rights): the rest is written.
+    ReportPartialExport(FileName, E.Result, E.Message());
     return true;
   } catch (const Exception& E) {
     SetStatusText(AppText::ExportAborted);

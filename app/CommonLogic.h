@@ -28,6 +28,8 @@ extern const wchar_t* const SearchFinished;    // "Search finished."
 extern const wchar_t* const SearchStartFailed; // "An exception occurred while attempting to start a search thead."
 extern const wchar_t* const RegexErrorIntro;
 extern const wchar_t* const SaveFailed;
+// The status after a failed save.
+extern const wchar_t* const ValueNotSaved;
 extern const wchar_t* const ExportFailed;
 extern const wchar_t* const ImportFailed;
 extern const wchar_t* const BookmarksSaveFailed;
@@ -109,8 +111,16 @@ class TCommonLogic {
   // --- Settings.
   TSettingValue GetOption(const String& Name) { return rsOptions.Get(Name); }
   void SetOption(const String& Name, const TSettingValue& V) { rsOptions.Set(Name, V); }
-  void ReadAllOptions() { rsOptions.ReadValues(); }
-  void WriteAllOptions() { rsOptions.WriteValues(); }
+  // Reads every setting (or the named ones). Sizes stored on a screen of
+  // other dots per inch are scaled to this screen's as they are read, so
+  // the sizes in memory are always this screen's pixels.
+  void ReadAllOptions() { ReadOptions(nullptr); }
+  void ReadOptions(const std::vector<String>& Names) { ReadOptions(&Names); }
+  // Writes every setting, and with the sizes the dots per inch they were
+  // taken at.
+  void WriteAllOptions();
+  // The dots per inch of the screen the windows are shown on.
+  int ScreenDpi() const { return screenDpi_; }
 
   void SetStatusText(const String& Text);
   // One string of the program file's own version resource ("FileVersion"
@@ -148,8 +158,9 @@ class TCommonLogic {
   // its messages, with their progress in the status text; StopLongWork (the
   // Stop button, Escape) stops them. Return false (after the error dialog)
   // on failure, and when stopped. An export that left keys or values out
-  // for their names, or wrote text that will read back with a NUL added,
-  // is done: its status says how many and a plain message names them.
+  // for their names, left out keys the system would not let be read, or
+  // wrote text that will read back with a NUL added, is done: its status
+  // says how many and a plain message names them.
   bool ExportKey(TRegRoot Root, const String& KeyPath, const String& FileName, bool IncludeSubKeys = true);
   // Imports the file; AfterImport (the tree's refresh) runs after the
   // import wrote anything (also when stopped), before the status text.
@@ -190,6 +201,19 @@ class TCommonLogic {
   bool LoadBookmarks(const String& FileName, std::vector<TBookmark>& Out);
 
  private:
+  // Status and plain message of an export that wrote its file without all
+  // of the branch (Notes: what it lacks).
+  void ReportPartialExport(const String& FileName, const TRegExportResult& Result, const String& Notes);
+
+  // Reads the named settings (all with null), then scales the sizes read
+  // from the registry from the dots per inch stored with them to the
+  // screen's.
+  void ReadOptions(const std::vector<String>* Names);
+  // The dots per inch the stored sizes were taken at (96 when none is
+  // stored, or what is stored is no number of dots per inch).
+  int StoredSizesDpi();
+
+  int screenDpi_ = 96;
   void SearchFinishedReport();
   void SearchResult(const TSearchHit& Hit);
   void RegexError(const String& Message);

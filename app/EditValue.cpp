@@ -2,6 +2,7 @@
 #include "app/FormBuild.h"
 
 #include "app/CommonLogic.h"
+#include "classlib/Clipbrd.h"
 #include "classlib/Dialogs.h"
 
 const wchar_t* const TfrmEditValue::OutOfRangeText =
@@ -31,6 +32,38 @@ class TEditValueNumberBox : public TBinHexEdit {
 
  private:
   bool changed_ = false;
+};
+
+// The string box: a text value may hold line breaks, which it shows when
+// it opens one; a paste keeps them too (a one-line edit control pastes
+// only a text's first line).
+class TEditValueStringBox : public TEdit {
+ public:
+  explicit TEditValueStringBox(TComponent* AOwner) : TEdit(AOwner) {}
+  void WndProc(TMessage& m) override {
+    // Shift+Insert pastes as Ctrl+V does (the control may paste it without
+    // a WM_PASTE).
+    if (m.Msg == WM_KEYDOWN && m.WParam == VK_INSERT && GetKeyState(VK_SHIFT) < 0 && GetKeyState(VK_CONTROL) >= 0 &&
+        GetKeyState(VK_MENU) >= 0) {
+      Perform(WM_PASTE, 0, 0);
+      m.Result = 0;
+      return;
+    }
+    if (m.Msg == WM_PASTE && !GetReadOnly() && HandleAllocated()) {
+      String text;
+      try {
+        text = Clipboard()->GetAsText();
+      } catch (const EClipboardException&) {
+        // Held by another program: the control tries for itself.
+      }
+      if (text.find_first_of(L"\r\n") != String::npos) {
+        SendMessageW(GetHandle(), EM_REPLACESEL, TRUE, LPARAM(text.c_str()));  // undoable, as a paste
+        m.Result = 0;
+        return;
+      }
+    }
+    TEdit::WndProc(m);
+  }
 };
 
 }  // namespace
@@ -73,7 +106,7 @@ TfrmEditValue::TfrmEditValue(TComponent* AOwner, TCommonLogic* Logic) : TForm(AO
     c->Font()->Assign(*Font());
   };
   tbsString = page(L"tbsString", L"String Value");
-  edtValueStr = Place<TEdit>(this, tbsString, L"edtValueStr", 4, 8, 383, 21);
+  edtValueStr = Place<TEditValueStringBox>(this, tbsString, L"edtValueStr", 4, 8, 383, 21);
   plainFont(edtValueStr);
 
   auto numberBox = [&](TTabSheet* p, const wchar_t* name, TBaseFormat base) {

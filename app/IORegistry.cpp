@@ -512,7 +512,7 @@ void TIORegistry::Progress(uint32_t Value, uint32_t Level, uint32_t Max, uint32_
 // Export.
 
 bool TIORegistry::_GetKeyList(TRegRoot Root, const String& RootName, const String& KeyPath, bool IncludeSubKeys,
-                              TRegFileWriter& Writer) {
+                              TRegFileWriter& Writer, size_t* Unread, String* UnreadText) {
   TRegKey key;
   if (!key.OpenReadOnly(Root, KeyPath))
     throw ERegistryException(L"Unable to open the key to export.  The key may have been deleted or renamed by "
@@ -565,7 +565,11 @@ bool TIORegistry::_GetKeyList(TRegRoot Root, const String& RootName, const Strin
     }
   }
   if (StopRequested) return false;
-  if (failures.Count) throw ERegistryException(failures.Text());
+  if (failures.Count) {
+    if (!Unread) throw ERegistryException(failures.Text());
+    *Unread = failures.Count;
+    if (UnreadText) *UnreadText = failures.Text();
+  }
   return true;
 }
 
@@ -573,17 +577,20 @@ TRegExportResult TIORegistry::_DoExportRegistryKey(TRegRoot Root, const String& 
                                                    const String& FileName, bool IncludeSubKeys) {
   TStopReset reset{StopRequested};
   TRegFileWriter writer(*this);
+  // A failure after keys were read: what was read is written, then reported.
   String failure;
+  bool failed = false;
   TRegExportResult result;
   try {
-    if (!_GetKeyList(Root, RootName, KeyPath, IncludeSubKeys, writer)) {
+    if (!_GetKeyList(Root, RootName, KeyPath, IncludeSubKeys, writer, &result.UnreadKeys, &failure)) {
       result.Stopped = true;
       Progress(0, 0, 0, 0);
       return result;
     }
   } catch (const ERegistryException& e) {
     if (writer.KeyCount() == 0) throw;
-    failure = e.Message();  // write what was read, then report
+    failure = e.Message();
+    failed = true;
   }
   if (StopRequested) {
     result.Stopped = true;
@@ -604,7 +611,11 @@ TRegExportResult TIORegistry::_DoExportRegistryKey(TRegRoot Root, const String& 
   result.LeftOutValues = writer.Unwritable() - writer.UnwritableKeys();
   result.GainNul = writer.GainsNul();
   result.Notes = ExportNotes(writer);
-  if (!failure.empty()) throw ERegistryException(result.Notes.empty() ? failure : failure + L"\n\n" + result.Notes);
+  if (!failure.empty()) {
+    const String text = result.Notes.empty() ? failure : failure + L"\n\n" + result.Notes;
+    if (failed) throw ERegistryException(text);
+    throw ERegExportIncomplete(text, result);
+  }
   return result;
 }
 

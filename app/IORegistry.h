@@ -11,6 +11,7 @@
 #include "app/RegRoots.h"
 #include "classlib/Classes.h"
 #include "classlib/Events.h"
+#include "classlib/Registry.h"
 #include "classlib/SysUtils.h"
 
 struct TRegExportResult {
@@ -29,6 +30,21 @@ struct TRegExportResult {
   // Both told to the user: how many, why, and the first few by name; empty
   // when there are none.
   String Notes;
+  // Keys that could not be read whole (the system refused them): the file
+  // lacks their values or subkeys.
+  size_t UnreadKeys = 0;
+};
+
+// Raised by an export whose file is written but lacks keys that could not
+// be read: the message names the first of them with the system's reason
+// (and adds the result's Notes); Result tells what was written.
+class ERegExportIncomplete : public ERegistryException {
+ public:
+  ERegExportIncomplete(const String& Message, const TRegExportResult& R) : ERegistryException(Message), Result(R) {}
+  Exception* Clone() const override { return new ERegExportIncomplete(*this); }
+  [[noreturn]] void Raise() const override { throw *this; }
+  const char* ClassName() const override { return "ERegExportIncomplete"; }
+  TRegExportResult Result;
 };
 
 // "1 key", "2 values", "1 key and 2 values" (Keys or Values may be 0, not both).
@@ -95,10 +111,11 @@ class TIORegistry : public TComponent, public TRegFileFormat {
   // for the root key) below the root of that full name (empty: the current
   // user's) to FileName, or appends the lines to RegistryData when FileName
   // is empty or ExportDestination is eiProperty. Keys are only read, never
-  // created. Raises ERegistryException when the key can't be opened or a
-  // part of the branch can't be read (naming the first keys that could not
-  // be read and why, and the result's Notes; the file then holds what could
-  // be read), and a stream error when the file can't be written. Keys and
+  // created. Raises ERegistryException when the key can't be opened, and
+  // ERegExportIncomplete when a part of the branch can't be read (naming
+  // the first keys that could not be read and why, and the result's Notes;
+  // the file then holds what could be read), and a stream error when the
+  // file can't be written. Keys and
   // values left out for their names are no failure: the result counts and
   // names them.
   TRegExportResult ExportRegistry(const String& RootName, const String& KeyPath, const String& FileName,
@@ -177,9 +194,11 @@ class TIORegistry : public TComponent, public TRegFileFormat {
 
   TRegExportResult _DoExportRegistryKey(TRegRoot Root, const String& RootName, const String& KeyPath,
                                         const String& FileName, bool IncludeSubKeys);
-  // Reads the branch into Writer; false when stopped.
+  // Reads the branch into Writer; false when stopped. Keys that could not
+  // be read whole are counted in Unread, and raised (as ERegistryException
+  // naming them) only when Unread is not given.
   bool _GetKeyList(TRegRoot Root, const String& RootName, const String& KeyPath, bool IncludeSubKeys,
-                   TRegFileWriter& Writer);
+                   TRegFileWriter& Writer, size_t* Unread = nullptr, String* UnreadText = nullptr);
   // FileLines: the lines of a file, which must begin with a header.
   TRegImportResult _DoImportRegistryKey(const std::vector<String>& Lines, bool Unicode, bool FileLines);
   bool _CompareTwoRegFiles(const TStrings& First, const TStrings& Second);

@@ -10,19 +10,10 @@
 
 #include "app/RegAccess.h"
 #include "app/RegEdits.h"
+#include "app/WaitCursor.h"
 #include "classlib/Registry.h"
 
 namespace {
-
-// Shows the hourglass until the scope ends.
-class TWaitCursor {
- public:
-  TWaitCursor() : old_(Screen->GetCursor()) { Screen->SetCursor(crHourGlass); }
-  ~TWaitCursor() { Screen->SetCursor(old_); }
-
- private:
-  TCursor old_;
-};
 
 // The status after a refused or failed rename (it said "Renaming key..."
 // while the rename ran).
@@ -427,10 +418,12 @@ void TfrmMain::NewKey() {
     KeyEditRequested = false;
     dmodCommon->SetStatusText(L"New key successfully added: " + name);
   } catch (const ERegEditFailed& E) {
+    dmodCommon->SetStatusText(L"New key not added.");
     dmodCommon->ShowErrorText(E.Message());
   } catch (const Exception& E) {
     ExpansionGuard = false;
     KeyEditRequested = false;
+    dmodCommon->SetStatusText(L"New key not added.");
     dmodCommon->ShowException(E, L"An exception occurred attempting to create a new registry key.");
   }
 }
@@ -511,9 +504,17 @@ void TfrmMain::RefreshTree() {
     TRegRoot root = dmodCommon->GetNodeRootKey(node);
     String path = dmodCommon->GetNodeKeyPath(node);
     bool expanded = node->GetExpanded();
+    // The values chosen stay chosen where they are still there, and a list
+    // that had the keyboard keeps it (the tree takes it to show the key).
+    const TValuesChoice chosen = ChosenValues();
+    TWinControl* active = GetActiveControl();
+    const bool listActive = active == lvKeyValues || active == lvBookmarks || active == lvFindResults;
     InitRegTree();
-    TTreeExNode* reached = ExpandToBranch(root, path, false);
+    bool same = false;
+    TTreeExNode* reached = ExpandToBranch(root, path, false, &same);
     if (reached && expanded) reached->Expand(false);
+    if (same) ChooseValues(chosen);
+    if (listActive && active->CanFocus()) active->SetFocus();
   } else {
     InitRegTree();
   }

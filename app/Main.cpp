@@ -22,6 +22,17 @@ constexpr int kMinAddressBoxWidth = 100;
 
 constexpr TShortCut Key(WORD K, TShortCut Mods = 0) { return static_cast<TShortCut>(K | Mods); }
 
+// A find result's text in the Branch, Value and Data columns (1 to 3), as
+// the list shows it and sorts it.
+const String& FindResultText(const TSearchHit& Hit, int Column) {
+  static const String defaultName = L"(Default)";
+  switch (Column) {
+    case 1: return Hit.Path;
+    case 2: return Hit.Kind != hkKeyName && Hit.ValueName.empty() ? defaultName : Hit.ValueName;
+    default: return Hit.Data;
+  }
+}
+
 using THandler = void (TfrmMain::*)(TObject*);
 
 template <class T = TSkinItem>
@@ -90,10 +101,10 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
   // the lists laying out their headers column by column and of every
   // control measuring and laying itself out anew.
   SetUpLists(true);
-  dmodCommon->rsOptions().ReadValues({SettingName::UseSystemFont, SettingName::FontName, SettingName::FontSize,
-                                      SettingName::FontBold, SettingName::FontItalic, SettingName::FontUnderline,
-                                      SettingName::FontStrikeout, SettingName::Width, SettingName::Height,
-                                      SettingName::LPWidth, SettingName::TPHeight});
+  dmodCommon->Logic.ReadOptions({SettingName::UseSystemFont, SettingName::FontName, SettingName::FontSize,
+                                 SettingName::FontBold, SettingName::FontItalic, SettingName::FontUnderline,
+                                 SettingName::FontStrikeout, SettingName::Width, SettingName::Height,
+                                 SettingName::LPWidth, SettingName::TPHeight});
   ApplyFontOptions();
   ApplySizeOptions();
   // Standard controls follow the system's visual styles where present.
@@ -321,8 +332,6 @@ void TfrmMain::CreateMenus() {
                                   &TfrmMain::mnuView_TB_NavigationClick);
   for (TSkinItem* it : {mnuView_TB_Menu, mnuView_TB_File, mnuView_TB_Edit, mnuView_TB_View, mnuView_TB_Navigation})
     it->SetChecked(true);
-  // The menu bar is always shown (below).
-  mnuView_TB_Menu->SetEnabled(false);
   mnuView_Refresh = NewItem(this, mnuView, L"mnuView_Refresh", L"&Refresh", 17, &TfrmMain::mnuView_RefreshClick,
                             Key(VK_F5), L"Refresh");
 
@@ -506,8 +515,10 @@ void TfrmMain::FormShow(TObject*) {
   } catch (const Exception&) {
     // Damaged stored positions: the toolbars keep their designed places.
   }
-  // A menu bar stored hidden (by an earlier version) is shown again.
-  tbrMainMenu->SetVisible(true);
+  // A menu bar stored hidden stays hidden while the View toolbar is there
+  // to bring it back; with both stored hidden it is shown again.
+  if (!tbrMainMenu->GetVisible() && !tbrView->GetVisible()) tbrMainMenu->SetVisible(true);
+  toolbarsPlaced_ = true;
   for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation}) ToolbarVisibleChanged(t);
   InitListViews();
   LoadOptions(true);
@@ -522,6 +533,7 @@ void TfrmMain::FormShow(TObject*) {
 }
 
 void TfrmMain::FormClose(TObject*, TCloseAction&) {
+  toolbarsPlaced_ = false;
   dmodCommon->Logic.StopSearchAndWait();
   SaveBookmarks(GetBookmarkFileName(true));
   try {
@@ -576,13 +588,16 @@ void TfrmMain::SetUpLists(bool WithColumns) {
     lv->SetHideSelection(false);
     lv->SetMultiSelect(true);
     if (!WithColumns) return;
+    // The widths are pixels at 96 dots per inch, scaled to the screen as
+    // the lists' text is.
+    auto width = [](const TCol& c) { return ScaleSize(c.Width, 96, TListViewQ::ScreenDpi()); };
     // Columns that are already these (made before the window) stay.
     bool same = lv->Columns()->GetCount() == static_cast<int>(cols.size());
     int i = 0;
     for (const TCol& c : cols) {
       if (!same) break;
       TListColumn* col = lv->Columns()->GetItem(i++);
-      same = col->GetCaption() == c.Caption && (c.Width > 0 ? !col->GetAutoSize() && col->GetWidth() == c.Width
+      same = col->GetCaption() == c.Caption && (c.Width > 0 ? !col->GetAutoSize() && col->GetWidth() == width(c)
                                                              : col->GetAutoSize());
     }
     if (!same) {
@@ -591,7 +606,7 @@ void TfrmMain::SetUpLists(bool WithColumns) {
         TListColumn* col = lv->Columns()->Add();
         col->SetCaption(c.Caption);
         if (c.Width > 0)
-          col->SetWidth(c.Width);
+          col->SetWidth(width(c));
         else
           col->SetAutoSize(true);
       }
@@ -629,6 +644,10 @@ void TfrmMain::SetUpLists(bool WithColumns) {
   lvFindResults->OnDblClick = TNotifyEvent(this, &TfrmMain::lvFindResultsDblClick);
   lvFindResults->OnDeletion = TLVDeletedEvent(this, &TfrmMain::lvFindResultsDeletion);
   lvFindResults->OnKeyDown = TKeyEvent(this, &TfrmMain::lvFindResultsKeyDown);
+  lvFindResults->SortTextSource = [](TListItem* Item, int Column) -> const String* {
+    const TSearchHit* hit = ItemHit(Item);
+    return hit && Column >= 1 && Column <= 3 ? &FindResultText(*hit, Column) : nullptr;
+  };
 }
 
 namespace {
@@ -835,12 +854,7 @@ void TfrmMain::AddFindResult(TSearchHit* Hit) {
   TListItem* item = lvFindResults->Items()->Add();
   item->SetData(Hit);
   item->SetCaption(dmodCommon->GetRootKeyName(Hit->RootKey, rnmByOption));
-  item->SubItems()->Add(Hit->Path);
-  if (Hit->Kind == hkKeyName)
-    item->SubItems()->Add(Hit->ValueName);
-  else
-    item->SubItems()->Add(Hit->ValueName.empty() ? String(L"(Default)") : Hit->ValueName);
-  item->SubItems()->Add(Hit->Data);
+  for (int column = 1; column <= 3; ++column) item->SubItems()->Add(FindResultText(*Hit, column));
 }
 
 void TfrmMain::FindResultBatch(bool Begin) {
@@ -1031,9 +1045,7 @@ void ToggleToolbar(TSkinToolbar* Bar, TSkinItem* Item) {
 }
 }  // namespace
 
-// The menu bar stays: hidden, with the View toolbar closed too, nothing
-// would bring it back.
-void TfrmMain::mnuView_TB_MenuClick(TObject*) { mnuView_TB_Menu->SetChecked(tbrMainMenu->GetVisible()); }
+void TfrmMain::mnuView_TB_MenuClick(TObject*) { ToggleToolbar(tbrMainMenu, mnuView_TB_Menu); }
 void TfrmMain::mnuView_TB_FileClick(TObject*) { ToggleToolbar(tbrFile, mnuView_TB_File); }
 void TfrmMain::mnuView_TB_EditClick(TObject*) { ToggleToolbar(tbrEdit, mnuView_TB_Edit); }
 void TfrmMain::mnuView_TB_ViewClick(TObject*) { ToggleToolbar(tbrView, mnuView_TB_View); }
@@ -1078,6 +1090,13 @@ void TfrmMain::ToolbarVisibleChanged(TObject* Sender) {
                    : Sender == tbrNavigation ? mnuView_TB_Navigation
                                              : nullptr;
   if (item) item->SetChecked(static_cast<TControl*>(Sender)->GetVisible());
+  // The menu bar and the View toolbar (whose drop-down holds the Toolbars
+  // submenu) are the ways back to a hidden toolbar: hiding the one while
+  // the other is hidden (by the Toolbars submenu or a close button) shows
+  // the other.
+  if (toolbarsPlaced_ && !IsDestroying() && (Sender == tbrMainMenu || Sender == tbrView) &&
+      !tbrMainMenu->GetVisible() && !tbrView->GetVisible())
+    (Sender == tbrMainMenu ? tbrView : tbrMainMenu)->SetVisible(true);
 }
 
 void TfrmMain::mnuView_RefreshClick(TObject*) { RefreshTree(); }
@@ -1096,6 +1115,10 @@ void TfrmMain::mnuNavigation_CollapseClick(TObject*) {
   if (n && n->GetExpanded()) n->Collapse(true);
 }
 
+namespace {
+const wchar_t* const PathNotFound = L"Key not found.";
+}  // namespace
+
 void TfrmMain::GoToPath(const String& Text) {
   if (Text.empty()) return;
   String path = Text;
@@ -1105,10 +1128,17 @@ void TfrmMain::GoToPath(const String& Text) {
   // A text that names no root key names no key: said so plainly (the tree
   // would take it for a root key it lost).
   if (root == RegRoot::None) {
+    dmodCommon->SetStatusText(PathNotFound);
     dmodCommon->ShowMessageText(L"The requested key does not exist:\n\n" + Text);
     return;
   }
-  ExpandToBranch(root, path, true);
+  bool reached = false;
+  TTreeExNode* node = ExpandToBranch(root, path, true, &reached);
+  if (reached && node)
+    dmodCommon->SetStatusText(L"Key opened: " + dmodCommon->GetNodeRootKeyName(node, rnmByOption) +
+                              dmodCommon->GetNodeKeyPath(node));
+  else
+    dmodCommon->SetStatusText(PathNotFound);
 }
 
 void TfrmMain::mnuNavigation_GotoClick(TObject*) {

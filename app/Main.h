@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "app/dmodCommonU.h"
 #include "app/ListViewQ.h"
@@ -166,6 +167,17 @@ class TfrmMain : public TForm {
   void NewIntegerValue(TRegRoot Root, const String& KeyPath);
   void SetListViewStyle(TListViewQ* List, TViewStyle Style);
   void EditSelectedValue();
+  // The values chosen in the values list, by name, and the one the keyboard
+  // is on: chosen again after the key is listed anew (a refresh).
+  struct TValuesChoice {
+    std::vector<String> Selected;
+    bool HasFocused = false;
+    String Focused;
+  };
+  TValuesChoice ChosenValues();
+  void ChooseValues(const TValuesChoice& Choice);
+  // Puts the keyboard on the item: the arrow keys and Shift go on from it.
+  void FocusValueItem(TListItem* Item);
 
   // --- Bookmarks.
   String GetBookmarkFileName(bool UseDefault = true);
@@ -175,7 +187,11 @@ class TfrmMain : public TForm {
                              const String& RootText = String());
   void AddBookmark(TTreeExNode* Node);
   void OpenBookmark();
+  // At close: a bookmark file whose folder is gone is first offered a
+  // folder made again, or another file (UnsavedBookmarksQuestion), as is
+  // one that can't be written.
   void SaveBookmarks(const String& FileName);
+  static const wchar_t* const UnsavedBookmarksQuestion;
   void LoadBookmarks(const String& FileName, bool ClearFirst);
   void ClearBookmarks();
 
@@ -333,6 +349,9 @@ class TfrmMain : public TForm {
   String LayoutKey(const wchar_t* Name) const;
   String ToolbarsKey() const { return SettingsKey + L"\\Toolbars"; }
   bool shown_ = false;
+  // From the toolbars' placing at start to the close: hiding both the menu
+  // bar and the View toolbar shows the other one again.
+  bool toolbarsPlaced_ = false;
   // The address box takes what its toolbar's row leaves, on a top or
   // bottom dock; elsewhere (floating, on a side dock) its own width.
   void FitAddressBox();
@@ -341,6 +360,13 @@ class TfrmMain : public TForm {
   // program, say): its bookmarks are not in the list, so the save reads it
   // again first instead of replacing it with the list alone.
   String unreadBookmarkFile_;
+  // Before bookmarks are saved to FileName, whose folder is gone: the user
+  // makes the folder again, or picks another file (OtherBookmarkFile), or
+  // lets the bookmarks go. False when they are not to be saved.
+  bool PlaceForBookmarks(String& FileName);
+  // Asks UnsavedBookmarksQuestion; on Yes the user picks another file,
+  // which the settings then name. False when the bookmarks are to go.
+  bool OtherBookmarkFile(String& FileName);
 };
 
 extern TfrmMain* frmMain;

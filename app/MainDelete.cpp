@@ -30,14 +30,25 @@ struct TFindDeleteRun {
   bool Took(const TSearchHit& Hit) {
     if (Keys.empty() && Values.empty()) return false;
     const String key = Identity(Hit.RootKey, Hit.Path);
-    for (size_t at = 0; at != String::npos;) {
-      at = key.find(L'\\', at + 1);
-      if (Keys.count(key.substr(0, at))) return true;  // the key itself last
-    }
-    return Hit.Kind != hkKeyName && Values.count({key, KeyNameFold(Hit.ValueName)}) != 0;
+    return KeyTaken(key) || (Hit.Kind != hkKeyName && Values.count({key, KeyNameFold(Hit.ValueName)}) != 0);
+  }
+  // True when a value of the key was deleted, or the key with one above it.
+  bool Changed(TRegRoot Root, const String& Path) {
+    if (Keys.empty() && Values.empty()) return false;
+    const String key = Identity(Root, Path);
+    auto value = Values.lower_bound({key, String()});
+    return KeyTaken(key) || (value != Values.end() && value->first == key);
   }
 
  private:
+  // The key deleted, or one above it.
+  bool KeyTaken(const String& Key) const {
+    for (size_t at = 0; at != String::npos;) {
+      at = Key.find(L'\\', at + 1);
+      if (Keys.count(Key.substr(0, at))) return true;  // the key itself last
+    }
+    return false;
+  }
   std::map<std::pair<TRegRoot, String>, String> identities_;
 };
 
@@ -144,19 +155,26 @@ void TfrmMain::DeleteSelected(TWinControl* Control) {
     } end{findDeleteRun_};
     DeleteListItems(lvFindResults, L"find result (key or value)", L"Find results deleted: ",
                     &TfrmMain::DeleteFindResult, &TfrmMain::GetFindResultText, &TfrmMain::DropTakenFindResult);
-    // Keys and values removed through find results leave the view too.
+    // Keys and values removed through find results leave the view too (keys
+    // elsewhere in the tree left it with their results). The key shown is
+    // listed again only when it lost a value, once for the whole command:
+    // a key of 230,000 values takes seconds to list.
     TTreeExNode* node = GetSelectedNode();
     if (dmodCommon->NodeHasData(node)) {
       TRegRoot root = dmodCommon->GetNodeRootKey(node);
       String path = dmodCommon->GetNodeKeyPath(node);
-      // A key that went with a result is not listed (that would report it
-      // unreadable): the tree moves to the nearest key left and lists that.
-      if (KeyStillThere(root, path)) LoadValues(node);
-      const bool listFocused = lvFindResults->Focused();
-      ExpandToBranch(root, path, false);
-      // The tree took the focus to show the key; the next key pressed is
-      // still meant for the results (a Delete there must not reach the key).
-      if (listFocused && lvFindResults->CanFocus()) lvFindResults->SetFocus();
+      if (!KeyStillThere(root, path)) {
+        // It went with a result, itself or with a key above it: the tree
+        // moves to the nearest key left and lists that (listing the key
+        // gone would report it unreadable).
+        const bool listFocused = lvFindResults->Focused();
+        ExpandToBranch(root, path, false);
+        // The tree took the focus to show the key; the next key pressed is
+        // still meant for the results (a Delete there must not reach it).
+        if (listFocused && lvFindResults->CanFocus()) lvFindResults->SetFocus();
+      } else if (run.Changed(root, path)) {
+        LoadValues(node);
+      }
     }
     // Results gone behind the program's back: one alone gets its own
     // message, more are named together.
@@ -259,9 +277,11 @@ bool TfrmMain::DeleteValue(TListItem* Item) {
   try {
     v->Delete(dmodCommon->GetNodeRootKey(node), dmodCommon->GetNodeKeyPath(node));
   } catch (const ERegistryException& E) {
+    dmodCommon->SetStatusText(L"Value not deleted.");
     dmodCommon->ShowErrorText(L"An exception occurred attempting to delete the registry value.\n\n" + E.Message());
     return false;
   } catch (const Exception& E) {
+    dmodCommon->SetStatusText(L"Value not deleted.");
     dmodCommon->ShowException(E, L"An unknown exception occurred attempting to delete the registry value.\n\n");
     return false;
   }
@@ -310,6 +330,7 @@ bool TfrmMain::DropGoneFindResult(TListItem* Item, const String& Message) {
   }
   Item->Delete();
   treeRegTree->Invalidate();
+  dmodCommon->SetStatusText(L"Find result removed.");
   return taken;
 }
 
@@ -365,6 +386,7 @@ bool TfrmMain::DeleteFindResult(TListItem* Item) {
   }
   Item->Delete();
   treeRegTree->Invalidate();
+  dmodCommon->SetStatusText(L"Find result deleted.");
   return true;
 }
 
@@ -391,7 +413,7 @@ bool TfrmMain::SelectValue(const String& ValueName) {
     if (it->GetCaption() == ValueName) {
       lvKeyValues->ClearSelection();
       lvKeyValues->SetSelected(it);
-      it->MakeVisible(false);
+      FocusValueItem(it);
       if (lvKeyValues->CanFocus()) lvKeyValues->SetFocus();
       return true;
     }

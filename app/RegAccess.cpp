@@ -106,36 +106,42 @@ String SystemKeyName(HKEY Key) {
   }
   return String();
 }
+
+// The name the system keeps for a root key: its handle tells none, a key
+// below it does (the root's being that name less the last component);
+// empty when it has no subkey to ask.
+String SystemRootName(TRegRoot Root) {
+  const TRegKey root(RootHandle(Root));
+  String child;
+  TRegKey sub;
+  if (!root.ReadKeyName(0, child) || !sub.Open(Root, child, KEY_QUERY_VALUE)) return String();
+  const String name = SystemKeyName(sub.Handle());
+  const size_t cut = name.rfind(L'\\');
+  return cut == String::npos ? String() : name.substr(0, cut);
+}
 }  // namespace
 
 String RegKeyIdentity(TRegRoot Root, const String& Path) {
   String path = ApiKeyPath(Path);
   String rest;  // the part of the path below the key named
-  for (;;) {
+  auto named = [&rest](const String& Name) { return KeyNameFold(rest.empty() ? Name : Name + L"\\" + rest); };
+  while (!path.empty()) {
     TRegKey key;
-    String name;
-    if (!path.empty()) {
-      if (key.Open(Root, path, KEY_QUERY_VALUE)) name = SystemKeyName(key.Handle());
-    } else {
-      // A root key's handle tells no name: a key below it does, the root's
-      // being that name less the last component.
-      wchar_t child[256];
-      DWORD length = 256;
-      TRegKey sub;
-      if (RegEnumKeyExW(RootHandle(Root), 0, child, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
-          sub.Open(Root, String(child, length), KEY_QUERY_VALUE)) {
-        name = SystemKeyName(sub.Handle());
-        const size_t cut = name.rfind(L'\\');
-        name = cut == String::npos ? String() : name.substr(0, cut);
-      }
-      if (name.empty()) name = RootKeyName(Root, rnmFull, false);
+    if (key.Open(Root, path, KEY_QUERY_VALUE)) {
+      const String name = SystemKeyName(key.Handle());
+      if (!name.empty()) return named(name);
     }
-    if (!name.empty()) return KeyNameFold(rest.empty() ? name : name + L"\\" + rest);
     const size_t cut = path.rfind(L'\\');
     const String last = cut == String::npos ? path : path.substr(cut + 1);
     rest = rest.empty() ? last : last + L"\\" + rest;
     path = cut == String::npos ? String() : path.substr(0, cut);
   }
+  // The root itself: the system's name, else the root's own (a root the
+  // editor has no name for by its number).
+  String name = SystemRootName(Root);
+  if (name.empty()) name = RootKeyName(Root, rnmFull, false);
+  if (name.empty()) name = L"0x" + IntToHexBits(static_cast<uint64_t>(Root), 64, 8);
+  return named(name);
 }
 
 size_t KeyNameHash(const String& Name) {

@@ -1,5 +1,8 @@
 #include "app/RegStore.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "app/RegRoots.h"
 
 TSettingValue ConvertSettingValue(const TSettingValue& V, TValueTypes Type) {
@@ -173,12 +176,25 @@ void DeclareEditorSettings(TRegStore& S) {
   for (int i = 0; i < 15; ++i) S.Add(FindMRUName(i), L"FindForm\\MRU", vtString);
 }
 
+const wchar_t* const EditorSizeSettings[6] = {SettingName::Width,   SettingName::Height,
+                                              SettingName::LPWidth, SettingName::TPHeight,
+                                              SettingName::EditBinWidth, SettingName::EditBinHeight};
+const wchar_t* const SizesDpiSubKey = L"MainForm";
+const wchar_t* const SizesDpiValue = L"PixelsPerInch";
+
+int ScaleSize(int Size, int FromDpi, int ToDpi) {
+  if (Size < 1 || FromDpi <= 0 || ToDpi <= 0 || FromDpi == ToDpi) return Size;
+  // Rounded to the nearest pixel, halves up.
+  const long long q = (static_cast<long long>(Size) * ToDpi + FromDpi / 2) / FromDpi;
+  return static_cast<int>(std::min<long long>(q, INT_MAX));
+}
+
+int UsableDpi(int Stored) { return Stored >= 24 && Stored <= 2400 ? Stored : 96; }
+
 void ScaleEditorSizeDefaults(TRegStore& S, int Dpi) {
   if (Dpi <= 0 || Dpi == 96) return;
-  for (const wchar_t* name : {SettingName::Width, SettingName::Height, SettingName::LPWidth, SettingName::TPHeight,
-                              SettingName::EditBinWidth, SettingName::EditBinHeight}) {
+  for (const wchar_t* name : EditorSizeSettings) {
     TRegStoreValue& v = S.GetValueByName(name);
-    const long long scaled = (StrToInt(v.GetDefaultValue()) * static_cast<long long>(Dpi) + 48) / 96;
-    v.SetDefaultValue(IntToStr(static_cast<int>(scaled)));
+    v.SetDefaultValue(IntToStr(ScaleSize(StrToInt(v.GetDefaultValue()), 96, Dpi)));
   }
 }

@@ -274,6 +274,23 @@ void DeclareEditorSettings(TRegStore& Store);
 extern const wchar_t* const EditorSettingsKey;
 // The default window sizes of the editor's settings (main window, its tree
 // width and upper pane height, the binary editor) are pixels at 96 dots
-// per inch: scales them to a screen of Dpi dots per inch. Stored sizes are
-// the screen's pixels already and stay as they are.
+// per inch: scales them to a screen of Dpi dots per inch. Stored sizes
+// are scaled as they are read (TCommonLogic), from the dots per inch stored
+// with them.
 void ScaleEditorSizeDefaults(TRegStore& Store, int Dpi);
+// The settings that are sizes in pixels: the main window's width and
+// height, its tree width and upper pane height, the binary editor's width
+// and height.
+extern const wchar_t* const EditorSizeSettings[6];
+// Sizes are stored with the dots per inch of the screen they were taken
+// on: the value SizesDpiValue (a DWORD) in the settings' subkey
+// SizesDpiSubKey. Sizes stored without it were taken at 96.
+extern const wchar_t* const SizesDpiSubKey;
+extern const wchar_t* const SizesDpiValue;
+// A size taken at FromDpi as it is at ToDpi (rounded to the nearest pixel);
+// unchanged when either is not above 0, and a size below 1 (no size: the
+// lists take -1 and -2 for sizes they work out) stays as it is.
+int ScaleSize(int Size, int FromDpi, int ToDpi);
+// A stored dots per inch as sizes may be scaled from: one no screen has
+// (below 24 or above 2400) gives 96.
+int UsableDpi(int Stored);

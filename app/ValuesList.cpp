@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "app/RegAccess.h"
@@ -76,6 +77,9 @@ void TfrmMain::LoadValues(TTreeExNode* Node) {
     lvKeyValues->Items()->EndUpdate();
     dmodCommon->SetStatusText(L"Unable to read the values of the key " +
                               dmodCommon->GetNodeRootKeyName(Node, rnmFull) + dmodCommon->GetNodeKeyPath(Node) + L".");
+    dmodCommon->ShowErrorText(
+        L"An exception occurred attempting to load values for a key. This is a symptom that Zembrio has lost "
+        L"synchronization with the registry.  Please restart the program.");
   }
   reg.CloseKey();
 }
@@ -219,8 +223,10 @@ void TfrmMain::NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath
     item->EditCaption();
     dmodCommon->SetStatusText(String(texts.Status) + made.Name);
   } catch (const ERegEditFailed& E) {
+    dmodCommon->SetStatusText(L"New value not added.");
     dmodCommon->ShowErrorText(E.Message());
   } catch (const Exception& E) {
+    dmodCommon->SetStatusText(L"New value not added.");
     dmodCommon->ShowException(E, texts.ExceptionText);
   }
 }
@@ -232,6 +238,43 @@ void TfrmMain::EditSelectedValue() {
   if (!dmodCommon->NodeHasData(node) || !v) return;
   dmodCommon->SaveEditedValue(dmodCommon->GetNodeRootKey(node), dmodCommon->GetNodeKeyPath(node), *v);
   ShowValue(item, *v);
+}
+
+TfrmMain::TValuesChoice TfrmMain::ChosenValues() {
+  TValuesChoice choice;
+  // Only the chosen rows are visited: the key may hold 230,000 values.
+  for (TListItem* it = lvKeyValues->GetNextItem(nullptr, sdAll, TItemStates{isSelected}); it;
+       it = lvKeyValues->GetNextItem(it, sdAll, TItemStates{isSelected}))
+    if (cValue* v = ItemValue(it)) choice.Selected.push_back(v->GetName());
+  if (cValue* v = ItemValue(lvKeyValues->GetItemFocused())) {
+    choice.HasFocused = true;
+    choice.Focused = v->GetName();
+  }
+  return choice;
+}
+
+void TfrmMain::ChooseValues(const TValuesChoice& Choice) {
+  if (Choice.Selected.empty() && !Choice.HasFocused) return;
+  const std::unordered_set<String> selected(Choice.Selected.begin(), Choice.Selected.end());
+  TListItem* focused = nullptr;
+  TListItems* items = lvKeyValues->Items();
+  items->BeginUpdate();
+  for (int i = 0; i < items->GetCount(); ++i) {
+    TListItem* it = items->GetItem(i);
+    const cValue* v = ItemValue(it);
+    if (!v) continue;
+    if (!selected.empty() && selected.count(v->GetName())) it->SetSelected(true);
+    if (Choice.HasFocused && !focused && v->GetName() == Choice.Focused) focused = it;
+  }
+  items->EndUpdate();
+  if (focused) FocusValueItem(focused);
+}
+
+void TfrmMain::FocusValueItem(TListItem* Item) {
+  lvKeyValues->SetItemFocused(Item);
+  if (lvKeyValues->HandleAllocated())
+    SendMessageW(lvKeyValues->GetHandle(), LVM_SETSELECTIONMARK, 0, LPARAM(Item->GetIndex()));
+  Item->MakeVisible(false);
 }
 
 void TfrmMain::lvKeyValuesDblClick(TObject*) { EditSelectedValue(); }

@@ -103,7 +103,10 @@ bool TListItem::EditCaption() {
 
 void TListItem::CancelEdit() {
   TCustomListView* lv = GetListView();
-  if (lv->HandleAllocated()) SendMessageW(lv->GetHandle(), LVM_CANCELEDITLABEL, 0, 0);
+  if (!lv->HandleAllocated()) return;
+  // Some systems end a cancelled edit with its text, as an accepted one.
+  if (lv->editRunning_) lv->editCancelled_ = true;
+  SendMessageW(lv->GetHandle(), LVM_CANCELEDITLABEL, 0, 0);
 }
 
 TRect TListItem::DisplayRect(TDisplayCode code) const {
@@ -734,11 +737,26 @@ bool TCustomListView::CustomSort(TLVCompare compare, LPARAM data) {
   if (std::is_sorted(v.begin(), v.end(), less)) return true;
   std::stable_sort(v.begin(), v.end(), less);
   if (handle_) {
-    for (size_t i = 0; i < v.size(); ++i) v[i]->sortKey_ = int(i);
-    SendMessageW(handle_, LVM_SORTITEMS, 0, LPARAM(&TCustomListView::ModelOrderCompare));
+    SortWindowByModel();
     SortModelFromWindow();
   }
   return true;
+}
+
+bool TCustomListView::SortInOrder(std::vector<TListItem*> order) {
+  auto& v = items_->items_;
+  if (order.size() != v.size()) return false;
+  if (order == v) return true;
+  v.swap(order);
+  // Each item has its own place: the window's sort can give no other order.
+  if (handle_) SortWindowByModel();
+  return true;
+}
+
+void TCustomListView::SortWindowByModel() {
+  auto& v = items_->items_;
+  for (size_t i = 0; i < v.size(); ++i) v[i]->sortKey_ = int(i);
+  SendMessageW(handle_, LVM_SORTITEMS, 0, LPARAM(&TCustomListView::ModelOrderCompare));
 }
 
 bool TCustomListView::CanEdit(TListItem* item) {
@@ -754,6 +772,47 @@ void TCustomListView::Edit(const LVITEMW& item) {
   if (OnEdited) OnEdited(this, li, s);
   // The item may be gone by now (the handler can delete it).
   if (items_->IndexOf(li) >= 0) li->SetCaption(s);
+}
+
+namespace {
+// On the watched edit box: its list view, and the procedure it had before.
+const wchar_t* const kEditBoxProp = L"ZembrioListViewEdit";
+const wchar_t* const kEditBoxProcProp = L"ZembrioListViewEditProc";
+}  // namespace
+
+void TCustomListView::WatchEditBox(HWND edit) {
+  UnwatchEditBox();
+  editBox_ = edit;
+  SetPropW(edit, kEditBoxProp, this);
+  SetPropW(edit, kEditBoxProcProp,
+           reinterpret_cast<HANDLE>(SetWindowLongPtrW(edit, GWLP_WNDPROC, LONG_PTR(&TCustomListView::EditBoxProc))));
+}
+
+void TCustomListView::UnwatchEditBox() {
+  if (!editBox_) return;
+  // Another procedure put over this one keeps it in its chain until the
+  // box goes.
+  if (IsWindow(editBox_) && GetPropW(editBox_, kEditBoxProp) == this &&
+      GetWindowLongPtrW(editBox_, GWLP_WNDPROC) == LONG_PTR(&TCustomListView::EditBoxProc)) {
+    SetWindowLongPtrW(editBox_, GWLP_WNDPROC, LONG_PTR(GetPropW(editBox_, kEditBoxProcProp)));
+    RemovePropW(editBox_, kEditBoxProp);
+    RemovePropW(editBox_, kEditBoxProcProp);
+  }
+  editBox_ = nullptr;
+}
+
+LRESULT CALLBACK TCustomListView::EditBoxProc(HWND wnd, UINT msg, WPARAM w, LPARAM l) {
+  auto* lv = static_cast<TCustomListView*>(GetPropW(wnd, kEditBoxProp));
+  const auto def = reinterpret_cast<WNDPROC>(GetPropW(wnd, kEditBoxProcProp));
+  if (!lv || !def) return DefWindowProcW(wnd, msg, w, l);
+  if (msg == WM_KEYDOWN && w == VK_ESCAPE && lv->editBox_ == wnd) lv->editCancelled_ = true;
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(wnd, GWLP_WNDPROC, LONG_PTR(def));
+    RemovePropW(wnd, kEditBoxProp);
+    RemovePropW(wnd, kEditBoxProcProp);
+    if (lv->editBox_ == wnd) lv->editBox_ = nullptr;
+  }
+  return CallWindowProcW(def, wnd, msg, w, l);
 }
 
 void TCustomListView::ColClick(TListColumn* column) {
@@ -805,29 +864,39 @@ void TCustomListView::CNNotify(TMessage& m) {
       // buffer is shorter than a caption may be: the box gets the whole
       // caption, and room for the length the list allows (any length).
       if (allow) {
+        editRunning_ = true;
+        editCancelled_ = false;
         if (HWND edit = HWND(SendMessageW(handle_, LVM_GETEDITCONTROL, 0, 0))) {
           SendMessageW(edit, EM_SETLIMITTEXT, WPARAM(editMaxLength_), 0);
           SetWindowTextW(edit, item->caption_.c_str());
           SendMessageW(edit, EM_SETSEL, 0, -1);
+          WatchEditBox(edit);
         }
       }
       return;
     }
     case LVN_ENDLABELEDITW: {
       auto* di = reinterpret_cast<NMLVDISPINFOW*>(m.LParam);
-      if (di->item.pszText) {
-        // The control's copy of the text may be cut short: the edit box
-        // still holds all of it.
-        LVITEMW it = di->item;
-        String text;
-        if (HWND edit = HWND(SendMessageW(handle_, LVM_GETEDITCONTROL, 0, 0))) {
-          text.resize(size_t(GetWindowTextLengthW(edit)) + 1);
-          text.resize(size_t(GetWindowTextW(edit, &text[0], int(text.size()))));
-          it.pszText = &text[0];
-        }
-        Edit(it);
-      }
       m.Result = FALSE;  // the caption lives in the item
+      // One end per edit, and none for an edit ended by Escape: the system
+      // may report the end again as the box goes away.
+      const bool accepted = editRunning_ && !editCancelled_;
+      editRunning_ = false;
+      editCancelled_ = false;
+      HWND edit = editBox_ && IsWindow(editBox_) ? editBox_ : HWND(SendMessageW(handle_, LVM_GETEDITCONTROL, 0, 0));
+      UnwatchEditBox();
+      // The control's copy of the text may be cut short, and some systems
+      // pass none for an emptied box or for a text equal to their (cut
+      // short) copy of the caption: the edit box holds what was typed.
+      if (!accepted || (!di->item.pszText && !edit)) return;
+      LVITEMW it = di->item;
+      String text;
+      if (edit) {
+        text.resize(size_t(GetWindowTextLengthW(edit)) + 1);
+        text.resize(size_t(GetWindowTextW(edit, &text[0], int(text.size()))));
+        it.pszText = &text[0];
+      }
+      Edit(it);
       return;
     }
     case LVN_COLUMNCLICK: {

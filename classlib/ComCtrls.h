@@ -216,6 +216,9 @@ class TCustomListView : public TWinControl {
   bool AlphaSort();
   // Sorts through a comparison callback; without one, like AlphaSort.
   bool CustomSort(TLVCompare compare, LPARAM data);
+  // Puts the items in the order given (the list's own items, each once),
+  // the window following; false, and nothing changed, for another count.
+  bool SortInOrder(std::vector<TListItem*> order);
 
   TLVDeletedEvent OnDeletion;
   TLVDeletedEvent OnInsert;
@@ -253,6 +256,8 @@ class TCustomListView : public TWinControl {
   void ApplyExStyle();
   void ApplyImageLists();
   void SortModelFromWindow();
+  // The window takes the order of the items.
+  virtual void SortWindowByModel();
   int AutoSizeWidth(int column);
 
  private:
@@ -284,6 +289,15 @@ class TCustomListView : public TWinControl {
   std::unique_ptr<TChangeLink> smallLink_, largeLink_;
   bool clearing_ = false;
   int editMaxLength_ = 0;
+  // The caption's edit box while an edit runs, watched so that an edit
+  // ended by Escape (or CancelEdit) is told from one accepted: some systems
+  // pass no text for an emptied box, as for a cancelled one.
+  HWND editBox_ = nullptr;
+  bool editRunning_ = false;  // from the edit's start to its first end
+  bool editCancelled_ = false;
+  void WatchEditBox(HWND edit);
+  void UnwatchEditBox();
+  static LRESULT CALLBACK EditBoxProc(HWND wnd, UINT msg, WPARAM w, LPARAM l);
   std::exception_ptr sortError_;
 
  protected:

@@ -24,7 +24,15 @@ std::map<String, TFault>& Faults() {
   static std::map<String, TFault> faults;
   return faults;
 }
+// Keys refused by name (upper-cased), with the code their opens fail with.
+std::map<String, LONG>& RefusedKeys() {
+  static std::map<String, LONG> keys;
+  return keys;
+}
 std::atomic<bool> g_anyFault{false};
+
+// Under g_faultLock.
+void NoteFaults() { g_anyFault = !Faults().empty() || !RefusedKeys().empty(); }
 
 // Returns the forced error for Operation, or ERROR_SUCCESS.
 LONG Forced(const wchar_t* Operation) {
@@ -38,13 +46,29 @@ LONG Forced(const wchar_t* Operation) {
   }
   LONG code = it->second.code;
   if (it->second.count > 0 && --it->second.count == 0) Faults().erase(it);
-  if (Faults().empty()) g_anyFault = false;
+  NoteFaults();
   return code;
+}
+
+// The code a refused key's open fails with, or ERROR_SUCCESS. Sub is the
+// path opened below some key; its last component names the key.
+LONG Refused(const wchar_t* Sub) {
+  if (!g_anyFault.load(std::memory_order_relaxed) || !Sub) return ERROR_SUCCESS;
+  std::wstring_view path(Sub);
+  while (!path.empty() && path.back() == L'\\') path.remove_suffix(1);
+  const size_t cut = path.rfind(L'\\');
+  if (cut != std::wstring_view::npos) path.remove_prefix(cut + 1);
+  String name(path);
+  CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+  std::lock_guard<std::mutex> lock(g_faultLock);
+  auto it = RefusedKeys().find(name);
+  return it == RefusedKeys().end() ? ERROR_SUCCESS : it->second;
 }
 
 LONG OpenKeyEx(HKEY key, const wchar_t* sub, REGSAM sam, HKEY* out) {
   *out = nullptr;
   if (LONG f = Forced(L"RegOpenKeyEx")) return f;
+  if (LONG f = Refused(sub)) return f;
   return RegOpenKeyExW(key, sub, 0, sam, out);
 }
 LONG CreateKeyEx(HKEY key, const wchar_t* sub, REGSAM sam, HKEY* out) {
@@ -297,6 +321,25 @@ bool TRegKey::ReadValueNames(std::vector<String>& Names) const {
   });
 }
 
+bool TRegKey::ReadKeyName(DWORD Index, String& Name) const {
+  Name.clear();
+  std::wstring buf(256, L'\0');
+  for (int retries = 0;; ++retries) {
+    DWORD len = static_cast<DWORD>(buf.size());
+    const LONG rc = EnumKeyEx(key_, Index, buf.data(), &len);
+    if (rc == ERROR_MORE_DATA && retries < 8) {
+      buf.resize(buf.size() * 2 + 256);
+      continue;
+    }
+    if (rc != ERROR_SUCCESS) {
+      lastError_ = rc;
+      return false;
+    }
+    Name.assign(buf.data(), len);
+    return true;
+  }
+}
+
 std::vector<String> TRegKey::KeyNames() const {
   std::vector<String> names;
   if (!ReadKeyNames(names)) RaiseListError(L"subkeys", path_);
@@ -447,12 +490,24 @@ void RegistryFailNext(const String& Operation, int Count, LONG ErrorCode, int Sk
   } else {
     Faults()[Operation] = TFault{Count, ErrorCode, Skip};
   }
-  g_anyFault = !Faults().empty();
+  NoteFaults();
+}
+
+void RegistryRefuseKey(const String& Name, LONG ErrorCode) {
+  String name = Name;
+  CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+  std::lock_guard<std::mutex> lock(g_faultLock);
+  if (ErrorCode == ERROR_SUCCESS)
+    RefusedKeys().erase(name);
+  else
+    RefusedKeys()[name] = ErrorCode;
+  NoteFaults();
 }
 
 void RegistryClearFaults() {
   std::lock_guard<std::mutex> lock(g_faultLock);
   Faults().clear();
+  RefusedKeys().clear();
   g_anyFault = false;
 }
 

@@ -113,6 +113,9 @@ class TRegKey {
   // second info query.
   bool ReadKeyNames(std::vector<String>& Names) const;
   bool ReadKeyNames(const TRegKeyInfo& Info, std::vector<String>& Names) const;
+  // The one subkey name at Index in the registry's order; false (the code
+  // in LastError, ERROR_NO_MORE_ITEMS past the last) when there is none.
+  bool ReadKeyName(DWORD Index, String& Name) const;
   bool ReadValueNames(std::vector<String>& Names) const;
   // The same raising ERegistryException "Unable to list the subkeys (the
   // values) of the key <path>".
@@ -308,6 +311,10 @@ String RegTextOf(const TRegRawValue& Value);
 // ERROR_ACCESS_DENIED); Count -1 means until cleared. With Skip, that many
 // calls of it go through first. Thread-safe.
 void RegistryFailNext(const String& Operation, int Count, LONG ErrorCode, int Skip = 0);
+// Every open of a key named Name (its last path component, letter case
+// aside), under any root, fails with ErrorCode until the faults are
+// cleared: a key the user may not read. ERROR_SUCCESS lifts it.
+void RegistryRefuseKey(const String& Name, LONG ErrorCode);
 void RegistryClearFaults();
 
 // ---------------------------------------------------------------------------

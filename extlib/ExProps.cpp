@@ -40,12 +40,15 @@ void RunDeferred() {
   static bool running = false;
   if (running) return;
   running = true;
+  // Also when a registration throws: the ones after it run next time.
+  struct TDone {
+    ~TDone() { running = false; }
+  } Done;
   while (!Deferred().empty()) {
     void (*Register)() = Deferred().front();
     Deferred().erase(Deferred().begin());
     Register();
   }
-  running = false;
 }
 
 String Widen(const char* S) { return String(S, S + std::strlen(S)); }
@@ -163,11 +166,18 @@ class TOnePropWriter : public TWriter {
       TWriter::DefineProperty(Name, ReadData, WriteData, true);
       return;
     }
-    if (inside_ > 0 && !HasData) HasData = Writable(WriteData);
+    if (inside_ > 0) {
+      InnerKinds.emplace_back(Name, TDeclaringKind::Current());
+      if (!HasData) HasData = Writable(WriteData);
+    }
     TWriter::DefineProperty(Name, ReadData, WriteData, HasData);
   }
+  // What was declared inside the property asked for (a collection's items'
+  // properties), with the kind of each.
+  std::vector<std::pair<String, TDeclaredKind>> InnerKinds;
   void DefineBinaryProperty(const String& Name, const TStreamProc& ReadData, const TStreamProc& WriteData,
                             bool HasData) override {
+    if (inside_ > 0) InnerKinds.emplace_back(Name, TDeclaringKind::Current());
     TWriter::DefineBinaryProperty(Name, ReadData, WriteData, HasData || (inside_ == 0 && SameText(Name, name_)));
   }
 
@@ -230,6 +240,17 @@ bool CaptureValue(TComponent* C, const String& Name, std::string& Value) {
     }
   }
   return false;
+}
+
+// The kind of the property Name that the items of C's collection property
+// Collection declare (Other when none does).
+TDeclaredKind ItemKindOf(TComponent* C, const String& Collection, const String& Name) {
+  TMemoryStream S;
+  TOnePropWriter W(&S, Collection);
+  W.WriteRootComponent(C);
+  for (const auto& [Declared, Kind] : W.InnerKinds)
+    if (SameText(Declared, Name)) return Kind;
+  return TDeclaredKind::Other;
 }
 
 // Reads the stream form of the property Name into C as a form file would
@@ -308,6 +329,20 @@ String ValueToText(const std::string& Value) {
   return T;
 }
 
+// Identifiers (a letter or underscore, then letters, digits and
+// underscores) joined by dots, as a reference to another form's component
+// is.
+bool IsIdent(const String& T) {
+  for (size_t At = 0;; ++At) {
+    const size_t End = std::min(T.find(L'.', At), T.size());
+    if (End == At || std::iswdigit(T[At]) ||
+        !std::all_of(T.begin() + At, T.begin() + End, [](wchar_t C) { return C == L'_' || std::iswalnum(C); }))
+      return false;
+    if (End == T.size()) return true;
+    At = End;
+  }
+}
+
 // The stream form of Text for a property whose value now has the stream
 // form Current; raises EConvertError for a text that is no such value.
 std::string TextToValue(const std::string& Current, const String& Text) {
@@ -324,7 +359,10 @@ std::string TextToValue(const std::string& Current, const String& Text) {
       else
         W.WriteBoolean(StrToInt64(T) != 0);
       break;
-    case TValueGroup::Ident: W.WriteIdent(T); break;
+    case TValueGroup::Ident:
+      if (!IsIdent(T)) throw EConvertError(L"'" + T + L"' is not an identifier");
+      W.WriteIdent(T);
+      break;
     case TValueGroup::Text: W.WriteString(Text); break;
     case TValueGroup::Other:
       if (T.size() >= 2 && T.front() == L'[' && T.back() == L']') {
@@ -371,6 +409,9 @@ class TFiled {
   // What the property Name is, as its declaration tells (Other when it
   // does not).
   virtual TDeclaredKind KindOf(const String& Name) { return TDeclaredKind::Other; }
+  // The same for the property Name of the items of its collection property
+  // Collection.
+  virtual TDeclaredKind ItemKindOf(const String& Collection, const String& Name) { return TDeclaredKind::Other; }
 };
 using PFiled = std::shared_ptr<TFiled>;
 
@@ -395,6 +436,9 @@ class TFiledComponent : public TFiled {
     TNameRecorder R;
     R.Record(c_);
     return R.KindOf(Name);
+  }
+  TDeclaredKind ItemKindOf(const String& Collection, const String& Name) override {
+    return ::ItemKindOf(c_, Collection, Name);
   }
 
  private:
@@ -460,6 +504,9 @@ class TFiledPart : public TObject, public TFiledObject {
   bool Capture(const String& Name, std::string& Value) override { return parent_->Capture(prefix_ + Name, Value); }
   void Apply(const String& Name, const std::string& Value) override { parent_->Apply(prefix_ + Name, Value); }
   TDeclaredKind KindOf(const String& Name) override { return parent_->KindOf(prefix_ + Name); }
+  TDeclaredKind ItemKindOf(const String& Collection, const String& Name) override {
+    return parent_->ItemKindOf(prefix_ + Collection, Name);
+  }
 
  private:
   PFiled parent_;
@@ -533,6 +580,7 @@ class TFiledItem : public TCollectionItem, public TFiledObject {
   std::vector<String> FiledNames() override;
   bool Capture(const String& Name, std::string& Value) override;
   void Apply(const String& Name, const std::string& Value) override;
+  TDeclaredKind KindOf(const String& Name) override;
 
   TFiledValues Values;
   // Added here and not yet known to the component.
@@ -573,13 +621,44 @@ class TFiledCollection : public TCollection {
   void Changed() {
     if (!quiet_) dirty_ = true;
   }
+  TDeclaredKind ItemKindOf(const String& Name) { return owner_->ItemKindOf(name_, Name); }
 
  protected:
   void Update(TCollectionItem*) override {
     if (quiet_ || !dirty_) return;
     dirty_ = false;
     Materialise();
-    owner_->Apply(name_, Serialise());
+    std::string Held;
+    if (!owner_->Capture(name_, Held)) return;
+    try {
+      owner_->Apply(name_, Serialise());
+      return;
+    } catch (const Exception&) {
+      // A value the component does not take: below.
+    }
+    // Back to what the component held, then the values one at a time, each
+    // one it refuses left as it was there.
+    std::vector<TFiledValues> Wanted = Values(), Now;
+    owner_->Apply(name_, Held);
+    const bool Parsed = ParseCollection(Held, Now);
+    Take(Now, false, true);
+    if (!Parsed || Now.size() != Wanted.size()) return;
+    for (size_t I = 0; I < Wanted.size(); ++I) {
+      auto* Item = static_cast<TFiledItem*>(GetItem(static_cast<int>(I)));
+      for (const auto& Want : Wanted[I]) {
+        auto At = std::find_if(Item->Values.begin(), Item->Values.end(),
+                               [&](const auto& V) { return SameText(V.first, Want.first); });
+        if (At == Item->Values.end() || At->second == Want.second) continue;
+        const std::string Was = At->second;
+        At->second = Want.second;
+        try {
+          owner_->Apply(name_, Serialise());
+        } catch (const Exception&) {
+          At->second = Was;
+          owner_->Apply(name_, Serialise());
+        }
+      }
+    }
   }
 
  private:
@@ -588,15 +667,21 @@ class TFiledCollection : public TCollection {
       if (static_cast<TFiledItem*>(GetItem(I))->Fresh) return true;
     return false;
   }
-  // Fills the items (making them when All) from what the component holds.
-  void Take(const std::vector<TFiledValues>& Items, bool All) {
+  std::vector<TFiledValues> Values() const {
+    std::vector<TFiledValues> R;
+    for (int I = 0; I < GetCount(); ++I) R.push_back(static_cast<TFiledItem*>(GetItem(I))->Values);
+    return R;
+  }
+  // Fills the items (making them when All) from what the component holds:
+  // the fresh ones, or, with Known, every one there is.
+  void Take(const std::vector<TFiledValues>& Items, bool All, bool Known = false) {
     const bool WasQuiet = quiet_;
     quiet_ = true;
     if (All)
       for (size_t I = 0; I < Items.size(); ++I) Add();
     for (int I = 0; I < GetCount() && I < static_cast<int>(Items.size()); ++I) {
       auto* Item = static_cast<TFiledItem*>(GetItem(I));
-      if (!All && !Item->Fresh) continue;
+      if (!All && !Known && !Item->Fresh) continue;
       Item->Values = Items[static_cast<size_t>(I)];
       Item->Fresh = false;
     }
@@ -646,6 +731,10 @@ bool TFiledItem::Capture(const String& Name, std::string& Value) {
       return true;
     }
   return false;
+}
+
+TDeclaredKind TFiledItem::KindOf(const String& Name) {
+  return Owner() ? Owner()->ItemKindOf(Name) : TDeclaredKind::Other;
 }
 
 void TFiledItem::Apply(const String& Name, const std::string& Value) {

@@ -71,45 +71,48 @@ int TSecretPanel::FrameWidth() const {
   return W;
 }
 
-void TSecretPanel::RecalcDrawRect() {
-  TRect C = const_cast<TSecretPanel*>(this)->GetClientRect();
+TSecretPanel::TDrawLayout TSecretPanel::CalcDrawLayout() {
+  TDrawLayout L;
+  TRect& T = L.Text;
+  TPoint& G = L.Glyph;
+  TRect C = GetClientRect();
   int W = FrameWidth();
-  paintRect_ = C;
-  InflateRect(&paintRect_, -W, -W);
-  textRect_ = C;
-  InflateRect(&textRect_, -(W + 3), -(W + 3));
+  L.Paint = C;
+  InflateRect(&L.Paint, -W, -W);
+  T = C;
+  InflateRect(&T, -(W + 3), -(W + 3));
   int GW = glyph_->Empty() ? 0 : glyph_->GetWidth(), GH = glyph_->Empty() ? 0 : glyph_->GetHeight();
   switch (glyphLayout_) {
     case glGlyphLeft:
-      glyphOrigin_.x = textRect_.left;
-      glyphOrigin_.y = std::max<int>((textRect_.top + textRect_.bottom - GH) / 2, textRect_.top);
+      G.x = T.left;
+      G.y = std::max<int>((T.top + T.bottom - GH) / 2, T.top);
       if (GW != 0) {
-        glyphOrigin_.x += 3;
-        textRect_.left = glyphOrigin_.x + GW + W + 3;
+        G.x += 3;
+        T.left = G.x + GW + W + 3;
       }
       break;
     case glGlyphRight:
-      glyphOrigin_.y = std::max<int>((textRect_.top + textRect_.bottom - GH) / 2, textRect_.top);
-      glyphOrigin_.x = textRect_.right - GW;
+      G.y = std::max<int>((T.top + T.bottom - GH) / 2, T.top);
+      G.x = T.right - GW;
       if (GW != 0) {
-        glyphOrigin_.x = std::max<int>(glyphOrigin_.x - 3, textRect_.left);
-        textRect_.right = glyphOrigin_.x - (W + 3);
+        G.x = std::max<int>(G.x - 3, T.left);
+        T.right = G.x - (W + 3);
       }
       break;
     case glGlyphTop:
-      glyphOrigin_.x = std::max<int>((textRect_.left + textRect_.right - GW) / 2, textRect_.left);
-      glyphOrigin_.y = textRect_.top;
+      G.x = std::max<int>((T.left + T.right - GW) / 2, T.left);
+      G.y = T.top;
       if (GH != 0) {
-        glyphOrigin_.y += 3;
-        textRect_.top = glyphOrigin_.y + GH + W + 6;
+        G.y += 3;
+        T.top = G.y + GH + W + 6;
       }
       break;
     case glGlyphBottom:
-      glyphOrigin_.x = std::max<int>((textRect_.left + textRect_.right - GW) / 2, textRect_.left);
-      glyphOrigin_.y = textRect_.bottom - GH;
+      G.x = std::max<int>((T.left + T.right - GW) / 2, T.left);
+      G.y = T.bottom - GH;
       if (GH != 0) {
-        glyphOrigin_.y = std::max<int>(glyphOrigin_.y - 3, textRect_.top);
-        textRect_.bottom = glyphOrigin_.y - (W + 6);
+        G.y = std::max<int>(G.y - 3, T.top);
+        T.bottom = G.y - (W + 6);
       }
       break;
   }
@@ -117,14 +120,22 @@ void TSecretPanel::RecalcDrawRect() {
     int Last = lines_->GetCount() - 1;
     while (Last >= 0 && Blank(lines_->Get(Last))) --Last;
     int N = Last + 1 - firstLine_;
-    int Height = RectHeight(textRect_);
+    int Height = RectHeight(T);
     if (N > 0 && Height > N * lineHeight_) {
       int D = (Height - N * lineHeight_) / 2;
-      textRect_.top += D;
-      textRect_.bottom -= D;
+      T.top += D;
+      T.bottom -= D;
     }
   }
-  if (textRect_.right <= textRect_.left || textRect_.bottom <= textRect_.top) textRect_ = TRect{0, 0, 0, 0};
+  if (T.right <= T.left || T.bottom <= T.top) T = TRect{0, 0, 0, 0};
+  return L;
+}
+
+void TSecretPanel::RecalcDrawRect() {
+  const TDrawLayout L = CalcDrawLayout();
+  paintRect_ = L.Paint;
+  textRect_ = L.Text;
+  glyphOrigin_ = L.Glyph;
 }
 
 void TSecretPanel::UpdateMemoryImage() {
@@ -373,12 +384,12 @@ void TSecretPanel::Paint() {
   RestoreDC(DC, Saved);
   C->Refresh();
   if (active_ && !glyph_->Empty()) {
-    {
-      // A frame on the timer's thread reads the layout.
-      std::lock_guard<std::recursive_mutex> Guard(imageLock_);
-      RecalcDrawRect();
-    }
-    DrawBitmapTransparent(C, glyphOrigin_.x, glyphOrigin_.y, glyph_.get(), glyph_->GetTransparentColor());
+    // Laid out afresh without the image lock: the canvas lock is held here,
+    // and a frame on the timer's thread takes the two the other way round
+    // (the image's, then the canvas's to copy it). The layout frames use is
+    // rebuilt under the image lock whenever what it depends on changes.
+    const TPoint G = CalcDrawLayout().Glyph;
+    DrawBitmapTransparent(C, G.x, G.y, glyph_.get(), glyph_->GetTransparentColor());
   }
 }
 

@@ -78,6 +78,13 @@ class TSecretPanel : public TCustomPanel {
   virtual void TimerExpired(TObject* Sender);
   virtual void StartPlay();
   virtual void StopPlay();
+  // The layout now: where the frame's background, the text and the glyph go.
+  struct TDrawLayout {
+    TRect Paint, Text;
+    TPoint Glyph;
+  };
+  TDrawLayout CalcDrawLayout();
+  // Takes the layout for the frames (under the image lock).
   void RecalcDrawRect();
   void UpdateMemoryImage();
   void PaintText();

@@ -14,6 +14,10 @@ namespace {
 HHOOK gHook = nullptr;
 std::vector<TOdStatusPanel*> gHookClients;
 int gTimerRegs = 0;
+// Bars with monitor registrations, counted whether or not their window is
+// registered with the library yet: the library stays while there is one.
+// It follows the bars, so a restart of the unit leaves it alone.
+int gMonitorBars = 0;
 bool gRefreshAll = false;
 
 constexpr UINT kTextFlags = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;  // 0x824
@@ -868,7 +872,12 @@ void TOdStatusBar::DeregisterMainWinHook(TOdStatusPanel* Panel) {
 
 void TOdStatusBar::RegisterSystemHook() {
   if (++monitorCount_ != 1) return;
+  ++gMonitorBars;
   if (!KbMonDLL_Loaded) InitKbMonDLL();
+  RegisterMonitorWindow();
+}
+
+void TOdStatusBar::RegisterMonitorWindow() {
   if (HandleAllocated() && KbMonDLL_Loaded) monitorMessage_ = DLLRegisterKeyboardHook(GetHandle());
 }
 
@@ -877,15 +886,16 @@ void TOdStatusBar::DeregisterSystemHook() {
   if (KbMonDLL_Loaded && HandleAllocated()) DLLDeregisterKeyboardHook(GetHandle());
   monitorCount_ = 0;
   monitorMessage_ = 0;
-  // Other bars may still be registered: the library goes only with the last.
-  if (KbMonDLL_Loaded && KbMonRegisteredCount() == 0) UnloadKbMonDLL();
+  if (gMonitorBars > 0) --gMonitorBars;
+  // Other bars may still count on it, their windows made or not: the
+  // library goes only with the last.
+  if (KbMonDLL_Loaded && gMonitorBars == 0) UnloadKbMonDLL();
 }
 
 void TOdStatusBar::SetUseMonitorDLL(bool Value) {
   if (Value == useMonitorDLL_) return;
   useMonitorDLL_ = Value;
-  // The enabled lock panels load the library as they register with it; a
-  // bar without one leaves it unloaded.
+  // The enabled lock panels load the library as they register with it.
   UpdateKeyboardHooks();
   // A form being read sets this before its panels: Loaded checks it then.
   if (!IsLoading()) CheckMonitorLoaded(IsDesigning());
@@ -893,6 +903,15 @@ void TOdStatusBar::SetUseMonitorDLL(bool Value) {
 
 void TOdStatusBar::CheckMonitorLoaded(bool Report) {
   if (!useMonitorDLL_ || KbMonDLL_Loaded) return;
+  // Not loaded is not yet missing: a bar without an enabled lock panel has
+  // had no reason to load the library, so it is loaded here to find out.
+  // Lock panels already counted, here or on another bar (their own load
+  // failed), keep it; otherwise it goes again until a lock panel registers.
+  if (InitKbMonDLL()) {
+    if (monitorCount_ > 0) RegisterMonitorWindow();
+    else if (gMonitorBars == 0) UnloadKbMonDLL();
+    return;
+  }
   // No library: back to the bar's own keyboard hook, which a designer is
   // told about.
   useMonitorDLL_ = false;
@@ -923,7 +942,7 @@ void TOdStatusBar::CreateWnd() {
     for (int i = 0; i < panels_->GetCount(); ++i)
       if ((*panels_)[i]->GetAutoFit()) (*panels_)[i]->UpdateAutoFitWidth();
   }
-  if (monitorCount_ > 0 && KbMonDLL_Loaded) monitorMessage_ = DLLRegisterKeyboardHook(GetHandle());
+  if (monitorCount_ > 0) RegisterMonitorWindow();
 }
 
 void TOdStatusBar::DrawPanel(TStatusPanel* Panel, const TRect& Rect) {
@@ -1181,6 +1200,45 @@ class TPanelFiler : public TFiler {
   bool handled_ = false;
 };
 
+// Whether the collection value the reader is at (just past its start)
+// holds exactly one whole item for each of Panels: every property a panel
+// declares is named in it, the events aside (a handler that has no name in
+// the form is never written) and the glyph (none is written as nothing).
+// Glyphs tells for each item whether it names one. The reader is left where
+// it was.
+bool HoldsEveryPanelWhole(TReader* R, TOdStatusPanels* Panels, std::vector<bool>& Glyphs) {
+  TNameRecorder declared;
+  if (Panels->GetCount() > 0) Panels->GetItem(0)->DefineProperties(&declared);
+  TStream* s = R->GetStream();
+  const int64_t start = s->GetPosition();
+  int items = 0;
+  bool whole = true;
+  try {
+    while (!R->EndOfList()) {
+      R->ReadListBegin();
+      std::vector<String> named;
+      while (!R->EndOfList()) {
+        uint8_t n = 0;
+        R->Read(&n, 1);
+        std::string name(n, '\0');
+        if (n) R->Read(name.data(), n);
+        named.push_back(AnsiToWide(name));
+        R->SkipValue();
+      }
+      R->ReadListEnd();
+      ++items;
+      Glyphs.push_back(std::any_of(named.begin(), named.end(), [](const String& m) { return SameText(m, L"Glyph"); }));
+      for (size_t i = 0; i < declared.Names.size() && whole; ++i)
+        whole = declared.Kinds[i] == TDeclaredKind::Event || SameText(declared.Names[i], L"Glyph") ||
+                std::any_of(named.begin(), named.end(), [&](const String& m) { return SameText(m, declared.Names[i]); });
+    }
+  } catch (const Exception&) {
+    whole = false;  // the reading proper reports it
+  }
+  s->SetPosition(start);
+  return whole && items == Panels->GetCount();
+}
+
 void WritePanels(TWriter* W, TOdStatusPanels* Panels, TComponent* Root) {
   TPanelFiler f(W, Root);
   W->WriteValue(vaCollection);
@@ -1345,10 +1403,25 @@ void TOdStatusBar::DefineProperties(TFiler* Filer) {
       [this](TReader* R) {
         if (R->ReadValue() != vaCollection) throw EReadError(L"Invalid property value: a collection was expected");
         TPanelFiler f(R, R->GetRoot());
+        // Whole panels, as many as the bar has, are read into the panels
+        // there are: callers keep theirs, with the handlers a stream cannot
+        // name (a property storage puts panels back this way). Anything
+        // else replaces the panels, as a form file does.
+        std::vector<bool> glyphs;
+        const bool inPlace = panels_->GetCount() > 0 && HoldsEveryPanelWhole(R, panels_.get(), glyphs);
         panels_->BeginUpdate();
         try {
-          panels_->Clear();
-          while (!R->EndOfList()) f.ReadPanel(panels_->Add());
+          if (inPlace) {
+            for (int i = 0; i < panels_->GetCount(); ++i) {
+              TOdStatusPanel* p = panels_->GetItem(i);
+              // A glyph is written only when there is one.
+              if (!glyphs[size_t(i)]) p->Glyph()->SetGraphic(nullptr);
+              f.ReadPanel(p);
+            }
+          } else {
+            panels_->Clear();
+            while (!R->EndOfList()) f.ReadPanel(panels_->Add());
+          }
           R->ReadListEnd();
         } catch (...) {
           panels_->EndUpdate();

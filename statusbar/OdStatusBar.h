@@ -272,10 +272,13 @@ class TOdStatusBar : public TStatusBar {
   friend class TOdStatusPanel;
   friend class TOdStatusPanels;
   void PaintSizeGrip();
-  // With UseMonitorDLL set but no library loaded (none found, or no enabled
-  // lock panel to load it), turns UseMonitorDLL off again; Report raises
-  // "Could not load ..." then.
+  // With UseMonitorDLL set but no library loaded, tries to load it; when it
+  // cannot be loaded, turns UseMonitorDLL off again and, with Report, raises
+  // "Could not load ...". A library loaded only to find out is freed again
+  // unless the bar's lock panels are waiting for it.
   void CheckMonitorLoaded(bool Report);
+  // Registers the bar's window with the library when both are there.
+  void RegisterMonitorWindow();
   void ShowPanelHint(THintInfo& Info);
   TCanvas* PaintCanvas();
   std::unique_ptr<TOdStatusPanels> panels_;

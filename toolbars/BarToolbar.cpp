@@ -1,6 +1,7 @@
 #include "toolbars/BarToolbar.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "classlib/Forms.h"
 #include "toolbars/BarFiler.h"
@@ -467,7 +468,12 @@ POINT TBarCustomToolbar::DoArrange(bool CanMoveControls, TBarDockType PreviousDo
       throw;
     }
     t_inDoArrange = saved;
-    return LastArrangeSize;
+    // Floating, the toolbar is never narrower than its caption: where the
+    // caption's text is wider than the buttons (at 144 dots per inch the
+    // caption font grows, the button pictures do not) it would be cut.
+    POINT arranged = LastArrangeSize;
+    if (GetFloating() && ShowCaption) arranged.x = std::max<LONG>(arranged.x, FloatingCaptionWidth());
+    return arranged;
   }
   TBarViewOrientation o = OrientationOf(BarGetDockTypeOf(NewDock, NewFloating));
   POINT base{0, 0};
@@ -477,6 +483,31 @@ POINT TBarCustomToolbar::DoArrange(bool CanMoveControls, TBarDockType PreviousDo
   WrappedLines = lines;
   (void)PreviousDockType;
   return size;
+}
+
+int TBarCustomToolbar::FloatingCaptionWidth() {
+  NONCLIENTMETRICSW m{};
+  m.cbSize = sizeof m;
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0)) return 0;
+  const String text = GetText();
+  if (text != captionMeasured_ || std::memcmp(&m.lfSmCaptionFont, &captionFont_, sizeof captionFont_) != 0) {
+    captionMeasured_ = text;
+    captionFont_ = m.lfSmCaptionFont;
+    captionTextWidth_ = 0;
+    if (HDC dc = GetDC(nullptr)) {
+      HFONT font = CreateFontIndirectW(&m.lfSmCaptionFont);
+      HGDIOBJ old = SelectObject(dc, font);
+      SIZE size{};
+      if (GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size)) captionTextWidth_ = size.cx;
+      SelectObject(dc, old);
+      DeleteObject(font);
+      ReleaseDC(nullptr, dc);
+    }
+  }
+  if (captionTextWidth_ <= 0) return 0;
+  // The text starts a little in from the caption's edge and keeps clear of
+  // the close button, as wide as the caption is high.
+  return captionTextWidth_ + 2 * GetSystemMetrics(SM_CXEDGE) + 4 + (CloseButton ? GetSystemMetrics(SM_CYSMCAPTION) : 0);
 }
 
 void TBarCustomToolbar::GetBaseSize(POINT& ASize) {

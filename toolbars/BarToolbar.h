@@ -161,6 +161,12 @@ class TBarCustomToolbar : public TBarCustomDockableWindow, public IBarItems {
  private:
   struct ResizeRecord;
   ResizeRecord* resize_ = nullptr;  // only while sizing
+  // The client width a floating toolbar needs to show its whole caption.
+  // The text is measured again only when it or the caption font changed.
+  int FloatingCaptionWidth();
+  String captionMeasured_;
+  LOGFONTW captionFont_{};
+  int captionTextWidth_ = 0;
   const TBarCustomToolbar& Parts() const;
   void CreateParts();
   bool partsMade_ = false;

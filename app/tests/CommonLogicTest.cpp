@@ -357,7 +357,7 @@ TEST_F(CommonLogicT, SaveEditedValue) {
   RegDeleteBranch(RegRoot::CurrentUser, Path(L"gone"));
   status.clear();
   EXPECT_FALSE(logic->SaveEditedValue(RegRoot::CurrentUser, Path(L"gone"), g));
-  EXPECT_TRUE(status.empty());
+  EXPECT_EQ(status, std::vector<String>{AppText::ValueNotSaved});  // no earlier "saved" stands
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0].substr(0, wcslen(AppText::SaveFailed)), AppText::SaveFailed);
   EXPECT_NE(errors[0].find(Path(L"gone") + L"\nValue name: v\n\nMessage: "), String::npos);

@@ -233,4 +233,21 @@ TEST_F(RegEditsT, DeletingFoundValues) {
                 key);
 }
 
+// A key's identity ends for every root: one the editor has no name for is
+// named by its number (the walk up to it never ended), and the name of a
+// root itself is asked through the registry layer, like every other
+// registry call (a refused listing falls back to the root's own name).
+TEST_F(RegEditsT, KeyIdentityEndsForEveryRootAndListsThroughTheRegistryLayer) {
+  MakeKey(L"Id");
+  EXPECT_EQ(RegKeyIdentity(HKCU, Path(L"Id\\gone\\Deeper")), RegKeyIdentity(HKCU, Path(L"Id")) + L"\\GONE\\DEEPER");
+  EXPECT_EQ(RegKeyIdentity(TRegRoot(0x80000099), L"\\a\\b"), L"0X80000099\\A\\B");
+  EXPECT_EQ(RegKeyIdentity(TRegRoot(0x80000099), L""), L"0X80000099");
+
+  const String root = RegKeyIdentity(HKCU, L"");
+  EXPECT_EQ(RegKeyIdentity(HKCU, Path(L"Id")).rfind(root + L"\\", 0), 0u);
+  EXPECT_NE(root, L"HKEY_CURRENT_USER");  // the system's own name
+  RegistryFailNext(L"RegEnumKeyEx", 1, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegKeyIdentity(HKCU, L""), L"HKEY_CURRENT_USER");
+}
+
 }  // namespace

@@ -78,7 +78,10 @@ TEST_F(Commands, GoAcceptsShortRootNamesAndReportsMissingKeys) {
   Messages().clear();
   Window->txtPath->SetText(String(L"HKEY_CURRENT_USER\\") + Data + L"\\Missing");
   Window->tbtnNavigation_GoClick(nullptr);
-  EXPECT_FALSE(Messages().empty() && Errors.empty());
+  EXPECT_EQ(Messages(), std::vector<String>{String(L"The requested key does not exist:\n\nHKEY_CURRENT_USER\\") +
+                                            Data + L"\\Missing"});
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_EQ(Window->GetStatusText(), L"Key not found.");
   // An empty answer does nothing.
   InputQueryShowHook = [](TForm* f) {
     auto* e = static_cast<TEdit*>(f->FindComponent(L"Edit"));

@@ -14,6 +14,7 @@
 #include "app/tests/e2e_support.h"
 #include "classlib/ExtCtrls.h"
 #include "testsupport/Input.h"
+#include "toolbars/BarFloat.h"
 
 using namespace e2e;
 
@@ -227,6 +228,117 @@ TEST_F(ScreenDpi, TheMainWindowFitsItsPanesAndRowsToTheScreen) {
   EXPECT_TRUE(faults.empty()) << WideToUtf8(Joined(faults));
 }
 
+// Sizes saved on a screen of 96 dots per inch (without the dots per inch:
+// as older versions saved them) come up scaled to this screen: the window,
+// the tree wide enough for the root names, the upper pane, the stored
+// column widths; a list without a stored layout gets its first-start widths
+// scaled too, its first column as wide as a root name needs. Closing stores
+// the sizes with the screen's dots per inch, and the next start shows the
+// same sizes again.
+TEST_F(ScreenDpi, SizesSavedAtOneDpiComeUpScaledToTheScreen) {
+  const String form = Settings + L"\\MainForm", values = Settings + L"\\ListViews\\Values";
+  Write(Settings + L"\\General", L"BookmarkFile", REG_SZ, Sz(BookmarkFile));
+  Write(Settings + L"\\General", L"ReopenPrevious", REG_DWORD, Dw(0));
+  for (const auto& [name, size] : {std::pair{L"Top", 10}, {L"Left", 10}, {L"Width", 694}, {L"Height", 540},
+                                   {L"LPWidth", 200}, {L"TPHeight", 250}})
+    Write(form, name, REG_DWORD, Dw(size));
+  Write(values, L"ColumnSizes", REG_SZ, Sz(L"150,310"));
+  auto scaled = [](int Size) { return MulDiv(Size, Dpi(), 96); };
+  auto check = [&](const char* When) {
+    SCOPED_TRACE(When);
+    dlgtest::Pump(50);
+    EXPECT_EQ(Window->GetWidth(), scaled(694));
+    EXPECT_EQ(Window->GetHeight(), scaled(540));
+    EXPECT_EQ(Window->treeRegTree->GetWidth(), scaled(200));
+    EXPECT_EQ(Window->panelTop->GetHeight(), scaled(250));
+    EXPECT_EQ(Window->lvKeyValues->Columns()->GetItem(0)->GetWidth(), scaled(150));
+    EXPECT_EQ(Window->lvKeyValues->Columns()->GetItem(1)->GetWidth(), scaled(310));
+    EXPECT_EQ(Window->lvFindResults->Columns()->GetItem(1)->GetWidth(), scaled(180));
+    // The root names show whole in the tree.
+    RECT client;
+    GetClientRect(Window->treeRegTree->GetHandle(), &client);
+    for (TTreeExNode* root = Window->treeRegTree->Items()->GetFirstNode()->GetFirstChild(); root;
+         root = root->GetNextSibling())
+      EXPECT_LE(root->DisplayRect(true).right, client.right) << WideToUtf8(root->GetText());
+    // The find results show rows, and their first column a root name whole
+    // (the width the list would give it for its text).
+    HWND results = Window->lvFindResults->GetHandle();
+    EXPECT_GE(SendMessageW(results, LVM_GETCOUNTPERPAGE, 0, 0), 5);
+    Window->AddFindResult(new TSearchHit{hkKeyName, RegRoot::CurrentUser, L"\\", L"", L""});
+    const int given = Window->lvFindResults->Columns()->GetItem(0)->GetWidth();
+    SendMessageW(results, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE);
+    EXPECT_GE(given, int(SendMessageW(results, LVM_GETCOLUMNWIDTH, 0, 0)));
+    SendMessageW(results, LVM_SETCOLUMNWIDTH, 0, given);
+    Window->lvFindResults->Items()->Clear();
+  };
+  Start();
+  check("started");
+  Stop();
+  std::string dpi;
+  DWORD type = 0;
+  ASSERT_TRUE(Read(form, L"PixelsPerInch", type, dpi));
+  EXPECT_EQ(dpi, Dw(Dpi()));
+  ASSERT_TRUE(Read(values, L"PixelsPerInch", type, dpi));
+  EXPECT_EQ(dpi, Dw(Dpi()));
+  Start();
+  check("started again");
+}
+
+// A toolbar dragged off its dock floats with its whole caption: its
+// floating window shows every pixel of the caption's text (at 144 dots per
+// inch the caption font grows and the buttons do not: "View Toolbar"
+// showed as "View ...").
+TEST_F(ScreenDpi, AFloatingToolbarShowsItsWholeCaption) {
+  Start();
+  Window->SetBounds(20, 20, MulDiv(600, Dpi(), 96), MulDiv(450, Dpi(), 96));
+  SetForegroundWindow(Window->GetHandle());
+  dlgtest::Pump(50);
+  RECT tr;
+  GetWindowRect(Window->tbrView->GetHandle(), &tr);
+  const POINT centre = testsupport::ClientCentre(Window->GetHandle());
+  ASSERT_TRUE(testsupport::Drag({POINT{tr.left + 4, (tr.top + tr.bottom) / 2}, centre}));
+  ASSERT_TRUE(PumpUntil([&] { return Window->tbrView->GetFloating(); }));
+  TBarFloatingWindowParent* floating = Window->tbrView->GetFloatingParent();
+  ASSERT_NE(floating, nullptr);
+  const HWND fh = floating->GetHandle();
+  ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(fh) != FALSE; }));
+  // The pixels of the caption's text colours (active or not) in a stretch
+  // of a device context.
+  auto ink = [](HDC Dc, const RECT& R) {
+    int count = 0;
+    for (int y = R.top; y < R.bottom; ++y)
+      for (int x = R.left; x < R.right; ++x) {
+        const COLORREF c = GetPixel(Dc, x, y);
+        count += c == GetSysColor(COLOR_CAPTIONTEXT) || c == GetSysColor(COLOR_INACTIVECAPTIONTEXT);
+      }
+    return count;
+  };
+  // The caption drawn where nothing cuts it.
+  HDC screen = GetDC(nullptr), mem = CreateCompatibleDC(screen);
+  RECT all{0, 0, 1000, GetSystemMetrics(SM_CYSMCAPTION)};
+  HBITMAP bmp = CreateCompatibleBitmap(screen, all.right, all.bottom);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  DrawCaption(fh, mem, &all, DC_SMALLCAP | DC_TEXT | DC_ACTIVE);
+  const int whole = ink(mem, all);
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  // What the floating window shows of it, once it has painted its frame.
+  auto shown = [&] {
+    RECT cap = floating->GetCaptionRect();
+    if (Window->tbrView->CloseButton) cap.right = floating->GetCloseButtonRect().left;
+    RedrawWindow(fh, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
+    HDC dc = GetWindowDC(fh);
+    const int n = ink(dc, cap);
+    ReleaseDC(fh, dc);
+    return n;
+  };
+  EXPECT_GT(whole, 0);
+  PumpUntil([&] { return shown() == whole; });
+  EXPECT_EQ(shown(), whole);
+}
+
 // The tree's rows follow the font the options give, up and down again.
 TEST_F(ScreenDpi, TheTreeRowsFollowTheFont) {
   const String look = Settings + L"\\Appearance";
@@ -386,3 +498,4 @@ TEST_F(ScreenDpi, ThePreferencesBrowseButtonsAreAsTallAsTheirEdits) {
 }
 
 }  // namespace
+

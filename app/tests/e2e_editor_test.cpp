@@ -52,6 +52,17 @@ class Editor : public EditorTest {
     };
   }
 
+  // Message boxes are logged and answered from the front of Answers
+  // (Cancel once it is empty).
+  void AnswerMessages(std::vector<int>& Answers) {
+    MessageBoxHook = [this, &Answers](const String& Text, const String&, UINT) {
+      Messages().push_back(Text);
+      const int a = Answers.empty() ? IDCANCEL : Answers.front();
+      if (!Answers.empty()) Answers.erase(Answers.begin());
+      return a;
+    };
+  }
+
   // The file dialogs answer with this file (and check the record's size).
   void AnswerFileDialogs(const String& File) {
     TPlacesOpenDialog::DialogHook = [File](OPENFILENAMEW& Ofn, bool) -> BOOL {
@@ -825,6 +836,41 @@ TEST_F(Editor, ABrokenHexValueIsSkippedAndTheImportSaysSo) {
   EXPECT_FALSE(KeyExists(String(Data) + L"\\Br\\Sub"));
 }
 
+// Keys the user may not read (HKEY_LOCAL_MACHINE has many for a user
+// without administrator rights) are left out of an export, which writes the
+// rest and says so plainly: counted in the status, named in a message, with
+// no error dialog and no "Export aborted.".
+TEST_F(Editor, AnExportLeavesOutKeysThatCantBeReadAndNamesThem) {
+  const String top = String(Data) + L"\\Exp";
+  CreateKey(top + L"\\Open");
+  Write(top + L"\\Open", L"v", REG_SZ, Sz(L"1"));
+  CreateKey(top + L"\\Locked\\Inner");
+  Write(top + L"\\Locked", L"secret", REG_SZ, Sz(L"s"));
+  Start();
+  ASSERT_NE(Open(L"Exp"), nullptr);
+  const String file = TempFile(L"partial.reg");
+  struct TRefused {
+    TRefused() { RegistryRefuseKey(L"Locked", ERROR_ACCESS_DENIED); }
+    ~TRefused() { RegistryClearFaults(); }
+  };
+  String status;
+  {
+    TRefused refused;
+    status = FileCommand(L'E', file);
+  }
+  EXPECT_EQ(status, L"Registry file exported; 1 key was not readable.");
+  EXPECT_TRUE(Errors.empty()) << (Errors.empty() ? "" : WideToAnsi(Errors[0]));
+  EXPECT_EQ(Messages(), std::vector<String>{L"The registry file was written:\n" + file +
+                                            L"\n\nThe exported file is incomplete: 1 key could not be read whole:\n"
+                                            L"HKEY_CURRENT_USER\\" + top + L"\\Locked (" +
+                                            SysErrorMessage(ERROR_ACCESS_DENIED) + L")"});
+  std::ifstream in(WideToAnsi(file), std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\" + WideToAnsi(top) + "\\Open]\r\n\"v\"=\"1\"\r\n"), std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("Locked"), std::string::npos) << text;
+}
+
 TEST_F(Editor, ExportWithoutAKeyOrCancelledIsAborted) {
   Start();
   ASSERT_NE(Open(), nullptr);
@@ -1056,12 +1102,7 @@ TEST_F(Editor, ABookmarkFileInAMissingFolderIsCheckedAtOkAndReportedAtStart) {
   TfrmOptions* o = F.Options;
   std::vector<int> answers = {IDOK, IDNO, IDYES, IDNO};
   const auto keptHook = MessageBoxHook;
-  MessageBoxHook = [&](const String& Text, const String&, UINT) {
-    Messages().push_back(Text);
-    const int a = answers.empty() ? IDCANCEL : answers.front();
-    if (!answers.empty()) answers.erase(answers.begin());
-    return a;
-  };
+  AnswerMessages(answers);
   auto typePathAndOk = [o](const String& Path) {
     testsupport::InputScript()
         .Click(testsupport::ClientCentre(o->edtBookmarkFile->GetHandle()))
@@ -1124,6 +1165,72 @@ TEST_F(Editor, ABookmarkFileInAMissingFolderIsCheckedAtOkAndReportedAtStart) {
   Stop();
   EXPECT_TRUE(Errors.empty());
   EXPECT_FALSE(DirectoryExists(folder));
+}
+
+// Bookmarks added while the bookmark file's folder is gone are not lost at
+// close: the user is offered the folder made again, or another file (which
+// the settings then name); a file that can't be written, another file.
+TEST_F(Editor, BookmarksAddedWhileTheFileHasNoFolderAreSavedWhereTheUserSays) {
+  const String folder = TempFile(L"gonedir"), file = folder + L"\\Marks.ZembrioBM";
+  const String other = TempFile(L"other.ZembrioBM");
+  auto removeFolder = [&] {
+    DeleteFileW(file.c_str());
+    RemoveDirectoryW(folder.c_str());
+  };
+  removeFolder();
+  BookmarkFile = file;
+  CreateKey(String(Data) + L"\\Marked");
+  std::vector<int> answers;
+  const auto keptHook = MessageBoxHook;
+  AnswerMessages(answers);
+  auto bytesOf = [](const String& Name) {
+    std::ifstream f(Name.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  };
+  const std::string marked = "Marked\r\nHKEY_CURRENT_USER\r\n\\" + WideToAnsi(Data) + "\\Marked\r\n";
+  const String create = L"The bookmarks can't be saved: the folder of the bookmark file does not exist:\n\n" +
+                        folder + L"\n\nDo you wish to create it?";
+  // Started (a gone folder the start tells), a bookmark added with Ctrl+B,
+  // the window closed with the offer answered.
+  auto session = [&](std::vector<int> Answers) {
+    Start();
+    Messages().clear();
+    ASSERT_NE(Open(L"Marked"), nullptr);
+    const int marks = Window->lvBookmarks->Items()->GetCount();
+    Foreground(Window->treeRegTree);
+    testsupport::InputScript().Press('B', {VK_CONTROL}).Press(VK_ESCAPE).Send();
+    ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), marks + 1);
+    answers = std::move(Answers);
+    Stop();
+  };
+
+  session({IDYES});
+  EXPECT_EQ(Messages(), std::vector<String>{create});
+  EXPECT_EQ(bytesOf(file), marked);
+
+  removeFolder();
+  AnswerFileDialogs(other);
+  session({IDNO, IDYES});
+  EXPECT_EQ(Messages(), (std::vector<String>{create, TfrmMain::UnsavedBookmarksQuestion}));
+  EXPECT_EQ(bytesOf(other), marked);
+  EXPECT_FALSE(DirectoryExists(folder));
+  DWORD type = 0;
+  std::string raw;
+  ASSERT_TRUE(Read(Settings + L"\\General", L"BookmarkFile", type, raw));
+  EXPECT_EQ(raw, Sz(other));
+  EXPECT_TRUE(Errors.empty());
+
+  const String third = TempFile(L"third.ZembrioBM");
+  AnswerFileDialogs(third);
+  SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_READONLY);
+  session({IDYES});
+  SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(Errors[0].rfind(AppText::BookmarksSaveFailed, 0), 0u) << WideToAnsi(Errors[0]);
+  EXPECT_EQ(Messages(), std::vector<String>{TfrmMain::UnsavedBookmarksQuestion});
+  EXPECT_EQ(bytesOf(other), marked);
+  EXPECT_EQ(bytesOf(third), marked + marked);
+  MessageBoxHook = keptHook;
 }
 
 // The program started again for a test that ends it.

@@ -8,10 +8,12 @@
 
 #include "app/Dialogs.h"
 #include "app/FindForm.h"
+#include "app/ItemData.h"
 #include "app/RegAccess.h"
 #include "app/SearchThread.h"
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
+#include "toolbars/BarPopup.h"
 
 using namespace e2e;
 
@@ -91,6 +93,79 @@ TEST_F(FindResults, DeletingWithTheDeleteKeyLeavesTheKeyboardOnTheResults) {
   EXPECT_TRUE(KeyExists(Data));
   EXPECT_EQ(ValueNames(Data), std::vector<String>{L"B2"});
   EXPECT_EQ(ValueItem(L"A1"), nullptr);
+  EXPECT_EQ(Window->lvFindResults->Items()->GetCount(), 0);
+  EXPECT_TRUE(Errors.empty());
+}
+
+// Enter on a value's result opens its key with the value chosen and the
+// keyboard on it: Down goes on to the value below it, not to the top.
+TEST_F(FindResults, EnterOnAValueResultPutsTheKeyboardOnTheValue) {
+  for (const wchar_t* name : {L"a1", L"m2", L"z3"}) Write(Data, name, REG_SZ, Sz(name));
+  CreateKey(String(Data) + L"\\Elsewhere");
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"^m2$", 2);
+  TListItem* hit = Result(String(L"HKEY_CURRENT_USER\\") + Data + L"\\ : m2");
+  ASSERT_NE(hit, nullptr);
+  ASSERT_NE(Open(L"Elsewhere"), nullptr);
+  TListViewQ* values = Window->lvKeyValues;
+  Window->lvFindResults->ClearSelection();
+  hit->SetSelected(true);
+  Window->lvFindResults->SetItemFocused(hit);
+  Foreground(Window->lvFindResults);
+  testsupport::PressKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == values->GetHandle(); }, 10000));
+  EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Data");
+  EXPECT_EQ(Chosen(values), std::vector<String>{L"m2"});
+  EXPECT_EQ(FocusedCaption(values), L"m2");
+  testsupport::PressKey(VK_DOWN);
+  EXPECT_EQ(Chosen(values), std::vector<String>{L"z3"});
+  EXPECT_TRUE(Messages().empty());
+}
+
+// A find result deleted beside the key shown (a value elsewhere, a key
+// below it) leaves the key's list as it is: the key is not read again. Its
+// own values deleted through their results list it again, once for the
+// whole command.
+TEST_F(FindResults, TheKeyShownIsListedAgainOnlyWhenItLosesAValueAndThenOnce) {
+  const String shown = String(Data) + L"\\Shown";
+  for (const wchar_t* name : {L"mine1", L"mine2", L"keep"}) Write(shown, name, REG_SZ, Sz(L"v"));
+  Write(String(Data) + L"\\Beside", L"mine3", REG_SZ, Sz(L"3"));
+  CreateKey(shown + L"\\mineSub");
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"^mine", 2);
+  ASSERT_NE(Open(L"Shown"), nullptr);
+  // Each listing of the key drops its default value's row once.
+  TListViewQ* values = Window->lvKeyValues;
+  int listings = 0;
+  const TLVDeletedEvent dropped = values->OnDeletion;
+  values->OnDeletion = [&](TObject* Sender, TListItem* Item) {
+    listings += ItemValue(Item) && ItemValue(Item)->GetName().empty();
+    dropped(Sender, Item);
+  };
+  const String data = String(L"HKEY_CURRENT_USER\\") + Data + L"\\";
+  auto deleteResults = [&](const std::vector<String>& Texts, int Answer) {
+    TfrmConfirm::ExecuteHook = [Answer](TfrmConfirm*) { return Answer; };
+    Window->lvFindResults->ClearSelection();
+    for (const String& t : Texts) Result(t)->SetSelected(true);
+    Window->SetActiveControl(Window->lvFindResults);
+    PressDelete();
+  };
+  TListItem* keep = ValueItem(L"keep");
+  deleteResults({data + L"Beside\\ : mine3"}, mrYes);
+  deleteResults({data + L"Shown\\mineSub\\"}, mrYes);
+  EXPECT_FALSE(HasValue(String(Data) + L"\\Beside", L"mine3"));
+  EXPECT_FALSE(KeyExists(shown + L"\\mineSub"));
+  EXPECT_EQ(listings, 0);
+  EXPECT_EQ(ValueItem(L"keep"), keep);
+
+  deleteResults({data + L"Shown\\ : mine1", data + L"Shown\\ : mine2"}, mrYesToAll);
+  EXPECT_EQ(ValueNames(shown), std::vector<String>{L"keep"});
+  EXPECT_EQ(listings, 1);
+  EXPECT_EQ(values->Items()->GetCount(), 2);
+  EXPECT_EQ(Window->ActiveControlName(), L"lvFindResults");
+  values->OnDeletion = dropped;
   EXPECT_EQ(Window->lvFindResults->Items()->GetCount(), 0);
   EXPECT_TRUE(Errors.empty());
 }
@@ -577,6 +652,55 @@ TEST_F(FindResults, LongNamesStayWholeThroughResultsAndBookmarks) {
   EXPECT_TRUE(first == WideToAnsi(description) + "!\r");
   EXPECT_TRUE(Errors.empty());
   EXPECT_TRUE(Messages().empty());
+}
+
+// Each command that acts says what it did in the status bar, in place of
+// what came before: a single delete after a multiple one, Bookmark from the
+// results' pop-up menu, and Go to a path after the search.
+TEST_F(FindResults, EachCommandOnTheResultsSetsItsOwnStatus) {
+  for (const wchar_t* name : {L"S1", L"S2", L"S3"}) Write(Data, name, REG_SZ, Sz(L"x"));
+  CreateKey(String(Data) + L"\\Mark");
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"^(S[123]|Mark)$", 2);
+  ASSERT_EQ(Window->lvFindResults->Items()->GetCount(), 4);
+  ASSERT_EQ(Window->GetStatusText(), L"Search finished.");
+  const String data = String(L"HKEY_CURRENT_USER\\") + Data + L"\\";
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  auto selectOnly = [&](const std::vector<String>& Texts) {
+    Window->lvFindResults->ClearSelection();
+    for (const String& t : Texts) {
+      ASSERT_NE(Result(t), nullptr) << WideToAnsi(t);
+      Window->lvFindResults->SetSelected(Result(t));
+      Window->lvFindResults->SetItemFocused(Result(t));
+    }
+    Foreground(Window->lvFindResults);
+  };
+
+  selectOnly({data + L" : S1", data + L" : S2"});
+  PressDelete();
+  ASSERT_EQ(Window->GetStatusText(), L"Find results deleted: 2");
+  selectOnly({data + L" : S3"});
+  PressDelete();
+  EXPECT_EQ(Window->GetStatusText(), L"Find result deleted.");
+  EXPECT_FALSE(HasValue(Data, L"S3"));
+
+  // The pop-up menu from the keyboard, its Bookmark item by its letter.
+  selectOnly({data + L"Mark\\"});
+  Script s;
+  s.Steps = {{[] { return Shown<TBarPopupWindow>() != nullptr; },
+              [] { testsupport::InputScript().Press('B').Post(); }}};
+  ASSERT_EQ(s.Run([] { testsupport::InputScript().Press(VK_APPS).Post(); }), s.Steps.size());
+  ASSERT_TRUE(PumpUntil([&] { return Window->lvBookmarks->IsEditing(); }, 5000));
+  testsupport::PressKey(VK_ESCAPE);
+  ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 1);
+  EXPECT_EQ(Window->GetStatusText(), L"New bookmark added: Mark");
+
+  // A path opened from the address box.
+  Window->txtPath->SetText(data + L"mark");
+  Window->tbtnNavigation_GoClick(nullptr);
+  EXPECT_EQ(Window->GetStatusText(), L"Key opened: " + data + L"Mark");
+  EXPECT_TRUE(Errors.empty());
 }
 
 }  // namespace

@@ -139,6 +139,18 @@ void EditorTest::SelectOnly(TListViewQ* List, const std::vector<String>& Caption
   }
 }
 
+std::vector<String> EditorTest::Chosen(TListViewQ* List) {
+  std::vector<String> captions;
+  for (TListItem* i = List->GetSelected(); i; i = List->GetNextItem(i, sdAll, TItemStates{isSelected}))
+    captions.push_back(i->GetCaption());
+  return captions;
+}
+
+String EditorTest::FocusedCaption(TListViewQ* List) {
+  TListItem* i = List->GetItemFocused();
+  return i ? i->GetCaption() : String(L"<none>");
+}
+
 String EditorTest::TempFile(const String& Name) {
   wchar_t tmp[MAX_PATH];
   GetTempPathW(MAX_PATH, tmp);

@@ -62,6 +62,21 @@ struct Script {
   DWORD deadline_ = 0;
 };
 
+// The visible window of class T of this thread (a pop-up menu, a hint), or null.
+template <class T>
+HWND Shown() {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND W, LPARAM P) -> BOOL {
+        if (!dynamic_cast<T*>(TWinControl::FindControl(W)) || !IsWindowVisible(W)) return TRUE;
+        *reinterpret_cast<HWND*>(P) = W;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
 class EditorTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -84,6 +99,10 @@ class EditorTest : public ::testing::Test {
   TListItem* ValueItem(const String& Caption);
   static String ValueText(TListItem* Item);
   void SelectOnly(TListViewQ* List, const std::vector<String>& Captions);
+  // The captions of the list's chosen rows, in order; of the row the
+  // keyboard is on ("<none>" when none is).
+  static std::vector<String> Chosen(TListViewQ* List);
+  static String FocusedCaption(TListViewQ* List);
 
   TZembrioForms F;
   String BookmarkFile;  // the bookmark file of the test settings

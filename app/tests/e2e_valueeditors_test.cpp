@@ -3,8 +3,11 @@
 // earlier opening was left with.
 #include "app/EditValue.h"
 #include "app/EditValueBin.h"
+#include "app/Dialogs.h"
+#include "classlib/Clipbrd.h"
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
+#include "toolbars/BarViews.h"
 
 using namespace e2e;
 using testsupport::InputScript;
@@ -63,9 +66,10 @@ class ValueEditors : public EditorTest {
 
   // Opens the value from the values list with Enter and, once its editor
   // has the keyboard, plays Keys, which end with the key that closes it.
-  // False when the editor did not open, or did not close.
-  bool EditWith(const String& Name, const std::function<void(InputScript&)>& Keys) {
-    Window->LoadValues(Window->GetSelectedNode());
+  // False when the editor did not open, or did not close. Relist: the
+  // values are read again first.
+  bool EditWith(const String& Name, const std::function<void(InputScript&)>& Keys, bool Relist = true) {
+    if (Relist) Window->LoadValues(Window->GetSelectedNode());
     SelectOnly(Window->lvKeyValues, {Name});
     Foreground(Window->lvKeyValues);
     Script s;
@@ -285,6 +289,93 @@ TEST_F(ValueEditors, CtrlTabTurnsTheNumberPagesFromTheBox) {
     }));
     EXPECT_EQ(Stored(L"Num", REG_DWORD), Dw(c.Expected));
   }
+}
+
+// A text holding line breaks pasted into a string value is stored whole, as
+// the box shows such a text when it opens one (only its first line was).
+TEST_F(ValueEditors, APastedTextWithLineBreaksIsStoredWhole) {
+  Write(Data, L"Note", REG_SZ, Sz(L"old"));
+  Write(Data, L"Path", REG_EXPAND_SZ, Sz(L"%TEMP%"));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Clipboard()->SetAsText(L"line1\r\nline2\nline3");
+  ASSERT_TRUE(EditWith(L"Note", [](InputScript& s) { s.Press('V', {VK_CONTROL}).Press(VK_RETURN); }));
+  EXPECT_EQ(Stored(L"Note", REG_SZ), Sz(L"line1\r\nline2\nline3"));
+  // Typed around a pasted text, with Shift+Insert.
+  ASSERT_TRUE(EditWith(L"Path", [](InputScript& s) {
+    Type(s.Press(VK_END), L"a").Press(VK_INSERT, {VK_SHIFT}).Text(L"b").Press(VK_RETURN);
+  }));
+  EXPECT_EQ(Stored(L"Path", REG_EXPAND_SZ), Sz(L"%TEMP%aline1\r\nline2\nline3b"));
+}
+
+// A change refused because another program deleted the key leaves no
+// earlier success standing in the status bar: a save, a rename, a delete,
+// a new value and a new key each say what did not happen, and the values
+// list shows no data the registry did not take.
+TEST_F(ValueEditors, ChangesInAKeyDeletedBehindTheProgramsBackSayTheyFailed) {
+  const String key = String(Data) + L"\\Gone";
+  CreateKey(key);
+  Write(key, L"Note", REG_SZ, Sz(L"old"));
+  Write(key, L"Other", REG_SZ, Sz(L"o"));
+  Start();
+  ASSERT_NE(Open(L"Gone"), nullptr);
+  ASSERT_TRUE(EditWith(L"Note", [](InputScript& s) { Type(s, L"new").Press(VK_RETURN); }));
+  const String saved = L"String value saved.";
+  ASSERT_EQ(Window->GetStatusText(), saved);
+  DeleteTree(key);
+
+  ASSERT_TRUE(EditWith(L"Note", [](InputScript& s) { Type(s, L"lost").Press(VK_RETURN); }, false));
+  EXPECT_EQ(Window->GetStatusText(), L"Value not saved.");
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(Errors[0].rfind(AppText::SaveFailed, 0), 0u) << WideToAnsi(Errors[0]);
+  EXPECT_EQ(ValueText(ValueItem(L"Note")), L"new");
+
+  Window->SetStatusText(saved);
+  SelectOnly(Window->lvKeyValues, {L"Other"});
+  Foreground(Window->lvKeyValues);
+  testsupport::PressKey(VK_F2);
+  ASSERT_TRUE(PumpUntil([&] { return Window->lvKeyValues->IsEditing(); }));
+  InputScript().Text(L"Renamed").Press(VK_RETURN).Send();
+  ASSERT_TRUE(PumpUntil([&] { return !Window->lvKeyValues->IsEditing(); }));
+  EXPECT_EQ(Window->GetStatusText(), L"Value not renamed.");
+  EXPECT_NE(ValueItem(L"Other"), nullptr);
+
+  Window->SetStatusText(saved);
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  SelectOnly(Window->lvKeyValues, {L"Other"});
+  Foreground(Window->lvKeyValues);
+  testsupport::PressKey(VK_DELETE);
+  EXPECT_EQ(Window->GetStatusText(), L"Value not deleted.");
+
+  // Edit > New > String Value, and Edit > New > Key, from the keyboard.
+  TBarView* bar = Window->tbrMainMenu->View();
+  const int listed = Window->lvKeyValues->Items()->GetCount();
+  for (const auto& [letter, status] : {std::pair<WORD, String>{'S', L"New value not added."},
+                                       std::pair<WORD, String>{'K', L"New key not added."}}) {
+    Window->SetStatusText(saved);
+    Foreground(Window->treeRegTree);
+    Script s;
+    auto open = [](TBarView* View, TBarCustomItem* Item) {
+      return View && View->OpenViewer && View->OpenViewerView && View->OpenViewer->Item == Item;
+    };
+    auto on = [&](TBarCustomItem* Item) {
+      TBarView* menu = bar->OpenViewerView;
+      return menu && menu->GetSelected() && menu->GetSelected()->Item == Item;
+    };
+    s.Steps = {{[] { return true; }, [] { Post('E', {VK_MENU}); }},
+               // N also marks Re&name: it moves to New (unless New is marked), Right opens it.
+               {[&] { return open(bar, Window->mnuEdit); },
+                [&] {
+                  if (!on(Window->mnuEdit_New)) Post('N');
+                }},
+               {[&] { return on(Window->mnuEdit_New); }, [] { Post(VK_RIGHT); }},
+               {[&] { return open(bar->OpenViewerView, Window->mnuEdit_New); }, [l = letter] { Post(l); }},
+               {[&] { return Window->GetStatusText() != saved; }, [] {}}};
+    EXPECT_EQ(s.Run(10000), s.Steps.size()) << char(letter);
+    EXPECT_EQ(Window->GetStatusText(), status);
+  }
+  EXPECT_EQ(Window->lvKeyValues->Items()->GetCount(), listed);
+  EXPECT_FALSE(KeyExists(key));
 }
 
 }  // namespace

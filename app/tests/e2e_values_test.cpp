@@ -2,6 +2,7 @@
 // real main window, with the registry changed by another program meanwhile.
 #include "app/EditValue.h"
 #include "app/EditValueBin.h"
+#include "app/ItemData.h"
 #include "app/tests/e2e_support.h"
 #include "classlib/Clipbrd.h"
 #include "classlib/Registry.h"
@@ -18,15 +19,18 @@ class ValuesE2E : public EditorTest {
     SelectOnly(Window->lvKeyValues, {Name});
     return WithModal([] { testsupport::PressKey(VK_RETURN); }, std::move(Steps));
   }
-  // F2 on the value, Keys typed into its name box, Enter; waits until the
-  // box has gone.
-  void RenameBy(const String& Name, testsupport::InputScript Keys) {
-    SelectOnly(Window->lvKeyValues, {Name});
-    Foreground(Window->lvKeyValues);
+  // F2 on the item, Keys typed into its name box, then End (Enter or
+  // Escape); waits until the box has gone.
+  void RenameIn(TListViewQ* List, const String& Name, testsupport::InputScript Keys, WORD End = VK_RETURN) {
+    SelectOnly(List, {Name});
+    Foreground(List);
     testsupport::PressKey(VK_F2);
-    ASSERT_TRUE(PumpUntil([&] { return Window->lvKeyValues->IsEditing(); }, 10000));
-    Keys.Press(VK_RETURN).Send();
-    ASSERT_TRUE(PumpUntil([&] { return !Window->lvKeyValues->IsEditing(); }, 10000));
+    ASSERT_TRUE(PumpUntil([&] { return List->IsEditing(); }, 10000));
+    Keys.Press(End).Send();
+    ASSERT_TRUE(PumpUntil([&] { return !List->IsEditing(); }, 10000));
+  }
+  void RenameBy(const String& Name, testsupport::InputScript Keys) {
+    RenameIn(Window->lvKeyValues, Name, std::move(Keys));
   }
 };
 
@@ -211,6 +215,84 @@ TEST_F(ValuesE2E, ALongValueNameIsRenamedWhole) {
     if (c != L'\n' && c != L'\r') joined += c;
   const String end = longest.substr(longest.size() - 60) + L"Rename aborted.";
   EXPECT_TRUE(joined.size() > end.size() && joined.substr(joined.size() - end.size()) == end);
+}
+
+// A name emptied with the keys (Ctrl+A, Delete) and accepted with Enter is
+// refused in so many words, in the values list (a virtual list) and in the
+// bookmarks list alike, and both keep their names; emptied and left with
+// Escape, it ends silently.
+TEST_F(ValuesE2E, AnEmptiedNameIsRefusedAndEscapeEndsTheEditSilently) {
+  Write(Data, L"Kept", REG_SZ, Sz(L"k"));
+  Start();
+  TTreeExNode* node = Open();
+  ASSERT_NE(node, nullptr);
+  Window->AddBookmark(node);
+  TListItem* mark = Window->lvBookmarks->Items()->GetItem(0);
+  mark->CancelEdit();
+  const String described = node->GetText();
+  for (const auto& [list, name, refusal] :
+       {std::tuple<TListViewQ*, String, String>{Window->lvKeyValues, L"Kept", L"Invalid value name."},
+        {Window->lvBookmarks, described, L"Invalid bookmark name."}})
+    for (const WORD end : {VK_RETURN, VK_ESCAPE}) {
+      Messages().clear();
+      RenameIn(list, name, testsupport::InputScript().Press('A', {VK_CONTROL}).Press(VK_DELETE), end);
+      EXPECT_EQ(Messages(), end == VK_RETURN ? std::vector<String>{refusal} : std::vector<String>{});
+    }
+  EXPECT_EQ(ValueNames(Data), std::vector<String>{L"Kept"});
+  EXPECT_NE(ValueItem(L"Kept"), nullptr);
+  EXPECT_EQ(mark->GetCaption(), described);
+  EXPECT_EQ(ItemBookmark(mark)->Description, described);
+  EXPECT_TRUE(Errors.empty());
+}
+
+// A name longer than the list shows whole (259 characters), cut back to
+// exactly what the list shows of it, is a new name: it is stored.
+TEST_F(ValuesE2E, ALongNameCutToWhatTheListShowsIsStored) {
+  String name = L"P";
+  for (int i = 1; i < 300; ++i) name += wchar_t(L'a' + i % 26);
+  Write(Data, name, REG_DWORD, Dw(5));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  testsupport::InputScript cut;
+  cut.Press(VK_END);
+  for (size_t i = 259; i < name.size(); ++i) cut.Press(VK_BACK);
+  RenameBy(name, cut);
+  const auto names = ValueNames(Data);
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(names[0].size(), 259u);
+  EXPECT_TRUE(names[0] == name.substr(0, 259));
+  EXPECT_NE(ValueItem(name.substr(0, 259)), nullptr);
+  EXPECT_TRUE(Messages().empty());
+}
+
+// F5 in the values list reads the key again: the value chosen stays chosen
+// with the keyboard on it, and the keyboard stays in the list, so Down goes
+// on from it. A value gone meanwhile is chosen no more.
+TEST_F(ValuesE2E, RefreshKeepsTheChosenValueAndTheKeyboardInTheList) {
+  for (const wchar_t* name : {L"a1", L"b2", L"c3"}) Write(Data, name, REG_SZ, Sz(name));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  TListViewQ* lv = Window->lvKeyValues;
+  SelectOnly(lv, {L"b2"});
+  Foreground(lv);
+  Write(Data, L"new", REG_DWORD, Dw(1));
+  testsupport::PressKey(VK_F5);
+  ASSERT_TRUE(PumpUntil([&] { return ValueItem(L"new") != nullptr; }, 10000));
+  EXPECT_EQ(Chosen(lv), std::vector<String>{L"b2"});
+  EXPECT_EQ(FocusedCaption(lv), L"b2");
+  EXPECT_EQ(GetFocus(), lv->GetHandle());
+  EXPECT_EQ(Window->ActiveControlName(), L"lvKeyValues");
+  testsupport::PressKey(VK_DOWN);
+  EXPECT_EQ(Chosen(lv), std::vector<String>{L"c3"});
+
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, Data.c_str(), 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+  RegDeleteValueW(key, L"c3");
+  RegCloseKey(key);
+  testsupport::PressKey(VK_F5);
+  ASSERT_TRUE(PumpUntil([&] { return ValueItem(L"c3") == nullptr; }, 10000));
+  EXPECT_TRUE(Chosen(lv).empty());
+  EXPECT_EQ(GetFocus(), lv->GetHandle());
 }
 
 // A rename that changes only the letter case renames the value (the

@@ -1,7 +1,8 @@
-// The main window's frame as a user meets it: the menu bar that stays, the
-// panes after a restart and in a small window, the tree's context menu from
-// the keyboard, a renamed key's expand button, the program's icon, and the
-// error and confirm dialogs answered from the keyboard.
+// The main window's frame as a user meets it: the menu bar and the way back
+// to it, the panes after a restart and in a small window, the tree's
+// context menu from the mouse and the keyboard, a key deleted elsewhere, a
+// renamed key's expand button, the program's icon, and the error and
+// confirm dialogs answered from the keyboard.
 #include <algorithm>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "app/frmErrorU.h"
 #include "app/Help.h"
 #include "app/tests/e2e_support.h"
+#include "classlib/Clipbrd.h"
 #include "testsupport/Input.h"
 #include "toolbars/BarPopup.h"
 #include "toolbars/BarViews.h"
@@ -40,20 +42,6 @@ std::vector<DWORD> IconPixels(HICON Icon, int Size) {
   return px;
 }
 
-// The visible window of class T of this thread (a pop-up menu, a hint), or null.
-template <class T>
-HWND Shown() {
-  HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND W, LPARAM P) -> BOOL {
-        if (!dynamic_cast<T*>(TWinControl::FindControl(W)) || !IsWindowVisible(W)) return TRUE;
-        *reinterpret_cast<HWND*>(P) = W;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
-}
 HWND OpenPopup() { return Shown<TBarPopupWindow>(); }
 String ShownHint() {
   wchar_t text[256] = {};
@@ -74,6 +62,20 @@ class AppWindow : public EditorTest {
     for (const auto& [name, v] : std::vector<std::pair<const wchar_t*, int>>{
              {L"Top", 0}, {L"Left", 0}, {L"Width", Width}, {L"Height", Height}, {L"TPHeight", UpperPane}})
       Write(Settings + L"\\MainForm", name, REG_DWORD, Dw(uint32_t(v)));
+  }
+  // Clicks Item where View shows it (posted: a menu's loop may read it).
+  static void ClickItem(TBarView* View, TBarCustomItem* Item) {
+    TBarItemViewer* v = View->Find(Item);
+    if (!v) return;
+    const RECT& r = v->BoundsRect;
+    testsupport::InputScript()
+        .Click(testsupport::ScreenPoint(View->Window->GetHandle(), (r.left + r.right) / 2, (r.top + r.bottom) / 2))
+        .Post();
+  }
+  // The screen point of the middle of a node's text.
+  POINT NodeCentre(TTreeExNode* Node) {
+    const TRect r = Node->DisplayRect(true);
+    return testsupport::ScreenPoint(Window->treeRegTree->GetHandle(), (r.left + r.right) / 2, (r.top + r.bottom) / 2);
   }
   // Toolbars, key and values panes, splitter, lower pane and status bar lie
   // one below the other inside the window, none over another; the upper
@@ -96,7 +98,7 @@ class AppWindow : public EditorTest {
   }
 };
 
-TEST_F(AppWindow, TheMenuBarHasNoCloseButtonAndAStoredHiddenMenuBarStartsShown) {
+TEST_F(AppWindow, TheMenuBarHasNoCloseButtonAndStartsShownWhenNothingElseWouldBringItBack) {
   Write(Settings + L"\\Appearance", L"CloseButtonDocked", REG_DWORD, Dw(1));
   Start();
   // A press where a docked toolbar's close button lies: the File toolbar
@@ -112,22 +114,148 @@ TEST_F(AppWindow, TheMenuBarHasNoCloseButtonAndAStoredHiddenMenuBarStartsShown) 
   dlgtest::Pump(100);
   EXPECT_TRUE(Window->tbrMainMenu->GetVisible());
   EXPECT_TRUE(Window->mnuView_TB_Menu->GetChecked());
-  Window->mnuView_TB_MenuClick(nullptr);
+  Stop();
+
+  // A menu bar stored hidden stays hidden while the View toolbar shows...
+  auto storeVisible = [&](const wchar_t* Bar, const wchar_t* Visible) {
+    Write(Settings + L"\\Toolbars\\" + Bar, L"Visible", REG_SZ, Sz(Visible));
+  };
+  storeVisible(L"tbrMainMenu", L"0");
+  storeVisible(L"tbrView", L"1");
+  Start();
+  EXPECT_FALSE(Window->tbrMainMenu->GetVisible());
+  EXPECT_FALSE(Window->mnuView_TB_Menu->GetChecked());
+  Stop();
+  // ... and comes back when the View toolbar is stored hidden too.
+  storeVisible(L"tbrView", L"0");
+  Start();
   EXPECT_TRUE(Window->tbrMainMenu->GetVisible());
+  EXPECT_TRUE(Window->mnuView_TB_Menu->GetChecked());
+  EXPECT_FALSE(Window->tbrView->GetVisible());
   Stop();
   DWORD type = 0;
   std::string bytes;
   ASSERT_TRUE(Read(Settings + L"\\Toolbars\\tbrMainMenu", L"Visible", type, bytes));
   EXPECT_EQ(bytes, Sz(L"1"));
+}
 
-  // A hidden menu bar stored by hand (or by an earlier version) comes back.
-  Write(Settings + L"\\Toolbars\\tbrMainMenu", L"Visible", REG_SZ, Sz(L"0"));
+// The Toolbars submenu chosen with the mouse, from the menu bar and from the
+// View toolbar's drop-down: "Menu toolbar" hides the menu bar and clears
+// its check; the drop-down brings it back. Hiding the one of the two while
+// the other is hidden shows the other.
+TEST_F(AppWindow, TheMenuToolbarItemHidesTheMenuBarAndTheViewToolbarBringsItBack) {
   Start();
-  EXPECT_TRUE(Window->tbrMainMenu->GetVisible());
+  Foreground(Window->treeRegTree);
+  auto menuBar = [&] { return Window->tbrMainMenu->GetVisible(); };
+  auto viewBar = [&] { return Window->tbrView->GetVisible(); };
+  // Clicks Path's items one after the other, each in the pop-up the one
+  // before opened, the first on Bar.
+  auto choose = [&](TSkinToolbar* Bar, std::vector<TBarCustomItem*> Path) {
+    TBarView* view = Bar->View();
+    Script s;
+    for (size_t i = 0; i < Path.size(); ++i) {
+      TBarCustomItem* item = Path[i];
+      TBarCustomItem* opener = i ? Path[i - 1] : nullptr;
+      s.Steps.push_back({[&view, opener] {
+                           if (!opener) return true;
+                           if (!view->OpenViewer || view->OpenViewer->Item != opener || !view->OpenViewerView)
+                             return false;
+                           view = view->OpenViewerView;
+                           return true;
+                         },
+                         [&view, item] { ClickItem(view, item); }});
+    }
+    s.Steps.push_back({[] { return OpenPopup() == nullptr; }, [] {}});
+    return s.Run() == s.Steps.size();
+  };
+  ASSERT_TRUE(choose(Window->tbrMainMenu, {Window->mnuView, Window->mnuView_Toolbars, Window->mnuView_TB_Menu}));
+  EXPECT_TRUE(PumpUntil([&] { return !menuBar(); }));
+  EXPECT_FALSE(Window->mnuView_TB_Menu->GetChecked());
+  EXPECT_TRUE(viewBar());
+  ASSERT_TRUE(choose(Window->tbrView, {Window->tbtnView_Toolbars, Window->mnuView_TB_Menu}));
+  EXPECT_TRUE(PumpUntil(menuBar));
   EXPECT_TRUE(Window->mnuView_TB_Menu->GetChecked());
-  Stop();
-  ASSERT_TRUE(Read(Settings + L"\\Toolbars\\tbrMainMenu", L"Visible", type, bytes));
-  EXPECT_EQ(bytes, Sz(L"1"));
+
+  // The View toolbar hidden, then the menu bar: the View toolbar comes back.
+  ASSERT_TRUE(choose(Window->tbrMainMenu, {Window->mnuView, Window->mnuView_Toolbars, Window->mnuView_TB_View}));
+  ASSERT_TRUE(PumpUntil([&] { return !viewBar(); }));
+  ASSERT_TRUE(choose(Window->tbrMainMenu, {Window->mnuView, Window->mnuView_Toolbars, Window->mnuView_TB_Menu}));
+  EXPECT_TRUE(PumpUntil([&] { return !menuBar() && viewBar(); }));
+  EXPECT_TRUE(Window->mnuView_TB_View->GetChecked());
+  // And the View toolbar hidden from its own drop-down: the menu bar.
+  ASSERT_TRUE(choose(Window->tbrView, {Window->tbtnView_Toolbars, Window->mnuView_TB_View}));
+  EXPECT_TRUE(PumpUntil([&] { return menuBar() && !viewBar(); }));
+  EXPECT_TRUE(Window->mnuView_TB_Menu->GetChecked());
+  EXPECT_FALSE(Window->mnuView_TB_View->GetChecked());
+}
+
+// A right click on a key other than the selected one: the pop-up's "Copy
+// key path" copies the key clicked. A right click below the keys clears the
+// selection, and the pop-up's key commands find no key.
+TEST_F(AppWindow, ARightClickChoosesTheKeyThePopupActsOn) {
+  CreateKey(Data + L"\\A");
+  CreateKey(Data + L"\\B");
+  StoreGeometry(640, 600, 400);  // room for the top node and the root keys
+  Start();
+  TTreeExNode* a = Open(L"A");
+  ASSERT_NE(a, nullptr);
+  TTreeExNode* b = Window->FindChild(a->GetParent(), L"B");
+  ASSERT_NE(b, nullptr);
+  Foreground(Window->treeRegTree);
+  auto copyFromPopupAt = [&](POINT At) {
+    Script s;
+    s.Steps = {{[] { return true; },
+                [At] { testsupport::InputScript().Click(At, {}, testsupport::Button::Right).Post(); }},
+               {[] { return OpenPopup() != nullptr; },
+                [&] {
+                  auto* popup = static_cast<TBarPopupWindow*>(TWinControl::FindControl(OpenPopup()));
+                  ClickItem(popup->View, Window->pmnuTree_CopyKey);
+                }},
+               {[] { return OpenPopup() == nullptr; }, [] {}}};
+    return s.Run() == s.Steps.size();
+  };
+  Clipboard()->SetAsText(L"untouched");
+  ASSERT_TRUE(copyFromPopupAt(NodeCentre(b)));
+  EXPECT_EQ(Window->GetSelectedNode(), b);
+  EXPECT_EQ(Clipboard()->GetAsText(), L"HKEY_CURRENT_USER\\" + Data + L"\\B");
+  EXPECT_EQ(Window->GetStatusText(), L"Copied path of the selected key to the clipboard.");
+
+  // Only the top node and the root keys left, so that the tree has room
+  // below its last row: HKEY_CURRENT_USER is then the selected key.
+  TTreeExNode* user = Window->FindChild(Window->treeRegTree->Items()->GetFirstNode(), L"HKEY_CURRENT_USER");
+  ASSERT_NE(user, nullptr);
+  user->Collapse(true);
+  dlgtest::Pump(30);
+  ASSERT_EQ(Window->GetSelectedNode(), user);
+  const TRect last = Window->treeRegTree->GetLastVisibleNode()->DisplayRect(false);
+  ASSERT_LT(last.bottom + 20, Window->treeRegTree->GetClientHeight());
+  Clipboard()->SetAsText(L"untouched");
+  ASSERT_TRUE(copyFromPopupAt(testsupport::ScreenPoint(Window->treeRegTree->GetHandle(), 20, last.bottom + 12)));
+  EXPECT_EQ(Window->GetSelectedNode(), nullptr);
+  EXPECT_EQ(Clipboard()->GetAsText(), L"untouched");
+  EXPECT_EQ(Window->GetStatusText(), L"No registry key is selected.");
+}
+
+// A key deleted by another program, then clicked in the tree: the error
+// text says the program has lost step with the registry, and the list
+// shows nothing the value commands could take for the key's values.
+TEST_F(AppWindow, ClickingAKeyDeletedElsewhereShowsTheErrorAndAnEmptyList) {
+  CreateKey(Data + L"\\Gone");
+  Write(Data, L"Here", REG_SZ, Sz(L"x"));
+  Start();
+  TTreeExNode* gone = Open(L"Gone");
+  ASSERT_NE(gone, nullptr);
+  ASSERT_NE(Open(), nullptr);
+  ASSERT_NE(ValueItem(L"Here"), nullptr);
+  Foreground(Window->treeRegTree);
+  DeleteTree(Data + L"\\Gone");
+  testsupport::Click(NodeCentre(gone));
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetSelectedNode() == gone; }));
+  EXPECT_EQ(Errors, std::vector<String>{L"An exception occurred attempting to load values for a key. This is a "
+                                        L"symptom that Zembrio has lost synchronization with the registry.  Please "
+                                        L"restart the program."});
+  EXPECT_EQ(Window->lvKeyValues->Items()->GetCount(), 0);
+  EXPECT_FALSE(KeyExists(Data + L"\\Gone"));
 }
 
 TEST_F(AppWindow, PanesStayInOrderAfterARestartAndInASmallWindow) {

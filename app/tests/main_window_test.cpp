@@ -556,7 +556,8 @@ TEST_F(MainWindow, RenameValueInPlace) {
 }
 
 // A key deleted elsewhere, or one whose values or subkeys the registry
-// refuses to list, shows nothing of its own and says so.
+// refuses to list, shows nothing of its own and says so (an error for the
+// values, the status line for both).
 TEST_F(MainWindow, KeyDeletedElsewhereEmptiesTheList) {
   CreateKey(String(Data) + L"\\Gone");
   CreateKey(String(Data) + L"\\Kept\\Inner");
@@ -572,7 +573,7 @@ TEST_F(MainWindow, KeyDeletedElsewhereEmptiesTheList) {
   Window->treeRegTree->SetSelection(gone);
   Pump(10);
   EXPECT_EQ(Window->lvKeyValues->Items()->GetCount(), 0);
-  EXPECT_TRUE(Errors.empty());
+  EXPECT_EQ(Errors.size(), 1u);
   EXPECT_EQ(Window->GetStatusText().rfind(L"Unable to read the values of the key", 0), 0u);
   // The list does not re-create the key either.
   EXPECT_FALSE(KeyExists(String(Data) + L"\\Gone"));
@@ -737,7 +738,8 @@ TEST_F(MainWindow, BookmarksAreAddedRenamedSavedAndRestored) {
 // line, loads its whole bookmarks (the failure said) and is written again
 // at close without the incomplete one, a bookmark added or not; the next
 // start reads it without complaint. A save whose folder has gone since
-// start-up is said plainly (no error dialog), and nothing is written.
+// start-up asks plainly (no error dialog), and nothing is written when the
+// user declines.
 TEST_F(MainWindow, ABookmarkFileEndingShortIsRewrittenAndAGoneFolderIsSaidPlainly) {
   CreateKey(String(Data) + L"\\New");
   const std::string whole = "a\r\nHKEY_USERS\r\n\\1\r\nb\r\nHKEY_USERS\r\n\\2\r\n";
@@ -793,8 +795,11 @@ TEST_F(MainWindow, ABookmarkFileEndingShortIsRewrittenAndAGoneFolderIsSaidPlainl
   StopForms();
   BookmarkFile = kept;
   EXPECT_TRUE(Errors.empty());
-  ASSERT_EQ(Warnings.size(), 1u);
-  EXPECT_EQ(Warnings[0].rfind(L"The bookmarks were not saved: the folder of the bookmark file does not exist.", 0), 0u);
+  // Both offers (the folder made again, another file) declined: nothing
+  // is written, by the user's choice.
+  ASSERT_EQ(Warnings.size(), 2u);
+  EXPECT_EQ(Warnings[0].rfind(L"The bookmarks can't be saved: the folder of the bookmark file does not exist:", 0), 0u);
+  EXPECT_EQ(Warnings[1], TfrmMain::UnsavedBookmarksQuestion);
   EXPECT_EQ(Warnings[0].find(L"restart"), String::npos);
   EXPECT_FALSE(DirectoryExists(folder));
 }

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cwchar>
 #include <functional>
@@ -56,4 +57,15 @@ TfrmMain* StartBenchWindow(const wchar_t* SettingsKey, F Prepare) {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
   return w;
+}
+
+// The hits of a search handed to the find-results list as the search hands
+// them over: in batches, the hit of each index made by Make.
+template <class F>
+void AddHits(TfrmMain* W, int Count, F Make) {
+  for (int i = 0; i < Count;) {
+    W->FindResultBatch(true);
+    for (int end = std::min(Count, i + 2000); i < end; ++i) W->AddFindResult(Make(i));
+    W->FindResultBatch(false);
+  }
 }

@@ -2,11 +2,14 @@
 // does it in the tree, against reading the same values (names, types and
 // data) through the registry API, in the same run. Under Wine the reading
 // is most of it (each value is a request to the registry server). One round
-// each: making the key takes as long as a round.
+// each: making the key takes as long as a round. While the big key is
+// shown, a find result naming a value of another key is deleted: the key
+// shown lost nothing, so it is not listed again.
 //   BENCH app.open_key_230k_values_ratio <ours / raw read> x
-// Then the same with the View toolbar floating, against every toolbar
-// docked, the best of three rounds of each taken in turn: a floating toolbar
-// must not make the window's work dearer.
+//   BENCH app.delete_find_result_beside_230k_key_ms <ms> ms
+// Then opening and leaving the big key with the View toolbar floating,
+// against every toolbar docked, the best of three rounds of each taken in
+// turn: a floating toolbar must not make the window's work dearer.
 //   BENCH app.open_key_230k_values_floating_ratio <floating / docked> x
 #include <windows.h>
 
@@ -28,6 +31,8 @@ void Prepare() {
   RegDeleteTreeW(HKEY_CURRENT_USER, kBase);
   HKEY k;
   RegCreateKeyExW(HKEY_CURRENT_USER, kSmall, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+  const wchar_t doomed[] = L"doomed";
+  RegSetValueExW(k, L"Doomed", 0, REG_SZ, reinterpret_cast<const BYTE*>(doomed), sizeof doomed);
   RegCloseKey(k);
   RegCreateKeyExW(HKEY_CURRENT_USER, kBig, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
   for (int i = 0; i < kValues; ++i) {
@@ -68,6 +73,23 @@ int main() {
   const double raw = Ms([&] { read = RawReadValues(kBig); });
   const double open = Ms([&] { w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kBig, false); });
   const int listed = w->lvKeyValues->Items()->GetCount();
+  w->SearchStarted();
+  w->AddFindResult(new TSearchHit{hkValueName, RegRoot::CurrentUser, String(L"\\") + kSmall + L"\\", L"Doomed", L""});
+  w->SearchFinished();
+  w->lvFindResults->SetSelected(w->lvFindResults->Items()->GetItem(0));
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  const double del = Ms([&] { w->DeleteSelected(w->lvFindResults); });
+  HKEY small;
+  bool deleted = false;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kSmall, 0, KEY_READ, &small) == ERROR_SUCCESS) {
+    deleted = RegQueryValueExW(small, L"Doomed", nullptr, nullptr, nullptr, nullptr) == ERROR_FILE_NOT_FOUND;
+    RegCloseKey(small);
+  }
+  if (!deleted || w->lvFindResults->Items()->GetCount() != 0 || w->lvKeyValues->Items()->GetCount() != listed) {
+    std::fprintf(stderr, "deleted %d, results left %d, values listed %d\n", int(deleted),
+                 w->lvFindResults->Items()->GetCount(), w->lvKeyValues->Items()->GetCount());
+    rc = 1;
+  }
   const double leave = Ms([&] { w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kSmall, false); });
   if (read != kValues || listed != kValues + 1 || w->lvKeyValues->Items()->GetCount() != 1) {
     std::fprintf(stderr, "read %d, listed %d, left %d\n", read, listed, w->lvKeyValues->Items()->GetCount());
@@ -77,6 +99,7 @@ int main() {
     std::printf("BENCH app.open_key_230k_values_ratio %.3f x\n", (open + leave) / raw);
     std::printf("BENCH app.open_key_230k_values_ms %.1f ms\n", open);
     std::printf("BENCH app.leave_key_230k_values_ms %.1f ms\n", leave);
+    std::printf("BENCH app.delete_find_result_beside_230k_key_ms %.1f ms\n", del);
     std::printf("BENCH app.read_230k_values_raw_ms %.1f ms\n", raw);
     std::fflush(stdout);
     // Docked and floating rounds in the order D F F D D F, each side's best:

@@ -19,17 +19,13 @@ const wchar_t* const kBranch = L"Software\\ZembrioTest\\benchclear\\Branch";
 constexpr int kHits = 220000;
 constexpr int kRounds = 3;
 
-// The hits of a finished search, handed to the list as the search hands
-// them over: in batches.
+// The hits of a finished search.
 void ListHits(TfrmMain* W) {
-  for (int i = 0; i < kHits;) {
-    W->FindResultBatch(true);
-    for (int end = std::min(kHits, i + 2000); i < end; ++i)
-      W->AddFindResult(new TSearchHit{hkStringData, RegRoot::CurrentUser,
-                                      L"\\Software\\Vendor\\Product " + std::to_wstring(i / 50) + L"\\",
-                                      L"Value" + std::to_wstring(i % 5), L"C:\\Data\\hit " + std::to_wstring(i)});
-    W->FindResultBatch(false);
-  }
+  AddHits(W, kHits, [](int i) {
+    return new TSearchHit{hkStringData, RegRoot::CurrentUser,
+                          L"\\Software\\Vendor\\Product " + std::to_wstring(i / 50) + L"\\",
+                          L"Value" + std::to_wstring(i % 5), L"C:\\Data\\hit " + std::to_wstring(i)};
+  });
 }
 
 // How long starting a search holds the window thread; then the search (of

@@ -28,13 +28,10 @@ constexpr DWORD kGiveUpMs = 120000;
 
 void ListHits(TfrmMain* W, int Count) {
   W->SearchStarted();
-  for (int i = 0; i < Count;) {
-    W->FindResultBatch(true);
-    for (int end = std::min(Count, i + 2000); i < end; ++i)
-      W->AddFindResult(new TSearchHit{hkValueName, RegRoot::CurrentUser, L"\\Software\\Vendor\\Hits\\",
-                                      L"hit" + std::to_wstring(1000000 + i), L""});
-    W->FindResultBatch(false);
-  }
+  AddHits(W, Count, [](int i) {
+    return new TSearchHit{hkValueName, RegRoot::CurrentUser, L"\\Software\\Vendor\\Hits\\",
+                          L"hit" + std::to_wstring(1000000 + i), L""};
+  });
   W->SearchFinished();
 }
 

@@ -219,6 +219,31 @@ TEST(PropsItems, RegistrationForFirstUseRunsOnceInItsTurn) {
   EXPECT_EQ(gDeferredRuns, 1);
 }
 
+namespace {
+class TThrowingSample : public TComponent {
+ public:
+  using TComponent::TComponent;
+  int Kept = 3;
+};
+void RegisterNothingButThrow() { throw Exception(String(L"no descriptions")); }
+void RegisterThrowingSample() {
+  using T = TThrowingSample;
+  RegisterProps<T>({IntProp<T>(L"Kept", [](T* O) -> int64_t { return O->Kept; }, [](T*, int64_t) {})});
+}
+}  // namespace
+
+// A recorded registration that throws lets its exception out once; the
+// ones recorded after it still run at the next look-up.
+TEST(PropsItems, RegistrationForFirstUseThatThrowsLeavesTheLaterOnesToRun) {
+  RegisterPropsOnFirstUse(&RegisterNothingButThrow);
+  RegisterPropsOnFirstUse(&RegisterThrowingSample);
+  TThrowingSample S(nullptr);
+  EXPECT_THROW(GetPropList(&S, tkStoredProps), Exception);
+  const std::vector<PPropInfo> Props = GetPropList(&S, tkStoredProps);
+  ASSERT_EQ(Props.size(), 1u);
+  EXPECT_EQ(Props[0]->Name, L"Kept");
+}
+
 TEST_F(PropsStorage, OrdinalsStringsAndFloatsRoundTrip) {
   Obj->Num = -42;
   Obj->Big = int64_t(1) << 40;
@@ -569,6 +594,121 @@ TEST(PropsStreamed, PropertiesDeclaredOnlyToTheFilerRoundTrip) {
   Storage.LoadObjectsProps(&Form, &L);
   EXPECT_EQ(Obj->Count, 300000);
   EXPECT_EQ(Obj->Kind, L"kBig");
+  Store.Write(L"S", L"Thing_Kind", L"k Big");  // no identifier, though the reader would take it
+  Storage.LoadObjectsProps(&Form, &L);
+  EXPECT_EQ(Obj->Kind, L"kBig");
   EXPECT_EQ(Obj->Blob, std::string("\x00\x01\xff", 3));
   EXPECT_EQ(Obj->LoadedCalls, 0);
+}
+
+namespace {
+// Declares a collection only to the form streaming, its items each with a
+// set of modes and a number.
+class TRowsSample : public TComponent {
+ public:
+  using TComponent::TComponent;
+  struct TRow {
+    bool Read = false, Write = false;
+    int Id = 0;
+  };
+  std::vector<TRow> Rows;
+
+ protected:
+  // Hands the value of the one property Name to its reader.
+  class TOneName : public TFiler {
+   public:
+    TOneName(TReader* R, const String& Name) : TFiler(R->GetStream()), r_(R), name_(Name) {}
+    void DefineProperty(const String& Name, const TReaderProc& ReadData, const TWriterProc&, bool) override {
+      if (SameText(Name, name_)) ReadData(r_);
+    }
+    void DefineBinaryProperty(const String&, const TStreamProc&, const TStreamProc&, bool) override {}
+
+   private:
+    TReader* r_;
+    String name_;
+  };
+  static void DefineRow(TFiler* F, TRow& Row) {
+    {
+      TDeclaringKind Set(TDeclaredKind::Set);
+      F->DefineProperty(
+          L"Modes",
+          [&Row](TReader* R) {
+            Row.Read = Row.Write = false;
+            R->ReadListBegin();
+            while (!R->EndOfList()) (SameText(R->ReadIdent(), L"mdRead") ? Row.Read : Row.Write) = true;
+            R->ReadListEnd();
+          },
+          [&Row](TWriter* W) {
+            W->WriteListBegin();
+            if (Row.Read) W->WriteIdent(L"mdRead");
+            if (Row.Write) W->WriteIdent(L"mdWrite");
+            W->WriteListEnd();
+          },
+          Row.Read || Row.Write);
+    }
+    F->DefineProperty(
+        L"Id", [&Row](TReader* R) { Row.Id = R->ReadInteger(); }, [&Row](TWriter* W) { W->WriteInteger(Row.Id); },
+        Row.Id != 0);
+  }
+  void DefineProperties(TFiler* Filer) override {
+    TComponent::DefineProperties(Filer);
+    Filer->DefineProperty(
+        L"Rows",
+        [this](TReader* R) {
+          R->ReadValue();
+          Rows.clear();
+          while (!R->EndOfList()) {
+            R->ReadListBegin();
+            TRow Row;
+            while (!R->EndOfList()) {
+              uint8_t N = 0;
+              R->Read(&N, 1);
+              std::string Name(N, '\0');
+              R->Read(Name.data(), N);
+              TOneName One(R, String(Name.begin(), Name.end()));
+              DefineRow(&One, Row);
+            }
+            R->ReadListEnd();
+            Rows.push_back(Row);
+          }
+          R->ReadListEnd();
+        },
+        [this](TWriter* W) {
+          W->WriteValue(vaCollection);
+          for (TRow& Row : Rows) {
+            W->WriteListBegin();
+            DefineRow(W, Row);
+            W->WriteListEnd();
+          }
+          W->WriteListEnd();
+        },
+        !Rows.empty());
+  }
+};
+}  // namespace
+
+// An item's set declared only to the form streaming is a set, also when it
+// is empty: stored as "[]" and restored empty.
+TEST(PropsStreamed, AnEmptiedSetOfACollectionItemIsRestoredEmpty) {
+  TComponent Form(nullptr);
+  auto* Obj = new TRowsSample(&Form);
+  Obj->SetName(L"Thing");
+  Obj->Rows = {{true, false, 1}, {true, true, 2}};
+  TMemStore Store;
+  TPropsStorage Storage;
+  Store.Attach(Storage);
+  Storage.Section = L"S";
+  TStringList L;
+  L.Add(L"Thing.Rows");
+  UpdateStoredList(&Form, &L, true);
+  Obj->Rows[1].Read = Obj->Rows[1].Write = false;
+  Storage.StoreObjectsProps(&Form, &L);
+  EXPECT_EQ(Store.Read(L"S.Thing_Rows", L"Item0_Modes", L""), L"[mdRead]");
+  EXPECT_EQ(Store.Read(L"S.Thing_Rows", L"Item1_Modes", L""), L"[]");
+  Obj->Rows[1].Write = true;
+  Storage.LoadObjectsProps(&Form, &L);
+  ASSERT_EQ(Obj->Rows.size(), 2u);
+  EXPECT_FALSE(Obj->Rows[1].Write);
+  EXPECT_TRUE(Obj->Rows[0].Read);
+  EXPECT_EQ(Obj->Rows[1].Id, 2);
 }

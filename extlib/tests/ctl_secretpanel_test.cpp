@@ -421,3 +421,55 @@ TEST(SecretPanel, HorizontalTextEntersFromTheSideItsReadingStartsAt) {
     for (int x = 0; x < Read->GetWidth(); ++x)
       ASSERT_EQ(Read->Canvas()->GetPixel(x, y), Written->Canvas()->GetPixel(x, y)) << x << "," << y;
 }
+
+// A playing panel with a glyph repainted over and over while its frames are
+// drawn on the timer's thread: a repaint (holding the control's canvas)
+// and a frame (copying its image onto the control) must not wait on each
+// other. The panel lives on a thread of its own, so that were they to,
+// this test fails after its time instead of hanging the program.
+TEST(SecretPanel, RepaintsWithAGlyphWhileFramesRunOnTheTimerThread) {
+  std::atomic<bool> Finished{false};
+  std::atomic<int> Frames{0}, Repaints{0};
+  std::thread Window([&] {
+    HWND Host = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 40, 40, 240, 80, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    auto* P = new TSecretPanel(nullptr);
+    P->SetBounds(0, 0, 200, 60);
+    P->SetParentWindow(Host);
+    P->SetInterval(1);
+    P->Cycled = true;
+    P->Lines()->Add(L"Glyph beside the text");
+    TBitmap G(16, 10, pf24bit);
+    P->SetGlyph(&G);
+    const std::thread::id Own = std::this_thread::get_id();
+    P->OnPaintClient = TPanelDrawEvent([&](TObject*, TCanvas* C, const TRect& R) {
+      if (std::this_thread::get_id() != Own) {
+        Sleep(5);
+        ++Frames;
+      } else {
+        ++Repaints;
+      }
+      C->FillRect(R);
+    });
+    P->Play();
+    const HWND Wnd = P->GetHandle();
+    const DWORD Until = GetTickCount() + 3000;
+    while (static_cast<int>(Until - GetTickCount()) > 0) {
+      InvalidateRect(Wnd, nullptr, TRUE);
+      UpdateWindow(Wnd);
+    }
+    P->Stop();
+    delete P;
+    DestroyWindow(Host);
+    Finished = true;
+  });
+  if (!PumpUntil([&] { return Finished.load(); }, 20000)) {
+    // Both threads wait for good: leave them, and the panel, to the end.
+    Window.detach();
+    FAIL() << "the window thread and the timer's thread stopped for good after " << Frames << " frames and "
+           << Repaints << " repaints";
+  }
+  Window.join();
+  EXPECT_GT(Frames, 10);
+  EXPECT_GT(Repaints, 10);
+}

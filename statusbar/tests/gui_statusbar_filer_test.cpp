@@ -73,12 +73,6 @@ std::vector<uint8_t> Pixels(TBitmap* B) {
   return out;
 }
 
-struct KbMonName {
-  String saved = KbMonDLLName;
-  explicit KbMonName(const wchar_t* Name) { KbMonDLLName = Name; }
-  ~KbMonName() { KbMonDLLName = saved; }
-};
-
 }  // namespace
 
 TEST(OdStatusBarFiler, EveryPublishedPropertyReadsBack) {
@@ -166,6 +160,31 @@ TEST(OdStatusBarFiler, EveryPublishedPropertyReadsBack) {
   EXPECT_EQ(bar->MonitorRegistrations(), 1) << "the lock panel reads back tracked by the library";
   form.reset();
   EXPECT_FALSE(KbMonDLL_Loaded);
+}
+
+// A disabled bar tracks no lock panel and so holds no library; its
+// UseMonitorDLL reads back all the same, is written again, and brings the
+// library in once the bar is enabled.
+TEST(OdStatusBarFiler, DisabledBarKeepsUseMonitorDLL) {
+  KbMonName fake(L"KbMonFake.dll");
+  TMemoryStream S;
+  auto form = NewForm(L"SbDisabledMonitor");
+  TOdStatusBar* bar = NewBar(form.get());
+  bar->Panels()->Add()->SetPanelType(sptScrollLock);
+  bar->SetUseMonitorDLL(true);
+  bar->SetEnabled(false);
+  Write(form.get(), S);
+  auto copy = NewForm(L"SbDisabledMonitorCopy");
+  Read(copy.get(), S);
+  auto* read = dynamic_cast<TOdStatusBar*>(copy->FindComponent(L"Bar"));
+  ASSERT_NE(read, nullptr);
+  EXPECT_TRUE(read->GetUseMonitorDLL());
+  EXPECT_EQ(read->MonitorRegistrations(), 0);
+  Write(copy.get(), S);
+  EXPECT_TRUE(Stored(S, "UseMonitorDLL"));
+  read->SetEnabled(true);
+  EXPECT_EQ(read->MonitorRegistrations(), 1);
+  EXPECT_TRUE(KbMonDLL_Loaded);
 }
 
 TEST(OdStatusBarFiler, DefaultsAndWhatTheTypeSetsStayOut) {

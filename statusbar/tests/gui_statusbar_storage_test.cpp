@@ -101,3 +101,54 @@ TEST(PropsStorageStreamed, ListsCollectionsAndPartsRoundTripInIniAndRegistry) {
   }
   DeleteFileW(IniName.c_str());
 }
+
+// Restored into a bar with as many panels as were stored, the panels are
+// loaded where they are: a caller's panel stays that panel, with its click
+// handler. A stored value the panel does not take leaves that one value as
+// the bar held it and no panel goes.
+TEST(PropsStorageStreamed, PanelsRestoredIntoAsManyPanelsStayThePanelsTheCallerHolds) {
+  InitForms();
+  const String IniName = NormalDir(GetTempDir()) + L"zembrio-statusbar-inplace.ini";
+  DeleteFileW(IniName.c_str());
+  auto Fill = [](StoreForm& F) {
+    for (const wchar_t* Text : {L"one", L"two", L"three"}) F.bar->Panels()->Add()->SetText(Text);
+  };
+  {
+    StoreForm F(false, IniName);
+    Fill(F);
+    F.bar->Panels()->GetItem(1)->SetPanelType(sptEllipsisText);
+    F.bar->Panels()->GetItem(2)->SetWidth(120);
+    F.storage->SaveProperties();
+  }
+  StoreForm F(false, IniName);
+  Fill(F);
+  TOdStatusPanel* First = F.bar->Panels()->GetItem(0);
+  int Clicks = 0;
+  First->OnClick = TNotifyEvent([&](TObject*) { ++Clicks; });
+  First->SetText(L"changed");
+  F.storage->RestoreProperties();
+  ASSERT_EQ(F.bar->Panels()->GetCount(), 3);
+  EXPECT_EQ(F.bar->Panels()->GetItem(0), First);
+  EXPECT_EQ(First->GetText(), L"one");
+  ASSERT_TRUE(First->OnClick);
+  First->OnClick(First);
+  EXPECT_EQ(Clicks, 1);
+  EXPECT_EQ(F.bar->Panels()->GetItem(1)->GetPanelType(), sptEllipsisText);
+  EXPECT_EQ(F.bar->Panels()->GetItem(2)->GetWidth(), 120);
+
+  {
+    TMemIniFile Ini(IniName);
+    Ini.WriteString(L"Main.Bar1_Panels", L"Item1_PanelType", L"sptBogus");
+    Ini.WriteString(L"Main.Bar1_Panels", L"Item2_Text", L"third");
+    Ini.UpdateFile();
+  }
+  F.bar->Panels()->GetItem(1)->SetPanelType(sptGlyph);
+  F.storage->RestoreProperties();
+  ASSERT_EQ(F.bar->Panels()->GetCount(), 3);
+  EXPECT_EQ(F.bar->Panels()->GetItem(0), First);
+  EXPECT_EQ(F.bar->Panels()->GetItem(1)->GetPanelType(), sptGlyph);
+  EXPECT_EQ(F.bar->Panels()->GetItem(2)->GetText(), L"third");
+  F.storage->SaveProperties();
+  EXPECT_EQ(TMemIniFile(IniName).ReadString(L"Main", L"Bar1_Panels.Count", L""), L"3");
+  DeleteFileW(IniName.c_str());
+}

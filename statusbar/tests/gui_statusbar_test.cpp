@@ -206,27 +206,56 @@ TEST(OdStatusBarLocks, MonitorLibraryAbsentFallsBackToTheOwnHook) {
   (void)caps;
 }
 
-// The library is loaded for an enabled lock panel only: a bar without one
-// keeps its own hook and leaves the library alone.
-TEST(OdStatusBarLocks, MonitorLibraryLoadsOnlyForAnEnabledLockPanel) {
+// The library is loaded for an enabled lock panel only, yet UseMonitorDLL
+// holds on a bar without one: a designer gets no error while the library
+// is there, and the lock panels added later are tracked by it, as those of
+// a bar that had its lock panel first.
+TEST(OdStatusBarLocks, MonitorLibraryLoadsOnlyForAnEnabledLockPanelAndTheSettingHolds) {
+  KbMonName fake(L"KbMonFake.dll");
   BarHost h;
-  String saved = KbMonDLLName;
-  KbMonDLLName = L"KbMonFake.dll";
   h.Add(sptNormal);
   TOdStatusPanel* caps = h.Add(sptCapsLock);
   caps->SetEnabled(false);
-  h.bar->SetUseMonitorDLL(true);
-  EXPECT_FALSE(KbMonDLL_Loaded);
-  EXPECT_FALSE(h.bar->GetUseMonitorDLL());
-  EXPECT_EQ(h.bar->MonitorRegistrations(), 0);
-  caps->SetEnabled(true);
-  h.bar->SetUseMonitorDLL(true);
-  EXPECT_TRUE(KbMonDLL_Loaded);
+  h.form->SetDesigning(true);
+  EXPECT_NO_THROW(h.bar->SetUseMonitorDLL(true));
+  h.form->SetDesigning(false);
   EXPECT_TRUE(h.bar->GetUseMonitorDLL());
-  EXPECT_EQ(h.bar->MonitorRegistrations(), 1);
-  h.bar->SetUseMonitorDLL(false);
+  EXPECT_FALSE(KbMonDLL_Loaded) << "no enabled lock panel holds it";
+  EXPECT_EQ(h.bar->MonitorRegistrations(), 0);
+  h.Add(sptNumLock);
+  caps->SetEnabled(true);
+  EXPECT_TRUE(KbMonDLL_Loaded);
+  EXPECT_EQ(h.bar->MonitorRegistrations(), 2);
+  BarHost first;
+  first.Add(sptCapsLock);
+  first.bar->SetUseMonitorDLL(true);
+  EXPECT_TRUE(first.bar->GetUseMonitorDLL());
+  EXPECT_EQ(first.bar->MonitorRegistrations(), 1);
+  EXPECT_EQ(KbMonRegisteredCount(), 2);
+  EXPECT_EQ(OdStatusHookClients(), 0) << "no lock panel is left on the bars' own hook";
+}
+
+// A bar without its window yet counts on the library all the same: another
+// bar giving up its last lock panel leaves the library loaded, and the
+// window is registered once it is made.
+TEST(OdStatusBarLocks, MonitorLibraryStaysForABarWithoutItsWindowYet) {
+  KbMonName fake(L"KbMonFake.dll");
+  BarHost h;
+  h.bar->SetUseMonitorDLL(true);
+  TOdStatusPanel* caps = h.Add(sptCapsLock);
+  auto* later = new TOdStatusBar(h.form.get());
+  later->SetUseMonitorDLL(true);
+  later->Panels()->Add()->SetPanelType(sptNumLock);
+  ASSERT_FALSE(later->HandleAllocated());
+  ASSERT_EQ(later->MonitorRegistrations(), 1);
+  h.bar->Panels()->Delete(caps->GetIndex());
+  EXPECT_TRUE(KbMonDLL_Loaded);
+  later->SetParent(h.form.get());
+  later->HandleNeeded();
+  EXPECT_EQ(later->MonitorMessage(), UINT(WM_APP + 0x321));
+  EXPECT_EQ(KbMonRegisteredCount(), 1);
+  delete later;
   EXPECT_FALSE(KbMonDLL_Loaded);
-  KbMonDLLName = saved;
 }
 
 TEST(OdStatusBarLocks, MonitorLibraryNotificationsSetTheKeyState) {

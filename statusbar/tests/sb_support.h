@@ -35,4 +35,11 @@ struct BarHost {
   }
 };
 
+// Points the keyboard-monitor binding at another library for one test.
+struct KbMonName {
+  String saved = KbMonDLLName;
+  explicit KbMonName(const wchar_t* Name) { KbMonDLLName = Name; }
+  ~KbMonName() { KbMonDLLName = saved; }
+};
+
 }  // namespace sbtest

@@ -54,9 +54,14 @@ ThemeRecord* FindRecord(const String& Name) {
   return nullptr;
 }
 
+// Sends to the listeners registered when the broadcast starts. A listener's
+// handler may free or unregister another listener (a theme switcher's
+// OnThemeChange freeing a toolbar): one taken out of the live list meanwhile
+// is passed over, never called.
 void SendToAll(const std::vector<TObject*>& List, UINT Msg, WPARAM W, LPARAM L) {
   std::vector<TObject*> copy(List);
   for (TObject* o : copy) {
+    if (std::find(List.begin(), List.end(), o) == List.end()) continue;
     TMessage m{Msg, W, L, 0};
     SkinDispatch(o, m);
   }

@@ -1229,9 +1229,8 @@ TEST_F(TreeTest, SystemColourChangeRenewsTheCheckPicturesOfEveryTree) {
   const COLORREF New[2] = {RGB(20, 110, 40), RGB(230, 200, 60)};
   auto Change = [&](const COLORREF* Colors) {
     ASSERT_TRUE(SetSysColors(2, Elements, Colors));
-    // What the application's broadcast of the change brings to each tree.
-    for (TCustomTreeEx* T : {static_cast<TCustomTreeEx*>(Tree), static_cast<TCustomTreeEx*>(Second)})
-      T->Perform(CM_SYSCOLORCHANGE, 0, 0);
+    // The system tells top-level windows; the form passes it on to its trees.
+    SendMessageW(Form->GetHandle(), WM_SYSCOLORCHANGE, 0, 0);
   };
   Change(New);
   for (TCustomTreeEx* T : {static_cast<TCustomTreeEx*>(Tree), static_cast<TCustomTreeEx*>(Second)}) {

@@ -357,6 +357,9 @@ TEST(HexTyping, InvalidHexKeyAndControlCharactersChangeNothing) {
 // Typed over a selection: overwrite mode writes from the first selected
 // byte on, insert mode replaces the selection; a refused key (a non-hex key,
 // a character the translation refuses) leaves selection and caret alone.
+// The selection is made as a user makes it, with Shift+Right from its first
+// byte, so the caret stands at its end; each character comes with its key's
+// key-down, as from the keyboard.
 TEST(HexTyping, OverASelectionInBothModes) {
   for (bool ins : {false, true}) {
     for (bool chars : {false, true}) {
@@ -366,13 +369,21 @@ TEST(HexTyping, OverASelectionInBothModes) {
       ed.SetInsertMode(ins);
       if (chars) ed.Key(Tab);
       ed.SetSelStart(2);
-      ed.SetSelEnd(4);
+      ed.Key(Shift, {ssShift});
+      for (int i = 0; i < 8 && ed.GetSelCount() < 3; ++i) ed.Key(Right, {ssShift});
+      ASSERT_EQ(ed.SelLow(), 2) << ins << chars;
+      ASSERT_EQ(ed.SelHigh(), 4) << ins << chars;
       const int col = ed.Col();
-      ed.WMChar(chars ? 0xE9 : 'g');
+      ASSERT_NE(ed.GetCursorPos(), 2) << ins << chars;
+      auto press = [&ed](int vk, uint8_t c) {
+        ed.Key(vk);
+        ed.WMChar(c);
+      };
+      press(chars ? 0xBA : 'G', chars ? 0xE9 : 'g');  // refused
       EXPECT_EQ(ed.invalidKeys, 1);
       EXPECT_EQ(ed.GetSelCount(), 3) << ins << chars;
       EXPECT_EQ(ed.Col(), col) << ins << chars;
-      ed.Type(chars ? "Z" : "A");
+      press(chars ? 'Z' : 'A', chars ? 'Z' : 'A');
       const int typed = chars ? 'Z' : 0xA0 | (ins ? 0 : 2);
       EXPECT_EQ(ed.GetAsText(), ins ? AsText({0, 1, typed, 5, 6, 7}) : AsText({0, 1, typed, 3, 4, 5, 6, 7}))
           << ins << chars;

@@ -162,6 +162,30 @@ TEST(SkinRegistry, ThemeSwitchAndSystemParametersBroadcast) {
   RemoveThemeNotification(&l);
 }
 
+// A listener whose handler unregisters (or frees) one that follows it in the
+// list: the one taken out hears nothing more of that broadcast.
+TEST(SkinRegistry, AListenerTakenOutDuringABroadcastIsNotCalled) {
+  InitSkin();
+  struct Remover : Listener {
+    Listener* Victim = nullptr;
+    void SkinMessage(TMessage& m) override {
+      Listener::SkinMessage(m);
+      if (Victim) RemoveThemeNotification(Victim);
+      Victim = nullptr;
+    }
+  } first;
+  Listener second;
+  AddThemeNotification(&first);
+  AddThemeNotification(&second);
+  first.Victim = &second;
+  if (!IsSkinThemeAvailable(L"Other")) RegisterSkinTheme(L"Other", &MakeOther);
+  SkinSetTheme(L"Other");
+  SkinSetTheme(L"Default");
+  EXPECT_EQ(first.Got.size(), 6u);
+  EXPECT_TRUE(second.Got.empty());
+  RemoveThemeNotification(&first);
+}
+
 TEST(SkinRegistry, FlatMenuSettingChoosesPopupColours) {
   InitSkin();
   auto oldSeam = SkinSystemFlatMenusSeam;
