@@ -67,6 +67,24 @@ TWinControl* LookupControl(HWND h) {
 }
 
 thread_local TWinControl* creationControl = nullptr;
+// This thread's window watchers (null while there are none).
+thread_local std::vector<TWindowNoticeProc>* windowWatchers = nullptr;
+
+void TellWatchers(TWindowNotice Notice, HWND Wnd, WPARAM WParam, LPARAM LParam) {
+  // A copy: a watcher may add or remove watchers (the last one frees the list).
+  const std::vector<TWindowNoticeProc> procs = *windowWatchers;
+  for (TWindowNoticeProc p : procs) {
+    // Skip one removed by an earlier watcher meanwhile.
+    if (!windowWatchers || std::find(windowWatchers->begin(), windowWatchers->end(), p) == windowWatchers->end())
+      continue;
+    try {
+      p(Notice, Wnd, WParam, LParam);
+    } catch (...) {
+      // One watcher's failure must not keep the others or the window from it.
+    }
+  }
+}
+
 // The windowless control that holds the mouse capture of its parent window.
 TControl* captureControl = nullptr;
 
@@ -748,12 +766,38 @@ void TControl::DefaultHandler(TMessage& m) {
   if (m.Msg == WM_GETTEXTLENGTH) m.Result = LRESULT(text_.size());
 }
 
+void AddWindowNoticeProc(TWindowNoticeProc Proc) {
+  if (!windowWatchers) windowWatchers = new std::vector<TWindowNoticeProc>();
+  windowWatchers->push_back(Proc);
+}
+
+void RemoveWindowNoticeProc(TWindowNoticeProc Proc) {
+  if (!windowWatchers) return;
+  auto it = std::find(windowWatchers->begin(), windowWatchers->end(), Proc);
+  if (it != windowWatchers->end()) windowWatchers->erase(it);
+  if (windowWatchers->empty()) {
+    delete windowWatchers;
+    windowWatchers = nullptr;
+  }
+}
+
+void TellWindowWatchers(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  if (!windowWatchers) return;
+  switch (Msg) {
+    case WM_ACTIVATEAPP: TellWatchers(wnActivateApp, Wnd, WParam, LParam); break;
+    case WM_WINDOWPOSCHANGED: TellWatchers(wnWindowPosChanged, Wnd, WParam, LParam); break;
+    case WM_SETFOCUS: TellWatchers(wnSetFocus, Wnd, WParam, LParam); break;
+    default: break;
+  }
+}
+
 // ===========================================================================
 // TWinControl
 
 LRESULT CALLBACK ZembrioStdWndProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
   TWinControl* c = LookupControl(h);
   if (!c) return DefWindowProcW(h, msg, w, l);
+  if (windowWatchers) TellWindowWatchers(h, msg, w, l);
   TMessage m{msg, w, l, 0};
   try {
     c->WindowProc(m);
@@ -983,6 +1027,8 @@ void TWinControl::DestroyWnd() {
 void TWinControl::DestroyWindowHandle() {
   ControlState += csDestroyingHandle;
   HWND h = handle_;
+  // Watchers may take the windows this one owns away from it first.
+  if (h && windowWatchers) TellWatchers(wnDestroying, h, 0, 0);
   if (h) DestroyWindow(h);
   if (handle_ == h) {  // the window was not ours to watch
     UnmapControl(h);

@@ -293,6 +293,24 @@ using TEndDragEvent = TEvent<void(TObject* Sender, TObject* Target, int X, int Y
 // child control at that point; disabled ones only with AllowDisabled.
 TControl* FindDragTarget(const TPoint& Pos, bool AllowDisabled);
 
+// Watchers of a few events of the thread's windows, told by the class
+// library's own window procedures (of every control and form, and of the
+// application window) before the window handles the message: a sent
+// WM_ACTIVATEAPP, WM_WINDOWPOSCHANGED or WM_SETFOCUS (the window, WParam,
+// LParam as sent), and wnDestroying (the window, 0, 0) when a control's
+// window is about to be destroyed, before the windows it owns go with it.
+// Unlike a system message hook this costs nothing per message: windows that
+// are not the class library's are not seen. Watchers belong to the thread
+// that adds them and hear only its windows; one added twice is told twice
+// and needs two removals. A watcher may add or remove watchers while told.
+enum TWindowNotice { wnActivateApp, wnWindowPosChanged, wnSetFocus, wnDestroying };
+using TWindowNoticeProc = void (*)(TWindowNotice Notice, HWND Wnd, WPARAM WParam, LPARAM LParam);
+void AddWindowNoticeProc(TWindowNoticeProc Proc);
+void RemoveWindowNoticeProc(TWindowNoticeProc Proc);
+// Tells this thread's watchers of a window message (a message other than the
+// three above is not told); for window procedures outside the controls.
+void TellWindowWatchers(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
+
 // Limits on a control's size; 0 means no limit.
 class TSizeConstraints : public TObject {
  public:

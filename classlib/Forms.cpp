@@ -970,6 +970,7 @@ TApplication::~TApplication() {
 LRESULT CALLBACK TApplication::AppWindowProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
   TApplication* app = Application;
   if (!app || app->handle_ != h) return DefWindowProcW(h, msg, w, l);
+  TellWindowWatchers(h, msg, w, l);
   TMessage m{msg, w, l, 0};
   try {
     app->AppWndProc(m);

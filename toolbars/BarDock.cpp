@@ -7,7 +7,6 @@
 #include "classlib/Menus.h"
 #include "toolbars/BarFiler.h"
 #include "toolbars/BarFloat.h"
-#include "toolbars/BarHooks.h"
 #include "toolbars/BarUtilsWin.h"
 
 #include <cstdint>
@@ -25,15 +24,16 @@ std::vector<TBarCustomDockableWindow*> g_floatingWindows;
 bool g_appActive = true;
 
 // Floating windows follow application activation and their parent forms
-// through this hook; docked windows need nothing from it.
-void DockHookProc(THookProcCode Code, HWND Wnd, WPARAM WParam, LPARAM) {
+// through the notices of the class library's windows; docked windows need
+// nothing from them.
+void DockNoticeProc(TWindowNotice Notice, HWND Wnd, WPARAM WParam, LPARAM) {
   std::vector<TBarCustomDockableWindow*> list = g_floatingWindows;
-  switch (Code) {
-    case hpSendActivateApp:
+  switch (Notice) {
+    case wnActivateApp:
       g_appActive = WParam != 0;
       for (TBarCustomDockableWindow* w : list) w->UpdateVisibility();
       break;
-    case hpSendWindowPosChanged:
+    case wnWindowPosChanged:
       for (TBarCustomDockableWindow* w : list) {
         if (w->FloatingMode == fmOnTopOfAllForms) continue;
         TCustomForm* f = BarGetToolWindowParentForm(w);
@@ -42,7 +42,7 @@ void DockHookProc(THookProcCode Code, HWND Wnd, WPARAM WParam, LPARAM) {
         if (fh == Wnd || IsChild(Wnd, fh)) w->UpdateVisibility();
       }
       break;
-    case hpSendSetFocus: {
+    case wnSetFocus: {
       // The focus entering a form brings the form to the top: its floating
       // forms go back above it once that is through (see RaiseAboveOwner).
       HWND top = GetAncestor(Wnd, GA_ROOT);
@@ -72,7 +72,7 @@ void DockHookProc(THookProcCode Code, HWND Wnd, WPARAM WParam, LPARAM) {
       TBarFloatingWindowParent::RaiseAboveOwner(top, lowestFirst);
       break;
     }
-    case hpPreDestroy:
+    case wnDestroying:
       // Floating forms outlive the window that owns them.
       for (TBarCustomDockableWindow* w : list) {
         TBarFloatingWindowParent* fp = w->GetFloatingParent();
@@ -97,23 +97,24 @@ bool ApplicationOwnsForeground() {
   return pid == GetCurrentProcessId();
 }
 
-// The hook is installed only while some window floats: it acts on nothing
-// else, and a send-message hook makes every message sent in the thread pass
-// through the system's hook chain (under Wine a round trip to the server per
-// message, which slowed filling the editor's tree and list several times).
+// The notices are watched only while some window floats. They come from the
+// class library's window procedures, not from a system message hook: such a
+// hook makes every message sent in the thread pass through the system's
+// hook chain (under Wine a round trip to the server per message), which made
+// filling the editor's tree and list several times slower while a toolbar
+// floated.
 void SetFloatingListed(TBarCustomDockableWindow* W, bool Listed) {
   auto it = std::find(g_floatingWindows.begin(), g_floatingWindows.end(), W);
   if (Listed && it == g_floatingWindows.end()) {
     if (g_floatingWindows.empty()) {
       g_appActive = ApplicationOwnsForeground();
-      InstallHookProc(DockHookProc,
-                      THookProcCodes{hpSendActivateApp, hpSendWindowPosChanged, hpPreDestroy, hpSendSetFocus}, false);
+      AddWindowNoticeProc(DockNoticeProc);
     }
     g_floatingWindows.push_back(W);
   }
   if (!Listed && it != g_floatingWindows.end()) {
     g_floatingWindows.erase(it);
-    if (g_floatingWindows.empty()) UninstallHookProc(DockHookProc);
+    if (g_floatingWindows.empty()) RemoveWindowNoticeProc(DockNoticeProc);
   }
 }
 

@@ -222,7 +222,7 @@ void TBarCustomDockableWindow::BeginMoving(int InitX, int InitY) {
     if (!Dock) {
       SetFloatingPosition(POINT{R.left, R.top});
       SetFloating(true);
-      MoveOnScreen(true);
+      MoveOnScreen(false);
       return;
     }
     dockRow_ = newRow;
@@ -277,18 +277,14 @@ void TBarCustomDockableWindow::BeginMoving(int InitX, int InitY) {
     RECT r = Bounds(pt.x - MulDivSafe(grab.x, c.BarSize.x, outerSize.x),
                     pt.y - MulDivSafe(grab.y, c.BarSize.y, outerSize.y), c.BarSize.x, c.BarSize.y);
     if (!hit) {
-      // Keep a grip on the screen.
+      // A floating window stays wholly on the screen the cursor is on: it
+      // stops at the edge of the work area while the cursor goes on (left
+      // and top win when it is larger than the work area).
       RECT wa = GetRectOfMonitorContainingPoint(pt, true);
-      POINT b = GetFloatingBorderSize();
-      POINT tl, br;
-      GetFloatingNCArea(tl, br);
-      int mx = b.x + 4, my = b.y + 4;
-      if (r.right < wa.left + mx) OffsetRect(&r, wa.left + mx - r.right, 0);
-      if (r.left > wa.right - mx) OffsetRect(&r, wa.right - mx - r.left, 0);
-      if (r.bottom < wa.top + my) OffsetRect(&r, 0, wa.top + my - r.bottom);
-      if (r.top > wa.bottom - my) OffsetRect(&r, 0, wa.bottom - my - r.top);
-      int minTop = wa.top + 4 - tl.y;
-      if (r.top < minTop) OffsetRect(&r, 0, minTop - r.top);
+      if (r.right > wa.right) OffsetRect(&r, wa.right - r.right, 0);
+      if (r.bottom > wa.bottom) OffsetRect(&r, 0, wa.bottom - r.bottom);
+      if (r.left < wa.left) OffsetRect(&r, wa.left - r.left, 0);
+      if (r.top < wa.top) OffsetRect(&r, 0, wa.top - r.top);
     }
     bool docking = hit != nullptr;
     if (!hit && cantFloat) {

@@ -129,8 +129,8 @@ void TSkinVisibilityToggleItem::Click() {
 
 void TSkinVisibilityToggleItem::UpdateProps() {
   TComponentState s = GetComponentState();
-  if (!control_ || s.Contains(csLoading) || s.Contains(csDestroying) || s.Contains(csDesigning)) return;
-  SetChecked(control_->GetVisible());
+  if (s.Contains(csLoading) || s.Contains(csDestroying) || s.Contains(csDesigning)) return;
+  SetChecked(control_ && control_->GetVisible());
 }
 
 void TSkinVisibilityToggleItem::SetControl(TControl* Value) {
@@ -146,7 +146,7 @@ void TSkinVisibilityToggleItem::SetControl(TControl* Value) {
 
 void TSkinVisibilityToggleItem::Notification(TComponent* AComponent, TOperation Operation) {
   TSkinCustomItem::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent == control_) control_ = nullptr;
+  if (Operation == opRemove && AComponent == control_) SetControl(nullptr);
 }
 
 // ---- helpers ------------------------------------------------------------------------------

@@ -561,34 +561,49 @@ TEST(BarFloating, FollowsTheApplicationAndItsFormAndEscapeReturnsFocus) {
   EXPECT_EQ(GetActiveWindow(), h.Form->GetHandle());
 }
 
-// The send-message hook makes every message sent in the thread pass
-// through the system's hook chain; docked windows need nothing from it.
-TEST(BarFloating, TheSendMessageHookStandsOnlyWhileAWindowFloats) {
+// A system send-message hook would make every message sent in the thread
+// pass through the system's hook chain; floating windows follow their
+// application and form without one, also after their form's window is made
+// again, and a window floating again after all were docked is still heard.
+TEST(BarFloating, FloatingWindowsFollowTheirFormWithNoSystemHook) {
   FloatHost h;
   auto* a = h.AddToolbar(L"tbrHookA", 0, 0);
   auto* b = h.AddToolbar(L"tbrHookB", 1, 0);
   h.Show();
-  EXPECT_FALSE(BarHookInstalled(0));
   a->HideWhenInactive = true;
   a->SetFloating(true);
   b->SetFloating(true);
   Pump(30);
-  EXPECT_TRUE(BarHookInstalled(0));
-  // Installed while the application was active: deactivation still hides.
-  ASSERT_TRUE(IsWindowVisible(a->GetFloatingParent()->GetHandle()));
-  SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, FALSE, 0);
-  EXPECT_FALSE(IsWindowVisible(a->GetFloatingParent()->GetHandle()));
-  SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, TRUE, 0);
-  EXPECT_TRUE(IsWindowVisible(a->GetFloatingParent()->GetHandle()));
-  a->SetFloating(false);
-  Pump(30);
-  EXPECT_TRUE(BarHookInstalled(0));  // b still floats
-  delete b;                          // freed while floating
   EXPECT_FALSE(BarHookInstalled(0));
-  // A window floating again brings it back.
+  EXPECT_FALSE(BarHookInstalled(1));
+  // The application losing activation hides a's floating form; coming back
+  // shows it.
+  auto followsActivation = [&](HWND F) {
+    ASSERT_TRUE(IsWindowVisible(F));
+    SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, FALSE, 0);
+    EXPECT_FALSE(IsWindowVisible(F));
+    SendMessageW(h.Form->GetHandle(), WM_ACTIVATEAPP, TRUE, 0);
+    EXPECT_TRUE(IsWindowVisible(F));
+  };
+  const HWND fa = a->GetFloatingParent()->GetHandle();
+  followsActivation(fa);
+
+  // The form's window made again: the floating forms are not destroyed with
+  // the old one, and go on following the new one.
+  h.Form->RecreateWnd();
+  Pump(30);
+  ASSERT_TRUE(IsWindow(fa));
+  EXPECT_EQ(a->GetFloatingParent()->GetHandle(), fa);
+  h.Form->Hide();
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(fa); }, 10000));
+  h.Form->Show();
+  EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(fa) != FALSE; }, 10000));
+
+  a->SetFloating(false);
+  delete b;  // freed while floating
   a->SetFloating(true);
   Pump(30);
-  EXPECT_TRUE(BarHookInstalled(0));
+  followsActivation(a->GetFloatingParent()->GetHandle());
   a->SetFloating(false);
   EXPECT_FALSE(BarHookInstalled(0));
 }
@@ -690,10 +705,10 @@ TEST(BarFloating, ADockCatchesAWindowFurtherOnTheSideItIsHeldBy) {
   EXPECT_TRUE(t->GetFloating());
 }
 
-// Dragged past the screen's edges a floating window keeps its border and 4
-// pixels on the work area, and its client area starts at least 4 pixels
-// below the work area's top.
-TEST(BarFloating, AFloatingWindowDraggedPastTheScreensEdgesKeepsItsHold) {
+// Dragged past the screen's edges a floating window stays wholly on the
+// work area: up to the top, down to the bottom, and held in its middle to
+// the left edge.
+TEST(BarFloating, AFloatingWindowDraggedPastTheScreensEdgesStaysWhollyOnIt) {
   FloatHost h;
   auto* t = h.AddToolbar(L"tbrEdge", 0, 0, 3);
   h.Show();
@@ -703,7 +718,6 @@ TEST(BarFloating, AFloatingWindowDraggedPastTheScreensEdgesKeepsItsHold) {
   TBarFloatingWindowParent* f = t->GetFloatingParent();
   ASSERT_NE(f, nullptr);
   const RECT wa = GetRectOfMonitorContainingRect(WindowRectOf(f), true);
-  const POINT border = t->GetFloatingBorderSize();
   auto captionAt = [&](bool Lowest) {
     RECT r = WindowRectOf(f);
     RECT cap = f->GetCaptionRect();
@@ -713,15 +727,27 @@ TEST(BarFloating, AFloatingWindowDraggedPastTheScreensEdgesKeepsItsHold) {
   POINT from = captionAt(true);
   Drag({from, POINT{from.x, wa.top}});
   ASSERT_TRUE(t->GetFloating());
-  EXPECT_EQ(WindowRectOf(t).top, wa.top + 4);
+  EXPECT_EQ(WindowRectOf(f).top, wa.top);
   // Held by its highest, down to the bottom.
   t->SetFloatingPosition(POINT{700, 400});
   Pump(30);
   from = captionAt(false);
   Drag({from, POINT{from.x, wa.bottom - 1}});
   ASSERT_TRUE(t->GetFloating());
-  EXPECT_EQ(wa.bottom - WindowRectOf(f).top, border.y + 4);
+  EXPECT_EQ(WindowRectOf(f).bottom, wa.bottom);
   EXPECT_EQ(t->FloatingPosition.y, WindowRectOf(f).top);
+
+  // Held in the middle of its caption and dropped at the screen's left edge.
+  t->SetFloatingPosition(POINT{300, 400});
+  Pump(30);
+  RECT r = WindowRectOf(f);
+  ASSERT_GT(r.right - r.left, 60);
+  from = POINT{(r.left + r.right) / 2, captionAt(false).y + 2};
+  Drag({from, POINT{wa.left + 2, from.y}});
+  ASSERT_TRUE(t->GetFloating());
+  r = WindowRectOf(f);
+  EXPECT_EQ(r.left, wa.left);
+  EXPECT_EQ(t->FloatingPosition.x, wa.left);
 }
 
 // Off its dock, a window that may not float shows the not-allowed cursor

@@ -283,6 +283,71 @@ TEST(SkinMRU, ItemsTakeAThemedContainersFontSettings) {
   EXPECT_EQ(dynamic_cast<TSkinCustomItem*>(plain->GetItemContainer()), nullptr);
 }
 
+namespace {
+// The smallest rectangle within R holding every pixel that differs from the
+// colour at R's top-left corner (what an item drew over its background).
+RECT InkBox(const MemCanvas& S, RECT R) {
+  const COLORREF bg = S.At(R.left, R.top);
+  RECT ink{R.right, R.bottom, R.left, R.top};
+  for (int y = R.top; y < R.bottom; ++y)
+    for (int x = R.left; x < R.right; ++x)
+      if (S.At(x, y) != bg) {
+        ink.left = std::min<LONG>(ink.left, x), ink.right = std::max<LONG>(ink.right, x + 1);
+        ink.top = std::min<LONG>(ink.top, y), ink.bottom = std::max<LONG>(ink.bottom, y + 1);
+      }
+  return ink;
+}
+}  // namespace
+
+// A label lies along its toolbar unless its orientation says otherwise:
+// turned, it is measured and painted rotated (taller than wide), and
+// straight on a vertical toolbar it is measured and painted along the line.
+TEST(SkinLabelAndColour, OrientationTurnsTheLabelsExtentAndItsText) {
+  Bar b;
+  auto* left = new TSkinDock(b.Form.get());
+  left->SetPosition(dpLeft);
+  left->SetParent(b.Form.get());
+  auto* side = new TSkinToolbar(b.Form.get());
+  side->SetParent(left);
+  auto label = [&](TSkinToolbar* T, TSkinLabelOrientation O) {
+    auto* l = new TSkinLabelItem(b.Form.get());
+    l->SetLabelCaption(L"Wide label text");
+    l->SetOrientation(O);
+    T->Items()->Add(l);
+    return l;
+  };
+  struct Case {
+    TSkinToolbar* T;
+    TSkinLabelItem* L;
+    bool Along;  // laid out and painted as a line of text
+    const char* What;
+  };
+  const std::vector<Case> cases{{b.T, label(b.T, skinoAuto), true, "auto, horizontal toolbar"},
+                                {b.T, label(b.T, skinoVertical), false, "vertical, horizontal toolbar"},
+                                {b.T, label(b.T, skinoHorizontal), true, "horizontal, horizontal toolbar"},
+                                {side, label(side, skinoAuto), false, "auto, vertical toolbar"},
+                                {side, label(side, skinoHorizontal), true, "horizontal, vertical toolbar"},
+                                {side, label(side, skinoVertical), false, "vertical, vertical toolbar"}};
+  b.Show();
+  side->View()->ValidatePositions();
+  ASSERT_EQ(side->View()->Orientation, tbvoVertical);
+  MemCanvas measure(8, 8);
+  for (const Case& c : cases) {
+    // Its own extent (a row of the toolbar is as thick as its thickest item).
+    TBarItemViewer* v = c.T->View()->Find(c.L);
+    int w = 0, h = 0;
+    v->CalcSize(&measure.C, w, h);
+    EXPECT_EQ(w > 2 * h, c.Along) << c.What << ": " << w << " x " << h;
+    EXPECT_EQ(h > 2 * w, !c.Along) << c.What << ": " << w << " x " << h;
+    const RECT r = v->BoundsRect;
+    const RECT ink = InkBox(*skintest::WindowPixels(c.T->GetHandle()), r);
+    const int iw = ink.right - ink.left, ih = ink.bottom - ink.top;
+    ASSERT_GT(iw, 0) << c.What << ": nothing painted";
+    EXPECT_EQ(iw > 2 * ih, c.Along) << c.What << ": ink " << iw << " x " << ih;
+    EXPECT_EQ(ih > 2 * iw, !c.Along) << c.What << ": ink " << iw << " x " << ih;
+  }
+}
+
 // A label setter given its current value tells nobody; a new value makes
 // the item change with a resize.
 TEST(SkinLabelAndColour, LabelSettersChangeOnlyOnANewValue) {

@@ -319,8 +319,18 @@ TEST(SkinItems, VisibilityToggleFollowsItsControl) {
   EXPECT_EQ(updates, 1);
   EXPECT_FALSE(t->GetEnabled());
   t->SetAction(nullptr);
+
+  // With no control it is unchecked at once: set to none, or its control freed.
+  p->SetVisible(true);
+  t->InitiateAction();
+  ASSERT_TRUE(t->GetChecked());
+  t->SetControl(nullptr);
+  EXPECT_FALSE(t->GetChecked());
+  t->SetControl(p);
+  ASSERT_TRUE(t->GetChecked());
   delete p;
   EXPECT_EQ(t->GetControl(), nullptr);
+  EXPECT_FALSE(t->GetChecked());
 }
 
 namespace {
