@@ -144,6 +144,12 @@ bool TListViewQ::DoColumnSort(int Column, bool Ascending) {
   return SortInOrder(ColumnOrder(Items(), Column, Ascending, SortTextSource));
 }
 
+bool TListViewQ::AlphaSort() {
+  if (OnCompare) return TCustomListView::AlphaSort();
+  TWaitCursor wait;
+  return SortInOrder(ColumnOrder(Items(), 0, true, SortTextSource));
+}
+
 String TListViewQ::GetColumnSizeString() {
   String s;
   for (int i = 0; i < Columns()->GetCount(); ++i) {

@@ -37,6 +37,11 @@ class TListViewQ : public TCustomListView {
   void SetOwnerData(bool Value);
   void WndProc(TMessage& m) override;
 
+  // The items in the order of their captions, as the list view's own sort
+  // orders them, but keyed once as a column sort is (the find results end
+  // each search with it, over every hit), and with no sort mark. A list
+  // with a comparison of its own (OnCompare) sorts by that.
+  bool AlphaSort();
   bool ColumnSort(int Column, bool Ascending) { return DoColumnSort(Column, Ascending); }
   bool DoColumnSort(int Column, bool Ascending);
   void InitSort();

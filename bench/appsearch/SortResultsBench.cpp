@@ -5,6 +5,9 @@
 // order of the walk, value names and data of many kinds. The headline
 // figure is the longest of the sorts; each is given too.
 //   BENCH appsearch.sort_440k_hits_ms <ms> ms
+// The end of the search, which sorts the hits by their first column, is
+// timed too:
+//   BENCH appsearch.search_finished_440k_hits_ms <ms> ms
 #include <windows.h>
 
 #include <algorithm>
@@ -68,8 +71,11 @@ int main() {
   TfrmMain* w = StartBenchWindow(kSettings, [] {});
   w->SearchStarted();
   AddHits(w, kHits, Hit);
-  w->SearchFinished();
   TListViewQ* lv = w->lvFindResults;
+  // The end of the search puts the hits in the order of their first column.
+  const double finished = Ms([&] { w->SearchFinished(); });
+  int rc = InOrder(ColumnTexts(lv, 0), true) ? 0 : 1;
+  if (rc) std::fprintf(stderr, "the end of the search left the hits out of order\n");
   struct Sort {
     int Column;
     bool Ascending;
@@ -77,7 +83,7 @@ int main() {
     double Ms = 0;
   } sorts[] = {{2, true, "value"}, {2, false, "value_descending"}, {3, true, "data"}, {1, true, "branch"},
                {0, true, "base_key"}};
-  int rc = lv->Items()->GetCount() == kHits ? 0 : 1;
+  if (lv->Items()->GetCount() != kHits) rc = 1;
   double worst = 0;
   for (Sort& s : sorts) {
     if (rc) break;
@@ -90,6 +96,7 @@ int main() {
   }
   if (rc == 0) {
     std::printf("BENCH appsearch.sort_440k_hits_ms %.1f ms\n", worst);
+    std::printf("BENCH appsearch.search_finished_440k_hits_ms %.1f ms\n", finished);
     for (const Sort& s : sorts) std::printf("BENCH appsearch.sort_440k_hits_by_%s_ms %.1f ms\n", s.Name, s.Ms);
   }
   std::fflush(stdout);
