@@ -84,7 +84,6 @@ void TfrmMain::pmnuFind_BookmarkClick(TObject*) {
   lvBookmarks->SetSelected(item);
   if (lvBookmarks->CanFocus()) lvBookmarks->SetFocus();
   item->EditCaption();
-  dmodCommon->SetStatusText(L"New bookmark added: " + description);
 }
 
 void TfrmMain::lvBookmarksEdited(TObject*, TListItem* Item, String& S) {
@@ -143,17 +142,10 @@ void TfrmMain::SaveBookmarks(const String& FileName) {
   }
   for (int i = 0; i < lvBookmarks->Items()->GetCount(); ++i)
     if (auto* b = ItemBookmark(lvBookmarks->Items()->GetItem(i))) list.push_back(*b);
-  if (exists && !read) {
-    // A file that can't be read now is never replaced: the list may lack
-    // its bookmarks. One never read, with nothing added, lost nothing.
-    if (list.empty() && AnsiSameText(unreadBookmarkFile_, FileName)) return;
-    SetStatusText(L"Bookmarks not saved.");
-    dmodCommon->ShowMessageText(L"The bookmarks were not saved: the bookmark file can't be read, and replacing "
-                                L"it could lose the bookmarks it holds.  The file was left as it was."
-                                L"\n\nBookmark file: " +
-                                FileName);
-    return;
-  }
+  // A file that can't be read now is never replaced: the list may lack
+  // its bookmarks. One never read, with nothing added, lost nothing.
+  const bool keepFile = exists && !read;
+  if (keepFile && list.empty() && AnsiSameText(unreadBookmarkFile_, FileName)) return;
   // No bookmarks, and no place for a file (said at start): nothing is lost.
   if (list.empty() && !exists && !MissingFileReason(FileName).empty()) return;
   // A file that holds exactly what would be written is left as it is.
@@ -165,6 +157,14 @@ void TfrmMain::SaveBookmarks(const String& FileName) {
   // only when the user says so.
   String file = FileName;
   for (;;) {
+    if (keepFile && AnsiSameText(ExpandFileName(file), ExpandFileName(FileName))) {
+      dmodCommon->ShowMessageText(L"The bookmarks can't be saved in the bookmark file: it can't be read, and "
+                                  L"replacing it could lose the bookmarks it holds.  The file is left as it is."
+                                  L"\n\nBookmark file: " +
+                                  FileName);
+      if (!OtherBookmarkFile(file)) break;
+      continue;
+    }
     if (!PlaceForBookmarks(file)) break;
     if (dmodCommon->Logic.SaveBookmarks(file, list)) {
       unreadBookmarkFile_.clear();

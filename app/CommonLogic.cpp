@@ -219,16 +219,19 @@ TCommonLogic::~TCommonLogic() {
 
 // ---------------------------------------------------------------------------
 // Settings: sizes are held in this screen's pixels and stored with the dots
-// per inch they were taken at.
+// per inch they were taken at. Sizes stored without it come from a version
+// that kept them in the pixels of the screen it ran on: they load as they
+// are.
 
 int TCommonLogic::StoredSizesDpi() {
   TRegistry reg(KEY_READ);
   reg.SetRootKey(RootHandle(rsOptions.GetRootHKEY()));
-  if (!reg.OpenKeyReadOnly(rsOptions.BaseKey + L"\\" + SizesDpiSubKey) || !reg.ValueExists(SizesDpiValue)) return 96;
+  if (!reg.OpenKeyReadOnly(rsOptions.BaseKey + L"\\" + SizesDpiSubKey) || !reg.ValueExists(SizesDpiValue))
+    return screenDpi_;
   try {
     return UsableDpi(reg.ReadInteger(SizesDpiValue));
   } catch (const Exception&) {
-    return 96;  // not a DWORD
+    return screenDpi_;  // not a DWORD: as if none were stored
   }
 }
 

@@ -198,10 +198,18 @@ void TListViewQ::LoadOptions() {
     }
   };
   // The widths were taken on a screen of the dots per inch stored with
-  // them (96 where none is stored).
-  const int dpi = readInt(L"PixelsPerInch", 96);
+  // them. Widths stored without it were kept in the pixels of the screen
+  // they were taken on: they load as they are.
+  int dpi = 0;
+  if (ini.ValueExists(L"", L"PixelsPerInch")) {
+    try {
+      dpi = UsableDpi(ini.ReadInteger(L"", L"PixelsPerInch", 0));
+    } catch (const Exception&) {
+      // Not a number: as if none were stored.
+    }
+  }
   try {
-    SetColumnSizes(ini.ReadString(L"", L"ColumnSizes", L""), UsableDpi(dpi));
+    SetColumnSizes(ini.ReadString(L"", L"ColumnSizes", L""), dpi);
   } catch (const Exception&) {
   }
   int c = readInt(L"SortColumn", 0);

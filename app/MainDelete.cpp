@@ -238,6 +238,7 @@ void TfrmMain::DeleteKey(TTreeExNode* Node) {
   String path = dmodCommon->GetNodeKeyPath(Node);
   // A root key (or anything that names no key below one) is never deleted.
   if (Node->GetLevel() <= 1 || ApiKeyPath(path).empty()) {
+    dmodCommon->SetStatusText(L"Key not deleted.");
     dmodCommon->ShowMessageText(RegEdits::RootKeyRefused);
     return;
   }
@@ -253,6 +254,7 @@ void TfrmMain::DeleteKey(TTreeExNode* Node) {
     Node->Delete();
     dmodCommon->SetStatusText(L"Key deleted.");
   } catch (const ERegEditRefused& E) {
+    dmodCommon->SetStatusText(L"Key not deleted.");
     dmodCommon->ShowMessageText(E.Message());
   } catch (const ERegEditFailed& E) {
     dmodCommon->SetStatusText(L"Key delete failed.");
@@ -354,15 +356,18 @@ bool TfrmMain::DeleteFindResult(TListItem* Item) {
     else
       RegEdits::DeleteFoundValue(hit->RootKey, hit->Path, hit->ValueName);
   } catch (const ERegEditRefused& E) {
+    dmodCommon->SetStatusText(L"Find result not deleted.");
     dmodCommon->ShowMessageText(E.Message());
     return false;
   } catch (const ERegEditKeyGone& E) {
     // Gone between the look above and the deletion: as above.
     return DropGoneFindResult(Item, E.Message());
   } catch (const ERegEditFailed& E) {
+    dmodCommon->SetStatusText(L"Find result not deleted.");
     dmodCommon->ShowErrorText(E.Message());
     return false;
   } catch (const Exception& E) {
+    dmodCommon->SetStatusText(L"Find result not deleted.");
     dmodCommon->ShowException(E,
                               L"An exception occurred attempting to delete find result, and the associated key or "
                               L"value.  Due to aliases in the Windows registry, the key or value may have already "

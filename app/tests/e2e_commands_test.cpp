@@ -651,7 +651,8 @@ TEST_F(Commands, CollapsingAKeyAboveTheSelectionSelectsIt) {
 // "My Registry" is no key: the commands on the selected key, typed with it
 // selected, change nothing and say so, in place of what an earlier command
 // reported (a copy of a key's path had left "Copied path..." standing). A
-// root key can't be renamed or deleted, and each says that.
+// root key can't be renamed or deleted, and each says that (the refused
+// delete in the status bar too, in place of an earlier delete's).
 TEST_F(Commands, KeyCommandsOnMyRegistryOrARootKeySayWhyNothingWasDone) {
   Write(Data, L"V", REG_SZ, Sz(L"x"));
   Start();
@@ -700,8 +701,10 @@ TEST_F(Commands, KeyCommandsOnMyRegistryOrARootKeySayWhyNothingWasDone) {
   ASSERT_NE(Window->ExpandToBranch(RegRoot::CurrentUser, L"", true), nullptr);
   Focus(Window->treeRegTree);
   Press(VK_F2, {});
+  Window->SetStatusText(L"Key deleted.");
   Press('D', {VK_CONTROL});
   EXPECT_EQ(Messages(), (std::vector<String>{L"A root key can't be renamed.", L"A root key can't be deleted."}));
+  EXPECT_EQ(Window->GetStatusText(), L"Key not deleted.");
   EXPECT_FALSE(Window->treeRegTree->IsEditing());
   EXPECT_EQ(asked, 0);
   EXPECT_TRUE(KeyExists(Data));

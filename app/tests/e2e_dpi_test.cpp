@@ -228,21 +228,28 @@ TEST_F(ScreenDpi, TheMainWindowFitsItsPanesAndRowsToTheScreen) {
   EXPECT_TRUE(faults.empty()) << WideToUtf8(Joined(faults));
 }
 
-// Sizes saved on a screen of 96 dots per inch (without the dots per inch:
-// as older versions saved them) come up scaled to this screen: the window,
-// the tree wide enough for the root names, the upper pane, the stored
-// column widths; a list without a stored layout gets its first-start widths
-// scaled too, its first column as wide as a root name needs. Closing stores
-// the sizes with the screen's dots per inch, and the next start shows the
-// same sizes again.
+// Sizes saved on a screen of 96 dots per inch, stored with it, come up
+// scaled to this screen: the window, the tree wide enough for the root
+// names, the upper pane, the stored column widths; a list without a stored
+// layout gets its first-start widths scaled too, its first column as wide
+// as a root name needs. Closing stores the sizes with the screen's dots per
+// inch, and the next start shows the same sizes again. Sizes stored without
+// the dots per inch (older versions kept them in the screen's own pixels)
+// come up as they are.
 TEST_F(ScreenDpi, SizesSavedAtOneDpiComeUpScaledToTheScreen) {
   const String form = Settings + L"\\MainForm", values = Settings + L"\\ListViews\\Values";
-  Write(Settings + L"\\General", L"BookmarkFile", REG_SZ, Sz(BookmarkFile));
-  Write(Settings + L"\\General", L"ReopenPrevious", REG_DWORD, Dw(0));
-  for (const auto& [name, size] : {std::pair{L"Top", 10}, {L"Left", 10}, {L"Width", 694}, {L"Height", 540},
-                                   {L"LPWidth", 200}, {L"TPHeight", 250}})
-    Write(form, name, REG_DWORD, Dw(size));
-  Write(values, L"ColumnSizes", REG_SZ, Sz(L"150,310"));
+  auto store = [&](bool WithDpi) {
+    Write(Settings + L"\\General", L"BookmarkFile", REG_SZ, Sz(BookmarkFile));
+    Write(Settings + L"\\General", L"ReopenPrevious", REG_DWORD, Dw(0));
+    for (const auto& [name, size] : {std::pair{L"Top", 10}, {L"Left", 10}, {L"Width", 694}, {L"Height", 540},
+                                     {L"LPWidth", 200}, {L"TPHeight", 250}})
+      Write(form, name, REG_DWORD, Dw(size));
+    Write(values, L"ColumnSizes", REG_SZ, Sz(L"150,310"));
+    if (!WithDpi) return;
+    Write(form, L"PixelsPerInch", REG_DWORD, Dw(96));
+    Write(values, L"PixelsPerInch", REG_DWORD, Dw(96));
+  };
+  store(true);
   auto scaled = [](int Size) { return MulDiv(Size, Dpi(), 96); };
   auto check = [&](const char* When) {
     SCOPED_TRACE(When);
@@ -282,6 +289,18 @@ TEST_F(ScreenDpi, SizesSavedAtOneDpiComeUpScaledToTheScreen) {
   EXPECT_EQ(dpi, Dw(Dpi()));
   Start();
   check("started again");
+  Stop();
+
+  DeleteTree(Settings);
+  store(false);
+  Start();
+  dlgtest::Pump(50);
+  EXPECT_EQ(Window->GetWidth(), 694);
+  EXPECT_EQ(Window->GetHeight(), 540);
+  EXPECT_EQ(Window->treeRegTree->GetWidth(), 200);
+  EXPECT_EQ(Window->panelTop->GetHeight(), 250);
+  EXPECT_EQ(Window->lvKeyValues->Columns()->GetItem(0)->GetWidth(), 150);
+  EXPECT_EQ(Window->lvKeyValues->Columns()->GetItem(1)->GetWidth(), 310);
 }
 
 // A toolbar dragged off its dock floats with its whole caption: its

