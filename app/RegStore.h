@@ -284,7 +284,8 @@ void ScaleEditorSizeDefaults(TRegStore& Store, int Dpi);
 extern const wchar_t* const EditorSizeSettings[6];
 // Sizes are stored with the dots per inch of the screen they were taken
 // on: the value SizesDpiValue (a DWORD) in the settings' subkey
-// SizesDpiSubKey. Sizes stored without it were taken at 96.
+// SizesDpiSubKey. Sizes stored without it (by earlier versions, in the pixels
+// of the screen they ran on) load as they are.
 extern const wchar_t* const SizesDpiSubKey;
 extern const wchar_t* const SizesDpiValue;
 // A size taken at FromDpi as it is at ToDpi (rounded to the nearest pixel);
