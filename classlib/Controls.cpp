@@ -795,9 +795,11 @@ void TellWindowWatchers(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
 // TWinControl
 
 LRESULT CALLBACK ZembrioStdWndProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
+  // The watchers first: one may free the control (a floating form closed
+  // on the notice), so it is looked up only after them.
+  if (windowWatchers && LookupControl(h)) TellWindowWatchers(h, msg, w, l);
   TWinControl* c = LookupControl(h);
   if (!c) return DefWindowProcW(h, msg, w, l);
-  if (windowWatchers) TellWindowWatchers(h, msg, w, l);
   TMessage m{msg, w, l, 0};
   try {
     c->WindowProc(m);

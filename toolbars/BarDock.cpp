@@ -23,6 +23,20 @@ std::vector<TBarCustomDockableWindow*> g_floatingWindows;
 // The application's activation as last reported to its windows.
 bool g_appActive = true;
 
+// Whether W floats still: a window told of a notice may dock or free
+// another one that the walk holds in its copy of the list.
+bool StillFloating(TBarCustomDockableWindow* W) {
+  return std::find(g_floatingWindows.begin(), g_floatingWindows.end(), W) != g_floatingWindows.end();
+}
+
+// Whether Owner is among the owners of the top-level window Wnd, however
+// far up the chain.
+bool OwnedBy(HWND Wnd, HWND Owner) {
+  for (HWND o = GetWindow(Wnd, GW_OWNER); o; o = GetWindow(o, GW_OWNER))
+    if (o == Owner) return true;
+  return false;
+}
+
 // Floating windows follow application activation and their parent forms
 // through the notices of the class library's windows; docked windows need
 // nothing from them.
@@ -31,11 +45,12 @@ void DockNoticeProc(TWindowNotice Notice, HWND Wnd, WPARAM WParam, LPARAM) {
   switch (Notice) {
     case wnActivateApp:
       g_appActive = WParam != 0;
-      for (TBarCustomDockableWindow* w : list) w->UpdateVisibility();
+      for (TBarCustomDockableWindow* w : list)
+        if (StillFloating(w)) w->UpdateVisibility();
       break;
     case wnWindowPosChanged:
       for (TBarCustomDockableWindow* w : list) {
-        if (w->FloatingMode == fmOnTopOfAllForms) continue;
+        if (!StillFloating(w) || w->FloatingMode == fmOnTopOfAllForms) continue;
         TCustomForm* f = BarGetToolWindowParentForm(w);
         if (!f || !f->HandleAllocated()) continue;
         HWND fh = f->GetHandle();
@@ -48,6 +63,7 @@ void DockNoticeProc(TWindowNotice Notice, HWND Wnd, WPARAM WParam, LPARAM) {
       HWND top = GetAncestor(Wnd, GA_ROOT);
       std::vector<HWND> forms;
       for (TBarCustomDockableWindow* w : list) {
+        if (!StillFloating(w)) continue;
         TBarFloatingWindowParent* fp = w->GetFloatingParent();
         if (w->FloatingMode == fmOnTopOfAllForms || !fp || !fp->HandleAllocated() ||
             !IsWindowVisible(fp->GetHandle()) || BarFormTopWindow(fp->GetParentForm()) != top)
@@ -73,14 +89,20 @@ void DockNoticeProc(TWindowNotice Notice, HWND Wnd, WPARAM WParam, LPARAM) {
       break;
     }
     case wnDestroying:
-      // Floating forms outlive the window that owns them.
-      for (TBarCustomDockableWindow* w : list) {
-        TBarFloatingWindowParent* fp = w->GetFloatingParent();
-        if (!fp || !fp->HandleAllocated() || fp->GetHandle() == Wnd) continue;
-        if (reinterpret_cast<HWND>(GetWindowLongPtrW(fp->GetHandle(), GWLP_HWNDPARENT)) == Wnd)
-          SetWindowLongPtrW(fp->GetHandle(), GWLP_HWNDPARENT,
-                            reinterpret_cast<LONG_PTR>(Application ? Application->GetHandle() : nullptr));
-      }
+      // Floating forms outlive the window that owns them, also where it owns
+      // them through other windows (a form owned by the one going away takes
+      // its own floating forms with it, unseen here). Those it owns itself
+      // come first: a floating form owned by one of them stays with it.
+      for (int direct = 1; direct >= 0; --direct)
+        for (TBarCustomDockableWindow* w : list) {
+          if (!StillFloating(w)) continue;
+          TBarFloatingWindowParent* fp = w->GetFloatingParent();
+          if (!fp || !fp->HandleAllocated() || fp->GetHandle() == Wnd) continue;
+          const HWND fh = fp->GetHandle();
+          if (direct ? GetWindow(fh, GW_OWNER) == Wnd : OwnedBy(fh, Wnd))
+            SetWindowLongPtrW(fh, GWLP_HWNDPARENT,
+                              reinterpret_cast<LONG_PTR>(Application ? Application->GetHandle() : nullptr));
+        }
       break;
     default:
       break;

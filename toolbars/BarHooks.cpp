@@ -46,8 +46,6 @@ LRESULT CALLBACK CallWndProcHook(int Code, WPARAM WParam, LPARAM LParam) {
       Dispatch(hpSendActivateApp, cwp->hwnd, cwp->wParam, cwp->lParam);
     else if (cwp->message == WM_WINDOWPOSCHANGED)
       Dispatch(hpSendWindowPosChanged, cwp->hwnd, cwp->wParam, cwp->lParam);
-    else if (cwp->message == WM_SETFOCUS)
-      Dispatch(hpSendSetFocus, cwp->hwnd, cwp->wParam, cwp->lParam);
   }
   return CallNextHookEx(g_hook[0], Code, WParam, LParam);
 }
@@ -66,8 +64,7 @@ const HOOKPROC kProcs[3] = {CallWndProcHook, CBTHook, GetMessageHook};
 
 unsigned KindsOf(THookProcCodes Codes) {
   unsigned k = 0;
-  if (Codes.Contains(hpSendActivateApp) || Codes.Contains(hpSendWindowPosChanged) || Codes.Contains(hpSendSetFocus))
-    k |= 1;
+  if (Codes.Contains(hpSendActivateApp) || Codes.Contains(hpSendWindowPosChanged)) k |= 1;
   if (Codes.Contains(hpPreDestroy)) k |= 2;
   if (Codes.Contains(hpGetMessage)) k |= 4;
   return k;

@@ -6,9 +6,7 @@
 
 #include "classlib/Classes.h"
 
-// hpSendSetFocus (a sent WM_SETFOCUS) comes after the others, which keep
-// their values.
-enum THookProcCode { hpSendActivateApp, hpSendWindowPosChanged, hpPreDestroy, hpGetMessage, hpSendSetFocus };
+enum THookProcCode { hpSendActivateApp, hpSendWindowPosChanged, hpPreDestroy, hpGetMessage };
 using THookProcCodes = TSet<THookProcCode>;
 using THookProc = void (*)(THookProcCode Code, HWND Wnd, WPARAM WParam, LPARAM LParam);
 

@@ -482,6 +482,9 @@ POINT TBarCustomToolbar::DoArrange(bool CanMoveControls, TBarDockType PreviousDo
                             size, lines);
   WrappedLines = lines;
   (void)PreviousDockType;
+  // Measured for floating (the drag loop's outline), the same width it
+  // will float at.
+  if (NewFloating && ShowCaption) size.x = std::max<LONG>(size.x, FloatingCaptionWidth());
   return size;
 }
 

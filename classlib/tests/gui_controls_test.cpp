@@ -1218,3 +1218,79 @@ TEST(GuiControls, HintsSplitIntoShortAndLongAtTheBar) {
   EXPECT_EQ(L"", GetShortHint(L"|long"));
   EXPECT_EQ(L"b|c", GetLongHint(L"a|b|c"));
 }
+
+// --- window-notice watchers ---------------------------------------------------
+namespace {
+int g_toldFirst = 0, g_toldSecond = 0, g_handledAfterFree = 0;
+bool g_victimFreed = false;
+void* g_victimMemory = nullptr;
+TWndMethod g_victimProc;
+
+// Its memory stays after delete until the test gives it back, so that a
+// window procedure still using it after a watcher freed it is seen to.
+struct TKeptPanel : TPanel {
+  using TPanel::TPanel;
+  static void* operator new(size_t n) { return ::operator new(n); }
+  static void operator delete(void* p) {
+    g_victimFreed = true;
+    g_victimMemory = p;
+  }
+};
+TKeptPanel* g_victim = nullptr;
+
+void SecondWatcher(TWindowNotice N, HWND, WPARAM, LPARAM) {
+  if (N == wnWindowPosChanged) ++g_toldSecond;
+}
+// Removes the second watcher before its turn, then itself: the list is
+// emptied (and freed) in the middle of the walk.
+void FirstWatcher(TWindowNotice N, HWND, WPARAM, LPARAM) {
+  if (N != wnWindowPosChanged) return;
+  ++g_toldFirst;
+  RemoveWindowNoticeProc(SecondWatcher);
+  RemoveWindowNoticeProc(FirstWatcher);
+}
+void FreeingWatcher(TWindowNotice N, HWND W, WPARAM, LPARAM) {
+  if (N == wnWindowPosChanged && g_victim && W == g_victim->GetHandle()) {
+    TKeptPanel* v = g_victim;
+    g_victim = nullptr;
+    delete v;
+  }
+}
+}  // namespace
+
+TEST(GuiControls, WindowWatchersRemovedOrFreeingTheControlDuringANotice) {
+  auto f = HostForm();
+  f->Show();
+  const auto nudge = [](HWND W, int X) { SetWindowPos(W, nullptr, X, X, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE); };
+  AddWindowNoticeProc(FirstWatcher);
+  AddWindowNoticeProc(SecondWatcher);
+  nudge(f->GetHandle(), 30);
+  EXPECT_EQ(g_toldFirst, 1);
+  EXPECT_EQ(g_toldSecond, 0);  // removed before its turn
+  nudge(f->GetHandle(), 40);
+  EXPECT_EQ(g_toldFirst, 1);  // none left
+
+  // A watcher frees the control whose message it is told of: the control's
+  // own handling of the message is not reached.
+  g_victim = new TKeptPanel(f.get());
+  g_victim->SetParent(f.get());
+  g_victim->SetBounds(0, 0, 50, 50);
+  g_victim->HandleNeeded();
+  const HWND victimWindow = g_victim->GetHandle();
+  g_victimProc = g_victim->WindowProc;
+  g_victim->WindowProc = [](TMessage& m) {
+    if (g_victimFreed) {
+      ++g_handledAfterFree;
+      return;
+    }
+    g_victimProc(m);
+  };
+  AddWindowNoticeProc(FreeingWatcher);
+  nudge(victimWindow, 10);
+  RemoveWindowNoticeProc(FreeingWatcher);
+  EXPECT_TRUE(g_victimFreed);
+  EXPECT_FALSE(IsWindow(victimWindow));
+  EXPECT_EQ(g_handledAfterFree, 0);
+  g_victimProc = nullptr;
+  ::operator delete(g_victimMemory);
+}

@@ -750,6 +750,25 @@ TEST(BarFloating, AFloatingWindowDraggedPastTheScreensEdgesStaysWhollyOnIt) {
   EXPECT_EQ(t->FloatingPosition.x, wa.left);
 }
 
+// Dragged off its dock, a toolbar whose caption is wider than its items
+// floats at the caption's width and comes down under the cursor at the
+// place across it where it was held, as the outline showed it.
+TEST(BarFloating, AToolbarWithAWideCaptionFloatsWhereItsOutlineWasDropped) {
+  FloatHost h;
+  auto* t = h.AddToolbar(L"tbrWideCaption", 0, 0, 1);
+  t->SetText(L"A toolbar whose caption is much wider than its one item");
+  h.Show();
+  ASSERT_TRUE(t->GetDocked());
+  const RECT docked = WindowRectOf(t);
+  const POINT from = HandlePoint(t);
+  const POINT to{from.x + 200, from.y + 200};
+  Drag({from, to});
+  ASSERT_TRUE(t->GetFloating());
+  const RECT fr = WindowRectOf(t->GetFloatingParent());
+  ASSERT_GT(fr.right - fr.left, 3 * (docked.right - docked.left));  // the caption's width
+  EXPECT_NEAR(fr.left, to.x - MulDiv(from.x - docked.left, fr.right - fr.left, docked.right - docked.left), 1);
+}
+
 // Off its dock, a window that may not float shows the not-allowed cursor
 // and stays where it was.
 HCURSOR g_dragCursor = nullptr;
@@ -1570,6 +1589,34 @@ TEST(BarFloating, TheFloatingFormsOwnerFollowsShowingAndItsFormGoingAway) {
   EXPECT_EQ(u->GetParent(), nullptr);
   EXPECT_EQ(u->GetFloatingParent(), nullptr);
   EXPECT_TRUE(PumpUntil([&] { return !IsWindow(uh); }, 10000));
+}
+
+// A form owned by another form goes with it, unseen by the toolbars; its
+// floating toolbars stay, owned by the application window.
+TEST(BarFloating, AFloatingFormOwnedThroughAnotherFormOutlivesIt) {
+  auto second = std::make_unique<TForm>(Application);
+  second->SetBounds(40, 40, 300, 200);
+  second->Show();
+  auto form = std::make_unique<TForm>(Application);
+  form->SetBounds(80, 80, 300, 200);
+  form->HandleNeeded();
+  SetWindowLongPtrW(form->GetHandle(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(second->GetHandle()));
+  form->Show();
+  std::unique_ptr<TBarToolbar> t(FloatingFor(form.get()));
+  const HWND fh = t->GetFloatingParent()->GetHandle();
+  ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(fh) != FALSE; }, 10000));
+  ASSERT_EQ(OwnerOf(fh), form->GetHandle());
+  ASSERT_EQ(OwnerOf(form->GetHandle()), second->GetHandle());
+  const HWND formWindow = form->GetHandle();
+
+  second.reset();
+  Pump(30);
+  EXPECT_FALSE(IsWindow(formWindow));
+  ASSERT_TRUE(IsWindow(fh));
+  EXPECT_EQ(OwnerOf(fh), Application->GetHandle());
+  EXPECT_TRUE(t->GetFloating());
+  ASSERT_NE(t->GetFloatingParent(), nullptr);
+  EXPECT_EQ(t->GetFloatingParent()->GetHandle(), fh);
 }
 
 // A toolbar of an MDI child floats as part of the MDI parent form: owned by
