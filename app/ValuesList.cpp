@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -242,10 +243,13 @@ void TfrmMain::EditSelectedValue() {
 
 TfrmMain::TValuesChoice TfrmMain::ChosenValues() {
   TValuesChoice choice;
-  // Only the chosen rows are visited: the key may hold 230,000 values.
-  for (TListItem* it = lvKeyValues->GetNextItem(nullptr, sdAll, TItemStates{isSelected}); it;
-       it = lvKeyValues->GetNextItem(it, sdAll, TItemStates{isSelected}))
-    if (cValue* v = ItemValue(it)) choice.Selected.push_back(v->GetName());
+  // Only the chosen rows are visited, by row: the key may hold 230,000
+  // values, and finding each item's row again grows with the square.
+  TListItems* items = lvKeyValues->Items();
+  const std::vector<int> rows = lvKeyValues->GetSelectedRows();  // in order
+  choice.Selected.reserve(rows.size());
+  for (int row : rows)
+    if (cValue* v = ItemValue(items->GetItem(row))) choice.Selected.push_back(v->GetName());
   if (cValue* v = ItemValue(lvKeyValues->GetItemFocused())) {
     choice.HasFocused = true;
     choice.Focused = v->GetName();
@@ -255,17 +259,40 @@ TfrmMain::TValuesChoice TfrmMain::ChosenValues() {
 
 void TfrmMain::ChooseValues(const TValuesChoice& Choice) {
   if (Choice.Selected.empty() && !Choice.HasFocused) return;
-  const std::unordered_set<String> selected(Choice.Selected.begin(), Choice.Selected.end());
-  TListItem* focused = nullptr;
   TListItems* items = lvKeyValues->Items();
-  items->BeginUpdate();
-  for (int i = 0; i < items->GetCount(); ++i) {
-    TListItem* it = items->GetItem(i);
-    const cValue* v = ItemValue(it);
-    if (!v) continue;
-    if (!selected.empty() && selected.count(v->GetName())) it->SetSelected(true);
-    if (Choice.HasFocused && !focused && v->GetName() == Choice.Focused) focused = it;
+  const int count = items->GetCount();
+  std::vector<int> rows;
+  TListItem* focused = nullptr;
+  // Every row holds the value chosen in its row before (every value was
+  // chosen, and the key still holds just those): all rows, with no lookup
+  // of each name.
+  bool same = Choice.Selected.size() == size_t(count);
+  for (int i = 0; same && i < count; ++i) {
+    const cValue* v = ItemValue(items->GetItem(i));
+    same = v && v->GetName() == Choice.Selected[size_t(i)];
   }
+  if (same) {
+    rows.resize(size_t(count));
+    for (int i = 0; i < count; ++i) rows[size_t(i)] = i;
+    for (int i = 0; Choice.HasFocused && !focused && i < count; ++i)
+      if (ItemValue(items->GetItem(i))->GetName() == Choice.Focused) focused = items->GetItem(i);
+  } else {
+    std::unordered_set<std::wstring_view> selected;
+    selected.reserve(Choice.Selected.size());
+    for (const String& name : Choice.Selected) selected.insert(name);
+    rows.reserve(Choice.Selected.size());
+    for (int i = 0; i < count; ++i) {
+      TListItem* it = items->GetItem(i);
+      const cValue* v = ItemValue(it);
+      if (!v) continue;
+      if (!selected.empty() && selected.count(v->GetName())) rows.push_back(i);
+      if (Choice.HasFocused && !focused && v->GetName() == Choice.Focused) focused = it;
+    }
+  }
+  // By row, not by item (an item finds its row by a search of the list):
+  // all rows chosen again are chosen in one change.
+  items->BeginUpdate();
+  lvKeyValues->SelectRows(rows);
   items->EndUpdate();
   if (focused) FocusValueItem(focused);
 }

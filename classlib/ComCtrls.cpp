@@ -147,6 +147,7 @@ void TListItems::Clear() {
   if (items_.empty()) return;
   BeginUpdate();
   try {
+    owner_->DropEdit(nullptr);
     if (owner_->HandleAllocated()) {
       owner_->clearing_ = true;
       SendMessageW(owner_->GetHandle(), LVM_DELETEALLITEMS, 0, 0);
@@ -453,6 +454,7 @@ void TCustomListView::ItemChanged(TListItem* item) {
 void TCustomListView::Delete(TListItem* item) {
   int index = items_->IndexOf(item);
   if (index < 0) return;
+  if (item == editItem_) DropEdit(item);
   if (handle_) {
     clearing_ = true;
     SendMessageW(handle_, LVM_DELETEITEM, WPARAM(index), 0);
@@ -613,6 +615,49 @@ TListItem* TCustomListView::GetNextItem(TListItem* start, TSearchDirection dir, 
   return nullptr;
 }
 
+std::vector<int> TCustomListView::GetSelectedRows() const {
+  std::vector<int> rows;
+  const int count = items_->GetCount();
+  if (!handle_) {
+    for (int i = 0; i < count; ++i)
+      if (items_->items_[size_t(i)]->selected_) rows.push_back(i);
+    return rows;
+  }
+  const int selected = int(SendMessageW(handle_, LVM_GETSELECTEDCOUNT, 0, 0));
+  rows.reserve(size_t(std::max(0, selected)));
+  // Every row: no walk (a message per row).
+  if (selected >= count) {
+    for (int i = 0; i < count; ++i) rows.push_back(i);
+    return rows;
+  }
+  for (int i = -1; (i = int(SendMessageW(handle_, LVM_GETNEXTITEM, WPARAM(i), LVNI_ALL | LVNI_SELECTED))) >= 0 &&
+                   i < count;)
+    rows.push_back(i);
+  return rows;
+}
+
+void TCustomListView::SelectRows(const std::vector<int>& rows) {
+  const int count = items_->GetCount();
+  if (rows.empty()) return;
+  if (!handle_) {
+    if (!multiSelect_) {
+      if (rows.back() >= 0 && rows.back() < count) items_->items_[size_t(rows.back())]->SetSelected(true);
+      return;
+    }
+    for (int i : rows)
+      if (i >= 0 && i < count) items_->items_[size_t(i)]->selected_ = true;
+    return;
+  }
+  LVITEMW it{};
+  it.stateMask = it.state = LVIS_SELECTED;
+  if (multiSelect_ && int(rows.size()) >= count) {
+    SendMessageW(handle_, LVM_SETITEMSTATE, WPARAM(-1), LPARAM(&it));
+    return;
+  }
+  for (int i : rows)
+    if (i >= 0 && i < count) SendMessageW(handle_, LVM_SETITEMSTATE, WPARAM(i), LPARAM(&it));
+}
+
 TListItem* TCustomListView::GetItemAt(int x, int y) const {
   if (!handle_) return nullptr;
   LVHITTESTINFO hi{};
@@ -766,8 +811,10 @@ bool TCustomListView::CanEdit(TListItem* item) {
 }
 
 void TCustomListView::Edit(const LVITEMW& item) {
-  if (item.iItem < 0 || item.iItem >= items_->GetCount() || !item.pszText) return;
-  TListItem* li = items_->items_[size_t(item.iItem)];
+  // The item is the one the edit began on, never whichever item now stands
+  // in its row.
+  auto* li = reinterpret_cast<TListItem*>(item.lParam);
+  if (!li || !item.pszText || items_->IndexOf(li) < 0) return;
   String s = item.pszText;
   if (OnEdited) OnEdited(this, li, s);
   // The item may be gone by now (the handler can delete it).
@@ -779,6 +826,14 @@ namespace {
 const wchar_t* const kEditBoxProp = L"ZembrioListViewEdit";
 const wchar_t* const kEditBoxProcProp = L"ZembrioListViewEditProc";
 }  // namespace
+
+void TCustomListView::DropEdit(TListItem* gone) {
+  if (!editItem_ || (gone && gone != editItem_)) return;
+  editItem_ = nullptr;
+  // The box closes as by Escape: its end passes nothing on.
+  if (editRunning_) editCancelled_ = true;
+  if (handle_ && SendMessageW(handle_, LVM_GETEDITCONTROL, 0, 0)) SendMessageW(handle_, LVM_CANCELEDITLABEL, 0, 0);
+}
 
 void TCustomListView::WatchEditBox(HWND edit) {
   UnwatchEditBox();
@@ -866,6 +921,7 @@ void TCustomListView::CNNotify(TMessage& m) {
       if (allow) {
         editRunning_ = true;
         editCancelled_ = false;
+        editItem_ = item;
         if (HWND edit = HWND(SendMessageW(handle_, LVM_GETEDITCONTROL, 0, 0))) {
           SendMessageW(edit, EM_SETLIMITTEXT, WPARAM(editMaxLength_), 0);
           SetWindowTextW(edit, item->caption_.c_str());
@@ -880,9 +936,11 @@ void TCustomListView::CNNotify(TMessage& m) {
       m.Result = FALSE;  // the caption lives in the item
       // One end per edit, and none for an edit ended by Escape: the system
       // may report the end again as the box goes away.
-      const bool accepted = editRunning_ && !editCancelled_;
+      TListItem* edited = editItem_;
+      const bool accepted = editRunning_ && !editCancelled_ && edited;
       editRunning_ = false;
       editCancelled_ = false;
+      editItem_ = nullptr;
       HWND edit = editBox_ && IsWindow(editBox_) ? editBox_ : HWND(SendMessageW(handle_, LVM_GETEDITCONTROL, 0, 0));
       UnwatchEditBox();
       // The control's copy of the text may be cut short, and some systems
@@ -890,6 +948,9 @@ void TCustomListView::CNNotify(TMessage& m) {
       // short) copy of the caption: the edit box holds what was typed.
       if (!accepted || (!di->item.pszText && !edit)) return;
       LVITEMW it = di->item;
+      it.iItem = items_->IndexOf(edited);
+      if (it.iItem < 0) return;
+      it.lParam = LPARAM(edited);
       String text;
       if (edit) {
         text.resize(size_t(GetWindowTextLengthW(edit)) + 1);

@@ -195,6 +195,12 @@ class TCustomListView : public TWinControl {
   TListItem* GetItemFocused() const;
   void SetItemFocused(TListItem* item);
   TListItem* GetNextItem(TListItem* start, TSearchDirection dir, TItemStates states) const;
+  // The rows (item indexes) selected, in order: found by row, where a walk
+  // by GetNextItem looks up each item's row.
+  std::vector<int> GetSelectedRows() const;
+  // Selects the rows given (ascending item indexes) besides those selected:
+  // every row at once when they are all of them.
+  void SelectRows(const std::vector<int>& rows);
   TListItem* GetItemAt(int x, int y) const;
   TListItem* GetTopItem() const;
   TListItem* FindCaption(int startIndex, const String& value, bool partial, bool inclusive, bool wrap) const;
@@ -245,7 +251,8 @@ class TCustomListView : public TWinControl {
   virtual void ColClick(TListColumn* column);
   // Called for each item added to the list.
   virtual void InsertItem(TListItem* item);
-  // An accepted in-place caption edit (the native item record).
+  // An accepted in-place caption edit (the native item record, its
+  // lParam the item the edit began on, its iItem that item's row).
   virtual void Edit(const LVITEMW& item);
   virtual void Delete(TListItem* item);
   virtual bool CanEdit(TListItem* item);
@@ -295,6 +302,10 @@ class TCustomListView : public TWinControl {
   HWND editBox_ = nullptr;
   bool editRunning_ = false;  // from the edit's start to its first end
   bool editCancelled_ = false;
+  // The item whose caption is edited: the edit's text goes to it alone.
+  // Deleting it, or every item, ends the edit unapplied.
+  TListItem* editItem_ = nullptr;
+  void DropEdit(TListItem* gone);
   void WatchEditBox(HWND edit);
   void UnwatchEditBox();
   static LRESULT CALLBACK EditBoxProc(HWND wnd, UINT msg, WPARAM w, LPARAM l);

@@ -1,5 +1,7 @@
 // The values list and the value editors driven from the keyboard on the
 // real main window, with the registry changed by another program meanwhile.
+#include <algorithm>
+
 #include "app/EditValue.h"
 #include "app/EditValueBin.h"
 #include "app/ItemData.h"
@@ -31,6 +33,17 @@ class ValuesE2E : public EditorTest {
   }
   void RenameBy(const String& Name, testsupport::InputScript Keys) {
     RenameIn(Window->lvKeyValues, Name, std::move(Keys));
+  }
+  // The key with a string value of each name (its name for its data)
+  // shown, Name alone chosen and the values list in the foreground;
+  // nullptr when the key can't be opened.
+  TListViewQ* ShowWithChosen(std::initializer_list<const wchar_t*> Names, const String& Name) {
+    for (const wchar_t* name : Names) Write(Data, name, REG_SZ, Sz(name));
+    Start();
+    if (!Open()) return nullptr;
+    SelectOnly(Window->lvKeyValues, {Name});
+    Foreground(Window->lvKeyValues);
+    return Window->lvKeyValues;
   }
 };
 
@@ -269,12 +282,8 @@ TEST_F(ValuesE2E, ALongNameCutToWhatTheListShowsIsStored) {
 // with the keyboard on it, and the keyboard stays in the list, so Down goes
 // on from it. A value gone meanwhile is chosen no more.
 TEST_F(ValuesE2E, RefreshKeepsTheChosenValueAndTheKeyboardInTheList) {
-  for (const wchar_t* name : {L"a1", L"b2", L"c3"}) Write(Data, name, REG_SZ, Sz(name));
-  Start();
-  ASSERT_NE(Open(), nullptr);
-  TListViewQ* lv = Window->lvKeyValues;
-  SelectOnly(lv, {L"b2"});
-  Foreground(lv);
+  TListViewQ* lv = ShowWithChosen({L"a1", L"b2", L"c3"}, L"b2");
+  ASSERT_NE(lv, nullptr);
   Write(Data, L"new", REG_DWORD, Dw(1));
   testsupport::PressKey(VK_F5);
   ASSERT_TRUE(PumpUntil([&] { return ValueItem(L"new") != nullptr; }, 10000));
@@ -293,6 +302,27 @@ TEST_F(ValuesE2E, RefreshKeepsTheChosenValueAndTheKeyboardInTheList) {
   ASSERT_TRUE(PumpUntil([&] { return ValueItem(L"c3") == nullptr; }, 10000));
   EXPECT_TRUE(Chosen(lv).empty());
   EXPECT_EQ(GetFocus(), lv->GetHandle());
+}
+
+// F5 while a value's name is being edited, after another program added a
+// value that sorts before it: the list is read again and the edit ends
+// unapplied. No value takes the typed name, the one before it least.
+TEST_F(ValuesE2E, RefreshDuringARenameRenamesNoValue) {
+  TListViewQ* lv = ShowWithChosen({L"b1", L"c2", L"d3"}, L"c2");
+  ASSERT_NE(lv, nullptr);
+  testsupport::PressKey(VK_F2);
+  ASSERT_TRUE(PumpUntil([&] { return lv->IsEditing(); }, 10000));
+  Write(Data, L"a0", REG_SZ, Sz(L"a0"));
+  testsupport::InputScript().Text(L"zz").Press(VK_F5).Send();
+  ASSERT_TRUE(PumpUntil([&] { return ValueItem(L"a0") != nullptr; }, 10000));
+  // An edit still open is ended as the user ends one.
+  if (lv->IsEditing()) testsupport::PressKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !lv->IsEditing(); }, 10000));
+  std::vector<String> names = ValueNames(Data);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<String>{L"a0", L"b1", L"c2", L"d3"}));
+  EXPECT_NE(ValueItem(L"b1"), nullptr);
+  EXPECT_EQ(ValueItem(L"zz"), nullptr);
 }
 
 // A rename that changes only the letter case renames the value (the
