@@ -10,7 +10,7 @@ struct AnimationRecord {
   int Time = 0;
   bool Blend = false;
   UpdateLayeredWindowFn Ulw = nullptr;  // the function a fade draws with
-  int Step = 0;
+  std::atomic<int> Step{0};  // written by the animation thread, read by the window thread
   HDC WindowDC = nullptr;
   HDC MemDC = nullptr;
   HBITMAP Bitmap = nullptr;
