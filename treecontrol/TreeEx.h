@@ -617,6 +617,7 @@ class TCustomTreeEx : public TWinControl {
   void WMRButtonUp(TMessage& Message);
   void WMMouseMove(TMessage& Message);
   void WMKeyDown(TMessage& Message);
+  void WMSysKey(TMessage& Message);
   void WMTimer(TMessage& Message);
   void CMDrag(TMessage& Message);
   // The class library's handling of a mouse message, without the drag it

@@ -72,6 +72,11 @@ void TCustomTreeEx::WndProc(TMessage& M) {
     case WM_KEYDOWN:
       WMKeyDown(M);
       return;
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_SYSCHAR:
+      WMSysKey(M);
+      return;
     case kKeyF1:
       // Sent for F1 when the key was translated; the tree answered it.
       if (FHelpKeyTaken) {
@@ -744,6 +749,16 @@ void TCustomTreeEx::WMRButtonUp(TMessage& M) {
 
 // ---------------------------------------------------------------------------
 // Keyboard
+
+void TCustomTreeEx::WMSysKey(TMessage& M) {
+  // The system tree view keeps the Alt keys to itself and does nothing with
+  // them, so Alt+F4, Alt+Space and the menu keys would die here. The tree
+  // has no Alt keys of its own: after the key events they go to the
+  // default processing every window has.
+  if (M.Msg == WM_SYSKEYDOWN && DoKeyDown(M)) return;
+  if (M.Msg == WM_SYSKEYUP && DoKeyUp(M)) return;
+  M.Result = DefWindowProcW(handle_, M.Msg, M.WParam, M.LParam);
+}
 
 void TCustomTreeEx::WMKeyDown(TMessage& M) {
   WORD Key = static_cast<WORD>(M.WParam);

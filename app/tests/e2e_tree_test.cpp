@@ -271,3 +271,26 @@ TEST_F(Tree, TheLongestKeyNameIsEditedWholeAndALongerOneIsRefused) {
 }
 
 }  // namespace
+
+// Alt+F4 closes the main window whichever pane has the keyboard: the key
+// tree hands the system keys it has no use for on, as the values list does.
+TEST_F(Tree, AltF4ClosesTheWindowFromTheTreeAsFromTheList) {
+  for (bool fromTree : {true, false}) {
+    SCOPED_TRACE(fromTree ? "key tree" : "values list");
+    Start();
+    ASSERT_NE(Open(), nullptr);
+    TWinControl* focus = fromTree ? static_cast<TWinControl*>(Window->treeRegTree) : Window->lvKeyValues;
+    EditorTest::Foreground(focus);
+    const HWND main = Window->GetHandle();
+    int closes = 0;
+    TCloseEvent own = Window->OnClose;
+    Window->OnClose = TCloseEvent([&, own](TObject* Sender, TCloseAction& Action) {
+      ++closes;
+      if (own) own(Sender, Action);
+    });
+    testsupport::PressKey(VK_F4, {VK_MENU});
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(main); }, 3000)) << "the window is still shown";
+    EXPECT_EQ(closes, 1);
+    Stop();
+  }
+}
