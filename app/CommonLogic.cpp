@@ -702,6 +702,10 @@ bool TCommonLogic::ExportKey(TRegRoot Root, const String& KeyPath, const String&
     // HKEY_LOCAL_MACHINE without administrator rights): the rest is written.
     ReportPartialExport(FileName, E.Result, E.Message());
     return true;
+  } catch (const ERegExportUnreadable& E) {
+    // Said as it is: no file was touched, so none may be corrupt.
+    SetStatusText(L"Export aborted: the key can't be read.");
+    if (OnShowErrorText) OnShowErrorText(E.Message());
   } catch (const Exception& E) {
     SetStatusText(AppText::ExportAborted);
     ShowException(E, failed);
