@@ -297,17 +297,15 @@ TEST_F(Editor, EditAStringValue) {
   ASSERT_TRUE(Read(Data, L"Greeting", type, raw));
   EXPECT_EQ(raw, Sz(L"good \"day\" C:\\x"));
 
-  // A string that another program stored with text after a NUL, or without
-  // any NUL, shows up to its first NUL; OK on the text as shown leaves its
-  // bytes as they were, and only a changed text replaces them.
-  const std::string hidden = Sz(L"shown") + Sz(L"hidden"), bare("n\0o\0", 4), none;
-  Write(Data, L"Hidden", REG_SZ, hidden);
+  // A string that another program stored without any NUL shows whole; OK
+  // on the text as shown leaves its bytes as they were, and only a changed
+  // text replaces them.
+  const std::string bare("n\0o\0", 4), none;
   Write(Data, L"Bare", REG_EXPAND_SZ, bare);
   Write(Data, L"None", REG_SZ, none);
   Window->mnuView_RefreshClick(nullptr);
   for (const auto& [name, shown, bytes] :
-       std::vector<std::tuple<String, String, std::string>>{
-           {L"Hidden", L"shown", hidden}, {L"Bare", L"no", bare}, {L"None", L"", none}}) {
+       std::vector<std::tuple<String, String, std::string>>{{L"Bare", L"no", bare}, {L"None", L"", none}}) {
     SelectOnly(Window->lvKeyValues, {name});
     ASSERT_TRUE(WithModal([&] { Window->pmnuValues_EditValueClick(nullptr); },
                           {[&] {
@@ -317,15 +315,15 @@ TEST_F(Editor, EditAStringValue) {
     ASSERT_TRUE(Read(Data, name, type, raw));
     EXPECT_EQ(raw, bytes) << WideToAnsi(name);
   }
-  SelectOnly(Window->lvKeyValues, {L"Hidden"});
+  SelectOnly(Window->lvKeyValues, {L"Bare"});
   ASSERT_TRUE(WithModal([&] { Window->pmnuValues_EditValueClick(nullptr); },
                         {[=] {
                           ed->edtValueStr->SetText(L"changed");
                           ed->btnOk->Click();
                         }}));
-  ASSERT_TRUE(Read(Data, L"Hidden", type, raw));
+  ASSERT_TRUE(Read(Data, L"Bare", type, raw));
   EXPECT_EQ(raw, Sz(L"changed"));
-  EXPECT_EQ(Window->GetStatusText(), L"String value saved.");
+  EXPECT_EQ(Window->GetStatusText(), L"Expand string value saved.");
 }
 
 TEST_F(Editor, EditAnIntegerTypedInHexAndCheckedOnTheOtherPages) {
