@@ -303,6 +303,22 @@ TEST_F(ScreenDpi, SizesSavedAtOneDpiComeUpScaledToTheScreen) {
   EXPECT_EQ(Window->lvKeyValues->Columns()->GetItem(1)->GetWidth(), 310);
 }
 
+// A size stored with the wrong type takes its default, which is this
+// screen's already: it is not scaled once more from the dots per inch
+// stored with the other sizes.
+TEST_F(ScreenDpi, ASizeStoredWithTheWrongTypeTakesItsDefaultForThisScreen) {
+  const String form = Settings + L"\\MainForm";
+  Write(form, L"PixelsPerInch", REG_DWORD, Dw(Dpi() == 96 ? 144 : 96));
+  Write(form, L"Width", REG_SZ, Sz(L"700"));
+  Write(form, L"LPWidth", REG_BINARY, std::string(4, '\x01'));
+  Write(Settings + L"\\EditBinForm", L"EditBinHeight", REG_SZ, Sz(L"300"));
+  Start();
+  dlgtest::Pump(30);
+  EXPECT_EQ(Window->GetWidth(), MulDiv(500, Dpi(), 96));
+  EXPECT_EQ(Window->treeRegTree->GetWidth(), MulDiv(150, Dpi(), 96));
+  EXPECT_EQ(dmodCommon->OptionInt(SettingName::EditBinHeight), MulDiv(359, Dpi(), 96));
+}
+
 // A toolbar dragged off its dock floats with its whole caption: its
 // floating window shows every pixel of the caption's text (at 144 dots per
 // inch the caption font grows and the buttons do not: "View Toolbar"
