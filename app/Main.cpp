@@ -715,6 +715,10 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
     SetBounds(dmodCommon->OptionInt(SettingName::Left), GetTop(), GetWidth(), GetHeight());
     ApplySizeOptions();
     KeepOnScreen(this);
+    keptTop_.Take(dmodCommon->OptionInt(SettingName::Top), GetTop());
+    keptLeft_.Take(dmodCommon->OptionInt(SettingName::Left), GetLeft());
+    keptWidth_.Take(dmodCommon->OptionInt(SettingName::Width), GetWidth());
+    keptHeight_.Take(dmodCommon->OptionInt(SettingName::Height), GetHeight());
     // A state the window has already is not set again: at start-up that
     // would show the window before its tree and lists are filled.
     const int state = dmodCommon->OptionInt(SettingName::WindowState);
@@ -732,6 +736,11 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
   ApplyFontOptions();
   skinSwitcher->SetEnableXPStyles(dmodCommon->OptionBool(SettingName::ToolbarXPThemes));
   for (TListViewQ* lv : {lvKeyValues, lvBookmarks, lvFindResults}) lv->LoadOptions();
+  if (ApplyGeometry) {
+    // The panes as laid out for the window's state and font.
+    keptTreeWidth_.Take(dmodCommon->OptionInt(SettingName::LPWidth), treeRegTree->GetWidth());
+    keptTopHeight_.Take(dmodCommon->OptionInt(SettingName::TPHeight), panelTop->GetHeight());
+  }
   SetStatusText(L"Options loaded.");
 }
 
@@ -805,12 +814,12 @@ void TfrmMain::SaveOptions() {
   // a window moved and then maximised comes back where it was moved to, and
   // a minimised one never stores the place off the screen where it lies.
   const RECT normal = NormalPlace(this);
-  dmodCommon->SetOption(SettingName::Top, static_cast<int>(normal.top));
-  dmodCommon->SetOption(SettingName::Left, static_cast<int>(normal.left));
-  dmodCommon->SetOption(SettingName::Width, static_cast<int>(normal.right - normal.left));
-  dmodCommon->SetOption(SettingName::Height, static_cast<int>(normal.bottom - normal.top));
-  dmodCommon->SetOption(SettingName::LPWidth, treeRegTree->GetWidth());
-  dmodCommon->SetOption(SettingName::TPHeight, panelTop->GetHeight());
+  dmodCommon->SetOption(SettingName::Top, keptTop_.ToStore(normal.top));
+  dmodCommon->SetOption(SettingName::Left, keptLeft_.ToStore(normal.left));
+  dmodCommon->SetOption(SettingName::Width, keptWidth_.ToStore(normal.right - normal.left));
+  dmodCommon->SetOption(SettingName::Height, keptHeight_.ToStore(normal.bottom - normal.top));
+  dmodCommon->SetOption(SettingName::LPWidth, keptTreeWidth_.ToStore(treeRegTree->GetWidth()));
+  dmodCommon->SetOption(SettingName::TPHeight, keptTopHeight_.ToStore(panelTop->GetHeight()));
   TTreeExNode* node = GetSelectedNode();
   if (dmodCommon->NodeHasData(node)) {
     dmodCommon->SetOption(SettingName::PreviousHKEY, dmodCommon->GetRootKeyName(dmodCommon->GetNodeRootKey(node), rnmFull));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/dmodCommonU.h"
+#include "app/FormBuild.h"
 #include "app/ListViewQ.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/ExtCtrls.h"
@@ -332,6 +333,10 @@ class TfrmMain : public TForm {
   void ApplySplitOption();
   // Keeps the values list and the splitter beside the tree in the window.
   void KeepTreeInPane();
+  // The stored window place and size, tree width and upper pane height,
+  // and what the window showed of them at start-up (fitted to the screen
+  // and the panes): unchanged, they are stored as they were asked for.
+  TKeptSize keptTop_, keptLeft_, keptWidth_, keptHeight_, keptTreeWidth_, keptTopHeight_;
   void NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath);
   // Taken, when given, drops an item whose target an earlier deletion of
   // the same command took (true: it counts as deleted) before it is asked
