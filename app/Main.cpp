@@ -554,6 +554,12 @@ void TfrmMain::LongWorkState(bool Running) {
   if (Running) {
     const int h = std::max(sbStatus->GetClientHeight() - 2, 10);
     btnStop->SetBounds(sbStatus->GetClientWidth() - 96, 1, 75, h);
+    workFocus_ = GetFocus();
+  } else {
+    // A click on Stop gave it the keyboard.
+    TWinControl* before = IsWindow(workFocus_) ? TWinControl::FindControl(workFocus_) : nullptr;
+    MoveFocusFrom(btnStop, before && ContainsControl(before) ? before : nullptr);
+    workFocus_ = nullptr;
   }
   btnStop->SetVisible(Running);
   if (Running) btnStop->Update();
@@ -775,6 +781,23 @@ void TfrmMain::KeepTreeInPane() {
   else if (width < least) treeRegTree->SetWidth(least);
 }
 
+void TfrmMain::MoveFocusFrom(TWinControl* Going, TWinControl* To) {
+  const HWND focus = GetFocus();
+  TWinControl* active = GetActiveControl();
+  const bool holds =
+      (focus && Going->HandleAllocated() && (focus == Going->GetHandle() || IsChild(Going->GetHandle(), focus))) ||
+      (active && (active == Going || Going->ContainsControl(active)));
+  if (!holds) return;
+  for (TWinControl* c : {To, static_cast<TWinControl*>(treeRegTree)}) {
+    if (!c || c == Going || Going->ContainsControl(c) || !c->CanFocus()) continue;
+    if (HandleAllocated() && GetActiveWindow() == GetHandle())
+      FocusControl(c);
+    else
+      SetActiveControl(c);  // the keyboard goes there when the window is activated
+    return;
+  }
+}
+
 void TfrmMain::ApplyFontOptions() {
   if (dmodCommon->OptionBool(SettingName::UseSystemFont)) {
     Font()->Assign(*Screen->IconFont());
@@ -879,6 +902,7 @@ void TfrmMain::FindResultBatch(bool Begin) {
 void TfrmMain::SearchProgress(const String& KeyPath) { lblFindStats->SetCaption(L"Search in progress... " + KeyPath); }
 
 void TfrmMain::SearchFinished() {
+  MoveFocusFrom(panelSearching, lvFindResults);
   panelSearching->SetVisible(false);
   btnFindStop->SetEnabled(false);
   lvFindResults->AlphaSort();
