@@ -705,9 +705,10 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
     TBarDragHandleStyle style = dh == 0 ? dhNone : dh == 1 ? dhSingle : dhDouble;
     for (TSkinToolbar* t : bars) t->SetDragHandleStyle(style);
   }
-  // The menu bar is never closed: nothing else would bring it back.
+  // The menu bar closes too: "Menu toolbar" on the View toolbar's drop-down
+  // brings it back, and with both hidden the View toolbar shows again.
   bool closeDocked = dmodCommon->OptionBool(SettingName::CloseButtonDocked);
-  for (TSkinToolbar* t : bars) t->SetCloseButtonWhenDocked(closeDocked && t != tbrMainMenu);
+  for (TSkinToolbar* t : bars) t->SetCloseButtonWhenDocked(closeDocked);
   tbrMainMenu->SetFullSize(dmodCommon->OptionBool(SettingName::FullSizeMenu));
   SetShowHint(dmodCommon->OptionBool(SettingName::ShowHints));
   if (ApplyGeometry) {
