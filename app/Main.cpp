@@ -522,6 +522,12 @@ void TfrmMain::FormShow(TObject*) {
   for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation}) ToolbarVisibleChanged(t);
   InitListViews();
   LoadOptions(true);
+  // A floating place stored on another screen (of other dots per inch, so
+  // that the toolbar is bigger here, or of another size) may leave a
+  // toolbar partly off the work area, its close button out of reach: it
+  // comes wholly onto it. Places wholly on the work area stay as stored.
+  for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation})
+    if (t->GetFloating()) t->MoveOnScreen(false);
   InitRegTree();
   LoadBookmarks(GetBookmarkFileName(true), true);
   if (dmodCommon->OptionBool(SettingName::ReopenPrevious)) {
