@@ -522,6 +522,12 @@ void TfrmMain::FormShow(TObject*) {
   for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation}) ToolbarVisibleChanged(t);
   InitListViews();
   LoadOptions(true);
+  // A floating place stored on another screen (of other dots per inch, so
+  // that the toolbar is bigger here, or of another size) may leave a
+  // toolbar partly off the work area, its close button out of reach: it
+  // comes wholly onto it. Places wholly on the work area stay as stored.
+  for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation})
+    if (t->GetFloating()) t->MoveOnScreen(false);
   InitRegTree();
   LoadBookmarks(GetBookmarkFileName(true), true);
   if (dmodCommon->OptionBool(SettingName::ReopenPrevious)) {
@@ -711,9 +717,10 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
     TBarDragHandleStyle style = dh == 0 ? dhNone : dh == 1 ? dhSingle : dhDouble;
     for (TSkinToolbar* t : bars) t->SetDragHandleStyle(style);
   }
-  // The menu bar is never closed: nothing else would bring it back.
+  // The menu bar closes too: "Menu toolbar" on the View toolbar's drop-down
+  // brings it back, and with both hidden the View toolbar shows again.
   bool closeDocked = dmodCommon->OptionBool(SettingName::CloseButtonDocked);
-  for (TSkinToolbar* t : bars) t->SetCloseButtonWhenDocked(closeDocked && t != tbrMainMenu);
+  for (TSkinToolbar* t : bars) t->SetCloseButtonWhenDocked(closeDocked);
   tbrMainMenu->SetFullSize(dmodCommon->OptionBool(SettingName::FullSizeMenu));
   SetShowHint(dmodCommon->OptionBool(SettingName::ShowHints));
   if (ApplyGeometry) {

@@ -474,6 +474,47 @@ TEST_F(ScreenDpi, AFloatingToolbarShowsItsWholeCaption) {
   EXPECT_EQ(shown(), whole);
 }
 
+// A toolbar stored floating near the work area's bottom-right corner,
+// where at the dots per inch it was stored at it fitted, comes up as big
+// as it is on this screen wholly on the work area, its close button in
+// reach; one stored wholly on the work area comes up where it was.
+TEST_F(ScreenDpi, AToolbarStoredFloatingComesUpWhollyOnTheWorkArea) {
+  const String stored = Settings + L"\\Toolbars\\tbrView";
+  auto storeFloating = [&](LONG Left, LONG Top) {
+    for (const auto& [name, text] : {std::pair{L"Rev", L"2000"}, {L"Visible", L"1"}, {L"DockedTo", L"+"},
+                                     {L"LastDock", L"tbdTop"}})
+      Write(stored, name, REG_SZ, Sz(text));
+    Write(stored, L"FloatLeft", REG_SZ, Sz(IntToStr(Left)));
+    Write(stored, L"FloatTop", REG_SZ, Sz(IntToStr(Top)));
+  };
+  auto floatingRect = [&] {
+    RECT r{};
+    TBarFloatingWindowParent* f = Window->tbrView->GetFloatingParent();
+    if (Window->tbrView->GetFloating() && f) GetWindowRect(f->GetHandle(), &r);
+    return r;
+  };
+  storeFloating(100, 120);
+  Start();
+  RECT fr = floatingRect();
+  EXPECT_EQ(fr.left, 100);
+  EXPECT_EQ(fr.top, 120);
+  const LONG width = fr.right - fr.left, height = fr.bottom - fr.top;
+  ASSERT_GT(width, 0);
+  Stop();
+
+  RECT wa;
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &wa, 0);
+  storeFloating(wa.right - width + 45, wa.bottom - height + 10);
+  Start();
+  fr = floatingRect();
+  EXPECT_EQ(fr.right - fr.left, width);
+  EXPECT_EQ(fr.right, wa.right);
+  EXPECT_EQ(fr.bottom, wa.bottom);
+  const RECT close = Window->tbrView->GetFloatingParent()->GetCloseButtonRect();
+  const POINT closeCentre{fr.left + (close.left + close.right) / 2, fr.top + (close.top + close.bottom) / 2};
+  EXPECT_TRUE(PtInRect(&wa, closeCentre));
+}
+
 // The tree's rows follow the font the options give, up and down again.
 TEST_F(ScreenDpi, TheTreeRowsFollowTheFont) {
   const String look = Settings + L"\\Appearance";
