@@ -191,6 +191,7 @@ TEST(PropsStorageStreamed, GlyphCutShortLeavesThePanelsAsTheyWere) {
   F.storage->RestoreProperties();
   ASSERT_EQ(F.bar->Panels()->GetCount(), 2);
   EXPECT_EQ(F.bar->Panels()->GetItem(0), First);
+  EXPECT_TRUE(First->OnClick);
   EXPECT_EQ(First->Glyph()->GetWidth(), 30);
   EXPECT_EQ(Second->GetText(), L"two");
 
