@@ -246,12 +246,10 @@ void TCommonLogic::ReadOptions(const std::vector<String>* Names) {
   for (const wchar_t* name : EditorSizeSettings) {
     if (Names && std::none_of(Names->begin(), Names->end(), [name](const String& n) { return AnsiSameText(n, name); }))
       continue;
-    // A size the registry does not hold took its default, which is this
-    // screen's already.
+    // A size the read did not find (none stored, or one of the wrong type)
+    // took its default, which is this screen's already.
     TRegStoreValue& v = rsOptions.GetValueByName(name);
-    TRegistry reg(KEY_READ);
-    if (!v.OpenKey(reg, false) || !reg.ValueExists(v.GetName())) continue;
-    v.SetValue(ScaleSize(v.GetValue().AsInteger(), from, screenDpi_));
+    if (v.ReadFound()) v.SetValue(ScaleSize(v.GetValue().AsInteger(), from, screenDpi_));
   }
 }
 

@@ -522,6 +522,12 @@ void TfrmMain::FormShow(TObject*) {
   for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation}) ToolbarVisibleChanged(t);
   InitListViews();
   LoadOptions(true);
+  // A floating place stored on another screen (of other dots per inch, so
+  // that the toolbar is bigger here, or of another size) may leave a
+  // toolbar partly off the work area, its close button out of reach: it
+  // comes wholly onto it. Places wholly on the work area stay as stored.
+  for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation})
+    if (t->GetFloating()) t->MoveOnScreen(false);
   InitRegTree();
   LoadBookmarks(GetBookmarkFileName(true), true);
   if (dmodCommon->OptionBool(SettingName::ReopenPrevious)) {
@@ -554,6 +560,12 @@ void TfrmMain::LongWorkState(bool Running) {
   if (Running) {
     const int h = std::max(sbStatus->GetClientHeight() - 2, 10);
     btnStop->SetBounds(sbStatus->GetClientWidth() - 96, 1, 75, h);
+    workFocus_ = GetFocus();
+  } else {
+    // A click on Stop gave it the keyboard.
+    TWinControl* before = IsWindow(workFocus_) ? TWinControl::FindControl(workFocus_) : nullptr;
+    MoveFocusFrom(btnStop, before && ContainsControl(before) ? before : nullptr);
+    workFocus_ = nullptr;
   }
   btnStop->SetVisible(Running);
   if (Running) btnStop->Update();
@@ -705,9 +717,10 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
     TBarDragHandleStyle style = dh == 0 ? dhNone : dh == 1 ? dhSingle : dhDouble;
     for (TSkinToolbar* t : bars) t->SetDragHandleStyle(style);
   }
-  // The menu bar is never closed: nothing else would bring it back.
+  // The menu bar closes too: "Menu toolbar" on the View toolbar's drop-down
+  // brings it back, and with both hidden the View toolbar shows again.
   bool closeDocked = dmodCommon->OptionBool(SettingName::CloseButtonDocked);
-  for (TSkinToolbar* t : bars) t->SetCloseButtonWhenDocked(closeDocked && t != tbrMainMenu);
+  for (TSkinToolbar* t : bars) t->SetCloseButtonWhenDocked(closeDocked);
   tbrMainMenu->SetFullSize(dmodCommon->OptionBool(SettingName::FullSizeMenu));
   SetShowHint(dmodCommon->OptionBool(SettingName::ShowHints));
   if (ApplyGeometry) {
@@ -715,6 +728,10 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
     SetBounds(dmodCommon->OptionInt(SettingName::Left), GetTop(), GetWidth(), GetHeight());
     ApplySizeOptions();
     KeepOnScreen(this);
+    keptTop_.Take(dmodCommon->OptionInt(SettingName::Top), GetTop());
+    keptLeft_.Take(dmodCommon->OptionInt(SettingName::Left), GetLeft());
+    keptWidth_.Take(dmodCommon->OptionInt(SettingName::Width), GetWidth());
+    keptHeight_.Take(dmodCommon->OptionInt(SettingName::Height), GetHeight());
     // A state the window has already is not set again: at start-up that
     // would show the window before its tree and lists are filled.
     const int state = dmodCommon->OptionInt(SettingName::WindowState);
@@ -732,6 +749,11 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
   ApplyFontOptions();
   skinSwitcher->SetEnableXPStyles(dmodCommon->OptionBool(SettingName::ToolbarXPThemes));
   for (TListViewQ* lv : {lvKeyValues, lvBookmarks, lvFindResults}) lv->LoadOptions();
+  if (ApplyGeometry) {
+    // The panes as laid out for the window's state and font.
+    keptTreeWidth_.Take(dmodCommon->OptionInt(SettingName::LPWidth), treeRegTree->GetWidth());
+    keptTopHeight_.Take(dmodCommon->OptionInt(SettingName::TPHeight), panelTop->GetHeight());
+  }
   SetStatusText(L"Options loaded.");
 }
 
@@ -764,6 +786,23 @@ void TfrmMain::KeepTreeInPane() {
   const int width = treeRegTree->GetWidth();
   if (width > most) treeRegTree->SetWidth(std::max(most, least));
   else if (width < least) treeRegTree->SetWidth(least);
+}
+
+void TfrmMain::MoveFocusFrom(TWinControl* Going, TWinControl* To) {
+  const HWND focus = GetFocus();
+  TWinControl* active = GetActiveControl();
+  const bool holds =
+      (focus && Going->HandleAllocated() && (focus == Going->GetHandle() || IsChild(Going->GetHandle(), focus))) ||
+      (active && (active == Going || Going->ContainsControl(active)));
+  if (!holds) return;
+  for (TWinControl* c : {To, static_cast<TWinControl*>(treeRegTree)}) {
+    if (!c || c == Going || Going->ContainsControl(c) || !c->CanFocus()) continue;
+    if (HandleAllocated() && GetActiveWindow() == GetHandle())
+      FocusControl(c);
+    else
+      SetActiveControl(c);  // the keyboard goes there when the window is activated
+    return;
+  }
 }
 
 void TfrmMain::ApplyFontOptions() {
@@ -805,12 +844,12 @@ void TfrmMain::SaveOptions() {
   // a window moved and then maximised comes back where it was moved to, and
   // a minimised one never stores the place off the screen where it lies.
   const RECT normal = NormalPlace(this);
-  dmodCommon->SetOption(SettingName::Top, static_cast<int>(normal.top));
-  dmodCommon->SetOption(SettingName::Left, static_cast<int>(normal.left));
-  dmodCommon->SetOption(SettingName::Width, static_cast<int>(normal.right - normal.left));
-  dmodCommon->SetOption(SettingName::Height, static_cast<int>(normal.bottom - normal.top));
-  dmodCommon->SetOption(SettingName::LPWidth, treeRegTree->GetWidth());
-  dmodCommon->SetOption(SettingName::TPHeight, panelTop->GetHeight());
+  dmodCommon->SetOption(SettingName::Top, keptTop_.ToStore(normal.top));
+  dmodCommon->SetOption(SettingName::Left, keptLeft_.ToStore(normal.left));
+  dmodCommon->SetOption(SettingName::Width, keptWidth_.ToStore(normal.right - normal.left));
+  dmodCommon->SetOption(SettingName::Height, keptHeight_.ToStore(normal.bottom - normal.top));
+  dmodCommon->SetOption(SettingName::LPWidth, keptTreeWidth_.ToStore(treeRegTree->GetWidth()));
+  dmodCommon->SetOption(SettingName::TPHeight, keptTopHeight_.ToStore(panelTop->GetHeight()));
   TTreeExNode* node = GetSelectedNode();
   if (dmodCommon->NodeHasData(node)) {
     dmodCommon->SetOption(SettingName::PreviousHKEY, dmodCommon->GetRootKeyName(dmodCommon->GetNodeRootKey(node), rnmFull));
@@ -870,6 +909,7 @@ void TfrmMain::FindResultBatch(bool Begin) {
 void TfrmMain::SearchProgress(const String& KeyPath) { lblFindStats->SetCaption(L"Search in progress... " + KeyPath); }
 
 void TfrmMain::SearchFinished() {
+  MoveFocusFrom(panelSearching, lvFindResults);
   panelSearching->SetVisible(false);
   btnFindStop->SetEnabled(false);
   lvFindResults->AlphaSort();

@@ -126,6 +126,7 @@ class TPersistent : public TObject {
   friend class TReader;
   friend class TWriter;
   friend class TNameRecorder;
+  friend class TFiler;
   virtual void AssignTo(TPersistent* Dest);
   // Declares the object's stored properties to a reader or writer (see
   // classlib/Filer.h): Filer->DefineProperty / DefineBinaryProperty for

@@ -343,6 +343,19 @@ bool IsIdent(const String& T) {
   }
 }
 
+// Whether Value is one whole value of the stream and nothing more.
+bool IsOneValue(const std::string& Value) {
+  TMemoryStream S;
+  S.WriteBuffer(Value.data(), static_cast<int64_t>(Value.size()));
+  S.SetPosition(0);
+  try {
+    TReader(&S).SkipValue();
+  } catch (const Exception&) {
+    return false;
+  }
+  return S.GetPosition() == S.GetSize();
+}
+
 // The stream form of Text for a property whose value now has the stream
 // form Current; raises EConvertError for a text that is no such value.
 std::string TextToValue(const std::string& Current, const String& Text) {
@@ -385,6 +398,9 @@ std::string TextToValue(const std::string& Current, const String& Text) {
         if (!H || !L || !*H || !*L) throw EConvertError(L"'" + T + L"' is not a stored value");
         R += static_cast<char>(((H - kHex) << 4) | (L - kHex));
       }
+      // Exactly one value: one cut short (a picture whose length runs past
+      // its bytes) would take in what follows it in its collection.
+      if (!IsOneValue(R)) throw EConvertError(L"'" + T + L"' is not a stored value");
       return R;
   }
   return Bytes(S);

@@ -323,6 +323,8 @@ TEST_F(Commands, LongExportAndImportStopOnTheStopButtonAndEscape) {
   EXPECT_TRUE(answered);
   EXPECT_TRUE(stopShown);
   EXPECT_FALSE(Window->btnStop->GetVisible());
+  // The click gave Stop the keyboard; hidden, it hands it back to the tree.
+  EXPECT_EQ(GetFocus(), Window->treeRegTree->GetHandle());
   EXPECT_EQ(Window->GetStatusText(), L"Export stopped; no file was written.");
   EXPECT_EQ(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
 

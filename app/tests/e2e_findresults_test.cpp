@@ -425,6 +425,37 @@ TEST_F(FindResults, ResultsGoneBehindTheProgramsBackAreNamedInOneMessage) {
   EXPECT_TRUE(Errors.empty());
 }
 
+// A search that ends while its Stop button has the keyboard (Tab to Stop,
+// Space, and the search's end report) leaves the keyboard on the find
+// results, where the arrows move on (Stop, hidden and disabled, once left
+// no control taking keys until a click).
+TEST_F(FindResults, ASearchEndingOnItsStopButtonLeavesTheKeyboardOnTheResults) {
+  Start();
+  Window->SearchStarted();
+  for (const wchar_t* path : {L"\\A\\", L"\\B\\", L"\\C\\"})
+    Window->AddFindResult(new TSearchHit{hkKeyName, RegRoot::CurrentUser, path, L"", L""});
+  Foreground(Window->lvFindResults);
+  const HWND list = Window->lvFindResults->GetHandle(), stop = Window->btnFindStop->GetHandle();
+  Window->lvFindResults->Items()->GetItem(0)->SetFocused(true);
+  for (int i = 0; i < 12 && GetFocus() != stop; ++i) {
+    testsupport::PressKey(VK_TAB);
+    dlgtest::Pump(20);
+  }
+  ASSERT_EQ(GetFocus(), stop);
+  testsupport::PressKey(VK_SPACE);
+  dlgtest::Pump(30);
+  Window->SearchFinished();
+  dlgtest::Pump(30);
+  EXPECT_EQ(GetFocus(), list);
+  auto focusedRow = [&] { return int(SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED)); };
+  const int row = focusedRow();
+  ASSERT_GE(row, 0);
+  const bool down = row + 1 < Window->lvFindResults->Items()->GetCount();
+  testsupport::PressKey(down ? VK_DOWN : VK_UP);
+  dlgtest::Pump(30);
+  EXPECT_EQ(focusedRow(), down ? row + 1 : row - 1);
+}
+
 // The Stop button of the search panel stays inside a narrow window, where
 // the mouse reaches it.
 TEST_F(FindResults, TheStopButtonStaysInReachOfANarrowWindow) {

@@ -9,6 +9,7 @@
 #include "toolbars/BarDock.h"
 #include "toolbars/BarEditItem.h"
 #include "toolbars/BarFloat.h"
+#include "toolbars/BarUtilsWin.h"
 
 using namespace e2e;
 
@@ -185,6 +186,43 @@ TEST_F(Toolbars, TheAddressBoxLeavesTheGripRoomWhenStartedRestored) {
   Start();
   dlgtest::Pump(50);
   check("stored size", 608);
+  EXPECT_TRUE(Errors.empty());
+}
+
+// The Navigation toolbar, stretched over its row while docked, dragged off
+// its dock by its grip: it floats at its own width under the pointer where
+// it was held, wholly on the work area, wherever it is dropped.
+TEST_F(Toolbars, TheNavigationToolbarFloatsUnderThePointer) {
+  Start();
+  Window->SetWindowState(wsMaximized);
+  Foreground(Window->treeRegTree);
+  TSkinToolbar* nav = Window->tbrNavigation;
+  for (const LONG x : {300L, 700L}) {
+    SCOPED_TRACE(x);
+    ASSERT_TRUE(nav->GetDocked());
+    RECT tr, mr;
+    GetWindowRect(nav->GetHandle(), &tr);
+    GetWindowRect(Window->GetHandle(), &mr);
+    const POINT to{x, (mr.top + mr.bottom) / 2};
+    ASSERT_TRUE(testsupport::Drag({POINT{tr.left + 4, (tr.top + tr.bottom) / 2}, to}));
+    ASSERT_TRUE(PumpUntil([&] { return nav->GetFloating(); }));
+    TBarFloatingWindowParent* f = nav->GetFloatingParent();
+    ASSERT_NE(f, nullptr);
+    dlgtest::Pump(50);
+    RECT fr, both;
+    GetWindowRect(f->GetHandle(), &fr);
+    EXPECT_LT(fr.right - fr.left, tr.right - tr.left);
+    EXPECT_TRUE(PtInRect(&fr, to)) << fr.left << "," << fr.top << "-" << fr.right << "," << fr.bottom;
+    EXPECT_LE(fr.left, to.x);
+    EXPECT_GT(fr.left, to.x - 20);
+    const RECT wa = GetRectOfMonitorContainingPoint(to, true);
+    ASSERT_TRUE(IntersectRect(&both, &fr, &wa));
+    EXPECT_TRUE(EqualRect(&both, &fr));
+    // Docked again by a double click on its caption.
+    const RECT cap = f->GetCaptionRect();
+    testsupport::DoubleClick(POINT{fr.left + cap.left + 6, fr.top + (cap.top + cap.bottom) / 2});
+    ASSERT_TRUE(PumpUntil([&] { return nav->GetDocked(); }));
+  }
   EXPECT_TRUE(Errors.empty());
 }
 

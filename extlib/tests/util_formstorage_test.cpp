@@ -431,3 +431,51 @@ TEST_F(FormStorage, EveryStreamedPropertyIsStorable) {
   EXPECT_EQ(Cal->GetCalendarDate(), EncodeDate(2024, 2, 29));
   Storage->Active = false;
 }
+
+// Another storage's values kept through StoredProps come back into the
+// values it holds when there are as many: the same objects, each by its
+// name, with the handlers set in code, which then run. With another count
+// they are made anew, once, with their values.
+TEST_F(FormStorage, AnotherStoragesValuesRestoreIntoTheValuesItHolds) {
+  auto F = MakeForm();
+  auto* Other = new TFormStorage(F.get());
+  Other->SetName(L"Other");
+  Other->SetIniFileName(IniName);
+  Other->SetIniSection(L"Other");
+  Storage->GetStoredProps()->AddObject(L"Other.StoredValues", Other);
+  TStoredValues* Values = Other->GetStoredValues();
+  Other->SetStoredValue(L"First", Variant(String(L"one")));
+  Other->SetStoredValue(L"Second", Variant(String(L"two")));
+  Storage->SaveProperties();
+
+  // Held in the other order, changed, with handlers.
+  TStoredValue* First = Values->GetValue(L"First");
+  TStoredValue* Second = Values->GetValue(L"Second");
+  First->SetIndex(1);
+  First->Value = Variant(String(L"changed"));
+  int Restored = 0, Saved = 0;
+  First->OnRestore = TStoredValueEvent([&](TStoredValue*, Variant&) { ++Restored; });
+  First->OnSave = TStoredValueEvent([&](TStoredValue*, Variant&) { ++Saved; });
+  Storage->RestoreProperties();
+  ASSERT_EQ(Values->GetCount(), 2);
+  EXPECT_EQ(Values->Items(0), First);
+  EXPECT_EQ(Values->Items(1), Second);
+  EXPECT_EQ(First->Value.AsString(), L"one");
+  EXPECT_EQ(Second->Value.AsString(), L"two");
+  Values->RestoreValues();
+  Values->SaveValues();
+  EXPECT_EQ(Restored, 1);
+  EXPECT_EQ(Saved, 1);
+
+  // Three held, two stored: two new ones, made once.
+  Other->SetStoredValue(L"Third", Variant(String(L"three")));
+  const int NextID = Values->Items(2)->GetID() + 1;
+  Storage->RestoreProperties();
+  ASSERT_EQ(Values->GetCount(), 2);
+  EXPECT_EQ(Values->Items(0)->GetID(), NextID);
+  EXPECT_EQ(Values->Items(1)->GetID(), NextID + 1);
+  EXPECT_EQ(Values->Items(0)->GetName(), L"First");
+  EXPECT_EQ(Values->Items(1)->Value.AsString(), L"two");
+  Storage->Active = false;
+  Other->Active = false;
+}

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 #include "classlib/Registry.h"
 #include "classlib/ExtCtrls.h"
@@ -767,6 +768,56 @@ TEST(BarFloating, AToolbarWithAWideCaptionFloatsWhereItsOutlineWasDropped) {
   const RECT fr = WindowRectOf(t->GetFloatingParent());
   ASSERT_GT(fr.right - fr.left, 3 * (docked.right - docked.left));  // the caption's width
   EXPECT_NEAR(fr.left, to.x - MulDiv(from.x - docked.left, fr.right - fr.left, docked.right - docked.left), 1);
+}
+
+// Floating, a toolbar stays as wide as its caption while its items change
+// under it: hidden, shown, removed, renamed or added, taking less room than
+// the caption, they leave the window as wide as an arrangement makes it.
+TEST(BarFloating, AFloatingToolbarKeepsItsCaptionWidthWhileItsItemsChange) {
+  FloatHost h;
+  auto* t = h.AddToolbar(L"tbrShrinking", 0, 0, 0);
+  t->SetText(L"The caption of a floating toolbar");
+  std::vector<TBarItem*> items;
+  for (const wchar_t* caption : {L"A", L"An item with a long caption", L"Another long one", L"And a third"}) {
+    items.push_back(new TBarItem(h.Form.get()));
+    items.back()->SetCaption(caption);
+    t->Items()->Add(items.back());
+  }
+  h.Show();
+  t->SetFloating(true);
+  Pump(30);
+  const HWND fh = t->GetFloatingParent()->GetHandle();
+  auto width = [&] {
+    RECT r;
+    GetWindowRect(fh, &r);
+    return r.right - r.left;
+  };
+  const LONG full = width();
+  auto expectArrangedWidth = [&](const char* After) {
+    SCOPED_TRACE(After);
+    Pump(30);
+    const LONG laidOut = width();
+    t->Arrange();
+    Pump(30);
+    EXPECT_EQ(laidOut, width());
+    EXPECT_LT(width(), full);
+  };
+  for (int i = 1; i < 4; ++i) items[i]->SetVisible(false);
+  expectArrangedWidth("hidden");
+  POINT itemsSize{0, 0};
+  t->GetBaseSize(itemsSize);
+  ASSERT_LT(itemsSize.x + 20, t->GetClientWidth());  // the caption holds the width
+  items[1]->SetCaption(L"B");
+  items[1]->SetVisible(true);
+  expectArrangedWidth("shown");
+  delete items[1];
+  expectArrangedWidth("removed");
+  items[0]->SetCaption(L"C");
+  expectArrangedWidth("renamed");
+  auto* added = new TBarItem(h.Form.get());
+  added->SetCaption(L"D");
+  t->Items()->Add(added);
+  expectArrangedWidth("added");
 }
 
 // Off its dock, a window that may not float shows the not-allowed cursor

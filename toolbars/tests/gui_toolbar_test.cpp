@@ -3,6 +3,7 @@
 
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "classlib/Actions.h"
 #include "classlib/Filer.h"
@@ -1088,13 +1089,13 @@ int HookACallsForOneMessage() {
 TEST(BarThreadHooks, SharedSystemHooksFollowTheirRegistrations) {
   InstallHookProc(HookA, THookProcCodes{hpGetMessage}, false);
   InstallHookProc(HookB, THookProcCodes{hpPreDestroy}, false);
-  bool cwp = BarHookInstalled(0);  // the dockable windows of earlier tests may hold it
+  EXPECT_FALSE(BarHookInstalled(0));
   EXPECT_TRUE(BarHookInstalled(1));
   EXPECT_TRUE(BarHookInstalled(2));
   UninstallHookProc(HookA);
   EXPECT_FALSE(BarHookInstalled(2));
   EXPECT_TRUE(BarHookInstalled(1));
-  EXPECT_EQ(BarHookInstalled(0), cwp);
+  EXPECT_FALSE(BarHookInstalled(0));
   // Registered twice: two removals.
   InstallHookProc(HookA, THookProcCodes{hpGetMessage}, false);
   InstallHookProc(HookA, THookProcCodes{hpGetMessage}, false);
@@ -1109,6 +1110,64 @@ TEST(BarThreadHooks, SharedSystemHooksFollowTheirRegistrations) {
   DestroyWindow(w);
   EXPECT_EQ(g_hookB, 1);
   UninstallHookProc(HookB);
+}
+
+// The send-message kind: a sent WM_WINDOWPOSCHANGED reaches the client
+// that asked for it, once for one SetWindowPos, a sent WM_SIZE none, and a
+// sent WM_ACTIVATEAPP the client of application activation, each with its
+// window and parameters; the system hook goes with the last of them.
+struct SentCall {
+  THookProc Proc;
+  THookProcCode Code;
+  HWND Wnd;
+  WPARAM WParam;
+  LPARAM LParam;
+};
+std::vector<SentCall> g_sentCalls;
+void HookPosChanged(THookProcCode Code, HWND Wnd, WPARAM WParam, LPARAM LParam) {
+  g_sentCalls.push_back({HookPosChanged, Code, Wnd, WParam, LParam});
+}
+void HookActivateApp(THookProcCode Code, HWND Wnd, WPARAM WParam, LPARAM LParam) {
+  g_sentCalls.push_back({HookActivateApp, Code, Wnd, WParam, LParam});
+}
+
+TEST(BarThreadHooks, SentMessagesReachTheClientsOfTheirKind) {
+  HWND w = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  InstallHookProc(HookPosChanged, THookProcCodes{hpSendWindowPosChanged}, false);
+  InstallHookProc(HookActivateApp, THookProcCodes{hpSendActivateApp}, false);
+  EXPECT_TRUE(BarHookInstalled(0));
+  auto callsFor = [w] {
+    std::vector<SentCall> mine;
+    for (const SentCall& c : g_sentCalls)
+      if (c.Wnd == w) mine.push_back(c);
+    g_sentCalls.clear();
+    return mine;
+  };
+  g_sentCalls.clear();
+  SendMessageW(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(20, 20));
+  EXPECT_TRUE(callsFor().empty());
+  SetWindowPos(w, nullptr, 5, 5, 20, 20, SWP_NOZORDER | SWP_NOACTIVATE);
+  std::vector<SentCall> calls = callsFor();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].Proc, &HookPosChanged);
+  EXPECT_EQ(calls[0].Code, hpSendWindowPosChanged);
+  ASSERT_NE(calls[0].LParam, 0);
+  EXPECT_EQ(reinterpret_cast<WINDOWPOS*>(calls[0].LParam)->hwnd, w);
+  SendMessageW(w, WM_ACTIVATEAPP, TRUE, 77);
+  calls = callsFor();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].Proc, &HookActivateApp);
+  EXPECT_EQ(calls[0].Code, hpSendActivateApp);
+  EXPECT_EQ(calls[0].WParam, WPARAM(TRUE));
+  EXPECT_EQ(calls[0].LParam, 77);
+  UninstallHookProc(HookPosChanged);
+  EXPECT_TRUE(BarHookInstalled(0));
+  UninstallHookProc(HookActivateApp);
+  EXPECT_FALSE(BarHookInstalled(0));
+  SetWindowPos(w, nullptr, 0, 0, 10, 10, SWP_NOZORDER | SWP_NOACTIVATE);
+  SendMessageW(w, WM_ACTIVATEAPP, FALSE, 0);
+  EXPECT_TRUE(callsFor().empty());
+  DestroyWindow(w);
 }
 
 // A registration made without a system hook (a designer's) gives none back
