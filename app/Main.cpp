@@ -996,6 +996,7 @@ void TfrmMain::mnuEdit_RenameClick(TObject*) {
     TTreeExNode* n = SelectedKeyNode();
     if (!n) return;
     if (n->GetLevel() <= 1) {
+      SetStatusText(L"Key not renamed.");
       dmodCommon->ShowMessageText(L"A root key can't be renamed.");
       return;
     }
@@ -1022,26 +1023,42 @@ void TfrmMain::pmnuLVS_SmallIconsClick(TObject* Sender) { mnuView_LVS_SmallIcons
 void TfrmMain::pmnuLVS_ListClick(TObject* Sender) { mnuView_LVS_ListClick(Sender); }
 void TfrmMain::pmnuLVS_DetailsClick(TObject* Sender) { mnuView_LVS_DetailsClick(Sender); }
 
+namespace {
+const wchar_t* const PathNotCopied = L"Path not copied.";
+}  // namespace
+
+void TfrmMain::CopyText(const std::function<String()>& Text, const wchar_t* Done, const wchar_t* Failed) {
+  try {
+    Clipboard()->SetAsText(Text());
+  } catch (...) {
+    // The status of an earlier copy must not stand for this one, which
+    // failed (the clipboard held by another program, say).
+    SetStatusText(Failed);
+    throw;
+  }
+  SetStatusText(Done);
+}
+
 void TfrmMain::mnuEdit_CopyKeyClick(TObject*) {
   String name = ActiveControlName();
   if (name == L"lvBookmarks") {
     TListItem* it = lvBookmarks->GetSelected();
     auto* b = ItemBookmark(it);
     if (!b) return;
-    Clipboard()->SetAsText(dmodCommon->GetRootKeyName(b->RootKey, rnmFull) + b->KeyPath);
-    SetStatusText(L"Copied path of the selected bookmark to the clipboard.");
+    CopyText([b] { return dmodCommon->GetRootKeyName(b->RootKey, rnmFull) + b->KeyPath; },
+             L"Copied path of the selected bookmark to the clipboard.", PathNotCopied);
   } else if (name == L"lvFindResults") {
     TListItem* it = lvFindResults->GetSelected();
     auto* h = ItemHit(it);
     if (!h) return;
-    Clipboard()->SetAsText(dmodCommon->GetRootKeyName(h->RootKey, rnmFull) + h->Path);
-    SetStatusText(L"Copied path of the selected find result to the clipboard.");
+    CopyText([h] { return dmodCommon->GetRootKeyName(h->RootKey, rnmFull) + h->Path; },
+             L"Copied path of the selected find result to the clipboard.", PathNotCopied);
   } else {
     TTreeExNode* n = SelectedKeyNode();
     if (!n) return;
-    Clipboard()->SetAsText(dmodCommon->GetRootKeyName(dmodCommon->GetNodeRootKey(n), rnmFull) +
-                           dmodCommon->GetNodeKeyPath(n));
-    SetStatusText(L"Copied path of the selected key to the clipboard.");
+    CopyText([n] { return dmodCommon->GetRootKeyName(dmodCommon->GetNodeRootKey(n), rnmFull) +
+                          dmodCommon->GetNodeKeyPath(n); },
+             L"Copied path of the selected key to the clipboard.", PathNotCopied);
   }
 }
 
@@ -1052,8 +1069,8 @@ void TfrmMain::mnuEdit_CopyValueClick(TObject*) {
     SetStatusText(L"No value is selected.");
     return;
   }
-  Clipboard()->SetAsText(v->GetDisplayText());
-  SetStatusText(L"Copied selected value to the clipboard.");
+  // A value with no text (a type the editor doesn't show) raises here.
+  CopyText([v] { return v->GetDisplayText(); }, L"Copied selected value to the clipboard.", L"Value not copied.");
 }
 
 void TfrmMain::mnuEdit_FindClick(TObject*) { dmodCommon->ShowFindDialog(); }
@@ -1155,10 +1172,6 @@ void TfrmMain::mnuNavigation_CollapseClick(TObject*) {
   if (n && n->GetExpanded()) n->Collapse(true);
 }
 
-namespace {
-const wchar_t* const PathNotFound = L"Key not found.";
-}  // namespace
-
 void TfrmMain::GoToPath(const String& Text) {
   if (Text.empty()) return;
   String path = Text;
@@ -1168,7 +1181,7 @@ void TfrmMain::GoToPath(const String& Text) {
   // A text that names no root key names no key: said so plainly (the tree
   // would take it for a root key it lost).
   if (root == RegRoot::None) {
-    dmodCommon->SetStatusText(PathNotFound);
+    dmodCommon->SetStatusText(AppText::KeyNotFound);
     dmodCommon->ShowMessageText(L"The requested key does not exist:\n\n" + Text);
     return;
   }
@@ -1178,7 +1191,7 @@ void TfrmMain::GoToPath(const String& Text) {
     dmodCommon->SetStatusText(L"Key opened: " + dmodCommon->GetNodeRootKeyName(node, rnmByOption) +
                               dmodCommon->GetNodeKeyPath(node));
   else
-    dmodCommon->SetStatusText(PathNotFound);
+    dmodCommon->SetStatusText(AppText::KeyNotFound);
 }
 
 void TfrmMain::mnuNavigation_GotoClick(TObject*) {

@@ -267,6 +267,9 @@ class TfrmMain : public TForm {
   void GoToPath(const String& Text);
   // The name of the active control ("treeRegTree", "lvKeyValues", ...).
   String ActiveControlName();
+  // Puts Text() on the clipboard with the status Done; when that raises,
+  // the status is Failed and the exception goes on.
+  void CopyText(const std::function<String()>& Text, const wchar_t* Done, const wchar_t* Failed);
 
   // --- Events of the tree and the lists.
   void treeRegTreeExpanding(TObject*, TTreeExNode* Node, bool& AllowExpansion);

@@ -7,6 +7,27 @@ bool RegKeyExists(TRegRoot Root, const String& Path) {
   return k.OpenReadOnly(Root, Path);
 }
 
+bool RegDanglingLink(HKEY Parent, const String& Path, String* Target) {
+  HKEY link = nullptr;
+  if (RegOpenKeyExW(Parent, Path.c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE, &link) != ERROR_SUCCESS)
+    return false;
+  // Opened as itself, the key is there: only what it links to is missing
+  // (a normal open of it reached nothing).
+  HKEY through = nullptr;
+  const LONG followed = RegOpenKeyExW(Parent, Path.c_str(), 0, KEY_QUERY_VALUE, &through);
+  if (followed == ERROR_SUCCESS) RegCloseKey(through);
+  if (Target) {
+    Target->clear();
+    TRegKey key(link);
+    TRegRawValue raw;
+    if (key.ReadValue(L"SymbolicLinkValue", raw) == ERROR_SUCCESS && raw.Type == REG_LINK)
+      for (size_t i = 0; i + 1 < raw.Data.size(); i += 2)
+        Target->push_back(static_cast<wchar_t>(raw.Data[i] | (raw.Data[i + 1] << 8)));
+  }
+  RegCloseKey(link);
+  return followed == ERROR_FILE_NOT_FOUND;
+}
+
 void RegDeleteBranch(TRegRoot Root, const String& Path) {
   const String p = ApiKeyPath(Path);
   if (p.empty()) throw ERegistryException(String(L"A root key can't be deleted."));

@@ -12,6 +12,11 @@
 
 // True when the key exists (opens it read-only).
 bool RegKeyExists(TRegRoot Root, const String& Path);
+// True when Path below Parent is a key of its own that can't be opened
+// because it is a link to a key that is not there (the open fails as for
+// a key that is missing, yet the key is listed). Target receives the
+// path it links to, as the link holds it.
+bool RegDanglingLink(HKEY Parent, const String& Path, String* Target = nullptr);
 
 // Key names are equal as the registry finds them: character by character,
 // letter case aside, by the system's own case table whatever the user's

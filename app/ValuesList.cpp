@@ -151,6 +151,7 @@ void TfrmMain::lvKeyValuesEditing(TObject*, TListItem* Item, bool& AllowEdit) {
 
 void TfrmMain::lvKeyValuesEdited(TObject*, TListItem* Item, String& S) {
   if (S.empty()) {
+    dmodCommon->SetStatusText(ValueNotRenamed);
     dmodCommon->ShowMessageText(L"Invalid value name.");
     S = Item->GetCaption();
     return;

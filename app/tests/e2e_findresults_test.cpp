@@ -7,6 +7,7 @@
 #include <sddl.h>
 
 #include "app/Dialogs.h"
+#include "app/EditValue.h"
 #include "app/FindForm.h"
 #include "app/ItemData.h"
 #include "app/RegAccess.h"
@@ -761,6 +762,91 @@ TEST_F(FindResults, AFailedDeleteReplacesTheSuccessOfTheOneBefore) {
   EXPECT_NE(Result(data + L" : S2"), nullptr);
   EXPECT_EQ(Errors.size(), 1u);
   EXPECT_EQ(Window->GetStatusText(), L"Find result not deleted.");
+}
+
+// Every command sets its own status, or clears the one before it: no
+// earlier success or failure is left standing for a command after it that
+// failed, or that succeeded with no text of its own.
+TEST_F(FindResults, NoEarlierStatusOutlivesTheCommandAfterIt) {
+  Write(String(Data) + L"\\Odd", L"Q4", REG_QWORD, Dw(7));
+  Write(String(Data) + L"\\Odd", L"Multi", REG_MULTI_SZ, std::string("a\0\0\0\0\0", 6));
+  Write(String(Data) + L"\\Plain", L"D", REG_DWORD, Dw(5));
+  CreateKey(String(Data) + L"\\Gone");
+  CreateKey(String(Data) + L"\\Mark");
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"^Mark$", 2);
+  ASSERT_EQ(Window->lvFindResults->Items()->GetCount(), 1);
+  auto chosen = [&](TListViewQ* List, const String& Caption) {
+    SelectOnly(List, {Caption});
+    Foreground(List);
+  };
+  auto enter = [&](const String& Caption, std::function<void()> InEditor) {
+    chosen(Window->lvKeyValues, Caption);
+    ASSERT_TRUE(WithModal([] { testsupport::PressKey(VK_RETURN); }, {std::move(InEditor)}));
+  };
+
+  // Copy value: a value with no text to copy fails after one that did not.
+  ASSERT_NE(Open(L"Plain"), nullptr);
+  chosen(Window->lvKeyValues, L"D");
+  testsupport::PressKey('C', {VK_SHIFT, VK_CONTROL});
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetStatusText() == L"Copied selected value to the clipboard."; }, 5000));
+  ASSERT_NE(Open(L"Odd"), nullptr);
+  chosen(Window->lvKeyValues, L"Multi");
+  testsupport::PressKey('C', {VK_SHIFT, VK_CONTROL});
+  EXPECT_TRUE(PumpUntil([] { return !dlgtest::ShownExceptions().empty(); }, 5000));
+  EXPECT_EQ(Window->GetStatusText(), L"Value not copied.");
+  dlgtest::ShownExceptions().clear();
+
+  // The note on how one value is edited goes when another is opened.
+  enter(L"Q4", [] { testsupport::PressKey(VK_ESCAPE); });
+  ASSERT_EQ(Window->GetStatusText(),
+            L"The REG_QWORD value has 4 bytes of data: it is edited as bytes, and stays a REG_QWORD.");
+  ASSERT_NE(Open(L"Plain"), nullptr);
+  String whileEdited = L"?";
+  enter(L"D", [&] {
+    ASSERT_TRUE(F.EditValue->GetVisible());
+    whileEdited = Window->GetStatusText();
+    testsupport::PressKey(VK_ESCAPE);
+  });
+  EXPECT_EQ(whileEdited, L"");
+
+  // Enter on a new bookmark's name as given renames nothing.
+  ASSERT_NE(Open(L"Gone"), nullptr);
+  Foreground(Window->treeRegTree);
+  testsupport::PressKey('B', {VK_CONTROL});
+  ASSERT_TRUE(PumpUntil([&] { return Window->lvBookmarks->IsEditing(); }, 5000));
+  testsupport::PressKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !Window->lvBookmarks->IsEditing(); }, 5000));
+  EXPECT_EQ(Window->GetStatusText(), L"New bookmark added: Gone");
+
+  // A bookmark whose key is gone, opened after an aborted export.
+  TPlacesOpenDialog::DialogHook = [](OPENFILENAMEW&, bool) -> BOOL { return FALSE; };
+  Window->mnuFile_ExportClick(nullptr);
+  ASSERT_EQ(Window->GetStatusText(), L"Export aborted.");
+  DeleteTree(String(Data) + L"\\Gone");
+  chosen(Window->lvBookmarks, L"Gone");
+  testsupport::PressKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !Messages().empty(); }, 5000));
+  EXPECT_EQ(Window->GetStatusText(), L"Key not found.");
+
+  // A find result bookmarked from its pop-up menu after that failure.
+  Window->pagExtras->SetActivePage(Window->tbsFindResults);
+  TListItem* mark = Result(String(L"HKEY_CURRENT_USER\\") + Data + L"\\Mark\\");
+  ASSERT_NE(mark, nullptr);
+  Window->lvFindResults->ClearSelection();
+  Window->lvFindResults->SetSelected(mark);
+  Window->lvFindResults->SetItemFocused(mark);
+  Foreground(Window->lvFindResults);
+  Script s;
+  s.Steps = {{[] { return Shown<TBarPopupWindow>() != nullptr; },
+              [] { testsupport::InputScript().Press('B').Post(); }}};
+  ASSERT_EQ(s.Run([] { testsupport::InputScript().Press(VK_APPS).Post(); }), s.Steps.size());
+  ASSERT_TRUE(PumpUntil([&] { return Window->lvBookmarks->IsEditing(); }, 5000));
+  testsupport::PressKey(VK_ESCAPE);
+  EXPECT_EQ(Window->lvBookmarks->Items()->GetCount(), 2);
+  EXPECT_EQ(Window->GetStatusText(), L"");
+  EXPECT_TRUE(Errors.empty());
 }
 
 }  // namespace
