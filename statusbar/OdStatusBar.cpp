@@ -47,6 +47,17 @@ void DrawTextIn(TCanvas* c, TRect r, const String& s, UINT flags, TColor color) 
   SelectObject(dc, old);
 }
 
+// A lock key's new state is the thread's once it has taken the key's
+// message, which is after its keyboard hook: a panel painted from the hook
+// would show the state before the key. The panel is painted by the bar's
+// next paint instead, after the key.
+void RepaintAfterKey(TOdStatusPanel* P) {
+  TOdStatusBar* bar = P->GetStatusBar();
+  if (!bar || bar->IsDestroying() || !bar->HandleAllocated()) return;
+  TRect r = bar->GetPanelRect(P->GetIndex());
+  if (!IsRectEmpty(&r)) InvalidateRect(bar->GetHandle(), &r, FALSE);
+}
+
 }  // namespace
 
 LRESULT CALLBACK OdStatusKeyboardHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
@@ -55,11 +66,11 @@ LRESULT CALLBACK OdStatusKeyboardHookProc(int nCode, WPARAM wParam, LPARAM lPara
       std::vector<TOdStatusPanel*> clients = gHookClients;
       if (gRefreshAll) {
         gRefreshAll = false;
-        for (TOdStatusPanel* p : clients) p->Invalidate();
+        for (TOdStatusPanel* p : clients) RepaintAfterKey(p);
       } else if ((wParam == VK_CAPITAL || wParam == VK_NUMLOCK || wParam == VK_SCROLL) &&
                  !(lParam & (LPARAM(1) << 31)) && !(lParam & (LPARAM(1) << 30))) {
         for (TOdStatusPanel* p : clients)
-          if (LockKey(p->GetPanelType()) == int(wParam)) p->Invalidate();
+          if (LockKey(p->GetPanelType()) == int(wParam)) RepaintAfterKey(p);
       }
     } catch (...) {
       if (Application) Application->HandleException(nullptr);

@@ -457,6 +457,41 @@ TEST(BarToolWindow, DockedSizesLimitsAndStoredClientSize) {
 }
 
 
+// Damaged stored client sizes come back within the window's limits.
+TEST(BarToolWindow, StoredClientSizeOutsideTheLimitsIsKeptToThem) {
+  const testsupport::ScratchKey positions(L"toolbars");
+  std::unique_ptr<TForm> form(new TForm(Application));
+  form->SetBounds(60, 60, 400, 300);
+  auto* left = new TBarDock(form.get());
+  left->SetName(L"tbdLeft");
+  left->SetPosition(dpLeft);
+  left->SetParent(form.get());
+  auto* w = new TBarToolWindow(form.get());
+  w->SetName(L"tbwTools");
+  w->HideWhenInactive = false;
+  w->MinClientHeight = 40;
+  w->MaxClientWidth = 200;
+  w->SetClientAreaSize(50, 60);
+  w->SetParent(left);
+  form->Show();
+  Pump(20);
+  BarRegSavePositions(form.get(), HKEY_CURRENT_USER, positions.Path());
+  ASSERT_TRUE(positions.HasValue(L"tbwTools", L"ClientWidth"));
+  auto load = [&](const wchar_t* Width, const wchar_t* Height) {
+    positions.Write(L"tbwTools", L"ClientWidth", REG_SZ, testsupport::Sz(Width));
+    positions.Write(L"tbwTools", L"ClientHeight", REG_SZ, testsupport::Sz(Height));
+    BarRegLoadPositions(form.get(), HKEY_CURRENT_USER, positions.Path());
+    Pump(20);
+  };
+  load(L"-20", L"0");
+  EXPECT_EQ(w->GetClientAreaWidth(), 32);
+  EXPECT_EQ(w->GetClientAreaHeight(), 40);
+  load(L"5000", L"70");
+  EXPECT_EQ(w->GetClientAreaWidth(), 200);
+  EXPECT_EQ(w->GetClientAreaHeight(), 70);
+}
+
+
 // Off a dock the border is part of the window's frame: the client area it
 // is given stays its client area, however it is laid out again.
 TEST(BarToolWindow, BorderSurroundsTheClientAreaOffADock) {

@@ -1211,8 +1211,14 @@ struct AnimWindow {
     static int n = 0;
     return n;
   }
+  // Step messages received, the last one (that ends the animation) included.
+  static int& Steps() {
+    static int n = 0;
+    return n;
+  }
   static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     if (m == WMVmoxStepAnimation) {
+      ++Steps();
       BarStepAnimation(wp, lp);
       return 0;
     }
@@ -1246,6 +1252,41 @@ TEST(BarAnimation, SlideEndsWithTheWholeWindowShown) {
   DeleteObject(r);
 }
 
+// A slide draws at most 15 steps (16, 32, ... 240) before the message that
+// ends it; the mouse reaching the window's client area ends it at once, the
+// window shown whole.
+TEST(BarAnimation, SlideTakesAtMost15StepsAndEndsWhenTheMouseReachesTheWindow) {
+  {
+    AnimWindow w;
+    AnimWindow::Steps() = 0;
+    AnimWindow::Ended() = 0;
+    BarStartAnimation(w.Wnd, 1000, false, tbadDown);
+    EXPECT_TRUE(PumpUntil([] { return !BarAnimationRunning() && AnimWindow::Ended() == 1; }, 10000));
+    EXPECT_GE(AnimWindow::Steps(), 1);
+    EXPECT_LE(AnimWindow::Steps(), 15 + 1);
+  }
+  {
+    AnimWindow w;
+    AnimWindow::Ended() = 0;
+    BarStartAnimation(w.Wnd, 20000, false, tbadUp);
+    MoveMouse(ClientCentre(w.Wnd));
+    EXPECT_TRUE(PumpUntil([] { return !BarAnimationRunning() && AnimWindow::Ended() == 1; }, 10000))
+        << "the slide went on with the mouse over the window";
+    HRGN r = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(w.Wnd, r), ERROR);
+    DeleteObject(r);
+    BarEndAnimation(0);
+  }
+}
+
+// What GetWindowRgn reports of a window's region: ERROR when it has none.
+int RegionKind(HWND W) {
+  HRGN r = CreateRectRgn(0, 0, 0, 0);
+  const int kind = GetWindowRgn(W, r);
+  DeleteObject(r);
+  return kind;
+}
+
 TEST(BarAnimation, StartingAnotherEndsTheFirstAndFadeWithoutLayeringSlides) {
   AnimWindow a, b;
   AnimWindow::Ended() = 0;
@@ -1253,17 +1294,28 @@ TEST(BarAnimation, StartingAnotherEndsTheFirstAndFadeWithoutLayeringSlides) {
   BarStartAnimation(a.Wnd, 2000, true, tbadRight);
   EXPECT_EQ(GetWindowLongPtrW(a.Wnd, GWL_EXSTYLE) & WS_EX_LAYERED, 0);  // a slide instead
   BarStartAnimation(b.Wnd, 2000, false, tbadLeft);
+  BarAnimationDisableLayered(false);
   // The first one ended at once and shows whole.
-  EXPECT_TRUE(PumpUntil([] { return AnimWindow::Ended() >= 1; }, 1000));
-  HRGN r = CreateRectRgn(0, 0, 0, 0);
-  EXPECT_EQ(GetWindowRgn(a.Wnd, r), ERROR);
-  DeleteObject(r);
+  EXPECT_EQ(AnimWindow::Ended(), 1);
+  EXPECT_EQ(RegionKind(a.Wnd), ERROR);
+  // Step messages that are not the running animation's draw nothing: the
+  // first window stays whole, the second as it started, with nothing shown
+  // (no message has run since).
+  SendMessageW(a.Wnd, WMVmoxStepAnimation, 0, 12345);
+  SendMessageW(b.Wnd, WMVmoxStepAnimation, 0, 12345);
+  EXPECT_EQ(RegionKind(a.Wnd), ERROR);
+  EXPECT_EQ(RegionKind(b.Wnd), NULLREGION);
+  EXPECT_TRUE(BarAnimationRunning());
+  EXPECT_EQ(AnimWindow::Ended(), 1);
   BarEndAnimation(0);
   EXPECT_FALSE(BarAnimationRunning());
-  // Late step messages of an ended animation are ignored.
+  EXPECT_EQ(AnimWindow::Ended(), 2);
+  // Nor do late ones after the end (the thread's last one among them): the
+  // window is not cut again, nor ended twice.
   SendMessageW(b.Wnd, WMVmoxStepAnimation, 0, 12345);
-  BarAnimationDisableLayered(false);
-  Pump(30);
+  PumpPending();
+  EXPECT_EQ(RegionKind(b.Wnd), ERROR);
+  EXPECT_EQ(AnimWindow::Ended(), 2);
 }
 
 COLORREF PrintedPixel(TWinControl* C, int X, int Y, LPARAM Flags = PRF_NONCLIENT | PRF_CLIENT | PRF_ERASEBKGND) {
