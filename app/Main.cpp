@@ -16,9 +16,12 @@ TfrmMain* frmMain = nullptr;
 namespace {
 
 // The address box's width where it keeps one of its own, and the least it
-// is given on a row that is short of room.
+// is given on a row that is short of room, at 96 dots per inch.
 constexpr int kAddressBoxWidth = 200;
 constexpr int kMinAddressBoxWidth = 100;
+
+// A size of 96 dots per inch on this screen.
+int OnScreen(int Pixels) { return MulDiv(Pixels, Screen ? Screen->PixelsPerInch() : 96, 96); }
 
 constexpr TShortCut Key(WORD K, TShortCut Mods = 0) { return static_cast<TShortCut>(K | Mods); }
 
@@ -376,7 +379,7 @@ void TfrmMain::CreateMenus() {
   txtPath = new TBarEditItem(this);
   txtPath->SetName(L"txtPath");
   txtPath->SetEditCaption(L"Path");
-  txtPath->SetEditWidth(kAddressBoxWidth);
+  txtPath->SetEditWidth(OnScreen(kAddressBoxWidth));
   // A typed path is kept when the edit ends by a click elsewhere (on Go,
   // say), and Enter opens it as Go does.
   txtPath->ExtendedAccept = true;
@@ -1101,7 +1104,7 @@ void TfrmMain::tbrNavigationResize(TObject*) { FitAddressBox(); }
 
 void TfrmMain::FitAddressBox() {
   if (fittingAddressBox_ || !txtPath || IsDestroying() || tbrNavigation->IsDestroying()) return;
-  int width = kAddressBoxWidth;
+  int width = OnScreen(kAddressBoxWidth);
   TBarDock* dock = tbrNavigation->GetCurrentDock();
   if (dock && !dock->IsVertical()) {
     // The items' length against the length the dock gave the toolbar: the
@@ -1109,7 +1112,8 @@ void TfrmMain::FitAddressBox() {
     // the chevron takes what still does not fit).
     POINT items{0, 0};
     tbrNavigation->GetBaseSize(items);
-    width = std::max<int>(kMinAddressBoxWidth, txtPath->GetEditWidth() + tbrNavigation->GetClientWidth() - items.x);
+    width = std::max<int>(OnScreen(kMinAddressBoxWidth),
+                          txtPath->GetEditWidth() + tbrNavigation->GetClientWidth() - items.x);
   }
   if (width == txtPath->GetEditWidth()) return;
   fittingAddressBox_ = true;
