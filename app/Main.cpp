@@ -16,9 +16,45 @@ TfrmMain* frmMain = nullptr;
 namespace {
 
 // The address box's width where it keeps one of its own, and the least it
-// is given on a row that is short of room.
+// is given on a row that is short of room, at 96 dots per inch.
 constexpr int kAddressBoxWidth = 200;
 constexpr int kMinAddressBoxWidth = 100;
+
+// A size of 96 dots per inch on this screen.
+int OnScreen(int Pixels) { return MulDiv(Pixels, Screen ? Screen->PixelsPerInch() : 96, 96); }
+
+// The Navigation toolbar. Its address box fills what its row leaves on a
+// dock across the window (TfrmMain::FitAddressBox) and has a width of its
+// own off it; measured for floating while it is docked (for the outline of
+// a drag off the dock), it is measured with the box at that width, the
+// width it floats at.
+class TNavigationToolbar : public TSkinToolbar {
+ public:
+  using TSkinToolbar::TSkinToolbar;
+  TBarEditItem* AddressBox = nullptr;
+
+  POINT DoArrange(bool CanMoveControls, TBarDockType PreviousDockType, bool NewFloating,
+                  TBarDock* NewDock) override {
+    const int own = OnScreen(kAddressBoxWidth);
+    if (CanMoveControls || !NewFloating || GetFloating() || !AddressBox || AddressBox->GetEditWidth() == own)
+      return TSkinToolbar::DoArrange(CanMoveControls, PreviousDockType, NewFloating, NewDock);
+    const int fitted = AddressBox->GetEditWidth();
+    // The view keeps its layout while the box has the other width.
+    View()->BeginUpdate();
+    POINT size{0, 0};
+    try {
+      AddressBox->SetEditWidth(own);
+      size = TSkinToolbar::DoArrange(CanMoveControls, PreviousDockType, NewFloating, NewDock);
+    } catch (...) {
+      AddressBox->SetEditWidth(fitted);
+      View()->EndUpdate();
+      throw;
+    }
+    AddressBox->SetEditWidth(fitted);
+    View()->EndUpdate();
+    return size;
+  }
+};
 
 constexpr TShortCut Key(WORD K, TShortCut Mods = 0) { return static_cast<TShortCut>(K | Mods); }
 
@@ -51,9 +87,9 @@ T* NewItem(TfrmMain* F, TBarCustomItem* Parent, const wchar_t* Name, const wchar
 
 void Separator(TfrmMain* F, TBarCustomItem* Parent) { Parent->Add(new TSkinSeparatorItem(F)); }
 
-TSkinToolbar* NewToolbar(TfrmMain* F, TBarDock* Dock, const wchar_t* Name, const wchar_t* Caption, int Row,
-                        int Pos) {
-  auto* t = new TSkinToolbar(F);
+template <class T = TSkinToolbar>
+T* NewToolbar(TfrmMain* F, TBarDock* Dock, const wchar_t* Name, const wchar_t* Caption, int Row, int Pos) {
+  auto* t = new T(F);
   t->SetName(Name);
   t->SetCaption(Caption);
   t->SetDockRow(Row);
@@ -368,7 +404,8 @@ void TfrmMain::CreateMenus() {
   tbtnView_Toolbars->SetOptions(TBarItemOptions{tboDropdownArrow});
   tbtnRefresh = NewItem(this, tbrView->Items(), L"tbtnRefresh", L"Refresh", 17, &TfrmMain::mnuView_RefreshClick, 0,
                         L"Refresh");
-  tbrNavigation = NewToolbar(this, tbdTop, L"tbrNavigation", L"Navigation", 2, 0);
+  auto* navigation = NewToolbar<TNavigationToolbar>(this, tbdTop, L"tbrNavigation", L"Navigation", 2, 0);
+  tbrNavigation = navigation;
   tbtnNavigation_Bookmark = NewItem(this, tbrNavigation->Items(), L"tbtnNavigation_Bookmark", L"Bookmark", 7,
                                     &TfrmMain::mnuNavigation_BookmarkClick, 0, L"Bookmark key");
   tbtnNavigation_Bookmark->SetDisplayMode(nbdmImageAndText);
@@ -376,12 +413,13 @@ void TfrmMain::CreateMenus() {
   txtPath = new TBarEditItem(this);
   txtPath->SetName(L"txtPath");
   txtPath->SetEditCaption(L"Path");
-  txtPath->SetEditWidth(kAddressBoxWidth);
+  txtPath->SetEditWidth(OnScreen(kAddressBoxWidth));
   // A typed path is kept when the edit ends by a click elsewhere (on Go,
   // say), and Enter opens it as Go does.
   txtPath->ExtendedAccept = true;
   txtPath->OnAcceptText = TBarAcceptTextEvent(this, &TfrmMain::txtPathAcceptText);
   tbrNavigation->Items()->Add(txtPath);
+  navigation->AddressBox = txtPath;
   tbtnNavigation_Go = NewItem(this, tbrNavigation->Items(), L"tbtnNavigation_Go", L"Go", 25,
                               &TfrmMain::tbtnNavigation_GoClick, 0, L"Open selected path");
   tbtnNavigation_Go->SetDisplayMode(nbdmImageAndText);
@@ -1118,7 +1156,7 @@ void TfrmMain::tbrNavigationResize(TObject*) { FitAddressBox(); }
 
 void TfrmMain::FitAddressBox() {
   if (fittingAddressBox_ || !txtPath || IsDestroying() || tbrNavigation->IsDestroying()) return;
-  int width = kAddressBoxWidth;
+  int width = OnScreen(kAddressBoxWidth);
   TBarDock* dock = tbrNavigation->GetCurrentDock();
   if (dock && !dock->IsVertical()) {
     // The items' length against the length the dock gave the toolbar: the
@@ -1126,7 +1164,8 @@ void TfrmMain::FitAddressBox() {
     // the chevron takes what still does not fit).
     POINT items{0, 0};
     tbrNavigation->GetBaseSize(items);
-    width = std::max<int>(kMinAddressBoxWidth, txtPath->GetEditWidth() + tbrNavigation->GetClientWidth() - items.x);
+    width = std::max<int>(OnScreen(kMinAddressBoxWidth),
+                          txtPath->GetEditWidth() + tbrNavigation->GetClientWidth() - items.x);
   }
   if (width == txtPath->GetEditWidth()) return;
   fittingAddressBox_ = true;

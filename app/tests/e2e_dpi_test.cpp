@@ -227,6 +227,9 @@ TEST_F(ScreenDpi, TheMainWindowFitsItsPanesAndRowsToTheScreen) {
   Faults(Window->tbsFindResults, faults);
   Window->SearchFinished();
   EXPECT_TRUE(faults.empty()) << WideToUtf8(Joined(faults));
+  // Off its row, the address box keeps a width of its own, scaled too.
+  Window->tbrNavigation->SetFloating(true);
+  EXPECT_EQ(Window->txtPath->GetEditWidth(), MulDiv(200, Dpi(), 96));
 }
 
 // Sizes saved on a screen of 96 dots per inch, stored with it, come up

@@ -807,7 +807,8 @@ TEST(BarFloating, AToolbarWithAWideCaptionFloatsWhereItsOutlineWasDropped) {
 
 // Floating, a toolbar stays as wide as its caption while its items change
 // under it: hidden, shown, removed, renamed or added, taking less room than
-// the caption, they leave the window as wide as an arrangement makes it.
+// the caption, they leave the window as wide as an arrangement makes it;
+// and while the caption changes: its text, its close button, the bar.
 TEST(BarFloating, AFloatingToolbarKeepsItsCaptionWidthWhileItsItemsChange) {
   FloatHost h;
   auto* t = h.AddToolbar(L"tbrShrinking", 0, 0, 0);
@@ -828,14 +829,14 @@ TEST(BarFloating, AFloatingToolbarKeepsItsCaptionWidthWhileItsItemsChange) {
     return r.right - r.left;
   };
   const LONG full = width();
-  auto expectArrangedWidth = [&](const char* After) {
+  auto expectArrangedWidth = [&](const char* After, bool Narrower = true) {
     SCOPED_TRACE(After);
     Pump(30);
     const LONG laidOut = width();
     t->Arrange();
     Pump(30);
     EXPECT_EQ(laidOut, width());
-    EXPECT_LT(width(), full);
+    if (Narrower) EXPECT_LT(width(), full);
   };
   for (int i = 1; i < 4; ++i) items[i]->SetVisible(false);
   expectArrangedWidth("hidden");
@@ -853,6 +854,21 @@ TEST(BarFloating, AFloatingToolbarKeepsItsCaptionWidthWhileItsItemsChange) {
   added->SetCaption(L"D");
   t->Items()->Add(added);
   expectArrangedWidth("added");
+
+  // The caption's own width changing: a longer text, the close button or
+  // the caption bar coming back.
+  const LONG before = width();
+  t->SetText(L"The much longer caption of the same floating toolbar");
+  expectArrangedWidth("longer text", false);
+  EXPECT_GT(width(), before);
+  t->CloseButton = false;
+  t->Arrange();
+  t->CloseButton = true;
+  expectArrangedWidth("close button", false);
+  t->ShowCaption = false;
+  t->Arrange();
+  t->ShowCaption = true;
+  expectArrangedWidth("caption bar", false);
 }
 
 // Off its dock, a window that may not float shows the not-allowed cursor

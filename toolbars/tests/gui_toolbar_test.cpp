@@ -2300,6 +2300,38 @@ TEST_F(BarPositions, StoredPlacesOutOfReachComeBackIntoTheDock) {
   EXPECT_GE(a->GetLeft(), 0);
   EXPECT_LE(a->GetTop() + a->GetHeight(), h.Dock->GetClientHeight());
 }
+
+// A value stored with a type it cannot be read as (binary, multi-string)
+// takes its own default only: the rest of that toolbar's values and the
+// later toolbars' are restored as stored.
+TEST_F(BarPositions, AValueOfTheWrongTypeLosesOnlyItself) {
+  Host h;
+  auto* first = h.AddToolbar(L"tbrFirst", 0, 0);
+  auto* second = h.AddToolbar(L"tbrSecond", 0, 60);
+  h.Show();
+  const String firstKey = PosKey() + L"\\tbrFirst";
+  reg::CreateKey(firstKey);
+  reg::CreateKey(PosKey() + L"\\tbrSecond");
+  for (const auto& [name, text] : {std::pair{L"Rev", L"2000"}, {L"DockedTo", L"+"}, {L"FloatLeft", L"300"}}) {
+    SetText(L"tbrFirst", name, text);
+    SetText(L"tbrSecond", name, text);
+  }
+  reg::Write(firstKey, L"Visible", REG_BINARY, std::string(1, '\0'));
+  reg::Write(firstKey, L"DockRow", REG_MULTI_SZ, Sz(L"5") + std::string(2, '\0'));
+  SetText(L"tbrFirst", L"FloatTop", L"200");
+  SetText(L"tbrSecond", L"FloatTop", L"260");
+  SetText(L"tbrSecond", L"Visible", L"0");
+  BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, PosKey());
+  // The first floats where stored, visible as it was and on its row.
+  ASSERT_TRUE(first->GetFloating());
+  EXPECT_TRUE(first->GetVisible());
+  EXPECT_EQ(first->GetDockRow(), 0);
+  EXPECT_EQ(first->FloatingPosition.y, 200);
+  ASSERT_TRUE(second->GetFloating());
+  EXPECT_FALSE(second->GetVisible());
+  EXPECT_EQ(second->FloatingPosition.x, 300);
+  EXPECT_EQ(second->FloatingPosition.y, 260);
+}
 }  // namespace
 
 namespace {
