@@ -28,6 +28,16 @@ bool RegDanglingLink(HKEY Parent, const String& Path, String* Target) {
   return followed == ERROR_FILE_NOT_FOUND;
 }
 
+String RegUnreadableReason(HKEY Parent, const String& Path, LONG Code) {
+  if (Code != ERROR_FILE_NOT_FOUND) {
+    const String r = Trim(SysErrorMessage(static_cast<unsigned long>(Code)));
+    return r.empty() ? L"Error " + IntToStr(static_cast<int>(Code)) + L"." : r;
+  }
+  String target;
+  if (Path.empty() || !RegDanglingLink(Parent, Path, &target)) return String();
+  return L"It is a link to a key that does not exist" + (target.empty() ? String() : L": " + target) + L".";
+}
+
 void RegDeleteBranch(TRegRoot Root, const String& Path) {
   const String p = ApiKeyPath(Path);
   if (p.empty()) throw ERegistryException(String(L"A root key can't be deleted."));
