@@ -800,6 +800,7 @@ TEST_F(FindResults, NoEarlierStatusOutlivesTheCommandAfterIt) {
   Write(String(Data) + L"\\Odd", L"Q4", REG_QWORD, Dw(7));
   Write(String(Data) + L"\\Odd", L"Multi", REG_MULTI_SZ, std::string("a\0\0\0\0\0", 6));
   Write(String(Data) + L"\\Plain", L"D", REG_DWORD, Dw(5));
+  Write(String(Data) + L"\\Plain", L"S", REG_SZ, Sz(L"s"));
   CreateKey(String(Data) + L"\\Gone");
   CreateKey(String(Data) + L"\\Mark");
   Start();
@@ -839,6 +840,11 @@ TEST_F(FindResults, NoEarlierStatusOutlivesTheCommandAfterIt) {
     testsupport::PressKey(VK_ESCAPE);
   });
   EXPECT_EQ(whileEdited, L"");
+  // A cancelled editor leaves no other value's success standing.
+  enter(L"D", [] { testsupport::PressKey(VK_RETURN); });
+  ASSERT_EQ(Window->GetStatusText(), L"Integer value saved.");
+  enter(L"S", [] { testsupport::PressKey(VK_ESCAPE); });
+  EXPECT_EQ(Window->GetStatusText(), L"");
 
   // Enter on a new bookmark's name as given renames nothing.
   ASSERT_NE(Open(L"Gone"), nullptr);
