@@ -23,6 +23,13 @@ bool RegDanglingLink(HKEY Parent, const String& Path, String* Target = nullptr);
 // is simply not there (deleted since it was listed, say).
 String RegUnreadableReason(HKEY Parent, const String& Path, LONG Code);
 
+// Deletes the subkey Name (a relative path) of Parent with everything below
+// it, as TRegKey::DeleteTree does, and returns the system's code. A link to
+// a key that is not there, which no open reaches (so the tree deletion
+// takes it for gone, and then can't delete the key above it), is deleted as
+// itself, the key Name too.
+LONG RegDeleteTree(TRegKey& Parent, const String& Name, String* FailedPath = nullptr);
+
 // Key names are equal as the registry finds them: character by character,
 // letter case aside, by the system's own case table whatever the user's
 // locale. A linguistic comparison would take "ab" for "a\u00ADb", "ss" for
