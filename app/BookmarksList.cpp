@@ -117,6 +117,13 @@ void TfrmMain::OpenBookmark() {
   // Nothing of an earlier command stands for this one; what the opening
   // reports (a key gone, values that can't be read) stays.
   dmodCommon->SetStatusText(String());
+  if (b->RootKey == RegRoot::None) {
+    // A root line that names no root key names no key: said as Go to path
+    // says it (the tree would take it for a root key it lost).
+    dmodCommon->SetStatusText(AppText::KeyNotFound);
+    dmodCommon->ShowMessageText(L"The requested key does not exist:\n\n" + b->RootText + b->KeyPath);
+    return;
+  }
   bool reached = false;
   ExpandToBranch(b->RootKey, b->KeyPath, true, &reached);
   if (!reached) dmodCommon->SetStatusText(AppText::KeyNotFound);

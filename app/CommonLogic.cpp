@@ -454,8 +454,10 @@ bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue&
     int result = 0;
     const wchar_t* status = nullptr;
     String bytesStatus;
-    // A note about the value edited before is not this one's.
-    ClearEditNote();
+    // Opening an editor is a command of its own: no earlier status (a
+    // value saved, a note on how another value was edited) stands for it,
+    // so a cancel leaves none.
+    SetStatusText(String());
     if (Value.IsEditedAsBytes()) {
       // Data that no text or number box can show whole (a DWORD or QWORD
       // of another size than its type's, a string holding a NUL before its
@@ -468,7 +470,7 @@ bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue&
       const String why = !Value.IsMisfitString() ? size
                          : bytes.size() % 2   ? size + L", an odd number"
                                               : L"The " + type + L" value holds a NUL character before its end";
-      ShowEditNote(why + L": it is edited as bytes, and stays a " + type + L".");
+      SetStatusText(why + L": it is edited as bytes, and stays a " + type + L".");
       EditValueType = cValue::cvtBinary;
       EditBinary = bytes;
       bytesStatus = Value.GetType() == cValue::cvtString         ? String(L"String value saved.")
@@ -551,17 +553,6 @@ bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue&
     ShowException(E, String(AppText::SaveFailed) + KeyPath + L"\nValue name: " + EditValueName);
     return false;
   }
-}
-
-void TCommonLogic::ShowEditNote(const String& Text) {
-  editNote_ = Text;
-  SetStatusText(Text);
-}
-
-void TCommonLogic::ClearEditNote() {
-  if (editNote_.empty()) return;
-  if (OnGetStatusText && OnGetStatusText() == editNote_) SetStatusText(String());
-  editNote_.clear();
 }
 
 // ---------------------------------------------------------------------------

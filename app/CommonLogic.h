@@ -79,8 +79,6 @@ class TCommonLogic {
 
   // --- Events bound by the data module and the main window.
   TEvent<void(const String&)> OnStatusText;
-  // The status text shown now.
-  TEvent<String()> OnGetStatusText;
   TEvent<void(const String&)> OnShowMessage;  // the plain message box
   TEvent<void(const String&)> OnShowErrorText;  // the error dialog, text alone
   TEvent<void(const String&)> OnSearchProgress;  // the main window's SearchProgress
@@ -207,12 +205,6 @@ class TCommonLogic {
   // Status and plain message of an export that wrote its file without all
   // of the branch (Notes: what it lacks).
   void ReportPartialExport(const String& FileName, const TRegExportResult& Result, const String& Notes);
-
-  // A note on how the value being opened is edited, in the status; it goes
-  // when another value is opened, unless a later status replaced it.
-  void ShowEditNote(const String& Text);
-  void ClearEditNote();
-  String editNote_;
 
   // Reads the named settings (all with null), then scales the sizes read
   // from the registry from the dots per inch stored with them to the

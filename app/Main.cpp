@@ -1083,7 +1083,11 @@ void TfrmMain::mnuEdit_CopyKeyClick(TObject*) {
     TListItem* it = lvBookmarks->GetSelected();
     auto* b = ItemBookmark(it);
     if (!b) return;
-    CopyText([b] { return dmodCommon->GetRootKeyName(b->RootKey, rnmFull) + b->KeyPath; },
+    // A root line that names no root key is copied as the file has it.
+    auto root = [b] {
+      return b->RootKey == RegRoot::None ? b->RootText : dmodCommon->GetRootKeyName(b->RootKey, rnmFull);
+    };
+    CopyText([b, root] { return root() + b->KeyPath; },
              L"Copied path of the selected bookmark to the clipboard.", PathNotCopied);
   } else if (name == L"lvFindResults") {
     TListItem* it = lvFindResults->GetSelected();

@@ -422,7 +422,10 @@ bool TfrmMain::SelectValue(const String& ValueName) {
   TListItems* items = lvKeyValues->Items();
   for (int i = 0; i < items->GetCount(); ++i) {
     TListItem* it = items->GetItem(i);
-    if (it->GetCaption() == ValueName) {
+    // By the value's name: the default value's caption "(Default)" is also
+    // the name a value may have.
+    const cValue* v = ItemValue(it);
+    if (v && v->GetName() == ValueName) {
       lvKeyValues->ClearSelection();
       lvKeyValues->SetSelected(it);
       FocusValueItem(it);

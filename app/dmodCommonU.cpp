@@ -103,7 +103,6 @@ TdmodCommon::TdmodCommon(TComponent* AOwner) : TDataModule(AOwner) {
 TdmodCommon::~TdmodCommon() {
   Logic.StopSearchAndWait();
   Logic.OnStatusText = {};
-  Logic.OnGetStatusText = {};
   // Logic frees them, not the component list.
   RemoveComponent(&Logic.rsOptions);
   RemoveComponent(&Logic.iorPort);
@@ -122,7 +121,6 @@ void TdmodCommon::SetMainForm(TfrmMain* Form) {
   main_ = Form;
   if (!Form) {
     Logic.OnStatusText = {};
-    Logic.OnGetStatusText = {};
     Logic.OnSearchStarted = {};
     Logic.OnSearchFinished = {};
     Logic.OnSearchProgress = {};
@@ -133,7 +131,6 @@ void TdmodCommon::SetMainForm(TfrmMain* Form) {
     return;
   }
   Logic.OnStatusText = [Form](const String& Text) { Form->SetStatusText(Text); };
-  Logic.OnGetStatusText = [Form] { return Form->GetStatusText(); };
   Logic.OnSearchStarted = [Form] { Form->SearchStarted(); };
   Logic.OnSearchFinished = [Form] { Form->SearchFinished(); };
   Logic.OnSearchProgress = [this](const String& Path) { ShowSearchProgressText(Path); };

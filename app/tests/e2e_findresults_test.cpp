@@ -46,6 +46,16 @@ class FindResults : public EditorTest {
       if (Window->GetFindResultText(items->GetItem(i)) == Text) return items->GetItem(i);
     return nullptr;
   }
+  // Enter pressed on the result, chosen alone with the keyboard on the
+  // results; true once the values list has the keyboard.
+  bool OpenWithEnter(TListItem* Hit) {
+    Window->lvFindResults->ClearSelection();
+    Hit->SetSelected(true);
+    Window->lvFindResults->SetItemFocused(Hit);
+    Foreground(Window->lvFindResults);
+    testsupport::PressKey(VK_RETURN);
+    return PumpUntil([&] { return GetFocus() == Window->lvKeyValues->GetHandle(); }, 10000);
+  }
   // Delete pressed on the keyboard with the window in front.
   void PressDelete() {
     SetForegroundWindow(Window->GetHandle());
@@ -110,18 +120,37 @@ TEST_F(FindResults, EnterOnAValueResultPutsTheKeyboardOnTheValue) {
   ASSERT_NE(hit, nullptr);
   ASSERT_NE(Open(L"Elsewhere"), nullptr);
   TListViewQ* values = Window->lvKeyValues;
-  Window->lvFindResults->ClearSelection();
-  hit->SetSelected(true);
-  Window->lvFindResults->SetItemFocused(hit);
-  Foreground(Window->lvFindResults);
-  testsupport::PressKey(VK_RETURN);
-  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == values->GetHandle(); }, 10000));
+  ASSERT_TRUE(OpenWithEnter(hit));
   EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Data");
   EXPECT_EQ(Chosen(values), std::vector<String>{L"m2"});
   EXPECT_EQ(FocusedCaption(values), L"m2");
   testsupport::PressKey(VK_DOWN);
   EXPECT_EQ(Chosen(values), std::vector<String>{L"z3"});
   EXPECT_TRUE(Messages().empty());
+}
+
+// A value named "(Default)" beside the key's default value, which is listed
+// under the same caption (and first): its find result opens on the value
+// itself, and Delete then deletes it and keeps the default value.
+TEST_F(FindResults, AValueNamedLikeTheDefaultValueIsTheOneOpenedAndDeleted) {
+  Write(Data, L"", REG_SZ, Sz(L"the default"));
+  Write(Data, L"(Default)", REG_SZ, Sz(L"named"));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"(Default)", 0);
+  TListItem* hit = Result(String(L"HKEY_CURRENT_USER\\") + Data + L"\\ : (Default)");
+  ASSERT_NE(hit, nullptr);
+  TListViewQ* values = Window->lvKeyValues;
+  ASSERT_TRUE(OpenWithEnter(hit));
+  ASSERT_EQ(values->GetSelCount(), 1);
+  EXPECT_EQ(ItemValue(values->GetSelected())->GetName(), L"(Default)");
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  testsupport::PressKey(VK_DELETE);
+  EXPECT_TRUE(PumpUntil([&] { return !HasValue(Data, L"(Default)"); }, 5000));
+  DWORD type = 0;
+  std::string bytes;
+  ASSERT_TRUE(Read(Data, L"", type, bytes));
+  EXPECT_EQ(bytes, Sz(L"the default"));
 }
 
 // A find result deleted beside the key shown (a value elsewhere, a key
@@ -771,6 +800,7 @@ TEST_F(FindResults, NoEarlierStatusOutlivesTheCommandAfterIt) {
   Write(String(Data) + L"\\Odd", L"Q4", REG_QWORD, Dw(7));
   Write(String(Data) + L"\\Odd", L"Multi", REG_MULTI_SZ, std::string("a\0\0\0\0\0", 6));
   Write(String(Data) + L"\\Plain", L"D", REG_DWORD, Dw(5));
+  Write(String(Data) + L"\\Plain", L"S", REG_SZ, Sz(L"s"));
   CreateKey(String(Data) + L"\\Gone");
   CreateKey(String(Data) + L"\\Mark");
   Start();
@@ -810,6 +840,11 @@ TEST_F(FindResults, NoEarlierStatusOutlivesTheCommandAfterIt) {
     testsupport::PressKey(VK_ESCAPE);
   });
   EXPECT_EQ(whileEdited, L"");
+  // A cancelled editor leaves no other value's success standing.
+  enter(L"D", [] { testsupport::PressKey(VK_RETURN); });
+  ASSERT_EQ(Window->GetStatusText(), L"Integer value saved.");
+  enter(L"S", [] { testsupport::PressKey(VK_ESCAPE); });
+  EXPECT_EQ(Window->GetStatusText(), L"");
 
   // Enter on a new bookmark's name as given renames nothing.
   ASSERT_NE(Open(L"Gone"), nullptr);

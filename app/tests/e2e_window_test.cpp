@@ -276,6 +276,39 @@ TEST_F(AppWindow, ClickingAKeyDeletedElsewhereShowsTheErrorAndAnEmptyList) {
   EXPECT_FALSE(KeyExists(Data + L"\\Gone"));
 }
 
+// A key that is listed but can't be opened (a link to a key that is not
+// there), clicked in the tree: said plainly to be unreadable, and why (the
+// program has not lost step, and no restart helps), with an empty list.
+// The key above it deleted from the tree (Delete) takes it along.
+TEST_F(AppWindow, AListedKeyThatCantBeOpenedIsSaidUnreadableAndGoesWithTheKeyAbove) {
+  const String target = L"\\Registry\\User\\ZembrioNoSuchUser\\Missing";
+  testsupport::reg::CreateLink(Data + L"\\Top\\Dangling", target);
+  Write(Data + L"\\Top", L"v", REG_SZ, Sz(L"x"));
+  Start();
+  TTreeExNode* top = Open(L"Top");
+  ASSERT_NE(top, nullptr);
+  top->Expand(false);
+  TTreeExNode* link = Window->FindChild(top, L"Dangling");
+  ASSERT_NE(link, nullptr);
+  Foreground(Window->treeRegTree);
+  testsupport::Click(NodeCentre(link));
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetSelectedNode() == link; }));
+  const String where = L"HKEY_CURRENT_USER\\" + Data + L"\\Top\\Dangling";
+  EXPECT_EQ(Errors, std::vector<String>{L"The values of the key can't be read.\n\nKey: " + where +
+                                        L"\nIt is a link to a key that does not exist: " + target + L"."});
+  EXPECT_EQ(Window->GetStatusText(), L"Unable to read the values of the key " + where + L".");
+  EXPECT_EQ(Window->lvKeyValues->Items()->GetCount(), 0);
+
+  testsupport::Click(NodeCentre(top));
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetSelectedNode() == top; }));
+  Errors.clear();
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  testsupport::PressKey(VK_DELETE);
+  EXPECT_TRUE(PumpUntil([&] { return !KeyExists(Data + L"\\Top"); }, 5000));
+  EXPECT_EQ(Window->GetStatusText(), L"Key deleted.");
+  EXPECT_TRUE(Errors.empty()) << WideToAnsi(Errors.empty() ? String() : Errors[0]);
+}
+
 TEST_F(AppWindow, PanesStayInOrderAfterARestartAndInASmallWindow) {
   // A stored split that gives the lower pane more than it had while the
   // window was built: the status bar stays below it, at the bottom.
