@@ -285,9 +285,13 @@ void TFormStorage::SavePlacement() {
   storedValues_->SaveValues();
 }
 
+// The links hear of the restore once the properties are back: what a
+// link restores (a check list box's checks) belongs to the items restored
+// with them.
 void TFormStorage::RestorePlacement() {
-  TFormPlacement::RestorePlacement();
+  ReadFormPlacementOnly();
   RestoreProperties();
+  NotifyLinks(poRestore);
   storedValues_->RestoreValues();
 }
 
