@@ -217,3 +217,25 @@ TEST(PropsStorageStreamed, GlyphCutShortLeavesThePanelsAsTheyWere) {
   EXPECT_EQ(Clicks, 1);
   DeleteFileW(IniName.c_str());
 }
+
+// A stream whose second panel names a property no panel has fails without
+// leaving a bar that had no panels with the first one made.
+TEST(PropsStorageStreamed, PanelsReadIntoABarWithoutAreMadeWholeOrNotAtAll) {
+  InitForms();
+  StoreForm F(false, L"zembrio-unused.ini");
+  F.bar->Panels()->Add()->SetText(L"one");
+  F.bar->Panels()->Add()->SetText(L"two");
+  TMemoryStream S;
+  TWriter(&S).WriteRootComponent(F.bar);
+  std::string Bytes(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
+  const size_t At = Bytes.rfind("\x04Text");
+  ASSERT_NE(At, std::string::npos);
+  Bytes[At + 2] = 'i';
+  TMemoryStream Broken;
+  Broken.WriteBuffer(Bytes.data(), static_cast<int64_t>(Bytes.size()));
+  Broken.SetPosition(0);
+  F.bar->Panels()->Clear();
+  EXPECT_THROW(TReader(&Broken).ReadRootComponent(F.bar), EReadError);
+  EXPECT_EQ(F.bar->Panels()->GetCount(), 0);
+  F.storage->Active = false;
+}
