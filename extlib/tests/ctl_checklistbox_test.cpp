@@ -594,6 +594,21 @@ TEST(CheckListBox, StatesTravelInTheFormStream) {
   EXPECT_EQ(l->GetState(0), cbGrayed);
   EXPECT_FALSE(l->GetItemEnabled(1));
   EXPECT_EQ(l->GetState(2), cbChecked);
+
+  // Cut short after the second item's text: the read fails, the items and
+  // their states stay.
+  std::string Bytes(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
+  const size_t Cut = Bytes.find("\x06\x01" "b");
+  ASSERT_NE(Cut, std::string::npos);
+  TMemoryStream Broken;
+  Broken.WriteBuffer(Bytes.data(), static_cast<int64_t>(Cut + 3));
+  Broken.SetPosition(0);
+  l->SetChecked(1, true);
+  EXPECT_THROW(TReader(&Broken).ReadRootComponent(h.form.get()), Exception);
+  ASSERT_EQ(l->Items()->GetCount(), 3);
+  EXPECT_EQ(l->Items()->Get(2), L"c");
+  EXPECT_EQ(l->GetState(0), cbGrayed);
+  EXPECT_TRUE(l->GetChecked(1));
 }
 
 TEST(CheckListBox, OlderStreamsAndAncestors) {
