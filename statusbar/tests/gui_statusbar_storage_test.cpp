@@ -239,3 +239,35 @@ TEST(PropsStorageStreamed, PanelsReadIntoABarWithoutAreMadeWholeOrNotAtAll) {
   EXPECT_EQ(F.bar->Panels()->GetCount(), 0);
   F.storage->Active = false;
 }
+
+// Read where they are, the panels change whole or not at all: a handler
+// the form does not offer for the second panel fails before the first one
+// takes its values.
+TEST(PropsStorageStreamed, PanelsReadWhereTheyAreChangeWholeOrNotAtAll) {
+  InitForms();
+  StoreForm F(false, L"zembrio-unused.ini");
+  F.storage->SetName(L"Storage1");
+  TOdStatusPanel* First = F.bar->Panels()->Add();
+  First->SetText(L"one");
+  TOdStatusPanel* Second = F.bar->Panels()->Add();
+  Second->SetText(L"two");
+  TNotifyEvent Clicked([](TObject*) {});
+  F.form->RegisterMethod(L"PanelClicked", Clicked);
+  Second->OnClick = Clicked;
+  TMemoryStream S;
+  TWriter(&S).WriteRootComponent(F.form.get());
+  std::string Bytes(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
+  const size_t At = Bytes.find("PanelClicked");
+  ASSERT_NE(At, std::string::npos);
+  Bytes[At + 11] = 'X';
+  TMemoryStream Broken;
+  Broken.WriteBuffer(Bytes.data(), static_cast<int64_t>(Bytes.size()));
+  Broken.SetPosition(0);
+  First->SetText(L"held");
+  EXPECT_THROW(TReader(&Broken).ReadRootComponent(F.form.get()), EReadError);
+  ASSERT_EQ(F.bar->Panels()->GetCount(), 2);
+  EXPECT_EQ(F.bar->Panels()->GetItem(0), First);
+  EXPECT_EQ(First->GetText(), L"held");
+  EXPECT_EQ(Second->OnClick, Clicked);
+  F.storage->Active = false;
+}
