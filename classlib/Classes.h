@@ -693,6 +693,8 @@ class TCollection : public TPersistent {
   TCollectionItem* FindItemID(int ID) const;
   int GetCount() const { return static_cast<int>(items_.size()); }
   TCollectionItem* GetItem(int Index) const;
+  // What makes the collection's items (the collection's item class).
+  const ItemFactory& GetItemClass() const { return factory_; }
   void Assign(TPersistent* Source) override;
 
   virtual void BeginUpdate();

@@ -322,32 +322,42 @@ class TKeyReader : public TFiler {
 
 // Puts Items in the order of the items read when each read item's Key
 // names one item there (a value that names its items is read into the item
-// of its name). Nothing moves otherwise.
-void MatchByKey(TReader* R, TItemList& Items, const std::vector<TItemValues>& Read, const wchar_t* Key) {
+// of its name). Nothing moves otherwise. False when some keys read name
+// items there and others do not: the others are other items, and reading
+// the value into the items where they are would give one of them the key
+// another holds.
+bool MatchByKey(TReader* R, TItemList& Items, const std::vector<TItemValues>& Read, const wchar_t* Key) {
   TStream* S = R->GetStream();
   std::vector<int> Order;
+  bool Unmatched = false;
   for (const TItemValues& Values : Read) {
     auto V = std::find_if(Values.begin(), Values.end(), [&](const TItemValue& V) { return SameText(V.Name, Key); });
-    if (V == Values.end()) return;
-    S->SetPosition(V->At);
     String Wanted;
-    try {
-      Wanted = R->ReadString();
-    } catch (const Exception&) {
-      return;
+    bool Has = V != Values.end();
+    if (Has) {
+      S->SetPosition(V->At);
+      try {
+        Wanted = R->ReadString();
+      } catch (const Exception&) {
+        Has = false;
+      }
     }
     int Match = -1;
-    for (int I = 0; I < Items.Count() && Match < 0; ++I) {
+    for (int I = 0; Has && I < Items.Count() && Match < 0; ++I) {
       TKeyReader Reader(Key, R->GetRoot());
       Declare(Items, I, &Reader);
       String Held;
       if (Reader.Text(Held) && SameText(Held, Wanted) && std::find(Order.begin(), Order.end(), I) == Order.end())
         Match = I;
     }
-    if (Match < 0) return;
-    Order.push_back(Match);
+    if (Match < 0)
+      Unmatched = true;
+    else
+      Order.push_back(Match);
   }
+  if (Unmatched) return Order.empty();
   Items.Reorder(Order);
+  return true;
 }
 
 [[noreturn]] void Unknown(const wchar_t* Collection, const String& Property) {
@@ -376,6 +386,14 @@ void ReadItem(TReader* R, TItemList& Items, int Index, const TItemValues& Values
 }  // namespace
 
 void TCollectionItems::Declare(int Index, TFiler* Filer) { TFiler::Declare(items_->GetItem(Index), Filer); }
+
+std::unique_ptr<TItemList> TCollectionItems::Scratch() {
+  std::unique_ptr<TCollection> C = make_ ? make_() : std::make_unique<TCollection>(items_->GetItemClass());
+  if (!C) return nullptr;
+  auto List = std::make_unique<TCollectionItems>(C.get(), make_);
+  List->own_ = std::move(C);
+  return List;
+}
 
 void TCollectionItems::Reorder(const std::vector<int>& Order) {
   std::vector<TCollectionItem*> Moved;
@@ -428,11 +446,18 @@ void ReadCollection(TReader* Reader, TItemList& Items, const wchar_t* Name, cons
       for (const TItemValue& V : Values)
         if (Count(Declared, V.Name) == 0) Unknown(Name, V.Name);
   }
+  // Every item read on trial first, where new items can be had apart.
+  if (std::unique_ptr<TItemList> Trial = Items.Scratch())
+    for (int I = 0; I < N; ++I) {
+      Trial->Add();
+      ReadItem(Reader, *Trial, I, Read[static_cast<size_t>(I)], false, Name);
+    }
   bool InPlace = N > 0 && N == Items.Count();
   if (InPlace && Key) {
     Items.BeginUpdate();
     try {
-      MatchByKey(Reader, Items, Read, Key);
+      // Items some of whose keys are there and some not are made anew.
+      InPlace = MatchByKey(Reader, Items, Read, Key);
     } catch (...) {
       Items.EndUpdate();
       throw;
@@ -451,9 +476,15 @@ void ReadCollection(TReader* Reader, TItemList& Items, const wchar_t* Name, cons
       for (int I = 0; I < N; ++I) ReadItem(Reader, Items, I, Read[static_cast<size_t>(I)], true, Name);
     } else {
       Items.Clear();
-      for (int I = 0; I < N; ++I) {
-        Items.Add();
-        ReadItem(Reader, Items, I, Read[static_cast<size_t>(I)], false, Name);
+      try {
+        for (int I = 0; I < N; ++I) {
+          Items.Add();
+          ReadItem(Reader, Items, I, Read[static_cast<size_t>(I)], false, Name);
+        }
+      } catch (...) {
+        // None stays half made.
+        Items.Clear();
+        throw;
       }
     }
   } catch (...) {

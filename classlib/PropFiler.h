@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "classlib/Filer.h"
@@ -91,12 +92,21 @@ class TItemList {
   virtual void Reorder(const std::vector<int>& Order) {}
   virtual void BeginUpdate() {}
   virtual void EndUpdate() {}
+  // An empty list of the same kind of items, apart from this one and
+  // everything else, for a value to be read into on trial before these
+  // items change; null when there is none to be had.
+  virtual std::unique_ptr<TItemList> Scratch() { return nullptr; }
 };
 
 // A collection of the class library as a TItemList.
 class TCollectionItems : public TItemList {
  public:
-  explicit TCollectionItems(TCollection* Items) : items_(Items) {}
+  using TMakeCollection = std::function<std::unique_ptr<TCollection>()>;
+  // Make, when given, makes an empty collection of Items' class for a
+  // trial read (so that the items read on trial check against each other
+  // as they do there); without it, a plain collection of the same items.
+  explicit TCollectionItems(TCollection* Items, TMakeCollection Make = nullptr)
+      : items_(Items), make_(std::move(Make)) {}
   int Count() override { return items_->GetCount(); }
   void Declare(int Index, TFiler* Filer) override;
   void Clear() override { items_->Clear(); }
@@ -104,9 +114,12 @@ class TCollectionItems : public TItemList {
   void Reorder(const std::vector<int>& Order) override;
   void BeginUpdate() override { items_->BeginUpdate(); }
   void EndUpdate() override { items_->EndUpdate(); }
+  std::unique_ptr<TItemList> Scratch() override;
 
  private:
   TCollection* items_;
+  TMakeCollection make_;
+  std::unique_ptr<TCollection> own_;  // a scratch list's collection
 };
 
 // A collection as a value of the form stream: each item a list of the
@@ -116,18 +129,21 @@ class TCollectionItems : public TItemList {
 // as Root offers their handlers.
 void WriteCollection(TWriter* Writer, TItemList& Items, TComponent* Root);
 // Reads a value WriteCollection wrote into Items. The whole value is read
-// before any item changes, so that a broken one raises with the items as
-// they were. When it holds as many items as there are and names, for each,
-// every property the item writes apart from those that say what they
+// before any item changes, and, where Items has a Scratch list, read into
+// that on trial: a broken value, or one an item refuses (a handler its
+// root does not offer, a value of the wrong kind), raises with the items
+// as they were. When it holds as many items as there are and names, for
+// each, every property the item writes apart from those that say what they
 // become unnamed (TDeclaringReset), each item takes its values where it is:
 // callers keep their items, with what no stream holds (handlers set in
 // code). Otherwise the items are made anew, once, as a form file makes
-// them. With a Key (the name of a text property that tells the items
-// apart), items whose keys are all there are first put in the order read,
-// so that each goes into the item of its key. An item may carry its index
-// first (passed over). A property no item declares raises EReadError
-// "Error reading <Name>: Property <p> does not exist", or, with no Name,
-// is passed over.
+// them; a failure meanwhile leaves none. With a Key (the name of a text
+// property that tells the items apart), items whose keys are all there are
+// first put in the order read, so that each goes into the item of its key;
+// when only some are there, the items are made anew. An item may carry its
+// index first (passed over). A property no
+// item declares raises EReadError "Error reading <Name>: Property <p> does
+// not exist", or, with no Name, is passed over.
 void ReadCollection(TReader* Reader, TItemList& Items, const wchar_t* Name, const wchar_t* Key = nullptr);
 
 // Reads a list value of items that ReadItem reads one at a time into a T,

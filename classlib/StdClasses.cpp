@@ -69,6 +69,7 @@ const PropFiler::TNames kListBoxStyleNames{L"lbStandard", L"lbOwnerDrawFixed", L
 const PropFiler::TNames kComboBoxStyleNames{L"csDropDown", L"csSimple", L"csDropDownList", L"csOwnerDrawFixed",
                                             L"csOwnerDrawVariable"};
 const PropFiler::TNames kPopupAlignmentNames{L"paLeft", L"paRight", L"paCenter"};
+const PropFiler::TNames kTrackButtonNames{L"tbRightButton", L"tbLeftButton"};
 const PropFiler::TNames kFontDialogOptionNames{
     L"fdAnsiOnly",      L"fdTrueTypeOnly", L"fdEffects",   L"fdFixedPitchOnly", L"fdForceFontExist", L"fdNoFaceSel",
     L"fdNoOEMFonts",    L"fdNoSimulations", L"fdNoSizeSel", L"fdNoStyleSel",    L"fdNoVectorFonts",  L"fdShowHelp",
@@ -183,6 +184,8 @@ void TPopupMenu::DefineProperties(TFiler* Filer) {
   Enum(Filer, L"Alignment", alignment_, a ? a->alignment_ : paLeft, kPopupAlignmentNames,
        [this](int v) { SetAlignment(static_cast<TPopupAlignment>(v)); });
   Boolean(Filer, L"AutoPopup", GetAutoPopup(), a ? a->GetAutoPopup() : true, [this](bool v) { SetAutoPopup(v); });
+  Enum(Filer, L"TrackButton", trackButton_, a ? a->trackButton_ : tbRightButton, kTrackButtonNames,
+       [this](int v) { SetTrackButton(static_cast<TTrackButton>(v)); });
   STORE_EVENT(OnPopup);
 }
 

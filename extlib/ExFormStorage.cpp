@@ -232,9 +232,11 @@ void TFormStorage::WriteValues(TWriter* W) {
 
 // Each value read goes into the value of its name when as many are there;
 // what a form storage of an older layout names and this one does not is
-// passed over.
+// passed over. The values are read on trial into a list of their own
+// first, where names repeated fail as they do here.
 void TFormStorage::ReadValues(TReader* R) {
-  PropFiler::TCollectionItems Values(storedValues_.get());
+  PropFiler::TCollectionItems Values(storedValues_.get(),
+                                     [] { return std::make_unique<TStoredValues>(nullptr); });
   PropFiler::ReadCollection(R, Values, nullptr, L"Name");
 }
 
@@ -285,9 +287,13 @@ void TFormStorage::SavePlacement() {
   storedValues_->SaveValues();
 }
 
+// The links hear of the restore once the properties are back: what a
+// link restores (a check list box's checks) belongs to the items restored
+// with them.
 void TFormStorage::RestorePlacement() {
-  TFormPlacement::RestorePlacement();
+  ReadFormPlacementOnly();
   RestoreProperties();
+  NotifyLinks(poRestore);
   storedValues_->RestoreValues();
 }
 

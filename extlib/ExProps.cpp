@@ -1191,7 +1191,11 @@ void TPropsStorage::LoadStringsProperty(PPropInfo P, const String& S) {
   }
   TStringList Temp;
   for (int I = 0; I < Count; ++I) Temp.Add(ReadString(Sect, Format(L"Item%d", I), L""));
-  L->Assign(&Temp);
+  // Lines as they are stay where they are, with what goes with them (a
+  // check list box's states, the objects of a list's lines).
+  bool Same = L->GetCount() == Count;
+  for (int I = 0; I < Count && Same; ++I) Same = L->Get(I) == Temp.Get(I);
+  if (!Same) L->Assign(&Temp);
 }
 
 String TPropsStorage::StoreComponent(TComponent* C) {

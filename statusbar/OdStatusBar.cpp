@@ -1151,9 +1151,17 @@ class TPanelItems : public PropFiler::TItemList {
   void Add() override { panels_->Add(); }
   void BeginUpdate() override { panels_->BeginUpdate(); }
   void EndUpdate() override { panels_->EndUpdate(); }
+  // The panels of a bar of their own, on no form.
+  std::unique_ptr<PropFiler::TItemList> Scratch() override {
+    auto Bar = std::make_unique<TOdStatusBar>(nullptr);
+    auto List = std::make_unique<TPanelItems>(Bar->Panels());
+    List->bar_ = std::move(Bar);
+    return List;
+  }
 
  private:
   TOdStatusPanels* panels_;
+  std::unique_ptr<TOdStatusBar> bar_;  // a scratch list's bar
 };
 
 void WritePanels(TWriter* W, TOdStatusPanels* Panels, TComponent* Root) {

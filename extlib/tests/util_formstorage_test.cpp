@@ -479,3 +479,46 @@ TEST_F(FormStorage, AnotherStoragesValuesRestoreIntoTheValuesItHolds) {
   Storage->Active = false;
   Other->Active = false;
 }
+
+// Stored values read from a form stream change whole or not at all: a
+// handler the form does not offer fails before any value goes, and values
+// of other names are made anew rather than renamed into the values held.
+TEST_F(FormStorage, StoredValuesFromAStreamChangeWholeOrNotAtAll) {
+  using namespace formstream;
+  auto Make = [](const wchar_t* Name, std::initializer_list<const wchar_t*> Names) {
+    auto F = NewForm(Name);
+    auto* S = new TFormStorage(F.get());
+    S->SetName(L"Storage");
+    for (const wchar_t* N : Names) S->SetStoredValue(N, Variant(String(N)));
+    return F;
+  };
+  auto ValuesOf = [](TForm* F) {
+    return dynamic_cast<TFormStorage*>(F->FindComponent(L"Storage"))->GetStoredValues();
+  };
+  auto Source = Make(L"ValuesSource", {L"B", L"C"});
+  auto Lacking = Make(L"ValuesLacking", {L"A", L"B", L"D"});
+  auto Offering = Make(L"ValuesOffering", {L"A", L"B"});
+  ValuesOf(Source.get())->GetValue(L"B")->OnRestore =
+      Offer<TStoredValueEvent>(L"Restored", {Source.get(), Offering.get()});
+  TMemoryStream S;
+  Write(Source.get(), S);
+
+  TStoredValues* Held = ValuesOf(Lacking.get());
+  TStoredValue* First = Held->Items(0);
+  try {
+    formstream::Read(S, Lacking.get());
+    ADD_FAILURE() << "read";
+  } catch (const EReadError& E) {
+    EXPECT_NE(E.Message().find(L"Method Restored not found"), String::npos);
+  }
+  ASSERT_EQ(Held->GetCount(), 3);
+  EXPECT_EQ(Held->Items(0), First);
+  EXPECT_EQ(Held->Items(2)->Value.AsString(), L"D");
+
+  formstream::Read(S, Offering.get());
+  TStoredValues* Values = ValuesOf(Offering.get());
+  ASSERT_EQ(Values->GetCount(), 2);
+  EXPECT_EQ(Values->Items(0)->GetName(), L"B");
+  EXPECT_TRUE(Values->Items(0)->OnRestore);
+  EXPECT_EQ(Values->Items(1)->Value.AsString(), L"C");
+}

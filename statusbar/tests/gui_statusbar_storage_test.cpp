@@ -217,3 +217,44 @@ TEST(PropsStorageStreamed, GlyphCutShortLeavesThePanelsAsTheyWere) {
   EXPECT_EQ(Clicks, 1);
   DeleteFileW(IniName.c_str());
 }
+
+// Panels read from a broken stream change whole or not at all: a handler
+// the form does not offer for the second panel fails before the first one
+// takes its values, and a property no panel has leaves a bar that had no
+// panels without any.
+TEST(PropsStorageStreamed, PanelsFromABrokenStreamLeaveTheBarAsItWas) {
+  InitForms();
+  StoreForm F(false, L"zembrio-unused.ini");
+  F.storage->SetName(L"Storage1");
+  TOdStatusPanel* First = F.bar->Panels()->Add();
+  First->SetText(L"one");
+  TOdStatusPanel* Second = F.bar->Panels()->Add();
+  Second->SetText(L"two");
+  TNotifyEvent Clicked([](TObject*) {});
+  F.form->RegisterMethod(L"PanelClicked", Clicked);
+  Second->OnClick = Clicked;
+  TMemoryStream S;
+  TWriter(&S).WriteRootComponent(F.form.get());
+  const std::string Bytes(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
+  auto ReadBroken = [&](const char* Text, size_t Offset, char With) {
+    std::string B = Bytes;
+    const size_t At = B.rfind(Text);
+    ASSERT_NE(At, std::string::npos);
+    B[At + Offset] = With;
+    TMemoryStream Broken;
+    Broken.WriteBuffer(B.data(), static_cast<int64_t>(B.size()));
+    Broken.SetPosition(0);
+    EXPECT_THROW(TReader(&Broken).ReadRootComponent(F.form.get()), EReadError);
+  };
+  First->SetText(L"held");
+  ReadBroken("PanelClicked", 11, 'X');
+  ASSERT_EQ(F.bar->Panels()->GetCount(), 2);
+  EXPECT_EQ(F.bar->Panels()->GetItem(0), First);
+  EXPECT_EQ(First->GetText(), L"held");
+  EXPECT_EQ(Second->OnClick, Clicked);
+
+  F.bar->Panels()->Clear();
+  ReadBroken("\x04Text", 2, 'i');
+  EXPECT_EQ(F.bar->Panels()->GetCount(), 0);
+  F.storage->Active = false;
+}

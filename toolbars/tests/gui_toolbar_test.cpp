@@ -807,6 +807,44 @@ TEST(BarPopupMenu, ChosenItemRunsAfterThePopupIsGone) {
   EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }, 10000));
 }
 
+// The menu's TrackButton reaches its pop-up: a right click on an item runs
+// it while the menu follows the right button, and is passed over while it
+// follows the left one alone.
+TEST(BarPopupMenu, TheRightButtonChoosesAnItemOnlyWhileTracked) {
+  TBarPopupMenu menu(nullptr);
+  int clicks = 0;
+  TBarItem* item = AddItem(menu.Items(), L"&Run", &clicks);
+  // Each half of the click is sent once the loop has taken the one before.
+  auto press = [&] {
+    HWND w = bartest::VisiblePopupWindow();
+    if (!w) return LoopScript::Current()->Again();
+    auto* pw = dynamic_cast<TBarPopupWindow*>(TWinControl::FindControl(w));
+    const RECT r = pw->View->Find(item)->BoundsRect;
+    InputScript().Move(ScreenPoint(w, (r.left + r.right) / 2, (r.top + r.bottom) / 2)).Down(Button::Right).Post();
+  };
+  auto release = [] {
+    if (GetKeyState(VK_RBUTTON) >= 0) return LoopScript::Current()->Again();
+    InputScript().Up(Button::Right).Post();
+  };
+  auto released = [] {
+    if (GetKeyState(VK_RBUTTON) < 0) return LoopScript::Current()->Again();
+    PostKey(VK_ESCAPE);
+  };
+  menu.SetTrackButton(tbLeftButton);
+  {
+    LoopScript s({press, release, released});
+    menu.Popup(100, 100);
+  }
+  Pump(20);
+  EXPECT_EQ(clicks, 0);
+  menu.SetTrackButton(tbRightButton);
+  {
+    LoopScript s({press, release, released});
+    menu.Popup(100, 100);
+  }
+  EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }, 10000));
+}
+
 }  // namespace
 
 // ---- the address box -------------------------------------------------------------------
