@@ -163,7 +163,11 @@ endfunction()
 # programs, one for tests (test targets and the libraries that link the test
 # support). Benchmarks keep their own flags and are left as they are.
 # The headers are named with angle brackets so that the generated header
-# holds no path of the checkout (ccache hits across clones).
+# holds no path of the checkout. The precompiled headers themselves are never
+# taken from ccache: gcc records each header's modification time in them, and
+# a header marked #pragma once whose time differs from the recorded one (the
+# same file in another clone, or checked out again) is read a second time,
+# so a precompiled header made in another checkout breaks the build.
 set(ZEMBRIO_PCH_STD <algorithm> <array> <atomic> <chrono> <cstddef> <cstdint> <cstdio>
     <cstdlib> <cstring> <cwchar> <exception> <functional> <initializer_list> <map> <memory>
     <mutex> <optional> <set> <stdexcept> <string> <string_view> <thread> <unordered_map>
@@ -211,6 +215,7 @@ function(zembrio_precompile_headers)
       list(APPEND headers "$<$<COMPILE_LANGUAGE:CXX>:${h}>")
     endforeach()
     target_precompile_headers(zembrio_pch_${kind} PRIVATE ${headers})
+    set_target_properties(zembrio_pch_${kind} PROPERTIES CXX_COMPILER_LAUNCHER "")
   endforeach()
   # gcc: ccache caches the objects that use a precompiled header only with
   # -fpch-preprocess.
