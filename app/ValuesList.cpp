@@ -101,14 +101,6 @@ bool TfrmMain::ListValues(TRegistry& Reg) {
     }
     bool hasDefault = std::any_of(values.begin(), values.end(), [](const TRegNamedValue& v) { return v.Name.empty(); });
     if (!hasDefault) values.insert(values.begin(), TRegNamedValue());  // shown as "(value not set)"
-    // The items go in already in the list's order (the default value's
-    // empty caption first), so the window needs no sorting afterwards. The
-    // registry mostly gives them in that order already (sorting 230,000
-    // names took a second).
-    auto before = [](const TRegNamedValue& A, const TRegNamedValue& B) {
-      return lstrcmpW(A.Name.c_str(), B.Name.c_str()) < 0;
-    };
-    if (!std::is_sorted(values.begin(), values.end(), before)) std::stable_sort(values.begin(), values.end(), before);
     TListItem* defaultItem = nullptr;
     for (const TRegNamedValue& v : values) {
       TListItem* item = items->Add();
@@ -119,6 +111,9 @@ bool TfrmMain::ListValues(TRegistry& Reg) {
         item->SetCaption(v.Name);
       FillItem(item, v.Name, isDefault && !hasDefault ? nullptr : &v.Value);
     }
+    // The default value's caption is still empty: it comes first. The
+    // registry mostly gives the names in this order already; then the sort
+    // only checks that they are.
     lvKeyValues->AlphaSort();
     defaultItem->SetCaption(L"(Default)");
   } catch (const Exception& E) {
