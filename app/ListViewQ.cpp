@@ -418,6 +418,53 @@ void TListViewQ::SortWindowByModel() {
   });
 }
 
+void TListViewQ::DeleteWindowRows(const std::vector<int>& Rows) {
+  const int count = static_cast<int>(shown_.size());
+  if (!ownerData_ || Items()->GetCount() != count) {
+    TCustomListView::DeleteWindowRows(Rows);
+    return;
+  }
+  SyncCount();
+  const HWND h = GetHandle();
+  TDrawHold hold(Items());
+  // The rows of the items, as the window shows them, and their states.
+  std::unordered_set<TListItem*> items;
+  for (int r : Rows)
+    if (r >= 0 && r < count) items.insert(Items()->GetItem(r));
+  std::vector<char> gone(size_t(count), 0);
+  for (int i = 0; i < count; ++i) gone[size_t(i)] = items.count(shown_[size_t(i)]) != 0;
+  const std::vector<int> selected = GetSelectedRows();
+  const int f = int(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
+  const int k = int(SendMessageW(h, LVM_GETSELECTIONMARK, 0, 0));
+  // The row each row keeps, or the one that takes its place when it goes.
+  std::vector<int> to(size_t(count) + 1);
+  int kept = 0;
+  for (int i = 0; i < count; ++i) {
+    to[size_t(i)] = kept;
+    if (!gone[size_t(i)]) shown_[size_t(kept++)] = shown_[size_t(i)];
+  }
+  to[size_t(count)] = kept;
+  shown_.resize(size_t(kept));
+  auto moved = [&](int Row) { return Row < 0 || Row >= count || kept == 0 ? -1 : std::min(to[size_t(Row)], kept - 1); };
+  // The window forgets every state, then takes the new count and the
+  // states of the rows that stay.
+  LVITEMW st{};
+  st.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(h, LVM_SETITEMSTATE, WPARAM(-1), LPARAM(&st));
+  SendMessageW(h, LVM_SETITEMCOUNT, WPARAM(kept), LVSICF_NOSCROLL);
+  std::vector<int> still;
+  for (int r : selected)
+    if (r >= 0 && r < count && !gone[size_t(r)]) still.push_back(to[size_t(r)]);
+  st.stateMask = st.state = LVIS_SELECTED;
+  for (int r : still) SendMessageW(h, LVM_SETITEMSTATE, WPARAM(r), LPARAM(&st));
+  if (const int row = moved(f); row >= 0) {
+    st.stateMask = st.state = LVIS_FOCUSED;
+    SendMessageW(h, LVM_SETITEMSTATE, WPARAM(row), LPARAM(&st));
+  }
+  SendMessageW(h, LVM_SETSELECTIONMARK, 0, LPARAM(moved(k)));
+  InvalidateRect(h, nullptr, FALSE);
+}
+
 void TListViewQ::ReorderShown(const std::function<void()>& Reorder) {
   const HWND h = GetHandle();
   TDrawHold hold(Items());

@@ -22,6 +22,7 @@ class TThemeManager;
 
 class TRegistry;
 struct TFindDeleteRun;
+struct TListDeleteRun;
 enum class TNewValueKind : unsigned char;
 
 class TfrmMain : public TForm {
@@ -345,6 +346,11 @@ class TfrmMain : public TForm {
   // What the delete command of find results under way has taken and found
   // gone (MainDelete.cpp); none outside one.
   TFindDeleteRun* findDeleteRun_ = nullptr;
+  // The delete command of many rows of a list under way; none outside one.
+  TListDeleteRun* listDeleteRun_ = nullptr;
+  // Takes a deleted row out of its list: past "Yes to All" of a delete of
+  // many rows, with the others at the end of the command.
+  void RemoveListItem(TListItem* Item);
   String ItemCaption(TListItem* Item) { return Item->GetCaption(); }
   String LayoutKey(const wchar_t* Name) const;
   String ToolbarsKey() const { return SettingsKey + L"\\Toolbars"; }

@@ -1,6 +1,8 @@
 // The hourglass for the length of a scope (the cursor before it comes back
-// at its end).
+// at its end), and the window kept painting while its thread is busy.
 #pragma once
+
+#include <windows.h>
 
 #include "classlib/Forms.h"
 
@@ -13,4 +15,24 @@ class TWaitCursor {
 
  private:
   TCursor old_;
+};
+
+// Lets the windows of this thread paint, and answer what other threads and
+// programs send them, in the middle of long work on this thread: the paints
+// and sent messages waiting are handled; input and posted messages stay
+// queued for after the work, so no command starts meanwhile.
+class TPaintPump {
+ public:
+  // At most every few hundredths of a second (cheap in between).
+  void Poll() {
+    const ULONGLONG now = GetTickCount64();
+    if (now - last_ < kEveryMs) return;
+    last_ = now;
+    Run();
+  }
+  static void Run();
+
+ private:
+  static constexpr ULONGLONG kEveryMs = 40;
+  ULONGLONG last_ = GetTickCount64();
 };

@@ -170,6 +170,46 @@ TEST_F(FindResults, TheKeyShownIsListedAgainOnlyWhenItLosesAValueAndThenOnce) {
   EXPECT_TRUE(Errors.empty());
 }
 
+// Many results deleted as the user does it, their key shown beside them:
+// the first chosen with a click, Shift+End, Delete, No to the first
+// question and "Yes to All" to the next. The hourglass is up while the
+// rows leave the list (read as each goes); the result refused stays with
+// its value, chosen and with the keyboard on it; the other values are gone
+// from the registry and from the key's values listed beside.
+TEST_F(FindResults, ManyResultsDeletedAtOnceGoUnderTheHourglassSparingTheOneRefused) {
+  for (int i = 0; i < 60; ++i) Write(Data, L"hit" + IntToStr(100 + i), REG_SZ, Sz(L"x"));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"^hit", 2);
+  TListViewQ* results = Window->lvFindResults;
+  ASSERT_EQ(results->Items()->GetCount(), 60);
+  TListItem* first = results->Items()->GetItem(0);
+  const String spared = ItemHit(first)->ValueName;
+  const TLVDeletedEvent deletion = results->OnDeletion;
+  std::vector<String> busy;
+  results->OnDeletion = [&](TObject* Sender, TListItem* Item) {
+    if (Screen->GetCursor() != crHourGlass || GetCursor() != LoadCursorW(nullptr, IDC_WAIT))
+      busy.push_back(Window->GetFindResultText(Item));
+    deletion(Sender, Item);
+  };
+  const bool deleted = DeleteToTheEndSparingFirst(results, first, L"Find results deleted: 59");
+  results->OnDeletion = deletion;
+  ASSERT_TRUE(deleted);
+  EXPECT_TRUE(busy.empty()) << busy.size() << " rows left without the hourglass, the first " << WideToAnsi(busy[0]);
+  EXPECT_EQ(Screen->GetCursor(), crDefault);
+  EXPECT_EQ(ValueNames(Data), std::vector<String>{spared});
+  ASSERT_EQ(results->Items()->GetCount(), 1);
+  EXPECT_EQ(ItemHit(results->Items()->GetItem(0))->ValueName, spared);
+  EXPECT_EQ(int(SendMessageW(results->GetHandle(), LVM_GETITEMCOUNT, 0, 0)), 1);
+  EXPECT_EQ(Chosen(results).size(), 1u);
+  EXPECT_NE(FocusedCaption(results), L"<none>");
+  TListItems* values = Window->lvKeyValues->Items();
+  ASSERT_EQ(values->GetCount(), 2);
+  EXPECT_EQ(values->GetItem(1)->GetCaption(), spared);
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_TRUE(Messages().empty());
+}
+
 // Opening a find result or a bookmark whose key another program deleted
 // warns and selects the deepest key still there, but the keyboard stays on
 // the list: the Delete that follows drops the stale entry (it once asked to
