@@ -466,8 +466,14 @@ void TfrmMain::treeRegTreeEdited(TObject*, TTreeExNode* Node, String& S) {
 
 bool TfrmMain::RenameKey(TTreeExNode* Node, const String& NewPath) {
   try {
+    const TRegRoot root = dmodCommon->GetNodeRootKey(Node);
+    const String oldPath = dmodCommon->GetNodeKeyPath(Node);
+    // The key as other root keys show it (below HKEY_USERS\<SID> for a key
+    // of HKEY_CURRENT_USER) is gone there too after the move.
+    const String identity = RegKeyIdentity(root, oldPath);
     // A large branch takes a while to copy: the window goes on painting.
-    dmodCommon->Logic.RenameKeyBranch(dmodCommon->GetNodeRootKey(Node), dmodCommon->GetNodeKeyPath(Node), NewPath);
+    dmodCommon->Logic.RenameKeyBranch(root, oldPath, NewPath);
+    DropKeyNodes(root, oldPath, identity, false, Node);
     NodeData(Node)->Path = NewPath;
     {
       TWaitCursor wait;

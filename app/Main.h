@@ -351,6 +351,17 @@ class TfrmMain : public TForm {
   // Takes a deleted row out of its list: past "Yes to All" of a delete of
   // many rows, with the others at the end of the command.
   void RemoveListItem(TListItem* Item);
+  // The nodes the tree has read of a key that went leave the tree: below
+  // its own root key, and below every other root key that shows the same
+  // key (the system knows it by Identity, RegKeyIdentity): HKEY_CURRENT_USER
+  // and HKEY_USERS\<SID>, HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE\Software\
+  // Classes. Except and the nodes on the way to the selected key stay
+  // (whoever took the key re-opens the tree there). With Collapse each such
+  // node that is open is collapsed instead (part of the key may be gone; it
+  // is read again when shown). RootIdentity names a root key as the system
+  // does (RegKeyIdentity when none is given).
+  void DropKeyNodes(TRegRoot Root, const String& Path, const String& Identity, bool Collapse = false,
+                    TTreeExNode* Except = nullptr, const std::function<String(TRegRoot)>& RootIdentity = {});
   String ItemCaption(TListItem* Item) { return Item->GetCaption(); }
   String LayoutKey(const wchar_t* Name) const;
   String ToolbarsKey() const { return SettingsKey + L"\\Toolbars"; }

@@ -122,7 +122,7 @@ TTreeExNode* LoadedNode(TCustomTreeEx* Tree, TRegRoot Root, const String& Path) 
     at = end + 1;
     TTreeExNode* child = nullptr;
     for (TTreeExNode* c = node->GetFirstChild(); c && !child; c = c->GetNextSibling())
-      if (SameText(c->GetText(), part)) child = c;
+      if (SameKeyName(c->GetText(), part)) child = c;
     node = child;
   }
   return node;
@@ -175,6 +175,31 @@ String FindResultGone(const TSearchHit& Hit) {
 }
 
 }  // namespace
+
+void TfrmMain::DropKeyNodes(TRegRoot Root, const String& Path, const String& Identity, bool Collapse,
+                            TTreeExNode* Except, const std::function<String(TRegRoot)>& RootIdentity) {
+  std::vector<std::pair<TRegRoot, String>> places{{Root, ApiKeyPath(Path)}};
+  if (TTreeExNode* top = treeRegTree->Items()->GetFirstNode())
+    for (TTreeExNode* c = top->GetFirstChild(); c && !Identity.empty(); c = c->GetNextSibling()) {
+      const TNodeData* data = NodeData(c);
+      if (!data) continue;
+      const String own = RootIdentity ? RootIdentity(data->Root) : RegKeyIdentity(data->Root, String());
+      if (!own.empty() && Identity.size() > own.size() + 1 && Identity.compare(0, own.size(), own) == 0 &&
+          Identity[own.size()] == L'\\')
+        places.push_back({data->Root, Identity.substr(own.size() + 1)});
+    }
+  for (const auto& [root, path] : places) {
+    TTreeExNode* node = LoadedNode(treeRegTree, root, path);
+    if (!node || node == Except || node->GetLevel() <= 1) continue;
+    if (Collapse) {
+      if (node->GetExpanded()) node->Collapse(true);
+      continue;
+    }
+    bool onSelectedPath = false;
+    for (TTreeExNode* n = GetSelectedNode(); n && !onSelectedPath; n = n->GetParent()) onSelectedPath = n == node;
+    if (!onSelectedPath) node->Delete();
+  }
+}
 
 void TfrmMain::DeleteSelected(TWinControl* Control) {
   String name = Control ? Control->GetName() : String();
@@ -301,10 +326,14 @@ void TfrmMain::DeleteKey(TTreeExNode* Node) {
   }
   TCursor old = Screen->GetCursor();
   Screen->SetCursor(crHourGlass);
+  // The key under other root keys too (HKEY_USERS\<SID> for a key of
+  // HKEY_CURRENT_USER), known while it is there.
+  const String identity = RegKeyIdentity(root, path);
   try {
     // A large branch takes a while: the window goes on painting meanwhile.
     dmodCommon->Logic.DeleteKeyBranch(root, path);
     Node->Delete();
+    DropKeyNodes(root, path, identity);
     dmodCommon->SetStatusText(L"Key deleted.");
   } catch (const ERegEditRefused& E) {
     dmodCommon->SetStatusText(L"Key not deleted.");
@@ -312,7 +341,7 @@ void TfrmMain::DeleteKey(TTreeExNode* Node) {
   } catch (const ERegEditFailed& E) {
     dmodCommon->SetStatusText(L"Key delete failed.");
     // Part of the branch may be gone: its keys are read again when shown.
-    if (Node->GetExpanded()) Node->Collapse(true);
+    DropKeyNodes(root, path, identity, true);
     dmodCommon->ShowErrorText(E.Message());
   } catch (const Exception& E) {
     dmodCommon->SetStatusText(L"Key delete failed.");
@@ -461,13 +490,13 @@ bool TfrmMain::DeleteFindResult(TListItem* Item) {
     }
   }
   if (hit->Kind == hkKeyName) {
-    // The key leaves the tree where the tree shows it. The selected key and
-    // the keys above it are left to the re-opening that follows, which
-    // reads their levels again.
-    TTreeExNode* gone = LoadedNode(treeRegTree, hit->RootKey, hit->Path);
-    bool onSelectedPath = false;
-    for (TTreeExNode* n = GetSelectedNode(); n && !onSelectedPath; n = n->GetParent()) onSelectedPath = n == gone;
-    if (gone && gone->GetLevel() > 1 && !onSelectedPath) gone->Delete();
+    // The key leaves the tree where the tree shows it, under each root key
+    // that shows it. The selected key and the keys above it are left to the
+    // re-opening that follows, which reads their levels again.
+    TFindDeleteRun* run = findDeleteRun_;
+    DropKeyNodes(hit->RootKey, hit->Path, key, false, nullptr, [run](TRegRoot R) {
+      return run ? run->Identity(R, String()) : RegKeyIdentity(R, String());
+    });
   }
   RemoveListItem(Item);
   if (!listDeleteRun_) {

@@ -584,6 +584,66 @@ TEST_F(FindResults, AKeyDeletedThroughItsResultLeavesTheTree) {
   EXPECT_TRUE(Messages().empty());
 }
 
+// A key deleted through its result below HKEY_USERS\<SID> leaves the tree
+// below HKEY_CURRENT_USER too, where the tree had read it (a click on it
+// there reported the key unreadable); a key deleted, or renamed, in the
+// tree below HKEY_CURRENT_USER leaves it below HKEY_USERS\<SID>.
+TEST_F(FindResults, AKeyDeletedLeavesTheTreeUnderEveryRootKeyThatShowsIt) {
+  for (const wchar_t* k : {L"\\One", L"\\Two", L"\\Three"}) CreateKey(String(Data) + k);
+  HANDLE token = nullptr;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+  alignas(TOKEN_USER) BYTE user[256];
+  DWORD size = 0;
+  ASSERT_TRUE(GetTokenInformation(token, TokenUser, user, sizeof user, &size));
+  CloseHandle(token);
+  wchar_t* sid = nullptr;
+  ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid));
+  const String users = String(L"\\") + sid + L"\\" + Data;
+  LocalFree(sid);
+  Start();
+  TTreeExNode* mine = Open();
+  ASSERT_NE(mine, nullptr);
+  mine->Expand(false);
+  TTreeExNode* theirs = Window->ExpandToBranch(RegRoot::Users, users, true);
+  ASSERT_NE(theirs, nullptr);
+  theirs->Expand(false);
+  auto children = [](TTreeExNode* N) {
+    std::vector<String> v;
+    for (TTreeExNode* c = N->GetFirstChild(); c; c = c->GetNextSibling()) v.push_back(c->GetText());
+    return v;
+  };
+  ASSERT_EQ(children(mine), (std::vector<String>{L"One", L"Three", L"Two"}));
+  ASSERT_EQ(children(theirs), (std::vector<String>{L"One", L"Three", L"Two"}));
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  Window->SearchStarted();
+  Window->AddFindResult(new TSearchHit{hkKeyName, RegRoot::Users, users + L"\\One\\", L"", L""});
+  Window->SearchFinished();
+  Window->lvFindResults->SelectAll();
+  Window->SetActiveControl(Window->lvFindResults);
+  PressDelete();
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\One"));
+  EXPECT_EQ(children(mine), (std::vector<String>{L"Three", L"Two"}));
+  EXPECT_EQ(children(theirs), (std::vector<String>{L"Three", L"Two"}));
+
+  ASSERT_NE(Open(L"Two"), nullptr);
+  ASSERT_EQ(GetFocus(), Window->treeRegTree->GetHandle());
+  PressDelete();
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\Two"));
+  EXPECT_EQ(children(mine), std::vector<String>{L"Three"});
+  EXPECT_EQ(children(theirs), std::vector<String>{L"Three"});
+
+  ASSERT_NE(Open(L"Three"), nullptr);
+  Foreground(Window->treeRegTree);
+  testsupport::PressKey(VK_F2);
+  ASSERT_TRUE(PumpUntil([&] { return Window->treeRegTree->IsEditing(); }, 10000));
+  testsupport::InputScript().Press('A', {VK_CONTROL}).Text(L"Trois").Press(VK_RETURN).Send();
+  ASSERT_TRUE(PumpUntil([&] { return !Window->treeRegTree->IsEditing() && !dmodCommon->Logic.IsWorking(); }, 20000));
+  EXPECT_TRUE(KeyExists(String(Data) + L"\\Trois"));
+  EXPECT_EQ(children(mine), std::vector<String>{L"Trois"});
+  EXPECT_TRUE(children(theirs).empty());
+  EXPECT_TRUE(Errors.empty());
+}
+
 }  // namespace
 
 // A search with thousands of hits: they are listed while it runs (a batch
