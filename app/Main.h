@@ -158,6 +158,9 @@ class TfrmMain : public TForm {
   unsigned SelectionListings = 0;
 
   // --- Values list.
+  // Test seam: called on the thread that reads the values of a key of many
+  // values (read apart from the window's thread), before it reads them.
+  static std::function<void()> ReadingValuesHook;
   void LoadValues(TTreeExNode* Node);
   // False (the list emptied) when the key's values can't be listed.
   bool ListValues(TRegistry& Reg);

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "classlib/Forms.h"
 
 class TWaitCursor {
@@ -36,3 +38,7 @@ class TPaintPump {
   static constexpr ULONGLONG kEveryMs = 40;
   ULONGLONG last_ = GetTickCount64();
 };
+
+// Runs Work on a thread of its own while this thread paints (TPaintPump)
+// until it ends; Work's exception is raised here. Work touches no window.
+void RunPainting(const std::function<void()>& Work);
