@@ -26,6 +26,7 @@ String MissingFileReason(const String& FileName) {
 // a path on one line, and another path would reopen another key.
 bool RefusedBookmark(const String& Path) {
   if (BookmarkPathStorable(Path)) return false;
+  dmodCommon->SetStatusText(L"Bookmark not added.");
   dmodCommon->ShowMessageText(L"This key can't be bookmarked: its name holds a line break, which the bookmark "
                               L"file can't keep.\n\nKey: " +
                               Path);
@@ -84,15 +85,22 @@ void TfrmMain::pmnuFind_BookmarkClick(TObject*) {
   lvBookmarks->SetSelected(item);
   if (lvBookmarks->CanFocus()) lvBookmarks->SetFocus();
   item->EditCaption();
+  // No text of its own: whatever an earlier command reported is not this
+  // one's (a failure before it would read as this bookmark's).
+  dmodCommon->SetStatusText(String());
 }
 
 void TfrmMain::lvBookmarksEdited(TObject*, TListItem* Item, String& S) {
   auto* b = ItemBookmark(Item);
   if (S.empty()) {
+    dmodCommon->SetStatusText(L"Bookmark not renamed.");
     dmodCommon->ShowMessageText(AppText::InvalidBookmarkName);
     S = Item->GetCaption();
     return;
   }
+  // The name as it was renames nothing (Enter on a new bookmark's name
+  // keeps "New bookmark added: ...").
+  if (S == Item->GetCaption()) return;
   if (b) b->Description = S;
   dmodCommon->SetStatusText(L"Bookmark renamed.");
 }
@@ -105,7 +113,20 @@ void TfrmMain::lvBookmarksDeletion(TObject*, TListItem* Item) {
 void TfrmMain::OpenBookmark() {
   TListItem* sel = lvBookmarks->GetSelected();
   auto* b = ItemBookmark(sel);
-  if (b) ExpandToBranch(b->RootKey, b->KeyPath, true);
+  if (!b) return;
+  // Nothing of an earlier command stands for this one; what the opening
+  // reports (a key gone, values that can't be read) stays.
+  dmodCommon->SetStatusText(String());
+  if (b->RootKey == RegRoot::None) {
+    // A root line that names no root key names no key: said as Go to path
+    // says it (the tree would take it for a root key it lost).
+    dmodCommon->SetStatusText(AppText::KeyNotFound);
+    dmodCommon->ShowMessageText(L"The requested key does not exist:\n\n" + b->RootText + b->KeyPath);
+    return;
+  }
+  bool reached = false;
+  ExpandToBranch(b->RootKey, b->KeyPath, true, &reached);
+  if (!reached) dmodCommon->SetStatusText(AppText::KeyNotFound);
 }
 
 void TfrmMain::lvBookmarksDblClick(TObject*) { OpenBookmark(); }

@@ -34,6 +34,7 @@ const wchar_t* const BookmarksLoadFailed =
 const wchar_t* const InvalidKeyName = L"Invalid key name.";
 const wchar_t* const InvalidBookmarkName = L"Invalid bookmark name.";
 const wchar_t* const ExportAborted = L"Export aborted.";
+const wchar_t* const KeyNotFound = L"Key not found.";
 const wchar_t* const ImportFailedStatus = L"Import failed.";
 const wchar_t* const RegistryFileExported = L"Registry file exported.";
 const wchar_t* const RegistryFileImported = L"Registry file imported.";
@@ -245,12 +246,10 @@ void TCommonLogic::ReadOptions(const std::vector<String>* Names) {
   for (const wchar_t* name : EditorSizeSettings) {
     if (Names && std::none_of(Names->begin(), Names->end(), [name](const String& n) { return AnsiSameText(n, name); }))
       continue;
-    // A size the registry does not hold took its default, which is this
-    // screen's already.
+    // A size the read did not find (none stored, or one of the wrong type)
+    // took its default, which is this screen's already.
     TRegStoreValue& v = rsOptions.GetValueByName(name);
-    TRegistry reg(KEY_READ);
-    if (!v.OpenKey(reg, false) || !reg.ValueExists(v.GetName())) continue;
-    v.SetValue(ScaleSize(v.GetValue().AsInteger(), from, screenDpi_));
+    if (v.ReadFound()) v.SetValue(ScaleSize(v.GetValue().AsInteger(), from, screenDpi_));
   }
 }
 
@@ -454,8 +453,34 @@ bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue&
     EditValueType = Value.GetType();
     int result = 0;
     const wchar_t* status = nullptr;
-    String numberStatus;
-    switch (Value.GetType()) {
+    String bytesStatus;
+    // Opening an editor is a command of its own: no earlier status (a
+    // value saved, a note on how another value was edited) stands for it,
+    // so a cancel leaves none.
+    SetStatusText(String());
+    if (Value.IsEditedAsBytes()) {
+      // Data that no text or number box can show whole (a DWORD or QWORD
+      // of another size than its type's, a string holding a NUL before its
+      // end or an odd number of bytes): its bytes in the binary editor,
+      // every one kept unless the user changes it, written back under its
+      // own type.
+      const String type = RegTypeName(Value.GetRegType());
+      const std::string bytes = Value.GetRawData();
+      const String size = L"The " + type + L" value has " + IntToStr(int(bytes.size())) + L" bytes of data";
+      const String why = !Value.IsMisfitString() ? size
+                         : bytes.size() % 2   ? size + L", an odd number"
+                                              : L"The " + type + L" value holds a NUL character before its end";
+      SetStatusText(why + L": it is edited as bytes, and stays a " + type + L".");
+      EditValueType = cValue::cvtBinary;
+      EditBinary = bytes;
+      bytesStatus = Value.GetType() == cValue::cvtString         ? String(L"String value saved.")
+                    : Value.GetType() == cValue::cvtExpandString ? String(L"Expand string value saved.")
+                                                                 : type + L" value saved.";
+      result = OnEditValue ? OnEditValue(cValue::cvtBinary) : 0;
+      if (result != 1) return false;
+      Value.SetEditedBytes(EditBinary);
+      status = bytesStatus.c_str();
+    } else switch (Value.GetType()) {
       case cValue::cvtString:
       case cValue::cvtExpandString:
         EditString = Value.GetString();
@@ -473,9 +498,8 @@ bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue&
             Value.SetExpandString(EditString);
             status = L"Expand string value saved.";
           }
-          // Text left as shown is not written again: the editor shows a
-          // string up to its first NUL, and what follows it (or the lack of
-          // a final NUL) stays as the registry holds it.
+          // Text left as shown is not written again: a string stored
+          // without its final NUL stays as the registry holds it.
           if (EditString == shown && StoredTextIs(Root, KeyPath, Value, shown)) {
             SetStatusText(status);
             return true;
@@ -497,22 +521,9 @@ bool TCommonLogic::SaveEditedValue(TRegRoot Root, const String& KeyPath, cValue&
         status = L"Binary value saved.";
         break;
       default:
-        if (Value.IsMisfitNumber()) {
-          // A DWORD or QWORD of another size than its type's: its bytes in
-          // the binary editor, written back under its own type.
-          const String type = RegTypeName(Value.GetRegType());
-          EditValueType = cValue::cvtBinary;
-          EditBinary = Value.GetBinary();
-          SetStatusText(L"The " + type + L" value has " + IntToStr(int(EditBinary.size())) +
-                        L" bytes of data: it is edited as bytes, and stays a " + type + L".");
-          result = OnEditValue ? OnEditValue(cValue::cvtBinary) : 0;
-          if (result != 1) return false;
-          Value.SetNumberBytes(EditBinary);
-          numberStatus = type + L" value saved.";
-          status = numberStatus.c_str();
-          break;
-        }
-        // Values of other types are never opened in an editor: say why.
+        // Values of other types are never opened in an editor: say why (no
+        // earlier "saved" stands for this one).
+        SetStatusText(String());
         if (OnShowMessage)
           OnShowMessage(L"Values of the type " + RegTypeName(Value.GetRegType()) +
                         L" can't be edited in Zembrio.  " +
@@ -702,6 +713,10 @@ bool TCommonLogic::ExportKey(TRegRoot Root, const String& KeyPath, const String&
     // HKEY_LOCAL_MACHINE without administrator rights): the rest is written.
     ReportPartialExport(FileName, E.Result, E.Message());
     return true;
+  } catch (const ERegExportUnreadable& E) {
+    // Said as it is: no file was touched, so none may be corrupt.
+    SetStatusText(L"Export aborted: the key can't be read.");
+    if (OnShowErrorText) OnShowErrorText(E.Message());
   } catch (const Exception& E) {
     SetStatusText(AppText::ExportAborted);
     ShowException(E, failed);

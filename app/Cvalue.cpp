@@ -63,32 +63,56 @@ void cValue::SetString(const String& text) {
   type_ = cvtString;
   string_ = text;
   integer_ = -1;
+  stringBytes_ = false;
 }
 
 void cValue::SetExpandString(const String& text) {
   type_ = cvtExpandString;
   string_ = text;
   integer_ = -1;
+  stringBytes_ = false;
 }
 
 void cValue::SetInteger(int32_t number) {
   type_ = cvtInteger;
   integer_ = number;
   string_.clear();
+  stringBytes_ = false;
 }
 
 void cValue::SetBinary(const std::string& bytes) {
   type_ = cvtBinary;
   binary_ = bytes;
+  stringBytes_ = false;
+}
+
+void cValue::KeepStringBytes(const std::string& bytes, bool Exact) {
+  // Text that ends at its last code unit, with or without one final NUL,
+  // is the whole of the data: the string editor shows and keeps it (a
+  // final NUL it lacked is added when it is written). Exact: bytes typed
+  // by the user, kept unless they are exactly the text and one NUL.
+  bool whole;
+  if (Exact) {
+    whole = bytes == StringToRegBytes(string_);
+  } else {
+    whole = bytes.size() % 2 == 0;
+    for (size_t i = 0; whole && i + 2 < bytes.size(); i += 2)
+      if (bytes[i] == 0 && bytes[i + 1] == 0) whole = false;
+  }
+  if (whole) return;
+  binary_ = bytes;
+  stringBytes_ = true;
 }
 
 void cValue::SetRaw(uint32_t regType, const std::string& bytes) {
   switch (regType) {
     case RegType::Sz:
       SetString(RegBytesToString(bytes));
+      KeepStringBytes(bytes, false);
       return;
     case RegType::ExpandSz:
       SetExpandString(RegBytesToString(bytes));
+      KeepStringBytes(bytes, false);
       return;
     case RegType::Dword:
       if (bytes.size() == 4) {
@@ -108,11 +132,16 @@ void cValue::SetRaw(uint32_t regType, const std::string& bytes) {
   otherType_ = regType;
   binary_ = bytes;
   numberBytes_ = false;
+  stringBytes_ = false;
 }
 
-void cValue::SetNumberBytes(const std::string& bytes) {
+void cValue::SetEditedBytes(const std::string& bytes) {
   SetRaw(GetRegType(), bytes);
   numberBytes_ = type_ == cvtOther;
+  if (type_ == cvtString || type_ == cvtExpandString) {
+    stringBytes_ = false;
+    KeepStringBytes(bytes, true);
+  }
 }
 
 bool cValue::IsMisfitNumber() const {
@@ -135,7 +164,7 @@ std::string cValue::GetRawData() const {
   switch (type_) {
     case cvtString:
     case cvtExpandString:
-      return StringToRegBytes(string_);
+      return stringBytes_ ? binary_ : StringToRegBytes(string_);
     case cvtInteger: {
       const auto v = static_cast<uint32_t>(integer_);
       std::string r(4, '\0');

@@ -66,9 +66,16 @@ class cValue {
   // A DWORD or QWORD whose data is not four or eight bytes long: no number
   // editor can show it, so it is edited as bytes, and its type is kept.
   bool IsMisfitNumber() const;
+  // A string or expandable string whose bytes its text can't hold whole: a
+  // NUL character before the last one, or an odd number of bytes. Its text
+  // ends at the first NUL; the bytes are kept as the registry holds them.
+  bool IsMisfitString() const { return stringBytes_; }
+  // Either of the two: a value the editor opens as bytes.
+  bool IsEditedAsBytes() const { return IsMisfitNumber() || IsMisfitString(); }
   // The bytes of such a value as edited: its type stays (a DWORD of four
-  // bytes now becomes the editor's integer), and Update writes them.
-  void SetNumberBytes(const std::string& bytes);
+  // bytes now becomes the editor's integer, a string whose bytes are its
+  // text and one final NUL a plain string), and Update writes exactly them.
+  void SetEditedBytes(const std::string& bytes);
 
   void SetName(const String& name) { name_ = name; }
   void SetDefaultFlag(bool flag) { default_ = flag; }
@@ -90,7 +97,8 @@ class cValue {
   // Each opens the key (never creating it) on its own registry handle and
   // closes it again; failures raise ERegistryException with the key path
   // and the value name. Update writes the four editable types and the
-  // bytes of SetNumberBytes; any other value is never rewritten.
+  // bytes of SetEditedBytes (and the kept bytes of a misfit string); any
+  // other value is never rewritten.
   void Update(TRegRoot root, const String& keyPath);
   // Copies the value's type and bytes exactly to newName, then deletes the
   // old value; EValueExists when newName is taken, ESpareValueLeft when a
@@ -122,7 +130,10 @@ class cValue {
   std::string binary_;
   unsigned char type_ = cvtNone;
   uint32_t otherType_ = 0;  // registry type of a cvtOther value
-  bool numberBytes_ = false;  // a cvtOther value's bytes set by SetNumberBytes
+  bool numberBytes_ = false;  // a cvtOther value's bytes set by SetEditedBytes
+  // A string's bytes beyond its text, held in binary_ (IsMisfitString).
+  bool stringBytes_ = false;
+  void KeepStringBytes(const std::string& bytes, bool Exact);
 };
 
 // Message texts of the value object's failures.

@@ -81,10 +81,11 @@ void cValue::UpdateInKey(TRegistry& reg, TRegRoot root, const String& keyPath) {
   const bool numberBytes = type_ == cvtOther && numberBytes_;
   if (!IsEditable() && !numberBytes) throw Exception(String(cValueText::Unrecognised));
   OpenOrRaise(reg, root, keyPath, cValueText::OpenUpdate, name_);
-  if (numberBytes) {
-    // The bytes as edited, under the value's own type.
+  if (numberBytes || IsMisfitString()) {
+    // The bytes as edited (or as held), under the value's own type: a
+    // string's text alone would lose what follows its first NUL.
     TRegRawValue raw;
-    raw.Type = otherType_;
+    raw.Type = GetRegType();
     raw.Data.assign(binary_.begin(), binary_.end());
     WriteCopy(reg, name_, raw);
     return;

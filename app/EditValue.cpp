@@ -150,9 +150,12 @@ void TfrmEditValue::FormShow(TObject*) {
   if (!logic_) return;
   TCommonLogic& dm = *logic_;
   SetShowHint(dm.GetOption(SettingName::ShowHints).AsBoolean());
-  SetTop(dm.GetOption(SettingName::EditTop).AsInteger());
-  SetLeft(dm.GetOption(SettingName::EditLeft).AsInteger());
+  const int top = dm.GetOption(SettingName::EditTop).AsInteger(), left = dm.GetOption(SettingName::EditLeft).AsInteger();
+  SetTop(top);
+  SetLeft(left);
   KeepOnScreen(this);
+  keptTop_.Take(top, GetTop());
+  keptLeft_.Take(left, GetLeft());
   edtPath->SetText(dm.GetRootKeyName(dm.EditRootKey, rnmFull) + dm.EditKeyPath);
   edtValueName->SetText(dm.EditValueName);
   outOfRange_ = nullptr;
@@ -266,7 +269,7 @@ void TfrmEditValue::FormClose(TObject*, TCloseAction&) {
     default:
       break;
   }
-  dm.SetOption(SettingName::EditTop, GetTop());
-  dm.SetOption(SettingName::EditLeft, GetLeft());
+  dm.SetOption(SettingName::EditTop, keptTop_.ToStore(GetTop()));
+  dm.SetOption(SettingName::EditLeft, keptLeft_.ToStore(GetLeft()));
   dm.WriteAllOptions();
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "app/FormBuild.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/Forms.h"
 #include "classlib/StdCtrls.h"
@@ -66,6 +67,7 @@ class TfrmEditValue : public TForm {
   bool RefuseOutOfRange();
 
   TCommonLogic* logic_;  // the data module's logic; not owned
+  TKeptSize keptTop_, keptLeft_;  // the stored place and where the dialog showed it
   int32_t number_ = 0;
   TBinHexEdit* outOfRange_ = nullptr;  // one of this form's boxes; not owned
 };

@@ -131,10 +131,16 @@ void TfrmEditValueBin::FormShow(TObject*) {
   // controls need, wide enough for a whole row where the screen allows, and
   // no bigger than the screen's work area.
   SetMinimumSize();
-  SetBounds(dm.GetOption(SettingName::EditBinLeft).AsInteger(), dm.GetOption(SettingName::EditBinTop).AsInteger(),
-            dm.GetOption(SettingName::EditBinWidth).AsInteger(), dm.GetOption(SettingName::EditBinHeight).AsInteger());
+  const int left = dm.GetOption(SettingName::EditBinLeft).AsInteger(), top = dm.GetOption(SettingName::EditBinTop).AsInteger();
+  const int width = dm.GetOption(SettingName::EditBinWidth).AsInteger();
+  const int height = dm.GetOption(SettingName::EditBinHeight).AsInteger();
+  SetBounds(left, top, width, height);
   FitWholeRow();
   KeepOnScreen(this);
+  keptLeft_.Take(left, GetLeft());
+  keptTop_.Take(top, GetTop());
+  keptWidth_.Take(width, GetWidth());
+  keptHeight_.Take(height, GetHeight());
   // Typing overwrites; an empty value has no byte to overwrite, so there
   // typing adds bytes (in overwrite mode it would be lost).
   heValue->SetInsertMode(heValue->GetDataSize() == 0);
@@ -176,9 +182,9 @@ void TfrmEditValueBin::FormClose(TObject*, TCloseAction&) {
   if (!logic_) return;
   TCommonLogic& dm = *logic_;
   dm.EditBinary = heValue->GetAsText();
-  dm.SetOption(SettingName::EditBinTop, GetTop());
-  dm.SetOption(SettingName::EditBinLeft, GetLeft());
-  dm.SetOption(SettingName::EditBinHeight, GetHeight());
-  dm.SetOption(SettingName::EditBinWidth, GetWidth());
+  dm.SetOption(SettingName::EditBinTop, keptTop_.ToStore(GetTop()));
+  dm.SetOption(SettingName::EditBinLeft, keptLeft_.ToStore(GetLeft()));
+  dm.SetOption(SettingName::EditBinHeight, keptHeight_.ToStore(GetHeight()));
+  dm.SetOption(SettingName::EditBinWidth, keptWidth_.ToStore(GetWidth()));
   dm.WriteAllOptions();
 }

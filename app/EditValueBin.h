@@ -3,6 +3,7 @@
 // its position and size in the settings. Windows only.
 #pragma once
 
+#include "app/FormBuild.h"
 #include "classlib/Forms.h"
 #include "classlib/StdCtrls.h"
 #include "valueedit/HexEditor.h"
@@ -44,4 +45,6 @@ class TfrmEditValueBin : public TForm {
   // Widens the dialog when a whole row of the hex editor doesn't fit.
   void FitWholeRow();
   TCommonLogic* logic_;  // the data module's logic; not owned
+  // The stored place and size and where the dialog showed them.
+  TKeptSize keptTop_, keptLeft_, keptWidth_, keptHeight_;
 };

@@ -98,9 +98,12 @@ uint8_t TfrmFind::SearchTypeOfItem(int ItemIndex) {
 void TfrmFind::LoadSettings() {
   TCommonLogic& dm = *logic_;
   SetShowHint(dm.GetOption(SettingName::ShowHints).AsBoolean());
-  SetTop(dm.GetOption(SettingName::FindTop).AsInteger());
-  SetLeft(dm.GetOption(SettingName::FindLeft).AsInteger());
+  const int top = dm.GetOption(SettingName::FindTop).AsInteger(), left = dm.GetOption(SettingName::FindLeft).AsInteger();
+  SetTop(top);
+  SetLeft(left);
   KeepOnScreen(this);
+  keptTop_.Take(top, GetTop());
+  keptLeft_.Take(left, GetLeft());
   // A stored index outside the items (a hand-edited setting) falls back to
   // the default, so the dialog always states a search type and a scope.
   int type = dm.GetOption(SettingName::FindType).AsInteger();
@@ -145,8 +148,8 @@ void TfrmFind::FormShow(TObject*) {
 
 void TfrmFind::FormClose(TObject*, TCloseAction&) {
   if (!logic_) return;
-  logic_->SetOption(SettingName::FindTop, GetTop());
-  logic_->SetOption(SettingName::FindLeft, GetLeft());
+  logic_->SetOption(SettingName::FindTop, keptTop_.ToStore(GetTop()));
+  logic_->SetOption(SettingName::FindLeft, keptLeft_.ToStore(GetLeft()));
 }
 
 void TfrmFind::btnFindClick(TObject*) {

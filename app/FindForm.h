@@ -4,6 +4,7 @@
 // Windows only.
 #pragma once
 
+#include "app/FormBuild.h"
 #include "app/SearchMatch.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
@@ -55,4 +56,5 @@ class TfrmFind : public TForm {
   void LoadSettings();
   void SaveSettings(const String& Text);
   TCommonLogic* logic_;  // the data module's logic; not owned
+  TKeptSize keptTop_, keptLeft_;  // the stored place and where the dialog showed it
 };

@@ -27,6 +27,23 @@ T* Place(TWinControl* Parent, const wchar_t* Name, int L, int T_, int W, int H) 
 // the form is laid out for (the screen's once its window is made).
 inline int Scaled(TCustomForm* Form, int V) { return MulDiv(V, Form->GetPixelsPerInch(), 96); }
 
+// A size or place a window took from a setting, and what the window
+// showed of it once fitted to the screen or to its pane: a size stored on
+// a screen of fewer dots per inch is scaled up and may not fit. While the
+// window still shows just what it was fitted to, the setting keeps what it
+// asked for, so that a start on a smaller or denser screen loses nothing
+// of it; what the user changed is stored as it is.
+struct TKeptSize {
+  int Asked = 0, Shown = 0;
+  bool Taken = false;
+  void Take(int AskedValue, int ShownValue) {
+    Asked = AskedValue;
+    Shown = ShownValue;
+    Taken = true;
+  }
+  int ToStore(int Now) const { return Taken && Now == Shown ? Asked : Now; }
+};
+
 // Keeps a window whose stored place lies off every monitor (one since
 // removed, a damaged setting) where it can be used: a window larger than
 // the monitor's work area is made to fit it, and one whose title strip

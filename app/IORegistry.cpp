@@ -38,6 +38,11 @@ String SystemReason(LONG Code) {
 // listed, and hold nothing a registry file could restore.
 bool IsPredefinedHandle(HKEY Key) { return (reinterpret_cast<uintptr_t>(Key) & 0x80000000u) != 0; }
 
+// Why a link key can't be read.
+String DanglingLinkReason(const String& Target) {
+  return L"a link to a key that does not exist" + (Target.empty() ? String() : L": " + Target);
+}
+
 // Keys whose values or subkeys could not be read: the first few with the
 // system's reason, and how many in all.
 struct TReadFailures {
@@ -45,9 +50,21 @@ struct TReadFailures {
   std::vector<String> Named;
   size_t Count = 0;
 
-  void Add(const String& Where, LONG Code) {
-    if (Named.size() < kNamed) Named.push_back(Where + L" (" + SystemReason(Code) + L")");
+  void Add(const String& Where, LONG Code) { AddReason(Where, SystemReason(Code)); }
+  void AddReason(const String& Where, const String& Reason) {
+    if (Named.size() < kNamed) Named.push_back(Where + L" (" + Reason + L")");
     ++Count;
+  }
+  // A key that failed to open with Code: a key deleted since it was listed
+  // is no loss; a listed key that is a link to a key that is not there
+  // can't be read, like one the user may not read.
+  void OpenFailed(HKEY Parent, const String& Path, const String& Where, LONG Code) {
+    if (Code != ERROR_FILE_NOT_FOUND) {
+      Add(Where, Code);
+      return;
+    }
+    String target;
+    if (RegDanglingLink(Parent, Path, &target)) AddReason(Where, DanglingLinkReason(target));
   }
   void Append(TReadFailures&& Other) {
     for (String& n : Other.Named)
@@ -141,8 +158,7 @@ struct TWalk {
     for (const auto& s : subs) {
       TRegKey sub;
       if (!sub.OpenSub(key, s, KEY_READ)) {
-        // A key deleted since it was listed is no loss.
-        if (sub.LastError() != ERROR_FILE_NOT_FOUND) failures.Add(Where(JoinKeyPath(key.Path(), s)), sub.LastError());
+        failures.OpenFailed(key.Handle(), s, Where(JoinKeyPath(key.Path(), s)), sub.LastError());
         continue;
       }
       Key(sub, Deep, Deep);
@@ -514,10 +530,19 @@ void TIORegistry::Progress(uint32_t Value, uint32_t Level, uint32_t Max, uint32_
 bool TIORegistry::_GetKeyList(TRegRoot Root, const String& RootName, const String& KeyPath, bool IncludeSubKeys,
                               TRegFileWriter& Writer, size_t* Unread, String* UnreadText) {
   TRegKey key;
-  if (!key.OpenReadOnly(Root, KeyPath))
-    throw ERegistryException(L"Unable to open the key to export.  The key may have been deleted or renamed by "
-                             L"another process or application.\n\nKey: " + RootName + L"\\" + ApiKeyPath(KeyPath) +
-                             L"\n" + SystemReason(key.LastError()));
+  if (!key.OpenReadOnly(Root, KeyPath)) {
+    // Nothing of the branch is read, so no file is written.
+    const String path = ApiKeyPath(KeyPath);
+    String target, reason;
+    if (key.LastError() == ERROR_FILE_NOT_FOUND && !path.empty() && RegDanglingLink(RootHandle(Root), path, &target))
+      reason = L"It is " + DanglingLinkReason(target) + L".";
+    else if (key.LastError() == ERROR_FILE_NOT_FOUND)
+      reason = L"It may have been deleted or renamed by another process or application.";
+    else
+      reason = SystemReason(key.LastError());
+    throw ERegExportUnreadable(L"The key to export can't be read: nothing was exported, and no file was written."
+                               L"\n\nKey: " + RootName + (path.empty() ? String() : L"\\" + path) + L"\n" + reason);
+  }
   TReadFailures failures;
   if (!IncludeSubKeys) {
     TWalk walk{Writer, RootName, StopRequested};
@@ -541,8 +566,8 @@ bool TIORegistry::_GetKeyList(TRegRoot Root, const String& RootName, const Strin
       try {
         TRegKey part;
         if (!part.OpenReadOnly(parts[i].Root, parts[i].Path)) {
-          if (part.LastError() != ERROR_FILE_NOT_FOUND)
-            partFailures[i].Add(RootName + L"\\" + parts[i].Path, part.LastError());
+          partFailures[i].OpenFailed(RootHandle(parts[i].Root), parts[i].Path, RootName + L"\\" + parts[i].Path,
+                                     part.LastError());
           return;
         }
         TWalk walk{got[i], RootName, StopRequested};

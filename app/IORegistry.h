@@ -47,6 +47,10 @@ class ERegExportIncomplete : public ERegistryException {
   TRegExportResult Result;
 };
 
+// The key to export can't be opened (gone, not readable, a link to a key
+// that is not there): nothing was read and no file is written.
+ZEMBRIO_DECLARE_EXCEPTION(ERegExportUnreadable, ERegistryException)
+
 // "1 key", "2 values", "1 key and 2 values" (Keys or Values may be 0, not both).
 String KeysAndValuesText(size_t Keys, size_t Values);
 
@@ -111,13 +115,14 @@ class TIORegistry : public TComponent, public TRegFileFormat {
   // for the root key) below the root of that full name (empty: the current
   // user's) to FileName, or appends the lines to RegistryData when FileName
   // is empty or ExportDestination is eiProperty. Keys are only read, never
-  // created. Raises ERegistryException when the key can't be opened, and
-  // ERegExportIncomplete when a part of the branch can't be read (naming
-  // the first keys that could not be read and why, and the result's Notes;
-  // the file then holds what could be read), and a stream error when the
-  // file can't be written. Keys and
-  // values left out for their names are no failure: the result counts and
-  // names them.
+  // created. Raises ERegExportUnreadable (an ERegistryException) when the
+  // key can't be opened (gone, not readable, a link to a key that is not
+  // there; nothing is written), ERegExportIncomplete when a part of the
+  // branch can't be read (naming the first keys that could not be read and
+  // why, a dangling link among them, and the result's Notes; the file then
+  // holds what could be read), and a stream error when the file can't be
+  // written. Keys and values left out for their names are no failure: the
+  // result counts and names them.
   TRegExportResult ExportRegistry(const String& RootName, const String& KeyPath, const String& FileName,
                                   bool IncludeSubKeys);
   TRegExportResult ExportRegistry(const String& RootName, const String& KeyPath) {

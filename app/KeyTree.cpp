@@ -459,6 +459,7 @@ void TfrmMain::treeRegTreeEditing(TObject*, TTreeExNode* Node, bool& AllowEdit) 
 void TfrmMain::treeRegTreeEdited(TObject*, TTreeExNode* Node, String& S) {
   // A key name can't be empty or hold a backslash (it would name a path).
   if (!IsValidKeyName(S)) {
+    dmodCommon->SetStatusText(KeyNotRenamed);
     dmodCommon->ShowMessageText(AppText::InvalidKeyName);
     S = Node->GetText();
     return;

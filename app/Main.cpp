@@ -16,9 +16,45 @@ TfrmMain* frmMain = nullptr;
 namespace {
 
 // The address box's width where it keeps one of its own, and the least it
-// is given on a row that is short of room.
+// is given on a row that is short of room, at 96 dots per inch.
 constexpr int kAddressBoxWidth = 200;
 constexpr int kMinAddressBoxWidth = 100;
+
+// A size of 96 dots per inch on this screen.
+int OnScreen(int Pixels) { return MulDiv(Pixels, Screen ? Screen->PixelsPerInch() : 96, 96); }
+
+// The Navigation toolbar. Its address box fills what its row leaves on a
+// dock across the window (TfrmMain::FitAddressBox) and has a width of its
+// own off it; measured for floating while it is docked (for the outline of
+// a drag off the dock), it is measured with the box at that width, the
+// width it floats at.
+class TNavigationToolbar : public TSkinToolbar {
+ public:
+  using TSkinToolbar::TSkinToolbar;
+  TBarEditItem* AddressBox = nullptr;
+
+  POINT DoArrange(bool CanMoveControls, TBarDockType PreviousDockType, bool NewFloating,
+                  TBarDock* NewDock) override {
+    const int own = OnScreen(kAddressBoxWidth);
+    if (CanMoveControls || !NewFloating || GetFloating() || !AddressBox || AddressBox->GetEditWidth() == own)
+      return TSkinToolbar::DoArrange(CanMoveControls, PreviousDockType, NewFloating, NewDock);
+    const int fitted = AddressBox->GetEditWidth();
+    // The view keeps its layout while the box has the other width.
+    View()->BeginUpdate();
+    POINT size{0, 0};
+    try {
+      AddressBox->SetEditWidth(own);
+      size = TSkinToolbar::DoArrange(CanMoveControls, PreviousDockType, NewFloating, NewDock);
+    } catch (...) {
+      AddressBox->SetEditWidth(fitted);
+      View()->EndUpdate();
+      throw;
+    }
+    AddressBox->SetEditWidth(fitted);
+    View()->EndUpdate();
+    return size;
+  }
+};
 
 constexpr TShortCut Key(WORD K, TShortCut Mods = 0) { return static_cast<TShortCut>(K | Mods); }
 
@@ -51,9 +87,9 @@ T* NewItem(TfrmMain* F, TBarCustomItem* Parent, const wchar_t* Name, const wchar
 
 void Separator(TfrmMain* F, TBarCustomItem* Parent) { Parent->Add(new TSkinSeparatorItem(F)); }
 
-TSkinToolbar* NewToolbar(TfrmMain* F, TBarDock* Dock, const wchar_t* Name, const wchar_t* Caption, int Row,
-                        int Pos) {
-  auto* t = new TSkinToolbar(F);
+template <class T = TSkinToolbar>
+T* NewToolbar(TfrmMain* F, TBarDock* Dock, const wchar_t* Name, const wchar_t* Caption, int Row, int Pos) {
+  auto* t = new T(F);
   t->SetName(Name);
   t->SetCaption(Caption);
   t->SetDockRow(Row);
@@ -368,7 +404,8 @@ void TfrmMain::CreateMenus() {
   tbtnView_Toolbars->SetOptions(TBarItemOptions{tboDropdownArrow});
   tbtnRefresh = NewItem(this, tbrView->Items(), L"tbtnRefresh", L"Refresh", 17, &TfrmMain::mnuView_RefreshClick, 0,
                         L"Refresh");
-  tbrNavigation = NewToolbar(this, tbdTop, L"tbrNavigation", L"Navigation", 2, 0);
+  auto* navigation = NewToolbar<TNavigationToolbar>(this, tbdTop, L"tbrNavigation", L"Navigation", 2, 0);
+  tbrNavigation = navigation;
   tbtnNavigation_Bookmark = NewItem(this, tbrNavigation->Items(), L"tbtnNavigation_Bookmark", L"Bookmark", 7,
                                     &TfrmMain::mnuNavigation_BookmarkClick, 0, L"Bookmark key");
   tbtnNavigation_Bookmark->SetDisplayMode(nbdmImageAndText);
@@ -376,12 +413,13 @@ void TfrmMain::CreateMenus() {
   txtPath = new TBarEditItem(this);
   txtPath->SetName(L"txtPath");
   txtPath->SetEditCaption(L"Path");
-  txtPath->SetEditWidth(kAddressBoxWidth);
+  txtPath->SetEditWidth(OnScreen(kAddressBoxWidth));
   // A typed path is kept when the edit ends by a click elsewhere (on Go,
   // say), and Enter opens it as Go does.
   txtPath->ExtendedAccept = true;
   txtPath->OnAcceptText = TBarAcceptTextEvent(this, &TfrmMain::txtPathAcceptText);
   tbrNavigation->Items()->Add(txtPath);
+  navigation->AddressBox = txtPath;
   tbtnNavigation_Go = NewItem(this, tbrNavigation->Items(), L"tbtnNavigation_Go", L"Go", 25,
                               &TfrmMain::tbtnNavigation_GoClick, 0, L"Open selected path");
   tbtnNavigation_Go->SetDisplayMode(nbdmImageAndText);
@@ -522,6 +560,12 @@ void TfrmMain::FormShow(TObject*) {
   for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation}) ToolbarVisibleChanged(t);
   InitListViews();
   LoadOptions(true);
+  // A floating place stored on another screen (of other dots per inch, so
+  // that the toolbar is bigger here, or of another size) may leave a
+  // toolbar partly off the work area, its close button out of reach: it
+  // comes wholly onto it. Places wholly on the work area stay as stored.
+  for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation})
+    if (t->GetFloating()) t->MoveOnScreen(false);
   InitRegTree();
   LoadBookmarks(GetBookmarkFileName(true), true);
   if (dmodCommon->OptionBool(SettingName::ReopenPrevious)) {
@@ -554,6 +598,12 @@ void TfrmMain::LongWorkState(bool Running) {
   if (Running) {
     const int h = std::max(sbStatus->GetClientHeight() - 2, 10);
     btnStop->SetBounds(sbStatus->GetClientWidth() - 96, 1, 75, h);
+    workFocus_ = GetFocus();
+  } else {
+    // A click on Stop gave it the keyboard.
+    TWinControl* before = IsWindow(workFocus_) ? TWinControl::FindControl(workFocus_) : nullptr;
+    MoveFocusFrom(btnStop, before && ContainsControl(before) ? before : nullptr);
+    workFocus_ = nullptr;
   }
   btnStop->SetVisible(Running);
   if (Running) btnStop->Update();
@@ -705,9 +755,10 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
     TBarDragHandleStyle style = dh == 0 ? dhNone : dh == 1 ? dhSingle : dhDouble;
     for (TSkinToolbar* t : bars) t->SetDragHandleStyle(style);
   }
-  // The menu bar is never closed: nothing else would bring it back.
+  // The menu bar closes too: "Menu toolbar" on the View toolbar's drop-down
+  // brings it back, and with both hidden the View toolbar shows again.
   bool closeDocked = dmodCommon->OptionBool(SettingName::CloseButtonDocked);
-  for (TSkinToolbar* t : bars) t->SetCloseButtonWhenDocked(closeDocked && t != tbrMainMenu);
+  for (TSkinToolbar* t : bars) t->SetCloseButtonWhenDocked(closeDocked);
   tbrMainMenu->SetFullSize(dmodCommon->OptionBool(SettingName::FullSizeMenu));
   SetShowHint(dmodCommon->OptionBool(SettingName::ShowHints));
   if (ApplyGeometry) {
@@ -715,6 +766,10 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
     SetBounds(dmodCommon->OptionInt(SettingName::Left), GetTop(), GetWidth(), GetHeight());
     ApplySizeOptions();
     KeepOnScreen(this);
+    keptTop_.Take(dmodCommon->OptionInt(SettingName::Top), GetTop());
+    keptLeft_.Take(dmodCommon->OptionInt(SettingName::Left), GetLeft());
+    keptWidth_.Take(dmodCommon->OptionInt(SettingName::Width), GetWidth());
+    keptHeight_.Take(dmodCommon->OptionInt(SettingName::Height), GetHeight());
     // A state the window has already is not set again: at start-up that
     // would show the window before its tree and lists are filled.
     const int state = dmodCommon->OptionInt(SettingName::WindowState);
@@ -732,6 +787,11 @@ void TfrmMain::LoadOptions(bool ApplyGeometry) {
   ApplyFontOptions();
   skinSwitcher->SetEnableXPStyles(dmodCommon->OptionBool(SettingName::ToolbarXPThemes));
   for (TListViewQ* lv : {lvKeyValues, lvBookmarks, lvFindResults}) lv->LoadOptions();
+  if (ApplyGeometry) {
+    // The panes as laid out for the window's state and font.
+    keptTreeWidth_.Take(dmodCommon->OptionInt(SettingName::LPWidth), treeRegTree->GetWidth());
+    keptTopHeight_.Take(dmodCommon->OptionInt(SettingName::TPHeight), panelTop->GetHeight());
+  }
   SetStatusText(L"Options loaded.");
 }
 
@@ -764,6 +824,23 @@ void TfrmMain::KeepTreeInPane() {
   const int width = treeRegTree->GetWidth();
   if (width > most) treeRegTree->SetWidth(std::max(most, least));
   else if (width < least) treeRegTree->SetWidth(least);
+}
+
+void TfrmMain::MoveFocusFrom(TWinControl* Going, TWinControl* To) {
+  const HWND focus = GetFocus();
+  TWinControl* active = GetActiveControl();
+  const bool holds =
+      (focus && Going->HandleAllocated() && (focus == Going->GetHandle() || IsChild(Going->GetHandle(), focus))) ||
+      (active && (active == Going || Going->ContainsControl(active)));
+  if (!holds) return;
+  for (TWinControl* c : {To, static_cast<TWinControl*>(treeRegTree)}) {
+    if (!c || c == Going || Going->ContainsControl(c) || !c->CanFocus()) continue;
+    if (HandleAllocated() && GetActiveWindow() == GetHandle())
+      FocusControl(c);
+    else
+      SetActiveControl(c);  // the keyboard goes there when the window is activated
+    return;
+  }
 }
 
 void TfrmMain::ApplyFontOptions() {
@@ -805,12 +882,12 @@ void TfrmMain::SaveOptions() {
   // a window moved and then maximised comes back where it was moved to, and
   // a minimised one never stores the place off the screen where it lies.
   const RECT normal = NormalPlace(this);
-  dmodCommon->SetOption(SettingName::Top, static_cast<int>(normal.top));
-  dmodCommon->SetOption(SettingName::Left, static_cast<int>(normal.left));
-  dmodCommon->SetOption(SettingName::Width, static_cast<int>(normal.right - normal.left));
-  dmodCommon->SetOption(SettingName::Height, static_cast<int>(normal.bottom - normal.top));
-  dmodCommon->SetOption(SettingName::LPWidth, treeRegTree->GetWidth());
-  dmodCommon->SetOption(SettingName::TPHeight, panelTop->GetHeight());
+  dmodCommon->SetOption(SettingName::Top, keptTop_.ToStore(normal.top));
+  dmodCommon->SetOption(SettingName::Left, keptLeft_.ToStore(normal.left));
+  dmodCommon->SetOption(SettingName::Width, keptWidth_.ToStore(normal.right - normal.left));
+  dmodCommon->SetOption(SettingName::Height, keptHeight_.ToStore(normal.bottom - normal.top));
+  dmodCommon->SetOption(SettingName::LPWidth, keptTreeWidth_.ToStore(treeRegTree->GetWidth()));
+  dmodCommon->SetOption(SettingName::TPHeight, keptTopHeight_.ToStore(panelTop->GetHeight()));
   TTreeExNode* node = GetSelectedNode();
   if (dmodCommon->NodeHasData(node)) {
     dmodCommon->SetOption(SettingName::PreviousHKEY, dmodCommon->GetRootKeyName(dmodCommon->GetNodeRootKey(node), rnmFull));
@@ -870,6 +947,7 @@ void TfrmMain::FindResultBatch(bool Begin) {
 void TfrmMain::SearchProgress(const String& KeyPath) { lblFindStats->SetCaption(L"Search in progress... " + KeyPath); }
 
 void TfrmMain::SearchFinished() {
+  MoveFocusFrom(panelSearching, lvFindResults);
   panelSearching->SetVisible(false);
   btnFindStop->SetEnabled(false);
   lvFindResults->AlphaSort();
@@ -956,6 +1034,7 @@ void TfrmMain::mnuEdit_RenameClick(TObject*) {
     TTreeExNode* n = SelectedKeyNode();
     if (!n) return;
     if (n->GetLevel() <= 1) {
+      SetStatusText(L"Key not renamed.");
       dmodCommon->ShowMessageText(L"A root key can't be renamed.");
       return;
     }
@@ -982,26 +1061,46 @@ void TfrmMain::pmnuLVS_SmallIconsClick(TObject* Sender) { mnuView_LVS_SmallIcons
 void TfrmMain::pmnuLVS_ListClick(TObject* Sender) { mnuView_LVS_ListClick(Sender); }
 void TfrmMain::pmnuLVS_DetailsClick(TObject* Sender) { mnuView_LVS_DetailsClick(Sender); }
 
+namespace {
+const wchar_t* const PathNotCopied = L"Path not copied.";
+}  // namespace
+
+void TfrmMain::CopyText(const std::function<String()>& Text, const wchar_t* Done, const wchar_t* Failed) {
+  try {
+    Clipboard()->SetAsText(Text());
+  } catch (...) {
+    // The status of an earlier copy must not stand for this one, which
+    // failed (the clipboard held by another program, say).
+    SetStatusText(Failed);
+    throw;
+  }
+  SetStatusText(Done);
+}
+
 void TfrmMain::mnuEdit_CopyKeyClick(TObject*) {
   String name = ActiveControlName();
   if (name == L"lvBookmarks") {
     TListItem* it = lvBookmarks->GetSelected();
     auto* b = ItemBookmark(it);
     if (!b) return;
-    Clipboard()->SetAsText(dmodCommon->GetRootKeyName(b->RootKey, rnmFull) + b->KeyPath);
-    SetStatusText(L"Copied path of the selected bookmark to the clipboard.");
+    // A root line that names no root key is copied as the file has it.
+    auto root = [b] {
+      return b->RootKey == RegRoot::None ? b->RootText : dmodCommon->GetRootKeyName(b->RootKey, rnmFull);
+    };
+    CopyText([b, root] { return root() + b->KeyPath; },
+             L"Copied path of the selected bookmark to the clipboard.", PathNotCopied);
   } else if (name == L"lvFindResults") {
     TListItem* it = lvFindResults->GetSelected();
     auto* h = ItemHit(it);
     if (!h) return;
-    Clipboard()->SetAsText(dmodCommon->GetRootKeyName(h->RootKey, rnmFull) + h->Path);
-    SetStatusText(L"Copied path of the selected find result to the clipboard.");
+    CopyText([h] { return dmodCommon->GetRootKeyName(h->RootKey, rnmFull) + h->Path; },
+             L"Copied path of the selected find result to the clipboard.", PathNotCopied);
   } else {
     TTreeExNode* n = SelectedKeyNode();
     if (!n) return;
-    Clipboard()->SetAsText(dmodCommon->GetRootKeyName(dmodCommon->GetNodeRootKey(n), rnmFull) +
-                           dmodCommon->GetNodeKeyPath(n));
-    SetStatusText(L"Copied path of the selected key to the clipboard.");
+    CopyText([n] { return dmodCommon->GetRootKeyName(dmodCommon->GetNodeRootKey(n), rnmFull) +
+                          dmodCommon->GetNodeKeyPath(n); },
+             L"Copied path of the selected key to the clipboard.", PathNotCopied);
   }
 }
 
@@ -1012,8 +1111,8 @@ void TfrmMain::mnuEdit_CopyValueClick(TObject*) {
     SetStatusText(L"No value is selected.");
     return;
   }
-  Clipboard()->SetAsText(v->GetDisplayText());
-  SetStatusText(L"Copied selected value to the clipboard.");
+  // A value with no text (a type the editor doesn't show) raises here.
+  CopyText([v] { return v->GetDisplayText(); }, L"Copied selected value to the clipboard.", L"Value not copied.");
 }
 
 void TfrmMain::mnuEdit_FindClick(TObject*) { dmodCommon->ShowFindDialog(); }
@@ -1061,7 +1160,7 @@ void TfrmMain::tbrNavigationResize(TObject*) { FitAddressBox(); }
 
 void TfrmMain::FitAddressBox() {
   if (fittingAddressBox_ || !txtPath || IsDestroying() || tbrNavigation->IsDestroying()) return;
-  int width = kAddressBoxWidth;
+  int width = OnScreen(kAddressBoxWidth);
   TBarDock* dock = tbrNavigation->GetCurrentDock();
   if (dock && !dock->IsVertical()) {
     // The items' length against the length the dock gave the toolbar: the
@@ -1069,7 +1168,8 @@ void TfrmMain::FitAddressBox() {
     // the chevron takes what still does not fit).
     POINT items{0, 0};
     tbrNavigation->GetBaseSize(items);
-    width = std::max<int>(kMinAddressBoxWidth, txtPath->GetEditWidth() + tbrNavigation->GetClientWidth() - items.x);
+    width = std::max<int>(OnScreen(kMinAddressBoxWidth),
+                          txtPath->GetEditWidth() + tbrNavigation->GetClientWidth() - items.x);
   }
   if (width == txtPath->GetEditWidth()) return;
   fittingAddressBox_ = true;
@@ -1115,10 +1215,6 @@ void TfrmMain::mnuNavigation_CollapseClick(TObject*) {
   if (n && n->GetExpanded()) n->Collapse(true);
 }
 
-namespace {
-const wchar_t* const PathNotFound = L"Key not found.";
-}  // namespace
-
 void TfrmMain::GoToPath(const String& Text) {
   if (Text.empty()) return;
   String path = Text;
@@ -1128,7 +1224,7 @@ void TfrmMain::GoToPath(const String& Text) {
   // A text that names no root key names no key: said so plainly (the tree
   // would take it for a root key it lost).
   if (root == RegRoot::None) {
-    dmodCommon->SetStatusText(PathNotFound);
+    dmodCommon->SetStatusText(AppText::KeyNotFound);
     dmodCommon->ShowMessageText(L"The requested key does not exist:\n\n" + Text);
     return;
   }
@@ -1138,7 +1234,7 @@ void TfrmMain::GoToPath(const String& Text) {
     dmodCommon->SetStatusText(L"Key opened: " + dmodCommon->GetNodeRootKeyName(node, rnmByOption) +
                               dmodCommon->GetNodeKeyPath(node));
   else
-    dmodCommon->SetStatusText(PathNotFound);
+    dmodCommon->SetStatusText(AppText::KeyNotFound);
 }
 
 void TfrmMain::mnuNavigation_GotoClick(TObject*) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/dmodCommonU.h"
+#include "app/FormBuild.h"
 #include "app/ListViewQ.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/ExtCtrls.h"
@@ -270,6 +271,9 @@ class TfrmMain : public TForm {
   void GoToPath(const String& Text);
   // The name of the active control ("treeRegTree", "lvKeyValues", ...).
   String ActiveControlName();
+  // Puts Text() on the clipboard with the status Done; when that raises,
+  // the status is Failed and the exception goes on.
+  void CopyText(const std::function<String()>& Text, const wchar_t* Done, const wchar_t* Failed);
 
   // --- Events of the tree and the lists.
   void treeRegTreeExpanding(TObject*, TTreeExNode* Node, bool& AllowExpansion);
@@ -336,6 +340,18 @@ class TfrmMain : public TForm {
   void ApplySplitOption();
   // Keeps the values list and the splitter beside the tree in the window.
   void KeepTreeInPane();
+  // Before Going is hidden or disabled: when it or a control inside it has
+  // the keyboard (or gets it back when the window is activated again), the
+  // keyboard goes to To, or to the key tree where To can't take it; a
+  // window whose focused control went would take no keys at all.
+  void MoveFocusFrom(TWinControl* Going, TWinControl* To);
+  // The window that had the keyboard when the export or import started
+  // (the keyboard goes back to it from the Stop button).
+  HWND workFocus_ = nullptr;
+  // The stored window place and size, tree width and upper pane height,
+  // and what the window showed of them at start-up (fitted to the screen
+  // and the panes): unchanged, they are stored as they were asked for.
+  TKeptSize keptTop_, keptLeft_, keptWidth_, keptHeight_, keptTreeWidth_, keptTopHeight_;
   void NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath);
   // Taken, when given, drops an item whose target an earlier deletion of
   // the same command took (true: it counts as deleted) before it is asked

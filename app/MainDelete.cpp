@@ -513,20 +513,30 @@ void TfrmMain::OpenListItem() {
   String path = hit->Path;
   while (path.size() > 1 && path.back() == L'\\') path.pop_back();
   if (path == L"\\") path.clear();
+  // Nothing of an earlier command stands for this one; what the opening
+  // reports (a key gone, values that can't be read) stays.
+  dmodCommon->SetStatusText(String());
   // A value of the same name in the key above a key that went is not the
   // hit's value.
   bool reached = false;
   ExpandToBranch(hit->RootKey, path, true, &reached);
-  if (reached && !hit->ValueName.empty() && !SelectValue(hit->ValueName))
+  if (!reached) {
+    dmodCommon->SetStatusText(AppText::KeyNotFound);
+  } else if (!hit->ValueName.empty() && !SelectValue(hit->ValueName)) {
+    dmodCommon->SetStatusText(L"Value not found.");
     dmodCommon->ShowMessageText(L"The requested value does not exist:\n\n" + HitKeyName(*hit) + L"\n\nValue: " +
                                 hit->ValueName);
+  }
 }
 
 bool TfrmMain::SelectValue(const String& ValueName) {
   TListItems* items = lvKeyValues->Items();
   for (int i = 0; i < items->GetCount(); ++i) {
     TListItem* it = items->GetItem(i);
-    if (it->GetCaption() == ValueName) {
+    // By the value's name: the default value's caption "(Default)" is also
+    // the name a value may have.
+    const cValue* v = ItemValue(it);
+    if (v && v->GetName() == ValueName) {
       lvKeyValues->ClearSelection();
       lvKeyValues->SetSelected(it);
       FocusValueItem(it);

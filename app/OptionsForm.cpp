@@ -153,9 +153,12 @@ void TfrmOptions::UpdateFontControls() {
 
 void TfrmOptions::LoadControls() {
   TCommonLogic& dm = *logic_;
-  SetTop(dm.GetOption(SettingName::OptTop).AsInteger());
-  SetLeft(dm.GetOption(SettingName::OptLeft).AsInteger());
+  const int top = dm.GetOption(SettingName::OptTop).AsInteger(), left = dm.GetOption(SettingName::OptLeft).AsInteger();
+  SetTop(top);
+  SetLeft(left);
   KeepOnScreen(this);
+  keptTop_.Take(top, GetTop());
+  keptLeft_.Take(left, GetLeft());
   SetShowHint(dm.GetOption(SettingName::ShowHints).AsBoolean());
   chkPreloadHasChildren->SetChecked(dm.GetOption(SettingName::PreloadHasChildren).AsBoolean());
   // A stored number outside the three items (a hand-edited setting) shows
@@ -266,8 +269,8 @@ bool TfrmOptions::CheckBookmarkFile() {
 
 void TfrmOptions::FormClose(TObject*, TCloseAction&) {
   if (!logic_) return;
-  logic_->SetOption(SettingName::OptTop, GetTop());
-  logic_->SetOption(SettingName::OptLeft, GetLeft());
+  logic_->SetOption(SettingName::OptTop, keptTop_.ToStore(GetTop()));
+  logic_->SetOption(SettingName::OptLeft, keptLeft_.ToStore(GetLeft()));
   // Cancel and Escape store nothing but the position; "OK", Enter and the
   // window's close box save.
   if (GetModalResult() != mrAbort) SaveOptions();

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "app/FormBuild.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/Dialogs.h"
 #include "classlib/ExtCtrls.h"
@@ -97,6 +98,7 @@ class TfrmOptions : public TForm {
   void UpdateFontControls();
 
   TCommonLogic* logic_;  // the data module's logic; not owned
+  TKeptSize keptTop_, keptLeft_;  // the stored place and where the dialog showed it
   bool bookmarkPathChanged_ = false;
   std::unique_ptr<TFont> workingFont_;
 };

@@ -7,11 +7,82 @@ bool RegKeyExists(TRegRoot Root, const String& Path) {
   return k.OpenReadOnly(Root, Path);
 }
 
+bool RegDanglingLink(HKEY Parent, const String& Path, String* Target) {
+  HKEY link = nullptr;
+  if (RegOpenKeyExW(Parent, Path.c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE, &link) != ERROR_SUCCESS)
+    return false;
+  // Opened as itself, the key is there: only what it links to is missing
+  // (a normal open of it reached nothing).
+  HKEY through = nullptr;
+  const LONG followed = RegOpenKeyExW(Parent, Path.c_str(), 0, KEY_QUERY_VALUE, &through);
+  if (followed == ERROR_SUCCESS) RegCloseKey(through);
+  if (Target) {
+    Target->clear();
+    TRegKey key(link);
+    TRegRawValue raw;
+    if (key.ReadValue(L"SymbolicLinkValue", raw) == ERROR_SUCCESS && raw.Type == REG_LINK)
+      for (size_t i = 0; i + 1 < raw.Data.size(); i += 2)
+        Target->push_back(static_cast<wchar_t>(raw.Data[i] | (raw.Data[i + 1] << 8)));
+  }
+  RegCloseKey(link);
+  return followed == ERROR_FILE_NOT_FOUND;
+}
+
+String RegUnreadableReason(HKEY Parent, const String& Path, LONG Code) {
+  if (Code != ERROR_FILE_NOT_FOUND) {
+    const String r = Trim(SysErrorMessage(static_cast<unsigned long>(Code)));
+    return r.empty() ? L"Error " + IntToStr(static_cast<int>(Code)) + L"." : r;
+  }
+  String target;
+  if (Path.empty() || !RegDanglingLink(Parent, Path, &target)) return String();
+  return L"It is a link to a key that does not exist" + (target.empty() ? String() : L": " + target) + L".";
+}
+
+namespace {
+
+// Deletes the links to keys that are not there at Name below Parent and
+// anywhere below it, each as itself; true when one went. Keys are opened as
+// themselves, so no link is followed (a link back to a key above would be
+// walked for ever) and other keys are left as they are.
+bool DeleteDanglingLinks(HKEY Parent, const String& Name) {
+  using TNtDeleteKey = LONG(NTAPI*)(HANDLE);
+  static const TNtDeleteKey deleteKey = reinterpret_cast<TNtDeleteKey>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+  const REGSAM access = RegDanglingLink(Parent, Name) ? DELETE : KEY_READ;
+  HKEY self = nullptr;
+  if (RegOpenKeyExW(Parent, Name.c_str(), REG_OPTION_OPEN_LINK, access, &self) != ERROR_SUCCESS) return false;
+  bool any = false;
+  if (access == DELETE) {
+    any = deleteKey && deleteKey(self) >= 0;
+  } else {
+    std::vector<String> names;
+    if (TRegKey(self).ReadKeyNames(names))
+      for (const String& n : names)
+        if (!n.empty() && DeleteDanglingLinks(self, n)) any = true;
+  }
+  RegCloseKey(self);
+  return any;
+}
+
+}  // namespace
+
+LONG RegDeleteTree(TRegKey& Parent, const String& Name, String* FailedPath) {
+  const LONG rc = Parent.DeleteTree(Name, FailedPath);
+  if (rc == ERROR_SUCCESS) return rc;
+  // Such links are rare: they are looked for only when the deletion failed
+  // or found no key, and then the deletion is tried again.
+  if (!DeleteDanglingLinks(Parent.Handle(), Name)) return rc;
+  const LONG again = Parent.DeleteTree(Name, FailedPath);
+  // The key itself was such a link: it is gone now.
+  return again == ERROR_FILE_NOT_FOUND && rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : again;
+}
+
 void RegDeleteBranch(TRegRoot Root, const String& Path) {
   const String p = ApiKeyPath(Path);
   if (p.empty()) throw ERegistryException(String(L"A root key can't be deleted."));
   String failed;
-  const LONG rc = TRegKey(RootHandle(Root)).DeleteTree(p, &failed);
+  TRegKey root(RootHandle(Root));
+  const LONG rc = RegDeleteTree(root, p, &failed);
   if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
     throw ERegistryException(L"Unable to delete the key " + failed);
 }

@@ -12,6 +12,23 @@
 
 // True when the key exists (opens it read-only).
 bool RegKeyExists(TRegRoot Root, const String& Path);
+// True when Path below Parent is a key of its own that can't be opened
+// because it is a link to a key that is not there (the open fails as for
+// a key that is missing, yet the key is listed). Target receives the
+// path it links to, as the link holds it.
+bool RegDanglingLink(HKEY Parent, const String& Path, String* Target = nullptr);
+// Why the key Path below Parent, which failed to open with Code, can't be
+// read although it is there, as a sentence: a link to a key that is not
+// there, or the system's reason (access denied, say). Empty when the key
+// is simply not there (deleted since it was listed, say).
+String RegUnreadableReason(HKEY Parent, const String& Path, LONG Code);
+
+// Deletes the subkey Name (a relative path) of Parent with everything below
+// it, as TRegKey::DeleteTree does, and returns the system's code. A link to
+// a key that is not there, which no open reaches (so the tree deletion
+// takes it for gone, and then can't delete the key above it), is deleted as
+// itself, the key Name too.
+LONG RegDeleteTree(TRegKey& Parent, const String& Name, String* FailedPath = nullptr);
 
 // Key names are equal as the registry finds them: character by character,
 // letter case aside, by the system's own case table whatever the user's

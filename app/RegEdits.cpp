@@ -180,7 +180,7 @@ void DeleteKey(TRegRoot Root, const String& Path, const std::function<void(size_
   if (Progress && key.Open(RootOf(Root), path, KEY_READ) && key.ReadKeyNames(names)) {
     size_t done = 0;
     for (const String& name : names) {
-      const LONG rc = key.DeleteTree(name);
+      const LONG rc = RegDeleteTree(key, name);
       if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
         throw ERegEditFailed(KeyDeleteFailure(Path, rc) +
                              (done ? L"\n\n" + UIntToStr(unsigned(done)) + L" of its " + UIntToStr(unsigned(names.size())) +
@@ -190,7 +190,8 @@ void DeleteKey(TRegRoot Root, const String& Path, const std::function<void(size_
     }
     key.Close();
   }
-  const LONG rc = TRegKey(RootOf(Root)).DeleteTree(path);
+  TRegKey root(RootOf(Root));
+  const LONG rc = RegDeleteTree(root, path);
   if (rc != ERROR_SUCCESS) throw ERegEditFailed(KeyDeleteFailure(Path, rc));
 }
 
@@ -198,7 +199,8 @@ void DeleteFoundKey(TRegRoot Root, const String& Path) {
   const String path = ApiKeyPath(Path);
   if (path.empty()) throw ERegEditRefused(RootKeyRefused);
   // A key that is gone already (through an alias) is no failure.
-  const LONG rc = TRegKey(RootOf(Root)).DeleteTree(path);
+  TRegKey root(RootOf(Root));
+  const LONG rc = RegDeleteTree(root, path);
   if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) throw ERegEditFailed(KeyDeleteFailure(Path, rc));
 }
 

@@ -76,6 +76,9 @@ class TRegStoreValue : public TCollectionItem {
   // (null: it could not be opened), with the default as fallback; a read of
   // all opens each key once.
   TSettingValue ReadFromOpenKey(TRegistry* Key);
+  // Whether the last read took the value from the registry (false when it
+  // took the fallback: the value missing, or of the wrong type or size).
+  bool ReadFound() const { return readFound_; }
   // Writes the current value (creating the key). An empty value (never
   // read or set) is not written, so it can't replace the stored one.
   void WriteToRegistry();
@@ -98,6 +101,7 @@ class TRegStoreValue : public TCollectionItem {
   TValueTypes type_ = vtBoolean;
   TSettingValue default_;
   TSettingValue value_;
+  bool readFound_ = false;
 };
 
 // The settings of a store, in declaration order (the order of every read

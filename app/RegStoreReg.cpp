@@ -67,6 +67,7 @@ TSettingValue TRegStoreValue::TakeStored(TRegistry* Key, const TSettingValue& Fa
         break;
     }
   }
+  readFound_ = !got.IsEmpty();
   if (got.IsEmpty())
     SetValue(Fallback);
   else

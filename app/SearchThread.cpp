@@ -3,10 +3,47 @@
 #include "app/Cvalue.h"
 #include "app/RegAccess.h"
 
+#include <algorithm>
 #include <exception>
 #include <mutex>
 
 const wchar_t* const SearchExceptionText = L"An exception occurred in the search thread.";
+
+namespace {
+
+// String data as the registry holds it: every character, NULs inside it
+// included; the NULs at its end (its terminator) and an odd last byte left
+// out.
+String WholeText(const unsigned char* Data, DWORD Size) {
+  size_t n = Size / 2;
+  while (n > 0 && Data[2 * n - 2] == 0 && Data[2 * n - 1] == 0) --n;
+  String text(n, L'\0');
+  for (size_t i = 0; i < n; ++i) text[i] = static_cast<wchar_t>(Data[2 * i] | (Data[2 * i + 1] << 8));
+  return text;
+}
+
+// Data with a NUL inside it is searched piece by piece: the text after a
+// NUL is a string of its own, as the text before it is (the empty pieces
+// between NULs are none).
+bool DataMatches(TSearchMatcher& Matcher, const String& Text) {
+  if (Text.find(L'\0') == String::npos) return Matcher.Matches(Text);
+  for (size_t at = 0; at <= Text.size();) {
+    size_t end = Text.find(L'\0', at);
+    if (end == String::npos) end = Text.size();
+    if (end > at && Matcher.Matches(Text.substr(at, end - at))) return true;
+    at = end + 1;
+  }
+  return false;
+}
+
+// A hit's data as the find results show it: whole, each NUL inside it as
+// the sign for NUL (a list shows text only up to a NUL).
+String ShownData(String Text) {
+  std::replace(Text.begin(), Text.end(), L'\0', L'\u2400');
+  return Text;
+}
+
+}  // namespace
 
 std::atomic<int> TthrdRegSearch::ProgressCounter{0};
 
@@ -155,8 +192,15 @@ void TthrdRegSearch::Search() {
         m->Prepare(unused);  // the same expression compiled above
       }
       TRegKey key;
-      if (!Stopping() && key.OpenReadOnly(parts[i].Root, parts[i].Path))
+      if (Stopping()) {
+      } else if (key.OpenReadOnly(parts[i].Root, parts[i].Path)) {
         SearchKey(key, parts[i].Root, parts[i].Path, parts[i].Whole, *m, found[i]);
+      } else if (!RegUnreadableReason(RootHandle(parts[i].Root), parts[i].Path, key.LastError()).empty()) {
+        // Listed above it, yet it can't be opened: left out, and counted.
+        TEvent unread;
+        unread.Kind = TEvent::kUnreadKey;
+        found[i].push_back(std::move(unread));
+      }
     } catch (...) {
       TEvent failure;
       failure.Failure = std::current_exception();
@@ -293,9 +337,9 @@ void TthrdRegSearch::SearchKey(TRegKey& Key, TRegRoot Root, const String& Path, 
                                        if (input_.ValueNames && Matcher.Matches(valueName))
                                          add(hkValueName, valueName, String());
                                        if (input_.StringData && (Type == REG_SZ || Type == REG_EXPAND_SZ)) {
-                                         String text = RegBytesToString(
-                                             std::string(reinterpret_cast<const char*>(Data), Size));
-                                         if (Matcher.Matches(text)) add(hkStringData, valueName, text);
+                                         String text = WholeText(Data, Size);
+                                         if (DataMatches(Matcher, text))
+                                           add(hkStringData, valueName, ShownData(std::move(text)));
                                        }
                                        return !Stopping();
                                      });
@@ -313,6 +357,9 @@ void TthrdRegSearch::SearchKey(TRegKey& Key, TRegRoot Root, const String& Path, 
     if (Stopping()) return;
     if (s.empty()) continue;
     TRegKey sub;
-    if (sub.OpenSub(Key, s, KEY_READ)) SearchKey(sub, Root, JoinKeyPath(Path, s), true, Matcher, Out);
+    if (sub.OpenSub(Key, s, KEY_READ))
+      SearchKey(sub, Root, JoinKeyPath(Path, s), true, Matcher, Out);
+    else if (!RegUnreadableReason(Key.Handle(), s, sub.LastError()).empty())
+      unread();  // this key's subkey, which can't be opened: counted here
   }
 }

@@ -124,19 +124,33 @@ void TfrmMain::LoadValues(TTreeExNode* Node) {
   }
   if (!dmodCommon->NodeHasData(Node)) return;
   TRegistry reg(KEY_READ);
-  reg.SetRootKey(RootHandle(dmodCommon->GetNodeRootKey(Node)));
+  const TRegRoot root = dmodCommon->GetNodeRootKey(Node);
+  reg.SetRootKey(RootHandle(root));
   // A key that can't be opened or listed (deleted elsewhere, or no
   // rights) shows no values rather than another key's, or a bare default
   // value, which the commands would act on.
-  if (!reg.OpenKeyReadOnly(dmodCommon->GetNodeKeyPath(Node)) || !ListValues(reg)) {
+  const bool opened = reg.OpenKeyReadOnly(dmodCommon->GetNodeKeyPath(Node));
+  if (!opened || !ListValues(reg)) {
     lvKeyValues->Items()->BeginUpdate();
     lvKeyValues->Items()->Clear();
     lvKeyValues->Items()->EndUpdate();
-    dmodCommon->SetStatusText(L"Unable to read the values of the key " +
-                              dmodCommon->GetNodeRootKeyName(Node, rnmFull) + dmodCommon->GetNodeKeyPath(Node) + L".");
-    dmodCommon->ShowErrorText(
-        L"An exception occurred attempting to load values for a key. This is a symptom that Zembrio has lost "
-        L"synchronization with the registry.  Please restart the program.");
+    const String where = dmodCommon->GetNodeRootKeyName(Node, rnmFull) + dmodCommon->GetNodeKeyPath(Node);
+    dmodCommon->SetStatusText(L"Unable to read the values of the key " + where + L".");
+    // Only a key that is gone has the program lost step with the registry;
+    // one that is there (the tree listed it) but can't be read is said so.
+    String reason;
+    if (!opened) {
+      const String path = ApiKeyPath(dmodCommon->GetNodeKeyPath(Node));
+      TRegKey key;
+      if (!key.OpenReadOnly(root, path)) reason = RegUnreadableReason(RootHandle(root), path, key.LastError());
+    }
+    if (opened || !reason.empty())
+      dmodCommon->ShowErrorText(L"The values of the key can't be read.\n\nKey: " + where +
+                                (reason.empty() ? String() : L"\n" + reason));
+    else
+      dmodCommon->ShowErrorText(
+          L"An exception occurred attempting to load values for a key. This is a symptom that Zembrio has lost "
+          L"synchronization with the registry.  Please restart the program.");
   }
   reg.CloseKey();
 }
@@ -202,6 +216,7 @@ void TfrmMain::lvKeyValuesEditing(TObject*, TListItem* Item, bool& AllowEdit) {
 
 void TfrmMain::lvKeyValuesEdited(TObject*, TListItem* Item, String& S) {
   if (S.empty()) {
+    dmodCommon->SetStatusText(ValueNotRenamed);
     dmodCommon->ShowMessageText(L"Invalid value name.");
     S = Item->GetCaption();
     return;

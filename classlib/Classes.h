@@ -126,6 +126,7 @@ class TPersistent : public TObject {
   friend class TReader;
   friend class TWriter;
   friend class TNameRecorder;
+  friend class TFiler;
   virtual void AssignTo(TPersistent* Dest);
   // Declares the object's stored properties to a reader or writer (see
   // classlib/Filer.h): Filer->DefineProperty / DefineBinaryProperty for
@@ -692,6 +693,8 @@ class TCollection : public TPersistent {
   TCollectionItem* FindItemID(int ID) const;
   int GetCount() const { return static_cast<int>(items_.size()); }
   TCollectionItem* GetItem(int Index) const;
+  // What makes the collection's items (the collection's item class).
+  const ItemFactory& GetItemClass() const { return factory_; }
   void Assign(TPersistent* Source) override;
 
   virtual void BeginUpdate();

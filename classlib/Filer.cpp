@@ -7,6 +7,7 @@
 #include <typeinfo>
 
 thread_local TDeclaredKind TDeclaringKind::current_ = TDeclaredKind::Other;
+thread_local const std::function<void()>* TDeclaringReset::current_ = nullptr;
 
 TDeclaredKind TNameRecorder::KindOf(const String& Name) const {
   for (size_t I = Names.size(); I-- > 0;)

@@ -73,6 +73,30 @@ class TDeclaringKind {
   static thread_local TDeclaredKind current_;
 };
 
+// What a declared property becomes when an item of a collection is read in
+// place from a value that names nothing for it, where that differs from
+// keeping what it holds: the code that declares such a property declares
+// it inside one, as it declares its kind, and the collection reader
+// (PropFiler::ReadCollection) calls Reset. An event, for one, keeps a
+// handler that no stream could name. An item whose value leaves a written
+// property unnamed that declares none is made anew instead.
+class TDeclaringReset {
+ public:
+  explicit TDeclaringReset(std::function<void()> Reset) : reset_(std::move(Reset)), previous_(current_) {
+    current_ = reset_ ? &reset_ : nullptr;
+  }
+  ~TDeclaringReset() { current_ = previous_; }
+  TDeclaringReset(const TDeclaringReset&) = delete;
+  TDeclaringReset& operator=(const TDeclaringReset&) = delete;
+  // The reset of the declaration being made, or null.
+  static const std::function<void()>* Current() { return current_; }
+
+ private:
+  std::function<void()> reset_;
+  const std::function<void()>* previous_;
+  static thread_local const std::function<void()>* current_;
+};
+
 class TFiler : public TObject {
  public:
   explicit TFiler(TStream* Stream) : stream_(Stream) {}
@@ -96,6 +120,8 @@ class TFiler : public TObject {
   void SetAncestor(TPersistent* Value) { ancestor_ = Value; }
   // The component whose tree is being read or written.
   TComponent* GetRoot() const { return root_; }
+  // Has Instance declare its properties to Filer.
+  static void Declare(TPersistent* Instance, TFiler* Filer) { Instance->DefineProperties(Filer); }
   TStream* GetStream() const { return stream_; }
 
  protected:

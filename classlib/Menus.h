@@ -29,6 +29,9 @@ TShortCut TextToShortCut(const String& Text);
 
 // Where a pop-up menu opens relative to its point.
 enum TPopupAlignment { paLeft, paRight, paCenter };
+// The mouse buttons a shown pop-up menu follows: the right one as well as
+// the left (TPM_RIGHTBUTTON), or the left one alone (TPM_LEFTBUTTON).
+enum TTrackButton { tbRightButton, tbLeftButton };
 
 class TMenu;
 
@@ -178,6 +181,10 @@ class TPopupMenu : public TComponent {
   void SetAlignment(TPopupAlignment Value) { alignment_ = Value; }
   bool GetAutoPopup() const { return autoPopup_; }
   void SetAutoPopup(bool v) { autoPopup_ = v; }
+  // Whether the menus that show one choose their items with the right
+  // button too; tbRightButton unless set.
+  TTrackButton GetTrackButton() const { return trackButton_; }
+  void SetTrackButton(TTrackButton Value) { trackButton_ = Value; }
   // The control whose context menu request opened the menu.
   TComponent* GetPopupComponent() const { return popupComponent_; }
   void SetPopupComponent(TComponent* c) { popupComponent_ = c; }
@@ -191,6 +198,7 @@ class TPopupMenu : public TComponent {
  private:
   bool autoPopup_ = true;
   TPopupAlignment alignment_ = paLeft;
+  TTrackButton trackButton_ = tbRightButton;
   TComponent* popupComponent_ = nullptr;
 
  protected:

@@ -147,6 +147,354 @@ void Link(TFiler* Filer, const wchar_t* Name, TComponent* Value, TComponent* Bas
       Stored && Value != Base);
 }
 
+namespace {
+
+// A property name inside an item: a short 8-bit string.
+String ReadItemPropName(TReader* R) {
+  uint8_t N = 0;
+  R->Read(&N, 1);
+  std::string Name(N, '\0');
+  if (N) R->Read(Name.data(), N);
+  return AnsiToWide(Name);
+}
+
+// Lets an item declare its properties to a writer as a component does:
+// each declaration goes on to the writer (inside the collection's value,
+// where every declaration is written).
+class TItemWriter : public TFiler {
+ public:
+  TItemWriter(TWriter* Writer, TComponent* Root) : TFiler(Writer->GetStream()), writer_(Writer) { root_ = Root; }
+  void DefineProperty(const String& Name, const TReaderProc& ReadData, const TWriterProc& WriteData,
+                      bool HasData) override {
+    writer_->DefineProperty(Name, ReadData, WriteData, HasData);
+  }
+  void DefineBinaryProperty(const String& Name, const TStreamProc& ReadData, const TStreamProc& WriteData,
+                            bool HasData) override {
+    writer_->DefineBinaryProperty(Name, ReadData, WriteData, HasData);
+  }
+
+ private:
+  TWriter* writer_;
+};
+
+// What an item declares: each name, whether it is ever written and
+// whether it says what it becomes unnamed.
+struct TItemDeclaration {
+  String Name;
+  bool Written = false;
+  bool Resets = false;
+};
+
+class TItemRecorder : public TFiler {
+ public:
+  explicit TItemRecorder(TComponent* Root) : TFiler(nullptr) { root_ = Root; }
+  void DefineProperty(const String& Name, const TReaderProc&, const TWriterProc& WriteData, bool) override {
+    Declared.push_back({Name, static_cast<bool>(WriteData), TDeclaringReset::Current() != nullptr});
+  }
+  void DefineBinaryProperty(const String& Name, const TStreamProc&, const TStreamProc& WriteData, bool) override {
+    Declared.push_back({Name, static_cast<bool>(WriteData), TDeclaringReset::Current() != nullptr});
+  }
+  std::vector<TItemDeclaration> Declared;
+};
+
+using TItemDeclarations = std::vector<TItemDeclaration>;
+
+int Count(const TItemDeclarations& Declared, const String& Name) {
+  return static_cast<int>(std::count_if(Declared.begin(), Declared.end(),
+                                        [&](const TItemDeclaration& D) { return SameText(D.Name, Name); }));
+}
+
+// One property of an item as the value holds it: its name and where its
+// value lies in the stream.
+struct TItemValue {
+  String Name;
+  int64_t At = 0;
+  int64_t End = 0;
+};
+using TItemValues = std::vector<TItemValue>;
+
+bool Names(const TItemValues& Values, const String& Name) {
+  return std::any_of(Values.begin(), Values.end(), [&](const TItemValue& V) { return SameText(V.Name, Name); });
+}
+
+// Has item Index declare its properties to Filer, each with its own kind
+// and reset only.
+void Declare(TItemList& Items, int Index, TFiler* Filer) {
+  TDeclaringKind Kind(TDeclaredKind::Other);
+  TDeclaringReset None(nullptr);
+  Items.Declare(Index, Filer);
+}
+
+TItemDeclarations Record(TItemList& Items, int Index, TComponent* Root) {
+  TItemRecorder R(Root);
+  Declare(Items, Index, &R);
+  return std::move(R.Declared);
+}
+
+// Sets what an item read in place holds for the properties its value does
+// not name: those that say what they become.
+class TItemResetter : public TFiler {
+ public:
+  TItemResetter(const TItemValues& Values, TComponent* Root) : TFiler(nullptr), values_(Values) { root_ = Root; }
+  void DefineProperty(const String& Name, const TReaderProc&, const TWriterProc&, bool) override { Reset(Name); }
+  void DefineBinaryProperty(const String& Name, const TStreamProc&, const TStreamProc&, bool) override {
+    Reset(Name);
+  }
+
+ private:
+  void Reset(const String& Name) {
+    const std::function<void()>* R = TDeclaringReset::Current();
+    if (R && !Names(values_, Name)) (*R)();
+  }
+  const TItemValues& values_;
+};
+
+// Hands one property's value to the last declaration of its name (a
+// class's own overrides its base's), the reader at the value.
+class TItemReader : public TFiler {
+ public:
+  TItemReader(TReader* Reader, const String& Name, int Declarations)
+      : TFiler(Reader->GetStream()), reader_(Reader), name_(Name), before_(Declarations - 1) {
+    root_ = Reader->GetRoot();
+  }
+  void DefineProperty(const String& Name, const TReaderProc& ReadData, const TWriterProc&, bool) override {
+    if (!Takes(Name)) return;
+    if (ReadData)
+      ReadData(reader_);
+    else
+      reader_->SkipValue();
+  }
+  void DefineBinaryProperty(const String& Name, const TStreamProc& ReadData, const TStreamProc&, bool) override {
+    if (!Takes(Name)) return;
+    if (reader_->ReadValue() != vaBinary) throw EReadError(L"Invalid property value: binary data was expected");
+    uint32_t N = 0;
+    reader_->Read(&N, sizeof N);
+    if (static_cast<int64_t>(N) > stream_->GetSize() - stream_->GetPosition())
+      throw EReadError(L"Invalid stream format");
+    TMemoryStream Data;
+    Data.SetSize(N);
+    if (N) reader_->Read(Data.Memory(), N);
+    Data.SetPosition(0);
+    if (ReadData) ReadData(&Data);
+  }
+  bool Handled() const { return handled_; }
+
+ private:
+  bool Takes(const String& Name) {
+    if (handled_ || !SameText(Name, name_) || before_-- > 0) return false;
+    handled_ = true;
+    return true;
+  }
+  TReader* reader_;
+  String name_;
+  int before_;
+  bool handled_ = false;
+};
+
+// The text an item's property Key holds, as its declaration writes it;
+// false when it declares none or writes no text.
+class TKeyReader : public TFiler {
+ public:
+  TKeyReader(const String& Key, TComponent* Root) : TFiler(nullptr), key_(Key) { root_ = Root; }
+  void DefineProperty(const String& Name, const TReaderProc&, const TWriterProc& WriteData, bool) override {
+    if (found_ || !WriteData || !SameText(Name, key_)) return;
+    found_ = true;
+    TWriter W(&bytes_);
+    WriteData(&W);
+  }
+  void DefineBinaryProperty(const String&, const TStreamProc&, const TStreamProc&, bool) override {}
+  bool Text(String& Value) {
+    if (!found_) return false;
+    bytes_.SetPosition(0);
+    try {
+      Value = TReader(&bytes_).ReadString();
+    } catch (const Exception&) {
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  String key_;
+  TMemoryStream bytes_;
+  bool found_ = false;
+};
+
+// Puts Items in the order of the items read when each read item's Key
+// names one item there (a value that names its items is read into the item
+// of its name). Nothing moves otherwise. False when some keys read name
+// items there and others do not: the others are other items, and reading
+// the value into the items where they are would give one of them the key
+// another holds.
+bool MatchByKey(TReader* R, TItemList& Items, const std::vector<TItemValues>& Read, const wchar_t* Key) {
+  TStream* S = R->GetStream();
+  std::vector<int> Order;
+  bool Unmatched = false;
+  for (const TItemValues& Values : Read) {
+    auto V = std::find_if(Values.begin(), Values.end(), [&](const TItemValue& V) { return SameText(V.Name, Key); });
+    String Wanted;
+    bool Has = V != Values.end();
+    if (Has) {
+      S->SetPosition(V->At);
+      try {
+        Wanted = R->ReadString();
+      } catch (const Exception&) {
+        Has = false;
+      }
+    }
+    int Match = -1;
+    for (int I = 0; Has && I < Items.Count() && Match < 0; ++I) {
+      TKeyReader Reader(Key, R->GetRoot());
+      Declare(Items, I, &Reader);
+      String Held;
+      if (Reader.Text(Held) && SameText(Held, Wanted) && std::find(Order.begin(), Order.end(), I) == Order.end())
+        Match = I;
+    }
+    if (Match < 0)
+      Unmatched = true;
+    else
+      Order.push_back(Match);
+  }
+  if (Unmatched) return Order.empty();
+  Items.Reorder(Order);
+  return true;
+}
+
+[[noreturn]] void Unknown(const wchar_t* Collection, const String& Property) {
+  throw EReadError(L"Error reading " + String(Collection) + L": Property " + Property + L" does not exist");
+}
+
+// Reads one item's values into Item; in place, what the value leaves
+// unnamed is reset first (as a new item would hold it).
+void ReadItem(TReader* R, TItemList& Items, int Index, const TItemValues& Values, bool InPlace,
+              const wchar_t* Collection) {
+  TStream* S = R->GetStream();
+  if (InPlace) {
+    TItemResetter Resetter(Values, R->GetRoot());
+    Declare(Items, Index, &Resetter);
+  }
+  const TItemDeclarations Declared = Record(Items, Index, R->GetRoot());
+  for (const TItemValue& V : Values) {
+    S->SetPosition(V.At);
+    TItemReader Reader(R, V.Name, Count(Declared, V.Name));
+    Declare(Items, Index, &Reader);
+    if (!Reader.Handled() && Collection) Unknown(Collection, V.Name);
+    S->SetPosition(V.End);
+  }
+}
+
+}  // namespace
+
+void TCollectionItems::Declare(int Index, TFiler* Filer) { TFiler::Declare(items_->GetItem(Index), Filer); }
+
+std::unique_ptr<TItemList> TCollectionItems::Scratch() {
+  std::unique_ptr<TCollection> C = make_ ? make_() : std::make_unique<TCollection>(items_->GetItemClass());
+  if (!C) return nullptr;
+  auto List = std::make_unique<TCollectionItems>(C.get(), make_);
+  List->own_ = std::move(C);
+  return List;
+}
+
+void TCollectionItems::Reorder(const std::vector<int>& Order) {
+  std::vector<TCollectionItem*> Moved;
+  for (int I : Order) Moved.push_back(items_->GetItem(I));
+  for (size_t I = 0; I < Moved.size(); ++I) Moved[I]->SetIndex(static_cast<int>(I));
+}
+
+void WriteCollection(TWriter* Writer, TItemList& Items, TComponent* Root) {
+  TItemWriter Filer(Writer, Root);
+  Writer->WriteValue(vaCollection);
+  for (int I = 0; I < Items.Count(); ++I) {
+    Writer->WriteListBegin();
+    Declare(Items, I, &Filer);
+    Writer->WriteListEnd();
+  }
+  Writer->WriteListEnd();
+}
+
+void ReadCollection(TReader* Reader, TItemList& Items, const wchar_t* Name, const wchar_t* Key) {
+  if (Reader->ReadValue() != vaCollection) throw EReadError(L"Invalid property value: a collection was expected");
+  // The whole value first: where each item's values lie.
+  TStream* S = Reader->GetStream();
+  std::vector<TItemValues> Read;
+  while (!Reader->EndOfList()) {
+    const TValueType T = Reader->NextValue();
+    if (T == vaInt8 || T == vaInt16 || T == vaInt32) Reader->ReadInteger();
+    Reader->ReadListBegin();
+    TItemValues Values;
+    while (!Reader->EndOfList()) {
+      TItemValue V;
+      V.Name = ReadItemPropName(Reader);
+      V.At = S->GetPosition();
+      Reader->SkipValue();
+      V.End = S->GetPosition();
+      Values.push_back(V);
+    }
+    Reader->ReadListEnd();
+    Read.push_back(std::move(Values));
+  }
+  Reader->ReadListEnd();
+  const int64_t End = S->GetPosition();
+  const int N = static_cast<int>(Read.size());
+  TComponent* Root = Reader->GetRoot();
+
+  // Names no item declares fail before any item changes (when there is an
+  // item to ask).
+  if (Name && Items.Count() > 0) {
+    const TItemDeclarations Declared = Record(Items, 0, Root);
+    for (const TItemValues& Values : Read)
+      for (const TItemValue& V : Values)
+        if (Count(Declared, V.Name) == 0) Unknown(Name, V.Name);
+  }
+  // Every item read on trial first, where new items can be had apart.
+  if (std::unique_ptr<TItemList> Trial = Items.Scratch())
+    for (int I = 0; I < N; ++I) {
+      Trial->Add();
+      ReadItem(Reader, *Trial, I, Read[static_cast<size_t>(I)], false, Name);
+    }
+  bool InPlace = N > 0 && N == Items.Count();
+  if (InPlace && Key) {
+    Items.BeginUpdate();
+    try {
+      // Items some of whose keys are there and some not are made anew.
+      InPlace = MatchByKey(Reader, Items, Read, Key);
+    } catch (...) {
+      Items.EndUpdate();
+      throw;
+    }
+    Items.EndUpdate();
+  }
+  for (int I = 0; I < N && InPlace; ++I) {
+    const TItemValues& Values = Read[static_cast<size_t>(I)];
+    for (const TItemDeclaration& D : Record(Items, I, Root))
+      if (D.Written && !D.Resets && !Names(Values, D.Name)) InPlace = false;
+  }
+
+  Items.BeginUpdate();
+  try {
+    if (InPlace) {
+      for (int I = 0; I < N; ++I) ReadItem(Reader, Items, I, Read[static_cast<size_t>(I)], true, Name);
+    } else {
+      Items.Clear();
+      try {
+        for (int I = 0; I < N; ++I) {
+          Items.Add();
+          ReadItem(Reader, Items, I, Read[static_cast<size_t>(I)], false, Name);
+        }
+      } catch (...) {
+        // None stays half made.
+        Items.Clear();
+        throw;
+      }
+    }
+  } catch (...) {
+    Items.EndUpdate();
+    throw;
+  }
+  S->SetPosition(End);
+  Items.EndUpdate();
+}
+
 TComponent* Find(TComponent* Self, const String& Name) {
   if (Name.empty()) return nullptr;
   for (TComponent* O = Self->GetOwner(); O; O = O->GetOwner()) {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "classlib/Filer.h"
@@ -62,6 +63,11 @@ void Event(TFiler* Filer, const wchar_t* Name, E& Value, const E* Base) {
   const String method = root && Value ? root->MethodName(Value) : String();
   const bool differs = Base ? Value != *Base : static_cast<bool>(Value);
   TDeclaringKind Kind(TDeclaredKind::Event);
+  // An item read in place keeps a handler no stream can name (one set in
+  // code); one its root names would have been named.
+  TDeclaringReset Reset([&] {
+    if (root && Value && !root->MethodName(Value).empty()) Value = E();
+  });
   Filer->DefineProperty(
       Name,
       [&](TReader* R) {
@@ -72,6 +78,91 @@ void Event(TFiler* Filer, const wchar_t* Name, E& Value, const E* Base) {
       },
       [&](TWriter* W) { W->WriteIdent(method); }, differs && !method.empty());
 }
+// The items of a collection as the collection helpers below reach them.
+class TItemList {
+ public:
+  virtual ~TItemList() = default;
+  virtual int Count() = 0;
+  // Has item Index declare its properties to Filer.
+  virtual void Declare(int Index, TFiler* Filer) = 0;
+  virtual void Clear() = 0;
+  // A new item at the end.
+  virtual void Add() = 0;
+  // Moves item Order[I] to place I, for each I.
+  virtual void Reorder(const std::vector<int>& Order) {}
+  virtual void BeginUpdate() {}
+  virtual void EndUpdate() {}
+  // An empty list of the same kind of items, apart from this one and
+  // everything else, for a value to be read into on trial before these
+  // items change; null when there is none to be had.
+  virtual std::unique_ptr<TItemList> Scratch() { return nullptr; }
+};
+
+// A collection of the class library as a TItemList.
+class TCollectionItems : public TItemList {
+ public:
+  using TMakeCollection = std::function<std::unique_ptr<TCollection>()>;
+  // Make, when given, makes an empty collection of Items' class for a
+  // trial read (so that the items read on trial check against each other
+  // as they do there); without it, a plain collection of the same items.
+  explicit TCollectionItems(TCollection* Items, TMakeCollection Make = nullptr)
+      : items_(Items), make_(std::move(Make)) {}
+  int Count() override { return items_->GetCount(); }
+  void Declare(int Index, TFiler* Filer) override;
+  void Clear() override { items_->Clear(); }
+  void Add() override { items_->Add(); }
+  void Reorder(const std::vector<int>& Order) override;
+  void BeginUpdate() override { items_->BeginUpdate(); }
+  void EndUpdate() override { items_->EndUpdate(); }
+  std::unique_ptr<TItemList> Scratch() override;
+
+ private:
+  TCollection* items_;
+  TMakeCollection make_;
+  std::unique_ptr<TCollection> own_;  // a scratch list's collection
+};
+
+// A collection as a value of the form stream: each item a list of the
+// properties its DefineProperties declares, each as its name and value, as
+// a component's are. The declarations reach Writer as made, so that a
+// writer that writes every value writes each item whole. Events are named
+// as Root offers their handlers.
+void WriteCollection(TWriter* Writer, TItemList& Items, TComponent* Root);
+// Reads a value WriteCollection wrote into Items. The whole value is read
+// before any item changes, and, where Items has a Scratch list, read into
+// that on trial: a broken value, or one an item refuses (a handler its
+// root does not offer, a value of the wrong kind), raises with the items
+// as they were. When it holds as many items as there are and names, for
+// each, every property the item writes apart from those that say what they
+// become unnamed (TDeclaringReset), each item takes its values where it is:
+// callers keep their items, with what no stream holds (handlers set in
+// code). Otherwise the items are made anew, once, as a form file makes
+// them; a failure meanwhile leaves none. With a Key (the name of a text
+// property that tells the items apart), items whose keys are all there are
+// first put in the order read, so that each goes into the item of its key;
+// when only some are there, the items are made anew. An item may carry its
+// index first (passed over). A property no
+// item declares raises EReadError "Error reading <Name>: Property <p> does
+// not exist", or, with no Name, is passed over.
+void ReadCollection(TReader* Reader, TItemList& Items, const wchar_t* Name, const wchar_t* Key = nullptr);
+
+// Reads a list value of items that ReadItem reads one at a time into a T,
+// all of them before anything changes (a broken list raises with the items
+// as they were). When Count items are there already, Set(Index, Item) puts
+// each into the item at its place, which callers keep; otherwise
+// Renew(N) makes the N items first, once.
+template <class T>
+void ReadList(TReader* Reader, const std::function<T(TReader*)>& ReadItem, int Count,
+              const std::function<void(int)>& Renew, const std::function<void(int, const T&)>& Set) {
+  std::vector<T> Items;
+  Reader->ReadListBegin();
+  while (!Reader->EndOfList()) Items.push_back(ReadItem(Reader));
+  Reader->ReadListEnd();
+  const int N = static_cast<int>(Items.size());
+  if (N != Count) Renew(N);
+  for (int I = 0; I < N; ++I) Set(I, Items[static_cast<size_t>(I)]);
+}
+
 // The component named Name among the components of Self's owners (or one
 // of those owners itself), or null.
 TComponent* Find(TComponent* Self, const String& Name);

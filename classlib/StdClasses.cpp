@@ -69,6 +69,7 @@ const PropFiler::TNames kListBoxStyleNames{L"lbStandard", L"lbOwnerDrawFixed", L
 const PropFiler::TNames kComboBoxStyleNames{L"csDropDown", L"csSimple", L"csDropDownList", L"csOwnerDrawFixed",
                                             L"csOwnerDrawVariable"};
 const PropFiler::TNames kPopupAlignmentNames{L"paLeft", L"paRight", L"paCenter"};
+const PropFiler::TNames kTrackButtonNames{L"tbRightButton", L"tbLeftButton"};
 const PropFiler::TNames kFontDialogOptionNames{
     L"fdAnsiOnly",      L"fdTrueTypeOnly", L"fdEffects",   L"fdFixedPitchOnly", L"fdForceFontExist", L"fdNoFaceSel",
     L"fdNoOEMFonts",    L"fdNoSimulations", L"fdNoSizeSel", L"fdNoStyleSel",    L"fdNoVectorFonts",  L"fdShowHelp",
@@ -183,6 +184,8 @@ void TPopupMenu::DefineProperties(TFiler* Filer) {
   Enum(Filer, L"Alignment", alignment_, a ? a->alignment_ : paLeft, kPopupAlignmentNames,
        [this](int v) { SetAlignment(static_cast<TPopupAlignment>(v)); });
   Boolean(Filer, L"AutoPopup", GetAutoPopup(), a ? a->GetAutoPopup() : true, [this](bool v) { SetAutoPopup(v); });
+  Enum(Filer, L"TrackButton", trackButton_, a ? a->trackButton_ : tbRightButton, kTrackButtonNames,
+       [this](int v) { SetTrackButton(static_cast<TTrackButton>(v)); });
   STORE_EVENT(OnPopup);
 }
 
@@ -305,24 +308,43 @@ void TCustomListView::DefineProperties(TFiler* Filer) {
   TWinControl::DefineProperties(Filer);
   using namespace PropFiler;
   auto* a = dynamic_cast<TCustomListView*>(Filer->GetAncestor());
-  // The columns are read whole, replacing those there are.
+  // The columns are read whole; into the columns there are when as many
+  // are read (callers keep theirs), else made anew.
+  struct TColumnRead {
+    String Caption;
+    int Width = 0;
+    TAlignment Alignment = taLeftJustify;
+    bool AutoSize = false;
+  };
   Filer->DefineProperty(
       L"Columns",
       [this](TReader* R) {
-        R->ReadListBegin();
-        columns_->Clear();
-        while (!R->EndOfList()) {
-          TListColumn* c = columns_->Add();
-          c->SetCaption(R->ReadString());
-          c->SetWidth(R->ReadInteger());
-          const String align = R->ReadIdent();
-          const auto at = std::find_if(kAlignmentNames.begin(), kAlignmentNames.end(),
-                                       [&](const wchar_t* n) { return align == n; });
-          if (at == kAlignmentNames.end()) throw EReadError(L"Invalid property value: " + align);
-          c->SetAlignment(static_cast<TAlignment>(at - kAlignmentNames.begin()));
-          c->SetAutoSize(R->ReadBoolean());
-        }
-        R->ReadListEnd();
+        ReadList<TColumnRead>(
+            R,
+            [](TReader* R) {
+              TColumnRead c;
+              c.Caption = R->ReadString();
+              c.Width = R->ReadInteger();
+              const String align = R->ReadIdent();
+              const auto at = std::find_if(kAlignmentNames.begin(), kAlignmentNames.end(),
+                                           [&](const wchar_t* n) { return align == n; });
+              if (at == kAlignmentNames.end()) throw EReadError(L"Invalid property value: " + align);
+              c.Alignment = static_cast<TAlignment>(at - kAlignmentNames.begin());
+              c.AutoSize = R->ReadBoolean();
+              return c;
+            },
+            columns_->GetCount(),
+            [this](int n) {
+              columns_->Clear();
+              for (int i = 0; i < n; ++i) columns_->Add();
+            },
+            [this](int i, const TColumnRead& c) {
+              TListColumn* column = columns_->GetItem(i);
+              column->SetCaption(c.Caption);
+              column->SetWidth(c.Width);
+              column->SetAlignment(c.Alignment);
+              column->SetAutoSize(c.AutoSize);
+            });
       },
       [this](TWriter* W) { WriteColumns(W, columns_.get()); },
       a ? !SameColumns(columns_.get(), a->columns_.get()) : columns_->GetCount() > 0);
@@ -345,29 +367,48 @@ void TCustomListView::DefineProperties(TFiler* Filer) {
        [this](int v) { SetSortType(static_cast<TSortType>(v)); });
   Enum(Filer, L"ViewStyle", viewStyle_, a ? a->viewStyle_ : vsIcon, {L"vsIcon", L"vsSmallIcon", L"vsList", L"vsReport"},
        [this](int v) { SetViewStyle(static_cast<TViewStyle>(v)); });
-  // The items after the look they are shown in, read whole, replacing
-  // those there are; before the events, so that none runs for them.
+  // The items after the look they are shown in, read whole: into the items
+  // there are when as many are read (callers keep theirs, with their data),
+  // else made anew; before the events, so that none runs for them.
+  struct TItemRead {
+    String Caption;
+    int ImageIndex = -1;
+    std::vector<String> SubItems;
+  };
   Filer->DefineProperty(
       L"Items",
       [this](TReader* R) {
-        R->ReadListBegin();
         items_->BeginUpdate();
         try {
-          items_->Clear();
-          while (!R->EndOfList()) {
-            TListItem* it = items_->Add();
-            it->SetCaption(R->ReadString());
-            it->SetImageIndex(R->ReadInteger());
-            R->ReadListBegin();
-            while (!R->EndOfList()) it->SubItems()->Add(R->ReadString());
-            R->ReadListEnd();
-          }
+          ReadList<TItemRead>(
+              R,
+              [](TReader* R) {
+                TItemRead it;
+                it.Caption = R->ReadString();
+                it.ImageIndex = R->ReadInteger();
+                R->ReadListBegin();
+                while (!R->EndOfList()) it.SubItems.push_back(R->ReadString());
+                R->ReadListEnd();
+                return it;
+              },
+              items_->GetCount(),
+              [this](int n) {
+                items_->Clear();
+                for (int i = 0; i < n; ++i) items_->Add();
+              },
+              [this](int i, const TItemRead& read) {
+                TListItem* it = items_->GetItem(i);
+                it->SetCaption(read.Caption);
+                it->SetImageIndex(read.ImageIndex);
+                TStringList sub;
+                for (const String& t : read.SubItems) sub.Add(t);
+                it->SubItems()->Assign(&sub);
+              });
         } catch (...) {
           items_->EndUpdate();
           throw;
         }
         items_->EndUpdate();
-        R->ReadListEnd();
       },
       [this](TWriter* W) { WriteItems(W, items_.get()); },
       a ? !SameItems(items_.get(), a->items_.get()) : items_->GetCount() > 0);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include <windowsx.h>
 
@@ -1061,30 +1062,40 @@ void TExtCheckListBox::WriteCheckData(TWriter* Writer) {
   Writer->WriteListEnd();
 }
 
+// The whole list is read before the items change: a broken one leaves
+// them as they were.
 void TExtCheckListBox::ReadCheckData(TReader* Reader) {
+  struct TEntry {
+    String Text;
+    TCheckBoxState State;
+    bool Enabled;
+  };
+  std::vector<TEntry> Read;
+  Reader->ReadListBegin();
+  while (!Reader->EndOfList()) {
+    TEntry E;
+    E.Text = Reader->ReadString();
+    if (streamVersion_ >= 202) {
+      E.State = static_cast<TCheckBoxState>(Reader->ReadInteger());
+      E.Enabled = Reader->ReadBoolean();
+    } else {
+      // Older streams: checked, enabled, and from version 1 on the state.
+      E.State = Reader->ReadBoolean() ? cbChecked : cbUnchecked;
+      E.Enabled = Reader->ReadBoolean();
+      if (streamVersion_ >= 1) E.State = static_cast<TCheckBoxState>(Reader->ReadInteger());
+    }
+    if (E.State != cbChecked && E.State != cbGrayed) E.State = cbUnchecked;
+    Read.push_back(std::move(E));
+  }
+  Reader->ReadListEnd();
   items_->BeginUpdate();
   try {
     items_->Clear();
-    Reader->ReadListBegin();
-    while (!Reader->EndOfList()) {
-      int Index = items_->Add(Reader->ReadString());
-      TCheckBoxState State;
-      bool Enabled;
-      if (streamVersion_ >= 202) {
-        State = static_cast<TCheckBoxState>(Reader->ReadInteger());
-        Enabled = Reader->ReadBoolean();
-      } else {
-        // Older streams: checked, enabled, and from version 1 on the state.
-        State = Reader->ReadBoolean() ? cbChecked : cbUnchecked;
-        Enabled = Reader->ReadBoolean();
-        if (streamVersion_ >= 1) State = static_cast<TCheckBoxState>(Reader->ReadInteger());
-      }
-      if (State != cbChecked && State != cbGrayed) State = cbUnchecked;
-      TCheckListBoxItem* O = GetCheckObject(Index);
-      O->State = State;
-      O->Enabled = Enabled;
+    for (const TEntry& E : Read) {
+      TCheckListBoxItem* O = GetCheckObject(items_->Add(E.Text));
+      O->State = E.State;
+      O->Enabled = E.Enabled;
     }
-    Reader->ReadListEnd();
   } catch (...) {
     items_->EndUpdate();
     throw;

@@ -142,21 +142,6 @@ void TFormStorage::SetStoredProps(TStrings* Value) {
 
 namespace {
 
-// A property name inside a collection item: a short 8-bit string.
-void WriteItemName(TWriter* W, const char* Name) {
-  const auto N = static_cast<uint8_t>(std::strlen(Name));
-  W->Write(&N, 1);
-  W->Write(Name, N);
-}
-
-std::string ReadItemName(TReader* R) {
-  uint8_t N = 0;
-  R->Read(&N, 1);
-  std::string Name(N, '\0');
-  if (N) R->Read(Name.data(), N);
-  return Name;
-}
-
 void WriteVariant(TWriter* W, const Variant& V) {
   switch (V.VarType()) {
     case varBoolean: W->WriteBoolean(V.AsBoolean()); break;
@@ -195,6 +180,27 @@ Variant ReadVariant(TReader* R) {
 
 }  // namespace
 
+void TStoredValue::DefineProperties(TFiler* Filer) {
+  TCollectionItem::DefineProperties(Filer);
+  Filer->DefineProperty(
+      L"Name", [this](TReader* R) { SetName(R->ReadString()); }, [this](TWriter* W) { W->WriteString(name_); },
+      true);
+  {
+    TDeclaringReset Reset([this] { KeyString.clear(); });
+    Filer->DefineProperty(
+        L"KeyString", [this](TReader* R) { KeyString = R->ReadString(); },
+        [this](TWriter* W) { W->WriteString(KeyString); }, !KeyString.empty());
+  }
+  {
+    TDeclaringReset Reset([this] { Value.Clear(); });
+    Filer->DefineProperty(
+        L"Value", [this](TReader* R) { Value = ReadVariant(R); }, [this](TWriter* W) { WriteVariant(W, Value); },
+        !Value.IsEmpty());
+  }
+  PropFiler::Event<TStoredValueEvent>(Filer, L"OnSave", OnSave, nullptr);
+  PropFiler::Event<TStoredValueEvent>(Filer, L"OnRestore", OnRestore, nullptr);
+}
+
 void TFormStorage::DefineProperties(TFiler* Filer) {
   TFormPlacement::DefineProperties(Filer);
   auto* A = dynamic_cast<TFormStorage*>(Filer->GetAncestor());
@@ -220,58 +226,18 @@ void TFormStorage::DefineProperties(TFiler* Filer) {
 }
 
 void TFormStorage::WriteValues(TWriter* W) {
-  W->WriteValue(vaCollection);
-  for (int I = 0; I < storedValues_->GetCount(); ++I) {
-    TStoredValue* V = storedValues_->Items(I);
-    W->WriteListBegin();
-    WriteItemName(W, "Name");
-    W->WriteString(V->GetName());
-    if (!V->KeyString.empty()) {
-      WriteItemName(W, "KeyString");
-      W->WriteString(V->KeyString);
-    }
-    if (!V->Value.IsEmpty()) {
-      WriteItemName(W, "Value");
-      WriteVariant(W, V->Value);
-    }
-    // The events by the names the form offers their handlers under.
-    for (const auto& [Name, Handler] : {std::pair{"OnSave", &V->OnSave}, std::pair{"OnRestore", &V->OnRestore}}) {
-      const String Method = W->GetRoot() && *Handler ? W->GetRoot()->MethodName(*Handler) : String();
-      if (Method.empty()) continue;
-      WriteItemName(W, Name);
-      W->WriteIdent(Method);
-    }
-    W->WriteListEnd();
-  }
-  W->WriteListEnd();
+  PropFiler::TCollectionItems Values(storedValues_.get());
+  PropFiler::WriteCollection(W, Values, W->GetRoot());
 }
 
+// Each value read goes into the value of its name when as many are there;
+// what a form storage of an older layout names and this one does not is
+// passed over. The values are read on trial into a list of their own
+// first, where names repeated fail as they do here.
 void TFormStorage::ReadValues(TReader* R) {
-  if (R->ReadValue() != vaCollection) throw EReadError(L"Invalid property value: a collection was expected");
-  storedValues_->Clear();
-  while (!R->EndOfList()) {
-    auto* V = static_cast<TStoredValue*>(storedValues_->Add());
-    R->ReadListBegin();
-    while (!R->EndOfList()) {
-      const std::string Name = ReadItemName(R);
-      if (Name == "Name")
-        V->SetName(R->ReadString());
-      else if (Name == "KeyString")
-        V->KeyString = R->ReadString();
-      else if (Name == "Value")
-        V->Value = ReadVariant(R);
-      else if (Name == "OnSave" || Name == "OnRestore") {
-        const String Method = R->ReadIdent();
-        TStoredValueEvent Handler = R->GetRoot() ? R->GetRoot()->FindMethod<TStoredValueEvent>(Method) : TStoredValueEvent();
-        if (!Handler) throw EReadError(L"Method " + Method + L" not found");
-        (Name == "OnSave" ? V->OnSave : V->OnRestore) = Handler;
-      }
-      else
-        R->SkipValue();
-    }
-    R->ReadListEnd();
-  }
-  R->ReadListEnd();
+  PropFiler::TCollectionItems Values(storedValues_.get(),
+                                     [] { return std::make_unique<TStoredValues>(nullptr); });
+  PropFiler::ReadCollection(R, Values, nullptr, L"Name");
 }
 
 void TFormStorage::Loaded() {
@@ -321,9 +287,13 @@ void TFormStorage::SavePlacement() {
   storedValues_->SaveValues();
 }
 
+// The links hear of the restore once the properties are back: what a
+// link restores (a check list box's checks) belongs to the items restored
+// with them.
 void TFormStorage::RestorePlacement() {
-  TFormPlacement::RestorePlacement();
+  ReadFormPlacementOnly();
   RestoreProperties();
+  NotifyLinks(poRestore);
   storedValues_->RestoreValues();
 }
 

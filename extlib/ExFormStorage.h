@@ -35,6 +35,11 @@ class TStoredValue : public TCollectionItem {
   void SetDisplayName(const String& Value) override;
   void Assign(TPersistent* Source) override;
 
+ protected:
+  // Its name always, then its key string and its value when it has them,
+  // and its events by the names the form offers their handlers under.
+  void DefineProperties(TFiler* Filer) override;
+
  private:
   TFormStorage* Storage() const;
   String name_;
@@ -85,8 +90,8 @@ class TFormStorage : public TFormPlacement {
 
  protected:
   // Adds StoredProps (rebuilt from the components' current names before it
-  // is written) and StoredValues: per value its name, its key string and,
-  // when not empty, its value.
+  // is written) and StoredValues, a collection of the values (read into
+  // the values there are when as many are read).
   void DefineProperties(TFiler* Filer) override;
   void SavePlacement() override;
   void RestorePlacement() override;

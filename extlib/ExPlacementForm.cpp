@@ -385,9 +385,13 @@ void TFormPlacement::RestoreFormPlacement() {
 }
 
 void TFormPlacement::RestorePlacement() {
+  ReadFormPlacementOnly();
+  NotifyLinks(poRestore);
+}
+
+void TFormPlacement::ReadFormPlacementOnly() {
   if (TCustomForm* F = Form())
     ReadFormPlacement(F, GetIniFile(), GetIniSection(), Options.Contains(fpState), Options.Contains(fpPosition));
-  NotifyLinks(poRestore);
 }
 
 String TFormPlacement::DoReadString(const String& Section, const String& Ident, const String& Default) {

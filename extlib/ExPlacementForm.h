@@ -85,7 +85,11 @@ class TFormPlacement : public TComponent {
   // fields where they differ from their defaults.
   void DefineProperties(TFiler* Filer) override;
   virtual void SavePlacement();
+  // The form's own placement (ReadFormPlacementOnly), then the links.
   virtual void RestorePlacement();
+  // Reads the form's size, position and state as Options ask (a placement
+  // that belongs to no form has none).
+  void ReadFormPlacementOnly();
   virtual void Save();
   virtual void Restore();
   // Values of any section through the open store (opened for the call

@@ -343,6 +343,19 @@ bool IsIdent(const String& T) {
   }
 }
 
+// Whether Value is one whole value of the stream and nothing more.
+bool IsOneValue(const std::string& Value) {
+  TMemoryStream S;
+  S.WriteBuffer(Value.data(), static_cast<int64_t>(Value.size()));
+  S.SetPosition(0);
+  try {
+    TReader(&S).SkipValue();
+  } catch (const Exception&) {
+    return false;
+  }
+  return S.GetPosition() == S.GetSize();
+}
+
 // The stream form of Text for a property whose value now has the stream
 // form Current; raises EConvertError for a text that is no such value.
 std::string TextToValue(const std::string& Current, const String& Text) {
@@ -385,6 +398,9 @@ std::string TextToValue(const std::string& Current, const String& Text) {
         if (!H || !L || !*H || !*L) throw EConvertError(L"'" + T + L"' is not a stored value");
         R += static_cast<char>(((H - kHex) << 4) | (L - kHex));
       }
+      // Exactly one value: one cut short (a picture whose length runs past
+      // its bytes) would take in what follows it in its collection.
+      if (!IsOneValue(R)) throw EConvertError(L"'" + T + L"' is not a stored value");
       return R;
   }
   return Bytes(S);
@@ -1175,7 +1191,11 @@ void TPropsStorage::LoadStringsProperty(PPropInfo P, const String& S) {
   }
   TStringList Temp;
   for (int I = 0; I < Count; ++I) Temp.Add(ReadString(Sect, Format(L"Item%d", I), L""));
-  L->Assign(&Temp);
+  // Lines as they are stay where they are, with what goes with them (a
+  // check list box's states, the objects of a list's lines).
+  bool Same = L->GetCount() == Count;
+  for (int I = 0; I < Count && Same; ++I) Same = L->Get(I) == Temp.Get(I);
+  if (!Same) L->Assign(&Temp);
 }
 
 String TPropsStorage::StoreComponent(TComponent* C) {

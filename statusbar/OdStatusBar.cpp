@@ -47,6 +47,17 @@ void DrawTextIn(TCanvas* c, TRect r, const String& s, UINT flags, TColor color) 
   SelectObject(dc, old);
 }
 
+// A lock key's new state is the thread's once it has taken the key's
+// message, which is after its keyboard hook: a panel painted from the hook
+// would show the state before the key. The panel is painted by the bar's
+// next paint instead, after the key.
+void RepaintAfterKey(TOdStatusPanel* P) {
+  TOdStatusBar* bar = P->GetStatusBar();
+  if (!bar || bar->IsDestroying() || !bar->HandleAllocated()) return;
+  TRect r = bar->GetPanelRect(P->GetIndex());
+  if (!IsRectEmpty(&r)) InvalidateRect(bar->GetHandle(), &r, FALSE);
+}
+
 }  // namespace
 
 LRESULT CALLBACK OdStatusKeyboardHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
@@ -55,11 +66,11 @@ LRESULT CALLBACK OdStatusKeyboardHookProc(int nCode, WPARAM wParam, LPARAM lPara
       std::vector<TOdStatusPanel*> clients = gHookClients;
       if (gRefreshAll) {
         gRefreshAll = false;
-        for (TOdStatusPanel* p : clients) p->Invalidate();
+        for (TOdStatusPanel* p : clients) RepaintAfterKey(p);
       } else if ((wParam == VK_CAPITAL || wParam == VK_NUMLOCK || wParam == VK_SCROLL) &&
                  !(lParam & (LPARAM(1) << 31)) && !(lParam & (LPARAM(1) << 30))) {
         for (TOdStatusPanel* p : clients)
-          if (LockKey(p->GetPanelType()) == int(wParam)) p->Invalidate();
+          if (LockKey(p->GetPanelType()) == int(wParam)) RepaintAfterKey(p);
       }
     } catch (...) {
       if (Application) Application->HandleException(nullptr);
@@ -1130,124 +1141,32 @@ const PropFiler::TNames kBiDiModeNames{L"bdLeftToRight", L"bdRightToLeft", L"bdR
 // The width of a new panel.
 constexpr int kNewPanelWidth = 50;
 
-// The filer a panel declares its properties to. Written, everything goes
-// to the form's writer; read, the property whose name was just read from
-// the panel's list is handed its value.
-class TPanelFiler : public TFiler {
+// The panels as the collection helpers reach them.
+class TPanelItems : public PropFiler::TItemList {
  public:
-  TPanelFiler(TFiler* Outer, TComponent* Root) : TFiler(Outer->GetStream()), outer_(Outer) {
-    root_ = Root;
-    reader_ = dynamic_cast<TReader*>(Outer);
-  }
-
-  void DefineProperty(const String& Name, const TReaderProc& ReadData, const TWriterProc& WriteData,
-                      bool HasData) override {
-    if (!reader_) {
-      outer_->DefineProperty(Name, ReadData, WriteData, HasData);
-      return;
-    }
-    if (!Takes(Name)) return;
-    if (ReadData)
-      ReadData(reader_);
-    else
-      reader_->SkipValue();
-  }
-
-  void DefineBinaryProperty(const String& Name, const TStreamProc& ReadData, const TStreamProc& WriteData,
-                            bool HasData) override {
-    if (!reader_) {
-      outer_->DefineBinaryProperty(Name, ReadData, WriteData, HasData);
-      return;
-    }
-    if (!Takes(Name)) return;
-    if (reader_->ReadValue() != vaBinary) throw EReadError(L"Invalid property value: binary data was expected");
-    uint32_t n = 0;
-    reader_->Read(&n, sizeof n);
-    if (static_cast<int64_t>(n) > stream_->GetSize() - stream_->GetPosition())
-      throw EReadError(L"Invalid stream format");
-    TMemoryStream data;
-    data.SetSize(n);
-    if (n) reader_->Read(data.Memory(), n);
-    data.SetPosition(0);
-    if (ReadData) ReadData(&data);
-  }
-
-  // Reads one panel's list of properties into Panel.
-  void ReadPanel(TOdStatusPanel* Panel) {
-    reader_->ReadListBegin();
-    while (!reader_->EndOfList()) {
-      uint8_t n = 0;
-      reader_->Read(&n, 1);
-      std::string name(n, '\0');
-      if (n) reader_->Read(name.data(), n);
-      name_ = AnsiToWide(name);
-      handled_ = false;
-      Panel->DefineProperties(this);
-      if (!handled_) throw EReadError(Format(L"Error reading Panels: Property %s does not exist", name_));
-    }
-    reader_->ReadListEnd();
+  explicit TPanelItems(TOdStatusPanels* Panels) : panels_(Panels) {}
+  int Count() override { return panels_->GetCount(); }
+  void Declare(int Index, TFiler* Filer) override { panels_->GetItem(Index)->DefineProperties(Filer); }
+  void Clear() override { panels_->Clear(); }
+  void Add() override { panels_->Add(); }
+  void BeginUpdate() override { panels_->BeginUpdate(); }
+  void EndUpdate() override { panels_->EndUpdate(); }
+  // The panels of a bar of their own, on no form.
+  std::unique_ptr<PropFiler::TItemList> Scratch() override {
+    auto Bar = std::make_unique<TOdStatusBar>(nullptr);
+    auto List = std::make_unique<TPanelItems>(Bar->Panels());
+    List->bar_ = std::move(Bar);
+    return List;
   }
 
  private:
-  bool Takes(const String& Name) {
-    if (handled_ || !SameText(Name, name_)) return false;
-    handled_ = true;
-    return true;
-  }
-  TFiler* outer_;
-  TReader* reader_ = nullptr;
-  String name_;
-  bool handled_ = false;
+  TOdStatusPanels* panels_;
+  std::unique_ptr<TOdStatusBar> bar_;  // a scratch list's bar
 };
 
-// Whether the collection value the reader is at (just past its start)
-// holds exactly one whole item for each of Panels: every property a panel
-// declares is named in it, the events aside (a handler that has no name in
-// the form is never written) and the glyph (none is written as nothing).
-// Glyphs tells for each item whether it names one. The reader is left where
-// it was.
-bool HoldsEveryPanelWhole(TReader* R, TOdStatusPanels* Panels, std::vector<bool>& Glyphs) {
-  TNameRecorder declared;
-  if (Panels->GetCount() > 0) Panels->GetItem(0)->DefineProperties(&declared);
-  TStream* s = R->GetStream();
-  const int64_t start = s->GetPosition();
-  int items = 0;
-  bool whole = true;
-  try {
-    while (!R->EndOfList()) {
-      R->ReadListBegin();
-      std::vector<String> named;
-      while (!R->EndOfList()) {
-        uint8_t n = 0;
-        R->Read(&n, 1);
-        std::string name(n, '\0');
-        if (n) R->Read(name.data(), n);
-        named.push_back(AnsiToWide(name));
-        R->SkipValue();
-      }
-      R->ReadListEnd();
-      ++items;
-      Glyphs.push_back(std::any_of(named.begin(), named.end(), [](const String& m) { return SameText(m, L"Glyph"); }));
-      for (size_t i = 0; i < declared.Names.size() && whole; ++i)
-        whole = declared.Kinds[i] == TDeclaredKind::Event || SameText(declared.Names[i], L"Glyph") ||
-                std::any_of(named.begin(), named.end(), [&](const String& m) { return SameText(m, declared.Names[i]); });
-    }
-  } catch (const Exception&) {
-    whole = false;  // the reading proper reports it
-  }
-  s->SetPosition(start);
-  return whole && items == Panels->GetCount();
-}
-
 void WritePanels(TWriter* W, TOdStatusPanels* Panels, TComponent* Root) {
-  TPanelFiler f(W, Root);
-  W->WriteValue(vaCollection);
-  for (int i = 0; i < Panels->GetCount(); ++i) {
-    W->WriteListBegin();
-    Panels->GetItem(i)->DefineProperties(&f);
-    W->WriteListEnd();
-  }
-  W->WriteListEnd();
+  TPanelItems items(Panels);
+  PropFiler::WriteCollection(W, items, Root);
 }
 
 std::vector<uint8_t> PanelsBytes(TOdStatusPanels* Panels, TComponent* Root) {
@@ -1348,9 +1267,13 @@ void TOdStatusPanel::DefineProperties(TFiler* Filer) {
   // A clock panel's text is the time it shows when read.
   Text(Filer, L"Text", text_, typeText, [this](const String& v) { SetText(v); }, !IsDateTimeType());
   TGraphic* g = glyph_->GetGraphic();
-  Filer->DefineBinaryProperty(
-      L"Glyph", [this](TStream* S) { ReadGlyph(S, glyph_.get()); }, [g](TStream* S) { WriteGlyph(S, g); },
-      g && !g->Empty());
+  {
+    // Written only when there is one.
+    TDeclaringReset noGlyph([this] { glyph_->SetGraphic(nullptr); });
+    Filer->DefineBinaryProperty(
+        L"Glyph", [this](TStream* S) { ReadGlyph(S, glyph_.get()); }, [g](TStream* S) { WriteGlyph(S, g); },
+        g && !g->Empty());
+  }
   Text(Filer, L"Hint", hint_, ellipsis ? String(L"...") : String(), [this](const String& v) { SetHint(v); });
   Integer(Filer, L"BorderWidth", borderWidth_, 0, [this](int64_t v) { SetBorderWidth(TBorderWidth(v)); });
   TOdGaugeAttrs* ga = gaugeAttrs_.get();
@@ -1381,8 +1304,8 @@ void TOdStatusBar::DefineProperties(TFiler* Filer) {
   Boolean(Filer, L"UseMonitorDLL", useMonitorDLL_, a ? a->useMonitorDLL_ : false,
           [this](bool v) { SetUseMonitorDLL(v); });
   Event(Filer, L"OnDrawPanel", onDrawPanel_, a ? &a->onDrawPanel_ : nullptr);
-  // The panels are read whole into an empty collection: stored whole when
-  // they differ from the ancestor's, or, without one, when there are any.
+  // The panels are stored whole when they differ from the ancestor's, or,
+  // without one, when there are any.
   bool differs = panels_->GetCount() > 0;
   if (a && dynamic_cast<TWriter*>(Filer)) {
     // The ancestor's panels as they would be written (their own Enabled).
@@ -1401,33 +1324,11 @@ void TOdStatusBar::DefineProperties(TFiler* Filer) {
   Filer->DefineProperty(
       L"Panels",
       [this](TReader* R) {
-        if (R->ReadValue() != vaCollection) throw EReadError(L"Invalid property value: a collection was expected");
-        TPanelFiler f(R, R->GetRoot());
-        // Whole panels, as many as the bar has, are read into the panels
-        // there are: callers keep theirs, with the handlers a stream cannot
-        // name (a property storage puts panels back this way). Anything
-        // else replaces the panels, as a form file does.
-        std::vector<bool> glyphs;
-        const bool inPlace = panels_->GetCount() > 0 && HoldsEveryPanelWhole(R, panels_.get(), glyphs);
-        panels_->BeginUpdate();
-        try {
-          if (inPlace) {
-            for (int i = 0; i < panels_->GetCount(); ++i) {
-              TOdStatusPanel* p = panels_->GetItem(i);
-              // A glyph is written only when there is one.
-              if (!glyphs[size_t(i)]) p->Glyph()->SetGraphic(nullptr);
-              f.ReadPanel(p);
-            }
-          } else {
-            panels_->Clear();
-            while (!R->EndOfList()) f.ReadPanel(panels_->Add());
-          }
-          R->ReadListEnd();
-        } catch (...) {
-          panels_->EndUpdate();
-          throw;
-        }
-        panels_->EndUpdate();
+        // As many panels as the bar has are read where they are (a
+        // property storage puts them back so): callers keep theirs, with
+        // the handlers no stream names.
+        TPanelItems items(panels_.get());
+        ReadCollection(R, items, L"Panels");
       },
       [this, Filer](TWriter* W) { WritePanels(W, panels_.get(), Filer->GetRoot()); }, differs);
   // Streams of older versions may carry the version text.

@@ -18,6 +18,12 @@ struct Key {
   }
 };
 
+// The key is there as itself (a link to a missing key included).
+bool KeyExistsItself(const std::wstring& Path) {
+  Key k;
+  return RegOpenKeyExW(HKEY_CURRENT_USER, Path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &k.H) == ERROR_SUCCESS;
+}
+
 std::vector<std::wstring> Names(const std::wstring& Path, bool Values) {
   std::vector<std::wstring> v;
   Key k;
@@ -43,9 +49,41 @@ void CreateKey(const std::wstring& Path) {
       << "cannot create HKCU\\" << std::string(Path.begin(), Path.end());
 }
 
+namespace {
+// Deletes the key Name below Parent as itself (a link is not followed),
+// with everything below it.
+void DeleteBranch(HKEY Parent, const std::wstring& Name) {
+  Key k;
+  if (RegOpenKeyExW(Parent, Name.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | DELETE, &k.H) != ERROR_SUCCESS) return;
+  std::vector<std::wstring> subs;
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[256];
+    DWORD len = 256;
+    if (RegEnumKeyExW(k.H, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    subs.emplace_back(name, len);
+  }
+  for (const std::wstring& sub : subs) DeleteBranch(k.H, sub);
+  RegDeleteKeyW(k.H, L"");
+}
+}  // namespace
+
 void DeleteTree(const std::wstring& Path) {
   RegDeleteTreeW(HKEY_CURRENT_USER, Path.c_str());
   RegDeleteKeyW(HKEY_CURRENT_USER, Path.c_str());
+  if (KeyExistsItself(Path)) DeleteBranch(HKEY_CURRENT_USER, Path);
+}
+
+void CreateLink(const std::wstring& Path, const std::wstring& Target) {
+  const size_t cut = Path.rfind(L'\\');
+  ASSERT_NE(cut, std::wstring::npos);
+  CreateKey(Path.substr(0, cut));
+  Key k;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, Path.c_str(), 0, nullptr,
+                                           REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                                           KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &k.H, nullptr));
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(k.H, L"SymbolicLinkValue", 0, REG_LINK,
+                                          reinterpret_cast<const BYTE*>(Target.data()),
+                                          static_cast<DWORD>(Target.size() * sizeof(wchar_t))));
 }
 
 bool KeyExists(const std::wstring& Path) {

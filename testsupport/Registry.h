@@ -20,7 +20,12 @@ namespace reg {
 
 // Paths are below HKEY_CURRENT_USER, without a leading backslash.
 void CreateKey(const std::wstring& Path);  // with its parents; fails the test when refused
-void DeleteTree(const std::wstring& Path);  // RegDeleteTreeW and the key itself
+// RegDeleteTreeW and the key itself; link keys below it (which the system's
+// tree deletion stops at when their target is missing) go as themselves.
+void DeleteTree(const std::wstring& Path);
+// A link key (volatile, with its parents) whose SymbolicLinkValue names
+// Target, a native registry path ("\\Registry\\User\\...").
+void CreateLink(const std::wstring& Path, const std::wstring& Target);
 bool KeyExists(const std::wstring& Path);
 // Stores exactly Bytes (text without a final NUL included).
 void Write(const std::wstring& Key, const std::wstring& Name, DWORD Type, const std::string& Bytes);

@@ -47,19 +47,7 @@ struct AccUnitFinalizer {
   AccUnitFinalizer() { Unit(); }
   ~AccUnitFinalizer() {
     AccUnit& u = Unit();
-    // Disconnecting may free an object (and unlink it), so the list is
-    // copied first, each object held while it is disconnected.
-    std::vector<TBarCustomAccObject*> live;
-    EnterCriticalSection(&u.Lock);
-    for (TBarCustomAccObject* o = u.Head; o; o = o->NextObject) {
-      o->AddRef();
-      live.push_back(o);
-    }
-    LeaveCriticalSection(&u.Lock);
-    for (TBarCustomAccObject* o : live) {
-      CoDisconnectObject(static_cast<IAccessible*>(o), 0);
-      o->Release();
-    }
+    BarAccDisconnectObjects();
     u.Finalized = true;
     if (u.ComInitialized) CoUninitialize();
   }
@@ -203,6 +191,25 @@ void BarAccResetBinding(const wchar_t* LibraryName) {
   // The module stays loaded: objects handed out may still need it.
 }
 
+void BarAccDisconnectObjects() {
+  AccUnit& u = Unit();
+  // Disconnecting may free an object (and unlink it), so the list is copied
+  // first, each object held while it is disconnected. An object whose last
+  // reference went on another thread is still listed until its destructor
+  // gets the lock: it is not taken again, or it would be freed twice.
+  std::vector<TBarCustomAccObject*> live;
+  EnterCriticalSection(&u.Lock);
+  for (TBarCustomAccObject* o = u.Head; o; o = o->NextObject)
+    if (o->TryAddRef()) live.push_back(o);
+  LeaveCriticalSection(&u.Lock);
+  for (TBarCustomAccObject* o : live) {
+    CoDisconnectObject(static_cast<IAccessible*>(o), 0);
+    o->Release();
+  }
+}
+
+CRITICAL_SECTION& BarAccObjectsLock() { return Unit().Lock; }
+
 void CallNotifyWinEvent(DWORD Event, HWND Wnd, LONG ObjectId, LONG ChildId) {
   if (!g_notifyTried) {
     g_notifyTried = true;
@@ -226,9 +233,19 @@ HRESULT TBarBaseAccObject::QueryInterface(REFIID riid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-ULONG TBarBaseAccObject::AddRef() { return TInterfacedObject::AddRef(); }
+ULONG TBarBaseAccObject::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
 
-ULONG TBarBaseAccObject::Release() { return TInterfacedObject::Release(); }
+ULONG TBarBaseAccObject::Release() {
+  const LONG r = InterlockedDecrement(&refs_);
+  if (r == 0) delete this;
+  return static_cast<ULONG>(r);
+}
+
+bool TBarBaseAccObject::TryAddRef() {
+  for (LONG n = refs_; n > 0; n = refs_)
+    if (InterlockedCompareExchange(&refs_, n + 1, n) == n) return true;
+  return false;
+}
 
 HRESULT TBarBaseAccObject::GetTypeInfoCount(UINT* pctinfo) {
   if (pctinfo) *pctinfo = 0;

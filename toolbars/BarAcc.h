@@ -33,6 +33,13 @@ extern LONG ItemViewerAccObjectInstances;
 // LibraryName instead (null restores the system library).
 void BarAccResetBinding(const wchar_t* LibraryName);
 
+// Cuts every live object off from the tools that hold it (the unit's
+// finalisation does it at exit); an object whose last reference is going
+// on another thread meanwhile is left to that thread.
+void BarAccDisconnectObjects();
+// Test seam: the lock of the list of live objects.
+CRITICAL_SECTION& BarAccObjectsLock();
+
 // IAccessible over the class library's reference-counted object (freed when
 // the last reference goes), with IDispatch operations that report
 // themselves as not implemented.
@@ -42,11 +49,15 @@ class TBarBaseAccObject : public TInterfacedObject, public IAccessible {
   TBarBaseAccObject(const TBarBaseAccObject&) = delete;
   TBarBaseAccObject& operator=(const TBarBaseAccObject&) = delete;
 
-  // One identity for IUnknown, IDispatch and IAccessible; the count is
-  // the base's.
+  // One identity for IUnknown, IDispatch and IAccessible, with a count of
+  // its own that can refuse a reference to an object being freed.
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
   ULONG STDMETHODCALLTYPE AddRef() override;
   ULONG STDMETHODCALLTYPE Release() override;
+  // Takes a reference only while the object has one: false once its last
+  // reference went (its release, on any thread, frees it).
+  bool TryAddRef();
+  LONG GetRefCount() const { return refs_; }
 
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override;
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
@@ -58,6 +69,9 @@ class TBarBaseAccObject : public TInterfacedObject, public IAccessible {
 
   // The client (view or viewer) is being destroyed: forget it.
   virtual void ClientIsDestroying() = 0;
+
+ private:
+  volatile LONG refs_ = 0;
 };
 
 // Links every live object into one process-wide list, so that the unit's

@@ -581,6 +581,18 @@ void TBarCustomDockableWindow::RedrawFloatingCaption() {
   if (floating_ && floatParent_) floatParent_->RedrawNCArea(TBarToolWindowNCRedrawWhat{twrdCaption, twrdCloseButton});
 }
 
+void TBarCustomDockableWindow::CloseButtonChanged() {
+  if (!floating_ || !floatParent_) return;
+  Arrange();
+  RedrawFloatingCaption();
+}
+
+void TBarCustomDockableWindow::ShowCaptionChanged() {
+  if (!floating_ || !floatParent_) return;
+  ReframeFloatingForm();
+  Arrange();
+}
+
 void TBarCustomDockableWindow::ReframeFloatingForm() {
   if (!floating_ || !floatParent_) return;
   // The sizing frame goes with Resizable.
@@ -1115,9 +1127,13 @@ void TBarCustomDockableWindow::WndProc(TMessage& m) {
       if (HandleAllocated()) RedrawNCArea();
       return;
     case CM_TEXTCHANGED:
-      // The floating form's caption follows the window's text.
+      // The floating form's caption follows the window's text, and the
+      // window is laid out again for a caption that needs other room.
       TWinControl::WndProc(m);
-      if (floating_ && floatParent_) floatParent_->SetText(GetText());
+      if (floating_ && floatParent_) {
+        floatParent_->SetText(GetText());
+        Arrange();
+      }
       return;
     case WM_NCRBUTTONUP:
       // The context menu of the window or of its nearest parent that has one.

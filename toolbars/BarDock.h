@@ -195,6 +195,11 @@ class TBarCustomDockableWindow : public TCustomControl {
   // The floating form after a change of the settings above.
   void RedrawFloatingCaption();
   void ReframeFloatingForm();
+  // The close button or the caption bar turned on or off: besides the
+  // form, the floating window is laid out again, for the caption's room
+  // may decide its width.
+  void CloseButtonChanged();
+  void ShowCaptionChanged();
   void FloatingModeChanged();
   bool GetShownInactive() const { return shownInactive_; }
   TBarDockableWindowStyles DockableWindowStyles{tbdsResizeEightCorner, tbdsResizeClipCursor};
@@ -255,8 +260,8 @@ class TBarCustomDockableWindow : public TCustomControl {
   // The floating form's caption button, caption bar, sizing border, place
   // above forms and hiding with the application: changed while the window
   // floats, the floating form follows at once.
-  TBarFloatingSetting<bool> CloseButton{this, &TBarCustomDockableWindow::RedrawFloatingCaption, true};
-  TBarFloatingSetting<bool> ShowCaption{this, &TBarCustomDockableWindow::ReframeFloatingForm, true};
+  TBarFloatingSetting<bool> CloseButton{this, &TBarCustomDockableWindow::CloseButtonChanged, true};
+  TBarFloatingSetting<bool> ShowCaption{this, &TBarCustomDockableWindow::ShowCaptionChanged, true};
   TBarFloatingSetting<bool> Resizable{this, &TBarCustomDockableWindow::ReframeFloatingForm, true};
   TBarFloatingSetting<TBarFloatingMode> FloatingMode{this, &TBarCustomDockableWindow::FloatingModeChanged,
                                                      fmOnTopOfParentForm};

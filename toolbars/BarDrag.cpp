@@ -236,6 +236,44 @@ void TBarCustomDockableWindow::BeginMoving(int InitX, int InitY) {
     insertRowBefore_ = false;
   };
 
+  // The outer size floating: the floating form's own once the window
+  // floats, for a window whose contents follow the room its dock gives it
+  // (a box stretched over its row) is another size off the dock than it
+  // measured on it; until then, as measured.
+  auto floatingSize = [&]() -> POINT {
+    if (floating_ && floatParent_ && floatParent_->HandleAllocated()) {
+      const RECT fr = ScreenRectOf(floatParent_);
+      return POINT{fr.right - fr.left, fr.bottom - fr.top};
+    }
+    return cands[0].BarSize;
+  };
+  // Floating at Size, held at the cursor where it was held: the grab point
+  // at the same fraction of the window, the window wholly on the screen the
+  // cursor is on (it stops at the edge of the work area while the cursor
+  // goes on; left and top win when it is larger than the work area).
+  auto floatingRect = [&](POINT pt, POINT Size) {
+    RECT wa = GetRectOfMonitorContainingPoint(pt, true);
+    pt.x = std::clamp<LONG>(pt.x, wa.left, std::max(wa.left, wa.right - 1));
+    pt.y = std::clamp<LONG>(pt.y, wa.top, std::max(wa.top, wa.bottom - 1));
+    RECT r = Bounds(pt.x - MulDivSafe(grab.x, Size.x, outerSize.x), pt.y - MulDivSafe(grab.y, Size.y, outerSize.y),
+                    Size.x, Size.y);
+    if (r.right > wa.right) OffsetRect(&r, wa.right - r.right, 0);
+    if (r.bottom > wa.bottom) OffsetRect(&r, 0, wa.bottom - r.bottom);
+    if (r.left < wa.left) OffsetRect(&r, wa.left - r.left, 0);
+    if (r.top < wa.top) OffsetRect(&r, 0, wa.top - r.top);
+    return r;
+  };
+  // Floated at R for the cursor at Pt: where the window came out another
+  // size than R, it is placed again for its own size.
+  auto placeAfterFloating = [&](POINT Pt, const RECT& R) {
+    if (!floating_ || IsRectEmpty(&R)) return R;
+    const POINT now = floatingSize();
+    if (now.x == R.right - R.left && now.y == R.bottom - R.top) return R;
+    const RECT r = floatingRect(Pt, now);
+    SetFloatingPosition(POINT{r.left, r.top});
+    return r;
+  };
+
   auto recompute = [&](POINT pt) {
     const DragCandidate* hit = nullptr;
     const bool locked = startDock && startDock->rowLocked_;
@@ -268,24 +306,9 @@ void TBarCustomDockableWindow::BeginMoving(int InitX, int InitY) {
       }
     }
     first = false;
-    if (!hit) {
-      RECT wa = GetRectOfMonitorContainingPoint(pt, true);
-      pt.x = std::clamp<LONG>(pt.x, wa.left, std::max(wa.left, wa.right - 1));
-      pt.y = std::clamp<LONG>(pt.y, wa.top, std::max(wa.top, wa.bottom - 1));
-    }
-    const DragCandidate& c = hit ? *hit : cands[0];
-    RECT r = Bounds(pt.x - MulDivSafe(grab.x, c.BarSize.x, outerSize.x),
-                    pt.y - MulDivSafe(grab.y, c.BarSize.y, outerSize.y), c.BarSize.x, c.BarSize.y);
-    if (!hit) {
-      // A floating window stays wholly on the screen the cursor is on: it
-      // stops at the edge of the work area while the cursor goes on (left
-      // and top win when it is larger than the work area).
-      RECT wa = GetRectOfMonitorContainingPoint(pt, true);
-      if (r.right > wa.right) OffsetRect(&r, wa.right - r.right, 0);
-      if (r.bottom > wa.bottom) OffsetRect(&r, 0, wa.bottom - r.bottom);
-      if (r.left < wa.left) OffsetRect(&r, wa.left - r.left, 0);
-      if (r.top < wa.top) OffsetRect(&r, 0, wa.top - r.top);
-    }
+    RECT r = hit ? Bounds(pt.x - MulDivSafe(grab.x, hit->BarSize.x, outerSize.x),
+                          pt.y - MulDivSafe(grab.y, hit->BarSize.y, outerSize.y), hit->BarSize.x, hit->BarSize.y)
+                 : floatingRect(pt, floatingSize());
     bool docking = hit != nullptr;
     if (!hit && cantFloat) {
       SetRectEmpty(&r);
@@ -354,8 +377,8 @@ void TBarCustomDockableWindow::BeginMoving(int InitX, int InitY) {
       haveOutline = !IsRectEmpty(&screenRect);
       curDocking = docking;
     } else {
-      curRect = r;
       apply(target, r);
+      curRect = target ? r : placeAfterFloating(pt, r);
     }
   };
 
@@ -442,6 +465,7 @@ void TBarCustomDockableWindow::BeginMoving(int InitX, int InitY) {
         OffsetRect(&r, -o.x, -o.y);
       }
       apply(target, r);
+      if (!target) placeAfterFloating(lastPt, r);
     }
   }
   endDrag();

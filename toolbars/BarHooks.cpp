@@ -132,3 +132,4 @@ void UninstallAllHookProcs() {
 }
 
 bool BarHookInstalled(int Kind) { return Kind >= 0 && Kind < 3 && g_hook[Kind] != nullptr; }
+int BarHookUses(int Kind) { return Kind >= 0 && Kind < 3 ? g_useCount[Kind] : 0; }

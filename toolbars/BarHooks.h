@@ -17,3 +17,5 @@ void UninstallAllHookProcs();
 // Whether a system hook of the kind (0 CALLWNDPROC, 1 CBT, 2 GETMESSAGE)
 // is installed; for tests.
 bool BarHookInstalled(int Kind);
+// How many registrations hold the system hook of the kind; for tests.
+int BarHookUses(int Kind);

@@ -513,7 +513,7 @@ void TBarPopupMenu::Popup(int X, int Y) {
   const TBarPopupAlignment A = GetAlignment() == paRight    ? tbpaRight
                                : GetAlignment() == paCenter ? tbpaCenter
                                                             : tbpaLeft;
-  Items()->Popup(X, Y, TrackRightButton, A);
+  Items()->Popup(X, Y, GetTrackButton() == tbRightButton, A);
 }
 
 TBarItemContainer::TBarItemContainer(TComponent* AOwner) : TComponent(AOwner) {

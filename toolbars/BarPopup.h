@@ -99,6 +99,8 @@ class TBarPopupMenu : public TPopupMenu, public IBarItems {
   TBarItemOptions GetOptions() const { return Items()->GetOptions(); }
   void SetOptions(TBarItemOptions Value) { Items()->SetOptions(Value); }
   void SetLinkSubitems(TBarCustomItem* Value) { Items()->SetLinkSubitems(Value); }
+  // Where the menu stands against the point is the pop-up menu's
+  // Alignment, and whether the right button chooses too its TrackButton.
   void Popup(int X, int Y) override;
   bool IsShortCut(TWMKey& Message) { return Items()->IsShortCut(Message); }
   // A key typed in a control whose pop-up menu this is (or in one inside
@@ -114,10 +116,6 @@ class TBarPopupMenu : public TPopupMenu, public IBarItems {
   // Images, LinkSubitems and Options, kept by the root item.
   void DefineProperties(TFiler* Filer) override;
   void Loaded() override;
-
-  // Where the menu stands against the point it pops up at is the pop-up
-  // menu's Alignment (so a control that places it reads the same setting).
-  bool TrackRightButton = true;
 
  protected:
   void RootItemClick(TObject* Sender);

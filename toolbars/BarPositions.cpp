@@ -193,14 +193,27 @@ struct RegData {
   String Error;  // the first failure's message
 };
 
-// A value that fails to save does not stop the others: each is tried, and
-// the first failure is reported once the whole save has been tried.
+// Each value is read on its own: one that cannot be read (stored with
+// another type, binary or multi-string, by hand or by another program)
+// takes its own default, and the values after it, of this window and of
+// the later ones, are still restored.
 int RegReadInt(const String& N, const String& V, int D, void* X) {
-  return static_cast<RegData*>(X)->Reg->ReadInteger(N, V, D);
+  try {
+    return static_cast<RegData*>(X)->Reg->ReadInteger(N, V, D);
+  } catch (const ERegistryException&) {
+    return D;
+  }
 }
 String RegReadString(const String& N, const String& V, const String& D, void* X) {
-  return static_cast<RegData*>(X)->Reg->ReadString(N, V, D);
+  try {
+    return static_cast<RegData*>(X)->Reg->ReadString(N, V, D);
+  } catch (const ERegistryException&) {
+    return D;
+  }
 }
+
+// A value that fails to save does not stop the others: each is tried, and
+// the first failure is reported once the whole save has been tried.
 void RegWrite(RegData* D, const String& N, const String& V, const String& Data) {
   try {
     D->Reg->WriteString(N, V, Data);

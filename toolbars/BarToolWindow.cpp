@@ -1,5 +1,7 @@
 #include "toolbars/BarToolWindow.h"
 
+#include <algorithm>
+
 #include "toolbars/BarFiler.h"
 #include "toolbars/BarUtilsWin.h"
 
@@ -22,6 +24,12 @@ POINT FrameOn(TBarCustomDockableWindow* W, TBarDock* Dock) {
   }
   (Dock->IsVertical() ? p.y : p.x) += hw;
   return p;
+}
+// A client size kept to the window's limits, as sizing it keeps it: at
+// least the minimum, at most a maximum above 0.
+int WithinLimits(int Size, int Min, int Max) {
+  Size = std::max(Size, Min);
+  return Max > 0 ? std::min(Size, Max) : Size;
 }
 }  // namespace
 
@@ -93,7 +101,9 @@ void TBarToolWindow::ReadPositionData(const TBarReadPositionData& Data) {
   if (!Resizable) return;
   int h = Data.ReadIntProc(*Data.Name, L"ClientHeight", barHeight_, Data.ExtraData);
   int w = Data.ReadIntProc(*Data.Name, L"ClientWidth", barWidth_, Data.ExtraData);
-  SetClientAreaSize(w, h);
+  // Stored values may be damaged: none gives a size the user could not give.
+  SetClientAreaSize(WithinLimits(w, MinClientWidth, MaxClientWidth),
+                    WithinLimits(h, MinClientHeight, MaxClientHeight));
 }
 
 void TBarToolWindow::WritePositionData(const TBarWritePositionData& Data) {

@@ -138,8 +138,11 @@ TBarToolbarView::TBarToolbarView(TBarCustomToolbar* AToolbar, TBarCustomItem* AP
 void TBarToolbarView::AutoSize(int AWidth, int AHeight) {
   toolbar_->BaseSize = BaseSize;
   toolbar_->WrappedLines = WrappedLines;
-  toolbar_->LastArrangeSize = POINT{AWidth, AHeight};
-  if (toolbar_->IsAutoResized() && !t_inDoArrange) toolbar_->ChangeSize(AWidth, AHeight);
+  // Laid out by an arrangement or by itself (an item added, removed, shown,
+  // hidden or renamed), a floating toolbar keeps its caption whole.
+  const POINT size = toolbar_->GetFloating() ? toolbar_->FloatingSize(POINT{AWidth, AHeight}) : POINT{AWidth, AHeight};
+  toolbar_->LastArrangeSize = size;
+  if (toolbar_->IsAutoResized() && !t_inDoArrange) toolbar_->ChangeSize(size.x, size.y);
 }
 
 void TBarToolbarView::DoUpdatePositions(POINT& ASize) {
@@ -468,12 +471,7 @@ POINT TBarCustomToolbar::DoArrange(bool CanMoveControls, TBarDockType PreviousDo
       throw;
     }
     t_inDoArrange = saved;
-    // Floating, the toolbar is never narrower than its caption: where the
-    // caption's text is wider than the buttons (at 144 dots per inch the
-    // caption font grows, the button pictures do not) it would be cut.
-    POINT arranged = LastArrangeSize;
-    if (GetFloating() && ShowCaption) arranged.x = std::max<LONG>(arranged.x, FloatingCaptionWidth());
-    return arranged;
+    return LastArrangeSize;
   }
   TBarViewOrientation o = OrientationOf(BarGetDockTypeOf(NewDock, NewFloating));
   POINT base{0, 0};
@@ -484,8 +482,12 @@ POINT TBarCustomToolbar::DoArrange(bool CanMoveControls, TBarDockType PreviousDo
   (void)PreviousDockType;
   // Measured for floating (the drag loop's outline), the same width it
   // will float at.
-  if (NewFloating && ShowCaption) size.x = std::max<LONG>(size.x, FloatingCaptionWidth());
-  return size;
+  return NewFloating ? FloatingSize(size) : size;
+}
+
+POINT TBarCustomToolbar::FloatingSize(POINT Size) {
+  if (ShowCaption) Size.x = std::max<LONG>(Size.x, FloatingCaptionWidth());
+  return Size;
 }
 
 int TBarCustomToolbar::FloatingCaptionWidth() {

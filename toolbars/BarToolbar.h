@@ -161,6 +161,13 @@ class TBarCustomToolbar : public TBarCustomDockableWindow, public IBarItems {
  private:
   struct ResizeRecord;
   ResizeRecord* resize_ = nullptr;  // only while sizing
+  friend class TBarToolbarView;
+  // A floating toolbar's client Size, never narrower than its caption: where
+  // the caption's text is wider than the buttons (at 144 dots per inch the
+  // caption font grows, the button pictures do not) it would be cut. Every
+  // layout of a floating toolbar, and every measure of one for floating,
+  // passes here.
+  POINT FloatingSize(POINT Size);
   // The client width a floating toolbar needs to show its whole caption.
   // The text is measured again only when it or the caption font changed.
   int FloatingCaptionWidth();

@@ -1,6 +1,8 @@
 // The node collection: insertion, deletion, the flat item cache, searching,
 // the binary node stream and the indented text format.
 #include <algorithm>
+#include <cstdint>
+#include <vector>
 
 #include "treecontrol/TreeEx.h"
 
@@ -454,16 +456,59 @@ void TTreeExNodes::WriteData(TStream* Stream) {
   for (TTreeExNode* N : All) N->WriteData(Stream, &Info);
 }
 
+namespace {
+
+// The head of a node stream: the top-level check type and the count of
+// top-level nodes.
+void ReadStreamHead(TStream* Stream, TCheckType& CheckType, int32_t& Count) {
+  unsigned char Head[5];
+  Stream->ReadBuffer(Head, 5);
+  if (Head[0] > ctRadioButton) throw EReadError(L"Invalid node stream check type");
+  CheckType = static_cast<TCheckType>(Head[0]);
+  Count = static_cast<int32_t>(nodeformat::GetUInt32(Head + 1));
+  if (Count < 0) throw EReadError(L"Invalid node stream count");
+}
+
+// Reads a whole node stream without making a node, raising as reading it
+// into the tree would.
+void CheckNodeStream(TStream* Stream) {
+  TCheckType CheckType;
+  int32_t Count;
+  ReadStreamHead(Stream, CheckType, Count);
+  std::vector<int32_t> Left{Count};
+  TNodeInfo Info;
+  unsigned char Body[nodeformat::kMaxSize];
+  while (!Left.empty()) {
+    if (Left.back() == 0) {
+      Left.pop_back();
+      continue;
+    }
+    --Left.back();
+    unsigned char SizeBytes[4];
+    Stream->ReadBuffer(SizeBytes, 4);
+    const uint32_t Size = nodeformat::GetUInt32(SizeBytes);
+    nodeformat::CheckRecordSize(Size);
+    Stream->ReadBuffer(Body, Size);
+    nodeformat::ParseRecord(Body, Size, Info);
+    if (Info.Count > 0) Left.push_back(Info.Count);
+  }
+}
+
+}  // namespace
+
+// The whole stream is read once before the tree changes, so that a broken
+// one leaves the nodes as they were; then the nodes are made from it.
 void TTreeExNodes::ReadData(TStream* Stream) {
+  const int64_t Start = Stream->GetPosition();
+  CheckNodeStream(Stream);
+  Stream->SetPosition(Start);
   Clear();
   BeginUpdate();
   try {
-    unsigned char Head[5];
-    Stream->ReadBuffer(Head, 5);
-    if (Head[0] > ctRadioButton) throw EReadError(L"Invalid node stream check type");
-    SetCheckType(static_cast<TCheckType>(Head[0]));
-    int32_t Count = static_cast<int32_t>(nodeformat::GetUInt32(Head + 1));
-    if (Count < 0) throw EReadError(L"Invalid node stream count");
+    TCheckType CheckType;
+    int32_t Count;
+    ReadStreamHead(Stream, CheckType, Count);
+    SetCheckType(CheckType);
     // Children counts drive the walk; no recursion, so depth is harmless.
     std::vector<std::pair<TTreeExNode*, int32_t>> Stack{{nullptr, Count}};
     std::vector<TTreeExNode*> Expanded;

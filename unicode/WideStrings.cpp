@@ -624,18 +624,22 @@ void TWideStrings::DefineProperties(TFiler* Filer) {
       L"WideStrings", [this](TReader* R) { ReadData(R); }, [this](TWriter* W) { WriteData(W); }, HasData);
 }
 
+// The whole list is read before the lines change: a broken one leaves
+// them as they were.
 void TWideStrings::ReadData(TReader* Reader) {
+  std::vector<WideString> Read;
   Reader->ReadListBegin();
+  while (!Reader->EndOfList()) Read.push_back(ToWideString(Reader->ReadWideString()));
+  Reader->ReadListEnd();
   BeginUpdate();
   try {
     Clear();
-    while (!Reader->EndOfList()) Add(ToWideString(Reader->ReadWideString()));
+    for (const WideString& Line : Read) Add(Line);
   } catch (...) {
     EndUpdate();
     throw;
   }
   EndUpdate();
-  Reader->ReadListEnd();
 }
 
 void TWideStrings::WriteData(TWriter* Writer) {

@@ -14,6 +14,7 @@ class CommonLogicT : public RegTest {
     logic->ReadAllOptions();
     logic->OnStatusText = [this](const String& s) { status.push_back(s); };
     logic->OnShowMessage = [this](const String& s) { messages.push_back(s); };
+    logic->OnShowErrorText = [this](const String& s) { errors.push_back(s); };
     logic->OnShowException = [this](const Exception& e, const String& t) {
       errors.push_back(TCommonLogic::ExceptionText(e, t));
     };
@@ -290,10 +291,10 @@ TEST_F(CommonLogicT, SaveEditedValue) {
   cValue n;
   n.SetName(L"n");
   ASSERT_TRUE(n.Reload(RegRoot::CurrentUser, Path()));
-  result = 2;  // cancelled: nothing written, no status
+  result = 2;  // cancelled: nothing written, no status (the one before cleared)
   status.clear();
   EXPECT_FALSE(logic->SaveEditedValue(RegRoot::CurrentUser, Path(), n));
-  EXPECT_TRUE(status.empty());
+  EXPECT_EQ(status, std::vector<String>{String()});
   ASSERT_TRUE(Get(L"", L"n", t, d));
   EXPECT_EQ(d, Dw(1));
   result = 1;
@@ -357,7 +358,7 @@ TEST_F(CommonLogicT, SaveEditedValue) {
   RegDeleteBranch(RegRoot::CurrentUser, Path(L"gone"));
   status.clear();
   EXPECT_FALSE(logic->SaveEditedValue(RegRoot::CurrentUser, Path(L"gone"), g));
-  EXPECT_EQ(status, std::vector<String>{AppText::ValueNotSaved});  // no earlier "saved" stands
+  EXPECT_EQ(status.back(), AppText::ValueNotSaved);  // no earlier "saved" stands
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0].substr(0, wcslen(AppText::SaveFailed)), AppText::SaveFailed);
   EXPECT_NE(errors[0].find(Path(L"gone") + L"\nValue name: v\n\nMessage: "), String::npos);
@@ -406,11 +407,14 @@ TEST_F(CommonLogicT, ExportAndImportReportTheirOutcome) {
   EXPECT_TRUE(logic->ExportKey(RegRoot::CurrentUser, L"\\" + Path(L"E"), File(L"e.reg")));
   EXPECT_EQ(status.back(), L"Registry file exported.");
   status.clear();
+  // A key that isn't there: said so, and no file is claimed (nor written).
   EXPECT_FALSE(logic->ExportKey(RegRoot::CurrentUser, Path(L"missing"), File(L"m.reg")));
-  EXPECT_EQ(status, (std::vector<String>{L"Exporting registry file...", L"Export aborted."}));
+  EXPECT_EQ(status, (std::vector<String>{L"Exporting registry file...", L"Export aborted: the key can't be read."}));
   ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].substr(0, wcslen(AppText::ExportFailed)), AppText::ExportFailed);
-  EXPECT_NE(errors[0].find(File(L"m.reg")), String::npos);
+  EXPECT_EQ(errors[0], L"The key to export can't be read: nothing was exported, and no file was written.\n\nKey: "
+                       L"HKEY_CURRENT_USER\\" + Path(L"missing") +
+                       L"\nIt may have been deleted or renamed by another process or application.");
+  EXPECT_FALSE(FileExists(File(L"m.reg")));
 
   RegDeleteBranch(RegRoot::CurrentUser, Path(L"E"));
   int refreshed = 0;

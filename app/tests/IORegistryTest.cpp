@@ -631,7 +631,8 @@ TEST_F(IORegistryT, ExportFailuresThroughTheFaultSeam) {
   RegistryFailNext(L"RegOpenKeyEx", -1, ERROR_ACCESS_DENIED);
   m = failure(File(L"o.reg"));
   RegistryClearFaults();
-  EXPECT_EQ(m.rfind(L"Unable to open the key to export.", 0), 0u) << WideToAnsi(m);
+  EXPECT_EQ(m.rfind(L"The key to export can't be read: nothing was exported, and no file was written.", 0), 0u)
+      << WideToAnsi(m);
   EXPECT_NE(m.find(SysErrorMessage(ERROR_ACCESS_DENIED)), String::npos);
   EXPECT_FALSE(FileExists(File(L"o.reg")));
 

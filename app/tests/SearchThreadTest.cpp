@@ -268,6 +268,33 @@ TEST_F(SearchThreadT, WhatCantBeListedIsLeftOut) {
   EXPECT_EQ(unread, 0);
 }
 
+// Listed keys that can't be opened (links to a key that is not there) are
+// counted with the keys not read, one that the walk reads as a part of its
+// own and one deeper down alike. String data is searched past a NUL inside
+// it, each NUL-separated piece as a string of its own, and the hit shows the
+// data whole, each such NUL as the sign for NUL.
+TEST_F(SearchThreadT, LinksThatCantBeOpenedAreCountedAndDataIsSearchedPastANul) {
+  const String target = L"\\Registry\\User\\ZembrioNoSuchUser\\Missing";
+  testsupport::reg::CreateLink(Path(L"L\\Near"), target);
+  testsupport::reg::CreateLink(Path(L"L\\a\\b\\c\\d\\e\\Deep"), target);
+  Put(L"L", L"held", REG_SZ, StringToRegBytes(String(L"ab\0needle\0", 10)));
+  auto in = Input(L"needle", stSubstring);
+  in.StartPath = L"\\" + Path(L"L") + L"\\";
+  in.StringData = true;
+  Run(in);
+  EXPECT_EQ(unread, 2);
+  ASSERT_EQ(hits.size(), 1u);
+  EXPECT_EQ(hits[0].ValueName, L"held");
+  EXPECT_EQ(hits[0].Data, L"ab\u2400needle");
+  in.SearchType = stExact;
+  Run(in);
+  EXPECT_EQ(hits.size(), 1u);
+  in.Text = L"ab.needle";  // a NUL is no character of either piece
+  in.SearchType = stRegex;
+  Run(in);
+  EXPECT_TRUE(hits.empty());
+}
+
 // A branch big enough to be read by several threads: hits and progress come
 // in the order of one depth-first walk, and a stop leaves a prefix of them.
 TEST_F(SearchThreadT, ABigBranchReportsInWalkOrder) {

@@ -319,3 +319,35 @@ TEST_F(SettingsRegistry, AStoreReadFromItsFormReadsAndWritesAsTheDeclaredOne) {
     EXPECT_EQ(d, std::string(2, '\0'));
   }
 }
+
+// Read from a form into a store declaring as many settings, each setting
+// goes into the one of its name: callers keep theirs, with the values they
+// hold. With another count the settings are made anew.
+TEST(SettingsForm, SettingsReadIntoAsManyStayTheOnesHeld) {
+  TRegStore src;
+  src.Add(L"Width", L"Sizes", vtInteger, L"500");
+  src.Add(L"Font", L"Look", vtString, L"Tahoma");
+  TMemoryStream m;
+  TWriter(&m).WriteRootComponent(&src);
+
+  TRegStore dst;
+  dst.Add(L"Font", L"Old", vtString, L"Arial");
+  dst.Add(L"Width", L"Old", vtInteger, L"1");
+  TRegStoreValue* width = &dst.GetValueByName(L"Width");
+  dst.Set(L"Width", 77);
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(&dst);
+  ASSERT_EQ(dst.Count(), 2);
+  EXPECT_EQ(&dst.Item(0), width);
+  EXPECT_EQ(width->GetSubKey(), L"Sizes");
+  EXPECT_EQ(width->GetDefaultValue(), L"500");
+  EXPECT_EQ(dst.Get(L"Width").AsInteger(), 77);
+  EXPECT_EQ(dst.Item(1).GetDefaultValue(), L"Tahoma");
+
+  dst.Add(L"Third", L"", vtString, L"");
+  m.SetPosition(0);
+  TReader(&m).ReadRootComponent(&dst);
+  ASSERT_EQ(dst.Count(), 2);
+  EXPECT_EQ(dst.GetValueByName(L"Width").GetDefaultValue(), L"500");
+  EXPECT_TRUE(dst.Get(L"Width").IsEmpty());
+}

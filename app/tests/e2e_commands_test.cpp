@@ -67,6 +67,32 @@ TEST_F(Commands, CopyKeyPathFollowsTheFocusedList) {
   EXPECT_EQ(Window->GetStatusText(), L"Copied path of the selected key to the clipboard.");
 }
 
+// A bookmark whose root line names no root key: opened (Enter), it is a
+// key that does not exist, said plainly as Go says it (the tree does not
+// take it for a root key it lost); its path is copied with the root text
+// as the file has it.
+TEST_F(Commands, ABookmarkOfAnUnknownRootKeyOpensAsAMissingKeyAndCopiesItsRootText) {
+  std::ofstream(BookmarkFile.c_str(), std::ios::binary) << "Elsewhere\r\nHKEY_NOWHERE\r\n\\Software\\X\r\n";
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 1);
+  Window->pagExtras->SetActivePage(Window->tbsBookmarks);
+  SelectOnly(Window->lvBookmarks, {L"Elsewhere"});
+  Foreground(Window->lvBookmarks);
+  Messages().clear();
+  testsupport::PressKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !Messages().empty() || !Errors.empty(); }, 5000));
+  EXPECT_EQ(Messages(), std::vector<String>{L"The requested key does not exist:\n\nHKEY_NOWHERE\\Software\\X"});
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_EQ(Window->GetStatusText(), L"Key not found.");
+  EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Data");
+
+  Clipboard()->SetAsText(L"untouched");
+  Press('C', {VK_CONTROL, VK_MENU});
+  EXPECT_EQ(Clipboard()->GetAsText(), L"HKEY_NOWHERE\\Software\\X");
+  EXPECT_EQ(Window->GetStatusText(), L"Copied path of the selected bookmark to the clipboard.");
+}
+
 TEST_F(Commands, GoAcceptsShortRootNamesAndReportsMissingKeys) {
   CreateKey(String(Data) + L"\\Short");
   Start();
@@ -323,6 +349,8 @@ TEST_F(Commands, LongExportAndImportStopOnTheStopButtonAndEscape) {
   EXPECT_TRUE(answered);
   EXPECT_TRUE(stopShown);
   EXPECT_FALSE(Window->btnStop->GetVisible());
+  // The click gave Stop the keyboard; hidden, it hands it back to the tree.
+  EXPECT_EQ(GetFocus(), Window->treeRegTree->GetHandle());
   EXPECT_EQ(Window->GetStatusText(), L"Export stopped; no file was written.");
   EXPECT_EQ(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
 

@@ -5,6 +5,7 @@
 // prefix at 96 dots per inch and once more in a prefix at 144.
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/Dialogs.h"
 #include "app/EditValue.h"
@@ -226,6 +227,9 @@ TEST_F(ScreenDpi, TheMainWindowFitsItsPanesAndRowsToTheScreen) {
   Faults(Window->tbsFindResults, faults);
   Window->SearchFinished();
   EXPECT_TRUE(faults.empty()) << WideToUtf8(Joined(faults));
+  // Off its row, the address box keeps a width of its own, scaled too.
+  Window->tbrNavigation->SetFloating(true);
+  EXPECT_EQ(Window->txtPath->GetEditWidth(), MulDiv(200, Dpi(), 96));
 }
 
 // Sizes saved on a screen of 96 dots per inch, stored with it, come up
@@ -303,6 +307,121 @@ TEST_F(ScreenDpi, SizesSavedAtOneDpiComeUpScaledToTheScreen) {
   EXPECT_EQ(Window->lvKeyValues->Columns()->GetItem(1)->GetWidth(), 310);
 }
 
+// A DWORD of the settings, -1 when there is none.
+int StoredInt(const String& Key, const wchar_t* Name) {
+  DWORD type = 0;
+  std::string bytes;
+  if (!Read(Key, Name, type, bytes) || type != REG_DWORD || bytes.size() != 4) return -1;
+  int v = 0;
+  memcpy(&v, bytes.data(), 4);
+  return v;
+}
+
+// Sizes stored on a screen of other dots per inch (144 here at 96, 96 at
+// 144) that no longer fit once scaled: the window maximised, its normal
+// size and place, the tree's width, the upper pane's height and the binary
+// editor's size and place too large for the work area. A start that
+// changed none of them stores them as they were asked for, so that back on
+// the screen they were stored on they are what they were (an upper pane of
+// 526 pixels at 96 came back at 236 after one start at 144). A split the
+// user moved is stored as shown.
+TEST_F(ScreenDpi, SizesFittedToTheScreenComeBackWholeOnTheirOwnScreen) {
+  const int other = Dpi() == 96 ? 144 : 96;
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  // Sizes at the other dots per inch larger than this work area once
+  // scaled, in multiples of 6 pixels, which scale between 96 and 144
+  // without rounding.
+  auto tooLarge = [&](LONG Pixels) {
+    const int v = MulDiv(Pixels, other, Dpi());
+    return v + 6 - v % 6;
+  };
+  const String form = Settings + L"\\MainForm", bin = Settings + L"\\EditBinForm";
+  struct TStored {
+    String Key;
+    const wchar_t* Name;
+    int Value;
+    bool Size;  // scaled by dots per inch (a place is not)
+  };
+  const std::vector<TStored> stored = {
+      {form, L"Left", 120, false},
+      {form, L"Top", 90, false},
+      {form, L"Width", tooLarge(work.right - work.left), true},
+      {form, L"Height", tooLarge(work.bottom - work.top), true},
+      {form, L"LPWidth", tooLarge(work.right - work.left), true},
+      {form, L"TPHeight", tooLarge(work.bottom - work.top), true},
+      {bin, L"EditBinLeft", 150, false},
+      {bin, L"EditBinTop", 60, false},
+      {bin, L"EditBinWidth", tooLarge(work.right - work.left), true},
+      {bin, L"EditBinHeight", tooLarge(work.bottom - work.top), true}};
+  for (const TStored& s : stored) Write(s.Key, s.Name, REG_DWORD, Dw(s.Value));
+  Write(form, L"WindowState", REG_DWORD, Dw(2));
+  Write(form, L"PixelsPerInch", REG_DWORD, Dw(other));
+  Write(Data, L"Bin", REG_BINARY, std::string(40, '\x5A'));
+  // What the next start on the other screen takes from the registry.
+  auto expectKept = [&](const wchar_t* Except) {
+    const int dpi = StoredInt(form, L"PixelsPerInch");
+    ASSERT_GT(dpi, 0);
+    for (const TStored& s : stored) {
+      if (Except && s.Name == String(Except)) continue;
+      const int v = StoredInt(s.Key, s.Name);
+      EXPECT_EQ(s.Size ? MulDiv(v, other, dpi) : v, s.Value) << WideToUtf8(s.Name) << " stored as " << v << " at " << dpi;
+    }
+    EXPECT_EQ(StoredInt(form, L"WindowState"), 2);
+  };
+
+  Start();
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetWindowState() == wsMaximized; }));
+  ASSERT_NE(Open(), nullptr);
+  WithValueEditor(L"Bin", [](TForm*) {});
+  Stop();
+  expectKept(nullptr);
+
+  // The split dragged with the mouse is stored as the window showed it.
+  Start();
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetWindowState() == wsMaximized; }));
+  SetForegroundWindow(Window->GetHandle());
+  // The maximised layout settles in steps: the drag waits until the
+  // splitter has stayed put over a few pumps.
+  int same = 0, last = -1;
+  ASSERT_TRUE(PumpUntil([&] {
+    dlgtest::Pump(30);
+    const int now = Window->spltHorizontal->GetTop();
+    same = now == last ? same + 1 : 0;
+    last = now;
+    return same >= 3;
+  }));
+  TSplitter* split = Window->spltHorizontal;
+  const int x = split->GetLeft() + split->GetWidth() / 2, y = split->GetTop() + split->GetHeight() / 2;
+  const int before = Window->panelTop->GetHeight();
+  testsupport::DragScript drag;
+  drag.From = testsupport::ScreenPoint(Window->GetHandle(), x, y);
+  drag.To = testsupport::ScreenPoint(Window->GetHandle(), x, y - 60);
+  ASSERT_TRUE(testsupport::Drag(drag));
+  ASSERT_TRUE(PumpUntil([&] { return Window->panelTop->GetHeight() == before - 60; }))
+      << Window->panelTop->GetHeight() << " after " << before;
+  Stop();
+  EXPECT_EQ(StoredInt(form, L"TPHeight"), before - 60);
+  EXPECT_EQ(StoredInt(form, L"PixelsPerInch"), Dpi());
+  expectKept(L"TPHeight");
+}
+
+// A size stored with the wrong type takes its default, which is this
+// screen's already: it is not scaled once more from the dots per inch
+// stored with the other sizes.
+TEST_F(ScreenDpi, ASizeStoredWithTheWrongTypeTakesItsDefaultForThisScreen) {
+  const String form = Settings + L"\\MainForm";
+  Write(form, L"PixelsPerInch", REG_DWORD, Dw(Dpi() == 96 ? 144 : 96));
+  Write(form, L"Width", REG_SZ, Sz(L"700"));
+  Write(form, L"LPWidth", REG_BINARY, std::string(4, '\x01'));
+  Write(Settings + L"\\EditBinForm", L"EditBinHeight", REG_SZ, Sz(L"300"));
+  Start();
+  dlgtest::Pump(30);
+  EXPECT_EQ(Window->GetWidth(), MulDiv(500, Dpi(), 96));
+  EXPECT_EQ(Window->treeRegTree->GetWidth(), MulDiv(150, Dpi(), 96));
+  EXPECT_EQ(dmodCommon->OptionInt(SettingName::EditBinHeight), MulDiv(359, Dpi(), 96));
+}
+
 // A toolbar dragged off its dock floats with its whole caption: its
 // floating window shows every pixel of the caption's text (at 144 dots per
 // inch the caption font grows and the buttons do not: "View Toolbar"
@@ -356,6 +475,47 @@ TEST_F(ScreenDpi, AFloatingToolbarShowsItsWholeCaption) {
   EXPECT_GT(whole, 0);
   PumpUntil([&] { return shown() == whole; });
   EXPECT_EQ(shown(), whole);
+}
+
+// A toolbar stored floating near the work area's bottom-right corner,
+// where at the dots per inch it was stored at it fitted, comes up as big
+// as it is on this screen wholly on the work area, its close button in
+// reach; one stored wholly on the work area comes up where it was.
+TEST_F(ScreenDpi, AToolbarStoredFloatingComesUpWhollyOnTheWorkArea) {
+  const String stored = Settings + L"\\Toolbars\\tbrView";
+  auto storeFloating = [&](LONG Left, LONG Top) {
+    for (const auto& [name, text] : {std::pair{L"Rev", L"2000"}, {L"Visible", L"1"}, {L"DockedTo", L"+"},
+                                     {L"LastDock", L"tbdTop"}})
+      Write(stored, name, REG_SZ, Sz(text));
+    Write(stored, L"FloatLeft", REG_SZ, Sz(IntToStr(Left)));
+    Write(stored, L"FloatTop", REG_SZ, Sz(IntToStr(Top)));
+  };
+  auto floatingRect = [&] {
+    RECT r{};
+    TBarFloatingWindowParent* f = Window->tbrView->GetFloatingParent();
+    if (Window->tbrView->GetFloating() && f) GetWindowRect(f->GetHandle(), &r);
+    return r;
+  };
+  storeFloating(100, 120);
+  Start();
+  RECT fr = floatingRect();
+  EXPECT_EQ(fr.left, 100);
+  EXPECT_EQ(fr.top, 120);
+  const LONG width = fr.right - fr.left, height = fr.bottom - fr.top;
+  ASSERT_GT(width, 0);
+  Stop();
+
+  RECT wa;
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &wa, 0);
+  storeFloating(wa.right - width + 45, wa.bottom - height + 10);
+  Start();
+  fr = floatingRect();
+  EXPECT_EQ(fr.right - fr.left, width);
+  EXPECT_EQ(fr.right, wa.right);
+  EXPECT_EQ(fr.bottom, wa.bottom);
+  const RECT close = Window->tbrView->GetFloatingParent()->GetCloseButtonRect();
+  const POINT closeCentre{fr.left + (close.left + close.right) / 2, fr.top + (close.top + close.bottom) / 2};
+  EXPECT_TRUE(PtInRect(&wa, closeCentre));
 }
 
 // The tree's rows follow the font the options give, up and down again.

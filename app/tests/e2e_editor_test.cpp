@@ -297,17 +297,15 @@ TEST_F(Editor, EditAStringValue) {
   ASSERT_TRUE(Read(Data, L"Greeting", type, raw));
   EXPECT_EQ(raw, Sz(L"good \"day\" C:\\x"));
 
-  // A string that another program stored with text after a NUL, or without
-  // any NUL, shows up to its first NUL; OK on the text as shown leaves its
-  // bytes as they were, and only a changed text replaces them.
-  const std::string hidden = Sz(L"shown") + Sz(L"hidden"), bare("n\0o\0", 4), none;
-  Write(Data, L"Hidden", REG_SZ, hidden);
+  // A string that another program stored without any NUL shows whole; OK
+  // on the text as shown leaves its bytes as they were, and only a changed
+  // text replaces them.
+  const std::string bare("n\0o\0", 4), none;
   Write(Data, L"Bare", REG_EXPAND_SZ, bare);
   Write(Data, L"None", REG_SZ, none);
   Window->mnuView_RefreshClick(nullptr);
   for (const auto& [name, shown, bytes] :
-       std::vector<std::tuple<String, String, std::string>>{
-           {L"Hidden", L"shown", hidden}, {L"Bare", L"no", bare}, {L"None", L"", none}}) {
+       std::vector<std::tuple<String, String, std::string>>{{L"Bare", L"no", bare}, {L"None", L"", none}}) {
     SelectOnly(Window->lvKeyValues, {name});
     ASSERT_TRUE(WithModal([&] { Window->pmnuValues_EditValueClick(nullptr); },
                           {[&] {
@@ -317,15 +315,15 @@ TEST_F(Editor, EditAStringValue) {
     ASSERT_TRUE(Read(Data, name, type, raw));
     EXPECT_EQ(raw, bytes) << WideToAnsi(name);
   }
-  SelectOnly(Window->lvKeyValues, {L"Hidden"});
+  SelectOnly(Window->lvKeyValues, {L"Bare"});
   ASSERT_TRUE(WithModal([&] { Window->pmnuValues_EditValueClick(nullptr); },
                         {[=] {
                           ed->edtValueStr->SetText(L"changed");
                           ed->btnOk->Click();
                         }}));
-  ASSERT_TRUE(Read(Data, L"Hidden", type, raw));
+  ASSERT_TRUE(Read(Data, L"Bare", type, raw));
   EXPECT_EQ(raw, Sz(L"changed"));
-  EXPECT_EQ(Window->GetStatusText(), L"String value saved.");
+  EXPECT_EQ(Window->GetStatusText(), L"Expand string value saved.");
 }
 
 TEST_F(Editor, EditAnIntegerTypedInHexAndCheckedOnTheOtherPages) {
@@ -914,6 +912,44 @@ TEST_F(Editor, AnExportLeavesOutKeysThatCantBeReadAndNamesThem) {
   EXPECT_NE(text.find("[HKEY_CURRENT_USER\\" + WideToAnsi(top) + "\\Open]\r\n\"v\"=\"1\"\r\n"), std::string::npos)
       << text;
   EXPECT_EQ(text.find("Locked"), std::string::npos) << text;
+}
+
+// A key that is listed but can't be opened (a link to a key that is not
+// there) is one of the keys an export could not read: counted and named.
+// Exported itself, it is said plainly that the key can't be read, and no
+// file is written (nor said to be corrupt).
+TEST_F(Editor, AnExportCountsAListedKeyThatCantBeOpened) {
+  const String top = String(Data) + L"\\Exp";
+  Write(top + L"\\Open", L"v", REG_SZ, Sz(L"1"));
+  const String target = L"\\Registry\\User\\ZembrioNoSuchUser\\Missing";
+  testsupport::reg::CreateLink(top + L"\\Dangling", target);
+  Start();
+  ASSERT_NE(Open(L"Exp"), nullptr);
+  const String file = TempFile(L"parent.reg");
+  EXPECT_EQ(FileCommand(L'E', file), L"Registry file exported; 1 key was not readable.");
+  EXPECT_EQ(Messages(), std::vector<String>{L"The registry file was written:\n" + file +
+                                            L"\n\nThe exported file is incomplete: 1 key could not be read whole:\n"
+                                            L"HKEY_CURRENT_USER\\" + top +
+                                            L"\\Dangling (a link to a key that does not exist: " + target + L")"});
+  std::ifstream in(WideToAnsi(file), std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\" + WideToAnsi(top) + "\\Open]\r\n\"v\"=\"1\"\r\n"), std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("Dangling"), std::string::npos) << text;
+
+  // The link key itself (its values can't be listed either: said when it
+  // is selected).
+  ASSERT_NE(Open(L"Exp\\Dangling"), nullptr);
+  Errors.clear();
+  Messages().clear();
+  const String none = TempFile(L"link.reg");
+  EXPECT_EQ(FileCommand(L'E', none), L"Export aborted: the key can't be read.");
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(Errors[0], L"The key to export can't be read: nothing was exported, and no file was written.\n\nKey: "
+                       L"HKEY_CURRENT_USER\\" + top + L"\\Dangling\nIt is a link to a key that does not exist: " +
+                       target + L".");
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(GetFileAttributesW(none.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(Editor, ExportWithoutAKeyOrCancelledIsAborted) {

@@ -7,6 +7,7 @@
 #include <sddl.h>
 
 #include "app/Dialogs.h"
+#include "app/EditValue.h"
 #include "app/FindForm.h"
 #include "app/ItemData.h"
 #include "app/RegAccess.h"
@@ -44,6 +45,16 @@ class FindResults : public EditorTest {
     for (int i = 0; i < items->GetCount(); ++i)
       if (Window->GetFindResultText(items->GetItem(i)) == Text) return items->GetItem(i);
     return nullptr;
+  }
+  // Enter pressed on the result, chosen alone with the keyboard on the
+  // results; true once the values list has the keyboard.
+  bool OpenWithEnter(TListItem* Hit) {
+    Window->lvFindResults->ClearSelection();
+    Hit->SetSelected(true);
+    Window->lvFindResults->SetItemFocused(Hit);
+    Foreground(Window->lvFindResults);
+    testsupport::PressKey(VK_RETURN);
+    return PumpUntil([&] { return GetFocus() == Window->lvKeyValues->GetHandle(); }, 10000);
   }
   // Delete pressed on the keyboard with the window in front.
   void PressDelete() {
@@ -109,18 +120,37 @@ TEST_F(FindResults, EnterOnAValueResultPutsTheKeyboardOnTheValue) {
   ASSERT_NE(hit, nullptr);
   ASSERT_NE(Open(L"Elsewhere"), nullptr);
   TListViewQ* values = Window->lvKeyValues;
-  Window->lvFindResults->ClearSelection();
-  hit->SetSelected(true);
-  Window->lvFindResults->SetItemFocused(hit);
-  Foreground(Window->lvFindResults);
-  testsupport::PressKey(VK_RETURN);
-  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == values->GetHandle(); }, 10000));
+  ASSERT_TRUE(OpenWithEnter(hit));
   EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Data");
   EXPECT_EQ(Chosen(values), std::vector<String>{L"m2"});
   EXPECT_EQ(FocusedCaption(values), L"m2");
   testsupport::PressKey(VK_DOWN);
   EXPECT_EQ(Chosen(values), std::vector<String>{L"z3"});
   EXPECT_TRUE(Messages().empty());
+}
+
+// A value named "(Default)" beside the key's default value, which is listed
+// under the same caption (and first): its find result opens on the value
+// itself, and Delete then deletes it and keeps the default value.
+TEST_F(FindResults, AValueNamedLikeTheDefaultValueIsTheOneOpenedAndDeleted) {
+  Write(Data, L"", REG_SZ, Sz(L"the default"));
+  Write(Data, L"(Default)", REG_SZ, Sz(L"named"));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"(Default)", 0);
+  TListItem* hit = Result(String(L"HKEY_CURRENT_USER\\") + Data + L"\\ : (Default)");
+  ASSERT_NE(hit, nullptr);
+  TListViewQ* values = Window->lvKeyValues;
+  ASSERT_TRUE(OpenWithEnter(hit));
+  ASSERT_EQ(values->GetSelCount(), 1);
+  EXPECT_EQ(ItemValue(values->GetSelected())->GetName(), L"(Default)");
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  testsupport::PressKey(VK_DELETE);
+  EXPECT_TRUE(PumpUntil([&] { return !HasValue(Data, L"(Default)"); }, 5000));
+  DWORD type = 0;
+  std::string bytes;
+  ASSERT_TRUE(Read(Data, L"", type, bytes));
+  EXPECT_EQ(bytes, Sz(L"the default"));
 }
 
 // A find result deleted beside the key shown (a value elsewhere, a key
@@ -462,6 +492,37 @@ TEST_F(FindResults, ResultsGoneBehindTheProgramsBackAreNamedInOneMessage) {
   EXPECT_FALSE(KeyExists(String(Data) + L"\\LostKey"));
   EXPECT_TRUE(ValueNames(Data).empty());
   EXPECT_TRUE(Errors.empty());
+}
+
+// A search that ends while its Stop button has the keyboard (Tab to Stop,
+// Space, and the search's end report) leaves the keyboard on the find
+// results, where the arrows move on (Stop, hidden and disabled, once left
+// no control taking keys until a click).
+TEST_F(FindResults, ASearchEndingOnItsStopButtonLeavesTheKeyboardOnTheResults) {
+  Start();
+  Window->SearchStarted();
+  for (const wchar_t* path : {L"\\A\\", L"\\B\\", L"\\C\\"})
+    Window->AddFindResult(new TSearchHit{hkKeyName, RegRoot::CurrentUser, path, L"", L""});
+  Foreground(Window->lvFindResults);
+  const HWND list = Window->lvFindResults->GetHandle(), stop = Window->btnFindStop->GetHandle();
+  Window->lvFindResults->Items()->GetItem(0)->SetFocused(true);
+  for (int i = 0; i < 12 && GetFocus() != stop; ++i) {
+    testsupport::PressKey(VK_TAB);
+    dlgtest::Pump(20);
+  }
+  ASSERT_EQ(GetFocus(), stop);
+  testsupport::PressKey(VK_SPACE);
+  dlgtest::Pump(30);
+  Window->SearchFinished();
+  dlgtest::Pump(30);
+  EXPECT_EQ(GetFocus(), list);
+  auto focusedRow = [&] { return int(SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED)); };
+  const int row = focusedRow();
+  ASSERT_GE(row, 0);
+  const bool down = row + 1 < Window->lvFindResults->Items()->GetCount();
+  testsupport::PressKey(down ? VK_DOWN : VK_UP);
+  dlgtest::Pump(30);
+  EXPECT_EQ(focusedRow(), down ? row + 1 : row - 1);
 }
 
 // The Stop button of the search panel stays inside a narrow window, where
@@ -830,6 +891,97 @@ TEST_F(FindResults, AFailedDeleteReplacesTheSuccessOfTheOneBefore) {
   EXPECT_NE(Result(data + L" : S2"), nullptr);
   EXPECT_EQ(Errors.size(), 1u);
   EXPECT_EQ(Window->GetStatusText(), L"Find result not deleted.");
+}
+
+// Every command sets its own status, or clears the one before it: no
+// earlier success or failure is left standing for a command after it that
+// failed, or that succeeded with no text of its own.
+TEST_F(FindResults, NoEarlierStatusOutlivesTheCommandAfterIt) {
+  Write(String(Data) + L"\\Odd", L"Q4", REG_QWORD, Dw(7));
+  Write(String(Data) + L"\\Odd", L"Multi", REG_MULTI_SZ, std::string("a\0\0\0\0\0", 6));
+  Write(String(Data) + L"\\Plain", L"D", REG_DWORD, Dw(5));
+  Write(String(Data) + L"\\Plain", L"S", REG_SZ, Sz(L"s"));
+  CreateKey(String(Data) + L"\\Gone");
+  CreateKey(String(Data) + L"\\Mark");
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"^Mark$", 2);
+  ASSERT_EQ(Window->lvFindResults->Items()->GetCount(), 1);
+  auto chosen = [&](TListViewQ* List, const String& Caption) {
+    SelectOnly(List, {Caption});
+    Foreground(List);
+  };
+  auto enter = [&](const String& Caption, std::function<void()> InEditor) {
+    chosen(Window->lvKeyValues, Caption);
+    ASSERT_TRUE(WithModal([] { testsupport::PressKey(VK_RETURN); }, {std::move(InEditor)}));
+  };
+
+  // Copy value: a value with no text to copy fails after one that did not.
+  ASSERT_NE(Open(L"Plain"), nullptr);
+  chosen(Window->lvKeyValues, L"D");
+  testsupport::PressKey('C', {VK_SHIFT, VK_CONTROL});
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetStatusText() == L"Copied selected value to the clipboard."; }, 5000));
+  ASSERT_NE(Open(L"Odd"), nullptr);
+  chosen(Window->lvKeyValues, L"Multi");
+  testsupport::PressKey('C', {VK_SHIFT, VK_CONTROL});
+  EXPECT_TRUE(PumpUntil([] { return !dlgtest::ShownExceptions().empty(); }, 5000));
+  EXPECT_EQ(Window->GetStatusText(), L"Value not copied.");
+  dlgtest::ShownExceptions().clear();
+
+  // The note on how one value is edited goes when another is opened.
+  enter(L"Q4", [] { testsupport::PressKey(VK_ESCAPE); });
+  ASSERT_EQ(Window->GetStatusText(),
+            L"The REG_QWORD value has 4 bytes of data: it is edited as bytes, and stays a REG_QWORD.");
+  ASSERT_NE(Open(L"Plain"), nullptr);
+  String whileEdited = L"?";
+  enter(L"D", [&] {
+    ASSERT_TRUE(F.EditValue->GetVisible());
+    whileEdited = Window->GetStatusText();
+    testsupport::PressKey(VK_ESCAPE);
+  });
+  EXPECT_EQ(whileEdited, L"");
+  // A cancelled editor leaves no other value's success standing.
+  enter(L"D", [] { testsupport::PressKey(VK_RETURN); });
+  ASSERT_EQ(Window->GetStatusText(), L"Integer value saved.");
+  enter(L"S", [] { testsupport::PressKey(VK_ESCAPE); });
+  EXPECT_EQ(Window->GetStatusText(), L"");
+
+  // Enter on a new bookmark's name as given renames nothing.
+  ASSERT_NE(Open(L"Gone"), nullptr);
+  Foreground(Window->treeRegTree);
+  testsupport::PressKey('B', {VK_CONTROL});
+  ASSERT_TRUE(PumpUntil([&] { return Window->lvBookmarks->IsEditing(); }, 5000));
+  testsupport::PressKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !Window->lvBookmarks->IsEditing(); }, 5000));
+  EXPECT_EQ(Window->GetStatusText(), L"New bookmark added: Gone");
+
+  // A bookmark whose key is gone, opened after an aborted export.
+  TPlacesOpenDialog::DialogHook = [](OPENFILENAMEW&, bool) -> BOOL { return FALSE; };
+  Window->mnuFile_ExportClick(nullptr);
+  ASSERT_EQ(Window->GetStatusText(), L"Export aborted.");
+  DeleteTree(String(Data) + L"\\Gone");
+  chosen(Window->lvBookmarks, L"Gone");
+  testsupport::PressKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !Messages().empty(); }, 5000));
+  EXPECT_EQ(Window->GetStatusText(), L"Key not found.");
+
+  // A find result bookmarked from its pop-up menu after that failure.
+  Window->pagExtras->SetActivePage(Window->tbsFindResults);
+  TListItem* mark = Result(String(L"HKEY_CURRENT_USER\\") + Data + L"\\Mark\\");
+  ASSERT_NE(mark, nullptr);
+  Window->lvFindResults->ClearSelection();
+  Window->lvFindResults->SetSelected(mark);
+  Window->lvFindResults->SetItemFocused(mark);
+  Foreground(Window->lvFindResults);
+  Script s;
+  s.Steps = {{[] { return Shown<TBarPopupWindow>() != nullptr; },
+              [] { testsupport::InputScript().Press('B').Post(); }}};
+  ASSERT_EQ(s.Run([] { testsupport::InputScript().Press(VK_APPS).Post(); }), s.Steps.size());
+  ASSERT_TRUE(PumpUntil([&] { return Window->lvBookmarks->IsEditing(); }, 5000));
+  testsupport::PressKey(VK_ESCAPE);
+  EXPECT_EQ(Window->lvBookmarks->Items()->GetCount(), 2);
+  EXPECT_EQ(Window->GetStatusText(), L"");
+  EXPECT_TRUE(Errors.empty());
 }
 
 }  // namespace

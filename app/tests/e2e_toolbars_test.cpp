@@ -1,5 +1,6 @@
 // The main window's toolbars: the Navigation toolbar's address box and the
 // room its row has on the dock, and a toolbar floating over the window.
+#include <atomic>
 #include <fstream>
 
 #include "app/frmConfirmU.h"
@@ -9,6 +10,7 @@
 #include "toolbars/BarDock.h"
 #include "toolbars/BarEditItem.h"
 #include "toolbars/BarFloat.h"
+#include "toolbars/BarUtilsWin.h"
 
 using namespace e2e;
 
@@ -185,6 +187,120 @@ TEST_F(Toolbars, TheAddressBoxLeavesTheGripRoomWhenStartedRestored) {
   Start();
   dlgtest::Pump(50);
   check("stored size", 608);
+  EXPECT_TRUE(Errors.empty());
+}
+
+// The screen's pixels along one row, from its left edge.
+std::vector<COLORREF> ScreenRow(int Y, int Width) {
+  std::vector<COLORREF> row(static_cast<size_t>(Width));
+  HDC screen = GetDC(nullptr), mem = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, Width, 1);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, Width, 1, screen, 0, Y, SRCCOPY);
+  for (int x = 0; x < Width; ++x) row[static_cast<size_t>(x)] = GetPixel(mem, x, 0);
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return row;
+}
+
+// The screen's row through the pointer, taken while a drag's outline is
+// shown with the pointer resting at At.
+struct OutlineWatch {
+  POINT At{};
+  int Width = 0;
+  int TicksThere = 0;
+  std::vector<COLORREF> Row;
+  std::atomic<bool> Taken{false};
+};
+OutlineWatch* g_outline = nullptr;
+void CALLBACK TakeTheOutlineRow(HWND, UINT, UINT_PTR, DWORD) {
+  if (!g_outline || g_outline->Taken) return;
+  POINT p;
+  GetCursorPos(&p);
+  if (p.x != g_outline->At.x || p.y != g_outline->At.y) {
+    g_outline->TicksThere = 0;
+    return;
+  }
+  // Timers come after input: by the second tick with the pointer there the
+  // drag loop has drawn the outline for it.
+  if (++g_outline->TicksThere < 2) return;
+  g_outline->Row = ScreenRow(p.y, g_outline->Width);
+  g_outline->Taken = true;
+}
+
+// The Navigation toolbar, stretched over its row while docked, dragged off
+// its dock by its grip: it floats at its own width under the pointer where
+// it was held, wholly on the work area, wherever it is dropped. With live
+// dragging off, the outline that follows the pointer shows it there, at
+// that width.
+TEST_F(Toolbars, TheNavigationToolbarFloatsUnderThePointer) {
+  Start();
+  Window->SetWindowState(wsMaximized);
+  Foreground(Window->treeRegTree);
+  TSkinToolbar* nav = Window->tbrNavigation;
+  for (const auto& [x, live] : {std::pair{300L, true}, {700L, true}, {500L, false}}) {
+    SCOPED_TRACE(x);
+    ASSERT_TRUE(nav->GetDocked());
+    nav->SmoothDrag = live;
+    RECT tr, mr;
+    GetWindowRect(nav->GetHandle(), &tr);
+    GetWindowRect(Window->GetHandle(), &mr);
+    const POINT from{tr.left + 4, (tr.top + tr.bottom) / 2}, to{x, (mr.top + mr.bottom) / 2};
+    const RECT wa = GetRectOfMonitorContainingPoint(to, true);
+    OutlineWatch outline;
+    std::vector<COLORREF> still;
+    if (live) {
+      ASSERT_TRUE(testsupport::Drag({from, to}));
+    } else {
+      dlgtest::Pump(static_cast<int>(GetDoubleClickTime()) + 30);
+      outline.At = to;
+      outline.Width = wa.right;
+      still = ScreenRow(to.y, wa.right);
+      g_outline = &outline;
+      const UINT_PTR timer = SetTimer(nullptr, 0, 10, TakeTheOutlineRow);
+      const bool played = testsupport::RunInput([&] {
+        testsupport::InputScript().Move(from).Wait(30).Down().Wait(30).Move(POINT{from.x + 20, to.y}).Wait(30)
+            .Move(to).Post();
+        for (int i = 0; i < 500 && !outline.Taken; ++i) Sleep(10);
+        testsupport::InputScript().Up().Post();
+      });
+      KillTimer(nullptr, timer);
+      g_outline = nullptr;
+      ASSERT_TRUE(played);
+      ASSERT_TRUE(outline.Taken);
+    }
+    ASSERT_TRUE(PumpUntil([&] { return nav->GetFloating(); }));
+    TBarFloatingWindowParent* f = nav->GetFloatingParent();
+    ASSERT_NE(f, nullptr);
+    dlgtest::Pump(50);
+    RECT fr, both;
+    GetWindowRect(f->GetHandle(), &fr);
+    EXPECT_LT(fr.right - fr.left, tr.right - tr.left);
+    EXPECT_TRUE(PtInRect(&fr, to)) << fr.left << "," << fr.top << "-" << fr.right << "," << fr.bottom;
+    EXPECT_LE(fr.left, to.x);
+    EXPECT_GT(fr.left, to.x - 20);
+    ASSERT_TRUE(IntersectRect(&both, &fr, &wa));
+    EXPECT_TRUE(EqualRect(&both, &fr));
+    if (!live) {
+      // The outline's frame: the first and the last pixel of the row that
+      // the drag inverted (every other one of its border is).
+      int first = -1, last = -1;
+      for (int i = 0; i < wa.right; ++i)
+        if (outline.Row[static_cast<size_t>(i)] != still[static_cast<size_t>(i)]) {
+          if (first < 0) first = i;
+          last = i;
+        }
+      ASSERT_GE(first, 0);
+      EXPECT_NEAR(first, fr.left, 1);
+      EXPECT_NEAR(last, fr.right - 1, 1);
+    }
+    // Docked again by a double click on its caption.
+    const RECT cap = f->GetCaptionRect();
+    testsupport::DoubleClick(POINT{fr.left + cap.left + 6, fr.top + (cap.top + cap.bottom) / 2});
+    ASSERT_TRUE(PumpUntil([&] { return nav->GetDocked(); }));
+  }
   EXPECT_TRUE(Errors.empty());
 }
 

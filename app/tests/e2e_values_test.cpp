@@ -393,6 +393,60 @@ TEST_F(ValuesE2E, ANumberOfAnotherSizeIsEditedAsBytesKeepingItsType) {
   EXPECT_TRUE(Errors.empty());
 }
 
+// A string whose bytes its text can't hold whole (a NUL before its end, an
+// odd number of bytes) opens in the binary editor with a note of why: every
+// byte is kept but those typed over, OK with nothing typed keeps them all,
+// and the value keeps its type.
+TEST_F(ValuesE2E, AStringHoldingANulIsEditedAsBytesAndKeepsEveryByte) {
+  const std::string nul = Sz(L"abc") + Sz(L"def"), expand = Sz(L"%A%") + Sz(L"tail");
+  const std::string odd = Sz(L"abc") + "\x7F";
+  Write(Data, L"Nul", REG_SZ, nul);
+  Write(Data, L"Exp", REG_EXPAND_SZ, expand);
+  Write(Data, L"Odd", REG_SZ, odd);
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Foreground(Window->lvKeyValues);
+  TfrmEditValueBin* bin = F.EditValueBin;
+  struct TCase {
+    const wchar_t* Name;
+    DWORD Type;
+    std::string Held;
+    const wchar_t* Typed;  // over the first byte
+    std::string Stored;
+    const wchar_t* Note;
+    const wchar_t* Saved;
+  };
+  const TCase cases[] = {
+      {L"Nul", REG_SZ, nul, L"ab", "\xAB" + nul.substr(1), L"The REG_SZ value holds a NUL character before its end",
+       L"String value saved."},
+      {L"Exp", REG_EXPAND_SZ, expand, L"ab", "\xAB" + expand.substr(1),
+       L"The REG_EXPAND_SZ value holds a NUL character before its end", L"Expand string value saved."},
+      {L"Odd", REG_SZ, odd, L"", odd, L"The REG_SZ value has 9 bytes of data, an odd number", L"String value saved."},
+  };
+  for (const TCase& c : cases) {
+    String note;
+    std::string shown;
+    ASSERT_TRUE(EnterOn(c.Name, {[&] {
+                          ASSERT_TRUE(bin->GetVisible());
+                          ASSERT_TRUE(PumpUntil([&] { return GetFocus() == bin->heValue->GetHandle(); }, 10000));
+                          note = Window->GetStatusText();
+                          shown = bin->heValue->GetAsText();
+                          testsupport::TypeText(c.Typed);
+                          testsupport::PressKey(VK_RETURN);  // OK
+                        }}));
+    EXPECT_EQ(note, String(c.Note) + L": it is edited as bytes, and stays a " + RegTypeName(c.Type) + L".");
+    EXPECT_EQ(shown, c.Held) << WideToAnsi(c.Name);
+    DWORD t = 0;
+    std::string raw;
+    ASSERT_TRUE(Read(Data, c.Name, t, raw));
+    EXPECT_EQ(t, c.Type) << WideToAnsi(c.Name);
+    EXPECT_EQ(raw, c.Stored) << WideToAnsi(c.Name);
+    EXPECT_EQ(Window->GetStatusText(), c.Saved);
+  }
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_TRUE(Errors.empty());
+}
+
 // The values window keeps only the count of the values (the list keeps
 // them): leaving a key of many values empties it at once, where a window
 // that holds a record per value frees them one by one (under Wine in time

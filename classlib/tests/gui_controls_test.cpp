@@ -96,6 +96,62 @@ TEST(GuiListView, ItemsSubItemsAndDataRoundTrip) {
   EXPECT_EQ(6, freed);
 }
 
+// Read back from its stream into as many columns and items, a list keeps
+// the ones callers hold (with their data); with another count the items
+// are made anew, once; a stream broken in its second column changes none.
+TEST(GuiListView, StreamReadIntoAsManyColumnsAndItemsKeepsThem) {
+  auto f = HostForm();
+  TListView* lv = ReportList(f.get());
+  lv->SetName(L"List1");
+  int data = 0;
+  for (const wchar_t* caption : {L"one", L"two"}) {
+    TListItem* it = lv->Items()->Add();
+    it->SetCaption(caption);
+    it->SubItems()->Add(String(caption) + L" value");
+    it->SetData(&data);
+  }
+  TMemoryStream saved;
+  TWriter(&saved).WriteRootComponent(lv);
+  auto readBack = [&](TMemoryStream& s) {
+    s.SetPosition(0);
+    TReader(&s).ReadRootComponent(lv);
+  };
+  TListColumn* name = lv->Columns()->GetItem(0);
+  TListItem* first = lv->Items()->GetItem(0);
+  name->SetWidth(90);
+  first->SetCaption(L"renamed");
+  first->SubItems()->Clear();
+  readBack(saved);
+  ASSERT_EQ(lv->Columns()->GetCount(), 2);
+  EXPECT_EQ(lv->Columns()->GetItem(0), name);
+  EXPECT_EQ(name->GetWidth(), 150);
+  ASSERT_EQ(lv->Items()->GetCount(), 2);
+  EXPECT_EQ(lv->Items()->GetItem(0), first);
+  EXPECT_EQ(first->GetCaption(), L"one");
+  EXPECT_EQ(first->SubItems()->Get(0), L"one value");
+  EXPECT_EQ(first->GetData(), &data);
+
+  lv->Items()->Add()->SetCaption(L"three");
+  int inserted = 0;
+  lv->OnInsert = [&](TObject*, TListItem*) { ++inserted; };
+  readBack(saved);
+  ASSERT_EQ(lv->Items()->GetCount(), 2);
+  EXPECT_EQ(inserted, 2);
+  EXPECT_EQ(lv->Items()->GetItem(1)->GetCaption(), L"two");
+
+  std::string bytes(static_cast<const char*>(saved.Memory()), static_cast<size_t>(saved.GetSize()));
+  const size_t at = bytes.find("taRightJustify");
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + 2] = 'X';
+  TMemoryStream broken;
+  broken.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  name->SetCaption(L"held");
+  EXPECT_THROW(readBack(broken), EReadError);
+  ASSERT_EQ(lv->Columns()->GetCount(), 2);
+  EXPECT_EQ(lv->Columns()->GetItem(0), name);
+  EXPECT_EQ(name->GetCaption(), L"held");
+}
+
 TEST(GuiListView, ColumnsStayOnceWhenTheWindowIsMadeAgain) {
   auto f = HostForm();
   TListView* lv = ReportList(f.get());

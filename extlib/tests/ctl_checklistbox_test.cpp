@@ -7,6 +7,7 @@
 #include "classlib/Filer.h"
 #include "extlib/ExCheckListBox.h"
 #include "extlib/ExFileUtil.h"
+#include "extlib/ExFormStorage.h"
 #include "extlib/ExPlacementForm.h"
 #include "extlib/tests/FormStream.h"
 #include "classlib/ExtCtrls.h"
@@ -295,6 +296,43 @@ TEST(CheckListBox, SavingAndRestoringStates) {
   DeleteFileW(name.c_str());
 }
 
+// A form storage that keeps the list's items as well as its checks brings
+// both back: the checks after the items. Items read back as they are stay
+// where they are, with their enabled flags and data.
+TEST(CheckListBox, ChecksStoredBesideTheItemsComeBackWithThem) {
+  ListHost h;
+  String name = NormalDir(GetTempDir()) + L"zembrio-checks-items.ini";
+  DeleteFileW(name.c_str());
+  auto* l = h.Add<TExtCheckListBox>({L"a", L"b", L"c"});
+  auto* s = new TFormStorage(h.form.get());
+  s->SetIniFileName(name);
+  s->SetIniSection(L"Main");
+  s->GetStoredProps()->AddObject(L"List.Items", l);
+  l->SetIniStorage(s);
+  s->RestoreFormPlacement();
+  l->SetChecked(1, true);
+  s->SaveFormPlacement();
+
+  l->SetChecked(1, false);
+  l->SetItemEnabled(2, false);
+  l->Items()->SetObjects(0, reinterpret_cast<TObject*>(LONG_PTR(42)));
+  s->RestoreFormPlacement();
+  EXPECT_TRUE(l->GetChecked(1));
+  EXPECT_FALSE(l->GetItemEnabled(2));
+  EXPECT_EQ(l->Items()->GetObjects(0), reinterpret_cast<TObject*>(LONG_PTR(42)));
+
+  // Other items held: the stored ones come back, checked as stored.
+  l->Items()->Clear();
+  l->Items()->Add(L"z");
+  s->RestoreFormPlacement();
+  ASSERT_EQ(l->Items()->GetCount(), 3);
+  EXPECT_EQ(l->Items()->Get(2), L"c");
+  EXPECT_FALSE(l->GetChecked(0));
+  EXPECT_TRUE(l->GetChecked(1));
+  s->Active = false;
+  DeleteFileW(name.c_str());
+}
+
 // The registry twins keep the states below a key: the section is erased
 // before the states are written, and the states read back.
 TEST(CheckListBox, SavingAndRestoringStatesInTheRegistry) {
@@ -556,6 +594,21 @@ TEST(CheckListBox, StatesTravelInTheFormStream) {
   EXPECT_EQ(l->GetState(0), cbGrayed);
   EXPECT_FALSE(l->GetItemEnabled(1));
   EXPECT_EQ(l->GetState(2), cbChecked);
+
+  // Cut short after the second item's text: the read fails, the items and
+  // their states stay.
+  std::string Bytes(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
+  const size_t Cut = Bytes.find("\x06\x01" "b");
+  ASSERT_NE(Cut, std::string::npos);
+  TMemoryStream Broken;
+  Broken.WriteBuffer(Bytes.data(), static_cast<int64_t>(Cut + 3));
+  Broken.SetPosition(0);
+  l->SetChecked(1, true);
+  EXPECT_THROW(TReader(&Broken).ReadRootComponent(h.form.get()), Exception);
+  ASSERT_EQ(l->Items()->GetCount(), 3);
+  EXPECT_EQ(l->Items()->Get(2), L"c");
+  EXPECT_EQ(l->GetState(0), cbGrayed);
+  EXPECT_TRUE(l->GetChecked(1));
 }
 
 TEST(CheckListBox, OlderStreamsAndAncestors) {

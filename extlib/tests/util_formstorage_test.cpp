@@ -431,3 +431,94 @@ TEST_F(FormStorage, EveryStreamedPropertyIsStorable) {
   EXPECT_EQ(Cal->GetCalendarDate(), EncodeDate(2024, 2, 29));
   Storage->Active = false;
 }
+
+// Another storage's values kept through StoredProps come back into the
+// values it holds when there are as many: the same objects, each by its
+// name, with the handlers set in code, which then run. With another count
+// they are made anew, once, with their values.
+TEST_F(FormStorage, AnotherStoragesValuesRestoreIntoTheValuesItHolds) {
+  auto F = MakeForm();
+  auto* Other = new TFormStorage(F.get());
+  Other->SetName(L"Other");
+  Other->SetIniFileName(IniName);
+  Other->SetIniSection(L"Other");
+  Storage->GetStoredProps()->AddObject(L"Other.StoredValues", Other);
+  TStoredValues* Values = Other->GetStoredValues();
+  Other->SetStoredValue(L"First", Variant(String(L"one")));
+  Other->SetStoredValue(L"Second", Variant(String(L"two")));
+  Storage->SaveProperties();
+
+  // Held in the other order, changed, with handlers.
+  TStoredValue* First = Values->GetValue(L"First");
+  TStoredValue* Second = Values->GetValue(L"Second");
+  First->SetIndex(1);
+  First->Value = Variant(String(L"changed"));
+  int Restored = 0, Saved = 0;
+  First->OnRestore = TStoredValueEvent([&](TStoredValue*, Variant&) { ++Restored; });
+  First->OnSave = TStoredValueEvent([&](TStoredValue*, Variant&) { ++Saved; });
+  Storage->RestoreProperties();
+  ASSERT_EQ(Values->GetCount(), 2);
+  EXPECT_EQ(Values->Items(0), First);
+  EXPECT_EQ(Values->Items(1), Second);
+  EXPECT_EQ(First->Value.AsString(), L"one");
+  EXPECT_EQ(Second->Value.AsString(), L"two");
+  Values->RestoreValues();
+  Values->SaveValues();
+  EXPECT_EQ(Restored, 1);
+  EXPECT_EQ(Saved, 1);
+
+  // Three held, two stored: two new ones, made once.
+  Other->SetStoredValue(L"Third", Variant(String(L"three")));
+  const int NextID = Values->Items(2)->GetID() + 1;
+  Storage->RestoreProperties();
+  ASSERT_EQ(Values->GetCount(), 2);
+  EXPECT_EQ(Values->Items(0)->GetID(), NextID);
+  EXPECT_EQ(Values->Items(1)->GetID(), NextID + 1);
+  EXPECT_EQ(Values->Items(0)->GetName(), L"First");
+  EXPECT_EQ(Values->Items(1)->Value.AsString(), L"two");
+  Storage->Active = false;
+  Other->Active = false;
+}
+
+// Stored values read from a form stream change whole or not at all: a
+// handler the form does not offer fails before any value goes, and values
+// of other names are made anew rather than renamed into the values held.
+TEST_F(FormStorage, StoredValuesFromAStreamChangeWholeOrNotAtAll) {
+  using namespace formstream;
+  auto Make = [](const wchar_t* Name, std::initializer_list<const wchar_t*> Names) {
+    auto F = NewForm(Name);
+    auto* S = new TFormStorage(F.get());
+    S->SetName(L"Storage");
+    for (const wchar_t* N : Names) S->SetStoredValue(N, Variant(String(N)));
+    return F;
+  };
+  auto ValuesOf = [](TForm* F) {
+    return dynamic_cast<TFormStorage*>(F->FindComponent(L"Storage"))->GetStoredValues();
+  };
+  auto Source = Make(L"ValuesSource", {L"B", L"C"});
+  auto Lacking = Make(L"ValuesLacking", {L"A", L"B", L"D"});
+  auto Offering = Make(L"ValuesOffering", {L"A", L"B"});
+  ValuesOf(Source.get())->GetValue(L"B")->OnRestore =
+      Offer<TStoredValueEvent>(L"Restored", {Source.get(), Offering.get()});
+  TMemoryStream S;
+  Write(Source.get(), S);
+
+  TStoredValues* Held = ValuesOf(Lacking.get());
+  TStoredValue* First = Held->Items(0);
+  try {
+    formstream::Read(S, Lacking.get());
+    ADD_FAILURE() << "read";
+  } catch (const EReadError& E) {
+    EXPECT_NE(E.Message().find(L"Method Restored not found"), String::npos);
+  }
+  ASSERT_EQ(Held->GetCount(), 3);
+  EXPECT_EQ(Held->Items(0), First);
+  EXPECT_EQ(Held->Items(2)->Value.AsString(), L"D");
+
+  formstream::Read(S, Offering.get());
+  TStoredValues* Values = ValuesOf(Offering.get());
+  ASSERT_EQ(Values->GetCount(), 2);
+  EXPECT_EQ(Values->Items(0)->GetName(), L"B");
+  EXPECT_TRUE(Values->Items(0)->OnRestore);
+  EXPECT_EQ(Values->Items(1)->Value.AsString(), L"C");
+}

@@ -3,6 +3,9 @@
 // own, a collection as a count beside a section of its items, a part
 // (Constraints, a panel's GaugeAttrs) under its parent's prefix; in an ini
 // file and in the registry alike.
+#include <cstring>
+
+#include "classlib/Filer.h"
 #include "classlib/IniFiles.h"
 #include "extlib/ExCheckListBox.h"
 #include "extlib/ExFileUtil.h"
@@ -151,4 +154,107 @@ TEST(PropsStorageStreamed, PanelsRestoredIntoAsManyPanelsStayThePanelsTheCallerH
   F.storage->SaveProperties();
   EXPECT_EQ(TMemIniFile(IniName).ReadString(L"Main", L"Bar1_Panels.Count", L""), L"3");
   DeleteFileW(IniName.c_str());
+}
+
+// A glyph whose length runs past its bytes is refused before any panel
+// changes, stored or streamed: the panels stay the ones the caller holds,
+// with their handlers and their glyph.
+TEST(PropsStorageStreamed, GlyphCutShortLeavesThePanelsAsTheyWere) {
+  InitForms();
+  const String IniName = NormalDir(GetTempDir()) + L"zembrio-statusbar-glyph.ini";
+  DeleteFileW(IniName.c_str());
+  auto Fill = [](StoreForm& F, int GlyphWidth) {
+    TOdStatusPanel* Glyph = F.bar->Panels()->Add();
+    Glyph->SetPanelType(sptGlyph);
+    Glyph->Glyph()->Bitmap()->SetSize(GlyphWidth, 40);
+    F.bar->Panels()->Add()->SetText(L"two");
+  };
+  {
+    StoreForm F(false, IniName);
+    Fill(F, 40);
+    F.storage->SaveProperties();
+  }
+  {
+    TMemIniFile Ini(IniName);
+    const String Glyph = Ini.ReadString(L"Main.Bar1_Panels", L"Item0_Glyph", L"");
+    ASSERT_GT(Glyph.size(), 1000u);
+    Ini.WriteString(L"Main.Bar1_Panels", L"Item0_Glyph", Glyph.substr(0, Glyph.size() / 2));
+    Ini.UpdateFile();
+  }
+  StoreForm F(false, IniName);
+  Fill(F, 30);
+  TOdStatusPanel* First = F.bar->Panels()->GetItem(0);
+  TOdStatusPanel* Second = F.bar->Panels()->GetItem(1);
+  int Clicks = 0;
+  First->OnClick = TNotifyEvent([&](TObject*) { ++Clicks; });
+  Second->SetText(L"changed");
+  F.storage->RestoreProperties();
+  ASSERT_EQ(F.bar->Panels()->GetCount(), 2);
+  EXPECT_EQ(F.bar->Panels()->GetItem(0), First);
+  EXPECT_TRUE(First->OnClick);
+  EXPECT_EQ(First->Glyph()->GetWidth(), 30);
+  EXPECT_EQ(Second->GetText(), L"two");
+
+  // The same in a form stream: the read fails and nothing changes.
+  TMemoryStream S;
+  TWriter(&S).WriteRootComponent(F.bar);
+  std::string Bytes(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
+  const size_t At = Bytes.find("\x05Glyph\x0a");
+  ASSERT_NE(At, std::string::npos);
+  const uint32_t PastTheEnd = static_cast<uint32_t>(Bytes.size());
+  std::memcpy(&Bytes[At + 7], &PastTheEnd, sizeof PastTheEnd);
+  TMemoryStream Cut;
+  Cut.WriteBuffer(Bytes.data(), static_cast<int64_t>(Bytes.size()));
+  Cut.SetPosition(0);
+  Second->SetText(L"held");
+  EXPECT_THROW(TReader(&Cut).ReadRootComponent(F.bar), EReadError);
+  ASSERT_EQ(F.bar->Panels()->GetCount(), 2);
+  EXPECT_EQ(F.bar->Panels()->GetItem(0), First);
+  EXPECT_EQ(F.bar->Panels()->GetItem(1), Second);
+  EXPECT_EQ(Second->GetText(), L"held");
+  ASSERT_TRUE(First->OnClick);
+  First->OnClick(First);
+  EXPECT_EQ(Clicks, 1);
+  DeleteFileW(IniName.c_str());
+}
+
+// Panels read from a broken stream change whole or not at all: a handler
+// the form does not offer for the second panel fails before the first one
+// takes its values, and a property no panel has leaves a bar that had no
+// panels without any.
+TEST(PropsStorageStreamed, PanelsFromABrokenStreamLeaveTheBarAsItWas) {
+  InitForms();
+  StoreForm F(false, L"zembrio-unused.ini");
+  F.storage->SetName(L"Storage1");
+  TOdStatusPanel* First = F.bar->Panels()->Add();
+  First->SetText(L"one");
+  TOdStatusPanel* Second = F.bar->Panels()->Add();
+  Second->SetText(L"two");
+  TNotifyEvent Clicked([](TObject*) {});
+  F.form->RegisterMethod(L"PanelClicked", Clicked);
+  Second->OnClick = Clicked;
+  TMemoryStream S;
+  TWriter(&S).WriteRootComponent(F.form.get());
+  const std::string Bytes(static_cast<const char*>(S.Memory()), static_cast<size_t>(S.GetSize()));
+  auto ReadBroken = [&](const char* Text, size_t Offset, char With) {
+    std::string B = Bytes;
+    const size_t At = B.rfind(Text);
+    ASSERT_NE(At, std::string::npos);
+    B[At + Offset] = With;
+    TMemoryStream Broken;
+    Broken.WriteBuffer(B.data(), static_cast<int64_t>(B.size()));
+    Broken.SetPosition(0);
+    EXPECT_THROW(TReader(&Broken).ReadRootComponent(F.form.get()), EReadError);
+  };
+  First->SetText(L"held");
+  ReadBroken("PanelClicked", 11, 'X');
+  ASSERT_EQ(F.bar->Panels()->GetCount(), 2);
+  EXPECT_EQ(F.bar->Panels()->GetItem(0), First);
+  EXPECT_EQ(First->GetText(), L"held");
+  EXPECT_EQ(Second->OnClick, Clicked);
+
+  F.bar->Panels()->Clear();
+  ReadBroken("\x04Text", 2, 'i');
+  EXPECT_EQ(F.bar->Panels()->GetCount(), 0);
+  F.storage->Active = false;
 }

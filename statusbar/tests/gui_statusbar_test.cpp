@@ -1,6 +1,8 @@
 // The status bar's panels on a real window: registrations with the shared
 // timer and the keyboard hook, clock panels, hints, auto-fitting widths.
 #include <cmath>
+#include <future>
+#include <thread>
 
 #include "statusbar/tests/sb_support.h"
 #include "statusbar/VersionInfo.h"
@@ -38,6 +40,85 @@ struct ClockSeam {
     OdStatusNow = &TestClock;
   }
   ~ClockSeam() { OdStatusNow = &Now; }
+};
+
+// A green marker painted over the first Count panels shows which of them
+// are painted again.
+void MarkPanels(TOdStatusBar* Bar, int Count) {
+  HDC dc = GetDC(Bar->GetHandle());
+  HBRUSH br = CreateSolidBrush(RGB(0, 255, 0));
+  for (int i = 0; i < Count; ++i) {
+    TRect r = Bar->GetPanelRect(i);
+    FillRect(dc, &r, br);
+  }
+  DeleteObject(br);
+  ReleaseDC(Bar->GetHandle(), dc);
+}
+
+bool Marked(TOdStatusBar* Bar, int Index) {
+  TRect r = Bar->GetPanelRect(Index);
+  HDC dc = GetDC(Bar->GetHandle());
+  COLORREF c = GetPixel(dc, r.left + 3, r.top + 3);
+  ReleaseDC(Bar->GetHandle(), dc);
+  return c == RGB(0, 255, 0);
+}
+
+// How many pixels inside a panel's bevel show the colour.
+int PanelPixels(TOdStatusBar* Bar, int Index, COLORREF Colour) {
+  TRect r = Bar->GetPanelRect(Index);
+  InflateRect(&r, -2, -2);
+  HDC dc = GetDC(Bar->GetHandle());
+  int n = 0;
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x) n += GetPixel(dc, x, y) == Colour;
+  ReleaseDC(Bar->GetHandle(), dc);
+  return n;
+}
+
+bool CapsOn() { return (GetKeyState(VK_CAPITAL) & 1) != 0; }
+
+// Leaves Caps Lock as the test found it.
+struct CapsLockKept {
+  const bool wasOn = CapsOn();
+  ~CapsLockKept() {
+    if (CapsOn() != wasOn) PressKey(VK_CAPITAL);
+  }
+};
+
+// A window of another thread, shown without taking the activation: a click
+// on it makes another thread the active one, as another program would.
+class ForeignWindow {
+ public:
+  explicit ForeignWindow(RECT R) {
+    thread_ = std::thread([this, R] {
+      WNDCLASSW wc{};
+      wc.lpfnWndProc = Proc;
+      wc.hInstance = GetModuleHandleW(nullptr);
+      wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+      wc.lpszClassName = L"OdStatusForeignWindow";
+      RegisterClassW(&wc);  // refused, and kept, when an earlier test registered it
+      HWND w = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"", WS_POPUP | WS_BORDER, R.left, R.top,
+                               R.right - R.left, R.bottom - R.top, nullptr, nullptr, wc.hInstance, nullptr);
+      ShowWindow(w, SW_SHOWNOACTIVATE);
+      made_.set_value(w);
+      MSG m;
+      while (GetMessageW(&m, nullptr, 0, 0) > 0) DispatchMessageW(&m);
+    });
+    Wnd = made_.get_future().get();
+  }
+  ~ForeignWindow() {
+    PostMessageW(Wnd, WM_CLOSE, 0, 0);
+    thread_.join();
+  }
+  HWND Wnd = nullptr;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND W, UINT Msg, WPARAM WParam, LPARAM LParam) {
+    if (Msg == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcW(W, Msg, WParam, LParam);
+  }
+  std::promise<HWND> made_;
+  std::thread thread_;
 };
 
 }  // namespace
@@ -438,46 +519,92 @@ TEST(OdStatusBarLocks, KeyHookRepaintsOnFirstPressOnly) {
   h.Add(sptNumLock);
   h.bar->Update();
   Pump(20);
-  HWND wnd = h.bar->GetHandle();
-  // A marker painted over both panels shows which of them get repainted.
-  auto mark = [&] {
-    HDC dc = GetDC(wnd);
-    HBRUSH br = CreateSolidBrush(RGB(0, 255, 0));
-    for (int i = 0; i < 2; ++i) {
-      TRect r = h.bar->GetPanelRect(i);
-      FillRect(dc, &r, br);
-    }
-    DeleteObject(br);
-    ReleaseDC(wnd, dc);
-  };
-  auto marked = [&](int i) {
-    TRect r = h.bar->GetPanelRect(i);
-    HDC dc = GetDC(wnd);
-    COLORREF c = GetPixel(dc, r.left + 3, r.top + 3);
-    ReleaseDC(wnd, dc);
-    return c == RGB(0, 255, 0);
-  };
+  TOdStatusBar* bar = h.bar;
   const LPARAM kRepeat = LPARAM(1) << 30, kRelease = LPARAM(1) << 31;
-  mark();
+  MarkPanels(bar, 2);
   OdStatusKeyboardHookProc(HC_ACTION, VK_CAPITAL, kRepeat | 1);
   OdStatusKeyboardHookProc(HC_ACTION, VK_CAPITAL, kRelease | kRepeat | 1);
-  EXPECT_TRUE(marked(0)) << "auto-repeat and release leave the panel alone";
+  bar->Update();
+  EXPECT_TRUE(Marked(bar, 0)) << "auto-repeat and release leave the panel alone";
   OdStatusKeyboardHookProc(HC_ACTION, VK_CAPITAL, 1);
-  EXPECT_FALSE(marked(0));
-  EXPECT_TRUE(marked(1)) << "only the panel of the pressed key";
+  bar->Update();
+  EXPECT_FALSE(Marked(bar, 0));
+  EXPECT_TRUE(Marked(bar, 1)) << "only the panel of the pressed key";
   OdStatusKeyboardHookProc(HC_ACTION, 'A', 1);
-  EXPECT_TRUE(marked(1));
+  bar->Update();
+  EXPECT_TRUE(Marked(bar, 1));
   // After the application was deactivated the next key repaints them all.
-  mark();
+  MarkPanels(bar, 2);
   TMessage m{WM_ACTIVATEAPP, 0, 0, 0};
-  h.bar->AppWinHook(m);
+  bar->AppWinHook(m);
   OdStatusKeyboardHookProc(HC_ACTION, 'A', 1);
-  EXPECT_FALSE(marked(0));
-  EXPECT_FALSE(marked(1));
+  bar->Update();
+  EXPECT_FALSE(Marked(bar, 0));
+  EXPECT_FALSE(Marked(bar, 1));
   // The message posted on (de)activation repaints the lock panels too.
-  mark();
+  MarkPanels(bar, 2);
   Pump(30);
-  EXPECT_FALSE(marked(0));
+  EXPECT_FALSE(Marked(bar, 0));
+}
+
+// Caps Lock pressed on the keyboard reaches its panel through the thread's
+// keyboard hook: the panel shows the key's new state (the thread knows it
+// only once it has taken the key's message, after the hook), the other lock
+// panel is left alone, and holding the key down repaints it once.
+TEST(OdStatusBarLocks, ALockKeyPressedShowsItsNewStateInItsPanel) {
+  CapsLockKept kept;
+  BarHost h;
+  h.Add(sptCapsLock);
+  h.Add(sptNumLock);
+  SetForegroundWindow(h.form->GetHandle());
+  h.bar->Update();
+  Pump(20);
+  ASSERT_EQ(GetForegroundWindow(), h.form->GetHandle());
+  auto showsTheKeyState = [&] {
+    const COLORREF on = RGB(0, 0, 0), off = ColorToRef(clGrayText);
+    const bool keyOn = CapsOn();
+    return PanelPixels(h.bar, 0, keyOn ? on : off) > 0 && PanelPixels(h.bar, 0, keyOn ? off : on) == 0;
+  };
+  MarkPanels(h.bar, 2);
+  InputScript().Key(VK_CAPITAL, true).Send();
+  EXPECT_NE(CapsOn(), kept.wasOn);
+  EXPECT_FALSE(Marked(h.bar, 0));
+  EXPECT_TRUE(showsTheKeyState());
+  EXPECT_TRUE(Marked(h.bar, 1)) << "only the panel of the pressed key";
+  MarkPanels(h.bar, 1);
+  InputScript().Key(VK_CAPITAL, true).Key(VK_CAPITAL, false).Send();
+  EXPECT_TRUE(Marked(h.bar, 0)) << "the key held down and let go paints nothing more";
+  PressKey(VK_CAPITAL);
+  EXPECT_EQ(CapsOn(), kept.wasOn);
+  EXPECT_TRUE(showsTheKeyState());
+}
+
+// The application losing the activation to another program's window and
+// getting it back, by clicks, repaints its lock panels each time; having
+// lost it, the bar repaints them at the next key too, whichever it is.
+TEST(OdStatusBarLocks, TheApplicationActivatedAndDeactivatedRepaintsTheLockPanels) {
+  BarHost h;
+  h.Add(sptCapsLock);
+  h.Add(sptNormal)->SetText(L"Plain");
+  SetForegroundWindow(h.form->GetHandle());
+  ForeignWindow other(RECT{600, 400, 800, 500});
+  h.bar->Update();
+  Pump(20);
+  ASSERT_EQ(GetForegroundWindow(), h.form->GetHandle());
+  MarkPanels(h.bar, 1);
+  InputScript().Click(ClientCentre(other.Wnd)).Post();
+  EXPECT_TRUE(PumpUntil([&] { return !Marked(h.bar, 0); }, 10000)) << "not repainted on deactivation";
+  EXPECT_EQ(GetForegroundWindow(), other.Wnd);
+  MarkPanels(h.bar, 1);
+  // Back by a click on the form, with no key on the way.
+  InputScript().Click(ScreenPoint(h.form->GetHandle(), 10, 10)).Post();
+  EXPECT_TRUE(PumpUntil([&] { return !Marked(h.bar, 0); }, 10000)) << "not repainted on activation";
+  EXPECT_EQ(GetForegroundWindow(), h.form->GetHandle());
+  Pump(20);
+  MarkPanels(h.bar, 2);
+  PressKey(VK_SHIFT);
+  EXPECT_FALSE(Marked(h.bar, 0)) << "the first key after a deactivation repaints the lock panels";
+  EXPECT_TRUE(Marked(h.bar, 1)) << "and only them";
 }
 
 TEST(OdStatusBarActions, AnActionOnTheBarRepaintsIt) {

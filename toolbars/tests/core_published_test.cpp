@@ -250,6 +250,7 @@ TEST(BarPublished, MRUListsMenusContainersAndImageListsReadBack) {
   menu->SetImages(src.images);
   menu->SetLinkSubitems(link);
   menu->SetOptions(TBarItemOptions{tboShowHint});
+  menu->SetTrackButton(tbLeftButton);
   src.box->SetImages(src.images);
   auto* more = new TBarImageList(&src);
   more->SetName(L"ilMore");
@@ -263,7 +264,7 @@ TEST(BarPublished, MRUListsMenusContainersAndImageListsReadBack) {
 
   declared::ExpectWritten(mru, &src, kMRUListNames);
   declared::ExpectWritten(recent, &src, {L"MRUList"});
-  declared::ExpectWritten(menu, &src, {L"Images", L"LinkSubitems", L"Options"});
+  declared::ExpectWritten(menu, &src, {L"Images", L"LinkSubitems", L"Options", L"TrackButton"});
   declared::ExpectWritten(src.box, &src, {L"Images"});
   declared::ExpectWritten(src.images, &src,
                           {L"CheckedImages", L"DisabledImages", L"HotImages", L"ImagesBitmap",
@@ -274,6 +275,9 @@ TEST(BarPublished, MRUListsMenusContainersAndImageListsReadBack) {
   ASSERT_NE(readMru, nullptr);
   EXPECT_EQ(readMru->OnClick, Handler<TBarMRUListClickEvent>(&dst));
   EXPECT_EQ(dst.images->GetHotImages(), dst.FindComponent(L"ilMore"));
+  auto* readMenu = dynamic_cast<TBarPopupMenu*>(dst.FindComponent(L"pmMain"));
+  ASSERT_NE(readMenu, nullptr);
+  EXPECT_EQ(readMenu->GetTrackButton(), tbLeftButton);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "classlib/StdCtrls.h"
@@ -652,4 +653,28 @@ TEST(BarAccBinding, WithoutTheLibraryNoObjectsAndMenusStillWork) {
   EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }, 3000));
   BarAccResetBinding(nullptr);
   EXPECT_TRUE(InitializeOleAcc());
+}
+
+// ---- objects cut off at exit ----------------------------------------------------------------
+// A tool on another thread letting go of its last reference while the
+// objects are cut off at exit: the object, whose destructor waits for the
+// list to unlink it, is not taken again (and freed twice).
+TEST(BarAccObjects, CuttingOffSkipsAnObjectWhoseLastReferenceIsGoing) {
+  auto* obj = new TBarViewAccObject(nullptr);
+  obj->AddRef();
+  const LONG live = ViewAccObjectInstances;
+  std::thread tool;
+  {
+    CRITICAL_SECTION& lock = BarAccObjectsLock();
+    EnterCriticalSection(&lock);
+    tool = std::thread([obj] { obj->Release(); });
+    // Its destructor has begun: the count of live objects is down, and the
+    // list is held here.
+    while (ViewAccObjectInstances != live - 1) SwitchToThread();
+    BarAccDisconnectObjects();
+    EXPECT_EQ(ViewAccObjectInstances, live - 1) << "the object was destroyed a second time";
+    LeaveCriticalSection(&lock);
+  }
+  tool.join();
+  EXPECT_EQ(ViewAccObjectInstances, live - 1);
 }

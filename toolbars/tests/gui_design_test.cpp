@@ -39,20 +39,26 @@ TEST(BarDesign, ADesignedToolbarTakesNoShortCutsFromItsForm) {
   t->SetProcessShortCuts(false);
 }
 
-// A designed menu bar registers its message watcher but sets no system hook
-// for it; running, the hook is set.
+// A designed menu bar registers its message watcher but takes no use of a
+// system hook for it, nor gives one back, whatever hooks other windows hold;
+// running, it takes one.
 TEST(BarDesign, ADesignedMenuBarSetsNoMessageHook) {
   FloatHost b;
   TBarToolbar* t = b.AddToolbar(L"tbrMenu", 0, 0, 1);
+  const int uses = BarHookUses(2);
   const bool before = BarHookInstalled(2);  // a menu bar of another test may hold it
   b.Form->SetDesigning(true);
   t->SetMenuBar(true);
+  EXPECT_EQ(BarHookUses(2), uses);
   EXPECT_EQ(BarHookInstalled(2), before);
   t->SetMenuBar(false);
+  EXPECT_EQ(BarHookUses(2), uses);
   b.Form->SetDesigning(false);
   t->SetMenuBar(true);
+  EXPECT_EQ(BarHookUses(2), uses + 1);
   EXPECT_TRUE(BarHookInstalled(2));
   t->SetMenuBar(false);
+  EXPECT_EQ(BarHookUses(2), uses);
   EXPECT_EQ(BarHookInstalled(2), before);
 }
 

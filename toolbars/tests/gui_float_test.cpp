@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 #include "classlib/Registry.h"
 #include "classlib/ExtCtrls.h"
@@ -456,6 +457,41 @@ TEST(BarToolWindow, DockedSizesLimitsAndStoredClientSize) {
 }
 
 
+// Damaged stored client sizes come back within the window's limits.
+TEST(BarToolWindow, StoredClientSizeOutsideTheLimitsIsKeptToThem) {
+  const testsupport::ScratchKey positions(L"toolbars");
+  std::unique_ptr<TForm> form(new TForm(Application));
+  form->SetBounds(60, 60, 400, 300);
+  auto* left = new TBarDock(form.get());
+  left->SetName(L"tbdLeft");
+  left->SetPosition(dpLeft);
+  left->SetParent(form.get());
+  auto* w = new TBarToolWindow(form.get());
+  w->SetName(L"tbwTools");
+  w->HideWhenInactive = false;
+  w->MinClientHeight = 40;
+  w->MaxClientWidth = 200;
+  w->SetClientAreaSize(50, 60);
+  w->SetParent(left);
+  form->Show();
+  Pump(20);
+  BarRegSavePositions(form.get(), HKEY_CURRENT_USER, positions.Path());
+  ASSERT_TRUE(positions.HasValue(L"tbwTools", L"ClientWidth"));
+  auto load = [&](const wchar_t* Width, const wchar_t* Height) {
+    positions.Write(L"tbwTools", L"ClientWidth", REG_SZ, testsupport::Sz(Width));
+    positions.Write(L"tbwTools", L"ClientHeight", REG_SZ, testsupport::Sz(Height));
+    BarRegLoadPositions(form.get(), HKEY_CURRENT_USER, positions.Path());
+    Pump(20);
+  };
+  load(L"-20", L"0");
+  EXPECT_EQ(w->GetClientAreaWidth(), 32);
+  EXPECT_EQ(w->GetClientAreaHeight(), 40);
+  load(L"5000", L"70");
+  EXPECT_EQ(w->GetClientAreaWidth(), 200);
+  EXPECT_EQ(w->GetClientAreaHeight(), 70);
+}
+
+
 // Off a dock the border is part of the window's frame: the client area it
 // is given stays its client area, however it is laid out again.
 TEST(BarToolWindow, BorderSurroundsTheClientAreaOffADock) {
@@ -767,6 +803,72 @@ TEST(BarFloating, AToolbarWithAWideCaptionFloatsWhereItsOutlineWasDropped) {
   const RECT fr = WindowRectOf(t->GetFloatingParent());
   ASSERT_GT(fr.right - fr.left, 3 * (docked.right - docked.left));  // the caption's width
   EXPECT_NEAR(fr.left, to.x - MulDiv(from.x - docked.left, fr.right - fr.left, docked.right - docked.left), 1);
+}
+
+// Floating, a toolbar stays as wide as its caption while its items change
+// under it: hidden, shown, removed, renamed or added, taking less room than
+// the caption, they leave the window as wide as an arrangement makes it;
+// and while the caption changes: its text, its close button, the bar.
+TEST(BarFloating, AFloatingToolbarKeepsItsCaptionWidthWhileItsItemsChange) {
+  FloatHost h;
+  auto* t = h.AddToolbar(L"tbrShrinking", 0, 0, 0);
+  t->SetText(L"The caption of a floating toolbar");
+  std::vector<TBarItem*> items;
+  for (const wchar_t* caption : {L"A", L"An item with a long caption", L"Another long one", L"And a third"}) {
+    items.push_back(new TBarItem(h.Form.get()));
+    items.back()->SetCaption(caption);
+    t->Items()->Add(items.back());
+  }
+  h.Show();
+  t->SetFloating(true);
+  Pump(30);
+  const HWND fh = t->GetFloatingParent()->GetHandle();
+  auto width = [&] {
+    RECT r;
+    GetWindowRect(fh, &r);
+    return r.right - r.left;
+  };
+  const LONG full = width();
+  auto expectArrangedWidth = [&](const char* After, bool Narrower = true) {
+    SCOPED_TRACE(After);
+    Pump(30);
+    const LONG laidOut = width();
+    t->Arrange();
+    Pump(30);
+    EXPECT_EQ(laidOut, width());
+    if (Narrower) EXPECT_LT(width(), full);
+  };
+  for (int i = 1; i < 4; ++i) items[i]->SetVisible(false);
+  expectArrangedWidth("hidden");
+  POINT itemsSize{0, 0};
+  t->GetBaseSize(itemsSize);
+  ASSERT_LT(itemsSize.x + 20, t->GetClientWidth());  // the caption holds the width
+  items[1]->SetCaption(L"B");
+  items[1]->SetVisible(true);
+  expectArrangedWidth("shown");
+  delete items[1];
+  expectArrangedWidth("removed");
+  items[0]->SetCaption(L"C");
+  expectArrangedWidth("renamed");
+  auto* added = new TBarItem(h.Form.get());
+  added->SetCaption(L"D");
+  t->Items()->Add(added);
+  expectArrangedWidth("added");
+
+  // The caption's own width changing: a longer text, the close button or
+  // the caption bar coming back.
+  const LONG before = width();
+  t->SetText(L"The much longer caption of the same floating toolbar");
+  expectArrangedWidth("longer text", false);
+  EXPECT_GT(width(), before);
+  t->CloseButton = false;
+  t->Arrange();
+  t->CloseButton = true;
+  expectArrangedWidth("close button", false);
+  t->ShowCaption = false;
+  t->Arrange();
+  t->ShowCaption = true;
+  expectArrangedWidth("caption bar", false);
 }
 
 // Off its dock, a window that may not float shows the not-allowed cursor

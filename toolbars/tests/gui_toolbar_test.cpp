@@ -3,6 +3,7 @@
 
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "classlib/Actions.h"
 #include "classlib/Filer.h"
@@ -806,6 +807,44 @@ TEST(BarPopupMenu, ChosenItemRunsAfterThePopupIsGone) {
   EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }, 10000));
 }
 
+// The menu's TrackButton reaches its pop-up: a right click on an item runs
+// it while the menu follows the right button, and is passed over while it
+// follows the left one alone.
+TEST(BarPopupMenu, TheRightButtonChoosesAnItemOnlyWhileTracked) {
+  TBarPopupMenu menu(nullptr);
+  int clicks = 0;
+  TBarItem* item = AddItem(menu.Items(), L"&Run", &clicks);
+  // Each half of the click is sent once the loop has taken the one before.
+  auto press = [&] {
+    HWND w = bartest::VisiblePopupWindow();
+    if (!w) return LoopScript::Current()->Again();
+    auto* pw = dynamic_cast<TBarPopupWindow*>(TWinControl::FindControl(w));
+    const RECT r = pw->View->Find(item)->BoundsRect;
+    InputScript().Move(ScreenPoint(w, (r.left + r.right) / 2, (r.top + r.bottom) / 2)).Down(Button::Right).Post();
+  };
+  auto release = [] {
+    if (GetKeyState(VK_RBUTTON) >= 0) return LoopScript::Current()->Again();
+    InputScript().Up(Button::Right).Post();
+  };
+  auto released = [] {
+    if (GetKeyState(VK_RBUTTON) < 0) return LoopScript::Current()->Again();
+    PostKey(VK_ESCAPE);
+  };
+  menu.SetTrackButton(tbLeftButton);
+  {
+    LoopScript s({press, release, released});
+    menu.Popup(100, 100);
+  }
+  Pump(20);
+  EXPECT_EQ(clicks, 0);
+  menu.SetTrackButton(tbRightButton);
+  {
+    LoopScript s({press, release, released});
+    menu.Popup(100, 100);
+  }
+  EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }, 10000));
+}
+
 }  // namespace
 
 // ---- the address box -------------------------------------------------------------------
@@ -1088,13 +1127,13 @@ int HookACallsForOneMessage() {
 TEST(BarThreadHooks, SharedSystemHooksFollowTheirRegistrations) {
   InstallHookProc(HookA, THookProcCodes{hpGetMessage}, false);
   InstallHookProc(HookB, THookProcCodes{hpPreDestroy}, false);
-  bool cwp = BarHookInstalled(0);  // the dockable windows of earlier tests may hold it
+  EXPECT_FALSE(BarHookInstalled(0));
   EXPECT_TRUE(BarHookInstalled(1));
   EXPECT_TRUE(BarHookInstalled(2));
   UninstallHookProc(HookA);
   EXPECT_FALSE(BarHookInstalled(2));
   EXPECT_TRUE(BarHookInstalled(1));
-  EXPECT_EQ(BarHookInstalled(0), cwp);
+  EXPECT_FALSE(BarHookInstalled(0));
   // Registered twice: two removals.
   InstallHookProc(HookA, THookProcCodes{hpGetMessage}, false);
   InstallHookProc(HookA, THookProcCodes{hpGetMessage}, false);
@@ -1109,6 +1148,64 @@ TEST(BarThreadHooks, SharedSystemHooksFollowTheirRegistrations) {
   DestroyWindow(w);
   EXPECT_EQ(g_hookB, 1);
   UninstallHookProc(HookB);
+}
+
+// The send-message kind: a sent WM_WINDOWPOSCHANGED reaches the client
+// that asked for it, once for one SetWindowPos, a sent WM_SIZE none, and a
+// sent WM_ACTIVATEAPP the client of application activation, each with its
+// window and parameters; the system hook goes with the last of them.
+struct SentCall {
+  THookProc Proc;
+  THookProcCode Code;
+  HWND Wnd;
+  WPARAM WParam;
+  LPARAM LParam;
+};
+std::vector<SentCall> g_sentCalls;
+void HookPosChanged(THookProcCode Code, HWND Wnd, WPARAM WParam, LPARAM LParam) {
+  g_sentCalls.push_back({HookPosChanged, Code, Wnd, WParam, LParam});
+}
+void HookActivateApp(THookProcCode Code, HWND Wnd, WPARAM WParam, LPARAM LParam) {
+  g_sentCalls.push_back({HookActivateApp, Code, Wnd, WParam, LParam});
+}
+
+TEST(BarThreadHooks, SentMessagesReachTheClientsOfTheirKind) {
+  HWND w = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  InstallHookProc(HookPosChanged, THookProcCodes{hpSendWindowPosChanged}, false);
+  InstallHookProc(HookActivateApp, THookProcCodes{hpSendActivateApp}, false);
+  EXPECT_TRUE(BarHookInstalled(0));
+  auto callsFor = [w] {
+    std::vector<SentCall> mine;
+    for (const SentCall& c : g_sentCalls)
+      if (c.Wnd == w) mine.push_back(c);
+    g_sentCalls.clear();
+    return mine;
+  };
+  g_sentCalls.clear();
+  SendMessageW(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(20, 20));
+  EXPECT_TRUE(callsFor().empty());
+  SetWindowPos(w, nullptr, 5, 5, 20, 20, SWP_NOZORDER | SWP_NOACTIVATE);
+  std::vector<SentCall> calls = callsFor();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].Proc, &HookPosChanged);
+  EXPECT_EQ(calls[0].Code, hpSendWindowPosChanged);
+  ASSERT_NE(calls[0].LParam, 0);
+  EXPECT_EQ(reinterpret_cast<WINDOWPOS*>(calls[0].LParam)->hwnd, w);
+  SendMessageW(w, WM_ACTIVATEAPP, TRUE, 77);
+  calls = callsFor();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].Proc, &HookActivateApp);
+  EXPECT_EQ(calls[0].Code, hpSendActivateApp);
+  EXPECT_EQ(calls[0].WParam, WPARAM(TRUE));
+  EXPECT_EQ(calls[0].LParam, 77);
+  UninstallHookProc(HookPosChanged);
+  EXPECT_TRUE(BarHookInstalled(0));
+  UninstallHookProc(HookActivateApp);
+  EXPECT_FALSE(BarHookInstalled(0));
+  SetWindowPos(w, nullptr, 0, 0, 10, 10, SWP_NOZORDER | SWP_NOACTIVATE);
+  SendMessageW(w, WM_ACTIVATEAPP, FALSE, 0);
+  EXPECT_TRUE(callsFor().empty());
+  DestroyWindow(w);
 }
 
 // A registration made without a system hook (a designer's) gives none back
@@ -1152,8 +1249,14 @@ struct AnimWindow {
     static int n = 0;
     return n;
   }
+  // Step messages received, the last one (that ends the animation) included.
+  static int& Steps() {
+    static int n = 0;
+    return n;
+  }
   static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     if (m == WMVmoxStepAnimation) {
+      ++Steps();
       BarStepAnimation(wp, lp);
       return 0;
     }
@@ -1187,6 +1290,41 @@ TEST(BarAnimation, SlideEndsWithTheWholeWindowShown) {
   DeleteObject(r);
 }
 
+// A slide draws at most 15 steps (16, 32, ... 240) before the message that
+// ends it; the mouse reaching the window's client area ends it at once, the
+// window shown whole.
+TEST(BarAnimation, SlideTakesAtMost15StepsAndEndsWhenTheMouseReachesTheWindow) {
+  {
+    AnimWindow w;
+    AnimWindow::Steps() = 0;
+    AnimWindow::Ended() = 0;
+    BarStartAnimation(w.Wnd, 1000, false, tbadDown);
+    EXPECT_TRUE(PumpUntil([] { return !BarAnimationRunning() && AnimWindow::Ended() == 1; }, 10000));
+    EXPECT_GE(AnimWindow::Steps(), 1);
+    EXPECT_LE(AnimWindow::Steps(), 15 + 1);
+  }
+  {
+    AnimWindow w;
+    AnimWindow::Ended() = 0;
+    BarStartAnimation(w.Wnd, 20000, false, tbadUp);
+    MoveMouse(ClientCentre(w.Wnd));
+    EXPECT_TRUE(PumpUntil([] { return !BarAnimationRunning() && AnimWindow::Ended() == 1; }, 10000))
+        << "the slide went on with the mouse over the window";
+    HRGN r = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(w.Wnd, r), ERROR);
+    DeleteObject(r);
+    BarEndAnimation(0);
+  }
+}
+
+// What GetWindowRgn reports of a window's region: ERROR when it has none.
+int RegionKind(HWND W) {
+  HRGN r = CreateRectRgn(0, 0, 0, 0);
+  const int kind = GetWindowRgn(W, r);
+  DeleteObject(r);
+  return kind;
+}
+
 TEST(BarAnimation, StartingAnotherEndsTheFirstAndFadeWithoutLayeringSlides) {
   AnimWindow a, b;
   AnimWindow::Ended() = 0;
@@ -1194,17 +1332,28 @@ TEST(BarAnimation, StartingAnotherEndsTheFirstAndFadeWithoutLayeringSlides) {
   BarStartAnimation(a.Wnd, 2000, true, tbadRight);
   EXPECT_EQ(GetWindowLongPtrW(a.Wnd, GWL_EXSTYLE) & WS_EX_LAYERED, 0);  // a slide instead
   BarStartAnimation(b.Wnd, 2000, false, tbadLeft);
+  BarAnimationDisableLayered(false);
   // The first one ended at once and shows whole.
-  EXPECT_TRUE(PumpUntil([] { return AnimWindow::Ended() >= 1; }, 1000));
-  HRGN r = CreateRectRgn(0, 0, 0, 0);
-  EXPECT_EQ(GetWindowRgn(a.Wnd, r), ERROR);
-  DeleteObject(r);
+  EXPECT_EQ(AnimWindow::Ended(), 1);
+  EXPECT_EQ(RegionKind(a.Wnd), ERROR);
+  // Step messages that are not the running animation's draw nothing: the
+  // first window stays whole, the second as it started, with nothing shown
+  // (no message has run since).
+  SendMessageW(a.Wnd, WMVmoxStepAnimation, 0, 12345);
+  SendMessageW(b.Wnd, WMVmoxStepAnimation, 0, 12345);
+  EXPECT_EQ(RegionKind(a.Wnd), ERROR);
+  EXPECT_EQ(RegionKind(b.Wnd), NULLREGION);
+  EXPECT_TRUE(BarAnimationRunning());
+  EXPECT_EQ(AnimWindow::Ended(), 1);
   BarEndAnimation(0);
   EXPECT_FALSE(BarAnimationRunning());
-  // Late step messages of an ended animation are ignored.
+  EXPECT_EQ(AnimWindow::Ended(), 2);
+  // Nor do late ones after the end (the thread's last one among them): the
+  // window is not cut again, nor ended twice.
   SendMessageW(b.Wnd, WMVmoxStepAnimation, 0, 12345);
-  BarAnimationDisableLayered(false);
-  Pump(30);
+  PumpPending();
+  EXPECT_EQ(RegionKind(b.Wnd), ERROR);
+  EXPECT_EQ(AnimWindow::Ended(), 2);
 }
 
 COLORREF PrintedPixel(TWinControl* C, int X, int Y, LPARAM Flags = PRF_NONCLIENT | PRF_CLIENT | PRF_ERASEBKGND) {
@@ -2188,6 +2337,38 @@ TEST_F(BarPositions, StoredPlacesOutOfReachComeBackIntoTheDock) {
   EXPECT_LE(a->GetLeft() + a->GetWidth(), h.Dock->GetClientWidth());
   EXPECT_GE(a->GetLeft(), 0);
   EXPECT_LE(a->GetTop() + a->GetHeight(), h.Dock->GetClientHeight());
+}
+
+// A value stored with a type it cannot be read as (binary, multi-string)
+// takes its own default only: the rest of that toolbar's values and the
+// later toolbars' are restored as stored.
+TEST_F(BarPositions, AValueOfTheWrongTypeLosesOnlyItself) {
+  Host h;
+  auto* first = h.AddToolbar(L"tbrFirst", 0, 0);
+  auto* second = h.AddToolbar(L"tbrSecond", 0, 60);
+  h.Show();
+  const String firstKey = PosKey() + L"\\tbrFirst";
+  reg::CreateKey(firstKey);
+  reg::CreateKey(PosKey() + L"\\tbrSecond");
+  for (const auto& [name, text] : {std::pair{L"Rev", L"2000"}, {L"DockedTo", L"+"}, {L"FloatLeft", L"300"}}) {
+    SetText(L"tbrFirst", name, text);
+    SetText(L"tbrSecond", name, text);
+  }
+  reg::Write(firstKey, L"Visible", REG_BINARY, std::string(1, '\0'));
+  reg::Write(firstKey, L"DockRow", REG_MULTI_SZ, Sz(L"5") + std::string(2, '\0'));
+  SetText(L"tbrFirst", L"FloatTop", L"200");
+  SetText(L"tbrSecond", L"FloatTop", L"260");
+  SetText(L"tbrSecond", L"Visible", L"0");
+  BarRegLoadPositions(h.Form.get(), HKEY_CURRENT_USER, PosKey());
+  // The first floats where stored, visible as it was and on its row.
+  ASSERT_TRUE(first->GetFloating());
+  EXPECT_TRUE(first->GetVisible());
+  EXPECT_EQ(first->GetDockRow(), 0);
+  EXPECT_EQ(first->FloatingPosition.y, 200);
+  ASSERT_TRUE(second->GetFloating());
+  EXPECT_FALSE(second->GetVisible());
+  EXPECT_EQ(second->FloatingPosition.x, 300);
+  EXPECT_EQ(second->FloatingPosition.y, 260);
 }
 }  // namespace
 

@@ -536,6 +536,21 @@ TEST(WideStringListStreaming, RoundTripsThroughAComponentStream) {
   ReadInto(Back, Bytes);
   EXPECT_EQ(Lines(Back.List), Lines(H.List));
   EXPECT_EQ(Back.List.GetObject(3), nullptr);  // objects are not stored
+
+  // Cut short after its first line: the read fails and the lines stay.
+  THolder Held(nullptr);
+  Held.List.Add(u"held");
+  const size_t Name = Bytes.find("WideStrings");
+  ASSERT_NE(Name, std::string::npos);
+  TMemoryStream Whole;
+  Whole.WriteBuffer(Bytes.data(), static_cast<int64_t>(Bytes.size()));
+  Whole.SetPosition(static_cast<int64_t>(Name + 11));
+  TReader R(&Whole);
+  R.ReadListBegin();
+  R.SkipValue();  // the first line
+  EXPECT_THROW(ReadInto(Held, Bytes.substr(0, static_cast<size_t>(Whole.GetPosition()))), Exception);
+  ASSERT_EQ(Held.List.GetCount(), 1);
+  EXPECT_EQ(Held.List.Get(0), u"held");
 }
 
 TEST(WideStringListStreaming, WrittenOnlyWhenNotEmptyOrDifferentFromTheAncestor) {
