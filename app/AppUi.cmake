@@ -14,7 +14,8 @@ add_library(zembrio_ui STATIC
   ${_ui_dir}/KeyTree.cpp
   ${_ui_dir}/ValuesList.cpp
   ${_ui_dir}/BookmarksList.cpp
-  ${_ui_dir}/MainDelete.cpp)
+  ${_ui_dir}/MainDelete.cpp
+  ${_ui_dir}/WaitCursor.cpp)
 target_link_libraries(zembrio_ui PUBLIC zembrio_app treecontrol toolbars_skin toolbars thememanager classlib comctl32)
 include(${_ui_dir}/AppImages.cmake)
 

@@ -105,6 +105,10 @@ class cValue {
   // change of letter case only was done but its spare copy stays.
   void Rename(TRegRoot root, const String& keyPath, const String& newName);
   void Delete(TRegRoot root, const String& keyPath);
+  // The same on the caller's registry object, which keeps the key open for
+  // the next value of the key (many values deleted open it once); a key
+  // held open that fails is opened afresh before the failure is told.
+  void Delete(TRegistry& reg, TRegRoot root, const String& keyPath);
   // Reads the value named like this object from the registry again (after
   // a failed change, so that the list shows what the registry holds).
   // Returns false when the key or the value is gone.

@@ -70,6 +70,13 @@ void cValue::Delete(TRegRoot root, const String& keyPath) {
   DeleteInKey(reg, root, keyPath);
 }
 
+void cValue::Delete(TRegistry& reg, TRegRoot root, const String& keyPath) {
+  const bool held = reg.GetCurrentKey() && reg.GetRootKey() == RootHandle(root) &&
+                    reg.GetCurrentPath() == ApiKeyPath(keyPath);
+  if (held && reg.DeleteValue(name_)) return;
+  DeleteInKey(reg, root, keyPath);
+}
+
 void cValue::UpdateInKey(TRegistry& reg, TRegRoot root, const String& keyPath) {
   const bool numberBytes = type_ == cvtOther && numberBytes_;
   if (!IsEditable() && !numberBytes) throw Exception(String(cValueText::Unrecognised));

@@ -35,6 +35,10 @@ String NextComponent(String& Path) {
   return part;
 }
 
+// A key of this many subkeys has their names read apart from the window's
+// thread, which goes on painting (fewer are read in a tenth of a second).
+constexpr int kReadApartFrom = 10000;
+
 // The tree's change reports muted while it lives.
 struct TChangeMute {
   TCustomTreeEx* Tree;
@@ -183,13 +187,20 @@ bool TfrmMain::AddSubKeys(TTreeExNode* Node, TRegistry& Reg) {
   // else from the subkey opened relative to the parent.
   bool preload = dmodCommon->OptionBool(SettingName::PreloadHasChildren);
   HKEY parent = Reg.GetCurrentKey();
+  TRegKeyInfo info;
+  const bool counted = Reg.GetKeyInfo(info);
   std::unique_ptr<TSubKeyProbe> probe;
-  if (preload && parent) {
-    TRegKeyInfo info;
-    if (Reg.GetKeyInfo(info)) probe = std::make_unique<TSubKeyProbe>(parent, DWORD(info.NumSubKeys));
-  }
+  if (preload && parent && counted) probe = std::make_unique<TSubKeyProbe>(parent, DWORD(info.NumSubKeys));
+  // The names of many subkeys are read on another thread while the window
+  // goes on painting (30,000 took over a second).
   std::vector<String> names;
-  if (!TRegKey(Reg.GetCurrentKey()).ReadKeyNames(names)) {
+  bool listed = false;
+  auto readNames = [&] { listed = TRegKey(parent).ReadKeyNames(names); };
+  if (counted && info.NumSubKeys >= kReadApartFrom)
+    RunPainting(readNames);
+  else
+    readNames();
+  if (!listed) {
     // Said as for a key whose values can't be read: no children is not
     // taken for a key without subkeys.
     dmodCommon->SetStatusText(L"Unable to read the subkeys of the key " +
@@ -324,6 +335,9 @@ void ReadLevelAgain(TTreeExNode* Node) {
 }  // namespace
 
 TTreeExNode* TfrmMain::ExpandToBranch(TRegRoot Root, const String& Path, bool Report, bool* Reached) {
+  // Opening the tree along a path reads each level and lists the values of
+  // the key reached: the hourglass from the start.
+  TWaitCursor wait;
   if (Reached) *Reached = false;
   TRegistry reg(KEY_READ);
   if (Root != RegRoot::None) reg.SetRootKey(RootHandle(Root));
@@ -467,8 +481,14 @@ void TfrmMain::treeRegTreeEdited(TObject*, TTreeExNode* Node, String& S) {
 
 bool TfrmMain::RenameKey(TTreeExNode* Node, const String& NewPath) {
   try {
+    const TRegRoot root = dmodCommon->GetNodeRootKey(Node);
+    const String oldPath = dmodCommon->GetNodeKeyPath(Node);
+    // The key as other root keys show it (below HKEY_USERS\<SID> for a key
+    // of HKEY_CURRENT_USER) is gone there too after the move.
+    const String identity = RegKeyIdentity(root, oldPath);
     // A large branch takes a while to copy: the window goes on painting.
-    dmodCommon->Logic.RenameKeyBranch(dmodCommon->GetNodeRootKey(Node), dmodCommon->GetNodeKeyPath(Node), NewPath);
+    dmodCommon->Logic.RenameKeyBranch(root, oldPath, NewPath);
+    DropKeyNodes(root, oldPath, identity, false, Node);
     NodeData(Node)->Path = NewPath;
     {
       TWaitCursor wait;
@@ -499,6 +519,9 @@ bool TfrmMain::RenameKey(TTreeExNode* Node, const String& NewPath) {
 }
 
 void TfrmMain::RefreshTree() {
+  // The tree is built again and the selected key's values listed anew (an
+  // import refreshes so too): the hourglass from the start.
+  TWaitCursor wait;
   SetStatusText(L"Refreshing...");
   TTreeExNode* node = GetSelectedNode();
   if (dmodCommon->NodeHasData(node)) {

@@ -129,6 +129,30 @@ std::vector<TListItem*> ColumnOrder(TListItems* Items, int Column, bool Ascendin
   return order;
 }
 
+// True when the items already stand in the order of their captions: one
+// pass of the system's comparison over neighbours, with no key made (a
+// key's values mostly come from the registry in this order, and making a
+// key of each of 230,000 names cost a fifth of listing them). Neighbours
+// the comparison finds equal stand in order when their keys do too, as
+// the sort would leave them.
+bool InCaptionOrder(TListItems* Items, const TListViewQ::TSortTextSource& Source) {
+  const int n = Items->GetCount();
+  auto text = [&](int I) -> const String& {
+    TListItem* item = Items->GetItem(I);
+    const String* held = Source ? Source(item, 0) : nullptr;
+    return held ? *held : item->GetCaption();
+  };
+  for (int i = 1; i < n; ++i) {
+    const String& a = text(i - 1);
+    const String& b = text(i);
+    if (a == b) continue;
+    const int r = CompareStringW(LOCALE_USER_DEFAULT, 0, a.c_str(), int(a.size()), b.c_str(), int(b.size()));
+    if (r == CSTR_LESS_THAN) continue;
+    if (r != CSTR_EQUAL || SortKey(a) > SortKey(b)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool TListViewQ::DoColumnSort(int Column, bool Ascending) {
@@ -146,6 +170,7 @@ bool TListViewQ::DoColumnSort(int Column, bool Ascending) {
 
 bool TListViewQ::AlphaSort() {
   if (OnCompare) return TCustomListView::AlphaSort();
+  if (InCaptionOrder(Items(), SortTextSource)) return true;
   TWaitCursor wait;
   return SortInOrder(ColumnOrder(Items(), 0, true, SortTextSource));
 }
@@ -391,6 +416,53 @@ void TListViewQ::SortWindowByModel() {
   ReorderShown([&] {
     for (int i = 0; i < count; ++i) shown_[size_t(i)] = Items()->GetItem(i);
   });
+}
+
+void TListViewQ::DeleteWindowRows(const std::vector<int>& Rows) {
+  const int count = static_cast<int>(shown_.size());
+  if (!ownerData_ || Items()->GetCount() != count) {
+    TCustomListView::DeleteWindowRows(Rows);
+    return;
+  }
+  SyncCount();
+  const HWND h = GetHandle();
+  TDrawHold hold(Items());
+  // The rows of the items, as the window shows them, and their states.
+  std::unordered_set<TListItem*> items;
+  for (int r : Rows)
+    if (r >= 0 && r < count) items.insert(Items()->GetItem(r));
+  std::vector<char> gone(size_t(count), 0);
+  for (int i = 0; i < count; ++i) gone[size_t(i)] = items.count(shown_[size_t(i)]) != 0;
+  const std::vector<int> selected = GetSelectedRows();
+  const int f = int(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
+  const int k = int(SendMessageW(h, LVM_GETSELECTIONMARK, 0, 0));
+  // The row each row keeps, or the one that takes its place when it goes.
+  std::vector<int> to(size_t(count) + 1);
+  int kept = 0;
+  for (int i = 0; i < count; ++i) {
+    to[size_t(i)] = kept;
+    if (!gone[size_t(i)]) shown_[size_t(kept++)] = shown_[size_t(i)];
+  }
+  to[size_t(count)] = kept;
+  shown_.resize(size_t(kept));
+  auto moved = [&](int Row) { return Row < 0 || Row >= count || kept == 0 ? -1 : std::min(to[size_t(Row)], kept - 1); };
+  // The window forgets every state, then takes the new count and the
+  // states of the rows that stay.
+  LVITEMW st{};
+  st.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(h, LVM_SETITEMSTATE, WPARAM(-1), LPARAM(&st));
+  SendMessageW(h, LVM_SETITEMCOUNT, WPARAM(kept), LVSICF_NOSCROLL);
+  std::vector<int> still;
+  for (int r : selected)
+    if (r >= 0 && r < count && !gone[size_t(r)]) still.push_back(to[size_t(r)]);
+  st.stateMask = st.state = LVIS_SELECTED;
+  for (int r : still) SendMessageW(h, LVM_SETITEMSTATE, WPARAM(r), LPARAM(&st));
+  if (const int row = moved(f); row >= 0) {
+    st.stateMask = st.state = LVIS_FOCUSED;
+    SendMessageW(h, LVM_SETITEMSTATE, WPARAM(row), LPARAM(&st));
+  }
+  SendMessageW(h, LVM_SETSELECTIONMARK, 0, LPARAM(moved(k)));
+  InvalidateRect(h, nullptr, FALSE);
 }
 
 void TListViewQ::ReorderShown(const std::function<void()>& Reorder) {

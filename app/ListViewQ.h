@@ -70,6 +70,10 @@ class TListViewQ : public TCustomListView {
   void InsertItem(TListItem* Item) override;
   void Edit(const LVITEMW& Item) override;
   void SortWindowByModel() override;
+  // A virtual window learns the new count once; the selection, the focus
+  // and the selection's mark stay with their items (a focus or mark whose
+  // item went moves to the item that took its row).
+  void DeleteWindowRows(const std::vector<int>& Rows) override;
 
  private:
   // A virtual list answers the item messages of the class library from

@@ -23,6 +23,7 @@ class TThemeManager;
 
 class TRegistry;
 struct TFindDeleteRun;
+struct TListDeleteRun;
 enum class TNewValueKind : unsigned char;
 
 class TfrmMain : public TForm {
@@ -158,6 +159,9 @@ class TfrmMain : public TForm {
   unsigned SelectionListings = 0;
 
   // --- Values list.
+  // Test seam: called on the thread that reads the values of a key of many
+  // values (read apart from the window's thread), before it reads them.
+  static std::function<void()> ReadingValuesHook;
   void LoadValues(TTreeExNode* Node);
   // False (the list emptied) when the key's values can't be listed.
   bool ListValues(TRegistry& Reg);
@@ -361,6 +365,22 @@ class TfrmMain : public TForm {
   // What the delete command of find results under way has taken and found
   // gone (MainDelete.cpp); none outside one.
   TFindDeleteRun* findDeleteRun_ = nullptr;
+  // The delete command of many rows of a list under way; none outside one.
+  TListDeleteRun* listDeleteRun_ = nullptr;
+  // Takes a deleted row out of its list: past "Yes to All" of a delete of
+  // many rows, with the others at the end of the command.
+  void RemoveListItem(TListItem* Item);
+  // The nodes the tree has read of a key that went leave the tree: below
+  // its own root key, and below every other root key that shows the same
+  // key (the system knows it by Identity, RegKeyIdentity): HKEY_CURRENT_USER
+  // and HKEY_USERS\<SID>, HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE\Software\
+  // Classes. Except and the nodes on the way to the selected key stay
+  // (whoever took the key re-opens the tree there). With Collapse each such
+  // node that is open is collapsed instead (part of the key may be gone; it
+  // is read again when shown). RootIdentity names a root key as the system
+  // does (RegKeyIdentity when none is given).
+  void DropKeyNodes(TRegRoot Root, const String& Path, const String& Identity, bool Collapse = false,
+                    TTreeExNode* Except = nullptr, const std::function<String(TRegRoot)>& RootIdentity = {});
   String ItemCaption(TListItem* Item) { return Item->GetCaption(); }
   String LayoutKey(const wchar_t* Name) const;
   String ToolbarsKey() const { return SettingsKey + L"\\Toolbars"; }

@@ -3,12 +3,15 @@
 #include "app/Main.h"
 
 #include <map>
+#include <memory>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
 
 #include "app/RegAccess.h"
 #include "app/RegEdits.h"
+#include "app/WaitCursor.h"
 
 // One delete command of find results: what it deleted, by the names the
 // system knows the keys by (one name for all aliases of a key: a search of
@@ -39,6 +42,23 @@ struct TFindDeleteRun {
     auto value = Values.lower_bound({key, String()});
     return KeyTaken(key) || (value != Values.end() && value->first == key);
   }
+  // The key of value results, opened for deleting values once for all of
+  // its results; none when it can't be (a result then goes its own way,
+  // which says why).
+  TRegKey* ValueKey(TRegRoot Root, const String& Path) {
+    std::unique_ptr<TRegKey>& key = valueKeys_[{Root, ApiKeyPath(Path)}];
+    if (!key) {
+      auto opened = std::make_unique<TRegKey>();
+      if (!opened->Open(Root, ApiKeyPath(Path), KEY_QUERY_VALUE | KEY_SET_VALUE)) {
+        valueKeys_.erase({Root, ApiKeyPath(Path)});
+        return nullptr;
+      }
+      key = std::move(opened);
+    }
+    return key.get();
+  }
+  // A key went: the keys held open may have gone with it.
+  void KeyDeleted() { valueKeys_.clear(); }
 
  private:
   // The key deleted, or one above it.
@@ -50,6 +70,21 @@ struct TFindDeleteRun {
     return false;
   }
   std::map<std::pair<TRegRoot, String>, String> identities_;
+  std::map<std::pair<TRegRoot, String>, std::unique_ptr<TRegKey>> valueKeys_;
+};
+
+// A delete command of many rows of a list (values, bookmarks, find
+// results). Once "Yes to All" is given, the rows deleted leave the list
+// together at the end (each row taken out alone made the window move every
+// row below it and report it: 10,000 values took over a minute), the
+// values' key stays open for every value, the hourglass shows and the
+// window goes on painting; the status is written once, at the end.
+struct TListDeleteRun {
+  bool Batch = false;
+  std::vector<TListItem*> Removed;
+  std::unique_ptr<TRegistry> ValuesKey;
+  std::optional<TWaitCursor> Busy;
+  TPaintPump Paint;
 };
 
 namespace {
@@ -87,7 +122,7 @@ TTreeExNode* LoadedNode(TCustomTreeEx* Tree, TRegRoot Root, const String& Path) 
     at = end + 1;
     TTreeExNode* child = nullptr;
     for (TTreeExNode* c = node->GetFirstChild(); c && !child; c = c->GetNextSibling())
-      if (SameText(c->GetText(), part)) child = c;
+      if (SameKeyName(c->GetText(), part)) child = c;
     node = child;
   }
   return node;
@@ -111,6 +146,12 @@ bool ValueGone(TRegRoot Root, const String& Path, const String& Name) {
   return key.OpenReadOnly(Root, ApiKeyPath(Path)) && !key.ValueExists(Name);
 }
 
+String ValueGoneMessage(const String& KeyName, const String& ValueName) {
+  return L"Unable to find the value to delete.  The value may have been deleted or renamed by another process or "
+         L"application.\n\nKey: " +
+         KeyName + L"\nValue: " + ValueName;
+}
+
 // A find result's key named in full, as the messages about it name it.
 String HitKeyName(const TSearchHit& Hit) {
   String path = Hit.Path;
@@ -129,12 +170,36 @@ String FindResultGone(const TSearchHit& Hit) {
                                   : String(L"Unable to find key for the value to delete.  The key value")) +
            tail + HitKeyName(Hit);
   if (Hit.Kind != hkKeyName && ValueGone(Hit.RootKey, Hit.Path, Hit.ValueName))
-    return String(L"Unable to find the value to delete.  The value") + tail + HitKeyName(Hit) + L"\nValue: " +
-           Hit.ValueName;
+    return ValueGoneMessage(HitKeyName(Hit), Hit.ValueName);
   return String();
 }
 
 }  // namespace
+
+void TfrmMain::DropKeyNodes(TRegRoot Root, const String& Path, const String& Identity, bool Collapse,
+                            TTreeExNode* Except, const std::function<String(TRegRoot)>& RootIdentity) {
+  std::vector<std::pair<TRegRoot, String>> places{{Root, ApiKeyPath(Path)}};
+  if (TTreeExNode* top = treeRegTree->Items()->GetFirstNode())
+    for (TTreeExNode* c = top->GetFirstChild(); c && !Identity.empty(); c = c->GetNextSibling()) {
+      const TNodeData* data = NodeData(c);
+      if (!data) continue;
+      const String own = RootIdentity ? RootIdentity(data->Root) : RegKeyIdentity(data->Root, String());
+      if (!own.empty() && Identity.size() > own.size() + 1 && Identity.compare(0, own.size(), own) == 0 &&
+          Identity[own.size()] == L'\\')
+        places.push_back({data->Root, Identity.substr(own.size() + 1)});
+    }
+  for (const auto& [root, path] : places) {
+    TTreeExNode* node = LoadedNode(treeRegTree, root, path);
+    if (!node || node == Except || node->GetLevel() <= 1) continue;
+    if (Collapse) {
+      if (node->GetExpanded()) node->Collapse(true);
+      continue;
+    }
+    bool onSelectedPath = false;
+    for (TTreeExNode* n = GetSelectedNode(); n && !onSelectedPath; n = n->GetParent()) onSelectedPath = n == node;
+    if (!onSelectedPath) node->Delete();
+  }
+}
 
 void TfrmMain::DeleteSelected(TWinControl* Control) {
   String name = Control ? Control->GetName() : String();
@@ -155,6 +220,7 @@ void TfrmMain::DeleteSelected(TWinControl* Control) {
     } end{findDeleteRun_};
     DeleteListItems(lvFindResults, L"find result (key or value)", L"Find results deleted: ",
                     &TfrmMain::DeleteFindResult, &TfrmMain::GetFindResultText, &TfrmMain::DropTakenFindResult);
+    treeRegTree->Invalidate();
     // Keys and values removed through find results leave the view too (keys
     // elsewhere in the tree left it with their results). The key shown is
     // listed again only when it lost a value, once for the whole command:
@@ -202,20 +268,17 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
   }
   int answer = mrNo;
   int count = 0;
-  // Once asked no more, the list is redrawn only at the end: each item
-  // taken out of a drawn list cost about a millisecond (4 000 values took
-  // five seconds).
-  struct TBulk {
+  TListDeleteRun run;
+  listDeleteRun_ = &run;
+  // Once asked no more, the list is redrawn only at the end.
+  struct TEnd {
+    TListDeleteRun*& Run;
     TListItems* Items = nullptr;
-    void Begin(TListItems* I) {
-      if (Items) return;
-      Items = I;
-      Items->BeginUpdate();
-    }
-    ~TBulk() {
+    ~TEnd() {
+      Run = nullptr;
       if (Items) Items->EndUpdate();
     }
-  } bulk;
+  } end{listDeleteRun_};
   while (current && answer != mrCancel) {
     TListItem* next = List->GetNextItem(current, sdAll, TItemStates{isSelected});
     // What a Yes given before took already is not asked about again.
@@ -226,11 +289,26 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
     }
     if (answer != mrYesToAll) answer = dmodCommon->ConfirmDeleteEach(Kind, (this->*Text)(current));
     if (answer == mrCancel) break;
-    if (answer == mrYesToAll) bulk.Begin(List->Items());
+    if (answer == mrYesToAll && !run.Batch) {
+      run.Batch = true;
+      run.Busy.emplace();
+      end.Items = List->Items();
+      end.Items->BeginUpdate();
+    }
     if ((answer == mrYes || answer == mrYesToAll) && (this->*Delete)(current)) ++count;
     current = next;
+    if (run.Batch) run.Paint.Poll();
   }
+  // The rows deleted past "Yes to All" leave together.
+  List->DeleteItems(run.Removed);
   dmodCommon->SetStatusText(Status + IntToStr(count));
+}
+
+void TfrmMain::RemoveListItem(TListItem* Item) {
+  if (listDeleteRun_ && listDeleteRun_->Batch)
+    listDeleteRun_->Removed.push_back(Item);
+  else
+    Item->Delete();
 }
 
 void TfrmMain::DeleteKey(TTreeExNode* Node) {
@@ -248,10 +326,14 @@ void TfrmMain::DeleteKey(TTreeExNode* Node) {
   }
   TCursor old = Screen->GetCursor();
   Screen->SetCursor(crHourGlass);
+  // The key under other root keys too (HKEY_USERS\<SID> for a key of
+  // HKEY_CURRENT_USER), known while it is there.
+  const String identity = RegKeyIdentity(root, path);
   try {
     // A large branch takes a while: the window goes on painting meanwhile.
     dmodCommon->Logic.DeleteKeyBranch(root, path);
     Node->Delete();
+    DropKeyNodes(root, path, identity);
     dmodCommon->SetStatusText(L"Key deleted.");
   } catch (const ERegEditRefused& E) {
     dmodCommon->SetStatusText(L"Key not deleted.");
@@ -259,7 +341,7 @@ void TfrmMain::DeleteKey(TTreeExNode* Node) {
   } catch (const ERegEditFailed& E) {
     dmodCommon->SetStatusText(L"Key delete failed.");
     // Part of the branch may be gone: its keys are read again when shown.
-    if (Node->GetExpanded()) Node->Collapse(true);
+    DropKeyNodes(root, path, identity, true);
     dmodCommon->ShowErrorText(E.Message());
   } catch (const Exception& E) {
     dmodCommon->SetStatusText(L"Key delete failed.");
@@ -272,12 +354,20 @@ bool TfrmMain::DeleteValue(TListItem* Item) {
   auto* v = ItemValue(Item);
   TTreeExNode* node = GetSelectedNode();
   if (!v || !dmodCommon->NodeHasData(node)) return false;
+  const TRegRoot root = dmodCommon->GetNodeRootKey(node);
+  const String path = dmodCommon->GetNodeKeyPath(node);
   // A default value that is not set has nothing to delete (and nothing to
   // report).
-  if (v->GetName().empty() && !ValueIsSet(dmodCommon->GetNodeRootKey(node), dmodCommon->GetNodeKeyPath(node), String()))
-    return false;
+  if (v->GetName().empty() && !ValueIsSet(root, path, String())) return false;
   try {
-    v->Delete(dmodCommon->GetNodeRootKey(node), dmodCommon->GetNodeKeyPath(node));
+    // Many values of the key go through one registry object: the key is
+    // opened for the first and stays open for the others.
+    TListDeleteRun* run = listDeleteRun_;
+    if (run && !run->ValuesKey) run->ValuesKey = std::make_unique<TRegistry>(KEY_READ | KEY_WRITE);
+    if (run)
+      v->Delete(*run->ValuesKey, root, path);
+    else
+      v->Delete(root, path);
   } catch (const ERegistryException& E) {
     dmodCommon->SetStatusText(L"Value not deleted.");
     dmodCommon->ShowErrorText(L"An exception occurred attempting to delete the registry value.\n\n" + E.Message());
@@ -296,15 +386,15 @@ bool TfrmMain::DeleteValue(TListItem* Item) {
       Item->SubItems()->Put(0, v->GetString());
     Item->SetImageIndex(0);
   } else {
-    Item->Delete();
+    RemoveListItem(Item);
   }
-  dmodCommon->SetStatusText(L"Value deleted.");
+  if (!listDeleteRun_) dmodCommon->SetStatusText(L"Value deleted.");
   return true;
 }
 
 bool TfrmMain::DeleteBookmark(TListItem* Item) {
-  Item->Delete();
-  dmodCommon->SetStatusText(L"Bookmark deleted.");
+  RemoveListItem(Item);
+  if (!listDeleteRun_) dmodCommon->SetStatusText(L"Bookmark deleted.");
   return true;
 }
 
@@ -330,9 +420,11 @@ bool TfrmMain::DropGoneFindResult(TListItem* Item, const String& Message) {
     if (run->Gone.empty()) run->GoneMessage = Message;
     run->Gone.push_back(GetFindResultText(Item));
   }
-  Item->Delete();
-  treeRegTree->Invalidate();
-  dmodCommon->SetStatusText(L"Find result removed.");
+  RemoveListItem(Item);
+  if (!listDeleteRun_) {
+    treeRegTree->Invalidate();
+    dmodCommon->SetStatusText(L"Find result removed.");
+  }
   return taken;
 }
 
@@ -345,6 +437,21 @@ bool TfrmMain::DropTakenFindResult(TListItem* Item) {
 bool TfrmMain::DeleteFindResult(TListItem* Item) {
   auto* hit = ItemHit(Item);
   if (!hit) return false;
+  // Among many results, a value goes through its key held open for all the
+  // values of that key; a value found gone there was gone before. Anything
+  // else goes the way of a single result, which says what went wrong.
+  if (listDeleteRun_ && findDeleteRun_ && hit->Kind != hkKeyName && !ApiKeyPath(hit->Path).empty()) {
+    if (TRegKey* open = findDeleteRun_->ValueKey(hit->RootKey, hit->Path)) {
+      const String key = findDeleteRun_->Identity(hit->RootKey, hit->Path);
+      if (open->DeleteValue(hit->ValueName)) {
+        findDeleteRun_->Values.insert({key, KeyNameFold(hit->ValueName)});
+        RemoveListItem(Item);
+        return true;
+      }
+      if (open->LastError() == ERROR_FILE_NOT_FOUND)
+        return DropGoneFindResult(Item, ValueGoneMessage(HitKeyName(*hit), hit->ValueName));
+    }
+  }
   const String gone = FindResultGone(*hit);
   if (!gone.empty()) return DropGoneFindResult(Item, gone);
   // The key's name as the system knows it, while it is there: the results
@@ -375,23 +482,27 @@ bool TfrmMain::DeleteFindResult(TListItem* Item) {
     return false;
   }
   if (findDeleteRun_) {
-    if (hit->Kind == hkKeyName)
+    if (hit->Kind == hkKeyName) {
       findDeleteRun_->Keys.insert(key);
-    else
+      findDeleteRun_->KeyDeleted();
+    } else {
       findDeleteRun_->Values.insert({key, KeyNameFold(hit->ValueName)});
+    }
   }
   if (hit->Kind == hkKeyName) {
-    // The key leaves the tree where the tree shows it. The selected key and
-    // the keys above it are left to the re-opening that follows, which
-    // reads their levels again.
-    TTreeExNode* gone = LoadedNode(treeRegTree, hit->RootKey, hit->Path);
-    bool onSelectedPath = false;
-    for (TTreeExNode* n = GetSelectedNode(); n && !onSelectedPath; n = n->GetParent()) onSelectedPath = n == gone;
-    if (gone && gone->GetLevel() > 1 && !onSelectedPath) gone->Delete();
+    // The key leaves the tree where the tree shows it, under each root key
+    // that shows it. The selected key and the keys above it are left to the
+    // re-opening that follows, which reads their levels again.
+    TFindDeleteRun* run = findDeleteRun_;
+    DropKeyNodes(hit->RootKey, hit->Path, key, false, nullptr, [run](TRegRoot R) {
+      return run ? run->Identity(R, String()) : RegKeyIdentity(R, String());
+    });
   }
-  Item->Delete();
-  treeRegTree->Invalidate();
-  dmodCommon->SetStatusText(L"Find result deleted.");
+  RemoveListItem(Item);
+  if (!listDeleteRun_) {
+    treeRegTree->Invalidate();
+    dmodCommon->SetStatusText(L"Find result deleted.");
+  }
   return true;
 }
 

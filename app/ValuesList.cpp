@@ -4,16 +4,72 @@
 #include "app/Main.h"
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 #include <string_view>
+#include <thread>
 #include <unordered_set>
 #include <vector>
 
 #include "app/RegAccess.h"
 #include "app/RegEdits.h"
+#include "app/WaitCursor.h"
 #include "classlib/Registry.h"
 
+std::function<void()> TfrmMain::ReadingValuesHook;
+
 namespace {
+
+// A key of this many values and more is read on other threads while the
+// window goes on painting, by several side by side: each value is a request
+// to the registry that waits far longer than it computes (230,000 values
+// took over ten seconds read one after another).
+constexpr int kReadApartFrom = 1000;
+constexpr unsigned kReaders = 4;
+
+// Every value of the open key with its type and bytes, in the registry's
+// order; false (none) when the key can't be enumerated.
+bool ReadAllValues(TRegistry& Reg, std::vector<TRegNamedValue>& Values) {
+  Values.clear();
+  const TRegKey key(Reg.GetCurrentKey(), Reg.GetCurrentPath());
+  TRegKeyInfo info;
+  if (!key.QueryInfo(info)) return false;
+  if (info.NumValues < kReadApartFrom) return key.ReadValues(info, 0, MAXDWORD, Values);
+  std::vector<std::vector<TRegNamedValue>> parts(kReaders);
+  std::vector<char> read(kReaders, 0);
+  const HKEY handle = Reg.GetCurrentKey();
+  const String path = Reg.GetCurrentPath();
+  RunPainting([&] {
+    if (TfrmMain::ReadingValuesHook) TfrmMain::ReadingValuesHook();
+    const DWORD count = DWORD(info.NumValues);
+    // Each thread on its own object of the one open key (an object keeps
+    // its last error); a part that fails fails the listing.
+    auto readPart = [&](unsigned P) {
+      try {
+        const TRegKey part(handle, path);
+        read[P] = part.ReadValues(info, DWORD(uint64_t(count) * P / kReaders),
+                                  DWORD(uint64_t(count) * (P + 1) / kReaders), parts[P]);
+      } catch (...) {
+        read[P] = 0;
+      }
+    };
+    std::vector<std::thread> readers;
+    try {
+      for (unsigned p = 1; p < kReaders; ++p) readers.emplace_back(readPart, p);
+    } catch (...) {
+      // Fewer threads: the parts left are read here.
+    }
+    readPart(0);
+    for (std::thread& t : readers) t.join();
+    for (unsigned p = unsigned(readers.size()) + 1; p < kReaders; ++p) readPart(p);
+  });
+  if (std::find(read.begin(), read.end(), 0) != read.end()) return false;
+  size_t total = 0;
+  for (const auto& part : parts) total += part.size();
+  Values.reserve(total);
+  for (auto& part : parts) std::move(part.begin(), part.end(), std::back_inserter(Values));
+  return true;
+}
 
 const wchar_t* const ValueNotRenamed = L"Value not renamed.";
 
@@ -108,21 +164,13 @@ bool TfrmMain::ListValues(TRegistry& Reg) {
     items->Clear();
     // One pass over the key gives every name, type and data.
     std::vector<TRegNamedValue> values;
-    if (!Reg.GetValues(values)) {
+    if (!ReadAllValues(Reg, values)) {
       items->EndUpdate();
       Screen->SetCursor(oldCursor);
       return false;
     }
     bool hasDefault = std::any_of(values.begin(), values.end(), [](const TRegNamedValue& v) { return v.Name.empty(); });
     if (!hasDefault) values.insert(values.begin(), TRegNamedValue());  // shown as "(value not set)"
-    // The items go in already in the list's order (the default value's
-    // empty caption first), so the window needs no sorting afterwards. The
-    // registry mostly gives them in that order already (sorting 230,000
-    // names took a second).
-    auto before = [](const TRegNamedValue& A, const TRegNamedValue& B) {
-      return lstrcmpW(A.Name.c_str(), B.Name.c_str()) < 0;
-    };
-    if (!std::is_sorted(values.begin(), values.end(), before)) std::stable_sort(values.begin(), values.end(), before);
     TListItem* defaultItem = nullptr;
     for (const TRegNamedValue& v : values) {
       TListItem* item = items->Add();
@@ -133,6 +181,9 @@ bool TfrmMain::ListValues(TRegistry& Reg) {
         item->SetCaption(v.Name);
       FillItem(item, v.Name, isDefault && !hasDefault ? nullptr : &v.Value);
     }
+    // The default value's caption is still empty: it comes first. The
+    // registry mostly gives the names in this order already; then the sort
+    // only checks that they are.
     lvKeyValues->AlphaSort();
     defaultItem->SetCaption(L"(Default)");
   } catch (const Exception& E) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 
 namespace {
 
@@ -466,6 +467,50 @@ void TCustomListView::Delete(TListItem* item) {
     ~Free() { delete i; }
   } free{item};
   if (OnDeletion) OnDeletion(this, item);
+}
+
+void TCustomListView::DeleteItems(const std::vector<TListItem*>& items) {
+  if (items.empty()) return;
+  std::unordered_set<const TListItem*> gone(items.begin(), items.end());
+  auto& v = items_->items_;
+  std::vector<int> rows;
+  std::vector<TListItem*> kept, taken;
+  kept.reserve(v.size());
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (gone.count(v[i])) {
+      rows.push_back(int(i));
+      taken.push_back(v[i]);
+    } else {
+      kept.push_back(v[i]);
+    }
+  }
+  if (taken.empty()) return;
+  if (editItem_ && gone.count(editItem_)) DropEdit(editItem_);
+  if (handle_) {
+    clearing_ = true;
+    try {
+      DeleteWindowRows(rows);
+    } catch (...) {
+      clearing_ = false;
+      throw;
+    }
+    clearing_ = false;
+  }
+  v.swap(kept);
+  std::exception_ptr err;
+  for (TListItem* i : taken) {
+    try {
+      if (OnDeletion) OnDeletion(this, i);
+    } catch (...) {
+      if (!err) err = std::current_exception();
+    }
+    delete i;
+  }
+  if (err) std::rethrow_exception(err);
+}
+
+void TCustomListView::DeleteWindowRows(const std::vector<int>& rows) {
+  for (auto r = rows.rbegin(); r != rows.rend(); ++r) SendMessageW(handle_, LVM_DELETEITEM, WPARAM(*r), 0);
 }
 
 void TCustomListView::SetViewStyle(TViewStyle v) {

@@ -225,6 +225,12 @@ class TCustomListView : public TWinControl {
   // Puts the items in the order given (the list's own items, each once),
   // the window following; false, and nothing changed, for another count.
   bool SortInOrder(std::vector<TListItem*> order);
+  // Takes the items out of the list in one go, each through OnDeletion
+  // (also when a handler fails), the others keeping their order; items
+  // not in the list are passed over. Many items at once cost about what
+  // one does, where deleting them one by one makes the window move every
+  // row below each and report each.
+  void DeleteItems(const std::vector<TListItem*>& items);
 
   TLVDeletedEvent OnDeletion;
   TLVDeletedEvent OnInsert;
@@ -265,6 +271,9 @@ class TCustomListView : public TWinControl {
   void SortModelFromWindow();
   // The window takes the order of the items.
   virtual void SortWindowByModel();
+  // The window's side of DeleteItems: the rows given (ascending) leave it.
+  // Here one by one, from the last.
+  virtual void DeleteWindowRows(const std::vector<int>& rows);
   int AutoSizeWidth(int column);
 
  private:

@@ -222,7 +222,13 @@ static int RunMessageBox(const String& text, const String& caption, UINT flags) 
   HWND owner = GetActiveWindow();
   if (!owner && Application && Application->MainForm() && Application->MainForm()->HandleAllocated())
     owner = Application->MainForm()->GetHandle();
-  return MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
+  // As a modal form: the ordinary pointer over a box shown during long
+  // work, the hourglass back after.
+  const TCursor busy = Screen ? Screen->GetCursor() : crDefault;
+  if (Screen) Screen->SetCursor(crDefault);
+  const int r = MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
+  if (Screen) Screen->SetCursor(busy);
+  return r;
 }
 
 int MessageDlg(const String& msg, TMsgDlgType type, TMsgDlgButtons buttons, int) {

@@ -750,10 +750,15 @@ TModalResult TCustomForm::ShowModal() {
   modal_ = true;
   modalResult_ = mrNone;
   if (Application) Application->ModalStarted();
+  // A dialog shown in the middle of long work (the hourglass up) is
+  // answered with the ordinary pointer; the hourglass comes back after.
+  const TCursor busy = Screen ? Screen->GetCursor() : crDefault;
+  if (Screen) Screen->SetCursor(crDefault);
   auto finish = [&]() {
     for (HWND w : disabled)
       if (IsWindow(w)) EnableWindow(w, TRUE);
     if (Application) Application->ModalFinished();
+    if (Screen) Screen->SetCursor(busy);
   };
   try {
     Show();

@@ -362,16 +362,24 @@ bool TRegKey::ReadValues(std::vector<TRegNamedValue>& Values) const {
   Values.clear();
   TRegKeyInfo info;
   if (!QueryInfo(info)) return false;
-  Values.reserve(static_cast<size_t>(info.NumValues));
+  return ReadValues(info, 0, MAXDWORD, Values);
+}
+
+bool TRegKey::ReadValues(const TRegKeyInfo& Info, DWORD From, DWORD To, std::vector<TRegNamedValue>& Values) const {
+  Values.clear();
+  const DWORD count = static_cast<DWORD>(Info.NumValues > 0 ? Info.NumValues : 0);
+  if (From < count) Values.reserve(static_cast<size_t>((To < count ? To : count) - From));
   TRegValueBuffers b;
-  const bool ok =
-      ForEachValue(info, b, true, [&](std::wstring_view Name, DWORD Type, const unsigned char* Data, DWORD Size) {
+  const bool ok = ForEachValue(
+      Info, b, true,
+      [&](std::wstring_view Name, DWORD Type, const unsigned char* Data, DWORD Size) {
         TRegNamedValue& v = Values.emplace_back();
         v.Name.assign(Name);
         v.Value.Type = Type;
         v.Value.Data.assign(Data, Data + Size);
         return true;
-      });
+      },
+      From, To);
   if (!ok) Values.clear();
   return ok;
 }

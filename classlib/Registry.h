@@ -125,13 +125,18 @@ class TRegKey {
   // Every value with its type and bytes, in one pass (cleared and false
   // when the key can't be enumerated).
   bool ReadValues(std::vector<TRegNamedValue>& Values) const;
+  // The same for the values at the indexes From up to To (not included) of
+  // the ones Info (this key's) counts: parts of one key read side by side.
+  bool ReadValues(const TRegKeyInfo& Info, DWORD From, DWORD To, std::vector<TRegNamedValue>& Values) const;
   // Calls Each(name, type, data, size) for every value in the registry's
   // order, Info being this key's; bool Each returns false to stop. The
   // data is read only WithData (else data is null, size 0). A value that
   // outgrew the buffers meanwhile is read again into bigger ones. False
   // (the code in LastError) when the enumeration failed partway.
+  // From and To limit the indexes visited.
   template <class F>
-  bool ForEachValue(const TRegKeyInfo& Info, TRegValueBuffers& Buffers, bool WithData, F&& Each) const;
+  bool ForEachValue(const TRegKeyInfo& Info, TRegValueBuffers& Buffers, bool WithData, F&& Each, DWORD From = 0,
+                    DWORD To = MAXDWORD) const;
 
   // A value's type and bytes: ERROR_SUCCESS, ERROR_FILE_NOT_FOUND for a
   // missing value, or the system's error.
@@ -166,12 +171,14 @@ class TRegKey {
 };
 
 template <class F>
-bool TRegKey::ForEachValue(const TRegKeyInfo& Info, TRegValueBuffers& Buffers, bool WithData, F&& Each) const {
+bool TRegKey::ForEachValue(const TRegKeyInfo& Info, TRegValueBuffers& Buffers, bool WithData, F&& Each, DWORD From,
+                           DWORD To) const {
   if (Info.NumValues <= 0) return true;
   SizeValueBuffers(Info, Buffers, WithData);
   int retries = 0;
   // Counted by the info query: values removed meanwhile end the list early.
-  for (DWORD i = 0; i < static_cast<DWORD>(Info.NumValues);) {
+  const DWORD end = To < static_cast<DWORD>(Info.NumValues) ? To : static_cast<DWORD>(Info.NumValues);
+  for (DWORD i = From; i < end;) {
     DWORD nameLen = 0, type = REG_NONE, dataLen = 0;
     const LONG rc = EnumValueAt(i, Buffers, WithData, nameLen, type, dataLen);
     if (rc == ERROR_NO_MORE_ITEMS) break;

@@ -698,6 +698,51 @@ TEST_F(Editor, EveryShapeOfValueComesBackByteForByteThroughExportAndImport) {
   }
 }
 
+// A key of many values listed anew while it is shown, by F5 and by an
+// import: the tree is built again under the hourglass (read as each old
+// node goes), and the window goes on painting while the values are read
+// (the status bar, made to need painting as the reading starts, is painted
+// before the reading goes on).
+TEST_F(Editor, AKeyOfManyValuesIsListedAgainUnderTheHourglassWhileTheWindowPaints) {
+  const String key = String(Data) + L"\\Many";
+  for (int i = 0; i < 1500; ++i) Write(key, L"v" + IntToStr(i), REG_DWORD, Dw(DWORD(i)));
+  const String file = TempFile(L"many.reg");
+  std::ofstream(WideToAnsi(file), std::ios::binary)
+      << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" << WideToAnsi(key)
+      << "]\r\n\"added\"=dword:00000001\r\n";
+  Start();
+  ASSERT_NE(Open(L"Many"), nullptr);
+  TTreeEx* tree = Window->treeRegTree;
+  const TTVExpandedEvent deletion = tree->OnDeletion;
+  int unbusy = 0, readings = 0, painted = 0;
+  tree->OnDeletion = [&](TObject* Sender, TTreeExNode* Node) {
+    unbusy += Screen->GetCursor() != crHourGlass;
+    deletion(Sender, Node);
+  };
+  const HWND bar = Window->sbStatus->GetHandle();
+  TfrmMain::ReadingValuesHook = [&] {
+    ++readings;
+    InvalidateRect(bar, nullptr, FALSE);
+    const DWORD end = GetTickCount() + 10000;
+    while (GetUpdateRect(bar, nullptr, FALSE) && GetTickCount() < end) Sleep(5);
+    painted += !GetUpdateRect(bar, nullptr, FALSE);
+  };
+  Foreground(tree);
+  testsupport::PressKey(VK_F5);
+  const bool refreshed = PumpUntil([&] { return Window->GetStatusText() == L"Refresh complete."; }, 20000);
+  const String imported = FileCommand(L'I', file);
+  TfrmMain::ReadingValuesHook = nullptr;
+  tree->OnDeletion = deletion;
+  EXPECT_TRUE(refreshed);
+  EXPECT_EQ(imported, L"Registry file imported.");
+  EXPECT_EQ(unbusy, 0);
+  EXPECT_EQ(readings, 2);
+  EXPECT_EQ(painted, 2);
+  EXPECT_NE(ValueItem(L"added"), nullptr);
+  EXPECT_EQ(Window->lvKeyValues->Items()->GetCount(), 1502);
+  EXPECT_EQ(Screen->GetCursor(), crDefault);
+}
+
 // A value whose name holds a line break can't be written to a registry
 // file: the export writes every other value, names what it left out and
 // why in a plain message, and reports the export as done with the count;

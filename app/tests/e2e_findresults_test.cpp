@@ -200,6 +200,46 @@ TEST_F(FindResults, TheKeyShownIsListedAgainOnlyWhenItLosesAValueAndThenOnce) {
   EXPECT_TRUE(Errors.empty());
 }
 
+// Many results deleted as the user does it, their key shown beside them:
+// the first chosen with a click, Shift+End, Delete, No to the first
+// question and "Yes to All" to the next. The hourglass is up while the
+// rows leave the list (read as each goes); the result refused stays with
+// its value, chosen and with the keyboard on it; the other values are gone
+// from the registry and from the key's values listed beside.
+TEST_F(FindResults, ManyResultsDeletedAtOnceGoUnderTheHourglassSparingTheOneRefused) {
+  for (int i = 0; i < 60; ++i) Write(Data, L"hit" + IntToStr(100 + i), REG_SZ, Sz(L"x"));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"^hit", 2);
+  TListViewQ* results = Window->lvFindResults;
+  ASSERT_EQ(results->Items()->GetCount(), 60);
+  TListItem* first = results->Items()->GetItem(0);
+  const String spared = ItemHit(first)->ValueName;
+  const TLVDeletedEvent deletion = results->OnDeletion;
+  std::vector<String> busy;
+  results->OnDeletion = [&](TObject* Sender, TListItem* Item) {
+    if (Screen->GetCursor() != crHourGlass || GetCursor() != LoadCursorW(nullptr, IDC_WAIT))
+      busy.push_back(Window->GetFindResultText(Item));
+    deletion(Sender, Item);
+  };
+  const bool deleted = DeleteToTheEndSparingFirst(results, first, L"Find results deleted: 59");
+  results->OnDeletion = deletion;
+  ASSERT_TRUE(deleted);
+  EXPECT_TRUE(busy.empty()) << busy.size() << " rows left without the hourglass, the first " << WideToAnsi(busy[0]);
+  EXPECT_EQ(Screen->GetCursor(), crDefault);
+  EXPECT_EQ(ValueNames(Data), std::vector<String>{spared});
+  ASSERT_EQ(results->Items()->GetCount(), 1);
+  EXPECT_EQ(ItemHit(results->Items()->GetItem(0))->ValueName, spared);
+  EXPECT_EQ(int(SendMessageW(results->GetHandle(), LVM_GETITEMCOUNT, 0, 0)), 1);
+  EXPECT_EQ(Chosen(results).size(), 1u);
+  EXPECT_NE(FocusedCaption(results), L"<none>");
+  TListItems* values = Window->lvKeyValues->Items();
+  ASSERT_EQ(values->GetCount(), 2);
+  EXPECT_EQ(values->GetItem(1)->GetCaption(), spared);
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_TRUE(Messages().empty());
+}
+
 // Opening a find result or a bookmark whose key another program deleted
 // warns and selects the deepest key still there, but the keyboard stays on
 // the list: the Delete that follows drops the stale entry (it once asked to
@@ -603,6 +643,66 @@ TEST_F(FindResults, AKeyDeletedThroughItsResultLeavesTheTree) {
   EXPECT_EQ(Window->GetSelectedNode(), data);
   EXPECT_TRUE(Errors.empty());
   EXPECT_TRUE(Messages().empty());
+}
+
+// A key deleted through its result below HKEY_USERS\<SID> leaves the tree
+// below HKEY_CURRENT_USER too, where the tree had read it (a click on it
+// there reported the key unreadable); a key deleted, or renamed, in the
+// tree below HKEY_CURRENT_USER leaves it below HKEY_USERS\<SID>.
+TEST_F(FindResults, AKeyDeletedLeavesTheTreeUnderEveryRootKeyThatShowsIt) {
+  for (const wchar_t* k : {L"\\One", L"\\Two", L"\\Three"}) CreateKey(String(Data) + k);
+  HANDLE token = nullptr;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+  alignas(TOKEN_USER) BYTE user[256];
+  DWORD size = 0;
+  ASSERT_TRUE(GetTokenInformation(token, TokenUser, user, sizeof user, &size));
+  CloseHandle(token);
+  wchar_t* sid = nullptr;
+  ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid));
+  const String users = String(L"\\") + sid + L"\\" + Data;
+  LocalFree(sid);
+  Start();
+  TTreeExNode* mine = Open();
+  ASSERT_NE(mine, nullptr);
+  mine->Expand(false);
+  TTreeExNode* theirs = Window->ExpandToBranch(RegRoot::Users, users, true);
+  ASSERT_NE(theirs, nullptr);
+  theirs->Expand(false);
+  auto children = [](TTreeExNode* N) {
+    std::vector<String> v;
+    for (TTreeExNode* c = N->GetFirstChild(); c; c = c->GetNextSibling()) v.push_back(c->GetText());
+    return v;
+  };
+  ASSERT_EQ(children(mine), (std::vector<String>{L"One", L"Three", L"Two"}));
+  ASSERT_EQ(children(theirs), (std::vector<String>{L"One", L"Three", L"Two"}));
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  Window->SearchStarted();
+  Window->AddFindResult(new TSearchHit{hkKeyName, RegRoot::Users, users + L"\\One\\", L"", L""});
+  Window->SearchFinished();
+  Window->lvFindResults->SelectAll();
+  Window->SetActiveControl(Window->lvFindResults);
+  PressDelete();
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\One"));
+  EXPECT_EQ(children(mine), (std::vector<String>{L"Three", L"Two"}));
+  EXPECT_EQ(children(theirs), (std::vector<String>{L"Three", L"Two"}));
+
+  ASSERT_NE(Open(L"Two"), nullptr);
+  ASSERT_EQ(GetFocus(), Window->treeRegTree->GetHandle());
+  PressDelete();
+  EXPECT_FALSE(KeyExists(String(Data) + L"\\Two"));
+  EXPECT_EQ(children(mine), std::vector<String>{L"Three"});
+  EXPECT_EQ(children(theirs), std::vector<String>{L"Three"});
+
+  ASSERT_NE(Open(L"Three"), nullptr);
+  Foreground(Window->treeRegTree);
+  testsupport::PressKey(VK_F2);
+  ASSERT_TRUE(PumpUntil([&] { return Window->treeRegTree->IsEditing(); }, 10000));
+  testsupport::InputScript().Press('A', {VK_CONTROL}).Text(L"Trois").Press(VK_RETURN).Send();
+  ASSERT_TRUE(PumpUntil([&] { return !Window->treeRegTree->IsEditing() && !dmodCommon->Logic.IsWorking(); }, 20000));
+  EXPECT_TRUE(KeyExists(String(Data) + L"\\Trois"));
+  EXPECT_EQ(children(mine), std::vector<String>{L"Trois"});
+  EXPECT_TRUE(children(theirs).empty());
+  EXPECT_TRUE(Errors.empty());
 }
 
 }  // namespace

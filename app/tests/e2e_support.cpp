@@ -2,6 +2,7 @@
 
 #include "app/Dialogs.h"
 #include "app/PlacesDialogs.h"
+#include "app/frmConfirmU.h"
 #include "testsupport/Input.h"
 #include "testsupport/Watchdog.h"
 
@@ -149,6 +150,28 @@ std::vector<String> EditorTest::Chosen(TListViewQ* List) {
 String EditorTest::FocusedCaption(TListViewQ* List) {
   TListItem* i = List->GetItemFocused();
   return i ? i->GetCaption() : String(L"<none>");
+}
+
+bool EditorTest::DeleteToTheEndSparingFirst(TListViewQ* List, TListItem* First, const String& Status) {
+  Foreground(List);
+  const TRect r = First->DisplayRect(drLabel);
+  testsupport::Click(testsupport::ScreenPoint(List->GetHandle(), r.left + 4, (r.top + r.bottom) / 2));
+  testsupport::PressKey(VK_END, {VK_SHIFT});
+  TfrmConfirm* c = F.Confirm;
+  auto asking = [c] {
+    return c->GetVisible() && GetForegroundWindow() == c->GetHandle() && IsWindowVisible(c->btnYesToAll->GetHandle());
+  };
+  auto click = [](TButton* B) { testsupport::InputScript().Click(testsupport::ClientCentre(B->GetHandle())).Post(); };
+  String asked;
+  Script s;
+  s.Steps = {{asking,
+              [&] {
+                asked = c->lblPrompt2->GetCaption();
+                click(c->btnNo);
+              }},
+             {[&] { return asking() && c->lblPrompt2->GetCaption() != asked; }, [&] { click(c->btnYesToAll); }},
+             {[&] { return Window->GetStatusText() == Status; }, [] {}}};
+  return s.Run([] { testsupport::InputScript().Press(VK_DELETE).Post(); }, 20000) == s.Steps.size();
 }
 
 String EditorTest::TempFile(const String& Name) {

@@ -103,6 +103,10 @@ class EditorTest : public ::testing::Test {
   // keyboard is on ("<none>" when none is).
   static std::vector<String> Chosen(TListViewQ* List);
   static String FocusedCaption(TListViewQ* List);
+  // As the user deletes many rows: First clicked, Shift+End, Delete; the
+  // first question answered with a click on No, the next with a click on
+  // "Yes to All". True when the command ended with the status Status.
+  bool DeleteToTheEndSparingFirst(TListViewQ* List, TListItem* First, const String& Status);
 
   TZembrioForms F;
   String BookmarkFile;  // the bookmark file of the test settings

@@ -507,3 +507,40 @@ TEST_F(ValuesE2E, TheValuesWindowHoldsOnlyTheCountAndShowsWhatTheListHolds) {
   ASSERT_NE(Open(L"Empty"), nullptr);
   EXPECT_EQ(shown(), std::vector<String>{L"(Default)|(value not set)|0"});
 }
+
+// Many values deleted as the user does it: the first chosen with a click,
+// Shift+End, Delete, No to the first question and "Yes to All" to the next.
+// The hourglass is up while the rows leave the list (read as each goes);
+// the value refused stays, in the registry and listed, still chosen and
+// with the keyboard on it; the others are gone from both, and the status
+// counts them.
+TEST_F(ValuesE2E, ManyValuesDeletedAtOnceGoUnderTheHourglassSparingTheOneRefused) {
+  std::vector<String> names;
+  for (int i = 0; i < 60; ++i) {
+    names.push_back(L"v" + IntToStr(100 + i));
+    Write(Data, names.back(), REG_DWORD, Dw(DWORD(i)));
+  }
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  TListViewQ* lv = Window->lvKeyValues;
+  const TLVDeletedEvent deletion = lv->OnDeletion;
+  std::vector<String> busy;
+  lv->OnDeletion = [&](TObject* Sender, TListItem* Item) {
+    if (Screen->GetCursor() != crHourGlass || GetCursor() != LoadCursorW(nullptr, IDC_WAIT))
+      busy.push_back(Item->GetCaption());
+    deletion(Sender, Item);
+  };
+  const bool deleted = DeleteToTheEndSparingFirst(lv, ValueItem(L"v100"), L"Values deleted: 59");
+  lv->OnDeletion = deletion;
+  ASSERT_TRUE(deleted);
+  EXPECT_TRUE(busy.empty()) << busy.size() << " rows left without the hourglass, the first " << WideToAnsi(busy[0]);
+  EXPECT_EQ(Screen->GetCursor(), crDefault);
+  EXPECT_EQ(ValueNames(Data), std::vector<String>{L"v100"});
+  std::vector<String> listed;
+  for (int i = 0; i < lv->Items()->GetCount(); ++i) listed.push_back(lv->Items()->GetItem(i)->GetCaption());
+  EXPECT_EQ(listed, (std::vector<String>{L"(Default)", L"v100"}));
+  EXPECT_EQ(int(SendMessageW(lv->GetHandle(), LVM_GETITEMCOUNT, 0, 0)), 2);
+  EXPECT_EQ(Chosen(lv), std::vector<String>{L"v100"});
+  EXPECT_EQ(FocusedCaption(lv), L"v100");
+  EXPECT_TRUE(Errors.empty());
+}

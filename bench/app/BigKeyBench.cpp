@@ -1,8 +1,8 @@
 // Opening a key that holds 230,000 values and leaving it again, as the user
 // does it in the tree, against reading the same values (names, types and
 // data) through the registry API, in the same run. Under Wine the reading
-// is most of it (each value is a request to the registry server). One round
-// each: making the key takes as long as a round. While the big key is
+// is most of it (each value is a request to the registry server). The best
+// of three rounds each, taken in turn. While the big key is
 // shown, a find result naming a value of another key is deleted: the key
 // shown lost nothing, so it is not listed again.
 //   BENCH app.open_key_230k_values_ratio <ours / raw read> x
@@ -92,8 +92,8 @@ int main() {
   int rc = 0;
   if (!w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kSmall, false)) rc = 1;
   int read = 0;
-  const double raw = Ms([&] { read = RawReadValues(kBig); });
-  const double open = Ms([&] { w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kBig, false); });
+  double raw = Ms([&] { read = RawReadValues(kBig); });
+  double open = Ms([&] { w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kBig, false); });
   const int listed = w->lvKeyValues->Items()->GetCount();
   w->SearchStarted();
   w->AddFindResult(new TSearchHit{hkValueName, RegRoot::CurrentUser, String(L"\\") + kSmall + L"\\", L"Doomed", L""});
@@ -112,10 +112,21 @@ int main() {
                  w->lvFindResults->Items()->GetCount(), w->lvKeyValues->Items()->GetCount());
     rc = 1;
   }
-  const double leave = Ms([&] { w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kSmall, false); });
+  double leave = Ms([&] { w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kSmall, false); });
   if (read != kValues || listed != kValues + 1 || w->lvKeyValues->Items()->GetCount() != 1) {
     std::fprintf(stderr, "read %d, listed %d, left %d\n", read, listed, w->lvKeyValues->Items()->GetCount());
     rc = 1;
+  }
+  // More rounds, in all in the order R O O R R O, each side's best: the
+  // first read meets a colder registry, and the machine's other work comes
+  // and goes.
+  for (char side : std::string("ORRO")) {
+    if (side == 'R') {
+      raw = std::min(raw, Ms([&] { RawReadValues(kBig); }));
+    } else {
+      open = std::min(open, Ms([&] { w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kBig, false); }));
+      leave = std::min(leave, Ms([&] { w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kSmall, false); }));
+    }
   }
   if (rc == 0) {
     std::printf("BENCH app.open_key_230k_values_ratio %.3f x\n", (open + leave) / raw);

@@ -122,17 +122,17 @@ void MakeDeleteValues() {
   RegCloseKey(k);
 }
 
-// Raw: each value deleted through the registry API, the key opened and
-// closed for each as the editor does.
+// Raw: each value deleted through the registry API, the key opened once
+// for all of them.
 void RawDeleteValues() {
+  HKEY k;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kDelete, 0, KEY_SET_VALUE, &k) != ERROR_SUCCESS) return;
   for (int i = 0; i < kValues; ++i) {
     wchar_t name[32];
     swprintf(name, 32, L"Value%05d", i);
-    HKEY k;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kDelete, 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS) return;
     RegDeleteValueW(k, name);
-    RegCloseKey(k);
   }
+  RegCloseKey(k);
 }
 
 double NativeListInsert(HWND parentWnd) {

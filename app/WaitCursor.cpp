@@ -1,0 +1,50 @@
+#include "app/WaitCursor.h"
+
+#include <exception>
+#include <thread>
+
+void TPaintPump::Run() {
+  MSG m;
+  // Peeking delivers the messages sent meanwhile.
+  PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  // A window that never validates what it was asked to paint would be
+  // asked again at once: a bounded round.
+  for (int i = 0; i < 64 && PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT); ++i) DispatchMessageW(&m);
+}
+
+void RunPainting(const std::function<void()>& Work) {
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!done) {
+    Work();
+    return;
+  }
+  std::exception_ptr failure;
+  std::thread worker;
+  try {
+    worker = std::thread([&] {
+      try {
+        Work();
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      SetEvent(done);
+    });
+  } catch (...) {
+    // No thread: the work runs here, unpainted.
+    CloseHandle(done);
+    Work();
+    return;
+  }
+  for (;;) {
+    const DWORD r = MsgWaitForMultipleObjectsEx(1, &done, 100, QS_PAINT | QS_SENDMESSAGE, 0);
+    if (r == WAIT_OBJECT_0) break;
+    if (r == WAIT_FAILED) {
+      WaitForSingleObject(done, INFINITE);
+      break;
+    }
+    TPaintPump::Run();
+  }
+  worker.join();
+  CloseHandle(done);
+  if (failure) std::rethrow_exception(failure);
+}
