@@ -38,43 +38,8 @@ String RegUnreadableReason(HKEY Parent, const String& Path, LONG Code) {
   return L"It is a link to a key that does not exist" + (target.empty() ? String() : L": " + target) + L".";
 }
 
-namespace {
-
-// Deletes the links to keys that are not there at Name below Parent and
-// anywhere below it, each as itself; true when one went. Keys are opened as
-// themselves, so no link is followed (a link back to a key above would be
-// walked for ever) and other keys are left as they are.
-bool DeleteDanglingLinks(HKEY Parent, const String& Name) {
-  using TNtDeleteKey = LONG(NTAPI*)(HANDLE);
-  static const TNtDeleteKey deleteKey = reinterpret_cast<TNtDeleteKey>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
-  const REGSAM access = RegDanglingLink(Parent, Name) ? DELETE : KEY_READ;
-  HKEY self = nullptr;
-  if (RegOpenKeyExW(Parent, Name.c_str(), REG_OPTION_OPEN_LINK, access, &self) != ERROR_SUCCESS) return false;
-  bool any = false;
-  if (access == DELETE) {
-    any = deleteKey && deleteKey(self) >= 0;
-  } else {
-    std::vector<String> names;
-    if (TRegKey(self).ReadKeyNames(names))
-      for (const String& n : names)
-        if (!n.empty() && DeleteDanglingLinks(self, n)) any = true;
-  }
-  RegCloseKey(self);
-  return any;
-}
-
-}  // namespace
-
 LONG RegDeleteTree(TRegKey& Parent, const String& Name, String* FailedPath) {
-  const LONG rc = Parent.DeleteTree(Name, FailedPath);
-  if (rc == ERROR_SUCCESS) return rc;
-  // Such links are rare: they are looked for only when the deletion failed
-  // or found no key, and then the deletion is tried again.
-  if (!DeleteDanglingLinks(Parent.Handle(), Name)) return rc;
-  const LONG again = Parent.DeleteTree(Name, FailedPath);
-  // The key itself was such a link: it is gone now.
-  return again == ERROR_FILE_NOT_FOUND && rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : again;
+  return Parent.DeleteTree(Name, FailedPath);
 }
 
 void RegDeleteBranch(TRegRoot Root, const String& Path) {

@@ -24,10 +24,9 @@ bool RegDanglingLink(HKEY Parent, const String& Path, String* Target = nullptr);
 String RegUnreadableReason(HKEY Parent, const String& Path, LONG Code);
 
 // Deletes the subkey Name (a relative path) of Parent with everything below
-// it, as TRegKey::DeleteTree does, and returns the system's code. A link to
-// a key that is not there, which no open reaches (so the tree deletion
-// takes it for gone, and then can't delete the key above it), is deleted as
-// itself, the key Name too.
+// it through TRegKey::DeleteTree and returns the system's code: link keys,
+// Name or below it, go as themselves (one to a key that is not there too),
+// never the keys they link to.
 LONG RegDeleteTree(TRegKey& Parent, const String& Name, String* FailedPath = nullptr);
 
 // Key names are equal as the registry finds them: character by character,

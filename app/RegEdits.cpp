@@ -175,9 +175,11 @@ TNewValue NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath) {
 void DeleteKey(TRegRoot Root, const String& Path, const std::function<void(size_t, size_t)>& Progress) {
   const String path = ApiKeyPath(Path);
   if (path.empty()) throw ERegEditRefused(RootKeyRefused);
+  // Opened as itself: a link key has no subkeys of its own, and those of
+  // the key it links to are no part of it.
   TRegKey key;
   std::vector<String> names;
-  if (Progress && key.Open(RootOf(Root), path, KEY_READ) && key.ReadKeyNames(names)) {
+  if (Progress && key.OpenSubItself(TRegKey(RootOf(Root)), path, KEY_READ) && key.ReadKeyNames(names)) {
     size_t done = 0;
     for (const String& name : names) {
       const LONG rc = RegDeleteTree(key, name);

@@ -65,11 +65,11 @@ LONG Refused(const wchar_t* Sub) {
   return it == RefusedKeys().end() ? ERROR_SUCCESS : it->second;
 }
 
-LONG OpenKeyEx(HKEY key, const wchar_t* sub, REGSAM sam, HKEY* out) {
+LONG OpenKeyEx(HKEY key, const wchar_t* sub, REGSAM sam, HKEY* out, DWORD options = 0) {
   *out = nullptr;
   if (LONG f = Forced(L"RegOpenKeyEx")) return f;
   if (LONG f = Refused(sub)) return f;
-  return RegOpenKeyExW(key, sub, 0, sam, out);
+  return RegOpenKeyExW(key, sub, options, sam, out);
 }
 LONG CreateKeyEx(HKEY key, const wchar_t* sub, REGSAM sam, HKEY* out) {
   *out = nullptr;
@@ -100,9 +100,21 @@ LONG DeleteValueW_(HKEY key, const wchar_t* name) {
   if (LONG f = Forced(L"RegDeleteValue")) return f;
   return RegDeleteValueW(key, name);
 }
-LONG DeleteKeyW_(HKEY key, const wchar_t* sub) {
+// Deletes the open key itself (opened with DELETE access): a link opened
+// as itself goes as the link, where a deletion by name would reach the key
+// it links to.
+LONG DeleteOpenKey(HKEY key) {
   if (LONG f = Forced(L"RegDeleteKey")) return f;
-  return RegDeleteKeyW(key, sub);
+  using TNtDeleteKey = LONG(NTAPI*)(HANDLE);
+  using TNtStatusToError = ULONG(NTAPI*)(LONG);
+  static const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  static const auto deleteKey =
+      reinterpret_cast<TNtDeleteKey>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtDeleteKey")));
+  static const auto toError =
+      reinterpret_cast<TNtStatusToError>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+  if (!deleteKey || !toError) return ERROR_CALL_NOT_IMPLEMENTED;
+  const LONG status = deleteKey(key);
+  return status >= 0 ? ERROR_SUCCESS : static_cast<LONG>(toError(status));
 }
 LONG EnumKeyEx(HKEY key, DWORD index, wchar_t* name, DWORD* len) {
   if (LONG f = Forced(L"RegEnumKeyEx")) return f;
@@ -228,6 +240,15 @@ bool TRegKey::OpenSub(const TRegKey& Parent, const String& Name, REGSAM Access) 
   Close();
   HKEY k = nullptr;
   lastError_ = OpenKeyEx(Parent.key_, Name.c_str(), Access, &k);
+  if (lastError_ != ERROR_SUCCESS) return false;
+  Take(k, SubKeyPath(Parent.path_, Name));
+  return true;
+}
+
+bool TRegKey::OpenSubItself(const TRegKey& Parent, const String& Name, REGSAM Access) {
+  Close();
+  HKEY k = nullptr;
+  lastError_ = OpenKeyEx(Parent.key_, Name.c_str(), Access, &k, REG_OPTION_OPEN_LINK);
   if (lastError_ != ERROR_SUCCESS) return false;
   Take(k, SubKeyPath(Parent.path_, Name));
   return true;
@@ -458,16 +479,21 @@ LONG TRegKey::DeleteTree(const String& Name, String* FailedPath) {
     if (FailedPath) *FailedPath = at;
     return rc;
   };
+  // Each key is opened and deleted as itself: a link key has no subkeys of
+  // its own, so the walk never leaves the branch through one, and the link
+  // goes, not the key it links to.
   TRegKey sub;
-  if (!sub.OpenSub(*this, Name, KEY_READ)) return fail(sub.LastError(), path);
+  if (!sub.OpenSubItself(*this, Name, KEY_READ | DELETE)) return fail(sub.LastError(), path);
   std::vector<String> names;
   if (!sub.ReadKeyNames(names)) return fail(ERROR_ACCESS_DENIED, path);
   for (const String& n : names) {
+    // An empty name opens the key itself again, not a subkey: it is not
+    // walked (the deletion of its parent then fails, said as such).
+    if (n.empty()) continue;
     const LONG rc = sub.DeleteTree(n, FailedPath);
     if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) return rc;
   }
-  sub.Close();
-  const LONG rc = DeleteKeyW_(key_, Name.c_str());
+  const LONG rc = DeleteOpenKey(sub.key_);
   return rc == ERROR_SUCCESS ? rc : fail(rc, path);
 }
 

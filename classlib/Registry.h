@@ -90,6 +90,11 @@ class TRegKey {
   // A subkey (a name, or a relative path) of an open key; the empty name is
   // the key itself again.
   bool OpenSub(const TRegKey& Parent, const String& Name, REGSAM Access = KEY_READ);
+  // The same as OpenSub, a link key being opened as itself (no subkeys of
+  // its own, its target in its value SymbolicLinkValue), not as the key it
+  // links to; a link to a key that is not there opens too. Links on the way
+  // to it are followed.
+  bool OpenSubItself(const TRegKey& Parent, const String& Name, REGSAM Access = KEY_READ);
   bool CreateSub(const TRegKey& Parent, const String& Name, REGSAM Access = KEY_READ | KEY_WRITE);
   void Close();
   bool IsOpen() const { return key_ != nullptr; }
@@ -152,7 +157,10 @@ class TRegKey {
   // Deletes the subkey Name (a relative path) with everything below it.
   // Returns the system's code; on failure FailedPath (when given) names the
   // key that could not be opened or deleted, as a path below this key's
-  // Path. A subkey that vanishes meanwhile counts as deleted.
+  // Path. A subkey that vanishes meanwhile counts as deleted. A link key
+  // (Name itself or one below it) is deleted as itself: the key it links
+  // to, which lies elsewhere, stays as it is, and a link to a key that is
+  // not there goes too.
   LONG DeleteTree(const String& Name, String* FailedPath = nullptr);
   // Copies every value and subkey of this key into Target.
   LONG CopyTo(const TRegKey& Target) const;

@@ -4,6 +4,7 @@
 
 #include "classlib/Menus.h"
 #include "extlib/ExFiler.h"
+#include "extlib/ExProps.h"
 #include "extlib/ExStrUtil.h"
 
 TFormPlacement::TFormPlacement(TComponent* AOwner) : TComponent(AOwner) {
@@ -48,7 +49,11 @@ void TFormPlacement::Loaded() {
   TComponent::Loaded();
   // A designed form keeps its own events and its own window procedure.
   if (!Form() || hooked_ || IsDesigning()) return;
-  SetEvents();
+  // The form's events are taken when the form is read (or when its maker
+  // says the placement is loaded), not when another storage restores a
+  // value into the placement: one made in code stays as its code left it,
+  // restoring and saving only when told; the limits restored apply.
+  if (!IsRestoringFiledProperty(this)) SetEvents();
   CheckToggleHook();
 }
 

@@ -253,9 +253,20 @@ TDeclaredKind ItemKindOf(TComponent* C, const String& Collection, const String& 
   return TDeclaredKind::Other;
 }
 
+// The components a value is being restored into, on this thread (a
+// Loaded may restore values of its own).
+std::vector<const TComponent*>& Restoring() {
+  thread_local std::vector<const TComponent*> Components;
+  return Components;
+}
+
 // Reads the stream form of the property Name into C as a form file would
 // set it (C loading meanwhile, Loaded after).
 void ApplyValue(TComponent* C, const String& Name, const std::string& Value) {
+  struct TMark {
+    explicit TMark(const TComponent* C) { Restoring().push_back(C); }
+    ~TMark() { Restoring().pop_back(); }
+  } Mark(C);
   TMemoryStream S;
   S.WriteBuffer(kFormSignature, sizeof kFormSignature);
   PutShortStr(S, C->ClassName());
@@ -919,6 +930,11 @@ bool ParseStoredItem(const String& Item, String& CompName, String& PropName) {
   CompName = Trim(Item.substr(0, P));
   PropName = Trim(Item.substr(P + 1));
   return !CompName.empty() && !PropName.empty();
+}
+
+bool IsRestoringFiledProperty(const TComponent* Component) {
+  const std::vector<const TComponent*>& R = Restoring();
+  return std::find(R.begin(), R.end(), Component) != R.end();
 }
 
 void UpdateStoredList(TComponent* AForm, TStrings* AStoredList, bool FromForm) {

@@ -273,3 +273,9 @@ bool ParseStoredItem(const String& Item, String& CompName, String& PropName);
 // FromForm: attach each item's component (dropping unknown ones); else
 // rebuild each item's text from its component's current name.
 void UpdateStoredList(TComponent* AForm, TStrings* AStoredList, bool FromForm);
+// True while a property Component declares only to the form streaming is
+// being restored into it: the value is read as a form file would set it,
+// Component loading meanwhile and hearing Loaded at the end. Such a Loaded
+// is no load of Component's form; what only that should do (a placement
+// taking its form's events) is left undone.
+bool IsRestoringFiledProperty(const TComponent* Component);

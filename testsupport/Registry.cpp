@@ -1,5 +1,7 @@
 #include "testsupport/Registry.h"
 
+#include <sddl.h>
+
 #include <algorithm>
 
 namespace testsupport {
@@ -84,6 +86,25 @@ void CreateLink(const std::wstring& Path, const std::wstring& Target) {
   ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(k.H, L"SymbolicLinkValue", 0, REG_LINK,
                                           reinterpret_cast<const BYTE*>(Target.data()),
                                           static_cast<DWORD>(Target.size() * sizeof(wchar_t))));
+}
+
+std::wstring NativePath(const std::wstring& Path) {
+  std::wstring sid;
+  HANDLE token = nullptr;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> user(size);
+    wchar_t* text = nullptr;
+    if (size && GetTokenInformation(token, TokenUser, user.data(), size, &size) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text)) {
+      sid = text;
+      LocalFree(text);
+    }
+    CloseHandle(token);
+  }
+  EXPECT_FALSE(sid.empty()) << "the user's SID can't be read";
+  return L"\\Registry\\User\\" + sid + L"\\" + Path;
 }
 
 bool KeyExists(const std::wstring& Path) {

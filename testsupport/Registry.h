@@ -26,6 +26,9 @@ void DeleteTree(const std::wstring& Path);
 // A link key (volatile, with its parents) whose SymbolicLinkValue names
 // Target, a native registry path ("\\Registry\\User\\...").
 void CreateLink(const std::wstring& Path, const std::wstring& Target);
+// The name the system knows the key Path by, as a link's target names it:
+// "\\Registry\\User\\<the user's SID>\\" and Path.
+std::wstring NativePath(const std::wstring& Path);
 bool KeyExists(const std::wstring& Path);
 // Stores exactly Bytes (text without a final NUL included).
 void Write(const std::wstring& Key, const std::wstring& Name, DWORD Type, const std::string& Bytes);

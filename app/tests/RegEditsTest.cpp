@@ -207,6 +207,19 @@ TEST_F(RegEditsT, DeletingAKeyWithProgressReportsEachSubkeyAndWhatAFailureLeft) 
   EXPECT_TRUE(KeyThere(L"C\\4"));
 }
 
+// A link key deleted from the tree (with progress) goes as itself: the key
+// it links to keeps its subkeys and values.
+TEST_F(RegEditsT, DeletingALinkKeyLeavesTheKeyItLinksTo) {
+  Put(L"Target\\Sub", L"s", REG_SZ, StringToRegBytes(L"kept"));
+  Put(L"Target", L"v", REG_DWORD, Dw(7));
+  testsupport::reg::CreateLink(Path(L"Link"), testsupport::reg::NativePath(Path(L"Target")));
+  ASSERT_TRUE(Has(L"Link\\Sub", L"s"));
+  RegEdits::DeleteKey(HKCU, Node(L"Link"), [](size_t, size_t) {});
+  EXPECT_FALSE(KeyThere(L"Link"));
+  EXPECT_TRUE(Has(L"Target\\Sub", L"s"));
+  EXPECT_TRUE(Has(L"Target", L"v"));
+}
+
 TEST_F(RegEditsT, DeletingFoundValues) {
   Put(L"F", L"a", REG_SZ, StringToRegBytes(L"1"));
   Put(L"F", L"b", REG_SZ, StringToRegBytes(L"2"));

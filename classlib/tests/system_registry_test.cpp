@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "classlib/Registry.h"
+#include "testsupport/Registry.h"
 
 namespace {
 
@@ -567,4 +568,30 @@ TEST_F(RegistryTest, KeyLayerFailuresGoThroughTheSeam) {
   EXPECT_FALSE(t.KeyExists(L"a"));
   EXPECT_TRUE(t.KeyExists(L"b"));
   EXPECT_EQ(t.DeleteTree(L"a", &failed), ERROR_FILE_NOT_FOUND);
+}
+
+// Links are deleted as themselves: a link key deleted on its own, and a
+// branch holding a link to a key outside it and a link to a key that is
+// not there, take the links only; the key linked to keeps its values and
+// subkeys.
+TEST_F(RegistryTest, DeletingLinksLeavesWhatTheyLinkTo) {
+  namespace reg = testsupport::reg;
+  const String base = String(kBase).substr(1);
+  reg::Write(base + L"\\Target", L"i", REG_DWORD, testsupport::Dw(7));
+  reg::Write(base + L"\\Target\\Sub", L"s", REG_SZ, testsupport::Sz(L"kept"));
+  reg::CreateLink(base + L"\\Alone", reg::NativePath(base + L"\\Target"));
+  reg::CreateLink(base + L"\\Branch\\Live", reg::NativePath(base + L"\\Target"));
+  reg::CreateLink(base + L"\\Branch\\Inner\\Dangling", L"\\Registry\\User\\ZembrioNoSuchUser\\Missing");
+  ASSERT_TRUE(reg::HasValue(base + L"\\Branch\\Live\\Sub", L"s"));  // read through the link
+
+  TRegKey t;
+  ASSERT_TRUE(t.Open(HKEY_CURRENT_USER, kBase));
+  String failed;
+  EXPECT_EQ(t.DeleteTree(L"Alone", &failed), ERROR_SUCCESS) << failed;
+  EXPECT_EQ(t.DeleteTree(L"Branch", &failed), ERROR_SUCCESS) << failed;
+  EXPECT_FALSE(reg::KeyExists(base + L"\\Alone"));
+  EXPECT_FALSE(reg::KeyExists(base + L"\\Branch"));
+  EXPECT_EQ(reg::SubkeyNames(base), std::vector<std::wstring>{L"Target"});
+  EXPECT_TRUE(reg::HasValue(base + L"\\Target", L"i"));
+  EXPECT_TRUE(reg::HasValue(base + L"\\Target\\Sub", L"s"));
 }

@@ -480,6 +480,33 @@ TEST_F(FormStorage, AnotherStoragesValuesRestoreIntoTheValuesItHolds) {
   Other->Active = false;
 }
 
+// A storage made in code whose values another storage restores takes none
+// of its form's events: it neither restores nor saves on its own when the
+// form is shown and closed. The values restored hold, its stored
+// properties' components found again.
+TEST_F(FormStorage, RestoredValuesLeaveAStorageMadeInCodeUnhooked) {
+  auto F = MakeForm();
+  auto* Other = new TFormStorage(F.get());
+  Other->SetName(L"Other");
+  Other->SetIniFileName(IniName);
+  Other->SetIniSection(L"Other");
+  Other->GetStoredProps()->AddObject(L"Edit1.Text", Edit);
+  Storage->GetStoredProps()->AddObject(L"Other.StoredProps", Other);
+  Storage->GetStoredProps()->AddObject(L"Other.Version", Other);
+  Other->Version = 4;
+  Storage->SaveProperties();
+  Other->Version = 0;
+  Other->GetStoredProps()->Clear();
+  Storage->RestoreProperties();
+  EXPECT_EQ(Other->Version, 4);
+  ASSERT_EQ(Other->GetStoredProps()->GetCount(), 1);
+  EXPECT_EQ(Other->GetStoredProps()->GetObjects(0), Edit);
+  F->Show();
+  F->Close();
+  EXPECT_EQ(Read(L"Other", L"FormVersion"), L"<none>");
+  EXPECT_EQ(Read(L"Main", L"Other_Version"), L"4");
+}
+
 // Stored values read from a form stream change whole or not at all: a
 // handler the form does not offer fails before any value goes, and values
 // of other names are made anew rather than renamed into the values held.
