@@ -997,6 +997,7 @@ void TfrmMain::mnuFile_PreferencesClick(TObject*) {
 void TfrmMain::mnuFile_ExitClick(TObject*) { Close(); }
 
 TTreeExNode* TfrmMain::SelectedKeyNode() {
+  EndKeyEdit();
   TTreeExNode* n = GetSelectedNode();
   if (dmodCommon->NodeHasData(n)) return n;
   // Said in place of what an earlier command reported, which would read as

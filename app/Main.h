@@ -137,7 +137,13 @@ class TfrmMain : public TForm {
   TTreeExNode* GetSelectedNode();
   // The selected node when it is a key; else (the top node "My Registry",
   // which is no key) none, and the status says that no key is selected.
+  // An edit of a key's name under way ends first (EndKeyEdit).
   TTreeExNode* SelectedKeyNode();
+  // Ends an edit of a key's name under way as leaving its box ends it, the
+  // name typed taken: a command on the tree then finds the key by the name
+  // it has. (A command's question or list takes the focus, which ends the
+  // edit anyway, behind the command's back.)
+  void EndKeyEdit();
   // Opens the tree along the path and selects the deepest key reached;
   // Reached tells whether that is the key the path names. The tree takes
   // the keyboard, except after a reported failure: the keyboard then stays
