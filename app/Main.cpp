@@ -958,6 +958,7 @@ void TfrmMain::SearchFinished() {
 }
 
 void TfrmMain::lvFindResultsDeletion(TObject*, TListItem* Item) {
+  ListItemGone(Item);
   delete ItemHit(Item);
   Item->SetData(nullptr);
 }

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <functional>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "app/dmodCommonU.h"
@@ -376,15 +378,21 @@ class TfrmMain : public TForm {
   // Takes a deleted row out of its list: past "Yes to All" of a delete of
   // many rows, with the others at the end of the command.
   void RemoveListItem(TListItem* Item);
+  // Told by the lists' deletion handlers of each row that leaves: a delete
+  // command under way passes it over.
+  void ListItemGone(TListItem* Item);
+  // The rows that left a list while a delete command went through the rows
+  // chosen in it; none outside one.
+  std::unordered_set<TListItem*>* listItemsGone_ = nullptr;
   // The nodes the tree has read of a key that went leave the tree: below
   // its own root key, and below every other root key that shows the same
   // key (the system knows it by Identity, RegKeyIdentity): HKEY_CURRENT_USER
-  // and HKEY_USERS\<SID>, HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE\Software\
-  // Classes. Except and the nodes on the way to the selected key stay
-  // (whoever took the key re-opens the tree there). With Collapse each such
-  // node that is open is collapsed instead (part of the key may be gone; it
-  // is read again when shown). RootIdentity names a root key as the system
-  // does (RegKeyIdentity when none is given).
+  // and HKEY_USERS\<SID>, HKEY_CLASSES_ROOT and
+  // HKEY_LOCAL_MACHINE\Software\Classes. Except and the nodes on the way to
+  // the selected key stay (whoever took the key re-opens the tree there).
+  // With Collapse each such node that is open is collapsed instead (part of
+  // the key may be gone; it is read again when shown). RootIdentity names a
+  // root key as the system does (RegKeyIdentity when none is given).
   void DropKeyNodes(TRegRoot Root, const String& Path, const String& Identity, bool Collapse = false,
                     TTreeExNode* Except = nullptr, const std::function<String(TRegRoot)>& RootIdentity = {});
   String ItemCaption(TListItem* Item) { return Item->GetCaption(); }
