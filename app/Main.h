@@ -399,6 +399,9 @@ class TfrmMain : public TForm {
   String LayoutKey(const wchar_t* Name) const;
   String ToolbarsKey() const { return SettingsKey + L"\\Toolbars"; }
   bool shown_ = false;
+  // The root keys' names as the find results show them, read at the start
+  // of a batch of results for all its hits; none outside a batch.
+  std::vector<std::pair<TRegRoot, String>> batchRootNames_;
   // From the toolbars' placing at start to the close: hiding both the menu
   // bar and the View toolbar shows the other one again.
   bool toolbarsPlaced_ = false;
