@@ -106,6 +106,7 @@ void TfrmMain::lvBookmarksEdited(TObject*, TListItem* Item, String& S) {
 }
 
 void TfrmMain::lvBookmarksDeletion(TObject*, TListItem* Item) {
+  ListItemGone(Item);
   delete ItemBookmark(Item);
   Item->SetData(nullptr);
 }

@@ -51,6 +51,11 @@ struct TChangeMute {
 
 TTreeExNode* TfrmMain::GetSelectedNode() { return treeRegTree->GetSelection(); }
 
+void TfrmMain::EndKeyEdit() {
+  if (treeRegTree->HandleAllocated() && treeRegTree->IsEditing())
+    SendMessageW(treeRegTree->GetHandle(), TVM_ENDEDITLABELNOW, FALSE, 0);
+}
+
 void TfrmMain::InitRegTree() {
   treeRegTree->Items()->Clear();
   TTreeExNode* top = treeRegTree->Items()->AddChild(nullptr, L"My Registry");
@@ -522,6 +527,9 @@ void TfrmMain::RefreshTree() {
   // The tree is built again and the selected key's values listed anew (an
   // import refreshes so too): the hourglass from the start.
   TWaitCursor wait;
+  // A key being renamed is read again by its new name (the rebuilt tree
+  // would end the edit with its node gone).
+  EndKeyEdit();
   SetStatusText(L"Refreshing...");
   TTreeExNode* node = GetSelectedNode();
   if (dmodCommon->NodeHasData(node)) {

@@ -930,18 +930,31 @@ void TfrmMain::SearchStarted() {
 void TfrmMain::AddFindResult(TSearchHit* Hit) {
   TListItem* item = lvFindResults->Items()->Add();
   item->SetData(Hit);
-  item->SetCaption(dmodCommon->GetRootKeyName(Hit->RootKey, rnmByOption));
+  const String* rootName = nullptr;
+  for (const auto& [root, name] : batchRootNames_)
+    if (root == Hit->RootKey) rootName = &name;
+  if (rootName)
+    item->SetCaption(*rootName);
+  else
+    item->SetCaption(dmodCommon->GetRootKeyName(Hit->RootKey, rnmByOption));
   for (int column = 1; column <= 3; ++column) item->SubItems()->Add(FindResultText(*Hit, column));
 }
 
 void TfrmMain::FindResultBatch(bool Begin) {
   // A list that is drawn while it takes items lays itself out and repaints
   // for each of them (about a millisecond a hit): a batch is added with
-  // the drawing held and is drawn once at its end.
-  if (Begin)
+  // the drawing held and is drawn once at its end. The root keys' names
+  // are read once for the batch too: the setting that names them is looked
+  // up by its name (a search of the whole registry hands over hundreds of
+  // thousands of hits).
+  batchRootNames_.clear();
+  if (Begin) {
+    for (const TRootKeyEntry& e : RootKeyTable)
+      batchRootNames_.emplace_back(e.Root, dmodCommon->GetRootKeyName(e.Root, rnmByOption));
     lvFindResults->Items()->BeginUpdate();
-  else
+  } else {
     lvFindResults->Items()->EndUpdate();
+  }
 }
 
 void TfrmMain::SearchProgress(const String& KeyPath) { lblFindStats->SetCaption(L"Search in progress... " + KeyPath); }
@@ -958,6 +971,7 @@ void TfrmMain::SearchFinished() {
 }
 
 void TfrmMain::lvFindResultsDeletion(TObject*, TListItem* Item) {
+  ListItemGone(Item);
   delete ItemHit(Item);
   Item->SetData(nullptr);
 }
@@ -997,6 +1011,7 @@ void TfrmMain::mnuFile_PreferencesClick(TObject*) {
 void TfrmMain::mnuFile_ExitClick(TObject*) { Close(); }
 
 TTreeExNode* TfrmMain::SelectedKeyNode() {
+  EndKeyEdit();
   TTreeExNode* n = GetSelectedNode();
   if (dmodCommon->NodeHasData(n)) return n;
   // Said in place of what an earlier command reported, which would read as

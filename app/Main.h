@@ -4,6 +4,8 @@
 #pragma once
 
 #include <functional>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "app/dmodCommonU.h"
@@ -137,7 +139,13 @@ class TfrmMain : public TForm {
   TTreeExNode* GetSelectedNode();
   // The selected node when it is a key; else (the top node "My Registry",
   // which is no key) none, and the status says that no key is selected.
+  // An edit of a key's name under way ends first (EndKeyEdit).
   TTreeExNode* SelectedKeyNode();
+  // Ends an edit of a key's name under way as leaving its box ends it, the
+  // name typed taken: a command on the tree then finds the key by the name
+  // it has. (A command's question or list takes the focus, which ends the
+  // edit anyway, behind the command's back.)
+  void EndKeyEdit();
   // Opens the tree along the path and selects the deepest key reached;
   // Reached tells whether that is the key the path names. The tree takes
   // the keyboard, except after a reported failure: the keyboard then stays
@@ -370,21 +378,30 @@ class TfrmMain : public TForm {
   // Takes a deleted row out of its list: past "Yes to All" of a delete of
   // many rows, with the others at the end of the command.
   void RemoveListItem(TListItem* Item);
+  // Told by the lists' deletion handlers of each row that leaves: a delete
+  // command under way passes it over.
+  void ListItemGone(TListItem* Item);
+  // The rows that left a list while a delete command went through the rows
+  // chosen in it; none outside one.
+  std::unordered_set<TListItem*>* listItemsGone_ = nullptr;
   // The nodes the tree has read of a key that went leave the tree: below
   // its own root key, and below every other root key that shows the same
   // key (the system knows it by Identity, RegKeyIdentity): HKEY_CURRENT_USER
-  // and HKEY_USERS\<SID>, HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE\Software\
-  // Classes. Except and the nodes on the way to the selected key stay
-  // (whoever took the key re-opens the tree there). With Collapse each such
-  // node that is open is collapsed instead (part of the key may be gone; it
-  // is read again when shown). RootIdentity names a root key as the system
-  // does (RegKeyIdentity when none is given).
+  // and HKEY_USERS\<SID>, HKEY_CLASSES_ROOT and
+  // HKEY_LOCAL_MACHINE\Software\Classes. Except and the nodes on the way to
+  // the selected key stay (whoever took the key re-opens the tree there).
+  // With Collapse each such node that is open is collapsed instead (part of
+  // the key may be gone; it is read again when shown). RootIdentity names a
+  // root key as the system does (RegKeyIdentity when none is given).
   void DropKeyNodes(TRegRoot Root, const String& Path, const String& Identity, bool Collapse = false,
                     TTreeExNode* Except = nullptr, const std::function<String(TRegRoot)>& RootIdentity = {});
   String ItemCaption(TListItem* Item) { return Item->GetCaption(); }
   String LayoutKey(const wchar_t* Name) const;
   String ToolbarsKey() const { return SettingsKey + L"\\Toolbars"; }
   bool shown_ = false;
+  // The root keys' names as the find results show them, read at the start
+  // of a batch of results for all its hits; none outside a batch.
+  std::vector<std::pair<TRegRoot, String>> batchRootNames_;
   // From the toolbars' placing at start to the close: hiding both the menu
   // bar and the View toolbar shows the other one again.
   bool toolbarsPlaced_ = false;

@@ -2,10 +2,12 @@
 // each names), and opening a find result in the tree.
 #include "app/Main.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -262,8 +264,18 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
                                bool (TfrmMain::*Taken)(TListItem*)) {
   TListItem* current = List->GetSelected();
   if (!current) return;
+  // The list may change while the user is asked (a search still running
+  // adds its hits, and sorts them all at its end): the rows chosen are
+  // gone through as they were chosen, each once, and a row that left the
+  // list meanwhile is passed over.
+  std::unordered_set<TListItem*> gone;
+  listItemsGone_ = &gone;
+  struct TUnwatch {
+    std::unordered_set<TListItem*>*& Gone;
+    ~TUnwatch() { Gone = nullptr; }
+  } unwatch{listItemsGone_};
   if (List->GetSelCount() == 1) {
-    if (dmodCommon->ConfirmDelete(Kind, (this->*Text)(current))) (this->*Delete)(current);
+    if (dmodCommon->ConfirmDelete(Kind, (this->*Text)(current)) && !gone.count(current)) (this->*Delete)(current);
     return;
   }
   int answer = mrNo;
@@ -279,15 +291,17 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
       if (Items) Items->EndUpdate();
     }
   } end{listDeleteRun_};
-  while (current && answer != mrCancel) {
-    TListItem* next = List->GetNextItem(current, sdAll, TItemStates{isSelected});
+  std::vector<TListItem*> chosen;
+  for (; current; current = List->GetNextItem(current, sdAll, TItemStates{isSelected})) chosen.push_back(current);
+  for (TListItem* item : chosen) {
+    if (answer == mrCancel) break;
+    if (!gone.empty() && gone.count(item)) continue;
     // What a Yes given before took already is not asked about again.
-    if (answer != mrYesToAll && Taken && (this->*Taken)(current)) {
+    if (answer != mrYesToAll && Taken && (this->*Taken)(item)) {
       ++count;
-      current = next;
       continue;
     }
-    if (answer != mrYesToAll) answer = dmodCommon->ConfirmDeleteEach(Kind, (this->*Text)(current));
+    if (answer != mrYesToAll) answer = dmodCommon->ConfirmDeleteEach(Kind, (this->*Text)(item));
     if (answer == mrCancel) break;
     if (answer == mrYesToAll && !run.Batch) {
       run.Batch = true;
@@ -295,13 +309,21 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
       end.Items = List->Items();
       end.Items->BeginUpdate();
     }
-    if ((answer == mrYes || answer == mrYesToAll) && (this->*Delete)(current)) ++count;
-    current = next;
+    if ((answer == mrYes || answer == mrYesToAll) && (this->*Delete)(item)) ++count;
     if (run.Batch) run.Paint.Poll();
   }
-  // The rows deleted past "Yes to All" leave together.
+  listItemsGone_ = nullptr;
+  // The rows deleted past "Yes to All" leave together (those still there).
+  if (!gone.empty())
+    run.Removed.erase(std::remove_if(run.Removed.begin(), run.Removed.end(),
+                                     [&gone](TListItem* Item) { return gone.count(Item) != 0; }),
+                      run.Removed.end());
   List->DeleteItems(run.Removed);
   dmodCommon->SetStatusText(Status + IntToStr(count));
+}
+
+void TfrmMain::ListItemGone(TListItem* Item) {
+  if (listItemsGone_) listItemsGone_->insert(Item);
 }
 
 void TfrmMain::RemoveListItem(TListItem* Item) {

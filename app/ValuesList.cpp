@@ -205,6 +205,7 @@ void TfrmMain::FillValueItem(TRegistry& Reg, TListItem* Item, const String& Valu
 }
 
 void TfrmMain::lvKeyValuesDeletion(TObject*, TListItem* Item) {
+  ListItemGone(Item);
   delete ItemValue(Item);
   Item->SetData(nullptr);
 }

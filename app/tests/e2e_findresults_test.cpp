@@ -56,6 +56,21 @@ class FindResults : public EditorTest {
     testsupport::PressKey(VK_RETURN);
     return PumpUntil([&] { return GetFocus() == Window->lvKeyValues->GetHandle(); }, 10000);
   }
+  // The test's data key as HKEY_USERS shows it: "\<the user's SID>\" and
+  // the path below HKEY_CURRENT_USER.
+  String UsersData() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return String();
+    alignas(TOKEN_USER) BYTE user[256];
+    DWORD size = 0;
+    const bool got = GetTokenInformation(token, TokenUser, user, sizeof user, &size);
+    CloseHandle(token);
+    wchar_t* sid = nullptr;
+    if (!got || !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid)) return String();
+    const String path = String(L"\\") + sid + L"\\" + Data;
+    LocalFree(sid);
+    return path;
+  }
   // Delete pressed on the keyboard with the window in front.
   void PressDelete() {
     SetForegroundWindow(Window->GetHandle());
@@ -423,16 +438,8 @@ TEST_F(FindResults, ResultsTakenWithAKeyDeletedBeforeThemGoAsDeleted) {
   }
 
   // The same keys below HKEY_USERS, by the user's security identifier.
-  HANDLE token = nullptr;
-  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
-  alignas(TOKEN_USER) BYTE user[256];
-  DWORD size = 0;
-  ASSERT_TRUE(GetTokenInformation(token, TokenUser, user, sizeof user, &size));
-  CloseHandle(token);
-  wchar_t* sid = nullptr;
-  ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid));
-  const String users = String(L"\\") + sid + L"\\" + Data;
-  LocalFree(sid);
+  const String users = UsersData();
+  ASSERT_FALSE(users.empty());
   ASSERT_TRUE(RegKeyExists(RegRoot::Users, users));
   Write(String(Data) + L"\\A", L"v", REG_SZ, Sz(L"1"));
   Write(String(Data) + L"\\B\\Sub", L"w", REG_SZ, Sz(L"2"));
@@ -651,16 +658,8 @@ TEST_F(FindResults, AKeyDeletedThroughItsResultLeavesTheTree) {
 // tree below HKEY_CURRENT_USER leaves it below HKEY_USERS\<SID>.
 TEST_F(FindResults, AKeyDeletedLeavesTheTreeUnderEveryRootKeyThatShowsIt) {
   for (const wchar_t* k : {L"\\One", L"\\Two", L"\\Three"}) CreateKey(String(Data) + k);
-  HANDLE token = nullptr;
-  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
-  alignas(TOKEN_USER) BYTE user[256];
-  DWORD size = 0;
-  ASSERT_TRUE(GetTokenInformation(token, TokenUser, user, sizeof user, &size));
-  CloseHandle(token);
-  wchar_t* sid = nullptr;
-  ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid));
-  const String users = String(L"\\") + sid + L"\\" + Data;
-  LocalFree(sid);
+  const String users = UsersData();
+  ASSERT_FALSE(users.empty());
   Start();
   TTreeExNode* mine = Open();
   ASSERT_NE(mine, nullptr);
@@ -703,6 +702,69 @@ TEST_F(FindResults, AKeyDeletedLeavesTheTreeUnderEveryRootKeyThatShowsIt) {
   EXPECT_EQ(children(mine), std::vector<String>{L"Trois"});
   EXPECT_TRUE(children(theirs).empty());
   EXPECT_TRUE(Errors.empty());
+}
+
+// Results chosen and deleted while their search still runs: the search ends
+// (and sorts its results by root key), one more hit comes in and a chosen
+// result leaves the list while the first question is up. Exactly the
+// results chosen and still listed are asked about, each once, in the order
+// they were chosen in, and deleted; the hit that came later is not (the
+// walk on from the "next" result in the sorted list left a chosen result
+// out).
+TEST_F(FindResults, ResultsChosenWhileTheSearchRunsAreAskedAboutOnceEachWhateverItsEndDoes) {
+  for (const wchar_t* name : {L"u1", L"u2", L"u3", L"c1", L"late"}) Write(Data, name, REG_SZ, Sz(L"x"));
+  const String users = UsersData();
+  ASSERT_FALSE(users.empty());
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  const String mine = L"\\" + Data + L"\\";
+  Window->SearchStarted();
+  // In the order of a walk of the whole registry: below HKEY_USERS first,
+  // which the end of the search sorts after HKEY_CURRENT_USER.
+  Window->AddFindResult(new TSearchHit{hkValueName, RegRoot::Users, users + L"\\", L"u1", L""});
+  Window->AddFindResult(new TSearchHit{hkValueName, RegRoot::Users, users + L"\\", L"u2", L""});
+  Window->AddFindResult(new TSearchHit{hkValueName, RegRoot::Users, users + L"\\", L"u3", L""});
+  Window->AddFindResult(new TSearchHit{hkValueName, RegRoot::CurrentUser, mine, L"c1", L""});
+  TListViewQ* results = Window->lvFindResults;
+  std::vector<String> chosen;
+  for (int i = 0; i < results->Items()->GetCount(); ++i)
+    if (ItemHit(results->Items()->GetItem(i))->ValueName != L"u3")
+      chosen.push_back(Window->GetFindResultText(results->Items()->GetItem(i)));
+  results->SelectAll();
+  results->SetItemFocused(results->Items()->GetItem(0));
+  Foreground(results);
+
+  TfrmConfirm* c = F.Confirm;
+  std::vector<String> asked;
+  auto askingAnew = [&] {
+    return c->GetVisible() && GetForegroundWindow() == c->GetHandle() &&
+           (asked.empty() || c->lblPrompt2->GetCaption() != asked.back());
+  };
+  auto yes = [&] {
+    asked.push_back(c->lblPrompt2->GetCaption());
+    testsupport::InputScript().Click(testsupport::ClientCentre(c->btnYes->GetHandle())).Post();
+  };
+  Script s;
+  s.Steps = {{askingAnew,
+              [&] {
+                Window->AddFindResult(new TSearchHit{hkValueName, RegRoot::CurrentUser, mine, L"late", L""});
+                for (int i = 0; i < results->Items()->GetCount(); ++i)
+                  if (ItemHit(results->Items()->GetItem(i))->ValueName == L"u3") results->Items()->Delete(i);
+                Window->SearchFinished();
+                yes();
+              }},
+             {askingAnew, yes},
+             {askingAnew, yes},
+             {[&] { return !c->GetVisible() && Window->GetStatusText().rfind(L"Find results deleted: ", 0) == 0; },
+              [] {}}};
+  EXPECT_EQ(s.Run([] { testsupport::InputScript().Press(VK_DELETE).Post(); }), s.Steps.size());
+  EXPECT_EQ(asked, chosen);
+  EXPECT_EQ(Window->GetStatusText(), L"Find results deleted: 3");
+  EXPECT_EQ(ValueNames(Data), (std::vector<String>{L"late", L"u3"}));
+  ASSERT_EQ(results->Items()->GetCount(), 1);
+  EXPECT_EQ(ItemHit(results->Items()->GetItem(0))->ValueName, L"late");
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_TRUE(Messages().empty());
 }
 
 }  // namespace

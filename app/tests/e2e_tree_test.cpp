@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "app/Dialogs.h"
+#include "app/ItemData.h"
 #include "app/PlacesDialogs.h"
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
@@ -268,6 +269,62 @@ TEST_F(Tree, TheLongestKeyNameIsEditedWholeAndALongerOneIsRefused) {
     EXPECT_EQ(Window->GetSelectedNode()->GetText(), longest);
   }
   EXPECT_TRUE(Errors.empty());
+}
+
+// Commands typed while a key's new name is in its edit box (F2) end the
+// edit as leaving the box does, then act on the key by its new name:
+// Ctrl+D deletes the renamed key (the question took the focus, the rename
+// happened behind it, and the delete went for the old name: "Key delete
+// failed"), F5 reads the tree again with the renamed key selected and no
+// other key renamed, Ctrl+B bookmarks the key by its new path.
+TEST_F(Tree, CommandsDuringAKeyNameEditActOnTheKeyByItsNewName) {
+  for (const wchar_t* k : {L"Del", L"Ren", L"Mark", L"Other"}) CreateKey(String(Data) + L"\\" + k);
+  Start();
+  TCustomTreeEx* tree = Window->treeRegTree;
+  auto typeName = [&](const String& Key, const String& Name) {
+    ASSERT_NE(Open(Key), nullptr);
+    EditorTest::Foreground(tree);
+    testsupport::PressKey(VK_F2);
+    ASSERT_TRUE(PumpUntil([&] { return tree->IsEditing(); }, 10000));
+    testsupport::InputScript().Press('A', {VK_CONTROL}).Text(Name).Send();
+    dlgtest::Pump(30);
+  };
+  auto subkeys = [&] { return testsupport::reg::SubkeyNames(Data); };
+
+  typeName(L"Del", L"Deleted");
+  TfrmConfirm* c = F.Confirm;
+  Script s;
+  s.Steps = {{[c] { return c->GetVisible() && GetForegroundWindow() == c->GetHandle(); },
+              [c] { testsupport::InputScript().Click(testsupport::ClientCentre(c->btnYes->GetHandle())).Post(); }},
+             {[&] { return !c->GetVisible() && Window->GetStatusText().rfind(L"Key delete", 0) == 0; }, [] {}}};
+  EXPECT_EQ(s.Run([] { testsupport::InputScript().Press('D', {VK_CONTROL}).Post(); }), s.Steps.size());
+  EXPECT_EQ(subkeys(), (std::vector<String>{L"Mark", L"Other", L"Ren"}));
+  EXPECT_EQ(Window->GetStatusText(), L"Key deleted.");
+  EXPECT_FALSE(tree->IsEditing());
+  EXPECT_TRUE(Errors.empty());
+
+  typeName(L"Ren", L"Renamed");
+  testsupport::PressKey(VK_F5);
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetStatusText() == L"Refresh complete."; }, 10000));
+  if (tree->IsEditing()) testsupport::PressKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !tree->IsEditing() && !dmodCommon->Logic.IsWorking(); }, 10000));
+  EXPECT_EQ(subkeys(), (std::vector<String>{L"Mark", L"Other", L"Renamed"}));
+  ASSERT_NE(Window->GetSelectedNode(), nullptr);
+  EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Renamed");
+
+  typeName(L"Mark", L"Marked");
+  testsupport::PressKey('B', {VK_CONTROL});
+  TListItems* marks = Window->lvBookmarks->Items();
+  ASSERT_TRUE(PumpUntil([&] { return marks->GetCount() == 1; }, 10000));
+  if (Window->lvBookmarks->IsEditing()) testsupport::PressKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return !tree->IsEditing() && !Window->lvBookmarks->IsEditing(); }, 10000));
+  EXPECT_EQ(subkeys(), (std::vector<String>{L"Marked", L"Other", L"Renamed"}));
+  const TBookmark* mark = ItemBookmark(marks->GetItem(0));
+  ASSERT_NE(mark, nullptr);
+  EXPECT_EQ(mark->KeyPath, L"\\" + Data + L"\\Marked");
+  EXPECT_EQ(marks->GetItem(0)->GetCaption(), L"Marked");
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_TRUE(Messages().empty());
 }
 
 }  // namespace
