@@ -805,9 +805,12 @@ void TfrmMain::ApplySizeOptions() {
 void TfrmMain::ApplySplitOption() {
   // panelTop fills what the lower pane leaves: the stored height is
   // restored by giving the lower pane the rest (each keeping its minimum).
-  int total = panelTop->GetHeight() + pagExtras->GetHeight();
-  int tp = dmodCommon->OptionInt(SettingName::TPHeight);
-  if (tp < 30 || total - tp < 50) return;
+  // A height that no longer fits (the window was fitted to a smaller or
+  // denser screen than the one it was stored on) gives the upper pane all
+  // the window has room for; the lower pane keeps its splitter's minimum.
+  const int total = panelTop->GetHeight() + pagExtras->GetHeight();
+  const int tp = std::min(dmodCommon->OptionInt(SettingName::TPHeight), total - spltHorizontal->GetMinSize());
+  if (tp < kUpperPaneMinHeight) return;
   // The pane keeps its bottom edge: grown downwards it would pass the
   // status bar's and be aligned below it.
   const int h = total - tp;

@@ -406,6 +406,36 @@ TEST_F(ScreenDpi, SizesFittedToTheScreenComeBackWholeOnTheirOwnScreen) {
   expectKept(L"TPHeight");
 }
 
+// A normal window stored larger than the screen is fitted to it, and its
+// panes to the fitted window: the upper pane as asked where it fits, else
+// as tall as the window allows, the find pane the rest (the find pane kept
+// the height it was laid out at in the stored window, squashing the upper
+// pane). The heights asked for are stored again while nobody moves them.
+TEST_F(ScreenDpi, AWindowStoredLargerThanTheScreenSplitsAsAsked) {
+  const String form = Settings + L"\\MainForm";
+  for (const int asked : {400, 900}) {
+    SCOPED_TRACE(asked);
+    DeleteTree(Settings);
+    Write(Settings + L"\\General", L"BookmarkFile", REG_SZ, Sz(BookmarkFile));
+    for (const auto& [name, value] : {std::pair{L"Left", 40}, {L"Top", 10}, {L"Width", 1800}, {L"Height", 1500},
+                                      {L"TPHeight", asked}, {L"WindowState", 0}, {L"PixelsPerInch", 96}})
+      Write(form, name, REG_DWORD, Dw(value));
+    Start();
+    dlgtest::Pump(50);
+    RECT work{}, shown{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    GetWindowRect(Window->GetHandle(), &shown);
+    EXPECT_LE(shown.bottom - shown.top, work.bottom - work.top);
+    const int room = Window->GetClientHeight() - Window->tbdTop->GetHeight() - Window->sbStatus->GetHeight() -
+                     Window->spltHorizontal->GetHeight();
+    const int upper = std::min(MulDiv(asked, Dpi(), 96), room - Window->spltHorizontal->GetMinSize());
+    EXPECT_EQ(Window->panelTop->GetHeight(), upper);
+    EXPECT_EQ(Window->pagExtras->GetHeight(), room - upper);
+    Stop();
+    EXPECT_EQ(MulDiv(StoredInt(form, L"TPHeight"), 96, StoredInt(form, L"PixelsPerInch")), asked);
+  }
+}
+
 // A size stored with the wrong type takes its default, which is this
 // screen's already: it is not scaled once more from the dots per inch
 // stored with the other sizes.
