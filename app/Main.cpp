@@ -564,8 +564,13 @@ void TfrmMain::FormShow(TObject*) {
   // that the toolbar is bigger here, or of another size) may leave a
   // toolbar partly off the work area, its close button out of reach: it
   // comes wholly onto it. Places wholly on the work area stay as stored.
-  for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation})
-    if (t->GetFloating()) t->MoveOnScreen(false);
+  for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation}) {
+    if (!t->GetFloating()) continue;
+    const POINT asked = t->FloatingPosition;
+    t->MoveOnScreen(false);
+    const POINT shown = t->FloatingPosition;
+    if (shown.x != asked.x || shown.y != asked.y) keptFloatingPlaces_.push_back({t, asked, shown});
+  }
   InitRegTree();
   LoadBookmarks(GetBookmarkFileName(true), true);
   if (dmodCommon->OptionBool(SettingName::ReopenPrevious)) {
@@ -580,11 +585,26 @@ void TfrmMain::FormClose(TObject*, TCloseAction&) {
   toolbarsPlaced_ = false;
   dmodCommon->Logic.StopSearchAndWait();
   SaveBookmarks(GetBookmarkFileName(true));
+  // A floating toolbar still where the start brought it is stored at its
+  // stored place: back on the screen it was stored on, it is where the
+  // user put it.
+  std::vector<std::pair<TSkinToolbar*, POINT>> shownPlaces;
+  for (const TKeptFloatingPlace& k : keptFloatingPlaces_) {
+    const POINT now = k.Bar->FloatingPosition;
+    if (now.x != k.Shown.x || now.y != k.Shown.y) continue;
+    shownPlaces.push_back({k.Bar, now});
+    k.Bar->FloatingPosition = k.Asked;
+  }
+  auto backToShown = [&] {
+    for (const auto& [bar, place] : shownPlaces) bar->FloatingPosition = place;
+  };
   try {
     BarRegSavePositions(this, HKEY_CURRENT_USER, ToolbarsKey());
   } catch (const Exception& E) {
+    backToShown();
     dmodCommon->ShowException(E, L"An exception occurred attempting to save the toolbar positions.");
   }
+  backToShown();
   SaveOptions();
 }
 

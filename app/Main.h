@@ -360,6 +360,14 @@ class TfrmMain : public TForm {
   // and what the window showed of them at start-up (fitted to the screen
   // and the panes): unchanged, they are stored as they were asked for.
   TKeptSize keptTop_, keptLeft_, keptWidth_, keptHeight_, keptTreeWidth_, keptTopHeight_;
+  // A floating toolbar that the start brought wholly onto the work area:
+  // its stored place and where it came up. Left there, it is stored where
+  // it was stored.
+  struct TKeptFloatingPlace {
+    TSkinToolbar* Bar;  // one of the window's toolbars
+    POINT Asked, Shown;
+  };
+  std::vector<TKeptFloatingPlace> keptFloatingPlaces_;
   void NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath);
   // Taken, when given, drops an item whose target an earlier deletion of
   // the same command took (true: it counts as deleted) before it is asked

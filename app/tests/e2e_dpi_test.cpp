@@ -510,7 +510,10 @@ TEST_F(ScreenDpi, AFloatingToolbarShowsItsWholeCaption) {
 // A toolbar stored floating near the work area's bottom-right corner,
 // where at the dots per inch it was stored at it fitted, comes up as big
 // as it is on this screen wholly on the work area, its close button in
-// reach; one stored wholly on the work area comes up where it was.
+// reach; one stored wholly on the work area comes up where it was. Left
+// where the start brought it, it is stored where it was stored (back on
+// its own screen it was 45 pixels left of where the user put it); moved by
+// the user, where the user put it.
 TEST_F(ScreenDpi, AToolbarStoredFloatingComesUpWhollyOnTheWorkArea) {
   const String stored = Settings + L"\\Toolbars\\tbrView";
   auto storeFloating = [&](LONG Left, LONG Top) {
@@ -546,6 +549,25 @@ TEST_F(ScreenDpi, AToolbarStoredFloatingComesUpWhollyOnTheWorkArea) {
   const RECT close = Window->tbrView->GetFloatingParent()->GetCloseButtonRect();
   const POINT closeCentre{fr.left + (close.left + close.right) / 2, fr.top + (close.top + close.bottom) / 2};
   EXPECT_TRUE(PtInRect(&wa, closeCentre));
+  Stop();
+  auto storedAt = [&] {
+    DWORD type = 0;
+    std::string left, top;
+    Read(stored, L"FloatLeft", type, left);
+    Read(stored, L"FloatTop", type, top);
+    return std::pair{left, top};
+  };
+  EXPECT_EQ(storedAt(), std::pair(Sz(IntToStr(wa.right - width + 45)), Sz(IntToStr(wa.bottom - height + 10))));
+
+  // Dragged by its caption 40 pixels left and up.
+  Start();
+  fr = floatingRect();
+  const RECT caption = Window->tbrView->GetFloatingParent()->GetCaptionRect();
+  const POINT grip{fr.left + caption.left + 8, fr.top + (caption.top + caption.bottom) / 2};
+  ASSERT_TRUE(testsupport::Drag({grip, POINT{grip.x - 40, grip.y - 40}}));
+  ASSERT_TRUE(PumpUntil([&] { return floatingRect().left == fr.left - 40; })) << floatingRect().left;
+  Stop();
+  EXPECT_EQ(storedAt(), std::pair(Sz(IntToStr(fr.left - 40)), Sz(IntToStr(fr.top - 40))));
 }
 
 // The tree's rows follow the font the options give, up and down again.
