@@ -1268,11 +1268,12 @@ void TfrmMain::GoToPath(const String& Text) {
   }
   bool reached = false;
   TTreeExNode* node = ExpandToBranch(root, path, true, &reached);
-  if (reached && node)
+  if (!reached || !node)
+    dmodCommon->SetStatusText(AppText::KeyNotFound);
+  else if (!ValuesUnread)
     dmodCommon->SetStatusText(L"Key opened: " + dmodCommon->GetNodeRootKeyName(node, rnmByOption) +
                               dmodCommon->GetNodeKeyPath(node));
-  else
-    dmodCommon->SetStatusText(AppText::KeyNotFound);
+  // (A key reached that can't be read keeps the status its listing gave.)
 }
 
 void TfrmMain::mnuNavigation_GotoClick(TObject*) {

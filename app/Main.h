@@ -171,6 +171,9 @@ class TfrmMain : public TForm {
   // values (read apart from the window's thread), before it reads them.
   static std::function<void()> ReadingValuesHook;
   void LoadValues(TTreeExNode* Node);
+  // The last listing of a key's values (LoadValues) could not read them:
+  // the list is empty and the status says that the key can't be read.
+  bool ValuesUnread = false;
   // False (the list emptied) when the key's values can't be listed.
   bool ListValues(TRegistry& Reg);
   void FillValueItem(TRegistry& Reg, TListItem* Item, const String& ValueName);

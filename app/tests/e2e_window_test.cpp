@@ -279,7 +279,10 @@ TEST_F(AppWindow, ClickingAKeyDeletedElsewhereShowsTheErrorAndAnEmptyList) {
 // A key that is listed but can't be opened (a link to a key that is not
 // there), clicked in the tree: said plainly to be unreadable, and why (the
 // program has not lost step, and no restart helps), with an empty list.
-// The key above it deleted from the tree (Delete) takes it along.
+// Opened by its path typed in the address box, it is said so too, never
+// "Key opened" (nor, made while the tree showed its parent's keys, "does
+// not exist"). The key above it deleted from the tree (Delete) takes it
+// along.
 TEST_F(AppWindow, AListedKeyThatCantBeOpenedIsSaidUnreadableAndGoesWithTheKeyAbove) {
   const String target = L"\\Registry\\User\\ZembrioNoSuchUser\\Missing";
   testsupport::reg::CreateLink(Data + L"\\Top\\Dangling", target);
@@ -298,6 +301,30 @@ TEST_F(AppWindow, AListedKeyThatCantBeOpenedIsSaidUnreadableAndGoesWithTheKeyAbo
                                         L"\nIt is a link to a key that does not exist: " + target + L"."});
   EXPECT_EQ(Window->GetStatusText(), L"Unable to read the values of the key " + where + L".");
   EXPECT_EQ(Window->lvKeyValues->Items()->GetCount(), 0);
+
+  for (const String name : {L"Dangling", L"Later"}) {
+    SCOPED_TRACE(WideToAnsi(name));
+    if (name == L"Later") testsupport::reg::CreateLink(Data + L"\\Top\\Later", target);
+    testsupport::Click(NodeCentre(top));
+    ASSERT_TRUE(PumpUntil([&] { return Window->GetSelectedNode() == top; }));
+    Errors.clear();
+    const String path = L"HKEY_CURRENT_USER\\" + Data + L"\\Top\\" + name;
+    Window->txtPath->SetText(path);
+    TBarItemViewer* box = Window->tbrNavigation->View()->Find(Window->txtPath);
+    ASSERT_NE(box, nullptr);
+    const RECT r = box->BoundsRect;
+    testsupport::InputScript()
+        .Click(testsupport::ScreenPoint(Window->tbrNavigation->GetHandle(), (r.left + r.right) / 2,
+                                        (r.top + r.bottom) / 2))
+        .Press(VK_RETURN)
+        .Post();
+    ASSERT_TRUE(PumpUntil([&] { return !Errors.empty() || !Messages().empty(); }));
+    dlgtest::Pump(30);
+    EXPECT_EQ(Errors, std::vector<String>{L"The values of the key can't be read.\n\nKey: " + path +
+                                          L"\nIt is a link to a key that does not exist: " + target + L"."});
+    EXPECT_TRUE(Messages().empty()) << WideToAnsi(Messages().empty() ? String() : Messages()[0]);
+    EXPECT_EQ(Window->GetStatusText(), L"Unable to read the values of the key " + path + L".");
+  }
 
   testsupport::Click(NodeCentre(top));
   ASSERT_TRUE(PumpUntil([&] { return Window->GetSelectedNode() == top; }));
