@@ -14,6 +14,13 @@
 TfrmMain* frmMain = nullptr;
 
 namespace {
+// Opens the address box's path once its edit has ended.
+constexpr UINT WM_OPENTYPEDPATH = WM_APP + 0x47;
+// Shows the errors the start-up held until the window showed.
+constexpr UINT WM_SHOWSTARTUPERRORS = WM_APP + 0x48;
+}  // namespace
+
+namespace {
 
 // The address box's width where it keeps one of its own, and the least it
 // is given on a row that is short of room, at 96 dots per inch.
@@ -575,8 +582,18 @@ void TfrmMain::FormShow(TObject*) {
   LoadBookmarks(GetBookmarkFileName(true), true);
   if (dmodCommon->OptionBool(SettingName::ReopenPrevious)) {
     TRegRoot root = dmodCommon->GetRootKeyFromName(dmodCommon->OptionString(SettingName::PreviousHKEY));
-    // A first start (or a damaged setting) names no root key: nothing to reopen.
-    if (root != RegRoot::None) ExpandToBranch(root, dmodCommon->OptionString(SettingName::PreviousPath), false);
+    // What the reopening has to say (a key that can't be read) is said once
+    // the window is on the screen: before it, nothing shows what it is about.
+    dmodCommon->HeldErrors = &startupErrors_;
+    try {
+      // A first start (or a damaged setting) names no root key: nothing to reopen.
+      if (root != RegRoot::None) ExpandToBranch(root, dmodCommon->OptionString(SettingName::PreviousPath), false);
+    } catch (...) {
+      dmodCommon->HeldErrors = nullptr;
+      throw;
+    }
+    dmodCommon->HeldErrors = nullptr;
+    if (!startupErrors_.empty() && HandleAllocated()) PostMessageW(GetHandle(), WM_SHOWSTARTUPERRORS, 0, 0);
   }
   SetStatusText(L"Y..yes, Captain?!?");
 }
@@ -1282,10 +1299,6 @@ void TfrmMain::mnuNavigation_GotoClick(TObject*) {
 
 void TfrmMain::tbtnNavigation_GoClick(TObject*) { GoToPath(txtPath->GetText()); }
 
-namespace {
-// Opens the address box's path once its edit has ended.
-constexpr UINT WM_OPENTYPEDPATH = WM_APP + 0x47;
-}  // namespace
 
 void TfrmMain::txtPathAcceptText(TObject* Sender, String&, bool&) {
   auto* viewer = dynamic_cast<TBarEditItemViewer*>(Sender);
@@ -1318,6 +1331,12 @@ void TfrmMain::AlignControls(TControl* aControl, TRect& r) {
 void TfrmMain::WndProc(TMessage& Message) {
   if (Message.Msg == WM_OPENTYPEDPATH) {
     tbtnNavigation_GoClick(txtPath);
+    return;
+  }
+  if (Message.Msg == WM_SHOWSTARTUPERRORS) {
+    const std::vector<String> errors = std::move(startupErrors_);
+    startupErrors_.clear();
+    for (const String& e : errors) dmodCommon->ShowErrorText(e);
     return;
   }
   TForm::WndProc(Message);

@@ -336,6 +336,27 @@ TEST_F(AppWindow, AListedKeyThatCantBeOpenedIsSaidUnreadableAndGoesWithTheKeyAbo
   EXPECT_TRUE(Errors.empty()) << WideToAnsi(Errors.empty() ? String() : Errors[0]);
 }
 
+// The start reopening a key that can't be read says so once the window is
+// on the screen, not before it shows.
+TEST_F(AppWindow, AReopenedKeyThatCantBeReadIsSaidOnceTheWindowShows) {
+  const String target = L"\\Registry\\User\\ZembrioNoSuchUser\\Missing";
+  testsupport::reg::CreateLink(Data + L"\\Dangling", target);
+  Write(Settings + L"\\General", L"BookmarkFile", REG_SZ, Sz(BookmarkFile));
+  Write(Settings + L"\\General", L"PreviousHKEY", REG_SZ, Sz(L"HKEY_CURRENT_USER"));
+  Write(Settings + L"\\General", L"PreviousPath", REG_SZ, Sz(L"\\" + Data + L"\\Dangling"));
+  std::vector<bool> windowShown;
+  TfrmError::ShowHook = [&](const String& Text) {
+    Errors.push_back(Text);
+    windowShown.push_back(Window && IsWindowVisible(Window->GetHandle()));
+  };
+  Start();
+  ASSERT_TRUE(PumpUntil([&] { return !Errors.empty(); }));
+  EXPECT_EQ(Errors, std::vector<String>{L"The values of the key can't be read.\n\nKey: HKEY_CURRENT_USER\\" + Data +
+                                        L"\\Dangling\nIt is a link to a key that does not exist: " + target + L"."});
+  EXPECT_EQ(windowShown, std::vector<bool>{true});
+  EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Dangling");
+}
+
 TEST_F(AppWindow, PanesStayInOrderAfterARestartAndInASmallWindow) {
   // A stored split that gives the lower pane more than it had while the
   // window was built: the status bar stays below it, at the bottom.
