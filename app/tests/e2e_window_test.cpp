@@ -440,28 +440,64 @@ TEST_F(AppWindow, AltSpaceThenALetterRunsTheSystemCommandOnce) {
   }
 }
 
-TEST_F(AppWindow, ShiftF10AndTheAppsKeyOpenTheTreeMenuAtTheSelectedKey) {
+// The pop-up menu asked for from the keyboard (Shift+F10, the Apps key)
+// opens below the selected key of the tree and below the row the keyboard
+// is on in each list (values, bookmarks, find results), never over the
+// rows at the list's corner.
+TEST_F(AppWindow, ShiftF10AndTheAppsKeyOpenTheMenusAtTheSelectedKeyOrRow) {
   for (int i = 0; i < 12; ++i) CreateKey(Data + L"\\K" + IntToStr(i));
+  for (int i = 0; i < 6; ++i) Write(Data + L"\\K9", L"V" + IntToStr(i), REG_SZ, Sz(L"x"));
   Start();
+  for (int i = 0; i < 6; ++i) {
+    Window->AddBookmarkItem(L"B" + IntToStr(i), RegRoot::CurrentUser, L"\\" + Data + L"\\K" + IntToStr(i));
+    Window->AddFindResult(new TSearchHit{hkKeyName, RegRoot::CurrentUser, L"\\" + Data + L"\\K" + IntToStr(i) + L"\\",
+                                         L"", L""});
+  }
   TTreeExNode* key = Open(L"K9");
   ASSERT_NE(key, nullptr);
+  // Each key in turn opens the control's menu; where it showed, in the
+  // control's client coordinates.
+  auto menuPlace = [&](TWinControl* Control) {
+    std::vector<POINT> places;
+    for (const std::vector<WORD>& mods : {std::vector<WORD>{VK_SHIFT}, std::vector<WORD>{}}) {
+      const WORD vk = mods.empty() ? VK_APPS : VK_F10;
+      RECT shown{-1000, -1000};
+      Script s;
+      s.Steps = {{[&] { return OpenPopup() != nullptr; },
+                  [&] {
+                    GetWindowRect(OpenPopup(), &shown);
+                    Post(VK_ESCAPE);
+                  }}};
+      EXPECT_EQ(s.Run([&] { testsupport::InputScript().Press(vk, mods).Post(); }), s.Steps.size())
+          << (mods.empty() ? "Apps" : "Shift+F10");
+      EXPECT_TRUE(PumpUntil([&] { return OpenPopup() == nullptr; }, 5000));
+      POINT p{shown.left, shown.top};
+      ScreenToClient(Control->GetHandle(), &p);
+      places.push_back(p);
+    }
+    return places;
+  };
   Foreground(Window->treeRegTree);
-  for (const std::vector<WORD>& mods : {std::vector<WORD>{VK_SHIFT}, std::vector<WORD>{}}) {
-    const WORD vk = mods.empty() ? VK_APPS : VK_F10;
-    const char* what = mods.empty() ? "Apps" : "Shift+F10";
-    RECT shown{};
-    Script s;
-    s.Steps = {{[&] { return OpenPopup() != nullptr; },
-                [&] {
-                  GetWindowRect(OpenPopup(), &shown);
-                  Post(VK_ESCAPE);
-                }}};
-    ASSERT_EQ(s.Run([&] { testsupport::InputScript().Press(vk, mods).Post(); }), s.Steps.size()) << what;
-    ASSERT_TRUE(PumpUntil([&] { return OpenPopup() == nullptr; }, 5000));
-    const TRect node = key->DisplayRect(true);
-    const TPoint below = Window->treeRegTree->ClientToScreen(Point(node.left, node.bottom));
-    EXPECT_NEAR(shown.left, below.x, 8) << what;
-    EXPECT_NEAR(shown.top, below.y, 8) << what;
+  const TRect node = key->DisplayRect(true);
+  for (const POINT p : menuPlace(Window->treeRegTree)) {
+    EXPECT_NEAR(p.x, node.left, 8);
+    EXPECT_NEAR(p.y, node.bottom, 8);
+  }
+  for (auto [list, page] : {std::pair<TListViewQ*, TTabSheet*>{Window->lvKeyValues, nullptr},
+                            {Window->lvBookmarks, Window->tbsBookmarks},
+                            {Window->lvFindResults, Window->tbsFindResults}}) {
+    SCOPED_TRACE(WideToAnsi(list->GetName()));
+    if (page) Window->pagExtras->SetActivePage(page);
+    Foreground(list);
+    // The third row clicked.
+    RECT row{LVIR_LABEL};
+    ASSERT_TRUE(SendMessageW(list->GetHandle(), LVM_GETITEMRECT, 2, LPARAM(&row)));
+    testsupport::Click(testsupport::ScreenPoint(list->GetHandle(), row.left + 4, (row.top + row.bottom) / 2));
+    ASSERT_TRUE(PumpUntil([&] { return list->GetItemFocused() == list->Items()->GetItem(2); }));
+    for (const POINT p : menuPlace(list)) {
+      EXPECT_NEAR(p.x, row.left, 8);
+      EXPECT_NEAR(p.y, row.bottom, 8);
+    }
   }
 }
 
