@@ -331,6 +331,12 @@ TTreeExNode* FindChildNoCase(TTreeExNode* Parent, const String& Text) {
   }
   return found;
 }
+// True when the key Path below Root is there: it opens, or it is a link
+// to a key that is not there (its parent lists it; opened, it reaches
+// nothing), which is a key that can't be read, not one that is missing.
+bool KeyIsThere(TRegistry& Reg, TRegRoot Root, const String& Path) {
+  return Reg.KeyExists(Path) || RegDanglingLink(RootHandle(Root), ApiKeyPath(Path));
+}
 // Reads the node's subkeys again: collapsed with everything below it (the
 // collapse moves a selection below it to the node), then expanded.
 void ReadLevelAgain(TTreeExNode* Node) {
@@ -361,13 +367,13 @@ TTreeExNode* TfrmMain::ExpandToBranch(TRegRoot Root, const String& Path, bool Re
     if (!current->GetExpanded()) current->Expand(false);
     // Key names compare without regard to case, as the registry does.
     TTreeExNode* child = FindChildNoCase(current, part);
-    if (child && !reg.KeyExists(dmodCommon->GetNodeKeyPath(child))) {
+    if (child && !KeyIsThere(reg, Root, dmodCommon->GetNodeKeyPath(child))) {
       // The key went (another program deleted it) since this level was
       // read: the level is read again, and the key is not there to open.
       ReadLevelAgain(current);
       child = FindChildNoCase(current, part);
     }
-    if (!child && reg.KeyExists(Path)) {
+    if (!child && KeyIsThere(reg, Root, Path)) {
       ReadLevelAgain(current);
       child = FindChildNoCase(current, part);
       if (!child) {

@@ -4,6 +4,7 @@
 #include "app/RegStore.h"
 #include "app/WaitCursor.h"
 #include "classlib/Forms.h"
+#include "classlib/Menus.h"
 #include "classlib/Registry.h"
 
 #include <windowsx.h>
@@ -304,6 +305,30 @@ void TListViewQ::WndProc(TMessage& m) {
   // Messages performed on a control without a window leave it so.
   if (ownerData_ && HandleAllocated() && (OwnerDataMessage(m) || SelectionInput(m))) return;
   TCustomListView::WndProc(m);
+}
+
+void TListViewQ::DoContextPopup(TPoint MousePos, bool& Handled) {
+  TCustomListView::DoContextPopup(MousePos, Handled);
+  if (Handled || MousePos.x != -1 || MousePos.y != -1 || !HandleAllocated()) return;
+  TPopupMenu* menu = GetPopupMenu();
+  if (!menu || !menu->GetAutoPopup()) return;
+  // The row with the keyboard's focus, else the first one chosen; with
+  // neither the menu opens at the corner.
+  const HWND h = GetHandle();
+  int row = int(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
+  if (row < 0) row = int(SendMessageW(h, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED));
+  if (row < 0) return;
+  SendMessageW(h, LVM_ENSUREVISIBLE, WPARAM(row), FALSE);
+  RECT r{LVIR_LABEL};
+  if (!SendMessageW(h, LVM_GETITEMRECT, WPARAM(row), LPARAM(&r))) return;
+  // Below the row's text, its left edge a little in (as the tree's menu).
+  RECT client;
+  ::GetClientRect(h, &client);
+  const TPoint at = ClientToScreen(Point(std::clamp<LONG>(r.left + 4, 0, client.right),
+                                         std::clamp<LONG>(r.bottom, 0, client.bottom)));
+  menu->SetPopupComponent(this);
+  menu->Popup(at.x, at.y);
+  Handled = true;
 }
 
 void TListViewQ::SyncCount() {

@@ -74,6 +74,9 @@ class TListViewQ : public TCustomListView {
   // and the selection's mark stay with their items (a focus or mark whose
   // item went moves to the item that took its row).
   void DeleteWindowRows(const std::vector<int>& Rows) override;
+  // Asked for from the keyboard (Shift+F10, the Apps key), the pop-up menu
+  // opens below the row the keyboard is on, not at the list's corner.
+  void DoContextPopup(TPoint MousePos, bool& Handled) override;
 
  private:
   // A virtual list answers the item messages of the class library from

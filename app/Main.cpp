@@ -14,6 +14,13 @@
 TfrmMain* frmMain = nullptr;
 
 namespace {
+// Opens the address box's path once its edit has ended.
+constexpr UINT WM_OPENTYPEDPATH = WM_APP + 0x47;
+// Shows the errors the start-up held until the window showed.
+constexpr UINT WM_SHOWSTARTUPERRORS = WM_APP + 0x48;
+}  // namespace
+
+namespace {
 
 // The address box's width where it keeps one of its own, and the least it
 // is given on a row that is short of room, at 96 dots per inch.
@@ -564,14 +571,29 @@ void TfrmMain::FormShow(TObject*) {
   // that the toolbar is bigger here, or of another size) may leave a
   // toolbar partly off the work area, its close button out of reach: it
   // comes wholly onto it. Places wholly on the work area stay as stored.
-  for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation})
-    if (t->GetFloating()) t->MoveOnScreen(false);
+  for (TSkinToolbar* t : {tbrMainMenu, tbrFile, tbrEdit, tbrView, tbrNavigation}) {
+    if (!t->GetFloating()) continue;
+    const POINT asked = t->FloatingPosition;
+    t->MoveOnScreen(false);
+    const POINT shown = t->FloatingPosition;
+    if (shown.x != asked.x || shown.y != asked.y) keptFloatingPlaces_.push_back({t, asked, shown});
+  }
   InitRegTree();
   LoadBookmarks(GetBookmarkFileName(true), true);
   if (dmodCommon->OptionBool(SettingName::ReopenPrevious)) {
     TRegRoot root = dmodCommon->GetRootKeyFromName(dmodCommon->OptionString(SettingName::PreviousHKEY));
-    // A first start (or a damaged setting) names no root key: nothing to reopen.
-    if (root != RegRoot::None) ExpandToBranch(root, dmodCommon->OptionString(SettingName::PreviousPath), false);
+    // What the reopening has to say (a key that can't be read) is said once
+    // the window is on the screen: before it, nothing shows what it is about.
+    dmodCommon->HeldErrors = &startupErrors_;
+    try {
+      // A first start (or a damaged setting) names no root key: nothing to reopen.
+      if (root != RegRoot::None) ExpandToBranch(root, dmodCommon->OptionString(SettingName::PreviousPath), false);
+    } catch (...) {
+      dmodCommon->HeldErrors = nullptr;
+      throw;
+    }
+    dmodCommon->HeldErrors = nullptr;
+    if (!startupErrors_.empty() && HandleAllocated()) PostMessageW(GetHandle(), WM_SHOWSTARTUPERRORS, 0, 0);
   }
   SetStatusText(L"Y..yes, Captain?!?");
 }
@@ -580,11 +602,26 @@ void TfrmMain::FormClose(TObject*, TCloseAction&) {
   toolbarsPlaced_ = false;
   dmodCommon->Logic.StopSearchAndWait();
   SaveBookmarks(GetBookmarkFileName(true));
+  // A floating toolbar still where the start brought it is stored at its
+  // stored place: back on the screen it was stored on, it is where the
+  // user put it.
+  std::vector<std::pair<TSkinToolbar*, POINT>> shownPlaces;
+  for (const TKeptFloatingPlace& k : keptFloatingPlaces_) {
+    const POINT now = k.Bar->FloatingPosition;
+    if (now.x != k.Shown.x || now.y != k.Shown.y) continue;
+    shownPlaces.push_back({k.Bar, now});
+    k.Bar->FloatingPosition = k.Asked;
+  }
+  auto backToShown = [&] {
+    for (const auto& [bar, place] : shownPlaces) bar->FloatingPosition = place;
+  };
   try {
     BarRegSavePositions(this, HKEY_CURRENT_USER, ToolbarsKey());
   } catch (const Exception& E) {
+    backToShown();
     dmodCommon->ShowException(E, L"An exception occurred attempting to save the toolbar positions.");
   }
+  backToShown();
   SaveOptions();
 }
 
@@ -805,9 +842,12 @@ void TfrmMain::ApplySizeOptions() {
 void TfrmMain::ApplySplitOption() {
   // panelTop fills what the lower pane leaves: the stored height is
   // restored by giving the lower pane the rest (each keeping its minimum).
-  int total = panelTop->GetHeight() + pagExtras->GetHeight();
-  int tp = dmodCommon->OptionInt(SettingName::TPHeight);
-  if (tp < 30 || total - tp < 50) return;
+  // A height that no longer fits (the window was fitted to a smaller or
+  // denser screen than the one it was stored on) gives the upper pane all
+  // the window has room for; the lower pane keeps its splitter's minimum.
+  const int total = panelTop->GetHeight() + pagExtras->GetHeight();
+  const int tp = std::min(dmodCommon->OptionInt(SettingName::TPHeight), total - spltHorizontal->GetMinSize());
+  if (tp < kUpperPaneMinHeight) return;
   // The pane keeps its bottom edge: grown downwards it would pass the
   // status bar's and be aligned below it.
   const int h = total - tp;
@@ -1245,11 +1285,12 @@ void TfrmMain::GoToPath(const String& Text) {
   }
   bool reached = false;
   TTreeExNode* node = ExpandToBranch(root, path, true, &reached);
-  if (reached && node)
+  if (!reached || !node)
+    dmodCommon->SetStatusText(AppText::KeyNotFound);
+  else if (!ValuesUnread)
     dmodCommon->SetStatusText(L"Key opened: " + dmodCommon->GetNodeRootKeyName(node, rnmByOption) +
                               dmodCommon->GetNodeKeyPath(node));
-  else
-    dmodCommon->SetStatusText(AppText::KeyNotFound);
+  // (A key reached that can't be read keeps the status its listing gave.)
 }
 
 void TfrmMain::mnuNavigation_GotoClick(TObject*) {
@@ -1258,10 +1299,6 @@ void TfrmMain::mnuNavigation_GotoClick(TObject*) {
 
 void TfrmMain::tbtnNavigation_GoClick(TObject*) { GoToPath(txtPath->GetText()); }
 
-namespace {
-// Opens the address box's path once its edit has ended.
-constexpr UINT WM_OPENTYPEDPATH = WM_APP + 0x47;
-}  // namespace
 
 void TfrmMain::txtPathAcceptText(TObject* Sender, String&, bool&) {
   auto* viewer = dynamic_cast<TBarEditItemViewer*>(Sender);
@@ -1294,6 +1331,12 @@ void TfrmMain::AlignControls(TControl* aControl, TRect& r) {
 void TfrmMain::WndProc(TMessage& Message) {
   if (Message.Msg == WM_OPENTYPEDPATH) {
     tbtnNavigation_GoClick(txtPath);
+    return;
+  }
+  if (Message.Msg == WM_SHOWSTARTUPERRORS) {
+    const std::vector<String> errors = std::move(startupErrors_);
+    startupErrors_.clear();
+    for (const String& e : errors) dmodCommon->ShowErrorText(e);
     return;
   }
   TForm::WndProc(Message);

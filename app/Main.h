@@ -171,6 +171,9 @@ class TfrmMain : public TForm {
   // values (read apart from the window's thread), before it reads them.
   static std::function<void()> ReadingValuesHook;
   void LoadValues(TTreeExNode* Node);
+  // The last listing of a key's values (LoadValues) could not read them:
+  // the list is empty and the status says that the key can't be read.
+  bool ValuesUnread = false;
   // False (the list emptied) when the key's values can't be listed.
   bool ListValues(TRegistry& Reg);
   void FillValueItem(TRegistry& Reg, TListItem* Item, const String& ValueName);
@@ -360,6 +363,14 @@ class TfrmMain : public TForm {
   // and what the window showed of them at start-up (fitted to the screen
   // and the panes): unchanged, they are stored as they were asked for.
   TKeptSize keptTop_, keptLeft_, keptWidth_, keptHeight_, keptTreeWidth_, keptTopHeight_;
+  // A floating toolbar that the start brought wholly onto the work area:
+  // its stored place and where it came up. Left there, it is stored where
+  // it was stored.
+  struct TKeptFloatingPlace {
+    TSkinToolbar* Bar;  // one of the window's toolbars
+    POINT Asked, Shown;
+  };
+  std::vector<TKeptFloatingPlace> keptFloatingPlaces_;
   void NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath);
   // Taken, when given, drops an item whose target an earlier deletion of
   // the same command took (true: it counts as deleted) before it is asked
@@ -399,6 +410,9 @@ class TfrmMain : public TForm {
   String LayoutKey(const wchar_t* Name) const;
   String ToolbarsKey() const { return SettingsKey + L"\\Toolbars"; }
   bool shown_ = false;
+  // The errors of the start-up's reopening of the previous key, shown once
+  // the window is on the screen.
+  std::vector<String> startupErrors_;
   // The root keys' names as the find results show them, read at the start
   // of a batch of results for all its hits; none outside a batch.
   std::vector<std::pair<TRegRoot, String>> batchRootNames_;

@@ -123,6 +123,7 @@ void TfrmMain::LoadValues(TTreeExNode* Node) {
     return;
   }
   if (!dmodCommon->NodeHasData(Node)) return;
+  ValuesUnread = false;
   TRegistry reg(KEY_READ);
   const TRegRoot root = dmodCommon->GetNodeRootKey(Node);
   reg.SetRootKey(RootHandle(root));
@@ -131,6 +132,7 @@ void TfrmMain::LoadValues(TTreeExNode* Node) {
   // value, which the commands would act on.
   const bool opened = reg.OpenKeyReadOnly(dmodCommon->GetNodeKeyPath(Node));
   if (!opened || !ListValues(reg)) {
+    ValuesUnread = true;
     lvKeyValues->Items()->BeginUpdate();
     lvKeyValues->Items()->Clear();
     lvKeyValues->Items()->EndUpdate();

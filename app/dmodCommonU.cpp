@@ -235,6 +235,10 @@ void TdmodCommon::ShowMessageText(const String& Text) {
 }
 
 void TdmodCommon::ShowErrorText(const String& Text) {
+  if (HeldErrors) {
+    HeldErrors->push_back(Text);
+    return;
+  }
   if (frmError) frmError->ShowError(Text);
 }
 

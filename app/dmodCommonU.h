@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/CommonLogic.h"
 #include "app/ItemData.h"
@@ -79,6 +80,9 @@ class TdmodCommon : public TDataModule {
   bool AskYesNo(const String& Text);
   void ShowMessageText(const String& Text);
   void ShowErrorText(const String& Text);
+  // While set, error texts are kept here instead of shown: the main window
+  // holds those of its start-up until it is on the screen.
+  std::vector<String>* HeldErrors = nullptr;
   void ShowException(const Exception& E, const String& Text);
   void ShowHelpTopic(const String& Topic);
   void ShowHelpContents() { ShowHelpTopic(L"int_welcome.htm"); }

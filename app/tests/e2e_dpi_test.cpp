@@ -406,6 +406,32 @@ TEST_F(ScreenDpi, SizesFittedToTheScreenComeBackWholeOnTheirOwnScreen) {
   expectKept(L"TPHeight");
 }
 
+// A normal window stored larger than the screen is fitted to it, and its
+// panes to the fitted window: the upper pane as asked where it fits, else
+// as tall as the window allows, the find pane the rest (the find pane kept
+// the height it was laid out at in the stored window, squashing the upper
+// pane). The heights asked for are stored again while nobody moves them.
+TEST_F(ScreenDpi, AWindowStoredLargerThanTheScreenSplitsAsAsked) {
+  const String form = Settings + L"\\MainForm";
+  for (const int asked : {400, 900}) {
+    SCOPED_TRACE(asked);
+    DeleteTree(Settings);
+    Write(Settings + L"\\General", L"BookmarkFile", REG_SZ, Sz(BookmarkFile));
+    for (const auto& [name, value] : {std::pair{L"Left", 40}, {L"Top", 10}, {L"Width", 1800}, {L"Height", 1500},
+                                      {L"TPHeight", asked}, {L"WindowState", 0}, {L"PixelsPerInch", 96}})
+      Write(form, name, REG_DWORD, Dw(value));
+    Start();
+    dlgtest::Pump(50);
+    const int room = Window->GetClientHeight() - Window->tbdTop->GetHeight() - Window->sbStatus->GetHeight() -
+                     Window->spltHorizontal->GetHeight();
+    const int upper = std::min(MulDiv(asked, Dpi(), 96), room - Window->spltHorizontal->GetMinSize());
+    EXPECT_EQ(Window->panelTop->GetHeight(), upper);
+    EXPECT_EQ(Window->pagExtras->GetHeight(), room - upper);
+    Stop();
+    EXPECT_EQ(MulDiv(StoredInt(form, L"TPHeight"), 96, StoredInt(form, L"PixelsPerInch")), asked);
+  }
+}
+
 // A size stored with the wrong type takes its default, which is this
 // screen's already: it is not scaled once more from the dots per inch
 // stored with the other sizes.
@@ -480,7 +506,10 @@ TEST_F(ScreenDpi, AFloatingToolbarShowsItsWholeCaption) {
 // A toolbar stored floating near the work area's bottom-right corner,
 // where at the dots per inch it was stored at it fitted, comes up as big
 // as it is on this screen wholly on the work area, its close button in
-// reach; one stored wholly on the work area comes up where it was.
+// reach; one stored wholly on the work area comes up where it was. Left
+// where the start brought it, it is stored where it was stored (back on
+// its own screen it was 45 pixels left of where the user put it); moved by
+// the user, where the user put it.
 TEST_F(ScreenDpi, AToolbarStoredFloatingComesUpWhollyOnTheWorkArea) {
   const String stored = Settings + L"\\Toolbars\\tbrView";
   auto storeFloating = [&](LONG Left, LONG Top) {
@@ -516,6 +545,25 @@ TEST_F(ScreenDpi, AToolbarStoredFloatingComesUpWhollyOnTheWorkArea) {
   const RECT close = Window->tbrView->GetFloatingParent()->GetCloseButtonRect();
   const POINT closeCentre{fr.left + (close.left + close.right) / 2, fr.top + (close.top + close.bottom) / 2};
   EXPECT_TRUE(PtInRect(&wa, closeCentre));
+  Stop();
+  auto storedAt = [&] {
+    DWORD type = 0;
+    std::string left, top;
+    Read(stored, L"FloatLeft", type, left);
+    Read(stored, L"FloatTop", type, top);
+    return std::pair{left, top};
+  };
+  EXPECT_EQ(storedAt(), std::pair(Sz(IntToStr(wa.right - width + 45)), Sz(IntToStr(wa.bottom - height + 10))));
+
+  // Dragged by its caption 40 pixels left and up.
+  Start();
+  fr = floatingRect();
+  const RECT caption = Window->tbrView->GetFloatingParent()->GetCaptionRect();
+  const POINT grip{fr.left + caption.left + 8, fr.top + (caption.top + caption.bottom) / 2};
+  ASSERT_TRUE(testsupport::Drag({grip, POINT{grip.x - 40, grip.y - 40}}));
+  ASSERT_TRUE(PumpUntil([&] { return floatingRect().left == fr.left - 40; })) << floatingRect().left;
+  Stop();
+  EXPECT_EQ(storedAt(), std::pair(Sz(IntToStr(fr.left - 40)), Sz(IntToStr(fr.top - 40))));
 }
 
 // The tree's rows follow the font the options give, up and down again.

@@ -279,7 +279,10 @@ TEST_F(AppWindow, ClickingAKeyDeletedElsewhereShowsTheErrorAndAnEmptyList) {
 // A key that is listed but can't be opened (a link to a key that is not
 // there), clicked in the tree: said plainly to be unreadable, and why (the
 // program has not lost step, and no restart helps), with an empty list.
-// The key above it deleted from the tree (Delete) takes it along.
+// Opened by its path typed in the address box, it is said so too, never
+// "Key opened" (nor, made while the tree showed its parent's keys, "does
+// not exist"). The key above it deleted from the tree (Delete) takes it
+// along.
 TEST_F(AppWindow, AListedKeyThatCantBeOpenedIsSaidUnreadableAndGoesWithTheKeyAbove) {
   const String target = L"\\Registry\\User\\ZembrioNoSuchUser\\Missing";
   testsupport::reg::CreateLink(Data + L"\\Top\\Dangling", target);
@@ -299,6 +302,30 @@ TEST_F(AppWindow, AListedKeyThatCantBeOpenedIsSaidUnreadableAndGoesWithTheKeyAbo
   EXPECT_EQ(Window->GetStatusText(), L"Unable to read the values of the key " + where + L".");
   EXPECT_EQ(Window->lvKeyValues->Items()->GetCount(), 0);
 
+  for (const String name : {L"Dangling", L"Later"}) {
+    SCOPED_TRACE(WideToAnsi(name));
+    if (name == L"Later") testsupport::reg::CreateLink(Data + L"\\Top\\Later", target);
+    testsupport::Click(NodeCentre(top));
+    ASSERT_TRUE(PumpUntil([&] { return Window->GetSelectedNode() == top; }));
+    Errors.clear();
+    const String path = L"HKEY_CURRENT_USER\\" + Data + L"\\Top\\" + name;
+    Window->txtPath->SetText(path);
+    TBarItemViewer* box = Window->tbrNavigation->View()->Find(Window->txtPath);
+    ASSERT_NE(box, nullptr);
+    const RECT r = box->BoundsRect;
+    testsupport::InputScript()
+        .Click(testsupport::ScreenPoint(Window->tbrNavigation->GetHandle(), (r.left + r.right) / 2,
+                                        (r.top + r.bottom) / 2))
+        .Press(VK_RETURN)
+        .Post();
+    ASSERT_TRUE(PumpUntil([&] { return !Errors.empty() || !Messages().empty(); }));
+    dlgtest::Pump(30);
+    EXPECT_EQ(Errors, std::vector<String>{L"The values of the key can't be read.\n\nKey: " + path +
+                                          L"\nIt is a link to a key that does not exist: " + target + L"."});
+    EXPECT_TRUE(Messages().empty()) << WideToAnsi(Messages().empty() ? String() : Messages()[0]);
+    EXPECT_EQ(Window->GetStatusText(), L"Unable to read the values of the key " + path + L".");
+  }
+
   testsupport::Click(NodeCentre(top));
   ASSERT_TRUE(PumpUntil([&] { return Window->GetSelectedNode() == top; }));
   Errors.clear();
@@ -307,6 +334,27 @@ TEST_F(AppWindow, AListedKeyThatCantBeOpenedIsSaidUnreadableAndGoesWithTheKeyAbo
   EXPECT_TRUE(PumpUntil([&] { return !KeyExists(Data + L"\\Top"); }, 5000));
   EXPECT_EQ(Window->GetStatusText(), L"Key deleted.");
   EXPECT_TRUE(Errors.empty()) << WideToAnsi(Errors.empty() ? String() : Errors[0]);
+}
+
+// The start reopening a key that can't be read says so once the window is
+// on the screen, not before it shows.
+TEST_F(AppWindow, AReopenedKeyThatCantBeReadIsSaidOnceTheWindowShows) {
+  const String target = L"\\Registry\\User\\ZembrioNoSuchUser\\Missing";
+  testsupport::reg::CreateLink(Data + L"\\Dangling", target);
+  Write(Settings + L"\\General", L"BookmarkFile", REG_SZ, Sz(BookmarkFile));
+  Write(Settings + L"\\General", L"PreviousHKEY", REG_SZ, Sz(L"HKEY_CURRENT_USER"));
+  Write(Settings + L"\\General", L"PreviousPath", REG_SZ, Sz(L"\\" + Data + L"\\Dangling"));
+  std::vector<bool> windowShown;
+  TfrmError::ShowHook = [&](const String& Text) {
+    Errors.push_back(Text);
+    windowShown.push_back(Window && IsWindowVisible(Window->GetHandle()));
+  };
+  Start();
+  ASSERT_TRUE(PumpUntil([&] { return !Errors.empty(); }));
+  EXPECT_EQ(Errors, std::vector<String>{L"The values of the key can't be read.\n\nKey: HKEY_CURRENT_USER\\" + Data +
+                                        L"\\Dangling\nIt is a link to a key that does not exist: " + target + L"."});
+  EXPECT_EQ(windowShown, std::vector<bool>{true});
+  EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Dangling");
 }
 
 TEST_F(AppWindow, PanesStayInOrderAfterARestartAndInASmallWindow) {
@@ -392,28 +440,64 @@ TEST_F(AppWindow, AltSpaceThenALetterRunsTheSystemCommandOnce) {
   }
 }
 
-TEST_F(AppWindow, ShiftF10AndTheAppsKeyOpenTheTreeMenuAtTheSelectedKey) {
+// The pop-up menu asked for from the keyboard (Shift+F10, the Apps key)
+// opens below the selected key of the tree and below the row the keyboard
+// is on in each list (values, bookmarks, find results), never over the
+// rows at the list's corner.
+TEST_F(AppWindow, ShiftF10AndTheAppsKeyOpenTheMenusAtTheSelectedKeyOrRow) {
   for (int i = 0; i < 12; ++i) CreateKey(Data + L"\\K" + IntToStr(i));
+  for (int i = 0; i < 6; ++i) Write(Data + L"\\K9", L"V" + IntToStr(i), REG_SZ, Sz(L"x"));
   Start();
+  for (int i = 0; i < 6; ++i) {
+    Window->AddBookmarkItem(L"B" + IntToStr(i), RegRoot::CurrentUser, L"\\" + Data + L"\\K" + IntToStr(i));
+    Window->AddFindResult(new TSearchHit{hkKeyName, RegRoot::CurrentUser, L"\\" + Data + L"\\K" + IntToStr(i) + L"\\",
+                                         L"", L""});
+  }
   TTreeExNode* key = Open(L"K9");
   ASSERT_NE(key, nullptr);
+  // Each key in turn opens the control's menu; where it showed, in the
+  // control's client coordinates.
+  auto menuPlace = [&](TWinControl* Control) {
+    std::vector<POINT> places;
+    for (const std::vector<WORD>& mods : {std::vector<WORD>{VK_SHIFT}, std::vector<WORD>{}}) {
+      const WORD vk = mods.empty() ? VK_APPS : VK_F10;
+      RECT shown{-1000, -1000};
+      Script s;
+      s.Steps = {{[&] { return OpenPopup() != nullptr; },
+                  [&] {
+                    GetWindowRect(OpenPopup(), &shown);
+                    Post(VK_ESCAPE);
+                  }}};
+      EXPECT_EQ(s.Run([&] { testsupport::InputScript().Press(vk, mods).Post(); }), s.Steps.size())
+          << (mods.empty() ? "Apps" : "Shift+F10");
+      EXPECT_TRUE(PumpUntil([&] { return OpenPopup() == nullptr; }, 5000));
+      POINT p{shown.left, shown.top};
+      ScreenToClient(Control->GetHandle(), &p);
+      places.push_back(p);
+    }
+    return places;
+  };
   Foreground(Window->treeRegTree);
-  for (const std::vector<WORD>& mods : {std::vector<WORD>{VK_SHIFT}, std::vector<WORD>{}}) {
-    const WORD vk = mods.empty() ? VK_APPS : VK_F10;
-    const char* what = mods.empty() ? "Apps" : "Shift+F10";
-    RECT shown{};
-    Script s;
-    s.Steps = {{[&] { return OpenPopup() != nullptr; },
-                [&] {
-                  GetWindowRect(OpenPopup(), &shown);
-                  Post(VK_ESCAPE);
-                }}};
-    ASSERT_EQ(s.Run([&] { testsupport::InputScript().Press(vk, mods).Post(); }), s.Steps.size()) << what;
-    ASSERT_TRUE(PumpUntil([&] { return OpenPopup() == nullptr; }, 5000));
-    const TRect node = key->DisplayRect(true);
-    const TPoint below = Window->treeRegTree->ClientToScreen(Point(node.left, node.bottom));
-    EXPECT_NEAR(shown.left, below.x, 8) << what;
-    EXPECT_NEAR(shown.top, below.y, 8) << what;
+  const TRect node = key->DisplayRect(true);
+  for (const POINT p : menuPlace(Window->treeRegTree)) {
+    EXPECT_NEAR(p.x, node.left, 8);
+    EXPECT_NEAR(p.y, node.bottom, 8);
+  }
+  for (auto [list, page] : {std::pair<TListViewQ*, TTabSheet*>{Window->lvKeyValues, nullptr},
+                            {Window->lvBookmarks, Window->tbsBookmarks},
+                            {Window->lvFindResults, Window->tbsFindResults}}) {
+    SCOPED_TRACE(WideToAnsi(list->GetName()));
+    if (page) Window->pagExtras->SetActivePage(page);
+    Foreground(list);
+    // The third row clicked.
+    RECT row{LVIR_LABEL};
+    ASSERT_TRUE(SendMessageW(list->GetHandle(), LVM_GETITEMRECT, 2, LPARAM(&row)));
+    testsupport::Click(testsupport::ScreenPoint(list->GetHandle(), row.left + 4, (row.top + row.bottom) / 2));
+    ASSERT_TRUE(PumpUntil([&] { return list->GetItemFocused() == list->Items()->GetItem(2); }));
+    for (const POINT p : menuPlace(list)) {
+      EXPECT_NEAR(p.x, row.left, 8);
+      EXPECT_NEAR(p.y, row.bottom, 8);
+    }
   }
 }
 
