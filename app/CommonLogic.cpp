@@ -34,6 +34,7 @@ const wchar_t* const BookmarksLoadFailed =
 const wchar_t* const InvalidKeyName = L"Invalid key name.";
 const wchar_t* const InvalidBookmarkName = L"Invalid bookmark name.";
 const wchar_t* const ExportAborted = L"Export aborted.";
+const wchar_t* const ImportAborted = L"Import aborted.";
 const wchar_t* const KeyNotFound = L"Key not found.";
 const wchar_t* const ImportFailedStatus = L"Import failed.";
 const wchar_t* const RegistryFileExported = L"Registry file exported.";

@@ -137,6 +137,7 @@ void TfrmMain::LoadValues(TTreeExNode* Node) {
     lvKeyValues->Items()->Clear();
     lvKeyValues->Items()->EndUpdate();
     const String where = dmodCommon->GetNodeRootKeyName(Node, rnmFull) + dmodCommon->GetNodeKeyPath(Node);
+    const TKeyStatus about(this);
     dmodCommon->SetStatusText(L"Unable to read the values of the key " + where + L".");
     // Only a key that is gone has the program lost step with the registry;
     // one that is there (the tree listed it) but can't be read is said so.
@@ -215,9 +216,13 @@ void TfrmMain::lvKeyValuesDeletion(TObject*, TListItem* Item) {
 void TfrmMain::lvKeyValuesEditing(TObject*, TListItem* Item, bool& AllowEdit) {
   auto* v = ItemValue(Item);
   AllowEdit = v && !v->GetName().empty();
+  // A rename is a command of its own: an earlier rename's success does not
+  // stand for one ended with the name unchanged, or with Escape.
+  if (AllowEdit) dmodCommon->SetStatusText(String());
 }
 
 void TfrmMain::lvKeyValuesEdited(TObject*, TListItem* Item, String& S) {
+  const TKeyStatus about(this);
   if (S.empty()) {
     dmodCommon->SetStatusText(ValueNotRenamed);
     dmodCommon->ShowMessageText(L"Invalid value name.");
@@ -281,6 +286,7 @@ void TfrmMain::NewIntegerValue(TRegRoot Root, const String& KeyPath) {
 
 void TfrmMain::NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath) {
   const TNewValueTexts& texts = NewValueTexts(Kind);
+  const TKeyStatus about(this);
   try {
     // The value is written first: a failed write leaves no item behind.
     TNewValue made = RegEdits::NewValue(Kind, Root, KeyPath);
@@ -306,6 +312,9 @@ void TfrmMain::EditSelectedValue() {
   TListItem* item = lvKeyValues->GetSelected();
   auto* v = ItemValue(item);
   if (!dmodCommon->NodeHasData(node) || !v) return;
+  // What the editor says (a value saved, a note on how it is edited)
+  // speaks of the value.
+  const TKeyStatus about(this);
   dmodCommon->SaveEditedValue(dmodCommon->GetNodeRootKey(node), dmodCommon->GetNodeKeyPath(node), *v);
   ShowValue(item, *v);
 }

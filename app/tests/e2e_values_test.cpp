@@ -258,6 +258,55 @@ TEST_F(ValuesE2E, AnEmptiedNameIsRefusedAndEscapeEndsTheEditSilently) {
   EXPECT_TRUE(Errors.empty());
 }
 
+// A rename ended with the name as it was renames nothing and says
+// nothing: the success of the rename before it, of a value, a bookmark or
+// a key, does not stand for it.
+TEST_F(ValuesE2E, AnUnchangedRenameLeavesNoEarlierRenameStanding) {
+  Write(Data, L"m1", REG_SZ, Sz(L"1"));
+  Write(Data, L"m2", REG_SZ, Sz(L"2"));
+  CreateKey(String(Data) + L"\\Other");
+  Start();
+  TTreeExNode* data = Open();
+  ASSERT_NE(data, nullptr);
+  data->Expand(false);
+  for (TTreeExNode* node : {data, Window->FindChild(data, L"Other")}) {
+    Window->AddBookmark(node);
+    Window->lvBookmarks->Items()->GetItem(Window->lvBookmarks->Items()->GetCount() - 1)->CancelEdit();
+  }
+  ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 2);
+
+  RenameBy(L"m1", testsupport::InputScript().Text(L"m9"));
+  ASSERT_EQ(Window->GetStatusText(), L"Value successfully renamed to m9.");
+  RenameBy(L"m2", testsupport::InputScript());
+  EXPECT_EQ(Window->GetStatusText(), L"");
+
+  RenameIn(Window->lvBookmarks, data->GetText(), testsupport::InputScript().Text(L"Mine"));
+  ASSERT_EQ(Window->GetStatusText(), L"Bookmark renamed.");
+  RenameIn(Window->lvBookmarks, L"Other", testsupport::InputScript());
+  EXPECT_EQ(Window->GetStatusText(), L"");
+
+  TTreeEx* tree = Window->treeRegTree;
+  auto renameKey = [&](const std::wstring& Typed) {
+    Foreground(tree);
+    testsupport::PressKey(VK_F2);
+    ASSERT_TRUE(PumpUntil([&] { return tree->IsEditing(); }, 10000));
+    testsupport::InputScript().Text(Typed).Press(VK_RETURN).Send();
+    ASSERT_TRUE(PumpUntil([&] { return !tree->IsEditing() && !dmodCommon->Logic.IsWorking(); }, 10000));
+  };
+  ASSERT_NE(Open(L"Other"), nullptr);
+  renameKey(L"Other2");
+  ASSERT_EQ(Window->GetStatusText(), L"Key successfully renamed.");
+  renameKey(L"");
+  EXPECT_EQ(Window->GetStatusText(), L"");
+
+  std::vector<String> names = ValueNames(Data);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<String>{L"m2", L"m9"}));
+  EXPECT_TRUE(KeyExists(String(Data) + L"\\Other2"));
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_TRUE(Errors.empty());
+}
+
 // A name longer than the list shows whole (259 characters), cut back to
 // exactly what the list shows of it, is a new name: it is stored.
 TEST_F(ValuesE2E, ALongNameCutToWhatTheListShowsIsStored) {
