@@ -1288,11 +1288,18 @@ void TfrmMain::mnuNavigation_BookmarkClick(TObject*) {
 }
 
 void TfrmMain::mnuNavigation_ExpandClick(TObject*) {
+  // Nothing said before stands for this command; what it does on the way
+  // says so itself (a key renamed by the end of its name's edit, subkeys
+  // that can't be read). The key is expanded by its new name.
+  SetStatusText(String());
+  EndKeyEdit();
   TTreeExNode* n = GetSelectedNode();
   if (n && !n->GetExpanded()) n->Expand(false);
 }
 
 void TfrmMain::mnuNavigation_CollapseClick(TObject*) {
+  SetStatusText(String());
+  EndKeyEdit();
   TTreeExNode* n = GetSelectedNode();
   if (n && n->GetExpanded()) n->Collapse(true);
 }
