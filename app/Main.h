@@ -432,6 +432,9 @@ class TfrmMain : public TForm {
   // The errors of the start-up's reopening of the previous key, shown once
   // the window is on the screen.
   std::vector<String> startupErrors_;
+  // The key whose values the list shows (root None: none).
+  TRegRoot listedRoot_ = RegRoot::None;
+  String listedPath_;
   // TKeyStatus scopes alive; and the key the status text speaks of, when
   // it speaks of one (root None: no key was selected).
   int keyStatusScopes_ = 0;

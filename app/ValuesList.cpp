@@ -120,6 +120,7 @@ void TfrmMain::LoadValues(TTreeExNode* Node) {
     lvKeyValues->Items()->BeginUpdate();
     lvKeyValues->Items()->Clear();
     lvKeyValues->Items()->EndUpdate();
+    listedRoot_ = RegRoot::None;
     return;
   }
   if (!dmodCommon->NodeHasData(Node)) return;
@@ -127,11 +128,21 @@ void TfrmMain::LoadValues(TTreeExNode* Node) {
   TRegistry reg(KEY_READ);
   const TRegRoot root = dmodCommon->GetNodeRootKey(Node);
   reg.SetRootKey(RootHandle(root));
+  const String keyPath = dmodCommon->GetNodeKeyPath(Node);
+  // The list keeps its place for the key it showed (read again); another
+  // key's values show from their top, not at the place the list was
+  // scrolled to before.
+  const bool sameKey = listedRoot_ == root && SameKeyPath(listedPath_, keyPath);
+  listedRoot_ = root;
+  listedPath_ = keyPath;
   // A key that can't be opened or listed (deleted elsewhere, or no
   // rights) shows no values rather than another key's, or a bare default
   // value, which the commands would act on.
-  const bool opened = reg.OpenKeyReadOnly(dmodCommon->GetNodeKeyPath(Node));
-  if (!opened || !ListValues(reg)) {
+  const bool opened = reg.OpenKeyReadOnly(keyPath);
+  const bool listed = opened && ListValues(reg);
+  if (listed && !sameKey && lvKeyValues->Items()->GetCount() > 0) lvKeyValues->Items()->GetItem(0)->MakeVisible(false);
+  if (!listed) {
+    listedRoot_ = RegRoot::None;
     ValuesUnread = true;
     lvKeyValues->Items()->BeginUpdate();
     lvKeyValues->Items()->Clear();
