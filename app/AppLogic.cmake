@@ -40,7 +40,8 @@ if(WIN32)
     ${_app_dir}/IORegistry.cpp
     ${_app_dir}/SearchThread.cpp
     ${_app_dir}/CommonLogic.cpp
-    ${_app_dir}/RegEdits.cpp)
+    ${_app_dir}/RegEdits.cpp
+    ${_app_dir}/WorkerRun.cpp)
   # Form streaming of the settings store and the registry-file component
   # takes the class library's property helpers.
   target_link_libraries(zembrio_app PUBLIC zembrio_app_core classlib_system classlib advapi32 version)

@@ -90,6 +90,13 @@ void TfrmMain::pmnuFind_BookmarkClick(TObject*) {
   dmodCommon->SetStatusText(String());
 }
 
+void TfrmMain::lvBookmarksEditing(TObject*, TListItem*, bool& AllowEdit) {
+  // A rename is a command of its own: an earlier rename's success does not
+  // stand for one ended with the name unchanged, or with Escape. (A new
+  // bookmark's edit starts before its adding is reported.)
+  if (AllowEdit) dmodCommon->SetStatusText(String());
+}
+
 void TfrmMain::lvBookmarksEdited(TObject*, TListItem* Item, String& S) {
   auto* b = ItemBookmark(Item);
   if (S.empty()) {
@@ -99,7 +106,7 @@ void TfrmMain::lvBookmarksEdited(TObject*, TListItem* Item, String& S) {
     return;
   }
   // The name as it was renames nothing (Enter on a new bookmark's name
-  // keeps "New bookmark added: ...").
+  // keeps "New bookmark added: ...", which came after the edit started).
   if (S == Item->GetCaption()) return;
   if (b) b->Description = S;
   dmodCommon->SetStatusText(L"Bookmark renamed.");
@@ -115,6 +122,7 @@ void TfrmMain::OpenBookmark() {
   TListItem* sel = lvBookmarks->GetSelected();
   auto* b = ItemBookmark(sel);
   if (!b) return;
+  const TKeyStatus about(this);
   // Nothing of an earlier command stands for this one; what the opening
   // reports (a key gone, values that can't be read) stays.
   dmodCommon->SetStatusText(String());

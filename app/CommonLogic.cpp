@@ -6,6 +6,7 @@
 
 #include "app/RegAccess.h"
 #include "app/RegEdits.h"
+#include "app/WorkerRun.h"
 #include "classlib/Registry.h"
 
 namespace AppText {
@@ -34,6 +35,7 @@ const wchar_t* const BookmarksLoadFailed =
 const wchar_t* const InvalidKeyName = L"Invalid key name.";
 const wchar_t* const InvalidBookmarkName = L"Invalid bookmark name.";
 const wchar_t* const ExportAborted = L"Export aborted.";
+const wchar_t* const ImportAborted = L"Import aborted.";
 const wchar_t* const KeyNotFound = L"Key not found.";
 const wchar_t* const ImportFailedStatus = L"Import failed.";
 const wchar_t* const RegistryFileExported = L"Registry file exported.";
@@ -588,31 +590,21 @@ void TCommonLogic::StopLongWork() {
 }
 
 void TCommonLogic::RunLongWork(const String& Doing, const std::function<void()>& Work, bool Stoppable) {
-  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (!done) throw Exception(String(L"Unable to start the work: ") + SysErrorMessage(GetLastError()));
-  std::exception_ptr failure;
   progress_ = 0;
   for (auto& share : levelShare_) share = 0;
   iorPort.StopRequested = false;
   working_ = true;
   stoppable_ = Stoppable;
   if (Stoppable && OnLongWorkState) OnLongWorkState(true);
-  std::thread worker;
+  std::unique_ptr<TWorkerRun> run;
   try {
-    worker = std::thread([&] {
-      try {
-        Work();
-      } catch (...) {
-        failure = std::current_exception();
-      }
-      SetEvent(done);
-    });
+    run = std::make_unique<TWorkerRun>(Work);
   } catch (...) {
-    CloseHandle(done);
     working_ = false;
     if (Stoppable && OnLongWorkState) OnLongWorkState(false);
     throw;
   }
+  HANDLE done = run->Done();
   SetStatusText(Doing + L"...");
   uint64_t shown = 0;
   bool quit = false;
@@ -640,12 +632,10 @@ void TCommonLogic::RunLongWork(const String& Doing, const std::function<void()>&
     }
     if (r == WAIT_OBJECT_0 || WaitForSingleObject(done, 0) == WAIT_OBJECT_0) break;
   }
-  worker.join();
-  CloseHandle(done);
   working_ = false;
   if (Stoppable && OnLongWorkState) OnLongWorkState(false);
   if (quit) PostQuitMessage(quitCode);
-  if (failure) std::rethrow_exception(failure);
+  run->Finish();
 }
 
 void TCommonLogic::DeleteKeyBranch(TRegRoot Root, const String& Path) {

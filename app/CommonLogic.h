@@ -38,6 +38,7 @@ extern const wchar_t* const BookmarksLoadFailed;
 extern const wchar_t* const InvalidKeyName;       // "Invalid key name."
 extern const wchar_t* const InvalidBookmarkName;  // "Invalid bookmark name."
 extern const wchar_t* const ExportAborted;        // "Export aborted."
+extern const wchar_t* const ImportAborted;        // "Import aborted." (no file chosen, or not confirmed)
 extern const wchar_t* const KeyNotFound;          // "Key not found." (a key to open that is not there)
 extern const wchar_t* const ImportFailedStatus;   // "Import failed." (the status after an import that raised)
 extern const wchar_t* const RegistryFileExported; // "Registry file exported."

@@ -208,6 +208,7 @@ bool TfrmMain::AddSubKeys(TTreeExNode* Node, TRegistry& Reg) {
   if (!listed) {
     // Said as for a key whose values can't be read: no children is not
     // taken for a key without subkeys.
+    const TKeyStatus about(this);
     dmodCommon->SetStatusText(L"Unable to read the subkeys of the key " +
                               dmodCommon->GetNodeRootKeyName(Node, rnmFull) + dmodCommon->GetNodeKeyPath(Node) + L".");
     return false;
@@ -299,6 +300,9 @@ void TfrmMain::treeRegTreeCollapsed(TObject*, TTreeExNode* Node) {
 void TfrmMain::treeRegTreeChange(TObject*, TTreeExNode* Node) {
   if (!Node || Node != treeRegTree->GetSelection()) return;
   ++SelectionListings;
+  // What was said of another key, or of a value of it, is not said of
+  // this one.
+  DropOtherKeysStatus(Node);
   LoadValues(Node);
   UpdatePathText(Node);
 }
@@ -422,6 +426,7 @@ void TfrmMain::ShowNode(TTreeExNode* Node) {
 }
 
 void TfrmMain::NewKey() {
+  const TKeyStatus about(this);
   try {
     TTreeExNode* node = GetSelectedNode();
     if (!dmodCommon->NodeHasData(node)) return;
@@ -459,6 +464,9 @@ void TfrmMain::treeRegTreeEditing(TObject*, TTreeExNode* Node, bool& AllowEdit) 
   // edit box started behind it could never get the focus, nor end.
   AllowEdit = Node && Node->GetLevel() > 1 &&
               (KeyEditRequested || (treeRegTree->HandleAllocated() && GetFocus() == treeRegTree->GetHandle()));
+  // A rename is a command of its own: an earlier rename's success does not
+  // stand for one ended with the name unchanged, or with Escape.
+  if (AllowEdit) SetStatusText(String());
   // The name box (made before this question) takes one character more
   // than the registry does: a huge paste can't flood it, and a name too
   // long is refused on its end, never stored cut short.
@@ -468,6 +476,7 @@ void TfrmMain::treeRegTreeEditing(TObject*, TTreeExNode* Node, bool& AllowEdit) 
 }
 
 void TfrmMain::treeRegTreeEdited(TObject*, TTreeExNode* Node, String& S) {
+  const TKeyStatus about(this);
   // A key name can't be empty or hold a backslash (it would name a path).
   if (!IsValidKeyName(S)) {
     dmodCommon->SetStatusText(KeyNotRenamed);
@@ -491,6 +500,7 @@ void TfrmMain::treeRegTreeEdited(TObject*, TTreeExNode* Node, String& S) {
 }
 
 bool TfrmMain::RenameKey(TTreeExNode* Node, const String& NewPath) {
+  const TKeyStatus about(this);
   try {
     const TRegRoot root = dmodCommon->GetNodeRootKey(Node);
     const String oldPath = dmodCommon->GetNodeKeyPath(Node);

@@ -627,6 +627,20 @@ void TfrmMain::FormClose(TObject*, TCloseAction&) {
 
 void TfrmMain::SetStatusText(const String& Text) {
   sbStatus->Panels()->GetItem(0)->SetText(Text);
+  statusOfKey_ = keyStatusScopes_ > 0 && !Text.empty();
+  if (!statusOfKey_) return;
+  TTreeExNode* node = GetSelectedNode();
+  const bool key = dmodCommon->NodeHasData(node);
+  statusRoot_ = key ? dmodCommon->GetNodeRootKey(node) : RegRoot::None;
+  statusPath_ = key ? dmodCommon->GetNodeKeyPath(node) : String();
+}
+
+void TfrmMain::DropOtherKeysStatus(TTreeExNode* Node) {
+  if (!statusOfKey_) return;
+  const bool key = dmodCommon->NodeHasData(Node);
+  const TRegRoot root = key ? dmodCommon->GetNodeRootKey(Node) : RegRoot::None;
+  if (root != statusRoot_ || (key && !SameKeyPath(dmodCommon->GetNodeKeyPath(Node), statusPath_)))
+    SetStatusText(String());
 }
 
 String TfrmMain::GetStatusText() { return sbStatus->Panels()->GetItem(0)->GetText(); }
@@ -726,6 +740,7 @@ void TfrmMain::SetUpLists(bool WithColumns) {
   lvKeyValues->OnKeyDown = TKeyEvent(this, &TfrmMain::lvKeyValuesKeyDown);
   lvBookmarks->OnDblClick = TNotifyEvent(this, &TfrmMain::lvBookmarksDblClick);
   lvBookmarks->OnDeletion = TLVDeletedEvent(this, &TfrmMain::lvBookmarksDeletion);
+  lvBookmarks->OnEditing = TLVEditingEvent(this, &TfrmMain::lvBookmarksEditing);
   lvBookmarks->OnEdited = TLVEditedEvent(this, &TfrmMain::lvBookmarksEdited);
   lvBookmarks->OnKeyDown = TKeyEvent(this, &TfrmMain::lvBookmarksKeyDown);
   lvFindResults->OnDblClick = TNotifyEvent(this, &TfrmMain::lvFindResultsDblClick);
@@ -1025,9 +1040,17 @@ String TfrmMain::ActiveControlName() {
 }
 
 void TfrmMain::mnuFile_ImportClick(TObject*) {
-  if (!dmodCommon->odlgImport->Execute()) return;
+  // A file not chosen, or not confirmed, imports nothing: no earlier
+  // import's success stands for it.
+  if (!dmodCommon->odlgImport->Execute()) {
+    SetStatusText(AppText::ImportAborted);
+    return;
+  }
   String file = dmodCommon->odlgImport->GetFileName();
-  if (!dmodCommon->ConfirmImport(file)) return;
+  if (!dmodCommon->ConfirmImport(file)) {
+    SetStatusText(AppText::ImportAborted);
+    return;
+  }
   dmodCommon->Logic.ImportFile(file, [this] { RefreshTree(); });
 }
 
@@ -1056,6 +1079,7 @@ TTreeExNode* TfrmMain::SelectedKeyNode() {
   if (dmodCommon->NodeHasData(n)) return n;
   // Said in place of what an earlier command reported, which would read as
   // this one's doing.
+  const TKeyStatus about(this);
   SetStatusText(L"No registry key is selected.");
   return nullptr;
 }
@@ -1082,6 +1106,7 @@ void TfrmMain::mnuEdit_New_ExpStringClick(TObject*) {
 }
 
 void TfrmMain::mnuEdit_RenameClick(TObject*) {
+  const TKeyStatus about(this);
   String name = ActiveControlName();
   if (name == L"treeRegTree") {
     // Only a key that may be renamed gets the edit box (the system scrolls
@@ -1151,6 +1176,7 @@ void TfrmMain::mnuEdit_CopyKeyClick(TObject*) {
     CopyText([h] { return dmodCommon->GetRootKeyName(h->RootKey, rnmFull) + h->Path; },
              L"Copied path of the selected find result to the clipboard.", PathNotCopied);
   } else {
+    const TKeyStatus about(this);
     TTreeExNode* n = SelectedKeyNode();
     if (!n) return;
     CopyText([n] { return dmodCommon->GetRootKeyName(dmodCommon->GetNodeRootKey(n), rnmFull) +
@@ -1160,6 +1186,7 @@ void TfrmMain::mnuEdit_CopyKeyClick(TObject*) {
 }
 
 void TfrmMain::mnuEdit_CopyValueClick(TObject*) {
+  const TKeyStatus about(this);
   TListItem* it = lvKeyValues->GetSelected();
   auto* v = ItemValue(it);
   if (!v) {
@@ -1261,11 +1288,18 @@ void TfrmMain::mnuNavigation_BookmarkClick(TObject*) {
 }
 
 void TfrmMain::mnuNavigation_ExpandClick(TObject*) {
+  // Nothing said before stands for this command; what it does on the way
+  // says so itself (a key renamed by the end of its name's edit, subkeys
+  // that can't be read). The key is expanded by its new name.
+  SetStatusText(String());
+  EndKeyEdit();
   TTreeExNode* n = GetSelectedNode();
   if (n && !n->GetExpanded()) n->Expand(false);
 }
 
 void TfrmMain::mnuNavigation_CollapseClick(TObject*) {
+  SetStatusText(String());
+  EndKeyEdit();
   TTreeExNode* n = GetSelectedNode();
   if (n && n->GetExpanded()) n->Collapse(true);
 }
@@ -1294,10 +1328,14 @@ void TfrmMain::GoToPath(const String& Text) {
 }
 
 void TfrmMain::mnuNavigation_GotoClick(TObject*) {
+  const TKeyStatus about(this);
   GoToPath(InputBox(L"Open registry path", L"Enter a registry path (do not include value name):", L""));
 }
 
-void TfrmMain::tbtnNavigation_GoClick(TObject*) { GoToPath(txtPath->GetText()); }
+void TfrmMain::tbtnNavigation_GoClick(TObject*) {
+  const TKeyStatus about(this);
+  GoToPath(txtPath->GetText());
+}
 
 
 void TfrmMain::txtPathAcceptText(TObject* Sender, String&, bool&) {

@@ -111,6 +111,21 @@ class TfrmMain : public TForm {
   void FormClose(TObject* Sender, TCloseAction& Action);
   void SetStatusText(const String& Text);
   String GetStatusText();
+  // While one lives, the status texts given speak of the key selected in
+  // the tree (of it, or of a value in it): the listing of another key's
+  // values takes such a text away. Texts given outside one (a search's, an
+  // export's or import's, the bookmarks' and find results') stay until the
+  // next text.
+  class TKeyStatus {
+   public:
+    explicit TKeyStatus(TfrmMain* Window) : window_(Window) { ++window_->keyStatusScopes_; }
+    ~TKeyStatus() { --window_->keyStatusScopes_; }
+    TKeyStatus(const TKeyStatus&) = delete;
+    TKeyStatus& operator=(const TKeyStatus&) = delete;
+
+   private:
+    TfrmMain* window_;
+  };
   void InitListViews();
   void LoadOptions(bool ApplyGeometry);
   void SaveOptions();
@@ -303,6 +318,7 @@ class TfrmMain : public TForm {
   void lvKeyValuesDblClick(TObject*);
   void lvBookmarksDblClick(TObject*);
   void lvBookmarksDeletion(TObject*, TListItem* Item);
+  void lvBookmarksEditing(TObject*, TListItem* Item, bool& AllowEdit);
   void lvBookmarksEdited(TObject*, TListItem* Item, String& S);
   void lvBookmarksKeyDown(TObject*, WORD& Key, TShiftState Shift);
   void lvFindResultsDblClick(TObject*);
@@ -375,8 +391,11 @@ class TfrmMain : public TForm {
   // Taken, when given, drops an item whose target an earlier deletion of
   // the same command took (true: it counts as deleted) before it is asked
   // about.
-  void DeleteListItems(TListViewQ* List, const String& Kind, const String& Status, bool (TfrmMain::*Delete)(TListItem*),
-                       String (TfrmMain::*Text)(TListItem*), bool (TfrmMain::*Taken)(TListItem*) = nullptr);
+  // Status follows a delete of many rows with their count; Aborted is the
+  // status of one row refused (or gone from the list while asked about).
+  void DeleteListItems(TListViewQ* List, const String& Kind, const String& Status, const String& Aborted,
+                       bool (TfrmMain::*Delete)(TListItem*), String (TfrmMain::*Text)(TListItem*),
+                       bool (TfrmMain::*Taken)(TListItem*) = nullptr);
   // A find result whose key or value is gone leaves the list; true when
   // the command deleting it took it before.
   bool DropGoneFindResult(TListItem* Item, const String& Message);
@@ -413,6 +432,17 @@ class TfrmMain : public TForm {
   // The errors of the start-up's reopening of the previous key, shown once
   // the window is on the screen.
   std::vector<String> startupErrors_;
+  // The key whose values the list shows (root None: none).
+  TRegRoot listedRoot_ = RegRoot::None;
+  String listedPath_;
+  // TKeyStatus scopes alive; and the key the status text speaks of, when
+  // it speaks of one (root None: no key was selected).
+  int keyStatusScopes_ = 0;
+  bool statusOfKey_ = false;
+  TRegRoot statusRoot_ = RegRoot::None;
+  String statusPath_;
+  // Clears a status text that speaks of another key than Node's.
+  void DropOtherKeysStatus(TTreeExNode* Node);
   // The root keys' names as the find results show them, read at the start
   // of a batch of results for all its hits; none outside a batch.
   std::vector<std::pair<TRegRoot, String>> batchRootNames_;

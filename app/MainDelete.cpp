@@ -208,10 +208,12 @@ void TfrmMain::DeleteSelected(TWinControl* Control) {
   if (name == L"treeRegTree") {
     if (TTreeExNode* node = SelectedKeyNode()) DeleteKey(node);
   } else if (name == L"lvKeyValues") {
-    DeleteListItems(lvKeyValues, L"value", L"Values deleted: ", &TfrmMain::DeleteValue, &TfrmMain::ItemCaption);
-  } else if (name == L"lvBookmarks") {
-    DeleteListItems(lvBookmarks, L"bookmark", L"Bookmarks deleted: ", &TfrmMain::DeleteBookmark,
+    const TKeyStatus about(this);
+    DeleteListItems(lvKeyValues, L"value", L"Values deleted: ", L"Value delete aborted.", &TfrmMain::DeleteValue,
                     &TfrmMain::ItemCaption);
+  } else if (name == L"lvBookmarks") {
+    DeleteListItems(lvBookmarks, L"bookmark", L"Bookmarks deleted: ", L"Bookmark delete aborted.",
+                    &TfrmMain::DeleteBookmark, &TfrmMain::ItemCaption);
   } else if (name == L"lvFindResults") {
     if (!lvFindResults->GetSelected()) return;
     TFindDeleteRun run;
@@ -221,7 +223,8 @@ void TfrmMain::DeleteSelected(TWinControl* Control) {
       ~TEnd() { Run = nullptr; }
     } end{findDeleteRun_};
     DeleteListItems(lvFindResults, L"find result (key or value)", L"Find results deleted: ",
-                    &TfrmMain::DeleteFindResult, &TfrmMain::GetFindResultText, &TfrmMain::DropTakenFindResult);
+                    L"Find result delete aborted.", &TfrmMain::DeleteFindResult, &TfrmMain::GetFindResultText,
+                    &TfrmMain::DropTakenFindResult);
     treeRegTree->Invalidate();
     // Keys and values removed through find results leave the view too (keys
     // elsewhere in the tree left it with their results). The key shown is
@@ -259,7 +262,7 @@ void TfrmMain::DeleteSelected(TWinControl* Control) {
   }
 }
 
-void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const String& Status,
+void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const String& Status, const String& Aborted,
                                bool (TfrmMain::*Delete)(TListItem*), String (TfrmMain::*Text)(TListItem*),
                                bool (TfrmMain::*Taken)(TListItem*)) {
   TListItem* current = List->GetSelected();
@@ -275,7 +278,12 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
     ~TUnwatch() { Gone = nullptr; }
   } unwatch{listItemsGone_};
   if (List->GetSelCount() == 1) {
-    if (dmodCommon->ConfirmDelete(Kind, (this->*Text)(current)) && !gone.count(current)) (this->*Delete)(current);
+    // Refused, nothing is deleted: an earlier delete's success does not
+    // stand for it.
+    if (!dmodCommon->ConfirmDelete(Kind, (this->*Text)(current)) || gone.count(current))
+      dmodCommon->SetStatusText(Aborted);
+    else
+      (this->*Delete)(current);
     return;
   }
   int answer = mrNo;
@@ -334,6 +342,7 @@ void TfrmMain::RemoveListItem(TListItem* Item) {
 }
 
 void TfrmMain::DeleteKey(TTreeExNode* Node) {
+  const TKeyStatus about(this);
   TRegRoot root = dmodCommon->GetNodeRootKey(Node);
   String path = dmodCommon->GetNodeKeyPath(Node);
   // A root key (or anything that names no key below one) is never deleted.
@@ -379,8 +388,11 @@ bool TfrmMain::DeleteValue(TListItem* Item) {
   const TRegRoot root = dmodCommon->GetNodeRootKey(node);
   const String path = dmodCommon->GetNodeKeyPath(node);
   // A default value that is not set has nothing to delete (and nothing to
-  // report).
-  if (v->GetName().empty() && !ValueIsSet(root, path, String())) return false;
+  // report, but no earlier delete's success stands for it either).
+  if (v->GetName().empty() && !ValueIsSet(root, path, String())) {
+    if (!listDeleteRun_) dmodCommon->SetStatusText(String());
+    return false;
+  }
   try {
     // Many values of the key go through one registry object: the key is
     // opened for the first and stays open for the others.
@@ -532,6 +544,7 @@ void TfrmMain::OpenListItem() {
   TListItem* item = lvFindResults->GetSelected();
   auto* hit = ItemHit(item);
   if (!hit) return;
+  const TKeyStatus about(this);
   String path = hit->Path;
   while (path.size() > 1 && path.back() == L'\\') path.pop_back();
   if (path == L"\\") path.clear();

@@ -120,6 +120,7 @@ void TfrmMain::LoadValues(TTreeExNode* Node) {
     lvKeyValues->Items()->BeginUpdate();
     lvKeyValues->Items()->Clear();
     lvKeyValues->Items()->EndUpdate();
+    listedRoot_ = RegRoot::None;
     return;
   }
   if (!dmodCommon->NodeHasData(Node)) return;
@@ -127,16 +128,27 @@ void TfrmMain::LoadValues(TTreeExNode* Node) {
   TRegistry reg(KEY_READ);
   const TRegRoot root = dmodCommon->GetNodeRootKey(Node);
   reg.SetRootKey(RootHandle(root));
+  const String keyPath = dmodCommon->GetNodeKeyPath(Node);
+  // The list keeps its place for the key it showed (read again); another
+  // key's values show from their top, not at the place the list was
+  // scrolled to before.
+  const bool sameKey = listedRoot_ == root && SameKeyPath(listedPath_, keyPath);
+  listedRoot_ = root;
+  listedPath_ = keyPath;
   // A key that can't be opened or listed (deleted elsewhere, or no
   // rights) shows no values rather than another key's, or a bare default
   // value, which the commands would act on.
-  const bool opened = reg.OpenKeyReadOnly(dmodCommon->GetNodeKeyPath(Node));
-  if (!opened || !ListValues(reg)) {
+  const bool opened = reg.OpenKeyReadOnly(keyPath);
+  const bool listed = opened && ListValues(reg);
+  if (listed && !sameKey && lvKeyValues->Items()->GetCount() > 0) lvKeyValues->Items()->GetItem(0)->MakeVisible(false);
+  if (!listed) {
+    listedRoot_ = RegRoot::None;
     ValuesUnread = true;
     lvKeyValues->Items()->BeginUpdate();
     lvKeyValues->Items()->Clear();
     lvKeyValues->Items()->EndUpdate();
     const String where = dmodCommon->GetNodeRootKeyName(Node, rnmFull) + dmodCommon->GetNodeKeyPath(Node);
+    const TKeyStatus about(this);
     dmodCommon->SetStatusText(L"Unable to read the values of the key " + where + L".");
     // Only a key that is gone has the program lost step with the registry;
     // one that is there (the tree listed it) but can't be read is said so.
@@ -215,9 +227,13 @@ void TfrmMain::lvKeyValuesDeletion(TObject*, TListItem* Item) {
 void TfrmMain::lvKeyValuesEditing(TObject*, TListItem* Item, bool& AllowEdit) {
   auto* v = ItemValue(Item);
   AllowEdit = v && !v->GetName().empty();
+  // A rename is a command of its own: an earlier rename's success does not
+  // stand for one ended with the name unchanged, or with Escape.
+  if (AllowEdit) dmodCommon->SetStatusText(String());
 }
 
 void TfrmMain::lvKeyValuesEdited(TObject*, TListItem* Item, String& S) {
+  const TKeyStatus about(this);
   if (S.empty()) {
     dmodCommon->SetStatusText(ValueNotRenamed);
     dmodCommon->ShowMessageText(L"Invalid value name.");
@@ -281,6 +297,7 @@ void TfrmMain::NewIntegerValue(TRegRoot Root, const String& KeyPath) {
 
 void TfrmMain::NewValue(TNewValueKind Kind, TRegRoot Root, const String& KeyPath) {
   const TNewValueTexts& texts = NewValueTexts(Kind);
+  const TKeyStatus about(this);
   try {
     // The value is written first: a failed write leaves no item behind.
     TNewValue made = RegEdits::NewValue(Kind, Root, KeyPath);
@@ -306,6 +323,9 @@ void TfrmMain::EditSelectedValue() {
   TListItem* item = lvKeyValues->GetSelected();
   auto* v = ItemValue(item);
   if (!dmodCommon->NodeHasData(node) || !v) return;
+  // What the editor says (a value saved, a note on how it is edited)
+  // speaks of the value.
+  const TKeyStatus about(this);
   dmodCommon->SaveEditedValue(dmodCommon->GetNodeRootKey(node), dmodCommon->GetNodeKeyPath(node), *v);
   ShowValue(item, *v);
 }

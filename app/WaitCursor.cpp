@@ -1,7 +1,8 @@
 #include "app/WaitCursor.h"
 
-#include <exception>
-#include <thread>
+#include <memory>
+
+#include "app/WorkerRun.h"
 
 void TPaintPump::Run() {
   MSG m;
@@ -13,28 +14,15 @@ void TPaintPump::Run() {
 }
 
 void RunPainting(const std::function<void()>& Work) {
-  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (!done) {
-    Work();
-    return;
-  }
-  std::exception_ptr failure;
-  std::thread worker;
+  std::unique_ptr<TWorkerRun> run;
   try {
-    worker = std::thread([&] {
-      try {
-        Work();
-      } catch (...) {
-        failure = std::current_exception();
-      }
-      SetEvent(done);
-    });
+    run = std::make_unique<TWorkerRun>(Work);
   } catch (...) {
     // No thread: the work runs here, unpainted.
-    CloseHandle(done);
     Work();
     return;
   }
+  HANDLE done = run->Done();
   for (;;) {
     const DWORD r = MsgWaitForMultipleObjectsEx(1, &done, 100, QS_PAINT | QS_SENDMESSAGE, 0);
     if (r == WAIT_OBJECT_0) break;
@@ -44,7 +32,5 @@ void RunPainting(const std::function<void()>& Work) {
     }
     TPaintPump::Run();
   }
-  worker.join();
-  CloseHandle(done);
-  if (failure) std::rethrow_exception(failure);
+  run->Finish();
 }

@@ -254,22 +254,33 @@ TEST_F(Commands, ImportFailuresAreReportedNotAnnouncedAsSuccess) {
   Start();
   ASSERT_NE(Open(), nullptr);
   TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
-  // A refused confirmation does nothing further.
+  // A file dialog cancelled, or a confirmation refused, imports nothing and
+  // says so: the import before it does not stand for it.
   const String file = TempFile(L"bad.reg");
-  {
-    std::ofstream out(WideToAnsi(file), std::ios::binary);
-    out << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_NOPE\\Software\\X]\r\n\"A\"=\"1\"\r\n"
-        << "[HKEY_CURRENT_USER\\" << WideToAnsi(Data) << "\\Ok]\r\n\"B\"=dword:zz\r\n\"C\"=\"fine\"\r\n";
-  }
-  TPlacesOpenDialog::DialogHook = [file](OPENFILENAMEW& Ofn, bool) -> BOOL {
+  bool chosen = true;
+  TPlacesOpenDialog::DialogHook = [file, &chosen](OPENFILENAMEW& Ofn, bool) -> BOOL {
     wcscpy(Ofn.lpstrFile, file.c_str());
-    return TRUE;
+    return chosen;
   };
-  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrNo); };
-  Window->SetStatusText(L"before");
-  Window->mnuFile_ImportClick(nullptr);
-  EXPECT_EQ(Window->GetStatusText(), L"before");
-  EXPECT_FALSE(KeyExists(String(Data) + L"\\Ok"));
+  for (const bool refused : {false, true}) {
+    {
+      std::ofstream out(WideToAnsi(file), std::ios::binary);
+      out << "REGEDIT4\r\n[HKEY_CURRENT_USER\\" << WideToAnsi(Data) << "\\Before]\r\n";
+    }
+    chosen = true;
+    Window->mnuFile_ImportClick(nullptr);
+    ASSERT_EQ(Window->GetStatusText(), L"Registry file imported.");
+    {
+      std::ofstream out(WideToAnsi(file), std::ios::binary);
+      out << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_NOPE\\Software\\X]\r\n\"A\"=\"1\"\r\n"
+          << "[HKEY_CURRENT_USER\\" << WideToAnsi(Data) << "\\Ok]\r\n\"B\"=dword:zz\r\n\"C\"=\"fine\"\r\n";
+    }
+    chosen = refused;
+    TfrmConfirm::ExecuteHook = [refused](TfrmConfirm*) { return int(refused ? mrNo : mrYes); };
+    Window->mnuFile_ImportClick(nullptr);
+    EXPECT_EQ(Window->GetStatusText(), L"Import aborted.") << (refused ? "refused" : "cancelled");
+    EXPECT_FALSE(KeyExists(String(Data) + L"\\Ok"));
+  }
 
   // The unreadable lines are skipped: the readable one is written, the
   // unknown root isn't mapped anywhere, the bad number isn't written.

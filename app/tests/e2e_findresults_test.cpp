@@ -955,6 +955,77 @@ TEST_F(FindResults, AFailedDeleteReplacesTheSuccessOfTheOneBefore) {
   EXPECT_EQ(Window->GetStatusText(), L"Find result not deleted.");
 }
 
+// A delete refused at its question deletes nothing and says so, of values,
+// bookmarks and find results alike: the success of the delete before it
+// does not stand for it. A delete of many rows cancelled at its first
+// question counts none; Yes on a default value that is not set deletes
+// nothing, and no success stands for it either.
+TEST_F(FindResults, ARefusedDeleteSaysSoInPlaceOfTheSuccessBeforeIt) {
+  for (const wchar_t* name : {L"m000", L"m001", L"m002", L"f1", L"f2"}) Write(Data, name, REG_SZ, Sz(L"x"));
+  CreateKey(String(Data) + L"\\Sub");
+  Start();
+  TTreeExNode* data = Open();
+  ASSERT_NE(data, nullptr);
+  Search(L"^f[12]$", 2);
+  const String results = String(L"HKEY_CURRENT_USER\\") + Data + L"\\ : ";
+  ASSERT_EQ(Window->lvFindResults->Items()->GetCount(), 2);
+  data->Expand(false);
+  for (TTreeExNode* node : {data, Window->FindChild(data, L"Sub")}) {
+    Window->AddBookmark(node);
+    Window->lvBookmarks->Items()->GetItem(Window->lvBookmarks->Items()->GetCount() - 1)->CancelEdit();
+  }
+  int answer = mrYes;
+  TfrmConfirm::ExecuteHook = [&](TfrmConfirm*) { return answer; };
+  // The rows chosen alone, Delete pressed on them and the question answered.
+  auto deleteRows = [&](TListViewQ* List, const std::vector<TListItem*>& Rows, int Answer) {
+    answer = Answer;
+    List->ClearSelection();
+    for (TListItem* row : Rows) {
+      ASSERT_NE(row, nullptr);
+      row->SetSelected(true);
+      List->SetItemFocused(row);
+    }
+    Foreground(List);
+    PressDelete();
+  };
+  TListViewQ* values = Window->lvKeyValues;
+  deleteRows(values, {ValueItem(L"m000")}, mrYes);
+  ASSERT_EQ(Window->GetStatusText(), L"Value deleted.");
+  deleteRows(values, {ValueItem(L"m001")}, mrNo);
+  EXPECT_EQ(Window->GetStatusText(), L"Value delete aborted.");
+  deleteRows(values, {ValueItem(L"m002")}, mrYes);
+  ASSERT_EQ(Window->GetStatusText(), L"Value deleted.");
+  deleteRows(values, {ValueItem(L"(Default)")}, mrYes);
+  EXPECT_EQ(Window->GetStatusText(), L"");
+  deleteRows(values, {ValueItem(L"f1"), ValueItem(L"m001")}, mrCancel);
+  EXPECT_EQ(Window->GetStatusText(), L"Values deleted: 0");
+  EXPECT_NE(ValueItem(L"m001"), nullptr);
+
+  TListViewQ* marks = Window->lvBookmarks;
+  auto mark = [&](const String& Caption) {
+    for (int i = 0; i < marks->Items()->GetCount(); ++i)
+      if (marks->Items()->GetItem(i)->GetCaption() == Caption) return marks->Items()->GetItem(i);
+    return static_cast<TListItem*>(nullptr);
+  };
+  deleteRows(marks, {mark(L"Sub")}, mrYes);
+  ASSERT_EQ(Window->GetStatusText(), L"Bookmark deleted.");
+  deleteRows(marks, {mark(L"Data")}, mrNo);
+  EXPECT_EQ(Window->GetStatusText(), L"Bookmark delete aborted.");
+  EXPECT_EQ(marks->Items()->GetCount(), 1);
+
+  Window->pagExtras->SetActivePage(Window->tbsFindResults);
+  deleteRows(Window->lvFindResults, {Result(results + L"f1")}, mrYes);
+  ASSERT_EQ(Window->GetStatusText(), L"Find result deleted.");
+  deleteRows(Window->lvFindResults, {Result(results + L"f2")}, mrNo);
+  EXPECT_EQ(Window->GetStatusText(), L"Find result delete aborted.");
+  EXPECT_NE(Result(results + L"f2"), nullptr);
+
+  std::vector<String> names = ValueNames(Data);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<String>{L"f2", L"m001"}));
+  EXPECT_TRUE(Errors.empty());
+}
+
 // Every command sets its own status, or clears the one before it: no
 // earlier success or failure is left standing for a command after it that
 // failed, or that succeeded with no text of its own.
@@ -966,7 +1037,8 @@ TEST_F(FindResults, NoEarlierStatusOutlivesTheCommandAfterIt) {
   CreateKey(String(Data) + L"\\Gone");
   CreateKey(String(Data) + L"\\Mark");
   Start();
-  ASSERT_NE(Open(), nullptr);
+  TTreeExNode* data = Open();
+  ASSERT_NE(data, nullptr);
   Search(L"^Mark$", 2);
   ASSERT_EQ(Window->lvFindResults->Items()->GetCount(), 1);
   auto chosen = [&](TListViewQ* List, const String& Caption) {
@@ -977,9 +1049,25 @@ TEST_F(FindResults, NoEarlierStatusOutlivesTheCommandAfterIt) {
     chosen(Window->lvKeyValues, Caption);
     ASSERT_TRUE(WithModal([] { testsupport::PressKey(VK_RETURN); }, {std::move(InEditor)}));
   };
+  // A key of the data listed with a click on it in the tree.
+  auto click = [&](const String& Key) {
+    if (!data->GetExpanded()) data->Expand(false);
+    TTreeExNode* node = Window->FindChild(data, Key);
+    ASSERT_NE(node, nullptr);
+    Foreground(Window->treeRegTree);
+    const TRect r = node->DisplayRect(true);
+    testsupport::Click(testsupport::ScreenPoint(Window->treeRegTree->GetHandle(), (r.left + r.right) / 2,
+                                                (r.top + r.bottom) / 2));
+    ASSERT_TRUE(PumpUntil([&] { return Window->GetSelectedNode() == node; }, 5000));
+  };
+
+  // Another key listed leaves the search's report standing: it speaks of
+  // the results, not of a key.
+  ASSERT_EQ(Window->GetStatusText(), L"Search finished.");
+  click(L"Plain");
+  EXPECT_EQ(Window->GetStatusText(), L"Search finished.");
 
   // Copy value: a value with no text to copy fails after one that did not.
-  ASSERT_NE(Open(L"Plain"), nullptr);
   chosen(Window->lvKeyValues, L"D");
   testsupport::PressKey('C', {VK_SHIFT, VK_CONTROL});
   ASSERT_TRUE(PumpUntil([&] { return Window->GetStatusText() == L"Copied selected value to the clipboard."; }, 5000));
@@ -994,7 +1082,17 @@ TEST_F(FindResults, NoEarlierStatusOutlivesTheCommandAfterIt) {
   enter(L"Q4", [] { testsupport::PressKey(VK_ESCAPE); });
   ASSERT_EQ(Window->GetStatusText(),
             L"The REG_QWORD value has 4 bytes of data: it is edited as bytes, and stays a REG_QWORD.");
-  ASSERT_NE(Open(L"Plain"), nullptr);
+  click(L"Plain");
+  EXPECT_EQ(Window->GetStatusText(), L"");
+  // A key opened by its path is no more once the keys in the tree list
+  // another.
+  Window->txtPath->SetText(String(L"HKEY_CURRENT_USER\\") + Data + L"\\Odd");
+  Window->tbtnNavigation_GoClick(nullptr);
+  ASSERT_EQ(Window->GetStatusText(), String(L"Key opened: HKEY_CURRENT_USER\\") + Data + L"\\Odd");
+  Foreground(Window->treeRegTree);
+  testsupport::PressKey(VK_DOWN);
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetSelectedNode()->GetText() == L"Plain"; }, 5000));
+  EXPECT_EQ(Window->GetStatusText(), L"");
   String whileEdited = L"?";
   enter(L"D", [&] {
     ASSERT_TRUE(F.EditValue->GetVisible());

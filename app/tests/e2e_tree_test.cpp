@@ -8,6 +8,7 @@
 #include "app/PlacesDialogs.h"
 #include "app/tests/e2e_support.h"
 #include "testsupport/Input.h"
+#include "toolbars/BarViews.h"
 #include "classlib/Clipbrd.h"
 #include "classlib/Registry.h"
 
@@ -278,7 +279,7 @@ TEST_F(Tree, TheLongestKeyNameIsEditedWholeAndALongerOneIsRefused) {
 // failed"), F5 reads the tree again with the renamed key selected and no
 // other key renamed, Ctrl+B bookmarks the key by its new path.
 TEST_F(Tree, CommandsDuringAKeyNameEditActOnTheKeyByItsNewName) {
-  for (const wchar_t* k : {L"Del", L"Ren", L"Mark", L"Other"}) CreateKey(String(Data) + L"\\" + k);
+  for (const wchar_t* k : {L"Del", L"Ren", L"Mark", L"Other\\Child"}) CreateKey(String(Data) + L"\\" + k);
   Start();
   TCustomTreeEx* tree = Window->treeRegTree;
   auto typeName = [&](const String& Key, const String& Name) {
@@ -323,6 +324,33 @@ TEST_F(Tree, CommandsDuringAKeyNameEditActOnTheKeyByItsNewName) {
   ASSERT_NE(mark, nullptr);
   EXPECT_EQ(mark->KeyPath, L"\\" + Data + L"\\Marked");
   EXPECT_EQ(marks->GetItem(0)->GetCaption(), L"Marked");
+
+  // Navigation > Expand, from the menu bar's keys, expands the key by its
+  // new name (read by its old one, the rename's end folded it again);
+  // Collapse then says nothing of the rename before it.
+  typeName(L"Other", L"Opened");
+  auto menu = [&](WORD Letter) {
+    Script m;
+    m.Steps = {{[] { return true; }, [] { testsupport::InputScript().Press('N', {VK_MENU}).Post(); }},
+               {[&] { return Window->tbrMainMenu->View()->OpenViewerView != nullptr; },
+                [Letter] { testsupport::InputScript().Press(Letter).Post(); }},
+               {[&] { return Window->tbrMainMenu->View()->OpenViewerView == nullptr; }, [] {}}};
+    EXPECT_EQ(m.Run(), m.Steps.size());
+    dlgtest::Pump(30);
+    if (tree->IsEditing()) testsupport::PressKey(VK_RETURN);
+    ASSERT_TRUE(PumpUntil([&] { return !tree->IsEditing() && !dmodCommon->Logic.IsWorking(); }, 10000));
+  };
+  menu('X');
+  EXPECT_EQ(subkeys(), (std::vector<String>{L"Marked", L"Opened", L"Renamed"}));
+  TTreeExNode* opened = Window->GetSelectedNode();
+  ASSERT_NE(opened, nullptr);
+  EXPECT_EQ(opened->GetText(), L"Opened");
+  EXPECT_TRUE(opened->GetExpanded());
+  EXPECT_NE(Window->FindChild(opened, L"Child"), nullptr);
+  EXPECT_EQ(Window->GetStatusText(), L"Key successfully renamed.");
+  menu('C');
+  EXPECT_FALSE(opened->GetExpanded());
+  EXPECT_EQ(Window->GetStatusText(), L"");
   EXPECT_TRUE(Errors.empty());
   EXPECT_TRUE(Messages().empty());
 }

@@ -258,6 +258,101 @@ TEST_F(ValuesE2E, AnEmptiedNameIsRefusedAndEscapeEndsTheEditSilently) {
   EXPECT_TRUE(Errors.empty());
 }
 
+// A rename ended with the name as it was renames nothing and says
+// nothing: the success of the rename before it, of a value, a bookmark or
+// a key, does not stand for it.
+TEST_F(ValuesE2E, AnUnchangedRenameLeavesNoEarlierRenameStanding) {
+  Write(Data, L"m1", REG_SZ, Sz(L"1"));
+  Write(Data, L"m2", REG_SZ, Sz(L"2"));
+  CreateKey(String(Data) + L"\\Other");
+  Start();
+  TTreeExNode* data = Open();
+  ASSERT_NE(data, nullptr);
+  data->Expand(false);
+  for (TTreeExNode* node : {data, Window->FindChild(data, L"Other")}) {
+    Window->AddBookmark(node);
+    Window->lvBookmarks->Items()->GetItem(Window->lvBookmarks->Items()->GetCount() - 1)->CancelEdit();
+  }
+  ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 2);
+
+  RenameBy(L"m1", testsupport::InputScript().Text(L"m9"));
+  ASSERT_EQ(Window->GetStatusText(), L"Value successfully renamed to m9.");
+  RenameBy(L"m2", testsupport::InputScript());
+  EXPECT_EQ(Window->GetStatusText(), L"");
+
+  RenameIn(Window->lvBookmarks, data->GetText(), testsupport::InputScript().Text(L"Mine"));
+  ASSERT_EQ(Window->GetStatusText(), L"Bookmark renamed.");
+  RenameIn(Window->lvBookmarks, L"Other", testsupport::InputScript());
+  EXPECT_EQ(Window->GetStatusText(), L"");
+
+  TTreeEx* tree = Window->treeRegTree;
+  auto renameKey = [&](const std::wstring& Typed) {
+    Foreground(tree);
+    testsupport::PressKey(VK_F2);
+    ASSERT_TRUE(PumpUntil([&] { return tree->IsEditing(); }, 10000));
+    testsupport::InputScript().Text(Typed).Press(VK_RETURN).Send();
+    ASSERT_TRUE(PumpUntil([&] { return !tree->IsEditing() && !dmodCommon->Logic.IsWorking(); }, 10000));
+  };
+  ASSERT_NE(Open(L"Other"), nullptr);
+  renameKey(L"Other2");
+  ASSERT_EQ(Window->GetStatusText(), L"Key successfully renamed.");
+  renameKey(L"");
+  EXPECT_EQ(Window->GetStatusText(), L"");
+
+  std::vector<String> names = ValueNames(Data);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<String>{L"m2", L"m9"}));
+  EXPECT_TRUE(KeyExists(String(Data) + L"\\Other2"));
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_TRUE(Errors.empty());
+}
+
+// A key listed after another was scrolled to its end shows from its top,
+// whether it is clicked in the tree or opened by Go: (Default) is the top
+// row, not a row at the place the other key's list was left at.
+TEST_F(ValuesE2E, ANewlyListedKeyShowsFromItsTop) {
+  const String many = String(Data) + L"\\Many";
+  for (int i = 0; i < 3000; ++i) Write(many, L"p" + IntToStr(1000 + i), REG_DWORD, Dw(DWORD(i)));
+  for (const wchar_t* few : {L"Few", L"Fewer"})
+    for (int i = 0; i < 100; ++i) Write(String(Data) + L"\\" + few, L"n" + IntToStr(100 + i), REG_DWORD, Dw(1));
+  Start();
+  SetForegroundWindow(Window->GetHandle());
+  SendMessageW(Window->GetHandle(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetWindowState() == wsMaximized; }, 10000));
+  TListViewQ* lv = Window->lvKeyValues;
+  const HWND list = lv->GetHandle();
+  auto top = [&] { return int(SendMessageW(list, LVM_GETTOPINDEX, 0, 0)); };
+  // Many listed, a click in its list and Ctrl+End.
+  auto toTheEnd = [&] {
+    ASSERT_NE(Open(L"Many"), nullptr);
+    RECT rc{};
+    ::GetClientRect(list, &rc);
+    testsupport::Click(testsupport::ScreenPoint(list, 60, rc.bottom / 2));
+    testsupport::PressKey(VK_END, {VK_CONTROL});
+    ASSERT_TRUE(PumpUntil([&] { return top() > 2900; }, 5000));
+  };
+  toTheEnd();
+  TTreeExNode* data = Window->treeRegTree->GetSelection()->GetParent();
+  TTreeExNode* few = Window->FindChild(data, L"Few");
+  ASSERT_NE(few, nullptr);
+  Foreground(Window->treeRegTree);
+  const TRect r = few->DisplayRect(true);
+  testsupport::Click(testsupport::ScreenPoint(Window->treeRegTree->GetHandle(), (r.left + r.right) / 2,
+                                              (r.top + r.bottom) / 2));
+  ASSERT_TRUE(PumpUntil([&] { return lv->Items()->GetCount() == 101; }, 5000));
+  dlgtest::Pump(30);
+  EXPECT_EQ(top(), 0) << "clicked in the tree";
+
+  toTheEnd();
+  Window->txtPath->SetText(String(L"HKEY_CURRENT_USER\\") + Data + L"\\Fewer");
+  Window->tbtnNavigation_GoClick(nullptr);
+  ASSERT_EQ(lv->Items()->GetCount(), 101);
+  dlgtest::Pump(30);
+  EXPECT_EQ(top(), 0) << "opened by Go";
+  EXPECT_EQ(lv->Items()->GetItem(0)->GetCaption(), L"(Default)");
+  EXPECT_TRUE(Errors.empty());
+}
+
 // A name longer than the list shows whole (259 characters), cut back to
 // exactly what the list shows of it, is a new name: it is stored.
 TEST_F(ValuesE2E, ALongNameCutToWhatTheListShowsIsStored) {
