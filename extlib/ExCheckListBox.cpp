@@ -1024,12 +1024,11 @@ void TExtCheckListBox::DefineProperties(TFiler* Filer) {
            [this](const TGetItemWidthEvent& E) { SetOnGetItemWidth(E); });
   Event(Filer, L"OnMeasureItem", OnMeasureItem, A ? &A->OnMeasureItem : nullptr);
   // The items with their states come last: the kind and the sorting above
-  // shape them. The layout's version goes with them: against a new list
-  // (no ancestor's stream read before this one) the reader knows it from
-  // nowhere else.
+  // shape them. The layout's version goes with them for other readers;
+  // this one tells the layout from the values themselves.
   const bool ItemsDiffer = DiffersFrom(Ancestor);
   Filer->DefineProperty(
-      L"InternalVersion", [this](TReader* Reader) { streamVersion_ = Reader->ReadInteger(); },
+      L"InternalVersion", [](TReader* Reader) { Reader->ReadInteger(); },
       [](TWriter* Writer) { Writer->WriteInteger(202); }, Ancestor == nullptr || ItemsDiffer);
   Filer->DefineProperty(
       L"Strings", [this](TReader* Reader) { ReadCheckData(Reader); },
@@ -1062,8 +1061,18 @@ void TExtCheckListBox::WriteCheckData(TWriter* Writer) {
   Writer->WriteListEnd();
 }
 
+namespace {
+
+bool IsIntegerValue(TValueType V) { return V == vaInt8 || V == vaInt16 || V == vaInt32 || V == vaInt64; }
+
+}  // namespace
+
 // The whole list is read before the items change: a broken one leaves
-// them as they were.
+// them as they were. Each entry tells its own layout, whatever version
+// came before it (a value stored alone, by a form storage, comes with
+// none): after the text, an integer is the state of the current layout
+// (then enabled); a boolean is an older one's checked flag (then enabled,
+// and from version 1 on the state as an integer).
 void TExtCheckListBox::ReadCheckData(TReader* Reader) {
   struct TEntry {
     String Text;
@@ -1075,14 +1084,13 @@ void TExtCheckListBox::ReadCheckData(TReader* Reader) {
   while (!Reader->EndOfList()) {
     TEntry E;
     E.Text = Reader->ReadString();
-    if (streamVersion_ >= 202) {
+    if (IsIntegerValue(Reader->NextValue())) {
       E.State = static_cast<TCheckBoxState>(Reader->ReadInteger());
       E.Enabled = Reader->ReadBoolean();
     } else {
-      // Older streams: checked, enabled, and from version 1 on the state.
       E.State = Reader->ReadBoolean() ? cbChecked : cbUnchecked;
       E.Enabled = Reader->ReadBoolean();
-      if (streamVersion_ >= 1) E.State = static_cast<TCheckBoxState>(Reader->ReadInteger());
+      if (IsIntegerValue(Reader->NextValue())) E.State = static_cast<TCheckBoxState>(Reader->ReadInteger());
     }
     if (E.State != cbChecked && E.State != cbGrayed) E.State = cbUnchecked;
     Read.push_back(std::move(E));
