@@ -1096,13 +1096,36 @@ void TExtCheckListBox::ReadCheckData(TReader* Reader) {
     Read.push_back(std::move(E));
   }
   Reader->ReadListEnd();
+  // As many items as are held: each stays, with its data and its check
+  // object, and takes the text, state and enabled flag read. A sorted list
+  // keeps its own order, so there only the same texts stay.
+  const int N = items_->GetCount();
+  bool InPlace = static_cast<int>(Read.size()) == N;
+  for (int I = 0; InPlace && sorted_ && I < N; ++I) InPlace = items_->Get(I) == Read[I].Text;
   items_->BeginUpdate();
   try {
-    items_->Clear();
-    for (const TEntry& E : Read) {
-      TCheckListBoxItem* O = GetCheckObject(items_->Add(E.Text));
-      O->State = E.State;
-      O->Enabled = E.Enabled;
+    if (InPlace) {
+      for (int I = 0; I < N; ++I) {
+        const TEntry& E = Read[I];
+        TCheckListBoxItem* O = GetCheckObject(I);
+        if (items_->Get(I) != E.Text) {
+          // A new text is a new line of the window: the check object moves
+          // over to it.
+          TExtCustomListBox::SetItemData(I, 0);
+          TExtCustomListBox::DeleteString(I);
+          items_->Insert(I, E.Text);
+          TExtCustomListBox::SetItemData(I, reinterpret_cast<LONG_PTR>(O));
+        }
+        O->State = E.State;
+        O->Enabled = E.Enabled;
+      }
+    } else {
+      items_->Clear();
+      for (const TEntry& E : Read) {
+        TCheckListBoxItem* O = GetCheckObject(items_->Add(E.Text));
+        O->State = E.State;
+        O->Enabled = E.Enabled;
+      }
     }
   } catch (...) {
     items_->EndUpdate();

@@ -360,6 +360,19 @@ TEST(CheckListBox, ItemsWithStatesStoredAsOneValueComeBack) {
   EXPECT_FALSE(l->GetItemEnabled(0));
   EXPECT_TRUE(l->GetChecked(1));
   EXPECT_EQ(l->GetState(2), cbGrayed);
+
+  // As many items held: they stay, with their data, renamed ones too.
+  l->Items()->Put(0, L"x");
+  l->Items()->SetObjects(0, reinterpret_cast<TObject*>(LONG_PTR(42)));
+  l->Items()->SetObjects(1, reinterpret_cast<TObject*>(LONG_PTR(43)));
+  l->SetChecked(1, false);
+  s->RestoreFormPlacement();
+  ASSERT_EQ(l->Items()->GetCount(), 3);
+  EXPECT_EQ(l->Items()->Get(0), L"a");
+  EXPECT_EQ(l->Items()->GetObjects(0), reinterpret_cast<TObject*>(LONG_PTR(42)));
+  EXPECT_EQ(l->Items()->GetObjects(1), reinterpret_cast<TObject*>(LONG_PTR(43)));
+  EXPECT_FALSE(l->GetItemEnabled(0));
+  EXPECT_TRUE(l->GetChecked(1));
   s->Active = false;
   DeleteFileW(name.c_str());
 }
