@@ -1024,12 +1024,11 @@ void TExtCheckListBox::DefineProperties(TFiler* Filer) {
            [this](const TGetItemWidthEvent& E) { SetOnGetItemWidth(E); });
   Event(Filer, L"OnMeasureItem", OnMeasureItem, A ? &A->OnMeasureItem : nullptr);
   // The items with their states come last: the kind and the sorting above
-  // shape them. The layout's version goes with them: against a new list
-  // (no ancestor's stream read before this one) the reader knows it from
-  // nowhere else.
+  // shape them. The layout's version goes with them for other readers;
+  // this one tells the layout from the values themselves.
   const bool ItemsDiffer = DiffersFrom(Ancestor);
   Filer->DefineProperty(
-      L"InternalVersion", [this](TReader* Reader) { streamVersion_ = Reader->ReadInteger(); },
+      L"InternalVersion", [](TReader* Reader) { Reader->ReadInteger(); },
       [](TWriter* Writer) { Writer->WriteInteger(202); }, Ancestor == nullptr || ItemsDiffer);
   Filer->DefineProperty(
       L"Strings", [this](TReader* Reader) { ReadCheckData(Reader); },
@@ -1062,8 +1061,18 @@ void TExtCheckListBox::WriteCheckData(TWriter* Writer) {
   Writer->WriteListEnd();
 }
 
+namespace {
+
+bool IsIntegerValue(TValueType V) { return V == vaInt8 || V == vaInt16 || V == vaInt32 || V == vaInt64; }
+
+}  // namespace
+
 // The whole list is read before the items change: a broken one leaves
-// them as they were.
+// them as they were. Each entry tells its own layout, whatever version
+// came before it (a value stored alone, by a form storage, comes with
+// none): after the text, an integer is the state of the current layout
+// (then enabled); a boolean is an older one's checked flag (then enabled,
+// and from version 1 on the state as an integer).
 void TExtCheckListBox::ReadCheckData(TReader* Reader) {
   struct TEntry {
     String Text;
@@ -1075,26 +1084,48 @@ void TExtCheckListBox::ReadCheckData(TReader* Reader) {
   while (!Reader->EndOfList()) {
     TEntry E;
     E.Text = Reader->ReadString();
-    if (streamVersion_ >= 202) {
+    if (IsIntegerValue(Reader->NextValue())) {
       E.State = static_cast<TCheckBoxState>(Reader->ReadInteger());
       E.Enabled = Reader->ReadBoolean();
     } else {
-      // Older streams: checked, enabled, and from version 1 on the state.
       E.State = Reader->ReadBoolean() ? cbChecked : cbUnchecked;
       E.Enabled = Reader->ReadBoolean();
-      if (streamVersion_ >= 1) E.State = static_cast<TCheckBoxState>(Reader->ReadInteger());
+      if (IsIntegerValue(Reader->NextValue())) E.State = static_cast<TCheckBoxState>(Reader->ReadInteger());
     }
     if (E.State != cbChecked && E.State != cbGrayed) E.State = cbUnchecked;
     Read.push_back(std::move(E));
   }
   Reader->ReadListEnd();
+  // As many items as are held: each stays, with its data and its check
+  // object, and takes the text, state and enabled flag read. A sorted list
+  // keeps its own order, so there only the same texts stay.
+  const int N = items_->GetCount();
+  bool InPlace = static_cast<int>(Read.size()) == N;
+  for (int I = 0; InPlace && sorted_ && I < N; ++I) InPlace = items_->Get(I) == Read[I].Text;
   items_->BeginUpdate();
   try {
-    items_->Clear();
-    for (const TEntry& E : Read) {
-      TCheckListBoxItem* O = GetCheckObject(items_->Add(E.Text));
-      O->State = E.State;
-      O->Enabled = E.Enabled;
+    if (InPlace) {
+      for (int I = 0; I < N; ++I) {
+        const TEntry& E = Read[I];
+        TCheckListBoxItem* O = GetCheckObject(I);
+        if (items_->Get(I) != E.Text) {
+          // A new text is a new line of the window: the check object moves
+          // over to it.
+          TExtCustomListBox::SetItemData(I, 0);
+          TExtCustomListBox::DeleteString(I);
+          items_->Insert(I, E.Text);
+          TExtCustomListBox::SetItemData(I, reinterpret_cast<LONG_PTR>(O));
+        }
+        O->State = E.State;
+        O->Enabled = E.Enabled;
+      }
+    } else {
+      items_->Clear();
+      for (const TEntry& E : Read) {
+        TCheckListBoxItem* O = GetCheckObject(items_->Add(E.Text));
+        O->State = E.State;
+        O->Enabled = E.Enabled;
+      }
     }
   } catch (...) {
     items_->EndUpdate();

@@ -285,7 +285,6 @@ class TExtCheckListBox : public TExtCustomListBox {
   bool DiffersFrom(TExtCheckListBox* Ancestor);
   void ReadCheckData(TReader* Reader);
   void WriteCheckData(TWriter* Writer);
-  int streamVersion_ = 0;
   String iniStorageName_;  // read from a stream, found once loading is over
   int checkedIndexRead_ = -1;
 

@@ -192,13 +192,36 @@ void TFormPlacement::WndMessage(TObject*, TMessage& Msg, bool&) {
   }
 }
 
+// Each event goes back only while the form still holds this placement's
+// own handler. Another placement that chained itself in later holds this
+// one's handler as the one it calls on: it takes over what this one saved,
+// so the chain stays whole and nobody calls this one once it is gone.
 void TFormPlacement::RestoreEvents() {
   TCustomForm* F = Form();
   if (!F || !hooked_) return;
-  F->OnShow = saveShow_;
-  F->OnCloseQuery = saveCloseQuery_;
-  F->OnDestroy = saveDestroy_;
   hooked_ = false;
+  const TNotifyEvent MyShow(this, &TFormPlacement::FormShow);
+  const TCloseQueryEvent MyCloseQuery(this, &TFormPlacement::FormCloseQuery);
+  const TNotifyEvent MyDestroy(this, &TFormPlacement::FormDestroy);
+  std::vector<TFormPlacement*> Others;
+  for (int I = 0; I < F->GetComponentCount(); ++I) {
+    auto* P = dynamic_cast<TFormPlacement*>(F->GetComponent(I));
+    if (P && P != this && P->hooked_) Others.push_back(P);
+  }
+  auto Unchain = [&](auto& FormEvent, const auto& Mine, auto TFormPlacement::*Saved) {
+    if (FormEvent == Mine) {
+      FormEvent = this->*Saved;
+      return;
+    }
+    for (TFormPlacement* P : Others)
+      if (P->*Saved == Mine) {
+        P->*Saved = this->*Saved;
+        return;
+      }
+  };
+  Unchain(F->OnShow, MyShow, &TFormPlacement::saveShow_);
+  Unchain(F->OnCloseQuery, MyCloseQuery, &TFormPlacement::saveCloseQuery_);
+  Unchain(F->OnDestroy, MyDestroy, &TFormPlacement::saveDestroy_);
 }
 
 void TFormPlacement::FormShow(TObject* Sender) {

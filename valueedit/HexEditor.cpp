@@ -389,12 +389,10 @@ void TCustomHexEditor::Resize() {
 }
 
 UINT TCustomHexEditor::DialogCode() {
-  UINT code = DLGC_WANTARROWS | DLGC_WANTCHARS | DLGC_WANTALLKEYS;
-  if (wantTabs_)
-    code |= DLGC_WANTTAB;
-  else
-    code &= ~DLGC_WANTTAB;
-  return code;
+  const UINT code = DLGC_WANTARROWS | DLGC_WANTCHARS;
+  if (wantTabs_) return code | DLGC_WANTALLKEYS | DLGC_WANTTAB;
+  // Wanting all keys takes Tab too: not for a Tab press.
+  return keyAsked_ == VK_TAB ? code : code | DLGC_WANTALLKEYS;
 }
 
 void TCustomHexEditor::KeyDown(WORD& key, TShiftState shift) {
@@ -633,6 +631,17 @@ void TCustomHexEditor::WndProc(TMessage& m) {
       if (m.WParam == 7) UpdateCaretPos();
       m.Result = 0;
       return;
+    case CN_KEYDOWN: {
+      // The form asks for the dialog code of this very key.
+      struct TAsked {
+        WORD& key;
+        WORD saved;
+        ~TAsked() { key = saved; }
+      } asked{keyAsked_, keyAsked_};
+      keyAsked_ = static_cast<WORD>(m.WParam);
+      TCustomGrid::WndProc(m);
+      return;
+    }
     case WM_PAINT:
       // Painting and the other callbacks must not let an exception unwind
       // into the system.

@@ -169,6 +169,8 @@ class TCustomHexEditor : public TCustomGrid, public THexEditorCore {
   void TimerScroll() override;
   void CreateWnd() override;
   void FontChanged(TObject* sender) override;
+  // Arrows, characters and every other key; Tab only with WantTabs (asked
+  // about a Tab press without it, the answer leaves Tab to the form).
   UINT DialogCode() override;
 
   void AdjustMetrics();
@@ -195,6 +197,9 @@ class TCustomHexEditor : public TCustomGrid, public THexEditorCore {
   void DrawDataCell(int col, int row, const TRect& rc, bool focused);
   String CharCellText(uint8_t b);
 
+  // The key whose press the form is handling while it asks for the dialog
+  // code (0 outside that).
+  WORD keyAsked_ = 0;
   std::unique_ptr<THexColors> colors_;
   std::unique_ptr<TBitmap> bookmarkBitmap_;
   std::unique_ptr<TImageList> bookmarkImages_;

@@ -333,6 +333,50 @@ TEST(CheckListBox, ChecksStoredBesideTheItemsComeBackWithThem) {
   DeleteFileW(name.c_str());
 }
 
+// A form storage keeps the items with their states as one value, without
+// the version a form stream writes before it: read back into a list made
+// in code, the items come back with their states.
+TEST(CheckListBox, ItemsWithStatesStoredAsOneValueComeBack) {
+  ListHost h;
+  String name = NormalDir(GetTempDir()) + L"zembrio-checks-strings.ini";
+  DeleteFileW(name.c_str());
+  auto* l = h.Add<TExtCheckListBox>({L"a", L"b", L"c"});
+  l->SetAllowGrayed(true);
+  auto* s = new TFormStorage(h.form.get());
+  s->SetIniFileName(name);
+  s->SetIniSection(L"Main");
+  s->GetStoredProps()->AddObject(L"List.Strings", l);
+  s->RestoreFormPlacement();
+  l->SetItemEnabled(0, false);
+  l->SetChecked(1, true);
+  l->SetState(2, cbGrayed);
+  s->SaveFormPlacement();
+
+  l->Items()->Clear();
+  l->Items()->Add(L"z");
+  s->RestoreFormPlacement();
+  ASSERT_EQ(l->Items()->GetCount(), 3);
+  EXPECT_EQ(l->Items()->Get(2), L"c");
+  EXPECT_FALSE(l->GetItemEnabled(0));
+  EXPECT_TRUE(l->GetChecked(1));
+  EXPECT_EQ(l->GetState(2), cbGrayed);
+
+  // As many items held: they stay, with their data, renamed ones too.
+  l->Items()->Put(0, L"x");
+  l->Items()->SetObjects(0, reinterpret_cast<TObject*>(LONG_PTR(42)));
+  l->Items()->SetObjects(1, reinterpret_cast<TObject*>(LONG_PTR(43)));
+  l->SetChecked(1, false);
+  s->RestoreFormPlacement();
+  ASSERT_EQ(l->Items()->GetCount(), 3);
+  EXPECT_EQ(l->Items()->Get(0), L"a");
+  EXPECT_EQ(l->Items()->GetObjects(0), reinterpret_cast<TObject*>(LONG_PTR(42)));
+  EXPECT_EQ(l->Items()->GetObjects(1), reinterpret_cast<TObject*>(LONG_PTR(43)));
+  EXPECT_FALSE(l->GetItemEnabled(0));
+  EXPECT_TRUE(l->GetChecked(1));
+  s->Active = false;
+  DeleteFileW(name.c_str());
+}
+
 // The registry twins keep the states below a key: the section is erased
 // before the states are written, and the states read back.
 TEST(CheckListBox, SavingAndRestoringStatesInTheRegistry) {

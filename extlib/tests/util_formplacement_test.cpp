@@ -414,3 +414,35 @@ TEST_F(PlacementForm, PlacementMadeInCodeHooksItsForm) {
   EXPECT_EQ(S.cx, 150);
   EXPECT_EQ(S.cy, 500);
 }
+
+// Two placements on one form, the first freed while the form lives on: the
+// second still restores on show and saves on close, and the form's own
+// handlers still run once each, reached through the second alone.
+TEST_F(PlacementForm, SecondPlacementKeepsItsHooksWhenTheFirstGoes) {
+  int Shown = 0, Asked = 0, Destroyed = 0, Restores = 0, Saves = 0;
+  std::unique_ptr<TForm> F(new TForm(Application));
+  F->SetBounds(40, 50, 320, 240);
+  F->OnShow = TNotifyEvent([&](TObject*) { ++Shown; });
+  F->OnCloseQuery = TCloseQueryEvent([&](TObject*, bool&) { ++Asked; });
+  F->OnDestroy = TNotifyEvent([&](TObject*) { ++Destroyed; });
+  auto* First = new TFormPlacement(F.get());
+  First->SetIniFileName(IniName);
+  First->SetIniSection(L"First");
+  First->Loaded();
+  auto* Second = new TFormPlacement(F.get());
+  Second->SetIniFileName(IniName);
+  Second->SetIniSection(L"Second");
+  Second->Loaded();
+  Second->OnRestorePlacement = TNotifyEvent([&](TObject*) { ++Restores; });
+  Second->OnSavePlacement = TNotifyEvent([&](TObject*) { ++Saves; });
+  delete First;
+
+  F->Show();
+  EXPECT_EQ(Restores, 1);
+  EXPECT_EQ(Shown, 1);
+  F->Close();
+  EXPECT_EQ(Asked, 1);
+  EXPECT_EQ(Saves, 1);
+  F.reset();
+  EXPECT_EQ(Destroyed, 1);
+}

@@ -7,6 +7,7 @@
 
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
+#include "classlib/StdCtrls.h"
 #include "testsupport/Gui.h"
 #include "testsupport/Input.h"
 #include "testsupport/Pump.h"
@@ -86,13 +87,34 @@ TEST(HexEditorControl, ConstructionDefaults) {
   for (int i = 0; i < 10; ++i) EXPECT_EQ(ed->GetBookmark(i).mPosition, -1) << i;
   EXPECT_EQ(ed->GetCol(), 2);
   EXPECT_EQ(ed->TCustomGrid::GetRow(), 2);
-  // Tab stays with the editor unless WantTabs is off.
-  UINT code = static_cast<UINT>(SendMessageW(ed->GetHandle(), WM_GETDLGCODE, 0, 0));
-  EXPECT_TRUE(code & DLGC_WANTTAB);
-  ed->SetWantTabs(false);
-  code = static_cast<UINT>(SendMessageW(ed->GetHandle(), WM_GETDLGCODE, 0, 0));
-  EXPECT_FALSE(code & DLGC_WANTTAB);
-  EXPECT_TRUE(code & DLGC_WANTARROWS);
+}
+
+// With WantTabs Tab switches the caret between the hex and the character
+// field; without it Tab and Shift+Tab move the focus between the controls
+// of the form and leave the caret where it was.
+TEST(HexEditorControl, TabSwitchesFieldsOrMovesTheFocus) {
+  EditorHost h;
+  h.ed->SetBounds(0, 0, 520, 250);
+  auto* other = new TEdit(h.form.get());
+  other->SetBounds(10, 260, 100, 24);
+  other->SetParent(h.form.get());
+  h.SetData("abcd");
+  SetForegroundWindow(h.form->GetHandle());
+  h.ed->SetFocus();
+  Pump(30);
+  ASSERT_TRUE(h.ed->Focused());
+  ASSERT_FALSE(h.ed->CaretInCharField());
+  PressKey(VK_TAB);
+  EXPECT_TRUE(h.ed->Focused());
+  EXPECT_TRUE(h.ed->CaretInCharField());
+
+  h.ed->SetWantTabs(false);
+  PressKey(VK_TAB);
+  EXPECT_TRUE(other->Focused());
+  PressKey(VK_TAB, {VK_SHIFT});
+  EXPECT_TRUE(h.ed->Focused());
+  EXPECT_TRUE(h.ed->CaretInCharField());
+  EXPECT_EQ(h.ed->GetDataSize(), 4);
 }
 
 TEST(HexEditorControl, PropertyCountsAreTheGridsAcrossLayoutChanges) {
