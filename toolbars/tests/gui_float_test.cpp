@@ -408,17 +408,29 @@ TEST(BarFloating, HiddenAndFloatingPlacesSurviveTheRegistry) {
   EXPECT_TRUE(IntersectRect(&tmp, &on, &wa));
 }
 
+// A form with a left dock and a tool window "tbwTools" not yet placed on it.
+struct ToolWindowHost {
+  std::unique_ptr<TForm> form{new TForm(Application)};
+  TBarDock* left = nullptr;
+  TBarToolWindow* w = nullptr;
+  ToolWindowHost() {
+    form->SetBounds(60, 60, 400, 300);
+    left = new TBarDock(form.get());
+    left->SetName(L"tbdLeft");
+    left->SetPosition(dpLeft);
+    left->SetParent(form.get());
+    w = new TBarToolWindow(form.get());
+    w->SetName(L"tbwTools");
+    w->HideWhenInactive = false;
+  }
+};
+
 TEST(BarToolWindow, DockedSizesLimitsAndStoredClientSize) {
   const testsupport::ScratchKey positions(L"toolbars");
-  std::unique_ptr<TForm> form(new TForm(Application));
-  form->SetBounds(60, 60, 400, 300);
-  auto* left = new TBarDock(form.get());
-  left->SetName(L"tbdLeft");
-  left->SetPosition(dpLeft);
-  left->SetParent(form.get());
-  auto* w = new TBarToolWindow(form.get());
-  w->SetName(L"tbwTools");
-  w->HideWhenInactive = false;
+  ToolWindowHost h;
+  const std::unique_ptr<TForm>& form = h.form;
+  TBarDock* left = h.left;
+  TBarToolWindow* w = h.w;
   w->SetClientAreaSize(50, 40);
   w->SetFullSize(true);
   w->SetParent(left);
@@ -460,19 +472,13 @@ TEST(BarToolWindow, DockedSizesLimitsAndStoredClientSize) {
 // Damaged stored client sizes come back within the window's limits.
 TEST(BarToolWindow, StoredClientSizeOutsideTheLimitsIsKeptToThem) {
   const testsupport::ScratchKey positions(L"toolbars");
-  std::unique_ptr<TForm> form(new TForm(Application));
-  form->SetBounds(60, 60, 400, 300);
-  auto* left = new TBarDock(form.get());
-  left->SetName(L"tbdLeft");
-  left->SetPosition(dpLeft);
-  left->SetParent(form.get());
-  auto* w = new TBarToolWindow(form.get());
-  w->SetName(L"tbwTools");
-  w->HideWhenInactive = false;
+  ToolWindowHost h;
+  const std::unique_ptr<TForm>& form = h.form;
+  TBarToolWindow* w = h.w;
   w->MinClientHeight = 40;
   w->MaxClientWidth = 200;
   w->SetClientAreaSize(50, 60);
-  w->SetParent(left);
+  w->SetParent(h.left);
   form->Show();
   Pump(20);
   BarRegSavePositions(form.get(), HKEY_CURRENT_USER, positions.Path());
