@@ -349,6 +349,48 @@ TEST(BarFloating, TheTopEdgeChangesRowsOnlyWithVerticalMovement) {
   EXPECT_EQ(after.bottom, before.bottom);
 }
 
+// A floating toolbar whose caption is wider than its items in one row
+// still takes every number of rows when sized by its bottom edge, one step
+// per row, down and back up, at the caption's width and with no partial row.
+TEST(BarFloating, AToolbarNarrowerThanItsCaptionIsSizedIntoEachNumberOfRows) {
+  FloatHost h(640, 400);
+  auto* t = h.AddToolbar(L"tbrCaptionRows", 0, 0, 3);
+  t->SetText(L"A caption wider than all of the items");
+  h.Show();
+  t->FloatingPosition = POINT{120, 160};
+  t->SetFloating(true);
+  Pump(50);
+  TBarFloatingWindowParent* f = t->GetFloatingParent();
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(t->View()->WrappedLines, 1);
+  POINT items{0, 0};
+  t->GetBaseSize(items);
+  ASSERT_LT(items.x + 20, t->GetClientWidth());  // the caption holds the width
+  const LONG width = WindowRectOf(f).right - WindowRectOf(f).left;
+  // Further than the snap distance, less than a row.
+  const int step = 13;
+  ASSERT_GT(t->GetHeight(), step + 6);
+  auto pullBottom = [&](int By) {
+    const RECT r = WindowRectOf(f);
+    const POINT edge{(r.left + r.right) / 2, r.bottom - 1};
+    EXPECT_EQ(SendMessageW(f->GetHandle(), WM_NCHITTEST, 0, MAKELPARAM(edge.x, edge.y)), HTBOTTOM);
+    Drag({edge, POINT{edge.x, edge.y + By}});
+    const RECT after = WindowRectOf(f);
+    EXPECT_EQ(after.right - after.left, width);
+    const POINT laidOut = t->DoArrange(false, dtFloating, true, nullptr);
+    EXPECT_EQ(laidOut.y, t->GetHeight());
+    return t->View()->WrappedLines;
+  };
+  std::vector<int> rows;
+  for (int i = 0; i < 3; ++i) rows.push_back(pullBottom(step));
+  EXPECT_EQ(rows, (std::vector<int>{2, 3, 3}));
+  EXPECT_GT(t->GetFloatingWidth(), 0);
+  rows.clear();
+  for (int i = 0; i < 3; ++i) rows.push_back(pullBottom(-step));
+  EXPECT_EQ(rows, (std::vector<int>{2, 1, 1}));
+  EXPECT_EQ(t->GetFloatingWidth(), 0);
+}
+
 TEST(BarFloating, HiddenAndFloatingPlacesSurviveTheRegistry) {
   const testsupport::ScratchKey positions(L"toolbars");
   FloatHost h;
