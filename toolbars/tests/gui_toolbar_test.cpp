@@ -9,6 +9,7 @@
 #include "classlib/Filer.h"
 #include "classlib/ImgList.h"
 #include "classlib/Forms.h"
+#include "classlib/Registry.h"
 #include "testsupport/Gui.h"
 #include "testsupport/Input.h"
 #include "testsupport/LoopScript.h"
@@ -2365,6 +2366,37 @@ TEST_F(BarPositions, AValueOfTheWrongTypeLosesOnlyItself) {
   EXPECT_TRUE(first->GetVisible());
   EXPECT_EQ(first->GetDockRow(), 0);
   EXPECT_EQ(first->FloatingPosition.y, 200);
+  ASSERT_TRUE(second->GetFloating());
+  EXPECT_FALSE(second->GetVisible());
+  EXPECT_EQ(second->FloatingPosition.x, 300);
+  EXPECT_EQ(second->FloatingPosition.y, 260);
+}
+
+// Read through an ini file kept in the registry, a value of another type
+// or text that is no number loses only itself, as read from the registry
+// directly.
+TEST_F(BarPositions, AnIniFileInTheRegistryLosesOnlyTheValuesItCannotRead) {
+  Host h;
+  auto* first = h.AddToolbar(L"tbrFirst", 0, 0);
+  auto* second = h.AddToolbar(L"tbrSecond", 0, 60);
+  h.Show();
+  const String firstKey = PosKey() + L"\\Bar_tbrFirst";
+  for (const wchar_t* bar : {L"Bar_tbrFirst", L"Bar_tbrSecond"})
+    for (const auto& [name, text] : {std::pair{L"Rev", L"2000"}, {L"DockedTo", L"+"}, {L"FloatLeft", L"300"}})
+      SetText(bar, name, text);
+  reg::Write(firstKey, L"Visible", REG_BINARY, std::string(1, '\0'));
+  SetText(L"Bar_tbrFirst", L"DockRow", L"five");
+  reg::Write(firstKey, L"LastDock", REG_BINARY, std::string(2, '\0'));
+  SetText(L"Bar_tbrFirst", L"FloatTop", L"200");
+  SetText(L"Bar_tbrSecond", L"FloatTop", L"260");
+  SetText(L"Bar_tbrSecond", L"Visible", L"0");
+  TRegistryIniFile ini(PosKey());
+  BarIniLoadPositions(h.Form.get(), &ini, L"Bar_");
+  ASSERT_TRUE(first->GetFloating());
+  EXPECT_TRUE(first->GetVisible());
+  EXPECT_EQ(first->GetDockRow(), 0);
+  EXPECT_EQ(first->FloatingPosition.y, 200);
+  EXPECT_EQ(first->GetLastDock(), h.Dock);
   ASSERT_TRUE(second->GetFloating());
   EXPECT_FALSE(second->GetVisible());
   EXPECT_EQ(second->FloatingPosition.x, 300);
