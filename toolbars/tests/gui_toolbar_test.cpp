@@ -1,6 +1,7 @@
 // Toolbars, docks, menus and pop-ups on real windows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <vector>
@@ -1170,10 +1171,31 @@ void HookActivateApp(THookProcCode Code, HWND Wnd, WPARAM WParam, LPARAM LParam)
   g_sentCalls.push_back({HookActivateApp, Code, Wnd, WParam, LParam});
 }
 
+// The window and the registrations of the test, given back however it ends
+// (a failed assertion returns early), so that no later test meets them.
+struct SentMessageClients {
+  HWND Window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  std::vector<THookProc> Registered;
+  void Install(THookProc Proc, THookProcCode Code) {
+    InstallHookProc(Proc, THookProcCodes{Code}, false);
+    Registered.push_back(Proc);
+  }
+  void Uninstall(THookProc Proc) {
+    Registered.erase(std::find(Registered.begin(), Registered.end(), Proc));
+    UninstallHookProc(Proc);
+  }
+  ~SentMessageClients() {
+    while (!Registered.empty()) Uninstall(Registered.back());
+    DestroyWindow(Window);
+    g_sentCalls.clear();
+  }
+};
+
 TEST(BarThreadHooks, SentMessagesReachTheClientsOfTheirKind) {
-  HWND w = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-  InstallHookProc(HookPosChanged, THookProcCodes{hpSendWindowPosChanged}, false);
-  InstallHookProc(HookActivateApp, THookProcCodes{hpSendActivateApp}, false);
+  SentMessageClients clients;
+  const HWND w = clients.Window;
+  clients.Install(HookPosChanged, hpSendWindowPosChanged);
+  clients.Install(HookActivateApp, hpSendActivateApp);
   EXPECT_TRUE(BarHookInstalled(0));
   auto callsFor = [w] {
     std::vector<SentCall> mine;
@@ -1199,14 +1221,13 @@ TEST(BarThreadHooks, SentMessagesReachTheClientsOfTheirKind) {
   EXPECT_EQ(calls[0].Code, hpSendActivateApp);
   EXPECT_EQ(calls[0].WParam, WPARAM(TRUE));
   EXPECT_EQ(calls[0].LParam, 77);
-  UninstallHookProc(HookPosChanged);
+  clients.Uninstall(HookPosChanged);
   EXPECT_TRUE(BarHookInstalled(0));
-  UninstallHookProc(HookActivateApp);
+  clients.Uninstall(HookActivateApp);
   EXPECT_FALSE(BarHookInstalled(0));
   SetWindowPos(w, nullptr, 0, 0, 10, 10, SWP_NOZORDER | SWP_NOACTIVATE);
   SendMessageW(w, WM_ACTIVATEAPP, FALSE, 0);
   EXPECT_TRUE(callsFor().empty());
-  DestroyWindow(w);
 }
 
 // A registration made without a system hook (a designer's) gives none back
