@@ -139,6 +139,16 @@ HRESULT Guarded(F Body) {
   }
 }
 
+// Holds the list's lock for a scope. The link between a view or viewer and
+// its object is cut under it too: the client goes on the window thread,
+// while the object's last reference may go on whichever thread held it.
+struct ListLock {
+  ListLock() { EnterCriticalSection(&Unit().Lock); }
+  ~ListLock() { LeaveCriticalSection(&Unit().Lock); }
+  ListLock(const ListLock&) = delete;
+  ListLock& operator=(const ListLock&) = delete;
+};
+
 void Link(TBarCustomAccObject* O) {
   AccUnit& u = Unit();
   EnterCriticalSection(&u.Lock);
@@ -320,6 +330,7 @@ TBarViewAccObject::TBarViewAccObject(TBarView* AView) : View(AView) { Interlocke
 
 TBarViewAccObject::~TBarViewAccObject() {
   InterlockedDecrement(&ViewAccObjectInstances);
+  ListLock lock;
   if (View) View->AccObject = nullptr;
 }
 
@@ -531,6 +542,7 @@ TBarItemViewerAccObject::TBarItemViewerAccObject(TBarItemViewer* AViewer) : View
 
 TBarItemViewerAccObject::~TBarItemViewerAccObject() {
   InterlockedDecrement(&ItemViewerAccObjectInstances);
+  ListLock lock;
   if (Viewer) Viewer->AccObject = nullptr;
 }
 
@@ -824,11 +836,14 @@ IAccessible* TBarItemViewer::GetAccObject() {
 }
 
 void TBarItemViewer::ReleaseAccObject() {
-  if (TBarItemViewerAccObject* a = AccObject) {
+  TBarItemViewerAccObject* a;
+  {
+    ListLock lock;
+    a = AccObject;
     AccObject = nullptr;
-    a->ClientIsDestroying();
-    a->Release();
+    if (a) a->ClientIsDestroying();
   }
+  if (a) a->Release();
 }
 
 IAccessible* TBarView::GetAccObject() {
@@ -841,11 +856,14 @@ IAccessible* TBarView::GetAccObject() {
 }
 
 void TBarView::ReleaseAccObject() {
-  if (TBarViewAccObject* a = AccObject) {
+  TBarViewAccObject* a;
+  {
+    ListLock lock;
+    a = AccObject;
     AccObject = nullptr;
-    a->ClientIsDestroying();
-    a->Release();
+    if (a) a->ClientIsDestroying();
   }
+  if (a) a->Release();
 }
 
 bool TBarView::HandleWMGetObject(TMessage& Message) {

@@ -178,6 +178,20 @@ void TBarMRUList::ClickHandler(TObject* Sender) {
 
 template <class Reader>
 void TBarMRUList::LoadWith(Reader&& Read) {
+  // Every name is read before the list changes, so that storage that fails
+  // leaves the list as it was. An entry stored with a type it cannot be
+  // read as (binary, multi-string, by hand or by another program) counts as
+  // empty: the names after it still load.
+  std::vector<String> names;
+  for (int n = 1; n <= maxItems_; ++n) {
+    String s;
+    try {
+      s = Read(Prefix + IntToStr(n));
+    } catch (const ERegistryException&) {
+      s.clear();
+    }
+    if (!s.empty()) names.push_back(std::move(s));
+  }
   // The names go in quietly, one by one; a client that follows the list
   // hears of the load once, at the end, when it changed the names (a load
   // that fails half way has changed them too).
@@ -192,10 +206,7 @@ void TBarMRUList::LoadWith(Reader&& Read) {
   loading_ = true;
   try {
     list_->Clear();
-    for (int n = 1; n <= maxItems_; ++n) {
-      String s = Read(Prefix + IntToStr(n));
-      if (!s.empty()) list_->Insert(list_->GetCount(), s);
-    }
+    for (const String& s : names) list_->Insert(list_->GetCount(), s);
   } catch (...) {
     loading_ = false;
     if (changed()) NotifyChange();

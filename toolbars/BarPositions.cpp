@@ -143,13 +143,26 @@ struct IniData {
   String Prefix;
 };
 
+// As from the registry, each value is read on its own: an ini file kept in
+// the registry (TRegistryIniFile) raises on a value of another type or on
+// text that is no number, and that value alone takes its default.
 int IniReadInt(const String& N, const String& V, int D, void* X) {
   auto* d = static_cast<IniData*>(X);
-  return d->Ini->ReadInteger(d->Prefix + N, V, D);
+  try {
+    return d->Ini->ReadInteger(d->Prefix + N, V, D);
+  } catch (const ERegistryException&) {
+    return D;
+  } catch (const EConvertError&) {
+    return D;
+  }
 }
 String IniReadString(const String& N, const String& V, const String& D, void* X) {
   auto* d = static_cast<IniData*>(X);
-  return d->Ini->ReadString(d->Prefix + N, V, D);
+  try {
+    return d->Ini->ReadString(d->Prefix + N, V, D);
+  } catch (const ERegistryException&) {
+    return D;
+  }
 }
 void IniWriteInt(const String& N, const String& V, int Data, void* X) {
   auto* d = static_cast<IniData*>(X);

@@ -482,7 +482,7 @@ POINT TBarCustomToolbar::DoArrange(bool CanMoveControls, TBarDockType PreviousDo
   (void)PreviousDockType;
   // Measured for floating (the drag loop's outline), the same width it
   // will float at.
-  return NewFloating ? FloatingSize(size) : size;
+  return NewFloating && !naturalMeasure_ ? FloatingSize(size) : size;
 }
 
 POINT TBarCustomToolbar::FloatingSize(POINT Size) {

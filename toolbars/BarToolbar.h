@@ -182,6 +182,9 @@ class TBarCustomToolbar : public TBarCustomDockableWindow, public IBarItems {
   TBarChevronItem* chevronItem_ = nullptr;
   bool chevronMoveItems_ = true;
   int floatingWidth_ = 0;
+  // Set while the sizes a floating toolbar may take are measured: a
+  // measure for floating is then not widened to the caption.
+  bool naturalMeasure_ = false;
   bool menuBar_ = false;
   bool processShortCuts_ = false;
   TBarShrinkMode shrinkMode_ = tbsmChevron;

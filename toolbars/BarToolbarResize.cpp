@@ -7,10 +7,15 @@
 #include "toolbars/BarViews.h"
 
 struct TBarCustomToolbar::ResizeRecord {
+  // One size the window may take: its outer size, never narrower than the
+  // caption, and the width its items wrap at to fill it (0: one row).
+  struct Entry {
+    LONG x, y;
+    int WrapWidth;
+  };
   TBarSizeHandle SizeHandle = twshRight;
-  std::vector<POINT> Sizes;
+  std::vector<Entry> Sizes;
   int OrigLeft = 0, OrigTop = 0, OrigWidth = 0, OrigHeight = 0;
-  int NCXOffset = 0;
   int FloatingWidth = 0;
   int OrigFloatingWidth = 0;
   int SnapDistance = 12;
@@ -24,6 +29,10 @@ void TBarCustomToolbar::BuildPotentialSizesList(std::vector<POINT>& List) {
   const int minWidth = margins.Left + margins.Right;
   const int saved = floatingWidth_;
   floatingWidth_ = 0;
+  // Measured at the items' own widths: widened to the caption, every width
+  // below the caption's would measure wider than itself and end the list
+  // before the rows a narrow toolbar can still wrap into.
+  naturalMeasure_ = true;
   try {
     POINT s = DoArrange(false, dtNotDocked, true, nullptr);
     List.push_back(s);
@@ -45,9 +54,11 @@ void TBarCustomToolbar::BuildPotentialSizesList(std::vector<POINT>& List) {
       }
     }
   } catch (...) {
+    naturalMeasure_ = false;
     floatingWidth_ = saved;
     throw;
   }
+  naturalMeasure_ = false;
   floatingWidth_ = saved;
 }
 
@@ -65,23 +76,28 @@ void TBarCustomToolbar::ResizeBegin(TBarSizeHandle SizeHandle) {
   r.OrigTop = wr.top;
   r.OrigWidth = wr.right - wr.left;
   r.OrigHeight = wr.bottom - wr.top;
-  POINT client{0, 0};
-  ::ClientToScreen(fp->GetHandle(), &client);
-  r.NCXOffset = client.x - wr.left;
   r.FloatingWidth = GetFloatingWidth();
   r.OrigFloatingWidth = r.FloatingWidth;
-  BuildPotentialSizesList(r.Sizes);
-  for (POINT& p : r.Sizes) AddFloatingNCAreaToSize(p);
+  std::vector<POINT> natural;
+  BuildPotentialSizesList(natural);
+  for (size_t i = 0; i < natural.size(); ++i) {
+    // The items wrap at their own width; the window is as wide as its
+    // caption needs. The first size is the single row.
+    POINT outer = FloatingSize(natural[i]);
+    AddFloatingNCAreaToSize(outer);
+    r.Sizes.push_back({outer.x, outer.y, i == 0 ? 0 : static_cast<int>(natural[i].x)});
+  }
   // Sizing along Y walks the list by height, so it is ordered by height.
   const bool byHeight = SizeHandle != twshLeft && SizeHandle != twshRight;
-  std::stable_sort(r.Sizes.begin(), r.Sizes.end(), [&](const POINT& a, const POINT& b) {
+  using Entry = ResizeRecord::Entry;
+  std::stable_sort(r.Sizes.begin(), r.Sizes.end(), [&](const Entry& a, const Entry& b) {
     return byHeight ? a.y > b.y : a.x > b.x;
   });
   // Near the present size the snap must not reach the neighbouring sizes.
   const bool alongX = SizeHandle == twshLeft || SizeHandle == twshRight;
   for (size_t i = 0; i < r.Sizes.size(); ++i) {
     if (r.Sizes[i].x != r.OrigWidth || r.Sizes[i].y != r.OrigHeight) continue;
-    auto along = [&](const POINT& p) { return static_cast<int>(alongX ? p.x : p.y); };
+    auto along = [&](const Entry& p) { return static_cast<int>(alongX ? p.x : p.y); };
     if (i > 0) r.SnapDistance = std::min(r.SnapDistance, along(r.Sizes[i - 1]) - along(r.Sizes[i]) - 1);
     if (i + 1 < r.Sizes.size())
       r.SnapDistance = std::min(r.SnapDistance, along(r.Sizes[i]) - along(r.Sizes[i + 1]) - 1);
@@ -113,16 +129,15 @@ void TBarCustomToolbar::ResizeTrack(RECT& Rect, const RECT& OrigRect) {
   Rect = OrigRect;
   const int n = static_cast<int>(r.Sizes.size());
   auto applyEntry = [&](int i) {
-    const POINT& s = r.Sizes[static_cast<size_t>(i)];
+    const ResizeRecord::Entry& s = r.Sizes[static_cast<size_t>(i)];
+    r.FloatingWidth = s.WrapWidth;
     if (alongY) {
-      r.FloatingWidth = i == n - 1 ? 0 : s.x - 2 * r.NCXOffset;
       if (sh == twshBottom || sh == twshBottomLeft || sh == twshBottomRight)
         Rect.bottom = Rect.top + s.y;
       else
         Rect.top = Rect.bottom - s.y;
       Rect.right = Rect.left + s.x;
     } else {
-      r.FloatingWidth = i == 0 ? 0 : s.x - 2 * r.NCXOffset;
       if (sh == twshRight)
         Rect.right = Rect.left + s.x;
       else

@@ -254,6 +254,37 @@ TEST(BarMRUList, RegistryStorageRoundTrip) {
   }
 }
 
+// An entry stored with a type it cannot be read as counts as empty, through
+// the registry ini file and the ini interface over the registry alike: the
+// list is the readable names, announced once.
+TEST(BarMRUList, EntriesOfAnotherTypeInTheRegistryCountAsEmpty) {
+  testsupport::ScratchKey scratch(L"toolbars");
+  const String base = scratch.Path(L"MRU");
+  const String section = base + L"\\Recent";
+  testsupport::reg::CreateKey(section);
+  testsupport::reg::Write(section, L"MRU1", REG_SZ, testsupport::Sz(L"C:\\a.reg"));
+  testsupport::reg::Write(section, L"MRU2", REG_BINARY, std::string(4, '\1'));
+  testsupport::reg::Write(section, L"MRU3", REG_MULTI_SZ, testsupport::Sz(L"C:\\c.reg") + std::string(2, '\0'));
+  testsupport::reg::Write(section, L"MRU4", REG_SZ, testsupport::Sz(L"C:\\d.reg"));
+  const std::vector<String> readable{L"C:\\a.reg", L"C:\\d.reg"};
+  TRegIniFile reg(base);
+  TRegistryIniFile ini(base);
+  for (bool throughIni : {false, true}) {
+    SCOPED_TRACE(throughIni ? "TRegistryIniFile" : "TRegIniFile");
+    auto l = PlainList();
+    l->Add(L"C:\\old.reg");
+    int changes = 0;
+    l->OnChange = [&](TObject*) { ++changes; };
+    if (throughIni)
+      l->LoadFromIni(&ini, L"Recent");
+    else
+      l->LoadFromRegIni(&reg, L"Recent");
+    EXPECT_EQ(Names(*l), readable);
+    EXPECT_EQ(l->GetItemContainer()->Count(), 2);
+    EXPECT_EQ(changes, 1);
+  }
+}
+
 TEST(BarMRUList, MenuItemShowsTheListAndForgetsItWhenFreed) {
   TBarMRUListItem item(nullptr);
   EXPECT_EQ(item.GetCaption(), L"(MRU List)");

@@ -349,6 +349,48 @@ TEST(BarFloating, TheTopEdgeChangesRowsOnlyWithVerticalMovement) {
   EXPECT_EQ(after.bottom, before.bottom);
 }
 
+// A floating toolbar whose caption is wider than its items in one row
+// still takes every number of rows when sized by its bottom edge, one step
+// per row, down and back up, at the caption's width and with no partial row.
+TEST(BarFloating, AToolbarNarrowerThanItsCaptionIsSizedIntoEachNumberOfRows) {
+  FloatHost h(640, 400);
+  auto* t = h.AddToolbar(L"tbrCaptionRows", 0, 0, 3);
+  t->SetText(L"A caption wider than all of the items");
+  h.Show();
+  t->FloatingPosition = POINT{120, 160};
+  t->SetFloating(true);
+  Pump(50);
+  TBarFloatingWindowParent* f = t->GetFloatingParent();
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(t->View()->WrappedLines, 1);
+  POINT items{0, 0};
+  t->GetBaseSize(items);
+  ASSERT_LT(items.x + 20, t->GetClientWidth());  // the caption holds the width
+  const LONG width = WindowRectOf(f).right - WindowRectOf(f).left;
+  // Further than the snap distance, less than a row.
+  const int step = 13;
+  ASSERT_GT(t->GetHeight(), step + 6);
+  auto pullBottom = [&](int By) {
+    const RECT r = WindowRectOf(f);
+    const POINT edge{(r.left + r.right) / 2, r.bottom - 1};
+    EXPECT_EQ(SendMessageW(f->GetHandle(), WM_NCHITTEST, 0, MAKELPARAM(edge.x, edge.y)), HTBOTTOM);
+    Drag({edge, POINT{edge.x, edge.y + By}});
+    const RECT after = WindowRectOf(f);
+    EXPECT_EQ(after.right - after.left, width);
+    const POINT laidOut = t->DoArrange(false, dtFloating, true, nullptr);
+    EXPECT_EQ(laidOut.y, t->GetHeight());
+    return t->View()->WrappedLines;
+  };
+  std::vector<int> rows;
+  for (int i = 0; i < 3; ++i) rows.push_back(pullBottom(step));
+  EXPECT_EQ(rows, (std::vector<int>{2, 3, 3}));
+  EXPECT_GT(t->GetFloatingWidth(), 0);
+  rows.clear();
+  for (int i = 0; i < 3; ++i) rows.push_back(pullBottom(-step));
+  EXPECT_EQ(rows, (std::vector<int>{2, 1, 1}));
+  EXPECT_EQ(t->GetFloatingWidth(), 0);
+}
+
 TEST(BarFloating, HiddenAndFloatingPlacesSurviveTheRegistry) {
   const testsupport::ScratchKey positions(L"toolbars");
   FloatHost h;
@@ -408,17 +450,29 @@ TEST(BarFloating, HiddenAndFloatingPlacesSurviveTheRegistry) {
   EXPECT_TRUE(IntersectRect(&tmp, &on, &wa));
 }
 
+// A form with a left dock and a tool window "tbwTools" not yet placed on it.
+struct ToolWindowHost {
+  std::unique_ptr<TForm> form{new TForm(Application)};
+  TBarDock* left = nullptr;
+  TBarToolWindow* w = nullptr;
+  ToolWindowHost() {
+    form->SetBounds(60, 60, 400, 300);
+    left = new TBarDock(form.get());
+    left->SetName(L"tbdLeft");
+    left->SetPosition(dpLeft);
+    left->SetParent(form.get());
+    w = new TBarToolWindow(form.get());
+    w->SetName(L"tbwTools");
+    w->HideWhenInactive = false;
+  }
+};
+
 TEST(BarToolWindow, DockedSizesLimitsAndStoredClientSize) {
   const testsupport::ScratchKey positions(L"toolbars");
-  std::unique_ptr<TForm> form(new TForm(Application));
-  form->SetBounds(60, 60, 400, 300);
-  auto* left = new TBarDock(form.get());
-  left->SetName(L"tbdLeft");
-  left->SetPosition(dpLeft);
-  left->SetParent(form.get());
-  auto* w = new TBarToolWindow(form.get());
-  w->SetName(L"tbwTools");
-  w->HideWhenInactive = false;
+  ToolWindowHost h;
+  const std::unique_ptr<TForm>& form = h.form;
+  TBarDock* left = h.left;
+  TBarToolWindow* w = h.w;
   w->SetClientAreaSize(50, 40);
   w->SetFullSize(true);
   w->SetParent(left);
@@ -460,19 +514,13 @@ TEST(BarToolWindow, DockedSizesLimitsAndStoredClientSize) {
 // Damaged stored client sizes come back within the window's limits.
 TEST(BarToolWindow, StoredClientSizeOutsideTheLimitsIsKeptToThem) {
   const testsupport::ScratchKey positions(L"toolbars");
-  std::unique_ptr<TForm> form(new TForm(Application));
-  form->SetBounds(60, 60, 400, 300);
-  auto* left = new TBarDock(form.get());
-  left->SetName(L"tbdLeft");
-  left->SetPosition(dpLeft);
-  left->SetParent(form.get());
-  auto* w = new TBarToolWindow(form.get());
-  w->SetName(L"tbwTools");
-  w->HideWhenInactive = false;
+  ToolWindowHost h;
+  const std::unique_ptr<TForm>& form = h.form;
+  TBarToolWindow* w = h.w;
   w->MinClientHeight = 40;
   w->MaxClientWidth = 200;
   w->SetClientAreaSize(50, 60);
-  w->SetParent(left);
+  w->SetParent(h.left);
   form->Show();
   Pump(20);
   BarRegSavePositions(form.get(), HKEY_CURRENT_USER, positions.Path());

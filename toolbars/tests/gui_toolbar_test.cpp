@@ -1,6 +1,7 @@
 // Toolbars, docks, menus and pop-ups on real windows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "classlib/Filer.h"
 #include "classlib/ImgList.h"
 #include "classlib/Forms.h"
+#include "classlib/Registry.h"
 #include "testsupport/Gui.h"
 #include "testsupport/Input.h"
 #include "testsupport/LoopScript.h"
@@ -1169,10 +1171,31 @@ void HookActivateApp(THookProcCode Code, HWND Wnd, WPARAM WParam, LPARAM LParam)
   g_sentCalls.push_back({HookActivateApp, Code, Wnd, WParam, LParam});
 }
 
+// The window and the registrations of the test, given back however it ends
+// (a failed assertion returns early), so that no later test meets them.
+struct SentMessageClients {
+  HWND Window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  std::vector<THookProc> Registered;
+  void Install(THookProc Proc, THookProcCode Code) {
+    InstallHookProc(Proc, THookProcCodes{Code}, false);
+    Registered.push_back(Proc);
+  }
+  void Uninstall(THookProc Proc) {
+    Registered.erase(std::find(Registered.begin(), Registered.end(), Proc));
+    UninstallHookProc(Proc);
+  }
+  ~SentMessageClients() {
+    while (!Registered.empty()) Uninstall(Registered.back());
+    DestroyWindow(Window);
+    g_sentCalls.clear();
+  }
+};
+
 TEST(BarThreadHooks, SentMessagesReachTheClientsOfTheirKind) {
-  HWND w = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-  InstallHookProc(HookPosChanged, THookProcCodes{hpSendWindowPosChanged}, false);
-  InstallHookProc(HookActivateApp, THookProcCodes{hpSendActivateApp}, false);
+  SentMessageClients clients;
+  const HWND w = clients.Window;
+  clients.Install(HookPosChanged, hpSendWindowPosChanged);
+  clients.Install(HookActivateApp, hpSendActivateApp);
   EXPECT_TRUE(BarHookInstalled(0));
   auto callsFor = [w] {
     std::vector<SentCall> mine;
@@ -1198,14 +1221,13 @@ TEST(BarThreadHooks, SentMessagesReachTheClientsOfTheirKind) {
   EXPECT_EQ(calls[0].Code, hpSendActivateApp);
   EXPECT_EQ(calls[0].WParam, WPARAM(TRUE));
   EXPECT_EQ(calls[0].LParam, 77);
-  UninstallHookProc(HookPosChanged);
+  clients.Uninstall(HookPosChanged);
   EXPECT_TRUE(BarHookInstalled(0));
-  UninstallHookProc(HookActivateApp);
+  clients.Uninstall(HookActivateApp);
   EXPECT_FALSE(BarHookInstalled(0));
   SetWindowPos(w, nullptr, 0, 0, 10, 10, SWP_NOZORDER | SWP_NOACTIVATE);
   SendMessageW(w, WM_ACTIVATEAPP, FALSE, 0);
   EXPECT_TRUE(callsFor().empty());
-  DestroyWindow(w);
 }
 
 // A registration made without a system hook (a designer's) gives none back
@@ -2365,6 +2387,37 @@ TEST_F(BarPositions, AValueOfTheWrongTypeLosesOnlyItself) {
   EXPECT_TRUE(first->GetVisible());
   EXPECT_EQ(first->GetDockRow(), 0);
   EXPECT_EQ(first->FloatingPosition.y, 200);
+  ASSERT_TRUE(second->GetFloating());
+  EXPECT_FALSE(second->GetVisible());
+  EXPECT_EQ(second->FloatingPosition.x, 300);
+  EXPECT_EQ(second->FloatingPosition.y, 260);
+}
+
+// Read through an ini file kept in the registry, a value of another type
+// or text that is no number loses only itself, as read from the registry
+// directly.
+TEST_F(BarPositions, AnIniFileInTheRegistryLosesOnlyTheValuesItCannotRead) {
+  Host h;
+  auto* first = h.AddToolbar(L"tbrFirst", 0, 0);
+  auto* second = h.AddToolbar(L"tbrSecond", 0, 60);
+  h.Show();
+  const String firstKey = PosKey() + L"\\Bar_tbrFirst";
+  for (const wchar_t* bar : {L"Bar_tbrFirst", L"Bar_tbrSecond"})
+    for (const auto& [name, text] : {std::pair{L"Rev", L"2000"}, {L"DockedTo", L"+"}, {L"FloatLeft", L"300"}})
+      SetText(bar, name, text);
+  reg::Write(firstKey, L"Visible", REG_BINARY, std::string(1, '\0'));
+  SetText(L"Bar_tbrFirst", L"DockRow", L"five");
+  reg::Write(firstKey, L"LastDock", REG_BINARY, std::string(2, '\0'));
+  SetText(L"Bar_tbrFirst", L"FloatTop", L"200");
+  SetText(L"Bar_tbrSecond", L"FloatTop", L"260");
+  SetText(L"Bar_tbrSecond", L"Visible", L"0");
+  TRegistryIniFile ini(PosKey());
+  BarIniLoadPositions(h.Form.get(), &ini, L"Bar_");
+  ASSERT_TRUE(first->GetFloating());
+  EXPECT_TRUE(first->GetVisible());
+  EXPECT_EQ(first->GetDockRow(), 0);
+  EXPECT_EQ(first->FloatingPosition.y, 200);
+  EXPECT_EQ(first->GetLastDock(), h.Dock);
   ASSERT_TRUE(second->GetFloating());
   EXPECT_FALSE(second->GetVisible());
   EXPECT_EQ(second->FloatingPosition.x, 300);
