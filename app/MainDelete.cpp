@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <map>
 #include <memory>
-#include <optional>
 #include <set>
 #include <unordered_set>
 #include <utility>
@@ -79,13 +78,12 @@ struct TFindDeleteRun {
 // results). Once "Yes to All" is given, the rows deleted leave the list
 // together at the end (each row taken out alone made the window move every
 // row below it and report it: 10,000 values took over a minute), the
-// values' key stays open for every value, the hourglass shows and the
-// window goes on painting; the status is written once, at the end.
+// values' key stays open for every value and the window goes on painting;
+// the status is written once, at the end.
 struct TListDeleteRun {
   bool Batch = false;
   std::vector<TListItem*> Removed;
   std::unique_ptr<TRegistry> ValuesKey;
-  std::optional<TWaitCursor> Busy;
   TPaintPump Paint;
 };
 
@@ -264,6 +262,10 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
                                bool (TfrmMain::*Taken)(TListItem*)) {
   TListItem* current = List->GetSelected();
   if (!current) return;
+  // Gathering and naming the rows chosen takes a while when they are many
+  // (every one of 230,000): the hourglass from the key on, for the whole
+  // command (a question shows with the ordinary pointer).
+  TWaitCursor busy;
   // The list may change while the user is asked (a search still running
   // adds its hits, and sorts them all at its end): the rows chosen are
   // gone through as they were chosen, each once, and a row that left the
@@ -291,8 +293,15 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
       if (Items) Items->EndUpdate();
     }
   } end{listDeleteRun_};
+  // The rows chosen, walked once by row (a walk item by item looks up each
+  // item's row: quadratic in the rows).
   std::vector<TListItem*> chosen;
-  for (; current; current = List->GetNextItem(current, sdAll, TItemStates{isSelected})) chosen.push_back(current);
+  {
+    const std::vector<int> rows = List->GetSelectedRows();
+    chosen.reserve(rows.size());
+    TListItems* items = List->Items();
+    for (int row : rows) chosen.push_back(items->GetItem(row));
+  }
   for (TListItem* item : chosen) {
     if (answer == mrCancel) break;
     if (!gone.empty() && gone.count(item)) continue;
@@ -305,7 +314,6 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
     if (answer == mrCancel) break;
     if (answer == mrYesToAll && !run.Batch) {
       run.Batch = true;
-      run.Busy.emplace();
       end.Items = List->Items();
       end.Items->BeginUpdate();
     }
