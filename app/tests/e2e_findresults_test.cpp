@@ -255,6 +255,67 @@ TEST_F(FindResults, ManyResultsDeletedAtOnceGoUnderTheHourglassSparingTheOneRefu
   EXPECT_TRUE(Messages().empty());
 }
 
+// The handles this process holds open, as the system lists them; -1 when
+// it can't tell.
+int OpenHandles() {
+  struct TEntry {
+    USHORT Process, Creator;
+    UCHAR Type, Flags;
+    USHORT Handle;
+    PVOID Object;
+    ACCESS_MASK Access;
+  };
+  using TQuery = LONG(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
+  auto query = reinterpret_cast<TQuery>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  if (!query) return -1;
+  std::vector<ULONG_PTR> buffer(1 << 17);
+  LONG status;
+  ULONG size = 0;
+  const ULONG kHandleList = 16;
+  while ((status = query(kHandleList, buffer.data(), ULONG(buffer.size() * sizeof(ULONG_PTR)), &size)) ==
+         LONG(0xC0000004))  // the buffer too small
+    buffer.resize(buffer.size() * 2);
+  if (status != 0) return -1;
+  const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+  const auto* entries = reinterpret_cast<const TEntry*>(buffer.data() + 1);
+  int own = 0;
+  for (ULONG i = 0; i < count; ++i) own += entries[i].Process == USHORT(GetCurrentProcessId());
+  return own;
+}
+
+// Values found in many keys, deleted together: the keys are opened one
+// at a time, each for the values of its own results, and not held open
+// until the command ends (one handle for each key, 100,000 for 100,000).
+TEST_F(FindResults, ValuesDeletedThroughResultsInManyKeysHoldOneKeyOpenAtATime) {
+  const int kKeys = 300;
+  for (int i = 0; i < kKeys; ++i)
+    for (const wchar_t* name : {L"hitA", L"hitB"}) Write(Data + L"\\K" + IntToStr(1000 + i), name, REG_SZ, Sz(L"x"));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"^hit", 2);
+  TListViewQ* results = Window->lvFindResults;
+  ASSERT_EQ(results->Items()->GetCount(), 2 * kKeys);
+  const TLVDeletedEvent deletion = results->OnDeletion;
+  int during = -1;
+  // Read as the rows deleted leave the list, the keys' work done.
+  results->OnDeletion = [&](TObject* Sender, TListItem* Item) {
+    if (during < 0) during = OpenHandles();
+    deletion(Sender, Item);
+  };
+  const int before = OpenHandles();
+  const bool deleted = DeleteToTheEndSparingFirst(results, results->Items()->GetItem(0),
+                                                  L"Find results deleted: " + IntToStr(2 * kKeys - 1));
+  results->OnDeletion = deletion;
+  ASSERT_TRUE(deleted);
+  ASSERT_GT(before, 0);
+  EXPECT_LT(during, before + 30) << "handles before " << before << ", while deleting " << during;
+  int left = 0;
+  for (int i = 0; i < kKeys; ++i) left += int(ValueNames(Data + L"\\K" + IntToStr(1000 + i)).size());
+  EXPECT_EQ(left, 1);
+  EXPECT_TRUE(Errors.empty());
+}
+
 // Opening a find result or a bookmark whose key another program deleted
 // warns and selects the deepest key still there, but the keyboard stays on
 // the list: the Delete that follows drops the stale entry (it once asked to
