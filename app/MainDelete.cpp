@@ -491,10 +491,20 @@ bool TfrmMain::DeleteFindResult(TListItem* Item) {
   // that go with it are known by it.
   const String key = findDeleteRun_ ? findDeleteRun_->Identity(hit->RootKey, hit->Path) : String();
   try {
-    if (hit->Kind == hkKeyName)
-      RegEdits::DeleteFoundKey(hit->RootKey, hit->Path);
-    else
+    if (hit->Kind == hkKeyName) {
+      // As the tree deletes a key: a large branch goes while the window
+      // goes on painting, the status telling how far it got.
+      TWaitCursor busy;
+      try {
+        dmodCommon->Logic.DeleteKeyBranch(hit->RootKey, hit->Path);
+      } catch (const ERegEditFailed&) {
+        // Gone meanwhile (through an alias, or by another program) is as
+        // deleted.
+        if (KeyStillThere(hit->RootKey, hit->Path)) throw;
+      }
+    } else {
       RegEdits::DeleteFoundValue(hit->RootKey, hit->Path, hit->ValueName);
+    }
   } catch (const ERegEditRefused& E) {
     dmodCommon->SetStatusText(L"Find result not deleted.");
     dmodCommon->ShowMessageText(E.Message());

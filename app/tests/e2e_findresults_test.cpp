@@ -2,6 +2,7 @@
 // keyboard, stopping a search from a narrow window, bookmarking a result,
 // watching many results come in and stopping the search.
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 
 #include <sddl.h>
@@ -711,6 +712,47 @@ TEST_F(FindResults, AKeyDeletedThroughItsResultLeavesTheTree) {
   EXPECT_EQ(Window->GetSelectedNode(), data);
   EXPECT_TRUE(Errors.empty());
   EXPECT_TRUE(Messages().empty());
+}
+
+// A key of a large branch deleted through its result goes as the tree
+// deletes one: while the window goes on answering, the status telling how
+// far it got.
+TEST_F(FindResults, AKeyDeletedThroughItsResultGoesWhileTheWindowGoesOnAnswering) {
+  const int kKeys = 300;
+  for (int i = 0; i < kKeys; ++i) CreateKey(Data + L"\\Big\\K" + IntToStr(i) + (i % 10 == 0 ? L"\\Child" : L""));
+  CreateKey(Data + L"\\Kept");
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  TListViewQ* results = Window->lvFindResults;
+  Window->SearchStarted();
+  Window->AddFindResult(new TSearchHit{hkKeyName, RegRoot::CurrentUser, L"\\" + Data + L"\\Big\\", L"", L""});
+  Window->SearchFinished();
+  results->SetSelected(results->Items()->GetItem(0));
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  const HWND main = Window->GetHandle(), bar = Window->sbStatus->GetHandle();
+  std::atomic<int> reports{0};
+  std::atomic<bool> answered{false};
+  wchar_t during[256] = {};
+  // The first report, on the worker: the window thread answers and shows
+  // the deletion under way.
+  dmodCommon->Logic.OnDeleteProgress = [&](size_t, size_t) {
+    if (reports++ != 0) return;
+    DWORD_PTR r = 0;
+    answered = SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &r) != 0;
+    SendMessageTimeoutW(bar, SB_GETTEXTW, 0, LPARAM(during), SMTO_ABORTIFHUNG, 10000, &r);
+  };
+  Window->SetActiveControl(results);
+  PressDelete();
+  const bool done = PumpUntil([&] { return Window->GetStatusText() == L"Find result deleted."; });
+  dmodCommon->Logic.OnDeleteProgress = {};
+  EXPECT_TRUE(done) << WideToAnsi(Window->GetStatusText());
+  EXPECT_EQ(reports, kKeys);
+  EXPECT_TRUE(answered);
+  EXPECT_EQ(String(during).rfind(L"Deleting key...", 0), 0u) << WideToAnsi(during);
+  EXPECT_FALSE(KeyExists(Data + L"\\Big"));
+  EXPECT_TRUE(KeyExists(Data + L"\\Kept"));
+  EXPECT_EQ(results->Items()->GetCount(), 0);
+  EXPECT_TRUE(Errors.empty());
 }
 
 // A key deleted through its result below HKEY_USERS\<SID> leaves the tree
