@@ -604,9 +604,11 @@ void TfrmMain::FormClose(TObject*, TCloseAction&) {
   SaveBookmarks(GetBookmarkFileName(true));
   // A floating toolbar still where the start brought it is stored at its
   // stored place: back on the screen it was stored on, it is where the
-  // user put it.
+  // user put it. One the user has docked since floats again where it last
+  // floated, on this screen.
   std::vector<std::pair<TSkinToolbar*, POINT>> shownPlaces;
   for (const TKeptFloatingPlace& k : keptFloatingPlaces_) {
+    if (!k.Bar->GetFloating()) continue;
     const POINT now = k.Bar->FloatingPosition;
     if (now.x != k.Shown.x || now.y != k.Shown.y) continue;
     shownPlaces.push_back({k.Bar, now});
