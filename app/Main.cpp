@@ -584,15 +584,24 @@ void TfrmMain::FormShow(TObject*) {
     TRegRoot root = dmodCommon->GetRootKeyFromName(dmodCommon->OptionString(SettingName::PreviousHKEY));
     // What the reopening has to say (a key that can't be read) is said once
     // the window is on the screen: before it, nothing shows what it is about.
-    dmodCommon->HeldErrors = &startupErrors_;
-    try {
+    // An exception the window's handlers hand to the application is held
+    // the same way, and then handed to it.
+    struct TRelease {
+      TExceptionEvent Handler;
+      ~TRelease() {
+        dmodCommon->HeldErrors = nullptr;
+        Application->OnException = Handler;
+      }
+    };
+    {
+      TRelease release{Application->OnException};
+      dmodCommon->HeldErrors = &startupErrors_;
+      Application->OnException = [this](TObject*, const Exception& E) {
+        startupErrors_.push_back([E] { Application->HandleExceptionObject(nullptr, E); });
+      };
       // A first start (or a damaged setting) names no root key: nothing to reopen.
       if (root != RegRoot::None) ExpandToBranch(root, dmodCommon->OptionString(SettingName::PreviousPath), false);
-    } catch (...) {
-      dmodCommon->HeldErrors = nullptr;
-      throw;
     }
-    dmodCommon->HeldErrors = nullptr;
     if (!startupErrors_.empty() && HandleAllocated()) PostMessageW(GetHandle(), WM_SHOWSTARTUPERRORS, 0, 0);
   }
   SetStatusText(L"Y..yes, Captain?!?");
@@ -1336,9 +1345,9 @@ void TfrmMain::WndProc(TMessage& Message) {
     return;
   }
   if (Message.Msg == WM_SHOWSTARTUPERRORS) {
-    const std::vector<String> errors = std::move(startupErrors_);
+    const std::vector<std::function<void()>> errors = std::move(startupErrors_);
     startupErrors_.clear();
-    for (const String& e : errors) dmodCommon->ShowErrorText(e);
+    for (const auto& show : errors) show();
     return;
   }
   TForm::WndProc(Message);

@@ -410,9 +410,9 @@ class TfrmMain : public TForm {
   String LayoutKey(const wchar_t* Name) const;
   String ToolbarsKey() const { return SettingsKey + L"\\Toolbars"; }
   bool shown_ = false;
-  // The errors of the start-up's reopening of the previous key, shown once
-  // the window is on the screen.
-  std::vector<String> startupErrors_;
+  // What the start-up's reopening of the previous key has to say (errors,
+  // messages, exceptions), shown once the window is on the screen.
+  std::vector<std::function<void()>> startupErrors_;
   // The root keys' names as the find results show them, read at the start
   // of a batch of results for all its hits; none outside a batch.
   std::vector<std::pair<TRegRoot, String>> batchRootNames_;
