@@ -117,6 +117,7 @@ void FillItem(TListItem* Item, const String& ValueName, const TRegRawValue* Raw)
 
 void TfrmMain::LoadValues(TTreeExNode* Node) {
   if (dmodCommon->IsRootNode(Node)) {
+    ValuesUnread = false;
     lvKeyValues->Items()->BeginUpdate();
     lvKeyValues->Items()->Clear();
     lvKeyValues->Items()->EndUpdate();

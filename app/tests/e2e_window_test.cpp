@@ -357,6 +357,28 @@ TEST_F(AppWindow, AReopenedKeyThatCantBeReadIsSaidOnceTheWindowShows) {
   EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Dangling");
 }
 
+// An exception that escapes the start's reopening of the previous key
+// (memory running out while a key of many values is read) is shown by the
+// application once the window is on the screen, as the errors are.
+TEST_F(AppWindow, AnExceptionOfTheReopeningIsShownOnceTheWindowShows) {
+  for (int i = 0; i < 1000; ++i) Write(Data + L"\\Many", L"v" + IntToStr(i), REG_DWORD, Dw(DWORD(i)));
+  Write(Settings + L"\\General", L"BookmarkFile", REG_SZ, Sz(BookmarkFile));
+  Write(Settings + L"\\General", L"PreviousHKEY", REG_SZ, Sz(L"HKEY_CURRENT_USER"));
+  Write(Settings + L"\\General", L"PreviousPath", REG_SZ, Sz(L"\\" + Data + L"\\Many"));
+  TfrmMain::ReadingValuesHook = [] { throw std::bad_alloc(); };
+  std::vector<bool> windowShown;
+  const auto shownBy = Application->ShowExceptionHook;
+  Application->ShowExceptionHook = [&](const String&, const String&) {
+    windowShown.push_back(Window && IsWindowVisible(Window->GetHandle()));
+  };
+  Start();
+  PumpUntil([&] { return !windowShown.empty(); });
+  TfrmMain::ReadingValuesHook = nullptr;
+  Application->ShowExceptionHook = shownBy;
+  EXPECT_EQ(windowShown, std::vector<bool>{true});
+  EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Many");
+}
+
 TEST_F(AppWindow, PanesStayInOrderAfterARestartAndInASmallWindow) {
   // A stored split that gives the lower pane more than it had while the
   // window was built: the status bar stays below it, at the bottom.
