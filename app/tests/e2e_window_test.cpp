@@ -379,6 +379,34 @@ TEST_F(AppWindow, AnExceptionOfTheReopeningIsShownOnceTheWindowShows) {
   EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Many");
 }
 
+// Numpad * on a key expands its whole branch, following links; a link back
+// to a key above it stays closed (its subkeys would hold it again, deeper
+// each time, and the expansion would never end) and the status bar says so.
+TEST_F(AppWindow, ABranchExpandedWholeStopsAtALinkBackToAKeyAboveIt) {
+  Write(Data + L"\\Top\\Inner\\Leaf", L"v", REG_SZ, Sz(L"x"));
+  Write(Data + L"\\Elsewhere\\Far", L"w", REG_SZ, Sz(L"y"));
+  testsupport::reg::CreateLink(Data + L"\\Top\\Inner\\Back", testsupport::reg::NativePath(Data + L"\\Top"));
+  testsupport::reg::CreateLink(Data + L"\\Top\\Out", testsupport::reg::NativePath(Data + L"\\Elsewhere"));
+  Start();
+  TTreeExNode* top = Open(L"Top");
+  ASSERT_NE(top, nullptr);
+  Foreground(Window->treeRegTree);
+  testsupport::PressKey(VK_MULTIPLY);
+  const String where = L"HKEY_CURRENT_USER\\" + Data + L"\\Top";
+  const String said =
+      L"The key " + where + L"\\Inner\\Back is not expanded: it is a link back to the key " + where + L" above it.";
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetStatusText() == said; })) << WideToAnsi(Window->GetStatusText());
+  TTreeExNode* inner = Window->FindChild(top, L"Inner");
+  TTreeExNode* out = Window->FindChild(top, L"Out");
+  ASSERT_TRUE(inner && out);
+  TTreeExNode* back = Window->FindChild(inner, L"Back");
+  ASSERT_NE(back, nullptr);
+  EXPECT_NE(Window->FindChild(inner, L"Leaf"), nullptr);
+  EXPECT_NE(Window->FindChild(out, L"Far"), nullptr);
+  EXPECT_FALSE(back->GetExpanded());
+  EXPECT_EQ(back->GetCount(), 0);
+}
+
 TEST_F(AppWindow, PanesStayInOrderAfterARestartAndInASmallWindow) {
   // A stored split that gives the lower pane more than it had while the
   // window was built: the status bar stays below it, at the bottom.
