@@ -952,7 +952,22 @@ void TRegistry::MoveKey(const String& OldName, const String& NewName, bool Delet
   TRegKey oldBase(BaseKey(relOld)), newBase(BaseKey(relNew)), src;
   if (!src.OpenSubItself(oldBase, from, KEY_READ))
     throw ERegistryException(Format(L"Failed to open key %s", OldName));
+  // Nor through a link on the way to the new name: the nearest key there is
+  // of that path, links followed, must not be the key or below it (the copy
+  // would land inside what is then deleted).
+  const String srcName = UpperCase(AnsiUpperCase(src.SystemName()));
   src.Close();
+  if (!srcName.empty()) {
+    String nearest = to;
+    TRegKey at;
+    while (!at.OpenSub(newBase, nearest, KEY_READ) && !nearest.empty()) {
+      const size_t cut = nearest.rfind(L'\\');
+      nearest = cut == String::npos ? String() : nearest.substr(0, cut);
+    }
+    const String atName = at.IsOpen() ? UpperCase(AnsiUpperCase(at.SystemName())) : String();
+    if (!atName.empty() && (atName == srcName || atName.compare(0, srcName.size() + 1, srcName + L"\\") == 0))
+      throw ERegistryException(Format(L"Cannot move key %s into itself", OldName));
+  }
   // A link is moved as itself (a new link to the same key), as are the
   // links below the key.
   LONG r = oldBase.CopySubTo(from, newBase, to);

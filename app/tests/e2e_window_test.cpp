@@ -361,7 +361,10 @@ TEST_F(AppWindow, AReopenedKeyThatCantBeReadIsSaidOnceTheWindowShows) {
 // (memory running out while a key of many values is read) is shown by the
 // application once the window is on the screen, as the errors are.
 TEST_F(AppWindow, AnExceptionOfTheReopeningIsShownOnceTheWindowShows) {
-  for (int i = 0; i < 1000; ++i) Write(Data + L"\\Many", L"v" + IntToStr(i), REG_DWORD, Dw(DWORD(i)));
+  for (int i = 0; i < 1000; ++i) {
+    Write(Data + L"\\Many", L"v" + IntToStr(i), REG_DWORD, Dw(DWORD(i)));
+    Write(Data + L"\\More", L"v" + IntToStr(i), REG_DWORD, Dw(DWORD(i)));
+  }
   Write(Settings + L"\\General", L"BookmarkFile", REG_SZ, Sz(BookmarkFile));
   Write(Settings + L"\\General", L"PreviousHKEY", REG_SZ, Sz(L"HKEY_CURRENT_USER"));
   Write(Settings + L"\\General", L"PreviousPath", REG_SZ, Sz(L"\\" + Data + L"\\Many"));
@@ -377,6 +380,17 @@ TEST_F(AppWindow, AnExceptionOfTheReopeningIsShownOnceTheWindowShows) {
   Application->ShowExceptionHook = shownBy;
   EXPECT_EQ(windowShown, std::vector<bool>{true});
   EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Many");
+  // A listing broken so by a click leaves no hourglass behind it.
+  TTreeExNode* more = Window->FindChild(Window->GetSelectedNode()->GetParent(), L"More");
+  ASSERT_NE(more, nullptr);
+  TfrmMain::ReadingValuesHook = [] { throw std::bad_alloc(); };
+  Application->ShowExceptionHook = [&](const String&, const String&) { windowShown.push_back(true); };
+  testsupport::Click(NodeCentre(more));
+  PumpUntil([&] { return windowShown.size() == 2; });
+  TfrmMain::ReadingValuesHook = nullptr;
+  Application->ShowExceptionHook = shownBy;
+  EXPECT_EQ(windowShown.size(), 2u);
+  EXPECT_NE(Screen->GetCursor(), crHourGlass);
 }
 
 // Numpad * on a key expands its whole branch, following links; a link back

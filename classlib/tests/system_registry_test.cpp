@@ -627,3 +627,24 @@ TEST_F(RegistryTest, MovingABranchMovesItsLinksAsLinks) {
   EXPECT_EQ(reg::SubkeyNames(base + L"\\Target"), std::vector<std::wstring>{L"Sub"});
   EXPECT_EQ(reg::ValueNames(base + L"\\Target\\Sub"), std::vector<std::wstring>{L"s"});
 }
+
+// A key is not moved below itself by a new name that reaches it through a
+// link: the move is refused and the key keeps what it holds.
+TEST_F(RegistryTest, AKeyIsNotMovedIntoItselfThroughALink) {
+  namespace reg = testsupport::reg;
+  const String base = String(kBase).substr(1);
+  reg::Write(base + L"\\Src\\Inner", L"v", REG_DWORD, testsupport::Dw(7));
+  reg::CreateLink(base + L"\\ToSrc", reg::NativePath(base + L"\\Src"));
+  TRegistry r;
+  Open(r);
+  {
+    testsupport::Watchdog guard(30000, [] { RegistryFailNext(L"RegCreateKeyEx", -1, ERROR_CANCELLED); });
+    EXPECT_THROW(r.MoveKey(L"Src", L"ToSrc\\Inner\\Moved", true), ERegistryException);
+    EXPECT_THROW(r.MoveKey(L"Src", L"ToSrc\\New", true), ERegistryException);
+    // A new name relative to a key below the one moved.
+    ASSERT_TRUE(r.OpenKey(L"Src\\Inner", false));
+    EXPECT_THROW(r.MoveKey(String(kBase) + L"\\Src", L"Deeper", true), ERegistryException);
+  }
+  EXPECT_TRUE(reg::HasValue(base + L"\\Src\\Inner", L"v"));
+  EXPECT_EQ(reg::SubkeyNames(base + L"\\Src"), std::vector<std::wstring>{L"Inner"});
+}
