@@ -610,6 +610,8 @@ class TFiledItem : public TCollectionItem, public TFiledObject {
   TDeclaredKind KindOf(const String& Name) override;
 
   TFiledValues Values;
+  // What the component gave it: its values held, or a new item's as made.
+  TFiledValues Base;
   // Added here and not yet known to the component.
   bool Fresh = true;
 
@@ -659,17 +661,28 @@ class TFiledCollection : public TCollection {
     if (!owner_->Capture(name_, Held)) return;
     try {
       owner_->Apply(name_, Serialise());
+      Settle();
       return;
     } catch (const Exception&) {
       // A value the component does not take: below.
     }
-    // Back to what the component held, then the values one at a time, each
-    // one it refuses left as it was there.
-    std::vector<TFiledValues> Wanted = Values(), Now;
-    owner_->Apply(name_, Held);
-    const bool Parsed = ParseCollection(Held, Now);
-    Take(Now, false, true);
-    if (!Parsed || Now.size() != Wanted.size()) return;
+    // Back to what each item was given (the values the component held, a
+    // new item's as made), then the values one at a time, each one the
+    // component refuses left as it was there.
+    std::vector<TFiledValues> Wanted = Values();
+    for (int I = 0; I < GetCount(); ++I) {
+      auto* Item = static_cast<TFiledItem*>(GetItem(I));
+      Item->Values = Item->Base;
+    }
+    try {
+      owner_->Apply(name_, Serialise());
+    } catch (const Exception&) {
+      std::vector<TFiledValues> Now;
+      owner_->Apply(name_, Held);
+      ParseCollection(Held, Now);
+      Take(Now, false, true);
+      return;
+    }
     for (size_t I = 0; I < Wanted.size(); ++I) {
       auto* Item = static_cast<TFiledItem*>(GetItem(static_cast<int>(I)));
       for (const auto& Want : Wanted[I]) {
@@ -686,9 +699,17 @@ class TFiledCollection : public TCollection {
         }
       }
     }
+    Settle();
   }
 
  private:
+  // What the component now holds is what each item was given.
+  void Settle() {
+    for (int I = 0; I < GetCount(); ++I) {
+      auto* Item = static_cast<TFiledItem*>(GetItem(I));
+      Item->Base = Item->Values;
+    }
+  }
   bool HasFresh() const {
     for (int I = 0; I < GetCount(); ++I)
       if (static_cast<TFiledItem*>(GetItem(I))->Fresh) return true;
@@ -710,6 +731,7 @@ class TFiledCollection : public TCollection {
       auto* Item = static_cast<TFiledItem*>(GetItem(I));
       if (!All && !Known && !Item->Fresh) continue;
       Item->Values = Items[static_cast<size_t>(I)];
+      Item->Base = Item->Values;
       Item->Fresh = false;
     }
     quiet_ = WasQuiet;
