@@ -610,6 +610,8 @@ class TFiledItem : public TCollectionItem, public TFiledObject {
   TDeclaredKind KindOf(const String& Name) override;
 
   TFiledValues Values;
+  // What the component gave it: its values held, or a new item's as made.
+  TFiledValues Base;
   // Added here and not yet known to the component.
   bool Fresh = true;
 
@@ -659,17 +661,28 @@ class TFiledCollection : public TCollection {
     if (!owner_->Capture(name_, Held)) return;
     try {
       owner_->Apply(name_, Serialise());
+      Settle();
       return;
     } catch (const Exception&) {
       // A value the component does not take: below.
     }
-    // Back to what the component held, then the values one at a time, each
-    // one it refuses left as it was there.
-    std::vector<TFiledValues> Wanted = Values(), Now;
-    owner_->Apply(name_, Held);
-    const bool Parsed = ParseCollection(Held, Now);
-    Take(Now, false, true);
-    if (!Parsed || Now.size() != Wanted.size()) return;
+    // Back to what each item was given (the values the component held, a
+    // new item's as made), then the values one at a time, each one the
+    // component refuses left as it was there.
+    std::vector<TFiledValues> Wanted = Values();
+    for (int I = 0; I < GetCount(); ++I) {
+      auto* Item = static_cast<TFiledItem*>(GetItem(I));
+      Item->Values = Item->Base;
+    }
+    try {
+      owner_->Apply(name_, Serialise());
+    } catch (const Exception&) {
+      std::vector<TFiledValues> Now;
+      owner_->Apply(name_, Held);
+      ParseCollection(Held, Now);
+      Take(Now, false, true);
+      return;
+    }
     for (size_t I = 0; I < Wanted.size(); ++I) {
       auto* Item = static_cast<TFiledItem*>(GetItem(static_cast<int>(I)));
       for (const auto& Want : Wanted[I]) {
@@ -686,9 +699,17 @@ class TFiledCollection : public TCollection {
         }
       }
     }
+    Settle();
   }
 
  private:
+  // What the component now holds is what each item was given.
+  void Settle() {
+    for (int I = 0; I < GetCount(); ++I) {
+      auto* Item = static_cast<TFiledItem*>(GetItem(I));
+      Item->Base = Item->Values;
+    }
+  }
   bool HasFresh() const {
     for (int I = 0; I < GetCount(); ++I)
       if (static_cast<TFiledItem*>(GetItem(I))->Fresh) return true;
@@ -710,6 +731,7 @@ class TFiledCollection : public TCollection {
       auto* Item = static_cast<TFiledItem*>(GetItem(I));
       if (!All && !Known && !Item->Fresh) continue;
       Item->Values = Items[static_cast<size_t>(I)];
+      Item->Base = Item->Values;
       Item->Fresh = false;
     }
     quiet_ = WasQuiet;
@@ -1168,16 +1190,36 @@ void TPropsStorage::LoadClassProperty(PPropInfo P, const String& S) {
   }
   if (auto* C = dynamic_cast<TCollection*>(Value)) {
     String Sect = Format(L"%s.%s", Section, GetItemName(P->Name));
-    int Current = C->GetCount();
-    int Count = StrToIntDef(
+    const int Current = C->GetCount();
+    const int Count = StrToIntDef(
         Trim(ReadString(Section, Format(L"%s.%s", GetItemName(P->Name), String(L"Count")), IntToStr(Current))),
         Current);
+    // A count below zero is damage: the items stay as they are.
+    if (Count < 0) return;
+    auto* Filed = dynamic_cast<TFiledCollection*>(C);
     C->BeginUpdate();
     try {
-      if (Count != Current) {
-        C->Clear();
-        for (int I = 0; I < Count; ++I) C->Add();
+      if (Count > Current) {
+        // The last item counted must be stored, or the count is damage and
+        // the items stay as they are. Its values are looked for by the
+        // names an item has: one held, else one made for the purpose.
+        if (Current == 0) {
+          C->Add();
+          if (Filed) Filed->Materialise();
+        }
+        if (!HoldsAny(C->GetItem(0), Format(L"Item%d", Count - 1) + sPropNameDelimiter, Sect)) {
+          if (Current == 0) C->Clear();
+          C->EndUpdate();
+          return;
+        }
+        while (C->GetCount() < Count) C->Add();
       }
+      // The held items stay, loaded in their places (a collection the
+      // component reads by its items' names keeps each held item of a name
+      // loaded); the ones past the count go.
+      while (C->GetCount() > Count) C->Delete(C->GetCount() - 1);
+      // The items made get their properties before any is loaded.
+      if (Filed) Filed->Materialise();
       for (int I = 0; I < C->GetCount(); ++I)
         LoadNested(C->GetItem(I), Format(L"Item%d", I) + sPropNameDelimiter, Sect);
     } catch (...) {
@@ -1199,6 +1241,8 @@ void TPropsStorage::LoadStringsProperty(PPropInfo P, const String& S) {
   String Sect = Format(L"%s.%s", Section, GetItemName(P->Name));
   int Count = StrToIntDef(Trim(ReadString(Sect, L"Count", L"0")), 0);
   if (!L) return;
+  // A count past the lines stored is damage: the list stays as it is.
+  if (Count > 0 && !Holds(Sect, Format(L"Item%d", Count - 1))) return;
   if (Count <= 0) {
     // A list of the form stream may hold a value of its own instead: a set
     // stored as names, or the digits an earlier version stored lines as.
@@ -1254,6 +1298,32 @@ std::unique_ptr<TPropsStorage> TPropsStorage::NestedStorage(TObject* Obj, const 
   S->OnEraseSection = OnEraseSection;
   S->owner_ = owner_;
   return S;
+}
+
+bool TPropsStorage::Holds(const String& ASection, const String& Item) {
+  // A value missing reads as either default.
+  return ReadString(ASection, Item, L"0") != L"0" || ReadString(ASection, Item, L"1") != L"1";
+}
+
+bool TPropsStorage::HoldsAny(TObject* Obj, const String& APrefix, const String& ASection) {
+  for (PPropInfo P : GetPropList(Obj, tkStoredProps)) {
+    const String Name = APrefix + P->Name;
+    if (P->Kind != tkClass) {
+      if (Holds(ASection, Name)) return true;
+      continue;
+    }
+    TObject* Value = P->GetObj(Obj);
+    if (dynamic_cast<TStrings*>(Value)) {
+      if (Holds(Format(L"%s.%s", ASection, Name), L"Count")) return true;
+    } else if (dynamic_cast<TCollection*>(Value)) {
+      if (Holds(ASection, Format(L"%s.%s", Name, String(L"Count")))) return true;
+    } else if (dynamic_cast<TComponent*>(Value)) {
+      if (Holds(ASection, Name)) return true;
+    } else if (Value && HoldsAny(Value, Name, ASection)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 void TPropsStorage::StoreNested(TObject* Obj, const String& APrefix, const String& ASection) {

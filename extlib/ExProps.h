@@ -263,6 +263,11 @@ class TPropsStorage : public TObject {
   void LoadNested(TObject* Obj, const String& APrefix, const String& ASection);
   // A storage for the properties of a nested object, wired like this one.
   std::unique_ptr<TPropsStorage> NestedStorage(TObject* Obj, const String& APrefix, const String& ASection);
+  // Whether the store holds the value Item in ASection.
+  bool Holds(const String& ASection, const String& Item);
+  // Whether the store holds any value of Obj's properties under APrefix in
+  // ASection (the values a collection item of that prefix leaves).
+  bool HoldsAny(TObject* Obj, const String& APrefix, const String& ASection);
 
   TComponent* owner_ = nullptr;
 };

@@ -435,7 +435,7 @@ TEST_F(FormStorage, EveryStreamedPropertyIsStorable) {
 // Another storage's values kept through StoredProps come back into the
 // values it holds when there are as many: the same objects, each by its
 // name, with the handlers set in code, which then run. With another count
-// they are made anew, once, with their values.
+// the held values of the names stored stay too.
 TEST_F(FormStorage, AnotherStoragesValuesRestoreIntoTheValuesItHolds) {
   auto F = MakeForm();
   auto* Other = new TFormStorage(F.get());
@@ -467,15 +467,53 @@ TEST_F(FormStorage, AnotherStoragesValuesRestoreIntoTheValuesItHolds) {
   EXPECT_EQ(Restored, 1);
   EXPECT_EQ(Saved, 1);
 
-  // Three held, two stored: two new ones, made once.
+  // Three held, two stored: the two of the names stored stay, the third
+  // goes.
   Other->SetStoredValue(L"Third", Variant(String(L"three")));
-  const int NextID = Values->Items(2)->GetID() + 1;
+  Second->Value = Variant(String(L"changed"));
+  const int FirstID = First->GetID(), SecondID = Second->GetID();
   Storage->RestoreProperties();
   ASSERT_EQ(Values->GetCount(), 2);
-  EXPECT_EQ(Values->Items(0)->GetID(), NextID);
-  EXPECT_EQ(Values->Items(1)->GetID(), NextID + 1);
-  EXPECT_EQ(Values->Items(0)->GetName(), L"First");
-  EXPECT_EQ(Values->Items(1)->Value.AsString(), L"two");
+  EXPECT_EQ(Values->Items(0)->GetID(), FirstID);
+  EXPECT_EQ(Values->Items(1)->GetID(), SecondID);
+  EXPECT_EQ(Second->Value.AsString(), L"two");
+  Storage->Active = false;
+  Other->Active = false;
+}
+
+// A stored count the stored items don't back (below zero, or past the
+// items stored) is damage: the values held stay, the same objects with
+// their values, and so do a list's lines.
+TEST_F(FormStorage, ADamagedStoredCountKeepsWhatIsHeld) {
+  auto F = MakeForm();
+  auto* Other = new TFormStorage(F.get());
+  Other->SetName(L"Other");
+  Storage->GetStoredProps()->AddObject(L"Other.StoredValues", Other);
+  Other->SetStoredValue(L"First", Variant(String(L"one")));
+  Other->SetStoredValue(L"Second", Variant(String(L"two")));
+  Memo->Lines()->SetText(L"a\r\nb\r\n");
+  Storage->SaveProperties();
+
+  TStoredValues* Values = Other->GetStoredValues();
+  TStoredValue* First = Values->Items(0);
+  const int FirstID = First->GetID(), SecondID = Values->Items(1)->GetID();
+  First->Value = Variant(String(L"held"));
+  Memo->Lines()->SetText(L"held\r\n");
+  for (const wchar_t* Count : {L"-1", L"3", L"8000"}) {
+    SCOPED_TRACE(Count);
+    {
+      TMemIniFile Ini(IniName);
+      Ini.WriteString(L"Main", L"Other_StoredValues.Count", Count);
+      Ini.WriteString(L"Main.Memo1_Lines", L"Count", Count);
+      Ini.UpdateFile();
+    }
+    Storage->RestoreProperties();
+    ASSERT_EQ(Values->GetCount(), 2);
+    ASSERT_EQ(Values->Items(0)->GetID(), FirstID);
+    EXPECT_EQ(Values->Items(1)->GetID(), SecondID);
+    EXPECT_EQ(First->Value.AsString(), L"held");
+    EXPECT_EQ(Memo->Lines()->GetText(), L"held\r\n");
+  }
   Storage->Active = false;
   Other->Active = false;
 }

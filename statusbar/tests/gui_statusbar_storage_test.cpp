@@ -108,7 +108,8 @@ TEST(PropsStorageStreamed, ListsCollectionsAndPartsRoundTripInIniAndRegistry) {
 // Restored into a bar with as many panels as were stored, the panels are
 // loaded where they are: a caller's panel stays that panel, with its click
 // handler. A stored value the panel does not take leaves that one value as
-// the bar held it and no panel goes.
+// the bar held it and no panel goes; with another count of panels held, the
+// other values are restored all the same.
 TEST(PropsStorageStreamed, PanelsRestoredIntoAsManyPanelsStayThePanelsTheCallerHolds) {
   InitForms();
   const String IniName = NormalDir(GetTempDir()) + L"zembrio-statusbar-inplace.ini";
@@ -153,6 +154,20 @@ TEST(PropsStorageStreamed, PanelsRestoredIntoAsManyPanelsStayThePanelsTheCallerH
   EXPECT_EQ(F.bar->Panels()->GetItem(2)->GetText(), L"third");
   F.storage->SaveProperties();
   EXPECT_EQ(TMemIniFile(IniName).ReadString(L"Main", L"Bar1_Panels.Count", L""), L"3");
+
+  // Into another count of panels the same: only the refused value stays as
+  // the bar held it.
+  {
+    TMemIniFile Ini(IniName);
+    Ini.WriteString(L"Main.Bar1_Panels", L"Item1_PanelType", L"sptBogus");
+    Ini.UpdateFile();
+  }
+  F.bar->Panels()->GetItem(2)->SetText(L"changed");
+  F.bar->Panels()->Add()->SetText(L"fourth");
+  F.storage->RestoreProperties();
+  ASSERT_EQ(F.bar->Panels()->GetCount(), 3);
+  EXPECT_EQ(F.bar->Panels()->GetItem(1)->GetPanelType(), sptGlyph);
+  EXPECT_EQ(F.bar->Panels()->GetItem(2)->GetText(), L"third");
   DeleteFileW(IniName.c_str());
 }
 
