@@ -175,6 +175,10 @@ class TfrmMain : public TForm {
   void RefreshTree();
   void UpdatePathText(TTreeExNode* Node);
   bool ExpansionGuard = false;
+  // True while ExpandToBranch itself expands a node on its way: a link back
+  // to a key above is opened then (the walk is as long as the path given),
+  // where the user's own expansion leaves it closed.
+  bool PathWalkExpanding = false;
   // True while the window itself starts the edit of a key's name (a new
   // key, the Rename command); any other start needs the tree focused.
   bool KeyEditRequested = false;

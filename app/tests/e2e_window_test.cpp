@@ -407,6 +407,38 @@ TEST_F(AppWindow, ABranchExpandedWholeStopsAtALinkBackToAKeyAboveIt) {
   EXPECT_EQ(back->GetCount(), 0);
 }
 
+// A path typed through a link back is opened as given: the walk is as long
+// as the path, so the link that the user's own expansion leaves closed is
+// opened on the way.
+TEST_F(AppWindow, APathThroughALinkBackOpensTheKeyItNames) {
+  Write(Data + L"\\Top\\Inner", L"v", REG_SZ, Sz(L"x"));
+  testsupport::reg::CreateLink(Data + L"\\Top\\Inner\\Back", testsupport::reg::NativePath(Data + L"\\Top"));
+  Start();
+  ASSERT_NE(Open(L"Top\\Inner"), nullptr);
+  Foreground(Window->treeRegTree);
+  TBarItemViewer* box = Window->tbrNavigation->View()->Find(Window->txtPath);
+  ASSERT_NE(box, nullptr);
+  const RECT r = box->BoundsRect;
+  ASSERT_TRUE(testsupport::RunInput([&] {
+    testsupport::InputScript()
+        .Click(testsupport::ScreenPoint(Window->tbrNavigation->GetHandle(), (r.left + r.right) / 2,
+                                        (r.top + r.bottom) / 2))
+        .Press(VK_END)
+        .Text(L"\\Back\\Inner")
+        .Press(VK_RETURN)
+        .Post();
+  }));
+  const String wanted = L"HKEY_CURRENT_USER\\" + Data + L"\\Top\\Inner\\Back\\Inner";
+  ASSERT_TRUE(PumpUntil([&] { return Window->txtPath->GetText() == wanted; }))
+      << WideToAnsi(Window->txtPath->GetText());
+  TTreeExNode* reached = Window->GetSelectedNode();
+  ASSERT_TRUE(reached && reached->GetParent());
+  EXPECT_EQ(reached->GetParent()->GetText(), L"Back");
+  EXPECT_NE(ValueItem(L"v"), nullptr);
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_TRUE(Messages().empty());
+}
+
 TEST_F(AppWindow, PanesStayInOrderAfterARestartAndInASmallWindow) {
   // A stored split that gives the lower pane more than it had while the
   // window was built: the status bar stays below it, at the bottom.
