@@ -1,6 +1,9 @@
 #include "app/RegAccess.h"
 
 #include <algorithm>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 bool RegKeyExists(TRegRoot Root, const String& Path) {
   TRegKey k;
@@ -166,8 +169,9 @@ String KeyNameFold(const String& Name) {
 namespace {
 // The name the system keeps for a root key: its handle tells none, a key
 // below it does (the root's being that name less the last component);
-// empty when it has no subkey to ask.
-String SystemRootName(TRegRoot Root) {
+// empty when it has no subkey to ask. Asked once for each root key (three
+// registry calls): every expansion of the tree and every walk asks it.
+String AskSystemRootName(TRegRoot Root) {
   const TRegKey root(RootHandle(Root));
   String child;
   TRegKey sub;
@@ -175,6 +179,22 @@ String SystemRootName(TRegRoot Root) {
   const String name = sub.SystemName();
   const size_t cut = name.rfind(L'\\');
   return cut == String::npos ? String() : name.substr(0, cut);
+}
+String SystemRootName(TRegRoot Root) {
+  static std::mutex lock;
+  static std::vector<std::pair<TRegRoot, String>> known;
+  {
+    const std::lock_guard<std::mutex> hold(lock);
+    for (const auto& [root, name] : known)
+      if (root == Root) return name;
+  }
+  String name = AskSystemRootName(Root);
+  // A root with no subkey yet is asked again next time.
+  if (!name.empty()) {
+    const std::lock_guard<std::mutex> hold(lock);
+    known.emplace_back(Root, name);
+  }
+  return name;
 }
 }  // namespace
 
@@ -209,18 +229,29 @@ bool RegKeyRepeatsAbove(TRegRoot Root, const String& Path, const TRegKey& Key, S
   // Reached through no link, a key has the root's name and its path, and
   // every key above it is one of its own.
   if (!rootName.empty() && SameKeyName(name, rootName + L"\\" + path)) return false;
-  while (!path.empty()) {
-    const size_t cut = path.rfind(L'\\');
-    path = cut == String::npos ? String() : path.substr(0, cut);
+  // A link crossed above it: the key is its parent's own (the parent's
+  // system name, a backslash and its name) unless it is a link itself,
+  // and only a link leads back up.
+  const size_t leafAt = path.rfind(L'\\');
+  const String parentPath = leafAt == String::npos ? String() : path.substr(0, leafAt);
+  const String leaf = leafAt == String::npos ? path : path.substr(leafAt + 1);
+  auto systemName = [&](const String& At) {
     TRegKey above;
-    const String aboveName =
-        path.empty() ? rootName : above.Open(Root, path, KEY_QUERY_VALUE) ? above.SystemName() : String();
+    return At.empty() ? rootName : above.Open(Root, At, KEY_QUERY_VALUE) ? above.SystemName() : String();
+  };
+  const String parentName = systemName(parentPath);
+  if (!parentName.empty() && SameKeyName(name, parentName + L"\\" + leaf)) return false;
+  path = parentPath;
+  for (String aboveName = parentName;;) {
     if (aboveName.size() == name.size() && SameKeyName(aboveName, name)) {
       if (Above) *Above = path;
       return true;
     }
+    if (path.empty()) return false;
+    const size_t cut = path.rfind(L'\\');
+    path = cut == String::npos ? String() : path.substr(0, cut);
+    aboveName = systemName(path);
   }
-  return false;
 }
 
 size_t KeyNameHash(const String& Name) {

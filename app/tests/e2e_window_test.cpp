@@ -407,6 +407,21 @@ TEST_F(AppWindow, ABranchExpandedWholeStopsAtALinkBackToAKeyAboveIt) {
   EXPECT_EQ(back->GetCount(), 0);
 }
 
+// Types Tail at the end of the address box's path, then Enter.
+bool TypeAtEndOfPath(TfrmMain* W, const String& Tail) {
+  TBarItemViewer* box = W->tbrNavigation->View()->Find(W->txtPath);
+  if (!box) return false;
+  const RECT r = box->BoundsRect;
+  return testsupport::RunInput([&] {
+    testsupport::InputScript()
+        .Click(testsupport::ScreenPoint(W->tbrNavigation->GetHandle(), (r.left + r.right) / 2, (r.top + r.bottom) / 2))
+        .Press(VK_END)
+        .Text(Tail)
+        .Press(VK_RETURN)
+        .Post();
+  });
+}
+
 // A path typed through a link back is opened as given: the walk is as long
 // as the path, so the link that the user's own expansion leaves closed is
 // opened on the way.
@@ -416,18 +431,7 @@ TEST_F(AppWindow, APathThroughALinkBackOpensTheKeyItNames) {
   Start();
   ASSERT_NE(Open(L"Top\\Inner"), nullptr);
   Foreground(Window->treeRegTree);
-  TBarItemViewer* box = Window->tbrNavigation->View()->Find(Window->txtPath);
-  ASSERT_NE(box, nullptr);
-  const RECT r = box->BoundsRect;
-  ASSERT_TRUE(testsupport::RunInput([&] {
-    testsupport::InputScript()
-        .Click(testsupport::ScreenPoint(Window->tbrNavigation->GetHandle(), (r.left + r.right) / 2,
-                                        (r.top + r.bottom) / 2))
-        .Press(VK_END)
-        .Text(L"\\Back\\Inner")
-        .Press(VK_RETURN)
-        .Post();
-  }));
+  ASSERT_TRUE(TypeAtEndOfPath(Window, L"\\Back\\Inner"));
   const String wanted = L"HKEY_CURRENT_USER\\" + Data + L"\\Top\\Inner\\Back\\Inner";
   ASSERT_TRUE(PumpUntil([&] { return Window->txtPath->GetText() == wanted; }))
       << WideToAnsi(Window->txtPath->GetText());
@@ -437,6 +441,30 @@ TEST_F(AppWindow, APathThroughALinkBackOpensTheKeyItNames) {
   EXPECT_NE(ValueItem(L"v"), nullptr);
   EXPECT_TRUE(Errors.empty());
   EXPECT_TRUE(Messages().empty());
+}
+
+// Past a link, only a key that is a link itself can lead back up: a key
+// below the link is expanded as any other (it was taken for a link back
+// because a key above it has its name).
+TEST_F(AppWindow, AKeyBelowALinkBackIsNoLinkItself) {
+  Write(Data + L"\\Top\\Inner\\Leaf", L"v", REG_SZ, Sz(L"x"));
+  testsupport::reg::CreateLink(Data + L"\\Top\\Inner\\Back", testsupport::reg::NativePath(Data + L"\\Top"));
+  Start();
+  ASSERT_NE(Open(L"Top\\Inner"), nullptr);
+  Foreground(Window->treeRegTree);
+  ASSERT_TRUE(TypeAtEndOfPath(Window, L"\\Back\\Inner"));
+  ASSERT_TRUE(PumpUntil([&] {
+    TTreeExNode* n = Window->GetSelectedNode();
+    return n && n->GetParent() && n->GetParent()->GetText() == L"Back";
+  }));
+  TTreeExNode* reached = Window->GetSelectedNode();
+  Foreground(Window->treeRegTree);
+  Window->SetStatusText(String());
+  testsupport::PressKey(VK_RIGHT);
+  ASSERT_TRUE(PumpUntil([&] { return reached->GetExpanded(); })) << WideToAnsi(Window->GetStatusText());
+  EXPECT_NE(Window->FindChild(reached, L"Leaf"), nullptr);
+  EXPECT_NE(Window->FindChild(reached, L"Back"), nullptr);
+  EXPECT_EQ(Window->GetStatusText(), L"");
 }
 
 TEST_F(AppWindow, PanesStayInOrderAfterARestartAndInASmallWindow) {
