@@ -504,11 +504,22 @@ bool TfrmMain::DeleteFindResult(TListItem* Item) {
   const String key = findDeleteRun_ ? findDeleteRun_->Identity(hit->RootKey, hit->Path) : String();
   try {
     if (hit->Kind == hkKeyName) {
-      // As the tree deletes a key: a large branch goes while the window
-      // goes on painting, the status telling how far it got.
-      TWaitCursor busy;
       try {
-        dmodCommon->Logic.DeleteKeyBranch(hit->RootKey, hit->Path);
+        if (listDeleteRun_ && listDeleteRun_->Batch) {
+          // Past "Yes to All", key after key on this thread, the batch's
+          // pump painting the window on the way (also through a large
+          // branch), under the hourglass of the whole command; the status
+          // tells the count at the end. A thread and a status of its own
+          // for each key cost more than deleting most keys.
+          if (dmodCommon->Logic.IsWorking()) throw ERegEditRefused(String(L"Another operation is still under way."));
+          TPaintPump& paint = listDeleteRun_->Paint;
+          RegEdits::DeleteKey(hit->RootKey, hit->Path, [&paint](size_t, size_t) { paint.Poll(); });
+        } else {
+          // As the tree deletes a key: a large branch goes while the window
+          // goes on painting, the status telling how far it got.
+          TWaitCursor busy;
+          dmodCommon->Logic.DeleteKeyBranch(hit->RootKey, hit->Path);
+        }
       } catch (const ERegEditFailed&) {
         // Gone meanwhile (through an alias, or by another program) is as
         // deleted.
