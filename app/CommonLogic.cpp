@@ -611,20 +611,28 @@ void TCommonLogic::RunLongWork(const String& Doing, const std::function<void()>&
   int quitCode = 0;
   for (;;) {
     const DWORD r = MsgWaitForMultipleObjectsEx(1, &done, 100, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-      if (m.message == WM_QUIT) {
-        // Ends the program once the work has ended.
-        quit = true;
-        quitCode = static_cast<int>(m.wParam);
-        StopLongWork();
-        continue;
+    {
+      // What the messages handed on here say is theirs, not the work's.
+      ++handlingMessages_;
+      struct TDone {
+        int& Count;
+        ~TDone() { --Count; }
+      } handled{handlingMessages_};
+      MSG m;
+      while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        if (m.message == WM_QUIT) {
+          // Ends the program once the work has ended.
+          quit = true;
+          quitCode = static_cast<int>(m.wParam);
+          StopLongWork();
+          continue;
+        }
+        if (IsInputMessage(m.message) && !(OnLongWorkMessage && OnLongWorkMessage(m))) continue;
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
       }
-      if (IsInputMessage(m.message) && !(OnLongWorkMessage && OnLongWorkMessage(m))) continue;
-      TranslateMessage(&m);
-      DispatchMessageW(&m);
+      CheckSynchronize();
     }
-    CheckSynchronize();
     const uint64_t now = progress_.load() / 10;
     if (now != shown) {
       shown = now;

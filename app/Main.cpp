@@ -636,9 +636,21 @@ void TfrmMain::FormClose(TObject*, TCloseAction&) {
   SaveOptions();
 }
 
+TfrmMain::TKeyStatus::TKeyStatus(TfrmMain* Window)
+    : window_(Window), outerModalLevel_(Window->keyStatusModalLevel_) {
+  ++window_->keyStatusScopes_;
+  window_->keyStatusModalLevel_ = Application->ModalLevel();
+}
+
+TfrmMain::TKeyStatus::~TKeyStatus() {
+  --window_->keyStatusScopes_;
+  window_->keyStatusModalLevel_ = outerModalLevel_;
+}
+
 void TfrmMain::SetStatusText(const String& Text) {
   sbStatus->Panels()->GetItem(0)->SetText(Text);
-  statusOfKey_ = keyStatusScopes_ > 0 && !Text.empty();
+  statusOfKey_ = keyStatusScopes_ > 0 && !Text.empty() && Application->ModalLevel() == keyStatusModalLevel_ &&
+                 !(dmodCommon && dmodCommon->Logic.HandlingMessages());
   if (!statusOfKey_) return;
   TTreeExNode* node = GetSelectedNode();
   const bool key = dmodCommon->NodeHasData(node);

@@ -761,6 +761,35 @@ TEST_F(FindResults, AKeyResultDeletedPartWayLeavesNoStaleNodeOrMessage) {
   EXPECT_EQ(Window->FindChild(k, L"A"), nullptr);
 }
 
+// A search that ends while a value's editor is open reports its end as
+// any search does: the report stays when another key is listed (it was
+// taken for the editor's word on the value and cleared).
+TEST_F(FindResults, ASearchEndingWhileAValueIsEditedKeepsItsReport) {
+  Write(Data + L"\\A", L"s", REG_SZ, Sz(L"needle"));
+  CreateKey(Data + L"\\B");
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"needle", 2);
+  TTreeExNode* b = Open(L"B");
+  ASSERT_NE(Open(L"A"), nullptr);
+  SelectOnly(Window->lvKeyValues, {L"s"});
+  Foreground(Window->lvKeyValues);
+  TfrmEditValue* ed = F.EditValue;
+  Script s;
+  s.Steps = {{[] { return true; }, [] { testsupport::InputScript().Press(VK_RETURN).Post(); }},
+             // The search the user started before runs on while the editor is open.
+             {[=] { return ed->GetVisible(); }, [] { dmodCommon->StartSearch(true, TSearchInput()); }},
+             {[=] { return !dmodCommon->Logic.IsSearching() && Window->GetStatusText() == L"Search finished."; },
+              [=] { testsupport::InputScript().Click(testsupport::ClientCentre(ed->btnCancel->GetHandle())).Post(); }},
+             {[=] { return !ed->GetVisible(); }, [] {}}};
+  ASSERT_EQ(s.Run(15000), s.Steps.size()) << WideToAnsi(Window->GetStatusText());
+  const TRect r = b->DisplayRect(true);
+  testsupport::Click(
+      testsupport::ScreenPoint(Window->treeRegTree->GetHandle(), (r.left + r.right) / 2, (r.top + r.bottom) / 2));
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetSelectedNode() == b; }));
+  EXPECT_EQ(Window->GetStatusText(), L"Search finished.");
+}
+
 // A key of a large branch deleted through its result goes as the tree
 // deletes one: while the window goes on answering, the status telling how
 // far it got.
