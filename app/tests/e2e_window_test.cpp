@@ -379,6 +379,25 @@ TEST_F(AppWindow, AnExceptionOfTheReopeningIsShownOnceTheWindowShows) {
   EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Many");
 }
 
+// A bookmark file the start can't read is said once the window is on the
+// screen too, as the reopening's messages are.
+TEST_F(AppWindow, AnUnreadableBookmarkFileIsSaidOnceTheWindowShows) {
+  const String file = TempFile(L"NoSuchFolder") + L"\\Bookmarks.ZembrioBM";
+  Write(Settings + L"\\General", L"BookmarkFile", REG_SZ, Sz(file));
+  std::vector<bool> windowShown;
+  const auto shownBy = MessageBoxHook;
+  MessageBoxHook = [&](const String& Text, const String& Caption, UINT Flags) {
+    windowShown.push_back(Window && IsWindowVisible(Window->GetHandle()));
+    return shownBy(Text, Caption, Flags);
+  };
+  Start();
+  PumpUntil([&] { return !windowShown.empty(); });
+  MessageBoxHook = shownBy;
+  EXPECT_EQ(windowShown, std::vector<bool>{true});
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].rfind(L"The bookmark file can't be read: its folder does not exist.", 0), 0u);
+}
+
 // Numpad * on a key expands its whole branch, following links; a link back
 // to a key above it stays closed (its subkeys would hold it again, deeper
 // each time, and the expansion would never end) and the status bar says so.
