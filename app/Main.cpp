@@ -1358,7 +1358,14 @@ void TfrmMain::GoToPath(const String& Text) {
 
 void TfrmMain::mnuNavigation_GotoClick(TObject*) {
   const TKeyStatus about(this);
-  GoToPath(InputBox(L"Open registry path", L"Enter a registry path (do not include value name):", L""));
+  const String path = InputBox(L"Open registry path", L"Enter a registry path (do not include value name):", L"");
+  // Cancelled (or left empty), nothing was opened: no earlier "Key opened"
+  // stands for it.
+  if (path.empty()) {
+    SetStatusText(String());
+    return;
+  }
+  GoToPath(path);
 }
 
 void TfrmMain::tbtnNavigation_GoClick(TObject*) {

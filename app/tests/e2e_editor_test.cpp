@@ -1073,6 +1073,27 @@ TEST_F(Editor, CopyCommandsAndGoToATypedPath) {
   EXPECT_NE(ValueItem(L"Name"), nullptr);
 }
 
+// Go to cancelled opens nothing: the key an earlier Go opened is no longer
+// said to be opened.
+TEST_F(Editor, GoToCancelledLeavesNoEarlierKeyOpenedStanding) {
+  CreateKey(Data + L"\\Deep");
+  Start();
+  Window->txtPath->SetText(L"HKEY_CURRENT_USER\\" + Data + L"\\Deep");
+  Window->tbtnNavigation_GoClick(nullptr);
+  ASSERT_EQ(Window->GetStatusText().rfind(L"Key opened: ", 0), 0u);
+  Foreground(Window->treeRegTree);
+  bool asked = false;
+  InputQueryShowHook = [&](TForm*) {
+    asked = true;
+    testsupport::InputScript().Press(VK_ESCAPE).Post();
+  };
+  ASSERT_TRUE(WithModal([] { testsupport::InputScript().Press('G', {VK_CONTROL}).Send(); }, {}));
+  InputQueryShowHook = nullptr;
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(Window->GetStatusText(), L"");
+  EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Deep");
+}
+
 // ---------------------------------------------------------------------------
 // Options, about.
 
