@@ -1084,6 +1084,9 @@ void TfrmMain::mnuFile_ImportClick(TObject*) {
 }
 
 void TfrmMain::mnuFile_ExportClick(TObject*) {
+  // A key being renamed is exported by its new name (the file dialog would
+  // end the edit, and rename the key, while it is up).
+  EndKeyEdit();
   TTreeExNode* node = GetSelectedNode();
   if (!dmodCommon->NodeHasData(node) || !dmodCommon->sdlgExport->Execute()) {
     SetStatusText(AppText::ExportAborted);
