@@ -169,9 +169,8 @@ String KeyNameFold(const String& Name) {
 namespace {
 // The name the system keeps for a root key: its handle tells none, a key
 // below it does (the root's being that name less the last component);
-// empty when it has no subkey to ask. Asked once for each root key (three
-// registry calls): every expansion of the tree and every walk asks it.
-String AskSystemRootName(TRegRoot Root) {
+// empty when it has no subkey to ask.
+String SystemRootName(TRegRoot Root) {
   const TRegKey root(RootHandle(Root));
   String child;
   TRegKey sub;
@@ -180,7 +179,9 @@ String AskSystemRootName(TRegRoot Root) {
   const size_t cut = name.rfind(L'\\');
   return cut == String::npos ? String() : name.substr(0, cut);
 }
-String SystemRootName(TRegRoot Root) {
+// The same, asked once for each root key (three registry calls), for the
+// tree's check of each key it expands.
+String KnownSystemRootName(TRegRoot Root) {
   static std::mutex lock;
   static std::vector<std::pair<TRegRoot, String>> known;
   {
@@ -188,7 +189,7 @@ String SystemRootName(TRegRoot Root) {
     for (const auto& [root, name] : known)
       if (root == Root) return name;
   }
-  String name = AskSystemRootName(Root);
+  String name = SystemRootName(Root);
   // A root with no subkey yet is asked again next time.
   if (!name.empty()) {
     const std::lock_guard<std::mutex> hold(lock);
@@ -225,7 +226,7 @@ bool RegKeyRepeatsAbove(TRegRoot Root, const String& Path, const TRegKey& Key, S
   String path = ApiKeyPath(Path);
   const String name = Key.SystemName();
   if (path.empty() || name.empty()) return false;
-  const String rootName = SystemRootName(Root);
+  const String rootName = KnownSystemRootName(Root);
   // Reached through no link, a key has the root's name and its path, and
   // every key above it is one of its own.
   if (!rootName.empty() && SameKeyName(name, rootName + L"\\" + path)) return false;
