@@ -67,6 +67,17 @@ std::vector<String> SplitDialogLines(const String& Text) {
 }
 
 namespace {
+// Counts a stretch in which what is said is not the command's own.
+struct TOutsideTexts {
+  int& Count;
+  explicit TOutsideTexts(int& C) : Count(C) { ++Count; }
+  ~TOutsideTexts() { --Count; }
+  TOutsideTexts(const TOutsideTexts&) = delete;
+  TOutsideTexts& operator=(const TOutsideTexts&) = delete;
+};
+}  // namespace
+
+namespace {
 
 constexpr size_t MaxDialogLine = 1000;  // characters of one line
 constexpr size_t LineHead = 600;        // kept before the "…" of a longer line
@@ -389,6 +400,7 @@ void TCommonLogic::RegexError(const String& Message) {
 void TCommonLogic::SearchFinishedReport() {
   // Runs on the window thread while the search thread waits for it: the
   // thread object is released later, never here.
+  const TOutsideTexts outside(outsideTexts_);
   ended_ = std::move(running_);
   const int unread = ended_ ? ended_->UnreadKeys() : 0;
   if (OnSearchFinished) OnSearchFinished();
@@ -613,11 +625,7 @@ void TCommonLogic::RunLongWork(const String& Doing, const std::function<void()>&
     const DWORD r = MsgWaitForMultipleObjectsEx(1, &done, 100, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     {
       // What the messages handed on here say is theirs, not the work's.
-      ++handlingMessages_;
-      struct TDone {
-        int& Count;
-        ~TDone() { --Count; }
-      } handled{handlingMessages_};
+      const TOutsideTexts outside(outsideTexts_);
       MSG m;
       while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
         if (m.message == WM_QUIT) {

@@ -656,7 +656,7 @@ TfrmMain::TKeyStatus::~TKeyStatus() {
 void TfrmMain::SetStatusText(const String& Text) {
   sbStatus->Panels()->GetItem(0)->SetText(Text);
   statusOfKey_ = keyStatusScopes_ > 0 && !Text.empty() && Application->ModalLevel() == keyStatusModalLevel_ &&
-                 !(dmodCommon && dmodCommon->Logic.HandlingMessages());
+                 !(dmodCommon && dmodCommon->Logic.OutsideTexts());
   if (!statusOfKey_) return;
   TTreeExNode* node = GetSelectedNode();
   const bool key = dmodCommon->NodeHasData(node);
