@@ -67,6 +67,17 @@ std::vector<String> SplitDialogLines(const String& Text) {
 }
 
 namespace {
+// Counts a stretch in which what is said is not the command's own.
+struct TOutsideTexts {
+  int& Count;
+  explicit TOutsideTexts(int& C) : Count(C) { ++Count; }
+  ~TOutsideTexts() { --Count; }
+  TOutsideTexts(const TOutsideTexts&) = delete;
+  TOutsideTexts& operator=(const TOutsideTexts&) = delete;
+};
+}  // namespace
+
+namespace {
 
 constexpr size_t MaxDialogLine = 1000;  // characters of one line
 constexpr size_t LineHead = 600;        // kept before the "…" of a longer line
@@ -389,6 +400,7 @@ void TCommonLogic::RegexError(const String& Message) {
 void TCommonLogic::SearchFinishedReport() {
   // Runs on the window thread while the search thread waits for it: the
   // thread object is released later, never here.
+  const TOutsideTexts outside(outsideTexts_);
   ended_ = std::move(running_);
   const int unread = ended_ ? ended_->UnreadKeys() : 0;
   if (OnSearchFinished) OnSearchFinished();
@@ -611,20 +623,24 @@ void TCommonLogic::RunLongWork(const String& Doing, const std::function<void()>&
   int quitCode = 0;
   for (;;) {
     const DWORD r = MsgWaitForMultipleObjectsEx(1, &done, 100, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-      if (m.message == WM_QUIT) {
-        // Ends the program once the work has ended.
-        quit = true;
-        quitCode = static_cast<int>(m.wParam);
-        StopLongWork();
-        continue;
+    {
+      // What the messages handed on here say is theirs, not the work's.
+      const TOutsideTexts outside(outsideTexts_);
+      MSG m;
+      while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        if (m.message == WM_QUIT) {
+          // Ends the program once the work has ended.
+          quit = true;
+          quitCode = static_cast<int>(m.wParam);
+          StopLongWork();
+          continue;
+        }
+        if (IsInputMessage(m.message) && !(OnLongWorkMessage && OnLongWorkMessage(m))) continue;
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
       }
-      if (IsInputMessage(m.message) && !(OnLongWorkMessage && OnLongWorkMessage(m))) continue;
-      TranslateMessage(&m);
-      DispatchMessageW(&m);
+      CheckSynchronize();
     }
-    CheckSynchronize();
     const uint64_t now = progress_.load() / 10;
     if (now != shown) {
       shown = now;

@@ -184,6 +184,10 @@ class TCommonLogic {
   // during a deletion).
   void StopLongWork();
   bool IsWorking() const { return working_; }
+  // True while what is said comes from elsewhere than the command under
+  // way: the messages the long work's wait hands on, a search's end (which
+  // may come in any message loop, a message box's too).
+  bool OutsideTexts() const { return outsideTexts_ > 0; }
   // While an export or import runs: whether a message that arrives may be
   // handled (false drops it; the window's input, so that nothing else
   // starts meanwhile) ...
@@ -230,6 +234,7 @@ class TCommonLogic {
   TSearchInput last_;
   std::atomic<bool> working_{false};
   bool stoppable_ = false;
+  int outsideTexts_ = 0;
   std::atomic<uint64_t> progress_{0};  // per mille of the work done, 0 to 1000
   static constexpr uint32_t kLevels = 8;
   std::atomic<uint64_t> levelShare_[kLevels] = {};  // per mille done at each progress level

@@ -288,7 +288,7 @@ void TfrmMain::treeRegTreeExpanding(TObject*, TTreeExNode* Node, bool& AllowExpa
     reg.SetRootKey(RootHandle(root));
     String above;
     if (reg.OpenKeyReadOnly(path) && reg.HasSubKeys()) {
-      if (RegKeyRepeatsAbove(root, path, TRegKey(reg.GetCurrentKey()), &above)) {
+      if (!PathWalkExpanding && RegKeyRepeatsAbove(root, path, TRegKey(reg.GetCurrentKey()), &above)) {
         // A link back to a key above it stays closed: its subkeys would
         // hold it again, and a branch expanded whole (numpad *) would never
         // end.
@@ -369,10 +369,18 @@ TTreeExNode* FindChildNoCase(TTreeExNode* Parent, const String& Text) {
 bool KeyIsThere(TRegistry& Reg, TRegRoot Root, const String& Path) {
   return Reg.KeyExists(Path) || RegDanglingLink(RootHandle(Root), ApiKeyPath(Path));
 }
+// Marks the expansions ExpandToBranch drives itself.
+struct TPathWalkExpand {
+  bool& Flag;
+  bool Saved;
+  explicit TPathWalkExpand(bool& F) : Flag(F), Saved(F) { F = true; }
+  ~TPathWalkExpand() { Flag = Saved; }
+};
 // Reads the node's subkeys again: collapsed with everything below it (the
 // collapse moves a selection below it to the node), then expanded.
-void ReadLevelAgain(TTreeExNode* Node) {
+void ReadLevelAgain(TTreeExNode* Node, bool& PathWalkExpanding) {
   Node->Collapse(true);
+  const TPathWalkExpand walk(PathWalkExpanding);
   Node->Expand(false);
 }
 }  // namespace
@@ -396,17 +404,20 @@ TTreeExNode* TfrmMain::ExpandToBranch(TRegRoot Root, const String& Path, bool Re
   String part = NextComponent(rest);
   bool reached = true;
   while (!part.empty()) {
-    if (!current->GetExpanded()) current->Expand(false);
+    if (!current->GetExpanded()) {
+      const TPathWalkExpand walk(PathWalkExpanding);
+      current->Expand(false);
+    }
     // Key names compare without regard to case, as the registry does.
     TTreeExNode* child = FindChildNoCase(current, part);
     if (child && !KeyIsThere(reg, Root, dmodCommon->GetNodeKeyPath(child))) {
       // The key went (another program deleted it) since this level was
       // read: the level is read again, and the key is not there to open.
-      ReadLevelAgain(current);
+      ReadLevelAgain(current, PathWalkExpanding);
       child = FindChildNoCase(current, part);
     }
     if (!child && KeyIsThere(reg, Root, Path)) {
-      ReadLevelAgain(current);
+      ReadLevelAgain(current, PathWalkExpanding);
       child = FindChildNoCase(current, part);
       if (!child) {
         dmodCommon->ShowErrorText(String(FindChildFailed) + L"\n\nKey: " + part);

@@ -579,30 +579,36 @@ void TfrmMain::FormShow(TObject*) {
     if (shown.x != asked.x || shown.y != asked.y) keptFloatingPlaces_.push_back({t, asked, shown});
   }
   InitRegTree();
-  LoadBookmarks(GetBookmarkFileName(true), true);
-  if (dmodCommon->OptionBool(SettingName::ReopenPrevious)) {
-    TRegRoot root = dmodCommon->GetRootKeyFromName(dmodCommon->OptionString(SettingName::PreviousHKEY));
-    // What the reopening has to say (a key that can't be read) is said once
-    // the window is on the screen: before it, nothing shows what it is about.
-    // An exception the window's handlers hand to the application is held
-    // the same way, and then handed to it.
-    struct TRelease {
+  {
+    // What the start has to say (a bookmark file that can't be read, a
+    // reopened key that can't be read) is said once the window is on the
+    // screen: before it, nothing shows what it is about. An exception the
+    // window's handlers hand to the application is held the same way, and
+    // then handed to it. Whatever ends the start, what is held is shown.
+    struct THold {
+      TfrmMain* Window;
       TExceptionEvent Handler;
-      ~TRelease() {
+      explicit THold(TfrmMain* W) : Window(W), Handler(Application->OnException) {
+        dmodCommon->HeldErrors = &W->startupErrors_;
+        Application->OnException = [W](TObject*, const Exception& E) {
+          W->startupErrors_.push_back([E] { Application->HandleExceptionObject(nullptr, E); });
+        };
+      }
+      ~THold() {
         dmodCommon->HeldErrors = nullptr;
         Application->OnException = Handler;
+        if (!Window->startupErrors_.empty() && Window->HandleAllocated())
+          PostMessageW(Window->GetHandle(), WM_SHOWSTARTUPERRORS, 0, 0);
       }
-    };
-    {
-      TRelease release{Application->OnException};
-      dmodCommon->HeldErrors = &startupErrors_;
-      Application->OnException = [this](TObject*, const Exception& E) {
-        startupErrors_.push_back([E] { Application->HandleExceptionObject(nullptr, E); });
-      };
+      THold(const THold&) = delete;
+      THold& operator=(const THold&) = delete;
+    } hold(this);
+    LoadBookmarks(GetBookmarkFileName(true), true);
+    if (dmodCommon->OptionBool(SettingName::ReopenPrevious)) {
+      TRegRoot root = dmodCommon->GetRootKeyFromName(dmodCommon->OptionString(SettingName::PreviousHKEY));
       // A first start (or a damaged setting) names no root key: nothing to reopen.
       if (root != RegRoot::None) ExpandToBranch(root, dmodCommon->OptionString(SettingName::PreviousPath), false);
     }
-    if (!startupErrors_.empty() && HandleAllocated()) PostMessageW(GetHandle(), WM_SHOWSTARTUPERRORS, 0, 0);
   }
   SetStatusText(L"Y..yes, Captain?!?");
 }
@@ -636,9 +642,21 @@ void TfrmMain::FormClose(TObject*, TCloseAction&) {
   SaveOptions();
 }
 
+TfrmMain::TKeyStatus::TKeyStatus(TfrmMain* Window)
+    : window_(Window), outerModalLevel_(Window->keyStatusModalLevel_) {
+  ++window_->keyStatusScopes_;
+  window_->keyStatusModalLevel_ = Application->ModalLevel();
+}
+
+TfrmMain::TKeyStatus::~TKeyStatus() {
+  --window_->keyStatusScopes_;
+  window_->keyStatusModalLevel_ = outerModalLevel_;
+}
+
 void TfrmMain::SetStatusText(const String& Text) {
   sbStatus->Panels()->GetItem(0)->SetText(Text);
-  statusOfKey_ = keyStatusScopes_ > 0 && !Text.empty();
+  statusOfKey_ = keyStatusScopes_ > 0 && !Text.empty() && Application->ModalLevel() == keyStatusModalLevel_ &&
+                 !(dmodCommon && dmodCommon->Logic.OutsideTexts());
   if (!statusOfKey_) return;
   TTreeExNode* node = GetSelectedNode();
   const bool key = dmodCommon->NodeHasData(node);
@@ -1066,6 +1084,9 @@ void TfrmMain::mnuFile_ImportClick(TObject*) {
 }
 
 void TfrmMain::mnuFile_ExportClick(TObject*) {
+  // A key being renamed is exported by its new name (the file dialog would
+  // end the edit, and rename the key, while it is up).
+  EndKeyEdit();
   TTreeExNode* node = GetSelectedNode();
   if (!dmodCommon->NodeHasData(node) || !dmodCommon->sdlgExport->Execute()) {
     SetStatusText(AppText::ExportAborted);
@@ -1340,7 +1361,14 @@ void TfrmMain::GoToPath(const String& Text) {
 
 void TfrmMain::mnuNavigation_GotoClick(TObject*) {
   const TKeyStatus about(this);
-  GoToPath(InputBox(L"Open registry path", L"Enter a registry path (do not include value name):", L""));
+  const String path = InputBox(L"Open registry path", L"Enter a registry path (do not include value name):", L"");
+  // Cancelled (or left empty), nothing was opened: no earlier "Key opened"
+  // stands for it.
+  if (path.empty()) {
+    SetStatusText(String());
+    return;
+  }
+  GoToPath(path);
 }
 
 void TfrmMain::tbtnNavigation_GoClick(TObject*) {

@@ -116,15 +116,19 @@ class TfrmMain : public TForm {
   // values takes such a text away. Texts given outside one (a search's, an
   // export's or import's, the bookmarks' and find results') stay until the
   // next text.
+  // Only the scope's own texts are so: not those given by what a dialog's
+  // loop, or a long work's wait, handles meanwhile (a search that ends
+  // while a value is edited).
   class TKeyStatus {
    public:
-    explicit TKeyStatus(TfrmMain* Window) : window_(Window) { ++window_->keyStatusScopes_; }
-    ~TKeyStatus() { --window_->keyStatusScopes_; }
+    explicit TKeyStatus(TfrmMain* Window);
+    ~TKeyStatus();
     TKeyStatus(const TKeyStatus&) = delete;
     TKeyStatus& operator=(const TKeyStatus&) = delete;
 
    private:
     TfrmMain* window_;
+    int outerModalLevel_;
   };
   void InitListViews();
   void LoadOptions(bool ApplyGeometry);
@@ -175,6 +179,10 @@ class TfrmMain : public TForm {
   void RefreshTree();
   void UpdatePathText(TTreeExNode* Node);
   bool ExpansionGuard = false;
+  // True while ExpandToBranch itself expands a node on its way: a link back
+  // to a key above is opened then (the walk is as long as the path given),
+  // where the user's own expansion leaves it closed.
+  bool PathWalkExpanding = false;
   // True while the window itself starts the edit of a key's name (a new
   // key, the Rename command); any other start needs the tree focused.
   bool KeyEditRequested = false;
@@ -438,6 +446,8 @@ class TfrmMain : public TForm {
   // TKeyStatus scopes alive; and the key the status text speaks of, when
   // it speaks of one (root None: no key was selected).
   int keyStatusScopes_ = 0;
+  // The modal level of the innermost scope alive (Application->ModalLevel).
+  int keyStatusModalLevel_ = 0;
   bool statusOfKey_ = false;
   TRegRoot statusRoot_ = RegRoot::None;
   String statusPath_;

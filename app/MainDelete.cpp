@@ -20,6 +20,7 @@
 // HKEY_USERS), and the results it found gone without having taken them.
 struct TFindDeleteRun {
   std::set<String> Keys;                       // keys deleted, with all below them
+  std::set<String> Partly;                     // keys whose deletion failed part way
   std::set<std::pair<String, String>> Values;  // key and folded name of each value deleted
   std::vector<String> Gone;                    // the list texts of results gone otherwise
   String GoneMessage;                          // the ordinary message of the first of them
@@ -30,18 +31,21 @@ struct TFindDeleteRun {
     return id;
   }
   // True when a deletion of this command took what the result names: its
-  // key or a key above it, or its value.
+  // key or a key above it, or its value. Below a key deleted part way,
+  // taken stands only for what is gone (the callers ask of results found
+  // gone).
   bool Took(const TSearchHit& Hit) {
-    if (Keys.empty() && Values.empty()) return false;
+    if (Keys.empty() && Values.empty() && Partly.empty()) return false;
     const String key = Identity(Hit.RootKey, Hit.Path);
-    return KeyTaken(key) || (Hit.Kind != hkKeyName && Values.count({key, KeyNameFold(Hit.ValueName)}) != 0);
+    return KeyTaken(key, Keys) || (Hit.Kind != hkKeyName && Values.count({key, KeyNameFold(Hit.ValueName)}) != 0) ||
+           KeyTaken(key, Partly);
   }
   // True when a value of the key was deleted, or the key with one above it.
   bool Changed(TRegRoot Root, const String& Path) {
-    if (Keys.empty() && Values.empty()) return false;
+    if (Keys.empty() && Values.empty() && Partly.empty()) return false;
     const String key = Identity(Root, Path);
     auto value = Values.lower_bound({key, String()});
-    return KeyTaken(key) || (value != Values.end() && value->first == key);
+    return KeyTaken(key, Keys) || KeyTaken(key, Partly) || (value != Values.end() && value->first == key);
   }
   // The key of value results, opened for deleting values once for all of
   // its results; none when it can't be (a result then goes its own way,
@@ -63,11 +67,12 @@ struct TFindDeleteRun {
   void KeyDeleted() { valueKey_.reset(); }
 
  private:
-  // The key deleted, or one above it.
-  bool KeyTaken(const String& Key) const {
+  // The key is one of Taken, or below one.
+  static bool KeyTaken(const String& Key, const std::set<String>& Taken) {
+    if (Taken.empty()) return false;
     for (size_t at = 0; at != String::npos;) {
       at = Key.find(L'\\', at + 1);
-      if (Keys.count(Key.substr(0, at))) return true;  // the key itself last
+      if (Taken.count(Key.substr(0, at))) return true;  // the key itself last
     }
     return false;
   }
@@ -501,14 +506,27 @@ bool TfrmMain::DeleteFindResult(TListItem* Item) {
   if (!gone.empty()) return DropGoneFindResult(Item, gone);
   // The key's name as the system knows it, while it is there: the results
   // that go with it are known by it.
-  const String key = findDeleteRun_ ? findDeleteRun_->Identity(hit->RootKey, hit->Path) : String();
+  const String key = findDeleteRun_              ? findDeleteRun_->Identity(hit->RootKey, hit->Path)
+                     : hit->Kind == hkKeyName ? RegKeyIdentity(hit->RootKey, hit->Path)
+                                              : String();
   try {
     if (hit->Kind == hkKeyName) {
-      // As the tree deletes a key: a large branch goes while the window
-      // goes on painting, the status telling how far it got.
-      TWaitCursor busy;
       try {
-        dmodCommon->Logic.DeleteKeyBranch(hit->RootKey, hit->Path);
+        if (listDeleteRun_ && listDeleteRun_->Batch) {
+          // Past "Yes to All", key after key on this thread, the batch's
+          // pump painting the window on the way (also through a large
+          // branch), under the hourglass of the whole command; the status
+          // tells the count at the end. A thread and a status of its own
+          // for each key cost more than deleting most keys.
+          if (dmodCommon->Logic.IsWorking()) throw ERegEditRefused(String(L"Another operation is still under way."));
+          TPaintPump& paint = listDeleteRun_->Paint;
+          RegEdits::DeleteKey(hit->RootKey, hit->Path, [&paint](size_t, size_t) { paint.Poll(); });
+        } else {
+          // As the tree deletes a key: a large branch goes while the window
+          // goes on painting, the status telling how far it got.
+          TWaitCursor busy;
+          dmodCommon->Logic.DeleteKeyBranch(hit->RootKey, hit->Path);
+        }
       } catch (const ERegEditFailed&) {
         // Gone meanwhile (through an alias, or by another program) is as
         // deleted.
@@ -526,6 +544,16 @@ bool TfrmMain::DeleteFindResult(TListItem* Item) {
     return DropGoneFindResult(Item, E.Message());
   } catch (const ERegEditFailed& E) {
     dmodCommon->SetStatusText(L"Find result not deleted.");
+    if (hit->Kind == hkKeyName) {
+      // Part of the branch may be gone, as when the tree deletes the key:
+      // its keys are read again when shown, and results below it whose
+      // keys went with that part went by this command.
+      if (findDeleteRun_) {
+        findDeleteRun_->Partly.insert(key);
+        findDeleteRun_->KeyDeleted();
+      }
+      DropKeyNodes(hit->RootKey, hit->Path, key, true);
+    }
     dmodCommon->ShowErrorText(E.Message());
     return false;
   } catch (const Exception& E) {

@@ -1,6 +1,9 @@
 #include "app/RegAccess.h"
 
 #include <algorithm>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 bool RegKeyExists(TRegRoot Root, const String& Path) {
   TRegKey k;
@@ -176,6 +179,24 @@ String SystemRootName(TRegRoot Root) {
   const size_t cut = name.rfind(L'\\');
   return cut == String::npos ? String() : name.substr(0, cut);
 }
+// The same, asked once for each root key (three registry calls), for the
+// tree's check of each key it expands.
+String KnownSystemRootName(TRegRoot Root) {
+  static std::mutex lock;
+  static std::vector<std::pair<TRegRoot, String>> known;
+  {
+    const std::lock_guard<std::mutex> hold(lock);
+    for (const auto& [root, name] : known)
+      if (root == Root) return name;
+  }
+  String name = SystemRootName(Root);
+  // A root with no subkey yet is asked again next time.
+  if (!name.empty()) {
+    const std::lock_guard<std::mutex> hold(lock);
+    known.emplace_back(Root, name);
+  }
+  return name;
+}
 }  // namespace
 
 String RegKeyIdentity(TRegRoot Root, const String& Path) {
@@ -205,22 +226,33 @@ bool RegKeyRepeatsAbove(TRegRoot Root, const String& Path, const TRegKey& Key, S
   String path = ApiKeyPath(Path);
   const String name = Key.SystemName();
   if (path.empty() || name.empty()) return false;
-  const String rootName = SystemRootName(Root);
+  const String rootName = KnownSystemRootName(Root);
   // Reached through no link, a key has the root's name and its path, and
   // every key above it is one of its own.
   if (!rootName.empty() && SameKeyName(name, rootName + L"\\" + path)) return false;
-  while (!path.empty()) {
-    const size_t cut = path.rfind(L'\\');
-    path = cut == String::npos ? String() : path.substr(0, cut);
+  // A link crossed above it: the key is its parent's own (the parent's
+  // system name, a backslash and its name) unless it is a link itself,
+  // and only a link leads back up.
+  const size_t leafAt = path.rfind(L'\\');
+  const String parentPath = leafAt == String::npos ? String() : path.substr(0, leafAt);
+  const String leaf = leafAt == String::npos ? path : path.substr(leafAt + 1);
+  auto systemName = [&](const String& At) {
     TRegKey above;
-    const String aboveName =
-        path.empty() ? rootName : above.Open(Root, path, KEY_QUERY_VALUE) ? above.SystemName() : String();
+    return At.empty() ? rootName : above.Open(Root, At, KEY_QUERY_VALUE) ? above.SystemName() : String();
+  };
+  const String parentName = systemName(parentPath);
+  if (!parentName.empty() && SameKeyName(name, parentName + L"\\" + leaf)) return false;
+  path = parentPath;
+  for (String aboveName = parentName;;) {
     if (aboveName.size() == name.size() && SameKeyName(aboveName, name)) {
       if (Above) *Above = path;
       return true;
     }
+    if (path.empty()) return false;
+    const size_t cut = path.rfind(L'\\');
+    path = cut == String::npos ? String() : path.substr(0, cut);
+    aboveName = systemName(path);
   }
-  return false;
 }
 
 size_t KeyNameHash(const String& Name) {

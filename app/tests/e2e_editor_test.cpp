@@ -1073,6 +1073,58 @@ TEST_F(Editor, CopyCommandsAndGoToATypedPath) {
   EXPECT_NE(ValueItem(L"Name"), nullptr);
 }
 
+// Go to cancelled opens nothing: the key an earlier Go opened is no longer
+// said to be opened.
+TEST_F(Editor, GoToCancelledLeavesNoEarlierKeyOpenedStanding) {
+  CreateKey(Data + L"\\Deep");
+  Start();
+  Window->txtPath->SetText(L"HKEY_CURRENT_USER\\" + Data + L"\\Deep");
+  Window->tbtnNavigation_GoClick(nullptr);
+  ASSERT_EQ(Window->GetStatusText().rfind(L"Key opened: ", 0), 0u);
+  Foreground(Window->treeRegTree);
+  bool asked = false;
+  InputQueryShowHook = [&](TForm*) {
+    asked = true;
+    testsupport::InputScript().Press(VK_ESCAPE).Post();
+  };
+  ASSERT_TRUE(WithModal([] { testsupport::InputScript().Press('G', {VK_CONTROL}).Send(); }, {}));
+  InputQueryShowHook = nullptr;
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(Window->GetStatusText(), L"");
+  EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Deep");
+}
+
+// Export chosen while a key's name is being edited exports the key by the
+// name typed: the edit ends first, as it does for the other commands on
+// the tree.
+TEST_F(Editor, ExportDuringARenameExportsTheKeyByItsNewName) {
+  Write(Data + L"\\Old", L"v", REG_SZ, Sz(L"x"));
+  Start();
+  ASSERT_NE(Open(L"Old"), nullptr);
+  Foreground(Window->treeRegTree);
+  testsupport::PressKey(VK_F2);
+  ASSERT_TRUE(PumpUntil([&] { return Window->treeRegTree->IsEditing(); }));
+  testsupport::InputScript().Press('A', {VK_CONTROL}).Text(L"New").Send();
+  const String file = TempFile(L"RenamedExport.reg");
+  AnswerFileDialogs(file);
+  TBarView* bar = Window->tbrMainMenu->View();
+  Script s;
+  s.Steps = {
+      {[] { return true; }, [] { testsupport::InputScript().Press('F', {VK_MENU}).Post(); }},
+      {[=] { return bar->OpenViewer && bar->OpenViewerView && bar->OpenViewer->Item == Window->mnuFile; },
+       [] { testsupport::InputScript().Press('E').Post(); }},
+      {[=] { return Window->GetStatusText().rfind(L"Registry file exported", 0) == 0; }, [] {}}};
+  ASSERT_EQ(s.Run(20000), s.Steps.size()) << WideToAnsi(Window->GetStatusText());
+  EXPECT_TRUE(KeyExists(Data + L"\\New"));
+  std::ifstream in(WideToAnsi(file), std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string text;
+  for (size_t i = 0; i < bytes.size(); ++i)
+    if (bytes[i]) text += bytes[i];  // the file's UTF-16 read as its ASCII letters
+  EXPECT_NE(text.find("\\New]"), std::string::npos) << text;
+  EXPECT_EQ(text.find("\\Old]"), std::string::npos) << text;
+}
+
 // ---------------------------------------------------------------------------
 // Options, about.
 

@@ -714,6 +714,82 @@ TEST_F(FindResults, AKeyDeletedThroughItsResultLeavesTheTree) {
   EXPECT_TRUE(Messages().empty());
 }
 
+// A key result whose deletion fails part way (a subkey the user may not
+// delete) goes as a key the tree fails to delete: what the tree read of it
+// is read again, and a later result whose key went with the part deleted
+// went by this command (no message that another program took it).
+TEST_F(FindResults, AKeyResultDeletedPartWayLeavesNoStaleNodeOrMessage) {
+  Write(Data + L"\\K\\A", L"a", REG_SZ, Sz(L"x"));
+  CreateKey(Data + L"\\K\\B");
+  struct TLocked {
+    String Path;
+    void Set(const wchar_t* Sddl) {
+      PSECURITY_DESCRIPTOR sd = nullptr;
+      HKEY k = nullptr;
+      if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(Sddl, SDDL_REVISION_1, &sd, nullptr)) return;
+      if (RegOpenKeyExW(HKEY_CURRENT_USER, Path.c_str(), 0, WRITE_DAC, &k) == ERROR_SUCCESS) {
+        RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, sd);
+        RegCloseKey(k);
+      }
+      LocalFree(sd);
+    }
+    explicit TLocked(const String& P) : Path(P) { Set(L"D:(D;;KA;;;WD)"); }
+    ~TLocked() { Set(L"D:(A;;KA;;;WD)"); }
+  } locked(Data + L"\\K\\B");
+  Start();
+  ASSERT_NE(Open(L"K\\A"), nullptr);
+  TTreeExNode* data = Open();
+  ASSERT_NE(data, nullptr);
+  TTreeExNode* k = Window->FindChild(data, L"K");
+  ASSERT_TRUE(k && k->GetExpanded());
+  Window->SearchStarted();
+  Window->AddFindResult(new TSearchHit{hkKeyName, RegRoot::CurrentUser, L"\\" + Data + L"\\K\\", L"", L""});
+  Window->AddFindResult(new TSearchHit{hkValueName, RegRoot::CurrentUser, L"\\" + Data + L"\\K\\A\\", L"a", L""});
+  Window->SearchFinished();
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYesToAll); };
+  Window->lvFindResults->SelectAll();
+  Window->SetActiveControl(Window->lvFindResults);
+  PressDelete();
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetStatusText().rfind(L"Find results deleted: ", 0) == 0; }));
+  ASSERT_FALSE(KeyExists(Data + L"\\K\\A"));
+  ASSERT_TRUE(KeyExists(Data + L"\\K")) << (Errors.empty() ? "no error" : WideToAnsi(Errors[0]));
+  EXPECT_EQ(Window->GetStatusText(), L"Find results deleted: 1");
+  EXPECT_EQ(Errors.size(), 1u);
+  EXPECT_TRUE(Messages().empty()) << WideToAnsi(Messages().empty() ? String() : Messages()[0]);
+  k = Window->FindChild(data, L"K");
+  ASSERT_NE(k, nullptr);
+  EXPECT_EQ(Window->FindChild(k, L"A"), nullptr);
+}
+
+// A search that ends while a value's editor is open reports its end as
+// any search does: the report stays when another key is listed (it was
+// taken for the editor's word on the value and cleared).
+TEST_F(FindResults, ASearchEndingWhileAValueIsEditedKeepsItsReport) {
+  Write(Data + L"\\A", L"s", REG_SZ, Sz(L"needle"));
+  CreateKey(Data + L"\\B");
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"needle", 2);
+  TTreeExNode* b = Open(L"B");
+  ASSERT_NE(Open(L"A"), nullptr);
+  SelectOnly(Window->lvKeyValues, {L"s"});
+  Foreground(Window->lvKeyValues);
+  TfrmEditValue* ed = F.EditValue;
+  Script s;
+  s.Steps = {{[] { return true; }, [] { testsupport::InputScript().Press(VK_RETURN).Post(); }},
+             // The search the user started before runs on while the editor is open.
+             {[=] { return ed->GetVisible(); }, [] { dmodCommon->StartSearch(true, TSearchInput()); }},
+             {[=] { return !dmodCommon->Logic.IsSearching() && Window->GetStatusText() == L"Search finished."; },
+              [=] { testsupport::InputScript().Click(testsupport::ClientCentre(ed->btnCancel->GetHandle())).Post(); }},
+             {[=] { return !ed->GetVisible(); }, [] {}}};
+  ASSERT_EQ(s.Run(15000), s.Steps.size()) << WideToAnsi(Window->GetStatusText());
+  const TRect r = b->DisplayRect(true);
+  testsupport::Click(
+      testsupport::ScreenPoint(Window->treeRegTree->GetHandle(), (r.left + r.right) / 2, (r.top + r.bottom) / 2));
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetSelectedNode() == b; }));
+  EXPECT_EQ(Window->GetStatusText(), L"Search finished.");
+}
+
 // A key of a large branch deleted through its result goes as the tree
 // deletes one: while the window goes on answering, the status telling how
 // far it got.

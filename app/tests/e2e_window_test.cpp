@@ -393,6 +393,25 @@ TEST_F(AppWindow, AnExceptionOfTheReopeningIsShownOnceTheWindowShows) {
   EXPECT_NE(Screen->GetCursor(), crHourGlass);
 }
 
+// A bookmark file the start can't read is said once the window is on the
+// screen too, as the reopening's messages are.
+TEST_F(AppWindow, AnUnreadableBookmarkFileIsSaidOnceTheWindowShows) {
+  const String file = TempFile(L"NoSuchFolder") + L"\\Bookmarks.ZembrioBM";
+  Write(Settings + L"\\General", L"BookmarkFile", REG_SZ, Sz(file));
+  std::vector<bool> windowShown;
+  const auto shownBy = MessageBoxHook;
+  MessageBoxHook = [&](const String& Text, const String& Caption, UINT Flags) {
+    windowShown.push_back(Window && IsWindowVisible(Window->GetHandle()));
+    return shownBy(Text, Caption, Flags);
+  };
+  Start();
+  PumpUntil([&] { return !windowShown.empty(); });
+  MessageBoxHook = shownBy;
+  EXPECT_EQ(windowShown, std::vector<bool>{true});
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].rfind(L"The bookmark file can't be read: its folder does not exist.", 0), 0u);
+}
+
 // Numpad * on a key expands its whole branch, following links; a link back
 // to a key above it stays closed (its subkeys would hold it again, deeper
 // each time, and the expansion would never end) and the status bar says so.
@@ -419,6 +438,66 @@ TEST_F(AppWindow, ABranchExpandedWholeStopsAtALinkBackToAKeyAboveIt) {
   EXPECT_NE(Window->FindChild(out, L"Far"), nullptr);
   EXPECT_FALSE(back->GetExpanded());
   EXPECT_EQ(back->GetCount(), 0);
+}
+
+// Types Tail at the end of the address box's path, then Enter.
+bool TypeAtEndOfPath(TfrmMain* W, const String& Tail) {
+  TBarItemViewer* box = W->tbrNavigation->View()->Find(W->txtPath);
+  if (!box) return false;
+  const RECT r = box->BoundsRect;
+  return testsupport::RunInput([&] {
+    testsupport::InputScript()
+        .Click(testsupport::ScreenPoint(W->tbrNavigation->GetHandle(), (r.left + r.right) / 2, (r.top + r.bottom) / 2))
+        .Press(VK_END)
+        .Text(Tail)
+        .Press(VK_RETURN)
+        .Post();
+  });
+}
+
+// A path typed through a link back is opened as given: the walk is as long
+// as the path, so the link that the user's own expansion leaves closed is
+// opened on the way.
+TEST_F(AppWindow, APathThroughALinkBackOpensTheKeyItNames) {
+  Write(Data + L"\\Top\\Inner", L"v", REG_SZ, Sz(L"x"));
+  testsupport::reg::CreateLink(Data + L"\\Top\\Inner\\Back", testsupport::reg::NativePath(Data + L"\\Top"));
+  Start();
+  ASSERT_NE(Open(L"Top\\Inner"), nullptr);
+  Foreground(Window->treeRegTree);
+  ASSERT_TRUE(TypeAtEndOfPath(Window, L"\\Back\\Inner"));
+  const String wanted = L"HKEY_CURRENT_USER\\" + Data + L"\\Top\\Inner\\Back\\Inner";
+  ASSERT_TRUE(PumpUntil([&] { return Window->txtPath->GetText() == wanted; }))
+      << WideToAnsi(Window->txtPath->GetText());
+  TTreeExNode* reached = Window->GetSelectedNode();
+  ASSERT_TRUE(reached && reached->GetParent());
+  EXPECT_EQ(reached->GetParent()->GetText(), L"Back");
+  EXPECT_NE(ValueItem(L"v"), nullptr);
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_TRUE(Messages().empty());
+}
+
+// Past a link, only a key that is a link itself can lead back up: a key
+// below the link is expanded as any other (it was taken for a link back
+// because a key above it has its name).
+TEST_F(AppWindow, AKeyBelowALinkBackIsNoLinkItself) {
+  Write(Data + L"\\Top\\Inner\\Leaf", L"v", REG_SZ, Sz(L"x"));
+  testsupport::reg::CreateLink(Data + L"\\Top\\Inner\\Back", testsupport::reg::NativePath(Data + L"\\Top"));
+  Start();
+  ASSERT_NE(Open(L"Top\\Inner"), nullptr);
+  Foreground(Window->treeRegTree);
+  ASSERT_TRUE(TypeAtEndOfPath(Window, L"\\Back\\Inner"));
+  ASSERT_TRUE(PumpUntil([&] {
+    TTreeExNode* n = Window->GetSelectedNode();
+    return n && n->GetParent() && n->GetParent()->GetText() == L"Back";
+  }));
+  TTreeExNode* reached = Window->GetSelectedNode();
+  Foreground(Window->treeRegTree);
+  Window->SetStatusText(String());
+  testsupport::PressKey(VK_RIGHT);
+  ASSERT_TRUE(PumpUntil([&] { return reached->GetExpanded(); })) << WideToAnsi(Window->GetStatusText());
+  EXPECT_NE(Window->FindChild(reached, L"Leaf"), nullptr);
+  EXPECT_NE(Window->FindChild(reached, L"Back"), nullptr);
+  EXPECT_EQ(Window->GetStatusText(), L"");
 }
 
 TEST_F(AppWindow, PanesStayInOrderAfterARestartAndInASmallWindow) {

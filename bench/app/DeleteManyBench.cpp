@@ -8,6 +8,9 @@
 // rounds, taken in turn.
 //   BENCH app.delete_10k_values_ratio <ours / raw> x
 //   BENCH app.delete_10k_find_results_ratio <ours / raw> x
+// Then 1,000 find results naming 1,000 keys (each with a value and a
+// subkey), deleted the same way, against one RegDeleteTreeW for each key.
+//   BENCH app.delete_1k_key_results_ratio <ours / raw> x
 // Then a key of 230,000 values shown, every value chosen (the first row
 // clicked, Shift+End) and Delete pressed: timed from the key to the question (the rows chosen
 // gathered and the first named), answered Cancel; against reading the
@@ -33,7 +36,9 @@ const wchar_t* const kBase = L"Software\\ZembrioTest\\benchdelete";
 const wchar_t* const kSettings = L"Software\\ZembrioTest\\benchdelete\\Settings";
 const wchar_t* const kKey = L"Software\\ZembrioTest\\benchdelete\\Values";
 const wchar_t* const kBigKey = L"Software\\ZembrioTest\\benchdelete\\Big";
+const wchar_t* const kKeysKey = L"Software\\ZembrioTest\\benchdelete\\Keys";
 constexpr int kValues = 10000;
+constexpr int kKeys = 1000;
 constexpr int kBigValues = 230000;
 constexpr int kRounds = 3;
 
@@ -69,6 +74,39 @@ double RawDelete() {
     if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, &k) != ERROR_SUCCESS) return;
     for (int i = 0; i < kValues; ++i) RegDeleteValueW(k, ValueName(i).c_str());
     RegCloseKey(k);
+  });
+}
+
+String KeyPath(int I) {
+  wchar_t name[32];
+  swprintf(name, 32, L"\\Key%04d", I);
+  return kKeysKey + String(name);
+}
+
+void MakeKeys() {
+  for (int i = 0; i < kKeys; ++i) {
+    HKEY k;
+    RegCreateKeyExW(HKEY_CURRENT_USER, (KeyPath(i) + L"\\Sub").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
+                    nullptr);
+    DWORD v = DWORD(i);
+    RegSetValueExW(k, L"v", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+    RegCloseKey(k);
+  }
+}
+
+int KeysLeft() {
+  HKEY k;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kKeysKey, 0, KEY_READ, &k) != ERROR_SUCCESS) return -1;
+  DWORD n = 0;
+  RegQueryInfoKeyW(k, nullptr, nullptr, nullptr, &n, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+  RegCloseKey(k);
+  return int(n);
+}
+
+// The baseline of the keys: one RegDeleteTreeW for each.
+double RawDeleteKeys() {
+  return Ms([] {
+    for (int i = 0; i < kKeys; ++i) RegDeleteTreeW(HKEY_CURRENT_USER, KeyPath(i).c_str());
   });
 }
 
@@ -262,6 +300,32 @@ int main() {
     std::printf("BENCH app.delete_10k_values_ratio %.3f x\n", values / raw);
     std::printf("BENCH app.delete_10k_find_results_ratio %.3f x\n", results / raw);
     std::fflush(stdout);
+    const String keysStatus = L"Find results deleted: " + IntToStr(kKeys);
+    double rawKeys = 1e300, keyResults = 1e300;
+    for (int round = 0; round < kRounds && rc == 0; ++round) {
+      MakeKeys();
+      rawKeys = std::min(rawKeys, RawDeleteKeys());
+      MakeKeys();
+      w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kKeysKey, false);
+      w->SearchStarted();
+      AddHits(w, kKeys, [](int I) {
+        return new TSearchHit{hkKeyName, RegRoot::CurrentUser, String(L"\\") + KeyPath(I) + L"\\", L"", L""};
+      });
+      w->SearchFinished();
+      const double took = UserDelete(w, w->lvFindResults, keysStatus);
+      if (took < 0 || KeysLeft() != 0 || w->lvFindResults->Items()->GetCount() != 0) {
+        std::fprintf(stderr, "key results: road %.0f, %d keys left, %d results listed, status \"%ls\"\n", took,
+                     KeysLeft(), w->lvFindResults->Items()->GetCount(), w->GetStatusText().c_str());
+        rc = 1;
+        break;
+      }
+      keyResults = std::min(keyResults, took);
+    }
+    if (rc == 0) {
+      std::printf("raw %.0f ms, key results %.0f ms (%d keys)\n", rawKeys, keyResults, kKeys);
+      std::printf("BENCH app.delete_1k_key_results_ratio %.3f x\n", keyResults / rawKeys);
+      std::fflush(stdout);
+    }
     MakeBigKey();
     w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kBigKey, false);
     double question = 1e300, read = 1e300;
