@@ -322,6 +322,10 @@ void TComponent::EndLoading() {
     all.push_back(c);
     for (auto it = c->components_.rbegin(); it != c->components_.rend(); ++it) stack.push_back(*it);
   }
+  EndLoading(all);
+}
+
+void TComponent::EndLoading(const std::vector<TComponent*>& all) {
   struct TWatching {
     TLoadingWatch Watch{t_loadingWatch, {}};
     TWatching() { t_loadingWatch = &Watch; }

@@ -212,6 +212,9 @@ class TComponent : public TPersistent {
   // Loaded freed is passed over).
   void BeginLoading();
   void EndLoading();
+  // Calls Loaded on each of Components still loading, in order (one that
+  // an earlier Loaded freed is passed over).
+  static void EndLoading(const std::vector<TComponent*>& Components);
 
   // Told when a component is inserted into or removed from the owner tree,
   // or when a component that asked for free notification is freed. The

@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 #include <typeinfo>
+#include <unordered_set>
 
 thread_local TDeclaredKind TDeclaringKind::current_ = TDeclaredKind::Other;
 thread_local const std::function<void()>* TDeclaringReset::current_ = nullptr;
@@ -538,7 +539,8 @@ void TReader::ReadRootComponent(TComponent* Root) {
   char sig[4] = {};
   Read(sig, sizeof sig);
   if (!std::equal(sig, sig + 4, kSignature)) Error(L"Invalid stream format");
-  Root->BeginLoading();
+  loading_.clear();
+  StartLoading(Root);
   ForTree(Root, [](TComponent* c) { c->SetComponentStateFlag(csReading, true); });
   try {
     const uint8_t first = static_cast<uint8_t>(NextValue());
@@ -555,15 +557,32 @@ void TReader::ReadRootComponent(TComponent* Root) {
     FixupReferences();
   } catch (...) {
     fixups_.clear();
-    // Nothing half read is reported as loaded.
-    ForTree(Root, [](TComponent* c) {
-      c->SetComponentStateFlag(csReading, false);
-      c->SetComponentStateFlag(csLoading, false);
-    });
+    // Nothing half read is reported as loaded (what was loading before
+    // this read goes on loading).
+    ForTree(Root, [](TComponent* c) { c->SetComponentStateFlag(csReading, false); });
+    for (TComponent* c : StillThere(Root)) c->SetComponentStateFlag(csLoading, false);
     throw;
   }
   ForTree(Root, [](TComponent* c) { c->SetComponentStateFlag(csReading, false); });
-  Root->EndLoading();
+  TComponent::EndLoading(StillThere(Root));
+}
+
+std::vector<TComponent*> TReader::StillThere(TComponent* Root) {
+  // A component the reading freed (a control remaking its parts as a
+  // property is set) is no longer in Root's tree.
+  std::unordered_set<const TComponent*> tree;
+  ForTree(Root, [&](TComponent* c) { tree.insert(c); });
+  std::vector<TComponent*> r;
+  for (TComponent* c : loading_)
+    if (tree.count(c)) r.push_back(c);
+  loading_.clear();
+  return r;
+}
+
+void TReader::StartLoading(TComponent* C) {
+  if (C->IsLoading()) return;
+  C->SetComponentStateFlag(csLoading, true);
+  loading_.push_back(C);
 }
 
 void TReader::ReadComponent(TComponent* Parent) {
@@ -582,6 +601,7 @@ void TReader::ReadComponent(TComponent* Parent) {
   if (c) {
     if (AnsiToWide(c->ClassName()) != className)
       Error(Format(L"Error reading %s: it is a %s, the stream has a %s", name, AnsiToWide(c->ClassName()), className));
+    StartLoading(c);
   } else {
     if (flags.Contains(ffInherited)) Error(Format(L"Ancestor for '%s' not found", name));
     TComponentFactory factory = FindComponentClass(className);
@@ -589,8 +609,8 @@ void TReader::ReadComponent(TComponent* Parent) {
     made.reset(factory(root_));
     c = made.get();
     if (!c) Error(Format(L"Class %s not found", className));
-    ForTree(c, [](TComponent* x) {
-      x->SetComponentStateFlag(csLoading, true);
+    ForTree(c, [this](TComponent* x) {
+      StartLoading(x);
       x->SetComponentStateFlag(csReading, true);
     });
     if (!name.empty()) c->SetName(name);

@@ -222,8 +222,11 @@ class TReader : public TFiler {
   // Reads a stream that TWriter wrote into Root, which already exists (its
   // class made its parts): components of the stream are found in Root by
   // name, or made through their registered class (RegisterComponentClass)
-  // with Root as owner; each is given its parent and its place. Root's tree
-  // is loading meanwhile; Loaded runs on each of its components at the end.
+  // with Root as owner; each is given its parent and its place. Root and
+  // each component read (a component made, with what it owns) are loading
+  // meanwhile, and Loaded runs on each of them at the end; the components
+  // of Root's tree the stream names not are left alone, so that a value
+  // read into a live component runs no loading work in what it owns.
   // Raises EReadError for a stream it can't read.
   void ReadRootComponent(TComponent* Root);
 
@@ -260,6 +263,13 @@ class TReader : public TFiler {
   String ReadStr();
   [[noreturn]] void Error(const String& Message);
   void FixupReferences();
+  // Marks C loading for this read, unless it is loading already (for a
+  // read around this one, which tells it Loaded).
+  void StartLoading(TComponent* C);
+  // The components put into loading by this read that are still in Root's
+  // tree, in order; forgets them all.
+  std::vector<TComponent*> StillThere(TComponent* Root);
+  std::vector<TComponent*> loading_;  // put into loading by this read, in order
   String propName_;
   bool propHandled_ = false;
   int propDeclarations_ = 0;  // declarations of propName_ before the last one

@@ -1027,6 +1027,9 @@ bool TRegIniFile::ReadRawIn(const String& Section, const String& Ident, TRegRawV
   return found;
 }
 
+// A value of a type that holds no text or number (binary data, a list of
+// texts) reads as the default, as a missing one does: one damaged value
+// spoils no more than itself.
 String TRegIniFile::ReadString(const String& Section, const String& Ident, const String& Default) {
   String result = Default;
   WithSection(Section, false, [&] {
@@ -1034,8 +1037,8 @@ String TRegIniFile::ReadString(const String& Section, const String& Ident, const
     if (!ReadRaw(Ident, v)) return;
     if (v.Type == REG_DWORD && v.Data.size() == sizeof(DWORD))
       result = IntToStr(static_cast<int>(*reinterpret_cast<const DWORD*>(v.Data.data())));
-    else
-      result = TRegistry::ReadString(Ident);
+    else if (v.Type == REG_SZ || v.Type == REG_EXPAND_SZ)
+      result = RegTextOf(v);
   });
   return result;
 }
@@ -1043,12 +1046,12 @@ String TRegIniFile::ReadString(const String& Section, const String& Ident, const
 int TRegIniFile::ReadInteger(const String& Section, const String& Ident, int Default) {
   int result = Default;
   WithSection(Section, false, [&] {
-    TRegDataInfo info;
-    if (!GetDataInfo(Ident, info)) return;
-    if (info.RegData == rdString || info.RegData == rdExpandString)
-      result = StrToIntDef(TRegistry::ReadString(Ident), Default);
-    else
-      result = TRegistry::ReadInteger(Ident);
+    TRegRawValue v;
+    if (!ReadRaw(Ident, v)) return;
+    if (v.Type == REG_SZ || v.Type == REG_EXPAND_SZ)
+      result = StrToIntDef(RegTextOf(v), Default);
+    else if (v.Type == REG_DWORD && v.Data.size() == sizeof(DWORD))
+      result = static_cast<int>(*reinterpret_cast<const DWORD*>(v.Data.data()));
   });
   return result;
 }

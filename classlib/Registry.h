@@ -367,7 +367,8 @@ void RegistryClearFaults();
 // creation, or any opened later); the settings are values in them, all
 // written as string values like the lines of an ini file (integers and
 // booleans as decimal text). Reading an integer accepts a DWORD value or
-// decimal text and gives the default for anything else.
+// decimal text, reading a text a string or DWORD value; any other value
+// (binary data, say) reads as the default, as a missing one does.
 class TRegIniFile : public TRegistry {
  public:
   // FileName is a key path below HKEY_CURRENT_USER (created when missing).

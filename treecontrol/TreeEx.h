@@ -345,6 +345,9 @@ class TTreeExNodes : public TPersistent {
   void WriteData(TStream* Stream);
   void ReadStrings(TStream* Stream);
   void WriteStrings(TStream* Stream);
+  // The text format read whole first (a level error raises before any
+  // node changes), then in place of the nodes there are.
+  void ReplaceWithStrings(TStream* Stream);
 
   TCheckType GetCheckType() const { return FCheckType; }
   void SetCheckType(TCheckType Value);

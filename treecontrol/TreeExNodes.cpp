@@ -551,23 +551,66 @@ class TNodesTextSink : public nodeformat::TTextTreeSink {
     return Nodes_->AddChild(P == Nodes_->GetRoot() ? nullptr : P, Text);
   }
   bool LevelError(int Line) override {
+    if (Answer_ < Answers.size()) return Answers[Answer_++];
     bool Raise = true;
     if (Nodes_->GetOwner()->OnLevelError) Nodes_->GetOwner()->OnLevelError(Line, Raise);
     return Raise;
   }
+  // The answers already given to the level errors, in order.
+  std::vector<bool> Answers;
 
  private:
   TTreeExNodes* Nodes_;
+  size_t Answer_ = 0;
 };
-}  // namespace
 
-void TTreeExNodes::ReadStrings(TStream* Stream) {
+// Reads the text through without making a node, keeping the answers the
+// tree gives to its level errors.
+class TTextCheckSink : public nodeformat::TTextTreeSink {
+ public:
+  explicit TTextCheckSink(TCustomTreeEx* Tree) : Tree_(Tree) {}
+  void* AddChild(void*, const String&) override { return this; }
+  bool LevelError(int Line) override {
+    bool Raise = true;
+    if (Tree_->OnLevelError) Tree_->OnLevelError(Line, Raise);
+    Answers.push_back(Raise);
+    return Raise;
+  }
+  std::vector<bool> Answers;
+
+ private:
+  TCustomTreeEx* Tree_;
+};
+
+String ReadRest(TStream* Stream) {
   int64_t Left = Stream->GetSize() - Stream->GetPosition();
   AnsiString Bytes(static_cast<size_t>(Left > 0 ? Left : 0), '\0');
   if (!Bytes.empty()) Stream->ReadBuffer(Bytes.data(), static_cast<int64_t>(Bytes.size()));
-  String Text = AnsiToWide(Bytes);
+  return AnsiToWide(Bytes);
+}
+}  // namespace
+
+void TTreeExNodes::ReadStrings(TStream* Stream) {
+  const String Text = ReadRest(Stream);
   TNodesTextSink Sink(this);
   nodeformat::ReadIndentedText(Text, FRoot, Sink);
+}
+
+void TTreeExNodes::ReplaceWithStrings(TStream* Stream) {
+  const String Text = ReadRest(Stream);
+  TTextCheckSink Check(FOwner);
+  nodeformat::ReadIndentedText(Text, FRoot, Check);
+  TNodesTextSink Sink(this);
+  Sink.Answers = std::move(Check.Answers);
+  BeginUpdate();
+  try {
+    Clear();
+    nodeformat::ReadIndentedText(Text, FRoot, Sink);
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
 }
 
 void TTreeExNodes::WriteStrings(TStream* Stream) {

@@ -522,14 +522,15 @@ void TCustomTreeEx::LoadFromStream(TStream* Stream) {
   int64_t Start = Stream->GetPosition();
   unsigned char Head[5] = {};
   int64_t Got = Stream->Read(Head, 5);
+  // Either reading takes in the whole stream before it replaces the nodes:
+  // a broken one leaves the tree as it was.
   FItems->BeginUpdate();
   try {
-    FItems->Clear();
     if (Got == 5 && std::memcmp(Head, kSignature, 5) == 0) {
       FItems->ReadData(Stream);
     } else {
       Stream->SetPosition(Start);
-      FItems->ReadStrings(Stream);
+      FItems->ReplaceWithStrings(Stream);
     }
   } catch (...) {
     FItems->EndUpdate();

@@ -165,6 +165,9 @@ TEST_F(FormPlacement, RegistryTwin) {
   {
     TRegIniFile Reg(Key);
     WriteFormPlacement(Form.get(), &Reg, L"Placement");
+    // A value of a type that holds no number reads as a missing one: the
+    // rest is restored.
+    for (const wchar_t* Name : {L"Flags", L"ShowCmd"}) Scratch.Write(L"Placement", Name, REG_BINARY, "\1\2\3");
     Form->SetBounds(5, 5, 120, 120);
     ReadFormPlacement(Form.get(), &Reg, L"Placement", true, true);
     EXPECT_EQ(Form->GetLeft(), 50);

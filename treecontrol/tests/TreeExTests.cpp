@@ -861,6 +861,37 @@ TEST_F(TreeTest, FilesChooseTheFormatBySignature) {
   EXPECT_EQ(Tree->Items()->GetNodeCount(), 2);
 }
 
+// A broken file, binary or text, leaves the tree holding what it held; the
+// tree is asked once about each level error.
+TEST_F(TreeTest, ABrokenFileLeavesTheTreeAsItWas) {
+  Tree->Items()->AddChild(nullptr, L"held");
+  TMemoryStream Bin;
+  Tree->SaveToStream(&Bin, true);
+  Bin.SetSize(Bin.GetSize() - 3);
+  Bin.SetPosition(0);
+  EXPECT_THROW(Tree->LoadFromStream(&Bin), EReadError);
+  ASSERT_EQ(Tree->Items()->GetNodeCount(), 1);
+  EXPECT_EQ(Tree->Items()->GetFirstNode()->GetText(), L"held");
+
+  int Asked = 0;
+  Tree->OnLevelError = [&](int, bool&) { ++Asked; };
+  TStringStream Text("one\r\n\t\t\tthree\r\n");
+  EXPECT_THROW(Tree->LoadFromStream(&Text), ETreeExError);
+  EXPECT_EQ(Asked, 1);
+  ASSERT_EQ(Tree->Items()->GetNodeCount(), 1);
+  EXPECT_EQ(Tree->Items()->GetFirstNode()->GetText(), L"held");
+  Tree->OnLevelError = [&](int, bool& Raise) {
+    ++Asked;
+    Raise = false;
+  };
+  TStringStream Read("one\r\n\t\t\tthree\r\n");
+  Tree->LoadFromStream(&Read);
+  EXPECT_EQ(Asked, 2);
+  EXPECT_EQ(Tree->Items()->GetNodeCount(), 2);
+  EXPECT_EQ(Tree->Items()->GetFirstNode()->GetText(), L"one");
+  Tree->OnLevelError = nullptr;
+}
+
 // ---------------------------------------------------------------------------
 // Check marks
 
