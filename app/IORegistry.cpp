@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 
@@ -111,6 +112,7 @@ String ExportNotes(const TRegFileWriter& W) {
 
 struct TWalk {
   TRegFileWriter& writer;
+  TRegRoot root;
   String rootName;
   const std::atomic<bool>& stop;
   TReadFailures failures;
@@ -140,17 +142,29 @@ struct TWalk {
   }
 
   // The key's line and values, then (Recurse) its subkeys, down to the
-  // last level when Deep.
-  void Key(const TRegKey& key, bool Recurse, bool Deep) {
+  // last level when Deep. Up is the level of the key it was listed in
+  // (null for the walk's top).
+  void Key(const TRegKey& key, bool Recurse, bool Deep, const TRegWalkLevel* Up) {
     if (stop.load(std::memory_order_relaxed)) return;
-    writer.AddKey(rootName, key.Path());
-    if (IsPredefinedHandle(key.Handle())) return;  // served on request: nothing to list
+    if (IsPredefinedHandle(key.Handle())) {
+      writer.AddKey(rootName, key.Path());
+      return;  // served on request: nothing to list
+    }
     // One info query sizes both enumerations.
     TRegKeyInfo info;
     if (!key.QueryInfo(info)) {
+      writer.AddKey(rootName, key.Path());
       failures.Add(Where(key.Path()), key.LastError());
       return;
     }
+    // A key already on the walk's path (a link back to it) is left out
+    // whole: the file holds each of its keys once.
+    std::optional<TRegWalkLevel> level;
+    if (info.NumSubKeys > 0 && !level.emplace(root, Up, key).Readable()) {
+      failures.AddReason(Where(key.Path()), level->Refusal(rootName));
+      return;
+    }
+    writer.AddKey(rootName, key.Path());
     _GetValueNameList(key, info);
     if (!Recurse || info.NumSubKeys == 0) return;
     std::vector<String> subs;
@@ -161,7 +175,7 @@ struct TWalk {
         failures.OpenFailed(key.Handle(), s, Where(JoinKeyPath(key.Path(), s)), sub.LastError());
         continue;
       }
-      Key(sub, Deep, Deep);
+      Key(sub, Deep, Deep, &*level);
     }
   }
 };
@@ -545,8 +559,8 @@ bool TIORegistry::_GetKeyList(TRegRoot Root, const String& RootName, const Strin
   }
   TReadFailures failures;
   if (!IncludeSubKeys) {
-    TWalk walk{Writer, RootName, StopRequested};
-    walk.Key(key, true, false);  // the key and its first level of subkeys
+    TWalk walk{Writer, Root, RootName, StopRequested};
+    walk.Key(key, true, false, nullptr);  // the key and its first level of subkeys
     failures = std::move(walk.failures);
     Progress(1, 1, 1, 2);
   } else {
@@ -570,8 +584,8 @@ bool TIORegistry::_GetKeyList(TRegRoot Root, const String& RootName, const Strin
                                      part.LastError());
           return;
         }
-        TWalk walk{got[i], RootName, StopRequested};
-        walk.Key(part, parts[i].Whole, true);
+        TWalk walk{got[i], Root, RootName, StopRequested};
+        walk.Key(part, parts[i].Whole, true, parts[i].Above.get());
         partFailures[i] = std::move(walk.failures);
       } catch (...) {
         errors[i] = std::current_exception();

@@ -111,8 +111,11 @@ TNtEnumerateKey NtEnumerateKeyProc() {
 
 // The subkey count of the parent's Index-th subkey, asked of the parent
 // itself: one registry call, no handle on the child. False when the system
-// can't answer that way (a predefined root handle, say).
-bool SubKeyCountAt(HKEY Parent, DWORD Index, DWORD& Count) {
+// can't answer that way (a predefined root handle, say). The answer is the
+// key's own, which for a link key is the link's (no subkeys, the one value
+// SymbolicLinkValue), not the key it leads to: LinkShaped tells a key that
+// may be a link, to be asked through itself.
+bool SubKeyCountAt(HKEY Parent, DWORD Index, DWORD& Count, bool& LinkShaped) {
   TNtEnumerateKey Enum = NtEnumerateKeyProc();
   if (!Enum) return false;
   alignas(8) unsigned char buf[sizeof(TSubKeyFullInfo) + 256];
@@ -124,7 +127,10 @@ bool SubKeyCountAt(HKEY Parent, DWORD Index, DWORD& Count) {
   // The answer's length ends where the class name begins (44 bytes with no
   // class), short of the padded structure size.
   if (got < offsetof(TSubKeyFullInfo, MaxValueDataLen) + sizeof(ULONG)) return false;
-  Count = reinterpret_cast<const TSubKeyFullInfo*>(buf)->SubKeys;
+  const auto* info = reinterpret_cast<const TSubKeyFullInfo*>(buf);
+  Count = info->SubKeys;
+  constexpr ULONG kLinkValueBytes = sizeof(L"SymbolicLinkValue") - sizeof(wchar_t);
+  LinkShaped = info->SubKeys == 0 && info->Values == 1 && info->MaxValueNameLen == kLinkValueBytes;
   return true;
 }
 
@@ -146,21 +152,22 @@ bool SubKeyCountOf(HKEY Parent, const String& Name, DWORD& Count) {
 // or the key grew meanwhile) is asked by the caller itself.
 class TSubKeyProbe {
  public:
-  TSubKeyProbe(HKEY Parent, DWORD Count) : parent_(Parent), counts_(Count, -1) {
+  TSubKeyProbe(HKEY Parent, DWORD Count) : parent_(Parent), counts_(Count, kUnknown) {
     if (Count < kThreadedFrom || !NtEnumerateKeyProc()) return;
     const size_t chunks = (Count + kChunk - 1) / kChunk;
     // The counts are all kept anyway: the threads may run to the end.
     runner_ = std::make_unique<TPartRunner>(chunks, [this](size_t c) { Probe(c); }, kThreads, false, chunks);
   }
 
-  // True with the count when Index was answered.
-  bool CountAt(DWORD Index, DWORD& Count) {
+  // True with the count when Index was answered (see SubKeyCountAt).
+  bool CountAt(DWORD Index, DWORD& Count, bool& LinkShaped) {
     if (runner_ && Index < counts_.size()) runner_->WaitFor(Index / kChunk);
-    if (Index < counts_.size() && counts_[Index] >= 0) {
-      Count = DWORD(counts_[Index]);
+    if (Index < counts_.size() && counts_[Index] != kUnknown) {
+      LinkShaped = counts_[Index] == kLinkShaped;
+      Count = LinkShaped ? 0 : DWORD(counts_[Index]);
       return true;
     }
-    return SubKeyCountAt(parent_, Index, Count);
+    return SubKeyCountAt(parent_, Index, Count, LinkShaped);
   }
 
  private:
@@ -168,12 +175,16 @@ class TSubKeyProbe {
   static constexpr DWORD kChunk = 128;
   static constexpr unsigned kThreads = 3;
 
+  static constexpr LONG kUnknown = -1;
+  static constexpr LONG kLinkShaped = -2;
+
   void Probe(size_t Chunk) {
     const size_t to = std::min(counts_.size(), (Chunk + 1) * kChunk);
     for (size_t i = Chunk * kChunk; i < to; ++i) {
       DWORD n = 0;
-      if (!SubKeyCountAt(parent_, DWORD(i), n)) break;
-      counts_[i] = n > 0x7FFFFFFF ? 0x7FFFFFFF : LONG(n);
+      bool linkShaped = false;
+      if (!SubKeyCountAt(parent_, DWORD(i), n, linkShaped)) break;
+      counts_[i] = linkShaped ? kLinkShaped : n > 0x7FFFFFFF ? 0x7FFFFFFF : LONG(n);
     }
   }
 
@@ -226,9 +237,14 @@ bool TfrmMain::AddSubKeys(TTreeExNode* Node, TRegistry& Reg) {
       bool button = true;
       if (preload && parent) {
         DWORD subkeys = 0;
-        if (byIndex && (probe ? probe->CountAt(DWORD(i), subkeys) : SubKeyCountAt(parent, DWORD(i), subkeys)))
+        bool linkShaped = false;
+        if (byIndex && (probe ? probe->CountAt(DWORD(i), subkeys, linkShaped)
+                              : SubKeyCountAt(parent, DWORD(i), subkeys, linkShaped))) {
+          // A link shows the button of the key it leads to (none when it
+          // can't be opened).
+          if (linkShaped) SubKeyCountOf(parent, name, subkeys);
           button = subkeys > 0;
-        else {
+        } else {
           byIndex = false;
           if (SubKeyCountOf(parent, name, subkeys)) button = subkeys > 0;
         }
@@ -266,12 +282,24 @@ void TfrmMain::treeRegTreeExpanding(TObject*, TTreeExNode* Node, bool& AllowExpa
       return;
     }
     if (!dmodCommon->NodeHasData(Node)) return;
+    const TRegRoot root = dmodCommon->GetNodeRootKey(Node);
+    const String path = dmodCommon->GetNodeKeyPath(Node);
     TRegistry reg(KEY_READ);
-    reg.SetRootKey(RootHandle(dmodCommon->GetNodeRootKey(Node)));
-    if (reg.OpenKeyReadOnly(dmodCommon->GetNodeKeyPath(Node)) && reg.HasSubKeys()) {
-      // Subkeys that can't be listed leave the key closed, its button there
-      // for another try.
-      AllowExpansion = Node->GetCount() > 0 || AddSubKeys(Node, reg);
+    reg.SetRootKey(RootHandle(root));
+    String above;
+    if (reg.OpenKeyReadOnly(path) && reg.HasSubKeys()) {
+      if (RegKeyRepeatsAbove(root, path, TRegKey(reg.GetCurrentKey()), &above)) {
+        // A link back to a key above it stays closed: its subkeys would
+        // hold it again, and a branch expanded whole (numpad *) would never
+        // end.
+        const String rootName = dmodCommon->GetNodeRootKeyName(Node, rnmFull);
+        dmodCommon->SetStatusText(L"The key " + rootName + path + L" is not expanded: it is a link back to the key " +
+                                  rootName + (above.empty() ? String() : L"\\" + above) + L" above it.");
+      } else {
+        // Subkeys that can't be listed leave the key closed, its button
+        // there for another try.
+        AllowExpansion = Node->GetCount() > 0 || AddSubKeys(Node, reg);
+      }
       Node->SetChildren(true);
     }
     reg.CloseKey();

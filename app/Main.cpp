@@ -584,15 +584,24 @@ void TfrmMain::FormShow(TObject*) {
     TRegRoot root = dmodCommon->GetRootKeyFromName(dmodCommon->OptionString(SettingName::PreviousHKEY));
     // What the reopening has to say (a key that can't be read) is said once
     // the window is on the screen: before it, nothing shows what it is about.
-    dmodCommon->HeldErrors = &startupErrors_;
-    try {
+    // An exception the window's handlers hand to the application is held
+    // the same way, and then handed to it.
+    struct TRelease {
+      TExceptionEvent Handler;
+      ~TRelease() {
+        dmodCommon->HeldErrors = nullptr;
+        Application->OnException = Handler;
+      }
+    };
+    {
+      TRelease release{Application->OnException};
+      dmodCommon->HeldErrors = &startupErrors_;
+      Application->OnException = [this](TObject*, const Exception& E) {
+        startupErrors_.push_back([E] { Application->HandleExceptionObject(nullptr, E); });
+      };
       // A first start (or a damaged setting) names no root key: nothing to reopen.
       if (root != RegRoot::None) ExpandToBranch(root, dmodCommon->OptionString(SettingName::PreviousPath), false);
-    } catch (...) {
-      dmodCommon->HeldErrors = nullptr;
-      throw;
     }
-    dmodCommon->HeldErrors = nullptr;
     if (!startupErrors_.empty() && HandleAllocated()) PostMessageW(GetHandle(), WM_SHOWSTARTUPERRORS, 0, 0);
   }
   SetStatusText(L"Y..yes, Captain?!?");
@@ -604,9 +613,11 @@ void TfrmMain::FormClose(TObject*, TCloseAction&) {
   SaveBookmarks(GetBookmarkFileName(true));
   // A floating toolbar still where the start brought it is stored at its
   // stored place: back on the screen it was stored on, it is where the
-  // user put it.
+  // user put it. One the user has docked since floats again where it last
+  // floated, on this screen.
   std::vector<std::pair<TSkinToolbar*, POINT>> shownPlaces;
   for (const TKeptFloatingPlace& k : keptFloatingPlaces_) {
+    if (!k.Bar->GetFloating()) continue;
     const POINT now = k.Bar->FloatingPosition;
     if (now.x != k.Shown.x || now.y != k.Shown.y) continue;
     shownPlaces.push_back({k.Bar, now});
@@ -1372,9 +1383,9 @@ void TfrmMain::WndProc(TMessage& Message) {
     return;
   }
   if (Message.Msg == WM_SHOWSTARTUPERRORS) {
-    const std::vector<String> errors = std::move(startupErrors_);
+    const std::vector<std::function<void()>> errors = std::move(startupErrors_);
     startupErrors_.clear();
-    for (const String& e : errors) dmodCommon->ShowErrorText(e);
+    for (const auto& show : errors) show();
     return;
   }
   TForm::WndProc(Message);

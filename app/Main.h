@@ -429,9 +429,9 @@ class TfrmMain : public TForm {
   String LayoutKey(const wchar_t* Name) const;
   String ToolbarsKey() const { return SettingsKey + L"\\Toolbars"; }
   bool shown_ = false;
-  // The errors of the start-up's reopening of the previous key, shown once
-  // the window is on the screen.
-  std::vector<String> startupErrors_;
+  // What the start-up's reopening of the previous key has to say (errors,
+  // messages, exceptions), shown once the window is on the screen.
+  std::vector<std::function<void()>> startupErrors_;
   // The key whose values the list shows (root None: none).
   TRegRoot listedRoot_ = RegRoot::None;
   String listedPath_;

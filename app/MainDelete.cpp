@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <map>
 #include <memory>
-#include <optional>
 #include <set>
 #include <unordered_set>
 #include <utility>
@@ -46,21 +45,22 @@ struct TFindDeleteRun {
   }
   // The key of value results, opened for deleting values once for all of
   // its results; none when it can't be (a result then goes its own way,
-  // which says why).
+  // which says why). The results of one key come together: only the last
+  // key is held open (one for each key held 100,000 handles for 100,000
+  // keys).
   TRegKey* ValueKey(TRegRoot Root, const String& Path) {
-    std::unique_ptr<TRegKey>& key = valueKeys_[{Root, ApiKeyPath(Path)}];
-    if (!key) {
-      auto opened = std::make_unique<TRegKey>();
-      if (!opened->Open(Root, ApiKeyPath(Path), KEY_QUERY_VALUE | KEY_SET_VALUE)) {
-        valueKeys_.erase({Root, ApiKeyPath(Path)});
-        return nullptr;
-      }
-      key = std::move(opened);
-    }
-    return key.get();
+    const String path = ApiKeyPath(Path);
+    if (valueKey_ && valueKeyRoot_ == Root && valueKeyPath_ == path) return valueKey_.get();
+    valueKey_.reset();
+    auto opened = std::make_unique<TRegKey>();
+    if (!opened->Open(Root, path, KEY_QUERY_VALUE | KEY_SET_VALUE)) return nullptr;
+    valueKey_ = std::move(opened);
+    valueKeyRoot_ = Root;
+    valueKeyPath_ = path;
+    return valueKey_.get();
   }
-  // A key went: the keys held open may have gone with it.
-  void KeyDeleted() { valueKeys_.clear(); }
+  // A key went: the key held open may have gone with it.
+  void KeyDeleted() { valueKey_.reset(); }
 
  private:
   // The key deleted, or one above it.
@@ -72,20 +72,21 @@ struct TFindDeleteRun {
     return false;
   }
   std::map<std::pair<TRegRoot, String>, String> identities_;
-  std::map<std::pair<TRegRoot, String>, std::unique_ptr<TRegKey>> valueKeys_;
+  std::unique_ptr<TRegKey> valueKey_;
+  TRegRoot valueKeyRoot_{};
+  String valueKeyPath_;
 };
 
 // A delete command of many rows of a list (values, bookmarks, find
 // results). Once "Yes to All" is given, the rows deleted leave the list
 // together at the end (each row taken out alone made the window move every
 // row below it and report it: 10,000 values took over a minute), the
-// values' key stays open for every value, the hourglass shows and the
-// window goes on painting; the status is written once, at the end.
+// values' key stays open for every value and the window goes on painting;
+// the status is written once, at the end.
 struct TListDeleteRun {
   bool Batch = false;
   std::vector<TListItem*> Removed;
   std::unique_ptr<TRegistry> ValuesKey;
-  std::optional<TWaitCursor> Busy;
   TPaintPump Paint;
 };
 
@@ -267,6 +268,10 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
                                bool (TfrmMain::*Taken)(TListItem*)) {
   TListItem* current = List->GetSelected();
   if (!current) return;
+  // Gathering and naming the rows chosen takes a while when they are many
+  // (every one of 230,000): the hourglass from the key on, for the whole
+  // command (a question shows with the ordinary pointer).
+  TWaitCursor busy;
   // The list may change while the user is asked (a search still running
   // adds its hits, and sorts them all at its end): the rows chosen are
   // gone through as they were chosen, each once, and a row that left the
@@ -299,8 +304,15 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
       if (Items) Items->EndUpdate();
     }
   } end{listDeleteRun_};
+  // The rows chosen, walked once by row (a walk item by item looks up each
+  // item's row: quadratic in the rows).
   std::vector<TListItem*> chosen;
-  for (; current; current = List->GetNextItem(current, sdAll, TItemStates{isSelected})) chosen.push_back(current);
+  {
+    const std::vector<int> rows = List->GetSelectedRows();
+    chosen.reserve(rows.size());
+    TListItems* items = List->Items();
+    for (int row : rows) chosen.push_back(items->GetItem(row));
+  }
   for (TListItem* item : chosen) {
     if (answer == mrCancel) break;
     if (!gone.empty() && gone.count(item)) continue;
@@ -313,7 +325,6 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
     if (answer == mrCancel) break;
     if (answer == mrYesToAll && !run.Batch) {
       run.Batch = true;
-      run.Busy.emplace();
       end.Items = List->Items();
       end.Items->BeginUpdate();
     }
@@ -492,10 +503,20 @@ bool TfrmMain::DeleteFindResult(TListItem* Item) {
   // that go with it are known by it.
   const String key = findDeleteRun_ ? findDeleteRun_->Identity(hit->RootKey, hit->Path) : String();
   try {
-    if (hit->Kind == hkKeyName)
-      RegEdits::DeleteFoundKey(hit->RootKey, hit->Path);
-    else
+    if (hit->Kind == hkKeyName) {
+      // As the tree deletes a key: a large branch goes while the window
+      // goes on painting, the status telling how far it got.
+      TWaitCursor busy;
+      try {
+        dmodCommon->Logic.DeleteKeyBranch(hit->RootKey, hit->Path);
+      } catch (const ERegEditFailed&) {
+        // Gone meanwhile (through an alias, or by another program) is as
+        // deleted.
+        if (KeyStillThere(hit->RootKey, hit->Path)) throw;
+      }
+    } else {
       RegEdits::DeleteFoundValue(hit->RootKey, hit->Path, hit->ValueName);
+    }
   } catch (const ERegEditRefused& E) {
     dmodCommon->SetStatusText(L"Find result not deleted.");
     dmodCommon->ShowMessageText(E.Message());

@@ -61,12 +61,14 @@ constexpr int kPlanLevels = 4;
 }  // namespace
 
 void PlanBranchParts(TRegRoot Root, const String& Path, std::vector<TBranchPart>& Parts) {
+  constexpr size_t kNone = size_t(-1);
   struct TNode {
     String Path;
+    size_t Parent;
     std::vector<size_t> Children;
-    bool Split = false;
+    std::shared_ptr<const TRegWalkLevel> Level;  // set: split into parts
   };
-  std::vector<TNode> nodes{TNode{ApiKeyPath(Path), {}, false}};
+  std::vector<TNode> nodes{TNode{ApiKeyPath(Path), kNone, {}, nullptr}};
   std::vector<size_t> level{0};
   for (int depth = 0; depth < kPlanLevels && !level.empty() && level.size() < kPartsWanted; ++depth) {
     std::vector<size_t> next;
@@ -74,15 +76,16 @@ void PlanBranchParts(TRegRoot Root, const String& Path, std::vector<TBranchPart>
       TRegKey key;
       TRegKeyInfo info;
       std::vector<String> names;
-      if (!key.OpenReadOnly(Root, nodes[i].Path) || !key.QueryInfo(info) || info.NumSubKeys == 0 ||
-          !key.ReadKeyNames(info, names))
-        continue;
-      nodes[i].Split = true;
+      if (!key.OpenReadOnly(Root, nodes[i].Path) || !key.QueryInfo(info) || info.NumSubKeys == 0) continue;
+      const size_t up = nodes[i].Parent;
+      auto walked = std::make_shared<const TRegWalkLevel>(Root, up == kNone ? nullptr : nodes[up].Level, key);
+      if (!walked->Readable() || !key.ReadKeyNames(info, names)) continue;
+      nodes[i].Level = std::move(walked);
       for (const String& n : names) {
         if (n.empty()) continue;
         nodes[i].Children.push_back(nodes.size());
         next.push_back(nodes.size());
-        nodes.push_back(TNode{JoinKeyPath(nodes[i].Path, n), {}, false});
+        nodes.push_back(TNode{JoinKeyPath(nodes[i].Path, n), i, {}, nullptr});
       }
     }
     level = std::move(next);
@@ -91,9 +94,50 @@ void PlanBranchParts(TRegRoot Root, const String& Path, std::vector<TBranchPart>
   while (!stack.empty()) {
     const size_t i = stack.back();
     stack.pop_back();
-    Parts.push_back(TBranchPart{Root, std::move(nodes[i].Path), !nodes[i].Split});
+    const size_t up = nodes[i].Parent;
+    Parts.push_back(
+        TBranchPart{Root, std::move(nodes[i].Path), !nodes[i].Level, up == kNone ? nullptr : nodes[up].Level});
     for (auto c = nodes[i].Children.rbegin(); c != nodes[i].Children.rend(); ++c) stack.push_back(*c);
   }
+}
+
+// ---------------------------------------------------------------------------
+// The levels of a walk.
+
+namespace {
+String SystemRootName(TRegRoot Root);
+}  // namespace
+
+TRegWalkLevel::TRegWalkLevel(TRegRoot Root, const TRegWalkLevel* Up, const TRegKey& Key)
+    : up_(Up), name_(Key.SystemName()), path_(Key.Path()) {
+  if (name_.empty() && path_.empty()) name_ = SystemRootName(Root);
+  if (up_) {
+    depth_ = up_->depth_ + 1;
+  } else {
+    depth_ = path_.empty() ? 0 : unsigned(std::count(path_.begin(), path_.end(), L'\\')) + 1;
+  }
+  // Below a key every name is longer than the key's own, unless a link was
+  // followed: the sizes tell most keys apart before their names are compared.
+  if (!name_.empty())
+    for (const TRegWalkLevel* l = up_; l; l = l->up_)
+      if (l->name_.size() == name_.size() && SameKeyName(l->name_, name_)) {
+        repeats_ = l;
+        break;
+      }
+}
+
+TRegWalkLevel::TRegWalkLevel(TRegRoot Root, std::shared_ptr<const TRegWalkLevel> Up, const TRegKey& Key)
+    : TRegWalkLevel(Root, Up.get(), Key) {
+  keep_ = std::move(Up);
+}
+
+String TRegWalkLevel::Refusal(const String& RootName) const {
+  if (repeats_) {
+    const String& above = repeats_->path_;
+    return L"a link back to a key above it: " + RootName + (above.empty() ? String() : L"\\" + above);
+  }
+  if (depth_ > kMaxDepth) return L"more than " + UIntToStr(kMaxDepth) + L" levels deep";
+  return String();
 }
 
 bool SameKeyName(const String& A, const String& B) {
@@ -120,29 +164,6 @@ String KeyNameFold(const String& Name) {
 }
 
 namespace {
-// The key's full name as the system keeps it ("\\REGISTRY\\USER\\..."); empty
-// when it tells none (a root key's predefined handle, say).
-String SystemKeyName(HKEY Key) {
-  using TNtQueryKey = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-  static const TNtQueryKey query = reinterpret_cast<TNtQueryKey>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
-  constexpr int kKeyNameInformation = 3;
-  if (!query || !Key) return String();
-  std::vector<ULONG> buffer(256);  // ULONG aligned: a length, then the name
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    ULONG needed = 0;
-    const LONG status =
-        query(Key, kKeyNameInformation, buffer.data(), ULONG(buffer.size() * sizeof(ULONG)), &needed);
-    if (status >= 0) {
-      const ULONG bytes = std::min<ULONG>(buffer[0], ULONG((buffer.size() - 1) * sizeof(ULONG)));
-      return String(reinterpret_cast<const wchar_t*>(buffer.data() + 1), bytes / sizeof(wchar_t));
-    }
-    if (needed <= buffer.size() * sizeof(ULONG)) break;
-    buffer.resize(needed / sizeof(ULONG) + 2);
-  }
-  return String();
-}
-
 // The name the system keeps for a root key: its handle tells none, a key
 // below it does (the root's being that name less the last component);
 // empty when it has no subkey to ask.
@@ -151,7 +172,7 @@ String SystemRootName(TRegRoot Root) {
   String child;
   TRegKey sub;
   if (!root.ReadKeyName(0, child) || !sub.Open(Root, child, KEY_QUERY_VALUE)) return String();
-  const String name = SystemKeyName(sub.Handle());
+  const String name = sub.SystemName();
   const size_t cut = name.rfind(L'\\');
   return cut == String::npos ? String() : name.substr(0, cut);
 }
@@ -164,7 +185,7 @@ String RegKeyIdentity(TRegRoot Root, const String& Path) {
   while (!path.empty()) {
     TRegKey key;
     if (key.Open(Root, path, KEY_QUERY_VALUE)) {
-      const String name = SystemKeyName(key.Handle());
+      const String name = key.SystemName();
       if (!name.empty()) return named(name);
     }
     const size_t cut = path.rfind(L'\\');
@@ -178,6 +199,28 @@ String RegKeyIdentity(TRegRoot Root, const String& Path) {
   if (name.empty()) name = RootKeyName(Root, rnmFull, false);
   if (name.empty()) name = L"0x" + IntToHexBits(static_cast<uint64_t>(Root), 64, 8);
   return named(name);
+}
+
+bool RegKeyRepeatsAbove(TRegRoot Root, const String& Path, const TRegKey& Key, String* Above) {
+  String path = ApiKeyPath(Path);
+  const String name = Key.SystemName();
+  if (path.empty() || name.empty()) return false;
+  const String rootName = SystemRootName(Root);
+  // Reached through no link, a key has the root's name and its path, and
+  // every key above it is one of its own.
+  if (!rootName.empty() && SameKeyName(name, rootName + L"\\" + path)) return false;
+  while (!path.empty()) {
+    const size_t cut = path.rfind(L'\\');
+    path = cut == String::npos ? String() : path.substr(0, cut);
+    TRegKey above;
+    const String aboveName =
+        path.empty() ? rootName : above.Open(Root, path, KEY_QUERY_VALUE) ? above.SystemName() : String();
+    if (aboveName.size() == name.size() && SameKeyName(aboveName, name)) {
+      if (Above) *Above = path;
+      return true;
+    }
+  }
+  return false;
 }
 
 size_t KeyNameHash(const String& Name) {

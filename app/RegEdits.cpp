@@ -82,10 +82,27 @@ void RenameKey(TRegRoot Root, const String& OldPath, const String& NewPath,
                const std::function<void(size_t, size_t)>& Progress) {
   TRegistry reg;
   OnRoot(reg, Root);
-  if (reg.KeyExists(FromRoot(NewPath)))
-    throw ERegEditRefused(L"Key name already exists: " + GetKeyNameFromPath(OldPath) + L"\n\nRename aborted.");
   const HKEY root = RootOf(Root);
   const String from = ApiKeyPath(OldPath), to = ApiKeyPath(NewPath);
+  // A link to a key that is not there is a key of that name too.
+  if (reg.KeyExists(FromRoot(NewPath)) || TRegKey::IsLinkKey(TRegKey(root), to))
+    throw ERegEditRefused(L"Key name already exists: " + GetKeyNameFromPath(OldPath) + L"\n\nRename aborted.");
+  auto failed = [&OldPath](LONG Code) {
+    return ERegEditFailed(L"Unable to successfully rename the registry key.\n\nKey: " + OldPath + L"\n" +
+                          SysErrorMessage(static_cast<unsigned long>(Code)));
+  };
+  // A link key moves as itself: a new link to the same key (also to one
+  // that is not there), then the old link goes.
+  const TRegKey rootKey(root);
+  if (TRegKey::IsLinkKey(rootKey, from)) {
+    const LONG rc = rootKey.CopySubTo(from, rootKey, to);
+    if (rc != ERROR_SUCCESS) {
+      TRegKey(root).DeleteTree(to);
+      throw failed(rc);
+    }
+    DeleteKey(Root, OldPath);
+    return;
+  }
   // A key that can't be opened is missing only when the registry says so;
   // a refusal is told below, with its reason.
   TRegKey probe;
@@ -95,10 +112,6 @@ void RenameKey(TRegRoot Root, const String& OldPath, const String& NewPath,
         L"application.\n\nKey: " +
         OldPath);
   probe.Close();
-  auto failed = [&OldPath](LONG Code) {
-    return ERegEditFailed(L"Unable to successfully rename the registry key.\n\nKey: " + OldPath + L"\n" +
-                          SysErrorMessage(static_cast<unsigned long>(Code)));
-  };
   TRegKey src, dst;
   std::vector<TRegNamedValue> values;
   std::vector<String> names;
@@ -111,10 +124,8 @@ void RenameKey(TRegRoot Root, const String& OldPath, const String& NewPath,
     for (const TRegNamedValue& v : values)
       dst.WriteValue(v.Name, v.Value.Type, v.Value.Data.data(), static_cast<DWORD>(v.Value.Data.size()));
     for (const String& name : names) {
-      TRegKey s, d;
-      if (!s.OpenSub(src, name, KEY_READ)) throw failed(s.LastError());
-      if (!d.CreateSub(dst, name, KEY_ALL_ACCESS)) throw failed(d.LastError());
-      const LONG rc = s.CopyTo(d);
+      // Links below the key are copied as links, never what they link to.
+      const LONG rc = src.CopySubTo(name, dst, name);
       if (rc != ERROR_SUCCESS) throw failed(rc);
       ++done;
       if (Progress) Progress(done, total);

@@ -16,8 +16,7 @@ const PropFiler::TNames RootKeyNames = {L"rkHKEY_CLASSES_ROOT", L"rkHKEY_CURRENT
 const PropFiler::TNames ValueTypeNames = {L"vtBoolean", L"vtDate", L"vtDouble", L"vtInteger", L"vtString"};
 
 // The settings as a collection, each setting's properties as it declares
-// them; read into the settings there are (each into the one of its name)
-// when as many are read. Names this version does not know are passed over.
+// them; each read into the setting there of its name, if any. Names this version does not know are passed over.
 void WriteSettings(TWriter* W, const TRegStoreValues& Values) {
   PropFiler::TCollectionItems Items(const_cast<TRegStoreValues*>(&Values));
   PropFiler::WriteCollection(W, Items, W->GetRoot());

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <exception>
 #include <mutex>
+#include <optional>
 
 const wchar_t* const SearchExceptionText = L"An exception occurred in the search thread.";
 
@@ -194,7 +195,7 @@ void TthrdRegSearch::Search() {
       TRegKey key;
       if (Stopping()) {
       } else if (key.OpenReadOnly(parts[i].Root, parts[i].Path)) {
-        SearchKey(key, parts[i].Root, parts[i].Path, parts[i].Whole, *m, found[i]);
+        SearchKey(key, parts[i].Root, parts[i].Path, parts[i].Whole, *m, found[i], parts[i].Above.get());
       } else if (!RegUnreadableReason(RootHandle(parts[i].Root), parts[i].Path, key.LastError()).empty()) {
         // Listed above it, yet it can't be opened: left out, and counted.
         TEvent unread;
@@ -303,7 +304,7 @@ void TthrdRegSearch::FlushResults() {
 }
 
 void TthrdRegSearch::SearchKey(TRegKey& Key, TRegRoot Root, const String& Path, bool Recurse, TSearchMatcher& Matcher,
-                             std::vector<TEvent>& Out) {
+                             std::vector<TEvent>& Out, const TRegWalkLevel* Up) {
   // Path: the key path below the root without backslashes at its ends.
   auto add = [&](uint8_t Kind, const String& ValueName, const String& Data) {
     TEvent e;
@@ -323,6 +324,12 @@ void TthrdRegSearch::SearchKey(TRegKey& Key, TRegRoot Root, const String& Path, 
   // One info query sizes both enumerations below.
   TRegKeyInfo info;
   if (!Key.QueryInfo(info)) {
+    unread();
+    return;
+  }
+  // A key already on the walk's path (a link back to it) is read no more.
+  std::optional<TRegWalkLevel> level;
+  if (info.NumSubKeys > 0 && !level.emplace(Root, Up, Key).Readable()) {
     unread();
     return;
   }
@@ -358,7 +365,7 @@ void TthrdRegSearch::SearchKey(TRegKey& Key, TRegRoot Root, const String& Path, 
     if (s.empty()) continue;
     TRegKey sub;
     if (sub.OpenSub(Key, s, KEY_READ))
-      SearchKey(sub, Root, JoinKeyPath(Path, s), true, Matcher, Out);
+      SearchKey(sub, Root, JoinKeyPath(Path, s), true, Matcher, Out, &*level);
     else if (!RegUnreadableReason(Key.Handle(), s, sub.LastError()).empty())
       unread();  // this key's subkey, which can't be opened: counted here
   }

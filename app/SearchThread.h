@@ -13,6 +13,7 @@
 #include "classlib/Thread.h"
 
 class TRegKey;
+class TRegWalkLevel;
 
 struct TSearchEvents {
   TEvent<void(const TSearchHit&)> OnResult;
@@ -66,9 +67,10 @@ class TthrdRegSearch : public TThread {
   // the window thread adds a batch to its list.
   static constexpr size_t kReadAhead = 1024;
   void Search();
-  // Reads one key (and, with Recurse, everything below it) into Out.
+  // Reads one key (and, with Recurse, everything below it) into Out; Up is
+  // the level of the key it was listed in (null for the walk's top).
   void SearchKey(TRegKey& Key, TRegRoot Root, const String& Path, bool Recurse, TSearchMatcher& Matcher,
-                 std::vector<TEvent>& Out);
+                 std::vector<TEvent>& Out, const TRegWalkLevel* Up);
   bool Stopping() const { return abandon_ || Terminated(); }
   void ReportProgress(const String& Path);
   void ReportResult(uint8_t Kind, const String& Path, const String& ValueName, const String& Data);

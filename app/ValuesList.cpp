@@ -117,6 +117,7 @@ void FillItem(TListItem* Item, const String& ValueName, const TRegRawValue* Raw)
 
 void TfrmMain::LoadValues(TTreeExNode* Node) {
   if (dmodCommon->IsRootNode(Node)) {
+    ValuesUnread = false;
     lvKeyValues->Items()->BeginUpdate();
     lvKeyValues->Items()->Clear();
     lvKeyValues->Items()->EndUpdate();
@@ -170,19 +171,25 @@ void TfrmMain::LoadValues(TTreeExNode* Node) {
 }
 
 bool TfrmMain::ListValues(TRegistry& Reg) {
-  TCursor oldCursor = Screen->GetCursor();
-  Screen->SetCursor(crHourGlass);
+  // The hourglass and the list's update lock end with this call, whatever
+  // ends it: an exception of any kind (memory running out) leaves neither
+  // the pointer busy nor the list unpainted.
+  const TWaitCursor wait;
   TListItems* items = lvKeyValues->Items();
-  items->BeginUpdate();
+  struct TUpdate {
+    TListItems* Items;
+    explicit TUpdate(TListItems* I) : Items(I) { Items->BeginUpdate(); }
+    ~TUpdate() { End(); }
+    void End() {
+      if (Items) Items->EndUpdate();
+      Items = nullptr;
+    }
+  } update(items);
   try {
     items->Clear();
     // One pass over the key gives every name, type and data.
     std::vector<TRegNamedValue> values;
-    if (!ReadAllValues(Reg, values)) {
-      items->EndUpdate();
-      Screen->SetCursor(oldCursor);
-      return false;
-    }
+    if (!ReadAllValues(Reg, values)) return false;
     bool hasDefault = std::any_of(values.begin(), values.end(), [](const TRegNamedValue& v) { return v.Name.empty(); });
     if (!hasDefault) values.insert(values.begin(), TRegNamedValue());  // shown as "(value not set)"
     TListItem* defaultItem = nullptr;
@@ -201,14 +208,12 @@ bool TfrmMain::ListValues(TRegistry& Reg) {
     lvKeyValues->AlphaSort();
     defaultItem->SetCaption(L"(Default)");
   } catch (const Exception& E) {
-    items->EndUpdate();
-    Screen->SetCursor(oldCursor);
+    update.End();
     dmodCommon->ShowException(E, L"An exception occurred attempting to load registry values.");
     return true;
   }
-  items->EndUpdate();
+  update.End();
   lvKeyValues->Invalidate();
-  Screen->SetCursor(oldCursor);
   return true;
 }
 

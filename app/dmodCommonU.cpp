@@ -231,12 +231,16 @@ bool TdmodCommon::AskYesNo(const String& Text) {
 }
 
 void TdmodCommon::ShowMessageText(const String& Text) {
+  if (HeldErrors) {
+    HeldErrors->push_back([this, Text] { ShowMessageText(Text); });
+    return;
+  }
   MessageDlg(DialogText(Text), mtWarning, TMsgDlgButtons{mbOK}, 0);
 }
 
 void TdmodCommon::ShowErrorText(const String& Text) {
   if (HeldErrors) {
-    HeldErrors->push_back(Text);
+    HeldErrors->push_back([this, Text] { ShowErrorText(Text); });
     return;
   }
   if (frmError) frmError->ShowError(Text);

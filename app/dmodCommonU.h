@@ -80,9 +80,10 @@ class TdmodCommon : public TDataModule {
   bool AskYesNo(const String& Text);
   void ShowMessageText(const String& Text);
   void ShowErrorText(const String& Text);
-  // While set, error texts are kept here instead of shown: the main window
-  // holds those of its start-up until it is on the screen.
-  std::vector<String>* HeldErrors = nullptr;
+  // While set, what the error and message dialogs would show is kept here,
+  // as the showing of it, instead of shown: the main window holds what its
+  // start-up has to say until it is on the screen.
+  std::vector<std::function<void()>>* HeldErrors = nullptr;
   void ShowException(const Exception& E, const String& Text);
   void ShowHelpTopic(const String& Topic);
   void ShowHelpContents() { ShowHelpTopic(L"int_welcome.htm"); }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -157,11 +158,22 @@ bool IsValidIdent(const String& Ident) {
   return true;
 }
 
+namespace {
+// The EndLoading calls running on this thread, innermost first: each keeps
+// the components freed while it runs, whose Loaded it must not call.
+struct TLoadingWatch {
+  TLoadingWatch* Outer;
+  std::unordered_set<const TComponent*> Freed;
+};
+thread_local TLoadingWatch* t_loadingWatch = nullptr;
+}  // namespace
+
 TComponent::TComponent(TComponent* AOwner) {
   if (AOwner) AOwner->InsertComponent(this);
 }
 
 TComponent::~TComponent() {
+  for (TLoadingWatch* w = t_loadingWatch; w; w = w->Outer) w->Freed.insert(this);
   Destroying();
   // Tell everyone who asked; each Notification removes itself from our
   // list (through RemoveFreeNotification), so take them one at a time.
@@ -300,7 +312,8 @@ void TComponent::BeginLoading() {
 }
 
 void TComponent::EndLoading() {
-  // Collect first: a Loaded handler may create or free components.
+  // Collect first: a Loaded handler may create or free components. One it
+  // freed is passed over (a component made since may have its address).
   std::vector<TComponent*> all;
   std::vector<TComponent*> stack{this};
   while (!stack.empty()) {
@@ -309,8 +322,14 @@ void TComponent::EndLoading() {
     all.push_back(c);
     for (auto it = c->components_.rbegin(); it != c->components_.rend(); ++it) stack.push_back(*it);
   }
+  struct TWatching {
+    TLoadingWatch Watch{t_loadingWatch, {}};
+    TWatching() { t_loadingWatch = &Watch; }
+    ~TWatching() { t_loadingWatch = Watch.Outer; }
+  } watching;
+  const auto& freed = watching.Watch.Freed;
   for (TComponent* c : all)
-    if (c->state_.Contains(csLoading)) c->Loaded();
+    if ((freed.empty() || !freed.count(c)) && c->state_.Contains(csLoading)) c->Loaded();
 }
 
 void TComponent::Notification(TComponent* AComponent, TOperation Operation) {

@@ -208,7 +208,8 @@ class TComponent : public TPersistent {
 
   // Loading: BeginLoading marks this component and its owned components
   // (recursively) csLoading; EndLoading calls Loaded on each of them,
-  // owner first, which clears the flag.
+  // owner first, which clears the flag (a component that an earlier
+  // Loaded freed is passed over).
   void BeginLoading();
   void EndLoading();
 

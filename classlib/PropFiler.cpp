@@ -320,16 +320,26 @@ class TKeyReader : public TFiler {
   bool found_ = false;
 };
 
-// Puts Items in the order of the items read when each read item's Key
-// names one item there (a value that names its items is read into the item
-// of its name). Nothing moves otherwise. False when some keys read name
-// items there and others do not: the others are other items, and reading
-// the value into the items where they are would give one of them the key
-// another holds.
-bool MatchByKey(TReader* R, TItemList& Items, const std::vector<TItemValues>& Read, const wchar_t* Key) {
+// The item there each item read goes into by its Key (Into[I], or -1 for a
+// new item): the first item not yet taken whose key is the same text, else
+// one whose key is empty.
+// False when no item read names its key: the items are then told apart by
+// their places alone.
+bool MatchByKey(TReader* R, TItemList& Items, const std::vector<TItemValues>& Read, const wchar_t* Key,
+                std::vector<int>& Into) {
   TStream* S = R->GetStream();
-  std::vector<int> Order;
-  bool Unmatched = false;
+  Into.clear();
+  bool Keyed = false;
+  // The held keys, each asked once.
+  std::vector<std::pair<bool, String>> HeldKeys;
+  for (int I = 0; I < Items.Count(); ++I) {
+    TKeyReader Reader(Key, R->GetRoot());
+    Declare(Items, I, &Reader);
+    String Held;
+    const bool Has = Reader.Text(Held);
+    HeldKeys.emplace_back(Has, std::move(Held));
+  }
+  std::vector<char> Taken(HeldKeys.size());
   for (const TItemValues& Values : Read) {
     auto V = std::find_if(Values.begin(), Values.end(), [&](const TItemValue& V) { return SameText(V.Name, Key); });
     String Wanted;
@@ -342,22 +352,26 @@ bool MatchByKey(TReader* R, TItemList& Items, const std::vector<TItemValues>& Re
         Has = false;
       }
     }
+    Keyed = Keyed || Has;
     int Match = -1;
-    for (int I = 0; Has && I < Items.Count() && Match < 0; ++I) {
-      TKeyReader Reader(Key, R->GetRoot());
-      Declare(Items, I, &Reader);
-      String Held;
-      if (Reader.Text(Held) && SameText(Held, Wanted) && std::find(Order.begin(), Order.end(), I) == Order.end())
-        Match = I;
-    }
-    if (Match < 0)
-      Unmatched = true;
-    else
-      Order.push_back(Match);
+    for (size_t I = 0; Has && I < HeldKeys.size() && Match < 0; ++I)
+      if (!Taken[I] && HeldKeys[I].first && SameText(HeldKeys[I].second, Wanted)) Match = static_cast<int>(I);
+    if (Match >= 0) Taken[static_cast<size_t>(Match)] = 1;
+    Into.push_back(Match);
   }
-  if (Unmatched) return Order.empty();
-  Items.Reorder(Order);
-  return true;
+  // An item there without a key of its own (one just made, say) takes the
+  // next item read that matched none.
+  size_t Unkeyed = 0;
+  for (int& I : Into) {
+    if (I >= 0) continue;
+    while (Unkeyed < HeldKeys.size() &&
+           (Taken[Unkeyed] || (HeldKeys[Unkeyed].first && !HeldKeys[Unkeyed].second.empty())))
+      ++Unkeyed;
+    if (Unkeyed == HeldKeys.size()) break;
+    I = static_cast<int>(Unkeyed);
+    Taken[Unkeyed] = 1;
+  }
+  return Keyed;
 }
 
 [[noreturn]] void Unknown(const wchar_t* Collection, const String& Property) {
@@ -381,6 +395,42 @@ void ReadItem(TReader* R, TItemList& Items, int Index, const TItemValues& Values
     if (!Reader.Handled() && Collection) Unknown(Collection, V.Name);
     S->SetPosition(V.End);
   }
+}
+
+// Reads the items each into the held item Into names, or a new one (-1),
+// in the order read; the held items no item read goes into are freed.
+void ReadKeyed(TReader* R, TItemList& Items, const std::vector<TItemValues>& Read, const std::vector<int>& Into,
+               const wchar_t* Collection) {
+  const int N = static_cast<int>(Read.size());
+  const int Held = Items.Count();
+  std::vector<char> Kept(static_cast<size_t>(Held));
+  for (int I : Into)
+    if (I >= 0) Kept[static_cast<size_t>(I)] = 1;
+  // Where each held item kept lies once the others are gone.
+  std::vector<int> Place(static_cast<size_t>(Held), -1);
+  for (int I = 0, P = 0; I < Held; ++I)
+    if (Kept[static_cast<size_t>(I)]) Place[static_cast<size_t>(I)] = P++;
+  Items.BeginUpdate();
+  try {
+    for (int I = Held - 1; I >= 0; --I)
+      if (!Kept[static_cast<size_t>(I)]) Items.Delete(I);
+    std::vector<int> Order;
+    for (int I : Into) {
+      if (I >= 0) {
+        Order.push_back(Place[static_cast<size_t>(I)]);
+      } else {
+        Order.push_back(Items.Count());
+        Items.Add();
+      }
+    }
+    Items.Reorder(Order);
+    for (int I = 0; I < N; ++I)
+      ReadItem(R, Items, I, Read[static_cast<size_t>(I)], Into[static_cast<size_t>(I)] >= 0, Collection);
+  } catch (...) {
+    Items.EndUpdate();
+    throw;
+  }
+  Items.EndUpdate();
 }
 
 }  // namespace
@@ -452,23 +502,24 @@ void ReadCollection(TReader* Reader, TItemList& Items, const wchar_t* Name, cons
       Trial->Add();
       ReadItem(Reader, *Trial, I, Read[static_cast<size_t>(I)], false, Name);
     }
+  // An item takes a value in place when the value names everything it
+  // writes that does not say what it becomes unnamed.
+  auto TakesInPlace = [&](int Held, const TItemValues& Values) {
+    for (const TItemDeclaration& D : Record(Items, Held, Root))
+      if (D.Written && !D.Resets && !Names(Values, D.Name)) return false;
+    return true;
+  };
+  std::vector<int> Into;
+  if (Key && Items.Deletes() && MatchByKey(Reader, Items, Read, Key, Into)) {
+    for (int I = 0; I < N; ++I)
+      if (Into[static_cast<size_t>(I)] >= 0 && !TakesInPlace(Into[static_cast<size_t>(I)], Read[static_cast<size_t>(I)]))
+        Into[static_cast<size_t>(I)] = -1;
+    ReadKeyed(Reader, Items, Read, Into, Name);
+    S->SetPosition(End);
+    return;
+  }
   bool InPlace = N > 0 && N == Items.Count();
-  if (InPlace && Key) {
-    Items.BeginUpdate();
-    try {
-      // Items some of whose keys are there and some not are made anew.
-      InPlace = MatchByKey(Reader, Items, Read, Key);
-    } catch (...) {
-      Items.EndUpdate();
-      throw;
-    }
-    Items.EndUpdate();
-  }
-  for (int I = 0; I < N && InPlace; ++I) {
-    const TItemValues& Values = Read[static_cast<size_t>(I)];
-    for (const TItemDeclaration& D : Record(Items, I, Root))
-      if (D.Written && !D.Resets && !Names(Values, D.Name)) InPlace = false;
-  }
+  for (int I = 0; I < N && InPlace; ++I) InPlace = TakesInPlace(I, Read[static_cast<size_t>(I)]);
 
   Items.BeginUpdate();
   try {

@@ -90,6 +90,10 @@ class TItemList {
   virtual void Add() = 0;
   // Moves item Order[I] to place I, for each I.
   virtual void Reorder(const std::vector<int>& Order) {}
+  // Whether Delete frees an item (items told apart by a key are then kept
+  // one by one).
+  virtual bool Deletes() { return false; }
+  virtual void Delete(int Index) {}
   virtual void BeginUpdate() {}
   virtual void EndUpdate() {}
   // An empty list of the same kind of items, apart from this one and
@@ -112,6 +116,8 @@ class TCollectionItems : public TItemList {
   void Clear() override { items_->Clear(); }
   void Add() override { items_->Add(); }
   void Reorder(const std::vector<int>& Order) override;
+  bool Deletes() override { return true; }
+  void Delete(int Index) override { items_->Delete(Index); }
   void BeginUpdate() override { items_->BeginUpdate(); }
   void EndUpdate() override { items_->EndUpdate(); }
   std::unique_ptr<TItemList> Scratch() override;
@@ -138,10 +144,12 @@ void WriteCollection(TWriter* Writer, TItemList& Items, TComponent* Root);
 // callers keep their items, with what no stream holds (handlers set in
 // code). Otherwise the items are made anew, once, as a form file makes
 // them; a failure meanwhile leaves none. With a Key (the name of a text
-// property that tells the items apart), items whose keys are all there are
-// first put in the order read, so that each goes into the item of its key;
-// when only some are there, the items are made anew. An item may carry its
-// index first (passed over). A property no
+// property that tells the items apart) named by the items read, and Items
+// able to Delete, each item read goes into the item there of its key, put
+// in the order read, and only the others are made, new; the items there
+// whose keys nobody reads are freed (and an item that can't take its value
+// in place is made anew too). An item may carry its index first (passed
+// over). A property no
 // item declares raises EReadError "Error reading <Name>: Property <p> does
 // not exist", or, with no Name, is passed over.
 void ReadCollection(TReader* Reader, TItemList& Items, const wchar_t* Name, const wchar_t* Key = nullptr);

@@ -71,11 +71,14 @@ LONG OpenKeyEx(HKEY key, const wchar_t* sub, REGSAM sam, HKEY* out, DWORD option
   if (LONG f = Refused(sub)) return f;
   return RegOpenKeyExW(key, sub, options, sam, out);
 }
-LONG CreateKeyEx(HKEY key, const wchar_t* sub, REGSAM sam, HKEY* out) {
+LONG CreateKeyEx(HKEY key, const wchar_t* sub, REGSAM sam, HKEY* out, DWORD options = REG_OPTION_NON_VOLATILE,
+                 DWORD* disposition = nullptr) {
   *out = nullptr;
   if (LONG f = Forced(L"RegCreateKeyEx")) return f;
   DWORD disp = 0;
-  return RegCreateKeyExW(key, sub, 0, nullptr, REG_OPTION_NON_VOLATILE, sam, nullptr, out, &disp);
+  const LONG rc = RegCreateKeyExW(key, sub, 0, nullptr, options, sam, nullptr, out, &disp);
+  if (disposition) *disposition = disp;
+  return rc;
 }
 LONG SetValueEx(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD size) {
   if (LONG f = Forced(L"RegSetValueEx")) return f;
@@ -262,6 +265,71 @@ bool TRegKey::CreateSub(const TRegKey& Parent, const String& Name, REGSAM Access
   if (lastError_ != ERROR_SUCCESS) return false;
   Take(k, SubKeyPath(Parent.path_, Name));
   return true;
+}
+
+bool TRegKey::CreateSubLink(const TRegKey& Parent, const String& Name, REGSAM Access) {
+  Close();
+  HKEY k = nullptr;
+  DWORD disposition = 0;
+  lastError_ = CreateKeyEx(Parent.key_, Name.c_str(), Access | KEY_CREATE_LINK, &k, REG_OPTION_CREATE_LINK,
+                           &disposition);
+  if (lastError_ != ERROR_SUCCESS) return false;
+  if (disposition != REG_CREATED_NEW_KEY) {
+    // An existing key opened: it must not be given a link's value.
+    CloseHKey(k);
+    lastError_ = ERROR_ALREADY_EXISTS;
+    return false;
+  }
+  Take(k, SubKeyPath(Parent.path_, Name));
+  return true;
+}
+
+namespace {
+const wchar_t* const kLinkValue = L"SymbolicLinkValue";
+}  // namespace
+
+bool TRegKey::LeadsElsewhere(const TRegKey& Parent, const String& Name, const TRegKey& Itself) {
+  // A key of its own that merely holds a link's value opens as itself
+  // either way; a link leads elsewhere, or nowhere.
+  TRegKey through;
+  if (!through.OpenSub(Parent, Name, KEY_QUERY_VALUE)) return true;
+  const String a = Itself.SystemName(), b = through.SystemName();
+  return !a.empty() && !b.empty() &&
+         CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) != CSTR_EQUAL;
+}
+
+bool TRegKey::IsLinkKey(const TRegKey& Parent, const String& Name) {
+  TRegKey itself;
+  TRegKeyInfo info;
+  DWORD type = REG_NONE;
+  return itself.OpenSubItself(Parent, Name, KEY_QUERY_VALUE) && itself.QueryInfo(info) && info.NumSubKeys == 0 &&
+         QueryValueEx(itself.key_, kLinkValue, &type, nullptr, nullptr) == ERROR_SUCCESS && type == REG_LINK &&
+         LeadsElsewhere(Parent, Name, itself);
+}
+
+String TRegKey::SystemName() const {
+  using TNtQueryKey = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  static const TNtQueryKey query = reinterpret_cast<TNtQueryKey>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
+  constexpr int kKeyNameInformation = 3;
+  if (!query || !key_ || IsPredefined(key_)) return String();
+  ULONG fixed[128];  // a length, then the name: most names fit
+  std::vector<ULONG> more;
+  ULONG* buffer = fixed;
+  ULONG size = sizeof fixed;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    ULONG needed = 0;
+    const LONG status = query(key_, kKeyNameInformation, buffer, size, &needed);
+    if (status >= 0) {
+      const ULONG bytes = std::min<ULONG>(buffer[0], size - ULONG(sizeof(ULONG)));
+      return String(reinterpret_cast<const wchar_t*>(buffer + 1), bytes / sizeof(wchar_t));
+    }
+    if (needed <= size) break;
+    more.resize(needed / sizeof(ULONG) + 2);
+    buffer = more.data();
+    size = ULONG(more.size() * sizeof(ULONG));
+  }
+  return String();
 }
 
 void TRegKey::Close() {
@@ -498,23 +566,59 @@ LONG TRegKey::DeleteTree(const String& Name, String* FailedPath) {
 }
 
 LONG TRegKey::CopyTo(const TRegKey& Target) const {
+  TRegKeyInfo info;
   std::vector<TRegNamedValue> values;
-  if (!ReadValues(values)) return ERROR_ACCESS_DENIED;
-  for (const TRegNamedValue& v : values) {
+  if (!QueryInfo(info) || !ReadValues(info, 0, MAXDWORD, values)) return ERROR_ACCESS_DENIED;
+  return CopyInto(Target, info, values);
+}
+
+LONG TRegKey::CopyInto(const TRegKey& Target, const TRegKeyInfo& Info,
+                       const std::vector<TRegNamedValue>& Values) const {
+  for (const TRegNamedValue& v : Values) {
     const LONG r = SetValueEx(Target.key_, v.Name.c_str(), v.Value.Type, v.Value.Data.data(),
                               static_cast<DWORD>(v.Value.Data.size()));
     if (r != ERROR_SUCCESS) return r;
   }
+  if (Info.NumSubKeys == 0) return ERROR_SUCCESS;
   std::vector<String> names;
-  if (!ReadKeyNames(names)) return ERROR_ACCESS_DENIED;
-  for (const String& n : names) {
-    TRegKey s, d;
-    if (!s.OpenSub(*this, n, KEY_READ)) return s.LastError();
-    if (!d.CreateSub(Target, n, KEY_ALL_ACCESS)) return d.LastError();
-    const LONG r = s.CopyTo(d);
-    if (r != ERROR_SUCCESS) return r;
-  }
+  if (!ReadKeyNames(Info, names)) return ERROR_ACCESS_DENIED;
+  for (const String& n : names)
+    if (const LONG r = CopySubTo(n, Target, n)) return r;
   return ERROR_SUCCESS;
+}
+
+LONG TRegKey::CopySubTo(const String& Name, const TRegKey& Target, const String& NewName) const {
+  // Opened as itself: the key as it is, a link being the link. What is
+  // read to copy it tells a link (no subkeys of its own, its REG_LINK value
+  // SymbolicLinkValue) without another call for any other key.
+  TRegKey s;
+  TRegKeyInfo info;
+  std::vector<TRegNamedValue> values;
+  if (!s.OpenSubItself(*this, Name, KEY_READ)) return s.LastError();
+  if (!s.QueryInfo(info) || !s.ReadValues(info, 0, MAXDWORD, values)) return ERROR_ACCESS_DENIED;
+  const bool link = info.NumSubKeys == 0 &&
+                    std::any_of(values.begin(), values.end(),
+                                [](const TRegNamedValue& v) {
+                                  return v.Value.Type == REG_LINK &&
+                                         CompareStringOrdinal(v.Name.c_str(), int(v.Name.size()), kLinkValue, -1,
+                                                              TRUE) == CSTR_EQUAL;
+                                }) &&
+                    LeadsElsewhere(*this, Name, s);
+  TRegKey d;
+  if (!link) {
+    if (!d.CreateSub(Target, NewName, KEY_ALL_ACCESS)) return d.LastError();
+    return s.CopyInto(d, info, values);
+  }
+  // A new link, below the keys on the way to it, with the link's values.
+  const String to = TrimmedPath(NewName);
+  const size_t cut = to.rfind(L'\\');
+  TRegKey parent;
+  if (cut == String::npos)
+    parent = TRegKey(Target.key_, Target.path_);
+  else if (!parent.CreateSub(Target, to.substr(0, cut), KEY_ALL_ACCESS))
+    return parent.LastError();
+  if (!d.CreateSubLink(parent, cut == String::npos ? to : to.substr(cut + 1))) return d.LastError();
+  return s.CopyInto(d, info, values);
 }
 
 void RegistryFailNext(const String& Operation, int Count, LONG ErrorCode, int Skip) {
@@ -833,7 +937,11 @@ void TRegistry::MoveKey(const String& OldName, const String& NewName, bool Delet
   String from = PathPart(OldName, relOld);
   String to = PathPart(NewName, relNew);
   if (from.empty() || to.empty()) return;
-  if (!KeyExists(OldName) || KeyExists(NewName)) return;
+  // A link to a key that is not there is a key of its name too: moved, or
+  // in the way.
+  if ((!KeyExists(OldName) && !TRegKey::IsLinkKey(TRegKey(BaseKey(relOld)), from)) || KeyExists(NewName) ||
+      TRegKey::IsLinkKey(TRegKey(BaseKey(relNew)), to))
+    return;
   // A key can't be copied into its own subtree.
   if (BaseKey(relOld) == BaseKey(relNew)) {
     String a = UpperCase(AnsiUpperCase(from)) + L"\\";
@@ -841,13 +949,30 @@ void TRegistry::MoveKey(const String& OldName, const String& NewName, bool Delet
     if (b.compare(0, a.size(), a) == 0)
       throw ERegistryException(Format(L"Cannot move key %s into itself", OldName));
   }
-  TRegKey oldBase(BaseKey(relOld)), newBase(BaseKey(relNew)), src, dst;
-  if (!src.OpenSub(oldBase, from, KEY_READ)) throw ERegistryException(Format(L"Failed to open key %s", OldName));
-  if (!dst.CreateSub(newBase, to, KEY_ALL_ACCESS))
-    throw ERegistryException(Format(L"Failed to create key %s", NewName));
-  LONG r = src.CopyTo(dst);
+  TRegKey oldBase(BaseKey(relOld)), newBase(BaseKey(relNew)), src;
+  if (!src.OpenSubItself(oldBase, from, KEY_READ))
+    throw ERegistryException(Format(L"Failed to open key %s", OldName));
+  // Nor through a link on the way to the new name: the nearest key there is
+  // of that path, links followed, must not be the key or below it (the copy
+  // would land inside what is then deleted).
+  const String srcName = UpperCase(AnsiUpperCase(src.SystemName()));
   src.Close();
-  dst.Close();
+  if (!srcName.empty()) {
+    String nearest = to;
+    TRegKey at;
+    while (!at.OpenSub(newBase, nearest, KEY_READ) && !nearest.empty()) {
+      const size_t cut = nearest.rfind(L'\\');
+      nearest = cut == String::npos ? String() : nearest.substr(0, cut);
+    }
+    const String atName = at.IsOpen() ? UpperCase(AnsiUpperCase(at.SystemName())) : String();
+    if (!atName.empty() && (atName == srcName || atName.compare(0, srcName.size() + 1, srcName + L"\\") == 0))
+      throw ERegistryException(Format(L"Cannot move key %s into itself", OldName));
+  }
+  // A link is moved as itself (a new link to the same key), as are the
+  // links below the key.
+  LONG r = oldBase.CopySubTo(from, newBase, to);
+  if (r != ERROR_SUCCESS && !newBase.KeyExists(to) && !TRegKey::IsLinkKey(newBase, to))
+    throw ERegistryException(Format(L"Failed to create key %s", NewName));
   if (r != ERROR_SUCCESS) {
     newBase.DeleteTree(to);  // take back the partial copy
     throw ERegistryException(Format(L"Failed to copy key %s to %s: %s", OldName, NewName, SysErrorMessage(r)));

@@ -96,6 +96,17 @@ class TRegKey {
   // to it are followed.
   bool OpenSubItself(const TRegKey& Parent, const String& Name, REGSAM Access = KEY_READ);
   bool CreateSub(const TRegKey& Parent, const String& Name, REGSAM Access = KEY_READ | KEY_WRITE);
+  // Creates the subkey Name (one name) of Parent as a new link key, opened
+  // as itself: its value SymbolicLinkValue (REG_LINK, a native path such as
+  // "\\Registry\\User\\...") then names the key it leads to. False (the
+  // system's code in LastError) when it can't, ERROR_ALREADY_EXISTS when
+  // Name is there already.
+  bool CreateSubLink(const TRegKey& Parent, const String& Name, REGSAM Access = KEY_ALL_ACCESS);
+  // True when the subkey Name (a relative path) of Parent is a link key: opened
+  // as itself it has no subkeys and holds the REG_LINK value
+  // SymbolicLinkValue, and opened as usual it is another key (or none: a link
+  // to a key that is not there). Links on the way to it are followed.
+  static bool IsLinkKey(const TRegKey& Parent, const String& Name);
   void Close();
   bool IsOpen() const { return key_ != nullptr; }
   // Hands the open handle to the caller, who closes it; the object is closed.
@@ -105,6 +116,10 @@ class TRegKey {
   LONG LastError() const { return lastError_; }
   // The path the key was opened by, without backslashes at its ends.
   const String& Path() const { return path_; }
+  // The name the system keeps for the key ("\\REGISTRY\\USER\\..."): a key
+  // reached through a link names the key the link leads to. Empty when the
+  // system tells none (a root key's predefined handle, say).
+  String SystemName() const;
 
   // One info query: counts and the longest name and data.
   bool QueryInfo(TRegKeyInfo& Info) const;
@@ -162,10 +177,23 @@ class TRegKey {
   // to, which lies elsewhere, stays as it is, and a link to a key that is
   // not there goes too.
   LONG DeleteTree(const String& Name, String* FailedPath = nullptr);
-  // Copies every value and subkey of this key into Target.
+  // Copies every value and subkey of this key into Target. A link key below
+  // it is copied as a link to the same key (its SymbolicLinkValue bytes),
+  // never as what it links to: a link back to a key above it can't make the
+  // copy go round for ever.
   LONG CopyTo(const TRegKey& Target) const;
+  // Copies the subkey Name (a relative path) with everything below it to
+  // NewName (a relative path, its missing keys on the way created) below
+  // Target, as CopyTo does; Name itself a link key is copied as a link.
+  LONG CopySubTo(const String& Name, const TRegKey& Target, const String& NewName) const;
 
  private:
+  // Writes Values (this key's) into Target and copies this key's subkeys,
+  // as many as Info (this key's) counts, below it.
+  LONG CopyInto(const TRegKey& Target, const TRegKeyInfo& Info, const std::vector<TRegNamedValue>& Values) const;
+  // Itself, the subkey Name of Parent opened as itself, is another key
+  // than Name opened as usual (or Name leads nowhere): it is a link.
+  static bool LeadsElsewhere(const TRegKey& Parent, const String& Name, const TRegKey& Itself);
   LONG EnumValueAt(DWORD Index, TRegValueBuffers& Buffers, bool WithData, DWORD& NameLen, DWORD& Type,
                    DWORD& DataLen) const;
   void SizeValueBuffers(const TRegKeyInfo& Info, TRegValueBuffers& Buffers, bool WithData) const;
@@ -287,10 +315,12 @@ class TRegistry : public TObject {
   // nothing (it raises ERegistryException).
   void RenameValue(const String& OldName, const String& NewName);
   // Copies the key OldName with all values and subkeys to NewName, then
-  // deletes OldName when Delete is set. Does nothing when OldName is missing
-  // or NewName exists. Refuses (ERegistryException) to move a key into its
-  // own subtree; when the copy fails midway, the partial copy is removed,
-  // the source stays, and ERegistryException is raised.
+  // deletes OldName when Delete is set; link keys (OldName itself too) are
+  // copied and deleted as links, never what they link to. Does nothing when
+  // OldName is missing or NewName exists. Refuses (ERegistryException) to
+  // move a key into its own subtree; when the copy fails midway, the
+  // partial copy is removed, the source stays, and ERegistryException is
+  // raised.
   void MoveKey(const String& OldName, const String& NewName, bool Delete);
 
  protected:

@@ -698,7 +698,20 @@ void TCustomMemo::WndProc(TMessage& m) {
   if (m.Msg == WM_GETDLGCODE) {
     TCustomEdit::WndProc(m);
     if (!wantTabs_) m.Result &= ~LRESULT(DLGC_WANTTAB);
-    if (!wantReturns_) m.Result &= ~LRESULT(DLGC_WANTALLKEYS);
+    // The multi-line edit wants every key; a Tab it does not want goes to
+    // the form all the same.
+    if (!wantReturns_ || askingTab_) m.Result &= ~LRESULT(DLGC_WANTALLKEYS);
+    return;
+  }
+  if (m.Msg == CN_KEYDOWN && m.WParam == VK_TAB && !wantTabs_) {
+    askingTab_ = true;
+    try {
+      TCustomEdit::WndProc(m);
+    } catch (...) {
+      askingTab_ = false;
+      throw;
+    }
+    askingTab_ = false;
     return;
   }
   TCustomEdit::WndProc(m);

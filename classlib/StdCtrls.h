@@ -267,6 +267,8 @@ class TCustomMemo : public TCustomEdit {
   bool wordWrap_ = true;
   bool wantReturns_ = true;
   bool wantTabs_ = false;
+  // A Tab press is being offered to the form (no tabs wanted: it takes it).
+  bool askingTab_ = false;
 };
 
 class TMemo : public TCustomMemo {

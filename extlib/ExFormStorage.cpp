@@ -230,7 +230,7 @@ void TFormStorage::WriteValues(TWriter* W) {
   PropFiler::WriteCollection(W, Values, W->GetRoot());
 }
 
-// Each value read goes into the value of its name when as many are there;
+// Each value read goes into the value there of its name, if any;
 // what a form storage of an older layout names and this one does not is
 // passed over. The values are read on trial into a list of their own
 // first, where names repeated fail as they do here.

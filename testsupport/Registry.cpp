@@ -70,9 +70,12 @@ void DeleteBranch(HKEY Parent, const std::wstring& Name) {
 }  // namespace
 
 void DeleteTree(const std::wstring& Path) {
+  // Each key as itself first: the system's tree deletion follows links (a
+  // link back to a key above it would have it go round until it fails).
+  if (KeyExistsItself(Path)) DeleteBranch(HKEY_CURRENT_USER, Path);
+  if (!KeyExistsItself(Path)) return;
   RegDeleteTreeW(HKEY_CURRENT_USER, Path.c_str());
   RegDeleteKeyW(HKEY_CURRENT_USER, Path.c_str());
-  if (KeyExistsItself(Path)) DeleteBranch(HKEY_CURRENT_USER, Path);
 }
 
 void CreateLink(const std::wstring& Path, const std::wstring& Target) {
@@ -86,6 +89,25 @@ void CreateLink(const std::wstring& Path, const std::wstring& Target) {
   ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(k.H, L"SymbolicLinkValue", 0, REG_LINK,
                                           reinterpret_cast<const BYTE*>(Target.data()),
                                           static_cast<DWORD>(Target.size() * sizeof(wchar_t))));
+}
+
+std::wstring LinkTarget(const std::wstring& Path) {
+  Key itself, through;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, Path.c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE, &itself.H) !=
+      ERROR_SUCCESS)
+    return std::wstring();
+  wchar_t text[1024];
+  DWORD type = REG_NONE, size = sizeof text;
+  if (RegQueryValueExW(itself.H, L"SymbolicLinkValue", nullptr, &type, reinterpret_cast<BYTE*>(text), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_LINK)
+    return std::wstring();
+  // A key of its own that merely holds such a value shows it opened as
+  // usual too; a link shows the key it leads to (or none).
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, Path.c_str(), 0, KEY_QUERY_VALUE, &through.H) == ERROR_SUCCESS &&
+      RegQueryValueExW(through.H, L"SymbolicLinkValue", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+    return std::wstring();
+  return std::wstring(text, size / sizeof(wchar_t));
 }
 
 std::wstring NativePath(const std::wstring& Path) {

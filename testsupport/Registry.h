@@ -20,12 +20,16 @@ namespace reg {
 
 // Paths are below HKEY_CURRENT_USER, without a leading backslash.
 void CreateKey(const std::wstring& Path);  // with its parents; fails the test when refused
-// RegDeleteTreeW and the key itself; link keys below it (which the system's
-// tree deletion stops at when their target is missing) go as themselves.
+// The key with everything below it, each key as itself: link keys go as
+// links, never what they lead to.
 void DeleteTree(const std::wstring& Path);
 // A link key (volatile, with its parents) whose SymbolicLinkValue names
 // Target, a native registry path ("\\Registry\\User\\...").
 void CreateLink(const std::wstring& Path, const std::wstring& Target);
+// The target a link key names (its SymbolicLinkValue, read from the key
+// opened as itself); empty when Path is no link key (a key of its own
+// holding such a value included).
+std::wstring LinkTarget(const std::wstring& Path);
 // The name the system knows the key Path by, as a link's target names it:
 // "\\Registry\\User\\<the user's SID>\\" and Path.
 std::wstring NativePath(const std::wstring& Path);

@@ -13,6 +13,7 @@
 #include "app/RegAccess.h"
 #include "app/tests/RegTestKey.h"
 #include "classlib/Filer.h"
+#include "testsupport/Watchdog.h"
 
 class IORegistryT : public RegTest {
  protected:
@@ -901,4 +902,31 @@ TEST(IORegistryForm, ThePublishedPropertiesReadBackFromTheForm) {
   ASSERT_TRUE(static_cast<bool>(dst->OnProgressChange));
   dst->OnProgressChange(dst, 7, 1, 9, 1);
   EXPECT_EQ(heard, 7u);
+}
+
+// An export follows links and leaves out a link back to a key above it: it
+// ends, its file holds each key once, and the message names that link.
+TEST_F(IORegistryT, ALinkBackToAKeyAboveItIsLeftOutAndNamed) {
+  namespace reg = testsupport::reg;
+  Put(L"C\\Inner", L"v", REG_SZ, StringToRegBytes(L"1"));
+  Put(L"Elsewhere", L"w", REG_DWORD, Dw(2));
+  reg::CreateLink(Path(L"C\\Inner\\Back"), reg::NativePath(Path(L"C")));
+  reg::CreateLink(Path(L"C\\Out"), reg::NativePath(Path(L"Elsewhere")));
+  String m;
+  {
+    // A guard: an export that goes round would write for ever.
+    testsupport::Watchdog guard(10000, [this] { io.StopRequested = true; });
+    try {
+      io.ExportRegistry(L"HKEY_CURRENT_USER", Path(L"C"), File(L"c.reg"), true);
+    } catch (const ERegistryException& e) {
+      m = e.Message();
+    }
+  }
+  const String where = L"HKEY_CURRENT_USER\\" + Path(L"C");
+  EXPECT_EQ(m, L"The exported file is incomplete: 1 key could not be read whole:\n" + where +
+                   L"\\Inner\\Back (a link back to a key above it: " + where + L")");
+  std::vector<String> keys;
+  for (const String& line : DecodeTextLines(ReadFileBytes(File(L"c.reg"))))
+    if (!line.empty() && line[0] == L'[') keys.push_back(line);
+  EXPECT_EQ(keys, (std::vector<String>{L"[" + where + L"]", L"[" + where + L"\\Inner]", L"[" + where + L"\\Out]"}));
 }

@@ -6,6 +6,7 @@
 #include "app/Cvalue.h"
 #include "app/RegEdits.h"
 #include "app/tests/RegTestKey.h"
+#include "testsupport/Watchdog.h"
 
 namespace {
 
@@ -218,6 +219,34 @@ TEST_F(RegEditsT, DeletingALinkKeyLeavesTheKeyItLinksTo) {
   EXPECT_FALSE(KeyThere(L"Link"));
   EXPECT_TRUE(Has(L"Target\\Sub", L"s"));
   EXPECT_TRUE(Has(L"Target", L"v"));
+}
+
+// A rename takes the links below the key along as links: one to a key
+// elsewhere and one back to the key itself (a copy of what that one leads
+// to would go round for ever) name their keys as before, and the key
+// linked to stays as it was. A link renamed itself moves as a link.
+TEST_F(RegEditsT, RenamingKeepsLinksAsLinks) {
+  namespace reg = testsupport::reg;
+  Put(L"Target\\Sub", L"s", REG_SZ, StringToRegBytes(L"kept"));
+  Put(L"Br\\Inner", L"v", REG_DWORD, Dw(1));
+  const std::wstring out = reg::NativePath(Path(L"Target")), back = reg::NativePath(Path(L"Br"));
+  reg::CreateLink(Path(L"Br\\Out"), out);
+  reg::CreateLink(Path(L"Br\\Inner\\Back"), back);
+  {
+    // A guard: a copy that goes round is made to fail.
+    testsupport::Watchdog guard(30000, [] { RegistryFailNext(L"RegCreateKeyEx", -1, ERROR_CANCELLED); });
+    RegEdits::RenameKey(HKCU, Node(L"Br"), Node(L"Renamed"));
+  }
+  EXPECT_FALSE(KeyThere(L"Br"));
+  EXPECT_TRUE(Has(L"Renamed\\Inner", L"v"));
+  EXPECT_EQ(reg::LinkTarget(Path(L"Renamed\\Out")), out);
+  EXPECT_EQ(reg::LinkTarget(Path(L"Renamed\\Inner\\Back")), back);
+
+  RegEdits::RenameKey(HKCU, Node(L"Renamed\\Out"), Node(L"Renamed\\Moved"));
+  EXPECT_EQ(reg::LinkTarget(Path(L"Renamed\\Moved")), out);
+  EXPECT_EQ(reg::SubkeyNames(Path(L"Renamed")), (std::vector<std::wstring>{L"Inner", L"Moved"}));
+  EXPECT_EQ(reg::SubkeyNames(Path(L"Target")), std::vector<std::wstring>{L"Sub"});
+  EXPECT_EQ(reg::ValueNames(Path(L"Target\\Sub")), std::vector<std::wstring>{L"s"});
 }
 
 TEST_F(RegEditsT, DeletingFoundValues) {

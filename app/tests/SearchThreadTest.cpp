@@ -1,9 +1,11 @@
 #include <functional>
+#include <memory>
 
 #include "app/Cvalue.h"
 #include "app/SearchThread.h"
 #include "app/RegAccess.h"
 #include "app/tests/RegTestKey.h"
+#include "testsupport/Watchdog.h"
 
 class SearchThreadT : public RegTest {
  protected:
@@ -30,7 +32,9 @@ class SearchThreadT : public RegTest {
     return in;
   }
 
-  void Run(const TSearchInput& in, const std::function<void(TthrdRegSearch&)>& onHit = {}) {
+  // With GuardMs, a search still running after that long is stopped (a
+  // guard against a test that would hang).
+  void Run(const TSearchInput& in, const std::function<void(TthrdRegSearch&)>& onHit = {}, int GuardMs = 0) {
     hits.clear();
     batches.clear();
     progress.clear();
@@ -58,7 +62,11 @@ class SearchThreadT : public RegTest {
     ev.OnFinished = [&] { ++finished; };
     TthrdRegSearch search(in, ev);
     self = &search;
-    search.WaitFor();
+    {
+      std::unique_ptr<testsupport::Watchdog> guard;
+      if (GuardMs) guard = std::make_unique<testsupport::Watchdog>(GuardMs, [&search] { search.Terminate(); });
+      search.WaitFor();
+    }
     unread = search.UnreadKeys();
     EXPECT_FALSE(inBatch);
     EXPECT_EQ(finished, 1);
@@ -293,6 +301,28 @@ TEST_F(SearchThreadT, LinksThatCantBeOpenedAreCountedAndDataIsSearchedPastANul) 
   in.SearchType = stRegex;
   Run(in);
   EXPECT_TRUE(hits.empty());
+}
+
+// Links are followed, and a link back to a key above it is read no more:
+// the search ends, each key is searched once, and each such link is counted
+// with the keys not read, one near the top (where the branch is cut into
+// parts) and one deeper down alike.
+TEST_F(SearchThreadT, ALinkBackToAKeyAboveItIsCountedAndTheSearchEnds) {
+  namespace reg = testsupport::reg;
+  Put(L"C\\Inner", L"v", REG_SZ, StringToRegBytes(L"needle"));
+  Put(L"C\\a\\b", L"x", REG_SZ, StringToRegBytes(L"needle"));
+  Put(L"Elsewhere", L"w", REG_SZ, StringToRegBytes(L"needle"));
+  reg::CreateLink(Path(L"C\\Inner\\Back"), reg::NativePath(Path(L"C")));
+  reg::CreateLink(Path(L"C\\a\\b\\c\\d\\e\\Deep"), reg::NativePath(Path(L"C\\a")));
+  reg::CreateLink(Path(L"C\\Out"), reg::NativePath(Path(L"Elsewhere")));
+  auto in = Input(L"needle", stSubstring);
+  in.StartPath = L"\\" + Path(L"C") + L"\\";
+  in.StringData = true;
+  Run(in, {}, 10000);
+  EXPECT_EQ(Paths(hkStringData), (std::vector<String>{L"\\" + Path(L"C\\Inner") + L"\\|v",
+                                                      L"\\" + Path(L"C\\Out") + L"\\|w",
+                                                      L"\\" + Path(L"C\\a\\b") + L"\\|x"}));
+  EXPECT_EQ(unread, 2);
 }
 
 // A branch big enough to be read by several threads: hits and progress come

@@ -509,7 +509,8 @@ TEST_F(ScreenDpi, AFloatingToolbarShowsItsWholeCaption) {
 // reach; one stored wholly on the work area comes up where it was. Left
 // where the start brought it, it is stored where it was stored (back on
 // its own screen it was 45 pixels left of where the user put it); moved by
-// the user, where the user put it.
+// the user, where the user put it; docked by the user, where it last
+// floated.
 TEST_F(ScreenDpi, AToolbarStoredFloatingComesUpWhollyOnTheWorkArea) {
   const String stored = Settings + L"\\Toolbars\\tbrView";
   auto storeFloating = [&](LONG Left, LONG Top) {
@@ -564,6 +565,19 @@ TEST_F(ScreenDpi, AToolbarStoredFloatingComesUpWhollyOnTheWorkArea) {
   ASSERT_TRUE(PumpUntil([&] { return floatingRect().left == fr.left - 40; })) << floatingRect().left;
   Stop();
   EXPECT_EQ(storedAt(), std::pair(Sz(IntToStr(fr.left - 40)), Sz(IntToStr(fr.top - 40))));
+
+  // Brought onto the work area, then docked with a double click on its
+  // caption: the place stored is where it last floated, on this screen
+  // (the place it was stored at would float it partly off the screen).
+  storeFloating(wa.right - width + 45, wa.bottom - height + 10);
+  Start();
+  fr = floatingRect();
+  const RECT cap = Window->tbrView->GetFloatingParent()->GetCaptionRect();
+  dlgtest::Pump(int(GetDoubleClickTime()) + 30);  // apart from the drag's click
+  testsupport::DoubleClick(POINT{fr.left + cap.left + 6, fr.top + (cap.top + cap.bottom) / 2});
+  ASSERT_TRUE(PumpUntil([&] { return Window->tbrView->GetDocked(); }));
+  Stop();
+  EXPECT_EQ(storedAt(), std::pair(Sz(IntToStr(fr.left)), Sz(IntToStr(fr.top))));
 }
 
 // The tree's rows follow the font the options give, up and down again.

@@ -2,6 +2,7 @@
 // keyboard, stopping a search from a narrow window, bookmarking a result,
 // watching many results come in and stopping the search.
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 
 #include <sddl.h>
@@ -253,6 +254,67 @@ TEST_F(FindResults, ManyResultsDeletedAtOnceGoUnderTheHourglassSparingTheOneRefu
   EXPECT_EQ(values->GetItem(1)->GetCaption(), spared);
   EXPECT_TRUE(Errors.empty());
   EXPECT_TRUE(Messages().empty());
+}
+
+// The handles this process holds open, as the system lists them; -1 when
+// it can't tell.
+int OpenHandles() {
+  struct TEntry {
+    USHORT Process, Creator;
+    UCHAR Type, Flags;
+    USHORT Handle;
+    PVOID Object;
+    ACCESS_MASK Access;
+  };
+  using TQuery = LONG(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
+  auto query = reinterpret_cast<TQuery>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  if (!query) return -1;
+  std::vector<ULONG_PTR> buffer(1 << 17);
+  LONG status;
+  ULONG size = 0;
+  const ULONG kHandleList = 16;
+  while ((status = query(kHandleList, buffer.data(), ULONG(buffer.size() * sizeof(ULONG_PTR)), &size)) ==
+         LONG(0xC0000004))  // the buffer too small
+    buffer.resize(buffer.size() * 2);
+  if (status != 0) return -1;
+  const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+  const auto* entries = reinterpret_cast<const TEntry*>(buffer.data() + 1);
+  int own = 0;
+  for (ULONG i = 0; i < count; ++i) own += entries[i].Process == USHORT(GetCurrentProcessId());
+  return own;
+}
+
+// Values found in many keys, deleted together: the keys are opened one
+// at a time, each for the values of its own results, and not held open
+// until the command ends (one handle for each key, 100,000 for 100,000).
+TEST_F(FindResults, ValuesDeletedThroughResultsInManyKeysHoldOneKeyOpenAtATime) {
+  const int kKeys = 300;
+  for (int i = 0; i < kKeys; ++i)
+    for (const wchar_t* name : {L"hitA", L"hitB"}) Write(Data + L"\\K" + IntToStr(1000 + i), name, REG_SZ, Sz(L"x"));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  Search(L"^hit", 2);
+  TListViewQ* results = Window->lvFindResults;
+  ASSERT_EQ(results->Items()->GetCount(), 2 * kKeys);
+  const TLVDeletedEvent deletion = results->OnDeletion;
+  int during = -1;
+  // Read as the rows deleted leave the list, the keys' work done.
+  results->OnDeletion = [&](TObject* Sender, TListItem* Item) {
+    if (during < 0) during = OpenHandles();
+    deletion(Sender, Item);
+  };
+  const int before = OpenHandles();
+  const bool deleted = DeleteToTheEndSparingFirst(results, results->Items()->GetItem(0),
+                                                  L"Find results deleted: " + IntToStr(2 * kKeys - 1));
+  results->OnDeletion = deletion;
+  ASSERT_TRUE(deleted);
+  ASSERT_GT(before, 0);
+  EXPECT_LT(during, before + 30) << "handles before " << before << ", while deleting " << during;
+  int left = 0;
+  for (int i = 0; i < kKeys; ++i) left += int(ValueNames(Data + L"\\K" + IntToStr(1000 + i)).size());
+  EXPECT_EQ(left, 1);
+  EXPECT_TRUE(Errors.empty());
 }
 
 // Opening a find result or a bookmark whose key another program deleted
@@ -650,6 +712,47 @@ TEST_F(FindResults, AKeyDeletedThroughItsResultLeavesTheTree) {
   EXPECT_EQ(Window->GetSelectedNode(), data);
   EXPECT_TRUE(Errors.empty());
   EXPECT_TRUE(Messages().empty());
+}
+
+// A key of a large branch deleted through its result goes as the tree
+// deletes one: while the window goes on answering, the status telling how
+// far it got.
+TEST_F(FindResults, AKeyDeletedThroughItsResultGoesWhileTheWindowGoesOnAnswering) {
+  const int kKeys = 300;
+  for (int i = 0; i < kKeys; ++i) CreateKey(Data + L"\\Big\\K" + IntToStr(i) + (i % 10 == 0 ? L"\\Child" : L""));
+  CreateKey(Data + L"\\Kept");
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  TListViewQ* results = Window->lvFindResults;
+  Window->SearchStarted();
+  Window->AddFindResult(new TSearchHit{hkKeyName, RegRoot::CurrentUser, L"\\" + Data + L"\\Big\\", L"", L""});
+  Window->SearchFinished();
+  results->SetSelected(results->Items()->GetItem(0));
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYes); };
+  const HWND main = Window->GetHandle(), bar = Window->sbStatus->GetHandle();
+  std::atomic<int> reports{0};
+  std::atomic<bool> answered{false};
+  wchar_t during[256] = {};
+  // The first report, on the worker: the window thread answers and shows
+  // the deletion under way.
+  dmodCommon->Logic.OnDeleteProgress = [&](size_t, size_t) {
+    if (reports++ != 0) return;
+    DWORD_PTR r = 0;
+    answered = SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &r) != 0;
+    SendMessageTimeoutW(bar, SB_GETTEXTW, 0, LPARAM(during), SMTO_ABORTIFHUNG, 10000, &r);
+  };
+  Window->SetActiveControl(results);
+  PressDelete();
+  const bool done = PumpUntil([&] { return Window->GetStatusText() == L"Find result deleted."; });
+  dmodCommon->Logic.OnDeleteProgress = {};
+  EXPECT_TRUE(done) << WideToAnsi(Window->GetStatusText());
+  EXPECT_EQ(reports, kKeys);
+  EXPECT_TRUE(answered);
+  EXPECT_EQ(String(during).rfind(L"Deleting key...", 0), 0u) << WideToAnsi(during);
+  EXPECT_FALSE(KeyExists(Data + L"\\Big"));
+  EXPECT_TRUE(KeyExists(Data + L"\\Kept"));
+  EXPECT_EQ(results->Items()->GetCount(), 0);
+  EXPECT_TRUE(Errors.empty());
 }
 
 // A key deleted through its result below HKEY_USERS\<SID> leaves the tree

@@ -5,6 +5,7 @@
 #include "app/EditValue.h"
 #include "app/EditValueBin.h"
 #include "app/ItemData.h"
+#include "app/frmConfirmU.h"
 #include "app/tests/e2e_support.h"
 #include "classlib/Clipbrd.h"
 #include "classlib/Registry.h"
@@ -638,4 +639,30 @@ TEST_F(ValuesE2E, ManyValuesDeletedAtOnceGoUnderTheHourglassSparingTheOneRefused
   EXPECT_EQ(Chosen(lv), std::vector<String>{L"v100"});
   EXPECT_EQ(FocusedCaption(lv), L"v100");
   EXPECT_TRUE(Errors.empty());
+}
+
+// Every value chosen (the first clicked, Shift+End) and Delete pressed:
+// the rows chosen are gathered under the hourglass, up from the key until
+// the question (many thousands of rows took seconds before it showed);
+// Cancel leaves the values, and the ordinary pointer after.
+TEST_F(ValuesE2E, AllValuesChosenAreGatheredUnderTheHourglassBeforeTheQuestion) {
+  for (int i = 0; i < 40; ++i) Write(Data, L"v" + IntToStr(100 + i), REG_DWORD, Dw(DWORD(i)));
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  TListViewQ* lv = Window->lvKeyValues;
+  Foreground(lv);
+  const TRect first = lv->Items()->GetItem(0)->DisplayRect(drLabel);
+  testsupport::Click(testsupport::ScreenPoint(lv->GetHandle(), first.left + 4, (first.top + first.bottom) / 2));
+  testsupport::PressKey(VK_END, {VK_SHIFT});
+  ASSERT_TRUE(PumpUntil([&] { return lv->GetSelCount() == 41; }));
+  std::vector<std::pair<TCursor, bool>> asked;
+  TfrmConfirm::ExecuteHook = [&](TfrmConfirm*) {
+    asked.push_back({Screen->GetCursor(), GetCursor() == LoadCursorW(nullptr, IDC_WAIT)});
+    return int(mrCancel);
+  };
+  testsupport::PressKey(VK_DELETE);
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetStatusText() == L"Values deleted: 0"; }));
+  EXPECT_EQ(asked, (std::vector<std::pair<TCursor, bool>>{{crHourGlass, true}}));
+  EXPECT_EQ(Screen->GetCursor(), crDefault);
+  EXPECT_EQ(ValueNames(Data).size(), 40u);
 }

@@ -357,6 +357,70 @@ TEST_F(AppWindow, AReopenedKeyThatCantBeReadIsSaidOnceTheWindowShows) {
   EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Dangling");
 }
 
+// An exception that escapes the start's reopening of the previous key
+// (memory running out while a key of many values is read) is shown by the
+// application once the window is on the screen, as the errors are.
+TEST_F(AppWindow, AnExceptionOfTheReopeningIsShownOnceTheWindowShows) {
+  for (int i = 0; i < 1000; ++i) {
+    Write(Data + L"\\Many", L"v" + IntToStr(i), REG_DWORD, Dw(DWORD(i)));
+    Write(Data + L"\\More", L"v" + IntToStr(i), REG_DWORD, Dw(DWORD(i)));
+  }
+  Write(Settings + L"\\General", L"BookmarkFile", REG_SZ, Sz(BookmarkFile));
+  Write(Settings + L"\\General", L"PreviousHKEY", REG_SZ, Sz(L"HKEY_CURRENT_USER"));
+  Write(Settings + L"\\General", L"PreviousPath", REG_SZ, Sz(L"\\" + Data + L"\\Many"));
+  TfrmMain::ReadingValuesHook = [] { throw std::bad_alloc(); };
+  std::vector<bool> windowShown;
+  const auto shownBy = Application->ShowExceptionHook;
+  Application->ShowExceptionHook = [&](const String&, const String&) {
+    windowShown.push_back(Window && IsWindowVisible(Window->GetHandle()));
+  };
+  Start();
+  PumpUntil([&] { return !windowShown.empty(); });
+  TfrmMain::ReadingValuesHook = nullptr;
+  Application->ShowExceptionHook = shownBy;
+  EXPECT_EQ(windowShown, std::vector<bool>{true});
+  EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Many");
+  // A listing broken so by a click leaves no hourglass behind it.
+  TTreeExNode* more = Window->FindChild(Window->GetSelectedNode()->GetParent(), L"More");
+  ASSERT_NE(more, nullptr);
+  TfrmMain::ReadingValuesHook = [] { throw std::bad_alloc(); };
+  Application->ShowExceptionHook = [&](const String&, const String&) { windowShown.push_back(true); };
+  testsupport::Click(NodeCentre(more));
+  PumpUntil([&] { return windowShown.size() == 2; });
+  TfrmMain::ReadingValuesHook = nullptr;
+  Application->ShowExceptionHook = shownBy;
+  EXPECT_EQ(windowShown.size(), 2u);
+  EXPECT_NE(Screen->GetCursor(), crHourGlass);
+}
+
+// Numpad * on a key expands its whole branch, following links; a link back
+// to a key above it stays closed (its subkeys would hold it again, deeper
+// each time, and the expansion would never end) and the status bar says so.
+TEST_F(AppWindow, ABranchExpandedWholeStopsAtALinkBackToAKeyAboveIt) {
+  Write(Data + L"\\Top\\Inner\\Leaf", L"v", REG_SZ, Sz(L"x"));
+  Write(Data + L"\\Elsewhere\\Far", L"w", REG_SZ, Sz(L"y"));
+  testsupport::reg::CreateLink(Data + L"\\Top\\Inner\\Back", testsupport::reg::NativePath(Data + L"\\Top"));
+  testsupport::reg::CreateLink(Data + L"\\Top\\Out", testsupport::reg::NativePath(Data + L"\\Elsewhere"));
+  Start();
+  TTreeExNode* top = Open(L"Top");
+  ASSERT_NE(top, nullptr);
+  Foreground(Window->treeRegTree);
+  testsupport::PressKey(VK_MULTIPLY);
+  const String where = L"HKEY_CURRENT_USER\\" + Data + L"\\Top";
+  const String said =
+      L"The key " + where + L"\\Inner\\Back is not expanded: it is a link back to the key " + where + L" above it.";
+  ASSERT_TRUE(PumpUntil([&] { return Window->GetStatusText() == said; })) << WideToAnsi(Window->GetStatusText());
+  TTreeExNode* inner = Window->FindChild(top, L"Inner");
+  TTreeExNode* out = Window->FindChild(top, L"Out");
+  ASSERT_TRUE(inner && out);
+  TTreeExNode* back = Window->FindChild(inner, L"Back");
+  ASSERT_NE(back, nullptr);
+  EXPECT_NE(Window->FindChild(inner, L"Leaf"), nullptr);
+  EXPECT_NE(Window->FindChild(out, L"Far"), nullptr);
+  EXPECT_FALSE(back->GetExpanded());
+  EXPECT_EQ(back->GetCount(), 0);
+}
+
 TEST_F(AppWindow, PanesStayInOrderAfterARestartAndInASmallWindow) {
   // A stored split that gives the lower pane more than it had while the
   // window was built: the status bar stays below it, at the bottom.

@@ -8,6 +8,12 @@
 // rounds, taken in turn.
 //   BENCH app.delete_10k_values_ratio <ours / raw> x
 //   BENCH app.delete_10k_find_results_ratio <ours / raw> x
+// Then a key of 230,000 values shown, every value chosen (the first row
+// clicked, Shift+End) and Delete pressed: timed from the key to the question (the rows chosen
+// gathered and the first named), answered Cancel; against reading the
+// key's values raw in the same run. The best of three.
+//   BENCH app.delete_230k_values_question_ms <ms> ms
+//   BENCH app.delete_230k_values_question_ratio <question / raw read> x
 #include <windows.h>
 #include <commctrl.h>
 
@@ -26,7 +32,9 @@ namespace {
 const wchar_t* const kBase = L"Software\\ZembrioTest\\benchdelete";
 const wchar_t* const kSettings = L"Software\\ZembrioTest\\benchdelete\\Settings";
 const wchar_t* const kKey = L"Software\\ZembrioTest\\benchdelete\\Values";
+const wchar_t* const kBigKey = L"Software\\ZembrioTest\\benchdelete\\Big";
 constexpr int kValues = 10000;
+constexpr int kBigValues = 230000;
 constexpr int kRounds = 3;
 
 String ValueName(int I) {
@@ -153,6 +161,57 @@ double UserDelete(TfrmMain* W, TListViewQ* List, const String& Status) {
   return std::chrono::duration<double, std::milli>(end - at).count();
 }
 
+// Every row of the big key's values chosen (the first clicked, Shift+End),
+// then Delete:
+// milliseconds from the key to the question, which is answered Cancel;
+// negative when the road failed.
+double DeleteQuestion(TfrmMain* W) {
+  TListViewQ* list = W->lvKeyValues;
+  SetForegroundWindow(W->GetHandle());
+  W->SetActiveControl(list);
+  if (!PumpUntil([&] { return GetFocus() == list->GetHandle(); }, 5000)) return -1;
+  list->ClearSelection();
+  const int rows = list->Items()->GetCount();
+  SendMessageW(list->GetHandle(), LVM_ENSUREVISIBLE, 0, FALSE);
+  RECT first{LVIR_LABEL};
+  SendMessageW(list->GetHandle(), LVM_GETITEMRECT, 0, LPARAM(&first));
+  POINT p{first.left + 8, (first.top + first.bottom) / 2};
+  ClientToScreen(list->GetHandle(), &p);
+  Sleep(GetDoubleClickTime() + 10);
+  ClickAt(p);
+  if (!PumpUntil([&] { return list->GetSelCount() == 1; }, 5000)) return -2;
+  SendKeys({{VK_SHIFT, true}, {VK_END, true}, {VK_END, false}, {VK_SHIFT, false}});
+  if (!PumpUntil([&] { return list->GetSelCount() == rows; }, 20000)) return -2;
+  std::chrono::steady_clock::time_point asked{};
+  TfrmConfirm::ExecuteHook = [&](TfrmConfirm*) {
+    asked = std::chrono::steady_clock::now();
+    return int(mrCancel);
+  };
+  W->SetStatusText(String());  // the round before ended with the same status
+  const auto start = std::chrono::steady_clock::now();
+  SendKeys({{VK_DELETE, true}, {VK_DELETE, false}});
+  const bool done = PumpUntil([&] { return W->GetStatusText() == L"Values deleted: 0"; }, 600000);
+  TfrmConfirm::ExecuteHook = nullptr;
+  if (!done || asked == std::chrono::steady_clock::time_point{}) {
+    std::fprintf(stderr, "230k values: status \"%ls\", %s\n", W->GetStatusText().c_str(),
+                 asked == std::chrono::steady_clock::time_point{} ? "not asked" : "asked");
+    return -3;
+  }
+  return std::chrono::duration<double, std::milli>(asked - start).count();
+}
+
+void MakeBigKey() {
+  HKEY k;
+  RegCreateKeyExW(HKEY_CURRENT_USER, kBigKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+  for (int i = 0; i < kBigValues; ++i) {
+    wchar_t name[32];
+    swprintf(name, 32, L"Value%06d", i);
+    DWORD v = DWORD(i);
+    RegSetValueExW(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+  }
+  RegCloseKey(k);
+}
+
 }  // namespace
 
 int main() {
@@ -202,6 +261,25 @@ int main() {
                 kValues);
     std::printf("BENCH app.delete_10k_values_ratio %.3f x\n", values / raw);
     std::printf("BENCH app.delete_10k_find_results_ratio %.3f x\n", results / raw);
+    std::fflush(stdout);
+    MakeBigKey();
+    w->ExpandToBranch(RegRoot::CurrentUser, String(L"\\") + kBigKey, false);
+    double question = 1e300, read = 1e300;
+    for (int round = 0; round < kRounds && rc == 0; ++round) {
+      read = std::min(read, Ms([] { RawReadValues(kBigKey); }));
+      const double took = DeleteQuestion(w);
+      if (took < 0 || w->lvKeyValues->Items()->GetCount() != kBigValues + 1) {
+        std::fprintf(stderr, "230k values: road %.0f, %d listed\n", took, w->lvKeyValues->Items()->GetCount());
+        rc = 1;
+        break;
+      }
+      question = std::min(question, took);
+    }
+    if (rc == 0) {
+      std::printf("raw read %.0f ms, question %.0f ms (%d values)\n", read, question, kBigValues);
+      std::printf("BENCH app.delete_230k_values_question_ms %.1f ms\n", question);
+      std::printf("BENCH app.delete_230k_values_question_ratio %.5f x\n", question / read);
+    }
   }
   std::fflush(stdout);
   delete w;

@@ -3,6 +3,8 @@
 //  - a substring search over key names, value names and string data by the
 //    real search thread, from its start to its finish report, against a raw
 //    walk of the same branch through the registry API with the same rule;
+//    the same over the whole registry (every root key) against a raw walk
+//    of every root key;
 //  - export of the branch to a registry file against Wine's "regedit /e";
 //  - import of that file against "regedit /s" (the branch deleted before
 //    each import, the counts checked after it).
@@ -207,6 +209,21 @@ TCounts RawWalk() {
   return w.c;
 }
 
+// The raw walk over every root key the search covers.
+TCounts RawWalkRegistry() {
+  TRawWalk w;
+  w.needle = kNeedle;
+  CharUpperBuffW(w.needle.data(), static_cast<DWORD>(w.needle.size()));
+  for (const auto& e : RootKeyTable) {
+    HKEY k;
+    if (RegOpenKeyExW(RootHandle(e.Root), L"", 0, KEY_READ, &k) != ERROR_SUCCESS) continue;
+    wchar_t name[] = L"";
+    w.Walk(k, name, 0);
+    RegCloseKey(k);
+  }
+  return w.c;
+}
+
 // Counts keys and values of the branch (no matching).
 TCounts CountBranch() {
   TRawWalk w;
@@ -219,12 +236,13 @@ TCounts CountBranch() {
   return w.c;
 }
 
-// Our search over the subtree, from its start to its finish report.
-size_t OurSearch(const wchar_t* needle = kNeedle, bool values = true) {
+// Our search over the subtree (or Whole, the registry), from its start to
+// its finish report.
+size_t OurSearch(const wchar_t* needle = kNeedle, bool values = true, bool Whole = false) {
   TSearchInput in;
   in.Text = needle;
   in.SearchType = stSubstring;
-  in.Subtree = true;
+  in.Subtree = !Whole;
   in.RootKey = RegRoot::CurrentUser;
   in.StartPath = String(L"\\") + kBranch + L"\\";
   in.KeyNames = true;
@@ -535,6 +553,17 @@ int Run() {
   }
   const double rawMs = Median(raw), searchMs = Median(search);
 
+  // --- The whole registry (the branch among it) against the raw walk of
+  // every root key, rounds interleaved.
+  std::vector<double> rawAll, searchAll;
+  TCounts registryCounts;
+  for (int i = 0; i < kSearchRounds; ++i) {
+    rawAll.push_back(Ms([&] { registryCounts = RawWalkRegistry(); }));
+    searchAll.push_back(Ms([&] { OurSearch(kNeedle, true, true); }));
+  }
+  std::printf("registry: %zu keys, %zu values\n", registryCounts.keys, registryCounts.values);
+  const double rawAllMs = Median(rawAll), searchAllMs = Median(searchAll);
+
   // --- Export, checked once through the component, then timed as the
   // editor runs it.
   TIORegistry io;
@@ -590,6 +619,9 @@ int Run() {
   std::printf("BENCH app.import_vs_regedit %.3f x\n", ourImpMs / theirImpMs);
   std::printf("BENCH app.search_raw_walk_ms %.1f ms\n", rawMs);
   std::printf("BENCH app.search_ms %.1f ms\n", searchMs);
+  std::printf("BENCH app.search_registry_ratio %.3f x\n", searchAllMs / rawAllMs);
+  std::printf("BENCH app.search_registry_ms %.1f ms\n", searchAllMs);
+  std::printf("BENCH app.search_registry_raw_walk_ms %.1f ms\n", rawAllMs);
   std::printf("BENCH app.export_ms %.1f ms\n", ourExpMs);
   std::printf("BENCH app.export_regedit_ms %.1f ms\n", theirExpMs);
   std::printf("BENCH app.import_ms %.1f ms\n", ourImpMs);

@@ -2,6 +2,9 @@
 // and streams.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <new>
 #include <vector>
 
 #include "classlib/Classes.h"
@@ -25,8 +28,10 @@ class TProbe : public TComponent {
   void Loaded() override {
     if (log_) log_->push_back(String(L"loaded ") + tag_ + (IsLoading() ? L" (loading)" : L""));
     TComponent::Loaded();
+    if (onLoaded) onLoaded();
   }
   TComponent* watched = nullptr;
+  std::function<void()> onLoaded;
 
  private:
   std::vector<String>* log_;
@@ -155,6 +160,30 @@ TEST(Component, DestroyingAndLoadingStates) {
   EXPECT_EQ(log, (std::vector<String>{L"loaded root (loading)", L"loaded a (loading)"}));
   root.Destroying();
   EXPECT_TRUE(a->IsDestroying());
+}
+
+// A Loaded that frees a component loaded after it: that one is passed
+// over, and so is a component made since in its place (its storage).
+TEST(Component, ALoadedThatFreesALaterComponentPassesItOver) {
+  std::vector<String> log;
+  TProbe root(nullptr, &log, L"root");
+  auto* first = new TProbe(&root, &log, L"first");
+  alignas(TProbe) unsigned char storage[sizeof(TProbe)];
+  auto* later = new (storage) TProbe(&root, &log, L"later");
+  TProbe* made = nullptr;
+  first->onLoaded = [&] {
+    later->~TProbe();
+    made = new (storage) TProbe(nullptr, &log, L"made");
+    made->BeginLoading();
+  };
+  root.BeginLoading();
+  log.clear();
+  root.EndLoading();
+  EXPECT_EQ(std::count(log.begin(), log.end(), String(L"loaded made (loading)")), 0);
+  EXPECT_EQ(root.GetComponentCount(), 1);
+  ASSERT_NE(made, nullptr);
+  EXPECT_TRUE(made->IsLoading());
+  made->~TProbe();
 }
 
 TEST(Component, DesignStateReachesOwnedComponentsAndLaterOnes) {

@@ -97,6 +97,30 @@ TEST(GuiStdControls, MemoLinesReadAndWriteTheText) {
   EXPECT_FALSE(m->Perform(WM_GETDLGCODE) & DLGC_WANTALLKEYS);
 }
 
+// Tab leaves a memo that does not want tabs for the next control, though
+// the memo wants Enter; one that wants tabs types it.
+TEST(GuiStdControls, TabLeavesAMemoUnlessItWantsTabs) {
+  auto f = Host();
+  f->SetBorderStyle(bsSingle);
+  auto* m = new TMemo(f.get());
+  m->SetParent(f.get());
+  auto* e = new TEdit(f.get());
+  e->SetParent(f.get());
+  e->SetTop(120);
+  f->Show();
+  SetForegroundWindow(f->GetHandle());
+  m->SetFocus();
+  Pump(50);
+  guitest::PressKey(VK_TAB);
+  EXPECT_EQ(e, f->GetActiveControl());
+  m->SetWantTabs(true);
+  m->SetFocus();
+  Pump(20);
+  guitest::PressKey(VK_TAB);
+  EXPECT_EQ(m, f->GetActiveControl());
+  EXPECT_EQ(L"\t", m->GetText());
+}
+
 TEST(GuiStdControls, CheckBoxesAndRadioButtons) {
   auto f = Host();
   auto* cb = new TCheckBox(f.get());

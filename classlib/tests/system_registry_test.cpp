@@ -6,6 +6,7 @@
 
 #include "classlib/Registry.h"
 #include "testsupport/Registry.h"
+#include "testsupport/Watchdog.h"
 
 namespace {
 
@@ -594,4 +595,56 @@ TEST_F(RegistryTest, DeletingLinksLeavesWhatTheyLinkTo) {
   EXPECT_EQ(reg::SubkeyNames(base), std::vector<std::wstring>{L"Target"});
   EXPECT_TRUE(reg::HasValue(base + L"\\Target", L"i"));
   EXPECT_TRUE(reg::HasValue(base + L"\\Target\\Sub", L"s"));
+}
+
+// A branch moves with its links as links: one to a key outside it and one
+// back to the branch itself (a copy of what that one leads to would go
+// round for ever) name their keys as before, and the key linked to keeps
+// what it holds; a link moved by itself stays a link.
+TEST_F(RegistryTest, MovingABranchMovesItsLinksAsLinks) {
+  namespace reg = testsupport::reg;
+  const String base = String(kBase).substr(1);
+  reg::Write(base + L"\\Target\\Sub", L"s", REG_SZ, testsupport::Sz(L"kept"));
+  reg::Write(base + L"\\Branch\\Inner", L"v", REG_DWORD, testsupport::Dw(1));
+  const std::wstring out = reg::NativePath(base + L"\\Target"), back = reg::NativePath(base + L"\\Branch");
+  reg::CreateLink(base + L"\\Branch\\Out", out);
+  reg::CreateLink(base + L"\\Branch\\Inner\\Back", back);
+
+  TRegistry r;
+  Open(r);
+  {
+    // A guard: a copy that goes round is made to fail.
+    testsupport::Watchdog guard(30000, [] { RegistryFailNext(L"RegCreateKeyEx", -1, ERROR_CANCELLED); });
+    r.MoveKey(L"Branch", L"Moved", true);
+  }
+  EXPECT_FALSE(reg::KeyExists(base + L"\\Branch"));
+  EXPECT_TRUE(reg::HasValue(base + L"\\Moved\\Inner", L"v"));
+  EXPECT_EQ(reg::LinkTarget(base + L"\\Moved\\Out"), out);
+  EXPECT_EQ(reg::LinkTarget(base + L"\\Moved\\Inner\\Back"), back);
+  r.MoveKey(L"Moved\\Out", L"Out2", true);
+  EXPECT_EQ(reg::LinkTarget(base + L"\\Out2"), out);
+  EXPECT_EQ(reg::SubkeyNames(base + L"\\Moved"), std::vector<std::wstring>{L"Inner"});
+  EXPECT_EQ(reg::SubkeyNames(base + L"\\Target"), std::vector<std::wstring>{L"Sub"});
+  EXPECT_EQ(reg::ValueNames(base + L"\\Target\\Sub"), std::vector<std::wstring>{L"s"});
+}
+
+// A key is not moved below itself by a new name that reaches it through a
+// link: the move is refused and the key keeps what it holds.
+TEST_F(RegistryTest, AKeyIsNotMovedIntoItselfThroughALink) {
+  namespace reg = testsupport::reg;
+  const String base = String(kBase).substr(1);
+  reg::Write(base + L"\\Src\\Inner", L"v", REG_DWORD, testsupport::Dw(7));
+  reg::CreateLink(base + L"\\ToSrc", reg::NativePath(base + L"\\Src"));
+  TRegistry r;
+  Open(r);
+  {
+    testsupport::Watchdog guard(30000, [] { RegistryFailNext(L"RegCreateKeyEx", -1, ERROR_CANCELLED); });
+    EXPECT_THROW(r.MoveKey(L"Src", L"ToSrc\\Inner\\Moved", true), ERegistryException);
+    EXPECT_THROW(r.MoveKey(L"Src", L"ToSrc\\New", true), ERegistryException);
+    // A new name relative to a key below the one moved.
+    ASSERT_TRUE(r.OpenKey(L"Src\\Inner", false));
+    EXPECT_THROW(r.MoveKey(String(kBase) + L"\\Src", L"Deeper", true), ERegistryException);
+  }
+  EXPECT_TRUE(reg::HasValue(base + L"\\Src\\Inner", L"v"));
+  EXPECT_EQ(reg::SubkeyNames(base + L"\\Src"), std::vector<std::wstring>{L"Inner"});
 }

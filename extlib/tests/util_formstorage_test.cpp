@@ -549,3 +549,33 @@ TEST_F(FormStorage, StoredValuesFromAStreamChangeWholeOrNotAtAll) {
   EXPECT_TRUE(Values->Items(0)->OnRestore);
   EXPECT_EQ(Values->Items(1)->Value.AsString(), L"C");
 }
+
+// Values read from a form stream go each into the value held of its name,
+// in the order read, keeping what code gave it; only values of other names
+// are made, and only the held values of no name read go.
+TEST_F(FormStorage, StoredValuesFromAStreamKeepTheHeldValuesOfTheirNames) {
+  using namespace formstream;
+  auto Source = NewForm(L"KeyedSource");
+  auto* Stored = new TFormStorage(Source.get());
+  Stored->SetName(L"Storage");
+  Stored->SetStoredValue(L"C", Variant(String(L"c")));
+  Stored->SetStoredValue(L"B", Variant(String(L"b")));
+  TMemoryStream S;
+  Write(Source.get(), S);
+
+  auto Target = NewForm(L"KeyedTarget");
+  auto* Held = new TFormStorage(Target.get());
+  Held->SetName(L"Storage");
+  for (const wchar_t* N : {L"A", L"B", L"D"}) Held->SetStoredValue(N, Variant(String(L"held")));
+  TStoredValue* B = Held->GetStoredValues()->GetValue(L"B");
+  int Restored = 0;
+  B->OnRestore = TStoredValueEvent([&](TStoredValue*, Variant&) { ++Restored; });
+  formstream::Read(S, Target.get());
+  TStoredValues* Values = Held->GetStoredValues();
+  ASSERT_EQ(Values->GetCount(), 2);
+  EXPECT_EQ(Values->Items(0)->GetName(), L"C");
+  EXPECT_EQ(Values->Items(1), B);
+  EXPECT_EQ(B->Value.AsString(), L"b");
+  Values->RestoreValues();
+  EXPECT_EQ(Restored, 1);
+}
