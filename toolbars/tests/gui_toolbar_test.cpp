@@ -2883,6 +2883,14 @@ struct ShownHintInfo {
   ~ShownHintInfo() { Application->OnShowHint = TShowHintEvent(); }
 };
 
+// A short hint pause for one test; the application's own comes back
+// however the test ends.
+struct ShortHintPause {
+  int Saved = Application->HintPause;
+  explicit ShortHintPause(int Ms) { Application->HintPause = Ms; }
+  ~ShortHintPause() { Application->HintPause = Saved; }
+};
+
 // The pointer over a button shows that button's hint for as long as it
 // stays within the button; the toolbar's own hint (the status text) follows
 // the button, unless the item keeps its long hint for menus; the frame and
@@ -2901,8 +2909,7 @@ TEST(BarToolbarHints, HoveredButtonsShowTheirHintsForTheirRectangles) {
   h.Show();
   SetForegroundWindow(h.Form->GetHandle());
   Pump(30);
-  const int savedPause = Application->HintPause;
-  Application->HintPause = 50;
+  ShortHintPause pause(50);
   ShownHintInfo shown;
   TBarItemViewer* ov = t->View()->Find(open);
   TBarItemViewer* sv = t->View()->Find(save);
@@ -2940,7 +2947,6 @@ TEST(BarToolbarHints, HoveredButtonsShowTheirHintsForTheirRectangles) {
   MoveMouse(POINT{wr.left + 4, (wr.top + wr.bottom) / 2});
   Pump(30);
   EXPECT_EQ(t->GetHint(), L"");
-  Application->HintPause = savedPause;
   MoveMouse(ParkingPlace());
   Pump(30);
 }
@@ -2991,11 +2997,7 @@ TEST(BarToolbarHints, OpeningADropDownHidesTheButtonsHintWhileItIsOpen) {
   h.Show();
   SetForegroundWindow(h.Form->GetHandle());
   Pump(30);
-  struct ShortPause {
-    int Saved = Application->HintPause;
-    ShortPause() { Application->HintPause = 100; }
-    ~ShortPause() { Application->HintPause = Saved; }
-  } pause;
+  ShortHintPause pause(100);
   TBarItemViewer* v = t->View()->Find(drop);
   // The arrow part of the button.
   const POINT arrow =
