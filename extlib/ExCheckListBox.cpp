@@ -1105,19 +1105,30 @@ void TExtCheckListBox::ReadCheckData(TReader* Reader) {
   items_->BeginUpdate();
   try {
     if (InPlace) {
+      // The lines stay where the user left them: selected and scrolled.
+      const int ItemIndex = GetItemIndex();
+      const int TopIndex = GetTopIndex();
+      bool Renamed = false;
       for (int I = 0; I < N; ++I) {
         const TEntry& E = Read[I];
         TCheckListBoxItem* O = GetCheckObject(I);
         if (items_->Get(I) != E.Text) {
-          // A new text is a new line of the window: the check object moves
-          // over to it.
+          // A new text is a new line of the window: the check object and
+          // the line's selection move over to it.
+          const bool Sel = multiSelect_ && GetSelected(I);
           TExtCustomListBox::SetItemData(I, 0);
           TExtCustomListBox::DeleteString(I);
           items_->Insert(I, E.Text);
           TExtCustomListBox::SetItemData(I, reinterpret_cast<LONG_PTR>(O));
+          if (Sel) SetSelected(I, true);
+          Renamed = true;
         }
         O->State = E.State;
         O->Enabled = E.Enabled;
+      }
+      if (Renamed) {
+        SetItemIndex(ItemIndex);
+        SetTopIndex(TopIndex);
       }
     } else {
       items_->Clear();

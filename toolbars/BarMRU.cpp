@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <commdlg.h>
+#include <cstring>
 
 #include <vector>
 
@@ -179,17 +180,11 @@ void TBarMRUList::ClickHandler(TObject* Sender) {
 template <class Reader>
 void TBarMRUList::LoadWith(Reader&& Read) {
   // Every name is read before the list changes, so that storage that fails
-  // leaves the list as it was. An entry stored with a type it cannot be
-  // read as (binary, multi-string, by hand or by another program) counts as
-  // empty: the names after it still load.
+  // to read raises with the list as it was (a later save would otherwise
+  // delete the entries that could not be read).
   std::vector<String> names;
   for (int n = 1; n <= maxItems_; ++n) {
-    String s;
-    try {
-      s = Read(Prefix + IntToStr(n));
-    } catch (const ERegistryException&) {
-      s.clear();
-    }
+    String s = Read(Prefix + IntToStr(n));
     if (!s.empty()) names.push_back(std::move(s));
   }
   // The names go in quietly, one by one; a client that follows the list
@@ -227,12 +222,36 @@ void TBarMRUList::SaveWith(Writer&& Write, Deleter&& Del) {
   }
 }
 
+namespace {
+
+// A name stored in the registry. An entry of a type that holds no text
+// (binary, multi-string: written by hand or by another program) counts as
+// empty, so that the names after it still load; a value that can't be read
+// raises.
+String ReadRegistryName(TRegIniFile* Reg, const String& Section, const String& Key) {
+  TRegRawValue v;
+  if (!Reg->ReadRawIn(Section, Key, v)) return String();
+  if (v.Type == REG_SZ || v.Type == REG_EXPAND_SZ) return RegTextOf(v);
+  if (v.Type == REG_DWORD && v.Data.size() == sizeof(DWORD)) {
+    DWORD d;
+    std::memcpy(&d, v.Data.data(), sizeof d);
+    return IntToStr(static_cast<int>(d));
+  }
+  return String();
+}
+
+}  // namespace
+
 void TBarMRUList::LoadFromIni(TCustomIniFile* Ini, const String& Section) {
+  if (auto* reg = dynamic_cast<TRegistryIniFile*>(Ini)) {
+    LoadWith([&](const String& Key) { return ReadRegistryName(reg->GetRegIniFile(), Section, Key); });
+    return;
+  }
   LoadWith([&](const String& Key) { return Ini->ReadString(Section, Key, String()); });
 }
 
 void TBarMRUList::LoadFromRegIni(TRegIniFile* Ini, const String& Section) {
-  LoadWith([&](const String& Key) { return Ini->ReadString(Section, Key, String()); });
+  LoadWith([&](const String& Key) { return ReadRegistryName(Ini, Section, Key); });
 }
 
 void TBarMRUList::SaveToIni(TCustomIniFile* Ini, const String& Section) {

@@ -77,10 +77,6 @@ TBarView* ViewOfWindow(TBarView* Root, HWND W) {
   return nullptr;
 }
 
-void CancelAppHint() {
-  if (Application) Application->CancelHint();
-}
-
 // The viewer whose hint the application's hint machinery was last given.
 TBarItemViewer* g_hintViewer = nullptr;
 
@@ -110,7 +106,7 @@ void MouseMoved(TBarView* Root) {
       bool hints = active->Style.Contains(vsAlwaysShowHints) ||
                    sel->Item->GetEffectiveOptions().Contains(tboShowHint);
       if (!hints || active->Capture) {
-        CancelAppHint();
+        BarCancelHint();
         g_hintViewer = nullptr;
       } else {
         FeedAppHint(active, sel, p);
@@ -123,7 +119,13 @@ void MouseMoved(TBarView* Root) {
 }
 }  // namespace
 
+void BarCancelHint() {
+  if (Application) Application->CancelHint();
+}
+
 TBarModalHandler::TBarModalHandler(HWND AExistingWnd) {
+  // Every menu loop starts without the hint of what it was opened from.
+  BarCancelHint();
   DWORD p = GetMessagePos();
   BarLastMousePos = POINT{static_cast<short>(LOWORD(p)), static_cast<short>(HIWORD(p))};
   if (AExistingWnd) {
@@ -263,7 +265,7 @@ void TBarModalHandler::Loop(TBarView* RootView, bool AssumeButtonDown, bool AExe
         case WM_SYSCHAR:
         case WM_DEADCHAR:
         case WM_SYSDEADCHAR: {
-          CancelAppHint();
+          BarCancelHint();
           bool buttonDown = GetKeyState(VK_LBUTTON) < 0 || (TrackRightButton && GetKeyState(VK_RBUTTON) < 0);
           if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
             WORD key = static_cast<WORD>(msg.wParam);
@@ -319,7 +321,7 @@ void TBarModalHandler::Loop(TBarView* RootView, bool AssumeButtonDown, bool AExe
         case WM_RBUTTONDBLCLK: {
           bool right = msg.message == WM_RBUTTONDOWN || msg.message == WM_RBUTTONDBLCLK;
           if (right && !TrackRightButton) break;
-          CancelAppHint();
+          BarCancelHint();
           MouseDownOnMenu = false;
           RootView->State -= vsIgnoreFirstMouseUp;
           POINT p = msg.pt;

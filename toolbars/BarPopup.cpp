@@ -365,6 +365,7 @@ TBarPopupWindow* TBarCustomItem::CreatePopup(TBarView* ParentView, TBarItemViewe
   view->State += vsDrawInOrder;
   // Until it is returned, a failure frees the window.
   TBarPopupWindow* w = win.get();
+  BarCancelHint();
   if (!rec.PlayPopupSound || !NeedToPlaySound(L"MenuPopup")) {
     w->ShowPopup(true);
   } else if (!g_firstPopupSoundPlayed) {

@@ -93,8 +93,24 @@ void TBarCustomToolbar::ResizeBegin(TBarSizeHandle SizeHandle) {
   std::stable_sort(r.Sizes.begin(), r.Sizes.end(), [&](const Entry& a, const Entry& b) {
     return byHeight ? a.y > b.y : a.x > b.x;
   });
-  // Near the present size the snap must not reach the neighbouring sizes.
   const bool alongX = SizeHandle == twshLeft || SizeHandle == twshRight;
+  if (alongX) {
+    // Layouts narrower than the caption all take the caption's width. A side
+    // edge can only choose a width, so each width is offered once: the
+    // present layout where it is one of them, else the one with the fewest
+    // rows. A side drag that can't change the width keeps the rows.
+    auto isCurrent = [&](const Entry& e) { return e.x == r.OrigWidth && e.y == r.OrigHeight; };
+    std::vector<Entry> merged;
+    for (const Entry& e : r.Sizes) {
+      if (!merged.empty() && merged.back().x == e.x) {
+        if (isCurrent(e) && !isCurrent(merged.back())) merged.back() = e;
+      } else {
+        merged.push_back(e);
+      }
+    }
+    r.Sizes.swap(merged);
+  }
+  // Near the present size the snap must not reach the neighbouring sizes.
   for (size_t i = 0; i < r.Sizes.size(); ++i) {
     if (r.Sizes[i].x != r.OrigWidth || r.Sizes[i].y != r.OrigHeight) continue;
     auto along = [&](const Entry& p) { return static_cast<int>(alongX ? p.x : p.y); };

@@ -303,5 +303,10 @@ class TBarModalHandler : public TObject {
   bool inited_ = false;
 };
 
+// Hides the application's hint and drops one that waits for its pause: a
+// menu opens at the pointer, where the hint of what it opens from would
+// cover its first items.
+void BarCancelHint();
+
 // Seam for tests: the hint text the modal loop would hand the application.
 extern String BarCurrentMenuHint;

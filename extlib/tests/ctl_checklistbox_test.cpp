@@ -361,14 +361,26 @@ TEST(CheckListBox, ItemsWithStatesStoredAsOneValueComeBack) {
   EXPECT_TRUE(l->GetChecked(1));
   EXPECT_EQ(l->GetState(2), cbGrayed);
 
-  // As many items held: they stay, with their data, renamed ones too.
+  // As many items held: they stay, with their data, renamed ones too; the
+  // list stays scrolled as it was, with the line picked by the user.
   l->Items()->Put(0, L"x");
+  l->Items()->Put(2, L"y");
   l->Items()->SetObjects(0, reinterpret_cast<TObject*>(LONG_PTR(42)));
   l->Items()->SetObjects(1, reinterpret_cast<TObject*>(LONG_PTR(43)));
   l->SetChecked(1, false);
+  const int lineHeight = l->ItemRect(0).bottom - l->ItemRect(0).top;
+  l->SetHeight(l->GetHeight() - l->GetClientHeight() + 2 * lineHeight + lineHeight / 2);
+  l->SetTopIndex(1);
+  ASSERT_EQ(l->GetTopIndex(), 1);
+  const TRect last = l->ItemRect(2);
+  testsupport::Click(testsupport::ScreenPoint(l->GetHandle(), last.left + 40, (last.top + last.bottom) / 2));
+  ASSERT_EQ(l->GetItemIndex(), 2);
   s->RestoreFormPlacement();
   ASSERT_EQ(l->Items()->GetCount(), 3);
   EXPECT_EQ(l->Items()->Get(0), L"a");
+  EXPECT_EQ(l->Items()->Get(2), L"c");
+  EXPECT_EQ(l->GetItemIndex(), 2);
+  EXPECT_EQ(l->GetTopIndex(), 1);
   EXPECT_EQ(l->Items()->GetObjects(0), reinterpret_cast<TObject*>(LONG_PTR(42)));
   EXPECT_EQ(l->Items()->GetObjects(1), reinterpret_cast<TObject*>(LONG_PTR(43)));
   EXPECT_FALSE(l->GetItemEnabled(0));

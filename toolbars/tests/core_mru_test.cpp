@@ -256,7 +256,8 @@ TEST(BarMRUList, RegistryStorageRoundTrip) {
 
 // An entry stored with a type it cannot be read as counts as empty, through
 // the registry ini file and the ini interface over the registry alike: the
-// list is the readable names, announced once.
+// list is the readable names, announced once. An entry that can't be read
+// at all raises, and the list stays as it was.
 TEST(BarMRUList, EntriesOfAnotherTypeInTheRegistryCountAsEmpty) {
   testsupport::ScratchKey scratch(L"toolbars");
   const String base = scratch.Path(L"MRU");
@@ -282,6 +283,18 @@ TEST(BarMRUList, EntriesOfAnotherTypeInTheRegistryCountAsEmpty) {
     EXPECT_EQ(Names(*l), readable);
     EXPECT_EQ(l->GetItemContainer()->Count(), 2);
     EXPECT_EQ(changes, 1);
+
+    struct Faults {
+      ~Faults() { RegistryClearFaults(); }
+    } faults;
+    changes = 0;
+    RegistryFailNext(L"RegQueryValueEx", -1, ERROR_ACCESS_DENIED, 1);  // from MRU2 on
+    if (throughIni)
+      EXPECT_THROW(l->LoadFromIni(&ini, L"Recent"), ERegistryException);
+    else
+      EXPECT_THROW(l->LoadFromRegIni(&reg, L"Recent"), ERegistryException);
+    EXPECT_EQ(Names(*l), readable);
+    EXPECT_EQ(changes, 0);
   }
 }
 

@@ -352,6 +352,8 @@ TEST(BarFloating, TheTopEdgeChangesRowsOnlyWithVerticalMovement) {
 // A floating toolbar whose caption is wider than its items in one row
 // still takes every number of rows when sized by its bottom edge, one step
 // per row, down and back up, at the caption's width and with no partial row.
+// Its side edges can't make it narrower than the caption: a few pixels'
+// pull either way keeps its rows.
 TEST(BarFloating, AToolbarNarrowerThanItsCaptionIsSizedIntoEachNumberOfRows) {
   FloatHost h(640, 400);
   auto* t = h.AddToolbar(L"tbrCaptionRows", 0, 0, 3);
@@ -389,6 +391,24 @@ TEST(BarFloating, AToolbarNarrowerThanItsCaptionIsSizedIntoEachNumberOfRows) {
   for (int i = 0; i < 3; ++i) rows.push_back(pullBottom(-step));
   EXPECT_EQ(rows, (std::vector<int>{2, 1, 1}));
   EXPECT_EQ(t->GetFloatingWidth(), 0);
+
+  auto pullRight = [&](int By) {
+    SCOPED_TRACE(By);
+    const RECT r = WindowRectOf(f);
+    const int rowsBefore = t->View()->WrappedLines;
+    const POINT edge{r.right - 1, (r.top + r.bottom) / 2};
+    EXPECT_EQ(SendMessageW(f->GetHandle(), WM_NCHITTEST, 0, MAKELPARAM(edge.x, edge.y)), HTRIGHT);
+    Drag({edge, POINT{edge.x + By, edge.y}, {}, 2});
+    const RECT after = WindowRectOf(f);
+    EXPECT_EQ(t->View()->WrappedLines, rowsBefore);
+    EXPECT_EQ(after.bottom - after.top, r.bottom - r.top);
+    EXPECT_EQ(after.right - after.left, width);
+  };
+  for (int by : {-4, 4}) pullRight(by);  // at one row
+  pullBottom(step);
+  pullBottom(step);
+  ASSERT_EQ(t->View()->WrappedLines, 3);
+  for (int by : {-4, 4}) pullRight(by);
 }
 
 TEST(BarFloating, HiddenAndFloatingPlacesSurviveTheRegistry) {

@@ -2883,6 +2883,14 @@ struct ShownHintInfo {
   ~ShownHintInfo() { Application->OnShowHint = TShowHintEvent(); }
 };
 
+// A short hint pause for one test; the application's own comes back
+// however the test ends.
+struct ShortHintPause {
+  int Saved = Application->HintPause;
+  explicit ShortHintPause(int Ms) { Application->HintPause = Ms; }
+  ~ShortHintPause() { Application->HintPause = Saved; }
+};
+
 // The pointer over a button shows that button's hint for as long as it
 // stays within the button; the toolbar's own hint (the status text) follows
 // the button, unless the item keeps its long hint for menus; the frame and
@@ -2901,8 +2909,7 @@ TEST(BarToolbarHints, HoveredButtonsShowTheirHintsForTheirRectangles) {
   h.Show();
   SetForegroundWindow(h.Form->GetHandle());
   Pump(30);
-  const int savedPause = Application->HintPause;
-  Application->HintPause = 50;
+  ShortHintPause pause(50);
   ShownHintInfo shown;
   TBarItemViewer* ov = t->View()->Find(open);
   TBarItemViewer* sv = t->View()->Find(save);
@@ -2940,7 +2947,6 @@ TEST(BarToolbarHints, HoveredButtonsShowTheirHintsForTheirRectangles) {
   MoveMouse(POINT{wr.left + 4, (wr.top + wr.bottom) / 2});
   Pump(30);
   EXPECT_EQ(t->GetHint(), L"");
-  Application->HintPause = savedPause;
   MoveMouse(ParkingPlace());
   Pump(30);
 }
@@ -2972,6 +2978,63 @@ TEST(BarToolbarHints, ShowHintAndColourReachTheView) {
   EXPECT_EQ(PrintedPixel(t, x, y), RGB(255, 0, 0));
   t->SetColor(clLime);
   EXPECT_EQ(PrintedPixel(t, x, y), RGB(0, 255, 0));
+}
+
+// A button's hint goes when its drop-down opens and stays away while the
+// drop-down is open: shown at the pointer, it would cover the first item.
+// Clicked while its hint waits for its pause, and clicked with it showing.
+TEST(BarToolbarHints, OpeningADropDownHidesTheButtonsHintWhileItIsOpen) {
+  Host h;
+  auto* t = h.AddToolbar(L"tbrDrop", 0, 0);
+  auto* drop = new TBarSubmenuItem(h.Form.get());
+  drop->SetCaption(L"Toolbars");
+  drop->SetHint(L"Show / hide toolbars");
+  drop->SetOptions(TBarItemOptions{tboDropdownArrow});
+  t->Items()->Add(drop);
+  AddItem(drop, L"Menu toolbar");
+  AddItem(drop, L"Edit toolbar");
+  t->SetShowHint(true);
+  h.Show();
+  SetForegroundWindow(h.Form->GetHandle());
+  Pump(30);
+  ShortHintPause pause(100);
+  TBarItemViewer* v = t->View()->Find(drop);
+  // The arrow part of the button.
+  const POINT arrow =
+      ScreenPoint(t->GetHandle(), v->BoundsRect.right - 5, (v->BoundsRect.top + v->BoundsRect.bottom) / 2);
+  // Whether the hint showed while the drop-down was up, watched for many
+  // times the hint's pause.
+  auto hintWhileDropped = [&](InputScript Click) {
+    bool dropped = false, hint = false;
+    DWORD since = 0;
+    LoopScript s({[&] {
+                    if (!MenuHost::AnyPopupVisible() && GetTickCount() - since < 10000)
+                      return LoopScript::Current()->Again();
+                    dropped = MenuHost::AnyPopupVisible();
+                    since = GetTickCount();
+                  },
+                  [&] {
+                    hint = hint || ShownHint() != nullptr;
+                    if (GetTickCount() - since < 10u * Application->HintPause)
+                      return LoopScript::Current()->Again();
+                    PostKey(VK_ESCAPE);
+                  }});
+    since = GetTickCount();
+    Click.Post();
+    PumpUntil([&] { return LoopScript::Current()->StepsRun() >= 2 && !MenuHost::AnyPopupVisible(); }, 20000);
+    EXPECT_TRUE(dropped);
+    return hint;
+  };
+  // Pointed at and clicked in one go: the press comes before the pause is over.
+  EXPECT_FALSE(hintWhileDropped(InputScript().Move(arrow).Down().Up()));
+  MoveMouse(ParkingPlace());
+  Pump(30);
+  MouseTo(arrow);
+  ASSERT_TRUE(PumpUntil([&] { return ShownHint() != nullptr; }, 10000));
+  ASSERT_EQ(ShownHint()->GetCaption(), L"Show / hide toolbars");
+  EXPECT_FALSE(hintWhileDropped(InputScript().Down().Up()));
+  MoveMouse(ParkingPlace());
+  Pump(30);
 }
 
 // Holding Alt down shows the menu bar's accelerator underlines; Alt
