@@ -647,13 +647,13 @@ TEST_F(ValuesE2E, ManyValuesDeletedAtOnceGoUnderTheHourglassSparingTheOneRefused
 // and listed, the status counts the values really deleted and Stop goes
 // again, handing the keyboard back to the list.
 TEST_F(ValuesE2E, ManyValuesDeletedShowHowFarTheyGotAndStopOnEscape) {
-  constexpr int kValues = 10000;
+  constexpr int kValues = 20000;
   {
     HKEY k = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, Data.c_str(), 0, KEY_SET_VALUE, &k), ERROR_SUCCESS);
     for (int i = 0; i < kValues; ++i) {
       const DWORD v = DWORD(i);
-      RegSetValueExW(k, (L"v" + IntToStr(10000 + i)).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v),
+      RegSetValueExW(k, (L"v" + IntToStr(100000 + i)).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v),
                      sizeof v);
     }
     RegCloseKey(k);
@@ -662,7 +662,7 @@ TEST_F(ValuesE2E, ManyValuesDeletedShowHowFarTheyGotAndStopOnEscape) {
   ASSERT_NE(Open(), nullptr);
   TListViewQ* lv = Window->lvKeyValues;
   Foreground(lv);
-  const TRect first = ValueItem(L"v10000")->DisplayRect(drLabel);
+  const TRect first = ValueItem(L"v100000")->DisplayRect(drLabel);
   testsupport::Click(testsupport::ScreenPoint(lv->GetHandle(), first.left + 4, (first.top + first.bottom) / 2));
   testsupport::PressKey(VK_END, {VK_SHIFT});
   ASSERT_TRUE(PumpUntil([&] { return lv->GetSelCount() == kValues; }));
@@ -695,7 +695,7 @@ TEST_F(ValuesE2E, ManyValuesDeletedShowHowFarTheyGotAndStopOnEscape) {
   std::sort(listed.begin(), listed.end());
   ASSERT_EQ(listed.size(), left.size() + 1);
   EXPECT_EQ(listed.front(), L"(Default)");
-  EXPECT_EQ(listed.back(), L"v19999");
+  EXPECT_EQ(listed.back(), L"v119999");
   EXPECT_TRUE(std::equal(left.begin(), left.end(), listed.begin() + 1)) << "the list is not what the key holds";
   EXPECT_EQ(int(SendMessageW(lv->GetHandle(), LVM_GETITEMCOUNT, 0, 0)), int(listed.size()));
   EXPECT_FALSE(Window->btnStop->GetVisible());
