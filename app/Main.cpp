@@ -691,13 +691,16 @@ void TfrmMain::LongWorkState(bool Running) {
 
 bool TfrmMain::LongWorkMessage(MSG& M) {
   if ((M.message == WM_KEYDOWN || M.message == WM_SYSKEYDOWN) && M.wParam == VK_ESCAPE) {
-    dmodCommon->Logic.StopLongWork();
+    btnStopClick(nullptr);
     return false;
   }
   return btnStop->HandleAllocated() && M.hwnd == btnStop->GetHandle();
 }
 
-void TfrmMain::btnStopClick(TObject*) { dmodCommon->Logic.StopLongWork(); }
+void TfrmMain::btnStopClick(TObject*) {
+  StopListDelete();
+  dmodCommon->Logic.StopLongWork();
+}
 
 void TfrmMain::InitListViews() { SetUpLists(true); }
 

@@ -400,8 +400,10 @@ class TfrmMain : public TForm {
   // the same command took (true: it counts as deleted) before it is asked
   // about.
   // Status follows a delete of many rows with their count; Aborted is the
-  // status of one row refused (or gone from the list while asked about).
-  void DeleteListItems(TListViewQ* List, const String& Kind, const String& Status, const String& Aborted,
+  // status of one row refused (or gone from the list while asked about);
+  // Doing names the work in the progress shown past "Yes to All".
+  void DeleteListItems(TListViewQ* List, const String& Kind, const String& Status, const String& Doing,
+                       const String& Aborted,
                        bool (TfrmMain::*Delete)(TListItem*), String (TfrmMain::*Text)(TListItem*),
                        bool (TfrmMain::*Taken)(TListItem*) = nullptr);
   // A find result whose key or value is gone leaves the list; true when
@@ -413,6 +415,9 @@ class TfrmMain : public TForm {
   TFindDeleteRun* findDeleteRun_ = nullptr;
   // The delete command of many rows of a list under way; none outside one.
   TListDeleteRun* listDeleteRun_ = nullptr;
+  // Stops the delete of many rows under way past "Yes to All" before its
+  // next row (the Stop button, Escape).
+  void StopListDelete();
   // Takes a deleted row out of its list: past "Yes to All" of a delete of
   // many rows, with the others at the end of the command.
   void RemoveListItem(TListItem* Item);

@@ -86,13 +86,16 @@ struct TFindDeleteRun {
 // results). Once "Yes to All" is given, the rows deleted leave the list
 // together at the end (each row taken out alone made the window move every
 // row below it and report it: 10,000 values took over a minute), the
-// values' key stays open for every value and the window goes on painting;
-// the status is written once, at the end.
+// values' key stays open for every value and the window goes on painting,
+// the status showing the share done and the Stop button (or Escape)
+// stopping the command before its next row.
 struct TListDeleteRun {
   bool Batch = false;
+  bool Stopped = false;
   std::vector<TListItem*> Removed;
   std::unique_ptr<TRegistry> ValuesKey;
   TPaintPump Paint;
+  ULONGLONG Shown = 0;  // when the share done was last written
 };
 
 namespace {
@@ -100,6 +103,29 @@ namespace {
 // Results found gone, other than by the command itself, are named in one
 // message at its end: this many by name, then the count of the rest.
 constexpr size_t kGoneNamed = 10;
+
+// The share done is written at most this often.
+constexpr ULONGLONG kProgressEveryMs = 300;
+
+// Between rows of a batch: the input waiting is dropped (no other command
+// starts meanwhile) but for Escape, which stops the batch (true), and what
+// the Stop button is given, whose click stops it too.
+bool StopInput(HWND Stop) {
+  static const UINT ranges[][2] = {
+      {WM_KEYFIRST, WM_KEYLAST}, {WM_MOUSEFIRST, WM_MOUSELAST}, {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}};
+  bool stop = false;
+  MSG m;
+  for (const auto& range : ranges)
+    while (PeekMessageW(&m, nullptr, range[0], range[1], PM_REMOVE)) {
+      if ((m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN) && m.wParam == VK_ESCAPE) {
+        stop = true;
+      } else if (Stop && m.hwnd == Stop) {
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+      }
+    }
+  return stop;
+}
 
 // The key text of the confirmation: each backslash written as " \ ".
 String SpacedPath(const String& Path) {
@@ -215,11 +241,11 @@ void TfrmMain::DeleteSelected(TWinControl* Control) {
     if (TTreeExNode* node = SelectedKeyNode()) DeleteKey(node);
   } else if (name == L"lvKeyValues") {
     const TKeyStatus about(this);
-    DeleteListItems(lvKeyValues, L"value", L"Values deleted: ", L"Value delete aborted.", &TfrmMain::DeleteValue,
-                    &TfrmMain::ItemCaption);
+    DeleteListItems(lvKeyValues, L"value", L"Values deleted: ", L"Deleting values", L"Value delete aborted.",
+                    &TfrmMain::DeleteValue, &TfrmMain::ItemCaption);
   } else if (name == L"lvBookmarks") {
-    DeleteListItems(lvBookmarks, L"bookmark", L"Bookmarks deleted: ", L"Bookmark delete aborted.",
-                    &TfrmMain::DeleteBookmark, &TfrmMain::ItemCaption);
+    DeleteListItems(lvBookmarks, L"bookmark", L"Bookmarks deleted: ", L"Deleting bookmarks",
+                    L"Bookmark delete aborted.", &TfrmMain::DeleteBookmark, &TfrmMain::ItemCaption);
   } else if (name == L"lvFindResults") {
     if (!lvFindResults->GetSelected()) return;
     TFindDeleteRun run;
@@ -229,7 +255,7 @@ void TfrmMain::DeleteSelected(TWinControl* Control) {
       ~TEnd() { Run = nullptr; }
     } end{findDeleteRun_};
     DeleteListItems(lvFindResults, L"find result (key or value)", L"Find results deleted: ",
-                    L"Find result delete aborted.", &TfrmMain::DeleteFindResult, &TfrmMain::GetFindResultText,
+                    L"Deleting find results", L"Find result delete aborted.", &TfrmMain::DeleteFindResult, &TfrmMain::GetFindResultText,
                     &TfrmMain::DropTakenFindResult);
     treeRegTree->Invalidate();
     // Keys and values removed through find results leave the view too (keys
@@ -268,7 +294,8 @@ void TfrmMain::DeleteSelected(TWinControl* Control) {
   }
 }
 
-void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const String& Status, const String& Aborted,
+void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const String& Status, const String& Doing,
+                               const String& Aborted,
                                bool (TfrmMain::*Delete)(TListItem*), String (TfrmMain::*Text)(TListItem*),
                                bool (TfrmMain::*Taken)(TListItem*)) {
   TListItem* current = List->GetSelected();
@@ -302,13 +329,14 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
   listDeleteRun_ = &run;
   // Once asked no more, the list is redrawn only at the end.
   struct TEnd {
-    TListDeleteRun*& Run;
+    TfrmMain* Form;
     TListItems* Items = nullptr;
     ~TEnd() {
-      Run = nullptr;
+      if (Form->listDeleteRun_->Batch) Form->LongWorkState(false);
+      Form->listDeleteRun_ = nullptr;
       if (Items) Items->EndUpdate();
     }
-  } end{listDeleteRun_};
+  } end{this};
   // The rows chosen, walked once by row (a walk item by item looks up each
   // item's row: quadratic in the rows).
   std::vector<TListItem*> chosen;
@@ -318,7 +346,8 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
     TListItems* items = List->Items();
     for (int row : rows) chosen.push_back(items->GetItem(row));
   }
-  for (TListItem* item : chosen) {
+  for (size_t at = 0; at < chosen.size() && !run.Stopped; ++at) {
+    TListItem* item = chosen[at];
     if (answer == mrCancel) break;
     if (!gone.empty() && gone.count(item)) continue;
     // What a Yes given before took already is not asked about again.
@@ -332,9 +361,17 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
       run.Batch = true;
       end.Items = List->Items();
       end.Items->BeginUpdate();
+      LongWorkState(true);
     }
     if ((answer == mrYes || answer == mrYesToAll) && (this->*Delete)(item)) ++count;
-    if (run.Batch) run.Paint.Poll();
+    if (run.Batch && run.Paint.Poll()) {
+      const ULONGLONG now = GetTickCount64();
+      if (now - run.Shown >= kProgressEveryMs) {
+        run.Shown = now;
+        dmodCommon->SetStatusText(Doing + L"... " + IntToStr(int((at + 1) * 100 / chosen.size())) + L"%");
+      }
+      if (StopInput(btnStop->HandleAllocated() ? btnStop->GetHandle() : nullptr)) run.Stopped = true;
+    }
   }
   listItemsGone_ = nullptr;
   // The rows deleted past "Yes to All" leave together (those still there).
@@ -344,6 +381,10 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
                       run.Removed.end());
   List->DeleteItems(run.Removed);
   dmodCommon->SetStatusText(Status + IntToStr(count));
+}
+
+void TfrmMain::StopListDelete() {
+  if (listDeleteRun_ && listDeleteRun_->Batch) listDeleteRun_->Stopped = true;
 }
 
 void TfrmMain::ListItemGone(TListItem* Item) {

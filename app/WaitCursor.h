@@ -25,12 +25,14 @@ class TWaitCursor {
 // queued for after the work, so no command starts meanwhile.
 class TPaintPump {
  public:
-  // At most every few hundredths of a second (cheap in between).
-  void Poll() {
+  // At most every few hundredths of a second (cheap in between); true when
+  // it ran.
+  bool Poll() {
     const ULONGLONG now = GetTickCount64();
-    if (now - last_ < kEveryMs) return;
+    if (now - last_ < kEveryMs) return false;
     last_ = now;
     Run();
+    return true;
   }
   static void Run();
 

@@ -641,6 +641,68 @@ TEST_F(ValuesE2E, ManyValuesDeletedAtOnceGoUnderTheHourglassSparingTheOneRefused
   EXPECT_TRUE(Errors.empty());
 }
 
+// Past "Yes to All" a delete of many values shows the share done and the
+// Stop button; Escape pressed once the share shows stops it before its next
+// value: the values deleted leave the list, the rest stay in the registry
+// and listed, the status counts the values really deleted and Stop goes
+// again, handing the keyboard back to the list.
+TEST_F(ValuesE2E, ManyValuesDeletedShowHowFarTheyGotAndStopOnEscape) {
+  constexpr int kValues = 20000;
+  {
+    HKEY k = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, Data.c_str(), 0, KEY_SET_VALUE, &k), ERROR_SUCCESS);
+    for (int i = 0; i < kValues; ++i) {
+      const DWORD v = DWORD(i);
+      RegSetValueExW(k, (L"v" + IntToStr(100000 + i)).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v),
+                     sizeof v);
+    }
+    RegCloseKey(k);
+  }
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  TListViewQ* lv = Window->lvKeyValues;
+  Foreground(lv);
+  const TRect first = ValueItem(L"v100000")->DisplayRect(drLabel);
+  testsupport::Click(testsupport::ScreenPoint(lv->GetHandle(), first.left + 4, (first.top + first.bottom) / 2));
+  testsupport::PressKey(VK_END, {VK_SHIFT});
+  ASSERT_TRUE(PumpUntil([&] { return lv->GetSelCount() == kValues; }));
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYesToAll); };
+  String progress;
+  bool stopShown = false;
+  const auto status = dmodCommon->Logic.OnStatusText;
+  dmodCommon->Logic.OnStatusText = [&](const String& Text) {
+    status(Text);
+    if (!progress.empty() || Text.rfind(L"Deleting values... ", 0) != 0) return;
+    progress = Text;
+    stopShown = IsWindowVisible(Window->btnStop->GetHandle()) != 0;
+    testsupport::InputScript().Press(VK_ESCAPE).Post();
+    // The key is in the queue before the next value goes.
+    MSG m;
+    for (int i = 0; i < 5000 && !PeekMessageW(&m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE); ++i) Sleep(1);
+  };
+  testsupport::PressKey(VK_DELETE);
+  dmodCommon->Logic.OnStatusText = status;
+  ASSERT_FALSE(progress.empty()) << WideToAnsi(Window->GetStatusText());
+  EXPECT_TRUE(stopShown);
+  EXPECT_NE(progress, L"Deleting values... 100%");
+  const std::vector<String> left = ValueNames(Data);
+  const int deleted = kValues - int(left.size());
+  EXPECT_GT(deleted, 0);
+  EXPECT_GT(left.size(), 0u);
+  EXPECT_EQ(Window->GetStatusText(), L"Values deleted: " + IntToStr(deleted));
+  std::vector<String> listed;
+  for (int i = 0; i < lv->Items()->GetCount(); ++i) listed.push_back(lv->Items()->GetItem(i)->GetCaption());
+  std::sort(listed.begin(), listed.end());
+  ASSERT_EQ(listed.size(), left.size() + 1);
+  EXPECT_EQ(listed.front(), L"(Default)");
+  EXPECT_EQ(listed.back(), L"v119999");
+  EXPECT_TRUE(std::equal(left.begin(), left.end(), listed.begin() + 1)) << "the list is not what the key holds";
+  EXPECT_EQ(int(SendMessageW(lv->GetHandle(), LVM_GETITEMCOUNT, 0, 0)), int(listed.size()));
+  EXPECT_FALSE(Window->btnStop->GetVisible());
+  EXPECT_EQ(GetFocus(), lv->GetHandle());
+  EXPECT_TRUE(Errors.empty());
+}
+
 // Every value chosen (the first clicked, Shift+End) and Delete pressed:
 // the rows chosen are gathered under the hourglass, up from the key until
 // the question (many thousands of rows took seconds before it showed);
