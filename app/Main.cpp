@@ -193,7 +193,7 @@ void TfrmMain::CreateControls() {
   btnStop->SetName(L"btnStop");
   btnStop->SetParent(sbStatus);
   btnStop->SetCaption(L"Stop");
-  btnStop->SetHint(L"Stop the export or import (Esc)");
+  btnStop->SetHint(L"Stop the export, import or delete (Esc)");
   btnStop->SetVisible(false);
   btnStop->OnClick = TNotifyEvent(this, &TfrmMain::btnStopClick);
 
