@@ -690,11 +690,25 @@ void TfrmMain::LongWorkState(bool Running) {
 }
 
 bool TfrmMain::LongWorkMessage(MSG& M) {
-  if ((M.message == WM_KEYDOWN || M.message == WM_SYSKEYDOWN) && M.wParam == VK_ESCAPE) {
-    btnStopClick(nullptr);
-    return false;
+  switch (StopButtonInput(M, btnStop->HandleAllocated() ? btnStop->GetHandle() : nullptr)) {
+    case TStopInput::Stop: btnStopClick(nullptr); return false;
+    case TStopInput::ToButton: return true;
+    default: return false;
   }
-  return btnStop->HandleAllocated() && M.hwnd == btnStop->GetHandle();
+}
+
+// What input means while long work runs: Escape stops it, as do Space and
+// Enter on a focused Stop button; the mouse reaches the Stop button only
+// (its click stops); every other key, Alt and the menu keys with it, is
+// dropped, so that nothing (a menu, a command) starts inside the work.
+TStopInput StopButtonInput(const MSG& M, HWND Stop) {
+  const bool keyDown = M.message == WM_KEYDOWN || M.message == WM_SYSKEYDOWN;
+  if (keyDown && M.wParam == VK_ESCAPE) return TStopInput::Stop;
+  if (!Stop || M.hwnd != Stop) return TStopInput::Drop;
+  if (M.message == WM_KEYDOWN && (M.wParam == VK_SPACE || M.wParam == VK_RETURN)) return TStopInput::Stop;
+  const bool mouse = (M.message >= WM_MOUSEFIRST && M.message <= WM_MOUSELAST) ||
+                     (M.message >= WM_NCMOUSEMOVE && M.message <= WM_NCXBUTTONDBLCLK);
+  return mouse ? TStopInput::ToButton : TStopInput::Drop;
 }
 
 void TfrmMain::btnStopClick(TObject*) {
