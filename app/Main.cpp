@@ -1086,6 +1086,9 @@ String TfrmMain::ActiveControlName() {
 }
 
 void TfrmMain::mnuFile_ImportClick(TObject*) {
+  // A key being renamed gets its new name before the file dialog is up (it
+  // would end the edit, and rename the key, underneath it).
+  EndKeyEdit();
   // A file not chosen, or not confirmed, imports nothing: no earlier
   // import's success stands for it.
   if (!dmodCommon->odlgImport->Execute()) {
@@ -1354,7 +1357,12 @@ void TfrmMain::mnuNavigation_CollapseClick(TObject*) {
 }
 
 void TfrmMain::GoToPath(const String& Text) {
-  if (Text.empty()) return;
+  // No path (Go to cancelled, an empty address box), nothing is opened: no
+  // earlier "Key opened" stands for it.
+  if (Text.empty()) {
+    SetStatusText(String());
+    return;
+  }
   String path = Text;
   String rootName = dmodCommon->SplitRegistryPath(path);
   TRegRoot root = dmodCommon->GetRootKeyFromName(rootName);
@@ -1379,12 +1387,6 @@ void TfrmMain::GoToPath(const String& Text) {
 void TfrmMain::mnuNavigation_GotoClick(TObject*) {
   const TKeyStatus about(this);
   const String path = InputBox(L"Open registry path", L"Enter a registry path (do not include value name):", L"");
-  // Cancelled (or left empty), nothing was opened: no earlier "Key opened"
-  // stands for it.
-  if (path.empty()) {
-    SetStatusText(String());
-    return;
-  }
   GoToPath(path);
 }
 
