@@ -690,11 +690,25 @@ void TfrmMain::LongWorkState(bool Running) {
 }
 
 bool TfrmMain::LongWorkMessage(MSG& M) {
-  if ((M.message == WM_KEYDOWN || M.message == WM_SYSKEYDOWN) && M.wParam == VK_ESCAPE) {
-    btnStopClick(nullptr);
-    return false;
+  switch (StopButtonInput(M, btnStop->HandleAllocated() ? btnStop->GetHandle() : nullptr)) {
+    case TStopInput::Stop: btnStopClick(nullptr); return false;
+    case TStopInput::ToButton: return true;
+    default: return false;
   }
-  return btnStop->HandleAllocated() && M.hwnd == btnStop->GetHandle();
+}
+
+// What input means while long work runs: Escape stops it, as do Space and
+// Enter on a focused Stop button; the mouse reaches the Stop button only
+// (its click stops); every other key, Alt and the menu keys with it, is
+// dropped, so that nothing (a menu, a command) starts inside the work.
+TStopInput StopButtonInput(const MSG& M, HWND Stop) {
+  const bool keyDown = M.message == WM_KEYDOWN || M.message == WM_SYSKEYDOWN;
+  if (keyDown && M.wParam == VK_ESCAPE) return TStopInput::Stop;
+  if (!Stop || M.hwnd != Stop) return TStopInput::Drop;
+  if (M.message == WM_KEYDOWN && (M.wParam == VK_SPACE || M.wParam == VK_RETURN)) return TStopInput::Stop;
+  const bool mouse = (M.message >= WM_MOUSEFIRST && M.message <= WM_MOUSELAST) ||
+                     (M.message >= WM_NCMOUSEMOVE && M.message <= WM_NCXBUTTONDBLCLK);
+  return mouse ? TStopInput::ToButton : TStopInput::Drop;
 }
 
 void TfrmMain::btnStopClick(TObject*) {
@@ -1072,6 +1086,9 @@ String TfrmMain::ActiveControlName() {
 }
 
 void TfrmMain::mnuFile_ImportClick(TObject*) {
+  // A key being renamed gets its new name before the file dialog is up (it
+  // would end the edit, and rename the key, underneath it).
+  EndKeyEdit();
   // A file not chosen, or not confirmed, imports nothing: no earlier
   // import's success stands for it.
   if (!dmodCommon->odlgImport->Execute()) {
@@ -1340,7 +1357,12 @@ void TfrmMain::mnuNavigation_CollapseClick(TObject*) {
 }
 
 void TfrmMain::GoToPath(const String& Text) {
-  if (Text.empty()) return;
+  // No path (Go to cancelled, an empty address box), nothing is opened: no
+  // earlier "Key opened" stands for it.
+  if (Text.empty()) {
+    SetStatusText(String());
+    return;
+  }
   String path = Text;
   String rootName = dmodCommon->SplitRegistryPath(path);
   TRegRoot root = dmodCommon->GetRootKeyFromName(rootName);
@@ -1365,12 +1387,6 @@ void TfrmMain::GoToPath(const String& Text) {
 void TfrmMain::mnuNavigation_GotoClick(TObject*) {
   const TKeyStatus about(this);
   const String path = InputBox(L"Open registry path", L"Enter a registry path (do not include value name):", L"");
-  // Cancelled (or left empty), nothing was opened: no earlier "Key opened"
-  // stands for it.
-  if (path.empty()) {
-    SetStatusText(String());
-    return;
-  }
   GoToPath(path);
 }
 

@@ -28,6 +28,11 @@ struct TFindDeleteRun;
 struct TListDeleteRun;
 enum class TNewValueKind : unsigned char;
 
+// How long work (an export, an import, a delete of many rows) takes the
+// input that comes while it runs.
+enum class TStopInput { Drop, Stop, ToButton };
+TStopInput StopButtonInput(const MSG& M, HWND Stop);
+
 class TfrmMain : public TForm {
  public:
   explicit TfrmMain(TComponent* AOwner);

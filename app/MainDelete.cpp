@@ -117,11 +117,10 @@ bool StopInput(HWND Stop) {
   MSG m;
   for (const auto& range : ranges)
     while (PeekMessageW(&m, nullptr, range[0], range[1], PM_REMOVE)) {
-      if ((m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN) && m.wParam == VK_ESCAPE) {
-        stop = true;
-      } else if (Stop && m.hwnd == Stop) {
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
+      switch (StopButtonInput(m, Stop)) {
+        case TStopInput::Stop: stop = true; break;
+        case TStopInput::ToButton: DispatchMessageW(&m); break;
+        default: break;
       }
     }
   return stop;
@@ -299,7 +298,9 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
                                bool (TfrmMain::*Delete)(TListItem*), String (TfrmMain::*Text)(TListItem*),
                                bool (TfrmMain::*Taken)(TListItem*)) {
   TListItem* current = List->GetSelected();
-  if (!current) return;
+  // One delete of rows at a time: one asked for from inside another (a
+  // window its question leaves enabled) waits for the first to end.
+  if (!current || listItemsGone_) return;
   // Gathering and naming the rows chosen takes a while when they are many
   // (every one of 230,000): the hourglass from the key on, for the whole
   // command (a question shows with the ordinary pointer).

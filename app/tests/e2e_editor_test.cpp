@@ -1092,6 +1092,25 @@ TEST_F(Editor, GoToCancelledLeavesNoEarlierKeyOpenedStanding) {
   EXPECT_TRUE(asked);
   EXPECT_EQ(Window->GetStatusText(), L"");
   EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Deep");
+  // Enter in an empty address box the same.
+  Window->tbtnNavigation_GoClick(nullptr);
+  ASSERT_EQ(Window->GetStatusText().rfind(L"Key opened: ", 0), 0u);
+  TBarItemViewer* box = Window->tbrNavigation->View()->Find(Window->txtPath);
+  ASSERT_NE(box, nullptr);
+  const RECT r = box->BoundsRect;
+  const POINT at = testsupport::ScreenPoint(Window->tbrNavigation->GetHandle(), (r.left + r.right) / 2,
+                                            (r.top + r.bottom) / 2);
+  ASSERT_TRUE(testsupport::RunInput([&] {
+    testsupport::InputScript()
+        .Click(at)
+        .Press(VK_END)
+        .Press(VK_HOME, {VK_SHIFT})
+        .Press(VK_DELETE)
+        .Press(VK_RETURN)
+        .Post();
+  }));
+  EXPECT_TRUE(PumpUntil([&] { return Window->GetStatusText().empty(); }));
+  EXPECT_EQ(Window->GetSelectedNode()->GetText(), L"Deep");
 }
 
 // Export chosen while a key's name is being edited exports the key by the
