@@ -643,9 +643,7 @@ class TFiledCollection : public TCollection {
   void Materialise() {
     if (!HasFresh()) return;
     owner_->Apply(name_, Serialise());
-    std::string Now;
-    std::vector<TFiledValues> Items;
-    if (owner_->Capture(name_, Now) && ParseCollection(Now, Items)) Take(Items, false);
+    TakeMade();
   }
   void Changed() {
     if (!quiet_) dirty_ = true;
@@ -656,15 +654,16 @@ class TFiledCollection : public TCollection {
   void Update(TCollectionItem*) override {
     if (quiet_ || !dirty_) return;
     dirty_ = false;
-    Materialise();
     std::string Held;
     if (!owner_->Capture(name_, Held)) return;
     try {
+      Materialise();
       owner_->Apply(name_, Serialise());
       Settle();
       return;
     } catch (const Exception&) {
-      // A value the component does not take: below.
+      // A value the component does not take (also one given with the items
+      // added): below.
     }
     // Back to what each item was given (the values the component held, a
     // new item's as made), then the values one at a time, each one the
@@ -676,12 +675,17 @@ class TFiledCollection : public TCollection {
     }
     try {
       owner_->Apply(name_, Serialise());
+      // The items added get the values the component made them with.
+      TakeMade();
     } catch (const Exception&) {
-      std::vector<TFiledValues> Now;
+      // Not even the items as they were given (the component refuses their
+      // count): back to what it held, the items as many as there were, and
+      // the refusal goes on to the caller.
       owner_->Apply(name_, Held);
+      std::vector<TFiledValues> Now;
       ParseCollection(Held, Now);
-      Take(Now, false, true);
-      return;
+      Rebuild(Now);
+      throw;
     }
     for (size_t I = 0; I < Wanted.size(); ++I) {
       auto* Item = static_cast<TFiledItem*>(GetItem(static_cast<int>(I)));
@@ -719,6 +723,28 @@ class TFiledCollection : public TCollection {
     std::vector<TFiledValues> R;
     for (int I = 0; I < GetCount(); ++I) R.push_back(static_cast<TFiledItem*>(GetItem(I))->Values);
     return R;
+  }
+  // Fills the items added from what the component now holds.
+  void TakeMade() {
+    std::string Now;
+    std::vector<TFiledValues> Items;
+    if (owner_->Capture(name_, Now) && ParseCollection(Now, Items)) Take(Items, false);
+  }
+  // The items as many as Items, each one filled from it: the ones there
+  // stay in their places, the ones missing are made at the end, the ones
+  // past it go.
+  void Rebuild(const std::vector<TFiledValues>& Items) {
+    const bool WasQuiet = quiet_;
+    quiet_ = true;
+    try {
+      while (GetCount() > static_cast<int>(Items.size())) Delete(GetCount() - 1);
+      while (GetCount() < static_cast<int>(Items.size())) Add();
+    } catch (...) {
+      quiet_ = WasQuiet;
+      throw;
+    }
+    quiet_ = WasQuiet;
+    Take(Items, false, true);
   }
   // Fills the items (making them when All) from what the component holds:
   // the fresh ones, or, with Known, every one there is.

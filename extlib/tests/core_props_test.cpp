@@ -612,6 +612,9 @@ class TRowsSample : public TComponent {
     int Id = 0;
   };
   std::vector<TRow> Rows;
+  // What the reader refuses: an Id of this value, fewer rows than this.
+  int RefusedId = -1;
+  size_t FewestRows = 0;
 
  protected:
   // Hands the value of the one property Name to its reader.
@@ -627,7 +630,7 @@ class TRowsSample : public TComponent {
     TReader* r_;
     String name_;
   };
-  static void DefineRow(TFiler* F, TRow& Row) {
+  void DefineRow(TFiler* F, TRow& Row) {
     {
       TDeclaringKind Set(TDeclaredKind::Set);
       F->DefineProperty(
@@ -647,8 +650,12 @@ class TRowsSample : public TComponent {
           Row.Read || Row.Write);
     }
     F->DefineProperty(
-        L"Id", [&Row](TReader* R) { Row.Id = R->ReadInteger(); }, [&Row](TWriter* W) { W->WriteInteger(Row.Id); },
-        Row.Id != 0);
+        L"Id",
+        [this, &Row](TReader* R) {
+          Row.Id = R->ReadInteger();
+          if (Row.Id == RefusedId) throw EReadError(L"refused id");
+        },
+        [&Row](TWriter* W) { W->WriteInteger(Row.Id); }, Row.Id != 0);
   }
   void DefineProperties(TFiler* Filer) override {
     TComponent::DefineProperties(Filer);
@@ -672,6 +679,7 @@ class TRowsSample : public TComponent {
             Rows.push_back(Row);
           }
           R->ReadListEnd();
+          if (Rows.size() < FewestRows) throw EReadError(L"too few rows");
         },
         [this](TWriter* W) {
           W->WriteValue(vaCollection);
@@ -711,4 +719,59 @@ TEST(PropsStreamed, AnEmptiedSetOfACollectionItemIsRestoredEmpty) {
   EXPECT_FALSE(Obj->Rows[1].Write);
   EXPECT_TRUE(Obj->Rows[0].Read);
   EXPECT_EQ(Obj->Rows[1].Id, 2);
+}
+
+// A collection declared only to the form streaming, changed in one update
+// where the component refuses part of it: an item added with a refused
+// value beside it still comes, with every other value; a count refused
+// leaves the collection as many items as the component holds, and the
+// refusal is told.
+TEST(PropsStreamed, ACollectionWriteBackTheComponentRefusesKeepsItsItemsAsTheComponentHasThem) {
+  TComponent Form(nullptr);
+  auto* Obj = new TRowsSample(&Form);
+  Obj->Rows = {{true, false, 1}, {false, true, 2}};
+  Obj->RefusedId = 99;
+  auto Info = FilerPropInfo(Obj, L"Rows");
+  ASSERT_TRUE(Info);
+  auto* C = dynamic_cast<TCollection*>(Info->GetObj(Obj));
+  ASSERT_TRUE(C);
+  auto Set = [](TCollectionItem* Item, const String& Name, const String& Text) {
+    for (PPropInfo P : GetPropList(Item, tkStoredProps))
+      if (SameText(P->Name, Name)) P->SetStr(Item, Text);
+  };
+  auto Get = [](TCollectionItem* Item, const String& Name) {
+    for (PPropInfo P : GetPropList(Item, tkStoredProps))
+      if (SameText(P->Name, Name)) return P->GetStr(Item);
+    return String();
+  };
+
+  C->BeginUpdate();
+  Set(C->GetItem(0), L"Id", L"99");
+  Set(C->GetItem(1), L"Id", L"7");
+  C->Add();
+  ASSERT_NO_THROW(C->EndUpdate());
+  ASSERT_EQ(Obj->Rows.size(), 3u);
+  EXPECT_EQ(Obj->Rows[0].Id, 1);
+  EXPECT_TRUE(Obj->Rows[0].Read);
+  EXPECT_EQ(Obj->Rows[1].Id, 7);
+  EXPECT_TRUE(Obj->Rows[1].Write);
+  EXPECT_EQ(Obj->Rows[2].Id, 0);
+  ASSERT_EQ(C->GetCount(), 3);
+  EXPECT_EQ(Get(C->GetItem(0), L"Id"), L"1");
+  EXPECT_EQ(Get(C->GetItem(2), L"Modes"), L"[]");
+
+  Obj->FewestRows = 3;
+  C->BeginUpdate();
+  C->Delete(2);
+  Set(C->GetItem(0), L"Id", L"5");
+  EXPECT_THROW(C->EndUpdate(), EReadError);
+  ASSERT_EQ(Obj->Rows.size(), 3u);
+  EXPECT_EQ(Obj->Rows[0].Id, 1);
+  ASSERT_EQ(C->GetCount(), 3);
+  EXPECT_EQ(Get(C->GetItem(0), L"Id"), L"1");
+  // The next change writes back the three.
+  Set(C->GetItem(2), L"Id", L"3");
+  ASSERT_EQ(Obj->Rows.size(), 3u);
+  EXPECT_EQ(Obj->Rows[2].Id, 3);
+  EXPECT_EQ(Obj->Rows[1].Id, 7);
 }
