@@ -961,6 +961,10 @@ void TRegistry::MoveKey(const String& OldName, const String& NewName, bool Delet
     String nearest = to;
     TRegKey at;
     while (!at.OpenSub(newBase, nearest, KEY_READ) && !nearest.empty()) {
+      // Only a key that is not there is stepped over: one that can't be
+      // opened may be the key itself, reached through a link.
+      if (at.LastError() != ERROR_FILE_NOT_FOUND)
+        throw ERegistryException(Format(L"Failed to open key %s", NewName));
       const size_t cut = nearest.rfind(L'\\');
       nearest = cut == String::npos ? String() : nearest.substr(0, cut);
     }
