@@ -961,6 +961,10 @@ void TRegistry::MoveKey(const String& OldName, const String& NewName, bool Delet
     String nearest = to;
     TRegKey at;
     while (!at.OpenSub(newBase, nearest, KEY_READ) && !nearest.empty()) {
+      // Only a key that is not there is stepped over: one that can't be
+      // opened may be the key itself, reached through a link.
+      if (at.LastError() != ERROR_FILE_NOT_FOUND)
+        throw ERegistryException(Format(L"Failed to open key %s", NewName));
       const size_t cut = nearest.rfind(L'\\');
       nearest = cut == String::npos ? String() : nearest.substr(0, cut);
     }
@@ -995,7 +999,7 @@ TRegIniFile::TRegIniFile(const String& FileName, REGSAM AAccess) : TRegistry(AAc
 }
 
 template <class F>
-bool TRegIniFile::WithSection(const String& Section, bool Create, F&& f) {
+bool TRegIniFile::WithSection(const String& Section, bool Create, F&& f, REGSAM Access) {
   if (Section.empty()) {
     if (!currentKey_) return false;
     f();
@@ -1003,7 +1007,8 @@ bool TRegIniFile::WithSection(const String& Section, bool Create, F&& f) {
   }
   const TRegKey base(currentKey_ ? currentKey_ : rootKey_);
   TRegKey k;
-  if (!(Create ? k.CreateSub(base, Section, access_) : k.OpenSub(base, Section, access_))) return false;
+  const REGSAM access = Access ? Access : access_;
+  if (!(Create ? k.CreateSub(base, Section, access) : k.OpenSub(base, Section, access))) return false;
   HKEY savedKey = currentKey_;
   String savedPath = currentPath_;
   currentKey_ = k.Handle();
@@ -1023,7 +1028,7 @@ bool TRegIniFile::WithSection(const String& Section, bool Create, F&& f) {
 
 bool TRegIniFile::ReadRawIn(const String& Section, const String& Ident, TRegRawValue& Value) {
   bool found = false;
-  WithSection(Section, false, [&] { found = ReadRaw(Ident, Value); });
+  WithSection(Section, false, [&] { found = ReadRaw(Ident, Value); }, KEY_READ);
   return found;
 }
 
@@ -1039,7 +1044,7 @@ String TRegIniFile::ReadString(const String& Section, const String& Ident, const
       result = IntToStr(static_cast<int>(*reinterpret_cast<const DWORD*>(v.Data.data())));
     else if (v.Type == REG_SZ || v.Type == REG_EXPAND_SZ)
       result = RegTextOf(v);
-  });
+  }, KEY_READ);
   return result;
 }
 
@@ -1052,7 +1057,7 @@ int TRegIniFile::ReadInteger(const String& Section, const String& Ident, int Def
       result = StrToIntDef(RegTextOf(v), Default);
     else if (v.Type == REG_DWORD && v.Data.size() == sizeof(DWORD))
       result = static_cast<int>(*reinterpret_cast<const DWORD*>(v.Data.data()));
-  });
+  }, KEY_READ);
   return result;
 }
 
@@ -1081,7 +1086,7 @@ void TRegIniFile::WriteBool(const String& Section, const String& Ident, bool Val
 
 void TRegIniFile::ReadSection(const String& Section, TStrings* Strings) {
   Strings->Clear();
-  WithSection(Section, false, [&] { GetValueNames(Strings); });
+  WithSection(Section, false, [&] { GetValueNames(Strings); }, KEY_READ);
 }
 
 void TRegIniFile::ReadSections(TStrings* Strings) { GetKeyNames(Strings); }

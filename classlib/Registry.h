@@ -403,9 +403,11 @@ class TRegIniFile : public TRegistry {
   using TRegistry::DeleteKey;
 
  private:
-  // Runs f with the section's key as the current key (created when Create).
+  // Runs f with the section's key as the current key (created when Create),
+  // opened with Access (0: the file's own; reads ask for KEY_READ only, so
+  // that a section one may read but not write still reads).
   template <class F>
-  bool WithSection(const String& Section, bool Create, F&& f);
+  bool WithSection(const String& Section, bool Create, F&& f, REGSAM Access = 0);
   String fileName_;
 };
 

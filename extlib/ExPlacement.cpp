@@ -337,7 +337,11 @@ void RestoreMDIChildren(TCustomForm* MainForm, TObject* Ini) {
   CheckMDIForm(MainForm);
   StartWait();
   try {
-    for (int I = IniReadInteger(Ini, siMDIChild, L"Count", 0) - 1; I >= 0; --I) {
+    int Count = IniReadInteger(Ini, siMDIChild, L"Count", 0);
+    // A count the stored items don't back (its last item not there) is
+    // damaged: nothing is opened, and no count of billions is walked.
+    if (Count > 0 && IniReadString(Ini, siMDIChild, Format(L"Item%d", Count - 1), String()).empty()) Count = 0;
+    for (int I = Count - 1; I >= 0; --I) {
       String Name = IniReadString(Ini, siMDIChild, Format(L"Item%d", I), String());
       TComponentFactory Factory = GetClass(Name);
       if (Name.empty() || !Factory) continue;

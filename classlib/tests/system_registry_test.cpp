@@ -647,4 +647,14 @@ TEST_F(RegistryTest, AKeyIsNotMovedIntoItselfThroughALink) {
   }
   EXPECT_TRUE(reg::HasValue(base + L"\\Src\\Inner", L"v"));
   EXPECT_EQ(reg::SubkeyNames(base + L"\\Src"), std::vector<std::wstring>{L"Inner"});
+  // A link on the way that can't be opened may lead into the key: the
+  // move is refused, not made blind.
+  ASSERT_TRUE(r.OpenKey(kBase, false));
+  RegistryRefuseKey(L"ToSrc", ERROR_ACCESS_DENIED);
+  {
+    testsupport::Watchdog guard(30000, [] { RegistryFailNext(L"RegCreateKeyEx", -1, ERROR_CANCELLED); });
+    EXPECT_THROW(r.MoveKey(L"Src", L"ToSrc\\New", true), ERegistryException);
+  }
+  RegistryClearFaults();
+  EXPECT_TRUE(reg::HasValue(base + L"\\Src\\Inner", L"v"));
 }

@@ -147,6 +147,12 @@ TEST_F(MdiForms, ChildrenAreSavedInTheClientsOrderAndRestoredLastFirst) {
   RestoreMDIChildren(Main, &Ini);
   EXPECT_EQ(MadeForms.size(), 3u);
   EXPECT_EQ(Main->MDIChildCount(), 3);
+
+  // A damaged count (past the items stored) opens nothing, at once.
+  IniWriteInteger(&Ini, L"MDI Children", L"Count", 2147483647);
+  while (Main->MDIChildCount() > 0) delete Main->MDIChildren(0);
+  RestoreMDIChildren(Main, &Ini);
+  EXPECT_EQ(Main->MDIChildCount(), 0);
 }
 
 TEST_F(MdiForms, AnMdiChildIsCentredInTheClient) {
