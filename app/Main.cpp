@@ -3,6 +3,7 @@
 #include "app/Main.h"
 
 #include <algorithm>
+#include <exception>
 #include <utility>
 
 #include "app/FormBuild.h"
@@ -603,11 +604,23 @@ void TfrmMain::FormShow(TObject*) {
       THold(const THold&) = delete;
       THold& operator=(const THold&) = delete;
     } hold(this);
-    LoadBookmarks(GetBookmarkFileName(true), true);
-    if (dmodCommon->OptionBool(SettingName::ReopenPrevious)) {
-      TRegRoot root = dmodCommon->GetRootKeyFromName(dmodCommon->OptionString(SettingName::PreviousHKEY));
-      // A first start (or a damaged setting) names no root key: nothing to reopen.
-      if (root != RegRoot::None) ExpandToBranch(root, dmodCommon->OptionString(SettingName::PreviousPath), false);
+    // An exception out of a step is held as the handlers' are: the window
+    // still shows, and then says what went wrong.
+    try {
+      LoadBookmarks(GetBookmarkFileName(true), true);
+      if (dmodCommon->OptionBool(SettingName::ReopenPrevious)) {
+        TRegRoot root = dmodCommon->GetRootKeyFromName(dmodCommon->OptionString(SettingName::PreviousHKEY));
+        // A first start (or a damaged setting) names no root key: nothing to reopen.
+        if (root != RegRoot::None) ExpandToBranch(root, dmodCommon->OptionString(SettingName::PreviousPath), false);
+      }
+    } catch (...) {
+      startupErrors_.push_back([thrown = std::current_exception()] {
+        try {
+          std::rethrow_exception(thrown);
+        } catch (...) {
+          Application->HandleException(nullptr);
+        }
+      });
     }
   }
   SetStatusText(L"Y..yes, Captain?!?");

@@ -31,14 +31,17 @@ struct TFindDeleteRun {
     return id;
   }
   // True when a deletion of this command took what the result names: its
-  // key or a key above it, or its value. Below a key deleted part way,
-  // taken stands only for what is gone (the callers ask of results found
-  // gone).
+  // key or a key above it, or its value.
   bool Took(const TSearchHit& Hit) {
-    if (Keys.empty() && Values.empty() && Partly.empty()) return false;
+    if (Keys.empty() && Values.empty()) return false;
     const String key = Identity(Hit.RootKey, Hit.Path);
-    return KeyTaken(key, Keys) || (Hit.Kind != hkKeyName && Values.count({key, KeyNameFold(Hit.ValueName)}) != 0) ||
-           KeyTaken(key, Partly);
+    return KeyTaken(key, Keys) || (Hit.Kind != hkKeyName && Values.count({key, KeyNameFold(Hit.ValueName)}) != 0);
+  }
+  // True when the result is below a key whose deletion failed part way:
+  // what is gone there may have gone with it or by another program, so it
+  // is neither counted as deleted nor named as gone otherwise.
+  bool BelowPartly(const TSearchHit& Hit) {
+    return !Partly.empty() && KeyTaken(Identity(Hit.RootKey, Hit.Path), Partly);
   }
   // True when a value of the key was deleted, or the key with one above it.
   bool Changed(TRegRoot Root, const String& Path) {
@@ -94,8 +97,10 @@ struct TListDeleteRun {
   bool Stopped = false;
   std::vector<TListItem*> Removed;
   std::unique_ptr<TRegistry> ValuesKey;
+  bool StopShown = false;  // the Stop button is up (with the first share written)
   TPaintPump Paint;
-  ULONGLONG Shown = 0;  // when the share done was last written
+  ULONGLONG Shown = 0;    // when the share done was last written (or the batch began)
+  ULONGLONG Checked = 0;  // when Stop and Escape were last looked for
 };
 
 namespace {
@@ -104,8 +109,11 @@ namespace {
 // message at its end: this many by name, then the count of the rest.
 constexpr size_t kGoneNamed = 10;
 
-// The share done is written at most this often.
+// The share done is written at most this often (first once the batch took
+// this long: a short one shows neither it nor the Stop button); Stop and
+// Escape are looked for this often, whatever else the rows paint meanwhile.
 constexpr ULONGLONG kProgressEveryMs = 300;
+constexpr ULONGLONG kStopEveryMs = 40;
 
 // Between rows of a batch: the input waiting is dropped (no other command
 // starts meanwhile) but for Escape, which stops the batch (true), and what
@@ -165,6 +173,14 @@ TTreeExNode* LoadedNode(TCustomTreeEx* Tree, TRegRoot Root, const String& Path) 
 bool KeyStillThere(TRegRoot Root, const String& Path) {
   TRegKey key;
   return key.OpenReadOnly(Root, ApiKeyPath(Path)) || key.LastError() != ERROR_FILE_NOT_FOUND;
+}
+
+// True when the key holds subkeys (or can't be read: its deletion may take
+// a while).
+bool HasSubkeys(TRegRoot Root, const String& Path) {
+  TRegKey key;
+  TRegKeyInfo info;
+  return !key.OpenReadOnly(Root, ApiKeyPath(Path)) || !key.QueryInfo(info) || info.NumSubKeys != 0;
 }
 
 bool ValueIsSet(TRegRoot Root, const String& Path, const String& Name) {
@@ -328,16 +344,34 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
   int count = 0;
   TListDeleteRun run;
   listDeleteRun_ = &run;
+  // The rows deleted past "Yes to All" leave together (those still there),
+  // also when the command ends by an exception.
+  auto dropRemoved = [&run, &gone, List] {
+    std::vector<TListItem*> removed;
+    removed.swap(run.Removed);
+    if (!gone.empty())
+      removed.erase(std::remove_if(removed.begin(), removed.end(),
+                                   [&gone](TListItem* Item) { return gone.count(Item) != 0; }),
+                    removed.end());
+    if (!removed.empty()) List->DeleteItems(removed);
+  };
   // Once asked no more, the list is redrawn only at the end.
   struct TEnd {
     TfrmMain* Form;
+    const std::function<void()>& DropRemoved;
     TListItems* Items = nullptr;
     ~TEnd() {
-      if (Form->listDeleteRun_->Batch) Form->LongWorkState(false);
+      try {
+        DropRemoved();
+      } catch (...) {
+      }
+      if (Form->listDeleteRun_->StopShown) Form->LongWorkState(false);
       Form->listDeleteRun_ = nullptr;
       if (Items) Items->EndUpdate();
     }
-  } end{this};
+  };
+  const std::function<void()> drop = dropRemoved;
+  TEnd end{this, drop};
   // The rows chosen, walked once by row (a walk item by item looks up each
   // item's row: quadratic in the rows).
   std::vector<TListItem*> chosen;
@@ -356,31 +390,37 @@ void TfrmMain::DeleteListItems(TListViewQ* List, const String& Kind, const Strin
       ++count;
       continue;
     }
+    if (!gone.empty() && gone.count(item)) continue;  // dropped just now, uncounted
     if (answer != mrYesToAll) answer = dmodCommon->ConfirmDeleteEach(Kind, (this->*Text)(item));
     if (answer == mrCancel) break;
     if (answer == mrYesToAll && !run.Batch) {
       run.Batch = true;
       end.Items = List->Items();
       end.Items->BeginUpdate();
-      LongWorkState(true);
+      run.Shown = run.Checked = GetTickCount64();
     }
     if ((answer == mrYes || answer == mrYesToAll) && (this->*Delete)(item)) ++count;
-    if (run.Batch && run.Paint.Poll()) {
+    if (run.Batch) {
+      // The share done and Stop on a clock of their own: the rows may have
+      // painted the window just now (a key's subkeys do).
+      run.Paint.Poll();
       const ULONGLONG now = GetTickCount64();
-      if (now - run.Shown >= kProgressEveryMs) {
-        run.Shown = now;
-        dmodCommon->SetStatusText(Doing + L"... " + IntToStr(int((at + 1) * 100 / chosen.size())) + L"%");
+      if (now - run.Checked >= kStopEveryMs) {
+        run.Checked = now;
+        if (now - run.Shown >= kProgressEveryMs) {
+          run.Shown = now;
+          if (!run.StopShown) {
+            run.StopShown = true;
+            LongWorkState(true);
+          }
+          dmodCommon->SetStatusText(Doing + L"... " + IntToStr(int((at + 1) * 100 / chosen.size())) + L"%");
+        }
+        if (StopInput(btnStop->HandleAllocated() ? btnStop->GetHandle() : nullptr)) run.Stopped = true;
       }
-      if (StopInput(btnStop->HandleAllocated() ? btnStop->GetHandle() : nullptr)) run.Stopped = true;
     }
   }
+  dropRemoved();
   listItemsGone_ = nullptr;
-  // The rows deleted past "Yes to All" leave together (those still there).
-  if (!gone.empty())
-    run.Removed.erase(std::remove_if(run.Removed.begin(), run.Removed.end(),
-                                     [&gone](TListItem* Item) { return gone.count(Item) != 0; }),
-                      run.Removed.end());
-  List->DeleteItems(run.Removed);
   dmodCommon->SetStatusText(Status + IntToStr(count));
 }
 
@@ -503,12 +543,13 @@ bool TfrmMain::DropGoneFindResult(TListItem* Item, const String& Message) {
   // the list. Taken by a deletion of the same command, it was deleted as
   // asked; else the command says so, in an ordinary message (nothing
   // failed, so this is no error for the error dialog), and it does not
-  // count as deleted.
+  // count as deleted. Below a key this command deleted part way, whoever
+  // took it, it goes unnamed and uncounted.
   TFindDeleteRun* run = findDeleteRun_;
   const bool taken = run && run->Took(*ItemHit(Item));
   if (!run) {
     dmodCommon->ShowMessageText(Message);
-  } else if (!taken) {
+  } else if (!taken && !run->BelowPartly(*ItemHit(Item))) {
     if (run->Gone.empty()) run->GoneMessage = Message;
     run->Gone.push_back(GetFindResultText(Item));
   }
@@ -522,7 +563,15 @@ bool TfrmMain::DropGoneFindResult(TListItem* Item, const String& Message) {
 
 bool TfrmMain::DropTakenFindResult(TListItem* Item) {
   auto* hit = ItemHit(Item);
-  if (!hit || !findDeleteRun_ || !findDeleteRun_->Took(*hit) || FindResultGone(*hit).empty()) return false;
+  if (!hit || !findDeleteRun_) return false;
+  const bool took = findDeleteRun_->Took(*hit);
+  if (!took && !findDeleteRun_->BelowPartly(*hit)) return false;
+  if (FindResultGone(*hit).empty()) return false;
+  // Gone below a key deleted part way: it leaves unasked and uncounted.
+  if (!took) {
+    DropGoneFindResult(Item, String());
+    return false;
+  }
   return DropGoneFindResult(Item, String());
 }
 
@@ -555,14 +604,25 @@ bool TfrmMain::DeleteFindResult(TListItem* Item) {
     if (hit->Kind == hkKeyName) {
       try {
         if (listDeleteRun_ && listDeleteRun_->Batch) {
-          // Past "Yes to All", key after key on this thread, the batch's
-          // pump painting the window on the way (also through a large
-          // branch), under the hourglass of the whole command; the status
-          // tells the count at the end. A thread and a status of its own
-          // for each key cost more than deleting most keys.
+          // Past "Yes to All", under the hourglass of the whole command;
+          // the status tells the count at the end. A key without subkeys
+          // goes on this thread (a thread for each costs more than deleting
+          // most keys); one with subkeys, however deep, on a thread of its
+          // own while this one paints the window. Stop is looked for
+          // between keys.
           if (dmodCommon->Logic.IsWorking()) throw ERegEditRefused(String(L"Another operation is still under way."));
-          TPaintPump& paint = listDeleteRun_->Paint;
-          RegEdits::DeleteKey(hit->RootKey, hit->Path, [&paint](size_t, size_t) { paint.Poll(); });
+          if (HasSubkeys(hit->RootKey, hit->Path)) {
+            const TRegRoot root = hit->RootKey;
+            const String path = hit->Path;
+            TCommonLogic* logic = &dmodCommon->Logic;
+            RunPainting([root, path, logic] {
+              RegEdits::DeleteKey(root, path, [logic](size_t Done, size_t Total) {
+                if (logic->OnDeleteProgress) logic->OnDeleteProgress(Done, Total);
+              });
+            });
+          } else {
+            RegEdits::DeleteKey(hit->RootKey, hit->Path, {});
+          }
         } else {
           // As the tree deletes a key: a large branch goes while the window
           // goes on painting, the status telling how far it got.

@@ -21,6 +21,35 @@ using namespace e2e;
 
 namespace {
 
+// Counts the times the Stop button is shown while it lives.
+class TStopShows {
+ public:
+  explicit TStopShows(HWND Stop) : hook_(nullptr) {
+    stop_ = Stop;
+    shows_ = 0;
+    hook_ = SetWindowsHookExW(WH_CALLWNDPROC, Proc, nullptr, GetCurrentThreadId());
+  }
+  ~TStopShows() {
+    if (hook_) UnhookWindowsHookEx(hook_);
+    stop_ = nullptr;
+  }
+  bool Hooked() const { return hook_ != nullptr; }
+  int Count() const { return shows_; }
+
+ private:
+  static LRESULT CALLBACK Proc(int Code, WPARAM W, LPARAM L) {
+    const auto* m = reinterpret_cast<const CWPSTRUCT*>(L);
+    if (Code == HC_ACTION && m->hwnd == stop_ &&
+        ((m->message == WM_SHOWWINDOW && m->wParam) ||
+         (m->message == WM_WINDOWPOSCHANGING && (reinterpret_cast<const WINDOWPOS*>(m->lParam)->flags & SWP_SHOWWINDOW))))
+      ++shows_;
+    return CallNextHookEx(nullptr, Code, W, L);
+  }
+  static inline HWND stop_ = nullptr;
+  static inline int shows_ = 0;
+  HHOOK hook_;
+};
+
 class FindResults : public EditorTest {
  protected:
   // Starts a search of the selected subtree through the find dialog.
@@ -515,7 +544,13 @@ TEST_F(FindResults, ResultsTakenWithAKeyDeletedBeforeThemGoAsDeleted) {
   for (const TSearchHit& h : hits) Window->AddFindResult(new TSearchHit(h));
   Window->SearchFinished();
   answer = mrYesToAll;
-  deleteAll();
+  {
+    // A batch this short never shows the Stop button.
+    TStopShows shows(Window->btnStop->GetHandle());
+    ASSERT_TRUE(shows.Hooked());
+    deleteAll();
+    EXPECT_EQ(shows.Count(), 0);
+  }
   EXPECT_EQ(asked.size(), 1u);
   EXPECT_FALSE(KeyExists(String(Data) + L"\\A"));
   EXPECT_FALSE(KeyExists(String(Data) + L"\\B"));
@@ -753,7 +788,11 @@ TEST_F(FindResults, AKeyResultDeletedPartWayLeavesNoStaleNodeOrMessage) {
   ASSERT_TRUE(PumpUntil([&] { return Window->GetStatusText().rfind(L"Find results deleted: ", 0) == 0; }));
   ASSERT_FALSE(KeyExists(Data + L"\\K\\A"));
   ASSERT_TRUE(KeyExists(Data + L"\\K")) << (Errors.empty() ? "no error" : WideToAnsi(Errors[0]));
-  EXPECT_EQ(Window->GetStatusText(), L"Find results deleted: 1");
+  // The value's result went with the part deleted, but what is gone below
+  // a key deleted part way may have gone by another program: it leaves
+  // the list unnamed and uncounted.
+  EXPECT_EQ(Window->GetStatusText(), L"Find results deleted: 0");
+  EXPECT_EQ(Window->lvFindResults->Items()->GetCount(), 1);
   EXPECT_EQ(Errors.size(), 1u);
   EXPECT_TRUE(Messages().empty()) << WideToAnsi(Messages().empty() ? String() : Messages()[0]);
   k = Window->FindChild(data, L"K");
@@ -827,6 +866,114 @@ TEST_F(FindResults, AKeyDeletedThroughItsResultGoesWhileTheWindowGoesOnAnswering
   EXPECT_EQ(String(during).rfind(L"Deleting key...", 0), 0u) << WideToAnsi(during);
   EXPECT_FALSE(KeyExists(Data + L"\\Big"));
   EXPECT_TRUE(KeyExists(Data + L"\\Kept"));
+  EXPECT_EQ(results->Items()->GetCount(), 0);
+  EXPECT_TRUE(Errors.empty());
+}
+
+// Past "Yes to All" many key results, each with subkeys: the share done
+// shows with the Stop button (each key is slow, as on a busy disk) and
+// Escape pressed then stops the delete before its next key: the keys not
+// reached stay, with their results, and the status counts the keys really
+// deleted. An exception out of the command (here out of the status) takes
+// the results of the keys deleted before it out of the list all the same.
+TEST_F(FindResults, ManyKeyResultsWithSubkeysShowHowFarTheyGotAndStopOnEscape) {
+  constexpr int kKeys = 300;
+  TListViewQ* results = nullptr;
+  auto keysLeft = [&] {
+    int left = 0;
+    for (int i = 0; i < kKeys; ++i) left += KeyExists(Data + L"\\K" + IntToStr(1000 + i)) ? 1 : 0;
+    return left;
+  };
+  for (const bool escape : {true, false}) {
+    SCOPED_TRACE(escape ? "Escape" : "an exception");
+    for (int i = 0; i < kKeys; ++i)
+      for (const wchar_t* sub : {L"\\A", L"\\B"}) CreateKey(Data + L"\\K" + IntToStr(1000 + i) + sub);
+    if (!Window) {
+      Start();
+      ASSERT_NE(Open(), nullptr);
+    }
+    results = Window->lvFindResults;
+    Window->SearchStarted();
+    for (int i = 0; i < kKeys; ++i)
+      Window->AddFindResult(
+          new TSearchHit{hkKeyName, RegRoot::CurrentUser, L"\\" + Data + L"\\K" + IntToStr(1000 + i) + L"\\", L"", L""});
+    Window->SearchFinished();
+    TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYesToAll); };
+    dmodCommon->Logic.OnDeleteProgress = [](size_t, size_t) { Sleep(1); };
+    String progress;
+    bool stopShown = false;
+    std::vector<String> raised;
+    const auto shownBy = Application->OnException;
+    Application->OnException = [&](TObject*, const Exception& E) { raised.push_back(E.Message()); };
+    const auto before = dmodCommon->Logic.OnStatusText;
+    dmodCommon->Logic.OnStatusText = [&](const String& Text) {
+      before(Text);
+      if (!progress.empty() || Text.rfind(L"Deleting find results... ", 0) != 0) return;
+      progress = Text;
+      stopShown = IsWindowVisible(Window->btnStop->GetHandle()) != 0;
+      if (!escape) throw Exception(String(L"broken status"));
+      testsupport::InputScript().Press(VK_ESCAPE).Post();
+      MSG m;
+      for (int i = 0; i < 5000 && !PeekMessageW(&m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE); ++i) Sleep(1);
+    };
+    results->SelectAll();
+    Window->SetActiveControl(results);
+    PressDelete();
+    const bool ended = PumpUntil([&] {
+      return escape ? Window->GetStatusText().rfind(L"Find results deleted: ", 0) == 0 : !raised.empty();
+    });
+    dmodCommon->Logic.OnStatusText = before;
+    dmodCommon->Logic.OnDeleteProgress = {};
+    Application->OnException = shownBy;
+    ASSERT_TRUE(ended) << WideToAnsi(Window->GetStatusText());
+    ASSERT_FALSE(progress.empty());
+    EXPECT_TRUE(stopShown);
+    const int left = keysLeft();
+    EXPECT_GT(left, 0);
+    EXPECT_LT(left, kKeys);
+    if (escape) EXPECT_EQ(Window->GetStatusText(), L"Find results deleted: " + IntToStr(kKeys - left));
+    EXPECT_EQ(results->Items()->GetCount(), left);
+    EXPECT_EQ(int(SendMessageW(results->GetHandle(), LVM_GETITEMCOUNT, 0, 0)), left);
+    EXPECT_FALSE(Window->btnStop->GetVisible());
+    EXPECT_TRUE(Errors.empty());
+    for (int i = 0; i < kKeys; ++i) testsupport::reg::DeleteTree(Data + L"\\K" + IntToStr(1000 + i));
+    results->Items()->Clear();
+  }
+}
+
+// Among many results, a key whose one subkey holds a deep branch goes while
+// the window goes on answering (the deletion is not on its thread).
+TEST_F(FindResults, AKeyResultWithADeepSubkeyGoesAmongManyWhileTheWindowGoesOnAnswering) {
+  for (int i = 0; i < 200; ++i) CreateKey(Data + L"\\Deep\\Sub\\K" + IntToStr(i) + L"\\Inner");
+  CreateKey(Data + L"\\Plain");
+  Start();
+  ASSERT_NE(Open(), nullptr);
+  TListViewQ* results = Window->lvFindResults;
+  Window->SearchStarted();
+  for (const wchar_t* k : {L"\\Deep\\", L"\\Plain\\"})
+    Window->AddFindResult(new TSearchHit{hkKeyName, RegRoot::CurrentUser, L"\\" + Data + k, L"", L""});
+  Window->SearchFinished();
+  TfrmConfirm::ExecuteHook = [](TfrmConfirm*) { return int(mrYesToAll); };
+  const HWND main = Window->GetHandle();
+  const DWORD windowThread = GetCurrentThreadId();
+  std::atomic<int> reports{0};
+  std::atomic<bool> answered{false};
+  dmodCommon->Logic.OnDeleteProgress = [&](size_t, size_t) {
+    if (reports++ != 0 || GetCurrentThreadId() == windowThread) return;
+    DWORD_PTR r = 0;
+    answered = SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &r) != 0;
+  };
+  results->SelectAll();
+  Window->SetActiveControl(results);
+  PressDelete();
+  const bool done = PumpUntil([&] { return Window->GetStatusText().rfind(L"Find results deleted: ", 0) == 0; });
+  dmodCommon->Logic.OnDeleteProgress = {};
+  ASSERT_TRUE(done) << WideToAnsi(Window->GetStatusText());
+  EXPECT_EQ(reports, 1);
+  EXPECT_TRUE(answered);
+  EXPECT_FALSE(KeyExists(Data + L"\\Deep"));
+  EXPECT_FALSE(KeyExists(Data + L"\\Plain"));
+  EXPECT_EQ(Window->GetStatusText(), L"Find results deleted: 2");
   EXPECT_EQ(results->Items()->GetCount(), 0);
   EXPECT_TRUE(Errors.empty());
 }
