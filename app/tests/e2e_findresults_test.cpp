@@ -102,6 +102,17 @@ class FindResults : public EditorTest {
     return path;
   }
   // Delete pressed on the keyboard with the window in front.
+  // The focused result's pop-up menu from the keyboard, its Bookmark item by
+  // its letter; the new bookmark's name edit is left with Escape.
+  bool BookmarkFromKeyboardPopup() {
+    Script s;
+    s.Steps = {{[] { return Shown<TBarPopupWindow>() != nullptr; },
+                [] { testsupport::InputScript().Press('B').Post(); }}};
+    if (s.Run([] { testsupport::InputScript().Press(VK_APPS).Post(); }) != s.Steps.size()) return false;
+    if (!PumpUntil([&] { return Window->lvBookmarks->IsEditing(); }, 5000)) return false;
+    testsupport::PressKey(VK_ESCAPE);
+    return true;
+  }
   void PressDelete() {
     SetForegroundWindow(Window->GetHandle());
     dlgtest::Pump(30);
@@ -1236,12 +1247,7 @@ TEST_F(FindResults, EachCommandOnTheResultsSetsItsOwnStatus) {
 
   // The pop-up menu from the keyboard, its Bookmark item by its letter.
   selectOnly({data + L"Mark\\"});
-  Script s;
-  s.Steps = {{[] { return Shown<TBarPopupWindow>() != nullptr; },
-              [] { testsupport::InputScript().Press('B').Post(); }}};
-  ASSERT_EQ(s.Run([] { testsupport::InputScript().Press(VK_APPS).Post(); }), s.Steps.size());
-  ASSERT_TRUE(PumpUntil([&] { return Window->lvBookmarks->IsEditing(); }, 5000));
-  testsupport::PressKey(VK_ESCAPE);
+  ASSERT_TRUE(BookmarkFromKeyboardPopup());
   ASSERT_EQ(Window->lvBookmarks->Items()->GetCount(), 1);
 
   // A path opened from the address box.
@@ -1459,12 +1465,7 @@ TEST_F(FindResults, NoEarlierStatusOutlivesTheCommandAfterIt) {
   Window->lvFindResults->SetSelected(mark);
   Window->lvFindResults->SetItemFocused(mark);
   Foreground(Window->lvFindResults);
-  Script s;
-  s.Steps = {{[] { return Shown<TBarPopupWindow>() != nullptr; },
-              [] { testsupport::InputScript().Press('B').Post(); }}};
-  ASSERT_EQ(s.Run([] { testsupport::InputScript().Press(VK_APPS).Post(); }), s.Steps.size());
-  ASSERT_TRUE(PumpUntil([&] { return Window->lvBookmarks->IsEditing(); }, 5000));
-  testsupport::PressKey(VK_ESCAPE);
+  ASSERT_TRUE(BookmarkFromKeyboardPopup());
   EXPECT_EQ(Window->lvBookmarks->Items()->GetCount(), 2);
   EXPECT_EQ(Window->GetStatusText(), L"");
   EXPECT_TRUE(Errors.empty());
